@@ -1,0 +1,126 @@
+#pragma once
+
+#include "platform/Date.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velto {
+
+/// A failed file-system call: the errno, the path it concerned and the operating system's description.
+class FileSystemError : public std::runtime_error {
+public:
+    FileSystemError(int code, std::filesystem::path path, const std::string &operation);
+
+    int code() const { return code_; }
+    const std::filesystem::path &path() const { return path_; }
+    /// "No such file or directory": the sentence that user-facing messages quote.
+    std::string localizedDescription() const;
+
+private:
+    int code_;
+    std::filesystem::path path_;
+};
+
+enum class FileType { regular, directory, symbolicLink, other };
+
+struct FileStatus {
+    FileType type = FileType::other;
+    std::uint64_t size = 0;
+    Date modificationDate;
+    std::optional<Date> creationDate; // birth time where the file system keeps it
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const FileStatus &, const FileStatus &) = default;
+};
+
+struct DirectoryEntry {
+    std::string relativePath; // "/"-separated, relative to the enumerated folder
+    FileType type = FileType::other;
+    friend bool operator==(const DirectoryEntry &, const DirectoryEntry &) = default;
+};
+
+/// The kinds of primitive step that a file-system operation is made of. Test doubles fail or record
+/// steps by kind (see tests/support).
+enum class FileOperation { read, write, fsync, rename, remove, list, createDirectory, stat, copy };
+
+const char *fileOperationName(FileOperation operation);
+
+/// The file system as the page library uses it. Every call that fails throws FileSystemError.
+/// The library takes one of these as its injected file manager; production code passes
+/// defaultFileSystem().
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    /// The status of the file, following a final symbolic link when asked; nothing when no file is
+    /// there (ENOENT, ENOTDIR). Other errors throw.
+    virtual std::optional<FileStatus> status(const std::filesystem::path &path, bool followLinks = true) = 0;
+
+    /// The whole file.
+    virtual std::string readFile(const std::filesystem::path &path) = 0;
+
+    /// At most maxBytes from the start of the file.
+    virtual std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) = 0;
+
+    /// Replaces the file in one step: a temporary file in the same folder is written and synced, renamed
+    /// over the target, and the folder synced. Readers see the old or the new bytes, never a mix.
+    virtual void writeAtomically(const std::filesystem::path &path, std::string_view bytes) = 0;
+
+    /// Creates the folder and any missing parents; an existing folder is no error.
+    virtual void createDirectories(const std::filesystem::path &path) = 0;
+
+    /// Removes a file, a symbolic link (not its target) or a folder with its contents.
+    virtual void removeItem(const std::filesystem::path &path) = 0;
+
+    /// Moves a file or folder; fails with EEXIST when the destination exists (never replaces).
+    virtual void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) = 0;
+
+    /// Copies a file or a folder with its contents; fails with EEXIST when the destination exists.
+    virtual void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) = 0;
+
+    /// The names of a folder's entries, hidden ones included, sorted by byte order.
+    virtual std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) = 0;
+
+    /// Every entry below the folder, depth first in sorted order, skipping hidden entries (a name that
+    /// begins with ".") and never descending into a symbolic link. Folders are listed before their contents.
+    virtual std::vector<DirectoryEntry> enumerateRecursively(const std::filesystem::path &path) = 0;
+
+    /// The path with every symbolic link resolved (realpath); the path itself when it does not exist.
+    virtual std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) = 0;
+
+    // Conveniences over status().
+    bool fileExists(const std::filesystem::path &path) { return status(path).has_value(); }
+    bool isDirectory(const std::filesystem::path &path);
+    bool isRegularFile(const std::filesystem::path &path);
+};
+
+/// The real file system through POSIX calls. Subclasses see every primitive step through
+/// beforeOperation, which may throw to inject a failure.
+class PosixFileSystem : public FileSystem {
+public:
+    std::optional<FileStatus> status(const std::filesystem::path &path, bool followLinks = true) override;
+    std::string readFile(const std::filesystem::path &path) override;
+    std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) override;
+    void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
+    void createDirectories(const std::filesystem::path &path) override;
+    void removeItem(const std::filesystem::path &path) override;
+    void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
+    void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
+    std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) override;
+    std::vector<DirectoryEntry> enumerateRecursively(const std::filesystem::path &path) override;
+    std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) override;
+
+protected:
+    /// Called before each primitive step; the default does nothing.
+    virtual void beforeOperation(FileOperation operation, const std::filesystem::path &path);
+};
+
+/// The process's real file system.
+FileSystem &defaultFileSystem();
+
+} // namespace velto

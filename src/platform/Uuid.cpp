@@ -1,0 +1,1 @@
+#include "platform/Uuid.h"
