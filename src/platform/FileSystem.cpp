@@ -1,0 +1,529 @@
+#include "platform/FileSystem.h"
+
+#include "platform/Uuid.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace velto {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------------------------------------------
+// Errors
+
+FileSystemError::FileSystemError(int code, std::filesystem::path path, const std::string &operation)
+    : std::runtime_error(operation + " “" + path.string() + "”: " + std::generic_category().message(code))
+    , code_(code)
+    , path_(std::move(path)) {}
+
+std::string FileSystemError::localizedDescription() const {
+    return std::generic_category().message(code_);
+}
+
+const char *fileOperationName(FileOperation operation) {
+    switch (operation) {
+    case FileOperation::read:
+        return "read";
+    case FileOperation::write:
+        return "write";
+    case FileOperation::fsync:
+        return "fsync";
+    case FileOperation::rename:
+        return "rename";
+    case FileOperation::remove:
+        return "remove";
+    case FileOperation::list:
+        return "list";
+    case FileOperation::createDirectory:
+        return "createDirectory";
+    case FileOperation::stat:
+        return "stat";
+    case FileOperation::copy:
+        return "copy";
+    }
+    return "unknown";
+}
+
+bool FileSystem::isDirectory(const std::filesystem::path &path) {
+    auto found = status(path);
+    return found && found->type == FileType::directory;
+}
+
+bool FileSystem::isRegularFile(const std::filesystem::path &path) {
+    auto found = status(path);
+    return found && found->type == FileType::regular;
+}
+
+namespace {
+
+[[noreturn]] void throwErrno(const fs::path &path, const char *operation) {
+    throw FileSystemError(errno, path, operation);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Descriptors and directory streams that close themselves
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : fd_(fd) {}
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+
+    /// Closes now so that a failing close (a late write error on some file systems) is reported.
+    int close() {
+        int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+struct DirectoryCloser {
+    void operator()(DIR *directory) const { ::closedir(directory); }
+};
+
+FileDescriptor openOrThrow(const fs::path &path, int flags, const char *operation, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        throwErrno(path, operation);
+    }
+    return FileDescriptor(fd);
+}
+
+void writeAll(int fd, std::string_view bytes, const fs::path &path) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (result < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno(path, "Writing");
+        }
+        written += static_cast<std::size_t>(result);
+    }
+}
+
+std::string readUpTo(int fd, std::size_t maxBytes, const fs::path &path) {
+    std::string bytes;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+        bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), maxBytes));
+    }
+    char buffer[65536];
+    while (bytes.size() < maxBytes) {
+        std::size_t wanted = std::min(sizeof buffer, maxBytes - bytes.size());
+        ssize_t result = ::read(fd, buffer, wanted);
+        if (result < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno(path, "Reading");
+        }
+        if (result == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(result));
+    }
+    return bytes;
+}
+
+void syncDescriptor(int fd, const fs::path &path) {
+    int result;
+    do {
+        result = ::fsync(fd);
+    } while (result < 0 && errno == EINTR);
+    // Some file systems cannot sync a folder; that is no failure of the write itself.
+    if (result < 0 && errno != EINVAL && errno != ENOTSUP) {
+        throwErrno(path, "Syncing");
+    }
+}
+
+FileType fileTypeOfMode(mode_t mode) {
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return FileType::regular;
+    case S_IFDIR:
+        return FileType::directory;
+    case S_IFLNK:
+        return FileType::symbolicLink;
+    default:
+        return FileType::other;
+    }
+}
+
+FileType fileTypeOfDirectoryEntry(unsigned char type) {
+    switch (type) {
+    case DT_REG:
+        return FileType::regular;
+    case DT_DIR:
+        return FileType::directory;
+    case DT_LNK:
+        return FileType::symbolicLink;
+    default:
+        return FileType::other;
+    }
+}
+
+Date dateOfTimestamp(const struct statx_timestamp &timestamp) {
+    return Date(std::chrono::duration_cast<Date::duration>(std::chrono::seconds(timestamp.tv_sec) +
+                                                           std::chrono::nanoseconds(timestamp.tv_nsec)));
+}
+
+/// lstat/stat without reporting a step; nothing when the path is absent.
+std::optional<FileType> rawFileType(const fs::path &path, bool followLinks) {
+    struct stat info {};
+    int result = followLinks ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
+    if (result < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        throwErrno(path, "Reading the status of");
+    }
+    return fileTypeOfMode(info.st_mode);
+}
+
+struct NamedEntry {
+    std::string name;
+    FileType type;
+};
+
+/// Every entry of the folder except "." and "..", sorted by name, with its own type (links not followed).
+std::vector<NamedEntry> directoryEntries(const fs::path &path) {
+    std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(path.c_str()));
+    if (!directory) {
+        throwErrno(path, "Listing");
+    }
+    std::vector<NamedEntry> entries;
+    while (true) {
+        errno = 0;
+        const dirent *entry = ::readdir(directory.get());
+        if (entry == nullptr) {
+            if (errno != 0) {
+                throwErrno(path, "Listing");
+            }
+            break;
+        }
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        FileType type = fileTypeOfDirectoryEntry(entry->d_type);
+        if (entry->d_type == DT_UNKNOWN) {
+            // Some file systems leave the type out of the listing; ask for it (an entry gone since counts as other).
+            type = rawFileType(path / name, false).value_or(FileType::other);
+        }
+        entries.push_back({std::move(name), type});
+    }
+    std::sort(entries.begin(), entries.end(), [](const NamedEntry &a, const NamedEntry &b) { return a.name < b.name; });
+    return entries;
+}
+
+bool isHiddenName(const std::string &name) {
+    return !name.empty() && name.front() == '.';
+}
+
+/// ".page.md.tmp-3f2a…": hidden, so enumerations skip it, and unique, so concurrent writers never share one.
+fs::path temporarySiblingPath(const fs::path &path) {
+    std::string suffix = Uuid::random().lowercaseText().substr(24); // the last 48 bits, all random
+    return path.parent_path() / ("." + path.filename().string() + ".tmp-" + suffix);
+}
+
+fs::path folderOf(const fs::path &path) {
+    fs::path parent = path.parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// PosixFileSystem
+
+void PosixFileSystem::beforeOperation(FileOperation, const std::filesystem::path &) {}
+
+std::optional<FileStatus> PosixFileSystem::status(const std::filesystem::path &path, bool followLinks) {
+    beforeOperation(FileOperation::stat, path);
+    struct statx info {};
+    int flags = followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (::statx(AT_FDCWD, path.c_str(), flags, STATX_BASIC_STATS | STATX_BTIME, &info) < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        throwErrno(path, "Reading the status of");
+    }
+    FileStatus status;
+    status.type = fileTypeOfMode(info.stx_mode);
+    status.size = info.stx_size;
+    status.modificationDate = dateOfTimestamp(info.stx_mtime);
+    if (info.stx_mask & STATX_BTIME) {
+        status.creationDate = dateOfTimestamp(info.stx_btime);
+    }
+    status.device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    status.inode = info.stx_ino;
+    return status;
+}
+
+std::string PosixFileSystem::readFile(const std::filesystem::path &path) {
+    return readPrefix(path, SIZE_MAX);
+}
+
+std::string PosixFileSystem::readPrefix(const std::filesystem::path &path, std::size_t maxBytes) {
+    beforeOperation(FileOperation::read, path);
+    FileDescriptor file = openOrThrow(path, O_RDONLY, "Opening");
+    return readUpTo(file.get(), maxBytes, path);
+}
+
+void PosixFileSystem::writeAtomically(const std::filesystem::path &path, std::string_view bytes) {
+    fs::path temporaryPath = temporarySiblingPath(path);
+    bool temporaryExists = false;
+    try {
+        beforeOperation(FileOperation::write, temporaryPath);
+        FileDescriptor file = openOrThrow(temporaryPath, O_WRONLY | O_CREAT | O_EXCL, "Creating", 0666);
+        temporaryExists = true;
+        writeAll(file.get(), bytes, temporaryPath);
+        beforeOperation(FileOperation::fsync, temporaryPath);
+        syncDescriptor(file.get(), temporaryPath);
+        if (file.close() < 0) {
+            throwErrno(temporaryPath, "Closing");
+        }
+        beforeOperation(FileOperation::rename, path);
+        if (::rename(temporaryPath.c_str(), path.c_str()) < 0) {
+            throwErrno(path, "Replacing");
+        }
+        temporaryExists = false;
+    } catch (...) {
+        if (temporaryExists) {
+            ::unlink(temporaryPath.c_str());
+        }
+        throw;
+    }
+    // The rename is durable only once the folder's entry is on disk.
+    fs::path folder = folderOf(path);
+    beforeOperation(FileOperation::fsync, folder);
+    FileDescriptor directory = openOrThrow(folder, O_RDONLY | O_DIRECTORY, "Opening");
+    syncDescriptor(directory.get(), folder);
+}
+
+void PosixFileSystem::createDirectories(const std::filesystem::path &path) {
+    // Find the deepest folder that exists, then create the missing ones below it, outermost first.
+    std::vector<fs::path> missing;
+    fs::path current = path.lexically_normal();
+    if (!current.empty() && !current.has_filename()) {
+        current = current.parent_path(); // "a/b/" names the folder "a/b"
+    }
+    while (!current.empty()) {
+        beforeOperation(FileOperation::stat, current);
+        auto type = rawFileType(current, true);
+        if (type) {
+            if (*type != FileType::directory) {
+                throw FileSystemError(ENOTDIR, current, "Creating the folder");
+            }
+            break;
+        }
+        missing.push_back(current);
+        fs::path parent = current.parent_path();
+        if (parent == current) {
+            break;
+        }
+        current = parent;
+    }
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+        beforeOperation(FileOperation::createDirectory, *folder);
+        if (::mkdir(folder->c_str(), 0777) < 0) {
+            // Another process may have made it meanwhile; that is what was wanted.
+            if (errno == EEXIST && rawFileType(*folder, true) == FileType::directory) {
+                continue;
+            }
+            throwErrno(*folder, "Creating the folder");
+        }
+    }
+}
+
+void PosixFileSystem::removeItem(const std::filesystem::path &path) {
+    auto type = rawFileType(path, false);
+    if (!type) {
+        beforeOperation(FileOperation::remove, path);
+        throw FileSystemError(ENOENT, path, "Removing");
+    }
+    if (*type == FileType::directory) {
+        beforeOperation(FileOperation::list, path);
+        for (const NamedEntry &entry : directoryEntries(path)) {
+            removeItem(path / entry.name);
+        }
+        beforeOperation(FileOperation::remove, path);
+        if (::rmdir(path.c_str()) < 0) {
+            throwErrno(path, "Removing");
+        }
+        return;
+    }
+    beforeOperation(FileOperation::remove, path);
+    if (::unlink(path.c_str()) < 0) {
+        throwErrno(path, "Removing");
+    }
+}
+
+void PosixFileSystem::moveItem(const std::filesystem::path &from, const std::filesystem::path &to) {
+    beforeOperation(FileOperation::rename, to);
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return;
+    }
+    int error = errno;
+    if (error == EXDEV) {
+        // Another file system: copy, then remove the original (as a move between volumes always has to).
+        copyItem(from, to);
+        removeItem(from);
+        return;
+    }
+    if (error != EINVAL && error != ENOSYS && error != ENOTSUP) {
+        throw FileSystemError(error, to, "Moving");
+    }
+    // The file system cannot refuse to replace by itself.
+    auto type = rawFileType(from, false);
+    if (!type) {
+        throw FileSystemError(ENOENT, from, "Moving");
+    }
+    if (*type != FileType::directory) {
+        // A hard link fails with EEXIST instead of replacing, so no window exists where a file is overwritten.
+        if (::link(from.c_str(), to.c_str()) < 0) {
+            throwErrno(to, "Moving");
+        }
+        if (::unlink(from.c_str()) < 0) {
+            int unlinkError = errno;
+            ::unlink(to.c_str());
+            throw FileSystemError(unlinkError, from, "Moving");
+        }
+        return;
+    }
+    if (rawFileType(to, false)) {
+        throw FileSystemError(EEXIST, to, "Moving");
+    }
+    if (::rename(from.c_str(), to.c_str()) < 0) {
+        throwErrno(to, "Moving");
+    }
+}
+
+void PosixFileSystem::copyItem(const std::filesystem::path &from, const std::filesystem::path &to) {
+    beforeOperation(FileOperation::copy, to);
+    struct stat source {};
+    if (::lstat(from.c_str(), &source) < 0) {
+        throwErrno(from, "Copying");
+    }
+    FileType type = fileTypeOfMode(source.st_mode);
+    if (type == FileType::directory) {
+        if (::mkdir(to.c_str(), source.st_mode & 07777) < 0) {
+            throwErrno(to, "Copying");
+        }
+        for (const NamedEntry &entry : directoryEntries(from)) {
+            copyItem(from / entry.name, to / entry.name);
+        }
+        return;
+    }
+    if (type == FileType::symbolicLink) {
+        std::string target(static_cast<std::size_t>(source.st_size) + 1, '\0');
+        ssize_t length = ::readlink(from.c_str(), target.data(), target.size());
+        if (length < 0) {
+            throwErrno(from, "Copying");
+        }
+        target.resize(static_cast<std::size_t>(length));
+        if (::symlink(target.c_str(), to.c_str()) < 0) {
+            throwErrno(to, "Copying");
+        }
+        return;
+    }
+    if (type != FileType::regular) {
+        throw FileSystemError(ENOTSUP, from, "Copying");
+    }
+    FileDescriptor input = openOrThrow(from, O_RDONLY, "Copying");
+    FileDescriptor output = openOrThrow(to, O_WRONLY | O_CREAT | O_EXCL, "Copying", source.st_mode & 0777);
+    try {
+        char buffer[65536];
+        while (true) {
+            ssize_t count = ::read(input.get(), buffer, sizeof buffer);
+            if (count < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throwErrno(from, "Copying");
+            }
+            if (count == 0) {
+                break;
+            }
+            writeAll(output.get(), std::string_view(buffer, static_cast<std::size_t>(count)), to);
+        }
+        if (output.close() < 0) {
+            throwErrno(to, "Copying");
+        }
+    } catch (...) {
+        // Leave no half-copied file behind that a later copy would refuse to replace.
+        ::unlink(to.c_str());
+        throw;
+    }
+}
+
+std::vector<std::string> PosixFileSystem::contentsOfDirectory(const std::filesystem::path &path) {
+    beforeOperation(FileOperation::list, path);
+    std::vector<std::string> names;
+    for (NamedEntry &entry : directoryEntries(path)) {
+        names.push_back(std::move(entry.name));
+    }
+    return names;
+}
+
+std::vector<DirectoryEntry> PosixFileSystem::enumerateRecursively(const std::filesystem::path &path) {
+    std::vector<DirectoryEntry> result;
+    // Depth first: a folder's entry, then everything below it, then its next sibling.
+    auto appendEntries = [&](auto &self, const fs::path &folder, const std::string &relativeFolder) -> void {
+        beforeOperation(FileOperation::list, folder);
+        for (const NamedEntry &entry : directoryEntries(folder)) {
+            if (isHiddenName(entry.name)) {
+                continue;
+            }
+            std::string relative = relativeFolder.empty() ? entry.name : relativeFolder + "/" + entry.name;
+            result.push_back({relative, entry.type});
+            // The entry's own type: a link to a folder is listed but never entered.
+            if (entry.type == FileType::directory) {
+                self(self, folder / entry.name, relative);
+            }
+        }
+    };
+    appendEntries(appendEntries, path, "");
+    return result;
+}
+
+std::filesystem::path PosixFileSystem::resolvingSymlinks(const std::filesystem::path &path) {
+    beforeOperation(FileOperation::stat, path);
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved) {
+        return path;
+    }
+    return fs::path(resolved.get());
+}
+
+FileSystem &defaultFileSystem() {
+    static PosixFileSystem fileSystem;
+    return fileSystem;
+}
+
+} // namespace velto

@@ -1,0 +1,67 @@
+#include "platform/JsonValues.h"
+
+namespace velto {
+
+Json uuidJson(const Uuid &uuid) {
+    return uuid.uppercaseText();
+}
+
+Uuid uuidFromJson(const Json &value) {
+    if (!value.is_string()) {
+        throw JsonDecodingError("Expected a UUID string");
+    }
+    auto uuid = Uuid::parse(value.get_ref<const std::string &>());
+    if (!uuid) {
+        throw JsonDecodingError("Attempted to decode UUID from invalid UUID string");
+    }
+    return *uuid;
+}
+
+Uuid requiredUuid(const Json &object, const char *key) {
+    const Json &value = requiredField(object, key);
+    try {
+        return uuidFromJson(value);
+    } catch (const JsonDecodingError &error) {
+        throw JsonDecodingError(std::string(error.what()) + " for key \"" + key + "\"");
+    }
+}
+
+std::optional<Uuid> optionalUuid(const Json &object, const char *key) {
+    if (optionalField(object, key) == nullptr) {
+        return std::nullopt;
+    }
+    return requiredUuid(object, key);
+}
+
+Json dateJson(Date date) {
+    return iso8601Text(date);
+}
+
+Date dateFromJson(const Json &value) {
+    if (!value.is_string()) {
+        throw JsonDecodingError("Expected an ISO-8601 date string");
+    }
+    auto date = parseISO8601(value.get_ref<const std::string &>());
+    if (!date) {
+        throw JsonDecodingError("Expected date string to be ISO8601-formatted");
+    }
+    return *date;
+}
+
+Date requiredDate(const Json &object, const char *key) {
+    const Json &value = requiredField(object, key);
+    try {
+        return dateFromJson(value);
+    } catch (const JsonDecodingError &error) {
+        throw JsonDecodingError(std::string(error.what()) + " for key \"" + key + "\"");
+    }
+}
+
+std::optional<Date> optionalDate(const Json &object, const char *key) {
+    if (optionalField(object, key) == nullptr) {
+        return std::nullopt;
+    }
+    return requiredDate(object, key);
+}
+
+} // namespace velto

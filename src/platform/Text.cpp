@@ -1,0 +1,421 @@
+#include "platform/Text.h"
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+#include <unicode/brkiter.h>
+#include <unicode/bytestream.h>
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utext.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+namespace velto::text {
+
+namespace {
+
+bool isASCII(std::string_view text) {
+    unsigned char combined = 0;
+    for (char c : text) {
+        combined |= static_cast<unsigned char>(c);
+    }
+    return combined < 0x80;
+}
+
+const icu::Normalizer2 &nfcNormalizer() {
+    static const icu::Normalizer2 *normalizer = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2 *instance = icu::Normalizer2::getNFCInstance(status);
+        if (U_FAILURE(status)) {
+            throw std::runtime_error(std::string("ICU NFC data unavailable: ") + u_errorName(status));
+        }
+        return instance;
+    }();
+    return *normalizer;
+}
+
+bool isNFC(std::string_view text) {
+    if (isASCII(text)) {
+        return true;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    bool normalized =
+        nfcNormalizer().isNormalizedUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), status);
+    return U_SUCCESS(status) && normalized;
+}
+
+std::string normalizedNFC(std::string_view text) {
+    std::string valid = isValidUTF8(text) ? std::string() : decodingUTF8Lossy(text);
+    std::string_view source = valid.empty() ? text : std::string_view(valid);
+    std::string result;
+    icu::StringByteSink<std::string> sink(&result, static_cast<int32_t>(source.size()));
+    UErrorCode status = U_ZERO_ERROR;
+    nfcNormalizer().normalizeUTF8(0, icu::StringPiece(source.data(), static_cast<int32_t>(source.size())), sink,
+                                  nullptr, status);
+    if (U_FAILURE(status)) {
+        throw std::runtime_error(std::string("NFC normalization failed: ") + u_errorName(status));
+    }
+    return result;
+}
+
+/// The NFC form of the text: the text itself when it is already normalized (no copy), else `storage`.
+std::string_view nfcView(std::string_view text, std::string &storage) {
+    if (isNFC(text) && isValidUTF8(text)) {
+        return text;
+    }
+    storage = normalizedNFC(text);
+    return storage;
+}
+
+using ByteIndex = std::int64_t;
+
+const std::uint8_t *bytesOf(std::string_view text) {
+    return reinterpret_cast<const std::uint8_t *>(text.data());
+}
+
+/// The code point at `index`, advancing past it; ill-formed sequences read as U+FFFD.
+char32_t nextCodePoint(std::string_view text, ByteIndex &index) {
+    const std::uint8_t *bytes = bytesOf(text);
+    ByteIndex length = static_cast<ByteIndex>(text.size());
+    UChar32 c = 0;
+    U8_NEXT_OR_FFFD(bytes, index, length, c);
+    return static_cast<char32_t>(c);
+}
+
+/// The code point before `index`, moving back over it; an ill-formed byte reads as U+FFFD on its own.
+char32_t previousCodePoint(std::string_view text, ByteIndex &index) {
+    const std::uint8_t *bytes = bytesOf(text);
+    ByteIndex start = index - 1;
+    while (start > 0 && index - start < 4 && (bytes[start] & 0xC0) == 0x80) {
+        --start;
+    }
+    ByteIndex probe = start;
+    char32_t c = nextCodePoint(text, probe);
+    if (probe == index) {
+        index = start;
+        return c;
+    }
+    index -= 1;
+    return 0xFFFD;
+}
+
+bool isNewline(char32_t c) {
+    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+template <typename Predicate> std::string_view trimming(std::string_view text, Predicate shouldTrim) {
+    ByteIndex start = 0;
+    ByteIndex length = static_cast<ByteIndex>(text.size());
+    while (start < length) {
+        ByteIndex next = start;
+        if (!shouldTrim(nextCodePoint(text, next))) {
+            break;
+        }
+        start = next;
+    }
+    ByteIndex end = length;
+    while (end > start) {
+        ByteIndex previous = end;
+        if (!shouldTrim(previousCodePoint(text, previous))) {
+            break;
+        }
+        end = previous;
+    }
+    return text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+}
+
+// Grapheme breaking is needed for every count and prefix; creating the iterator costs far more than using it,
+// so each thread keeps one.
+icu::BreakIterator &characterBreakIterator() {
+    thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::BreakIterator> instance(
+            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        if (U_FAILURE(status) || !instance) {
+            throw std::runtime_error(std::string("ICU character break iterator unavailable: ") + u_errorName(status));
+        }
+        return instance;
+    }();
+    return *iterator;
+}
+
+/// The byte offset after the first `count` grapheme clusters (the text's size when it has fewer), and how many
+/// clusters that offset covers.
+struct GraphemeSpan {
+    std::size_t endOffset = 0;
+    std::size_t clusterCount = 0;
+};
+
+// In ASCII every byte is a cluster except that "\r\n" is one.
+GraphemeSpan asciiGraphemeSpan(std::string_view text, std::size_t maximumCount) {
+    GraphemeSpan span;
+    while (span.endOffset < text.size() && span.clusterCount < maximumCount) {
+        bool isCRLF =
+            text[span.endOffset] == '\r' && span.endOffset + 1 < text.size() && text[span.endOffset + 1] == '\n';
+        span.endOffset += isCRLF ? 2 : 1;
+        ++span.clusterCount;
+    }
+    return span;
+}
+
+GraphemeSpan graphemeSpan(std::string_view text, std::size_t maximumCount) {
+    if (isASCII(text)) {
+        return asciiGraphemeSpan(text, maximumCount);
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UText utext = UTEXT_INITIALIZER;
+    utext_openUTF8(&utext, text.data(), static_cast<int64_t>(text.size()), &status);
+    icu::BreakIterator &iterator = characterBreakIterator();
+    iterator.setText(&utext, status);
+    if (U_FAILURE(status)) {
+        utext_close(&utext);
+        throw std::runtime_error(std::string("ICU grapheme breaking failed: ") + u_errorName(status));
+    }
+    GraphemeSpan span;
+    iterator.first();
+    while (span.clusterCount < maximumCount) {
+        int32_t boundary = iterator.next();
+        if (boundary == icu::BreakIterator::DONE) {
+            break;
+        }
+        span.endOffset = static_cast<std::size_t>(boundary);
+        ++span.clusterCount;
+    }
+    // Detach the iterator from the caller's bytes before they go away.
+    UText empty = UTEXT_INITIALIZER;
+    utext_openUTF8(&empty, "", 0, &status);
+    iterator.setText(&empty, status);
+    utext_close(&empty);
+    utext_close(&utext);
+    return span;
+}
+
+template <typename Pieces> std::string joined(const Pieces &pieces, std::string_view separator) {
+    std::string result;
+    bool first = true;
+    for (const auto &piece : pieces) {
+        if (!first) {
+            result += separator;
+        }
+        first = false;
+        result += piece;
+    }
+    return result;
+}
+
+} // namespace
+
+bool canonicallyEqual(std::string_view a, std::string_view b) {
+    if (a == b) {
+        return true;
+    }
+    if (isASCII(a) && isASCII(b)) {
+        return false;
+    }
+    std::string storageA;
+    std::string storageB;
+    return nfcView(a, storageA) == nfcView(b, storageB);
+}
+
+int canonicalCompare(std::string_view a, std::string_view b) {
+    // std::string_view compares bytes as unsigned char, and UTF-8 byte order is code-point order.
+    if (isASCII(a) && isASCII(b)) {
+        return a.compare(b);
+    }
+    std::string storageA;
+    std::string storageB;
+    return nfcView(a, storageA).compare(nfcView(b, storageB));
+}
+
+std::string nfc(std::string_view text) {
+    std::string storage;
+    return std::string(nfcView(text, storage));
+}
+
+std::size_t canonicalHash(std::string_view text) {
+    std::string storage;
+    return std::hash<std::string_view>{}(nfcView(text, storage));
+}
+
+std::size_t graphemeCount(std::string_view text) {
+    return graphemeSpan(text, SIZE_MAX).clusterCount;
+}
+
+std::string graphemePrefix(std::string_view text, std::size_t count) {
+    return std::string(text.substr(0, graphemeSpan(text, count).endOffset));
+}
+
+std::string lowercased(std::string_view text) {
+    if (isASCII(text)) {
+        std::string result(text);
+        for (char &c : result) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return result;
+    }
+    icu::UnicodeString unicode =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    unicode.toLower(icu::Locale::getRoot());
+    std::string result;
+    unicode.toUTF8String(result);
+    return result;
+}
+
+bool isWhitespace(char32_t c) {
+    if (c < 0x80) {
+        return c == ' ' || c == '\t';
+    }
+    return !isNewline(c) && u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+}
+
+bool isWhitespaceOrNewline(char32_t c) {
+    return isNewline(c) || isWhitespace(c);
+}
+
+std::string_view trimmingWhitespaceAndNewlines(std::string_view text) {
+    return trimming(text, isWhitespaceOrNewline);
+}
+
+std::string_view trimmingWhitespace(std::string_view text) {
+    return trimming(text, isWhitespace);
+}
+
+std::string_view trimmingSpacesAndTabs(std::string_view text) {
+    return trimming(text, [](char32_t c) { return c == ' ' || c == '\t'; });
+}
+
+char32_t firstCodePoint(std::string_view text) {
+    if (text.empty()) {
+        return 0;
+    }
+    ByteIndex index = 0;
+    return nextCodePoint(text, index);
+}
+
+bool isValidUTF8(std::string_view bytes) {
+    const std::uint8_t *data = bytesOf(bytes);
+    ByteIndex length = static_cast<ByteIndex>(bytes.size());
+    ByteIndex index = 0;
+    while (index < length) {
+        if (data[index] < 0x80) {
+            ++index;
+            continue;
+        }
+        UChar32 c = 0;
+        U8_NEXT(data, index, length, c);
+        if (c < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string decodingUTF8Lossy(std::string_view bytes) {
+    if (isValidUTF8(bytes)) {
+        return std::string(bytes);
+    }
+    // U8_NEXT skips one maximal ill-formed subpart at a time, the replacement practice Unicode recommends.
+    const std::uint8_t *data = bytesOf(bytes);
+    ByteIndex length = static_cast<ByteIndex>(bytes.size());
+    ByteIndex index = 0;
+    std::string result;
+    result.reserve(bytes.size() + 8);
+    while (index < length) {
+        ByteIndex start = index;
+        UChar32 c = 0;
+        U8_NEXT(data, index, length, c);
+        if (c < 0) {
+            result += "\xEF\xBF\xBD";
+        } else {
+            result.append(bytes.data() + start, static_cast<std::size_t>(index - start));
+        }
+    }
+    return result;
+}
+
+std::vector<std::string_view> splitKeepingEmpty(std::string_view text, std::string_view separator) {
+    if (separator.empty()) {
+        return {text};
+    }
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t found = text.find(separator, start);
+        if (found == std::string_view::npos) {
+            pieces.push_back(text.substr(start));
+            return pieces;
+        }
+        pieces.push_back(text.substr(start, found - start));
+        start = found + separator.size();
+    }
+}
+
+std::string join(const std::vector<std::string_view> &pieces, std::string_view separator) {
+    return joined(pieces, separator);
+}
+
+std::string join(const std::vector<std::string> &pieces, std::string_view separator) {
+    return joined(pieces, separator);
+}
+
+std::string replacingAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) {
+        return std::string(text);
+    }
+    std::string result;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t found = text.find(from, start);
+        if (found == std::string_view::npos) {
+            result += text.substr(start);
+            return result;
+        }
+        result += text.substr(start, found - start);
+        result += to;
+        start = found + from.size();
+    }
+}
+
+std::u16string toUTF16(std::string_view text) {
+    std::u16string result;
+    result.reserve(text.size());
+    ByteIndex index = 0;
+    ByteIndex length = static_cast<ByteIndex>(text.size());
+    while (index < length) {
+        char32_t c = nextCodePoint(text, index);
+        if (c <= 0xFFFF) {
+            result.push_back(static_cast<char16_t>(c));
+        } else {
+            result.push_back(static_cast<char16_t>(U16_LEAD(c)));
+            result.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+        }
+    }
+    return result;
+}
+
+std::string toUTF8(std::u16string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    std::size_t index = 0;
+    while (index < text.size()) {
+        UChar32 c = text[index++];
+        if (U16_IS_LEAD(c) && index < text.size() && U16_IS_TRAIL(text[index])) {
+            c = U16_GET_SUPPLEMENTARY(c, text[index++]);
+        } else if (U16_IS_SURROGATE(c)) {
+            c = 0xFFFD; // an unpaired surrogate has no UTF-8 form
+        }
+        std::uint8_t buffer[4];
+        int32_t written = 0;
+        U8_APPEND_UNSAFE(buffer, written, c);
+        result.append(reinterpret_cast<const char *>(buffer), static_cast<std::size_t>(written));
+    }
+    return result;
+}
+
+} // namespace velto::text
