@@ -1,0 +1,143 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+// Attribute values described abstractly, so that styling runs without a display and the view turns
+// them into real fonts and colours when it draws.
+namespace velto::editor {
+
+/// The attribute keys the editor uses: the platform's standard ones and the editor's custom ones.
+enum class AttributeKey : std::uint8_t {
+    font,
+    foregroundColor,
+    paragraphStyle,
+    ligature,
+    kern,
+    underlineStyle,
+    strikethroughStyle,
+    link,
+    veltoHorizontalRule,
+    veltoCodeBlock,
+    veltoInlineCode,
+    veltoTaskCheckbox,
+    veltoCodeSyntaxToken,
+    veltoCodeSyntaxGeneration,
+};
+
+/// The key's raw text: "NSFont"-like names for standard keys, "VeltoCodeBlock" and so on for custom ones.
+std::string_view attributeKeyName(AttributeKey key);
+
+enum class FontFamilyRole : std::uint8_t { system, monospacedSystem, userFixedPitch };
+enum class FontWeight : std::uint8_t { regular, medium, semibold, bold };
+
+struct FontDescriptor {
+    FontFamilyRole family = FontFamilyRole::system;
+    double pointSize = 0;
+    FontWeight weight = FontWeight::regular;
+    bool bold = false;
+    bool italic = false;
+    bool operator==(const FontDescriptor &) const = default;
+};
+
+struct RGBComponents {
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+    bool operator==(const RGBComponents &) const = default;
+};
+
+/// Colours the system resolves for the current appearance.
+enum class SystemColorRole : std::uint8_t { none, secondaryLabel, systemBlue, clear };
+
+/// A colour: a system role, a named dynamic colour with light and dark components, or a fixed sRGB
+/// colour (light and dark equal); each with an alpha.
+struct Color {
+    SystemColorRole role = SystemColorRole::none;
+    std::string name;
+    RGBComponents light;
+    RGBComponents dark;
+    double alpha = 1.0;
+
+    static Color sRGB(double red, double green, double blue, double alpha = 1.0);
+    static Color dynamic(std::string name, RGBComponents light, RGBComponents dark);
+    static Color system(SystemColorRole role);
+    Color withAlpha(double newAlpha) const;
+    bool operator==(const Color &) const = default;
+};
+
+enum class LineBreakMode : std::uint8_t { byWordWrapping, byCharWrapping };
+
+struct ParagraphStyle {
+    double lineSpacing = 0;
+    double paragraphSpacing = 0;
+    double paragraphSpacingBefore = 0;
+    double headIndent = 0;
+    double firstLineHeadIndent = 0;
+    double tailIndent = 0;
+    double minimumLineHeight = 0;
+    LineBreakMode lineBreakMode = LineBreakMode::byWordWrapping;
+    bool allowsDefaultTighteningForTruncation = false;
+    bool operator==(const ParagraphStyle &) const = default;
+};
+
+/// One attribute value. Integers hold ligature, underline and strike-through styles; doubles the kern;
+/// unsigned integers the code-highlight generation; texts the link URL and the code token kind.
+using AttributeValue =
+    std::variant<bool, std::int64_t, std::uint64_t, double, std::string, Color, FontDescriptor, ParagraphStyle>;
+
+struct AttributeEntry {
+    AttributeKey key;
+    AttributeValue value;
+    bool operator==(const AttributeEntry &) const = default;
+};
+
+/// An immutable set of attributes, interned process-wide: equal sets share one object, so comparing
+/// two sets (and so two runs) is one pointer comparison.
+class Attributes {
+public:
+    /// The empty set.
+    Attributes();
+    /// The set of the given entries; a later entry for the same key wins.
+    Attributes(std::initializer_list<AttributeEntry> entries);
+    static Attributes fromEntries(std::vector<AttributeEntry> entries);
+
+    /// The value for the key, or null.
+    const AttributeValue *find(AttributeKey key) const;
+    bool contains(AttributeKey key) const { return find(key) != nullptr; }
+    bool empty() const;
+    /// The entries in key order.
+    const std::vector<AttributeEntry> &entries() const;
+
+    Attributes with(AttributeKey key, AttributeValue value) const;
+    Attributes without(AttributeKey key) const;
+    /// This set with every entry of `added` put over it.
+    Attributes merging(const Attributes &added) const;
+
+    bool operator==(const Attributes &other) const { return set_ == other.set_; }
+    /// A stable identity of the interned set, for hashing runs.
+    const void *identity() const { return set_.get(); }
+
+    struct Set;
+
+private:
+    explicit Attributes(std::shared_ptr<const Set> set)
+        : set_(std::move(set)) {}
+    std::shared_ptr<const Set> set_;
+};
+
+template <typename T> const T *attributeValueAs(const AttributeValue *value) {
+    return value == nullptr ? nullptr : std::get_if<T>(value);
+}
+
+/// A readable one-line description of a value, for test dumps and diagnostics.
+std::string describeAttributeValue(const AttributeValue &value);
+std::string describeColor(const Color &color);
+
+} // namespace velto::editor

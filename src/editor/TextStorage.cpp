@@ -1,0 +1,319 @@
+#include "editor/TextStorage.h"
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+#include <utility>
+
+namespace velto::editor {
+
+namespace {
+
+std::uint64_t nextIdentity() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+}
+
+bool equalValues(const AttributeValue *a, const AttributeValue *b) {
+    if (a == nullptr || b == nullptr) {
+        return a == b;
+    }
+    return a == b || *a == *b;
+}
+
+} // namespace
+
+TextStorage::TextStorage()
+    : identity_(nextIdentity()) {}
+
+TextStorage::TextStorage(std::u16string text, Attributes attributes)
+    : identity_(nextIdentity())
+    , text_(std::move(text)) {
+    if (!text_.empty()) {
+        runs_.insert(0, StoredRun{0, std::move(attributes)});
+    }
+}
+
+TextStorage::TextStorage(const TextStorage &other)
+    : identity_(nextIdentity())
+    , text_(other.text_) {
+    for (std::size_t k = 0; k < other.runs_.size(); ++k) {
+        runs_.insert(k, other.runs_[k]);
+    }
+}
+
+TextStorage &TextStorage::operator=(const TextStorage &other) {
+    if (this != &other) {
+        text_ = other.text_;
+        runs_.clear();
+        for (std::size_t k = 0; k < other.runs_.size(); ++k) {
+            runs_.insert(k, other.runs_[k]);
+        }
+    }
+    return *this;
+}
+
+void TextStorage::checkRange(TextRange range) const {
+    if (range.location > text_.size() || range.length > text_.size() - range.location) {
+        throw std::out_of_range("text range beyond the end of the text");
+    }
+}
+
+std::size_t TextStorage::runEnd(std::size_t index) const {
+    return index + 1 < runs_.size() ? runs_[index + 1].start : text_.size();
+}
+
+std::u16string TextStorage::substring(TextRange range) const {
+    checkRange(range);
+    return text_.substr(range.location, range.length);
+}
+
+TextStorage TextStorage::attributedSubstring(TextRange range) const {
+    checkRange(range);
+    TextStorage result;
+    result.text_ = text_.substr(range.location, range.length);
+    std::size_t index = 0;
+    for (const AttributeRun &run : attributeRuns(range)) {
+        result.runs_.insert(index++, StoredRun{run.range.location - range.location, run.attributes});
+    }
+    return result;
+}
+
+// ---- reading ----
+
+Attributes TextStorage::attributes(std::size_t location, TextRange *effectiveRange) const {
+    if (location >= text_.size()) {
+        throw std::out_of_range("attribute location beyond the end of the text");
+    }
+    const std::size_t index = runs_.indexContaining(location);
+    if (effectiveRange != nullptr) {
+        *effectiveRange = rangeBetween(runs_[index].start, runEnd(index));
+    }
+    return runs_[index].attributes;
+}
+
+const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t location, TextRange *effectiveRange) const {
+    if (location >= text_.size()) {
+        throw std::out_of_range("attribute location beyond the end of the text");
+    }
+    const std::size_t index = runs_.indexContaining(location);
+    if (effectiveRange != nullptr) {
+        *effectiveRange = rangeBetween(runs_[index].start, runEnd(index));
+    }
+    return runs_[index].attributes.find(key);
+}
+
+const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t location, TextRange *longestEffectiveRange,
+                                             TextRange rangeLimit) const {
+    checkRange(rangeLimit);
+    const AttributeValue *value = attribute(key, location);
+    if (longestEffectiveRange == nullptr) {
+        return value;
+    }
+    const std::size_t index = runs_.indexContaining(location);
+    std::size_t first = index;
+    while (first > 0 && runs_[first].start > rangeLimit.location &&
+           equalValues(runs_[first - 1].attributes.find(key), value)) {
+        --first;
+    }
+    std::size_t last = index;
+    while (last + 1 < runs_.size() && runEnd(last) < rangeLimit.end() &&
+           equalValues(runs_[last + 1].attributes.find(key), value)) {
+        ++last;
+    }
+    *longestEffectiveRange = intersection(rangeBetween(runs_[first].start, runEnd(last)), rangeLimit);
+    return value;
+}
+
+std::vector<AttributeRun> TextStorage::attributeRuns(TextRange range) const {
+    checkRange(range);
+    std::vector<AttributeRun> result;
+    if (range.length == 0) {
+        return result;
+    }
+    for (std::size_t index = runs_.indexContaining(range.location);
+         index < runs_.size() && runs_[index].start < range.end(); ++index) {
+        const TextRange clipped = intersection(rangeBetween(runs_[index].start, runEnd(index)), range);
+        result.push_back(AttributeRun{clipped, runs_[index].attributes});
+    }
+    return result;
+}
+
+void TextStorage::enumerateAttributes(TextRange range,
+                                      const std::function<void(const Attributes &, TextRange)> &body) const {
+    // Collected first, so that the body may change attributes while the runs are walked.
+    for (const AttributeRun &run : attributeRuns(range)) {
+        body(run.attributes, run.range);
+    }
+}
+
+void TextStorage::enumerateAttribute(AttributeKey key, TextRange range,
+                                     const std::function<void(const AttributeValue *, TextRange)> &body) const {
+    std::vector<AttributeRun> stretches;
+    for (AttributeRun &run : attributeRuns(range)) {
+        if (!stretches.empty() && equalValues(stretches.back().attributes.find(key), run.attributes.find(key))) {
+            stretches.back().range.length += run.range.length;
+        } else {
+            stretches.push_back(std::move(run));
+        }
+    }
+    for (const AttributeRun &stretch : stretches) {
+        body(stretch.attributes.find(key), stretch.range);
+    }
+}
+
+// ---- changing attributes ----
+
+std::size_t TextStorage::boundaryIndex(std::size_t position) {
+    if (position >= text_.size()) {
+        return runs_.size();
+    }
+    const std::size_t index = runs_.indexContaining(position);
+    if (runs_[index].start == position) {
+        return index;
+    }
+    runs_.insert(index + 1, StoredRun{position, runs_[index].attributes});
+    return index + 1;
+}
+
+void TextStorage::mergeWithPrevious(std::size_t index) {
+    if (index > 0 && index < runs_.size() && runs_[index - 1].attributes == runs_[index].attributes) {
+        runs_.erase(index, 1);
+    }
+}
+
+void TextStorage::transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform) {
+    checkRange(range);
+    if (range.length == 0) {
+        return;
+    }
+    const std::size_t first = boundaryIndex(range.location);
+    std::size_t last = boundaryIndex(range.end());
+    // Runs of a pass often share one set; transform each distinct set once.
+    const void *previousSource = nullptr;
+    Attributes previousResult;
+    std::size_t kept = first;
+    for (std::size_t index = first; index < last; ++index) {
+        StoredRun &run = runs_[index];
+        if (run.attributes.identity() != previousSource) {
+            previousSource = run.attributes.identity();
+            previousResult = transform(run.attributes);
+        }
+        if (kept > first && runs_[kept - 1].attributes == previousResult) {
+            continue; // the run joins the one before it
+        }
+        StoredRun &target = runs_[kept];
+        target.start = run.start;
+        target.attributes = previousResult;
+        ++kept;
+    }
+    runs_.erase(kept, last - kept);
+    last = kept;
+    mergeWithPrevious(last);
+    mergeWithPrevious(first);
+    noteEdit(range, 0, false);
+}
+
+void TextStorage::setAttributes(const Attributes &attributes, TextRange range) {
+    transformAttributes(range, [&attributes](const Attributes &) { return attributes; });
+}
+
+void TextStorage::addAttribute(AttributeKey key, AttributeValue value, TextRange range) {
+    transformAttributes(range, [key, &value](const Attributes &old) { return old.with(key, value); });
+}
+
+void TextStorage::addAttributes(const Attributes &attributes, TextRange range) {
+    transformAttributes(range, [&attributes](const Attributes &old) { return old.merging(attributes); });
+}
+
+void TextStorage::removeAttribute(AttributeKey key, TextRange range) {
+    transformAttributes(range, [key](const Attributes &old) { return old.without(key); });
+}
+
+// ---- changing characters ----
+
+void TextStorage::replaceCharacters(TextRange range, std::u16string_view replacement) {
+    checkRange(range);
+    Attributes inherited;
+    if (range.length > 0) {
+        inherited = attributes(range.location);
+    } else if (range.location > 0) {
+        inherited = attributes(range.location - 1);
+    } else if (!text_.empty()) {
+        inherited = attributes(0);
+    }
+    replaceCharacters(range, replacement, inherited);
+}
+
+void TextStorage::replaceCharacters(TextRange range, std::u16string_view replacement, const Attributes &attributes) {
+    checkRange(range);
+    if (range.length == 0 && replacement.empty()) {
+        return;
+    }
+    const std::ptrdiff_t delta =
+        static_cast<std::ptrdiff_t>(replacement.size()) - static_cast<std::ptrdiff_t>(range.length);
+    const std::size_t first = boundaryIndex(range.location);
+    const std::size_t last = boundaryIndex(range.end());
+    runs_.erase(first, last - first);
+    runs_.shiftStarts(first, delta);
+    text_.replace(range.location, range.length, replacement);
+    if (!replacement.empty()) {
+        runs_.insert(first, StoredRun{range.location, attributes});
+        mergeWithPrevious(first + 1);
+    }
+    mergeWithPrevious(first);
+    noteEdit(TextRange{range.location, replacement.size()}, delta, true);
+}
+
+// ---- editing groups ----
+
+void TextStorage::beginEditing() {
+    ++editingDepth_;
+}
+
+void TextStorage::endEditing() {
+    if (editingDepth_ == 0) {
+        return;
+    }
+    if (--editingDepth_ > 0 || !pendingSummary_) {
+        return;
+    }
+    lastSummary_ = std::exchange(pendingSummary_, std::nullopt);
+    ++finishedGroups_;
+    if (onEditingGroupFinished) {
+        onEditingGroupFinished(*lastSummary_);
+    }
+}
+
+void TextStorage::noteEdit(TextRange rangeNow, std::ptrdiff_t changeInLength, bool charactersChanged) {
+    const bool ownGroup = editingDepth_ == 0;
+    if (ownGroup) {
+        beginEditing();
+    }
+    if (!pendingSummary_) {
+        pendingSummary_ = EditingSummary{rangeNow, changeInLength, !charactersChanged};
+    } else {
+        EditingSummary &summary = *pendingSummary_;
+        TextRange earlier = summary.editedRange;
+        if (charactersChanged) {
+            // Move the earlier edited range into the coordinates of the text after this change.
+            const std::size_t oldEnd = rangeNow.location + rangeNow.length - changeInLength;
+            if (earlier.location >= oldEnd) {
+                earlier.location += changeInLength;
+            } else if (earlier.end() > rangeNow.location) {
+                const auto shiftedEnd = static_cast<std::ptrdiff_t>(earlier.end()) + changeInLength;
+                earlier = rangeBetween(
+                    std::min(earlier.location, rangeNow.location),
+                    static_cast<std::size_t>(std::max(static_cast<std::ptrdiff_t>(rangeNow.end()), shiftedEnd)));
+            }
+        }
+        summary.editedRange = unionRange(earlier, rangeNow);
+        summary.changeInLength += changeInLength;
+        summary.attributesOnly = summary.attributesOnly && !charactersChanged;
+    }
+    if (ownGroup) {
+        endEditing();
+    }
+}
+
+} // namespace velto::editor

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "editor/AttributeRunBuffer.h"
+#include "editor/TextAttributes.h"
+#include "editor/TextRange.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velto::editor {
+
+/// A run of equal attributes over a range of the text.
+struct AttributeRun {
+    TextRange range;
+    Attributes attributes;
+    bool operator==(const AttributeRun &) const = default;
+};
+
+/// What one editing group changed: the edited range in the text as it is now, the change in length,
+/// and whether only attributes changed.
+struct EditingSummary {
+    TextRange editedRange;
+    std::ptrdiff_t changeInLength = 0;
+    bool attributesOnly = true;
+    bool operator==(const EditingSummary &) const = default;
+};
+
+/// The editor's text: UTF-16 units in one contiguous string (so ICU reads it without copying) with
+/// attribute runs over it, after the platform's mutable attributed string. Neighbouring runs always
+/// differ, so every run is already its longest effective range.
+///
+/// Ranges passed in must lie within the text; a range that does not throws std::out_of_range.
+class TextStorage {
+public:
+    TextStorage();
+    explicit TextStorage(std::u16string text, Attributes attributes = {});
+    /// A copy has the same text and runs but its own identity and no open editing group.
+    TextStorage(const TextStorage &other);
+    TextStorage &operator=(const TextStorage &other);
+
+    /// Distinguishes storage objects: unique for the life of the process, never reused.
+    std::uint64_t identity() const { return identity_; }
+
+    const std::u16string &string() const { return text_; }
+    std::size_t length() const { return text_.size(); }
+    std::u16string substring(TextRange range) const;
+    /// The text and attributes of the range as a storage of its own.
+    TextStorage attributedSubstring(TextRange range) const;
+
+    // ---- reading attributes ----
+
+    /// The attributes at the location; `effectiveRange` receives the whole run (runs are longest).
+    Attributes attributes(std::size_t location, TextRange *effectiveRange = nullptr) const;
+    /// The value of the key at the location, or null when absent. The pointer stays valid until the
+    /// storage next changes. `effectiveRange` receives the run holding the location.
+    const AttributeValue *attribute(AttributeKey key, std::size_t location, TextRange *effectiveRange = nullptr) const;
+    /// As above, with the longest range around the location, within `rangeLimit`, over which the
+    /// key has an equal value (or is equally absent).
+    const AttributeValue *attribute(AttributeKey key, std::size_t location, TextRange *longestEffectiveRange,
+                                    TextRange rangeLimit) const;
+
+    /// The runs over the range, clipped to it, in text order.
+    std::vector<AttributeRun> attributeRuns(TextRange range) const;
+    /// Calls `body` for every run over the range (clipped). `body` may change the storage's attributes.
+    void enumerateAttributes(TextRange range, const std::function<void(const Attributes &, TextRange)> &body) const;
+    /// Calls `body` for every longest stretch of the range over which the key's value is equal
+    /// (null where absent). `body` may change the storage's attributes.
+    void enumerateAttribute(AttributeKey key, TextRange range,
+                            const std::function<void(const AttributeValue *, TextRange)> &body) const;
+
+    // ---- changing attributes ----
+
+    /// Replaces every attribute over the range, custom keys included.
+    void setAttributes(const Attributes &attributes, TextRange range);
+    void addAttribute(AttributeKey key, AttributeValue value, TextRange range);
+    void addAttributes(const Attributes &attributes, TextRange range);
+    void removeAttribute(AttributeKey key, TextRange range);
+
+    // ---- changing characters ----
+
+    /// Replaces the characters of the range. The new text takes the attributes of the first replaced
+    /// character, else of the character before the range, else of the one after it.
+    void replaceCharacters(TextRange range, std::u16string_view replacement);
+    /// Replaces the characters of the range with text carrying the given attributes.
+    void replaceCharacters(TextRange range, std::u16string_view replacement, const Attributes &attributes);
+
+    // ---- editing groups ----
+
+    /// Groups changes: every change between the outermost begin and end counts as one edit. A change
+    /// made outside any group is a group of its own.
+    void beginEditing();
+    void endEditing();
+    bool isEditing() const { return editingDepth_ > 0; }
+    /// The summary of the last finished group that changed something.
+    const std::optional<EditingSummary> &lastEditingSummary() const { return lastSummary_; }
+    /// How many groups that changed something have finished.
+    std::uint64_t finishedEditingGroups() const { return finishedGroups_; }
+    /// Called when a group that changed something finishes (the text view lays out again then).
+    std::function<void(const EditingSummary &)> onEditingGroupFinished;
+
+private:
+    void checkRange(TextRange range) const;
+    std::size_t runEnd(std::size_t index) const;
+    std::size_t boundaryIndex(std::size_t position);
+    void mergeWithPrevious(std::size_t index);
+    void transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform);
+    void noteEdit(TextRange rangeNow, std::ptrdiff_t changeInLength, bool charactersChanged);
+
+    std::uint64_t identity_;
+    std::u16string text_;
+    AttributeRunBuffer runs_;
+
+    int editingDepth_ = 0;
+    std::optional<EditingSummary> pendingSummary_;
+    std::optional<EditingSummary> lastSummary_;
+    std::uint64_t finishedGroups_ = 0;
+};
+
+} // namespace velto::editor

@@ -1,0 +1,197 @@
+#include "editor/TextStorage.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace velto::editor;
+
+namespace {
+
+Attributes colour(double red) {
+    return Attributes{{AttributeKey::foregroundColor, Color::sRGB(red, 0, 0)}};
+}
+
+// "start+length:attributes|..." with attributes named by the test's palette, for compact expectations.
+std::string runsOf(const TextStorage &storage) {
+    std::string text;
+    for (const AttributeRun &run : storage.attributeRuns(TextRange{0, storage.length()})) {
+        const Color *color = attributeValueAs<Color>(run.attributes.find(AttributeKey::foregroundColor));
+        text += std::to_string(run.range.location) + "+" + std::to_string(run.range.length) + ":" +
+                (color ? std::to_string(static_cast<int>(color->light.red * 10)) : "-");
+        if (run.attributes.contains(AttributeKey::veltoCodeBlock)) {
+            text += "c";
+        }
+        text += "|";
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(TextStorageTests, EqualAttributeSetsAreOneInternedObject) {
+    Attributes a{{AttributeKey::ligature, std::int64_t{1}}, {AttributeKey::kern, 0.5}};
+    Attributes b{{AttributeKey::kern, 0.5}, {AttributeKey::ligature, std::int64_t{1}}};
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a.identity(), b.identity());
+    EXPECT_NE(a, a.with(AttributeKey::kern, 0.6));
+    EXPECT_EQ(a.with(AttributeKey::kern, 0.6).without(AttributeKey::kern),
+              Attributes{}.with(AttributeKey::ligature, std::int64_t{1}));
+}
+
+TEST(TextStorageTests, InsertedTextTakesFirstReplacedCharacterThenPrecedingThenFollowing) {
+    TextStorage storage(u"abcd", colour(0.1));
+    storage.setAttributes(colour(0.2), TextRange{2, 2});
+    storage.replaceCharacters(TextRange{2, 1}, u"XY"); // first replaced character: 0.2
+    EXPECT_EQ(runsOf(storage), "0+2:1|2+3:2|");
+    storage.replaceCharacters(TextRange{2, 0}, u"Z"); // nothing replaced: the preceding character 0.1
+    EXPECT_EQ(runsOf(storage), "0+3:1|3+3:2|");
+    storage.setAttributes(colour(0.3), TextRange{0, 1});
+    storage.replaceCharacters(TextRange{0, 0}, u"W"); // at the start: the following character 0.3
+    EXPECT_EQ(runsOf(storage), "0+2:3|2+2:1|4+3:2|");
+    EXPECT_EQ(storage.string(), u"WabZXYd");
+}
+
+TEST(TextStorageTests, DeletingAllTextLeavesNoRunsAndTypingIntoEmptyTextHasNoAttributes) {
+    TextStorage storage(u"abc", colour(0.1));
+    storage.replaceCharacters(TextRange{0, 3}, u"");
+    EXPECT_EQ(storage.attributeRuns(TextRange{0, 0}).size(), 0u);
+    storage.replaceCharacters(TextRange{0, 0}, u"x");
+    EXPECT_TRUE(storage.attributes(0).empty());
+}
+
+TEST(TextStorageTests, SetAddAndRemoveKeepNeighbouringRunsMerged) {
+    TextStorage storage(u"0123456789", colour(0.1));
+    storage.setAttributes(colour(0.2), TextRange{2, 3});
+    storage.addAttribute(AttributeKey::veltoCodeBlock, Color::sRGB(1, 1, 1), TextRange{4, 4});
+    EXPECT_EQ(runsOf(storage), "0+2:1|2+2:2|4+1:2c|5+3:1c|8+2:1|");
+    storage.removeAttribute(AttributeKey::veltoCodeBlock, TextRange{0, 10});
+    storage.setAttributes(colour(0.1), TextRange{2, 3});
+    EXPECT_EQ(runsOf(storage), "0+10:1|");
+}
+
+TEST(TextStorageTests, SetAttributesReplacesCustomKeysToo) {
+    TextStorage storage(u"abc", colour(0.1));
+    storage.addAttribute(AttributeKey::veltoTaskCheckbox, true, TextRange{0, 3});
+    storage.setAttributes(colour(0.2), TextRange{0, 3});
+    EXPECT_FALSE(storage.attributes(1).contains(AttributeKey::veltoTaskCheckbox));
+}
+
+TEST(TextStorageTests, LongestEffectiveRangeOfOneKeySpansRunsThatDifferInOtherKeys) {
+    TextStorage storage(u"0123456789", colour(0.1));
+    storage.addAttribute(AttributeKey::kern, 1.0, TextRange{3, 2});
+    TextRange effective;
+    storage.attribute(AttributeKey::foregroundColor, 4, &effective);
+    EXPECT_EQ(effective, (TextRange{3, 2}));
+    storage.attribute(AttributeKey::foregroundColor, 4, &effective, TextRange{0, 10});
+    EXPECT_EQ(effective, (TextRange{0, 10}));
+    storage.attribute(AttributeKey::foregroundColor, 4, &effective, TextRange{2, 5});
+    EXPECT_EQ(effective, (TextRange{2, 5}));
+    EXPECT_EQ(storage.attribute(AttributeKey::kern, 0, &effective, TextRange{0, 10}), nullptr);
+    EXPECT_EQ(effective, (TextRange{0, 3}));
+
+    std::vector<TextRange> stretches;
+    storage.enumerateAttribute(AttributeKey::foregroundColor, TextRange{1, 8},
+                               [&](const AttributeValue *, TextRange range) { stretches.push_back(range); });
+    EXPECT_EQ(stretches, (std::vector<TextRange>{{1, 8}}));
+}
+
+TEST(TextStorageTests, EditingGroupReportsOneEditedRangeWithLengthChange) {
+    TextStorage storage(u"hello world", colour(0.1));
+    std::vector<EditingSummary> reported;
+    storage.onEditingGroupFinished = [&](const EditingSummary &summary) { reported.push_back(summary); };
+    storage.beginEditing();
+    storage.addAttribute(AttributeKey::kern, 1.0, TextRange{6, 5});
+    storage.replaceCharacters(TextRange{0, 5}, u"hi"); // the attribute change moves left by 3
+    storage.endEditing();
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0], (EditingSummary{TextRange{0, 8}, -3, false}));
+
+    storage.setAttributes(colour(0.2), TextRange{1, 1});
+    ASSERT_EQ(reported.size(), 2u);
+    EXPECT_EQ(reported[1], (EditingSummary{TextRange{1, 1}, 0, true}));
+}
+
+TEST(TextStorageTests, EditedRangeStaysInsideTextAfterDeletionOverIt) {
+    TextStorage storage(u"abcdef");
+    storage.beginEditing();
+    storage.addAttribute(AttributeKey::kern, 1.0, TextRange{4, 1});
+    storage.replaceCharacters(TextRange{2, 4}, u"");
+    storage.endEditing();
+    EXPECT_EQ(storage.lastEditingSummary()->editedRange, (TextRange{2, 0}));
+}
+
+TEST(TextStorageTests, CopiesHaveTheirOwnIdentity) {
+    TextStorage storage(u"abc");
+    TextStorage copy = storage;
+    EXPECT_NE(storage.identity(), copy.identity());
+    EXPECT_EQ(copy.string(), u"abc");
+}
+
+TEST(TextStorageTests, RangesBeyondTheTextAreRejected) {
+    TextStorage storage(u"abc");
+    EXPECT_THROW(storage.setAttributes(Attributes{}, TextRange{2, 2}), std::out_of_range);
+    EXPECT_THROW(storage.attributes(3), std::out_of_range);
+}
+
+// Runs kept per character in a plain vector are the model: every operation must agree with it.
+TEST(TextStorageTests, RandomEditsAgreeWithPerCharacterModel) {
+    std::mt19937 random(7);
+    TextStorage storage;
+    std::u16string text;
+    std::vector<Attributes> model;
+    for (int step = 0; step < 3000; ++step) {
+        const std::size_t length = text.size();
+        const std::size_t a = length == 0 ? 0 : random() % (length + 1);
+        const std::size_t b = length == 0 ? 0 : random() % (length + 1);
+        const TextRange range = rangeBetween(std::min(a, b), std::max(a, b));
+        const Attributes attributes = colour(static_cast<double>(random() % 4) / 10);
+        switch (random() % 4) {
+        case 0: {
+            std::u16string inserted(random() % 4, u'x');
+            Attributes inherited;
+            if (range.length > 0) {
+                inherited = model[range.location];
+            } else if (range.location > 0) {
+                inherited = model[range.location - 1];
+            } else if (!model.empty()) {
+                inherited = model[0];
+            }
+            storage.replaceCharacters(range, inserted);
+            text.replace(range.location, range.length, inserted);
+            model.erase(model.begin() + range.location, model.begin() + range.end());
+            model.insert(model.begin() + range.location, inserted.size(), inherited);
+            break;
+        }
+        case 1:
+            storage.setAttributes(attributes, range);
+            std::fill(model.begin() + range.location, model.begin() + range.end(), attributes);
+            break;
+        case 2:
+            storage.addAttribute(AttributeKey::kern, 1.0, range);
+            for (std::size_t k = range.location; k < range.end(); ++k) {
+                model[k] = model[k].with(AttributeKey::kern, 1.0);
+            }
+            break;
+        default:
+            storage.removeAttribute(AttributeKey::kern, range);
+            for (std::size_t k = range.location; k < range.end(); ++k) {
+                model[k] = model[k].without(AttributeKey::kern);
+            }
+        }
+        ASSERT_EQ(storage.string(), text);
+        std::size_t position = 0;
+        const auto runs = storage.attributeRuns(TextRange{0, storage.length()});
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            ASSERT_EQ(runs[r].range.location, position);
+            if (r > 0) {
+                ASSERT_NE(runs[r].attributes, runs[r - 1].attributes) << "neighbouring runs not merged";
+            }
+            for (std::size_t k = runs[r].range.location; k < runs[r].range.end(); ++k) {
+                ASSERT_EQ(runs[r].attributes, model[k]) << "step " << step << " at " << k;
+            }
+            position = runs[r].range.end();
+        }
+        ASSERT_EQ(position, text.size());
+    }
+}
