@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Where the application keeps its own files in the user's home, following the XDG base directories.
+namespace velto::applicationStorage {
+
+/// The user's data folder: $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share.
+/// Empty when neither can be found (no home folder), so callers never write relative to the working folder.
+std::filesystem::path userDataDirectory();
+
+/// The same rule with the two environment values given, for callers and tests that do not read the environment.
+std::filesystem::path userDataDirectory(std::string_view xdgDataHome, std::string_view home);
+
+/// The name of the application's folder inside the user's data folder: "Velto" unless the bundle names another.
+std::string applicationFolderName(std::string_view bundleFolderName = {});
+
+/// "~/.local/share/Velto/Pages" for a user without XDG_DATA_HOME. Creates nothing.
+std::filesystem::path defaultPagesFolder(std::string_view bundleFolderName = {});
+
+} // namespace velto::applicationStorage

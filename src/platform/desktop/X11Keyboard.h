@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/desktop/XkbKeymap.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+struct xcb_connection_t;
+class QSocketNotifier;
+
+namespace velto {
+
+/// The X server's keyboard as the user has it now: its keymap and the layout currently selected, read
+/// through the XKB extension on a connection of our own (the preferences layer runs without a GUI).
+/// Changes of the selected layout or of the keymap are announced from XKB events.
+class X11Keyboard {
+public:
+    /// The process's keyboard, connected on first use; nothing when there is no X display (or no XKB).
+    static X11Keyboard *shared();
+
+    ~X11Keyboard();
+    X11Keyboard(const X11Keyboard &) = delete;
+    X11Keyboard &operator=(const X11Keyboard &) = delete;
+
+    /// What the key types in the layout selected at this moment, with Shift held or not; see XkbKeymap.
+    std::optional<std::string> typedText(std::uint32_t x11KeyCode, bool shift);
+
+    /// Calls onChange on the calling thread's event loop whenever the selected layout or the keymap
+    /// changes. One watcher at a time; a later call replaces the earlier one, an empty function stops.
+    void watch(std::function<void()> onChange);
+
+private:
+    static X11Keyboard *connectToDisplay();
+    X11Keyboard(xcb_connection_t *connection, std::int32_t deviceId, std::uint8_t xkbEventBase);
+
+    /// Reads every queued event; true when one of them changed the layout or the keymap.
+    bool drainEvents();
+    void handleSocketActivity();
+    std::optional<std::uint32_t> selectedLayoutIndex();
+
+    std::mutex mutex_;
+    xcb_connection_t *connection_;
+    std::int32_t deviceId_;
+    std::uint8_t xkbEventBase_;
+    std::shared_ptr<const XkbKeymap> keymap_;
+    std::function<void()> onChange_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+} // namespace velto

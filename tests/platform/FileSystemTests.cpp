@@ -1,0 +1,200 @@
+#include "platform/FileSystem.h"
+
+#include "support/FailingFileSystem.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace velto {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FailingFileSystem;
+using testing::TemporaryFolder;
+
+/// The error code of the FileSystemError that `action` throws; 0 when it throws none.
+template <typename Action> int errorCodeOf(Action action) {
+    try {
+        action();
+    } catch (const FileSystemError &error) {
+        return error.code();
+    }
+    return 0;
+}
+
+class FileSystemTest : public ::testing::Test {
+protected:
+    TemporaryFolder folder;
+    PosixFileSystem fileSystem;
+};
+
+TEST_F(FileSystemTest, AtomicWriteCreatesAndReplacesLeavingNoTemporaryFile) {
+    fs::path page = folder / "page.md";
+    fileSystem.writeAtomically(page, "first");
+    EXPECT_EQ(fileSystem.readFile(page), "first");
+    fileSystem.writeAtomically(page, "second, longer");
+    EXPECT_EQ(fileSystem.readFile(page), "second, longer");
+    fileSystem.writeAtomically(page, "");
+    EXPECT_EQ(fileSystem.readFile(page), "");
+    EXPECT_EQ(fileSystem.contentsOfDirectory(folder.path()), std::vector<std::string>{"page.md"});
+}
+
+TEST_F(FileSystemTest, AtomicWriteKeepsLargeContentWhole) {
+    std::string bytes(3 * 1024 * 1024 + 17, 'x');
+    bytes[12345] = '\0';
+    fileSystem.writeAtomically(folder / "big.md", bytes);
+    EXPECT_EQ(fileSystem.readFile(folder / "big.md"), bytes);
+    EXPECT_EQ(fileSystem.readPrefix(folder / "big.md", 10), std::string(10, 'x'));
+}
+
+TEST_F(FileSystemTest, AtomicWriteIntoAMissingFolderFailsAndCreatesNothing) {
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.writeAtomically(folder / "missing" / "page.md", "x"); }), ENOENT);
+    EXPECT_TRUE(fileSystem.contentsOfDirectory(folder.path()).empty());
+}
+
+TEST_F(FileSystemTest, AtomicWriteFailingAtAnyStepLeavesOldOrNewBytesAndNoTemporaryFile) {
+    fs::path page = folder / "page.md";
+    std::size_t failurePoints = 0;
+    for (std::size_t n = 1;; ++n) {
+        fileSystem.writeAtomically(page, "old");
+        FailingFileSystem failing;
+        failing.failOperation(n, ENOSPC);
+        int code = errorCodeOf([&] { failing.writeAtomically(page, "new"); });
+        if (!failing.injectedFailure()) {
+            EXPECT_EQ(code, 0);
+            EXPECT_EQ(fileSystem.readFile(page), "new");
+            break;
+        }
+        ++failurePoints;
+        EXPECT_EQ(code, ENOSPC) << "step " << n;
+        std::string bytes = fileSystem.readFile(page);
+        EXPECT_TRUE(bytes == "old" || bytes == "new") << "step " << n << ": " << bytes;
+        EXPECT_EQ(fileSystem.contentsOfDirectory(folder.path()), std::vector<std::string>{"page.md"}) << "step " << n;
+    }
+    EXPECT_EQ(failurePoints, 4u); // write, fsync, rename, fsync of the folder
+}
+
+TEST_F(FileSystemTest, ReadingAMissingFileReportsTheErrnoAndPath) {
+    fs::path missing = folder / "missing.md";
+    try {
+        fileSystem.readFile(missing);
+        FAIL() << "no error";
+    } catch (const FileSystemError &error) {
+        EXPECT_EQ(error.code(), ENOENT);
+        EXPECT_EQ(error.path(), missing);
+        EXPECT_EQ(error.localizedDescription(), "No such file or directory");
+    }
+}
+
+TEST_F(FileSystemTest, MoveRefusesToReplaceAnExistingItem) {
+    fs::path from = folder.writeFile("a.md", "a");
+    fs::path to = folder.writeFile("b.md", "b");
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.moveItem(from, to); }), EEXIST);
+    EXPECT_EQ(folder.readFile("a.md"), "a");
+    EXPECT_EQ(folder.readFile("b.md"), "b");
+
+    folder.createFolder("dir");
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.moveItem(from, folder / "dir"); }), EEXIST);
+}
+
+TEST_F(FileSystemTest, MoveRenamesFilesAndFolders) {
+    folder.writeFile("old/inner.md", "x");
+    fileSystem.moveItem(folder / "old", folder / "new");
+    EXPECT_FALSE(folder.exists("old"));
+    EXPECT_EQ(folder.readFile("new/inner.md"), "x");
+    fileSystem.moveItem(folder / "new" / "inner.md", folder / "moved.md");
+    EXPECT_EQ(folder.readFile("moved.md"), "x");
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.moveItem(folder / "gone.md", folder / "other.md"); }), ENOENT);
+}
+
+TEST_F(FileSystemTest, CopyDuplicatesFilesAndFoldersButNeverReplaces) {
+    folder.writeFile("src/a.md", "a");
+    folder.writeFile("src/.hidden/b.md", "b");
+    fileSystem.copyItem(folder / "src", folder / "dst");
+    EXPECT_EQ(folder.readFile("dst/a.md"), "a");
+    EXPECT_EQ(folder.readFile("dst/.hidden/b.md"), "b");
+    EXPECT_EQ(folder.readFile("src/a.md"), "a");
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.copyItem(folder / "src" / "a.md", folder / "dst" / "a.md"); }), EEXIST);
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.copyItem(folder / "src", folder / "dst"); }), EEXIST);
+}
+
+TEST_F(FileSystemTest, CreateDirectoriesMakesParentsAndAcceptsExistingFolders) {
+    fs::path deep = folder / "a" / "b" / "c";
+    fileSystem.createDirectories(deep);
+    EXPECT_TRUE(fileSystem.isDirectory(deep));
+    fileSystem.createDirectories(deep);
+    fileSystem.createDirectories(folder / "a" / "b" / "c" / "");
+    folder.writeFile("file", "x");
+    EXPECT_NE(errorCodeOf([&] { fileSystem.createDirectories(folder / "file" / "sub"); }), 0);
+}
+
+TEST_F(FileSystemTest, RemoveDeletesFoldersWithContentsAndLinksNotTheirTargets) {
+    folder.writeFile("tree/a/b.md", "b");
+    folder.writeFile("tree/.hidden", "h");
+    folder.writeFile("target.md", "t");
+    fs::create_symlink(folder / "target.md", folder / "tree" / "link");
+    fileSystem.removeItem(folder / "tree");
+    EXPECT_FALSE(folder.exists("tree"));
+    EXPECT_EQ(folder.readFile("target.md"), "t");
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.removeItem(folder / "tree"); }), ENOENT);
+}
+
+TEST_F(FileSystemTest, EnumerationSkipsHiddenEntriesAndDoesNotFollowFolderLinks) {
+    folder.writeFile("b.md", "");
+    folder.writeFile("a/x.md", "");
+    folder.writeFile("a/.draft.md", "");
+    folder.writeFile("a/sub/y.md", "");
+    folder.writeFile(".velto/manifest.json", "");
+    fs::create_directory_symlink(folder / "a", folder / "link");
+    std::vector<DirectoryEntry> expected = {
+        {"a", FileType::directory},    {"a/sub", FileType::directory}, {"a/sub/y.md", FileType::regular},
+        {"a/x.md", FileType::regular}, {"b.md", FileType::regular},    {"link", FileType::symbolicLink},
+    };
+    EXPECT_EQ(fileSystem.enumerateRecursively(folder.path()), expected);
+    EXPECT_EQ(fileSystem.contentsOfDirectory(folder.path()), (std::vector<std::string>{".velto", "a", "b.md", "link"}));
+}
+
+TEST_F(FileSystemTest, StatusOfADanglingLinkDependsOnFollowingLinks) {
+    fs::create_symlink(folder / "nowhere.md", folder / "dangling");
+    auto own = fileSystem.status(folder / "dangling", false);
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->type, FileType::symbolicLink);
+    EXPECT_EQ(fileSystem.status(folder / "dangling", true), std::nullopt);
+    EXPECT_FALSE(fileSystem.fileExists(folder / "dangling"));
+}
+
+TEST_F(FileSystemTest, StatusDescribesFilesAndIsAbsentBelowAFile) {
+    folder.writeFile("page.md", "12345");
+    auto status = fileSystem.status(folder / "page.md");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->type, FileType::regular);
+    EXPECT_EQ(status->size, 5u);
+    EXPECT_NE(status->inode, 0u);
+    EXPECT_GT(status->modificationDate.time_since_epoch().count(), 0);
+    EXPECT_TRUE(fileSystem.isRegularFile(folder / "page.md"));
+    EXPECT_FALSE(fileSystem.isDirectory(folder / "page.md"));
+    EXPECT_EQ(fileSystem.status(folder / "page.md" / "child"), std::nullopt);
+    EXPECT_EQ(fileSystem.status(folder / "missing"), std::nullopt);
+}
+
+TEST_F(FileSystemTest, ResolvingSymlinksGivesTheRealPathOrThePathItself) {
+    folder.createFolder("real");
+    fs::create_directory_symlink(folder / "real", folder / "alias");
+    EXPECT_EQ(fileSystem.resolvingSymlinks(folder / "alias"), fs::canonical(folder / "real"));
+    EXPECT_EQ(fileSystem.resolvingSymlinks(folder / "missing"), folder / "missing");
+}
+
+TEST_F(FileSystemTest, UnreadableFolderReportsPermissionDenied) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    }
+    fs::path locked = folder.createFolder("locked");
+    fs::permissions(locked, fs::perms::none);
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.contentsOfDirectory(locked); }), EACCES);
+    fs::permissions(locked, fs::perms::owner_all);
+}
+
+} // namespace
+} // namespace velto

@@ -1,0 +1,208 @@
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+namespace velto::text {
+namespace {
+
+const std::string composedE = "\xC3\xA9";                  // U+00E9
+const std::string decomposedE = "e\xCC\x81";               // e + U+0301
+const std::string hangulSyllable = "\xEA\xB0\x80";         // U+AC00
+const std::string hangulJamo = "\xE1\x84\x80\xE1\x85\xA1"; // U+1100 U+1161
+const std::string kelvinSign = "\xE2\x84\xAA";             // U+212A, NFC is "K"
+
+TEST(CanonicalText, EquivalentSpellingsAreEqual) {
+    EXPECT_TRUE(canonicallyEqual(composedE, decomposedE));
+    EXPECT_TRUE(canonicallyEqual("caf" + composedE, "caf" + decomposedE));
+    EXPECT_TRUE(canonicallyEqual(hangulSyllable, hangulJamo));
+    EXPECT_TRUE(canonicallyEqual(kelvinSign, "K"));
+    EXPECT_TRUE(canonicallyEqual("plain", "plain"));
+    EXPECT_TRUE(canonicallyEqual("", ""));
+    EXPECT_FALSE(canonicallyEqual("plain", "Plain"));
+    EXPECT_FALSE(canonicallyEqual(composedE, "e"));
+    EXPECT_FALSE(canonicallyEqual(decomposedE, "e"));
+    EXPECT_EQ(nfc(decomposedE), composedE);
+    EXPECT_EQ(nfc("ascii"), "ascii");
+}
+
+TEST(CanonicalText, OrderingAgreesWithEqualityAndIsAntisymmetric) {
+    const std::string texts[] = {"",
+                                 "a",
+                                 "b",
+                                 "e",
+                                 "f",
+                                 composedE,
+                                 decomposedE,
+                                 "e\xCC\x81x",
+                                 hangulSyllable,
+                                 hangulJamo,
+                                 kelvinSign,
+                                 "K",
+                                 "Z",
+                                 "\xF0\x9F\x98\x80"};
+    for (const std::string &a : texts) {
+        EXPECT_EQ(canonicalCompare(a, a), 0);
+        for (const std::string &b : texts) {
+            int ab = canonicalCompare(a, b);
+            int ba = canonicalCompare(b, a);
+            EXPECT_EQ(ab == 0, canonicallyEqual(a, b)) << a << " / " << b;
+            EXPECT_EQ(ab<0, ba> 0) << a << " / " << b;
+            if (ab == 0) {
+                EXPECT_EQ(canonicalHash(a), canonicalHash(b)) << a << " / " << b;
+            }
+        }
+    }
+    // By NFC code points "é" (U+00E9) sorts after "f", although "e" + accent would sort before it byte by byte.
+    EXPECT_GT(canonicalCompare(decomposedE, "f"), 0);
+    EXPECT_LT(canonicalCompare("a", "b"), 0);
+    EXPECT_LT(canonicalCompare("Z", "a"), 0);
+}
+
+struct GraphemeCase {
+    std::string text;
+    std::size_t count;
+};
+
+TEST(Graphemes, CountsWhatAReaderSeesAsCharacters) {
+    const GraphemeCase cases[] = {
+        {"", 0},
+        {"abc", 3},
+        {"a\r\nb", 3},                                                                   // CR LF is one
+        {decomposedE, 1},                                                                // combining mark
+        {"e\xCC\x81\xCC\xA3", 1},                                                        // two combining marks
+        {hangulJamo, 1},                                                                 // conjoining jamo
+        {"\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7", 1}, // ZWJ family
+        {"\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA", 2},         // two flags
+        {"\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD", 1},                                         // thumbs up + skin tone
+        {"a\xF0\x9F\x98\x80"
+         "b",
+         3},
+    };
+    for (const GraphemeCase &entry : cases) {
+        EXPECT_EQ(graphemeCount(entry.text), entry.count) << entry.text;
+    }
+}
+
+TEST(Graphemes, PrefixNeverSplitsACluster) {
+    const std::string family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
+    EXPECT_EQ(graphemePrefix(family + "abc", 2), family + "a");
+    EXPECT_EQ(graphemePrefix(decomposedE + "x", 1), decomposedE);
+    EXPECT_EQ(graphemePrefix("a\r\nb", 2), "a\r\n");
+    EXPECT_EQ(graphemePrefix("abc", 0), "");
+    EXPECT_EQ(graphemePrefix("abc", 10), "abc");
+    EXPECT_EQ(graphemePrefix(composedE + "b", 10), composedE + "b");
+}
+
+TEST(Lowercasing, MapsFullUnicodeWithoutLocale) {
+    EXPECT_EQ(lowercased("Hello WORLD 42"), "hello world 42");
+    EXPECT_EQ(lowercased("\xC3\x80\xC3\x89\xC3\x8E"), "\xC3\xA0\xC3\xA9\xC3\xAE"); // ÀÉÎ -> àéî
+    EXPECT_EQ(lowercased("\xC4\xB0"), "i\xCC\x87");                                // İ -> i + dot above
+    EXPECT_EQ(lowercased("\xE1\xBA\x9E"), "\xC3\x9F");                             // ẞ -> ß
+    EXPECT_EQ(lowercased("\xD0\x9C\xD0\x98\xD0\xA0"), "\xD0\xBC\xD0\xB8\xD1\x80"); // МИР -> мир
+}
+
+struct SpaceCase {
+    char32_t c;
+    bool whitespace;
+    bool newline;
+};
+
+TEST(WhiteSpace, SeparatesWhiteSpaceFromNewlines) {
+    const SpaceCase cases[] = {
+        {U' ', true, false},   {U'\t', true, false},   {0x00A0, true, false},  {0x1680, true, false},
+        {0x2000, true, false}, {0x200A, true, false},  {0x202F, true, false},  {0x205F, true, false},
+        {0x3000, true, false}, {U'\n', false, true},   {0x0B, false, true},    {0x0C, false, true},
+        {U'\r', false, true},  {0x0085, false, true},  {0x2028, false, true},  {0x2029, false, true},
+        {U'a', false, false},  {0x200B, false, false}, {0xFEFF, false, false}, {0, false, false},
+    };
+    for (const SpaceCase &entry : cases) {
+        EXPECT_EQ(isWhitespace(entry.c), entry.whitespace) << std::hex << static_cast<unsigned>(entry.c);
+        EXPECT_EQ(isWhitespaceOrNewline(entry.c), entry.whitespace || entry.newline)
+            << std::hex << static_cast<unsigned>(entry.c);
+    }
+}
+
+TEST(WhiteSpace, TrimsOnlyItsOwnClass) {
+    EXPECT_EQ(trimmingWhitespaceAndNewlines("\xC2\xA0 hi there \xE2\x80\xA8\n\r\n"), "hi there");
+    EXPECT_EQ(trimmingWhitespaceAndNewlines(" \n\t "), "");
+    EXPECT_EQ(trimmingWhitespace("\n hi \n"), "\n hi \n");
+    EXPECT_EQ(trimmingWhitespace(" \xE3\x80\x80hi\t"), "hi");
+    EXPECT_EQ(trimmingSpacesAndTabs("\xC2\xA0 hi\t "), "\xC2\xA0 hi");
+    EXPECT_EQ(trimmingSpacesAndTabs("\t\t"), "");
+    EXPECT_EQ(trimmingWhitespace("\xff "), "\xff");
+}
+
+TEST(Utf8, FirstCodePoint) {
+    EXPECT_EQ(firstCodePoint(""), 0u);
+    EXPECT_EQ(firstCodePoint("abc"), U'a');
+    EXPECT_EQ(firstCodePoint(composedE + "x"), 0xE9u);
+    EXPECT_EQ(firstCodePoint("\xF0\x9F\x98\x80"), 0x1F600u);
+    EXPECT_EQ(firstCodePoint("\xff"
+                             "a"),
+              0xFFFDu);
+}
+
+struct LossyCase {
+    std::string bytes;
+    std::string decoded;
+};
+
+TEST(Utf8, ReplacesEachIllFormedSequenceWithOneReplacementCharacter) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const LossyCase cases[] = {
+        {"plain", "plain"},
+        {composedE, composedE},
+        {"a\xff"
+         "b",
+         "a" + fffd + "b"},
+        {"\xF0\x9F\x98", fffd}, // truncated four-byte sequence: one maximal subpart
+        {"\xF0\x9F\x98"
+         "a",
+         fffd + "a"},
+        {"\xC0\xAF", fffd + fffd},                       // overlong: C0 is never a lead byte
+        {"\xED\xA0\x80", fffd + fffd + fffd},            // encoded surrogate
+        {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd}, // above U+10FFFF
+        {"\x80\x80", fffd + fffd},                       // lone continuation bytes
+    };
+    for (const LossyCase &entry : cases) {
+        EXPECT_EQ(isValidUTF8(entry.bytes), entry.bytes == entry.decoded);
+        EXPECT_EQ(decodingUTF8Lossy(entry.bytes), entry.decoded);
+    }
+    EXPECT_TRUE(isValidUTF8(""));
+    EXPECT_TRUE(isValidUTF8("\xEF\xBF\xBE")); // a noncharacter is still well-formed
+}
+
+TEST(Utf8, NormalizingInvalidTextReplacesTheBadBytes) {
+    EXPECT_EQ(nfc(decomposedE + "\xff"), composedE + "\xEF\xBF\xBD");
+}
+
+TEST(Utf16, ConvertsBothWaysReplacingUnpairedSurrogates) {
+    EXPECT_EQ(toUTF16("a\xF0\x9F\x98\x80" + composedE), u"a\U0001F600\u00E9");
+    EXPECT_EQ(toUTF8(u"a\U0001F600\u00E9"), "a\xF0\x9F\x98\x80" + composedE);
+    EXPECT_EQ(toUTF16("\xff"), u"\uFFFD");
+    std::u16string unpaired = {0xD800, u'x', 0xDC00};
+    EXPECT_EQ(toUTF8(unpaired), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+}
+
+TEST(Pieces, SplitKeepsEmptyPiecesAndJoinRestores) {
+    auto pieces = splitKeepingEmpty("a\n\nb\n", "\n");
+    ASSERT_EQ(pieces.size(), 4u);
+    EXPECT_EQ(pieces[0], "a");
+    EXPECT_EQ(pieces[1], "");
+    EXPECT_EQ(pieces[3], "");
+    EXPECT_EQ(join(pieces, "\n"), "a\n\nb\n");
+    EXPECT_EQ(splitKeepingEmpty("", "\n").size(), 1u);
+    EXPECT_EQ(splitKeepingEmpty("a\r\nb", "\r\n").size(), 2u);
+    EXPECT_EQ(join(std::vector<std::string>{"x", "y"}, ", "), "x, y");
+    EXPECT_EQ(join(std::vector<std::string>{}, ", "), "");
+}
+
+TEST(Pieces, ReplacesNonOverlappingOccurrencesLeftToRight) {
+    EXPECT_EQ(replacingAll("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(replacingAll("a/b/c", "/", "\\/"), "a\\/b\\/c");
+    EXPECT_EQ(replacingAll("abc", "", "x"), "abc");
+    EXPECT_EQ(replacingAll("abc", "d", "x"), "abc");
+}
+
+} // namespace
+} // namespace velto::text
