@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace velto {
+
+/// Lines numbered so that equal lines carry equal numbers.
+using LineNumber = std::uint32_t;
+
+/// One side's changes against a base: which base lines go and which side lines come.
+struct LineDifference {
+    std::vector<bool> removed;  // by offset into the base
+    std::vector<bool> inserted; // by offset into the side
+};
+
+/// The shortest edit script that turns `base` into `side`, with no moves.
+///
+/// Where several scripts are equally short the choice decides whether some merges conflict, so it is the one the
+/// textbook greedy form of Myers' algorithm makes: on each diagonal k of round d, step down from k + 1 when
+/// k = -d, or when k != d and diagonal k - 1 reaches less far than k + 1; otherwise step right from k - 1.
+///
+/// Time is O((N + M) · D) for D differing lines. The search remembers one bit per diagonal and round, about
+/// D²/2 bits; past a budget of 128 MiB (D ≈ 46,000) it gives up and returns nothing, which the merge reports as
+/// a conflict, so that a wholesale rewrite of a huge page cannot exhaust memory.
+std::optional<LineDifference> shortestLineDifference(std::span<const LineNumber> base,
+                                                     std::span<const LineNumber> side);
+
+} // namespace velto

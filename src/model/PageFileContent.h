@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/Uuid.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velto {
+
+/// One page file: an optional front-matter block, the Markdown body and the file's line ending.
+///
+/// The program's own metadata lives under one top-level key "velto" in the front matter:
+///
+///     ---
+///     title: Notes
+///     velto:
+///       id: 1a2b3c4d-0000-4000-8000-000000000001
+///       archived: true
+///     ---
+///     Hello
+///
+/// Everything else in the file belongs to the user and is written back byte for byte. The front matter is
+/// read as lines with a small YAML-like notion of keys and indentation, never by a YAML parser, so a
+/// front matter the program does not understand is left exactly as it is.
+///
+/// Inside the value every line break is "\n"; `lineEnding` is applied again when the text is produced.
+struct VeltoPageFileContent {
+    /// The lines between the opening and the closing "---" joined with "\n"; absent without a block.
+    std::optional<std::string> frontMatter;
+    /// Everything after the closing marker line, line breaks normalised to "\n".
+    std::string body;
+    /// "\r\n" when the file contained "\r\n" anywhere, else "\n".
+    std::string lineEnding = "\n";
+
+    /// Splits a file's text into front matter, body and line ending. Never fails.
+    static VeltoPageFileContent parse(std::string_view text);
+
+    /// The file text: the front-matter block (always closed by "---") and the body, with `lineEnding`.
+    std::string fileContents() const;
+
+    /// The page identifier stored in the file ("velto" → "id", else the older flat "velto-id").
+    std::optional<Uuid> veltoPageID() const;
+    /// The page this one is a conflict copy of ("velto" → "conflict-of", else the flat "velto-conflict-of").
+    std::optional<Uuid> conflictOriginalPageID() const;
+    /// Whether "velto" → "archived" reads as true.
+    bool isArchived() const;
+
+    /// Rewrites the metadata so that the file carries exactly the given values: an absent identifier, a false
+    /// flag or an absent origin removes its line. Touches `frontMatter` only. A front matter with two "velto"
+    /// keys or a "velto" value that is not a mapping is the user's and stays unchanged.
+    void writeVeltoMetadata(std::optional<Uuid> pageID, bool archived, std::optional<Uuid> conflictOriginalPageID);
+
+    /// Texts compare by canonical equivalence, as texts do everywhere in the page model.
+    friend bool operator==(const VeltoPageFileContent &a, const VeltoPageFileContent &b);
+};
+
+} // namespace velto

@@ -1,0 +1,269 @@
+#include "model/ThreeWayMerge.h"
+
+#include "model/LineDiff.h"
+#include "model/PageFileContent.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <deque>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+namespace velto::VeltoThreeWayMerge {
+
+namespace {
+
+bool isASCII(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+/// Gives each distinct line one number, keyed by its NFC form, so that canonically equivalent lines get the
+/// same number and the line difference compares integers. ASCII lines are their own NFC form.
+class LineNumbering {
+public:
+    std::vector<LineNumber> numbersOf(const std::vector<std::string_view> &lines) {
+        std::vector<LineNumber> numbers;
+        numbers.reserve(lines.size());
+        for (std::string_view line : lines) {
+            numbers.push_back(numberOf(line));
+        }
+        return numbers;
+    }
+
+private:
+    LineNumber numberOf(std::string_view line) {
+        std::string_view key = line;
+        if (!isASCII(line)) {
+            normalisedLines_.push_back(text::nfc(line));
+            key = normalisedLines_.back();
+        }
+        auto [entry, added] = numbers_.try_emplace(key, static_cast<LineNumber>(numbers_.size()));
+        if (!added && key.data() != line.data()) {
+            normalisedLines_.pop_back();
+        }
+        return entry->second;
+    }
+
+    std::unordered_map<std::string_view, LineNumber> numbers_;
+    std::deque<std::string> normalisedLines_; // keys of non-ASCII lines; a deque keeps them in place
+};
+
+/// A body's lines (views into its text, "\n" removed, a trailing line break giving an empty last line).
+struct LineList {
+    std::vector<std::string_view> texts;
+    std::vector<LineNumber> numbers;
+
+    LineList(std::string_view body, LineNumbering &numbering)
+        : texts(text::splitKeepingEmpty(body, "\n"))
+        , numbers(numbering.numbersOf(texts)) {}
+};
+
+/// The base lines [lower, upper) replaced by some lines of one side; an empty range is an insertion before
+/// `lower`, an empty replacement a removal.
+struct Edit {
+    std::size_t lower = 0;
+    std::size_t upper = 0;
+    std::span<const std::string_view> replacement;
+    std::span<const LineNumber> replacementNumbers;
+
+    bool isInsertion() const { return lower == upper; }
+};
+
+bool sameEdit(const Edit &a, const Edit &b) {
+    return a.lower == b.lower && a.upper == b.upper && std::ranges::equal(a.replacementNumbers, b.replacementNumbers);
+}
+
+/// Two edits that touch the same place: insertions at one index, an insertion at either end of (or inside) a
+/// replaced range, or overlapping ranges. Replacements of adjacent ranges do not conflict.
+bool conflicts(const Edit &a, const Edit &b) {
+    if (a.isInsertion() && b.isInsertion()) {
+        return a.lower == b.lower;
+    }
+    if (a.isInsertion()) {
+        return b.lower <= a.lower && a.lower <= b.upper;
+    }
+    if (b.isInsertion()) {
+        return a.lower <= b.lower && b.lower <= a.upper;
+    }
+    return a.lower < b.upper && b.lower < a.upper;
+}
+
+/// One side's changes against the base, each joining the removals and insertions that meet at one place.
+/// Nothing when the difference is too large to compute.
+std::optional<std::vector<Edit>> edits(const LineList &base, const LineList &side) {
+    std::optional<LineDifference> difference = shortestLineDifference(base.numbers, side.numbers);
+    if (!difference) {
+        return std::nullopt;
+    }
+    const std::vector<bool> &removed = difference->removed;
+    const std::vector<bool> &inserted = difference->inserted;
+    std::size_t baseCount = base.texts.size();
+    std::size_t sideCount = side.texts.size();
+
+    std::vector<Edit> result;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < baseCount || j < sideCount) {
+        bool isRemoved = i < baseCount && removed[i];
+        bool isInserted = j < sideCount && inserted[j];
+        if (!isRemoved && !isInserted) {
+            ++i;
+            ++j;
+            continue;
+        }
+        std::size_t firstInserted = j;
+        while (j < sideCount && inserted[j]) {
+            ++j;
+        }
+        std::size_t firstRemoved = i;
+        while (i < baseCount && removed[i]) {
+            ++i;
+        }
+        result.push_back(Edit{firstRemoved, i, std::span(side.texts).subspan(firstInserted, j - firstInserted),
+                              std::span(side.numbers).subspan(firstInserted, j - firstInserted)});
+    }
+    return result;
+}
+
+/// All local edits and the external ones that neither repeat nor touch a local edit; nothing on a conflict.
+///
+/// One side's edits are ordered and never touch each other (a matched line always lies between two of them),
+/// so an external edit can only repeat or collide with a local edit, and the local edits near it form one run
+/// that moves forward as the external edits do.
+std::optional<std::vector<Edit>> combinedEdits(const std::vector<Edit> &localEdits,
+                                               const std::vector<Edit> &externalEdits) {
+    std::vector<Edit> combined = localEdits;
+    std::size_t firstNearby = 0;
+    for (const Edit &external : externalEdits) {
+        while (firstNearby < localEdits.size() && localEdits[firstNearby].upper < external.lower) {
+            ++firstNearby;
+        }
+        std::size_t endOfNearby = firstNearby;
+        while (endOfNearby < localEdits.size() && localEdits[endOfNearby].lower <= external.upper) {
+            ++endOfNearby;
+        }
+        auto nearby = std::span(localEdits).subspan(firstNearby, endOfNearby - firstNearby);
+
+        // A change made identically on both sides is applied once.
+        if (std::ranges::any_of(nearby, [&](const Edit &local) { return sameEdit(local, external); })) {
+            continue;
+        }
+        if (std::ranges::any_of(nearby, [&](const Edit &local) { return conflicts(local, external); })) {
+            return std::nullopt;
+        }
+        combined.push_back(external);
+    }
+    std::ranges::sort(combined, [](const Edit &a, const Edit &b) {
+        return a.lower != b.lower ? a.lower < b.lower : a.upper < b.upper;
+    });
+    return combined;
+}
+
+/// The base lines with the edits applied, joined with "\n".
+std::string rebuiltText(const LineList &base, const std::vector<Edit> &edits) {
+    std::vector<std::string_view> lines;
+    lines.reserve(base.texts.size());
+    std::size_t cursor = 0;
+    for (const Edit &edit : edits) {
+        lines.insert(lines.end(), base.texts.begin() + static_cast<std::ptrdiff_t>(cursor),
+                     base.texts.begin() + static_cast<std::ptrdiff_t>(edit.lower));
+        lines.insert(lines.end(), edit.replacement.begin(), edit.replacement.end());
+        cursor = edit.upper;
+    }
+    lines.insert(lines.end(), base.texts.begin() + static_cast<std::ptrdiff_t>(cursor), base.texts.end());
+    return text::join(lines, "\n");
+}
+
+std::optional<std::string> mergeLines(std::string_view base, std::string_view local, std::string_view external) {
+    LineNumbering numbering;
+    LineList baseLines(base, numbering);
+    LineList localLines(local, numbering);
+    LineList externalLines(external, numbering);
+
+    std::optional<std::vector<Edit>> localEdits = edits(baseLines, localLines);
+    if (!localEdits) {
+        return std::nullopt;
+    }
+    std::optional<std::vector<Edit>> externalEdits = edits(baseLines, externalLines);
+    if (!externalEdits) {
+        return std::nullopt;
+    }
+    std::optional<std::vector<Edit>> combined = combinedEdits(*localEdits, *externalEdits);
+    if (!combined) {
+        return std::nullopt;
+    }
+    return rebuiltText(baseLines, *combined);
+}
+
+bool sameValue(const std::string &a, const std::string &b) {
+    return text::canonicallyEqual(a, b);
+}
+
+bool sameValue(const std::optional<std::string> &a, const std::optional<std::string> &b) {
+    return a.has_value() == b.has_value() && (!a || text::canonicallyEqual(*a, *b));
+}
+
+/// The side that changed, the common value when both agree, nothing when both changed differently.
+template <typename Value>
+std::optional<Value> mergeScalar(const Value &base, const Value &local, const Value &external) {
+    if (sameValue(local, external)) {
+        return local;
+    }
+    if (sameValue(local, base)) {
+        return external;
+    }
+    if (sameValue(external, base)) {
+        return local;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> merge(std::string_view baseFileContents, std::string_view localFileContents,
+                                 std::string_view externalFileContents) {
+    // Whenever one side is unchanged there is nothing to parse or compare line by line.
+    if (text::canonicallyEqual(localFileContents, externalFileContents)) {
+        return std::string(localFileContents);
+    }
+    if (text::canonicallyEqual(localFileContents, baseFileContents)) {
+        return std::string(externalFileContents);
+    }
+    if (text::canonicallyEqual(externalFileContents, baseFileContents)) {
+        return std::string(localFileContents);
+    }
+
+    VeltoPageFileContent base = VeltoPageFileContent::parse(baseFileContents);
+    VeltoPageFileContent local = VeltoPageFileContent::parse(localFileContents);
+    VeltoPageFileContent external = VeltoPageFileContent::parse(externalFileContents);
+
+    // The front matter is one value: two different metadata changes conflict even when the bodies merge.
+    std::optional<std::optional<std::string>> frontMatter =
+        mergeScalar(base.frontMatter, local.frontMatter, external.frontMatter);
+    if (!frontMatter) {
+        return std::nullopt;
+    }
+    std::optional<std::string> body = mergeLines(base.body, local.body, external.body);
+    if (!body) {
+        return std::nullopt;
+    }
+    std::optional<std::string> lineEnding = mergeScalar(base.lineEnding, local.lineEnding, external.lineEnding);
+    if (!lineEnding) {
+        return std::nullopt;
+    }
+    VeltoPageFileContent merged{std::move(*frontMatter), std::move(*body), std::move(*lineEnding)};
+    return merged.fileContents();
+}
+
+std::optional<Date> maxDate(std::optional<Date> a, std::optional<Date> b) {
+    if (!a) {
+        return b;
+    }
+    if (!b) {
+        return a;
+    }
+    return *a > *b ? a : b;
+}
+
+} // namespace velto::VeltoThreeWayMerge
