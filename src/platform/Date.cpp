@@ -150,8 +150,13 @@ std::optional<Date> parseISO8601(std::string_view text) {
     if (!day.ok() || hourValue > 23 || minuteValue > 59 || secondValue > 59) {
         return std::nullopt;
     }
-    auto local = sys_days(day) + hours(hourValue) + minutes(minuteValue) + seconds(secondValue) + fraction;
-    return time_point_cast<Date::duration>(local - *zone);
+    // Whole seconds first: a Date holds nanoseconds in 64 bits (about 1678 to 2262), and a text outside that
+    // range must be refused rather than overflow.
+    sys_seconds utc = sys_days(day) + hours(hourValue) + minutes(minuteValue) + seconds(secondValue) - *zone;
+    if (utc < floor<seconds>(Date::min()) + seconds(1) || utc >= floor<seconds>(Date::max())) {
+        return std::nullopt;
+    }
+    return time_point_cast<Date::duration>(utc) + duration_cast<Date::duration>(fraction);
 }
 
 Date dateFromSecondsSince1970(double seconds) {

@@ -396,6 +396,9 @@ void PosixFileSystem::moveItem(const std::filesystem::path &from, const std::fil
         removeItem(from);
         return;
     }
+    if (error == ENOENT && !rawFileType(from, false)) {
+        throw FileSystemError(ENOENT, from, "Moving");
+    }
     if (error != EINVAL && error != ENOSYS && error != ENOTSUP) {
         throw FileSystemError(error, to, "Moving");
     }

@@ -59,13 +59,17 @@ void appendEscapedString(std::string &out, std::string_view raw) {
     out.push_back('"');
 }
 
-/// The shortest text that reads back as the same double; integral values without a fraction ("1", not "1.0").
+/// The shortest text that reads back as the same double, in the peer's notation: decimal from 0.0001 up to
+/// 2^54 ("1000000000000000", "0.5"; a whole number without ".0"), exponential outside ("1e-05", "1e+16").
 void appendDouble(std::string &out, double value) {
     if (!std::isfinite(value)) {
         throw std::domain_error("JSON cannot represent a non-finite number");
     }
+    double magnitude = std::fabs(value);
+    bool decimal = magnitude == 0 || (magnitude >= 1e-4 && magnitude <= 18014398509481984.0);
     char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                decimal ? std::chars_format::fixed : std::chars_format::scientific);
     out.append(buffer, result.ptr);
 }
 

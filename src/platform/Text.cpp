@@ -185,11 +185,8 @@ GraphemeSpan graphemeSpan(std::string_view text, std::size_t maximumCount) {
         span.endOffset = static_cast<std::size_t>(boundary);
         ++span.clusterCount;
     }
-    // Detach the iterator from the caller's bytes before they go away.
-    UText empty = UTEXT_INITIALIZER;
-    utext_openUTF8(&empty, "", 0, &status);
-    iterator.setText(&empty, status);
-    utext_close(&empty);
+    // The iterator keeps a shallow clone pointing at the caller's bytes; that is harmless because every use
+    // begins with setText.
     utext_close(&utext);
     return span;
 }

@@ -68,10 +68,18 @@ TEST(Date, RejectsAnythingElse) {
         " 2026-01-05T09:30:00Z",    // leading space
         "26-01-05T09:30:00Z",       // two-digit year
         "yesterday",
+        "9999-12-31T23:59:59Z", // beyond what a Date holds
+        "1000-01-01T00:00:00Z",
     };
     for (const char *text : rejected) {
         EXPECT_FALSE(parseISO8601(text)) << text;
     }
+}
+
+TEST(Date, ReadsTheEdgesOfTheCalendar) {
+    EXPECT_EQ(iso8601Text(*parseISO8601("2024-02-29T23:59:59Z")), "2024-02-29T23:59:59Z");
+    EXPECT_EQ(iso8601Text(*parseISO8601("2026-01-01T00:30:00+01:00")), "2025-12-31T23:30:00Z");
+    EXPECT_EQ(iso8601Text(*parseISO8601("2200-12-31T23:59:59Z")), "2200-12-31T23:59:59Z");
 }
 
 TEST(Date, WholeSecondsTruncates) {

@@ -106,7 +106,13 @@ TEST_F(FileSystemTest, MoveRenamesFilesAndFolders) {
     EXPECT_EQ(folder.readFile("new/inner.md"), "x");
     fileSystem.moveItem(folder / "new" / "inner.md", folder / "moved.md");
     EXPECT_EQ(folder.readFile("moved.md"), "x");
-    EXPECT_EQ(errorCodeOf([&] { fileSystem.moveItem(folder / "gone.md", folder / "other.md"); }), ENOENT);
+    try {
+        fileSystem.moveItem(folder / "gone.md", folder / "other.md");
+        FAIL() << "no error";
+    } catch (const FileSystemError &error) {
+        EXPECT_EQ(error.code(), ENOENT);
+        EXPECT_EQ(error.path(), folder / "gone.md");
+    }
 }
 
 TEST_F(FileSystemTest, CopyDuplicatesFilesAndFoldersButNeverReplaces) {

@@ -56,6 +56,12 @@ TEST(JsonEncoding, WritesNumbersPlainly) {
     EXPECT_EQ(encodeJSON(Json(1.5)), "1.5");
     EXPECT_EQ(encodeJSON(Json(2.0)), "2");
     EXPECT_EQ(encodeJSON(Json(0.1)), "0.1");
+    EXPECT_EQ(encodeJSON(Json(-0.25)), "-0.25");
+    EXPECT_EQ(encodeJSON(Json(0.0001)), "0.0001");
+    EXPECT_EQ(encodeJSON(Json(0.00001)), "1e-05");
+    EXPECT_EQ(encodeJSON(Json(1e15)), "1000000000000000");
+    EXPECT_EQ(encodeJSON(Json(1e17)), "1e+17");
+    EXPECT_EQ(encodeJSON(Json(1.5e300)), "1.5e+300");
 }
 
 TEST(JsonEncoding, RepairsInvalidUTF8SoTheFileStaysReadable) {
