@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <ostream>
 
 namespace velto::editor {
 
@@ -18,6 +19,11 @@ struct TextRange {
     constexpr bool contains(std::size_t position) const { return position >= location && position < end(); }
     bool operator==(const TextRange &) const = default;
 };
+
+/// "{location, length}", so that test failures read plainly.
+inline std::ostream &operator<<(std::ostream &stream, TextRange range) {
+    return stream << '{' << range.location << ", " << range.length << '}';
+}
 
 /// The range from `start` up to `end` (empty when end lies before start).
 constexpr TextRange rangeBetween(std::size_t start, std::size_t end) {

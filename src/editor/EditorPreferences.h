@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <memory>
+
+namespace velto::editor {
+
+enum class EditorFontChoice { monospaced, system };
+
+/// The editor preferences that styling reads, read afresh at every use so that a change applies at
+/// the next styling pass. The preferences subsystem supplies the real values.
+class EditorPreferences {
+public:
+    virtual ~EditorPreferences() = default;
+    /// The stored "editorFontSize" in points; 0 when nothing is stored.
+    virtual double storedEditorFontSize() const = 0;
+    virtual EditorFontChoice fontChoice() const = 0;
+};
+
+/// Fixed values, for tests and until the preferences subsystem installs its own.
+class FixedEditorPreferences final : public EditorPreferences {
+public:
+    explicit FixedEditorPreferences(double fontSize = 0, EditorFontChoice choice = EditorFontChoice::monospaced)
+        : fontSize_(fontSize)
+        , choice_(choice) {}
+    double storedEditorFontSize() const override { return fontSize_; }
+    EditorFontChoice fontChoice() const override { return choice_; }
+
+private:
+    double fontSize_;
+    EditorFontChoice choice_;
+};
+
+inline constexpr std::array<double, 6> availableFontSizes{13, 15, 17, 19, 24, 30};
+inline constexpr double defaultFontSize = 15;
+
+/// The editor's point size: the stored size when it is one of the available sizes, else 15.
+double editorFontSize(const EditorPreferences &preferences);
+
+/// The preferences styling reads; fixed defaults until someone installs others.
+const EditorPreferences &currentEditorPreferences();
+void setEditorPreferences(std::shared_ptr<const EditorPreferences> preferences);
+
+} // namespace velto::editor

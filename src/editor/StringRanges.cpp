@@ -1,0 +1,140 @@
+#include "editor/StringRanges.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace velto::editor {
+
+namespace {
+
+constexpr char16_t lineFeed = u'\n';
+constexpr char16_t carriageReturn = u'\r';
+
+bool isParagraphSeparator(char16_t unit) {
+    return unit == lineFeed || unit == carriageReturn || unit == 0x2029;
+}
+
+template <typename IsTerminator>
+TextRange enclosingRange(std::u16string_view text, TextRange range, IsTerminator isTerminator) {
+    const std::size_t length = text.size();
+    std::size_t start = std::min(range.location, length);
+    // A position between the CR and LF of one CRLF belongs to the line the CR ends.
+    if (start > 0 && start < length && text[start] == lineFeed && text[start - 1] == carriageReturn) {
+        --start;
+    }
+    while (start > 0 && !isTerminator(text[start - 1])) {
+        --start;
+    }
+    std::size_t position = range.length > 0 ? range.end() - 1 : range.location;
+    if (position >= length) {
+        return rangeBetween(start, length);
+    }
+    while (position < length && !isTerminator(text[position])) {
+        ++position;
+    }
+    std::size_t end = position;
+    if (position < length) {
+        end = position + 1;
+        if (text[position] == carriageReturn && end < length && text[end] == lineFeed) {
+            ++end;
+        }
+    }
+    return rangeBetween(start, end);
+}
+
+} // namespace
+
+bool isLineTerminator(char16_t unit) {
+    return unit == lineFeed || unit == carriageReturn || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
+}
+
+TextRange lineRange(std::u16string_view text, TextRange range) {
+    return enclosingRange(text, range, isLineTerminator);
+}
+
+TextRange paragraphRange(std::u16string_view text, TextRange range) {
+    return enclosingRange(text, range, isParagraphSeparator);
+}
+
+std::size_t contentsEnd(std::u16string_view text, TextRange line) {
+    std::size_t end = line.end();
+    if (end > line.location && isLineTerminator(text[end - 1])) {
+        --end;
+        if (end > line.location && text[end] == lineFeed && text[end - 1] == carriageReturn) {
+            --end;
+        }
+    }
+    return end;
+}
+
+bool isWhitespace(char16_t unit) {
+    return unit == u'\t' || u_charType(unit) == U_SPACE_SEPARATOR;
+}
+
+bool isWhitespaceOrNewline(char16_t unit) {
+    return isWhitespace(unit) || (unit >= 0x0A && unit <= 0x0D) || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
+}
+
+std::u16string_view trimmingWhitespaceAndNewlines(std::u16string_view text) {
+    std::size_t start = 0;
+    std::size_t end = text.size();
+    while (start < end && isWhitespaceOrNewline(text[start])) {
+        ++start;
+    }
+    while (end > start && isWhitespaceOrNewline(text[end - 1])) {
+        --end;
+    }
+    return text.substr(start, end - start);
+}
+
+namespace {
+
+std::unique_ptr<icu::BreakIterator> characterIterator(std::u16string_view text, icu::UnicodeString &holder) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> iterator(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) {
+        return nullptr;
+    }
+    holder.setTo(false, text.data(), static_cast<int32_t>(text.size()));
+    iterator->setText(holder);
+    return iterator;
+}
+
+} // namespace
+
+std::size_t nextGraphemeBoundary(std::u16string_view text, std::size_t position) {
+    if (position >= text.size()) {
+        return text.size();
+    }
+    icu::UnicodeString holder;
+    auto iterator = characterIterator(text, holder);
+    if (!iterator) {
+        return position + 1;
+    }
+    const int32_t next = iterator->following(static_cast<int32_t>(position));
+    return next == icu::BreakIterator::DONE ? text.size() : static_cast<std::size_t>(next);
+}
+
+std::size_t previousGraphemeBoundary(std::u16string_view text, std::size_t position) {
+    if (position == 0) {
+        return 0;
+    }
+    icu::UnicodeString holder;
+    auto iterator = characterIterator(text, holder);
+    if (!iterator) {
+        return position - 1;
+    }
+    const int32_t previous = iterator->preceding(static_cast<int32_t>(std::min(position, text.size())));
+    return previous == icu::BreakIterator::DONE ? 0 : static_cast<std::size_t>(previous);
+}
+
+bool containsSubstring(std::u16string_view text, std::u16string_view needle) {
+    return text.find(needle) != std::u16string_view::npos;
+}
+
+} // namespace velto::editor

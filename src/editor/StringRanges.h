@@ -1,0 +1,40 @@
+#pragma once
+
+#include "editor/TextRange.h"
+
+#include <cstddef>
+#include <string_view>
+
+// The platform string's line and paragraph ranges and character sets over UTF-16 text.
+//
+// Lines end at LF, CR, CRLF (one terminator), NEL (U+0085), LINE SEPARATOR (U+2028) and PARAGRAPH
+// SEPARATOR (U+2029). Paragraphs end at LF, CR, CRLF and PARAGRAPH SEPARATOR only.
+namespace velto::editor {
+
+/// The whole lines the range touches, terminator of the last one included.
+TextRange lineRange(std::u16string_view text, TextRange range);
+/// The whole paragraphs the range touches, terminator of the last one included.
+TextRange paragraphRange(std::u16string_view text, TextRange range);
+
+/// The end of the line's contents: `lineEnd` moved back over the line's terminator.
+std::size_t contentsEnd(std::u16string_view text, TextRange line);
+
+/// True for LF, CR, NEL, U+2028 and U+2029.
+bool isLineTerminator(char16_t unit);
+
+/// The "white space" set: tab and the space separators (Zs).
+bool isWhitespace(char16_t unit);
+/// White space plus the newlines LF, VT, FF, CR, NEL, U+2028 and U+2029.
+bool isWhitespaceOrNewline(char16_t unit);
+
+/// The text without leading and trailing white space and newlines.
+std::u16string_view trimmingWhitespaceAndNewlines(std::u16string_view text);
+
+/// The boundary of the grapheme cluster (user-perceived character) after / before the position.
+std::size_t nextGraphemeBoundary(std::u16string_view text, std::size_t position);
+std::size_t previousGraphemeBoundary(std::u16string_view text, std::size_t position);
+
+/// Finds `needle` in `text`; true when it occurs.
+bool containsSubstring(std::u16string_view text, std::u16string_view needle);
+
+} // namespace velto::editor
