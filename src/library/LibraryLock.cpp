@@ -1,0 +1,135 @@
+#include "library/LibraryLock.h"
+
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+// One open lock file. Lock files are told apart by device and inode, not by path: the same folder reached
+// through a symbolic link is one file, and locking it twice through two descriptors would wait forever.
+struct OpenLockFile {
+    int descriptor = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::filesystem::path path;
+};
+
+/// The folder as an absolute path with "." and ".." resolved and no trailing separator; links stay.
+std::filesystem::path standardizedFolder(const std::filesystem::path &folder) {
+    auto standardized = std::filesystem::absolute(folder).lexically_normal();
+    if (!standardized.has_filename() && standardized.has_parent_path() && standardized != standardized.root_path()) {
+        standardized = standardized.parent_path();
+    }
+    return standardized;
+}
+
+/// Each folder once, ordered by path text.
+std::vector<std::filesystem::path> distinctStandardizedFolders(const std::vector<std::filesystem::path> &folders) {
+    std::map<std::string, std::filesystem::path> byPath;
+    for (const auto &folder : folders) {
+        auto standardized = standardizedFolder(folder);
+        byPath.try_emplace(standardized.string(), standardized);
+    }
+    std::vector<std::filesystem::path> result;
+    for (auto &entry : byPath) {
+        result.push_back(entry.second);
+    }
+    return result;
+}
+
+int openRetryingInterrupts(const std::filesystem::path &path) {
+    int descriptor;
+    do {
+        descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+int flockRetryingInterrupts(int descriptor, int operation) {
+    int result;
+    do {
+        result = ::flock(descriptor, operation);
+    } while (result != 0 && errno == EINTR);
+    return result;
+}
+
+/// The descriptors of one call, released in reverse order of opening whatever way the call ends.
+class HeldLockFiles {
+public:
+    HeldLockFiles() = default;
+    HeldLockFiles(const HeldLockFiles &) = delete;
+    HeldLockFiles &operator=(const HeldLockFiles &) = delete;
+    ~HeldLockFiles() {
+        for (auto file = files.rbegin(); file != files.rend(); ++file) {
+            ::flock(file->descriptor, LOCK_UN);
+            ::close(file->descriptor);
+        }
+    }
+
+    std::vector<OpenLockFile> files;
+};
+
+void openLockFile(const std::filesystem::path &folder, HeldLockFiles &held) {
+    auto path = libraryLockFileURL(folder);
+    OpenLockFile file;
+    file.path = path;
+    file.descriptor = openRetryingInterrupts(path);
+    if (file.descriptor < 0) {
+        throw velto::FileSystemError(errno, path, "open");
+    }
+    struct stat status {};
+    if (::fstat(file.descriptor, &status) != 0) {
+        int code = errno;
+        ::close(file.descriptor);
+        throw velto::FileSystemError(code, path, "fstat");
+    }
+    file.device = status.st_dev;
+    file.inode = status.st_ino;
+    for (const auto &open : held.files) {
+        if (open.device == file.device && open.inode == file.inode) {
+            ::close(file.descriptor);
+            return;
+        }
+    }
+    held.files.push_back(file);
+}
+
+} // namespace
+
+std::filesystem::path libraryLockFileURL(const std::filesystem::path &folderURL) {
+    return standardizedFolder(folderURL) / ".velto" / "transaction.lock";
+}
+
+void withLibraryLocksRunning(const std::vector<std::filesystem::path> &folders, LibraryLockMode mode,
+                             const std::function<void()> &beforeAcquiring, const std::function<void()> &perform) {
+    HeldLockFiles held;
+    for (const auto &folder : distinctStandardizedFolders(folders)) {
+        openLockFile(folder, held);
+    }
+    // Every caller requests the locks in one order of the files themselves, so two operations that lock
+    // the same folders under different names cannot wait for each other in a circle.
+    std::sort(held.files.begin(), held.files.end(), [](const OpenLockFile &a, const OpenLockFile &b) {
+        return std::pair(a.device, a.inode) < std::pair(b.device, b.inode);
+    });
+    int operation = mode == LibraryLockMode::shared ? LOCK_SH : LOCK_EX;
+    for (const auto &file : held.files) {
+        if (beforeAcquiring) {
+            beforeAcquiring();
+        }
+        if (flockRetryingInterrupts(file.descriptor, operation) != 0) {
+            throw velto::FileSystemError(errno, file.path, "flock");
+        }
+    }
+    perform();
+}
+
+} // namespace VeltoPageLibrary

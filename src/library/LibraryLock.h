@@ -1,0 +1,46 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace VeltoPageLibrary {
+
+/// How a library operation holds the folder's lock: readers of one page's latest state share it;
+/// everything that loads, reconciles or writes holds it alone.
+enum class LibraryLockMode { shared, exclusive };
+
+/// ".velto/transaction.lock" of the folder: the file whose advisory lock guards the library.
+std::filesystem::path libraryLockFileURL(const std::filesystem::path &folderURL);
+
+/// Runs `perform` while holding the advisory lock of every given folder, then releases them in reverse
+/// order. Blocks until every lock is granted. Each call opens the lock files anew, so two calls in one
+/// process exclude each other exactly as two processes do. `beforeAcquiring` runs once per distinct lock
+/// file, after it is open and before its lock is requested. A failed open or lock throws
+/// velto::FileSystemError with the errno after releasing what was held; `perform`'s error passes unchanged.
+void withLibraryLocksRunning(const std::vector<std::filesystem::path> &folders, LibraryLockMode mode,
+                             const std::function<void()> &beforeAcquiring, const std::function<void()> &perform);
+
+/// The same, returning the body's result.
+template <typename Perform>
+auto withLibraryLocks(const std::vector<std::filesystem::path> &folders, LibraryLockMode mode,
+                      const std::function<void()> &beforeAcquiring, Perform &&perform) {
+    using Result = std::invoke_result_t<Perform &>;
+    if constexpr (std::is_void_v<Result>) {
+        withLibraryLocksRunning(folders, mode, beforeAcquiring, perform);
+    } else {
+        std::optional<Result> result;
+        withLibraryLocksRunning(folders, mode, beforeAcquiring, [&] { result.emplace(perform()); });
+        return std::move(*result);
+    }
+}
+
+template <typename Perform>
+auto withLibraryLocks(const std::vector<std::filesystem::path> &folders, LibraryLockMode mode, Perform &&perform) {
+    return withLibraryLocks(folders, mode, nullptr, std::forward<Perform>(perform));
+}
+
+} // namespace VeltoPageLibrary
