@@ -13,7 +13,9 @@ namespace {
 
 using Kind = SyntaxTokenKind;
 
-SyntaxToken token(std::size_t location, std::size_t length, Kind kind) { return {TextRange{location, length}, kind}; }
+SyntaxToken token(std::size_t location, std::size_t length, Kind kind) {
+    return {TextRange{location, length}, kind};
+}
 
 CodeSyntaxHighlightingError::Kind parseFailure(std::u16string_view markup, std::u16string_view source) {
     try {
@@ -54,19 +56,45 @@ TEST(HighlightMarkupParser, FirstKnownClassNameInWrittenOrderWins) {
 
 TEST(HighlightMarkupParser, ClassTableMapsEveryName) {
     const std::vector<std::pair<std::u16string, std::optional<Kind>>> table{
-        {u"comment", Kind::comment},       {u"doctag", Kind::comment},           {u"quote", Kind::comment},
-        {u"string", Kind::string},         {u"regexp", Kind::string},            {u"addition", Kind::string},
-        {u"emphasis", Kind::string},       {u"number", Kind::number},            {u"symbol", Kind::number},
-        {u"bullet", Kind::number},         {u"keyword", Kind::keyword},          {u"literal", Kind::keyword},
-        {u"meta", Kind::keyword},          {u"meta-keyword", Kind::keyword},     {u"operator", Kind::keyword},
-        {u"strong", Kind::keyword},        {u"title", Kind::type},               {u"type", Kind::type},
-        {u"built_in", Kind::type},         {u"class", Kind::type},               {u"function_", Kind::type},
-        {u"section", Kind::type},          {u"attr", Kind::attribute},           {u"attribute", Kind::attribute},
-        {u"property", Kind::attribute},    {u"params", Kind::attribute},         {u"variable", Kind::attribute},
-        {u"template-variable", Kind::attribute}, {u"language_", Kind::attribute}, {u"tag", Kind::tag},
-        {u"name", Kind::tag},              {u"selector-tag", Kind::tag},         {u"selector-class", Kind::tag},
-        {u"selector-id", Kind::tag},       {u"selector-pseudo", Kind::tag},      {u"Keyword", std::nullopt},
-        {u"subst", std::nullopt},          {u"hljs-", std::nullopt},             {u"", std::nullopt},
+        {u"comment", Kind::comment},
+        {u"doctag", Kind::comment},
+        {u"quote", Kind::comment},
+        {u"string", Kind::string},
+        {u"regexp", Kind::string},
+        {u"addition", Kind::string},
+        {u"emphasis", Kind::string},
+        {u"number", Kind::number},
+        {u"symbol", Kind::number},
+        {u"bullet", Kind::number},
+        {u"keyword", Kind::keyword},
+        {u"literal", Kind::keyword},
+        {u"meta", Kind::keyword},
+        {u"meta-keyword", Kind::keyword},
+        {u"operator", Kind::keyword},
+        {u"strong", Kind::keyword},
+        {u"title", Kind::type},
+        {u"type", Kind::type},
+        {u"built_in", Kind::type},
+        {u"class", Kind::type},
+        {u"function_", Kind::type},
+        {u"section", Kind::type},
+        {u"attr", Kind::attribute},
+        {u"attribute", Kind::attribute},
+        {u"property", Kind::attribute},
+        {u"params", Kind::attribute},
+        {u"variable", Kind::attribute},
+        {u"template-variable", Kind::attribute},
+        {u"language_", Kind::attribute},
+        {u"tag", Kind::tag},
+        {u"name", Kind::tag},
+        {u"selector-tag", Kind::tag},
+        {u"selector-class", Kind::tag},
+        {u"selector-id", Kind::tag},
+        {u"selector-pseudo", Kind::tag},
+        {u"Keyword", std::nullopt},
+        {u"subst", std::nullopt},
+        {u"hljs-", std::nullopt},
+        {u"", std::nullopt},
     };
     for (const auto &[name, kind] : table) {
         EXPECT_EQ(HighlightMarkupParser::spanKind(u"hljs-" + name), kind);
@@ -75,10 +103,9 @@ TEST(HighlightMarkupParser, ClassTableMapsEveryName) {
 }
 
 TEST(HighlightMarkupParser, SiblingSpansOfOneKindMergeOnlyWhenTouching) {
-    EXPECT_EQ(HighlightMarkupParser::parse(
-                  u"<span class=\"hljs-keyword\">int</span><span class=\"hljs-type\">x</span>"
-                  u"<span class=\"hljs-built_in\">y</span>",
-                  u"intxy"),
+    EXPECT_EQ(HighlightMarkupParser::parse(u"<span class=\"hljs-keyword\">int</span><span class=\"hljs-type\">x</span>"
+                                           u"<span class=\"hljs-built_in\">y</span>",
+                                           u"intxy"),
               (std::vector{token(0, 3, Kind::keyword), token(3, 2, Kind::type)}));
     EXPECT_EQ(HighlightMarkupParser::parse(
                   u"<span class=\"hljs-keyword\">int</span> <span class=\"hljs-keyword\">const</span>", u"int const"),
@@ -87,9 +114,9 @@ TEST(HighlightMarkupParser, SiblingSpansOfOneKindMergeOnlyWhenTouching) {
 
 TEST(HighlightMarkupParser, RangesAreMeasuredInUtf16UnitsAfterDecoding) {
     // "&lt;" is one unit of the source; U+1F600 is two.
-    EXPECT_EQ(HighlightMarkupParser::parse(u"&lt;<span class=\"hljs-string\">\U0001F600&amp;</span>x",
-                                           u"<\U0001F600&x"),
-              (std::vector{token(1, 3, Kind::string)}));
+    EXPECT_EQ(
+        HighlightMarkupParser::parse(u"&lt;<span class=\"hljs-string\">\U0001F600&amp;</span>x", u"<\U0001F600&x"),
+        (std::vector{token(1, 3, Kind::string)}));
     EXPECT_EQ(HighlightMarkupParser::parse(u"<span class=\"hljs-string\">&#x1F600;</span>&#39;", u"\U0001F600'"),
               (std::vector{token(0, 2, Kind::string)}));
 }
@@ -101,14 +128,14 @@ TEST(HighlightMarkupParser, EmptySpansGiveNoTokens) {
 TEST(HighlightMarkupParser, UnexpectedFormsAreInvalidMarkup) {
     using Error = CodeSyntaxHighlightingError::Kind;
     const std::vector<std::u16string> invalid{
-        u"a &amp b",                               // no ";" after "&"
-        u"&nbsp;",                                 // a name that decodes to nothing
-        u"x</span>",                               // stray closing tag
-        u"<span class=\"hljs-string\">x",          // unclosed span
-        u"<span class=\"hljs-string\" >x</span>",  // not a quote followed by ">"
-        u"<span class=\"hljs-string>x</span>",     // no closing quote
-        u"<b>x</b>",                               // any other tag
-        u"<span class='hljs-string'>x</span>",     // other quoting
+        u"a &amp b",                              // no ";" after "&"
+        u"&nbsp;",                                // a name that decodes to nothing
+        u"x</span>",                              // stray closing tag
+        u"<span class=\"hljs-string\">x",         // unclosed span
+        u"<span class=\"hljs-string\" >x</span>", // not a quote followed by ">"
+        u"<span class=\"hljs-string>x</span>",    // no closing quote
+        u"<b>x</b>",                              // any other tag
+        u"<span class='hljs-string'>x</span>",    // other quoting
     };
     for (const std::u16string &markup : invalid) {
         EXPECT_EQ(parseFailure(markup, u"x"), Error::invalidMarkup);
@@ -136,13 +163,29 @@ TEST(HighlightMarkupParser, CancelledParseStopsWithCancellation) {
 
 TEST(HighlightMarkupParser, DecodesNamedAndNumericEntities) {
     const std::vector<std::pair<std::u16string, std::optional<char32_t>>> table{
-        {u"amp", U'&'},        {u"lt", U'<'},           {u"gt", U'>'},          {u"quot", U'"'},
-        {u"apos", U'\''},      {u"#39", U'\''},         {u"#x27", U'\''},       {u"#X41", U'A'},
-        {u"#65", U'A'},        {u"#x10FFFF", U'\U0010FFFF'}, {u"#x000041", U'A'},
-        {u"#x110000", std::nullopt},                    {u"#xD800", std::nullopt}, {u"#57343", std::nullopt},
-        {u"#x100000000", std::nullopt},                 {u"#4294967296", std::nullopt},
-        {u"#x", std::nullopt}, {u"#", std::nullopt},    {u"#x1G", std::nullopt}, {u"#1a", std::nullopt},
-        {u"AMP", std::nullopt}, {u"nbsp", std::nullopt}, {u"", std::nullopt},
+        {u"amp", U'&'},
+        {u"lt", U'<'},
+        {u"gt", U'>'},
+        {u"quot", U'"'},
+        {u"apos", U'\''},
+        {u"#39", U'\''},
+        {u"#x27", U'\''},
+        {u"#X41", U'A'},
+        {u"#65", U'A'},
+        {u"#x10FFFF", U'\U0010FFFF'},
+        {u"#x000041", U'A'},
+        {u"#x110000", std::nullopt},
+        {u"#xD800", std::nullopt},
+        {u"#57343", std::nullopt},
+        {u"#x100000000", std::nullopt},
+        {u"#4294967296", std::nullopt},
+        {u"#x", std::nullopt},
+        {u"#", std::nullopt},
+        {u"#x1G", std::nullopt},
+        {u"#1a", std::nullopt},
+        {u"AMP", std::nullopt},
+        {u"nbsp", std::nullopt},
+        {u"", std::nullopt},
     };
     for (const auto &[name, decoded] : table) {
         EXPECT_EQ(HighlightMarkupParser::decodedEntity(name), decoded) << std::string(name.begin(), name.end());

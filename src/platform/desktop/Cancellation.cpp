@@ -4,7 +4,8 @@
 
 namespace velto {
 
-CancellationToken::CancellationToken() : shared_(std::make_shared<Shared>()) {}
+CancellationToken::CancellationToken()
+    : shared_(std::make_shared<Shared>()) {}
 
 void CancellationToken::cancel() const {
     std::map<CallbackId, std::function<void()>> callbacks;

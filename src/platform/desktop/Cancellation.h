@@ -13,7 +13,8 @@ namespace velto {
 /// Thrown by work that stops because its cancellation token was cancelled.
 class CancellationError : public std::runtime_error {
 public:
-    CancellationError() : std::runtime_error("The operation was cancelled.") {}
+    CancellationError()
+        : std::runtime_error("The operation was cancelled.") {}
 };
 
 /// A cancellation flag shared by the code that may cancel some work and the work itself, which checks

@@ -12,8 +12,10 @@ class JsString {
 public:
     explicit JsString(std::u16string_view text)
         : string_(JSStringCreateWithCharacters(reinterpret_cast<const JSChar *>(text.data()), text.size())) {}
-    explicit JsString(std::string_view utf8) : string_(JSStringCreateWithUTF8CString(std::string(utf8).c_str())) {}
-    explicit JsString(JSStringRef adopted) : string_(adopted) {}
+    explicit JsString(std::string_view utf8)
+        : string_(JSStringCreateWithUTF8CString(std::string(utf8).c_str())) {}
+    explicit JsString(JSStringRef adopted)
+        : string_(adopted) {}
     ~JsString() {
         if (string_ != nullptr) {
             JSStringRelease(string_);
@@ -80,13 +82,16 @@ std::string utf8Of(std::u16string_view text) {
 
 } // namespace
 
-JavaScriptContext::JavaScriptContext() : context_(JSGlobalContextCreate(nullptr)) {
+JavaScriptContext::JavaScriptContext()
+    : context_(JSGlobalContextCreate(nullptr)) {
     if (context_ == nullptr) {
         throw JavaScriptEngineUnavailable();
     }
 }
 
-JavaScriptContext::~JavaScriptContext() { JSGlobalContextRelease(context_); }
+JavaScriptContext::~JavaScriptContext() {
+    JSGlobalContextRelease(context_);
+}
 
 void JavaScriptContext::evaluate(std::u16string_view script) {
     const JsString source(script);
@@ -100,8 +105,8 @@ void JavaScriptContext::evaluate(std::u16string_view script) {
 bool JavaScriptContext::hasGlobal(std::string_view name) const {
     const JsString propertyName(name);
     JSValueRef exception = nullptr;
-    const JSValueRef value = JSObjectGetProperty(context_, JSContextGetGlobalObject(context_), propertyName.get(),
-                                                 &exception);
+    const JSValueRef value =
+        JSObjectGetProperty(context_, JSContextGetGlobalObject(context_), propertyName.get(), &exception);
     return exception == nullptr && value != nullptr && !JSValueIsUndefined(context_, value);
 }
 

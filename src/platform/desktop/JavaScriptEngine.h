@@ -21,7 +21,8 @@ public:
 /// The engine could not create a context.
 class JavaScriptEngineUnavailable : public std::runtime_error {
 public:
-    JavaScriptEngineUnavailable() : std::runtime_error("The JavaScript engine is not available.") {}
+    JavaScriptEngineUnavailable()
+        : std::runtime_error("The JavaScript engine is not available.") {}
 };
 
 /// One JavaScript global context of JavaScriptCore. Each context lives in its own context group (its
