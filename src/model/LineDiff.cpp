@@ -8,11 +8,8 @@ namespace {
 
 using Offset = std::int64_t;
 
-/// About 128 MiB of choices, one bit per diagonal and round.
-constexpr std::uint64_t choiceBitBudget = std::uint64_t(1) << 30;
-
 /// The most rounds whose choices fit the budget: rounds 0 to d hold (d + 1)(d + 2) / 2 bits.
-Offset affordableRounds() {
+Offset affordableRounds(std::uint64_t choiceBitBudget) {
     std::uint64_t rounds = 0;
     while ((rounds + 2) * (rounds + 3) / 2 <= choiceBitBudget) {
         ++rounds;
@@ -42,10 +39,11 @@ struct SearchChoices {
 };
 
 /// The forward greedy search; nothing when the script is longer than the budget allows.
-std::optional<SearchChoices> searchChoices(std::span<const LineNumber> base, std::span<const LineNumber> side) {
+std::optional<SearchChoices> searchChoices(std::span<const LineNumber> base, std::span<const LineNumber> side,
+                                           std::uint64_t choiceBitBudget) {
     const auto n = static_cast<Offset>(base.size());
     const auto m = static_cast<Offset>(side.size());
-    const Offset lastRound = std::min(n + m, affordableRounds());
+    const Offset lastRound = std::min(n + m, affordableRounds(choiceBitBudget));
 
     // furthest[center + k]: how far along the base the best path on diagonal k has come so far. A round only
     // reads the diagonals of the other parity, which the previous round wrote, so one array serves all rounds.
@@ -88,8 +86,8 @@ std::vector<bool> stepsDownOfPath(const SearchChoices &choices, Offset n, Offset
 
 } // namespace
 
-std::optional<LineDifference> shortestLineDifference(std::span<const LineNumber> base,
-                                                     std::span<const LineNumber> side) {
+std::optional<LineDifference> shortestLineDifference(std::span<const LineNumber> base, std::span<const LineNumber> side,
+                                                     std::uint64_t choiceBitBudget) {
     LineDifference difference{std::vector<bool>(base.size()), std::vector<bool>(side.size())};
 
     // The greedy search always keeps the whole common beginning (its first diagonal run), so leaving it out
@@ -101,7 +99,7 @@ std::optional<LineDifference> shortestLineDifference(std::span<const LineNumber>
     std::span<const LineNumber> restOfBase = base.subspan(common);
     std::span<const LineNumber> restOfSide = side.subspan(common);
 
-    std::optional<SearchChoices> choices = searchChoices(restOfBase, restOfSide);
+    std::optional<SearchChoices> choices = searchChoices(restOfBase, restOfSide, choiceBitBudget);
     if (!choices) {
         return std::nullopt;
     }

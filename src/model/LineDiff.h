@@ -25,7 +25,9 @@ struct LineDifference {
 /// Time is O((N + M) · D) for D differing lines. The search remembers one bit per diagonal and round, about
 /// D²/2 bits; past a budget of 128 MiB (D ≈ 46,000) it gives up and returns nothing, which the merge reports as
 /// a conflict, so that a wholesale rewrite of a huge page cannot exhaust memory.
-std::optional<LineDifference> shortestLineDifference(std::span<const LineNumber> base,
-                                                     std::span<const LineNumber> side);
+inline constexpr std::uint64_t defaultChoiceBitBudget = std::uint64_t(1) << 30;
+
+std::optional<LineDifference> shortestLineDifference(std::span<const LineNumber> base, std::span<const LineNumber> side,
+                                                     std::uint64_t choiceBitBudget = defaultChoiceBitBudget);
 
 } // namespace velto
