@@ -15,7 +15,7 @@ packages=(
     # code highlighting
     libjavascriptcoregtk-4.1-dev
     # global hot keys and keyboard layouts
-    libxcb1-dev libxkbcommon-dev libxkbcommon-x11-dev
+    libxcb1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev git
     # tests of the running application

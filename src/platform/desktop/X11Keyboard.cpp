@@ -15,8 +15,8 @@ namespace velto {
 
 namespace {
 
-constexpr std::uint16_t watchedEvents = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
-                                        XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
+constexpr std::uint16_t watchedEvents =
+    XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY | XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
 constexpr std::uint16_t watchedMapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
                                           XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS |
                                           XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_VIRTUAL_MODS |
@@ -31,8 +31,8 @@ bool selectEvents(xcb_connection_t *connection, std::int32_t deviceId) {
     details.affectState = XCB_XKB_STATE_PART_GROUP_STATE;
     details.stateDetails = XCB_XKB_STATE_PART_GROUP_STATE;
     xcb_void_cookie_t cookie =
-        xcb_xkb_select_events_aux_checked(connection, static_cast<xcb_xkb_device_spec_t>(deviceId), watchedEvents, 0,
-                                          0, watchedMapParts, watchedMapParts, &details);
+        xcb_xkb_select_events_aux_checked(connection, static_cast<xcb_xkb_device_spec_t>(deviceId), watchedEvents, 0, 0,
+                                          watchedMapParts, watchedMapParts, &details);
     xcb_generic_error_t *error = xcb_request_check(connection, cookie);
     std::free(error);
     return error == nullptr;
@@ -88,7 +88,9 @@ X11Keyboard *X11Keyboard::shared() {
 }
 
 X11Keyboard::X11Keyboard(xcb_connection_t *connection, std::int32_t deviceId, std::uint8_t xkbEventBase)
-    : connection_(connection), deviceId_(deviceId), xkbEventBase_(xkbEventBase) {}
+    : connection_(connection)
+    , deviceId_(deviceId)
+    , xkbEventBase_(xkbEventBase) {}
 
 X11Keyboard::~X11Keyboard() {
     notifier_.reset();

@@ -24,14 +24,18 @@ std::shared_ptr<const XkbKeymap> XkbKeymap::fromLayoutNames(const std::string &l
     return std::make_shared<const XkbKeymap>(context, keymap);
 }
 
-XkbKeymap::XkbKeymap(xkb_context *context, xkb_keymap *keymap) : context_(context), keymap_(keymap) {}
+XkbKeymap::XkbKeymap(xkb_context *context, xkb_keymap *keymap)
+    : context_(context)
+    , keymap_(keymap) {}
 
 XkbKeymap::~XkbKeymap() {
     xkb_keymap_unref(keymap_);
     xkb_context_unref(context_);
 }
 
-std::uint32_t XkbKeymap::layoutCount() const { return xkb_keymap_num_layouts(keymap_); }
+std::uint32_t XkbKeymap::layoutCount() const {
+    return xkb_keymap_num_layouts(keymap_);
+}
 
 std::optional<std::string> XkbKeymap::typedText(std::uint32_t x11KeyCode, bool shift, std::uint32_t layoutIndex) const {
     if (xkb_keymap_key_get_name(keymap_, x11KeyCode) == nullptr) {

@@ -17,7 +17,7 @@ public:
     /// The keymap of the named layouts ("us", "de", "fr", or "us,de" for two), with an optional variant;
     /// nothing when xkbcommon cannot compile it (unknown name, no keyboard data installed).
     static std::shared_ptr<const XkbKeymap> fromLayoutNames(const std::string &layouts,
-                                                           const std::string &variants = {});
+                                                            const std::string &variants = {});
 
     /// Takes ownership of both references.
     XkbKeymap(xkb_context *context, xkb_keymap *keymap);
