@@ -1,0 +1,68 @@
+#include "model/Page.h"
+
+#include "model/TextEquality.h"
+
+namespace velto {
+
+bool operator==(const VeltoArchivedPageSummary &a, const VeltoArchivedPageSummary &b) {
+    return sameText(a.preview, b.preview) && a.fileSize == b.fileSize && a.hasContent == b.hasContent &&
+           sameOptionalText(a.contentChecksum, b.contentChecksum) && sameOptionalText(a.bodyChecksum, b.bodyChecksum);
+}
+
+bool operator==(const VeltoUnavailablePageSummary &a, const VeltoUnavailablePageSummary &b) {
+    return a.fileSize == b.fileSize && a.hasContent == b.hasContent &&
+           sameOptionalText(a.contentChecksum, b.contentChecksum) && sameOptionalText(a.bodyChecksum, b.bodyChecksum) &&
+           a.isArchived == b.isArchived;
+}
+
+bool operator==(const VeltoPage &a, const VeltoPage &b) {
+    return a.id == b.id && a.createdAt == b.createdAt && sameOptionalText(a.fileSlug, b.fileSlug) &&
+           sameOptionalText(a.relativeFilePath, b.relativeFilePath) && a.updatedAt == b.updatedAt &&
+           a.archivedAt == b.archivedAt && a.content == b.content;
+}
+
+std::string VeltoPage::persistedFileContents() const {
+    const VeltoPageFileContent *loaded = content.asLoaded();
+    if (loaded == nullptr) {
+        return {};
+    }
+    std::string text = loaded->fileContents();
+    if (text.empty()) {
+        return {};
+    }
+    // Parse the text afresh so that the written file is exactly what a reader of the held text would see.
+    VeltoPageFileContent written = VeltoPageFileContent::parse(text);
+    written.writeVeltoMetadata(id, written.isArchived(), written.conflictOriginalPageID());
+    return written.fileContents();
+}
+
+bool VeltoPage::restore(std::optional<Date> activityAt) {
+    VeltoPageFileContent *loaded = content.asLoaded();
+    if (loaded == nullptr) {
+        return false;
+    }
+    loaded->writeVeltoMetadata(loaded->veltoPageID(), false, loaded->conflictOriginalPageID());
+    archivedAt.reset();
+    if (activityAt.has_value()) {
+        updatedAt = activityAt;
+    }
+    return true;
+}
+
+std::string VeltoPage::visibleText() const {
+    if (const VeltoPageFileContent *loaded = content.asLoaded()) {
+        return loaded->body;
+    }
+    if (const VeltoArchivedPageSummary *summary = content.asArchivedSummary()) {
+        return summary->preview;
+    }
+    return {};
+}
+
+bool VeltoPage::matchesTimelineState(const VeltoPage &other) const {
+    return id == other.id && createdAt == other.createdAt && sameOptionalText(fileSlug, other.fileSlug) &&
+           sameOptionalText(relativeFilePath, other.relativeFilePath) && archivedAt == other.archivedAt &&
+           sameText(visibleText(), other.visibleText());
+}
+
+} // namespace velto
