@@ -1,0 +1,49 @@
+#include "editor/CodeTokenPreservation.h"
+
+#include <string>
+
+namespace velto::editor::MarkdownStyler {
+
+std::vector<PreservedCodeToken> preservedCodeTokens(const TextStorage &storage, TextRange range) {
+    std::vector<PreservedCodeToken> tokens;
+    for (const AttributeRun &run : storage.attributeRuns(range)) {
+        const auto *raw = attributeValueAs<std::string>(run.attributes.find(AttributeKey::veltoCodeSyntaxToken));
+        const std::optional<SyntaxTokenKind> kind = raw ? syntaxTokenKind(*raw) : std::nullopt;
+        if (!kind) {
+            continue;
+        }
+        PreservedCodeToken token{run.range, *kind, std::nullopt, std::nullopt};
+        if (const auto *generation =
+                attributeValueAs<std::uint64_t>(run.attributes.find(AttributeKey::veltoCodeSyntaxGeneration))) {
+            token.generation = *generation;
+        }
+        if (const auto *color = attributeValueAs<Color>(run.attributes.find(AttributeKey::foregroundColor))) {
+            token.foregroundColor = *color;
+        }
+        tokens.push_back(std::move(token));
+    }
+    return tokens;
+}
+
+void restoreCodeTokens(const std::vector<PreservedCodeToken> &tokens, const DocumentStructure &structure,
+                       TextStorage &storage) {
+    for (const PreservedCodeToken &token : tokens) {
+        for (const FencedCodeBlock &block : structure.fencedBlocks) {
+            const TextRange part = intersection(token.range, block.contentRange);
+            if (part.length == 0 || part.end() > storage.length()) {
+                continue;
+            }
+            std::vector<AttributeEntry> entries;
+            if (token.foregroundColor) {
+                entries.push_back({AttributeKey::foregroundColor, *token.foregroundColor});
+            }
+            entries.push_back({AttributeKey::veltoCodeSyntaxToken, std::string(rawValue(token.kind))});
+            if (token.generation) {
+                entries.push_back({AttributeKey::veltoCodeSyntaxGeneration, *token.generation});
+            }
+            storage.addAttributes(Attributes::fromEntries(std::move(entries)), part);
+        }
+    }
+}
+
+} // namespace velto::editor::MarkdownStyler

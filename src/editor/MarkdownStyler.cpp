@@ -1,0 +1,503 @@
+#include "editor/MarkdownStyler.h"
+
+#include "editor/CodeTokenPreservation.h"
+#include "editor/EditorPreferences.h"
+#include "editor/FontMetrics.h"
+#include "editor/LinkPasteBehavior.h"
+#include "editor/MarkdownLinkMatcher.h"
+#include "editor/MarkdownSyntaxScanner.h"
+#include "editor/StringRanges.h"
+
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velto::editor::MarkdownStyler {
+
+namespace {
+
+namespace Patterns {
+const std::string heading = R"((?m)^(#{1,6})[ \t]+(.+)$)";
+const std::string setextHeading = R"((?m)^([^\n]+)\n(=+)[ \t]*$)";
+const std::string blockQuote = R"((?m)^(>)[ \t]?(.*)$)";
+const std::string listMarker = R"((?m)^[ \t]*([-+*]|[0-9]+\.)[ \t]+)";
+const std::string taskBox = R"((?m)^[ \t]*[-+*][ \t]+(\[[ xX]\]))";
+const std::string bareAddress = R"((?:https?://|mailto:)[^\s<>()]+)";
+const std::string strongStars = R"(\*\*([^*\n]+)\*\*)";
+const std::string strongUnderscores = R"(__([^_\n]+)__)";
+const std::string emphasisStar = R"((?<!\*)\*([^*\n]+)\*(?!\*))";
+const std::string emphasisUnderscore = R"((?<!_)_([^_\n]+)_(?!_))";
+const std::string strikethrough = R"(~~([^~\n]+)~~)";
+const std::string horizontalRule = R"((?m)^[ \t]{0,3}((?:-{3,}|\*{3,}|_{3,}))[ \t]*$)";
+const std::string destinationEscape = R"(\\(.))";
+} // namespace Patterns
+
+enum class FontTrait { italic = 1, bold = 2 };
+
+Color secondaryLabelColor() {
+    return Color::system(SystemColorRole::secondaryLabel);
+}
+Color linkColor() {
+    return Color::system(SystemColorRole::systemBlue);
+}
+
+double fontSize() {
+    return editorFontSize(currentEditorPreferences());
+}
+
+FontFamilyRole chosenFamily() {
+    return currentEditorPreferences().fontChoice() == EditorFontChoice::system ? FontFamilyRole::system
+                                                                               : FontFamilyRole::monospacedSystem;
+}
+
+double headingIncrement(int level) {
+    switch (level) {
+    case 1:
+        return 7;
+    case 2:
+        return 4;
+    case 3:
+        return 2;
+    case 4:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+bool overlapsAny(TextRange range, const std::vector<TextRange> &ranges) {
+    return std::any_of(ranges.begin(), ranges.end(), [range](TextRange other) { return overlaps(range, other); });
+}
+
+void applyTrait(FontTrait trait, TextRange range, TextStorage &storage) {
+    if (range.location == TextRange::notFound || range.length < 1) {
+        return;
+    }
+    const auto *current = attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, range.location));
+    FontDescriptor font = current ? *current : editorFont();
+    if (trait == FontTrait::bold) {
+        font.bold = true;
+    } else {
+        font.italic = true;
+    }
+    storage.addAttribute(AttributeKey::font, font, range);
+}
+
+void colorRange(TextStorage &storage, TextRange range, const Color &color) {
+    if (range.length > 0) {
+        storage.addAttribute(AttributeKey::foregroundColor, color, range);
+    }
+}
+
+void styleMarkers(TextRange match, TextRange content, TextStorage &storage) {
+    colorRange(storage, rangeBetween(match.location, content.location), secondaryLabelColor());
+    colorRange(storage, rangeBetween(content.end(), match.end()), secondaryLabelColor());
+}
+
+std::u16string_view textOf(const TextStorage &storage) {
+    return storage.string();
+}
+
+// ---- the passes, in the order the full pass runs them ----
+
+void styleHeadings(TextStorage &storage) {
+    enumerate(Patterns::heading, textOf(storage), [&](const RegexMatch &match) {
+        const int level = static_cast<int>(match.range(1).length);
+        storage.addAttribute(AttributeKey::font, headingFont(level), match.range());
+        storage.addAttribute(AttributeKey::paragraphStyle, headingParagraphStyle(), match.range());
+        colorRange(storage, match.range(1), secondaryLabelColor());
+    });
+}
+
+void styleSetextHeadings(TextStorage &storage) {
+    enumerate(Patterns::setextHeading, textOf(storage), [&](const RegexMatch &match) {
+        storage.addAttribute(AttributeKey::font, headingFont(1), match.range(1));
+        storage.addAttribute(AttributeKey::paragraphStyle, headingParagraphStyle(), match.range(1));
+        colorRange(storage, match.range(2), secondaryLabelColor());
+    });
+}
+
+void styleQuotes(TextStorage &storage, const Color &color) {
+    enumerate(Patterns::blockQuote, textOf(storage), [&](const RegexMatch &match) {
+        colorRange(storage, match.range(), color.withAlpha(0.72));
+        applyTrait(FontTrait::italic, match.range(2), storage);
+    });
+}
+
+void styleLists(TextStorage &storage) {
+    const std::u16string_view text = textOf(storage);
+    enumerate(Patterns::listMarker, text, [&](const RegexMatch &match) {
+        const TextRange marker = match.range(1);
+        if (MarkdownSyntaxScanner::isEscaped(marker.end() - 1, text)) {
+            return;
+        }
+        colorRange(storage, marker, secondaryLabelColor());
+        storage.addAttribute(AttributeKey::font, editorFont(), marker);
+    });
+    enumerate(Patterns::taskBox, text, [&](const RegexMatch &match) {
+        std::size_t bullet = match.range().location;
+        while (text[bullet] == u' ' || text[bullet] == u'\t') {
+            ++bullet;
+        }
+        if (MarkdownSyntaxScanner::isEscaped(bullet, text)) {
+            return;
+        }
+        colorRange(storage, match.range(1), secondaryLabelColor());
+        storage.addAttribute(AttributeKey::veltoTaskCheckbox, true, match.range(1));
+    });
+}
+
+std::u16string unescapedDestination(std::u16string_view destination) {
+    return RegexRunner::replacingMatches(Patterns::destinationEscape, destination, u"$1");
+}
+
+bool isBareAddressTrailingPunctuation(char16_t unit) {
+    return unit == u'.' || unit == u',' || unit == u';' || unit == u':' || unit == u'!' || unit == u'?';
+}
+
+void styleLinks(TextStorage &storage, const DocumentStructure &structure) {
+    const std::u16string_view text = textOf(storage);
+    const std::vector<TextRange> codeRanges = structure.literalCodeRanges();
+    std::vector<TextRange> linkRanges;
+    enumerateMarkdownLinks(text, [&](const RegexMatch &match) {
+        if (MarkdownSyntaxScanner::isEscaped(match.range(1).location, text) || overlapsAny(match.range(), codeRanges)) {
+            return;
+        }
+        linkRanges.push_back(match.range());
+        const TextRange label = match.range(2);
+        const TextRange destination = match.range(4);
+        storage.addAttribute(AttributeKey::foregroundColor, linkColor(), label);
+        storage.addAttribute(AttributeKey::underlineStyle, std::int64_t{1}, label);
+        const std::u16string target = unescapedDestination(text.substr(destination.location, destination.length));
+        if (const std::optional<std::string> url = LinkPasteBehavior::linkableURL(target)) {
+            storage.addAttribute(AttributeKey::link, *url, label);
+        }
+        for (std::size_t group : {1, 3, 5}) {
+            colorRange(storage, match.range(group), secondaryLabelColor());
+        }
+        colorRange(storage, destination, linkColor().withAlpha(0.84));
+    });
+    enumerate(Patterns::bareAddress, text, [&](const RegexMatch &match) {
+        TextRange address = match.range();
+        while (address.length > 0 && isBareAddressTrailingPunctuation(text[address.end() - 1])) {
+            --address.length;
+        }
+        const std::optional<std::string> url =
+            LinkPasteBehavior::parsedURL(text.substr(address.location, address.length));
+        if (!url || overlapsAny(address, codeRanges) || overlapsAny(address, linkRanges)) {
+            return;
+        }
+        storage.addAttribute(AttributeKey::link, *url, address);
+        storage.addAttribute(AttributeKey::foregroundColor, linkColor(), address);
+        storage.addAttribute(AttributeKey::underlineStyle, std::int64_t{1}, address);
+    });
+}
+
+/// Strong text, emphasis and strike-through share one shape: delimiters, content, delimiters; an
+/// escaped opening or first closing delimiter cancels the match.
+void styleDelimited(TextStorage &storage, const std::string &pattern,
+                    const std::function<void(TextRange content)> &styleContent) {
+    const std::u16string_view text = textOf(storage);
+    enumerate(pattern, text, [&](const RegexMatch &match) {
+        const TextRange content = match.range(1);
+        if (MarkdownSyntaxScanner::isEscaped(match.range().location, text) ||
+            MarkdownSyntaxScanner::isEscaped(content.end(), text)) {
+            return;
+        }
+        styleContent(content);
+        styleMarkers(match.range(), content, storage);
+    });
+}
+
+void styleStrongText(TextStorage &storage) {
+    for (const std::string *pattern : {&Patterns::strongStars, &Patterns::strongUnderscores}) {
+        styleDelimited(storage, *pattern, [&](TextRange content) { applyTrait(FontTrait::bold, content, storage); });
+    }
+}
+
+void styleEmphasis(TextStorage &storage) {
+    for (const std::string *pattern : {&Patterns::emphasisStar, &Patterns::emphasisUnderscore}) {
+        styleDelimited(storage, *pattern, [&](TextRange content) { applyTrait(FontTrait::italic, content, storage); });
+    }
+}
+
+void styleStrikethrough(TextStorage &storage) {
+    styleDelimited(storage, Patterns::strikethrough, [&](TextRange content) {
+        storage.addAttribute(AttributeKey::strikethroughStyle, std::int64_t{1}, content);
+    });
+}
+
+void styleHorizontalRules(TextStorage &storage, const DocumentStructure &structure) {
+    const std::u16string_view text = textOf(storage);
+    std::vector<TextRange> fencedRanges;
+    for (const FencedCodeBlock &block : structure.fencedBlocks) {
+        fencedRanges.push_back(block.fullRange);
+    }
+    enumerate(Patterns::horizontalRule, text, [&](const RegexMatch &match) {
+        const TextRange marker = match.range(1);
+        if (MarkdownSyntaxScanner::isEscaped(marker.location, text) || overlapsAny(marker, fencedRanges)) {
+            return;
+        }
+        storage.addAttribute(AttributeKey::foregroundColor, Color::system(SystemColorRole::clear), marker);
+        storage.addAttribute(AttributeKey::veltoHorizontalRule, secondaryLabelColor(), marker);
+    });
+}
+
+void styleInlineCode(TextStorage &storage, const Color &color, const DocumentStructure &structure) {
+    const Attributes code{{AttributeKey::font, inlineCodeFont()},
+                          {AttributeKey::foregroundColor, color},
+                          {AttributeKey::veltoInlineCode, codeBackgroundColor()},
+                          {AttributeKey::ligature, std::int64_t{0}}};
+    for (const InlineCodeSpan &span : structure.inlineCodeSpans) {
+        storage.removeAttribute(AttributeKey::link, span.fullRange);
+        storage.removeAttribute(AttributeKey::underlineStyle, span.fullRange);
+        storage.removeAttribute(AttributeKey::strikethroughStyle, span.fullRange);
+        storage.addAttributes(code, span.fullRange);
+        styleMarkers(span.fullRange, span.contentRange, storage);
+    }
+}
+
+void styleFencedCode(TextStorage &storage, const Color &color, const DocumentStructure &structure) {
+    const std::u16string_view text = textOf(storage);
+    const Attributes block = codeAttributes(color).with(AttributeKey::veltoCodeBlock, codeBackgroundColor());
+    const Attributes openingLine{{AttributeKey::foregroundColor, secondaryLabelColor()},
+                                 {AttributeKey::paragraphStyle, fenceOpeningParagraphStyle()}};
+    const Attributes closingLine{{AttributeKey::foregroundColor, secondaryLabelColor()},
+                                 {AttributeKey::paragraphStyle, fenceClosingParagraphStyle()}};
+    for (const FencedCodeBlock &fenced : structure.fencedBlocks) {
+        const TextRange opening = fenced.opening.lineRange;
+        const char16_t last = opening.length > 0 ? text[opening.end() - 1] : u'\0';
+        if (last != u'\n' && last != u'\r') {
+            continue; // the fence is the last line and has no line break yet
+        }
+        storage.setAttributes(block, fenced.presentationRange);
+        storage.addAttributes(openingLine, opening);
+        if (fenced.closingRange) {
+            storage.addAttributes(closingLine, *fenced.closingRange);
+        }
+    }
+}
+
+/// Replaces the attributes of the storage from `offset` on with the runs of the styled scratch copy.
+void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset) {
+    for (const AttributeRun &run : scratch.attributeRuns(TextRange{0, scratch.length()})) {
+        storage.setAttributes(run.attributes, TextRange{offset + run.range.location, run.range.length});
+    }
+}
+
+} // namespace
+
+// ---- colours ----
+
+Color textColor() {
+    return Color::dynamic("VeltoEditorText", {0.12, 0.12, 0.12}, {0.92, 0.92, 0.92});
+}
+
+Color codeBackgroundColor() {
+    return Color::dynamic("VeltoCodeBackground", {0.945, 0.95, 0.96}, {0.065, 0.075, 0.098});
+}
+
+// ---- fonts and paragraph styles ----
+
+FontDescriptor editorFont() {
+    return FontDescriptor{chosenFamily(), fontSize(), FontWeight::regular};
+}
+
+FontDescriptor headingFont(int level) {
+    return FontDescriptor{chosenFamily(), fontSize() + headingIncrement(level), FontWeight::semibold};
+}
+
+FontDescriptor codeFont() {
+    return FontDescriptor{FontFamilyRole::userFixedPitch, fontSize(), FontWeight::regular};
+}
+
+FontDescriptor inlineCodeFont() {
+    return FontDescriptor{FontFamilyRole::monospacedSystem, std::max(fontSize() - 1, 12.0), FontWeight::medium};
+}
+
+ParagraphStyle baseParagraphStyle() {
+    const double s = fontSize();
+    ParagraphStyle style;
+    style.lineSpacing = std::max(0.28 * s, 4.0);
+    style.paragraphSpacing = std::max(0.15 * s, 2.0);
+    style.lineBreakMode = LineBreakMode::byWordWrapping;
+    return style;
+}
+
+ParagraphStyle headingParagraphStyle() {
+    const double s = fontSize();
+    ParagraphStyle style = baseParagraphStyle();
+    style.paragraphSpacingBefore = std::max(0.40 * s, 4.0);
+    style.paragraphSpacing = std::max(0.25 * s, 3.0);
+    return style;
+}
+
+ParagraphStyle codeParagraphStyle() {
+    const double s = fontSize();
+    const FontMetrics metrics = currentFontMetricsProvider().metrics(codeFont());
+    ParagraphStyle style;
+    style.headIndent = 12;
+    style.firstLineHeadIndent = 12;
+    style.tailIndent = -12;
+    style.lineSpacing = std::max(0.12 * s, 2.0);
+    style.minimumLineHeight = std::ceil(metrics.ascender - metrics.descender + metrics.leading);
+    style.paragraphSpacing = 0;
+    style.lineBreakMode = LineBreakMode::byCharWrapping;
+    style.allowsDefaultTighteningForTruncation = false;
+    return style;
+}
+
+ParagraphStyle fenceOpeningParagraphStyle() {
+    ParagraphStyle style = codeParagraphStyle();
+    style.paragraphSpacingBefore = std::max(0.55 * fontSize(), 8.0);
+    return style;
+}
+
+ParagraphStyle fenceClosingParagraphStyle() {
+    ParagraphStyle style = codeParagraphStyle();
+    style.paragraphSpacing = std::max(0.75 * fontSize(), 12.0);
+    return style;
+}
+
+Attributes baseAttributes(const Color &color) {
+    return Attributes{{AttributeKey::font, editorFont()},
+                      {AttributeKey::foregroundColor, color},
+                      {AttributeKey::paragraphStyle, baseParagraphStyle()},
+                      {AttributeKey::ligature, std::int64_t{1}}};
+}
+
+Attributes codeAttributes(const Color &color) {
+    return Attributes{{AttributeKey::font, codeFont()},
+                      {AttributeKey::foregroundColor, color},
+                      {AttributeKey::paragraphStyle, codeParagraphStyle()},
+                      {AttributeKey::ligature, std::int64_t{0}},
+                      {AttributeKey::kern, std::min(std::max(0.01 * fontSize(), 0.12), 0.24)}};
+}
+
+// ---- passes ----
+
+void enumerate(const std::string &pattern, std::u16string_view text,
+               const std::function<void(const RegexMatch &)> &handler) {
+    RegexRunner::enumerateMatches(pattern, text, handler);
+}
+
+void apply(TextStorage &storage, const std::optional<Color> &color) {
+    const Color resolved = color.value_or(textColor());
+    const TextRange whole{0, storage.length()};
+    std::vector<PreservedCodeToken> preserved;
+    if (whole.length > 0) {
+        preserved = preservedCodeTokens(storage, whole);
+    }
+    storage.beginEditing();
+    storage.setAttributes(baseAttributes(resolved), whole);
+    if (whole.length > 0) {
+        const DocumentStructure structure = MarkdownSyntaxScanner::structure(storage.string());
+        styleHeadings(storage);
+        styleSetextHeadings(storage);
+        styleQuotes(storage, resolved);
+        styleLists(storage);
+        styleLinks(storage, structure);
+        styleStrongText(storage);
+        styleEmphasis(storage);
+        styleStrikethrough(storage);
+        styleHorizontalRules(storage, structure);
+        styleInlineCode(storage, resolved, structure);
+        styleFencedCode(storage, resolved, structure);
+        restoreCodeTokens(preserved, structure, storage);
+    }
+    storage.endEditing();
+}
+
+TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
+    if (storage.length() == 0) {
+        return TextRange{0, 0};
+    }
+    const std::optional<TextRange> region =
+        MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string());
+    if (!region) {
+        apply(storage, color);
+        return TextRange{0, storage.length()};
+    }
+    TextStorage scratch(storage.substring(*region));
+    apply(scratch, color);
+    std::vector<PreservedCodeToken> preserved;
+    if (region->length > 0 && region->end() <= storage.length()) {
+        preserved = preservedCodeTokens(storage, *region);
+    }
+    const DocumentStructure structure = MarkdownSyntaxScanner::structure(storage.string());
+    storage.beginEditing();
+    copyRuns(scratch, storage, region->location);
+    restoreCodeTokens(preserved, structure, storage);
+    storage.endEditing();
+    return *region;
+}
+
+bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
+    const std::u16string_view text = storage.string();
+    if (text.empty()) {
+        return false;
+    }
+    const TextRange paragraph = paragraphRange(text, TextRange{std::min(editedRange.location, text.size()), 0});
+    const std::size_t probe = std::min(paragraph.location, text.size() - 1);
+    if (storage.attribute(AttributeKey::veltoCodeBlock, probe) != nullptr) {
+        return false;
+    }
+    std::size_t hashes = 0;
+    while (hashes < 6 && hashes < paragraph.length && text[paragraph.location + hashes] == u'#') {
+        ++hashes;
+    }
+    const std::size_t after = paragraph.location + hashes;
+    const bool looksLikeHeading = hashes >= 1 && after < text.size() && (text[after] == u' ' || text[after] == u'\t');
+    const auto *font = attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, probe));
+    const double currentSize = font ? font->pointSize : editorFont().pointSize;
+    if (!looksLikeHeading && currentSize <= editorFont().pointSize) {
+        return false;
+    }
+    TextStorage scratch(storage.substring(paragraph));
+    apply(scratch, color);
+    storage.beginEditing();
+    copyRuns(scratch, storage, paragraph.location);
+    storage.endEditing();
+    return true;
+}
+
+// ---- fence languages ----
+
+std::u16string unescapingASCIIPunctuation(std::u16string_view text) {
+    const auto isASCIIPunctuation = [](char16_t unit) {
+        return (unit >= 33 && unit <= 47) || (unit >= 58 && unit <= 64) || (unit >= 91 && unit <= 96) ||
+               (unit >= 123 && unit <= 126);
+    };
+    std::u16string result;
+    result.reserve(text.size());
+    for (std::size_t position = 0; position < text.size(); ++position) {
+        if (text[position] == u'\\' && position + 1 < text.size() && isASCIIPunctuation(text[position + 1])) {
+            result += text[position + 1];
+            ++position;
+        } else {
+            result += text[position];
+        }
+    }
+    return result;
+}
+
+std::string fencedLanguage(std::u16string_view infoString) {
+    std::size_t start = 0;
+    while (start < infoString.size() && (infoString[start] == u' ' || infoString[start] == u'\t')) {
+        ++start;
+    }
+    std::size_t end = start;
+    while (end < infoString.size() && infoString[end] != u' ' && infoString[end] != u'\t') {
+        ++end;
+    }
+    const std::u16string word = unescapingASCIIPunctuation(infoString.substr(start, end - start));
+    icu::UnicodeString lowered(word.data(), static_cast<int32_t>(word.size()));
+    lowered.toLower(icu::Locale::getRoot());
+    std::string utf8;
+    lowered.toUTF8String(utf8);
+    return utf8;
+}
+
+} // namespace velto::editor::MarkdownStyler

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "editor/RegexRunner.h"
+#include "editor/TextAttributes.h"
+#include "editor/TextStorage.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velto::editor {
+
+/// Live Markdown styling: recomputes every display attribute of a text storage from its text alone and
+/// never changes a character. Markers stay visible, dimmed in the secondary label colour.
+///
+/// Fonts and paragraph styles read the editor preferences (currentEditorPreferences) each time they
+/// are built, and the code paragraph style measures the code font with currentFontMetricsProvider.
+namespace MarkdownStyler {
+
+// ---- colours ----
+
+/// "VeltoEditorText": the text colour when the caller gives none.
+Color textColor();
+/// "VeltoCodeBackground": the value of the code-block and inline-code keys.
+Color codeBackgroundColor();
+
+// ---- fonts and paragraph styles ----
+
+FontDescriptor editorFont();
+/// The heading font of a level 1 to 6; a setext heading uses level 1's size.
+FontDescriptor headingFont(int level);
+FontDescriptor codeFont();
+FontDescriptor inlineCodeFont();
+
+ParagraphStyle baseParagraphStyle();
+ParagraphStyle headingParagraphStyle();
+ParagraphStyle codeParagraphStyle();
+ParagraphStyle fenceOpeningParagraphStyle();
+ParagraphStyle fenceClosingParagraphStyle();
+
+/// The plain editor attributes: editor font, the colour, base paragraph style, ligature 1.
+Attributes baseAttributes(const Color &color);
+/// The attributes of code in fenced blocks: code font, the colour, code paragraph style, ligature 0
+/// and a slight kern.
+Attributes codeAttributes(const Color &color);
+
+// ---- passes ----
+
+/// The full pass: restyles the whole storage in one editing group.
+void apply(TextStorage &storage, const std::optional<Color> &color = std::nullopt);
+
+/// The incremental pass: restyles the paragraphs around the edit (widened to the fenced blocks they
+/// touch) by styling a copy of that region and copying its runs back; returns the region. An unclosed
+/// fence makes it restyle everything.
+TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color = std::nullopt);
+
+/// The heading fast path: restyles the edited paragraph at once when the edit may have made or unmade
+/// a heading; returns whether it did.
+bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange,
+                                 const std::optional<Color> &color = std::nullopt);
+
+// ---- fence languages ----
+
+/// The language named by a fence's info string: its first word, unescaped, lower-cased (UTF-8).
+std::string fencedLanguage(std::u16string_view infoString);
+/// The text with backslash escapes of ASCII punctuation removed.
+std::u16string unescapingASCIIPunctuation(std::u16string_view text);
+
+// ---- shared building block ----
+
+/// Runs a pattern over the text (compiled once per process) and calls the handler with every match.
+/// A pattern that does not compile calls nothing.
+void enumerate(const std::string &pattern, std::u16string_view text,
+               const std::function<void(const RegexMatch &)> &handler);
+
+} // namespace MarkdownStyler
+
+} // namespace velto::editor

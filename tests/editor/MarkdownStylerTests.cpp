@@ -1,0 +1,162 @@
+#include "editor/MarkdownStyler.h"
+
+#include "editor/AttributeDump.h"
+#include "editor/CodeTokenPreservation.h"
+#include "editor/EditorPreferences.h"
+#include "editor/FontMetrics.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace velto::editor;
+using velto::editor::testing::dumpRuns;
+
+namespace {
+
+class MarkdownStylerTests : public ::testing::Test {
+protected:
+    void SetUp() override { usePreferences(0, EditorFontChoice::monospaced); }
+    void TearDown() override { setEditorPreferences(nullptr); }
+
+    static void usePreferences(double size, EditorFontChoice choice) {
+        setEditorPreferences(std::make_shared<FixedEditorPreferences>(size, choice));
+        setFontMetricsProvider(std::make_shared<ProportionalFontMetrics>());
+    }
+
+    static TextStorage styled(std::u16string text) {
+        TextStorage storage(std::move(text));
+        MarkdownStyler::apply(storage);
+        return storage;
+    }
+
+    static const AttributeValue *valueAt(const TextStorage &storage, AttributeKey key, std::size_t location) {
+        return storage.attribute(key, location);
+    }
+
+    static FontDescriptor fontAt(const TextStorage &storage, std::size_t location) {
+        return *attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, location));
+    }
+};
+
+struct GoldenCase {
+    const char *name;
+    const char16_t *text;
+};
+
+// Each case's dump lives in tests/editor/golden/<name>.txt; VELTO_UPDATE_GOLDEN=1 rewrites them.
+const GoldenCase goldenCases[] = {
+    {"heading_level_five", u"##### Title\nbody"},
+    {"seven_hashes_are_no_heading", u"####### Title"},
+    {"hash_and_blank_alone", u"# \n#  \n"},
+    {"setext_heading_and_dash_rule", u"Title\n===\nOther\n---\n"},
+    {"horizontal_rules", u"* * *\n***\n___\n    ---\n"},
+    {"rule_inside_fence", u"```\n---\n```\n"},
+    {"strong_inside_inline_code", u"`**bold**` and **bold**"},
+    {"escaped_emphasis", u"\\*a* and *a\\* and *b*"},
+    {"bare_address_ends_sentence", u"Visit https://example.com. Now"},
+    {"address_inside_link_and_code", u"[site](https://example.com) `https://example.com`"},
+    {"link_with_rejected_destination", u"[label](no-scheme) ![img](https://x.y/p.png)"},
+    {"task_item", u"- [ ] task\n- [x] done\n1. numbered"},
+    {"quote_with_and_without_text", u">\n> quoted *words*"},
+    {"fence_on_last_line_without_break", u"text\n```"},
+    {"fenced_block_with_heading_inside", u"```swift\n# not a heading\nlet a = 1\n```\nafter"},
+    {"strike_and_heading_with_strong", u"## A **strong** title\n~~gone~~"},
+    {"empty_text", u""},
+};
+
+} // namespace
+
+TEST_F(MarkdownStylerTests, GoldenAttributeRunDumps) {
+    const std::filesystem::path folder = std::filesystem::path(VELTO_SOURCE_DIR) / "tests/editor/golden";
+    const bool update = std::getenv("VELTO_UPDATE_GOLDEN") != nullptr;
+    for (const GoldenCase &c : goldenCases) {
+        SCOPED_TRACE(c.name);
+        const TextStorage storage = styled(c.text);
+        const std::string dump =
+            "text: \"" + velto::editor::testing::escapedForDump(c.text) + "\"\n" + dumpRuns(storage);
+        const std::filesystem::path file = folder / (std::string(c.name) + ".txt");
+        if (update) {
+            std::ofstream(file, std::ios::binary) << dump;
+            continue;
+        }
+        EXPECT_EQ(dump, velto::editor::testing::readFile(file.string()));
+    }
+}
+
+TEST_F(MarkdownStylerTests, HeadingSizesFollowTheFontPreference) {
+    usePreferences(30, EditorFontChoice::system);
+    const TextStorage storage = styled(u"# One\n## Two\n### Three\n#### Four\n##### Five");
+    EXPECT_EQ(fontAt(storage, 2), (FontDescriptor{FontFamilyRole::system, 37, FontWeight::semibold}));
+    EXPECT_EQ(fontAt(storage, 9).pointSize, 34);
+    EXPECT_EQ(fontAt(storage, 16).pointSize, 32);
+    EXPECT_EQ(fontAt(storage, 28).pointSize, 31);
+    EXPECT_EQ(fontAt(storage, 40).pointSize, 30);
+}
+
+TEST_F(MarkdownStylerTests, UnavailableStoredSizeFallsBackToFifteen) {
+    usePreferences(16, EditorFontChoice::monospaced);
+    EXPECT_EQ(MarkdownStyler::editorFont(), (FontDescriptor{FontFamilyRole::monospacedSystem, 15}));
+    usePreferences(13, EditorFontChoice::monospaced);
+    EXPECT_EQ(MarkdownStyler::inlineCodeFont().pointSize, 12);
+}
+
+TEST_F(MarkdownStylerTests, CodeParagraphStyleMeasuresTheCodeFont) {
+    class TallMetrics final : public FontMetricsProvider {
+    public:
+        FontMetrics metrics(const FontDescriptor &) const override { return FontMetrics{14.2, -4.1, 0.5}; }
+    };
+    setFontMetricsProvider(std::make_shared<TallMetrics>());
+    EXPECT_EQ(MarkdownStyler::codeParagraphStyle().minimumLineHeight, 19);
+    EXPECT_EQ(MarkdownStyler::fenceOpeningParagraphStyle().paragraphSpacingBefore, 8.25);
+    EXPECT_EQ(MarkdownStyler::fenceClosingParagraphStyle().paragraphSpacing, 12);
+}
+
+TEST_F(MarkdownStylerTests, FullPassIsOneEditingGroupAndStartsFromBaseAttributes) {
+    TextStorage storage(u"**a** [b](https://c.d)");
+    storage.addAttribute(AttributeKey::veltoTaskCheckbox, true, TextRange{0, storage.length()});
+    const auto groupsBefore = storage.finishedEditingGroups();
+    MarkdownStyler::apply(storage, Color::sRGB(1, 0, 0));
+    EXPECT_EQ(storage.finishedEditingGroups(), groupsBefore + 1);
+    EXPECT_TRUE(storage.lastEditingSummary()->attributesOnly);
+    EXPECT_EQ(valueAt(storage, AttributeKey::veltoTaskCheckbox, 2), nullptr);
+    EXPECT_EQ(*attributeValueAs<Color>(valueAt(storage, AttributeKey::foregroundColor, 5)), Color::sRGB(1, 0, 0));
+    EXPECT_EQ(*attributeValueAs<std::string>(valueAt(storage, AttributeKey::link, 7)), "https://c.d");
+}
+
+TEST_F(MarkdownStylerTests, EscapedDestinationIsUnescapedForTheLink) {
+    const TextStorage storage = styled(u"[a](https://x.y/\\(p\\))");
+    EXPECT_EQ(*attributeValueAs<std::string>(valueAt(storage, AttributeKey::link, 1)), "https://x.y/(p)");
+}
+
+TEST_F(MarkdownStylerTests, FenceLanguageIsTheFirstWordUnescapedAndLowerCased) {
+    EXPECT_EQ(MarkdownStyler::fencedLanguage(u"  Swift extra"), "swift");
+    EXPECT_EQ(MarkdownStyler::fencedLanguage(u"\\a"), "\\a");
+    EXPECT_EQ(MarkdownStyler::fencedLanguage(u"\\+ rest"), "+");
+    EXPECT_EQ(MarkdownStyler::fencedLanguage(u"c\\+\\+"), "c++");
+    EXPECT_EQ(MarkdownStyler::fencedLanguage(u""), "");
+    EXPECT_EQ(MarkdownStyler::unescapingASCIIPunctuation(u"a\\"), u"a\\");
+}
+
+TEST_F(MarkdownStylerTests, HighlightedTokensSurviveARestyleInsideTheirBlock) {
+    TextStorage storage(u"```js\nlet a = 1\n```\n");
+    MarkdownStyler::apply(storage);
+    const Color keywordColor = Color::dynamic("VeltoCodeKeyword", {0.48, 0.2, 0.7}, {0.72, 0.56, 0.94});
+    storage.addAttributes(Attributes{{AttributeKey::foregroundColor, keywordColor},
+                                     {AttributeKey::veltoCodeSyntaxToken, std::string("keyword")},
+                                     {AttributeKey::veltoCodeSyntaxGeneration, std::uint64_t{7}}},
+                          TextRange{6, 3});
+    usePreferences(24, EditorFontChoice::monospaced);
+    MarkdownStyler::apply(storage);
+    EXPECT_EQ(*attributeValueAs<std::string>(valueAt(storage, AttributeKey::veltoCodeSyntaxToken, 7)), "keyword");
+    EXPECT_EQ(*attributeValueAs<std::uint64_t>(valueAt(storage, AttributeKey::veltoCodeSyntaxGeneration, 7)), 7u);
+    EXPECT_EQ(*attributeValueAs<Color>(valueAt(storage, AttributeKey::foregroundColor, 7)), keywordColor);
+    EXPECT_EQ(fontAt(storage, 7).pointSize, 24);
+
+    // Moving the closing fence above the token takes the colour from just that code.
+    storage.replaceCharacters(TextRange{0, 6}, u"```js\n```\n");
+    MarkdownStyler::apply(storage);
+    EXPECT_EQ(valueAt(storage, AttributeKey::veltoCodeSyntaxToken, 10), nullptr);
+}
