@@ -1,0 +1,102 @@
+#include "model/LibraryPageRecord.h"
+
+#include "model/ContentChecksum.h"
+#include "model/RecordJson.h"
+#include "model/TextEquality.h"
+
+namespace velto {
+namespace {
+
+// The fields that follow the page's identity depend on what is held of its text.
+void describeContent(const VeltoPageContent &content, const VeltoPage &page, VeltoLibraryPageRecord &record) {
+    if (const VeltoPageFileContent *loaded = content.asLoaded()) {
+        std::string text = loaded->fileContents();
+        record.hasContent = !text.empty();
+        record.contentChecksum = contentChecksum(page.persistedFileContents());
+        record.bodyChecksum = contentChecksum(loaded->body);
+        record.fileSize = static_cast<std::int64_t>(text.size());
+        record.isArchived = loaded->isArchived();
+    } else if (const VeltoArchivedPageSummary *archived = content.asArchivedSummary()) {
+        record.hasContent = archived->hasContent;
+        record.contentChecksum = archived->contentChecksum;
+        record.bodyChecksum = archived->bodyChecksum;
+        record.fileSize = archived->fileSize;
+        record.isArchived = true;
+    } else if (const VeltoUnavailablePageSummary *unavailable = content.asUnavailable()) {
+        record.hasContent = unavailable->hasContent;
+        record.contentChecksum = unavailable->contentChecksum;
+        record.bodyChecksum = unavailable->bodyChecksum;
+        record.fileSize = unavailable->fileSize;
+        record.isArchived = unavailable->isArchived.value_or(false);
+    }
+}
+
+} // namespace
+
+VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page) {
+    VeltoLibraryPageRecord record;
+    record.id = page.id;
+    record.createdAt = page.createdAt;
+    record.fileSlug = page.fileSlug;
+    record.relativeFilePath = page.relativeFilePath;
+    record.updatedAt = page.updatedAt;
+    record.archivedAt = page.archivedAt;
+    describeContent(page.content, page, record);
+    return record;
+}
+
+bool VeltoLibraryPageRecord::describesSamePageMutation(const VeltoLibraryPageRecord &other) const {
+    return id == other.id && createdAt == other.createdAt && sameOptionalText(fileSlug, other.fileSlug) &&
+           sameOptionalText(relativeFilePath, other.relativeFilePath) && updatedAt == other.updatedAt &&
+           archivedAt == other.archivedAt && hasContent == other.hasContent &&
+           sameOptionalText(contentChecksum, other.contentChecksum) &&
+           sameOptionalText(bodyChecksum, other.bodyChecksum);
+}
+
+bool operator==(const VeltoLibraryPageRecord &a, const VeltoLibraryPageRecord &b) {
+    return a.describesSamePageMutation(b) && a.fileSize == b.fileSize && a.isArchived == b.isArchived;
+}
+
+Json VeltoLibraryPageRecord::toJson() const {
+    using recordjson::putOptional;
+    Json json = Json::object();
+    json["id"] = uuidJson(id);
+    json["createdAt"] = dateJson(createdAt);
+    putOptional(json, "fileSlug", fileSlug);
+    putOptional(json, "relativeFilePath", relativeFilePath);
+    putOptional(json, "updatedAt", updatedAt);
+    putOptional(json, "archivedAt", archivedAt);
+    json["hasContent"] = hasContent;
+    putOptional(json, "contentChecksum", contentChecksum);
+    putOptional(json, "bodyChecksum", bodyChecksum);
+    putOptional(json, "fileSize", fileSize);
+    putOptional(json, "isArchived", isArchived);
+    return json;
+}
+
+VeltoLibraryPageRecord VeltoLibraryPageRecord::fromJson(const Json &json) {
+    recordjson::requireObject(json, "a page record");
+    VeltoLibraryPageRecord record;
+    record.id = requiredUuid(json, "id");
+    record.createdAt = requiredDate(json, "createdAt");
+    record.fileSlug = optionalString(json, "fileSlug");
+    record.relativeFilePath = optionalString(json, "relativeFilePath");
+    record.updatedAt = optionalDate(json, "updatedAt");
+    record.archivedAt = optionalDate(json, "archivedAt");
+    record.hasContent = requiredBool(json, "hasContent");
+    record.contentChecksum = optionalString(json, "contentChecksum");
+    record.bodyChecksum = optionalString(json, "bodyChecksum");
+    record.fileSize = recordjson::optionalInt64(json, "fileSize");
+    record.isArchived = recordjson::optionalBool(json, "isArchived");
+    return record;
+}
+
+std::string VeltoLibraryPageRecord::encode() const {
+    return encodeJSON(toJson());
+}
+
+VeltoLibraryPageRecord VeltoLibraryPageRecord::decode(std::string_view bytes) {
+    return fromJson(decodeJSON(bytes));
+}
+
+} // namespace velto
