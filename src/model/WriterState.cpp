@@ -1,0 +1,101 @@
+#include "model/WriterState.h"
+
+#include "model/RecordJson.h"
+
+namespace velto {
+namespace {
+
+template <typename Record> Json jsonArray(const std::vector<Record> &records) {
+    Json array = Json::array();
+    for (const Record &record : records) {
+        array.push_back(record.toJson());
+    }
+    return array;
+}
+
+} // namespace
+
+Json VeltoWriterPageMutation::toJson() const {
+    Json json = Json::object();
+    json["page"] = page.toJson();
+    json["version"] = version.toJson();
+    return json;
+}
+
+VeltoWriterPageMutation VeltoWriterPageMutation::fromJson(const Json &json) {
+    recordjson::requireObject(json, "a page mutation");
+    return {VeltoLibraryPageRecord::fromJson(requiredField(json, "page")),
+            VeltoWriterVersion::fromJson(requiredField(json, "version"))};
+}
+
+Json VeltoWriterDeletion::toJson() const {
+    Json json = Json::object();
+    json["pageID"] = uuidJson(pageID);
+    json["version"] = version.toJson();
+    return json;
+}
+
+VeltoWriterDeletion VeltoWriterDeletion::fromJson(const Json &json) {
+    recordjson::requireObject(json, "a writer deletion");
+    return {requiredUuid(json, "pageID"), VeltoWriterVersion::fromJson(requiredField(json, "version"))};
+}
+
+Json VeltoWriterStructure::toJson() const {
+    Json json = Json::object();
+    json["currentPageID"] = uuidJson(currentPageID);
+    Json ordered = Json::array();
+    for (const Uuid &pageID : orderedPageIDs) {
+        ordered.push_back(uuidJson(pageID));
+    }
+    json["orderedPageIDs"] = std::move(ordered);
+    json["version"] = version.toJson();
+    return json;
+}
+
+VeltoWriterStructure VeltoWriterStructure::fromJson(const Json &json) {
+    recordjson::requireObject(json, "a writer structure");
+    VeltoWriterStructure structure;
+    structure.currentPageID = requiredUuid(json, "currentPageID");
+    structure.orderedPageIDs = recordjson::requiredArray<Uuid>(json, "orderedPageIDs", uuidFromJson);
+    structure.version = VeltoWriterVersion::fromJson(requiredField(json, "version"));
+    return structure;
+}
+
+Json VeltoWriterState::toJson() const {
+    Json json = Json::object();
+    json["writerID"] = uuidJson(writerID);
+    json["pageMutations"] = jsonArray(pageMutations);
+    json["deletions"] = jsonArray(deletions);
+    if (structure.has_value()) {
+        json["structure"] = structure->toJson();
+    }
+    if (deletionFrontier.has_value()) {
+        json["deletionFrontier"] = jsonArray(*deletionFrontier);
+    }
+    return json;
+}
+
+VeltoWriterState VeltoWriterState::fromJson(const Json &json) {
+    recordjson::requireObject(json, "a writer state");
+    VeltoWriterState state;
+    state.writerID = requiredUuid(json, "writerID");
+    state.pageMutations =
+        recordjson::requiredArray<VeltoWriterPageMutation>(json, "pageMutations", VeltoWriterPageMutation::fromJson);
+    state.deletions = recordjson::requiredArray<VeltoWriterDeletion>(json, "deletions", VeltoWriterDeletion::fromJson);
+    if (const Json *structure = optionalField(json, "structure")) {
+        state.structure = VeltoWriterStructure::fromJson(*structure);
+    }
+    state.deletionFrontier =
+        recordjson::optionalArray<VeltoWriterHead>(json, "deletionFrontier", VeltoWriterHead::fromJson);
+    return state;
+}
+
+std::string VeltoWriterState::encode() const {
+    return encodeJSON(toJson());
+}
+
+VeltoWriterState VeltoWriterState::decode(std::string_view bytes) {
+    return fromJson(decodeJSON(bytes));
+}
+
+} // namespace velto
