@@ -301,57 +301,102 @@ Lines metadataLines(std::size_t indentation, std::optional<Uuid> pageID, bool ar
     return children;
 }
 
+// ---- The file text ---------------------------------------------------------------------------------------
+
+/// Every "\r\n" replaced by "\n" in one pass from left to right; a lone "\r" stays.
+std::string withLineFeeds(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t found = text.find("\r\n"); found != std::string_view::npos; found = text.find("\r\n", start)) {
+        result.append(text.substr(start, found - start));
+        result += '\n';
+        start = found + 2;
+    }
+    result.append(text.substr(start));
+    return result;
+}
+
+/// Where a front-matter block lies in a normalised text, as byte offsets.
+struct FrontMatterBlock {
+    std::size_t frontMatterStart = 0;
+    std::size_t frontMatterLength = 0;
+    std::size_t bodyStart = 0;
+};
+
+/// The block opened by a first line that is exactly "---" and closed by the first later line that is exactly
+/// "---" or "..."; nothing without both.
+std::optional<FrontMatterBlock> frontMatterBlock(std::string_view text) {
+    constexpr std::string_view opening = "---\n";
+    if (!text.starts_with(opening)) {
+        return std::nullopt;
+    }
+    for (std::size_t lineStart = opening.size();;) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        std::string_view line =
+            text.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - lineStart);
+        if (line == "---" || line == "...") {
+            // The lines strictly between the markers; none when the closing line follows the opening one.
+            std::size_t length = lineStart == opening.size() ? 0 : lineStart - 1 - opening.size();
+            std::size_t bodyStart = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+            return FrontMatterBlock{opening.size(), length, bodyStart};
+        }
+        if (lineEnd == std::string_view::npos) {
+            return std::nullopt;
+        }
+        lineStart = lineEnd + 1;
+    }
+}
+
+/// Appends the text with every "\n" written as `lineEnding`.
+void appendWithLineEnding(std::string &result, std::string_view text, std::string_view lineEnding) {
+    if (lineEnding == "\n") {
+        result.append(text);
+        return;
+    }
+    std::size_t start = 0;
+    for (std::size_t found = text.find('\n'); found != std::string_view::npos; found = text.find('\n', start)) {
+        result.append(text.substr(start, found - start));
+        result.append(lineEnding);
+        start = found + 1;
+    }
+    result.append(text.substr(start));
+}
+
 } // namespace
 
 VeltoPageFileContent VeltoPageFileContent::parse(std::string_view text) {
     VeltoPageFileContent content;
     bool hasCRLF = text.find("\r\n") != std::string_view::npos;
     content.lineEnding = hasCRLF ? "\r\n" : "\n";
-    std::string normalised = hasCRLF ? text::replacingAll(text, "\r\n", "\n") : std::string(text);
 
-    constexpr std::string_view opening = "---\n";
-    std::string_view whole = normalised;
-    if (whole.starts_with(opening)) {
-        // The first later line that is exactly "---" or "..." closes the block.
-        std::size_t lineStart = opening.size();
-        while (true) {
-            std::size_t lineEnd = whole.find('\n', lineStart);
-            std::string_view line = whole.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos
-                                                                                              : lineEnd - lineStart);
-            if (line == "---" || line == "...") {
-                // The lines strictly between the markers; none when the closing line follows the opening one.
-                std::string_view between = lineStart == opening.size()
-                                               ? std::string_view()
-                                               : whole.substr(opening.size(), lineStart - 1 - opening.size());
-                content.frontMatter = std::string(between);
-                content.body =
-                    lineEnd == std::string_view::npos ? std::string() : std::string(whole.substr(lineEnd + 1));
-                return content;
-            }
-            if (lineEnd == std::string_view::npos) {
-                break;
-            }
-            lineStart = lineEnd + 1;
-        }
+    // Pages run to megabytes: copy the text once, into the body, and only then cut the block off its front.
+    content.body = hasCRLF ? withLineFeeds(text) : std::string(text);
+    std::optional<FrontMatterBlock> block = frontMatterBlock(content.body);
+    if (block) {
+        content.frontMatter = content.body.substr(block->frontMatterStart, block->frontMatterLength);
+        content.body.erase(0, block->bodyStart);
     }
-    content.body = std::move(normalised);
     return content;
 }
 
 std::string VeltoPageFileContent::fileContents() const {
-    std::string text;
-    if (frontMatter) {
-        text.reserve(frontMatter->size() + body.size() + 9);
-        text += "---\n";
-        text += *frontMatter;
-        text += "\n---\n";
-        text += body;
-    } else {
-        text = body;
-    }
+    std::size_t size = body.size() + (frontMatter ? frontMatter->size() + 8 : 0);
     if (lineEnding != "\n") {
-        text = text::replacingAll(text, "\n", lineEnding);
+        std::size_t lineBreaks = std::count(body.begin(), body.end(), '\n');
+        if (frontMatter) {
+            lineBreaks += 3 + std::count(frontMatter->begin(), frontMatter->end(), '\n');
+        }
+        size += lineBreaks * (lineEnding.size() - 1);
     }
+    std::string text;
+    text.reserve(size);
+    if (frontMatter) {
+        appendWithLineEnding(text, "---\n", lineEnding);
+        appendWithLineEnding(text, *frontMatter, lineEnding);
+        appendWithLineEnding(text, "\n---\n", lineEnding);
+    }
+    appendWithLineEnding(text, body, lineEnding);
     return text;
 }
 

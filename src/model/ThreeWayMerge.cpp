@@ -1,61 +1,25 @@
 #include "model/ThreeWayMerge.h"
 
 #include "model/LineDiff.h"
+#include "model/LineNumbering.h"
 #include "model/PageFileContent.h"
 #include "platform/Text.h"
 
 #include <algorithm>
-#include <deque>
 #include <span>
-#include <unordered_map>
 #include <vector>
 
 namespace velto::VeltoThreeWayMerge {
 
 namespace {
 
-bool isASCII(std::string_view line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-/// Gives each distinct line one number, keyed by its NFC form, so that canonically equivalent lines get the
-/// same number and the line difference compares integers. ASCII lines are their own NFC form.
-class LineNumbering {
-public:
-    std::vector<LineNumber> numbersOf(const std::vector<std::string_view> &lines) {
-        std::vector<LineNumber> numbers;
-        numbers.reserve(lines.size());
-        for (std::string_view line : lines) {
-            numbers.push_back(numberOf(line));
-        }
-        return numbers;
-    }
-
-private:
-    LineNumber numberOf(std::string_view line) {
-        std::string_view key = line;
-        if (!isASCII(line)) {
-            normalisedLines_.push_back(text::nfc(line));
-            key = normalisedLines_.back();
-        }
-        auto [entry, added] = numbers_.try_emplace(key, static_cast<LineNumber>(numbers_.size()));
-        if (!added && key.data() != line.data()) {
-            normalisedLines_.pop_back();
-        }
-        return entry->second;
-    }
-
-    std::unordered_map<std::string_view, LineNumber> numbers_;
-    std::deque<std::string> normalisedLines_; // keys of non-ASCII lines; a deque keeps them in place
-};
-
 /// A body's lines (views into its text, "\n" removed, a trailing line break giving an empty last line).
 struct LineList {
     std::vector<std::string_view> texts;
     std::vector<LineNumber> numbers;
 
-    LineList(std::string_view body, LineNumbering &numbering)
-        : texts(text::splitKeepingEmpty(body, "\n"))
+    LineList(std::vector<std::string_view> lines, LineNumbering &numbering)
+        : texts(std::move(lines))
         , numbers(numbering.numbersOf(texts)) {}
 };
 
@@ -176,10 +140,13 @@ std::string rebuiltText(const LineList &base, const std::vector<Edit> &edits) {
 }
 
 std::optional<std::string> mergeLines(std::string_view base, std::string_view local, std::string_view external) {
-    LineNumbering numbering;
-    LineList baseLines(base, numbering);
-    LineList localLines(local, numbering);
-    LineList externalLines(external, numbering);
+    std::vector<std::string_view> baseTexts = text::splitKeepingEmpty(base, "\n");
+    std::vector<std::string_view> localTexts = text::splitKeepingEmpty(local, "\n");
+    std::vector<std::string_view> externalTexts = text::splitKeepingEmpty(external, "\n");
+    LineNumbering numbering(baseTexts.size() + localTexts.size() + externalTexts.size());
+    LineList baseLines(std::move(baseTexts), numbering);
+    LineList localLines(std::move(localTexts), numbering);
+    LineList externalLines(std::move(externalTexts), numbering);
 
     std::optional<std::vector<Edit>> localEdits = edits(baseLines, localLines);
     if (!localEdits) {
