@@ -1,0 +1,81 @@
+#include "library/LibraryFolder.h"
+
+#include "library/IOObservation.h"
+#include "platform/Text.h"
+#include "platform/Uuid.h"
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+bool hasMarkdownExtension(const std::filesystem::path &path) {
+    return velto::text::lowercased(path.extension().string()) == ".md";
+}
+
+} // namespace
+
+std::filesystem::path metadataDirectory(const std::filesystem::path &folderURL) {
+    return folderURL / ".velto";
+}
+
+std::filesystem::path manifestURL(const std::filesystem::path &folderURL) {
+    return metadataDirectory(folderURL) / "manifest.json";
+}
+
+bool containsMarkdownFiles(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.recursiveEnumerations; });
+    try {
+        for (const auto &entry : fileManager.enumerateRecursively(folderURL)) {
+            if (hasMarkdownExtension(entry.relativePath)) {
+                return true;
+            }
+        }
+    } catch (const std::exception &) {
+        return false;
+    }
+    return false;
+}
+
+void createLibraryDirectories(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    fileManager.createDirectories(folderURL);
+    fileManager.createDirectories(metadataDirectory(folderURL));
+}
+
+std::vector<std::filesystem::path> jsonFiles(const std::filesystem::path &directoryURL,
+                                             velto::FileSystem &fileManager) {
+    std::vector<std::filesystem::path> files;
+    if (!fileManager.status(directoryURL)) {
+        return files;
+    }
+    for (const auto &name : fileManager.contentsOfDirectory(directoryURL)) {
+        std::filesystem::path file = directoryURL / name;
+        if (file.extension() == ".json") {
+            files.push_back(file);
+        }
+    }
+    return files;
+}
+
+void preserveCorruptManifest(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    auto manifest = manifestURL(folderURL);
+    if (!fileManager.status(manifest, false)) {
+        return;
+    }
+    auto name = "manifest.recovery-" + velto::Uuid::random().lowercaseText() + ".json";
+    fileManager.moveItem(manifest, metadataDirectory(folderURL) / name);
+}
+
+bool writeAtomicallyIfChanged(const std::filesystem::path &url, std::string_view bytes,
+                              velto::FileSystem &fileManager) {
+    try {
+        if (fileManager.isRegularFile(url) && fileManager.readFile(url) == bytes) {
+            return false;
+        }
+    } catch (const velto::FileSystemError &) {
+        // Unreadable counts as different: the write below replaces it or reports why it cannot.
+    }
+    fileManager.writeAtomically(url, bytes);
+    return true;
+}
+
+} // namespace VeltoPageLibrary

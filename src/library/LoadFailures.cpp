@@ -1,0 +1,65 @@
+#include "library/LoadFailures.h"
+
+#include "model/LibraryErrors.h"
+#include "platform/FileSystem.h"
+#include "platform/JsonCoding.h"
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+// The JSON decoders' own texts name keys and offsets: useful in a log, not to a user.
+constexpr const char *wrongFormatDescription = "The data couldn’t be read because it isn’t in the correct format.";
+
+} // namespace
+
+std::string localizedDescription(const std::exception &error) {
+    if (const auto *fileSystemError = dynamic_cast<const velto::FileSystemError *>(&error)) {
+        return fileSystemError->localizedDescription();
+    }
+    if (dynamic_cast<const velto::JsonDecodingError *>(&error) != nullptr ||
+        dynamic_cast<const nlohmann::json::exception *>(&error) != nullptr) {
+        return wrongFormatDescription;
+    }
+    return error.what();
+}
+
+std::string localizedDescription(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &thrown) {
+        return localizedDescription(thrown);
+    } catch (...) {
+        return "An unknown error occurred.";
+    }
+}
+
+velto::VeltoStoreRecoveryIssue::Kind manifestFailureKind(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const velto::ManifestReadError &) {
+        return velto::VeltoStoreRecoveryIssue::Kind::unreadable;
+    } catch (...) {
+        return velto::VeltoStoreRecoveryIssue::Kind::corrupt;
+    }
+}
+
+velto::VeltoStoreRecoveryIssue::Kind loadingFailureKind(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const velto::PageFileError &pageFileError) {
+        if (pageFileError.kind() == velto::PageFileError::Kind::temporarilyUnavailable) {
+            return velto::VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable;
+        }
+        return velto::VeltoStoreRecoveryIssue::Kind::unreadable;
+    } catch (...) {
+        return velto::VeltoStoreRecoveryIssue::Kind::corrupt;
+    }
+}
+
+velto::VeltoStoreRecoveryIssue recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind kind,
+                                             const std::exception_ptr &error) {
+    return {kind, localizedDescription(error)};
+}
+
+} // namespace VeltoPageLibrary

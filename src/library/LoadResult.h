@@ -1,0 +1,67 @@
+#pragma once
+
+#include "model/Document.h"
+#include "model/StoreLoadState.h"
+#include "platform/Uuid.h"
+
+#include <optional>
+#include <set>
+#include <variant>
+
+/// What a load changed in the library's structure, for the store to write at its next save.
+struct VeltoLibraryStructureRepair {
+    /// The recorded current page was archived or not loaded, and another existing page was made current.
+    bool promotedExistingPage = false;
+    /// No page could be made current, and this new empty page was created.
+    std::optional<velto::Uuid> createdPageID;
+    /// Pages whose records Markdown discovery created or changed.
+    std::set<velto::Uuid> externallyChangedPageIDs;
+    /// Pages that Markdown discovery removed.
+    std::set<velto::Uuid> externallyRemovedPageIDs;
+
+    /// The repair that only promoted an existing page.
+    static VeltoLibraryStructureRepair promotedExistingPageRepair();
+
+    /// Both repairs in one: either's promotion, the first's created page before the second's, the union of
+    /// the page sets; nothing when both are nothing.
+    static std::optional<VeltoLibraryStructureRepair> merging(const std::optional<VeltoLibraryStructureRepair> &first,
+                                                              const std::optional<VeltoLibraryStructureRepair> &second);
+
+    friend bool operator==(const VeltoLibraryStructureRepair &, const VeltoLibraryStructureRepair &) = default;
+};
+
+/// A load's outcome: the library was read, it exists but cannot be loaded, or the folder holds no library
+/// and no Markdown file. A load never throws; every failure is a recovery issue.
+struct VeltoLibraryLoadResult {
+    struct Loaded {
+        velto::VeltoDocument document;
+        std::optional<VeltoLibraryStructureRepair> structureRepair;
+        friend bool operator==(const Loaded &, const Loaded &) = default;
+    };
+    struct Failed {
+        velto::VeltoStoreRecoveryIssue issue;
+        friend bool operator==(const Failed &, const Failed &) = default;
+    };
+    struct Missing {
+        friend bool operator==(const Missing &, const Missing &) = default;
+    };
+
+    std::variant<Loaded, Failed, Missing> value = Missing{};
+
+    static VeltoLibraryLoadResult loaded(velto::VeltoDocument document,
+                                         std::optional<VeltoLibraryStructureRepair> structureRepair = std::nullopt) {
+        return {Loaded{std::move(document), std::move(structureRepair)}};
+    }
+    static VeltoLibraryLoadResult failed(velto::VeltoStoreRecoveryIssue issue) { return {Failed{std::move(issue)}}; }
+    static VeltoLibraryLoadResult missing() { return {Missing{}}; }
+
+    /// The payload of the matching case; nullptr for the other cases.
+    const Loaded *asLoaded() const { return std::get_if<Loaded>(&value); }
+    const velto::VeltoStoreRecoveryIssue *failureIssue() const {
+        const Failed *failed = std::get_if<Failed>(&value);
+        return failed == nullptr ? nullptr : &failed->issue;
+    }
+    bool isMissing() const { return std::holds_alternative<Missing>(value); }
+
+    friend bool operator==(const VeltoLibraryLoadResult &, const VeltoLibraryLoadResult &) = default;
+};

@@ -1,0 +1,79 @@
+#include "library/ManifestReading.h"
+
+#include "library/IOObservation.h"
+#include "library/LibraryFolder.h"
+#include "library/PageFileLocation.h"
+#include "library/PageFileNaming.h"
+#include "model/LibraryErrors.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+/// Each distinct file name passes through pageURL, which refuses names outside the folder.
+void validateFileNames(const std::vector<velto::VeltoLibraryPageRecord> &records,
+                       const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    std::set<std::string> checked;
+    for (const auto &record : records) {
+        auto name = pageFileName(record);
+        if (checked.insert(name).second) {
+            pageURL(name, folderURL, fileManager);
+        }
+    }
+}
+
+std::vector<velto::VeltoLibraryPageRecord> recordsOf(const velto::VeltoLibraryManifest &manifest) {
+    std::vector<velto::VeltoLibraryPageRecord> records;
+    records.reserve(manifest.pages.size() + 1);
+    records.push_back(manifest.currentPage);
+    records.insert(records.end(), manifest.pages.begin(), manifest.pages.end());
+    return records;
+}
+
+} // namespace
+
+std::optional<velto::VeltoLibraryManifest> loadManifestIfPresent(const std::filesystem::path &folderURL,
+                                                                 velto::FileSystem &fileManager) {
+    auto url = manifestURL(folderURL);
+    std::string bytes;
+    try {
+        if (!fileManager.status(url)) {
+            return std::nullopt;
+        }
+        VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.manifestReads; });
+        bytes = fileManager.readFile(url);
+    } catch (const velto::FileSystemError &error) {
+        // Whether the file exists or not cannot even be told: its bytes cannot be had, which is not damage.
+        throw velto::ManifestReadError(error.localizedDescription());
+    }
+    return velto::VeltoLibraryManifest::decode(bytes);
+}
+
+void validatePageRecords(const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,
+                         velto::FileSystem &fileManager) {
+    auto records = recordsOf(manifest);
+    std::set<velto::Uuid> seen;
+    for (const auto &record : records) {
+        if (!seen.insert(record.id).second) {
+            throw velto::VeltoDocument::ValidationError::duplicatePageID(record.id);
+        }
+    }
+    validateFileNames(records, folderURL, fileManager);
+}
+
+void validatePagePaths(const velto::VeltoDocument &document, const std::filesystem::path &folderURL,
+                       velto::FileSystem &fileManager) {
+    std::vector<velto::VeltoLibraryPageRecord> records;
+    records.reserve(document.pages.size() + 1);
+    records.push_back(velto::VeltoLibraryPageRecord::fromPage(document.currentPage));
+    for (const auto &page : document.pages) {
+        records.push_back(velto::VeltoLibraryPageRecord::fromPage(page));
+    }
+    validateFileNames(records, folderURL, fileManager);
+}
+
+} // namespace VeltoPageLibrary

@@ -1,0 +1,105 @@
+#include "library/PageFileLocation.h"
+
+#include "library/PageFileNaming.h"
+#include "model/LibraryErrors.h"
+
+#include <deque>
+#include <string>
+#include <system_error>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+// The kernel gives up after 40 links too (ELOOP); beyond that the rest of the path is left as written.
+constexpr int maximumLinksFollowed = 40;
+
+std::deque<std::string> componentsOf(const std::filesystem::path &path) {
+    std::deque<std::string> components;
+    for (const auto &element : path.relative_path()) {
+        if (!element.empty()) {
+            components.push_back(element.string());
+        }
+    }
+    return components;
+}
+
+bool isSymbolicLink(const std::filesystem::path &path, velto::FileSystem &fileManager) {
+    try {
+        auto status = fileManager.status(path, false);
+        return status && status->type == velto::FileType::symbolicLink;
+    } catch (const velto::FileSystemError &) {
+        return false;
+    }
+}
+
+bool liesWithin(const std::filesystem::path &path, const std::filesystem::path &root) {
+    const std::string &rootText = root.native();
+    const std::string &pathText = path.native();
+    if (pathText == rootText) {
+        return true;
+    }
+    std::string prefix = rootText.ends_with("/") ? rootText : rootText + "/";
+    return pathText.starts_with(prefix);
+}
+
+} // namespace
+
+std::filesystem::path resolvingAllLinks(const std::filesystem::path &path, velto::FileSystem &fileManager) {
+    auto pending = componentsOf(std::filesystem::absolute(path).lexically_normal());
+    std::filesystem::path resolved = "/";
+    int linksFollowed = 0;
+    bool following = true;
+    while (!pending.empty()) {
+        std::string component = std::move(pending.front());
+        pending.pop_front();
+        if (component == ".") {
+            continue;
+        }
+        if (component == "..") {
+            resolved = resolved.has_relative_path() ? resolved.parent_path() : resolved;
+            continue;
+        }
+        auto candidate = resolved / component;
+        if (!following || !isSymbolicLink(candidate, fileManager)) {
+            resolved = candidate;
+            continue;
+        }
+        std::error_code error;
+        auto target = std::filesystem::read_symlink(candidate, error);
+        if (error || ++linksFollowed > maximumLinksFollowed) {
+            following = false;
+            resolved = candidate;
+            continue;
+        }
+        auto targetComponents = componentsOf(target);
+        pending.insert(pending.begin(), targetComponents.begin(), targetComponents.end());
+        if (target.is_absolute()) {
+            resolved = "/";
+        }
+    }
+    return resolved;
+}
+
+std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
+                              velto::FileSystem &fileManager) {
+    const auto unsafe = velto::LibraryMetadataError(velto::LibraryMetadataError::Kind::unsafePagePath);
+    if (!isManagedPageFileName(relativeFilePath)) {
+        throw unsafe;
+    }
+    auto root = resolvingAllLinks(folderURL, fileManager);
+    auto candidate = (root / std::string(relativeFilePath)).lexically_normal();
+    auto parent = resolvingAllLinks(candidate.parent_path(), fileManager);
+    if (!liesWithin(parent, root)) {
+        throw unsafe;
+    }
+    auto url = parent / candidate.filename();
+    // Checked whether or not a file is there: a link whose target does not exist yet would otherwise let
+    // a later write create a file outside the folder.
+    if (!liesWithin(resolvingAllLinks(url, fileManager), root)) {
+        throw unsafe;
+    }
+    return url;
+}
+
+} // namespace VeltoPageLibrary

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace VeltoPageLibrary {
+
+/// The one way from a page file name relative to the Pages folder to the file's path. The path lies
+/// inside the folder, also through symbolic links: a folder on the way, or the file itself, that links
+/// outside (even a link whose target does not exist yet) is refused with
+/// LibraryMetadataError::unsafePagePath, as is a name that isManagedPageFileName rejects. A page file that
+/// is a link to a file inside the folder keeps its link path.
+std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
+                              velto::FileSystem &fileManager = velto::defaultFileSystem());
+
+/// The path with every symbolic link followed, dangling ones included, and "." and ".." resolved; the parts
+/// that do not exist are kept as written. A loop or an unreadable link leaves the rest unresolved.
+std::filesystem::path resolvingAllLinks(const std::filesystem::path &path, velto::FileSystem &fileManager);
+
+} // namespace VeltoPageLibrary

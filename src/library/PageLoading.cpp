@@ -1,0 +1,188 @@
+#include "library/PageLoading.h"
+
+#include "library/ArchivedSummary.h"
+#include "library/LibraryLock.h"
+#include "library/PageFileLocation.h"
+#include "library/PageFileNaming.h"
+#include "model/LibraryErrors.h"
+#include "model/PageFileContent.h"
+#include "platform/Text.h"
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+struct PageFileURLs {
+    std::filesystem::path primary;
+    std::filesystem::path fallback;
+
+    /// The primary file when one exists there, else the fallback.
+    std::filesystem::path chosen(velto::FileSystem &fileManager) const {
+        return fileManager.fileExists(primary) ? primary : fallback;
+    }
+};
+
+/// Where a record's file is looked for: its file name, then the name without the slug, for a page whose
+/// file another program renamed to the plain form.
+PageFileURLs pageFileURLs(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
+                          velto::FileSystem &fileManager) {
+    PageFileURLs urls;
+    urls.primary = pageURL(pageFileName(record), folderURL, fileManager);
+    auto fallbackName = pageFileStem(record) + "-" + record.id.lowercaseText().substr(0, 8) + ".md";
+    urls.fallback = pageURL(fallbackName, folderURL, fileManager);
+    return urls;
+}
+
+velto::VeltoPage pageFromRecord(const velto::VeltoLibraryPageRecord &record, velto::VeltoPageContent content) {
+    velto::VeltoPage page;
+    page.id = record.id;
+    page.createdAt = record.createdAt;
+    page.fileSlug = record.fileSlug;
+    page.relativeFilePath = record.relativeFilePath;
+    page.updatedAt = record.updatedAt;
+    page.archivedAt = record.archivedAt;
+    page.content = std::move(content);
+    return page;
+}
+
+/// The checksum by which a page in memory is matched against its record; nothing for an unavailable page,
+/// which is never reused.
+std::optional<std::optional<std::string>> reusableChecksum(const velto::VeltoPage &page) {
+    if (page.content.asLoaded()) {
+        return contentChecksum(page.persistedFileContents());
+    }
+    if (const auto *summary = page.content.asArchivedSummary()) {
+        return summary->contentChecksum;
+    }
+    return std::nullopt;
+}
+
+bool canReuse(const velto::VeltoPage &page, const velto::VeltoLibraryPageRecord &record) {
+    if (page.id != record.id || page.relativeFilePath != record.relativeFilePath) {
+        return false;
+    }
+    auto checksum = reusableChecksum(page);
+    return checksum.has_value() && *checksum == record.contentChecksum;
+}
+
+velto::VeltoArchivedPageSummary trustedArchivedSummary(const velto::VeltoLibraryPageRecord &record) {
+    velto::VeltoArchivedPageSummary summary;
+    summary.fileSize = record.fileSize.value_or(0);
+    summary.hasContent = true;
+    summary.contentChecksum = record.contentChecksum;
+    summary.bodyChecksum = record.bodyChecksum;
+    return summary;
+}
+
+velto::VeltoUnavailablePageSummary unavailableSummary(const velto::VeltoLibraryPageRecord &record) {
+    velto::VeltoUnavailablePageSummary summary;
+    summary.fileSize = record.fileSize.value_or(0);
+    summary.hasContent = true;
+    summary.contentChecksum = record.contentChecksum;
+    summary.bodyChecksum = record.bodyChecksum;
+    summary.isArchived = record.isArchived;
+    return summary;
+}
+
+/// The whole file as UTF-8 text; a file that cannot be read, or is not UTF-8, is unreadable.
+std::string pageFileText(const std::filesystem::path &fileURL, velto::FileSystem &fileManager) {
+    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.markdownContentReads; });
+    std::string text;
+    try {
+        text = fileManager.readFile(fileURL);
+    } catch (const velto::FileSystemError &error) {
+        throw velto::PageFileError::unreadable(fileURL, error.localizedDescription());
+    }
+    if (!velto::text::isValidUTF8(text)) {
+        throw velto::PageFileError::unreadable(fileURL,
+                                               "The file “" + fileURL.filename().string() +
+                                                   "” couldn’t be opened using text encoding Unicode (UTF-8).");
+    }
+    return text;
+}
+
+} // namespace
+
+velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
+                          velto::FileSystem &fileManager, bool summarizeArchived, const velto::VeltoPage *reusing,
+                          bool trustArchivedSummary, const AvailabilityOperation &availabilityOperation) {
+    if (reusing != nullptr && canReuse(*reusing, record)) {
+        velto::VeltoPage page = *reusing;
+        page.updatedAt = record.updatedAt;
+        page.archivedAt = record.archivedAt;
+        return page;
+    }
+    if (!record.hasContent) {
+        return pageFromRecord(record, velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse("")));
+    }
+    auto primary = pageURL(pageFileName(record), folderURL, fileManager);
+    bool archived = record.isArchived.value_or(false);
+    if (summarizeArchived && trustArchivedSummary && archived && record.fileSize.has_value()) {
+        return pageFromRecord(record, velto::VeltoPageContent::archivedSummary(trustedArchivedSummary(record)));
+    }
+    auto fileURL = pageFileURLs(record, folderURL, fileManager).chosen(fileManager);
+    if (!fileManager.fileExists(fileURL)) {
+        throw velto::PageFileError::missing(primary);
+    }
+    if (availabilityOperation(fileURL, fileManager) == VeltoPageFileAvailability::temporarilyUnavailable) {
+        return pageFromRecord(record, velto::VeltoPageContent::unavailable(unavailableSummary(record)));
+    }
+    if (summarizeArchived && archived) {
+        if (auto summary = archivedSummary(fileURL, record, fileManager)) {
+            return pageFromRecord(record, velto::VeltoPageContent::archivedSummary(*summary));
+        }
+    }
+    auto text = pageFileText(fileURL, fileManager);
+    return pageFromRecord(record, velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse(text)));
+}
+
+velto::VeltoPage loadFullPage(const velto::VeltoPage &page, const std::filesystem::path &folderURL,
+                              velto::FileSystem &fileManager, std::shared_ptr<VeltoLibraryIOObserver> ioObserver) {
+    VeltoLibraryIOObservation::Binding binding(std::move(ioObserver));
+    auto record = velto::VeltoLibraryPageRecord::fromPage(page);
+    return loadPage(record, folderURL, fileManager, false, nullptr, true, productionAvailability());
+}
+
+velto::VeltoPage loadArchivedPreview(const velto::VeltoPage &page, const std::filesystem::path &folderURL,
+                                     velto::FileSystem &fileManager,
+                                     const AvailabilityOperation &availabilityOperation) {
+    const auto *summary = page.content.asArchivedSummary();
+    if (summary == nullptr || !summary->preview.empty()) {
+        return page;
+    }
+    auto record = velto::VeltoLibraryPageRecord::fromPage(page);
+    auto fileURL = pageFileURLs(record, folderURL, fileManager).chosen(fileManager);
+    if (availabilityOperation(fileURL, fileManager) != VeltoPageFileAvailability::available) {
+        return page;
+    }
+    auto filled = archivedSummary(fileURL, record, fileManager);
+    if (!filled) {
+        return page;
+    }
+    velto::VeltoPage result = page;
+    result.content = velto::VeltoPageContent::archivedSummary(*filled);
+    return result;
+}
+
+std::optional<velto::VeltoPage> loadLatestPageIfPresent(const velto::VeltoPage &page,
+                                                        const std::filesystem::path &folderURL,
+                                                        velto::FileSystem &fileManager) {
+    auto record = velto::VeltoLibraryPageRecord::fromPage(page);
+    auto urls = pageFileURLs(record, folderURL, fileManager);
+    if (!fileManager.fileExists(urls.primary) && !fileManager.fileExists(urls.fallback)) {
+        return std::nullopt;
+    }
+    return withLibraryLocks({folderURL}, LibraryLockMode::shared, [&]() -> std::optional<velto::VeltoPage> {
+        auto fileURL = urls.chosen(fileManager);
+        if (!fileManager.fileExists(fileURL)) {
+            return std::nullopt;
+        }
+        auto latest = loadFullPage(page, folderURL, fileManager);
+        if (auto attributes = fileManager.status(fileURL)) {
+            latest.updatedAt = attributes->modificationDate;
+        }
+        return latest;
+    });
+}
+
+} // namespace VeltoPageLibrary

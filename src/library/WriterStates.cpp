@@ -1,0 +1,280 @@
+#include "library/WriterStates.h"
+
+#include "library/CausalPreference.h"
+#include "library/LibraryFolder.h"
+#include "library/PageFileLocation.h"
+#include "library/PageFileNaming.h"
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+using velto::Uuid;
+using velto::VeltoWriterState;
+using velto::VeltoWriterVersion;
+
+const VeltoWriterVersion &versionOfEntry(const auto &entry) {
+    return entry.version;
+}
+
+/// Every version recorded in a journal: its mutations', its deletions' and its structure's.
+std::vector<const VeltoWriterVersion *> versionsIn(const VeltoWriterState &state) {
+    std::vector<const VeltoWriterVersion *> versions;
+    for (const auto &mutation : state.pageMutations) {
+        versions.push_back(&mutation.version);
+    }
+    for (const auto &deletion : state.deletions) {
+        versions.push_back(&deletion.version);
+    }
+    if (state.structure) {
+        versions.push_back(&state.structure->version);
+    }
+    return versions;
+}
+
+void raise(std::map<Uuid, std::uint64_t> &heads, const Uuid &writerID, std::uint64_t sequence) {
+    auto [entry, inserted] = heads.try_emplace(writerID, sequence);
+    if (!inserted) {
+        entry->second = std::max(entry->second, sequence);
+    }
+}
+
+/// Map order is byte order, which is the order of the identifiers' upper-case texts.
+std::vector<velto::VeltoWriterHead> headsFromMap(const std::map<Uuid, std::uint64_t> &heads) {
+    std::vector<velto::VeltoWriterHead> result;
+    for (const auto &[writerID, sequence] : heads) {
+        result.push_back({writerID, sequence});
+    }
+    return result;
+}
+
+/// The preferred entry of each group, in the groups' key order.
+template <typename Entry> std::vector<Entry> preferredPerGroup(const std::map<Uuid, std::vector<Entry>> &groups) {
+    std::vector<Entry> preferred;
+    for (const auto &[key, group] : groups) {
+        if (auto entry = preferredCausalValue(
+                group, [](const Entry &e) -> const auto & { return versionOfEntry(e); })) {
+            preferred.push_back(*entry);
+        }
+    }
+    return preferred;
+}
+
+std::filesystem::path canonicalWriterFile(const std::filesystem::path &folderURL, const Uuid &writerID) {
+    return writersDirectory(folderURL) / (writerID.lowercaseText() + ".json");
+}
+
+/// Refuses a journal that names a page file outside the folder before anything is merged or removed.
+void checkPagePaths(const std::vector<VeltoWriterState> &states, const std::filesystem::path &folderURL,
+                    velto::FileSystem &fileManager) {
+    std::set<std::string> checked;
+    for (const auto &state : states) {
+        for (const auto &mutation : state.pageMutations) {
+            auto name = pageFileName(mutation.page);
+            if (checked.insert(name).second) {
+                pageURL(name, folderURL, fileManager);
+            }
+        }
+    }
+}
+
+bool isSameFile(const std::filesystem::path &a, const std::filesystem::path &b, velto::FileSystem &fileManager) {
+    if (a == b) {
+        return true;
+    }
+    // On a file system that ignores letter case, "ABC.json" and "abc.json" are one file.
+    try {
+        auto statusOfA = fileManager.status(a, false);
+        auto statusOfB = fileManager.status(b, false);
+        return statusOfA && statusOfB && statusOfA->device == statusOfB->device && statusOfA->inode == statusOfB->inode;
+    } catch (const velto::FileSystemError &) {
+        return false;
+    }
+}
+
+struct JournalFile {
+    std::filesystem::path url;
+    VeltoWriterState state;
+};
+
+/// Merges one writer's files into its canonical file and removes the others.
+void storeCanonicalJournal(const Uuid &writerID, const std::vector<JournalFile> &files, const VeltoWriterState &merged,
+                           const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    auto canonical = canonicalWriterFile(folderURL, writerID);
+    if (files.size() == 1 && files.front().url == canonical && files.front().state == merged) {
+        return;
+    }
+    writeAtomicallyIfChanged(canonical, merged.encode(), fileManager);
+    for (const auto &file : files) {
+        if (isSameFile(file.url, canonical, fileManager)) {
+            continue;
+        }
+        try {
+            fileManager.removeItem(file.url);
+        } catch (const velto::FileSystemError &) {
+            // The next load meets the file again and merges it once more.
+        }
+    }
+}
+
+} // namespace
+
+std::filesystem::path writersDirectory(const std::filesystem::path &folderURL) {
+    return metadataDirectory(folderURL) / "writers";
+}
+
+std::vector<velto::VeltoLibraryPageRecord> records(const velto::VeltoDocument &document) {
+    std::vector<velto::VeltoLibraryPageRecord> result;
+    result.reserve(document.pages.size() + 1);
+    result.push_back(velto::VeltoLibraryPageRecord::fromPage(document.currentPage));
+    for (const auto &page : document.pages) {
+        result.push_back(velto::VeltoLibraryPageRecord::fromPage(page));
+    }
+    return result;
+}
+
+std::vector<velto::VeltoWriterHead> writerHeads(const std::vector<VeltoWriterState> &states) {
+    std::map<Uuid, std::uint64_t> heads;
+    for (const auto &state : states) {
+        for (const auto *version : versionsIn(state)) {
+            raise(heads, version->writerID, version->sequence);
+            for (const auto &head : version->observedWriterHeads.value_or(std::vector<velto::VeltoWriterHead>{})) {
+                raise(heads, head.writerID, head.sequence);
+            }
+        }
+        for (const auto &head : state.deletionFrontier.value_or(std::vector<velto::VeltoWriterHead>{})) {
+            raise(heads, head.writerID, head.sequence);
+        }
+    }
+    return headsFromMap(heads);
+}
+
+VeltoWriterState mergedWriterState(const std::vector<VeltoWriterState> &states, const Uuid &writerID) {
+    std::map<Uuid, std::vector<velto::VeltoWriterPageMutation>> mutationsByPage;
+    std::map<Uuid, std::vector<velto::VeltoWriterDeletion>> deletionsByPage;
+    std::vector<velto::VeltoWriterStructure> structures;
+    std::map<Uuid, std::uint64_t> frontier;
+    for (const auto &state : states) {
+        for (const auto &mutation : state.pageMutations) {
+            mutationsByPage[mutation.page.id].push_back(mutation);
+        }
+        for (const auto &deletion : state.deletions) {
+            deletionsByPage[deletion.pageID].push_back(deletion);
+        }
+        if (state.structure) {
+            structures.push_back(*state.structure);
+        }
+        for (const auto &head : state.deletionFrontier.value_or(std::vector<velto::VeltoWriterHead>{})) {
+            raise(frontier, head.writerID, head.sequence);
+        }
+    }
+    VeltoWriterState merged;
+    merged.writerID = writerID;
+    merged.pageMutations = preferredPerGroup(mutationsByPage);
+    merged.deletions = preferredPerGroup(deletionsByPage);
+    merged.structure = preferredCausalValue(
+        structures, [](const auto &s) -> const auto & { return s.version; });
+    if (!frontier.empty()) {
+        merged.deletionFrontier = headsFromMap(frontier);
+    }
+    return merged;
+}
+
+std::vector<VeltoWriterState> loadWriterStates(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    std::vector<JournalFile> files;
+    for (const auto &url : jsonFiles(writersDirectory(folderURL), fileManager)) {
+        files.push_back({url, VeltoWriterState::decode(fileManager.readFile(url))});
+    }
+    std::vector<VeltoWriterState> decoded;
+    for (const auto &file : files) {
+        decoded.push_back(file.state);
+    }
+    checkPagePaths(decoded, folderURL, fileManager);
+
+    std::map<Uuid, std::vector<JournalFile>> filesByWriter;
+    for (auto &file : files) {
+        filesByWriter[file.state.writerID].push_back(std::move(file));
+    }
+    std::vector<VeltoWriterState> merged;
+    for (const auto &[writerID, group] : filesByWriter) {
+        std::vector<VeltoWriterState> states;
+        for (const auto &file : group) {
+            states.push_back(file.state);
+        }
+        auto journal = mergedWriterState(states, writerID);
+        storeCanonicalJournal(writerID, group, journal, folderURL, fileManager);
+        merged.push_back(std::move(journal));
+    }
+    return merged; // in writer identifier order, the map's order
+}
+
+VeltoWriterVersion newWriterVersion(const Uuid &writerID, const Uuid &operationID, velto::Date requestedAt,
+                                    const std::vector<VeltoWriterState> &observedWriterStates) {
+    auto heads = writerHeads(observedWriterStates);
+    std::uint64_t highestSequence = 0;
+    for (const auto &head : heads) {
+        if (head.writerID == writerID) {
+            highestSequence = head.sequence;
+        }
+    }
+    std::optional<velto::Date> latest;
+    for (const auto &state : observedWriterStates) {
+        for (const auto *version : versionsIn(state)) {
+            if (version->writerID == writerID && (!latest || version->recordedAt > *latest)) {
+                latest = version->recordedAt;
+            }
+        }
+    }
+    VeltoWriterVersion version;
+    version.writerID = writerID;
+    version.sequence = highestSequence + 1;
+    version.recordedAt = requestedAt;
+    if (latest && *latest + std::chrono::microseconds(1) >= requestedAt) {
+        version.recordedAt = *latest + std::chrono::microseconds(1);
+    }
+    version.operationID = operationID;
+    version.observedWriterHeads = heads;
+    return version;
+}
+
+void persistRebuildWriterState(const velto::VeltoLibraryManifest &manifest,
+                               const std::vector<VeltoWriterState> &existingWriterStates,
+                               const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                               const velto::Clock &clock) {
+    velto::Date recordedAt = clock.now();
+    for (const auto &state : existingWriterStates) {
+        for (const auto *version : versionsIn(state)) {
+            recordedAt = std::max(recordedAt, version->recordedAt + std::chrono::microseconds(1));
+        }
+    }
+    auto heads = writerHeads(existingWriterStates);
+    VeltoWriterVersion version;
+    version.writerID = Uuid::random();
+    version.sequence = 1;
+    version.recordedAt = recordedAt;
+    version.operationID = Uuid::random();
+    version.observedWriterHeads = heads;
+
+    VeltoWriterState state;
+    state.writerID = version.writerID;
+    velto::VeltoWriterStructure structure;
+    structure.currentPageID = manifest.currentPage.id;
+    structure.version = version;
+    state.pageMutations.push_back({manifest.currentPage, version});
+    structure.orderedPageIDs.push_back(manifest.currentPage.id);
+    for (const auto &record : manifest.pages) {
+        state.pageMutations.push_back({record, version});
+        structure.orderedPageIDs.push_back(record.id);
+    }
+    state.structure = structure;
+    state.deletionFrontier = heads;
+
+    fileManager.createDirectories(writersDirectory(folderURL));
+    fileManager.writeAtomically(canonicalWriterFile(folderURL, version.writerID), state.encode());
+}
+
+} // namespace VeltoPageLibrary

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "model/DeletionIndex.h"
+#include "model/Document.h"
+#include "model/LibraryManifest.h"
+#include "model/LibraryPageRecord.h"
+#include "model/WriterState.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <map>
+#include <vector>
+
+// Every writer process keeps its own journal in ".velto/writers", one file named by its identifier in
+// lower case: its latest state of each page it changed, its deletions, its page order and, on one
+// journal, the deletion frontier. These operations run under the caller's exclusive library lock.
+namespace VeltoPageLibrary {
+
+/// ".velto/writers" of the folder.
+std::filesystem::path writersDirectory(const std::filesystem::path &folderURL);
+
+/// The records of the current page followed by those of the other pages, in document order.
+std::vector<velto::VeltoLibraryPageRecord> records(const velto::VeltoDocument &document);
+
+/// One head per writer met anywhere in the states (the writer of every version, every head a version had
+/// observed, every frontier head) with the highest sequence met, sorted by writer identifier. What a writer
+/// has observed is passed on: a new version's heads cover everything its predecessors had seen.
+std::vector<velto::VeltoWriterHead> writerHeads(const std::vector<velto::VeltoWriterState> &states);
+
+/// Several journal files of one writer folded into one journal: the preferred mutation and deletion per
+/// page (sorted by page identifier), the preferred structure, and the highest frontier head per writer.
+velto::VeltoWriterState mergedWriterState(const std::vector<velto::VeltoWriterState> &states,
+                                          const velto::Uuid &writerID);
+
+/// Every journal of the folder, one per writer, sorted by writer identifier. A writer found in several
+/// files (a copy made by a sync, a file under another name) is merged into its canonical file and the
+/// other files removed. Throws before changing anything when a file cannot be read or decoded, or names a
+/// page path outside the folder (LibraryMetadataError::unsafePagePath).
+std::vector<velto::VeltoWriterState> loadWriterStates(const std::filesystem::path &folderURL,
+                                                      velto::FileSystem &fileManager = velto::defaultFileSystem());
+
+/// The journals with only the entries that still decide the library: per page the causally maximal
+/// mutations and deletions, the causally maximal structures, no deletion the index already holds and no
+/// mutation such a deletion overrides. The deletions moved into the index raise the deletion frontier,
+/// which only the journal with the smallest writer identifier carries. Changed journals are rewritten,
+/// emptied ones removed (and left out of the result); the rest keep their input order.
+std::vector<velto::VeltoWriterState>
+compactWriterStates(const std::vector<velto::VeltoWriterState> &states,
+                    const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &representedDeletions,
+                    const std::filesystem::path &folderURL,
+                    velto::FileSystem &fileManager = velto::defaultFileSystem());
+
+/// The stamp of this writer's next save. Its sequence follows the highest sequence of this writer found
+/// anywhere in the observed journals (its own, and the heads and frontiers of every other), so that a
+/// writer whose journal compaction removed never numbers a newer save at or below an older one. Its time
+/// follows the writer's latest recorded time by 0.000001 s when the clock went back.
+velto::VeltoWriterVersion newWriterVersion(const velto::Uuid &writerID, const velto::Uuid &operationID,
+                                           velto::Date requestedAt,
+                                           const std::vector<velto::VeltoWriterState> &observedWriterStates);
+
+/// Starts a new writer for a manifest rebuilt from the Markdown files: one version (sequence 1, observing
+/// every existing writer, recorded no earlier than just after the latest existing version) that records
+/// every page of the manifest, its page order and, as frontier, the heads of the existing journals.
+void persistRebuildWriterState(const velto::VeltoLibraryManifest &manifest,
+                               const std::vector<velto::VeltoWriterState> &existingWriterStates,
+                               const std::filesystem::path &folderURL,
+                               velto::FileSystem &fileManager = velto::defaultFileSystem(),
+                               const velto::Clock &clock = velto::systemClock());
+
+} // namespace VeltoPageLibrary

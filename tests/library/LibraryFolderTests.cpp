@@ -1,0 +1,154 @@
+#include "library/IOObservation.h"
+#include "library/LibraryFolder.h"
+#include "library/ManifestPersistence.h"
+
+#include "LibraryTestValues.h"
+#include "platform/Text.h"
+#include "support/FailingFileSystem.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+using namespace velto::librarytesting;
+using namespace VeltoPageLibrary;
+using velto::testing::FailingFileSystem;
+using velto::testing::TemporaryFolder;
+namespace fs = std::filesystem;
+
+TEST(LibraryFolder, MarkdownIsFoundInSubfoldersInAnyLetterCase) {
+    TemporaryFolder temporary;
+    temporary.writeFile("Deep/Down/NOTE.MD", "x");
+    EXPECT_TRUE(containsMarkdownFiles(temporary.path()));
+}
+
+TEST(LibraryFolder, HiddenMarkdownAndMetadataDoNotCount) {
+    TemporaryFolder temporary;
+    temporary.writeFile(".hidden.md", "x");
+    temporary.writeFile(".velto/page.md", "x");
+    temporary.writeFile(".Hidden/page.md", "x");
+    temporary.writeFile("notes.txt", "x");
+    EXPECT_FALSE(containsMarkdownFiles(temporary.path()));
+}
+
+TEST(LibraryFolder, MissingFolderHasNoMarkdownAndEnumerationIsCounted) {
+    TemporaryFolder temporary;
+    auto observer = std::make_shared<VeltoLibraryIOObserver>();
+    {
+        VeltoLibraryIOObservation::Binding binding(observer);
+        EXPECT_FALSE(containsMarkdownFiles(temporary / "Missing"));
+    }
+    EXPECT_FALSE(containsMarkdownFiles(temporary / "Missing"));
+    EXPECT_EQ(observer->snapshot().recursiveEnumerations, 1);
+}
+
+TEST(LibraryFolder, JsonFilesListsExactExtensionHiddenIncluded) {
+    TemporaryFolder temporary;
+    EXPECT_TRUE(jsonFiles(temporary / "Missing").empty());
+    temporary.writeFile("d/a.json", "{}");
+    temporary.writeFile("d/A.JSON", "{}");
+    temporary.writeFile("d/.x.json", "{}");
+    temporary.writeFile("d/b.txt", "{}");
+    EXPECT_EQ(jsonFiles(temporary / "d"), (std::vector<fs::path>{temporary / "d/.x.json", temporary / "d/a.json"}));
+}
+
+TEST(LibraryFolder, CreatingLibraryDirectoriesMakesFolderAndMetadata) {
+    TemporaryFolder temporary;
+    createLibraryDirectories(temporary / "New/Pages");
+    EXPECT_TRUE(fs::is_directory(temporary / "New/Pages/.velto"));
+    EXPECT_NO_THROW(createLibraryDirectories(temporary / "New/Pages"));
+}
+
+TEST(LibraryFolder, PreservingManifestTwiceKeepsTwoDistinctRecoveryFiles) {
+    TemporaryFolder temporary;
+    EXPECT_NO_THROW(preserveCorruptManifest(temporary.path()));
+    EXPECT_FALSE(temporary.exists(".velto"));
+
+    temporary.writeFile(".velto/manifest.json", "damaged");
+    preserveCorruptManifest(temporary.path());
+    temporary.writeFile(".velto/manifest.json", "damaged again");
+    preserveCorruptManifest(temporary.path());
+
+    EXPECT_FALSE(temporary.exists(".velto/manifest.json"));
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(temporary / ".velto")) {
+        names.push_back(entry.path().filename().string());
+    }
+    ASSERT_EQ(names.size(), 2u);
+    for (const auto &name : names) {
+        EXPECT_TRUE(name.starts_with("manifest.recovery-")) << name;
+        EXPECT_EQ(name.size(), std::string("manifest.recovery-").size() + 36 + 5) << name;
+        EXPECT_EQ(name, velto::text::lowercased(name));
+    }
+}
+
+TEST(LibraryFolder, FailedPreservationLeavesManifestInPlace) {
+    TemporaryFolder temporary;
+    temporary.writeFile(".velto/manifest.json", "damaged");
+    FailingFileSystem fileSystem;
+    fileSystem.countOnly({velto::FileOperation::rename});
+    fileSystem.failOperation(1);
+    EXPECT_THROW(preserveCorruptManifest(temporary.path(), fileSystem), velto::FileSystemError);
+    EXPECT_EQ(temporary.readFile(".velto/manifest.json"), "damaged");
+}
+
+velto::VeltoLibraryManifest sampleManifest() {
+    velto::VeltoLibraryManifest manifest;
+    manifest.schemaVersion = 3;
+    manifest.currentPage = record(uuid("a1"));
+    manifest.pages = {record(uuid("b2"), "Notes/plan.md")};
+    return manifest;
+}
+
+TEST(ManifestPersistence, ManifestIsRewrittenOnlyWhenItsBytesChange) {
+    TemporaryFolder temporary;
+    createLibraryDirectories(temporary.path());
+    auto manifest = sampleManifest();
+    persist(manifest, temporary.path());
+    EXPECT_EQ(velto::VeltoLibraryManifest::decode(temporary.readFile(".velto/manifest.json")), manifest);
+
+    auto before = fileIdentity(temporary / ".velto/manifest.json");
+    persist(manifest, temporary.path());
+    EXPECT_EQ(fileIdentity(temporary / ".velto/manifest.json"), before);
+
+    manifest.pendingDeletionFileNames = {"old.md"};
+    persist(manifest, temporary.path());
+    EXPECT_NE(fileIdentity(temporary / ".velto/manifest.json"), before);
+    EXPECT_EQ(velto::VeltoLibraryManifest::decode(temporary.readFile(".velto/manifest.json")), manifest);
+}
+
+TEST(ManifestPersistence, FailedWriteKeepsThePreviousManifest) {
+    TemporaryFolder temporary;
+    createLibraryDirectories(temporary.path());
+    auto manifest = sampleManifest();
+    persist(manifest, temporary.path());
+    auto previous = temporary.readFile(".velto/manifest.json");
+    manifest.pages.clear();
+    for (std::size_t step = 1;; ++step) {
+        FailingFileSystem fileSystem;
+        fileSystem.countOnly({velto::FileOperation::write, velto::FileOperation::fsync, velto::FileOperation::rename});
+        fileSystem.failOperation(step);
+        try {
+            persist(manifest, temporary.path(), fileSystem);
+        } catch (const velto::FileSystemError &) {
+        }
+        if (!fileSystem.injectedFailure()) {
+            break;
+        }
+        // Before the rename the old bytes stay; from the rename on the new ones are in place.
+        auto now = temporary.readFile(".velto/manifest.json");
+        EXPECT_TRUE(now == previous || now == manifest.encode()) << "step " << step;
+        persist(sampleManifest(), temporary.path());
+    }
+}
+
+TEST(ManifestPersistence, LinuxHasNoReconciliationCheckpoint) {
+    TemporaryFolder temporary;
+    EXPECT_EQ(currentReconciliationCheckpoint(temporary.path()), std::nullopt);
+}
+
+} // namespace

@@ -1,0 +1,102 @@
+#include "library/PageFileLocation.h"
+
+#include "model/LibraryErrors.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using velto::LibraryMetadataError;
+using velto::testing::TemporaryFolder;
+using VeltoPageLibrary::pageURL;
+namespace fs = std::filesystem;
+
+bool isRefused(const std::string &name, const fs::path &folder) {
+    try {
+        pageURL(name, folder);
+        return false;
+    } catch (const LibraryMetadataError &error) {
+        EXPECT_EQ(error.kind(), LibraryMetadataError::Kind::unsafePagePath);
+        EXPECT_STREQ(error.what(), "Velto metadata contains a page path outside the selected Pages folder.");
+        return true;
+    }
+}
+
+class PageFileLocation : public testing::Test {
+protected:
+    PageFileLocation()
+        : folder(temporary.createFolder("Pages"))
+        , root(fs::canonical(folder)) {}
+
+    TemporaryFolder temporary;
+    fs::path folder;
+    fs::path root; // the folder with the temporary directory's own links resolved
+};
+
+TEST_F(PageFileLocation, NamesThatAreNotManagedAreRefused) {
+    for (const char *name : {"/etc/passwd.md", "a.txt", "a//b.md", "./a.md", "x/../a.md", "../a.md", ".velto/a.md"}) {
+        EXPECT_TRUE(isRefused(name, folder)) << name;
+    }
+}
+
+TEST_F(PageFileLocation, PagesInTheFolderAndItsSubfoldersAreAccepted) {
+    EXPECT_EQ(pageURL("a.md", folder), root / "a.md");
+    temporary.createFolder("Pages/Notes");
+    EXPECT_EQ(pageURL("Notes/plan.MD", folder), root / "Notes/plan.MD");
+    // A subfolder that does not exist yet lies inside too.
+    EXPECT_EQ(pageURL("Later/plan.md", folder), root / "Later/plan.md");
+}
+
+TEST_F(PageFileLocation, SubfolderLinkingOutsideIsRefused) {
+    auto outside = temporary.createFolder("Outside");
+    fs::create_directory_symlink(outside, folder / "Escape");
+    EXPECT_TRUE(isRefused("Escape/a.md", folder));
+}
+
+TEST_F(PageFileLocation, SubfolderLinkingInsideIsAccepted) {
+    temporary.createFolder("Pages/Real");
+    fs::create_directory_symlink(folder / "Real", folder / "Alias");
+    EXPECT_EQ(pageURL("Alias/a.md", folder), root / "Real/a.md");
+}
+
+TEST_F(PageFileLocation, PageFileLinkingOutsideIsRefusedAndLinkingInsideKeepsItsLinkPath) {
+    auto outside = temporary.writeFile("Outside/secret.md", "x");
+    fs::create_symlink(outside, folder / "escape.md");
+    EXPECT_TRUE(isRefused("escape.md", folder));
+
+    temporary.writeFile("Pages/real.md", "x");
+    fs::create_symlink("real.md", folder / "alias.md");
+    EXPECT_EQ(pageURL("alias.md", folder), root / "alias.md");
+}
+
+TEST_F(PageFileLocation, DanglingLinksLeadingOutsideAreRefused) {
+    // Neither target exists yet: a write through either would create a file outside the folder.
+    fs::create_symlink(temporary / "Outside/new.md", folder / "later.md");
+    EXPECT_TRUE(isRefused("later.md", folder));
+    fs::create_directory_symlink(temporary / "Outside/NewFolder", folder / "LaterFolder");
+    EXPECT_TRUE(isRefused("LaterFolder/a.md", folder));
+    fs::create_symlink("../../Outside/x.md", folder / "relative.md");
+    EXPECT_TRUE(isRefused("relative.md", folder));
+}
+
+TEST_F(PageFileLocation, DanglingLinkInsideTheFolderIsAccepted) {
+    fs::create_symlink("future.md", folder / "link.md");
+    EXPECT_EQ(pageURL("link.md", folder), root / "link.md");
+}
+
+TEST_F(PageFileLocation, LinkLoopDoesNotHang) {
+    fs::create_symlink("loop-b.md", folder / "loop-a.md");
+    fs::create_symlink("loop-a.md", folder / "loop-b.md");
+    EXPECT_NO_THROW(pageURL("loop-a.md", folder));
+}
+
+TEST_F(PageFileLocation, FolderReachedThroughALinkWorks) {
+    fs::create_directory_symlink(folder, temporary / "PagesLink");
+    EXPECT_EQ(pageURL("a.md", temporary / "PagesLink"), root / "a.md");
+}
+
+} // namespace

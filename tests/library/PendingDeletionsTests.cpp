@@ -1,0 +1,140 @@
+#include "library/PendingDeletions.h"
+
+#include "LibraryTestValues.h"
+#include "model/LibraryErrors.h"
+#include "support/FailingFileSystem.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+using namespace velto::librarytesting;
+using namespace VeltoPageLibrary;
+using velto::VeltoDeletionTombstone;
+using velto::testing::FailingFileSystem;
+using velto::testing::TemporaryFolder;
+using Tombstones = std::map<velto::Uuid, VeltoDeletionTombstone>;
+namespace fs = std::filesystem;
+
+const velto::Uuid w1 = uuid("10");
+const velto::Uuid w2 = uuid("20");
+const velto::Uuid pageA = uuid("a0");
+const velto::Uuid pageB = uuid("b0");
+
+RemoveOperation removingFiles(std::vector<fs::path> &removed) {
+    return [&removed](const fs::path &url) {
+        removed.push_back(url);
+        fs::remove(url);
+    };
+}
+
+TEST(PendingDeletions, RetryRemovesOnlyFilesStillHoldingTheDeletedPage) {
+    TemporaryFolder temporary;
+    temporary.writeFile("deleted.md", pageFileText(pageA));
+    temporary.writeFile("reused.md", pageFileText(pageB)); // the name now belongs to another page
+    temporary.writeFile("plain.md", "no front matter\n");
+    temporary.writeFile("orphan.md", pageFileText(pageA)); // no tombstone names it
+    temporary.writeFile("binary.md", std::string("\xff\xfe", 2));
+    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "deleted.md")},
+                      {pageB, tombstone(uuid("c0"), version(w1, 1), "reused.md")},
+                      {uuid("d0"), tombstone(uuid("d0"), version(w1, 1), "plain.md")},
+                      {uuid("e0"), tombstone(uuid("e0"), version(w1, 1), "binary.md")},
+                      {uuid("f0"), tombstone(uuid("f0"), version(w1, 1), "gone.md")}};
+    std::vector<fs::path> removed;
+    auto pending = retryPendingDeletions(
+        {"deleted.md", "reused.md", "plain.md", "orphan.md", "binary.md", "gone.md", "../outside.md", "notes.txt"},
+        temporary.path(), velto::defaultFileSystem(), active, removingFiles(removed));
+    EXPECT_TRUE(pending.empty());
+    EXPECT_EQ(removed, std::vector<fs::path>{fs::canonical(temporary.path()) / "deleted.md"});
+    EXPECT_FALSE(temporary.exists("deleted.md"));
+    for (const char *kept : {"reused.md", "plain.md", "orphan.md", "binary.md"}) {
+        EXPECT_TRUE(temporary.exists(kept)) << kept;
+    }
+}
+
+TEST(PendingDeletions, FailedRemovalStaysPendingInOrder) {
+    TemporaryFolder temporary;
+    temporary.writeFile("b.md", pageFileText(pageB));
+    temporary.writeFile("a.md", pageFileText(pageA));
+    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "a.md")},
+                      {pageB, tombstone(pageB, version(w1, 1), "b.md")}};
+    auto pending =
+        retryPendingDeletions({"b.md", "a.md"}, temporary.path(), velto::defaultFileSystem(), active,
+                              [](const fs::path &url) { throw velto::FileSystemError(EACCES, url, "remove"); });
+    EXPECT_EQ(pending, (std::vector<std::string>{"b.md", "a.md"}));
+}
+
+TEST(PendingDeletions, ManifestListsTombstonedFilesStillHoldingTheirPage) {
+    TemporaryFolder temporary;
+    temporary.writeFile("a.md", pageFileText(pageA));
+    temporary.writeFile("b.md", pageFileText(uuid("c0")));
+    velto::VeltoLibraryManifest base;
+    base.schemaVersion = 2;
+    base.currentPage = record(uuid("c0"), "b.md");
+    base.pendingDeletionFileNames = {"z.md", "a.md"};
+    auto result = manifest(base,
+                           {tombstone(pageA, version(w1, 1), "a.md"), tombstone(pageB, version(w1, 1), "b.md"),
+                            tombstone(uuid("d0"), version(w1, 1), "missing.md")},
+                           temporary.path());
+    EXPECT_EQ(result.schemaVersion, 3);
+    EXPECT_EQ(result.currentPage, base.currentPage);
+    EXPECT_EQ(result.pendingDeletionFileNames, (std::vector<std::string>{"a.md", "z.md"}));
+}
+
+TEST(PendingDeletions, UnreadableFileAtTombstonedPathDoesNotFailTheManifest) {
+    TemporaryFolder temporary;
+    temporary.writeFile("binary.md", std::string("---\nvelto:\n  id: \xff\n---\n"));
+    temporary.writeFile("locked.md", pageFileText(pageB));
+    FailingFileSystem fileSystem;
+    fileSystem.countOnly({velto::FileOperation::read});
+    fileSystem.countOnlyPathsContaining("locked.md");
+    fileSystem.failFromOperation(1, EACCES);
+    velto::VeltoLibraryManifest base;
+    base.currentPage = record(uuid("c0"));
+    std::vector<VeltoDeletionTombstone> tombstones{tombstone(pageA, version(w1, 1), "binary.md"),
+                                                   tombstone(pageB, version(w1, 1), "locked.md")};
+    auto result = manifest(base, tombstones, temporary.path(), fileSystem);
+    EXPECT_TRUE(fileSystem.injectedFailure());
+    EXPECT_TRUE(result.pendingDeletionFileNames.empty());
+    EXPECT_THROW(manifest(base, {tombstone(pageA, version(w1, 1), "../x.md")}, temporary.path()),
+                 velto::LibraryMetadataError);
+}
+
+TEST(PendingDeletions, MigratedLegacyTombstonesAreRemovedOthersStay) {
+    TemporaryFolder temporary;
+    auto copied = tombstone(pageA, version(w1, 1), "a.md");
+    auto superseded = tombstone(pageB, version(w1, 1), "b.md");
+    auto newer = tombstone(uuid("c0"), version(w1, 5), "c.md");
+    auto noLongerActive = tombstone(uuid("d0"), version(w1, 1), "d.md");
+    temporary.writeFile(".velto/tombstones/copied.json", copied.encode());
+    temporary.writeFile(".velto/tombstones/superseded.json", superseded.encode());
+    temporary.writeFile(".velto/tombstones/newer.json", newer.encode());
+    temporary.writeFile(".velto/tombstones/inactive.json", noLongerActive.encode());
+    Tombstones represented{{pageA, copied},
+                           {pageB, tombstone(pageB, version(w2, 1, {{w1, 1}}), "b.md")},
+                           {uuid("c0"), tombstone(uuid("c0"), version(w1, 2), "c.md")}};
+    removeMigratedLegacyDeletionTombstones(represented, temporary.path());
+    EXPECT_FALSE(temporary.exists(".velto/tombstones/copied.json"));
+    EXPECT_FALSE(temporary.exists(".velto/tombstones/superseded.json"));
+    EXPECT_TRUE(temporary.exists(".velto/tombstones/newer.json"));
+    EXPECT_TRUE(temporary.exists(".velto/tombstones/inactive.json"));
+}
+
+TEST(PendingDeletions, FailedLegacyRemovalIsThrown) {
+    TemporaryFolder temporary;
+    auto copied = tombstone(pageA, version(w1, 1), "a.md");
+    temporary.writeFile(".velto/tombstones/copied.json", copied.encode());
+    FailingFileSystem fileSystem;
+    fileSystem.countOnly({velto::FileOperation::remove});
+    fileSystem.failOperation(1);
+    EXPECT_THROW(removeMigratedLegacyDeletionTombstones({{pageA, copied}}, temporary.path(), fileSystem),
+                 velto::FileSystemError);
+    EXPECT_TRUE(temporary.exists(".velto/tombstones/copied.json"));
+}
+
+} // namespace
