@@ -287,6 +287,41 @@ void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offs
     }
 }
 
+/// The region widened until no construct that the full pass sees across lines is cut by its edges:
+/// an inline code span may run over several paragraphs, and a setext title and its "=" underline are
+/// two paragraphs. Styling a cut construct from the region's text alone would style it wrongly (a
+/// title two lines below the edit would lose its heading font), so the whole construct is restyled.
+TextRange regionWithoutCutConstructs(std::u16string_view text, TextRange region, const DocumentStructure &structure) {
+    const auto cuts = [&region](TextRange construct) {
+        return overlaps(construct, region) && unionRange(construct, region) != region;
+    };
+    bool widened = true;
+    while (widened) {
+        widened = false;
+        for (const FencedCodeBlock &block : structure.fencedBlocks) {
+            if (cuts(block.fullRange)) {
+                region = unionRange(region, block.fullRange);
+                widened = true;
+            }
+        }
+        for (const InlineCodeSpan &span : structure.inlineCodeSpans) {
+            if (cuts(span.fullRange)) {
+                region = unionRange(region, paragraphRange(text, span.fullRange));
+                widened = true;
+            }
+        }
+        if (region.end() < text.size() && text[region.end()] == u'=') {
+            region = unionRange(region, paragraphRange(text, TextRange{region.end(), 0}));
+            widened = true;
+        }
+        if (region.location > 0 && text[region.location] == u'=') {
+            region = unionRange(region, paragraphRange(text, TextRange{region.location - 1, 0}));
+            widened = true;
+        }
+    }
+    return region;
+}
+
 } // namespace
 
 // ---- colours ----
@@ -414,24 +449,25 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
     if (storage.length() == 0) {
         return TextRange{0, 0};
     }
-    const std::optional<TextRange> region =
+    const std::optional<TextRange> paragraphs =
         MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string());
-    if (!region) {
+    if (!paragraphs) {
         apply(storage, color);
         return TextRange{0, storage.length()};
     }
-    TextStorage scratch(storage.substring(*region));
+    const DocumentStructure structure = MarkdownSyntaxScanner::structure(storage.string());
+    const TextRange region = regionWithoutCutConstructs(storage.string(), *paragraphs, structure);
+    TextStorage scratch(storage.substring(region));
     apply(scratch, color);
     std::vector<PreservedCodeToken> preserved;
-    if (region->length > 0 && region->end() <= storage.length()) {
-        preserved = preservedCodeTokens(storage, *region);
+    if (region.length > 0 && region.end() <= storage.length()) {
+        preserved = preservedCodeTokens(storage, region);
     }
-    const DocumentStructure structure = MarkdownSyntaxScanner::structure(storage.string());
     storage.beginEditing();
-    copyRuns(scratch, storage, region->location);
+    copyRuns(scratch, storage, region.location);
     restoreCodeTokens(preserved, structure, storage);
     storage.endEditing();
-    return *region;
+    return region;
 }
 
 bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
@@ -453,6 +489,11 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
     const auto *font = attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, probe));
     const double currentSize = font ? font->pointSize : editorFont().pointSize;
     if (!looksLikeHeading && currentSize <= editorFont().pointSize) {
+        return false;
+    }
+    // A setext title needs its underline to be styled as a heading; styled alone it would turn
+    // into body text with nothing left to correct it, so the delayed pass (which sees both) takes it.
+    if (paragraph.end() < text.size() && text[paragraph.end()] == u'=') {
         return false;
     }
     TextStorage scratch(storage.substring(paragraph));

@@ -1,0 +1,178 @@
+#include "editor/MarkdownStyler.h"
+
+#include "editor/AttributeDump.h"
+#include "editor/EditorPreferences.h"
+#include "editor/MarkdownSamples.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace velto::editor;
+using velto::editor::testing::dumpRuns;
+
+namespace {
+
+class MarkdownStylerIncrementalTests : public ::testing::Test {
+protected:
+    void SetUp() override { setEditorPreferences(std::make_shared<FixedEditorPreferences>(15)); }
+    void TearDown() override { setEditorPreferences(nullptr); }
+
+    static TextStorage styled(std::u16string text) {
+        TextStorage storage(std::move(text));
+        MarkdownStyler::apply(storage);
+        return storage;
+    }
+
+    static std::vector<Attributes> perCharacter(const TextStorage &storage) {
+        std::vector<Attributes> attributes;
+        for (const AttributeRun &run : storage.attributeRuns(TextRange{0, storage.length()})) {
+            attributes.insert(attributes.end(), run.range.length, run.attributes);
+        }
+        return attributes;
+    }
+
+    static double fontSizeAt(const TextStorage &storage, std::size_t location) {
+        return attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, location))->pointSize;
+    }
+};
+
+} // namespace
+
+// One keystroke at a time over generated Markdown: the incremental pass must leave everything
+// outside its region as it was, style the region as a full pass of the whole text styles it, and never
+// touch the text. (Outside the region a full pass may differ: a backtick typed here changes how every
+// later backtick run pairs up, and the incremental pass by design restyles only around the edit.)
+TEST_F(MarkdownStylerIncrementalTests, RandomKeystrokesMatchFullPassInsideRegionAndLeaveTheRestAlone) {
+    std::mt19937 random(5);
+    TextStorage storage = styled(samples::generatedMarkdown(2500, 3));
+    const std::u16string typed = u"a #*_-=>[]()!.:/\\ 1`~";
+    for (int step = 0; step < 300; ++step) {
+        const std::u16string &text = storage.string();
+        const std::size_t position = random() % (text.size() + 1);
+        TextRange edited{position, 0};
+        if (random() % 3 == 0 && position < text.size()) {
+            storage.replaceCharacters(TextRange{position, 1}, u"");
+        } else if (random() % 5 == 0) {
+            storage.replaceCharacters(TextRange{position, 0}, u"\n");
+            edited.length = 1;
+        } else {
+            storage.replaceCharacters(TextRange{position, 0}, std::u16string(1, typed[random() % typed.size()]));
+            edited.length = 1;
+        }
+        const std::u16string textBefore = storage.string();
+        const std::vector<Attributes> before = perCharacter(storage);
+
+        const TextRange region = MarkdownStyler::apply(storage, edited);
+
+        ASSERT_EQ(storage.string(), textBefore) << "styling changed the text";
+        ASSERT_TRUE(region.location <= edited.location && region.end() >= edited.end());
+        const std::vector<Attributes> after = perCharacter(storage);
+        for (std::size_t k = 0; k < after.size(); ++k) {
+            if (!region.contains(k)) {
+                ASSERT_EQ(after[k], before[k]) << "step " << step << ": attribute outside the region changed at " << k;
+            }
+        }
+        const std::vector<Attributes> full = perCharacter(styled(storage.string()));
+        for (std::size_t k = region.location; k < region.end(); ++k) {
+            ASSERT_EQ(after[k], full[k]) << "step " << step << ": region " << region << " differs from a full pass at "
+                                         << k;
+        }
+    }
+}
+
+TEST_F(MarkdownStylerIncrementalTests, FullPassNeverChangesGeneratedText) {
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        const std::u16string text = samples::generatedMarkdown(3000, seed);
+        TextStorage storage(text);
+        MarkdownStyler::apply(storage);
+        ASSERT_EQ(storage.string(), text);
+        ASSERT_EQ(storage.lastEditingSummary()->changeInLength, 0);
+        ASSERT_TRUE(storage.lastEditingSummary()->attributesOnly);
+    }
+}
+
+TEST_F(MarkdownStylerIncrementalTests, HeadingTwoParagraphsAwayKeepsItsRuns) {
+    TextStorage storage = styled(u"# Far heading\n\nmiddle\n\nedited here\n\nafter");
+    const std::vector<AttributeRun> headingRuns = storage.attributeRuns(TextRange{0, 14});
+    storage.replaceCharacters(TextRange{23, 0}, u"x");
+    const TextRange region = MarkdownStyler::apply(storage, TextRange{23, 1});
+    EXPECT_EQ(region, (TextRange{22, 15}));
+    EXPECT_EQ(storage.attributeRuns(TextRange{0, 14}), headingRuns);
+}
+
+TEST_F(MarkdownStylerIncrementalTests, SetextTitleJustOutsideTheParagraphsKeepsItsHeadingFont) {
+    TextStorage storage = styled(u"x\nTitle\n===\n");
+    ASSERT_EQ(fontSizeAt(storage, 3), 22);
+    storage.replaceCharacters(TextRange{0, 0}, u"y");
+    const TextRange region = MarkdownStyler::apply(storage, TextRange{0, 1});
+    EXPECT_EQ(region, (TextRange{0, 13}));
+    EXPECT_EQ(fontSizeAt(storage, 4), 22);
+}
+
+TEST_F(MarkdownStylerIncrementalTests, InlineCodeSpanningParagraphsIsRestyledWhole) {
+    TextStorage storage = styled(u"`start\n\nmiddle\n\nend` tail");
+    storage.replaceCharacters(TextRange{9, 0}, u"x");
+    const TextRange region = MarkdownStyler::apply(storage, TextRange{9, 1});
+    EXPECT_EQ(region, (TextRange{0, storage.length()}));
+    EXPECT_NE(storage.attribute(AttributeKey::veltoInlineCode, 9), nullptr);
+}
+
+TEST_F(MarkdownStylerIncrementalTests, UnclosedFenceMakesEveryPassRestyleEverything) {
+    TextStorage storage = styled(u"a\n\nb\n\n```\ncode\n");
+    storage.replaceCharacters(TextRange{0, 0}, u"z");
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{0, 1}), (TextRange{0, storage.length()}));
+    TextStorage empty;
+    EXPECT_EQ(MarkdownStyler::apply(empty, TextRange{0, 0}), (TextRange{0, 0}));
+}
+
+TEST_F(MarkdownStylerIncrementalTests, TypingInBlockRestylesWholeBlockAndKeepsTokenColours) {
+    TextStorage storage = styled(u"intro\n\n```js\nlet a = 1\n\nlet b = 2\n```\n\nafter");
+    storage.addAttributes(Attributes{{AttributeKey::veltoCodeSyntaxToken, std::string("keyword")},
+                                     {AttributeKey::veltoCodeSyntaxGeneration, std::uint64_t{3}}},
+                          TextRange{13, 3});
+    storage.replaceCharacters(TextRange{32, 0}, u"3"); // after "let b = 2"
+    const TextRange region = MarkdownStyler::apply(storage, TextRange{32, 1});
+    EXPECT_EQ(region, (TextRange{7, 32}));
+    EXPECT_NE(storage.attribute(AttributeKey::veltoCodeSyntaxToken, 14), nullptr);
+}
+
+struct FastPathCase {
+    const char *name;
+    const char16_t *styledText; // styled by a full pass first
+    TextRange replaced;
+    const char16_t *replacement;
+    bool restyled;
+    double sizeAfter; // font size at the paragraph's first character afterwards
+};
+
+TEST_F(MarkdownStylerIncrementalTests, HeadingFastPathDecidesFromHashesAndCurrentSize) {
+    const FastPathCase cases[] = {
+        {"blank typed after hash", u"#Title", {1, 0}, u" ", true, 22},
+        {"blank removed after hash", u"# Title", {1, 1}, u"", true, 15},
+        {"hash and blank without title", u"#", {1, 0}, u" ", true, 15},
+        {"seven hashes", u"######Title", {6, 0}, u"# ", false, 15},
+        {"level five blank removed", u"##### Title", {5, 1}, u"", false, 15},
+        {"hash line inside fenced block", u"```\n#x\n```\n", {5, 0}, u" ", false, 15},
+        {"setext title", u"Title\n===\n", {1, 0}, u"x", false, 22},
+        {"ordinary typing", u"plain words", {3, 0}, u"x", false, 15},
+    };
+    for (const FastPathCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TextStorage storage = styled(c.styledText);
+        storage.replaceCharacters(c.replaced, c.replacement);
+        const TextRange edited{c.replaced.location, std::char_traits<char16_t>::length(c.replacement)};
+        const std::string runsBefore = dumpRuns(storage);
+        const bool restyled = MarkdownStyler::applyImmediateHeadingChange(storage, edited);
+        EXPECT_EQ(restyled, c.restyled);
+        if (!restyled) {
+            EXPECT_EQ(dumpRuns(storage), runsBefore) << "a declined fast path must change nothing";
+        }
+        const std::size_t probe = c.replaced.location >= 4 && c.styledText[0] == u'`' ? 4 : 0;
+        if (c.restyled || probe == 0) {
+            EXPECT_EQ(fontSizeAt(storage, probe), c.sizeAfter);
+        }
+    }
+    TextStorage empty;
+    EXPECT_FALSE(MarkdownStyler::applyImmediateHeadingChange(empty, TextRange{0, 0}));
+}
