@@ -22,15 +22,22 @@ struct PageFileURLs {
     }
 };
 
-/// Where a record's file is looked for: its file name, then the name without the slug, for a page whose
-/// file another program renamed to the plain form.
+std::filesystem::path primaryURL(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
+                                 velto::FileSystem &fileManager) {
+    return pageURL(pageFileName(record), folderURL, fileManager);
+}
+
+/// The composed name without the slug, for a page whose file another program renamed to the plain form.
+std::filesystem::path fallbackURL(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
+                                  velto::FileSystem &fileManager) {
+    auto name = pageFileStem(record) + "-" + record.id.lowercaseText().substr(0, 8) + ".md";
+    return pageURL(name, folderURL, fileManager);
+}
+
+/// Where a record's file is looked for: its file name, then the name without the slug.
 PageFileURLs pageFileURLs(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
                           velto::FileSystem &fileManager) {
-    PageFileURLs urls;
-    urls.primary = pageURL(pageFileName(record), folderURL, fileManager);
-    auto fallbackName = pageFileStem(record) + "-" + record.id.lowercaseText().substr(0, 8) + ".md";
-    urls.fallback = pageURL(fallbackName, folderURL, fileManager);
-    return urls;
+    return {primaryURL(record, folderURL, fileManager), fallbackURL(record, folderURL, fileManager)};
 }
 
 velto::VeltoPage pageFromRecord(const velto::VeltoLibraryPageRecord &record, velto::VeltoPageContent content) {
@@ -115,12 +122,12 @@ velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std
     if (!record.hasContent) {
         return pageFromRecord(record, velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse("")));
     }
-    auto primary = pageURL(pageFileName(record), folderURL, fileManager);
+    auto primary = primaryURL(record, folderURL, fileManager);
     bool archived = record.isArchived.value_or(false);
     if (summarizeArchived && trustArchivedSummary && archived && record.fileSize.has_value()) {
         return pageFromRecord(record, velto::VeltoPageContent::archivedSummary(trustedArchivedSummary(record)));
     }
-    auto fileURL = pageFileURLs(record, folderURL, fileManager).chosen(fileManager);
+    auto fileURL = PageFileURLs{primary, fallbackURL(record, folderURL, fileManager)}.chosen(fileManager);
     if (!fileManager.fileExists(fileURL)) {
         throw velto::PageFileError::missing(primary);
     }

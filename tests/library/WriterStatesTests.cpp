@@ -242,3 +242,60 @@ TEST(WriterStates, RecordsListCurrentPageFirst) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(WriterStates, FailedMergeKeepsEveryJournalReadableAndTheNextLoadFinishesIt) {
+    auto canonical = journal(w1);
+    canonical.pageMutations = {mutation(pageA, version(w1, 1))};
+    auto copy = journal(w1);
+    copy.pageMutations = {mutation(pageB, version(w1, 2))};
+    for (std::size_t step = 1;; ++step) {
+        TemporaryFolder temporary;
+        temporary.writeFile(journalName(w1), canonical.encode());
+        temporary.writeFile(".velto/writers/copy.json", copy.encode());
+        FailingFileSystem fileSystem;
+        fileSystem.failOperation(step);
+        std::vector<VeltoWriterState> loaded;
+        bool threw = false;
+        try {
+            loaded = loadWriterStates(temporary.path(), fileSystem);
+        } catch (const std::exception &) {
+            threw = true;
+        }
+        if (!fileSystem.injectedFailure()) {
+            EXPECT_FALSE(threw);
+            break;
+        }
+        auto again = loadWriterStates(temporary.path());
+        ASSERT_EQ(again.size(), 1u) << "step " << step;
+        EXPECT_EQ(again[0].pageMutations.size(), 2u) << "step " << step;
+        EXPECT_EQ(writerFileNames(temporary), std::vector{w1.lowercaseText() + ".json"}) << "step " << step;
+    }
+}
+
+TEST(WriterStates, FailedRebuildWriteIsThrown) {
+    for (std::size_t step = 1;; ++step) {
+        TemporaryFolder temporary;
+        FailingFileSystem fileSystem;
+        fileSystem.failOperation(step);
+        bool threw = false;
+        try {
+            persistRebuildWriterState(twoPageManifest(), {}, temporary.path(), fileSystem);
+        } catch (const velto::FileSystemError &) {
+            threw = true;
+        }
+        if (!fileSystem.injectedFailure()) {
+            EXPECT_FALSE(threw);
+            EXPECT_EQ(writerFileNames(temporary).size(), 1u);
+            break;
+        }
+        EXPECT_TRUE(threw) << "step " << step;
+        // Either no journal at all or a complete one: never a partial file under a journal's name.
+        for (const auto &name : writerFileNames(temporary)) {
+            EXPECT_NO_THROW(VeltoWriterState::decode(temporary.readFile(".velto/writers/" + name))) << name;
+        }
+    }
+}
+
+} // namespace
