@@ -1,0 +1,88 @@
+// Page files from arbitrary bytes: parsing, producing the text and rewriting the metadata never fail, never
+// touch the body or the line ending, and round-trip.
+
+#include "model/PageFileContent.h"
+#include "platform/Text.h"
+
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+using velto::Uuid;
+using velto::VeltoPageFileContent;
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+/// A front-matter line of its own that is exactly "---" or "..." closes the block early when read again.
+bool hasMarkerLine(const VeltoPageFileContent &content) {
+    if (!content.frontMatter) {
+        return false;
+    }
+    for (std::string_view line : velto::text::splitKeepingEmpty(*content.frontMatter, "\n")) {
+        if (line == "---" || line == "...") {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool sameFields(const VeltoPageFileContent &a, const VeltoPageFileContent &b) {
+    return a.frontMatter == b.frontMatter && a.body == b.body && a.lineEnding == b.lineEnding;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    // The first byte chooses the metadata to write.
+    std::uint8_t choice = data[0];
+    std::string_view text(reinterpret_cast<const char *>(data) + 1, size - 1);
+    std::optional<Uuid> pageID;
+    if (choice & 1) {
+        pageID = Uuid::parse("1a2b3c4d-0000-4000-8000-00000000000a");
+    }
+    bool archived = (choice & 2) != 0;
+    std::optional<Uuid> origin;
+    if (choice & 4) {
+        origin = Uuid::parse("1a2b3c4d-0000-4000-8000-00000000000b");
+    }
+
+    VeltoPageFileContent content = VeltoPageFileContent::parse(text);
+    require(content.lineEnding == "\n" || content.lineEnding == "\r\n");
+    if (!hasMarkerLine(content)) {
+        require(sameFields(VeltoPageFileContent::parse(content.fileContents()), content));
+    }
+    (void)content.veltoPageID();
+    (void)content.conflictOriginalPageID();
+    (void)content.isArchived();
+
+    VeltoPageFileContent rewritten = content;
+    rewritten.writeVeltoMetadata(pageID, archived, origin);
+    require(rewritten.body == content.body);
+    require(rewritten.lineEnding == content.lineEnding);
+
+    // Either the front matter was the user's and stays as it was, or the file now carries exactly the
+    // metadata written.
+    VeltoPageFileContent reread = VeltoPageFileContent::parse(rewritten.fileContents());
+    if (!hasMarkerLine(rewritten)) {
+        require(sameFields(reread, rewritten));
+    }
+    bool unchanged = rewritten.frontMatter == content.frontMatter;
+    bool carriesMetadata =
+        reread.veltoPageID() == pageID && reread.isArchived() == archived && reread.conflictOriginalPageID() == origin;
+    require(unchanged || carriesMetadata);
+
+    // Writing the same metadata again changes nothing.
+    VeltoPageFileContent again = rewritten;
+    again.writeVeltoMetadata(pageID, archived, origin);
+    require(sameFields(again, rewritten));
+    return 0;
+}
