@@ -247,8 +247,11 @@ bool isHiddenName(const std::string &name) {
 
 /// ".page.md.tmp-3f2a…": hidden, so enumerations skip it, and unique, so concurrent writers never share one.
 fs::path temporarySiblingPath(const fs::path &path) {
-    std::string suffix = Uuid::random().lowercaseText().substr(24); // the last 48 bits, all random
-    return path.parent_path() / ("." + path.filename().string() + ".tmp-" + suffix);
+    std::string name = ".";
+    name += path.filename().string();
+    name += ".tmp-";
+    name += Uuid::random().lowercaseText().substr(24); // the last 48 bits, all random
+    return path.parent_path() / name;
 }
 
 fs::path folderOf(const fs::path &path) {

@@ -1,5 +1,6 @@
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -62,9 +63,27 @@ std::string normalizedNFC(std::string_view text) {
     return result;
 }
 
+/// True for well-formed UTF-8 of U+0000 to U+00FF only. Every such text is already NFC (none of these characters
+/// decomposes, and none combines with what precedes it), which spares Western European text the full check.
+bool isLatin1Text(std::string_view text) {
+    std::size_t index = 0;
+    while (index < text.size()) {
+        auto byte = static_cast<unsigned char>(text[index]);
+        if (byte < 0x80) {
+            ++index;
+        } else if ((byte == 0xC2 || byte == 0xC3) && index + 1 < text.size() &&
+                   (static_cast<unsigned char>(text[index + 1]) & 0xC0) == 0x80) {
+            index += 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 /// The NFC form of the text: the text itself when it is already normalized (no copy), else `storage`.
 std::string_view nfcView(std::string_view text, std::string &storage) {
-    if (isNFC(text) && isValidUTF8(text)) {
+    if (isLatin1Text(text) || (isValidUTF8(text) && isNFC(text))) {
         return text;
     }
     storage = normalizedNFC(text);
@@ -191,6 +210,38 @@ GraphemeSpan graphemeSpan(std::string_view text, std::size_t maximumCount) {
     return span;
 }
 
+bool isContinuationByteAt(std::string_view text, std::size_t index) {
+    return index < text.size() && (static_cast<unsigned char>(text[index]) & 0xC0) == 0x80;
+}
+
+bool hasNormalizationBoundaryAt(std::string_view text, std::size_t index) {
+    if (index >= text.size() || static_cast<unsigned char>(text[index]) < 0x80) {
+        return true;
+    }
+    ByteIndex position = static_cast<ByteIndex>(index);
+    return nfcNormalizer().hasBoundaryBefore(static_cast<UChar32>(nextCodePoint(text, position)));
+}
+
+/// The length of the longest common prefix that ends where neither text can normalize across: the texts are then
+/// equivalent exactly when the rest of them are, and the shared part need not be normalized at all. Lines that
+/// differ late (the common case when a merge compares lines) cost little more than a byte comparison.
+std::size_t sharedNormalizationPrefix(std::string_view a, std::string_view b) {
+    std::size_t length = static_cast<std::size_t>(
+        std::mismatch(a.begin(), a.begin() + std::min(a.size(), b.size()), b.begin()).first - a.begin());
+    while (length > 0) {
+        // Never split a sequence (or an ill-formed run of continuation bytes, which decodes the same either way).
+        if (isContinuationByteAt(a, length) || isContinuationByteAt(b, length)) {
+            --length;
+            continue;
+        }
+        if (hasNormalizationBoundaryAt(a, length) && hasNormalizationBoundaryAt(b, length)) {
+            break;
+        }
+        --length;
+    }
+    return length;
+}
+
 template <typename Pieces> std::string joined(const Pieces &pieces, std::string_view separator) {
     std::string result;
     bool first = true;
@@ -213,9 +264,15 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
     if (isASCII(a) && isASCII(b)) {
         return false;
     }
+    std::size_t shared = sharedNormalizationPrefix(a, b);
+    std::string_view restA = a.substr(shared);
+    std::string_view restB = b.substr(shared);
+    if (isASCII(restA) && isASCII(restB)) {
+        return false;
+    }
     std::string storageA;
     std::string storageB;
-    return nfcView(a, storageA) == nfcView(b, storageB);
+    return nfcView(restA, storageA) == nfcView(restB, storageB);
 }
 
 int canonicalCompare(std::string_view a, std::string_view b) {
@@ -223,9 +280,15 @@ int canonicalCompare(std::string_view a, std::string_view b) {
     if (isASCII(a) && isASCII(b)) {
         return a.compare(b);
     }
+    std::size_t shared = sharedNormalizationPrefix(a, b);
+    std::string_view restA = a.substr(shared);
+    std::string_view restB = b.substr(shared);
+    if (isASCII(restA) && isASCII(restB)) {
+        return restA.compare(restB);
+    }
     std::string storageA;
     std::string storageB;
-    return nfcView(a, storageA).compare(nfcView(b, storageB));
+    return nfcView(restA, storageA).compare(nfcView(restB, storageB));
 }
 
 std::string nfc(std::string_view text) {

@@ -58,6 +58,54 @@ TEST(CanonicalText, OrderingAgreesWithEqualityAndIsAntisymmetric) {
     EXPECT_LT(canonicalCompare("Z", "a"), 0);
 }
 
+TEST(CanonicalText, CombiningMarksInAnyCanonicalOrderAreEqual) {
+    EXPECT_TRUE(canonicallyEqual("e\xCC\x81\xCC\xA3", "e\xCC\xA3\xCC\x81")); // acute+dot below, either order
+    EXPECT_TRUE(canonicallyEqual("x" + hangulJamo + "y", "x" + hangulSyllable + "y"));
+    EXPECT_TRUE(canonicallyEqual("line a" + decomposedE, "line a" + composedE));
+    EXPECT_FALSE(canonicallyEqual("e\xCC\x81", "e\xCC\x80"));
+}
+
+// Whatever shortcut the comparison takes, it must agree with comparing the NFC forms of the whole texts.
+TEST(CanonicalText, AgreesWithComparingWholeNormalizedTexts) {
+    const std::string pieces[] = {"a",
+                                  "e",
+                                  "K",
+                                  composedE,
+                                  "\xCC\x81",
+                                  "\xCC\xA3",
+                                  "\xE1\x84\x80",
+                                  "\xE1\x85\xA1",
+                                  hangulSyllable,
+                                  kelvinSign,
+                                  "\xE2\x82",
+                                  "\xff",
+                                  "\xF0\x9F\x98\x80",
+                                  "\r\n"};
+    std::uint32_t seed = 12345;
+    auto nextRandom = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    auto randomText = [&] {
+        std::string text;
+        std::size_t length = nextRandom() % 6;
+        for (std::size_t i = 0; i < length; ++i) {
+            text += pieces[nextRandom() % std::size(pieces)];
+        }
+        return text;
+    };
+    auto sign = [](int value) { return (value > 0) - (value < 0); };
+    for (int i = 0; i < 20000; ++i) {
+        std::string prefix = randomText();
+        std::string a = prefix + randomText();
+        std::string b = prefix + randomText();
+        std::string nfcA = nfc(a);
+        std::string nfcB = nfc(b);
+        ASSERT_EQ(canonicallyEqual(a, b), nfcA == nfcB) << a << " / " << b;
+        ASSERT_EQ(sign(canonicalCompare(a, b)), sign(nfcA.compare(nfcB))) << a << " / " << b;
+    }
+}
+
 struct GraphemeCase {
     std::string text;
     std::size_t count;
