@@ -23,9 +23,10 @@ struct LineDifference {
 /// k = -d, or when k != d and diagonal k - 1 reaches less far than k + 1; otherwise step right from k - 1.
 ///
 /// Time is O((N + M) · D) for D differing lines. The search remembers one bit per diagonal and round, about
-/// D²/2 bits; past a budget of 128 MiB (D ≈ 46,000) it gives up and returns nothing, which the merge reports as
-/// a conflict, so that a wholesale rewrite of a huge page cannot exhaust memory.
-inline constexpr std::uint64_t defaultChoiceBitBudget = std::uint64_t(1) << 30;
+/// D²/2 bits; past a budget of 32 MiB (D ≈ 23,000, about a second of work) it gives up and returns nothing,
+/// which the merge reports as a conflict, so that wholesale rewrites of a huge page on both sides cannot exhaust
+/// memory or hold a save for long.
+inline constexpr std::uint64_t defaultChoiceBitBudget = std::uint64_t(1) << 28;
 
 std::optional<LineDifference> shortestLineDifference(std::span<const LineNumber> base, std::span<const LineNumber> side,
                                                      std::uint64_t choiceBitBudget = defaultChoiceBitBudget);

@@ -43,6 +43,9 @@ LineNumber LineNumbering::numberOf(std::string_view line) {
         return lookUp(line).first;
     }
     std::string normalised = text::nfc(line);
+    if (normalised != line) {
+        everyLineIsNFC_ = false;
+    }
     auto [number, added] = lookUp(normalised);
     if (added) {
         normalisedLines_.push_back(std::move(normalised));

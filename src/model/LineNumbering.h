@@ -21,6 +21,9 @@ public:
 
     std::vector<LineNumber> numbersOf(const std::vector<std::string_view> &lines);
 
+    /// Whether every line numbered so far was in NFC already, so that equal numbers mean equal bytes.
+    bool everyLineIsNFC() const { return everyLineIsNFC_; }
+
 private:
     struct Slot {
         std::uint32_t hash = 0;
@@ -38,6 +41,7 @@ private:
     std::size_t mask_ = 0;
     std::vector<std::string_view> keys_;      // by number
     std::deque<std::string> normalisedLines_; // NFC forms of non-ASCII keys; a deque keeps them in place
+    bool everyLineIsNFC_ = true;
 };
 
 } // namespace velto

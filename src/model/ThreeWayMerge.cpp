@@ -148,6 +148,19 @@ std::optional<std::string> mergeLines(std::string_view base, std::string_view lo
     LineList localLines(std::move(localTexts), numbering);
     LineList externalLines(std::move(externalTexts), numbering);
 
+    // A side whose lines all equal the base's has no edits, and the merge rebuilds the other side. When every
+    // line is in NFC, equal lines are equal bytes and that rebuild is the other body itself, so its difference
+    // (the slow part for a rewritten page, say beside a change of the front matter) need not be computed.
+    if (numbering.everyLineIsNFC()) {
+        if (localLines.numbers == baseLines.numbers) {
+            return std::string(external);
+        }
+        // Equal sides make equal edits, each applied once.
+        if (externalLines.numbers == baseLines.numbers || externalLines.numbers == localLines.numbers) {
+            return std::string(local);
+        }
+    }
+
     std::optional<std::vector<Edit>> localEdits = edits(baseLines, localLines);
     if (!localEdits) {
         return std::nullopt;

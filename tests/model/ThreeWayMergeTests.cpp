@@ -84,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Canonically equivalent lines are equal lines; unchanged lines keep the base's bytes.
         MergeCase{"DecomposedLineIsNoChange", "caf\u00e9\nb\nc\nd", "cafe\u0301\nb\nc\nd\nlocal", "caf\u00e9\nB\nc\nd",
                   "caf\u00e9\nB\nc\nd\nlocal"},
+        MergeCase{"UnchangedBodyKeepsBaseFormOfEquivalentLines", "---\na\n---\ncafe\u0301\nx",
+                  "---\nb\n---\ncafe\u0301\nx", "---\na\n---\ncaf\u00e9\ny", "---\nb\n---\ncafe\u0301\ny"},
         MergeCase{"CanonicallyEqualSidesGiveLocal", "x", "cafe\u0301", "caf\u00e9", "cafe\u0301"},
         MergeCase{"EqualFrontMattersInDifferentFormsAgree", "---\nt: a\n---\n1\n2\n3", "---\nt: \u00e9\n---\nX\n2\n3",
                   "---\nt: e\u0301\n---\n1\n2\nY", "---\nt: \u00e9\n---\nX\n2\nY"},
@@ -119,6 +121,17 @@ TEST(ThreeWayMergeOfLargePages, CompleteRewritesOnBothSidesConflict) {
         external += "external " + std::to_string(line) + "\n";
     }
     EXPECT_EQ(merge(base, local, external), std::nullopt);
+}
+
+TEST(ThreeWayMergeOfLargePages, RewrittenBodyBesideFrontMatterChangeMerges) {
+    std::string rewritten;
+    for (int line = 0; line < 30000; ++line) {
+        rewritten += "rewritten " + std::to_string(line) + "\n";
+    }
+    std::string base = "---\nvelto:\n  id: 1\n---\n" + numberedLines(30000);
+    std::string local = "---\nvelto:\n  id: 1\n  archived: true\n---\n" + numberedLines(30000);
+    std::string external = "---\nvelto:\n  id: 1\n---\n" + rewritten;
+    EXPECT_EQ(merge(base, local, external), "---\nvelto:\n  id: 1\n  archived: true\n---\n" + rewritten);
 }
 
 // ---- maxDate ----------------------------------------------------------------------------------------------
