@@ -5,6 +5,15 @@
 namespace velto::editor {
 
 std::size_t AttributeRunBuffer::indexContaining(std::size_t position) const {
+    // Passes walk the text forwards: the run found last, or the one after it, is usually the answer.
+    const std::size_t count = size();
+    for (std::size_t candidate = lastFound_; candidate < count && candidate <= lastFound_ + 1; ++candidate) {
+        if ((*this)[candidate].start <= position &&
+            (candidate + 1 == count || (*this)[candidate + 1].start > position)) {
+            lastFound_ = candidate;
+            return candidate;
+        }
+    }
     std::size_t low = 0;
     std::size_t high = size();
     // Find the first run starting after the position; the one before it contains the position.
@@ -16,7 +25,8 @@ std::size_t AttributeRunBuffer::indexContaining(std::size_t position) const {
             high = middle;
         }
     }
-    return low == 0 ? 0 : low - 1;
+    lastFound_ = low == 0 ? 0 : low - 1;
+    return lastFound_;
 }
 
 void AttributeRunBuffer::moveGap(std::size_t index) {

@@ -44,6 +44,7 @@ private:
     std::vector<StoredRun> buffer_;
     std::size_t gapBegin_ = 0;
     std::size_t gapEnd_ = 0;
+    mutable std::size_t lastFound_ = 0;
 };
 
 } // namespace velto::editor

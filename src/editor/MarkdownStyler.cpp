@@ -67,8 +67,13 @@ double headingIncrement(int level) {
     }
 }
 
-bool overlapsAny(TextRange range, const std::vector<TextRange> &ranges) {
-    return std::any_of(ranges.begin(), ranges.end(), [range](TextRange other) { return overlaps(range, other); });
+/// Whether the range shares a unit with any of the ranges, which are disjoint and in text order (so
+/// their ends ascend too, and one binary search finds the only candidate).
+bool overlapsAny(TextRange range, const std::vector<TextRange> &sortedRanges) {
+    const auto candidate =
+        std::upper_bound(sortedRanges.begin(), sortedRanges.end(), range.location,
+                         [](std::size_t location, TextRange other) { return location < other.end(); });
+    return candidate != sortedRanges.end() && overlaps(range, *candidate);
 }
 
 void applyTrait(FontTrait trait, TextRange range, TextStorage &storage) {
@@ -159,7 +164,9 @@ bool isBareAddressTrailingPunctuation(char16_t unit) {
 
 void styleLinks(TextStorage &storage, const DocumentStructure &structure) {
     const std::u16string_view text = textOf(storage);
-    const std::vector<TextRange> codeRanges = structure.literalCodeRanges();
+    // The literal code ranges, in text order: inline spans never lie inside fenced blocks.
+    std::vector<TextRange> codeRanges = structure.literalCodeRanges();
+    std::sort(codeRanges.begin(), codeRanges.end(), [](TextRange a, TextRange b) { return a.location < b.location; });
     std::vector<TextRange> linkRanges;
     enumerateMarkdownLinks(text, [&](const RegexMatch &match) {
         if (MarkdownSyntaxScanner::isEscaped(match.range(1).location, text) || overlapsAny(match.range(), codeRanges)) {

@@ -137,7 +137,7 @@ FencedCodeScan fencedCodeScan(std::u16string_view text) {
     std::optional<FenceMarker> open;
     std::size_t position = 0;
     while (position < text.size()) {
-        const TextRange line = lineRange(text, TextRange{position, 0});
+        const TextRange line = rangeBetween(position, lineEnd(text, position));
         if (!open) {
             open = openingFence(text, line);
         } else if (isClosingFence(text, line, *open)) {
@@ -162,15 +162,15 @@ std::vector<InlineCodeSpan> inlineCodeSpans(std::u16string_view text, const std:
     std::size_t fenced = 0;
     std::size_t position = 0;
     while (position < text.size()) {
+        position = findUnit(text, position, backtick);
+        if (position == text.size()) {
+            break;
+        }
         while (fenced < fencedRanges.size() && fencedRanges[fenced].end() <= position) {
             ++fenced;
         }
         if (fenced < fencedRanges.size() && fencedRanges[fenced].contains(position)) {
             position = fencedRanges[fenced].end();
-            continue;
-        }
-        if (text[position] != backtick) {
-            ++position;
             continue;
         }
         if (isEscaped(position, text)) {

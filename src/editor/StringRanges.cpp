@@ -5,6 +5,8 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace velto::editor {
@@ -48,8 +50,68 @@ TextRange enclosingRange(std::u16string_view text, TextRange range, IsTerminator
 
 } // namespace
 
-bool isLineTerminator(char16_t unit) {
-    return unit == lineFeed || unit == carriageReturn || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
+// Whole-text scans (fences, code spans) run at every keystroke, so they test four UTF-16 units at a
+// time in one 64-bit word: each 16-bit lane's top bit marks a unit worth a closer look.
+namespace {
+
+constexpr std::uint64_t lanesOf(std::uint16_t value) {
+    return 0x0001000100010001ULL * value;
+}
+constexpr std::uint64_t laneTopBits = lanesOf(0x8000);
+
+std::uint64_t wordAt(std::u16string_view text, std::size_t position) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + position, sizeof word);
+    return word;
+}
+
+/// Lanes whose unit is below `bound` (bound at most 0x8000).
+std::uint64_t lanesBelow(std::uint64_t word, std::uint16_t bound) {
+    return (word - lanesOf(bound)) & ~word & laneTopBits;
+}
+
+/// Lanes whose unit is above `bound` (bound below 0x8000).
+std::uint64_t lanesAbove(std::uint64_t word, std::uint16_t bound) {
+    return ((word + lanesOf(static_cast<std::uint16_t>(0x7FFF - bound))) | word) & laneTopBits;
+}
+
+} // namespace
+
+std::size_t lineEnd(std::u16string_view text, std::size_t lineStart) {
+    std::size_t position = lineStart;
+    // Skip words in which no unit can be a terminator (all between 0x0E and 0x84).
+    while (position + 4 <= text.size()) {
+        const std::uint64_t word = wordAt(text, position);
+        if ((lanesBelow(word, 0x0E) | lanesAbove(word, 0x84)) != 0) {
+            break;
+        }
+        position += 4;
+    }
+    while (position < text.size() && !isLineTerminator(text[position])) {
+        ++position;
+    }
+    if (position == text.size()) {
+        return position;
+    }
+    if (text[position] == carriageReturn && position + 1 < text.size() && text[position + 1] == lineFeed) {
+        return position + 2;
+    }
+    return position + 1;
+}
+
+std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit) {
+    std::size_t position = from;
+    const std::uint64_t pattern = lanesOf(unit);
+    while (position + 4 <= text.size()) {
+        if (lanesBelow(wordAt(text, position) ^ pattern, 1) != 0) {
+            break;
+        }
+        position += 4;
+    }
+    while (position < text.size() && text[position] != unit) {
+        ++position;
+    }
+    return position;
 }
 
 TextRange lineRange(std::u16string_view text, TextRange range) {

@@ -20,7 +20,15 @@ TextRange paragraphRange(std::u16string_view text, TextRange range);
 std::size_t contentsEnd(std::u16string_view text, TextRange line);
 
 /// True for LF, CR, NEL, U+2028 and U+2029.
-bool isLineTerminator(char16_t unit);
+inline bool isLineTerminator(char16_t unit) {
+    return unit <= 0x0D ? (unit == u'\n' || unit == u'\r') : (unit == 0x0085 || unit == 0x2028 || unit == 0x2029);
+}
+
+/// The end of the line that starts at `lineStart`, its terminator included (CRLF counts as one).
+std::size_t lineEnd(std::u16string_view text, std::size_t lineStart);
+
+/// The first position at or after `from` holding `unit`, or the text's length.
+std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit);
 
 /// The "white space" set: tab and the space separators (Zs).
 bool isWhitespace(char16_t unit);

@@ -1,0 +1,208 @@
+// Styling figures for generated Markdown of 1 MB and 5 MB: the full pass (reported per MB), the
+// incremental pass after one keystroke at the start, middle and end, and the heading fast path.
+// Keystroke benchmarks report the median and the worst single pass in milliseconds.
+#include "editor/MarkdownStyler.h"
+#include "editor/MarkdownSamples.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+using namespace velto::editor;
+
+namespace {
+
+constexpr std::size_t megabyte = 1024 * 1024;
+
+enum class Variant { mixed, largeFence, unclosedFence, singleLine };
+
+std::u16string sampleText(std::size_t megabytes, Variant variant) {
+    const std::size_t units = megabytes * megabyte;
+    switch (variant) {
+    case Variant::mixed:
+        return samples::generatedMarkdown(units);
+    case Variant::largeFence: {
+        // Ordinary Markdown around one fenced block of 4 MB.
+        std::u16string code = u"```swift\n";
+        while (code.size() < 4 * megabyte) {
+            code += u"let value = compute(\"text\", 42) // *not emphasis* and `not code`\n";
+        }
+        code += u"```\n\n";
+        const std::u16string around = samples::generatedMarkdown(units > code.size() ? units - code.size() : 0);
+        return around.substr(0, around.size() / 2) + u"\n" + code + around.substr(around.size() / 2);
+    }
+    case Variant::unclosedFence:
+        return samples::generatedMarkdown(units / 2) + u"\n```unclosed\n" + samples::generatedMarkdown(units / 2, 2);
+    case Variant::singleLine: {
+        std::u16string line;
+        std::mt19937 random(4);
+        while (line.size() < units) {
+            line += samples::inlineLine(random) + u" ";
+        }
+        return line;
+    }
+    }
+    return {};
+}
+
+double milliseconds(std::chrono::steady_clock::duration duration) {
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+void reportSamples(benchmark::State &state, std::vector<double> samples) {
+    if (samples.empty()) {
+        return;
+    }
+    std::sort(samples.begin(), samples.end());
+    state.counters["median_ms"] = samples[samples.size() / 2];
+    state.counters["worst_ms"] = samples.back();
+}
+
+void FullPass(benchmark::State &state, std::size_t megabytes, Variant variant) {
+    TextStorage storage(sampleText(megabytes, variant));
+    std::vector<double> samples;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        MarkdownStyler::apply(storage);
+        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+        samples.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1000);
+    }
+    const double perMegabyte = static_cast<double>(storage.length()) / megabyte;
+    reportSamples(state, samples);
+    state.counters["median_ms_per_MB"] = state.counters["median_ms"] / perMegabyte;
+}
+
+/// Where a keystroke lands: the start of the text, the start of a line near the middle, or the end.
+std::size_t keystrokePosition(const std::u16string &text, int where) {
+    if (where == 0) {
+        return 0;
+    }
+    if (where == 2) {
+        return text.size();
+    }
+    const std::size_t lineBreak = text.find(u'\n', text.size() / 2);
+    return lineBreak == std::u16string::npos ? text.size() / 2 : lineBreak + 1;
+}
+
+/// Types a letter and deletes it again, each followed by the incremental pass the editor would run.
+void IncrementalPass(benchmark::State &state, std::size_t megabytes, Variant variant, int where) {
+    TextStorage storage(sampleText(megabytes, variant));
+    MarkdownStyler::apply(storage);
+    const std::size_t position = keystrokePosition(storage.string(), where);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        storage.replaceCharacters(TextRange{position, 0}, u"x");
+        auto start = std::chrono::steady_clock::now();
+        MarkdownStyler::apply(storage, TextRange{position, 1});
+        const double typing = milliseconds(std::chrono::steady_clock::now() - start);
+        storage.replaceCharacters(TextRange{position, 1}, u"");
+        start = std::chrono::steady_clock::now();
+        MarkdownStyler::apply(storage, TextRange{position, 0});
+        const double deleting = milliseconds(std::chrono::steady_clock::now() - start);
+        samples.push_back(typing);
+        samples.push_back(deleting);
+        state.SetIterationTime((typing + deleting) / 2000);
+    }
+    reportSamples(state, samples);
+}
+
+/// Types and removes the blank after a "#" in the middle of the text, through the heading fast path.
+void HeadingFastPath(benchmark::State &state, std::size_t megabytes) {
+    std::u16string text = sampleText(megabytes, Variant::mixed);
+    const std::size_t position = keystrokePosition(text, 1);
+    text.insert(position, u"#Heading in the middle\n");
+    TextStorage storage(text);
+    MarkdownStyler::apply(storage);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        storage.replaceCharacters(TextRange{position + 1, 0}, u" ");
+        auto start = std::chrono::steady_clock::now();
+        const bool madeHeading = MarkdownStyler::applyImmediateHeadingChange(storage, TextRange{position + 1, 1});
+        const double making = milliseconds(std::chrono::steady_clock::now() - start);
+        storage.replaceCharacters(TextRange{position + 1, 1}, u"");
+        start = std::chrono::steady_clock::now();
+        const bool unmadeHeading = MarkdownStyler::applyImmediateHeadingChange(storage, TextRange{position + 1, 0});
+        const double unmaking = milliseconds(std::chrono::steady_clock::now() - start);
+        if (!madeHeading || !unmadeHeading) {
+            state.SkipWithError("the fast path declined a heading change");
+            return;
+        }
+        samples.push_back(making);
+        samples.push_back(unmaking);
+        state.SetIterationTime((making + unmaking) / 2000);
+    }
+    reportSamples(state, samples);
+}
+
+/// A keystroke in ordinary text, where the fast path must decline at once.
+void HeadingFastPathDeclines(benchmark::State &state, std::size_t megabytes) {
+    TextStorage storage(sampleText(megabytes, Variant::mixed));
+    MarkdownStyler::apply(storage);
+    const std::size_t position = keystrokePosition(storage.string(), 1) + 2;
+    std::vector<double> samples;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(MarkdownStyler::applyImmediateHeadingChange(storage, TextRange{position, 1}));
+        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+        samples.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1000);
+    }
+    reportSamples(state, samples);
+}
+
+void registerAll() {
+    struct Named {
+        const char *name;
+        std::size_t megabytes;
+        Variant variant;
+    };
+    const Named texts[] = {
+        {"mixed_1MB", 1, Variant::mixed},
+        {"mixed_5MB", 5, Variant::mixed},
+        {"fence_4MB_in_5MB", 5, Variant::largeFence},
+        {"unclosed_fence_5MB", 5, Variant::unclosedFence},
+        {"single_line_1MB", 1, Variant::singleLine},
+    };
+    for (const Named &text : texts) {
+        benchmark::RegisterBenchmark((std::string("FullPass/") + text.name).c_str(), FullPass, text.megabytes,
+                                     text.variant)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(text.megabytes == 1 ? 10 : 5);
+        const char *places[] = {"start", "middle", "end"};
+        for (int where = 0; where < 3; ++where) {
+            benchmark::RegisterBenchmark(
+                (std::string("IncrementalPass/") + text.name + "/" + places[where]).c_str(), IncrementalPass,
+                text.megabytes, text.variant, where)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(text.variant == Variant::mixed ? 200 : 5);
+        }
+    }
+    for (std::size_t megabytes : {1, 5}) {
+        const std::string size = std::to_string(megabytes) + "MB";
+        benchmark::RegisterBenchmark(("HeadingFastPath/mixed_" + size).c_str(), HeadingFastPath, megabytes)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(200);
+        benchmark::RegisterBenchmark(("HeadingFastPathDeclines/mixed_" + size).c_str(), HeadingFastPathDeclines,
+                                     megabytes)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1000);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    registerAll();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
