@@ -32,6 +32,15 @@ bool hasMarkerLine(const VeltoPageFileContent &content) {
     return false;
 }
 
+/// Whether reading the produced text gives the value back. A text without any line break cannot carry its
+/// line ending (a "\r\n" file whose only line breaks were in a removed block), and reads as "\n".
+bool roundTrips(const VeltoPageFileContent &content) {
+    VeltoPageFileContent reread = VeltoPageFileContent::parse(content.fileContents());
+    bool hasLineBreak = content.frontMatter || content.body.find('\n') != std::string::npos;
+    return reread.frontMatter == content.frontMatter && reread.body == content.body &&
+           (reread.lineEnding == content.lineEnding || !hasLineBreak);
+}
+
 bool sameFields(const VeltoPageFileContent &a, const VeltoPageFileContent &b) {
     return a.frontMatter == b.frontMatter && a.body == b.body && a.lineEnding == b.lineEnding;
 }
@@ -58,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     VeltoPageFileContent content = VeltoPageFileContent::parse(text);
     require(content.lineEnding == "\n" || content.lineEnding == "\r\n");
     if (!hasMarkerLine(content)) {
-        require(sameFields(VeltoPageFileContent::parse(content.fileContents()), content));
+        require(roundTrips(content));
     }
     (void)content.veltoPageID();
     (void)content.conflictOriginalPageID();
@@ -71,10 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // Either the front matter was the user's and stays as it was, or the file now carries exactly the
     // metadata written.
-    VeltoPageFileContent reread = VeltoPageFileContent::parse(rewritten.fileContents());
     if (!hasMarkerLine(rewritten)) {
-        require(sameFields(reread, rewritten));
+        require(roundTrips(rewritten));
     }
+    VeltoPageFileContent reread = VeltoPageFileContent::parse(rewritten.fileContents());
     bool unchanged = rewritten.frontMatter == content.frontMatter;
     bool carriesMetadata =
         reread.veltoPageID() == pageID && reread.isArchived() == archived && reread.conflictOriginalPageID() == origin;
