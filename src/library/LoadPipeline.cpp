@@ -89,8 +89,8 @@ std::pair<MarkdownDiscovery, bool> discoveredMarkdown(const PipelineRequest &req
                                                       const LibraryMetadata &metadata) {
     auto discover = [&](const std::optional<std::set<std::string>> &paths) {
         return reconcilingDiscoveredMarkdown(reconciled, request.folderURL, request.fileManager,
-                                             metadata.activeTombstones, metadata.missingFileObservations,
-                                             request.now, paths, request.availabilityOperation);
+                                             metadata.activeTombstones, metadata.missingFileObservations, request.now,
+                                             paths, request.availabilityOperation);
     };
     if (!request.allowsLaunchIndex || request.changedRelativePaths || !carriesLaunchIndex(reconciled)) {
         return {discover(request.changedRelativePaths), false};
@@ -139,11 +139,10 @@ std::optional<VeltoLibraryStructureRepair> discoveryRepair(const MarkdownDiscove
 }
 
 // Steps 12 to 22: every error here is a failure to load what the metadata describes.
-VeltoLibraryLoadResult loadReconciledLibrary(const PipelineRequest &request,
-                                             const std::optional<velto::VeltoLibraryManifest> &manifestOnDisk,
-                                             const velto::VeltoLibraryManifest &reconciled,
-                                             const LibraryMetadata &metadata,
-                                             const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &checkpoint) {
+VeltoLibraryLoadResult
+loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto::VeltoLibraryManifest> &manifestOnDisk,
+                      const velto::VeltoLibraryManifest &reconciled, const LibraryMetadata &metadata,
+                      const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &checkpoint) {
     // 12.–13.
     if (!manifestOnDisk || !(*manifestOnDisk == reconciled)) {
         persist(reconciled, request.folderURL, request.fileManager);
@@ -243,9 +242,9 @@ VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, v
     }
 
     // 12.–22.
-    PipelineRequest request{folderURL,          fileManager,     now,
-                            reusing,            changedRelativePaths, allowsLaunchIndex,
-                            replayOperation,    availabilityOperation};
+    PipelineRequest request{folderURL,       fileManager,          now,
+                            reusing,         changedRelativePaths, allowsLaunchIndex,
+                            replayOperation, availabilityOperation};
     try {
         return loadReconciledLibrary(request, manifest, *reconciled, metadata, checkpoint);
     } catch (...) {

@@ -44,14 +44,19 @@ std::string rootPathText(const std::filesystem::path &folderURL, velto::FileSyst
 class DiscoveryPass {
 public:
     DiscoveryPass(const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,
-                  velto::FileSystem &fileManager,
-                  const std::map<Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
-                  const std::map<Uuid, velto::VeltoMissingFileObservation> &missingFileObservations,
-                  velto::Date now, const std::optional<std::set<std::string>> &changedRelativePaths,
+                  velto::FileSystem &fileManager, const std::map<Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
+                  const std::map<Uuid, velto::VeltoMissingFileObservation> &missingFileObservations, velto::Date now,
+                  const std::optional<std::set<std::string>> &changedRelativePaths,
                   const AvailabilityOperation &availabilityOperation, const velto::Clock &clock)
-        : manifest(manifest), folderURL(folderURL), fileManager(fileManager), activeTombstones(activeTombstones),
-          missingFileObservations(missingFileObservations), now(now), changedRelativePaths(changedRelativePaths),
-          availabilityOperation(availabilityOperation), clock(clock) {}
+        : manifest(manifest)
+        , folderURL(folderURL)
+        , fileManager(fileManager)
+        , activeTombstones(activeTombstones)
+        , missingFileObservations(missingFileObservations)
+        , now(now)
+        , changedRelativePaths(changedRelativePaths)
+        , availabilityOperation(availabilityOperation)
+        , clock(clock) {}
 
     MarkdownDiscovery run();
 
@@ -358,8 +363,8 @@ void DiscoveryPass::accountForUndiscoveredPages() {
 void DiscoveryPass::applyMissingFileRule(const VeltoLibraryPageRecord &record, const std::string &expectedName,
                                          const std::filesystem::path &url) {
     auto observed = missingFileObservations.find(record.id);
-    bool observedAtThisName = observed != missingFileObservations.end() &&
-                              observed->second.relativeFilePath == expectedName;
+    bool observedAtThisName =
+        observed != missingFileObservations.end() && observed->second.relativeFilePath == expectedName;
     // A first sighting dated ahead of this machine's clock (another machine's clock runs ahead) is taken as
     // made now; kept as it is, it would hold the page, and fail every load, until this clock caught up.
     if (!observedAtThisName || observed->second.firstObservedAt > now) {
@@ -464,12 +469,13 @@ std::filesystem::path DiscoveryPass::expectedFileURL(const std::string &expected
 
 } // namespace
 
-MarkdownDiscovery reconcilingDiscoveredMarkdown(
-    const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,
-    velto::FileSystem &fileManager, const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
-    const std::map<velto::Uuid, velto::VeltoMissingFileObservation> &missingFileObservations, velto::Date now,
-    const std::optional<std::set<std::string>> &changedRelativePaths,
-    const AvailabilityOperation &availabilityOperation, const velto::Clock &clock) {
+MarkdownDiscovery
+reconcilingDiscoveredMarkdown(const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,
+                              velto::FileSystem &fileManager,
+                              const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
+                              const std::map<velto::Uuid, velto::VeltoMissingFileObservation> &missingFileObservations,
+                              velto::Date now, const std::optional<std::set<std::string>> &changedRelativePaths,
+                              const AvailabilityOperation &availabilityOperation, const velto::Clock &clock) {
     DiscoveryPass pass(manifest, folderURL, fileManager, activeTombstones, missingFileObservations, now,
                        changedRelativePaths, availabilityOperation, clock);
     return pass.run();

@@ -43,8 +43,8 @@ inline constexpr double missingFileGraceSeconds = 10.0;
 /// a file that cannot be read as UTF-8 text, and the availability operation's and file system's errors. A
 /// folder that cannot be listed leaves the manifest as it is.
 MarkdownDiscovery reconcilingDiscoveredMarkdown(
-    const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,
-    velto::FileSystem &fileManager, const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
+    const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+    const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
     const std::map<velto::Uuid, velto::VeltoMissingFileObservation> &missingFileObservations, velto::Date now,
     const std::optional<std::set<std::string>> &changedRelativePaths,
     const AvailabilityOperation &availabilityOperation, const velto::Clock &clock = velto::systemClock());

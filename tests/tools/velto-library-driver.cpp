@@ -8,9 +8,13 @@
 //   velto-library-driver checksum                  content checksum of standard input
 //   velto-library-driver lock DIR --seconds S [--shared]
 //                                                  holds the library lock of DIR for S seconds
+//   velto-library-driver load DIR [--now ISO-8601] the full load of DIR, as JSON
+//   velto-library-driver load-changes DIR PATH… [--now ISO-8601]
+//                                                  a full load, then the incremental load of the paths
 //
 // Errors go to standard error with exit status 2.
 
+#include "LoadCommands.h"
 #include "library/LibraryLock.h"
 #include "library/PageFileNaming.h"
 #include "model/PageFileContent.h"
@@ -170,7 +174,8 @@ int lock(const std::vector<std::string> &arguments) {
 
 int run(const std::vector<std::string> &arguments) {
     if (arguments.empty()) {
-        throw UsageError("usage: velto-library-driver page-parse | page-write | merge | checksum | lock");
+        throw UsageError(
+            "usage: velto-library-driver page-parse | page-write | merge | checksum | lock | load | load-changes");
     }
     std::vector<std::string> rest(std::next(arguments.begin()), arguments.end());
     const auto &command = arguments.front();
@@ -188,6 +193,12 @@ int run(const std::vector<std::string> &arguments) {
     }
     if (command == "lock") {
         return lock(rest);
+    }
+    if (command == "load") {
+        return runLoad(rest);
+    }
+    if (command == "load-changes") {
+        return runLoadChanges(rest);
     }
     throw UsageError("unknown command “" + command + "”");
 }

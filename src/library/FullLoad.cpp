@@ -1,0 +1,100 @@
+#include "library/FullLoad.h"
+
+#include "library/LibraryFolder.h"
+#include "library/LibraryLock.h"
+#include "library/LoadFailures.h"
+#include "library/LoadPipeline.h"
+#include "library/ManifestReading.h"
+#include "library/MetadataRebuild.h"
+#include "library/WriterStates.h"
+#include "model/LibraryErrors.h"
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+/// Whether something is at the path; a path whose status cannot even be read counts as present, so that
+/// reading it reports why.
+bool somethingExists(const std::filesystem::path &path, velto::FileSystem &fileManager) {
+    try {
+        return fileManager.status(path, false).has_value();
+    } catch (const velto::FileSystemError &) {
+        return true;
+    }
+}
+
+/// Step 4: a manifest that cannot be used decides the road before the lock is taken; nothing when the
+/// manifest reads and decodes.
+std::optional<VeltoLibraryLoadResult> roadForUnusableManifest(const std::filesystem::path &folderURL,
+                                                              velto::FileSystem &fileManager, velto::Date now,
+                                                              const CheckpointOperation &checkpointOperation) {
+    try {
+        loadManifestIfPresent(folderURL, fileManager);
+        return std::nullopt;
+    } catch (const velto::UnsupportedManifestSchemaError &error) {
+        // A newer library is never overwritten.
+        return VeltoLibraryLoadResult::failed({velto::VeltoStoreRecoveryIssue::Kind::corrupt, error.what()});
+    } catch (const velto::ManifestReadError &error) {
+        // Bytes that cannot be had are no damage: the manifest stays where it is, and the user learns why.
+        return VeltoLibraryLoadResult::failed({velto::VeltoStoreRecoveryIssue::Kind::unreadable, error.what()});
+    } catch (...) {
+        auto error = std::current_exception();
+        if (containsMarkdownFiles(folderURL, fileManager)) {
+            return rebuildLibraryMetadata(folderURL, fileManager, now, true, checkpointOperation);
+        }
+        return VeltoLibraryLoadResult::failed(recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind::corrupt, error));
+    }
+}
+
+VeltoLibraryLoadResult lockedLoad(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                  velto::Date now, const AvailabilityOperation &availabilityOperation,
+                                  const ReplayOperation &replayOperation,
+                                  const CheckpointOperation &checkpointOperation) {
+    try {
+        return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, [&] {
+            return loadWithoutLock(folderURL, fileManager, now, nullptr, std::nullopt, !availabilityOperation,
+                                   replayOperation ? replayOperation : productionReplay(),
+                                   checkpointOperation ? checkpointOperation : productionCheckpoint(),
+                                   availabilityOperation ? availabilityOperation : productionAvailability());
+        });
+    } catch (...) {
+        return VeltoLibraryLoadResult::failed(
+            recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind::unreadable, std::current_exception()));
+    }
+}
+
+} // namespace
+
+VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileSystem &fileManager, velto::Date now,
+                            const AvailabilityOperation &availabilityOperation, const ReplayOperation &replayOperation,
+                            const CheckpointOperation &checkpointOperation,
+                            std::shared_ptr<VeltoLibraryIOObserver> ioObserver) {
+    // 1.
+    VeltoLibraryIOObservation::Binding binding(std::move(ioObserver));
+
+    // 2.–3. Without any metadata the folder is rebuilt from its Markdown files, or holds no library.
+    bool hasManifest = somethingExists(manifestURL(folderURL), fileManager);
+    bool hasWriters = somethingExists(writersDirectory(folderURL), fileManager);
+    if (!hasManifest && !hasWriters) {
+        if (containsMarkdownFiles(folderURL, fileManager)) {
+            return rebuildLibraryMetadata(folderURL, fileManager, now, false, checkpointOperation);
+        }
+        return VeltoLibraryLoadResult::missing();
+    }
+
+    // 4.
+    if (hasManifest) {
+        if (auto road = roadForUnusableManifest(folderURL, fileManager, now, checkpointOperation)) {
+            return *road;
+        }
+    }
+
+    // 5.–7.
+    auto result = lockedLoad(folderURL, fileManager, now, availabilityOperation, replayOperation, checkpointOperation);
+    if (result.isMissing() && containsMarkdownFiles(folderURL, fileManager)) {
+        return rebuildLibraryMetadata(folderURL, fileManager, now, false, checkpointOperation);
+    }
+    return result;
+}
+
+} // namespace VeltoPageLibrary

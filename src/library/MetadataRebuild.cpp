@@ -1,0 +1,254 @@
+#include "library/MetadataRebuild.h"
+
+#include "library/DeletionIndex.h"
+#include "library/IOObservation.h"
+#include "library/LibraryFolder.h"
+#include "library/LibraryLock.h"
+#include "library/LoadFailures.h"
+#include "library/LoadPipeline.h"
+#include "library/ManifestPersistence.h"
+#include "library/PageAvailability.h"
+#include "library/PageFileNaming.h"
+#include "library/PageLoading.h"
+#include "library/PendingDeletions.h"
+#include "library/WriterStates.h"
+#include "model/LibraryErrors.h"
+#include "model/PageFileContent.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <set>
+#include <vector>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+using velto::Uuid;
+using velto::VeltoLibraryPageRecord;
+
+/// A Markdown file found by the enumeration, with its path relative to the folder.
+struct MarkdownFile {
+    std::filesystem::path url;
+    velto::FileType type = velto::FileType::other;
+};
+
+std::optional<std::vector<MarkdownFile>> enumeratedMarkdownFiles(const std::filesystem::path &folderURL,
+                                                                 velto::FileSystem &fileManager) {
+    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) {
+        ++counters.recursiveEnumerations;
+        ++counters.fullReconciliations;
+    });
+    std::vector<velto::DirectoryEntry> entries;
+    try {
+        entries = fileManager.enumerateRecursively(folderURL);
+    } catch (const velto::FileSystemError &) {
+        return std::nullopt;
+    }
+    std::vector<MarkdownFile> files;
+    for (const auto &entry : entries) {
+        auto extension = std::filesystem::path(entry.relativePath).extension().string();
+        if (velto::text::lowercased(extension) == ".md") {
+            files.push_back({folderURL / entry.relativePath, entry.type});
+        }
+    }
+    // The order decides which of two files with the same identifier keeps it.
+    std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return a.url < b.url; });
+    return files;
+}
+
+/// The file's relative path when it is a managed page file inside the folder, also after symbolic links.
+std::optional<std::string> managedRelativePath(const std::filesystem::path &url, const std::string &rootPath,
+                                               velto::FileSystem &fileManager) {
+    std::string resolved = fileManager.resolvingSymlinks(url).lexically_normal().native();
+    if (!resolved.starts_with(rootPath + "/")) {
+        return std::nullopt;
+    }
+    std::string relativePath = resolved.substr(rootPath.size() + 1);
+    // A name that is not UTF-8 cannot be written into the metadata, which is JSON.
+    if (!velto::text::isValidUTF8(relativePath) || !isManagedPageFileName(relativePath)) {
+        return std::nullopt;
+    }
+    return relativePath;
+}
+
+/// The file's whole text; nothing when it vanished since it was listed.
+std::optional<std::string> markdownText(const std::filesystem::path &url, velto::FileSystem &fileManager) {
+    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.markdownContentReads; });
+    std::string text;
+    try {
+        text = fileManager.readFile(url);
+    } catch (const velto::FileSystemError &error) {
+        if (error.code() == ENOENT || error.code() == ENOTDIR) {
+            return std::nullopt;
+        }
+        throw velto::PageFileError::unreadable(url, error.localizedDescription());
+    }
+    if (!velto::text::isValidUTF8(text)) {
+        throw velto::PageFileError::unreadable(url, "The file “" + url.filename().string() +
+                                                        "” couldn’t be opened using text encoding Unicode (UTF-8).");
+    }
+    return text;
+}
+
+/// "conflict-copy" and "recovered-page" files keep telling what they are after the metadata was lost.
+std::optional<std::string> slugFromPath(const std::string &relativePath) {
+    if (relativePath.find("-conflict-copy-") != std::string::npos) {
+        return "conflict-copy";
+    }
+    if (relativePath.find("-recovered-page-") != std::string::npos) {
+        return "recovered-page";
+    }
+    return std::nullopt;
+}
+
+VeltoLibraryPageRecord rebuiltRecord(const Uuid &id, const std::string &relativePath,
+                                     const velto::FileStatus &attributes, const std::string &text,
+                                     const velto::VeltoPageFileContent &content) {
+    velto::Date modificationDate = velto::wholeSeconds(attributes.modificationDate);
+    VeltoLibraryPageRecord record;
+    record.id = id;
+    record.createdAt = velto::wholeSeconds(attributes.creationDate.value_or(modificationDate));
+    record.fileSlug = slugFromPath(relativePath);
+    record.relativeFilePath = relativePath;
+    record.updatedAt = modificationDate;
+    if (content.isArchived()) {
+        record.archivedAt = modificationDate;
+    }
+    record.hasContent = true;
+    record.contentChecksum = contentChecksum(text);
+    record.bodyChecksum = contentChecksum(content.body);
+    record.fileSize = static_cast<std::int64_t>(text.size());
+    record.isArchived = content.isArchived();
+    return record;
+}
+
+/// Latest activity first; equal activity by identifier.
+bool rebuiltRecordPrecedes(const VeltoLibraryPageRecord &a, const VeltoLibraryPageRecord &b) {
+    velto::Date activityOfA = a.updatedAt.value_or(a.createdAt);
+    velto::Date activityOfB = b.updatedAt.value_or(b.createdAt);
+    if (activityOfA != activityOfB) {
+        return activityOfA > activityOfB;
+    }
+    return a.id < b.id;
+}
+
+VeltoLibraryLoadResult rebuildUnderLock(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                        velto::Date now, bool preservingCorruptManifest,
+                                        const CheckpointOperation &checkpointOperation) {
+    // 3. Before anything is read, so that changes made during the rebuild are replayed later.
+    auto checkpoint = (checkpointOperation ? checkpointOperation : productionCheckpoint())(folderURL);
+
+    // 4.–5.
+    auto writerStates = loadWriterStates(folderURL, fileManager);
+    auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
+    auto canonical = loadCanonicalDeletionTombstones(folderURL, fileManager);
+    tombstones.insert(tombstones.end(), canonical.begin(), canonical.end());
+    auto activeTombstones = activeDeletionTombstones(tombstones, writerStates);
+
+    // 6.–7.
+    auto manifest = rebuildingManifestFromMarkdown(folderURL, fileManager, activeTombstones);
+    if (!manifest) {
+        return VeltoLibraryLoadResult::missing();
+    }
+    manifest->schemaVersion = velto::VeltoLibraryManifest::currentSchemaVersion;
+    manifest->reconciliationCheckpoint = checkpoint;
+
+    // 8.–12.
+    if (preservingCorruptManifest) {
+        preserveCorruptManifest(folderURL, fileManager);
+    }
+    persistCanonicalDeletionIndex(activeTombstones, folderURL, fileManager);
+    persist(*manifest, folderURL, fileManager);
+    removeMigratedLegacyDeletionTombstones(activeTombstones, folderURL, fileManager);
+    persistRebuildWriterState(*manifest, writerStates, folderURL, fileManager);
+
+    // 13.
+    return loadWithoutLock(folderURL, fileManager, now, nullptr, std::nullopt, false, productionReplay(),
+                           productionCheckpoint(), productionAvailability());
+}
+
+} // namespace
+
+std::optional<velto::VeltoLibraryManifest>
+rebuildingManifestFromMarkdown(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                               const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones) {
+    auto files = enumeratedMarkdownFiles(folderURL, fileManager);
+    if (!files) {
+        return std::nullopt;
+    }
+    std::string rootPath = fileManager.resolvingSymlinks(folderURL).lexically_normal().native();
+    std::set<Uuid> takenIDs;
+    std::vector<VeltoLibraryPageRecord> records;
+    for (const auto &file : *files) {
+        if (file.type != velto::FileType::regular) {
+            continue;
+        }
+        auto attributes = fileManager.status(file.url);
+        if (!attributes || attributes->type != velto::FileType::regular ||
+            fileAvailability(file.url, fileManager) != VeltoPageFileAvailability::available) {
+            continue;
+        }
+        auto relativePath = managedRelativePath(file.url, rootPath, fileManager);
+        if (!relativePath) {
+            continue;
+        }
+        auto text = markdownText(file.url, fileManager);
+        if (!text || text->empty()) {
+            continue;
+        }
+        auto content = velto::VeltoPageFileContent::parse(*text);
+        Uuid id = content.veltoPageID().value_or(Uuid::random());
+        if (takenIDs.contains(id)) {
+            id = Uuid::random();
+        }
+        // A deleted page is not brought back.
+        if (activeTombstones.contains(id)) {
+            continue;
+        }
+        takenIDs.insert(id);
+        records.push_back(rebuiltRecord(id, *relativePath, *attributes, *text, content));
+    }
+    if (records.empty()) {
+        return std::nullopt;
+    }
+
+    std::stable_sort(records.begin(), records.end(), rebuiltRecordPrecedes);
+    auto current = std::find_if(records.begin(), records.end(), [](const VeltoLibraryPageRecord &record) {
+        return !record.isArchived.value_or(false);
+    });
+    if (current == records.end()) {
+        current = records.begin();
+    }
+    velto::VeltoLibraryManifest manifest;
+    manifest.schemaVersion = velto::VeltoLibraryManifest::currentSchemaVersion;
+    manifest.currentPage = *current;
+    records.erase(current);
+    manifest.pages = std::move(records);
+    std::set<std::string> pendingNames;
+    for (const auto &[pageID, tombstone] : activeTombstones) {
+        pendingNames.insert(tombstone.relativeFilePath);
+    }
+    manifest.pendingDeletionFileNames.assign(pendingNames.begin(), pendingNames.end());
+    return manifest;
+}
+
+VeltoLibraryLoadResult rebuildLibraryMetadata(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                              velto::Date now, bool preservingCorruptManifest,
+                                              const CheckpointOperation &checkpointOperation) {
+    try {
+        createLibraryDirectories(folderURL, fileManager);
+        return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, [&] {
+            return rebuildUnderLock(folderURL, fileManager, now, preservingCorruptManifest, checkpointOperation);
+        });
+    } catch (...) {
+        auto error = std::current_exception();
+        auto kind = loadingFailureKind(error) == velto::VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable
+                        ? velto::VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable
+                        : velto::VeltoStoreRecoveryIssue::Kind::corrupt;
+        return VeltoLibraryLoadResult::failed(recoveryIssue(kind, error));
+    }
+}
+
+} // namespace VeltoPageLibrary
