@@ -94,11 +94,12 @@ std::string deletionShardFileName(const std::string &shard) {
 std::vector<VeltoDeletionTombstone> loadCanonicalDeletionTombstones(const std::filesystem::path &folderURL,
                                                                     velto::FileSystem &fileManager) {
     std::vector<VeltoDeletionTombstone> tombstones;
+    PageURLResolver pageURLs(folderURL, fileManager);
     for (const auto &file : jsonFiles(deletionIndexDirectory(folderURL), fileManager)) {
         auto shard = velto::VeltoDeletionIndexShard::decode(fileManager.readFile(file));
         checkShard(shard);
         for (auto &tombstone : shard.deletions) {
-            pageURL(tombstone.relativeFilePath, folderURL, fileManager);
+            pageURLs.url(tombstone.relativeFilePath);
             tombstones.push_back(std::move(tombstone));
         }
     }
@@ -108,9 +109,10 @@ std::vector<VeltoDeletionTombstone> loadCanonicalDeletionTombstones(const std::f
 std::vector<VeltoDeletionTombstone> loadLegacyDeletionTombstones(const std::filesystem::path &folderURL,
                                                                  velto::FileSystem &fileManager) {
     std::vector<VeltoDeletionTombstone> tombstones;
+    PageURLResolver pageURLs(folderURL, fileManager);
     for (const auto &file : jsonFiles(legacyTombstonesDirectory(folderURL), fileManager)) {
         auto tombstone = VeltoDeletionTombstone::decode(fileManager.readFile(file));
-        pageURL(tombstone.relativeFilePath, folderURL, fileManager);
+        pageURLs.url(tombstone.relativeFilePath);
         tombstones.push_back(std::move(tombstone));
     }
     return tombstones;

@@ -2,6 +2,7 @@
 
 #include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
+#include "platform/Text.h"
 
 #include <deque>
 #include <string>
@@ -45,9 +46,12 @@ bool liesWithin(const std::filesystem::path &path, const std::filesystem::path &
 
 } // namespace
 
-std::filesystem::path resolvingAllLinks(const std::filesystem::path &path, velto::FileSystem &fileManager) {
-    auto pending = componentsOf(std::filesystem::absolute(path).lexically_normal());
-    std::filesystem::path resolved = "/";
+namespace {
+
+/// Follows the pending components one by one from an already resolved directory, following every link on
+/// the way, dangling ones included.
+std::filesystem::path resolvingComponents(std::filesystem::path resolved, std::deque<std::string> pending,
+                                          velto::FileSystem &fileManager) {
     int linksFollowed = 0;
     bool following = true;
     while (!pending.empty()) {
@@ -81,25 +85,44 @@ std::filesystem::path resolvingAllLinks(const std::filesystem::path &path, velto
     return resolved;
 }
 
-std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
-                              velto::FileSystem &fileManager) {
+} // namespace
+
+std::filesystem::path resolvingAllLinks(const std::filesystem::path &path, velto::FileSystem &fileManager) {
+    return resolvingComponents("/", componentsOf(std::filesystem::absolute(path).lexically_normal()), fileManager);
+}
+
+PageURLResolver::PageURLResolver(const std::filesystem::path &folderURL, velto::FileSystem &fileManager)
+    : root(resolvingAllLinks(folderURL, fileManager))
+    , fileManager(fileManager) {}
+
+std::filesystem::path PageURLResolver::url(std::string_view relativeFilePath) const {
     const auto unsafe = velto::LibraryMetadataError(velto::LibraryMetadataError::Kind::unsafePagePath);
     if (!isManagedPageFileName(relativeFilePath)) {
         throw unsafe;
     }
-    auto root = resolvingAllLinks(folderURL, fileManager);
-    auto candidate = (root / std::string(relativeFilePath)).lexically_normal();
-    auto parent = resolvingAllLinks(candidate.parent_path(), fileManager);
+    // A managed name has no "." or ".." pieces, so its pieces are the components below the root.
+    std::deque<std::string> directories;
+    for (auto piece : velto::text::splitKeepingEmpty(relativeFilePath, "/")) {
+        directories.emplace_back(piece);
+    }
+    std::string fileName = std::move(directories.back());
+    directories.pop_back();
+    auto parent = resolvingComponents(root, std::move(directories), fileManager);
     if (!liesWithin(parent, root)) {
         throw unsafe;
     }
-    auto url = parent / candidate.filename();
+    auto url = parent / fileName;
     // Checked whether or not a file is there: a link whose target does not exist yet would otherwise let
     // a later write create a file outside the folder.
-    if (!liesWithin(resolvingAllLinks(url, fileManager), root)) {
+    if (!liesWithin(resolvingComponents(parent, {fileName}, fileManager), root)) {
         throw unsafe;
     }
     return url;
+}
+
+std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
+                              velto::FileSystem &fileManager) {
+    return PageURLResolver(folderURL, fileManager).url(relativeFilePath);
 }
 
 } // namespace VeltoPageLibrary

@@ -15,6 +15,19 @@ namespace VeltoPageLibrary {
 std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
                               velto::FileSystem &fileManager = velto::defaultFileSystem());
 
+/// pageURL for many names in one folder: the folder's own links are resolved once.
+class PageURLResolver {
+public:
+    PageURLResolver(const std::filesystem::path &folderURL, velto::FileSystem &fileManager);
+
+    /// pageURL(relativeFilePath, folderURL).
+    std::filesystem::path url(std::string_view relativeFilePath) const;
+
+private:
+    std::filesystem::path root;
+    velto::FileSystem &fileManager;
+};
+
 /// The path with every symbolic link followed, dangling ones included, and "." and ".." resolved; the parts
 /// that do not exist are kept as written. A loop or an unreadable link leaves the rest unresolved.
 std::filesystem::path resolvingAllLinks(const std::filesystem::path &path, velto::FileSystem &fileManager);

@@ -72,11 +72,12 @@ std::filesystem::path canonicalWriterFile(const std::filesystem::path &folderURL
 void checkPagePaths(const std::vector<VeltoWriterState> &states, const std::filesystem::path &folderURL,
                     velto::FileSystem &fileManager) {
     std::set<std::string> checked;
+    PageURLResolver pageURLs(folderURL, fileManager);
     for (const auto &state : states) {
         for (const auto &mutation : state.pageMutations) {
             auto name = pageFileName(mutation.page);
             if (checked.insert(name).second) {
-                pageURL(name, folderURL, fileManager);
+                pageURLs.url(name);
             }
         }
     }

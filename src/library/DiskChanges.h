@@ -1,0 +1,70 @@
+#pragma once
+
+#include "library/SaveRequest.h"
+#include "library/SaveResult.h"
+#include "model/Page.h"
+#include "platform/FileSystem.h"
+#include "platform/Uuid.h"
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+// Between the moment the store last saw a page file and the moment its save reaches the disk, another
+// writer may have changed that file. These steps of a save bring such changes in before any page file is
+// written, so that no one's text is silently overwritten. They read page files and write none.
+namespace VeltoPageLibrary {
+
+/// A save request with the other writers' changes folded in, and what that took.
+struct VeltoResolvedDiskChanges {
+    VeltoSaveRequest request;
+    std::vector<VeltoSaveConflict> conflicts;       // in the order the pages were handled
+    std::map<velto::Uuid, velto::Uuid> pageIDReplacements; // conflicting page to recovered page
+    std::map<velto::Uuid, velto::VeltoPage> mergedPages;
+
+    friend bool operator==(const VeltoResolvedDiskChanges &, const VeltoResolvedDiskChanges &) = default;
+};
+
+/// The file of a page as a save finds it: the page's file name, else the name without the slug (a file
+/// made before the page had one). `url` is the first when neither exists.
+struct LocatedPageFile {
+    std::filesystem::path url;
+    bool exists = false;
+};
+
+/// Where the page's file is; both names are checked with pageURL, whose refusal is thrown.
+LocatedPageFile locatePageFile(const velto::VeltoPage &page, const std::filesystem::path &folderURL,
+                               velto::FileSystem &fileManager);
+
+/// A page file's whole text, which must be UTF-8 (PageFileError::unreadable otherwise, or for a read error).
+std::string pageFileText(const std::filesystem::path &url, velto::FileSystem &fileManager);
+
+/// For each page whose only change is its archive flag, the text on disk with only that flag set to the
+/// store's value, so that an archive or restore never undoes another writer's edit. A page without a file
+/// is written as the store holds it. Read errors are thrown.
+VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request,
+                                                                const std::filesystem::path &folderURL,
+                                                                velto::FileSystem &fileManager);
+
+/// Compares every other changed page that has an expected baseline with its file. An unchanged file gets
+/// the store's version; a changed one is merged line by line against the baseline; when that fails both
+/// versions survive: the disk's text as a conflict copy ("conflict-of" naming the page), or, when the file
+/// has gone or been emptied, the store's text as a recovered page in the page's place. Conflict pages get
+/// identifiers from the save's operation, so a repeated save finds and reuses the file of its first attempt.
+///
+/// `pagesWrittenWithoutChangeMark` are pages that the save writes although the store did not mark them
+/// (a folder without a manifest gets every page): each is compared with its own held text as baseline, and
+/// a file that another program changed is merged (which gives the disk's text) instead of being overwritten.
+/// pageURL refusals and read errors are thrown.
+VeltoResolvedDiskChanges
+resolvingConcurrentDiskChanges(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                               velto::FileSystem &fileManager,
+                               const std::set<velto::Uuid> &pagesWrittenWithoutChangeMark = {});
+
+/// The identifier of the conflict copy or recovered page that one save makes for one page: the first 16
+/// bytes of SHA-256("velto-conflict-copy-v1" + operation bytes + page bytes) as a version-5 UUID.
+velto::Uuid deterministicConflictPageID(const velto::Uuid &operationID, const velto::Uuid &originalPageID);
+
+} // namespace VeltoPageLibrary

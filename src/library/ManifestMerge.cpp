@@ -1,0 +1,155 @@
+#include "library/ManifestMerge.h"
+
+#include "library/PageFileNaming.h"
+#include "library/WriterStates.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+using velto::Uuid;
+using velto::VeltoLibraryManifest;
+using velto::VeltoLibraryPageRecord;
+using RecordsByID = std::map<Uuid, VeltoLibraryPageRecord>;
+
+std::vector<VeltoLibraryPageRecord> existingRecords(const VeltoLibraryManifest &manifest) {
+    std::vector<VeltoLibraryPageRecord> result{manifest.currentPage};
+    result.insert(result.end(), manifest.pages.begin(), manifest.pages.end());
+    return result;
+}
+
+RecordsByID indexedByID(const std::vector<VeltoLibraryPageRecord> &records) {
+    RecordsByID index;
+    for (const auto &record : records) {
+        index[record.id] = record;
+    }
+    return index;
+}
+
+std::vector<Uuid> identifiers(const std::vector<VeltoLibraryPageRecord> &records) {
+    std::vector<Uuid> result;
+    result.reserve(records.size());
+    for (const auto &record : records) {
+        result.push_back(record.id);
+    }
+    return result;
+}
+
+VeltoLibraryPageRecord currentRecord(const VeltoSaveRequest &request, const VeltoLibraryManifest &existing,
+                                     RecordsByID &merged) {
+    Uuid requested = request.document.currentPage.id;
+    Uuid recorded = existing.currentPage.id;
+    // A save that did not touch the structure leaves the current page to whoever set it last.
+    std::vector<Uuid> preference = request.structureRevision ? std::vector<Uuid>{requested, recorded}
+                                                             : std::vector<Uuid>{recorded, requested};
+    for (const auto &id : preference) {
+        auto found = merged.find(id);
+        if (found != merged.end()) {
+            return found->second;
+        }
+    }
+    if (!merged.empty()) {
+        std::vector<VeltoLibraryPageRecord> remaining;
+        for (const auto &[id, record] : merged) {
+            remaining.push_back(record);
+        }
+        return *std::min_element(remaining.begin(), remaining.end(), recordActivityPrecedes);
+    }
+    auto made = VeltoLibraryPageRecord::fromPage(request.document.currentPage);
+    merged[made.id] = made;
+    return made;
+}
+
+std::vector<VeltoLibraryPageRecord> orderedOtherPages(const std::vector<Uuid> &first, const std::vector<Uuid> &second,
+                                                      const Uuid &currentID, const RecordsByID &merged) {
+    std::vector<VeltoLibraryPageRecord> pages;
+    std::set<Uuid> placed{currentID};
+    for (const auto *order : {&first, &second}) {
+        for (const auto &id : *order) {
+            auto found = merged.find(id);
+            if (found != merged.end() && placed.insert(id).second) {
+                pages.push_back(found->second);
+            }
+        }
+    }
+    // Byte order of identifiers is the order of their upper-case texts.
+    for (const auto &[id, record] : merged) {
+        if (placed.insert(id).second) {
+            pages.push_back(record);
+        }
+    }
+    return pages;
+}
+
+std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const VeltoLibraryManifest &existing,
+                                          const std::vector<VeltoLibraryPageRecord> &existingInOrder,
+                                          const RecordsByID &requested, const RecordsByID &merged) {
+    std::set<std::string> names(existing.pendingDeletionFileNames.begin(), existing.pendingDeletionFileNames.end());
+    for (const auto &record : existingInOrder) {
+        if (!merged.contains(record.id) && record.hasContent) {
+            names.insert(pageFileName(record));
+        }
+    }
+    // The file of a page that this save emptied has to go, or its old text would come back at the next scan.
+    for (const auto &[id, revision] : request.changedPageRevisions) {
+        auto previous = std::find_if(existingInOrder.begin(), existingInOrder.end(),
+                                     [&](const VeltoLibraryPageRecord &record) { return record.id == id; });
+        if (previous == existingInOrder.end() || !previous->hasContent) {
+            continue;
+        }
+        auto now = requested.find(id);
+        if (now == requested.end() || !now->second.hasContent) {
+            names.insert(pageFileName(*previous));
+        }
+    }
+    return {names.begin(), names.end()};
+}
+
+} // namespace
+
+VeltoLibraryManifest
+mergedManifest(const VeltoSaveRequest &request, const std::optional<VeltoLibraryManifest> &existingManifest,
+               const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &initialReconciliationCheckpoint) {
+    if (!existingManifest) {
+        auto manifest = VeltoLibraryManifest::fromDocument(request.document);
+        manifest.schemaVersion = VeltoLibraryManifest::currentSchemaVersion;
+        manifest.reconciliationCheckpoint = initialReconciliationCheckpoint;
+        return manifest;
+    }
+
+    auto requestRecords = records(request.document);
+    auto existingInOrder = existingRecords(*existingManifest);
+    RecordsByID requested = indexedByID(requestRecords);
+    RecordsByID merged = indexedByID(existingInOrder);
+
+    // Removals before changes: a page both removed and still in the document keeps its new record.
+    for (const auto &[id, revision] : request.removedPageRevisions) {
+        merged.erase(id);
+    }
+    for (const auto &[id, revision] : request.changedPageRevisions) {
+        auto found = requested.find(id);
+        if (found != requested.end()) {
+            merged[id] = found->second;
+        }
+    }
+
+    VeltoLibraryManifest result;
+    result.schemaVersion = VeltoLibraryManifest::currentSchemaVersion;
+    result.reconciliationCheckpoint = existingManifest->reconciliationCheckpoint;
+    result.currentPage = currentRecord(request, *existingManifest, merged);
+
+    auto requestOrder = identifiers(requestRecords);
+    auto existingOrder = identifiers(existingInOrder);
+    result.pages = request.structureRevision
+                       ? orderedOtherPages(requestOrder, existingOrder, result.currentPage.id, merged)
+                       : orderedOtherPages(existingOrder, requestOrder, result.currentPage.id, merged);
+    result.pendingDeletionFileNames = pendingDeletions(request, *existingManifest, existingInOrder, requested, merged);
+    return result;
+}
+
+} // namespace VeltoPageLibrary

@@ -1,0 +1,172 @@
+#include "library/SaveRequest.h"
+
+#include "model/ContentChecksum.h"
+#include "model/PageFileContent.h"
+#include "model/ThreeWayMerge.h"
+
+#include <algorithm>
+
+using velto::Uuid;
+using velto::VeltoDocument;
+using velto::VeltoPage;
+
+namespace {
+
+std::uint64_t revisionOr0(const VeltoSaveRequest::Revisions &revisions, const Uuid &pageID) {
+    auto found = revisions.find(pageID);
+    return found == revisions.end() ? 0 : found->second;
+}
+
+VeltoSaveRequest::Revisions keepingLaterThan(const VeltoSaveRequest::Revisions &revisions,
+                                             const VeltoSaveRequest::Revisions &persisted) {
+    VeltoSaveRequest::Revisions kept;
+    for (const auto &[pageID, revision] : revisions) {
+        if (revision > revisionOr0(persisted, pageID)) {
+            kept.emplace(pageID, revision);
+        }
+    }
+    return kept;
+}
+
+/// The current page when it has the identifier, else the first other page with it.
+const VeltoPage *pageWithID(const VeltoDocument &document, const Uuid &pageID) {
+    if (document.currentPage.id == pageID) {
+        return &document.currentPage;
+    }
+    for (const auto &page : document.pages) {
+        if (page.id == pageID) {
+            return &page;
+        }
+    }
+    return nullptr;
+}
+
+void replacePage(VeltoDocument &document, const VeltoPage &page) {
+    if (document.currentPage.id == page.id) {
+        document.currentPage = page;
+        return;
+    }
+    auto found = std::find_if(document.pages.begin(), document.pages.end(),
+                              [&](const VeltoPage &candidate) { return candidate.id == page.id; });
+    if (found != document.pages.end()) {
+        *found = page;
+    }
+}
+
+/// The local page with the external side of a finished save's merge folded in; nothing on conflict.
+std::optional<VeltoPage> locallyRebasedPage(const VeltoPage &base, const VeltoPage &local, const VeltoPage &merged) {
+    auto text = velto::VeltoThreeWayMerge::merge(base.persistedFileContents(), local.persistedFileContents(),
+                                                 merged.persistedFileContents());
+    if (!text) {
+        return std::nullopt;
+    }
+    auto content = velto::VeltoPageFileContent::parse(*text);
+    VeltoPage page;
+    page.id = local.id;
+    page.createdAt = local.createdAt;
+    page.fileSlug = local.fileSlug;
+    page.relativeFilePath = local.relativeFilePath;
+    page.updatedAt = velto::VeltoThreeWayMerge::maxDate(local.updatedAt, merged.updatedAt);
+    if (content.isArchived()) {
+        page.archivedAt = velto::VeltoThreeWayMerge::maxDate(local.archivedAt, merged.archivedAt);
+    }
+    page.content = velto::VeltoPageContent::loaded(std::move(content));
+    return page;
+}
+
+Uuid replaced(const Uuid &pageID, const std::map<Uuid, Uuid> &replacements) {
+    auto found = replacements.find(pageID);
+    return found == replacements.end() ? pageID : found->second;
+}
+
+VeltoSaveRequest::Revisions replacingKeys(const VeltoSaveRequest::Revisions &revisions,
+                                          const std::map<Uuid, Uuid> &replacements) {
+    VeltoSaveRequest::Revisions result;
+    for (const auto &[pageID, revision] : revisions) {
+        auto [entry, inserted] = result.emplace(replaced(pageID, replacements), revision);
+        if (!inserted) {
+            entry->second = std::max(entry->second, revision);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+VeltoPageBaseline VeltoPageBaseline::fromPage(const VeltoPage &page) {
+    if (const auto *loaded = page.content.asLoaded()) {
+        std::string text = loaded->fileContents();
+        return {velto::contentChecksum(text), text};
+    }
+    if (const auto *archived = page.content.asArchivedSummary()) {
+        return {archived->contentChecksum, std::nullopt};
+    }
+    return {page.content.asUnavailable()->contentChecksum, std::nullopt};
+}
+
+VeltoSaveRequest VeltoSaveRequest::discardingMutations(const Revisions &persistedPageRevisions,
+                                                       std::optional<std::uint64_t> persistedStructureRevision) const {
+    VeltoSaveRequest result = *this;
+    result.changedPageRevisions = keepingLaterThan(changedPageRevisions, persistedPageRevisions);
+    result.archiveMetadataPageRevisions = keepingLaterThan(archiveMetadataPageRevisions, persistedPageRevisions);
+    result.removedPageRevisions = keepingLaterThan(removedPageRevisions, persistedPageRevisions);
+    if (!structureRevision || *structureRevision <= persistedStructureRevision.value_or(0)) {
+        result.structureRevision.reset();
+    }
+    result.expectedPageBaselines.clear();
+    for (const auto &[pageID, baseline] : expectedPageBaselines) {
+        if (result.changedPageRevisions.contains(pageID)) {
+            result.expectedPageBaselines.emplace(pageID, baseline);
+        }
+    }
+    return result;
+}
+
+VeltoSaveRequest
+VeltoSaveRequest::rebasingExpectedPageBaselines(const std::map<Uuid, VeltoPageBaseline> &baselines) const {
+    VeltoSaveRequest result = *this;
+    for (const auto &[pageID, revision] : changedPageRevisions) {
+        auto found = baselines.find(pageID);
+        if (found != baselines.end()) {
+            result.expectedPageBaselines[pageID] = found->second;
+        }
+    }
+    return result;
+}
+
+VeltoSaveRequest VeltoSaveRequest::rebasingMergedPages(const std::map<Uuid, VeltoPage> &mergedPages,
+                                                       const VeltoDocument &base) const {
+    if (mergedPages.empty()) {
+        return *this;
+    }
+    VeltoSaveRequest result = *this;
+    for (const auto &[pageID, merged] : mergedPages) {
+        const VeltoPage *basePage = pageWithID(base, pageID);
+        const VeltoPage *localPage = pageWithID(result.document, pageID);
+        if (basePage == nullptr || localPage == nullptr) {
+            continue;
+        }
+        if (auto rebased = locallyRebasedPage(*basePage, *localPage, merged)) {
+            replacePage(result.document, *rebased);
+        }
+    }
+    return result;
+}
+
+VeltoSaveRequest VeltoSaveRequest::replacingPageIDs(const std::map<Uuid, Uuid> &replacements) const {
+    if (replacements.empty()) {
+        return *this;
+    }
+    VeltoSaveRequest result = *this;
+    result.changedPageRevisions = replacingKeys(changedPageRevisions, replacements);
+    result.archiveMetadataPageRevisions = replacingKeys(archiveMetadataPageRevisions, replacements);
+    result.document = document.replacingPageIDs(replacements);
+    // Of two baselines that land on one identifier, the one moved there last stays.
+    result.expectedPageBaselines.clear();
+    for (const auto &[pageID, baseline] : expectedPageBaselines) {
+        result.expectedPageBaselines[replaced(pageID, replacements)] = baseline;
+    }
+    std::erase_if(result.expectedPageBaselines,
+                  [&](const auto &entry) { return !result.changedPageRevisions.contains(entry.first); });
+    return result;
+}

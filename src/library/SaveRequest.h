@@ -1,0 +1,61 @@
+#pragma once
+
+#include "model/Document.h"
+#include "model/Page.h"
+#include "platform/Date.h"
+#include "platform/Uuid.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+/// What is known to be on disk for one page: the checksum of its file's whole text and, when the text
+/// itself is held, that text.
+struct VeltoPageBaseline {
+    std::optional<std::string> checksum;     // absent for an empty text or when none is held
+    std::optional<std::string> fileContents; // absent when only a summary of the page is held
+
+    /// The baseline of a page as held: a loaded page's file text exactly as held (its metadata is not
+    /// rewritten first; an empty text stays an empty text), a summary's recorded checksum without text.
+    static VeltoPageBaseline fromPage(const velto::VeltoPage &page);
+
+    friend bool operator==(const VeltoPageBaseline &, const VeltoPageBaseline &) = default;
+};
+
+/// One save of the whole document, with the change marks gathered since the last durable save and the
+/// baselines the store believes to be on disk. Revisions are values of the mutation tracker's one counter.
+struct VeltoSaveRequest {
+    using Revisions = std::map<velto::Uuid, std::uint64_t>;
+
+    velto::Uuid writerID;    // the process's writer identifier, the same in every request
+    velto::Uuid operationID; // new for every request
+    velto::Date recordedAt;
+    std::uint64_t generation = 0;
+    std::uint64_t mutationRevision = 0;
+    velto::VeltoDocument document;
+    Revisions changedPageRevisions;
+    Revisions archiveMetadataPageRevisions; // changed pages whose only change is their archive metadata
+    Revisions removedPageRevisions;
+    std::optional<std::uint64_t> structureRevision; // present when the current page or the order changed
+    std::map<velto::Uuid, VeltoPageBaseline> expectedPageBaselines;
+
+    /// This request without the change marks that a finished save already made durable: a mark stays only
+    /// when it is later than the persisted revision of its page (0 when none), and an expected baseline only
+    /// with a surviving change mark.
+    VeltoSaveRequest discardingMutations(const Revisions &persistedPageRevisions,
+                                         std::optional<std::uint64_t> persistedStructureRevision) const;
+
+    /// This request expecting, for each changed page that `baselines` knows, that baseline on disk.
+    VeltoSaveRequest rebasingExpectedPageBaselines(const std::map<velto::Uuid, VeltoPageBaseline> &baselines) const;
+
+    /// This request with the pages that a finished save of `base` merged folded into its own edits by a
+    /// three-way merge; a page that conflicts, or that either document lacks, stays as it is.
+    VeltoSaveRequest rebasingMergedPages(const std::map<velto::Uuid, velto::VeltoPage> &mergedPages,
+                                         const velto::VeltoDocument &base) const;
+
+    /// This request with the identifiers that a finished save replaced; removal marks keep their identifiers.
+    VeltoSaveRequest replacingPageIDs(const std::map<velto::Uuid, velto::Uuid> &replacements) const;
+
+    friend bool operator==(const VeltoSaveRequest &, const VeltoSaveRequest &) = default;
+};
