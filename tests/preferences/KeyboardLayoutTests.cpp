@@ -1,9 +1,15 @@
 #include "PreferencesTestSupport.h"
 
 #include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/X11Keyboard.h"
 #include "platform/desktop/XkbKeymap.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/KeyboardLayoutTranslator.h"
+
+#include <QtCore/QEventLoop>
+#include <QtCore/QProcess>
+#include <QtCore/QStandardPaths>
+#include <QtCore/QTimer>
 
 #include <memory>
 #include <set>
@@ -148,6 +154,60 @@ TEST_F(KeyboardInputSourceMonitorTest, ProductionMonitorIsQuietWithoutDisplay) {
     KeyboardInputSourceMonitor monitor;
     QCoreApplication::processEvents();
     EXPECT_EQ(defaultPosted, 0);
+}
+
+} // namespace
+} // namespace velto
+
+namespace velto {
+namespace {
+
+// Runs only where an X server is reachable and setxkbmap can switch its layout.
+class ServerKeyboardLayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::coreApplication();
+        if (!qEnvironmentVariableIsSet("DISPLAY") || X11Keyboard::shared() == nullptr) {
+            GTEST_SKIP() << "no X display";
+        }
+        if (QStandardPaths::findExecutable("setxkbmap").isEmpty()) {
+            GTEST_SKIP() << "setxkbmap is not installed";
+        }
+    }
+
+    void TearDown() override { switchLayout("us"); }
+
+    static bool switchLayout(const QString &name) {
+        return QProcess::execute("setxkbmap", {"-layout", name, "-option", ""}) == 0;
+    }
+
+    /// Runs the event loop until the notification arrives or two seconds have passed.
+    static bool waitFor(VeltoNotificationCenter &center) {
+        QEventLoop loop;
+        bool arrived = false;
+        QObject::connect(&center, &VeltoNotificationCenter::veltoKeyboardInputSourceDidChange, &loop, [&] {
+            arrived = true;
+            loop.quit();
+        });
+        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+        loop.exec();
+        return arrived;
+    }
+};
+
+TEST_F(ServerKeyboardLayoutTest, TranslationAndNotificationFollowTheServersLayout) {
+    VeltoNotificationCenter center;
+    KeyboardInputSourceMonitor monitor{&SystemKeyboardInputSource::shared(), &center,
+                                       "selectedKeyboardInputSourceChanged()"};
+    KeyboardLayoutTranslator active = KeyboardLayoutTranslator::activeInputSource();
+    ASSERT_TRUE(switchLayout("us"));
+    waitFor(center);
+    EXPECT_EQ(active.translate(6, 0), QStringLiteral("z"));
+
+    ASSERT_TRUE(switchLayout("de"));
+    EXPECT_TRUE(waitFor(center));
+    EXPECT_EQ(active.translate(6, 0), QStringLiteral("y"));
+    EXPECT_EQ(active.translate(24, 0), std::nullopt) << "a dead key";
 }
 
 } // namespace
