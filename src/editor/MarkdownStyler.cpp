@@ -294,6 +294,18 @@ void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offs
     }
 }
 
+DocumentStructure structureWithScan(std::u16string_view text, const FencedCodeScan &scan) {
+    DocumentStructure structure;
+    structure.fencedBlocks = scan.blocks;
+    std::vector<TextRange> fencedRanges;
+    fencedRanges.reserve(scan.blocks.size());
+    for (const FencedCodeBlock &block : scan.blocks) {
+        fencedRanges.push_back(block.fullRange);
+    }
+    structure.inlineCodeSpans = MarkdownSyntaxScanner::inlineCodeSpans(text, fencedRanges);
+    return structure;
+}
+
 /// The region widened until no construct that the full pass sees across lines is cut by its edges:
 /// an inline code span may run over several paragraphs, and a setext title and its "=" underline are
 /// two paragraphs. Styling a cut construct from the region's text alone would style it wrongly (a
@@ -456,13 +468,21 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
     if (storage.length() == 0) {
         return TextRange{0, 0};
     }
+    // The whole text's structure is needed below; its fence scan serves the region too.
+    std::optional<FencedCodeScan> scan;
+    const auto scanOfText = [&scan, &storage]() {
+        if (!scan) {
+            scan = MarkdownSyntaxScanner::fencedCodeScan(storage.string());
+        }
+        return *scan;
+    };
     const std::optional<TextRange> paragraphs =
-        MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string());
+        MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string(), scanOfText);
     if (!paragraphs) {
         apply(storage, color);
         return TextRange{0, storage.length()};
     }
-    const DocumentStructure structure = MarkdownSyntaxScanner::structure(storage.string());
+    const DocumentStructure structure = structureWithScan(storage.string(), scanOfText());
     const TextRange region = regionWithoutCutConstructs(storage.string(), *paragraphs, structure);
     TextStorage scratch(storage.substring(region));
     apply(scratch, color);

@@ -76,6 +76,18 @@ bool isClosingFence(std::u16string_view text, TextRange line, const FenceMarker 
     return true;
 }
 
+/// The start of the line when only 0 to 3 spaces stand between it and the position; else not found.
+std::size_t lineStartBeforeSpaces(std::u16string_view text, std::size_t position) {
+    std::size_t start = position;
+    while (start > 0 && position - start < 4 && text[start - 1] == u' ') {
+        --start;
+    }
+    if (position - start >= 4 || (start > 0 && !isLineTerminator(text[start - 1]))) {
+        return TextRange::notFound;
+    }
+    return start;
+}
+
 FencedCodeBlock closedBlock(std::u16string_view text, const FenceMarker &open, TextRange closingLine) {
     FencedCodeBlock block;
     block.opening = open;
@@ -137,7 +149,18 @@ FencedCodeScan fencedCodeScan(std::u16string_view text) {
     std::optional<FenceMarker> open;
     std::size_t position = 0;
     while (position < text.size()) {
-        const TextRange line = rangeBetween(position, lineEnd(text, position));
+        // Only a line whose first character after at most three spaces is a backtick or a tilde can
+        // open or close a fence; every other line leaves the scan as it is.
+        const std::size_t candidate = findEitherUnit(text, position, backtick, tilde);
+        if (candidate == text.size()) {
+            break;
+        }
+        const std::size_t lineStart = lineStartBeforeSpaces(text, candidate);
+        if (lineStart == TextRange::notFound) {
+            position = candidate + 1;
+            continue;
+        }
+        const TextRange line = rangeBetween(lineStart, lineEnd(text, lineStart));
         if (!open) {
             open = openingFence(text, line);
         } else if (isClosingFence(text, line, *open)) {
@@ -229,6 +252,11 @@ bool isInsideFencedCode(std::size_t location, std::u16string_view text) {
 }
 
 std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text) {
+    return incrementalStylingRange(editedRange, text, [text] { return fencedCodeScan(text); });
+}
+
+std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text,
+                                                 const std::function<FencedCodeScan()> &scanOfText) {
     const std::size_t length = text.size();
     const std::size_t start = std::min(editedRange.location, length);
     const std::size_t end = std::min(editedRange.location + editedRange.length, length);
@@ -242,7 +270,7 @@ std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16
     if (!containsSubstring(text, u"```") && !containsSubstring(text, u"~~~")) {
         return range;
     }
-    const FencedCodeScan scan = fencedCodeScan(text);
+    const FencedCodeScan scan = scanOfText();
     if (!scan.isBalanced) {
         return std::nullopt;
     }

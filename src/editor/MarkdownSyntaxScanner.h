@@ -3,6 +3,7 @@
 #include "editor/TextRange.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,6 +67,10 @@ bool isInsideFencedCode(std::size_t location, std::u16string_view text);
 /// Whole paragraphs around the edit, widened to every fenced block they touch; none when the whole
 /// text must be restyled (a fence is left open).
 std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text);
+/// As above, taking the fence scan of the text from `scanOfText` when it needs one, so that a caller
+/// that scans the text anyway does not scan it twice.
+std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text,
+                                                 const std::function<FencedCodeScan()> &scanOfText);
 /// True when an odd number of backslashes stands right before the location.
 bool isEscaped(std::size_t location, std::u16string_view text);
 

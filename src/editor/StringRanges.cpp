@@ -99,6 +99,23 @@ std::size_t lineEnd(std::u16string_view text, std::size_t lineStart) {
     return position + 1;
 }
 
+std::size_t findEitherUnit(std::u16string_view text, std::size_t from, char16_t first, char16_t second) {
+    std::size_t position = from;
+    const std::uint64_t firstPattern = lanesOf(first);
+    const std::uint64_t secondPattern = lanesOf(second);
+    while (position + 4 <= text.size()) {
+        const std::uint64_t word = wordAt(text, position);
+        if ((lanesBelow(word ^ firstPattern, 1) | lanesBelow(word ^ secondPattern, 1)) != 0) {
+            break;
+        }
+        position += 4;
+    }
+    while (position < text.size() && text[position] != first && text[position] != second) {
+        ++position;
+    }
+    return position;
+}
+
 std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit) {
     std::size_t position = from;
     const std::uint64_t pattern = lanesOf(unit);

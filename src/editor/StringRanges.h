@@ -29,6 +29,8 @@ std::size_t lineEnd(std::u16string_view text, std::size_t lineStart);
 
 /// The first position at or after `from` holding `unit`, or the text's length.
 std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit);
+/// The first position at or after `from` holding `first` or `second`, or the text's length.
+std::size_t findEitherUnit(std::u16string_view text, std::size_t from, char16_t first, char16_t second);
 
 /// The "white space" set: tab and the space separators (Zs).
 bool isWhitespace(char16_t unit);
