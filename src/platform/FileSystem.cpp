@@ -259,6 +259,55 @@ fs::path folderOf(const fs::path &path) {
     return parent.empty() ? fs::path(".") : parent;
 }
 
+void copySymbolicLink(const fs::path &from, const fs::path &to, const struct stat &source) {
+    std::string target(static_cast<std::size_t>(source.st_size) + 1, '\0');
+    ssize_t length = ::readlink(from.c_str(), target.data(), target.size());
+    if (length < 0) {
+        throwErrno(from, "Copying");
+    }
+    target.resize(static_cast<std::size_t>(length));
+    if (::symlink(target.c_str(), to.c_str()) < 0) {
+        throwErrno(to, "Copying");
+    }
+}
+
+/// A new file at `to` (never replacing one) with the bytes and permissions of `from`.
+void copyFileContents(const fs::path &from, const fs::path &to, const struct stat &source) {
+    FileDescriptor input = openOrThrow(from, O_RDONLY, "Copying");
+    FileDescriptor output = openOrThrow(to, O_WRONLY | O_CREAT | O_EXCL, "Copying", source.st_mode & 0777);
+    try {
+        char buffer[65536];
+        while (true) {
+            ssize_t count = ::read(input.get(), buffer, sizeof buffer);
+            if (count < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throwErrno(from, "Copying");
+            }
+            if (count == 0) {
+                break;
+            }
+            writeAll(output.get(), std::string_view(buffer, static_cast<std::size_t>(count)), to);
+        }
+        if (output.close() < 0) {
+            throwErrno(to, "Copying");
+        }
+    } catch (...) {
+        // Leave no half-copied file behind that a later copy would refuse to replace.
+        ::unlink(to.c_str());
+        throw;
+    }
+}
+
+/// Gives the copy the original's access and modification times: reconciliation reads a page's last change from
+/// its file's modification date, so a copied library must not look freshly edited.
+void keepTimestamps(const fs::path &to, const struct stat &source) {
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    // The bytes are copied already; a file system that refuses to set times leaves a usable copy.
+    (void)::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -436,56 +485,25 @@ void PosixFileSystem::copyItem(const std::filesystem::path &from, const std::fil
     if (::lstat(from.c_str(), &source) < 0) {
         throwErrno(from, "Copying");
     }
-    FileType type = fileTypeOfMode(source.st_mode);
-    if (type == FileType::directory) {
+    switch (fileTypeOfMode(source.st_mode)) {
+    case FileType::directory:
         if (::mkdir(to.c_str(), source.st_mode & 07777) < 0) {
             throwErrno(to, "Copying");
         }
         for (const NamedEntry &entry : directoryEntries(from)) {
             copyItem(from / entry.name, to / entry.name);
         }
-        return;
-    }
-    if (type == FileType::symbolicLink) {
-        std::string target(static_cast<std::size_t>(source.st_size) + 1, '\0');
-        ssize_t length = ::readlink(from.c_str(), target.data(), target.size());
-        if (length < 0) {
-            throwErrno(from, "Copying");
-        }
-        target.resize(static_cast<std::size_t>(length));
-        if (::symlink(target.c_str(), to.c_str()) < 0) {
-            throwErrno(to, "Copying");
-        }
-        return;
-    }
-    if (type != FileType::regular) {
+        break;
+    case FileType::symbolicLink:
+        copySymbolicLink(from, to, source);
+        break;
+    case FileType::regular:
+        copyFileContents(from, to, source);
+        break;
+    case FileType::other:
         throw FileSystemError(ENOTSUP, from, "Copying");
     }
-    FileDescriptor input = openOrThrow(from, O_RDONLY, "Copying");
-    FileDescriptor output = openOrThrow(to, O_WRONLY | O_CREAT | O_EXCL, "Copying", source.st_mode & 0777);
-    try {
-        char buffer[65536];
-        while (true) {
-            ssize_t count = ::read(input.get(), buffer, sizeof buffer);
-            if (count < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwErrno(from, "Copying");
-            }
-            if (count == 0) {
-                break;
-            }
-            writeAll(output.get(), std::string_view(buffer, static_cast<std::size_t>(count)), to);
-        }
-        if (output.close() < 0) {
-            throwErrno(to, "Copying");
-        }
-    } catch (...) {
-        // Leave no half-copied file behind that a later copy would refuse to replace.
-        ::unlink(to.c_str());
-        throw;
-    }
+    keepTimestamps(to, source);
 }
 
 std::vector<std::string> PosixFileSystem::contentsOfDirectory(const std::filesystem::path &path) {

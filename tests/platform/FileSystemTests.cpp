@@ -126,6 +126,18 @@ TEST_F(FileSystemTest, CopyDuplicatesFilesAndFoldersButNeverReplaces) {
     EXPECT_EQ(errorCodeOf([&] { fileSystem.copyItem(folder / "src", folder / "dst"); }), EEXIST);
 }
 
+TEST_F(FileSystemTest, CopyKeepsModificationDates) {
+    fs::path original = folder.writeFile("library/page.md", "text");
+    auto past = fs::file_time_type::clock::now() - std::chrono::hours(72);
+    fs::last_write_time(original, past);
+    fs::last_write_time(folder / "library", past);
+    fileSystem.copyItem(folder / "library", folder / "copy");
+    EXPECT_EQ(fileSystem.status(folder / "copy" / "page.md")->modificationDate,
+              fileSystem.status(original)->modificationDate);
+    EXPECT_EQ(fileSystem.status(folder / "copy")->modificationDate,
+              fileSystem.status(folder / "library")->modificationDate);
+}
+
 TEST_F(FileSystemTest, CreateDirectoriesMakesParentsAndAcceptsExistingFolders) {
     fs::path deep = folder / "a" / "b" / "c";
     fileSystem.createDirectories(deep);
