@@ -20,7 +20,7 @@ namespace VeltoPageLibrary {
 /// A save request with the other writers' changes folded in, and what that took.
 struct VeltoResolvedDiskChanges {
     VeltoSaveRequest request;
-    std::vector<VeltoSaveConflict> conflicts;       // in the order the pages were handled
+    std::vector<VeltoSaveConflict> conflicts;              // in the order the pages were handled
     std::map<velto::Uuid, velto::Uuid> pageIDReplacements; // conflicting page to recovered page
     std::map<velto::Uuid, velto::VeltoPage> mergedPages;
 

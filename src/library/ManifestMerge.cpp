@@ -45,8 +45,8 @@ VeltoLibraryPageRecord currentRecord(const VeltoSaveRequest &request, const Velt
     Uuid requested = request.document.currentPage.id;
     Uuid recorded = existing.currentPage.id;
     // A save that did not touch the structure leaves the current page to whoever set it last.
-    std::vector<Uuid> preference = request.structureRevision ? std::vector<Uuid>{requested, recorded}
-                                                             : std::vector<Uuid>{recorded, requested};
+    std::vector<Uuid> preference =
+        request.structureRevision ? std::vector<Uuid>{requested, recorded} : std::vector<Uuid>{recorded, requested};
     for (const auto &id : preference) {
         auto found = merged.find(id);
         if (found != merged.end()) {

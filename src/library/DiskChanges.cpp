@@ -1,0 +1,312 @@
+#include "library/DiskChanges.h"
+
+#include "library/PageFileLocation.h"
+#include "library/PageFileNaming.h"
+#include "model/LibraryErrors.h"
+#include "model/LibraryPageRecord.h"
+#include "model/PageFileContent.h"
+#include "model/ThreeWayMerge.h"
+#include "platform/Sha256.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+using velto::Uuid;
+using velto::VeltoDocument;
+using velto::VeltoPage;
+using velto::VeltoPageContent;
+using velto::VeltoPageFileContent;
+
+const std::string conflictCopySlug = "conflict-copy";
+const std::string recoveredPageSlug = "recovered-page";
+
+const VeltoPage *pageWithID(const VeltoDocument &document, const Uuid &pageID) {
+    if (document.currentPage.id == pageID) {
+        return &document.currentPage;
+    }
+    for (const auto &page : document.pages) {
+        if (page.id == pageID) {
+            return &page;
+        }
+    }
+    return nullptr;
+}
+
+/// Puts the page in place of the current page or the first other page with its identifier.
+void replacePage(VeltoDocument &document, const VeltoPage &page) {
+    if (document.currentPage.id == page.id) {
+        document.currentPage = page;
+        return;
+    }
+    auto found = std::find_if(document.pages.begin(), document.pages.end(),
+                              [&](const VeltoPage &candidate) { return candidate.id == page.id; });
+    if (found != document.pages.end()) {
+        *found = page;
+    }
+}
+
+/// The archive flag as the store holds it, whatever form the page's content has.
+bool storeArchiveFlag(const VeltoPage &page) {
+    if (const auto *loaded = page.content.asLoaded()) {
+        return loaded->isArchived();
+    }
+    if (page.content.asArchivedSummary() != nullptr) {
+        return true;
+    }
+    return page.content.asUnavailable()->isArchived.value_or(false);
+}
+
+/// The store's own file text of the page, its metadata as held; empty for a page that is not loaded.
+std::string heldFileText(const VeltoPage &page) {
+    const auto *loaded = page.content.asLoaded();
+    return loaded == nullptr ? std::string{} : loaded->fileContents();
+}
+
+std::optional<velto::Date> archiveDate(bool isArchived, const VeltoPage &page, velto::Date recordedAt) {
+    if (!isArchived) {
+        return std::nullopt;
+    }
+    return page.archivedAt.value_or(recordedAt);
+}
+
+/// What a page's file holds now compared with the baseline the store expects.
+struct DiskComparison {
+    bool changed = false;
+    std::optional<std::string> diskText; // absent when there is no file
+};
+
+DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseline &baseline, bool absentCountsAsSame,
+                                    const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    auto file = locatePageFile(page, folderURL, fileManager);
+    if (!file.exists) {
+        return {!absentCountsAsSame && baseline.checksum.has_value(), std::nullopt};
+    }
+    std::string text = pageFileText(file.url, fileManager);
+    if (absentCountsAsSame && text.empty()) {
+        return {false, text};
+    }
+    return {contentChecksum(text) != baseline.checksum, text};
+}
+
+VeltoPage mergedPage(const VeltoPage &page, const std::string &mergedText, velto::Date recordedAt) {
+    auto content = VeltoPageFileContent::parse(mergedText);
+    VeltoPage merged;
+    merged.id = page.id;
+    merged.createdAt = page.createdAt;
+    merged.fileSlug = page.fileSlug;
+    merged.relativeFilePath = page.relativeFilePath;
+    merged.updatedAt = recordedAt;
+    merged.archivedAt = archiveDate(content.isArchived(), page, recordedAt);
+    merged.content = VeltoPageContent::loaded(std::move(content));
+    return merged;
+}
+
+/// The page that keeps the other version of a page in conflict: the disk's text as a conflict copy, or the
+/// store's text as a recovered page when the disk has none. A file left by an earlier attempt of the same
+/// save is read back rather than made again.
+VeltoPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
+                        const std::optional<std::string> &diskText, const std::filesystem::path &folderURL,
+                        velto::FileSystem &fileManager) {
+    bool isConflictCopy = diskText && !diskText->empty();
+    VeltoPage preserved;
+    preserved.id = deterministicConflictPageID(request.operationID, page.id);
+    preserved.createdAt = isConflictCopy ? request.recordedAt : page.createdAt;
+    preserved.fileSlug = isConflictCopy ? conflictCopySlug : recoveredPageSlug;
+    preserved.content = VeltoPageContent::loaded(VeltoPageFileContent{});
+
+    auto url = pageURL(pageFileName(velto::VeltoLibraryPageRecord::fromPage(preserved)), folderURL, fileManager);
+    std::string text;
+    if (fileManager.fileExists(url)) {
+        text = pageFileText(url, fileManager);
+    } else {
+        text = isConflictCopy ? *diskText : heldFileText(page);
+    }
+    auto content = VeltoPageFileContent::parse(text);
+    if (isConflictCopy) {
+        content.writeVeltoMetadata(content.veltoPageID(), content.isArchived(), page.id);
+    }
+    preserved.updatedAt = request.recordedAt;
+    preserved.archivedAt = archiveDate(content.isArchived(), page, request.recordedAt);
+    preserved.content = VeltoPageContent::loaded(std::move(content));
+    return preserved;
+}
+
+std::uint64_t inheritedRevision(const VeltoSaveRequest &request, const Uuid &pageID) {
+    auto found = request.changedPageRevisions.find(pageID);
+    return found == request.changedPageRevisions.end() ? request.mutationRevision : found->second;
+}
+
+/// The resolution in progress: the request's document and revision maps as they are being edited.
+struct Resolution {
+    VeltoSaveRequest request;
+    VeltoResolvedDiskChanges result;
+
+    void recordConflictCopy(const VeltoPage &page, VeltoPage copy) {
+        auto &edited = result.request;
+        edited.document.pages.push_back(copy);
+        edited.changedPageRevisions[copy.id] = inheritedRevision(request, page.id);
+        result.conflicts.push_back({page.id, std::move(copy)});
+    }
+
+    void recordRecoveredPage(const VeltoPage &page, VeltoPage recovered) {
+        auto &edited = result.request;
+        std::uint64_t revision = inheritedRevision(request, page.id);
+        edited.document = edited.document.replacingPageIDs({{page.id, recovered.id}});
+        replacePage(edited.document, recovered);
+        edited.changedPageRevisions.erase(page.id);
+        edited.changedPageRevisions[recovered.id] = revision;
+        auto archiveOnly = edited.archiveMetadataPageRevisions.find(page.id);
+        if (archiveOnly != edited.archiveMetadataPageRevisions.end()) {
+            std::uint64_t archiveRevision = archiveOnly->second;
+            edited.archiveMetadataPageRevisions.erase(archiveOnly);
+            edited.archiveMetadataPageRevisions[recovered.id] = archiveRevision;
+        }
+        edited.removedPageRevisions[page.id] = revision;
+        result.pageIDReplacements[page.id] = recovered.id;
+        result.conflicts.push_back({page.id, std::move(recovered)});
+    }
+
+    void resolve(const Uuid &pageID, const VeltoPageBaseline &baseline, bool writtenWithoutChangeMark,
+                 const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+        const VeltoPage *found = pageWithID(result.request.document, pageID);
+        if (found == nullptr) {
+            return;
+        }
+        const VeltoPage page = *found;
+        auto disk = comparedWithBaseline(page, baseline, writtenWithoutChangeMark, folderURL, fileManager);
+        if (!disk.changed) {
+            return;
+        }
+        if (baseline.fileContents && disk.diskText && !disk.diskText->empty()) {
+            auto merged =
+                velto::VeltoThreeWayMerge::merge(*baseline.fileContents, page.persistedFileContents(), *disk.diskText);
+            if (merged) {
+                auto mergedValue = mergedPage(page, *merged, request.recordedAt);
+                replacePage(result.request.document, mergedValue);
+                result.mergedPages[pageID] = std::move(mergedValue);
+                return;
+            }
+        }
+        auto preserved = preservedPage(request, page, disk.diskText, folderURL, fileManager);
+        if (disk.diskText && !disk.diskText->empty()) {
+            recordConflictCopy(page, std::move(preserved));
+        } else {
+            recordRecoveredPage(page, std::move(preserved));
+        }
+    }
+};
+
+std::array<std::uint8_t, 16> truncatedDigest(const Uuid &operationID, const Uuid &originalPageID) {
+    std::string bytes = "velto-conflict-copy-v1";
+    bytes.append(operationID.bytes.begin(), operationID.bytes.end());
+    bytes.append(originalPageID.bytes.begin(), originalPageID.bytes.end());
+    auto digest = velto::sha256(bytes);
+    std::array<std::uint8_t, 16> result{};
+    std::copy_n(digest.begin(), 16, result.begin());
+    return result;
+}
+
+} // namespace
+
+LocatedPageFile locatePageFile(const VeltoPage &page, const std::filesystem::path &folderURL,
+                               velto::FileSystem &fileManager) {
+    auto record = velto::VeltoLibraryPageRecord::fromPage(page);
+    auto primary = pageURL(pageFileName(record), folderURL, fileManager);
+    auto fallbackName = pageFileStem(record) + "-" + page.id.lowercaseText().substr(0, 8) + ".md";
+    auto fallback = pageURL(fallbackName, folderURL, fileManager);
+    if (fileManager.fileExists(primary)) {
+        return {primary, true};
+    }
+    if (fileManager.fileExists(fallback)) {
+        return {fallback, true};
+    }
+    return {primary, false};
+}
+
+std::string pageFileText(const std::filesystem::path &url, velto::FileSystem &fileManager) {
+    std::string text;
+    try {
+        text = fileManager.readFile(url);
+    } catch (const velto::FileSystemError &error) {
+        throw velto::PageFileError::unreadable(url, error.localizedDescription());
+    }
+    if (!velto::text::isValidUTF8(text)) {
+        throw velto::PageFileError::unreadable(url, "The file “" + url.filename().string() +
+                                                        "” couldn’t be opened using text encoding Unicode (UTF-8).");
+    }
+    return text;
+}
+
+VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request,
+                                                                const std::filesystem::path &folderURL,
+                                                                velto::FileSystem &fileManager) {
+    if (request.archiveMetadataPageRevisions.empty()) {
+        return request;
+    }
+    VeltoSaveRequest result = request;
+    for (const auto &[pageID, revision] : request.archiveMetadataPageRevisions) {
+        const VeltoPage *found = pageWithID(result.document, pageID);
+        if (found == nullptr) {
+            continue;
+        }
+        auto file = locatePageFile(*found, folderURL, fileManager);
+        if (!file.exists) {
+            continue;
+        }
+        auto content = VeltoPageFileContent::parse(pageFileText(file.url, fileManager));
+        content.writeVeltoMetadata(content.veltoPageID(), storeArchiveFlag(*found), content.conflictOriginalPageID());
+        VeltoPage page = *found;
+        page.content = VeltoPageContent::loaded(std::move(content));
+        replacePage(result.document, page);
+    }
+    return result;
+}
+
+VeltoResolvedDiskChanges resolvingConcurrentDiskChanges(const VeltoSaveRequest &request,
+                                                        const std::filesystem::path &folderURL,
+                                                        velto::FileSystem &fileManager,
+                                                        const std::set<Uuid> &pagesWrittenWithoutChangeMark) {
+    Resolution resolution{request, {request, {}, {}, {}}};
+    for (const auto &[pageID, revision] : request.changedPageRevisions) {
+        if (request.archiveMetadataPageRevisions.contains(pageID)) {
+            continue;
+        }
+        auto baseline = request.expectedPageBaselines.find(pageID);
+        if (baseline == request.expectedPageBaselines.end()) {
+            continue; // a page the store never saw on disk
+        }
+        resolution.resolve(pageID, baseline->second, false, folderURL, fileManager);
+    }
+    for (const auto &pageID : pagesWrittenWithoutChangeMark) {
+        if (request.changedPageRevisions.contains(pageID)) {
+            continue;
+        }
+        const VeltoPage *page = pageWithID(request.document, pageID);
+        if (page == nullptr || page->persistedFileContents().empty()) {
+            continue;
+        }
+        // An unmarked page holds the text the store loaded, which is what it believes its file holds.
+        resolution.resolve(pageID, VeltoPageBaseline::fromPage(*page), true, folderURL, fileManager);
+    }
+
+    auto &result = resolution.result;
+    if (result.conflicts.empty() && result.mergedPages.empty()) {
+        return {request, {}, {}, {}};
+    }
+    // A conflict page changes the library's structure, which must be recorded even when the store's did not.
+    result.request.structureRevision = request.structureRevision.value_or(request.mutationRevision);
+    return result;
+}
+
+velto::Uuid deterministicConflictPageID(const velto::Uuid &operationID, const velto::Uuid &originalPageID) {
+    auto bytes = truncatedDigest(operationID, originalPageID);
+    bytes[6] = static_cast<std::uint8_t>(0x50 | (bytes[6] & 0x0f));
+    bytes[8] = static_cast<std::uint8_t>(0x80 | (bytes[8] & 0x3f));
+    return velto::Uuid{bytes};
+}
+
+} // namespace VeltoPageLibrary

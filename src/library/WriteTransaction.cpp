@@ -1,0 +1,250 @@
+#include "library/WriteTransaction.h"
+
+#include "library/DeletionIndex.h"
+#include "library/DiskChanges.h"
+#include "library/LibraryFolder.h"
+#include "library/LibraryLock.h"
+#include "library/ManifestMerge.h"
+#include "library/ManifestPersistence.h"
+#include "library/ManifestReading.h"
+#include "library/ManifestReconciliation.h"
+#include "library/PageFileLocation.h"
+#include "library/PageFileNaming.h"
+#include "library/WriterStatePersistence.h"
+#include "library/WriterStates.h"
+#include "model/LibraryErrors.h"
+#include "model/LibraryPageRecord.h"
+#include "model/PageFileContent.h"
+
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+using velto::Uuid;
+using velto::VeltoLibraryManifest;
+using velto::VeltoPage;
+using PageTable = std::map<Uuid, VeltoPage>;
+
+PageTable pageTable(const velto::VeltoDocument &document) {
+    PageTable table;
+    table.emplace(document.currentPage.id, document.currentPage);
+    for (const auto &page : document.pages) {
+        table.emplace(page.id, page);
+    }
+    return table;
+}
+
+std::set<Uuid> identifiersToWrite(const VeltoSaveRequest &request, const PageTable &table, bool hasManifest) {
+    std::set<Uuid> identifiers;
+    if (hasManifest) {
+        for (const auto &[pageID, revision] : request.changedPageRevisions) {
+            identifiers.insert(pageID);
+        }
+    } else {
+        for (const auto &[pageID, page] : table) {
+            identifiers.insert(pageID);
+        }
+    }
+    return identifiers;
+}
+
+/// A folder without a manifest gets every page; those the store did not mark as changed.
+std::set<Uuid> pagesWrittenWithoutChangeMark(const VeltoSaveRequest &request) {
+    std::set<Uuid> unmarked;
+    for (const auto &[pageID, page] : pageTable(request.document)) {
+        if (!request.changedPageRevisions.contains(pageID)) {
+            unmarked.insert(pageID);
+        }
+    }
+    return unmarked;
+}
+
+void writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table, const std::filesystem::path &folderURL,
+                    velto::FileSystem &fileManager) {
+    // Every name is checked before the first file is written, so that a refused name stops the save
+    // before it has touched any page.
+    std::vector<std::pair<std::filesystem::path, std::string>> files;
+    for (const auto &pageID : identifiers) {
+        auto page = table.find(pageID);
+        if (page == table.end()) {
+            continue;
+        }
+        std::string text = page->second.persistedFileContents();
+        if (text.empty()) {
+            continue;
+        }
+        auto name = pageFileName(velto::VeltoLibraryPageRecord::fromPage(page->second));
+        files.emplace_back(pageURL(name, folderURL, fileManager), std::move(text));
+    }
+    for (const auto &[url, text] : files) {
+        fileManager.writeAtomically(url, text);
+    }
+}
+
+/// A page that this save emptied: loaded, with no text left to write. A summary has no text in memory
+/// either, but its file is still the page's.
+bool isEmptiedPage(const VeltoPage &page) {
+    const auto *loaded = page.content.asLoaded();
+    return loaded != nullptr && page.persistedFileContents().empty();
+}
+
+/// Removes the old file of every page this save emptied. Left in place, its old text would come back at
+/// the next scan of the folder. Only a file that still carries the page and holds exactly the text the
+/// store expected goes; one that another writer changed meanwhile stays, so nobody's text is lost. This runs
+/// after the journal recorded the empty page, so that a crash before the commit still loads the page empty.
+void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &table,
+                            const std::optional<VeltoLibraryManifest> &existingManifest,
+                            const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                            const RemoveOperation &removeItem) {
+    std::map<Uuid, velto::VeltoLibraryPageRecord> recorded;
+    if (existingManifest) {
+        recorded.emplace(existingManifest->currentPage.id, existingManifest->currentPage);
+        for (const auto &record : existingManifest->pages) {
+            recorded.emplace(record.id, record);
+        }
+    }
+    for (const auto &[pageID, revision] : request.changedPageRevisions) {
+        auto page = table.find(pageID);
+        auto baseline = request.expectedPageBaselines.find(pageID);
+        if (page == table.end() || !isEmptiedPage(page->second) || baseline == request.expectedPageBaselines.end() ||
+            !baseline->second.checksum) {
+            continue;
+        }
+        std::set<std::filesystem::path> candidates;
+        auto located = locatePageFile(page->second, folderURL, fileManager);
+        if (located.exists) {
+            candidates.insert(located.url);
+        }
+        auto previous = recorded.find(pageID);
+        if (previous != recorded.end() && previous->second.hasContent) {
+            candidates.insert(pageURL(pageFileName(previous->second), folderURL, fileManager));
+        }
+        for (const auto &url : candidates) {
+            if (!fileManager.isRegularFile(url)) {
+                continue;
+            }
+            std::string text = pageFileText(url, fileManager);
+            bool carriesPage = velto::VeltoPageFileContent::parse(text).veltoPageID() == pageID;
+            if (carriesPage && contentChecksum(text) == baseline->second.checksum) {
+                removeItem(url);
+            }
+        }
+    }
+}
+
+std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &request, const PageTable &table) {
+    std::map<Uuid, VeltoPageBaseline> baselines;
+    for (const auto &[pageID, revision] : request.changedPageRevisions) {
+        auto page = table.find(pageID);
+        if (page == table.end()) {
+            continue;
+        }
+        std::string text = page->second.persistedFileContents();
+        baselines[pageID] = {contentChecksum(text), text};
+    }
+    return baselines;
+}
+
+std::vector<velto::VeltoDeletionTombstone>
+tombstoneValues(const std::map<Uuid, velto::VeltoDeletionTombstone> &tombstones) {
+    std::vector<velto::VeltoDeletionTombstone> values;
+    for (const auto &[pageID, tombstone] : tombstones) {
+        values.push_back(tombstone);
+    }
+    return values;
+}
+
+} // namespace
+
+VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                      velto::FileSystem &fileManager, const RemoveOperation &removeItem,
+                      const TransactionHook &beforeLockAcquisition, const TransactionHook &beforeManifestCommit) {
+    request.document.validate();
+    validatePagePaths(request.document, folderURL, fileManager);
+    createLibraryDirectories(folderURL, fileManager);
+    RemoveOperation remove = removeItem;
+    if (!remove) {
+        remove = [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); };
+    }
+    return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition, [&] {
+        return writeWithoutLock(request, folderURL, fileManager, remove, beforeManifestCommit);
+    });
+}
+
+VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                                 velto::FileSystem &fileManager, const RemoveOperation &removeItem,
+                                 const TransactionHook &beforeManifestCommit) {
+    // 1.–2. What is on disk now, never what the store loaded earlier.
+    auto existingManifest = loadManifestIfPresent(folderURL, fileManager);
+    std::optional<velto::VeltoLibraryReconciliationCheckpoint> initialCheckpoint;
+    if (!existingManifest && !containsMarkdownFiles(folderURL, fileManager)) {
+        initialCheckpoint = currentReconciliationCheckpoint(folderURL);
+    }
+
+    // 3.–5. Other writers' changes to the pages this save writes.
+    auto archiveMerged = mergingLatestContentsForArchiveMetadataChanges(request, folderURL, fileManager);
+    auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(archiveMerged);
+    auto resolved = resolvingConcurrentDiskChanges(archiveMerged, folderURL, fileManager, unmarked);
+    const VeltoSaveRequest &finalRequest = resolved.request;
+    PageTable table = pageTable(finalRequest.document);
+
+    // 6.
+    writePageFiles(identifiersToWrite(finalRequest, table, existingManifest.has_value()), table, folderURL,
+                   fileManager);
+
+    // 7.–10. The base manifest and this writer's journal.
+    auto base = mergedManifest(finalRequest, existingManifest, initialCheckpoint);
+    auto observedStates = loadWriterStates(folderURL, fileManager);
+    auto update = persistWriterState(finalRequest, folderURL, fileManager, observedStates);
+    std::vector<velto::VeltoWriterState> writerStates;
+    for (const auto &state : observedStates) {
+        if (state.writerID != finalRequest.writerID) {
+            writerStates.push_back(state);
+        }
+    }
+    writerStates.push_back(update.state);
+    removeEmptiedPageFiles(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
+
+    // 11.–14. The deletion index and the compacted journals.
+    auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
+    for (auto &tombstone : loadCanonicalDeletionTombstones(folderURL, fileManager)) {
+        tombstones.push_back(std::move(tombstone));
+    }
+    for (auto &tombstone : newDeletionTombstones(finalRequest.removedPageRevisions, existingManifest, update.version)) {
+        tombstones.push_back(std::move(tombstone));
+    }
+    auto activeTombstones = activeDeletionTombstones(tombstones, writerStates);
+    persistCanonicalDeletionIndex(activeTombstones, folderURL, fileManager);
+    auto compactedStates = compactWriterStates(writerStates, activeTombstones, folderURL, fileManager);
+
+    // 15.–18. The commit.
+    auto active = tombstoneValues(activeTombstones);
+    auto reconciled = reconciledManifest(base, compactedStates, active);
+    if (!reconciled) {
+        throw velto::LibraryMetadataError(velto::LibraryMetadataError::Kind::missingPageRecords);
+    }
+    auto committed = manifest(*reconciled, active, folderURL, fileManager);
+    if (beforeManifestCommit) {
+        beforeManifestCommit();
+    }
+    persist(committed, folderURL, fileManager);
+
+    // 19.–21. After the commit: clean-up that a later save repeats when it fails.
+    removeMigratedLegacyDeletionTombstones(activeTombstones, folderURL, fileManager);
+    auto stillPending =
+        retryPendingDeletions(committed.pendingDeletionFileNames, folderURL, fileManager, activeTombstones, removeItem);
+    if (stillPending != committed.pendingDeletionFileNames) {
+        committed.pendingDeletionFileNames = stillPending;
+        persist(committed, folderURL, fileManager);
+    }
+
+    return {persistedBaselines(finalRequest, table), std::move(resolved.conflicts),
+            std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
+}
+
+} // namespace VeltoPageLibrary

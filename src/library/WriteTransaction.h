@@ -1,0 +1,38 @@
+#pragma once
+
+#include "library/PendingDeletions.h"
+#include "library/SaveRequest.h"
+#include "library/SaveResult.h"
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <functional>
+
+namespace VeltoPageLibrary {
+
+/// An operation a test runs at a chosen point of a save; empty for none.
+using TransactionHook = std::function<void()>;
+
+/// Saves the store's document into the Pages folder under the folder's exclusive library lock: checks the
+/// document and its file names, creates ".velto", then runs writeWithoutLock. `removeItem` empty means the
+/// file manager's own removal. `beforeLockAcquisition` runs once the lock file is open, before the lock is
+/// asked for; `beforeManifestCommit` right before the manifest is first written.
+VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                      velto::FileSystem &fileManager = velto::defaultFileSystem(),
+                      const RemoveOperation &removeItem = {}, const TransactionHook &beforeLockAcquisition = {},
+                      const TransactionHook &beforeManifestCommit = {});
+
+/// The save itself; the caller holds the folder's exclusive library lock. In order: other writers' changes
+/// to the changed pages are merged in or kept as conflict pages, the page files are written, this writer's
+/// journal records the save, the deletion index and the journals are compacted, and the manifest, folded
+/// from the one on disk and every journal, is written: that write is the commit. Files of deleted pages
+/// are removed afterwards (a failed removal stays pending for the next save).
+///
+/// Nothing is rolled back: whatever a failure leaves before the commit (page files, journal, index) is
+/// folded in by the next load or save, because every load and save reads the journals again. Every error
+/// is thrown as it comes, also one after the commit.
+VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                                 velto::FileSystem &fileManager, const RemoveOperation &removeItem,
+                                 const TransactionHook &beforeManifestCommit = {});
+
+} // namespace VeltoPageLibrary
