@@ -12,6 +12,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace velto::editor::MarkdownStyler {
@@ -20,7 +21,10 @@ namespace {
 
 namespace Patterns {
 const std::string heading = R"((?m)^(#{1,6})[ \t]+(.+)$)";
-const std::string setextHeading = R"((?m)^([^\n]+)\n(=+)[ \t]*$)";
+// As given, "(?m)^([^\n]+)\n(=+)[ \t]*$", with the title run made possessive: the run can only end
+// at the line feed that must follow it, so giving characters back never leads to a match, and not
+// trying saves the engine a walk back over every line.
+const std::string setextHeading = R"((?m)^([^\n]++)\n(=+)[ \t]*$)";
 const std::string blockQuote = R"((?m)^(>)[ \t]?(.*)$)";
 const std::string listMarker = R"((?m)^[ \t]*([-+*]|[0-9]+\.)[ \t]+)";
 const std::string taskBox = R"((?m)^[ \t]*[-+*][ \t]+(\[[ xX]\]))";
@@ -96,31 +100,57 @@ void colorRange(TextStorage &storage, TextRange range, const Color &color) {
     }
 }
 
-void styleMarkers(TextRange match, TextRange content, TextStorage &storage) {
-    colorRange(storage, rangeBetween(match.location, content.location), secondaryLabelColor());
-    colorRange(storage, rangeBetween(content.end(), match.end()), secondaryLabelColor());
-}
-
 std::u16string_view textOf(const TextStorage &storage) {
     return storage.string();
 }
 
 // ---- the passes, in the order the full pass runs them ----
 
-void styleHeadings(TextStorage &storage) {
+/// The attribute sets a pass puts on again and again, built once per pass (so that a changed
+/// preference applies from the next pass on) and interned once.
+struct PassStyles {
+    std::array<Attributes, 7> heading; // index: level 1 to 6
+    Attributes secondary{{AttributeKey::foregroundColor, secondaryLabelColor()}};
+    Attributes listMarker{{AttributeKey::foregroundColor, secondaryLabelColor()}, {AttributeKey::font, editorFont()}};
+    Attributes taskBox{{AttributeKey::foregroundColor, secondaryLabelColor()}, {AttributeKey::veltoTaskCheckbox, true}};
+    Attributes linkLabel{{AttributeKey::foregroundColor, linkColor()}, {AttributeKey::underlineStyle, std::int64_t{1}}};
+    Attributes linkDestination{{AttributeKey::foregroundColor, linkColor().withAlpha(0.84)}};
+    Attributes strikethrough{{AttributeKey::strikethroughStyle, std::int64_t{1}}};
+    Attributes rule{{AttributeKey::foregroundColor, Color::system(SystemColorRole::clear)},
+                    {AttributeKey::veltoHorizontalRule, secondaryLabelColor()}};
+
+    PassStyles() {
+        const ParagraphStyle paragraph = headingParagraphStyle();
+        for (int level = 1; level <= 6; ++level) {
+            heading[level] =
+                Attributes{{AttributeKey::font, headingFont(level)}, {AttributeKey::paragraphStyle, paragraph}};
+        }
+    }
+};
+
+void addOver(TextStorage &storage, const Attributes &attributes, TextRange range) {
+    if (range.length > 0) {
+        storage.addAttributes(attributes, range);
+    }
+}
+
+void styleMarkers(TextRange match, TextRange content, TextStorage &storage, const PassStyles &styles) {
+    addOver(storage, styles.secondary, rangeBetween(match.location, content.location));
+    addOver(storage, styles.secondary, rangeBetween(content.end(), match.end()));
+}
+
+void styleHeadings(TextStorage &storage, const PassStyles &styles) {
     enumerate(Patterns::heading, textOf(storage), [&](const RegexMatch &match) {
-        const int level = static_cast<int>(match.range(1).length);
-        storage.addAttribute(AttributeKey::font, headingFont(level), match.range());
-        storage.addAttribute(AttributeKey::paragraphStyle, headingParagraphStyle(), match.range());
-        colorRange(storage, match.range(1), secondaryLabelColor());
+        const std::size_t level = match.range(1).length;
+        storage.addAttributes(styles.heading[level], match.range());
+        addOver(storage, styles.secondary, match.range(1));
     });
 }
 
-void styleSetextHeadings(TextStorage &storage) {
+void styleSetextHeadings(TextStorage &storage, const PassStyles &styles) {
     enumerate(Patterns::setextHeading, textOf(storage), [&](const RegexMatch &match) {
-        storage.addAttribute(AttributeKey::font, headingFont(1), match.range(1));
-        storage.addAttribute(AttributeKey::paragraphStyle, headingParagraphStyle(), match.range(1));
-        colorRange(storage, match.range(2), secondaryLabelColor());
+        storage.addAttributes(styles.heading[1], match.range(1));
+        addOver(storage, styles.secondary, match.range(2));
     });
 }
 
@@ -131,15 +161,14 @@ void styleQuotes(TextStorage &storage, const Color &color) {
     });
 }
 
-void styleLists(TextStorage &storage) {
+void styleLists(TextStorage &storage, const PassStyles &styles) {
     const std::u16string_view text = textOf(storage);
     enumerate(Patterns::listMarker, text, [&](const RegexMatch &match) {
         const TextRange marker = match.range(1);
         if (MarkdownSyntaxScanner::isEscaped(marker.end() - 1, text)) {
             return;
         }
-        colorRange(storage, marker, secondaryLabelColor());
-        storage.addAttribute(AttributeKey::font, editorFont(), marker);
+        storage.addAttributes(styles.listMarker, marker);
     });
     enumerate(Patterns::taskBox, text, [&](const RegexMatch &match) {
         std::size_t bullet = match.range().location;
@@ -149,8 +178,7 @@ void styleLists(TextStorage &storage) {
         if (MarkdownSyntaxScanner::isEscaped(bullet, text)) {
             return;
         }
-        colorRange(storage, match.range(1), secondaryLabelColor());
-        storage.addAttribute(AttributeKey::veltoTaskCheckbox, true, match.range(1));
+        storage.addAttributes(styles.taskBox, match.range(1));
     });
 }
 
@@ -162,7 +190,7 @@ bool isBareAddressTrailingPunctuation(char16_t unit) {
     return unit == u'.' || unit == u',' || unit == u';' || unit == u':' || unit == u'!' || unit == u'?';
 }
 
-void styleLinks(TextStorage &storage, const DocumentStructure &structure) {
+void styleLinks(TextStorage &storage, const DocumentStructure &structure, const PassStyles &styles) {
     const std::u16string_view text = textOf(storage);
     // The literal code ranges, in text order: inline spans never lie inside fenced blocks.
     std::vector<TextRange> codeRanges = structure.literalCodeRanges();
@@ -175,16 +203,13 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure) {
         linkRanges.push_back(match.range());
         const TextRange label = match.range(2);
         const TextRange destination = match.range(4);
-        storage.addAttribute(AttributeKey::foregroundColor, linkColor(), label);
-        storage.addAttribute(AttributeKey::underlineStyle, std::int64_t{1}, label);
         const std::u16string target = unescapedDestination(text.substr(destination.location, destination.length));
-        if (const std::optional<std::string> url = LinkPasteBehavior::linkableURL(target)) {
-            storage.addAttribute(AttributeKey::link, *url, label);
-        }
+        const std::optional<std::string> url = LinkPasteBehavior::linkableURL(target);
+        storage.addAttributes(url ? styles.linkLabel.with(AttributeKey::link, *url) : styles.linkLabel, label);
         for (std::size_t group : {1, 3, 5}) {
-            colorRange(storage, match.range(group), secondaryLabelColor());
+            addOver(storage, styles.secondary, match.range(group));
         }
-        colorRange(storage, destination, linkColor().withAlpha(0.84));
+        addOver(storage, styles.linkDestination, destination);
     });
     enumerate(Patterns::bareAddress, text, [&](const RegexMatch &match) {
         TextRange address = match.range();
@@ -196,15 +221,13 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure) {
         if (!url || overlapsAny(address, codeRanges) || overlapsAny(address, linkRanges)) {
             return;
         }
-        storage.addAttribute(AttributeKey::link, *url, address);
-        storage.addAttribute(AttributeKey::foregroundColor, linkColor(), address);
-        storage.addAttribute(AttributeKey::underlineStyle, std::int64_t{1}, address);
+        storage.addAttributes(styles.linkLabel.with(AttributeKey::link, *url), address);
     });
 }
 
 /// Strong text, emphasis and strike-through share one shape: delimiters, content, delimiters; an
 /// escaped opening or first closing delimiter cancels the match.
-void styleDelimited(TextStorage &storage, const std::string &pattern,
+void styleDelimited(TextStorage &storage, const PassStyles &styles, const std::string &pattern,
                     const std::function<void(TextRange content)> &styleContent) {
     const std::u16string_view text = textOf(storage);
     enumerate(pattern, text, [&](const RegexMatch &match) {
@@ -214,29 +237,30 @@ void styleDelimited(TextStorage &storage, const std::string &pattern,
             return;
         }
         styleContent(content);
-        styleMarkers(match.range(), content, storage);
+        styleMarkers(match.range(), content, storage, styles);
     });
 }
 
-void styleStrongText(TextStorage &storage) {
+void styleStrongText(TextStorage &storage, const PassStyles &styles) {
     for (const std::string *pattern : {&Patterns::strongStars, &Patterns::strongUnderscores}) {
-        styleDelimited(storage, *pattern, [&](TextRange content) { applyTrait(FontTrait::bold, content, storage); });
+        styleDelimited(storage, styles, *pattern,
+                       [&](TextRange content) { applyTrait(FontTrait::bold, content, storage); });
     }
 }
 
-void styleEmphasis(TextStorage &storage) {
+void styleEmphasis(TextStorage &storage, const PassStyles &styles) {
     for (const std::string *pattern : {&Patterns::emphasisStar, &Patterns::emphasisUnderscore}) {
-        styleDelimited(storage, *pattern, [&](TextRange content) { applyTrait(FontTrait::italic, content, storage); });
+        styleDelimited(storage, styles, *pattern,
+                       [&](TextRange content) { applyTrait(FontTrait::italic, content, storage); });
     }
 }
 
-void styleStrikethrough(TextStorage &storage) {
-    styleDelimited(storage, Patterns::strikethrough, [&](TextRange content) {
-        storage.addAttribute(AttributeKey::strikethroughStyle, std::int64_t{1}, content);
-    });
+void styleStrikethrough(TextStorage &storage, const PassStyles &styles) {
+    styleDelimited(storage, styles, Patterns::strikethrough,
+                   [&](TextRange content) { storage.addAttributes(styles.strikethrough, content); });
 }
 
-void styleHorizontalRules(TextStorage &storage, const DocumentStructure &structure) {
+void styleHorizontalRules(TextStorage &storage, const DocumentStructure &structure, const PassStyles &styles) {
     const std::u16string_view text = textOf(storage);
     std::vector<TextRange> fencedRanges;
     for (const FencedCodeBlock &block : structure.fencedBlocks) {
@@ -247,22 +271,24 @@ void styleHorizontalRules(TextStorage &storage, const DocumentStructure &structu
         if (MarkdownSyntaxScanner::isEscaped(marker.location, text) || overlapsAny(marker, fencedRanges)) {
             return;
         }
-        storage.addAttribute(AttributeKey::foregroundColor, Color::system(SystemColorRole::clear), marker);
-        storage.addAttribute(AttributeKey::veltoHorizontalRule, secondaryLabelColor(), marker);
+        storage.addAttributes(styles.rule, marker);
     });
 }
 
-void styleInlineCode(TextStorage &storage, const Color &color, const DocumentStructure &structure) {
+void styleInlineCode(TextStorage &storage, const Color &color, const DocumentStructure &structure,
+                     const PassStyles &styles) {
     const Attributes code{{AttributeKey::font, inlineCodeFont()},
                           {AttributeKey::foregroundColor, color},
                           {AttributeKey::veltoInlineCode, codeBackgroundColor()},
                           {AttributeKey::ligature, std::int64_t{0}}};
     for (const InlineCodeSpan &span : structure.inlineCodeSpans) {
-        storage.removeAttribute(AttributeKey::link, span.fullRange);
-        storage.removeAttribute(AttributeKey::underlineStyle, span.fullRange);
-        storage.removeAttribute(AttributeKey::strikethroughStyle, span.fullRange);
-        storage.addAttributes(code, span.fullRange);
-        styleMarkers(span.fullRange, span.contentRange, storage);
+        storage.updateAttributes(span.fullRange, [&code](const Attributes &old) {
+            return old.without(AttributeKey::link)
+                .without(AttributeKey::underlineStyle)
+                .without(AttributeKey::strikethroughStyle)
+                .merging(code);
+        });
+        styleMarkers(span.fullRange, span.contentRange, storage, styles);
     }
 }
 
@@ -448,16 +474,17 @@ void apply(TextStorage &storage, const std::optional<Color> &color) {
     storage.setAttributes(baseAttributes(resolved), whole);
     if (whole.length > 0) {
         const DocumentStructure structure = MarkdownSyntaxScanner::structure(storage.string());
-        styleHeadings(storage);
-        styleSetextHeadings(storage);
+        const PassStyles styles;
+        styleHeadings(storage, styles);
+        styleSetextHeadings(storage, styles);
         styleQuotes(storage, resolved);
-        styleLists(storage);
-        styleLinks(storage, structure);
-        styleStrongText(storage);
-        styleEmphasis(storage);
-        styleStrikethrough(storage);
-        styleHorizontalRules(storage, structure);
-        styleInlineCode(storage, resolved, structure);
+        styleLists(storage, styles);
+        styleLinks(storage, structure, styles);
+        styleStrongText(storage, styles);
+        styleEmphasis(storage, styles);
+        styleStrikethrough(storage, styles);
+        styleHorizontalRules(storage, structure, styles);
+        styleInlineCode(storage, resolved, structure, styles);
         styleFencedCode(storage, resolved, structure);
         restoreCodeTokens(preserved, structure, storage);
     }

@@ -274,9 +274,24 @@ Attributes Attributes::merging(const Attributes &added) const {
     if (empty()) {
         return added;
     }
-    std::vector<AttributeEntry> entries = set_->entries;
-    entries.insert(entries.end(), added.entries().begin(), added.entries().end());
-    return fromEntries(std::move(entries));
+    // Both lists are in key order: merge them, the added entry winning on equal keys.
+    const std::vector<AttributeEntry> &mine = set_->entries;
+    const std::vector<AttributeEntry> &theirs = added.entries();
+    std::vector<AttributeEntry> entries;
+    entries.reserve(mine.size() + theirs.size());
+    std::size_t m = 0;
+    std::size_t t = 0;
+    while (m < mine.size() || t < theirs.size()) {
+        if (t == theirs.size() || (m < mine.size() && mine[m].key < theirs[t].key)) {
+            entries.push_back(mine[m++]);
+        } else {
+            if (m < mine.size() && mine[m].key == theirs[t].key) {
+                ++m;
+            }
+            entries.push_back(theirs[t++]);
+        }
+    }
+    return Attributes(internTable().intern(std::move(entries)));
 }
 
 // ---- descriptions ----

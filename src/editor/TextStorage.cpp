@@ -230,6 +230,10 @@ void TextStorage::removeAttribute(AttributeKey key, TextRange range) {
     transformAttributes(range, [key](const Attributes &old) { return old.without(key); });
 }
 
+void TextStorage::updateAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &update) {
+    transformAttributes(range, update);
+}
+
 // ---- changing characters ----
 
 void TextStorage::replaceCharacters(TextRange range, std::u16string_view replacement) {

@@ -80,6 +80,8 @@ public:
     void addAttribute(AttributeKey key, AttributeValue value, TextRange range);
     void addAttributes(const Attributes &attributes, TextRange range);
     void removeAttribute(AttributeKey key, TextRange range);
+    /// Replaces the attributes of every run over the range with what `update` makes of them.
+    void updateAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &update);
 
     // ---- changing characters ----
 

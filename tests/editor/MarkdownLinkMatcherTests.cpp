@@ -81,3 +81,24 @@ TEST(MarkdownLinkMatcherTests, ManyOpenBracketsOnOneLongLineTakeLinearTime) {
     EXPECT_TRUE(linkMatches(text).empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
 }
+
+// The styler runs the setext pattern with a possessive title run; it must find what the pattern as
+// written finds.
+TEST(MarkdownLinkMatcherTests, PossessiveSetextPatternAgreesWithTheWrittenOne) {
+    std::mt19937 random(13);
+    const std::u16string alphabet = u"a=\n \t\r#";
+    for (int round = 0; round < 5000; ++round) {
+        std::u16string text;
+        const std::size_t length = random() % 20;
+        for (std::size_t k = 0; k < length; ++k) {
+            text += alphabet[random() % alphabet.size()];
+        }
+        std::vector<std::vector<TextRange>> written;
+        std::vector<std::vector<TextRange>> possessive;
+        RegexRunner::enumerateMatches(R"((?m)^([^\n]+)\n(=+)[ \t]*$)", text,
+                                      [&](const RegexMatch &match) { written.push_back(match.groups); });
+        RegexRunner::enumerateMatches(R"((?m)^([^\n]++)\n(=+)[ \t]*$)", text,
+                                      [&](const RegexMatch &match) { possessive.push_back(match.groups); });
+        ASSERT_EQ(written, possessive) << "round " << round;
+    }
+}
