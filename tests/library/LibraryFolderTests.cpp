@@ -63,6 +63,15 @@ TEST(LibraryFolder, CreatingLibraryDirectoriesMakesFolderAndMetadata) {
     EXPECT_NO_THROW(createLibraryDirectories(temporary / "New/Pages"));
 }
 
+TEST(LibraryFolder, FailureToCreateLibraryDirectoriesIsThrown) {
+    TemporaryFolder temporary;
+    FailingFileSystem fileSystem;
+    fileSystem.countOnly({velto::FileOperation::createDirectory});
+    fileSystem.failFromOperation(1, EACCES);
+    EXPECT_THROW(createLibraryDirectories(temporary / "Pages", fileSystem), velto::FileSystemError);
+    EXPECT_FALSE(temporary.exists("Pages/.velto"));
+}
+
 TEST(LibraryFolder, PreservingManifestTwiceKeepsTwoDistinctRecoveryFiles) {
     TemporaryFolder temporary;
     EXPECT_NO_THROW(preserveCorruptManifest(temporary.path()));

@@ -60,6 +60,16 @@ TEST(MissingFileObservations, RemovalIgnoresMissingFiles) {
     EXPECT_TRUE(loadMissingFileObservations(temporary.path()).empty());
 }
 
+TEST(MissingFileObservations, FailedRemovalIsIgnored) {
+    TemporaryFolder temporary;
+    persistMissingFileObservations({{uuid("a1"), "a.md", at(100)}}, temporary.path());
+    FailingFileSystem fileSystem;
+    fileSystem.failFromOperation(1);
+    EXPECT_NO_THROW(removeMissingFileObservation(uuid("a1"), temporary.path(), fileSystem));
+    EXPECT_TRUE(fileSystem.injectedFailure());
+    EXPECT_EQ(loadMissingFileObservations(temporary.path()).size(), 1u);
+}
+
 TEST(MissingFileObservations, WriteStopsAtFirstFailureKeepingEarlierFiles) {
     TemporaryFolder temporary;
     std::vector<VeltoMissingFileObservation> observations{{uuid("a1"), "a.md", at(100)}, {uuid("b2"), "b.md", at(100)}};
