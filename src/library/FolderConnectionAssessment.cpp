@@ -1,0 +1,224 @@
+#include "library/FolderConnectionAssessment.h"
+
+#include "library/LibraryFolder.h"
+#include "model/PageFileContent.h"
+#include "platform/ApplicationStorage.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+VeltoLibraryConnectionError::VeltoLibraryConnectionError(Kind kind, std::string value, const std::string &text)
+    : std::runtime_error(text)
+    , kind_(kind)
+    , value_(std::move(value)) {}
+
+VeltoLibraryConnectionError
+VeltoLibraryConnectionError::destinationContainsLibrary(const std::filesystem::path &destinationURL) {
+    auto name = destinationURL.filename().empty() ? destinationURL.parent_path().filename() : destinationURL.filename();
+    return {Kind::destinationContainsLibrary, destinationURL.string(),
+            "The folder “" + name.string() + "” already contains an Velto library. Choose an empty folder."};
+}
+
+VeltoLibraryConnectionError VeltoLibraryConnectionError::sourceLibraryUnavailable(const std::string &detail) {
+    return {Kind::sourceLibraryUnavailable, detail, "The current Velto library could not be copied. " + detail};
+}
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+constexpr std::size_t assessedPrefixBytes = 65'536;
+
+/// A Markdown file that could stay active: its date and its size as counted against the byte limit.
+struct ActiveCandidate {
+    velto::Date date;
+    std::int64_t byteCount = 0;
+};
+
+/// A folder holds a library when its ".velto" has anything in it, or cannot be listed.
+bool holdsLibrary(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    auto directory = metadataDirectory(folderURL);
+    try {
+        if (!fileManager.status(directory, false)) {
+            return false;
+        }
+        return !fileManager.contentsOfDirectory(directory).empty();
+    } catch (const std::exception &) {
+        return true;
+    }
+}
+
+bool isMarkdownPath(const std::string &relativePath) {
+    auto extension = std::filesystem::path(relativePath).extension().string();
+    return velto::text::lowercased(extension) == ".md";
+}
+
+class Assessment {
+public:
+    Assessment(std::int64_t maximumActivePages, std::int64_t maximumPageBytes)
+        : maximumActivePages(maximumActivePages)
+        , maximumPageBytes(maximumPageBytes) {}
+
+    VeltoFolderConnectionAssessment counts;
+
+    void assessFile(const std::filesystem::path &url, velto::FileSystem &fileManager,
+                    const PrefixReadOperation &readOperation);
+
+    std::int64_t projectedArchiveCount();
+
+private:
+    std::int64_t maximumActivePages;
+    std::int64_t maximumPageBytes;
+    std::vector<ActiveCandidate> candidates;
+};
+
+void Assessment::assessFile(const std::filesystem::path &url, velto::FileSystem &fileManager,
+                            const PrefixReadOperation &readOperation) {
+    std::optional<velto::FileStatus> status;
+    try {
+        status = fileManager.status(url, false);
+    } catch (const std::exception &) {
+        ++counts.markdownFileCount;
+        ++counts.unreadableFileCount;
+        return;
+    }
+    if (!status || status->type != velto::FileType::regular) {
+        return;
+    }
+    ++counts.markdownFileCount;
+    // Linux folders have no cloud download state: every regular file can be read now.
+    std::string bytes;
+    try {
+        bytes =
+            readOperation ? readOperation(url, assessedPrefixBytes) : fileManager.readPrefix(url, assessedPrefixBytes);
+    } catch (const std::exception &) {
+        ++counts.unreadableFileCount;
+        return;
+    }
+    if (bytes.empty()) {
+        return;
+    }
+    bool truncated = status->size > bytes.size();
+    std::string text;
+    if (truncated) {
+        // A character cut at the limit must not make a long file unreadable.
+        text = velto::text::decodingUTF8Lossy(bytes);
+    } else if (velto::text::isValidUTF8(bytes)) {
+        text = std::move(bytes);
+    } else {
+        ++counts.unreadableFileCount;
+        return;
+    }
+    auto content = velto::VeltoPageFileContent::parse(text);
+    if (content.veltoPageID()) {
+        ++counts.identifiedPageCount;
+    }
+    if (content.isArchived()) {
+        return;
+    }
+    auto byteCount =
+        truncated ? static_cast<std::int64_t>(status->size) : static_cast<std::int64_t>(content.body.size());
+    candidates.push_back({status->modificationDate, std::min(byteCount, maximumPageBytes + 1)});
+}
+
+std::int64_t Assessment::projectedArchiveCount() {
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const ActiveCandidate &a, const ActiveCandidate &b) { return a.date > b.date; });
+    std::int64_t considered = std::min<std::int64_t>(std::max<std::int64_t>(maximumActivePages, 0),
+                                                     static_cast<std::int64_t>(candidates.size()));
+    std::int64_t active = 0;
+    std::int64_t total = 0;
+    for (std::int64_t index = 0; index < considered; ++index) {
+        std::int64_t bytes = candidates[static_cast<std::size_t>(index)].byteCount;
+        // The newest page always stays, however large; so does any page after pages that hold nothing.
+        if (total != 0 && total + bytes > maximumPageBytes) {
+            break;
+        }
+        total += bytes;
+        ++active;
+    }
+    return std::max<std::int64_t>(static_cast<std::int64_t>(candidates.size()) - active, 0);
+}
+
+/// One plain path component: a bundle value like "../x" or "a/b" must not lead out of the data folder.
+bool isSinglePathComponent(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
+
+} // namespace
+
+VeltoFolderConnectionAssessment assessFolderConnection(const std::filesystem::path &folderURL,
+                                                       velto::FileSystem &fileManager, std::int64_t maximumActivePages,
+                                                       std::int64_t maximumPageBytes,
+                                                       const PrefixReadOperation &readOperation) {
+    Assessment assessment(maximumActivePages, maximumPageBytes);
+    assessment.counts.selectedFolderURL = folderURL;
+    bool library = holdsLibrary(folderURL, fileManager);
+
+    std::vector<velto::DirectoryEntry> entries;
+    try {
+        entries = fileManager.enumerateRecursively(folderURL);
+    } catch (const std::exception &) {
+        assessment.counts.kind =
+            library ? VeltoFolderConnectionKind::existingLibrary : VeltoFolderConnectionKind::empty;
+        return assessment.counts;
+    }
+    for (const auto &entry : entries) {
+        if (isMarkdownPath(entry.relativePath)) {
+            assessment.assessFile(folderURL / entry.relativePath, fileManager, readOperation);
+        }
+    }
+
+    auto &counts = assessment.counts;
+    counts.projectedArchiveCount = assessment.projectedArchiveCount();
+    counts.pagesRequiringIdentityCount =
+        std::max<std::int64_t>(counts.markdownFileCount - counts.identifiedPageCount - counts.unavailableFileCount -
+                                   counts.unreadableFileCount,
+                               0);
+    if (library) {
+        counts.kind = VeltoFolderConnectionKind::existingLibrary;
+    } else if (counts.markdownFileCount == 0) {
+        counts.kind = VeltoFolderConnectionKind::empty;
+    } else {
+        counts.kind = VeltoFolderConnectionKind::unrelatedMarkdown;
+    }
+    return counts;
+}
+
+std::string applicationSupportDirectoryName(std::string_view bundleInfoText) {
+    const std::string_view key = "VeltoApplicationSupportDirectory";
+    for (auto line : velto::text::splitKeepingEmpty(bundleInfoText, "\n")) {
+        auto trimmed = velto::text::trimmingWhitespace(line);
+        auto separator = trimmed.find('=');
+        if (separator == std::string_view::npos ||
+            velto::text::trimmingWhitespace(trimmed.substr(0, separator)) != key) {
+            continue;
+        }
+        auto value = std::string(velto::text::trimmingWhitespace(trimmed.substr(separator + 1)));
+        return isSinglePathComponent(value) ? value : "Velto";
+    }
+    return "Velto";
+}
+
+const std::string &applicationSupportDirectoryName() {
+    static const std::string name = [] {
+        auto &fileManager = velto::defaultFileSystem();
+        try {
+            auto executable = fileManager.resolvingSymlinks("/proc/self/exe");
+            auto info = executable.parent_path().parent_path() / "Info.ini";
+            return applicationSupportDirectoryName(fileManager.readFile(info));
+        } catch (const std::exception &) {
+            return std::string("Velto"); // not run from a bundle: the tests, the command-line tools
+        }
+    }();
+    return name;
+}
+
+std::filesystem::path defaultFolderURL(velto::FileSystem &) {
+    return velto::applicationStorage::defaultPagesFolder(applicationSupportDirectoryName());
+}
+
+} // namespace VeltoPageLibrary

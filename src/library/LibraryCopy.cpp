@@ -1,0 +1,99 @@
+#include "library/LibraryCopy.h"
+
+#include "library/FolderConnectionAssessment.h"
+#include "library/LibraryFolder.h"
+#include "library/LibraryLock.h"
+#include "library/LoadPipeline.h"
+#include "library/PageLoading.h"
+#include "library/ProcessWriter.h"
+#include "library/SaveRequest.h"
+#include "library/WriteTransaction.h"
+#include "platform/Clock.h"
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+/// A ".velto" with anything in it, or one that cannot be listed, belongs to a library.
+bool isOccupied(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    auto directory = metadataDirectory(folderURL);
+    try {
+        if (!fileManager.status(directory, false)) {
+            return false;
+        }
+        return !fileManager.contentsOfDirectory(directory).empty();
+    } catch (const std::exception &) {
+        return true;
+    }
+}
+
+/// Only the lock file that this copy itself made may be there once the locks are held.
+void checkDestinationStillFree(const std::filesystem::path &destinationURL, velto::FileSystem &fileManager) {
+    auto directory = metadataDirectory(destinationURL);
+    try {
+        if (!fileManager.status(directory, false)) {
+            return;
+        }
+        for (const auto &name : fileManager.contentsOfDirectory(directory)) {
+            if (name != "transaction.lock") {
+                throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
+            }
+        }
+    } catch (const velto::FileSystemError &) {
+        throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
+    }
+}
+
+velto::VeltoDocument loadedSource(const std::filesystem::path &sourceURL, velto::FileSystem &fileManager) {
+    auto result = loadWithoutLock(sourceURL, fileManager, velto::systemClock().now(), nullptr, std::nullopt, true,
+                                  productionReplay(), productionCheckpoint(), productionAvailability());
+    if (const auto *issue = result.failureIssue()) {
+        throw VeltoLibraryConnectionError::sourceLibraryUnavailable(issue->message);
+    }
+    if (result.isMissing()) {
+        throw VeltoLibraryConnectionError::sourceLibraryUnavailable("Its manifest is missing.");
+    }
+    velto::VeltoDocument document = result.asLoaded()->document;
+    // The copy must carry every page's text, not a summary that points back into the source folder.
+    for (auto &page : document.pages) {
+        if (page.content.asArchivedSummary() != nullptr) {
+            page = loadFullPage(page, sourceURL, fileManager);
+        }
+    }
+    return document;
+}
+
+VeltoSaveRequest copyRequest(const velto::VeltoDocument &document) {
+    VeltoSaveRequest request;
+    request.writerID = processWriterID();
+    request.operationID = velto::Uuid::random();
+    request.recordedAt = velto::systemClock().now();
+    request.document = document;
+    request.changedPageRevisions[document.currentPage.id] = 0;
+    for (const auto &page : document.pages) {
+        request.changedPageRevisions[page.id] = 0;
+    }
+    request.structureRevision = 0;
+    return request;
+}
+
+} // namespace
+
+velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const std::filesystem::path &destinationURL,
+                                 velto::FileSystem &fileManager) {
+    bool occupied = isOccupied(destinationURL, fileManager);
+    createLibraryDirectories(sourceURL, fileManager);
+    createLibraryDirectories(destinationURL, fileManager);
+    return withLibraryLocks({sourceURL, destinationURL}, LibraryLockMode::exclusive, [&] {
+        if (occupied) {
+            throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
+        }
+        checkDestinationStillFree(destinationURL, fileManager);
+        auto document = loadedSource(sourceURL, fileManager);
+        writeWithoutLock(copyRequest(document), destinationURL, fileManager,
+                         [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
+        return document;
+    });
+}
+
+} // namespace VeltoPageLibrary

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "model/Document.h"
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+
+namespace VeltoPageLibrary {
+
+/// Copies the library of `sourceURL` into `destinationURL`, which must not hold a library yet (a ".velto"
+/// with anything in it, or one that cannot be listed, throws VeltoLibraryConnectionError::
+/// destinationContainsLibrary). Under the exclusive locks of both folders the source is loaded as a full
+/// load does, every archived page is read whole, and everything is written into the destination as one save
+/// of this process's writer. Returns the copied document. A source that cannot be loaded throws
+/// sourceLibraryUnavailable with the load's message ("Its manifest is missing." for no library).
+velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const std::filesystem::path &destinationURL,
+                                 velto::FileSystem &fileManager = velto::defaultFileSystem());
+
+} // namespace VeltoPageLibrary

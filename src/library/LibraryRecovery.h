@@ -1,0 +1,18 @@
+#pragma once
+
+#include "library/SaveRequest.h"
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace VeltoPageLibrary {
+
+/// Rewrites a damaged or unreadable library from the store's document: under the folder's exclusive lock
+/// the manifest is moved aside to "manifest.recovery-<UUID>.json" (kept for the user), then the request is
+/// written as a save. Returns the recovery file, or nothing when the folder had no manifest. When the write
+/// fails before a new manifest is committed, the old manifest is put back and the write's error is thrown.
+std::optional<std::filesystem::path> recover(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                                             velto::FileSystem &fileManager = velto::defaultFileSystem());
+
+} // namespace VeltoPageLibrary
