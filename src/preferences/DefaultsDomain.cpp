@@ -1,11 +1,13 @@
 #include "preferences/DefaultsDomain.h"
 
+#include <QtCore/QFile>
 #include <QtCore/QIODevice>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QStandardPaths>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace velto {
@@ -111,7 +113,15 @@ std::int64_t clampedToInt64(double value) {
 } // namespace
 
 DefaultsDomain::DefaultsDomain(const QString &filePath)
-    : settings_(filePath, jsonFormat()) {}
+    : settings_(filePath, jsonFormat()) {
+    // A file that does not parse reads as empty and would be overwritten by the next write; keep a copy
+    // so that settings edited by hand, or damaged, are not lost without a trace.
+    if (settings_.status() == QSettings::FormatError) {
+        QString copy = filePath + QStringLiteral(".damaged");
+        QFile::remove(copy);
+        QFile::copy(filePath, copy);
+    }
+}
 
 QString DefaultsDomain::standardFilePath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +

@@ -17,7 +17,8 @@ namespace velto {
 /// told apart from text when read back. Safe to use from several threads.
 class DefaultsDomain {
 public:
-    /// The domain kept in the given file (a temporary file in tests).
+    /// The domain kept in the given file (a temporary file in tests). A file that cannot be parsed is copied
+    /// to "<file>.damaged" and read as empty.
     explicit DefaultsDomain(const QString &filePath);
 
     /// ~/.config/Velto/Velto.json, following XDG_CONFIG_HOME.

@@ -169,11 +169,8 @@ double fontSize(double steppingFrom, int by) {
 }
 
 double editorFontSize() {
-    std::optional<double> stored = defaults().number(PreferenceKeys::editorFontSize);
-    if (stored && isAvailableFontSize(*stored)) {
-        return *stored;
-    }
-    return defaultFontSize;
+    double stored = defaults().doubleValue(PreferenceKeys::editorFontSize);
+    return isAvailableFontSize(stored) ? stored : defaultFontSize;
 }
 
 bool setEditorFontSize(double size) {

@@ -159,8 +159,11 @@ TEST(FontSizeStepping, StepsThroughTheAvailableSizes) {
 TEST_F(PreferencesTest, EditorFontSizeAcceptsOnlyAvailableSizesThatDiffer) {
     defaults().set(PreferenceKeys::editorFontSize, 16.0);
     EXPECT_EQ(VeltoPreferences::editorFontSize(), 15);
-    defaults().set(PreferenceKeys::editorFontSize, "24");
-    EXPECT_EQ(VeltoPreferences::editorFontSize(), 15) << "text is not a number";
+    defaults().set(PreferenceKeys::editorFontSize, "big");
+    EXPECT_EQ(VeltoPreferences::editorFontSize(), 15);
+    defaults().set(PreferenceKeys::editorFontSize, "19");
+    EXPECT_EQ(VeltoPreferences::editorFontSize(), 19) << "double reads parse text, as the platform's do";
+    defaults().remove(PreferenceKeys::editorFontSize);
 
     EXPECT_FALSE(VeltoPreferences::setEditorFontSize(15));
     EXPECT_FALSE(VeltoPreferences::setEditorFontSize(18));
@@ -337,7 +340,7 @@ TEST(DefaultsDomainTypes, NumbersBooleansTextAndDataStayApartInTheFile) {
     EXPECT_EQ(domain.string("bytes"), std::nullopt);
 }
 
-TEST(DefaultsDomainTypes, UnreadableFileReadsAsEmpty) {
+TEST(DefaultsDomainTypes, DamagedFileReadsAsEmptyAndIsKept) {
     QTemporaryDir folder;
     QString path = folder.filePath("Velto.json");
     QFile file(path);
@@ -348,6 +351,10 @@ TEST(DefaultsDomainTypes, UnreadableFileReadsAsEmpty) {
     domain.registerDefaults({{"formatsMarkdown", true}});
     EXPECT_FALSE(domain.object("appearanceChoice").isValid());
     EXPECT_TRUE(domain.boolean("formatsMarkdown"));
+
+    QFile copy(path + ".damaged");
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << "the damaged file is kept before anything overwrites it";
+    EXPECT_EQ(copy.readAll(), QByteArray("{ not json"));
 }
 
 TEST(ApplicationStorage, DefaultPagesFolderFollowsXdgDataHome) {
