@@ -1,0 +1,132 @@
+// The incremental load after the folder monitor reported changed Markdown files.
+
+#include "library/FullLoad.h"
+#include "library/IOObservation.h"
+#include "library/IncrementalLoad.h"
+
+#include "LibraryTestValues.h"
+#include "LoadTestSupport.h"
+#include "support/ManualClock.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+using namespace velto::librarytesting;
+using namespace velto::loadtesting;
+using namespace VeltoPageLibrary;
+using velto::VeltoStoreRecoveryIssue;
+using velto::testing::ManualClock;
+using velto::testing::TemporaryFolder;
+namespace fs = std::filesystem;
+
+const velto::Uuid pageA = uuid("a0");
+const velto::Uuid pageB = uuid("b0");
+
+class IncrementalLoad : public testing::Test {
+protected:
+    void SetUp() override {
+        temporary.writeFile("a.md", pageFileText(pageA, "First\n"));
+        temporary.writeFile("b.md", pageFileText(pageB, "Second\n"));
+        auto result = load(temporary.path(), velto::defaultFileSystem(), clock.now());
+        ASSERT_LOADED(result);
+        document = result.asLoaded()->document;
+    }
+
+    VeltoLibraryLoadResult loadChangesNow(const std::set<std::string> &paths) {
+        return loadChanges(temporary.path(), velto::defaultFileSystem(), document, paths, clock.now());
+    }
+
+    TemporaryFolder temporary;
+    ManualClock clock;
+    velto::VeltoDocument document;
+};
+
+TEST_F(IncrementalLoad, NoChangedPathReturnsTheDocumentWithoutTouchingTheFolder) {
+    fs::remove_all(temporary.path());
+    auto result = loadChangesNow({});
+    ASSERT_LOADED(result);
+    EXPECT_EQ(result.asLoaded()->document, document);
+    EXPECT_FALSE(result.asLoaded()->structureRepair);
+    EXPECT_FALSE(fs::exists(temporary.path()));
+}
+
+TEST_F(IncrementalLoad, NewFileAddsItsPageAndOnlyTheChangedPathIsRead) {
+    temporary.writeFile("new.md", "Written by another program\n");
+    auto observer = std::make_shared<VeltoLibraryIOObserver>();
+    VeltoLibraryIOObservation::Binding binding(observer);
+
+    auto result = loadChangesNow({"new.md"});
+    ASSERT_LOADED(result);
+    auto added = pageAt(result.asLoaded()->document, "new.md");
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->visibleText(), "Written by another program\n");
+    EXPECT_EQ(result.asLoaded()->structureRepair->externallyChangedPageIDs, std::set<velto::Uuid>{added->id});
+    EXPECT_EQ(allPages(result.asLoaded()->document).size(), 3u);
+
+    auto counters = observer->snapshot();
+    EXPECT_EQ(counters.recursiveEnumerations, 0);
+    EXPECT_EQ(counters.fullReconciliations, 0);
+    // The new file is read by discovery and by page loading; the other pages come from memory.
+    EXPECT_EQ(counters.markdownContentReads, 2);
+}
+
+TEST_F(IncrementalLoad, EditedFileReplacesThePageInMemory) {
+    temporary.writeFile("b.md", pageFileText(pageB, "Second, edited\n"));
+    auto result = loadChangesNow({"b.md"});
+    ASSERT_LOADED(result);
+    EXPECT_EQ(pageWithID(result.asLoaded()->document, pageB)->visibleText(), "Second, edited\n");
+    EXPECT_EQ(result.asLoaded()->structureRepair->externallyChangedPageIDs, std::set<velto::Uuid>{pageB});
+}
+
+TEST_F(IncrementalLoad, DeletedFileRemovesItsPageOnlyAfterTheGracePeriod) {
+    fs::remove(temporary / "b.md");
+    auto within = loadChangesNow({"b.md"});
+    ASSERT_NE(within.failureIssue(), nullptr) << describe(within);
+    EXPECT_EQ(within.failureIssue()->kind, VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable);
+
+    clock.advanceSeconds(10);
+    auto after = loadChangesNow({"b.md"});
+    ASSERT_LOADED(after);
+    EXPECT_FALSE(pageWithID(after.asLoaded()->document, pageB));
+    EXPECT_EQ(after.asLoaded()->structureRepair->externallyRemovedPageIDs, std::set<velto::Uuid>{pageB});
+}
+
+TEST_F(IncrementalLoad, CopyOfAnUnchangedPageBecomesANewPage) {
+    fs::copy_file(temporary / "a.md", temporary / "a-copy.md");
+    auto result = loadChangesNow({"a-copy.md"});
+    ASSERT_LOADED(result);
+    const auto &loaded = result.asLoaded()->document;
+    EXPECT_EQ(pageAt(loaded, "a.md")->id, pageA);
+    ASSERT_TRUE(pageAt(loaded, "a-copy.md"));
+    EXPECT_NE(pageAt(loaded, "a-copy.md")->id, pageA);
+}
+
+TEST_F(IncrementalLoad, ChangedPathOutsideTheFolderFailsAsCorrupt) {
+    auto result = loadChangesNow({"../elsewhere.md"});
+    ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
+    EXPECT_EQ(*result.failureIssue(),
+              (VeltoStoreRecoveryIssue{VeltoStoreRecoveryIssue::Kind::corrupt,
+                                       "Velto metadata contains a page path outside the selected Pages folder."}));
+}
+
+TEST_F(IncrementalLoad, LostMetadataDirectoryFailsAsUnreadableWithoutRebuilding) {
+    fs::remove_all(temporary / ".velto");
+    auto result = loadChangesNow({"a.md"});
+    ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
+    EXPECT_EQ(result.failureIssue()->kind, VeltoStoreRecoveryIssue::Kind::unreadable);
+    EXPECT_FALSE(fs::exists(temporary / ".velto/manifest.json"));
+}
+
+TEST_F(IncrementalLoad, MetadataWithoutPageRecordsIsMissingWithoutRebuilding) {
+    fs::remove_all(temporary / ".velto");
+    temporary.createFolder(".velto/writers");
+    EXPECT_TRUE(loadChangesNow({"a.md"}).isMissing());
+    EXPECT_FALSE(fs::exists(temporary / ".velto/manifest.json"));
+}
+
+} // namespace
