@@ -119,6 +119,8 @@ std::optional<std::string> X11Keyboard::typedText(std::uint32_t x11KeyCode, bool
         if (keymap_ != nullptr && layoutIndex) {
             text = keymap_->typedText(x11KeyCode, shift, *layoutIndex);
         }
+        // Waiting for replies may have queued events inside xcb, where the socket notifier cannot see them.
+        changed = drainEvents() || changed;
     }
     // Events read here would otherwise be lost to the watcher.
     if (changed && onChange) {
