@@ -267,12 +267,44 @@ Attributes Attributes::without(AttributeKey key) const {
     return Attributes(internTable().intern(std::move(entries)));
 }
 
+namespace {
+
+/// Styling merges the same few sets into the same run sets over and over. Interned sets are
+/// identified by address, so a pair of them is a cheap key; the memo holds both inputs and the
+/// result, which keeps the addresses from being reused while they are keys.
+struct MergeMemo {
+    struct Entry {
+        Attributes base;
+        Attributes added;
+        Attributes result;
+    };
+    struct PairHash {
+        std::size_t operator()(const std::pair<const void *, const void *> &key) const {
+            return std::hash<const void *>{}(key.first) * 31 + std::hash<const void *>{}(key.second);
+        }
+    };
+    static constexpr std::size_t capacity = 4096;
+    std::unordered_map<std::pair<const void *, const void *>, Entry, PairHash> entries;
+};
+
+MergeMemo &mergeMemo() {
+    thread_local MergeMemo memo;
+    return memo;
+}
+
+} // namespace
+
 Attributes Attributes::merging(const Attributes &added) const {
     if (added.empty()) {
         return *this;
     }
     if (empty()) {
         return added;
+    }
+    MergeMemo &memo = mergeMemo();
+    const std::pair<const void *, const void *> key{identity(), added.identity()};
+    if (const auto found = memo.entries.find(key); found != memo.entries.end()) {
+        return found->second.result;
     }
     // Both lists are in key order: merge them, the added entry winning on equal keys.
     const std::vector<AttributeEntry> &mine = set_->entries;
@@ -291,7 +323,12 @@ Attributes Attributes::merging(const Attributes &added) const {
             entries.push_back(theirs[t++]);
         }
     }
-    return Attributes(internTable().intern(std::move(entries)));
+    Attributes result(internTable().intern(std::move(entries)));
+    if (memo.entries.size() >= MergeMemo::capacity) {
+        memo.entries.clear();
+    }
+    memo.entries.emplace(key, MergeMemo::Entry{*this, added, result});
+    return result;
 }
 
 // ---- descriptions ----
