@@ -28,14 +28,37 @@ void followEqualLines(std::span<const LineNumber> base, std::span<const LineNumb
 }
 
 /// For every round d the choices of diagonals -d, -d + 2, …, d in that order: whether the furthest path on the
-/// diagonal stepped down from k + 1 (an insertion) rather than right from k - 1 (a removal).
-struct SearchChoices {
-    std::vector<bool> steppedDown;
+/// diagonal stepped down from k + 1 (an insertion) rather than right from k - 1 (a removal). One bit each.
+class SearchChoices {
+public:
     Offset lastRound = 0; // D, the length of the shortest script
 
-    bool steppedDownAt(Offset round, Offset diagonal) const {
-        return steppedDown[static_cast<std::size_t>(round * (round + 1) / 2 + (diagonal + round) / 2)];
+    /// Appends the next choice. Bits gather in a word of their own before they are stored, which keeps the
+    /// search's inner loop free of memory round trips.
+    void append(bool steppedDown) {
+        pending_ |= std::uint64_t(steppedDown) << (count_ % 64);
+        if (++count_ % 64 == 0) {
+            words_.push_back(pending_);
+            pending_ = 0;
+        }
     }
+
+    /// Stores the last, partly filled word; called once after the last choice.
+    void finish() {
+        if (count_ % 64 != 0) {
+            words_.push_back(pending_);
+        }
+    }
+
+    bool steppedDownAt(Offset round, Offset diagonal) const {
+        auto index = static_cast<std::uint64_t>(round * (round + 1) / 2 + (diagonal + round) / 2);
+        return (words_[index / 64] >> (index % 64)) & 1;
+    }
+
+private:
+    std::vector<std::uint64_t> words_;
+    std::uint64_t pending_ = 0;
+    std::uint64_t count_ = 0;
 };
 
 /// The forward greedy search; nothing when the script is longer than the budget allows.
@@ -45,26 +68,24 @@ std::optional<SearchChoices> searchChoices(std::span<const LineNumber> base, std
     const auto m = static_cast<Offset>(side.size());
     const Offset lastRound = std::min(n + m, affordableRounds(choiceBitBudget));
 
-    // furthest[center + k]: how far along the base the best path on diagonal k has come so far. A round only
-    // reads the diagonals of the other parity, which the previous round wrote, so one array serves all rounds.
-    const Offset center = lastRound + 1;
-    std::vector<Offset> furthest(static_cast<std::size_t>(2 * center + 1), 0);
-    auto furthestOn = [&](Offset diagonal) -> Offset & {
-        return furthest[static_cast<std::size_t>(center + diagonal)];
-    };
+    // furthest[k]: how far along the base the best path on diagonal k has come so far, for k from
+    // -(lastRound + 1) to lastRound + 1. A round only reads the diagonals of the other parity, which the previous
+    // round wrote, so one array serves all rounds.
+    std::vector<Offset> storage(static_cast<std::size_t>(2 * lastRound + 3), 0);
+    Offset *furthest = storage.data() + lastRound + 1;
 
     SearchChoices choices;
     for (Offset round = 0; round <= lastRound; ++round) {
         for (Offset diagonal = -round; diagonal <= round; diagonal += 2) {
-            bool down =
-                diagonal == -round || (diagonal != round && furthestOn(diagonal - 1) < furthestOn(diagonal + 1));
-            Offset x = down ? furthestOn(diagonal + 1) : furthestOn(diagonal - 1) + 1;
+            bool down = diagonal == -round || (diagonal != round && furthest[diagonal - 1] < furthest[diagonal + 1]);
+            Offset x = down ? furthest[diagonal + 1] : furthest[diagonal - 1] + 1;
             Offset y = x - diagonal;
             followEqualLines(base, side, x, y);
-            furthestOn(diagonal) = x;
-            choices.steppedDown.push_back(down);
+            furthest[diagonal] = x;
+            choices.append(down);
             if (x >= n && y >= m) {
                 choices.lastRound = round;
+                choices.finish();
                 return choices;
             }
         }
