@@ -182,7 +182,8 @@ std::map<Uuid, std::string> deletionIndexSignatures(const std::map<Uuid, VeltoDe
 }
 
 void persistCanonicalDeletionIndex(const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones,
-                                   const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+                                   const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                   const std::vector<velto::VeltoWriterState> &writerStates) {
     auto directory = deletionIndexDirectory(folderURL);
     if (!activeTombstones.empty()) {
         fileManager.createDirectories(directory);
@@ -210,7 +211,7 @@ void persistCanonicalDeletionIndex(const std::map<Uuid, VeltoDeletionTombstone> 
         keptFileNames.insert(fileName);
     }
 
-    auto readBack = activeDeletionTombstones(loadCanonicalDeletionTombstones(folderURL, fileManager), {});
+    auto readBack = activeDeletionTombstones(loadCanonicalDeletionTombstones(folderURL, fileManager), writerStates);
     if (deletionIndexSignatures(readBack) != deletionIndexSignatures(activeTombstones)) {
         throw LibraryMetadataError(LibraryMetadataError::Kind::incompleteDeletionIndex);
     }

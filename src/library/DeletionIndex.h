@@ -68,8 +68,14 @@ deletionIndexSignatures(const std::map<velto::Uuid, velto::VeltoDeletionTombston
 /// file removed), reads the index back and checks that it says exactly the same
 /// (LibraryMetadataError::incompleteDeletionIndex otherwise), then removes every other ".json" file of
 /// the directory. Creates nothing for an empty map when the directory does not exist.
+///
+/// The read-back is judged with the journals the tombstones in force were chosen with. Without them, a
+/// stale file under another name holding a tombstone that a later edit overrode would read back as in
+/// force, fail the verification before the clean-up could remove it, and so fail every load and save
+/// from then on.
 void persistCanonicalDeletionIndex(const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
                                    const std::filesystem::path &folderURL,
-                                   velto::FileSystem &fileManager = velto::defaultFileSystem());
+                                   velto::FileSystem &fileManager = velto::defaultFileSystem(),
+                                   const std::vector<velto::VeltoWriterState> &writerStates = {});
 
 } // namespace VeltoPageLibrary

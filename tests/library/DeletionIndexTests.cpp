@@ -140,6 +140,21 @@ TEST(DeletionIndex, StaleFileThatChangesTheVerdictFailsVerificationAndStays) {
     EXPECT_TRUE(temporary.exists(".velto/deletions/a.json"));
 }
 
+TEST(DeletionIndex, StaleTombstoneThatAnEditOverrodeIsRemovedWhenJournalsAreGiven) {
+    TemporaryFolder temporary;
+    // An older writer left "a.json" with a deletion of page A; the page was edited afterwards.
+    auto deleted = tombstone(pageA, version(w1, 1));
+    temporary.writeFile(".velto/deletions/a.json", VeltoDeletionIndexShard{1, "a", {deleted}}.encode());
+    std::vector<VeltoWriterState> journals{editsOf(pageA, version(w2, 1, {{w1, 1}}))};
+    auto active = activeDeletionTombstones(loadCanonicalDeletionTombstones(temporary.path()), journals);
+    ASSERT_TRUE(active.empty());
+
+    expectMetadataError([&] { persistCanonicalDeletionIndex(active, temporary.path()); },
+                        LibraryMetadataError::Kind::incompleteDeletionIndex);
+    persistCanonicalDeletionIndex(active, temporary.path(), velto::defaultFileSystem(), journals);
+    EXPECT_TRUE(indexFileNames(temporary).empty());
+}
+
 TEST(DeletionIndex, StaleFileThatChangesNothingIsRemovedAfterVerification) {
     TemporaryFolder temporary;
     VeltoDeletionIndexShard stale{1, "a", {tombstone(pageA, version(w1, 1))}};
