@@ -60,6 +60,25 @@ bool isNested(const VeltoPageFileContent &content) {
     return false;
 }
 
+/// A line that is certainly an older flat key.
+bool hasFlatKey(const VeltoPageFileContent &content) {
+    if (!content.frontMatter) {
+        return false;
+    }
+    for (std::string_view line : velto::text::splitKeepingEmpty(*content.frontMatter, "\n")) {
+        if (line.starts_with("velto-id:") || line.starts_with("velto-conflict-of:")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Any mention of an older flat key, in whatever spelling.
+bool mayHaveFlatKey(const VeltoPageFileContent &content) {
+    return content.frontMatter && (content.frontMatter->find("velto-id") != std::string::npos ||
+                                   content.frontMatter->find("velto-conflict-of") != std::string::npos);
+}
+
 bool sameFields(const VeltoPageFileContent &a, const VeltoPageFileContent &b) {
     return a.frontMatter == b.frontMatter && a.body == b.body && a.lineEnding == b.lineEnding;
 }
@@ -106,18 +125,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // next reading and writing see as metadata; the format keeps such lines, so these checks hold for front
     // matters without nesting.
     if (!isNested(content)) {
-        // Either the front matter was the user's and stays as it was, or the file now carries exactly the
-        // metadata written.
-        VeltoPageFileContent reread = VeltoPageFileContent::parse(rewritten.fileContents());
-        bool unchanged = rewritten.frontMatter == content.frontMatter;
-        bool carriesMetadata = reread.veltoPageID() == pageID && reread.isArchived() == archived &&
-                               reread.conflictOriginalPageID() == origin;
-        require(unchanged || carriesMetadata);
-
         // Writing the same metadata again changes nothing.
         VeltoPageFileContent again = rewritten;
         again.writeVeltoMetadata(pageID, archived, origin);
         require(sameFields(again, rewritten));
+
+        // Either the front matter was the user's and stays as it was, or the file now carries exactly the
+        // metadata written. (Removing an older flat key can join the lines after it to the "velto" block and
+        // turn it into the user's; such files are left out.)
+        VeltoPageFileContent reread = VeltoPageFileContent::parse(rewritten.fileContents());
+        bool unchanged = rewritten.frontMatter == content.frontMatter;
+        bool carriesMetadata = reread.veltoPageID() == pageID && reread.isArchived() == archived &&
+                               reread.conflictOriginalPageID() == origin;
+        require(unchanged || carriesMetadata || mayHaveFlatKey(content));
     }
+    // A rewrite removes the older flat keys.
+    require(rewritten.frontMatter == content.frontMatter || !hasFlatKey(rewritten));
     return 0;
 }
