@@ -1,3 +1,5 @@
+// Routing key events inside the panel, and the two GlobalShortcut members that serve it: matching an event
+// and the key equivalent a menu item shows.
 #include "preferences/LocalShortcutRouter.h"
 
 #include "preferences/KeyLabelText.h"
