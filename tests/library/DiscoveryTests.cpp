@@ -1,0 +1,261 @@
+// Bringing a manifest into line with the Markdown files actually in the folder.
+
+#include "library/MarkdownDiscovery.h"
+#include "library/MissingFileObservations.h"
+#include "library/PageFileNaming.h"
+
+#include "LibraryTestValues.h"
+#include "LoadTestSupport.h"
+#include "model/LibraryErrors.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace velto::librarytesting;
+using namespace velto::loadtesting;
+using namespace VeltoPageLibrary;
+using velto::VeltoLibraryManifest;
+using velto::VeltoLibraryPageRecord;
+using velto::testing::TemporaryFolder;
+namespace fs = std::filesystem;
+
+const velto::Uuid pageA = uuid("a0");
+const velto::Uuid pageB = uuid("b0");
+const velto::Uuid pageC = uuid("c0");
+const velto::Date now = at(1'800'000'000);
+
+VeltoLibraryManifest manifestOf(std::vector<VeltoLibraryPageRecord> records) {
+    VeltoLibraryManifest manifest;
+    manifest.schemaVersion = 3;
+    manifest.currentPage = records.front();
+    manifest.pages.assign(records.begin() + 1, records.end());
+    return manifest;
+}
+
+const VeltoLibraryPageRecord *recordWithID(const VeltoLibraryManifest &manifest, const velto::Uuid &id) {
+    if (manifest.currentPage.id == id) {
+        return &manifest.currentPage;
+    }
+    for (const auto &record : manifest.pages) {
+        if (record.id == id) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+const VeltoLibraryPageRecord *recordAt(const VeltoLibraryManifest &manifest, const std::string &path) {
+    if (manifest.currentPage.relativeFilePath == path) {
+        return &manifest.currentPage;
+    }
+    for (const auto &record : manifest.pages) {
+        if (record.relativeFilePath == path) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<velto::Uuid> ids(const std::vector<VeltoLibraryPageRecord> &records) {
+    std::vector<velto::Uuid> result;
+    for (const auto &record : records) {
+        result.push_back(record.id);
+    }
+    return result;
+}
+
+std::size_t recordCount(const VeltoLibraryManifest &manifest) {
+    return manifest.pages.size() + 1;
+}
+
+class Discovery : public testing::Test {
+protected:
+    MarkdownDiscovery discover(const VeltoLibraryManifest &manifest,
+                               const std::optional<std::set<std::string>> &changed = std::nullopt,
+                               const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &tombstones = {},
+                               const std::map<velto::Uuid, velto::VeltoMissingFileObservation> &observations = {}) {
+        return reconcilingDiscoveredMarkdown(manifest, temporary.path(), velto::defaultFileSystem(), tombstones,
+                                             observations, now, changed, productionAvailability());
+    }
+
+    void setModificationTime(const std::string &relativePath, double secondsSince1970) {
+        fs::last_write_time(temporary / relativePath,
+                            fs::file_time_type::clock::from_sys(velto::dateFromSecondsSince1970(secondsSince1970)));
+    }
+
+    TemporaryFolder temporary;
+};
+
+TEST_F(Discovery, TwoFilesWithOneIdentifierTheFirstInPathOrderKeepsIt) {
+    temporary.writeFile("a.md", pageFileText(pageA, "One\n"));
+    temporary.writeFile("b.md", pageFileText(pageA, "Two\n"));
+    auto discovery = discover(manifestOf({record(pageA, "a.md")}));
+    EXPECT_EQ(recordAt(discovery.manifest, "a.md")->id, pageA);
+    const auto *second = recordAt(discovery.manifest, "b.md");
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second->id, pageA);
+    EXPECT_TRUE(discovery.changedPageIDs.contains(second->id));
+}
+
+TEST_F(Discovery, FileWithoutIdentifierTakesThePageRecordedAtItsPath) {
+    temporary.writeFile("a.md", "No identifier\n");
+    temporary.writeFile("new.md", "Neither\n");
+    auto discovery = discover(manifestOf({record(pageA, "a.md")}));
+    EXPECT_EQ(recordAt(discovery.manifest, "a.md")->id, pageA);
+    // Reported changed: the file has yet to receive its identifier.
+    EXPECT_TRUE(discovery.changedPageIDs.contains(pageA));
+    ASSERT_NE(recordAt(discovery.manifest, "new.md"), nullptr);
+    EXPECT_NE(recordAt(discovery.manifest, "new.md")->id, pageA);
+}
+
+TEST_F(Discovery, FileNowCarryingAnotherIdentifierDisplacesThePageRecordedAtItsPath) {
+    temporary.writeFile("a.md", pageFileText(pageB, "Now page B\n"));
+    auto discovery = discover(manifestOf({record(pageA, "a.md")}));
+    EXPECT_EQ(recordAt(discovery.manifest, "a.md")->id, pageB);
+    EXPECT_EQ(recordWithID(discovery.manifest, pageA), nullptr);
+    EXPECT_TRUE(discovery.changedPageIDs.contains(pageA));
+    EXPECT_FALSE(discovery.removedPageIDs.contains(pageA));
+}
+
+TEST_F(Discovery, FileOfADeletedPageIsIgnoredAndReported) {
+    temporary.writeFile("a.md", pageFileText(pageA, "Kept\n"));
+    temporary.writeFile("b.md", pageFileText(pageB, "Deleted elsewhere\n"));
+    auto discovery = discover(manifestOf({record(pageA, "a.md")}), std::nullopt,
+                              {{pageB, tombstone(pageB, version(uuid("01"), 1))}});
+    EXPECT_EQ(recordCount(discovery.manifest), 1u);
+    EXPECT_TRUE(discovery.changedPageIDs.contains(pageB));
+}
+
+TEST_F(Discovery, EmptyFileOrOneWithOnlyFrontMatterKeepsTheRecordUnchanged) {
+    temporary.writeFile("a.md", pageFileText(pageA, "Kept\n"));
+    temporary.writeFile("b.md", "---\nvelto:\n  id: " + pageB.lowercaseText() + "\n---\n");
+    temporary.writeFile("c.md", "");
+    auto recordB = record(pageB, "b.md");
+    recordB.updatedAt = at(5);
+    auto discovery = discover(manifestOf({record(pageA, "a.md"), recordB, record(pageC, "c.md")}));
+    EXPECT_EQ(*recordWithID(discovery.manifest, pageB), recordB);
+    EXPECT_EQ(*recordWithID(discovery.manifest, pageC), record(pageC, "c.md"));
+    EXPECT_TRUE(discovery.removedPageIDs.empty());
+}
+
+TEST_F(Discovery, UnchangedBodyKeepsItsUpdateDateAndAnEditedOneTakesTheFileDate) {
+    temporary.writeFile("a.md", pageFileText(pageA, "Same\n"));
+    temporary.writeFile("b.md", pageFileText(pageB, "Edited\n"));
+    setModificationTime("a.md", 1'700'000'100);
+    setModificationTime("b.md", 1'700'000'200);
+    auto recordA = record(pageA, "a.md");
+    recordA.updatedAt = at(1'600'000'000);
+    recordA.bodyChecksum = contentChecksum("Same\n");
+    auto recordB = record(pageB, "b.md");
+    recordB.updatedAt = at(1'600'000'000);
+    recordB.bodyChecksum = contentChecksum("Before\n");
+    auto discovery = discover(manifestOf({recordA, recordB}));
+    EXPECT_EQ(recordWithID(discovery.manifest, pageA)->updatedAt, at(1'600'000'000));
+    EXPECT_EQ(recordWithID(discovery.manifest, pageB)->updatedAt, at(1'700'000'200));
+    EXPECT_EQ(recordWithID(discovery.manifest, pageB)->bodyChecksum, contentChecksum("Edited\n"));
+    EXPECT_EQ(recordWithID(discovery.manifest, pageB)->fileSize,
+              static_cast<std::int64_t>(pageFileText(pageB, "Edited\n").size()));
+}
+
+TEST(DiscoveryArchiveDate, FollowsTheArchiveFlag) {
+    auto archivedBefore = record(pageA);
+    archivedBefore.isArchived = true;
+    archivedBefore.archivedAt = at(100);
+    auto active = record(pageA);
+    EXPECT_EQ(reconciledArchivedAt(false, &archivedBefore, at(300), now), std::nullopt);
+    EXPECT_EQ(reconciledArchivedAt(true, &archivedBefore, at(300), now), at(100));
+    EXPECT_EQ(reconciledArchivedAt(true, &active, at(300), now), at(300));
+    EXPECT_EQ(reconciledArchivedAt(true, nullptr, std::nullopt, now), now);
+}
+
+TEST_F(Discovery, NewPagesAreAppendedInIdentifierOrder) {
+    temporary.writeFile("a.md", pageFileText(pageA, "A\n"));
+    temporary.writeFile("c.md", pageFileText(pageC, "C\n"));
+    temporary.writeFile("b.md", pageFileText(pageB, "B\n"));
+    auto discovery = discover(manifestOf({record(pageA, "a.md")}));
+    ASSERT_EQ(discovery.manifest.pages.size(), 2u);
+    EXPECT_EQ(discovery.manifest.pages[0].id, pageB);
+    EXPECT_EQ(discovery.manifest.pages[1].id, pageC);
+    EXPECT_TRUE(discovery.changedPageIDs.contains(pageB));
+    EXPECT_TRUE(discovery.changedPageIDs.contains(pageC));
+}
+
+TEST_F(Discovery, CurrentPageGoneForGoodGivesWayToTheMostRecentlyActive) {
+    temporary.writeFile("b.md", pageFileText(pageB, "B\n"));
+    temporary.writeFile("c.md", pageFileText(pageC, "C\n"));
+    setModificationTime("b.md", 1'700'000'000);
+    setModificationTime("c.md", 1'700'000'500);
+    auto manifest = manifestOf({record(pageA, "a.md"), record(pageB, "b.md"), record(pageC, "c.md")});
+    auto discovery = discover(manifest, std::nullopt, {}, {{pageA, {pageA, "a.md", now - std::chrono::seconds(10)}}});
+    EXPECT_EQ(discovery.manifest.currentPage.id, pageC);
+    EXPECT_EQ(ids(discovery.manifest.pages), std::vector<velto::Uuid>{pageB});
+    EXPECT_EQ(discovery.removedPageIDs, std::set<velto::Uuid>{pageA});
+}
+
+TEST_F(Discovery, NoPageLeftGivesANewEmptyCurrentPage) {
+    auto discovery = discover(manifestOf({record(pageA, "a.md")}), std::nullopt, {}, {{pageA, {pageA, "a.md", at(0)}}});
+    const auto &current = discovery.manifest.currentPage;
+    EXPECT_NE(current.id, pageA);
+    EXPECT_FALSE(current.hasContent);
+    EXPECT_TRUE(current.fileSlug.has_value());
+    EXPECT_FALSE(current.relativeFilePath.has_value());
+    EXPECT_TRUE(discovery.changedPageIDs.contains(current.id));
+    EXPECT_TRUE(discovery.manifest.pages.empty());
+}
+
+TEST_F(Discovery, ObservationForAnotherNameStartsTheGracePeriodAgain) {
+    auto manifest = manifestOf({record(pageA, "a.md")});
+    EXPECT_THROW(discover(manifest, std::nullopt, {}, {{pageA, {pageA, "old-name.md", at(0)}}}), velto::PageFileError);
+    auto observation = loadMissingFileObservations(temporary.path()).at(pageA);
+    EXPECT_EQ(observation.relativeFilePath, "a.md");
+    EXPECT_EQ(observation.firstObservedAt, now);
+}
+
+TEST_F(Discovery, FullScanSkipsHiddenMetadataLinksAndFoldersNamedLikePages) {
+    temporary.writeFile("a.md", pageFileText(pageA, "A\n"));
+    temporary.writeFile(".velto/inside.md", "Metadata folder\n");
+    temporary.writeFile(".hidden/inside.md", "Hidden folder\n");
+    temporary.writeFile("upper.MD", "Upper-case extension\n");
+    temporary.createFolder("folder.md");
+    fs::create_symlink(temporary / "a.md", temporary / "link.md");
+    auto discovery = discover(manifestOf({record(pageA, "a.md")}));
+    EXPECT_EQ(recordCount(discovery.manifest), 2u);
+    EXPECT_NE(recordAt(discovery.manifest, "upper.MD"), nullptr);
+}
+
+TEST_F(Discovery, FolderThatCannotBeListedLeavesTheManifestAsItIs) {
+    auto manifest = manifestOf({record(pageA, "a.md")});
+    manifest.schemaVersion = 2;
+    auto discovery = reconcilingDiscoveredMarkdown(manifest, temporary / "no-such-folder", velto::defaultFileSystem(),
+                                                   {}, {}, now, std::nullopt, productionAvailability());
+    EXPECT_EQ(discovery, (MarkdownDiscovery{manifest, {}, {}}));
+}
+
+TEST_F(Discovery, EmptySetOfChangedPathsExaminesNothing) {
+    auto manifest = manifestOf({record(pageA, "gone.md"), record(pageB, "also-gone.md")});
+    manifest.schemaVersion = 2;
+    auto discovery = discover(manifest, std::set<std::string>{});
+    EXPECT_EQ(discovery.manifest.schemaVersion, 3);
+    EXPECT_EQ(discovery.manifest.currentPage, manifest.currentPage);
+    EXPECT_EQ(discovery.manifest.pages, manifest.pages);
+    EXPECT_TRUE(discovery.changedPageIDs.empty());
+}
+
+TEST_F(Discovery, FileStillDownloadingIsNotReadAndKeepsItsPage) {
+    temporary.writeFile("a.md", pageFileText(pageA, "A\n"));
+    AvailabilityOperation downloading = [](const fs::path &, velto::FileSystem &) {
+        return VeltoPageFileAvailability::temporarilyUnavailable;
+    };
+    auto manifest = manifestOf({record(pageA, "a.md"), record(pageB, "b.md")});
+    auto discovery = reconcilingDiscoveredMarkdown(manifest, temporary.path(), velto::defaultFileSystem(), {}, {}, now,
+                                                   std::nullopt, downloading);
+    EXPECT_EQ(*recordWithID(discovery.manifest, pageA), record(pageA, "a.md"));
+    EXPECT_EQ(*recordWithID(discovery.manifest, pageB), record(pageB, "b.md"));
+    EXPECT_TRUE(discovery.changedPageIDs.empty());
+}
+
+} // namespace
