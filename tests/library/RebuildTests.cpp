@@ -1,0 +1,180 @@
+// Rebuilding a library's metadata from the Markdown files in its folder.
+
+#include "library/FullLoad.h"
+#include "library/IOObservation.h"
+#include "library/MetadataRebuild.h"
+#include "library/PageFileNaming.h"
+#include "library/WriterStates.h"
+
+#include "LibraryTestValues.h"
+#include "LoadTestSupport.h"
+#include "model/LibraryManifest.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace velto::librarytesting;
+using namespace velto::loadtesting;
+using namespace VeltoPageLibrary;
+using velto::VeltoLibraryManifest;
+using velto::VeltoLibraryPageRecord;
+using velto::testing::TemporaryFolder;
+namespace fs = std::filesystem;
+
+const velto::Uuid pageA = uuid("a0");
+const velto::Uuid pageB = uuid("b0");
+
+const VeltoLibraryPageRecord *recordAt(const VeltoLibraryManifest &manifest, const std::string &path) {
+    if (manifest.currentPage.relativeFilePath == path) {
+        return &manifest.currentPage;
+    }
+    for (const auto &record : manifest.pages) {
+        if (record.relativeFilePath == path) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+class Rebuild : public testing::Test {
+protected:
+    std::optional<VeltoLibraryManifest>
+    rebuilt(const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &tombstones = {}) {
+        return rebuildingManifestFromMarkdown(temporary.path(), velto::defaultFileSystem(), tombstones);
+    }
+
+    void setModificationTime(const std::string &relativePath, double secondsSince1970) {
+        fs::last_write_time(temporary / relativePath,
+                            fs::file_time_type::clock::from_sys(velto::dateFromSecondsSince1970(secondsSince1970)));
+    }
+
+    TemporaryFolder temporary;
+};
+
+TEST_F(Rebuild, TwoFilesWithOneIdentifierTheFirstInPathOrderKeepsIt) {
+    temporary.writeFile("b.md", pageFileText(pageA, "Second\n"));
+    temporary.writeFile("a.md", pageFileText(pageA, "First\n"));
+    auto manifest = rebuilt();
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(recordAt(*manifest, "a.md")->id, pageA);
+    EXPECT_NE(recordAt(*manifest, "b.md")->id, pageA);
+}
+
+TEST_F(Rebuild, DeletedPageIsNotBroughtBack) {
+    temporary.writeFile("a.md", pageFileText(pageA, "Kept\n"));
+    temporary.writeFile("b.md", pageFileText(pageB, "Deleted\n"));
+    auto manifest = rebuilt({{pageB, tombstone(pageB, version(uuid("01"), 1), "old-name.md")}});
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(recordAt(*manifest, "b.md"), nullptr);
+    EXPECT_TRUE(manifest->pages.empty());
+    // Only what a tombstone names is pending removal.
+    EXPECT_EQ(manifest->pendingDeletionFileNames, std::vector<std::string>{"old-name.md"});
+}
+
+TEST_F(Rebuild, OnlyNonEmptyManagedMarkdownFilesBecomePages) {
+    temporary.writeFile("a.md", "Page\n");
+    temporary.writeFile("B.MD", "Upper-case extension\n");
+    temporary.writeFile("empty.md", "");
+    temporary.writeFile("notes.txt", "Not Markdown\n");
+    temporary.writeFile(".hidden.md", "Hidden\n");
+    temporary.writeFile(".velto/inside.md", "Metadata\n");
+    auto manifest = rebuilt();
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(manifest->pages.size() + 1, 2u);
+    EXPECT_NE(recordAt(*manifest, "B.MD"), nullptr);
+}
+
+TEST_F(Rebuild, FolderWithoutUsableFilesHasNoManifest) {
+    temporary.writeFile("empty.md", "");
+    EXPECT_FALSE(rebuilt());
+    EXPECT_FALSE(rebuildingManifestFromMarkdown(temporary / "absent", velto::defaultFileSystem(), {}));
+}
+
+TEST_F(Rebuild, ConflictCopiesAndRecoveredPagesKeepTheirSlugs) {
+    temporary.writeFile("2026-01-05-conflict-copy-1a2b3c4d.md", "Other version\n");
+    temporary.writeFile("2026-01-05-recovered-page-5e6f7a8b.md", "Recovered\n");
+    temporary.writeFile("plain.md", "Plain\n");
+    auto manifest = rebuilt();
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(recordAt(*manifest, "2026-01-05-conflict-copy-1a2b3c4d.md")->fileSlug, "conflict-copy");
+    EXPECT_EQ(recordAt(*manifest, "2026-01-05-recovered-page-5e6f7a8b.md")->fileSlug, "recovered-page");
+    EXPECT_EQ(recordAt(*manifest, "plain.md")->fileSlug, std::nullopt);
+}
+
+TEST_F(Rebuild, RecordsAreOrderedByActivityAndTheCurrentPageIsTheLatestActiveOne) {
+    temporary.writeFile("old.md", "Old\n");
+    temporary.writeFile("newest.md", "---\nvelto:\n  archived: true\n---\nArchived\n");
+    temporary.writeFile("middle.md", "Middle\n");
+    setModificationTime("old.md", 1'700'000'000);
+    setModificationTime("middle.md", 1'700'000'100);
+    setModificationTime("newest.md", 1'700'000'200);
+    auto manifest = rebuilt();
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(manifest->currentPage.relativeFilePath, "middle.md");
+    ASSERT_EQ(manifest->pages.size(), 2u);
+    EXPECT_EQ(manifest->pages[0].relativeFilePath, "newest.md");
+    EXPECT_EQ(manifest->pages[1].relativeFilePath, "old.md");
+    const auto &archived = manifest->pages[0];
+    EXPECT_EQ(archived.isArchived, true);
+    EXPECT_EQ(archived.archivedAt, at(1'700'000'200));
+    EXPECT_EQ(archived.updatedAt, at(1'700'000'200));
+    EXPECT_EQ(archived.fileSize, static_cast<std::int64_t>(temporary.readFile("newest.md").size()));
+    EXPECT_EQ(archived.bodyChecksum, contentChecksum("Archived\n"));
+}
+
+TEST_F(Rebuild, OnlyArchivedFilesLoadWithANewEmptyCurrentPage) {
+    temporary.writeFile("a.md", "---\nvelto:\n  archived: true\n---\nArchived\n");
+    auto result = load(temporary.path());
+    ASSERT_LOADED(result);
+    const auto &document = result.asLoaded()->document;
+    ASSERT_EQ(document.pages.size(), 1u);
+    EXPECT_EQ(document.pages[0].relativeFilePath, "a.md");
+    EXPECT_EQ(document.currentPage.visibleText(), "");
+    EXPECT_EQ(result.asLoaded()->structureRepair->createdPageID, document.currentPage.id);
+}
+
+TEST_F(Rebuild, WritesMetadataWithTheCheckpointTakenBeforeReading) {
+    temporary.writeFile("a.md", "Page\n");
+    auto observer = std::make_shared<VeltoLibraryIOObserver>();
+    VeltoLibraryIOObservation::Binding binding(observer);
+    bool checkpointTaken = false;
+    CheckpointOperation checkpoint = [&](const fs::path &) {
+        EXPECT_EQ(observer->snapshot().markdownContentReads, 0);
+        checkpointTaken = true;
+        return velto::VeltoLibraryReconciliationCheckpoint{3, 99};
+    };
+
+    auto result =
+        rebuildLibraryMetadata(temporary.path(), velto::defaultFileSystem(), at(1'800'000'000), false, checkpoint);
+    ASSERT_LOADED(result);
+    EXPECT_TRUE(checkpointTaken);
+    auto manifest = VeltoLibraryManifest::decode(temporary.readFile(".velto/manifest.json"));
+    EXPECT_EQ(manifest.reconciliationCheckpoint, (velto::VeltoLibraryReconciliationCheckpoint{3, 99}));
+    EXPECT_EQ(manifest.schemaVersion, 3);
+
+    auto writers = loadWriterStates(temporary.path());
+    ASSERT_EQ(writers.size(), 1u);
+    ASSERT_EQ(writers[0].pageMutations.size(), 1u);
+    EXPECT_EQ(writers[0].pageMutations[0].version.sequence, 1u);
+    EXPECT_EQ(writers[0].structure->currentPageID, manifest.currentPage.id);
+
+    // The rebuild's enumeration, and the scan of the load that follows it.
+    EXPECT_EQ(observer->snapshot().fullReconciliations, 2);
+}
+
+TEST_F(Rebuild, PreservesTheDamagedManifestOnlyWhenAsked) {
+    temporary.writeFile("a.md", "Page\n");
+    temporary.writeFile(".velto/manifest.json", "damaged");
+    ASSERT_LOADED(rebuildLibraryMetadata(temporary.path(), velto::defaultFileSystem(), at(0), true));
+    int recoveryFiles = 0;
+    for (const auto &name : entryNames(temporary / ".velto")) {
+        recoveryFiles += name.starts_with("manifest.recovery-") ? 1 : 0;
+    }
+    EXPECT_EQ(recoveryFiles, 1);
+}
+
+} // namespace
