@@ -17,10 +17,6 @@ using velto::Uuid;
 using velto::VeltoWriterState;
 using velto::VeltoWriterVersion;
 
-const VeltoWriterVersion &versionOfEntry(const auto &entry) {
-    return entry.version;
-}
-
 /// Every version recorded in a journal: its mutations', its deletions' and its structure's.
 std::vector<const VeltoWriterVersion *> versionsIn(const VeltoWriterState &state) {
     std::vector<const VeltoWriterVersion *> versions;
@@ -57,7 +53,7 @@ template <typename Entry> std::vector<Entry> preferredPerGroup(const std::map<Uu
     std::vector<Entry> preferred;
     for (const auto &[key, group] : groups) {
         if (auto entry = preferredCausalValue(
-                group, [](const Entry &e) -> const auto & { return versionOfEntry(e); })) {
+                group, [](const Entry &e) -> const auto & { return e.version; })) {
             preferred.push_back(*entry);
         }
     }
