@@ -47,12 +47,8 @@ bool selectEvents(xcb_connection_t *connection, std::int32_t deviceId) {
 
 } // namespace
 
-X11Keyboard *X11Keyboard::connectToDisplay() {
-    const char *display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') {
-        return nullptr;
-    }
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+std::unique_ptr<X11Keyboard> X11Keyboard::connect(const char *displayName) {
+    xcb_connection_t *connection = xcb_connect(displayName, nullptr);
     if (connection == nullptr || xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
         return nullptr;
@@ -68,7 +64,7 @@ X11Keyboard *X11Keyboard::connectToDisplay() {
         xcb_disconnect(connection);
         return nullptr;
     }
-    return new X11Keyboard(connection, deviceId, eventBase);
+    return std::unique_ptr<X11Keyboard>(new X11Keyboard(connection, deviceId, eventBase));
 }
 
 namespace {
@@ -90,7 +86,10 @@ std::shared_ptr<const XkbKeymap> keymapFromServer(xcb_connection_t *connection, 
 
 X11Keyboard *X11Keyboard::shared() {
     // Lives for the whole process: the connection is reused by every translation and by the watcher.
-    static X11Keyboard *keyboard = connectToDisplay();
+    static X11Keyboard *keyboard = [] {
+        const char *display = std::getenv("DISPLAY");
+        return display == nullptr || *display == '\0' ? nullptr : connect(display).release();
+    }();
     return keyboard;
 }
 

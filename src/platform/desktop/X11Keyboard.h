@@ -22,6 +22,9 @@ public:
     /// The process's keyboard, connected on first use; nothing when there is no X display (or no XKB).
     static X11Keyboard *shared();
 
+    /// A keyboard on its own connection to the named display (":1"); nothing when it cannot be reached.
+    static std::unique_ptr<X11Keyboard> connect(const char *displayName);
+
     ~X11Keyboard();
     X11Keyboard(const X11Keyboard &) = delete;
     X11Keyboard &operator=(const X11Keyboard &) = delete;
@@ -34,7 +37,6 @@ public:
     void watch(std::function<void()> onChange);
 
 private:
-    static X11Keyboard *connectToDisplay();
     X11Keyboard(xcb_connection_t *connection, std::int32_t deviceId, std::uint8_t xkbEventBase);
 
     /// Reads every queued event; true when one of them changed the layout or the keymap.
