@@ -1,0 +1,144 @@
+// Reading the manifest with its failures told apart, and the path checks of records and documents.
+
+#include "library/IOObservation.h"
+#include "library/ManifestReading.h"
+#include "library/PageFileNaming.h"
+
+#include "LibraryTestValues.h"
+#include "model/LibraryErrors.h"
+#include "platform/JsonCoding.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+using namespace velto::librarytesting;
+using namespace VeltoPageLibrary;
+using velto::LibraryMetadataError;
+using velto::VeltoLibraryManifest;
+using velto::testing::TemporaryFolder;
+namespace fs = std::filesystem;
+
+const velto::Uuid pageA = uuid("a0");
+const velto::Uuid pageB = uuid("b0");
+
+VeltoLibraryManifest manifestOf(std::vector<velto::VeltoLibraryPageRecord> records) {
+    VeltoLibraryManifest manifest;
+    manifest.schemaVersion = 3;
+    manifest.currentPage = records.front();
+    manifest.pages.assign(records.begin() + 1, records.end());
+    return manifest;
+}
+
+class ManifestReading : public testing::Test {
+protected:
+    int manifestReadsOf(const std::function<void()> &operation) {
+        auto observer = std::make_shared<VeltoLibraryIOObserver>();
+        VeltoLibraryIOObservation::Binding binding(observer);
+        operation();
+        return observer->snapshot().manifestReads;
+    }
+
+    TemporaryFolder temporary;
+};
+
+TEST_F(ManifestReading, AbsentManifestIsNoneAndCountsNoRead) {
+    EXPECT_EQ(manifestReadsOf([&] { EXPECT_FALSE(loadManifestIfPresent(temporary.path())); }), 0);
+    temporary.createFolder(".velto");
+    EXPECT_FALSE(loadManifestIfPresent(temporary.path()));
+}
+
+TEST_F(ManifestReading, ManifestReadsBackAndCountsOneRead) {
+    auto manifest = manifestOf({record(pageA, "a.md")});
+    temporary.writeFile(".velto/manifest.json", manifest.encode());
+    EXPECT_EQ(manifestReadsOf([&] { EXPECT_EQ(loadManifestIfPresent(temporary.path()), manifest); }), 1);
+}
+
+TEST_F(ManifestReading, EmptyManifestIsADecodingErrorNotAReadError) {
+    temporary.writeFile(".velto/manifest.json", "");
+    EXPECT_THROW(loadManifestIfPresent(temporary.path()), velto::JsonDecodingError);
+}
+
+TEST_F(ManifestReading, ManifestThatCannotBeReadIsAReadErrorCountedAsARead) {
+    temporary.createFolder(".velto/manifest.json");
+    int reads = manifestReadsOf([&] {
+        try {
+            loadManifestIfPresent(temporary.path());
+            ADD_FAILURE() << "a directory read as a manifest";
+        } catch (const velto::ManifestReadError &error) {
+            EXPECT_EQ(std::string(error.what()), "The Velto manifest could not be read. Is a directory");
+        }
+    });
+    EXPECT_EQ(reads, 1);
+}
+
+TEST_F(ManifestReading, NewerSchemaIsRefused) {
+    temporary.writeFile(".velto/manifest.json", "{\"schemaVersion\": 7}");
+    EXPECT_THROW(loadManifestIfPresent(temporary.path()), velto::UnsupportedManifestSchemaError);
+}
+
+TEST_F(ManifestReading, RepeatedIdentifierIsReportedBeforeAnyPath) {
+    auto manifest = manifestOf({record(pageA, "a.md"), record(pageB, "../outside.md"), record(pageA, "again.md")});
+    try {
+        validatePageRecords(manifest, temporary.path());
+        ADD_FAILURE() << "repeated identifier accepted";
+    } catch (const velto::VeltoDocument::ValidationError &error) {
+        EXPECT_EQ(error.pageID(), pageA);
+        EXPECT_EQ(std::string(error.what()),
+                  "The Velto document contains more than one page with ID " + pageA.uppercaseText() + ".");
+    }
+}
+
+TEST_F(ManifestReading, PathsOutsideTheFolderAreRefused) {
+    for (const auto &path : {"../outside.md", ".velto/page.md", "/absolute.md", "notes.txt"}) {
+        auto manifest = manifestOf({record(pageA, "a.md"), record(pageB, path)});
+        try {
+            validatePageRecords(manifest, temporary.path());
+            ADD_FAILURE() << path << " accepted";
+        } catch (const LibraryMetadataError &error) {
+            EXPECT_EQ(error.kind(), LibraryMetadataError::Kind::unsafePagePath) << path;
+        }
+    }
+}
+
+TEST_F(ManifestReading, DerivedNamesPassUnlessTheirFileLinksOutside) {
+    auto derived = record(pageA);
+    auto manifest = manifestOf({derived});
+    EXPECT_NO_THROW(validatePageRecords(manifest, temporary.path()));
+
+    TemporaryFolder outside;
+    outside.writeFile("elsewhere.md", "Outside\n");
+    fs::create_symlink(outside / "elsewhere.md", temporary / pageFileName(derived));
+    EXPECT_THROW(validatePageRecords(manifest, temporary.path()), LibraryMetadataError);
+}
+
+TEST_F(ManifestReading, SubfolderLinkedOutsideIsRefusedAndInsideAccepted) {
+    TemporaryFolder outside;
+    fs::create_directory_symlink(outside.path(), temporary / "away");
+    temporary.createFolder("real");
+    fs::create_directory_symlink(temporary / "real", temporary / "alias");
+
+    EXPECT_THROW(validatePageRecords(manifestOf({record(pageA, "away/page.md")}), temporary.path()),
+                 LibraryMetadataError);
+    EXPECT_NO_THROW(validatePageRecords(manifestOf({record(pageA, "alias/page.md")}), temporary.path()));
+}
+
+TEST_F(ManifestReading, DocumentPathsAreCheckedLikeRecordPaths) {
+    velto::VeltoDocument document;
+    document.currentPage.id = pageA;
+    document.currentPage.createdAt = at(1'767'605'400);
+    velto::VeltoPage other;
+    other.id = pageB;
+    other.createdAt = at(1'767'605'400);
+    document.pages.push_back(other);
+    EXPECT_NO_THROW(validatePagePaths(document, temporary.path()));
+
+    document.pages[0].relativeFilePath = "../escape.md";
+    EXPECT_THROW(validatePagePaths(document, temporary.path()), LibraryMetadataError);
+}
+
+} // namespace
