@@ -6,12 +6,9 @@
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/KeyboardLayoutTranslator.h"
 
-#include <QtCore/QElapsedTimer>
 #include <QtCore/QEventLoop>
-#include <QtCore/QFile>
 #include <QtCore/QProcess>
 #include <QtCore/QStandardPaths>
-#include <QtCore/QThread>
 #include <QtCore/QTimer>
 
 #include <memory>
@@ -173,38 +170,22 @@ protected:
         if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("setxkbmap").isEmpty()) {
             GTEST_SKIP() << "Xvfb or setxkbmap is not installed";
         }
-        display = QStringLiteral(":%1").arg(freeDisplayNumber());
-        server.start("Xvfb", {display, "-nolisten", "tcp"});
+        // Xvfb picks a free display itself and writes its number once it accepts connections.
+        server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
         ASSERT_TRUE(server.waitForStarted());
-        keyboard = connectWhenReady();
-        ASSERT_NE(keyboard, nullptr) << "Xvfb did not come up on " << display.toStdString();
+        while (!server.canReadLine() && server.waitForReadyRead(5000)) {
+        }
+        QByteArray number = server.readLine().trimmed();
+        ASSERT_FALSE(number.isEmpty()) << "Xvfb did not report its display";
+        display = QStringLiteral(":") + QString::fromLatin1(number);
+        keyboard = X11Keyboard::connect(display.toUtf8().constData());
+        ASSERT_NE(keyboard, nullptr) << "no keyboard on " << display.toStdString();
     }
 
     void TearDown() override {
         keyboard.reset();
         server.terminate();
         server.waitForFinished();
-    }
-
-    static int freeDisplayNumber() {
-        int number = 150 + static_cast<int>(QCoreApplication::applicationPid() % 100);
-        while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) {
-            ++number;
-        }
-        return number;
-    }
-
-    // The server needs a moment to open its socket; poll for it, giving up after five seconds.
-    std::unique_ptr<X11Keyboard> connectWhenReady() {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (elapsed.elapsed() < 5000 && server.state() == QProcess::Running) {
-            if (std::unique_ptr<X11Keyboard> connected = X11Keyboard::connect(display.toUtf8().constData())) {
-                return connected;
-            }
-            QThread::msleep(20);
-        }
-        return nullptr;
     }
 
     bool switchLayout(const QString &name) {
