@@ -34,17 +34,6 @@ TEST(LoadResult, MergingRepairs) {
     EXPECT_EQ(merged->externallyRemovedPageIDs, std::set{uuid("c0")});
 }
 
-TEST(LoadResult, CasesCarryTheirPayloads) {
-    auto failed = VeltoLibraryLoadResult::failed({velto::VeltoStoreRecoveryIssue::Kind::corrupt, "Broken."});
-    ASSERT_NE(failed.failureIssue(), nullptr);
-    EXPECT_EQ(failed.failureIssue()->message, "Broken.");
-    EXPECT_EQ(failed.asLoaded(), nullptr);
-    EXPECT_TRUE(VeltoLibraryLoadResult::missing().isMissing());
-    auto loaded = VeltoLibraryLoadResult::loaded({}, VeltoLibraryStructureRepair::promotedExistingPageRepair());
-    ASSERT_NE(loaded.asLoaded(), nullptr);
-    EXPECT_TRUE(loaded.asLoaded()->structureRepair->promotedExistingPage);
-}
-
 TEST(IOObservation, OnlyTheBoundThreadCountsAndBindingsNest) {
     auto outer = std::make_shared<VeltoLibraryIOObserver>();
     auto inner = std::make_shared<VeltoLibraryIOObserver>();
