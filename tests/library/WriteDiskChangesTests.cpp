@@ -1,0 +1,187 @@
+#include "WriteTestSupport.h"
+
+#include "library/DiskChanges.h"
+#include "library/PageFileNaming.h"
+#include "model/LibraryErrors.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+using namespace velto;
+using namespace velto::writetesting;
+using velto::testing::TemporaryFolder;
+using VeltoPageLibrary::deterministicConflictPageID;
+using VeltoPageLibrary::resolvingConcurrentDiskChanges;
+
+namespace {
+
+const Uuid pageA = *Uuid::parse("A1000000-0000-4000-8000-000000000001");
+const Uuid pageB = *Uuid::parse("B2000000-0000-4000-8000-000000000002");
+
+std::string fileNameOf(const VeltoPage &page) {
+    return VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(page));
+}
+
+/// Page A on disk as the store last saw it, and a request that changes its text to `ours`.
+struct EditedPage {
+    TemporaryFolder folder;
+    VeltoPage onDisk;
+    VeltoSaveRequest request;
+
+    EditedPage(const std::string &base, const std::string &ours, bool withBaselineText = true) {
+        onDisk = pageWithBody(pageA, base);
+        folder.writeFile(fileNameOf(onDisk), onDisk.persistedFileContents());
+        auto edited = onDisk;
+        edited.content.asLoaded()->body = ours;
+        request = requestFor(documentOf(edited, {pageWithBody(pageB, "other\n")}), {pageA});
+        auto baseline = writtenBaseline(onDisk);
+        if (!withBaselineText) {
+            baseline.fileContents.reset();
+        }
+        request.expectedPageBaselines[pageA] = baseline;
+    }
+
+    void theyWrite(const std::string &body) {
+        auto theirs = onDisk;
+        theirs.content.asLoaded()->body = body;
+        folder.writeFile(fileNameOf(onDisk), theirs.persistedFileContents());
+    }
+
+    VeltoPageLibrary::VeltoResolvedDiskChanges resolve() const {
+        return resolvingConcurrentDiskChanges(request, folder.path(), defaultFileSystem());
+    }
+};
+
+TEST(DiskChanges, UnchangedFileGetsTheStoresVersionWhateverItHolds) {
+    EditedPage page("one\n", "one\ntwo\n");
+    auto resolved = page.resolve();
+    EXPECT_EQ(resolved.request, page.request);
+    EXPECT_TRUE(resolved.conflicts.empty());
+    EXPECT_TRUE(resolved.mergedPages.empty());
+}
+
+TEST(DiskChanges, PageWithoutBaselineIsNeverCompared) {
+    EditedPage page("one\n", "ours\n");
+    page.theyWrite("theirs\n");
+    page.request.expectedPageBaselines.clear();
+    EXPECT_TRUE(page.resolve().conflicts.empty());
+}
+
+TEST(DiskChanges, BaselineWithoutChecksumAndMissingFileCountsAsUnchanged) {
+    EditedPage page("one\n", "ours\n");
+    std::filesystem::remove(page.folder / fileNameOf(page.onDisk));
+    page.request.expectedPageBaselines[pageA] = {std::nullopt, ""};
+    EXPECT_TRUE(page.resolve().conflicts.empty());
+}
+
+TEST(DiskChanges, DifferentLinesMergeIntoThePageDatedAtTheSave) {
+    EditedPage page("one\ntwo\nthree\n", "ONE\ntwo\nthree\n");
+    page.theyWrite("one\ntwo\nTHREE\n");
+    auto resolved = page.resolve();
+
+    ASSERT_TRUE(resolved.mergedPages.contains(pageA));
+    EXPECT_EQ(resolved.mergedPages.at(pageA).visibleText(), "ONE\ntwo\nTHREE\n");
+    EXPECT_EQ(resolved.mergedPages.at(pageA).updatedAt, page.request.recordedAt);
+    EXPECT_EQ(resolved.request.document.currentPage, resolved.mergedPages.at(pageA));
+    EXPECT_EQ(resolved.request.structureRevision, page.request.mutationRevision);
+    EXPECT_TRUE(resolved.conflicts.empty());
+}
+
+TEST(DiskChanges, SameLineEditedMakesAConflictCopyOfTheDiskText) {
+    EditedPage page("one\n", "ours\n");
+    page.theyWrite("theirs\n");
+    auto resolved = page.resolve();
+
+    ASSERT_EQ(resolved.conflicts.size(), 1u);
+    const auto &copy = resolved.conflicts[0].preservedPage;
+    EXPECT_EQ(resolved.conflicts[0].originalPageID, pageA);
+    EXPECT_EQ(copy.id, deterministicConflictPageID(page.request.operationID, pageA));
+    EXPECT_EQ(copy.fileSlug, "conflict-copy");
+    EXPECT_EQ(copy.createdAt, page.request.recordedAt);
+    EXPECT_EQ(copy.visibleText(), "theirs\n");
+    EXPECT_EQ(copy.content.asLoaded()->conflictOriginalPageID(), pageA);
+    EXPECT_EQ(resolved.request.document.pages.back(), copy);
+    EXPECT_EQ(resolved.request.document.currentPage.visibleText(), "ours\n");
+    EXPECT_EQ(resolved.request.changedPageRevisions.at(copy.id), 1u);
+}
+
+TEST(DiskChanges, BaselineWithoutTextGoesStraightToAConflictCopy) {
+    EditedPage page("one\ntwo\nthree\n", "ONE\ntwo\nthree\n", false);
+    page.theyWrite("one\ntwo\nTHREE\n");
+    auto resolved = page.resolve();
+    EXPECT_EQ(resolved.conflicts.size(), 1u);
+    EXPECT_TRUE(resolved.mergedPages.empty());
+}
+
+TEST(DiskChanges, DeletedOrEmptiedFileMakesARecoveredPageInThePagesPlace) {
+    for (bool deleted : {true, false}) {
+        EditedPage page("one\n", "ours\n");
+        if (deleted) {
+            std::filesystem::remove(page.folder / fileNameOf(page.onDisk));
+        } else {
+            page.folder.writeFile(fileNameOf(page.onDisk), "");
+        }
+        auto resolved = page.resolve();
+
+        ASSERT_EQ(resolved.conflicts.size(), 1u) << deleted;
+        auto recoveredID = deterministicConflictPageID(page.request.operationID, pageA);
+        const auto &current = resolved.request.document.currentPage;
+        EXPECT_EQ(current.id, recoveredID);
+        EXPECT_EQ(current.fileSlug, "recovered-page");
+        EXPECT_EQ(current.createdAt, page.onDisk.createdAt);
+        EXPECT_EQ(current.visibleText(), "ours\n");
+        EXPECT_EQ(resolved.pageIDReplacements, (std::map<Uuid, Uuid>{{pageA, recoveredID}}));
+        EXPECT_FALSE(resolved.request.changedPageRevisions.contains(pageA));
+        EXPECT_TRUE(resolved.request.changedPageRevisions.contains(recoveredID));
+        EXPECT_TRUE(resolved.request.removedPageRevisions.contains(pageA));
+    }
+}
+
+TEST(DiskChanges, RepeatedSaveFindsTheSameConflictPageAndReusesItsFile) {
+    EditedPage page("one\n", "ours\n");
+    page.theyWrite("theirs\n");
+    auto first = page.resolve().conflicts.at(0).preservedPage;
+    // The first attempt wrote the copy; a sync then touched it before the attempt was repeated.
+    auto copyText = first.persistedFileContents() + "synced\n";
+    page.folder.writeFile(fileNameOf(first), copyText);
+
+    auto again = page.resolve().conflicts.at(0).preservedPage;
+
+    EXPECT_EQ(again.id, first.id);
+    EXPECT_EQ(fileNameOf(again), fileNameOf(first));
+    EXPECT_EQ(again.visibleText(), "theirs\nsynced\n");
+}
+
+TEST(DiskChanges, ArchiveOnlyChangeTakesTheDiskTextAndSetsOnlyTheFlag) {
+    EditedPage page("one\n", "one\n");
+    page.theyWrite("their edit\n");
+    auto &current = page.request.document.currentPage;
+    current.content.asLoaded()->writeVeltoMetadata(pageA, true, std::nullopt);
+    page.request.archiveMetadataPageRevisions[pageA] = 1;
+
+    auto merged = VeltoPageLibrary::mergingLatestContentsForArchiveMetadataChanges(page.request, page.folder.path(),
+                                                                                   defaultFileSystem());
+
+    const auto &content = *merged.document.currentPage.content.asLoaded();
+    EXPECT_EQ(content.body, "their edit\n");
+    EXPECT_TRUE(content.isArchived());
+    // An archive-only page is not compared again.
+    EXPECT_TRUE(resolvingConcurrentDiskChanges(merged, page.folder.path(), defaultFileSystem()).conflicts.empty());
+}
+
+TEST(DiskChanges, FileThatIsNotUTF8FailsAsUnreadable) {
+    EditedPage page("one\n", "ours\n");
+    page.folder.writeFile(fileNameOf(page.onDisk), "\xff\xfe broken");
+    EXPECT_THROW(page.resolve(), PageFileError);
+}
+
+TEST(DiskChanges, ConflictIdentifierIsAVersion5UUIDThatDependsOnArgumentOrder) {
+    auto id = deterministicConflictPageID(pageA, pageB);
+    auto text = id.lowercaseText();
+    EXPECT_EQ(text[14], '5');
+    EXPECT_NE(std::string("89ab").find(text[19]), std::string::npos);
+    EXPECT_EQ(id, deterministicConflictPageID(pageA, pageB));
+    EXPECT_NE(id, deterministicConflictPageID(pageB, pageA));
+}
+
+} // namespace

@@ -1,0 +1,298 @@
+#include "WriteTestSupport.h"
+
+#include "library/LibraryFolder.h"
+#include "library/ManifestReading.h"
+#include "library/PageFileNaming.h"
+#include "library/WriteTransaction.h"
+#include "model/LibraryErrors.h"
+#include "support/RecordingFileSystem.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace velto;
+using namespace velto::writetesting;
+using velto::testing::RecordingFileSystem;
+using velto::testing::TemporaryFolder;
+
+namespace {
+
+const Uuid pageA = *Uuid::parse("A1000000-0000-4000-8000-000000000001");
+const Uuid pageB = *Uuid::parse("B2000000-0000-4000-8000-000000000002");
+const Uuid pageC = *Uuid::parse("C3000000-0000-4000-8000-000000000003");
+
+std::string fileNameOf(const VeltoPage &page) {
+    return VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(page));
+}
+
+/// A library of pages A (current) and B written by a first save, and the document as a load gives it.
+VeltoDocument libraryOfTwoPages(const TemporaryFolder &folder, const std::string &bodyA = "alpha\n",
+                                const std::string &bodyB = "beta\n") {
+    auto document = documentOf(pageWithBody(pageA, bodyA), {pageWithBody(pageB, bodyB)});
+    VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder.path());
+    return loadedDocument(folder.path());
+}
+
+/// A save of `document` with the page's text replaced, expecting what the load found on disk.
+VeltoSaveRequest editing(const VeltoDocument &document, const Uuid &id, const std::string &body) {
+    VeltoDocument edited = document;
+    for (auto *page : {&edited.currentPage}) {
+        if (page->id == id) {
+            page->content.asLoaded()->body = body;
+        }
+    }
+    for (auto &page : edited.pages) {
+        if (page.id == id) {
+            page.content.asLoaded()->body = body;
+        }
+    }
+    auto request = requestFor(edited, {id});
+    request.expectedPageBaselines[id] = VeltoPageBaseline::fromPage(*findPage(document, id));
+    return request;
+}
+
+TEST(WriteTransaction, FirstSaveWritesEveryPageButReturnsBaselinesOnlyForChangedOnes) {
+    TemporaryFolder folder;
+    auto document = documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageB, "beta\n")});
+    auto result = VeltoPageLibrary::write(requestFor(document, {pageA}), folder.path());
+
+    EXPECT_TRUE(folder.exists(fileNameOf(document.currentPage)));
+    EXPECT_TRUE(folder.exists(fileNameOf(document.pages[0])));
+    ASSERT_EQ(result.persistedPageBaselines.size(), 1u);
+    EXPECT_EQ(result.persistedPageBaselines.at(pageA), writtenBaseline(document.currentPage));
+    auto manifest = VeltoPageLibrary::loadManifestIfPresent(folder.path());
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(manifest->currentPage.id, pageA);
+    ASSERT_EQ(manifest->pages.size(), 1u);
+    EXPECT_EQ(manifest->pages[0].id, pageB);
+}
+
+TEST(WriteTransaction, WithAManifestOnlyChangedPagesAreWritten) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    std::filesystem::remove(folder / fileNameOf(document.pages[0]));
+
+    RecordingFileSystem recording;
+    VeltoPageLibrary::write(editing(document, pageA, "alpha 2\n"), folder.path(), recording);
+
+    auto renamed = recording.renamedPaths();
+    EXPECT_TRUE(std::count(renamed.begin(), renamed.end(), folder / fileNameOf(document.currentPage)) == 1);
+    EXPECT_FALSE(folder.exists(fileNameOf(document.pages[0])));
+}
+
+TEST(WriteTransaction, EditedTextIsOnDiskAfterReload) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    VeltoPageLibrary::write(editing(document, pageB, "beta edited\n"), folder.path());
+    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageB)->visibleText(), "beta edited\n");
+}
+
+// A page made in this session holds no front matter until it is reloaded, so emptying it leaves nothing
+// to write.
+TEST(WriteTransaction, EmptiedPageStaysEmptyAfterReload) {
+    TemporaryFolder folder;
+    auto document = documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageB, "beta\n")});
+    VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder.path());
+    auto fileName = fileNameOf(document.pages[0]);
+    VeltoDocument emptied = document;
+    emptied.pages[0].content = VeltoPageContent::loaded({});
+    auto request = requestFor(emptied, {pageB});
+    request.expectedPageBaselines[pageB] = writtenBaseline(document.pages[0]);
+
+    VeltoPageLibrary::write(request, folder.path());
+
+    EXPECT_FALSE(folder.exists(fileName));
+    auto reloaded = loadedDocument(folder.path());
+    auto page = findPage(reloaded, pageB);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->visibleText(), "");
+    // A later edit of the emptied page is no conflict with the old text.
+    auto result = VeltoPageLibrary::write(editing(reloaded, pageB, "new start\n"), folder.path());
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageB)->visibleText(), "new start\n");
+}
+
+TEST(WriteTransaction, EmptiedPageWhoseFileAnotherWriterChangedKeepsTheirText) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder, "alpha\n", "one\ntwo\nthree\n");
+    auto fileName = fileNameOf(document.pages[0]);
+    auto theirs = folder.readFile(fileName);
+    theirs.replace(theirs.find("two"), 3, "TWO");
+    folder.writeFile(fileName, theirs);
+
+    auto result = VeltoPageLibrary::write(editing(document, pageB, ""), folder.path());
+
+    auto reloaded = loadedDocument(folder.path());
+    bool theirTextSurvives = false;
+    for (const auto &page : allPagesOf(reloaded)) {
+        theirTextSurvives = theirTextSurvives || page.visibleText().find("TWO") != std::string::npos;
+    }
+    EXPECT_TRUE(theirTextSurvives);
+}
+
+TEST(WriteTransaction, SaveWithoutManifestTakesInAFileAnotherProgramChanged) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    auto fileName = fileNameOf(document.pages[0]);
+    std::filesystem::remove_all(folder / ".velto");
+    auto theirs = folder.readFile(fileName) + "added elsewhere\n";
+    folder.writeFile(fileName, theirs);
+
+    auto result = VeltoPageLibrary::write(editing(document, pageA, "alpha 2\n"), folder.path());
+
+    EXPECT_NE(folder.readFile(fileName).find("added elsewhere"), std::string::npos);
+    ASSERT_TRUE(result.mergedPages.contains(pageB));
+    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "alpha 2\n");
+}
+
+TEST(WriteTransaction, DifferentLinesEditedOnBothSidesAreMerged) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder, "one\ntwo\nthree\n");
+    auto other = editing(document, pageA, "ONE\ntwo\nthree\n");
+    other.writerID = Uuid::random();
+    VeltoPageLibrary::write(other, folder.path());
+
+    auto result = VeltoPageLibrary::write(editing(document, pageA, "one\ntwo\nTHREE\n"), folder.path());
+
+    ASSERT_TRUE(result.mergedPages.contains(pageA));
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "ONE\ntwo\nTHREE\n");
+}
+
+TEST(WriteTransaction, SameLineEditedOnBothSidesKeepsAConflictCopy) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder, "one\ntwo\n");
+    auto other = editing(document, pageA, "one\ntheirs\n");
+    other.writerID = Uuid::random();
+    VeltoPageLibrary::write(other, folder.path());
+
+    auto result = VeltoPageLibrary::write(editing(document, pageA, "one\nours\n"), folder.path());
+
+    ASSERT_EQ(result.conflicts.size(), 1u);
+    auto reloaded = loadedDocument(folder.path());
+    EXPECT_EQ(findPage(reloaded, pageA)->visibleText(), "one\nours\n");
+    auto copy = findPage(reloaded, result.conflicts[0].preservedPage.id);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->visibleText(), "one\ntheirs\n");
+    EXPECT_EQ(copy->content.asLoaded()->conflictOriginalPageID(), pageA);
+    EXPECT_EQ(copy->fileSlug, "conflict-copy");
+}
+
+TEST(WriteTransaction, SaveRetriedAfterAFailedCommitMakesNoSecondConflictCopy) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder, "one\ntwo\n");
+    auto other = editing(document, pageA, "one\ntheirs\n");
+    other.writerID = Uuid::random();
+    VeltoPageLibrary::write(other, folder.path());
+    auto ours = editing(document, pageA, "one\nours\n");
+    auto failingCommit = [] { throw std::runtime_error("power cut"); };
+
+    EXPECT_THROW(VeltoPageLibrary::write(ours, folder.path(), defaultFileSystem(), {}, {}, failingCommit),
+                 std::runtime_error);
+    VeltoPageLibrary::write(ours, folder.path());
+
+    auto reloaded = loadedDocument(folder.path());
+    int copies = 0;
+    for (const auto &page : allPagesOf(reloaded)) {
+        copies += page.visibleText() == "one\ntheirs\n" ? 1 : 0;
+    }
+    EXPECT_EQ(copies, 1);
+    EXPECT_EQ(findPage(reloaded, pageA)->visibleText(), "one\nours\n");
+}
+
+TEST(WriteTransaction, RemovedPageLosesItsFileAndIsGoneAfterReload) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    auto fileName = fileNameOf(document.pages[0]);
+    VeltoDocument remaining = documentOf(document.currentPage);
+    auto request = requestFor(remaining, {});
+    request.removedPageRevisions[pageB] = 1;
+    request.structureRevision = 1;
+
+    VeltoPageLibrary::write(request, folder.path());
+
+    EXPECT_FALSE(folder.exists(fileName));
+    EXPECT_TRUE(VeltoPageLibrary::loadManifestIfPresent(folder.path())->pendingDeletionFileNames.empty());
+    EXPECT_FALSE(findPage(loadedDocument(folder.path()), pageB));
+}
+
+TEST(WriteTransaction, FailedRemovalStaysPendingAndTheManifestIsWrittenOnce) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    auto fileName = fileNameOf(document.pages[0]);
+    auto request = requestFor(documentOf(document.currentPage), {});
+    request.removedPageRevisions[pageB] = 1;
+
+    RecordingFileSystem recording;
+    auto failingRemove = [](const std::filesystem::path &url) { throw FileSystemError(EACCES, url, "unlink"); };
+    VeltoPageLibrary::write(request, folder.path(), recording, failingRemove);
+
+    EXPECT_TRUE(folder.exists(fileName));
+    EXPECT_EQ(VeltoPageLibrary::loadManifestIfPresent(folder.path())->pendingDeletionFileNames,
+              std::vector<std::string>{fileName});
+    auto renamed = recording.renamedPaths();
+    EXPECT_EQ(std::count(renamed.begin(), renamed.end(), VeltoPageLibrary::manifestURL(folder.path())), 1);
+}
+
+TEST(WriteTransaction, PagePathOutsideTheFolderFailsBeforeAnyFileIsWritten) {
+    TemporaryFolder folder;
+    auto outside = pageWithBody(pageB, "escape\n");
+    outside.relativeFilePath = "../escape.md";
+    auto document = documentOf(pageWithBody(pageA, "alpha\n"), {outside});
+
+    try {
+        VeltoPageLibrary::writeWithoutLock(requestFor(document, {pageA, pageB}), folder.path(), defaultFileSystem(),
+                                           [](const std::filesystem::path &) {});
+        FAIL() << "the save did not throw";
+    } catch (const LibraryMetadataError &error) {
+        EXPECT_EQ(error.kind(), LibraryMetadataError::Kind::unsafePagePath);
+    }
+    EXPECT_FALSE(folder.exists(fileNameOf(document.currentPage)));
+    EXPECT_FALSE(std::filesystem::exists(folder.path().parent_path() / "escape.md"));
+}
+
+TEST(WriteTransaction, ChangedArchivedSummaryIsNotWrittenAndHasAnEmptyBaseline) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    auto fileName = fileNameOf(document.pages[0]);
+    auto before = folder.readFile(fileName);
+    VeltoDocument edited = document;
+    edited.pages[0].content = VeltoPageContent::archivedSummary({"beta", 10, true, std::nullopt, std::nullopt});
+
+    auto result = VeltoPageLibrary::write(requestFor(edited, {pageB}), folder.path());
+
+    EXPECT_EQ(folder.readFile(fileName), before);
+    EXPECT_EQ(result.persistedPageBaselines.at(pageB), (VeltoPageBaseline{std::nullopt, ""}));
+}
+
+TEST(WriteTransaction, FailureBeforeTheCommitLeavesTheOldManifestAndTheNextLoadFoldsTheJournal) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    auto manifestBefore = folder.readFile(".velto/manifest.json");
+    auto failingCommit = [] { throw std::runtime_error("power cut"); };
+
+    EXPECT_THROW(VeltoPageLibrary::write(editing(document, pageB, "beta 2\n"), folder.path(), defaultFileSystem(), {},
+                                         {}, failingCommit),
+                 std::runtime_error);
+
+    EXPECT_EQ(folder.readFile(".velto/manifest.json"), manifestBefore);
+    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageB)->visibleText(), "beta 2\n");
+}
+
+TEST(WriteTransaction, NewPageWithoutBaselineIsWrittenUnchecked) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    VeltoDocument edited = document;
+    edited.pages.push_back(pageWithBody(pageC, "gamma\n"));
+    auto request = requestFor(edited, {pageC});
+    request.structureRevision = 1;
+
+    auto result = VeltoPageLibrary::write(request, folder.path());
+
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageC)->visibleText(), "gamma\n");
+}
+
+} // namespace
