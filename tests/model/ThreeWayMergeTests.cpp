@@ -1,4 +1,5 @@
 #include "model/LineDiff.h"
+#include "model/LineNumbering.h"
 #include "model/ThreeWayMerge.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -238,4 +240,22 @@ TEST(LineDifference, GivesUpWhenTheScriptOutgrowsItsMemoryBudget) {
     // Nothing matches, so the script has 200 steps: rounds 0 to 200 remember 201 · 202 / 2 choices.
     EXPECT_FALSE(shortestLineDifference(base, side, 20300));
     EXPECT_TRUE(shortestLineDifference(base, side, 20301));
+}
+
+TEST(LineNumbering, EquivalentLinesShareANumberBeyondTheAnnouncedRoom) {
+    std::vector<std::string> texts;
+    for (int line = 0; line < 100; ++line) {
+        texts.push_back("line " + std::to_string(line));
+    }
+    texts.push_back("caf\u00e9");
+    texts.push_back("cafe\u0301");
+    texts.push_back("line 7");
+    std::vector<std::string_view> lines(texts.begin(), texts.end());
+
+    LineNumbering numbering(1);
+    std::vector<LineNumber> numbers = numbering.numbersOf(lines);
+    EXPECT_EQ(std::set<LineNumber>(numbers.begin(), numbers.begin() + 101).size(), 101u);
+    EXPECT_EQ(numbers[101], numbers[100]);
+    EXPECT_EQ(numbers[102], numbers[7]);
+    EXPECT_FALSE(numbering.everyLineIsNFC());
 }
