@@ -1,0 +1,166 @@
+#include "WriteTestSupport.h"
+
+#include "library/FolderConnectionAssessment.h"
+#include "library/LibraryCopy.h"
+#include "library/LibraryFolder.h"
+#include "library/LibraryRecovery.h"
+#include "library/ManifestReading.h"
+#include "library/WriteTransaction.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+using namespace velto;
+using namespace velto::writetesting;
+using velto::testing::TemporaryFolder;
+
+namespace {
+
+const Uuid pageA = *Uuid::parse("A1000000-0000-4000-8000-000000000001");
+const Uuid pageB = *Uuid::parse("B2000000-0000-4000-8000-000000000002");
+
+void writeLibrary(const std::filesystem::path &folder, bool archiveB = false) {
+    auto b = pageWithBody(pageB, "beta\n");
+    if (archiveB) {
+        b.content.asLoaded()->writeVeltoMetadata(std::nullopt, true, std::nullopt);
+        b.archivedAt = day(5);
+    }
+    VeltoPageLibrary::write(requestFor(documentOf(pageWithBody(pageA, "alpha\n"), {b}), {pageA, pageB}), folder);
+}
+
+std::vector<std::string> recoveryFiles(const std::filesystem::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder / ".velto")) {
+        auto name = entry.path().filename().string();
+        if (name.starts_with("manifest.recovery-")) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+TEST(LibraryCopy, CopiesEveryPageWithArchivedPagesLoadedWhole) {
+    TemporaryFolder source;
+    TemporaryFolder destination;
+    writeLibrary(source.path(), true);
+    destination.createFolder(".velto"); // an empty ".velto" is no library
+
+    auto copied = VeltoPageLibrary::copyLibrary(source.path(), destination.path());
+
+    auto archived = findPage(copied, pageB);
+    ASSERT_TRUE(archived);
+    ASSERT_NE(archived->content.asLoaded(), nullptr);
+    EXPECT_EQ(archived->visibleText(), "beta\n");
+    auto reloaded = loadedDocument(destination.path());
+    EXPECT_EQ(findPage(reloaded, pageA)->visibleText(), "alpha\n");
+    EXPECT_TRUE(findPage(reloaded, pageB));
+}
+
+TEST(LibraryCopy, DestinationWithAnyLibraryEntryIsRefusedBeforeTheSourceIsRead) {
+    for (const char *entry : {"transaction.lock", "writers/"}) {
+        TemporaryFolder source;
+        TemporaryFolder destination;
+        writeLibrary(source.path());
+        if (std::string(entry).ends_with("/")) {
+            destination.createFolder(std::string(".velto/") + entry);
+        } else {
+            destination.writeFile(std::string(".velto/") + entry, "");
+        }
+        try {
+            VeltoPageLibrary::copyLibrary(source.path(), destination.path());
+            FAIL() << entry;
+        } catch (const VeltoLibraryConnectionError &error) {
+            EXPECT_EQ(error, VeltoLibraryConnectionError::destinationContainsLibrary(destination.path()));
+        }
+        EXPECT_FALSE(destination.exists(".velto/manifest.json"));
+    }
+}
+
+TEST(LibraryCopy, SourceWithoutLibraryIsUnavailable) {
+    TemporaryFolder source;
+    TemporaryFolder destination;
+    try {
+        VeltoPageLibrary::copyLibrary(source.path(), destination.path());
+        FAIL();
+    } catch (const VeltoLibraryConnectionError &error) {
+        EXPECT_EQ(error, VeltoLibraryConnectionError::sourceLibraryUnavailable("Its manifest is missing."));
+    }
+}
+
+TEST(LibraryRecovery, FolderWithoutManifestIsWrittenAndGivesNoRecoveryFile) {
+    TemporaryFolder folder;
+    auto request = requestFor(documentOf(pageWithBody(pageA, "alpha\n")), {pageA});
+    EXPECT_FALSE(VeltoPageLibrary::recover(request, folder.path()));
+    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "alpha\n");
+}
+
+TEST(LibraryRecovery, DamagedManifestIsKeptAsARecoveryFileAndReplaced) {
+    TemporaryFolder folder;
+    writeLibrary(folder.path());
+    folder.writeFile(".velto/manifest.json", "{ garbled");
+    auto request = requestFor(documentOf(pageWithBody(pageA, "alpha again\n")), {pageA});
+    request.structureRevision = 1;
+
+    auto first = VeltoPageLibrary::recover(request, folder.path());
+    folder.writeFile(".velto/manifest.json", "{ garbled again");
+    auto second = VeltoPageLibrary::recover(request, folder.path());
+
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    EXPECT_EQ(recoveryFiles(folder.path()).size(), 2u);
+    auto name = first->filename().string();
+    EXPECT_EQ(name.substr(18, 36), Uuid::parse(name.substr(18, 36))->uppercaseText());
+    EXPECT_EQ(folder.readFile(first->lexically_relative(folder.path())), "{ garbled");
+    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "alpha again\n");
+}
+
+/// Fails the journal write of a save, and then the given number of steps that put a manifest in place.
+class FailingJournalFileSystem : public PosixFileSystem {
+public:
+    explicit FailingJournalFileSystem(int failingManifestRenames)
+        : failingManifestRenames(failingManifestRenames) {}
+
+protected:
+    void beforeOperation(FileOperation operation, const std::filesystem::path &path) override {
+        if (operation == FileOperation::write && path.parent_path().filename() == "writers") {
+            journalFailed = true;
+            throw FileSystemError(EIO, path, "write");
+        }
+        if (journalFailed && operation == FileOperation::rename && path.filename() == "manifest.json" &&
+            failingManifestRenames > 0) {
+            --failingManifestRenames;
+            throw FileSystemError(EIO, path, "rename");
+        }
+    }
+
+private:
+    int failingManifestRenames;
+    bool journalFailed = false;
+};
+
+TEST(LibraryRecovery, FailedWriteLeavesALibraryThatLoadsWithoutLoss) {
+    // 0: the manifest is moved back; 1: the move back fails and its bytes are written back instead;
+    // 2: both fail, and the library is left without its manifest.
+    for (int failingRenames : {0, 1, 2}) {
+        TemporaryFolder folder;
+        writeLibrary(folder.path());
+        auto manifestBefore = folder.readFile(".velto/manifest.json");
+        FailingJournalFileSystem fileSystem(failingRenames);
+        auto request =
+            requestFor(documentOf(pageWithBody(pageA, "alpha 2\n"), {pageWithBody(pageB, "beta\n")}), {pageA});
+
+        EXPECT_ANY_THROW(VeltoPageLibrary::recover(request, folder.path(), fileSystem)) << failingRenames;
+
+        if (failingRenames < 2) {
+            EXPECT_EQ(folder.readFile(".velto/manifest.json"), manifestBefore) << failingRenames;
+            EXPECT_TRUE(recoveryFiles(folder.path()).empty()) << failingRenames;
+        } else {
+            EXPECT_EQ(recoveryFiles(folder.path()).size(), 1u);
+        }
+        auto reloaded = loadedDocument(folder.path());
+        EXPECT_TRUE(findPage(reloaded, pageA)) << failingRenames;
+        EXPECT_TRUE(findPage(reloaded, pageB)) << failingRenames;
+    }
+}
+
+} // namespace
