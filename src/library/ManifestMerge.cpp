@@ -97,8 +97,9 @@ std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const
     }
     // The file of a page that this save emptied has to go, or its old text would come back at the next scan.
     for (const auto &[id, revision] : request.changedPageRevisions) {
-        auto previous = std::find_if(existingInOrder.begin(), existingInOrder.end(),
-                                     [pageID = id](const VeltoLibraryPageRecord &record) { return record.id == pageID; });
+        auto previous =
+            std::find_if(existingInOrder.begin(), existingInOrder.end(),
+                         [pageID = id](const VeltoLibraryPageRecord &record) { return record.id == pageID; });
         if (previous == existingInOrder.end() || !previous->hasContent) {
             continue;
         }
