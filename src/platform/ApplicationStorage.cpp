@@ -14,7 +14,7 @@ std::string_view environmentValue(const char *name) {
 } // namespace
 
 std::filesystem::path userDataDirectory(std::string_view xdgDataHome, std::string_view home) {
-    // The XDG specification says a relative XDG_DATA_HOME is invalid and must be ignored.
+    // The XDG base-directory rules call a relative XDG_DATA_HOME invalid: it must be ignored.
     std::filesystem::path xdg{xdgDataHome};
     if (!xdgDataHome.empty() && xdg.is_absolute()) {
         return xdg;
