@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 
 namespace velto::editor::MarkdownStyler {
@@ -106,9 +107,63 @@ std::u16string_view textOf(const TextStorage &storage) {
 
 // ---- the passes, in the order the full pass runs them ----
 
-/// The attribute sets a pass puts on again and again, built once per pass (so that a changed
-/// preference applies from the next pass on) and interned once.
-struct PassStyles {
+/// Whether the fenced-code step styles the block: its opening line ends with a line break.
+bool isStyledAsCode(std::u16string_view text, const FencedCodeBlock &block) {
+    const TextRange opening = block.opening.lineRange;
+    const char16_t last = opening.length > 0 ? text[opening.end() - 1] : u'\0';
+    return last == u'\n' || last == u'\r';
+}
+
+std::atomic<bool> searchesFencedCodeContents{false};
+
+/// The part of a styled block's contents that no surviving match can touch. No pattern crosses a line
+/// feed except the setext one, which crosses exactly one, while carriage returns and line separators
+/// are crossed freely; so the skipped part runs from the second line feed after the opening line's
+/// start (a title before the block may reach into the first content line) to the last line feed
+/// before the closing line. Whatever starts in there ends inside the block, where the code styling
+/// replaces it.
+TextRange skippableContents(std::u16string_view text, const FencedCodeBlock &block) {
+    const std::size_t firstFeed = findUnit(text, block.opening.lineRange.location, u'\n');
+    if (firstFeed >= text.size()) {
+        return TextRange{};
+    }
+    const std::size_t start = findUnit(text, firstFeed + 1, u'\n') + 1;
+    std::size_t end = block.contentRange.end();
+    while (end > start && text[end - 1] != u'\n') {
+        --end;
+    }
+    return end > start ? rangeBetween(start, end) : TextRange{};
+}
+
+std::vector<TextRange> rangesOutsideStyledCode(std::u16string_view text, const DocumentStructure &structure) {
+    if (searchesFencedCodeContents) {
+        return {TextRange{0, text.size()}};
+    }
+    std::vector<TextRange> ranges;
+    std::size_t start = 0;
+    for (const FencedCodeBlock &block : structure.fencedBlocks) {
+        if (!isStyledAsCode(text, block)) {
+            continue;
+        }
+        const TextRange skipped = skippableContents(text, block);
+        if (skipped.length == 0) {
+            continue;
+        }
+        ranges.push_back(rangeBetween(start, skipped.location));
+        start = skipped.end();
+    }
+    ranges.push_back(rangeBetween(start, text.size()));
+    return ranges;
+}
+
+/// What one full pass shares between its steps: the attribute sets it puts on again and again, built
+/// once per pass (so that a changed preference applies from the next pass on), and the parts of the
+/// text its patterns search.
+struct PassContext {
+    /// The text the patterns search: all but the inner contents of the fenced blocks that the pass
+    /// styles as code. The fenced-code step replaces every attribute there, so what a pattern would
+    /// style inside is wiped anyway, and a large block costs the patterns nothing.
+    std::vector<TextRange> searchedRanges;
     std::array<Attributes, 7> heading; // index: level 1 to 6
     Attributes secondary{{AttributeKey::foregroundColor, secondaryLabelColor()}};
     Attributes listMarker{{AttributeKey::foregroundColor, secondaryLabelColor()}, {AttributeKey::font, editorFont()}};
@@ -119,7 +174,8 @@ struct PassStyles {
     Attributes rule{{AttributeKey::foregroundColor, Color::system(SystemColorRole::clear)},
                     {AttributeKey::veltoHorizontalRule, secondaryLabelColor()}};
 
-    PassStyles() {
+    PassContext(std::u16string_view text, const DocumentStructure &structure)
+        : searchedRanges(rangesOutsideStyledCode(text, structure)) {
         const ParagraphStyle paragraph = headingParagraphStyle();
         for (int level = 1; level <= 6; ++level) {
             heading[level] =
@@ -128,49 +184,54 @@ struct PassStyles {
     }
 };
 
+void enumerateSearched(const std::string &pattern, std::u16string_view text, const PassContext &context,
+                       const std::function<void(const RegexMatch &)> &handler) {
+    RegexRunner::enumerateMatches(pattern, text, context.searchedRanges, handler);
+}
+
 void addOver(TextStorage &storage, const Attributes &attributes, TextRange range) {
     if (range.length > 0) {
         storage.addAttributes(attributes, range);
     }
 }
 
-void styleMarkers(TextRange match, TextRange content, TextStorage &storage, const PassStyles &styles) {
-    addOver(storage, styles.secondary, rangeBetween(match.location, content.location));
-    addOver(storage, styles.secondary, rangeBetween(content.end(), match.end()));
+void styleMarkers(TextRange match, TextRange content, TextStorage &storage, const PassContext &context) {
+    addOver(storage, context.secondary, rangeBetween(match.location, content.location));
+    addOver(storage, context.secondary, rangeBetween(content.end(), match.end()));
 }
 
-void styleHeadings(TextStorage &storage, const PassStyles &styles) {
-    enumerate(Patterns::heading, textOf(storage), [&](const RegexMatch &match) {
+void styleHeadings(TextStorage &storage, const PassContext &context) {
+    enumerateSearched(Patterns::heading, textOf(storage), context, [&](const RegexMatch &match) {
         const std::size_t level = match.range(1).length;
-        storage.addAttributes(styles.heading[level], match.range());
-        addOver(storage, styles.secondary, match.range(1));
+        storage.addAttributes(context.heading[level], match.range());
+        addOver(storage, context.secondary, match.range(1));
     });
 }
 
-void styleSetextHeadings(TextStorage &storage, const PassStyles &styles) {
-    enumerate(Patterns::setextHeading, textOf(storage), [&](const RegexMatch &match) {
-        storage.addAttributes(styles.heading[1], match.range(1));
-        addOver(storage, styles.secondary, match.range(2));
+void styleSetextHeadings(TextStorage &storage, const PassContext &context) {
+    enumerateSearched(Patterns::setextHeading, textOf(storage), context, [&](const RegexMatch &match) {
+        storage.addAttributes(context.heading[1], match.range(1));
+        addOver(storage, context.secondary, match.range(2));
     });
 }
 
-void styleQuotes(TextStorage &storage, const Color &color) {
-    enumerate(Patterns::blockQuote, textOf(storage), [&](const RegexMatch &match) {
+void styleQuotes(TextStorage &storage, const Color &color, const PassContext &context) {
+    enumerateSearched(Patterns::blockQuote, textOf(storage), context, [&](const RegexMatch &match) {
         colorRange(storage, match.range(), color.withAlpha(0.72));
         applyTrait(FontTrait::italic, match.range(2), storage);
     });
 }
 
-void styleLists(TextStorage &storage, const PassStyles &styles) {
+void styleLists(TextStorage &storage, const PassContext &context) {
     const std::u16string_view text = textOf(storage);
-    enumerate(Patterns::listMarker, text, [&](const RegexMatch &match) {
+    enumerateSearched(Patterns::listMarker, text, context, [&](const RegexMatch &match) {
         const TextRange marker = match.range(1);
         if (MarkdownSyntaxScanner::isEscaped(marker.end() - 1, text)) {
             return;
         }
-        storage.addAttributes(styles.listMarker, marker);
+        storage.addAttributes(context.listMarker, marker);
     });
-    enumerate(Patterns::taskBox, text, [&](const RegexMatch &match) {
+    enumerateSearched(Patterns::taskBox, text, context, [&](const RegexMatch &match) {
         std::size_t bullet = match.range().location;
         while (text[bullet] == u' ' || text[bullet] == u'\t') {
             ++bullet;
@@ -178,7 +239,7 @@ void styleLists(TextStorage &storage, const PassStyles &styles) {
         if (MarkdownSyntaxScanner::isEscaped(bullet, text)) {
             return;
         }
-        storage.addAttributes(styles.taskBox, match.range(1));
+        storage.addAttributes(context.taskBox, match.range(1));
     });
 }
 
@@ -190,7 +251,7 @@ bool isBareAddressTrailingPunctuation(char16_t unit) {
     return unit == u'.' || unit == u',' || unit == u';' || unit == u':' || unit == u'!' || unit == u'?';
 }
 
-void styleLinks(TextStorage &storage, const DocumentStructure &structure, const PassStyles &styles) {
+void styleLinks(TextStorage &storage, const DocumentStructure &structure, const PassContext &context) {
     const std::u16string_view text = textOf(storage);
     // The literal code ranges, in text order: inline spans never lie inside fenced blocks.
     std::vector<TextRange> codeRanges = structure.literalCodeRanges();
@@ -205,13 +266,13 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
         const TextRange destination = match.range(4);
         const std::u16string target = unescapedDestination(text.substr(destination.location, destination.length));
         const std::optional<std::string> url = LinkPasteBehavior::linkableURL(target);
-        storage.addAttributes(url ? styles.linkLabel.with(AttributeKey::link, *url) : styles.linkLabel, label);
+        storage.addAttributes(url ? context.linkLabel.with(AttributeKey::link, *url) : context.linkLabel, label);
         for (std::size_t group : {1, 3, 5}) {
-            addOver(storage, styles.secondary, match.range(group));
+            addOver(storage, context.secondary, match.range(group));
         }
-        addOver(storage, styles.linkDestination, destination);
+        addOver(storage, context.linkDestination, destination);
     });
-    enumerate(Patterns::bareAddress, text, [&](const RegexMatch &match) {
+    enumerateSearched(Patterns::bareAddress, text, context, [&](const RegexMatch &match) {
         TextRange address = match.range();
         while (address.length > 0 && isBareAddressTrailingPunctuation(text[address.end() - 1])) {
             --address.length;
@@ -221,62 +282,62 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
         if (!url || overlapsAny(address, codeRanges) || overlapsAny(address, linkRanges)) {
             return;
         }
-        storage.addAttributes(styles.linkLabel.with(AttributeKey::link, *url), address);
+        storage.addAttributes(context.linkLabel.with(AttributeKey::link, *url), address);
     });
 }
 
 /// Strong text, emphasis and strike-through share one shape: delimiters, content, delimiters; an
 /// escaped opening or first closing delimiter cancels the match.
-void styleDelimited(TextStorage &storage, const PassStyles &styles, const std::string &pattern,
+void styleDelimited(TextStorage &storage, const PassContext &context, const std::string &pattern,
                     const std::function<void(TextRange content)> &styleContent) {
     const std::u16string_view text = textOf(storage);
-    enumerate(pattern, text, [&](const RegexMatch &match) {
+    enumerateSearched(pattern, text, context, [&](const RegexMatch &match) {
         const TextRange content = match.range(1);
         if (MarkdownSyntaxScanner::isEscaped(match.range().location, text) ||
             MarkdownSyntaxScanner::isEscaped(content.end(), text)) {
             return;
         }
         styleContent(content);
-        styleMarkers(match.range(), content, storage, styles);
+        styleMarkers(match.range(), content, storage, context);
     });
 }
 
-void styleStrongText(TextStorage &storage, const PassStyles &styles) {
+void styleStrongText(TextStorage &storage, const PassContext &context) {
     for (const std::string *pattern : {&Patterns::strongStars, &Patterns::strongUnderscores}) {
-        styleDelimited(storage, styles, *pattern,
+        styleDelimited(storage, context, *pattern,
                        [&](TextRange content) { applyTrait(FontTrait::bold, content, storage); });
     }
 }
 
-void styleEmphasis(TextStorage &storage, const PassStyles &styles) {
+void styleEmphasis(TextStorage &storage, const PassContext &context) {
     for (const std::string *pattern : {&Patterns::emphasisStar, &Patterns::emphasisUnderscore}) {
-        styleDelimited(storage, styles, *pattern,
+        styleDelimited(storage, context, *pattern,
                        [&](TextRange content) { applyTrait(FontTrait::italic, content, storage); });
     }
 }
 
-void styleStrikethrough(TextStorage &storage, const PassStyles &styles) {
-    styleDelimited(storage, styles, Patterns::strikethrough,
-                   [&](TextRange content) { storage.addAttributes(styles.strikethrough, content); });
+void styleStrikethrough(TextStorage &storage, const PassContext &context) {
+    styleDelimited(storage, context, Patterns::strikethrough,
+                   [&](TextRange content) { storage.addAttributes(context.strikethrough, content); });
 }
 
-void styleHorizontalRules(TextStorage &storage, const DocumentStructure &structure, const PassStyles &styles) {
+void styleHorizontalRules(TextStorage &storage, const DocumentStructure &structure, const PassContext &context) {
     const std::u16string_view text = textOf(storage);
     std::vector<TextRange> fencedRanges;
     for (const FencedCodeBlock &block : structure.fencedBlocks) {
         fencedRanges.push_back(block.fullRange);
     }
-    enumerate(Patterns::horizontalRule, text, [&](const RegexMatch &match) {
+    enumerateSearched(Patterns::horizontalRule, text, context, [&](const RegexMatch &match) {
         const TextRange marker = match.range(1);
         if (MarkdownSyntaxScanner::isEscaped(marker.location, text) || overlapsAny(marker, fencedRanges)) {
             return;
         }
-        storage.addAttributes(styles.rule, marker);
+        storage.addAttributes(context.rule, marker);
     });
 }
 
 void styleInlineCode(TextStorage &storage, const Color &color, const DocumentStructure &structure,
-                     const PassStyles &styles) {
+                     const PassContext &context) {
     const Attributes code{{AttributeKey::font, inlineCodeFont()},
                           {AttributeKey::foregroundColor, color},
                           {AttributeKey::veltoInlineCode, codeBackgroundColor()},
@@ -288,7 +349,7 @@ void styleInlineCode(TextStorage &storage, const Color &color, const DocumentStr
                 .without(AttributeKey::strikethroughStyle)
                 .merging(code);
         });
-        styleMarkers(span.fullRange, span.contentRange, storage, styles);
+        styleMarkers(span.fullRange, span.contentRange, storage, context);
     }
 }
 
@@ -301,8 +362,7 @@ void styleFencedCode(TextStorage &storage, const Color &color, const DocumentStr
                                  {AttributeKey::paragraphStyle, fenceClosingParagraphStyle()}};
     for (const FencedCodeBlock &fenced : structure.fencedBlocks) {
         const TextRange opening = fenced.opening.lineRange;
-        const char16_t last = opening.length > 0 ? text[opening.end() - 1] : u'\0';
-        if (last != u'\n' && last != u'\r') {
+        if (!isStyledAsCode(text, fenced)) {
             continue; // the fence is the last line and has no line break yet
         }
         storage.setAttributes(block, fenced.presentationRange);
@@ -458,6 +518,10 @@ Attributes codeAttributes(const Color &color) {
 
 // ---- passes ----
 
+void setSearchesFencedCodeContents(bool searches) {
+    searchesFencedCodeContents = searches;
+}
+
 void enumerate(const std::string &pattern, std::u16string_view text,
                const std::function<void(const RegexMatch &)> &handler) {
     RegexRunner::enumerateMatches(pattern, text, handler);
@@ -474,17 +538,17 @@ void apply(TextStorage &storage, const std::optional<Color> &color) {
     storage.setAttributes(baseAttributes(resolved), whole);
     if (whole.length > 0) {
         const DocumentStructure structure = MarkdownSyntaxScanner::structure(storage.string());
-        const PassStyles styles;
-        styleHeadings(storage, styles);
-        styleSetextHeadings(storage, styles);
-        styleQuotes(storage, resolved);
-        styleLists(storage, styles);
-        styleLinks(storage, structure, styles);
-        styleStrongText(storage, styles);
-        styleEmphasis(storage, styles);
-        styleStrikethrough(storage, styles);
-        styleHorizontalRules(storage, structure, styles);
-        styleInlineCode(storage, resolved, structure, styles);
+        const PassContext context(storage.string(), structure);
+        styleHeadings(storage, context);
+        styleSetextHeadings(storage, context);
+        styleQuotes(storage, resolved, context);
+        styleLists(storage, context);
+        styleLinks(storage, structure, context);
+        styleStrongText(storage, context);
+        styleEmphasis(storage, context);
+        styleStrikethrough(storage, context);
+        styleHorizontalRules(storage, structure, context);
+        styleInlineCode(storage, resolved, structure, context);
         styleFencedCode(storage, resolved, structure);
         restoreCodeTokens(preserved, structure, storage);
     }

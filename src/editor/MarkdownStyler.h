@@ -74,6 +74,11 @@ std::u16string unescapingASCIIPunctuation(std::u16string_view text);
 void enumerate(const std::string &pattern, std::u16string_view text,
                const std::function<void(const RegexMatch &)> &handler);
 
+/// Whether full passes also search the contents of fenced blocks with the Markdown patterns (whose
+/// results the code styling then replaces). Off: the same result for less work. Tests turn it on to
+/// check exactly that.
+void setSearchesFencedCodeContents(bool searches);
+
 } // namespace MarkdownStyler
 
 } // namespace velto::editor

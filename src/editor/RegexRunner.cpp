@@ -66,6 +66,11 @@ TextRange groupRange(icu::RegexMatcher &matcher, int32_t group) {
 
 bool enumerateMatches(const std::string &pattern, std::u16string_view text,
                       const std::function<void(const RegexMatch &)> &handler) {
+    return enumerateMatches(pattern, text, {TextRange{0, text.size()}}, handler);
+}
+
+bool enumerateMatches(const std::string &pattern, std::u16string_view text, const std::vector<TextRange> &ranges,
+                      const std::function<void(const RegexMatch &)> &handler) {
     const icu::RegexPattern *compiled = compiledPattern(pattern);
     if (compiled == nullptr) {
         return false;
@@ -78,18 +83,29 @@ bool enumerateMatches(const std::string &pattern, std::u16string_view text,
         return true;
     }
     matcher->setTimeLimit(timeLimitFor(text.size()), status);
+    matcher->useTransparentBounds(true);
+    matcher->useAnchoringBounds(false);
     const int32_t groupCount = matcher->groupCount();
     RegexMatch match;
     match.groups.resize(static_cast<std::size_t>(groupCount) + 1);
-    while (true) {
+    for (const TextRange range : ranges) {
+        if (range.length == 0) {
+            continue;
+        }
         status = U_ZERO_ERROR;
-        if (!matcher->find(status) || U_FAILURE(status)) {
-            break; // no further match, or out of budget (U_REGEX_TIME_OUT): treated as no match
+        matcher->region(static_cast<int64_t>(range.location), static_cast<int64_t>(range.end()), status);
+        while (U_SUCCESS(status)) {
+            if (!matcher->find(status) || U_FAILURE(status)) {
+                break; // no further match, or out of budget (U_REGEX_TIME_OUT): treated as no match
+            }
+            for (int32_t group = 0; group <= groupCount; ++group) {
+                match.groups[static_cast<std::size_t>(group)] = groupRange(*matcher, group);
+            }
+            handler(match);
         }
-        for (int32_t group = 0; group <= groupCount; ++group) {
-            match.groups[static_cast<std::size_t>(group)] = groupRange(*matcher, group);
+        if (status == U_REGEX_TIME_OUT) {
+            break;
         }
-        handler(match);
     }
     return true;
 }

@@ -32,6 +32,12 @@ namespace RegexRunner {
 bool enumerateMatches(const std::string &pattern, std::u16string_view text,
                       const std::function<void(const RegexMatch &)> &handler);
 
+/// As above, searching only the given ranges (ascending, disjoint). Look-behind and look-ahead still
+/// see the text around a range, and "^" and "$" match only at true line starts and ends; a match
+/// never extends beyond its range.
+bool enumerateMatches(const std::string &pattern, std::u16string_view text, const std::vector<TextRange> &ranges,
+                      const std::function<void(const RegexMatch &)> &handler);
+
 /// The text with every match replaced by the template ("$1" names group 1). A pattern that does not
 /// compile, or a search that runs out of budget, leaves the text as it is.
 std::u16string replacingMatches(const std::string &pattern, std::u16string_view text,

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <random>
 
 using namespace velto::editor;
 using velto::editor::testing::dumpRuns;
@@ -159,4 +161,47 @@ TEST_F(MarkdownStylerTests, HighlightedTokensSurviveARestyleInsideTheirBlock) {
     storage.replaceCharacters(TextRange{0, 6}, u"```js\n```\n");
     MarkdownStyler::apply(storage);
     EXPECT_EQ(valueAt(storage, AttributeKey::veltoCodeSyntaxToken, 10), nullptr);
+}
+
+// Passes leave the contents of styled fenced blocks unsearched, since the code styling replaces
+// whatever the Markdown patterns would put there; the result must be that of searching everything.
+TEST_F(MarkdownStylerTests, SkippingFencedContentsGivesTheSameRuns) {
+    std::mt19937 random(17);
+    const char16_t *const lines[] = {
+        u"```",
+        u"~~~",
+        u"````js",
+        u"```x`y",
+        u"text **strong** and *em*",
+        u"===",
+        u"---",
+        u"# heading",
+        u"~~struck~~ ~~",
+        u"> quote",
+        u"- [ ] task",
+        u"[link](https://a.b) https://c.d.",
+        u"`code` ``",
+        u"  ```",
+        u"\u2028~~a",
+        u"~~~ info",
+        u"",
+        u"Title",
+        u"\\*x* _y_ __z__",
+    };
+    const char16_t *const breaks[] = {u"\n", u"\r\n", u"\r", u"\u2028"};
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text;
+        const int count = 1 + static_cast<int>(random() % 14);
+        for (int k = 0; k < count; ++k) {
+            text += lines[random() % std::size(lines)];
+            if (k + 1 < count || random() % 2 == 0) {
+                text += breaks[random() % 4 == 0 ? random() % 4 : 0];
+            }
+        }
+        const std::string skipping = dumpRuns(styled(text));
+        MarkdownStyler::setSearchesFencedCodeContents(true);
+        const std::string searching = dumpRuns(styled(text));
+        MarkdownStyler::setSearchesFencedCodeContents(false);
+        ASSERT_EQ(skipping, searching) << "round " << round << ": " << velto::editor::testing::escapedForDump(text);
+    }
 }
