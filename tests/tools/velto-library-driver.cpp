@@ -11,10 +11,14 @@
 //   velto-library-driver load DIR [--now ISO-8601] the full load of DIR, as JSON
 //   velto-library-driver load-changes DIR PATH… [--now ISO-8601]
 //                                                  a full load, then the incremental load of the paths
+//   velto-library-driver write DIR [--pause-ms N] < ops.json
+//                                                  a full load, then one save of the operations (WriteCommands.h)
+//   velto-library-driver copy SRC DST | recover DIR | assess DIR
 //
 // Errors go to standard error with exit status 2.
 
 #include "LoadCommands.h"
+#include "WriteCommands.h"
 #include "library/LibraryLock.h"
 #include "library/PageFileNaming.h"
 #include "model/PageFileContent.h"
@@ -199,6 +203,18 @@ int run(const std::vector<std::string> &arguments) {
     }
     if (command == "load-changes") {
         return runLoadChanges(rest);
+    }
+    if (command == "write") {
+        return runWrite(rest);
+    }
+    if (command == "copy") {
+        return runCopy(rest);
+    }
+    if (command == "recover") {
+        return runRecover(rest);
+    }
+    if (command == "assess") {
+        return runAssess(rest);
     }
     throw UsageError("unknown command “" + command + "”");
 }

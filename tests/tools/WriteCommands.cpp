@@ -1,0 +1,397 @@
+#include "WriteCommands.h"
+
+#include "library/FolderConnectionAssessment.h"
+#include "library/FullLoad.h"
+#include "library/LibraryCopy.h"
+#include "library/LibraryRecovery.h"
+#include "library/MetadataRebuild.h"
+#include "library/PageAvailability.h"
+#include "library/PageFileNaming.h"
+#include "library/PageLoading.h"
+#include "library/ProcessWriter.h"
+#include "library/SaveRequest.h"
+#include "library/WriteTransaction.h"
+#include "model/PageSlug.h"
+#include "platform/Clock.h"
+#include "platform/JsonCoding.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using velto::Json;
+using velto::Uuid;
+using velto::VeltoDocument;
+using velto::VeltoPage;
+
+Uuid pageIDArgument(const Json &value) {
+    auto id = value.is_string() ? Uuid::parse(value.get<std::string>()) : std::nullopt;
+    if (!id) {
+        throw std::invalid_argument("“" + value.dump() + "” is not a page identifier");
+    }
+    return *id;
+}
+
+std::vector<Uuid> pageIDList(const Json &operations, const char *key) {
+    std::vector<Uuid> ids;
+    if (operations.contains(key)) {
+        for (const auto &value : operations.at(key)) {
+            ids.push_back(pageIDArgument(value));
+        }
+    }
+    return ids;
+}
+
+/// The store's bookkeeping of one save in the making: the document, the marks and the baselines.
+class SaveBuilder {
+public:
+    SaveBuilder(VeltoDocument document, const std::filesystem::path &folder)
+        : folder(folder) {
+        request.writerID = VeltoPageLibrary::processWriterID();
+        request.operationID = Uuid::random();
+        request.recordedAt = velto::systemClock().now();
+        request.generation = 1;
+        request.document = std::move(document);
+    }
+
+    void setText(const Uuid &id, const std::string &text) {
+        VeltoPage &page = loadedPage(id);
+        page.content.asLoaded()->body = text;
+        page.updatedAt = request.recordedAt;
+        markChanged(id);
+    }
+
+    Uuid addPage(const std::string &text) {
+        VeltoPage page;
+        page.id = Uuid::random();
+        page.createdAt = request.recordedAt;
+        page.updatedAt = request.recordedAt;
+        page.fileSlug = velto::VeltoPageSlug::make();
+        velto::VeltoPageFileContent content;
+        content.body = text;
+        page.content = velto::VeltoPageContent::loaded(content);
+        request.document.pages.push_back(page);
+        request.changedPageRevisions[page.id] = nextRevision();
+        request.structureRevision = request.mutationRevision;
+        return page.id;
+    }
+
+    void remove(const Uuid &id) {
+        auto &document = request.document;
+        if (document.currentPage.id == id) {
+            if (document.pages.empty()) {
+                throw std::invalid_argument("the only page cannot be deleted");
+            }
+            document.currentPage = document.pages.front();
+            document.pages.erase(document.pages.begin());
+        } else {
+            auto found = std::find_if(document.pages.begin(), document.pages.end(),
+                                      [&](const VeltoPage &page) { return page.id == id; });
+            if (found == document.pages.end()) {
+                throw std::invalid_argument("no page " + id.uppercaseText());
+            }
+            document.pages.erase(found);
+        }
+        request.changedPageRevisions.erase(id);
+        request.archiveMetadataPageRevisions.erase(id);
+        request.expectedPageBaselines.erase(id);
+        request.removedPageRevisions[id] = nextRevision();
+        request.structureRevision = request.mutationRevision;
+    }
+
+    void archive(const Uuid &id) {
+        VeltoPage &page = loadedPage(id);
+        auto &content = *page.content.asLoaded();
+        content.writeVeltoMetadata(content.veltoPageID(), true, content.conflictOriginalPageID());
+        page.archivedAt = request.recordedAt;
+        markArchiveMetadataChanged(id);
+    }
+
+    void restore(const Uuid &id) {
+        VeltoPage &page = pageWithID(id);
+        if (page.content.asArchivedSummary() != nullptr) {
+            baselineOnce(id, page);
+            page = VeltoPageLibrary::loadFullPage(page, folder);
+        }
+        page.restore(request.recordedAt);
+        markArchiveMetadataChanged(id);
+    }
+
+    void makeCurrent(const Uuid &id) {
+        auto &document = request.document;
+        if (document.currentPage.id == id) {
+            return;
+        }
+        auto found = std::find_if(document.pages.begin(), document.pages.end(),
+                                  [&](const VeltoPage &page) { return page.id == id; });
+        if (found == document.pages.end()) {
+            throw std::invalid_argument("no page " + id.uppercaseText());
+        }
+        VeltoPage chosen = *found;
+        document.pages.erase(found);
+        document.pages.insert(document.pages.begin(), document.currentPage);
+        document.currentPage = chosen;
+        nextRevision();
+        request.structureRevision = request.mutationRevision;
+    }
+
+    VeltoSaveRequest request;
+
+private:
+    std::filesystem::path folder;
+
+    std::uint64_t nextRevision() { return ++request.mutationRevision; }
+
+    VeltoPage &pageWithID(const Uuid &id) {
+        auto &document = request.document;
+        if (document.currentPage.id == id) {
+            return document.currentPage;
+        }
+        for (auto &page : document.pages) {
+            if (page.id == id) {
+                return page;
+            }
+        }
+        throw std::invalid_argument("no page " + id.uppercaseText());
+    }
+
+    VeltoPage &loadedPage(const Uuid &id) {
+        VeltoPage &page = pageWithID(id);
+        if (page.content.asLoaded() == nullptr) {
+            throw std::invalid_argument("the page " + id.uppercaseText() + " is not loaded");
+        }
+        baselineOnce(id, page);
+        return page;
+    }
+
+    /// The baseline is what the page held when it was loaded, before this save's first edit of it.
+    void baselineOnce(const Uuid &id, const VeltoPage &page) {
+        request.expectedPageBaselines.try_emplace(id, VeltoPageBaseline::fromPage(page));
+    }
+
+    void markChanged(const Uuid &id) {
+        request.changedPageRevisions[id] = nextRevision();
+        request.archiveMetadataPageRevisions.erase(id);
+    }
+
+    void markArchiveMetadataChanged(const Uuid &id) {
+        bool otherChange =
+            request.changedPageRevisions.contains(id) && !request.archiveMetadataPageRevisions.contains(id);
+        request.changedPageRevisions[id] = nextRevision();
+        if (!otherChange) {
+            request.archiveMetadataPageRevisions[id] = request.mutationRevision;
+        }
+    }
+};
+
+/// The document a save starts from: the loaded library, or a new empty page in a folder without one.
+VeltoDocument startingDocument(const std::filesystem::path &folder) {
+    auto result = VeltoPageLibrary::load(folder);
+    if (const auto *loaded = result.asLoaded()) {
+        return loaded->document;
+    }
+    if (const auto *issue = result.failureIssue()) {
+        throw std::runtime_error(issue->message);
+    }
+    VeltoPage page;
+    page.id = Uuid::random();
+    page.createdAt = velto::systemClock().now();
+    page.fileSlug = velto::VeltoPageSlug::make();
+    page.content = velto::VeltoPageContent::loaded({});
+    return {page, {}};
+}
+
+Json operationsFromStandardInput() {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    auto operations = velto::decodeJSON(text.str());
+    if (!operations.is_object()) {
+        throw std::invalid_argument("the operations must be one JSON object");
+    }
+    return operations;
+}
+
+void apply(const Json &operations, SaveBuilder &builder, std::vector<Uuid> &newPageIDs) {
+    if (operations.contains("setText")) {
+        for (const auto &[id, text] : operations.at("setText").items()) {
+            builder.setText(pageIDArgument(Json(id)), text.get<std::string>());
+        }
+    }
+    if (operations.contains("newPages")) {
+        for (const auto &text : operations.at("newPages")) {
+            newPageIDs.push_back(builder.addPage(text.get<std::string>()));
+        }
+    }
+    for (const auto &id : pageIDList(operations, "archive")) {
+        builder.archive(id);
+    }
+    for (const auto &id : pageIDList(operations, "restore")) {
+        builder.restore(id);
+    }
+    if (operations.contains("current")) {
+        builder.makeCurrent(pageIDArgument(operations.at("current")));
+    }
+    for (const auto &id : pageIDList(operations, "delete")) {
+        builder.remove(id);
+    }
+}
+
+Json idArray(const std::vector<Uuid> &ids) {
+    Json array = Json::array();
+    for (const auto &id : ids) {
+        array.push_back(id.uppercaseText());
+    }
+    return array;
+}
+
+Json saveResultJson(const VeltoSaveResult &result, const std::vector<Uuid> &newPageIDs) {
+    Json json = Json::object();
+    std::vector<Uuid> persisted;
+    for (const auto &[id, baseline] : result.persistedPageBaselines) {
+        persisted.push_back(id);
+    }
+    json["persistedPageIDs"] = idArray(persisted);
+    Json conflicts = Json::array();
+    for (const auto &conflict : result.conflicts) {
+        auto record = velto::VeltoLibraryPageRecord::fromPage(conflict.preservedPage);
+        conflicts.push_back({{"originalPageID", conflict.originalPageID.uppercaseText()},
+                             {"preservedPageID", conflict.preservedPage.id.uppercaseText()},
+                             {"relativeFilePath", VeltoPageLibrary::pageFileName(record)}});
+    }
+    json["conflicts"] = conflicts;
+    Json replacements = Json::object();
+    for (const auto &[from, to] : result.pageIDReplacements) {
+        replacements[from.uppercaseText()] = to.uppercaseText();
+    }
+    json["pageIDReplacements"] = replacements;
+    std::vector<Uuid> merged;
+    for (const auto &[id, page] : result.mergedPages) {
+        merged.push_back(id);
+    }
+    json["mergedPageIDs"] = idArray(merged);
+    json["newPageIDs"] = idArray(newPageIDs);
+    return json;
+}
+
+std::vector<Uuid> documentPageIDs(const VeltoDocument &document) {
+    std::vector<Uuid> ids{document.currentPage.id};
+    for (const auto &page : document.pages) {
+        ids.push_back(page.id);
+    }
+    return ids;
+}
+
+/// The document a recovery writes: every usable Markdown file of the folder, read whole.
+VeltoDocument documentFromMarkdown(const std::filesystem::path &folder) {
+    auto &fileManager = velto::defaultFileSystem();
+    auto manifest = VeltoPageLibrary::rebuildingManifestFromMarkdown(folder, fileManager, {});
+    if (!manifest) {
+        throw std::runtime_error("The folder holds no Markdown page to recover.");
+    }
+    auto page = [&](const velto::VeltoLibraryPageRecord &record) {
+        return VeltoPageLibrary::loadPage(record, folder, fileManager, false, nullptr, false,
+                                          VeltoPageLibrary::productionAvailability());
+    };
+    VeltoDocument document{page(manifest->currentPage), {}};
+    for (const auto &record : manifest->pages) {
+        document.pages.push_back(page(record));
+    }
+    return document;
+}
+
+VeltoSaveRequest recoveryRequest(const VeltoDocument &document) {
+    VeltoSaveRequest request;
+    request.writerID = VeltoPageLibrary::processWriterID();
+    request.operationID = Uuid::random();
+    request.recordedAt = velto::systemClock().now();
+    request.generation = 1;
+    request.document = document;
+    for (const auto &id : documentPageIDs(document)) {
+        request.changedPageRevisions[id] = 0;
+    }
+    request.structureRevision = 0;
+    return request;
+}
+
+const char *kindName(VeltoFolderConnectionKind kind) {
+    switch (kind) {
+    case VeltoFolderConnectionKind::existingLibrary:
+        return "existingLibrary";
+    case VeltoFolderConnectionKind::empty:
+        return "empty";
+    case VeltoFolderConnectionKind::unrelatedMarkdown:
+        return "unrelatedMarkdown";
+    }
+    return "empty";
+}
+
+int printed(const Json &json) {
+    std::cout << velto::encodeJSON(json) << "\n";
+    return 0;
+}
+
+} // namespace
+
+int runWrite(const std::vector<std::string> &arguments) {
+    const char *usage = "usage: write DIR [--pause-ms N] < ops.json";
+    std::string folder;
+    long pauseMilliseconds = 0;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (arguments[index] == "--pause-ms" && index + 1 < arguments.size()) {
+            pauseMilliseconds = std::stol(arguments[++index]);
+        } else if (folder.empty() && !arguments[index].starts_with("--")) {
+            folder = arguments[index];
+        } else {
+            throw std::invalid_argument(usage);
+        }
+    }
+    if (folder.empty() || pauseMilliseconds < 0) {
+        throw std::invalid_argument(usage);
+    }
+    auto operations = operationsFromStandardInput();
+    SaveBuilder builder(startingDocument(folder), folder);
+    // Other writers may act while this one "types".
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
+    std::vector<Uuid> newPageIDs;
+    apply(operations, builder, newPageIDs);
+    auto result = VeltoPageLibrary::write(builder.request, folder);
+    return printed(saveResultJson(result, newPageIDs));
+}
+
+int runCopy(const std::vector<std::string> &arguments) {
+    if (arguments.size() != 2) {
+        throw std::invalid_argument("usage: copy SRC DST");
+    }
+    auto document = VeltoPageLibrary::copyLibrary(arguments[0], arguments[1]);
+    return printed(
+        {{"currentPageID", document.currentPage.id.uppercaseText()}, {"pageIDs", idArray(documentPageIDs(document))}});
+}
+
+int runRecover(const std::vector<std::string> &arguments) {
+    if (arguments.size() != 1) {
+        throw std::invalid_argument("usage: recover DIR");
+    }
+    auto document = documentFromMarkdown(arguments[0]);
+    auto recoveryFile = VeltoPageLibrary::recover(recoveryRequest(document), arguments[0]);
+    return printed({{"recoveryFile", recoveryFile ? Json(recoveryFile->string()) : Json(nullptr)},
+                    {"pageIDs", idArray(documentPageIDs(document))}});
+}
+
+int runAssess(const std::vector<std::string> &arguments) {
+    if (arguments.size() != 1) {
+        throw std::invalid_argument("usage: assess DIR");
+    }
+    auto assessment = VeltoPageLibrary::assessFolderConnection(arguments[0]);
+    return printed({{"kind", kindName(assessment.kind)},
+                    {"markdownFileCount", assessment.markdownFileCount},
+                    {"identifiedPageCount", assessment.identifiedPageCount},
+                    {"pagesRequiringIdentityCount", assessment.pagesRequiringIdentityCount},
+                    {"projectedArchiveCount", assessment.projectedArchiveCount},
+                    {"unavailableFileCount", assessment.unavailableFileCount},
+                    {"unreadableFileCount", assessment.unreadableFileCount}});
+}

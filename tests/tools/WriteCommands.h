@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The driver's commands that write a library, copy it, recover it or assess a folder. Each prints one JSON
+// object and returns the exit status; a malformed command line throws std::invalid_argument, and a failed
+// library operation throws its own error (the driver prints it and exits with status 2).
+//
+//   write DIR [--pause-ms N] < ops.json   a full load, then (after the pause) one save built as the store
+//                                         builds it from the operations on standard input:
+//                                         {"setText": {"<page id>": "text"}, "newPages": ["text"],
+//                                          "delete": ["<page id>"], "archive": ["<page id>"],
+//                                          "restore": ["<page id>"], "current": "<page id>"}
+//   copy SRC DST                          copies the library of SRC into DST
+//   recover DIR                           rewrites the library of DIR from its Markdown files
+//   assess DIR                            what connecting DIR as the Pages folder would mean
+
+int runWrite(const std::vector<std::string> &arguments);
+int runCopy(const std::vector<std::string> &arguments);
+int runRecover(const std::vector<std::string> &arguments);
+int runAssess(const std::vector<std::string> &arguments);
