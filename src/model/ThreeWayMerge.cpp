@@ -136,7 +136,20 @@ std::string rebuiltText(const LineList &base, const std::vector<Edit> &edits) {
         cursor = edit.upper;
     }
     lines.insert(lines.end(), base.texts.begin() + static_cast<std::ptrdiff_t>(cursor), base.texts.end());
-    return text::join(lines, "\n");
+
+    std::size_t size = lines.size();
+    for (std::string_view line : lines) {
+        size += line.size();
+    }
+    std::string text;
+    text.reserve(size);
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        if (index > 0) {
+            text += '\n';
+        }
+        text += lines[index];
+    }
+    return text;
 }
 
 std::optional<std::string> mergeLines(std::string_view base, std::string_view local, std::string_view external) {
