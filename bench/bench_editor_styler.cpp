@@ -35,7 +35,8 @@ std::u16string sampleText(std::size_t megabytes, Variant variant) {
         return around.substr(0, around.size() / 2) + u"\n" + code + around.substr(around.size() / 2);
     }
     case Variant::unclosedFence:
-        return samples::generatedMarkdown(units / 2) + u"\n```unclosed\n" + samples::generatedMarkdown(units / 2, 2);
+        // Four backticks: the three-backtick fences after it are content and never close it.
+        return samples::generatedMarkdown(units / 2) + u"\n````unclosed\n" + samples::generatedMarkdown(units / 2, 2);
     case Variant::singleLine: {
         std::u16string line;
         std::mt19937 random(4);

@@ -4,6 +4,7 @@
 #include "editor/EditorPreferences.h"
 #include "editor/FontMetrics.h"
 #include "editor/LinkPasteBehavior.h"
+#include "editor/MarkdownCodeTokenIndex.h"
 #include "editor/MarkdownLinkMatcher.h"
 #include "editor/MarkdownSyntaxScanner.h"
 #include "editor/StringRanges.h"
@@ -15,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <list>
 
 namespace velto::editor::MarkdownStyler {
 
@@ -380,16 +382,36 @@ void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offs
     }
 }
 
-DocumentStructure structureWithScan(std::u16string_view text, const FencedCodeScan &scan) {
-    DocumentStructure structure;
-    structure.fencedBlocks = scan.blocks;
-    std::vector<TextRange> fencedRanges;
-    fencedRanges.reserve(scan.blocks.size());
-    for (const FencedCodeBlock &block : scan.blocks) {
-        fencedRanges.push_back(block.fullRange);
+/// The code-token indexes of the storages the incremental pass met last, each with the character
+/// version it describes. A few are kept: one per open page is what the editor needs.
+struct IndexedStorage {
+    std::uint64_t identity;
+    std::uint64_t characterVersion;
+    MarkdownCodeTokenIndex index;
+};
+
+const MarkdownCodeTokenIndex &codeTokenIndexFor(const TextStorage &storage) {
+    static constexpr std::size_t remembered = 4;
+    static std::list<IndexedStorage> indexes; // most recently used first; main thread only
+    auto found = std::find_if(indexes.begin(), indexes.end(),
+                              [&storage](const IndexedStorage &entry) { return entry.identity == storage.identity(); });
+    if (found != indexes.end()) {
+        const auto edits = storage.characterEditsSince(found->characterVersion);
+        if (edits) {
+            found->index.update(storage.string(), *edits);
+        } else {
+            found->index = MarkdownCodeTokenIndex(storage.string());
+        }
+        found->characterVersion = storage.characterVersion();
+        indexes.splice(indexes.begin(), indexes, found);
+    } else {
+        indexes.push_front(
+            IndexedStorage{storage.identity(), storage.characterVersion(), MarkdownCodeTokenIndex(storage.string())});
+        if (indexes.size() > remembered) {
+            indexes.pop_back();
+        }
     }
-    structure.inlineCodeSpans = MarkdownSyntaxScanner::inlineCodeSpans(text, fencedRanges);
-    return structure;
+    return indexes.front().index;
 }
 
 /// The region widened until no construct that the full pass sees across lines is cut by its edges:
@@ -559,21 +581,16 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
     if (storage.length() == 0) {
         return TextRange{0, 0};
     }
-    // The whole text's structure is needed below; its fence scan serves the region too.
-    std::optional<FencedCodeScan> scan;
-    const auto scanOfText = [&scan, &storage]() {
-        if (!scan) {
-            scan = MarkdownSyntaxScanner::fencedCodeScan(storage.string());
-        }
-        return *scan;
-    };
+    // The whole text's fence scan and code spans, from the storage's index brought up to date.
+    const MarkdownCodeTokenIndex &index = codeTokenIndexFor(storage);
+    const FencedCodeScan scan = index.fencedCodeScan(storage.string());
     const std::optional<TextRange> paragraphs =
-        MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string(), scanOfText);
+        MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string(), scan);
     if (!paragraphs) {
         apply(storage, color);
         return TextRange{0, storage.length()};
     }
-    const DocumentStructure structure = structureWithScan(storage.string(), scanOfText());
+    const DocumentStructure structure = index.structure(storage.string(), scan);
     const TextRange region = regionWithoutCutConstructs(storage.string(), *paragraphs, structure);
     TextStorage scratch(storage.substring(region));
     apply(scratch, color);

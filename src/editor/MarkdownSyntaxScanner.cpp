@@ -3,7 +3,7 @@
 #include "editor/StringRanges.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 
 namespace velto::editor {
 
@@ -144,15 +144,15 @@ std::optional<FenceMarker> openingFence(std::u16string_view text, TextRange line
     return marker;
 }
 
-FencedCodeScan fencedCodeScan(std::u16string_view text) {
-    FencedCodeScan scan;
-    std::optional<FenceMarker> open;
-    std::size_t position = 0;
-    while (position < text.size()) {
-        // Only a line whose first character after at most three spaces is a backtick or a tilde can
-        // open or close a fence; every other line leaves the scan as it is.
-        const std::size_t candidate = findEitherUnit(text, position, backtick, tilde);
-        if (candidate == text.size()) {
+std::vector<std::size_t> fenceCandidateLines(std::u16string_view text, TextRange window) {
+    std::vector<std::size_t> lines;
+    const std::u16string_view searched = text.substr(0, window.end());
+    std::size_t position = window.location;
+    while (position < searched.size()) {
+        // Go straight to the next backtick or tilde; a line is a candidate when it is the line's first
+        // character after at most three spaces.
+        const std::size_t candidate = findEitherUnit(searched, position, backtick, tilde);
+        if (candidate == searched.size()) {
             break;
         }
         const std::size_t lineStart = lineStartBeforeSpaces(text, candidate);
@@ -160,6 +160,16 @@ FencedCodeScan fencedCodeScan(std::u16string_view text) {
             position = candidate + 1;
             continue;
         }
+        lines.push_back(lineStart);
+        position = lineEnd(text, lineStart);
+    }
+    return lines;
+}
+
+FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<std::size_t> &candidateLines) {
+    FencedCodeScan scan;
+    std::optional<FenceMarker> open;
+    for (const std::size_t lineStart : candidateLines) {
         const TextRange line = rangeBetween(lineStart, lineEnd(text, lineStart));
         if (!open) {
             open = openingFence(text, line);
@@ -167,7 +177,6 @@ FencedCodeScan fencedCodeScan(std::u16string_view text) {
             scan.blocks.push_back(closedBlock(text, *open, line));
             open.reset();
         }
-        position = line.end();
     }
     if (open) {
         scan.blocks.push_back(unclosedBlock(text, *open));
@@ -176,25 +185,18 @@ FencedCodeScan fencedCodeScan(std::u16string_view text) {
     return scan;
 }
 
-std::vector<InlineCodeSpan> inlineCodeSpans(std::u16string_view text, const std::vector<TextRange> &fencedRanges) {
-    struct Run {
-        std::size_t start;
-        std::size_t length;
-    };
-    std::vector<Run> runs;
-    std::size_t fenced = 0;
-    std::size_t position = 0;
-    while (position < text.size()) {
-        position = findUnit(text, position, backtick);
-        if (position == text.size()) {
+FencedCodeScan fencedCodeScan(std::u16string_view text) {
+    return fencedCodeScan(text, fenceCandidateLines(text, TextRange{0, text.size()}));
+}
+
+std::vector<BacktickRun> backtickRuns(std::u16string_view text, TextRange window) {
+    std::vector<BacktickRun> runs;
+    const std::size_t end = window.end();
+    std::size_t position = window.location;
+    while (position < end) {
+        position = findUnit(text.substr(0, end), position, backtick);
+        if (position == end) {
             break;
-        }
-        while (fenced < fencedRanges.size() && fencedRanges[fenced].end() <= position) {
-            ++fenced;
-        }
-        if (fenced < fencedRanges.size() && fencedRanges[fenced].contains(position)) {
-            position = fencedRanges[fenced].end();
-            continue;
         }
         if (isEscaped(position, text)) {
             ++position; // an escaped backtick is literal on its own
@@ -204,29 +206,57 @@ std::vector<InlineCodeSpan> inlineCodeSpans(std::u16string_view text, const std:
         while (position < text.size() && text[position] == backtick) {
             ++position;
         }
-        runs.push_back(Run{start, position - start});
+        runs.push_back(BacktickRun{start, position - start});
+    }
+    return runs;
+}
+
+std::vector<InlineCodeSpan> inlineCodeSpans(const std::vector<BacktickRun> &allRuns,
+                                            const std::vector<TextRange> &fencedRanges) {
+    // Backticks inside fenced code take no part. A run never straddles a fenced range's edge: those
+    // lie at line starts and ends.
+    std::vector<BacktickRun> runs;
+    runs.reserve(allRuns.size());
+    std::size_t fenced = 0;
+    for (const BacktickRun &run : allRuns) {
+        while (fenced < fencedRanges.size() && fencedRanges[fenced].end() <= run.start) {
+            ++fenced;
+        }
+        if (fenced < fencedRanges.size() && fencedRanges[fenced].contains(run.start)) {
+            continue;
+        }
+        runs.push_back(run);
     }
 
-    std::map<std::size_t, std::vector<std::size_t>> runsByLength;
-    for (std::size_t index = 0; index < runs.size(); ++index) {
-        runsByLength[runs[index].length].push_back(index);
+    // For every run, the next run of the same length (runs.size() when there is none).
+    std::vector<std::size_t> nextOfSameLength(runs.size(), runs.size());
+    std::unordered_map<std::size_t, std::size_t> laterRunOfLength;
+    for (std::size_t index = runs.size(); index-- > 0;) {
+        const auto [found, inserted] = laterRunOfLength.try_emplace(runs[index].length, index);
+        if (!inserted) {
+            nextOfSameLength[index] = found->second;
+            found->second = index;
+        }
     }
     std::vector<InlineCodeSpan> spans;
     std::size_t current = 0;
     while (current < runs.size()) {
-        const std::vector<std::size_t> &sameLength = runsByLength[runs[current].length];
-        const auto closing = std::upper_bound(sameLength.begin(), sameLength.end(), current);
-        if (closing == sameLength.end()) {
+        const std::size_t closing = nextOfSameLength[current];
+        if (closing == runs.size()) {
             ++current; // no closing run: this one stays literal text
             continue;
         }
-        const Run &opening = runs[current];
-        const Run &closingRun = runs[*closing];
+        const BacktickRun &opening = runs[current];
+        const BacktickRun &closingRun = runs[closing];
         spans.push_back(InlineCodeSpan{rangeBetween(opening.start, closingRun.start + closingRun.length),
                                        rangeBetween(opening.start + opening.length, closingRun.start)});
-        current = *closing + 1;
+        current = closing + 1;
     }
     return spans;
+}
+
+std::vector<InlineCodeSpan> inlineCodeSpans(std::u16string_view text, const std::vector<TextRange> &fencedRanges) {
+    return inlineCodeSpans(backtickRuns(text, TextRange{0, text.size()}), fencedRanges);
 }
 
 DocumentStructure structure(std::u16string_view text) {
@@ -251,12 +281,9 @@ bool isInsideFencedCode(std::size_t location, std::u16string_view text) {
     return false;
 }
 
-std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text) {
-    return incrementalStylingRange(editedRange, text, [text] { return fencedCodeScan(text); });
-}
+namespace {
 
-std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text,
-                                                 const std::function<FencedCodeScan()> &scanOfText) {
+TextRange paragraphsAroundEdit(TextRange editedRange, std::u16string_view text) {
     const std::size_t length = text.size();
     const std::size_t start = std::min(editedRange.location, length);
     const std::size_t end = std::min(editedRange.location + editedRange.length, length);
@@ -267,10 +294,24 @@ std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16
     if (range.end() < length) {
         range = unionRange(range, paragraphRange(text, TextRange{range.end(), 0}));
     }
+    return range;
+}
+
+} // namespace
+
+std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text) {
+    const TextRange range = paragraphsAroundEdit(editedRange, text);
     if (!containsSubstring(text, u"```") && !containsSubstring(text, u"~~~")) {
         return range;
     }
-    const FencedCodeScan scan = scanOfText();
+    return incrementalStylingRange(editedRange, text, fencedCodeScan(text));
+}
+
+// Without three fence characters in a row the scan finds no blocks and is balanced, so the range
+// comes out as the paragraphs alone: no need for the text search above.
+std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text,
+                                                 const FencedCodeScan &scan) {
+    TextRange range = paragraphsAroundEdit(editedRange, text);
     if (!scan.isBalanced) {
         return std::nullopt;
     }

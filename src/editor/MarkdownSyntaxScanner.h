@@ -44,6 +44,13 @@ struct FencedCodeScan {
     bool isBalanced = true; // false exactly when the last block is unclosed
 };
 
+/// An unescaped run of backticks: where it starts and how many backticks it holds.
+struct BacktickRun {
+    std::size_t start = 0;
+    std::size_t length = 0;
+    bool operator==(const BacktickRun &) const = default;
+};
+
 struct DocumentStructure {
     std::vector<FencedCodeBlock> fencedBlocks;
     std::vector<InlineCodeSpan> inlineCodeSpans;
@@ -67,12 +74,25 @@ bool isInsideFencedCode(std::size_t location, std::u16string_view text);
 /// Whole paragraphs around the edit, widened to every fenced block they touch; none when the whole
 /// text must be restyled (a fence is left open).
 std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text);
-/// As above, taking the fence scan of the text from `scanOfText` when it needs one, so that a caller
-/// that scans the text anyway does not scan it twice.
-std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text,
-                                                 const std::function<FencedCodeScan()> &scanOfText);
 /// True when an odd number of backslashes stands right before the location.
 bool isEscaped(std::size_t location, std::u16string_view text);
+
+// The pieces the scans are made of, for callers that keep them between scans. `window` ranges start
+// at a line start and end at a line end (or the text's end).
+
+/// The starts of the lines in the window that may open or close a fence: 0 to 3 spaces, then a
+/// backtick or a tilde.
+std::vector<std::size_t> fenceCandidateLines(std::u16string_view text, TextRange window);
+/// The fence scan, visiting only the given candidate lines (ascending); other lines cannot change it.
+FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<std::size_t> &candidateLines);
+/// The unescaped backtick runs in the window, fenced code included.
+std::vector<BacktickRun> backtickRuns(std::u16string_view text, TextRange window);
+/// The code spans the runs make once runs inside the fenced ranges (ascending) are left out.
+std::vector<InlineCodeSpan> inlineCodeSpans(const std::vector<BacktickRun> &runs,
+                                            const std::vector<TextRange> &fencedRanges);
+/// The incremental styling range with the text's fence scan already made.
+std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text,
+                                                 const FencedCodeScan &scan);
 
 } // namespace MarkdownSyntaxScanner
 

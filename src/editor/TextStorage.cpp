@@ -44,6 +44,9 @@ TextStorage::TextStorage(const TextStorage &other)
 
 TextStorage &TextStorage::operator=(const TextStorage &other) {
     if (this != &other) {
+        // A new text in one step: forget the edit log, so that no one replays edits onto it.
+        ++characterVersion_;
+        recentCharacterEdits_.clear();
         text_ = other.text_;
         runs_.clear();
         for (std::size_t k = 0; k < other.runs_.size(); ++k) {
@@ -266,7 +269,21 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
         mergeWithPrevious(first + 1);
     }
     mergeWithPrevious(first);
+    ++characterVersion_;
+    if (recentCharacterEdits_.size() == rememberedCharacterEdits) {
+        recentCharacterEdits_.erase(recentCharacterEdits_.begin());
+    }
+    recentCharacterEdits_.push_back(CharacterEdit{range.location, range.length, replacement.size()});
     noteEdit(TextRange{range.location, replacement.size()}, delta, true);
+}
+
+std::optional<std::vector<CharacterEdit>> TextStorage::characterEditsSince(std::uint64_t version) const {
+    if (version > characterVersion_ || characterVersion_ - version > recentCharacterEdits_.size()) {
+        return std::nullopt;
+    }
+    const std::size_t count = static_cast<std::size_t>(characterVersion_ - version);
+    return std::vector<CharacterEdit>(recentCharacterEdits_.end() - static_cast<std::ptrdiff_t>(count),
+                                      recentCharacterEdits_.end());
 }
 
 // ---- editing groups ----

@@ -30,6 +30,14 @@ struct EditingSummary {
     bool operator==(const EditingSummary &) const = default;
 };
 
+/// One change of characters: `oldLength` units at `location` became `newLength` units.
+struct CharacterEdit {
+    std::size_t location = 0;
+    std::size_t oldLength = 0;
+    std::size_t newLength = 0;
+    bool operator==(const CharacterEdit &) const = default;
+};
+
 /// The editor's text: UTF-16 units in one contiguous string (so ICU reads it without copying) with
 /// attribute runs over it, after the platform's mutable attributed string. Neighbouring runs always
 /// differ, so every run is already its longest effective range.
@@ -91,6 +99,12 @@ public:
     /// Replaces the characters of the range with text carrying the given attributes.
     void replaceCharacters(TextRange range, std::u16string_view replacement, const Attributes &attributes);
 
+    /// Counts character changes; equal versions of one storage mean equal text.
+    std::uint64_t characterVersion() const { return characterVersion_; }
+    /// The character changes made after `version`, oldest first, each in the coordinates of the text
+    /// it changed; none when the storage no longer remembers them all (it keeps the most recent few).
+    std::optional<std::vector<CharacterEdit>> characterEditsSince(std::uint64_t version) const;
+
     // ---- editing groups ----
 
     /// Groups changes: every change between the outermost begin and end counts as one edit. A change
@@ -116,6 +130,10 @@ private:
     std::uint64_t identity_;
     std::u16string text_;
     AttributeRunBuffer runs_;
+
+    static constexpr std::size_t rememberedCharacterEdits = 64;
+    std::uint64_t characterVersion_ = 0;
+    std::vector<CharacterEdit> recentCharacterEdits_; // the last ones, up to rememberedCharacterEdits
 
     int editingDepth_ = 0;
     std::optional<EditingSummary> pendingSummary_;

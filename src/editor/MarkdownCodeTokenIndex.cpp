@@ -1,0 +1,130 @@
+#include "editor/MarkdownCodeTokenIndex.h"
+
+#include "editor/StringRanges.h"
+
+#include <algorithm>
+
+namespace velto::editor {
+
+namespace {
+
+std::size_t startOf(std::size_t position) {
+    return position;
+}
+std::size_t startOf(const BacktickRun &run) {
+    return run.start;
+}
+void shift(std::size_t &position, std::ptrdiff_t delta) {
+    position = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + delta);
+}
+void shift(BacktickRun &run, std::ptrdiff_t delta) {
+    shift(run.start, delta);
+}
+
+/// Drops the items starting in [from, to) and moves those starting at or after `to` by `delta`.
+template <typename Item>
+void dropAndShift(std::vector<Item> &items, std::size_t from, std::size_t to, std::ptrdiff_t delta) {
+    const auto first = std::lower_bound(items.begin(), items.end(), from,
+                                        [](const Item &item, std::size_t value) { return startOf(item) < value; });
+    const auto last = std::lower_bound(first, items.end(), to,
+                                       [](const Item &item, std::size_t value) { return startOf(item) < value; });
+    const auto kept = items.erase(first, last);
+    for (auto it = kept; it != items.end(); ++it) {
+        shift(*it, delta);
+    }
+}
+
+/// Replaces the items starting in the window with `fresh`.
+template <typename Item>
+void replaceWindow(std::vector<Item> &items, TextRange window, const std::vector<Item> &fresh) {
+    const auto first = std::lower_bound(items.begin(), items.end(), window.location,
+                                        [](const Item &item, std::size_t value) { return startOf(item) < value; });
+    const auto last = std::lower_bound(first, items.end(), window.end(),
+                                       [](const Item &item, std::size_t value) { return startOf(item) < value; });
+    const auto at = items.erase(first, last);
+    items.insert(at, fresh.begin(), fresh.end());
+}
+
+std::size_t lineFeedLineStart(std::u16string_view text, std::size_t position) {
+    while (position > 0 && text[position - 1] != u'\n') {
+        --position;
+    }
+    return position;
+}
+
+std::size_t lineFeedLineEnd(std::u16string_view text, std::size_t position) {
+    const std::size_t feed = findUnit(text, position, u'\n');
+    return feed == text.size() ? feed : feed + 1;
+}
+
+} // namespace
+
+MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
+    : fenceLines_(MarkdownSyntaxScanner::fenceCandidateLines(text, TextRange{0, text.size()}))
+    , runs_(MarkdownSyntaxScanner::backtickRuns(text, TextRange{0, text.size()})) {}
+
+void MarkdownCodeTokenIndex::update(std::u16string_view text, const std::vector<CharacterEdit> &edits) {
+    // Follow the edits in turn: drop what they touched, move what follows, and remember where the
+    // text changed (in the coordinates of the latest text).
+    std::vector<TextRange> changed;
+    for (const CharacterEdit &edit : edits) {
+        const std::size_t oldEnd = edit.location + edit.oldLength;
+        const auto delta = static_cast<std::ptrdiff_t>(edit.newLength) - static_cast<std::ptrdiff_t>(edit.oldLength);
+        dropAndShift(fenceLines_, edit.location, oldEnd, delta);
+        dropAndShift(runs_, edit.location, oldEnd, delta);
+        TextRange now{edit.location, edit.newLength};
+        std::vector<TextRange> moved;
+        for (TextRange range : changed) {
+            if (range.location >= oldEnd) {
+                shift(range.location, delta); // after the edit
+                moved.push_back(range);
+            } else if (range.end() <= edit.location) {
+                moved.push_back(range); // before the edit
+            } else {
+                // Overlapping: what remains of it joins the edit's own range.
+                std::size_t end = edit.location + edit.newLength;
+                if (range.end() > oldEnd) {
+                    end = std::max(end, static_cast<std::size_t>(static_cast<std::ptrdiff_t>(range.end()) + delta));
+                }
+                now = unionRange(now, rangeBetween(std::min(range.location, edit.location), end));
+            }
+        }
+        moved.push_back(now);
+        changed = std::move(moved);
+    }
+    // Read every line that holds a change again: a run's escape and a line's fence depend on the line
+    // around them, never on other lines.
+    std::sort(changed.begin(), changed.end(), [](TextRange a, TextRange b) { return a.location < b.location; });
+    std::vector<TextRange> windows;
+    for (const TextRange range : changed) {
+        const TextRange window = rangeBetween(lineFeedLineStart(text, std::min(range.location, text.size())),
+                                              lineFeedLineEnd(text, std::min(range.end(), text.size())));
+        if (!windows.empty() && windows.back().end() >= window.location) {
+            windows.back() = unionRange(windows.back(), window);
+        } else {
+            windows.push_back(window);
+        }
+    }
+    for (const TextRange window : windows) {
+        replaceWindow(fenceLines_, window, MarkdownSyntaxScanner::fenceCandidateLines(text, window));
+        replaceWindow(runs_, window, MarkdownSyntaxScanner::backtickRuns(text, window));
+    }
+}
+
+FencedCodeScan MarkdownCodeTokenIndex::fencedCodeScan(std::u16string_view text) const {
+    return MarkdownSyntaxScanner::fencedCodeScan(text, fenceLines_);
+}
+
+DocumentStructure MarkdownCodeTokenIndex::structure(std::u16string_view, const FencedCodeScan &scan) const {
+    DocumentStructure structure;
+    structure.fencedBlocks = scan.blocks;
+    std::vector<TextRange> fencedRanges;
+    fencedRanges.reserve(scan.blocks.size());
+    for (const FencedCodeBlock &block : scan.blocks) {
+        fencedRanges.push_back(block.fullRange);
+    }
+    structure.inlineCodeSpans = MarkdownSyntaxScanner::inlineCodeSpans(runs_, fencedRanges);
+    return structure;
+}
+
+} // namespace velto::editor

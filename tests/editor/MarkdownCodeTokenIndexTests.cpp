@@ -1,0 +1,67 @@
+#include "editor/MarkdownCodeTokenIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace velto::editor;
+namespace Scanner = velto::editor::MarkdownSyntaxScanner;
+
+namespace {
+
+std::u16string randomPiece(std::mt19937 &random) {
+    static const char16_t *const pieces[] = {u"```",    u"~~~", u"`",    u"``", u"\\", u"\n", u"\r",  u"\r\n",
+                                             u"\u2028", u"  ",  u"    ", u"a",  u"js", u"\t", u"````"};
+    return pieces[random() % std::size(pieces)];
+}
+
+} // namespace
+
+TEST(MarkdownCodeTokenIndexTests, StorageRemembersRecentCharacterEdits) {
+    TextStorage storage(u"abc");
+    const std::uint64_t start = storage.characterVersion();
+    storage.replaceCharacters(TextRange{1, 1}, u"XY");
+    storage.addAttribute(AttributeKey::kern, 1.0, TextRange{0, 2}); // attributes only: no character edit
+    storage.replaceCharacters(TextRange{0, 0}, u"Z");
+    EXPECT_EQ(storage.characterVersion(), start + 2);
+    EXPECT_EQ(storage.characterEditsSince(start), (std::vector<CharacterEdit>{{1, 1, 2}, {0, 0, 1}}));
+    EXPECT_EQ(storage.characterEditsSince(start + 2), std::vector<CharacterEdit>{});
+    for (int k = 0; k < 100; ++k) {
+        storage.replaceCharacters(TextRange{0, 0}, u"q");
+    }
+    EXPECT_EQ(storage.characterEditsSince(start), std::nullopt);
+}
+
+// The index, brought up to date through random edits, must always describe the text as a fresh scan does.
+TEST(MarkdownCodeTokenIndexTests, UpdatedIndexAgreesWithAFreshScan) {
+    std::mt19937 random(21);
+    for (int document = 0; document < 40; ++document) {
+        TextStorage storage;
+        std::u16string initial;
+        for (int k = 0; k < 60; ++k) {
+            initial += randomPiece(random);
+        }
+        storage.replaceCharacters(TextRange{0, 0}, initial);
+        MarkdownCodeTokenIndex index(storage.string());
+        std::uint64_t indexed = storage.characterVersion();
+        for (int batch = 0; batch < 60; ++batch) {
+            const int edits = 1 + static_cast<int>(random() % 3);
+            for (int e = 0; e < edits; ++e) {
+                const std::size_t length = storage.length();
+                const std::size_t location = random() % (length + 1);
+                const std::size_t removed = std::min<std::size_t>(random() % 4, length - location);
+                storage.replaceCharacters(TextRange{location, removed}, random() % 3 ? randomPiece(random) : u"");
+            }
+            index.update(storage.string(), *storage.characterEditsSince(indexed));
+            indexed = storage.characterVersion();
+
+            const FencedCodeScan fresh = Scanner::fencedCodeScan(storage.string());
+            const FencedCodeScan kept = index.fencedCodeScan(storage.string());
+            ASSERT_EQ(kept.blocks, fresh.blocks) << "document " << document << " batch " << batch;
+            ASSERT_EQ(kept.isBalanced, fresh.isBalanced);
+            ASSERT_EQ(index.structure(storage.string(), kept).inlineCodeSpans,
+                      Scanner::structure(storage.string()).inlineCodeSpans)
+                << "document " << document << " batch " << batch;
+        }
+    }
+}
