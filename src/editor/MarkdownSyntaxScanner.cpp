@@ -3,6 +3,7 @@
 #include "editor/StringRanges.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 namespace velto::editor {
@@ -88,6 +89,20 @@ std::size_t lineStartBeforeSpaces(std::u16string_view text, std::size_t position
     return start;
 }
 
+/// Whether the line, after its spaces, starts with three backticks or three tildes.
+bool startsWithThreeFenceCharacters(std::u16string_view text, std::size_t lineStart) {
+    std::size_t position = lineStart;
+    while (position < text.size() && text[position] == u' ') {
+        ++position;
+    }
+    if (position + 3 > text.size()) {
+        return false;
+    }
+    const char16_t character = text[position];
+    return (character == backtick || character == tilde) && text[position + 1] == character &&
+           text[position + 2] == character;
+}
+
 FencedCodeBlock closedBlock(std::u16string_view text, const FenceMarker &open, TextRange closingLine) {
     FencedCodeBlock block;
     block.opening = open;
@@ -170,6 +185,9 @@ FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<std::s
     FencedCodeScan scan;
     std::optional<FenceMarker> open;
     for (const std::size_t lineStart : candidateLines) {
+        if (!startsWithThreeFenceCharacters(text, lineStart)) {
+            continue; // opening and closing lines both need a run of at least three
+        }
         const TextRange line = rangeBetween(lineStart, lineEnd(text, lineStart));
         if (!open) {
             open = openingFence(text, line);
@@ -229,14 +247,18 @@ std::vector<InlineCodeSpan> inlineCodeSpans(const std::vector<BacktickRun> &allR
     }
 
     // For every run, the next run of the same length (runs.size() when there is none).
+    // Short runs, by far the most common, look their length up in an array.
     std::vector<std::size_t> nextOfSameLength(runs.size(), runs.size());
-    std::unordered_map<std::size_t, std::size_t> laterRunOfLength;
+    std::array<std::size_t, 16> laterShortRun;
+    laterShortRun.fill(runs.size());
+    std::unordered_map<std::size_t, std::size_t> laterLongRun;
     for (std::size_t index = runs.size(); index-- > 0;) {
-        const auto [found, inserted] = laterRunOfLength.try_emplace(runs[index].length, index);
-        if (!inserted) {
-            nextOfSameLength[index] = found->second;
-            found->second = index;
-        }
+        const std::size_t length = runs[index].length;
+        std::size_t &later = length < laterShortRun.size()
+                                 ? laterShortRun[length]
+                                 : laterLongRun.try_emplace(length, runs.size()).first->second;
+        nextOfSameLength[index] = later;
+        later = index;
     }
     std::vector<InlineCodeSpan> spans;
     std::size_t current = 0;
