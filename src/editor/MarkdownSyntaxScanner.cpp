@@ -171,7 +171,7 @@ std::vector<std::size_t> fenceCandidateLines(std::u16string_view text, TextRange
             break;
         }
         const std::size_t lineStart = lineStartBeforeSpaces(text, candidate);
-        if (lineStart == TextRange::notFound) {
+        if (lineStart == TextRange::notFound || !startsWithThreeFenceCharacters(text, lineStart)) {
             position = candidate + 1;
             continue;
         }
@@ -185,9 +185,6 @@ FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<std::s
     FencedCodeScan scan;
     std::optional<FenceMarker> open;
     for (const std::size_t lineStart : candidateLines) {
-        if (!startsWithThreeFenceCharacters(text, lineStart)) {
-            continue; // opening and closing lines both need a run of at least three
-        }
         const TextRange line = rangeBetween(lineStart, lineEnd(text, lineStart));
         if (!open) {
             open = openingFence(text, line);

@@ -80,8 +80,8 @@ bool isEscaped(std::size_t location, std::u16string_view text);
 // The pieces the scans are made of, for callers that keep them between scans. `window` ranges start
 // at a line start and end at a line end (or the text's end).
 
-/// The starts of the lines in the window that may open or close a fence: 0 to 3 spaces, then a
-/// backtick or a tilde.
+/// The starts of the lines in the window that may open or close a fence: 0 to 3 spaces, then three
+/// backticks or three tildes.
 std::vector<std::size_t> fenceCandidateLines(std::u16string_view text, TextRange window);
 /// The fence scan, visiting only the given candidate lines (ascending); other lines cannot change it.
 FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<std::size_t> &candidateLines);
