@@ -17,6 +17,8 @@
 #include <atomic>
 #include <cmath>
 #include <list>
+#include <memory>
+#include <mutex>
 
 namespace velto::editor::MarkdownStyler {
 
@@ -383,34 +385,36 @@ void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offs
 }
 
 /// The code-token indexes of the storages the incremental pass met last, each with the character
-/// version it describes. A few are kept: one per open page is what the editor needs.
+/// version it describes. A few are kept: one per open page is what the editor needs. Styling runs on
+/// the main thread; the lock only keeps two threads styling different storages apart.
 struct IndexedStorage {
     std::uint64_t identity;
     std::uint64_t characterVersion;
-    MarkdownCodeTokenIndex index;
+    std::shared_ptr<MarkdownCodeTokenIndex> index;
 };
 
-const MarkdownCodeTokenIndex &codeTokenIndexFor(const TextStorage &storage) {
+std::shared_ptr<const MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &storage) {
     static constexpr std::size_t remembered = 4;
-    static std::list<IndexedStorage> indexes; // most recently used first; main thread only
+    static std::mutex mutex;
+    static std::list<IndexedStorage> indexes; // most recently used first
+    std::lock_guard lock(mutex);
     auto found = std::find_if(indexes.begin(), indexes.end(),
                               [&storage](const IndexedStorage &entry) { return entry.identity == storage.identity(); });
-    if (found != indexes.end()) {
-        const auto edits = storage.characterEditsSince(found->characterVersion);
-        if (edits) {
-            found->index.update(storage.string(), *edits);
-        } else {
-            found->index = MarkdownCodeTokenIndex(storage.string());
-        }
-        found->characterVersion = storage.characterVersion();
-        indexes.splice(indexes.begin(), indexes, found);
-    } else {
-        indexes.push_front(
-            IndexedStorage{storage.identity(), storage.characterVersion(), MarkdownCodeTokenIndex(storage.string())});
+    if (found == indexes.end()) {
+        indexes.push_front(IndexedStorage{storage.identity(), storage.characterVersion(),
+                                          std::make_shared<MarkdownCodeTokenIndex>(storage.string())});
         if (indexes.size() > remembered) {
             indexes.pop_back();
         }
+        return indexes.front().index;
     }
+    if (const auto edits = storage.characterEditsSince(found->characterVersion)) {
+        found->index->update(storage.string(), *edits);
+    } else {
+        found->index = std::make_shared<MarkdownCodeTokenIndex>(storage.string());
+    }
+    found->characterVersion = storage.characterVersion();
+    indexes.splice(indexes.begin(), indexes, found);
     return indexes.front().index;
 }
 
@@ -582,15 +586,15 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
         return TextRange{0, 0};
     }
     // The whole text's fence scan and code spans, from the storage's index brought up to date.
-    const MarkdownCodeTokenIndex &index = codeTokenIndexFor(storage);
-    const FencedCodeScan scan = index.fencedCodeScan(storage.string());
+    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    const FencedCodeScan scan = index->fencedCodeScan(storage.string());
     const std::optional<TextRange> paragraphs =
         MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string(), scan);
     if (!paragraphs) {
         apply(storage, color);
         return TextRange{0, storage.length()};
     }
-    const DocumentStructure structure = index.structure(storage.string(), scan);
+    const DocumentStructure structure = index->structure(storage.string(), scan);
     const TextRange region = regionWithoutCutConstructs(storage.string(), *paragraphs, structure);
     TextStorage scratch(storage.substring(region));
     apply(scratch, color);
