@@ -1,0 +1,165 @@
+#include "store/SaveCoordinator.h"
+
+#include <algorithm>
+
+namespace velto {
+
+class VeltoSaveCoordinator::FlushWaiterAwaiter {
+public:
+    explicit FlushWaiterAwaiter(std::shared_ptr<FlushWaiter> waiter)
+        : waiter_(std::move(waiter)) {}
+    bool await_ready() const noexcept { return waiter_->resumed; }
+    void await_suspend(std::coroutine_handle<> continuation) noexcept { waiter_->continuation = continuation; }
+    void await_resume() const {
+        if (waiter_->error) {
+            std::rethrow_exception(waiter_->error);
+        }
+    }
+
+private:
+    std::shared_ptr<FlushWaiter> waiter_;
+};
+
+std::string errorDescription(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &caught) {
+        return caught.what();
+    } catch (...) {
+        return "An unknown error occurred.";
+    }
+}
+
+std::shared_ptr<VeltoSaveCoordinator> VeltoSaveCoordinator::make(std::filesystem::path folderURL, SaveOperation save,
+                                                                 DidFinish didFinish) {
+    return std::shared_ptr<VeltoSaveCoordinator>(
+        new VeltoSaveCoordinator(std::move(folderURL), std::move(save), std::move(didFinish)));
+}
+
+VeltoSaveCoordinator::VeltoSaveCoordinator(std::filesystem::path folderURL, SaveOperation save, DidFinish didFinish)
+    : folderURL_(std::move(folderURL))
+    , save_(std::move(save))
+    , didFinish_(std::move(didFinish)) {}
+
+void VeltoSaveCoordinator::submit(VeltoSaveRequest request) {
+    VeltoSaveRequest stripped = request.discardingMutations(persistedPageRevisions_, persistedStructureRevision_);
+    std::uint64_t generation = stripped.generation;
+    if (generation <= durableGeneration_ || generation <= highestSubmittedGeneration_) {
+        return;
+    }
+    highestSubmittedGeneration_ = generation;
+    if (!pendingRequest_.has_value() || pendingRequest_->generation < generation) {
+        pendingRequest_ = std::move(stripped);
+    }
+    if (!isSaving_) {
+        isSaving_ = true;
+        savePendingRequests(); // runs on by itself; the coordinator keeps itself alive meanwhile
+    }
+}
+
+QCoro::Task<void> VeltoSaveCoordinator::waitUntilDurable(std::uint64_t generation) {
+    auto keepAlive = shared_from_this();
+    if (durableGeneration_ >= generation) {
+        co_return;
+    }
+    auto waiter = std::make_shared<FlushWaiter>();
+    flushWaiters_[generation].push_back(waiter);
+    FlushWaiterAwaiter awaiter(waiter); // named: GCC destroys a temporary awaiter twice
+    co_await awaiter;
+}
+
+QCoro::Task<void> VeltoSaveCoordinator::savePendingRequests() {
+    auto keepAlive = shared_from_this();
+    while (pendingRequest_.has_value()) {
+        VeltoSaveRequest request = std::move(*pendingRequest_);
+        pendingRequest_.reset();
+
+        std::optional<VeltoSaveResult> result;
+        std::exception_ptr error;
+        try {
+            result = co_await save_(request, folderURL_);
+        } catch (...) {
+            error = std::current_exception();
+        }
+
+        if (result.has_value()) {
+            durableGeneration_ = std::max(durableGeneration_, request.generation);
+            recordPersistence(request, *result);
+            if (didFinish_) {
+                didFinish_(request, result, std::nullopt);
+            }
+            adjustPendingRequest(request, *result);
+            resumeWaiters(request.generation, nullptr);
+        } else {
+            if (didFinish_) {
+                didFinish_(request, std::nullopt, errorDescription(error));
+            }
+            // A newer request answers the flushes of this one; only without one do they fail.
+            if (!pendingRequest_.has_value()) {
+                resumeWaiters(request.generation, error);
+            }
+        }
+    }
+    isSaving_ = false;
+}
+
+// Kept out of the coroutine: GCC 12 leaks temporaries of chained calls inside coroutine bodies.
+void VeltoSaveCoordinator::adjustPendingRequest(const VeltoSaveRequest &saved, const VeltoSaveResult &result) {
+    if (!pendingRequest_.has_value()) {
+        return;
+    }
+    // The waiting request was built before this outcome: bring it up to what is now on disk.
+    pendingRequest_ = pendingRequest_->replacingPageIDs(result.pageIDReplacements)
+                          .rebasingMergedPages(result.mergedPages, saved.document)
+                          .discardingMutations(persistedPageRevisions_, persistedStructureRevision_)
+                          .rebasingExpectedPageBaselines(persistedPageBaselines_);
+}
+
+void VeltoSaveCoordinator::recordPersistence(const VeltoSaveRequest &request, const VeltoSaveResult &result) {
+    auto raise = [this](const Uuid &pageID, std::uint64_t revision) {
+        auto [entry, inserted] = persistedPageRevisions_.try_emplace(pageID, revision);
+        if (!inserted) {
+            entry->second = std::max(entry->second, revision);
+        }
+    };
+    for (const auto &[pageID, revision] : request.changedPageRevisions) {
+        raise(pageID, revision);
+        auto replacement = result.pageIDReplacements.find(pageID);
+        if (replacement != result.pageIDReplacements.end()) {
+            raise(replacement->second, revision);
+        }
+    }
+    for (const auto &[pageID, revision] : request.removedPageRevisions) {
+        raise(pageID, revision);
+    }
+    if (request.structureRevision.has_value()) {
+        persistedStructureRevision_ = std::max(persistedStructureRevision_, *request.structureRevision);
+    }
+    for (const auto &[pageID, revision] : request.removedPageRevisions) {
+        persistedPageBaselines_.erase(pageID);
+    }
+    for (const auto &[oldID, newID] : result.pageIDReplacements) {
+        persistedPageBaselines_.erase(oldID);
+    }
+    for (const auto &[pageID, baseline] : result.persistedPageBaselines) {
+        persistedPageBaselines_.insert_or_assign(pageID, baseline);
+    }
+}
+
+void VeltoSaveCoordinator::resumeWaiters(std::uint64_t throughGeneration, std::exception_ptr error) {
+    std::vector<std::shared_ptr<FlushWaiter>> answered;
+    for (auto entry = flushWaiters_.begin(); entry != flushWaiters_.end() && entry->first <= throughGeneration;) {
+        answered.insert(answered.end(), entry->second.begin(), entry->second.end());
+        entry = flushWaiters_.erase(entry);
+    }
+    // Each resumed flush may submit or park again; the answered list is already out of the map.
+    for (const auto &waiter : answered) {
+        waiter->resumed = true;
+        waiter->error = error;
+        if (waiter->continuation) {
+            std::exchange(waiter->continuation, {}).resume();
+        }
+    }
+}
+
+} // namespace velto
