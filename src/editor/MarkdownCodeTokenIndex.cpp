@@ -8,8 +8,8 @@ namespace velto::editor {
 
 namespace {
 
-std::size_t startOf(std::size_t position) {
-    return position;
+std::size_t startOf(const FenceLine &line) {
+    return line.start;
 }
 std::size_t startOf(const BacktickRun &run) {
     return run.start;
@@ -19,6 +19,9 @@ void shift(std::size_t &position, std::ptrdiff_t delta) {
 }
 void shift(BacktickRun &run, std::ptrdiff_t delta) {
     shift(run.start, delta);
+}
+void shift(FenceLine &line, std::ptrdiff_t delta) {
+    shift(line.start, delta);
 }
 
 /// Drops the items starting in [from, to) and moves those starting at or after `to` by `delta`.
@@ -60,7 +63,7 @@ std::size_t lineFeedLineEnd(std::u16string_view text, std::size_t position) {
 } // namespace
 
 MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
-    : fenceLines_(MarkdownSyntaxScanner::fenceCandidateLines(text, TextRange{0, text.size()}))
+    : fenceLines_(MarkdownSyntaxScanner::fenceLines(text, TextRange{0, text.size()}))
     , runs_(MarkdownSyntaxScanner::backtickRuns(text, TextRange{0, text.size()})) {}
 
 void MarkdownCodeTokenIndex::update(std::u16string_view text, const std::vector<CharacterEdit> &edits) {
@@ -106,7 +109,7 @@ void MarkdownCodeTokenIndex::update(std::u16string_view text, const std::vector<
         }
     }
     for (const TextRange window : windows) {
-        replaceWindow(fenceLines_, window, MarkdownSyntaxScanner::fenceCandidateLines(text, window));
+        replaceWindow(fenceLines_, window, MarkdownSyntaxScanner::fenceLines(text, window));
         replaceWindow(runs_, window, MarkdownSyntaxScanner::backtickRuns(text, window));
     }
 }
@@ -115,12 +118,12 @@ FencedCodeScan MarkdownCodeTokenIndex::fencedCodeScan(std::u16string_view text) 
     return MarkdownSyntaxScanner::fencedCodeScan(text, fenceLines_);
 }
 
-DocumentStructure MarkdownCodeTokenIndex::structure(std::u16string_view, const FencedCodeScan &scan) const {
+DocumentStructure MarkdownCodeTokenIndex::structure(std::u16string_view, FencedCodeScan scan) const {
     DocumentStructure structure;
-    structure.fencedBlocks = scan.blocks;
+    structure.fencedBlocks = std::move(scan.blocks);
     std::vector<TextRange> fencedRanges;
-    fencedRanges.reserve(scan.blocks.size());
-    for (const FencedCodeBlock &block : scan.blocks) {
+    fencedRanges.reserve(structure.fencedBlocks.size());
+    for (const FencedCodeBlock &block : structure.fencedBlocks) {
         fencedRanges.push_back(block.fullRange);
     }
     structure.inlineCodeSpans = MarkdownSyntaxScanner::inlineCodeSpans(runs_, fencedRanges);

@@ -22,10 +22,10 @@ public:
 
     /// What MarkdownSyntaxScanner::fencedCodeScan and ::structure give for the indexed text.
     FencedCodeScan fencedCodeScan(std::u16string_view text) const;
-    DocumentStructure structure(std::u16string_view text, const FencedCodeScan &scan) const;
+    DocumentStructure structure(std::u16string_view text, FencedCodeScan scan) const;
 
 private:
-    std::vector<std::size_t> fenceLines_;
+    std::vector<FenceLine> fenceLines_;
     std::vector<BacktickRun> runs_;
 };
 

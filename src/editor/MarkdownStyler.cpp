@@ -587,14 +587,14 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
     }
     // The whole text's fence scan and code spans, from the storage's index brought up to date.
     const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
-    const FencedCodeScan scan = index->fencedCodeScan(storage.string());
+    FencedCodeScan scan = index->fencedCodeScan(storage.string());
     const std::optional<TextRange> paragraphs =
         MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string(), scan);
     if (!paragraphs) {
         apply(storage, color);
         return TextRange{0, storage.length()};
     }
-    const DocumentStructure structure = index->structure(storage.string(), scan);
+    const DocumentStructure structure = index->structure(storage.string(), std::move(scan));
     const TextRange region = regionWithoutCutConstructs(storage.string(), *paragraphs, structure);
     TextStorage scratch(storage.substring(region));
     apply(scratch, color);

@@ -54,29 +54,6 @@ std::size_t spacesFrom(std::u16string_view text, std::size_t position, std::size
     return count;
 }
 
-bool isClosingFence(std::u16string_view text, TextRange line, const FenceMarker &open) {
-    const std::size_t end = endWithoutLineBreaks(text, line);
-    const std::size_t spaces = spacesFrom(text, line.location, end);
-    if (spaces >= 4) {
-        return false;
-    }
-    std::size_t position = line.location + spaces;
-    std::size_t run = 0;
-    while (position < end && text[position] == open.character) {
-        ++run;
-        ++position;
-    }
-    if (run < open.length) {
-        return false;
-    }
-    for (; position < end; ++position) {
-        if (text[position] != u' ' && text[position] != u'\t') {
-            return false;
-        }
-    }
-    return true;
-}
-
 /// The start of the line when only 0 to 3 spaces stand between it and the position; else not found.
 std::size_t lineStartBeforeSpaces(std::u16string_view text, std::size_t position) {
     std::size_t start = position;
@@ -101,16 +78,6 @@ bool startsWithThreeFenceCharacters(std::u16string_view text, std::size_t lineSt
     const char16_t character = text[position];
     return (character == backtick || character == tilde) && text[position + 1] == character &&
            text[position + 2] == character;
-}
-
-FencedCodeBlock closedBlock(std::u16string_view text, const FenceMarker &open, TextRange closingLine) {
-    FencedCodeBlock block;
-    block.opening = open;
-    block.contentRange = rangeBetween(open.lineRange.end(), closingLine.location);
-    block.closingRange = closingLine;
-    block.fullRange = rangeBetween(open.lineRange.location, closingLine.end());
-    block.presentationRange = rangeBetween(open.lineRange.location, endWithoutLineBreaks(text, closingLine));
-    return block;
 }
 
 FencedCodeBlock unclosedBlock(std::u16string_view text, const FenceMarker &open) {
@@ -159,13 +126,53 @@ std::optional<FenceMarker> openingFence(std::u16string_view text, TextRange line
     return marker;
 }
 
-std::vector<std::size_t> fenceCandidateLines(std::u16string_view text, TextRange window) {
-    std::vector<std::size_t> lines;
+namespace {
+
+FenceLine fenceLineAt(std::u16string_view text, std::size_t lineStart) {
+    FenceLine line;
+    const TextRange range = rangeBetween(lineStart, lineEnd(text, lineStart));
+    const std::size_t end = endWithoutLineBreaks(text, range);
+    const std::size_t runStart = lineStart + spacesFrom(text, lineStart, end);
+    std::size_t position = runStart;
+    line.start = lineStart;
+    line.length = range.length;
+    line.lengthWithoutBreaks = end - lineStart;
+    line.character = text[runStart];
+    while (position < end && text[position] == line.character) {
+        ++position;
+    }
+    line.runLength = position - runStart;
+    line.onlyBlanksAfterRun = true;
+    for (; position < end; ++position) {
+        if (text[position] != u' ' && text[position] != u'\t') {
+            line.onlyBlanksAfterRun = false;
+            break;
+        }
+    }
+    line.opening = openingFence(text, range);
+    if (line.opening) {
+        line.opening->lineRange.location -= lineStart;
+        line.opening->markerRange.location -= lineStart;
+    }
+    return line;
+}
+
+FenceMarker markerAt(const FenceLine &line) {
+    FenceMarker marker = *line.opening;
+    marker.lineRange.location += line.start;
+    marker.markerRange.location += line.start;
+    return marker;
+}
+
+} // namespace
+
+std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window) {
+    std::vector<FenceLine> lines;
     const std::u16string_view searched = text.substr(0, window.end());
     std::size_t position = window.location;
     while (position < searched.size()) {
-        // Go straight to the next backtick or tilde; a line is a candidate when it is the line's first
-        // character after at most three spaces.
+        // Go straight to the next backtick or tilde; the line counts when that is its first character
+        // after at most three spaces and starts a run of three.
         const std::size_t candidate = findEitherUnit(searched, position, backtick, tilde);
         if (candidate == searched.size()) {
             break;
@@ -175,21 +182,28 @@ std::vector<std::size_t> fenceCandidateLines(std::u16string_view text, TextRange
             position = candidate + 1;
             continue;
         }
-        lines.push_back(lineStart);
-        position = lineEnd(text, lineStart);
+        lines.push_back(fenceLineAt(text, lineStart));
+        position = lineStart + lines.back().length;
     }
     return lines;
 }
 
-FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<std::size_t> &candidateLines) {
+FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceLine> &lines) {
     FencedCodeScan scan;
     std::optional<FenceMarker> open;
-    for (const std::size_t lineStart : candidateLines) {
-        const TextRange line = rangeBetween(lineStart, lineEnd(text, lineStart));
+    for (const FenceLine &line : lines) {
         if (!open) {
-            open = openingFence(text, line);
-        } else if (isClosingFence(text, line, *open)) {
-            scan.blocks.push_back(closedBlock(text, *open, line));
+            if (line.opening) {
+                open = markerAt(line);
+            }
+        } else if (line.character == open->character && line.runLength >= open->length && line.onlyBlanksAfterRun) {
+            FencedCodeBlock block;
+            block.opening = *open;
+            block.contentRange = rangeBetween(open->lineRange.end(), line.start);
+            block.closingRange = TextRange{line.start, line.length};
+            block.fullRange = rangeBetween(open->lineRange.location, line.start + line.length);
+            block.presentationRange = rangeBetween(open->lineRange.location, line.start + line.lengthWithoutBreaks);
+            scan.blocks.push_back(std::move(block));
             open.reset();
         }
     }
@@ -201,7 +215,7 @@ FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<std::s
 }
 
 FencedCodeScan fencedCodeScan(std::u16string_view text) {
-    return fencedCodeScan(text, fenceCandidateLines(text, TextRange{0, text.size()}));
+    return fencedCodeScan(text, fenceLines(text, TextRange{0, text.size()}));
 }
 
 std::vector<BacktickRun> backtickRuns(std::u16string_view text, TextRange window) {

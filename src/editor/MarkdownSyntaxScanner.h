@@ -51,6 +51,20 @@ struct BacktickRun {
     bool operator==(const BacktickRun &) const = default;
 };
 
+/// A line that may open or close a fence (0 to 3 spaces, then three backticks or three tildes), with
+/// what the fence scan needs of it. Everything but `start` is relative to the line, so that the line
+/// keeps its facts when text before it changes.
+struct FenceLine {
+    std::size_t start = 0;
+    std::size_t length = 0;              // with its line break
+    std::size_t lengthWithoutBreaks = 0; // without trailing line feeds and carriage returns
+    char16_t character = 0;              // the fence character after the spaces
+    std::size_t runLength = 0;           // how many of it
+    bool onlyBlanksAfterRun = false;     // so that a long enough run of the open fence's character closes
+    std::optional<FenceMarker> opening;  // the marker when the line opens a fence; ranges from 0
+    bool operator==(const FenceLine &) const = default;
+};
+
 struct DocumentStructure {
     std::vector<FencedCodeBlock> fencedBlocks;
     std::vector<InlineCodeSpan> inlineCodeSpans;
@@ -80,11 +94,10 @@ bool isEscaped(std::size_t location, std::u16string_view text);
 // The pieces the scans are made of, for callers that keep them between scans. `window` ranges start
 // at a line start and end at a line end (or the text's end).
 
-/// The starts of the lines in the window that may open or close a fence: 0 to 3 spaces, then three
-/// backticks or three tildes.
-std::vector<std::size_t> fenceCandidateLines(std::u16string_view text, TextRange window);
-/// The fence scan, visiting only the given candidate lines (ascending); other lines cannot change it.
-FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<std::size_t> &candidateLines);
+/// The lines of the window that may open or close a fence.
+std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window);
+/// The fence scan, visiting only the given fence lines (ascending); other lines cannot change it.
+FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceLine> &lines);
 /// The unescaped backtick runs in the window, fenced code included.
 std::vector<BacktickRun> backtickRuns(std::u16string_view text, TextRange window);
 /// The code spans the runs make once runs inside the fenced ranges (ascending) are left out.
