@@ -1,0 +1,111 @@
+#include "store/OwnFileChanges.h"
+
+#include <system_error>
+
+namespace velto {
+
+VeltoOwnFileChanges &VeltoOwnFileChanges::shared() {
+    static VeltoOwnFileChanges changes;
+    return changes;
+}
+
+std::filesystem::path VeltoOwnFileChanges::key(const std::filesystem::path &path) {
+    // The library and the monitor may name one folder differently (a link, "..", a relative path).
+    std::error_code error;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return error ? path.lexically_normal() : canonical;
+}
+
+void VeltoOwnFileChanges::recordWrite(const std::filesystem::path &path, const FileStatus &status) {
+    Identity identity{status.device, status.inode, status.size, status.modificationDate};
+    std::filesystem::path fileKey = key(path);
+    std::lock_guard lock(mutex_);
+    lastLeft_.insert_or_assign(std::move(fileKey), identity);
+}
+
+void VeltoOwnFileChanges::recordRemoval(const std::filesystem::path &path) {
+    std::filesystem::path fileKey = key(path);
+    std::lock_guard lock(mutex_);
+    lastLeft_.insert_or_assign(std::move(fileKey), std::nullopt);
+}
+
+bool VeltoOwnFileChanges::isAsLeftByThisProcess(const std::filesystem::path &path,
+                                                const std::optional<FileStatus> &current) const {
+    std::filesystem::path fileKey = key(path);
+    std::lock_guard lock(mutex_);
+    auto entry = lastLeft_.find(fileKey);
+    if (entry == lastLeft_.end()) {
+        return false;
+    }
+    if (!current.has_value() || !entry->second.has_value()) {
+        return !current.has_value() && !entry->second.has_value();
+    }
+    return *entry->second == Identity{current->device, current->inode, current->size, current->modificationDate};
+}
+
+OwnChangeRecordingFileSystem::OwnChangeRecordingFileSystem(FileSystem &base, VeltoOwnFileChanges &changes)
+    : base_(base)
+    , changes_(changes) {}
+
+void OwnChangeRecordingFileSystem::recordWritten(const std::filesystem::path &path) {
+    std::optional<FileStatus> written = base_.status(path, false);
+    if (written.has_value() && written->type == FileType::regular) {
+        changes_.recordWrite(path, *written);
+    }
+}
+
+std::optional<FileStatus> OwnChangeRecordingFileSystem::status(const std::filesystem::path &path, bool followLinks) {
+    return base_.status(path, followLinks);
+}
+
+std::string OwnChangeRecordingFileSystem::readFile(const std::filesystem::path &path) {
+    return base_.readFile(path);
+}
+
+std::string OwnChangeRecordingFileSystem::readPrefix(const std::filesystem::path &path, std::size_t maxBytes) {
+    return base_.readPrefix(path, maxBytes);
+}
+
+void OwnChangeRecordingFileSystem::writeAtomically(const std::filesystem::path &path, std::string_view bytes) {
+    base_.writeAtomically(path, bytes);
+    recordWritten(path);
+}
+
+void OwnChangeRecordingFileSystem::createDirectories(const std::filesystem::path &path) {
+    base_.createDirectories(path);
+}
+
+void OwnChangeRecordingFileSystem::removeItem(const std::filesystem::path &path) {
+    base_.removeItem(path);
+    changes_.recordRemoval(path);
+}
+
+void OwnChangeRecordingFileSystem::moveItem(const std::filesystem::path &from, const std::filesystem::path &to) {
+    base_.moveItem(from, to);
+    changes_.recordRemoval(from);
+    recordWritten(to);
+}
+
+void OwnChangeRecordingFileSystem::copyItem(const std::filesystem::path &from, const std::filesystem::path &to) {
+    base_.copyItem(from, to);
+    recordWritten(to);
+}
+
+std::vector<std::string> OwnChangeRecordingFileSystem::contentsOfDirectory(const std::filesystem::path &path) {
+    return base_.contentsOfDirectory(path);
+}
+
+std::vector<DirectoryEntry> OwnChangeRecordingFileSystem::enumerateRecursively(const std::filesystem::path &path) {
+    return base_.enumerateRecursively(path);
+}
+
+std::filesystem::path OwnChangeRecordingFileSystem::resolvingSymlinks(const std::filesystem::path &path) {
+    return base_.resolvingSymlinks(path);
+}
+
+FileSystem &ownChangeRecordingFileSystem() {
+    static OwnChangeRecordingFileSystem fileSystem(defaultFileSystem(), VeltoOwnFileChanges::shared());
+    return fileSystem;
+}
+
+} // namespace velto

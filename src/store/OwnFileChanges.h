@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+
+namespace velto {
+
+/// What this process last left at each file it wrote or removed, so that the folder monitor can tell its
+/// own saves from other writers' changes. inotify cannot filter by process; instead an event is ours when
+/// the file is still exactly as this process left it: the same inode, size and modification time after our
+/// write, or still absent after our removal. Another process's write always changes one of them (an atomic
+/// write brings a new inode, an in-place write a new modification time), so it is always reported.
+class VeltoOwnFileChanges {
+public:
+    /// The process's record, shared by the library writes and every folder monitor.
+    static VeltoOwnFileChanges &shared();
+
+    void recordWrite(const std::filesystem::path &path, const FileStatus &status);
+    void recordRemoval(const std::filesystem::path &path);
+
+    /// Whether the file at `path`, now in state `current` (nothing when absent), is as this process left it.
+    bool isAsLeftByThisProcess(const std::filesystem::path &path, const std::optional<FileStatus> &current) const;
+
+private:
+    struct Identity {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::uint64_t size = 0;
+        Date modificationDate;
+        friend bool operator==(const Identity &, const Identity &) = default;
+    };
+
+    static std::filesystem::path key(const std::filesystem::path &path);
+
+    mutable std::mutex mutex_;
+    std::map<std::filesystem::path, std::optional<Identity>> lastLeft_; // nothing: removed by this process
+};
+
+/// A file system that tells `changes` about every file it writes, moves, copies or removes, and otherwise
+/// does exactly what `base` does. The store hands it to every library operation it runs.
+class OwnChangeRecordingFileSystem : public FileSystem {
+public:
+    OwnChangeRecordingFileSystem(FileSystem &base, VeltoOwnFileChanges &changes);
+
+    std::optional<FileStatus> status(const std::filesystem::path &path, bool followLinks = true) override;
+    std::string readFile(const std::filesystem::path &path) override;
+    std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) override;
+    void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
+    void createDirectories(const std::filesystem::path &path) override;
+    void removeItem(const std::filesystem::path &path) override;
+    void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
+    void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
+    std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) override;
+    std::vector<DirectoryEntry> enumerateRecursively(const std::filesystem::path &path) override;
+    std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) override;
+
+private:
+    void recordWritten(const std::filesystem::path &path);
+
+    FileSystem &base_;
+    VeltoOwnFileChanges &changes_;
+};
+
+/// The file system of the store's production operations: the real one, recording into the shared record.
+FileSystem &ownChangeRecordingFileSystem();
+
+} // namespace velto

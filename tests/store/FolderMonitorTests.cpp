@@ -1,0 +1,188 @@
+#include "StoreTestSupport.h"
+#include "store/FolderChangeCoalescer.h"
+#include "store/FolderMonitor.h"
+#include "store/OwnFileChanges.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ManualScheduler;
+using testing::processEventsFor;
+using testing::processEventsUntil;
+
+using Paths = std::set<std::string>;
+
+struct CoalescerHarness {
+    ManualScheduler scheduler;
+    std::vector<VeltoFolderChangeNotification> delivered;
+    VeltoFolderChangeCoalescer coalescer{scheduler, 250ms,
+                                         [this](const VeltoFolderChangeNotification &notification, std::uint64_t) {
+                                             delivered.push_back(notification);
+                                         }};
+    CoalescerHarness() { coalescer.start(); }
+};
+
+TEST(FolderChangeCoalescer, BurstOfReportsBecomesOneNotificationAfterTheLastQuietTime) {
+    CoalescerHarness harness;
+    for (int index = 0; index < 5; ++index) {
+        harness.coalescer.schedule(VeltoFolderChangeNotification::paths({"page-" + std::to_string(index) + ".md"}));
+        harness.scheduler.advance(100ms);
+    }
+    EXPECT_TRUE(harness.delivered.empty());
+    harness.scheduler.advance(149ms);
+    EXPECT_TRUE(harness.delivered.empty());
+    harness.scheduler.advance(1ms);
+    ASSERT_EQ(harness.delivered.size(), 1u);
+    EXPECT_EQ(harness.delivered[0],
+              VeltoFolderChangeNotification::paths({"page-0.md", "page-1.md", "page-2.md", "page-3.md", "page-4.md"}));
+}
+
+TEST(FolderChangeCoalescer, PathsAfterAPendingRescanAreAbsorbedWithoutDelayingIt) {
+    CoalescerHarness harness;
+    harness.coalescer.schedule(VeltoFolderChangeNotification::fullRescan());
+    harness.scheduler.advance(200ms);
+    harness.coalescer.schedule(VeltoFolderChangeNotification::paths({"a.md"}));
+    harness.scheduler.advance(50ms);
+    ASSERT_EQ(harness.delivered.size(), 1u);
+    EXPECT_EQ(harness.delivered[0], VeltoFolderChangeNotification::fullRescan());
+}
+
+TEST(FolderChangeCoalescer, StopDropsPendingWorkAndRaisesTheGeneration) {
+    CoalescerHarness harness;
+    harness.coalescer.schedule(VeltoFolderChangeNotification::paths({"a.md"}));
+    harness.coalescer.stop();
+    harness.scheduler.advance(1s);
+    EXPECT_TRUE(harness.delivered.empty());
+    EXPECT_EQ(harness.coalescer.generation(), 1u);
+    harness.coalescer.schedule(VeltoFolderChangeNotification::paths({"b.md"}));
+    EXPECT_EQ(harness.scheduler.pendingCount(), 0u);
+}
+
+TEST(FolderMonitorPaths, OnlyMarkdownFilesInsideTheFolderHaveARelativePath) {
+    const std::filesystem::path folder = "/data/Pages";
+    struct Case {
+        std::filesystem::path reported;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {"/data/Pages/Notes/Plan.MD", "Notes/Plan.MD"},
+        {"/data/Pages/today.md", "today.md"},
+        {"/data/Pages/today.txt", std::nullopt},
+        {"/data/Pages/.today.md.tmp-1a2b3c", std::nullopt},
+        {"/data/Other/today.md", std::nullopt},
+        {"/data/Pages.md", std::nullopt},
+        {"/data/Pages/.velto/stray.md", ".velto/stray.md"},
+    };
+    for (const Case &testCase : cases) {
+        EXPECT_EQ(VeltoFolderMonitor::relativeMarkdownPath(testCase.reported, folder), testCase.expected)
+            << testCase.reported;
+    }
+}
+
+TEST(FolderMonitorReplay, ReplayAlwaysAsksForAFullRescan) {
+    testing::TemporaryFolder folder;
+    EXPECT_EQ(VeltoFolderMonitor::replayChanges(folder.path(), VeltoLibraryReconciliationCheckpoint{1, 2}),
+              VeltoFolderChangeNotification::fullRescan());
+}
+
+/// A monitor on a real folder, started, with its first full rescan already delivered.
+struct LiveMonitor {
+    testing::TemporaryFolder folder;
+    VeltoOwnFileChanges ownChanges;
+    std::unique_ptr<VeltoFolderMonitor> monitor;
+    std::vector<VeltoFolderChangeNotification> delivered;
+
+    LiveMonitor() {
+        folder.createFolder("Notes");
+        monitor = VeltoFolderMonitor::make(folder.path(), std::nullopt, ownChanges);
+        monitor->start(
+            [this](const VeltoFolderChangeNotification &notification) { delivered.push_back(notification); });
+        EXPECT_TRUE(processEventsUntil([&] { return !delivered.empty(); }, 2s));
+        EXPECT_EQ(delivered.front(), VeltoFolderChangeNotification::fullRescan());
+        delivered.clear();
+    }
+
+    Paths deliveredPaths() const {
+        Paths all;
+        for (const auto &notification : delivered) {
+            if (const Paths *paths = notification.changedPaths()) {
+                all.insert(paths->begin(), paths->end());
+            }
+        }
+        return all;
+    }
+};
+
+TEST(FolderMonitor, NothingAtThePathGivesNoMonitor) {
+    testing::TemporaryFolder folder;
+    EXPECT_EQ(VeltoFolderMonitor::make(folder / "absent", std::nullopt), nullptr);
+}
+
+TEST(FolderMonitor, AnotherProcessesWriteArrivesWithinASecondAsARelativePath) {
+    LiveMonitor live;
+    auto started = std::chrono::steady_clock::now();
+    std::string command = "printf 'hello' > '" + (live.folder / "Notes/Plan.md").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 2s));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    EXPECT_EQ(live.delivered[0], VeltoFolderChangeNotification::paths({"Notes/Plan.md"}));
+}
+
+TEST(FolderMonitor, OwnWritesAndRemovalsAreNotReportedButALaterForeignWriteIs) {
+    LiveMonitor live;
+    OwnChangeRecordingFileSystem fileSystem(defaultFileSystem(), live.ownChanges);
+    fileSystem.writeAtomically(live.folder / "mine.md", "written by this process");
+    fileSystem.writeAtomically(live.folder / "gone.md", "soon removed");
+    fileSystem.removeItem(live.folder / "gone.md");
+    processEventsFor(900ms);
+    EXPECT_TRUE(live.delivered.empty());
+
+    std::string command = "printf 'other' > '" + (live.folder / "mine.md").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 2s));
+    EXPECT_EQ(live.deliveredPaths(), Paths{"mine.md"});
+}
+
+TEST(FolderMonitor, FilesOfANewSubfolderAreReportedAndWatched) {
+    LiveMonitor live;
+    std::string command = "mkdir -p '" + (live.folder / "Deep/Er").string() + "' && printf x > '" +
+                          (live.folder / "Deep/Er/one.md").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(processEventsUntil([&] { return live.deliveredPaths().count("Deep/Er/one.md") == 1; }, 2s));
+    live.delivered.clear();
+    live.folder.writeFile("Deep/Er/two.md", "y");
+    ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 2s));
+    EXPECT_EQ(live.deliveredPaths(), Paths{"Deep/Er/two.md"});
+}
+
+TEST(FolderMonitor, OtherFilesDeliverNothing) {
+    LiveMonitor live;
+    live.folder.writeFile("notes.txt", "x");
+    live.folder.writeFile("Notes/image.png", "x");
+    processEventsFor(800ms);
+    EXPECT_TRUE(live.delivered.empty());
+}
+
+TEST(FolderMonitor, RemovingTheWatchedFolderAsksForAFullRescan) {
+    LiveMonitor live;
+    std::filesystem::remove_all(live.folder.path());
+    ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 2s));
+    EXPECT_EQ(live.delivered.back(), VeltoFolderChangeNotification::fullRescan());
+}
+
+TEST(FolderMonitor, NoDeliveryReachesTheHandlerAfterStop) {
+    LiveMonitor live;
+    live.folder.writeFile("late.md", "x");
+    live.monitor->stop();
+    processEventsFor(800ms);
+    EXPECT_TRUE(live.delivered.empty());
+}
+
+} // namespace
+} // namespace velto
