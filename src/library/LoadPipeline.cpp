@@ -1,6 +1,7 @@
 #include "library/LoadPipeline.h"
 
 #include "library/ActiveCurrentPage.h"
+#include "library/ConcurrentWork.h"
 #include "library/DeletionIndex.h"
 #include "library/LoadFailures.h"
 #include "library/ManifestPersistence.h"
@@ -15,6 +16,7 @@
 #include "model/LibraryErrors.h"
 
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace VeltoPageLibrary {
@@ -101,7 +103,7 @@ std::pair<MarkdownDiscovery, bool> discoveredMarkdown(const PipelineRequest &req
         return {discover(std::nullopt), false};
     }
     if (changedPaths->empty()) {
-        return {MarkdownDiscovery{reconciled, {}, {}}, true};
+        return {MarkdownDiscovery{reconciled, {}, {}, {}}, true};
     }
     return {discover(*changedPaths), false};
 }
@@ -122,9 +124,69 @@ const velto::VeltoPage *reusablePage(const velto::VeltoDocument *reusing, const 
     return nullptr;
 }
 
-velto::VeltoPage loadedPage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record) {
-    return loadPage(record, request.folderURL, request.fileManager, true, reusablePage(request.reusing, record.id),
-                    request.allowsLaunchIndex, request.availabilityOperation);
+/// The page built from the text that discovery read from the record's file a moment ago, under the same
+/// lock; nothing when discovery did not read it as this record describes it.
+std::optional<velto::VeltoPage> pageFromDiscoveredText(const velto::VeltoLibraryPageRecord &record,
+                                                       MarkdownDiscovery &discovery) {
+    auto discovered = discovery.discoveredTexts.find(record.id);
+    if (discovered == discovery.discoveredTexts.end() || !record.hasContent || record.isArchived.value_or(false) ||
+        discovered->second.relativePath != pageFileName(record) ||
+        discovered->second.contentChecksum != record.contentChecksum) {
+        return std::nullopt;
+    }
+    velto::VeltoPage page;
+    page.id = record.id;
+    page.createdAt = record.createdAt;
+    page.fileSlug = record.fileSlug;
+    page.relativeFilePath = record.relativeFilePath;
+    page.updatedAt = record.updatedAt;
+    page.archivedAt = record.archivedAt;
+    // Each record has its own entry, so pages loaded side by side never move the same text.
+    page.content = velto::VeltoPageContent::loaded(std::move(discovered->second.content));
+    return page;
+}
+
+velto::VeltoPage loadedPage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,
+                            MarkdownDiscovery &discovery) {
+    const velto::VeltoPage *reusable = reusablePage(request.reusing, record.id);
+    if (reusable == nullptr) {
+        if (auto page = pageFromDiscoveredText(record, discovery)) {
+            return std::move(*page);
+        }
+    }
+    return loadPage(record, request.folderURL, request.fileManager, true, reusable, request.allowsLaunchIndex,
+                    request.availabilityOperation);
+}
+
+/// Steps 16 and 17: every page of the discovered manifest, loaded side by side; the first failure in manifest
+/// order is thrown. The availability operation is the caller's and may keep state, so it is never asked from
+/// two threads at once.
+std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const PipelineRequest &request,
+                                                                       const velto::VeltoLibraryManifest &discovered,
+                                                                       MarkdownDiscovery &discovery) {
+    std::vector<const velto::VeltoLibraryPageRecord *> records{&discovered.currentPage};
+    for (const auto &record : discovered.pages) {
+        records.push_back(&record);
+    }
+    std::mutex availabilityLock;
+    AvailabilityOperation oneAtATime = [&](const std::filesystem::path &url, velto::FileSystem &fileManager) {
+        std::lock_guard guard(availabilityLock);
+        return request.availabilityOperation(url, fileManager);
+    };
+    PipelineRequest concurrentRequest{
+        request.folderURL,         request.fileManager,     request.now, request.reusing, request.changedRelativePaths,
+        request.allowsLaunchIndex, request.replayOperation, oneAtATime};
+
+    std::vector<std::optional<velto::VeltoPage>> loaded(records.size());
+    forEachIndexConcurrently(records.size(), [&](std::size_t index) {
+        loaded[index] = loadedPage(concurrentRequest, *records[index], discovery);
+    });
+    std::vector<velto::VeltoPage> pages;
+    pages.reserve(discovered.pages.size());
+    for (std::size_t index = 1; index < loaded.size(); ++index) {
+        pages.push_back(std::move(*loaded[index]));
+    }
+    return {std::move(*loaded[0]), std::move(pages)};
 }
 
 /// Step 21: what discovery changed, for the store to save.
@@ -144,7 +206,8 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
                       const velto::VeltoLibraryManifest &reconciled, const LibraryMetadata &metadata,
                       const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &checkpoint) {
     // 12.–13.
-    if (!manifestOnDisk || !(*manifestOnDisk == reconciled)) {
+    bool reconciledIsOnDisk = manifestOnDisk && *manifestOnDisk == reconciled;
+    if (!reconciledIsOnDisk) {
         persist(reconciled, request.folderURL, request.fileManager);
     }
     removeMigratedLegacyDeletionTombstones(metadata.activeTombstones, request.folderURL, request.fileManager);
@@ -154,12 +217,7 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
     const auto &discovered = discovery.manifest;
 
     // 15.–17.
-    velto::VeltoPage currentPage = loadedPage(request, discovered.currentPage);
-    std::vector<velto::VeltoPage> pages;
-    pages.reserve(discovered.pages.size());
-    for (const auto &record : discovered.pages) {
-        pages.push_back(loadedPage(request, record));
-    }
+    auto [currentPage, pages] = loadedPages(request, discovered, discovery);
 
     // 18.–19.
     auto [document, activePageRepair] = documentWithActiveCurrentPage(std::move(currentPage), std::move(pages));
@@ -174,7 +232,10 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
         launchIndex.currentPage = discovered.currentPage;
         launchIndex.pages = discovered.pages;
         launchIndex.pendingDeletionFileNames = discovered.pendingDeletionFileNames;
-        persist(launchIndex, request.folderURL, request.fileManager);
+        // The manifest just read or written needs no second look when nothing changed since.
+        if (!(launchIndex == reconciled)) {
+            persist(launchIndex, request.folderURL, request.fileManager);
+        }
     }
 
     // 21.–22.

@@ -17,11 +17,12 @@ namespace {
 /// Each distinct file name passes through pageURL, which refuses names outside the folder.
 void validateFileNames(const std::vector<velto::VeltoLibraryPageRecord> &records,
                        const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    PageURLResolver pageURLs(folderURL, fileManager);
     std::set<std::string> checked;
     for (const auto &record : records) {
         auto name = pageFileName(record);
         if (checked.insert(name).second) {
-            pageURL(name, folderURL, fileManager);
+            pageURLs.url(name);
         }
     }
 }

@@ -1,8 +1,10 @@
 #include "library/MarkdownDiscovery.h"
 
 #include "library/CanonicalFileLookup.h"
+#include "library/ConcurrentWork.h"
 #include "library/IOObservation.h"
 #include "library/MissingFileObservations.h"
+#include "library/PageFileChecksums.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
@@ -40,6 +42,22 @@ std::string rootPathText(const std::filesystem::path &folderURL, velto::FileSyst
     return text;
 }
 
+/// What is learnt of one candidate file before it is matched with the records. The files are inspected side
+/// by side; what the inspection met is applied one file after the other, in path order.
+struct InspectedFile {
+    std::filesystem::path url;
+    std::string relativePath;                    // empty: no managed page file inside the folder
+    std::optional<velto::FileStatus> attributes; // none: gone since it was listed, or no regular file
+    bool stillDownloading = false;
+    bool wasRead = false; // false: not read, or gone since it was listed
+    std::size_t fileSize = 0;
+    velto::VeltoPageFileContent content;
+    PageFileChecksums checksums;
+    std::exception_ptr error; // ends the discovery when this file's turn comes
+
+    bool isPageFileCandidate() const { return !relativePath.empty() && attributes.has_value(); }
+};
+
 /// Everything one discovery works on. Each stage is one member function, called in order.
 class DiscoveryPass {
 public:
@@ -56,7 +74,8 @@ public:
         , now(now)
         , changedRelativePaths(changedRelativePaths)
         , availabilityOperation(availabilityOperation)
-        , clock(clock) {}
+        , clock(clock)
+        , pageURLs(folderURL, fileManager) {}
 
     MarkdownDiscovery run();
 
@@ -69,11 +88,12 @@ private:
     std::optional<std::vector<std::filesystem::path>> enumeratedCandidateFiles();
     void claimPagesOutsideChangedPaths();
     // C. Files present on disk.
-    void discoverFile(const std::filesystem::path &url);
-    std::optional<std::string> pageFileText(const std::filesystem::path &url);
-    VeltoLibraryPageRecord discoveredRecord(const Uuid &id, const std::string &relativePath,
-                                            const velto::FileStatus &attributes, const std::string &text,
-                                            const velto::VeltoPageFileContent &content) const;
+    std::vector<InspectedFile> inspectedFiles(const std::vector<std::filesystem::path> &candidates);
+    void locate(InspectedFile &file);
+    void askAvailability(std::vector<InspectedFile> &files);
+    void readPageFile(InspectedFile &file);
+    void discoverFile(InspectedFile &file);
+    VeltoLibraryPageRecord discoveredRecord(const Uuid &id, const InspectedFile &file) const;
     void dropDisplacedRecords();
     // D. and E. Pages without a discovered file.
     void accountForUndiscoveredPages();
@@ -96,6 +116,7 @@ private:
     const std::optional<std::set<std::string>> &changedRelativePaths;
     const AvailabilityOperation &availabilityOperation;
     const velto::Clock &clock;
+    const PageURLResolver pageURLs;
 
     std::vector<VeltoLibraryPageRecord> inputRecords;
     std::map<Uuid, VeltoLibraryPageRecord> recordsByID;
@@ -112,17 +133,18 @@ private:
     std::set<Uuid> observationsToClear;
     std::vector<velto::VeltoMissingFileObservation> newObservations;
     std::optional<std::filesystem::path> pendingMissingURL;
+    std::map<Uuid, DiscoveredText> discoveredTexts;
 };
 
 MarkdownDiscovery DiscoveryPass::run() {
     indexInputRecords();
     auto candidates = candidateFiles();
     if (!candidates) {
-        return {manifest, {}, {}};
+        return {manifest, {}, {}, {}};
     }
     rootPath = rootPathText(folderURL, fileManager);
-    for (const auto &url : *candidates) {
-        discoverFile(url);
+    for (auto &file : inspectedFiles(*candidates)) {
+        discoverFile(file);
     }
     dropDisplacedRecords();
     accountForUndiscoveredPages();
@@ -159,7 +181,7 @@ std::optional<std::vector<std::filesystem::path>> DiscoveryPass::candidateFiles(
 std::vector<std::filesystem::path> DiscoveryPass::changedCandidateFiles() {
     std::vector<std::filesystem::path> candidates;
     for (const auto &path : *changedRelativePaths) {
-        auto url = pageURL(path, folderURL, fileManager);
+        auto url = pageURLs.url(path);
         if (fileManager.fileExists(url)) {
             candidates.push_back(url);
             continue;
@@ -168,7 +190,7 @@ std::vector<std::filesystem::path> DiscoveryPass::changedCandidateFiles() {
         auto matching = canonicallyMatchingFileURL(folderURL, path, fileManager);
         if (matching) {
             auto matchingName = matching->lexically_relative(folderURL).generic_string();
-            candidates.push_back(pageURL(matchingName, folderURL, fileManager));
+            candidates.push_back(pageURLs.url(matchingName));
         }
     }
     std::sort(candidates.begin(), candidates.end());
@@ -206,46 +228,114 @@ void DiscoveryPass::claimPagesOutsideChangedPaths() {
     }
 }
 
-void DiscoveryPass::discoverFile(const std::filesystem::path &url) {
-    // 1.–2. Only managed page files inside the folder, also after symbolic links.
-    std::string resolved = fileManager.resolvingSymlinks(url).lexically_normal().native();
-    if (!resolved.starts_with(rootPath + "/")) {
-        return;
-    }
-    std::string relativePath = resolved.substr(rootPath.size() + 1);
-    // A name that is not UTF-8 cannot be written into the metadata, which is JSON.
-    if (!velto::text::isValidUTF8(relativePath) || !isManagedPageFileName(relativePath)) {
-        return;
-    }
+std::vector<InspectedFile> DiscoveryPass::inspectedFiles(const std::vector<std::filesystem::path> &candidates) {
+    std::vector<InspectedFile> files(candidates.size());
+    forEachIndexConcurrently(files.size(), [&](std::size_t index) {
+        files[index].url = candidates[index];
+        locate(files[index]);
+    });
+    // The availability operation is the caller's and may keep state: it is asked in order, on this thread.
+    askAvailability(files);
+    forEachIndexConcurrently(files.size(), [&](std::size_t index) { readPageFile(files[index]); });
+    return files;
+}
 
-    // 3. The file's attributes; a file gone since it was listed is left to the missing-file rule.
-    auto attributes = fileManager.status(url);
-    if (!attributes || attributes->type != velto::FileType::regular) {
+// 1.–3. Only managed page files inside the folder, also after symbolic links; a file gone since it was listed
+// is left to the missing-file rule.
+void DiscoveryPass::locate(InspectedFile &file) {
+    try {
+        std::string resolved = fileManager.resolvingSymlinks(file.url).lexically_normal().native();
+        if (!resolved.starts_with(rootPath + "/")) {
+            return;
+        }
+        std::string relativePath = resolved.substr(rootPath.size() + 1);
+        // A name that is not UTF-8 cannot be written into the metadata, which is JSON.
+        if (!velto::text::isValidUTF8(relativePath) || !isManagedPageFileName(relativePath)) {
+            return;
+        }
+        auto attributes = fileManager.status(file.url);
+        if (attributes && attributes->type == velto::FileType::regular) {
+            file.relativePath = std::move(relativePath);
+            file.attributes = attributes;
+        }
+    } catch (...) {
+        file.error = std::current_exception();
+    }
+}
+
+// 5. A file still on its way is not read. Nothing is asked past a file whose error ends the discovery.
+void DiscoveryPass::askAvailability(std::vector<InspectedFile> &files) {
+    for (auto &file : files) {
+        if (file.error) {
+            return;
+        }
+        if (!file.isPageFileCandidate()) {
+            continue;
+        }
+        try {
+            file.stillDownloading =
+                availabilityOperation(file.url, fileManager) == VeltoPageFileAvailability::temporarilyUnavailable;
+        } catch (...) {
+            file.error = std::current_exception();
+            return;
+        }
+    }
+}
+
+// 6. The whole text, parsed, with both checksums: the one read that serves the record, and the page too.
+void DiscoveryPass::readPageFile(InspectedFile &file) {
+    if (file.error || !file.isPageFileCandidate() || file.stillDownloading) {
+        return;
+    }
+    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.markdownContentReads; });
+    try {
+        std::string text = fileManager.readFile(file.url);
+        file.content = velto::VeltoPageFileContent::parse(text);
+        file.checksums = pageFileChecksums(text, file.content);
+        if (!file.checksums.isASCII && !velto::text::isValidUTF8(text)) {
+            throw velto::PageFileError::unreadable(file.url, "The file “" + file.url.filename().string() +
+                                                                 "” couldn’t be opened using text encoding Unicode "
+                                                                 "(UTF-8).");
+        }
+        // The text itself is not kept: its parse and its checksums hold all that is needed of it, and its
+        // buffer is freed for the next file's read.
+        file.fileSize = text.size();
+        file.wasRead = true;
+    } catch (const velto::FileSystemError &error) {
+        if (!isVanishedFileError(error)) {
+            file.error =
+                std::make_exception_ptr(velto::PageFileError::unreadable(file.url, error.localizedDescription()));
+        }
+    } catch (...) {
+        file.error = std::current_exception();
+    }
+}
+
+void DiscoveryPass::discoverFile(InspectedFile &file) {
+    if (file.error) {
+        std::rethrow_exception(file.error);
+    }
+    if (!file.isPageFileCandidate()) {
         return;
     }
 
     // 4.–5. A file still on its way keeps the page recorded at its path, unread.
-    const VeltoLibraryPageRecord *pathRecord = recordAtPath(relativePath);
-    if (availabilityOperation(url, fileManager) == VeltoPageFileAvailability::temporarilyUnavailable) {
+    const VeltoLibraryPageRecord *pathRecord = recordAtPath(file.relativePath);
+    if (file.stillDownloading) {
         if (pathRecord != nullptr) {
             claimedPageIDs.insert(pathRecord->id);
         }
         return;
     }
 
-    // 6. The whole text; a file without a body is no page.
-    auto text = pageFileText(url);
-    if (!text) {
-        return;
-    }
-    auto content = velto::VeltoPageFileContent::parse(*text);
-    if (content.body.empty()) {
+    // 6. A file gone since it was listed, or without a body, is no page.
+    if (!file.wasRead || file.content.body.empty()) {
         return;
     }
 
     // 7.–8. The page identifier: the file's, else the one recorded at this path, else a new one; a file of a
     // deleted page is no page; an identifier that another file has taken is replaced.
-    auto fileID = content.veltoPageID();
+    auto fileID = file.content.veltoPageID();
     Uuid id = fileID ? *fileID : (pathRecord != nullptr ? pathRecord->id : Uuid::random());
     if (activeTombstones.contains(id)) {
         changedPageIDs.insert(id);
@@ -256,13 +346,16 @@ void DiscoveryPass::discoverFile(const std::filesystem::path &url) {
     }
     claimedPageIDs.insert(id);
 
-    // 9. A present file ends any missing-file observation of its page.
-    removeMissingFileObservation(id, folderURL, fileManager);
+    // 9. A present file ends any missing-file observation of its page. Observations were read under the same
+    // lock, so a page without one has no file to remove.
+    if (missingFileObservations.contains(id)) {
+        removeMissingFileObservation(id, folderURL, fileManager);
+    }
 
     // 10.–13.
     auto existing = recordsByID.find(id);
     const VeltoLibraryPageRecord *existingRecord = existing != recordsByID.end() ? &existing->second : nullptr;
-    auto record = discoveredRecord(id, relativePath, *attributes, *text, content);
+    auto record = discoveredRecord(id, file);
     if (existingRecord == nullptr || !record.describesSamePageMutation(*existingRecord) || fileID != id) {
         changedPageIDs.insert(id);
     }
@@ -272,34 +365,17 @@ void DiscoveryPass::discoverFile(const std::filesystem::path &url) {
         displacedPageIDs.insert(pathRecord->id);
         changedPageIDs.insert(pathRecord->id);
     }
+    if (!file.content.isArchived()) {
+        discoveredTexts[id] = {file.relativePath, record.contentChecksum, std::move(file.content)};
+    }
     recordsByID[id] = std::move(record);
 }
 
-std::optional<std::string> DiscoveryPass::pageFileText(const std::filesystem::path &url) {
-    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.markdownContentReads; });
-    std::string text;
-    try {
-        text = fileManager.readFile(url);
-    } catch (const velto::FileSystemError &error) {
-        if (isVanishedFileError(error)) {
-            return std::nullopt;
-        }
-        throw velto::PageFileError::unreadable(url, error.localizedDescription());
-    }
-    if (!velto::text::isValidUTF8(text)) {
-        throw velto::PageFileError::unreadable(url, "The file “" + url.filename().string() +
-                                                        "” couldn’t be opened using text encoding Unicode (UTF-8).");
-    }
-    return text;
-}
-
-VeltoLibraryPageRecord DiscoveryPass::discoveredRecord(const Uuid &id, const std::string &relativePath,
-                                                       const velto::FileStatus &attributes, const std::string &text,
-                                                       const velto::VeltoPageFileContent &content) const {
+VeltoLibraryPageRecord DiscoveryPass::discoveredRecord(const Uuid &id, const InspectedFile &file) const {
     auto existing = recordsByID.find(id);
     const VeltoLibraryPageRecord *existingRecord = existing != recordsByID.end() ? &existing->second : nullptr;
     // The metadata keeps whole seconds; file dates are taken the same way so that a reload compares equal.
-    velto::Date modificationDate = velto::wholeSeconds(attributes.modificationDate);
+    velto::Date modificationDate = velto::wholeSeconds(file.attributes->modificationDate);
 
     VeltoLibraryPageRecord record;
     record.id = id;
@@ -307,19 +383,19 @@ VeltoLibraryPageRecord DiscoveryPass::discoveredRecord(const Uuid &id, const std
         record.createdAt = existingRecord->createdAt;
         record.fileSlug = existingRecord->fileSlug;
     } else {
-        record.createdAt = velto::wholeSeconds(attributes.creationDate.value_or(modificationDate));
+        record.createdAt = velto::wholeSeconds(file.attributes->creationDate.value_or(modificationDate));
     }
-    bool keepsItsName = existingRecord != nullptr && pageFileName(*existingRecord) == relativePath;
-    record.relativeFilePath = keepsItsName ? existingRecord->relativeFilePath : relativePath;
-    record.bodyChecksum = contentChecksum(content.body);
+    bool keepsItsName = existingRecord != nullptr && pageFileName(*existingRecord) == file.relativePath;
+    record.relativeFilePath = keepsItsName ? existingRecord->relativeFilePath : file.relativePath;
+    record.bodyChecksum = file.checksums.bodyChecksum;
     bool bodyUnchanged = existingRecord != nullptr && existingRecord->bodyChecksum &&
                          existingRecord->bodyChecksum == record.bodyChecksum;
     record.updatedAt = bodyUnchanged ? existingRecord->updatedAt : std::optional<velto::Date>(modificationDate);
-    record.archivedAt = reconciledArchivedAt(content.isArchived(), existingRecord, modificationDate, now);
+    record.archivedAt = reconciledArchivedAt(file.content.isArchived(), existingRecord, modificationDate, now);
     record.hasContent = true;
-    record.contentChecksum = contentChecksum(text);
-    record.fileSize = static_cast<std::int64_t>(text.size());
-    record.isArchived = content.isArchived();
+    record.contentChecksum = file.checksums.contentChecksum;
+    record.fileSize = static_cast<std::int64_t>(file.fileSize);
+    record.isArchived = file.content.isArchived();
     return record;
 }
 
@@ -436,6 +512,7 @@ MarkdownDiscovery DiscoveryPass::result() {
     }
     discovery.changedPageIDs = std::move(changedPageIDs);
     discovery.removedPageIDs = std::move(removedPageIDs);
+    discovery.discoveredTexts = std::move(discoveredTexts);
     return discovery;
 }
 
@@ -456,7 +533,7 @@ bool DiscoveryPass::isAmongChangedPaths(const std::string &relativePath) const {
 /// The file where a record's page is expected; a name stored in one Unicode form finds the file stored in
 /// the other.
 std::filesystem::path DiscoveryPass::expectedFileURL(const std::string &expectedName) {
-    auto url = pageURL(expectedName, folderURL, fileManager);
+    auto url = pageURLs.url(expectedName);
     if (fileManager.fileExists(url)) {
         return url;
     }
@@ -464,7 +541,7 @@ std::filesystem::path DiscoveryPass::expectedFileURL(const std::string &expected
     if (!matching) {
         return url;
     }
-    return pageURL(matching->lexically_relative(folderURL).generic_string(), folderURL, fileManager);
+    return pageURLs.url(matching->lexically_relative(folderURL).generic_string());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "model/DeletionIndex.h"
 #include "model/LibraryManifest.h"
 #include "model/MissingFileObservation.h"
+#include "model/PageFileContent.h"
 #include "platform/Clock.h"
 #include "platform/Date.h"
 #include "platform/FileSystem.h"
@@ -16,6 +17,16 @@
 
 namespace VeltoPageLibrary {
 
+/// The text of an active page whose file discovery has just read whole, so that loading the page does not
+/// read it again.
+struct DiscoveredText {
+    std::string relativePath;
+    std::optional<std::string> contentChecksum;
+    velto::VeltoPageFileContent content;
+
+    friend bool operator==(const DiscoveredText &, const DiscoveredText &) = default;
+};
+
 /// The manifest brought into line with the Markdown files present, and the pages that this changed.
 struct MarkdownDiscovery {
     velto::VeltoLibraryManifest manifest;
@@ -23,6 +34,8 @@ struct MarkdownDiscovery {
     std::set<velto::Uuid> changedPageIDs;
     /// Pages removed because they are deleted or their file stayed missing.
     std::set<velto::Uuid> removedPageIDs;
+    /// The texts of the active pages whose files this discovery read, by page.
+    std::map<velto::Uuid, DiscoveredText> discoveredTexts;
 
     friend bool operator==(const MarkdownDiscovery &, const MarkdownDiscovery &) = default;
 };

@@ -71,8 +71,8 @@ TEST_F(IncrementalLoad, NewFileAddsItsPageAndOnlyTheChangedPathIsRead) {
     auto counters = observer->snapshot();
     EXPECT_EQ(counters.recursiveEnumerations, 0);
     EXPECT_EQ(counters.fullReconciliations, 0);
-    // The new file is read by discovery and by page loading; the other pages come from memory.
-    EXPECT_EQ(counters.markdownContentReads, 2);
+    // The new file is read once; the other pages come from memory.
+    EXPECT_EQ(counters.markdownContentReads, 1);
 }
 
 TEST_F(IncrementalLoad, EditedFileReplacesThePageInMemory) {

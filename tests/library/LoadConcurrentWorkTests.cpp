@@ -1,0 +1,102 @@
+// The pieces that let a load read and hash many page files side by side.
+
+#include "library/ConcurrentWork.h"
+#include "library/FullLoad.h"
+#include "library/IOObservation.h"
+#include "library/PageFileChecksums.h"
+
+#include "LoadTestSupport.h"
+#include "model/ContentChecksum.h"
+#include "model/PageFileContent.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+using namespace VeltoPageLibrary;
+using namespace velto::loadtesting;
+
+TEST(PageFileChecksums, EqualTheChecksumsComputedOneByOne) {
+    for (std::string text : {"", "Body only\n", "---\nvelto:\n  id: x\n---\nBody\n", "---\ntitle: t\n---\n",
+                             "---\r\ntitle: t\r\n---\r\nWindows\r\nlines\r\n", "Caf\xc3\xa9\n", "---\nunclosed\n"}) {
+        auto content = velto::VeltoPageFileContent::parse(text);
+        auto checksums = pageFileChecksums(text, content);
+        EXPECT_EQ(checksums.contentChecksum, velto::contentChecksum(text)) << text;
+        EXPECT_EQ(checksums.bodyChecksum, velto::contentChecksum(content.body)) << text;
+    }
+}
+
+TEST(PageFileChecksums, TellPlainASCIIFromOtherText) {
+    std::string ascii = "---\nvelto:\n  id: x\n---\nPlain\n";
+    EXPECT_TRUE(pageFileChecksums(ascii, velto::VeltoPageFileContent::parse(ascii)).isASCII);
+    std::string accented = "Caf\xc3\xa9\n";
+    EXPECT_FALSE(pageFileChecksums(accented, velto::VeltoPageFileContent::parse(accented)).isASCII);
+    std::string accentedFrontMatter = "---\ntitle: Caf\xc3\xa9\n---\nPlain\n";
+    EXPECT_FALSE(
+        pageFileChecksums(accentedFrontMatter, velto::VeltoPageFileContent::parse(accentedFrontMatter)).isASCII);
+}
+
+TEST(ConcurrentWork, RunsEveryIndexOnceAndCountsIntoTheCallersObserver) {
+    auto observer = std::make_shared<VeltoLibraryIOObserver>();
+    VeltoLibraryIOObservation::Binding binding(observer);
+    std::vector<std::atomic<int>> runs(500);
+    forEachIndexConcurrently(runs.size(), [&](std::size_t index) {
+        ++runs[index];
+        VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.markdownContentReads; });
+    });
+    for (const auto &count : runs) {
+        EXPECT_EQ(count, 1);
+    }
+    EXPECT_EQ(observer->snapshot().markdownContentReads, 500);
+}
+
+TEST(ConcurrentWork, ThrowsTheErrorOfTheLowestIndexAfterAllRan) {
+    std::atomic<int> ran = 0;
+    try {
+        forEachIndexConcurrently(100, [&](std::size_t index) {
+            ++ran;
+            if (index == 70 || index == 30) {
+                throw std::runtime_error(std::to_string(index));
+            }
+        });
+        ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error &error) {
+        EXPECT_EQ(std::string(error.what()), "30");
+    }
+    EXPECT_EQ(ran, 100);
+}
+
+TEST(ConcurrentWork, NestedCallsRunOnTheCallingThread) {
+    std::atomic<int> ran = 0;
+    forEachIndexConcurrently(20, [&](std::size_t) { forEachIndexConcurrently(20, [&](std::size_t) { ++ran; }); });
+    EXPECT_EQ(ran, 400);
+}
+
+TEST(ConcurrentLoad, ManyPagesLoadAsReadOneByOneAndTheFirstBadFileIsNamed) {
+    velto::testing::TemporaryFolder temporary;
+    for (int index = 0; index < 40; ++index) {
+        temporary.writeFile("page-" + std::to_string(100 + index) + ".md", "Page " + std::to_string(index) + "\n");
+    }
+    auto result = load(temporary.path());
+    ASSERT_LOADED(result);
+    auto pages = allPages(result.asLoaded()->document);
+    ASSERT_EQ(pages.size(), 40u);
+    for (const auto &page : pages) {
+        EXPECT_EQ("Page " + std::to_string(std::stoi(page.relativeFilePath->substr(5, 3)) - 100) + "\n",
+                  page.visibleText());
+    }
+
+    temporary.writeFile("page-131-bad.md", "Caf\xe9\n");
+    temporary.writeFile("page-112-bad.md", "Caf\xe9\n");
+    auto failed = load(temporary.path());
+    ASSERT_NE(failed.failureIssue(), nullptr) << describe(failed);
+    EXPECT_NE(failed.failureIssue()->message.find("“page-112-bad.md”"), std::string::npos);
+}
+
+} // namespace
