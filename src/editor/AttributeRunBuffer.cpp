@@ -1,22 +1,27 @@
 #include "editor/AttributeRunBuffer.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace velto::editor {
 
 std::size_t AttributeRunBuffer::indexContaining(std::size_t position) const {
-    // Passes walk the text forwards: the run found last, or the one after it, is usually the answer.
     const std::size_t count = size();
-    for (std::size_t candidate = lastFound_; candidate < count && candidate <= lastFound_ + 1; ++candidate) {
-        if ((*this)[candidate].start <= position &&
-            (candidate + 1 == count || (*this)[candidate + 1].start > position)) {
-            lastFound_ = candidate;
-            return candidate;
-        }
-    }
-    std::size_t low = 0;
-    std::size_t high = size();
     // Find the first run starting after the position; the one before it contains the position.
+    // Passes walk the text forwards, so the answer usually lies a little after the run found last:
+    // gallop forwards from there before searching the bracket found.
+    std::size_t low = 0;
+    std::size_t high = count;
+    if (lastFound_ < count && (*this)[lastFound_].start <= position) {
+        std::size_t known = lastFound_; // a run starting at or before the position
+        std::size_t step = 1;
+        while (known + step < count && (*this)[known + step].start <= position) {
+            known += step;
+            step *= 2;
+        }
+        low = known + 1;
+        high = std::min(known + step, count);
+    }
     while (low < high) {
         const std::size_t middle = low + (high - low) / 2;
         if ((*this)[middle].start <= position) {
