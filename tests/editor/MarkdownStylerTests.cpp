@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -204,4 +205,19 @@ TEST_F(MarkdownStylerTests, SkippingFencedContentsGivesTheSameRuns) {
         MarkdownStyler::setSearchesFencedCodeContents(false);
         ASSERT_EQ(skipping, searching) << "round " << round << ": " << velto::editor::testing::escapedForDump(text);
     }
+}
+
+TEST_F(MarkdownStylerTests, UnclosedLinkWithBackslashPairsStylesAtOnce) {
+    std::u16string line = u"[x](";
+    for (int pair = 0; pair < 24; ++pair) {
+        line += u"\\a";
+    }
+    std::u16string text;
+    for (int copy = 0; copy < 200; ++copy) {
+        text += line + u"\n";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const TextStorage storage = styled(text);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(valueAt(storage, AttributeKey::underlineStyle, 1), nullptr); // no link: nothing closes it
 }
