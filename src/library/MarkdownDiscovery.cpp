@@ -90,6 +90,7 @@ private:
     // C. Files present on disk.
     std::vector<InspectedFile> inspectedFiles(const std::vector<std::filesystem::path> &candidates);
     void locate(InspectedFile &file);
+    std::string resolvedPath(const std::filesystem::path &url) const;
     void askAvailability(std::vector<InspectedFile> &files);
     void readPageFile(InspectedFile &file);
     void discoverFile(InspectedFile &file);
@@ -126,6 +127,7 @@ private:
     std::map<std::string, VeltoLibraryPageRecord> recordsByCanonicalPath;
     std::set<std::string> canonicalChangedPaths;
     std::string rootPath;
+    bool folderIsRealPath = false;
     std::set<Uuid> claimedPageIDs;
     std::set<Uuid> displacedPageIDs;
     std::set<Uuid> changedPageIDs;
@@ -143,6 +145,11 @@ MarkdownDiscovery DiscoveryPass::run() {
         return {manifest, {}, {}, {}};
     }
     rootPath = rootPathText(folderURL, fileManager);
+    std::string folderPath = folderURL.lexically_normal().native();
+    while (folderPath.size() > 1 && folderPath.ends_with("/")) {
+        folderPath.pop_back();
+    }
+    folderIsRealPath = folderPath == rootPath;
     for (auto &file : inspectedFiles(*candidates)) {
         discoverFile(file);
     }
@@ -240,11 +247,20 @@ std::vector<InspectedFile> DiscoveryPass::inspectedFiles(const std::vector<std::
     return files;
 }
 
+/// The path with its symbolic links resolved. The enumeration never enters a link and lists only regular files,
+/// so a file it found below a folder named by its real path has no link on its way and needs no resolving.
+std::string DiscoveryPass::resolvedPath(const std::filesystem::path &url) const {
+    if (!changedRelativePaths && folderIsRealPath) {
+        return url.lexically_normal().native();
+    }
+    return fileManager.resolvingSymlinks(url).lexically_normal().native();
+}
+
 // 1.–3. Only managed page files inside the folder, also after symbolic links; a file gone since it was listed
 // is left to the missing-file rule.
 void DiscoveryPass::locate(InspectedFile &file) {
     try {
-        std::string resolved = fileManager.resolvingSymlinks(file.url).lexically_normal().native();
+        std::string resolved = resolvedPath(file.url);
         if (!resolved.starts_with(rootPath + "/")) {
             return;
         }
