@@ -1,5 +1,9 @@
 #include "editor/HighlightTokenCache.h"
 
+#include <QHashFunctions>
+#include <QStringView>
+
+#include <cstring>
 #include <functional>
 #include <limits>
 
@@ -35,9 +39,16 @@ std::int64_t saturatingSum(std::int64_t a, std::int64_t b) {
 } // namespace
 
 std::size_t HighlightCacheKeyHash::operator()(const HighlightCacheKey &key) const noexcept {
-    const std::size_t sourceHash = std::hash<std::u16string>{}(key.source);
+    // Qt's string hash uses the processor's AES instructions where it can: hashing a 10 KB block is most
+    // of the cost of a cache hit, and this is several times faster than std::hash.
+    const std::size_t sourceHash = qHash(QStringView(key.source.data(), static_cast<qsizetype>(key.source.size())));
     const std::size_t languageHash = std::hash<std::string>{}(key.language);
     return sourceHash ^ (languageHash + 0x9e3779b97f4a7c15ULL + (sourceHash << 6) + (sourceHash >> 2));
+}
+
+bool HighlightCacheKeyEqual::operator()(const HighlightCacheKey &a, const HighlightCacheKey &b) const noexcept {
+    return a.source.size() == b.source.size() && a.language == b.language &&
+           std::memcmp(a.source.data(), b.source.data(), a.source.size() * sizeof(char16_t)) == 0;
 }
 
 std::optional<std::vector<SyntaxToken>> HighlightTokenCache::tokens(const HighlightCacheKey &key) {

@@ -1,0 +1,188 @@
+// Code highlighting: what a cold highlight.js run costs part by part, what a cache hit costs, how many
+// distinct blocks the two execution slots get through, and how fast highlight.js markup is read back.
+#include "editor/CodeSyntaxHighlighter.h"
+#include "editor/HighlightMarkupParser.h"
+#include "editor/HighlightScripts.h"
+#include "platform/desktop/JavaScriptEngine.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace velto;
+using namespace velto::editor;
+using Clock = std::chrono::steady_clock;
+
+const std::filesystem::path scriptsFolder = VELTO_SOURCE_DIR "/resources/SyntaxHighlighting";
+
+const std::u16string glue = u"globalThis.veltoHighlight = function(code, language) {\n"
+                            u"  if (!hljs.getLanguage(language)) return null;\n"
+                            u"  const result = hljs.highlight(code, {\n"
+                            u"    language: language,\n"
+                            u"    ignoreIllegals: true\n"
+                            u"  });\n"
+                            u"  return result.value;\n"
+                            u"};";
+
+/// Python code of about `size` UTF-16 units; `variant` makes distinct blocks.
+std::u16string pythonBlock(std::size_t size, int variant = 0) {
+    const std::u16string unit = u"def handle_" + std::u16string(1, char16_t(u'a' + variant % 26)) +
+                                u"(request, retries=3):\n"
+                                u"    \"\"\"Answer one request.\"\"\"\n"
+                                u"    for attempt in range(retries):  # try again on failure\n"
+                                u"        if request.ok and attempt < 2:\n"
+                                u"            return {'status': 200, 'body': request.text}\n"
+                                u"    raise ValueError(f\"failed after {retries} attempts\")\n\n";
+    std::u16string block;
+    while (block.size() < size) {
+        block += unit;
+    }
+    block.resize(size);
+    return block;
+}
+
+void ensureApplication() {
+    if (QCoreApplication::instance() == nullptr) {
+        static int argc = 1;
+        static char name[] = "velto_bench";
+        static char *argv[] = {name, nullptr};
+        static QCoreApplication application(argc, argv);
+    }
+}
+
+double milliseconds(Clock::duration duration) {
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+/// One cold run split into its parts: a new context, the five scripts, the highlight call, the parse.
+void BM_ColdRunParts(benchmark::State &state) {
+    const std::vector<std::u16string> scripts = loadScripts(scriptsFolder);
+    const std::u16string source = pythonBlock(static_cast<std::size_t>(state.range(0)));
+    double context = 0, evaluation = 0, highlight = 0, parse = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        JavaScriptContext javaScript;
+        const auto created = Clock::now();
+        for (const std::u16string &script : scripts) {
+            javaScript.evaluate(script);
+        }
+        javaScript.evaluate(glue);
+        const auto evaluated = Clock::now();
+        const std::optional<std::u16string> markup =
+            javaScript.callGlobalFunction("veltoHighlight", {source, u"python"});
+        const auto highlighted = Clock::now();
+        benchmark::DoNotOptimize(HighlightMarkupParser::parse(*markup, source));
+        const auto parsed = Clock::now();
+        context += milliseconds(created - start);
+        evaluation += milliseconds(evaluated - created);
+        highlight += milliseconds(highlighted - evaluated);
+        parse += milliseconds(parsed - highlighted);
+    }
+    const double runs = static_cast<double>(state.iterations());
+    state.counters["context_ms"] = context / runs;
+    state.counters["scripts_ms"] = evaluation / runs;
+    state.counters["highlight_ms"] = highlight / runs;
+    state.counters["parse_ms"] = parse / runs;
+}
+BENCHMARK(BM_ColdRunParts)->Arg(100)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+/// A whole cold request through the highlighter (a new highlighter each time: scripts read from disk,
+/// nothing cached).
+void BM_ColdRequest(benchmark::State &state) {
+    ensureApplication();
+    const std::u16string source = pythonBlock(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        HighlightJSSyntaxHighlighter highlighter(HighlightJSSyntaxHighlighter::Configuration{
+            std::nullopt, nullptr, scriptsFolder, HighlightTokenCache::defaultCostLimit, 2});
+        QEventLoop loop;
+        auto request = [&]() -> QCoro::Task<> {
+            benchmark::DoNotOptimize(co_await highlighter.tokens(source, "python", {}));
+            loop.quit();
+        }();
+        loop.exec();
+    }
+}
+BENCHMARK(BM_ColdRequest)->Arg(100)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// A request answered from the cache: the cost of restyling an unchanged block.
+void BM_CacheHit(benchmark::State &state) {
+    ensureApplication();
+    HighlightJSSyntaxHighlighter highlighter(HighlightJSSyntaxHighlighter::Configuration{
+        std::nullopt, nullptr, scriptsFolder, HighlightTokenCache::defaultCostLimit, 2});
+    const std::u16string source = pythonBlock(static_cast<std::size_t>(state.range(0)));
+    {
+        QEventLoop loop;
+        auto warm = [&]() -> QCoro::Task<> {
+            co_await highlighter.tokens(source, "python", {});
+            loop.quit();
+        }();
+        loop.exec();
+    }
+    std::size_t tokenCount = 0;
+    for (auto _ : state) {
+        // A hit never suspends, so the request has finished when the call returns.
+        auto request = [&]() -> QCoro::Task<> {
+            tokenCount = (co_await highlighter.tokens(source, "python", {})).size();
+        }();
+        benchmark::DoNotOptimize(tokenCount);
+    }
+    state.counters["tokens"] = static_cast<double>(tokenCount);
+}
+BENCHMARK(BM_CacheHit)->Arg(100)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
+
+/// 50 distinct 1 KB blocks requested at once, run through the two execution slots.
+void BM_FiftyDistinctBlocks(benchmark::State &state) {
+    ensureApplication();
+    int round = 0;
+    for (auto _ : state) {
+        HighlightJSSyntaxHighlighter highlighter(HighlightJSSyntaxHighlighter::Configuration{
+            std::nullopt, nullptr, scriptsFolder, HighlightTokenCache::defaultCostLimit, 2});
+        QEventLoop loop;
+        int remaining = 50;
+        std::vector<QCoro::Task<>> requests;
+        for (int block = 0; block < 50; ++block) {
+            const std::u16string source =
+                pythonBlock(1'000, block) + u"# " + std::u16string(1, char16_t(u'A' + round % 26));
+            requests.push_back([&, source]() -> QCoro::Task<> {
+                co_await highlighter.tokens(source, "python", {});
+                if (--remaining == 0) {
+                    loop.quit();
+                }
+            }());
+        }
+        loop.exec();
+        ++round;
+    }
+    state.counters["blocks_per_s"] =
+        benchmark::Counter(50.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FiftyDistinctBlocks)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// Reading highlight.js markup back into tokens, in bytes of markup (UTF-16) per second.
+void BM_MarkupParser(benchmark::State &state) {
+    const std::vector<std::u16string> scripts = loadScripts(scriptsFolder);
+    const std::u16string source = pythonBlock(static_cast<std::size_t>(state.range(0)));
+    JavaScriptContext javaScript;
+    for (const std::u16string &script : scripts) {
+        javaScript.evaluate(script);
+    }
+    javaScript.evaluate(glue);
+    const std::u16string markup = *javaScript.callGlobalFunction("veltoHighlight", {source, u"python"});
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(HighlightMarkupParser::parse(markup, source));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * markup.size() * sizeof(char16_t)));
+    state.counters["markup_units"] = static_cast<double>(markup.size());
+}
+BENCHMARK(BM_MarkupParser)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
