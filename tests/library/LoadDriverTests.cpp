@@ -67,6 +67,7 @@ TEST(LoadDriver, LoadedLibraryListsEveryPageCurrentFirst) {
                                 R"(","relativeFilePath":"a.md","isArchived":false,)"
                                 R"("availability":"available","kind":"content","text":"Active\n"})"));
     EXPECT_EQ(output["pages"][1]["kind"], "archivedSummary");
+    EXPECT_EQ(output["pages"][1]["text"], "Old\n");
     EXPECT_EQ(output["pages"][1]["isArchived"], true);
 }
 

@@ -5,6 +5,7 @@
 #include "library/PageAvailability.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PageLoading.h"
 #include "model/LibraryPageRecord.h"
 #include "platform/Clock.h"
 #include "platform/Date.h"
@@ -97,7 +98,16 @@ const char *contentKindName(const velto::VeltoPage &page) {
     return "unavailable";
 }
 
-velto::Json pageJson(const velto::VeltoPage &page, const std::filesystem::path &folder) {
+velto::Json pageJson(const velto::VeltoPage &loadedPage, const std::filesystem::path &folder) {
+    // A load may summarise an archived page from its record alone; the preview is read the way the archive
+    // menu reads it, when it is shown.
+    velto::VeltoPage page = loadedPage;
+    try {
+        page = VeltoPageLibrary::loadArchivedPreview(loadedPage, folder, velto::defaultFileSystem(),
+                                                     VeltoPageLibrary::productionAvailability());
+    } catch (const std::exception &) {
+        // Without a readable file the summary keeps its empty preview.
+    }
     velto::Json json = velto::Json::object();
     json["id"] = page.id.uppercaseText();
     json["relativeFilePath"] = page.relativeFilePath ? velto::Json(*page.relativeFilePath) : velto::Json(nullptr);
