@@ -114,6 +114,10 @@ private:
 
 } // namespace
 
+bool mayWorkConcurrently(const velto::FileSystem &fileManager) {
+    return &fileManager == &velto::defaultFileSystem();
+}
+
 void forEachIndexConcurrently(std::size_t count, const std::function<void(std::size_t index)> &work) {
     Job job;
     job.count = count;

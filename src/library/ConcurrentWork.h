@@ -1,9 +1,16 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <cstddef>
 #include <functional>
 
 namespace VeltoPageLibrary {
+
+/// Whether work on this file manager may run side by side. The process's own file system may be used from any
+/// thread. A file manager that a caller passes in (a test's failing or recording double) is used from the
+/// calling thread only, so that its steps keep the order of the work.
+bool mayWorkConcurrently(const velto::FileSystem &fileManager);
 
 /// Runs work(index) for every index below count, spread over the machine's cores, and returns when all are
 /// done. Reading and hashing a hundred page files is what a load spends its time on, and each file is

@@ -178,9 +178,16 @@ std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const Pip
         request.allowsLaunchIndex, request.replayOperation, oneAtATime};
 
     std::vector<std::optional<velto::VeltoPage>> loaded(records.size());
-    forEachIndexConcurrently(records.size(), [&](std::size_t index) {
+    auto loadIndex = [&](std::size_t index) {
         loaded[index] = loadedPage(concurrentRequest, *records[index], discovery);
-    });
+    };
+    if (mayWorkConcurrently(request.fileManager)) {
+        forEachIndexConcurrently(records.size(), loadIndex);
+    } else {
+        for (std::size_t index = 0; index < records.size(); ++index) {
+            loadIndex(index);
+        }
+    }
     std::vector<velto::VeltoPage> pages;
     pages.reserve(discovered.pages.size());
     for (std::size_t index = 1; index < loaded.size(); ++index) {

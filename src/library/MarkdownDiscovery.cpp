@@ -89,6 +89,7 @@ private:
     void claimPagesOutsideChangedPaths();
     // C. Files present on disk.
     std::vector<InspectedFile> inspectedFiles(const std::vector<std::filesystem::path> &candidates);
+    void forEachFile(std::size_t count, const std::function<void(std::size_t)> &work);
     void locate(InspectedFile &file);
     std::string resolvedPath(const std::filesystem::path &url) const;
     void askAvailability(std::vector<InspectedFile> &files);
@@ -235,15 +236,25 @@ void DiscoveryPass::claimPagesOutsideChangedPaths() {
     }
 }
 
+void DiscoveryPass::forEachFile(std::size_t count, const std::function<void(std::size_t)> &work) {
+    if (mayWorkConcurrently(fileManager)) {
+        forEachIndexConcurrently(count, work);
+        return;
+    }
+    for (std::size_t index = 0; index < count; ++index) {
+        work(index);
+    }
+}
+
 std::vector<InspectedFile> DiscoveryPass::inspectedFiles(const std::vector<std::filesystem::path> &candidates) {
     std::vector<InspectedFile> files(candidates.size());
-    forEachIndexConcurrently(files.size(), [&](std::size_t index) {
+    forEachFile(files.size(), [&](std::size_t index) {
         files[index].url = candidates[index];
         locate(files[index]);
     });
     // The availability operation is the caller's and may keep state: it is asked in order, on this thread.
     askAvailability(files);
-    forEachIndexConcurrently(files.size(), [&](std::size_t index) { readPageFile(files[index]); });
+    forEachFile(files.size(), [&](std::size_t index) { readPageFile(files[index]); });
     return files;
 }
 
