@@ -66,6 +66,34 @@ public:
         markChanged(id);
     }
 
+    void insertLine(const Uuid &id, const std::string &after, const std::string &line) {
+        VeltoPage &page = loadedPage(id);
+        std::string &body = page.content.asLoaded()->body;
+        std::size_t start = 0;
+        std::size_t insertAt = std::string::npos;
+        while (start < body.size()) {
+            std::size_t end = body.find('\n', start);
+            std::size_t next = end == std::string::npos ? body.size() : end + 1;
+            if (body.compare(start, (end == std::string::npos ? body.size() : end) - start, after) == 0) {
+                insertAt = next;
+                break;
+            }
+            start = next;
+        }
+        if (insertAt == std::string::npos) {
+            if (!body.empty() && body.back() != '\n') {
+                body += '\n';
+            }
+            insertAt = body.size();
+        } else if (insertAt == body.size() && !body.empty() && body.back() != '\n') {
+            body += '\n';
+            insertAt = body.size();
+        }
+        body.insert(insertAt, line + "\n");
+        page.updatedAt = request.recordedAt;
+        markChanged(id);
+    }
+
     Uuid addPage(const std::string &text) {
         VeltoPage page;
         page.id = Uuid::random();
@@ -220,6 +248,14 @@ void apply(const Json &operations, SaveBuilder &builder, std::vector<Uuid> &newP
     if (operations.contains("setText")) {
         for (const auto &[id, text] : operations.at("setText").items()) {
             builder.setText(pageIDArgument(Json(id)), text.get<std::string>());
+        }
+    }
+    if (operations.contains("insertLines")) {
+        for (const auto &[id, insertions] : operations.at("insertLines").items()) {
+            for (const auto &insertion : insertions) {
+                builder.insertLine(pageIDArgument(Json(id)), insertion.at("after").get<std::string>(),
+                                   insertion.at("line").get<std::string>());
+            }
         }
     }
     if (operations.contains("newPages")) {

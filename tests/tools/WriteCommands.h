@@ -11,7 +11,11 @@
 //                                         builds it from the operations on standard input:
 //                                         {"setText": {"<page id>": "text"}, "newPages": ["text"],
 //                                          "delete": ["<page id>"], "archive": ["<page id>"],
-//                                          "restore": ["<page id>"], "current": "<page id>"}
+//                                          "restore": ["<page id>"], "current": "<page id>",
+//                                          "insertLines": {"<page id>": [{"after": "line", "line": "new"}]}}
+//                                         "insertLines" edits the text as this load found it: each new line goes
+//                                         after the first line equal to "after" (at the end when none is), so
+//                                         that concurrent writers can make edits that only add lines.
 //   copy SRC DST                          copies the library of SRC into DST
 //   recover DIR                           rewrites the library of DIR from its Markdown files
 //   assess DIR                            what connecting DIR as the Pages folder would mean
