@@ -245,6 +245,23 @@ TEST_F(Discovery, EmptySetOfChangedPathsExaminesNothing) {
     EXPECT_TRUE(discovery.changedPageIDs.empty());
 }
 
+TEST_F(Discovery, NamesInTheOtherUnicodeFormFindTheirRecords) {
+    const std::string composed = "Caf\xc3\xa9.md";
+    const std::string decomposed = "Cafe\xcc\x81.md";
+    // The emptied file is still there under its decomposed name: not missing.
+    temporary.writeFile(decomposed, "");
+    auto discovery = discover(manifestOf({record(pageA, composed)}));
+    EXPECT_EQ(*recordWithID(discovery.manifest, pageA), record(pageA, composed));
+    EXPECT_FALSE(temporary.exists(".velto/missing-files"));
+
+    // A changed path reported decomposed is the page recorded composed.
+    temporary.writeFile(decomposed, "Now with text\n");
+    auto changed = discover(manifestOf({record(pageA, composed)}), std::set<std::string>{decomposed});
+    EXPECT_EQ(recordCount(changed.manifest), 1u);
+    EXPECT_EQ(changed.manifest.currentPage.id, pageA);
+    EXPECT_EQ(changed.manifest.currentPage.relativeFilePath, decomposed);
+}
+
 TEST_F(Discovery, FileStillDownloadingIsNotReadAndKeepsItsPage) {
     temporary.writeFile("a.md", pageFileText(pageA, "A\n"));
     AvailabilityOperation downloading = [](const fs::path &, velto::FileSystem &) {
