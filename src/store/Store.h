@@ -1,0 +1,210 @@
+#pragma once
+
+#include "library/LoadResult.h"
+#include "library/SaveRequest.h"
+#include "library/SaveResult.h"
+#include "model/Document.h"
+#include "model/MutationTracker.h"
+#include "model/SaveConflictPresentation.h"
+#include "model/StoreLoadState.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/desktop/Cancellation.h"
+#include "store/FolderMonitor.h"
+#include "store/SaveCoordinator.h"
+#include "store/Scheduler.h"
+
+#include <QtCore/QObject>
+#include <qcoro/qcorotask.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace velto {
+
+/// The model of the open page library, confined to the main thread. Every change of the library is a change
+/// of `document`, recorded in the mutation tracker and saved as a whole-document request through the save
+/// coordinator; changes that other writers make in the Pages folder come back through the folder monitor.
+/// The page library is never called on the main thread: its operations are injected and awaited.
+class VeltoStore : public QObject {
+public:
+    using SaveOperation = VeltoSaveCoordinator::SaveOperation;
+    using LoadOperation = std::function<QCoro::Task<VeltoLibraryLoadResult>(std::filesystem::path folderURL)>;
+    using IncrementalLoadOperation = std::function<QCoro::Task<VeltoLibraryLoadResult>(
+        std::filesystem::path folderURL, VeltoDocument reusing, std::set<std::string> changedRelativePaths)>;
+    using ArchivedPreviewLoadOperation = std::function<VeltoPage(
+        const VeltoPage &page, const std::filesystem::path &folderURL, FileSystem &fileManager)>;
+    using LibraryCopyOperation = std::function<QCoro::Task<VeltoDocument>(std::filesystem::path sourceURL,
+                                                                          std::filesystem::path destinationURL)>;
+    /// The page as its file holds it now (nothing when it has no file), read off the main thread.
+    using LatestPageLoadOperation =
+        std::function<QCoro::Task<std::optional<VeltoPage>>(VeltoPage page, std::filesystem::path folderURL)>;
+
+    /// What the store is built with. Empty operations mean the production ones; tests put their own in.
+    struct Environment {
+        FileSystem *fileManager = nullptr;   // nullptr: the real file system, recording this process's changes
+        const Clock *clock = nullptr;        // nullptr: the system clock
+        VeltoScheduler *scheduler = nullptr; // nullptr: Qt timers
+        SaveOperation saveOperation;
+        LoadOperation loadOperation;
+        IncrementalLoadOperation incrementalLoadOperation;
+        ArchivedPreviewLoadOperation archivedPreviewLoadOperation;
+        LatestPageLoadOperation latestPageLoadOperation;
+    };
+
+    /// How long a temporarily unavailable library waits before it is loaded again.
+    static constexpr std::chrono::milliseconds unavailableRetryDelay{10'000};
+
+    /// Loads the library of `fileURL` (the default Pages folder when none) off the main thread and builds the
+    /// store on it. Never fails: a failed load becomes the load state.
+    static QCoro::Task<std::unique_ptr<VeltoStore>> loadForApplication(std::optional<std::filesystem::path> fileURL,
+                                                                       std::int64_t maximumPageCount,
+                                                                       std::int64_t maximumPageBytes,
+                                                                       SaveOperation writeOperation = {});
+
+    /// Builds the store from a finished load, as loadForApplication does.
+    VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPageCount, std::int64_t maximumPageBytes,
+               Environment environment, const VeltoLibraryLoadResult &loadResult);
+    ~VeltoStore() override;
+
+    // The open library.
+    const VeltoDocument &document() const { return document_; }
+    const VeltoStoreLoadState &loadState() const { return loadState_; }
+    const std::optional<std::string> &lastSaveErrorDescription() const { return lastSaveErrorDescription_; }
+    const std::optional<VeltoSaveConflictPresentation> &lastSaveConflictPresentation() const {
+        return lastSaveConflictPresentation_;
+    }
+    const std::filesystem::path &folderURL() const { return folderURL_; }
+    std::int64_t maximumPageCount() const { return maximumPageCount_; }
+    std::int64_t maximumPageBytes() const { return maximumPageBytes_; }
+    /// The file of the current page; nothing while the page has no text or holds only a summary.
+    std::optional<std::filesystem::path> currentPageFileURL() const;
+
+    // Save bookkeeping, read by the shell and by tests.
+    std::uint64_t librarySessionRevision() const { return librarySessionRevision_; }
+    std::uint64_t nextGeneration() const { return nextGeneration_; }
+    std::optional<std::uint64_t> latestScheduledGeneration() const { return latestScheduledGeneration_; }
+    std::uint64_t latestCompletedGeneration() const { return latestCompletedGeneration_; }
+    std::optional<std::uint64_t> latestFailedGeneration() const { return latestFailedGeneration_; }
+    const std::map<Uuid, VeltoPageBaseline> &pageBaselines() const { return pageBaselines_; }
+    const VeltoMutationTracker &mutations() const { return mutations_; }
+    bool isMonitoringFolder() const { return folderMonitor_ != nullptr; }
+    bool isRefreshingFromDisk() const { return externalRefreshRunning_; }
+
+    /// Called whenever a change leaves a different set of archived pages.
+    std::function<void()> onArchiveStateChange;
+
+    /// The editor's entry point: the current page's new text, edited at `now`.
+    void setText(const std::string &text, Date now);
+
+    /// Returns once everything the store holds is durable; throws the error of the save that should have
+    /// made it so. Returns at once while the library needs recovery (nothing is saved then).
+    QCoro::Task<void> flush();
+
+    /// Asks for a reload of the given changed paths (relative to the Pages folder), or of the whole library.
+    /// One refresh runs at a time; what arrives meanwhile is loaded by its next pass.
+    void requestExternalRefresh(std::optional<std::set<std::string>> changedRelativePaths);
+
+    /// Saves what is pending, then loads the changed paths (or everything) and takes the result, unless the
+    /// library session changed meanwhile. Edits made while the load ran make it flush and load again.
+    QCoro::Task<void> reloadFromDisk(bool applyAutoArchive, std::optional<std::set<std::string>> changedRelativePaths);
+
+    /// Reads the given pages' files as they are now, off the main thread, and takes them into the document;
+    /// returns the identifiers that were read (or found without a file). A page with unsaved edits keeps
+    /// them: the file's change is merged in, or left to the next save when the two conflict.
+    QCoro::Task<std::set<Uuid>> refreshPagesFromDisk(std::set<Uuid> pageIDs);
+
+    /// The activity order of page lists: later activity (update, else creation date) first, then later
+    /// creation, then identifier text.
+    static bool activityPrecedes(const VeltoPage &a, const VeltoPage &b);
+
+    // The production library operations, each running the page library's call on the library pool.
+    static QCoro::Task<VeltoSaveResult> productionSaveOperation(VeltoSaveRequest request,
+                                                                std::filesystem::path folderURL);
+    static QCoro::Task<VeltoLibraryLoadResult> productionLoadOperation(std::filesystem::path folderURL);
+    static QCoro::Task<VeltoLibraryLoadResult> productionIncrementalLoadOperation(std::filesystem::path folderURL,
+                                                                                  VeltoDocument reusing,
+                                                                                  std::set<std::string> paths);
+    static VeltoPage productionArchivedPreviewLoadOperation(const VeltoPage &page,
+                                                            const std::filesystem::path &folderURL,
+                                                            FileSystem &fileManager);
+    static QCoro::Task<VeltoDocument> productionLibraryCopyOperation(std::filesystem::path sourceURL,
+                                                                     std::filesystem::path destinationURL);
+    static QCoro::Task<std::optional<VeltoPage>> productionLatestPageLoadOperation(VeltoPage page,
+                                                                                   std::filesystem::path folderURL);
+
+private:
+    struct InitialState {
+        VeltoDocument document;
+        VeltoStoreLoadState loadState;
+        std::optional<VeltoLibraryStructureRepair> structureRepair;
+    };
+    static InitialState initialState(const VeltoLibraryLoadResult &loadResult, Date now);
+    static VeltoDocument freshDocument(Date now);
+    static std::map<Uuid, VeltoPageBaseline> pageBaselines(const VeltoDocument &document);
+
+    Date now() const { return clock_->now(); }
+    void startMonitoringFolder();
+    VeltoSaveCoordinator &saveCoordinator();
+    std::shared_ptr<VeltoSaveCoordinator> makeSaveCoordinator();
+
+    void recordMutations(const VeltoDocument &before, const VeltoDocument &after,
+                         const std::set<Uuid> &archiveMetadataOnlyPageIDs);
+    std::uint64_t schedule(const VeltoDocument &document);
+    VeltoSaveRequest saveRequest(std::uint64_t generation) const;
+    void didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
+                       const std::optional<std::string> &errorDescription);
+    void applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result);
+    void foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage);
+
+    QCoro::Task<void> runExternalRefreshLoop();
+    void takeExternalRefreshRequest(std::optional<std::set<std::string>> &paths);
+    void giveBackExternalRefreshRequest(const std::optional<std::set<std::string>> &paths);
+    void applyReload(const VeltoLibraryLoadResult &result, bool applyAutoArchive);
+    void replaceDocument(VeltoDocument document);
+    bool takeLatestPage(const Uuid &pageID, const std::optional<VeltoPage> &latest);
+
+    // Pages and the state of the library.
+    VeltoDocument document_;
+    VeltoStoreLoadState loadState_;
+    std::optional<std::string> lastSaveErrorDescription_;
+    std::optional<VeltoSaveConflictPresentation> lastSaveConflictPresentation_;
+    std::filesystem::path folderURL_;
+    FileSystem *fileManager_;
+    const Clock *clock_;
+    VeltoScheduler *scheduler_;
+    const std::int64_t maximumPageCount_;
+    const std::int64_t maximumPageBytes_;
+    const SaveOperation saveOperation_;
+    const LoadOperation loadOperation_;
+    const IncrementalLoadOperation incrementalLoadOperation_;
+    const ArchivedPreviewLoadOperation archivedPreviewLoadOperation_;
+    const LatestPageLoadOperation latestPageLoadOperation_;
+    std::uint64_t librarySessionRevision_ = 0;
+
+    // Saves.
+    std::uint64_t nextGeneration_ = 0;
+    std::optional<std::uint64_t> latestScheduledGeneration_;
+    std::optional<VeltoDocument> latestScheduledDocument_;
+    std::uint64_t latestCompletedGeneration_ = 0;
+    std::optional<std::uint64_t> latestFailedGeneration_;
+    std::map<Uuid, VeltoPageBaseline> pageBaselines_;
+    VeltoMutationTracker mutations_;
+    std::shared_ptr<VeltoSaveCoordinator> saveCoordinator_;
+
+    // Changes made by other writers.
+    std::unique_ptr<VeltoFolderMonitor> folderMonitor_;
+    bool externalRefreshRunning_ = false;
+    CancellationToken externalRefreshCancellation_;
+    bool needsFollowUpExternalRefresh_ = false;
+    std::set<std::string> pendingExternalChangedPaths_;
+    bool requiresFullExternalRefresh_ = false;
+};
+
+} // namespace velto

@@ -1,0 +1,179 @@
+#include "library/ProcessWriter.h"
+#include "model/ThreeWayMerge.h"
+#include "store/DocumentPages.h"
+#include "store/Store.h"
+
+#include <QtCore/QPointer>
+
+namespace velto {
+namespace {
+
+/// The revisions moved to the replacing identifiers; where two meet, the later revision stays.
+std::map<Uuid, std::uint64_t> replacingKeys(const std::map<Uuid, std::uint64_t> &revisions,
+                                            const std::map<Uuid, Uuid> &replacements) {
+    std::map<Uuid, std::uint64_t> replaced;
+    for (const auto &[pageID, revision] : revisions) {
+        auto replacement = replacements.find(pageID);
+        const Uuid &key = replacement == replacements.end() ? pageID : replacement->second;
+        auto [entry, inserted] = replaced.try_emplace(key, revision);
+        if (!inserted) {
+            entry->second = std::max(entry->second, revision);
+        }
+    }
+    return replaced;
+}
+
+} // namespace
+
+void VeltoStore::setText(const std::string &text, Date now) {
+    VeltoPageFileContent *content = document_.currentPage.content.asLoaded();
+    if (text == document_.currentPage.visibleText()) {
+        if (lastSaveErrorDescription_.has_value() && loadState_.recoveryIssue() == nullptr) {
+            schedule(document_); // an unchanged edit retries a failed save
+        }
+        return;
+    }
+    if (content == nullptr) {
+        // Only a summary of this page is held: writing the edited preview, or an empty text, as its whole
+        // file would destroy the page. The edit is refused, and said so.
+        lastSaveErrorDescription_ = "Velto couldn’t save your change because this page isn’t fully loaded yet.";
+        return;
+    }
+    VeltoDocument previous = document_;
+    content->body = text;
+    document_.currentPage.updatedAt = now;
+    recordMutations(previous, document_, {});
+    if (loadState_.recoveryIssue() == nullptr) {
+        schedule(document_);
+    }
+}
+
+void VeltoStore::recordMutations(const VeltoDocument &before, const VeltoDocument &after,
+                                 const std::set<Uuid> &archiveMetadataOnlyPageIDs) {
+    mutations_.record(before, after, archiveMetadataOnlyPageIDs);
+    if (onArchiveStateChange && before.archivedPageIDs() != after.archivedPageIDs()) {
+        onArchiveStateChange();
+    }
+}
+
+std::uint64_t VeltoStore::schedule(const VeltoDocument &document) {
+    nextGeneration_ += 1;
+    std::uint64_t generation = nextGeneration_;
+    latestScheduledGeneration_ = generation;
+    latestScheduledDocument_ = document;
+    // Handed over at once, so that requests reach the coordinator in the order they were made.
+    saveCoordinator().submit(saveRequest(generation));
+    return generation;
+}
+
+VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) const {
+    VeltoSaveRequest request;
+    request.writerID = VeltoPageLibrary::processWriterID();
+    request.operationID = Uuid::random();
+    request.recordedAt = now();
+    request.generation = generation;
+    request.mutationRevision = mutations_.revision;
+    request.document = document_;
+    request.changedPageRevisions = mutations_.changedPageRevisions;
+    request.archiveMetadataPageRevisions = mutations_.archiveMetadataPageRevisions;
+    request.removedPageRevisions = mutations_.removedPageRevisions;
+    request.structureRevision = mutations_.structureRevision;
+    for (const auto &[pageID, revision] : mutations_.changedPageRevisions) {
+        auto baseline = pageBaselines_.find(pageID);
+        if (baseline != pageBaselines_.end()) {
+            request.expectedPageBaselines.emplace(pageID, baseline->second);
+        }
+    }
+    return request;
+}
+
+void VeltoStore::didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
+                               const std::optional<std::string> &errorDescription) {
+    if (request.generation < latestCompletedGeneration_) {
+        return; // an older outcome never overrides a newer one
+    }
+    latestCompletedGeneration_ = request.generation;
+    lastSaveErrorDescription_ = errorDescription;
+    if (!result.has_value()) {
+        latestFailedGeneration_ = request.generation; // the changes stay pending for the next save
+        return;
+    }
+    applySaveResult(request, *result);
+}
+
+void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result) {
+    if (!result.pageIDReplacements.empty()) {
+        document_ = document_.replacingPageIDs(result.pageIDReplacements);
+        if (latestScheduledDocument_.has_value()) {
+            latestScheduledDocument_ = latestScheduledDocument_->replacingPageIDs(result.pageIDReplacements);
+        }
+        mutations_.changedPageRevisions = replacingKeys(mutations_.changedPageRevisions, result.pageIDReplacements);
+        mutations_.archiveMetadataPageRevisions =
+            replacingKeys(mutations_.archiveMetadataPageRevisions, result.pageIDReplacements);
+    }
+    for (const auto &[pageID, revision] : request.removedPageRevisions) {
+        pageBaselines_.erase(pageID);
+    }
+    for (const auto &[oldID, newID] : result.pageIDReplacements) {
+        pageBaselines_.erase(oldID);
+    }
+    for (const auto &[pageID, baseline] : result.persistedPageBaselines) {
+        pageBaselines_.insert_or_assign(pageID, baseline);
+    }
+    for (const auto &[pageID, mergedPage] : result.mergedPages) {
+        foldMergedPage(request, pageID, mergedPage);
+    }
+    std::set<Uuid> archivedBeforeConflicts = document_.archivedPageIDs();
+    for (const VeltoSaveConflict &conflict : result.conflicts) {
+        if (findPage(document_, conflict.preservedPage.id) == nullptr) {
+            document_.pages.push_back(conflict.preservedPage);
+        }
+    }
+    if (onArchiveStateChange && archivedBeforeConflicts != document_.archivedPageIDs()) {
+        onArchiveStateChange();
+    }
+    mutations_.discardPersistedMutations(request.mutationRevision);
+    latestFailedGeneration_.reset();
+    loadState_ = VeltoStoreLoadState::loaded(); // a missing library exists from its first save on
+    if (folderMonitor_ == nullptr) {
+        startMonitoringFolder();
+    }
+}
+
+void VeltoStore::foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage) {
+    const VeltoPage *requested = findPage(request.document, pageID);
+    VeltoPage *local = findPage(document_, pageID);
+    if (requested == nullptr || local == nullptr) {
+        return;
+    }
+    if (*local == *requested) {
+        *local = mergedPage; // not edited since the request was built
+        return;
+    }
+    std::optional<std::string> merged = VeltoThreeWayMerge::merge(
+        requested->persistedFileContents(), local->persistedFileContents(), mergedPage.persistedFileContents());
+    if (!merged.has_value()) {
+        return; // the edits made since stay, pending for the next save
+    }
+    VeltoPageFileContent content = VeltoPageFileContent::parse(*merged);
+    VeltoPage page = *local;
+    page.updatedAt = VeltoThreeWayMerge::maxDate(local->updatedAt, mergedPage.updatedAt);
+    page.archivedAt =
+        content.isArchived() ? VeltoThreeWayMerge::maxDate(local->archivedAt, mergedPage.archivedAt) : std::nullopt;
+    page.content = VeltoPageContent::loaded(std::move(content));
+    *local = std::move(page);
+}
+
+QCoro::Task<void> VeltoStore::flush() {
+    if (loadState_.recoveryIssue() != nullptr) {
+        co_return; // nothing is saved until the library is recovered
+    }
+    bool needsSchedule = !latestScheduledDocument_.has_value() || *latestScheduledDocument_ != document_ ||
+                         !latestScheduledGeneration_.has_value() ||
+                         latestFailedGeneration_ == latestScheduledGeneration_;
+    std::uint64_t generation = needsSchedule ? schedule(document_) : *latestScheduledGeneration_;
+    std::shared_ptr<VeltoSaveCoordinator> coordinator = saveCoordinator_;
+    co_await coordinator->waitUntilDurable(generation);
+}
+
+} // namespace velto

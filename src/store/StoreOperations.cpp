@@ -1,0 +1,60 @@
+#include "library/FullLoad.h"
+#include "library/IncrementalLoad.h"
+#include "library/LibraryCopy.h"
+#include "library/PageAvailability.h"
+#include "library/PageLoading.h"
+#include "library/WriteTransaction.h"
+#include "store/LibraryPool.h"
+#include "store/OwnFileChanges.h"
+#include "store/Store.h"
+
+// Every library call runs on the library pool with the real file system that records this process's own
+// changes, so that the folder monitor does not report them back.
+
+namespace velto {
+
+QCoro::Task<VeltoSaveResult> VeltoStore::productionSaveOperation(VeltoSaveRequest request,
+                                                                 std::filesystem::path folderURL) {
+    co_return co_await runOnLibraryPool([request = std::move(request), folderURL = std::move(folderURL)] {
+        return VeltoPageLibrary::write(request, folderURL, ownChangeRecordingFileSystem());
+    });
+}
+
+QCoro::Task<VeltoLibraryLoadResult> VeltoStore::productionLoadOperation(std::filesystem::path folderURL) {
+    co_return co_await runOnLibraryPool([folderURL = std::move(folderURL)] {
+        return VeltoPageLibrary::load(folderURL, ownChangeRecordingFileSystem(), systemClock().now());
+    });
+}
+
+QCoro::Task<VeltoLibraryLoadResult> VeltoStore::productionIncrementalLoadOperation(std::filesystem::path folderURL,
+                                                                                   VeltoDocument reusing,
+                                                                                   std::set<std::string> paths) {
+    co_return co_await runOnLibraryPool(
+        [folderURL = std::move(folderURL), reusing = std::move(reusing), paths = std::move(paths)] {
+            return VeltoPageLibrary::loadChanges(folderURL, ownChangeRecordingFileSystem(), reusing, paths,
+                                                 systemClock().now());
+        });
+}
+
+VeltoPage VeltoStore::productionArchivedPreviewLoadOperation(const VeltoPage &page,
+                                                             const std::filesystem::path &folderURL,
+                                                             FileSystem &fileManager) {
+    return VeltoPageLibrary::loadArchivedPreview(page, folderURL, fileManager,
+                                                 VeltoPageLibrary::productionAvailability());
+}
+
+QCoro::Task<VeltoDocument> VeltoStore::productionLibraryCopyOperation(std::filesystem::path sourceURL,
+                                                                      std::filesystem::path destinationURL) {
+    co_return co_await runOnLibraryPool([sourceURL = std::move(sourceURL), destinationURL = std::move(destinationURL)] {
+        return VeltoPageLibrary::copyLibrary(sourceURL, destinationURL, ownChangeRecordingFileSystem());
+    });
+}
+
+QCoro::Task<std::optional<VeltoPage>> VeltoStore::productionLatestPageLoadOperation(VeltoPage page,
+                                                                                    std::filesystem::path folderURL) {
+    co_return co_await runOnLibraryPool([page = std::move(page), folderURL = std::move(folderURL)] {
+        return VeltoPageLibrary::loadLatestPageIfPresent(page, folderURL, ownChangeRecordingFileSystem());
+    });
+}
+
+} // namespace velto

@@ -1,0 +1,398 @@
+#include "StoreTestSupport.h"
+#include "model/ReloadError.h"
+#include "store/Store.h"
+#include "support/ManualClock.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <stdexcept>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Gate;
+using testing::ManualScheduler;
+using testing::observe;
+
+VeltoPage loadedPage(const std::string &body, Date createdAt = dateFromSecondsSince1970(1'700'000'000)) {
+    VeltoPage page;
+    page.id = Uuid::random();
+    page.createdAt = createdAt;
+    page.fileSlug = "calm-cove";
+    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, body, "\n"});
+    return page;
+}
+
+VeltoDocument documentOf(VeltoPage current, std::vector<VeltoPage> others = {}) {
+    VeltoDocument document;
+    document.currentPage = std::move(current);
+    document.pages = std::move(others);
+    return document;
+}
+
+/// Library operations that the test answers by hand, with a manual clock and scheduler, on a folder that
+/// does not exist (so that no folder monitor runs).
+struct StoreHarness {
+    testing::TemporaryFolder temporary;
+    testing::ManualClock clock;
+    ManualScheduler scheduler;
+    std::vector<VeltoSaveRequest> saves;
+    std::vector<std::shared_ptr<Gate<VeltoSaveResult>>> saveGates;
+    std::vector<std::optional<std::set<std::string>>> loads; // nothing: a full load
+    std::vector<std::shared_ptr<Gate<VeltoLibraryLoadResult>>> loadGates;
+    std::map<Uuid, std::optional<VeltoPage>> latestPages;
+    std::unique_ptr<VeltoStore> store;
+
+    VeltoStore::Environment environment() {
+        VeltoStore::Environment environment;
+        environment.fileManager = &defaultFileSystem();
+        environment.clock = &clock;
+        environment.scheduler = &scheduler;
+        environment.saveOperation = [this](VeltoSaveRequest request, std::filesystem::path) {
+            saves.push_back(request);
+            saveGates.push_back(std::make_shared<Gate<VeltoSaveResult>>());
+            return saveGates.back()->wait();
+        };
+        environment.loadOperation = [this](std::filesystem::path) {
+            loads.emplace_back(std::nullopt);
+            loadGates.push_back(std::make_shared<Gate<VeltoLibraryLoadResult>>());
+            return loadGates.back()->wait();
+        };
+        environment.incrementalLoadOperation = [this](std::filesystem::path, VeltoDocument,
+                                                      std::set<std::string> paths) {
+            loads.emplace_back(std::move(paths));
+            loadGates.push_back(std::make_shared<Gate<VeltoLibraryLoadResult>>());
+            return loadGates.back()->wait();
+        };
+        environment.latestPageLoadOperation = [this](VeltoPage page,
+                                                     std::filesystem::path) -> QCoro::Task<std::optional<VeltoPage>> {
+            co_return latestPages.at(page.id);
+        };
+        return environment;
+    }
+
+    void build(const VeltoLibraryLoadResult &loadResult) {
+        store = std::make_unique<VeltoStore>(temporary / "absent", 100, 5'242'880, environment(), loadResult);
+    }
+
+    /// Finishes the running save as the library would: every changed page written as it is in the request.
+    void succeedSave() {
+        ASSERT_TRUE(saveGates.back()->isWaiting());
+        const VeltoSaveRequest &request = saves.back();
+        VeltoSaveResult result;
+        for (const auto &[pageID, revision] : request.changedPageRevisions) {
+            if (const VeltoPage *page = findIn(request.document, pageID)) {
+                result.persistedPageBaselines[pageID] = VeltoPageBaseline::fromPage(*page);
+            }
+        }
+        saveGates.back()->open(result);
+    }
+    void failSave(const std::string &message) {
+        saveGates.back()->fail(std::make_exception_ptr(std::runtime_error(message)));
+    }
+
+    static const VeltoPage *findIn(const VeltoDocument &document, const Uuid &pageID) {
+        if (document.currentPage.id == pageID) {
+            return &document.currentPage;
+        }
+        for (const VeltoPage &page : document.pages) {
+            if (page.id == pageID) {
+                return &page;
+            }
+        }
+        return nullptr;
+    }
+
+    ~StoreHarness() {
+        // Let nothing wait past the test: finish open saves and loads, then drop the store.
+        while (!saveGates.empty() && saveGates.back()->isWaiting()) {
+            succeedSave();
+        }
+        for (auto &gate : loadGates) {
+            if (gate->isWaiting()) {
+                gate->open(VeltoLibraryLoadResult::missing());
+            }
+        }
+        store.reset();
+        testing::processEventsFor(10ms);
+    }
+};
+
+TEST(Store, FailedLoadRequiresRecoveryAndKeepsEditsInMemoryOnly) {
+    StoreHarness harness;
+    harness.build(VeltoLibraryLoadResult::failed({VeltoStoreRecoveryIssue::Kind::corrupt, "The manifest is damaged."}));
+    VeltoStore &store = *harness.store;
+    ASSERT_NE(store.loadState().recoveryIssue(), nullptr);
+    EXPECT_EQ(store.loadState().recoveryIssue()->kind, VeltoStoreRecoveryIssue::Kind::corrupt);
+    EXPECT_TRUE(store.document().pages.empty());
+    EXPECT_EQ(store.document().currentPage.visibleText(), "");
+
+    store.setText("kept in memory", harness.clock.now());
+    EXPECT_EQ(store.document().currentPage.visibleText(), "kept in memory");
+    EXPECT_EQ(store.document().currentPage.updatedAt, harness.clock.now());
+    auto flush = observe(store.flush());
+    EXPECT_TRUE(flush->finished);
+    EXPECT_FALSE(flush->error);
+    EXPECT_TRUE(harness.saves.empty());
+    EXPECT_TRUE(harness.loads.empty());
+}
+
+TEST(Store, LoadWithAStructureRepairSavesItAtOnce) {
+    StoreHarness harness;
+    VeltoLibraryStructureRepair repair = VeltoLibraryStructureRepair::promotedExistingPageRepair();
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("a")), repair));
+    ASSERT_EQ(harness.saves.size(), 1u);
+    EXPECT_EQ(harness.saves[0].generation, 1u);
+    EXPECT_TRUE(harness.saves[0].structureRevision.has_value());
+}
+
+TEST(Store, QuickEditsDuringASaveBecomeOneSaveOfTheNewestText) {
+    StoreHarness harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("start"))));
+    VeltoStore &store = *harness.store;
+    store.setText("first", harness.clock.now());
+    store.setText("first s", harness.clock.now());
+    store.setText("first se", harness.clock.now());
+    store.setText("first sec", harness.clock.now());
+    harness.succeedSave();
+    harness.succeedSave();
+    ASSERT_EQ(harness.saves.size(), 2u);
+    EXPECT_EQ(harness.saves[1].generation, 4u);
+    EXPECT_EQ(harness.saves[1].document.currentPage.visibleText(), "first sec");
+    EXPECT_EQ(store.latestCompletedGeneration(), 4u);
+    EXPECT_TRUE(store.mutations().changedPageRevisions.empty());
+}
+
+TEST(Store, FlushWaitsForTheSaveAndFailsWithItsError) {
+    StoreHarness harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("start"))));
+    VeltoStore &store = *harness.store;
+    store.setText("edited", harness.clock.now());
+    auto flush = observe(store.flush());
+    EXPECT_EQ(harness.saves.size(), 1u) << "an unchanged document is not scheduled again";
+    EXPECT_FALSE(flush->finished);
+
+    harness.failSave("The disk is full.");
+    ASSERT_TRUE(flush->finished);
+    EXPECT_EQ(flush->errorText(), "The disk is full.");
+    EXPECT_EQ(store.lastSaveErrorDescription(), "The disk is full.");
+    EXPECT_EQ(store.latestFailedGeneration(), 1u);
+    EXPECT_FALSE(store.mutations().changedPageRevisions.empty()) << "the edit stays pending";
+
+    store.setText("edited", harness.clock.now()); // unchanged text retries after a failure
+    ASSERT_EQ(harness.saves.size(), 2u);
+    auto retriedFlush = observe(store.flush());
+    harness.succeedSave();
+    EXPECT_TRUE(retriedFlush->finished);
+    EXPECT_FALSE(retriedFlush->error);
+    EXPECT_FALSE(store.lastSaveErrorDescription().has_value());
+    EXPECT_FALSE(store.latestFailedGeneration().has_value());
+}
+
+TEST(Store, PageMergedByTheWriteIsFoldedIntoEditsMadeMeanwhile) {
+    StoreHarness harness;
+    VeltoPage page = loadedPage("alpha\nbeta\ngamma\n");
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    store.setText("alpha\nbeta\ngamma\ndelta\n", harness.clock.now());
+    VeltoPage saved = harness.saves[0].document.currentPage;
+    store.setText("ALPHA\nbeta\ngamma\ndelta\n", harness.clock.now()); // edited while the write runs
+
+    VeltoPage merged = saved;
+    merged.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "alpha\nbeta\nGAMMA\ndelta\n", "\n"});
+    VeltoSaveResult result;
+    result.mergedPages[page.id] = merged;
+    result.persistedPageBaselines[page.id] = VeltoPageBaseline::fromPage(merged);
+    harness.saveGates[0]->open(result);
+
+    EXPECT_EQ(store.document().currentPage.visibleText(), "ALPHA\nbeta\nGAMMA\ndelta\n");
+    ASSERT_EQ(harness.saves.size(), 2u);
+    EXPECT_EQ(harness.saves[1].document.currentPage.visibleText(), "ALPHA\nbeta\nGAMMA\ndelta\n");
+}
+
+TEST(Store, ConflictCopyIsAddedOnceAndIdentifierReplacementsReachTheTracker) {
+    StoreHarness harness;
+    VeltoPage page = loadedPage("text");
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    store.setText("new text", harness.clock.now());
+    store.setText("newer text", harness.clock.now()); // pending while the first write runs
+
+    Uuid replacement = Uuid::random();
+    VeltoPage conflictCopy = loadedPage("their text");
+    VeltoSaveResult result;
+    result.pageIDReplacements[page.id] = replacement;
+    result.conflicts = {{page.id, conflictCopy}, {page.id, conflictCopy}};
+    harness.saveGates[0]->open(result);
+
+    EXPECT_EQ(store.document().currentPage.id, replacement);
+    ASSERT_EQ(store.document().pages.size(), 1u);
+    EXPECT_EQ(store.document().pages[0].id, conflictCopy.id);
+    EXPECT_EQ(store.mutations().changedPageRevisions.count(page.id), 0u);
+    EXPECT_EQ(store.mutations().changedPageRevisions.count(replacement), 1u);
+    EXPECT_EQ(store.pageBaselines().count(page.id), 0u);
+}
+
+TEST(Store, EditOfAPageHeldOnlyAsASummaryIsRefusedAndReported) {
+    StoreHarness harness;
+    VeltoPage archived = loadedPage("");
+    archived.content = VeltoPageContent::archivedSummary(
+        VeltoArchivedPageSummary{"The opening line", 4096, true, std::string("abc"), std::string("def")});
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(archived)));
+    VeltoStore &store = *harness.store;
+
+    store.setText("The opening line, edited", harness.clock.now());
+
+    EXPECT_TRUE(harness.saves.empty());
+    EXPECT_EQ(store.document().currentPage, archived);
+    EXPECT_TRUE(store.lastSaveErrorDescription().has_value());
+    EXPECT_FALSE(store.currentPageFileURL().has_value());
+}
+
+TEST(Store, TemporarilyUnavailableLibraryIsLoadedAgainAfterTenSeconds) {
+    StoreHarness harness;
+    harness.build(VeltoLibraryLoadResult::failed(
+        {VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable, "“a.md” is still downloading."}));
+    VeltoStore &store = *harness.store;
+    ASSERT_EQ(harness.loads.size(), 1u) << "the refresh starts at once";
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::failed(
+        {VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable, "“a.md” is still downloading."}));
+    EXPECT_EQ(store.lastSaveErrorDescription(),
+              "Velto is waiting for a page file to become available. “a.md” is still downloading.");
+
+    harness.scheduler.advance(9'999ms);
+    EXPECT_EQ(harness.loads.size(), 1u);
+    harness.scheduler.advance(1ms);
+    ASSERT_EQ(harness.loads.size(), 2u);
+    EXPECT_FALSE(harness.loads[1].has_value()) << "a full load";
+
+    VeltoDocument arrived = documentOf(loadedPage("arrived"));
+    harness.loadGates[1]->open(VeltoLibraryLoadResult::loaded(arrived));
+    EXPECT_TRUE(store.loadState().isLoaded());
+    EXPECT_EQ(store.document(), arrived);
+    EXPECT_FALSE(store.lastSaveErrorDescription().has_value());
+    EXPECT_FALSE(store.isRefreshingFromDisk());
+}
+
+TEST(Store, ReportsDuringARefreshAreLoadedTogetherInOneFollowUpPass) {
+    StoreHarness harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("a"))));
+    VeltoStore &store = *harness.store;
+    store.requestExternalRefresh(std::set<std::string>{"one.md"});
+    harness.succeedSave(); // every pass saves what the store holds before it loads
+    ASSERT_EQ(harness.loads.size(), 1u);
+    store.requestExternalRefresh(std::set<std::string>{"two.md"});
+    store.requestExternalRefresh(std::set<std::string>{"three.md"});
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(store.document()));
+    harness.succeedSave();
+    ASSERT_EQ(harness.loads.size(), 2u);
+    EXPECT_EQ(harness.loads[1], (std::set<std::string>{"three.md", "two.md"}));
+    store.requestExternalRefresh(std::set<std::string>{"four.md"});
+    store.requestExternalRefresh(std::nullopt); // a full rescan absorbs the paths
+    harness.loadGates[1]->open(VeltoLibraryLoadResult::loaded(store.document()));
+    harness.succeedSave();
+    ASSERT_EQ(harness.loads.size(), 3u);
+    EXPECT_FALSE(harness.loads[2].has_value());
+}
+
+TEST(Store, UnreadableReloadEndsTheRefreshWithItsMessageAndKeepsTheDocument) {
+    StoreHarness harness;
+    VeltoDocument document = documentOf(loadedPage("a"));
+    harness.build(VeltoLibraryLoadResult::loaded(document));
+    VeltoStore &store = *harness.store;
+    store.requestExternalRefresh(std::nullopt);
+    harness.succeedSave();
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::failed({VeltoStoreRecoveryIssue::Kind::unreadable, "Denied."}));
+    EXPECT_EQ(store.lastSaveErrorDescription(), "Velto couldn’t reload the page library. Denied.");
+    EXPECT_EQ(store.document(), document);
+    EXPECT_FALSE(store.isRefreshingFromDisk());
+    harness.scheduler.advance(20s);
+    EXPECT_EQ(harness.loads.size(), 1u);
+}
+
+TEST(Store, TypingDuringAReloadSavesAgainAndLoadsAgainWithoutLosingTheText) {
+    StoreHarness harness;
+    VeltoPage page = loadedPage("on disk");
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    auto reload = observe(store.reloadFromDisk(false, std::nullopt));
+    harness.succeedSave(); // the flush before loading
+    ASSERT_EQ(harness.loads.size(), 1u);
+
+    store.setText("typed during the load", harness.clock.now());
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(documentOf(page))); // older than the edit
+    EXPECT_EQ(store.document().currentPage.visibleText(), "typed during the load");
+
+    harness.succeedSave(); // the edit is saved before loading again
+    ASSERT_EQ(harness.loads.size(), 2u);
+    VeltoPage saved = store.document().currentPage;
+    harness.loadGates[1]->open(VeltoLibraryLoadResult::loaded(documentOf(saved)));
+    EXPECT_TRUE(reload->finished);
+    EXPECT_EQ(store.document().currentPage.visibleText(), "typed during the load");
+}
+
+TEST(Store, RefreshOfAPageWithUnsavedEditsMergesTheFileInsteadOfReplacingThem) {
+    StoreHarness harness;
+    VeltoPage page = loadedPage("alpha\nbeta\ngamma\n");
+    VeltoPage other = loadedPage("other");
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page, {other})));
+    VeltoStore &store = *harness.store;
+    store.setText("alpha\nbeta\ngamma\nmine\n", harness.clock.now());
+    harness.failSave("offline"); // the edit stays unsaved
+
+    VeltoPage onDisk = page;
+    onDisk.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "ALPHA\nbeta\ngamma\n", "\n"});
+    harness.latestPages[page.id] = onDisk;
+    VeltoPage otherOnDisk = other;
+    otherOnDisk.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "theirs", "\n"});
+    harness.latestPages[other.id] = otherOnDisk;
+
+    auto refreshed = observe(store.refreshPagesFromDisk({page.id, other.id, Uuid::random()}));
+    ASSERT_TRUE(refreshed->finished);
+    EXPECT_EQ(*refreshed->value, (std::set<Uuid>{page.id, other.id}));
+    EXPECT_EQ(store.document().currentPage.visibleText(), "ALPHA\nbeta\ngamma\nmine\n");
+    EXPECT_EQ(store.document().pages[0].visibleText(), "theirs") << "a page without edits takes the file";
+    EXPECT_EQ(store.pageBaselines().at(page.id), VeltoPageBaseline::fromPage(onDisk));
+}
+
+TEST(Store, RefreshOfAPageWhoseFileConflictsWithUnsavedEditsKeepsTheEdits) {
+    StoreHarness harness;
+    VeltoPage page = loadedPage("line\n");
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    store.setText("mine\n", harness.clock.now());
+    harness.failSave("offline");
+
+    VeltoPage onDisk = page;
+    onDisk.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "theirs\n", "\n"});
+    harness.latestPages[page.id] = onDisk;
+    auto refreshed = observe(store.refreshPagesFromDisk({page.id}));
+    ASSERT_TRUE(refreshed->finished);
+    EXPECT_EQ(store.document().currentPage.visibleText(), "mine\n");
+    EXPECT_EQ(store.pageBaselines().at(page.id), VeltoPageBaseline::fromPage(page))
+        << "the baseline stays, so that the next save finds the file changed and keeps both versions";
+}
+
+TEST(Store, ActivityOrderRanksLaterActivityThenLaterCreationThenIdentifier) {
+    Date early = dateFromSecondsSince1970(1'000);
+    Date late = dateFromSecondsSince1970(2'000);
+    VeltoPage a = loadedPage("a", early);
+    VeltoPage b = loadedPage("b", early);
+    b.updatedAt = late;
+    EXPECT_TRUE(VeltoStore::activityPrecedes(b, a));
+    EXPECT_FALSE(VeltoStore::activityPrecedes(a, b));
+    VeltoPage c = loadedPage("c", late);
+    VeltoPage d = loadedPage("d", early);
+    d.updatedAt = late;
+    EXPECT_TRUE(VeltoStore::activityPrecedes(c, d)) << "same activity: later creation first";
+    VeltoPage e = loadedPage("e", early);
+    VeltoPage f = loadedPage("f", early);
+    EXPECT_EQ(VeltoStore::activityPrecedes(e, f), e.id.uppercaseText() < f.id.uppercaseText());
+    EXPECT_FALSE(VeltoStore::activityPrecedes(e, e));
+}
+
+} // namespace
+} // namespace velto
