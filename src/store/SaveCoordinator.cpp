@@ -77,7 +77,8 @@ QCoro::Task<void> VeltoSaveCoordinator::savePendingRequests() {
         std::optional<VeltoSaveResult> result;
         std::exception_ptr error;
         try {
-            result = co_await save_(request, folderURL_);
+            QCoro::Task<VeltoSaveResult> saving = save_(request, folderURL_); // not inside co_await: GCC 12
+            result = co_await saving;
         } catch (...) {
             error = std::current_exception();
         }

@@ -15,7 +15,8 @@ QCoro::Task<std::unique_ptr<VeltoStore>> VeltoStore::loadForApplication(std::opt
                                                                         std::int64_t maximumPageBytes,
                                                                         SaveOperation writeOperation) {
     std::filesystem::path folderURL = fileURL.has_value() ? *fileURL : VeltoPageLibrary::defaultFolderURL();
-    VeltoLibraryLoadResult loadResult = co_await productionLoadOperation(folderURL);
+    QCoro::Task<VeltoLibraryLoadResult> loading = productionLoadOperation(folderURL); // not inside co_await: GCC 12
+    VeltoLibraryLoadResult loadResult = co_await loading;
     Environment environment;
     environment.saveOperation = std::move(writeOperation);
     co_return std::make_unique<VeltoStore>(folderURL, maximumPageCount, maximumPageBytes, std::move(environment),

@@ -8,6 +8,9 @@
 #include "store/OwnFileChanges.h"
 #include "store/Store.h"
 
+// Each operation hands its work to the library pool and returns the pool's task; none is a coroutine of its
+// own, which keeps the captured values out of GCC 12's double destruction of temporaries in co_await.
+//
 // Every library call runs on the library pool with the real file system that records this process's own
 // changes, so that the folder monitor does not report them back.
 
@@ -15,13 +18,13 @@ namespace velto {
 
 QCoro::Task<VeltoSaveResult> VeltoStore::productionSaveOperation(VeltoSaveRequest request,
                                                                  std::filesystem::path folderURL) {
-    co_return co_await runOnLibraryPool([request = std::move(request), folderURL = std::move(folderURL)] {
+    return runOnLibraryPool([request = std::move(request), folderURL = std::move(folderURL)] {
         return VeltoPageLibrary::write(request, folderURL, ownChangeRecordingFileSystem());
     });
 }
 
 QCoro::Task<VeltoLibraryLoadResult> VeltoStore::productionLoadOperation(std::filesystem::path folderURL) {
-    co_return co_await runOnLibraryPool([folderURL = std::move(folderURL)] {
+    return runOnLibraryPool([folderURL = std::move(folderURL)] {
         return VeltoPageLibrary::load(folderURL, ownChangeRecordingFileSystem(), systemClock().now());
     });
 }
@@ -29,11 +32,10 @@ QCoro::Task<VeltoLibraryLoadResult> VeltoStore::productionLoadOperation(std::fil
 QCoro::Task<VeltoLibraryLoadResult> VeltoStore::productionIncrementalLoadOperation(std::filesystem::path folderURL,
                                                                                    VeltoDocument reusing,
                                                                                    std::set<std::string> paths) {
-    co_return co_await runOnLibraryPool(
-        [folderURL = std::move(folderURL), reusing = std::move(reusing), paths = std::move(paths)] {
-            return VeltoPageLibrary::loadChanges(folderURL, ownChangeRecordingFileSystem(), reusing, paths,
-                                                 systemClock().now());
-        });
+    return runOnLibraryPool([folderURL = std::move(folderURL), reusing = std::move(reusing), paths = std::move(paths)] {
+        return VeltoPageLibrary::loadChanges(folderURL, ownChangeRecordingFileSystem(), reusing, paths,
+                                             systemClock().now());
+    });
 }
 
 VeltoPage VeltoStore::productionArchivedPreviewLoadOperation(const VeltoPage &page,
@@ -45,14 +47,14 @@ VeltoPage VeltoStore::productionArchivedPreviewLoadOperation(const VeltoPage &pa
 
 QCoro::Task<VeltoDocument> VeltoStore::productionLibraryCopyOperation(std::filesystem::path sourceURL,
                                                                       std::filesystem::path destinationURL) {
-    co_return co_await runOnLibraryPool([sourceURL = std::move(sourceURL), destinationURL = std::move(destinationURL)] {
+    return runOnLibraryPool([sourceURL = std::move(sourceURL), destinationURL = std::move(destinationURL)] {
         return VeltoPageLibrary::copyLibrary(sourceURL, destinationURL, ownChangeRecordingFileSystem());
     });
 }
 
 QCoro::Task<std::optional<VeltoPage>> VeltoStore::productionLatestPageLoadOperation(VeltoPage page,
                                                                                     std::filesystem::path folderURL) {
-    co_return co_await runOnLibraryPool([page = std::move(page), folderURL = std::move(folderURL)] {
+    return runOnLibraryPool([page = std::move(page), folderURL = std::move(folderURL)] {
         return VeltoPageLibrary::loadLatestPageIfPresent(page, folderURL, ownChangeRecordingFileSystem());
     });
 }

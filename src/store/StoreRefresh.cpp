@@ -55,7 +55,8 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
         takeExternalRefreshRequest(paths);
         std::exception_ptr error;
         try {
-            co_await reloadFromDisk(false, paths);
+            QCoro::Task<void> reloading = reloadFromDisk(false, paths);
+            co_await reloading;
         } catch (...) {
             error = std::current_exception();
         }
@@ -74,7 +75,8 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
         }
         if (waitForAvailability) {
             giveBackExternalRefreshRequest(paths);
-            bool slept = co_await sleepFor(*scheduler_, unavailableRetryDelay, cancellation);
+            QCoro::Task<bool> sleeping = sleepFor(*scheduler_, unavailableRetryDelay, cancellation);
+            bool slept = co_await sleeping;
             if (store == nullptr) {
                 co_return;
             }
@@ -101,12 +103,11 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
             co_return; // another library session began
         }
         std::uint64_t mutationRevision = mutations_.revision;
-        VeltoLibraryLoadResult result;
-        if (changedRelativePaths.has_value()) {
-            result = co_await incrementalLoadOperation_(folderURL, document_, *changedRelativePaths);
-        } else {
-            result = co_await loadOperation_(folderURL);
-        }
+        // Started outside co_await: GCC 12 destroys argument temporaries of a co_await expression twice.
+        QCoro::Task<VeltoLibraryLoadResult> loading =
+            changedRelativePaths.has_value() ? incrementalLoadOperation_(folderURL, document_, *changedRelativePaths)
+                                             : loadOperation_(folderURL);
+        VeltoLibraryLoadResult result = co_await loading;
         if (store == nullptr || librarySessionRevision_ != sessionRevision || !sameFolder(folderURL_, folderURL)) {
             co_return;
         }
@@ -165,7 +166,8 @@ QCoro::Task<std::set<Uuid>> VeltoStore::refreshPagesFromDisk(std::set<Uuid> page
         std::optional<VeltoPage> latest;
         std::exception_ptr error;
         try {
-            latest = co_await latestPageLoadOperation_(*held, folderURL_);
+            QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(*held, folderURL_);
+            latest = co_await reading;
         } catch (...) {
             error = std::current_exception();
         }

@@ -1,0 +1,123 @@
+#include "StoreTestSupport.h"
+#include "store/Store.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::observe;
+using testing::processEventsFor;
+using testing::processEventsUntil;
+
+template <typename T> T awaitValue(QCoro::Task<T> task) {
+    auto completion = observe(std::move(task));
+    EXPECT_TRUE(processEventsUntil([&] { return completion->finished; }, 10s));
+    EXPECT_FALSE(completion->error) << completion->errorText();
+    return std::move(*completion->value);
+}
+
+void awaitDone(QCoro::Task<void> task) {
+    auto completion = observe(std::move(task));
+    EXPECT_TRUE(processEventsUntil([&] { return completion->finished; }, 10s));
+    EXPECT_FALSE(completion->error) << completion->errorText();
+}
+
+bool containsPageWithText(const VeltoDocument &document, const std::string &text) {
+    if (document.currentPage.visibleText() == text) {
+        return true;
+    }
+    for (const VeltoPage &page : document.pages) {
+        if (page.visibleText() == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(StoreOnDisk, EmptyFolderIsMissingAndTheFirstEditCreatesTheLibraryAndStartsMonitoring) {
+    testing::TemporaryFolder temporary;
+    std::filesystem::path folder = temporary / "Pages";
+    std::unique_ptr<VeltoStore> store = awaitValue(VeltoStore::loadForApplication(folder, 100, 5'242'880));
+    ASSERT_NE(store, nullptr);
+    EXPECT_TRUE(store->loadState().isMissing());
+    EXPECT_FALSE(store->isMonitoringFolder());
+    EXPECT_FALSE(store->currentPageFileURL().has_value());
+
+    store->setText("Hello from Velto\n", systemClock().now());
+    awaitDone(store->flush());
+
+    EXPECT_TRUE(store->loadState().isLoaded());
+    EXPECT_TRUE(store->isMonitoringFolder());
+    ASSERT_TRUE(store->currentPageFileURL().has_value());
+    std::string written = defaultFileSystem().readFile(*store->currentPageFileURL());
+    EXPECT_NE(written.find("Hello from Velto\n"), std::string::npos);
+    store.reset();
+    processEventsFor(50ms);
+}
+
+/// A store on a real library whose incremental loads are counted on their way to the library.
+struct ObservedStore {
+    testing::TemporaryFolder temporary;
+    std::filesystem::path folder = temporary / "Pages";
+    std::vector<std::set<std::string>> incrementalLoads;
+    int fullLoads = 0;
+    std::unique_ptr<VeltoStore> store;
+
+    ObservedStore() {
+        VeltoStore::Environment environment;
+        environment.loadOperation = [this](std::filesystem::path folderURL) {
+            fullLoads += 1;
+            return VeltoStore::productionLoadOperation(std::move(folderURL));
+        };
+        environment.incrementalLoadOperation = [this](std::filesystem::path folderURL, VeltoDocument reusing,
+                                                      std::set<std::string> paths) {
+            incrementalLoads.push_back(paths);
+            return VeltoStore::productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing),
+                                                                  std::move(paths));
+        };
+        VeltoLibraryLoadResult loaded = awaitValue(VeltoStore::productionLoadOperation(folder));
+        store = std::make_unique<VeltoStore>(folder, 100, 5'242'880, std::move(environment), loaded);
+        store->setText("first page\n", systemClock().now());
+        awaitDone(store->flush());
+        // Monitoring starts with a full rescan; wait until its reload is over.
+        EXPECT_TRUE(processEventsUntil([&] { return fullLoads >= 1 && !store->isRefreshingFromDisk(); }, 5s));
+    }
+
+    ~ObservedStore() {
+        store.reset();
+        processEventsFor(50ms);
+    }
+};
+
+TEST(StoreOnDisk, OwnSavesAreNotReportedBack) {
+    ObservedStore observed;
+    for (const char *text : {"one\n", "one two\n", "one two three\n"}) {
+        observed.store->setText(text, systemClock().now());
+        awaitDone(observed.store->flush());
+    }
+    processEventsFor(1s);
+    EXPECT_TRUE(observed.incrementalLoads.empty());
+    EXPECT_EQ(observed.fullLoads, 1);
+    EXPECT_FALSE(observed.store->isRefreshingFromDisk());
+}
+
+TEST(StoreOnDisk, AnotherProcessesChangeReachesTheStoreWithinASecondAsAPath) {
+    ObservedStore observed;
+    auto started = std::chrono::steady_clock::now();
+    std::string command = "printf 'Written elsewhere\\n' > '" + (observed.folder / "elsewhere.md").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(processEventsUntil([&] { return !observed.incrementalLoads.empty(); }, 3s));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    EXPECT_EQ(observed.incrementalLoads[0], std::set<std::string>{"elsewhere.md"});
+    ASSERT_TRUE(processEventsUntil([&] { return !observed.store->isRefreshingFromDisk(); }, 5s));
+    EXPECT_TRUE(containsPageWithText(observed.store->document(), "Written elsewhere\n"));
+    EXPECT_TRUE(containsPageWithText(observed.store->document(), "first page\n"));
+}
+
+} // namespace
+} // namespace velto
