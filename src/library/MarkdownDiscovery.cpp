@@ -92,7 +92,8 @@ private:
     void forEachFile(std::size_t count, const std::function<void(std::size_t)> &work);
     void locate(InspectedFile &file);
     std::string resolvedPath(const std::filesystem::path &url) const;
-    void askAvailability(std::vector<InspectedFile> &files);
+    /// False when the file's error ends the discovery.
+    bool askAvailability(InspectedFile &file);
     void readPageFile(InspectedFile &file);
     void discoverFile(InspectedFile &file);
     VeltoLibraryPageRecord discoveredRecord(const Uuid &id, const InspectedFile &file) const;
@@ -248,12 +249,27 @@ void DiscoveryPass::forEachFile(std::size_t count, const std::function<void(std:
 
 std::vector<InspectedFile> DiscoveryPass::inspectedFiles(const std::vector<std::filesystem::path> &candidates) {
     std::vector<InspectedFile> files(candidates.size());
+    if (&availabilityOperation == &productionAvailability()) {
+        // The production operation keeps no state: each file is asked along with the rest of its inspection.
+        forEachFile(files.size(), [&](std::size_t index) {
+            files[index].url = candidates[index];
+            locate(files[index]);
+            askAvailability(files[index]);
+            readPageFile(files[index]);
+        });
+        return files;
+    }
     forEachFile(files.size(), [&](std::size_t index) {
         files[index].url = candidates[index];
         locate(files[index]);
     });
-    // The availability operation is the caller's and may keep state: it is asked in order, on this thread.
-    askAvailability(files);
+    // Another availability operation is the caller's and may keep state: it is asked in order, on this thread,
+    // and not past a file whose error ends the discovery.
+    for (auto &file : files) {
+        if (!askAvailability(file)) {
+            break;
+        }
+    }
     forEachFile(files.size(), [&](std::size_t index) { readPageFile(files[index]); });
     return files;
 }
@@ -290,22 +306,21 @@ void DiscoveryPass::locate(InspectedFile &file) {
     }
 }
 
-// 5. A file still on its way is not read. Nothing is asked past a file whose error ends the discovery.
-void DiscoveryPass::askAvailability(std::vector<InspectedFile> &files) {
-    for (auto &file : files) {
-        if (file.error) {
-            return;
-        }
-        if (!file.isPageFileCandidate()) {
-            continue;
-        }
-        try {
-            file.stillDownloading =
-                availabilityOperation(file.url, fileManager) == VeltoPageFileAvailability::temporarilyUnavailable;
-        } catch (...) {
-            file.error = std::current_exception();
-            return;
-        }
+// 5. A file still on its way is not read.
+bool DiscoveryPass::askAvailability(InspectedFile &file) {
+    if (file.error) {
+        return false;
+    }
+    if (!file.isPageFileCandidate()) {
+        return true;
+    }
+    try {
+        file.stillDownloading =
+            availabilityOperation(file.url, fileManager) == VeltoPageFileAvailability::temporarilyUnavailable;
+        return true;
+    } catch (...) {
+        file.error = std::current_exception();
+        return false;
     }
 }
 
