@@ -1,5 +1,6 @@
 #include "library/ManifestReading.h"
 
+#include "library/ConcurrentWork.h"
 #include "library/IOObservation.h"
 #include "library/LibraryFolder.h"
 #include "library/PageFileLocation.h"
@@ -17,12 +18,19 @@ namespace {
 /// Each distinct file name passes through pageURL, which refuses names outside the folder.
 void validateFileNames(const std::vector<velto::VeltoLibraryPageRecord> &records,
                        const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
-    PageURLResolver pageURLs(folderURL, fileManager);
-    std::set<std::string> checked;
+    std::set<std::string> distinctNames;
     for (const auto &record : records) {
-        auto name = pageFileName(record);
-        if (checked.insert(name).second) {
-            pageURLs.url(name);
+        distinctNames.insert(pageFileName(record));
+    }
+    std::vector<std::string> names(distinctNames.begin(), distinctNames.end());
+    PageURLResolver pageURLs(folderURL, fileManager);
+    auto check = [&](std::size_t index) { pageURLs.url(names[index]); };
+    // Each name costs a look at the disk; a library of a thousand pages checks them side by side.
+    if (mayWorkConcurrently(fileManager)) {
+        forEachIndexConcurrently(names.size(), check);
+    } else {
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            check(index);
         }
     }
 }
