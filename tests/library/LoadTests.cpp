@@ -506,6 +506,24 @@ TEST_F(FullLoad, MetadataWithoutPagesIsRebuiltFromMarkdownOrMissing) {
     EXPECT_EQ(result.asLoaded()->document.currentPage.relativeFilePath, "a.md");
 }
 
+TEST_F(FullLoad, ManifestThatCannotBeWrittenFailsAsCorruptWithTheSystemsText) {
+    makeLibraryOfThreePages();
+    temporary.writeFile("d.md", "New elsewhere\n");
+    FailingFileSystem fileSystem;
+    fileSystem.countOnly({velto::FileOperation::rename});
+    fileSystem.countOnlyPathsContaining("manifest.json");
+    fileSystem.failFromOperation(1, EIO);
+
+    auto result = load(temporary.path(), fileSystem, clock.now());
+    ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
+    EXPECT_EQ(*result.failureIssue(),
+              (VeltoStoreRecoveryIssue{VeltoStoreRecoveryIssue::Kind::corrupt, "Input/output error"}));
+    // The next load, on a disk that works again, picks the new file up.
+    auto later = loadNow();
+    ASSERT_LOADED(later);
+    EXPECT_TRUE(pageAt(later.asLoaded()->document, "d.md"));
+}
+
 // A file that another program removes between the listing and the reading.
 class VanishingFileSystem : public velto::PosixFileSystem {
 public:
