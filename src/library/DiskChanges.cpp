@@ -142,7 +142,7 @@ std::uint64_t inheritedRevision(const VeltoSaveRequest &request, const Uuid &pag
 
 /// The resolution in progress: the request's document and revision maps as they are being edited.
 struct Resolution {
-    VeltoSaveRequest request;
+    const VeltoSaveRequest &request;
     VeltoResolvedDiskChanges result;
 
     void recordConflictCopy(const VeltoPage &page, VeltoPage copy) {
@@ -294,12 +294,11 @@ VeltoResolvedDiskChanges resolvingConcurrentDiskChanges(const VeltoSaveRequest &
     }
 
     auto &result = resolution.result;
-    if (result.conflicts.empty() && result.mergedPages.empty()) {
-        return {request, {}, {}, {}};
+    if (!result.conflicts.empty() || !result.mergedPages.empty()) {
+        // A conflict page changes the library's structure, which must be recorded even when the store's did not.
+        result.request.structureRevision = request.structureRevision.value_or(request.mutationRevision);
     }
-    // A conflict page changes the library's structure, which must be recorded even when the store's did not.
-    result.request.structureRevision = request.structureRevision.value_or(request.mutationRevision);
-    return result;
+    return std::move(result);
 }
 
 velto::Uuid deterministicConflictPageID(const velto::Uuid &operationID, const velto::Uuid &originalPageID) {

@@ -1,7 +1,6 @@
 #include "library/ManifestMerge.h"
 
 #include "library/PageFileNaming.h"
-#include "library/WriterStates.h"
 
 #include <algorithm>
 #include <set>
@@ -29,6 +28,15 @@ RecordsByID indexedByID(const std::vector<VeltoLibraryPageRecord> &records) {
         index[record.id] = record;
     }
     return index;
+}
+
+std::vector<Uuid> documentOrder(const velto::VeltoDocument &document) {
+    std::vector<Uuid> result{document.currentPage.id};
+    result.reserve(document.pages.size() + 1);
+    for (const auto &page : document.pages) {
+        result.push_back(page.id);
+    }
+    return result;
 }
 
 std::vector<Uuid> identifiers(const std::vector<VeltoLibraryPageRecord> &records) {
@@ -113,6 +121,20 @@ std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const
 
 } // namespace
 
+std::map<Uuid, VeltoLibraryPageRecord> changedPageRecords(const VeltoSaveRequest &request) {
+    std::map<Uuid, VeltoLibraryPageRecord> records;
+    auto add = [&](const velto::VeltoPage &page) {
+        if (request.changedPageRevisions.contains(page.id)) {
+            records.insert_or_assign(page.id, VeltoLibraryPageRecord::fromPage(page));
+        }
+    };
+    add(request.document.currentPage);
+    for (const auto &page : request.document.pages) {
+        add(page);
+    }
+    return records;
+}
+
 VeltoLibraryManifest
 mergedManifest(const VeltoSaveRequest &request, const std::optional<VeltoLibraryManifest> &existingManifest,
                const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &initialReconciliationCheckpoint) {
@@ -123,9 +145,8 @@ mergedManifest(const VeltoSaveRequest &request, const std::optional<VeltoLibrary
         return manifest;
     }
 
-    auto requestRecords = records(request.document);
     auto existingInOrder = existingRecords(*existingManifest);
-    RecordsByID requested = indexedByID(requestRecords);
+    RecordsByID requested = changedPageRecords(request);
     RecordsByID merged = indexedByID(existingInOrder);
 
     // Removals before changes: a page both removed and still in the document keeps its new record.
@@ -144,7 +165,7 @@ mergedManifest(const VeltoSaveRequest &request, const std::optional<VeltoLibrary
     result.reconciliationCheckpoint = existingManifest->reconciliationCheckpoint;
     result.currentPage = currentRecord(request, *existingManifest, merged);
 
-    auto requestOrder = identifiers(requestRecords);
+    auto requestOrder = documentOrder(request.document);
     auto existingOrder = identifiers(existingInOrder);
     result.pages = request.structureRevision
                        ? orderedOtherPages(requestOrder, existingOrder, result.currentPage.id, merged)

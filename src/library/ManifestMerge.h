@@ -6,7 +6,14 @@
 
 #include <optional>
 
+#include <map>
+
 namespace VeltoPageLibrary {
+
+/// The records of the request's changed pages that its document holds, by page; of two pages with one
+/// identifier the later in document order speaks. Only these records are made: making a record checksums
+/// the page's whole text, which for a full library is megabytes per save.
+std::map<velto::Uuid, velto::VeltoLibraryPageRecord> changedPageRecords(const VeltoSaveRequest &request);
 
 /// The base manifest of a save: the manifest found on disk with only what this save changed applied to it
 /// (its removals, its changed pages' records, and the current page and order when the save changed them),

@@ -28,13 +28,14 @@ namespace {
 using velto::Uuid;
 using velto::VeltoLibraryManifest;
 using velto::VeltoPage;
-using PageTable = std::map<Uuid, VeltoPage>;
+/// The pages of a document by identifier, pointing into the document (which outlives the table).
+using PageTable = std::map<Uuid, const VeltoPage *>;
 
 PageTable pageTable(const velto::VeltoDocument &document) {
     PageTable table;
-    table.emplace(document.currentPage.id, document.currentPage);
+    table.emplace(document.currentPage.id, &document.currentPage);
     for (const auto &page : document.pages) {
-        table.emplace(page.id, page);
+        table.emplace(page.id, &page);
     }
     return table;
 }
@@ -74,11 +75,11 @@ void writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table, c
         if (page == table.end()) {
             continue;
         }
-        std::string text = page->second.persistedFileContents();
+        std::string text = page->second->persistedFileContents();
         if (text.empty()) {
             continue;
         }
-        auto name = pageFileName(velto::VeltoLibraryPageRecord::fromPage(page->second));
+        auto name = pageFileName(velto::VeltoLibraryPageRecord::fromPage(*page->second));
         files.emplace_back(pageURL(name, folderURL, fileManager), std::move(text));
     }
     for (const auto &[url, text] : files) {
@@ -111,12 +112,12 @@ void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &ta
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         auto page = table.find(pageID);
         auto baseline = request.expectedPageBaselines.find(pageID);
-        if (page == table.end() || !isEmptiedPage(page->second) || baseline == request.expectedPageBaselines.end() ||
+        if (page == table.end() || !isEmptiedPage(*page->second) || baseline == request.expectedPageBaselines.end() ||
             !baseline->second.checksum) {
             continue;
         }
         std::set<std::filesystem::path> candidates;
-        auto located = locatePageFile(page->second, folderURL, fileManager);
+        auto located = locatePageFile(*page->second, folderURL, fileManager);
         if (located.exists) {
             candidates.insert(located.url);
         }
@@ -144,7 +145,7 @@ std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &req
         if (page == table.end()) {
             continue;
         }
-        std::string text = page->second.persistedFileContents();
+        std::string text = page->second->persistedFileContents();
         baselines[pageID] = {contentChecksum(text), text};
     }
     return baselines;
@@ -187,9 +188,14 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     }
 
     // 3.–5. Other writers' changes to the pages this save writes.
-    auto archiveMerged = mergingLatestContentsForArchiveMetadataChanges(request, folderURL, fileManager);
-    auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(archiveMerged);
-    auto resolved = resolvingConcurrentDiskChanges(archiveMerged, folderURL, fileManager, unmarked);
+    // The document may hold megabytes of text: it is copied only when the archive step changes it.
+    std::optional<VeltoSaveRequest> archiveMerged;
+    if (!request.archiveMetadataPageRevisions.empty()) {
+        archiveMerged = mergingLatestContentsForArchiveMetadataChanges(request, folderURL, fileManager);
+    }
+    const VeltoSaveRequest &latest = archiveMerged ? *archiveMerged : request;
+    auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(latest);
+    auto resolved = resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked);
     const VeltoSaveRequest &finalRequest = resolved.request;
     PageTable table = pageTable(finalRequest.document);
 

@@ -1,6 +1,7 @@
 #include "library/WriterStatePersistence.h"
 
 #include "library/CausalPreference.h"
+#include "library/ManifestMerge.h"
 #include "library/WriterStates.h"
 
 #include <algorithm>
@@ -82,10 +83,7 @@ VeltoPersistedWriterUpdate persistWriterState(const VeltoSaveRequest &request, c
     for (const auto &mutation : state.pageMutations) {
         storePreferred(mutations, mutation.page.id, mutation);
     }
-    std::map<Uuid, velto::VeltoLibraryPageRecord> requestRecords;
-    for (const auto &record : records(request.document)) {
-        requestRecords[record.id] = record;
-    }
+    auto requestRecords = changedPageRecords(request);
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         auto record = requestRecords.find(pageID);
         if (record != requestRecords.end()) {
