@@ -2,6 +2,7 @@
 
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QEventLoop>
+#include <QtCore/QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -84,22 +85,22 @@ std::string exceptionText(const std::exception_ptr &error) {
     }
 }
 
+// processEvents with a time limit does not wait for events; the periodic timer wakes a waiting loop instead.
 bool processEventsUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
     QDeadlineTimer deadline(timeout);
+    QTimer wake;
+    wake.start(10);
     while (!done()) {
         if (deadline.hasExpired()) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
 
 void processEventsFor(std::chrono::milliseconds interval) {
-    QDeadlineTimer deadline(interval);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
+    processEventsUntil([] { return false; }, interval);
 }
 
 } // namespace velto::testing
