@@ -140,39 +140,48 @@ std::uint64_t inheritedRevision(const VeltoSaveRequest &request, const Uuid &pag
     return found == request.changedPageRevisions.end() ? request.mutationRevision : found->second;
 }
 
-/// The resolution in progress: the request's document and revision maps as they are being edited.
+/// The resolution in progress: the request as it came, and its edited copy once a page needed a change.
 struct Resolution {
     const VeltoSaveRequest &request;
     VeltoResolvedDiskChanges result;
 
+    const VeltoSaveRequest &current() const { return result.request ? *result.request : request; }
+
+    VeltoSaveRequest &edited() {
+        if (!result.request) {
+            result.request = request;
+        }
+        return *result.request;
+    }
+
     void recordConflictCopy(const VeltoPage &page, VeltoPage copy) {
-        auto &edited = result.request;
-        edited.document.pages.push_back(copy);
-        edited.changedPageRevisions[copy.id] = inheritedRevision(request, page.id);
+        auto &changed = edited();
+        changed.document.pages.push_back(copy);
+        changed.changedPageRevisions[copy.id] = inheritedRevision(request, page.id);
         result.conflicts.push_back({page.id, std::move(copy)});
     }
 
     void recordRecoveredPage(const VeltoPage &page, VeltoPage recovered) {
-        auto &edited = result.request;
+        auto &changed = edited();
         std::uint64_t revision = inheritedRevision(request, page.id);
-        edited.document = edited.document.replacingPageIDs({{page.id, recovered.id}});
-        replacePage(edited.document, recovered);
-        edited.changedPageRevisions.erase(page.id);
-        edited.changedPageRevisions[recovered.id] = revision;
-        auto archiveOnly = edited.archiveMetadataPageRevisions.find(page.id);
-        if (archiveOnly != edited.archiveMetadataPageRevisions.end()) {
+        changed.document = changed.document.replacingPageIDs({{page.id, recovered.id}});
+        replacePage(changed.document, recovered);
+        changed.changedPageRevisions.erase(page.id);
+        changed.changedPageRevisions[recovered.id] = revision;
+        auto archiveOnly = changed.archiveMetadataPageRevisions.find(page.id);
+        if (archiveOnly != changed.archiveMetadataPageRevisions.end()) {
             std::uint64_t archiveRevision = archiveOnly->second;
-            edited.archiveMetadataPageRevisions.erase(archiveOnly);
-            edited.archiveMetadataPageRevisions[recovered.id] = archiveRevision;
+            changed.archiveMetadataPageRevisions.erase(archiveOnly);
+            changed.archiveMetadataPageRevisions[recovered.id] = archiveRevision;
         }
-        edited.removedPageRevisions[page.id] = revision;
+        changed.removedPageRevisions[page.id] = revision;
         result.pageIDReplacements[page.id] = recovered.id;
         result.conflicts.push_back({page.id, std::move(recovered)});
     }
 
     void resolve(const Uuid &pageID, const VeltoPageBaseline &baseline, bool writtenWithoutChangeMark,
                  const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
-        const VeltoPage *found = pageWithID(result.request.document, pageID);
+        const VeltoPage *found = pageWithID(current().document, pageID);
         if (found == nullptr) {
             return;
         }
@@ -186,7 +195,7 @@ struct Resolution {
                 velto::VeltoThreeWayMerge::merge(*baseline.fileContents, page.persistedFileContents(), *disk.diskText);
             if (merged) {
                 auto mergedValue = mergedPage(page, *merged, request.recordedAt);
-                replacePage(result.request.document, mergedValue);
+                replacePage(edited().document, mergedValue);
                 result.mergedPages[pageID] = std::move(mergedValue);
                 return;
             }
@@ -270,7 +279,7 @@ VeltoResolvedDiskChanges resolvingConcurrentDiskChanges(const VeltoSaveRequest &
                                                         const std::filesystem::path &folderURL,
                                                         velto::FileSystem &fileManager,
                                                         const std::set<Uuid> &pagesWrittenWithoutChangeMark) {
-    Resolution resolution{request, {request, {}, {}, {}}};
+    Resolution resolution{request, {}};
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         if (request.archiveMetadataPageRevisions.contains(pageID)) {
             continue;
@@ -294,9 +303,9 @@ VeltoResolvedDiskChanges resolvingConcurrentDiskChanges(const VeltoSaveRequest &
     }
 
     auto &result = resolution.result;
-    if (!result.conflicts.empty() || !result.mergedPages.empty()) {
+    if (result.request) {
         // A conflict page changes the library's structure, which must be recorded even when the store's did not.
-        result.request.structureRevision = request.structureRevision.value_or(request.mutationRevision);
+        result.request->structureRevision = request.structureRevision.value_or(request.mutationRevision);
     }
     return std::move(result);
 }

@@ -19,7 +19,9 @@ namespace VeltoPageLibrary {
 
 /// A save request with the other writers' changes folded in, and what that took.
 struct VeltoResolvedDiskChanges {
-    VeltoSaveRequest request;
+    /// The request with merged pages, conflict pages and their marks; absent when the request comes through
+    /// unchanged (no copy of a document that may hold megabytes of text is made then).
+    std::optional<VeltoSaveRequest> request;
     std::vector<VeltoSaveConflict> conflicts;              // in the order the pages were handled
     std::map<velto::Uuid, velto::Uuid> pageIDReplacements; // conflicting page to recovered page
     std::map<velto::Uuid, velto::VeltoPage> mergedPages;

@@ -121,8 +121,8 @@ std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const
 
 } // namespace
 
-std::map<Uuid, VeltoLibraryPageRecord> changedPageRecords(const VeltoSaveRequest &request) {
-    std::map<Uuid, VeltoLibraryPageRecord> records;
+ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request) {
+    ChangedPageRecords records;
     auto add = [&](const velto::VeltoPage &page) {
         if (request.changedPageRevisions.contains(page.id)) {
             records.insert_or_assign(page.id, VeltoLibraryPageRecord::fromPage(page));
@@ -137,7 +137,8 @@ std::map<Uuid, VeltoLibraryPageRecord> changedPageRecords(const VeltoSaveRequest
 
 VeltoLibraryManifest
 mergedManifest(const VeltoSaveRequest &request, const std::optional<VeltoLibraryManifest> &existingManifest,
-               const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &initialReconciliationCheckpoint) {
+               const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &initialReconciliationCheckpoint,
+               const ChangedPageRecords *changedRecords) {
     if (!existingManifest) {
         auto manifest = VeltoLibraryManifest::fromDocument(request.document);
         manifest.schemaVersion = VeltoLibraryManifest::currentSchemaVersion;
@@ -146,7 +147,7 @@ mergedManifest(const VeltoSaveRequest &request, const std::optional<VeltoLibrary
     }
 
     auto existingInOrder = existingRecords(*existingManifest);
-    RecordsByID requested = changedPageRecords(request);
+    RecordsByID requested = changedRecords != nullptr ? *changedRecords : changedPageRecords(request);
     RecordsByID merged = indexedByID(existingInOrder);
 
     // Removals before changes: a page both removed and still in the document keeps its new record.

@@ -13,15 +13,18 @@ namespace VeltoPageLibrary {
 /// The records of the request's changed pages that its document holds, by page; of two pages with one
 /// identifier the later in document order speaks. Only these records are made: making a record checksums
 /// the page's whole text, which for a full library is megabytes per save.
-std::map<velto::Uuid, velto::VeltoLibraryPageRecord> changedPageRecords(const VeltoSaveRequest &request);
+using ChangedPageRecords = std::map<velto::Uuid, velto::VeltoLibraryPageRecord>;
+ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request);
 
 /// The base manifest of a save: the manifest found on disk with only what this save changed applied to it
 /// (its removals, its changed pages' records, and the current page and order when the save changed them),
 /// so that a save never overwrites what other writers recorded meanwhile. The files of removed pages and
 /// of pages this save emptied become pending deletions. Without a manifest on disk the document alone,
-/// with the given checkpoint. Reads and writes no file.
+/// with the given checkpoint. `changedRecords`, when given, are changedPageRecords(request) made earlier.
+/// Reads and writes no file.
 velto::VeltoLibraryManifest
 mergedManifest(const VeltoSaveRequest &request, const std::optional<velto::VeltoLibraryManifest> &existingManifest,
-               const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &initialReconciliationCheckpoint);
+               const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &initialReconciliationCheckpoint,
+               const ChangedPageRecords *changedRecords = nullptr);
 
 } // namespace VeltoPageLibrary

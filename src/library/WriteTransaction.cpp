@@ -65,11 +65,23 @@ std::set<Uuid> pagesWrittenWithoutChangeMark(const VeltoSaveRequest &request) {
     return unmarked;
 }
 
-void writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table, const std::filesystem::path &folderURL,
-                    velto::FileSystem &fileManager) {
+/// The record fields that name a page's file; a full record would checksum the page's whole text.
+velto::VeltoLibraryPageRecord namingRecord(const VeltoPage &page) {
+    velto::VeltoLibraryPageRecord record;
+    record.id = page.id;
+    record.createdAt = page.createdAt;
+    record.fileSlug = page.fileSlug;
+    record.relativeFilePath = page.relativeFilePath;
+    return record;
+}
+
+/// Writes the pages' files and returns the text written for each page.
+std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table,
+                                           const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     // Every name is checked before the first file is written, so that a refused name stops the save
     // before it has touched any page.
-    std::vector<std::pair<std::filesystem::path, std::string>> files;
+    std::map<Uuid, std::string> texts;
+    std::vector<std::pair<std::filesystem::path, const std::string *>> files;
     for (const auto &pageID : identifiers) {
         auto page = table.find(pageID);
         if (page == table.end()) {
@@ -79,12 +91,13 @@ void writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table, c
         if (text.empty()) {
             continue;
         }
-        auto name = pageFileName(velto::VeltoLibraryPageRecord::fromPage(*page->second));
-        files.emplace_back(pageURL(name, folderURL, fileManager), std::move(text));
+        auto url = pageURL(pageFileName(namingRecord(*page->second)), folderURL, fileManager);
+        files.emplace_back(url, &texts.emplace(pageID, std::move(text)).first->second);
     }
     for (const auto &[url, text] : files) {
-        fileManager.writeAtomically(url, text);
+        fileManager.writeAtomically(url, *text);
     }
+    return texts;
 }
 
 /// A page that this save emptied: loaded, with no text left to write. A summary has no text in memory
@@ -138,15 +151,17 @@ void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &ta
     }
 }
 
-std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &request, const PageTable &table) {
+std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &request, const PageTable &table,
+                                                     const std::map<Uuid, std::string> &writtenTexts) {
     std::map<Uuid, VeltoPageBaseline> baselines;
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         auto page = table.find(pageID);
         if (page == table.end()) {
             continue;
         }
-        std::string text = page->second->persistedFileContents();
-        baselines[pageID] = {contentChecksum(text), text};
+        auto written = writtenTexts.find(pageID);
+        std::string text = written != writtenTexts.end() ? written->second : page->second->persistedFileContents();
+        baselines[pageID] = {contentChecksum(text), std::move(text)};
     }
     return baselines;
 }
@@ -196,17 +211,18 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     const VeltoSaveRequest &latest = archiveMerged ? *archiveMerged : request;
     auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(latest);
     auto resolved = resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked);
-    const VeltoSaveRequest &finalRequest = resolved.request;
+    const VeltoSaveRequest &finalRequest = resolved.request ? *resolved.request : latest;
     PageTable table = pageTable(finalRequest.document);
 
     // 6.
-    writePageFiles(identifiersToWrite(finalRequest, table, existingManifest.has_value()), table, folderURL,
-                   fileManager);
+    auto writtenTexts = writePageFiles(identifiersToWrite(finalRequest, table, existingManifest.has_value()), table,
+                                       folderURL, fileManager);
 
     // 7.–10. The base manifest and this writer's journal.
-    auto base = mergedManifest(finalRequest, existingManifest, initialCheckpoint);
+    auto changedRecords = changedPageRecords(finalRequest);
+    auto base = mergedManifest(finalRequest, existingManifest, initialCheckpoint, &changedRecords);
     auto observedStates = loadWriterStates(folderURL, fileManager);
-    auto update = persistWriterState(finalRequest, folderURL, fileManager, observedStates);
+    auto update = persistWriterState(finalRequest, folderURL, fileManager, observedStates, &changedRecords);
     std::vector<velto::VeltoWriterState> writerStates;
     for (const auto &state : observedStates) {
         if (state.writerID != finalRequest.writerID) {
@@ -249,7 +265,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
         persist(committed, folderURL, fileManager);
     }
 
-    return {persistedBaselines(finalRequest, table), std::move(resolved.conflicts),
+    return {persistedBaselines(finalRequest, table, writtenTexts), std::move(resolved.conflicts),
             std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
 }
 

@@ -1,7 +1,6 @@
 #include "library/WriterStatePersistence.h"
 
 #include "library/CausalPreference.h"
-#include "library/ManifestMerge.h"
 #include "library/WriterStates.h"
 
 #include <algorithm>
@@ -68,7 +67,8 @@ velto::VeltoWriterStructure structureOf(const velto::VeltoDocument &document, co
 
 VeltoPersistedWriterUpdate persistWriterState(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                               velto::FileSystem &fileManager,
-                                              const std::vector<VeltoWriterState> &observedWriterStates) {
+                                              const std::vector<VeltoWriterState> &observedWriterStates,
+                                              const ChangedPageRecords *changedRecords) {
     auto directory = writersDirectory(folderURL);
     fileManager.createDirectories(directory);
 
@@ -83,7 +83,7 @@ VeltoPersistedWriterUpdate persistWriterState(const VeltoSaveRequest &request, c
     for (const auto &mutation : state.pageMutations) {
         storePreferred(mutations, mutation.page.id, mutation);
     }
-    auto requestRecords = changedPageRecords(request);
+    const auto requestRecords = changedRecords != nullptr ? *changedRecords : changedPageRecords(request);
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         auto record = requestRecords.find(pageID);
         if (record != requestRecords.end()) {

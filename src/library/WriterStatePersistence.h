@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/ManifestMerge.h"
 #include "library/SaveRequest.h"
 #include "model/WriterState.h"
 #include "model/WriterVersion.h"
@@ -30,9 +31,11 @@ namespace VeltoPageLibrary {
 /// (the next sequence of this writer, never dated before its last one, observing every writer the observed
 /// journals know), the records of the changed pages, a deletion for each removed page, and the current page
 /// and order when the structure changed. Earlier entries of other pages stay. `observedWriterStates` are the
-/// journals read under the same lock. Directory, encoding and write failures are thrown.
+/// journals read under the same lock; `changedRecords`, when given, are changedPageRecords(request) made
+/// earlier. Directory, encoding and write failures are thrown.
 VeltoPersistedWriterUpdate persistWriterState(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                               velto::FileSystem &fileManager,
-                                              const std::vector<velto::VeltoWriterState> &observedWriterStates);
+                                              const std::vector<velto::VeltoWriterState> &observedWriterStates,
+                                              const ChangedPageRecords *changedRecords = nullptr);
 
 } // namespace VeltoPageLibrary

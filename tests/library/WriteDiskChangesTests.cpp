@@ -55,7 +55,7 @@ struct EditedPage {
 TEST(DiskChanges, UnchangedFileGetsTheStoresVersionWhateverItHolds) {
     EditedPage page("one\n", "one\ntwo\n");
     auto resolved = page.resolve();
-    EXPECT_EQ(resolved.request, page.request);
+    EXPECT_FALSE(resolved.request); // unchanged
     EXPECT_TRUE(resolved.conflicts.empty());
     EXPECT_TRUE(resolved.mergedPages.empty());
 }
@@ -82,8 +82,8 @@ TEST(DiskChanges, DifferentLinesMergeIntoThePageDatedAtTheSave) {
     ASSERT_TRUE(resolved.mergedPages.contains(pageA));
     EXPECT_EQ(resolved.mergedPages.at(pageA).visibleText(), "ONE\ntwo\nTHREE\n");
     EXPECT_EQ(resolved.mergedPages.at(pageA).updatedAt, page.request.recordedAt);
-    EXPECT_EQ(resolved.request.document.currentPage, resolved.mergedPages.at(pageA));
-    EXPECT_EQ(resolved.request.structureRevision, page.request.mutationRevision);
+    EXPECT_EQ(resolved.request->document.currentPage, resolved.mergedPages.at(pageA));
+    EXPECT_EQ(resolved.request->structureRevision, page.request.mutationRevision);
     EXPECT_TRUE(resolved.conflicts.empty());
 }
 
@@ -100,9 +100,9 @@ TEST(DiskChanges, SameLineEditedMakesAConflictCopyOfTheDiskText) {
     EXPECT_EQ(copy.createdAt, page.request.recordedAt);
     EXPECT_EQ(copy.visibleText(), "theirs\n");
     EXPECT_EQ(copy.content.asLoaded()->conflictOriginalPageID(), pageA);
-    EXPECT_EQ(resolved.request.document.pages.back(), copy);
-    EXPECT_EQ(resolved.request.document.currentPage.visibleText(), "ours\n");
-    EXPECT_EQ(resolved.request.changedPageRevisions.at(copy.id), 1u);
+    EXPECT_EQ(resolved.request->document.pages.back(), copy);
+    EXPECT_EQ(resolved.request->document.currentPage.visibleText(), "ours\n");
+    EXPECT_EQ(resolved.request->changedPageRevisions.at(copy.id), 1u);
 }
 
 TEST(DiskChanges, BaselineWithoutTextGoesStraightToAConflictCopy) {
@@ -125,15 +125,15 @@ TEST(DiskChanges, DeletedOrEmptiedFileMakesARecoveredPageInThePagesPlace) {
 
         ASSERT_EQ(resolved.conflicts.size(), 1u) << deleted;
         auto recoveredID = deterministicConflictPageID(page.request.operationID, pageA);
-        const auto &current = resolved.request.document.currentPage;
+        const auto &current = resolved.request->document.currentPage;
         EXPECT_EQ(current.id, recoveredID);
         EXPECT_EQ(current.fileSlug, "recovered-page");
         EXPECT_EQ(current.createdAt, page.onDisk.createdAt);
         EXPECT_EQ(current.visibleText(), "ours\n");
         EXPECT_EQ(resolved.pageIDReplacements, (std::map<Uuid, Uuid>{{pageA, recoveredID}}));
-        EXPECT_FALSE(resolved.request.changedPageRevisions.contains(pageA));
-        EXPECT_TRUE(resolved.request.changedPageRevisions.contains(recoveredID));
-        EXPECT_TRUE(resolved.request.removedPageRevisions.contains(pageA));
+        EXPECT_FALSE(resolved.request->changedPageRevisions.contains(pageA));
+        EXPECT_TRUE(resolved.request->changedPageRevisions.contains(recoveredID));
+        EXPECT_TRUE(resolved.request->removedPageRevisions.contains(pageA));
     }
 }
 
