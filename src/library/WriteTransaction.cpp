@@ -142,7 +142,12 @@ void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &ta
             if (!fileManager.isRegularFile(url)) {
                 continue;
             }
-            std::string text = pageFileText(url, fileManager);
+            std::string text;
+            try {
+                text = pageFileText(url, fileManager);
+            } catch (const velto::PageFileError &) {
+                continue; // not this page's text as the store saw it: it stays
+            }
             bool carriesPage = velto::VeltoPageFileContent::parse(text).veltoPageID() == pageID;
             if (carriesPage && contentChecksum(text) == baseline->second.checksum) {
                 removeItem(url);

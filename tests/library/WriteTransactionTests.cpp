@@ -236,6 +236,34 @@ TEST(WriteTransaction, FailedRemovalStaysPendingAndTheManifestIsWrittenOnce) {
     EXPECT_EQ(std::count(renamed.begin(), renamed.end(), VeltoPageLibrary::manifestURL(folder.path())), 1);
 }
 
+TEST(WriteTransaction, DeletedPagesFileThatNowCarriesAnotherPageIsKept) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    auto fileName = fileNameOf(document.pages[0]);
+    auto adopted = "---\nvelto:\n  id: " + pageC.lowercaseText() + "\n---\nsomeone else's\n";
+    folder.writeFile(fileName, adopted);
+    auto request = requestFor(documentOf(document.currentPage), {});
+    request.removedPageRevisions[pageB] = 1;
+
+    VeltoPageLibrary::write(request, folder.path());
+
+    EXPECT_EQ(folder.readFile(fileName), adopted);
+    EXPECT_TRUE(VeltoPageLibrary::loadManifestIfPresent(folder.path())->pendingDeletionFileNames.empty());
+}
+
+TEST(WriteTransaction, IdenticalEditsOnBothSidesMakeNoConflictCopy) {
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder, "one\ntwo\n");
+    auto other = editing(document, pageA, "one\nsame\n");
+    other.writerID = Uuid::random();
+    VeltoPageLibrary::write(other, folder.path());
+
+    auto result = VeltoPageLibrary::write(editing(document, pageA, "one\nsame\n"), folder.path());
+
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_EQ(allPagesOf(loadedDocument(folder.path())).size(), 2u);
+}
+
 TEST(WriteTransaction, PagePathOutsideTheFolderFailsBeforeAnyFileIsWritten) {
     TemporaryFolder folder;
     auto outside = pageWithBody(pageB, "escape\n");
