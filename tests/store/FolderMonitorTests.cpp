@@ -161,6 +161,17 @@ TEST(FolderMonitor, FilesOfANewSubfolderAreReportedAndWatched) {
     EXPECT_EQ(live.deliveredPaths(), Paths{"Deep/Er/two.md"});
 }
 
+TEST(FolderMonitor, SubfolderMovedAwayAsksForAFullRescan) {
+    LiveMonitor live;
+    live.folder.writeFile("Notes/kept.md", "x");
+    ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 2s));
+    live.delivered.clear();
+    testing::TemporaryFolder elsewhere;
+    std::filesystem::rename(live.folder / "Notes", elsewhere / "Notes");
+    ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 2s));
+    EXPECT_EQ(live.delivered.back(), VeltoFolderChangeNotification::fullRescan());
+}
+
 TEST(FolderMonitor, OtherFilesDeliverNothing) {
     LiveMonitor live;
     live.folder.writeFile("notes.txt", "x");

@@ -313,6 +313,62 @@ TEST(Store, UnreadableReloadEndsTheRefreshWithItsMessageAndKeepsTheDocument) {
     EXPECT_EQ(harness.loads.size(), 1u);
 }
 
+TEST(Store, MissingLibraryOnReloadThrowsAndKeepsTheOpenDocument) {
+    StoreHarness harness;
+    VeltoDocument document = documentOf(loadedPage("a"));
+    harness.build(VeltoLibraryLoadResult::loaded(document));
+    VeltoStore &store = *harness.store;
+    auto reload = observe(store.reloadFromDisk(true, std::nullopt));
+    harness.succeedSave();
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::missing());
+    ASSERT_TRUE(reload->finished);
+    EXPECT_EQ(reload->errorText(), "Velto couldn’t find its page library in the selected folder.");
+    EXPECT_EQ(store.document(), document);
+    EXPECT_TRUE(store.loadState().isLoaded());
+}
+
+TEST(Store, SuccessfulReloadClearsTheSaveErrorAndSavesItsRepair) {
+    StoreHarness harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("a"))));
+    VeltoStore &store = *harness.store;
+    store.setText("b", harness.clock.now());
+    harness.failSave("offline");
+    auto reload = observe(store.reloadFromDisk(false, std::nullopt));
+    harness.succeedSave(); // the flush retries the failed save first
+    VeltoDocument repaired = documentOf(loadedPage("b"), {loadedPage("c")});
+    harness.loadGates[0]->open(
+        VeltoLibraryLoadResult::loaded(repaired, VeltoLibraryStructureRepair::promotedExistingPageRepair()));
+    ASSERT_TRUE(reload->finished);
+    EXPECT_FALSE(reload->error);
+    EXPECT_FALSE(store.lastSaveErrorDescription().has_value());
+    EXPECT_EQ(store.document(), repaired);
+    ASSERT_EQ(harness.saves.size(), 3u) << "the repair is written back";
+    EXPECT_TRUE(harness.saves[2].structureRevision.has_value());
+}
+
+TEST(Store, ReloadThatChangesTheArchivedPagesTellsTheShell) {
+    StoreHarness harness;
+    VeltoPage active = loadedPage("active");
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("current"), {active})));
+    VeltoStore &store = *harness.store;
+    int archiveChanges = 0;
+    store.onArchiveStateChange = [&] { archiveChanges += 1; };
+
+    VeltoDocument sameArchive = store.document();
+    store.requestExternalRefresh(std::nullopt);
+    harness.succeedSave();
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(sameArchive));
+    EXPECT_EQ(archiveChanges, 0);
+
+    VeltoDocument archivedElsewhere = store.document();
+    archivedElsewhere.pages[0].content =
+        VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{"active", 6, true, std::nullopt, std::nullopt});
+    store.requestExternalRefresh(std::nullopt);
+    harness.succeedSave();
+    harness.loadGates[1]->open(VeltoLibraryLoadResult::loaded(archivedElsewhere));
+    EXPECT_EQ(archiveChanges, 1);
+}
+
 TEST(Store, TypingDuringAReloadSavesAgainAndLoadsAgainWithoutLosingTheText) {
     StoreHarness harness;
     VeltoPage page = loadedPage("on disk");
