@@ -1,10 +1,15 @@
 #include "StoreTestSupport.h"
+#include "library/LibraryLock.h"
 #include "store/Store.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QTimer>
+
 #include <cstdlib>
+#include <future>
+#include <thread>
 
 namespace velto {
 namespace {
@@ -117,6 +122,35 @@ TEST(StoreOnDisk, AnotherProcessesChangeReachesTheStoreWithinASecondAsAPath) {
     ASSERT_TRUE(processEventsUntil([&] { return !observed.store->isRefreshingFromDisk(); }, 5s));
     EXPECT_TRUE(containsPageWithText(observed.store->document(), "Written elsewhere\n"));
     EXPECT_TRUE(containsPageWithText(observed.store->document(), "first page\n"));
+}
+
+TEST(StoreOnDisk, ReadingAPageWhileAnotherWriterHoldsTheLockLeavesTheMainThreadFree) {
+    ObservedStore observed;
+    VeltoStore &store = *observed.store;
+    Uuid pageID = store.document().currentPage.id;
+
+    std::promise<void> locked;
+    std::promise<void> release;
+    std::thread otherWriter([&] {
+        VeltoPageLibrary::withLibraryLocks({observed.folder}, VeltoPageLibrary::LibraryLockMode::exclusive, [&] {
+            locked.set_value();
+            release.get_future().wait();
+        });
+    });
+    locked.get_future().wait();
+
+    auto refreshed = observe(store.refreshPagesFromDisk({pageID}));
+    bool timerRan = false;
+    QTimer::singleShot(50ms, [&] { timerRan = true; });
+    EXPECT_TRUE(processEventsUntil([&] { return timerRan; }, 2s)) << "the main thread went on running";
+    EXPECT_FALSE(refreshed->finished) << "the read waits for the lock";
+
+    release.set_value();
+    otherWriter.join();
+    ASSERT_TRUE(processEventsUntil([&] { return refreshed->finished; }, 5s));
+    EXPECT_FALSE(refreshed->error) << refreshed->errorText();
+    EXPECT_EQ(*refreshed->value, std::set<Uuid>{pageID});
+    EXPECT_EQ(store.document().currentPage.visibleText(), "first page\n");
 }
 
 } // namespace
