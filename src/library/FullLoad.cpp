@@ -24,12 +24,13 @@ bool somethingExists(const std::filesystem::path &path, velto::FileSystem &fileM
 }
 
 /// Step 4: a manifest that cannot be used decides the road before the lock is taken; nothing when the
-/// manifest reads and decodes.
+/// manifest reads and decodes, and then `reading` holds what was read.
 std::optional<VeltoLibraryLoadResult> roadForUnusableManifest(const std::filesystem::path &folderURL,
                                                               velto::FileSystem &fileManager, velto::Date now,
-                                                              const CheckpointOperation &checkpointOperation) {
+                                                              const CheckpointOperation &checkpointOperation,
+                                                              std::optional<ReadManifest> &reading) {
     try {
-        loadManifestIfPresent(folderURL, fileManager);
+        reading = readManifestIfPresent(folderURL, fileManager);
         return std::nullopt;
     } catch (const velto::UnsupportedManifestSchemaError &error) {
         // A newer library is never overwritten.
@@ -49,13 +50,15 @@ std::optional<VeltoLibraryLoadResult> roadForUnusableManifest(const std::filesys
 VeltoLibraryLoadResult lockedLoad(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                   velto::Date now, const AvailabilityOperation &availabilityOperation,
                                   const ReplayOperation &replayOperation,
-                                  const CheckpointOperation &checkpointOperation) {
+                                  const CheckpointOperation &checkpointOperation,
+                                  const std::optional<ReadManifest> &readBeforeLocking) {
     try {
         return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, [&] {
             return loadWithoutLock(folderURL, fileManager, now, nullptr, std::nullopt, !availabilityOperation,
                                    replayOperation ? replayOperation : productionReplay(),
                                    checkpointOperation ? checkpointOperation : productionCheckpoint(),
-                                   availabilityOperation ? availabilityOperation : productionAvailability());
+                                   availabilityOperation ? availabilityOperation : productionAvailability(),
+                                   readBeforeLocking ? &*readBeforeLocking : nullptr);
         });
     } catch (...) {
         return VeltoLibraryLoadResult::failed(
@@ -83,14 +86,16 @@ VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileS
     }
 
     // 4.
+    std::optional<ReadManifest> readBeforeLocking;
     if (hasManifest) {
-        if (auto road = roadForUnusableManifest(folderURL, fileManager, now, checkpointOperation)) {
+        if (auto road = roadForUnusableManifest(folderURL, fileManager, now, checkpointOperation, readBeforeLocking)) {
             return *road;
         }
     }
 
     // 5.–7.
-    auto result = lockedLoad(folderURL, fileManager, now, availabilityOperation, replayOperation, checkpointOperation);
+    auto result = lockedLoad(folderURL, fileManager, now, availabilityOperation, replayOperation, checkpointOperation,
+                             readBeforeLocking);
     if (result.isMissing() && containsMarkdownFiles(folderURL, fileManager)) {
         return rebuildLibraryMetadata(folderURL, fileManager, now, false, checkpointOperation);
     }

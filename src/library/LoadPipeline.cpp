@@ -276,11 +276,14 @@ VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, v
                                        const std::optional<std::set<std::string>> &changedRelativePaths,
                                        bool allowsLaunchIndex, const ReplayOperation &replayOperation,
                                        const CheckpointOperation &checkpointOperation,
-                                       const AvailabilityOperation &availabilityOperation) {
+                                       const AvailabilityOperation &availabilityOperation,
+                                       const ReadManifest *readBeforeLocking) {
     // 1.
     std::optional<velto::VeltoLibraryManifest> manifest;
     try {
-        manifest = loadManifestIfPresent(folderURL, fileManager);
+        if (auto read = readManifestIfPresent(folderURL, fileManager, readBeforeLocking)) {
+            manifest = std::move(read->manifest);
+        }
     } catch (...) {
         auto error = std::current_exception();
         return failedWith(manifestFailureKind(error), error);

@@ -2,6 +2,7 @@
 
 #include "library/FolderChangeReplay.h"
 #include "library/LoadResult.h"
+#include "library/ManifestReading.h"
 #include "library/PageAvailability.h"
 #include "model/Document.h"
 #include "model/LibraryManifest.h"
@@ -28,12 +29,16 @@ bool carriesLaunchIndex(const velto::VeltoLibraryManifest &manifest);
 /// manifest carrying the launch index and a replay that reports nothing changed skip the scan, and
 /// archived pages are summarised from their records alone.
 ///
+/// The manifest is always read again here; `readBeforeLocking`, the caller's reading of it before it took the
+/// lock, spares decoding it again when its bytes have not changed since.
+///
 /// The caller holds the folder's exclusive library lock. Never throws: every failure is a failed result.
 VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                        velto::Date now, const velto::VeltoDocument *reusing,
                                        const std::optional<std::set<std::string>> &changedRelativePaths,
                                        bool allowsLaunchIndex, const ReplayOperation &replayOperation,
                                        const CheckpointOperation &checkpointOperation,
-                                       const AvailabilityOperation &availabilityOperation);
+                                       const AvailabilityOperation &availabilityOperation,
+                                       const ReadManifest *readBeforeLocking = nullptr);
 
 } // namespace VeltoPageLibrary

@@ -45,8 +45,8 @@ std::vector<velto::VeltoLibraryPageRecord> recordsOf(const velto::VeltoLibraryMa
 
 } // namespace
 
-std::optional<velto::VeltoLibraryManifest> loadManifestIfPresent(const std::filesystem::path &folderURL,
-                                                                 velto::FileSystem &fileManager) {
+std::optional<ReadManifest> readManifestIfPresent(const std::filesystem::path &folderURL,
+                                                  velto::FileSystem &fileManager, const ReadManifest *earlier) {
     auto url = manifestURL(folderURL);
     std::string bytes;
     try {
@@ -59,7 +59,20 @@ std::optional<velto::VeltoLibraryManifest> loadManifestIfPresent(const std::file
         // Whether the file exists or not cannot even be told: its bytes cannot be had, which is not damage.
         throw velto::ManifestReadError(error.localizedDescription());
     }
-    return velto::VeltoLibraryManifest::decode(bytes);
+    if (earlier != nullptr && earlier->bytes == bytes) {
+        return *earlier;
+    }
+    auto manifest = velto::VeltoLibraryManifest::decode(bytes);
+    return ReadManifest{std::move(bytes), std::move(manifest)};
+}
+
+std::optional<velto::VeltoLibraryManifest> loadManifestIfPresent(const std::filesystem::path &folderURL,
+                                                                 velto::FileSystem &fileManager) {
+    auto read = readManifestIfPresent(folderURL, fileManager);
+    if (!read) {
+        return std::nullopt;
+    }
+    return std::move(read->manifest);
 }
 
 void validatePageRecords(const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,

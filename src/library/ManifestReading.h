@@ -6,10 +6,25 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 // The guards at the entry to the library's metadata: reading the manifest with its failures told apart,
 // and refusing records that repeat a page or name a file outside the Pages folder before any path is used.
 namespace VeltoPageLibrary {
+
+/// A manifest as read from its file: the bytes and what they decode to.
+struct ReadManifest {
+    std::string bytes;
+    velto::VeltoLibraryManifest manifest;
+};
+
+/// ".velto/manifest.json" of the folder with its bytes, as loadManifestIfPresent reads it. When the bytes equal
+/// those of an `earlier` reading, its manifest is taken instead of decoding them again: a load reads the
+/// manifest once before it locks the library and again under the lock, and a thousand records take long
+/// to decode.
+std::optional<ReadManifest> readManifestIfPresent(const std::filesystem::path &folderURL,
+                                                  velto::FileSystem &fileManager = velto::defaultFileSystem(),
+                                                  const ReadManifest *earlier = nullptr);
 
 /// ".velto/manifest.json" of the folder; nothing when no file is there. A file that exists but whose bytes
 /// cannot be had (permissions, an I/O error, a directory of that name) throws velto::ManifestReadError; bytes

@@ -524,6 +524,36 @@ TEST_F(FullLoad, ManifestThatCannotBeWrittenFailsAsCorruptWithTheSystemsText) {
     EXPECT_TRUE(pageAt(later.asLoaded()->document, "d.md"));
 }
 
+// Another writer replaces the manifest after the load's first reading of it, before the lock is granted.
+class ManifestReplacingFileSystem : public velto::PosixFileSystem {
+public:
+    ManifestReplacingFileSystem(fs::path manifest, std::string replacement)
+        : manifest(std::move(manifest))
+        , replacement(std::move(replacement)) {}
+
+protected:
+    void beforeOperation(velto::FileOperation operation, const fs::path &path) override {
+        if (operation == velto::FileOperation::read && path == manifest && ++reads == 2) {
+            velto::PosixFileSystem().writeAtomically(manifest, replacement);
+        }
+    }
+
+private:
+    fs::path manifest;
+    std::string replacement;
+    int reads = 0;
+};
+
+TEST_F(FullLoad, ManifestIsReadAgainUnderTheLock) {
+    makeLibraryOfThreePages();
+    auto replaced = manifestOnDisk();
+    replaced.pendingDeletionFileNames = {"../outside.md"};
+    ManifestReplacingFileSystem fileSystem(temporary / ".velto/manifest.json", replaced.encode());
+    auto result = load(temporary.path(), fileSystem, clock.now());
+    ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
+    EXPECT_EQ(result.failureIssue()->message, "The Velto manifest contains an invalid pending-deletion filename.");
+}
+
 // A file that another program removes between the listing and the reading.
 class VanishingFileSystem : public velto::PosixFileSystem {
 public:
