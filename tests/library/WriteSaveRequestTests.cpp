@@ -68,6 +68,22 @@ TEST(SaveRequest, RebasingMergedPagesFoldsTheOtherSideIntoNewerEdits) {
     EXPECT_EQ(conflicting.rebasingMergedPages({{pageA, merged}}, base), conflicting);
 }
 
+TEST(SaveRequest, RebasedPageThatIsNoLongerArchivedLosesItsArchiveDate) {
+    auto archivedText = "---\nvelto:\n  archived: true\n---\none\ntwo\n";
+    auto base = pageWithText(pageA, archivedText);
+    base.archivedAt = day(2);
+    auto restoredElsewhere = pageWithText(pageA, "---\nvelto:\n  archived: false\n---\none\ntwo\n");
+    restoredElsewhere.archivedAt = day(3);
+    auto local = pageWithText(pageA, "---\nvelto:\n  archived: true\n---\none\nTWO\n");
+    local.archivedAt = day(2);
+    auto newer = requestFor(documentOf(local), {pageA});
+
+    auto rebased = newer.rebasingMergedPages({{pageA, restoredElsewhere}}, documentOf(base));
+
+    EXPECT_EQ(rebased.document.currentPage.visibleText(), "one\nTWO\n");
+    EXPECT_FALSE(rebased.document.currentPage.archivedAt);
+}
+
 TEST(SaveRequest, BaselineOfALoadedPageKeepsItsLineEndingsAndAnEmptyPageHasNoChecksum) {
     auto crlf = pageWithText(pageA, "---\r\nvelto:\r\n  id: x\r\n---\r\nhi\r\n");
     auto baseline = VeltoPageBaseline::fromPage(crlf);
