@@ -41,25 +41,30 @@ void restoreManifest(const std::filesystem::path &recoveryURL, const std::filesy
 std::optional<std::filesystem::path> recover(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                              velto::FileSystem &fileManager) {
     createLibraryDirectories(folderURL, fileManager);
-    return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, [&]() -> std::optional<std::filesystem::path> {
-        auto manifest = manifestURL(folderURL);
-        std::optional<std::filesystem::path> recoveryURL;
-        if (fileManager.status(manifest, false)) {
-            auto destination = recoveryFileURL(folderURL);
-            fileManager.moveItem(manifest, destination);
-            recoveryURL = destination;
+    return withLibraryLocks({folderURL}, LibraryLockMode::exclusive,
+                            [&] { return recoverWithoutLock(request, folderURL, fileManager); });
+}
+
+std::optional<std::filesystem::path> recoverWithoutLock(const VeltoSaveRequest &request,
+                                                        const std::filesystem::path &folderURL,
+                                                        velto::FileSystem &fileManager) {
+    auto manifest = manifestURL(folderURL);
+    std::optional<std::filesystem::path> recoveryURL;
+    if (fileManager.status(manifest, false)) {
+        auto destination = recoveryFileURL(folderURL);
+        fileManager.moveItem(manifest, destination);
+        recoveryURL = destination;
+    }
+    try {
+        writeWithoutLock(request, folderURL, fileManager,
+                         [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
+    } catch (...) {
+        if (recoveryURL) {
+            restoreManifest(*recoveryURL, folderURL, fileManager);
         }
-        try {
-            writeWithoutLock(request, folderURL, fileManager,
-                             [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
-        } catch (...) {
-            if (recoveryURL) {
-                restoreManifest(*recoveryURL, folderURL, fileManager);
-            }
-            throw;
-        }
-        return recoveryURL;
-    });
+        throw;
+    }
+    return recoveryURL;
 }
 
 } // namespace VeltoPageLibrary

@@ -15,4 +15,10 @@ namespace VeltoPageLibrary {
 std::optional<std::filesystem::path> recover(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                              velto::FileSystem &fileManager = velto::defaultFileSystem());
 
+/// The same for a caller that already holds the folder's exclusive library lock (and has created its
+/// library directories). Taking the lock again from the same process would wait for ever.
+std::optional<std::filesystem::path> recoverWithoutLock(const VeltoSaveRequest &request,
+                                                        const std::filesystem::path &folderURL,
+                                                        velto::FileSystem &fileManager);
+
 } // namespace VeltoPageLibrary
