@@ -78,7 +78,7 @@ LibraryMetadata readLibraryMetadata(const std::optional<velto::VeltoLibraryManif
 
     LibraryMetadata metadata;
     metadata.activeTombstones = activeDeletionTombstones(tombstones, writerStates);
-    persistCanonicalDeletionIndex(metadata.activeTombstones, folderURL, fileManager);
+    persistCanonicalDeletionIndex(metadata.activeTombstones, folderURL, fileManager, writerStates);
     metadata.writerStates = compactWriterStates(writerStates, metadata.activeTombstones, folderURL, fileManager);
     metadata.missingFileObservations = loadMissingFileObservations(folderURL, fileManager);
     return metadata;

@@ -159,7 +159,7 @@ VeltoLibraryLoadResult rebuildUnderLock(const std::filesystem::path &folderURL, 
     if (preservingCorruptManifest) {
         preserveCorruptManifest(folderURL, fileManager);
     }
-    persistCanonicalDeletionIndex(activeTombstones, folderURL, fileManager);
+    persistCanonicalDeletionIndex(activeTombstones, folderURL, fileManager, writerStates);
     persist(*manifest, folderURL, fileManager);
     removeMigratedLegacyDeletionTombstones(activeTombstones, folderURL, fileManager);
     persistRebuildWriterState(*manifest, writerStates, folderURL, fileManager);

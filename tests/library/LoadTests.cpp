@@ -8,6 +8,7 @@
 
 #include "LibraryTestValues.h"
 #include "LoadTestSupport.h"
+#include "model/DeletionIndex.h"
 #include "model/LibraryManifest.h"
 #include "model/MissingFileObservation.h"
 #include "platform/Text.h"
@@ -470,6 +471,30 @@ TEST_F(FullLoad, DecomposedFileNameFindsThePageRecordedUnderTheComposedName) {
     ASSERT_EQ(allPages(result.asLoaded()->document).size(), 1u);
     EXPECT_EQ(result.asLoaded()->document.currentPage.id, pageID);
     EXPECT_EQ(result.asLoaded()->document.currentPage.relativeFilePath, decomposed);
+}
+
+TEST_F(FullLoad, StaleDeletionThatALaterEditOverrodeNeitherFailsTheLoadNorStays) {
+    makeLibraryOfThreePages();
+    const velto::Uuid deleter = uuid("10");
+    const velto::Uuid editor = uuid("20");
+    // An older writer left a shard under a name of its own that deletes page A; another writer edited A
+    // afterwards, knowing of that deletion, so the deletion is no longer in force.
+    auto recordOfA = manifestOnDisk().currentPage;
+    ASSERT_EQ(recordOfA.id, pageA);
+    temporary.writeFile(
+        ".velto/deletions/a.json",
+        velto::VeltoDeletionIndexShard{1, "a", {tombstone(pageA, version(deleter, 1), "a.md")}}.encode());
+    velto::VeltoWriterState edits;
+    edits.writerID = editor;
+    edits.pageMutations = {{recordOfA, version(editor, 1, {{deleter, 1}})}};
+    temporary.writeFile(".velto/writers/" + editor.lowercaseText() + ".json", edits.encode());
+
+    auto result = loadNow();
+    ASSERT_LOADED(result);
+    ASSERT_TRUE(pageWithID(result.asLoaded()->document, pageA));
+    EXPECT_EQ(pageWithID(result.asLoaded()->document, pageA)->visibleText(), "First\n");
+    EXPECT_EQ(entryNames(temporary / ".velto/deletions"), std::vector<std::string>{});
+    ASSERT_LOADED(loadNow());
 }
 
 TEST_F(FullLoad, PendingDeletionOutsideThePagesFolderFailsBeforeAnythingIsWritten) {

@@ -8,6 +8,7 @@
 
 #include "LibraryTestValues.h"
 #include "LoadTestSupport.h"
+#include "model/DeletionIndex.h"
 #include "model/LibraryManifest.h"
 #include "support/TemporaryFolder.h"
 
@@ -175,6 +176,27 @@ TEST_F(Rebuild, PreservesTheDamagedManifestOnlyWhenAsked) {
         recoveryFiles += name.starts_with("manifest.recovery-") ? 1 : 0;
     }
     EXPECT_EQ(recoveryFiles, 1);
+}
+
+TEST_F(Rebuild, StaleDeletionThatALaterEditOverrodeDoesNotStopTheRebuild) {
+    const velto::Uuid deleter = uuid("10");
+    const velto::Uuid editor = uuid("20");
+    temporary.writeFile("a.md", pageFileText(pageA, "Edited after the deletion\n"));
+    // An older writer's shard, under a name of its own, deletes page A; the editor knew of it and edited A.
+    temporary.writeFile(
+        ".velto/deletions/a.json",
+        velto::VeltoDeletionIndexShard{1, "a", {tombstone(pageA, version(deleter, 1), "a.md")}}.encode());
+    velto::VeltoWriterState edits;
+    edits.writerID = editor;
+    edits.pageMutations = {{record(pageA, "a.md"), version(editor, 1, {{deleter, 1}})}};
+    temporary.writeFile(".velto/writers/" + editor.lowercaseText() + ".json", edits.encode());
+
+    auto result = rebuildLibraryMetadata(temporary.path(), velto::defaultFileSystem(), at(1'800'000'000), false);
+    ASSERT_LOADED(result);
+    auto page = pageWithID(result.asLoaded()->document, pageA);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->visibleText(), "Edited after the deletion\n");
+    EXPECT_EQ(entryNames(temporary / ".velto/deletions"), std::vector<std::string>{});
 }
 
 } // namespace
