@@ -8,6 +8,8 @@
 #include "model/PageFileContent.h"
 #include "platform/Text.h"
 
+#include <cerrno>
+
 namespace VeltoPageLibrary {
 
 namespace {
@@ -91,13 +93,23 @@ velto::VeltoUnavailablePageSummary unavailableSummary(const velto::VeltoLibraryP
     return summary;
 }
 
-/// The whole file as UTF-8 text; a file that cannot be read, or is not UTF-8, is unreadable.
-std::string pageFileText(const std::filesystem::path &fileURL, velto::FileSystem &fileManager) {
+/// Another program (a sync client, the user) removed the file, or a folder on its way, after it was found.
+bool isVanishedFile(const velto::FileSystemError &error) {
+    return error.code() == ENOENT || error.code() == ENOTDIR;
+}
+
+/// The whole file as UTF-8 text. A file that is gone by the time it is read is missing, named by the primary
+/// URL as when it was not found at all; one that cannot be read otherwise, or is not UTF-8, is unreadable.
+std::string pageFileText(const std::filesystem::path &fileURL, const std::filesystem::path &primaryURL,
+                         velto::FileSystem &fileManager) {
     VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.markdownContentReads; });
     std::string text;
     try {
         text = fileManager.readFile(fileURL);
     } catch (const velto::FileSystemError &error) {
+        if (isVanishedFile(error)) {
+            throw velto::PageFileError::missing(primaryURL);
+        }
         throw velto::PageFileError::unreadable(fileURL, error.localizedDescription());
     }
     if (!velto::text::isValidUTF8(text)) {
@@ -106,6 +118,30 @@ std::string pageFileText(const std::filesystem::path &fileURL, velto::FileSystem
                                                    "” couldn’t be opened using text encoding Unicode (UTF-8).");
     }
     return text;
+}
+
+/// True only when the file is known not to be there; a file whose state cannot be read may still be.
+bool isGone(const std::filesystem::path &fileURL, velto::FileSystem &fileManager) {
+    try {
+        return !fileManager.fileExists(fileURL);
+    } catch (const velto::FileSystemError &) {
+        return false;
+    }
+}
+
+/// archivedSummary, except that a file gone by the time its opening is read is missing, as in pageFileText.
+std::optional<velto::VeltoArchivedPageSummary>
+archivedSummaryUnlessVanished(const std::filesystem::path &fileURL, const std::filesystem::path &primaryURL,
+                              const velto::VeltoLibraryPageRecord &record, velto::FileSystem &fileManager) {
+    try {
+        return archivedSummary(fileURL, record, fileManager);
+    } catch (const velto::PageFileError &error) {
+        // The summary keeps only the read error's text, so the file is looked for again.
+        if (error.kind() == velto::PageFileError::Kind::unreadable && isGone(fileURL, fileManager)) {
+            throw velto::PageFileError::missing(primaryURL);
+        }
+        throw;
+    }
 }
 
 } // namespace
@@ -135,11 +171,11 @@ velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std
         return pageFromRecord(record, velto::VeltoPageContent::unavailable(unavailableSummary(record)));
     }
     if (summarizeArchived && archived) {
-        if (auto summary = archivedSummary(fileURL, record, fileManager)) {
+        if (auto summary = archivedSummaryUnlessVanished(fileURL, primary, record, fileManager)) {
             return pageFromRecord(record, velto::VeltoPageContent::archivedSummary(*summary));
         }
     }
-    auto text = pageFileText(fileURL, fileManager);
+    auto text = pageFileText(fileURL, primary, fileManager);
     return pageFromRecord(record, velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse(text)));
 }
 
@@ -184,9 +220,17 @@ std::optional<velto::VeltoPage> loadLatestPageIfPresent(const velto::VeltoPage &
         if (!fileManager.fileExists(fileURL)) {
             return std::nullopt;
         }
-        auto latest = loadFullPage(page, folderURL, fileManager);
+        std::optional<velto::VeltoPage> latest;
+        try {
+            latest = loadFullPage(page, folderURL, fileManager);
+        } catch (const velto::PageFileError &error) {
+            if (error.kind() == velto::PageFileError::Kind::missing) {
+                return std::nullopt; // removed by another program while it was being read
+            }
+            throw;
+        }
         if (auto attributes = fileManager.status(fileURL)) {
-            latest.updatedAt = attributes->modificationDate;
+            latest->updatedAt = attributes->modificationDate;
         }
         return latest;
     });

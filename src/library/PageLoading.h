@@ -19,8 +19,9 @@ namespace VeltoPageLibrary {
 /// costs at most a prefix read. Takes no lock: the caller holds the library lock.
 ///
 /// The file is looked for under pageFileName(record), then under the name without the slug. Neither
-/// there: PageFileError::missing naming the first; a read failure: PageFileError::unreadable; a name
-/// outside the folder: LibraryMetadataError::unsafePagePath; the availability operation's errors as they come.
+/// there, or gone by the time it is read: PageFileError::missing naming the first; any other read failure:
+/// PageFileError::unreadable; a name outside the folder: LibraryMetadataError::unsafePagePath; the
+/// availability operation's errors as they come.
 velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
                           velto::FileSystem &fileManager, bool summarizeArchived, const velto::VeltoPage *reusing,
                           bool trustArchivedSummary, const AvailabilityOperation &availabilityOperation);
@@ -38,8 +39,8 @@ velto::VeltoPage loadArchivedPreview(const velto::VeltoPage &page, const std::fi
                                      const AvailabilityOperation &availabilityOperation);
 
 /// The page as its file holds it now, read whole under the folder's shared library lock, with the file's
-/// modification date as its update date; nothing when the page has no file. A page that is empty in
-/// memory comes back empty without its file being read.
+/// modification date as its update date; nothing when the page has no file, also when the file goes while
+/// it is read. A page that is empty in memory comes back empty without its file being read.
 std::optional<velto::VeltoPage> loadLatestPageIfPresent(const velto::VeltoPage &page,
                                                         const std::filesystem::path &folderURL,
                                                         velto::FileSystem &fileManager = velto::defaultFileSystem());

@@ -8,13 +8,17 @@
 #include "model/LibraryErrors.h"
 #include "model/PageFileContent.h"
 #include "platform/Text.h"
+#include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -209,6 +213,81 @@ TEST_F(PageLoading, FileThatIsNotUTF8IsUnreadable) {
     } catch (const PageFileError &error) {
         EXPECT_EQ(error.kind(), PageFileError::Kind::unreadable);
     }
+}
+
+// Runs an action of the test's just before the first read of one path, as another program would.
+class ChangedBeforeReadFileSystem : public velto::PosixFileSystem {
+public:
+    ChangedBeforeReadFileSystem(fs::path path, std::function<void()> change)
+        : path(std::move(path))
+        , change(std::move(change)) {}
+
+protected:
+    void beforeOperation(velto::FileOperation operation, const fs::path &operand) override {
+        if (operation == velto::FileOperation::read && operand == path && change) {
+            std::exchange(change, nullptr)();
+        }
+    }
+
+private:
+    fs::path path;
+    std::function<void()> change;
+};
+
+TEST_F(PageLoading, FileThatGoesBetweenFindingAndReadingIsMissingNotUnreadable) {
+    struct Case {
+        const char *situation;
+        std::string relativePath;
+        std::string text;
+        std::function<void(const TemporaryFolder &)> change;
+    };
+    const std::vector<Case> cases{
+        {"page removed", "a.md", pageFileText(pageA, "Gone\n"),
+         [](const TemporaryFolder &folder) { fs::remove(folder / "a.md"); }},
+        {"archived page removed before its opening is read", "old.md", archivedText("Gone\n"),
+         [](const TemporaryFolder &folder) { fs::remove(folder / "old.md"); }},
+        {"its folder replaced by a file", "Notes/a.md", pageFileText(pageA, "Gone\n"),
+         [](const TemporaryFolder &folder) {
+             fs::remove_all(folder / "Notes");
+             folder.writeFile("Notes", "Not a folder\n");
+         }},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.situation);
+        TemporaryFolder folder;
+        folder.writeFile(test.relativePath, test.text);
+        auto pageRecord = record(pageA, test.relativePath);
+        pageRecord.isArchived = test.text.find("archived: true") != std::string::npos;
+        ChangedBeforeReadFileSystem fileSystem(folder / test.relativePath, [&] { test.change(folder); });
+        try {
+            loadPage(pageRecord, folder.path(), fileSystem, true, nullptr, false, productionAvailability());
+            ADD_FAILURE() << "expected a missing page file";
+        } catch (const PageFileError &error) {
+            EXPECT_EQ(error.kind(), PageFileError::Kind::missing) << error.what();
+            EXPECT_EQ(error.url(), folder / test.relativePath);
+        }
+    }
+}
+
+TEST_F(PageLoading, FileThatCannotBeReadForAnotherReasonStaysUnreadable) {
+    auto stored = storePage(temporary, "Hello\n");
+    velto::testing::FailingFileSystem fileSystem;
+    fileSystem.countOnly({velto::FileOperation::read});
+    fileSystem.failFromOperation(1, EACCES);
+    try {
+        loadPage(stored.record, temporary.path(), fileSystem, true, nullptr, false, productionAvailability());
+        FAIL() << "expected an unreadable page file";
+    } catch (const PageFileError &error) {
+        EXPECT_EQ(error.kind(), PageFileError::Kind::unreadable);
+    }
+}
+
+TEST_F(PageLoading, LatestStateOfAPageWhoseFileGoesWhileReadIsNothing) {
+    temporary.createFolder(".velto");
+    auto stored = storePage(temporary, "Going\n");
+    ChangedBeforeReadFileSystem fileSystem(temporary / stored.fileName,
+                                           [&] { fs::remove(temporary / stored.fileName); });
+    EXPECT_EQ(loadLatestPageIfPresent(stored.page, temporary.path(), fileSystem), std::nullopt);
 }
 
 TEST_F(PageLoading, PreviewHoldsTwoThousandFortyEightCharactersOfAnyKind) {
