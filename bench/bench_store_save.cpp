@@ -19,16 +19,17 @@ using namespace velto;
 
 constexpr int pageCount = 100;
 
-std::string pageText(int index, int revision) {
+/// About `kilobytes` of Markdown: a heading and list lines of about 50 bytes each.
+std::string pageText(int index, int revision, int kilobytes) {
     std::string text = "# Page " + std::to_string(index) + "\n\n";
-    for (int line = 0; line < 40; ++line) {
-        text += "- item " + std::to_string(line) + " of a list that keeps a page at about two kilobytes\n";
+    for (int line = 0; line < kilobytes * 20; ++line) {
+        text += "- item " + std::to_string(line) + " of a list that fills the page\n";
     }
     text += "revision " + std::to_string(revision) + "\n";
     return text;
 }
 
-VeltoDocument hundredPages() {
+VeltoDocument hundredPages(int kilobytesPerPage) {
     VeltoDocument document;
     Date created = dateFromSecondsSince1970(1'760'000'000);
     for (int index = 0; index < pageCount; ++index) {
@@ -37,7 +38,8 @@ VeltoDocument hundredPages() {
         page.createdAt = created;
         page.fileSlug = "bench-page";
         page.updatedAt = created;
-        page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, pageText(index, 0), "\n"});
+        page.content =
+            VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, pageText(index, 0, kilobytesPerPage), "\n"});
         if (index == 0) {
             document.currentPage = page;
         } else {
@@ -70,8 +72,8 @@ void awaitFlush(QCoro::Task<void> task) {
 }
 
 /// A store on a fresh folder whose 100 pages are all on disk, with its folder monitor's first rescan over.
-std::unique_ptr<VeltoStore> storeWithHundredSavedPages(const testing::TemporaryFolder &folder) {
-    VeltoDocument document = hundredPages();
+std::unique_ptr<VeltoStore> storeWithHundredSavedPages(const testing::TemporaryFolder &folder, int kilobytesPerPage) {
+    VeltoDocument document = hundredPages(kilobytesPerPage);
     VeltoLibraryStructureRepair everyPageNew;
     everyPageNew.externallyChangedPageIDs.insert(document.currentPage.id);
     for (const VeltoPage &page : document.pages) {
@@ -91,29 +93,30 @@ std::unique_ptr<VeltoStore> storeWithHundredSavedPages(const testing::TemporaryF
 
 void BM_EditToDurableSave(benchmark::State &state) {
     testing::TemporaryFolder folder;
-    std::unique_ptr<VeltoStore> store = storeWithHundredSavedPages(folder);
+    std::unique_ptr<VeltoStore> store = storeWithHundredSavedPages(folder, static_cast<int>(state.range(0)));
     int revision = 1;
     for (auto _ : state) {
-        store->setText(pageText(0, revision++), systemClock().now());
+        store->setText(pageText(0, revision++, static_cast<int>(state.range(0))), systemClock().now());
         awaitFlush(store->flush());
     }
     state.counters["pages"] = static_cast<double>(store->document().pages.size() + 1);
 }
-BENCHMARK(BM_EditToDurableSave)->Unit(benchmark::kMillisecond)->UseRealTime();
+// 2 KB pages, and pages that fill the 5,242,880 bytes of active text.
+BENCHMARK(BM_EditToDurableSave)->Arg(2)->Arg(51)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_MainThreadTimePerEdit(benchmark::State &state) {
     testing::TemporaryFolder folder;
-    std::unique_ptr<VeltoStore> store = storeWithHundredSavedPages(folder);
+    std::unique_ptr<VeltoStore> store = storeWithHundredSavedPages(folder, static_cast<int>(state.range(0)));
     int revision = 1;
     for (auto _ : state) {
         // The edit as the editor makes it; the write it starts runs on the library pool meanwhile.
-        store->setText(pageText(0, revision++), systemClock().now());
+        store->setText(pageText(0, revision++, static_cast<int>(state.range(0))), systemClock().now());
         state.PauseTiming();
         awaitFlush(store->flush());
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_MainThreadTimePerEdit)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MainThreadTimePerEdit)->Arg(2)->Arg(51)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -26,8 +26,10 @@ namespace velto {
 /// are never written. A waiting flush keeps the coordinator alive.
 class VeltoSaveCoordinator : public std::enable_shared_from_this<VeltoSaveCoordinator> {
 public:
-    /// The library write; it runs off the main thread and its error is the save's error.
-    using SaveOperation = std::function<QCoro::Task<VeltoSaveResult>(VeltoSaveRequest, std::filesystem::path)>;
+    /// The library write; it runs off the main thread and its error is the save's error. The request stays
+    /// alive and unchanged until the returned task ends, so the write may read it without a copy of the
+    /// library's text being made on the main thread.
+    using SaveOperation = std::function<QCoro::Task<VeltoSaveResult>(const VeltoSaveRequest &, std::filesystem::path)>;
     /// Told of each finished save on the main thread: the result on success, the error's description on failure.
     using DidFinish = std::function<void(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                                          const std::optional<std::string> &errorDescription)>;

@@ -48,6 +48,7 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     if (initial.structureRepair.has_value() && loadState_.isLoaded()) {
         schedule(document_); // writes the load's repair back
     }
+    persistActiveLimitArchivalIfNeeded();
     startMonitoringFolder();
     const VeltoStoreRecoveryIssue *issue = loadState_.recoveryIssue();
     if (issue != nullptr && issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
@@ -118,11 +119,13 @@ VeltoSaveCoordinator &VeltoStore::saveCoordinator() {
 
 std::shared_ptr<VeltoSaveCoordinator> VeltoStore::makeSaveCoordinator() {
     QPointer<VeltoStore> store(this);
+    // Each coordinator belongs to one library session: a late outcome of an earlier session is dropped.
+    std::uint64_t sessionRevision = librarySessionRevision_;
     return VeltoSaveCoordinator::make(folderURL_, saveOperation_,
-                                      [store](const VeltoSaveRequest &request,
-                                              const std::optional<VeltoSaveResult> &result,
-                                              const std::optional<std::string> &errorDescription) {
-                                          if (store != nullptr) {
+                                      [store, sessionRevision](const VeltoSaveRequest &request,
+                                                               const std::optional<VeltoSaveResult> &result,
+                                                               const std::optional<std::string> &errorDescription) {
+                                          if (store != nullptr && store->librarySessionRevision_ == sessionRevision) {
                                               store->didFinishSave(request, result, errorDescription);
                                           }
                                       });

@@ -3,13 +3,19 @@
 #include "library/LoadResult.h"
 #include "library/SaveRequest.h"
 #include "library/SaveResult.h"
+#include "model/ArchiveSnapshot.h"
 #include "model/Document.h"
 #include "model/MutationTracker.h"
+#include "model/PageOperation.h"
 #include "model/SaveConflictPresentation.h"
 #include "model/StoreLoadState.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/desktop/Cancellation.h"
+#include "store/ArchiveTransition.h"
+#include "store/AutoArchivePeriod.h"
+#include "store/ConflictResolution.h"
+#include "store/FolderConnectionSelection.h"
 #include "store/FolderMonitor.h"
 #include "store/SaveCoordinator.h"
 #include "store/Scheduler.h"
@@ -25,6 +31,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace velto {
 
@@ -125,7 +132,7 @@ public:
     static bool activityPrecedes(const VeltoPage &a, const VeltoPage &b);
 
     // The production library operations, each running the page library's call on the library pool.
-    static QCoro::Task<VeltoSaveResult> productionSaveOperation(VeltoSaveRequest request,
+    static QCoro::Task<VeltoSaveResult> productionSaveOperation(const VeltoSaveRequest &request,
                                                                 std::filesystem::path folderURL);
     static QCoro::Task<VeltoLibraryLoadResult> productionLoadOperation(std::filesystem::path folderURL);
     static QCoro::Task<VeltoLibraryLoadResult> productionIncrementalLoadOperation(std::filesystem::path folderURL,
@@ -205,6 +212,68 @@ private:
     bool needsFollowUpExternalRefresh_ = false;
     std::set<std::string> pendingExternalChangedPaths_;
     bool requiresFullExternalRefresh_ = false;
+
+    // Page lists, page operations, archive policy, conflicts and sessions
+public:
+    /// The active pages other than the current one, in library order.
+    std::vector<VeltoPage> activeOtherPages() const;
+    /// The current page and the active other pages, most recently active first.
+    std::vector<VeltoPage> activePagesSortedByActivity() const;
+    /// The archived pages, most recently archived first.
+    std::vector<VeltoPage> archivedPagesSortedByArchiveDate() const;
+    /// The current page, then the active other pages whose text is held, in library order: page cycling.
+    std::vector<VeltoPage> activePagesInNavigationOrder() const;
+    /// Reads the previews of the given archived pages off the main thread and takes each into the document,
+    /// unless the page changed meanwhile; answers the pages taken. Nothing when the library session changed.
+    QCoro::Task<std::map<Uuid, VeltoPage>> loadArchivedPreviews(std::vector<Uuid> pageIDs);
+
+    // Page operations: each changes the document and saves it; refusals change nothing.
+    std::optional<VeltoPageOperation> createNewPage(Date now);
+    std::optional<VeltoPageOperation> selectPageOperation(const Uuid &pageID);
+    std::optional<VeltoArchiveTransition> archiveCurrentPage(Date now);
+    /// Reads the page's latest file first, so that what other writers saved while it was archived comes back.
+    QCoro::Task<bool> restoreArchivedPage(Uuid pageID, Date now);
+    QCoro::Task<int> archiveOtherPages(Date now);
+    int deleteConfirmedArchivedPages(const std::set<Uuid> &pageIDs);
+    QCoro::Task<int> deleteConfirmedArchivedPagesAfterReload(std::set<Uuid> pageIDs);
+
+    // Archive policy.
+    const VeltoAutoArchivePeriod &autoArchivePeriod() const { return autoArchivePeriod_; }
+    void setAutoArchivePeriod(VeltoAutoArchivePeriod period) { autoArchivePeriod_ = period; }
+    /// Archives the active other pages unedited for at least the period; answers how many.
+    QCoro::Task<int> autoArchiveEligiblePages(Date now);
+    std::vector<VeltoPage> otherActivePagesWithinAutoArchiveWindow(Date now, VeltoAutoArchivePeriod period) const;
+    VeltoArchiveSnapshot archiveSnapshot() const;
+    bool canApplyArchive(const VeltoArchiveTransition &transition, bool undo, const std::string &liveCurrentText) const;
+    bool matchesArchiveTimelineState(const VeltoDocument &expected, const VeltoArchiveTransition &transition) const;
+    QCoro::Task<bool> applyArchiveTransition(VeltoDocument target);
+    bool apply(const VeltoPageOperation &operation, VeltoPageOperationDirection direction);
+
+    // Conflict copies.
+    QCoro::Task<VeltoConflictResolutionOutcome> resolveConflict(Uuid copyPageID, VeltoConflictResolution resolution,
+                                                                Date now);
+
+    // Library sessions.
+    /// Moves the open library to the chosen folder; throws the error of the step that failed.
+    QCoro::Task<void> applyFolderConnection(VeltoFolderConnectionSelection selection);
+    /// Writes the library anew after a damaged load; answers where the damaged manifest was kept.
+    QCoro::Task<std::optional<std::filesystem::path>> recoverPreservingOriginal();
+
+private:
+    std::set<Uuid> archivePagesBeyondActiveLimits(Date now);
+    void persistActiveLimitArchivalIfNeeded();
+    void commitDocumentChange(const VeltoDocument &before, const std::set<Uuid> &archiveMetadataOnlyPageIDs);
+    void updateConflictPresentation(const VeltoSaveResult &result);
+    void removeConflictFromPresentation(const Uuid &pageID);
+    QCoro::Task<void> copyCurrentLibrary(std::filesystem::path destinationURL);
+    void carryEditsIntoCopy(const VeltoDocument &copiedState, const VeltoDocument &edited);
+    QCoro::Task<void> connectPages(std::filesystem::path destinationURL, bool startsLibraryWhenMissing);
+    void activateLibrarySession(const std::filesystem::path &folderURL, VeltoDocument document,
+                                VeltoStoreLoadState loadState,
+                                const std::optional<VeltoLibraryStructureRepair> &structureRepair);
+    void beginLibrarySession(const std::filesystem::path &folderURL);
+
+    VeltoAutoArchivePeriod autoArchivePeriod_ = VeltoAutoArchivePeriod::oneWeek();
 };
 
 } // namespace velto

@@ -39,10 +39,12 @@ void VeltoStore::setText(const std::string &text, Date now) {
         lastSaveErrorDescription_ = "Velto couldn’t save your change because this page isn’t fully loaded yet.";
         return;
     }
-    VeltoDocument previous = document_;
+    // An edit changes the current page alone: comparing that page records the same marks as comparing the
+    // whole library, without copying every page's text on each edit.
+    VeltoDocument before{document_.currentPage, {}};
     content->body = text;
     document_.currentPage.updatedAt = now;
-    recordMutations(previous, document_, {});
+    recordMutations(before, VeltoDocument{document_.currentPage, {}}, {});
     if (loadState_.recoveryIssue() == nullptr) {
         schedule(document_);
     }
@@ -132,6 +134,7 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     if (onArchiveStateChange && archivedBeforeConflicts != document_.archivedPageIDs()) {
         onArchiveStateChange();
     }
+    updateConflictPresentation(result);
     mutations_.discardPersistedMutations(request.mutationRevision);
     latestFailedGeneration_.reset();
     loadState_ = VeltoStoreLoadState::loaded(); // a missing library exists from its first save on

@@ -16,9 +16,10 @@
 
 namespace velto {
 
-QCoro::Task<VeltoSaveResult> VeltoStore::productionSaveOperation(VeltoSaveRequest request,
+QCoro::Task<VeltoSaveResult> VeltoStore::productionSaveOperation(const VeltoSaveRequest &request,
                                                                  std::filesystem::path folderURL) {
-    return runOnLibraryPool([request = std::move(request), folderURL = std::move(folderURL)] {
+    // The coordinator keeps the request until the write ends; the pool reads it in place.
+    return runOnLibraryPool([&request, folderURL = std::move(folderURL)] {
         return VeltoPageLibrary::write(request, folderURL, ownChangeRecordingFileSystem());
     });
 }

@@ -113,6 +113,10 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
         }
         if (mutations_.revision == mutationRevision) {
             applyReload(result, applyAutoArchive);
+            if (applyAutoArchive) {
+                QCoro::Task<int> archiving = autoArchiveEligiblePages(now());
+                co_await archiving;
+            }
             co_return;
         }
         // Edited while the load ran: the loaded files are older than the document. Save, then load again.

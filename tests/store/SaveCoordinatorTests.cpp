@@ -42,7 +42,7 @@ struct CoordinatorHarness {
     CoordinatorHarness() {
         coordinator = VeltoSaveCoordinator::make(
             "/pages",
-            [this](VeltoSaveRequest request, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+            [this](const VeltoSaveRequest &request, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
                 written.push_back(request);
                 auto gate = std::make_shared<Gate<VeltoSaveResult>>();
                 gates.push_back(gate);

@@ -51,7 +51,7 @@ struct StoreHarness {
         environment.fileManager = &defaultFileSystem();
         environment.clock = &clock;
         environment.scheduler = &scheduler;
-        environment.saveOperation = [this](VeltoSaveRequest request, std::filesystem::path) {
+        environment.saveOperation = [this](const VeltoSaveRequest &request, std::filesystem::path) {
             saves.push_back(request);
             saveGates.push_back(std::make_shared<Gate<VeltoSaveResult>>());
             return saveGates.back()->wait();

@@ -1,0 +1,235 @@
+#include "model/PageSlug.h"
+#include "store/DocumentPages.h"
+#include "store/PageArchiveState.h"
+#include "store/Store.h"
+
+#include <QtCore/QPointer>
+
+namespace velto {
+namespace {
+
+/// A new page without text: it gets a file only once something is typed into it.
+VeltoPage newEmptyPage(Date now) {
+    VeltoPage page;
+    page.id = Uuid::random();
+    page.createdAt = now;
+    page.fileSlug = VeltoPageSlug::make();
+    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "", "\n"});
+    return page;
+}
+
+/// Where the page with that identifier stands among the other pages; nothing when it is not there.
+std::optional<std::size_t> indexOfOtherPage(const VeltoDocument &document, const Uuid &pageID) {
+    for (std::size_t index = 0; index < document.pages.size(); ++index) {
+        if (document.pages[index].id == pageID) {
+            return index;
+        }
+    }
+    return std::nullopt;
+}
+
+/// Takes the other page at `index` out of the list and makes it current; the previous current page goes
+/// to the front, so that library order runs from the most recently current page to the least.
+void makeOtherPageCurrent(VeltoDocument &document, std::size_t index) {
+    VeltoPage chosen = std::move(document.pages[index]);
+    document.pages.erase(document.pages.begin() + static_cast<std::ptrdiff_t>(index));
+    document.pages.insert(document.pages.begin(), std::move(document.currentPage));
+    document.currentPage = std::move(chosen);
+}
+
+} // namespace
+
+void VeltoStore::commitDocumentChange(const VeltoDocument &before, const std::set<Uuid> &archiveMetadataOnlyPageIDs) {
+    // A save writes an archive-only change as the file's text with the new flag, so a page with unsaved
+    // edits must stay a whole change: otherwise the disk text would replace what was typed.
+    std::set<Uuid> archiveOnly;
+    for (const Uuid &pageID : archiveMetadataOnlyPageIDs) {
+        if (!hasUnsavedEdits(mutations_, pageID)) {
+            archiveOnly.insert(pageID);
+        }
+    }
+    recordMutations(before, document_, archiveOnly);
+    if (loadState_.recoveryIssue() == nullptr) {
+        schedule(document_); // while recovery is required, changes stay in memory
+    }
+}
+
+std::optional<VeltoPageOperation> VeltoStore::createNewPage(Date now) {
+    if (document_.currentPage.visibleText().empty()) {
+        return std::nullopt; // the current page already is a new page
+    }
+    VeltoDocument before = document_;
+    Uuid previousCurrentID = document_.currentPage.id;
+    VeltoPage created = newEmptyPage(now);
+    Uuid createdID = created.id;
+    document_.pages.insert(document_.pages.begin(), std::move(document_.currentPage));
+    document_.currentPage = std::move(created);
+    std::set<Uuid> archivedByLimits = archivePagesBeyondActiveLimits(now);
+    commitDocumentChange(before, archivedByLimits);
+
+    VeltoPageOperation operation;
+    operation.actionName = "New Page";
+    operation.before = std::move(before);
+    operation.after = document_;
+    operation.effects.emplace_back(VeltoPageOperation::Archival{previousCurrentID});
+    operation.effects.emplace_back(VeltoPageOperation::Creation{createdID});
+    for (const Uuid &pageID : archivedByLimits) { // identifier order is the order of the upper-case texts
+        if (pageID != previousCurrentID) {
+            operation.effects.emplace_back(VeltoPageOperation::Archival{pageID});
+        }
+    }
+    return operation;
+}
+
+std::optional<VeltoPageOperation> VeltoStore::selectPageOperation(const Uuid &pageID) {
+    std::optional<std::size_t> index = indexOfOtherPage(document_, pageID);
+    if (!index.has_value() || !isActiveLoadedPage(document_.pages[*index])) {
+        return std::nullopt;
+    }
+    VeltoDocument before = document_;
+    makeOtherPageCurrent(document_, *index);
+    commitDocumentChange(before, {});
+
+    VeltoPageOperation operation;
+    operation.actionName = "Move Page";
+    operation.effects.emplace_back(VeltoPageOperation::Movement{pageID});
+    operation.before = std::move(before);
+    operation.after = document_;
+    return operation;
+}
+
+std::optional<VeltoArchiveTransition> VeltoStore::archiveCurrentPage(Date now) {
+    if (document_.currentPage.visibleText().empty() && activeOtherPages().empty()) {
+        return std::nullopt;
+    }
+    VeltoDocument before = document_;
+    VeltoPage taken = std::move(document_.currentPage);
+    markPageArchived(taken, now); // a page held only as a summary moves unmarked
+    std::optional<std::size_t> next;
+    for (std::size_t index = 0; index < document_.pages.size(); ++index) {
+        if (isActiveLoadedPage(document_.pages[index])) {
+            next = index;
+            break;
+        }
+    }
+    if (next.has_value()) {
+        document_.currentPage = std::move(document_.pages[*next]);
+        document_.pages.erase(document_.pages.begin() + static_cast<std::ptrdiff_t>(*next));
+    } else {
+        document_.currentPage = newEmptyPage(now);
+    }
+    document_.pages.insert(document_.pages.begin(), std::move(taken));
+    // Recorded as a whole change, not archive metadata alone: the archived page's text as held is saved.
+    commitDocumentChange(before, {});
+    return VeltoArchiveTransition{std::move(before), document_};
+}
+
+QCoro::Task<bool> VeltoStore::restoreArchivedPage(Uuid pageID, Date now) {
+    std::optional<std::size_t> index = indexOfOtherPage(document_, pageID);
+    if (!index.has_value() || !isArchivedPage(document_.pages[*index])) {
+        co_return false;
+    }
+    QPointer<VeltoStore> store(this);
+    std::uint64_t sessionRevision = librarySessionRevision_;
+    VeltoPage held = document_.pages[*index];
+    std::optional<VeltoPage> latest;
+    try {
+        QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(held, folderURL_);
+        latest = co_await reading;
+    } catch (...) {
+        if (store != nullptr) {
+            lastSaveErrorDescription_ = errorDescription(std::current_exception());
+        }
+        co_return false;
+    }
+    if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+        co_return false;
+    }
+    // Looked up again: the page may have been restored, deleted or reloaded while its file was read.
+    index = indexOfOtherPage(document_, pageID);
+    if (!index.has_value() || document_.pages[*index] != held) {
+        co_return false;
+    }
+    VeltoPage restored = latest.has_value() ? *latest : held;
+    if (restored.content.asLoaded() == nullptr) {
+        co_return false; // only a summary: restoring it would write the summary as the whole page
+    }
+    VeltoDocument before = document_;
+    restored.restore(now);
+    if (latest.has_value()) {
+        pageBaselines_.insert_or_assign(pageID, VeltoPageBaseline::fromPage(*latest));
+    }
+    document_.pages[*index] = std::move(restored);
+    makeOtherPageCurrent(document_, *index);
+    commitDocumentChange(before, {pageID});
+    co_return true;
+}
+
+QCoro::Task<int> VeltoStore::archiveOtherPages(Date now) {
+    std::set<Uuid> candidates;
+    for (const VeltoPage &page : document_.pages) {
+        if (isActiveLoadedPage(page)) {
+            candidates.insert(page.id);
+        }
+    }
+    if (candidates.empty()) {
+        co_return 0;
+    }
+    QPointer<VeltoStore> store(this);
+    std::uint64_t sessionRevision = librarySessionRevision_;
+    std::set<Uuid> archivedBeforeRefresh = document_.archivedPageIDs();
+    // The refresh keeps unsaved edits: a page's disk text never replaces what was typed into it.
+    QCoro::Task<std::set<Uuid>> refreshing = refreshPagesFromDisk(candidates);
+    std::set<Uuid> refreshed = co_await refreshing;
+    if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+        co_return 0;
+    }
+    if (onArchiveStateChange && archivedBeforeRefresh != document_.archivedPageIDs()) {
+        onArchiveStateChange();
+    }
+    VeltoDocument before = document_;
+    std::set<Uuid> archived;
+    for (VeltoPage &page : document_.pages) {
+        if (refreshed.count(page.id) != 0 && isActiveLoadedPage(page)) {
+            markPageArchived(page, now);
+            archived.insert(page.id);
+        }
+    }
+    if (archived.empty()) {
+        co_return 0;
+    }
+    commitDocumentChange(before, archived);
+    co_return static_cast<int>(archived.size());
+}
+
+int VeltoStore::deleteConfirmedArchivedPages(const std::set<Uuid> &pageIDs) {
+    VeltoDocument before = document_;
+    std::size_t removed = std::erase_if(document_.pages, [&pageIDs](const VeltoPage &page) {
+        return pageIDs.count(page.id) != 0 && isArchivedPage(page); // active pages are never deleted
+    });
+    if (removed == 0) {
+        return 0;
+    }
+    commitDocumentChange(before, {});
+    return static_cast<int>(removed);
+}
+
+QCoro::Task<int> VeltoStore::deleteConfirmedArchivedPagesAfterReload(std::set<Uuid> pageIDs) {
+    QPointer<VeltoStore> store(this);
+    std::uint64_t sessionRevision = librarySessionRevision_;
+    QCoro::Task<void> flushing = flush();
+    co_await flushing;
+    QCoro::Task<void> reloading = reloadFromDisk(false, std::nullopt);
+    co_await reloading;
+    if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+        co_return 0; // the pages were confirmed in another library
+    }
+    int removed = deleteConfirmedArchivedPages(pageIDs);
+    if (removed > 0) {
+        QCoro::Task<void> flushingDeletion = flush();
+        co_await flushingDeletion;
+    }
+    co_return removed;
+}
+
+} // namespace velto

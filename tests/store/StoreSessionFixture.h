@@ -1,0 +1,242 @@
+#pragma once
+
+#include "StoreTestSupport.h"
+#include "library/ProcessWriter.h"
+#include "library/WriteTransaction.h"
+#include "store/Store.h"
+#include "support/ManualClock.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <vector>
+#include <memory>
+#include <string>
+
+// A store on a real Pages folder with the production library operations and a clock the test moves.
+
+namespace velto::testing {
+
+template <typename T> T awaitTask(QCoro::Task<T> task) {
+    auto completion = observe(std::move(task));
+    EXPECT_TRUE(processEventsUntil([&] { return completion->finished; }, std::chrono::seconds(20)));
+    EXPECT_FALSE(completion->error) << completion->errorText();
+    if (!completion->value.has_value()) {
+        throw std::runtime_error("the task did not finish: " + completion->errorText());
+    }
+    return std::move(*completion->value);
+}
+
+inline void awaitTask(QCoro::Task<void> task) {
+    auto completion = observe(std::move(task));
+    EXPECT_TRUE(processEventsUntil([&] { return completion->finished; }, std::chrono::seconds(20)));
+    EXPECT_FALSE(completion->error) << completion->errorText();
+}
+
+/// The error text of a task expected to fail.
+template <typename T> std::string awaitFailure(QCoro::Task<T> task) {
+    auto completion = observe(std::move(task));
+    EXPECT_TRUE(processEventsUntil([&] { return completion->finished; }, std::chrono::seconds(20)));
+    EXPECT_TRUE(completion->error) << "the task succeeded";
+    return completion->errorText();
+}
+
+inline Date day(int dayNumber) {
+    return dateFromSecondsSince1970(1'767'225'600 + static_cast<std::int64_t>(dayNumber) * 86'400); // 2026-01-01
+}
+
+inline VeltoPage textPage(const std::string &body, Date createdAt, std::optional<Date> updatedAt = std::nullopt) {
+    VeltoPage page;
+    page.id = Uuid::random();
+    page.createdAt = createdAt;
+    page.fileSlug = "calm-cove";
+    page.updatedAt = updatedAt;
+    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, body, "\n"});
+    return page;
+}
+
+/// Writes a whole library as one save of this process: every page and the order.
+inline void writeLibrary(const std::filesystem::path &folder, const VeltoDocument &document) {
+    VeltoSaveRequest request;
+    request.writerID = VeltoPageLibrary::processWriterID();
+    request.operationID = Uuid::random();
+    request.recordedAt = day(0);
+    request.generation = 1;
+    request.document = document;
+    request.changedPageRevisions.emplace(document.currentPage.id, 0);
+    for (const VeltoPage &page : document.pages) {
+        request.changedPageRevisions.emplace(page.id, 0);
+    }
+    request.structureRevision = 0;
+    VeltoPageLibrary::write(request, folder, defaultFileSystem());
+}
+
+struct DiskStore {
+    TemporaryFolder temporary;
+    std::filesystem::path folder = temporary / "Pages";
+    ManualClock clock{day(40)};
+    std::unique_ptr<VeltoStore> store;
+
+    /// Loads the folder as the application does and builds the store on it.
+    VeltoStore &open(std::int64_t maximumPageCount = 100, std::int64_t maximumPageBytes = 5'242'880) {
+        VeltoLibraryLoadResult loaded = awaitTask(VeltoStore::productionLoadOperation(folder));
+        VeltoStore::Environment environment;
+        environment.clock = &clock;
+        store = std::make_unique<VeltoStore>(folder, maximumPageCount, maximumPageBytes, std::move(environment),
+                                             loaded);
+        settle();
+        return *store;
+    }
+
+    /// Waits for the folder monitor's first rescan and any refresh it started.
+    void settle() {
+        processEventsFor(std::chrono::milliseconds(30));
+        EXPECT_TRUE(processEventsUntil([&] { return !store->isRefreshingFromDisk(); }));
+    }
+
+    void flush() {
+        awaitTask(store->flush());
+        settle();
+    }
+
+    /// What a fresh load of the folder finds: the library as it is on disk.
+    VeltoDocument reloadedFromDisk() const {
+        VeltoLibraryLoadResult loaded = awaitTask(VeltoStore::productionLoadOperation(folder));
+        EXPECT_NE(loaded.asLoaded(), nullptr);
+        return loaded.asLoaded() != nullptr ? loaded.asLoaded()->document : VeltoDocument{};
+    }
+
+    ~DiskStore() {
+        store.reset();
+        processEventsFor(std::chrono::milliseconds(50));
+    }
+};
+
+/// The page of the document with that identifier; fails the test when there is none.
+inline const VeltoPage &pageIn(const VeltoDocument &document, const Uuid &pageID) {
+    if (document.currentPage.id == pageID) {
+        return document.currentPage;
+    }
+    for (const VeltoPage &page : document.pages) {
+        if (page.id == pageID) {
+            return page;
+        }
+    }
+    ADD_FAILURE() << "no page " << pageID.uppercaseText();
+    static VeltoPage none;
+    return none;
+}
+
+inline bool hasPage(const VeltoDocument &document, const Uuid &pageID) {
+    if (document.currentPage.id == pageID) {
+        return true;
+    }
+    for (const VeltoPage &page : document.pages) {
+        if (page.id == pageID) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace velto::testing
+
+namespace velto::testing {
+
+/// A store whose library calls the test answers: saves are recorded (and held on request), each page's
+/// latest file is what `latestPages` says (no entry: no file), and a page in `unreadablePages` fails to read.
+/// The folder does not exist, so no folder monitor runs.
+struct MemoryStore {
+    TemporaryFolder temporary;
+    ManualClock clock{day(40)};
+    std::vector<VeltoSaveRequest> saves;
+    bool holdSaves = false;
+    std::vector<std::shared_ptr<Gate<VeltoSaveResult>>> heldSaves;
+    std::function<VeltoSaveResult(const VeltoSaveRequest &)> saveResult; // empty: nothing to report
+    std::map<Uuid, VeltoPage> latestPages;
+    std::set<Uuid> unreadablePages;
+    int latestPageReads = 0;
+    std::unique_ptr<VeltoStore> store;
+
+    VeltoStore::Environment environment() {
+        VeltoStore::Environment environment;
+        environment.clock = &clock;
+        environment.saveOperation = [this](VeltoSaveRequest request,
+                                           std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+            saves.push_back(request);
+            if (holdSaves) {
+                heldSaves.push_back(std::make_shared<Gate<VeltoSaveResult>>());
+                return heldSaves.back()->wait();
+            }
+            VeltoSaveResult result = saveResult ? saveResult(request) : VeltoSaveResult{};
+            return [](VeltoSaveResult value) -> QCoro::Task<VeltoSaveResult> { co_return value; }(result);
+        };
+        environment.latestPageLoadOperation = [this](VeltoPage page, std::filesystem::path)
+            -> QCoro::Task<std::optional<VeltoPage>> {
+            latestPageReads += 1;
+            std::optional<VeltoPage> latest;
+            bool unreadable = unreadablePages.count(page.id) != 0;
+            if (auto found = latestPages.find(page.id); found != latestPages.end()) {
+                latest = found->second;
+            }
+            return [](std::optional<VeltoPage> value, bool fails) -> QCoro::Task<std::optional<VeltoPage>> {
+                if (fails) {
+                    throw std::runtime_error("The page file “page.md” could not be read. Permission denied");
+                }
+                co_return value;
+            }(latest, unreadable);
+        };
+        return environment;
+    }
+
+    VeltoStore &open(const VeltoDocument &document, std::int64_t maximumPageCount = 100,
+                     std::int64_t maximumPageBytes = 5'242'880) {
+        return open(VeltoLibraryLoadResult::loaded(document, std::nullopt), maximumPageCount, maximumPageBytes);
+    }
+
+    VeltoStore &open(const VeltoLibraryLoadResult &loadResult, std::int64_t maximumPageCount = 100,
+                     std::int64_t maximumPageBytes = 5'242'880) {
+        store = std::make_unique<VeltoStore>(temporary / "absent", maximumPageCount, maximumPageBytes, environment(),
+                                             loadResult);
+        return *store;
+    }
+
+    ~MemoryStore() {
+        store.reset();
+        processEventsFor(std::chrono::milliseconds(20));
+    }
+};
+
+inline VeltoDocument documentOf(VeltoPage current, std::vector<VeltoPage> others = {}) {
+    VeltoDocument document;
+    document.currentPage = std::move(current);
+    document.pages = std::move(others);
+    return document;
+}
+
+/// The page marked archived in its text at `date`, as another writer or the store would mark it.
+inline VeltoPage archivedVersion(VeltoPage page, Date date) {
+    VeltoPageFileContent *content = page.content.asLoaded();
+    content->writeVeltoMetadata(page.id, true, std::nullopt);
+    page.archivedAt = date;
+    return page;
+}
+
+inline VeltoPage archivedSummaryPage(const std::string &preview, Date createdAt) {
+    VeltoPage page = textPage("", createdAt);
+    page.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{preview, 100, true, "abc", "def"});
+    return page;
+}
+
+inline VeltoPage unavailablePage(std::optional<bool> isArchived, Date createdAt) {
+    VeltoPage page = textPage("", createdAt);
+    page.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{10, true, "abc", "def", isArchived});
+    return page;
+}
+
+} // namespace velto::testing
