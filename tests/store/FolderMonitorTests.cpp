@@ -1,4 +1,5 @@
 #include "StoreTestSupport.h"
+#include "platform/desktop/InotifyWatcher.h"
 #include "store/FolderChangeCoalescer.h"
 #include "store/FolderMonitor.h"
 #include "store/OwnFileChanges.h"
@@ -6,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <fstream>
 
 namespace velto {
 namespace {
@@ -89,6 +94,24 @@ TEST(FolderMonitorReplay, ReplayAlwaysAsksForAFullRescan) {
     testing::TemporaryFolder folder;
     EXPECT_EQ(VeltoFolderMonitor::replayChanges(folder.path(), VeltoLibraryReconciliationCheckpoint{1, 2}),
               VeltoFolderChangeNotification::fullRescan());
+}
+
+TEST(InotifyWatcherQueue, OverflowingTheKernelsQueueAsksForAFullRescan) {
+    testing::TemporaryFolder folder;
+    InotifyWatcher watcher(folder.path());
+    std::ifstream limitFile("/proc/sys/fs/inotify/max_queued_events");
+    int limit = 16384;
+    limitFile >> limit;
+    // Alternating files keep the kernel from folding repeated events into one.
+    const std::string paths[] = {(folder / "a.md").string(), (folder / "b.md").string()};
+    for (int index = 0; index <= limit; ++index) {
+        int descriptor = ::open(paths[index % 2].c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ASSERT_GE(descriptor, 0);
+        ASSERT_EQ(::write(descriptor, "x", 1), 1);
+        ::close(descriptor);
+    }
+    InotifyWatcher::Batch batch = watcher.readAvailableEvents();
+    EXPECT_TRUE(batch.requiresFullRescan);
 }
 
 /// A monitor on a real folder, started, with its first full rescan already delivered.

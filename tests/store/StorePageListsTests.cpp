@@ -19,9 +19,8 @@ std::vector<Uuid> idsOf(const std::vector<VeltoPage> &pages) {
 TEST(StorePageLists, CurrentPageStandsAloneWhenEveryOtherPageIsArchived) {
     MemoryStore memory;
     VeltoPage current = textPage("current", day(1));
-    VeltoStore &store =
-        memory.open(documentOf(current, {archivedVersion(textPage("old", day(0)), day(2)),
-                                         archivedSummaryPage("summary", day(0))}));
+    VeltoStore &store = memory.open(documentOf(
+        current, {archivedVersion(textPage("old", day(0)), day(2)), archivedSummaryPage("summary", day(0))}));
     EXPECT_TRUE(store.activeOtherPages().empty());
     EXPECT_EQ(idsOf(store.activePagesSortedByActivity()), std::vector<Uuid>{current.id});
     EXPECT_EQ(idsOf(store.activePagesInNavigationOrder()), std::vector<Uuid>{current.id});
@@ -49,8 +48,8 @@ TEST(StorePageLists, EqualDatesSortBySmallerIdentifierTextFirst) {
     VeltoPage b = textPage("b", day(1));
     VeltoPage current = textPage("current", day(0));
     VeltoStore &store = memory.open(documentOf(current, {a, b}));
-    std::vector<Uuid> expected = a.id.uppercaseText() < b.id.uppercaseText() ? std::vector<Uuid>{a.id, b.id}
-                                                                               : std::vector<Uuid>{b.id, a.id};
+    std::vector<Uuid> expected =
+        a.id.uppercaseText() < b.id.uppercaseText() ? std::vector<Uuid>{a.id, b.id} : std::vector<Uuid>{b.id, a.id};
     expected.push_back(current.id);
     EXPECT_EQ(idsOf(store.activePagesSortedByActivity()), expected);
 }
@@ -62,8 +61,8 @@ TEST(StorePageLists, ArchivedPagesWithoutArchiveDateSortByUpdateElseCreationDate
     updatedOnDay7.archivedAt.reset();
     VeltoPage createdOnDay6 = archivedVersion(textPage("c", day(6)), day(0));
     createdOnDay6.archivedAt.reset();
-    VeltoStore &store = memory.open(documentOf(textPage("current", day(0)),
-                                               {archivedOnDay5, updatedOnDay7, createdOnDay6}));
+    VeltoStore &store =
+        memory.open(documentOf(textPage("current", day(0)), {archivedOnDay5, updatedOnDay7, createdOnDay6}));
     EXPECT_EQ(idsOf(store.archivedPagesSortedByArchiveDate()),
               (std::vector<Uuid>{updatedOnDay7.id, createdOnDay6.id, archivedOnDay5.id}));
 }
@@ -94,9 +93,9 @@ struct PreviewStore : MemoryStore {
             release = std::make_shared<std::promise<void>>();
             released = release->get_future().share();
         }
-        environment.archivedPreviewLoadOperation = [released = released, failing = failing](
-                                                       const VeltoPage &page, const std::filesystem::path &,
-                                                       FileSystem &) {
+        environment.archivedPreviewLoadOperation = [released = released,
+                                                    failing = failing](const VeltoPage &page,
+                                                                       const std::filesystem::path &, FileSystem &) {
             if (released.valid()) {
                 released.wait();
             }
@@ -104,7 +103,8 @@ struct PreviewStore : MemoryStore {
                 throw std::runtime_error("The page file “old.md” could not be read.");
             }
             VeltoPage preview = page;
-            preview.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{"preview text", 12, true});
+            preview.content =
+                VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{"preview text", 12, true, "abc", "def"});
             return preview;
         };
         store = std::make_unique<VeltoStore>(temporary / "absent", 100, 5'242'880, std::move(environment),

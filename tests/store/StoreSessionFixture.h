@@ -12,11 +12,11 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <stdexcept>
-#include <vector>
-#include <memory>
 #include <string>
+#include <vector>
 
 // A store on a real Pages folder with the production library operations and a clock the test moves.
 
@@ -87,8 +87,8 @@ struct DiskStore {
         VeltoLibraryLoadResult loaded = awaitTask(VeltoStore::productionLoadOperation(folder));
         VeltoStore::Environment environment;
         environment.clock = &clock;
-        store = std::make_unique<VeltoStore>(folder, maximumPageCount, maximumPageBytes, std::move(environment),
-                                             loaded);
+        store =
+            std::make_unique<VeltoStore>(folder, maximumPageCount, maximumPageBytes, std::move(environment), loaded);
         settle();
         return *store;
     }
@@ -176,8 +176,8 @@ struct MemoryStore {
             VeltoSaveResult result = saveResult ? saveResult(request) : VeltoSaveResult{};
             return [](VeltoSaveResult value) -> QCoro::Task<VeltoSaveResult> { co_return value; }(result);
         };
-        environment.latestPageLoadOperation = [this](VeltoPage page, std::filesystem::path)
-            -> QCoro::Task<std::optional<VeltoPage>> {
+        environment.latestPageLoadOperation = [this](VeltoPage page,
+                                                     std::filesystem::path) -> QCoro::Task<std::optional<VeltoPage>> {
             latestPageReads += 1;
             std::optional<VeltoPage> latest;
             bool unreadable = unreadablePages.count(page.id) != 0;
