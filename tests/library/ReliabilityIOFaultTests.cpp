@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <sstream>
 
@@ -123,7 +124,7 @@ TEST(ReliabilityIOFaults, SaveFailingAtAnyStepLosesNothingAndTouchesNothingElse)
         ASSERT_FALSE(findPage(reloaded, pageD)) << "step " << step;
     }
     EXPECT_GT(step, 20u);
-    RecordProperty("toleratedFailures", tolerated);
+    std::cout << step - 1 << " failing steps, " << tolerated << " of them tolerated by the save\n";
 }
 
 } // namespace
