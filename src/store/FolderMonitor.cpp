@@ -31,7 +31,8 @@ public:
         try {
             watcher_ = std::make_unique<InotifyWatcher>(monitor_.folderURL());
         } catch (const std::exception &) {
-            return; // a folder that cannot be watched leaves the monitor silent
+            monitor_.lostFolder_ = true; // a folder that cannot be watched leaves the monitor silent
+            return;
         }
         notifier_ = std::make_unique<QSocketNotifier>(watcher_->descriptor(), QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
@@ -59,6 +60,7 @@ private:
         gathered_.changedPaths.insert(gathered_.changedPaths.end(), batch.changedPaths.begin(),
                                       batch.changedPaths.end());
         if (watcher_->hasLostFolder()) {
+            monitor_.lostFolder_ = true;
             notifier_.reset(); // the descriptor reports nothing more about the folder
         }
         if (latencyWorkItem_ == nullptr) {

@@ -50,6 +50,9 @@ public:
     void stop();
 
     const std::filesystem::path &folderURL() const { return folderURL_; }
+    /// The watched folder was removed, moved or unmounted (or was gone when watching began): this monitor
+    /// reports nothing more, and watching again needs a new one.
+    bool hasLostFolder() const { return lostFolder_; }
 
     /// What changed since the checkpoint. Linux keeps no event history, so the answer is always a full rescan.
     static VeltoFolderChangeNotification replayChanges(const std::filesystem::path &folderURL,
@@ -72,6 +75,7 @@ private:
     OnChange onChange_;
     std::atomic<bool> isStarted_{false};
     std::atomic<std::uint64_t> generation_{0};
+    std::atomic<bool> lostFolder_{false};
 
     friend class FolderMonitorQueue;
 };

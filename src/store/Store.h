@@ -101,7 +101,7 @@ public:
     std::optional<std::uint64_t> latestFailedGeneration() const { return latestFailedGeneration_; }
     const std::map<Uuid, VeltoPageBaseline> &pageBaselines() const { return pageBaselines_; }
     const VeltoMutationTracker &mutations() const { return mutations_; }
-    bool isMonitoringFolder() const { return folderMonitor_ != nullptr; }
+    bool isMonitoringFolder() const { return folderMonitor_ != nullptr && !folderMonitor_->hasLostFolder(); }
     bool isRefreshingFromDisk() const { return externalRefreshRunning_; }
 
     /// Called whenever a change leaves a different set of archived pages.

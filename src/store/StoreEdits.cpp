@@ -138,7 +138,8 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     mutations_.discardPersistedMutations(request.mutationRevision);
     latestFailedGeneration_.reset();
     loadState_ = VeltoStoreLoadState::loaded(); // a missing library exists from its first save on
-    if (folderMonitor_ == nullptr) {
+    // A monitor whose folder went (and was made again by this save) watches nothing: it counts as none.
+    if (folderMonitor_ == nullptr || folderMonitor_->hasLostFolder()) {
         startMonitoringFolder();
     }
 }

@@ -208,6 +208,7 @@ TEST(FolderMonitor, RemovingTheWatchedFolderAsksForAFullRescan) {
     std::filesystem::remove_all(live.folder.path());
     ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 2s));
     EXPECT_EQ(live.delivered.back(), VeltoFolderChangeNotification::fullRescan());
+    EXPECT_TRUE(live.monitor->hasLostFolder());
 }
 
 TEST(FolderMonitor, NoDeliveryReachesTheHandlerAfterStop) {

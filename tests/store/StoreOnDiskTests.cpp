@@ -124,6 +124,23 @@ TEST(StoreOnDisk, AnotherProcessesChangeReachesTheStoreWithinASecondAsAPath) {
     EXPECT_TRUE(containsPageWithText(observed.store->document(), "first page\n"));
 }
 
+TEST(StoreOnDisk, FolderRemovedWhileOpenIsWatchedAgainOnceASaveMakesItAnew) {
+    ObservedStore observed;
+    VeltoStore &store = *observed.store;
+    std::filesystem::remove_all(observed.folder);
+    // The refresh saves what the store holds before it loads, which makes the folder anew.
+    ASSERT_TRUE(processEventsUntil([&] { return observed.fullLoads >= 2 && !store.isRefreshingFromDisk(); }, 5s));
+    EXPECT_TRUE(std::filesystem::is_directory(observed.folder / ".velto"));
+    EXPECT_TRUE(store.isMonitoringFolder());
+
+    // The new monitor starts with a full rescan; after it, another writer's file is reported again.
+    ASSERT_TRUE(processEventsUntil([&] { return observed.fullLoads >= 3 && !store.isRefreshingFromDisk(); }, 5s));
+    std::string command = "printf 'Back again\\n' > '" + (observed.folder / "again.md").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(processEventsUntil([&] { return !observed.incrementalLoads.empty(); }, 3s));
+    EXPECT_EQ(observed.incrementalLoads.back(), std::set<std::string>{"again.md"});
+}
+
 TEST(StoreOnDisk, ReadingAPageWhileAnotherWriterHoldsTheLockLeavesTheMainThreadFree) {
     ObservedStore observed;
     VeltoStore &store = *observed.store;
