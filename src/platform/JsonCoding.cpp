@@ -149,7 +149,46 @@ std::string encodeJSON(const Json &value) {
     return out;
 }
 
+namespace {
+
+// The peer decoder refuses documents nested deeper than this. Checking before parsing also keeps a
+// hostile file of a few megabytes of "[" from costing gigabytes of memory and seconds of parsing.
+constexpr std::size_t maximumNestingDepth = 512;
+
+bool isNestedTooDeeply(std::string_view text) {
+    std::size_t depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > maximumNestingDepth) {
+                return true;
+            }
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 Json decodeJSON(std::string_view text) {
+    if (isNestedTooDeeply(text)) {
+        throw JsonDecodingError("The data is not valid JSON: it is nested more than 512 levels deep");
+    }
     try {
         return Json::parse(text.begin(), text.end());
     } catch (const Json::exception &error) {

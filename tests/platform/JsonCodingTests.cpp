@@ -95,6 +95,16 @@ TEST(JsonDecoding, RejectsWhatIsNotOneJsonValue) {
     }
 }
 
+TEST(JsonDecoding, RefusesDeepNestingButNotBracketsInsideStrings) {
+    EXPECT_NO_THROW(decodeJSON(std::string(512, '[') + std::string(512, ']')));
+    EXPECT_THROW(decodeJSON(std::string(513, '[') + std::string(513, ']')), JsonDecodingError);
+    // A hostile file of nothing but brackets is refused without parsing it.
+    EXPECT_THROW(decodeJSON(std::string(20'000'000, '[')), JsonDecodingError);
+
+    const Json value = decodeJSON("{\"a\":\"" + std::string(1000, '[') + "\\\"{\"}");
+    EXPECT_EQ(value["a"].get<std::string>(), std::string(1000, '[') + "\"{");
+}
+
 TEST(JsonFields, ReadRequiredAndOptionalValuesIgnoringUnknownKeys) {
     Json object = decodeJSON(R"({"name":"a","flag":false,"count":18446744073709551615,"delta":-3,)"
                              R"("nothing":null,"extra":{"deep":[1]}})");
