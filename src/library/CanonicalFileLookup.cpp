@@ -2,7 +2,8 @@
 
 #include "platform/Text.h"
 
-#include <string>
+#include <optional>
+#include <vector>
 
 namespace VeltoPageLibrary {
 
@@ -19,6 +20,9 @@ bool exists(const std::filesystem::path &url, velto::FileSystem &fileManager) {
 /// The entry of the directory that is canonically equal to the name; nothing when there is none.
 std::optional<std::string> canonicallyEqualEntry(const std::filesystem::path &directoryURL, std::string_view name,
                                                  velto::FileSystem &fileManager) {
+    if (!velto::text::isValidUTF8(name)) {
+        return std::nullopt;
+    }
     std::vector<std::string> entries;
     try {
         entries = fileManager.contentsOfDirectory(directoryURL);
@@ -35,26 +39,22 @@ std::optional<std::string> canonicallyEqualEntry(const std::filesystem::path &di
 
 } // namespace
 
-std::optional<std::filesystem::path> canonicallyMatchingFileURL(const std::filesystem::path &folderURL,
-                                                                std::string_view relativePath,
-                                                                velto::FileSystem &fileManager) {
+std::string canonicallyMatchingRelativePath(const std::filesystem::path &folderURL, std::string_view relativePath,
+                                            velto::FileSystem &fileManager) {
     std::filesystem::path url = folderURL;
+    std::vector<std::string> components;
+    bool matching = true;
     for (auto component : velto::text::splitKeepingEmpty(relativePath, "/")) {
-        std::filesystem::path exact = url / std::string(component);
-        if (exists(exact, fileManager)) {
-            url = exact;
-            continue;
+        std::string name(component);
+        if (matching && !exists(url / name, fileManager)) {
+            auto entry = canonicallyEqualEntry(url, name, fileManager);
+            matching = entry.has_value();
+            name = entry.value_or(name);
         }
-        if (!velto::text::isValidUTF8(component)) {
-            return std::nullopt;
-        }
-        auto entry = canonicallyEqualEntry(url, component, fileManager);
-        if (!entry) {
-            return std::nullopt;
-        }
-        url /= *entry;
+        url /= name;
+        components.push_back(std::move(name));
     }
-    return url;
+    return velto::text::join(components, "/");
 }
 
 } // namespace VeltoPageLibrary

@@ -1,6 +1,5 @@
 #include "library/MarkdownDiscovery.h"
 
-#include "library/CanonicalFileLookup.h"
 #include "library/ConcurrentWork.h"
 #include "library/IOObservation.h"
 #include "library/MissingFileObservations.h"
@@ -108,7 +107,6 @@ private:
 
     const VeltoLibraryPageRecord *recordAtPath(const std::string &relativePath) const;
     bool isAmongChangedPaths(const std::string &relativePath) const;
-    std::filesystem::path expectedFileURL(const std::string &expectedName);
 
     const velto::VeltoLibraryManifest &manifest;
     const std::filesystem::path &folderURL;
@@ -190,16 +188,10 @@ std::optional<std::vector<std::filesystem::path>> DiscoveryPass::candidateFiles(
 std::vector<std::filesystem::path> DiscoveryPass::changedCandidateFiles() {
     std::vector<std::filesystem::path> candidates;
     for (const auto &path : *changedRelativePaths) {
+        // A name reported in one Unicode form but stored in the other comes back as the file stored.
         auto url = pageURLs.url(path);
         if (fileManager.fileExists(url)) {
             candidates.push_back(url);
-            continue;
-        }
-        // A name reported in one Unicode form may be stored in the other.
-        auto matching = canonicallyMatchingFileURL(folderURL, path, fileManager);
-        if (matching) {
-            auto matchingName = matching->lexically_relative(folderURL).generic_string();
-            candidates.push_back(pageURLs.url(matchingName));
         }
     }
     std::sort(candidates.begin(), candidates.end());
@@ -464,7 +456,8 @@ void DiscoveryPass::accountForUndiscoveredPages() {
             observationsToClear.insert(record.id);
             continue;
         }
-        auto url = expectedFileURL(expectedName);
+        // A name stored in one Unicode form finds the file stored in the other.
+        auto url = pageURLs.url(expectedName);
         switch (availabilityOperation(url, fileManager)) {
         case VeltoPageFileAvailability::available:
             observationsToClear.insert(record.id);
@@ -570,20 +563,6 @@ const VeltoLibraryPageRecord *DiscoveryPass::recordAtPath(const std::string &rel
 bool DiscoveryPass::isAmongChangedPaths(const std::string &relativePath) const {
     return changedRelativePaths->contains(relativePath) ||
            canonicalChangedPaths.contains(velto::text::nfc(relativePath));
-}
-
-/// The file where a record's page is expected; a name stored in one Unicode form finds the file stored in
-/// the other.
-std::filesystem::path DiscoveryPass::expectedFileURL(const std::string &expectedName) {
-    auto url = pageURLs.url(expectedName);
-    if (fileManager.fileExists(url)) {
-        return url;
-    }
-    auto matching = canonicallyMatchingFileURL(folderURL, expectedName, fileManager);
-    if (!matching) {
-        return url;
-    }
-    return pageURLs.url(matching->lexically_relative(folderURL).generic_string());
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "library/PageFileLocation.h"
 
+#include "library/CanonicalFileLookup.h"
 #include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
 #include "platform/Text.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -25,13 +27,19 @@ std::deque<std::string> componentsOf(const std::filesystem::path &path) {
     return components;
 }
 
-bool isSymbolicLink(const std::filesystem::path &path, velto::FileSystem &fileManager) {
+/// The entry itself, a link not followed; nothing when there is none or it cannot be looked at.
+std::optional<velto::FileStatus> statusWithoutFollowing(const std::filesystem::path &path,
+                                                        velto::FileSystem &fileManager) {
     try {
-        auto status = fileManager.status(path, false);
-        return status && status->type == velto::FileType::symbolicLink;
+        return fileManager.status(path, false);
     } catch (const velto::FileSystemError &) {
-        return false;
+        return std::nullopt;
     }
+}
+
+bool isSymbolicLink(const std::filesystem::path &path, velto::FileSystem &fileManager) {
+    auto status = statusWithoutFollowing(path, fileManager);
+    return status && status->type == velto::FileType::symbolicLink;
 }
 
 bool liesWithin(const std::filesystem::path &path, const std::filesystem::path &root) {
@@ -96,6 +104,21 @@ PageURLResolver::PageURLResolver(const std::filesystem::path &folderURL, velto::
     , fileManager(fileManager) {}
 
 std::filesystem::path PageURLResolver::url(std::string_view relativeFilePath) const {
+    auto exact = resolvedURL(relativeFilePath);
+    if (exact.exists) {
+        return exact.url;
+    }
+    // A folder synced from another platform may spell the name in the other Unicode form: the file that is
+    // there is the page's, and writing beside it would leave two files for one page. The name found passes
+    // every check again.
+    auto matchingName = canonicallyMatchingRelativePath(root, relativeFilePath, fileManager);
+    if (matchingName == relativeFilePath || !isManagedPageFileName(matchingName)) {
+        return exact.url;
+    }
+    return resolvedURL(matchingName).url;
+}
+
+PageURLResolver::ResolvedURL PageURLResolver::resolvedURL(std::string_view relativeFilePath) const {
     const auto unsafe = velto::LibraryMetadataError(velto::LibraryMetadataError::Kind::unsafePagePath);
     if (!isManagedPageFileName(relativeFilePath)) {
         throw unsafe;
@@ -112,12 +135,14 @@ std::filesystem::path PageURLResolver::url(std::string_view relativeFilePath) co
         throw unsafe;
     }
     auto url = parent / fileName;
-    // Checked whether or not a file is there: a link whose target does not exist yet would otherwise let
-    // a later write create a file outside the folder.
-    if (!liesWithin(resolvingComponents(parent, {fileName}, fileManager), root)) {
+    auto status = statusWithoutFollowing(url, fileManager);
+    // Checked whether or not the link's target is there: one that does not exist yet would otherwise let a
+    // later write create a file outside the folder.
+    if (status && status->type == velto::FileType::symbolicLink &&
+        !liesWithin(resolvingComponents(parent, {fileName}, fileManager), root)) {
         throw unsafe;
     }
-    return url;
+    return {url, status.has_value()};
 }
 
 std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,

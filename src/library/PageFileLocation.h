@@ -12,6 +12,11 @@ namespace VeltoPageLibrary {
 /// outside (even a link whose target does not exist yet) is refused with
 /// LibraryMetadataError::unsafePagePath, as is a name that isManagedPageFileName rejects. A page file that
 /// is a link to a file inside the folder keeps its link path.
+///
+/// When nothing is there under the name byte for byte, the file and folders on its way are taken as the
+/// folder spells them (canonicallyMatchingRelativePath: the other Unicode form, as a folder synced from
+/// another platform may hold it), so that reading and writing use the file that is there instead of a
+/// second one beside it; the name found passes the same checks.
 std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
                               velto::FileSystem &fileManager = velto::defaultFileSystem());
 
@@ -24,6 +29,14 @@ public:
     std::filesystem::path url(std::string_view relativeFilePath) const;
 
 private:
+    struct ResolvedURL {
+        std::filesystem::path url;
+        bool exists = false; // an entry is there under this very name, a dangling link included
+    };
+
+    /// The checked path of exactly this name.
+    ResolvedURL resolvedURL(std::string_view relativeFilePath) const;
+
     std::filesystem::path root;
     velto::FileSystem &fileManager;
 };

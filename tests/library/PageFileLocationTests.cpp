@@ -99,4 +99,40 @@ TEST_F(PageFileLocation, FolderReachedThroughALinkWorks) {
     EXPECT_EQ(pageURL("a.md", temporary / "PagesLink"), root / "a.md");
 }
 
+// "é" as one code point, and as "e" followed by a combining acute accent.
+const std::string composedCafe = "caf\xc3\xa9";
+const std::string decomposedCafe = "cafe\xcc\x81";
+
+TEST_F(PageFileLocation, NameInTheOtherUnicodeFormFindsTheEntryThatIsThere) {
+    temporary.writeFile("Pages/" + decomposedCafe + ".md", "x");
+    EXPECT_EQ(pageURL(composedCafe + ".md", folder), root / (decomposedCafe + ".md"));
+    EXPECT_EQ(pageURL(decomposedCafe + ".md", folder), root / (decomposedCafe + ".md"));
+
+    temporary.writeFile("Pages/" + decomposedCafe + "/notes.md", "x");
+    EXPECT_EQ(pageURL(composedCafe + "/notes.md", folder), root / decomposedCafe / "notes.md");
+    // A file not yet there goes into the folder that is.
+    EXPECT_EQ(pageURL(composedCafe + "/new.md", folder), root / decomposedCafe / "new.md");
+}
+
+TEST_F(PageFileLocation, ExactNameWinsAndNothingEqualLeavesTheNameAsWritten) {
+    temporary.writeFile("Pages/" + decomposedCafe + ".md", "x");
+    temporary.writeFile("Pages/" + composedCafe + ".md", "x");
+    EXPECT_EQ(pageURL(composedCafe + ".md", folder), root / (composedCafe + ".md"));
+    EXPECT_EQ(pageURL("other-" + composedCafe + ".md", folder), root / ("other-" + composedCafe + ".md"));
+}
+
+TEST_F(PageFileLocation, EntriesWhoseNamesAreNotUTF8NeverMatch) {
+    temporary.writeFile("Pages/caf\xe9.md", "x"); // Latin-1, as another system may have written it
+    EXPECT_EQ(pageURL(composedCafe + ".md", folder), root / (composedCafe + ".md"));
+}
+
+TEST_F(PageFileLocation, EntryInTheOtherUnicodeFormLinkingOutsideIsRefused) {
+    auto outside = temporary.writeFile("Outside/secret.md", "x");
+    fs::create_symlink(outside, folder / (decomposedCafe + ".md"));
+    EXPECT_TRUE(isRefused(composedCafe + ".md", folder));
+
+    fs::create_directory_symlink(temporary / "Outside", folder / ("Re\xcc\x81sume\xcc\x81"));
+    EXPECT_TRUE(isRefused("R\xc3\xa9sum\xc3\xa9/secret.md", folder));
+}
+
 } // namespace

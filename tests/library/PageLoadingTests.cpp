@@ -290,6 +290,23 @@ TEST_F(PageLoading, LatestStateOfAPageWhoseFileGoesWhileReadIsNothing) {
     EXPECT_EQ(loadLatestPageIfPresent(stored.page, temporary.path(), fileSystem), std::nullopt);
 }
 
+TEST_F(PageLoading, RecordedNameInTheOtherUnicodeFormFindsTheFileThatIsThere) {
+    const std::string composed = "Caf\xc3\xa9.md";    // "é" as one code point, as the metadata holds it
+    const std::string decomposed = "Cafe\xcc\x81.md"; // "e" and a combining acute accent, as synced
+    temporary.createFolder(".velto");
+    temporary.writeFile(decomposed, pageFileText(pageA, "Bonjour\n"));
+    auto pageRecord = record(pageA, composed);
+
+    auto page = load(pageRecord, temporary.path());
+    ASSERT_NE(page.content.asLoaded(), nullptr);
+    EXPECT_EQ(page.content.asLoaded()->body, "Bonjour\n");
+    EXPECT_EQ(page.relativeFilePath, composed);
+
+    auto latest = loadLatestPageIfPresent(page, temporary.path());
+    ASSERT_TRUE(latest);
+    EXPECT_EQ(latest->content.asLoaded()->body, "Bonjour\n");
+}
+
 TEST_F(PageLoading, PreviewHoldsTwoThousandFortyEightCharactersOfAnyKind) {
     std::string body;
     for (int index = 0; index < 3'000; ++index) {
