@@ -1,0 +1,228 @@
+#include "StoreSessionFixture.h"
+#include "store/PageArchiveState.h"
+
+namespace velto {
+namespace {
+
+using namespace velto::testing;
+
+VeltoPage conflictCopyOf(const VeltoPage &original, const std::string &body) {
+    VeltoPage copy = textPage(body, day(2), day(3));
+    copy.fileSlug = "conflict-copy";
+    copy.content.asLoaded()->writeVeltoMetadata(copy.id, false, original.id);
+    return copy;
+}
+
+/// A store whose next save reports the given conflicts.
+struct ConflictingSaves : MemoryStore {
+    std::vector<VeltoSaveConflict> conflicts;
+    std::map<Uuid, Uuid> replacements;
+
+    ConflictingSaves() {
+        saveResult = [this](const VeltoSaveRequest &) {
+            VeltoSaveResult result;
+            result.conflicts = std::exchange(conflicts, {});
+            result.pageIDReplacements = std::exchange(replacements, {});
+            return result;
+        };
+    }
+};
+
+TEST(StoreConflicts, NoticeCountsOnlyOrdinaryConflicts) {
+    ConflictingSaves saves;
+    VeltoPage original = textPage("original", day(0));
+    VeltoPage removedOriginal = textPage("removed", day(0));
+    VeltoStore &store = saves.open(documentOf(original, {removedOriginal}));
+    VeltoPage copy = conflictCopyOf(original, "their version");
+    VeltoPage recovered = textPage("kept local edit", day(0));
+    saves.conflicts = {{original.id, copy}, {removedOriginal.id, recovered}};
+    saves.replacements = {{removedOriginal.id, recovered.id}};
+    store.setText("my version", day(1));
+
+    ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+    EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Review Saved Conflict Copy…");
+    EXPECT_EQ(store.lastSaveConflictPresentation()->message,
+              "This page changed in another app or Velto window. Your edit is current, and the other version was "
+              "saved as a separate page.");
+    EXPECT_EQ(store.lastSaveConflictPresentation()->pageIDs, std::vector<Uuid>{copy.id});
+    EXPECT_TRUE(hasPage(store.document(), copy.id));
+}
+
+TEST(StoreConflicts, NoticeOfRemovedOriginalsAloneSaysThePageWasRecovered) {
+    ConflictingSaves saves;
+    VeltoPage original = textPage("original", day(0));
+    VeltoStore &store = saves.open(documentOf(original));
+    VeltoPage recovered = textPage("kept", day(0));
+    saves.conflicts = {{original.id, recovered}};
+    saves.replacements = {{original.id, recovered.id}};
+    store.setText("edit", day(1));
+
+    ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+    EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Page Recovered After File Removal");
+    EXPECT_EQ(store.lastSaveConflictPresentation()->pageIDs, std::vector<Uuid>{recovered.id});
+
+    store.setText("a save without conflicts", day(2));
+    EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Page Recovered After File Removal");
+}
+
+TEST(StoreConflicts, NoticeShrinksWithEveryResolvedCopyAndEndsWithTheLast) {
+    ConflictingSaves saves;
+    VeltoPage a = textPage("a", day(0));
+    VeltoPage b = textPage("b", day(0));
+    VeltoPage c = textPage("c", day(0));
+    VeltoStore &store = saves.open(documentOf(a, {b, c}));
+    std::vector<VeltoPage> copies{conflictCopyOf(a, "a'"), conflictCopyOf(b, "b'"), conflictCopyOf(c, "c'")};
+    for (const VeltoPage &copy : copies) {
+        saves.latestPages[copy.id] = copy;
+    }
+    saves.conflicts = {{a.id, copies[0]}, {b.id, copies[1]}, {c.id, copies[2]}};
+    store.setText("a edited", day(1));
+    const std::string message = "3 pages changed elsewhere. Your edits are current, and the other versions were "
+                                "saved as separate pages.";
+    ASSERT_EQ(store.lastSaveConflictPresentation()->title, "Review 3 Saved Conflict Copies…");
+    ASSERT_EQ(store.lastSaveConflictPresentation()->message, message);
+
+    EXPECT_EQ(awaitTask(store.resolveConflict(copies[1].id, VeltoConflictResolution::keepCurrentVersion, day(5))),
+              VeltoConflictResolutionOutcome::resolved);
+    EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Review 2 Saved Conflict Copies…");
+    EXPECT_EQ(store.lastSaveConflictPresentation()->message, message);
+    EXPECT_EQ(store.lastSaveConflictPresentation()->pageIDs, (std::vector<Uuid>{copies[0].id, copies[2].id}));
+
+    awaitTask(store.resolveConflict(copies[0].id, VeltoConflictResolution::keepCurrentVersion, day(5)));
+    EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Review Saved Conflict Copy…");
+    awaitTask(store.resolveConflict(copies[2].id, VeltoConflictResolution::keepCurrentVersion, day(5)));
+    EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
+}
+
+TEST(StoreConflicts, ResolutionsThatNeedTheOriginalAreRefusedWithoutIt) {
+    MemoryStore memory;
+    VeltoPage deletedOriginal = textPage("gone", day(0));
+    VeltoPage copy = conflictCopyOf(deletedOriginal, "their version");
+    VeltoPage slugOnly = textPage("slug only", day(0));
+    slugOnly.fileSlug = "conflict-copy";
+    memory.latestPages = {{copy.id, copy}, {slugOnly.id, slugOnly}};
+    VeltoPage current = conflictCopyOf(deletedOriginal, "current copy");
+    VeltoStore &store = memory.open(documentOf(current, {copy, slugOnly}));
+
+    for (const Uuid &copyID : {copy.id, slugOnly.id}) {
+        EXPECT_EQ(awaitTask(store.resolveConflict(copyID, VeltoConflictResolution::keepCurrentVersion, day(5))),
+                  VeltoConflictResolutionOutcome::unavailable);
+        EXPECT_EQ(awaitTask(store.resolveConflict(copyID, VeltoConflictResolution::useSavedCopy, day(5))),
+                  VeltoConflictResolutionOutcome::unavailable);
+    }
+    EXPECT_EQ(awaitTask(store.resolveConflict(current.id, VeltoConflictResolution::keepBothVersions, day(5))),
+              VeltoConflictResolutionOutcome::unavailable)
+        << "the current page is never resolved";
+    EXPECT_TRUE(memory.saves.empty());
+
+    EXPECT_EQ(awaitTask(store.resolveConflict(slugOnly.id, VeltoConflictResolution::keepBothVersions, day(5))),
+              VeltoConflictResolutionOutcome::resolved);
+    EXPECT_EQ(awaitTask(store.resolveConflict(copy.id, VeltoConflictResolution::keepBothVersions, day(5))),
+              VeltoConflictResolutionOutcome::resolved);
+    ASSERT_EQ(store.document().pages.size(), 2u);
+    EXPECT_EQ(store.document().pages[0].visibleText(), "their version");
+    EXPECT_FALSE(isConflictCopy(store.document().pages[0]));
+    EXPECT_NE(store.document().pages[0].id, copy.id);
+}
+
+TEST(StoreConflicts, CopyChangedElsewhereIsRefreshedBeforeItIsResolved) {
+    MemoryStore memory;
+    VeltoPage original = textPage("original", day(0));
+    VeltoPage copy = conflictCopyOf(original, "their version");
+    VeltoPage changed = copy;
+    changed.content.asLoaded()->body = "their version, changed again";
+    memory.latestPages[copy.id] = changed;
+    VeltoStore &store = memory.open(documentOf(original, {copy}));
+
+    EXPECT_EQ(awaitTask(store.resolveConflict(copy.id, VeltoConflictResolution::useSavedCopy, day(5))),
+              VeltoConflictResolutionOutcome::refreshed);
+    EXPECT_EQ(store.document().currentPage.visibleText(), "original");
+    EXPECT_EQ(pageIn(store.document(), copy.id).visibleText(), "their version, changed again");
+    EXPECT_TRUE(memory.saves.empty());
+
+    EXPECT_EQ(awaitTask(store.resolveConflict(copy.id, VeltoConflictResolution::useSavedCopy, day(5))),
+              VeltoConflictResolutionOutcome::resolved);
+    EXPECT_EQ(store.document().currentPage.visibleText(), "their version, changed again");
+}
+
+TEST(StoreConflicts, SavedCopyMakesAnArchivedOriginalActive) {
+    MemoryStore memory;
+    VeltoPage original = archivedVersion(textPage("original", day(0)), day(1));
+    VeltoPage copy = conflictCopyOf(original, "their version");
+    memory.latestPages[copy.id] = copy;
+    VeltoStore &store = memory.open(documentOf(textPage("current", day(0)), {original, copy}));
+
+    EXPECT_EQ(awaitTask(store.resolveConflict(copy.id, VeltoConflictResolution::useSavedCopy, day(6))),
+              VeltoConflictResolutionOutcome::resolved);
+    const VeltoPage &resolved = pageIn(store.document(), original.id);
+    EXPECT_EQ(resolved.visibleText(), "their version");
+    EXPECT_FALSE(isArchivedPage(resolved));
+    EXPECT_FALSE(resolved.archivedAt.has_value());
+    EXPECT_EQ(resolved.updatedAt, day(6));
+    EXPECT_FALSE(hasPage(store.document(), copy.id));
+}
+
+TEST(StoreConflicts, ConflictingEditsOnDiskLeaveACopyAndANotice) {
+    DiskStore disk;
+    VeltoPage original = textPage("shared line\n", day(0));
+    writeLibrary(disk.folder, documentOf(original));
+    VeltoStore &store = disk.open();
+    std::filesystem::path file;
+    for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
+        if (entry.path().extension() == ".md") {
+            file = entry.path();
+        }
+    }
+    ASSERT_FALSE(file.empty());
+    std::string theirs = defaultFileSystem().readFile(file);
+    theirs.replace(theirs.find("shared line"), 11, "their line");
+    defaultFileSystem().writeAtomically(file, theirs); // another writer, before the folder monitor reports it
+    store.setText("my line\n", day(1));
+    disk.flush();
+
+    ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+    EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Review Saved Conflict Copy…");
+    ASSERT_EQ(store.lastSaveConflictPresentation()->pageIDs.size(), 1u);
+    const VeltoPage &copy = pageIn(store.document(), store.lastSaveConflictPresentation()->pageIDs.front());
+    EXPECT_TRUE(isConflictCopy(copy));
+    EXPECT_EQ(copy.visibleText(), "their line\n");
+    EXPECT_EQ(store.document().currentPage.visibleText(), "my line\n");
+}
+
+/// Each resolution on a real folder, and what the folder holds after the flush.
+TEST(StoreConflicts, ThreeResolutionsReachTheDisk) {
+    for (VeltoConflictResolution resolution :
+         {VeltoConflictResolution::keepCurrentVersion, VeltoConflictResolution::useSavedCopy,
+          VeltoConflictResolution::keepBothVersions}) {
+        SCOPED_TRACE(static_cast<int>(resolution));
+        DiskStore disk;
+        VeltoPage original = textPage("my version\n", day(0));
+        VeltoPage copy = conflictCopyOf(original, "their version\n");
+        writeLibrary(disk.folder, documentOf(original, {copy}));
+        VeltoStore &store = disk.open();
+        store.setText("my version, typed on\n", day(7)); // pending while the conflict is resolved
+
+        ASSERT_EQ(awaitTask(store.resolveConflict(copy.id, resolution, day(8))),
+                  VeltoConflictResolutionOutcome::resolved);
+        disk.flush();
+        VeltoDocument onDisk = disk.reloadedFromDisk();
+        EXPECT_FALSE(hasPage(onDisk, copy.id));
+        EXPECT_TRUE(pageFileText(disk.folder, copy.id).empty()) << "the copy's file is gone";
+        const std::string originalText = pageIn(onDisk, original.id).visibleText();
+        if (resolution == VeltoConflictResolution::useSavedCopy) {
+            EXPECT_EQ(originalText, "their version\n");
+        } else {
+            EXPECT_EQ(originalText, "my version, typed on\n");
+        }
+        if (resolution == VeltoConflictResolution::keepBothVersions) {
+            ASSERT_EQ(onDisk.pages.size(), 1u);
+            EXPECT_EQ(onDisk.pages.front().visibleText(), "their version\n");
+            EXPECT_FALSE(isConflictCopy(onDisk.pages.front()));
+        } else {
+            EXPECT_TRUE(onDisk.pages.empty());
+        }
+    }
+}
+
+} // namespace
+} // namespace velto
