@@ -246,7 +246,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
         tombstones.push_back(std::move(tombstone));
     }
     auto activeTombstones = activeDeletionTombstones(tombstones, writerStates);
-    persistCanonicalDeletionIndex(activeTombstones, folderURL, fileManager);
+    persistCanonicalDeletionIndex(activeTombstones, folderURL, fileManager, writerStates);
     auto compactedStates = compactWriterStates(writerStates, activeTombstones, folderURL, fileManager);
 
     // 15.–18. The commit.
