@@ -1,4 +1,5 @@
 #include "store/DocumentPages.h"
+#include "store/FolderIdentity.h"
 #include "store/LibraryPool.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
@@ -10,10 +11,6 @@
 
 namespace velto {
 namespace {
-
-bool sameFolderURL(const std::filesystem::path &a, const std::filesystem::path &b) {
-    return a.lexically_normal() == b.lexically_normal();
-}
 
 /// The date archived pages are listed by: the archive date, else the activity date.
 Date archiveSortDate(const VeltoPage &page) {
@@ -98,7 +95,7 @@ QCoro::Task<std::map<Uuid, VeltoPage>> VeltoStore::loadArchivedPreviews(std::vec
     std::map<Uuid, ArchivedPreviewLoadResult> results = co_await reading;
 
     std::map<Uuid, VeltoPage> answer;
-    if (store == nullptr || librarySessionRevision_ != sessionRevision || !sameFolderURL(folderURL_, folderURL)) {
+    if (store == nullptr || librarySessionRevision_ != sessionRevision || !isSameFolderURL(folderURL_, folderURL)) {
         co_return answer;
     }
     for (const VeltoPage &page : collected) {

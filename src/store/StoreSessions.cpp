@@ -2,6 +2,7 @@
 #include "library/LibraryRecovery.h"
 #include "library/ProcessWriter.h"
 #include "store/DocumentPages.h"
+#include "store/FolderIdentity.h"
 #include "store/LibraryPool.h"
 #include "store/OwnFileChanges.h"
 #include "store/Store.h"
@@ -10,10 +11,6 @@
 
 namespace velto {
 namespace {
-
-bool isSameFolder(const std::filesystem::path &a, const std::filesystem::path &b) {
-    return a.lexically_normal() == b.lexically_normal();
-}
 
 /// The save that writes a damaged library anew: every page and the structure changed, nothing expected on disk.
 VeltoSaveRequest recoveryRequest(const VeltoDocument &document, Date now) {
@@ -62,7 +59,7 @@ QCoro::Task<void> VeltoStore::applyFolderConnection(VeltoFolderConnectionSelecti
 }
 
 QCoro::Task<void> VeltoStore::copyCurrentLibrary(std::filesystem::path destinationURL) {
-    if (isSameFolder(destinationURL, folderURL_)) {
+    if (isSameFolderURL(destinationURL, folderURL_)) {
         co_return;
     }
     QPointer<VeltoStore> store(this);
@@ -106,7 +103,7 @@ void VeltoStore::carryEditsIntoCopy(const VeltoDocument &copiedState, const Velt
 }
 
 QCoro::Task<void> VeltoStore::connectPages(std::filesystem::path destinationURL, bool startsLibraryWhenMissing) {
-    if (isSameFolder(destinationURL, folderURL_)) {
+    if (isSameFolderURL(destinationURL, folderURL_)) {
         co_return;
     }
     QPointer<VeltoStore> store(this);

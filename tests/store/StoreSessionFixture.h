@@ -81,12 +81,14 @@ struct DiskStore {
     std::filesystem::path folder = temporary / "Pages";
     ManualClock clock{day(40)};
     std::unique_ptr<VeltoStore> store;
+    VeltoStore::SaveOperation saveOperation; // empty: the production write
 
     /// Loads the folder as the application does and builds the store on it.
     VeltoStore &open(std::int64_t maximumPageCount = 100, std::int64_t maximumPageBytes = 5'242'880) {
         VeltoLibraryLoadResult loaded = awaitTask(VeltoStore::productionLoadOperation(folder));
         VeltoStore::Environment environment;
         environment.clock = &clock;
+        environment.saveOperation = saveOperation;
         store =
             std::make_unique<VeltoStore>(folder, maximumPageCount, maximumPageBytes, std::move(environment), loaded);
         settle();
