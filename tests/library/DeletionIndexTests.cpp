@@ -1,6 +1,8 @@
 #include "library/DeletionIndex.h"
 
+#include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
+#include "LoadTestSupport.h"
 #include "model/LibraryErrors.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
@@ -13,6 +15,7 @@
 namespace {
 
 using namespace velto::librarytesting;
+using velto::loadtesting::entryNames;
 using namespace VeltoPageLibrary;
 using velto::LibraryMetadataError;
 using velto::VeltoDeletionIndexShard;
@@ -23,34 +26,12 @@ using velto::testing::TemporaryFolder;
 using Tombstones = std::map<velto::Uuid, VeltoDeletionTombstone>;
 namespace fs = std::filesystem;
 
-const velto::Uuid w1 = uuid("10");
-const velto::Uuid w2 = uuid("20");
-const velto::Uuid pageA = uuid("a0");
 const velto::Uuid page3 = uuid("3f");
 
 VeltoWriterState editsOf(const velto::Uuid &pageID, velto::VeltoWriterVersion stamp) {
-    VeltoWriterState state;
-    state.writerID = stamp.writerID;
+    auto state = journal(stamp.writerID);
     state.pageMutations = {mutation(pageID, std::move(stamp))};
     return state;
-}
-
-std::vector<std::string> indexFileNames(const TemporaryFolder &temporary) {
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(temporary / ".velto/deletions")) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-void expectMetadataError(const std::function<void()> &operation, LibraryMetadataError::Kind kind) {
-    try {
-        operation();
-        ADD_FAILURE() << "expected a metadata error";
-    } catch (const LibraryMetadataError &error) {
-        EXPECT_EQ(error.kind(), kind) << error.what();
-    }
 }
 
 TEST(DeletionIndex, WhichTombstoneIsInForce) {
@@ -88,7 +69,7 @@ TEST(DeletionIndex, WhichTombstoneIsInForce) {
 TEST(DeletionIndex, TombstoneIsStoredInTheShardOfItsLowerCaseIdentifier) {
     TemporaryFolder temporary;
     persistCanonicalDeletionIndex({{pageA, tombstone(pageA, version(w1, 1))}}, temporary.path());
-    EXPECT_EQ(indexFileNames(temporary), std::vector<std::string>{"v1-a.json"});
+    EXPECT_EQ(entryNames(temporary / ".velto/deletions"), std::vector<std::string>{"v1-a.json"});
     auto shard = VeltoDeletionIndexShard::decode(temporary.readFile(".velto/deletions/v1-a.json"));
     EXPECT_EQ(shard.schemaVersion, 1);
     EXPECT_EQ(shard.shard, "a");
@@ -108,7 +89,7 @@ TEST(DeletionIndex, EmptyIndexRemovesEveryShardAndStaleFile) {
     temporary.writeFile(".velto/deletions/0.json", VeltoDeletionIndexShard{1, "0", {}}.encode());
     temporary.writeFile(".velto/deletions/notes.txt", "kept");
     persistCanonicalDeletionIndex({}, temporary.path());
-    EXPECT_EQ(indexFileNames(temporary), std::vector<std::string>{"notes.txt"});
+    EXPECT_EQ(entryNames(temporary / ".velto/deletions"), std::vector<std::string>{"notes.txt"});
 }
 
 TEST(DeletionIndex, UnchangedIndexIsNotRewritten) {
@@ -124,7 +105,7 @@ TEST(DeletionIndex, UnchangedIndexIsNotRewritten) {
     index.erase(page3);
     persistCanonicalDeletionIndex(index, temporary.path());
     EXPECT_EQ(fileIdentity(temporary / ".velto/deletions/v1-a.json"), shardA);
-    EXPECT_EQ(indexFileNames(temporary), std::vector<std::string>{"v1-a.json"});
+    EXPECT_EQ(entryNames(temporary / ".velto/deletions"), std::vector<std::string>{"v1-a.json"});
 }
 
 TEST(DeletionIndex, StaleFileThatChangesTheVerdictFailsVerificationAndStays) {
@@ -152,7 +133,7 @@ TEST(DeletionIndex, StaleTombstoneThatAnEditOverrodeIsRemovedWhenJournalsAreGive
     expectMetadataError([&] { persistCanonicalDeletionIndex(active, temporary.path()); },
                         LibraryMetadataError::Kind::incompleteDeletionIndex);
     persistCanonicalDeletionIndex(active, temporary.path(), velto::defaultFileSystem(), journals);
-    EXPECT_TRUE(indexFileNames(temporary).empty());
+    EXPECT_TRUE(entryNames(temporary / ".velto/deletions").empty());
 }
 
 TEST(DeletionIndex, StaleFileThatChangesNothingIsRemovedAfterVerification) {
@@ -160,7 +141,7 @@ TEST(DeletionIndex, StaleFileThatChangesNothingIsRemovedAfterVerification) {
     VeltoDeletionIndexShard stale{1, "a", {tombstone(pageA, version(w1, 1))}};
     temporary.writeFile(".velto/deletions/a.json", stale.encode());
     persistCanonicalDeletionIndex({{pageA, tombstone(pageA, version(w1, 2))}}, temporary.path());
-    EXPECT_EQ(indexFileNames(temporary), std::vector<std::string>{"v1-a.json"});
+    EXPECT_EQ(entryNames(temporary / ".velto/deletions"), std::vector<std::string>{"v1-a.json"});
 }
 
 TEST(DeletionIndex, ShardsInTheWrongPlaceOrOutsideTheFolderAreRefused) {
@@ -231,7 +212,8 @@ TEST(DeletionIndex, EveryFailedStepIsReportedAndARetryCompletesTheIndex) {
         }
         bool injected = fileSystem.injectedFailure();
         if (!threw) {
-            EXPECT_EQ(indexFileNames(temporary), (std::vector<std::string>{"v1-3.json", "v1-a.json"})) << step;
+            EXPECT_EQ(entryNames(temporary / ".velto/deletions"), (std::vector<std::string>{"v1-3.json", "v1-a.json"}))
+                << step;
         }
         persistCanonicalDeletionIndex(index, temporary.path());
         EXPECT_EQ(activeDeletionTombstones(loadCanonicalDeletionTombstones(temporary.path()), {}), index) << step;

@@ -23,42 +23,7 @@ using velto::VeltoLibraryPageRecord;
 using velto::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
-const velto::Uuid pageA = uuid("a0");
-const velto::Uuid pageB = uuid("b0");
-const velto::Uuid pageC = uuid("c0");
 const velto::Date now = at(1'800'000'000);
-
-VeltoLibraryManifest manifestOf(std::vector<VeltoLibraryPageRecord> records) {
-    VeltoLibraryManifest manifest;
-    manifest.schemaVersion = 3;
-    manifest.currentPage = records.front();
-    manifest.pages.assign(records.begin() + 1, records.end());
-    return manifest;
-}
-
-const VeltoLibraryPageRecord *recordWithID(const VeltoLibraryManifest &manifest, const velto::Uuid &id) {
-    if (manifest.currentPage.id == id) {
-        return &manifest.currentPage;
-    }
-    for (const auto &record : manifest.pages) {
-        if (record.id == id) {
-            return &record;
-        }
-    }
-    return nullptr;
-}
-
-const VeltoLibraryPageRecord *recordAt(const VeltoLibraryManifest &manifest, const std::string &path) {
-    if (manifest.currentPage.relativeFilePath == path) {
-        return &manifest.currentPage;
-    }
-    for (const auto &record : manifest.pages) {
-        if (record.relativeFilePath == path) {
-            return &record;
-        }
-    }
-    return nullptr;
-}
 
 std::vector<velto::Uuid> ids(const std::vector<VeltoLibraryPageRecord> &records) {
     std::vector<velto::Uuid> result;
@@ -80,11 +45,6 @@ protected:
                                const std::map<velto::Uuid, velto::VeltoMissingFileObservation> &observations = {}) {
         return reconcilingDiscoveredMarkdown(manifest, temporary.path(), velto::defaultFileSystem(), tombstones,
                                              observations, now, changed, productionAvailability());
-    }
-
-    void setModificationTime(const std::string &relativePath, double secondsSince1970) {
-        fs::last_write_time(temporary / relativePath,
-                            fs::file_time_type::clock::from_sys(velto::dateFromSecondsSince1970(secondsSince1970)));
     }
 
     TemporaryFolder temporary;
@@ -145,8 +105,8 @@ TEST_F(Discovery, EmptyFileOrOneWithOnlyFrontMatterKeepsTheRecordUnchanged) {
 TEST_F(Discovery, UnchangedBodyKeepsItsUpdateDateAndAnEditedOneTakesTheFileDate) {
     temporary.writeFile("a.md", pageFileText(pageA, "Same\n"));
     temporary.writeFile("b.md", pageFileText(pageB, "Edited\n"));
-    setModificationTime("a.md", 1'700'000'100);
-    setModificationTime("b.md", 1'700'000'200);
+    setModificationTime(temporary / "a.md", 1'700'000'100);
+    setModificationTime(temporary / "b.md", 1'700'000'200);
     auto recordA = record(pageA, "a.md");
     recordA.updatedAt = at(1'600'000'000);
     recordA.bodyChecksum = contentChecksum("Same\n");
@@ -187,8 +147,8 @@ TEST_F(Discovery, NewPagesAreAppendedInIdentifierOrder) {
 TEST_F(Discovery, CurrentPageGoneForGoodGivesWayToTheMostRecentlyActive) {
     temporary.writeFile("b.md", pageFileText(pageB, "B\n"));
     temporary.writeFile("c.md", pageFileText(pageC, "C\n"));
-    setModificationTime("b.md", 1'700'000'000);
-    setModificationTime("c.md", 1'700'000'500);
+    setModificationTime(temporary / "b.md", 1'700'000'000);
+    setModificationTime(temporary / "c.md", 1'700'000'500);
     auto manifest = manifestOf({record(pageA, "a.md"), record(pageB, "b.md"), record(pageC, "c.md")});
     auto discovery = discover(manifest, std::nullopt, {}, {{pageA, {pageA, "a.md", now - std::chrono::seconds(10)}}});
     EXPECT_EQ(discovery.manifest.currentPage.id, pageC);

@@ -1,59 +1,19 @@
 // The test driver as the multi-process tests and reviewers use it: one command per run.
 
+#include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
 #include "platform/JsonCoding.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
 using namespace velto::librarytesting;
 using velto::testing::TemporaryFolder;
-
-struct DriverRun {
-    int exitStatus = -1;
-    std::string output;
-};
-
-/// Runs the driver with the text on standard input and collects standard output.
-DriverRun runDriver(std::vector<std::string> arguments, const std::string &input = "") {
-    std::string program = std::string(VELTO_TEST_TOOLS_DIR) + "/velto-library-driver";
-    arguments.insert(arguments.begin(), program);
-    TemporaryFolder temporary;
-    auto inputFile = temporary.writeFile("input", input);
-    auto outputFile = temporary / "output";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputFile.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char *> argv;
-    for (auto &argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    DriverRun run;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.output = temporary.readFile("output");
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
-}
 
 TEST(LibraryDriver, ChecksumOfStandardInput) {
     EXPECT_EQ(runDriver({"checksum"}, "abc").output, "e71fa2190541574b\n");

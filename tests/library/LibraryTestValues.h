@@ -29,6 +29,15 @@ inline Uuid uuid(const std::string &leadingDigits) {
     return *Uuid::parse(text);
 }
 
+// The pages and writers most tests need; shards "a" to "d", and writers that sort before every page.
+inline const Uuid pageA = uuid("a0");
+inline const Uuid pageB = uuid("b0");
+inline const Uuid pageC = uuid("c0");
+inline const Uuid pageD = uuid("d0");
+inline const Uuid w1 = uuid("10");
+inline const Uuid w2 = uuid("20");
+inline const Uuid w3 = uuid("30");
+
 inline Date at(double secondsSince1970) {
     return dateFromSecondsSince1970(secondsSince1970);
 }
@@ -60,6 +69,13 @@ inline VeltoLibraryPageRecord record(const Uuid &id, std::optional<std::string> 
     return result;
 }
 
+/// An empty journal of the writer.
+inline VeltoWriterState journal(const Uuid &writerID) {
+    VeltoWriterState state;
+    state.writerID = writerID;
+    return state;
+}
+
 inline VeltoWriterPageMutation mutation(const Uuid &pageID, VeltoWriterVersion stamp) {
     return {record(pageID), std::move(stamp)};
 }
@@ -76,6 +92,11 @@ inline VeltoDeletionTombstone tombstone(const Uuid &pageID, VeltoWriterVersion s
 /// A page file whose front matter carries the identifier.
 inline std::string pageFileText(const Uuid &pageID, const std::string &body = "Hello\n") {
     return "---\nvelto:\n  id: " + pageID.lowercaseText() + "\n---\n" + body;
+}
+
+/// A page file whose front matter carries the identifier and marks the page archived.
+inline std::string archivedPageFileText(const Uuid &pageID, const std::string &body) {
+    return "---\nvelto:\n  id: " + pageID.lowercaseText() + "\n  archived: true\n---\n" + body;
 }
 
 /// Inode and modification time together: a file rewritten atomically gets a new inode.

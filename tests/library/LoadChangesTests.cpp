@@ -24,9 +24,6 @@ using velto::testing::ManualClock;
 using velto::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
-const velto::Uuid pageA = uuid("a0");
-const velto::Uuid pageB = uuid("b0");
-
 class IncrementalLoad : public testing::Test {
 protected:
     void SetUp() override {

@@ -1,20 +1,15 @@
 // The driver's load commands, run as a separate process the way the multi-process tests run them.
 
+#include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
 #include "platform/JsonCoding.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <string>
+#include <utility>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -23,29 +18,9 @@ using velto::testing::TemporaryFolder;
 
 /// Runs the driver and returns its standard output parsed as JSON (null when it printed none).
 velto::Json driverOutput(std::vector<std::string> arguments) {
-    std::string program = std::string(VELTO_TEST_TOOLS_DIR) + "/velto-library-driver";
-    arguments.insert(arguments.begin(), program);
-    TemporaryFolder scratch;
-    auto outputFile = scratch / "output";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char *> argv;
-    for (auto &argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    velto::Json output;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        output = velto::decodeJSON(scratch.readFile("output"));
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return output;
+    auto run = runDriver(std::move(arguments));
+    EXPECT_EQ(run.exitStatus, 0);
+    return run.output.empty() ? velto::Json() : velto::decodeJSON(run.output);
 }
 
 TEST(LoadDriver, EmptyFolderIsMissing) {
@@ -56,7 +31,7 @@ TEST(LoadDriver, EmptyFolderIsMissing) {
 TEST(LoadDriver, LoadedLibraryListsEveryPageCurrentFirst) {
     TemporaryFolder library;
     library.writeFile("a.md", pageFileText(uuid("a0"), "Active\n"));
-    library.writeFile("old.md", "---\nvelto:\n  id: " + uuid("b0").lowercaseText() + "\n  archived: true\n---\nOld\n");
+    library.writeFile("old.md", archivedPageFileText(uuid("b0"), "Old\n"));
     auto output = driverOutput({"load", library.path(), "--now", "2026-01-05T09:30:00Z"});
 
     EXPECT_EQ(output["outcome"], "loaded");

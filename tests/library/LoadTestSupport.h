@@ -2,10 +2,15 @@
 
 #include "library/LoadResult.h"
 #include "model/Document.h"
+#include "model/LibraryManifest.h"
+#include "model/LibraryPageRecord.h"
 #include "model/Page.h"
+#include "platform/Date.h"
+#include "platform/Uuid.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -14,8 +19,49 @@
 #include <string>
 #include <vector>
 
-// Helpers of the load tests: reading a load's result and comparing folders before and after.
+// Helpers of the load tests: building and reading manifests, reading a load's result, setting file dates and
+// comparing folders before and after.
 namespace velto::loadtesting {
+
+/// A manifest of schema 3 whose current page is the first record and whose other pages are the rest.
+inline VeltoLibraryManifest manifestOf(std::vector<VeltoLibraryPageRecord> records) {
+    VeltoLibraryManifest manifest;
+    manifest.schemaVersion = 3;
+    manifest.currentPage = records.front();
+    manifest.pages.assign(records.begin() + 1, records.end());
+    return manifest;
+}
+
+/// The record of the page, current or other; nothing when the manifest has none.
+inline const VeltoLibraryPageRecord *recordWithID(const VeltoLibraryManifest &manifest, const Uuid &id) {
+    if (manifest.currentPage.id == id) {
+        return &manifest.currentPage;
+    }
+    for (const auto &record : manifest.pages) {
+        if (record.id == id) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+/// The record whose file is at the path; nothing when none is.
+inline const VeltoLibraryPageRecord *recordAt(const VeltoLibraryManifest &manifest, const std::string &path) {
+    if (manifest.currentPage.relativeFilePath == path) {
+        return &manifest.currentPage;
+    }
+    for (const auto &record : manifest.pages) {
+        if (record.relativeFilePath == path) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+inline void setModificationTime(const std::filesystem::path &file, double secondsSince1970) {
+    std::filesystem::last_write_time(
+        file, std::filesystem::file_time_type::clock::from_sys(dateFromSecondsSince1970(secondsSince1970)));
+}
 
 /// Every file below the folder, hidden ones and ".velto" included, with its bytes.
 inline std::map<std::string, std::string> folderSnapshot(const std::filesystem::path &folder) {

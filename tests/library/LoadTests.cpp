@@ -6,6 +6,7 @@
 #include "library/LibraryFolder.h"
 #include "library/MissingFileObservations.h"
 
+#include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
 #include "LoadTestSupport.h"
 #include "model/DeletionIndex.h"
@@ -33,14 +34,6 @@ using velto::testing::ManualClock;
 using velto::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
-const velto::Uuid pageA = uuid("a0");
-const velto::Uuid pageB = uuid("b0");
-const velto::Uuid pageC = uuid("c0");
-
-std::string archivedPageText(const velto::Uuid &pageID, const std::string &body) {
-    return "---\nvelto:\n  id: " + pageID.lowercaseText() + "\n  archived: true\n---\n" + body;
-}
-
 class FullLoad : public testing::Test {
 protected:
     VeltoLibraryLoadResult loadNow(const AvailabilityOperation &availability = nullptr,
@@ -56,15 +49,10 @@ protected:
         temporary.writeFile("c.md", pageFileText(pageC, "Third\n"));
         temporary.writeFile("b.md", pageFileText(pageB, "Second\n"));
         temporary.writeFile("a.md", pageFileText(pageA, "First\n"));
-        setModificationTime("c.md", 100);
-        setModificationTime("b.md", 200);
-        setModificationTime("a.md", 300);
+        setModificationTime(temporary / "c.md", 100);
+        setModificationTime(temporary / "b.md", 200);
+        setModificationTime(temporary / "a.md", 300);
         ASSERT_LOADED(loadNow());
-    }
-
-    void setModificationTime(const std::string &relativePath, double secondsSince1970) {
-        fs::last_write_time(temporary / relativePath,
-                            fs::file_time_type::clock::from_sys(velto::dateFromSecondsSince1970(secondsSince1970)));
     }
 
     velto::VeltoLibraryManifest manifestOnDisk() const {
@@ -293,7 +281,7 @@ TEST_F(FullLoad, FilesThatExchangedNamesKeepBothPages) {
 TEST_F(FullLoad, PageEditedByAnotherProgramShowsTheNewText) {
     makeLibraryOfThreePages();
     temporary.writeFile("c.md", pageFileText(pageC, "Third, edited elsewhere\n"));
-    setModificationTime("c.md", 400);
+    setModificationTime(temporary / "c.md", 400);
 
     auto result = loadNow();
     ASSERT_LOADED(result);
@@ -315,8 +303,8 @@ TEST_F(FullLoad, UnchangedLibraryLoadsWithoutRepairOrWrites) {
 
 TEST_F(FullLoad, ArchivedPagesAreReadBySummaryOnly) {
     temporary.writeFile("active.md", pageFileText(pageA, "Active\n"));
-    temporary.writeFile("old-1.md", archivedPageText(pageB, "Old one\n"));
-    temporary.writeFile("old-2.md", archivedPageText(pageC, std::string(100'000, 'x') + "\n"));
+    temporary.writeFile("old-1.md", archivedPageFileText(pageB, "Old one\n"));
+    temporary.writeFile("old-2.md", archivedPageFileText(pageC, std::string(100'000, 'x') + "\n"));
     ASSERT_LOADED(loadNow());
 
     // The production load trusts the records' sizes: no archived file is read for its page.
@@ -349,7 +337,7 @@ TEST_F(FullLoad, ArchivedPagesAreReadBySummaryOnly) {
 
 TEST_F(FullLoad, LaunchIndexWithNothingChangedSkipsTheScanAndTheArchivedFiles) {
     temporary.writeFile("active.md", pageFileText(pageA, "Active\n"));
-    temporary.writeFile("old.md", archivedPageText(pageB, "Old\n"));
+    temporary.writeFile("old.md", archivedPageFileText(pageB, "Old\n"));
     CheckpointOperation checkpoint = [](const fs::path &) {
         return velto::VeltoLibraryReconciliationCheckpoint{7, 42};
     };
@@ -381,7 +369,7 @@ TEST_F(FullLoad, LaunchIndexWithNothingChangedSkipsTheScanAndTheArchivedFiles) {
 
 TEST_F(FullLoad, GivenAvailabilityOperationNeverUsesTheLaunchIndex) {
     temporary.writeFile("active.md", pageFileText(pageA, "Active\n"));
-    temporary.writeFile("old.md", archivedPageText(pageB, "Old\n"));
+    temporary.writeFile("old.md", archivedPageFileText(pageB, "Old\n"));
     CheckpointOperation checkpoint = [](const fs::path &) {
         return velto::VeltoLibraryReconciliationCheckpoint{7, 42};
     };
@@ -418,8 +406,8 @@ TEST_F(FullLoad, FileStillDownloadingIsHeldAsUnavailable) {
 
 TEST_F(FullLoad, RecordedCurrentPageArchivedElsewhereIsReplacedByAnActivePage) {
     makeLibraryOfThreePages();
-    temporary.writeFile("a.md", archivedPageText(pageA, "First\n"));
-    setModificationTime("a.md", 300);
+    temporary.writeFile("a.md", archivedPageFileText(pageA, "First\n"));
+    setModificationTime(temporary / "a.md", 300);
 
     auto result = loadNow();
     ASSERT_LOADED(result);
@@ -484,10 +472,9 @@ TEST_F(FullLoad, StaleDeletionThatALaterEditOverrodeNeitherFailsTheLoadNorStays)
     temporary.writeFile(
         ".velto/deletions/a.json",
         velto::VeltoDeletionIndexShard{1, "a", {tombstone(pageA, version(deleter, 1), "a.md")}}.encode());
-    velto::VeltoWriterState edits;
-    edits.writerID = editor;
+    auto edits = journal(editor);
     edits.pageMutations = {{recordOfA, version(editor, 1, {{deleter, 1}})}};
-    temporary.writeFile(".velto/writers/" + editor.lowercaseText() + ".json", edits.encode());
+    storeJournals(temporary, {edits});
 
     auto result = loadNow();
     ASSERT_LOADED(result);
@@ -549,56 +536,23 @@ TEST_F(FullLoad, ManifestThatCannotBeWrittenFailsAsCorruptWithTheSystemsText) {
     EXPECT_TRUE(pageAt(later.asLoaded()->document, "d.md"));
 }
 
-// Another writer replaces the manifest after the load's first reading of it, before the lock is granted.
-class ManifestReplacingFileSystem : public velto::PosixFileSystem {
-public:
-    ManifestReplacingFileSystem(fs::path manifest, std::string replacement)
-        : manifest(std::move(manifest))
-        , replacement(std::move(replacement)) {}
-
-protected:
-    void beforeOperation(velto::FileOperation operation, const fs::path &path) override {
-        if (operation == velto::FileOperation::read && path == manifest && ++reads == 2) {
-            velto::PosixFileSystem().writeAtomically(manifest, replacement);
-        }
-    }
-
-private:
-    fs::path manifest;
-    std::string replacement;
-    int reads = 0;
-};
-
 TEST_F(FullLoad, ManifestIsReadAgainUnderTheLock) {
     makeLibraryOfThreePages();
     auto replaced = manifestOnDisk();
     replaced.pendingDeletionFileNames = {"../outside.md"};
-    ManifestReplacingFileSystem fileSystem(temporary / ".velto/manifest.json", replaced.encode());
+    // Another writer replaces the manifest after the load's first reading of it, before the lock is granted.
+    auto manifestFile = temporary / ".velto/manifest.json";
+    ChangedBeforeReadFileSystem fileSystem(
+        manifestFile, [&] { velto::PosixFileSystem().writeAtomically(manifestFile, replaced.encode()); }, 2);
     auto result = load(temporary.path(), fileSystem, clock.now());
     ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
     EXPECT_EQ(result.failureIssue()->message, "The Velto manifest contains an invalid pending-deletion filename.");
 }
 
-// A file that another program removes between the listing and the reading.
-class VanishingFileSystem : public velto::PosixFileSystem {
-public:
-    explicit VanishingFileSystem(fs::path vanishing)
-        : vanishing(std::move(vanishing)) {}
-
-protected:
-    void beforeOperation(velto::FileOperation operation, const fs::path &path) override {
-        if (operation == velto::FileOperation::read && path == vanishing) {
-            fs::remove(path);
-        }
-    }
-
-private:
-    fs::path vanishing;
-};
-
 TEST_F(FullLoad, PageFileThatVanishesWhileReadIsMissingNotCorrupt) {
     makeLibraryOfThreePages();
-    VanishingFileSystem fileSystem(temporary / "b.md");
+    // Another program removes the file between the listing and the reading.
+    ChangedBeforeReadFileSystem fileSystem(temporary / "b.md", [&] { fs::remove(temporary / "b.md"); });
     auto result = load(temporary.path(), fileSystem, clock.now());
     ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
     EXPECT_EQ(*result.failureIssue(),

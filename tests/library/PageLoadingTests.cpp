@@ -4,6 +4,7 @@
 #include "library/PageFileNaming.h"
 #include "library/PageLoading.h"
 
+#include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
 #include "model/LibraryErrors.h"
 #include "model/PageFileContent.h"
@@ -17,8 +18,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
-#include <utility>
 
 namespace {
 
@@ -30,8 +31,6 @@ using velto::VeltoPage;
 using velto::VeltoPageFileContent;
 using velto::testing::TemporaryFolder;
 namespace fs = std::filesystem;
-
-const velto::Uuid pageA = uuid("a0");
 
 /// A page as the library writes it: its file under its composed name, its record made from the page.
 struct StoredPage {
@@ -54,10 +53,6 @@ StoredPage storePage(const TemporaryFolder &temporary, const std::string &text,
     stored.fileName = pageFileName(stored.record);
     temporary.writeFile(stored.fileName, stored.page.persistedFileContents());
     return stored;
-}
-
-std::string archivedText(const std::string &body) {
-    return "---\nvelto:\n  id: " + pageA.lowercaseText() + "\n  archived: true\n---\n" + body;
 }
 
 VeltoPage load(const VeltoLibraryPageRecord &record, const fs::path &folder, bool summarizeArchived = true,
@@ -152,7 +147,7 @@ TEST_F(PageLoading, FileRenamedWithoutSlugIsFoundAndMissingFileNamesThePrimary) 
 }
 
 TEST_F(PageLoading, TrustedArchivedRecordIsSummarisedWithoutReadingAndPreviewFilledLater) {
-    auto stored = storePage(temporary, archivedText("Old notes\n"));
+    auto stored = storePage(temporary, archivedPageFileText(pageA, "Old notes\n"));
     VeltoPage page;
     auto counters = counted([&] { page = load(stored.record, temporary.path(), true, nullptr, true); });
     EXPECT_EQ(counters, VeltoLibraryIOCounters{});
@@ -169,7 +164,7 @@ TEST_F(PageLoading, TrustedArchivedRecordIsSummarisedWithoutReadingAndPreviewFil
 }
 
 TEST_F(PageLoading, ArchivedPageIsSummarisedFromAPrefixRead) {
-    auto stored = storePage(temporary, archivedText("Old notes\n"));
+    auto stored = storePage(temporary, archivedPageFileText(pageA, "Old notes\n"));
     VeltoPage page;
     auto counters = counted([&] { page = load(stored.record, temporary.path()); });
     EXPECT_EQ(counters.archivedPrefixReads, 1);
@@ -182,7 +177,7 @@ TEST_F(PageLoading, ArchivedPageIsSummarisedFromAPrefixRead) {
 }
 
 TEST_F(PageLoading, ArchivedRecordWhoseFileWasRestoredIsLoadedWhole) {
-    auto stored = storePage(temporary, archivedText("Back again\n"));
+    auto stored = storePage(temporary, archivedPageFileText(pageA, "Back again\n"));
     temporary.writeFile(stored.fileName, pageFileText(pageA, "Back again\n"));
     auto page = load(stored.record, temporary.path());
     ASSERT_NE(page.content.asLoaded(), nullptr);
@@ -190,7 +185,7 @@ TEST_F(PageLoading, ArchivedRecordWhoseFileWasRestoredIsLoadedWhole) {
 }
 
 TEST_F(PageLoading, FileStillDownloadingGivesUnavailablePage) {
-    auto stored = storePage(temporary, archivedText("x"));
+    auto stored = storePage(temporary, archivedPageFileText(pageA, "x"));
     stored.record.fileSize.reset();
     auto downloading = [](const fs::path &, velto::FileSystem &) {
         return VeltoPageFileAvailability::temporarilyUnavailable;
@@ -215,25 +210,6 @@ TEST_F(PageLoading, FileThatIsNotUTF8IsUnreadable) {
     }
 }
 
-// Runs an action of the test's just before the first read of one path, as another program would.
-class ChangedBeforeReadFileSystem : public velto::PosixFileSystem {
-public:
-    ChangedBeforeReadFileSystem(fs::path path, std::function<void()> change)
-        : path(std::move(path))
-        , change(std::move(change)) {}
-
-protected:
-    void beforeOperation(velto::FileOperation operation, const fs::path &operand) override {
-        if (operation == velto::FileOperation::read && operand == path && change) {
-            std::exchange(change, nullptr)();
-        }
-    }
-
-private:
-    fs::path path;
-    std::function<void()> change;
-};
-
 TEST_F(PageLoading, FileThatGoesBetweenFindingAndReadingIsMissingNotUnreadable) {
     struct Case {
         const char *situation;
@@ -244,7 +220,7 @@ TEST_F(PageLoading, FileThatGoesBetweenFindingAndReadingIsMissingNotUnreadable) 
     const std::vector<Case> cases{
         {"page removed", "a.md", pageFileText(pageA, "Gone\n"),
          [](const TemporaryFolder &folder) { fs::remove(folder / "a.md"); }},
-        {"archived page removed before its opening is read", "old.md", archivedText("Gone\n"),
+        {"archived page removed before its opening is read", "old.md", archivedPageFileText(pageA, "Gone\n"),
          [](const TemporaryFolder &folder) { fs::remove(folder / "old.md"); }},
         {"its folder replaced by a file", "Notes/a.md", pageFileText(pageA, "Gone\n"),
          [](const TemporaryFolder &folder) {
@@ -312,7 +288,7 @@ TEST_F(PageLoading, PreviewHoldsTwoThousandFortyEightCharactersOfAnyKind) {
     for (int index = 0; index < 3'000; ++index) {
         body += "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"; // thumbs up with a skin tone: one character
     }
-    auto stored = storePage(temporary, archivedText(body));
+    auto stored = storePage(temporary, archivedPageFileText(pageA, body));
     auto summary = archivedSummary(temporary / stored.fileName, stored.record, velto::defaultFileSystem());
     ASSERT_TRUE(summary);
     EXPECT_EQ(velto::text::graphemeCount(summary->preview), 2'048u);
@@ -322,14 +298,14 @@ TEST_F(PageLoading, FrontMatterEndingPastThePrefixGivesNoSummary) {
     std::string text = "---\nvelto:\n  id: " + pageA.lowercaseText() + "\n  archived: true\n" +
                        "note: " + std::string(70'000, 'x') + "\n---\nBody\n";
     temporary.writeFile("long.md", text);
-    auto record = storePage(temporary, archivedText("x")).record;
+    auto record = storePage(temporary, archivedPageFileText(pageA, "x")).record;
     EXPECT_EQ(archivedSummary(temporary / "long.md", record, velto::defaultFileSystem()), std::nullopt);
 }
 
 TEST_F(PageLoading, EmptyArchivedFileSummaryHasEmptyPreviewAndTheFilesSize) {
-    std::string text = archivedText("");
+    std::string text = archivedPageFileText(pageA, "");
     temporary.writeFile("empty.md", text);
-    auto record = storePage(temporary, archivedText("x")).record;
+    auto record = storePage(temporary, archivedPageFileText(pageA, "x")).record;
     auto summary = archivedSummary(temporary / "empty.md", record, velto::defaultFileSystem());
     ASSERT_TRUE(summary);
     EXPECT_EQ(summary->preview, "");
@@ -338,7 +314,7 @@ TEST_F(PageLoading, EmptyArchivedFileSummaryHasEmptyPreviewAndTheFilesSize) {
 
 TEST_F(PageLoading, LatestStateOfAnArchivedPageIsReadWholeWithTheFilesDate) {
     temporary.createFolder(".velto");
-    auto stored = storePage(temporary, archivedText("Everything\n"));
+    auto stored = storePage(temporary, archivedPageFileText(pageA, "Everything\n"));
     velto::VeltoArchivedPageSummary summary;
     summary.hasContent = true;
     summary.contentChecksum = stored.record.contentChecksum;

@@ -21,11 +21,6 @@ using velto::testing::TemporaryFolder;
 using Tombstones = std::map<velto::Uuid, VeltoDeletionTombstone>;
 namespace fs = std::filesystem;
 
-const velto::Uuid w1 = uuid("10");
-const velto::Uuid w2 = uuid("20");
-const velto::Uuid pageA = uuid("a0");
-const velto::Uuid pageB = uuid("b0");
-
 RemoveOperation removingFiles(std::vector<fs::path> &removed) {
     return [&removed](const fs::path &url) {
         removed.push_back(url);

@@ -6,6 +6,7 @@
 #include "library/PageFileNaming.h"
 #include "library/WriterStates.h"
 
+#include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
 #include "LoadTestSupport.h"
 #include "model/DeletionIndex.h"
@@ -26,31 +27,11 @@ using velto::VeltoLibraryPageRecord;
 using velto::testing::TemporaryFolder;
 namespace fs = std::filesystem;
 
-const velto::Uuid pageA = uuid("a0");
-const velto::Uuid pageB = uuid("b0");
-
-const VeltoLibraryPageRecord *recordAt(const VeltoLibraryManifest &manifest, const std::string &path) {
-    if (manifest.currentPage.relativeFilePath == path) {
-        return &manifest.currentPage;
-    }
-    for (const auto &record : manifest.pages) {
-        if (record.relativeFilePath == path) {
-            return &record;
-        }
-    }
-    return nullptr;
-}
-
 class Rebuild : public testing::Test {
 protected:
     std::optional<VeltoLibraryManifest>
     rebuilt(const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &tombstones = {}) {
         return rebuildingManifestFromMarkdown(temporary.path(), velto::defaultFileSystem(), tombstones);
-    }
-
-    void setModificationTime(const std::string &relativePath, double secondsSince1970) {
-        fs::last_write_time(temporary / relativePath,
-                            fs::file_time_type::clock::from_sys(velto::dateFromSecondsSince1970(secondsSince1970)));
     }
 
     TemporaryFolder temporary;
@@ -110,9 +91,9 @@ TEST_F(Rebuild, RecordsAreOrderedByActivityAndTheCurrentPageIsTheLatestActiveOne
     temporary.writeFile("old.md", "Old\n");
     temporary.writeFile("newest.md", "---\nvelto:\n  archived: true\n---\nArchived\n");
     temporary.writeFile("middle.md", "Middle\n");
-    setModificationTime("old.md", 1'700'000'000);
-    setModificationTime("middle.md", 1'700'000'100);
-    setModificationTime("newest.md", 1'700'000'200);
+    setModificationTime(temporary / "old.md", 1'700'000'000);
+    setModificationTime(temporary / "middle.md", 1'700'000'100);
+    setModificationTime(temporary / "newest.md", 1'700'000'200);
     auto manifest = rebuilt();
     ASSERT_TRUE(manifest);
     EXPECT_EQ(manifest->currentPage.relativeFilePath, "middle.md");
@@ -186,10 +167,9 @@ TEST_F(Rebuild, StaleDeletionThatALaterEditOverrodeDoesNotStopTheRebuild) {
     temporary.writeFile(
         ".velto/deletions/a.json",
         velto::VeltoDeletionIndexShard{1, "a", {tombstone(pageA, version(deleter, 1), "a.md")}}.encode());
-    velto::VeltoWriterState edits;
-    edits.writerID = editor;
+    auto edits = journal(editor);
     edits.pageMutations = {{record(pageA, "a.md"), version(editor, 1, {{deleter, 1}})}};
-    temporary.writeFile(".velto/writers/" + editor.lowercaseText() + ".json", edits.encode());
+    storeJournals(temporary, {edits});
 
     auto result = rebuildLibraryMetadata(temporary.path(), velto::defaultFileSystem(), at(1'800'000'000), false);
     ASSERT_LOADED(result);

@@ -13,10 +13,6 @@ using namespace VeltoPageLibrary;
 using velto::VeltoLibraryManifest;
 using velto::VeltoWriterState;
 
-const velto::Uuid pageA = uuid("a0");
-const velto::Uuid pageB = uuid("b0");
-const velto::Uuid pageC = uuid("c0");
-const velto::Uuid pageD = uuid("d0");
 const velto::Uuid writer1 = uuid("01");
 const velto::Uuid writer2 = uuid("02");
 
@@ -27,12 +23,6 @@ VeltoLibraryManifest base(std::vector<velto::VeltoLibraryPageRecord> records) {
     manifest.currentPage = records.front();
     manifest.pages.assign(records.begin() + 1, records.end());
     return manifest;
-}
-
-VeltoWriterState state(const velto::Uuid &writerID) {
-    VeltoWriterState result;
-    result.writerID = writerID;
-    return result;
 }
 
 std::vector<velto::Uuid> order(const VeltoLibraryManifest &manifest) {
@@ -75,12 +65,12 @@ class MutationAgainstDeletionTest : public testing::TestWithParam<MutationAgains
 
 TEST_P(MutationAgainstDeletionTest, DecidesWhetherThePageStays) {
     const auto &example = GetParam();
-    auto journal = state(writer1);
-    journal.pageMutations.push_back({record(pageB, "b-edited.md"), example.mutationVersion});
-    auto other = state(writer2);
+    auto ofWriter1 = journal(writer1);
+    ofWriter1.pageMutations.push_back({record(pageB, "b-edited.md"), example.mutationVersion});
+    auto other = journal(writer2);
     other.deletions.push_back(deletion(pageB, example.deletionVersion));
 
-    auto result = reconciledManifest(base({record(pageA), record(pageB, "b.md")}), {journal, other}, {});
+    auto result = reconciledManifest(base({record(pageA), record(pageB, "b.md")}), {ofWriter1, other}, {});
     ASSERT_TRUE(result);
     if (example.pageStays) {
         EXPECT_EQ(order(*result), (std::vector<velto::Uuid>{pageA, pageB}));
@@ -102,10 +92,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Reconciliation, TombstoneRemovesAPageThatAnOlderJournalEntryStillHolds) {
-    auto journal = state(writer1);
-    journal.pageMutations.push_back({record(pageB, "b.md"), version(writer1, 1)});
+    auto ofWriter1 = journal(writer1);
+    ofWriter1.pageMutations.push_back({record(pageB, "b.md"), version(writer1, 1)});
     auto tombstoneOfB = tombstone(pageB, version(writer2, 1, {{writer1, 1}}), "b.md");
-    auto result = reconciledManifest(base({record(pageA), record(pageB, "b.md")}), {journal}, {tombstoneOfB});
+    auto result = reconciledManifest(base({record(pageA), record(pageB, "b.md")}), {ofWriter1}, {tombstoneOfB});
     ASSERT_TRUE(result);
     EXPECT_EQ(order(*result), (std::vector<velto::Uuid>{pageA}));
     EXPECT_EQ(result->pendingDeletionFileNames, std::vector<std::string>{"b.md"});
@@ -122,9 +112,9 @@ TEST(Reconciliation, DeletedPagesWithoutContentOrRecordLeaveNoPendingName) {
 }
 
 TEST(Reconciliation, ConcurrentStructuresAreDecidedByTheGreaterWriter) {
-    auto first = state(writer1);
+    auto first = journal(writer1);
     first.structure = velto::VeltoWriterStructure{pageB, {pageB, pageA, pageC}, version(writer1, 1)};
-    auto second = state(writer2);
+    auto second = journal(writer2);
     second.structure = velto::VeltoWriterStructure{pageC, {pageC, pageB, pageA}, version(writer2, 1)};
     auto result = reconciledManifest(base({record(pageA), record(pageB), record(pageC)}), {first, second}, {});
     ASSERT_TRUE(result);
@@ -134,20 +124,20 @@ TEST(Reconciliation, ConcurrentStructuresAreDecidedByTheGreaterWriter) {
 TEST(Reconciliation, StructureWhoseCurrentPageIsDeletedFallsBackToTheMostRecentlyActive) {
     auto records = std::vector{record(pageA), record(pageB), record(pageC)};
     records[1].updatedAt = at(2'000'000'000);
-    auto journal = state(writer1);
-    journal.structure = velto::VeltoWriterStructure{pageC, {pageC, pageA, pageB}, version(writer1, 1)};
-    auto result = reconciledManifest(base(records), {journal}, {tombstone(pageC, version(writer1, 2))});
+    auto ofWriter1 = journal(writer1);
+    ofWriter1.structure = velto::VeltoWriterStructure{pageC, {pageC, pageA, pageB}, version(writer1, 1)};
+    auto result = reconciledManifest(base(records), {ofWriter1}, {tombstone(pageC, version(writer1, 2))});
     ASSERT_TRUE(result);
     EXPECT_EQ(result->currentPage.id, pageB);
     EXPECT_EQ(order(*result), (std::vector<velto::Uuid>{pageB, pageA}));
 }
 
 TEST(Reconciliation, StructureEntriesThatNameNothingAreSkippedAndUnknownPagesFollowInIdentifierOrder) {
-    auto journal = state(writer1);
+    auto ofWriter1 = journal(writer1);
     // D is known only from a mutation; C only from the base; the structure names a page without record.
-    journal.pageMutations.push_back({record(pageD), version(writer1, 1)});
-    journal.structure = velto::VeltoWriterStructure{pageA, {uuid("ee"), pageB, pageA, pageB}, version(writer1, 1)};
-    auto result = reconciledManifest(base({record(pageA), record(pageC), record(pageB)}), {journal}, {});
+    ofWriter1.pageMutations.push_back({record(pageD), version(writer1, 1)});
+    ofWriter1.structure = velto::VeltoWriterStructure{pageA, {uuid("ee"), pageB, pageA, pageB}, version(writer1, 1)};
+    auto result = reconciledManifest(base({record(pageA), record(pageC), record(pageB)}), {ofWriter1}, {});
     ASSERT_TRUE(result);
     EXPECT_EQ(order(*result), (std::vector<velto::Uuid>{pageA, pageB, pageC, pageD}));
 }

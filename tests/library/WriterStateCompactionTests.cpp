@@ -1,5 +1,6 @@
 #include "library/WriterStates.h"
 
+#include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
@@ -20,29 +21,6 @@ using velto::testing::FailingFileSystem;
 using velto::testing::TemporaryFolder;
 using Tombstones = std::map<velto::Uuid, VeltoDeletionTombstone>;
 
-const velto::Uuid w1 = uuid("10");
-const velto::Uuid w2 = uuid("20");
-const velto::Uuid w3 = uuid("30");
-const velto::Uuid pageA = uuid("a0");
-const velto::Uuid pageB = uuid("b0");
-
-VeltoWriterState journal(const velto::Uuid &writerID) {
-    VeltoWriterState state;
-    state.writerID = writerID;
-    return state;
-}
-
-std::filesystem::path journalFile(const TemporaryFolder &temporary, const velto::Uuid &writerID) {
-    return temporary / (".velto/writers/" + writerID.lowercaseText() + ".json");
-}
-
-/// Writes the journals as a load would have left them.
-void store(const TemporaryFolder &temporary, const std::vector<VeltoWriterState> &states) {
-    for (const auto &state : states) {
-        temporary.writeFile(".velto/writers/" + state.writerID.lowercaseText() + ".json", state.encode());
-    }
-}
-
 TEST(WriterStateCompaction, NothingToCompactWritesNothing) {
     TemporaryFolder temporary;
     EXPECT_TRUE(compactWriterStates({}, {}, temporary.path()).empty());
@@ -55,12 +33,12 @@ TEST(WriterStateCompaction, SupersededEntriesGoAndEmptiedJournalsAreRemoved) {
     old.pageMutations = {mutation(pageA, version(w2, 1))};
     auto newer = journal(w1);
     newer.pageMutations = {mutation(pageA, version(w1, 1, {{w2, 1}}))};
-    store(temporary, {old, newer});
+    storeJournals(temporary, {old, newer});
 
     auto result = compactWriterStates({old, newer}, {}, temporary.path());
     EXPECT_EQ(result, std::vector{newer});
-    EXPECT_FALSE(std::filesystem::exists(journalFile(temporary, w2)));
-    EXPECT_TRUE(std::filesystem::exists(journalFile(temporary, w1)));
+    EXPECT_FALSE(std::filesystem::exists(temporary / journalFileName(w2)));
+    EXPECT_TRUE(std::filesystem::exists(temporary / journalFileName(w1)));
 }
 
 TEST(WriterStateCompaction, ConcurrentEntriesAllStay) {
@@ -81,7 +59,7 @@ TEST(WriterStateCompaction, RepresentedDeletionLeavesJournalsAndRaisesTheFrontie
     editor.pageMutations = {mutation(pageA, version(w3, 2)), mutation(pageB, version(w3, 3))};
     auto holder = journal(w1);
     holder.structure = velto::VeltoWriterStructure{pageB, {pageB}, version(w1, 1, {{w3, 3}})};
-    store(temporary, {deleter, editor, holder});
+    storeJournals(temporary, {deleter, editor, holder});
     Tombstones represented{{pageA, tombstone(pageA, deleter.deletions[0].version)}};
 
     auto result = compactWriterStates({deleter, editor, holder}, represented, temporary.path());
@@ -93,7 +71,7 @@ TEST(WriterStateCompaction, RepresentedDeletionLeavesJournalsAndRaisesTheFrontie
     EXPECT_EQ(result[0].deletionFrontier, std::nullopt);
     EXPECT_EQ(result[1].writerID, w1);
     EXPECT_EQ(result[1].deletionFrontier, (std::vector<VeltoWriterHead>{{w2, 4}, {w3, 6}}));
-    EXPECT_FALSE(std::filesystem::exists(journalFile(temporary, w2)));
+    EXPECT_FALSE(std::filesystem::exists(temporary / journalFileName(w2)));
     EXPECT_EQ(VeltoWriterState::decode(temporary.readFile(".velto/writers/" + w1.lowercaseText() + ".json")),
               result[1]);
 }
@@ -134,13 +112,13 @@ TEST(WriterStateCompaction, CompactingCompactedJournalsWritesNothing) {
     deleter.deletions = {deletion(pageA, version(w2, 4))};
     auto editor = journal(w1);
     editor.pageMutations = {mutation(pageB, version(w1, 3))};
-    store(temporary, {deleter, editor});
+    storeJournals(temporary, {deleter, editor});
     Tombstones represented{{pageA, tombstone(pageA, deleter.deletions[0].version)}};
     auto once = compactWriterStates({deleter, editor}, represented, temporary.path());
-    auto before = fileIdentity(journalFile(temporary, w1));
+    auto before = fileIdentity(temporary / journalFileName(w1));
     auto twice = compactWriterStates(once, represented, temporary.path());
     EXPECT_EQ(twice, once);
-    EXPECT_EQ(fileIdentity(journalFile(temporary, w1)), before);
+    EXPECT_EQ(fileIdentity(temporary / journalFileName(w1)), before);
 }
 
 TEST(WriterStateCompaction, FailedWriteIsThrownAndFailedRemovalIgnored) {
@@ -153,7 +131,7 @@ TEST(WriterStateCompaction, FailedWriteIsThrownAndFailedRemovalIgnored) {
     Tombstones represented{{pageB, tombstone(pageB, version(w3, 1))}};
     for (std::size_t step = 1;; ++step) {
         TemporaryFolder temporary;
-        store(temporary, {old, holder, deleter});
+        storeJournals(temporary, {old, holder, deleter});
         FailingFileSystem fileSystem;
         fileSystem.failOperation(step);
         bool threw = false;

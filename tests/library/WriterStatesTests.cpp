@@ -1,6 +1,8 @@
 #include "library/WriterStates.h"
 
+#include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
+#include "LoadTestSupport.h"
 #include "model/LibraryErrors.h"
 #include "support/FailingFileSystem.h"
 #include "support/ManualClock.h"
@@ -14,39 +16,13 @@
 namespace {
 
 using namespace velto::librarytesting;
+using velto::loadtesting::entryNames;
 using namespace VeltoPageLibrary;
 using velto::VeltoWriterHead;
 using velto::VeltoWriterState;
 using velto::testing::FailingFileSystem;
 using velto::testing::TemporaryFolder;
 namespace fs = std::filesystem;
-
-const velto::Uuid w1 = uuid("10");
-const velto::Uuid w2 = uuid("20");
-const velto::Uuid w3 = uuid("30");
-const velto::Uuid pageA = uuid("a0");
-const velto::Uuid pageB = uuid("b0");
-
-VeltoWriterState journal(const velto::Uuid &writerID) {
-    VeltoWriterState state;
-    state.writerID = writerID;
-    return state;
-}
-
-std::string journalName(const velto::Uuid &writerID) {
-    return ".velto/writers/" + writerID.lowercaseText() + ".json";
-}
-
-std::vector<std::string> writerFileNames(const TemporaryFolder &temporary) {
-    std::vector<std::string> names;
-    if (fs::exists(temporary / ".velto/writers")) {
-        for (const auto &entry : fs::directory_iterator(temporary / ".velto/writers")) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(WriterStates, WriterHeadsCoverVersionsObservedHeadsAndFrontiers) {
     auto state = journal(w1);
@@ -87,15 +63,16 @@ TEST(WriterStates, TwoFilesOfOneWriterLoadAsOneCanonicalJournal) {
     canonical.pageMutations = {mutation(pageA, version(w1, 1))};
     auto copy = journal(w1);
     copy.pageMutations = {mutation(pageA, version(w1, 2)), mutation(pageB, version(w1, 2))};
-    temporary.writeFile(journalName(w1), canonical.encode());
+    temporary.writeFile(journalFileName(w1), canonical.encode());
     temporary.writeFile(".velto/writers/conflicted copy.json", copy.encode());
     temporary.writeFile(".velto/writers/notes.JSON", "ignored");
 
     auto loaded = loadWriterStates(temporary.path());
     ASSERT_EQ(loaded.size(), 1u);
     EXPECT_EQ(loaded[0].pageMutations, copy.pageMutations);
-    EXPECT_EQ(writerFileNames(temporary), (std::vector<std::string>{w1.lowercaseText() + ".json", "notes.JSON"}));
-    EXPECT_EQ(VeltoWriterState::decode(temporary.readFile(journalName(w1))), loaded[0]);
+    EXPECT_EQ(entryNames(temporary / ".velto/writers"),
+              (std::vector<std::string>{w1.lowercaseText() + ".json", "notes.JSON"}));
+    EXPECT_EQ(VeltoWriterState::decode(temporary.readFile(journalFileName(w1))), loaded[0]);
 }
 
 TEST(WriterStates, JournalUnderAnotherNameMovesToItsCanonicalName) {
@@ -104,29 +81,29 @@ TEST(WriterStates, JournalUnderAnotherNameMovesToItsCanonicalName) {
     state.pageMutations = {mutation(pageA, version(w2, 1))};
     temporary.writeFile(".velto/writers/journal.json", state.encode());
     EXPECT_EQ(loadWriterStates(temporary.path()), std::vector{state});
-    EXPECT_EQ(writerFileNames(temporary), std::vector{w2.lowercaseText() + ".json"});
+    EXPECT_EQ(entryNames(temporary / ".velto/writers"), std::vector{w2.lowercaseText() + ".json"});
 }
 
 TEST(WriterStates, MergedCanonicalJournalIsNotRewrittenButAnUnmergedOneIs) {
     TemporaryFolder temporary;
     auto state = journal(w1);
     state.pageMutations = {mutation(pageA, version(w1, 1))};
-    temporary.writeFile(journalName(w1), state.encode());
-    auto before = fileIdentity(temporary / journalName(w1));
+    temporary.writeFile(journalFileName(w1), state.encode());
+    auto before = fileIdentity(temporary / journalFileName(w1));
     loadWriterStates(temporary.path());
-    EXPECT_EQ(fileIdentity(temporary / journalName(w1)), before);
+    EXPECT_EQ(fileIdentity(temporary / journalFileName(w1)), before);
 
     state.pageMutations.push_back(mutation(pageA, version(w1, 2)));
-    temporary.writeFile(journalName(w1), state.encode());
+    temporary.writeFile(journalFileName(w1), state.encode());
     auto loaded = loadWriterStates(temporary.path());
     EXPECT_EQ(loaded[0].pageMutations, std::vector{mutation(pageA, version(w1, 2))});
-    EXPECT_EQ(VeltoWriterState::decode(temporary.readFile(journalName(w1))), loaded[0]);
+    EXPECT_EQ(VeltoWriterState::decode(temporary.readFile(journalFileName(w1))), loaded[0]);
 }
 
 TEST(WriterStates, StatesComeBackSortedByWriter) {
     TemporaryFolder temporary;
-    temporary.writeFile(journalName(w3), journal(w3).encode());
-    temporary.writeFile(journalName(w1), journal(w1).encode());
+    temporary.writeFile(journalFileName(w3), journal(w3).encode());
+    temporary.writeFile(journalFileName(w1), journal(w1).encode());
     auto loaded = loadWriterStates(temporary.path());
     ASSERT_EQ(loaded.size(), 2u);
     EXPECT_EQ(loaded[0].writerID, w1);
@@ -138,7 +115,7 @@ TEST(WriterStates, OneUndecodableJournalFailsTheLoadAndChangesNothing) {
     temporary.writeFile(".velto/writers/copy.json", journal(w1).encode());
     temporary.writeFile(".velto/writers/broken.json", "{\"writerID\":");
     EXPECT_THROW(loadWriterStates(temporary.path()), velto::JsonDecodingError);
-    EXPECT_EQ(writerFileNames(temporary), (std::vector<std::string>{"broken.json", "copy.json"}));
+    EXPECT_EQ(entryNames(temporary / ".velto/writers"), (std::vector<std::string>{"broken.json", "copy.json"}));
 }
 
 TEST(WriterStates, JournalNamingAPathOutsideTheFolderFailsBeforeAnythingChanges) {
@@ -146,13 +123,8 @@ TEST(WriterStates, JournalNamingAPathOutsideTheFolderFailsBeforeAnythingChanges)
     auto state = journal(w1);
     state.pageMutations = {{record(pageA, "../x.md"), version(w1, 1)}};
     temporary.writeFile(".velto/writers/copy.json", state.encode());
-    try {
-        loadWriterStates(temporary.path());
-        FAIL() << "expected unsafePagePath";
-    } catch (const velto::LibraryMetadataError &error) {
-        EXPECT_EQ(error.kind(), velto::LibraryMetadataError::Kind::unsafePagePath);
-    }
-    EXPECT_EQ(writerFileNames(temporary), std::vector<std::string>{"copy.json"});
+    expectMetadataError([&] { loadWriterStates(temporary.path()); }, velto::LibraryMetadataError::Kind::unsafePagePath);
+    EXPECT_EQ(entryNames(temporary / ".velto/writers"), std::vector<std::string>{"copy.json"});
 }
 
 TEST(WriterStates, NextVersionTimeNeverGoesBack) {
@@ -193,7 +165,7 @@ TEST(WriterStates, RebuildOfLibraryWithoutWritersStartsOneNewWriterAtNow) {
     TemporaryFolder temporary;
     velto::testing::ManualClock clock(at(2'000));
     persistRebuildWriterState(twoPageManifest(), {}, temporary.path(), velto::defaultFileSystem(), clock);
-    auto names = writerFileNames(temporary);
+    auto names = entryNames(temporary / ".velto/writers");
     ASSERT_EQ(names.size(), 1u);
     auto state = VeltoWriterState::decode(temporary.readFile(".velto/writers/" + names[0]));
     EXPECT_EQ(names[0], state.writerID.lowercaseText() + ".json");
@@ -217,7 +189,7 @@ TEST(WriterStates, RebuiltWriterObservesAndFollowsTheExistingWriters) {
     existing.pageMutations = {mutation(pageA, version(w1, 5, {{w2, 2}}, uuid("01"), latest))};
     velto::testing::ManualClock clock(at(2'000)); // behind the existing writer's clock
     persistRebuildWriterState(twoPageManifest(), {existing}, temporary.path(), velto::defaultFileSystem(), clock);
-    auto names = writerFileNames(temporary);
+    auto names = entryNames(temporary / ".velto/writers");
     ASSERT_EQ(names.size(), 1u);
     auto state = VeltoWriterState::decode(temporary.readFile(".velto/writers/" + names[0]));
     const auto &stamp = state.pageMutations[0].version;
@@ -252,7 +224,7 @@ TEST(WriterStates, FailedMergeKeepsEveryJournalReadableAndTheNextLoadFinishesIt)
     copy.pageMutations = {mutation(pageB, version(w1, 2))};
     for (std::size_t step = 1;; ++step) {
         TemporaryFolder temporary;
-        temporary.writeFile(journalName(w1), canonical.encode());
+        temporary.writeFile(journalFileName(w1), canonical.encode());
         temporary.writeFile(".velto/writers/copy.json", copy.encode());
         FailingFileSystem fileSystem;
         fileSystem.failOperation(step);
@@ -270,7 +242,8 @@ TEST(WriterStates, FailedMergeKeepsEveryJournalReadableAndTheNextLoadFinishesIt)
         auto again = loadWriterStates(temporary.path());
         ASSERT_EQ(again.size(), 1u) << "step " << step;
         EXPECT_EQ(again[0].pageMutations.size(), 2u) << "step " << step;
-        EXPECT_EQ(writerFileNames(temporary), std::vector{w1.lowercaseText() + ".json"}) << "step " << step;
+        EXPECT_EQ(entryNames(temporary / ".velto/writers"), std::vector{w1.lowercaseText() + ".json"})
+            << "step " << step;
     }
 }
 
@@ -287,12 +260,12 @@ TEST(WriterStates, FailedRebuildWriteIsThrown) {
         }
         if (!fileSystem.injectedFailure()) {
             EXPECT_FALSE(threw);
-            EXPECT_EQ(writerFileNames(temporary).size(), 1u);
+            EXPECT_EQ(entryNames(temporary / ".velto/writers").size(), 1u);
             break;
         }
         EXPECT_TRUE(threw) << "step " << step;
         // Either no journal at all or a complete one: never a partial file under a journal's name.
-        for (const auto &name : writerFileNames(temporary)) {
+        for (const auto &name : entryNames(temporary / ".velto/writers")) {
             EXPECT_NO_THROW(VeltoWriterState::decode(temporary.readFile(".velto/writers/" + name))) << name;
         }
     }
