@@ -96,19 +96,21 @@ QCoro::Task<int> VeltoStore::autoArchiveEligiblePages(Date now) {
 }
 
 std::set<Uuid> VeltoStore::archivePagesBeyondActiveLimits(Date now) {
-    std::vector<VeltoPage> candidates;
+    // Ranked by reference: the pages hold up to 5 MiB of text, which must not be copied to be sorted.
+    std::vector<const VeltoPage *> candidates;
     for (const VeltoPage &page : document_.pages) {
         if (isActiveLoadedPage(page)) { // unavailable pages neither count nor get archived
-            candidates.push_back(page);
+            candidates.push_back(&page);
         }
     }
-    std::stable_sort(candidates.begin(), candidates.end(), activityPrecedes);
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const VeltoPage *a, const VeltoPage *b) { return activityPrecedes(*a, *b); });
 
     std::set<Uuid> beyondLimits;
     std::int64_t totalBytes = 0;
     bool budgetSpent = false;
     for (std::size_t rank = 0; rank < candidates.size(); ++rank) {
-        const VeltoPage &page = candidates[rank];
+        const VeltoPage &page = *candidates[rank];
         if (budgetSpent || static_cast<std::int64_t>(rank) >= maximumPageCount_) {
             beyondLimits.insert(page.id);
             continue;

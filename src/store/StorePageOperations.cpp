@@ -5,6 +5,8 @@
 
 #include <QtCore/QPointer>
 
+#include <algorithm>
+
 namespace velto {
 namespace {
 
@@ -99,7 +101,9 @@ std::optional<VeltoPageOperation> VeltoStore::selectPageOperation(const Uuid &pa
 }
 
 std::optional<VeltoArchiveTransition> VeltoStore::archiveCurrentPage(Date now) {
-    if (document_.currentPage.visibleText().empty() && activeOtherPages().empty()) {
+    bool hasActiveOtherPage = std::any_of(document_.pages.begin(), document_.pages.end(),
+                                          [](const VeltoPage &page) { return !isArchivedPage(page); });
+    if (document_.currentPage.visibleText().empty() && !hasActiveOtherPage) {
         return std::nullopt;
     }
     VeltoDocument before = document_;
