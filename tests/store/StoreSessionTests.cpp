@@ -75,6 +75,22 @@ TEST(StoreSessions, CopyingIntoAnEmptyFolderMovesTheLibraryWithItsPendingEdits) 
     EXPECT_EQ(pageIn(folders.reloadedFromDisk(), folders.page.id).visibleText(), "typed before the copy\n");
 }
 
+TEST(StoreSessions, CopyingIntoAWholeFolderTakesItsMarkdownFilesAsPages) {
+    TwoFolders folders;
+    VeltoStore &store = folders.openFirst();
+    std::filesystem::create_directories(folders.other);
+    defaultFileSystem().writeAtomically(folders.other / "notes.md", "Notes that were there before\n");
+
+    awaitTask(store.applyFolderConnection(
+        selection(folders.other, VeltoFolderConnectionOperation::copyCurrentLibrary, true)));
+    EXPECT_EQ(store.folderURL(), folders.other);
+    ASSERT_EQ(store.document().pages.size(), 1u);
+    EXPECT_EQ(store.document().pages.front().visibleText(), "Notes that were there before\n");
+    EXPECT_EQ(store.document().currentPage.id, folders.page.id);
+    EXPECT_NE(defaultFileSystem().readFile(folders.other / "notes.md").find("Notes that were there before"),
+              std::string::npos);
+}
+
 TEST(StoreSessions, LateSaveOutcomeOfThePreviousSessionIsNeverApplied) {
     TwoFolders folders;
     bool holding = false;
