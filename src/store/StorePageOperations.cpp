@@ -223,6 +223,9 @@ QCoro::Task<int> VeltoStore::deleteConfirmedArchivedPagesAfterReload(std::set<Uu
     std::uint64_t sessionRevision = librarySessionRevision_;
     QCoro::Task<void> flushing = flush();
     co_await flushing;
+    if (store == nullptr) {
+        co_return 0;
+    }
     QCoro::Task<void> reloading = reloadFromDisk(false, std::nullopt);
     co_await reloading;
     if (store == nullptr || librarySessionRevision_ != sessionRevision) {

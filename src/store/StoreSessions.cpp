@@ -32,16 +32,19 @@ VeltoSaveRequest recoveryRequest(const VeltoDocument &document, Date now) {
 } // namespace
 
 QCoro::Task<void> VeltoStore::applyFolderConnection(VeltoFolderConnectionSelection selection) {
+    QPointer<VeltoStore> store(this);
     switch (selection.operation) {
     case VeltoFolderConnectionOperation::copyCurrentLibrary: {
         QCoro::Task<void> copying = copyCurrentLibrary(selection.destinationURL);
         co_await copying;
-        if (selection.ownsWholeFolder) {
+        if (store != nullptr && selection.ownsWholeFolder) {
             // The whole folder is the library: Markdown files that were there already become pages.
             QCoro::Task<void> reloading = reloadFromDisk(false, std::nullopt);
             co_await reloading;
-            QCoro::Task<void> flushing = flush();
-            co_await flushing;
+            if (store != nullptr) {
+                QCoro::Task<void> flushing = flush();
+                co_await flushing;
+            }
         }
         break;
     }
@@ -65,6 +68,9 @@ QCoro::Task<void> VeltoStore::copyCurrentLibrary(std::filesystem::path destinati
     QPointer<VeltoStore> store(this);
     QCoro::Task<void> flushing = flush(); // pending edits reach the current folder first, and are copied
     co_await flushing;
+    if (store == nullptr) {
+        co_return;
+    }
     const VeltoDocument copiedState = document_;
     QCoro::Task<VeltoDocument> copying = productionLibraryCopyOperation(folderURL_, destinationURL);
     VeltoDocument copied = co_await copying;
@@ -109,6 +115,9 @@ QCoro::Task<void> VeltoStore::connectPages(std::filesystem::path destinationURL,
     QPointer<VeltoStore> store(this);
     QCoro::Task<void> flushing = flush();
     co_await flushing;
+    if (store == nullptr) {
+        co_return;
+    }
     std::uint64_t revisionAtFlush = mutations_.revision;
     QCoro::Task<VeltoLibraryLoadResult> loading = loadOperation_(destinationURL);
     VeltoLibraryLoadResult result = co_await loading;
@@ -121,6 +130,9 @@ QCoro::Task<void> VeltoStore::connectPages(std::filesystem::path destinationURL,
         revisionAtFlush = mutations_.revision;
         QCoro::Task<void> flushingEdits = flush();
         co_await flushingEdits;
+        if (store == nullptr) {
+            co_return;
+        }
     }
 
     if (const VeltoLibraryLoadResult::Loaded *loaded = result.asLoaded()) {
