@@ -200,8 +200,10 @@ TEST(SaveCoordinator, OutcomesReachTheStoreInTheOrderOfTheSaves) {
     harness.failCurrent("first failed");
     harness.succeedCurrent();
     ASSERT_EQ(harness.finished.size(), 2u);
-    EXPECT_EQ(harness.finished[0], std::make_pair(std::uint64_t{1}, std::optional<std::string>("first failed")));
-    EXPECT_EQ(harness.finished[1], std::make_pair(std::uint64_t{2}, std::optional<std::string>()));
+    EXPECT_EQ(harness.finished[0].first, 1u);
+    EXPECT_EQ(harness.finished[0].second.value_or("(none)"), "first failed");
+    EXPECT_EQ(harness.finished[1].first, 2u);
+    EXPECT_FALSE(harness.finished[1].second.has_value());
 }
 
 } // namespace
