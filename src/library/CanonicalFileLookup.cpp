@@ -17,10 +17,23 @@ bool exists(const std::filesystem::path &url, velto::FileSystem &fileManager) {
     }
 }
 
+/// Whether a name other than this one can be canonically equal to it. A name of ASCII characters has no
+/// other spelling but through the only three characters whose canonical decomposition is ASCII: U+037E
+/// (";"), U+1FEF ("`") and U+212A ("K"). So the names the library composes itself, such as
+/// "2026-01-05-1a2b3c4d.md", never cost a listing of their folder.
+bool hasOtherCanonicalSpellings(std::string_view name) {
+    for (char character : name) {
+        if (static_cast<unsigned char>(character) >= 0x80 || character == ';' || character == '`' || character == 'K') {
+            return true;
+        }
+    }
+    return false;
+}
+
 /// The entry of the directory that is canonically equal to the name; nothing when there is none.
 std::optional<std::string> canonicallyEqualEntry(const std::filesystem::path &directoryURL, std::string_view name,
                                                  velto::FileSystem &fileManager) {
-    if (!velto::text::isValidUTF8(name)) {
+    if (!hasOtherCanonicalSpellings(name) || !velto::text::isValidUTF8(name)) {
         return std::nullopt;
     }
     std::vector<std::string> entries;

@@ -114,6 +114,13 @@ TEST_F(PageFileLocation, NameInTheOtherUnicodeFormFindsTheEntryThatIsThere) {
     EXPECT_EQ(pageURL(composedCafe + "/new.md", folder), root / decomposedCafe / "new.md");
 }
 
+TEST_F(PageFileLocation, PlainNameFindsTheEntrySpelledWithACharacterThatDecomposesToIt) {
+    const std::string kelvinSign = "\xe2\x84\xaa"; // canonically the letter "K"
+    temporary.writeFile("Pages/" + kelvinSign + "elvin.md", "x");
+    EXPECT_EQ(pageURL("Kelvin.md", folder), root / (kelvinSign + "elvin.md"));
+    EXPECT_EQ(pageURL("kelvin.md", folder), root / "kelvin.md");
+}
+
 TEST_F(PageFileLocation, ExactNameWinsAndNothingEqualLeavesTheNameAsWritten) {
     temporary.writeFile("Pages/" + decomposedCafe + ".md", "x");
     temporary.writeFile("Pages/" + composedCafe + ".md", "x");
