@@ -1,5 +1,6 @@
 // Any page file name either is refused or leads to a path inside the Pages folder, also through the
-// symbolic links of a folder that holds links inside, outside and to nowhere.
+// symbolic links of a folder that holds links inside, outside and to nowhere, some of them under names that
+// are found for another Unicode spelling.
 #include "library/PageFileLocation.h"
 #include "model/LibraryErrors.h"
 
@@ -34,6 +35,10 @@ struct Folder {
         fs::create_symlink("Notes/in.md", root / "in.md");
         fs::create_symlink("loop.md", root / "loop.md");
         fs::create_directory_symlink("..", root / "Notes/Up");
+        // Names in decomposed Unicode, found for their composed spelling.
+        fs::create_symlink("../Outside/x.md", root / "cafe\xcc\x81.md");
+        fs::create_directory_symlink(base / "Outside", root / "Re\xcc\x81sume\xcc\x81");
+        fs::create_directories(root / "Notes/Nai\xcc\x88ve");
     }
 
     ~Folder() {
