@@ -1,18 +1,12 @@
 #include "model/ReloadError.h"
 #include "model/ThreeWayMerge.h"
 #include "store/DocumentPages.h"
+#include "store/FolderIdentity.h"
 #include "store/Store.h"
 
 #include <QtCore/QPointer>
 
 namespace velto {
-namespace {
-
-bool sameFolder(const std::filesystem::path &a, const std::filesystem::path &b) {
-    return a.lexically_normal() == b.lexically_normal();
-}
-
-} // namespace
 
 void VeltoStore::requestExternalRefresh(std::optional<std::set<std::string>> changedRelativePaths) {
     if (changedRelativePaths.has_value()) {
@@ -108,7 +102,7 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
             changedRelativePaths.has_value() ? incrementalLoadOperation_(folderURL, document_, *changedRelativePaths)
                                              : loadOperation_(folderURL);
         VeltoLibraryLoadResult result = co_await loading;
-        if (store == nullptr || librarySessionRevision_ != sessionRevision || !sameFolder(folderURL_, folderURL)) {
+        if (store == nullptr || librarySessionRevision_ != sessionRevision || !isSameFolderURL(folderURL_, folderURL)) {
             co_return;
         }
         if (mutations_.revision == mutationRevision) {
