@@ -110,7 +110,8 @@ velto::Json pageJson(const velto::VeltoPage &loadedPage, const std::filesystem::
     }
     velto::Json json = velto::Json::object();
     json["id"] = page.id.uppercaseText();
-    json["relativeFilePath"] = page.relativeFilePath ? velto::Json(*page.relativeFilePath) : velto::Json(nullptr);
+    // The file the page lives in, also for a page whose name the library makes from its date, slug and id.
+    json["relativeFilePath"] = VeltoPageLibrary::pageFileName(velto::VeltoLibraryPageRecord::fromPage(page));
     json["isArchived"] = pageIsArchived(page);
     json["availability"] = availabilityName(page, folder);
     json["kind"] = contentKindName(page);

@@ -16,11 +16,16 @@
 #include "platform/JsonCoding.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <iostream>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -37,14 +42,44 @@ Uuid pageIDArgument(const Json &value) {
     return *id;
 }
 
+std::string textArgument(const Json &value, const std::string &key) {
+    if (!value.is_string()) {
+        throw std::invalid_argument("“" + key + "” needs texts, not “" + value.dump() + "”");
+    }
+    return value.get<std::string>();
+}
+
+/// The member of the operations under key, checked to be an array (or an object); null when it is absent.
+const Json *operationMember(const Json &operations, const std::string &key, bool isObject) {
+    if (!operations.contains(key)) {
+        return nullptr;
+    }
+    const Json &member = operations.at(key);
+    if (isObject ? !member.is_object() : !member.is_array()) {
+        throw std::invalid_argument("“" + key + "” must be a JSON " + (isObject ? "object" : "array"));
+    }
+    return &member;
+}
+
 std::vector<Uuid> pageIDList(const Json &operations, const char *key) {
     std::vector<Uuid> ids;
-    if (operations.contains(key)) {
-        for (const auto &value : operations.at(key)) {
+    if (const auto *values = operationMember(operations, key, false)) {
+        for (const auto &value : *values) {
             ids.push_back(pageIDArgument(value));
         }
     }
     return ids;
+}
+
+/// A misspelt operation would otherwise be a save that silently does nothing.
+void checkOperationNames(const Json &operations) {
+    static const std::set<std::string> known{"setText", "newPages", "delete",     "archive",
+                                             "restore", "current",  "insertLines"};
+    for (const auto &[key, value] : operations.items()) {
+        if (!known.contains(key)) {
+            throw std::invalid_argument("unknown operation “" + key + "”");
+        }
+    }
 }
 
 /// The store's bookkeeping of one save in the making: the document, the marks and the baselines.
@@ -234,45 +269,90 @@ VeltoDocument startingDocument(const std::filesystem::path &folder) {
     return {page, {}};
 }
 
-Json operationsFromStandardInput() {
-    std::ostringstream text;
-    text << std::cin.rdbuf();
-    auto operations = velto::decodeJSON(text.str());
-    if (!operations.is_object()) {
-        throw std::invalid_argument("the operations must be one JSON object");
-    }
-    return operations;
-}
+/// The operations of one write, read and checked in full before the library is touched.
+struct Operations {
+    struct Insertion {
+        Uuid pageID;
+        std::string after;
+        std::string line;
+    };
+    std::vector<std::pair<Uuid, std::string>> texts;
+    std::vector<Insertion> insertions;
+    std::vector<std::string> newPages;
+    std::vector<Uuid> archive;
+    std::vector<Uuid> restore;
+    std::optional<Uuid> current;
+    std::vector<Uuid> remove;
+};
 
-void apply(const Json &operations, SaveBuilder &builder, std::vector<Uuid> &newPageIDs) {
-    if (operations.contains("setText")) {
-        for (const auto &[id, text] : operations.at("setText").items()) {
-            builder.setText(pageIDArgument(Json(id)), text.get<std::string>());
-        }
-    }
-    if (operations.contains("insertLines")) {
-        for (const auto &[id, insertions] : operations.at("insertLines").items()) {
-            for (const auto &insertion : insertions) {
-                builder.insertLine(pageIDArgument(Json(id)), insertion.at("after").get<std::string>(),
-                                   insertion.at("line").get<std::string>());
+std::vector<Operations::Insertion> insertionsFrom(const Json &operations) {
+    std::vector<Operations::Insertion> insertions;
+    if (const auto *pages = operationMember(operations, "insertLines", true)) {
+        for (const auto &[id, list] : pages->items()) {
+            if (!list.is_array()) {
+                throw std::invalid_argument("“insertLines” needs an array of insertions per page");
+            }
+            for (const auto &insertion : list) {
+                if (!insertion.is_object() || !insertion.contains("after") || !insertion.contains("line")) {
+                    throw std::invalid_argument("an insertion is {\"after\": \"line\", \"line\": \"new\"}");
+                }
+                insertions.push_back({pageIDArgument(Json(id)), textArgument(insertion.at("after"), "insertLines"),
+                                      textArgument(insertion.at("line"), "insertLines")});
             }
         }
     }
-    if (operations.contains("newPages")) {
-        for (const auto &text : operations.at("newPages")) {
-            newPageIDs.push_back(builder.addPage(text.get<std::string>()));
+    return insertions;
+}
+
+Operations operationsFromStandardInput() {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    auto json = velto::decodeJSON(text.str());
+    if (!json.is_object()) {
+        throw std::invalid_argument("the operations must be one JSON object");
+    }
+    checkOperationNames(json);
+    Operations operations;
+    if (const auto *texts = operationMember(json, "setText", true)) {
+        for (const auto &[id, value] : texts->items()) {
+            operations.texts.emplace_back(pageIDArgument(Json(id)), textArgument(value, "setText"));
         }
     }
-    for (const auto &id : pageIDList(operations, "archive")) {
+    operations.insertions = insertionsFrom(json);
+    if (const auto *texts = operationMember(json, "newPages", false)) {
+        for (const auto &value : *texts) {
+            operations.newPages.push_back(textArgument(value, "newPages"));
+        }
+    }
+    operations.archive = pageIDList(json, "archive");
+    operations.restore = pageIDList(json, "restore");
+    if (json.contains("current")) {
+        operations.current = pageIDArgument(json.at("current"));
+    }
+    operations.remove = pageIDList(json, "delete");
+    return operations;
+}
+
+void apply(const Operations &operations, SaveBuilder &builder, std::vector<Uuid> &newPageIDs) {
+    for (const auto &[id, text] : operations.texts) {
+        builder.setText(id, text);
+    }
+    for (const auto &insertion : operations.insertions) {
+        builder.insertLine(insertion.pageID, insertion.after, insertion.line);
+    }
+    for (const auto &text : operations.newPages) {
+        newPageIDs.push_back(builder.addPage(text));
+    }
+    for (const auto &id : operations.archive) {
         builder.archive(id);
     }
-    for (const auto &id : pageIDList(operations, "restore")) {
+    for (const auto &id : operations.restore) {
         builder.restore(id);
     }
-    if (operations.contains("current")) {
-        builder.makeCurrent(pageIDArgument(operations.at("current")));
+    if (operations.current) {
+        builder.makeCurrent(*operations.current);
     }
-    for (const auto &id : pageIDList(operations, "delete")) {
+    for (const auto &id : operations.remove) {
         builder.remove(id);
     }
 }
@@ -322,7 +402,7 @@ std::vector<Uuid> documentPageIDs(const VeltoDocument &document) {
     return ids;
 }
 
-/// The document a recovery writes: every usable Markdown file of the folder, read whole.
+/// The document of a library that does not load: every usable Markdown file of the folder, read whole.
 VeltoDocument documentFromMarkdown(const std::filesystem::path &folder) {
     auto &fileManager = velto::defaultFileSystem();
     auto manifest = VeltoPageLibrary::rebuildingManifestFromMarkdown(folder, fileManager, {});
@@ -336,6 +416,24 @@ VeltoDocument documentFromMarkdown(const std::filesystem::path &folder) {
     VeltoDocument document{page(manifest->currentPage), {}};
     for (const auto &record : manifest->pages) {
         document.pages.push_back(page(record));
+    }
+    return document;
+}
+
+/// The document a recovery writes, as the store would hold it: the library as it loads, every archived page in
+/// full. Pages read afresh from files without an identifier would get new identifiers beside the ones the
+/// journals still hold, and the library would list those files twice.
+VeltoDocument recoveryDocument(const std::filesystem::path &folder) {
+    auto result = VeltoPageLibrary::load(folder);
+    const auto *loaded = result.asLoaded();
+    if (loaded == nullptr) {
+        return documentFromMarkdown(folder);
+    }
+    VeltoDocument document = loaded->document;
+    for (auto &page : document.pages) {
+        if (page.content.asArchivedSummary() != nullptr) {
+            page = VeltoPageLibrary::loadFullPage(page, folder);
+        }
     }
     return document;
 }
@@ -366,6 +464,15 @@ const char *kindName(VeltoFolderConnectionKind kind) {
     return "empty";
 }
 
+long millisecondsArgument(const std::string &text) {
+    long value = -1;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 0) {
+        throw std::invalid_argument("--pause-ms needs a whole number of milliseconds, not “" + text + "”");
+    }
+    return value;
+}
+
 int printed(const Json &json) {
     std::cout << velto::encodeJSON(json) << "\n";
     return 0;
@@ -379,7 +486,7 @@ int runWrite(const std::vector<std::string> &arguments) {
     long pauseMilliseconds = 0;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         if (arguments[index] == "--pause-ms" && index + 1 < arguments.size()) {
-            pauseMilliseconds = std::stol(arguments[++index]);
+            pauseMilliseconds = millisecondsArgument(arguments[++index]);
         } else if (folder.empty() && !arguments[index].starts_with("--")) {
             folder = arguments[index];
         } else {
@@ -412,7 +519,7 @@ int runRecover(const std::vector<std::string> &arguments) {
     if (arguments.size() != 1) {
         throw std::invalid_argument("usage: recover DIR");
     }
-    auto document = documentFromMarkdown(arguments[0]);
+    auto document = recoveryDocument(arguments[0]);
     auto recoveryFile = VeltoPageLibrary::recover(recoveryRequest(document), arguments[0]);
     return printed({{"recoveryFile", recoveryFile ? Json(recoveryFile->string()) : Json(nullptr)},
                     {"pageIDs", idArray(documentPageIDs(document))}});

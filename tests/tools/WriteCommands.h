@@ -17,7 +17,8 @@
 //                                         after the first line equal to "after" (at the end when none is), so
 //                                         that concurrent writers can make edits that only add lines.
 //   copy SRC DST                          copies the library of SRC into DST
-//   recover DIR                           rewrites the library of DIR from its Markdown files
+//   recover DIR                           rewrites the library of DIR from the pages it loads, or from its
+//                                         Markdown files when it does not load
 //   assess DIR                            what connecting DIR as the Pages folder would mean
 
 int runWrite(const std::vector<std::string> &arguments);
