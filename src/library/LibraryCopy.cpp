@@ -4,10 +4,13 @@
 #include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
 #include "library/LoadPipeline.h"
+#include "library/PageFileLocation.h"
+#include "library/PageFileNaming.h"
 #include "library/PageLoading.h"
 #include "library/ProcessWriter.h"
 #include "library/SaveRequest.h"
 #include "library/WriteTransaction.h"
+#include "model/LibraryPageRecord.h"
 #include "platform/Clock.h"
 
 namespace VeltoPageLibrary {
@@ -63,6 +66,27 @@ velto::VeltoDocument loadedSource(const std::filesystem::path &sourceURL, velto:
     return document;
 }
 
+/// A folder without a library may still hold Markdown files of its own. A page of the copy whose file name
+/// is already taken there would replace that file and its text, so such a destination is refused whole,
+/// before anything is written. Pages without text get no file and cannot clash.
+void checkPageFilesFree(const velto::VeltoDocument &document, const std::filesystem::path &destinationURL,
+                        velto::FileSystem &fileManager) {
+    PageURLResolver resolver(destinationURL, fileManager);
+    auto checkPage = [&](const velto::VeltoPage &page) {
+        if (page.persistedFileContents().empty()) {
+            return;
+        }
+        auto url = resolver.url(pageFileName(velto::VeltoLibraryPageRecord::fromPage(page)));
+        if (fileManager.status(url, false)) {
+            throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
+        }
+    };
+    checkPage(document.currentPage);
+    for (const auto &page : document.pages) {
+        checkPage(page);
+    }
+}
+
 VeltoSaveRequest copyRequest(const velto::VeltoDocument &document) {
     VeltoSaveRequest request;
     request.writerID = processWriterID();
@@ -90,6 +114,7 @@ velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const s
         }
         checkDestinationStillFree(destinationURL, fileManager);
         auto document = loadedSource(sourceURL, fileManager);
+        checkPageFilesFree(document, destinationURL, fileManager);
         writeWithoutLock(copyRequest(document), destinationURL, fileManager,
                          [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
         return document;

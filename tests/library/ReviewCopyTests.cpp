@@ -1,0 +1,70 @@
+// Copying a library into a folder that holds Markdown files of its own: the copy never replaces them.
+
+#include "WriteTestSupport.h"
+
+#include "library/FolderConnectionAssessment.h"
+#include "library/FullLoad.h"
+#include "library/LibraryCopy.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace velto;
+using velto::testing::TemporaryFolder;
+
+namespace {
+
+/// A library made the way a user makes one: a folder of plain Markdown, loaded once.
+void plainLibrary(const TemporaryFolder &source, const std::string &name, const std::string &text) {
+    source.writeFile(name, text);
+    ASSERT_NE(VeltoPageLibrary::load(source.path()).asLoaded(), nullptr);
+}
+
+void expectCopyRefused(const TemporaryFolder &source, const TemporaryFolder &destination) {
+    try {
+        VeltoPageLibrary::copyLibrary(source.path(), destination.path());
+        FAIL() << "the copy replaced a file of the destination";
+    } catch (const VeltoLibraryConnectionError &error) {
+        EXPECT_EQ(error, VeltoLibraryConnectionError::destinationContainsLibrary(destination.path()));
+    }
+    EXPECT_FALSE(destination.exists(".velto/manifest.json"));
+}
+
+TEST(ReviewCopy, DestinationFileWithThePageFileNameIsNeverReplaced) {
+    TemporaryFolder source;
+    TemporaryFolder destination;
+    plainLibrary(source, "notes.md", "Source words\n");
+    destination.writeFile("notes.md", "The destination's own words\n");
+
+    expectCopyRefused(source, destination);
+
+    EXPECT_EQ(destination.readFile("notes.md"), "The destination's own words\n");
+}
+
+TEST(ReviewCopy, DestinationFileInTheOtherUnicodeFormIsNeverReplaced) {
+    TemporaryFolder source;
+    TemporaryFolder destination;
+    plainLibrary(source, "caf\xC3\xA9.md", "Source words\n"); // precomposed é
+    destination.writeFile("cafe\xCC\x81.md", "Decomposed name, own words\n");
+
+    expectCopyRefused(source, destination);
+
+    EXPECT_EQ(destination.readFile("cafe\xCC\x81.md"), "Decomposed name, own words\n");
+}
+
+TEST(ReviewCopy, UnrelatedMarkdownOfTheDestinationStaysBesideTheCopy) {
+    TemporaryFolder source;
+    TemporaryFolder destination;
+    plainLibrary(source, "notes.md", "Source words\n");
+    destination.writeFile("other.md", "Unrelated\n");
+
+    auto copied = VeltoPageLibrary::copyLibrary(source.path(), destination.path());
+
+    EXPECT_EQ(copied.currentPage.visibleText(), "Source words\n");
+    EXPECT_EQ(destination.readFile("other.md"), "Unrelated\n");
+    EXPECT_NE(destination.readFile("notes.md").find("Source words\n"), std::string::npos);
+}
+
+} // namespace
