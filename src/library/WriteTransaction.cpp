@@ -82,6 +82,7 @@ std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, co
     // before it has touched any page.
     std::map<Uuid, std::string> texts;
     std::vector<std::pair<std::filesystem::path, const std::string *>> files;
+    std::set<std::filesystem::path> urls;
     for (const auto &pageID : identifiers) {
         auto page = table.find(pageID);
         if (page == table.end()) {
@@ -91,7 +92,11 @@ std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, co
         if (text.empty()) {
             continue;
         }
-        auto url = pageURL(pageFileName(namingRecord(*page->second)), folderURL, fileManager);
+        auto name = pageFileName(namingRecord(*page->second));
+        auto url = pageURL(name, folderURL, fileManager);
+        if (!urls.insert(url).second) {
+            throw SharedPageFileError(name);
+        }
         files.emplace_back(url, &texts.emplace(pageID, std::move(text)).first->second);
     }
     for (const auto &[url, text] : files) {

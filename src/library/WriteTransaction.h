@@ -7,8 +7,20 @@
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
+#include <string>
 
 namespace VeltoPageLibrary {
+
+/// Two pages of one save would be written to the same page file, and the second would replace the first's
+/// text. Metadata that other writers or programs left inconsistent can give two pages one file name; the
+/// save then stops before it writes any page, so that both texts stay with the store.
+class SharedPageFileError : public std::runtime_error {
+public:
+    explicit SharedPageFileError(const std::string &relativeFilePath)
+        : std::runtime_error("Velto could not save because two pages use the page file \u201c" + relativeFilePath +
+                             "\u201d.") {}
+};
 
 /// An operation a test runs at a chosen point of a save; empty for none.
 using TransactionHook = std::function<void()>;
