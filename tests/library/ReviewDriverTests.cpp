@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 #include <string>
 #include <utility>
@@ -64,6 +65,16 @@ TEST(ReviewDriver, PauseThatIsNotAWholeNumberIsAUsageError) {
     for (const char *pause : {"abc", "-5", "1.5", "99999999999999999999"}) {
         EXPECT_EQ(runDriver({"write", library.path(), "--pause-ms", pause}, "{}").exitStatus, 2) << pause;
     }
+}
+
+TEST(ReviewDriver, UnknownPageIsReportedBeforeThePause) {
+    TemporaryFolder library;
+    library.writeFile("a.md", "A\n");
+    auto started = std::chrono::steady_clock::now();
+    auto run = runDriver({"write", library.path(), "--pause-ms", "60000"},
+                         R"({"setText": {"A1000000-0000-4000-8000-000000000001": "x"}})");
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
 }
 
 TEST(ReviewDriver, RecoveryKeepsThePagesOfFilesWithoutIdentifier) {

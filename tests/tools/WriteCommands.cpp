@@ -498,10 +498,11 @@ int runWrite(const std::vector<std::string> &arguments) {
     }
     auto operations = operationsFromStandardInput();
     SaveBuilder builder(startingDocument(folder), folder);
-    // Other writers may act while this one "types".
-    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
+    // The edits are made on what the load found, as a user makes them on what the window shows (a restored
+    // page is read in full now); other writers may act in the pause before the save reaches the disk.
     std::vector<Uuid> newPageIDs;
     apply(operations, builder, newPageIDs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
     auto result = VeltoPageLibrary::write(builder.request, folder);
     return printed(saveResultJson(result, newPageIDs));
 }

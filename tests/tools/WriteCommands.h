@@ -7,8 +7,8 @@
 // object and returns the exit status; a malformed command line throws std::invalid_argument, and a failed
 // library operation throws its own error (the driver prints it and exits with status 2).
 //
-//   write DIR [--pause-ms N] < ops.json   a full load, then (after the pause) one save built as the store
-//                                         builds it from the operations on standard input:
+//   write DIR [--pause-ms N] < ops.json   a full load and the operations on standard input, then (after the
+//                                         pause) one save built from them as the store builds it:
 //                                         {"setText": {"<page id>": "text"}, "newPages": ["text"],
 //                                          "delete": ["<page id>"], "archive": ["<page id>"],
 //                                          "restore": ["<page id>"], "current": "<page id>",
