@@ -178,8 +178,8 @@ int lock(const std::vector<std::string> &arguments) {
 
 int run(const std::vector<std::string> &arguments) {
     if (arguments.empty()) {
-        throw UsageError(
-            "usage: velto-library-driver page-parse | page-write | merge | checksum | lock | load | load-changes");
+        throw UsageError("usage: velto-library-driver page-parse | page-write | merge | checksum | lock | load | "
+                         "load-changes | write | copy | recover | assess");
     }
     std::vector<std::string> rest(std::next(arguments.begin()), arguments.end());
     const auto &command = arguments.front();
