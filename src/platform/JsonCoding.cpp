@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace velto {
 
@@ -183,6 +185,98 @@ bool isNestedTooDeeply(std::string_view text) {
     return false;
 }
 
+/// Builds the same document as the library's own parser, faster. That parser appends each member to its object
+/// as it comes; an object's members live in one vector of pairs with a const key, so every time the vector
+/// grows the pairs cannot be moved and are copied, nested values and all. Here an object's members are
+/// gathered first and its vector is made once at the right size. The members' staging vectors are kept per
+/// depth and reused, so a journal of thousands of small records costs no allocation beyond the document's.
+/// A repeated key keeps its first place and takes the last value, as with the library's parser.
+class DocumentBuilder {
+public:
+    Json document() { return std::move(root); }
+
+    bool null() { return add(Json(nullptr)); }
+    bool boolean(bool value) { return add(Json(value)); }
+    bool number_integer(std::int64_t value) { return add(Json(value)); }
+    bool number_unsigned(std::uint64_t value) { return add(Json(value)); }
+    bool number_float(double value, const std::string &) { return add(Json(value)); }
+    // The lexer clears its buffer before the next token, so the text can be taken rather than copied.
+    bool string(std::string &value) { return add(Json(std::move(value))); }
+    bool binary(Json::binary_t &value) { return add(Json::binary(std::move(value))); }
+
+    bool start_object(std::size_t) {
+        open().isObject = true;
+        return true;
+    }
+
+    bool key(std::string &name) {
+        frames[depth - 1].members.emplace_back(std::move(name), Json());
+        return true;
+    }
+
+    bool end_object() {
+        Frame &frame = frames[--depth];
+        Json::object_t object;
+        object.reserve(frame.members.size());
+        for (auto &[name, value] : frame.members) {
+            auto [position, inserted] = object.emplace(std::move(name), std::move(value));
+            if (!inserted) {
+                position->second = std::move(value);
+            }
+        }
+        frame.members.clear();
+        return add(Json(std::move(object)));
+    }
+
+    bool start_array(std::size_t) {
+        open().isObject = false;
+        return true;
+    }
+
+    bool end_array() {
+        Frame &frame = frames[--depth];
+        Json array(std::move(frame.elements));
+        frame.elements.clear();
+        return add(std::move(array));
+    }
+
+    template <typename Exception> bool parse_error(std::size_t, const std::string &, const Exception &error) {
+        throw error;
+    }
+
+private:
+    struct Frame {
+        bool isObject = false;
+        std::vector<std::pair<std::string, Json>> members;
+        Json::array_t elements;
+    };
+
+    Frame &open() {
+        if (depth == frames.size()) {
+            frames.emplace_back();
+        }
+        return frames[depth++];
+    }
+
+    bool add(Json &&value) {
+        if (depth == 0) {
+            root = std::move(value);
+            return true;
+        }
+        Frame &frame = frames[depth - 1];
+        if (frame.isObject) {
+            frame.members.back().second = std::move(value);
+        } else {
+            frame.elements.push_back(std::move(value));
+        }
+        return true;
+    }
+
+    std::vector<Frame> frames;
+    std::size_t depth = 0;
+    Json root;
+};
+
 } // namespace
 
 Json decodeJSON(std::string_view text) {
@@ -190,7 +284,9 @@ Json decodeJSON(std::string_view text) {
         throw JsonDecodingError("The data is not valid JSON: it is nested more than 512 levels deep");
     }
     try {
-        return Json::parse(text.begin(), text.end());
+        DocumentBuilder builder;
+        Json::sax_parse(text.begin(), text.end(), &builder);
+        return builder.document();
     } catch (const Json::exception &error) {
         throw JsonDecodingError(std::string("The data is not valid JSON: ") + error.what());
     }

@@ -76,6 +76,25 @@ TEST(JsonEncoding, RoundTripsThroughTheDecoder) {
     EXPECT_EQ(encodeJSON(value), "{\"z\":\"a\\/b\",\"y\":[1,-2,18446744073709551615],\"x\":{\"é\":\"é\\n\"}}");
 }
 
+TEST(JsonDecoding, BuildsTheSameDocumentAsTheLibraryParser) {
+    const std::string texts[] = {
+        R"({"b":{"x":[{"k":1},{"k":2,"l":[[],{}]}],"y":null},"a":[true,false,-0,1.5e300,"s"],"c":{}})",
+        // A repeated key keeps its first place and takes the last value.
+        R"({"a":1,"b":{"n":[1]},"a":{"deep":[2,3]},"c":3,"b":4})",
+        R"([1,[2,[3,{"x":"é\/"}]],18446744073709551615,-9223372036854775808,0.1])",
+        R"("just a string")",
+        "42",
+        "null",
+        " {\"spaced\" : [ 1 , 2 ] } ",
+    };
+    for (const std::string &text : texts) {
+        Json expected = Json::parse(text);
+        Json decoded = decodeJSON(text);
+        EXPECT_EQ(decoded, expected) << text;
+        EXPECT_EQ(encodeJSON(decoded), encodeJSON(expected)) << text;
+    }
+}
+
 TEST(JsonDecoding, RejectsWhatIsNotOneJsonValue) {
     const std::string rejected[] = {
         "",
