@@ -77,6 +77,20 @@ TEST(ReviewDriver, UnknownPageIsReportedBeforeThePause) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
 }
 
+TEST(ReviewDriver, LockOfAFolderWithoutLibraryCanBeHeld) {
+    TemporaryFolder folder;
+    auto run = runDriver({"lock", folder.path(), "--seconds", "0"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.output, "locked\n");
+}
+
+TEST(ReviewDriver, LockSecondsMustBeAFiniteNumber) {
+    TemporaryFolder folder;
+    for (const char *seconds : {"nan", "inf", "-1", "x"}) {
+        EXPECT_EQ(runDriver({"lock", folder.path(), "--seconds", seconds}).exitStatus, 2) << seconds;
+    }
+}
+
 TEST(ReviewDriver, RecoveryKeepsThePagesOfFilesWithoutIdentifier) {
     TemporaryFolder library;
     library.writeFile("r.md", "R\n");

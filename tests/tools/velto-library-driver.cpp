@@ -19,6 +19,7 @@
 
 #include "LoadCommands.h"
 #include "WriteCommands.h"
+#include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
 #include "library/PageFileNaming.h"
 #include "model/PageFileContent.h"
@@ -28,6 +29,7 @@
 #include "platform/Uuid.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -143,7 +145,7 @@ double secondsArgument(const std::string &text) {
     } catch (const std::logic_error &) {
         used = 0;
     }
-    if (used != text.size() || seconds < 0) {
+    if (used != text.size() || !std::isfinite(seconds) || seconds < 0) {
         throw UsageError("--seconds needs a number of seconds, not “" + text + "”");
     }
     return seconds;
@@ -169,6 +171,8 @@ int lock(const std::vector<std::string> &arguments) {
     if (folder.empty() || seconds < 0) {
         throw UsageError("usage: lock DIR --seconds S [--shared]");
     }
+    // As a save does, so that the lock of a folder without a library yet can be held too.
+    VeltoPageLibrary::createLibraryDirectories(folder);
     VeltoPageLibrary::withLibraryLocks({folder}, mode, [&] {
         std::cout << "locked" << std::endl;
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
