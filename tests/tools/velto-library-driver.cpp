@@ -31,6 +31,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -171,8 +172,11 @@ int lock(const std::vector<std::string> &arguments) {
     if (folder.empty() || seconds < 0) {
         throw UsageError("usage: lock DIR --seconds S [--shared]");
     }
-    // As a save does, so that the lock of a folder without a library yet can be held too.
-    VeltoPageLibrary::createLibraryDirectories(folder);
+    // As a save does, so that the lock of a folder without a library yet can be held too; a folder that is
+    // not there stays an error.
+    if (std::filesystem::is_directory(folder)) {
+        VeltoPageLibrary::createLibraryDirectories(folder);
+    }
     VeltoPageLibrary::withLibraryLocks({folder}, mode, [&] {
         std::cout << "locked" << std::endl;
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
