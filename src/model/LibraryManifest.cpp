@@ -18,18 +18,18 @@ VeltoLibraryManifest VeltoLibraryManifest::fromDocument(const VeltoDocument &doc
 }
 
 Json VeltoLibraryManifest::toJson() const {
-    Json json = Json::object();
+    Json json = recordjson::objectWithRoomFor(5);
     recordjson::putOptional(json, "schemaVersion", schemaVersion);
     if (reconciliationCheckpoint.has_value()) {
         json["reconciliationCheckpoint"] = reconciliationCheckpoint->toJson();
     }
     json["currentPage"] = currentPage.toJson();
-    Json pageList = Json::array();
+    Json pageList = recordjson::arrayWithRoomFor(pages.size());
     for (const VeltoLibraryPageRecord &page : pages) {
         pageList.push_back(page.toJson());
     }
     json["pages"] = std::move(pageList);
-    Json deletionList = Json::array();
+    Json deletionList = recordjson::arrayWithRoomFor(pendingDeletionFileNames.size());
     for (const std::string &name : pendingDeletionFileNames) {
         deletionList.push_back(name);
     }

@@ -59,7 +59,7 @@ bool operator==(const VeltoLibraryPageRecord &a, const VeltoLibraryPageRecord &b
 
 Json VeltoLibraryPageRecord::toJson() const {
     using recordjson::putOptional;
-    Json json = Json::object();
+    Json json = recordjson::objectWithRoomFor(11);
     json["id"] = uuidJson(id);
     json["createdAt"] = dateJson(createdAt);
     putOptional(json, "fileSlug", fileSlug);

@@ -32,6 +32,21 @@ inline std::optional<bool> optionalBool(const Json &object, const char *key) {
     return requiredBool(object, key);
 }
 
+/// An empty object with room for `fieldCount` fields. The members of an ordered object are pairs with a const
+/// key, so each time the object outgrows its room they are copied, nested values and all.
+inline Json objectWithRoomFor(std::size_t fieldCount) {
+    Json json = Json::object();
+    json.get_ref<Json::object_t &>().reserve(fieldCount);
+    return json;
+}
+
+/// An empty array with room for `elementCount` elements.
+inline Json arrayWithRoomFor(std::size_t elementCount) {
+    Json json = Json::array();
+    json.get_ref<Json::array_t &>().reserve(elementCount);
+    return json;
+}
+
 inline void putOptional(Json &object, const char *key, const std::optional<std::string> &value) {
     if (value.has_value()) {
         object[key] = *value;

@@ -6,7 +6,7 @@ namespace velto {
 namespace {
 
 template <typename Record> Json jsonArray(const std::vector<Record> &records) {
-    Json array = Json::array();
+    Json array = recordjson::arrayWithRoomFor(records.size());
     for (const Record &record : records) {
         array.push_back(record.toJson());
     }
@@ -16,7 +16,7 @@ template <typename Record> Json jsonArray(const std::vector<Record> &records) {
 } // namespace
 
 Json VeltoWriterPageMutation::toJson() const {
-    Json json = Json::object();
+    Json json = recordjson::objectWithRoomFor(2);
     json["page"] = page.toJson();
     json["version"] = version.toJson();
     return json;
@@ -29,7 +29,7 @@ VeltoWriterPageMutation VeltoWriterPageMutation::fromJson(const Json &json) {
 }
 
 Json VeltoWriterDeletion::toJson() const {
-    Json json = Json::object();
+    Json json = recordjson::objectWithRoomFor(2);
     json["pageID"] = uuidJson(pageID);
     json["version"] = version.toJson();
     return json;
@@ -41,9 +41,9 @@ VeltoWriterDeletion VeltoWriterDeletion::fromJson(const Json &json) {
 }
 
 Json VeltoWriterStructure::toJson() const {
-    Json json = Json::object();
+    Json json = recordjson::objectWithRoomFor(3);
     json["currentPageID"] = uuidJson(currentPageID);
-    Json ordered = Json::array();
+    Json ordered = recordjson::arrayWithRoomFor(orderedPageIDs.size());
     for (const Uuid &pageID : orderedPageIDs) {
         ordered.push_back(uuidJson(pageID));
     }
@@ -62,7 +62,7 @@ VeltoWriterStructure VeltoWriterStructure::fromJson(const Json &json) {
 }
 
 Json VeltoWriterState::toJson() const {
-    Json json = Json::object();
+    Json json = recordjson::objectWithRoomFor(5);
     json["writerID"] = uuidJson(writerID);
     json["pageMutations"] = jsonArray(pageMutations);
     json["deletions"] = jsonArray(deletions);

@@ -7,7 +7,7 @@
 namespace velto {
 
 Json VeltoWriterHead::toJson() const {
-    Json json = Json::object();
+    Json json = recordjson::objectWithRoomFor(2);
     json["writerID"] = uuidJson(writerID);
     json["sequence"] = sequence;
     return json;
@@ -68,13 +68,13 @@ VeltoWriterVersion::CausalRelation VeltoWriterVersion::causalRelation(const Velt
 }
 
 Json VeltoWriterVersion::toJson() const {
-    Json json = Json::object();
+    Json json = recordjson::objectWithRoomFor(5);
     json["writerID"] = uuidJson(writerID);
     json["sequence"] = sequence;
     json["recordedAt"] = dateJson(recordedAt);
     json["operationID"] = uuidJson(operationID);
     if (observedWriterHeads.has_value()) {
-        Json heads = Json::array();
+        Json heads = recordjson::arrayWithRoomFor(observedWriterHeads->size());
         for (const VeltoWriterHead &head : *observedWriterHeads) {
             heads.push_back(head.toJson());
         }

@@ -12,6 +12,41 @@ namespace velto {
 
 namespace {
 
+/// The escape sequence of a byte that JSON text cannot hold as it is; empty for the bytes written unchanged.
+std::string_view escapeFor(char c, char (&scratch)[6]) {
+    switch (c) {
+    case '"':
+        return "\\\"";
+    case '\\':
+        return "\\\\";
+    case '/':
+        return "\\/";
+    case '\n':
+        return "\\n";
+    case '\r':
+        return "\\r";
+    case '\t':
+        return "\\t";
+    case '\b':
+        return "\\b";
+    case '\f':
+        return "\\f";
+    default:
+        break;
+    }
+    if (static_cast<unsigned char>(c) >= 0x20) {
+        return {};
+    }
+    static constexpr char hexDigits[] = "0123456789abcdef";
+    scratch[0] = '\\';
+    scratch[1] = 'u';
+    scratch[2] = '0';
+    scratch[3] = '0';
+    scratch[4] = hexDigits[static_cast<unsigned char>(c) >> 4];
+    scratch[5] = hexDigits[static_cast<unsigned char>(c) & 0x0F];
+    return {scratch, 6};
+}
+
 void appendEscapedString(std::string &out, std::string_view raw) {
     // JSON strings must be UTF-8; a caller's stray byte becomes U+FFFD rather than an unreadable file.
     std::string repaired;
@@ -20,44 +55,20 @@ void appendEscapedString(std::string &out, std::string_view raw) {
         repaired = text::decodingUTF8Lossy(raw);
         text = repaired;
     }
-    static constexpr char hexDigits[] = "0123456789abcdef";
     out.push_back('"');
-    for (char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '/':
-            out += "\\/";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                out += "\\u00";
-                out.push_back(hexDigits[static_cast<unsigned char>(c) >> 4]);
-                out.push_back(hexDigits[static_cast<unsigned char>(c) & 0x0F]);
-            } else {
-                out.push_back(c);
-            }
+    // Most of a string needs no escape: the bytes between two escapes are appended as one piece.
+    char scratch[6];
+    std::size_t runStart = 0;
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        std::string_view escape = escapeFor(text[index], scratch);
+        if (escape.empty()) {
+            continue;
         }
+        out.append(text.data() + runStart, index - runStart);
+        out.append(escape);
+        runStart = index + 1;
     }
+    out.append(text.data() + runStart, text.size() - runStart);
     out.push_back('"');
 }
 
@@ -118,7 +129,7 @@ void appendValue(std::string &out, const Json &value) {
     case Json::value_t::object: {
         out.push_back('{');
         bool first = true;
-        for (const auto &[key, element] : value.items()) {
+        for (const auto &[key, element] : value.get_ref<const Json::object_t &>()) {
             if (!first) {
                 out.push_back(',');
             }
