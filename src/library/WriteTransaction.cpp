@@ -161,6 +161,60 @@ void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &ta
     }
 }
 
+/// The page file names of the pages a document keeps.
+std::set<std::string> keptPageFileNames(const PageTable &table) {
+    std::set<std::string> names;
+    for (const auto &[pageID, page] : table) {
+        names.insert(pageFileName(namingRecord(*page)));
+    }
+    return names;
+}
+
+/// A removed page whose file never got an identifier (a Markdown file that another program put into the
+/// folder and nobody has edited here) is not removed by the pending deletions, which only remove a file
+/// that names its page; left in place, the next load would take it up again as a new page. Such a file
+/// goes when it still holds exactly the text the library recorded for the page. One that changed since, or
+/// that another page of the document uses, stays, so that nobody's text is lost; so does one whose removal
+/// fails.
+void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, const PageTable &table,
+                                           const std::optional<VeltoLibraryManifest> &existingManifest,
+                                           const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                           const RemoveOperation &removeItem) {
+    if (!existingManifest || request.removedPageRevisions.empty()) {
+        return;
+    }
+    std::map<Uuid, velto::VeltoLibraryPageRecord> recorded;
+    recorded.emplace(existingManifest->currentPage.id, existingManifest->currentPage);
+    for (const auto &record : existingManifest->pages) {
+        recorded.emplace(record.id, record);
+    }
+    auto keptNames = keptPageFileNames(table);
+    for (const auto &[pageID, revision] : request.removedPageRevisions) {
+        auto record = recorded.find(pageID);
+        if (table.contains(pageID) || record == recorded.end() || !record->second.hasContent ||
+            !record->second.contentChecksum) {
+            continue;
+        }
+        auto name = pageFileName(record->second);
+        if (keptNames.contains(name)) {
+            continue;
+        }
+        try {
+            auto url = pageURL(name, folderURL, fileManager);
+            if (!fileManager.isRegularFile(url)) {
+                continue;
+            }
+            auto text = pageFileText(url, fileManager);
+            if (!velto::VeltoPageFileContent::parse(text).veltoPageID() &&
+                contentChecksum(text) == record->second.contentChecksum) {
+                removeItem(url);
+            }
+        } catch (const std::exception &) {
+            // The file stays; at worst the page comes back at the next load, with its text.
+        }
+    }
+}
+
 std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &request, const PageTable &table,
                                                      const std::map<Uuid, std::string> &writtenTexts) {
     std::map<Uuid, VeltoPageBaseline> baselines;
@@ -274,6 +328,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
         committed.pendingDeletionFileNames = stillPending;
         persist(committed, folderURL, fileManager);
     }
+    removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
     return {persistedBaselines(finalRequest, table, writtenTexts), std::move(resolved.conflicts),
             std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};

@@ -86,4 +86,54 @@ TEST(ReviewWrite, EditsOfAPlainFileAfterItsManifestWasDamagedAreNeverLost) {
     }
 }
 
+/// The store's request that removes one page of a loaded document.
+VeltoSaveRequest removalOf(const VeltoDocument &loaded, const Uuid &removed) {
+    VeltoDocument document = loaded;
+    if (document.currentPage.id == removed) {
+        document.currentPage = document.pages.front();
+        document.pages.erase(document.pages.begin());
+    }
+    std::erase_if(document.pages, [&](const VeltoPage &page) { return page.id == removed; });
+    auto request = requestFor(document, {});
+    request.removedPageRevisions[removed] = 1;
+    request.structureRevision = 1;
+    return request;
+}
+
+Uuid pageIDOfFile(const VeltoDocument &document, const std::string &relativeFilePath) {
+    for (const auto &page : allPagesOf(document)) {
+        if (page.relativeFilePath == relativeFilePath) {
+            return page.id;
+        }
+    }
+    ADD_FAILURE() << "no page for " << relativeFilePath;
+    return {};
+}
+
+TEST(ReviewWrite, DeletedPageOfAPlainMarkdownFileStaysDeleted) {
+    TemporaryFolder folder;
+    folder.writeFile("keep.md", "Keep\n");
+    folder.writeFile("gone.md", "Gone\n");
+    auto loaded = loadedDocument(folder.path());
+
+    VeltoPageLibrary::write(removalOf(loaded, pageIDOfFile(loaded, "gone.md")), folder.path());
+
+    EXPECT_FALSE(folder.exists("gone.md"));
+    auto reloaded = loadedDocument(folder.path());
+    EXPECT_TRUE(reloaded.pages.empty());
+    EXPECT_EQ(reloaded.currentPage.visibleText(), "Keep\n");
+}
+
+TEST(ReviewWrite, DeletedPlainFileThatAnotherProgramChangedKeepsItsText) {
+    TemporaryFolder folder;
+    folder.writeFile("keep.md", "Keep\n");
+    folder.writeFile("gone.md", "Gone\n");
+    auto loaded = loadedDocument(folder.path());
+    folder.writeFile("gone.md", "Gone, with words added elsewhere\n");
+
+    VeltoPageLibrary::write(removalOf(loaded, pageIDOfFile(loaded, "gone.md")), folder.path());
+
+    EXPECT_EQ(folder.readFile("gone.md"), "Gone, with words added elsewhere\n");
+}
+
 } // namespace
