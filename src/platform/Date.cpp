@@ -1,7 +1,6 @@
 #include "platform/Date.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace velto {
 
@@ -19,6 +18,18 @@ CalendarTime utcCalendarTime(Date date) {
     auto secondsSinceEpoch = floor<seconds>(date);
     auto day = floor<days>(secondsSinceEpoch);
     return {year_month_day(day), hh_mm_ss<seconds>(secondsSinceEpoch - day)};
+}
+
+/// Appends `value` as exactly `width` decimal digits, with leading zeros; cheaper than printf, which showed in
+/// the encoding of journals holding thousands of dates. A Date's years (1677 to 2262) and every other field
+/// fit their width.
+void appendDigits(std::string &out, int value, std::size_t width) {
+    char digits[4];
+    for (std::size_t index = width; index > 0; --index) {
+        digits[index - 1] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    out.append(digits, width);
 }
 
 /// Reads exactly `count` decimal digits at `position`, advancing it; -1 when they are not there.
@@ -98,12 +109,21 @@ std::optional<minutes> readZone(std::string_view text, std::size_t &position) {
 
 std::string iso8601Text(Date date) {
     CalendarTime calendar = utcCalendarTime(date);
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(calendar.day.year()),
-                  static_cast<unsigned>(calendar.day.month()), static_cast<unsigned>(calendar.day.day()),
-                  static_cast<int>(calendar.time.hours().count()), static_cast<int>(calendar.time.minutes().count()),
-                  static_cast<int>(calendar.time.seconds().count()));
-    return buffer;
+    std::string text;
+    text.reserve(20);
+    appendDigits(text, static_cast<int>(calendar.day.year()), 4);
+    text.push_back('-');
+    appendDigits(text, static_cast<int>(static_cast<unsigned>(calendar.day.month())), 2);
+    text.push_back('-');
+    appendDigits(text, static_cast<int>(static_cast<unsigned>(calendar.day.day())), 2);
+    text.push_back('T');
+    appendDigits(text, static_cast<int>(calendar.time.hours().count()), 2);
+    text.push_back(':');
+    appendDigits(text, static_cast<int>(calendar.time.minutes().count()), 2);
+    text.push_back(':');
+    appendDigits(text, static_cast<int>(calendar.time.seconds().count()), 2);
+    text.push_back('Z');
+    return text;
 }
 
 std::optional<Date> parseISO8601(std::string_view text) {
@@ -173,10 +193,14 @@ Date wholeSeconds(Date date) {
 
 std::string utcDayStamp(Date date) {
     year_month_day day = utcCalendarTime(date).day;
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(day.year()),
-                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
-    return buffer;
+    std::string text;
+    text.reserve(10);
+    appendDigits(text, static_cast<int>(day.year()), 4);
+    text.push_back('-');
+    appendDigits(text, static_cast<int>(static_cast<unsigned>(day.month())), 2);
+    text.push_back('-');
+    appendDigits(text, static_cast<int>(static_cast<unsigned>(day.day())), 2);
+    return text;
 }
 
 } // namespace velto

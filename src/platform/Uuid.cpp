@@ -44,14 +44,15 @@ bool isHyphenPosition(std::size_t index) {
 }
 
 std::string uuidText(const Uuid &uuid, const char *digits) {
-    std::string text;
-    text.reserve(36);
+    // Filled in place: a journal writes thousands of these, and appending byte by byte showed.
+    std::string text(36, '-');
+    std::size_t position = 0;
     for (std::size_t i = 0; i < uuid.bytes.size(); ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) {
-            text.push_back('-');
+            ++position; // past the hyphen already there
         }
-        text.push_back(digits[uuid.bytes[i] >> 4]);
-        text.push_back(digits[uuid.bytes[i] & 0x0F]);
+        text[position++] = digits[uuid.bytes[i] >> 4];
+        text[position++] = digits[uuid.bytes[i] & 0x0F];
     }
     return text;
 }

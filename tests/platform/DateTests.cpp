@@ -14,6 +14,8 @@ TEST(Date, WritesUtcWithWholeSecondsDroppingTheFraction) {
     EXPECT_EQ(iso8601Text(dateFromSecondsSince1970(0)), "1970-01-01T00:00:00Z");
     EXPECT_EQ(iso8601Text(dateFromSecondsSince1970(951782400)), "2000-02-29T00:00:00Z");
     EXPECT_EQ(iso8601Text(dateFromSecondsSince1970(-1)), "1969-12-31T23:59:59Z");
+    EXPECT_EQ(iso8601Text(dateFromSecondsSince1970(-8'520'336'000)), "1700-01-01T00:00:00Z");
+    EXPECT_EQ(iso8601Text(dateFromSecondsSince1970(9'214'646'399)), "2261-12-31T23:59:59Z");
 }
 
 TEST(Date, DayStampIsTheUtcCalendarDay) {
