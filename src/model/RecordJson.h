@@ -18,19 +18,9 @@ inline void requireObject(const Json &value, const char *recordName) {
     }
 }
 
-inline std::optional<std::int64_t> optionalInt64(const Json &object, const char *key) {
-    if (optionalField(object, key) == nullptr) {
-        return std::nullopt;
-    }
-    return requiredInt64(object, key);
-}
-
-inline std::optional<bool> optionalBool(const Json &object, const char *key) {
-    if (optionalField(object, key) == nullptr) {
-        return std::nullopt;
-    }
-    return requiredBool(object, key);
-}
+// One lookup for the optional fields: the forms in JsonCoding.h.
+using velto::optionalBool;
+using velto::optionalInt64;
 
 /// An empty object with room for `fieldCount` fields. The members of an ordered object are pairs with a const
 /// key, so each time the object outgrows its room they are copied, nested values and all.

@@ -331,7 +331,7 @@ std::string stringValue(const Json &value, const char *key) {
     if (!value.is_string()) {
         throwTypeMismatch(key, "a string");
     }
-    return value.get<std::string>();
+    return value.get_ref<const std::string &>();
 }
 
 // A double counts as an integer only when it is whole and inside the type's range; 2^64 itself is not.
@@ -381,12 +381,27 @@ std::optional<std::string> optionalString(const Json &object, const char *key) {
     return stringValue(*value, key);
 }
 
-bool requiredBool(const Json &object, const char *key) {
-    const Json &value = requiredField(object, key);
+namespace {
+
+bool boolValue(const Json &value, const char *key) {
     if (!value.is_boolean()) {
         throwTypeMismatch(key, "a boolean");
     }
     return value.get<bool>();
+}
+
+} // namespace
+
+bool requiredBool(const Json &object, const char *key) {
+    return boolValue(requiredField(object, key), key);
+}
+
+std::optional<bool> optionalBool(const Json &object, const char *key) {
+    const Json *value = optionalField(object, key);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    return boolValue(*value, key);
 }
 
 std::uint64_t requiredUInt64(const Json &object, const char *key) {
@@ -403,6 +418,14 @@ std::optional<std::uint64_t> optionalUInt64(const Json &object, const char *key)
 
 std::int64_t requiredInt64(const Json &object, const char *key) {
     return int64Value(requiredField(object, key), key);
+}
+
+std::optional<std::int64_t> optionalInt64(const Json &object, const char *key) {
+    const Json *value = optionalField(object, key);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    return int64Value(*value, key);
 }
 
 } // namespace velto

@@ -35,6 +35,8 @@ bool requiredBool(const Json &object, const char *key);
 std::uint64_t requiredUInt64(const Json &object, const char *key);
 std::optional<std::uint64_t> optionalUInt64(const Json &object, const char *key);
 std::int64_t requiredInt64(const Json &object, const char *key);
+std::optional<std::int64_t> optionalInt64(const Json &object, const char *key);
+std::optional<bool> optionalBool(const Json &object, const char *key);
 
 } // namespace velto
 

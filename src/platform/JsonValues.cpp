@@ -17,8 +17,10 @@ Uuid uuidFromJson(const Json &value) {
     return *uuid;
 }
 
-Uuid requiredUuid(const Json &object, const char *key) {
-    const Json &value = requiredField(object, key);
+namespace {
+
+// The value's error, with the key it was read for.
+Uuid uuidOfField(const Json &value, const char *key) {
     try {
         return uuidFromJson(value);
     } catch (const JsonDecodingError &error) {
@@ -26,11 +28,26 @@ Uuid requiredUuid(const Json &object, const char *key) {
     }
 }
 
+Date dateOfField(const Json &value, const char *key) {
+    try {
+        return dateFromJson(value);
+    } catch (const JsonDecodingError &error) {
+        throw JsonDecodingError(std::string(error.what()) + " for key \"" + key + "\"");
+    }
+}
+
+} // namespace
+
+Uuid requiredUuid(const Json &object, const char *key) {
+    return uuidOfField(requiredField(object, key), key);
+}
+
 std::optional<Uuid> optionalUuid(const Json &object, const char *key) {
-    if (optionalField(object, key) == nullptr) {
+    const Json *value = optionalField(object, key);
+    if (value == nullptr) {
         return std::nullopt;
     }
-    return requiredUuid(object, key);
+    return uuidOfField(*value, key);
 }
 
 Json dateJson(Date date) {
@@ -49,19 +66,15 @@ Date dateFromJson(const Json &value) {
 }
 
 Date requiredDate(const Json &object, const char *key) {
-    const Json &value = requiredField(object, key);
-    try {
-        return dateFromJson(value);
-    } catch (const JsonDecodingError &error) {
-        throw JsonDecodingError(std::string(error.what()) + " for key \"" + key + "\"");
-    }
+    return dateOfField(requiredField(object, key), key);
 }
 
 std::optional<Date> optionalDate(const Json &object, const char *key) {
-    if (optionalField(object, key) == nullptr) {
+    const Json *value = optionalField(object, key);
+    if (value == nullptr) {
         return std::nullopt;
     }
-    return requiredDate(object, key);
+    return dateOfField(*value, key);
 }
 
 } // namespace velto
