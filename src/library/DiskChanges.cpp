@@ -161,6 +161,13 @@ struct Resolution {
         result.conflicts.push_back({page.id, std::move(copy)});
     }
 
+    void recordConflictCopyOfRemovedPage(const Uuid &pageID, std::uint64_t removalRevision, VeltoPage copy) {
+        auto &changed = edited();
+        changed.document.pages.push_back(copy);
+        changed.changedPageRevisions[copy.id] = removalRevision;
+        result.conflicts.push_back({pageID, std::move(copy)});
+    }
+
     void recordRecoveredPage(const VeltoPage &page, VeltoPage recovered) {
         auto &changed = edited();
         std::uint64_t revision = inheritedRevision(request, page.id);
@@ -206,6 +213,37 @@ struct Resolution {
         } else {
             recordRecoveredPage(page, std::move(preserved));
         }
+    }
+
+    /// Keeps the text of a removed page's file as a conflict copy when another writer changed the file since
+    /// the store's baseline. Only a file that the deletion would remove counts: one that carries this page's
+    /// identifier, or none.
+    void preserveRemoved(const Uuid &pageID, std::uint64_t removalRevision, const VeltoPageBaseline &baseline,
+                         const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
+                         velto::FileSystem &fileManager) {
+        if (!record.hasContent || pageWithID(current().document, pageID) != nullptr) {
+            return;
+        }
+        auto url = pageURL(pageFileName(record), folderURL, fileManager);
+        if (!fileManager.isRegularFile(url)) {
+            return;
+        }
+        std::string diskText = pageFileText(url, fileManager);
+        if (diskText.empty() || contentChecksum(diskText) == baseline.checksum) {
+            return; // nothing there, or exactly what this writer saw when it removed the page
+        }
+        auto carriedPageID = VeltoPageFileContent::parse(diskText).veltoPageID();
+        if (carriedPageID && *carriedPageID != pageID) {
+            return; // the name now belongs to another page, whose file the deletion leaves alone
+        }
+        VeltoPage removed;
+        removed.id = pageID;
+        removed.createdAt = record.createdAt;
+        removed.fileSlug = record.fileSlug;
+        removed.relativeFilePath = record.relativeFilePath;
+        removed.archivedAt = record.archivedAt;
+        auto copy = preservedPage(request, removed, diskText, folderURL, fileManager);
+        recordConflictCopyOfRemovedPage(pageID, removalRevision, std::move(copy));
     }
 };
 
@@ -275,10 +313,10 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
     return result;
 }
 
-VeltoResolvedDiskChanges resolvingConcurrentDiskChanges(const VeltoSaveRequest &request,
-                                                        const std::filesystem::path &folderURL,
-                                                        velto::FileSystem &fileManager,
-                                                        const std::set<Uuid> &pagesWrittenWithoutChangeMark) {
+VeltoResolvedDiskChanges
+resolvingConcurrentDiskChanges(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                               velto::FileSystem &fileManager, const std::set<Uuid> &pagesWrittenWithoutChangeMark,
+                               const std::map<Uuid, velto::VeltoLibraryPageRecord> &recordedPages) {
     Resolution resolution{request, {}};
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         if (request.archiveMetadataPageRevisions.contains(pageID)) {
@@ -300,6 +338,14 @@ VeltoResolvedDiskChanges resolvingConcurrentDiskChanges(const VeltoSaveRequest &
         }
         // An unmarked page holds the text the store loaded, which is what it believes its file holds.
         resolution.resolve(pageID, VeltoPageBaseline::fromPage(*page), true, folderURL, fileManager);
+    }
+    for (const auto &[pageID, revision] : request.removedPageRevisions) {
+        auto baseline = request.expectedPageBaselines.find(pageID);
+        auto record = recordedPages.find(pageID);
+        if (baseline == request.expectedPageBaselines.end() || record == recordedPages.end()) {
+            continue; // a page the store never saw on disk, or one that has no file to remove
+        }
+        resolution.preserveRemoved(pageID, revision, baseline->second, record->second, folderURL, fileManager);
     }
 
     auto &result = resolution.result;

@@ -2,6 +2,7 @@
 
 #include "library/SaveRequest.h"
 #include "library/SaveResult.h"
+#include "model/LibraryPageRecord.h"
 #include "model/Page.h"
 #include "platform/FileSystem.h"
 #include "platform/Uuid.h"
@@ -59,11 +60,17 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
 /// `pagesWrittenWithoutChangeMark` are pages that the save writes although the store did not mark them
 /// (a folder without a manifest gets every page): each is compared with its own held text as baseline, and
 /// a file that another program changed is merged (which gives the disk's text) instead of being overwritten.
+///
+/// A removed page still loses its file, but when another writer changed that file since the baseline the
+/// store expects, the disk's text is kept first as a conflict copy ("conflict-of" naming the removed page).
+/// The file is the one `recordedPages` (the manifest on disk) names for the page, which is the file the
+/// deletion removes; a page without a record or without an expected baseline has nothing to keep.
 /// pageURL refusals and read errors are thrown.
 VeltoResolvedDiskChanges
 resolvingConcurrentDiskChanges(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                velto::FileSystem &fileManager,
-                               const std::set<velto::Uuid> &pagesWrittenWithoutChangeMark = {});
+                               const std::set<velto::Uuid> &pagesWrittenWithoutChangeMark = {},
+                               const std::map<velto::Uuid, velto::VeltoLibraryPageRecord> &recordedPages = {});
 
 /// The identifier of the conflict copy or recovered page that one save makes for one page: the first 16
 /// bytes of SHA-256("velto-conflict-copy-v1" + operation bytes + page bytes) as a version-5 UUID.

@@ -115,7 +115,7 @@ VeltoSaveRequest VeltoSaveRequest::discardingMutations(const Revisions &persiste
     }
     result.expectedPageBaselines.clear();
     for (const auto &[pageID, baseline] : expectedPageBaselines) {
-        if (result.changedPageRevisions.contains(pageID)) {
+        if (result.changedPageRevisions.contains(pageID) || result.removedPageRevisions.contains(pageID)) {
             result.expectedPageBaselines.emplace(pageID, baseline);
         }
     }
@@ -128,6 +128,13 @@ VeltoSaveRequest::rebasingExpectedPageBaselines(const std::map<Uuid, VeltoPageBa
     for (const auto &[pageID, revision] : changedPageRevisions) {
         auto found = baselines.find(pageID);
         if (found != baselines.end()) {
+            result.expectedPageBaselines[pageID] = found->second;
+        }
+    }
+    // A page that an earlier save wrote and this one removes: its file now holds our own text.
+    for (const auto &[pageID, revision] : removedPageRevisions) {
+        auto found = baselines.find(pageID);
+        if (found != baselines.end() && result.expectedPageBaselines.contains(pageID)) {
             result.expectedPageBaselines[pageID] = found->second;
         }
     }
@@ -166,7 +173,8 @@ VeltoSaveRequest VeltoSaveRequest::replacingPageIDs(const std::map<Uuid, Uuid> &
     for (const auto &[pageID, baseline] : expectedPageBaselines) {
         result.expectedPageBaselines[replaced(pageID, replacements)] = baseline;
     }
-    std::erase_if(result.expectedPageBaselines,
-                  [&](const auto &entry) { return !result.changedPageRevisions.contains(entry.first); });
+    std::erase_if(result.expectedPageBaselines, [&](const auto &entry) {
+        return !result.changedPageRevisions.contains(entry.first) && !removedPageRevisions.contains(entry.first);
+    });
     return result;
 }

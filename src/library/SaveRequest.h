@@ -38,15 +38,18 @@ struct VeltoSaveRequest {
     Revisions archiveMetadataPageRevisions; // changed pages whose only change is their archive metadata
     Revisions removedPageRevisions;
     std::optional<std::uint64_t> structureRevision; // present when the current page or the order changed
+    // Of changed and of removed pages: a removed page's file that no longer holds its baseline is another
+    // writer's text, which the save keeps.
     std::map<velto::Uuid, VeltoPageBaseline> expectedPageBaselines;
 
     /// This request without the change marks that a finished save already made durable: a mark stays only
     /// when it is later than the persisted revision of its page (0 when none), and an expected baseline only
-    /// with a surviving change mark.
+    /// with a surviving change or removal mark.
     VeltoSaveRequest discardingMutations(const Revisions &persistedPageRevisions,
                                          std::optional<std::uint64_t> persistedStructureRevision) const;
 
-    /// This request expecting, for each changed page that `baselines` knows, that baseline on disk.
+    /// This request expecting, for each changed page that `baselines` knows, that baseline on disk; so too for
+    /// each removed page that already has an expected baseline.
     VeltoSaveRequest rebasingExpectedPageBaselines(const std::map<velto::Uuid, VeltoPageBaseline> &baselines) const;
 
     /// This request with the pages that a finished save of `base` merged folded into its own edits by a
@@ -54,7 +57,8 @@ struct VeltoSaveRequest {
     VeltoSaveRequest rebasingMergedPages(const std::map<velto::Uuid, velto::VeltoPage> &mergedPages,
                                          const velto::VeltoDocument &base) const;
 
-    /// This request with the identifiers that a finished save replaced; removal marks keep their identifiers.
+    /// This request with the identifiers that a finished save replaced; removal marks keep their identifiers,
+    /// and so do the baselines of removed pages.
     VeltoSaveRequest replacingPageIDs(const std::map<velto::Uuid, velto::Uuid> &replacements) const;
 
     friend bool operator==(const VeltoSaveRequest &, const VeltoSaveRequest &) = default;

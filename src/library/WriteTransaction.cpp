@@ -65,6 +65,18 @@ std::set<Uuid> pagesWrittenWithoutChangeMark(const VeltoSaveRequest &request) {
     return unmarked;
 }
 
+/// The pages the manifest on disk records, by identifier; none without a manifest.
+std::map<Uuid, velto::VeltoLibraryPageRecord> recordedPages(const std::optional<VeltoLibraryManifest> &manifest) {
+    std::map<Uuid, velto::VeltoLibraryPageRecord> recorded;
+    if (manifest) {
+        recorded.emplace(manifest->currentPage.id, manifest->currentPage);
+        for (const auto &record : manifest->pages) {
+            recorded.emplace(record.id, record);
+        }
+    }
+    return recorded;
+}
+
 /// The record fields that name a page's file; a full record would checksum the page's whole text.
 velto::VeltoLibraryPageRecord namingRecord(const VeltoPage &page) {
     velto::VeltoLibraryPageRecord record;
@@ -274,7 +286,8 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     }
     const VeltoSaveRequest &latest = archiveMerged ? *archiveMerged : request;
     auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(latest);
-    auto resolved = resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked);
+    auto resolved =
+        resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked, recordedPages(existingManifest));
     const VeltoSaveRequest &finalRequest = resolved.request ? *resolved.request : latest;
     PageTable table = pageTable(finalRequest.document);
 

@@ -146,6 +146,8 @@ public:
 
     void remove(const Uuid &id) {
         auto &document = request.document;
+        // What the page held when loaded, so that the save keeps another writer's later edit of its file.
+        baselineOnce(id, pageWithID(id));
         if (document.currentPage.id == id) {
             if (document.pages.empty()) {
                 throw std::invalid_argument("the only page cannot be deleted");
@@ -162,7 +164,6 @@ public:
         }
         request.changedPageRevisions.erase(id);
         request.archiveMetadataPageRevisions.erase(id);
-        request.expectedPageBaselines.erase(id);
         request.removedPageRevisions[id] = nextRevision();
         request.structureRevision = request.mutationRevision;
     }

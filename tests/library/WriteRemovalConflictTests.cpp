@@ -1,0 +1,151 @@
+#include "WriteTestSupport.h"
+
+#include "library/PageFileNaming.h"
+#include "library/WriteTransaction.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace velto;
+using namespace velto::writetesting;
+using velto::testing::TemporaryFolder;
+
+namespace {
+
+const Uuid pageA = *Uuid::parse("A1000000-0000-4000-8000-000000000001");
+const Uuid pageB = *Uuid::parse("B2000000-0000-4000-8000-000000000002");
+const Uuid otherWriter = *Uuid::parse("0B000000-0000-4000-8000-00000000000B");
+
+std::string fileNameOf(const VeltoPage &page) {
+    return VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(page));
+}
+
+/// A library of pages A (current) and B, and the document as a load gives it.
+VeltoDocument libraryOfTwoPages(const TemporaryFolder &folder) {
+    auto document = documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageB, "one\ntwo\n")});
+    VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder.path());
+    return loadedDocument(folder.path());
+}
+
+/// Another writer's save of `loaded` with page B's body replaced.
+void otherWriterEditsB(const TemporaryFolder &folder, const VeltoDocument &loaded, const std::string &body) {
+    VeltoDocument edited = loaded;
+    edited.pages[0].content.asLoaded()->body = body;
+    auto request = requestFor(edited, {pageB}, otherWriter);
+    request.expectedPageBaselines[pageB] = VeltoPageBaseline::fromPage(loaded.pages[0]);
+    VeltoPageLibrary::write(request, folder.path());
+}
+
+/// The test writer's save of `loaded` without page B, expecting B's file as it was loaded.
+VeltoSaveRequest removingB(const VeltoDocument &loaded) {
+    VeltoDocument remaining = loaded;
+    remaining.pages.clear();
+    auto request = requestFor(remaining, {});
+    request.mutationRevision = 2;
+    request.removedPageRevisions[pageB] = 2;
+    request.structureRevision = 2;
+    request.expectedPageBaselines[pageB] = VeltoPageBaseline::fromPage(loaded.pages[0]);
+    return request;
+}
+
+std::vector<VeltoPage> pagesHolding(const VeltoDocument &document, const std::string &text) {
+    std::vector<VeltoPage> found;
+    for (const auto &page : allPagesOf(document)) {
+        if (page.visibleText().find(text) != std::string::npos) {
+            found.push_back(page);
+        }
+    }
+    return found;
+}
+
+TEST(WriteRemovalConflict, RemovalFromAStaleLoadKeepsTheOtherWritersEditAsAConflictCopy) {
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+    otherWriterEditsB(folder, loaded, "one\ntheirs\n");
+
+    auto result = VeltoPageLibrary::write(removingB(loaded), folder.path());
+
+    ASSERT_EQ(result.conflicts.size(), 1u);
+    EXPECT_EQ(result.conflicts[0].originalPageID, pageB);
+    auto reloaded = loadedDocument(folder.path());
+    EXPECT_FALSE(findPage(reloaded, pageB));
+    auto copy = findPage(reloaded, result.conflicts[0].preservedPage.id);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->visibleText(), "one\ntheirs\n");
+    EXPECT_EQ(copy->content.asLoaded()->conflictOriginalPageID(), pageB);
+    EXPECT_EQ(copy->fileSlug, "conflict-copy");
+    EXPECT_FALSE(folder.exists(fileNameOf(loaded.pages[0])));
+    // The copy is the library's own page from now on: a second load still has it, once.
+    EXPECT_EQ(pagesHolding(loadedDocument(folder.path()), "theirs").size(), 1u);
+}
+
+TEST(WriteRemovalConflict, RemovalOfAnUnchangedFileDeletesItWithoutACopy) {
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+
+    auto result = VeltoPageLibrary::write(removingB(loaded), folder.path());
+
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_FALSE(folder.exists(fileNameOf(loaded.pages[0])));
+    auto reloaded = loadedDocument(folder.path());
+    EXPECT_FALSE(findPage(reloaded, pageB));
+    EXPECT_TRUE(pagesHolding(reloaded, "two").empty());
+}
+
+TEST(WriteRemovalConflict, RemovalAfterAnEditThatLeftTheSameFileTextMakesNoCopy) {
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+    auto before = folder.readFile(fileNameOf(loaded.pages[0]));
+    otherWriterEditsB(folder, loaded, "one\ntwo\n");
+    ASSERT_EQ(folder.readFile(fileNameOf(loaded.pages[0])), before);
+
+    auto result = VeltoPageLibrary::write(removingB(loaded), folder.path());
+
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_FALSE(folder.exists(fileNameOf(loaded.pages[0])));
+    EXPECT_TRUE(pagesHolding(loadedDocument(folder.path()), "two").empty());
+}
+
+TEST(WriteRemovalConflict, RemovalWithoutABaselineDeletesAsBefore) {
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+    otherWriterEditsB(folder, loaded, "one\ntheirs\n");
+    auto request = removingB(loaded);
+    request.expectedPageBaselines.clear();
+
+    auto result = VeltoPageLibrary::write(request, folder.path());
+
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_FALSE(findPage(loadedDocument(folder.path()), pageB));
+}
+
+TEST(WriteRemovalConflict, RemovalBaselinesSurviveTheRequestsBookkeeping) {
+    auto request = removingB(documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageB, "one\n")}));
+
+    auto kept = request.discardingMutations({}, std::nullopt);
+    auto replaced = request.replacingPageIDs({{pageA, Uuid::random()}});
+
+    EXPECT_TRUE(kept.expectedPageBaselines.contains(pageB));
+    EXPECT_TRUE(replaced.expectedPageBaselines.contains(pageB));
+    EXPECT_FALSE(request.discardingMutations({{pageB, 2}}, 2).expectedPageBaselines.contains(pageB));
+}
+
+TEST(WriteRemovalConflict, RemovalQueuedBehindASaveOfThePageExpectsWhatThatSaveWrote) {
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+    VeltoDocument edited = loaded;
+    edited.pages[0].content.asLoaded()->body = "one\nours\n";
+    auto edit = requestFor(edited, {pageB});
+    edit.expectedPageBaselines[pageB] = VeltoPageBaseline::fromPage(loaded.pages[0]);
+    auto written = VeltoPageLibrary::write(edit, folder.path());
+
+    auto removal = removingB(loaded).rebasingExpectedPageBaselines(written.persistedPageBaselines);
+    auto result = VeltoPageLibrary::write(removal, folder.path());
+
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_TRUE(pagesHolding(loadedDocument(folder.path()), "ours").empty());
+}
+
+} // namespace
