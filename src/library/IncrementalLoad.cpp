@@ -4,17 +4,34 @@
 #include "library/LibraryLock.h"
 #include "library/LoadFailures.h"
 #include "library/LoadPipeline.h"
+#include "library/PageFileNaming.h"
 
 namespace VeltoPageLibrary {
+
+namespace {
+
+/// The changed paths that may be page files. The monitor also reports the library's own metadata and
+/// whatever else changes in the folder; such a path is no page and must not fail the load.
+std::optional<std::set<std::string>> changedPageFilePaths(const std::set<std::string> &changedRelativePaths) {
+    std::set<std::string> paths;
+    for (const auto &path : changedRelativePaths) {
+        if (isManagedPageFileName(path)) {
+            paths.insert(path);
+        }
+    }
+    return paths;
+}
+
+} // namespace
 
 VeltoLibraryLoadResult loadChanges(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                    const velto::VeltoDocument &reusing,
                                    const std::set<std::string> &changedRelativePaths, velto::Date now,
                                    const AvailabilityOperation &availabilityOperation) {
-    if (changedRelativePaths.empty()) {
+    auto paths = changedPageFilePaths(changedRelativePaths);
+    if (paths->empty()) {
         return VeltoLibraryLoadResult::loaded(reusing);
     }
-    std::optional<std::set<std::string>> paths = changedRelativePaths;
     try {
         return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, [&] {
             return loadWithoutLock(folderURL, fileManager, now, &reusing, paths, false, productionReplay(),

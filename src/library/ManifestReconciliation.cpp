@@ -184,18 +184,25 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
             candidates.push_back(record.id);
         }
     }
-    std::set<Uuid> kept;
+    // One file is one page: a later record of a path that an earlier one holds (a journal that kept an
+    // identifier the file lost) is left out, or the file's text would load twice.
+    std::set<Uuid> kept{result.currentPage.id};
+    std::set<std::string> keptPaths{pageFileName(result.currentPage)};
+    auto keep = [&](const VeltoLibraryPageRecord &record) {
+        if (kept.insert(record.id).second && keptPaths.insert(pageFileName(record)).second) {
+            result.pages.push_back(record);
+        }
+    };
     for (const auto &id : candidates) {
-        if (id != result.currentPage.id && table.contains(id) && kept.insert(id).second) {
-            result.pages.push_back(table.at(id));
+        auto found = table.find(id);
+        if (found != table.end()) {
+            keep(found->second);
         }
     }
 
     // 11. Pages known to neither follow in identifier order (the map's order is the upper-case text order).
     for (const auto &[id, record] : table) {
-        if (id != result.currentPage.id && !kept.contains(id)) {
-            result.pages.push_back(record);
-        }
+        keep(record);
     }
 
     // 12.

@@ -7,6 +7,8 @@
 #include "library/LoadFailures.h"
 #include "library/LoadPipeline.h"
 #include "library/ManifestPersistence.h"
+#include "library/ManifestReading.h"
+#include "library/ManifestReconciliation.h"
 #include "library/PageAvailability.h"
 #include "library/PageFileNaming.h"
 #include "library/PageLoading.h"
@@ -124,6 +126,50 @@ VeltoLibraryPageRecord rebuiltRecord(const Uuid &id, const std::string &relative
     return record;
 }
 
+/// A page file found by the rebuild, read whole.
+struct RebuiltFile {
+    std::string relativePath;
+    velto::FileStatus attributes;
+    std::string text;
+    velto::VeltoPageFileContent content;
+};
+
+/// The listed file as a page file; nothing when it is no usable page file: not a regular managed page file
+/// inside the folder, still on its way, gone since it was listed, or empty.
+std::optional<RebuiltFile> rebuiltFile(const MarkdownFile &file, const std::string &rootPath,
+                                       velto::FileSystem &fileManager) {
+    if (file.type != velto::FileType::regular) {
+        return std::nullopt;
+    }
+    auto attributes = fileManager.status(file.url);
+    if (!attributes || attributes->type != velto::FileType::regular ||
+        fileAvailability(file.url, fileManager) != VeltoPageFileAvailability::available) {
+        return std::nullopt;
+    }
+    auto relativePath = managedRelativePath(file.url, rootPath, fileManager);
+    if (!relativePath) {
+        return std::nullopt;
+    }
+    auto text = markdownText(file.url, fileManager);
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
+    auto content = velto::VeltoPageFileContent::parse(*text);
+    return RebuiltFile{std::move(*relativePath), *attributes, std::move(*text), std::move(content)};
+}
+
+/// The manifest still on disk when it can be read; a damaged one has nothing to tell.
+std::optional<velto::VeltoLibraryManifest> readableManifest(const std::filesystem::path &folderURL,
+                                                            velto::FileSystem &fileManager) {
+    try {
+        if (auto read = readManifestIfPresent(folderURL, fileManager)) {
+            return std::move(read->manifest);
+        }
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
 /// Latest activity first; equal activity by identifier.
 bool rebuiltRecordPrecedes(const VeltoLibraryPageRecord &a, const VeltoLibraryPageRecord &b) {
     velto::Date activityOfA = a.updatedAt.value_or(a.createdAt);
@@ -147,8 +193,14 @@ VeltoLibraryLoadResult rebuildUnderLock(const std::filesystem::path &folderURL, 
     tombstones.insert(tombstones.end(), canonical.begin(), canonical.end());
     auto activeTombstones = activeDeletionTombstones(tombstones, writerStates);
 
-    // 6.–7.
-    auto manifest = rebuildingManifestFromMarkdown(folderURL, fileManager, activeTombstones);
+    // 6.–7. Read before the damaged manifest is moved aside.
+    std::vector<velto::VeltoDeletionTombstone> activeTombstoneList;
+    for (const auto &[pageID, tombstone] : activeTombstones) {
+        activeTombstoneList.push_back(tombstone);
+    }
+    auto recorded = reconciledManifest(readableManifest(folderURL, fileManager), writerStates, activeTombstoneList);
+    auto manifest = rebuildingManifestFromMarkdown(folderURL, fileManager, activeTombstones,
+                                                   recorded ? RecordedPageIDs(*recorded) : RecordedPageIDs());
     if (!manifest) {
         return VeltoLibraryLoadResult::missing();
     }
@@ -171,44 +223,75 @@ VeltoLibraryLoadResult rebuildUnderLock(const std::filesystem::path &folderURL, 
 
 } // namespace
 
+RecordedPageIDs::RecordedPageIDs(const velto::VeltoLibraryManifest &manifest) {
+    std::vector<const VeltoLibraryPageRecord *> records{&manifest.currentPage};
+    for (const auto &record : manifest.pages) {
+        records.push_back(&record);
+    }
+    for (const auto *record : records) {
+        auto name = pageFileName(*record);
+        idsByCanonicalPath.try_emplace(velto::text::nfc(name), record->id);
+        idsByPath.try_emplace(std::move(name), record->id);
+    }
+}
+
+std::optional<Uuid> RecordedPageIDs::at(const std::string &relativePath) const {
+    auto exact = idsByPath.find(relativePath);
+    if (exact != idsByPath.end()) {
+        return exact->second;
+    }
+    // A name that another platform wrote in the other Unicode form is the same file.
+    auto canonical = idsByCanonicalPath.find(velto::text::nfc(relativePath));
+    if (canonical != idsByCanonicalPath.end()) {
+        return canonical->second;
+    }
+    return std::nullopt;
+}
+
 std::optional<velto::VeltoLibraryManifest>
 rebuildingManifestFromMarkdown(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
-                               const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones) {
+                               const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
+                               const RecordedPageIDs &recordedPageIDs) {
     auto files = enumeratedMarkdownFiles(folderURL, fileManager);
     if (!files) {
         return std::nullopt;
     }
     std::string rootPath = fileManager.resolvingSymlinks(folderURL).lexically_normal().native();
+    std::vector<RebuiltFile> pageFiles;
+    for (const auto &file : *files) {
+        if (auto pageFile = rebuiltFile(file, rootPath, fileManager)) {
+            pageFiles.push_back(std::move(*pageFile));
+        }
+    }
+
+    // Identifiers the files carry come first, so that an identifier only recorded for a path never takes
+    // one away from the file that holds it.
     std::set<Uuid> takenIDs;
     std::vector<VeltoLibraryPageRecord> records;
-    for (const auto &file : *files) {
-        if (file.type != velto::FileType::regular) {
-            continue;
-        }
-        auto attributes = fileManager.status(file.url);
-        if (!attributes || attributes->type != velto::FileType::regular ||
-            fileAvailability(file.url, fileManager) != VeltoPageFileAvailability::available) {
-            continue;
-        }
-        auto relativePath = managedRelativePath(file.url, rootPath, fileManager);
-        if (!relativePath) {
-            continue;
-        }
-        auto text = markdownText(file.url, fileManager);
-        if (!text || text->empty()) {
-            continue;
-        }
-        auto content = velto::VeltoPageFileContent::parse(*text);
-        Uuid id = content.veltoPageID().value_or(Uuid::random());
+    auto addRecord = [&](const RebuiltFile &pageFile, Uuid id) {
         if (takenIDs.contains(id)) {
             id = Uuid::random();
         }
         // A deleted page is not brought back.
         if (activeTombstones.contains(id)) {
-            continue;
+            return;
         }
         takenIDs.insert(id);
-        records.push_back(rebuiltRecord(id, *relativePath, *attributes, *text, content));
+        records.push_back(
+            rebuiltRecord(id, pageFile.relativePath, pageFile.attributes, pageFile.text, pageFile.content));
+    };
+    for (const auto &pageFile : pageFiles) {
+        if (auto fileID = pageFile.content.veltoPageID()) {
+            addRecord(pageFile, *fileID);
+        }
+    }
+    // A file without an identifier keeps the page the metadata still records at its path: a fresh identifier
+    // would leave the journals' record of the same file beside it, and the file would load as two pages.
+    for (const auto &pageFile : pageFiles) {
+        if (!pageFile.content.veltoPageID()) {
+            auto recorded = recordedPageIDs.at(pageFile.relativePath);
+            addRecord(pageFile, recorded && !takenIDs.contains(*recorded) ? *recorded : Uuid::random());
+        }
     }
     if (records.empty()) {
         return std::nullopt;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <string>
 
 namespace VeltoPageLibrary {
 
@@ -23,12 +24,29 @@ VeltoLibraryLoadResult rebuildLibraryMetadata(const std::filesystem::path &folde
                                               velto::Date now, bool preservingCorruptManifest,
                                               const CheckpointOperation &checkpointOperation = nullptr);
 
+/// The page identifiers that surviving metadata records for page file paths (the first record of a path
+/// wins), so that a rebuilt file without an identifier in its front matter keeps its page.
+class RecordedPageIDs {
+public:
+    RecordedPageIDs() = default;
+    explicit RecordedPageIDs(const velto::VeltoLibraryManifest &manifest);
+
+    /// The identifier recorded for the path, also when the name was written in the other Unicode form.
+    std::optional<velto::Uuid> at(const std::string &relativePath) const;
+
+private:
+    std::map<std::string, velto::Uuid> idsByPath;
+    std::map<std::string, velto::Uuid> idsByCanonicalPath;
+};
+
 /// The manifest of the Markdown files in the folder: one record per non-empty, readable page file, pages of
 /// deleted pages left out, a repeated identifier replaced by a new one (the file first in path order keeps
-/// it), the most recently active page that is not archived as current page. Nothing when the folder cannot be
-/// listed or no file yields a record. A file that is not UTF-8 text throws PageFileError::unreadable.
+/// it), a file without an identifier given the one `recordedPageIDs` holds for its path when no file carries
+/// it (else a new one), the most recently active page that is not archived as current page. Nothing when the folder
+/// cannot be listed or no file yields a record. A file that is not UTF-8 text throws PageFileError::unreadable.
 std::optional<velto::VeltoLibraryManifest>
 rebuildingManifestFromMarkdown(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
-                               const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones);
+                               const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
+                               const RecordedPageIDs &recordedPageIDs = {});
 
 } // namespace VeltoPageLibrary

@@ -103,14 +103,6 @@ TEST_F(IncrementalLoad, CopyOfAnUnchangedPageBecomesANewPage) {
     EXPECT_NE(pageAt(loaded, "a-copy.md")->id, pageA);
 }
 
-TEST_F(IncrementalLoad, ChangedPathOutsideTheFolderFailsAsCorrupt) {
-    auto result = loadChangesNow({"../elsewhere.md"});
-    ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
-    EXPECT_EQ(*result.failureIssue(),
-              (VeltoStoreRecoveryIssue{VeltoStoreRecoveryIssue::Kind::corrupt,
-                                       "Velto metadata contains a page path outside the selected Pages folder."}));
-}
-
 TEST_F(IncrementalLoad, LostMetadataDirectoryFailsAsUnreadableWithoutRebuilding) {
     fs::remove_all(temporary / ".velto");
     auto result = loadChangesNow({"a.md"});
@@ -124,6 +116,24 @@ TEST_F(IncrementalLoad, MetadataWithoutPageRecordsIsMissingWithoutRebuilding) {
     temporary.createFolder(".velto/writers");
     EXPECT_TRUE(loadChangesNow({"a.md"}).isMissing());
     EXPECT_FALSE(fs::exists(temporary / ".velto/manifest.json"));
+}
+
+TEST_F(IncrementalLoad, PathsThatCannotBePageFilesAreIgnored) {
+    for (const std::string path : {".velto/manifest.json", "../x.md", "", "/a.md", "notes.txt", "x/../a.md"}) {
+        SCOPED_TRACE(path);
+        auto result = loadChangesNow({path});
+        ASSERT_LOADED(result);
+        EXPECT_EQ(result.asLoaded()->document, document);
+    }
+}
+
+TEST_F(IncrementalLoad, PageFileAmongIgnoredPathsIsStillLoaded) {
+    temporary.writeFile("new.md", "Written by another program\n");
+    auto result = loadChangesNow({".velto/manifest.json", "../x.md", "new.md"});
+    ASSERT_LOADED(result);
+    auto page = pageAt(result.asLoaded()->document, "new.md");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->visibleText(), "Written by another program\n");
 }
 
 } // namespace

@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <vector>
 
 namespace {
 
@@ -177,6 +179,65 @@ TEST_F(Rebuild, StaleDeletionThatALaterEditOverrodeDoesNotStopTheRebuild) {
     ASSERT_TRUE(page);
     EXPECT_EQ(page->visibleText(), "Edited after the deletion\n");
     EXPECT_EQ(entryNames(temporary / ".velto/deletions"), std::vector<std::string>{});
+}
+
+/// The identifier of each loaded page by its file, and how many pages each file gave.
+std::map<std::string, std::vector<velto::Uuid>> pageIDsByFile(const velto::VeltoDocument &document) {
+    std::map<std::string, std::vector<velto::Uuid>> ids;
+    for (const auto &page : allPages(document)) {
+        ids[page.relativeFilePath.value_or("")].push_back(page.id);
+    }
+    return ids;
+}
+
+TEST_F(Rebuild, FilesWithoutIdentifierKeepTheirPagesWhenTheManifestIsDamaged) {
+    temporary.writeFile("g.md", "Gee\n");
+    temporary.writeFile("h.md", "Aitch\n");
+    auto first = load(temporary.path());
+    ASSERT_LOADED(first);
+    auto before = pageIDsByFile(first.asLoaded()->document);
+    ASSERT_EQ(before.size(), 2u);
+
+    temporary.writeFile(".velto/manifest.json", "garbage");
+    auto rebuiltLoad = load(temporary.path());
+    ASSERT_LOADED(rebuiltLoad);
+    EXPECT_EQ(pageIDsByFile(rebuiltLoad.asLoaded()->document), before);
+    // And the rebuilt metadata loads the same pages again.
+    auto again = load(temporary.path());
+    ASSERT_LOADED(again);
+    EXPECT_EQ(pageIDsByFile(again.asLoaded()->document), before);
+}
+
+TEST_F(Rebuild, RecordedIdentifierGoesToTheFileAtItsPathUnlessAFileCarriesIt) {
+    temporary.writeFile("g.md", "Gee\n");
+    temporary.writeFile("h.md", "Aitch\n");
+    temporary.writeFile("z.md", pageFileText(pageB, "Carries B\n"));
+    RecordedPageIDs recorded(manifestOf({record(pageA, "g.md"), record(pageB, "h.md")}));
+    auto manifest = rebuildingManifestFromMarkdown(temporary.path(), velto::defaultFileSystem(), {}, recorded);
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(recordAt(*manifest, "g.md")->id, pageA);
+    EXPECT_EQ(recordAt(*manifest, "z.md")->id, pageB);
+    EXPECT_NE(recordAt(*manifest, "h.md")->id, pageB);
+}
+
+TEST_F(Rebuild, JournalsThatHoldTwoPagesForOneFileLoadItOnce) {
+    // What an earlier rebuild left behind: two writers recorded different pages for the same file.
+    const velto::Uuid firstWriter = uuid("10");
+    const velto::Uuid secondWriter = uuid("20");
+    auto first = journal(firstWriter);
+    first.pageMutations = {{record(pageA, "g.md"), version(firstWriter, 1)}};
+    auto second = journal(secondWriter);
+    second.pageMutations = {{record(pageB, "g.md"), version(secondWriter, 1)}};
+    storeJournals(temporary, {first, second});
+    temporary.writeFile("g.md", "Gee\n");
+    temporary.writeFile(".velto/manifest.json", "garbage");
+
+    auto result = load(temporary.path());
+    ASSERT_LOADED(result);
+    auto ids = pageIDsByFile(result.asLoaded()->document);
+    ASSERT_EQ(ids["g.md"].size(), 1u);
+    EXPECT_EQ(allPages(result.asLoaded()->document).size(), 1u);
+    EXPECT_EQ(result.asLoaded()->document.currentPage.visibleText(), "Gee\n");
 }
 
 } // namespace

@@ -53,6 +53,15 @@ TEST(Reconciliation, RepeatedCurrentPageIsListedOnceWithTheRecordFromPages) {
     EXPECT_EQ(result->currentPage.relativeFilePath, "later.md");
 }
 
+TEST(Reconciliation, SecondRecordOfOneFileIsLeftOut) {
+    const velto::Uuid writer = uuid("10");
+    auto edits = journal(writer);
+    edits.pageMutations = {{record(pageC, "shared.md"), version(writer, 1)}};
+    auto result = reconciledManifest(base({record(pageA, "shared.md"), record(pageB, "other.md")}), {edits}, {});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(order(*result), (std::vector<velto::Uuid>{pageA, pageB}));
+}
+
 // How a mutation and a deletion of one page meet: the mutation's version against the deletion's.
 struct MutationAgainstDeletion {
     const char *name;
