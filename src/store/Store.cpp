@@ -46,7 +46,7 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     pageBaselines_ = pageBaselines(document_);
     mutations_.reset(initial.structureRepair, false);
     if (initial.structureRepair.has_value() && loadState_.isLoaded()) {
-        schedule(document_); // writes the load's repair back
+        schedule(); // writes the load's repair back
     }
     persistActiveLimitArchivalIfNeeded();
     startMonitoringFolder();

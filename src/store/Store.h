@@ -163,7 +163,9 @@ private:
 
     void recordMutations(const VeltoDocument &before, const VeltoDocument &after,
                          const std::set<Uuid> &archiveMetadataOnlyPageIDs);
-    std::uint64_t schedule(const VeltoDocument &document);
+    /// Called after every change of `document_`, recorded or not, before anything else can run.
+    void documentDidChange() { documentRevision_ += 1; }
+    std::uint64_t schedule();
     VeltoSaveRequest saveRequest(std::uint64_t generation) const;
     void didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                        const std::optional<std::string> &errorDescription);
@@ -198,7 +200,11 @@ private:
     // Saves.
     std::uint64_t nextGeneration_ = 0;
     std::optional<std::uint64_t> latestScheduledGeneration_;
-    std::optional<VeltoDocument> latestScheduledDocument_;
+    // The document the last schedule was asked to save, known by its revision: a second copy of up to 5 MiB of
+    // text on every edit would cost the main thread more than the edit itself. Every change of `document_`
+    // raises `documentRevision_`, so the two revisions are equal exactly while the document is unchanged.
+    std::uint64_t documentRevision_ = 0;
+    std::optional<std::uint64_t> latestScheduledDocumentRevision_;
     std::uint64_t latestCompletedGeneration_ = 0;
     std::optional<std::uint64_t> latestFailedGeneration_;
     std::map<Uuid, VeltoPageBaseline> pageBaselines_;

@@ -131,6 +131,9 @@ std::set<Uuid> VeltoStore::archivePagesBeyondActiveLimits(Date now) {
             markPageArchived(page, now);
         }
     }
+    if (!beyondLimits.empty()) {
+        documentDidChange(); // recorded by the caller only while the library is loaded
+    }
     return beyondLimits;
 }
 

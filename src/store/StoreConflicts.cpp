@@ -106,6 +106,7 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid cop
     if (latest->persistedFileContents() != copy.persistedFileContents() && !hasUnsavedEdits(mutations_, copyPageID)) {
         std::set<Uuid> archivedBefore = document_.archivedPageIDs();
         *position = *latest;
+        documentDidChange();
         pageBaselines_.insert_or_assign(copyPageID, VeltoPageBaseline::fromPage(*latest));
         if (onArchiveStateChange && archivedBefore != document_.archivedPageIDs()) {
             onArchiveStateChange();
@@ -152,7 +153,7 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid cop
     recordMutations(before, document_, {});
     removeConflictFromPresentation(copyPageID);
     if (loadState_.recoveryIssue() == nullptr) {
-        schedule(document_);
+        schedule();
     }
     co_return VeltoConflictResolutionOutcome::resolved;
 }

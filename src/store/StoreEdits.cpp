@@ -29,7 +29,7 @@ void VeltoStore::setText(const std::string &text, Date now) {
     VeltoPageFileContent *content = document_.currentPage.content.asLoaded();
     if (text == document_.currentPage.visibleText()) {
         if (lastSaveErrorDescription_.has_value() && loadState_.recoveryIssue() == nullptr) {
-            schedule(document_); // an unchanged edit retries a failed save
+            schedule(); // an unchanged edit retries a failed save
         }
         return;
     }
@@ -46,23 +46,24 @@ void VeltoStore::setText(const std::string &text, Date now) {
     document_.currentPage.updatedAt = now;
     recordMutations(before, VeltoDocument{document_.currentPage, {}}, {});
     if (loadState_.recoveryIssue() == nullptr) {
-        schedule(document_);
+        schedule();
     }
 }
 
 void VeltoStore::recordMutations(const VeltoDocument &before, const VeltoDocument &after,
                                  const std::set<Uuid> &archiveMetadataOnlyPageIDs) {
+    documentDidChange();
     mutations_.record(before, after, archiveMetadataOnlyPageIDs);
     if (onArchiveStateChange && before.archivedPageIDs() != after.archivedPageIDs()) {
         onArchiveStateChange();
     }
 }
 
-std::uint64_t VeltoStore::schedule(const VeltoDocument &document) {
+std::uint64_t VeltoStore::schedule() {
     nextGeneration_ += 1;
     std::uint64_t generation = nextGeneration_;
     latestScheduledGeneration_ = generation;
-    latestScheduledDocument_ = document;
+    latestScheduledDocumentRevision_ = documentRevision_;
     // Handed over at once, so that requests reach the coordinator in the order they were made.
     saveCoordinator().submit(saveRequest(generation));
     return generation;
@@ -105,10 +106,8 @@ void VeltoStore::didFinishSave(const VeltoSaveRequest &request, const std::optio
 
 void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result) {
     if (!result.pageIDReplacements.empty()) {
+        // The last scheduled document takes the same identifiers: its revision stays as it is.
         document_ = document_.replacingPageIDs(result.pageIDReplacements);
-        if (latestScheduledDocument_.has_value()) {
-            latestScheduledDocument_ = latestScheduledDocument_->replacingPageIDs(result.pageIDReplacements);
-        }
         mutations_.changedPageRevisions = replacingKeys(mutations_.changedPageRevisions, result.pageIDReplacements);
         mutations_.archiveMetadataPageRevisions =
             replacingKeys(mutations_.archiveMetadataPageRevisions, result.pageIDReplacements);
@@ -129,6 +128,7 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     for (const VeltoSaveConflict &conflict : result.conflicts) {
         if (findPage(document_, conflict.preservedPage.id) == nullptr) {
             document_.pages.push_back(conflict.preservedPage);
+            documentDidChange();
         }
     }
     if (onArchiveStateChange && archivedBeforeConflicts != document_.archivedPageIDs()) {
@@ -151,7 +151,10 @@ void VeltoStore::foldMergedPage(const VeltoSaveRequest &request, const Uuid &pag
         return;
     }
     if (*local == *requested) {
-        *local = mergedPage; // not edited since the request was built
+        if (*local != mergedPage) {
+            *local = mergedPage; // not edited since the request was built
+            documentDidChange();
+        }
         return;
     }
     std::optional<std::string> merged = VeltoThreeWayMerge::merge(
@@ -166,16 +169,17 @@ void VeltoStore::foldMergedPage(const VeltoSaveRequest &request, const Uuid &pag
         content.isArchived() ? VeltoThreeWayMerge::maxDate(local->archivedAt, mergedPage.archivedAt) : std::nullopt;
     page.content = VeltoPageContent::loaded(std::move(content));
     *local = std::move(page);
+    documentDidChange();
 }
 
 QCoro::Task<void> VeltoStore::flush() {
     if (loadState_.recoveryIssue() != nullptr) {
         co_return; // nothing is saved until the library is recovered
     }
-    bool needsSchedule = !latestScheduledDocument_.has_value() || *latestScheduledDocument_ != document_ ||
+    bool needsSchedule = latestScheduledDocumentRevision_ != documentRevision_ ||
                          !latestScheduledGeneration_.has_value() ||
                          latestFailedGeneration_ == latestScheduledGeneration_;
-    std::uint64_t generation = needsSchedule ? schedule(document_) : *latestScheduledGeneration_;
+    std::uint64_t generation = needsSchedule ? schedule() : *latestScheduledGeneration_;
     std::shared_ptr<VeltoSaveCoordinator> coordinator = saveCoordinator_;
     co_await coordinator->waitUntilDurable(generation);
 }

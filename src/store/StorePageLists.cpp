@@ -114,6 +114,7 @@ QCoro::Task<std::map<Uuid, VeltoPage>> VeltoStore::loadArchivedPreviews(std::vec
             continue;
         }
         *held = std::get<VeltoPage>(result->second);
+        documentDidChange();
         answer.emplace(page.id, *held);
     }
     co_return answer;

@@ -52,7 +52,7 @@ void VeltoStore::commitDocumentChange(const VeltoDocument &before, const std::se
     }
     recordMutations(before, document_, archiveOnly);
     if (loadState_.recoveryIssue() == nullptr) {
-        schedule(document_); // while recovery is required, changes stay in memory
+        schedule(); // while recovery is required, changes stay in memory
     }
 }
 

@@ -132,20 +132,21 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
     }
     replaceDocument(loaded->document);
     pageBaselines_ = pageBaselines(document_);
-    latestScheduledDocument_.reset();
+    latestScheduledDocumentRevision_.reset();
     latestFailedGeneration_.reset();
     loadState_ = VeltoStoreLoadState::loaded();
     lastSaveErrorDescription_.reset();
     lastSaveConflictPresentation_.reset();
     mutations_.reset(loaded->structureRepair, true);
     if (loaded->structureRepair.has_value() && loadState_.isLoaded()) {
-        schedule(document_);
+        schedule();
     }
 }
 
 void VeltoStore::replaceDocument(VeltoDocument document) {
     std::set<Uuid> archivedBefore = document_.archivedPageIDs();
     document_ = std::move(document);
+    documentDidChange();
     if (onArchiveStateChange && archivedBefore != document_.archivedPageIDs()) {
         onArchiveStateChange();
     }
@@ -201,6 +202,7 @@ bool VeltoStore::takeLatestPage(const Uuid &pageID, const std::optional<VeltoPag
 
     if (mutations_.changedPageRevisions.count(pageID) == 0) {
         *held = std::move(page);
+        documentDidChange();
         pageBaselines_.insert_or_assign(pageID, latestBaseline);
         return true;
     }
@@ -220,6 +222,7 @@ bool VeltoStore::takeLatestPage(const Uuid &pageID, const std::optional<VeltoPag
     }
     held->content = VeltoPageContent::loaded(VeltoPageFileContent::parse(*merged));
     held->updatedAt = VeltoThreeWayMerge::maxDate(held->updatedAt, page.updatedAt);
+    documentDidChange();
     pageBaselines_.insert_or_assign(pageID, latestBaseline);
     return true;
 }

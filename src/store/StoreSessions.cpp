@@ -101,6 +101,7 @@ void VeltoStore::carryEditsIntoCopy(const VeltoDocument &copiedState, const Velt
         }
         held->content = page.content;
         held->updatedAt = page.updatedAt;
+        documentDidChange();
     };
     carry(edited.currentPage);
     for (const VeltoPage &page : edited.pages) {
@@ -139,7 +140,7 @@ QCoro::Task<void> VeltoStore::connectPages(std::filesystem::path destinationURL,
         activateLibrarySession(destinationURL, loaded->document, VeltoStoreLoadState::loaded(),
                                loaded->structureRepair);
         if (loaded->structureRepair.has_value()) {
-            schedule(document_);
+            schedule();
             QCoro::Task<void> flushingRepair = flush();
             co_await flushingRepair;
         }
@@ -165,7 +166,7 @@ void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, 
     // A new coordinator for the new folder; outcomes of the old one carry the old session and are dropped.
     saveCoordinator_ = makeSaveCoordinator();
     latestScheduledGeneration_.reset();
-    latestScheduledDocument_.reset();
+    latestScheduledDocumentRevision_.reset();
     latestFailedGeneration_.reset();
     lastSaveErrorDescription_.reset();
     lastSaveConflictPresentation_.reset();
@@ -201,7 +202,7 @@ QCoro::Task<std::optional<std::filesystem::path>> VeltoStore::recoverPreservingO
     lastSaveErrorDescription_.reset();
     pageBaselines_ = pageBaselines(recovered);
     if (document_ != recovered) {
-        schedule(document_); // edits made while the library was written anew
+        schedule(); // edits made while the library was written anew
     }
     co_return recoveryURL;
 }

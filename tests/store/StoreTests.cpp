@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <stdexcept>
 
 namespace velto {
@@ -211,6 +212,56 @@ TEST(Store, PageMergedByTheWriteIsFoldedIntoEditsMadeMeanwhile) {
     EXPECT_EQ(store.document().currentPage.visibleText(), "ALPHA\nbeta\nGAMMA\ndelta\n");
     ASSERT_EQ(harness.saves.size(), 2u);
     EXPECT_EQ(harness.saves[1].document.currentPage.visibleText(), "ALPHA\nbeta\nGAMMA\ndelta\n");
+}
+
+TEST(Store, FlushSavesAgainExactlyWhenTheSaveOutcomeChangedTheDocument) {
+    struct Case {
+        const char *outcome;
+        std::function<void(VeltoSaveResult &, const VeltoPage &saved)> shape;
+        bool savesAgain;
+    };
+    const std::vector<Case> cases = {
+        {"written as asked", [](VeltoSaveResult &, const VeltoPage &) {}, false},
+        {"merged into the same text",
+         [](VeltoSaveResult &result, const VeltoPage &saved) { result.mergedPages[saved.id] = saved; }, false},
+        {"identifier replaced",
+         [](VeltoSaveResult &result, const VeltoPage &saved) { result.pageIDReplacements[saved.id] = Uuid::random(); },
+         false},
+        {"merged with another writer's line",
+         [](VeltoSaveResult &result, const VeltoPage &saved) {
+             VeltoPage merged = saved;
+             merged.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "mine\ntheirs\n", "\n"});
+             result.mergedPages[saved.id] = merged;
+         },
+         true},
+        {"kept a conflict copy",
+         [](VeltoSaveResult &result, const VeltoPage &saved) {
+             result.conflicts.push_back({saved.id, loadedPage("their text")});
+         },
+         true},
+    };
+    for (const Case &testCase : cases) {
+        SCOPED_TRACE(testCase.outcome);
+        StoreHarness harness;
+        harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("start\n"))));
+        VeltoStore &store = *harness.store;
+        store.setText("mine\n", harness.clock.now());
+        VeltoSaveResult result;
+        testCase.shape(result, harness.saves[0].document.currentPage);
+        harness.saveGates[0]->open(result);
+
+        auto flush = observe(store.flush());
+        if (!testCase.savesAgain) {
+            EXPECT_EQ(harness.saves.size(), 1u);
+            EXPECT_TRUE(flush->finished) << "the saved generation is already durable";
+            continue;
+        }
+        ASSERT_EQ(harness.saves.size(), 2u);
+        EXPECT_EQ(harness.saves[1].document, store.document());
+        EXPECT_FALSE(flush->finished);
+        harness.succeedSave();
+        EXPECT_TRUE(flush->finished);
+    }
 }
 
 TEST(Store, ConflictCopyIsAddedOnceAndIdentifierReplacementsReachTheTracker) {
