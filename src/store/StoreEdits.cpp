@@ -87,6 +87,13 @@ VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) const {
             request.expectedPageBaselines.emplace(pageID, baseline->second);
         }
     }
+    // Removed pages too: the save keeps another writer's later edit of such a file as a conflict copy.
+    for (const auto &[pageID, revision] : mutations_.removedPageRevisions) {
+        auto baseline = pageBaselines_.find(pageID);
+        if (baseline != pageBaselines_.end()) {
+            request.expectedPageBaselines.emplace(pageID, baseline->second);
+        }
+    }
     return request;
 }
 
