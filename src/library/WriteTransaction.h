@@ -35,10 +35,11 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
                       const TransactionHook &beforeManifestCommit = {});
 
 /// The save itself; the caller holds the folder's exclusive library lock. In order: other writers' changes
-/// to the changed pages are merged in or kept as conflict pages (and to removed pages kept as conflict copies), the
-/// page files are written, this writer's journal records the save, the deletion index and the journals are compacted,
-/// and the manifest, folded from the one on disk and every journal, is written: that write is the commit. Files of
-/// deleted pages are removed afterwards (a failed removal stays pending for the next save).
+/// to the changed pages are merged in or kept as conflict pages, and their changes to removed pages' files
+/// kept as conflict copies; the page files are written, this writer's journal records the save, the deletion
+/// index and the journals are compacted, and the manifest, folded from the one on disk and every journal, is
+/// written: that write is the commit. Files of deleted pages are removed afterwards (a failed removal stays
+/// pending for the next save).
 ///
 /// Nothing is rolled back: whatever a failure leaves before the commit (page files, journal, index) is
 /// folded in by the next load or save, because every load and save reads the journals again. Every error
