@@ -267,6 +267,9 @@ public:
 
 private:
     std::set<Uuid> archivePagesBeyondActiveLimits(Date now);
+    /// Reads the eligible active other pages from disk again, then archives those still eligible; answers how
+    /// many. Nothing is archived when the library session changed meanwhile.
+    QCoro::Task<int> archivedRefreshedPageCount(std::function<bool(const VeltoPage &)> isEligible, Date now);
     void persistActiveLimitArchivalIfNeeded();
     void commitDocumentChange(const VeltoDocument &before, const std::set<Uuid> &archiveMetadataOnlyPageIDs);
     void updateConflictPresentation(const VeltoSaveResult &result);

@@ -54,45 +54,10 @@ QCoro::Task<int> VeltoStore::autoArchiveEligiblePages(Date now) {
         co_return 0;
     }
     const Date cutoff = now - *autoArchivePeriod_.period;
-    auto isEligible = [cutoff](const VeltoPage &page) {
-        return isActiveLoadedPage(page) && activityDate(page) <= cutoff;
-    };
-    std::set<Uuid> candidates;
-    for (const VeltoPage &page : document_.pages) {
-        if (isEligible(page)) {
-            candidates.insert(page.id);
-        }
-    }
-    if (candidates.empty()) {
-        co_return 0;
-    }
-
     // Only the pages past the cutoff are read again: another writer may have edited or archived them.
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
-    std::set<Uuid> archivedBeforeRefresh = document_.archivedPageIDs();
-    QCoro::Task<std::set<Uuid>> refreshing = refreshPagesFromDisk(candidates);
-    std::set<Uuid> refreshed = co_await refreshing;
-    if (store == nullptr || librarySessionRevision_ != sessionRevision) {
-        co_return 0;
-    }
-    if (onArchiveStateChange && archivedBeforeRefresh != document_.archivedPageIDs()) {
-        onArchiveStateChange();
-    }
-
-    VeltoDocument before = document_;
-    std::set<Uuid> archived;
-    for (VeltoPage &page : document_.pages) {
-        if (refreshed.count(page.id) != 0 && isEligible(page)) {
-            markPageArchived(page, now);
-            archived.insert(page.id);
-        }
-    }
-    if (archived.empty()) {
-        co_return 0;
-    }
-    commitDocumentChange(before, archived);
-    co_return static_cast<int>(archived.size());
+    QCoro::Task<int> archiving = archivedRefreshedPageCount(
+        [cutoff](const VeltoPage &page) { return isActiveLoadedPage(page) && activityDate(page) <= cutoff; }, now);
+    co_return co_await archiving;
 }
 
 std::set<Uuid> VeltoStore::archivePagesBeyondActiveLimits(Date now) {

@@ -170,9 +170,14 @@ QCoro::Task<bool> VeltoStore::restoreArchivedPage(Uuid pageID, Date now) {
 }
 
 QCoro::Task<int> VeltoStore::archiveOtherPages(Date now) {
+    QCoro::Task<int> archiving = archivedRefreshedPageCount(isActiveLoadedPage, now);
+    co_return co_await archiving;
+}
+
+QCoro::Task<int> VeltoStore::archivedRefreshedPageCount(std::function<bool(const VeltoPage &)> isEligible, Date now) {
     std::set<Uuid> candidates;
     for (const VeltoPage &page : document_.pages) {
-        if (isActiveLoadedPage(page)) {
+        if (isEligible(page)) {
             candidates.insert(page.id);
         }
     }
@@ -194,7 +199,7 @@ QCoro::Task<int> VeltoStore::archiveOtherPages(Date now) {
     VeltoDocument before = document_;
     std::set<Uuid> archived;
     for (VeltoPage &page : document_.pages) {
-        if (refreshed.count(page.id) != 0 && isActiveLoadedPage(page)) {
+        if (refreshed.count(page.id) != 0 && isEligible(page)) {
             markPageArchived(page, now);
             archived.insert(page.id);
         }
