@@ -99,6 +99,7 @@ private:
     void dropDisplacedRecords();
     // D. and E. Pages without a discovered file.
     void accountForUndiscoveredPages();
+    void dropIfAnotherPageHoldsTheFile(const Uuid &pageID, const std::filesystem::path &url);
     void applyMissingFileRule(const VeltoLibraryPageRecord &record, const std::string &expectedName,
                               const std::filesystem::path &url);
     void finishMissingFileObservations();
@@ -136,6 +137,8 @@ private:
     std::vector<velto::VeltoMissingFileObservation> newObservations;
     std::optional<std::filesystem::path> pendingMissingURL;
     std::map<Uuid, DiscoveredText> discoveredTexts;
+    // The page each discovered file became, by the file's path with the folder's links resolved.
+    std::map<std::string, Uuid> pageIDsByFile;
 };
 
 MarkdownDiscovery DiscoveryPass::run() {
@@ -379,6 +382,7 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
         id = Uuid::random();
     }
     claimedPageIDs.insert(id);
+    pageIDsByFile[rootPath + "/" + file.relativePath] = id;
 
     // 9. A present file ends any missing-file observation of its page. Observations were read under the same
     // lock, so a page without one has no file to remove.
@@ -461,6 +465,7 @@ void DiscoveryPass::accountForUndiscoveredPages() {
         switch (availabilityOperation(url, fileManager)) {
         case VeltoPageFileAvailability::available:
             observationsToClear.insert(record.id);
+            dropIfAnotherPageHoldsTheFile(record.id, url);
             break;
         case VeltoPageFileAvailability::temporarilyUnavailable:
             break;
@@ -469,6 +474,17 @@ void DiscoveryPass::accountForUndiscoveredPages() {
             break;
         }
     }
+}
+
+// One file is one page: a record that names the file another page was discovered in (two records of one path,
+// or of one name in both Unicode forms) would load the same text twice, so it goes; the file keeps its page.
+void DiscoveryPass::dropIfAnotherPageHoldsTheFile(const Uuid &pageID, const std::filesystem::path &url) {
+    auto holder = pageIDsByFile.find(url.lexically_normal().native());
+    if (holder == pageIDsByFile.end() || holder->second == pageID) {
+        return;
+    }
+    recordsByID.erase(pageID);
+    changedPageIDs.insert(pageID);
 }
 
 void DiscoveryPass::applyMissingFileRule(const VeltoLibraryPageRecord &record, const std::string &expectedName,

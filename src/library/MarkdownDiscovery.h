@@ -48,9 +48,10 @@ inline constexpr double missingFileGraceSeconds = 10.0;
 /// relative to the folder with "/" separators). Other programs add, edit, move, copy and delete page files:
 /// new files become pages, edited ones refresh their records, a moved file keeps its page by the identifier
 /// in its front matter, a file that repeats a taken identifier gets a new one, files of deleted pages are
-/// ignored. A page whose file is missing is removed only once the file has been missing for 10 seconds by
-/// `now`; until then the whole discovery throws PageFileError::temporarilyUnavailable, and a missing-file
-/// observation remembers the first sighting. Page files are read, never written.
+/// ignored, and a record that names a file another page was found in is dropped. A page whose file is missing is
+/// removed only once the file has been missing for 10 seconds by `now`; until then the whole discovery throws
+/// PageFileError::temporarilyUnavailable, and a missing-file observation remembers the first sighting. Page files are
+/// read, never written.
 ///
 /// Throws LibraryMetadataError::unsafePagePath for a path outside the folder, PageFileError::unreadable for
 /// a file that cannot be read as UTF-8 text, and the availability operation's and file system's errors. A

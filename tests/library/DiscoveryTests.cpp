@@ -235,4 +235,29 @@ TEST_F(Discovery, FileStillDownloadingIsNotReadAndKeepsItsPage) {
     EXPECT_TRUE(discovery.changedPageIDs.empty());
 }
 
+TEST_F(Discovery, RecordsNamingOneFileLeaveOnePage) {
+    const std::string composed = "Caf\xc3\xa9.md";
+    const std::string decomposed = "Cafe\xcc\x81.md";
+    struct Case {
+        const char *name;
+        std::string firstPath;
+        std::string secondPath;
+        std::string fileName;
+    };
+    for (const Case &testCase : {Case{"one path twice", "g.md", "g.md", "g.md"},
+                                 Case{"one name in both Unicode forms", composed, decomposed, decomposed}}) {
+        SCOPED_TRACE(testCase.name);
+        TemporaryFolder folder;
+        folder.writeFile(testCase.fileName, "Gee\n");
+        auto discovery = reconcilingDiscoveredMarkdown(
+            manifestOf({record(pageA, testCase.firstPath), record(pageB, testCase.secondPath)}), folder.path(),
+            velto::defaultFileSystem(), {}, {}, now, std::nullopt, productionAvailability());
+        EXPECT_EQ(recordCount(discovery.manifest), 1u);
+        ASSERT_EQ(discovery.discoveredTexts.size(), 1u);
+        EXPECT_EQ(discovery.discoveredTexts.begin()->second.content.body, "Gee\n");
+        const auto &keeper = discovery.manifest.currentPage.id;
+        EXPECT_TRUE(discovery.changedPageIDs.contains(keeper == pageA ? pageB : pageA));
+    }
+}
+
 } // namespace
