@@ -32,6 +32,12 @@ bool hasMarkerLine(const VeltoPageFileContent &content) {
     return false;
 }
 
+/// A body whose first line is "---" opens a front-matter block of its own once the file has none, so a text
+/// that loses its (empty) block reads back differently. The format allows this; such texts are left out.
+bool bodyOpensABlock(const VeltoPageFileContent &content) {
+    return !content.frontMatter && (content.body == "---" || content.body.starts_with("---\n"));
+}
+
 /// Whether reading the produced text gives the value back. A text without any line break cannot carry its
 /// line ending (a "\r\n" file whose only line breaks were in a removed block), and reads as "\n".
 bool roundTrips(const VeltoPageFileContent &content) {
@@ -104,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     VeltoPageFileContent content = VeltoPageFileContent::parse(text);
     require(content.lineEnding == "\n" || content.lineEnding == "\r\n");
-    if (!hasMarkerLine(content)) {
+    if (!hasMarkerLine(content) && !bodyOpensABlock(content)) {
         require(roundTrips(content));
     }
     (void)content.veltoPageID();
@@ -118,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // Either the front matter was the user's and stays as it was, or the file now carries exactly the
     // metadata written.
-    if (!hasMarkerLine(rewritten)) {
+    if (!hasMarkerLine(rewritten) && !bodyOpensABlock(rewritten)) {
         require(roundTrips(rewritten));
     }
     // Removing the shallowest children of a nested block makes its deeper lines direct children, which the
