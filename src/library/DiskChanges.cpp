@@ -24,31 +24,6 @@ using velto::VeltoPageFileContent;
 const std::string conflictCopySlug = "conflict-copy";
 const std::string recoveredPageSlug = "recovered-page";
 
-const VeltoPage *pageWithID(const VeltoDocument &document, const Uuid &pageID) {
-    if (document.currentPage.id == pageID) {
-        return &document.currentPage;
-    }
-    for (const auto &page : document.pages) {
-        if (page.id == pageID) {
-            return &page;
-        }
-    }
-    return nullptr;
-}
-
-/// Puts the page in place of the current page or the first other page with its identifier.
-void replacePage(VeltoDocument &document, const VeltoPage &page) {
-    if (document.currentPage.id == page.id) {
-        document.currentPage = page;
-        return;
-    }
-    auto found = std::find_if(document.pages.begin(), document.pages.end(),
-                              [&](const VeltoPage &candidate) { return candidate.id == page.id; });
-    if (found != document.pages.end()) {
-        *found = page;
-    }
-}
-
 /// The archive flag as the store holds it, whatever form the page's content has.
 bool storeArchiveFlag(const VeltoPage &page) {
     if (const auto *loaded = page.content.asLoaded()) {
@@ -172,7 +147,7 @@ struct Resolution {
         auto &changed = edited();
         std::uint64_t revision = inheritedRevision(request, page.id);
         changed.document = changed.document.replacingPageIDs({{page.id, recovered.id}});
-        replacePage(changed.document, recovered);
+        velto::replacePage(changed.document, recovered);
         changed.changedPageRevisions.erase(page.id);
         changed.changedPageRevisions[recovered.id] = revision;
         auto archiveOnly = changed.archiveMetadataPageRevisions.find(page.id);
@@ -188,7 +163,7 @@ struct Resolution {
 
     void resolve(const Uuid &pageID, const VeltoPageBaseline &baseline, bool writtenWithoutChangeMark,
                  const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
-        const VeltoPage *found = pageWithID(current().document, pageID);
+        const VeltoPage *found = velto::findPage(current().document, pageID);
         if (found == nullptr) {
             return;
         }
@@ -202,7 +177,7 @@ struct Resolution {
                 velto::VeltoThreeWayMerge::merge(*baseline.fileContents, page.persistedFileContents(), *disk.diskText);
             if (merged) {
                 auto mergedValue = mergedPage(page, *merged, request.recordedAt);
-                replacePage(edited().document, mergedValue);
+                velto::replacePage(edited().document, mergedValue);
                 result.mergedPages[pageID] = std::move(mergedValue);
                 return;
             }
@@ -221,7 +196,7 @@ struct Resolution {
     void preserveRemoved(const Uuid &pageID, std::uint64_t removalRevision, const VeltoPageBaseline &baseline,
                          const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
                          velto::FileSystem &fileManager) {
-        if (!record.hasContent || pageWithID(current().document, pageID) != nullptr) {
+        if (!record.hasContent || velto::findPage(current().document, pageID) != nullptr) {
             return;
         }
         auto url = pageURL(pageFileName(record), folderURL, fileManager);
@@ -296,7 +271,7 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
     }
     VeltoSaveRequest result = request;
     for (const auto &[pageID, revision] : request.archiveMetadataPageRevisions) {
-        const VeltoPage *found = pageWithID(result.document, pageID);
+        const VeltoPage *found = velto::findPage(result.document, pageID);
         if (found == nullptr) {
             continue;
         }
@@ -308,7 +283,7 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
         content.writeVeltoMetadata(content.veltoPageID(), storeArchiveFlag(*found), content.conflictOriginalPageID());
         VeltoPage page = *found;
         page.content = VeltoPageContent::loaded(std::move(content));
-        replacePage(result.document, page);
+        velto::replacePage(result.document, page);
     }
     return result;
 }
@@ -332,7 +307,7 @@ resolvingConcurrentDiskChanges(const VeltoSaveRequest &request, const std::files
         if (request.changedPageRevisions.contains(pageID)) {
             continue;
         }
-        const VeltoPage *page = pageWithID(request.document, pageID);
+        const VeltoPage *page = velto::findPage(request.document, pageID);
         if (page == nullptr || page->persistedFileContents().empty()) {
             continue;
         }

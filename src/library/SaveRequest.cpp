@@ -28,31 +28,6 @@ VeltoSaveRequest::Revisions keepingLaterThan(const VeltoSaveRequest::Revisions &
     return kept;
 }
 
-/// The current page when it has the identifier, else the first other page with it.
-const VeltoPage *pageWithID(const VeltoDocument &document, const Uuid &pageID) {
-    if (document.currentPage.id == pageID) {
-        return &document.currentPage;
-    }
-    for (const auto &page : document.pages) {
-        if (page.id == pageID) {
-            return &page;
-        }
-    }
-    return nullptr;
-}
-
-void replacePage(VeltoDocument &document, const VeltoPage &page) {
-    if (document.currentPage.id == page.id) {
-        document.currentPage = page;
-        return;
-    }
-    auto found = std::find_if(document.pages.begin(), document.pages.end(),
-                              [&](const VeltoPage &candidate) { return candidate.id == page.id; });
-    if (found != document.pages.end()) {
-        *found = page;
-    }
-}
-
 /// The local page with the external side of a finished save's merge folded in; nothing on conflict.
 std::optional<VeltoPage> locallyRebasedPage(const VeltoPage &base, const VeltoPage &local, const VeltoPage &merged) {
     auto text = velto::VeltoThreeWayMerge::merge(base.persistedFileContents(), local.persistedFileContents(),
@@ -148,13 +123,13 @@ VeltoSaveRequest VeltoSaveRequest::rebasingMergedPages(const std::map<Uuid, Velt
     }
     VeltoSaveRequest result = *this;
     for (const auto &[pageID, merged] : mergedPages) {
-        const VeltoPage *basePage = pageWithID(base, pageID);
-        const VeltoPage *localPage = pageWithID(result.document, pageID);
+        const VeltoPage *basePage = velto::findPage(base, pageID);
+        const VeltoPage *localPage = velto::findPage(result.document, pageID);
         if (basePage == nullptr || localPage == nullptr) {
             continue;
         }
         if (auto rebased = locallyRebasedPage(*basePage, *localPage, merged)) {
-            replacePage(result.document, *rebased);
+            velto::replacePage(result.document, *rebased);
         }
     }
     return result;

@@ -94,4 +94,34 @@ VeltoDocument VeltoDocument::preservingUpdatedAt(const VeltoDocument &other) con
     return result;
 }
 
+VeltoPage *findPage(VeltoDocument &document, const Uuid &pageID) {
+    if (document.currentPage.id == pageID) {
+        return &document.currentPage;
+    }
+    for (VeltoPage &page : document.pages) {
+        if (page.id == pageID) {
+            return &page;
+        }
+    }
+    return nullptr;
+}
+
+const VeltoPage *findPage(const VeltoDocument &document, const Uuid &pageID) {
+    if (document.currentPage.id == pageID) {
+        return &document.currentPage;
+    }
+    for (const VeltoPage &page : document.pages) {
+        if (page.id == pageID) {
+            return &page;
+        }
+    }
+    return nullptr;
+}
+
+void replacePage(VeltoDocument &document, const VeltoPage &page) {
+    if (VeltoPage *held = findPage(document, page.id)) {
+        *held = page;
+    }
+}
+
 } // namespace velto

@@ -48,4 +48,12 @@ struct VeltoDocument {
     friend bool operator==(const VeltoDocument &, const VeltoDocument &) = default;
 };
 
+/// The page with that identifier: the current page, else the first of the other pages; nullptr when none.
+VeltoPage *findPage(VeltoDocument &document, const Uuid &pageID);
+const VeltoPage *findPage(const VeltoDocument &document, const Uuid &pageID);
+
+/// Puts the page in place of the page with its identifier (the current page, else the first other page);
+/// a document without that identifier stays as it is.
+void replacePage(VeltoDocument &document, const VeltoPage &page);
+
 } // namespace velto

@@ -1,4 +1,4 @@
-#include "store/DocumentPages.h"
+#include "model/Document.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 

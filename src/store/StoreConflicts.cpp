@@ -1,5 +1,5 @@
+#include "model/Document.h"
 #include "model/PageSlug.h"
-#include "store/DocumentPages.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 

@@ -1,6 +1,6 @@
 #include "library/ProcessWriter.h"
+#include "model/Document.h"
 #include "model/ThreeWayMerge.h"
-#include "store/DocumentPages.h"
 #include "store/Store.h"
 
 #include <QtCore/QPointer>

@@ -1,4 +1,4 @@
-#include "store/DocumentPages.h"
+#include "model/Document.h"
 #include "store/FolderIdentity.h"
 #include "store/LibraryPool.h"
 #include "store/PageArchiveState.h"

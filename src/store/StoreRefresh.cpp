@@ -1,6 +1,6 @@
+#include "model/Document.h"
 #include "model/ReloadError.h"
 #include "model/ThreeWayMerge.h"
-#include "store/DocumentPages.h"
 #include "store/FolderIdentity.h"
 #include "store/Store.h"
 

@@ -1,7 +1,7 @@
 #include "library/FolderConnectionAssessment.h"
 #include "library/LibraryRecovery.h"
 #include "library/ProcessWriter.h"
-#include "store/DocumentPages.h"
+#include "model/Document.h"
 #include "store/FolderIdentity.h"
 #include "store/LibraryPool.h"
 #include "store/OwnFileChanges.h"

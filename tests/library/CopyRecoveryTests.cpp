@@ -47,13 +47,13 @@ TEST(LibraryCopy, CopiesEveryPageWithArchivedPagesLoadedWhole) {
 
     auto copied = VeltoPageLibrary::copyLibrary(source.path(), destination.path());
 
-    auto archived = findPage(copied, pageB);
+    auto archived = pageCopy(copied, pageB);
     ASSERT_TRUE(archived);
     ASSERT_NE(archived->content.asLoaded(), nullptr);
     EXPECT_EQ(archived->visibleText(), "beta\n");
     auto reloaded = loadedDocument(destination.path());
-    EXPECT_EQ(findPage(reloaded, pageA)->visibleText(), "alpha\n");
-    EXPECT_TRUE(findPage(reloaded, pageB));
+    EXPECT_EQ(pageCopy(reloaded, pageA)->visibleText(), "alpha\n");
+    EXPECT_TRUE(pageCopy(reloaded, pageB));
 }
 
 TEST(LibraryCopy, DestinationWithAnyLibraryEntryIsRefusedBeforeTheSourceIsRead) {
@@ -91,7 +91,7 @@ TEST(LibraryRecovery, FolderWithoutManifestIsWrittenAndGivesNoRecoveryFile) {
     TemporaryFolder folder;
     auto request = requestFor(documentOf(pageWithBody(pageA, "alpha\n")), {pageA});
     EXPECT_FALSE(VeltoPageLibrary::recover(request, folder.path()));
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "alpha\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageA)->visibleText(), "alpha\n");
 }
 
 TEST(LibraryRecovery, DamagedManifestIsKeptAsARecoveryFileAndReplaced) {
@@ -111,7 +111,7 @@ TEST(LibraryRecovery, DamagedManifestIsKeptAsARecoveryFileAndReplaced) {
     auto name = first->filename().string();
     EXPECT_EQ(name.substr(18, 36), Uuid::parse(name.substr(18, 36))->uppercaseText());
     EXPECT_EQ(folder.readFile(first->lexically_relative(folder.path())), "{ garbled");
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "alpha again\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageA)->visibleText(), "alpha again\n");
 }
 
 /// Fails the journal write of a save, and then the given number of steps that put a manifest in place.
@@ -158,8 +158,8 @@ TEST(LibraryRecovery, FailedWriteLeavesALibraryThatLoadsWithoutLoss) {
             EXPECT_EQ(recoveryFiles(folder.path()).size(), 1u);
         }
         auto reloaded = loadedDocument(folder.path());
-        EXPECT_TRUE(findPage(reloaded, pageA)) << failingRenames;
-        EXPECT_TRUE(findPage(reloaded, pageB)) << failingRenames;
+        EXPECT_TRUE(pageCopy(reloaded, pageA)) << failingRenames;
+        EXPECT_TRUE(pageCopy(reloaded, pageB)) << failingRenames;
     }
 }
 

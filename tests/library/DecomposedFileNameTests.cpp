@@ -40,7 +40,7 @@ TEST(DecomposedFileName, SaveOfAPageRecordedUnderTheComposedNameUpdatesTheFileTh
     EXPECT_TRUE(result.conflicts.empty());
     EXPECT_EQ(entryNames(folder.path()), (std::vector<std::string>{".velto", decomposed}));
     EXPECT_EQ(VeltoPageFileContent::parse(folder.readFile(decomposed)).body, "Second\n");
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "Second\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageA)->visibleText(), "Second\n");
 }
 
 } // namespace

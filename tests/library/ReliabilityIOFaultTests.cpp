@@ -42,7 +42,7 @@ std::map<std::string, std::string> filesBeside(const std::filesystem::path &fold
 }
 
 VeltoPage edited(const VeltoDocument &document, const Uuid &id, const std::string &body) {
-    auto page = *findPage(document, id);
+    auto page = *pageCopy(document, id);
     page.content.asLoaded()->body = body;
     return page;
 }
@@ -58,15 +58,15 @@ Saves savesFrom(const VeltoDocument &loaded) {
     auto a1 = edited(loaded, pageA, "A1\n");
     auto b2 = edited(loaded, pageB, "B2\n");
     auto c1 = pageWithBody(pageC, "C1\n");
-    auto first = requestFor(documentOf(a1, {*findPage(loaded, pageB), c1}), {pageA, pageC});
+    auto first = requestFor(documentOf(a1, {*pageCopy(loaded, pageB), c1}), {pageA, pageC});
     first.removedPageRevisions[pageD] = 1;
     first.structureRevision = 1;
-    first.expectedPageBaselines[pageA] = VeltoPageBaseline::fromPage(*findPage(loaded, pageA));
+    first.expectedPageBaselines[pageA] = VeltoPageBaseline::fromPage(*pageCopy(loaded, pageA));
     auto second = requestFor(documentOf(a1, {b2, c1}), {pageA, pageB, pageC});
     second.removedPageRevisions[pageD] = 1;
     second.structureRevision = 2;
     second.expectedPageBaselines = first.expectedPageBaselines;
-    second.expectedPageBaselines[pageB] = VeltoPageBaseline::fromPage(*findPage(loaded, pageB));
+    second.expectedPageBaselines[pageB] = VeltoPageBaseline::fromPage(*pageCopy(loaded, pageB));
     return {first, second};
 }
 
@@ -112,16 +112,16 @@ TEST(ReliabilityIOFaults, SaveFailingAtAnyStepLosesNothingAndTouchesNothingElse)
         if (!threw) {
             ++tolerated;
             auto after = loadedDocument(run);
-            ASSERT_EQ(findPage(after, pageA)->visibleText(), "A1\n") << "step " << step << " reported success";
-            ASSERT_TRUE(findPage(after, pageC)) << "step " << step << " reported success";
+            ASSERT_EQ(pageCopy(after, pageA)->visibleText(), "A1\n") << "step " << step << " reported success";
+            ASSERT_TRUE(pageCopy(after, pageC)) << "step " << step << " reported success";
         }
 
         VeltoPageLibrary::write(saves.second, run);
         auto reloaded = loadedDocument(run);
-        ASSERT_EQ(findPage(reloaded, pageA)->visibleText(), "A1\n") << "step " << step;
-        ASSERT_EQ(findPage(reloaded, pageB)->visibleText(), "B2\n") << "step " << step;
-        ASSERT_EQ(findPage(reloaded, pageC)->visibleText(), "C1\n") << "step " << step;
-        ASSERT_FALSE(findPage(reloaded, pageD)) << "step " << step;
+        ASSERT_EQ(pageCopy(reloaded, pageA)->visibleText(), "A1\n") << "step " << step;
+        ASSERT_EQ(pageCopy(reloaded, pageB)->visibleText(), "B2\n") << "step " << step;
+        ASSERT_EQ(pageCopy(reloaded, pageC)->visibleText(), "C1\n") << "step " << step;
+        ASSERT_FALSE(pageCopy(reloaded, pageD)) << "step " << step;
     }
     EXPECT_GT(step, 20u);
     std::cout << step - 1 << " failing steps, " << tolerated << " of them tolerated by the save\n";

@@ -70,8 +70,8 @@ TEST(WriteRemovalConflict, RemovalFromAStaleLoadKeepsTheOtherWritersEditAsAConfl
     ASSERT_EQ(result.conflicts.size(), 1u);
     EXPECT_EQ(result.conflicts[0].originalPageID, pageB);
     auto reloaded = loadedDocument(folder.path());
-    EXPECT_FALSE(findPage(reloaded, pageB));
-    auto copy = findPage(reloaded, result.conflicts[0].preservedPage.id);
+    EXPECT_FALSE(pageCopy(reloaded, pageB));
+    auto copy = pageCopy(reloaded, result.conflicts[0].preservedPage.id);
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->visibleText(), "one\ntheirs\n");
     EXPECT_EQ(copy->content.asLoaded()->conflictOriginalPageID(), pageB);
@@ -90,7 +90,7 @@ TEST(WriteRemovalConflict, RemovalOfAnUnchangedFileDeletesItWithoutACopy) {
     EXPECT_TRUE(result.conflicts.empty());
     EXPECT_FALSE(folder.exists(fileNameOf(loaded.pages[0])));
     auto reloaded = loadedDocument(folder.path());
-    EXPECT_FALSE(findPage(reloaded, pageB));
+    EXPECT_FALSE(pageCopy(reloaded, pageB));
     EXPECT_TRUE(pagesHolding(reloaded, "two").empty());
 }
 
@@ -118,7 +118,7 @@ TEST(WriteRemovalConflict, RemovalWithoutABaselineDeletesAsBefore) {
     auto result = VeltoPageLibrary::write(request, folder.path());
 
     EXPECT_TRUE(result.conflicts.empty());
-    EXPECT_FALSE(findPage(loadedDocument(folder.path()), pageB));
+    EXPECT_FALSE(pageCopy(loadedDocument(folder.path()), pageB));
 }
 
 TEST(WriteRemovalConflict, RemovalBaselinesSurviveTheRequestsBookkeeping) {

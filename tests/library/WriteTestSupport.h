@@ -80,7 +80,8 @@ inline std::vector<VeltoPage> allPagesOf(const VeltoDocument &document) {
     return pages;
 }
 
-inline std::optional<VeltoPage> findPage(const VeltoDocument &document, const Uuid &id) {
+/// A copy of the page with that identifier, so that it may outlive a document loaded for the check.
+inline std::optional<VeltoPage> pageCopy(const VeltoDocument &document, const Uuid &id) {
     for (const auto &page : allPagesOf(document)) {
         if (page.id == id) {
             return page;

@@ -49,7 +49,7 @@ VeltoSaveRequest editing(const VeltoDocument &document, const Uuid &id, const st
         }
     }
     auto request = requestFor(edited, {id});
-    request.expectedPageBaselines[id] = VeltoPageBaseline::fromPage(*findPage(document, id));
+    request.expectedPageBaselines[id] = VeltoPageBaseline::fromPage(*pageCopy(document, id));
     return request;
 }
 
@@ -86,7 +86,7 @@ TEST(WriteTransaction, EditedTextIsOnDiskAfterReload) {
     TemporaryFolder folder;
     auto document = libraryOfTwoPages(folder);
     VeltoPageLibrary::write(editing(document, pageB, "beta edited\n"), folder.path());
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageB)->visibleText(), "beta edited\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageB)->visibleText(), "beta edited\n");
 }
 
 // A page made in this session holds no front matter until it is reloaded, so emptying it leaves nothing
@@ -105,13 +105,13 @@ TEST(WriteTransaction, EmptiedPageStaysEmptyAfterReload) {
 
     EXPECT_FALSE(folder.exists(fileName));
     auto reloaded = loadedDocument(folder.path());
-    auto page = findPage(reloaded, pageB);
+    auto page = pageCopy(reloaded, pageB);
     ASSERT_TRUE(page);
     EXPECT_EQ(page->visibleText(), "");
     // A later edit of the emptied page is no conflict with the old text.
     auto result = VeltoPageLibrary::write(editing(reloaded, pageB, "new start\n"), folder.path());
     EXPECT_TRUE(result.conflicts.empty());
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageB)->visibleText(), "new start\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageB)->visibleText(), "new start\n");
 }
 
 TEST(WriteTransaction, EmptiedPageWhoseFileAnotherWriterChangedKeepsTheirText) {
@@ -144,7 +144,7 @@ TEST(WriteTransaction, SaveWithoutManifestTakesInAFileAnotherProgramChanged) {
 
     EXPECT_NE(folder.readFile(fileName).find("added elsewhere"), std::string::npos);
     ASSERT_TRUE(result.mergedPages.contains(pageB));
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "alpha 2\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageA)->visibleText(), "alpha 2\n");
 }
 
 TEST(WriteTransaction, DifferentLinesEditedOnBothSidesAreMerged) {
@@ -158,7 +158,7 @@ TEST(WriteTransaction, DifferentLinesEditedOnBothSidesAreMerged) {
 
     ASSERT_TRUE(result.mergedPages.contains(pageA));
     EXPECT_TRUE(result.conflicts.empty());
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageA)->visibleText(), "ONE\ntwo\nTHREE\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageA)->visibleText(), "ONE\ntwo\nTHREE\n");
 }
 
 TEST(WriteTransaction, SameLineEditedOnBothSidesKeepsAConflictCopy) {
@@ -172,8 +172,8 @@ TEST(WriteTransaction, SameLineEditedOnBothSidesKeepsAConflictCopy) {
 
     ASSERT_EQ(result.conflicts.size(), 1u);
     auto reloaded = loadedDocument(folder.path());
-    EXPECT_EQ(findPage(reloaded, pageA)->visibleText(), "one\nours\n");
-    auto copy = findPage(reloaded, result.conflicts[0].preservedPage.id);
+    EXPECT_EQ(pageCopy(reloaded, pageA)->visibleText(), "one\nours\n");
+    auto copy = pageCopy(reloaded, result.conflicts[0].preservedPage.id);
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->visibleText(), "one\ntheirs\n");
     EXPECT_EQ(copy->content.asLoaded()->conflictOriginalPageID(), pageA);
@@ -199,7 +199,7 @@ TEST(WriteTransaction, SaveRetriedAfterAFailedCommitMakesNoSecondConflictCopy) {
         copies += page.visibleText() == "one\ntheirs\n" ? 1 : 0;
     }
     EXPECT_EQ(copies, 1);
-    EXPECT_EQ(findPage(reloaded, pageA)->visibleText(), "one\nours\n");
+    EXPECT_EQ(pageCopy(reloaded, pageA)->visibleText(), "one\nours\n");
 }
 
 TEST(WriteTransaction, RemovedPageLosesItsFileAndIsGoneAfterReload) {
@@ -215,7 +215,7 @@ TEST(WriteTransaction, RemovedPageLosesItsFileAndIsGoneAfterReload) {
 
     EXPECT_FALSE(folder.exists(fileName));
     EXPECT_TRUE(VeltoPageLibrary::loadManifestIfPresent(folder.path())->pendingDeletionFileNames.empty());
-    EXPECT_FALSE(findPage(loadedDocument(folder.path()), pageB));
+    EXPECT_FALSE(pageCopy(loadedDocument(folder.path()), pageB));
 }
 
 TEST(WriteTransaction, FailedRemovalStaysPendingAndTheManifestIsWrittenOnce) {
@@ -306,7 +306,7 @@ TEST(WriteTransaction, FailureBeforeTheCommitLeavesTheOldManifestAndTheNextLoadF
                  std::runtime_error);
 
     EXPECT_EQ(folder.readFile(".velto/manifest.json"), manifestBefore);
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageB)->visibleText(), "beta 2\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageB)->visibleText(), "beta 2\n");
 }
 
 TEST(WriteTransaction, NewPageWithoutBaselineIsWrittenUnchecked) {
@@ -320,7 +320,7 @@ TEST(WriteTransaction, NewPageWithoutBaselineIsWrittenUnchecked) {
     auto result = VeltoPageLibrary::write(request, folder.path());
 
     EXPECT_TRUE(result.conflicts.empty());
-    EXPECT_EQ(findPage(loadedDocument(folder.path()), pageC)->visibleText(), "gamma\n");
+    EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageC)->visibleText(), "gamma\n");
 }
 
 } // namespace
