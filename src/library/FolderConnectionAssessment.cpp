@@ -37,19 +37,6 @@ struct ActiveCandidate {
     std::int64_t byteCount = 0;
 };
 
-/// A folder holds a library when its ".velto" has anything in it, or cannot be listed.
-bool holdsLibrary(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
-    auto directory = metadataDirectory(folderURL);
-    try {
-        if (!fileManager.status(directory, false)) {
-            return false;
-        }
-        return !fileManager.contentsOfDirectory(directory).empty();
-    } catch (const std::exception &) {
-        return true;
-    }
-}
-
 bool isMarkdownPath(const std::string &relativePath) {
     auto extension = std::filesystem::path(relativePath).extension().string();
     return velto::text::lowercased(extension) == ".md";

@@ -17,19 +17,6 @@ namespace VeltoPageLibrary {
 
 namespace {
 
-/// A ".velto" with anything in it, or one that cannot be listed, belongs to a library.
-bool isOccupied(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
-    auto directory = metadataDirectory(folderURL);
-    try {
-        if (!fileManager.status(directory, false)) {
-            return false;
-        }
-        return !fileManager.contentsOfDirectory(directory).empty();
-    } catch (const std::exception &) {
-        return true;
-    }
-}
-
 /// Only the lock file that this copy itself made may be there once the locks are held.
 void checkDestinationStillFree(const std::filesystem::path &destinationURL, velto::FileSystem &fileManager) {
     auto directory = metadataDirectory(destinationURL);
@@ -105,7 +92,7 @@ VeltoSaveRequest copyRequest(const velto::VeltoDocument &document) {
 
 velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const std::filesystem::path &destinationURL,
                                  velto::FileSystem &fileManager) {
-    bool occupied = isOccupied(destinationURL, fileManager);
+    bool occupied = holdsLibrary(destinationURL, fileManager);
     createLibraryDirectories(sourceURL, fileManager);
     createLibraryDirectories(destinationURL, fileManager);
     return withLibraryLocks({sourceURL, destinationURL}, LibraryLockMode::exclusive, [&] {

@@ -78,4 +78,29 @@ bool writeAtomicallyIfChanged(const std::filesystem::path &url, std::string_view
     return true;
 }
 
+bool holdsLibrary(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    auto directory = metadataDirectory(folderURL);
+    try {
+        if (!fileManager.status(directory, false)) {
+            return false;
+        }
+        return !fileManager.contentsOfDirectory(directory).empty();
+    } catch (const std::exception &) {
+        return true;
+    }
+}
+
+std::optional<std::vector<velto::DirectoryEntry>> enumeratedFolderEntries(const std::filesystem::path &folderURL,
+                                                                          velto::FileSystem &fileManager) {
+    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) {
+        ++counters.recursiveEnumerations;
+        ++counters.fullReconciliations;
+    });
+    try {
+        return fileManager.enumerateRecursively(folderURL);
+    } catch (const velto::FileSystemError &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace VeltoPageLibrary

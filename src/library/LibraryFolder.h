@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -37,5 +38,13 @@ void preserveCorruptManifest(const std::filesystem::path &folderURL,
 /// Metadata files are rewritten only when they change, so that writers on synced machines do not keep
 /// touching each other's files. A file that cannot be read counts as different.
 bool writeAtomicallyIfChanged(const std::filesystem::path &url, std::string_view bytes, velto::FileSystem &fileManager);
+
+/// Whether the folder belongs to a library: its ".velto" has anything in it, or cannot be listed.
+bool holdsLibrary(const std::filesystem::path &folderURL, velto::FileSystem &fileManager);
+
+/// Every entry below the folder (hidden ones skipped), counted as one recursive enumeration of a full
+/// reconciliation; nothing when the folder cannot be enumerated.
+std::optional<std::vector<velto::DirectoryEntry>> enumeratedFolderEntries(const std::filesystem::path &folderURL,
+                                                                          velto::FileSystem &fileManager);
 
 } // namespace VeltoPageLibrary

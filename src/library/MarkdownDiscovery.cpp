@@ -2,6 +2,7 @@
 
 #include "library/ConcurrentWork.h"
 #include "library/IOObservation.h"
+#include "library/LibraryFolder.h"
 #include "library/MissingFileObservations.h"
 #include "library/PageFileChecksums.h"
 #include "library/PageFileLocation.h"
@@ -203,16 +204,11 @@ std::vector<std::filesystem::path> DiscoveryPass::changedCandidateFiles() {
 }
 
 std::optional<std::vector<std::filesystem::path>> DiscoveryPass::enumeratedCandidateFiles() {
-    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) {
-        ++counters.recursiveEnumerations;
-        ++counters.fullReconciliations;
-    });
-    std::vector<velto::DirectoryEntry> entries;
-    try {
-        entries = fileManager.enumerateRecursively(folderURL);
-    } catch (const velto::FileSystemError &) {
+    auto enumerated = enumeratedFolderEntries(folderURL, fileManager);
+    if (!enumerated) {
         return std::nullopt;
     }
+    const std::vector<velto::DirectoryEntry> &entries = *enumerated;
     std::vector<std::filesystem::path> candidates;
     for (const auto &entry : entries) {
         if (entry.type == velto::FileType::regular && hasMarkdownExtension(entry.relativePath)) {

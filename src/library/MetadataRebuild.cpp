@@ -38,16 +38,11 @@ struct MarkdownFile {
 
 std::optional<std::vector<MarkdownFile>> enumeratedMarkdownFiles(const std::filesystem::path &folderURL,
                                                                  velto::FileSystem &fileManager) {
-    VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) {
-        ++counters.recursiveEnumerations;
-        ++counters.fullReconciliations;
-    });
-    std::vector<velto::DirectoryEntry> entries;
-    try {
-        entries = fileManager.enumerateRecursively(folderURL);
-    } catch (const velto::FileSystemError &) {
+    auto enumerated = enumeratedFolderEntries(folderURL, fileManager);
+    if (!enumerated) {
         return std::nullopt;
     }
+    const std::vector<velto::DirectoryEntry> &entries = *enumerated;
     std::vector<MarkdownFile> files;
     for (const auto &entry : entries) {
         auto extension = std::filesystem::path(entry.relativePath).extension().string();
