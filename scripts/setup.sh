@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     # build
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     # page model and library
     libicu-dev nlohmann-json3-dev libssl-dev
     # Qt layers
