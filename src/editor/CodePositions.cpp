@@ -1,0 +1,56 @@
+#include "editor/CodePositions.h"
+
+#include "editor/StringRanges.h"
+
+#include <algorithm>
+
+namespace velto::editor::CodePositions {
+
+namespace {
+
+std::size_t clamped(const TextStorage &storage, std::ptrdiff_t location) {
+    return location < 0 ? 0 : std::min(static_cast<std::size_t>(location), storage.length());
+}
+
+bool carriesAttribute(const TextStorage &storage, AttributeKey key, std::size_t location) {
+    return storage.length() > 0 && storage.attribute(key, std::min(location, storage.length() - 1)) != nullptr;
+}
+
+bool startsWithBacktickFence(std::u16string_view text, std::size_t location) {
+    const TextRange line = lineRange(text, TextRange{location, 0});
+    const std::u16string_view trimmed = trimmingWhitespaceAndNewlines(text.substr(line.location, line.length));
+    return trimmed.starts_with(u"```");
+}
+
+} // namespace
+
+FencedCodeScan fencedCodeScan(const TextStorage &storage) {
+    return MarkdownSyntaxScanner::fencedCodeScan(storage.string());
+}
+
+std::vector<TextRange> literalCodeRanges(const TextStorage &storage) {
+    return MarkdownSyntaxScanner::structure(storage.string()).literalCodeRanges();
+}
+
+bool isInsideFencedCode(const TextStorage &storage, std::ptrdiff_t location) {
+    const std::size_t position = clamped(storage, location);
+    if (startsWithBacktickFence(storage.string(), position)) {
+        return false;
+    }
+    if (carriesAttribute(storage, AttributeKey::veltoCodeBlock, position)) {
+        return true;
+    }
+    return MarkdownSyntaxScanner::isInsideFencedCode(position, storage.string());
+}
+
+bool isInsideMarkdownLiteralCode(const TextStorage &storage, std::ptrdiff_t location) {
+    const std::size_t position = clamped(storage, location);
+    if (carriesAttribute(storage, AttributeKey::veltoCodeBlock, position) ||
+        carriesAttribute(storage, AttributeKey::veltoInlineCode, position)) {
+        return true;
+    }
+    const std::vector<TextRange> ranges = literalCodeRanges(storage);
+    return std::any_of(ranges.begin(), ranges.end(), [position](TextRange range) { return range.contains(position); });
+}
+
+} // namespace velto::editor::CodePositions

@@ -1,0 +1,31 @@
+#include "editor/EditingTarget.h"
+
+#include "editor/CodePositions.h"
+#include "editor/MarkdownStyler.h"
+
+namespace velto::editor {
+
+std::optional<char16_t> EditingTarget::characterAt(std::ptrdiff_t index) const {
+    const std::u16string &text = storage().string();
+    if (index < 0 || static_cast<std::size_t>(index) >= text.size()) {
+        return std::nullopt;
+    }
+    return text[static_cast<std::size_t>(index)];
+}
+
+bool EditingTarget::isInsideFencedCode(std::ptrdiff_t location) const {
+    return CodePositions::isInsideFencedCode(storage(), location);
+}
+
+bool EditingTarget::isInsideMarkdownLiteralCode(std::ptrdiff_t location) const {
+    return CodePositions::isInsideMarkdownLiteralCode(storage(), location);
+}
+
+void EditingTarget::withCodeTypingAttributes(const std::function<void()> &body) {
+    const Attributes remembered = typingAttributes();
+    setTypingAttributes(remembered.merging(MarkdownStyler::codeAttributes(codeTextColor())));
+    body();
+    setTypingAttributes(remembered);
+}
+
+} // namespace velto::editor
