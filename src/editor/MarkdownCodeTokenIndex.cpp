@@ -63,10 +63,13 @@ std::size_t lineFeedLineEnd(std::u16string_view text, std::size_t position) {
 } // namespace
 
 MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
-    : fenceLines_(MarkdownSyntaxScanner::fenceLines(text, TextRange{0, text.size()}))
+    : textLength_(text.size())
+    , fenceLines_(MarkdownSyntaxScanner::fenceLines(text, TextRange{0, text.size()}))
     , runs_(MarkdownSyntaxScanner::backtickRuns(text, TextRange{0, text.size()})) {}
 
 void MarkdownCodeTokenIndex::update(std::u16string_view text, const std::vector<CharacterEdit> &edits) {
+    structure_.reset();
+    textLength_ = text.size();
     // Follow the edits in turn: drop what they touched, move what follows, and remember where the
     // text changed (in the coordinates of the latest text).
     std::vector<TextRange> changed;
@@ -128,6 +131,44 @@ DocumentStructure MarkdownCodeTokenIndex::structure(std::u16string_view, FencedC
     }
     structure.inlineCodeSpans = MarkdownSyntaxScanner::inlineCodeSpans(runs_, fencedRanges);
     return structure;
+}
+
+const DocumentStructure &MarkdownCodeTokenIndex::structure() const {
+    if (!structure_) {
+        FencedCodeScan scan = MarkdownSyntaxScanner::fencedCodeScan(textLength_, fenceLines_);
+        isBalanced_ = scan.isBalanced;
+        structure_ = structure(std::u16string_view{}, std::move(scan));
+    }
+    return *structure_;
+}
+
+bool MarkdownCodeTokenIndex::isBalanced() const {
+    structure();
+    return isBalanced_;
+}
+
+namespace {
+
+/// The item whose full range holds the location, in items whose full ranges are disjoint and in
+/// text order.
+template <typename Item> const Item *containing(const std::vector<Item> &items, std::size_t location) {
+    const auto after = std::upper_bound(items.begin(), items.end(), location, [](std::size_t value, const Item &item) {
+        return value < item.fullRange.location;
+    });
+    if (after == items.begin() || !std::prev(after)->fullRange.contains(location)) {
+        return nullptr;
+    }
+    return &*std::prev(after);
+}
+
+} // namespace
+
+const FencedCodeBlock *MarkdownCodeTokenIndex::fencedBlockContaining(std::size_t location) const {
+    return containing(structure().fencedBlocks, location);
+}
+
+const InlineCodeSpan *MarkdownCodeTokenIndex::inlineCodeSpanContaining(std::size_t location) const {
+    return containing(structure().inlineCodeSpans, location);
 }
 
 } // namespace velto::editor

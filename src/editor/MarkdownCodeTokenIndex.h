@@ -3,6 +3,7 @@
 #include "editor/MarkdownSyntaxScanner.h"
 #include "editor/TextStorage.h"
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -24,9 +25,22 @@ public:
     FencedCodeScan fencedCodeScan(std::u16string_view text) const;
     DocumentStructure structure(std::u16string_view text, FencedCodeScan scan) const;
 
+    /// The indexed text's fenced blocks and inline code spans, as MarkdownSyntaxScanner::structure
+    /// gives them; worked out once after each update.
+    const DocumentStructure &structure() const;
+    bool isBalanced() const;
+
+    /// The fenced block whose full range holds the location, or null.
+    const FencedCodeBlock *fencedBlockContaining(std::size_t location) const;
+    /// The inline code span whose full range holds the location, or null.
+    const InlineCodeSpan *inlineCodeSpanContaining(std::size_t location) const;
+
 private:
+    std::size_t textLength_ = 0;
     std::vector<FenceLine> fenceLines_;
     std::vector<BacktickRun> runs_;
+    mutable std::optional<DocumentStructure> structure_;
+    mutable bool isBalanced_ = true;
 };
 
 } // namespace velto::editor

@@ -553,7 +553,11 @@ void enumerate(const std::string &pattern, std::u16string_view text,
     RegexRunner::enumerateMatches(pattern, text, handler);
 }
 
-void apply(TextStorage &storage, const std::optional<Color> &color) {
+namespace {
+
+/// The full pass over the storage whose code structure is given.
+void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
+                   const std::function<DocumentStructure()> &structureOfText) {
     const Color resolved = color.value_or(textColor());
     const TextRange whole{0, storage.length()};
     std::vector<PreservedCodeToken> preserved;
@@ -563,7 +567,7 @@ void apply(TextStorage &storage, const std::optional<Color> &color) {
     storage.beginEditing();
     storage.setAttributes(baseAttributes(resolved), whole);
     if (whole.length > 0) {
-        const DocumentStructure structure = MarkdownSyntaxScanner::structure(storage.string());
+        const DocumentStructure structure = structureOfText();
         const PassContext context(storage.string(), structure);
         styleHeadings(storage, context);
         styleSetextHeadings(storage, context);
@@ -579,6 +583,19 @@ void apply(TextStorage &storage, const std::optional<Color> &color) {
         restoreCodeTokens(preserved, structure, storage);
     }
     storage.endEditing();
+}
+
+/// The full pass over a scratch copy, which gets no code index of its own.
+void applyToScratch(TextStorage &scratch, const std::optional<Color> &color) {
+    applyFullPass(scratch, color, [&scratch] { return MarkdownSyntaxScanner::structure(scratch.string()); });
+}
+
+} // namespace
+
+void apply(TextStorage &storage, const std::optional<Color> &color) {
+    // The storage's code index is built here when it has none, so that the first keystroke after a
+    // page is loaded and styled finds it ready.
+    applyFullPass(storage, color, [&storage] { return codeTokenIndexFor(storage)->structure(); });
 }
 
 TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
@@ -597,7 +614,7 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
     const DocumentStructure structure = index->structure(storage.string(), std::move(scan));
     const TextRange region = regionWithoutCutConstructs(storage.string(), *paragraphs, structure);
     TextStorage scratch(storage.substring(region));
-    apply(scratch, color);
+    applyToScratch(scratch, color);
     std::vector<PreservedCodeToken> preserved;
     if (region.length > 0 && region.end() <= storage.length()) {
         preserved = preservedCodeTokens(storage, region);
@@ -636,11 +653,37 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
         return false;
     }
     TextStorage scratch(storage.substring(paragraph));
-    apply(scratch, color);
+    applyToScratch(scratch, color);
     storage.beginEditing();
     copyRuns(scratch, storage, paragraph.location);
     storage.endEditing();
     return true;
+}
+
+// ---- code positions ----
+
+std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage, std::size_t location) {
+    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    const FencedCodeBlock *block = index->fencedBlockContaining(location);
+    return block ? std::optional<FencedCodeBlock>(*block) : std::nullopt;
+}
+
+bool isInsideFencedCode(const TextStorage &storage, std::size_t location) {
+    location = std::min(location, storage.length());
+    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    const FencedCodeBlock *block = index->fencedBlockContaining(location);
+    return block != nullptr && block->contentRange.contains(location);
+}
+
+std::optional<InlineCodeSpan> inlineCodeSpanContaining(const TextStorage &storage, std::size_t location) {
+    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    const InlineCodeSpan *span = index->inlineCodeSpanContaining(location);
+    return span ? std::optional<InlineCodeSpan>(*span) : std::nullopt;
+}
+
+bool isInsideLiteralCode(const TextStorage &storage, std::size_t location) {
+    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    return index->fencedBlockContaining(location) != nullptr || index->inlineCodeSpanContaining(location) != nullptr;
 }
 
 // ---- fence languages ----

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/MarkdownSyntaxScanner.h"
 #include "editor/RegexRunner.h"
 #include "editor/TextAttributes.h"
 #include "editor/TextStorage.h"
@@ -59,6 +60,25 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
 /// a heading; returns whether it did.
 bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange,
                                  const std::optional<Color> &color = std::nullopt);
+
+// ---- code positions ----
+//
+// Answered from the code index the styler keeps for each storage it styles (the last few): built by
+// a full pass or the first question, then brought up to date through the storage's character edits,
+// so a question costs the edits since the last one plus a binary search, not a scan of the text.
+// Every answer equals what MarkdownSyntaxScanner gives for storage.string().
+
+/// The fenced block whose full range (opening line start to closing line end, line break included;
+/// to the text's end when unclosed) holds the location; none outside every block.
+std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage, std::size_t location);
+/// As MarkdownSyntaxScanner::isInsideFencedCode: the location (clamped to the text) lies in a block's
+/// content range, so fence lines themselves are outside.
+bool isInsideFencedCode(const TextStorage &storage, std::size_t location);
+/// The inline code span whose full range (backtick runs included) holds the location; none outside
+/// every span. Backticks inside fenced blocks make no spans.
+std::optional<InlineCodeSpan> inlineCodeSpanContaining(const TextStorage &storage, std::size_t location);
+/// Whether the location lies in the full range of a fenced block or of an inline code span.
+bool isInsideLiteralCode(const TextStorage &storage, std::size_t location);
 
 // ---- fence languages ----
 

@@ -80,11 +80,11 @@ bool startsWithThreeFenceCharacters(std::u16string_view text, std::size_t lineSt
            text[position + 2] == character;
 }
 
-FencedCodeBlock unclosedBlock(std::u16string_view text, const FenceMarker &open) {
+FencedCodeBlock unclosedBlock(std::size_t textLength, const FenceMarker &open) {
     FencedCodeBlock block;
     block.opening = open;
-    block.contentRange = rangeBetween(open.lineRange.end(), text.size());
-    block.fullRange = rangeBetween(open.lineRange.location, text.size());
+    block.contentRange = rangeBetween(open.lineRange.end(), textLength);
+    block.fullRange = rangeBetween(open.lineRange.location, textLength);
     block.presentationRange = block.fullRange;
     return block;
 }
@@ -189,6 +189,10 @@ std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window) {
 }
 
 FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceLine> &lines) {
+    return fencedCodeScan(text.size(), lines);
+}
+
+FencedCodeScan fencedCodeScan(std::size_t textLength, const std::vector<FenceLine> &lines) {
     FencedCodeScan scan;
     std::optional<FenceMarker> open;
     for (const FenceLine &line : lines) {
@@ -208,7 +212,7 @@ FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceL
         }
     }
     if (open) {
-        scan.blocks.push_back(unclosedBlock(text, *open));
+        scan.blocks.push_back(unclosedBlock(textLength, *open));
         scan.isBalanced = false;
     }
     return scan;

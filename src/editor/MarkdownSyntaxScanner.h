@@ -98,6 +98,8 @@ bool isEscaped(std::size_t location, std::u16string_view text);
 std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window);
 /// The fence scan, visiting only the given fence lines (ascending); other lines cannot change it.
 FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceLine> &lines);
+/// As above for a text of the given length.
+FencedCodeScan fencedCodeScan(std::size_t textLength, const std::vector<FenceLine> &lines);
 /// The unescaped backtick runs in the window, fenced code included.
 std::vector<BacktickRun> backtickRuns(std::u16string_view text, TextRange window);
 /// The code spans the runs make once runs inside the fenced ranges (ascending) are left out.
