@@ -1,0 +1,171 @@
+#include "editor_view/TextBoundaries.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/ubrk.h>
+#include <unicode/unistr.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace velto::editor {
+
+namespace {
+
+constexpr char16_t replacementCharacter = 0xFFFD;
+
+/// A break iterator over the text without copying it (the holder aliases the text, which must outlive it).
+class Breaks {
+public:
+    enum class Kind { grapheme, word };
+
+    Breaks(Kind kind, std::u16string_view text)
+        : length_(static_cast<int32_t>(text.size())) {
+        UErrorCode status = U_ZERO_ERROR;
+        iterator_.reset(kind == Kind::grapheme
+                            ? icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status)
+                            : icu::BreakIterator::createWordInstance(icu::Locale::getRoot(), status));
+        if (U_FAILURE(status)) {
+            iterator_.reset();
+            return;
+        }
+        holder_.setTo(false, text.data(), length_);
+        iterator_->setText(holder_);
+    }
+
+    bool valid() const { return iterator_ != nullptr; }
+    icu::BreakIterator &operator*() { return *iterator_; }
+    icu::BreakIterator *operator->() { return iterator_.get(); }
+    int32_t length() const { return length_; }
+
+private:
+    icu::UnicodeString holder_;
+    std::unique_ptr<icu::BreakIterator> iterator_;
+    int32_t length_;
+};
+
+int32_t clampedPosition(std::u16string_view text, std::size_t position) {
+    return static_cast<int32_t>(std::min(position, text.size()));
+}
+
+/// Whether the word-break segment that ends at the iterator's current boundary is a word (letters,
+/// numbers, ideographs), not spaces or punctuation.
+bool segmentBeforeIsWord(icu::BreakIterator &iterator) {
+    return iterator.getRuleStatus() != UBRK_WORD_NONE;
+}
+
+} // namespace
+
+std::u16string replacingLoneSurrogates(std::u16string_view text) {
+    std::u16string result(text);
+    for (std::size_t index = 0; index < result.size(); ++index) {
+        char16_t unit = result[index];
+        if (U16_IS_LEAD(unit) && index + 1 < result.size() && U16_IS_TRAIL(result[index + 1])) {
+            ++index; // a complete pair
+        } else if (U16_IS_SURROGATE(unit)) {
+            result[index] = replacementCharacter;
+        }
+    }
+    return result;
+}
+
+bool containsLoneSurrogate(std::u16string_view text) {
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        char16_t unit = text[index];
+        if (U16_IS_LEAD(unit) && index + 1 < text.size() && U16_IS_TRAIL(text[index + 1])) {
+            ++index;
+        } else if (U16_IS_SURROGATE(unit)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isGraphemeBoundary(std::u16string_view text, std::size_t position) {
+    if (position == 0 || position >= text.size()) {
+        return true;
+    }
+    Breaks breaks(Breaks::Kind::grapheme, text);
+    if (!breaks.valid()) {
+        return !(U16_IS_LEAD(text[position - 1]) && U16_IS_TRAIL(text[position]));
+    }
+    return breaks->isBoundary(static_cast<int32_t>(position));
+}
+
+std::size_t graphemeBoundaryAtOrBefore(std::u16string_view text, std::size_t position) {
+    if (position >= text.size()) {
+        return text.size();
+    }
+    if (isGraphemeBoundary(text, position)) {
+        return position;
+    }
+    Breaks breaks(Breaks::Kind::grapheme, text);
+    int32_t previous = breaks.valid() ? breaks->preceding(static_cast<int32_t>(position)) : icu::BreakIterator::DONE;
+    return previous == icu::BreakIterator::DONE ? position - 1 : static_cast<std::size_t>(previous);
+}
+
+std::size_t graphemeBoundaryAtOrAfter(std::u16string_view text, std::size_t position) {
+    if (position >= text.size()) {
+        return text.size();
+    }
+    if (isGraphemeBoundary(text, position)) {
+        return position;
+    }
+    Breaks breaks(Breaks::Kind::grapheme, text);
+    int32_t next = breaks.valid() ? breaks->following(static_cast<int32_t>(position)) : icu::BreakIterator::DONE;
+    return next == icu::BreakIterator::DONE ? position + 1 : static_cast<std::size_t>(next);
+}
+
+TextRange graphemeAlignedRange(std::u16string_view text, TextRange range) {
+    std::size_t start = graphemeBoundaryAtOrBefore(text, range.location);
+    std::size_t end = graphemeBoundaryAtOrAfter(text, std::max(range.end(), start));
+    return rangeBetween(start, end);
+}
+
+std::size_t nextWordEnd(std::u16string_view text, std::size_t position) {
+    Breaks breaks(Breaks::Kind::word, text);
+    if (!breaks.valid()) {
+        return text.size();
+    }
+    int32_t boundary = breaks->following(clampedPosition(text, position));
+    while (boundary != icu::BreakIterator::DONE) {
+        if (segmentBeforeIsWord(*breaks)) {
+            return static_cast<std::size_t>(boundary);
+        }
+        boundary = breaks->next();
+    }
+    return text.size();
+}
+
+std::size_t previousWordStart(std::u16string_view text, std::size_t position) {
+    Breaks breaks(Breaks::Kind::word, text);
+    if (!breaks.valid()) {
+        return 0;
+    }
+    int32_t start = breaks->preceding(clampedPosition(text, position));
+    while (start != icu::BreakIterator::DONE) {
+        // The status of a segment is read at its end boundary.
+        breaks->following(start);
+        if (segmentBeforeIsWord(*breaks)) {
+            return static_cast<std::size_t>(start);
+        }
+        start = breaks->preceding(start);
+    }
+    return 0;
+}
+
+TextRange wordSegmentAt(std::u16string_view text, std::size_t position) {
+    if (text.empty()) {
+        return TextRange{0, 0};
+    }
+    std::size_t at = std::min(position, text.size() - 1);
+    Breaks breaks(Breaks::Kind::word, text);
+    if (!breaks.valid()) {
+        return TextRange{at, 1};
+    }
+    int32_t end = breaks->following(static_cast<int32_t>(at));
+    int32_t start = breaks->preceding(end);
+    return rangeBetween(static_cast<std::size_t>(start), static_cast<std::size_t>(end));
+}
+
+} // namespace velto::editor

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "editor/TextRange.h"
+#include "editor/TextStorage.h"
+
+#include <string>
+#include <vector>
+
+namespace velto::editor {
+
+/// A piece of text with its attribute runs (ranges relative to the piece's start), as an undo step keeps
+/// what it will put back.
+struct AttributedText {
+    std::u16string text;
+    std::vector<AttributeRun> runs;
+
+    static AttributedText from(const TextStorage &storage, TextRange range);
+    /// This text followed by the other.
+    AttributedText appending(const AttributedText &other) const;
+    /// Puts the text in place of the range, in one editing group of the storage.
+    void replace(TextStorage &storage, TextRange range) const;
+};
+
+/// One undoable change of characters: undoing it puts `replaced` in place of the `length` units at
+/// `location` and selects `selectionBefore`; redoing it is the same kind of record the other way round.
+/// A typing step grows its record while the user keeps typing.
+struct TextChangeRecord {
+    std::size_t location = 0;
+    std::size_t length = 0;
+    AttributedText replaced;
+    TextRange selectionBefore;
+    TextRange selectionAfter;
+};
+
+} // namespace velto::editor
