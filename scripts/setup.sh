@@ -14,6 +14,8 @@ packages=(
     qt6-base-dev qt6-svg-dev qcoro-qt6-dev
     # code highlighting
     libjavascriptcoregtk-4.1-dev
+    # spell checking
+    libenchant-2-dev hunspell-en-us
     # global hot keys and keyboard layouts
     libxcb1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
     # tests, benchmarks, fuzzing

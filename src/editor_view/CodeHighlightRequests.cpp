@@ -1,0 +1,107 @@
+#include "editor_view/CodeHighlightRequests.h"
+
+#include "editor/CodeTokenApplication.h"
+#include "editor/MarkdownStyler.h"
+
+#include <exception>
+#include <utility>
+
+namespace velto::editor::MarkdownStyler {
+namespace {
+
+/// A fence line still being typed at the end of the text has no line break yet and is left alone.
+bool openingLineIsFinished(const FencedCodeBlock &block, std::u16string_view text) {
+    const TextRange line = block.opening.lineRange;
+    if (line.length == 0 || line.end() > text.size()) {
+        return false;
+    }
+    const char16_t last = text[line.end() - 1];
+    return last == u'\n' || last == u'\r';
+}
+
+} // namespace
+
+std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
+                                                        std::u16string_view text) {
+    std::vector<CodeHighlightRequest> requests;
+    for (const FencedCodeBlock &block : blocks) {
+        if (!openingLineIsFinished(block, text)) {
+            continue;
+        }
+        std::string language = fencedLanguage(block.opening.infoString);
+        if (language.empty() || block.contentRange.length == 0 || block.contentRange.end() > text.size()) {
+            continue;
+        }
+        std::u16string source(text.substr(block.contentRange.location, block.contentRange.length));
+        requests.push_back({std::move(source), std::move(language), block.contentRange});
+    }
+    return requests;
+}
+
+} // namespace velto::editor::MarkdownStyler
+
+namespace velto::editor {
+namespace {
+
+bool isStillCurrent(const CodeHighlightSnapshot &snapshot, const CodeHighlightTarget &target,
+                    const CancellationToken &cancellation) {
+    if (cancellation.isCancelled()) {
+        return false;
+    }
+    const TextStorage *storage = target.storage();
+    return storage != nullptr && target.generation() == snapshot.generation &&
+           storage->identity() == snapshot.storageIdentity && storage->characterVersion() == snapshot.characterVersion;
+}
+
+/// The highlighter's tokens, or none when it fails: the block then loses its old colours.
+QCoro::Task<std::vector<SyntaxToken>> tokensOrNone(CodeSyntaxHighlighting &highlighter,
+                                                   const MarkdownStyler::CodeHighlightRequest &request,
+                                                   CancellationToken cancellation) {
+    std::vector<SyntaxToken> tokens;
+    try {
+        QCoro::Task<std::vector<SyntaxToken>> asking = highlighter.tokens(request.source, request.language, cancellation);
+        tokens = co_await asking;
+    } catch (const std::exception &) {
+        tokens.clear();
+    }
+    co_return tokens;
+}
+
+} // namespace
+
+QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightRequest> requests,
+                                      std::shared_ptr<CodeSyntaxHighlighting> highlighter,
+                                      CodeHighlightSnapshot snapshot, CodeHighlightTarget target,
+                                      CancellationToken cancellation) {
+    for (const MarkdownStyler::CodeHighlightRequest &request : requests) {
+        if (cancellation.isCancelled()) {
+            co_return;
+        }
+        QCoro::Task<std::vector<SyntaxToken>> asking = tokensOrNone(*highlighter, request, cancellation);
+        std::vector<SyntaxToken> tokens = co_await asking;
+        if (!isStillCurrent(snapshot, target, cancellation)) {
+            co_return;
+        }
+        TextStorage &storage = *target.storage();
+        if (request.contentRange.end() <= storage.length() &&
+            MarkdownStyler::codeTokensAreApplied(tokens, request.contentRange, storage)) {
+            continue;
+        }
+        MarkdownStyler::CodeTokenReplacementHooks hooks{
+            [&snapshot, &target, cancellation] { return isStillCurrent(snapshot, target, cancellation); },
+            target.beforeStorageUpdate,
+            target.afterStorageUpdate,
+        };
+        QCoro::Task<bool> replacing = MarkdownStyler::replaceCodeTokens(std::move(tokens), request.contentRange, storage,
+                                                                        snapshot.generation, target.textColor(),
+                                                                        std::move(hooks), cancellation);
+        if (!co_await replacing) {
+            co_return;
+        }
+    }
+    if (isStillCurrent(snapshot, target, cancellation)) {
+        target.markNeedsDisplay();
+    }
+}
+
+} // namespace velto::editor

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "editor/CodeSyntaxHighlighting.h"
+#include "editor/MarkdownSyntaxScanner.h"
+#include "editor/TextAttributes.h"
+#include "editor/TextStorage.h"
+#include "platform/desktop/Cancellation.h"
+
+#include <QCoro/QCoroTask>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velto::editor::MarkdownStyler {
+
+/// One fenced block to highlight: its code, its language and where the code lies in the editor text.
+struct CodeHighlightRequest {
+    std::u16string source;
+    std::string language;
+    TextRange contentRange;
+    bool operator==(const CodeHighlightRequest &) const = default;
+};
+
+/// The blocks worth highlighting, in text order: those whose opening line is finished (ends in a line
+/// break), that name a language and that hold at least one character. Unclosed blocks count too.
+std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
+                                                        std::u16string_view text);
+
+} // namespace velto::editor::MarkdownStyler
+
+namespace velto::editor {
+
+/// What the highlighting task asks of the editor after every wait. The editor may be gone by then:
+/// `storage` answers null once it is (or once the view has no text storage).
+struct CodeHighlightTarget {
+    std::function<TextStorage *()> storage;
+    /// The editor's highlight generation now; a different one means a newer request exists.
+    std::function<std::uint64_t()> generation;
+    std::function<Color()> textColor;
+    std::function<void()> beforeStorageUpdate;
+    std::function<void()> afterStorageUpdate;
+    std::function<void()> markNeedsDisplay;
+};
+
+/// The state of the text a highlighting was started for. Equal storage identity and character version
+/// mean equal text, so staleness is two integer comparisons instead of comparing the whole page.
+struct CodeHighlightSnapshot {
+    std::uint64_t generation = 0;
+    std::uint64_t storageIdentity = 0;
+    std::uint64_t characterVersion = 0;
+};
+
+/// Asks the highlighter for each block's tokens in turn and colours them in, as long as the text is
+/// still the one scanned. A failing block shows as plain code. Runs on the main thread; ends early,
+/// without touching the text, once the cancellation is set or the text or generation moved on.
+QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightRequest> requests,
+                                      std::shared_ptr<CodeSyntaxHighlighting> highlighter,
+                                      CodeHighlightSnapshot snapshot, CodeHighlightTarget target,
+                                      CancellationToken cancellation);
+
+} // namespace velto::editor

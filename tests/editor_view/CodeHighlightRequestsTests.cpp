@@ -1,0 +1,154 @@
+#include "EditorCoordinatorTestSupport.h"
+#include "editor/CodeSyntaxHighlightingError.h"
+#include "editor/MarkdownStyler.h"
+#include "editor_view/CodeHighlightRequests.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+
+namespace velto::editor {
+namespace {
+
+using MarkdownStyler::CodeHighlightRequest;
+
+std::vector<CodeHighlightRequest> requestsFor(std::u16string_view text) {
+    return MarkdownStyler::codeHighlightRequests(MarkdownSyntaxScanner::fencedCodeScan(text).blocks, text);
+}
+
+TEST(CodeHighlightRequests, OnlyFinishedFencesWithALanguageAndCodeAreRequested) {
+    struct Case {
+        const char16_t *text;
+        std::vector<CodeHighlightRequest> expected;
+    };
+    const std::vector<Case> cases{
+        {u"plain prose\n", {}},
+        {u"```\nbare fence\n```\n", {}},
+        {u"```swift", {}},                       // the fence line is still being typed
+        {u"```swift\n```\n", {}},                // nothing inside
+        {u"```swift\nlet x = 1\n```\n", {{u"let x = 1\n", "swift", {9, 10}}}},
+        {u"```Swift extra words\nx\n```\n", {{u"x\n", "swift", {21, 2}}}},
+        {u"```c\\+\\+\nx\n```", {{u"x\n", "c++", {9, 2}}}},
+        {u"```js\r\nopen", {{u"open", "js", {7, 4}}}}, // an unclosed block still counts
+        {u"```a\n1\n```\n\n~~~b\n2\n~~~\n", {{u"1\n", "a", {5, 2}}, {u"2\n", "b", {17, 2}}}},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(requestsFor(c.text), c.expected) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+    }
+}
+
+/// A highlighter answering from a table; each answer can be held back until the test releases it.
+class ScriptedHighlighter : public CodeSyntaxHighlighting {
+public:
+    std::map<std::u16string, std::vector<SyntaxToken>> answers;
+    std::u16string failing;
+    bool holdsAnswers = false;
+    std::deque<testing::Gate<bool>> held;
+    int calls = 0;
+
+    QCoro::Task<std::vector<SyntaxToken>> tokens(std::u16string source, std::string, CancellationToken) override {
+        calls += 1;
+        if (holdsAnswers) {
+            held.emplace_back();
+            QCoro::Task<bool> waiting = held.back().wait();
+            co_await waiting;
+        }
+        if (source == failing) {
+            throw CodeSyntaxHighlightingError::invalidMarkup();
+        }
+        co_return answers[source];
+    }
+};
+
+/// An editor stand-in: a storage, a generation and a count of redraws.
+struct HighlightedText {
+    TextStorage storage;
+    bool storageGone = false;
+    std::uint64_t generation = 1;
+    int redraws = 0;
+
+    explicit HighlightedText(std::u16string text)
+        : storage(std::move(text)) {}
+
+    CodeHighlightSnapshot snapshot() const { return {generation, storage.identity(), storage.characterVersion()}; }
+    CodeHighlightTarget target() {
+        return CodeHighlightTarget{
+            [this]() -> TextStorage * { return storageGone ? nullptr : &storage; },
+            [this] { return generation; },
+            [] { return MarkdownStyler::textColor(); },
+            [] {},
+            [] {},
+            [this] { redraws += 1; },
+        };
+    }
+    std::vector<std::string> tokenKinds() const {
+        std::vector<std::string> kinds;
+        for (const AttributeRun &run : storage.attributeRuns({0, storage.length()})) {
+            if (const auto *kind = attributeValueAs<std::string>(run.attributes.find(AttributeKey::veltoCodeSyntaxToken))) {
+                kinds.push_back(*kind);
+            }
+        }
+        return kinds;
+    }
+};
+
+const std::u16string twoBlocks = u"```js\nbad\n```\n\n```js\ngood\n```\n";
+
+TEST(CodeHighlightTask, AFailingBlockShowsPlainAndTheNextIsStillHighlighted) {
+    testing::ensureApplication();
+    auto highlighter = std::make_shared<ScriptedHighlighter>();
+    highlighter->failing = u"bad\n";
+    highlighter->answers[u"good\n"] = {{{0, 4}, SyntaxTokenKind::keyword}};
+    HighlightedText text(twoBlocks);
+    testing::finish(highlightCodeBlocks(requestsFor(twoBlocks), highlighter, text.snapshot(), text.target(), {}));
+    EXPECT_EQ(text.tokenKinds(), std::vector<std::string>{"keyword"});
+    EXPECT_EQ(text.redraws, 1);
+
+    // The same text again: the tokens are in place, nothing is applied, the view is still redrawn.
+    const std::uint64_t groups = text.storage.finishedEditingGroups();
+    testing::finish(highlightCodeBlocks(requestsFor(twoBlocks), highlighter, text.snapshot(), text.target(), {}));
+    EXPECT_EQ(text.storage.finishedEditingGroups(), groups + 1); // only the failing block is cleared again
+    EXPECT_EQ(text.redraws, 2);
+}
+
+TEST(CodeHighlightTask, AnyChangeWhileTheHighlighterWorksDropsTheResult) {
+    testing::ensureApplication();
+    enum class Change { typing, newerRequest, storageGone, cancelled };
+    for (Change change : {Change::typing, Change::newerRequest, Change::storageGone, Change::cancelled}) {
+        auto highlighter = std::make_shared<ScriptedHighlighter>();
+        highlighter->holdsAnswers = true;
+        highlighter->answers[u"bad\n"] = {{{0, 3}, SyntaxTokenKind::string}};
+        HighlightedText text(twoBlocks);
+        CancellationToken cancellation;
+        auto task = highlightCodeBlocks(requestsFor(twoBlocks), highlighter, text.snapshot(), text.target(), cancellation);
+        ASSERT_EQ(highlighter->held.size(), 1u);
+        switch (change) {
+        case Change::typing:
+            text.storage.replaceCharacters({6, 0}, u"x"); // same length elsewhere would fool a length check
+            text.storage.replaceCharacters({6, 1}, u"");
+            break;
+        case Change::newerRequest:
+            text.generation += 1;
+            break;
+        case Change::storageGone:
+            text.storageGone = true;
+            break;
+        case Change::cancelled:
+            cancellation.cancel();
+            break;
+        }
+        highlighter->held.front().open(true);
+        testing::finish(std::move(task));
+        EXPECT_TRUE(text.tokenKinds().empty()) << static_cast<int>(change);
+        EXPECT_EQ(text.redraws, 0) << static_cast<int>(change);
+        EXPECT_EQ(highlighter->calls, 1) << "the second block is never asked for";
+    }
+}
+
+TEST(CodeHighlightTask, TextWithoutRequestableBlocksAsksNothing) {
+    EXPECT_TRUE(requestsFor(u"# Title\n\n```\nno language\n```\n").empty());
+}
+
+} // namespace
+} // namespace velto::editor
