@@ -6,6 +6,8 @@
 namespace velto::editor {
 
 enum class EditorFontChoice { monospaced, system };
+/// One indentation step: a tab, two spaces or four spaces.
+enum class EditorIndentationChoice { tab, spaces2, spaces4 };
 
 /// The editor preferences that styling reads, read afresh at every use so that a change applies at
 /// the next styling pass. The preferences subsystem supplies the real values.
@@ -15,20 +17,26 @@ public:
     /// The stored "editorFontSize" in points; 0 when nothing is stored.
     virtual double storedEditorFontSize() const = 0;
     virtual EditorFontChoice fontChoice() const = 0;
+    /// The "editorIndentationChoice" the editing rules indent with; two spaces unless stored otherwise.
+    virtual EditorIndentationChoice indentation() const { return EditorIndentationChoice::spaces2; }
 };
 
 /// Fixed values, for tests and until the preferences subsystem installs its own.
 class FixedEditorPreferences final : public EditorPreferences {
 public:
-    explicit FixedEditorPreferences(double fontSize = 0, EditorFontChoice choice = EditorFontChoice::monospaced)
+    explicit FixedEditorPreferences(double fontSize = 0, EditorFontChoice choice = EditorFontChoice::monospaced,
+                                    EditorIndentationChoice indentation = EditorIndentationChoice::spaces2)
         : fontSize_(fontSize)
-        , choice_(choice) {}
+        , choice_(choice)
+        , indentation_(indentation) {}
     double storedEditorFontSize() const override { return fontSize_; }
     EditorFontChoice fontChoice() const override { return choice_; }
+    EditorIndentationChoice indentation() const override { return indentation_; }
 
 private:
     double fontSize_;
     EditorFontChoice choice_;
+    EditorIndentationChoice indentation_;
 };
 
 inline constexpr std::array<double, 6> availableFontSizes{13, 15, 17, 19, 24, 30};

@@ -4,6 +4,8 @@
 
 #include <unicode/unistr.h>
 
+#include <algorithm>
+
 namespace velto::editor::LinkPasteBehavior {
 
 namespace {
@@ -76,6 +78,44 @@ std::optional<std::string> linkableURL(std::u16string_view text) {
         return std::nullopt;
     }
     return url;
+}
+
+} // namespace velto::editor::LinkPasteBehavior
+
+namespace velto::editor::LinkPasteBehavior {
+
+namespace {
+
+bool spansLines(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t unit) { return isWhitespaceOrNewline(unit) && !isWhitespace(unit); });
+}
+
+std::u16string escaping(std::u16string_view text, std::u16string_view specials) {
+    std::u16string escaped;
+    escaped.reserve(text.size() + 8);
+    for (char16_t unit : text) {
+        if (specials.find(unit) != std::u16string_view::npos) {
+            escaped += u'\\';
+        }
+        escaped += unit;
+    }
+    return escaped;
+}
+
+} // namespace
+
+std::optional<std::u16string> linkableDestination(const std::optional<std::u16string> &addressText,
+                                                  const std::optional<std::u16string> &plainText) {
+    for (const std::optional<std::u16string> *candidate : {&addressText, &plainText}) {
+        if (*candidate && !spansLines(**candidate) && linkableURL(**candidate)) {
+            return **candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+std::u16string markdownLink(std::u16string_view label, std::u16string_view destination) {
+    return u"[" + escaping(label, u"\\[]") + u"](" + escaping(destination, u"\\)") + u")";
 }
 
 } // namespace velto::editor::LinkPasteBehavior

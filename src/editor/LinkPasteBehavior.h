@@ -16,3 +16,16 @@ std::optional<std::string> parsedURL(std::u16string_view text);
 std::optional<std::string> linkableURL(std::u16string_view text);
 
 } // namespace velto::editor::LinkPasteBehavior
+
+namespace velto::editor::LinkPasteBehavior {
+
+/// The first linkable address among the clipboard's address text and then its plain text, unchanged.
+/// An address spanning lines is refused, so that a paste never makes a link across lines.
+std::optional<std::u16string> linkableDestination(const std::optional<std::u16string> &addressText,
+                                                  const std::optional<std::u16string> &plainText);
+
+/// "[label](destination)" with backslashes and brackets of the label and backslashes and closing
+/// parentheses of the destination escaped.
+std::u16string markdownLink(std::u16string_view label, std::u16string_view destination);
+
+} // namespace velto::editor::LinkPasteBehavior
