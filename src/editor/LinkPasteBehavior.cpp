@@ -87,7 +87,8 @@ namespace velto::editor::LinkPasteBehavior {
 namespace {
 
 bool spansLines(std::u16string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char16_t unit) { return isWhitespaceOrNewline(unit) && !isWhitespace(unit); });
+    return std::any_of(text.begin(), text.end(),
+                       [](char16_t unit) { return isWhitespaceOrNewline(unit) && !isWhitespace(unit); });
 }
 
 std::u16string escaping(std::u16string_view text, std::u16string_view specials) {

@@ -26,7 +26,8 @@ struct Rule {
 
 std::u16string group(const RegexMatch &match, std::size_t index, std::u16string_view line) {
     const TextRange range = match.range(index);
-    return range.location == TextRange::notFound ? std::u16string() : std::u16string(line.substr(range.location, range.length));
+    return range.location == TextRange::notFound ? std::u16string()
+                                                 : std::u16string(line.substr(range.location, range.length));
 }
 
 /// A box holding x becomes an empty box in the next item.

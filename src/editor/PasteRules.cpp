@@ -45,8 +45,10 @@ bool paste(EditingTarget &target, const ClipboardTexts &clipboard) {
         }
     }
     if (selection.length > 0 && !inCode) {
-        if (const auto destination = LinkPasteBehavior::linkableDestination(clipboard.addressText, clipboard.plainText)) {
-            replaceSelection(target, LinkPasteBehavior::markdownLink(target.storage().substring(selection), *destination));
+        if (const auto destination =
+                LinkPasteBehavior::linkableDestination(clipboard.addressText, clipboard.plainText)) {
+            replaceSelection(target,
+                             LinkPasteBehavior::markdownLink(target.storage().substring(selection), *destination));
             return true;
         }
     }
@@ -59,7 +61,8 @@ bool pastePlainText(EditingTarget &target, std::u16string_view text) {
     }
     const std::u16string pasted = normalizingLineEnds(text);
     const TextRange selection = target.selectedRange();
-    const bool changesText = pasted != std::u16string_view(target.storage().string()).substr(selection.location, selection.length);
+    const bool changesText =
+        pasted != std::u16string_view(target.storage().string()).substr(selection.location, selection.length);
     return replaceSelection(target, pasted) && changesText;
 }
 

@@ -14,8 +14,8 @@ namespace velto::editor::PasteRules {
 
 /// What the clipboard offers a paste.
 struct ClipboardTexts {
-    std::optional<std::u16string> addressText; // the clipboard's address type (the first entry of a URI list)
-    std::optional<std::u16string> plainText;   // the plain-text type, exactly as stored
+    std::optional<std::u16string> addressText;  // the clipboard's address type (the first entry of a URI list)
+    std::optional<std::u16string> plainText;    // the plain-text type, exactly as stored
     std::optional<std::u16string> readableText; // the best text of any type (plain, else rich text, HTML, URIs)
 };
 

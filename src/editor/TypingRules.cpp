@@ -122,7 +122,8 @@ void insertText(EditingTarget &target, std::u16string_view typed, TextRange repl
     }
 
     const TextRange range = normalizedDelimiterInsertionRange(target, editRange, text);
-    if (text == u"``" && range.length == 0 && target.characterAt(static_cast<std::ptrdiff_t>(range.location) - 1) == u'`') {
+    if (text == u"``" && range.length == 0 &&
+        target.characterAt(static_cast<std::ptrdiff_t>(range.location) - 1) == u'`') {
         text = u"`"; // two backticks at once right after a backtick make three, not four
     }
     if (overtypeAutomaticallyInsertedClosingFence(target, text, range, false)) {
@@ -183,9 +184,8 @@ TextRange normalizedDelimiterInsertionRange(const EditingTarget &target, TextRan
         return range;
     }
     for (const FencedCodeBlock &block : CodePositions::fencedCodeScan(target.storage()).blocks) {
-        if (block.opening.character == *fence && block.closingRange &&
-            block.closingRange->location == range.location && block.contentRange.location < range.location &&
-            block.contentRange.end() >= range.location) {
+        if (block.opening.character == *fence && block.closingRange && block.closingRange->location == range.location &&
+            block.contentRange.location < range.location && block.contentRange.end() >= range.location) {
             return TextRange{range.location - 1, 0};
         }
     }

@@ -16,14 +16,11 @@ struct PositionCase {
 };
 
 const PositionCase positionCases[] = {
-    {u"plain ‸text", false, false},
-    {u"```\nco‸de\n```\n", true, true},
-    {u"```\ncode\n``‸`\n", false, true},  // a backtick fence line is never inside fenced code
-    {u"~~~\n~~~‸ x\n~~~\n", true, true},  // a tilde line inside a block has no such exception
-    {u"```\n‸code", true, true},
-    {u"a `co‸de` b", false, true},
-    {u"a `code` ‸b", false, false},
-    {u"a ‸`code` b", false, true},
+    {u"plain ‸text", false, false},      {u"```\nco‸de\n```\n", true, true},
+    {u"```\ncode\n``‸`\n", false, true}, // a backtick fence line is never inside fenced code
+    {u"~~~\n~~~‸ x\n~~~\n", true, true}, // a tilde line inside a block has no such exception
+    {u"```\n‸code", true, true},         {u"a `co‸de` b", false, true},
+    {u"a `code` ‸b", false, false},      {u"a ‸`code` b", false, true},
 };
 
 } // namespace

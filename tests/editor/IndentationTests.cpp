@@ -49,8 +49,9 @@ const TabRow tabRows[] = {
 TEST_F(IndentationTests, TabAndShiftTabFollowTheChoice) {
     for (const TabRow &row : tabRows) {
         useIndentation(row.choice);
-        expectRow(row.before, [&row](TestEditingTarget &target) { Indentation::changeIndentation(target, row.outdent); },
-                  row.after);
+        expectRow(
+            row.before, [&row](TestEditingTarget &target) { Indentation::changeIndentation(target, row.outdent); },
+            row.after);
     }
 }
 

@@ -77,16 +77,19 @@ const ReturnRow returnRows[] = {
 
 TEST_F(NewlineRulesTests, ReturnContinuesListsFencesAndCode) {
     for (const ReturnRow &row : returnRows) {
-        expectRow(row.before, [](TestEditingTarget &target) { pressReturn(target); }, row.after);
+        expectRow(
+            row.before, [](TestEditingTarget &target) { pressReturn(target); }, row.after);
     }
 }
 
 TEST_F(NewlineRulesTests, CodeIndentationStepFollowsThePreference) {
     useIndentation(EditorIndentationChoice::tab);
-    expectRow(u"```\n  x = [‸]\n```\n", [](TestEditingTarget &target) { pressReturn(target); },
-              u"```\n  x = [\n  \t‸\n  ]\n```\n");
+    expectRow(
+        u"```\n  x = [‸]\n```\n", [](TestEditingTarget &target) { pressReturn(target); },
+        u"```\n  x = [\n  \t‸\n  ]\n```\n");
     useIndentation(EditorIndentationChoice::spaces4);
-    expectRow(u"```\nf(‸\n```\n", [](TestEditingTarget &target) { pressReturn(target); }, u"```\nf(\n    ‸\n```\n");
+    expectRow(
+        u"```\nf(‸\n```\n", [](TestEditingTarget &target) { pressReturn(target); }, u"```\nf(\n    ‸\n```\n");
 }
 
 TEST_F(NewlineRulesTests, ReturnOnAClosingFenceLeavesPlainTypingAttributes) {

@@ -41,8 +41,8 @@ public:
         if (refusesChanges) {
             return false;
         }
-        steps.push_back(RecordedStep{RecordedStep::Kind::rule, range.location, storage_.substring(range),
-                                     std::u16string(replacement), {}});
+        steps.push_back(RecordedStep{
+            RecordedStep::Kind::rule, range.location, storage_.substring(range), std::u16string(replacement), {}});
         storage_.replaceCharacters(range, replacement);
         selection_ = selectionAfter;
         return true;
@@ -51,12 +51,13 @@ public:
     void insertTypedText(TextRange range, std::u16string_view text) override {
         const std::u16string replaced = storage_.substring(range);
         storage_.replaceCharacters(range, text, typingAttributes_);
-        const bool coalesces = !steps.empty() && steps.back().kind == RecordedStep::Kind::typing &&
-                               replaced.empty() && steps.back().location + steps.back().inserted.size() == range.location;
+        const bool coalesces = !steps.empty() && steps.back().kind == RecordedStep::Kind::typing && replaced.empty() &&
+                               steps.back().location + steps.back().inserted.size() == range.location;
         if (coalesces) {
             steps.back().inserted += text;
         } else {
-            steps.push_back(RecordedStep{RecordedStep::Kind::typing, range.location, replaced, std::u16string(text), {}});
+            steps.push_back(
+                RecordedStep{RecordedStep::Kind::typing, range.location, replaced, std::u16string(text), {}});
         }
         selection_ = TextRange{range.location + text.size(), 0};
     }

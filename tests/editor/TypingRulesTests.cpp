@@ -58,15 +58,18 @@ const TypingRow typingRows[] = {
 
 TEST_F(TypingRulesTests, TypedTextFollowsThePairAndFenceRules) {
     for (const TypingRow &row : typingRows) {
-        expectRow(row.before, [&row](TestEditingTarget &target) { type(target, row.typed); }, row.after);
+        expectRow(
+            row.before, [&row](TestEditingTarget &target) { type(target, row.typed); }, row.after);
     }
 }
 
 TEST_F(TypingRulesTests, ClosingBracketOutdentFollowsTheIndentationChoice) {
     useIndentation(EditorIndentationChoice::spaces4);
-    expectRow(u"```\n    ‸\n```\n", [](TestEditingTarget &target) { type(target, u"}"); }, u"```\n}‸\n```\n");
+    expectRow(
+        u"```\n    ‸\n```\n", [](TestEditingTarget &target) { type(target, u"}"); }, u"```\n}‸\n```\n");
     useIndentation(EditorIndentationChoice::tab);
-    expectRow(u"```\n\t  ‸\n```\n", [](TestEditingTarget &target) { type(target, u"]"); }, u"```\n  ]‸\n```\n");
+    expectRow(
+        u"```\n\t  ‸\n```\n", [](TestEditingTarget &target) { type(target, u"]"); }, u"```\n  ]‸\n```\n");
 }
 
 TEST_F(TypingRulesTests, CommittedFenceRunMergesWithTheInsertedClosingFence) {
@@ -122,7 +125,8 @@ TEST_F(TypingRulesTests, BackspaceRemovesPairs) {
         {u"«word»)", u"‸)"},
     };
     for (const auto &row : rows) {
-        expectRow(row.before, [](TestEditingTarget &target) { backspace(target); }, row.after);
+        expectRow(
+            row.before, [](TestEditingTarget &target) { backspace(target); }, row.after);
     }
 }
 
