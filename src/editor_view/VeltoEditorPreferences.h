@@ -1,0 +1,14 @@
+#pragma once
+
+#include "editor/EditorPreferences.h"
+
+namespace velto::editor {
+
+/// The editor preferences read from the application's preferences, afresh at every call.
+class VeltoEditorPreferences final : public EditorPreferences {
+public:
+    double storedEditorFontSize() const override;
+    EditorFontChoice fontChoice() const override;
+};
+
+} // namespace velto::editor
