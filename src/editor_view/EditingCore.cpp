@@ -1,5 +1,6 @@
 #include "editor_view/EditingCore.h"
 
+#include "editor/MarkdownStyler.h"
 #include "editor/StringRanges.h"
 #include "editor_view/TextBoundaries.h"
 #include "editor_view/TextChangeRecord.h"
@@ -25,7 +26,8 @@ TextRange clamped(TextRange range, std::size_t length) {
 
 EditingCore::EditingCore(TextStorage &storage)
     : storage_(storage)
-    , liveness_(std::make_shared<EditingCore *>(this)) {
+    , liveness_(std::make_shared<EditingCore *>(this))
+    , codeTextColor_(MarkdownStyler::textColor()) {
     head_ = anchor_ = storage_.length();
 }
 
@@ -163,6 +165,18 @@ bool EditingCore::replaceText(TextRange range, std::u16string_view replacement, 
     setSelectedRange(selection);
     breakUndoCoalescing();
     return true;
+}
+
+void EditingCore::setUndoActionName(std::u16string_view name) {
+    if (UndoManager *manager = undoManager()) {
+        manager->setActionName(QString::fromStdU16String(std::u16string(name)));
+    }
+}
+
+void EditingCore::updateAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &update) {
+    if (fitsIn(range, length())) {
+        storage_.updateAttributes(range, update);
+    }
 }
 
 // ---- typing ----

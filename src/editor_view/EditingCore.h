@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditingTarget.h"
 #include "editor/TextAttributes.h"
 #include "editor/TextRange.h"
 #include "editor/TextStorage.h"
@@ -24,17 +25,18 @@ struct TextChangeRecord;
 ///
 /// The caret never stands inside a grapheme cluster (so never inside CRLF or a surrogate pair), and text
 /// that comes from outside has its lone surrogates replaced by U+FFFD. Lines here are paragraphs; moving
-/// by visual lines belongs to the view, which knows the layout.
-class EditingCore {
+/// by visual lines belongs to the view, which knows the layout. It is the target the editing rules work on.
+class EditingCore final : public EditingTarget {
 public:
     /// Works on the storage, which must outlive the core.
     explicit EditingCore(TextStorage &storage);
-    ~EditingCore();
+    ~EditingCore() override;
     EditingCore(const EditingCore &) = delete;
     EditingCore &operator=(const EditingCore &) = delete;
 
     TextStorage &textStorage() { return storage_; }
     const TextStorage &textStorage() const { return storage_; }
+    const TextStorage &storage() const override { return storage_; }
     const std::u16string &string() const { return storage_.string(); }
     std::size_t length() const { return storage_.length(); }
 
@@ -59,14 +61,16 @@ public:
     // ---- editability ----
 
     /// A view that is not editable refuses every change through the protocol (loads still work).
-    bool isEditable() const { return editable_; }
+    bool isEditable() const override { return editable_; }
     void setEditable(bool editable) { editable_ = editable; }
 
     // ---- selection and typing attributes ----
 
-    TextRange selectedRange() const { return rangeBetween(std::min(anchor_, head_), std::max(anchor_, head_)); }
+    TextRange selectedRange() const override {
+        return rangeBetween(std::min(anchor_, head_), std::max(anchor_, head_));
+    }
     /// Clamps the range to the text and widens it to grapheme boundaries. The anchor is its start.
-    void setSelectedRange(TextRange range);
+    void setSelectedRange(TextRange range) override;
     /// The selection's moving end (where the caret is drawn); its other end is the anchor.
     std::size_t selectionHead() const { return head_; }
     std::size_t selectionAnchor() const { return anchor_; }
@@ -76,8 +80,16 @@ public:
 
     /// What typed text takes. A selection change sets them to the attributes of the character before the
     /// caret (or the first character at the start), as the platform's text view does.
-    const Attributes &typingAttributes() const { return typingAttributes_; }
-    void setTypingAttributes(const Attributes &attributes) { typingAttributes_ = attributes; }
+    Attributes typingAttributes() const override { return typingAttributes_; }
+    void setTypingAttributes(const Attributes &attributes) override { typingAttributes_ = attributes; }
+
+    /// The editor text colour that code attributes are built from; the view's owner sets the theme's.
+    Color codeTextColor() const override { return codeTextColor_; }
+    void setCodeTextColor(const Color &color) { codeTextColor_ = color; }
+
+    /// Whether an input method is composing; the view says so while it shows uncommitted text.
+    bool hasMarkedText() const override { return hasMarkedText_; }
+    void setHasMarkedText(bool composing) { hasMarkedText_ = composing; }
 
     // ---- the change protocol ----
 
@@ -86,15 +98,21 @@ public:
     void didChangeText();
     /// Replaces the range as one undo step of its own (coalescing broken before and after), then selects
     /// `selection`. False, with nothing changed, when the change is refused.
-    bool replaceText(TextRange range, std::u16string_view replacement, TextRange selection);
+    bool replaceText(TextRange range, std::u16string_view replacement, TextRange selection) override;
+    /// Names the undo step the last edit made.
+    void setUndoActionName(std::u16string_view name) override;
+    /// Changes attributes only: no undo step, no change of characters, the owner is not told.
+    void updateAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &update) override;
 
     // ---- typing ----
 
     /// Typed or committed text: replaces the selection with the text in the typing attributes; the caret
     /// goes after it.
     void insertText(std::u16string_view text);
-    /// As above over the given range instead of the selection.
+    /// As above over the given range instead of the selection (a location of TextRange::notFound means
+    /// the selection).
     void insertText(std::u16string_view text, TextRange replacementRange);
+    void insertTypedText(TextRange range, std::u16string_view text) override { insertText(text, range); }
     /// With a selection these delete it; otherwise what the name says, from the caret.
     void deleteBackward();
     void deleteForward();
@@ -147,6 +165,8 @@ private:
     std::size_t anchor_ = 0;
     std::size_t head_ = 0;
     Attributes typingAttributes_;
+    Color codeTextColor_;
+    bool hasMarkedText_ = false;
 
     // The typing step being extended, with the manager state that proves nothing came in between.
     std::shared_ptr<TextChangeRecord> typingRecord_;

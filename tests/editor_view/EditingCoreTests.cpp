@@ -1,5 +1,6 @@
 #include "editor_view/EditingCore.h"
 
+#include "editor/TypingRules.h"
 #include "editor_view/TextBoundaries.h"
 
 #include <gtest/gtest.h>
@@ -364,4 +365,25 @@ TEST(EditingCoreTests, RandomEditsUndoAndRedoThroughEveryStateExactly) {
         }
         EXPECT_FALSE(f.undo().canRedo());
     }
+}
+
+// The editing rules work on the core: a rule edit is one undo step, typing around it coalesces as usual.
+TEST(EditingCoreTests, RulesEditThroughTheCoreAsOneUndoStepEach) {
+    Fixture f(u"say word");
+    f.core.setSelectedRange({4, 4});
+    TypingRules::insertText(f.core, u"(", TextRange{TextRange::notFound, 0});
+    EXPECT_EQ(f.core.string(), u"say (word)");
+    EXPECT_EQ(f.core.selectedRange(), (TextRange{5, 4}));
+    f.core.setSelectedRange({10, 0});
+    TypingRules::insertText(f.core, u"!", TextRange{TextRange::notFound, 0});
+    TypingRules::insertText(f.core, u"?", TextRange{TextRange::notFound, 0});
+    f.core.setUndoActionName(u"Typing");
+    EXPECT_EQ(f.undo().undoActionName(), QStringLiteral("Typing"));
+    f.undo().undo();
+    EXPECT_EQ(f.core.string(), u"say (word)");
+    f.undo().undo();
+    EXPECT_EQ(f.core.string(), u"say word");
+    EXPECT_EQ(f.core.selectedRange(), (TextRange{4, 4}));
+    EXPECT_EQ(f.core.characterAt(-1), std::nullopt);
+    EXPECT_EQ(f.core.characterAt(0), u's');
 }
