@@ -1,5 +1,6 @@
 #include "editor/CodePositions.h"
 
+#include "editor/MarkdownStyler.h"
 #include "editor/StringRanges.h"
 
 #include <algorithm>
@@ -24,12 +25,8 @@ bool startsWithBacktickFence(std::u16string_view text, std::size_t location) {
 
 } // namespace
 
-FencedCodeScan fencedCodeScan(const TextStorage &storage) {
-    return MarkdownSyntaxScanner::fencedCodeScan(storage.string());
-}
-
-std::vector<TextRange> literalCodeRanges(const TextStorage &storage) {
-    return MarkdownSyntaxScanner::structure(storage.string()).literalCodeRanges();
+std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage, std::size_t location) {
+    return MarkdownStyler::fencedBlockContaining(storage, location);
 }
 
 bool isInsideFencedCode(const TextStorage &storage, std::ptrdiff_t location) {
@@ -40,7 +37,7 @@ bool isInsideFencedCode(const TextStorage &storage, std::ptrdiff_t location) {
     if (carriesAttribute(storage, AttributeKey::veltoCodeBlock, position)) {
         return true;
     }
-    return MarkdownSyntaxScanner::isInsideFencedCode(position, storage.string());
+    return MarkdownStyler::isInsideFencedCode(storage, position);
 }
 
 bool isInsideMarkdownLiteralCode(const TextStorage &storage, std::ptrdiff_t location) {
@@ -49,8 +46,7 @@ bool isInsideMarkdownLiteralCode(const TextStorage &storage, std::ptrdiff_t loca
         carriesAttribute(storage, AttributeKey::veltoInlineCode, position)) {
         return true;
     }
-    const std::vector<TextRange> ranges = literalCodeRanges(storage);
-    return std::any_of(ranges.begin(), ranges.end(), [position](TextRange range) { return range.contains(position); });
+    return MarkdownStyler::isInsideLiteralCode(storage, position);
 }
 
 } // namespace velto::editor::CodePositions

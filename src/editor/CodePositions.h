@@ -4,17 +4,17 @@
 #include "editor/TextStorage.h"
 
 #include <cstddef>
-#include <vector>
+#include <optional>
 
 // Where the code of a page lies, for the editing rules: answered from the styler's attributes at one
-// index where they say "code", and from the text's fenced blocks and code spans otherwise.
+// index where they say "code", and from the styler's code index otherwise, which follows the storage's
+// edits, so that a keystroke on a long page costs no scan of its text.
 namespace velto::editor::CodePositions {
 
-/// The fenced blocks of the storage's whole text.
-FencedCodeScan fencedCodeScan(const TextStorage &storage);
-
-/// The full range of every fenced block, then of every inline code span outside them.
-std::vector<TextRange> literalCodeRanges(const TextStorage &storage);
+/// The fenced block whose full range (opening line to closing line, line break included; to the text's
+/// end when unclosed) holds the location; none outside every block. Blocks never overlap, so this is
+/// the only block a rule asking about that location can mean.
+std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage, std::size_t location);
 
 /// Whether the location (clamped to the text) lies in a fenced code block. A line whose trimmed text
 /// starts with three backticks is never inside: typing on an opening or closing backtick fence is

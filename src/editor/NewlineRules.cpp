@@ -89,33 +89,30 @@ bool insertNewline(EditingTarget &target) {
     }
     const std::u16string_view text = target.storage().string();
     const std::size_t caret = std::min(selection.location, text.size());
-    const FencedCodeScan scan = CodePositions::fencedCodeScan(target.storage());
     const CaretLine line = caretLine(text, caret);
+    // Blocks never overlap, so the block holding the line's start is the one its fence lines can belong to.
+    const std::optional<FencedCodeBlock> lineBlock =
+        CodePositions::fencedBlockContaining(target.storage(), line.line.location);
 
-    for (const FencedCodeBlock &block : scan.blocks) {
-        if (block.closingRange && block.closingRange->location == line.line.location) {
-            leaveCodeBlock(target, caret);
-            return true;
-        }
+    if (lineBlock && lineBlock->closingRange && lineBlock->closingRange->location == line.line.location) {
+        leaveCodeBlock(target, caret);
+        return true;
     }
     if (consistsOfLineBreaks(line.after)) {
         if (const std::optional<FenceMarker> marker =
                 MarkdownSyntaxScanner::openingFence(line.before, TextRange{0, line.before.size()})) {
-            const auto opensHere = std::find_if(scan.blocks.begin(), scan.blocks.end(), [&](const FencedCodeBlock &b) {
-                return b.opening.lineRange.location == line.line.location;
-            });
-            if (opensHere == scan.blocks.end() || !opensHere->closingRange) {
+            const bool opensHere = lineBlock && lineBlock->opening.lineRange.location == line.line.location;
+            if (!opensHere || !lineBlock->closingRange) {
                 closeNewFence(target, caret, *marker);
                 return true;
             }
             return false;
         }
     }
-    for (const FencedCodeBlock &block : scan.blocks) {
-        if (block.contentRange.contains(caret)) {
-            continueCodeLine(target, caret, line.before);
-            return true;
-        }
+    const std::optional<FencedCodeBlock> caretBlock = CodePositions::fencedBlockContaining(target.storage(), caret);
+    if (caretBlock && caretBlock->contentRange.contains(caret)) {
+        continueCodeLine(target, caret, line.before);
+        return true;
     }
     return applyMarkdownContinuation(target, caret);
 }

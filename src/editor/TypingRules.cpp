@@ -41,28 +41,23 @@ std::size_t afterOptionalBlankLine(std::u16string_view text, std::size_t lineSta
 
 /// When the line just typed has become the closing fence of a block and the automatically inserted
 /// fence stands below it (after at most one blank line), the typed line and the blank line go.
-bool mergeTypedFenceWithInsertedOne(EditingTarget &target, const FencedCodeScan &scan, char16_t fence,
-                                    std::size_t typed, TextRange line) {
+bool mergeTypedFenceWithInsertedOne(EditingTarget &target, char16_t fence, std::size_t typed, TextRange line) {
     const std::u16string_view text = target.storage().string();
-    for (const FencedCodeBlock &block : scan.blocks) {
-        if (block.opening.character != fence || block.opening.length != typed || block.closingRange != line) {
-            continue;
-        }
-        if (line.end() >= text.size()) {
-            return false;
-        }
-        const std::size_t skip = afterOptionalBlankLine(text, line.location, line.length);
-        const TextRange following = lineRange(text, TextRange{std::min(line.location + skip, text.size()), 0});
-        const std::u16string_view followingText = text.substr(following.location, following.length);
-        const std::optional<FenceMarker> marker =
-            MarkdownSyntaxScanner::openingFence(followingText, TextRange{0, followingText.size()});
-        if (!marker || marker->character != fence || marker->length < typed || !marker->infoString.empty()) {
-            return false;
-        }
-        target.replaceText(TextRange{line.location, skip}, u"", TextRange{following.end() - skip, 0});
-        return true;
+    const std::optional<FencedCodeBlock> block = CodePositions::fencedBlockContaining(target.storage(), line.location);
+    if (!block || block->opening.character != fence || block->opening.length != typed || block->closingRange != line ||
+        line.end() >= text.size()) {
+        return false;
     }
-    return false;
+    const std::size_t skip = afterOptionalBlankLine(text, line.location, line.length);
+    const TextRange following = lineRange(text, TextRange{std::min(line.location + skip, text.size()), 0});
+    const std::u16string_view followingText = text.substr(following.location, following.length);
+    const std::optional<FenceMarker> marker =
+        MarkdownSyntaxScanner::openingFence(followingText, TextRange{0, followingText.size()});
+    if (!marker || marker->character != fence || marker->length < typed || !marker->infoString.empty()) {
+        return false;
+    }
+    target.replaceText(TextRange{line.location, skip}, u"", TextRange{following.end() - skip, 0});
+    return true;
 }
 
 void insertInsideFencedCode(EditingTarget &target, char16_t character, TextRange range, TextRange editRange) {
@@ -183,11 +178,12 @@ TextRange normalizedDelimiterInsertionRange(const EditingTarget &target, TextRan
     if (range.location < 1) {
         return range;
     }
-    for (const FencedCodeBlock &block : CodePositions::fencedCodeScan(target.storage()).blocks) {
-        if (block.opening.character == *fence && block.closingRange && block.closingRange->location == range.location &&
-            block.contentRange.location < range.location && block.contentRange.end() >= range.location) {
-            return TextRange{range.location - 1, 0};
-        }
+    // The caret stands at the very start of the closing fence line of a block with content.
+    const std::optional<FencedCodeBlock> block = CodePositions::fencedBlockContaining(target.storage(), range.location);
+    if (block && block->opening.character == *fence && block->closingRange &&
+        block->closingRange->location == range.location && block->contentRange.location < range.location &&
+        block->contentRange.end() >= range.location) {
+        return TextRange{range.location - 1, 0};
     }
     return range;
 }
@@ -208,24 +204,21 @@ bool overtypeAutomaticallyInsertedClosingFence(EditingTarget &target, std::u16st
         return false;
     }
     const std::size_t typed = rest.size() + (insertedAlreadyApplied ? 0 : inserted.size());
-    const FencedCodeScan scan = CodePositions::fencedCodeScan(target.storage());
-
-    if (insertedAlreadyApplied && mergeTypedFenceWithInsertedOne(target, scan, *fence, typed, line)) {
+    if (insertedAlreadyApplied && mergeTypedFenceWithInsertedOne(target, *fence, typed, line)) {
         return true;
     }
-    for (const FencedCodeBlock &block : scan.blocks) {
-        if (block.opening.character != *fence || block.opening.length != typed || !block.closingRange ||
-            block.closingRange->location != line.end() || block.contentRange.location > caret ||
-            caret > block.contentRange.end()) {
-            continue;
-        }
-        // The partial fence typed so far goes, and the caret moves to the end of the existing fence.
-        const std::size_t typedSoFar = rest.size();
-        target.replaceText(TextRange{caret - typedSoFar, typedSoFar}, u"",
-                           TextRange{line.end() + block.closingRange->length - typedSoFar, 0});
-        return true;
+    // A block whose closing fence is the line right below the caret's and whose content holds the caret.
+    const std::optional<FencedCodeBlock> block = CodePositions::fencedBlockContaining(target.storage(), line.end());
+    if (!block || block->opening.character != *fence || block->opening.length != typed || !block->closingRange ||
+        block->closingRange->location != line.end() || block->contentRange.location > caret ||
+        caret > block->contentRange.end()) {
+        return false;
     }
-    return false;
+    // The partial fence typed so far goes, and the caret moves to the end of the existing fence.
+    const std::size_t typedSoFar = rest.size();
+    target.replaceText(TextRange{caret - typedSoFar, typedSoFar}, u"",
+                       TextRange{line.end() + block->closingRange->length - typedSoFar, 0});
+    return true;
 }
 
 bool outdentClosingDelimiter(EditingTarget &target, char16_t character, std::size_t location) {
