@@ -5,6 +5,26 @@
 
 namespace velto::editor {
 
+namespace {
+
+std::size_t shifted(std::size_t start, std::ptrdiff_t delta) {
+    return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(start) + delta);
+}
+
+} // namespace
+
+std::size_t AttributeRunBuffer::start(std::size_t index) const {
+    return index < gapBegin_ ? buffer_[index].start : shifted(buffer_[index + gapLength()].start, shiftAfterGap_);
+}
+
+void AttributeRunBuffer::setStart(std::size_t index, std::size_t start) {
+    if (index < gapBegin_) {
+        buffer_[index].start = start;
+    } else {
+        buffer_[index + gapLength()].start = shifted(start, -shiftAfterGap_);
+    }
+}
+
 std::size_t AttributeRunBuffer::indexContaining(std::size_t position) const {
     const std::size_t count = size();
     // Find the first run starting after the position; the one before it contains the position.
@@ -12,10 +32,10 @@ std::size_t AttributeRunBuffer::indexContaining(std::size_t position) const {
     // gallop forwards from there before searching the bracket found.
     std::size_t low = 0;
     std::size_t high = count;
-    if (lastFound_ < count && (*this)[lastFound_].start <= position) {
+    if (lastFound_ < count && start(lastFound_) <= position) {
         std::size_t known = lastFound_; // a run starting at or before the position
         std::size_t step = 1;
-        while (known + step < count && (*this)[known + step].start <= position) {
+        while (known + step < count && start(known + step) <= position) {
             known += step;
             step *= 2;
         }
@@ -24,7 +44,7 @@ std::size_t AttributeRunBuffer::indexContaining(std::size_t position) const {
     }
     while (low < high) {
         const std::size_t middle = low + (high - low) / 2;
-        if ((*this)[middle].start <= position) {
+        if (start(middle) <= position) {
             low = middle + 1;
         } else {
             high = middle;
@@ -35,14 +55,19 @@ std::size_t AttributeRunBuffer::indexContaining(std::size_t position) const {
 }
 
 void AttributeRunBuffer::moveGap(std::size_t index) {
+    // Runs that cross the gap take on or give up the shift of the runs after it.
     const std::size_t gap = gapLength();
     if (index < gapBegin_) {
         for (std::size_t k = gapBegin_; k > index; --k) {
-            buffer_[k - 1 + gap] = std::move(buffer_[k - 1]);
+            StoredRun &moved = buffer_[k - 1 + gap];
+            moved = std::move(buffer_[k - 1]);
+            moved.start = shifted(moved.start, -shiftAfterGap_);
         }
     } else {
         for (std::size_t k = gapBegin_; k < index; ++k) {
-            buffer_[k] = std::move(buffer_[k + gap]);
+            StoredRun &moved = buffer_[k];
+            moved = std::move(buffer_[k + gap]);
+            moved.start = shifted(moved.start, shiftAfterGap_);
         }
     }
     gapBegin_ = index;
@@ -83,20 +108,18 @@ void AttributeRunBuffer::erase(std::size_t index, std::size_t count) {
 }
 
 void AttributeRunBuffer::shiftStarts(std::size_t index, std::ptrdiff_t delta) {
-    if (delta == 0) {
+    if (delta == 0 || index >= size()) {
         return;
     }
-    const std::size_t count = size();
-    for (std::size_t k = index; k < count; ++k) {
-        StoredRun &run = (*this)[k];
-        run.start = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(run.start) + delta);
-    }
+    moveGap(index);
+    shiftAfterGap_ += delta;
 }
 
 void AttributeRunBuffer::clear() {
     buffer_.clear();
     gapBegin_ = 0;
     gapEnd_ = 0;
+    shiftAfterGap_ = 0;
 }
 
 } // namespace velto::editor

@@ -18,13 +18,21 @@ struct StoredRun {
 /// per pattern, splitting and merging runs as it goes; keeping the free space where the last change
 /// happened makes each of those changes cost the distance from the previous one instead of the
 /// number of runs after it.
+///
+/// The runs after the gap keep their starts as they were when they last crossed it, plus one shift
+/// shared by all of them: an edit of the text moves every later run by changing that one number,
+/// so typing costs nothing per run after the caret.
 class AttributeRunBuffer {
 public:
     std::size_t size() const { return buffer_.size() - gapLength(); }
     bool empty() const { return size() == 0; }
 
-    StoredRun &operator[](std::size_t index) { return buffer_[physical(index)]; }
-    const StoredRun &operator[](std::size_t index) const { return buffer_[physical(index)]; }
+    std::size_t start(std::size_t index) const;
+    void setStart(std::size_t index, std::size_t start);
+    const Attributes &attributes(std::size_t index) const { return buffer_[physical(index)].attributes; }
+    Attributes &attributes(std::size_t index) { return buffer_[physical(index)].attributes; }
+    /// The run with its true start.
+    StoredRun run(std::size_t index) const { return StoredRun{start(index), attributes(index)}; }
 
     /// The index of the last run starting at or before the position (0 when empty).
     std::size_t indexContaining(std::size_t position) const;
@@ -44,6 +52,7 @@ private:
     std::vector<StoredRun> buffer_;
     std::size_t gapBegin_ = 0;
     std::size_t gapEnd_ = 0;
+    std::ptrdiff_t shiftAfterGap_ = 0; // added to the stored start of every run after the gap
     mutable std::size_t lastFound_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -36,9 +37,9 @@ TextStorage::TextStorage(std::u16string text, Attributes attributes)
 
 TextStorage::TextStorage(const TextStorage &other)
     : identity_(nextIdentity())
-    , text_(other.text_) {
+    , text_(other.substring(TextRange{0, other.length()})) {
     for (std::size_t k = 0; k < other.runs_.size(); ++k) {
-        runs_.insert(k, other.runs_[k]);
+        runs_.insert(k, other.runs_.run(k));
     }
 }
 
@@ -47,34 +48,90 @@ TextStorage &TextStorage::operator=(const TextStorage &other) {
         // A new text in one step: forget the edit log, so that no one replays edits onto it.
         ++characterVersion_;
         recentCharacterEdits_.clear();
-        text_ = other.text_;
+        text_ = other.substring(TextRange{0, other.length()});
+        gapStart_ = 0;
+        gapLength_ = 0;
         runs_.clear();
         for (std::size_t k = 0; k < other.runs_.size(); ++k) {
-            runs_.insert(k, other.runs_[k]);
+            runs_.insert(k, other.runs_.run(k));
         }
     }
     return *this;
 }
 
+// ---- the units and their gap ----
+
+void TextStorage::moveGap(std::size_t location) const {
+    if (gapLength_ > 0 && location < gapStart_) {
+        std::memmove(&text_[location + gapLength_], &text_[location], (gapStart_ - location) * sizeof(char16_t));
+    } else if (gapLength_ > 0 && location > gapStart_) {
+        std::memmove(&text_[gapStart_], &text_[gapStart_ + gapLength_], (location - gapStart_) * sizeof(char16_t));
+    }
+    gapStart_ = location;
+}
+
+const std::u16string &TextStorage::string() const {
+    if (gapLength_ > 0) {
+        moveGap(length());
+        text_.resize(length()); // keeps the capacity, so the next edit's gap costs no allocation
+        gapLength_ = 0;
+    }
+    return text_;
+}
+
+void TextStorage::replaceUnits(TextRange range, std::u16string_view replacement) {
+    const char16_t *units = text_.data();
+    if (!std::less<const char16_t *>()(replacement.data(), units) &&
+        std::less<const char16_t *>()(replacement.data(), units + text_.size())) {
+        const std::u16string copied(replacement); // a piece of this very text, which is about to move
+        replaceUnits(range, copied);
+        return;
+    }
+    moveGap(range.location);
+    gapLength_ += range.length; // the replaced units become free space
+    if (gapLength_ < replacement.size()) {
+        // Room for this edit and for many more: a share of the text, so that opening the gap again
+        // (which moves every unit after it) stays rare.
+        const std::size_t added = replacement.size() - gapLength_ + std::max<std::size_t>(4096, length() / 64);
+        const std::size_t after = text_.size() - gapStart_ - gapLength_;
+        text_.resize(text_.size() + added);
+        std::memmove(&text_[text_.size() - after], &text_[gapStart_ + gapLength_], after * sizeof(char16_t));
+        gapLength_ += added;
+    }
+    std::copy(replacement.begin(), replacement.end(), text_.begin() + static_cast<std::ptrdiff_t>(gapStart_));
+    gapStart_ += replacement.size();
+    gapLength_ -= replacement.size();
+}
+
 void TextStorage::checkRange(TextRange range) const {
-    if (range.location > text_.size() || range.length > text_.size() - range.location) {
+    if (range.location > length() || range.length > length() - range.location) {
         throw std::out_of_range("text range beyond the end of the text");
     }
 }
 
 std::size_t TextStorage::runEnd(std::size_t index) const {
-    return index + 1 < runs_.size() ? runs_[index + 1].start : text_.size();
+    return index + 1 < runs_.size() ? runs_.start(index + 1) : length();
 }
 
 std::u16string TextStorage::substring(TextRange range) const {
     checkRange(range);
-    return text_.substr(range.location, range.length);
+    std::u16string result;
+    result.reserve(range.length);
+    if (range.location < gapStart_) {
+        const std::size_t before = std::min(range.end(), gapStart_) - range.location;
+        result.append(text_, range.location, before);
+    }
+    if (range.end() > gapStart_) {
+        const std::size_t from = std::max(range.location, gapStart_);
+        result.append(text_, from + gapLength_, range.end() - from);
+    }
+    return result;
 }
 
 TextStorage TextStorage::attributedSubstring(TextRange range) const {
     checkRange(range);
     TextStorage result;
-    result.text_ = text_.substr(range.location, range.length);
+    result.text_ = substring(range);
     std::size_t index = 0;
     for (const AttributeRun &run : attributeRuns(range)) {
         result.runs_.insert(index++, StoredRun{run.range.location - range.location, run.attributes});
@@ -85,25 +142,25 @@ TextStorage TextStorage::attributedSubstring(TextRange range) const {
 // ---- reading ----
 
 Attributes TextStorage::attributes(std::size_t location, TextRange *effectiveRange) const {
-    if (location >= text_.size()) {
+    if (location >= length()) {
         throw std::out_of_range("attribute location beyond the end of the text");
     }
     const std::size_t index = runs_.indexContaining(location);
     if (effectiveRange != nullptr) {
-        *effectiveRange = rangeBetween(runs_[index].start, runEnd(index));
+        *effectiveRange = rangeBetween(runs_.start(index), runEnd(index));
     }
-    return runs_[index].attributes;
+    return runs_.attributes(index);
 }
 
 const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t location, TextRange *effectiveRange) const {
-    if (location >= text_.size()) {
+    if (location >= length()) {
         throw std::out_of_range("attribute location beyond the end of the text");
     }
     const std::size_t index = runs_.indexContaining(location);
     if (effectiveRange != nullptr) {
-        *effectiveRange = rangeBetween(runs_[index].start, runEnd(index));
+        *effectiveRange = rangeBetween(runs_.start(index), runEnd(index));
     }
-    return runs_[index].attributes.find(key);
+    return runs_.attributes(index).find(key);
 }
 
 const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t location, TextRange *longestEffectiveRange,
@@ -115,16 +172,16 @@ const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t locat
     }
     const std::size_t index = runs_.indexContaining(location);
     std::size_t first = index;
-    while (first > 0 && runs_[first].start > rangeLimit.location &&
-           equalValues(runs_[first - 1].attributes.find(key), value)) {
+    while (first > 0 && runs_.start(first) > rangeLimit.location &&
+           equalValues(runs_.attributes(first - 1).find(key), value)) {
         --first;
     }
     std::size_t last = index;
     while (last + 1 < runs_.size() && runEnd(last) < rangeLimit.end() &&
-           equalValues(runs_[last + 1].attributes.find(key), value)) {
+           equalValues(runs_.attributes(last + 1).find(key), value)) {
         ++last;
     }
-    *longestEffectiveRange = intersection(rangeBetween(runs_[first].start, runEnd(last)), rangeLimit);
+    *longestEffectiveRange = intersection(rangeBetween(runs_.start(first), runEnd(last)), rangeLimit);
     return value;
 }
 
@@ -135,9 +192,9 @@ std::vector<AttributeRun> TextStorage::attributeRuns(TextRange range) const {
         return result;
     }
     for (std::size_t index = runs_.indexContaining(range.location);
-         index < runs_.size() && runs_[index].start < range.end(); ++index) {
-        const TextRange clipped = intersection(rangeBetween(runs_[index].start, runEnd(index)), range);
-        result.push_back(AttributeRun{clipped, runs_[index].attributes});
+         index < runs_.size() && runs_.start(index) < range.end(); ++index) {
+        const TextRange clipped = intersection(rangeBetween(runs_.start(index), runEnd(index)), range);
+        result.push_back(AttributeRun{clipped, runs_.attributes(index)});
     }
     return result;
 }
@@ -168,19 +225,19 @@ void TextStorage::enumerateAttribute(AttributeKey key, TextRange range,
 // ---- changing attributes ----
 
 std::size_t TextStorage::boundaryIndex(std::size_t position) {
-    if (position >= text_.size()) {
+    if (position >= length()) {
         return runs_.size();
     }
     const std::size_t index = runs_.indexContaining(position);
-    if (runs_[index].start == position) {
+    if (runs_.start(index) == position) {
         return index;
     }
-    runs_.insert(index + 1, StoredRun{position, runs_[index].attributes});
+    runs_.insert(index + 1, StoredRun{position, runs_.attributes(index)});
     return index + 1;
 }
 
 void TextStorage::mergeWithPrevious(std::size_t index) {
-    if (index > 0 && index < runs_.size() && runs_[index - 1].attributes == runs_[index].attributes) {
+    if (index > 0 && index < runs_.size() && runs_.attributes(index - 1) == runs_.attributes(index)) {
         runs_.erase(index, 1);
     }
 }
@@ -197,17 +254,18 @@ void TextStorage::transformAttributes(TextRange range, const std::function<Attri
     Attributes previousResult;
     std::size_t kept = first;
     for (std::size_t index = first; index < last; ++index) {
-        StoredRun &run = runs_[index];
-        if (run.attributes.identity() != previousSource) {
-            previousSource = run.attributes.identity();
-            previousResult = transform(run.attributes);
+        const Attributes &source = runs_.attributes(index);
+        if (source.identity() != previousSource) {
+            previousSource = source.identity();
+            previousResult = transform(source);
         }
-        if (kept > first && runs_[kept - 1].attributes == previousResult) {
+        if (kept > first && runs_.attributes(kept - 1) == previousResult) {
             continue; // the run joins the one before it
         }
-        StoredRun &target = runs_[kept];
-        target.start = run.start;
-        target.attributes = previousResult;
+        if (kept != index) {
+            runs_.setStart(kept, runs_.start(index));
+        }
+        runs_.attributes(kept) = previousResult;
         ++kept;
     }
     runs_.erase(kept, last - kept);
@@ -246,7 +304,7 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
         inherited = attributes(range.location);
     } else if (range.location > 0) {
         inherited = attributes(range.location - 1);
-    } else if (!text_.empty()) {
+    } else if (length() > 0) {
         inherited = attributes(0);
     }
     replaceCharacters(range, replacement, inherited);
@@ -263,7 +321,7 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
     const std::size_t last = boundaryIndex(range.end());
     runs_.erase(first, last - first);
     runs_.shiftStarts(first, delta);
-    text_.replace(range.location, range.length, replacement);
+    replaceUnits(range, replacement);
     if (!replacement.empty()) {
         runs_.insert(first, StoredRun{range.location, attributes});
         mergeWithPrevious(first + 1);

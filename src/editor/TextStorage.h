@@ -38,9 +38,15 @@ struct CharacterEdit {
     bool operator==(const CharacterEdit &) const = default;
 };
 
-/// The editor's text: UTF-16 units in one contiguous string (so ICU reads it without copying) with
-/// attribute runs over it, after the platform's mutable attributed string. Neighbouring runs always
-/// differ, so every run is already its longest effective range.
+/// The editor's text: UTF-16 units with attribute runs over them, after the platform's mutable
+/// attributed string. Neighbouring runs always differ, so every run is already its longest effective
+/// range.
+///
+/// The units live in a gap buffer whose free space follows the last edit, and the runs after it
+/// shift together, so an edit costs its distance from the previous one, not the length of the text.
+/// `string()` closes the gap to hand out one contiguous string (it costs the units after the gap
+/// once, and the next edit opens the gap again); code that reads a little text around an edit uses
+/// `characterAt` and `substring`, which never move it.
 ///
 /// Ranges passed in must lie within the text; a range that does not throws std::out_of_range.
 class TextStorage {
@@ -54,8 +60,14 @@ public:
     /// Distinguishes storage objects: unique for the life of the process, never reused.
     std::uint64_t identity() const { return identity_; }
 
-    const std::u16string &string() const { return text_; }
-    std::size_t length() const { return text_.size(); }
+    /// The whole text in one contiguous string. The reference stays valid, and the string equal to
+    /// the text, until the characters next change; call again after a change.
+    const std::u16string &string() const;
+    std::size_t length() const { return text_.size() - gapLength_; }
+    /// The unit at the location, which must lie within the text.
+    char16_t characterAt(std::size_t location) const {
+        return location < gapStart_ ? text_[location] : text_[location + gapLength_];
+    }
     std::u16string substring(TextRange range) const;
     /// The text and attributes of the range as a storage of its own.
     TextStorage attributedSubstring(TextRange range) const;
@@ -127,8 +139,14 @@ private:
     void transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform);
     void noteEdit(TextRange rangeNow, std::ptrdiff_t changeInLength, bool charactersChanged);
 
+    void moveGap(std::size_t location) const;
+    void replaceUnits(TextRange range, std::u16string_view replacement);
+
     std::uint64_t identity_;
-    std::u16string text_;
+    // The units with a gap of free space at gapStart_, gapLength_ units long (none after string()).
+    mutable std::u16string text_;
+    mutable std::size_t gapStart_ = 0;
+    mutable std::size_t gapLength_ = 0;
     AttributeRunBuffer runs_;
 
     static constexpr std::size_t rememberedCharacterEdits = 64;

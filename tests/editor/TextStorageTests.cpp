@@ -195,3 +195,61 @@ TEST(TextStorageTests, RandomEditsAgreeWithPerCharacterModel) {
         ASSERT_EQ(position, text.size());
     }
 }
+
+// Edits far apart and close together, reading the text through every way the storage offers, with
+// the contiguous string asked for only now and then (asking closes the gap, which would hide a fault
+// in reading around it), and the runs checked against a per-character model.
+TEST(TextStorageTests, TextAndRunsStayRightAcrossGapMoves) {
+    std::mt19937 random(11);
+    TextStorage storage(u"start", colour(0.1));
+    std::u16string text = u"start";
+    std::vector<Attributes> model(text.size(), colour(0.1));
+    for (int step = 0; step < 2000; ++step) {
+        const std::size_t location = random() % 5 == 0 ? random() % (text.size() + 1) : text.size() / 2;
+        const std::size_t removed = std::min<std::size_t>(
+            random() % 3 == 0 ? random() % (text.size() > 20000 ? 6000 : 50) : 0, text.size() - location);
+        std::u16string inserted;
+        const std::size_t count = random() % 8 == 0 ? random() % 5000 : random() % 3;
+        for (std::size_t k = 0; k < count; ++k) {
+            inserted += static_cast<char16_t>(u'a' + (step + k) % 26);
+        }
+        const Attributes attributes = colour(static_cast<double>(random() % 4) / 10);
+        storage.replaceCharacters(TextRange{location, removed}, inserted, attributes);
+        text.replace(location, removed, inserted);
+        model.erase(model.begin() + static_cast<std::ptrdiff_t>(location),
+                    model.begin() + static_cast<std::ptrdiff_t>(location + removed));
+        model.insert(model.begin() + static_cast<std::ptrdiff_t>(location), inserted.size(), attributes);
+
+        ASSERT_EQ(storage.length(), text.size());
+        const std::size_t probe = text.empty() ? 0 : random() % text.size();
+        if (!text.empty()) {
+            ASSERT_EQ(storage.characterAt(probe), text[probe]) << "step " << step;
+        }
+        const std::size_t probeLength = std::min<std::size_t>(random() % 20000, text.size() - probe);
+        ASSERT_EQ(storage.substring(TextRange{probe, probeLength}), text.substr(probe, probeLength)) << "step " << step;
+        if (step % 97 == 0) {
+            ASSERT_EQ(storage.string(), text) << "step " << step;
+        }
+        if (step % 89 == 0) {
+            std::size_t position = 0;
+            for (const AttributeRun &run : storage.attributeRuns(TextRange{0, storage.length()})) {
+                ASSERT_EQ(run.range.location, position);
+                for (std::size_t k = run.range.location; k < run.range.end(); ++k) {
+                    ASSERT_EQ(run.attributes, model[k]) << "step " << step << " at " << k;
+                }
+                position = run.range.end();
+            }
+            ASSERT_EQ(position, text.size());
+        }
+    }
+    const TextStorage copy(storage);
+    EXPECT_EQ(copy.string(), text);
+}
+
+TEST(TextStorageTests, ReplacementTakenFromTheTextItself) {
+    TextStorage storage(u"abcdef");
+    storage.replaceCharacters(TextRange{6, 0}, u"xyz"); // opens the gap after "abcdef"
+    const std::u16string &whole = storage.string();
+    storage.replaceCharacters(TextRange{0, 1}, std::u16string_view(whole).substr(3, 4));
+    EXPECT_EQ(storage.string(), u"defxbcdefxyz");
+}
