@@ -1,4 +1,5 @@
 #include "editor_view/KeyEventTranslation.h"
+#include "editor_view/TextViewKeyEvents.h"
 
 #include "ViewTestApplication.h"
 #include "preferences/GlobalShortcut.h"
@@ -84,4 +85,61 @@ TEST(KeyEventTranslationTests, KeysWithoutScanCodeFallBackToQtKeys) {
     EXPECT_EQ(local.keyCode, unknownKeyCode);
     EXPECT_EQ(local.charactersIgnoringModifiers, QStringLiteral("z"));
     EXPECT_EQ(local.characters, QStringLiteral("z"));
+}
+
+namespace {
+
+// Routing with no text: only events and commands are recorded.
+class NoTextHost final : public TextViewKeyHost {
+public:
+    bool isEditable() const override { return true; }
+    TextRange selectedRange() const override { return {}; }
+    std::u16string substring(TextRange) const override { return {}; }
+    bool replaceText(TextRange, std::u16string_view, TextRange) override { return false; }
+    void selectAll() override { ++selectAllCalls; }
+    void copy() override {}
+    void cut() override {}
+    void paste() override {}
+    void pasteAsPlainText() override {}
+    void changeIndentation(bool) override {}
+    bool isInsideFencedCode(std::size_t) const override { return false; }
+    void withCodeTypingAttributes(const std::function<void()> &body) override { body(); }
+    UndoManager *undoManager() override { return nullptr; }
+    UndoManager *pageTransitionRedoManager() override { return nullptr; }
+    int selectAllCalls = 0;
+};
+
+} // namespace
+
+TEST(TextViewKeyEventsTests, AConsumedOverrideSwallowsItsKeyPressAndModifierKeysAreNoKeyDowns) {
+    NoTextHost host;
+    TextViewKeyRouter router(host);
+    router.callbacks.commandShortcuts = [] { return CommandShortcuts{}; };
+    std::vector<std::string> seen;
+    router.callbacks.editorEventHandler = [&](const EditorEvent &) { seen.push_back("end"); };
+    router.callbacks.commandHandler = [&](VeltoCommandID id) {
+        seen.push_back(rawValue(id).toStdString());
+        return true;
+    };
+    TextViewKeyEvents events(router, usKeyboard);
+    int defaults = 0;
+    auto countDefault = [&] { ++defaults; };
+
+    QKeyEvent selectAll = event(QEvent::ShortcutOverride, Qt::Key_A, Qt::ControlModifier, 0, 0, "\x01");
+    EXPECT_TRUE(events.shortcutOverride(selectAll));
+    QKeyEvent selectAllPress = event(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, 0, 0, "\x01");
+    events.keyPress(selectAllPress, countDefault);
+    EXPECT_EQ(host.selectAllCalls, 1);
+    EXPECT_EQ(defaults, 0);
+
+    QKeyEvent control = event(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier, 0, 0, QString());
+    EXPECT_FALSE(events.shortcutOverride(control));
+    events.keyPress(control, countDefault);
+    QKeyEvent letter = event(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, 0, 0, "x");
+    EXPECT_FALSE(events.shortcutOverride(letter));
+    events.keyPress(letter, countDefault);
+    QKeyEvent escape = event(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, 0, 0, "\x1b");
+    events.keyPress(escape, countDefault);
+    EXPECT_EQ(defaults, 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"end", "end", "panel.close"}));
 }

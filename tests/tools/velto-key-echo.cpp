@@ -1,0 +1,134 @@
+// Shows a window that routes its key events as the text view does and prints, one line each, what the
+// routing saw and decided, so that a test can drive it with a real X server (Xvfb and xdotool):
+//   ready <window id>
+//   press|release <key code> <flags> <characters> <characters ignoring modifiers>   (hex; text as code points)
+//   event cyclePage|cyclePageReverse|endPageCycle
+//   command <identifier>
+//   default
+#include "editor_view/TextViewKeyEvents.h"
+
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
+
+#include <cstdio>
+#include <string>
+
+using namespace velto;
+using namespace velto::editor;
+
+namespace {
+
+void printLine(const std::string &line) {
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+std::string codePoints(const std::optional<QString> &text) {
+    if (!text) {
+        return "-";
+    }
+    std::string result = "[";
+    for (char32_t point : text->toUcs4()) {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "%s%x", result.size() > 1 ? "," : "", static_cast<unsigned>(point));
+        result += buffer;
+    }
+    return result + "]";
+}
+
+// Routing without text: nothing is editable, only events and commands are reported.
+class NoTextHost final : public TextViewKeyHost {
+public:
+    bool isEditable() const override { return false; }
+    TextRange selectedRange() const override { return {}; }
+    std::u16string substring(TextRange) const override { return {}; }
+    bool replaceText(TextRange, std::u16string_view, TextRange) override { return false; }
+    void selectAll() override {}
+    void copy() override {}
+    void cut() override {}
+    void paste() override {}
+    void pasteAsPlainText() override {}
+    void changeIndentation(bool) override {}
+    bool isInsideFencedCode(std::size_t) const override { return false; }
+    void withCodeTypingAttributes(const std::function<void()> &body) override { body(); }
+    UndoManager *undoManager() override { return nullptr; }
+    UndoManager *pageTransitionRedoManager() override { return nullptr; }
+};
+
+class EchoWindow final : public QWidget {
+public:
+    EchoWindow()
+        : router_(host_)
+        , events_(router_) {
+        setFocusPolicy(Qt::StrongFocus);
+        router_.callbacks.editorEventHandler = [](const EditorEvent &event) {
+            switch (event.kind) {
+            case EditorEvent::Kind::cyclePage:
+                printLine(event.reverse ? "event cyclePageReverse" : "event cyclePage");
+                break;
+            case EditorEvent::Kind::endPageCycle:
+                printLine("event endPageCycle");
+                break;
+            case EditorEvent::Kind::interpretPastedMarkdown:
+                break;
+            }
+        };
+        router_.callbacks.commandHandler = [](VeltoCommandID id) {
+            printLine("command " + rawValue(id).toStdString());
+            return true;
+        };
+    }
+
+protected:
+    bool event(QEvent *event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (events_.shortcutOverride(*key)) {
+                key->accept();
+                return true;
+            }
+        }
+        return QWidget::event(event);
+    }
+
+    void keyPressEvent(QKeyEvent *event) override {
+        print("press", *event);
+        events_.keyPress(*event, [] { printLine("default"); });
+    }
+
+    void keyReleaseEvent(QKeyEvent *event) override {
+        if (event->isAutoRepeat()) {
+            return;
+        }
+        print("release", *event);
+        events_.keyRelease(*event);
+    }
+
+private:
+    static void print(const char *what, const QKeyEvent &event) {
+        LocalKeyEvent local = localKeyEvent(event);
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, " %x %llx ", local.keyCode,
+                      static_cast<unsigned long long>(local.modifierFlags));
+        printLine(what + std::string(numbers) + codePoints(local.characters) + " " +
+                  codePoints(local.charactersIgnoringModifiers));
+    }
+
+    NoTextHost host_;
+    TextViewKeyRouter router_;
+    TextViewKeyEvents events_;
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QApplication application(argc, argv);
+    EchoWindow window;
+    window.resize(200, 100);
+    window.show();
+    window.activateWindow();
+    window.setFocus();
+    printLine("ready " + std::to_string(window.winId()));
+    return application.exec();
+}
