@@ -58,9 +58,28 @@ void EditingCore::registerChange(UndoManager &manager, const std::shared_ptr<Tex
     });
 }
 
+bool EditingCore::holdsExpectedText(const TextChangeRecord &record) const {
+    const TextRange range{record.location, record.length};
+    if (!fitsIn(range, length())) {
+        return false;
+    }
+    return unitsHash(std::u16string_view(string()).substr(range.location, range.length)) == record.expectedHash;
+}
+
+void EditingCore::noteExpectedText(TextChangeRecord &record) const {
+    record.expectedHash = unitsHash(std::u16string_view(string()).substr(record.location, record.length));
+}
+
 void EditingCore::applyRecord(UndoManager &manager, const TextChangeRecord &record) {
     TextRange range{record.location, record.length};
-    if (!fitsIn(range, length()) || !shouldChangeText(range, record.replaced.text)) {
+    if (!holdsExpectedText(record)) {
+        breakUndoCoalescing();
+        if (undoHistoryMismatchHandler) {
+            undoHistoryMismatchHandler(manager);
+        }
+        return;
+    }
+    if (!shouldChangeText(range, record.replaced.text)) {
         return;
     }
     breakUndoCoalescing();
@@ -68,6 +87,7 @@ void EditingCore::applyRecord(UndoManager &manager, const TextChangeRecord &reco
     inverse->location = record.location;
     inverse->length = record.replaced.text.size();
     inverse->replaced = AttributedText::from(storage_, range);
+    inverse->expectedHash = unitsHash(record.replaced.text);
     inverse->selectionBefore = record.selectionAfter;
     inverse->selectionAfter = record.selectionBefore;
     registerChange(manager, inverse);
@@ -151,8 +171,9 @@ bool EditingCore::replaceText(TextRange range, std::u16string_view replacement, 
     if (!shouldChangeText(range, text)) {
         return false;
     }
+    std::shared_ptr<TextChangeRecord> record;
     if (UndoManager *manager = undoManager()) {
-        auto record = std::make_shared<TextChangeRecord>();
+        record = std::make_shared<TextChangeRecord>();
         record->location = range.location;
         record->length = text.size();
         record->replaced = AttributedText::from(storage_, range);
@@ -161,6 +182,9 @@ bool EditingCore::replaceText(TextRange range, std::u16string_view replacement, 
         registerChange(*manager, record);
     }
     storage_.replaceCharacters(range, text);
+    if (record) {
+        noteExpectedText(*record);
+    }
     didChangeText();
     setSelectedRange(selection);
     breakUndoCoalescing();
@@ -278,6 +302,7 @@ bool EditingCore::performTypingEdit(TextRange range, std::u16string_view replace
     // The caret follows the typing without ending the step.
     setSelectionQuietly(caretAfter, caretAfter);
     if (typingRecord_) {
+        noteExpectedText(*typingRecord_);
         typingRecord_->selectionAfter = TextRange{caretAfter, 0};
         typingManagerChangeCount_ = typingManager_->changeCount();
     }

@@ -48,6 +48,10 @@ public:
     std::function<void()> didChangeTextHandler;
     /// Told after every change of the selection.
     std::function<void()> didChangeSelectionHandler;
+    /// Told when an undo or redo step finds its range outside the text or holding other characters than
+    /// the step left there (the text was changed by another road). The step changes nothing; the history
+    /// it came from can no longer be trusted.
+    std::function<void(UndoManager &manager)> undoHistoryMismatchHandler;
 
     // ---- undo ----
 
@@ -151,6 +155,8 @@ private:
     bool canExtendTypingStep(TextRange range) const;
     void registerChange(UndoManager &manager, const std::shared_ptr<TextChangeRecord> &record);
     void applyRecord(UndoManager &manager, const TextChangeRecord &record);
+    bool holdsExpectedText(const TextChangeRecord &record) const;
+    void noteExpectedText(TextChangeRecord &record) const;
     void deleteRangeOrSelection(TextRange range);
     void setSelectionQuietly(std::size_t anchor, std::size_t head);
     void selectionDidChange();

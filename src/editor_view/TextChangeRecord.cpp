@@ -2,6 +2,15 @@
 
 namespace velto::editor {
 
+std::uint64_t unitsHash(std::u16string_view units) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char16_t unit : units) {
+        hash = (hash ^ static_cast<std::uint8_t>(unit & 0xFF)) * 1099511628211ull;
+        hash = (hash ^ static_cast<std::uint8_t>(unit >> 8)) * 1099511628211ull;
+    }
+    return hash;
+}
+
 AttributedText AttributedText::from(const TextStorage &storage, TextRange range) {
     AttributedText piece{storage.substring(range), {}};
     if (range.length == 0) {

@@ -1,0 +1,430 @@
+#include "editor_view/EditorCoordinator.h"
+
+#include "editor/MarkdownStyler.h"
+#include "editor/MarkdownSyntaxScanner.h"
+#include "editor_view/CodeHighlightRequests.h"
+#include "platform/Text.h"
+#include "preferences/Preferences.h"
+#include "store/Store.h"
+
+#include <QtCore/QPointer>
+
+#include <algorithm>
+
+namespace velto::editor {
+namespace {
+
+AppearanceChoice editorAppearanceChoice(velto::AppearanceChoice choice) {
+    switch (choice) {
+    case velto::AppearanceChoice::light:
+        return AppearanceChoice::light;
+    case velto::AppearanceChoice::dark:
+        return AppearanceChoice::dark;
+    case velto::AppearanceChoice::system:
+        break;
+    }
+    return AppearanceChoice::system;
+}
+
+std::int64_t signedLength(std::size_t length) {
+    return static_cast<std::int64_t>(length);
+}
+
+/// The smallest range covering both, in signed arithmetic.
+VeltoEditorCoordinator::PendingRange unionOf(VeltoEditorCoordinator::PendingRange a,
+                                              VeltoEditorCoordinator::PendingRange b) {
+    const std::int64_t start = std::min(a.location, b.location);
+    const std::int64_t end = std::max(a.location + a.length, b.location + b.length);
+    return {start, end - start};
+}
+
+} // namespace
+
+VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistories &histories,
+                                               EditorCoordinatorView &view, VeltoStore &store, PanelHooks hooks,
+                                               VeltoScheduler &scheduler,
+                                               std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter,
+                                               const Clock &clock)
+    : core_(core)
+    , histories_(histories)
+    , view_(view)
+    , store_(store)
+    , hooks_(std::move(hooks))
+    , scheduler_(scheduler)
+    , codeHighlighter_(std::move(codeHighlighter))
+    , clock_(clock)
+    , editorTextColor_(MarkdownStyler::textColor()) {}
+
+VeltoEditorCoordinator::~VeltoEditorCoordinator() {
+    cancelHighlighting();
+}
+
+// ---- highlighting ----
+
+void VeltoEditorCoordinator::cancelHighlighting() {
+    if (codeHighlightTask_) {
+        codeHighlightTask_->cancel();
+        codeHighlightTask_.reset();
+    }
+    codeHighlightGeneration_ += 1;
+}
+
+void VeltoEditorCoordinator::requestCodeHighlighting() {
+    cancelHighlighting();
+    if (!codeHighlighter_) {
+        return;
+    }
+    const TextStorage &storage = core_.textStorage();
+    const std::u16string_view text = storage.string();
+    std::vector<MarkdownStyler::CodeHighlightRequest> requests =
+        MarkdownStyler::codeHighlightRequests(MarkdownSyntaxScanner::fencedCodeScan(text).blocks, text);
+    if (requests.empty()) {
+        return;
+    }
+    CancellationToken cancellation;
+    codeHighlightTask_ = cancellation;
+    QPointer<VeltoEditorCoordinator> coordinator(this);
+    std::shared_ptr<TextRange> remembered = std::make_shared<TextRange>();
+    CodeHighlightTarget target{
+        [coordinator]() -> TextStorage * { return coordinator ? &coordinator->core_.textStorage() : nullptr; },
+        [coordinator] { return coordinator ? coordinator->codeHighlightGeneration_ : 0; },
+        [coordinator] { return coordinator ? coordinator->editorTextColor_ : MarkdownStyler::textColor(); },
+        [coordinator, remembered] {
+            if (coordinator) {
+                *remembered = coordinator->core_.selectedRange();
+            }
+        },
+        [coordinator, remembered] {
+            if (coordinator) {
+                coordinator->restoreSelection(*remembered);
+            }
+        },
+        [coordinator] {
+            if (coordinator) {
+                coordinator->view_.setNeedsDisplay();
+            }
+        },
+    };
+    CodeHighlightSnapshot snapshot{codeHighlightGeneration_, storage.identity(), storage.characterVersion()};
+    // Runs on by itself on the main thread; the token and the generation stop it when it is stale.
+    highlightCodeBlocks(std::move(requests), codeHighlighter_, snapshot, std::move(target), cancellation);
+}
+
+// ---- what the text view reports ----
+
+void VeltoEditorCoordinator::editorWillReplaceCharacters(TextRange range,
+                                                         std::optional<std::u16string_view> replacement) {
+    cancelHighlighting();
+    if (!pendingStyleKeepsBottomPinned_ && hooks_.isPinnedToBottom) {
+        pendingStyleKeepsBottomPinned_ = hooks_.isPinnedToBottom();
+    }
+    // A change of attributes alone keeps the length of the text.
+    const std::int64_t newLength = replacement ? signedLength(replacement->size()) : signedLength(range.length);
+    const std::int64_t location = signedLength(range.location);
+    const std::int64_t delta = newLength - signedLength(range.length);
+    const PendingRange edited{location, newLength};
+    if (!pendingStyleRange_) {
+        pendingStyleRange_ = edited;
+        return;
+    }
+    PendingRange moved = *pendingStyleRange_;
+    if (moved.location >= location) {
+        moved.location = std::max(location, moved.location + delta);
+    } else if (moved.location + moved.length > location) {
+        moved.length = std::max<std::int64_t>(0, moved.length + delta);
+    }
+    pendingStyleRange_ = unionOf(moved, edited);
+}
+
+void VeltoEditorCoordinator::editorTextDidChange() {
+    cancelHighlighting();
+    if (hooks_.updateCommandAvailability) {
+        hooks_.updateCommandAvailability(histories_.canUndo(), histories_.canRedo());
+    }
+    cancelPendingStylePass();
+    // The save is due 0.25 s after the last change: this change cancels the one scheduled before it.
+    cancelPendingSave();
+    if (view_.hasMarkedText()) {
+        return; // nothing is styled or saved while an input method composes; its last change schedules both
+    }
+    if (VeltoPreferences::formatsMarkdown() && pendingStyleRange_ &&
+        MarkdownStyler::applyImmediateHeadingChange(core_.textStorage(), clampedPendingRange(), editorTextColor_)) {
+        pendingStyleRange_.reset();
+        if (hooks_.updateScrollIndicators) {
+            hooks_.updateScrollIndicators();
+        }
+        requestCodeHighlighting();
+    } else {
+        scheduleStylePass();
+    }
+    scheduleSave();
+}
+
+void VeltoEditorCoordinator::scheduleStylePass() {
+    QPointer<VeltoEditorCoordinator> coordinator(this);
+    styleWorkItem_ = scheduler_.schedule(styleDelay, [coordinator] {
+        if (coordinator) {
+            coordinator->styleWorkItem_.reset();
+            coordinator->applyIncrementalEditorAppearance();
+        }
+    });
+}
+
+void VeltoEditorCoordinator::scheduleSave() {
+    QPointer<VeltoEditorCoordinator> coordinator(this);
+    // The text is copied when the save is due, not on every keystroke: a 5 MiB page costs one conversion
+    // per pause in typing.
+    saveWorkItem_ = scheduler_.schedule(saveDelay, [coordinator] {
+        if (coordinator) {
+            coordinator->saveWorkItem_.reset();
+            coordinator->handOverText();
+        }
+    });
+}
+
+void VeltoEditorCoordinator::cancelPendingStylePass() {
+    if (styleWorkItem_) {
+        styleWorkItem_->cancel();
+        styleWorkItem_.reset();
+    }
+}
+
+void VeltoEditorCoordinator::cancelPendingSave() {
+    if (saveWorkItem_) {
+        saveWorkItem_->cancel();
+        saveWorkItem_.reset();
+    }
+}
+
+void VeltoEditorCoordinator::handOverText() {
+    // The view's text belongs to the page it was loaded from; when the store has moved to another page
+    // without the view following yet, this text must not become that page's text.
+    if (!loadedPageID_ || *loadedPageID_ != store_.document().currentPage.id) {
+        return;
+    }
+    store_.setText(text::toUTF8(core_.string()), clock_.now());
+}
+
+// ---- styling ----
+
+TextRange VeltoEditorCoordinator::clampedPendingRange() const {
+    const auto length = signedLength(core_.length());
+    if (!pendingStyleRange_) {
+        return TextRange{0, core_.length()};
+    }
+    const std::int64_t start = std::clamp<std::int64_t>(pendingStyleRange_->location, 0, length);
+    const std::int64_t end = std::clamp<std::int64_t>(pendingStyleRange_->location + pendingStyleRange_->length, start, length);
+    return TextRange{static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)};
+}
+
+void VeltoEditorCoordinator::restoreSelection(TextRange selection) {
+    // Styling changes attributes only; a selection that no longer fits the text is dropped.
+    if (selection.end() <= core_.length() && core_.selectedRange() != selection) {
+        core_.setSelectedRange(selection);
+    }
+}
+
+void VeltoEditorCoordinator::applyIncrementalEditorAppearance() {
+    TextStorage &storage = core_.textStorage();
+    const TextRange selection = core_.selectedRange();
+    const TextRange range = clampedPendingRange();
+    pendingStyleRange_.reset();
+    const bool keepsBottomPinned = std::exchange(pendingStyleKeepsBottomPinned_, false);
+    if (VeltoPreferences::formatsMarkdown()) {
+        MarkdownStyler::apply(storage, range, editorTextColor_);
+        requestCodeHighlighting();
+    } else {
+        storage.setAttributes(MarkdownStyler::baseAttributes(editorTextColor_), TextRange{0, storage.length()});
+        view_.setNeedsDisplay();
+    }
+    restoreSelection(selection);
+    if (keepsBottomPinned && hooks_.pinToBottom) {
+        hooks_.pinToBottom();
+    }
+    if (hooks_.updateScrollIndicators) {
+        hooks_.updateScrollIndicators();
+    }
+}
+
+VeltoTheme VeltoEditorCoordinator::resolvedTheme(const std::optional<VeltoTheme> &theme) const {
+    if (theme) {
+        return *theme;
+    }
+    return VeltoTheme::resolve(editorAppearanceChoice(VeltoPreferences::appearance()), view_.effectiveAppearance(),
+                               view_.increasesContrast());
+}
+
+void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoTheme> &theme) {
+    cancelHighlighting();
+    if (view_.clearPreviewedTaskCheckbox()) {
+        view_.setNeedsDisplay();
+    }
+    pendingStyleRange_.reset();
+    pendingStyleKeepsBottomPinned_ = false;
+    const VeltoTheme resolved = resolvedTheme(theme);
+    const bool formatsMarkdown = VeltoPreferences::formatsMarkdown();
+    const double size = VeltoPreferences::editorFontSize();
+    const EditorTextCheckingSettings checking = VeltoPreferences::textChecking();
+    const bool inCode = view_.isInsideMarkdownLiteralCode(core_.selectedRange().location);
+
+    EditorAppearance appearance;
+    appearance.font = FontDescriptor{VeltoPreferences::fontChoice() == velto::EditorFontChoice::system
+                                         ? FontFamilyRole::system
+                                         : FontFamilyRole::monospacedSystem,
+                                     size, FontWeight::regular, false, false};
+    editorTextColor_ = resolved.textColor;
+    appearance.textColor = resolved.textColor;
+    appearance.codeTextColor = resolved.textColor;
+    appearance.insertionPointColor = resolved.textColor;
+    if (formatsMarkdown) {
+        appearance.horizontalRuleColor = resolved.ruleColor;
+    }
+    appearance.continuousSpellChecking = checking.checksSpelling;
+    appearance.correctsSpellingAutomatically = checking.correctsSpellingAutomatically;
+    appearance.automaticSpellingCorrection = !inCode && checking.correctsSpellingAutomatically;
+    appearance.defaultParagraphStyle.lineSpacing = std::max(size * 0.28, 4.0);
+    appearance.defaultParagraphStyle.paragraphSpacing = std::max(size * 0.15, 2.0);
+    appearance.defaultParagraphStyle.lineBreakMode = LineBreakMode::byWordWrapping;
+    view_.applyEditorAppearance(appearance);
+    core_.setTypingAttributes(MarkdownStyler::baseAttributes(resolved.textColor));
+
+    TextStorage &storage = core_.textStorage();
+    if (formatsMarkdown) {
+        MarkdownStyler::apply(storage, resolved.textColor);
+        requestCodeHighlighting();
+    } else {
+        storage.setAttributes(MarkdownStyler::baseAttributes(resolved.textColor), TextRange{0, storage.length()});
+        view_.setNeedsDisplay();
+    }
+    if (hooks_.updateScrollIndicators) {
+        hooks_.updateScrollIndicators();
+    }
+}
+
+// ---- loading and saving ----
+
+void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme> &theme) {
+    cancelHighlighting();
+    if (view_.clearPreviewedTaskCheckbox()) {
+        view_.setNeedsDisplay();
+    }
+    // What was pending belongs to the text being replaced.
+    cancelPendingSave();
+    cancelPendingStylePass();
+    core_.breakUndoCoalescing();
+    const VeltoPage &page = store_.document().currentPage;
+    UndoManager *manager = histories_.undoManager();
+    manager->disableUndoRegistration();
+    core_.loadText(text::toUTF16(page.visibleText()));
+    loadedPageID_ = page.id;
+    applyEditorPreferences(theme);
+    manager->enableUndoRegistration();
+    core_.breakUndoCoalescing();
+}
+
+void VeltoEditorCoordinator::flushPendingChanges() {
+    cancelPendingSave();
+    cancelPendingStylePass(); // the pending range stays for the next pass
+    handOverText();
+}
+
+void VeltoEditorCoordinator::appendAsUndoableEdit(std::u16string_view text) {
+    if (!core_.isEditable()) {
+        view_.beep();
+        return;
+    }
+    flushPendingChanges();
+    const std::u16string &current = core_.string();
+    std::u16string inserted = !current.empty() && current.back() != u'\n' ? u"\n" : u"";
+    inserted += text;
+    const std::size_t location = current.size();
+    core_.breakUndoCoalescing();
+    // The exact text, not typed: typing rules would pair a lone "(" or continue a list.
+    if (!core_.replaceText(TextRange{location, 0}, inserted, TextRange{location + inserted.size(), 0})) {
+        view_.beep();
+        return;
+    }
+    core_.breakUndoCoalescing();
+    histories_.undoManager()->setActionName(QStringLiteral("Append Clipboard"));
+    flushPendingChanges();
+    applyIncrementalEditorAppearance();
+}
+
+// ---- what the store reports ----
+
+void VeltoEditorCoordinator::currentPageTextChangedInStore() {
+    const VeltoPage &page = store_.document().currentPage;
+    if (!loadedPageID_ || *loadedPageID_ != page.id) {
+        currentPageChangedInStore();
+        return;
+    }
+    cancelPendingSave();
+    cancelPendingStylePass();
+    cancelHighlighting();
+    const std::u16string incoming = text::toUTF16(page.visibleText());
+    const std::u16string &shown = core_.string();
+    // Only the differing middle is replaced, so that the caret and the styling elsewhere stay put.
+    std::size_t prefix = 0;
+    const std::size_t shorter = std::min(shown.size(), incoming.size());
+    while (prefix < shorter && shown[prefix] == incoming[prefix]) {
+        ++prefix;
+    }
+    std::size_t suffix = 0;
+    while (suffix < shorter - prefix && shown[shown.size() - 1 - suffix] == incoming[incoming.size() - 1 - suffix]) {
+        ++suffix;
+    }
+    const TextRange replaced{prefix, shown.size() - prefix - suffix};
+    const std::u16string_view replacement =
+        std::u16string_view(incoming).substr(prefix, incoming.size() - prefix - suffix);
+    histories_.resetUndoHistory(page.id);
+    if (replaced.length == 0 && replacement.empty()) {
+        return;
+    }
+    const TextRange selection = core_.selectedRange();
+    core_.textStorage().replaceCharacters(replaced, replacement);
+    // The selection keeps its place in the text around the change.
+    auto mapped = [&](std::size_t position) -> std::size_t {
+        if (position <= replaced.location) {
+            return position;
+        }
+        if (position >= replaced.end()) {
+            return position - replaced.length + replacement.size();
+        }
+        return replaced.location + replacement.size();
+    };
+    core_.setSelection(mapped(selection.location), mapped(selection.end()));
+    core_.breakUndoCoalescing();
+    pendingStyleRange_ = PendingRange{signedLength(replaced.location), signedLength(replacement.size())};
+    applyIncrementalEditorAppearance();
+    if (hooks_.updateCommandAvailability) {
+        hooks_.updateCommandAvailability(histories_.canUndo(), histories_.canRedo());
+    }
+}
+
+void VeltoEditorCoordinator::currentPageChangedInStore() {
+    cancelPendingSave();
+    cancelPendingStylePass();
+    if (transitionToCurrentPage) {
+        transitionToCurrentPage();
+        return;
+    }
+    const VeltoDocument &document = store_.document();
+    std::set<Uuid> retaining{document.currentPage.id};
+    for (const VeltoPage &page : document.pages) {
+        retaining.insert(page.id);
+    }
+    histories_.activateUndoHistory(document.currentPage.id, retaining, nullptr,
+                                   PageTextFingerprint::ofUTF8(document.currentPage.visibleText()));
+    loadCurrentPageText();
+}
+
+void VeltoEditorCoordinator::pageIdentifiersReplaced(const std::map<Uuid, Uuid> &replacements) {
+    if (loadedPageID_) {
+        if (auto replacement = replacements.find(*loadedPageID_); replacement != replacements.end()) {
+            loadedPageID_ = replacement->second;
+        }
+    }
+    histories_.replacePageIDs(replacements);
+}
+
+} // namespace velto::editor

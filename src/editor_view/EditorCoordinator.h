@@ -1,0 +1,145 @@
+#pragma once
+
+#include "editor/CodeSyntaxHighlighting.h"
+#include "editor/VeltoTheme.h"
+#include "editor_view/EditingCore.h"
+#include "editor_view/EditorCoordinatorView.h"
+#include "editor_view/PageUndoHistories.h"
+#include "platform/Clock.h"
+#include "platform/Uuid.h"
+#include "platform/desktop/Cancellation.h"
+#include "store/Scheduler.h"
+
+#include <QtCore/QObject>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace velto {
+class VeltoStore;
+}
+
+namespace velto::editor {
+
+/// Sits between the text view and the store: decides when an edit is handed to the store (0.25 s after
+/// the last change), when and over which range the Markdown styling is redone (0.05 s after it, or at
+/// once for a heading), when code blocks are highlighted, and how the editor preferences are put on the
+/// view. It keeps no text of its own: the view's text is the only copy of the page until it is handed
+/// over, and it is copied for the store only when the save is due. Main thread only.
+/// A QObject so that scheduled work and highlighting can hold it weakly and store signals can reach it.
+class VeltoEditorCoordinator : public QObject {
+public:
+    static constexpr std::chrono::milliseconds saveDelay{250};
+    static constexpr std::chrono::milliseconds styleDelay{50};
+
+    /// What the coordinator reports to, and asks of, the panel.
+    struct PanelHooks {
+        std::function<void(bool canUndo, bool canRedo)> updateCommandAvailability;
+        std::function<void()> updateScrollIndicators;
+        std::function<bool()> isPinnedToBottom;
+        std::function<void()> pinToBottom;
+    };
+
+    /// A signed range: the pending style range may run past the text's end after deletions, and is
+    /// clamped before use.
+    struct PendingRange {
+        std::int64_t location = 0;
+        std::int64_t length = 0;
+        bool operator==(const PendingRange &) const = default;
+    };
+
+    VeltoEditorCoordinator(EditingCore &core, PageUndoHistories &histories, EditorCoordinatorView &view,
+                           VeltoStore &store, PanelHooks hooks, VeltoScheduler &scheduler,
+                           std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter, const Clock &clock = systemClock());
+    ~VeltoEditorCoordinator() override;
+
+    // ---- what the text view reports ----
+
+    /// Before the view replaces `range` with `replacement`; no replacement means only attributes change.
+    void editorWillReplaceCharacters(TextRange range, std::optional<std::u16string_view> replacement);
+    /// After every change of the text.
+    void editorTextDidChange();
+
+    // ---- what the panel asks ----
+
+    /// Puts the preferences and the theme (resolved here when none is given) on the view and restyles
+    /// the whole text.
+    void applyEditorPreferences(const std::optional<VeltoTheme> &theme = std::nullopt);
+    /// Shows the store's current page, outside undo.
+    void loadCurrentPageText(const std::optional<VeltoTheme> &theme = std::nullopt);
+    /// Hands the view's text to the store now.
+    void flushPendingChanges();
+    /// Appends the text at the end of the page as one undoable step, "Append Clipboard"; refused with a
+    /// beep when the page cannot be edited.
+    void appendAsUndoableEdit(std::u16string_view text);
+    /// The style pass: restyles the pending range (or everything), keeping the selection.
+    void applyIncrementalEditorAppearance();
+    /// Drops the pending style pass (the panel runs the pass at once after a Markdown paste).
+    void cancelPendingStylePass();
+
+    // ---- what the store reports ----
+
+    /// The store changed the current page's text by another road than setText: the view shows the new
+    /// text (only the part that differs is replaced, outside undo), the pending save is dropped, and the
+    /// page's undo history starts afresh.
+    void currentPageTextChangedInStore();
+    /// The store made another page current by another road than the panel: the view moves to it.
+    void currentPageChangedInStore();
+    /// The store gave pages new identifiers after a save.
+    void pageIdentifiersReplaced(const std::map<Uuid, Uuid> &replacements);
+
+    /// The panel's page transition (activate the page's history, load its text, restore its view state);
+    /// when unset, the coordinator activates the history and loads the text itself.
+    std::function<void()> transitionToCurrentPage;
+
+    // ---- state, for the panel and for tests ----
+
+    const std::optional<PendingRange> &pendingStyleRange() const { return pendingStyleRange_; }
+    bool pendingStyleKeepsBottomPinned() const { return pendingStyleKeepsBottomPinned_; }
+    std::uint64_t codeHighlightGeneration() const { return codeHighlightGeneration_; }
+    bool isHighlightingCode() const { return codeHighlightTask_.has_value(); }
+    const Color &editorTextColor() const { return editorTextColor_; }
+    /// The page whose text the view shows; setText is never called for another page.
+    const std::optional<Uuid> &loadedPageID() const { return loadedPageID_; }
+    bool hasPendingSave() const { return saveWorkItem_ != nullptr; }
+    bool hasPendingStylePass() const { return styleWorkItem_ != nullptr; }
+
+private:
+    void cancelHighlighting();
+    void requestCodeHighlighting();
+    void scheduleStylePass();
+    void scheduleSave();
+    void cancelPendingSave();
+    /// Gives the view's text to the store, when the store's current page is the page the view shows.
+    void handOverText();
+    /// The pending range within the text, or the whole text when none is pending.
+    TextRange clampedPendingRange() const;
+    VeltoTheme resolvedTheme(const std::optional<VeltoTheme> &theme) const;
+    void restoreSelection(TextRange selection);
+
+    EditingCore &core_;
+    PageUndoHistories &histories_;
+    EditorCoordinatorView &view_;
+    VeltoStore &store_;
+    PanelHooks hooks_;
+    VeltoScheduler &scheduler_;
+    std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter_;
+    const Clock &clock_;
+
+    std::unique_ptr<VeltoScheduledAction> saveWorkItem_;
+    std::unique_ptr<VeltoScheduledAction> styleWorkItem_;
+    std::optional<PendingRange> pendingStyleRange_;
+    bool pendingStyleKeepsBottomPinned_ = false;
+    /// The running highlight task, known by its cancellation.
+    std::optional<CancellationToken> codeHighlightTask_;
+    std::uint64_t codeHighlightGeneration_ = 0;
+    Color editorTextColor_;
+    std::optional<Uuid> loadedPageID_;
+};
+
+} // namespace velto::editor
