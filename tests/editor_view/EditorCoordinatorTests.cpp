@@ -1,0 +1,210 @@
+#include "EditorSessionFixture.h"
+#include "editor/MarkdownStyler.h"
+
+#include <gtest/gtest.h>
+
+namespace velto::editor {
+namespace {
+
+using namespace std::chrono_literals;
+using Pending = VeltoEditorCoordinator::PendingRange;
+using testing::EditorSession;
+
+TEST(EditorCoordinator, ABurstOfTypingIsStyledOnceAndHandedOverOnceAfterItsLastKeystroke) {
+    EditorSession session("start\n");
+    const std::uint64_t groups = session.storage.finishedEditingGroups();
+    session.typeAtEnd(u"a");
+    session.scheduler.advance(30ms);
+    session.typeAtEnd(u"b");
+    session.scheduler.advance(30ms);
+    session.typeAtEnd(u"c");
+    EXPECT_EQ(session.storage.finishedEditingGroups(), groups + 3) << "no style pass between keystrokes";
+    session.scheduler.advance(49ms);
+    EXPECT_TRUE(session.coordinator->hasPendingStylePass());
+    session.scheduler.advance(1ms);
+    EXPECT_FALSE(session.coordinator->hasPendingStylePass());
+    EXPECT_EQ(session.storedText(), "start\n");
+    session.scheduler.advance(199ms);
+    EXPECT_EQ(session.storedText(), "start\n");
+    session.scheduler.advance(1ms);
+    EXPECT_EQ(session.storedText(), "start\nabc");
+    EXPECT_EQ(session.scheduler.pendingCount(), 0u);
+    EXPECT_EQ(session.availability, (std::pair<bool, bool>{true, false}));
+}
+
+TEST(EditorCoordinator, TheTextIsTakenWhenTheSaveIsDueAndALoadDropsAPendingSave) {
+    EditorSession session("one\n");
+    session.typeAtEnd(u"x");
+    session.scheduler.advance(240ms);
+    session.core.insertText(u"y"); // a later change moves the save on and is part of it
+    session.scheduler.advance(250ms);
+    EXPECT_EQ(session.storedText(), "one\nxy");
+
+    session.typeAtEnd(u"z");
+    std::optional<VeltoPageOperation> created = session.store->createNewPage(systemClock().now());
+    ASSERT_TRUE(created.has_value());
+    session.showCurrentPage(); // loading the new page drops the save of the old text
+    EXPECT_FALSE(session.coordinator->hasPendingSave());
+    session.scheduler.advance(1s);
+    EXPECT_EQ(session.storedText(), "");
+}
+
+TEST(EditorCoordinator, PendingStyleRangeFollowsEdits) {
+    struct Step {
+        TextRange range;
+        std::optional<std::u16string> replacement;
+    };
+    struct Case {
+        const char *what;
+        std::optional<Pending> before;
+        Step edit;
+        Pending after;
+    };
+    const std::vector<Case> cases{
+        {"replacement before the pending range", Pending{10, 4}, {{5, 3}, u"ab"}, Pending{5, 8}},
+        {"deletion reaching into it", Pending{0, 5}, {{2, 4}, u""}, Pending{0, 2}},
+        {"first edit", std::nullopt, {{7, 0}, u"xyz"}, Pending{7, 3}},
+        {"attributes only keep the length", Pending{10, 4}, {{2, 3}, std::nullopt}, Pending{2, 12}},
+        {"deletion ending past the pending range: clamped later", Pending{8, 2}, {{0, 20}, u""}, Pending{0, 2}},
+    };
+    for (const Case &c : cases) {
+        EditorSession session("");
+        if (c.before) {
+            // Reach the starting range with edits of their own: an insertion of its length at its place.
+            session.coordinator->editorWillReplaceCharacters({static_cast<std::size_t>(c.before->location), 0},
+                                                             std::u16string(static_cast<std::size_t>(c.before->length), u'x'));
+        }
+        std::optional<std::u16string_view> replacement;
+        if (c.edit.replacement) {
+            replacement = *c.edit.replacement;
+        }
+        session.coordinator->editorWillReplaceCharacters(c.edit.range, replacement);
+        EXPECT_EQ(session.coordinator->pendingStyleRange(), c.after) << c.what;
+    }
+}
+
+TEST(EditorCoordinator, APendingRangePastTheEndIsClampedBeforeStyling) {
+    EditorSession session("");
+    session.coordinator->editorWillReplaceCharacters({40, 0}, u"0123456789");
+    session.coordinator->applyIncrementalEditorAppearance(); // would throw on a range outside the text
+    EXPECT_FALSE(session.coordinator->pendingStyleRange().has_value());
+}
+
+TEST(EditorCoordinator, NothingIsScheduledWhileAnInputMethodComposes) {
+    EditorSession session("");
+    session.typeAtEnd(u"a");
+    session.view.marked = true;
+    session.typeAtEnd(u"k");
+    EXPECT_EQ(session.scheduler.pendingCount(), 0u);
+    session.scheduler.advance(1s);
+    EXPECT_EQ(session.storedText(), "");
+    session.view.marked = false;
+    session.typeAtEnd(u"\u304B");
+    EXPECT_TRUE(session.coordinator->hasPendingStylePass());
+    session.scheduler.advance(250ms);
+    EXPECT_EQ(session.storedText(), "ak\xE3\x81\x8B");
+}
+
+TEST(EditorCoordinator, AFlushWithoutEditsChangesNothingInTheStore) {
+    EditorSession session("same\n");
+    const std::uint64_t revision = session.store->mutations().revision;
+    session.coordinator->flushPendingChanges();
+    EXPECT_EQ(session.store->mutations().revision, revision);
+}
+
+TEST(EditorCoordinator, AppendIsOneExactUndoableStep) {
+    struct Case {
+        std::string page;
+        std::u16string appended;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {"no line feed", u"(", "no line feed\n("},
+        {"ends in a line feed\n", u"- item", "ends in a line feed\n- item"},
+        {"", u"first", "first"},
+    };
+    for (const Case &c : cases) {
+        EditorSession session(c.page);
+        session.coordinator->appendAsUndoableEdit(c.appended);
+        EXPECT_EQ(session.shownText(), c.expected);
+        EXPECT_EQ(session.storedText(), c.expected) << "handed over at once";
+        EXPECT_EQ(session.histories.undoManager()->undoActionName(), QStringLiteral("Append Clipboard"));
+        session.histories.undoManager()->undo();
+        EXPECT_EQ(session.shownText(), c.page);
+    }
+}
+
+TEST(EditorCoordinator, AppendToAPageThatCannotBeEditedBeeps) {
+    EditorSession session("kept\n");
+    session.core.setEditable(false);
+    session.coordinator->appendAsUndoableEdit(u"more");
+    EXPECT_EQ(session.view.beeps, 1);
+    EXPECT_EQ(session.shownText(), "kept\n");
+    EXPECT_FALSE(session.histories.canUndo());
+}
+
+TEST(EditorCoordinator, PreferencesAreAppliedWithAFullRestyle) {
+    EditorSession session("# Title\n\n---\n\n```swift\nlet x = 1\n```\n");
+    ASSERT_TRUE(session.view.appearance.has_value());
+    EXPECT_EQ(session.view.appearance->font.pointSize, 15);
+    EXPECT_EQ(session.view.appearance->font.family, FontFamilyRole::monospacedSystem);
+    EXPECT_TRUE(session.view.appearance->horizontalRuleColor.has_value());
+    EXPECT_EQ(session.view.appearance->defaultParagraphStyle.lineSpacing, 15 * 0.28);
+    EXPECT_EQ(session.view.appearance->defaultParagraphStyle.paragraphSpacing, 2.25);
+    EXPECT_TRUE(testing::processEventsUntil([&] { return session.highlighter->calls == 1; }));
+
+    VeltoPreferences::storage().defaults().set(PreferenceKeys::editorFontSize, 14);
+    VeltoPreferences::storage().defaults().set(PreferenceKeys::editorFontChoice, QStringLiteral("system"));
+    VeltoPreferences::setTextChecking({true, true});
+    VeltoPreferences::setFormatsMarkdown(false);
+    session.coordinator->applyEditorPreferences();
+    EXPECT_EQ(session.view.appearance->font.pointSize, 15) << "a size not offered falls back to 15";
+    EXPECT_EQ(session.view.appearance->font.family, FontFamilyRole::system);
+    EXPECT_FALSE(session.view.appearance->horizontalRuleColor.has_value());
+    EXPECT_TRUE(session.view.appearance->continuousSpellChecking);
+    EXPECT_TRUE(session.view.appearance->automaticSpellingCorrection);
+    // Unformatted: every character has the base attributes, and nothing is highlighted.
+    EXPECT_EQ(session.storage.attributeRuns({0, session.storage.length()}).size(), 1u);
+    session.typeAtEnd(u"x");
+    session.scheduler.advance(50ms);
+    EXPECT_EQ(session.storage.attributeRuns({0, session.storage.length()}).size(), 1u);
+    testing::processEventsUntil([] { return false; }, 20ms);
+    EXPECT_EQ(session.highlighter->calls, 1);
+
+    session.core.setSelectedRange({26, 0}); // inside the code block: no corrections there
+    session.coordinator->applyEditorPreferences();
+    EXPECT_FALSE(session.view.appearance->automaticSpellingCorrection);
+}
+
+TEST(EditorCoordinator, AHeadingIsStyledAtOnceAndTheSelectionSurvivesStyling) {
+    EditorSession session("Title\n\nbody text\n");
+    session.core.setSelectedRange({0, 0});
+    session.core.insertText(u"#");
+    session.core.insertText(u" ");
+    EXPECT_FALSE(session.coordinator->hasPendingStylePass()) << "the heading fast path styled it";
+    EXPECT_FALSE(session.coordinator->pendingStyleRange().has_value());
+    const AttributeValue *font = session.storage.attribute(AttributeKey::font, 3);
+    ASSERT_NE(font, nullptr);
+    EXPECT_GT(std::get<FontDescriptor>(*font).pointSize, 15);
+
+    session.core.setSelectedRange({10, 4});
+    session.typeAtEnd(u"*more*");
+    session.core.setSelectedRange({10, 4});
+    session.scheduler.advance(50ms);
+    EXPECT_EQ(session.core.selectedRange(), (TextRange{10, 4}));
+}
+
+TEST(EditorCoordinator, TheViewsTextNeverBecomesAnotherPagesText) {
+    EditorSession session("page one\n");
+    const Uuid first = session.store->document().currentPage.id;
+    session.typeAtEnd(u" edited");
+    // The store moves to a new page without the view following (as another road would).
+    ASSERT_TRUE(session.store->createNewPage(systemClock().now()).has_value());
+    session.scheduler.advance(1s);
+    session.coordinator->flushPendingChanges();
+    EXPECT_EQ(session.storedText(), "");
+    EXPECT_EQ(session.coordinator->loadedPageID(), first);
+}
+
+} // namespace
+} // namespace velto::editor

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "EditorCoordinatorTestSupport.h"
+#include "editor/MarkdownSyntaxScanner.h"
+#include "editor_view/EditorCoordinator.h"
+#include "platform/Text.h"
+#include "preferences/Preferences.h"
+#include "store/Store.h"
+#include "support/TemporaryFolder.h"
+
+#include <QtCore/QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace velto::testing {
+
+/// The text view as the coordinator sees it, recording what was asked of it.
+struct RecordingEditorView : editor::EditorCoordinatorView {
+    const editor::EditingCore *core = nullptr;
+    bool marked = false;
+    bool previewedCheckbox = false;
+    int displays = 0;
+    int beeps = 0;
+    std::optional<editor::EditorAppearance> appearance;
+
+    bool hasMarkedText() const override { return marked; }
+    void setNeedsDisplay() override { displays += 1; }
+    void applyEditorAppearance(const editor::EditorAppearance &applied) override { appearance = applied; }
+    editor::Appearance effectiveAppearance() const override { return editor::Appearance::aqua; }
+    bool increasesContrast() const override { return false; }
+    bool clearPreviewedTaskCheckbox() override { return std::exchange(previewedCheckbox, false); }
+    bool isInsideMarkdownLiteralCode(std::size_t location) const override {
+        return core != nullptr && editor::MarkdownSyntaxScanner::isInsideFencedCode(location, core->string());
+    }
+    void beep() override { beeps += 1; }
+};
+
+/// A highlighter that counts its calls and finds no tokens.
+struct CountingHighlighter : editor::CodeSyntaxHighlighting {
+    int calls = 0;
+    QCoro::Task<std::vector<editor::SyntaxToken>> tokens(std::u16string, std::string, CancellationToken) override {
+        calls += 1;
+        co_return std::vector<editor::SyntaxToken>{};
+    }
+};
+
+/// The panel's editor over a real store on a temporary Pages folder: an editing core with per-page
+/// histories, the coordinator on a scheduler the test moves by hand, and preferences in a temporary file.
+class EditorSession {
+public:
+    explicit EditorSession(const std::string &firstPageText = "first page\n") {
+        ensureApplication();
+        preferences = std::make_unique<PreferencesStore>(
+            std::make_unique<DefaultsDomain>(preferencesFolder.filePath(QStringLiteral("Velto.json"))), center);
+        VeltoPreferences::useStorage(preferences.get());
+        VeltoPreferences::registerDefaults();
+        store = finish(VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880));
+        store->setText(firstPageText, systemClock().now());
+        finish(store->flush());
+
+        view.core = &core;
+        histories.beep = [this] { view.beep(); };
+        editor::VeltoEditorCoordinator::PanelHooks hooks{
+            [this](bool canUndo, bool canRedo) { availability = {canUndo, canRedo}; },
+            [this] { scrollIndicatorUpdates += 1; },
+            [] { return false; },
+            [] {},
+        };
+        coordinator = std::make_unique<editor::VeltoEditorCoordinator>(core, histories, view, *store, hooks, scheduler,
+                                                                        highlighter);
+        core.shouldChangeTextHandler = [this](editor::TextRange range, std::u16string_view replacement) {
+            coordinator->editorWillReplaceCharacters(range, replacement);
+            return true;
+        };
+        core.didChangeTextHandler = [this] { coordinator->editorTextDidChange(); };
+        showCurrentPage();
+    }
+
+    ~EditorSession() {
+        coordinator.reset();
+        store.reset();
+        processEventsUntil([] { return false; }, std::chrono::milliseconds(50));
+        VeltoPreferences::useStorage(nullptr);
+    }
+
+    /// What the panel's page-editing session does after the current page changed.
+    void showCurrentPage() {
+        const VeltoDocument &document = store->document();
+        std::set<Uuid> ids{document.currentPage.id};
+        for (const VeltoPage &page : document.pages) {
+            ids.insert(page.id);
+        }
+        histories.activateUndoHistory(document.currentPage.id, ids, nullptr,
+                                      editor::PageTextFingerprint::ofUTF8(document.currentPage.visibleText()));
+        coordinator->loadCurrentPageText();
+    }
+
+    void typeAtEnd(std::u16string_view text) {
+        core.setSelectedRange({core.length(), 0});
+        for (char16_t unit : text) {
+            core.insertText(std::u16string_view(&unit, 1));
+        }
+    }
+    std::string storedText() const { return store->document().currentPage.visibleText(); }
+    std::string shownText() const { return text::toUTF8(core.string()); }
+    void waitForSaves() { finish(store->flush()); }
+
+    velto::testing::TemporaryFolder folder;
+    QTemporaryDir preferencesFolder;
+    VeltoNotificationCenter center;
+    std::unique_ptr<PreferencesStore> preferences;
+    std::unique_ptr<VeltoStore> store;
+    editor::TextStorage storage;
+    editor::EditingCore core{storage};
+    editor::PageUndoHistories histories{core};
+    RecordingEditorView view;
+    FakeEditorScheduler scheduler;
+    std::shared_ptr<CountingHighlighter> highlighter = std::make_shared<CountingHighlighter>();
+    std::unique_ptr<editor::VeltoEditorCoordinator> coordinator;
+    std::pair<bool, bool> availability{false, false};
+    int scrollIndicatorUpdates = 0;
+};
+
+} // namespace velto::testing
