@@ -1,11 +1,11 @@
 #pragma once
 
+#include "ViewTestApplication.h"
 #include "store/Scheduler.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QEventLoop>
-#include <QtWidgets/QApplication>
 #include <qcoro/qcorotask.h>
 
 #include <algorithm>
@@ -19,16 +19,9 @@
 
 namespace velto::testing {
 
-/// The application object Qt's timers and event loop need; made once per test program (widgets may
-/// be created by other tests of this layer, so it is a QApplication on the offscreen platform).
+/// The application object Qt's timers and event loop need: the one the layer's view tests share.
 inline void ensureApplication() {
-    if (QCoreApplication::instance() != nullptr) {
-        return;
-    }
-    static int argc = 1;
-    static char name[] = "velto_editor_view_tests";
-    static char *argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
+    viewTestApplication();
 }
 
 /// A scheduler whose time moves only when the test says so; due actions run on the test's thread.
