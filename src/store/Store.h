@@ -19,8 +19,8 @@
 #include "store/FolderMonitor.h"
 #include "store/SaveCoordinator.h"
 #include "store/Scheduler.h"
+#include "store/StoreSignals.h"
 
-#include <QtCore/QObject>
 #include <qcoro/qcorotask.h>
 
 #include <cstdint>
@@ -39,7 +39,7 @@ namespace velto {
 /// of `document`, recorded in the mutation tracker and saved as a whole-document request through the save
 /// coordinator; changes that other writers make in the Pages folder come back through the folder monitor.
 /// The page library is never called on the main thread: its operations are injected and awaited.
-class VeltoStore : public QObject {
+class VeltoStore : public VeltoStoreSignals {
 public:
     using SaveOperation = VeltoSaveCoordinator::SaveOperation;
     using LoadOperation = std::function<QCoro::Task<VeltoLibraryLoadResult>(std::filesystem::path folderURL)>;
@@ -106,6 +106,16 @@ public:
 
     /// Called whenever a change leaves a different set of archived pages.
     std::function<void()> onArchiveStateChange;
+
+    /// The editor's hand-over, installed by the editor: when called, the editor gives the text typed but not
+    /// yet handed to setText over at once, by calling setText before it returns (and does nothing when it
+    /// holds nothing). The store calls it before it puts text from disk or from a save's merge into the
+    /// current page, and before a page read from disk replaces the current page, so that nothing typed is
+    /// replaced unseen: a reload that finds new text handed over saves it and loads again.
+    std::function<void()> handOverPendingText;
+
+    /// How the current page changed, in currentPageChangedOutsideEditor (declared in VeltoStoreSignals).
+    using CurrentPageChange = VeltoCurrentPageChange;
 
     /// The editor's entry point: the current page's new text, edited at `now`.
     void setText(const std::string &text, Date now);
@@ -176,6 +186,16 @@ private:
     void takeExternalRefreshRequest(std::optional<std::set<std::string>> &paths);
     void giveBackExternalRefreshRequest(const std::optional<std::set<std::string>> &paths);
     void applyReload(const VeltoLibraryLoadResult &result, bool applyAutoArchive);
+    /// Whether a save is still owed: a scheduled save not yet finished, a change not yet scheduled, or
+    /// pending changes whose last save failed. Never true while recovery is required (nothing is saved then).
+    bool hasOutstandingSave() const;
+    /// Asks the editor for the text it has not handed over yet (see handOverPendingText).
+    void askEditorForPendingText();
+    /// Tells the editor when the current page is not `previous` any more, or holds another text.
+    void announceCurrentPageChange(const VeltoPage &previous);
+    /// The number of successful saves that had written the page when asked: a read of the page that began
+    /// before the number changed is older than what the store holds.
+    std::uint64_t pageSaveCount(const Uuid &pageID) const;
     void replaceDocument(VeltoDocument document);
     bool takeLatestPage(const Uuid &pageID, const std::optional<VeltoPage> &latest);
 
@@ -208,6 +228,7 @@ private:
     std::uint64_t latestCompletedGeneration_ = 0;
     std::optional<std::uint64_t> latestFailedGeneration_;
     std::map<Uuid, VeltoPageBaseline> pageBaselines_;
+    std::map<Uuid, std::uint64_t> pageSaveCounts_;
     VeltoMutationTracker mutations_;
     std::shared_ptr<VeltoSaveCoordinator> saveCoordinator_;
 

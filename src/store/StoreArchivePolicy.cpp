@@ -180,11 +180,13 @@ QCoro::Task<bool> VeltoStore::applyArchiveTransition(VeltoDocument target) {
 
     // Every file is read before anything changes: one failed read leaves the document as it was.
     std::map<Uuid, std::optional<VeltoPage>> latestPages;
+    std::map<Uuid, std::uint64_t> saveCountsBeforeRead;
     for (const Uuid &pageID : changed) {
         const VeltoPage *presentPage = findPage(present, pageID);
         if (presentPage == nullptr || findPage(target, pageID) == nullptr) {
             continue;
         }
+        saveCountsBeforeRead[pageID] = pageSaveCount(pageID);
         try {
             QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(*presentPage, folderURL_);
             latestPages[pageID] = co_await reading;
@@ -209,7 +211,9 @@ QCoro::Task<bool> VeltoStore::applyArchiveTransition(VeltoDocument target) {
         const VeltoPage &presentPage = *findPage(present, pageID);
         const VeltoPage &targetPage = *findPage(target, pageID);
         // Unsaved edits are never replaced by the file's text: the page as held carries them to the next save.
-        bool takesFile = latest.has_value() && !hasUnsavedEdits(mutations_, pageID);
+        // A text read before a save of the page finished is older than the page as held.
+        bool readBeforeSave = pageSaveCount(pageID) != saveCountsBeforeRead[pageID];
+        bool takesFile = latest.has_value() && !readBeforeSave && !hasUnsavedEdits(mutations_, pageID);
         VeltoPage base = takesFile ? *latest : presentPage;
         if (isArchivedPage(targetPage)) {
             markPageArchived(base, targetPage.archivedAt.value_or(now()));

@@ -95,6 +95,7 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid cop
     if (store == nullptr || librarySessionRevision_ != sessionRevision || !latest.has_value()) {
         co_return VeltoConflictResolutionOutcome::unavailable;
     }
+    askEditorForPendingText(); // the resolution may replace the text of the page in front of the user
     // Looked up again: the user chose on the copy as it was shown, not as it may have become meanwhile.
     position = std::find_if(document_.pages.begin(), document_.pages.end(),
                             [&copyPageID](const VeltoPage &page) { return page.id == copyPageID; });
@@ -155,6 +156,7 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid cop
     if (loadState_.recoveryIssue() == nullptr) {
         schedule();
     }
+    announceCurrentPageChange(before.currentPage);
     co_return VeltoConflictResolutionOutcome::resolved;
 }
 

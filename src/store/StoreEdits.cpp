@@ -127,9 +127,18 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     }
     for (const auto &[pageID, baseline] : result.persistedPageBaselines) {
         pageBaselines_.insert_or_assign(pageID, baseline);
+        pageSaveCounts_[pageID] += 1;
+    }
+    std::optional<VeltoPage> currentBeforeMerge;
+    if (result.mergedPages.count(document_.currentPage.id) != 0) {
+        askEditorForPendingText(); // what was typed meanwhile is merged with the save's text, never replaced
+        currentBeforeMerge = document_.currentPage;
     }
     for (const auto &[pageID, mergedPage] : result.mergedPages) {
         foldMergedPage(request, pageID, mergedPage);
+    }
+    if (currentBeforeMerge.has_value()) {
+        announceCurrentPageChange(*currentBeforeMerge);
     }
     std::set<Uuid> archivedBeforeConflicts = document_.archivedPageIDs();
     for (const VeltoSaveConflict &conflict : result.conflicts) {

@@ -115,6 +115,9 @@ QCoro::Task<std::map<Uuid, VeltoPage>> VeltoStore::loadArchivedPreviews(std::vec
         }
         *held = std::get<VeltoPage>(result->second);
         documentDidChange();
+        if (page.id == document_.currentPage.id) {
+            announceCurrentPageChange(page);
+        }
         answer.emplace(page.id, *held);
     }
     co_return answer;

@@ -54,6 +54,7 @@ void VeltoStore::commitDocumentChange(const VeltoDocument &before, const std::se
     if (loadState_.recoveryIssue() == nullptr) {
         schedule(); // while recovery is required, changes stay in memory
     }
+    announceCurrentPageChange(before.currentPage);
 }
 
 std::optional<VeltoPageOperation> VeltoStore::createNewPage(Date now) {
@@ -136,6 +137,7 @@ QCoro::Task<bool> VeltoStore::restoreArchivedPage(Uuid pageID, Date now) {
     QPointer<VeltoStore> store(this);
     std::uint64_t sessionRevision = librarySessionRevision_;
     VeltoPage held = document_.pages[*index];
+    std::uint64_t saveCountBeforeRead = pageSaveCount(pageID);
     std::optional<VeltoPage> latest;
     try {
         QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(held, folderURL_);
@@ -149,6 +151,10 @@ QCoro::Task<bool> VeltoStore::restoreArchivedPage(Uuid pageID, Date now) {
     if (store == nullptr || librarySessionRevision_ != sessionRevision) {
         co_return false;
     }
+    if (pageSaveCount(pageID) != saveCountBeforeRead) {
+        latest.reset(); // saved while it was read: the page as held is newer than the text read
+    }
+    askEditorForPendingText(); // the page in front of the user is about to change
     // Looked up again: the page may have been restored, deleted or reloaded while its file was read.
     index = indexOfOtherPage(document_, pageID);
     if (!index.has_value() || document_.pages[*index] != held) {

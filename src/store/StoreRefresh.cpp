@@ -2,6 +2,7 @@
 #include "model/ReloadError.h"
 #include "model/ThreeWayMerge.h"
 #include "store/FolderIdentity.h"
+#include "store/PendingEdits.h"
 #include "store/Store.h"
 
 #include <QtCore/QPointer>
@@ -96,6 +97,9 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
         if (store == nullptr || librarySessionRevision_ != sessionRevision) {
             co_return; // another library session began
         }
+        if (hasOutstandingSave()) {
+            continue; // edited while the flush waited: that edit is saved too before anything is loaded
+        }
         std::uint64_t mutationRevision = mutations_.revision;
         // Started outside co_await: GCC 12 destroys argument temporaries of a co_await expression twice.
         QCoro::Task<VeltoLibraryLoadResult> loading =
@@ -104,6 +108,9 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
         VeltoLibraryLoadResult result = co_await loading;
         if (store == nullptr || librarySessionRevision_ != sessionRevision || !isSameFolderURL(folderURL_, folderURL)) {
             co_return;
+        }
+        if (mutations_.revision == mutationRevision) {
+            askEditorForPendingText();
         }
         if (mutations_.revision == mutationRevision) {
             applyReload(result, applyAutoArchive);
@@ -119,6 +126,41 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
     }
 }
 
+bool VeltoStore::hasOutstandingSave() const {
+    if (loadState_.recoveryIssue() != nullptr) {
+        return false;
+    }
+    if (latestScheduledDocumentRevision_ != documentRevision_) {
+        return true;
+    }
+    if (latestScheduledGeneration_.has_value() && *latestScheduledGeneration_ > latestCompletedGeneration_) {
+        return true;
+    }
+    // A failed last save leaves its changes pending; the next flush saves them again or fails with its error.
+    return hasPendingMutations(mutations_) && latestFailedGeneration_.has_value() &&
+           latestFailedGeneration_ == latestScheduledGeneration_;
+}
+
+void VeltoStore::askEditorForPendingText() {
+    if (handOverPendingText) {
+        handOverPendingText();
+    }
+}
+
+void VeltoStore::announceCurrentPageChange(const VeltoPage &previous) {
+    const VeltoPage &current = document_.currentPage;
+    if (current.id != previous.id) {
+        emit currentPageChangedOutsideEditor(current.id, CurrentPageChange::page);
+    } else if (current.visibleText() != previous.visibleText()) {
+        emit currentPageChangedOutsideEditor(current.id, CurrentPageChange::text);
+    }
+}
+
+std::uint64_t VeltoStore::pageSaveCount(const Uuid &pageID) const {
+    auto found = pageSaveCounts_.find(pageID);
+    return found == pageSaveCounts_.end() ? 0 : found->second;
+}
+
 void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyAutoArchive*/) {
     if (const VeltoStoreRecoveryIssue *issue = result.failureIssue()) {
         if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
@@ -130,17 +172,26 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
     if (loaded == nullptr) {
         throw VeltoReloadError::libraryMissing();
     }
-    replaceDocument(loaded->document);
-    pageBaselines_ = pageBaselines(document_);
+    const VeltoPage previousCurrentPage = document_.currentPage;
+    // What could not be saved before the load (edits held while the library needed recovery) stays, merged
+    // into what was loaded; everything else was saved by the flush before the load.
+    VeltoReloadedDocument reloaded =
+        keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document, pageBaselines(loaded->document));
+    replaceDocument(std::move(reloaded.document));
+    pageBaselines_ = std::move(reloaded.baselines);
     latestScheduledDocumentRevision_.reset();
     latestFailedGeneration_.reset();
     loadState_ = VeltoStoreLoadState::loaded();
     lastSaveErrorDescription_.reset();
     lastSaveConflictPresentation_.reset();
     mutations_.reset(loaded->structureRepair, true);
-    if (loaded->structureRepair.has_value() && loadState_.isLoaded()) {
+    if (reloaded.keptPendingChanges) {
+        mutations_.record(loaded->document, document_);
+    }
+    if ((loaded->structureRepair.has_value() || reloaded.keptPendingChanges) && loadState_.isLoaded()) {
         schedule();
     }
+    announceCurrentPageChange(previousCurrentPage);
 }
 
 void VeltoStore::replaceDocument(VeltoDocument document) {
@@ -161,6 +212,7 @@ QCoro::Task<std::set<Uuid>> VeltoStore::refreshPagesFromDisk(std::set<Uuid> page
         if (held == nullptr) {
             continue;
         }
+        std::uint64_t saveCountBeforeRead = pageSaveCount(pageID);
         // Read off the main thread: the shared lock may wait for another process's save.
         std::optional<VeltoPage> latest;
         std::exception_ptr error;
@@ -177,6 +229,9 @@ QCoro::Task<std::set<Uuid>> VeltoStore::refreshPagesFromDisk(std::set<Uuid> page
             lastSaveErrorDescription_ = errorDescription(error);
             continue;
         }
+        if (pageSaveCount(pageID) != saveCountBeforeRead) {
+            continue; // a save of this page finished while it was read: the text read may be older than it
+        }
         if (takeLatestPage(pageID, latest)) {
             refreshed.insert(pageID);
         }
@@ -185,6 +240,9 @@ QCoro::Task<std::set<Uuid>> VeltoStore::refreshPagesFromDisk(std::set<Uuid> page
 }
 
 bool VeltoStore::takeLatestPage(const Uuid &pageID, const std::optional<VeltoPage> &latest) {
+    if (latest.has_value() && document_.currentPage.id == pageID) {
+        askEditorForPendingText(); // typed text becomes a pending edit, which the file never replaces
+    }
     VeltoPage *held = findPage(document_, pageID); // looked up again: the document may have changed meanwhile
     if (held == nullptr) {
         return false;
@@ -192,38 +250,23 @@ bool VeltoStore::takeLatestPage(const Uuid &pageID, const std::optional<VeltoPag
     if (!latest.has_value()) {
         return true; // no file: nothing to take
     }
-    VeltoPage page = *latest;
-    VeltoPageBaseline latestBaseline = VeltoPageBaseline::fromPage(page);
-    if (latestBaseline.checksum == VeltoPageBaseline::fromPage(*held).checksum) {
-        page.updatedAt = held->updatedAt;
-    } else {
-        page.updatedAt = std::max(held->updatedAt.value_or(held->createdAt), page.updatedAt.value_or(page.createdAt));
+    auto baseline = pageBaselines_.find(pageID);
+    VeltoHeldPage before{*held, std::nullopt};
+    if (baseline != pageBaselines_.end()) {
+        before.baseline = baseline->second;
     }
-
-    if (mutations_.changedPageRevisions.count(pageID) == 0) {
-        *held = std::move(page);
-        documentDidChange();
-        pageBaselines_.insert_or_assign(pageID, latestBaseline);
+    VeltoHeldPage after = takingFileIntoHeldPage(before, hasPendingChange(mutations_, pageID), *latest);
+    if (after.page == before.page && after.baseline == before.baseline) {
         return true;
     }
-
-    // Unsaved edits: the file's text must never replace them.
-    auto baseline = pageBaselines_.find(pageID);
-    if (baseline != pageBaselines_.end() && baseline->second.checksum == latestBaseline.checksum) {
-        return true; // the file is still what the edits started from
-    }
-    if (baseline == pageBaselines_.end() || !baseline->second.fileContents.has_value()) {
-        return true; // nothing to merge against: the next save finds the file changed and keeps both versions
-    }
-    std::optional<std::string> merged = VeltoThreeWayMerge::merge(
-        *baseline->second.fileContents, held->persistedFileContents(), page.persistedFileContents());
-    if (!merged.has_value()) {
-        return true; // conflicting: the edits stay, and the next save keeps the file's text as a conflict copy
-    }
-    held->content = VeltoPageContent::loaded(VeltoPageFileContent::parse(*merged));
-    held->updatedAt = VeltoThreeWayMerge::maxDate(held->updatedAt, page.updatedAt);
+    *held = std::move(after.page);
     documentDidChange();
-    pageBaselines_.insert_or_assign(pageID, latestBaseline);
+    if (after.baseline.has_value()) {
+        pageBaselines_.insert_or_assign(pageID, *after.baseline);
+    }
+    if (pageID == document_.currentPage.id) {
+        announceCurrentPageChange(before.page);
+    }
     return true;
 }
 

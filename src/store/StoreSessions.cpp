@@ -159,6 +159,7 @@ QCoro::Task<void> VeltoStore::connectPages(std::filesystem::path destinationURL,
 void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, VeltoDocument document,
                                         VeltoStoreLoadState loadState,
                                         const std::optional<VeltoLibraryStructureRepair> &structureRepair) {
+    const VeltoPage previousCurrentPage = document_.currentPage;
     beginLibrarySession(folderURL);
     replaceDocument(std::move(document));
     pageBaselines_ = pageBaselines(document_);
@@ -171,7 +172,9 @@ void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, 
     lastSaveErrorDescription_.reset();
     lastSaveConflictPresentation_.reset();
     loadState_ = std::move(loadState);
+    pageSaveCounts_.clear();
     startMonitoringFolder();
+    announceCurrentPageChange(previousCurrentPage);
 }
 
 void VeltoStore::beginLibrarySession(const std::filesystem::path &folderURL) {

@@ -45,6 +45,7 @@ struct StoreHarness {
     std::vector<std::optional<std::set<std::string>>> loads; // nothing: a full load
     std::vector<std::shared_ptr<Gate<VeltoLibraryLoadResult>>> loadGates;
     std::map<Uuid, std::optional<VeltoPage>> latestPages;
+    std::map<Uuid, std::shared_ptr<Gate<std::optional<VeltoPage>>>> heldPageReads; // reads the test finishes
     std::unique_ptr<VeltoStore> store;
 
     VeltoStore::Environment environment() {
@@ -70,7 +71,12 @@ struct StoreHarness {
         };
         environment.latestPageLoadOperation = [this](VeltoPage page,
                                                      std::filesystem::path) -> QCoro::Task<std::optional<VeltoPage>> {
-            co_return latestPages.at(page.id);
+            if (auto held = heldPageReads.find(page.id); held != heldPageReads.end()) {
+                return held->second->wait();
+            }
+            return [](std::optional<VeltoPage> latest) -> QCoro::Task<std::optional<VeltoPage>> {
+                co_return latest;
+            }(latestPages.at(page.id));
         };
         return environment;
     }
@@ -115,6 +121,11 @@ struct StoreHarness {
         for (auto &gate : loadGates) {
             if (gate->isWaiting()) {
                 gate->open(VeltoLibraryLoadResult::missing());
+            }
+        }
+        for (auto &[pageID, gate] : heldPageReads) {
+            if (gate->isWaiting()) {
+                gate->open(std::nullopt);
             }
         }
         store.reset();
@@ -481,6 +492,174 @@ TEST(Store, RefreshOfAPageWhoseFileConflictsWithUnsavedEditsKeepsTheEdits) {
     EXPECT_EQ(store.document().currentPage.visibleText(), "mine\n");
     EXPECT_EQ(store.pageBaselines().at(page.id), VeltoPageBaseline::fromPage(page))
         << "the baseline stays, so that the next save finds the file changed and keeps both versions";
+}
+
+TEST(Store, EditMadeWhileAReloadFlushWaitsIsSavedBeforeTheLibraryIsLoaded) {
+    StoreHarness harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("start"))));
+    VeltoStore &store = *harness.store;
+    store.setText("first", harness.clock.now());
+    auto reload = observe(store.reloadFromDisk(false, std::nullopt));
+    store.setText("second", harness.clock.now()); // waits behind the running save of "first"
+
+    harness.succeedSave();
+    EXPECT_TRUE(harness.loads.empty()) << "loading now would bring back \"first\" over the unsaved \"second\"";
+    ASSERT_EQ(harness.saves.size(), 2u);
+    EXPECT_EQ(harness.saves[1].document.currentPage.visibleText(), "second");
+    harness.succeedSave();
+    ASSERT_EQ(harness.loads.size(), 1u);
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(harness.saves[1].document));
+    ASSERT_TRUE(reload->finished);
+    EXPECT_FALSE(reload->error);
+    EXPECT_EQ(store.document().currentPage.visibleText(), "second");
+    EXPECT_EQ(store.pageBaselines().at(store.document().currentPage.id),
+              VeltoPageBaseline::fromPage(harness.saves[1].document.currentPage));
+}
+
+TEST(Store, EditsHeldWhileTheLibraryCouldNotBeReadSurviveTheReloadThatEndsIt) {
+    struct Case {
+        const char *road;
+        VeltoStoreRecoveryIssue::Kind issue;
+        std::function<void(StoreHarness &)> reload; // ends with the loaded library's gate open to answer
+    };
+    const std::vector<Case> cases = {
+        {"Try Again after a damaged load", VeltoStoreRecoveryIssue::Kind::corrupt,
+         [](StoreHarness &harness) { observe(harness.store->reloadFromDisk(true, std::nullopt)); }},
+        {"the retry of a library still downloading", VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable,
+         [](StoreHarness &harness) {
+             harness.loadGates[0]->open(
+                 VeltoLibraryLoadResult::failed({VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable, "later"}));
+             harness.scheduler.advance(VeltoStore::unavailableRetryDelay);
+         }},
+    };
+    for (const Case &testCase : cases) {
+        SCOPED_TRACE(testCase.road);
+        StoreHarness harness;
+        harness.build(VeltoLibraryLoadResult::failed({testCase.issue, "not now"}));
+        VeltoStore &store = *harness.store;
+        Uuid typedPageID = store.document().currentPage.id;
+        store.setText("typed while waiting", harness.clock.now());
+        testCase.reload(harness);
+
+        VeltoPage onDisk = loadedPage("on disk");
+        harness.loadGates.back()->open(VeltoLibraryLoadResult::loaded(documentOf(onDisk)));
+        EXPECT_TRUE(store.loadState().isLoaded());
+        EXPECT_EQ(store.document().currentPage.id, typedPageID);
+        EXPECT_EQ(store.document().currentPage.visibleText(), "typed while waiting");
+        ASSERT_EQ(store.document().pages.size(), 1u);
+        EXPECT_EQ(store.document().pages[0], onDisk);
+        ASSERT_EQ(harness.saves.size(), 1u) << "the kept text is saved into the library now readable";
+        EXPECT_EQ(harness.saves[0].changedPageRevisions.count(typedPageID), 1u);
+        EXPECT_TRUE(harness.saves[0].structureRevision.has_value());
+    }
+}
+
+TEST(Store, PageReadThatASaveOfThePageOvertookIsNotTaken) {
+    StoreHarness harness;
+    VeltoPage page = loadedPage("old text");
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    store.setText("new text", harness.clock.now());
+    harness.heldPageReads[page.id] = std::make_shared<Gate<std::optional<VeltoPage>>>();
+    auto refreshed = observe(store.refreshPagesFromDisk({page.id}));
+
+    harness.succeedSave();                      // "new text" is written after the read began
+    harness.heldPageReads[page.id]->open(page); // the read found the file as it was before that write
+    ASSERT_TRUE(refreshed->finished);
+    EXPECT_EQ(store.document().currentPage.visibleText(), "new text");
+    EXPECT_TRUE(refreshed->value->empty());
+    EXPECT_EQ(store.pageBaselines().at(page.id).fileContents, "new text");
+}
+
+TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) {
+    StoreHarness harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("on disk"))));
+    VeltoStore &store = *harness.store;
+    int handOvers = 0;
+    std::string editorText = "typed, not handed over yet";
+    store.handOverPendingText = [&] {
+        handOvers += 1;
+        store.setText(editorText, harness.clock.now());
+    };
+    auto reload = observe(store.reloadFromDisk(false, std::nullopt));
+    harness.succeedSave();
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("on disk"))));
+    EXPECT_EQ(handOvers, 1);
+    EXPECT_EQ(store.document().currentPage.visibleText(), editorText);
+    EXPECT_FALSE(reload->finished) << "the handed-over text is saved, then the library loaded again";
+
+    harness.succeedSave();
+    ASSERT_EQ(harness.loads.size(), 2u);
+    harness.loadGates[1]->open(VeltoLibraryLoadResult::loaded(harness.saves.back().document));
+    EXPECT_TRUE(reload->finished);
+    EXPECT_EQ(handOvers, 2);
+    EXPECT_EQ(store.document().currentPage.visibleText(), editorText);
+}
+
+TEST(Store, ChangesOfTheCurrentPageOutsideTheEditorAreAnnouncedOnce) {
+    using Change = VeltoStore::CurrentPageChange;
+    struct Announcement {
+        Uuid pageID;
+        Change change;
+        bool operator==(const Announcement &) const = default;
+    };
+    struct Case {
+        const char *road;
+        std::function<std::vector<Announcement>(StoreHarness &)> act; // answers what must be announced
+    };
+    const std::vector<Case> cases = {
+        {"typing",
+         [](StoreHarness &harness) {
+             harness.store->setText("typed", harness.clock.now());
+             return std::vector<Announcement>{};
+         }},
+        {"a reload with another text of the page",
+         [](StoreHarness &harness) {
+             VeltoDocument changed = harness.store->document();
+             changed.currentPage.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "theirs", "\n"});
+             observe(harness.store->reloadFromDisk(false, std::nullopt));
+             harness.succeedSave();
+             harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(changed));
+             return std::vector<Announcement>{{changed.currentPage.id, Change::text}};
+         }},
+        {"a reload with another current page",
+         [](StoreHarness &harness) {
+             VeltoDocument switched =
+                 documentOf(harness.store->document().pages[0], {harness.store->document().currentPage});
+             observe(harness.store->reloadFromDisk(false, std::nullopt));
+             harness.succeedSave();
+             harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(switched));
+             return std::vector<Announcement>{{switched.currentPage.id, Change::page}};
+         }},
+        {"a save that merged another writer's line",
+         [](StoreHarness &harness) {
+             harness.store->setText("mine\n", harness.clock.now());
+             VeltoPage merged = harness.saves[0].document.currentPage;
+             merged.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "mine\ntheirs\n", "\n"});
+             VeltoSaveResult result;
+             result.mergedPages[merged.id] = merged;
+             harness.saveGates[0]->open(result);
+             return std::vector<Announcement>{{merged.id, Change::text}};
+         }},
+        {"selecting another page",
+         [](StoreHarness &harness) {
+             Uuid other = harness.store->document().pages[0].id;
+             harness.store->selectPageOperation(other);
+             return std::vector<Announcement>{{other, Change::page}};
+         }},
+    };
+    for (const Case &testCase : cases) {
+        SCOPED_TRACE(testCase.road);
+        StoreHarness harness;
+        harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("current\n"), {loadedPage("other\n")})));
+        std::vector<Announcement> announced;
+        QObject::connect(harness.store.get(), &VeltoStore::currentPageChangedOutsideEditor,
+                         [&announced](Uuid pageID, Change change) {
+                             announced.push_back({pageID, change});
+                         });
+        std::vector<Announcement> expected = testCase.act(harness);
+        EXPECT_EQ(announced, expected);
+    }
 }
 
 TEST(Store, ActivityOrderRanksLaterActivityThenLaterCreationThenIdentifier) {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QtCore/QObject>
+
+// The meta-object compiler cannot read the standard library's C++20 headers; it needs only the type's name.
+#ifndef Q_MOC_RUN
+#include "platform/Uuid.h"
+#endif
+
+namespace velto {
+
+/// How the current page changed, in currentPageChangedOutsideEditor.
+enum class VeltoCurrentPageChange {
+    text, ///< the same page now holds another text
+    page, ///< another page is current
+};
+
+/// The signals of the store, kept in a base of their own: the meta-object compiler reads this header, and
+/// could not read the coroutine headers that the store's own header includes.
+class VeltoStoreSignals : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+signals:
+    /// The store changed the current page's text, or which page is current, by a road other than setText: a
+    /// reload, a save's merge, a page read again from disk, a page operation or its undo, a restore, a
+    /// resolved conflict, another library. Emitted once per change, after the store's state is whole again;
+    /// `pageID` is the current page now. For `text`, the editor drops its pending save of that page and shows
+    /// the page's new text (the page's undo history no longer fits it); for `page`, it moves to the new
+    /// current page. A change of the page's identifier alone (a save that renamed it) is not announced here.
+    void currentPageChangedOutsideEditor(velto::Uuid pageID, velto::VeltoCurrentPageChange change);
+};
+
+} // namespace velto
