@@ -4,6 +4,7 @@
 #include "ViewTestApplication.h"
 #include "preferences/GlobalShortcut.h"
 
+#include <QtGui/QInputDevice>
 #include <QtGui/QKeyEvent>
 
 #include <gtest/gtest.h>
@@ -34,7 +35,11 @@ std::optional<QString> usKeyboard(std::uint32_t x11KeyCode, bool shift) {
 QKeyEvent event(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, std::uint32_t scanCode,
                 std::uint32_t nativeModifiers, const QString &text) {
     velto::testing::viewTestApplication();
-    return QKeyEvent(type, key, modifiers, scanCode, 0, nativeModifiers, text);
+    // A keyboard of the tests' own: Qt's primary keyboard would be made a child of the application, which
+    // other tests of this program keep until the process exits, when Qt's device list is already gone.
+    static QInputDevice *keyboard =
+        new QInputDevice(QStringLiteral("test keyboard"), 1, QInputDevice::DeviceType::Keyboard);
+    return QKeyEvent(type, key, modifiers, scanCode, 0, nativeModifiers, text, false, 1, keyboard);
 }
 
 } // namespace
