@@ -1,0 +1,546 @@
+#include "editor_view/LayoutCache.h"
+
+#include "editor/EditorPreferences.h"
+#include "editor/MarkdownStyler.h"
+#include "editor/TextStorage.h"
+#include "editor_view/LayoutFormats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <tuple>
+
+namespace velto::editor {
+
+namespace {
+
+/// How far back from a piece's nominal end a break between words is looked for.
+constexpr std::size_t segmentBreakSearch = 2048;
+/// How many laid-out pieces the cache keeps at most, whatever their size.
+constexpr std::size_t layoutCountBudget = 2048;
+
+bool isHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+} // namespace
+
+LayoutCache::LayoutCache(const TextStorage &storage, LayoutFormats &formats)
+    : storage_(storage)
+    , formats_(formats) {
+    rebuildEntries();
+}
+
+LayoutCache::~LayoutCache() = default;
+
+void LayoutCache::setWidth(double width) {
+    if (width == width_) {
+        return;
+    }
+    width_ = width;
+    for (Entry &entry : entries_) {
+        for (Segment &segment : entry.segments) {
+            invalidateSegment(segment);
+        }
+    }
+    measureCursor_ = 0;
+}
+
+void LayoutCache::setEmptyTextAttributes(const Attributes &attributes) {
+    emptyTextAttributes_ = attributes;
+}
+
+void LayoutCache::reset() {
+    rebuildEntries();
+}
+
+void LayoutCache::rebuildEntries() {
+    index_.rebuild(storage_);
+    entries_.clear();
+    entries_.resize(index_.paragraphCount());
+    heights_.resize(index_.paragraphCount());
+    for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
+        heights_[paragraph] = estimatedHeight(index_.paragraphRange(paragraph).length);
+    }
+    tops_.assign(entries_.size() + 1, 0);
+    topsValidUpTo_ = 0;
+    measureCursor_ = 0;
+    liveUnits_ = 0;
+}
+
+double LayoutCache::estimatedHeight(std::size_t units) const {
+    // The base style's figures: about 0.6 of the size per character, lines 1.2 of the size apart plus
+    // the line spacing, and the paragraph spacing once.
+    const double size = editorFontSize(currentEditorPreferences());
+    const double characterWidth = 0.6 * size;
+    const double lineHeight = 1.2 * size + std::max(0.28 * size, 4.0);
+    const double perLine = width_ > characterWidth ? std::floor(width_ / characterWidth) : 1.0;
+    const double lines = std::max(1.0, std::ceil(static_cast<double>(units) / perLine));
+    return lines * lineHeight + std::max(0.15 * size, 2.0);
+}
+
+// ---- following the text ----
+
+void LayoutCache::textDidChange(const EditingSummary &summary) {
+    const auto splice = index_.sync(storage_);
+    if (!splice) {
+        rebuildEntries();
+        return;
+    }
+    if (splice->removedCount > 0 || splice->insertedCount > 0) {
+        const std::size_t first = splice->first;
+        const bool oneForOne = splice->removedCount == 1 && splice->insertedCount == 1;
+        if (oneForOne && entries_[first].segments.size() > 1) {
+            Entry old = std::move(entries_[first]);
+            if (!adjustSegmentsInPlace(first, old, summary)) {
+                for (const Segment &segment : old.segments) {
+                    liveUnits_ -= segment.layout ? segment.layout->units() : 0;
+                }
+                entries_[first] = Entry{};
+                heights_[first] = estimatedHeight(index_.paragraphRange(first).length);
+            }
+        } else {
+            // A paragraph edited in place keeps its old height as the estimate, so the view does not jump.
+            const double keptHeight = oneForOne ? heights_[first] : 0;
+            for (std::size_t k = first; k < first + splice->removedCount; ++k) {
+                for (const Segment &segment : entries_[k].segments) {
+                    liveUnits_ -= segment.layout ? segment.layout->units() : 0;
+                }
+            }
+            const auto entryAt = entries_.begin() + static_cast<std::ptrdiff_t>(first);
+            entries_.erase(entryAt, entryAt + static_cast<std::ptrdiff_t>(splice->removedCount));
+            std::vector<Entry> inserted(splice->insertedCount);
+            entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(first), std::make_move_iterator(inserted.begin()),
+                            std::make_move_iterator(inserted.end()));
+            const auto heightAt = heights_.begin() + static_cast<std::ptrdiff_t>(first);
+            heights_.erase(heightAt, heightAt + static_cast<std::ptrdiff_t>(splice->removedCount));
+            heights_.insert(heights_.begin() + static_cast<std::ptrdiff_t>(first), splice->insertedCount, 0.0);
+            for (std::size_t k = first; k < first + splice->insertedCount; ++k) {
+                heights_[k] = oneForOne ? keptHeight : estimatedHeight(index_.paragraphRange(k).length);
+            }
+        }
+        tops_.resize(entries_.size() + 1);
+        topsValidUpTo_ = std::min(topsValidUpTo_, first);
+        measureCursor_ = std::min(measureCursor_, first);
+    }
+    const std::size_t length = storage_.length();
+    const std::size_t start = std::min(summary.editedRange.location, length);
+    invalidateAttributes(rangeBetween(start, std::min(summary.editedRange.end(), length)));
+}
+
+bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const EditingSummary &summary) {
+    const std::size_t paragraphStart = index_.paragraphStart(paragraph);
+    const TextRange contents = paragraphContents(storage_, index_.paragraphRange(paragraph));
+    std::size_t oldTotal = 0;
+    for (const Segment &segment : old.segments) {
+        oldTotal += segment.length;
+    }
+    const auto newTotal = static_cast<std::ptrdiff_t>(oldTotal) + summary.changeInLength;
+    const auto oldEditedLength = static_cast<std::ptrdiff_t>(summary.editedRange.length) - summary.changeInLength;
+    if (summary.editedRange.location < paragraphStart || newTotal != static_cast<std::ptrdiff_t>(contents.length) ||
+        oldEditedLength < 0) {
+        return false;
+    }
+    const std::size_t editStart = summary.editedRange.location - paragraphStart;
+    const std::size_t editOldEnd = editStart + static_cast<std::size_t>(oldEditedLength);
+    if (editOldEnd > oldTotal) {
+        return false;
+    }
+    // The pieces the edit touched: the one holding its start through the one holding its old end.
+    std::size_t firstTouched = old.segments.size() - 1;
+    std::size_t lastTouched = old.segments.size() - 1;
+    std::size_t pieceStart = 0;
+    for (std::size_t k = 0; k < old.segments.size(); ++k) {
+        const std::size_t pieceEnd = pieceStart + old.segments[k].length;
+        if (editStart < pieceEnd && firstTouched == old.segments.size() - 1) {
+            firstTouched = k;
+        }
+        if (editOldEnd <= pieceEnd) {
+            lastTouched = k;
+            break;
+        }
+        pieceStart = pieceEnd;
+    }
+    firstTouched = std::min(firstTouched, lastTouched);
+    std::size_t mergedLength = 0;
+    double mergedHeight = 0;
+    for (std::size_t k = firstTouched; k <= lastTouched; ++k) {
+        mergedLength += old.segments[k].length;
+        mergedHeight += old.segments[k].height;
+    }
+    const auto newMergedLength = static_cast<std::ptrdiff_t>(mergedLength) + summary.changeInLength;
+    if (newMergedLength < 0 || static_cast<std::size_t>(newMergedLength) > 2 * segmentLength) {
+        return false;
+    }
+    Entry &entry = entries_[paragraph];
+    entry.segments.clear();
+    for (std::size_t k = 0; k < old.segments.size(); ++k) {
+        Segment &segment = old.segments[k];
+        if (k < firstTouched || k > lastTouched) {
+            entry.segments.push_back(std::move(segment));
+            continue;
+        }
+        liveUnits_ -= segment.layout ? segment.layout->units() : 0;
+        if (k == firstTouched && (newMergedLength > 0 || old.segments.size() == 1)) {
+            entry.segments.push_back(Segment{static_cast<std::size_t>(newMergedLength), mergedHeight, false, nullptr, 0});
+        }
+    }
+    if (entry.segments.empty()) {
+        entry.segments.push_back(Segment{0, mergedHeight, false, nullptr, 0});
+    }
+    setParagraphHeight(paragraph);
+    return true;
+}
+
+void LayoutCache::invalidateAttributes(TextRange range) {
+    if (entries_.empty()) {
+        return;
+    }
+    const std::size_t firstParagraph = index_.paragraphContaining(range.location);
+    const std::size_t lastParagraph = index_.paragraphContaining(range.length > 0 ? range.end() - 1 : range.location);
+    for (std::size_t paragraph = firstParagraph; paragraph <= lastParagraph; ++paragraph) {
+        std::size_t pieceStart = index_.paragraphStart(paragraph);
+        for (Segment &segment : entries_[paragraph].segments) {
+            const std::size_t pieceEnd = pieceStart + segment.length;
+            const bool last = &segment == &entries_[paragraph].segments.back();
+            // A piece owns its end only when it is the paragraph's last (the separator follows it).
+            if (range.location < (last ? pieceEnd + 2 : pieceEnd) && pieceStart <= range.end()) {
+                invalidateSegment(segment);
+            }
+            pieceStart = pieceEnd;
+        }
+    }
+    measureCursor_ = std::min(measureCursor_, firstParagraph);
+}
+
+void LayoutCache::invalidateSegment(Segment &segment) {
+    if (segment.layout) {
+        liveUnits_ -= segment.layout->units();
+        segment.layout.reset();
+    }
+    segment.measured = false;
+}
+
+// ---- pieces ----
+
+std::vector<std::size_t> LayoutCache::segmentLengths(TextRange contents) const {
+    std::vector<std::size_t> lengths;
+    std::size_t start = contents.location;
+    while (contents.end() - start > segmentLength + segmentLength / 2) {
+        std::size_t cut = start + segmentLength;
+        // Prefer to end a piece after a space, where a line may break anyway; never inside a
+        // surrogate pair.
+        const std::u16string tail = storage_.substring(TextRange{cut - segmentBreakSearch, segmentBreakSearch + 1});
+        std::size_t found = 0;
+        for (std::size_t k = segmentBreakSearch; k > 0; --k) {
+            if (tail[k - 1] == u' ' || tail[k - 1] == u'\t') {
+                found = k;
+                break;
+            }
+        }
+        if (found > 0) {
+            cut = cut - segmentBreakSearch + found;
+        } else if (isHighSurrogate(tail[segmentBreakSearch - 1])) {
+            --cut;
+        }
+        lengths.push_back(cut - start);
+        start = cut;
+    }
+    lengths.push_back(contents.end() - start);
+    return lengths;
+}
+
+void LayoutCache::ensureSegmented(std::size_t paragraph) {
+    Entry &entry = entries_[paragraph];
+    if (!entry.segments.empty()) {
+        return;
+    }
+    const TextRange contents = paragraphContents(storage_, index_.paragraphRange(paragraph));
+    const std::vector<std::size_t> lengths = segmentLengths(contents);
+    const double share = heights_[paragraph] / static_cast<double>(lengths.size());
+    for (const std::size_t length : lengths) {
+        entry.segments.push_back(Segment{length, share, false, nullptr, 0});
+    }
+}
+
+Attributes LayoutCache::paragraphAttributes(std::size_t paragraph) const {
+    const TextRange range = index_.paragraphRange(paragraph);
+    if (range.length > 0) {
+        return storage_.attributes(range.location);
+    }
+    if (storage_.length() > 0) {
+        return storage_.attributes(storage_.length() - 1);
+    }
+    return emptyTextAttributes_.empty() ? MarkdownStyler::baseAttributes(MarkdownStyler::textColor())
+                                        : emptyTextAttributes_;
+}
+
+std::unique_ptr<ParagraphLayout> LayoutCache::makeLayout(std::size_t paragraph, std::size_t segment) const {
+    const Entry &entry = entries_[paragraph];
+    std::size_t start = index_.paragraphStart(paragraph);
+    for (std::size_t k = 0; k < segment; ++k) {
+        start += entry.segments[k].length;
+    }
+    const SegmentPlace place{segment == 0, segment + 1 == entry.segments.size()};
+    return std::make_unique<ParagraphLayout>(storage_, TextRange{start, entry.segments[segment].length},
+                                             paragraphAttributes(paragraph), place, width_, formats_);
+}
+
+const ParagraphLayout &LayoutCache::layoutSegment(std::size_t paragraph, std::size_t segmentIndex) {
+    ensureSegmented(paragraph);
+    Segment &segment = entries_[paragraph].segments[segmentIndex];
+    segment.lastUse = useClock_;
+    if (!segment.layout) {
+        segment.layout = makeLayout(paragraph, segmentIndex);
+        liveUnits_ += segment.layout->units();
+        segment.height = segment.layout->height();
+        segment.measured = true;
+        setParagraphHeight(paragraph);
+        evictIfOverBudget();
+    }
+    return *entries_[paragraph].segments[segmentIndex].layout;
+}
+
+void LayoutCache::setParagraphHeight(std::size_t paragraph) {
+    double height = 0;
+    for (const Segment &segment : entries_[paragraph].segments) {
+        height += segment.height;
+    }
+    if (height != heights_[paragraph]) {
+        heights_[paragraph] = height;
+        topsValidUpTo_ = std::min(topsValidUpTo_, paragraph);
+    }
+}
+
+void LayoutCache::evictIfOverBudget() {
+    std::size_t liveCount = 0;
+    if (liveUnits_ <= unitBudget) {
+        // Counting pieces is only worth it now and then: the unit budget usually binds first.
+        if (useClock_ % 64 != 0) {
+            return;
+        }
+    }
+    std::vector<std::tuple<std::uint64_t, std::size_t, std::size_t>> live;
+    for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
+        const auto &segments = entries_[paragraph].segments;
+        for (std::size_t k = 0; k < segments.size(); ++k) {
+            if (segments[k].layout) {
+                ++liveCount;
+                if (segments[k].lastUse != useClock_) {
+                    live.emplace_back(segments[k].lastUse, paragraph, k);
+                }
+            }
+        }
+    }
+    if (liveUnits_ <= unitBudget && liveCount <= layoutCountBudget) {
+        return;
+    }
+    std::sort(live.begin(), live.end());
+    for (const auto &[lastUse, paragraph, k] : live) {
+        if (liveUnits_ <= unitBudget / 2 && liveCount <= layoutCountBudget / 2) {
+            break;
+        }
+        Segment &segment = entries_[paragraph].segments[k];
+        liveUnits_ -= segment.layout->units();
+        segment.layout.reset(); // the height stays measured: the layout can be made again
+        --liveCount;
+    }
+}
+
+// ---- geometry ----
+
+void LayoutCache::refreshTops() {
+    for (std::size_t k = topsValidUpTo_; k < entries_.size(); ++k) {
+        tops_[k + 1] = tops_[k] + heights_[k];
+    }
+    topsValidUpTo_ = entries_.size();
+}
+
+double LayoutCache::documentHeight() {
+    refreshTops();
+    return tops_.back();
+}
+
+std::size_t LayoutCache::paragraphAt(double y) {
+    refreshTops();
+    const auto after = std::upper_bound(tops_.begin() + 1, tops_.end() - 1, y);
+    return static_cast<std::size_t>(after - (tops_.begin() + 1));
+}
+
+double LayoutCache::paragraphTop(std::size_t paragraph) {
+    refreshTops();
+    return tops_[paragraph];
+}
+
+bool LayoutCache::isMeasured(std::size_t paragraph) const {
+    const auto &segments = entries_[paragraph].segments;
+    return !segments.empty() &&
+           std::all_of(segments.begin(), segments.end(), [](const Segment &segment) { return segment.measured; });
+}
+
+std::vector<LayoutCache::Piece> LayoutCache::pieces(std::size_t paragraph) {
+    ensureSegmented(paragraph);
+    std::vector<Piece> found;
+    for (std::size_t k = 0; k < entries_[paragraph].segments.size(); ++k) {
+        layoutSegment(paragraph, k);
+    }
+    double top = paragraphTop(paragraph);
+    std::size_t start = index_.paragraphStart(paragraph);
+    for (const Segment &segment : entries_[paragraph].segments) {
+        found.push_back(Piece{segment.layout.get(), paragraph, start, top});
+        top += segment.height;
+        start += segment.length;
+    }
+    return found;
+}
+
+std::vector<LayoutCache::Piece> LayoutCache::piecesBetween(double top, double bottom) {
+    std::vector<Piece> found;
+    for (std::size_t paragraph = paragraphAt(top); paragraph < entries_.size(); ++paragraph) {
+        if (paragraphTop(paragraph) >= bottom && !found.empty()) {
+            break;
+        }
+        ensureSegmented(paragraph);
+        // Lay out only the pieces that meet the stretch; each layout may move the ones after it.
+        for (std::size_t k = 0; k < entries_[paragraph].segments.size(); ++k) {
+            double pieceTop = paragraphTop(paragraph);
+            std::size_t start = index_.paragraphStart(paragraph);
+            for (std::size_t before = 0; before < k; ++before) {
+                pieceTop += entries_[paragraph].segments[before].height;
+                start += entries_[paragraph].segments[before].length;
+            }
+            if (pieceTop >= bottom) {
+                break;
+            }
+            if (pieceTop + entries_[paragraph].segments[k].height <= top) {
+                continue;
+            }
+            const ParagraphLayout &layout = layoutSegment(paragraph, k);
+            if (pieceTop + layout.height() > top || paragraph + 1 == entries_.size()) {
+                found.push_back(Piece{&layout, paragraph, start, pieceTop});
+            }
+        }
+    }
+    return found;
+}
+
+LayoutCache::Piece LayoutCache::pieceFor(std::size_t position) {
+    position = std::min(position, storage_.length());
+    const std::size_t paragraph = index_.paragraphContaining(position);
+    ensureSegmented(paragraph);
+    const auto &segments = entries_[paragraph].segments;
+    std::size_t start = index_.paragraphStart(paragraph);
+    double top = paragraphTop(paragraph);
+    std::size_t k = 0;
+    // A position at the end of a piece belongs to the next one, except at the paragraph's end.
+    while (k + 1 < segments.size() && position >= start + segments[k].length) {
+        start += segments[k].length;
+        top += segments[k].height;
+        ++k;
+    }
+    const ParagraphLayout &layout = layoutSegment(paragraph, k);
+    // Laying out may have changed this piece's own height only; its top stands.
+    return Piece{&layout, paragraph, start, top};
+}
+
+QRectF LayoutCache::caretRect(std::size_t position) {
+    const Piece piece = pieceFor(position);
+    const std::size_t offset = std::min(position - std::min(position, piece.start), piece.layout->range().length);
+    const LaidOutLine &line = piece.layout->lines()[piece.layout->lineIndexForOffset(offset)];
+    return QRectF(piece.layout->caretX(offset), piece.top + line.top, 0, line.height);
+}
+
+QRectF LayoutCache::lineRectFor(std::size_t position) {
+    const Piece piece = pieceFor(position);
+    const std::size_t offset = std::min(position - std::min(position, piece.start), piece.layout->range().length);
+    return piece.layout->lineRect(piece.layout->lineIndexForOffset(offset)).translated(0, piece.top);
+}
+
+std::size_t LayoutCache::positionOnAdjacentLine(std::size_t position, double goalX, bool below) {
+    const Piece piece = pieceFor(position);
+    const std::size_t offset = std::min(position - std::min(position, piece.start), piece.layout->range().length);
+    const std::size_t line = piece.layout->lineIndexForOffset(offset);
+    if (below && line + 1 < piece.layout->lines().size()) {
+        return piece.start + piece.layout->offsetOnLine(line + 1, goalX);
+    }
+    if (!below && line > 0) {
+        return piece.start + piece.layout->offsetOnLine(line - 1, goalX);
+    }
+    if (below) {
+        const std::size_t pieceEnd = piece.start + piece.layout->range().length;
+        const TextRange paragraph = index_.paragraphRange(piece.paragraph);
+        const bool lastOfParagraph = pieceEnd == paragraphContents(storage_, paragraph).end();
+        if (lastOfParagraph && piece.paragraph + 1 >= index_.paragraphCount()) {
+            return storage_.length();
+        }
+        const Piece next = pieceFor(lastOfParagraph ? paragraph.end() : pieceEnd);
+        return next.start + next.layout->offsetOnLine(0, goalX);
+    }
+    if (piece.start == 0) {
+        return 0;
+    }
+    const Piece previous = pieceFor(piece.start - 1);
+    return previous.start + previous.layout->offsetOnLine(previous.layout->lines().size() - 1, goalX);
+}
+
+TextRange LayoutCache::visualLineRange(std::size_t position) {
+    const Piece piece = pieceFor(position);
+    const std::size_t offset = std::min(position - std::min(position, piece.start), piece.layout->range().length);
+    const LaidOutLine &line = piece.layout->lines()[piece.layout->lineIndexForOffset(offset)];
+    return TextRange{piece.start + line.start, line.length};
+}
+
+std::size_t LayoutCache::positionAt(QPointF point) {
+    const std::size_t paragraph = paragraphAt(point.y());
+    const std::vector<Piece> found = piecesBetween(point.y(), point.y() + 1);
+    Piece chosen{};
+    for (const Piece &piece : found) {
+        if (piece.paragraph == paragraph && (chosen.layout == nullptr || piece.top <= point.y())) {
+            chosen = piece;
+        }
+    }
+    if (chosen.layout == nullptr) {
+        chosen = pieces(paragraph).front();
+    }
+    return chosen.start + chosen.layout->offsetAt(QPointF(point.x(), point.y() - chosen.top));
+}
+
+// ---- measuring while idle ----
+
+bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, std::size_t anchor,
+                              double *heightChangeAbove) {
+    double change = 0;
+    bool remaining = true;
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (measureCursor_ < entries_.size() && isMeasured(measureCursor_)) {
+            ++measureCursor_;
+        }
+        if (measureCursor_ >= entries_.size()) {
+            remaining = false;
+            break;
+        }
+        const std::size_t paragraph = measureCursor_;
+        ensureSegmented(paragraph);
+        const double before = heights_[paragraph];
+        auto &segments = entries_[paragraph].segments;
+        for (std::size_t k = 0; k < segments.size(); ++k) {
+            if (segments[k].measured) {
+                continue;
+            }
+            segments[k].height =
+                segments[k].layout ? segments[k].layout->height() : makeLayout(paragraph, k)->height();
+            segments[k].measured = true;
+        }
+        setParagraphHeight(paragraph);
+        if (paragraph < anchor) {
+            change += heights_[paragraph] - before;
+        }
+        ++measureCursor_;
+    }
+    if (heightChangeAbove != nullptr) {
+        *heightChangeAbove = change;
+    }
+    return remaining;
+}
+
+} // namespace velto::editor

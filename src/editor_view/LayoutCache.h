@@ -1,0 +1,145 @@
+#pragma once
+
+#include "editor/TextAttributes.h"
+#include "editor/TextRange.h"
+#include "editor_view/ParagraphIndex.h"
+#include "editor_view/ParagraphLayout.h"
+
+#include <QPointF>
+#include <QRectF>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace velto::editor {
+
+class LayoutFormats;
+class TextStorage;
+struct EditingSummary;
+
+/// The layouts of a storage's paragraphs at one width, made lazily: every paragraph has a height,
+/// estimated from its length until it has been laid out; layouts are made for what is shown or hit,
+/// kept while the budget allows (the least recently used go first), and the remaining paragraphs are
+/// measured in slices while the view is idle. A paragraph longer than `segmentLength` units is laid
+/// out in pieces of about that size, so that an edit lays out one piece again, not the paragraph.
+///
+/// Vertical positions are in the text container's coordinates: 0 is the top of the first paragraph.
+class LayoutCache {
+public:
+    /// About how many units one laid-out piece holds at most.
+    static constexpr std::size_t segmentLength = 32 * 1024;
+    /// How many units of laid-out text the cache keeps.
+    static constexpr std::size_t unitBudget = 256 * 1024;
+
+    LayoutCache(const TextStorage &storage, LayoutFormats &formats);
+    ~LayoutCache();
+    LayoutCache(const LayoutCache &) = delete;
+    LayoutCache &operator=(const LayoutCache &) = delete;
+
+    const TextStorage &storage() const { return storage_; }
+    const ParagraphIndex &index() const { return index_; }
+
+    /// The text container's width; a change lays everything out again (heights stay as estimates).
+    void setWidth(double width);
+    double width() const { return width_; }
+    /// The attributes of an empty text's line (the typing attributes).
+    void setEmptyTextAttributes(const Attributes &attributes);
+    /// Forgets every layout and height, after the text was replaced wholesale or the look changed.
+    void reset();
+
+    /// Follows one finished editing group of the storage: paragraphs whose characters changed are
+    /// made anew, those whose attributes changed are laid out again.
+    void textDidChange(const EditingSummary &summary);
+
+    // ---- geometry ----
+
+    double documentHeight();
+    std::size_t paragraphCount() const { return index_.paragraphCount(); }
+    /// The paragraph at a vertical position (clamped to the first and last).
+    std::size_t paragraphAt(double y);
+    double paragraphTop(std::size_t paragraph);
+    double paragraphHeight(std::size_t paragraph) const { return heights_[paragraph]; }
+    bool isMeasured(std::size_t paragraph) const;
+
+    /// One laid-out piece and where it stands.
+    struct Piece {
+        const ParagraphLayout *layout = nullptr;
+        std::size_t paragraph = 0;
+        std::size_t start = 0; // storage offset of the piece's first unit
+        double top = 0;        // of the piece in container coordinates
+    };
+    /// Every piece of the paragraph, laid out now when needed.
+    std::vector<Piece> pieces(std::size_t paragraph);
+    /// The piece showing the storage position (a position inside a separator shows at the paragraph's end).
+    Piece pieceFor(std::size_t position);
+    /// The pieces that meet the vertical stretch [top, bottom), laid out now, in order.
+    std::vector<Piece> piecesBetween(double top, double bottom);
+
+    /// The caret's box at a position: its x, the line's top and glyph height.
+    QRectF caretRect(std::size_t position);
+    /// The storage position nearest to a point in container coordinates.
+    std::size_t positionAt(QPointF point);
+    /// The position on the visual line above or below the one showing `position`, nearest to `goalX`
+    /// (container coordinates); the text's start above the first line, its end below the last.
+    std::size_t positionOnAdjacentLine(std::size_t position, double goalX, bool below);
+    /// The storage range of the visual line showing a position, its hidden separator included.
+    TextRange visualLineRange(std::size_t position);
+    /// The glyph box of the line showing a position, across the line's width.
+    QRectF lineRectFor(std::size_t position);
+
+    /// Marks the start of a painting pass: layouts used from now on are the most recent.
+    void beginPass() { ++useClock_; }
+
+    /// Measures unmeasured paragraphs until the deadline. `anchor` is the paragraph at the top of the
+    /// view: `heightChangeAbove` receives how much the paragraphs before it grew, so the view can keep
+    /// its content still. True while unmeasured paragraphs remain.
+    bool measureSome(std::chrono::steady_clock::time_point deadline, std::size_t anchor, double *heightChangeAbove);
+
+    /// How many units of laid-out text the cache holds now.
+    std::size_t laidOutUnits() const { return liveUnits_; }
+
+private:
+    struct Segment {
+        std::size_t length = 0;
+        double height = 0;
+        bool measured = false;
+        std::unique_ptr<ParagraphLayout> layout;
+        std::uint64_t lastUse = 0;
+    };
+    struct Entry {
+        std::vector<Segment> segments; // empty until first needed
+    };
+
+    double estimatedHeight(std::size_t units) const;
+    void ensureSegmented(std::size_t paragraph);
+    std::vector<std::size_t> segmentLengths(TextRange contents) const;
+    bool adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const EditingSummary &summary);
+    void invalidateAttributes(TextRange range);
+    void invalidateSegment(Segment &segment);
+    Attributes paragraphAttributes(std::size_t paragraph) const;
+    const ParagraphLayout &layoutSegment(std::size_t paragraph, std::size_t segment);
+    std::unique_ptr<ParagraphLayout> makeLayout(std::size_t paragraph, std::size_t segment) const;
+    void setParagraphHeight(std::size_t paragraph);
+    void refreshTops();
+    void evictIfOverBudget();
+    void rebuildEntries();
+
+    const TextStorage &storage_;
+    LayoutFormats &formats_;
+    ParagraphIndex index_;
+    double width_ = 0;
+    Attributes emptyTextAttributes_;
+
+    std::vector<Entry> entries_;
+    std::vector<double> heights_;
+    std::vector<double> tops_; // tops_[k] = sum of heights before paragraph k; size paragraphs + 1
+    std::size_t topsValidUpTo_ = 0;
+    std::size_t measureCursor_ = 0;
+    std::uint64_t useClock_ = 1;
+    std::size_t liveUnits_ = 0;
+};
+
+} // namespace velto::editor

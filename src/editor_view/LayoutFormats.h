@@ -1,0 +1,56 @@
+#pragma once
+
+#include "editor/TextAttributes.h"
+#include "editor/VeltoTheme.h"
+
+#include <QColor>
+#include <QFont>
+#include <QTextCharFormat>
+
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace velto::editor {
+
+/// The real font for a font description: the desktop's general font for the system family, its fixed
+/// font for the monospaced ones, at the description's size in device-independent pixels.
+QFont fontFor(const FontDescriptor &font);
+
+/// The colour as drawn in the appearance: the dark components when the appearance matches dark, the
+/// light ones otherwise; the system roles take the desktop's equivalents.
+QColor colorFor(const Color &color, Appearance appearance);
+
+/// The label colour of the appearance (the one outlines blend toward).
+QColor labelColorFor(Appearance appearance);
+
+/// The colour `fraction` of the way from `from` toward `to`, alpha included.
+QColor blended(const QColor &from, const QColor &to, double fraction);
+
+/// Turns attribute sets into character formats for one appearance, remembering each set it has seen:
+/// a page has a few dozen distinct sets, and a layout asks for them run by run.
+class LayoutFormats {
+public:
+    explicit LayoutFormats(Appearance appearance = Appearance::aqua)
+        : appearance_(appearance) {}
+
+    Appearance appearance() const { return appearance_; }
+    /// Changes the appearance and forgets every format made for the old one.
+    void setAppearance(Appearance appearance);
+
+    /// The character format of an attribute set: font, foreground, kern, underline, strike-through.
+    const QTextCharFormat &characterFormat(const Attributes &attributes);
+    /// The font of an attribute set; the editor font when it names none.
+    QFont font(const Attributes &attributes);
+
+private:
+    struct Remembered {
+        Attributes attributes; // keeps the interned set, so its identity is never reused meanwhile
+        QTextCharFormat format;
+    };
+    Appearance appearance_;
+    std::unordered_map<const void *, Remembered> formats_;
+    std::vector<std::pair<FontDescriptor, QFont>> fonts_;
+};
+
+} // namespace velto::editor

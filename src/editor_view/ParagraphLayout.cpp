@@ -1,0 +1,183 @@
+#include "editor_view/ParagraphLayout.h"
+
+#include "editor/MarkdownStyler.h"
+#include "editor/TextStorage.h"
+#include "editor_view/LayoutFormats.h"
+
+#include <QFontMetricsF>
+#include <QTextOption>
+
+#include <algorithm>
+
+namespace velto::editor {
+
+namespace {
+
+/// The platform's default distance between tab stops.
+constexpr double tabStopDistance = 28;
+/// What a short inline code span needs beyond its own width to stay on one line.
+constexpr double inlineCodeSlack = 6;
+
+QString qtString(const std::u16string &text) {
+    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+double measuredWidth(const TextStorage &storage, TextRange range, LayoutFormats &formats) {
+    double width = 0;
+    for (const AttributeRun &run : storage.attributeRuns(range)) {
+        const QFontMetricsF metrics(formats.characterFormat(run.attributes).font());
+        width += metrics.horizontalAdvance(qtString(storage.substring(run.range)));
+    }
+    return width;
+}
+
+} // namespace
+
+std::vector<UnbreakableSpan> unbreakableInlineCode(const TextStorage &storage, TextRange range,
+                                                   double containerWidth, LayoutFormats &formats) {
+    std::vector<UnbreakableSpan> spans;
+    storage.enumerateAttribute(AttributeKey::veltoInlineCode, range,
+                               [&](const AttributeValue *value, TextRange stretch) {
+                                   if (value == nullptr || stretch.length < 2) {
+                                       return;
+                                   }
+                                   if (containerWidth < measuredWidth(storage, stretch, formats) + inlineCodeSlack) {
+                                       return; // too wide for one line: it may break between words
+                                   }
+                                   spans.push_back(UnbreakableSpan{stretch.location - range.location,
+                                                                   stretch.end() - range.location});
+                               });
+    return spans;
+}
+
+std::size_t lineEndKeepingSpansWhole(std::size_t lineStart, std::size_t proposedEnd,
+                                     const std::vector<UnbreakableSpan> &spans) {
+    for (const UnbreakableSpan &span : spans) {
+        if (span.start < proposedEnd && proposedEnd < span.end) {
+            return span.start > lineStart ? span.start : proposedEnd;
+        }
+    }
+    return proposedEnd;
+}
+
+ParagraphLayout::ParagraphLayout(const TextStorage &storage, TextRange range, const Attributes &paragraphAttributes,
+                                 SegmentPlace place, double width, LayoutFormats &formats)
+    : range_(range)
+    , width_(width)
+    , firstOfParagraph_(place.firstOfParagraph) {
+    const ParagraphStyle *found = attributeValueAs<ParagraphStyle>(paragraphAttributes.find(AttributeKey::paragraphStyle));
+    const ParagraphStyle style = found != nullptr ? *found : ParagraphStyle{};
+    spacingBefore_ = place.firstOfParagraph ? style.paragraphSpacingBefore : 0;
+    spacingAfter_ = place.lastOfParagraph ? style.paragraphSpacing : 0;
+    lineSpacing_ = style.lineSpacing;
+    minimumLineHeight_ = style.minimumLineHeight;
+    firstLineHeadIndent_ = style.firstLineHeadIndent;
+    headIndent_ = style.headIndent;
+    tailIndent_ = style.tailIndent;
+
+    layout_.setText(qtString(storage.substring(range)));
+    layout_.setFont(formats.font(paragraphAttributes));
+    QTextOption option;
+    option.setWrapMode(style.lineBreakMode == LineBreakMode::byCharWrapping ? QTextOption::WrapAnywhere
+                                                                            : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setTabStopDistance(tabStopDistance);
+    layout_.setTextOption(option);
+    layout_.setCacheEnabled(true);
+
+    QList<QTextLayout::FormatRange> ranges;
+    for (const AttributeRun &run : storage.attributeRuns(range)) {
+        ranges.append(QTextLayout::FormatRange{static_cast<int>(run.range.location - range.location),
+                                               static_cast<int>(run.range.length),
+                                               formats.characterFormat(run.attributes)});
+    }
+    layout_.setFormats(ranges);
+
+    std::vector<UnbreakableSpan> unbreakable;
+    if (style.lineBreakMode == LineBreakMode::byWordWrapping) {
+        unbreakable = unbreakableInlineCode(storage, range, width, formats);
+    }
+    layOutLines(unbreakable, width);
+}
+
+void ParagraphLayout::layOutLines(const std::vector<UnbreakableSpan> &unbreakable, double containerWidth) {
+    const double rightEdge = tailIndent_ <= 0 ? containerWidth + tailIndent_ : tailIndent_;
+    double y = spacingBefore_;
+    bool firstLine = firstOfParagraph_;
+    layout_.beginLayout();
+    for (QTextLine line = layout_.createLine(); line.isValid(); line = layout_.createLine()) {
+        const double indent = firstLine ? firstLineHeadIndent_ : headIndent_;
+        const double lineWidth = std::max(1.0, rightEdge - indent);
+        line.setLeadingIncluded(true);
+        line.setLineWidth(lineWidth);
+        const auto start = static_cast<std::size_t>(line.textStart());
+        const std::size_t proposedEnd = start + static_cast<std::size_t>(line.textLength());
+        const std::size_t end = lineEndKeepingSpansWhole(start, proposedEnd, unbreakable);
+        if (end != proposedEnd) {
+            line.setNumColumns(static_cast<int>(end - start), lineWidth);
+        }
+        const double natural = line.height();
+        const double height = std::max(natural, minimumLineHeight_);
+        line.setPosition(QPointF(indent, y + (height - natural)));
+        lines_.push_back(LaidOutLine{start, static_cast<std::size_t>(line.textLength()), y, height,
+                                     height + lineSpacing_});
+        y += height + lineSpacing_;
+        firstLine = false;
+    }
+    layout_.endLayout();
+    height_ = y + spacingAfter_;
+}
+
+std::size_t ParagraphLayout::lineIndexForOffset(std::size_t offset) const {
+    for (std::size_t k = 0; k + 1 < lines_.size(); ++k) {
+        if (offset < lines_[k + 1].start) {
+            return k;
+        }
+    }
+    return lines_.empty() ? 0 : lines_.size() - 1;
+}
+
+std::size_t ParagraphLayout::lineIndexAt(double y) const {
+    std::size_t found = 0;
+    for (std::size_t k = 0; k < lines_.size(); ++k) {
+        if (lines_[k].top <= y) {
+            found = k;
+        }
+    }
+    return found;
+}
+
+double ParagraphLayout::caretX(std::size_t offset) const {
+    if (lines_.empty()) {
+        return 0;
+    }
+    const QTextLine line = layout_.lineAt(static_cast<int>(lineIndexForOffset(offset)));
+    return line.cursorToX(static_cast<int>(offset));
+}
+
+std::size_t ParagraphLayout::offsetAt(QPointF point) const {
+    if (lines_.empty()) {
+        return 0;
+    }
+    return offsetOnLine(lineIndexAt(point.y()), point.x());
+}
+
+std::size_t ParagraphLayout::offsetOnLine(std::size_t index, double x) const {
+    if (lines_.empty()) {
+        return 0;
+    }
+    const QTextLine line = layout_.lineAt(static_cast<int>(index));
+    const auto offset = static_cast<std::size_t>(std::max(0, line.xToCursor(x)));
+    const std::size_t lineEnd = lines_[index].start + lines_[index].length;
+    if (index + 1 < lines_.size() && offset >= lineEnd && lineEnd > lines_[index].start) {
+        return lineEnd - 1;
+    }
+    return offset;
+}
+
+QRectF ParagraphLayout::lineRect(std::size_t index) const {
+    const LaidOutLine &line = lines_[index];
+    const QTextLine textLine = layout_.lineAt(static_cast<int>(index));
+    return QRectF(textLine.x(), line.top, textLine.width(), line.height);
+}
+
+} // namespace velto::editor

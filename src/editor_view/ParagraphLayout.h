@@ -1,0 +1,105 @@
+#pragma once
+
+#include "editor/TextAttributes.h"
+#include "editor/TextRange.h"
+
+#include <QRectF>
+#include <QTextLayout>
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace velto::editor {
+
+class LayoutFormats;
+class TextStorage;
+
+/// Where a laid-out piece sits in its paragraph: a paragraph longer than a segment is laid out in
+/// several pieces, and only the first carries the spacing before, only the last the spacing after.
+struct SegmentPlace {
+    bool firstOfParagraph = true;
+    bool lastOfParagraph = true;
+};
+
+/// A stretch of inline code that must stay on one line, in units of the laid-out text.
+struct UnbreakableSpan {
+    std::size_t start = 0;
+    std::size_t end = 0;
+    bool operator==(const UnbreakableSpan &) const = default;
+};
+
+/// One line of a laid-out piece, in the piece's coordinates: the line's box from its top to the top
+/// of the next line (line spacing included) and the height of its glyphs.
+struct LaidOutLine {
+    std::size_t start = 0;  // in units of the piece
+    std::size_t length = 0; // without a hidden line separator's width
+    double top = 0;
+    double height = 0;      // of the glyph box: ascent, descent and leading (or the minimum line height)
+    double advance = 0;     // to the next line: height plus line spacing
+    bool operator==(const LaidOutLine &) const = default;
+};
+
+/// The text layout of one piece of a paragraph (its contents, separator left out) at a given width,
+/// built from the storage's attribute runs: fonts, colours, kern, underline and strike-through per
+/// run; spacing, indents, minimum line height and the wrapping mode from the paragraph's style.
+class ParagraphLayout {
+public:
+    /// Lays out the storage's `range` (inside one paragraph) for a text container `width` wide.
+    /// `paragraphAttributes` are those at the paragraph's first unit, or the typing attributes of an
+    /// empty paragraph; they give the paragraph style and the font of an empty line.
+    ParagraphLayout(const TextStorage &storage, TextRange range, const Attributes &paragraphAttributes,
+                    SegmentPlace place, double width, LayoutFormats &formats);
+
+    TextRange range() const { return range_; }
+    double height() const { return height_; }
+    double width() const { return width_; }
+    /// The laid-out glyphs; lines carry their positions in the piece's coordinates.
+    const QTextLayout &textLayout() const { return layout_; }
+    const std::vector<LaidOutLine> &lines() const { return lines_; }
+
+    /// The line showing the offset (units of the piece); the end belongs to the last line.
+    std::size_t lineIndexForOffset(std::size_t offset) const;
+    /// The line nearest to a vertical position in the piece's coordinates.
+    std::size_t lineIndexAt(double y) const;
+    /// The x of the caret before the unit at `offset` on its line.
+    double caretX(std::size_t offset) const;
+    /// The offset nearest to a point in the piece's coordinates.
+    std::size_t offsetAt(QPointF point) const;
+    /// The offset on a line nearest to an x; on a line that wraps, never past its last unit, so that
+    /// the caret stays on that line.
+    std::size_t offsetOnLine(std::size_t line, double x) const;
+    /// The glyph box of a line: its x extent across the container, its glyph height.
+    QRectF lineRect(std::size_t line) const;
+    /// How many units of text the layout holds (what the layout cache counts against its budget).
+    std::size_t units() const { return range_.length; }
+
+private:
+    void layOutLines(const std::vector<UnbreakableSpan> &unbreakable, double containerWidth);
+
+    TextRange range_;
+    double width_;
+    double height_ = 0;
+    double spacingBefore_ = 0;
+    double spacingAfter_ = 0;
+    double lineSpacing_ = 0;
+    double minimumLineHeight_ = 0;
+    double firstLineHeadIndent_ = 0;
+    double headIndent_ = 0;
+    double tailIndent_ = 0;
+    bool firstOfParagraph_ = true;
+    QTextLayout layout_;
+    std::vector<LaidOutLine> lines_;
+};
+
+/// The inline code spans of a piece that must not break: those whose width plus 6 fits the container.
+/// A span wider than that may still break between its words.
+std::vector<UnbreakableSpan> unbreakableInlineCode(const TextStorage &storage, TextRange range,
+                                                   double containerWidth, LayoutFormats &formats);
+
+/// Where a line that the layout would end at `proposedEnd` must end instead so that no unbreakable span
+/// is split: the start of the span it falls inside, when that span starts after the line does.
+std::size_t lineEndKeepingSpansWhole(std::size_t lineStart, std::size_t proposedEnd,
+                                     const std::vector<UnbreakableSpan> &spans);
+
+} // namespace velto::editor

@@ -1,0 +1,94 @@
+#include "editor_view/TextViewKeyBindings.h"
+
+#include <QKeyEvent>
+#include <QKeySequence>
+
+#include <array>
+#include <utility>
+
+namespace velto::editor {
+
+namespace {
+
+using Binding = std::pair<QKeySequence::StandardKey, TextViewCommand>;
+
+// Selections first: on some desktops a selecting key also matches its plain move with Shift ignored.
+constexpr std::array bindings{
+    Binding{QKeySequence::SelectAll, TextViewCommand::selectAll},
+    Binding{QKeySequence::SelectPreviousChar, TextViewCommand::selectBackward},
+    Binding{QKeySequence::SelectNextChar, TextViewCommand::selectForward},
+    Binding{QKeySequence::SelectPreviousWord, TextViewCommand::selectWordBackward},
+    Binding{QKeySequence::SelectNextWord, TextViewCommand::selectWordForward},
+    Binding{QKeySequence::SelectPreviousLine, TextViewCommand::selectUp},
+    Binding{QKeySequence::SelectNextLine, TextViewCommand::selectDown},
+    Binding{QKeySequence::SelectStartOfLine, TextViewCommand::selectToLineStart},
+    Binding{QKeySequence::SelectEndOfLine, TextViewCommand::selectToLineEnd},
+    Binding{QKeySequence::SelectStartOfDocument, TextViewCommand::selectToDocumentStart},
+    Binding{QKeySequence::SelectEndOfDocument, TextViewCommand::selectToDocumentEnd},
+    Binding{QKeySequence::SelectPreviousPage, TextViewCommand::selectPageUp},
+    Binding{QKeySequence::SelectNextPage, TextViewCommand::selectPageDown},
+    Binding{QKeySequence::MoveToPreviousChar, TextViewCommand::moveBackward},
+    Binding{QKeySequence::MoveToNextChar, TextViewCommand::moveForward},
+    Binding{QKeySequence::MoveToPreviousWord, TextViewCommand::moveWordBackward},
+    Binding{QKeySequence::MoveToNextWord, TextViewCommand::moveWordForward},
+    Binding{QKeySequence::MoveToPreviousLine, TextViewCommand::moveUp},
+    Binding{QKeySequence::MoveToNextLine, TextViewCommand::moveDown},
+    Binding{QKeySequence::MoveToStartOfLine, TextViewCommand::moveToLineStart},
+    Binding{QKeySequence::MoveToEndOfLine, TextViewCommand::moveToLineEnd},
+    Binding{QKeySequence::MoveToStartOfDocument, TextViewCommand::moveToDocumentStart},
+    Binding{QKeySequence::MoveToEndOfDocument, TextViewCommand::moveToDocumentEnd},
+    Binding{QKeySequence::MoveToPreviousPage, TextViewCommand::pageUp},
+    Binding{QKeySequence::MoveToNextPage, TextViewCommand::pageDown},
+    Binding{QKeySequence::DeleteStartOfWord, TextViewCommand::deleteWordBackward},
+    Binding{QKeySequence::DeleteEndOfWord, TextViewCommand::deleteWordForward},
+    Binding{QKeySequence::Backspace, TextViewCommand::deleteBackward},
+    Binding{QKeySequence::Delete, TextViewCommand::deleteForward},
+    Binding{QKeySequence::InsertParagraphSeparator, TextViewCommand::insertNewline},
+    Binding{QKeySequence::Copy, TextViewCommand::copy},
+    Binding{QKeySequence::Cut, TextViewCommand::cut},
+    Binding{QKeySequence::Paste, TextViewCommand::paste},
+    Binding{QKeySequence::Undo, TextViewCommand::undo},
+    Binding{QKeySequence::Redo, TextViewCommand::redo},
+};
+
+} // namespace
+
+std::optional<TextViewCommand> textViewCommandFor(const QKeyEvent &event) {
+    for (const auto &[standardKey, command] : bindings) {
+        if (event.matches(standardKey)) {
+            return command;
+        }
+    }
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
+    if (event.key() == Qt::Key_Backspace && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
+        return TextViewCommand::deleteBackward; // Shift+Backspace deletes as Backspace does
+    }
+    if ((event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) &&
+        (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
+        return TextViewCommand::insertNewline;
+    }
+    if (event.key() == Qt::Key_Tab && modifiers == Qt::NoModifier) {
+        return TextViewCommand::insertTab;
+    }
+    return std::nullopt;
+}
+
+bool changesText(TextViewCommand command) {
+    switch (command) {
+    case TextViewCommand::deleteBackward:
+    case TextViewCommand::deleteForward:
+    case TextViewCommand::deleteWordBackward:
+    case TextViewCommand::deleteWordForward:
+    case TextViewCommand::insertNewline:
+    case TextViewCommand::insertTab:
+    case TextViewCommand::cut:
+    case TextViewCommand::paste:
+    case TextViewCommand::undo:
+    case TextViewCommand::redo:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace velto::editor
