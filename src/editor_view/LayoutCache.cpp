@@ -110,8 +110,8 @@ void LayoutCache::textDidChange(const EditingSummary &summary) {
             const auto entryAt = entries_.begin() + static_cast<std::ptrdiff_t>(first);
             entries_.erase(entryAt, entryAt + static_cast<std::ptrdiff_t>(splice->removedCount));
             std::vector<Entry> inserted(splice->insertedCount);
-            entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(first), std::make_move_iterator(inserted.begin()),
-                            std::make_move_iterator(inserted.end()));
+            entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(first),
+                            std::make_move_iterator(inserted.begin()), std::make_move_iterator(inserted.end()));
             const auto heightAt = heights_.begin() + static_cast<std::ptrdiff_t>(first);
             heights_.erase(heightAt, heightAt + static_cast<std::ptrdiff_t>(splice->removedCount));
             heights_.insert(heights_.begin() + static_cast<std::ptrdiff_t>(first), splice->insertedCount, 0.0);
@@ -182,7 +182,8 @@ bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const
         }
         liveUnits_ -= segment.layout ? segment.layout->units() : 0;
         if (k == firstTouched && (newMergedLength > 0 || old.segments.size() == 1)) {
-            entry.segments.push_back(Segment{static_cast<std::size_t>(newMergedLength), mergedHeight, false, nullptr, 0});
+            entry.segments.push_back(
+                Segment{static_cast<std::size_t>(newMergedLength), mergedHeight, false, nullptr, 0});
         }
     }
     if (entry.segments.empty()) {
@@ -527,8 +528,7 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
             if (segments[k].measured) {
                 continue;
             }
-            segments[k].height =
-                segments[k].layout ? segments[k].layout->height() : makeLayout(paragraph, k)->height();
+            segments[k].height = segments[k].layout ? segments[k].layout->height() : makeLayout(paragraph, k)->height();
             segments[k].measured = true;
         }
         setParagraphHeight(paragraph);

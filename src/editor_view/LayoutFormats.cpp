@@ -69,8 +69,8 @@ QColor labelColorFor(Appearance appearance) {
 
 QColor blended(const QColor &from, const QColor &to, double fraction) {
     const auto mix = [fraction](float a, float b) { return static_cast<float>(a + (b - a) * fraction); };
-    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()),
-                            mix(from.blueF(), to.blueF()), mix(from.alphaF(), to.alphaF()));
+    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()), mix(from.blueF(), to.blueF()),
+                            mix(from.alphaF(), to.alphaF()));
 }
 
 void LayoutFormats::setAppearance(Appearance appearance) {

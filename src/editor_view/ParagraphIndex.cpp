@@ -122,7 +122,8 @@ std::optional<ParagraphSplice> ParagraphIndex::sync(const TextStorage &storage) 
     return applyChange(storage, change.oldRange, change.newLength);
 }
 
-std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &storage, TextRange oldRange, std::size_t newLength) {
+std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &storage, TextRange oldRange,
+                                                           std::size_t newLength) {
     const std::ptrdiff_t delta = static_cast<std::ptrdiff_t>(newLength) - static_cast<std::ptrdiff_t>(oldRange.length);
     // Rescan from the paragraph holding the unit before the change (a CR there may now pair with an LF
     // the change brought) through the paragraph holding the unit after it.

@@ -33,20 +33,19 @@ double measuredWidth(const TextStorage &storage, TextRange range, LayoutFormats 
 
 } // namespace
 
-std::vector<UnbreakableSpan> unbreakableInlineCode(const TextStorage &storage, TextRange range,
-                                                   double containerWidth, LayoutFormats &formats) {
+std::vector<UnbreakableSpan> unbreakableInlineCode(const TextStorage &storage, TextRange range, double containerWidth,
+                                                   LayoutFormats &formats) {
     std::vector<UnbreakableSpan> spans;
-    storage.enumerateAttribute(AttributeKey::veltoInlineCode, range,
-                               [&](const AttributeValue *value, TextRange stretch) {
-                                   if (value == nullptr || stretch.length < 2) {
-                                       return;
-                                   }
-                                   if (containerWidth < measuredWidth(storage, stretch, formats) + inlineCodeSlack) {
-                                       return; // too wide for one line: it may break between words
-                                   }
-                                   spans.push_back(UnbreakableSpan{stretch.location - range.location,
-                                                                   stretch.end() - range.location});
-                               });
+    storage.enumerateAttribute(
+        AttributeKey::veltoInlineCode, range, [&](const AttributeValue *value, TextRange stretch) {
+            if (value == nullptr || stretch.length < 2) {
+                return;
+            }
+            if (containerWidth < measuredWidth(storage, stretch, formats) + inlineCodeSlack) {
+                return; // too wide for one line: it may break between words
+            }
+            spans.push_back(UnbreakableSpan{stretch.location - range.location, stretch.end() - range.location});
+        });
     return spans;
 }
 
@@ -65,7 +64,8 @@ ParagraphLayout::ParagraphLayout(const TextStorage &storage, TextRange range, co
     : range_(range)
     , width_(width)
     , firstOfParagraph_(place.firstOfParagraph) {
-    const ParagraphStyle *found = attributeValueAs<ParagraphStyle>(paragraphAttributes.find(AttributeKey::paragraphStyle));
+    const ParagraphStyle *found =
+        attributeValueAs<ParagraphStyle>(paragraphAttributes.find(AttributeKey::paragraphStyle));
     const ParagraphStyle style = found != nullptr ? *found : ParagraphStyle{};
     spacingBefore_ = place.firstOfParagraph ? style.paragraphSpacingBefore : 0;
     spacingAfter_ = place.lastOfParagraph ? style.paragraphSpacing : 0;
@@ -78,8 +78,9 @@ ParagraphLayout::ParagraphLayout(const TextStorage &storage, TextRange range, co
     layout_.setText(qtString(storage.substring(range)));
     layout_.setFont(formats.font(paragraphAttributes));
     QTextOption option;
-    option.setWrapMode(style.lineBreakMode == LineBreakMode::byCharWrapping ? QTextOption::WrapAnywhere
-                                                                            : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setWrapMode(style.lineBreakMode == LineBreakMode::byCharWrapping
+                           ? QTextOption::WrapAnywhere
+                           : QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setTabStopDistance(tabStopDistance);
     layout_.setTextOption(option);
     layout_.setCacheEnabled(true);
@@ -118,8 +119,8 @@ void ParagraphLayout::layOutLines(const std::vector<UnbreakableSpan> &unbreakabl
         const double natural = line.height();
         const double height = std::max(natural, minimumLineHeight_);
         line.setPosition(QPointF(indent, y + (height - natural)));
-        lines_.push_back(LaidOutLine{start, static_cast<std::size_t>(line.textLength()), y, height,
-                                     height + lineSpacing_});
+        lines_.push_back(
+            LaidOutLine{start, static_cast<std::size_t>(line.textLength()), y, height, height + lineSpacing_});
         y += height + lineSpacing_;
         firstLine = false;
     }

@@ -35,8 +35,8 @@ struct LaidOutLine {
     std::size_t start = 0;  // in units of the piece
     std::size_t length = 0; // without a hidden line separator's width
     double top = 0;
-    double height = 0;      // of the glyph box: ascent, descent and leading (or the minimum line height)
-    double advance = 0;     // to the next line: height plus line spacing
+    double height = 0;  // of the glyph box: ascent, descent and leading (or the minimum line height)
+    double advance = 0; // to the next line: height plus line spacing
     bool operator==(const LaidOutLine &) const = default;
 };
 
@@ -94,8 +94,8 @@ private:
 
 /// The inline code spans of a piece that must not break: those whose width plus 6 fits the container.
 /// A span wider than that may still break between its words.
-std::vector<UnbreakableSpan> unbreakableInlineCode(const TextStorage &storage, TextRange range,
-                                                   double containerWidth, LayoutFormats &formats);
+std::vector<UnbreakableSpan> unbreakableInlineCode(const TextStorage &storage, TextRange range, double containerWidth,
+                                                   LayoutFormats &formats);
 
 /// Where a line that the layout would end at `proposedEnd` must end instead so that no unbreakable span
 /// is split: the start of the span it falls inside, when that span starts after the line does.

@@ -105,6 +105,7 @@ void TextViewPainter::paint(QPainter &painter, QRectF rect, const TextViewPaintS
     drawCodeBlocks(painter, rect, visible, state);
     drawInlineCode(painter, rect, visible, state);
     drawText(painter, rect, state);
+    drawPreedit(painter, state);
     drawCaret(painter, state);
     drawHorizontalRules(painter, rect, visible, state);
 }
@@ -137,41 +138,42 @@ void TextViewPainter::drawInlineCode(QPainter &painter, QRectF rect, TextRange v
                                      const TextViewPaintState &state) {
     const double top = rect.top() - state.inset.height();
     const double bottom = rect.bottom() - state.inset.height();
-    storage_.enumerateAttribute(AttributeKey::veltoInlineCode, visible, [&](const AttributeValue *value, TextRange span) {
-        const Color *color = attributeValueAs<Color>(value);
-        if (color == nullptr || span.length == 0) {
-            return;
-        }
-        const QColor fill = colorFor(*color, state.appearance);
-        const QColor outline = blended(fill, labelColorFor(state.appearance), inlineCodeOutlineBlend);
-        for (const LayoutCache::Piece &piece : cache_.piecesBetween(top, bottom)) {
-            const QTextLayout &layout = piece.layout->textLayout();
-            const auto &lines = piece.layout->lines();
-            for (std::size_t k = 0; k < lines.size(); ++k) {
-                const std::size_t lineStart = piece.start + lines[k].start;
-                const std::size_t lineEnd = lineStart + lines[k].length;
-                const std::size_t from = std::max(span.location, lineStart);
-                const std::size_t to = std::min(span.end(), lineEnd);
-                if (from >= to) {
-                    continue;
-                }
-                const QTextLine line = layout.lineAt(static_cast<int>(k));
-                const double left = xOnLine(line, from - piece.start);
-                const double right = xOnLine(line, to - piece.start);
-                const QRectF glyphBox(state.inset.width() + std::min(left, right),
-                                      state.inset.height() + piece.top + lines[k].top, std::abs(right - left),
-                                      lines[k].height);
-                const QRectF shape = inlineCodePieceRect(glyphBox);
-                if (!shape.intersects(rect)) {
-                    continue;
-                }
-                QPainterPath path;
-                path.addRoundedRect(shape, inlineCodeRadius, inlineCodeRadius);
-                painter.fillPath(path, fill);
-                painter.strokePath(path, QPen(outline, inlineCodeOutlineWidth));
+    storage_.enumerateAttribute(
+        AttributeKey::veltoInlineCode, visible, [&](const AttributeValue *value, TextRange span) {
+            const Color *color = attributeValueAs<Color>(value);
+            if (color == nullptr || span.length == 0) {
+                return;
             }
-        }
-    });
+            const QColor fill = colorFor(*color, state.appearance);
+            const QColor outline = blended(fill, labelColorFor(state.appearance), inlineCodeOutlineBlend);
+            for (const LayoutCache::Piece &piece : cache_.piecesBetween(top, bottom)) {
+                const QTextLayout &layout = piece.layout->textLayout();
+                const auto &lines = piece.layout->lines();
+                for (std::size_t k = 0; k < lines.size(); ++k) {
+                    const std::size_t lineStart = piece.start + lines[k].start;
+                    const std::size_t lineEnd = lineStart + lines[k].length;
+                    const std::size_t from = std::max(span.location, lineStart);
+                    const std::size_t to = std::min(span.end(), lineEnd);
+                    if (from >= to) {
+                        continue;
+                    }
+                    const QTextLine line = layout.lineAt(static_cast<int>(k));
+                    const double left = xOnLine(line, from - piece.start);
+                    const double right = xOnLine(line, to - piece.start);
+                    const QRectF glyphBox(state.inset.width() + std::min(left, right),
+                                          state.inset.height() + piece.top + lines[k].top, std::abs(right - left),
+                                          lines[k].height);
+                    const QRectF shape = inlineCodePieceRect(glyphBox);
+                    if (!shape.intersects(rect)) {
+                        continue;
+                    }
+                    QPainterPath path;
+                    path.addRoundedRect(shape, inlineCodeRadius, inlineCodeRadius);
+                    painter.fillPath(path, fill);
+                    painter.strokePath(path, QPen(outline, inlineCodeOutlineWidth));
+                }
+            }
+        });
 }
 
 void TextViewPainter::drawText(QPainter &painter, QRectF rect, const TextViewPaintState &state) {
@@ -195,6 +197,30 @@ void TextViewPainter::drawText(QPainter &painter, QRectF rect, const TextViewPai
     }
 }
 
+void TextViewPainter::drawPreedit(QPainter &painter, const TextViewPaintState &state) {
+    if (!state.preedit || state.preedit->text.isEmpty()) {
+        return;
+    }
+    // The composed text stands over the text at its position, underlined, until it is committed.
+    const PreeditText &preedit = *state.preedit;
+    const QRectF caret = cache_.caretRect(preedit.position);
+    const std::size_t fontSource = preedit.position > 0 ? preedit.position - 1 : 0;
+    const QFont font = storage_.length() > 0
+                           ? formats_.font(storage_.attributes(std::min(fontSource, storage_.length() - 1)))
+                           : formats_.font(Attributes{});
+    const QFontMetricsF metrics(font);
+    const QPointF origin(state.inset.width() + caret.x(), state.inset.height() + caret.y());
+    const double width = metrics.horizontalAdvance(preedit.text);
+    painter.fillRect(QRectF(origin, QSizeF(width, caret.height())), state.background);
+    painter.setFont(font);
+    painter.setPen(state.caretColor);
+    const double baseline = origin.y() + caret.height() - metrics.descent();
+    painter.drawText(QPointF(origin.x(), baseline), preedit.text);
+    painter.drawLine(QPointF(origin.x(), baseline + 1), QPointF(origin.x() + width, baseline + 1));
+    const double cursorX = origin.x() + metrics.horizontalAdvance(preedit.text.left(preedit.cursor));
+    painter.fillRect(QRectF(cursorX, origin.y(), 1, caret.height()), state.caretColor);
+}
+
 void TextViewPainter::drawCaret(QPainter &painter, const TextViewPaintState &state) {
     if (!state.caret) {
         return;
@@ -207,7 +233,8 @@ void TextViewPainter::drawCaret(QPainter &painter, const TextViewPaintState &sta
 bool TextViewPainter::selectionTouchesParagraphOf(TextRange range, const std::vector<TextRange> &selectedRanges) {
     const ParagraphIndex &index = cache_.index();
     const TextRange first = index.paragraphRange(index.paragraphContaining(range.location));
-    const TextRange last = index.paragraphRange(index.paragraphContaining(range.length > 0 ? range.end() - 1 : range.location));
+    const TextRange last =
+        index.paragraphRange(index.paragraphContaining(range.length > 0 ? range.end() - 1 : range.location));
     const TextRange paragraph = unionRange(first, last);
     std::optional<char16_t> lastUnit;
     if (paragraph.length > 0) {
@@ -218,29 +245,30 @@ bool TextViewPainter::selectionTouchesParagraphOf(TextRange range, const std::ve
 
 void TextViewPainter::drawHorizontalRules(QPainter &painter, QRectF rect, TextRange visible,
                                           const TextViewPaintState &state) {
-    storage_.enumerateAttribute(AttributeKey::veltoHorizontalRule, visible, [&](const AttributeValue *value, TextRange run) {
-        const Color *color = attributeValueAs<Color>(value);
-        if (color == nullptr || run.length == 0) {
-            return;
-        }
-        const QRectF glyphBox = cache_.lineRectFor(run.location);
-        const QRectF lineRect(state.inset.width(), state.inset.height() + glyphBox.top(), state.viewWidth,
-                              glyphBox.height());
-        if (!lineRect.intersects(rect)) {
-            return;
-        }
-        const QColor attributeColor = colorFor(*color, state.appearance);
-        if (selectionTouchesParagraphOf(run, state.selectedRanges)) {
-            drawRuleSource(painter, run, lineRect, attributeColor, state);
-            return;
-        }
-        const QColor lineColor =
-            state.horizontalRuleColor ? colorFor(*state.horizontalRuleColor, state.appearance) : attributeColor;
-        const double y = lineRect.center().y();
-        painter.setPen(QPen(lineColor, state.increaseContrast ? 1.5 : 1.0));
-        painter.drawLine(QPointF(state.inset.width() + ruleInset, y),
-                         QPointF(state.viewWidth - state.inset.width() - ruleInset, y));
-    });
+    storage_.enumerateAttribute(
+        AttributeKey::veltoHorizontalRule, visible, [&](const AttributeValue *value, TextRange run) {
+            const Color *color = attributeValueAs<Color>(value);
+            if (color == nullptr || run.length == 0) {
+                return;
+            }
+            const QRectF glyphBox = cache_.lineRectFor(run.location);
+            const QRectF lineRect(state.inset.width(), state.inset.height() + glyphBox.top(), state.viewWidth,
+                                  glyphBox.height());
+            if (!lineRect.intersects(rect)) {
+                return;
+            }
+            const QColor attributeColor = colorFor(*color, state.appearance);
+            if (selectionTouchesParagraphOf(run, state.selectedRanges)) {
+                drawRuleSource(painter, run, lineRect, attributeColor, state);
+                return;
+            }
+            const QColor lineColor =
+                state.horizontalRuleColor ? colorFor(*state.horizontalRuleColor, state.appearance) : attributeColor;
+            const double y = lineRect.center().y();
+            painter.setPen(QPen(lineColor, state.increaseContrast ? 1.5 : 1.0));
+            painter.drawLine(QPointF(state.inset.width() + ruleInset, y),
+                             QPointF(state.viewWidth - state.inset.width() - ruleInset, y));
+        });
 }
 
 void TextViewPainter::drawRuleSource(QPainter &painter, TextRange range, QRectF lineRect, const QColor &color,

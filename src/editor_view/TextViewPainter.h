@@ -81,6 +81,7 @@ private:
     void drawInlineCode(QPainter &painter, QRectF rect, TextRange visible, const TextViewPaintState &state);
     void drawText(QPainter &painter, QRectF rect, const TextViewPaintState &state);
     void drawCaret(QPainter &painter, const TextViewPaintState &state);
+    void drawPreedit(QPainter &painter, const TextViewPaintState &state);
     void drawHorizontalRules(QPainter &painter, QRectF rect, TextRange visible, const TextViewPaintState &state);
     void drawRuleSource(QPainter &painter, TextRange range, QRectF lineRect, const QColor &color,
                         const TextViewPaintState &state);

@@ -78,8 +78,8 @@ TEST(ParagraphIndexTests, TypingInsideOneParagraphReplacesOnlyThatParagraph) {
 
 // After any series of edits, synced at random moments, the index equals one built afresh.
 TEST(ParagraphIndexTests, IncrementalIndexEqualsARebuildAfterRandomEdits) {
-    const std::u16string pieces[] = {u"a",  u"bc", u"\n",     u"\r",  u"\r\n",   u"\u2029", u"\u2028",
-                                     u"é", u"😀", u"\n\n", u"x\ry", u"\u0085", u" "};
+    const std::u16string pieces[] = {u"a", u"bc", u"\n",   u"\r",   u"\r\n",   u"\u2029", u"\u2028",
+                                     u"é", u"😀",  u"\n\n", u"x\ry", u"\u0085", u" "};
     std::mt19937 random(22);
     for (int round = 0; round < 200; ++round) {
         TextStorage storage;

@@ -1,0 +1,900 @@
+#include "editor_view/VeltoTextView.h"
+
+#include "editor/MarkdownStyler.h"
+#include "editor_view/TextBoundaries.h"
+#include "editor_view/TextViewContextMenu.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QFontMetricsF>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleHints>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace velto::editor {
+
+namespace {
+
+/// How long one slice of layout while idle may take.
+constexpr auto idleSlice = std::chrono::milliseconds(4);
+/// How often dragging outside the view scrolls it.
+constexpr int autoScrollInterval = 30;
+/// How far one wheel or arrow step of the scroll bar moves.
+constexpr int scrollStep = 20;
+
+QString qtString(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+std::u16string fromQt(const QString &text) {
+    return std::u16string(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
+}
+
+bool isTypedText(const QKeyEvent &event) {
+    const QString text = event.text();
+    if (text.isEmpty() || (event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+        return false;
+    }
+    for (const QChar character : text) {
+        if (character.unicode() < 0x20 || character.unicode() == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+VeltoTextView::VeltoTextView(QWidget *parent)
+    : QAbstractScrollArea(parent)
+    , cache_(storage_, formats_)
+    , painter_(storage_, cache_, formats_)
+    , core_(storage_)
+    , codeTextColor_(MarkdownStyler::textColor()) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent, true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    verticalScrollBar()->setSingleStep(scrollStep);
+
+    // Chained, so that another listener of the storage keeps being told.
+    storage_.onEditingGroupFinished =
+        [this, previous = std::move(storage_.onEditingGroupFinished)](const EditingSummary &summary) {
+            if (previous) {
+                previous(summary);
+            }
+            storageDidFinishEditing(summary);
+        };
+    core_.shouldChangeTextHandler = [this](TextRange range, std::u16string_view replacement) {
+        return !shouldChangeTextHandler || shouldChangeTextHandler(range, replacement);
+    };
+    core_.didChangeTextHandler = [this] {
+        if (didChangeTextHandler) {
+            didChangeTextHandler();
+        }
+        emit textChanged();
+    };
+    core_.didChangeSelectionHandler = [this] { selectionDidChange(); };
+    updateContainerWidth();
+}
+
+VeltoTextView::~VeltoTextView() {
+    storage_.onEditingGroupFinished = nullptr;
+}
+
+// ---- following the storage and the selection ----
+
+void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
+    cache_.textDidChange(summary);
+    if (preedit_ && preedit_->position > storage_.length()) {
+        preedit_.reset();
+    }
+    updateScrollBars();
+    scheduleIdleLayout();
+    viewport()->update();
+}
+
+void VeltoTextView::selectionDidChange() {
+    if (!keepGoalX_) {
+        goalX_.reset();
+    }
+    restartCaretBlink();
+    // Rules show their source while the selection touches them: the whole view may change.
+    viewport()->update();
+    emit selectionChanged();
+}
+
+// ---- the EditingTarget's changes ----
+
+bool VeltoTextView::replaceText(TextRange range, std::u16string_view replacement, TextRange selectionAfter) {
+    return core_.replaceText(range, replacement, selectionAfter);
+}
+
+void VeltoTextView::insertTypedText(TextRange range, std::u16string_view text) {
+    core_.insertText(text, range);
+}
+
+void VeltoTextView::setUndoActionName(std::u16string_view name) {
+    if (UndoManager *manager = core_.undoManager()) {
+        manager->setActionName(qtString(name));
+    }
+}
+
+void VeltoTextView::updateAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &update) {
+    storage_.updateAttributes(range, update);
+}
+
+// ---- look ----
+
+void VeltoTextView::setEditable(bool editable) {
+    core_.setEditable(editable);
+    setAttribute(Qt::WA_InputMethodEnabled, editable);
+    if (!editable) {
+        preedit_.reset();
+    }
+    viewport()->update();
+}
+
+void VeltoTextView::setAppearance(Appearance appearance) {
+    if (appearance == formats_.appearance()) {
+        return;
+    }
+    formats_.setAppearance(appearance);
+    cache_.reset(); // layouts carry the old colours
+    updateScrollBars();
+    scheduleIdleLayout();
+    viewport()->update();
+}
+
+void VeltoTextView::setBackgroundColor(const Color &color) {
+    backgroundColor_ = color;
+    viewport()->update();
+}
+
+void VeltoTextView::setTextContainerInset(QSizeF inset) {
+    inset_ = inset;
+    updateContainerWidth();
+    viewport()->update();
+}
+
+void VeltoTextView::setHorizontalRuleColor(const std::optional<Color> &color) {
+    horizontalRuleColor_ = color;
+    viewport()->update();
+}
+
+void VeltoTextView::setIncreaseContrast(bool increase) {
+    increaseContrast_ = increase;
+    viewport()->update();
+}
+
+// ---- geometry ----
+
+double VeltoTextView::scrollY() const {
+    return verticalScrollBar()->value();
+}
+
+double VeltoTextView::documentHeight() {
+    return cache_.documentHeight() + 2 * inset_.height();
+}
+
+QRectF VeltoTextView::visibleRect() const {
+    return QRectF(0, scrollY(), viewport()->width(), viewport()->height());
+}
+
+void VeltoTextView::updateContainerWidth() {
+    cache_.setWidth(std::max(0.0, viewport()->width() - 2 * inset_.width()));
+    updateScrollBars();
+    scheduleIdleLayout();
+}
+
+void VeltoTextView::updateScrollBars() {
+    const int total = static_cast<int>(std::ceil(documentHeight()));
+    QScrollBar *bar = verticalScrollBar();
+    bar->setPageStep(viewport()->height());
+    bar->setRange(0, std::max(0, total - viewport()->height()));
+    emit scrollGeometryChanged();
+}
+
+void VeltoTextView::scrollToPoint(QPointF point) {
+    updateScrollBars();
+    verticalScrollBar()->setValue(static_cast<int>(std::lround(point.y())));
+}
+
+void VeltoTextView::pinToBottom() {
+    // The last screen of text is laid out, so the end stands where it will stay.
+    const double bottom = cache_.documentHeight();
+    cache_.piecesBetween(bottom - viewport()->height(), bottom);
+    updateScrollBars();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void VeltoTextView::scrollRangeToVisible(TextRange range) {
+    const QRectF caret = cache_.caretRect(range.location).translated(inset_.width(), inset_.height());
+    updateScrollBars();
+    const double top = scrollY();
+    const double height = viewport()->height();
+    if (caret.top() < top) {
+        verticalScrollBar()->setValue(
+            static_cast<int>(std::floor(caret.top() - (caret.top() < inset_.height() + 1 ? inset_.height() : 0))));
+    } else if (caret.bottom() > top + height) {
+        verticalScrollBar()->setValue(static_cast<int>(std::ceil(caret.bottom() - height)));
+    }
+}
+
+double VeltoTextView::usedHeightAfterFullLayout() {
+    double change = 0;
+    while (cache_.measureSome(std::chrono::steady_clock::time_point::max(), 0, &change)) {
+    }
+    return cache_.documentHeight();
+}
+
+QRectF VeltoTextView::caretRectInViewport(std::size_t position) {
+    return cache_.caretRect(position).translated(inset_.width(), inset_.height() - scrollY());
+}
+
+std::size_t VeltoTextView::positionAtViewportPoint(QPointF point) {
+    return cache_.positionAt(QPointF(point.x() - inset_.width(), point.y() + scrollY() - inset_.height()));
+}
+
+TextRange VeltoTextView::visibleCharacterRange(QRectF rect) {
+    return painter_.visibleCharacterRange(rect, inset_);
+}
+
+// ---- painting ----
+
+TextViewPaintState VeltoTextView::paintState() const {
+    TextViewPaintState state;
+    state.inset = inset_;
+    state.viewWidth = viewport()->width();
+    state.appearance = formats_.appearance();
+    state.background = colorFor(backgroundColor_, state.appearance);
+    QColor selection = palette().color(hasFocus() ? QPalette::Active : QPalette::Inactive, QPalette::Highlight);
+    state.selectionBackground = selection;
+    state.caretColor = colorFor(codeTextColor_, state.appearance);
+    const TextRange selected = core_.selectedRange();
+    state.selectedRanges = {selected};
+    if (selected.length == 0 && hasFocus() && caretShown_ && core_.isEditable() && !preedit_) {
+        state.caret = core_.selectionHead();
+    }
+    state.preedit = preedit_;
+    state.horizontalRuleColor = horizontalRuleColor_;
+    state.increaseContrast = increaseContrast_;
+    return state;
+}
+
+void VeltoTextView::paintEvent(QPaintEvent *event) {
+    const double top = scrollY();
+    const QRectF rect = QRectF(event->rect()).translated(0, top);
+    // Laying out what is shown may correct estimated heights below; the scroll bar follows.
+    cache_.piecesBetween(rect.top() - inset_.height(), rect.bottom() - inset_.height());
+    updateScrollBars();
+    QPainter painter(viewport());
+    painter.translate(0, -scrollY());
+    painter_.paint(painter, rect.translated(0, scrollY() - top), paintState());
+    scheduleIdleLayout();
+}
+
+void VeltoTextView::resizeEvent(QResizeEvent *event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateContainerWidth();
+}
+
+void VeltoTextView::scrollContentsBy(int, int) {
+    viewport()->update();
+    emit scrollGeometryChanged();
+}
+
+// ---- idle layout ----
+
+void VeltoTextView::scheduleIdleLayout() {
+    if (!idleLayoutTimer_.isActive()) {
+        idleLayoutTimer_.start(0, this);
+    }
+}
+
+void VeltoTextView::measureWhileIdle() {
+    const double top = scrollY() - inset_.height();
+    const std::size_t anchor = cache_.paragraphAt(std::max(0.0, top));
+    const double anchorOffset = top - cache_.paragraphTop(anchor);
+    double change = 0;
+    const bool remaining = cache_.measureSome(std::chrono::steady_clock::now() + idleSlice, anchor, &change);
+    if (change != 0) {
+        // Keep the paragraph at the top where it is on screen.
+        anchorRemainder_ += change;
+        const double whole = std::trunc(anchorRemainder_);
+        anchorRemainder_ -= whole;
+        updateScrollBars();
+        const QSignalBlocker quiet(verticalScrollBar());
+        verticalScrollBar()->setValue(
+            static_cast<int>(std::lround(cache_.paragraphTop(anchor) + anchorOffset + inset_.height())));
+    } else {
+        updateScrollBars();
+    }
+    if (!remaining) {
+        idleLayoutTimer_.stop();
+    }
+}
+
+// ---- caret ----
+
+void VeltoTextView::restartCaretBlink() {
+    caretShown_ = true;
+    const int period = QApplication::cursorFlashTime() / 2;
+    if (period > 0 && hasFocus()) {
+        caretBlinkTimer_.start(period, this);
+    } else {
+        caretBlinkTimer_.stop();
+    }
+}
+
+void VeltoTextView::timerEvent(QTimerEvent *event) {
+    if (event->timerId() == caretBlinkTimer_.timerId()) {
+        caretShown_ = !caretShown_;
+        if (core_.selectedRange().length == 0) {
+            const QRectF caret = caretRectInViewport(core_.selectionHead());
+            viewport()->update(caret.toAlignedRect().adjusted(-2, -2, 2, 2));
+        }
+    } else if (event->timerId() == idleLayoutTimer_.timerId()) {
+        measureWhileIdle();
+    } else if (event->timerId() == autoScrollTimer_.timerId()) {
+        autoScrollStep();
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
+}
+
+void VeltoTextView::focusInEvent(QFocusEvent *event) {
+    QAbstractScrollArea::focusInEvent(event);
+    restartCaretBlink();
+    viewport()->update();
+}
+
+void VeltoTextView::focusOutEvent(QFocusEvent *event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    caretBlinkTimer_.stop();
+    viewport()->update();
+}
+
+bool VeltoTextView::focusNextPrevChild(bool) {
+    return false; // Tab belongs to the text
+}
+
+// ---- keys ----
+
+bool VeltoTextView::event(QEvent *event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Keys the text takes itself come here before any window shortcut may claim them.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (textViewCommandFor(*key) || isTypedText(*key)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void VeltoTextView::keyPressEvent(QKeyEvent *event) {
+    if (const auto command = textViewCommandFor(*event)) {
+        perform(*command);
+        event->accept();
+        return;
+    }
+    if (isTypedText(*event)) {
+        if (core_.isEditable()) {
+            core_.insertText(fromQt(event->text()));
+            scrollRangeToVisible(core_.selectedRange());
+        }
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void VeltoTextView::placeHead(std::size_t head, bool extend) {
+    if (extend) {
+        core_.setSelection(core_.selectionAnchor(), head);
+    } else {
+        core_.setSelectedRange(TextRange{head, 0});
+    }
+}
+
+void VeltoTextView::moveVertically(bool below, bool extend) {
+    const TextRange selected = core_.selectedRange();
+    std::size_t from = core_.selectionHead();
+    if (!extend && selected.length > 0) {
+        from = below ? selected.end() : selected.location;
+    }
+    if (!goalX_) {
+        goalX_ = cache_.caretRect(from).x();
+    }
+    const std::size_t to = cache_.positionOnAdjacentLine(from, *goalX_, below);
+    keepGoalX_ = true;
+    placeHead(to, extend);
+    keepGoalX_ = false;
+}
+
+void VeltoTextView::moveByPage(bool below, bool extend) {
+    const std::size_t from = core_.selectionHead();
+    const QRectF caret = cache_.caretRect(from);
+    if (!goalX_) {
+        goalX_ = caret.x();
+    }
+    const double page = std::max(1.0, viewport()->height() - 2.0 * scrollStep);
+    const double y = caret.center().y() + (below ? page : -page);
+    std::size_t to = cache_.positionAt(QPointF(*goalX_, y));
+    if (y < 0) {
+        to = 0;
+    } else if (y > cache_.documentHeight()) {
+        to = storage_.length();
+    }
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(below ? page : -page));
+    keepGoalX_ = true;
+    placeHead(to, extend);
+    keepGoalX_ = false;
+}
+
+void VeltoTextView::moveToLineBoundary(bool end, bool extend) {
+    const std::size_t head = core_.selectionHead();
+    const TextRange line = cache_.visualLineRange(head);
+    if (!end) {
+        placeHead(line.location, extend);
+        return;
+    }
+    const TextRange paragraph = cache_.index().paragraphRange(cache_.index().paragraphContaining(head));
+    const std::size_t contentsEnd = paragraphContents(storage_, paragraph).end();
+    // A wrapped line ends before its last unit (the space it broke at), so the caret stays on it.
+    const bool wraps = line.end() < contentsEnd && line.length > 0;
+    placeHead(wraps ? line.end() - 1 : std::min(line.end(), contentsEnd), extend);
+}
+
+void VeltoTextView::perform(TextViewCommand command) {
+    using Movement = EditingCore::Movement;
+    switch (command) {
+    case TextViewCommand::moveBackward:
+        core_.move(Movement::backwardCharacter, false);
+        break;
+    case TextViewCommand::moveForward:
+        core_.move(Movement::forwardCharacter, false);
+        break;
+    case TextViewCommand::moveWordBackward:
+        core_.move(Movement::backwardWord, false);
+        break;
+    case TextViewCommand::moveWordForward:
+        core_.move(Movement::forwardWord, false);
+        break;
+    case TextViewCommand::moveUp:
+        moveVertically(false, false);
+        break;
+    case TextViewCommand::moveDown:
+        moveVertically(true, false);
+        break;
+    case TextViewCommand::moveToLineStart:
+        moveToLineBoundary(false, false);
+        break;
+    case TextViewCommand::moveToLineEnd:
+        moveToLineBoundary(true, false);
+        break;
+    case TextViewCommand::moveToDocumentStart:
+        core_.move(Movement::beginningOfDocument, false);
+        break;
+    case TextViewCommand::moveToDocumentEnd:
+        core_.move(Movement::endOfDocument, false);
+        break;
+    case TextViewCommand::pageUp:
+        moveByPage(false, false);
+        break;
+    case TextViewCommand::pageDown:
+        moveByPage(true, false);
+        break;
+    case TextViewCommand::selectBackward:
+        core_.move(Movement::backwardCharacter, true);
+        break;
+    case TextViewCommand::selectForward:
+        core_.move(Movement::forwardCharacter, true);
+        break;
+    case TextViewCommand::selectWordBackward:
+        core_.move(Movement::backwardWord, true);
+        break;
+    case TextViewCommand::selectWordForward:
+        core_.move(Movement::forwardWord, true);
+        break;
+    case TextViewCommand::selectUp:
+        moveVertically(false, true);
+        break;
+    case TextViewCommand::selectDown:
+        moveVertically(true, true);
+        break;
+    case TextViewCommand::selectToLineStart:
+        moveToLineBoundary(false, true);
+        break;
+    case TextViewCommand::selectToLineEnd:
+        moveToLineBoundary(true, true);
+        break;
+    case TextViewCommand::selectToDocumentStart:
+        core_.move(Movement::beginningOfDocument, true);
+        break;
+    case TextViewCommand::selectToDocumentEnd:
+        core_.move(Movement::endOfDocument, true);
+        break;
+    case TextViewCommand::selectPageUp:
+        moveByPage(false, true);
+        break;
+    case TextViewCommand::selectPageDown:
+        moveByPage(true, true);
+        break;
+    case TextViewCommand::selectAll:
+        core_.selectAll();
+        break;
+    case TextViewCommand::deleteBackward:
+        core_.deleteBackward();
+        break;
+    case TextViewCommand::deleteForward:
+        core_.deleteForward();
+        break;
+    case TextViewCommand::deleteWordBackward:
+        core_.deleteWordBackward();
+        break;
+    case TextViewCommand::deleteWordForward:
+        core_.deleteWordForward();
+        break;
+    case TextViewCommand::insertNewline:
+        core_.insertText(u"\n");
+        break;
+    case TextViewCommand::insertTab:
+        core_.insertText(u"\t");
+        break;
+    case TextViewCommand::copy:
+        copySelection();
+        break;
+    case TextViewCommand::cut:
+        cutSelection();
+        break;
+    case TextViewCommand::paste:
+        if (core_.isEditable()) {
+            if (pasteHandler) {
+                pasteHandler();
+            } else {
+                pastePlainText(QGuiApplication::clipboard()->text(QClipboard::Clipboard));
+            }
+        }
+        break;
+    case TextViewCommand::undo:
+        if (core_.isEditable() && core_.undoManager()->canUndo()) {
+            core_.undoManager()->undo();
+        }
+        break;
+    case TextViewCommand::redo:
+        if (core_.isEditable() && core_.undoManager()->canRedo()) {
+            core_.undoManager()->redo();
+        }
+        break;
+    }
+    if (command != TextViewCommand::pageUp && command != TextViewCommand::pageDown &&
+        command != TextViewCommand::selectPageUp && command != TextViewCommand::selectPageDown &&
+        command != TextViewCommand::copy) {
+        scrollRangeToVisible(TextRange{core_.selectionHead(), 0});
+    }
+    if (core_.selectedRange().length > 0 && command != TextViewCommand::selectAll) {
+        offerSelectionAsPrimary();
+    }
+}
+
+// ---- clipboard ----
+
+std::u16string VeltoTextView::selectedText() const {
+    return storage_.substring(core_.selectedRange());
+}
+
+void VeltoTextView::copySelection() {
+    if (core_.selectedRange().length == 0) {
+        return;
+    }
+    QGuiApplication::clipboard()->setText(qtString(selectedText()), QClipboard::Clipboard);
+}
+
+void VeltoTextView::cutSelection() {
+    const TextRange selected = core_.selectedRange();
+    if (!core_.isEditable() || selected.length == 0) {
+        return;
+    }
+    const QString text = qtString(selectedText());
+    if (core_.replaceText(selected, u"", TextRange{selected.location, 0})) {
+        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    }
+}
+
+void VeltoTextView::pastePlainText(const QString &text, std::optional<std::size_t> at) {
+    if (!core_.isEditable() || text.isEmpty()) {
+        return;
+    }
+    const std::u16string inserted = replacingLoneSurrogates(fromQt(text));
+    const TextRange range = at ? TextRange{*at, 0} : core_.selectedRange();
+    core_.replaceText(range, inserted, TextRange{range.location + inserted.size(), 0});
+}
+
+void VeltoTextView::offerSelectionAsPrimary() {
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection() && core_.selectedRange().length > 0) {
+        clipboard->setText(qtString(selectedText()), QClipboard::Selection);
+    }
+}
+
+// ---- mouse ----
+
+void VeltoTextView::mousePressEvent(QMouseEvent *event) {
+    const QPointF point = event->position();
+    if (event->button() == Qt::MiddleButton) {
+        // X11's convention: the middle button pastes the primary selection as plain text where it points.
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection() && core_.isEditable()) {
+            const std::size_t position = positionAtViewportPoint(point);
+            pastePlainText(clipboard->text(QClipboard::Selection), position);
+        }
+        event->accept();
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const bool sameSpot = (event->pos() - lastClickPoint_).manhattanLength() <= QApplication::startDragDistance();
+    const bool quick = lastClickTime_.isValid() && lastClickTime_.elapsed() <= QApplication::doubleClickInterval();
+    clickCount_ = sameSpot && quick ? clickCount_ % 3 + 1 : 1;
+    lastClickTime_.restart();
+    lastClickPoint_ = event->pos();
+
+    const std::size_t position = positionAtViewportPoint(point);
+    const std::u16string_view text = storage_.string();
+    const TextRange selected = core_.selectedRange();
+    pressPoint_ = event->pos();
+    if (clickCount_ == 1 && !(event->modifiers() & Qt::ShiftModifier) && selected.length > 0 &&
+        selected.location <= position && position < selected.end()) {
+        dragCandidate_ = true; // pressing inside the selection may start a drag
+        return;
+    }
+    const SelectionGranularity granularity = granularityForClickCount(clickCount_);
+    if (event->modifiers() & Qt::ShiftModifier) {
+        mouseSelection_ = MouseSelection::extending(text, core_.selectionAnchor(), position, granularity);
+    } else {
+        mouseSelection_ = MouseSelection(text, position, granularity);
+    }
+    core_.setSelection(mouseSelection_->anchor(), mouseSelection_->head());
+    event->accept();
+}
+
+void VeltoTextView::mouseDoubleClickEvent(QMouseEvent *event) {
+    mousePressEvent(event);
+}
+
+void VeltoTextView::mouseMoveEvent(QMouseEvent *event) {
+    lastMousePoint_ = event->pos();
+    if (dragCandidate_) {
+        if ((event->pos() - pressPoint_).manhattanLength() >= QApplication::startDragDistance()) {
+            dragCandidate_ = false;
+            startDrag();
+        }
+        return;
+    }
+    if (!mouseSelection_ || !(event->buttons() & Qt::LeftButton)) {
+        return;
+    }
+    mouseSelection_->dragTo(storage_.string(), positionAtViewportPoint(event->position()));
+    core_.setSelection(mouseSelection_->anchor(), mouseSelection_->head());
+    const bool outside = event->pos().y() < 0 || event->pos().y() > viewport()->height();
+    if (outside && !autoScrollTimer_.isActive()) {
+        autoScrollTimer_.start(autoScrollInterval, this);
+    } else if (!outside) {
+        autoScrollTimer_.stop();
+    }
+}
+
+void VeltoTextView::autoScrollStep() {
+    if (!mouseSelection_) {
+        autoScrollTimer_.stop();
+        return;
+    }
+    const int y = lastMousePoint_.y();
+    const int distance = y < 0 ? y : y - viewport()->height();
+    if (distance == 0) {
+        autoScrollTimer_.stop();
+        return;
+    }
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + std::clamp(distance, -scrollStep * 4, scrollStep * 4));
+    mouseSelection_->dragTo(storage_.string(), positionAtViewportPoint(lastMousePoint_));
+    core_.setSelection(mouseSelection_->anchor(), mouseSelection_->head());
+}
+
+void VeltoTextView::mouseReleaseEvent(QMouseEvent *event) {
+    autoScrollTimer_.stop();
+    if (dragCandidate_) {
+        dragCandidate_ = false;
+        core_.setSelectedRange(TextRange{positionAtViewportPoint(event->position()), 0});
+    }
+    if (mouseSelection_) {
+        mouseSelection_.reset();
+        offerSelectionAsPrimary();
+    }
+    event->accept();
+}
+
+void VeltoTextView::contextMenuEvent(QContextMenuEvent *event) {
+    ContextMenuState state;
+    state.editable = core_.isEditable();
+    state.hasSelection = core_.selectedRange().length > 0;
+    state.canUndo = core_.undoManager()->canUndo();
+    state.canRedo = core_.undoManager()->canRedo();
+    state.clipboardHasText = !QGuiApplication::clipboard()->text(QClipboard::Clipboard).isEmpty();
+    state.hasText = storage_.length() > 0;
+    QMenu menu(this);
+    for (const ContextMenuEntry &entry : contextMenuEntries(state)) {
+        if (!entry.command) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction *action = menu.addAction(entry.title);
+        action->setEnabled(entry.enabled);
+        const TextViewCommand command = *entry.command;
+        connect(action, &QAction::triggered, this, [this, command] { perform(command); });
+    }
+    menu.exec(event->globalPos());
+}
+
+// ---- drag and drop ----
+
+void VeltoTextView::startDrag() {
+    const TextRange source = core_.selectedRange();
+    auto *mime = new QMimeData;
+    mime->setText(qtString(selectedText()));
+    auto *drag = new QDrag(this);
+    drag->setMimeData(mime);
+    droppedInside_ = false;
+    const Qt::DropAction action =
+        drag->exec(core_.isEditable() ? Qt::CopyAction | Qt::MoveAction : Qt::CopyAction, Qt::MoveAction);
+    if (action == Qt::MoveAction && !droppedInside_ && core_.isEditable()) {
+        core_.replaceText(source, u"", TextRange{source.location, 0});
+    }
+}
+
+void VeltoTextView::dragEnterEvent(QDragEnterEvent *event) {
+    if (event->mimeData()->hasText() && core_.isEditable()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void VeltoTextView::dragMoveEvent(QDragMoveEvent *event) {
+    if (!event->mimeData()->hasText() || !core_.isEditable()) {
+        event->ignore();
+        return;
+    }
+    dropCaret_ = positionAtViewportPoint(event->position());
+    event->acceptProposedAction();
+    viewport()->update();
+}
+
+void VeltoTextView::dragLeaveEvent(QDragLeaveEvent *) {
+    dropCaret_.reset();
+    viewport()->update();
+}
+
+void VeltoTextView::dropEvent(QDropEvent *event) {
+    dropCaret_.reset();
+    if (!event->mimeData()->hasText() || !core_.isEditable()) {
+        event->ignore();
+        return;
+    }
+    const std::size_t position = positionAtViewportPoint(event->position());
+    const std::u16string text = replacingLoneSurrogates(fromQt(event->mimeData()->text()));
+    const bool fromHere = event->source() == this;
+    const TextRange source = core_.selectedRange();
+    if (fromHere && event->dropAction() == Qt::MoveAction) {
+        event->acceptProposedAction();
+        droppedInside_ = true;
+        if (source.location <= position && position <= source.end()) {
+            return; // dropped onto itself: nothing moves
+        }
+        // Removing the source and inserting at the drop point make one undo step.
+        UndoManager *manager = core_.undoManager();
+        manager->beginUndoGrouping();
+        const std::size_t target = position > source.end() ? position - source.length : position;
+        if (core_.replaceText(source, u"", TextRange{source.location, 0})) {
+            core_.replaceText(TextRange{target, 0}, text, TextRange{target, text.size()});
+        }
+        manager->endUndoGrouping();
+        return;
+    }
+    event->acceptProposedAction();
+    core_.replaceText(TextRange{position, 0}, text, TextRange{position, text.size()});
+}
+
+// ---- input methods ----
+
+void VeltoTextView::inputMethodEvent(QInputMethodEvent *event) {
+    if (!core_.isEditable()) {
+        event->ignore();
+        return;
+    }
+    const std::size_t caret = core_.selectedRange().location;
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        TextRange range = core_.selectedRange();
+        if (event->replacementLength() > 0 || event->replacementStart() != 0) {
+            const auto start = static_cast<std::ptrdiff_t>(caret) + event->replacementStart();
+            const std::size_t from = static_cast<std::size_t>(
+                std::clamp<std::ptrdiff_t>(start, 0, static_cast<std::ptrdiff_t>(storage_.length())));
+            range = TextRange{from, std::min<std::size_t>(static_cast<std::size_t>(event->replacementLength()),
+                                                          storage_.length() - from)};
+        }
+        core_.insertText(replacingLoneSurrogates(fromQt(event->commitString())), range);
+    }
+    if (event->preeditString().isEmpty()) {
+        preedit_.reset();
+    } else {
+        PreeditText preedit{core_.selectedRange().location, event->preeditString(),
+                            static_cast<int>(event->preeditString().size())};
+        for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
+            if (attribute.type == QInputMethodEvent::Cursor) {
+                preedit.cursor = attribute.start;
+            }
+        }
+        preedit_ = preedit;
+    }
+    viewport()->update();
+    event->accept();
+}
+
+QVariant VeltoTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
+    auto *self = const_cast<VeltoTextView *>(this);
+    const std::size_t head = core_.selectionHead();
+    const ParagraphIndex &index = cache_.index();
+    const TextRange paragraph = paragraphContents(storage_, index.paragraphRange(index.paragraphContaining(head)));
+    const auto inParagraph = [&paragraph](std::size_t position) {
+        return static_cast<int>(std::clamp(position, paragraph.location, paragraph.end()) - paragraph.location);
+    };
+    switch (query) {
+    case Qt::ImEnabled:
+        return core_.isEditable();
+    case Qt::ImCursorRectangle: {
+        QRectF caret = self->caretRectInViewport(head);
+        caret.setWidth(1);
+        return caret.translated(viewport()->pos());
+    }
+    case Qt::ImFont:
+        return self->formats_.font(core_.typingAttributes());
+    case Qt::ImCursorPosition:
+        return inParagraph(head);
+    case Qt::ImAnchorPosition:
+        return inParagraph(core_.selectionAnchor());
+    case Qt::ImSurroundingText:
+        return qtString(storage_.substring(paragraph));
+    case Qt::ImCurrentSelection:
+        return qtString(selectedText());
+    case Qt::ImAbsolutePosition:
+        return static_cast<qlonglong>(head);
+    case Qt::ImTextBeforeCursor:
+        return qtString(storage_.substring(rangeBetween(paragraph.location, std::min(head, paragraph.end()))));
+    case Qt::ImTextAfterCursor:
+        return qtString(storage_.substring(rangeBetween(std::max(head, paragraph.location), paragraph.end())));
+    case Qt::ImHints:
+        return static_cast<int>(Qt::ImhMultiLine);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+} // namespace velto::editor

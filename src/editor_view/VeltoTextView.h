@@ -1,0 +1,190 @@
+#pragma once
+
+#include "editor/EditingTarget.h"
+#include "editor/TextStorage.h"
+#include "editor/VeltoTheme.h"
+#include "editor_view/EditingCore.h"
+#include "editor_view/LayoutCache.h"
+#include "editor_view/LayoutFormats.h"
+#include "editor_view/TextViewKeyBindings.h"
+#include "editor_view/TextViewMouseSelection.h"
+#include "editor_view/TextViewPainter.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QElapsedTimer>
+#include <QPoint>
+#include <QSizeF>
+
+#include <functional>
+#include <optional>
+
+namespace velto::editor {
+
+/// The editor's layout constants.
+namespace EditorLayout {
+/// Between the view's edges and its text: 22 horizontally, 20 vertically.
+inline const QSizeF textContainerInset{22, 20};
+} // namespace EditorLayout
+
+/// The panel's editor: a scrolling view of its own text storage, laid out paragraph by paragraph and
+/// lazily, edited through its editing core. View offsets are storage offsets, so every range of the
+/// editor's rules applies unchanged. The owner installs the hooks; the view decides no policy.
+class VeltoTextView : public QAbstractScrollArea, public EditingTarget {
+    Q_OBJECT
+
+public:
+    explicit VeltoTextView(QWidget *parent = nullptr);
+    ~VeltoTextView() override;
+
+    TextStorage &textStorage() { return storage_; }
+    EditingCore &editingCore() { return core_; }
+    LayoutCache &layoutCache() { return cache_; }
+
+    // ---- EditingTarget ----
+
+    const TextStorage &storage() const override { return storage_; }
+    bool isEditable() const override { return core_.isEditable(); }
+    TextRange selectedRange() const override { return core_.selectedRange(); }
+    void setSelectedRange(TextRange range) override { core_.setSelectedRange(range); }
+    bool hasMarkedText() const override { return preedit_.has_value(); }
+    bool replaceText(TextRange range, std::u16string_view replacement, TextRange selectionAfter) override;
+    void insertTypedText(TextRange range, std::u16string_view text) override;
+    void setUndoActionName(std::u16string_view name) override;
+    void updateAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &update) override;
+    Attributes typingAttributes() const override { return core_.typingAttributes(); }
+    void setTypingAttributes(const Attributes &attributes) override { core_.setTypingAttributes(attributes); }
+    Color codeTextColor() const override { return codeTextColor_; }
+    void setCodeTextColor(const Color &color) { codeTextColor_ = color; }
+
+    // ---- look ----
+
+    /// A read-only view shows and selects its text but refuses every change of it.
+    void setEditable(bool editable);
+    void setAppearance(Appearance appearance);
+    Appearance appearance() const { return formats_.appearance(); }
+    void setBackgroundColor(const Color &color);
+    void setTextContainerInset(QSizeF inset);
+    QSizeF textContainerInset() const { return inset_; }
+    /// The colour of drawn rule lines; none uses each rule's own colour.
+    void setHorizontalRuleColor(const std::optional<Color> &color);
+    void setIncreaseContrast(bool increase);
+
+    // ---- scroll geometry (text view coordinates: the container's origin is the inset) ----
+
+    /// The height of the whole text view: the laid-out (or estimated) text plus twice the vertical inset.
+    double documentHeight();
+    /// The part of the text view the viewport shows.
+    QRectF visibleRect() const;
+    /// Scrolls so that the point is the visible rectangle's top left (clamped).
+    void scrollToPoint(QPointF point);
+    /// Scrolls so that the end of the text is visible.
+    void pinToBottom();
+    /// Scrolls as little as possible to show the range's start.
+    void scrollRangeToVisible(TextRange range);
+    /// The height of the laid-out text alone (the used rectangle), laying out everything first.
+    double usedHeightAfterFullLayout();
+
+    /// The caret's rectangle at a position, in the viewport's coordinates.
+    QRectF caretRectInViewport(std::size_t position);
+    /// The storage position under a point of the viewport.
+    std::size_t positionAtViewportPoint(QPointF point);
+
+    /// The visible characters of a rectangle in text view coordinates.
+    TextRange visibleCharacterRange(QRectF rect);
+
+    /// Performs one of the view's standard editing commands.
+    void perform(TextViewCommand command);
+
+    /// Paste from the clipboard: the owner's paste rules when installed, else plain text.
+    std::function<void()> pasteHandler;
+    /// Asked before every change of characters; false refuses it.
+    std::function<bool(TextRange range, std::u16string_view replacement)> shouldChangeTextHandler;
+    /// Told after every change of characters through the view.
+    std::function<void()> didChangeTextHandler;
+
+signals:
+    void selectionChanged();
+    void textChanged();
+    /// The visible rectangle or the document's height changed.
+    void scrollGeometryChanged();
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    void storageDidFinishEditing(const EditingSummary &summary);
+    void selectionDidChange();
+    void updateScrollBars();
+    void updateContainerWidth();
+    void scheduleIdleLayout();
+    void measureWhileIdle();
+    void restartCaretBlink();
+    TextViewPaintState paintState() const;
+    double scrollY() const;
+
+    void moveVertically(bool below, bool extend);
+    void moveByPage(bool below, bool extend);
+    void moveToLineBoundary(bool end, bool extend);
+    void placeHead(std::size_t head, bool extend);
+    std::u16string selectedText() const;
+    void copySelection();
+    void cutSelection();
+    void pastePlainText(const QString &text, std::optional<std::size_t> at = std::nullopt);
+    void offerSelectionAsPrimary();
+    void autoScrollStep();
+    void startDrag();
+
+    TextStorage storage_;
+    LayoutFormats formats_;
+    LayoutCache cache_;
+    TextViewPainter painter_;
+    EditingCore core_;
+
+    QSizeF inset_ = EditorLayout::textContainerInset;
+    Color backgroundColor_ = Color::sRGB(1, 1, 1);
+    Color codeTextColor_;
+    std::optional<Color> horizontalRuleColor_;
+    bool increaseContrast_ = false;
+
+    QBasicTimer caretBlinkTimer_;
+    bool caretShown_ = true;
+    QBasicTimer idleLayoutTimer_;
+    double anchorRemainder_ = 0;
+
+    std::optional<double> goalX_;
+    bool keepGoalX_ = false;
+    std::optional<PreeditText> preedit_;
+
+    std::optional<MouseSelection> mouseSelection_;
+    QPoint pressPoint_;
+    bool dragCandidate_ = false;
+    QBasicTimer autoScrollTimer_;
+    QPoint lastMousePoint_;
+    int clickCount_ = 0;
+    QElapsedTimer lastClickTime_;
+    QPoint lastClickPoint_;
+    std::optional<std::size_t> dropCaret_;
+    bool droppedInside_ = false;
+};
+
+} // namespace velto::editor

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "editor/MarkdownStyler.h"
+#include "editor/TextStorage.h"
+#include "editor_view/VeltoTextView.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QImage>
+
+#include <memory>
+#include <string>
+
+namespace velto::testing {
+
+/// Ends the widget application when the tests are done: destroyed among the exit handlers instead, it
+/// crashes in Qt's own input-device registry, and left alive its font caches count as leaks.
+class WidgetApplicationEnvironment : public ::testing::Environment {
+public:
+    explicit WidgetApplicationEnvironment(QApplication *application)
+        : application_(application) {}
+    void TearDown() override { delete application_; }
+
+private:
+    QApplication *application_;
+};
+
+/// The application object widgets need; made once per test program, on the offscreen platform.
+inline void ensureWidgetApplication() {
+    if (QCoreApplication::instance() != nullptr) {
+        return;
+    }
+    static int argc = 1;
+    static char name[] = "velto_editor_view_tests";
+    static char *argv[] = {name, nullptr};
+    auto *application = new QApplication(argc, argv);
+    ::testing::AddGlobalTestEnvironment(new WidgetApplicationEnvironment(application));
+}
+
+/// A shown text view of the given size holding the text, styled by the full pass when asked.
+inline std::unique_ptr<editor::VeltoTextView> makeTextView(const std::u16string &text, int width = 400,
+                                                           int height = 300, bool styled = true) {
+    ensureWidgetApplication();
+    auto view = std::make_unique<editor::VeltoTextView>();
+    view->resize(width, height);
+    view->editingCore().loadText(text, editor::MarkdownStyler::baseAttributes(editor::MarkdownStyler::textColor()));
+    if (styled) {
+        editor::MarkdownStyler::apply(view->textStorage());
+    }
+    view->show();
+    QCoreApplication::processEvents();
+    return view;
+}
+
+/// The view's viewport as drawn now.
+inline QImage grabViewport(editor::VeltoTextView &view) {
+    return view.viewport()->grab().toImage();
+}
+
+/// Whether the pixel is (within a small tolerance) the colour.
+inline bool pixelIs(const QImage &image, QPoint point, QColor colour, int tolerance = 6) {
+    const QColor found = image.pixelColor(point);
+    return std::abs(found.red() - colour.red()) <= tolerance && std::abs(found.green() - colour.green()) <= tolerance &&
+           std::abs(found.blue() - colour.blue()) <= tolerance;
+}
+
+} // namespace velto::testing
