@@ -13,4 +13,16 @@ EditorFontChoice VeltoEditorPreferences::fontChoice() const {
                                                                              : EditorFontChoice::monospaced;
 }
 
+EditorIndentationChoice VeltoEditorPreferences::indentation() const {
+    switch (VeltoPreferences::indentation()) {
+    case velto::EditorIndentationChoice::tab:
+        return EditorIndentationChoice::tab;
+    case velto::EditorIndentationChoice::spaces4:
+        return EditorIndentationChoice::spaces4;
+    case velto::EditorIndentationChoice::spaces2:
+        break;
+    }
+    return EditorIndentationChoice::spaces2;
+}
+
 } // namespace velto::editor

@@ -9,6 +9,7 @@ class VeltoEditorPreferences final : public EditorPreferences {
 public:
     double storedEditorFontSize() const override;
     EditorFontChoice fontChoice() const override;
+    EditorIndentationChoice indentation() const override;
 };
 
 } // namespace velto::editor

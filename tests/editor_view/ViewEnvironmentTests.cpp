@@ -21,6 +21,15 @@ TEST_F(VeltoEditorPreferencesTests, ReadsTheStoredSizeRawAndTheFontChoice) {
     EXPECT_EQ(preferences.fontChoice(), editor::EditorFontChoice::system);
 }
 
+TEST_F(VeltoEditorPreferencesTests, ReadsTheIndentationChoice) {
+    editor::VeltoEditorPreferences preferences;
+    EXPECT_EQ(preferences.indentation(), editor::EditorIndentationChoice::spaces2);
+    VeltoPreferences::setIndentation(EditorIndentationChoice::tab);
+    EXPECT_EQ(preferences.indentation(), editor::EditorIndentationChoice::tab);
+    VeltoPreferences::setIndentation(EditorIndentationChoice::spaces4);
+    EXPECT_EQ(preferences.indentation(), editor::EditorIndentationChoice::spaces4);
+}
+
 TEST(QtFontsTests, PointsArePixelsAndMetricsGrowWithTheSize) {
     velto::testing::viewTestApplication();
     editor::FontDescriptor small{editor::FontFamilyRole::monospacedSystem, 15, editor::FontWeight::semibold};
