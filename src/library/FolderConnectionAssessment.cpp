@@ -2,6 +2,7 @@
 
 #include "library/LibraryFolder.h"
 #include "model/PageFileContent.h"
+#include "platform/ApplicationBundle.h"
 #include "platform/ApplicationStorage.h"
 #include "platform/Text.h"
 
@@ -129,12 +130,6 @@ std::int64_t Assessment::projectedArchiveCount() {
     return std::max<std::int64_t>(static_cast<std::int64_t>(candidates.size()) - active, 0);
 }
 
-/// One plain path component: a bundle value like "../x" or "a/b" must not lead out of the data folder.
-bool isSinglePathComponent(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
-           name.find('\0') == std::string_view::npos;
-}
-
 } // namespace
 
 VeltoFolderConnectionAssessment assessFolderConnection(const std::filesystem::path &folderURL,
@@ -176,32 +171,13 @@ VeltoFolderConnectionAssessment assessFolderConnection(const std::filesystem::pa
 }
 
 std::string applicationSupportDirectoryName(std::string_view bundleInfoText) {
-    const std::string_view key = "VeltoApplicationSupportDirectory";
-    for (auto line : velto::text::splitKeepingEmpty(bundleInfoText, "\n")) {
-        auto trimmed = velto::text::trimmingWhitespace(line);
-        auto separator = trimmed.find('=');
-        if (separator == std::string_view::npos ||
-            velto::text::trimmingWhitespace(trimmed.substr(0, separator)) != key) {
-            continue;
-        }
-        auto value = std::string(velto::text::trimmingWhitespace(trimmed.substr(separator + 1)));
-        return isSinglePathComponent(value) ? value : "Velto";
-    }
-    return "Velto";
+    auto keys = velto::applicationBundle::parseInfo(bundleInfoText);
+    auto found = keys.find("VeltoApplicationSupportDirectory");
+    return velto::applicationStorage::applicationFolderName(found == keys.end() ? "" : found->second);
 }
 
 const std::string &applicationSupportDirectoryName() {
-    static const std::string name = [] {
-        auto &fileManager = velto::defaultFileSystem();
-        try {
-            auto executable = fileManager.resolvingSymlinks("/proc/self/exe");
-            auto info = executable.parent_path().parent_path() / "Info.ini";
-            return applicationSupportDirectoryName(fileManager.readFile(info));
-        } catch (const std::exception &) {
-            return std::string("Velto"); // not run from a bundle: the tests, the command-line tools
-        }
-    }();
-    return name;
+    return velto::applicationStorage::applicationSupportDirectoryName();
 }
 
 std::filesystem::path defaultFolderURL(velto::FileSystem &) {

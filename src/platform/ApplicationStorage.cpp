@@ -1,5 +1,7 @@
 #include "platform/ApplicationStorage.h"
 
+#include "platform/ApplicationBundle.h"
+
 #include <cstdlib>
 
 namespace velto::applicationStorage {
@@ -31,10 +33,20 @@ std::filesystem::path userDataDirectory() {
 }
 
 std::string applicationFolderName(std::string_view bundleFolderName) {
-    if (bundleFolderName.empty()) {
-        return "Velto";
-    }
-    return std::string{bundleFolderName};
+    bool singleComponent = !bundleFolderName.empty() && bundleFolderName != "." && bundleFolderName != ".." &&
+                           bundleFolderName.find('/') == std::string_view::npos &&
+                           bundleFolderName.find('\0') == std::string_view::npos;
+    return singleComponent ? std::string{bundleFolderName} : std::string{"Velto"};
+}
+
+const std::string &applicationSupportDirectoryName() {
+    static const std::string name =
+        applicationFolderName(applicationBundle::current().value("VeltoApplicationSupportDirectory").value_or(""));
+    return name;
+}
+
+std::filesystem::path defaultPagesFolder() {
+    return defaultPagesFolder(applicationSupportDirectoryName());
 }
 
 std::filesystem::path defaultPagesFolder(std::string_view bundleFolderName) {

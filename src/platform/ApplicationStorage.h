@@ -14,10 +14,19 @@ std::filesystem::path userDataDirectory();
 /// The same rule with the two environment values given, for callers and tests that do not read the environment.
 std::filesystem::path userDataDirectory(std::string_view xdgDataHome, std::string_view home);
 
-/// The name of the application's folder inside the user's data folder: "Velto" unless the bundle names another.
+/// The name of the application's folder inside the user's data folder: the bundle's name when it is exactly
+/// one plain path component, else "Velto" (so "../x", "a/b" or "/abs" can never move the Pages folder out of the
+/// user's data folder).
 std::string applicationFolderName(std::string_view bundleFolderName = {});
 
-/// "~/.local/share/Velto/Pages" for a user without XDG_DATA_HOME. Creates nothing.
-std::filesystem::path defaultPagesFolder(std::string_view bundleFolderName = {});
+/// The folder name this process's bundle gives under "VeltoApplicationSupportDirectory" ("Velto" when it gives
+/// none or one that is not a single path component). Read once.
+const std::string &applicationSupportDirectoryName();
+
+/// "~/.local/share/Velto/Pages" for a user without XDG_DATA_HOME, with the bundle's folder name. Creates nothing.
+std::filesystem::path defaultPagesFolder();
+
+/// The same with the folder name given.
+std::filesystem::path defaultPagesFolder(std::string_view bundleFolderName);
 
 } // namespace velto::applicationStorage

@@ -1,0 +1,533 @@
+#include "app/AppDelegate.h"
+
+#include "app/ClipboardAppend.h"
+#include "app/LaunchTrace.h"
+#include "app/MenuBarIcon.h"
+#include "app/MinimalPanel.h"
+#include "app/VeltoApplicationIcon.h"
+#include "app/X11HotKeyService.h"
+#include "library/FolderConnectionAssessment.h"
+#include "platform/ApplicationBundle.h"
+#include "preferences/KeyboardInputSourceMonitor.h"
+#include "preferences/KeyboardLayoutTranslator.h"
+#include "preferences/NotificationCenter.h"
+#include "preferences/Preferences.h"
+#include "store/LibraryPool.h"
+#include "store/Store.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTimer>
+#include <QtGui/QClipboard>
+#include <QtGui/QCursor>
+#include <QtGui/QGuiApplication>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QSystemTrayIcon>
+
+#include <cstdio>
+#include <vector>
+
+namespace velto {
+
+namespace {
+
+/// The platform's response codes: the first button added answers 1000, the second 1001, the third 1002.
+constexpr int firstButton = 1000;
+
+int runAlert(QMessageBox::Icon style, const QString &message, const QString &informative,
+             const std::vector<QString> &buttons, QPointer<QMessageBox> *keepOpenAlert = nullptr) {
+    QMessageBox alert;
+    alert.setIcon(style);
+    alert.setIconPixmap(VeltoApplicationIcon::adaptiveImage().pixmap(64, 64));
+    alert.setWindowTitle(QStringLiteral("Velto"));
+    alert.setText(message);
+    alert.setInformativeText(informative);
+    std::vector<QAbstractButton *> added;
+    if (buttons.empty()) {
+        added.push_back(alert.addButton(QMessageBox::Ok));
+    }
+    for (const QString &title : buttons) {
+        added.push_back(alert.addButton(title, QMessageBox::AcceptRole));
+    }
+    alert.setDefaultButton(qobject_cast<QPushButton *>(added.front()));
+    if (keepOpenAlert != nullptr) {
+        *keepOpenAlert = &alert;
+    }
+    alert.exec();
+    for (std::size_t index = 0; index < added.size(); ++index) {
+        if (alert.clickedButton() == added[index]) {
+            return firstButton + static_cast<int>(index);
+        }
+    }
+    return 0;
+}
+
+/// Modifier names as Linux users know them: Command is Ctrl, Option is Alt, Control is Super.
+QString linuxShortcutTitle(const GlobalShortcut &shortcut) {
+    QStringList parts;
+    if ((shortcut.modifiers & ModifierFlags::command) != 0) {
+        parts << QStringLiteral("Ctrl");
+    }
+    if ((shortcut.modifiers & ModifierFlags::option) != 0) {
+        parts << QStringLiteral("Alt");
+    }
+    if ((shortcut.modifiers & ModifierFlags::shift) != 0) {
+        parts << QStringLiteral("Shift");
+    }
+    if ((shortcut.modifiers & ModifierFlags::control) != 0) {
+        parts << QStringLiteral("Super");
+    }
+    parts << shortcut.keyLabel;
+    return parts.join(QChar('+'));
+}
+
+VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
+    switch (duration) {
+    case AutoArchiveDuration::oneDay:
+        return VeltoAutoArchivePeriod::oneDay();
+    case AutoArchiveDuration::oneWeek:
+        return VeltoAutoArchivePeriod::oneWeek();
+    case AutoArchiveDuration::oneMonth:
+        return VeltoAutoArchivePeriod::oneMonth();
+    case AutoArchiveDuration::never:
+        return VeltoAutoArchivePeriod::never();
+    }
+    return VeltoAutoArchivePeriod::oneWeek();
+}
+
+bool isWaylandSession() {
+    return qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options)
+    : testLaunchConfiguration_(std::move(testLaunchConfiguration)), options_(std::move(options)),
+      activePagesFolder_(VeltoPageLibrary::defaultFolderURL()) {
+    if (!options_.exitApplication) {
+        options_.exitApplication = [](int status) { QCoreApplication::exit(status); };
+    }
+    QPointer<AppDelegate> self(this);
+    terminationCoordinator_ = std::make_unique<ApplicationTerminationCoordinator>(
+        options_.terminationTimeout, [self](bool allowing) {
+            if (self) {
+                self->replyToTermination(allowing);
+            }
+        },
+        [self](const TerminationSaveFailure &failure) {
+            return self ? self->presentTerminationFailure(failure) : TerminationSaveDecision::cancel;
+        },
+        [self] {
+            if (self) {
+                self->quit();
+            }
+        });
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        keyboardInputSourceMonitor_ = std::make_unique<KeyboardInputSourceMonitor>();
+    }
+}
+
+AppDelegate::~AppDelegate() {
+    shutDown(std::chrono::milliseconds(0));
+}
+
+// Launch
+
+void AppDelegate::applicationWillFinishLaunching() {
+    launchTrace::milestone("will-finish-launching");
+    try {
+        testLaunchConfiguration_.prepare(applicationBundle::current().value("CFBundleIdentifier"));
+    } catch (const std::exception &error) {
+        runAlert(QMessageBox::Warning, QStringLiteral("Velto couldn’t prepare the smoke test."),
+                 QString::fromUtf8(error.what()), {});
+        quit();
+        return;
+    }
+    VeltoPreferences::registerDefaults();
+    if (!testLaunchConfiguration_.isEnabled) {
+        try {
+            activePagesFolder_ = VeltoPreferences::resolvePagesFolderURL();
+        } catch (const std::exception &error) {
+            // The saved folder is kept: the user may reconnect the drive, or choose another in Settings.
+            int response = runAlert(
+                QMessageBox::Critical, QStringLiteral("Velto Couldn’t Access Your Pages Folder"),
+                QString::fromUtf8(error.what()) +
+                    QStringLiteral("\n\nThe saved folder is invalid or unavailable. Quit, or continue with the "
+                                   "default Pages folder; the saved folder stays chosen until you choose another."),
+                {QStringLiteral("Quit"), QStringLiteral("Use Default Folder")});
+            if (response != firstButton + 1) {
+                canFinishLaunching_ = false;
+                quit();
+                return;
+            }
+            activePagesFolder_ = VeltoPageLibrary::defaultFolderURL();
+        }
+    }
+    applyPreferredAppearance();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (!canFinishLaunching_ || quitting_) {
+        return;
+    }
+    runLaunchTask();
+}
+
+QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadActiveFolder(QPointer<AppDelegate> delegate) {
+    std::filesystem::path folder = delegate->testLaunchConfiguration_.documentURL.value_or(delegate->activePagesFolder_);
+    VeltoAutoArchivePeriod period = autoArchivePeriod(VeltoPreferences::autoArchiveDuration());
+    std::unique_ptr<VeltoStore> store = co_await VeltoStore::loadForApplication(folder, maximumPageCount,
+                                                                                maximumPageBytes);
+    store->setAutoArchivePeriod(period);
+    co_return store;
+}
+
+QCoro::Task<void> AppDelegate::runLaunchTask() {
+    QPointer<AppDelegate> self(this);
+    std::unique_ptr<VeltoStore> store;
+    if (options_.loadStore) {
+        QCoro::Task<std::unique_ptr<VeltoStore>> loading = options_.loadStore();
+        store = co_await loading;
+    } else {
+        QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadActiveFolder(self);
+        store = co_await loading;
+    }
+    launchTrace::milestone("store loaded");
+    if (!self || self->quitting_) {
+        co_return;
+    }
+    QCoro::Task<bool> preparing = self->prepareVeltoStore(*store);
+    bool goOn = co_await preparing;
+    if (!self) {
+        co_return;
+    }
+    if (goOn) {
+        self->finishLaunching(std::move(store));
+    } else {
+        self->quit();
+    }
+}
+
+QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
+    QPointer<AppDelegate> self(this);
+    while (true) {
+        const VeltoStoreRecoveryIssue *issue = store.loadState().recoveryIssue();
+        if (issue == nullptr) {
+            co_return true;
+        }
+        if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
+            int response = runAlert(QMessageBox::Information, QStringLiteral("Pages Are Still Downloading"),
+                                    QString::fromStdString(issue->message) +
+                                        QStringLiteral(" Wait for your storage provider to finish, then try again. "
+                                                       "Velto will not overwrite the unavailable file."),
+                                    {QStringLiteral("Try Again"), QStringLiteral("Quit")});
+            if (response != firstButton) {
+                co_return false;
+            }
+            try {
+                QCoro::Task<void> reloading = store.reloadFromDisk(true, std::nullopt);
+                co_await reloading;
+                co_return true;
+            } catch (const std::exception &) {
+                if (!self) {
+                    co_return false;
+                }
+                continue; // ask again
+            }
+        }
+        QString informative = issue->kind == VeltoStoreRecoveryIssue::Kind::unreadable
+                                  ? QStringLiteral("The page file can’t be accessed. Velto can preserve the original "
+                                                   "for recovery and open a new page without overwriting it.")
+                                  : QStringLiteral("The page file is damaged. Velto can preserve the original for "
+                                                   "recovery and open a new page without overwriting it.");
+        int response = runAlert(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Read Your Page"), informative,
+                                {QStringLiteral("Preserve and Continue"), QStringLiteral("Quit")});
+        if (response != firstButton) {
+            co_return false;
+        }
+        std::optional<std::string> failure;
+        std::optional<std::filesystem::path> preserved;
+        try {
+            QCoro::Task<std::optional<std::filesystem::path>> recovering = store.recoverPreservingOriginal();
+            preserved = co_await recovering;
+        } catch (const std::exception &error) {
+            failure = error.what();
+        }
+        if (failure) {
+            runAlert(QMessageBox::Critical, QStringLiteral("Velto Couldn’t Preserve the Page"),
+                     QString::fromStdString(*failure), {});
+            co_return false;
+        }
+        if (preserved) {
+            runAlert(QMessageBox::Information, QStringLiteral("Original Page Preserved"),
+                     QStringLiteral("Velto saved the original file as ") +
+                         QString::fromStdString(preserved->filename().string()) + QStringLiteral(" in the same folder."),
+                     {});
+        }
+        co_return true;
+    }
+}
+
+void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
+    store_ = std::move(store);
+    panel_ = options_.makePanel ? options_.makePanel(*store_) : std::make_unique<MinimalPanel>(*store_);
+    launchTrace::milestone("panel ready");
+    configureStatusItem();
+    registerHotKeys();
+    QPointer<AppDelegate> self(this);
+    panel_->onOpenEditor = [self] {
+        QTimer::singleShot(0, self, [self] {
+            if (self && self->panel_) {
+                self->panel_->show(self->statusItemGeometry());
+            }
+        });
+    };
+    running_ = true;
+    if (testLaunchConfiguration_.opensEditor) {
+        panel_->onOpenEditor();
+    }
+    launchTrace::milestone("launch finished");
+}
+
+// The tray icon
+
+void AppDelegate::configureStatusItem() {
+    statusItem_ = new QSystemTrayIcon(this);
+    menuBarIcon_ = std::make_unique<MenuBarIcon>(statusItem_);
+    menuBarIcon_->configure();
+    connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Context) {
+            showMenu();
+        } else if (reason == QSystemTrayIcon::Trigger) {
+            // A click on the icon while the panel is open first closes the panel (a click elsewhere); the same
+            // click must not open it again.
+            auto closed = panel_ ? panel_->lastSelfCloseTime() : std::nullopt;
+            if (panel_ && !panel_->isShown() && closed && std::chrono::steady_clock::now() - *closed < reopenGuard) {
+                return;
+            }
+            togglePanel();
+        }
+    });
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        std::fprintf(stderr, "Velto: no system tray is available; use Alt+Space or launch Velto again to open it.\n");
+    }
+    statusItem_->show();
+    launchTrace::milestone("status item shown");
+}
+
+std::optional<QRect> AppDelegate::statusItemGeometry() const {
+    if (statusItem_ == nullptr || !QSystemTrayIcon::isSystemTrayAvailable()) {
+        return std::nullopt;
+    }
+    QRect geometry = statusItem_->geometry();
+    if (!geometry.isValid() || geometry.isEmpty()) {
+        return std::nullopt;
+    }
+    return geometry;
+}
+
+void AppDelegate::togglePanel() {
+    if (!panel_) {
+        return;
+    }
+    if (panel_->isShown()) {
+        panel_->dropNavigationSession();
+        panel_->stopShortcutHintMonitoring();
+        panel_->flushPendingChanges();
+        panel_->close();
+    } else {
+        panel_->show(statusItemGeometry());
+    }
+    if (menuBarIcon_ && !menuBarIcon_->isPulsing()) {
+        menuBarIcon_->configure();
+    }
+}
+
+void AppDelegate::showPage() {
+    if (panel_) {
+        panel_->show(statusItemGeometry());
+    }
+}
+
+void AppDelegate::showMenu() {
+    QMenu *menu = panel_ ? panel_->makeStatusMenu() : new QMenu();
+    QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().front();
+    auto *open = new QAction(QStringLiteral("Open Velto"), menu);
+    if (auto shortcut = VeltoPreferences::globalShortcut()) {
+        open->setShortcut(QKeySequence(linuxShortcutTitle(*shortcut)));
+    }
+    connect(open, &QAction::triggered, this, &AppDelegate::showPage);
+    QAction *separator = menu->insertSeparator(first);
+    menu->insertAction(separator, open);
+    menu->addSeparator();
+    QAction *quitAction = menu->addAction(QStringLiteral("Quit Velto"));
+    quitAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(QCursor::pos());
+}
+
+void AppDelegate::applyPreferredAppearance() {
+    if (menuBarIcon_) {
+        menuBarIcon_->configure();
+    }
+    if (panel_) {
+        panel_->applyPreferredAppearance();
+    }
+}
+
+// Global shortcuts
+
+void AppDelegate::registerHotKeys() {
+    hotKeyService_ = X11HotKeyService::forApplication();
+    HotKeyOperations operations = hotKeyService_ ? hotKeyService_->operations() : X11HotKeyService::unavailable();
+    hotKeyController_ = std::make_unique<HotKeyController>(std::move(operations));
+    QPointer<AppDelegate> self(this);
+    hotKeyController_->onToggle = [self] {
+        if (self) {
+            self->togglePanel();
+        }
+    };
+    hotKeyController_->onAppendClipboard = [self] {
+        if (self) {
+            self->appendClipboard();
+        }
+    };
+    ShortcutRegistrationAvailability availability = hotKeyController_->registerDefaults();
+    launchTrace::milestone("hot keys registered");
+    if (!hotKeyService_) {
+        std::fprintf(stderr, "Velto: Global shortcuts are unavailable in this session.\n");
+        return;
+    }
+    if (isWaylandSession()) {
+        // XWayland accepts the grabs but delivers them only while one of Velto's windows has focus.
+        std::fprintf(stderr, "Velto: Global shortcuts work only while a Velto window is active in this Wayland "
+                             "session. Use the tray icon to open Velto.\n");
+    }
+    if (!availability.allAvailable()) {
+        showHotKeyRegistrationWarning(availability.toggle, availability.appendClipboard);
+    }
+}
+
+void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable) {
+    QString informative;
+    if (!toggleShortcutAvailable) {
+        informative = QStringLiteral("The saved show/hide shortcut is already in use. Choose another shortcut from "
+                                     "Settings.");
+    } else if (!clipboardShortcutAvailable) {
+        QString title = QStringLiteral("The clipboard shortcut");
+        if (auto shortcut = VeltoPreferences::appendClipboardShortcut()) {
+            GlobalShortcut relabelled = *shortcut;
+            if (!GlobalShortcut::isNamedSpecialKey(relabelled.keyLabel)) {
+                auto label = KeyboardLayoutTranslator::activeInputSource().translate(relabelled.keyCode,
+                                                                                    relabelled.modifiers);
+                if (label && GlobalShortcut::isValidLocalKeyLabel(*label)) {
+                    relabelled.keyLabel = GlobalShortcut::normalizedKeyLabel(*label);
+                }
+            }
+            title = linuxShortcutTitle(relabelled);
+        }
+        informative = title + QStringLiteral(" is already in use by another app, so clipboard append is unavailable. "
+                                             "Your show/hide shortcut still works.");
+    }
+    std::fprintf(stderr, "Velto: A Velto Shortcut Is Unavailable. %s\n", informative.toUtf8().constData());
+    runAlert(QMessageBox::Warning, QStringLiteral("A Velto Shortcut Is Unavailable"), informative, {});
+}
+
+// Clipboard append
+
+void AppDelegate::appendClipboard() {
+    std::optional<QString> text = readClipboardText(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard));
+    std::optional<QString> pageText;
+    if (panel_ && panel_->canAppendToCurrentPage()) {
+        pageText = panel_->currentPageText();
+    }
+    ClipboardAppendPlan plan = planClipboardAppend(text, panel_ ? pageText : std::optional<QString>(QString()),
+                                                   maximumPageBytes);
+    if (plan.outcome != ClipboardAppendPlan::Outcome::append) {
+        if (panel_) {
+            panel_->showFeedback({plan.refusalMessage(), PanelFeedback::Emphasis::informational, 2.2});
+        }
+        return;
+    }
+    if (panel_) {
+        panel_->append(plan.text);
+    }
+    if (menuBarIcon_) {
+        menuBarIcon_->pulse();
+    }
+}
+
+// Quitting
+
+void AppDelegate::quit() {
+    applicationShouldTerminate(true);
+}
+
+void AppDelegate::quitWithoutAsking() {
+    applicationShouldTerminate(false);
+}
+
+QCoro::Task<void> AppDelegate::flushStore(QPointer<AppDelegate> delegate) {
+    if (!delegate || !delegate->store_) {
+        co_return;
+    }
+    QCoro::Task<void> flushing = delegate->store_->flush();
+    co_await flushing;
+}
+
+void AppDelegate::applicationShouldTerminate(bool mayAsk) {
+    if (panel_) {
+        panel_->flushPendingChanges();
+    }
+    QPointer<AppDelegate> self(this);
+    terminationCoordinator_->begin([self] { return flushStore(self); }, mayAsk);
+}
+
+void AppDelegate::replyToTermination(bool allowingTermination) {
+    if (!allowingTermination) {
+        return;
+    }
+    if (terminationAlert_) {
+        terminationAlert_->reject(); // the save completed while the alert was open
+    }
+    quitting_ = true;
+    auto failure = terminationCoordinator_->lastUnconfirmedFailure();
+    // A quit that could not save reports it in the exit status: nobody may have seen an alert.
+    options_.exitApplication(failure && failure->kind == TerminationSaveFailure::Kind::failed ? 1 : 0);
+}
+
+TerminationSaveDecision AppDelegate::presentTerminationFailure(const TerminationSaveFailure &failure) {
+    QString informative =
+        failure.kind == TerminationSaveFailure::Kind::failed
+            ? QStringLiteral("Your latest changes are not safely stored yet. Try saving again, keep Velto open, or "
+                             "quit without saving.")
+            : QStringLiteral("Saving is taking longer than expected. Try again, keep Velto open, or quit without "
+                             "saving.");
+    int response = runAlert(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), informative,
+                            {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
+                            &terminationAlert_);
+    if (response == firstButton) {
+        return TerminationSaveDecision::retry;
+    }
+    if (response == firstButton + 2) {
+        return TerminationSaveDecision::quitWithoutSaving;
+    }
+    return TerminationSaveDecision::cancel;
+}
+
+void AppDelegate::shutDown(std::chrono::milliseconds waitForLibraryWork) {
+    hotKeyController_.reset();
+    hotKeyService_.reset();
+    if (statusItem_ != nullptr) {
+        statusItem_->hide();
+    }
+    if (waitForLibraryWork.count() > 0) {
+        libraryThreadPool().waitForDone(static_cast<int>(waitForLibraryWork.count()));
+    }
+}
+
+} // namespace velto

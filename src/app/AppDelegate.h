@@ -1,0 +1,110 @@
+#pragma once
+
+#include "app/ApplicationTerminationCoordinator.h"
+#include "app/ApplicationTestLaunchConfiguration.h"
+#include "app/HotKeyController.h"
+#include "app/PanelControlling.h"
+
+#include <QtCore/QObject>
+#include <QtCore/QPointer>
+#include <qcoro/qcorotask.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QMessageBox;
+class QSystemTrayIcon;
+
+namespace velto {
+
+class KeyboardInputSourceMonitor;
+class MenuBarIcon;
+class VeltoStore;
+class X11HotKeyService;
+
+/// The application's spine: restores the Pages folder, loads the store, answers its recovery states, puts
+/// the icon into the system tray, registers the two global shortcuts, appends the clipboard on request and
+/// quits only after a final save (or the user's decision).
+class AppDelegate : public QObject {
+public:
+    static constexpr std::int64_t maximumPageCount = 100;
+    static constexpr std::int64_t maximumPageBytes = 5'242'880;
+    /// A tray click this soon after the panel closed itself is the click that closed it.
+    static constexpr std::chrono::milliseconds reopenGuard{400};
+
+    using LoadStore = std::function<QCoro::Task<std::unique_ptr<VeltoStore>>()>;
+    using PanelFactory = std::function<std::unique_ptr<VeltoPanelControlling>(VeltoStore &store)>;
+
+    struct Options {
+        std::chrono::milliseconds terminationTimeout{2000};
+        LoadStore loadStore;           // empty: load the active Pages folder
+        PanelFactory makePanel;        // empty: the production panel
+        std::function<void(int exitStatus)> exitApplication; // empty: leaves the event loop with the status
+    };
+
+    AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options);
+    ~AppDelegate() override;
+
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+
+    /// The menu's Quit: asks for termination, which runs the final save first.
+    void quit();
+    /// A quit nobody may be asked about (a signal, the end of the session): the same final save, no alerts.
+    void quitWithoutAsking();
+
+    void togglePanel();
+    /// Shows the panel (never closes it): a second launch, "Open Velto".
+    void showPage();
+    void appendClipboard();
+
+    /// After the event loop has ended: releases the global shortcuts, removes the tray icon and lets running
+    /// library work finish (bounded), so that a write is never cut off between two files.
+    void shutDown(std::chrono::milliseconds waitForLibraryWork = std::chrono::milliseconds(10'000));
+
+    VeltoStore *store() const { return store_.get(); }
+    VeltoPanelControlling *panelController() const { return panel_.get(); }
+    HotKeyController *hotKeyController() const { return hotKeyController_.get(); }
+    const std::filesystem::path &activePagesFolder() const { return activePagesFolder_; }
+    bool isRunning() const { return running_; }
+
+private:
+    QCoro::Task<void> runLaunchTask();
+    QCoro::Task<bool> prepareVeltoStore(VeltoStore &store);
+    void finishLaunching(std::unique_ptr<VeltoStore> store);
+    static QCoro::Task<std::unique_ptr<VeltoStore>> loadActiveFolder(QPointer<AppDelegate> delegate);
+    static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
+
+    void configureStatusItem();
+    void showMenu();
+    std::optional<QRect> statusItemGeometry() const;
+    void registerHotKeys();
+    void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
+    void applyPreferredAppearance();
+
+    void applicationShouldTerminate(bool mayAsk);
+    void replyToTermination(bool allowingTermination);
+    TerminationSaveDecision presentTerminationFailure(const TerminationSaveFailure &failure);
+
+    ApplicationTestLaunchConfiguration testLaunchConfiguration_;
+    Options options_;
+    std::filesystem::path activePagesFolder_;
+    bool canFinishLaunching_ = true;
+    bool running_ = false;
+    bool quitting_ = false;
+    std::unique_ptr<ApplicationTerminationCoordinator> terminationCoordinator_;
+    std::unique_ptr<KeyboardInputSourceMonitor> keyboardInputSourceMonitor_;
+
+    std::unique_ptr<VeltoStore> store_;
+    std::unique_ptr<VeltoPanelControlling> panel_;
+    QSystemTrayIcon *statusItem_ = nullptr;
+    std::unique_ptr<MenuBarIcon> menuBarIcon_;
+    std::shared_ptr<X11HotKeyService> hotKeyService_;
+    std::unique_ptr<HotKeyController> hotKeyController_;
+    QPointer<QMessageBox> terminationAlert_;
+};
+
+} // namespace velto

@@ -1,0 +1,85 @@
+#include "app/ClipboardAppend.h"
+
+#include <QtCore/QMimeData>
+#include <QtCore/QRegularExpression>
+#include <QtGui/QTextDocumentFragment>
+
+namespace velto {
+
+std::optional<QString> readClipboardText(const QMimeData *mimeData) {
+    if (mimeData == nullptr) {
+        return std::nullopt;
+    }
+    if (mimeData->hasText()) {
+        return mimeData->text();
+    }
+    if (mimeData->hasHtml()) {
+        QString text = QTextDocumentFragment::fromHtml(mimeData->html()).toPlainText();
+        // The document turns paragraph ends into U+2029 and forced breaks into U+2028.
+        text.replace(QChar(0x2029), QChar('\n'));
+        text.replace(QChar(0x2028), QChar('\n'));
+        return text;
+    }
+    return std::nullopt;
+}
+
+QString cleanClipboardText(const QString &text) {
+    QString unified = text;
+    unified.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    unified.replace(QChar('\r'), QChar('\n'));
+    unified.replace(QChar(0x00A0), QChar(' '));
+
+    QStringList lines = unified.split(QChar('\n'));
+    for (QString &line : lines) {
+        qsizetype end = line.size();
+        while (end > 0 && (line[end - 1] == QChar(' ') || line[end - 1] == QChar('\t'))) {
+            --end;
+        }
+        line.truncate(end);
+    }
+    QString cleaned = lines.join(QChar('\n'));
+    static const QRegularExpression blankRuns(QStringLiteral("\n{3,}"));
+    cleaned.replace(blankRuns, QStringLiteral("\n\n"));
+    return cleaned;
+}
+
+QString ClipboardAppendPlan::refusalMessage() const {
+    switch (outcome) {
+    case Outcome::append:
+        return {};
+    case Outcome::noText:
+        return QStringLiteral("Clipboard doesn’t contain text");
+    case Outcome::nothingToAppend:
+        return QStringLiteral("Nothing to append");
+    case Outcome::pageUnavailable:
+        return QStringLiteral("The current page can’t be changed right now");
+    case Outcome::tooLarge:
+        return QStringLiteral("The clipboard text is too large to append");
+    }
+    return {};
+}
+
+ClipboardAppendPlan planClipboardAppend(const std::optional<QString> &clipboardText,
+                                        const std::optional<QString> &currentPageText, std::int64_t maximumPageBytes) {
+    using Outcome = ClipboardAppendPlan::Outcome;
+    if (!clipboardText) {
+        return {Outcome::noText, {}};
+    }
+    QString cleaned = cleanClipboardText(*clipboardText);
+    if (cleaned.trimmed().isEmpty()) {
+        return {Outcome::nothingToAppend, {}};
+    }
+    if (!currentPageText) {
+        return {Outcome::pageUnavailable, {}};
+    }
+    std::int64_t bytes = currentPageText->toUtf8().size() + cleaned.toUtf8().size();
+    if (!currentPageText->isEmpty() && !currentPageText->endsWith(QChar('\n'))) {
+        bytes += 1;
+    }
+    if (bytes > maximumPageBytes) {
+        return {Outcome::tooLarge, {}};
+    }
+    return {Outcome::append, cleaned};
+}
+
+} // namespace velto

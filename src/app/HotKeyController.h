@@ -1,0 +1,99 @@
+#pragma once
+
+#include "preferences/GlobalShortcut.h"
+#include "preferences/ShortcutRegistrationAvailability.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace velto {
+
+/// A registered hot key's identifier: the signature 'VLTO' and the number of the hot key.
+struct HotKeyID {
+    static constexpr std::uint32_t veltoSignature = 0x564C544F;
+    static constexpr std::uint32_t toggle = 1;
+    static constexpr std::uint32_t appendClipboard = 2;
+
+    std::uint32_t signature = veltoSignature;
+    std::uint32_t id = 0;
+    friend bool operator==(const HotKeyID &, const HotKeyID &) = default;
+};
+
+/// One press or release of a registered hot key, as the platform reports it.
+struct HotKeyEvent {
+    HotKeyID hotKeyID;
+    bool isPress = true;
+    /// The server's time stamp in milliseconds: a release and a press at the same moment are one
+    /// auto-repeat of a held key on a server that reports repeats as release-press pairs.
+    std::uint32_t time = 0;
+};
+
+class HotKeyController;
+
+/// Success of a hot-key operation; any other status is a failure.
+inline constexpr std::int32_t hotKeyNoErr = 0;
+/// A press the handler did not take.
+inline constexpr std::int32_t hotKeyEventNotHandled = -9874;
+
+/// The four operations through which the controller reaches the system's hot-key service, so that its
+/// rules run without a display. References are opaque numbers the operations hand out.
+struct HotKeyOperations {
+    using Reference = std::uint64_t;
+    /// Installs the handler that passes the service's events to `controller`; writes its reference.
+    std::function<std::int32_t(HotKeyController *controller, std::optional<Reference> &handler)> installEventHandler;
+    /// Registers one key code with the hot-key modifier mask (GlobalShortcut::carbonModifiers) under an identifier.
+    std::function<std::int32_t(std::uint32_t keyCode, std::uint32_t carbonModifiers, HotKeyID id,
+                               std::optional<Reference> &hotKey)>
+        registerEventHotKey;
+    std::function<std::int32_t(Reference hotKey)> unregisterEventHotKey;
+    std::function<std::int32_t(Reference handler)> removeEventHandler;
+};
+
+/// Owns the registration of the two global hot keys (show or hide, append clipboard) and runs their callbacks
+/// on the main thread.
+class HotKeyController {
+public:
+    using ShortcutProvider = std::function<std::optional<GlobalShortcut>()>;
+
+    /// Empty providers read the stored preferences.
+    explicit HotKeyController(HotKeyOperations operations, ShortcutProvider shortcutProvider = {},
+                              ShortcutProvider appendShortcutProvider = {});
+    ~HotKeyController();
+    HotKeyController(const HotKeyController &) = delete;
+    HotKeyController &operator=(const HotKeyController &) = delete;
+
+    std::function<void()> onToggle;
+    std::function<void()> onAppendClipboard;
+
+    /// (Re)registers both hot keys from the providers; answers which of the set shortcuts are usable.
+    ShortcutRegistrationAvailability registerDefaults();
+    /// Unregisters every hot key; the event handler stays installed.
+    void unregisterAll();
+
+    /// The handler of the service's events: runs the callback of a press of hot key 1 or 2. A press that
+    /// repeats a key still held (no release seen since its last press) runs nothing. Answers the status.
+    std::int32_t handleHotKeyEvent(const std::optional<HotKeyEvent> &event);
+
+    const std::vector<HotKeyOperations::Reference> &hotKeys() const { return hotKeys_; }
+    bool hasEventHandler() const { return eventHandler_.has_value(); }
+
+private:
+    bool isAutoRepeat(const HotKeyEvent &event);
+
+    std::optional<HotKeyOperations::Reference> eventHandler_;
+    std::vector<HotKeyOperations::Reference> hotKeys_;
+    HotKeyOperations operations_;
+    ShortcutProvider shortcutProvider_;
+    ShortcutProvider appendShortcutProvider_;
+
+    struct KeyState {
+        bool held = false;
+        std::optional<std::uint32_t> lastReleaseTime;
+    };
+    std::map<std::uint32_t, KeyState> keyStates_;
+};
+
+} // namespace velto

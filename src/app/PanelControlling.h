@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QtCore/QRect>
+#include <QtCore/QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QMenu;
+
+namespace velto {
+
+/// A short banner over the editor.
+struct PanelFeedback {
+    enum class Emphasis { informational, confirmation };
+    QString message;
+    Emphasis emphasis = Emphasis::informational;
+    double duration = 2.2; // seconds
+
+    friend bool operator==(const PanelFeedback &, const PanelFeedback &) = default;
+};
+
+/// What the application shell uses of the panel controller: showing and closing the panel, handing the
+/// editor's text to the store, appending text and giving feedback. The panel belongs to the layer below;
+/// the shell codes against this interface, so that a stand-in can take the panel's place.
+class VeltoPanelControlling {
+public:
+    virtual ~VeltoPanelControlling() = default;
+
+    /// Shows the panel under the tray icon's geometry, at the pointer when the tray gives none. Nothing while
+    /// it is shown.
+    virtual void show(std::optional<QRect> anchor) = 0;
+    /// Whether the panel is open.
+    virtual bool isShown() const = 0;
+    /// When the panel last closed itself (a click elsewhere, Escape); nothing when it never did. The shell
+    /// uses it to keep the tray click that closed the panel from opening it again.
+    virtual std::optional<std::chrono::steady_clock::time_point> lastSelfCloseTime() const = 0;
+    /// Closes the panel; its own closing steps (flushing the editor) run.
+    virtual void close() = 0;
+
+    /// Drops the snapshot of pages used to cycle through them.
+    virtual void dropNavigationSession() = 0;
+    virtual void stopShortcutHintMonitoring() = 0;
+    /// Hands the editor's current text to the store at once.
+    virtual void flushPendingChanges() = 0;
+
+    /// Whether the current page's text is held, so that text can be appended to it.
+    virtual bool canAppendToCurrentPage() const = 0;
+    /// The current page's text as the editor holds it (UTF-8 byte count matters for the size limit).
+    virtual QString currentPageText() const = 0;
+    /// Appends the text to the end of the current page as one undoable edit (a line break in front when the
+    /// page does not end with one) and hands it to the store at once.
+    virtual void append(const QString &text) = 0;
+    virtual void showFeedback(const PanelFeedback &feedback) = 0;
+
+    virtual void applyPreferredAppearance() = 0;
+    /// A new menu holding the status menu's page items (the shell adds its own around them).
+    virtual QMenu *makeStatusMenu() = 0;
+
+    std::function<void()> onShowSettings;
+    std::function<void()> onOpenEditor;
+    std::function<void()> onRevealCurrentPage;
+    std::function<void()> onOpenPagesFolder;
+};
+
+} // namespace velto

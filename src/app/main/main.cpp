@@ -1,0 +1,68 @@
+// The program entry: checks that Velto runs from its application folder, keeps one running instance per user
+// setup, and runs the launch sequence from the first turn of the event loop.
+#include "app/AppDelegate.h"
+#include "app/ApplicationBundleIdentity.h"
+#include "app/ApplicationTestLaunchConfiguration.h"
+#include "app/LaunchTrace.h"
+#include "app/SingleInstance.h"
+#include "app/TerminationSignals.h"
+#include "platform/ApplicationBundle.h"
+#include "preferences/DefaultsDomain.h"
+
+#include <QtCore/QTimer>
+#include <QtWidgets/QApplication>
+
+#include <cstdio>
+
+int main(int argc, char **argv) {
+    using namespace velto;
+    launchTrace::milestone("main");
+    if (!ApplicationBundleIdentity::current().isApplicationBundle()) {
+        std::fprintf(stderr, "%s\n", notInBundleMessage);
+        return 1;
+    }
+    // The panel must be placed and the global shortcuts need X11: XWayland under a Wayland session.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+
+    QApplication application(argc, argv);
+    // Closing a window (Settings, the Welcome) must never end Velto without its final save.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("Velto"));
+    const auto &bundle = applicationBundle::current();
+    QString bundleIdentifier = QString::fromStdString(bundle.value("CFBundleIdentifier").value_or("app.velto.Velto"));
+    QGuiApplication::setDesktopFileName(bundleIdentifier);
+    launchTrace::milestone("application created");
+
+    std::vector<std::string> arguments(argv, argv + argc);
+    ApplicationTestLaunchConfiguration configuration(arguments, processEnvironment());
+
+    SingleInstance instance(SingleInstance::keyFor(
+        bundleIdentifier, DefaultsDomain::standardFilePath(),
+        configuration.documentURL ? QString::fromStdString(configuration.documentURL->string()) : QString()));
+    if (!instance.becomePrimary()) {
+        if (!instance.askPrimaryToShow()) {
+            std::fprintf(stderr, "Velto is already running but did not answer.\n");
+            return 1;
+        }
+        return 0;
+    }
+
+    AppDelegate delegate(configuration, AppDelegate::Options{});
+    instance.onShowRequested = [&delegate] { delegate.showPage(); };
+    TerminationSignals terminationSignals([&delegate](int) { delegate.quitWithoutAsking(); });
+    // The session's end (logout) saves the same way: nobody may be there to answer an alert.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &delegate,
+                     [&delegate](QSessionManager &) { delegate.quitWithoutAsking(); });
+
+    // A quit requested before the event loop runs would be lost and leave an invisible process: the launch
+    // steps run from its first turn.
+    QTimer::singleShot(0, &delegate, [&delegate] {
+        delegate.applicationWillFinishLaunching();
+        delegate.applicationDidFinishLaunching();
+    });
+    int status = QApplication::exec();
+    delegate.shutDown();
+    return status;
+}

@@ -1,0 +1,233 @@
+#include "platform/desktop/X11KeyGrabs.h"
+
+#include "platform/desktop/KeyCodes.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtGui/QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace velto {
+
+namespace {
+
+constexpr std::uint32_t altLeft = 0xffe9;
+constexpr std::uint32_t altRight = 0xffea;
+constexpr std::uint32_t metaLeft = 0xffe7;
+constexpr std::uint32_t superLeft = 0xffeb;
+constexpr std::uint32_t superRight = 0xffec;
+constexpr std::uint32_t numLock = 0xff7f;
+constexpr std::uint8_t badAccess = 10;
+
+xcb_window_t defaultRoot(xcb_connection_t *connection) {
+    const xcb_setup_t *setup = xcb_get_setup(connection);
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    return screens.rem > 0 ? screens.data->root : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+} // namespace
+
+X11KeyGrabs::X11KeyGrabs(xcb_connection_t *connection) : connection_(connection), root_(defaultRoot(connection)) {
+    readModifierMapping();
+}
+
+X11KeyGrabs::~X11KeyGrabs() {
+    if (filtersApplicationEvents_ && QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+    for (const Grab &grab : grabs_) {
+        ungrabVariants(grab.keyCode, grab.modifiers);
+    }
+    if (!grabs_.empty()) {
+        xcb_flush(connection_);
+    }
+}
+
+std::unique_ptr<X11KeyGrabs> X11KeyGrabs::forApplication() {
+    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (application == nullptr) {
+        return nullptr;
+    }
+    auto *x11 = application->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->connection() == nullptr) {
+        return nullptr;
+    }
+    auto grabs = std::make_unique<X11KeyGrabs>(x11->connection());
+    application->installNativeEventFilter(grabs.get());
+    grabs->filtersApplicationEvents_ = true;
+    return grabs;
+}
+
+void X11KeyGrabs::readModifierMapping() {
+    xcb_get_modifier_mapping_reply_t *modifiers =
+        xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr);
+    const xcb_setup_t *setup = xcb_get_setup(connection_);
+    std::uint8_t first = setup->min_keycode;
+    std::uint8_t count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+    xcb_get_keyboard_mapping_reply_t *keyboard =
+        xcb_get_keyboard_mapping_reply(connection_, xcb_get_keyboard_mapping(connection_, first, count), nullptr);
+    if (modifiers != nullptr && keyboard != nullptr) {
+        const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(modifiers);
+        const xcb_keysym_t *symbols = xcb_get_keyboard_mapping_keysyms(keyboard);
+        int symbolCount = xcb_get_keyboard_mapping_keysyms_length(keyboard);
+        int perKey = keyboard->keysyms_per_keycode;
+        std::uint16_t alt = 0, super = 0, lockNum = 0;
+        // Index 0 to 2 are Shift, Lock and Control; the mapping decides only which of Mod1 to Mod5 is what.
+        for (int modifier = 3; modifier < 8; ++modifier) {
+            for (int slot = 0; slot < modifiers->keycodes_per_modifier; ++slot) {
+                xcb_keycode_t code = codes[modifier * modifiers->keycodes_per_modifier + slot];
+                if (code < first) {
+                    continue;
+                }
+                for (int column = 0; column < perKey; ++column) {
+                    int index = (code - first) * perKey + column;
+                    if (index >= symbolCount) {
+                        break;
+                    }
+                    std::uint32_t symbol = symbols[index];
+                    auto bit = static_cast<std::uint16_t>(1 << modifier);
+                    if (symbol == altLeft || symbol == altRight || symbol == metaLeft) {
+                        alt |= bit;
+                    } else if (symbol == superLeft || symbol == superRight) {
+                        super |= bit;
+                    } else if (symbol == numLock) {
+                        lockNum |= bit;
+                    }
+                }
+            }
+        }
+        // Some maps put Alt and Meta on two bits; the lowest is the one key presses report.
+        if (alt != 0) {
+            altMask_ = static_cast<std::uint16_t>(alt & -alt);
+        }
+        if (super != 0) {
+            superMask_ = static_cast<std::uint16_t>(super & -super);
+        }
+        if (lockNum != 0) {
+            numLockMask_ = static_cast<std::uint16_t>(lockNum & -lockNum);
+        }
+    }
+    std::free(modifiers);
+    std::free(keyboard);
+}
+
+std::uint16_t X11KeyGrabs::modifierMask(std::uint64_t modifierFlags) const {
+    std::uint16_t mask = 0;
+    if ((modifierFlags & keyCodes::shiftFlag) != 0) {
+        mask |= shiftMask;
+    }
+    if ((modifierFlags & keyCodes::commandFlag) != 0) {
+        mask |= controlMask;
+    }
+    if ((modifierFlags & keyCodes::optionFlag) != 0) {
+        mask |= altMask_;
+    }
+    if ((modifierFlags & keyCodes::controlFlag) != 0) {
+        mask |= superMask_;
+    }
+    return mask;
+}
+
+std::vector<std::uint16_t> X11KeyGrabs::lockVariants() const {
+    return {0, lockMask, numLockMask_, static_cast<std::uint16_t>(lockMask | numLockMask_)};
+}
+
+X11KeyGrabs::GrabResult X11KeyGrabs::grabVariants(std::uint8_t keyCode, std::uint16_t modifiers) {
+    std::vector<std::uint16_t> grabbed;
+    GrabResult result = GrabResult::grabbed;
+    for (std::uint16_t locks : lockVariants()) {
+        xcb_void_cookie_t cookie =
+            xcb_grab_key_checked(connection_, 1, root_, static_cast<std::uint16_t>(modifiers | locks), keyCode,
+                                 XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        xcb_generic_error_t *error = xcb_request_check(connection_, cookie);
+        if (error != nullptr) {
+            result = error->error_code == badAccess ? GrabResult::heldByAnotherClient : GrabResult::failed;
+            std::free(error);
+            break;
+        }
+        grabbed.push_back(locks);
+    }
+    if (result != GrabResult::grabbed) {
+        for (std::uint16_t locks : grabbed) {
+            xcb_ungrab_key(connection_, keyCode, root_, static_cast<std::uint16_t>(modifiers | locks));
+        }
+        xcb_flush(connection_);
+    }
+    return result;
+}
+
+void X11KeyGrabs::ungrabVariants(std::uint8_t keyCode, std::uint16_t modifiers) {
+    for (std::uint16_t locks : lockVariants()) {
+        xcb_ungrab_key(connection_, keyCode, root_, static_cast<std::uint16_t>(modifiers | locks));
+    }
+}
+
+X11KeyGrabs::GrabResult X11KeyGrabs::grab(std::uint8_t keyCode, std::uint16_t modifiers) {
+    if (connection_ == nullptr || xcb_connection_has_error(connection_) || root_ == XCB_WINDOW_NONE) {
+        return GrabResult::failed;
+    }
+    GrabResult result = grabVariants(keyCode, modifiers);
+    if (result == GrabResult::grabbed) {
+        grabs_.push_back({keyCode, modifiers});
+    }
+    return result;
+}
+
+void X11KeyGrabs::ungrab(std::uint8_t keyCode, std::uint16_t modifiers) {
+    for (auto grab = grabs_.begin(); grab != grabs_.end(); ++grab) {
+        if (grab->keyCode == keyCode && grab->modifiers == modifiers) {
+            ungrabVariants(keyCode, modifiers);
+            xcb_flush(connection_);
+            grabs_.erase(grab);
+            return;
+        }
+    }
+}
+
+bool X11KeyGrabs::handleEvent(const void *xcbEvent) {
+    const auto *event = static_cast<const xcb_generic_event_t *>(xcbEvent);
+    std::uint8_t type = event->response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY) {
+        // Num Lock may now be another bit: release the old lock variants, then grab with the new ones.
+        for (const Grab &grab : grabs_) {
+            ungrabVariants(grab.keyCode, grab.modifiers);
+        }
+        readModifierMapping();
+        for (const Grab &grab : grabs_) {
+            grabVariants(grab.keyCode, grab.modifiers);
+        }
+        xcb_flush(connection_);
+        return false; // the toolkit wants it too
+    }
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) {
+        return false;
+    }
+    const auto *key = reinterpret_cast<const xcb_key_press_event_t *>(event);
+    if (key->event != root_) {
+        return false;
+    }
+    bool isPress = type == XCB_KEY_PRESS;
+    auto held = static_cast<std::uint16_t>(key->state & ~(lockMask | numLockMask_));
+    for (const Grab &grab : grabs_) {
+        // A release may come after the modifiers were let go: the key alone tells which grab it ends.
+        if (grab.keyCode == key->detail && (!isPress || grab.modifiers == held)) {
+            if (onKeyEvent) {
+                onKeyEvent({grab.keyCode, grab.modifiers, isPress, key->time});
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+bool X11KeyGrabs::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) {
+    if (eventType != "xcb_generic_event_t" || message == nullptr) {
+        return false;
+    }
+    return handleEvent(message);
+}
+
+} // namespace velto
