@@ -1,7 +1,8 @@
 #include "app/ClipboardAppend.h"
 
+#include "editor/TextCleaner.h"
+
 #include <QtCore/QMimeData>
-#include <QtCore/QRegularExpression>
 #include <QtGui/QTextDocumentFragment>
 
 namespace velto {
@@ -24,23 +25,8 @@ std::optional<QString> readClipboardText(const QMimeData *mimeData) {
 }
 
 QString cleanClipboardText(const QString &text) {
-    QString unified = text;
-    unified.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    unified.replace(QChar('\r'), QChar('\n'));
-    unified.replace(QChar(0x00A0), QChar(' '));
-
-    QStringList lines = unified.split(QChar('\n'));
-    for (QString &line : lines) {
-        qsizetype end = line.size();
-        while (end > 0 && (line[end - 1] == QChar(' ') || line[end - 1] == QChar('\t'))) {
-            --end;
-        }
-        line.truncate(end);
-    }
-    QString cleaned = lines.join(QChar('\n'));
-    static const QRegularExpression blankRuns(QStringLiteral("\n{3,}"));
-    cleaned.replace(blankRuns, QStringLiteral("\n\n"));
-    return cleaned;
+    std::u16string cleaned = editor::TextCleaner::clean(text.toStdU16String());
+    return QString::fromUtf16(cleaned.data(), static_cast<qsizetype>(cleaned.size()));
 }
 
 QString ClipboardAppendPlan::refusalMessage() const {

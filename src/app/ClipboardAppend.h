@@ -12,8 +12,7 @@ namespace velto {
 /// The text a clipboard offers: its plain text, else the text of its HTML; nothing without either.
 std::optional<QString> readClipboardText(const QMimeData *mimeData);
 
-/// CRLF and CR become LF, no-break spaces spaces, blanks at the end of each line go, and runs of three or more
-/// line breaks shrink to two. The text's own ends are not trimmed.
+/// The editor's clipboard cleaning (line endings, no-break spaces, trailing blanks, runs of empty lines).
 QString cleanClipboardText(const QString &text);
 
 /// What one press of the append-clipboard shortcut does.
