@@ -316,6 +316,9 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
     UndoManager *manager = histories_.undoManager();
     manager->disableUndoRegistration();
     core_.loadText(text::toUTF16(page.visibleText()));
+    // Only a loaded page's text is the page: an archived summary shows its preview and an unavailable page
+    // nothing, and typing must never turn either into the page's whole text.
+    core_.setEditable(page.content.asLoaded() != nullptr);
     loadedPageID_ = page.id;
     applyEditorPreferences(theme);
     manager->enableUndoRegistration();
