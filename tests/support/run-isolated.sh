@@ -12,6 +12,8 @@ export XDG_DATA_HOME="$root/data"
 export XDG_CACHE_HOME="$root/cache"
 export XDG_STATE_HOME="$root/state"
 export XDG_RUNTIME_DIR="$root/runtime"
+# Leaks that system libraries keep for the life of the process are not ours to report.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 "$@"
 status=$?
 exit $status
