@@ -136,3 +136,14 @@ TEST_F(KeyEventsOnX11Tests, EscapeAsksToClosePanel) {
     std::vector<std::string> output = linesFor({"key", "Escape"});
     EXPECT_EQ(withPrefix(output, "command "), (std::vector<std::string>{"command panel.close"}));
 }
+
+TEST_F(KeyEventsOnX11Tests, CharactersFollowTheLayoutWhileKeyCodesStayPhysical) {
+    if (QStandardPaths::findExecutable("setxkbmap").isEmpty()) {
+        GTEST_SKIP() << "setxkbmap is not installed";
+    }
+    // On a German keyboard Z sits where a US keyboard has Y (portable key code 0x10): Ctrl+Z is still undo.
+    ASSERT_EQ(QProcess::execute("setxkbmap", {"-display", display, "-layout", "de"}), 0);
+    std::vector<std::string> output = linesFor({"key", "ctrl+z"});
+    EXPECT_EQ(withPrefix(output, "press 10 "), (std::vector<std::string>{"press 10 100000 [7a] [7a]"}));
+    EXPECT_TRUE(withPrefix(output, "default").empty());
+}
