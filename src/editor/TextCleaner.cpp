@@ -9,66 +9,46 @@ bool endsLine(char16_t unit) {
     return (unit >= 0x0A && unit <= 0x0D) || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
 }
 
-std::u16string unifyingLineEndsAndSpaces(std::u16string_view text) {
-    std::u16string result;
-    result.reserve(text.size());
+} // namespace
+
+std::u16string clean(std::u16string_view text) {
+    // The cleaned text is never longer, so it is written in place into a buffer of the input's size.
+    std::u16string cleaned(text.size(), u'\0');
+    char16_t *output = cleaned.data();
+    std::size_t length = 0;
+    std::size_t blanksStart = std::u16string::npos; // where the spaces and tabs written last begin
+    std::size_t lineFeeds = 0;                      // line feeds written in a row
     for (std::size_t index = 0; index < text.size(); ++index) {
-        const char16_t unit = text[index];
+        char16_t unit = text[index];
         if (unit == u'\r') {
-            result += u'\n';
+            unit = u'\n';
             if (index + 1 < text.size() && text[index + 1] == u'\n') {
                 ++index;
             }
         } else if (unit == 0x00A0) {
-            result += u' ';
-        } else {
-            result += unit;
+            unit = u' ';
         }
-    }
-    return result;
-}
-
-/// Spaces and tabs are held back until the next character shows whether they end a line.
-std::u16string droppingTrailingBlanks(std::u16string_view text) {
-    std::u16string result;
-    result.reserve(text.size());
-    std::size_t blanksStart = 0;
-    std::size_t blanks = 0;
-    for (std::size_t index = 0; index < text.size(); ++index) {
-        const char16_t unit = text[index];
         if (unit == u' ' || unit == u'\t') {
-            if (blanks == 0) {
-                blanksStart = index;
+            if (blanksStart == std::u16string::npos) {
+                blanksStart = length;
             }
-            ++blanks;
+            output[length++] = unit;
             continue;
         }
-        if (blanks > 0 && !endsLine(unit)) {
-            result += text.substr(blanksStart, blanks);
+        if (blanksStart != std::u16string::npos && endsLine(unit)) {
+            length = blanksStart; // blanks at the end of a line go
         }
-        blanks = 0;
-        result += unit;
-    }
-    return result;
-}
-
-std::u16string collapsingEmptyLines(std::u16string_view text) {
-    std::u16string result;
-    result.reserve(text.size());
-    std::size_t lineFeeds = 0;
-    for (char16_t unit : text) {
+        blanksStart = std::u16string::npos;
         lineFeeds = unit == u'\n' ? lineFeeds + 1 : 0;
         if (lineFeeds <= 2) {
-            result += unit;
+            output[length++] = unit;
         }
     }
-    return result;
-}
-
-} // namespace
-
-std::u16string clean(std::u16string_view text) {
-    return collapsingEmptyLines(droppingTrailingBlanks(unifyingLineEndsAndSpaces(text)));
+    if (blanksStart != std::u16string::npos) {
+        length = blanksStart; // and so do blanks at the end of the text
+    }
+    cleaned.resize(length);
+    return cleaned;
 }
 
 } // namespace velto::editor::TextCleaner

@@ -9,7 +9,7 @@ namespace velto::editor::TextCleaner {
 /// become spaces, spaces and tabs at the end of every line go, and runs of three or more line feeds
 /// become one empty line. Leading and trailing blank lines and everything else stay.
 ///
-/// One linear pass per step, so that long runs of blanks cost no more than other text.
+/// One linear pass, so that long runs of blanks cost no more than other text.
 std::u16string clean(std::u16string_view text);
 
 } // namespace velto::editor::TextCleaner
