@@ -20,6 +20,7 @@
 #include <QtGui/QClipboard>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
@@ -27,6 +28,8 @@
 #include <QtWidgets/QSystemTrayIcon>
 
 #include <cstdio>
+#include <cstdlib>
+#include <xcb/xcb.h>
 #include <vector>
 
 namespace velto {
@@ -316,6 +319,17 @@ void AppDelegate::configureStatusItem() {
     }
     statusItem_->show();
     launchTrace::milestone("status item shown");
+    if (launchTrace::isEnabled()) {
+        // The tray host embeds the icon asynchronously; its geometry becomes known once it has.
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [this, poll] {
+            if (statusItemGeometry()) {
+                launchTrace::milestone("status item docked");
+                poll->deleteLater();
+            }
+        });
+        poll->start(5);
+    }
 }
 
 std::optional<QRect> AppDelegate::statusItemGeometry() const {
@@ -468,7 +482,23 @@ void AppDelegate::quit() {
 }
 
 void AppDelegate::quitWithoutAsking() {
+    deliverPendingInput();
     applicationShouldTerminate(false);
+}
+
+void AppDelegate::deliverPendingInput() {
+    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    auto *x11 = application != nullptr ? application->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 == nullptr || x11->connection() == nullptr) {
+        return;
+    }
+    // A round trip to the X server: every key event it sent before its reply is then with us. Two turns of
+    // event handling take them from the connection and then hand them to the editor.
+    xcb_connection_t *connection = x11->connection();
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    for (int turn = 0; turn < 2; ++turn) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+    }
 }
 
 QCoro::Task<void> AppDelegate::flushStore(QPointer<AppDelegate> delegate) {

@@ -53,7 +53,8 @@ public:
 
     /// The menu's Quit: asks for termination, which runs the final save first.
     void quit();
-    /// A quit nobody may be asked about (a signal, the end of the session): the same final save, no alerts.
+    /// A quit nobody may be asked about (a signal, the end of the session): the same final save, no alerts;
+    /// keystrokes already sent by the X server are taken first.
     void quitWithoutAsking();
 
     void togglePanel();
@@ -85,6 +86,8 @@ private:
     void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
     void applyPreferredAppearance();
 
+    /// Hands the editor the keystrokes the X server sent before now (a signal may overtake them).
+    void deliverPendingInput();
     void applicationShouldTerminate(bool mayAsk);
     void replyToTermination(bool allowingTermination);
     TerminationSaveDecision presentTerminationFailure(const TerminationSaveFailure &failure);

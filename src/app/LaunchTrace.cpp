@@ -12,14 +12,6 @@ namespace velto::launchTrace {
 
 namespace {
 
-bool enabled() {
-    static const bool on = [] {
-        const char *value = std::getenv("VELTO_TRACE_LAUNCH");
-        return value != nullptr && std::strcmp(value, "1") == 0;
-    }();
-    return on;
-}
-
 /// The process's start, in CLOCK_BOOTTIME milliseconds (field 22 of /proc/self/stat, in clock ticks).
 double processStartMilliseconds() {
     std::ifstream stat("/proc/self/stat");
@@ -41,8 +33,16 @@ double processStartMilliseconds() {
 
 } // namespace
 
+bool isEnabled() {
+    static const bool on = [] {
+        const char *value = std::getenv("VELTO_TRACE_LAUNCH");
+        return value != nullptr && std::strcmp(value, "1") == 0;
+    }();
+    return on;
+}
+
 void milestone(const char *name) {
-    if (!enabled()) {
+    if (!isEnabled()) {
         return;
     }
     static const double start = processStartMilliseconds();

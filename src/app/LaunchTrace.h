@@ -6,4 +6,7 @@ namespace velto::launchTrace {
 /// <milestone>" to standard error, so that launch times can be measured from outside; otherwise nothing.
 void milestone(const char *name);
 
+/// Whether milestones are written.
+bool isEnabled();
+
 } // namespace velto::launchTrace

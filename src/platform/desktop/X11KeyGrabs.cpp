@@ -139,8 +139,10 @@ X11KeyGrabs::GrabResult X11KeyGrabs::grabVariants(std::uint8_t keyCode, std::uin
     std::vector<std::uint16_t> grabbed;
     GrabResult result = GrabResult::grabbed;
     for (std::uint16_t locks : lockVariants()) {
+        // Not owner_events: while the grab is active every key event comes to the root window, also when one of
+        // our own windows has the focus, so the release that ends a press is never taken for typing.
         xcb_void_cookie_t cookie =
-            xcb_grab_key_checked(connection_, 1, root_, static_cast<std::uint16_t>(modifiers | locks), keyCode,
+            xcb_grab_key_checked(connection_, 0, root_, static_cast<std::uint16_t>(modifiers | locks), keyCode,
                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         xcb_generic_error_t *error = xcb_request_check(connection_, cookie);
         if (error != nullptr) {

@@ -1,0 +1,233 @@
+#include "DesktopSession.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace velto::testing {
+
+namespace {
+
+constexpr std::chrono::milliseconds startTimeout{30'000};
+
+std::filesystem::path makeRoot() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "velto-desktop.XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        return {};
+    }
+    return pattern;
+}
+
+std::string variable(const char *name, const char *fallback) {
+    const char *value = std::getenv(name);
+    return value != nullptr ? value : fallback;
+}
+
+} // namespace
+
+std::vector<std::string> DesktopSession::missingPrograms() {
+    std::vector<std::string> missing;
+    for (const char *program : {"Xvfb", "xdotool", "xclip", "xwininfo", "trayer", "dbus-daemon"}) {
+        if (!hasProgram(program)) {
+            missing.emplace_back(program);
+        }
+    }
+    return missing;
+}
+
+DesktopSession::DesktopSession() : root_(makeRoot()) {
+    if (root_.empty()) {
+        failure_ = "no temporary folder";
+        return;
+    }
+    for (const char *folder : {"home", "config", "data", "cache", "state", "runtime"}) {
+        std::filesystem::create_directories(root_ / folder);
+    }
+    std::filesystem::permissions(root_ / "runtime", std::filesystem::perms::owner_all);
+
+    Environment base{{"PATH", variable("PATH", "/usr/bin:/bin")}, {"HOME", home().string()}};
+    server_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, base,
+        (root_ / "xvfb.log").string(), true);
+    auto number = server_->readReport(startTimeout);
+    if (!number) {
+        failure_ = "Xvfb did not start";
+        return;
+    }
+    display_ = ":" + *number;
+
+    bus_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=3"}, base,
+        (root_ / "dbus.log").string(), true);
+    auto address = bus_->readReport(startTimeout);
+    if (!address) {
+        failure_ = "the session bus did not start";
+        return;
+    }
+    busAddress_ = *address;
+
+    trayHost_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
+                                 "24"},
+        environment(), (root_ / "trayer.log").string());
+    bool trayUp = waitUntil([this] { return windowTree().find("(\"panel\" \"trayer\")") != std::string::npos; },
+                            startTimeout, std::chrono::milliseconds(20));
+    if (!trayUp) {
+        failure_ = "the tray host did not start";
+        return;
+    }
+    ready_ = true;
+}
+
+DesktopSession::~DesktopSession() {
+    clipboardOwner_.reset();
+    trayHost_.reset();
+    bus_.reset();
+    server_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+Environment DesktopSession::environment() const {
+    Environment environment{
+        {"PATH", variable("PATH", "/usr/bin:/bin")},
+        {"LANG", "C.UTF-8"},
+        {"DISPLAY", display_},
+        {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
+        {"HOME", home().string()},
+        {"XDG_CONFIG_HOME", configHome().string()},
+        {"XDG_DATA_HOME", dataHome().string()},
+        {"XDG_CACHE_HOME", (root_ / "cache").string()},
+        {"XDG_STATE_HOME", (root_ / "state").string()},
+        {"XDG_RUNTIME_DIR", (root_ / "runtime").string()},
+        {"TMPDIR", root_.string()},
+    };
+    // The sanitizers' reports stay on; leaks of the toolkit's and the font library's caches are not ours.
+    environment["ASAN_OPTIONS"] = "detect_leaks=0:abort_on_error=1";
+    environment["UBSAN_OPTIONS"] = variable("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1");
+    return environment;
+}
+
+ToolResult DesktopSession::tool(const std::vector<std::string> &arguments, std::chrono::milliseconds timeout) const {
+    return runTool(arguments, environment(), timeout);
+}
+
+bool DesktopSession::setClipboard(const std::string &text) {
+    static std::atomic<int> counter{0};
+    auto file = root_ / ("clipboard-" + std::to_string(counter++) + ".txt");
+    std::ofstream(file, std::ios::binary) << text;
+    clipboardOwner_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"xclip", "-quiet", "-selection", "clipboard", "-i", file.string()}, environment(),
+        (root_ / "xclip.log").string());
+    return waitUntil([this, &text] { return clipboard() == text; }, startTimeout, std::chrono::milliseconds(20));
+}
+
+std::string DesktopSession::clipboard() const {
+    return tool({"xclip", "-selection", "clipboard", "-o"}, std::chrono::milliseconds(5000)).output;
+}
+
+std::string DesktopSession::windowTree() const {
+    return tool({"xwininfo", "-root", "-tree"}).output;
+}
+
+bool DesktopSession::hasDockedIcon() const {
+    std::istringstream lines(windowTree());
+    std::string line;
+    std::optional<std::size_t> panelIndent;
+    while (std::getline(lines, line)) {
+        std::size_t indent = line.find_first_not_of(' ');
+        if (line.find("(\"panel\" \"trayer\")") != std::string::npos) {
+            panelIndent = indent;
+            continue;
+        }
+        if (panelIndent && indent != std::string::npos && indent <= *panelIndent && line.find("0x") != std::string::npos) {
+            panelIndent.reset(); // left the tray host's subtree
+        }
+        if (panelIndent && line.find("(\"velto\" \"Velto\")") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::string> DesktopSession::visiblePanelWindow() const {
+    std::istringstream windows(tool({"xdotool", "search", "--onlyvisible", "--class", "velto"}).output);
+    std::string window;
+    while (std::getline(windows, window)) {
+        std::string geometry = tool({"xdotool", "getwindowgeometry", window}).output;
+        auto size = geometry.find("Geometry: ");
+        if (size == std::string::npos) {
+            continue;
+        }
+        int width = std::atoi(geometry.c_str() + size + 10);
+        if (width > 100) {
+            return window;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> DesktopSession::focusedWindow() const {
+    ToolResult result = tool({"xdotool", "getwindowfocus"});
+    if (result.exitStatus != 0) {
+        return std::nullopt;
+    }
+    std::string window = result.output;
+    while (!window.empty() && (window.back() == '\n' || window.back() == ' ')) {
+        window.pop_back();
+    }
+    return window;
+}
+
+VeltoProcess::VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments) {
+    static std::atomic<int> counter{0};
+    outputFile_ = session.root() / ("velto-" + std::to_string(counter++) + ".log");
+    std::vector<std::string> command{executable().string()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    Environment environment = session.environment();
+    environment["VELTO_TRACE_LAUNCH"] = "1";
+    process_ = std::make_unique<ChildProcess>(command, environment, outputFile_.string());
+}
+
+std::filesystem::path VeltoProcess::executable() {
+    return std::filesystem::path(VELTO_BUNDLE_DIR) / "bin" / "velto";
+}
+
+std::string VeltoProcess::output() const {
+    return readWholeFile(outputFile_.string());
+}
+
+bool VeltoProcess::waitForMilestone(const std::string &name, std::chrono::milliseconds timeout) {
+    return waitUntil([this, &name] { return milestoneTime(name).has_value(); }, timeout);
+}
+
+std::optional<double> VeltoProcess::milestoneTime(const std::string &name) const {
+    std::istringstream lines(output());
+    std::string line;
+    const std::string prefix = "velto-trace ";
+    while (std::getline(lines, line)) {
+        if (line.rfind(prefix, 0) != 0) {
+            continue;
+        }
+        auto space = line.find(' ', prefix.size());
+        if (space != std::string::npos && line.substr(space + 1) == name) {
+            return std::strtod(line.c_str() + prefix.size(), nullptr);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string pageFilesText(const std::filesystem::path &pagesFolder) {
+    std::string text;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(pagesFolder, error)) {
+        if (entry.path().extension() == ".md") {
+            text += readWholeFile(entry.path().string());
+        }
+    }
+    return text;
+}
+
+} // namespace velto::testing

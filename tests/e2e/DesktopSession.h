@@ -1,0 +1,88 @@
+#pragma once
+
+#include "ChildProcess.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velto::testing {
+
+/// A private desktop for one test: an X server (Xvfb), a session bus, a tray host (trayer) and a home folder
+/// of its own with every XDG folder inside it. Everything is stopped and removed when it goes away.
+class DesktopSession {
+public:
+    /// The programs a session needs; a test without them skips.
+    static std::vector<std::string> missingPrograms();
+
+    DesktopSession();
+    ~DesktopSession();
+
+    /// Whether the X server, the bus and the tray host all came up.
+    bool isReady() const { return ready_; }
+    std::string failure() const { return failure_; }
+
+    const std::filesystem::path &root() const { return root_; }
+    std::filesystem::path home() const { return root_ / "home"; }
+    std::filesystem::path dataHome() const { return root_ / "data"; }
+    std::filesystem::path configHome() const { return root_ / "config"; }
+    std::filesystem::path pagesFolder() const { return dataHome() / "Velto" / "Pages"; }
+    const std::string &display() const { return display_; }
+
+    /// The environment of a program on this desktop: nothing of the test's own but PATH and the locale.
+    Environment environment() const;
+
+    /// Runs xdotool (or another X tool) against this display.
+    ToolResult tool(const std::vector<std::string> &arguments,
+                    std::chrono::milliseconds timeout = std::chrono::milliseconds(20'000)) const;
+    /// Puts text on the clipboard (xclip keeps it until another owner takes it).
+    bool setClipboard(const std::string &text);
+    std::string clipboard() const;
+
+    /// The tree of windows (xwininfo -root -tree).
+    std::string windowTree() const;
+    /// Whether a window of the class "velto" is embedded in the tray host's panel.
+    bool hasDockedIcon() const;
+    /// The visible top-level window of Velto larger than a tray icon: the panel; nothing when none is visible.
+    std::optional<std::string> visiblePanelWindow() const;
+    std::optional<std::string> focusedWindow() const;
+
+private:
+    std::filesystem::path root_;
+    std::string display_;
+    std::string busAddress_;
+    std::unique_ptr<ChildProcess> server_;
+    std::unique_ptr<ChildProcess> bus_;
+    std::unique_ptr<ChildProcess> trayHost_;
+    std::unique_ptr<ChildProcess> clipboardOwner_;
+    bool ready_ = false;
+    std::string failure_;
+};
+
+/// Velto started from its staged application folder on a desktop session, with launch tracing on.
+class VeltoProcess {
+public:
+    VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments = {});
+
+    ChildProcess &process() { return *process_; }
+    /// Everything Velto wrote to standard output and error so far.
+    std::string output() const;
+    /// Waits for a launch milestone ("status item docked", "launch finished").
+    bool waitForMilestone(const std::string &name, std::chrono::milliseconds timeout);
+    /// The time of a milestone in milliseconds since the process started; nothing when not reached.
+    std::optional<double> milestoneTime(const std::string &name) const;
+
+    static std::filesystem::path executable();
+
+private:
+    std::filesystem::path outputFile_;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+/// The text of every page file in the folder, joined.
+std::string pageFilesText(const std::filesystem::path &pagesFolder);
+
+} // namespace velto::testing

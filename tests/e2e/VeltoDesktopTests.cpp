@@ -1,0 +1,121 @@
+// Velto as a user runs it: the staged application folder on a private X server with a tray host and a session
+// bus, driven with xdotool and xclip, its pages read from disk.
+#include "DesktopSession.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+
+namespace velto::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto generous = 30s;
+
+class VeltoDesktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto missing = DesktopSession::missingPrograms();
+        if (!missing.empty()) {
+            GTEST_SKIP() << "needs " << missing.front() << " (installed by scripts/setup.sh)";
+        }
+        session = std::make_unique<DesktopSession>();
+        ASSERT_TRUE(session->isReady()) << session->failure();
+    }
+
+    void TearDown() override {
+        // Nothing of Velto may land in the home of the process that ran the test.
+        for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "HOME"}) {
+            const char *folder = std::getenv(name);
+            if (folder == nullptr) {
+                continue;
+            }
+            for (const char *inside : {"Velto", ".local/share/Velto", ".config/Velto"}) {
+                EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(folder) / inside)) << folder << "/" << inside;
+            }
+        }
+    }
+
+    std::unique_ptr<VeltoProcess> launch() {
+        auto velto = std::make_unique<VeltoProcess>(*session);
+        EXPECT_TRUE(velto->process().started());
+        EXPECT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+        return velto;
+    }
+
+    std::string showPanel() {
+        EXPECT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+        std::optional<std::string> panel;
+        EXPECT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous))
+            << "the panel did not appear";
+        if (!panel) {
+            return {};
+        }
+        EXPECT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous))
+            << "the panel did not take the keyboard focus";
+        return *panel;
+    }
+
+    void hidePanel() {
+        EXPECT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+        EXPECT_TRUE(waitUntil([&] { return !session->visiblePanelWindow().has_value(); }, generous))
+            << "the panel stayed visible";
+    }
+
+    bool pagesContain(const std::string &text) {
+        return waitUntil([&] { return pageFilesText(session->pagesFolder()).find(text) != std::string::npos; },
+                         generous, 20ms);
+    }
+
+    std::unique_ptr<DesktopSession> session;
+};
+
+TEST_F(VeltoDesktop, IconDocksShortcutShowsPanelAndTypedAndAppendedTextReachThePageFile) {
+    auto velto = launch();
+    EXPECT_TRUE(waitUntil([&] { return session->hasDockedIcon(); }, generous)) << session->windowTree();
+    EXPECT_TRUE(velto->waitForMilestone("status item docked", generous));
+
+    showPanel();
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "typed into the panel"}).exitStatus, 0);
+    hidePanel();
+    EXPECT_TRUE(pagesContain("typed into the panel")) << pageFilesText(session->pagesFolder());
+
+    // With the panel hidden, the append shortcut adds the clipboard's text (cleaned) to the same page.
+    ASSERT_TRUE(session->setClipboard("appended from the clipboard  \r\n"));
+    ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+alt+v"}).exitStatus, 0);
+    EXPECT_TRUE(pagesContain("typed into the panel\nappended from the clipboard\n"))
+        << pageFilesText(session->pagesFolder());
+    EXPECT_FALSE(session->visiblePanelWindow().has_value()) << "appending must not open the panel";
+
+    // A second launch hands over to the running one: it shows the panel and ends.
+    VeltoProcess second(*session);
+    EXPECT_EQ(second.process().waitForExit(generous), 0) << second.output();
+    EXPECT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous));
+
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+}
+
+TEST_F(VeltoDesktop, TerminationSignalRightAfterTypingKeepsTheTextAndARelaunchShowsIt) {
+    auto velto = launch();
+    showPanel();
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "written just before the end"}).exitStatus, 0);
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+    EXPECT_NE(pageFilesText(session->pagesFolder()).find("written just before the end"), std::string::npos)
+        << pageFilesText(session->pagesFolder());
+
+    auto relaunched = launch();
+    showPanel();
+    ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+a", "ctrl+c"}).exitStatus, 0);
+    EXPECT_TRUE(waitUntil([&] { return session->clipboard().find("written just before the end") != std::string::npos; },
+                          generous))
+        << "the relaunched panel does not show the page";
+    relaunched->process().signal(SIGTERM);
+    EXPECT_EQ(relaunched->process().waitForExit(generous), 0) << relaunched->output();
+}
+
+} // namespace
+} // namespace velto::testing
