@@ -70,6 +70,9 @@ std::optional<TextViewCommand> textViewCommandFor(const QKeyEvent &event) {
     if (event.key() == Qt::Key_Tab && modifiers == Qt::NoModifier) {
         return TextViewCommand::insertTab;
     }
+    if (event.key() == Qt::Key_Backtab && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
+        return TextViewCommand::insertBacktab; // Shift+Tab
+    }
     return std::nullopt;
 }
 
@@ -81,6 +84,7 @@ bool changesText(TextViewCommand command) {
     case TextViewCommand::deleteWordForward:
     case TextViewCommand::insertNewline:
     case TextViewCommand::insertTab:
+    case TextViewCommand::insertBacktab:
     case TextViewCommand::cut:
     case TextViewCommand::paste:
     case TextViewCommand::undo:

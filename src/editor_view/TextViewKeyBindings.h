@@ -40,6 +40,7 @@ enum class TextViewCommand {
     deleteWordForward,
     insertNewline,
     insertTab,
+    insertBacktab,
     copy,
     cut,
     paste,

@@ -1,6 +1,11 @@
 #include "editor_view/VeltoTextView.h"
 
+#include "editor/Indentation.h"
 #include "editor/MarkdownStyler.h"
+#include "editor/NewlineRules.h"
+#include "editor/PasteRules.h"
+#include "editor/TypingRules.h"
+#include "editor_view/ClipboardTextReader.h"
 #include "editor_view/TextBoundaries.h"
 #include "editor_view/TextViewContextMenu.h"
 
@@ -14,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyleHints>
 
@@ -396,7 +402,7 @@ void VeltoTextView::keyPressEvent(QKeyEvent *event) {
     }
     if (isTypedText(*event)) {
         if (core_.isEditable()) {
-            core_.insertText(fromQt(event->text()));
+            TypingRules::insertText(*this, fromQt(event->text()), TextRange{TextRange::notFound, 0});
             scrollRangeToVisible(core_.selectedRange());
         }
         event->accept();
@@ -541,7 +547,9 @@ void VeltoTextView::perform(TextViewCommand command) {
         core_.selectAll();
         break;
     case TextViewCommand::deleteBackward:
-        core_.deleteBackward();
+        if (!TypingRules::deleteBackward(*this)) {
+            core_.deleteBackward();
+        }
         break;
     case TextViewCommand::deleteForward:
         core_.deleteForward();
@@ -552,11 +560,16 @@ void VeltoTextView::perform(TextViewCommand command) {
     case TextViewCommand::deleteWordForward:
         core_.deleteWordForward();
         break;
-    case TextViewCommand::insertNewline:
-        core_.insertText(u"\n");
+    case TextViewCommand::insertNewline: // Shift+Return too: a line break, never a line separator
+        if (!NewlineRules::insertNewline(*this)) {
+            core_.insertText(u"\n");
+        }
         break;
     case TextViewCommand::insertTab:
-        core_.insertText(u"\t");
+        Indentation::changeIndentation(*this, false);
+        break;
+    case TextViewCommand::insertBacktab:
+        Indentation::changeIndentation(*this, true);
         break;
     case TextViewCommand::copy:
         copySelection();
@@ -569,7 +582,7 @@ void VeltoTextView::perform(TextViewCommand command) {
             if (pasteHandler) {
                 pasteHandler();
             } else {
-                pastePlainText(QGuiApplication::clipboard()->text(QClipboard::Clipboard));
+                paste();
             }
         }
         break;
@@ -618,11 +631,57 @@ void VeltoTextView::cutSelection() {
     }
 }
 
+namespace {
+
+PasteRules::ClipboardTexts withoutLoneSurrogates(PasteRules::ClipboardTexts texts) {
+    for (std::optional<std::u16string> *text : {&texts.addressText, &texts.plainText, &texts.readableText}) {
+        if (*text) {
+            **text = replacingLoneSurrogates(**text);
+        }
+    }
+    return texts;
+}
+
+} // namespace
+
+QCoro::Task<void> VeltoTextView::paste() {
+    if (!core_.isEditable()) {
+        co_return;
+    }
+    QPointer<VeltoTextView> self(this);
+    const PasteRules::ClipboardTexts texts = co_await ClipboardTextReader::readForPaste(
+        ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)));
+    if (self.isNull()) {
+        co_return; // the view went away while rich text was read
+    }
+    if (PasteRules::paste(*this, withoutLoneSurrogates(texts)) && pastedMarkdownHandler) {
+        pastedMarkdownHandler();
+    }
+    scrollRangeToVisible(TextRange{core_.selectionHead(), 0});
+}
+
+QCoro::Task<void> VeltoTextView::pasteAsPlainText() {
+    if (!core_.isEditable()) {
+        co_return;
+    }
+    QPointer<VeltoTextView> self(this);
+    const std::optional<std::u16string> text = co_await ClipboardTextReader::read(
+        ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)));
+    if (self.isNull() || !text) {
+        co_return;
+    }
+    if (PasteRules::pastePlainText(*this, replacingLoneSurrogates(*text)) && pastedAsPlainTextHandler) {
+        pastedAsPlainTextHandler();
+    }
+    scrollRangeToVisible(TextRange{core_.selectionHead(), 0});
+}
+
 void VeltoTextView::pastePlainText(const QString &text, std::optional<std::size_t> at) {
     if (!core_.isEditable() || text.isEmpty()) {
         return;
     }
-    const std::u16string inserted = replacingLoneSurrogates(fromQt(text));
+    // Pasted line ends become line feeds, so that a paste never changes the page file's line ending.
+    const std::u16string inserted = PasteRules::normalizingLineEnds(replacingLoneSurrogates(fromQt(text)));
     const TextRange range = at ? TextRange{*at, 0} : core_.selectedRange();
     core_.replaceText(range, inserted, TextRange{range.location + inserted.size(), 0});
 }
@@ -840,7 +899,7 @@ void VeltoTextView::inputMethodEvent(QInputMethodEvent *event) {
             range = TextRange{from, std::min<std::size_t>(static_cast<std::size_t>(event->replacementLength()),
                                                           storage_.length() - from)};
         }
-        core_.insertText(replacingLoneSurrogates(fromQt(event->commitString())), range);
+        TypingRules::insertText(*this, replacingLoneSurrogates(fromQt(event->commitString())), range);
     }
     if (event->preeditString().isEmpty()) {
         preedit_.reset();

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QSizeF>
+#include <qcoro/qcorotask.h>
 
 #include <functional>
 #include <optional>
@@ -96,8 +97,19 @@ public:
     /// Performs one of the view's standard editing commands.
     void perform(TextViewCommand command);
 
-    /// Paste from the clipboard: the owner's paste rules when installed, else plain text.
+    /// Paste from the clipboard: the owner's handler when installed, else the view's own paste.
     std::function<void()> pasteHandler;
+    /// Paste with the paste rules: code pasted into a fenced block re-indented, an address pasted over a
+    /// selection made a link, anything else as plain text with LF line ends. Rich text and HTML are read
+    /// on a worker thread; the task ends when the paste is done.
+    QCoro::Task<void> paste();
+    /// Paste and Match Style: the clipboard's text as plain text, no rule applied.
+    QCoro::Task<void> pasteAsPlainText();
+    /// Told after a paste that the owner should interpret as Markdown: a code or link paste, or a paste
+    /// that changed the text.
+    std::function<void()> pastedMarkdownHandler;
+    /// Told after Paste and Match Style changed the text.
+    std::function<void()> pastedAsPlainTextHandler;
     /// Asked before every change of characters; false refuses it.
     std::function<bool(TextRange range, std::u16string_view replacement)> shouldChangeTextHandler;
     /// Told after every change of characters through the view.
