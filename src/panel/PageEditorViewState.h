@@ -1,0 +1,24 @@
+#pragma once
+
+#include "editor/TextRange.h"
+#include "platform/Uuid.h"
+
+#include <QtCore/QPointF>
+
+#include <map>
+
+namespace velto {
+
+/// What the editor shows of one page besides its text: the selection (storage offsets) and the scroll origin.
+struct PageEditorViewState {
+    editor::TextRange selection;
+    QPointF scrollOrigin;
+    friend bool operator==(const PageEditorViewState &, const PageEditorViewState &) = default;
+};
+
+/// The view states of the pages the editor has shown, by page.
+struct PageEditorViewStateCache {
+    std::map<Uuid, PageEditorViewState> states;
+};
+
+} // namespace velto

@@ -1,0 +1,115 @@
+#include "panel/VeltoContentUnavailableView.h"
+
+#include "panel/HoverButton.h"
+#include "panel/Symbols.h"
+#include "panel/VeltoUI.h"
+
+#include <QtGui/QAccessible>
+#include <QtWidgets/QAccessibleWidget>
+#include <QtWidgets/QVBoxLayout>
+
+namespace velto {
+
+namespace {
+
+QAccessibleInterface *groupAccessibility(const QString &className, QObject *object) {
+    if (className == QLatin1String(VeltoContentUnavailableView::staticMetaObject.className()) &&
+        object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
+    }
+    return nullptr;
+}
+
+void setTextColor(QLabel *label, const VeltoColor &color) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color.resolved());
+    label->setPalette(palette);
+}
+
+} // namespace
+
+VeltoContentUnavailableView::VeltoContentUnavailableView(QWidget *parent)
+    : QWidget(parent), iconView_(new QLabel), titleLabel_(new QLabel), messageLabel_(new QLabel) {
+    static const bool installed = [] {
+        QAccessible::installFactory(groupAccessibility);
+        return true;
+    }();
+    (void)installed;
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    int iconSide = static_cast<int>(VeltoUI::Metrics::contentStateIconSide);
+    iconView_->setFixedSize(iconSide, iconSide);
+    iconView_->setAlignment(Qt::AlignCenter);
+    titleLabel_->setAlignment(Qt::AlignCenter);
+    titleLabel_->setFont(VeltoUI::Typography::rowTitle());
+    messageLabel_->setAlignment(Qt::AlignCenter);
+    messageLabel_->setFont(VeltoUI::Typography::detail());
+    messageLabel_->setWordWrap(true);
+    messageLabel_->setMaximumWidth(messageWidth);
+    titleLabel_->setMaximumWidth(messageWidth);
+    applyColors();
+
+    auto *outer = new QVBoxLayout(this);
+    int sideMargin = static_cast<int>(VeltoUI::Metrics::spacing24);
+    outer->setContentsMargins(sideMargin, 0, sideMargin, 0);
+    outer->setSpacing(static_cast<int>(VeltoUI::Metrics::spacing12));
+    outer->addStretch(1);
+    outer->addWidget(iconView_, 0, Qt::AlignHCenter);
+    auto *text = new QVBoxLayout;
+    text->setSpacing(static_cast<int>(VeltoUI::Metrics::spacing4));
+    text->addWidget(titleLabel_, 0, Qt::AlignHCenter);
+    text->addWidget(messageLabel_, 0, Qt::AlignHCenter);
+    outer->addLayout(text);
+    outer->addStretch(1);
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, [this] {
+        applyColors();
+        if (presentation_) {
+            configure(*presentation_);
+        }
+    });
+}
+
+void VeltoContentUnavailableView::configure(const Presentation &presentation) {
+    presentation_ = presentation;
+    QIcon icon = Symbols::icon(presentation.symbolName);
+    int side = static_cast<int>(VeltoUI::Metrics::contentStateSymbolPointSize);
+    if (icon.isNull()) {
+        iconView_->setPixmap(QPixmap());
+    } else {
+        iconView_->setPixmap(
+            tintedPixmap(icon, QSize(side, side), VeltoUI::Colors::icon.resolved(), devicePixelRatioF()));
+    }
+    showTitle();
+    messageLabel_->setText(presentation.message);
+    setAccessibleName(presentation.title);
+    setAccessibleDescription(presentation.message);
+}
+
+void VeltoContentUnavailableView::showTitle() {
+    if (!presentation_) {
+        return;
+    }
+    // One line, cut at the end with an ellipsis when the title is wider than the room it has.
+    int room = std::min(messageWidth, std::max(0, width() - 2 * static_cast<int>(VeltoUI::Metrics::spacing24)));
+    QFontMetrics metrics(titleLabel_->font());
+    titleLabel_->setText(metrics.elidedText(presentation_->title, Qt::ElideRight, room));
+}
+
+void VeltoContentUnavailableView::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    showTitle();
+}
+
+void VeltoContentUnavailableView::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        applyColors();
+    }
+}
+
+void VeltoContentUnavailableView::applyColors() {
+    setTextColor(titleLabel_, VeltoUI::Colors::label);
+    setTextColor(messageLabel_, VeltoUI::Colors::secondaryLabel);
+}
+
+} // namespace velto

@@ -1,0 +1,173 @@
+#include "PanelTestSupport.h"
+
+#include "panel/EmptyPageHintView.h"
+#include "panel/PanelResizeHandle.h"
+#include "panel/ScrollGradientView.h"
+#include "panel/VeltoContentUnavailableView.h"
+
+#include <QtGui/QAccessible>
+#include <QtGui/QMouseEvent>
+#include <QtWidgets/QApplication>
+#include <gtest/gtest.h>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+
+void sendMouse(QWidget &widget, QEvent::Type type, QPointF global) {
+    Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, widget.mapFromGlobal(global), global, Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
+}
+
+/// Every report of a handle, as "w×h" with "(ended)" for the last of a drag.
+struct ResizeReports {
+    std::vector<std::string> lines;
+    void attach(PanelResizeHandle &handle) {
+        handle.onResize = [this](QSizeF size, bool ended) {
+            lines.push_back(QStringLiteral("%1×%2%3").arg(size.width()).arg(size.height()).arg(ended ? " (ended)" : "")
+                                .toStdString());
+        };
+    }
+};
+
+TEST(ResizeHandle, DraggingFollowsThePointerAndEndsOnceWithThePanelsSize) {
+    PanelResizeHandle handle;
+    QSizeF panelSize(500, 325);
+    handle.currentSize = [&panelSize] { return panelSize; };
+    ResizeReports reports;
+    reports.attach(handle);
+
+    sendMouse(handle, QEvent::MouseButtonPress, QPointF(700, 400));
+    sendMouse(handle, QEvent::MouseMove, QPointF(740, 380));
+    panelSize = QSizeF(540, 305);
+    sendMouse(handle, QEvent::MouseMove, QPointF(760, 450));
+    panelSize = QSizeF(560, 375);
+    sendMouse(handle, QEvent::MouseButtonRelease, QPointF(760, 450));
+    EXPECT_EQ(reports.lines, (std::vector<std::string>{"540×305", "560×375", "560×375", "560×375 (ended)"}));
+    EXPECT_FALSE(handle.isDragging());
+}
+
+TEST(ResizeHandle, AClickWithoutMovingAndADoubleClickPersistNoSize) {
+    PanelResizeHandle handle;
+    handle.currentSize = [] { return QSizeF(500, 325); };
+    ResizeReports reports;
+    reports.attach(handle);
+    int fits = 0;
+    handle.onFitContent = [&fits] { ++fits; };
+
+    sendMouse(handle, QEvent::MouseButtonPress, QPointF(700, 400));
+    sendMouse(handle, QEvent::MouseButtonRelease, QPointF(700, 400));
+    EXPECT_TRUE(reports.lines.empty()) << "nothing changed, so there is nothing to keep";
+
+    sendMouse(handle, QEvent::MouseButtonPress, QPointF(700, 400));
+    sendMouse(handle, QEvent::MouseButtonRelease, QPointF(700, 400));
+    sendMouse(handle, QEvent::MouseButtonDblClick, QPointF(700, 400));
+    sendMouse(handle, QEvent::MouseButtonRelease, QPointF(700, 400));
+    EXPECT_EQ(fits, 1);
+    EXPECT_TRUE(reports.lines.empty());
+}
+
+TEST(ResizeHandle, WithoutASizeCallbackADragStartsFromNothing) {
+    ResizeDrag drag;
+    drag.begin(QPointF(10, 10), QSizeF(0, 0));
+    EXPECT_EQ(drag.sizeFor(QPointF(30, 5)), QSizeF(20, -5));
+    EXPECT_EQ(drag.end(QSizeF(0, 0)), std::nullopt);
+}
+
+TEST(ResizeHandle, StrokeFollowsHoverAndDrag) {
+    PanelResizeHandle handle;
+    EXPECT_EQ(handle.strokeOpacity(), 0.24);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(&handle, &enter);
+    EXPECT_EQ(handle.strokeOpacity(), 0.48);
+    sendMouse(handle, QEvent::MouseButtonPress, QPointF(5, 5));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&handle, &leave);
+    EXPECT_EQ(handle.strokeOpacity(), 0.72);
+    EXPECT_EQ(handle.cursor().shape(), Qt::SizeFDiagCursor);
+}
+
+TEST(ScrollGradient, RepeatedRequestsFadeOnceAndAShowDuringAFadeOutKeepsTheStrip) {
+    testing::ManualScheduler scheduler;
+    QWidget editor;
+    ScrollGradientView gradient(ScrollGradientView::Edge::top, scheduler, &editor);
+    editor.show();
+    EXPECT_FALSE(gradient.isVisible());
+    gradient.setVisibleAnimated(true);
+    gradient.setVisibleAnimated(true);
+    EXPECT_EQ(scheduler.pendingCount(), 1u);
+    scheduler.advance(120ms);
+    EXPECT_TRUE(gradient.isVisible());
+
+    gradient.setVisibleAnimated(false);
+    scheduler.advance(60ms);
+    gradient.setVisibleAnimated(true);
+    scheduler.advance(120ms);
+    EXPECT_TRUE(gradient.isVisible());
+    EXPECT_EQ(gradient.fadeEffect()->targetOpacity(), 1);
+
+    gradient.setVisibleAnimated(false);
+    scheduler.advance(120ms);
+    EXPECT_FALSE(gradient.isVisible());
+}
+
+TEST(EmptyPageHint, ReadsHoldCtrlForShortcutsAndFadesUnderTheHints) {
+    testing::resetDesktop();
+    EmptyPageHintView hint;
+    QStringList words{hint.holdLabel()->text()};
+    words << hint.shortcutDiscoveryKeycap()->keys() << hint.shortcutsLabel()->text();
+    EXPECT_EQ(words.join(' '), "Hold Ctrl for shortcuts");
+    EXPECT_TRUE(hint.testAttribute(Qt::WA_TransparentForMouseEvents));
+    hint.setShortcutOverlayPresented(true, true);
+    EXPECT_EQ(hint.fadeEffect()->targetOpacity(), 0);
+    hint.setShortcutOverlayPresented(false, true);
+    EXPECT_EQ(hint.fadeEffect()->targetOpacity(), 1);
+}
+
+TEST(EmptyPageHint, SitsInTheBottomRightCorner) {
+    EmptyPageHintView hint;
+    hint.resize(488, 313);
+    hint.show();
+    QApplication::processEvents();
+    QRect row = hint.row()->geometry();
+    EXPECT_EQ(hint.width() - (row.x() + row.width()), 22);
+    EXPECT_EQ(hint.height() - (row.y() + row.height()), 18);
+}
+
+TEST(ContentUnavailable, UnknownSymbolLeavesTheIconEmptyAndTextsStay) {
+    VeltoContentUnavailableView view;
+    view.resize(400, 300);
+    view.configure({"no.such.symbol", "No pages yet", "Start writing in Velto and your pages will appear here."});
+    EXPECT_TRUE(view.iconView()->pixmap().isNull());
+    EXPECT_EQ(view.titleLabel()->text(), "No pages yet");
+    view.configure({"magnifyingglass", "No matching pages", "Try a different word or phrase."});
+    EXPECT_FALSE(view.iconView()->pixmap().isNull());
+}
+
+TEST(ContentUnavailable, LongTitleStaysOnOneLineAndMessageWrapsWithinItsWidth) {
+    VeltoContentUnavailableView view;
+    view.resize(300, 300);
+    QString longTitle = QString("Saved conflict copies ").repeated(5);
+    view.configure({"doc.text", longTitle, QString("The saved copies may have been archived or deleted. ").repeated(4)});
+    view.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(view.titleLabel()->text().endsWith(QChar(0x2026)));
+    EXPECT_LE(view.messageLabel()->width(), 280);
+    EXPECT_GE(view.messageLabel()->x(), 24);
+    EXPECT_LE(view.messageLabel()->x() + view.messageLabel()->width(), 300 - 24);
+}
+
+TEST(ContentUnavailable, ReadsAsOneGroupAndLetsClicksThrough) {
+    VeltoContentUnavailableView view;
+    view.configure({"doc.text", "No pages yet", "Start writing in Velto and your pages will appear here."});
+    QAccessibleInterface *group = QAccessible::queryAccessibleInterface(&view);
+    EXPECT_EQ(group->role(), QAccessible::Grouping);
+    EXPECT_EQ(group->text(QAccessible::Name), "No pages yet");
+    EXPECT_EQ(group->text(QAccessible::Description), "Start writing in Velto and your pages will appear here.");
+    EXPECT_TRUE(view.testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+} // namespace
+} // namespace velto
