@@ -3,6 +3,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utext.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -172,16 +173,20 @@ std::u16string_view trimmingWhitespaceAndNewlines(std::u16string_view text) {
 
 namespace {
 
-std::unique_ptr<icu::BreakIterator> characterIterator(std::u16string_view text, icu::UnicodeString &holder) {
+/// A grapheme iterator over the text, which must outlive it. ICU gets the text as a UText, which it clones
+/// shallowly: handed a string instead, it spends time in proportion to the whole text on every call.
+std::unique_ptr<icu::BreakIterator> characterIterator(std::u16string_view text) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::BreakIterator> iterator(
         icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
     if (U_FAILURE(status)) {
         return nullptr;
     }
-    holder.setTo(false, text.data(), static_cast<int32_t>(text.size()));
-    iterator->setText(holder);
-    return iterator;
+    UText holder = UTEXT_INITIALIZER;
+    utext_openUChars(&holder, text.data(), static_cast<int64_t>(text.size()), &status);
+    iterator->setText(&holder, status);
+    utext_close(&holder);
+    return U_SUCCESS(status) ? std::move(iterator) : nullptr;
 }
 
 } // namespace
@@ -190,8 +195,7 @@ std::size_t nextGraphemeBoundary(std::u16string_view text, std::size_t position)
     if (position >= text.size()) {
         return text.size();
     }
-    icu::UnicodeString holder;
-    auto iterator = characterIterator(text, holder);
+    auto iterator = characterIterator(text);
     if (!iterator) {
         return position + 1;
     }
@@ -203,8 +207,7 @@ std::size_t previousGraphemeBoundary(std::u16string_view text, std::size_t posit
     if (position == 0) {
         return 0;
     }
-    icu::UnicodeString holder;
-    auto iterator = characterIterator(text, holder);
+    auto iterator = characterIterator(text);
     if (!iterator) {
         return position - 1;
     }

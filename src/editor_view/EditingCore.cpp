@@ -6,6 +6,7 @@
 #include "editor_view/TextChangeRecord.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace velto::editor {
@@ -14,6 +15,69 @@ namespace {
 
 bool fitsIn(TextRange range, std::size_t length) {
     return range.location <= length && range.length <= length - range.location;
+}
+
+/// How far a grapheme step looks for the line feeds around a position before it reads the whole text.
+constexpr std::size_t lineFeedReach = 4096;
+
+/// The text around the position from just after a line feed (at least two units before it, so that a CR
+/// LF ending at the position stays inside) to just after the next line feed, or to the text's ends. A
+/// grapheme boundary always follows a line feed, so every boundary ICU finds in this piece is one of the
+/// whole text, and reading the piece leaves the storage's edit gap where it is. Nothing for a longer line.
+std::optional<TextRange> lineFeedBoundedWindow(const TextStorage &storage, std::size_t position) {
+    const std::size_t length = storage.length();
+    std::size_t start = 0;
+    if (position >= 2) {
+        const std::size_t lowest = position - 2 > lineFeedReach ? position - 2 - lineFeedReach : 0;
+        bool found = false;
+        for (std::size_t index = position - 2; !found; --index) {
+            if (storage.characterAt(index) == u'\n') {
+                start = index + 1;
+                found = true;
+            }
+            if (index == lowest) {
+                break;
+            }
+        }
+        if (!found && lowest > 0) {
+            return std::nullopt;
+        }
+    }
+    std::size_t end = length;
+    const std::size_t highest = std::min(length, position + 1 + lineFeedReach);
+    bool found = false;
+    for (std::size_t index = position + 1; index < highest && !found; ++index) {
+        if (storage.characterAt(index) == u'\n') {
+            end = index + 1;
+            found = true;
+        }
+    }
+    if (!found && highest < length) {
+        return std::nullopt;
+    }
+    return rangeBetween(start, end);
+}
+
+/// A grapheme boundary function (text, position) applied near the position without the whole text.
+template <typename Find> std::size_t graphemeBoundaryNear(const TextStorage &storage, std::size_t position, Find find) {
+    position = std::min(position, storage.length());
+    if (std::optional<TextRange> window = lineFeedBoundedWindow(storage, position)) {
+        const std::u16string piece = storage.substring(*window);
+        return window->location + find(std::u16string_view(piece), position - window->location);
+    }
+    return find(std::u16string_view(storage.string()), position);
+}
+
+std::size_t alignedBackward(const TextStorage &storage, std::size_t position) {
+    return graphemeBoundaryNear(storage, position, [](std::u16string_view text, std::size_t at) {
+        return graphemeBoundaryAtOrBefore(text, at);
+    });
+}
+
+std::size_t alignedForward(const TextStorage &storage, std::size_t position) {
+    return graphemeBoundaryNear(storage, position, [](std::u16string_view text, std::size_t at) {
+        return graphemeBoundaryAtOrAfter(text, at);
+    });
 }
 
 TextRange clamped(TextRange range, std::size_t length) {
@@ -63,11 +127,12 @@ bool EditingCore::holdsExpectedText(const TextChangeRecord &record) const {
     if (!fitsIn(range, length())) {
         return false;
     }
-    return unitsHash(std::u16string_view(string()).substr(range.location, range.length)) == record.expectedHash;
+    return unitsHash(storage_.substring(range)) == record.expectedHash;
 }
 
 void EditingCore::noteExpectedText(TextChangeRecord &record) const {
-    record.expectedHash = unitsHash(std::u16string_view(string()).substr(record.location, record.length));
+    // Read through substring: the typed run is short, and the whole string would close the gap of the edit.
+    record.expectedHash = unitsHash(storage_.substring(TextRange{record.location, record.length}));
 }
 
 void EditingCore::applyRecord(UndoManager &manager, const TextChangeRecord &record) {
@@ -104,16 +169,15 @@ void EditingCore::setSelectedRange(TextRange range) {
 }
 
 void EditingCore::setSelection(std::size_t anchor, std::size_t head) {
-    const std::u16string &text = string();
-    anchor = std::min(anchor, text.size());
-    head = std::min(head, text.size());
+    anchor = std::min(anchor, length());
+    head = std::min(head, length());
     // Widen outward to whole graphemes: the lower end moves back, the upper end forward.
     if (anchor <= head) {
-        anchor = graphemeBoundaryAtOrBefore(text, anchor);
-        head = anchor == head ? anchor : graphemeBoundaryAtOrAfter(text, head);
+        anchor = alignedBackward(storage_, anchor);
+        head = anchor == head ? anchor : alignedForward(storage_, head);
     } else {
-        head = graphemeBoundaryAtOrBefore(text, head);
-        anchor = graphemeBoundaryAtOrAfter(text, anchor);
+        head = alignedBackward(storage_, head);
+        anchor = alignedForward(storage_, anchor);
     }
     if (anchor == anchor_ && head == head_) {
         return;
@@ -314,13 +378,23 @@ bool EditingCore::performTypingEdit(TextRange range, std::u16string_view replace
 // ---- moving ----
 
 std::size_t EditingCore::destination(Movement movement, std::size_t position) const {
+    position = std::min(position, length());
+    // Character steps read only the lines around the position; the others read the whole text.
+    if (movement == Movement::backwardCharacter) {
+        return graphemeBoundaryNear(storage_, position, [](std::u16string_view text, std::size_t at) {
+            return previousGraphemeBoundary(text, at);
+        });
+    }
+    if (movement == Movement::forwardCharacter) {
+        return graphemeBoundaryNear(storage_, position, [](std::u16string_view text, std::size_t at) {
+            return nextGraphemeBoundary(text, at);
+        });
+    }
     const std::u16string &text = string();
-    position = std::min(position, text.size());
     switch (movement) {
     case Movement::backwardCharacter:
-        return previousGraphemeBoundary(text, position);
     case Movement::forwardCharacter:
-        return nextGraphemeBoundary(text, position);
+        break;
     case Movement::backwardWord:
         return previousWordStart(text, position);
     case Movement::forwardWord:

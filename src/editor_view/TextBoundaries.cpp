@@ -2,7 +2,7 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/ubrk.h>
-#include <unicode/unistr.h>
+#include <unicode/utext.h>
 #include <unicode/utf16.h>
 
 #include <algorithm>
@@ -14,13 +14,13 @@ namespace {
 
 constexpr char16_t replacementCharacter = 0xFFFD;
 
-/// A break iterator over the text without copying it (the holder aliases the text, which must outlive it).
+/// A break iterator over the text without copying it (the text must outlive it). The text is handed over
+/// as a UText: handing ICU a string instead costs time in proportion to the whole text on every use.
 class Breaks {
 public:
     enum class Kind { grapheme, word };
 
-    Breaks(Kind kind, std::u16string_view text)
-        : length_(static_cast<int32_t>(text.size())) {
+    Breaks(Kind kind, std::u16string_view text) {
         UErrorCode status = U_ZERO_ERROR;
         iterator_.reset(kind == Kind::grapheme
                             ? icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status)
@@ -29,19 +29,22 @@ public:
             iterator_.reset();
             return;
         }
-        holder_.setTo(false, text.data(), length_);
-        iterator_->setText(holder_);
+        // The iterator keeps a shallow clone of the UText; the characters themselves stay the caller's.
+        UText holder = UTEXT_INITIALIZER;
+        utext_openUChars(&holder, text.data(), static_cast<int64_t>(text.size()), &status);
+        iterator_->setText(&holder, status);
+        utext_close(&holder);
+        if (U_FAILURE(status)) {
+            iterator_.reset();
+        }
     }
 
     bool valid() const { return iterator_ != nullptr; }
     icu::BreakIterator &operator*() { return *iterator_; }
     icu::BreakIterator *operator->() { return iterator_.get(); }
-    int32_t length() const { return length_; }
 
 private:
-    icu::UnicodeString holder_;
     std::unique_ptr<icu::BreakIterator> iterator_;
-    int32_t length_;
 };
 
 int32_t clampedPosition(std::u16string_view text, std::size_t position) {
@@ -99,9 +102,16 @@ std::size_t graphemeBoundaryAtOrBefore(std::u16string_view text, std::size_t pos
     if (isGraphemeBoundary(text, position)) {
         return position;
     }
+    // The start of the cluster holding the position: the boundary before its end. (Asked directly for the
+    // boundary before a position inside a surrogate pair, ICU moves to the pair's start first and answers
+    // the boundary before that.)
     Breaks breaks(Breaks::Kind::grapheme, text);
-    int32_t previous = breaks.valid() ? breaks->preceding(static_cast<int32_t>(position)) : icu::BreakIterator::DONE;
-    return previous == icu::BreakIterator::DONE ? position - 1 : static_cast<std::size_t>(previous);
+    if (!breaks.valid()) {
+        return position - 1;
+    }
+    int32_t end = breaks->following(static_cast<int32_t>(position));
+    int32_t start = breaks->preceding(end == icu::BreakIterator::DONE ? static_cast<int32_t>(text.size()) : end);
+    return start == icu::BreakIterator::DONE ? 0 : static_cast<std::size_t>(start);
 }
 
 std::size_t graphemeBoundaryAtOrAfter(std::u16string_view text, std::size_t position) {

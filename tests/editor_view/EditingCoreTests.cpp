@@ -1,5 +1,6 @@
 #include "editor_view/EditingCore.h"
 
+#include "editor/StringRanges.h"
 #include "editor/TypingRules.h"
 #include "editor_view/TextBoundaries.h"
 
@@ -386,4 +387,24 @@ TEST(EditingCoreTests, RulesEditThroughTheCoreAsOneUndoStepEach) {
     EXPECT_EQ(f.core.selectedRange(), (TextRange{4, 4}));
     EXPECT_EQ(f.core.characterAt(-1), std::nullopt);
     EXPECT_EQ(f.core.characterAt(0), u's');
+}
+
+// Character steps read only the lines around the caret; they must land where a reading of the whole text
+// would, also next to line ends of every kind and on a line too long to read around.
+TEST(EditingCoreTests, CharacterStepsAgreeWithTheWholeText) {
+    std::u16string text = u"\n\r\n\n" + specialText + u"\r\n\r\n" + std::u16string(5000, u'x') + u"e\u0301\n" +
+                          u"\U0001F469\u200D\U0001F4BB\r\n\n";
+    TextStorage storage(text);
+    EditingCore core(storage);
+    storage.replaceCharacters({text.size() / 2, 0}, u""); // an edit leaves a gap in the middle
+    for (std::size_t position = 0; position <= text.size(); ++position) {
+        if (isGraphemeBoundary(text, position)) { // where a caret can stand
+            ASSERT_EQ(core.destination(Movement::backwardCharacter, position), previousGraphemeBoundary(text, position))
+                << position;
+            ASSERT_EQ(core.destination(Movement::forwardCharacter, position), nextGraphemeBoundary(text, position))
+                << position;
+        }
+        core.setSelectedRange({position, 0});
+        ASSERT_EQ(core.selectedRange().location, graphemeBoundaryAtOrBefore(text, position)) << position;
+    }
 }
