@@ -107,14 +107,7 @@ void LayoutCache::textDidChange(const EditingSummary &summary) {
                     liveUnits_ -= segment.layout ? segment.layout->units() : 0;
                 }
             }
-            const auto entryAt = entries_.begin() + static_cast<std::ptrdiff_t>(first);
-            entries_.erase(entryAt, entryAt + static_cast<std::ptrdiff_t>(splice->removedCount));
-            std::vector<Entry> inserted(splice->insertedCount);
-            entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(first),
-                            std::make_move_iterator(inserted.begin()), std::make_move_iterator(inserted.end()));
-            const auto heightAt = heights_.begin() + static_cast<std::ptrdiff_t>(first);
-            heights_.erase(heightAt, heightAt + static_cast<std::ptrdiff_t>(splice->removedCount));
-            heights_.insert(heights_.begin() + static_cast<std::ptrdiff_t>(first), splice->insertedCount, 0.0);
+            resizeSpan(first, splice->removedCount, splice->insertedCount);
             for (std::size_t k = first; k < first + splice->insertedCount; ++k) {
                 heights_[k] = oneForOne ? keptHeight : estimatedHeight(index_.paragraphRange(k).length);
             }
@@ -191,6 +184,24 @@ bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const
     }
     setParagraphHeight(paragraph);
     return true;
+}
+
+void LayoutCache::resizeSpan(std::size_t first, std::size_t removed, std::size_t inserted) {
+    // Typing within a paragraph replaces one entry by one: no need to move the entries after it.
+    const std::size_t kept = std::min(removed, inserted);
+    for (std::size_t k = first; k < first + kept; ++k) {
+        entries_[k] = Entry{};
+    }
+    const auto entryAt = entries_.begin() + static_cast<std::ptrdiff_t>(first + kept);
+    const auto heightAt = heights_.begin() + static_cast<std::ptrdiff_t>(first + kept);
+    if (removed > inserted) {
+        entries_.erase(entryAt, entryAt + static_cast<std::ptrdiff_t>(removed - inserted));
+        heights_.erase(heightAt, heightAt + static_cast<std::ptrdiff_t>(removed - inserted));
+    } else if (inserted > removed) {
+        std::vector<Entry> added(inserted - removed);
+        entries_.insert(entryAt, std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+        heights_.insert(heightAt, inserted - removed, 0.0);
+    }
 }
 
 void LayoutCache::invalidateAttributes(TextRange range) {

@@ -30,7 +30,7 @@ struct EditingSummary;
 class LayoutCache {
 public:
     /// About how many units one laid-out piece holds at most.
-    static constexpr std::size_t segmentLength = 32 * 1024;
+    static constexpr std::size_t segmentLength = 16 * 1024;
     /// How many units of laid-out text the cache keeps.
     static constexpr std::size_t unitBudget = 256 * 1024;
 
@@ -117,6 +117,7 @@ private:
     void ensureSegmented(std::size_t paragraph);
     std::vector<std::size_t> segmentLengths(TextRange contents) const;
     bool adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const EditingSummary &summary);
+    void resizeSpan(std::size_t first, std::size_t removed, std::size_t inserted);
     void invalidateAttributes(TextRange range);
     void invalidateSegment(Segment &segment);
     Attributes paragraphAttributes(std::size_t paragraph) const;

@@ -133,15 +133,21 @@ std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &st
     const std::size_t oldEnd = hasFollowing ? starts_[last + 1] : length_;
     const auto newEnd = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(oldEnd) + delta);
 
-    std::vector<std::size_t> fresh = paragraphStartsAfter(storage, starts_[first], newEnd);
+    // Inside the rescanned paragraphs separators can only have changed where the change is: from the
+    // unit before it (a CR there may pair with an LF it brought) to the unit after it.
+    const std::size_t windowStart = std::max(starts_[first], oldRange.location > 0 ? oldRange.location - 1 : 0);
+    const std::size_t windowEnd = std::min(newEnd, oldRange.location + newLength + 1);
+    std::vector<std::size_t> fresh = paragraphStartsAfter(storage, windowStart, windowEnd);
+    if (!fresh.empty() && fresh.back() > newEnd) {
+        rebuild(storage);
+        return std::nullopt;
+    }
     if (hasFollowing) {
-        // The separator that ended the last rescanned paragraph lies after the change and still ends
-        // it; its start is kept below, moved.
-        if (fresh.empty() || fresh.back() != newEnd) {
-            rebuild(storage);
-            return std::nullopt;
+        // The separator that ended the last rescanned paragraph lies after the change and still ends it;
+        // its start is kept below, moved.
+        if (!fresh.empty() && fresh.back() == newEnd) {
+            fresh.pop_back();
         }
-        fresh.pop_back();
     }
     for (std::size_t k = last + 1; k < starts_.size(); ++k) {
         starts_[k] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(starts_[k]) + delta);

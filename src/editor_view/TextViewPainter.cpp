@@ -110,25 +110,44 @@ void TextViewPainter::paint(QPainter &painter, QRectF rect, const TextViewPaintS
     drawHorizontalRules(painter, rect, visible, state);
 }
 
+TextRange TextViewPainter::codeBlockRange(std::size_t index) {
+    // A block's longest range walks all its token runs; the answer holds until the storage changes.
+    if (blockRangesVersion_ != storage_.finishedEditingGroups() || blockRangesLength_ != storage_.length()) {
+        blockRanges_.clear();
+        blockRangesVersion_ = storage_.finishedEditingGroups();
+        blockRangesLength_ = storage_.length();
+    }
+    for (const TextRange &known : blockRanges_) {
+        if (known.contains(index)) {
+            return known;
+        }
+    }
+    TextRange block;
+    storage_.attribute(AttributeKey::veltoCodeBlock, index, &block, TextRange{0, storage_.length()});
+    blockRanges_.push_back(block);
+    return block;
+}
+
 void TextViewPainter::drawCodeBlocks(QPainter &painter, QRectF rect, TextRange visible,
                                      const TextViewPaintState &state) {
-    const TextRange whole{0, storage_.length()};
     std::size_t index = visible.location;
     while (index < visible.end()) {
+        TextRange run;
+        const Color *color = attributeValueAs<Color>(storage_.attribute(AttributeKey::veltoCodeBlock, index, &run));
+        if (color == nullptr || run.length == 0) {
+            index = std::max(run.end(), index + 1);
+            continue;
+        }
         // The longest range of one background: a block's highlighted tokens split it into many runs,
         // and one rounded rectangle must cover all its lines.
-        TextRange block;
-        const Color *color =
-            attributeValueAs<Color>(storage_.attribute(AttributeKey::veltoCodeBlock, index, &block, whole));
-        if (color != nullptr && block.length > 0) {
-            const QRectF first = cache_.lineRectFor(block.location);
-            const QRectF last = cache_.lineRectFor(block.end() - 1);
-            const QRectF shape = codeBlockRect(first.top(), last.bottom(), state.inset, state.viewWidth);
-            if (shape.intersects(rect)) {
-                QPainterPath path;
-                path.addRoundedRect(shape, codeBlockRadius, codeBlockRadius);
-                painter.fillPath(path, colorFor(*color, state.appearance));
-            }
+        const TextRange block = codeBlockRange(index);
+        const QRectF first = cache_.lineRectFor(block.location);
+        const QRectF last = cache_.lineRectFor(block.end() - 1);
+        const QRectF shape = codeBlockRect(first.top(), last.bottom(), state.inset, state.viewWidth);
+        if (shape.intersects(rect)) {
+            QPainterPath path;
+            path.addRoundedRect(shape, codeBlockRadius, codeBlockRadius);
+            painter.fillPath(path, colorFor(*color, state.appearance));
         }
         index = std::max(block.end(), index + 1);
     }

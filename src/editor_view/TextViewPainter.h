@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -86,10 +87,14 @@ private:
     void drawRuleSource(QPainter &painter, TextRange range, QRectF lineRect, const QColor &color,
                         const TextViewPaintState &state);
     bool selectionTouchesParagraphOf(TextRange range, const std::vector<TextRange> &selectedRanges);
+    TextRange codeBlockRange(std::size_t index);
 
     const TextStorage &storage_;
     LayoutCache &cache_;
     LayoutFormats &formats_;
+    std::vector<TextRange> blockRanges_;
+    std::uint64_t blockRangesVersion_ = 0;
+    std::size_t blockRangesLength_ = 0;
 };
 
 } // namespace velto::editor

@@ -1,0 +1,239 @@
+// The text view on generated Markdown, offscreen: opening a page (text, full styling pass, first
+// paint), a keystroke in the middle to its finished repaint, a wheel step, a jump to any position, a
+// keystroke in one long paragraph, and the memory the open 5 MiB page takes. Each reports the median
+// and the worst single run in milliseconds.
+#include "editor/MarkdownSamples.h"
+#include "editor/MarkdownStyler.h"
+#include "editor_view/VeltoTextView.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace velto::editor;
+
+namespace {
+
+constexpr std::size_t mebibyte = 1024 * 1024;
+
+double milliseconds(std::chrono::steady_clock::duration duration) {
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+void reportSamples(benchmark::State &state, std::vector<double> samples) {
+    if (samples.empty()) {
+        return;
+    }
+    std::sort(samples.begin(), samples.end());
+    state.counters["median_ms"] = samples[samples.size() / 2];
+    state.counters["p99_ms"] = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+    state.counters["worst_ms"] = samples.back();
+}
+
+double residentMegabytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / mebibyte;
+}
+
+std::u16string singleParagraph(std::size_t units) {
+    std::mt19937 random(4);
+    std::u16string line;
+    while (line.size() < units) {
+        line += samples::inlineLine(random) + u" ";
+    }
+    return line;
+}
+
+std::unique_ptr<VeltoTextView> makeView() {
+    auto view = std::make_unique<VeltoTextView>();
+    view->resize(610, 400);
+    view->show();
+    QCoreApplication::processEvents();
+    return view;
+}
+
+/// Loads the text, styles it in full and paints the first screen: what opening a page costs.
+double open(VeltoTextView &view, const std::u16string &text) {
+    const auto start = std::chrono::steady_clock::now();
+    view.editingCore().loadText(text, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
+    MarkdownStyler::apply(view.textStorage());
+    view.viewport()->repaint();
+    return milliseconds(std::chrono::steady_clock::now() - start);
+}
+
+void Open(benchmark::State &state, std::size_t units) {
+    const std::u16string text = samples::generatedMarkdown(units);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        auto view = makeView();
+        const double elapsed = open(*view, text);
+        samples.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1000);
+    }
+    reportSamples(state, samples);
+}
+
+std::size_t lineStartNearMiddle(const TextStorage &storage) {
+    const std::size_t middle = storage.length() / 2;
+    const std::u16string around =
+        storage.substring(TextRange{middle, std::min<std::size_t>(4096, storage.length() - middle)});
+    const std::size_t lineBreak = around.find(u'\n');
+    return lineBreak == std::u16string::npos ? middle : middle + lineBreak + 1;
+}
+
+/// Types a letter and deletes it again at one place, each to its finished repaint; with `styled`, the
+/// incremental styling pass of the edit runs before the repaint as well.
+void Keystroke(benchmark::State &state, const std::u16string &text, bool styled) {
+    auto view = makeView();
+    open(*view, text);
+    const std::size_t position =
+        text.find(u'\n') == std::u16string::npos ? text.size() / 2 : lineStartNearMiddle(view->textStorage());
+    view->setSelectedRange(TextRange{position, 0});
+    view->scrollRangeToVisible(TextRange{position, 0});
+    view->viewport()->repaint();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        for (const bool typing : {true, false}) {
+            const auto start = std::chrono::steady_clock::now();
+            if (typing) {
+                view->editingCore().insertText(u"x");
+            } else {
+                view->editingCore().deleteBackward();
+            }
+            if (styled) {
+                MarkdownStyler::apply(view->textStorage(), TextRange{position, typing ? 1u : 0u});
+            }
+            view->viewport()->repaint();
+            const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+            samples.push_back(elapsed);
+            state.SetIterationTime(elapsed / 1000);
+        }
+    }
+    reportSamples(state, samples);
+}
+
+void WheelStep(benchmark::State &state) {
+    auto view = makeView();
+    open(*view, samples::generatedMarkdown(5 * mebibyte));
+    view->scrollToPoint(QPointF(0, view->documentHeight() / 3));
+    view->viewport()->repaint();
+    std::vector<double> samples;
+    int direction = -120;
+    int steps = 0;
+    for (auto _ : state) {
+        if (steps++ % 50 == 0) {
+            direction = -direction;
+        }
+        const QPointF centre(300, 200);
+        QWheelEvent wheel(centre, view->viewport()->mapToGlobal(centre), QPoint(), QPoint(0, direction), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        const auto start = std::chrono::steady_clock::now();
+        QCoreApplication::sendEvent(view->viewport(), &wheel);
+        view->viewport()->repaint();
+        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+        samples.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1000);
+    }
+    reportSamples(state, samples);
+}
+
+void Jump(benchmark::State &state) {
+    auto view = makeView();
+    open(*view, samples::generatedMarkdown(5 * mebibyte));
+    std::mt19937 random(7);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        const std::size_t position = random() % view->textStorage().length();
+        const auto start = std::chrono::steady_clock::now();
+        view->setSelectedRange(TextRange{position, 0});
+        view->scrollRangeToVisible(TextRange{position, 0});
+        view->viewport()->repaint();
+        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+        samples.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1000);
+    }
+    reportSamples(state, samples);
+}
+
+/// Resident memory taken by opening the 5 MiB page, painting it, jumping through it and letting the
+/// idle layout run for a while.
+void Memory(benchmark::State &state) {
+    const std::u16string text = samples::generatedMarkdown(5 * mebibyte);
+    for (auto _ : state) {
+        const double before = residentMegabytes();
+        auto view = makeView();
+        open(*view, text);
+        std::mt19937 random(9);
+        for (int k = 0; k < 100; ++k) {
+            view->scrollRangeToVisible(TextRange{random() % text.size(), 0});
+            view->viewport()->repaint();
+        }
+        view->usedHeightAfterFullLayout();
+        state.counters["growth_MB"] = residentMegabytes() - before;
+        state.counters["laid_out_units"] = static_cast<double>(view->layoutCache().laidOutUnits());
+        state.SetIterationTime(1);
+    }
+}
+
+void registerAll() {
+    benchmark::RegisterBenchmark("Open/5MiB", Open, 5 * mebibyte)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+    benchmark::RegisterBenchmark("Open/10KB", Open, 10 * 1024)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(50);
+    static const std::u16string page = samples::generatedMarkdown(5 * mebibyte);
+    static const std::u16string paragraph = singleParagraph(mebibyte);
+    benchmark::RegisterBenchmark("Keystroke/5MiB/middle", Keystroke, page, false)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(300);
+    benchmark::RegisterBenchmark("KeystrokeStyled/5MiB/middle", Keystroke, page, true)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(300);
+    benchmark::RegisterBenchmark("Keystroke/1MiB_paragraph/middle", Keystroke, paragraph, false)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(50);
+    benchmark::RegisterBenchmark("KeystrokeStyled/1MiB_paragraph/middle", Keystroke, paragraph, true)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(20);
+    benchmark::RegisterBenchmark("WheelStep/5MiB", WheelStep)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(500);
+    benchmark::RegisterBenchmark("Jump/5MiB", Jump)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+    benchmark::RegisterBenchmark("Memory/5MiB", Memory)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    registerAll();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
