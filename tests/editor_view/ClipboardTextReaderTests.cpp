@@ -75,6 +75,11 @@ TEST_F(ClipboardTextReaderTests, HtmlNeverLoadsWhatItNames) {
     EXPECT_EQ(HtmlText::plainText(html), u"text");
 }
 
+TEST_F(ClipboardTextReaderTests, HtmlParagraphsAndBreaksBecomeLineFeeds) {
+    EXPECT_EQ(HtmlText::plainText("<p>first</p><p>second<br>line&nbsp;end</p>"), u"first\nsecond\nline end");
+    EXPECT_EQ(HtmlText::plainText("<meta charset=\"iso-8859-1\"><p>caf\xe9</p>"), u"café");
+}
+
 TEST_F(ClipboardTextReaderTests, DeepOrHugeHtmlIsUnreadable) {
     EXPECT_EQ(HtmlText::plainText(deeplyNested(HtmlText::maximumNesting + 1)), std::nullopt);
     EXPECT_EQ(HtmlText::plainText(deeplyNested(100)), u"deep");
