@@ -144,7 +144,7 @@ void VeltoEditorCoordinator::editorTextDidChange() {
     cancelPendingStylePass();
     // The save is due 0.25 s after the last change: this change cancels the one scheduled before it.
     cancelPendingSave();
-    if (view_.hasMarkedText()) {
+    if (core_.hasMarkedText()) {
         return; // nothing is styled or saved while an input method composes; its last change schedules both
     }
     if (VeltoPreferences::formatsMarkdown() && pendingStyleRange_ &&
@@ -286,6 +286,7 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
     appearance.defaultParagraphStyle.paragraphSpacing = std::max(size * 0.15, 2.0);
     appearance.defaultParagraphStyle.lineBreakMode = LineBreakMode::byWordWrapping;
     view_.applyEditorAppearance(appearance);
+    core_.setCodeTextColor(resolved.textColor);
     core_.setTypingAttributes(MarkdownStyler::baseAttributes(resolved.textColor));
 
     TextStorage &storage = core_.textStorage();

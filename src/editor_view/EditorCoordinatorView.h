@@ -28,14 +28,13 @@ struct EditorAppearance {
     bool operator==(const EditorAppearance &) const = default;
 };
 
-/// What the editor coordinator needs of the text view beyond its editing core: input-method state,
-/// drawing, the resolved appearance and the beep. The view implements it; tests give a stand-in.
+/// What the editor coordinator needs of the text view beyond its editing core: drawing, the resolved
+/// appearance, the task-checkbox preview, code positions and the beep. The view implements it; tests
+/// give a stand-in.
 class EditorCoordinatorView {
 public:
     virtual ~EditorCoordinatorView() = default;
 
-    /// True while an input method is composing (marked text is shown).
-    virtual bool hasMarkedText() const = 0;
     virtual void setNeedsDisplay() = 0;
     virtual void applyEditorAppearance(const EditorAppearance &appearance) = 0;
     /// The appearance the view is drawn in, and whether the desktop asks for increased contrast.

@@ -93,12 +93,12 @@ TEST(EditorCoordinator, APendingRangePastTheEndIsClampedBeforeStyling) {
 TEST(EditorCoordinator, NothingIsScheduledWhileAnInputMethodComposes) {
     EditorSession session("");
     session.typeAtEnd(u"a");
-    session.view.marked = true;
+    session.core.setHasMarkedText(true);
     session.typeAtEnd(u"k");
     EXPECT_EQ(session.scheduler.pendingCount(), 0u);
     session.scheduler.advance(1s);
     EXPECT_EQ(session.storedText(), "");
-    session.view.marked = false;
+    session.core.setHasMarkedText(false);
     session.typeAtEnd(u"\u304B");
     EXPECT_TRUE(session.coordinator->hasPendingStylePass());
     session.scheduler.advance(250ms);

@@ -19,13 +19,11 @@ namespace velto::testing {
 /// The text view as the coordinator sees it, recording what was asked of it.
 struct RecordingEditorView : editor::EditorCoordinatorView {
     const editor::EditingCore *core = nullptr;
-    bool marked = false;
     bool previewedCheckbox = false;
     int displays = 0;
     int beeps = 0;
     std::optional<editor::EditorAppearance> appearance;
 
-    bool hasMarkedText() const override { return marked; }
     void setNeedsDisplay() override { displays += 1; }
     void applyEditorAppearance(const editor::EditorAppearance &applied) override { appearance = applied; }
     editor::Appearance effectiveAppearance() const override { return editor::Appearance::aqua; }
