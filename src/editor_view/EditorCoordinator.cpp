@@ -53,9 +53,22 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
     , scheduler_(scheduler)
     , codeHighlighter_(std::move(codeHighlighter))
     , clock_(clock)
-    , editorTextColor_(MarkdownStyler::textColor()) {}
+    , editorTextColor_(MarkdownStyler::textColor()) {
+    store_.handOverPendingText = [this] { handOverPendingText(); };
+    connect(&store_, &VeltoStoreSignals::currentPageChangedOutsideEditor, this,
+            [this](const Uuid &, VeltoCurrentPageChange change) {
+                if (change == VeltoCurrentPageChange::text) {
+                    currentPageTextChangedInStore();
+                } else {
+                    currentPageChangedInStore();
+                }
+            });
+    connect(&store_, &VeltoStoreSignals::pageIdentifiersReplaced, this,
+            [this](const std::map<Uuid, Uuid> &replacements) { pageIdentifiersReplaced(replacements); });
+}
 
 VeltoEditorCoordinator::~VeltoEditorCoordinator() {
+    store_.handOverPendingText = nullptr;
     cancelHighlighting();
 }
 
@@ -137,6 +150,7 @@ void VeltoEditorCoordinator::editorWillReplaceCharacters(TextRange range,
 }
 
 void VeltoEditorCoordinator::editorTextDidChange() {
+    hasUnsavedEdits_ = true;
     cancelHighlighting();
     if (hooks_.updateCommandAvailability) {
         hooks_.updateCommandAvailability(histories_.canUndo(), histories_.canRedo());
@@ -202,7 +216,14 @@ void VeltoEditorCoordinator::handOverText() {
     if (!loadedPageID_ || *loadedPageID_ != store_.document().currentPage.id) {
         return;
     }
+    hasUnsavedEdits_ = false;
     store_.setText(text::toUTF8(core_.string()), clock_.now());
+}
+
+void VeltoEditorCoordinator::handOverPendingText() {
+    if (hasUnsavedEdits_) {
+        flushPendingChanges();
+    }
 }
 
 // ---- styling ----
@@ -321,6 +342,7 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
     // nothing, and typing must never turn either into the page's whole text.
     core_.setEditable(page.content.asLoaded() != nullptr);
     loadedPageID_ = page.id;
+    hasUnsavedEdits_ = false;
     applyEditorPreferences(theme);
     manager->enableUndoRegistration();
     core_.breakUndoCoalescing();
@@ -365,6 +387,7 @@ void VeltoEditorCoordinator::currentPageTextChangedInStore() {
     cancelPendingSave();
     cancelPendingStylePass();
     cancelHighlighting();
+    hasUnsavedEdits_ = false;
     const std::u16string incoming = text::toUTF16(page.visibleText());
     const std::u16string &shown = core_.string();
     // Only the differing middle is replaced, so that the caret and the styling elsewhere stay put.

@@ -82,7 +82,11 @@ public:
     /// Drops the pending style pass (the panel runs the pass at once after a Markdown paste).
     void cancelPendingStylePass();
 
-    // ---- what the store reports ----
+    // ---- what the store reports (connected by the constructor) ----
+
+    /// The store is about to put other text into the current page: what was typed and not handed over
+    /// yet goes to the store now, so that the store merges it instead of replacing it.
+    void handOverPendingText();
 
     /// The store changed the current page's text by another road than setText: the view shows the new
     /// text (only the part that differs is replaced, outside undo), the pending save is dropped, and the
@@ -140,6 +144,8 @@ private:
     std::uint64_t codeHighlightGeneration_ = 0;
     Color editorTextColor_;
     std::optional<Uuid> loadedPageID_;
+    /// The view's text changed since it was last handed over.
+    bool hasUnsavedEdits_ = false;
 };
 
 } // namespace velto::editor

@@ -118,6 +118,8 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
         mutations_.changedPageRevisions = replacingKeys(mutations_.changedPageRevisions, result.pageIDReplacements);
         mutations_.archiveMetadataPageRevisions =
             replacingKeys(mutations_.archiveMetadataPageRevisions, result.pageIDReplacements);
+        // Before the editor is asked for its text below: it must know its page by the new identifier.
+        emit pageIdentifiersReplaced(result.pageIDReplacements);
     }
     for (const auto &[pageID, revision] : request.removedPageRevisions) {
         pageBaselines_.erase(pageID);

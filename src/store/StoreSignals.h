@@ -5,6 +5,8 @@
 // The meta-object compiler cannot read the standard library's C++20 headers; it needs only the type's name.
 #ifndef Q_MOC_RUN
 #include "platform/Uuid.h"
+
+#include <map>
 #endif
 
 namespace velto {
@@ -31,6 +33,10 @@ signals:
     /// the page's new text (the page's undo history no longer fits it); for `page`, it moves to the new
     /// current page. A change of the page's identifier alone (a save that renamed it) is not announced here.
     void currentPageChangedOutsideEditor(velto::Uuid pageID, velto::VeltoCurrentPageChange change);
+
+    /// A save gave pages new identifiers (old to new), already in the document; what is kept per page
+    /// elsewhere (the editor's undo histories, the panel's view states) follows them.
+    void pageIdentifiersReplaced(const std::map<velto::Uuid, velto::Uuid> &replacements);
 };
 
 } // namespace velto
