@@ -61,11 +61,45 @@ bool isTypedText(const QKeyEvent &event) {
 
 } // namespace
 
+/// The view as the key routing sees it.
+class VeltoTextView::KeyHost final : public TextViewKeyHost {
+public:
+    explicit KeyHost(VeltoTextView &view)
+        : view_(view) {}
+    bool isEditable() const override { return view_.isEditable(); }
+    TextRange selectedRange() const override { return view_.selectedRange(); }
+    std::u16string substring(TextRange range) const override { return view_.storage_.substring(range); }
+    bool replaceText(TextRange range, std::u16string_view replacement, TextRange selection) override {
+        return view_.replaceText(range, replacement, selection);
+    }
+    void selectAll() override { view_.perform(TextViewCommand::selectAll); }
+    void copy() override { view_.perform(TextViewCommand::copy); }
+    void cut() override { view_.perform(TextViewCommand::cut); }
+    void paste() override { view_.perform(TextViewCommand::paste); }
+    void pasteAsPlainText() override { view_.pasteAsPlainText(); }
+    void changeIndentation(bool outdent) override { view_.changeIndentation(outdent); }
+    bool isInsideFencedCode(std::size_t location) const override {
+        return view_.EditingTarget::isInsideFencedCode(static_cast<std::ptrdiff_t>(location));
+    }
+    void withCodeTypingAttributes(const std::function<void()> &body) override {
+        view_.EditingTarget::withCodeTypingAttributes(body);
+    }
+    UndoManager *undoManager() override { return view_.core_.undoManager(); }
+    UndoManager *pageTransitionRedoManager() override { return view_.undoHistories_.pageTransitionRedoManager().get(); }
+
+private:
+    VeltoTextView &view_;
+};
+
 VeltoTextView::VeltoTextView(QWidget *parent)
     : QAbstractScrollArea(parent)
     , cache_(storage_, formats_)
     , painter_(storage_, cache_, formats_)
     , core_(storage_)
+    , undoHistories_(core_)
+    , keyHost_(std::make_unique<KeyHost>(*this))
+    , keyRouter_(*keyHost_)
+    , keyEvents_(keyRouter_)
     , codeTextColor_(MarkdownStyler::textColor()) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, true);
@@ -96,6 +130,7 @@ VeltoTextView::VeltoTextView(QWidget *parent)
         emit textChanged();
     };
     core_.didChangeSelectionHandler = [this] { selectionDidChange(); };
+    undoHistories_.beep = [] { QApplication::beep(); };
     updateContainerWidth();
 }
 
@@ -384,9 +419,10 @@ bool VeltoTextView::focusNextPrevChild(bool) {
 
 bool VeltoTextView::event(QEvent *event) {
     if (event->type() == QEvent::ShortcutOverride) {
-        // Keys the text takes itself come here before any window shortcut may claim them.
+        // Key equivalents run here, before any menu or window action with the same shortcut may fire;
+        // keys the text takes itself are claimed here too.
         auto *key = static_cast<QKeyEvent *>(event);
-        if (textViewCommandFor(*key) || isTypedText(*key)) {
+        if (keyEvents_.shortcutOverride(*key) || textViewCommandFor(*key) || isTypedText(*key)) {
             event->accept();
             return true;
         }
@@ -395,9 +431,18 @@ bool VeltoTextView::event(QEvent *event) {
 }
 
 void VeltoTextView::keyPressEvent(QKeyEvent *event) {
+    event->accept();
+    keyEvents_.keyPress(*event, [this, event] { defaultKeyDown(event); });
+}
+
+void VeltoTextView::keyReleaseEvent(QKeyEvent *event) {
+    keyEvents_.keyRelease(*event);
+    QAbstractScrollArea::keyReleaseEvent(event);
+}
+
+void VeltoTextView::defaultKeyDown(QKeyEvent *event) {
     if (const auto command = textViewCommandFor(*event)) {
         perform(*command);
-        event->accept();
         return;
     }
     if (isTypedText(*event)) {
@@ -405,10 +450,27 @@ void VeltoTextView::keyPressEvent(QKeyEvent *event) {
             TypingRules::insertText(*this, fromQt(event->text()), TextRange{TextRange::notFound, 0});
             scrollRangeToVisible(core_.selectedRange());
         }
-        event->accept();
         return;
     }
     event->ignore();
+}
+
+bool VeltoTextView::validateMenuItem(const QString &identifier) const {
+    return keyRouter_.validateVeltoCommand(identifier).value_or(true);
+}
+
+void VeltoTextView::changeIndentation(bool outdent) {
+    Indentation::changeIndentation(*this, outdent);
+}
+
+void VeltoTextView::redo() {
+    UndoManager *active = core_.undoManager();
+    if (active->canRedo()) {
+        active->redo();
+    } else if (const auto &transition = undoHistories_.pageTransitionRedoManager();
+               transition && transition->canRedo()) {
+        transition->redo();
+    }
 }
 
 void VeltoTextView::placeHead(std::size_t head, bool extend) {
@@ -592,8 +654,8 @@ void VeltoTextView::perform(TextViewCommand command) {
         }
         break;
     case TextViewCommand::redo:
-        if (core_.isEditable() && core_.undoManager()->canRedo()) {
-            core_.undoManager()->redo();
+        if (core_.isEditable()) {
+            redo();
         }
         break;
     }
@@ -796,7 +858,7 @@ void VeltoTextView::contextMenuEvent(QContextMenuEvent *event) {
     state.editable = core_.isEditable();
     state.hasSelection = core_.selectedRange().length > 0;
     state.canUndo = core_.undoManager()->canUndo();
-    state.canRedo = core_.undoManager()->canRedo();
+    state.canRedo = undoHistories_.canRedo();
     state.clipboardHasText = !QGuiApplication::clipboard()->text(QClipboard::Clipboard).isEmpty();
     state.hasText = storage_.length() > 0;
     QMenu menu(this);

@@ -6,7 +6,10 @@
 #include "editor_view/EditingCore.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
+#include "editor_view/PageUndoHistories.h"
 #include "editor_view/TextViewKeyBindings.h"
+#include "editor_view/TextViewKeyEvents.h"
+#include "editor_view/TextViewKeyRouter.h"
 #include "editor_view/TextViewMouseSelection.h"
 #include "editor_view/TextViewPainter.h"
 
@@ -18,6 +21,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace velto::editor {
@@ -41,6 +45,19 @@ public:
     TextStorage &textStorage() { return storage_; }
     EditingCore &editingCore() { return core_; }
     LayoutCache &layoutCache() { return cache_; }
+    /// One undo history per page; the editing core registers on the active one.
+    PageUndoHistories &undoHistories() { return undoHistories_; }
+    /// What the view reports upward (events, actions, commands); installed by the owner.
+    TextViewCallbacks &callbacks() { return keyRouter_.callbacks; }
+    TextViewKeyRouter &keyRouter() { return keyRouter_; }
+
+    /// A menu item's action: runs the command its identifier names ("page.new").
+    void performVeltoCommand(const QString &identifier) { keyRouter_.performVeltoCommand(identifier); }
+    /// Whether a menu item is enabled: for one naming a command, whether the command is available; other
+    /// items are always enabled here.
+    bool validateMenuItem(const QString &identifier) const;
+    /// Indents or outdents the selected lines (Tab and Shift+Tab).
+    void changeIndentation(bool outdent);
 
     // ---- EditingTarget ----
 
@@ -127,6 +144,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -158,6 +176,8 @@ private:
     void moveByPage(bool below, bool extend);
     void moveToLineBoundary(bool end, bool extend);
     void placeHead(std::size_t head, bool extend);
+    void defaultKeyDown(QKeyEvent *event);
+    void redo();
     std::u16string selectedText() const;
     void copySelection();
     void cutSelection();
@@ -171,6 +191,11 @@ private:
     LayoutCache cache_;
     TextViewPainter painter_;
     EditingCore core_;
+    PageUndoHistories undoHistories_;
+    class KeyHost;
+    std::unique_ptr<KeyHost> keyHost_;
+    TextViewKeyRouter keyRouter_;
+    TextViewKeyEvents keyEvents_;
 
     QSizeF inset_ = EditorLayout::textContainerInset;
     Color backgroundColor_ = Color::sRGB(1, 1, 1);
