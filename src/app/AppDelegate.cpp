@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/ClipboardAppend.h"
+#include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
 #include "app/MenuBarIcon.h"
 #include "app/MinimalPanel.h"
@@ -182,8 +183,10 @@ void AppDelegate::applicationDidFinishLaunching() {
 QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadActiveFolder(QPointer<AppDelegate> delegate) {
     std::filesystem::path folder = delegate->testLaunchConfiguration_.documentURL.value_or(delegate->activePagesFolder_);
     VeltoAutoArchivePeriod period = autoArchivePeriod(VeltoPreferences::autoArchiveDuration());
-    std::unique_ptr<VeltoStore> store = co_await VeltoStore::loadForApplication(folder, maximumPageCount,
-                                                                                maximumPageBytes);
+    // Named, not a temporary inside co_await: GCC 12 destroys such temporaries twice.
+    QCoro::Task<std::unique_ptr<VeltoStore>> loading =
+        VeltoStore::loadForApplication(folder, maximumPageCount, maximumPageBytes);
+    std::unique_ptr<VeltoStore> store = co_await loading;
     store->setAutoArchivePeriod(period);
     co_return store;
 }
@@ -454,7 +457,20 @@ void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bo
 // Clipboard append
 
 void AppDelegate::appendClipboard() {
-    std::optional<QString> text = readClipboardText(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard));
+    appendClipboardText(editor::ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)));
+}
+
+QCoro::Task<void> AppDelegate::appendClipboardText(editor::ClipboardSnapshot snapshot) {
+    QPointer<AppDelegate> self(this);
+    QCoro::Task<std::optional<std::u16string>> reading = editor::ClipboardTextReader::read(std::move(snapshot));
+    std::optional<std::u16string> read = co_await reading;
+    if (!self) {
+        co_return;
+    }
+    std::optional<QString> text;
+    if (read) {
+        text = QString::fromStdU16String(*read);
+    }
     std::optional<QString> pageText;
     if (panel_ && panel_->canAppendToCurrentPage()) {
         pageText = panel_->currentPageText();
@@ -465,7 +481,7 @@ void AppDelegate::appendClipboard() {
         if (panel_) {
             panel_->showFeedback({plan.refusalMessage(), PanelFeedback::Emphasis::informational, 2.2});
         }
-        return;
+        co_return;
     }
     if (panel_) {
         panel_->append(plan.text);

@@ -20,6 +20,9 @@ class QSystemTrayIcon;
 
 namespace velto {
 
+namespace editor {
+struct ClipboardSnapshot;
+}
 class KeyboardInputSourceMonitor;
 class MenuBarIcon;
 class VeltoStore;
@@ -79,6 +82,7 @@ private:
     static QCoro::Task<std::unique_ptr<VeltoStore>> loadActiveFolder(QPointer<AppDelegate> delegate);
     static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
 
+    QCoro::Task<void> appendClipboardText(editor::ClipboardSnapshot snapshot);
     void configureStatusItem();
     void showMenu();
     std::optional<QRect> statusItemGeometry() const;

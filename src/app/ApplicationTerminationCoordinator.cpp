@@ -44,7 +44,8 @@ QCoro::Task<void> ApplicationTerminationCoordinator::runSave(Flush flush, std::u
     QPointer<ApplicationTerminationCoordinator> self(this);
     std::optional<std::string> errorDescription;
     try {
-        co_await flush();
+        QCoro::Task<void> flushing = flush(); // named: GCC 12 destroys a temporary inside co_await twice
+        co_await flushing;
     } catch (const std::exception &error) {
         errorDescription = error.what();
     } catch (...) {

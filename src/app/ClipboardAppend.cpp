@@ -1,30 +1,9 @@
 #include "app/ClipboardAppend.h"
 
 #include "editor/TextCleaner.h"
-#include "editor_view/HtmlText.h"
 
-#include <QtCore/QMimeData>
 
 namespace velto {
-
-std::optional<QString> readClipboardText(const QMimeData *mimeData) {
-    if (mimeData == nullptr) {
-        return std::nullopt;
-    }
-    if (mimeData->hasText()) {
-        return mimeData->text();
-    }
-    if (mimeData->hasHtml()) {
-        // Through the editor's HTML reader: it loads nothing the HTML names (a style sheet that is a FIFO
-        // would block for ever) and refuses HTML too large or too deeply nested to convert in reasonable time.
-        const std::optional<std::u16string> text =
-            editor::HtmlText::plainText(mimeData->data(QStringLiteral("text/html")));
-        if (text) {
-            return QString::fromStdU16String(*text);
-        }
-    }
-    return std::nullopt;
-}
 
 QString cleanClipboardText(const QString &text) {
     std::u16string cleaned = editor::TextCleaner::clean(text.toStdU16String());

@@ -5,12 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-class QMimeData;
-
 namespace velto {
-
-/// The text a clipboard offers: its plain text, else the text of its HTML; nothing without either.
-std::optional<QString> readClipboardText(const QMimeData *mimeData);
 
 /// The editor's clipboard cleaning (line endings, no-break spaces, trailing blanks, runs of empty lines).
 QString cleanClipboardText(const QString &text);

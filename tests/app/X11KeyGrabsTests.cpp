@@ -1,0 +1,148 @@
+// Global key grabs on a private X server started by the test (Xvfb), with xdotool as the user's keyboard.
+#include "platform/desktop/X11KeyGrabs.h"
+#include "platform/desktop/KeyCodes.h"
+#include "support/ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::waitUntil;
+
+constexpr std::uint8_t spaceKey = 65; // X11 key code of the space bar (evdev 57 + 8)
+constexpr std::uint8_t vKey = 55;     // V
+
+class X11KeyGrabsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char *program : {"Xvfb", "xdotool"}) {
+            if (!testing::hasProgram(program)) {
+                GTEST_SKIP() << "needs " << program << " (installed by scripts/setup.sh)";
+            }
+        }
+        const char *path = std::getenv("PATH");
+        server = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"Xvfb", "-displayfd", "3", "-nolisten", "tcp"},
+            testing::Environment{{"PATH", path != nullptr ? path : "/usr/bin:/bin"}}, "/dev/null", true);
+        auto number = server->readReport(30s);
+        ASSERT_TRUE(number.has_value()) << "Xvfb did not start";
+        display = ":" + *number;
+        connection = connect();
+        ASSERT_NE(connection, nullptr);
+        grabs = std::make_unique<X11KeyGrabs>(connection);
+        grabs->onKeyEvent = [this](const X11KeyGrabs::KeyEvent &event) { events.push_back(event); };
+    }
+
+    void TearDown() override {
+        grabs.reset();
+        for (xcb_connection_t *open : connections) {
+            xcb_disconnect(open);
+        }
+    }
+
+    xcb_connection_t *connect() {
+        xcb_connection_t *opened = xcb_connect(display.c_str(), nullptr);
+        if (xcb_connection_has_error(opened)) {
+            xcb_disconnect(opened);
+            return nullptr;
+        }
+        connections.push_back(opened);
+        return opened;
+    }
+
+    void press(const std::string &keys) {
+        testing::Environment environment{{"DISPLAY", display}, {"PATH", std::getenv("PATH")}};
+        ASSERT_EQ(testing::runTool({"xdotool", "key", keys}, environment).exitStatus, 0) << keys;
+    }
+
+    /// Reads the connection's events into the grabs until `count` key events arrived.
+    bool receive(std::size_t count) {
+        return waitUntil(
+            [&] {
+                while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+                    grabs->handleEvent(event);
+                    std::free(event);
+                }
+                return events.size() >= count;
+            },
+            20s, 5ms);
+    }
+
+    /// Whether another client may grab the combination in exactly this modifier state.
+    bool otherClientCanGrab(std::uint8_t key, std::uint16_t modifiers) {
+        xcb_connection_t *other = connect();
+        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+        xcb_generic_error_t *error = xcb_request_check(
+            other, xcb_grab_key_checked(other, 0, root, modifiers, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        std::free(error);
+        return error == nullptr;
+    }
+
+    std::unique_ptr<ChildProcess> server;
+    std::string display;
+    xcb_connection_t *connection = nullptr;
+    std::vector<xcb_connection_t *> connections;
+    std::unique_ptr<X11KeyGrabs> grabs;
+    std::vector<X11KeyGrabs::KeyEvent> events;
+};
+
+TEST_F(X11KeyGrabsTest, ModifierBitsComeFromTheServersMapping) {
+    EXPECT_EQ(grabs->modifierMask(keyCodes::optionFlag), 1 << 3);   // Alt on Mod1
+    EXPECT_EQ(grabs->modifierMask(keyCodes::commandFlag), X11KeyGrabs::controlMask);
+    EXPECT_EQ(grabs->modifierMask(keyCodes::shiftFlag | keyCodes::optionFlag), X11KeyGrabs::shiftMask | (1 << 3));
+    EXPECT_EQ(grabs->modifierMask(keyCodes::controlFlag), 1 << 6);  // Super on Mod4
+}
+
+TEST_F(X11KeyGrabsTest, AGrabbedCombinationArrivesWithCapsLockAndNumLockInAnyState) {
+    std::uint16_t alt = grabs->modifierMask(keyCodes::optionFlag);
+    ASSERT_EQ(grabs->grab(spaceKey, alt), X11KeyGrabs::GrabResult::grabbed);
+
+    const char *lockStates[] = {"", "Caps_Lock", "Num_Lock", "Caps_Lock"}; // off, Caps, Caps+Num, Num
+    std::size_t expected = 0;
+    for (const char *toggle : lockStates) {
+        if (*toggle != '\0') {
+            press(toggle);
+        }
+        press("alt+space");
+        expected += 2;
+        ASSERT_TRUE(receive(expected)) << "nothing arrived after toggling " << toggle;
+        EXPECT_TRUE(events[expected - 2].isPress);
+        EXPECT_FALSE(events[expected - 1].isPress);
+        EXPECT_EQ(events[expected - 2].keyCode, spaceKey);
+        EXPECT_EQ(events[expected - 2].modifiers, alt);
+    }
+    EXPECT_EQ(events.size(), expected) << "a plain Space or a lock key must not count";
+}
+
+TEST_F(X11KeyGrabsTest, ACombinationAnotherClientHoldsIsRefusedWithoutLeavingPartialGrabs) {
+    std::uint16_t ctrlAlt = grabs->modifierMask(keyCodes::commandFlag | keyCodes::optionFlag);
+    // The other client holds only the Caps Lock state: the plain state is grabbed first and must be let go.
+    ASSERT_TRUE(otherClientCanGrab(vKey, ctrlAlt | X11KeyGrabs::lockMask));
+    EXPECT_EQ(grabs->grab(vKey, ctrlAlt), X11KeyGrabs::GrabResult::heldByAnotherClient);
+    EXPECT_TRUE(otherClientCanGrab(vKey, ctrlAlt)) << "the refused grab left its first state grabbed";
+}
+
+TEST_F(X11KeyGrabsTest, UngrabbingAndDestroyingReleaseEveryLockState) {
+    std::uint16_t alt = grabs->modifierMask(keyCodes::optionFlag);
+    ASSERT_EQ(grabs->grab(spaceKey, alt), X11KeyGrabs::GrabResult::grabbed);
+    EXPECT_FALSE(otherClientCanGrab(spaceKey, alt | (1 << 4)));
+    grabs->ungrab(spaceKey, alt);
+    xcb_flush(connection);
+    EXPECT_TRUE(otherClientCanGrab(spaceKey, alt | X11KeyGrabs::lockMask | (1 << 4)));
+
+    ASSERT_EQ(grabs->grab(vKey, alt), X11KeyGrabs::GrabResult::grabbed);
+    grabs.reset();
+    EXPECT_TRUE(otherClientCanGrab(vKey, alt | X11KeyGrabs::lockMask));
+}
+
+} // namespace
+} // namespace velto
