@@ -68,6 +68,63 @@ template <typename Find> std::size_t graphemeBoundaryNear(const TextStorage &sto
     return find(std::u16string_view(storage.string()), position);
 }
 
+/// How many lines a word step reads around the caret before it reads the whole text instead.
+constexpr int wordStepLineLimit = 64;
+
+/// The end of the next word (forward) or the start of the previous one, reading line after line from the
+/// position: word boundaries always fall at a line feed, so a word found in a line is one of the whole text.
+std::size_t wordStepNear(const TextStorage &storage, std::size_t position, bool forward) {
+    std::size_t from = std::min(position, storage.length());
+    for (int lines = 0; lines < wordStepLineLimit; ++lines) {
+        std::optional<TextRange> window = lineFeedBoundedWindow(storage, from);
+        if (!window) {
+            break;
+        }
+        const std::u16string piece = storage.substring(*window);
+        const std::size_t local = from - window->location;
+        std::optional<std::size_t> found = forward ? followingWordEnd(piece, local) : precedingWordStart(piece, local);
+        if (found) {
+            return window->location + *found;
+        }
+        // No word in this stretch: go on from its far end, where a line feed stands.
+        if (forward ? window->end() >= storage.length() : window->location == 0) {
+            return forward ? storage.length() : 0;
+        }
+        from = forward ? window->end() : window->location;
+    }
+    const std::u16string &text = storage.string();
+    return forward ? nextWordEnd(text, position) : previousWordStart(text, position);
+}
+
+/// The start of the paragraph holding the position (after LF, CR or U+2029), read unit by unit.
+std::size_t paragraphStartNear(const TextStorage &storage, std::size_t position) {
+    for (std::size_t index = position; index > 0; --index) {
+        char16_t unit = storage.characterAt(index - 1);
+        bool crBeforeItsLineFeed = unit == u'\r' && index < storage.length() && storage.characterAt(index) == u'\n';
+        if ((unit == u'\n' || unit == u'\r' || unit == 0x2029) && !crBeforeItsLineFeed) {
+            return index;
+        }
+    }
+    return 0;
+}
+
+/// The end of the paragraph's contents (before its terminator), read unit by unit.
+std::size_t paragraphContentsEndNear(const TextStorage &storage, std::size_t position) {
+    if (position > 0 && position < storage.length() && storage.characterAt(position - 1) == u'\r' &&
+        storage.characterAt(position) == u'\n') {
+        return position - 1; // inside a CR LF: the contents end before it
+    }
+    std::size_t index = position;
+    while (index < storage.length()) {
+        char16_t unit = storage.characterAt(index);
+        if (unit == u'\n' || unit == u'\r' || unit == 0x2029) {
+            break;
+        }
+        ++index;
+    }
+    return index;
+}
+
 std::size_t alignedBackward(const TextStorage &storage, std::size_t position) {
     return graphemeBoundaryNear(storage, position, [](std::u16string_view text, std::size_t at) {
         return graphemeBoundaryAtOrBefore(text, at);
@@ -379,7 +436,8 @@ bool EditingCore::performTypingEdit(TextRange range, std::u16string_view replace
 
 std::size_t EditingCore::destination(Movement movement, std::size_t position) const {
     position = std::min(position, length());
-    // Character steps read only the lines around the position; the others read the whole text.
+    // Steps read the lines around the position, never the whole text at once, so that the storage keeps its
+    // edit gap where the typing is.
     if (movement == Movement::backwardCharacter) {
         return graphemeBoundaryNear(storage_, position, [](std::u16string_view text, std::size_t at) {
             return previousGraphemeBoundary(text, at);
@@ -390,23 +448,22 @@ std::size_t EditingCore::destination(Movement movement, std::size_t position) co
             return nextGraphemeBoundary(text, at);
         });
     }
-    const std::u16string &text = string();
     switch (movement) {
     case Movement::backwardCharacter:
     case Movement::forwardCharacter:
         break;
     case Movement::backwardWord:
-        return previousWordStart(text, position);
+        return wordStepNear(storage_, position, false);
     case Movement::forwardWord:
-        return nextWordEnd(text, position);
+        return wordStepNear(storage_, position, true);
     case Movement::beginningOfLine:
-        return paragraphRange(text, TextRange{position, 0}).location;
+        return paragraphStartNear(storage_, position);
     case Movement::endOfLine:
-        return contentsEnd(text, paragraphRange(text, TextRange{position, 0}));
+        return paragraphContentsEndNear(storage_, position);
     case Movement::beginningOfDocument:
         return 0;
     case Movement::endOfDocument:
-        return text.size();
+        return length();
     }
     return position;
 }

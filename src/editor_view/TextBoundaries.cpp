@@ -132,10 +132,10 @@ TextRange graphemeAlignedRange(std::u16string_view text, TextRange range) {
     return rangeBetween(start, end);
 }
 
-std::size_t nextWordEnd(std::u16string_view text, std::size_t position) {
+std::optional<std::size_t> followingWordEnd(std::u16string_view text, std::size_t position) {
     Breaks breaks(Breaks::Kind::word, text);
     if (!breaks.valid()) {
-        return text.size();
+        return std::nullopt;
     }
     int32_t boundary = breaks->following(clampedPosition(text, position));
     while (boundary != icu::BreakIterator::DONE) {
@@ -144,13 +144,13 @@ std::size_t nextWordEnd(std::u16string_view text, std::size_t position) {
         }
         boundary = breaks->next();
     }
-    return text.size();
+    return std::nullopt;
 }
 
-std::size_t previousWordStart(std::u16string_view text, std::size_t position) {
+std::optional<std::size_t> precedingWordStart(std::u16string_view text, std::size_t position) {
     Breaks breaks(Breaks::Kind::word, text);
     if (!breaks.valid()) {
-        return 0;
+        return std::nullopt;
     }
     int32_t start = breaks->preceding(clampedPosition(text, position));
     while (start != icu::BreakIterator::DONE) {
@@ -161,7 +161,15 @@ std::size_t previousWordStart(std::u16string_view text, std::size_t position) {
         }
         start = breaks->preceding(start);
     }
-    return 0;
+    return std::nullopt;
+}
+
+std::size_t nextWordEnd(std::u16string_view text, std::size_t position) {
+    return followingWordEnd(text, position).value_or(text.size());
+}
+
+std::size_t previousWordStart(std::u16string_view text, std::size_t position) {
+    return precedingWordStart(text, position).value_or(0);
 }
 
 TextRange wordSegmentAt(std::u16string_view text, std::size_t position) {

@@ -3,6 +3,7 @@
 #include "editor/TextRange.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ std::size_t graphemeBoundaryAtOrAfter(std::u16string_view text, std::size_t posi
 /// The range grown outward until both ends are grapheme boundaries.
 TextRange graphemeAlignedRange(std::u16string_view text, TextRange range);
 
+/// The end of the first word that ends after the position; nothing when no word follows.
+std::optional<std::size_t> followingWordEnd(std::u16string_view text, std::size_t position);
+/// The start of the last word that starts before the position; nothing when none precedes.
+std::optional<std::size_t> precedingWordStart(std::u16string_view text, std::size_t position);
 /// The end of the first word that ends after the position ("ab| cd." gives the end of "cd"); the text's
 /// length when no word follows.
 std::size_t nextWordEnd(std::u16string_view text, std::size_t position);

@@ -389,20 +389,27 @@ TEST(EditingCoreTests, RulesEditThroughTheCoreAsOneUndoStepEach) {
     EXPECT_EQ(f.core.characterAt(0), u's');
 }
 
-// Character steps read only the lines around the caret; they must land where a reading of the whole text
-// would, also next to line ends of every kind and on a line too long to read around.
-TEST(EditingCoreTests, CharacterStepsAgreeWithTheWholeText) {
+// Steps read only the lines around the caret; they must land where a reading of the whole text would, also
+// next to line ends of every kind, across lines without words and on a line too long to read around.
+TEST(EditingCoreTests, StepsAgreeWithTheWholeText) {
     std::u16string text = u"\n\r\n\n" + specialText + u"\r\n\r\n" + std::u16string(5000, u'x') + u"e\u0301\n" +
-                          u"\U0001F469\u200D\U0001F4BB\r\n\n";
+                          u"\U0001F469\u200D\U0001F4BB\r\n\n, .\n\n-- !\r\nlast words";
     TextStorage storage(text);
     EditingCore core(storage);
     storage.replaceCharacters({text.size() / 2, 0}, u""); // an edit leaves a gap in the middle
     for (std::size_t position = 0; position <= text.size(); ++position) {
-        if (isGraphemeBoundary(text, position)) { // where a caret can stand
+        bool insideLongLine = text[std::min(position, text.size() - 1)] == u'x' && position % 250 != 0;
+        if (isGraphemeBoundary(text, position) && !insideLongLine) { // where a caret can stand
             ASSERT_EQ(core.destination(Movement::backwardCharacter, position), previousGraphemeBoundary(text, position))
                 << position;
             ASSERT_EQ(core.destination(Movement::forwardCharacter, position), nextGraphemeBoundary(text, position))
                 << position;
+            ASSERT_EQ(core.destination(Movement::backwardWord, position), previousWordStart(text, position))
+                << position;
+            ASSERT_EQ(core.destination(Movement::forwardWord, position), nextWordEnd(text, position)) << position;
+            TextRange paragraph = paragraphRange(text, TextRange{position, 0});
+            ASSERT_EQ(core.destination(Movement::beginningOfLine, position), paragraph.location) << position;
+            ASSERT_EQ(core.destination(Movement::endOfLine, position), contentsEnd(text, paragraph)) << position;
         }
         core.setSelectedRange({position, 0});
         ASSERT_EQ(core.selectedRange().location, graphemeBoundaryAtOrBefore(text, position)) << position;
