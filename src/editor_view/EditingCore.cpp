@@ -333,6 +333,9 @@ void EditingCore::insertText(std::u16string_view text) {
 void EditingCore::insertText(std::u16string_view text, TextRange replacementRange) {
     TextRange range =
         replacementRange.location == TextRange::notFound ? selectedRange() : clamped(replacementRange, length());
+    if (range.length == 0 && text.empty()) {
+        return; // an input method committing nothing: no change, and no empty undo step
+    }
     std::u16string typed = replacingLoneSurrogates(text);
     const Attributes *attributes = typingAttributes_.empty() ? nullptr : &typingAttributes_;
     performTypingEdit(range, typed, range.location + typed.size(), attributes);

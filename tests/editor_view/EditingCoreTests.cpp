@@ -53,6 +53,8 @@ const std::u16string specialText = u"a\rb\r\nc\u2028d\u2029e\u0085f\u00A0g\uFDD0
 TEST(EditingCoreTests, TypingCoalescesIntoOneStepThatRestoresTextAndSelection) {
     Fixture f(u"xy");
     f.core.setSelectedRange({1, 0});
+    f.core.insertText(u"");
+    EXPECT_FALSE(f.undo().canUndo());
     f.type(u"abc");
     EXPECT_EQ(f.core.string(), u"xabcy");
     EXPECT_EQ(f.core.selectedRange(), (TextRange{4, 0}));
