@@ -1,5 +1,6 @@
 #include "editor_view/QtFonts.h"
 #include "editor_view/VeltoEditorPreferences.h"
+#include "editor_view/ViewEnvironment.h"
 
 #include "ViewTestApplication.h"
 #include "preferences/PreferencesTestSupport.h"
@@ -51,4 +52,14 @@ TEST(QtFontsTests, PointsArePixelsAndMetricsGrowWithTheSize) {
     EXPECT_LT(smallMetrics.descender, 0);
     EXPECT_GT(largeMetrics.ascender, smallMetrics.ascender);
     EXPECT_EQ(provider.metrics(small), smallMetrics);
+}
+
+TEST_F(VeltoEditorPreferencesTests, TheInstalledEnvironmentMeasuresWithQtAndReadsThePreferences) {
+    velto::testing::viewTestApplication();
+    editor::installViewEnvironment();
+    VeltoPreferences::setEditorFontSize(24);
+    EXPECT_EQ(editor::editorFontSize(editor::currentEditorPreferences()), 24);
+    EXPECT_NE(dynamic_cast<const editor::QtFontMetricsProvider *>(&editor::currentFontMetricsProvider()), nullptr);
+    editor::setEditorPreferences(nullptr);
+    editor::setFontMetricsProvider(nullptr);
 }
