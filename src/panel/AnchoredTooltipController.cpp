@@ -21,7 +21,9 @@ constexpr double endScale = 0.985;
 
 } // namespace
 
-AnchoredTooltipView::AnchoredTooltipView(const QString &text, QWidget *parent) : QWidget(parent), text_(text) {
+AnchoredTooltipView::AnchoredTooltipView(const QString &text, QWidget *parent)
+    : QWidget(parent)
+    , text_(text) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFixedSize(sizeHint());
 }
@@ -51,7 +53,9 @@ AnchoredTooltipController &AnchoredTooltipController::shared() {
 
 AnchoredTooltipController::AnchoredTooltipController(VeltoScheduler &scheduler, Now now,
                                                      std::optional<bool> translucent)
-    : scheduler_(scheduler), now_(std::move(now)), translucent_(translucent) {}
+    : scheduler_(scheduler)
+    , now_(std::move(now))
+    , translucent_(translucent) {}
 
 AnchoredTooltipController::~AnchoredTooltipController() = default;
 

@@ -4,7 +4,8 @@
 
 namespace velto {
 
-EditorBorderView::EditorBorderView(QWidget *parent) : QWidget(parent) {
+EditorBorderView::EditorBorderView(QWidget *parent)
+    : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 

@@ -5,7 +5,6 @@
 #include "panel/VeltoUI.h"
 #include "platform/desktop/DisplayOptions.h"
 
-#include <QtWidgets/QGraphicsOpacityEffect>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QVBoxLayout>
 
@@ -13,11 +12,15 @@ namespace velto {
 
 namespace {
 
+/// The row is drawn at `EmptyPageHintView::rowOpacity` through its colours, since the hint's own fade is
+/// already an effect and effects do not nest.
 QLabel *hintLabel(const QString &text) {
     auto *label = new QLabel(text);
     label->setFont(hintTitleFont());
+    QColor color = VeltoUI::Colors::label.resolved();
+    color.setAlphaF(static_cast<float>(color.alphaF() * EmptyPageHintView::rowOpacity));
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, VeltoUI::Colors::label.resolved());
+    palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
     return label;
 }
@@ -25,10 +28,12 @@ QLabel *hintLabel(const QString &text) {
 } // namespace
 
 EmptyPageHintView::EmptyPageHintView(QWidget *parent)
-    : QWidget(parent), holdLabel_(hintLabel(QStringLiteral("Hold"))),
-      shortcutDiscoveryKeycap_(new ShortcutKeycapGroupView({KeyNames::modifierName(ModifierFlags::command)})),
-      shortcutsLabel_(hintLabel(QStringLiteral("for shortcuts"))), row_(new QWidget),
-      fadeEffect_(new PaintedSurfaceEffect(this)) {
+    : QWidget(parent)
+    , holdLabel_(hintLabel(QStringLiteral("Hold")))
+    , shortcutDiscoveryKeycap_(new ShortcutKeycapGroupView({KeyNames::modifierName(ModifierFlags::command)}))
+    , shortcutsLabel_(hintLabel(QStringLiteral("for shortcuts")))
+    , row_(new QWidget)
+    , fadeEffect_(new PaintedSurfaceEffect(this)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGraphicsEffect(fadeEffect_);
 
@@ -41,9 +46,7 @@ EmptyPageHintView::EmptyPageHintView(QWidget *parent)
     rowLayout->addWidget(shortcutsLabel_);
     row_->setMinimumWidth(148);
     row_->setFixedHeight(ShortcutKeycapStyle::sideLength);
-    auto *rowOpacityEffect = new QGraphicsOpacityEffect(row_);
-    rowOpacityEffect->setOpacity(rowOpacity);
-    row_->setGraphicsEffect(rowOpacityEffect);
+    shortcutDiscoveryKeycap_->setOpacity(rowOpacity);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(22, 0, 22, 18);

@@ -13,19 +13,26 @@ namespace velto {
 
 FloatingPanel::FloatingPanel(QWidget *contentView, double cornerRadius, std::optional<bool> translucent)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
-                           Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput | Qt::WindowStaysOnTopHint),
-      container_(new FloatingPanelShadowContainerView(contentView, cornerRadius)), effect_(new PaintedSurfaceEffect),
-      translucent_(translucent.value_or(compositingManagerRunning())) {
+                           Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput | Qt::WindowStaysOnTopHint)
+    , container_(new FloatingPanelShadowContainerView(contentView, cornerRadius))
+    , translucent_(translucent.value_or(compositingManagerRunning())) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
     if (translucent_) {
         setAttribute(Qt::WA_TranslucentBackground);
     }
-    container_->setGraphicsEffect(effect_);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(container_);
+}
+
+PaintedSurfaceEffect *FloatingPanel::surfaceEffect() {
+    if (effect_ == nullptr) {
+        effect_ = new PaintedSurfaceEffect;
+        container_->setGraphicsEffect(effect_);
+    }
+    return effect_;
 }
 
 void FloatingPanel::fitToContent() {

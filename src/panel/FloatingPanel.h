@@ -23,7 +23,9 @@ public:
     FloatingPanel(QWidget *contentView, double cornerRadius, std::optional<bool> translucent = std::nullopt);
 
     FloatingPanelShadowContainerView *containerView() const { return container_; }
-    PaintedSurfaceEffect *surfaceEffect() const { return effect_; }
+    /// The fade and scale of the whole surface, installed on first use: a surface that fades itself
+    /// never asks, since effects do not nest.
+    PaintedSurfaceEffect *surfaceEffect();
     bool isTranslucent() const { return translucent_; }
 
     /// Resizes the window to what its container needs.
@@ -40,7 +42,7 @@ protected:
 
 private:
     FloatingPanelShadowContainerView *container_;
-    PaintedSurfaceEffect *effect_;
+    PaintedSurfaceEffect *effect_ = nullptr;
     bool translucent_;
     QPointer<QWidget> parentWindow_;
 };

@@ -8,7 +8,9 @@ namespace velto {
 
 FloatingPanelShadowContainerView::FloatingPanelShadowContainerView(QWidget *contentView, double cornerRadius,
                                                                    QWidget *parent)
-    : QWidget(parent), contentView_(contentView), cornerRadius_(cornerRadius) {
+    : QWidget(parent)
+    , contentView_(contentView)
+    , cornerRadius_(cornerRadius) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(contentInset, contentInset, contentInset, contentInset);

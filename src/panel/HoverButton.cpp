@@ -8,7 +8,8 @@
 
 namespace velto {
 
-HoverButton::HoverButton(QWidget *parent) : QPushButton(parent) {
+HoverButton::HoverButton(QWidget *parent)
+    : QPushButton(parent) {
     setFlat(true);
     setAttribute(Qt::WA_Hover);
     setContentTint(actionPalette().foreground);

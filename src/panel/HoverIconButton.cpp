@@ -6,7 +6,8 @@
 
 namespace velto {
 
-HoverIconButton::HoverIconButton(QWidget *parent) : HoverButton(parent) {
+HoverIconButton::HoverIconButton(QWidget *parent)
+    : HoverButton(parent) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setContentTint(VeltoUI::Colors::icon);
 }

@@ -40,7 +40,8 @@ struct PageNavigationOutcome {
 /// selection changes which page is most active; any other page action drops it (`session.reset()`).
 class PageNavigationCoordinator {
 public:
-    explicit PageNavigationCoordinator(VeltoStore &store) : store_(store) {}
+    explicit PageNavigationCoordinator(VeltoStore &store)
+        : store_(store) {}
 
     std::optional<PageNavigationSession> session;
 

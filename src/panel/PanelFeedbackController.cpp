@@ -34,7 +34,9 @@ void installFeedbackAccessibility() {
 
 } // namespace
 
-PanelFeedbackView::PanelFeedbackView(QWidget *parent) : QWidget(parent), label_(new QLabel) {
+PanelFeedbackView::PanelFeedbackView(QWidget *parent)
+    : QWidget(parent)
+    , label_(new QLabel) {
     installFeedbackAccessibility();
     setAttribute(Qt::WA_TransparentForMouseEvents);
     label_->setFont(VeltoUI::systemFont(12, QFont::Medium));
@@ -71,8 +73,10 @@ void PanelFeedbackController::postAccessibilityAlert(QWidget *element, const QSt
 
 PanelFeedbackController::PanelFeedbackController(VeltoScheduler &scheduler, std::optional<bool> translucent,
                                                  Announcer announce)
-    : scheduler_(scheduler), announce_(std::move(announce)), feedbackView_(new PanelFeedbackView),
-      panel_(std::make_unique<FloatingPanel>(feedbackView_, PanelFeedbackView::cornerRadius, translucent)) {
+    : scheduler_(scheduler)
+    , announce_(std::move(announce))
+    , feedbackView_(new PanelFeedbackView)
+    , panel_(std::make_unique<FloatingPanel>(feedbackView_, PanelFeedbackView::cornerRadius, translucent)) {
     connect(&displayOptions(), &DisplayOptionsProvider::changed, feedbackView_,
             &PanelFeedbackView::refreshAccessibilityAppearance);
     connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, feedbackView_,

@@ -28,13 +28,14 @@ std::optional<QSizeF> ResizeDrag::end(QSizeF finalSize) {
     return finalSize;
 }
 
-PanelResizeHandle::PanelResizeHandle(QWidget *parent) : QWidget(parent) {
+PanelResizeHandle::PanelResizeHandle(QWidget *parent)
+    : QWidget(parent) {
     setFixedSize(sideLength, sideLength);
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::SizeFDiagCursor);
     setAccessibleName(QStringLiteral("Resize editor panel"));
-    setAccessibleDescription(
-        QStringLiteral("Drag to change the editor panel width and height. Double-click to fit the panel to its content."));
+    setAccessibleDescription(QStringLiteral(
+        "Drag to change the editor panel width and height. Double-click to fit the panel to its content."));
 }
 
 QSizeF PanelResizeHandle::presentSize() const {

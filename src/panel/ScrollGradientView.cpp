@@ -7,7 +7,10 @@
 namespace velto {
 
 ScrollGradientView::ScrollGradientView(Edge edge, VeltoScheduler &scheduler, QWidget *parent)
-    : QWidget(parent), edge_(edge), scheduler_(scheduler), fadeEffect_(new PaintedSurfaceEffect(this)) {
+    : QWidget(parent)
+    , edge_(edge)
+    , scheduler_(scheduler)
+    , fadeEffect_(new PaintedSurfaceEffect(this)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGraphicsEffect(fadeEffect_);
     fadeEffect_->setOpacity(0);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/Scheduler.h"
 #include "panel/SurfaceAnimation.h"
+#include "store/Scheduler.h"
 
 #include <QtGui/QColor>
 #include <QtWidgets/QWidget>

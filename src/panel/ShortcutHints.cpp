@@ -47,7 +47,8 @@ std::vector<ShortcutHintDescriptor> descriptors() {
             continue;
         }
         const VeltoCommandHint &hint = *command.shortcut->hint;
-        hints.push_back({hint.order, {KeyNames::keycaps(shortcut(command.id)), hint.title, Availability::of(command.id)}});
+        hints.push_back(
+            {hint.order, {KeyNames::keycaps(shortcut(command.id)), hint.title, Availability::of(command.id)}});
     }
     const std::uint64_t command = ModifierFlags::command;
     hints.push_back({4, {fixedKeys(6, command, "Z"), QStringLiteral("Undo"), {Kind::undo}}});

@@ -9,8 +9,9 @@
 namespace velto {
 
 ShortcutHintsPanelController::ShortcutHintsPanelController(VeltoScheduler &scheduler, std::optional<bool> translucent)
-    : scheduler_(scheduler), hintsView_(new ShortcutHintsView(VeltoShortcutHints::descriptors(), scheduler)),
-      panel_(std::make_unique<FloatingPanel>(hintsView_, ShortcutHintVisualStyle::cornerRadius, translucent)) {
+    : scheduler_(scheduler)
+    , hintsView_(new ShortcutHintsView(VeltoShortcutHints::descriptors(), scheduler))
+    , panel_(std::make_unique<FloatingPanel>(hintsView_, ShortcutHintVisualStyle::cornerRadius, translucent)) {
     connect(&displayOptions(), &DisplayOptionsProvider::changed, hintsView_,
             &ShortcutHintsView::refreshAccessibilityAppearance);
 }

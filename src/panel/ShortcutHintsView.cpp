@@ -15,16 +15,15 @@ const QFont &hintTitleFont() {
 }
 
 ShortcutHintItemView::ShortcutHintItemView(const ShortcutHintDescriptor &descriptor, QWidget *parent)
-    : QWidget(parent), availability_(descriptor.availability), titleLabel_(new QLabel(descriptor.title)),
-      shortcutStack_(new ShortcutKeycapGroupView), effect_(new PaintedSurfaceEffect(this)) {
+    : QWidget(parent)
+    , availability_(descriptor.availability)
+    , titleLabel_(new QLabel(descriptor.title))
+    , shortcutStack_(new ShortcutKeycapGroupView) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setGraphicsEffect(effect_);
     titleLabel_->setFont(hintTitleFont());
     titleLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     titleLabel_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    QPalette palette = titleLabel_->palette();
-    palette.setColor(QPalette::WindowText, VeltoUI::Colors::label.resolved());
-    titleLabel_->setPalette(palette);
+    setOpacity(1.0);
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -36,6 +35,18 @@ ShortcutHintItemView::ShortcutHintItemView(const ShortcutHintDescriptor &descrip
     setKeys(descriptor.keys);
 }
 
+void ShortcutHintItemView::setOpacity(double opacity) {
+    // Drawn faintly by the title's colour and the keycaps themselves: effects nested inside the surface's
+    // own fade would be painted through one device twice.
+    opacity_ = opacity;
+    QColor title = VeltoUI::Colors::label.resolved();
+    title.setAlphaF(static_cast<float>(title.alphaF() * opacity));
+    QPalette palette = titleLabel_->palette();
+    palette.setColor(QPalette::WindowText, title);
+    titleLabel_->setPalette(palette);
+    shortcutStack_->setOpacity(opacity);
+}
+
 void ShortcutHintItemView::setKeys(const QStringList &keys) {
     displayedKeys_ = keys.isEmpty() ? QStringList{QStringLiteral("Unset")} : keys;
     shortcutStack_->updateKeys(keys);
@@ -43,7 +54,9 @@ void ShortcutHintItemView::setKeys(const QStringList &keys) {
 
 ShortcutHintsView::ShortcutHintsView(const std::vector<ShortcutHintDescriptor> &descriptors, VeltoScheduler &scheduler,
                                      QWidget *parent)
-    : QWidget(parent), scheduler_(scheduler), fadeEffect_(new PaintedSurfaceEffect(this)) {
+    : QWidget(parent)
+    , scheduler_(scheduler)
+    , fadeEffect_(new PaintedSurfaceEffect(this)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGraphicsEffect(fadeEffect_);
     fadeEffect_->setOpacity(0);

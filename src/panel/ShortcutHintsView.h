@@ -28,15 +28,15 @@ public:
     /// Shows these keys ("Unset" when there are none).
     void setKeys(const QStringList &keys);
     /// 1 while the entry can run, else 0.34.
-    double opacity() const { return effect_->opacity(); }
-    void setOpacity(double opacity) { effect_->setOpacity(opacity); }
+    double opacity() const { return opacity_; }
+    void setOpacity(double opacity);
 
 private:
     ShortcutHintDescriptor::Availability availability_;
     QStringList displayedKeys_;
     QLabel *titleLabel_;
     ShortcutKeycapGroupView *shortcutStack_;
-    PaintedSurfaceEffect *effect_;
+    double opacity_ = 1.0;
 };
 
 /// The grid of shortcut hints, two entries a row, on a rounded material. Fades in and out.

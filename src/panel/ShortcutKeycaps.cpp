@@ -25,7 +25,9 @@ const QFont &keycapFont() {
     return font;
 }
 
-ShortcutKeycapView::ShortcutKeycapView(const QString &key, QWidget *parent) : QWidget(parent), key_(key) {
+ShortcutKeycapView::ShortcutKeycapView(const QString &key, QWidget *parent)
+    : QWidget(parent)
+    , key_(key) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFixedSize(sizeHint());
 }
@@ -35,8 +37,14 @@ QSize ShortcutKeycapView::sizeHint() const {
     return {ShortcutKeycapStyle::width(key_, measured), ShortcutKeycapStyle::sideLength};
 }
 
+void ShortcutKeycapView::setOpacity(double opacity) {
+    opacity_ = opacity;
+    update();
+}
+
 void ShortcutKeycapView::paintEvent(QPaintEvent *) {
     QPainter painter(this);
+    painter.setOpacity(opacity_);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(VeltoUI::Colors::border.resolved(), 0.5));
     painter.setBrush(VeltoUI::Colors::interactiveIdle.resolved());
@@ -48,7 +56,8 @@ void ShortcutKeycapView::paintEvent(QPaintEvent *) {
 }
 
 ShortcutKeycapGroupView::ShortcutKeycapGroupView(const QStringList &keys, QWidget *parent)
-    : QWidget(parent), layout_(new QHBoxLayout(this)) {
+    : QWidget(parent)
+    , layout_(new QHBoxLayout(this)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     layout_->setContentsMargins(0, 0, 0, 0);
@@ -63,7 +72,18 @@ void ShortcutKeycapGroupView::updateKeys(const QStringList &keys) {
     }
     const QStringList shown = keys.isEmpty() ? QStringList{QStringLiteral("Unset")} : keys;
     for (const QString &key : shown) {
-        layout_->addWidget(new ShortcutKeycapView(key, this));
+        auto *keycap = new ShortcutKeycapView(key, this);
+        keycap->setOpacity(opacity_);
+        layout_->addWidget(keycap);
+    }
+}
+
+void ShortcutKeycapGroupView::setOpacity(double opacity) {
+    opacity_ = opacity;
+    for (int index = 0; index < layout_->count(); ++index) {
+        if (auto *keycap = qobject_cast<ShortcutKeycapView *>(layout_->itemAt(index)->widget())) {
+            keycap->setOpacity(opacity);
+        }
     }
 }
 

@@ -34,12 +34,15 @@ public:
     explicit ShortcutKeycapView(const QString &key, QWidget *parent = nullptr);
     QString key() const { return key_; }
     QSize sizeHint() const override;
+    /// Draws the keycap at this opacity (a dimmed hint draws its keys faintly).
+    void setOpacity(double opacity);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QString key_;
+    double opacity_ = 1.0;
 };
 
 /// A row of keycaps, 2 px apart. An empty key list shows the single keycap "Unset".
@@ -52,9 +55,12 @@ public:
     void updateKeys(const QStringList &keys);
     /// The keys shown, in order.
     QStringList keys() const;
+    /// Every keycap drawn at this opacity.
+    void setOpacity(double opacity);
 
 private:
     QHBoxLayout *layout_;
+    double opacity_ = 1.0;
 };
 
 /// The keycap font: 11 px, medium.

@@ -10,7 +10,8 @@ QEasingCurve quickEaseOut() {
     return curve;
 }
 
-PaintedSurfaceEffect::PaintedSurfaceEffect(QObject *parent) : QGraphicsEffect(parent) {}
+PaintedSurfaceEffect::PaintedSurfaceEffect(QObject *parent)
+    : QGraphicsEffect(parent) {}
 
 void PaintedSurfaceEffect::setOpacity(double opacity) {
     if (opacity != opacity_) {

@@ -14,6 +14,7 @@ const QHash<QString, QString> &themeNames() {
         {QStringLiteral("keyboard"), QStringLiteral("input-keyboard")},
         {QStringLiteral("info.circle"), QStringLiteral("help-about")},
         {QStringLiteral("chevron.down"), QStringLiteral("go-down")},
+        {QStringLiteral("chevron.up"), QStringLiteral("go-up")},
         {QStringLiteral("ellipsis"), QStringLiteral("view-more")},
         {QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning")},
         {QStringLiteral("xmark.circle.fill"), QStringLiteral("edit-clear")},

@@ -29,7 +29,10 @@ void setTextColor(QLabel *label, const VeltoColor &color) {
 } // namespace
 
 VeltoContentUnavailableView::VeltoContentUnavailableView(QWidget *parent)
-    : QWidget(parent), iconView_(new QLabel), titleLabel_(new QLabel), messageLabel_(new QLabel) {
+    : QWidget(parent)
+    , iconView_(new QLabel)
+    , titleLabel_(new QLabel)
+    , messageLabel_(new QLabel) {
     static const bool installed = [] {
         QAccessible::installFactory(groupAccessibility);
         return true;

@@ -10,7 +10,8 @@ namespace velto::VeltoUI {
 namespace {
 
 void assertMainThread() {
-    Q_ASSERT(QCoreApplication::instance() == nullptr || QThread::currentThread() == QCoreApplication::instance()->thread());
+    Q_ASSERT(QCoreApplication::instance() == nullptr ||
+             QThread::currentThread() == QCoreApplication::instance()->thread());
 }
 
 void enforceControlHeight(QPushButton &button) {

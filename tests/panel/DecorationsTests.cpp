@@ -26,7 +26,10 @@ struct ResizeReports {
     std::vector<std::string> lines;
     void attach(PanelResizeHandle &handle) {
         handle.onResize = [this](QSizeF size, bool ended) {
-            lines.push_back(QStringLiteral("%1×%2%3").arg(size.width()).arg(size.height()).arg(ended ? " (ended)" : "")
+            lines.push_back(QStringLiteral("%1×%2%3")
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(ended ? " (ended)" : "")
                                 .toStdString());
         };
     }
@@ -150,7 +153,8 @@ TEST(ContentUnavailable, LongTitleStaysOnOneLineAndMessageWrapsWithinItsWidth) {
     VeltoContentUnavailableView view;
     view.resize(300, 300);
     QString longTitle = QString("Saved conflict copies ").repeated(5);
-    view.configure({"doc.text", longTitle, QString("The saved copies may have been archived or deleted. ").repeated(4)});
+    view.configure(
+        {"doc.text", longTitle, QString("The saved copies may have been archived or deleted. ").repeated(4)});
     view.show();
     QApplication::processEvents();
     EXPECT_TRUE(view.titleLabel()->text().endsWith(QChar(0x2026)));

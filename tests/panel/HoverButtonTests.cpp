@@ -49,7 +49,8 @@ void leave(QWidget &widget) {
 TEST(VeltoUIConfigure, ConfiguringTwiceKeepsOneHeightAndOneAction) {
     HoverButton button;
     int clicks = 0;
-    VeltoUI::configure(button, "Choose…", HoverButton::Prominence::secondary, [&clicks] { ++clicks; }, "Pick a folder");
+    VeltoUI::configure(
+        button, "Choose…", HoverButton::Prominence::secondary, [&clicks] { ++clicks; }, "Pick a folder");
     VeltoUI::configure(button, "Choose", HoverButton::Prominence::primary, [&clicks] { clicks += 10; });
     button.click();
     EXPECT_EQ(clicks, 10) << "the second action replaced the first";

@@ -29,8 +29,10 @@ TEST(AppearanceResolution, PreferenceWinsOverTheSystemScheme) {
         DrawingAppearance expected;
     };
     const Case cases[] = {
-        {AppearanceChoice::system, ColorScheme::light, light}, {AppearanceChoice::system, ColorScheme::dark, dark},
-        {AppearanceChoice::light, ColorScheme::dark, light},   {AppearanceChoice::dark, ColorScheme::light, dark},
+        {AppearanceChoice::system, ColorScheme::light, light},
+        {AppearanceChoice::system, ColorScheme::dark, dark},
+        {AppearanceChoice::light, ColorScheme::dark, light},
+        {AppearanceChoice::dark, ColorScheme::light, dark},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(resolveAppearance(c.preference, c.system), c.expected);

@@ -40,9 +40,15 @@ TEST(PageNavigationSession, StepsWrapAroundInBothDirections) {
         std::optional<std::size_t> expected; // nothing: no selection, index unchanged
     };
     const Case cases[] = {
-        {0, std::nullopt, false, std::nullopt}, {1, 0, false, std::nullopt}, {1, std::nullopt, true, 0},
-        {5, std::nullopt, false, 0},            {5, std::nullopt, true, 4},  {5, 0, true, 4},
-        {5, 4, false, 0},                       {5, 2, false, 3},            {2, 1, true, 0},
+        {0, std::nullopt, false, std::nullopt},
+        {1, 0, false, std::nullopt},
+        {1, std::nullopt, true, 0},
+        {5, std::nullopt, false, 0},
+        {5, std::nullopt, true, 4},
+        {5, 0, true, 4},
+        {5, 4, false, 0},
+        {5, 2, false, 3},
+        {2, 1, true, 0},
     };
     for (const Case &c : cases) {
         PageNavigationSession session{std::vector<Uuid>(five.begin(), five.begin() + c.count), c.index};

@@ -13,7 +13,8 @@ namespace {
 
 class ManualScheduledAction : public VeltoScheduledAction {
 public:
-    explicit ManualScheduledAction(std::shared_ptr<bool> cancelled) : cancelled_(std::move(cancelled)) {}
+    explicit ManualScheduledAction(std::shared_ptr<bool> cancelled)
+        : cancelled_(std::move(cancelled)) {}
     ~ManualScheduledAction() override { *cancelled_ = true; }
     void cancel() override { *cancelled_ = true; }
 

@@ -76,9 +76,17 @@ TEST_F(ShortcutHintsTest, EntriesThatCannotRunAreDimmed) {
         {{true, false, false, false},
          false,
          true,
-         {{"New page", 0.34}, {"Archive page", 0.34}, {"Toggle task", 0.34}, {"Undo", 0.34}, {"Redo", 1},
-          {"Find in page", 1}, {"Reload from disk", 1}}},
-        {{true, false, true, false}, true, false, {{"New page", 0.34}, {"Archive page", 1}, {"Undo", 1}, {"Redo", 0.34}}},
+         {{"New page", 0.34},
+          {"Archive page", 0.34},
+          {"Toggle task", 0.34},
+          {"Undo", 0.34},
+          {"Redo", 1},
+          {"Find in page", 1},
+          {"Reload from disk", 1}}},
+        {{true, false, true, false},
+         true,
+         false,
+         {{"New page", 0.34}, {"Archive page", 1}, {"Undo", 1}, {"Redo", 0.34}}},
         {{true, true, false, true}, false, false, {{"New page", 1}, {"Toggle task", 1}}},
     };
     for (const Case &c : cases) {
@@ -106,8 +114,8 @@ TEST(ShortcutKeycapStyle, WordsAreAsWideAsTheirTextAndOneCharacterIsSquare) {
         int width;
     };
     const Case cases[] = {
-        {"Unset", 30, 44}, {"Space", 32, 48}, {"−", 7, 19}, {"Z", 8, 19}, {"⇥", 9, 19},
-        {"Ctrl", 20, 30},  {"F12", 18, 28},   {"Tab", 6, 19},
+        {"Unset", 30, 44}, {"Space", 32, 48}, {"−", 7, 19},    {"Z", 8, 19},
+        {"⇥", 9, 19},      {"Ctrl", 20, 30},  {"F12", 18, 28}, {"Tab", 6, 19},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(ShortcutKeycapStyle::width(QString::fromUtf8(c.key), c.measured), c.width) << c.key;

@@ -12,7 +12,8 @@ namespace {
 /// The portal's scheme when it states one, else the application palette's.
 class SystemColorScheme : public ColorSchemeSource {
 public:
-    SystemColorScheme() : scheme_(read()) {
+    SystemColorScheme()
+        : scheme_(read()) {
         connect(&DesktopSettingsPortal::shared(), &DesktopSettingsPortal::changed, this, &SystemColorScheme::refresh);
         if (QCoreApplication::instance() != nullptr) {
             QCoreApplication::instance()->installEventFilter(this);

@@ -36,7 +36,8 @@ class FixedColorScheme : public ColorSchemeSource {
     Q_OBJECT
 
 public:
-    explicit FixedColorScheme(ColorScheme scheme = ColorScheme::light) : scheme_(scheme) {}
+    explicit FixedColorScheme(ColorScheme scheme = ColorScheme::light)
+        : scheme_(scheme) {}
     ColorScheme current() const override { return scheme_; }
     void set(ColorScheme scheme);
 

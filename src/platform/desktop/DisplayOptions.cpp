@@ -5,13 +5,15 @@ namespace velto {
 namespace {
 
 QVariant setting(const PortalSettingValues &values, const char *settingNamespace, const char *settingKey) {
-    return values.value(DesktopSettingsPortal::key(QString::fromLatin1(settingNamespace), QString::fromLatin1(settingKey)));
+    return values.value(
+        DesktopSettingsPortal::key(QString::fromLatin1(settingNamespace), QString::fromLatin1(settingKey)));
 }
 
 /// Follows the portal's settings and announces a change only when the options it derives change.
 class PortalDisplayOptions : public DisplayOptionsProvider {
 public:
-    PortalDisplayOptions() : options_(displayOptionsFromPortal(DesktopSettingsPortal::shared().values())) {
+    PortalDisplayOptions()
+        : options_(displayOptionsFromPortal(DesktopSettingsPortal::shared().values())) {
         connect(&DesktopSettingsPortal::shared(), &DesktopSettingsPortal::changed, this, [this] {
             DisplayOptions fresh = displayOptionsFromPortal(DesktopSettingsPortal::shared().values());
             if (fresh != options_) {

@@ -36,7 +36,8 @@ class FixedDisplayOptions : public DisplayOptionsProvider {
     Q_OBJECT
 
 public:
-    explicit FixedDisplayOptions(DisplayOptions options = {}) : options_(options) {}
+    explicit FixedDisplayOptions(DisplayOptions options = {})
+        : options_(options) {}
     DisplayOptions current() const override { return options_; }
     /// Stores the options and announces them when they differ.
     void set(DisplayOptions options);

@@ -1,0 +1,181 @@
+#include "panel/FindBar.h"
+
+#include "editor_view/VeltoTextView.h"
+#include "panel/FloatingMaterial.h"
+#include "panel/VeltoUIControls.h"
+
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QHBoxLayout>
+
+namespace velto {
+
+using editor::TextRange;
+
+FindHighlightOverlay::FindHighlightOverlay(editor::VeltoTextView &textView, const TextSearch &search)
+    : QWidget(textView.viewport())
+    , textView_(textView)
+    , search_(search) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    textView.viewport()->installEventFilter(this);
+    resize(textView.viewport()->size());
+}
+
+bool FindHighlightOverlay::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == textView_.viewport() && event->type() == QEvent::Resize) {
+        resize(textView_.viewport()->size());
+    }
+    return false;
+}
+
+void FindHighlightOverlay::paintEvent(QPaintEvent *) {
+    const std::vector<TextRange> &matches = search_.matches();
+    if (matches.empty()) {
+        return;
+    }
+    TextRange visible = textView_.visibleCharacterRange(textView_.visibleRect());
+    std::optional<TextRange> current = search_.currentMatch();
+    QPainter painter(this);
+    QColor mark(255, 214, 0, 90);
+    QColor currentMark(255, 160, 0, 150);
+    // Matches are sorted: start at the first one that may be visible.
+    auto first = std::lower_bound(matches.begin(), matches.end(), visible.location,
+                                  [](const TextRange &match, std::size_t location) { return match.end() < location; });
+    for (auto match = first; match != matches.end() && match->location <= visible.end(); ++match) {
+        QRectF start = textView_.caretRectInViewport(match->location);
+        QRectF end = textView_.caretRectInViewport(match->end());
+        QColor color = current && *current == *match ? currentMark : mark;
+        if (qFuzzyCompare(start.top() + 1, end.top() + 1)) {
+            painter.fillRect(QRectF(QPointF(start.left(), start.top()), QPointF(end.left(), start.bottom())), color);
+            continue;
+        }
+        // A match that wraps: from its start to the line's end, and from the next line's start to its end.
+        double inset = textView_.textContainerInset().width();
+        painter.fillRect(QRectF(QPointF(start.left(), start.top()), QPointF(width() - inset, start.bottom())), color);
+        painter.fillRect(QRectF(QPointF(inset, end.top()), QPointF(end.left(), end.bottom())), color);
+    }
+}
+
+FindBar::FindBar(editor::VeltoTextView &textView, QWidget *parent)
+    : QWidget(parent)
+    , textView_(textView)
+    , field_(new QLineEdit)
+    , status_(new QLabel)
+    , previousButton_(new HoverIconButton)
+    , nextButton_(new HoverIconButton)
+    , closeButton_(new HoverIconButton)
+    , overlay_(new FindHighlightOverlay(textView, search_)) {
+    field_->setPlaceholderText(QStringLiteral("Find in page"));
+    field_->setAccessibleName(QStringLiteral("Find in page"));
+    field_->setFrame(false);
+    field_->installEventFilter(this);
+    status_->setFont(VeltoUI::Typography::detail());
+    VeltoUI::configure(*previousButton_, QStringLiteral("chevron.up"), QStringLiteral("Previous match"),
+                       [this] { step(true); });
+    VeltoUI::configure(*nextButton_, QStringLiteral("chevron.down"), QStringLiteral("Next match"),
+                       [this] { step(false); });
+    VeltoUI::configure(*closeButton_, QStringLiteral("xmark.circle.fill"), QStringLiteral("Close find bar"),
+                       [this] { close(); });
+    for (HoverIconButton *button : {previousButton_, nextButton_, closeButton_}) {
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(10, 2, 2, 2);
+    layout->setSpacing(4);
+    layout->addWidget(field_, 1);
+    layout->addWidget(status_);
+    layout->addWidget(previousButton_);
+    layout->addWidget(nextButton_);
+    layout->addWidget(closeButton_);
+    setFixedHeight(34);
+
+    connect(field_, &QLineEdit::textEdited, this, [this] { searchFromSelection(); });
+    connect(&textView_, &editor::VeltoTextView::textChanged, this, &FindBar::textDidChange);
+    connect(&textView_, &editor::VeltoTextView::scrollGeometryChanged, overlay_, qOverload<>(&QWidget::update));
+    QWidget::setVisible(false);
+    overlay_->setVisible(false);
+}
+
+void FindBar::open() {
+    QWidget::setVisible(true);
+    raise();
+    overlay_->setVisible(true);
+    field_->setFocus(Qt::ShortcutFocusReason);
+    field_->selectAll();
+    if (!field_->text().isEmpty()) {
+        searchFromSelection();
+    }
+}
+
+void FindBar::close() {
+    bool hadFocus = isAncestorOf(QApplication::focusWidget());
+    QWidget::setVisible(false);
+    overlay_->setVisible(false);
+    if (hadFocus) {
+        textView_.setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void FindBar::searchFromSelection() {
+    search_.search(textView_.storage().string(), field_->text(), textView_.selectedRange().location);
+    showCurrentMatch();
+}
+
+void FindBar::textDidChange() {
+    if (!isOpen()) {
+        return;
+    }
+    // The page changed under the search: find again, keeping the reader's place, without moving the selection.
+    search_.search(textView_.storage().string(), field_->text(), textView_.selectedRange().location);
+    refresh();
+}
+
+void FindBar::step(bool backwards) {
+    if (search_.step(backwards)) {
+        showCurrentMatch();
+    }
+}
+
+void FindBar::showCurrentMatch() {
+    if (std::optional<TextRange> match = search_.currentMatch()) {
+        textView_.setSelectedRange(*match);
+        textView_.scrollRangeToVisible(*match);
+    }
+    refresh();
+}
+
+void FindBar::refresh() {
+    status_->setText(search_.status());
+    overlay_->update();
+}
+
+bool FindBar::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == field_ && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            step(key->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FindBar::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    if (event->key() == Qt::Key_F3) {
+        step(event->modifiers().testFlag(Qt::ShiftModifier));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void FindBar::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    paintFloatingMaterial(painter, QRectF(rect()), VeltoUI::Shape::controlRadius);
+}
+
+} // namespace velto

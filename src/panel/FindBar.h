@@ -1,0 +1,75 @@
+#pragma once
+
+#include "panel/HoverIconButton.h"
+#include "panel/TextSearch.h"
+
+#include <QtCore/QPointer>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QWidget>
+
+namespace velto {
+
+namespace editor {
+class VeltoTextView;
+}
+
+/// Marks every match of the find bar on the visible part of the text; the current one stronger.
+/// Lies over the text view's viewport and never takes the mouse.
+class FindHighlightOverlay : public QWidget {
+    Q_OBJECT
+
+public:
+    FindHighlightOverlay(editor::VeltoTextView &textView, const TextSearch &search);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    editor::VeltoTextView &textView_;
+    const TextSearch &search_;
+};
+
+/// The panel's find bar (Ctrl+F): searches the page as the reader types, selects and reveals the current
+/// match, steps to the next (Enter, F3) or previous one (Shift+Enter, Shift+F3) and marks all of them.
+/// Escape closes it and gives the text back its focus.
+class FindBar : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FindBar(editor::VeltoTextView &textView, QWidget *parent = nullptr);
+
+    /// Shows the bar with the field focused and its text selected; an open bar searches again.
+    void open();
+    void close();
+    bool isOpen() const { return isVisible(); }
+
+    const TextSearch &search() const { return search_; }
+    QLineEdit *field() const { return field_; }
+    QLabel *statusLabel() const { return status_; }
+    /// Steps to the next or previous match and selects it.
+    void step(bool backwards);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void searchFromSelection();
+    void textDidChange();
+    void showCurrentMatch();
+    void refresh();
+
+    editor::VeltoTextView &textView_;
+    TextSearch search_;
+    QLineEdit *field_;
+    QLabel *status_;
+    HoverIconButton *previousButton_;
+    HoverIconButton *nextButton_;
+    HoverIconButton *closeButton_;
+    FindHighlightOverlay *overlay_;
+};
+
+} // namespace velto
