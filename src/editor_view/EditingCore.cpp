@@ -22,8 +22,8 @@ constexpr std::size_t lineFeedReach = 4096;
 
 /// The text around the position from just after a line feed (at least two units before it, so that a CR
 /// LF ending at the position stays inside) to just after the next line feed, or to the text's ends. A
-/// grapheme boundary always follows a line feed, so every boundary ICU finds in this piece is one of the
-/// whole text, and reading the piece leaves the storage's edit gap where it is. Nothing for a longer line.
+/// grapheme boundary always follows a line feed, so every boundary ICU finds in this stretch is one of the
+/// whole text, and reading the stretch leaves the storage's edit gap where it is. Nothing for a longer line.
 std::optional<TextRange> lineFeedBoundedWindow(const TextStorage &storage, std::size_t position) {
     const std::size_t length = storage.length();
     std::size_t start = 0;
@@ -62,8 +62,8 @@ std::optional<TextRange> lineFeedBoundedWindow(const TextStorage &storage, std::
 template <typename Find> std::size_t graphemeBoundaryNear(const TextStorage &storage, std::size_t position, Find find) {
     position = std::min(position, storage.length());
     if (std::optional<TextRange> window = lineFeedBoundedWindow(storage, position)) {
-        const std::u16string piece = storage.substring(*window);
-        return window->location + find(std::u16string_view(piece), position - window->location);
+        const std::u16string stretch = storage.substring(*window);
+        return window->location + find(std::u16string_view(stretch), position - window->location);
     }
     return find(std::u16string_view(storage.string()), position);
 }
@@ -80,9 +80,10 @@ std::size_t wordStepNear(const TextStorage &storage, std::size_t position, bool 
         if (!window) {
             break;
         }
-        const std::u16string piece = storage.substring(*window);
+        const std::u16string stretch = storage.substring(*window);
         const std::size_t local = from - window->location;
-        std::optional<std::size_t> found = forward ? followingWordEnd(piece, local) : precedingWordStart(piece, local);
+        std::optional<std::size_t> found =
+            forward ? followingWordEnd(stretch, local) : precedingWordStart(stretch, local);
         if (found) {
             return window->location + *found;
         }

@@ -12,15 +12,15 @@ std::uint64_t unitsHash(std::u16string_view units) {
 }
 
 AttributedText AttributedText::from(const TextStorage &storage, TextRange range) {
-    AttributedText piece{storage.substring(range), {}};
+    AttributedText stretch{storage.substring(range), {}};
     if (range.length == 0) {
-        return piece;
+        return stretch;
     }
-    piece.runs = storage.attributeRuns(range);
-    for (AttributeRun &run : piece.runs) {
+    stretch.runs = storage.attributeRuns(range);
+    for (AttributeRun &run : stretch.runs) {
         run.range.location -= range.location;
     }
-    return piece;
+    return stretch;
 }
 
 AttributedText AttributedText::appending(const AttributedText &other) const {

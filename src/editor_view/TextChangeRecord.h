@@ -10,7 +10,7 @@
 
 namespace velto::editor {
 
-/// A piece of text with its attribute runs (ranges relative to the piece's start), as an undo step keeps
+/// A stretch of text with its attribute runs (ranges relative to the stretch's start), as an undo step keeps
 /// what it will put back.
 struct AttributedText {
     std::u16string text;

@@ -305,7 +305,7 @@ TEST(EditingCoreTests, SpecialCharactersSurviveEditsElsewhereByteForByte) {
 // selection exactly), redoing forward through every state after one.
 TEST(EditingCoreTests, RandomEditsUndoAndRedoThroughEveryStateExactly) {
     std::mt19937 random(20261207);
-    const std::u16string pieces[] = {u"a", u"\r\n", u"\U0001F600", u"e\u0301", u"word ", u"\u2029", u"\0"s};
+    const std::u16string insertions[] = {u"a", u"\r\n", u"\U0001F600", u"e\u0301", u"word ", u"\u2029", u"\0"s};
     for (int round = 0; round < 20; ++round) {
         Fixture f(specialText);
         struct State {
@@ -328,7 +328,7 @@ TEST(EditingCoreTests, RandomEditsUndoAndRedoThroughEveryStateExactly) {
             std::uint64_t version = f.storage.characterVersion();
             switch (random() % 6) {
             case 0:
-                f.core.insertText(pieces[random() % std::size(pieces)]);
+                f.core.insertText(insertions[random() % std::size(insertions)]);
                 break;
             case 1:
                 f.core.deleteBackward();
