@@ -1,10 +1,16 @@
 // The text view on generated Markdown, offscreen: opening a page (text, full styling pass, first
 // paint), a keystroke in the middle to its finished repaint, a wheel step, a jump to any position, a
-// keystroke in one long paragraph, and the memory the open 5 MiB page takes. Each reports the median
-// and the worst single run in milliseconds.
+// keystroke in one long paragraph, and the memory the open 5 MiB page takes; the editor coordinator's
+// hand-over of a keystroke to the store, and spell checking one screen. Each reports the median and the
+// worst single run in milliseconds.
 #include "editor/MarkdownSamples.h"
 #include "editor/MarkdownStyler.h"
+#include "editor_view/ContinuousSpellChecking.h"
+#include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
+#include "platform/Text.h"
+#include "store/Store.h"
+#include "support/TemporaryFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -189,6 +195,93 @@ void Memory(benchmark::State &state) {
     }
 }
 
+/// The view as the coordinator sees it, doing nothing: the hand-over is measured alone.
+struct QuietCoordinatorView : EditorCoordinatorView {
+    void setNeedsDisplay() override {}
+    void applyEditorAppearance(const EditorAppearance &) override {}
+    Appearance effectiveAppearance() const override { return Appearance::aqua; }
+    bool increasesContrast() const override { return false; }
+    bool clearPreviewedTaskCheckbox() override { return false; }
+    bool isInsideMarkdownLiteralCode(std::size_t) const override { return false; }
+    void beep() override {}
+};
+
+/// A keystroke on a 5 MiB page, then the coordinator's hand-over to the store as its save timer does it:
+/// the text converted to UTF-8 and given to setText (the store's write runs off the main thread).
+void HandOver(benchmark::State &state) {
+    velto::testing::TemporaryFolder folder;
+    std::unique_ptr<velto::VeltoStore> store;
+    bool loaded = false;
+    auto loading = [&]() -> QCoro::Task<> {
+        store = co_await velto::VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880);
+        loaded = true;
+    }();
+    while (!loaded) {
+        QCoreApplication::processEvents();
+    }
+    const std::u16string text = samples::generatedMarkdown(5 * mebibyte);
+    store->setText(velto::text::toUTF8(text), velto::systemClock().now());
+    TextStorage storage;
+    EditingCore core(storage);
+    PageUndoHistories histories(core);
+    QuietCoordinatorView quiet;
+    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, {}, velto::qtScheduler(), nullptr);
+    coordinator.loadCurrentPageText();
+    const std::size_t position = lineStartNearMiddle(storage);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        core.setSelectedRange(TextRange{position, 0});
+        const auto start = std::chrono::steady_clock::now();
+        core.insertText(u"x");
+        coordinator.flushPendingChanges();
+        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+        samples.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1000);
+        QCoreApplication::processEvents();
+    }
+    reportSamples(state, samples);
+    state.counters["stored_MB"] = static_cast<double>(store->document().currentPage.visibleText().size()) / mebibyte;
+}
+
+/// Spell checking the screen around the middle of a styled 5 MiB page with the installed English
+/// dictionary, in idle slices of the checker's own budget: after a keystroke changed one paragraph
+/// (remembered paragraphs are not checked again), and on a screen seen for the first time. Reports each
+/// slice's time and how many slices a screen took.
+void SpellCheckScreen(benchmark::State &state, bool afterKeystroke) {
+    velto::EnchantSpellingService spelling(velto::EnchantSpellingService::Configuration{"en_US", std::nullopt});
+    TextStorage storage(samples::generatedMarkdown(5 * mebibyte));
+    MarkdownStyler::apply(storage);
+    const std::size_t middle = lineStartNearMiddle(storage);
+    const TextRange screen{middle, 2'400}; // about 40 lines of a 610-point panel
+    std::vector<double> slices;
+    std::vector<double> screens;
+    std::unique_ptr<SpellChecker> checker = std::make_unique<SpellChecker>(spelling);
+    for (auto _ : state) {
+        if (afterKeystroke) {
+            storage.replaceCharacters(TextRange{middle, 0}, u"x");
+        } else {
+            checker = std::make_unique<SpellChecker>(spelling);
+        }
+        ContinuousSpellChecking continuous(*checker, {[&] { return &storage; }, [&] { return screen; }, {}});
+        continuous.setEnabled(true);
+        double screenTime = 0;
+        bool finished = false;
+        while (!finished) {
+            const auto start = std::chrono::steady_clock::now();
+            finished = continuous.runSlice();
+            const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+            slices.push_back(elapsed);
+            screenTime += elapsed;
+        }
+        screens.push_back(screenTime);
+        state.SetIterationTime(screenTime / 1000);
+    }
+    state.counters["slices_per_screen"] = static_cast<double>(slices.size()) / static_cast<double>(screens.size());
+    std::sort(screens.begin(), screens.end());
+    state.counters["screen_median_ms"] = screens[screens.size() / 2];
+    reportSamples(state, slices);
+}
+
 void registerAll() {
     benchmark::RegisterBenchmark("Open/5MiB", Open, 5 * mebibyte)
         ->UseManualTime()
@@ -222,6 +315,18 @@ void registerAll() {
         ->Iterations(500);
     benchmark::RegisterBenchmark("Jump/5MiB", Jump)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
     benchmark::RegisterBenchmark("Memory/5MiB", Memory)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+    benchmark::RegisterBenchmark("HandOver/5MiB", HandOver)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(100);
+    benchmark::RegisterBenchmark("SpellCheckScreen/afterKeystroke", SpellCheckScreen, true)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(200);
+    benchmark::RegisterBenchmark("SpellCheckScreen/firstSight", SpellCheckScreen, false)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(30);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "editor_view/ContinuousSpellChecking.h"
 
-#include "editor/MarkdownSyntaxScanner.h"
+#include "editor/MarkdownStyler.h"
 
 namespace velto::editor {
 
@@ -33,20 +33,26 @@ void ContinuousSpellChecking::scheduleCheck() {
 }
 
 const std::vector<TextRange> &ContinuousSpellChecking::codeRanges() {
+    codeRanges_.clear();
     const TextStorage *storage = source_.storage();
-    if (storage == nullptr) {
-        codeRanges_.clear();
-        scanned_ = false;
+    if (storage == nullptr || storage->length() == 0) {
         return codeRanges_;
     }
-    if (!scanned_ || storage->identity() != scannedIdentity_ || storage->characterVersion() != scannedVersion_) {
-        codeRanges_.clear();
-        for (const FencedCodeBlock &block : MarkdownSyntaxScanner::fencedCodeScan(storage->string()).blocks) {
-            codeRanges_.push_back(block.fullRange);
+    const bool styled = !source_.isStyled || source_.isStyled();
+    for (TextRange paragraph : paragraphsTouching(storage->string(), source_.visibleRange())) {
+        if (!codeRanges_.empty() && codeRanges_.back().end() > paragraph.location) {
+            continue;
         }
-        scannedIdentity_ = storage->identity();
-        scannedVersion_ = storage->characterVersion();
-        scanned_ = true;
+        const std::size_t probe = std::min(paragraph.location, storage->length() - 1);
+        if (styled) {
+            // The styler marks every fenced block, fence lines included: a look-up per paragraph.
+            TextRange block;
+            if (storage->attribute(AttributeKey::veltoCodeBlock, probe, &block, TextRange{0, storage->length()}) != nullptr) {
+                codeRanges_.push_back(block);
+            }
+        } else if (std::optional<FencedCodeBlock> block = MarkdownStyler::fencedBlockContaining(*storage, probe)) {
+            codeRanges_.push_back(block->fullRange);
+        }
     }
     return codeRanges_;
 }

@@ -29,6 +29,10 @@ public:
         std::function<const TextStorage *()> storage;
         /// The range of the text the view shows.
         std::function<TextRange()> visibleRange;
+        /// Whether the text carries the Markdown styling ("formatsMarkdown"): its code-block attributes
+        /// then say where code is. Without styling the code index is asked, which scans the page once
+        /// per change. Unset means styled.
+        std::function<bool()> isStyled;
     };
 
     ContinuousSpellChecking(SpellChecker &checker, Source source, QObject *parent = nullptr);
@@ -44,7 +48,7 @@ public:
 
     /// The visible misspelled words, for painting; empty while switched off.
     std::vector<TextRange> misspelledRanges();
-    /// The fenced code blocks of the text, found once per state of the text.
+    /// The fenced code blocks over the visible paragraphs.
     const std::vector<TextRange> &codeRanges();
 
     SpellChecker &checker() { return checker_; }
@@ -60,9 +64,6 @@ private:
     Source source_;
     bool enabled_ = false;
     QTimer idle_;
-    std::uint64_t scannedIdentity_ = 0;
-    std::uint64_t scannedVersion_ = 0;
-    bool scanned_ = false;
     std::vector<TextRange> codeRanges_;
 };
 

@@ -460,20 +460,40 @@ std::u16string toUTF16(std::string_view text) {
 }
 
 std::string toUTF8(std::u16string_view text) {
-    std::string result;
-    result.reserve(text.size());
-    std::size_t index = 0;
-    while (index < text.size()) {
-        UChar32 c = text[index++];
-        if (U16_IS_LEAD(c) && index < text.size() && U16_IS_TRAIL(text[index])) {
-            c = U16_GET_SUPPLEMENTARY(c, text[index++]);
+    // Two plain passes, the first measuring, the second writing through a pointer: a page of several
+    // megabytes is converted on every hand-over to the store, and appending code point by code point
+    // costs several times as much.
+    const std::size_t size = text.size();
+    std::size_t length = 0;
+    for (std::size_t index = 0; index < size; ++index) {
+        const char16_t unit = text[index];
+        if (unit < 0x80) {
+            length += 1;
+        } else if (unit < 0x800) {
+            length += 2;
+        } else if (U16_IS_LEAD(unit) && index + 1 < size && U16_IS_TRAIL(text[index + 1])) {
+            length += 4;
+            ++index;
+        } else {
+            length += 3; // an unpaired surrogate becomes U+FFFD, three bytes as well
+        }
+    }
+    std::string result(length, '\0');
+    auto *out = reinterpret_cast<std::uint8_t *>(result.data());
+    for (std::size_t index = 0; index < size; ++index) {
+        UChar32 c = text[index];
+        if (c < 0x80) {
+            *out++ = static_cast<std::uint8_t>(c);
+            continue;
+        }
+        if (U16_IS_LEAD(c) && index + 1 < size && U16_IS_TRAIL(text[index + 1])) {
+            c = U16_GET_SUPPLEMENTARY(c, text[++index]);
         } else if (U16_IS_SURROGATE(c)) {
             c = 0xFFFD; // an unpaired surrogate has no UTF-8 form
         }
-        std::uint8_t buffer[4];
         int32_t written = 0;
-        U8_APPEND_UNSAFE(buffer, written, c);
-        result.append(reinterpret_cast<const char *>(buffer), static_cast<std::size_t>(written));
+        U8_APPEND_UNSAFE(out, written, c);
+        out += written;
     }
     return result;
 }

@@ -1,4 +1,5 @@
 #include "EditorCoordinatorTestSupport.h"
+#include "editor/MarkdownStyler.h"
 #include "editor_view/AutoCorrection.h"
 #include "editor_view/ContinuousSpellChecking.h"
 #include "editor_view/SpellChecker.h"
@@ -115,14 +116,21 @@ TEST_F(SpellingFixture, MisspelledProseIsFlaggedOnceAndRememberedByParagraphText
 
 TEST_F(SpellingFixture, CodeIsNeverFlagged) {
     testing::ensureApplication();
-    TextStorage storage(u"Prose with a mistaek.\n```\nmistaek in code\n```\nInline `mistaek` too.\n");
-    ContinuousSpellChecking continuous(checker, {[&] { return &storage; }, [&] { return TextRange{0, storage.length()}; }});
-    EXPECT_TRUE(continuous.misspelledRanges().empty()) << "off until switched on";
-    continuous.setEnabled(true);
-    EXPECT_TRUE(continuous.runSlice(std::chrono::seconds(5)));
-    EXPECT_EQ(continuous.misspelledRanges(), (std::vector<TextRange>{{13, 7}}));
-    continuous.setEnabled(false);
-    EXPECT_TRUE(continuous.misspelledRanges().empty());
+    for (const bool styled : {true, false}) {
+        TextStorage storage(u"Prose with a mistaek.\n```\nmistaek in code\n```\nInline `mistaek` too.\n");
+        if (styled) {
+            MarkdownStyler::apply(storage);
+        }
+        ContinuousSpellChecking continuous(checker, {[&] { return &storage; },
+                                                     [&] { return TextRange{0, storage.length()}; },
+                                                     [styled] { return styled; }});
+        EXPECT_TRUE(continuous.misspelledRanges().empty()) << "off until switched on";
+        continuous.setEnabled(true);
+        EXPECT_TRUE(continuous.runSlice(std::chrono::seconds(5)));
+        EXPECT_EQ(continuous.misspelledRanges(), (std::vector<TextRange>{{13, 7}})) << styled;
+        continuous.setEnabled(false);
+        EXPECT_TRUE(continuous.misspelledRanges().empty());
+    }
 }
 
 TEST_F(SpellingFixture, IdleSlicesStopAtTheirDeadlineAndGoOnLater) {

@@ -230,6 +230,11 @@ TEST(Utf16, ConvertsBothWaysReplacingUnpairedSurrogates) {
     EXPECT_EQ(toUTF16("\xff"), u"\uFFFD");
     std::u16string unpaired = {0xD800, u'x', 0xDC00};
     EXPECT_EQ(toUTF8(unpaired), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+    // Every length of UTF-8 form, and a lead surrogate as the very last unit.
+    std::u16string mixed = u"A\u07FF\u0800\uFFFF\U00010000\U0010FFFF";
+    mixed.push_back(0xDBFF);
+    EXPECT_EQ(toUTF8(mixed), "A\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBD");
+    EXPECT_EQ(toUTF16(toUTF8(u"round \U0001F600 trip")), u"round \U0001F600 trip");
 }
 
 TEST(Pieces, SplitKeepsEmptyPiecesAndJoinRestores) {
