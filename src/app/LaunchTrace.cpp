@@ -48,8 +48,8 @@ void milestone(const char *name) {
     static const double start = processStartMilliseconds();
     timespec now{};
     clock_gettime(CLOCK_BOOTTIME, &now);
-    double milliseconds = static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6 - start;
-    std::fprintf(stderr, "velto-trace %.1f %s\n", milliseconds, name);
+    double sinceBoot = static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+    std::fprintf(stderr, "velto-trace %.1f %.3f %s\n", sinceBoot - start, sinceBoot, name);
     std::fflush(stderr);
 }
 

@@ -1,5 +1,7 @@
 #include "app/MinimalPanel.h"
 
+#include "app/LaunchTrace.h"
+
 #include "platform/Clock.h"
 #include "store/Store.h"
 
@@ -170,6 +172,14 @@ void MinimalPanel::keyPressEvent(QKeyEvent *event) {
 }
 
 bool MinimalPanel::event(QEvent *event) {
+    if (event->type() == QEvent::Show) {
+        tracesNextPaint_ = launchTrace::isEnabled();
+    } else if (event->type() == QEvent::UpdateRequest && tracesNextPaint_) {
+        bool handled = QWidget::event(event);
+        tracesNextPaint_ = false;
+        launchTrace::milestone("panel painted");
+        return handled;
+    }
     if (event->type() == QEvent::WindowActivate) {
         wasActive_ = true;
     } else if (event->type() == QEvent::WindowDeactivate && wasActive_ && isVisible()) {

@@ -55,6 +55,7 @@ private:
     QTimer bannerTimer_;
     bool loading_ = false;
     bool wasActive_ = false;
+    bool tracesNextPaint_ = false;
     std::optional<PanelFeedback> pendingFeedback_;
     std::optional<std::chrono::steady_clock::time_point> lastSelfClose_;
 };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <ctime>
 #include <unistd.h>
 
 namespace velto::testing {
@@ -192,7 +193,8 @@ VeltoProcess::VeltoProcess(const DesktopSession &session, const std::vector<std:
 }
 
 std::filesystem::path VeltoProcess::executable() {
-    return std::filesystem::path(VELTO_BUNDLE_DIR) / "bin" / "velto";
+    const char *bundle = std::getenv("VELTO_E2E_BUNDLE"); // another build's Velto.app, for measurements
+    return std::filesystem::path(bundle != nullptr ? bundle : VELTO_BUNDLE_DIR) / "bin" / "velto";
 }
 
 std::string VeltoProcess::output() const {
@@ -203,7 +205,7 @@ bool VeltoProcess::waitForMilestone(const std::string &name, std::chrono::millis
     return waitUntil([this, &name] { return milestoneTime(name).has_value(); }, timeout);
 }
 
-std::optional<double> VeltoProcess::milestoneTime(const std::string &name) const {
+std::optional<double> VeltoProcess::milestoneTime(const std::string &name, bool sinceBoot) const {
     std::istringstream lines(output());
     std::string line;
     const std::string prefix = "velto-trace ";
@@ -211,9 +213,10 @@ std::optional<double> VeltoProcess::milestoneTime(const std::string &name) const
         if (line.rfind(prefix, 0) != 0) {
             continue;
         }
-        auto space = line.find(' ', prefix.size());
-        if (space != std::string::npos && line.substr(space + 1) == name) {
-            return std::strtod(line.c_str() + prefix.size(), nullptr);
+        auto first = line.find(' ', prefix.size());
+        auto second = first == std::string::npos ? first : line.find(' ', first + 1);
+        if (second != std::string::npos && line.substr(second + 1) == name) {
+            return std::strtod(line.c_str() + (sinceBoot ? first + 1 : prefix.size()), nullptr);
         }
     }
     return std::nullopt;
@@ -228,6 +231,31 @@ std::string pageFilesText(const std::filesystem::path &pagesFolder) {
         }
     }
     return text;
+}
+
+} // namespace velto::testing
+
+namespace velto::testing {
+
+std::vector<double> VeltoProcess::milestoneTimes(const std::string &name) const {
+    std::vector<double> times;
+    std::istringstream lines(output());
+    std::string line;
+    const std::string prefix = "velto-trace ";
+    while (std::getline(lines, line)) {
+        auto first = line.rfind(prefix, 0) == 0 ? line.find(' ', prefix.size()) : std::string::npos;
+        auto second = first == std::string::npos ? first : line.find(' ', first + 1);
+        if (second != std::string::npos && line.substr(second + 1) == name) {
+            times.push_back(std::strtod(line.c_str() + first + 1, nullptr));
+        }
+    }
+    return times;
+}
+
+double bootClockMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 } // namespace velto::testing

@@ -72,8 +72,11 @@ public:
     std::string output() const;
     /// Waits for a launch milestone ("status item docked", "launch finished").
     bool waitForMilestone(const std::string &name, std::chrono::milliseconds timeout);
-    /// The time of a milestone in milliseconds since the process started; nothing when not reached.
-    std::optional<double> milestoneTime(const std::string &name) const;
+    /// The time of a milestone's first report in milliseconds since the process started (or, with `sinceBoot`,
+    /// on the boot-time clock); nothing when not reached.
+    std::optional<double> milestoneTime(const std::string &name, bool sinceBoot = false) const;
+    /// Every report of a milestone, on the boot-time clock.
+    std::vector<double> milestoneTimes(const std::string &name) const;
 
     static std::filesystem::path executable();
 
@@ -81,6 +84,9 @@ private:
     std::filesystem::path outputFile_;
     std::unique_ptr<ChildProcess> process_;
 };
+
+/// Milliseconds on the boot-time clock, the clock of Velto's trace.
+double bootClockMilliseconds();
 
 /// The text of every page file in the folder, joined.
 std::string pageFilesText(const std::filesystem::path &pagesFolder);
