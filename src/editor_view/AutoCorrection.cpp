@@ -79,6 +79,22 @@ std::u16string matchingCapitalisation(std::u16string_view word, std::u16string_v
     return result;
 }
 
+bool applyCorrection(EditingCore &core, const AutoCorrection &correction) {
+    const TextRange selection = core.selectedRange();
+    const TextRange word = correction.range;
+    auto mapped = [&](std::size_t position) {
+        if (position <= word.location) {
+            return position;
+        }
+        if (position >= word.end()) {
+            return position - word.length + correction.replacement.size();
+        }
+        return word.location + correction.replacement.size();
+    };
+    const std::size_t start = mapped(selection.location);
+    return core.replaceText(word, correction.replacement, rangeBetween(start, mapped(selection.end())));
+}
+
 std::optional<AutoCorrection> automaticCorrection(std::u16string_view text, std::size_t typedAt, SpellChecker &checker,
                                                   const std::function<bool(std::size_t)> &isInsideLiteralCode) {
     if (typedAt == 0 || typedAt >= text.size() || !endsWord(text[typedAt])) {

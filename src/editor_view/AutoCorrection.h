@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/TextRange.h"
+#include "editor_view/EditingCore.h"
 #include "editor_view/SpellChecker.h"
 
 #include <cstddef>
@@ -25,6 +26,11 @@ struct AutoCorrection {
 /// neighbours swapped, ignoring case). The replacement takes the word's capitalisation.
 std::optional<AutoCorrection> automaticCorrection(std::u16string_view text, std::size_t typedAt, SpellChecker &checker,
                                                   const std::function<bool(std::size_t)> &isInsideLiteralCode);
+
+/// Puts the replacement in place of the range as one undo step of its own: a suggestion chosen from the
+/// context menu, or an automatic correction (which one Undo takes back). The selection keeps its place
+/// in the text around the word. False, with nothing changed, when the view refuses the change.
+bool applyCorrection(EditingCore &core, const AutoCorrection &correction);
 
 /// True when the two words are one edit apart (insertion, deletion, substitution or a swap of two
 /// neighbours); equal words are not.

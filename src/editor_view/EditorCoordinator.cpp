@@ -2,6 +2,7 @@
 
 #include "editor/MarkdownStyler.h"
 #include "editor/MarkdownSyntaxScanner.h"
+#include "editor_view/AutoCorrection.h"
 #include "editor_view/CodeHighlightRequests.h"
 #include "platform/Text.h"
 #include "preferences/Preferences.h"
@@ -136,6 +137,10 @@ void VeltoEditorCoordinator::editorWillReplaceCharacters(TextRange range,
     const std::int64_t location = signedLength(range.location);
     const std::int64_t delta = newLength - signedLength(range.length);
     const PendingRange edited{location, newLength};
+    UndoManager *manager = histories_.undoManager();
+    const bool typedOneCharacter = replacement && replacement->size() == 1 && range.length == 0 &&
+                                   !manager->isUndoing() && !manager->isRedoing();
+    typedCharacterAt_ = typedOneCharacter ? std::optional<std::size_t>(range.location) : std::nullopt;
     if (!pendingStyleRange_) {
         pendingStyleRange_ = edited;
         return;
@@ -160,6 +165,9 @@ void VeltoEditorCoordinator::editorTextDidChange() {
     cancelPendingSave();
     if (core_.hasMarkedText()) {
         return; // nothing is styled or saved while an input method composes; its last change schedules both
+    }
+    if (const std::optional<std::size_t> typedAt = std::exchange(typedCharacterAt_, std::nullopt)) {
+        correctSpellingAfterTyping(*typedAt); // a correction is a change of its own, styled and saved as such
     }
     if (VeltoPreferences::formatsMarkdown() && pendingStyleRange_ &&
         MarkdownStyler::applyImmediateHeadingChange(core_.textStorage(), clampedPendingRange(), editorTextColor_)) {
@@ -223,6 +231,18 @@ void VeltoEditorCoordinator::handOverText() {
 void VeltoEditorCoordinator::handOverPendingText() {
     if (hasUnsavedEdits_) {
         flushPendingChanges();
+    }
+}
+
+void VeltoEditorCoordinator::correctSpellingAfterTyping(std::size_t typedAt) {
+    if (spellChecker_ == nullptr || !VeltoPreferences::textChecking().correctsSpellingAutomatically) {
+        return;
+    }
+    const std::optional<AutoCorrection> correction =
+        automaticCorrection(core_.string(), typedAt, *spellChecker_,
+                            [this](std::size_t location) { return view_.isInsideMarkdownLiteralCode(location); });
+    if (correction) {
+        applyCorrection(core_, *correction);
     }
 }
 

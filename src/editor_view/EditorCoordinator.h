@@ -5,6 +5,7 @@
 #include "editor_view/EditingCore.h"
 #include "editor_view/EditorCoordinatorView.h"
 #include "editor_view/PageUndoHistories.h"
+#include "editor_view/SpellChecker.h"
 #include "platform/Clock.h"
 #include "platform/Uuid.h"
 #include "platform/desktop/Cancellation.h"
@@ -97,6 +98,9 @@ public:
     /// The store gave pages new identifiers after a save.
     void pageIdentifiersReplaced(const std::map<Uuid, Uuid> &replacements);
 
+    /// The checker automatic spelling correction asks; none turns correction off.
+    void setSpellChecker(SpellChecker *checker) { spellChecker_ = checker; }
+
     /// The panel's page transition (activate the page's history, load its text, restore its view state);
     /// when unset, the coordinator activates the history and loads the text itself.
     std::function<void()> transitionToCurrentPage;
@@ -125,6 +129,8 @@ private:
     TextRange clampedPendingRange() const;
     VeltoTheme resolvedTheme(const std::optional<VeltoTheme> &theme) const;
     void restoreSelection(TextRange selection);
+    /// After a space or punctuation was typed: corrects the word before it, as an undo step of its own.
+    void correctSpellingAfterTyping(std::size_t typedAt);
 
     EditingCore &core_;
     PageUndoHistories &histories_;
@@ -146,6 +152,9 @@ private:
     std::optional<Uuid> loadedPageID_;
     /// The view's text changed since it was last handed over.
     bool hasUnsavedEdits_ = false;
+    SpellChecker *spellChecker_ = nullptr;
+    /// Where a single character was just typed, for automatic correction once the change is done.
+    std::optional<std::size_t> typedCharacterAt_;
 };
 
 } // namespace velto::editor

@@ -1,5 +1,6 @@
 #include "EditorSessionFixture.h"
 #include "editor/MarkdownStyler.h"
+#include "platform/desktop/SpellingService.h"
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,27 @@ TEST(EditorCoordinator, TheViewsTextNeverBecomesAnotherPagesText) {
     session.coordinator->flushPendingChanges();
     EXPECT_EQ(session.storedText(), "");
     EXPECT_EQ(session.coordinator->loadedPageID(), first);
+}
+
+TEST(EditorCoordinator, AutomaticCorrectionIsAnUndoStepOfItsOwn) {
+    velto::testing::TemporaryFolder words;
+    EnchantSpellingService spelling(EnchantSpellingService::Configuration{"en_US", words / "personal.dic"});
+    SpellChecker checker(spelling);
+    EditorSession session("");
+    session.coordinator->setSpellChecker(&checker);
+    session.typeAtEnd(u"I saw teh ");
+    EXPECT_EQ(session.shownText(), "I saw teh ") << "off until switched on";
+
+    VeltoPreferences::setTextChecking({true, true});
+    session.typeAtEnd(u"teh ");
+    EXPECT_EQ(session.shownText(), "I saw teh the ");
+    session.histories.undoManager()->undo();
+    EXPECT_EQ(session.shownText(), "I saw teh teh ");
+    session.scheduler.advance(250ms);
+    EXPECT_EQ(session.storedText(), "I saw teh teh ");
+
+    session.typeAtEnd(u"`teh` ");
+    EXPECT_EQ(session.shownText(), "I saw teh teh `teh` ") << "code is never corrected";
 }
 
 } // namespace

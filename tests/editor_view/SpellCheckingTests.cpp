@@ -2,6 +2,7 @@
 #include "editor/MarkdownStyler.h"
 #include "editor_view/AutoCorrection.h"
 #include "editor_view/ContinuousSpellChecking.h"
+#include "editor_view/EditingCore.h"
 #include "editor_view/SpellChecker.h"
 #include "platform/Text.h"
 #include "platform/desktop/SpellingService.h"
@@ -217,6 +218,34 @@ TEST_F(SpellingFixture, AutomaticCorrectionIsConservative) {
         EXPECT_EQ(automaticCorrection(c.text, c.typedAt, checker, noCode), c.expected) << text::toUTF8(c.text);
     }
     EXPECT_EQ(automaticCorrection(u"`teh ", 4, checker, [](std::size_t) { return true; }), std::nullopt);
+}
+
+TEST_F(SpellingFixture, ASuggestionOrCorrectionReplacesTheWordAsOneUndoStep) {
+    TextStorage storage;
+    EditingCore core(storage);
+    core.loadText(u"A sentense here\n```\nsentense\n```\n");
+    core.setSelectedRange({15, 0});
+    ContinuousSpellChecking continuous(checker, {[&] { return &storage; }, [&] { return TextRange{0, storage.length()}; },
+                                                 [] { return false; }});
+    continuous.setEnabled(true);
+    continuous.runSlice(std::chrono::seconds(5));
+    ASSERT_EQ(continuous.misspelledRanges(), (std::vector<TextRange>{{2, 8}})) << "prose only, not the code";
+    const std::optional<TextRange> word = checker.misspelledWord(storage.string(), 4, continuous.codeRanges());
+    ASSERT_EQ(word, (TextRange{2, 8}));
+    const std::vector<std::u16string> suggestions = checker.suggestions(u"sentense");
+    ASSERT_FALSE(suggestions.empty());
+
+    core.insertText(u"!"); // typing before, which the correction must not join
+    ASSERT_TRUE(applyCorrection(core, {*word, suggestions.front()}));
+    EXPECT_EQ(storage.string(), u"A sentence here!\n```\nsentense\n```\n");
+    EXPECT_EQ(core.selectedRange(), (TextRange{16, 0})) << "the caret keeps its place after the word";
+    core.undoManager()->undo();
+    EXPECT_EQ(storage.string(), u"A sentense here!\n```\nsentense\n```\n");
+    core.undoManager()->undo();
+    EXPECT_EQ(storage.string(), u"A sentense here\n```\nsentense\n```\n");
+
+    core.setEditable(false);
+    EXPECT_FALSE(applyCorrection(core, {*word, u"sentence"}));
 }
 
 } // namespace
