@@ -87,6 +87,16 @@ std::string deletionShardName(const Uuid &pageID) {
     return pageID.lowercaseText().substr(0, 1);
 }
 
+velto::VeltoDeletionIndexShard decodeDeletionIndexShard(const std::string &text) {
+    auto shard = velto::VeltoDeletionIndexShard::decode(text);
+    checkShard(shard);
+    return shard;
+}
+
+VeltoDeletionTombstone decodeDeletionTombstone(const std::string &text) {
+    return VeltoDeletionTombstone::decode(text);
+}
+
 std::string deletionShardFileName(const std::string &shard) {
     return "v1-" + shard + ".json";
 }
@@ -96,8 +106,7 @@ std::vector<VeltoDeletionTombstone> loadCanonicalDeletionTombstones(const std::f
     std::vector<VeltoDeletionTombstone> tombstones;
     PageURLResolver pageURLs(folderURL, fileManager);
     for (const auto &file : jsonFiles(deletionIndexDirectory(folderURL), fileManager)) {
-        auto shard = velto::VeltoDeletionIndexShard::decode(fileManager.readFile(file));
-        checkShard(shard);
+        auto shard = decodeMetadataFile(file, fileManager, decodeDeletionIndexShard);
         for (auto &tombstone : shard.deletions) {
             pageURLs.url(tombstone.relativeFilePath);
             tombstones.push_back(std::move(tombstone));
@@ -111,7 +120,7 @@ std::vector<VeltoDeletionTombstone> loadLegacyDeletionTombstones(const std::file
     std::vector<VeltoDeletionTombstone> tombstones;
     PageURLResolver pageURLs(folderURL, fileManager);
     for (const auto &file : jsonFiles(legacyTombstonesDirectory(folderURL), fileManager)) {
-        auto tombstone = VeltoDeletionTombstone::decode(fileManager.readFile(file));
+        auto tombstone = decodeMetadataFile(file, fileManager, decodeDeletionTombstone);
         pageURLs.url(tombstone.relativeFilePath);
         tombstones.push_back(std::move(tombstone));
     }

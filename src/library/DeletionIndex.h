@@ -33,6 +33,11 @@ std::string deletionShardName(const velto::Uuid &pageID);
 /// "v1-a.json" for the shard "a".
 std::string deletionShardFileName(const std::string &shard);
 
+/// One deletion shard's text decoded; a shard holding a page of another shard is invalid.
+velto::VeltoDeletionIndexShard decodeDeletionIndexShard(const std::string &text);
+/// One legacy tombstone's text decoded.
+velto::VeltoDeletionTombstone decodeDeletionTombstone(const std::string &text);
+
 /// The tombstones of every ".json" file of ".velto/deletions", whatever its name, in listing order; none
 /// when the directory does not exist. A shard with an unknown name or a tombstone of another shard throws
 /// LibraryMetadataError::invalidDeletionShard, a path outside the folder unsafePagePath, a newer shard

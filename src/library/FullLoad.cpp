@@ -43,7 +43,9 @@ std::optional<VeltoLibraryLoadResult> roadForUnusableManifest(const std::filesys
         if (containsMarkdownFiles(folderURL, fileManager)) {
             return rebuildLibraryMetadata(folderURL, fileManager, now, true, checkpointOperation);
         }
-        return VeltoLibraryLoadResult::failed(recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind::corrupt, error));
+        return VeltoLibraryLoadResult::failed(
+            recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind::corrupt,
+                          std::make_exception_ptr(MetadataFileError(manifestURL(folderURL), error))));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "library/LibraryFolder.h"
 
 #include "library/IOObservation.h"
+#include "library/LoadFailures.h"
 #include "platform/Text.h"
 #include "platform/Uuid.h"
 
@@ -54,6 +55,32 @@ std::vector<std::filesystem::path> jsonFiles(const std::filesystem::path &direct
         }
     }
     return files;
+}
+
+MetadataFileError::MetadataFileError(std::filesystem::path url, const std::exception_ptr &reason)
+    : velto::JsonDecodingError("The library file “" + (url.parent_path().filename() / url.filename()).string() +
+                               "” couldn’t be read. " + localizedDescription(reason))
+    , url_(std::move(url)) {}
+
+void rethrowNamingMetadataFile(const std::filesystem::path &url) {
+    try {
+        throw;
+    } catch (const MetadataFileError &) {
+        throw;
+    } catch (const velto::FileSystemError &) {
+        throw MetadataFileError(url, std::current_exception());
+    } catch (const velto::JsonDecodingError &) {
+        throw MetadataFileError(url, std::current_exception());
+    } catch (const nlohmann::json::exception &) {
+        throw MetadataFileError(url, std::current_exception());
+    }
+}
+
+std::filesystem::path setMetadataFileAside(const std::filesystem::path &url, velto::FileSystem &fileManager) {
+    std::filesystem::path destination = url;
+    destination += ".recovery-" + velto::Uuid::random().lowercaseText();
+    fileManager.moveItem(url, destination);
+    return destination;
 }
 
 void preserveCorruptManifest(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {

@@ -1,9 +1,14 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "platform/JsonCoding.h"
 
+#include <cstddef>
+#include <exception>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +33,42 @@ void createLibraryDirectories(const std::filesystem::path &folderURL,
 /// empty when the directory does not exist. "A.JSON" is not listed.
 std::vector<std::filesystem::path> jsonFiles(const std::filesystem::path &directoryURL,
                                              velto::FileSystem &fileManager = velto::defaultFileSystem());
+
+/// The largest metadata file that is read (the manifest, a journal, a deletion shard, an observation): far
+/// more than a library of many thousand pages needs, far less than would exhaust memory.
+inline constexpr std::size_t largestMetadataFileBytes = 16 * 1024 * 1024;
+
+/// A metadata file that could not be read (it is missing, unreadable, not a regular file, too large) or
+/// decoded: "The library file “writers/….json” couldn’t be read. " followed by the reason. It is damage, and
+/// a decoding error as any other; a file of a newer format or with an invalid record keeps its own error.
+class MetadataFileError : public velto::JsonDecodingError {
+public:
+    MetadataFileError(std::filesystem::path url, const std::exception_ptr &reason);
+    const std::filesystem::path &url() const { return url_; }
+
+private:
+    std::filesystem::path url_;
+};
+
+/// Rethrows the error being handled as a MetadataFileError of the file when it is a read or decoding error;
+/// any other error unchanged.
+[[noreturn]] void rethrowNamingMetadataFile(const std::filesystem::path &url);
+
+/// Reads a metadata file and decodes its text with `decode`; a failure to read or decode it is a
+/// MetadataFileError.
+template <typename Decode>
+auto decodeMetadataFile(const std::filesystem::path &url, velto::FileSystem &fileManager, Decode decode) {
+    try {
+        return decode(fileManager.readFile(url, largestMetadataFileBytes));
+    } catch (...) {
+        rethrowNamingMetadataFile(url);
+    }
+}
+
+/// Moves a metadata file that cannot be used to its name followed by ".recovery-" and a new lower-case UUID,
+/// beside it and out of what the library reads, so that recovery never deletes what the user may want back.
+/// Answers where it went.
+std::filesystem::path setMetadataFileAside(const std::filesystem::path &url, velto::FileSystem &fileManager);
 
 /// Moves ".velto/manifest.json", when there is one, to "manifest.recovery-" + a new lower-case UUID + ".json"
 /// beside it, so that a rebuild never overwrites what the user may still want back.

@@ -1,8 +1,12 @@
 #include "library/LibraryRecovery.h"
 
+#include "library/DeletionIndex.h"
 #include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
+#include "library/MissingFileObservations.h"
 #include "library/WriteTransaction.h"
+#include "library/WriterStates.h"
+#include "model/LibraryErrors.h"
 #include "platform/Uuid.h"
 
 namespace VeltoPageLibrary {
@@ -36,6 +40,30 @@ void restoreManifest(const std::filesystem::path &recoveryURL, const std::filesy
     }
 }
 
+/// Sets aside every file of the directory that cannot be read or decoded.
+template <typename Decode>
+void setAsideUnusableFiles(const std::filesystem::path &directoryURL, velto::FileSystem &fileManager, Decode decode) {
+    for (const auto &url : jsonFiles(directoryURL, fileManager)) {
+        try {
+            decodeMetadataFile(url, fileManager, decode);
+        } catch (const MetadataFileError &) {
+            setMetadataFileAside(url, fileManager);
+        } catch (const velto::LibraryMetadataError &) {
+            setMetadataFileAside(url, fileManager); // a shard holding records of another shard
+        }
+    }
+}
+
+/// A journal or a deletion record that cannot be used (a sync client's conflicted copy, a file cut short)
+/// would stop every load and every write: it goes aside, as a damaged manifest does, and the library is
+/// written from the rest.
+void setAsideUnusableMetadata(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    setAsideUnusableFiles(writersDirectory(folderURL), fileManager, decodeWriterState);
+    setAsideUnusableFiles(deletionIndexDirectory(folderURL), fileManager, decodeDeletionIndexShard);
+    setAsideUnusableFiles(legacyTombstonesDirectory(folderURL), fileManager, decodeDeletionTombstone);
+    setAsideUnusableFiles(missingFilesDirectory(folderURL), fileManager, decodeMissingFileObservation);
+}
+
 } // namespace
 
 std::optional<std::filesystem::path> recover(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
@@ -55,6 +83,7 @@ std::optional<std::filesystem::path> recoverWithoutLock(const VeltoSaveRequest &
         fileManager.moveItem(manifest, destination);
         recoveryURL = destination;
     }
+    setAsideUnusableMetadata(folderURL, fileManager);
     try {
         writeWithoutLock(request, folderURL, fileManager,
                          [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });

@@ -1,5 +1,6 @@
 #include "library/LoadFailures.h"
 
+#include "library/LibraryFolder.h"
 #include "model/LibraryErrors.h"
 #include "platform/FileSystem.h"
 #include "platform/JsonCoding.h"
@@ -14,6 +15,9 @@ constexpr const char *wrongFormatDescription = "The data couldn’t be read beca
 } // namespace
 
 std::string localizedDescription(const std::exception &error) {
+    if (dynamic_cast<const MetadataFileError *>(&error) != nullptr) {
+        return error.what(); // names the file
+    }
     if (const auto *fileSystemError = dynamic_cast<const velto::FileSystemError *>(&error)) {
         return fileSystemError->localizedDescription();
     }

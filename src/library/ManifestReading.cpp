@@ -54,7 +54,7 @@ std::optional<ReadManifest> readManifestIfPresent(const std::filesystem::path &f
             return std::nullopt;
         }
         VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.manifestReads; });
-        bytes = fileManager.readFile(url);
+        bytes = fileManager.readFile(url, largestMetadataFileBytes);
     } catch (const velto::FileSystemError &error) {
         // Whether the file exists or not cannot even be told: its bytes cannot be had, which is not damage.
         throw velto::ManifestReadError(error.localizedDescription());

@@ -16,11 +16,15 @@ std::filesystem::path missingFilesDirectory(const std::filesystem::path &folderU
     return metadataDirectory(folderURL) / "missing-files";
 }
 
+velto::VeltoMissingFileObservation decodeMissingFileObservation(const std::string &text) {
+    return velto::VeltoMissingFileObservation::decode(text);
+}
+
 std::map<velto::Uuid, velto::VeltoMissingFileObservation>
 loadMissingFileObservations(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     std::map<velto::Uuid, velto::VeltoMissingFileObservation> observations;
     for (const auto &file : jsonFiles(missingFilesDirectory(folderURL), fileManager)) {
-        auto observation = velto::VeltoMissingFileObservation::decode(fileManager.readFile(file));
+        auto observation = decodeMetadataFile(file, fileManager, decodeMissingFileObservation);
         auto [existing, inserted] = observations.try_emplace(observation.pageID, observation);
         if (!inserted && observation.firstObservedAt < existing->second.firstObservedAt) {
             existing->second = observation;

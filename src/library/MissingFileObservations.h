@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <string>
 #include <vector>
 
 // When a page's file vanishes the library writes down when it first saw it missing, one file per page in
@@ -14,6 +15,9 @@ namespace VeltoPageLibrary {
 
 /// ".velto/missing-files" of the folder.
 std::filesystem::path missingFilesDirectory(const std::filesystem::path &folderURL);
+
+/// One observation's text decoded.
+velto::VeltoMissingFileObservation decodeMissingFileObservation(const std::string &text);
 
 /// Every observation by page; of two files naming one page, the earlier first sighting wins. Empty when the
 /// directory does not exist; a file that cannot be read or decoded is thrown.

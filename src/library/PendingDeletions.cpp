@@ -113,7 +113,7 @@ void removeMigratedLegacyDeletionTombstones(const std::map<Uuid, VeltoDeletionTo
         return t.version;
     };
     for (const auto &file : jsonFiles(legacyTombstonesDirectory(folderURL), fileManager)) {
-        auto legacy = VeltoDeletionTombstone::decode(fileManager.readFile(file));
+        auto legacy = decodeMetadataFile(file, fileManager, decodeDeletionTombstone);
         auto represented = representedTombstones.find(legacy.pageID);
         if (represented == representedTombstones.end()) {
             continue;

@@ -181,10 +181,14 @@ VeltoWriterState mergedWriterState(const std::vector<VeltoWriterState> &states, 
     return merged;
 }
 
+VeltoWriterState decodeWriterState(const std::string &text) {
+    return VeltoWriterState::decode(text);
+}
+
 std::vector<VeltoWriterState> loadWriterStates(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     std::vector<JournalFile> files;
     for (const auto &url : jsonFiles(writersDirectory(folderURL), fileManager)) {
-        files.push_back({url, VeltoWriterState::decode(fileManager.readFile(url))});
+        files.push_back({url, decodeMetadataFile(url, fileManager, decodeWriterState)});
     }
     std::vector<VeltoWriterState> decoded;
     for (const auto &file : files) {

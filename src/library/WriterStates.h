@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <map>
+#include <string>
 #include <vector>
 
 // Every writer process keeps its own journal in ".velto/writers", one file named by its identifier in
@@ -19,6 +20,9 @@ namespace VeltoPageLibrary {
 
 /// ".velto/writers" of the folder.
 std::filesystem::path writersDirectory(const std::filesystem::path &folderURL);
+
+/// One journal's text decoded.
+velto::VeltoWriterState decodeWriterState(const std::string &text);
 
 /// The records of the current page followed by those of the other pages, in document order.
 std::vector<velto::VeltoLibraryPageRecord> records(const velto::VeltoDocument &document);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,8 +27,15 @@ FileSystemError::FileSystemError(int code, std::filesystem::path path, const std
     , code_(code)
     , path_(std::move(path)) {}
 
+FileSystemError::FileSystemError(int code, std::filesystem::path path, const std::string &operation,
+                                 std::string description)
+    : std::runtime_error(operation + " “" + path.string() + "”: " + description)
+    , code_(code)
+    , path_(std::move(path))
+    , description_(std::move(description)) {}
+
 std::string FileSystemError::localizedDescription() const {
-    return std::generic_category().message(code_);
+    return description_.empty() ? std::generic_category().message(code_) : description_;
 }
 
 const char *fileOperationName(FileOperation operation) {
@@ -79,6 +87,8 @@ public:
         : fd_(fd) {}
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
+    FileDescriptor(FileDescriptor &&other) noexcept
+        : fd_(std::exchange(other.fd_, -1)) {}
     ~FileDescriptor() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -110,6 +120,23 @@ FileDescriptor openOrThrow(const fs::path &path, int flags, const char *operatio
         throwErrno(path, operation);
     }
     return FileDescriptor(fd);
+}
+
+/// Opens a file for reading without waiting: a FIFO or a device at the path would otherwise block the open
+/// (or the reads) for as long as no other program writes to it. Only a regular file is kept open.
+FileDescriptor openRegularFileForReading(const fs::path &path) {
+    FileDescriptor file = openOrThrow(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, "Opening");
+    struct stat info {};
+    if (::fstat(file.get(), &info) < 0) {
+        throwErrno(path, "Opening");
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw FileSystemError(EISDIR, path, "Reading");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw FileSystemError(EINVAL, path, "Opening", "Not a regular file");
+    }
+    return file;
 }
 
 void writeAll(int fd, std::string_view bytes, const fs::path &path) {
@@ -337,13 +364,19 @@ std::optional<FileStatus> PosixFileSystem::status(const std::filesystem::path &p
     return status;
 }
 
-std::string PosixFileSystem::readFile(const std::filesystem::path &path) {
-    return readPrefix(path, SIZE_MAX);
+std::string PosixFileSystem::readFile(const std::filesystem::path &path, std::size_t maximumBytes) {
+    beforeOperation(FileOperation::read, path);
+    FileDescriptor file = openRegularFileForReading(path);
+    std::string bytes = readUpTo(file.get(), maximumBytes == SIZE_MAX ? SIZE_MAX : maximumBytes + 1, path);
+    if (bytes.size() > maximumBytes) {
+        throw FileSystemError(EFBIG, path, "Reading");
+    }
+    return bytes;
 }
 
 std::string PosixFileSystem::readPrefix(const std::filesystem::path &path, std::size_t maxBytes) {
     beforeOperation(FileOperation::read, path);
-    FileDescriptor file = openOrThrow(path, O_RDONLY, "Opening");
+    FileDescriptor file = openRegularFileForReading(path);
     return readUpTo(file.get(), maxBytes, path);
 }
 

@@ -15,6 +15,8 @@ namespace velto {
 class FileSystemError : public std::runtime_error {
 public:
     FileSystemError(int code, std::filesystem::path path, const std::string &operation);
+    /// The same with a description of our own where the system has no fitting text.
+    FileSystemError(int code, std::filesystem::path path, const std::string &operation, std::string description);
 
     int code() const { return code_; }
     const std::filesystem::path &path() const { return path_; }
@@ -24,7 +26,12 @@ public:
 private:
     int code_;
     std::filesystem::path path_;
+    std::string description_;
 };
+
+/// The largest file that readFile reads whole by default: far above the largest page text kept active
+/// (5 MiB), far below what would exhaust memory. A larger file is refused with EFBIG, never cut short.
+inline constexpr std::size_t largestReadableFileBytes = 64 * 1024 * 1024;
 
 enum class FileType { regular, directory, symbolicLink, other };
 
@@ -61,10 +68,12 @@ public:
     /// there (ENOENT, ENOTDIR). Other errors throw.
     virtual std::optional<FileStatus> status(const std::filesystem::path &path, bool followLinks = true) = 0;
 
-    /// The whole file.
-    virtual std::string readFile(const std::filesystem::path &path) = 0;
+    /// The whole file; one larger than maximumBytes fails with EFBIG ("File too large"). Only a regular file
+    /// is read: anything else (a FIFO, a device, a folder) is refused without being waited for.
+    virtual std::string readFile(const std::filesystem::path &path, std::size_t maximumBytes) = 0;
+    std::string readFile(const std::filesystem::path &path) { return readFile(path, largestReadableFileBytes); }
 
-    /// At most maxBytes from the start of the file.
+    /// At most maxBytes from the start of the file, which must be a regular file as for readFile.
     virtual std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) = 0;
 
     /// Replaces the file in one step: a temporary file in the same folder is written and synced, renamed
@@ -104,7 +113,8 @@ public:
 class PosixFileSystem : public FileSystem {
 public:
     std::optional<FileStatus> status(const std::filesystem::path &path, bool followLinks = true) override;
-    std::string readFile(const std::filesystem::path &path) override;
+    using FileSystem::readFile;
+    std::string readFile(const std::filesystem::path &path, std::size_t maximumBytes) override;
     std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) override;
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
     void createDirectories(const std::filesystem::path &path) override;

@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -123,9 +124,17 @@ KeyboardSettingsFileError KeyboardSettingsFileError::tooLarge(std::uint64_t limi
 namespace KeyboardSettingsFile {
 
 QByteArray readData(const std::filesystem::path &file) {
-    FileDescriptor descriptor{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Opened without waiting: a FIFO chosen as the file would otherwise block the import for ever.
+    FileDescriptor descriptor{::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (descriptor.value < 0) {
         throw std::system_error(errno, std::generic_category(), "The file “" + fileName(file) + "” couldn’t be opened");
+    }
+    struct stat status {};
+    if (::fstat(descriptor.value, &status) < 0) {
+        throw std::system_error(errno, std::generic_category(), "The file “" + fileName(file) + "” couldn’t be opened");
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw KeyboardSettingsFileError::invalid("The file “" + fileName(file) + "” isn’t a regular file.");
     }
     QByteArray bytes;
     char chunk[chunkSize];

@@ -58,8 +58,8 @@ std::optional<FileStatus> OwnChangeRecordingFileSystem::status(const std::filesy
     return base_.status(path, followLinks);
 }
 
-std::string OwnChangeRecordingFileSystem::readFile(const std::filesystem::path &path) {
-    return base_.readFile(path);
+std::string OwnChangeRecordingFileSystem::readFile(const std::filesystem::path &path, std::size_t maximumBytes) {
+    return base_.readFile(path, maximumBytes);
 }
 
 std::string OwnChangeRecordingFileSystem::readPrefix(const std::filesystem::path &path, std::size_t maxBytes) {

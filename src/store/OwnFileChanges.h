@@ -47,7 +47,8 @@ public:
     OwnChangeRecordingFileSystem(FileSystem &base, VeltoOwnFileChanges &changes);
 
     std::optional<FileStatus> status(const std::filesystem::path &path, bool followLinks = true) override;
-    std::string readFile(const std::filesystem::path &path) override;
+    using FileSystem::readFile;
+    std::string readFile(const std::filesystem::path &path, std::size_t maximumBytes) override;
     std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) override;
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
     void createDirectories(const std::filesystem::path &path) override;

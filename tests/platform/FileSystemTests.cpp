@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 namespace velto {
@@ -86,6 +88,25 @@ TEST_F(FileSystemTest, ReadingAMissingFileReportsTheErrnoAndPath) {
         EXPECT_EQ(error.path(), missing);
         EXPECT_EQ(error.localizedDescription(), "No such file or directory");
     }
+}
+
+TEST_F(FileSystemTest, ReadingStopsAtTheBoundAndRefusesWhatIsNotARegularFile) {
+    folder.writeFile("four.md", "1234");
+    EXPECT_EQ(fileSystem.readFile(folder / "four.md", 4), "1234") << "a file of exactly the bound is read";
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.readFile(folder / "four.md", 3); }), EFBIG);
+    EXPECT_EQ(fileSystem.readPrefix(folder / "four.md", 3), "123") << "a prefix is no whole file";
+
+    fs::path fifo = folder / "fifo.md";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        fileSystem.readFile(fifo); // would wait for a writer for ever if it were opened as a file
+        FAIL() << "a FIFO was read";
+    } catch (const FileSystemError &error) {
+        EXPECT_EQ(error.localizedDescription(), "Not a regular file");
+        EXPECT_NE(std::string(error.what()).find(fifo.string()), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.readPrefix(fifo, 10); }), EINVAL);
+    EXPECT_EQ(errorCodeOf([&] { fileSystem.readFile(folder.path()); }), EISDIR);
 }
 
 TEST_F(FileSystemTest, MoveRefusesToReplaceAnExistingItem) {

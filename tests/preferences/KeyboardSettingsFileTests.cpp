@@ -7,6 +7,8 @@
 
 #include <system_error>
 
+#include <sys/stat.h>
+
 namespace velto {
 namespace {
 
@@ -48,6 +50,18 @@ protected:
 
 TEST_F(KeyboardSettingsFileTest, FileOfExactlyTheLimitIsReadInFull) {
     EXPECT_EQ(KeyboardSettingsFile::readData(fileOfSize(65536)).size(), 65536);
+}
+
+TEST_F(KeyboardSettingsFileTest, FIFOIsRefusedByNameInsteadOfBlockingTheImport) {
+    std::filesystem::path fifo = folder.filePath("settings.json").toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        KeyboardSettingsFile::readData(fifo);
+        FAIL() << "read a FIFO";
+    } catch (const KeyboardSettingsFileError &error) {
+        EXPECT_EQ(error.kind(), KeyboardSettingsFileError::Kind::invalid);
+        EXPECT_STREQ(error.what(), "The file “settings.json” isn’t a regular file.");
+    }
 }
 
 TEST_F(KeyboardSettingsFileTest, LargerFileIsRefusedWithAMessageThatMatchesTheLimit) {
