@@ -85,6 +85,20 @@ bool overlapsAny(TextRange range, const std::vector<TextRange> &sortedRanges) {
     return candidate != sortedRanges.end() && overlaps(range, *candidate);
 }
 
+/// The ranges sorted and merged where they overlap, so that they are disjoint and in text order.
+std::vector<TextRange> mergedInTextOrder(std::vector<TextRange> ranges) {
+    std::sort(ranges.begin(), ranges.end(), [](TextRange a, TextRange b) { return a.location < b.location; });
+    std::vector<TextRange> merged;
+    for (const TextRange range : ranges) {
+        if (!merged.empty() && range.location < merged.back().end()) {
+            merged.back() = unionRange(merged.back(), range);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    return merged;
+}
+
 void applyTrait(FontTrait trait, TextRange range, TextStorage &storage) {
     if (range.location == TextRange::notFound || range.length < 1) {
         return;
@@ -257,9 +271,9 @@ bool isBareAddressTrailingPunctuation(char16_t unit) {
 
 void styleLinks(TextStorage &storage, const DocumentStructure &structure, const PassContext &context) {
     const std::u16string_view text = textOf(storage);
-    // The literal code ranges, in text order: inline spans never lie inside fenced blocks.
-    std::vector<TextRange> codeRanges = structure.literalCodeRanges();
-    std::sort(codeRanges.begin(), codeRanges.end(), [](TextRange a, TextRange b) { return a.location < b.location; });
+    // The literal code ranges, merged where they overlap: inline spans never lie inside fenced
+    // blocks, but a span may run across a whole block, and the overlap test needs disjoint ranges.
+    const std::vector<TextRange> codeRanges = mergedInTextOrder(structure.literalCodeRanges());
     std::vector<TextRange> linkRanges;
     enumerateMarkdownLinks(text, [&](const RegexMatch &match) {
         if (MarkdownSyntaxScanner::isEscaped(match.range(1).location, text) || overlapsAny(match.range(), codeRanges)) {
@@ -393,60 +407,111 @@ struct IndexedStorage {
     std::shared_ptr<MarkdownCodeTokenIndex> index;
 };
 
-std::shared_ptr<const MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &storage) {
+std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &storage) {
     static constexpr std::size_t remembered = 4;
     static std::mutex mutex;
     static std::list<IndexedStorage> indexes; // most recently used first
     std::lock_guard lock(mutex);
+    // An index built afresh knows nothing of what changed before, so the next incremental pass must
+    // take the whole text as changed.
+    const auto freshIndex = [&storage] {
+        auto index = std::make_shared<MarkdownCodeTokenIndex>(storage.string());
+        index->noteStructureChange(TextRange{0, storage.length()});
+        return index;
+    };
     auto found = std::find_if(indexes.begin(), indexes.end(),
                               [&storage](const IndexedStorage &entry) { return entry.identity == storage.identity(); });
     if (found == indexes.end()) {
-        indexes.push_front(IndexedStorage{storage.identity(), storage.characterVersion(),
-                                          std::make_shared<MarkdownCodeTokenIndex>(storage.string())});
+        indexes.push_front(IndexedStorage{storage.identity(), storage.characterVersion(), freshIndex()});
         if (indexes.size() > remembered) {
             indexes.pop_back();
         }
         return indexes.front().index;
     }
-    if (const auto edits = storage.characterEditsSince(found->characterVersion)) {
-        found->index->update(storage.string(), *edits);
-    } else {
-        found->index = std::make_shared<MarkdownCodeTokenIndex>(storage.string());
+    if (found->characterVersion != storage.characterVersion()) {
+        if (const auto edits = storage.characterEditsSince(found->characterVersion)) {
+            found->index->update(storage, *edits);
+        } else {
+            found->index = freshIndex();
+        }
+        found->characterVersion = storage.characterVersion();
     }
-    found->characterVersion = storage.characterVersion();
     indexes.splice(indexes.begin(), indexes, found);
     return indexes.front().index;
 }
 
+// ---- regions of the incremental pass ----
+//
+// No pattern of the full pass reads across a line feed except the setext heading (a title and its
+// underline) and the code structure (fenced blocks and inline spans, which the index knows): every
+// other match lies within one line-feed line, even where carriage returns or separators split it
+// into paragraphs. So a region made of whole line-feed lines, covering every line-feed line whose
+// styling may change and cutting no setext heading or code construct, styled alone gives exactly what
+// the full pass gives there.
+
+std::size_t lineFeedLineStart(const TextStorage &storage, std::size_t position) {
+    while (position > 0 && storage.characterAt(position - 1) != u'\n') {
+        --position;
+    }
+    return position;
+}
+
+std::size_t lineFeedLineEnd(const TextStorage &storage, std::size_t position) {
+    const std::size_t length = storage.length();
+    while (position < length && storage.characterAt(position) != u'\n') {
+        ++position;
+    }
+    return position < length ? position + 1 : length;
+}
+
+/// The whole line-feed lines that the range touches.
+TextRange lineFeedLines(const TextStorage &storage, TextRange range) {
+    return rangeBetween(lineFeedLineStart(storage, range.location), lineFeedLineEnd(storage, range.end()));
+}
+
+/// The lines of the edit with one line before and one after: an edit can make or unmake a setext
+/// heading with either neighbour.
+TextRange linesAroundEdit(const TextStorage &storage, TextRange edited) {
+    TextRange region = lineFeedLines(storage, edited);
+    if (region.location > 0) {
+        region = unionRange(region, lineFeedLines(storage, TextRange{region.location - 1, 0}));
+    }
+    if (region.end() < storage.length()) {
+        region = unionRange(region, lineFeedLines(storage, TextRange{region.end(), 0}));
+    }
+    return region;
+}
+
 /// The region widened until no construct that the full pass sees across lines is cut by its edges:
-/// an inline code span may run over several paragraphs, and a setext title and its "=" underline are
-/// two paragraphs. Styling a cut construct from the region's text alone would style it wrongly (a
-/// title two lines below the edit would lose its heading font), so the whole construct is restyled.
-TextRange regionWithoutCutConstructs(std::u16string_view text, TextRange region, const DocumentStructure &structure) {
+/// a fenced block, an inline code span over several lines, a setext title and its "=" underline.
+/// Styling a cut construct from the region's text alone would style it wrongly (a title two lines
+/// below the edit would lose its heading font), so the whole construct is restyled.
+TextRange regionWithoutCutConstructs(const TextStorage &storage, TextRange region,
+                                     const MarkdownCodeTokenIndex &index) {
     const auto cuts = [&region](TextRange construct) {
         return overlaps(construct, region) && unionRange(construct, region) != region;
     };
     bool widened = true;
     while (widened) {
         widened = false;
-        for (const FencedCodeBlock &block : structure.fencedBlocks) {
+        for (const FencedCodeBlock &block : index.fencedBlocksOverlapping(region)) {
             if (cuts(block.fullRange)) {
-                region = unionRange(region, block.fullRange);
+                region = unionRange(region, lineFeedLines(storage, block.fullRange));
                 widened = true;
             }
         }
-        for (const InlineCodeSpan &span : structure.inlineCodeSpans) {
+        for (const InlineCodeSpan &span : index.inlineCodeSpansOverlapping(region)) {
             if (cuts(span.fullRange)) {
-                region = unionRange(region, paragraphRange(text, span.fullRange));
+                region = unionRange(region, lineFeedLines(storage, span.fullRange));
                 widened = true;
             }
         }
-        if (region.end() < text.size() && text[region.end()] == u'=') {
-            region = unionRange(region, paragraphRange(text, TextRange{region.end(), 0}));
+        if (region.end() < storage.length() && storage.characterAt(region.end()) == u'=') {
+            region = unionRange(region, lineFeedLines(storage, TextRange{region.end(), 0}));
             widened = true;
         }
-        if (region.location > 0 && text[region.location] == u'=') {
-            region = unionRange(region, paragraphRange(text, TextRange{region.location - 1, 0}));
+        if (region.location > 0 && storage.characterAt(region.location) == u'=') {
+            region = unionRange(region, lineFeedLines(storage, TextRange{region.location - 1, 0}));
             widened = true;
         }
     }
@@ -594,31 +659,90 @@ void applyToScratch(TextStorage &scratch, const std::optional<Color> &color) {
 
 void apply(TextStorage &storage, const std::optional<Color> &color) {
     // The storage's code index is built here when it has none, so that the first keystroke after a
-    // page is loaded and styled finds it ready.
-    applyFullPass(storage, color, [&storage] { return codeTokenIndexFor(storage)->structure(); });
+    // page is loaded and styled finds it ready; what it took as changed is all restyled now.
+    applyFullPass(storage, color, [&storage] {
+        const std::shared_ptr<MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+        index->takeStructureChange();
+        return index->structure();
+    });
 }
 
+namespace {
+
+/// The lines of an edit that lie wholly inside a fenced block's contents, or none. The full pass
+/// gives every unit there the block's code attributes and nothing else (its highlighted tokens
+/// aside), whatever the text, so while the blocks stay as they were such lines need no pattern.
+std::optional<TextRange> linesInsideCodeContents(const TextStorage &storage, const MarkdownCodeTokenIndex &index,
+                                                 TextRange edited) {
+    const TextRange lines = lineFeedLines(storage, edited);
+    const std::optional<FencedCodeBlock> block = index.fencedBlockContaining(lines.location);
+    if (!block || lines.location < block->contentRange.location || lines.end() > block->contentRange.end()) {
+        return std::nullopt;
+    }
+    // Only a block whose opening line ends with a line feed or carriage return is styled as code (a
+    // line separator ends the fence line but does not make the block code).
+    const TextRange opening = block->opening.lineRange;
+    const char16_t last = opening.length > 0 ? storage.characterAt(opening.end() - 1) : u'\0';
+    if (last != u'\n' && last != u'\r') {
+        return std::nullopt;
+    }
+    // The first content line can underline the opening line as a setext title, and that title runs
+    // from the start of its line-feed line: text before the fence on that line (after a carriage
+    // return or a separator) lies outside the block and may change.
+    const bool openingStartsItsLine = opening.location == 0 || storage.characterAt(opening.location - 1) == u'\n';
+    if (lines.location == block->contentRange.location && !openingStartsItsLine) {
+        return std::nullopt;
+    }
+    return lines;
+}
+
+void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange lines,
+                      const std::optional<Color> &color) {
+    if (lines.length == 0) {
+        return;
+    }
+    const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, lines);
+    const DocumentStructure structure{index.fencedBlocksOverlapping(lines), {}};
+    storage.beginEditing();
+    storage.setAttributes(
+        codeAttributes(color.value_or(textColor())).with(AttributeKey::veltoCodeBlock, codeBackgroundColor()), lines);
+    restoreCodeTokens(preserved, structure, storage);
+    storage.endEditing();
+}
+
+} // namespace
+
 TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
-    if (storage.length() == 0) {
+    const std::size_t length = storage.length();
+    if (length == 0) {
         return TextRange{0, 0};
     }
-    // The whole text's fence scan and code spans, from the storage's index brought up to date.
-    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
-    FencedCodeScan scan = index->fencedCodeScan(storage.string());
-    const std::optional<TextRange> paragraphs =
-        MarkdownSyntaxScanner::incrementalStylingRange(editedRange, storage.string(), scan);
-    if (!paragraphs) {
-        apply(storage, color);
-        return TextRange{0, storage.length()};
+    const std::shared_ptr<MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    // Where fenced blocks or code spans appeared or went away since the last pass: a backtick typed
+    // here can pair every later run differently, and all of that must be restyled.
+    const std::optional<TextRange> structureChange = index->takeStructureChange();
+    const TextRange edited = rangeBetween(std::min(editedRange.location, length), std::min(editedRange.end(), length));
+    if (!structureChange) {
+        if (const std::optional<TextRange> lines = linesInsideCodeContents(storage, *index, edited)) {
+            restyleCodeLines(storage, *index, *lines, color);
+            return *lines;
+        }
     }
-    const DocumentStructure structure = index->structure(storage.string(), std::move(scan));
-    const TextRange region = regionWithoutCutConstructs(storage.string(), *paragraphs, structure);
+    TextRange region = linesAroundEdit(storage, edited);
+    if (structureChange) {
+        const TextRange changed =
+            rangeBetween(std::min(structureChange->location, length), std::min(structureChange->end(), length));
+        region = unionRange(region, lineFeedLines(storage, changed));
+    }
+    region = regionWithoutCutConstructs(storage, region, *index);
+    if (region.location == 0 && region.length == length) {
+        apply(storage, color);
+        return region;
+    }
     TextStorage scratch(storage.substring(region));
     applyToScratch(scratch, color);
-    std::vector<PreservedCodeToken> preserved;
-    if (region.length > 0 && region.end() <= storage.length()) {
-        preserved = preservedCodeTokens(storage, region);
-    }
+    const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
+    const DocumentStructure structure{index->fencedBlocksOverlapping(region), {}};
     storage.beginEditing();
     copyRuns(scratch, storage, region.location);
     restoreCodeTokens(preserved, structure, storage);
@@ -626,22 +750,54 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
     return region;
 }
 
+namespace {
+
+bool isParagraphSeparator(char16_t unit) {
+    return unit == u'\n' || unit == u'\r' || unit == 0x2029;
+}
+
+/// The paragraph holding the location, its terminator included (a carriage return and line feed
+/// count as one), read from the storage around it.
+TextRange paragraphAround(const TextStorage &storage, std::size_t location) {
+    const std::size_t length = storage.length();
+    std::size_t start = location;
+    if (start > 0 && start < length && storage.characterAt(start) == u'\n' && storage.characterAt(start - 1) == u'\r') {
+        --start; // the line feed of a pair ends the paragraph before it
+    }
+    while (start > 0 && !isParagraphSeparator(storage.characterAt(start - 1))) {
+        --start;
+    }
+    std::size_t end = start;
+    while (end < length && !isParagraphSeparator(storage.characterAt(end))) {
+        ++end;
+    }
+    if (end < length) {
+        const bool pair =
+            storage.characterAt(end) == u'\r' && end + 1 < length && storage.characterAt(end + 1) == u'\n';
+        end += pair ? 2 : 1;
+    }
+    return rangeBetween(start, end);
+}
+
+} // namespace
+
 bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
-    const std::u16string_view text = storage.string();
-    if (text.empty()) {
+    const std::size_t length = storage.length();
+    if (length == 0) {
         return false;
     }
-    const TextRange paragraph = paragraphRange(text, TextRange{std::min(editedRange.location, text.size()), 0});
-    const std::size_t probe = std::min(paragraph.location, text.size() - 1);
+    const TextRange paragraph = paragraphAround(storage, std::min(editedRange.location, length));
+    const std::size_t probe = std::min(paragraph.location, length - 1);
     if (storage.attribute(AttributeKey::veltoCodeBlock, probe) != nullptr) {
         return false;
     }
     std::size_t hashes = 0;
-    while (hashes < 6 && hashes < paragraph.length && text[paragraph.location + hashes] == u'#') {
+    while (hashes < 6 && hashes < paragraph.length && storage.characterAt(paragraph.location + hashes) == u'#') {
         ++hashes;
     }
     const std::size_t after = paragraph.location + hashes;
-    const bool looksLikeHeading = hashes >= 1 && after < text.size() && (text[after] == u' ' || text[after] == u'\t');
+    const bool looksLikeHeading =
+        hashes >= 1 && after < length && (storage.characterAt(after) == u' ' || storage.characterAt(after) == u'\t');
     const auto *font = attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, probe));
     const double currentSize = font ? font->pointSize : editorFont().pointSize;
     if (!looksLikeHeading && currentSize <= editorFont().pointSize) {
@@ -649,7 +805,7 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
     }
     // A setext title needs its underline to be styled as a heading; styled alone it would turn
     // into body text with nothing left to correct it, so the delayed pass (which sees both) takes it.
-    if (paragraph.end() < text.size() && text[paragraph.end()] == u'=') {
+    if (paragraph.end() < length && storage.characterAt(paragraph.end()) == u'=') {
         return false;
     }
     TextStorage scratch(storage.substring(paragraph));
@@ -663,27 +819,22 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
 // ---- code positions ----
 
 std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage, std::size_t location) {
-    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
-    const FencedCodeBlock *block = index->fencedBlockContaining(location);
-    return block ? std::optional<FencedCodeBlock>(*block) : std::nullopt;
+    return codeTokenIndexFor(storage)->fencedBlockContaining(location);
 }
 
 bool isInsideFencedCode(const TextStorage &storage, std::size_t location) {
     location = std::min(location, storage.length());
-    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
-    const FencedCodeBlock *block = index->fencedBlockContaining(location);
-    return block != nullptr && block->contentRange.contains(location);
+    const std::optional<FencedCodeBlock> block = codeTokenIndexFor(storage)->fencedBlockContaining(location);
+    return block && block->contentRange.contains(location);
 }
 
 std::optional<InlineCodeSpan> inlineCodeSpanContaining(const TextStorage &storage, std::size_t location) {
-    const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
-    const InlineCodeSpan *span = index->inlineCodeSpanContaining(location);
-    return span ? std::optional<InlineCodeSpan>(*span) : std::nullopt;
+    return codeTokenIndexFor(storage)->inlineCodeSpanContaining(location);
 }
 
 bool isInsideLiteralCode(const TextStorage &storage, std::size_t location) {
     const std::shared_ptr<const MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
-    return index->fencedBlockContaining(location) != nullptr || index->inlineCodeSpanContaining(location) != nullptr;
+    return index->fencedBlockContaining(location) || index->inlineCodeSpanContaining(location);
 }
 
 // ---- fence languages ----

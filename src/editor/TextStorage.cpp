@@ -15,6 +15,12 @@ std::uint64_t nextIdentity() {
     return ++counter;
 }
 
+/// The free space that an edit needing room opens: a share of the text, so that opening the gap
+/// again (which moves every unit after it) stays rare.
+std::size_t gapSizeFor(std::size_t length) {
+    return std::max<std::size_t>(4096, length / 64);
+}
+
 bool equalValues(const AttributeValue *a, const AttributeValue *b) {
     if (a == nullptr || b == nullptr) {
         return a == b;
@@ -30,6 +36,7 @@ TextStorage::TextStorage()
 TextStorage::TextStorage(std::u16string text, Attributes attributes)
     : identity_(nextIdentity())
     , text_(std::move(text)) {
+    text_.reserve(text_.size() + gapSizeFor(text_.size())); // so that the first edit allocates nothing
     if (!text_.empty()) {
         runs_.insert(0, StoredRun{0, std::move(attributes)});
     }
@@ -90,9 +97,7 @@ void TextStorage::replaceUnits(TextRange range, std::u16string_view replacement)
     moveGap(range.location);
     gapLength_ += range.length; // the replaced units become free space
     if (gapLength_ < replacement.size()) {
-        // Room for this edit and for many more: a share of the text, so that opening the gap again
-        // (which moves every unit after it) stays rare.
-        const std::size_t added = replacement.size() - gapLength_ + std::max<std::size_t>(4096, length() / 64);
+        const std::size_t added = replacement.size() - gapLength_ + gapSizeFor(length());
         const std::size_t after = text_.size() - gapStart_ - gapLength_;
         text_.resize(text_.size() + added);
         std::memmove(&text_[text_.size() - after], &text_[gapStart_ + gapLength_], after * sizeof(char16_t));

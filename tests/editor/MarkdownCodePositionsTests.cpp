@@ -1,6 +1,7 @@
 #include "editor/MarkdownStyler.h"
 
 #include "editor/EditorPreferences.h"
+#include "editor/StructurePrinting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "editor/MarkdownCodeTokenIndex.h"
+#include "editor/StructurePrinting.h"
 
 #include <gtest/gtest.h>
 

@@ -118,23 +118,37 @@ TEST_F(MarkdownStylerIncrementalTests, InlineCodeSpanningParagraphsIsRestyledWho
     EXPECT_NE(storage.attribute(AttributeKey::veltoInlineCode, 9), nullptr);
 }
 
-TEST_F(MarkdownStylerIncrementalTests, UnclosedFenceMakesEveryPassRestyleEverything) {
-    TextStorage storage = styled(u"a\n\nb\n\n```\ncode\n");
+// An unclosed fence no longer makes a pass restyle everything: the code index knows the blocks, so
+// typing before the fence or inside it restyles its own lines and still ends as a full pass would.
+TEST_F(MarkdownStylerIncrementalTests, UnclosedFenceKeepsPassesSmallAndStylesAsAFullPass) {
+    TextStorage storage = styled(u"a\n\nb\n\n```\ncode\nmore code\n");
     storage.replaceCharacters(TextRange{0, 0}, u"z");
-    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{0, 1}), (TextRange{0, storage.length()}));
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{0, 1}), (TextRange{0, 4}));
+    EXPECT_EQ(perCharacter(storage), perCharacter(styled(storage.string())));
+    storage.replaceCharacters(TextRange{15, 0}, u"#");
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{15, 1}), (TextRange{11, 6}));
+    EXPECT_EQ(perCharacter(storage), perCharacter(styled(storage.string())));
     TextStorage empty;
     EXPECT_EQ(MarkdownStyler::apply(empty, TextRange{0, 0}), (TextRange{0, 0}));
 }
 
-TEST_F(MarkdownStylerIncrementalTests, TypingInBlockRestylesWholeBlockAndKeepsTokenColours) {
+// Typing inside a block's contents restyles the edited lines (the full pass would give them nothing
+// but the block's code attributes) and keeps the block's highlighted tokens.
+TEST_F(MarkdownStylerIncrementalTests, TypingInBlockRestylesItsLinesAndKeepsTokenColours) {
     TextStorage storage = styled(u"intro\n\n```js\nlet a = 1\n\nlet b = 2\n```\n\nafter");
     storage.addAttributes(Attributes{{AttributeKey::veltoCodeSyntaxToken, std::string("keyword")},
                                      {AttributeKey::veltoCodeSyntaxGeneration, std::uint64_t{3}}},
                           TextRange{13, 3});
     storage.replaceCharacters(TextRange{32, 0}, u"3"); // after "let b = 2"
     const TextRange region = MarkdownStyler::apply(storage, TextRange{32, 1});
-    EXPECT_EQ(region, (TextRange{7, 32}));
+    EXPECT_EQ(region, (TextRange{24, 11}));
     EXPECT_NE(storage.attribute(AttributeKey::veltoCodeSyntaxToken, 14), nullptr);
+    storage.removeAttribute(AttributeKey::veltoCodeSyntaxToken, TextRange{0, storage.length()});
+    storage.removeAttribute(AttributeKey::veltoCodeSyntaxGeneration, TextRange{0, storage.length()});
+    storage.removeAttribute(AttributeKey::foregroundColor, TextRange{13, 3});
+    TextStorage expected = styled(storage.string());
+    expected.removeAttribute(AttributeKey::foregroundColor, TextRange{13, 3});
+    EXPECT_EQ(perCharacter(storage), perCharacter(expected));
 }
 
 struct FastPathCase {
@@ -175,4 +189,50 @@ TEST_F(MarkdownStylerIncrementalTests, HeadingFastPathDecidesFromHashesAndCurren
     }
     TextStorage empty;
     EXPECT_FALSE(MarkdownStyler::applyImmediateHeadingChange(empty, TextRange{0, 0}));
+}
+
+struct KeystrokeCase {
+    const char *name;
+    const char16_t *text; // styled by a full pass first
+    TextRange replaced;
+    const char16_t *replacement;
+};
+
+// Edits whose effect reaches beyond their own line: after the incremental pass the storage must be
+// styled exactly as a full pass styles the new text.
+TEST_F(MarkdownStylerIncrementalTests, EditsReachingOtherLinesEndAsAFullPass) {
+    const KeystrokeCase cases[] = {
+        {"underline broken by a letter", u"Title\n===\nbody", {6, 0}, u"x"},
+        {"underline deleted", u"intro\n\nTitle\n===\nbody", {13, 3}, u""},
+        {"underline typed", u"Title\nxx\n", {6, 2}, u"=="},
+        {"title over carriage returns", u"a\rb\rc\n===\n", {0, 0}, u"z"},
+        {"underline after CRLF lines", u"one\r\ntwo\n===\r\n", {5, 0}, u"#"},
+        {"closing fence deleted", u"```\ncode\n```\n# after\n", {9, 3}, u""},
+        {"fence opened above text", u"# one\n\ntwo *three*\n", {0, 0}, u"```\n"},
+        {"fence closed far below", u"```\n# a\n\n# b\n\nc `d`\n", {20, 0}, u"\n```"},
+        {"backtick pairs every later run anew", u"`a` b\n\n`c` d\n\n`e` f\n", {0, 0}, u"`"},
+        {"span across lines loses its closer", u"x `a\nb` y\n\n*z*\n", {6, 1}, u""},
+        {"escape typed before a span", u"p `q` r\n\n`s`\n", {2, 0}, u"\\"},
+        {"tilde fence inside backtick block", u"```\n~~~\n```\nt\n", {4, 3}, u""},
+        {"fence after a carriage return underlined from inside", u"a\r~~~~\nb\n", {7, 1}, u"=="},
+        {"opening line ending in a separator", u"~~~\u2028x\ny\n", {6, 0}, u"#"},
+    };
+    for (const KeystrokeCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TextStorage storage = styled(c.text);
+        storage.replaceCharacters(c.replaced, c.replacement);
+        MarkdownStyler::apply(storage,
+                              TextRange{c.replaced.location, std::char_traits<char16_t>::length(c.replacement)});
+        EXPECT_EQ(dumpRuns(storage), dumpRuns(styled(storage.string())));
+    }
+}
+
+// A code span may run across whole fenced blocks; an address that overlaps the span gets no link,
+// not even on its part after the span, however the spans and blocks lie.
+TEST_F(MarkdownStylerIncrementalTests, AddressInsideASpanAroundABlockIsNotLinked) {
+    TextStorage storage =
+        styled(u"`open\n```\nblock\n```\n~~~\nmore\n~~~\nhttps://velto.example/x`tail after `a` `b`\n");
+    for (std::size_t k = 0; k < storage.length(); ++k) {
+        EXPECT_EQ(storage.attribute(AttributeKey::link, k), nullptr) << "at " << k;
+    }
 }

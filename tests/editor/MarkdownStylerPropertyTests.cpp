@@ -1,0 +1,225 @@
+#include "editor/MarkdownCodeTokenIndex.h"
+#include "editor/MarkdownStyler.h"
+
+#include "editor/EditorPreferences.h"
+#include "editor/MarkdownSamples.h"
+#include "editor/StructurePrinting.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+
+using namespace velto::editor;
+namespace Scanner = velto::editor::MarkdownSyntaxScanner;
+
+// Random edit sequences on generated Markdown: after every edit (or group of edits) and the
+// incremental pass the editor runs, the storage must hold exactly the text of a model string and
+// exactly the runs a full pass over that text gives, and the code index kept through the edits must
+// describe the text as a fresh scan does. The edits open, close and move fences and code spans across
+// lines, make and unmake setext headings, and mix carriage returns and CRLF into the line breaks.
+// VELTO_LONG_PROPERTY_TESTS=1 runs many more and longer sequences.
+
+namespace {
+
+bool longRun() {
+    const char *value = std::getenv("VELTO_LONG_PROPERTY_TESTS");
+    return value != nullptr && *value != '\0' && *value != '0';
+}
+
+std::vector<Attributes> perCharacter(const TextStorage &storage) {
+    std::vector<Attributes> attributes;
+    for (const AttributeRun &run : storage.attributeRuns(TextRange{0, storage.length()})) {
+        attributes.insert(attributes.end(), run.range.length, run.attributes);
+    }
+    return attributes;
+}
+
+/// Generated Markdown with some of its line feeds turned into carriage returns or CRLF pairs.
+std::u16string mixedLineBreaks(std::u16string text, std::mt19937 &random, unsigned share) {
+    std::u16string mixed;
+    for (const char16_t unit : text) {
+        if (unit == u'\n' && random() % 100 < share) {
+            mixed += random() % 2 ? u"\r" : u"\r\n";
+        } else {
+            mixed += unit;
+        }
+    }
+    return mixed;
+}
+
+std::u16string randomInsertion(std::mt19937 &random) {
+    static const char16_t *const pieces[] = {
+        u"```",
+        u"```js\n",
+        u"\n```\n",
+        u"~~~",
+        u"~~~~\n",
+        u"`",
+        u"``",
+        u"\\`",
+        u"\n",
+        u"\r",
+        u"\r\n",
+        u"\n\n",
+        u"===",
+        u"\n===",
+        u"---",
+        u"#",
+        u"# ",
+        u"x",
+        u"word",
+        u"*",
+        u"**",
+        u"_",
+        u"~~",
+        u"\\",
+        u"> ",
+        u"- ",
+        u"- [ ] ",
+        u" ",
+        u"\t",
+        u"\u2028",
+        u"[a](https://x.y)",
+        u"https://velto.example/z.",
+        u"    ",
+    };
+    return pieces[random() % std::size(pieces)];
+}
+
+class Editing {
+public:
+    Editing(std::u16string text, std::mt19937 &random)
+        : storage_(text)
+        , model_(std::move(text))
+        , random_(random) {
+        MarkdownStyler::apply(storage_);
+    }
+
+    /// One to three random edits in one editing group, then the incremental pass over what they changed.
+    void editAndStyle() {
+        storage_.beginEditing();
+        const int edits = random_() % 4 == 0 ? 2 + static_cast<int>(random_() % 2) : 1;
+        for (int k = 0; k < edits; ++k) {
+            editOnce();
+        }
+        storage_.endEditing();
+        const std::optional<EditingSummary> summary = storage_.lastEditingSummary();
+        MarkdownStyler::apply(storage_, summary ? summary->editedRange : TextRange{0, 0});
+    }
+
+    const TextStorage &storage() const { return storage_; }
+    const std::u16string &model() const { return model_; }
+
+private:
+    void editOnce() {
+        const std::size_t length = model_.size();
+        std::size_t location = random_() % (length + 1);
+        if (random_() % 3 == 0) {
+            // Edits near line starts make and break fences, headings and underlines.
+            while (location > 0 && model_[location - 1] != u'\n' && model_[location - 1] != u'\r') {
+                --location;
+            }
+        }
+        const std::size_t removed = std::min<std::size_t>(random_() % 3 == 0 ? random_() % 12 : 0, length - location);
+        std::u16string inserted = random_() % 5 == 0 ? u"" : randomInsertion(random_);
+        if (random_() % 8 == 0 && removed > 0) {
+            // Move the removed text elsewhere: a code span or a fence travels across lines.
+            inserted = model_.substr(location, removed);
+            replace(TextRange{location, removed}, u"");
+            replace(TextRange{random_() % (model_.size() + 1), 0}, inserted);
+            return;
+        }
+        replace(TextRange{location, removed}, inserted);
+    }
+
+    void replace(TextRange range, const std::u16string &inserted) {
+        storage_.replaceCharacters(range, inserted);
+        model_.replace(range.location, range.length, inserted);
+    }
+
+    TextStorage storage_;
+    std::u16string model_;
+    std::mt19937 &random_;
+};
+
+class MarkdownStylerPropertyTests : public ::testing::Test {
+protected:
+    void SetUp() override { setEditorPreferences(std::make_shared<FixedEditorPreferences>(15)); }
+    void TearDown() override { setEditorPreferences(nullptr); }
+};
+
+} // namespace
+
+TEST_F(MarkdownStylerPropertyTests, IncrementalPassesAfterRandomEditsEqualAFullPass) {
+    const int documents = longRun() ? 60 : 6;
+    const int steps = longRun() ? 600 : 120;
+    for (int document = 0; document < documents; ++document) {
+        std::mt19937 random(100 + static_cast<unsigned>(document));
+        const unsigned breakShare = document % 3 == 0 ? 0 : 30;
+        Editing editing(mixedLineBreaks(samples::generatedMarkdown(1500, document + 1), random, breakShare), random);
+        for (int step = 0; step < steps; ++step) {
+            editing.editAndStyle();
+            const TextStorage &storage = editing.storage();
+            ASSERT_EQ(storage.length(), editing.model().size());
+            ASSERT_EQ(storage.substring(TextRange{0, storage.length()}), editing.model());
+            TextStorage fresh(editing.model());
+            MarkdownStyler::apply(fresh);
+            const std::vector<Attributes> expected = perCharacter(fresh);
+            const std::vector<Attributes> actual = perCharacter(storage);
+            for (std::size_t k = 0; k < expected.size(); ++k) {
+                ASSERT_EQ(actual[k], expected[k]) << "document " << document << " step " << step << ": at " << k;
+            }
+        }
+    }
+}
+
+// The index kept through the same kind of edits, without styling, against a fresh scan; and what it
+// reports as changed covers every block and span that is new.
+TEST_F(MarkdownStylerPropertyTests, CodeIndexKeptThroughEditsEqualsARebuild) {
+    const int documents = longRun() ? 60 : 8;
+    const int steps = longRun() ? 600 : 150;
+    for (int document = 0; document < documents; ++document) {
+        std::mt19937 random(300 + static_cast<unsigned>(document));
+        TextStorage storage(mixedLineBreaks(samples::generatedMarkdown(1200, document + 7), random, 25));
+        MarkdownCodeTokenIndex index(storage.string());
+        index.takeStructureChange();
+        std::uint64_t indexed = storage.characterVersion();
+        for (int step = 0; step < steps; ++step) {
+            const std::size_t location = random() % (storage.length() + 1);
+            const std::size_t removed = std::min<std::size_t>(random() % 4, storage.length() - location);
+            const std::u16string inserted = random() % 4 ? randomInsertion(random) : u"";
+            storage.replaceCharacters(TextRange{location, removed}, inserted);
+            const DocumentStructure before = index.structure();
+            index.update(storage, *storage.characterEditsSince(indexed));
+            indexed = storage.characterVersion();
+
+            const DocumentStructure expected = Scanner::structure(storage.string());
+            const DocumentStructure kept = index.structure();
+            ASSERT_EQ(kept.fencedBlocks, expected.fencedBlocks) << "document " << document << " step " << step;
+            ASSERT_EQ(kept.inlineCodeSpans, expected.inlineCodeSpans) << "document " << document << " step " << step;
+            ASSERT_EQ(index.isBalanced(), Scanner::fencedCodeScan(storage.string()).isBalanced);
+            // Every span that is not an old one carried along by the edit must lie in the reported change.
+            const EditMapping mapping(CharacterEdit{location, removed, inserted.size()});
+            std::vector<InlineCodeSpan> carried;
+            for (InlineCodeSpan span : before.inlineCodeSpans) {
+                if (span.fullRange.location >= mapping.oldEnd) {
+                    span.fullRange.location = span.fullRange.location + inserted.size() - removed;
+                    span.contentRange.location = span.contentRange.location + inserted.size() - removed;
+                } else if (span.fullRange.location < location && span.fullRange.end() > location) {
+                    span.fullRange = mapping.range(span.fullRange);
+                    span.contentRange = mapping.range(span.contentRange);
+                }
+                carried.push_back(span);
+            }
+            const std::optional<TextRange> changed = index.takeStructureChange();
+            for (const InlineCodeSpan &span : kept.inlineCodeSpans) {
+                if (std::find(carried.begin(), carried.end(), span) == carried.end()) {
+                    ASSERT_TRUE(changed && changed->location <= span.fullRange.location &&
+                                changed->end() >= span.fullRange.end())
+                        << "document " << document << " step " << step << ": " << span << " not reported";
+                }
+            }
+        }
+    }
+}
