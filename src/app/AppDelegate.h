@@ -73,6 +73,7 @@ public:
     VeltoPanelControlling *panelController() const { return panel_.get(); }
     HotKeyController *hotKeyController() const { return hotKeyController_.get(); }
     const std::filesystem::path &activePagesFolder() const { return activePagesFolder_; }
+    const ApplicationTestLaunchConfiguration &testLaunchConfiguration() const { return testLaunchConfiguration_; }
     bool isRunning() const { return running_; }
 
 private:

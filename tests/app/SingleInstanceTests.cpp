@@ -1,3 +1,4 @@
+#include "AppTestSupport.h"
 #include "app/SingleInstance.h"
 #include "support/ChildProcess.h"
 #include "support/TemporaryFolder.h"
@@ -19,13 +20,8 @@ namespace {
 
 using testing::TemporaryFolder;
 
-QCoreApplication &application() {
-    static int argc = 1;
-    static char name[] = "velto_app_tests";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication *instance =
-        QCoreApplication::instance() != nullptr ? QCoreApplication::instance() : new QCoreApplication(argc, argv);
-    return *instance;
+void application() {
+    testing::widgetApplication();
 }
 
 TEST(SingleInstance, TheKeyTellsSetupsApartAndFitsASocketPath) {

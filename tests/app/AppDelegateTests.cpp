@@ -1,0 +1,178 @@
+// The launch sequence and the shell's own steps, with a recording panel in place of the real one, on a store
+// over a temporary Pages folder. Without a display there is neither a tray nor global shortcuts.
+#include "AppTestSupport.h"
+#include "app/AppDelegate.h"
+#include "preferences/Preferences.h"
+#include "store/Store.h"
+#include "support/ChildProcess.h"
+#include "support/TemporaryFolder.h"
+
+#include <QtGui/QClipboard>
+#include <QtWidgets/QMenu>
+
+#include <gtest/gtest.h>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingPanel : public VeltoPanelControlling {
+public:
+    explicit RecordingPanel(std::vector<std::string> &log) : log_(log) {}
+
+    void show(std::optional<QRect>) override {
+        log_.push_back("show");
+        shown = true;
+    }
+    bool isShown() const override { return shown; }
+    std::optional<std::chrono::steady_clock::time_point> lastSelfCloseTime() const override { return std::nullopt; }
+    void close() override {
+        log_.push_back("close");
+        shown = false;
+    }
+    void dropNavigationSession() override { log_.push_back("drop navigation"); }
+    void stopShortcutHintMonitoring() override { log_.push_back("stop hints"); }
+    void flushPendingChanges() override { log_.push_back("flush"); }
+    bool canAppendToCurrentPage() const override { return pageTextHeld; }
+    QString currentPageText() const override { return pageText; }
+    void append(const QString &text) override { log_.push_back("append " + text.toStdString()); }
+    void showFeedback(const PanelFeedback &feedback) override {
+        log_.push_back("feedback " + feedback.message.toStdString());
+    }
+    void applyPreferredAppearance() override {}
+    QMenu *makeStatusMenu() override { return new QMenu(); }
+
+    bool shown = false;
+    bool pageTextHeld = true;
+    QString pageText = QStringLiteral("page");
+
+private:
+    std::vector<std::string> &log_;
+};
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::widgetApplication();
+        preferences = std::make_unique<PreferencesStore>(
+            std::make_unique<DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())),
+            VeltoNotificationCenter::defaultCenter());
+        VeltoPreferences::useStorage(preferences.get());
+    }
+    void TearDown() override {
+        delegate.reset();
+        VeltoPreferences::useStorage(nullptr);
+    }
+
+    void launch(ApplicationTestLaunchConfiguration configuration = {}) {
+        AppDelegate::Options options;
+        std::filesystem::path pages = folder / "Pages";
+        options.loadStore = [pages] { return VeltoStore::loadForApplication(pages, 100, 5'242'880); };
+        options.makePanel = [this](VeltoStore &) {
+            auto made = std::make_unique<RecordingPanel>(log);
+            panel = made.get();
+            return made;
+        };
+        options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
+        delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options));
+        delegate->applicationWillFinishLaunching();
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(processEventsUntil([this] { return delegate->isRunning(); }));
+    }
+
+    bool processEventsUntil(const std::function<bool()> &condition) {
+        return testing::waitUntil(
+            [&] {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+                return condition();
+            },
+            20s, 1ms);
+    }
+
+    testing::TemporaryFolder folder;
+    std::unique_ptr<PreferencesStore> preferences;
+    std::unique_ptr<AppDelegate> delegate;
+    RecordingPanel *panel = nullptr;
+    std::vector<std::string> log;
+    std::vector<int> exitStatuses;
+};
+
+TEST_F(AppDelegateTest, TheLaunchLoadsTheStoreBuildsThePanelAndReportsShortcutsUnavailableWithoutX11) {
+    launch();
+    ASSERT_NE(delegate->store(), nullptr);
+    EXPECT_EQ(delegate->store()->folderURL(), folder / "Pages");
+    EXPECT_EQ(delegate->panelController(), panel);
+    ASSERT_NE(delegate->hotKeyController(), nullptr);
+    EXPECT_TRUE(delegate->hotKeyController()->hotKeys().empty());
+    EXPECT_TRUE(exitStatuses.empty());
+}
+
+TEST_F(AppDelegateTest, TogglingClosesAfterHandingTheTextToTheStoreAndOpensAgain) {
+    launch();
+    delegate->togglePanel();
+    delegate->togglePanel();
+    delegate->showPage();
+    delegate->showPage(); // never closes
+    EXPECT_EQ(log, (std::vector<std::string>{"show", "drop navigation", "stop hints", "flush", "close", "show",
+                                             "show"}));
+}
+
+TEST_F(AppDelegateTest, ClipboardAppendAppendsCleanedTextAndRefusesWhatWouldAddNothingOrCannotBeAdded) {
+    launch();
+    struct Case {
+        const char *name;
+        std::optional<QString> clipboard;
+        bool pageTextHeld;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"text", QStringLiteral("one\r\ntwo  "), true, "append one\ntwo"},
+        {"blanks", QStringLiteral(" \n\t"), true, "feedback Nothing to append"},
+        {"nothing", std::nullopt, true, "feedback Clipboard doesn’t contain text"},
+        {"page not held", QStringLiteral("text"), false, "feedback The current page can’t be changed right now"},
+    };
+    for (const Case &test : cases) {
+        log.clear();
+        panel->pageTextHeld = test.pageTextHeld;
+        if (test.clipboard) {
+            QGuiApplication::clipboard()->setText(*test.clipboard);
+        } else {
+            QGuiApplication::clipboard()->clear();
+        }
+        delegate->appendClipboard();
+        ASSERT_TRUE(processEventsUntil([this] { return !log.empty(); })) << test.name;
+        EXPECT_EQ(log, std::vector<std::string>{test.expected}) << test.name;
+    }
+}
+
+TEST_F(AppDelegateTest, QuittingHandsTheEditorsTextToTheStoreSavesAndEndsWithStatusZero) {
+    launch();
+    delegate->store()->setText("the final words", std::chrono::system_clock::now());
+    delegate->quit();
+    EXPECT_EQ(log.front(), "flush");
+    ASSERT_TRUE(processEventsUntil([this] { return !exitStatuses.empty(); }));
+    EXPECT_EQ(exitStatuses, std::vector<int>{0});
+    auto file = delegate->store()->currentPageFileURL();
+    ASSERT_TRUE(file.has_value());
+    EXPECT_NE(testing::readWholeFile(file->string()).find("the final words"), std::string::npos);
+}
+
+TEST_F(AppDelegateTest, ASmokeLaunchRunsOnItsStorageFolderWithItsOwnPreferences) {
+    ApplicationTestLaunchConfiguration configuration(
+        {"velto", "--packaged-launch-smoke"},
+        {{"VELTO_SMOKE_TEST_STORAGE_DIRECTORY", (folder / "Smoke").string()}});
+    AppDelegate::Options options;
+    options.makePanel = [this](VeltoStore &) { return std::make_unique<RecordingPanel>(log); };
+    options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
+    delegate = std::make_unique<AppDelegate>(configuration, std::move(options));
+    delegate->applicationWillFinishLaunching();
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(processEventsUntil([this] { return delegate->isRunning(); }));
+    EXPECT_EQ(delegate->store()->folderURL(), folder / "Smoke");
+    EXPECT_NE(&VeltoPreferences::storage(), preferences.get());
+    std::filesystem::remove_all(delegate->testLaunchConfiguration().privatePreferencesFile.parent_path());
+}
+
+} // namespace
+} // namespace velto
