@@ -3,6 +3,7 @@
 #include "editor/CodeTokenPreservation.h"
 #include "editor/EditorPreferences.h"
 #include "editor/FontMetrics.h"
+#include "editor/LineStartRanges.h"
 #include "editor/LinkPasteBehavior.h"
 #include "editor/MarkdownCodeTokenIndex.h"
 #include "editor/MarkdownLinkMatcher.h"
@@ -207,6 +208,23 @@ void enumerateSearched(const std::string &pattern, std::u16string_view text, con
     RegexRunner::enumerateMatches(pattern, text, context.searchedRanges, handler);
 }
 
+/// Runs a pattern anchored at line starts over the searched lines that can match it: those whose
+/// first character (after blanks, when `afterBlanks`) passes `begins`.
+void enumerateLinesStartingWith(const std::string &pattern, std::u16string_view text, const PassContext &context,
+                                bool afterBlanks, const std::function<bool(char16_t)> &begins,
+                                const std::function<void(const RegexMatch &)> &handler) {
+    if (searchesFencedCodeContents) {
+        enumerateSearched(pattern, text, context, handler);
+        return;
+    }
+    RegexRunner::enumerateMatches(pattern, text, lineStartRanges(text, context.searchedRanges, afterBlanks, begins),
+                                  handler);
+}
+
+bool isListBullet(char16_t unit) {
+    return unit == u'-' || unit == u'+' || unit == u'*';
+}
+
 void addOver(TextStorage &storage, const Attributes &attributes, TextRange range) {
     if (range.length > 0) {
         storage.addAttributes(attributes, range);
@@ -219,37 +237,50 @@ void styleMarkers(TextRange match, TextRange content, TextStorage &storage, cons
 }
 
 void styleHeadings(TextStorage &storage, const PassContext &context) {
-    enumerateSearched(Patterns::heading, textOf(storage), context, [&](const RegexMatch &match) {
-        const std::size_t level = match.range(1).length;
-        storage.addAttributes(context.heading[level], match.range());
-        addOver(storage, context.secondary, match.range(1));
-    });
+    const auto isHash = [](char16_t unit) { return unit == u'#'; };
+    enumerateLinesStartingWith(Patterns::heading, textOf(storage), context, false, isHash,
+                               [&](const RegexMatch &match) {
+                                   const std::size_t level = match.range(1).length;
+                                   storage.addAttributes(context.heading[level], match.range());
+                                   addOver(storage, context.secondary, match.range(1));
+                               });
 }
 
 void styleSetextHeadings(TextStorage &storage, const PassContext &context) {
-    enumerateSearched(Patterns::setextHeading, textOf(storage), context, [&](const RegexMatch &match) {
+    const std::u16string_view text = textOf(storage);
+    const auto style = [&](const RegexMatch &match) {
         storage.addAttributes(context.heading[1], match.range(1));
         addOver(storage, context.secondary, match.range(2));
-    });
+    };
+    if (searchesFencedCodeContents) {
+        enumerateSearched(Patterns::setextHeading, text, context, style);
+    } else {
+        RegexRunner::enumerateMatches(Patterns::setextHeading, text, underlinedLineRanges(text, context.searchedRanges),
+                                      style);
+    }
 }
 
 void styleQuotes(TextStorage &storage, const Color &color, const PassContext &context) {
-    enumerateSearched(Patterns::blockQuote, textOf(storage), context, [&](const RegexMatch &match) {
-        colorRange(storage, match.range(), color.withAlpha(0.72));
-        applyTrait(FontTrait::italic, match.range(2), storage);
-    });
+    const auto isQuoteMarker = [](char16_t unit) { return unit == u'>'; };
+    enumerateLinesStartingWith(Patterns::blockQuote, textOf(storage), context, false, isQuoteMarker,
+                               [&](const RegexMatch &match) {
+                                   colorRange(storage, match.range(), color.withAlpha(0.72));
+                                   applyTrait(FontTrait::italic, match.range(2), storage);
+                               });
 }
 
 void styleLists(TextStorage &storage, const PassContext &context) {
     const std::u16string_view text = textOf(storage);
-    enumerateSearched(Patterns::listMarker, text, context, [&](const RegexMatch &match) {
-        const TextRange marker = match.range(1);
-        if (MarkdownSyntaxScanner::isEscaped(marker.end() - 1, text)) {
-            return;
-        }
-        storage.addAttributes(context.listMarker, marker);
-    });
-    enumerateSearched(Patterns::taskBox, text, context, [&](const RegexMatch &match) {
+    const auto beginsListMarker = [](char16_t unit) { return isListBullet(unit) || (unit >= u'0' && unit <= u'9'); };
+    enumerateLinesStartingWith(Patterns::listMarker, text, context, true, beginsListMarker,
+                               [&](const RegexMatch &match) {
+                                   const TextRange marker = match.range(1);
+                                   if (MarkdownSyntaxScanner::isEscaped(marker.end() - 1, text)) {
+                                       return;
+                                   }
+                                   storage.addAttributes(context.listMarker, marker);
+                               });
+    enumerateLinesStartingWith(Patterns::taskBox, text, context, true, isListBullet, [&](const RegexMatch &match) {
         std::size_t bullet = match.range().location;
         while (text[bullet] == u' ' || text[bullet] == u'\t') {
             ++bullet;
@@ -345,7 +376,8 @@ void styleHorizontalRules(TextStorage &storage, const DocumentStructure &structu
     for (const FencedCodeBlock &block : structure.fencedBlocks) {
         fencedRanges.push_back(block.fullRange);
     }
-    enumerateSearched(Patterns::horizontalRule, text, context, [&](const RegexMatch &match) {
+    const auto beginsRule = [](char16_t unit) { return unit == u'-' || unit == u'*' || unit == u'_'; };
+    enumerateLinesStartingWith(Patterns::horizontalRule, text, context, true, beginsRule, [&](const RegexMatch &match) {
         const TextRange marker = match.range(1);
         if (MarkdownSyntaxScanner::isEscaped(marker.location, text) || overlapsAny(marker, fencedRanges)) {
             return;
@@ -675,7 +707,11 @@ namespace {
 std::optional<TextRange> linesInsideCodeContents(const TextStorage &storage, const MarkdownCodeTokenIndex &index,
                                                  TextRange edited) {
     const TextRange lines = lineFeedLines(storage, edited);
-    const std::optional<FencedCodeBlock> block = index.fencedBlockContaining(lines.location);
+    // An edit at the very end after a line feed leaves no line of its own: the block holding the
+    // unit before it (an unclosed one, running to the end) is the one it changed.
+    const bool emptyAtEnd = lines.length == 0 && lines.location > 0;
+    const std::optional<FencedCodeBlock> block =
+        index.fencedBlockContaining(emptyAtEnd ? lines.location - 1 : lines.location);
     if (!block || lines.location < block->contentRange.location || lines.end() > block->contentRange.end()) {
         return std::nullopt;
     }

@@ -94,9 +94,10 @@ std::u16string unescapingASCIIPunctuation(std::u16string_view text);
 void enumerate(const std::string &pattern, std::u16string_view text,
                const std::function<void(const RegexMatch &)> &handler);
 
-/// Whether full passes also search the contents of fenced blocks with the Markdown patterns (whose
-/// results the code styling then replaces). Off: the same result for less work. Tests turn it on to
-/// check exactly that.
+/// Whether full passes search the whole text with every pattern: the contents of fenced blocks too
+/// (whose results the code styling then replaces), and every line with the patterns anchored at line
+/// starts, not only the lines whose first character can begin a match. Off: the same result for
+/// less work. Tests turn it on to check exactly that.
 void setSearchesFencedCodeContents(bool searches);
 
 } // namespace MarkdownStyler

@@ -236,3 +236,20 @@ TEST_F(MarkdownStylerIncrementalTests, AddressInsideASpanAroundABlockIsNotLinked
         EXPECT_EQ(storage.attribute(AttributeKey::link, k), nullptr) << "at " << k;
     }
 }
+
+// Deleting the last line of an unclosed block restyles nothing else, and leaves the page as a full
+// pass would; typing "=" there and deleting it again keeps the fence line out of any heading.
+TEST_F(MarkdownStylerIncrementalTests, EditsAtTheEndOfAnUnclosedBlockStayInsideIt) {
+    TextStorage storage = styled(u"intro\n\n```\ncode\n");
+    const std::vector<AttributeRun> introRuns = storage.attributeRuns(TextRange{0, 7});
+    for (const char16_t *typed : {u"x", u"=", u"\n"}) {
+        const std::size_t end = storage.length();
+        storage.replaceCharacters(TextRange{end, 0}, typed);
+        MarkdownStyler::apply(storage, TextRange{end, 1});
+        EXPECT_EQ(perCharacter(storage), perCharacter(styled(storage.string())));
+        storage.replaceCharacters(TextRange{end, 1}, u"");
+        EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{end, 0}), (TextRange{end, 0}));
+        EXPECT_EQ(perCharacter(storage), perCharacter(styled(storage.string())));
+        EXPECT_EQ(storage.attributeRuns(TextRange{0, 7}), introRuns);
+    }
+}

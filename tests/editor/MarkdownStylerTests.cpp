@@ -188,6 +188,12 @@ TEST_F(MarkdownStylerTests, SkippingFencedContentsGivesTheSameRuns) {
         u"",
         u"Title",
         u"\\*x* _y_ __z__",
+        u"  * item",
+        u"12. twelve",
+        u"   ***",
+        u"#no heading",
+        u"\v# after a vertical tab",
+        u"a\fb > c",
     };
     const char16_t *const breaks[] = {u"\n", u"\r\n", u"\r", u"\u2028"};
     for (int round = 0; round < 3000; ++round) {
