@@ -4,10 +4,11 @@
 #include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
 #include "app/MenuBarIcon.h"
-#include "app/MinimalPanel.h"
 #include "app/VeltoApplicationIcon.h"
 #include "app/X11HotKeyService.h"
+#include "editor_view/ViewEnvironment.h"
 #include "library/FolderConnectionAssessment.h"
+#include "panel/VeltoPanelController.h"
 #include "platform/ApplicationBundle.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/KeyboardLayoutTranslator.h"
@@ -279,7 +280,10 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
 
 void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
     store_ = std::move(store);
-    panel_ = options_.makePanel ? options_.makePanel(*store_) : std::make_unique<MinimalPanel>(*store_);
+    panel_ = options_.makePanel ? options_.makePanel(*store_) : makeProductionPanel(*store_);
+    if (launchTrace::isEnabled()) {
+        panel_->onPanelPainted = [] { launchTrace::milestone("panel painted"); };
+    }
     launchTrace::milestone("panel ready");
     configureStatusItem();
     registerHotKeys();
@@ -296,6 +300,16 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         panel_->onOpenEditor();
     }
     launchTrace::milestone("launch finished");
+}
+
+std::unique_ptr<VeltoPanelControlling> AppDelegate::makeProductionPanel(VeltoStore &store) {
+    // Styling measures text with Qt's fonts and reads the editor preferences once a display exists.
+    editor::installViewEnvironment();
+    VeltoPanelController::Options options;
+    // Nothing may close the panel behind a smoke test's back.
+    options.popoverBehavior =
+        testLaunchConfiguration_.isEnabled ? PopoverBehavior::applicationDefined : PopoverBehavior::transient;
+    return std::make_unique<VeltoPanelController>(store, std::move(options));
 }
 
 // The tray icon
@@ -483,8 +497,9 @@ QCoro::Task<void> AppDelegate::appendClipboardText(editor::ClipboardSnapshot sna
         }
         co_return;
     }
-    if (panel_) {
-        panel_->append(plan.text);
+    // The panel refuses (with a beep) while it cannot keep the text: then nothing is confirmed.
+    if (!panel_ || !panel_->append(plan.text)) {
+        co_return;
     }
     if (menuBarIcon_) {
         menuBarIcon_->pulse();

@@ -3,7 +3,7 @@
 #include "app/ApplicationTerminationCoordinator.h"
 #include "app/ApplicationTestLaunchConfiguration.h"
 #include "app/HotKeyController.h"
-#include "app/PanelControlling.h"
+#include "panel/PanelControlling.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -80,6 +80,7 @@ private:
     QCoro::Task<void> runLaunchTask();
     QCoro::Task<bool> prepareVeltoStore(VeltoStore &store);
     void finishLaunching(std::unique_ptr<VeltoStore> store);
+    std::unique_ptr<VeltoPanelControlling> makeProductionPanel(VeltoStore &store);
     static QCoro::Task<std::unique_ptr<VeltoStore>> loadActiveFolder(QPointer<AppDelegate> delegate);
     static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
 

@@ -36,7 +36,10 @@ public:
     void flushPendingChanges() override { log_.push_back("flush"); }
     bool canAppendToCurrentPage() const override { return pageTextHeld; }
     QString currentPageText() const override { return pageText; }
-    void append(const QString &text) override { log_.push_back("append " + text.toStdString()); }
+    bool append(const QString &text) override {
+        log_.push_back("append " + text.toStdString());
+        return pageTextHeld;
+    }
     void showFeedback(const PanelFeedback &feedback) override {
         log_.push_back("feedback " + feedback.message.toStdString());
     }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "panel/PanelFeedback.h"
+
 #include <QtCore/QRect>
 #include <QtCore/QString>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -11,19 +14,9 @@ class QMenu;
 
 namespace velto {
 
-/// A short banner over the editor.
-struct PanelFeedback {
-    enum class Emphasis { informational, confirmation };
-    QString message;
-    Emphasis emphasis = Emphasis::informational;
-    double duration = 2.2; // seconds
-
-    friend bool operator==(const PanelFeedback &, const PanelFeedback &) = default;
-};
-
 /// What the application shell uses of the panel controller: showing and closing the panel, handing the
-/// editor's text to the store, appending text and giving feedback. The panel belongs to the layer below;
-/// the shell codes against this interface, so that a stand-in can take the panel's place.
+/// editor's text to the store, appending text and giving feedback. The shell codes against this interface,
+/// so that its tests can put a recording panel in the real one's place.
 class VeltoPanelControlling {
 public:
     virtual ~VeltoPanelControlling() = default;
@@ -31,6 +24,12 @@ public:
     /// Shows the panel under the tray icon's geometry, at the pointer when the tray gives none. Nothing while
     /// it is shown.
     virtual void show(std::optional<QRect> anchor) = 0;
+    /// Shows the panel for a global shortcut: the window manager is asked for focus with the key event's X
+    /// server time, so that its focus-stealing prevention lets the panel take the keyboard.
+    virtual void showForShortcut(std::optional<QRect> anchor, std::uint32_t keyEventTime) {
+        (void)keyEventTime;
+        show(anchor);
+    }
     /// Whether the panel is open.
     virtual bool isShown() const = 0;
     /// When the panel last closed itself (a click elsewhere, Escape); nothing when it never did. The shell
@@ -50,8 +49,9 @@ public:
     /// The current page's text as the editor holds it (UTF-8 byte count matters for the size limit).
     virtual QString currentPageText() const = 0;
     /// Appends the text to the end of the current page as one undoable edit (a line break in front when the
-    /// page does not end with one) and hands it to the store at once.
-    virtual void append(const QString &text) = 0;
+    /// page does not end with one) and hands it to the store at once. False (and a beep) when the page cannot
+    /// take it now: its text is not loaded, or a page operation is under way.
+    virtual bool append(const QString &text) = 0;
     virtual void showFeedback(const PanelFeedback &feedback) = 0;
 
     virtual void applyPreferredAppearance() = 0;
@@ -62,6 +62,8 @@ public:
     std::function<void()> onOpenEditor;
     std::function<void()> onRevealCurrentPage;
     std::function<void()> onOpenPagesFolder;
+    /// Told when the panel has painted after being shown (the launch trace marks it).
+    std::function<void()> onPanelPainted;
 };
 
 } // namespace velto

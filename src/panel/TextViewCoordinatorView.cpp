@@ -1,0 +1,43 @@
+#include "panel/TextViewCoordinatorView.h"
+
+#include "editor_view/VeltoTextView.h"
+#include "panel/Appearance.h"
+#include "platform/desktop/DisplayOptions.h"
+
+namespace velto {
+
+TextViewCoordinatorView::TextViewCoordinatorView(editor::VeltoTextView &textView, std::function<void()> beep)
+    : textView_(textView), beep_(std::move(beep)) {}
+
+void TextViewCoordinatorView::setNeedsDisplay() {
+    textView_.viewport()->update();
+}
+
+void TextViewCoordinatorView::applyEditorAppearance(const editor::EditorAppearance &appearance) {
+    textView_.setCodeTextColor(appearance.codeTextColor);
+    textView_.setHorizontalRuleColor(appearance.horizontalRuleColor);
+    textView_.setAppearance(effectiveAppearance());
+    textView_.setIncreaseContrast(increasesContrast());
+    textView_.viewport()->update();
+}
+
+editor::Appearance TextViewCoordinatorView::effectiveAppearance() const {
+    return VeltoAppearance::shared().current() == DrawingAppearance::dark ? editor::Appearance::darkAqua
+                                                                          : editor::Appearance::aqua;
+}
+
+bool TextViewCoordinatorView::increasesContrast() const {
+    return displayOptions().current().increaseContrast;
+}
+
+bool TextViewCoordinatorView::isInsideMarkdownLiteralCode(std::size_t location) const {
+    return textView_.EditingTarget::isInsideMarkdownLiteralCode(static_cast<std::ptrdiff_t>(location));
+}
+
+void TextViewCoordinatorView::beep() {
+    if (beep_) {
+        beep_();
+    }
+}
+
+} // namespace velto

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "editor_view/EditorCoordinatorView.h"
+
+#include <functional>
+
+namespace velto {
+
+namespace editor {
+class VeltoTextView;
+}
+
+/// The panel's text view as the editor coordinator sees it: drawing, the resolved appearance, code positions
+/// and the beep.
+class TextViewCoordinatorView : public editor::EditorCoordinatorView {
+public:
+    TextViewCoordinatorView(editor::VeltoTextView &textView, std::function<void()> beep);
+
+    void setNeedsDisplay() override;
+    void applyEditorAppearance(const editor::EditorAppearance &appearance) override;
+    editor::Appearance effectiveAppearance() const override;
+    bool increasesContrast() const override;
+    bool clearPreviewedTaskCheckbox() override { return false; }
+    bool isInsideMarkdownLiteralCode(std::size_t location) const override;
+    void beep() override;
+
+private:
+    editor::VeltoTextView &textView_;
+    std::function<void()> beep_;
+};
+
+} // namespace velto

@@ -1,0 +1,192 @@
+#pragma once
+
+#include "editor/CodeSyntaxHighlighting.h"
+#include "panel/PageEditingSession.h"
+#include "panel/PageOperationUndoLedger.h"
+#include "panel/PanelControlling.h"
+#include "panel/PanelPopover.h"
+#include "panel/ShortcutHintTransitions.h"
+#include "preferences/CommandRegistry.h"
+#include "preferences/LocalShortcutRouter.h"
+#include "store/Scheduler.h"
+
+#include <QtCore/QObject>
+#include <qcoro/qcorotask.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+
+namespace velto {
+
+class VeltoStore;
+class VeltoPanelView;
+class PanelFeedbackController;
+class ShortcutHintsPanelController;
+class TextViewCoordinatorView;
+namespace editor {
+class VeltoEditorCoordinator;
+class VeltoTextView;
+class UndoManager;
+} // namespace editor
+
+/// Owns the panel: its window, the panel view with the editor, the editor coordinator, the page-editing
+/// session and the command registry. It turns the user's page actions into store operations framed by page
+/// transitions, with undo and banners; changes the panel's size, the font size and live formatting; and shows
+/// the hold-Ctrl shortcut hints. The shell creates one once the store has loaded. Main thread only.
+///
+/// One page operation runs at a time. While one runs (some await the disk), the editor is read-only, and
+/// other page commands and appends are refused with a beep, so that nothing typed lands on a page the store
+/// is replacing; the operation's transition, or its failure, makes the editor editable again.
+class VeltoPanelController : public QObject, public VeltoPanelControlling {
+public:
+    struct Options {
+        PopoverBehavior popoverBehavior = PopoverBehavior::transient;
+        /// The editor's debouncing; nullptr means Qt timers.
+        VeltoScheduler *editorScheduler = nullptr;
+        /// The shortcut hints' dwell; nullptr means Qt timers.
+        VeltoScheduler *hintScheduler = nullptr;
+        /// nullptr means highlight.js.
+        std::shared_ptr<editor::CodeSyntaxHighlighting> codeHighlighter;
+        /// The panel's commands and their shortcuts; empty means the catalog's with the user's keys.
+        std::function<CommandShortcuts()> commandShortcuts;
+        /// The system beep; empty means QApplication::beep.
+        std::function<void()> beep;
+        std::size_t undoByteLimit = PageOperationUndoLedger::defaultByteLimit;
+    };
+
+    static constexpr std::chrono::milliseconds shortcutHintDwell{700};
+
+    explicit VeltoPanelController(VeltoStore &store);
+    VeltoPanelController(VeltoStore &store, Options options);
+    ~VeltoPanelController() override;
+
+    // ---- what the shell uses ----
+
+    void show(std::optional<QRect> anchor) override;
+    void showForShortcut(std::optional<QRect> anchor, std::uint32_t keyEventTime) override;
+    bool isShown() const override;
+    std::optional<std::chrono::steady_clock::time_point> lastSelfCloseTime() const override;
+    void close() override;
+    void dropNavigationSession() override;
+    void stopShortcutHintMonitoring() override;
+    void flushPendingChanges() override;
+    bool canAppendToCurrentPage() const override;
+    QString currentPageText() const override;
+    bool append(const QString &text) override;
+    void showFeedback(const PanelFeedback &feedback) override;
+    void applyPreferredAppearance() override;
+    QMenu *makeStatusMenu() override;
+
+    /// Closes the panel before the Pages folder is replaced.
+    void prepareForPagesFolderChange();
+    /// Hands the editor's text over, reloads the whole library and shows the current page again.
+    QCoro::Task<void> reloadFromDisk();
+
+    // ---- collaborators ----
+
+    PanelPopover &popover() const { return *popover_; }
+    VeltoPanelView &panelView() const { return *panelView_; }
+    editor::VeltoTextView &textView() const;
+    editor::VeltoEditorCoordinator &editorCoordinator() const { return *editorCoordinator_; }
+    PageEditingSession &pageEditingSession() const { return *pageEditingSession_; }
+    VeltoCommandRegistry &commandRegistry() const { return *commandRegistry_; }
+    const PageOperationUndoLedger &undoLedger() const { return undoLedger_; }
+    PanelFeedbackController &feedbackPanelController();
+    ShortcutHintsPanelController &shortcutHintsPanelController();
+    VeltoCommandContext commandContext() const;
+
+    // ---- page operations ----
+
+    void createNewPage();
+    void archivePage();
+    QCoro::Task<void> cyclePage(bool reverse);
+    void selectPageAndOpenEditor(const Uuid &pageID);
+    QCoro::Task<void> restorePageFromArchive(Uuid pageID);
+    QCoro::Task<void> archiveOtherPagesFromMenu();
+    QCoro::Task<int> deleteConfirmedArchivedPages(std::set<Uuid> pageIDs);
+    /// A page operation is under way: the editor is read-only until it ends.
+    bool isPageOperationRunning() const { return pageOperationRunning_; }
+
+    // ---- size, font size and formatting ----
+
+    void resizePanel(QSizeF size, bool persist);
+    void adjustPanelSize(int step);
+    void setFontSize(double size);
+    void toggleMarkdownFormatting();
+
+    // ---- shortcut hints ----
+
+    const ShortcutHintState &shortcutHintState() const { return shortcutHintState_; }
+    void handleShortcutHintEvent(const ShortcutHintEvent &event);
+
+    /// The last banner asked for while the panel was closed, shown at the next show.
+    const std::optional<PanelFeedback> &pendingFeedback() const { return pendingFeedback_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    using Direction = VeltoPageOperationDirection;
+    using Entry = PageOperationUndoLedger::Entry;
+    class PageOperationScope;
+
+    void showPanel(std::optional<QRect> anchor, std::optional<std::uint32_t> keyEventTime);
+    void configureTextViewActions();
+    void execute(VeltoCommandID id);
+    void closePanel();
+    void closePanelAndShowSettings();
+    void popoverDidClose();
+    void refreshAppearance();
+    QRect editorContentFrameOnScreen() const;
+    void beep();
+
+    /// Opens the page-operation gate: false (with a beep) while another operation runs.
+    bool beginPageOperation();
+    void endPageOperation();
+    /// The store changed the current page by another road: shown now, or when a running operation ends.
+    void currentPageChangedOutsideOperation();
+
+    void registerPageOperation(std::shared_ptr<Entry> entry, Direction direction, PageEditorViewState viewState,
+                               std::shared_ptr<editor::UndoManager> undoManager);
+    void applyPageOperation(const std::shared_ptr<Entry> &entry, Direction direction, PageEditorViewState viewState,
+                            std::shared_ptr<editor::UndoManager> undoManager);
+    void registerArchiveOperation(std::shared_ptr<Entry> entry, Direction direction, PageEditorViewState viewState,
+                                  std::shared_ptr<editor::UndoManager> undoManager);
+    void applyArchiveTransition(const std::shared_ptr<Entry> &entry, Direction direction,
+                                PageEditorViewState viewState, std::shared_ptr<editor::UndoManager> undoManager);
+    QCoro::Task<void> finishArchiveTransition(std::shared_ptr<Entry> entry, Direction direction,
+                                              PageEditorViewState viewState,
+                                              std::shared_ptr<editor::UndoManager> undoManager);
+    /// After a replayed step: redo stays reachable from the page now shown.
+    void updatePageTransitionRedoManager(const std::shared_ptr<editor::UndoManager> &undoManager);
+    void openEditor();
+
+    bool handlePanelKeyEvent(QKeyEvent *event);
+    void startShortcutHintMonitoring();
+    void applyShortcutHintEffects(const ShortcutHintEffects &effects);
+    void showShortcutHints(bool refreshAvailability);
+
+    VeltoStore &store_;
+    Options options_;
+    std::function<CommandShortcuts()> commandShortcuts_;
+    VeltoPanelView *panelView_;
+    std::unique_ptr<PanelPopover> popover_;
+    std::unique_ptr<TextViewCoordinatorView> coordinatorView_;
+    std::unique_ptr<editor::VeltoEditorCoordinator> editorCoordinator_;
+    std::unique_ptr<PageEditingSession> pageEditingSession_;
+    std::unique_ptr<VeltoCommandRegistry> commandRegistry_;
+    std::unique_ptr<PanelFeedbackController> feedbackPanelController_;
+    std::unique_ptr<ShortcutHintsPanelController> shortcutHintsPanelController_;
+    PageOperationUndoLedger undoLedger_;
+
+    std::optional<PanelFeedback> pendingFeedback_;
+    bool pageOperationRunning_ = false;
+    bool transitionOwedAfterOperation_ = false;
+    bool monitoringShortcutHints_ = false;
+    ShortcutHintState shortcutHintState_;
+    std::unique_ptr<VeltoScheduledAction> shortcutHintDwellWorkItem_;
+};
+
+} // namespace velto
