@@ -100,10 +100,14 @@ bool HotKeyController::isAutoRepeat(const HotKeyEvent &event) {
         state.lastReleaseTime = event.time;
         return true; // a release runs nothing either
     }
-    // A held key repeats as presses without releases, or (without detectable auto-repeat) as a release
-    // and a press with the same time stamp.
-    bool repeat = state.held || (state.lastReleaseTime && *state.lastReleaseTime == event.time);
+    // A held key repeats as presses without releases, or (without detectable auto-repeat) as a release and a
+    // press with the same time stamp. Repeats follow each other within the keyboard's repeat delay, so a press
+    // long after the last one is a new press whose release went astray (to a grab that ended early).
+    bool recentlyPressed =
+        state.lastPressTime && static_cast<std::uint32_t>(event.time - *state.lastPressTime) < maximumRepeatInterval;
+    bool repeat = (state.held && recentlyPressed) || (state.lastReleaseTime && *state.lastReleaseTime == event.time);
     state.held = true;
+    state.lastPressTime = event.time;
     return repeat;
 }
 

@@ -77,6 +77,9 @@ public:
     /// repeats a key still held (no release seen since its last press) runs nothing. Answers the status.
     std::int32_t handleHotKeyEvent(const std::optional<HotKeyEvent> &event);
 
+    /// Longer than any keyboard's delay before it repeats a held key, in milliseconds.
+    static constexpr std::uint32_t maximumRepeatInterval = 1500;
+
     const std::vector<HotKeyOperations::Reference> &hotKeys() const { return hotKeys_; }
     bool hasEventHandler() const { return eventHandler_.has_value(); }
 
@@ -91,6 +94,7 @@ private:
 
     struct KeyState {
         bool held = false;
+        std::optional<std::uint32_t> lastPressTime;
         std::optional<std::uint32_t> lastReleaseTime;
     };
     std::map<std::uint32_t, KeyState> keyStates_;

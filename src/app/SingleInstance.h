@@ -30,7 +30,7 @@ public:
     bool becomePrimary();
 
     /// As a later instance: asks the primary to show its panel; true when it answered within the time.
-    bool askPrimaryToShow(int timeoutMilliseconds = 5000);
+    bool askPrimaryToShow(int timeoutMilliseconds = 20'000);
 
     /// Runs on the primary when a later launch asks to be shown.
     std::function<void()> onShowRequested;

@@ -217,6 +217,8 @@ TEST(HotKeyController, AHeldKeyActsOnceWhateverWayTheServerReportsItsRepeats) {
          1},
         {"two real presses", {press(1, 10), release(1, 40), press(1, 200), release(1, 240)}, 2},
         {"a lone release", {release(1, 10)}, 0},
+        {"a release that went astray", {press(1, 10), press(1, 5000), release(1, 5100)}, 2},
+        {"a long hold repeating", {press(1, 10), press(1, 700), press(1, 730), press(1, 2200), press(1, 3600)}, 1},
     };
     for (const Case &test : cases) {
         FakeHotKeyService service;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 namespace velto::testing {
@@ -26,6 +27,12 @@ protected:
     }
 
     void TearDown() override {
+        if (HasFailure() && session) {
+            for (VeltoProcess *velto : launched) {
+                std::printf("--- Velto's output\n%s\n", velto->output().c_str());
+            }
+            std::printf("--- windows\n%s\n", session->windowTree().c_str());
+        }
         // Nothing of Velto may land in the home of the process that ran the test.
         for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "HOME"}) {
             const char *folder = std::getenv(name);
@@ -40,6 +47,7 @@ protected:
 
     std::unique_ptr<VeltoProcess> launch() {
         auto velto = std::make_unique<VeltoProcess>(*session);
+        launched.push_back(velto.get());
         EXPECT_TRUE(velto->process().started());
         EXPECT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
         return velto;
@@ -70,6 +78,7 @@ protected:
     }
 
     std::unique_ptr<DesktopSession> session;
+    std::vector<VeltoProcess *> launched; // for the report of a failure
 };
 
 TEST_F(VeltoDesktop, IconDocksShortcutShowsPanelAndTypedAndAppendedTextReachThePageFile) {
@@ -91,9 +100,11 @@ TEST_F(VeltoDesktop, IconDocksShortcutShowsPanelAndTypedAndAppendedTextReachTheP
 
     // A second launch hands over to the running one: it shows the panel and ends.
     VeltoProcess second(*session);
+    launched.push_back(&second);
     EXPECT_EQ(second.process().waitForExit(generous), 0) << second.output();
     EXPECT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous));
 
+    launched.pop_back();
     velto->process().signal(SIGTERM);
     EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
 }
