@@ -49,8 +49,9 @@ DesktopSettingsPortal::DesktopSettingsPortal() {
     if (!bus.isConnected()) {
         return;
     }
-    bus.connect(service, path, interface, QStringLiteral("SettingChanged"), this,
-                SLOT(settingChanged(QString, QString, QDBusVariant)));
+    // Matched by path and interface, not by the service's name, and taken as a whole message: a slot with
+    // typed arguments is refused for the variant argument.
+    bus.connect(QString(), path, interface, QStringLiteral("SettingChanged"), this, SLOT(settingChanged(QDBusMessage)));
     readAll();
 }
 
@@ -80,9 +81,12 @@ void DesktopSettingsPortal::store(const QString &settingNamespace, const QString
     emit changed();
 }
 
-void DesktopSettingsPortal::settingChanged(const QString &settingNamespace, const QString &settingKey,
-                                           const QDBusVariant &value) {
-    store(settingNamespace, settingKey, value.variant());
+void DesktopSettingsPortal::settingChanged(const QDBusMessage &message) {
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() != 3) {
+        return;
+    }
+    store(arguments[0].toString(), arguments[1].toString(), arguments[2]);
 }
 
 } // namespace velto

@@ -4,7 +4,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QString>
 #include <QtCore/QVariant>
-#include <QtDBus/QDBusVariant>
+#include <QtDBus/QDBusMessage>
 
 namespace velto {
 
@@ -36,7 +36,8 @@ private:
     void store(const QString &settingNamespace, const QString &settingKey, const QVariant &value);
 
 private slots:
-    void settingChanged(const QString &settingNamespace, const QString &settingKey, const QDBusVariant &value);
+    /// SettingChanged(namespace, key, value).
+    void settingChanged(const QDBusMessage &message);
 
 private:
     PortalSettingValues values_;
