@@ -9,6 +9,7 @@
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
 #include "platform/Text.h"
+#include "preferences/Preferences.h"
 #include "store/Store.h"
 #include "support/TemporaryFolder.h"
 
@@ -243,6 +244,60 @@ void HandOver(benchmark::State &state) {
     state.counters["stored_MB"] = static_cast<double>(store->document().currentPage.visibleText().size()) / mebibyte;
 }
 
+/// A highlighter whose answers are ready at once, as the cache gives them for unchanged blocks.
+struct ReadyHighlighter : CodeSyntaxHighlighting {
+    QCoro::Task<std::vector<SyntaxToken>> tokens(std::u16string, std::string, velto::CancellationToken) override {
+        co_return std::vector<SyntaxToken>{};
+    }
+};
+
+/// The coordinator's style pass after a keystroke in the middle of a 5 MiB page: the incremental
+/// styling of the edit and the request for code highlighting (finding the blocks to highlight).
+void CoordinatorStylePass(benchmark::State &state) {
+    velto::testing::TemporaryFolder folder;
+    // Registered defaults in a preferences file of the benchmark's own: Markdown is formatted.
+    velto::VeltoNotificationCenter center;
+    velto::PreferencesStore preferences(
+        std::make_unique<velto::DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())), center);
+    velto::VeltoPreferences::useStorage(&preferences);
+    velto::VeltoPreferences::registerDefaults();
+    std::unique_ptr<velto::VeltoStore> store;
+    bool loaded = false;
+    auto loading = [&]() -> QCoro::Task<> {
+        store = co_await velto::VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880);
+        loaded = true;
+    }();
+    while (!loaded) {
+        QCoreApplication::processEvents();
+    }
+    store->setText(velto::text::toUTF8(samples::generatedMarkdown(5 * mebibyte)), velto::systemClock().now());
+    TextStorage storage;
+    EditingCore core(storage);
+    PageUndoHistories histories(core);
+    QuietCoordinatorView quiet;
+    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, {}, velto::qtScheduler(),
+                                       std::make_shared<ReadyHighlighter>());
+    core.shouldChangeTextHandler = [&](TextRange range, std::u16string_view replacement) {
+        coordinator.editorWillReplaceCharacters(range, replacement);
+        return true;
+    };
+    coordinator.loadCurrentPageText();
+    const std::size_t position = lineStartNearMiddle(storage);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        core.setSelectedRange(TextRange{position, 0});
+        core.insertText(u"x");
+        const auto start = std::chrono::steady_clock::now();
+        coordinator.applyIncrementalEditorAppearance();
+        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+        samples.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1000);
+        QCoreApplication::processEvents();
+    }
+    reportSamples(state, samples);
+    velto::VeltoPreferences::useStorage(nullptr);
+}
+
 /// Spell checking the screen around the middle of a styled 5 MiB page with the installed English
 /// dictionary, in idle slices of the checker's own budget: after a keystroke changed one paragraph
 /// (remembered paragraphs are not checked again), and on a screen seen for the first time. Reports each
@@ -316,6 +371,10 @@ void registerAll() {
     benchmark::RegisterBenchmark("Jump/5MiB", Jump)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
     benchmark::RegisterBenchmark("Memory/5MiB", Memory)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
     benchmark::RegisterBenchmark("HandOver/5MiB", HandOver)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(100);
+    benchmark::RegisterBenchmark("CoordinatorStylePass/5MiB", CoordinatorStylePass)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(100);
