@@ -858,6 +858,10 @@ std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage,
     return codeTokenIndexFor(storage)->fencedBlockContaining(location);
 }
 
+std::vector<FencedCodeBlock> fencedBlocks(const TextStorage &storage) {
+    return codeTokenIndexFor(storage)->fencedBlocksOverlapping(TextRange{0, storage.length()});
+}
+
 bool isInsideFencedCode(const TextStorage &storage, std::size_t location) {
     location = std::min(location, storage.length());
     const std::optional<FencedCodeBlock> block = codeTokenIndexFor(storage)->fencedBlockContaining(location);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velto::editor {
 
@@ -79,6 +80,8 @@ bool isInsideFencedCode(const TextStorage &storage, std::size_t location);
 std::optional<InlineCodeSpan> inlineCodeSpanContaining(const TextStorage &storage, std::size_t location);
 /// Whether the location lies in the full range of a fenced block or of an inline code span.
 bool isInsideLiteralCode(const TextStorage &storage, std::size_t location);
+/// Every fenced block of the text, in text order.
+std::vector<FencedCodeBlock> fencedBlocks(const TextStorage &storage);
 
 // ---- fence languages ----
 

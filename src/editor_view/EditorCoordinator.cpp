@@ -90,8 +90,9 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
     }
     const TextStorage &storage = core_.textStorage();
     const std::u16string_view text = storage.string();
+    // The blocks come from the styler's code index, which follows the edits: no scan of the page.
     std::vector<MarkdownStyler::CodeHighlightRequest> requests =
-        MarkdownStyler::codeHighlightRequests(MarkdownSyntaxScanner::fencedCodeScan(text).blocks, text);
+        MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), text);
     if (requests.empty()) {
         return;
     }
