@@ -12,17 +12,20 @@ namespace velto {
 
 namespace {
 
-/// The row is drawn at `EmptyPageHintView::rowOpacity` through its colours, since the hint's own fade is
-/// already an effect and effects do not nest.
 QLabel *hintLabel(const QString &text) {
     auto *label = new QLabel(text);
     label->setFont(hintTitleFont());
+    return label;
+}
+
+/// The row is drawn at `EmptyPageHintView::rowOpacity` through its colours, since the hint's own fade is
+/// already an effect and effects do not nest.
+void colorHintLabel(QLabel *label) {
     QColor color = VeltoUI::Colors::label.resolved();
     color.setAlphaF(static_cast<float>(color.alphaF() * EmptyPageHintView::rowOpacity));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
-    return label;
 }
 
 } // namespace
@@ -47,11 +50,19 @@ EmptyPageHintView::EmptyPageHintView(QWidget *parent)
     row_->setMinimumWidth(148);
     row_->setFixedHeight(ShortcutKeycapStyle::sideLength);
     shortcutDiscoveryKeycap_->setOpacity(rowOpacity);
+    refreshColors();
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &EmptyPageHintView::refreshColors);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(22, 0, 22, 18);
     layout->addStretch(1);
     layout->addWidget(row_, 0, Qt::AlignRight);
+}
+
+void EmptyPageHintView::refreshColors() {
+    colorHintLabel(holdLabel_);
+    colorHintLabel(shortcutsLabel_);
+    shortcutDiscoveryKeycap_->update();
 }
 
 void EmptyPageHintView::setShortcutOverlayPresented(bool presented, bool animated) {

@@ -29,6 +29,9 @@ public:
     void setShortcutOverlayPresented(bool presented, bool animated);
 
 private:
+    /// The labels' colours for the current appearance.
+    void refreshColors();
+
     QLabel *holdLabel_;
     ShortcutKeycapGroupView *shortcutDiscoveryKeycap_;
     QLabel *shortcutsLabel_;

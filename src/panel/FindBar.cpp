@@ -90,11 +90,25 @@ FindBar::FindBar(editor::VeltoTextView &textView, QWidget *parent)
     layout->addWidget(closeButton_);
     setFixedHeight(34);
 
+    refreshColors();
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &FindBar::refreshColors);
     connect(field_, &QLineEdit::textEdited, this, [this] { searchFromSelection(); });
     connect(&textView_, &editor::VeltoTextView::textChanged, this, &FindBar::textDidChange);
     connect(&textView_, &editor::VeltoTextView::scrollGeometryChanged, overlay_, qOverload<>(&QWidget::update));
     QWidget::setVisible(false);
     overlay_->setVisible(false);
+}
+
+void FindBar::refreshColors() {
+    QPalette fieldPalette = field_->palette();
+    fieldPalette.setColor(QPalette::Base, Qt::transparent);
+    fieldPalette.setColor(QPalette::Text, VeltoUI::Colors::label.resolved());
+    fieldPalette.setColor(QPalette::PlaceholderText, VeltoUI::Colors::secondaryLabel.resolved());
+    field_->setPalette(fieldPalette);
+    QPalette statusPalette = status_->palette();
+    statusPalette.setColor(QPalette::WindowText, VeltoUI::Colors::secondaryLabel.resolved());
+    status_->setPalette(statusPalette);
+    update();
 }
 
 void FindBar::open() {

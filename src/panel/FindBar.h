@@ -57,6 +57,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    /// The field's and the count's colours for the current appearance.
+    void refreshColors();
     void searchFromSelection();
     void textDidChange();
     void showCurrentMatch();

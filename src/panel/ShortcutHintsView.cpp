@@ -33,6 +33,8 @@ ShortcutHintItemView::ShortcutHintItemView(const ShortcutHintDescriptor &descrip
     setMinimumWidth(148);
     setFixedHeight(ShortcutKeycapStyle::sideLength);
     setKeys(descriptor.keys);
+    // The title's colour is resolved when it is set, so a new appearance sets it again.
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, [this] { setOpacity(opacity_); });
 }
 
 void ShortcutHintItemView::setOpacity(double opacity) {

@@ -129,6 +129,17 @@ TEST(EmptyPageHint, ReadsHoldCtrlForShortcutsAndFadesUnderTheHints) {
     EXPECT_EQ(hint.fadeEffect()->targetOpacity(), 1);
 }
 
+TEST(EmptyPageHint, TakesTheColoursOfANewAppearance) {
+    testing::resetDesktop();
+    EmptyPageHintView hint;
+    auto textColor = [&hint] { return hint.holdLabel()->palette().color(QPalette::WindowText); };
+    EXPECT_LT(textColor().lightness(), 128);
+    testing::testColorScheme().set(ColorScheme::dark);
+    EXPECT_GT(textColor().lightness(), 128) << "light text on a dark page";
+    EXPECT_NEAR(textColor().alphaF(), 0.85 * EmptyPageHintView::rowOpacity, 0.01);
+    testing::resetDesktop();
+}
+
 TEST(EmptyPageHint, SitsInTheBottomRightCorner) {
     EmptyPageHintView hint;
     hint.resize(488, 313);

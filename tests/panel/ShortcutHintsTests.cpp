@@ -97,6 +97,17 @@ TEST_F(ShortcutHintsTest, EntriesThatCannotRunAreDimmed) {
     }
 }
 
+TEST_F(ShortcutHintsTest, DimmedTitlesKeepTheirDimmingInANewAppearance) {
+    ShortcutHintsView view(VeltoShortcutHints::descriptors(), scheduler);
+    view.updateAvailability({true, false, false, false}, false, false);
+    QLabel *newPage = view.itemViews()[0]->titleLabel();
+    testing::testColorScheme().set(ColorScheme::dark);
+    QColor title = newPage->palette().color(QPalette::WindowText);
+    EXPECT_GT(title.lightness(), 128);
+    EXPECT_NEAR(title.alphaF(), 0.85 * 0.34, 0.01);
+    testing::resetDesktop();
+}
+
 TEST_F(ShortcutHintsTest, AnOddEntryCountLeavesOneEntryInTheLastRow) {
     std::vector<ShortcutHintDescriptor> all = VeltoShortcutHints::descriptors();
     std::vector<ShortcutHintDescriptor> three(all.begin(), all.begin() + 3);
