@@ -24,9 +24,6 @@ std::size_t shifted(std::size_t start, std::ptrdiff_t delta) {
 
 } // namespace
 
-std::size_t AttributeRunBuffer::start(std::size_t index) const {
-    return index < gapBegin_ ? buffer_[index].start : shifted(buffer_[index + gapLength()].start, shiftAfterGap_);
-}
 
 void AttributeRunBuffer::setStart(std::size_t index, std::size_t start) {
     if (index < gapBegin_) {

@@ -27,7 +27,12 @@ public:
     std::size_t size() const { return buffer_.size() - gapLength(); }
     bool empty() const { return size() == 0; }
 
-    std::size_t start(std::size_t index) const;
+    std::size_t start(std::size_t index) const {
+        return index < gapBegin_
+                   ? buffer_[index].start
+                   : static_cast<std::size_t>(static_cast<std::ptrdiff_t>(buffer_[index + gapLength()].start) +
+                                              shiftAfterGap_);
+    }
     void setStart(std::size_t index, std::size_t start);
     const Attributes &attributes(std::size_t index) const { return buffer_[physical(index)].attributes; }
     Attributes &attributes(std::size_t index) { return buffer_[physical(index)].attributes; }

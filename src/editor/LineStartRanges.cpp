@@ -25,35 +25,44 @@ std::size_t lineFeedLineEnd(std::u16string_view text, std::size_t position, std:
 
 } // namespace
 
-bool isPatternLineTerminator(char16_t unit) {
-    return (unit >= 0x0A && unit <= 0x0D) || unit == 0x85 || unit == 0x2028 || unit == 0x2029;
-}
-
-std::vector<TextRange> lineStartRanges(std::u16string_view text, const std::vector<TextRange> &within, bool afterBlanks,
-                                       const std::function<bool(char16_t)> &begins) {
-    std::vector<TextRange> ranges;
+std::vector<LineStart> lineStarts(std::u16string_view text, const std::vector<TextRange> &within) {
+    std::vector<LineStart> starts;
     for (const TextRange searched : within) {
         const std::size_t end = searched.end();
         std::size_t position = searched.location;
-        while (position < end) {
-            const bool lineStart = position == 0 || isPatternLineTerminator(text[position - 1]);
-            if (lineStart) {
-                std::size_t first = position;
-                while (afterBlanks && first < end && (text[first] == u' ' || text[first] == u'\t')) {
-                    ++first;
-                }
-                if (first < end && begins(text[first])) {
-                    const std::size_t lineEnd = lineFeedLineEnd(text, position, end);
-                    addMerged(ranges, rangeBetween(position, lineEnd));
-                    position = lineEnd;
-                    continue;
-                }
-            }
-            // On to the next line start.
+        if (position > 0 && !isPatternLineTerminator(text[position - 1])) {
             while (position < end && !isPatternLineTerminator(text[position])) {
                 ++position;
             }
             ++position;
+        }
+        while (position < end) {
+            LineStart line{position, text[position], 0, end};
+            std::size_t first = position;
+            while (first < end && (text[first] == u' ' || text[first] == u'\t')) {
+                ++first;
+            }
+            line.firstAfterBlanks = first < end ? text[first] : 0;
+            starts.push_back(line);
+            position = first;
+            while (position < end && !isPatternLineTerminator(text[position])) {
+                ++position;
+            }
+            ++position;
+        }
+    }
+    return starts;
+}
+
+std::vector<TextRange> lineStartRanges(std::u16string_view text, const std::vector<LineStart> &starts, bool afterBlanks,
+                                       const std::function<bool(char16_t)> &begins) {
+    std::vector<TextRange> ranges;
+    for (const LineStart &line : starts) {
+        if (!ranges.empty() && line.start < ranges.back().end()) {
+            continue; // already inside the window of an earlier line start on the same line-feed line
+        }
+        if (begins(afterBlanks ? line.firstAfterBlanks : line.first)) {
+            addMerged(ranges, rangeBetween(line.start, lineFeedLineEnd(text, line.start, line.limit)));
         }
     }
     return ranges;

@@ -19,12 +19,25 @@ namespace velto::editor {
 
 /// Whether the regular-expression engine takes the unit as a line terminator for "^", "$" and ".":
 /// line feed, vertical tab, form feed, carriage return, next line and the two separators.
-bool isPatternLineTerminator(char16_t unit);
+inline bool isPatternLineTerminator(char16_t unit) {
+    return unit <= 0x0D ? unit >= 0x0A : (unit == 0x85 || unit == 0x2028 || unit == 0x2029);
+}
 
-/// The stretches of `within` (ascending, disjoint) from each line start whose first character (after
-/// spaces and tabs, when `afterBlanks`) passes `begins`, to the end of its line-feed line, merged
-/// where they meet.
-std::vector<TextRange> lineStartRanges(std::u16string_view text, const std::vector<TextRange> &within, bool afterBlanks,
+/// One line start inside a searched range: its first character, its first character after spaces and
+/// tabs, and the end of the searched range around it (no window reaches beyond it).
+struct LineStart {
+    std::size_t start = 0;
+    char16_t first = 0;
+    char16_t firstAfterBlanks = 0;
+    std::size_t limit = 0;
+};
+
+/// Every line start inside `within` (ascending, disjoint), found in one pass over the units.
+std::vector<LineStart> lineStarts(std::u16string_view text, const std::vector<TextRange> &within);
+
+/// The stretches from each of the line starts whose first character (after spaces and tabs, when
+/// `afterBlanks`) passes `begins`, to the end of its line-feed line, merged where they meet.
+std::vector<TextRange> lineStartRanges(std::u16string_view text, const std::vector<LineStart> &starts, bool afterBlanks,
                                        const std::function<bool(char16_t)> &begins);
 
 /// The stretches of `within` where a setext heading can match: every line-feed line followed by a

@@ -183,6 +183,8 @@ struct PassContext {
     /// styles as code. The fenced-code step replaces every attribute there, so what a pattern would
     /// style inside is wiped anyway, and a large block costs the patterns nothing.
     std::vector<TextRange> searchedRanges;
+    /// The line starts in the searched ranges, where the patterns anchored at line starts can match.
+    std::vector<LineStart> lineStarts;
     std::array<Attributes, 7> heading; // index: level 1 to 6
     Attributes secondary{{AttributeKey::foregroundColor, secondaryLabelColor()}};
     Attributes listMarker{{AttributeKey::foregroundColor, secondaryLabelColor()}, {AttributeKey::font, editorFont()}};
@@ -194,7 +196,8 @@ struct PassContext {
                     {AttributeKey::veltoHorizontalRule, secondaryLabelColor()}};
 
     PassContext(std::u16string_view text, const DocumentStructure &structure)
-        : searchedRanges(rangesOutsideStyledCode(text, structure)) {
+        : searchedRanges(rangesOutsideStyledCode(text, structure))
+        , lineStarts(velto::editor::lineStarts(text, searchedRanges)) {
         const ParagraphStyle paragraph = headingParagraphStyle();
         for (int level = 1; level <= 6; ++level) {
             heading[level] =
@@ -217,7 +220,7 @@ void enumerateLinesStartingWith(const std::string &pattern, std::u16string_view 
         enumerateSearched(pattern, text, context, handler);
         return;
     }
-    RegexRunner::enumerateMatches(pattern, text, lineStartRanges(text, context.searchedRanges, afterBlanks, begins),
+    RegexRunner::enumerateMatches(pattern, text, lineStartRanges(text, context.lineStarts, afterBlanks, begins),
                                   handler);
 }
 
