@@ -50,6 +50,7 @@ VeltoPanelView::VeltoPanelView(QSize size, VeltoScheduler &scheduler, QWidget *p
         }
     });
 
+    // Children stack in the order they were made: the decorations over the text, the handle over everything.
     layoutDecorations();
     updateEmptyPageHint();
 }
@@ -72,11 +73,6 @@ void VeltoPanelView::layoutDecorations() {
     findBar_->setGeometry(editor.x() + editor.width() - 8 - findWidth, editor.y() + 8, findWidth, findBar_->height());
     resizeHandle_->setGeometry(width() - PanelResizeHandle::sideLength, height() - PanelResizeHandle::sideLength,
                                PanelResizeHandle::sideLength, PanelResizeHandle::sideLength);
-    // Back to front: the decorations lie over the text, the handle over everything.
-    for (QWidget *overlay : std::initializer_list<QWidget *>{
-             topScrollIndicator_, bottomScrollIndicator_, editorBorderView_, emptyPageHint_, findBar_, resizeHandle_}) {
-        overlay->raise();
-    }
 }
 
 ScrollGeometry VeltoPanelView::scrollGeometry() const {
