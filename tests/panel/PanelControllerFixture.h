@@ -1,0 +1,131 @@
+#pragma once
+
+#include "PanelTestSupport.h"
+#include "editor_view/EditorCoordinatorTestSupport.h"
+
+#include "editor/CodeSyntaxHighlighting.h"
+#include "editor_view/EditingCore.h"
+#include "editor_view/VeltoTextView.h"
+#include "panel/PanelFeedbackController.h"
+#include "panel/VeltoPanelController.h"
+#include "platform/Text.h"
+#include "preferences/NotificationCenter.h"
+#include "preferences/Preferences.h"
+#include "store/Store.h"
+#include "support/TemporaryFolder.h"
+
+#include <QtCore/QTemporaryDir>
+#include <qcoro/qcorotimer.h>
+
+#include <memory>
+#include <string>
+
+namespace velto::testing {
+
+/// A highlighter that finds no tokens.
+struct SilentHighlighter : editor::CodeSyntaxHighlighting {
+    QCoro::Task<std::vector<editor::SyntaxToken>> tokens(std::u16string, std::string, CancellationToken) override {
+        co_return std::vector<editor::SyntaxToken>{};
+    }
+};
+
+/// Holds a store's reading of a page file until the test lets it go, so that a test can act while a page
+/// operation awaits the disk.
+struct ReadGate {
+    bool holding = false;
+    bool released = false;
+    int waiting = 0;
+};
+
+/// The panel controller over a real store on a temporary Pages folder, preferences in a temporary file, the
+/// editor's timers and the hint dwell on a scheduler the test moves by hand, and a counted beep.
+class PanelControllerSession {
+public:
+    explicit PanelControllerSession(std::size_t undoByteLimit = PageOperationUndoLedger::defaultByteLimit) {
+        ensureApplication();
+        preferences = std::make_unique<PreferencesStore>(
+            std::make_unique<DefaultsDomain>(preferencesFolder.filePath(QStringLiteral("Velto.json"))), center);
+        VeltoPreferences::useStorage(preferences.get());
+        VeltoPreferences::registerDefaults();
+
+        std::filesystem::path pages = folder / "Pages";
+        VeltoLibraryLoadResult loaded = finish(VeltoStore::productionLoadOperation(pages));
+        VeltoStore::Environment environment;
+        std::shared_ptr<ReadGate> gate = readGate;
+        environment.latestPageLoadOperation = [gate](VeltoPage page,
+                                                     std::filesystem::path folderURL) -> QCoro::Task<std::optional<VeltoPage>> {
+            if (gate->holding) {
+                gate->waiting += 1;
+                while (!gate->released) {
+                    co_await QCoro::sleepFor(std::chrono::milliseconds(2));
+                }
+                gate->waiting -= 1;
+            }
+            QCoro::Task<std::optional<VeltoPage>> reading =
+                VeltoStore::productionLatestPageLoadOperation(std::move(page), std::move(folderURL));
+            co_return co_await reading;
+        };
+        store = std::make_unique<VeltoStore>(pages, 100, 5'242'880, std::move(environment), loaded);
+
+        VeltoPanelController::Options options;
+        options.popoverBehavior = PopoverBehavior::applicationDefined;
+        options.editorScheduler = &scheduler;
+        options.hintScheduler = &scheduler;
+        options.codeHighlighter = std::make_shared<SilentHighlighter>();
+        options.beep = [this] { beeps += 1; };
+        options.undoByteLimit = undoByteLimit;
+        controller = std::make_unique<VeltoPanelController>(*store, std::move(options));
+        // On screen (offscreen), so that the editor has its size and lays its text out as the user sees it.
+        controller->show(QRect(100, 0, 24, 24));
+    }
+
+    ~PanelControllerSession() {
+        readGate->released = true;
+        processEventsUntil([this] { return readGate->waiting == 0; });
+        controller.reset();
+        finish(store->flush());
+        store.reset();
+        VeltoPreferences::useStorage(nullptr);
+    }
+
+    editor::VeltoTextView &view() { return controller->textView(); }
+    editor::EditingCore &core() { return view().editingCore(); }
+
+    /// Types at the end of the page, one character at a time, as the keyboard does.
+    void type(std::u16string_view text) {
+        core().setSelectedRange({core().length(), 0});
+        for (char16_t unit : text) {
+            core().insertText(std::u16string_view(&unit, 1));
+        }
+    }
+    std::string shownText() { return text::toUTF8(core().string()); }
+    std::string storedText() const { return store->document().currentPage.visibleText(); }
+    Uuid currentPageID() const { return store->document().currentPage.id; }
+    /// The banner shown last.
+    std::string banner() {
+        if (const auto &feedback = controller->pendingFeedback()) {
+            return feedback->message.toStdString();
+        }
+        return controller->feedbackPanelController().feedbackView()->label()->text().toStdString();
+    }
+
+    /// A new page holding `text`, made the way the user makes one.
+    Uuid newPageWithText(std::u16string_view text) {
+        controller->createNewPage();
+        type(text);
+        controller->flushPendingChanges();
+        return currentPageID();
+    }
+
+    TemporaryFolder folder;
+    QTemporaryDir preferencesFolder;
+    VeltoNotificationCenter center;
+    std::unique_ptr<PreferencesStore> preferences;
+    std::shared_ptr<ReadGate> readGate = std::make_shared<ReadGate>();
+    std::unique_ptr<VeltoStore> store;
+    FakeEditorScheduler scheduler;
+    int beeps = 0;
+    std::unique_ptr<VeltoPanelController> controller;
+};
+
+} // namespace velto::testing

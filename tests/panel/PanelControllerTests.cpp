@@ -1,0 +1,345 @@
+// The panel controller over a real store on a temporary Pages folder: page operations with undo and redo, the
+// page-operation gate, page cycling, the view states the session keeps, the memory bound of undo, and sizes.
+#include "PanelControllerFixture.h"
+
+#include "editor_view/TextViewKeyBindings.h"
+#include "panel/PageEditingSession.h"
+#include "panel/PanelFeedbackController.h"
+#include "panel/VeltoPanelView.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace velto {
+namespace {
+
+using editor::TextRange;
+using testing::PanelControllerSession;
+using testing::finish;
+using testing::processEventsUntil;
+
+std::u16string manyLines(int count, std::u16string_view word) {
+    std::u16string text;
+    for (int line = 0; line < count; ++line) {
+        text += word;
+        text += u" line of the page\n";
+    }
+    return text;
+}
+
+std::string fileText(const std::filesystem::path &path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+TEST(PanelControllerTests, NewPageThenUndoReturnsToThePreviousPageWithItsPlaceAndRedoComesBack) {
+    PanelControllerSession session;
+    session.type(manyLines(80, u"First"));
+    Uuid first = session.currentPageID();
+    session.view().usedHeightAfterFullLayout();
+    session.view().scrollToPoint({0, 150});
+    QPointF scrolled = session.view().visibleRect().topLeft();
+    ASSERT_GT(scrolled.y(), 0);
+    // A selection on a line in view, as the user leaves it.
+    std::size_t inView = session.view().positionAtViewportPoint(QPointF(40, 40));
+    TextRange selection{inView, 5};
+    session.view().setSelectedRange(selection);
+
+    session.controller->createNewPage();
+    Uuid created = session.currentPageID();
+    EXPECT_NE(created, first);
+    EXPECT_EQ(session.shownText(), "");
+    EXPECT_EQ(session.banner(), "New page · Ctrl+Z to undo");
+    EXPECT_EQ(session.store->document().pages.front().visibleText(), text::toUTF8(manyLines(80, u"First")));
+
+    session.view().perform(editor::TextViewCommand::undo);
+    EXPECT_EQ(session.currentPageID(), first);
+    EXPECT_EQ(session.shownText(), text::toUTF8(manyLines(80, u"First")));
+    EXPECT_EQ(session.view().selectedRange(), selection);
+    EXPECT_EQ(session.view().visibleRect().topLeft(), scrolled);
+    EXPECT_EQ(session.banner(), "New Page undone · Ctrl+Shift+Z to redo");
+
+    // The new page's history went with it; its redo is reached from the page now shown.
+    session.view().perform(editor::TextViewCommand::redo);
+    EXPECT_EQ(session.currentPageID(), created);
+    EXPECT_EQ(session.shownText(), "");
+    EXPECT_EQ(session.banner(), "New Page redone · Ctrl+Z to undo");
+    EXPECT_EQ(session.beeps, 0);
+}
+
+TEST(PanelControllerTests, TypingAfterAnUndoneNewPageEndsItsRedo) {
+    PanelControllerSession session;
+    session.type(u"first");
+    session.controller->createNewPage();
+    session.view().perform(editor::TextViewCommand::undo);
+    session.type(u" more");
+    session.view().perform(editor::TextViewCommand::redo);
+    EXPECT_EQ(session.shownText(), "first more");
+    EXPECT_EQ(session.store->document().pages.size(), 0u);
+}
+
+TEST(PanelControllerTests, UndoAfterAnotherWriterChangedThePageBeepsAndChangesNothing) {
+    PanelControllerSession session;
+    session.type(u"written here\n");
+    session.controller->flushPendingChanges();
+    finish(session.store->flush());
+    std::filesystem::path file = *session.store->currentPageFileURL();
+    session.controller->createNewPage();
+    finish(session.store->flush());
+
+    std::string contents = fileText(file);
+    std::size_t body = contents.find("written here");
+    ASSERT_NE(body, std::string::npos);
+    contents.replace(body, 12, "changed elsewhere");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << contents;
+    finish(session.store->reloadFromDisk(false, std::nullopt));
+    VeltoDocument before = session.store->document();
+
+    session.view().perform(editor::TextViewCommand::undo);
+    EXPECT_EQ(session.beeps, 1);
+    EXPECT_EQ(session.store->document(), before);
+    EXPECT_EQ(session.shownText(), "");
+}
+
+TEST(PanelControllerTests, CyclingThroughPages) {
+    struct Case {
+        const char *name;
+        int pages;
+        bool reverse;
+        const char *banner; // "" means a beep and no move
+    };
+    const Case cases[] = {
+        {"one page beeps", 1, false, ""},
+        {"backwards from the first of five", 5, true, "Page 5 of 5"},
+        {"forwards from the first of five", 5, false, "Page 2 of 5"},
+        {"forwards from the first of two", 2, false, "Page 2 of 2"},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        PanelControllerSession session;
+        session.type(u"page 1");
+        for (int page = 2; page <= test.pages; ++page) {
+            session.newPageWithText(u"page " + text::toUTF16(std::to_string(page)));
+        }
+        Uuid before = session.currentPageID();
+        finish(session.controller->cyclePage(test.reverse));
+        if (std::string(test.banner).empty()) {
+            EXPECT_EQ(session.beeps, 1);
+            EXPECT_EQ(session.currentPageID(), before);
+        } else {
+            EXPECT_EQ(session.beeps, 0);
+            EXPECT_NE(session.currentPageID(), before);
+            EXPECT_EQ(session.banner(), test.banner);
+            EXPECT_EQ(session.shownText(), session.storedText());
+        }
+    }
+}
+
+TEST(PanelControllerTests, RepeatedCyclingWalksTheSnapshotAndAnotherActionEndsIt) {
+    PanelControllerSession session;
+    session.type(u"page 1");
+    session.newPageWithText(u"page 2");
+    session.newPageWithText(u"page 3");
+    finish(session.controller->cyclePage(false));
+    finish(session.controller->cyclePage(false));
+    EXPECT_EQ(session.banner(), "Page 3 of 3");
+    EXPECT_EQ(session.shownText(), "page 1");
+    EXPECT_TRUE(session.controller->pageEditingSession().navigation.session.has_value());
+    session.controller->append(QStringLiteral("appended"));
+    EXPECT_FALSE(session.controller->pageEditingSession().navigation.session.has_value());
+}
+
+// A restore that awaits the disk: nothing typed meanwhile lands on either page, other page commands and
+// appends are refused with a beep, and editing comes back with the restored page.
+TEST(PanelControllerTests, APageOperationAwaitingTheDiskHoldsTheEditorAndOtherCommands) {
+    PanelControllerSession session;
+    session.type(u"kept page");
+    Uuid kept = session.currentPageID();
+    Uuid archived = session.newPageWithText(u"archived page");
+    session.controller->archivePage();
+    ASSERT_EQ(session.currentPageID(), kept);
+    finish(session.store->flush());
+
+    session.readGate->holding = true;
+    QCoro::Task<void> restoring = session.controller->restorePageFromArchive(archived);
+    ASSERT_TRUE(processEventsUntil([&] { return session.readGate->waiting == 1; }));
+    EXPECT_TRUE(session.controller->isPageOperationRunning());
+    EXPECT_FALSE(session.view().isEditable());
+
+    session.type(u"x");
+    EXPECT_EQ(session.shownText(), "kept page");
+    finish(session.controller->cyclePage(false));
+    EXPECT_EQ(session.beeps, 1);
+    EXPECT_FALSE(session.controller->append(QStringLiteral("clip")));
+    EXPECT_EQ(session.beeps, 2);
+    session.controller->createNewPage();
+    EXPECT_EQ(session.beeps, 3);
+
+    session.readGate->released = true;
+    finish(std::move(restoring));
+    EXPECT_FALSE(session.controller->isPageOperationRunning());
+    EXPECT_EQ(session.currentPageID(), archived);
+    EXPECT_EQ(session.shownText(), "archived page");
+    EXPECT_EQ(session.banner(), "Page restored");
+    EXPECT_TRUE(session.view().isEditable());
+    const VeltoPage *keptPage = findPage(session.store->document(), kept);
+    ASSERT_NE(keptPage, nullptr);
+    EXPECT_EQ(keptPage->visibleText(), "kept page");
+
+    session.type(u"!");
+    session.scheduler.advance(std::chrono::milliseconds(300));
+    EXPECT_EQ(session.storedText(), "archived page!");
+}
+
+TEST(PanelControllerTests, ArchiveUndoAndRedoMoveTheLibraryBackAndForth) {
+    PanelControllerSession session;
+    session.type(u"kept page");
+    Uuid kept = session.currentPageID();
+    Uuid archived = session.newPageWithText(u"to archive");
+    session.controller->archivePage();
+    EXPECT_EQ(session.currentPageID(), kept);
+    EXPECT_EQ(session.banner(), "Page archived · Ctrl+Z to undo");
+
+    session.view().perform(editor::TextViewCommand::undo);
+    ASSERT_TRUE(processEventsUntil([&] { return !session.controller->isPageOperationRunning(); }));
+    EXPECT_EQ(session.currentPageID(), archived);
+    EXPECT_EQ(session.shownText(), "to archive");
+    EXPECT_EQ(session.banner(), "Previous page restored · Ctrl+Shift+Z to redo");
+
+    session.view().perform(editor::TextViewCommand::redo);
+    ASSERT_TRUE(processEventsUntil([&] { return !session.controller->isPageOperationRunning(); }));
+    EXPECT_EQ(session.currentPageID(), kept);
+    EXPECT_EQ(session.banner(), "Page archived · Ctrl+Z to undo");
+    EXPECT_EQ(session.beeps, 0);
+}
+
+TEST(PanelControllerTests, APageSummaryIsReadOnlyAndRefusesAppends) {
+    PanelControllerSession session;
+    session.type(u"page");
+    VeltoPage summary = session.store->document().currentPage;
+    summary.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{"The opening", 11, true, {}, {}});
+    VeltoStore other(session.folder / "Other", 100, 5'242'880, {},
+                     VeltoLibraryLoadResult::loaded(VeltoDocument{summary, {}}));
+    VeltoPanelController::Options options;
+    int beeps = 0;
+    options.beep = [&] { beeps += 1; };
+    options.editorScheduler = &session.scheduler;
+    options.codeHighlighter = std::make_shared<testing::SilentHighlighter>();
+    VeltoPanelController controller(other, std::move(options));
+    EXPECT_FALSE(controller.textView().isEditable());
+    EXPECT_FALSE(controller.canAppendToCurrentPage());
+    EXPECT_FALSE(controller.append(QStringLiteral("clipboard")));
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(other.document().currentPage.visibleText(), "The opening");
+}
+
+TEST(PanelControllerTests, ARememberedPlaceIsDroppedWhenThePageChangedElsewhere) {
+    PanelControllerSession session;
+    session.type(manyLines(10, u"First"));
+    Uuid first = session.currentPageID();
+    session.view().setSelectedRange({60, 0});
+    Uuid second = session.newPageWithText(u"second");
+    session.controller->selectPageAndOpenEditor(first);
+    EXPECT_EQ(session.view().selectedRange(), (TextRange{60, 0}));
+    EXPECT_EQ(session.banner(), "Page selected");
+
+    // Unchanged text: the place comes back; changed text: the page opens at its start.
+    session.controller->selectPageAndOpenEditor(second);
+    session.view().setSelectedRange({3, 2});
+    session.controller->selectPageAndOpenEditor(first);
+    VeltoPage changed = *findPage(session.store->document(), second);
+    changed.content.asLoaded()->body = "secXnd";
+    VeltoDocument document = session.store->document();
+    replacePage(document, changed);
+    session.controller->pageEditingSession().prepareForTransition();
+    auto remembered = session.controller->pageEditingSession().viewStates().at(second);
+    EXPECT_EQ(remembered.state.selection, (TextRange{3, 2}));
+    EXPECT_NE(remembered.text, editor::PageTextFingerprint::ofUTF8("secXnd"));
+}
+
+TEST(PanelControllerTests, SelectingTheCurrentPageOpensTheEditorAndRegistersNothing) {
+    PanelControllerSession session;
+    session.type(u"page");
+    int opened = 0;
+    session.controller->onOpenEditor = [&] { opened += 1; };
+    session.controller->selectPageAndOpenEditor(session.currentPageID());
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(session.banner(), "");
+    session.controller->selectPageAndOpenEditor(Uuid::random());
+    EXPECT_EQ(opened, 1);
+}
+
+// Undo keeps one copy of each page value along the chain and gives up the oldest steps beyond the bound.
+TEST(PanelControllerTests, EvictedUndoStepsBeepAndTheNewestStaysWhole) {
+    PanelControllerSession session(1); // every step but the newest is given up at once
+    session.type(u"page 1");
+    session.newPageWithText(u"page 2");
+    session.newPageWithText(u"page 3");
+    Uuid third = session.currentPageID();
+    EXPECT_LE(session.controller->undoLedger().retainedBytes(), 64u * 1024 * 1024);
+    session.view().perform(editor::TextViewCommand::undo); // the typing on page 3
+    session.view().perform(editor::TextViewCommand::undo); // the newest step: page 3 created
+    EXPECT_NE(session.currentPageID(), third);
+    EXPECT_EQ(session.beeps, 0);
+    session.view().perform(editor::TextViewCommand::undo); // the typing on page 2
+    session.view().perform(editor::TextViewCommand::undo); // page 2 created: given up
+    EXPECT_EQ(session.beeps, 1);
+    EXPECT_EQ(session.shownText(), "");
+}
+
+TEST(PanelControllerTests, ResizingClampsAndRemembersACustomSize) {
+    PanelControllerSession session;
+    session.controller->resizePanel({100, 100}, true);
+    EXPECT_EQ(session.controller->popover().contentSize(), QSizeF(360, 150));
+    EXPECT_EQ(VeltoPreferences::panelSizeMode(), PanelSizeMode::custom());
+    EXPECT_EQ(VeltoPreferences::panelContentSize(), QSizeF(360, 150));
+
+    session.controller->adjustPanelSize(1);
+    EXPECT_EQ(session.banner(), "Panel size · Minimal");
+    EXPECT_EQ(VeltoPreferences::panelSizeMode(), PanelSizeMode::presetMode(PanelSizeChoice::minimal));
+    EXPECT_EQ(session.controller->popover().contentSize(), QSizeF(400, 260));
+}
+
+TEST(PanelControllerTests, FontSizeAndFormattingToggle) {
+    PanelControllerSession session;
+    int changes = 0;
+    QObject::connect(&session.center, &VeltoNotificationCenter::veltoPreferencesDidChange, [&] { changes += 1; });
+    session.controller->setFontSize(16); // not a listed size
+    session.controller->setFontSize(15); // the stored size
+    EXPECT_EQ(changes, 0);
+    session.controller->commandRegistry().perform(VeltoCommandID::increaseTextSize);
+    EXPECT_EQ(VeltoPreferences::editorFontSize(), 17);
+    EXPECT_EQ(changes, 1);
+
+    session.controller->toggleMarkdownFormatting();
+    EXPECT_FALSE(VeltoPreferences::formatsMarkdown());
+    EXPECT_EQ(session.banner(), "Live Markdown formatting off");
+    session.controller->toggleMarkdownFormatting();
+    EXPECT_EQ(session.banner(), "Live Markdown formatting on");
+}
+
+TEST(PanelControllerTests, ShowingTwiceShowsOnceAndAPendingBannerWaitsForTheShow) {
+    PanelControllerSession session;
+    session.controller->close();
+    session.controller->showFeedback({QStringLiteral("first"), PanelFeedback::Emphasis::informational, 2.2});
+    session.controller->showFeedback({QStringLiteral("second"), PanelFeedback::Emphasis::informational, 2.2});
+    EXPECT_EQ(session.controller->pendingFeedback()->message.toStdString(), "second");
+    int closes = 0;
+    session.controller->popover().didClose = [&] { closes += 1; };
+    session.controller->show(QRect(100, 0, 24, 24));
+    session.controller->show(QRect(400, 0, 24, 24));
+    EXPECT_TRUE(session.controller->isShown());
+    EXPECT_FALSE(session.controller->pendingFeedback().has_value());
+    ASSERT_TRUE(processEventsUntil([&] { return session.controller->feedbackPanelController().panel()->isVisible(); }));
+    EXPECT_EQ(session.controller->feedbackPanelController().feedbackView()->label()->text(), "second");
+    session.controller->close();
+    EXPECT_FALSE(session.controller->isShown());
+    EXPECT_EQ(closes, 1);
+}
+
+} // namespace
+} // namespace velto
