@@ -50,6 +50,7 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
     , histories_(histories)
     , view_(view)
     , store_(store)
+    , storeAlive_(&store)
     , hooks_(std::move(hooks))
     , scheduler_(scheduler)
     , codeHighlighter_(std::move(codeHighlighter))
@@ -69,7 +70,9 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
 }
 
 VeltoEditorCoordinator::~VeltoEditorCoordinator() {
-    store_.handOverPendingText = nullptr;
+    if (storeAlive_) {
+        store_.handOverPendingText = nullptr;
+    }
     cancelHighlighting();
 }
 

@@ -12,6 +12,7 @@
 #include "store/Scheduler.h"
 
 #include <QtCore/QObject>
+#include <QtCore/QPointer>
 
 #include <chrono>
 #include <cstdint>
@@ -23,6 +24,7 @@
 
 namespace velto {
 class VeltoStore;
+class VeltoStoreSignals;
 }
 
 namespace velto::editor {
@@ -136,6 +138,8 @@ private:
     PageUndoHistories &histories_;
     EditorCoordinatorView &view_;
     VeltoStore &store_;
+    /// Tells the destructor whether the store is still there to take its hook back from.
+    QPointer<VeltoStoreSignals> storeAlive_;
     PanelHooks hooks_;
     VeltoScheduler &scheduler_;
     std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter_;

@@ -208,6 +208,13 @@ TEST(EditorCoordinator, TheViewsTextNeverBecomesAnotherPagesText) {
     EXPECT_EQ(session.coordinator->loadedPageID(), first);
 }
 
+TEST(EditorCoordinator, TheStoreMayGoFirstAtShutdown) {
+    EditorSession session("text\n");
+    session.waitForSaves();
+    session.store.reset();
+    session.coordinator.reset(); // takes its hook back only from a store that is still there
+}
+
 TEST(EditorCoordinator, AutomaticCorrectionIsAnUndoStepOfItsOwn) {
     velto::testing::TemporaryFolder words;
     EnchantSpellingService spelling(EnchantSpellingService::Configuration{"en_US", words / "personal.dic"});
