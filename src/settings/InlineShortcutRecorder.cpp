@@ -1,0 +1,330 @@
+#include "settings/InlineShortcutRecorder.h"
+
+#include "panel/HoverIconButton.h"
+#include "panel/KeyNames.h"
+#include "panel/Symbols.h"
+#include "panel/VeltoUI.h"
+#include "panel/VeltoUIControls.h"
+
+#include <QtGui/QKeyEvent>
+#include <QtGui/QPainter>
+#include <QtGui/QPainterPath>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QToolTip>
+
+namespace velto {
+
+namespace {
+
+const QString recorderHelp = QStringLiteral("Click, then press a new shortcut. Press Delete to remove it.");
+const QString pressShortcut = QStringLiteral("Press shortcut");
+const QString unset = QStringLiteral("Unset");
+const QString cannotBeUsed = QStringLiteral("Shortcut can’t be used");
+
+constexpr int totalWidth =
+    InlineShortcutRecorder::actionSize + InlineShortcutRecorder::actionGap + InlineShortcutRecorder::fieldWidth;
+
+} // namespace
+
+QString shortcutDisplayTitle(const GlobalShortcut &shortcut) {
+    return KeyNames::text(shortcut);
+}
+
+QString shortcutSpokenTitle(const GlobalShortcut &shortcut) {
+    return KeyNames::keycaps(shortcut).join(QLatin1Char(' '));
+}
+
+InlineShortcutRecorder::InlineShortcutRecorder(QString commandName, std::optional<GlobalShortcut> defaultShortcut,
+                                               bool allowsCommandOnly, QWidget *parent)
+    : QWidget(parent)
+    , beep([] { QApplication::beep(); })
+    , commandName_(std::move(commandName))
+    , defaultShortcut_(std::move(defaultShortcut))
+    , allowsCommandOnly_(allowsCommandOnly)
+    , valueLabel_(new QLabel(this))
+    , restoreButton_(new HoverIconButton(this))
+    , clearButton_(new HoverIconButton(this))
+    , warningImage_(new QLabel(this)) {
+    setFixedSize(totalWidth, actionSize);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_Hover);
+    setAccessibleName(QStringLiteral("Shortcut for ") + commandName_);
+    setAccessibleDescription(recorderHelp);
+
+    valueLabel_->setFont(VeltoUI::systemFont(13));
+    valueLabel_->setGeometry(actionSize + actionGap + 10, 0, fieldWidth - 10 - actionSize - 4, actionSize);
+    valueLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    VeltoUI::configure(*clearButton_, QStringLiteral("xmark.circle.fill"),
+                       QStringLiteral("Remove shortcut for ") + commandName_, [this] { clearShortcut(); });
+    clearButton_->setHoverBorderColor(VeltoUI::Colors::strongBorder);
+    VeltoUI::configure(*restoreButton_, QStringLiteral("arrow.counterclockwise"),
+                       QStringLiteral("Restore default shortcut for ") + commandName_, [this] { restoreShortcut(); });
+    restoreButton_->setAnchoredToolTip(QStringLiteral("Reset shortcut for ") + commandName_);
+    restoreButton_->setAccessibleDescription(QStringLiteral("Reset shortcut for ") + commandName_);
+    for (HoverIconButton *button : {restoreButton_, clearButton_}) {
+        button->setFixedSize(actionSize, actionSize);
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+    restoreButton_->move(0, 0);
+    clearButton_->move(totalWidth - actionSize, 0);
+
+    warningImage_->setPixmap(Symbols::icon(QStringLiteral("exclamationmark.triangle.fill")).pixmap(14, 14));
+    warningImage_->setAccessibleName(QStringLiteral("Shortcut conflict"));
+    warningImage_->setGeometry(totalWidth - actionSize / 2 - 7, actionSize / 2 - 7, 14, 14);
+
+    restoreButton_->hide();
+    clearButton_->hide();
+    warningImage_->hide();
+    refresh(false);
+}
+
+void InlineShortcutRecorder::setShortcut(const std::optional<GlobalShortcut> &shortcut) {
+    shortcut_ = shortcut;
+    refresh(false);
+}
+
+QString InlineShortcutRecorder::displayedText() const {
+    return valueLabel_->text();
+}
+
+QRect InlineShortcutRecorder::fieldRect() const {
+    return QRect(actionSize + actionGap, 0, fieldWidth, height());
+}
+
+void InlineShortcutRecorder::startRecording() {
+    if (isRecording_) {
+        return;
+    }
+    isRecording_ = true;
+    // The grab lets combinations that the window manager would take reach the recorder.
+    if (isVisible()) {
+        grabKeyboard();
+    }
+    if (onRecordingChange) {
+        onRecordingChange(true);
+    }
+    refresh(false);
+}
+
+void InlineShortcutRecorder::stopRecording() {
+    if (!isRecording_) {
+        return;
+    }
+    isRecording_ = false;
+    releaseKeyboard();
+    if (onRecordingChange) {
+        onRecordingChange(false);
+    }
+    refresh(true);
+}
+
+void InlineShortcutRecorder::clearShortcut() {
+    closePopover();
+    stopRecording();
+    if (shortcut_ && onChange && onChange(std::nullopt)) {
+        shortcut_.reset();
+    }
+    isConflict_ = false;
+    refresh(false);
+}
+
+void InlineShortcutRecorder::restoreShortcut() {
+    closePopover();
+    stopRecording();
+    if (!defaultShortcut_) {
+        return;
+    }
+    if (onChange && onChange(defaultShortcut_)) {
+        shortcut_ = defaultShortcut_;
+    }
+    isConflict_ = false;
+    refresh(false);
+}
+
+bool InlineShortcutRecorder::event(QEvent *event) {
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // While focused the recorder takes every key, so no menu or window shortcut fires instead.
+        event->accept();
+        return true;
+    case QEvent::KeyPress:
+        // Before QWidget's own handling, which would move the focus on Tab with any modifier.
+        keyPressEvent(static_cast<QKeyEvent *>(event));
+        return true;
+    default:
+        return QWidget::event(event);
+    }
+}
+
+void InlineShortcutRecorder::keyPressEvent(QKeyEvent *event) {
+    event->accept();
+    std::optional<RecorderKeyPress> press = recorderKeyPress(*event);
+    if (press) {
+        handleKeyPress(*press);
+    }
+}
+
+void InlineShortcutRecorder::handleKeyPress(const RecorderKeyPress &press) {
+    switch (recorderKeyRole(press)) {
+    case RecorderKeyRole::focusNext:
+        focusNextPrevChild(true);
+        return;
+    case RecorderKeyRole::focusPrevious:
+        focusNextPrevChild(false);
+        return;
+    case RecorderKeyRole::clear:
+        clearShortcut();
+        return;
+    case RecorderKeyRole::cancel:
+        closePopover();
+        stopRecording();
+        isConflict_ = false;
+        refresh(false);
+        return;
+    case RecorderKeyRole::capture:
+        capture(press);
+        return;
+    }
+}
+
+void InlineShortcutRecorder::capture(const RecorderKeyPress &press) {
+    closePopover();
+    CaptureOutcome outcome = captureShortcut(press, allowsCommandOnly_);
+    if (std::holds_alternative<EndedRecording>(outcome)) {
+        stopRecording();
+    } else if (const auto *refused = std::get_if<RefusedKeyPress>(&outcome)) {
+        reject(refused->message);
+    } else {
+        GlobalShortcut candidate = std::get<CapturedShortcut>(outcome).candidate;
+        stopRecording();
+        if (onChange && onChange(candidate)) {
+            shortcut_ = candidate;
+            isConflict_ = false;
+        } else {
+            refuseCandidate(candidate);
+        }
+    }
+    refresh(true);
+}
+
+void InlineShortcutRecorder::reject(const QString &message) {
+    isConflict_ = true;
+    valueLabel_->setText(shortcut_ ? shortcutDisplayTitle(*shortcut_) : pressShortcut);
+    setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
+    showPopover(cannotBeUsed, message);
+    if (beep) {
+        beep();
+    }
+}
+
+void InlineShortcutRecorder::refuseCandidate(const GlobalShortcut &candidate) {
+    startRecording();
+    isConflict_ = true;
+    std::optional<QString> owned = conflictMessage ? conflictMessage(candidate) : std::nullopt;
+    QString message = owned.value_or(RecorderMessages::alreadyUsed);
+    valueLabel_->setText(shortcutDisplayTitle(candidate));
+    setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
+    showPopover(message, QString());
+    if (beep) {
+        beep();
+    }
+}
+
+void InlineShortcutRecorder::showPopover(const QString &title, const QString &message) {
+    popoverTitle_ = title;
+    popoverMessage_ = message;
+    if (isVisible()) {
+        QString text = message.isEmpty() ? title : title + QLatin1Char('\n') + message;
+        QToolTip::showText(mapToGlobal(fieldRect().bottomLeft()), text, this);
+    }
+}
+
+void InlineShortcutRecorder::closePopover() {
+    popoverTitle_.clear();
+    popoverMessage_.clear();
+    QToolTip::hideText();
+}
+
+void InlineShortcutRecorder::refresh(bool preservingConflictText) {
+    if (!(preservingConflictText && isConflict_)) {
+        QString text = isRecording_ ? pressShortcut : shortcut_ ? shortcutDisplayTitle(*shortcut_) : unset;
+        valueLabel_->setText(text);
+        QPalette palette = valueLabel_->palette();
+        bool prominent = shortcut_.has_value() || isRecording_;
+        palette.setColor(QPalette::WindowText,
+                         (prominent ? VeltoUI::Colors::label : VeltoUI::Colors::secondaryLabel).resolved());
+        valueLabel_->setPalette(palette);
+    }
+    bool idle = !isConflict_ && !isRecording_;
+    clearShown_ = shortcut_.has_value() && idle;
+    restoreShown_ = defaultShortcut_.has_value() && shortcut_ != defaultShortcut_ && idle;
+    setAccessory(clearButton_, clearShown_);
+    setAccessory(restoreButton_, restoreShown_);
+    setAccessory(warningImage_, isConflict_);
+    if (!isConflict_) {
+        setAccessibleDescription(recorderHelp);
+    }
+    update();
+}
+
+void InlineShortcutRecorder::setAccessory(QWidget *accessory, bool visible) {
+    accessory->setVisible(visible);
+}
+
+void InlineShortcutRecorder::mousePressEvent(QMouseEvent *event) {
+    event->accept();
+    closePopover();
+    setFocus(Qt::MouseFocusReason);
+    startRecording();
+    isConflict_ = false;
+    refresh(false);
+}
+
+void InlineShortcutRecorder::focusOutEvent(QFocusEvent *event) {
+    QWidget::focusOutEvent(event);
+    // Recording cannot outlive the focus: another window or application would keep the keys meanwhile.
+    closePopover();
+    stopRecording();
+    isConflict_ = false;
+    refresh(false);
+}
+
+void InlineShortcutRecorder::hideEvent(QHideEvent *event) {
+    QWidget::hideEvent(event);
+    stopRecording();
+}
+
+void InlineShortcutRecorder::enterEvent(QEnterEvent *event) {
+    QWidget::enterEvent(event);
+    isHovered_ = true;
+    update();
+}
+
+void InlineShortcutRecorder::leaveEvent(QEvent *event) {
+    QWidget::leaveEvent(event);
+    isHovered_ = false;
+    update();
+}
+
+void InlineShortcutRecorder::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QRectF field = QRectF(fieldRect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath path;
+    path.addRoundedRect(field, VeltoUI::Shape::controlRadius, VeltoUI::Shape::controlRadius);
+    bool raised = isHovered_ || isRecording_;
+    painter.fillPath(path, (raised ? VeltoUI::Colors::surface : VeltoUI::Colors::field).resolved());
+    QColor stroke = isConflict_  ? QColor(255, 59, 48, 230)
+                    : isHovered_ ? VeltoUI::Colors::strongBorder.resolved()
+                                 : VeltoUI::Colors::border.resolved();
+    painter.setPen(QPen(stroke, isConflict_ ? 1.5 : 1.0));
+    painter.drawPath(path);
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawPath(path);
+    }
+}
+
+} // namespace velto

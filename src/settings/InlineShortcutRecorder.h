@@ -1,0 +1,110 @@
+#pragma once
+
+#include "preferences/GlobalShortcut.h"
+#include "settings/ShortcutCapture.h"
+
+#include <QtWidgets/QWidget>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+
+namespace velto {
+
+class HoverIconButton;
+
+/// Shows one keyboard shortcut and records a new one in place: a rounded field with a restore-default button
+/// before it, a clear button at its end and a warning sign while a refusal is shown. While it records it holds
+/// the keyboard grab, so combinations the window manager would take reach it, and it takes every shortcut
+/// override, so no other shortcut fires. The rules for a key press are ShortcutCapture's; storing and
+/// registering are the owner's, through `onChange`.
+class InlineShortcutRecorder : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int fieldWidth = 144;
+    static constexpr int actionSize = 26;
+    static constexpr int actionGap = 4;
+
+    InlineShortcutRecorder(QString commandName, std::optional<GlobalShortcut> defaultShortcut, bool allowsCommandOnly,
+                           QWidget *parent = nullptr);
+
+    /// Asked to take a recorded shortcut, the default (restore) or nothing (clear); true = stored.
+    std::function<bool(const std::optional<GlobalShortcut> &)> onChange;
+    /// The wording of a refusal by onChange; nothing gives "Already used by another shortcut".
+    std::function<std::optional<QString>(const GlobalShortcut &)> conflictMessage;
+    /// Recording started (true) or ended (false).
+    std::function<void(bool)> onRecordingChange;
+    /// The refusal sound.
+    std::function<void()> beep;
+
+    const QString &commandName() const { return commandName_; }
+    const std::optional<GlobalShortcut> &defaultShortcut() const { return defaultShortcut_; }
+    const std::optional<GlobalShortcut> &shortcut() const { return shortcut_; }
+    /// Shows the saved value; a refusal on display is replaced, its warning stays until it is dismissed.
+    void setShortcut(const std::optional<GlobalShortcut> &shortcut);
+
+    bool isRecording() const { return isRecording_; }
+    bool isConflict() const { return isConflict_; }
+    /// What the field shows: "Ctrl+Alt+V", "Press shortcut", "Unset".
+    QString displayedText() const;
+    bool isClearButtonShown() const { return clearShown_; }
+    bool isRestoreButtonShown() const { return restoreShown_; }
+    bool isWarningShown() const { return isConflict_; }
+    /// The last refusal's popover texts (empty when none is shown).
+    QString popoverTitle() const { return popoverTitle_; }
+    QString popoverMessage() const { return popoverMessage_; }
+
+    void startRecording();
+    /// Ends recording (releasing the keyboard grab) and reports it once; nothing when not recording.
+    void stopRecording();
+    void clearShortcut();
+    void restoreShortcut();
+
+    /// Handles one key press as the focused recorder does (also used by tests without a display).
+    void handleKeyPress(const RecorderKeyPress &press);
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QRect fieldRect() const;
+    void capture(const RecorderKeyPress &press);
+    void reject(const QString &message);
+    void refuseCandidate(const GlobalShortcut &candidate);
+    void showPopover(const QString &title, const QString &message);
+    void closePopover();
+    void refresh(bool preservingConflictText);
+    void setAccessory(QWidget *accessory, bool visible);
+
+    QString commandName_;
+    std::optional<GlobalShortcut> defaultShortcut_;
+    bool allowsCommandOnly_;
+    std::optional<GlobalShortcut> shortcut_;
+    bool isRecording_ = false;
+    bool isConflict_ = false;
+    bool isHovered_ = false;
+    bool clearShown_ = false;
+    bool restoreShown_ = false;
+    QString popoverTitle_;
+    QString popoverMessage_;
+    QLabel *valueLabel_;
+    HoverIconButton *restoreButton_;
+    HoverIconButton *clearButton_;
+    QLabel *warningImage_;
+};
+
+/// "Ctrl+Alt+V" for a shortcut, in the key names Linux users know.
+QString shortcutDisplayTitle(const GlobalShortcut &shortcut);
+/// "Ctrl Alt V": the same words, spoken.
+QString shortcutSpokenTitle(const GlobalShortcut &shortcut);
+
+} // namespace velto

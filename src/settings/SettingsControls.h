@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QSpinBox>
+#include <QtWidgets/QWidget>
+
+#include <functional>
+#include <vector>
+
+class QButtonGroup;
+class QPushButton;
+
+namespace velto {
+
+/// A row of exclusive buttons, one per choice, each of a fixed width.
+class SegmentedControl : public QWidget {
+    Q_OBJECT
+
+public:
+    SegmentedControl(const QStringList &titles, int segmentWidth, QWidget *parent = nullptr);
+    /// -1 when none is selected.
+    int selectedIndex() const;
+    void setSelectedIndex(int index);
+    QPushButton *segment(int index) const { return segments_.at(static_cast<std::size_t>(index)); }
+    /// Called when the user picks a segment (not when setSelectedIndex does).
+    std::function<void(int)> onChange;
+
+private:
+    QButtonGroup *group_;
+    std::vector<QPushButton *> segments_;
+};
+
+/// The text-size stepper: a spin box over the indices of the available sizes that shows the size ("15 pt").
+class FontSizeSpinBox : public QSpinBox {
+    Q_OBJECT
+
+public:
+    explicit FontSizeSpinBox(QWidget *parent = nullptr);
+
+protected:
+    QString textFromValue(int value) const override;
+    int valueFromText(const QString &text) const override;
+};
+
+/// A folder's path, elided in the middle when it does not fit, with the full path as tooltip.
+class PathLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit PathLabel(QWidget *parent = nullptr);
+    void setPath(const QString &path);
+    const QString &path() const { return path_; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void elide();
+    QString path_;
+};
+
+} // namespace velto

@@ -1,0 +1,312 @@
+// The Pages & Storage page: the Pages-folder row with its change flow, the archived pages, and the warning
+// alert that every page reports failures with.
+#include "panel/HoverButton.h"
+#include "settings/SettingsControls.h"
+#include "settings/SettingsTasks.h"
+#include "settings/SettingsTexts.h"
+#include "settings/SettingsWindowController.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+#include <QtGui/QAction>
+#include <QtWidgets/QLabel>
+#include <qcorofuture.h>
+
+#include <system_error>
+#include <unistd.h>
+
+namespace velto {
+
+namespace {
+
+/// A folder that cannot be used as the Pages folder, found before anything is asked.
+class PagesFolderInspectionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string quotedName(const std::filesystem::path &folder) {
+    std::filesystem::path name = folder.lexically_normal().filename();
+    if (name.empty()) {
+        name = folder.lexically_normal().parent_path().filename();
+    }
+    return "“" + name.string() + "”";
+}
+
+// A folder that exists must be listable and writable, or connecting it fails late, after the questions.
+void checkFolderIsUsable(const std::filesystem::path &folder) {
+    std::error_code error;
+    if (!std::filesystem::exists(folder, error)) {
+        return;
+    }
+    if (!std::filesystem::is_directory(folder, error)) {
+        throw PagesFolderInspectionError("The item " + quotedName(folder) + " isn’t a folder.");
+    }
+    if (::access(folder.c_str(), R_OK | X_OK) != 0) {
+        throw PagesFolderInspectionError("Velto can’t read the folder " + quotedName(folder) + ".");
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        throw PagesFolderInspectionError("Velto can’t write to the folder " + quotedName(folder) + ".");
+    }
+}
+
+QString errorText(const std::exception &error) {
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+QCoro::Task<VeltoFolderConnectionAssessment> defaultPagesFolderAssessment(std::filesystem::path folder) {
+    QFuture<VeltoFolderConnectionAssessment> assessing = QtConcurrent::run([folder] {
+        checkFolderIsUsable(folder);
+        return VeltoPageLibrary::assessFolderConnection(folder);
+    });
+    // Named, not a temporary inside co_await: GCC destroys such temporaries twice.
+    auto awaiting = qCoro(assessing);
+    co_await awaiting.waitForFinished();
+    co_return assessing.result();
+}
+
+QCoro::Task<int> SettingsWindowController::presentAlert(SettingsAlert alert) {
+    endRecording();
+    QCoro::Task<int> presenting = presenters_.presentAlert(window_->isVisible() ? window_.get() : nullptr, alert);
+    int response = co_await presenting;
+    co_return response;
+}
+
+QCoro::Task<void> SettingsWindowController::presentWarning(QString title, QString message, SettingsAlert::Style style) {
+    SettingsAlert alert;
+    alert.title = std::move(title);
+    alert.message = std::move(message);
+    alert.style = style;
+    QCoro::Task<int> presenting = presentAlert(alert);
+    co_await presenting;
+}
+
+void SettingsWindowController::refreshStorageRows() {
+    std::filesystem::path folder = callbacks_.pagesFolderURL();
+    pagesFolderControl->setPath(QString::fromStdString(folder.string()));
+    resetPagesFolderAction->setEnabled(!isChangingPagesFolder_ &&
+                                       !SettingsTexts::isSameFolder(folder, VeltoPageLibrary::defaultFolderURL()));
+    pagesFolderButton->setEnabled(!isChangingPagesFolder_ && !callbacks_.isPreview);
+
+    VeltoArchiveSnapshot snapshot = callbacks_.archiveSnapshot();
+    std::size_t count = snapshot.pageIDs.size();
+    QString sizeText = SettingsTexts::archiveSizeText(snapshot.totalBytes);
+    archiveSizeLabel->setText(sizeText);
+    archiveSizeLabel->setAccessibleDescription(SettingsTexts::archiveAccessibilityValue(count, sizeText));
+    QString title = SettingsTexts::deleteArchivedPagesTitle(count);
+    deleteArchivedPagesButton->setText(title);
+    deleteArchivedPagesButton->setAccessibleName(title);
+    bool canDelete = callbacks_.canDeleteArchivedPages();
+    deleteArchivedPagesButton->setEnabled(canDelete && count != 0 && !callbacks_.isPreview);
+}
+
+QCoro::Task<void> SettingsWindowController::choosePagesFolder() {
+    endRecording();
+    QPointer<SettingsWindowController> self = this;
+    auto choosing = presenters_.choosePagesFolder(window_.get(), callbacks_.pagesFolderURL());
+    std::optional<std::filesystem::path> folder = co_await choosing;
+    if (self && folder) {
+        QCoro::Task<void> changing = self->assessAndChangePagesFolder(*folder);
+        co_await changing;
+    }
+}
+
+void SettingsWindowController::resetPagesFolder() {
+    runDetached(assessAndChangePagesFolder(VeltoPageLibrary::defaultFolderURL()));
+}
+
+void SettingsWindowController::revealPagesFolder() {
+    presenters_.revealFolder(callbacks_.pagesFolderURL());
+}
+
+void SettingsWindowController::endFolderChange() {
+    isChangingPagesFolder_ = false;
+    pagesFolderButton->setEnabled(!callbacks_.isPreview);
+    refresh();
+}
+
+QCoro::Task<void> SettingsWindowController::assessAndChangePagesFolder(std::filesystem::path folder) {
+    if (isChangingPagesFolder_) {
+        co_return;
+    }
+    endRecording();
+    // Both entry points stay disabled until the change ends, whatever refreshes run meanwhile.
+    isChangingPagesFolder_ = true;
+    pagesFolderButton->setEnabled(false);
+    resetPagesFolderAction->setEnabled(false);
+    QPointer<SettingsWindowController> self = this;
+    const QString inspectionTitle = QStringLiteral("Couldn’t inspect pages folder");
+    VeltoFolderConnectionDecision decision;
+    std::optional<QString> failure;
+    try {
+        QCoro::Task<VeltoFolderConnectionAssessment> assessing = assess(folder);
+        VeltoFolderConnectionAssessment assessment = co_await assessing;
+        if (!self) {
+            co_return;
+        }
+        QCoro::Task<VeltoFolderConnectionDecision> deciding = connectionDecision(assessment);
+        decision = co_await deciding;
+    } catch (const std::exception &error) {
+        failure = errorText(error);
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failure) {
+        endFolderChange();
+        QCoro::Task<void> warning = presentWarning(inspectionTitle, *failure);
+        co_await warning;
+        co_return;
+    }
+    if (decision.isCancel()) {
+        endFolderChange();
+        co_return;
+    }
+    QCoro::Task<void> changing = changePagesFolder(decision);
+    co_await changing;
+}
+
+QCoro::Task<VeltoFolderConnectionAssessment> SettingsWindowController::assess(std::filesystem::path folder) {
+    // A folder inside the current library, or around it, would make one library adopt the other's files.
+    if (std::optional<QString> refusal = SettingsTexts::nestedFolderRefusal(folder, callbacks_.pagesFolderURL())) {
+        throw PagesFolderInspectionError(refusal->toStdString());
+    }
+    QCoro::Task<VeltoFolderConnectionAssessment> assessing = callbacks_.assessPagesFolder(folder);
+    VeltoFolderConnectionAssessment assessment = co_await assessing;
+    co_return assessment;
+}
+
+QCoro::Task<VeltoFolderConnectionDecision>
+SettingsWindowController::connectionDecision(VeltoFolderConnectionAssessment assessment) {
+    using Builder = std::optional<VeltoFolderConnectionDecision>;
+    Builder direct = VeltoFolderConnectionDecisionBuilder::directDecision(assessment);
+    VeltoFolderConnectionDecision decision;
+    if (direct) {
+        decision = *direct;
+    } else if (callbacks_.choosePagesFolderConnection) {
+        QCoro::Task<VeltoFolderConnectionDecision> choosing = callbacks_.choosePagesFolderConnection(assessment);
+        decision = co_await choosing;
+    } else {
+        QCoro::Task<VeltoFolderConnectionPromptChoice> asking = presentFolderConnectionChoice(assessment);
+        VeltoFolderConnectionPromptChoice choice = co_await asking;
+        std::optional<VeltoFolderConnectionAssessment> subfolder;
+        if (choice == VeltoFolderConnectionPromptChoice::useManagedSubfolder) {
+            QCoro::Task<VeltoFolderConnectionAssessment> assessing =
+                assess(assessment.selectedFolderURL / VeltoFolderConnectionDecisionBuilder::managedSubfolderName);
+            subfolder = co_await assessing;
+        }
+        decision = VeltoFolderConnectionDecisionBuilder::decision(assessment, choice, subfolder);
+    }
+    QCoro::Task<VeltoFolderConnectionDecision> settling = contentDecision(decision, assessment);
+    VeltoFolderConnectionDecision settled = co_await settling;
+    co_return settled;
+}
+
+QCoro::Task<VeltoFolderConnectionPromptChoice>
+SettingsWindowController::presentFolderConnectionChoice(VeltoFolderConnectionAssessment assessment) {
+    QPointer<SettingsWindowController> self = this;
+    QCoro::Task<int> asking = presentAlert(SettingsTexts::folderConnectionQuestion(assessment));
+    int response = co_await asking;
+    if (response == firstButtonResponse) {
+        co_return VeltoFolderConnectionPromptChoice::useManagedSubfolder;
+    }
+    if (response != secondButtonResponse || !self) {
+        co_return VeltoFolderConnectionPromptChoice::cancel;
+    }
+    QCoro::Task<int> confirming = presentAlert(SettingsTexts::entireFolderConfirmation(assessment));
+    int confirmation = co_await confirming;
+    co_return confirmation == firstButtonResponse ? VeltoFolderConnectionPromptChoice::useEntireFolder
+                                                  : VeltoFolderConnectionPromptChoice::cancel;
+}
+
+QCoro::Task<VeltoFolderConnectionDecision>
+SettingsWindowController::contentDecision(VeltoFolderConnectionDecision decision,
+                                          VeltoFolderConnectionAssessment original) {
+    if (decision.isCancel() || decision.selection->operation != VeltoFolderConnectionOperation::copyCurrentLibrary) {
+        co_return decision;
+    }
+    VeltoFolderConnectionAssessment destination = original;
+    if (!SettingsTexts::isSameFolder(decision.selection->destinationURL, original.selectedFolderURL)) {
+        QCoro::Task<VeltoFolderConnectionAssessment> assessing = assess(decision.selection->destinationURL);
+        destination = co_await assessing;
+    }
+    VeltoFolderContentChoice choice = VeltoFolderContentChoice::cancel;
+    if (callbacks_.choosePagesFolderContent) {
+        QCoro::Task<VeltoFolderContentChoice> choosing = callbacks_.choosePagesFolderContent(destination);
+        choice = co_await choosing;
+    } else {
+        QCoro::Task<int> asking = presentAlert(SettingsTexts::folderContentQuestion(destination));
+        int response = co_await asking;
+        choice = response == firstButtonResponse    ? VeltoFolderContentChoice::useSelectedFolder
+                 : response == secondButtonResponse ? VeltoFolderContentChoice::copyCurrentPages
+                                                    : VeltoFolderContentChoice::cancel;
+    }
+    co_return VeltoFolderConnectionDecisionBuilder::applyingContentChoice(decision, choice);
+}
+
+QCoro::Task<void> SettingsWindowController::changePagesFolder(VeltoFolderConnectionDecision decision) {
+    QPointer<SettingsWindowController> self = this;
+    std::optional<QString> failure;
+    try {
+        QCoro::Task<void> changing = callbacks_.onPagesFolderChange(decision);
+        co_await changing;
+    } catch (const std::exception &error) {
+        failure = errorText(error);
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failure) {
+        QCoro::Task<void> warning = presentWarning(QStringLiteral("Couldn’t change pages folder"), *failure);
+        endFolderChange();
+        co_await warning;
+        co_return;
+    }
+    endFolderChange();
+}
+
+QCoro::Task<void> SettingsWindowController::confirmDeleteArchivedPages() {
+    endRecording();
+    if (!callbacks_.canDeleteArchivedPages()) {
+        presenters_.beep();
+        co_return;
+    }
+    VeltoArchiveSnapshot snapshot = callbacks_.archiveSnapshot();
+    std::size_t count = snapshot.pageIDs.size();
+    if (count == 0) {
+        co_return;
+    }
+    SettingsAlert alert;
+    alert.title = SettingsTexts::deleteArchivedPagesQuestion(count);
+    alert.message = QStringLiteral("This permanently deletes the archived Markdown files. This can’t be undone.");
+    alert.buttons = {QStringLiteral("Delete pages"), QStringLiteral("Cancel")};
+    QPointer<SettingsWindowController> self = this;
+    QCoro::Task<int> asking = presentAlert(alert);
+    int response = co_await asking;
+    if (!self || response != firstButtonResponse) {
+        co_return;
+    }
+    deleteArchivedPagesButton->setEnabled(false);
+    std::optional<QString> failure;
+    try {
+        QCoro::Task<int> deleting = callbacks_.onDeleteConfirmedArchivedPages(snapshot.pageIDs);
+        co_await deleting;
+    } catch (const std::exception &error) {
+        failure = errorText(error);
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failure) {
+        presenters_.beep();
+        // The alert of the error itself: its sentence is the title.
+        QCoro::Task<void> warning = presentWarning(*failure, QString());
+        refresh();
+        co_await warning;
+        co_return;
+    }
+    refresh();
+}
+
+} // namespace velto

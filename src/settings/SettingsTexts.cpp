@@ -1,0 +1,220 @@
+#include "settings/SettingsTexts.h"
+
+#include "preferences/Preferences.h"
+
+#include <QtCore/QLocale>
+
+#include <algorithm>
+
+namespace velto::SettingsTexts {
+
+namespace {
+
+std::filesystem::path standardized(const std::filesystem::path &folder) {
+    std::filesystem::path normal = folder.lexically_normal();
+    if (!normal.has_filename() && normal.has_parent_path() && normal != normal.root_path()) {
+        normal = normal.parent_path();
+    }
+    return normal;
+}
+
+// The path with symbolic links resolved as far as the folders exist, so that a link cannot hide nesting.
+std::filesystem::path resolved(const std::filesystem::path &folder) {
+    std::error_code error;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
+    return standardized(error ? folder : canonical);
+}
+
+bool contains(const std::filesystem::path &outer, const std::filesystem::path &inner) {
+    auto [outerEnd, innerAt] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return outerEnd == outer.end() && innerAt != inner.end();
+}
+
+QString folderName(const std::filesystem::path &folder) {
+    return QString::fromStdString(standardized(folder).filename().string());
+}
+
+} // namespace
+
+QString deleteArchivedPagesTitle(std::size_t count) {
+    if (count == 1) {
+        return QStringLiteral("Delete 1 Archived Page…");
+    }
+    return QStringLiteral("Delete %1 Archived Pages…").arg(count);
+}
+
+QString deleteArchivedPagesQuestion(std::size_t count) {
+    return QStringLiteral("Delete %1 archived %2?").arg(count).arg(count == 1 ? "page" : "pages");
+}
+
+QString archiveSizeText(std::int64_t totalBytes) {
+    return QLocale().formattedDataSize(totalBytes, 1, QLocale::DataSizeSIFormat);
+}
+
+QString archiveAccessibilityValue(std::size_t count, const QString &sizeText) {
+    return QStringLiteral("%1 archived %2, %3").arg(count).arg(count == 1 ? "page" : "pages", sizeText);
+}
+
+int fontSizeIndex(std::optional<double> storedSize) {
+    const auto &sizes = VeltoPreferences::availableFontSizes;
+    double size = storedSize.value_or(VeltoPreferences::defaultFontSize);
+    auto found = std::find(sizes.begin(), sizes.end(), size);
+    if (found == sizes.end()) {
+        found = std::find(sizes.begin(), sizes.end(), VeltoPreferences::defaultFontSize);
+    }
+    return static_cast<int>(found - sizes.begin());
+}
+
+QString fontSizeText(double size) {
+    return QStringLiteral("%1 pt").arg(static_cast<int>(size));
+}
+
+QString panelSizeTitle(const PanelSizeMode &mode) {
+    if (mode.isCustom) {
+        return QStringLiteral("Custom");
+    }
+    switch (mode.preset) {
+    case PanelSizeChoice::minimal:
+        return QStringLiteral("Minimal");
+    case PanelSizeChoice::compact:
+        return QStringLiteral("Compact");
+    case PanelSizeChoice::regular:
+        return QStringLiteral("Standard");
+    case PanelSizeChoice::large:
+        return QStringLiteral("Spacious");
+    case PanelSizeChoice::expansive:
+        return QStringLiteral("Expansive");
+    }
+    return {};
+}
+
+QString autoArchiveTitle(AutoArchiveDuration duration) {
+    switch (duration) {
+    case AutoArchiveDuration::oneDay:
+        return QStringLiteral("After 1 Day");
+    case AutoArchiveDuration::oneWeek:
+        return QStringLiteral("After 1 Week");
+    case AutoArchiveDuration::oneMonth:
+        return QStringLiteral("After 1 Month");
+    case AutoArchiveDuration::never:
+        return QStringLiteral("Never");
+    }
+    return {};
+}
+
+bool isSameFolder(const std::filesystem::path &a, const std::filesystem::path &b) {
+    return standardized(a) == standardized(b);
+}
+
+std::optional<QString> nestedFolderRefusal(const std::filesystem::path &destination,
+                                           const std::filesystem::path &current) {
+    std::filesystem::path target = resolved(destination);
+    std::filesystem::path pages = resolved(current);
+    if (contains(pages, target)) {
+        return QStringLiteral("Velto can’t use a folder inside your current Pages folder.");
+    }
+    if (contains(target, pages)) {
+        return QStringLiteral("Velto can’t use a folder that contains your current Pages folder.");
+    }
+    return std::nullopt;
+}
+
+SettingsAlert folderConnectionQuestion(const VeltoFolderConnectionAssessment &assessment) {
+    SettingsAlert alert;
+    alert.title = QStringLiteral("Keep this vault unchanged?");
+    alert.message = QStringLiteral("This folder contains %1 Markdown files. Velto recommends using a Velto subfolder "
+                                   "so those files remain untouched.")
+                        .arg(assessment.markdownFileCount);
+    alert.style = SettingsAlert::Style::informational;
+    alert.buttons = {QStringLiteral("Use a Velto Subfolder"), QStringLiteral("Use Entire Folder…"),
+                     QStringLiteral("Cancel")};
+    alert.showsApplicationIcon = false;
+    return alert;
+}
+
+SettingsAlert entireFolderConfirmation(const VeltoFolderConnectionAssessment &assessment) {
+    SettingsAlert alert;
+    alert.title = QStringLiteral("Let Velto manage this entire folder?");
+    alert.message = QStringLiteral("%1 Markdown files found\n"
+                                   "%2 files will receive a Velto ID\n"
+                                   "%3 pages will be archived by the active limit\n"
+                                   "%4 files are still downloading\n"
+                                   "%5 files could not be inspected")
+                        .arg(assessment.markdownFileCount)
+                        .arg(assessment.pagesRequiringIdentityCount)
+                        .arg(assessment.projectedArchiveCount)
+                        .arg(assessment.unavailableFileCount)
+                        .arg(assessment.unreadableFileCount);
+    alert.style = SettingsAlert::Style::warning;
+    alert.buttons = {QStringLiteral("Use Entire Folder"), QStringLiteral("Cancel")};
+    alert.showsApplicationIcon = false;
+    return alert;
+}
+
+SettingsAlert folderContentQuestion(const VeltoFolderConnectionAssessment &assessment) {
+    QString name = folderName(assessment.selectedFolderURL);
+    SettingsAlert alert;
+    alert.style = SettingsAlert::Style::informational;
+    alert.showsApplicationIcon = false;
+    if (assessment.kind == VeltoFolderConnectionKind::empty) {
+        alert.title = QStringLiteral("Start fresh in “%1”?").arg(name);
+        alert.message = QStringLiteral("Start with no pages, or copy your current pages into this folder. Your "
+                                       "current Pages folder will stay unchanged.");
+        alert.buttons = {QStringLiteral("Start Fresh")};
+    } else {
+        alert.title = QStringLiteral("Bring your current pages to “%1”?").arg(name);
+        alert.message = QStringLiteral("Use the Markdown already in this folder, or copy your current pages into it "
+                                       "too. Your current Pages folder will stay unchanged.");
+        alert.buttons = {QStringLiteral("Use Existing Pages")};
+    }
+    alert.buttons << QStringLiteral("Copy Current Pages") << QStringLiteral("Cancel");
+    return alert;
+}
+
+QString conflictText(const KeyboardSettingsConflict &conflict) {
+    switch (conflict.kind) {
+    case KeyboardSettingsConflict::Kind::unsafeShortcut:
+        return conflict.first + QStringLiteral(" does not use a safe modifier combination.");
+    case KeyboardSettingsConflict::Kind::nativeCommand:
+        return conflict.first + QStringLiteral(" uses a standard editing shortcut of the system.");
+    case KeyboardSettingsConflict::Kind::shortcuts:
+        return conflict.first + QStringLiteral(" and ") + conflict.second + QStringLiteral(" use the same shortcut.");
+    case KeyboardSettingsConflict::Kind::globalShortcuts:
+        return QStringLiteral("Show or hide Velto and Append clipboard text use the same shortcut.");
+    }
+    return {};
+}
+
+SettingsAlert importOutcomeAlert(const std::optional<KeyboardSettingsImportFailure> &failure) {
+    SettingsAlert alert;
+    if (!failure) {
+        alert.title = QStringLiteral("Keyboard Settings Imported");
+        alert.message = QStringLiteral("Your keyboard shortcuts are ready to use.");
+        alert.style = SettingsAlert::Style::informational;
+        return alert;
+    }
+    switch (failure->kind) {
+    case KeyboardSettingsImportFailure::Kind::registrationFailed:
+        alert.title = QStringLiteral("Keyboard Shortcut Is Unavailable");
+        alert.message = QStringLiteral("The system could not register an imported global shortcut. Your previous "
+                                       "keyboard settings were restored.");
+        break;
+    case KeyboardSettingsImportFailure::Kind::rollbackRegistrationFailed:
+        alert.title = QStringLiteral("Previous Shortcut Is Unavailable");
+        alert.message = QStringLiteral("Velto restored the previous shortcut setting, but the system could not "
+                                       "register it. Choose another shortcut.");
+        break;
+    case KeyboardSettingsImportFailure::Kind::conflicts: {
+        alert.title = QStringLiteral("Keyboard Shortcuts Conflict");
+        QStringList lines;
+        for (const KeyboardSettingsConflict &conflict : failure->conflicts) {
+            lines << QStringLiteral("• ") + conflictText(conflict);
+        }
+        alert.message = QStringLiteral("No settings were imported.\n\n") + lines.join(QLatin1Char('\n'));
+        break;
+    }
+    }
+    return alert;
+}
+
+} // namespace velto::SettingsTexts

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "library/FolderConnectionAssessment.h"
+#include "preferences/KeyboardSettingsImportWorkflow.h"
+#include "preferences/PreferenceChoices.h"
+#include "settings/SettingsPresenters.h"
+
+#include <QtCore/QString>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+// What the Settings window shows, worked out from values alone, so the tests read it without a window.
+namespace velto::SettingsTexts {
+
+/// "Delete 1 Archived Page…", "Delete 0 Archived Pages…".
+QString deleteArchivedPagesTitle(std::size_t count);
+/// "Delete 3 archived pages?", "Delete 1 archived page?".
+QString deleteArchivedPagesQuestion(std::size_t count);
+/// The size of the archive in decimal units ("12 kB").
+QString archiveSizeText(std::int64_t totalBytes);
+/// "1 archived page, 12 kB".
+QString archiveAccessibilityValue(std::size_t count, const QString &sizeText);
+
+/// The position of the stored text size among the available sizes; a size not among them counts as 15.
+int fontSizeIndex(std::optional<double> storedSize);
+/// "15 pt".
+QString fontSizeText(double size);
+
+/// "Minimal" … "Expansive" for a preset, "Custom" for the custom size.
+QString panelSizeTitle(const PanelSizeMode &mode);
+QString autoArchiveTitle(AutoArchiveDuration duration);
+
+/// Whether two folders are the same once "." and ".." components and trailing separators are resolved.
+bool isSameFolder(const std::filesystem::path &a, const std::filesystem::path &b);
+
+/// Why a destination cannot hold the library while `current` is the Pages folder: inside it or around it
+/// (one library would adopt the other's files). Nothing when it may (the current folder itself included).
+std::optional<QString> nestedFolderRefusal(const std::filesystem::path &destination,
+                                           const std::filesystem::path &current);
+
+/// The first question about a folder of other Markdown files, the entire-folder confirmation, and the
+/// content question once the destination is known.
+SettingsAlert folderConnectionQuestion(const VeltoFolderConnectionAssessment &assessment);
+SettingsAlert entireFolderConfirmation(const VeltoFolderConnectionAssessment &assessment);
+SettingsAlert folderContentQuestion(const VeltoFolderConnectionAssessment &assessment);
+
+/// One line of the conflicts alert, after its bullet.
+QString conflictText(const KeyboardSettingsConflict &conflict);
+/// The alert that reports how an import went (nothing = it succeeded).
+SettingsAlert importOutcomeAlert(const std::optional<KeyboardSettingsImportFailure> &failure);
+
+} // namespace velto::SettingsTexts

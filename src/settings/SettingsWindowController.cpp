@@ -1,0 +1,248 @@
+#include "settings/SettingsWindowController.h"
+
+#include "panel/HoverButton.h"
+#include "panel/Symbols.h"
+#include "panel/VeltoUI.h"
+#include "preferences/Preferences.h"
+#include "settings/InlineShortcutRecorder.h"
+#include "settings/SettingsControls.h"
+#include "settings/SettingsTexts.h"
+
+#include <QtGui/QAction>
+#include <QtGui/QCloseEvent>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QKeySequence>
+#include <QtGui/QShortcut>
+#include <QtWidgets/QBoxLayout>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QScrollArea>
+#include <QtWidgets/QStackedWidget>
+
+namespace velto {
+
+SettingsWindow::SettingsWindow()
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint) {
+    setWindowTitle(QStringLiteral("Settings"));
+    setFixedSize(contentWidth, contentHeight);
+    // Ctrl+W alone: Ctrl+Shift+W and the others are left to the menus. A recorder that records takes the
+    // shortcut override first, so the combination can be recorded.
+    auto *closing = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    closing->setContext(Qt::WindowShortcut);
+    connect(closing, &QShortcut::activated, this, &QWidget::close);
+}
+
+void SettingsWindow::closeEvent(QCloseEvent *event) {
+    bool wasVisible = isVisible();
+    QWidget::closeEvent(event);
+    if (wasVisible && event->isAccepted()) {
+        didClose();
+    }
+}
+
+SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callbacks, SettingsPresenters presenters)
+    : callbacks_(std::move(callbacks))
+    , presenters_(std::move(presenters))
+    , window_(std::make_unique<SettingsWindow>()) {
+    if (!callbacks_.assessPagesFolder) {
+        callbacks_.assessPagesFolder = defaultPagesFolderAssessment;
+    }
+    window_->didClose = [this] { didClose(); };
+
+    VeltoNotificationCenter &center = VeltoPreferences::storage().notificationCenter();
+    connect(&center, &VeltoNotificationCenter::veltoPreferencesDidChange, this, [this] {
+        if (window_->isVisible()) {
+            refresh();
+        }
+    });
+    connect(&center, &VeltoNotificationCenter::veltoKeyboardInputSourceDidChange, this, [this] {
+        if (window_->isVisible()) {
+            refreshGlobalShortcutLabels();
+        }
+    });
+    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive && window_->isVisible()) {
+                refresh();
+            }
+        });
+    }
+
+    buildContent();
+    categoryList->setFocus();
+    refresh();
+}
+
+SettingsWindowController::~SettingsWindowController() {
+    // The recorders go with the window; none may report afterwards.
+    for (InlineShortcutRecorder *recorder : window_->findChildren<InlineShortcutRecorder *>()) {
+        recorder->onRecordingChange = nullptr;
+    }
+}
+
+void SettingsWindowController::buildContent() {
+    auto *root = new QHBoxLayout(window_.get());
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addWidget(makeSidebar());
+    pageContainer = new QStackedWidget(window_.get());
+    root->addWidget(pageContainer, 1);
+
+    categoryPages_[SettingsCategory::general] = makeGeneralPage();
+    categoryPages_[SettingsCategory::editor] = makeEditorPage();
+    categoryPages_[SettingsCategory::storage] = makeStoragePage();
+    categoryPages_[SettingsCategory::shortcuts] = makeShortcutsPage();
+    categoryPages_[SettingsCategory::about] = makeAboutPage();
+    for (SettingsCategory category : allSettingsCategories) {
+        pageContainer->addWidget(categoryPages_[category]);
+    }
+    showCategory(selectedCategory_);
+    categoryList->setCurrentRow(static_cast<int>(selectedCategory_));
+}
+
+QWidget *SettingsWindowController::makeSidebar() {
+    auto *sidebar = new QWidget(window_.get());
+    sidebar->setObjectName(QStringLiteral("settingsSidebar"));
+    sidebar->setFixedWidth(SettingsWindow::sidebarWidth);
+    sidebar->setAttribute(Qt::WA_StyledBackground);
+    sidebar->setStyleSheet(
+        QStringLiteral("#settingsSidebar { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 %1, "
+                       "stop:0.68 %1, stop:1 %2); border-right: 1px solid %3; }")
+            .arg(VeltoUI::Colors::canvas.resolved().name(), VeltoUI::Colors::canvasEdge.resolved().name(),
+                 VeltoUI::Colors::selectionBorder.resolved().name()));
+    auto *layout = new QVBoxLayout(sidebar);
+    layout->setContentsMargins(8, 12, 8, 12);
+    categoryList = new QListWidget(sidebar);
+    categoryList->setFrameShape(QFrame::NoFrame);
+    categoryList->setAttribute(Qt::WA_MacShowFocusRect, false);
+    categoryList->setSpacing(2);
+    categoryList->setSelectionMode(QAbstractItemView::SingleSelection);
+    categoryList->setStyleSheet(QStringLiteral("QListWidget { background: transparent; } "
+                                               "QListWidget::item { height: 30px; border-radius: 8px; } "
+                                               "QListWidget::item:selected { background: %1; color: palette(text); }")
+                                    .arg(VeltoUI::Colors::selection.resolved().name()));
+    for (SettingsCategory category : allSettingsCategories) {
+        auto *item = new QListWidgetItem(Symbols::icon(sidebarSymbol(category)), sidebarTitle(category), categoryList);
+        item->setFont(VeltoUI::systemFont(13));
+    }
+    categoryList->setIconSize(QSize(16, 16));
+    connect(categoryList, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (std::optional<SettingsCategory> category = settingsCategory(row)) {
+            showCategory(*category);
+        }
+    });
+    layout->addWidget(categoryList);
+    return sidebar;
+}
+
+QScrollArea *SettingsWindowController::page(SettingsCategory category) const {
+    auto found = categoryPages_.find(category);
+    return found == categoryPages_.end() ? nullptr : found->second;
+}
+
+void SettingsWindowController::showCategory(SettingsCategory category) {
+    QScrollArea *shown = page(category);
+    if (shown == nullptr) {
+        return;
+    }
+    if (category == selectedCategory_ && pageContainer->currentWidget() == shown) {
+        return;
+    }
+    selectedCategory_ = category;
+    pageContainer->setCurrentWidget(shown);
+    if (categoryList->currentRow() != static_cast<int>(category)) {
+        categoryList->setCurrentRow(static_cast<int>(category));
+    }
+    if (callbacks_.isPreview) {
+        disablePreviewControls(shown);
+    }
+}
+
+void SettingsWindowController::disablePreviewControls(QWidget *page) {
+    // Every control of the page, never the sidebar.
+    auto *scrollArea = qobject_cast<QScrollArea *>(page);
+    QWidget *content = scrollArea != nullptr ? scrollArea->widget() : page;
+    for (QWidget *child : content->findChildren<QWidget *>()) {
+        if (child->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton *>(child) != nullptr) {
+            child->setEnabled(false);
+        }
+    }
+}
+
+void SettingsWindowController::showWindow() {
+    refresh();
+    applyWindowAppearance();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void SettingsWindowController::applyWindowAppearance() {
+    // The window follows the desktop's scheme unless the user chose one; the kit's colours resolve against it.
+    AppearanceChoice appearance = VeltoPreferences::appearance();
+    window_->setProperty("veltoAppearance", rawValue(appearance));
+}
+
+void SettingsWindowController::refresh() {
+    appearanceControl->setSelectedIndex(static_cast<int>(VeltoPreferences::appearance()));
+    panelSizeControl->setCurrentIndex(
+        panelSizeControl->findText(SettingsTexts::panelSizeTitle(VeltoPreferences::panelSizeMode())));
+    fontControl->setSelectedIndex(static_cast<int>(VeltoPreferences::fontChoice()));
+    {
+        QSignalBlocker blocking(fontSizeStepper);
+        std::optional<double> stored =
+            VeltoPreferences::storage().defaults().number(QString::fromLatin1(PreferenceKeys::editorFontSize));
+        fontSizeStepper->setValue(SettingsTexts::fontSizeIndex(stored));
+    }
+    indentationControl->setSelectedIndex(static_cast<int>(VeltoPreferences::indentation()));
+
+    LaunchAtLoginStatus status = callbacks_.launchAtLoginService.currentStatus();
+    {
+        QSignalBlocker blocking(launchAtLoginSwitch);
+        launchAtLoginSwitch->setChecked(status == LaunchAtLoginStatus::enabled ||
+                                        status == LaunchAtLoginStatus::requiresApproval);
+    }
+    launchAtLoginApprovalButton->setVisible(status == LaunchAtLoginStatus::requiresApproval);
+
+    autoArchiveDurationControl->setCurrentIndex(
+        autoArchiveDurationControl->findText(SettingsTexts::autoArchiveTitle(VeltoPreferences::autoArchiveDuration())));
+    EditorTextCheckingSettings checking = VeltoPreferences::textChecking();
+    for (auto [box, on] :
+         {std::pair{spellingWhileTypingSwitch, checking.checksSpelling},
+          std::pair{automaticSpellingCorrectionSwitch, checking.correctsSpellingAutomatically},
+          std::pair{formatMarkdownSwitch, VeltoPreferences::storage().defaults().boolean(
+                                              QString::fromLatin1(PreferenceKeys::formatsMarkdown))}}) {
+        QSignalBlocker blocking(box);
+        box->setChecked(on);
+    }
+    {
+        QSignalBlocker blocking(automaticUpdateChecksSwitch);
+        automaticUpdateChecksSwitch->setChecked(callbacks_.automaticUpdateChecks && callbacks_.automaticUpdateChecks());
+    }
+    refreshStorageRows();
+    updateShortcutControls();
+    if (callbacks_.isPreview) {
+        if (QScrollArea *shown = page(selectedCategory_)) {
+            disablePreviewControls(shown);
+        }
+    }
+}
+
+void SettingsWindowController::didClose() {
+    // The recording ends first (its one report), so the shell registers its hot keys before it is told of
+    // the close; without a recording the close still reports the end, as the shell expects.
+    if (recordingRecorder() != nullptr) {
+        endRecording();
+    } else {
+        callbacks_.onShortcutRecordingChange(false);
+    }
+    callbacks_.onClose();
+}
+
+std::unique_ptr<SettingsWindowController> makeSettingsWindowController(SettingsWindowCallbacks callbacks) {
+    return std::make_unique<SettingsWindowController>(std::move(callbacks), SettingsPresenters::live());
+}
+
+} // namespace velto

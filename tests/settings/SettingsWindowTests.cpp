@@ -1,0 +1,223 @@
+#include "SettingsTestSupport.h"
+
+#include "panel/HoverButton.h"
+#include "settings/InlineShortcutRecorder.h"
+#include "settings/SettingsControls.h"
+#include "settings/SettingsViewFactory.h"
+
+#include <QtGui/QAction>
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QScrollArea>
+#include <QtWidgets/QStackedWidget>
+
+namespace velto::testing {
+namespace {
+
+using Window = SettingsWindowTest;
+
+TEST_F(Window, RefreshShowsEveryStoredPreference) {
+    VeltoPreferences::setAppearance(AppearanceChoice::dark);
+    VeltoPreferences::setPanelSize(PanelSizeChoice::large);
+    VeltoPreferences::setFontChoice(EditorFontChoice::system);
+    VeltoPreferences::setIndentation(EditorIndentationChoice::spaces4);
+    VeltoPreferences::setAutoArchiveDuration(AutoArchiveDuration::never);
+    VeltoPreferences::setTextChecking({true, false});
+    VeltoPreferences::setFormatsMarkdown(false);
+    store->defaults().set(QString::fromLatin1(PreferenceKeys::editorFontSize), 24.0);
+    doubles.launchStatus = LaunchAtLoginStatus::requiresApproval;
+    SettingsWindowController &c = controller();
+
+    EXPECT_EQ(c.appearanceControl->selectedIndex(), 2);
+    EXPECT_EQ(c.panelSizeControl->currentText(), QStringLiteral("Spacious"));
+    EXPECT_EQ(c.fontControl->selectedIndex(), 1);
+    EXPECT_EQ(c.fontSizeStepper->value(), 4);
+    EXPECT_EQ(c.fontSizeStepper->text(), QStringLiteral("24 pt"));
+    EXPECT_EQ(c.indentationControl->selectedIndex(), 2);
+    EXPECT_EQ(c.autoArchiveDurationControl->currentText(), QStringLiteral("Never"));
+    EXPECT_TRUE(c.spellingWhileTypingSwitch->isChecked());
+    EXPECT_FALSE(c.automaticSpellingCorrectionSwitch->isChecked());
+    EXPECT_FALSE(c.formatMarkdownSwitch->isChecked());
+    EXPECT_TRUE(c.launchAtLoginSwitch->isChecked());
+    EXPECT_FALSE(c.launchAtLoginApprovalButton->isHidden());
+}
+
+TEST_F(Window, StoredSizeThatIsNotAvailableShowsTheDefault) {
+    store->defaults().set(QString::fromLatin1(PreferenceKeys::editorFontSize), 16.0);
+    EXPECT_EQ(controller().fontSizeStepper->value(), 1);
+    EXPECT_EQ(controller().fontSizeStepper->text(), QStringLiteral("15 pt"));
+}
+
+TEST_F(Window, ArchivedPagesRowsByCount) {
+    struct Case {
+        std::size_t count;
+        bool canDelete;
+        const char *title;
+        bool enabled;
+        const char *accessibility;
+    };
+    const Case cases[] = {
+        {0, true, "Delete 0 Archived Pages…", false, "0 archived pages, 0 bytes"},
+        {1, true, "Delete 1 Archived Page…", true, "1 archived page, 1.5 kB"},
+        {3, false, "Delete 3 Archived Pages…", false, "3 archived pages, 1.5 kB"},
+    };
+    SettingsWindowController &c = controller();
+    for (const Case &test : cases) {
+        doubles.archive = {};
+        for (std::size_t index = 0; index < test.count; ++index) {
+            doubles.archive.pageIDs.insert(Uuid::random());
+        }
+        doubles.archive.totalBytes = test.count == 0 ? 0 : 1500;
+        doubles.canDelete = test.canDelete;
+        doubles.calls.clear();
+        c.refresh();
+        EXPECT_EQ(c.deleteArchivedPagesButton->text(), QString::fromUtf8(test.title));
+        EXPECT_EQ(c.deleteArchivedPagesButton->isEnabled(), test.enabled);
+        EXPECT_EQ(c.archiveSizeLabel->accessibleDescription(), QString::fromUtf8(test.accessibility));
+        // Each collaborator is asked once per refresh, the permission even with no archived pages.
+        EXPECT_EQ(doubles.count("canDelete"), 1);
+        EXPECT_EQ(doubles.count("archiveSnapshot"), 1);
+        EXPECT_EQ(doubles.count("pagesFolderURL"), 1);
+    }
+}
+
+TEST_F(Window, ResetIsOfferedOnlyAwayFromTheDefaultFolder) {
+    std::filesystem::path defaultFolder = VeltoPageLibrary::defaultFolderURL();
+    const std::pair<std::filesystem::path, bool> cases[] = {
+        {defaultFolder, false},
+        {defaultFolder / "", false},
+        {defaultFolder / "." / "x" / "..", false},
+        {defaultFolder.parent_path() / "Other", true},
+    };
+    for (const auto &[folder, enabled] : cases) {
+        doubles.pagesFolder = folder;
+        controller().refresh();
+        EXPECT_EQ(controller().resetPagesFolderAction->isEnabled(), enabled) << folder;
+        EXPECT_EQ(controller().pagesFolderControl->toolTip(), QString::fromStdString(folder.string()));
+    }
+}
+
+TEST_F(Window, FixedSizeWithFiveCategoriesThatSwitchWithoutRebuilding) {
+    SettingsWindowController &c = controller();
+    EXPECT_EQ(c.window()->size(), QSize(840, 600));
+    EXPECT_EQ(c.window()->minimumSize(), c.window()->maximumSize());
+    ASSERT_EQ(c.categoryList->count(), 5);
+    EXPECT_EQ(c.categoryList->item(2)->text(), QStringLiteral("Pages & Storage"));
+    QScrollArea *editor = c.page(SettingsCategory::editor);
+    c.categoryList->setCurrentRow(1);
+    EXPECT_EQ(c.selectedCategory(), SettingsCategory::editor);
+    EXPECT_EQ(c.pageContainer->currentWidget(), editor);
+    c.showCategory(SettingsCategory::editor);
+    EXPECT_EQ(c.page(SettingsCategory::editor), editor);
+}
+
+TEST_F(Window, RowsAndSectionsFollowTheirShape) {
+    QWidget *one = SettingsViewFactory::section(QStringLiteral("Text"), std::nullopt,
+                                                {
+                                                    new QLabel,
+                                                });
+    QWidget *three =
+        SettingsViewFactory::section(QStringLiteral("Text"), std::nullopt, {new QLabel, new QLabel, new QLabel});
+    EXPECT_EQ(SettingsViewFactory::dividerCount(one), 0);
+    EXPECT_EQ(SettingsViewFactory::dividerCount(three), 2);
+    EXPECT_EQ(one->accessibleName(), QStringLiteral("Text settings"));
+    delete one;
+    delete three;
+    // The Shortcuts page holds one recorder per shortcut command, titled as the catalog says.
+    SettingsWindowController &c = controller();
+    ASSERT_EQ(c.commandShortcutRecorders.size(), VeltoCommandCatalog::shortcutCommandIDs().size());
+    EXPECT_EQ(c.commandShortcutRecorders.front().second->commandName(), QStringLiteral("Start New Page"));
+    EXPECT_EQ(c.commandShortcutRecorders.back().second->commandName(), QStringLiteral("Format Markdown"));
+}
+
+TEST_F(Window, CtrlWClosesAndReportsTheEndOfRecordingBeforeTheClose) {
+    SettingsWindowController &c = controller();
+    c.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window()));
+    for (auto modifiers : {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier}) {
+        QTest::keyClick(c.window(), Qt::Key_W, modifiers);
+        EXPECT_TRUE(c.window()->isVisible());
+    }
+    doubles.calls.clear();
+    QTest::keyClick(c.window(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(c.window()->isVisible());
+    EXPECT_EQ(doubles.calls, (std::vector<std::string>{"recording:false", "close"}));
+    // Closing a hidden window reports nothing.
+    doubles.calls.clear();
+    c.window()->close();
+    EXPECT_TRUE(doubles.calls.empty());
+}
+
+TEST_F(Window, ClosingWhileRecordingEndsTheRecordingOnceThenCloses) {
+    SettingsWindowController &c = controller();
+    c.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window()));
+    c.showCategory(SettingsCategory::shortcuts);
+    QTest::mouseClick(c.shortcutRecorder, Qt::LeftButton);
+    ASSERT_TRUE(c.shortcutRecorder->isRecording());
+    EXPECT_EQ(QWidget::keyboardGrabber(), c.shortcutRecorder);
+    doubles.calls.clear();
+    c.window()->close();
+    EXPECT_EQ(doubles.calls, (std::vector<std::string>{"recording:false", "close"}));
+    EXPECT_FALSE(c.shortcutRecorder->isRecording());
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+}
+
+TEST_F(Window, WhileRecordingCtrlWIsRecordedNotClosing) {
+    SettingsWindowController &c = controller();
+    c.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window()));
+    c.showCategory(SettingsCategory::shortcuts);
+    InlineShortcutRecorder *recorder = c.commandShortcutRecorders.front().second;
+    QTest::mouseClick(recorder, Qt::LeftButton);
+    QTest::keyClick(recorder, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(c.window()->isVisible());
+}
+
+TEST_F(Window, HiddenWindowFollowsPreferencesOnlyWhenShown) {
+    SettingsWindowController &c = controller();
+    VeltoPreferences::setAppearance(AppearanceChoice::light);
+    EXPECT_EQ(c.appearanceControl->selectedIndex(), 0);
+    c.showWindow();
+    EXPECT_EQ(c.appearanceControl->selectedIndex(), 1);
+    VeltoPreferences::setAppearance(AppearanceChoice::dark);
+    EXPECT_EQ(c.appearanceControl->selectedIndex(), 2);
+}
+
+TEST_F(Window, PreviewDisablesPageControlsButNotTheSidebar) {
+    SettingsWindowCallbacks callbacks = doubles.callbacks();
+    callbacks.isPreview = true;
+    makeController(callbacks);
+    SettingsWindowController &c = *controller_;
+    EXPECT_FALSE(c.appearanceControl->segment(0)->isEnabled());
+    c.categoryList->setCurrentRow(3);
+    EXPECT_EQ(c.selectedCategory(), SettingsCategory::shortcuts);
+    EXPECT_FALSE(c.shortcutRecorder->isEnabled());
+    c.refresh();
+    EXPECT_FALSE(c.importKeyboardSettingsButton->isEnabled());
+    EXPECT_TRUE(c.categoryList->isEnabled());
+}
+
+TEST_F(Window, AboutPageWithoutAnUpdaterDisablesBothUpdateControls) {
+    SettingsWindowController &c = controller();
+    EXPECT_FALSE(c.checkForUpdatesButton->isEnabled());
+    EXPECT_FALSE(c.automaticUpdateChecksSwitch->isEnabled());
+    EXPECT_FALSE(c.automaticUpdateChecksSwitch->isChecked());
+    EXPECT_EQ(c.checkForUpdatesButton->accessibleDescription(),
+              QStringLiteral("Update checks are unavailable in this build."));
+    EXPECT_TRUE(c.sendFeedbackButton->isEnabled());
+    c.sendFeedbackButton->click();
+    c.viewChangelogButton->click();
+    EXPECT_EQ(doubles.count("feedback"), 1);
+    EXPECT_EQ(doubles.count("changelog"), 1);
+    QLabel *version = c.page(SettingsCategory::about)->findChild<QLabel *>(QStringLiteral("applicationVersion"));
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->text(), QStringLiteral("Version 2.1 (88)"));
+}
+
+} // namespace
+} // namespace velto::testing
