@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/ClipboardAppend.h"
+#include "app/GlobalShortcutsPortal.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
 #include "app/MenuBarIcon.h"
@@ -101,6 +102,9 @@ VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
     }
     return VeltoAutoArchivePeriod::oneWeek();
 }
+
+constexpr char waylandShortcutWarning[] = "Global shortcuts work only while a Velto window is active in this Wayland "
+                                         "session. Use the tray icon to open Velto.";
 
 bool isWaylandSession() {
     return qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland") ||
@@ -414,6 +418,11 @@ void AppDelegate::applyPreferredAppearance() {
 
 void AppDelegate::registerHotKeys() {
     hotKeyService_ = X11HotKeyService::forApplication();
+    if (hotKeyService_ && isWaylandSession() && bindShortcutsThroughPortal()) {
+        // XWayland would accept the grabs but fire them only while a Velto window has the focus.
+        hotKeyController_ = std::make_unique<HotKeyController>(X11HotKeyService::unavailable());
+        return;
+    }
     HotKeyOperations operations = hotKeyService_ ? hotKeyService_->operations() : X11HotKeyService::unavailable();
     hotKeyController_ = std::make_unique<HotKeyController>(std::move(operations));
     QPointer<AppDelegate> self(this);
@@ -434,13 +443,44 @@ void AppDelegate::registerHotKeys() {
         return;
     }
     if (isWaylandSession()) {
-        // XWayland accepts the grabs but delivers them only while one of Velto's windows has focus.
-        std::fprintf(stderr, "Velto: Global shortcuts work only while a Velto window is active in this Wayland "
-                             "session. Use the tray icon to open Velto.\n");
+        std::fprintf(stderr, "Velto: %s\n", waylandShortcutWarning);
     }
     if (!availability.allAvailable()) {
         showHotKeyRegistrationWarning(availability.toggle, availability.appendClipboard);
     }
+}
+
+bool AppDelegate::bindShortcutsThroughPortal() {
+    portal_ = std::make_unique<GlobalShortcutsPortal>();
+    if (!portal_->isAvailable()) {
+        portal_.reset();
+        return false;
+    }
+    std::vector<GlobalShortcutsPortal::Binding> bindings;
+    if (auto shortcut = VeltoPreferences::globalShortcut()) {
+        bindings.push_back({QStringLiteral("toggle"), QStringLiteral("Show or hide Velto"), *shortcut});
+    }
+    if (auto shortcut = VeltoPreferences::appendClipboardShortcut()) {
+        bindings.push_back({QStringLiteral("append-clipboard"), QStringLiteral("Append clipboard text"), *shortcut});
+    }
+    QPointer<AppDelegate> self(this);
+    portal_->onActivated = [self](const QString &id) {
+        if (!self) {
+            return;
+        }
+        if (id == QStringLiteral("toggle")) {
+            self->togglePanel();
+        } else if (id == QStringLiteral("append-clipboard")) {
+            self->appendClipboard();
+        }
+    };
+    portal_->onBound = [](bool bound) {
+        if (!bound) {
+            std::fprintf(stderr, "Velto: %s\n", waylandShortcutWarning);
+        }
+    };
+    portal_->bind(std::move(bindings));
+    return true;
 }
 
 void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable) {

@@ -23,6 +23,7 @@ namespace velto {
 namespace editor {
 struct ClipboardSnapshot;
 }
+class GlobalShortcutsPortal;
 class KeyboardInputSourceMonitor;
 class MenuBarIcon;
 class VeltoStore;
@@ -89,6 +90,8 @@ private:
     void showMenu();
     std::optional<QRect> statusItemGeometry() const;
     void registerHotKeys();
+    /// In a Wayland session with the desktop portal's global shortcuts: binds both shortcuts there.
+    bool bindShortcutsThroughPortal();
     void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
     void applyPreferredAppearance();
 
@@ -113,6 +116,7 @@ private:
     std::unique_ptr<MenuBarIcon> menuBarIcon_;
     std::shared_ptr<X11HotKeyService> hotKeyService_;
     std::unique_ptr<HotKeyController> hotKeyController_;
+    std::unique_ptr<GlobalShortcutsPortal> portal_;
     QPointer<QMessageBox> terminationAlert_;
 };
 
