@@ -427,9 +427,17 @@ void styleFencedCode(TextStorage &storage, const Color &color, const DocumentStr
 }
 
 /// Replaces the attributes of the storage from `offset` on with the runs of the styled scratch copy.
+/// A run that the storage already holds as it is stays untouched: most of a large region comes out
+/// of its pass as it went in, and leaving it alone spares the run buffer and the view's relayout.
 void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset) {
     for (const AttributeRun &run : scratch.attributeRuns(TextRange{0, scratch.length()})) {
-        storage.setAttributes(run.attributes, TextRange{offset + run.range.location, run.range.length});
+        const TextRange target{offset + run.range.location, run.range.length};
+        TextRange held;
+        if (storage.attributes(target.location, &held) == run.attributes && held.location <= target.location &&
+            held.end() >= target.end()) {
+            continue;
+        }
+        storage.setAttributes(run.attributes, target);
     }
 }
 
