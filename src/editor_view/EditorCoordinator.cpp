@@ -125,7 +125,17 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
     };
     CodeHighlightSnapshot snapshot{codeHighlightGeneration_, storage.identity(), storage.characterVersion()};
     // Runs on by itself on the main thread; the token and the generation stop it when it is stale.
-    highlightCodeBlocks(std::move(requests), codeHighlighter_, snapshot, std::move(target), cancellation);
+    trackHighlighting(coordinator, snapshot.generation,
+                      highlightCodeBlocks(std::move(requests), codeHighlighter_, snapshot, std::move(target), cancellation));
+}
+
+QCoro::Task<void> VeltoEditorCoordinator::trackHighlighting(QPointer<VeltoEditorCoordinator> coordinator,
+                                                            std::uint64_t generation, QCoro::Task<void> highlighting) {
+    co_await highlighting;
+    // Finished: forget the task, unless a newer request has replaced it meanwhile.
+    if (coordinator && coordinator->codeHighlightGeneration_ == generation) {
+        coordinator->codeHighlightTask_.reset();
+    }
 }
 
 // ---- what the text view reports ----

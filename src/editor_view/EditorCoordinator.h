@@ -112,6 +112,7 @@ public:
     const std::optional<PendingRange> &pendingStyleRange() const { return pendingStyleRange_; }
     bool pendingStyleKeepsBottomPinned() const { return pendingStyleKeepsBottomPinned_; }
     std::uint64_t codeHighlightGeneration() const { return codeHighlightGeneration_; }
+    /// Whether a highlight task is running.
     bool isHighlightingCode() const { return codeHighlightTask_.has_value(); }
     const Color &editorTextColor() const { return editorTextColor_; }
     /// The page whose text the view shows; setText is never called for another page.
@@ -122,6 +123,8 @@ public:
 private:
     void cancelHighlighting();
     void requestCodeHighlighting();
+    static QCoro::Task<void> trackHighlighting(QPointer<VeltoEditorCoordinator> coordinator, std::uint64_t generation,
+                                               QCoro::Task<void> highlighting);
     void scheduleStylePass();
     void scheduleSave();
     void cancelPendingSave();

@@ -208,6 +208,24 @@ TEST(EditorCoordinator, TheViewsTextNeverBecomesAnotherPagesText) {
     EXPECT_EQ(session.coordinator->loadedPageID(), first);
 }
 
+TEST(EditorCoordinator, AFenceIsHighlightedOnceItsLineIsFinishedAndEveryEditCancelsHighlighting) {
+    EditorSession session("");
+    session.typeAtEnd(u"```js");
+    session.scheduler.advance(50ms);
+    testing::processEventsUntil([] { return false; }, 20ms);
+    EXPECT_EQ(session.highlighter->calls, 0) << "the fence line is still being typed";
+    session.typeAtEnd(u"\nlet x");
+    session.scheduler.advance(50ms);
+    EXPECT_TRUE(testing::processEventsUntil([&] { return session.highlighter->calls == 1; }));
+    EXPECT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+    const std::uint64_t generation = session.coordinator->codeHighlightGeneration();
+    session.typeAtEnd(u"y");
+    EXPECT_GT(session.coordinator->codeHighlightGeneration(), generation) << "results for the old text are dropped";
+    EXPECT_FALSE(session.coordinator->isHighlightingCode());
+    session.scheduler.advance(50ms);
+    EXPECT_TRUE(testing::processEventsUntil([&] { return session.highlighter->calls == 2; }));
+}
+
 TEST(EditorCoordinator, TheStoreMayGoFirstAtShutdown) {
     EditorSession session("text\n");
     session.waitForSaves();
