@@ -1,5 +1,6 @@
 #include "panel/PanelFeedbackController.h"
 
+#include "panel/AccessibleRoles.h"
 #include "panel/FeedbackPulseAnimation.h"
 #include "panel/FloatingMaterial.h"
 #include "panel/FloatingPlacement.h"
@@ -8,36 +9,15 @@
 
 #include <QtGui/QAccessible>
 #include <QtGui/QScreen>
-#include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QVBoxLayout>
 
 namespace velto {
 
-namespace {
-
-/// Screen readers announce an alert's name when it appears: the banner is one.
-QAccessibleInterface *feedbackAccessibility(const QString &className, QObject *object) {
-    if (className == QLatin1String(PanelFeedbackView::staticMetaObject.className()) && object->isWidgetType()) {
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::AlertMessage);
-    }
-    return nullptr;
-}
-
-void installFeedbackAccessibility() {
-    static const bool installed = [] {
-        QAccessible::installFactory(feedbackAccessibility);
-        return true;
-    }();
-    (void)installed;
-}
-
-} // namespace
-
 PanelFeedbackView::PanelFeedbackView(QWidget *parent)
     : QWidget(parent)
     , label_(new QLabel) {
-    installFeedbackAccessibility();
+    installAccessibleRoles();
     setAttribute(Qt::WA_TransparentForMouseEvents);
     label_->setFont(VeltoUI::systemFont(12, QFont::Medium));
     label_->setAlignment(Qt::AlignCenter);

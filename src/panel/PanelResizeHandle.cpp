@@ -1,5 +1,6 @@
 #include "panel/PanelResizeHandle.h"
 
+#include "panel/AccessibleRoles.h"
 #include "panel/VeltoUI.h"
 
 #include <QtGui/QEnterEvent>
@@ -30,6 +31,7 @@ std::optional<QSizeF> ResizeDrag::end(QSizeF finalSize) {
 
 PanelResizeHandle::PanelResizeHandle(QWidget *parent)
     : QWidget(parent) {
+    installAccessibleRoles();
     setFixedSize(sideLength, sideLength);
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::SizeFDiagCursor);

@@ -1,24 +1,16 @@
 #include "panel/VeltoContentUnavailableView.h"
 
+#include "panel/AccessibleRoles.h"
 #include "panel/HoverButton.h"
 #include "panel/Symbols.h"
 #include "panel/VeltoUI.h"
 
-#include <QtGui/QAccessible>
-#include <QtWidgets/QAccessibleWidget>
+#include <QtCore/QEvent>
 #include <QtWidgets/QVBoxLayout>
 
 namespace velto {
 
 namespace {
-
-QAccessibleInterface *groupAccessibility(const QString &className, QObject *object) {
-    if (className == QLatin1String(VeltoContentUnavailableView::staticMetaObject.className()) &&
-        object->isWidgetType()) {
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
-    }
-    return nullptr;
-}
 
 void setTextColor(QLabel *label, const VeltoColor &color) {
     QPalette palette = label->palette();
@@ -33,11 +25,7 @@ VeltoContentUnavailableView::VeltoContentUnavailableView(QWidget *parent)
     , iconView_(new QLabel)
     , titleLabel_(new QLabel)
     , messageLabel_(new QLabel) {
-    static const bool installed = [] {
-        QAccessible::installFactory(groupAccessibility);
-        return true;
-    }();
-    (void)installed;
+    installAccessibleRoles();
     setAttribute(Qt::WA_TransparentForMouseEvents);
 
     int iconSide = static_cast<int>(VeltoUI::Metrics::contentStateIconSide);

@@ -79,6 +79,15 @@ TEST(ResizeHandle, WithoutASizeCallbackADragStartsFromNothing) {
     EXPECT_EQ(drag.end(QSizeF(0, 0)), std::nullopt);
 }
 
+TEST(ResizeHandle, ReadsAsAGripWithItsNameAndHelp) {
+    PanelResizeHandle handle;
+    QAccessibleInterface *grip = QAccessible::queryAccessibleInterface(&handle);
+    EXPECT_EQ(grip->role(), QAccessible::Grip);
+    EXPECT_EQ(grip->text(QAccessible::Name), "Resize editor panel");
+    EXPECT_EQ(grip->text(QAccessible::Description),
+              "Drag to change the editor panel width and height. Double-click to fit the panel to its content.");
+}
+
 TEST(ResizeHandle, StrokeFollowsHoverAndDrag) {
     PanelResizeHandle handle;
     EXPECT_EQ(handle.strokeOpacity(), 0.24);
