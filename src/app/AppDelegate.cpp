@@ -364,7 +364,7 @@ std::optional<QRect> AppDelegate::statusItemGeometry() const {
     return geometry;
 }
 
-void AppDelegate::togglePanel() {
+void AppDelegate::togglePanel(std::optional<std::uint32_t> keyEventTime) {
     if (!panel_) {
         return;
     }
@@ -373,6 +373,8 @@ void AppDelegate::togglePanel() {
         panel_->stopShortcutHintMonitoring();
         panel_->flushPendingChanges();
         panel_->close();
+    } else if (keyEventTime && *keyEventTime != 0) {
+        panel_->showForShortcut(statusItemGeometry(), *keyEventTime);
     } else {
         panel_->show(statusItemGeometry());
     }
@@ -428,7 +430,7 @@ void AppDelegate::registerHotKeys() {
     QPointer<AppDelegate> self(this);
     hotKeyController_->onToggle = [self] {
         if (self) {
-            self->togglePanel();
+            self->togglePanel(self->hotKeyController_->currentEventTime());
         }
     };
     hotKeyController_->onAppendClipboard = [self] {

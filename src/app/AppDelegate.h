@@ -61,7 +61,9 @@ public:
     /// keystrokes already sent by the X server are taken first.
     void quitWithoutAsking();
 
-    void togglePanel();
+    /// Closes an open panel, else shows it; `keyEventTime` is the global shortcut's X server time, when a
+    /// shortcut asked.
+    void togglePanel(std::optional<std::uint32_t> keyEventTime = std::nullopt);
     /// Shows the panel (never closes it): a second launch, "Open Velto".
     void showPage();
     void appendClipboard();

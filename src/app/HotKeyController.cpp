@@ -118,6 +118,7 @@ std::int32_t HotKeyController::handleHotKeyEvent(const std::optional<HotKeyEvent
     if (isAutoRepeat(*event)) {
         return hotKeyNoErr;
     }
+    currentEventTime_ = event->time;
     if (event->hotKeyID.id == HotKeyID::appendClipboard) {
         if (onAppendClipboard) {
             onAppendClipboard();
@@ -127,6 +128,7 @@ std::int32_t HotKeyController::handleHotKeyEvent(const std::optional<HotKeyEvent
             onToggle();
         }
     }
+    currentEventTime_ = 0;
     return hotKeyNoErr;
 }
 

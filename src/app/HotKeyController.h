@@ -77,6 +77,10 @@ public:
     /// repeats a key still held (no release seen since its last press) runs nothing. Answers the status.
     std::int32_t handleHotKeyEvent(const std::optional<HotKeyEvent> &event);
 
+    /// The X server time of the key event whose callback runs now (0 outside a callback): showing a window for
+    /// it asks the window manager for focus with this time.
+    std::uint32_t currentEventTime() const { return currentEventTime_; }
+
     /// Longer than any keyboard's delay before it repeats a held key, in milliseconds.
     static constexpr std::uint32_t maximumRepeatInterval = 1500;
 
@@ -98,6 +102,7 @@ private:
         std::optional<std::uint32_t> lastReleaseTime;
     };
     std::map<std::uint32_t, KeyState> keyStates_;
+    std::uint32_t currentEventTime_ = 0;
 };
 
 } // namespace velto

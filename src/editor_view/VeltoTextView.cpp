@@ -431,6 +431,11 @@ bool VeltoTextView::event(QEvent *event) {
 }
 
 void VeltoTextView::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && preedit_) {
+        // Escape during composition belongs to the input method; it must not close the panel.
+        event->ignore();
+        return;
+    }
     event->accept();
     keyEvents_.keyPress(*event, [this, event] { defaultKeyDown(event); });
 }

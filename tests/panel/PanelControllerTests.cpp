@@ -7,6 +7,10 @@
 #include "panel/PanelFeedbackController.h"
 #include "panel/VeltoPanelView.h"
 
+#include <QtGui/QInputMethodEvent>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QWindow>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -339,6 +343,46 @@ TEST(PanelControllerTests, ShowingTwiceShowsOnceAndAPendingBannerWaitsForTheShow
     session.controller->close();
     EXPECT_FALSE(session.controller->isShown());
     EXPECT_EQ(closes, 1);
+}
+
+} // namespace
+} // namespace velto
+
+namespace velto {
+namespace {
+
+/// Sends a key event to the panel's window, the way the window system delivers it.
+void sendKey(PanelControllerSession &session, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent event(type, key, modifiers);
+    QCoreApplication::sendEvent(session.controller->popover().windowHandle(), &event);
+}
+
+TEST(PanelControllerKeyTests, HoldingCtrlShowsTheHintsAndEscapeClosesUnlessAnInputMethodComposes) {
+    PanelControllerSession session;
+    session.controller->popover().activateWindow();
+    ASSERT_TRUE(processEventsUntil([&] { return session.controller->popover().isActiveWindow(); }));
+
+    // As X11 reports them: a modifier key's own event carries the state before it.
+    sendKey(session, QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier);
+    EXPECT_EQ(session.controller->shortcutHintState().phase, ShortcutHintPhase::waiting);
+    session.scheduler.advance(std::chrono::milliseconds(700));
+    EXPECT_EQ(session.controller->shortcutHintState().phase, ShortcutHintPhase::visible);
+    sendKey(session, QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(session.controller->shortcutHintState().phase, ShortcutHintPhase::suppressedUntilCommandRelease);
+    sendKey(session, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier);
+    EXPECT_EQ(session.controller->shortcutHintState().phase, ShortcutHintPhase::hidden);
+
+    QInputMethodEvent composing(QStringLiteral("ka"), {});
+    QCoreApplication::sendEvent(&session.view(), &composing);
+    ASSERT_TRUE(session.view().hasMarkedText());
+    sendKey(session, QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_TRUE(session.controller->isShown());
+
+    QInputMethodEvent committed;
+    committed.setCommitString(QString());
+    QCoreApplication::sendEvent(&session.view(), &committed);
+    sendKey(session, QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_FALSE(session.controller->isShown());
 }
 
 } // namespace
