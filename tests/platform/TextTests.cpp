@@ -1,6 +1,7 @@
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
+#include <unicode/unistr.h>
 
 namespace velto::text {
 namespace {
@@ -235,6 +236,23 @@ TEST(Utf16, ConvertsBothWaysReplacingUnpairedSurrogates) {
     mixed.push_back(0xDBFF);
     EXPECT_EQ(toUTF8(mixed), "A\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBD");
     EXPECT_EQ(toUTF16(toUTF8(u"round \U0001F600 trip")), u"round \U0001F600 trip");
+}
+
+TEST(Utf16, ASCIIRunsAndOtherCharactersAtEveryOffsetConvertAlike) {
+    // The conversion reads ASCII four units at a time: every offset of a non-ASCII character or of a
+    // surrogate pair relative to those blocks, and every length, gives the same bytes as ICU.
+    const std::vector<std::u16string> others{u"\u00E9", u"\u4E2D", u"\U0001F600", std::u16string(1, char16_t(0xDC00)),
+                                             std::u16string(1, char16_t(0xD800))};
+    for (const std::u16string &other : others) {
+        for (std::size_t before = 0; before < 9; ++before) {
+            for (std::size_t after = 0; after < 6; ++after) {
+                const std::u16string text = std::u16string(before, u'a') + other + std::u16string(after, u'z');
+                std::string expected;
+                icu::UnicodeString(text.data(), static_cast<int32_t>(text.size())).toUTF8String(expected);
+                EXPECT_EQ(toUTF8(text), expected) << before << " " << after;
+            }
+        }
+    }
 }
 
 TEST(Pieces, SplitKeepsEmptyPiecesAndJoinRestores) {
