@@ -1,0 +1,208 @@
+#include "TextViewTestSupport.h"
+
+#include "editor/EditorPreferences.h"
+#include "editor_view/LayoutCache.h"
+#include "editor_view/LayoutFormats.h"
+#include "editor_view/ParagraphLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace velto::editor;
+
+namespace {
+
+const Attributes &plain() {
+    static const Attributes attributes = MarkdownStyler::baseAttributes(MarkdownStyler::textColor());
+    return attributes;
+}
+
+ParagraphStyle styleWith(const std::function<void(ParagraphStyle &)> &change) {
+    ParagraphStyle style = MarkdownStyler::baseParagraphStyle();
+    change(style);
+    return style;
+}
+
+/// Lays out everything and answers the total height.
+double fullyMeasuredHeight(LayoutCache &cache) {
+    double ignored = 0;
+    while (cache.measureSome(std::chrono::steady_clock::time_point::max(), 0, &ignored)) {
+    }
+    return cache.documentHeight();
+}
+
+} // namespace
+
+TEST(LayoutCacheTests, LineEndsNeverSplitAnUnbreakableSpan) {
+    const std::vector<UnbreakableSpan> spans{{10, 20}, {30, 35}};
+    struct Case {
+        std::size_t lineStart;
+        std::size_t proposedEnd;
+        std::size_t end;
+    };
+    const std::vector<Case> cases = {
+        {0, 15, 10},  // inside the first span: the line ends before it
+        {0, 10, 10},  // at its start: fine
+        {0, 20, 20},  // at its end: fine
+        {12, 15, 15}, // the line starts inside the span: nothing better to do
+        {10, 15, 15}, // the span starts the line and still does not fit: it breaks
+        {0, 33, 30},
+        {0, 40, 40},
+    };
+    for (const Case &entry : cases) {
+        EXPECT_EQ(lineEndKeepingSpansWhole(entry.lineStart, entry.proposedEnd, spans), entry.end)
+            << entry.lineStart << ".." << entry.proposedEnd;
+    }
+}
+
+TEST(LayoutCacheTests, ShortInlineCodeMovesToTheNextLineWholeAndALongOneBreaks) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    std::u16string text = u"words words words words words `short code span` tail";
+    TextStorage storage(text, plain());
+    const Color background = MarkdownStyler::codeBackgroundColor();
+    storage.addAttribute(AttributeKey::veltoInlineCode, background, TextRange{30, 17});
+    // A width at which the plain line would break inside the span.
+    const ParagraphLayout wide(storage, TextRange{0, text.size()}, plain(), {}, 10000, formats);
+    const double spanMiddle = wide.caretX(38);
+    const ParagraphLayout narrow(storage, TextRange{0, text.size()}, plain(), {}, spanMiddle, formats);
+    ASSERT_GE(narrow.lines().size(), 2u);
+    EXPECT_EQ(narrow.lines()[1].start, 30u) << "the span starts the second line";
+
+    // A span wider than the line may break inside.
+    std::u16string longSpan = u"`";
+    for (int k = 0; k < 30; ++k) {
+        longSpan += u"ab cd ";
+    }
+    longSpan += u"`";
+    TextStorage longStorage(u"x " + longSpan, plain());
+    longStorage.addAttribute(AttributeKey::veltoInlineCode, background, TextRange{2, longSpan.size()});
+    const ParagraphLayout broken(longStorage, TextRange{0, longStorage.length()}, plain(), {}, spanMiddle, formats);
+    EXPECT_EQ(unbreakableInlineCode(longStorage, TextRange{0, longStorage.length()}, spanMiddle, formats).size(), 0u);
+    EXPECT_GT(broken.lines()[0].length, 2u) << "the first line keeps the span's first part";
+}
+
+TEST(LayoutCacheTests, ParagraphStyleGivesSpacingIndentsAndMinimumLineHeight) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    const std::u16string text(300, u'w');
+    TextStorage storage(text, plain());
+    const ParagraphStyle style = styleWith([](ParagraphStyle &s) {
+        s.paragraphSpacingBefore = 7;
+        s.paragraphSpacing = 11;
+        s.firstLineHeadIndent = 12;
+        s.headIndent = 30;
+        s.tailIndent = -12;
+        s.lineSpacing = 3;
+        s.minimumLineHeight = 40;
+        s.lineBreakMode = LineBreakMode::byCharWrapping;
+    });
+    const Attributes attributes = plain().with(AttributeKey::paragraphStyle, style);
+    storage.setAttributes(attributes, TextRange{0, text.size()});
+    const ParagraphLayout layout(storage, TextRange{0, text.size()}, attributes, {}, 300, formats);
+    ASSERT_GE(layout.lines().size(), 3u);
+    EXPECT_EQ(layout.lines()[0].top, 7);
+    EXPECT_EQ(layout.lines()[0].height, 40);
+    EXPECT_EQ(layout.lines()[1].top, 7 + 40 + 3);
+    EXPECT_EQ(layout.textLayout().lineAt(0).x(), 12);
+    EXPECT_EQ(layout.textLayout().lineAt(1).x(), 30);
+    EXPECT_LE(layout.textLayout().lineAt(1).x() + layout.textLayout().lineAt(1).naturalTextWidth(), 300 - 12 + 0.5);
+    EXPECT_EQ(layout.height(), 7 + static_cast<double>(layout.lines().size()) * 43 + 11);
+    // A piece that neither starts nor ends its paragraph carries neither spacing.
+    const ParagraphLayout middle(storage, TextRange{0, text.size()}, attributes, SegmentPlace{false, false}, 300, formats);
+    EXPECT_EQ(middle.lines()[0].top, 0);
+    EXPECT_EQ(middle.textLayout().lineAt(0).x(), 30);
+}
+
+TEST(LayoutCacheTests, HeightsFollowEditsAsIfLaidOutAfresh) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    TextStorage storage(u"first paragraph\nsecond one, a little longer than the first\n\nlast", plain());
+    LayoutCache cache(storage, formats);
+    storage.onEditingGroupFinished = [&cache](const EditingSummary &summary) { cache.textDidChange(summary); };
+    cache.setWidth(180);
+    std::mt19937 random(3);
+    const std::u16string pieces[] = {u"a", u"word ", u"\n", u"\r\n", u"\u2029", u"longer words that wrap "};
+    for (int step = 0; step < 120; ++step) {
+        const std::size_t location = random() % (storage.length() + 1);
+        const std::size_t removed = std::min<std::size_t>(random() % 6, storage.length() - location);
+        storage.replaceCharacters(TextRange{location, removed}, pieces[random() % std::size(pieces)], plain());
+        if (step % 7 == 0) {
+            cache.piecesBetween(0, 200); // some paragraphs laid out in between
+        }
+        LayoutCache fresh(storage, formats);
+        fresh.setWidth(180);
+        ASSERT_EQ(cache.paragraphCount(), fresh.paragraphCount());
+        ASSERT_DOUBLE_EQ(fullyMeasuredHeight(cache), fullyMeasuredHeight(fresh)) << "step " << step;
+    }
+}
+
+TEST(LayoutCacheTests, LongParagraphIsLaidOutInPiecesAndAnEditLaysOutOnlyItsPiece) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    std::u16string text;
+    while (text.size() < 5 * LayoutCache::segmentLength) {
+        text += u"some words in one very long paragraph ";
+    }
+    TextStorage storage(text, plain());
+    LayoutCache cache(storage, formats);
+    storage.onEditingGroupFinished = [&cache](const EditingSummary &summary) { cache.textDidChange(summary); };
+    cache.setWidth(400);
+    const std::vector<LayoutCache::Piece> pieces = cache.pieces(0);
+    ASSERT_GE(pieces.size(), 4u);
+    for (std::size_t k = 1; k < pieces.size(); ++k) {
+        // Pieces end after a space, where a line may break anyway.
+        EXPECT_EQ(storage.substring(TextRange{pieces[k].start - 1, 1}), u" ");
+        EXPECT_LE(pieces[k].start - pieces[k - 1].start, 2 * LayoutCache::segmentLength);
+    }
+    const std::size_t unitsBefore = cache.laidOutUnits();
+    const ParagraphLayout *lastLayout = pieces.back().layout;
+    storage.replaceCharacters(TextRange{pieces[1].start + 5, 0}, u"typed", plain());
+    EXPECT_EQ(cache.laidOutUnits(), unitsBefore - (pieces[2].start - pieces[1].start));
+    const std::vector<LayoutCache::Piece> after = cache.pieces(0);
+    EXPECT_EQ(after.back().layout, lastLayout) << "pieces the edit did not touch keep their layouts";
+    EXPECT_EQ(after.back().start, pieces.back().start + 5);
+    EXPECT_EQ(cache.positionAt(QPointF(0, after[2].top + 1)), after[2].start);
+}
+
+TEST(LayoutCacheTests, LaidOutTextStaysWithinTheBudget) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    std::u16string text;
+    while (text.size() < 3 * LayoutCache::unitBudget) {
+        text += u"a paragraph of some length that wraps now and then at narrow widths\n";
+    }
+    TextStorage storage(text, plain());
+    LayoutCache cache(storage, formats);
+    cache.setWidth(300);
+    for (double y = 0; y < cache.documentHeight(); y += 500) {
+        cache.beginPass();
+        cache.piecesBetween(y, y + 500);
+        ASSERT_LE(cache.laidOutUnits(), LayoutCache::unitBudget + 4096);
+    }
+}
+
+TEST(LayoutCacheTests, MeasuringAboveTheAnchorReportsHowMuchItGrew) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    std::u16string text;
+    for (int k = 0; k < 50; ++k) {
+        text += std::u16string(static_cast<std::size_t>(5 + k * 7 % 120), u'x') + u"\n";
+    }
+    TextStorage storage(text, plain());
+    LayoutCache cache(storage, formats);
+    cache.setWidth(200);
+    std::vector<double> estimates;
+    for (std::size_t k = 0; k < 20; ++k) {
+        estimates.push_back(cache.paragraphHeight(k));
+    }
+    double change = 0;
+    EXPECT_FALSE(cache.measureSome(std::chrono::steady_clock::time_point::max(), 20, &change));
+    double expected = 0;
+    for (std::size_t k = 0; k < 20; ++k) {
+        expected += cache.paragraphHeight(k) - estimates[k];
+    }
+    EXPECT_DOUBLE_EQ(change, expected);
+    EXPECT_TRUE(cache.isMeasured(49));
+}
