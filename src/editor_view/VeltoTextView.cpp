@@ -7,8 +7,10 @@
 #include "editor/TypingRules.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "editor_view/TextBoundaries.h"
+#include "editor_view/TextViewAccessibility.h"
 #include "editor_view/TextViewContextMenu.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -26,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace velto::editor {
 
@@ -121,14 +124,24 @@ VeltoTextView::VeltoTextView(QWidget *parent)
             storageDidFinishEditing(summary);
         };
     core_.shouldChangeTextHandler = [this](TextRange range, std::u16string_view replacement) {
-        return !shouldChangeTextHandler || shouldChangeTextHandler(range, replacement);
+        const bool allowed = !shouldChangeTextHandler || shouldChangeTextHandler(range, replacement);
+        if (allowed) {
+            pendingAnnouncement_ = PendingAnnouncement{static_cast<int>(range.location),
+                                                       qtString(storage_.substring(range)), qtString(replacement)};
+        }
+        return allowed;
     };
     core_.didChangeTextHandler = [this] {
+        if (pendingAnnouncement_) {
+            const PendingAnnouncement change = *std::exchange(pendingAnnouncement_, std::nullopt);
+            announceTextChange(this, change.position, change.removed, change.inserted);
+        }
         if (didChangeTextHandler) {
             didChangeTextHandler();
         }
         emit textChanged();
     };
+    installTextViewAccessibility();
     core_.didChangeSelectionHandler = [this] { selectionDidChange(); };
     undoHistories_.beep = [] { QApplication::beep(); };
     updateContainerWidth();
@@ -142,6 +155,10 @@ VeltoTextView::~VeltoTextView() {
 
 void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
     cache_.textDidChange(summary);
+    if (!summary.attributesOnly && !pendingAnnouncement_) {
+        // A change outside the editing protocol (a load, an undo): the whole value changed.
+        announceValueChange(this);
+    }
     if (preedit_ && preedit_->position > storage_.length()) {
         preedit_.reset();
     }
@@ -153,6 +170,12 @@ void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
 void VeltoTextView::selectionDidChange() {
     if (!keepGoalX_) {
         goalX_.reset();
+    }
+    const TextRange selected = core_.selectedRange();
+    if (selected.length > 0) {
+        announceSelectionChange(this, static_cast<int>(selected.location), static_cast<int>(selected.end()));
+    } else {
+        announceCaretMove(this, static_cast<int>(core_.selectionHead()));
     }
     restartCaretBlink();
     // Rules show their source while the selection touches them: the whole view may change.
@@ -896,6 +919,23 @@ void VeltoTextView::startDrag() {
     }
 }
 
+bool VeltoTextView::moveText(TextRange source, std::size_t position) {
+    if (!core_.isEditable() || (source.location <= position && position <= source.end())) {
+        return false;
+    }
+    const std::u16string text = storage_.substring(source);
+    // Removing the source and inserting at the destination make one undo step.
+    UndoManager *manager = core_.undoManager();
+    manager->beginUndoGrouping();
+    const std::size_t target = position > source.end() ? position - source.length : position;
+    bool moved = false;
+    if (core_.replaceText(source, u"", TextRange{source.location, 0})) {
+        moved = core_.replaceText(TextRange{target, 0}, text, TextRange{target, text.size()});
+    }
+    manager->endUndoGrouping();
+    return moved;
+}
+
 void VeltoTextView::dragEnterEvent(QDragEnterEvent *event) {
     if (event->mimeData()->hasText() && core_.isEditable()) {
         event->acceptProposedAction();
@@ -935,14 +975,7 @@ void VeltoTextView::dropEvent(QDropEvent *event) {
         if (source.location <= position && position <= source.end()) {
             return; // dropped onto itself: nothing moves
         }
-        // Removing the source and inserting at the drop point make one undo step.
-        UndoManager *manager = core_.undoManager();
-        manager->beginUndoGrouping();
-        const std::size_t target = position > source.end() ? position - source.length : position;
-        if (core_.replaceText(source, u"", TextRange{source.location, 0})) {
-            core_.replaceText(TextRange{target, 0}, text, TextRange{target, text.size()});
-        }
-        manager->endUndoGrouping();
+        moveText(source, position);
         return;
     }
     event->acceptProposedAction();

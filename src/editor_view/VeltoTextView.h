@@ -16,6 +16,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QElapsedTimer>
+#include <QList>
 #include <QPoint>
 #include <QSizeF>
 #include <qcoro/qcorotask.h>
@@ -23,6 +24,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QAccessibleInterface;
 
 namespace velto::editor {
 
@@ -111,6 +114,10 @@ public:
     /// The visible characters of a rectangle in text view coordinates.
     TextRange visibleCharacterRange(QRectF rect);
 
+    /// Moves the source's text to the position (a drag inside the view) as one undo step; false when the
+    /// view is read-only or the position lies inside the source.
+    bool moveText(TextRange source, std::size_t position);
+
     /// Performs one of the view's standard editing commands.
     void perform(TextViewCommand command);
 
@@ -127,6 +134,8 @@ public:
     std::function<void()> pastedMarkdownHandler;
     /// Told after Paste and Match Style changed the text.
     std::function<void()> pastedAsPlainTextHandler;
+    /// The accessibility children besides the text itself (the visible task checkboxes).
+    std::function<QList<QAccessibleInterface *>()> accessibleChildElements;
     /// Asked before every change of characters; false refuses it.
     std::function<bool(TextRange range, std::u16string_view replacement)> shouldChangeTextHandler;
     /// Told after every change of characters through the view.
@@ -222,6 +231,14 @@ private:
     QPoint lastClickPoint_;
     std::optional<std::size_t> dropCaret_;
     bool droppedInside_ = false;
+
+    /// A change announced to assistive technologies once it is made.
+    struct PendingAnnouncement {
+        int position = 0;
+        QString removed;
+        QString inserted;
+    };
+    std::optional<PendingAnnouncement> pendingAnnouncement_;
 };
 
 } // namespace velto::editor

@@ -47,8 +47,7 @@ TEST(LayoutCacheTests, LineEndsNeverSplitAnUnbreakableSpan) {
         {0, 20, 20},  // at its end: fine
         {12, 15, 15}, // the line starts inside the span: nothing better to do
         {10, 15, 15}, // the span starts the line and still does not fit: it breaks
-        {0, 33, 30},
-        {0, 40, 40},
+        {0, 33, 30},  {0, 40, 40},
     };
     for (const Case &entry : cases) {
         EXPECT_EQ(lineEndKeepingSpansWhole(entry.lineStart, entry.proposedEnd, spans), entry.end)
@@ -110,7 +109,8 @@ TEST(LayoutCacheTests, ParagraphStyleGivesSpacingIndentsAndMinimumLineHeight) {
     EXPECT_LE(layout.textLayout().lineAt(1).x() + layout.textLayout().lineAt(1).naturalTextWidth(), 300 - 12 + 0.5);
     EXPECT_EQ(layout.height(), 7 + static_cast<double>(layout.lines().size()) * 43 + 11);
     // A piece that neither starts nor ends its paragraph carries neither spacing.
-    const ParagraphLayout middle(storage, TextRange{0, text.size()}, attributes, SegmentPlace{false, false}, 300, formats);
+    const ParagraphLayout middle(storage, TextRange{0, text.size()}, attributes, SegmentPlace{false, false}, 300,
+                                 formats);
     EXPECT_EQ(middle.lines()[0].top, 0);
     EXPECT_EQ(middle.textLayout().lineAt(0).x(), 30);
 }

@@ -1,0 +1,342 @@
+#include "TextViewTestSupport.h"
+
+#include "editor_view/TextBoundaries.h"
+#include "editor_view/TextViewAccessibility.h"
+#include "editor_view/TextViewContextMenu.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace velto::editor;
+using velto::testing::makeTextView;
+
+namespace {
+
+std::u16string textOf(VeltoTextView &view) {
+    return view.storage().substring(TextRange{0, view.storage().length()});
+}
+
+QPoint pointOf(VeltoTextView &view, std::size_t position) {
+    return view.caretRectInViewport(position).center().toPoint() + QPoint(1, 0);
+}
+
+QVariant query(VeltoTextView &view, Qt::InputMethodQuery property) {
+    return static_cast<QWidget &>(view).inputMethodQuery(property);
+}
+
+void sendMouse(QWidget *target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), button, buttons, modifiers);
+    QApplication::sendEvent(target, &event);
+}
+
+/// A body with every kind of character that a page must keep exactly.
+const std::u16string unusualBody = u"line one\rline two\r\nthree\u2028four\u2029five\u0085six\u00A0seven\uFDD0"
+                                   u"eight\u0000nine 👩‍👩‍👧 e\u0301 end";
+
+} // namespace
+
+TEST(TextViewBehaviourTests, UnusualCharactersSurviveLoadingEditingElsewhereAndReadingBack) {
+    const std::u16string body(unusualBody.data(), unusualBody.size() + 0);
+    auto view = makeTextView(u"# Title\n\n" + std::u16string(unusualBody.begin(), unusualBody.end()), 400, 300);
+    view->setFocus();
+    view->setSelectedRange(TextRange{2, 0});
+    QTest::keyClicks(view.get(), "New ");
+    QTest::keyClick(view.get(), Qt::Key_End);
+    view->viewport()->grab(); // laid out and painted
+    EXPECT_EQ(textOf(*view), u"# New Title\n\n" + std::u16string(unusualBody.begin(), unusualBody.end()));
+    EXPECT_EQ(view->layoutCache().index().starts(), ParagraphIndex(view->storage()).starts());
+}
+
+TEST(TextViewBehaviourTests, CaretNeverLandsInsideAGraphemeByKeysOrClicks) {
+    auto view = makeTextView(std::u16string(unusualBody.begin(), unusualBody.end()) + u"\r\n\r\nlast", 200, 300, false);
+    view->setFocus();
+    view->setSelectedRange(TextRange{0, 0});
+    const std::u16string text = textOf(*view);
+    std::size_t previous = 0;
+    for (int step = 0; step < 200 && view->selectedRange().location < text.size(); ++step) {
+        QTest::keyClick(view.get(), Qt::Key_Right);
+        const std::size_t caret = view->selectedRange().location;
+        ASSERT_TRUE(isGraphemeBoundary(text, caret)) << "after step " << step << " at " << caret;
+        ASSERT_GT(caret, previous);
+        previous = caret;
+    }
+    for (int y = 0; y < view->viewport()->height(); y += 5) {
+        for (int x = 0; x < view->viewport()->width(); x += 6) {
+            const std::size_t position = view->positionAtViewportPoint(QPointF(x, y));
+            ASSERT_LE(position, text.size());
+            sendMouse(view->viewport(), QEvent::MouseButtonPress, QPoint(x, y), Qt::LeftButton);
+            sendMouse(view->viewport(), QEvent::MouseButtonRelease, QPoint(x, y), Qt::NoButton);
+            QTest::qWait(0);
+            ASSERT_TRUE(isGraphemeBoundary(text, view->editingCore().selectionHead())) << x << "," << y;
+        }
+        QTest::qWait(QApplication::doubleClickInterval() / 20); // keep clicks from counting as double
+    }
+}
+
+TEST(TextViewBehaviourTests, ClicksSelectCaretWordAndParagraphAndShiftClickExtends) {
+    auto view = makeTextView(u"alpha beta gamma\nsecond line here\n", 400, 300, false);
+    QWidget *viewport = view->viewport();
+    const QPoint onBeta = pointOf(*view, 7);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, onBeta);
+    EXPECT_EQ(view->selectedRange(), (TextRange{7, 0}));
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, onBeta);
+    EXPECT_EQ(view->selectedRange(), (TextRange{6, 4}));
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, onBeta);
+    EXPECT_EQ(view->selectedRange(), (TextRange{0, 17})) << "a third click selects the paragraph and its break";
+
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, pointOf(*view, 2));
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, pointOf(*view, 20));
+    EXPECT_EQ(view->selectedRange(), (TextRange{2, 18}));
+}
+
+TEST(TextViewBehaviourTests, DraggingSelectsAndDraggingBelowTheViewScrollsIt) {
+    std::u16string text;
+    for (int k = 0; k < 60; ++k) {
+        text += u"row of text\n";
+    }
+    auto view = makeTextView(text, 300, 200, false);
+    QWidget *viewport = view->viewport();
+    sendMouse(viewport, QEvent::MouseButtonPress, pointOf(*view, 0), Qt::LeftButton);
+    sendMouse(viewport, QEvent::MouseMove, pointOf(*view, 14), Qt::LeftButton);
+    EXPECT_EQ(view->selectedRange(), (TextRange{0, 14}));
+    sendMouse(viewport, QEvent::MouseMove, QPoint(50, viewport->height() + 40), Qt::LeftButton);
+    const int before = view->verticalScrollBar()->value();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->verticalScrollBar()->value() > before + 40; }, 5000));
+    sendMouse(viewport, QEvent::MouseButtonRelease, QPoint(50, viewport->height() + 40), Qt::NoButton);
+    EXPECT_GT(view->selectedRange().length, 14u);
+    EXPECT_EQ(view->selectedRange().location, 0u);
+}
+
+TEST(TextViewBehaviourTests, VerticalKeysMoveByVisualLinesKeepingTheColumn) {
+    // One paragraph that wraps into several lines, then a short one.
+    std::u16string text;
+    for (int k = 0; k < 12; ++k) {
+        text += u"word" + std::u16string(1, static_cast<char16_t>(u'a' + k)) + u" ";
+    }
+    text += u"\nshort";
+    auto view = makeTextView(text, 200, 300, false);
+    view->setFocus();
+    view->setSelectedRange(TextRange{2, 0});
+    const double column = view->caretRectInViewport(2).x();
+    QTest::keyClick(view.get(), Qt::Key_Down);
+    const std::size_t second = view->selectedRange().location;
+    EXPECT_GT(view->caretRectInViewport(second).y(), view->caretRectInViewport(2).y());
+    EXPECT_LT(second, text.find(u'\n')) << "still in the first paragraph";
+    EXPECT_NEAR(view->caretRectInViewport(second).x(), column, 12);
+    QTest::keyClick(view.get(), Qt::Key_Up);
+    EXPECT_EQ(view->selectedRange().location, 2u);
+    QTest::keyClick(view.get(), Qt::Key_Up);
+    EXPECT_EQ(view->selectedRange().location, 0u) << "above the first line is the start";
+    QTest::keyClick(view.get(), Qt::Key_End);
+    const std::size_t lineEnd = view->selectedRange().location;
+    EXPECT_LT(lineEnd, second) << "End goes to the end of the visual line";
+    EXPECT_EQ(view->caretRectInViewport(lineEnd).y(), view->caretRectInViewport(0).y());
+    QTest::keyClick(view.get(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(view->selectedRange().location, lineEnd);
+    EXPECT_GT(view->selectedRange().length, 0u);
+    QTest::keyClick(view.get(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view->selectedRange(), (TextRange{text.size(), 0}));
+}
+
+TEST(TextViewBehaviourTests, ReadOnlyViewSelectsAndCopiesButChangesNothing) {
+    auto view = makeTextView(u"fixed text", 300, 200, false);
+    view->setEditable(false);
+    view->setFocus();
+    view->setSelectedRange(TextRange{0, 5});
+    QTest::keyClick(view.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "fixed");
+    QTest::keyClicks(view.get(), "typed");
+    QTest::keyClick(view.get(), Qt::Key_Backspace);
+    QTest::keyClick(view.get(), Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    QTest::keyClick(view.get(), Qt::Key_Tab);
+    QInputMethodEvent commit;
+    commit.setCommitString("ime");
+    QApplication::sendEvent(view.get(), &commit);
+    EXPECT_FALSE(view->moveText(TextRange{0, 5}, 10));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(textOf(*view), u"fixed text");
+    QTest::keyClick(view.get(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(view->selectedRange(), (TextRange{0, 6}));
+}
+
+TEST(TextViewBehaviourTests, TabReachesTheViewInsteadOfMovingFocus) {
+    velto::testing::ensureWidgetApplication();
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *view = new VeltoTextView;
+    auto *other = new QLineEdit;
+    layout->addWidget(view);
+    layout->addWidget(other);
+    view->editingCore().loadText(u"item");
+    window.show();
+    view->setFocus();
+    view->setSelectedRange(TextRange{0, 0});
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), view);
+    EXPECT_EQ(textOf(*view), u"  item");
+}
+
+TEST(TextViewBehaviourTests, InputMethodCommitsComposesAndAnswersQueries) {
+    auto view = makeTextView(u"first paragraph\nsecond", 400, 200, false);
+    view->setFocus();
+    view->setSelectedRange(TextRange{23, 0});
+    QInputMethodEvent compose("にほ", {QInputMethodEvent::Attribute(QInputMethodEvent::Cursor, 2, 1)});
+    QApplication::sendEvent(view.get(), &compose);
+    EXPECT_TRUE(view->hasMarkedText());
+    EXPECT_EQ(textOf(*view), u"first paragraph\nsecond") << "composed text is not in the page yet";
+    QInputMethodEvent commit;
+    commit.setCommitString("日本");
+    QApplication::sendEvent(view.get(), &commit);
+    EXPECT_FALSE(view->hasMarkedText());
+    EXPECT_EQ(textOf(*view), u"first paragraph\nsecond日本");
+
+    EXPECT_EQ(query(*view, Qt::ImSurroundingText).toString(), "second日本");
+    EXPECT_EQ(query(*view, Qt::ImCursorPosition).toInt(), 8);
+    EXPECT_EQ(query(*view, Qt::ImTextBeforeCursor).toString(), "second日本");
+    EXPECT_TRUE(query(*view, Qt::ImEnabled).toBool());
+    const QRectF caret = query(*view, Qt::ImCursorRectangle).toRectF();
+    EXPECT_EQ(caret, view->caretRectInViewport(25)
+                         .adjusted(0, 0, 1 - view->caretRectInViewport(25).width(), 0)
+                         .translated(view->viewport()->pos()));
+    // Replacing the two units before the caret, as a correction does.
+    QInputMethodEvent correct;
+    correct.setCommitString("語", -2, 2);
+    QApplication::sendEvent(view.get(), &correct);
+    EXPECT_EQ(textOf(*view), u"first paragraph\nsecond語");
+    view->setEditable(false);
+    EXPECT_FALSE(query(*view, Qt::ImEnabled).toBool());
+}
+
+TEST(TextViewBehaviourTests, ContextMenuOffersWhatTheStateAllows) {
+    struct Case {
+        ContextMenuState state;
+        std::vector<bool> enabled; // Undo, Redo, Cut, Copy, Paste, Select All
+    };
+    const std::vector<Case> cases = {
+        {{true, false, false, false, false, false}, {false, false, false, false, false, false}},
+        {{true, true, true, true, true, true}, {true, true, true, true, true, true}},
+        {{false, true, true, true, true, true}, {false, false, false, true, false, true}},
+        {{true, false, true, false, true, true}, {true, false, false, false, true, true}},
+    };
+    for (const Case &entry : cases) {
+        std::vector<bool> enabled;
+        std::vector<QString> titles;
+        for (const ContextMenuEntry &row : contextMenuEntries(entry.state)) {
+            if (row.command) {
+                enabled.push_back(row.enabled);
+                titles.push_back(row.title);
+            }
+        }
+        EXPECT_EQ(enabled, entry.enabled);
+        EXPECT_EQ(titles, (std::vector<QString>{"Undo", "Redo", "Cut", "Copy", "Paste", "Select All"}));
+    }
+}
+
+TEST(TextViewBehaviourTests, MovingTextInsideTheViewIsOneUndoStep) {
+    auto view = makeTextView(u"one two three", 400, 200, false);
+    ASSERT_TRUE(view->moveText(TextRange{0, 4}, 13));
+    EXPECT_EQ(textOf(*view), u"two threeone ");
+    EXPECT_EQ(view->selectedRange(), (TextRange{9, 4}));
+    EXPECT_FALSE(view->moveText(TextRange{0, 4}, 2)) << "a drop inside the source moves nothing";
+    view->perform(TextViewCommand::undo);
+    EXPECT_EQ(textOf(*view), u"one two three");
+    view->perform(TextViewCommand::redo);
+    EXPECT_EQ(textOf(*view), u"two threeone ");
+}
+
+TEST(TextViewBehaviourTests, ScrollGeometryFollowsTheTextAndPinsToTheBottom) {
+    std::u16string text;
+    for (int k = 0; k < 300; ++k) {
+        text += u"a line of the page\n";
+    }
+    auto view = makeTextView(text, 300, 200, false);
+    EXPECT_GT(view->documentHeight(), 300 * 10.0);
+    EXPECT_EQ(view->visibleRect(), QRectF(0, 0, view->viewport()->width(), view->viewport()->height()));
+    view->pinToBottom();
+    const QRectF end = view->caretRectInViewport(text.size());
+    EXPECT_GE(end.top(), 0);
+    EXPECT_LE(end.bottom(), view->viewport()->height());
+    EXPECT_EQ(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
+    view->scrollRangeToVisible(TextRange{0, 0});
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+    view->scrollToPoint(QPointF(0, 500));
+    EXPECT_EQ(view->visibleRect().top(), 500);
+}
+
+TEST(TextViewBehaviourTests, KeyEquivalentsRunOnTheShortcutOverride) {
+    auto view = makeTextView(u"make bold", 300, 200, false);
+    view->setFocus();
+    view->setSelectedRange(TextRange{5, 4});
+    // The override alone does the work and is accepted, so no window shortcut takes the key.
+    QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_B, Qt::ControlModifier, "b");
+    QApplication::sendEvent(view.get(), &override);
+    EXPECT_TRUE(override.isAccepted());
+    EXPECT_EQ(textOf(*view), u"make **bold**");
+    EXPECT_EQ(view->selectedRange(), (TextRange{7, 4}));
+    // A whole key press (override, then the press itself) acts once.
+    view->setSelectedRange(TextRange{0, 4});
+    QTest::keyClick(view.get(), Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(textOf(*view), u"_make_ **bold**");
+    // A key the routing leaves alone is not claimed by the override.
+    QKeyEvent other(QEvent::ShortcutOverride, Qt::Key_F5, Qt::NoModifier);
+    other.ignore();
+    QApplication::sendEvent(view.get(), &other);
+    EXPECT_FALSE(other.isAccepted());
+}
+
+TEST(TextViewBehaviourTests, AccessibilityReadsAndEditsTheStorageAndAnnouncesChanges) {
+    auto view = makeTextView(u"hello world", 300, 200, false);
+    std::vector<QAccessible::Event> events;
+    std::vector<QString> insertedTexts;
+    setAccessibilityAnnouncer([&](QAccessibleEvent &event) {
+        events.push_back(event.type());
+        if (event.type() == QAccessible::TextInserted) {
+            insertedTexts.push_back(static_cast<QAccessibleTextInsertEvent &>(event).textInserted());
+        }
+    });
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(view.get());
+    ASSERT_NE(accessible, nullptr);
+    QAccessibleTextInterface *text = accessible->textInterface();
+    QAccessibleEditableTextInterface *editable = accessible->editableTextInterface();
+    ASSERT_NE(text, nullptr);
+    ASSERT_NE(editable, nullptr);
+    EXPECT_EQ(text->characterCount(), 11);
+    EXPECT_EQ(text->text(6, 11), "world");
+    EXPECT_EQ(accessible->text(QAccessible::Value), "hello world");
+    EXPECT_TRUE(accessible->state().editable);
+
+    text->setSelection(0, 6, 11);
+    EXPECT_EQ(view->selectedRange(), (TextRange{6, 5}));
+    editable->replaceText(0, 5, "howdy");
+    EXPECT_EQ(textOf(*view), u"howdy world");
+    view->perform(TextViewCommand::undo);
+    EXPECT_EQ(textOf(*view), u"hello world") << "an accessible edit is one undo step";
+    EXPECT_NE(std::find(events.begin(), events.end(), QAccessible::TextRemoved), events.end());
+    EXPECT_NE(std::find(events.begin(), events.end(), QAccessible::TextInserted), events.end());
+    EXPECT_NE(std::find(events.begin(), events.end(), QAccessible::TextSelectionChanged), events.end());
+    events.clear();
+    text->setCursorPosition(3);
+    EXPECT_EQ(text->cursorPosition(), 3);
+    EXPECT_NE(std::find(events.begin(), events.end(), QAccessible::TextCaretMoved), events.end());
+
+    view->setEditable(false);
+    EXPECT_TRUE(accessible->state().readOnly);
+    editable->insertText(0, "no");
+    EXPECT_EQ(textOf(*view), u"hello world");
+    EXPECT_EQ(accessible->childCount(), 0);
+    EXPECT_EQ(insertedTexts, (std::vector<QString>{"howdy", "hello"})) << "the undo is announced too";
+    setAccessibilityAnnouncer({});
+}
