@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-// Where the styler's line-anchored patterns can match, so that a full pass hands the regular-
-// expression engine only those stretches instead of the whole text. The engine tries a pattern
+// Where the styler's patterns can match, so that a full pass hands the regular-expression engine only
+// those stretches instead of the whole text. The engine tries a pattern
 // such as "(?m)^(#{1,6})[ \t]+(.+)$" at every line start and walks every title line of a setext
 // candidate; finding the few lines that can match takes one plain pass over the units.
 //
@@ -39,6 +39,12 @@ std::vector<LineStart> lineStarts(std::u16string_view text, const std::vector<Te
 /// `afterBlanks`) passes `begins`, to the end of its line-feed line, merged where they meet.
 std::vector<TextRange> lineStartRanges(std::u16string_view text, const std::vector<LineStart> &starts, bool afterBlanks,
                                        const std::function<bool(char16_t)> &begins);
+
+/// The stretches of `within` made of the line-feed lines that hold `needle`, merged where they meet.
+/// A pattern that never reads across a line feed and whose every match holds the needle (strong text
+/// its "**", a bare address its ":") finds the same matches there as in all of `within`.
+std::vector<TextRange> linesContaining(std::u16string_view text, const std::vector<TextRange> &within,
+                                       std::u16string_view needle);
 
 /// The stretches of `within` where a setext heading can match: every line-feed line followed by a
 /// line that starts with "=", together with that line, merged where they meet.

@@ -224,6 +224,17 @@ void enumerateLinesStartingWith(const std::string &pattern, std::u16string_view 
                                   handler);
 }
 
+/// Runs a pattern whose every match holds the needle and stays on one line-feed line over the
+/// searched lines that hold the needle.
+void enumerateLinesContaining(const std::string &pattern, std::u16string_view text, const PassContext &context,
+                              std::u16string_view needle, const std::function<void(const RegexMatch &)> &handler) {
+    if (searchesFencedCodeContents) {
+        enumerateSearched(pattern, text, context, handler);
+        return;
+    }
+    RegexRunner::enumerateMatches(pattern, text, linesContaining(text, context.searchedRanges, needle), handler);
+}
+
 bool isListBullet(char16_t unit) {
     return unit == u'-' || unit == u'+' || unit == u'*';
 }
@@ -324,7 +335,7 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
         }
         addOver(storage, context.linkDestination, destination);
     });
-    enumerateSearched(Patterns::bareAddress, text, context, [&](const RegexMatch &match) {
+    enumerateLinesContaining(Patterns::bareAddress, text, context, u":", [&](const RegexMatch &match) {
         TextRange address = match.range();
         while (address.length > 0 && isBareAddressTrailingPunctuation(text[address.end() - 1])) {
             --address.length;
@@ -341,9 +352,9 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
 /// Strong text, emphasis and strike-through share one shape: delimiters, content, delimiters; an
 /// escaped opening or first closing delimiter cancels the match.
 void styleDelimited(TextStorage &storage, const PassContext &context, const std::string &pattern,
-                    const std::function<void(TextRange content)> &styleContent) {
+                    std::u16string_view delimiter, const std::function<void(TextRange content)> &styleContent) {
     const std::u16string_view text = textOf(storage);
-    enumerateSearched(pattern, text, context, [&](const RegexMatch &match) {
+    enumerateLinesContaining(pattern, text, context, delimiter, [&](const RegexMatch &match) {
         const TextRange content = match.range(1);
         if (MarkdownSyntaxScanner::isEscaped(match.range().location, text) ||
             MarkdownSyntaxScanner::isEscaped(content.end(), text)) {
@@ -355,21 +366,19 @@ void styleDelimited(TextStorage &storage, const PassContext &context, const std:
 }
 
 void styleStrongText(TextStorage &storage, const PassContext &context) {
-    for (const std::string *pattern : {&Patterns::strongStars, &Patterns::strongUnderscores}) {
-        styleDelimited(storage, context, *pattern,
-                       [&](TextRange content) { applyTrait(FontTrait::bold, content, storage); });
-    }
+    const auto bold = [&](TextRange content) { applyTrait(FontTrait::bold, content, storage); };
+    styleDelimited(storage, context, Patterns::strongStars, u"**", bold);
+    styleDelimited(storage, context, Patterns::strongUnderscores, u"__", bold);
 }
 
 void styleEmphasis(TextStorage &storage, const PassContext &context) {
-    for (const std::string *pattern : {&Patterns::emphasisStar, &Patterns::emphasisUnderscore}) {
-        styleDelimited(storage, context, *pattern,
-                       [&](TextRange content) { applyTrait(FontTrait::italic, content, storage); });
-    }
+    const auto italic = [&](TextRange content) { applyTrait(FontTrait::italic, content, storage); };
+    styleDelimited(storage, context, Patterns::emphasisStar, u"*", italic);
+    styleDelimited(storage, context, Patterns::emphasisUnderscore, u"_", italic);
 }
 
 void styleStrikethrough(TextStorage &storage, const PassContext &context) {
-    styleDelimited(storage, context, Patterns::strikethrough,
+    styleDelimited(storage, context, Patterns::strikethrough, u"~~",
                    [&](TextRange content) { storage.addAttributes(context.strikethrough, content); });
 }
 

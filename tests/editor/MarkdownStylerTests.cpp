@@ -194,6 +194,7 @@ TEST_F(MarkdownStylerTests, SkippingFencedContentsGivesTheSameRuns) {
         u"#no heading",
         u"\v# after a vertical tab",
         u"a\fb > c",
+        u"**bold\ronward** ~~a\u2028b~~ *c\rd* mailto:x@y.z",
     };
     const char16_t *const breaks[] = {u"\n", u"\r\n", u"\r", u"\u2028"};
     for (int round = 0; round < 3000; ++round) {
