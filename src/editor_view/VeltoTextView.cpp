@@ -692,7 +692,7 @@ void VeltoTextView::perform(TextViewCommand command) {
         command != TextViewCommand::copy) {
         scrollRangeToVisible(TextRange{core_.selectionHead(), 0});
     }
-    if (core_.selectedRange().length > 0 && command != TextViewCommand::selectAll) {
+    if (core_.selectedRange().length > 0 && command != TextViewCommand::copy) {
         offerSelectionAsPrimary();
     }
 }
