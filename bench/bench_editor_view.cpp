@@ -203,7 +203,6 @@ struct QuietCoordinatorView : EditorCoordinatorView {
     Appearance effectiveAppearance() const override { return Appearance::aqua; }
     bool increasesContrast() const override { return false; }
     bool clearPreviewedTaskCheckbox() override { return false; }
-    bool isInsideMarkdownLiteralCode(std::size_t) const override { return false; }
     void beep() override {}
 };
 

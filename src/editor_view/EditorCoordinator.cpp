@@ -1,5 +1,6 @@
 #include "editor_view/EditorCoordinator.h"
 
+#include "editor/CodePositions.h"
 #include "editor/MarkdownStyler.h"
 #include "editor/MarkdownSyntaxScanner.h"
 #include "editor_view/AutoCorrection.h"
@@ -254,7 +255,10 @@ void VeltoEditorCoordinator::correctSpellingAfterTyping(std::size_t typedAt) {
     }
     const std::optional<AutoCorrection> correction =
         automaticCorrection(core_.string(), typedAt, *spellChecker_,
-                            [this](std::size_t location) { return view_.isInsideMarkdownLiteralCode(location); });
+                            [this](std::size_t location) {
+                                return CodePositions::isInsideMarkdownLiteralCode(core_.textStorage(),
+                                                                                  static_cast<std::ptrdiff_t>(location));
+                            });
     if (correction) {
         applyCorrection(core_, *correction);
     }
@@ -320,7 +324,8 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
     const bool formatsMarkdown = VeltoPreferences::formatsMarkdown();
     const double size = VeltoPreferences::editorFontSize();
     const EditorTextCheckingSettings checking = VeltoPreferences::textChecking();
-    const bool inCode = view_.isInsideMarkdownLiteralCode(core_.selectedRange().location);
+    const bool inCode = CodePositions::isInsideMarkdownLiteralCode(
+        core_.textStorage(), static_cast<std::ptrdiff_t>(core_.selectedRange().location));
 
     EditorAppearance appearance;
     appearance.font = FontDescriptor{VeltoPreferences::fontChoice() == velto::EditorFontChoice::system

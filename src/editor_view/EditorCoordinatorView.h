@@ -3,7 +3,6 @@
 #include "editor/TextAttributes.h"
 #include "editor/VeltoTheme.h"
 
-#include <cstddef>
 #include <optional>
 
 namespace velto::editor {
@@ -29,7 +28,7 @@ struct EditorAppearance {
 };
 
 /// What the editor coordinator needs of the text view beyond its editing core: drawing, the resolved
-/// appearance, the task-checkbox preview, code positions and the beep. The view implements it; tests
+/// appearance, the task-checkbox preview and the beep. The view implements it; tests
 /// give a stand-in.
 class EditorCoordinatorView {
 public:
@@ -42,8 +41,6 @@ public:
     virtual bool increasesContrast() const = 0;
     /// Hides a task checkbox shown as a preview; true when one was shown.
     virtual bool clearPreviewedTaskCheckbox() = 0;
-    /// Whether the location lies in a fenced code block or an inline code span.
-    virtual bool isInsideMarkdownLiteralCode(std::size_t location) const = 0;
     virtual void beep() = 0;
 };
 

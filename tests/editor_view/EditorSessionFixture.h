@@ -18,7 +18,6 @@ namespace velto::testing {
 
 /// The text view as the coordinator sees it, recording what was asked of it.
 struct RecordingEditorView : editor::EditorCoordinatorView {
-    const editor::EditingCore *core = nullptr;
     bool previewedCheckbox = false;
     int displays = 0;
     int beeps = 0;
@@ -29,9 +28,6 @@ struct RecordingEditorView : editor::EditorCoordinatorView {
     editor::Appearance effectiveAppearance() const override { return editor::Appearance::aqua; }
     bool increasesContrast() const override { return false; }
     bool clearPreviewedTaskCheckbox() override { return std::exchange(previewedCheckbox, false); }
-    bool isInsideMarkdownLiteralCode(std::size_t location) const override {
-        return core != nullptr && editor::MarkdownSyntaxScanner::isInsideFencedCode(location, core->string());
-    }
     void beep() override { beeps += 1; }
 };
 
@@ -58,7 +54,6 @@ public:
         store->setText(firstPageText, systemClock().now());
         finish(store->flush());
 
-        view.core = &core;
         histories.beep = [this] { view.beep(); };
         editor::VeltoEditorCoordinator::PanelHooks hooks{
             [this](bool canUndo, bool canRedo) { availability = {canUndo, canRedo}; },

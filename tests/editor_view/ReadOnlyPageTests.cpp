@@ -19,7 +19,6 @@ TEST(ReadOnlyPageTests, APageThatIsNotLoadedCannotBeEdited) {
     editor::EditingCore core(storage);
     editor::PageUndoHistories histories(core);
     RecordingEditorView view;
-    view.core = &core;
     editor::VeltoEditorCoordinator coordinator(core, histories, view, store, {}, session.scheduler,
                                                session.highlighter);
 
