@@ -269,8 +269,12 @@ void VeltoTextView::updateContainerWidth() {
 void VeltoTextView::updateScrollBars() {
     const int total = static_cast<int>(std::ceil(documentHeight()));
     QScrollBar *bar = verticalScrollBar();
+    const int maximum = std::max(0, total - viewport()->height());
+    if (bar->pageStep() == viewport()->height() && bar->maximum() == maximum) {
+        return; // painting calls this every time; listeners hear only of real changes
+    }
     bar->setPageStep(viewport()->height());
-    bar->setRange(0, std::max(0, total - viewport()->height()));
+    bar->setRange(0, maximum);
     emit scrollGeometryChanged();
 }
 
@@ -334,6 +338,9 @@ TextViewPaintState VeltoTextView::paintState() const {
     state.selectedRanges = {selected};
     if (selected.length == 0 && hasFocus() && caretShown_ && core_.isEditable() && !preedit_) {
         state.caret = core_.selectionHead();
+    }
+    if (dropCaret_) {
+        state.caret = dropCaret_; // where a drag would drop its text
     }
     state.preedit = preedit_;
     state.horizontalRuleColor = horizontalRuleColor_;

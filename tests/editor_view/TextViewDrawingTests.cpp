@@ -186,3 +186,15 @@ TEST(TextViewDrawingTests, VisibleCharacterRangeCoversWholeLinesOfTheRectangle) 
     EXPECT_GT(later.location, top.end());
     EXPECT_EQ(later.location % 19, 0u);
 }
+
+TEST(TextViewDrawingTests, DarkAppearanceDrawsTheDarkComponentsOfTheNamedColours) {
+    auto view = makeTextView(u"```\ncode\n```\n");
+    view->setAppearance(Appearance::darkAqua);
+    view->setBackgroundColor(Color::sRGB(0.098, 0.106, 0.125));
+    QCoreApplication::processEvents();
+    const QImage image = grabViewport(*view);
+    const int middle = static_cast<int>(lineInViewport(*view, 4).center().y());
+    EXPECT_TRUE(
+        pixelIs(image, QPoint(350, middle), colorFor(MarkdownStyler::codeBackgroundColor(), Appearance::darkAqua)));
+    EXPECT_TRUE(pixelIs(image, QPoint(5, 5), QColor::fromRgbF(0.098f, 0.106f, 0.125f)));
+}
