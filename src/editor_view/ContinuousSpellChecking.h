@@ -22,7 +22,7 @@ class ContinuousSpellChecking : public QObject {
 
 public:
     /// Work per idle slice, well below a frame, so that typing never waits for spelling.
-    static constexpr std::chrono::microseconds sliceBudget{3'000};
+    static constexpr std::chrono::microseconds sliceBudget{2'500};
 
     struct Source {
         /// The view's text storage; null when it has none.
