@@ -1,11 +1,13 @@
 // Figures of the panel's surfaces, drawn offscreen: building and showing the shortcut hints and a feedback
 // banner (each from nothing, painted once), and the panel view's relayout after a resize with a 5 MB page
 // (the resize, the width fit and the repaint of what is visible). Each reports the median and the worst
-// single run in milliseconds, of the wall clock and of the thread's processor time.
+// single run in milliseconds, of the wall clock and of the thread's processor time. Also: one search of
+// the find bar through a 5 MB page.
 #include "editor/MarkdownSamples.h"
 #include "editor_view/VeltoTextView.h"
 #include "panel/PanelFeedbackController.h"
 #include "panel/ShortcutHintsPanelController.h"
+#include "panel/TextSearch.h"
 #include "panel/VeltoPanelView.h"
 
 #include <QtWidgets/QApplication>
@@ -105,6 +107,21 @@ void RelayoutAfterResizeWithFiveMegabytes(benchmark::State &state) {
     });
 }
 
+void FindInFiveMegabytes(benchmark::State &state) {
+    std::u16string page = editor::samples::generatedMarkdown(pageUnits);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        TextSearch search;
+        search.search(page, QStringLiteral("the"), pageUnits / 2);
+        benchmark::DoNotOptimize(search.matches().size());
+        double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+        state.SetIterationTime(elapsed / 1000.0);
+        samples.push_back(elapsed);
+    }
+    reportSamples(state, samples);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -122,6 +139,10 @@ int main(int argc, char **argv) {
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(100);
+    benchmark::RegisterBenchmark("FindInFiveMegabytes", FindInFiveMegabytes)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(20);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -93,7 +93,14 @@ FindBar::FindBar(editor::VeltoTextView &textView, QWidget *parent)
     refreshColors();
     connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &FindBar::refreshColors);
     connect(field_, &QLineEdit::textEdited, this, [this] { searchFromSelection(); });
-    connect(&textView_, &editor::VeltoTextView::textChanged, this, &FindBar::textDidChange);
+    researchTimer_.setSingleShot(true);
+    researchTimer_.setInterval(150);
+    connect(&researchTimer_, &QTimer::timeout, this, &FindBar::textDidChange);
+    connect(&textView_, &editor::VeltoTextView::textChanged, this, [this] {
+        if (isOpen()) {
+            researchTimer_.start();
+        }
+    });
     connect(&textView_, &editor::VeltoTextView::scrollGeometryChanged, overlay_, qOverload<>(&QWidget::update));
     QWidget::setVisible(false);
     overlay_->setVisible(false);
@@ -123,6 +130,7 @@ void FindBar::open() {
 }
 
 void FindBar::close() {
+    researchTimer_.stop();
     bool hadFocus = isAncestorOf(QApplication::focusWidget());
     QWidget::setVisible(false);
     overlay_->setVisible(false);

@@ -4,6 +4,7 @@
 #include "panel/TextSearch.h"
 
 #include <QtCore/QPointer>
+#include <QtCore/QTimer>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QWidget>
@@ -72,6 +73,8 @@ private:
     HoverIconButton *nextButton_;
     HoverIconButton *closeButton_;
     FindHighlightOverlay *overlay_;
+    /// Edits of the page are searched again once typing pauses, not on every keystroke of a long page.
+    QTimer researchTimer_;
 };
 
 } // namespace velto
