@@ -66,6 +66,7 @@ void LayoutCache::rebuildEntries() {
     topsValidUpTo_ = 0;
     measureCursor_ = 0;
     liveUnits_ = 0;
+    liveLayouts_ = 0;
 }
 
 double LayoutCache::estimatedHeight(std::size_t units) const {
@@ -94,7 +95,7 @@ void LayoutCache::textDidChange(const EditingSummary &summary) {
             Entry old = std::move(entries_[first]);
             if (!adjustSegmentsInPlace(first, old, summary)) {
                 for (const Segment &segment : old.segments) {
-                    liveUnits_ -= segment.layout ? segment.layout->units() : 0;
+                    forgetLayoutOf(segment);
                 }
                 entries_[first] = Entry{};
                 heights_[first] = estimatedHeight(index_.paragraphRange(first).length);
@@ -104,7 +105,7 @@ void LayoutCache::textDidChange(const EditingSummary &summary) {
             const double keptHeight = oneForOne ? heights_[first] : 0;
             for (std::size_t k = first; k < first + splice->removedCount; ++k) {
                 for (const Segment &segment : entries_[k].segments) {
-                    liveUnits_ -= segment.layout ? segment.layout->units() : 0;
+                    forgetLayoutOf(segment);
                 }
             }
             resizeSpan(first, splice->removedCount, splice->insertedCount);
@@ -173,7 +174,7 @@ bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const
             entry.segments.push_back(std::move(segment));
             continue;
         }
-        liveUnits_ -= segment.layout ? segment.layout->units() : 0;
+        forgetLayoutOf(segment);
         if (k == firstTouched && (newMergedLength > 0 || old.segments.size() == 1)) {
             entry.segments.push_back(
                 Segment{static_cast<std::size_t>(newMergedLength), mergedHeight, false, nullptr, 0});
@@ -227,7 +228,7 @@ void LayoutCache::invalidateAttributes(TextRange range) {
 
 void LayoutCache::invalidateSegment(Segment &segment) {
     if (segment.layout) {
-        liveUnits_ -= segment.layout->units();
+        forgetLayoutOf(segment);
         segment.layout.reset();
     }
     segment.measured = false;
@@ -305,6 +306,7 @@ const ParagraphLayout &LayoutCache::layoutSegment(std::size_t paragraph, std::si
     if (!segment.layout) {
         segment.layout = makeLayout(paragraph, segmentIndex);
         liveUnits_ += segment.layout->units();
+        ++liveLayouts_;
         segment.height = segment.layout->height();
         segment.measured = true;
         setParagraphHeight(paragraph);
@@ -324,38 +326,36 @@ void LayoutCache::setParagraphHeight(std::size_t paragraph) {
     }
 }
 
-void LayoutCache::evictIfOverBudget() {
-    std::size_t liveCount = 0;
-    if (liveUnits_ <= unitBudget) {
-        // Counting pieces is only worth it now and then: the unit budget usually binds first.
-        if (useClock_ % 64 != 0) {
-            return;
-        }
+void LayoutCache::forgetLayoutOf(const Segment &segment) {
+    if (segment.layout) {
+        liveUnits_ -= segment.layout->units();
+        --liveLayouts_;
     }
+}
+
+void LayoutCache::evictIfOverBudget() {
+    if (liveUnits_ <= unitBudget && liveLayouts_ <= layoutCountBudget) {
+        return;
+    }
+    // Over budget: drop the least recently used layouts down to half of it, so that this walk over
+    // every entry happens seldom.
     std::vector<std::tuple<std::uint64_t, std::size_t, std::size_t>> live;
     for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
         const auto &segments = entries_[paragraph].segments;
         for (std::size_t k = 0; k < segments.size(); ++k) {
-            if (segments[k].layout) {
-                ++liveCount;
-                if (segments[k].lastUse != useClock_) {
-                    live.emplace_back(segments[k].lastUse, paragraph, k);
-                }
+            if (segments[k].layout && segments[k].lastUse != useClock_) {
+                live.emplace_back(segments[k].lastUse, paragraph, k);
             }
         }
     }
-    if (liveUnits_ <= unitBudget && liveCount <= layoutCountBudget) {
-        return;
-    }
     std::sort(live.begin(), live.end());
     for (const auto &[lastUse, paragraph, k] : live) {
-        if (liveUnits_ <= unitBudget / 2 && liveCount <= layoutCountBudget / 2) {
+        if (liveUnits_ <= unitBudget / 2 && liveLayouts_ <= layoutCountBudget / 2) {
             break;
         }
         Segment &segment = entries_[paragraph].segments[k];
-        liveUnits_ -= segment.layout->units();
+        forgetLayoutOf(segment);
         segment.layout.reset(); // the height stays measured: the layout can be made again
-        --liveCount;
     }
 }
 

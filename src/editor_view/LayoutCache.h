@@ -126,6 +126,7 @@ private:
     void setParagraphHeight(std::size_t paragraph);
     void refreshTops();
     void evictIfOverBudget();
+    void forgetLayoutOf(const Segment &segment);
     void rebuildEntries();
 
     const TextStorage &storage_;
@@ -141,6 +142,7 @@ private:
     std::size_t measureCursor_ = 0;
     std::uint64_t useClock_ = 1;
     std::size_t liveUnits_ = 0;
+    std::size_t liveLayouts_ = 0;
 };
 
 } // namespace velto::editor
