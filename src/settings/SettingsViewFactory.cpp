@@ -2,6 +2,7 @@
 
 #include "panel/VeltoUI.h"
 
+#include <QtGui/QPainter>
 #include <QtWidgets/QBoxLayout>
 #include <QtWidgets/QFrame>
 #include <QtWidgets/QLabel>
@@ -37,6 +38,23 @@ QFrame *divider(QWidget *parent) {
     line->setPalette(palette);
     return line;
 }
+
+/// The rounded card that holds a section's rows, painted directly: style sheets would restyle every control
+/// inside it and slow down every painting of the page.
+class SettingsCard : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        painter.setPen(QPen(VeltoUI::Colors::subtleBorder.resolved(), 1));
+        painter.setBrush(VeltoUI::Colors::surface.resolved());
+        painter.drawRoundedRect(bounds, VeltoUI::Shape::cardRadius, VeltoUI::Shape::cardRadius);
+    }
+};
 
 } // namespace
 
@@ -105,12 +123,7 @@ QWidget *section(const QString &title, const std::optional<QString> &subtitle, c
     }
     layout->addLayout(header);
 
-    auto *card = new QFrame(section);
-    card->setObjectName(QStringLiteral("settingsCard"));
-    card->setStyleSheet(QStringLiteral("#settingsCard { border: 1px solid %1; border-radius: %2px; background: %3; }")
-                            .arg(VeltoUI::Colors::subtleBorder.resolved().name(QColor::HexArgb))
-                            .arg(VeltoUI::Shape::cardRadius)
-                            .arg(VeltoUI::Colors::surface.resolved().name(QColor::HexArgb)));
+    auto *card = new SettingsCard(section);
     auto *column = new QVBoxLayout(card);
     column->setContentsMargins(12, 4, 12, 4);
     column->setSpacing(0);

@@ -12,6 +12,7 @@
 #include <QtGui/QCloseEvent>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QKeySequence>
+#include <QtGui/QPainter>
 #include <QtGui/QShortcut>
 #include <QtWidgets/QBoxLayout>
 #include <QtWidgets/QCheckBox>
@@ -22,6 +23,27 @@
 #include <QtWidgets/QStackedWidget>
 
 namespace velto {
+
+namespace {
+
+/// The sidebar's background: a gradient from the canvas to its edge colour, with a hairline on the right.
+class SettingsSidebar : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        QLinearGradient gradient(rect().topLeft(), rect().topRight());
+        gradient.setColorAt(0.0, VeltoUI::Colors::canvas.resolved());
+        gradient.setColorAt(0.68, VeltoUI::Colors::canvas.resolved());
+        gradient.setColorAt(1.0, VeltoUI::Colors::canvasEdge.resolved());
+        painter.fillRect(rect(), gradient);
+        painter.fillRect(QRect(width() - 1, 0, 1, height()), VeltoUI::Colors::selectionBorder.resolved());
+    }
+};
+
+} // namespace
 
 SettingsWindow::SettingsWindow()
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint) {
@@ -103,15 +125,8 @@ void SettingsWindowController::buildContent() {
 }
 
 QWidget *SettingsWindowController::makeSidebar() {
-    auto *sidebar = new QWidget(window_.get());
-    sidebar->setObjectName(QStringLiteral("settingsSidebar"));
+    auto *sidebar = new SettingsSidebar(window_.get());
     sidebar->setFixedWidth(SettingsWindow::sidebarWidth);
-    sidebar->setAttribute(Qt::WA_StyledBackground);
-    sidebar->setStyleSheet(
-        QStringLiteral("#settingsSidebar { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 %1, "
-                       "stop:0.68 %1, stop:1 %2); border-right: 1px solid %3; }")
-            .arg(VeltoUI::Colors::canvas.resolved().name(), VeltoUI::Colors::canvasEdge.resolved().name(),
-                 VeltoUI::Colors::selectionBorder.resolved().name()));
     auto *layout = new QVBoxLayout(sidebar);
     layout->setContentsMargins(8, 12, 8, 12);
     categoryList = new QListWidget(sidebar);
@@ -119,13 +134,18 @@ QWidget *SettingsWindowController::makeSidebar() {
     categoryList->setAttribute(Qt::WA_MacShowFocusRect, false);
     categoryList->setSpacing(2);
     categoryList->setSelectionMode(QAbstractItemView::SingleSelection);
-    categoryList->setStyleSheet(QStringLiteral("QListWidget { background: transparent; } "
-                                               "QListWidget::item { height: 30px; border-radius: 8px; } "
-                                               "QListWidget::item:selected { background: %1; color: palette(text); }")
-                                    .arg(VeltoUI::Colors::selection.resolved().name()));
+    // Transparent over the sidebar's gradient, the selection in the kit's colour; no style sheet, which would
+    // slow down every painting of the window.
+    categoryList->viewport()->setAutoFillBackground(false);
+    QPalette palette = categoryList->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    palette.setColor(QPalette::Highlight, VeltoUI::Colors::selection.resolved());
+    palette.setColor(QPalette::HighlightedText, palette.color(QPalette::Text));
+    categoryList->setPalette(palette);
     for (SettingsCategory category : allSettingsCategories) {
         auto *item = new QListWidgetItem(Symbols::icon(sidebarSymbol(category)), sidebarTitle(category), categoryList);
         item->setFont(VeltoUI::systemFont(13));
+        item->setSizeHint(QSize(0, 30));
     }
     categoryList->setIconSize(QSize(16, 16));
     connect(categoryList, &QListWidget::currentRowChanged, this, [this](int row) {
