@@ -34,6 +34,22 @@ void checkDestinationStillFree(const std::filesystem::path &destinationURL, velt
     }
 }
 
+/// A failed copy takes back the metadata directory it made, when nothing but its lock file is in it, so the
+/// folder does not look like a library afterwards.
+void removeUnusedMetadataDirectory(const std::filesystem::path &destinationURL, velto::FileSystem &fileManager) {
+    auto directory = metadataDirectory(destinationURL);
+    try {
+        for (const auto &name : fileManager.contentsOfDirectory(directory)) {
+            if (name != "transaction.lock") {
+                return;
+            }
+        }
+        fileManager.removeItem(directory);
+    } catch (const std::exception &) {
+        // Left as it is: a lock file alone does not make the folder a library.
+    }
+}
+
 velto::VeltoDocument loadedSource(const std::filesystem::path &sourceURL, velto::FileSystem &fileManager) {
     auto result = loadWithoutLock(sourceURL, fileManager, velto::systemClock().now(), nullptr, std::nullopt, true,
                                   productionReplay(), productionCheckpoint(), productionAvailability());
@@ -93,19 +109,27 @@ VeltoSaveRequest copyRequest(const velto::VeltoDocument &document) {
 velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const std::filesystem::path &destinationURL,
                                  velto::FileSystem &fileManager) {
     bool occupied = holdsLibrary(destinationURL, fileManager);
+    bool hadMetadataDirectory = fileManager.status(metadataDirectory(destinationURL), false).has_value();
     createLibraryDirectories(sourceURL, fileManager);
     createLibraryDirectories(destinationURL, fileManager);
-    return withLibraryLocks({sourceURL, destinationURL}, LibraryLockMode::exclusive, [&] {
-        if (occupied) {
-            throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
+    try {
+        return withLibraryLocks({sourceURL, destinationURL}, LibraryLockMode::exclusive, [&] {
+            if (occupied) {
+                throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
+            }
+            checkDestinationStillFree(destinationURL, fileManager);
+            auto document = loadedSource(sourceURL, fileManager);
+            checkPageFilesFree(document, destinationURL, fileManager);
+            writeWithoutLock(copyRequest(document), destinationURL, fileManager,
+                             [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
+            return document;
+        });
+    } catch (...) {
+        if (!hadMetadataDirectory) {
+            removeUnusedMetadataDirectory(destinationURL, fileManager);
         }
-        checkDestinationStillFree(destinationURL, fileManager);
-        auto document = loadedSource(sourceURL, fileManager);
-        checkPageFilesFree(document, destinationURL, fileManager);
-        writeWithoutLock(copyRequest(document), destinationURL, fileManager,
-                         [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
-        return document;
-    });
+        throw;
+    }
 }
 
 } // namespace VeltoPageLibrary

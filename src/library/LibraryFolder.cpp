@@ -111,7 +111,13 @@ bool holdsLibrary(const std::filesystem::path &folderURL, velto::FileSystem &fil
         if (!fileManager.status(directory, false)) {
             return false;
         }
-        return !fileManager.contentsOfDirectory(directory).empty();
+        // The lock file alone is no library: a copy that failed, or a writer that only locked, leaves it behind.
+        for (const auto &name : fileManager.contentsOfDirectory(directory)) {
+            if (name != "transaction.lock") {
+                return true;
+            }
+        }
+        return false;
     } catch (const std::exception &) {
         return true;
     }

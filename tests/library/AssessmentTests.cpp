@@ -31,7 +31,10 @@ TEST(FolderConnectionAssessment, EmptyVeltoDirectoryIsNoLibraryButAnyEntryMakesO
     EXPECT_EQ(assessFolderConnection(folder.path()).kind, VeltoFolderConnectionKind::empty);
 
     folder.writeFile("notes.md", "hello\n");
+    // A lock file alone is what a failed copy leaves behind; it makes no library.
     folder.writeFile(".velto/transaction.lock", "");
+    EXPECT_EQ(assessFolderConnection(folder.path()).kind, VeltoFolderConnectionKind::unrelatedMarkdown);
+    folder.writeFile(".velto/writers.json", "{}");
     auto assessment = assessFolderConnection(folder.path());
     EXPECT_EQ(assessment.kind, VeltoFolderConnectionKind::existingLibrary);
     EXPECT_EQ(assessment.markdownFileCount, 1);

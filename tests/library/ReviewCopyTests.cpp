@@ -30,6 +30,10 @@ void expectCopyRefused(const TemporaryFolder &source, const TemporaryFolder &des
         EXPECT_EQ(error, VeltoLibraryConnectionError::destinationContainsLibrary(destination.path()));
     }
     EXPECT_FALSE(destination.exists(".velto/manifest.json"));
+    // The refused copy takes its lock file and metadata folder back, so the folder is no library afterwards.
+    EXPECT_FALSE(destination.exists(".velto"));
+    EXPECT_EQ(VeltoPageLibrary::assessFolderConnection(destination.path()).kind,
+              VeltoFolderConnectionKind::unrelatedMarkdown);
 }
 
 TEST(ReviewCopy, DestinationFileWithThePageFileNameIsNeverReplaced) {
@@ -68,3 +72,17 @@ TEST(ReviewCopy, UnrelatedMarkdownOfTheDestinationStaysBesideTheCopy) {
 }
 
 } // namespace
+
+TEST(ReviewCopy, AMetadataFolderHoldingOnlyTheLockFileIsNoLibrary) {
+    TemporaryFolder empty;
+    TemporaryFolder markdown;
+    empty.writeFile(".velto/transaction.lock", "");
+    markdown.writeFile(".velto/transaction.lock", "");
+    markdown.writeFile("notes.md", "Own words\n");
+    EXPECT_EQ(VeltoPageLibrary::assessFolderConnection(empty.path()).kind, VeltoFolderConnectionKind::empty);
+    EXPECT_EQ(VeltoPageLibrary::assessFolderConnection(markdown.path()).kind,
+              VeltoFolderConnectionKind::unrelatedMarkdown);
+    markdown.writeFile(".velto/manifest.json", "{}");
+    EXPECT_EQ(VeltoPageLibrary::assessFolderConnection(markdown.path()).kind,
+              VeltoFolderConnectionKind::existingLibrary);
+}
