@@ -30,10 +30,6 @@ bool TextViewCoordinatorView::increasesContrast() const {
     return displayOptions().current().increaseContrast;
 }
 
-bool TextViewCoordinatorView::isInsideMarkdownLiteralCode(std::size_t location) const {
-    return textView_.EditingTarget::isInsideMarkdownLiteralCode(static_cast<std::ptrdiff_t>(location));
-}
-
 void TextViewCoordinatorView::beep() {
     if (beep_) {
         beep_();

@@ -21,7 +21,6 @@ public:
     editor::Appearance effectiveAppearance() const override;
     bool increasesContrast() const override;
     bool clearPreviewedTaskCheckbox() override { return false; }
-    bool isInsideMarkdownLiteralCode(std::size_t location) const override;
     void beep() override;
 
 private:
