@@ -21,7 +21,7 @@ packages=(
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev git
     # tests of the running application
-    xvfb trayer xdotool xclip dbus imagemagick fonts-dejavu-core fontconfig
+    xvfb trayer xdotool xclip x11-utils dbus imagemagick fonts-dejavu-core fontconfig
     # the highlight.js scripts come from npm
     nodejs npm
 )

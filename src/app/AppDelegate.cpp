@@ -325,7 +325,8 @@ void AppDelegate::configureStatusItem() {
     connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Context) {
             showMenu();
-        } else if (reason == QSystemTrayIcon::Trigger) {
+        } else if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+            // A second click soon after the first arrives as a double click: each click toggles.
             // A click on the icon while the panel is open first closes the panel (a click elsewhere); the same
             // click must not open it again.
             auto closed = panel_ ? panel_->lastSelfCloseTime() : std::nullopt;

@@ -1,6 +1,7 @@
 #include "DesktopSession.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -69,14 +70,22 @@ DesktopSession::DesktopSession() : root_(makeRoot()) {
     }
     busAddress_ = *address;
 
-    trayHost_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
-                                 "24"},
-        environment(), (root_ / "trayer.log").string());
-    bool trayUp = waitUntil([this] { return windowTree().find("(\"panel\" \"trayer\")") != std::string::npos; },
-                            startTimeout, std::chrono::milliseconds(20));
+    // A tray host that dies while the machine is busy is started again.
+    bool trayUp = false;
+    for (int attempt = 0; attempt < 3 && !trayUp; ++attempt) {
+        trayHost_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                                     "--height", "24"},
+            environment(), (root_ / "trayer.log").string());
+        trayUp = waitUntil(
+            [this] {
+                return windowTree().find("(\"panel\" \"trayer\")") != std::string::npos || !trayHost_->isRunning();
+            },
+            startTimeout, std::chrono::milliseconds(20));
+        trayUp = trayUp && trayHost_->isRunning();
+    }
     if (!trayUp) {
-        failure_ = "the tray host did not start";
+        failure_ = "the tray host did not start: " + readWholeFile((root_ / "trayer.log").string());
         return;
     }
     ready_ = true;
@@ -133,7 +142,7 @@ std::string DesktopSession::windowTree() const {
     return tool({"xwininfo", "-root", "-tree"}).output;
 }
 
-bool DesktopSession::hasDockedIcon() const {
+std::optional<std::pair<int, int>> DesktopSession::dockedIconCenter() const {
     std::istringstream lines(windowTree());
     std::string line;
     std::optional<std::size_t> panelIndent;
@@ -146,11 +155,18 @@ bool DesktopSession::hasDockedIcon() const {
         if (panelIndent && indent != std::string::npos && indent <= *panelIndent && line.find("0x") != std::string::npos) {
             panelIndent.reset(); // left the tray host's subtree
         }
-        if (panelIndent && line.find("(\"velto\" \"Velto\")") != std::string::npos) {
-            return true;
+        if (!panelIndent || line.find("(\"velto\" \"Velto\")") == std::string::npos) {
+            continue;
+        }
+        // "... 22x22+0+0  +1257+1": the size, then the absolute position after the two spaces.
+        int width = 0, height = 0, relativeX = 0, relativeY = 0, x = 0, y = 0;
+        auto geometry = line.find(')') + 1;
+        if (std::sscanf(line.c_str() + geometry, " %dx%d+%d+%d +%d+%d", &width, &height, &relativeX, &relativeY, &x, &y) ==
+            6) {
+            return std::make_pair(x + width / 2, y + height / 2);
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 std::optional<std::string> DesktopSession::visiblePanelWindow() const {

@@ -45,7 +45,9 @@ public:
     /// The tree of windows (xwininfo -root -tree).
     std::string windowTree() const;
     /// Whether a window of the class "velto" is embedded in the tray host's panel.
-    bool hasDockedIcon() const;
+    bool hasDockedIcon() const { return dockedIconCenter().has_value(); }
+    /// The screen position of the middle of Velto's icon in the tray host's panel.
+    std::optional<std::pair<int, int>> dockedIconCenter() const;
     /// The visible top-level window of Velto larger than a tray icon: the panel; nothing when none is visible.
     std::optional<std::string> visiblePanelWindow() const;
     std::optional<std::string> focusedWindow() const;

@@ -128,5 +128,37 @@ TEST_F(VeltoDesktop, TerminationSignalRightAfterTypingKeepsTheTextAndARelaunchSh
     EXPECT_EQ(relaunched->process().waitForExit(generous), 0) << relaunched->output();
 }
 
+TEST_F(VeltoDesktop, ALeftClickOnTheTrayIconTogglesThePanelAndItsMenuQuitsAfterSaving) {
+    auto velto = launch();
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+    ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
+    auto click = [&](const char *button) {
+        return session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
+                              "click", button})
+            .exitStatus;
+    };
+    ASSERT_EQ(click("1"), 0);
+    std::optional<std::string> panel;
+    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+    std::string geometry = session->tool({"xdotool", "getwindowgeometry", *panel}).output;
+    EXPECT_NE(geometry.find("Position: "), std::string::npos);
+    int panelY = std::atoi(geometry.c_str() + geometry.find(',', geometry.find("Position: ")) + 1);
+    EXPECT_GT(panelY, icon->second) << "the panel opens under the icon: " << geometry;
+
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "before the menu"}).exitStatus, 0);
+    ASSERT_EQ(click("1"), 0);
+    EXPECT_TRUE(waitUntil([&] { return !session->visiblePanelWindow().has_value(); }, generous))
+        << "the second click closes the panel";
+
+    // The menu of a right click: its last item quits.
+    ASSERT_EQ(click("3"), 0);
+    ASSERT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous)) << "no menu";
+    ASSERT_EQ(session->tool({"xdotool", "key", "Up", "Return"}).exitStatus, 0);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+    EXPECT_NE(pageFilesText(session->pagesFolder()).find("before the menu"), std::string::npos);
+}
+
 } // namespace
 } // namespace velto::testing
