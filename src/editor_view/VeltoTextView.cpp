@@ -385,10 +385,7 @@ void VeltoTextView::measureWhileIdle() {
     double change = 0;
     const bool remaining = cache_.measureSome(std::chrono::steady_clock::now() + idleSlice, anchor, &change);
     if (change != 0) {
-        // Keep the paragraph at the top where it is on screen.
-        anchorRemainder_ += change;
-        const double whole = std::trunc(anchorRemainder_);
-        anchorRemainder_ -= whole;
+        // Keep the paragraph at the top where it is on screen: what is shown does not move.
         updateScrollBars();
         const QSignalBlocker quiet(verticalScrollBar());
         verticalScrollBar()->setValue(

@@ -215,7 +215,6 @@ private:
     QBasicTimer caretBlinkTimer_;
     bool caretShown_ = true;
     QBasicTimer idleLayoutTimer_;
-    double anchorRemainder_ = 0;
 
     std::optional<double> goalX_;
     bool keepGoalX_ = false;

@@ -340,3 +340,29 @@ TEST(TextViewBehaviourTests, AccessibilityReadsAndEditsTheStorageAndAnnouncesCha
     EXPECT_EQ(insertedTexts, (std::vector<QString>{"howdy", "hello"})) << "the undo is announced too";
     setAccessibilityAnnouncer({});
 }
+
+TEST(TextViewBehaviourTests, MeasuringWhileIdleKeepsWhatIsShownStill) {
+    // Wide characters make the estimated heights wrong, so measuring the paragraphs above the visible
+    // ones changes where they stand.
+    std::u16string text;
+    for (int k = 0; k < 400; ++k) {
+        text += std::u16string(static_cast<std::size_t>(10 + k * 13 % 70), u'漢') + u"\n";
+    }
+    auto view = makeTextView(text, 300, 200, false);
+    view->scrollToPoint(QPointF(0, view->documentHeight() / 2));
+    view->viewport()->grab();
+    const std::size_t shown = view->positionAtViewportPoint(QPointF(30, 40));
+    const double before = view->caretRectInViewport(shown).y();
+    LayoutCache &cache = view->layoutCache();
+    const auto allMeasured = [&cache] {
+        for (std::size_t k = 0; k < cache.paragraphCount(); ++k) {
+            if (!cache.isMeasured(k)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    ASSERT_FALSE(allMeasured()) << "the test needs paragraphs left to measure";
+    ASSERT_TRUE(QTest::qWaitFor(allMeasured, 10000));
+    EXPECT_NEAR(view->caretRectInViewport(shown).y(), before, 1.0);
+}
