@@ -10,8 +10,7 @@ namespace editor {
 class VeltoTextView;
 }
 
-/// The panel's text view as the editor coordinator sees it: drawing, the resolved appearance, code positions
-/// and the beep.
+/// The panel's text view as the editor coordinator sees it: drawing, the resolved appearance and the beep.
 class TextViewCoordinatorView : public editor::EditorCoordinatorView {
 public:
     TextViewCoordinatorView(editor::VeltoTextView &textView, std::function<void()> beep);
