@@ -33,6 +33,9 @@ QColor fromComponents(const RGBComponents &components, double alpha) {
                             static_cast<float>(components.blue), static_cast<float>(alpha));
 }
 
+/// How many attribute sets the formats remember at most.
+constexpr std::size_t rememberedFormats = 4096;
+
 } // namespace
 
 QFont fontFor(const FontDescriptor &font) {
@@ -96,6 +99,11 @@ QFont LayoutFormats::font(const Attributes &attributes) {
 const QTextCharFormat &LayoutFormats::characterFormat(const Attributes &attributes) {
     if (const auto found = formats_.find(attributes.identity()); found != formats_.end()) {
         return found->second.format;
+    }
+    if (formats_.size() >= rememberedFormats) {
+        // Highlighting makes new sets at every pass (each carries its generation); forget the old ones
+        // rather than keep every set the page ever had alive.
+        formats_.clear();
     }
     QTextCharFormat format;
     QFont font = this->font(attributes);

@@ -38,8 +38,11 @@ public:
     /// Changes the appearance and forgets every format made for the old one.
     void setAppearance(Appearance appearance);
 
-    /// The character format of an attribute set: font, foreground, kern, underline, strike-through.
+    /// The character format of an attribute set: font, foreground, kern, underline, strike-through. The
+    /// reference holds until the next call.
     const QTextCharFormat &characterFormat(const Attributes &attributes);
+    /// How many attribute sets have a format remembered now.
+    std::size_t rememberedCount() const { return formats_.size(); }
     /// The font of an attribute set; the editor font when it names none.
     QFont font(const Attributes &attributes);
 

@@ -206,3 +206,18 @@ TEST(LayoutCacheTests, MeasuringAboveTheAnchorReportsHowMuchItGrew) {
     EXPECT_DOUBLE_EQ(change, expected);
     EXPECT_TRUE(cache.isMeasured(49));
 }
+
+TEST(LayoutCacheTests, FormatsForgetOldAttributeSetsInsteadOfGrowingForever) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    {
+        // Each highlighting pass stamps its generation into the sets, so every pass makes new ones.
+        const Attributes first = plain().with(AttributeKey::veltoCodeSyntaxGeneration, std::uint64_t{0});
+        const QColor colour = formats.characterFormat(first).foreground().color();
+        EXPECT_EQ(colour, colorFor(MarkdownStyler::textColor(), Appearance::aqua));
+    }
+    for (std::uint64_t generation = 1; generation < 10000; ++generation) {
+        formats.characterFormat(plain().with(AttributeKey::veltoCodeSyntaxGeneration, generation));
+    }
+    EXPECT_LE(formats.rememberedCount(), 4096u);
+}
