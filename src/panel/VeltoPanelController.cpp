@@ -433,8 +433,17 @@ void VeltoPanelController::refreshAppearance() {
     if (shortcutHintsPanelController_) {
         shortcutHintsPanelController_->hintsView()->update();
     }
-    editorCoordinator_->applyEditorPreferences(theme);
+    EditorLook look = currentEditorLook(theme);
+    if (appliedEditorLook_ != look) {
+        appliedEditorLook_ = look;
+        editorCoordinator_->applyEditorPreferences(theme);
+    }
     textView().viewport()->update();
+}
+
+VeltoPanelController::EditorLook VeltoPanelController::currentEditorLook(const editor::VeltoTheme &theme) {
+    return {theme, VeltoPreferences::editorFontSize(), VeltoPreferences::fontChoice(),
+            VeltoPreferences::formatsMarkdown()};
 }
 
 QMenu *VeltoPanelController::makeStatusMenu() {
@@ -898,12 +907,18 @@ void VeltoPanelController::setFontSize(double size) {
         return;
     }
     editorCoordinator_->applyEditorPreferences();
+    if (appliedEditorLook_) {
+        appliedEditorLook_ = currentEditorLook(appliedEditorLook_->theme);
+    }
     panelView_->updateEmptyPageHint();
 }
 
 void VeltoPanelController::toggleMarkdownFormatting() {
     VeltoPreferences::setFormatsMarkdown(!VeltoPreferences::formatsMarkdown());
     editorCoordinator_->applyEditorPreferences();
+    if (appliedEditorLook_) {
+        appliedEditorLook_ = currentEditorLook(appliedEditorLook_->theme);
+    }
     panelView_->updateEmptyPageHint();
     showFeedback(confirmation(VeltoPreferences::formatsMarkdown() ? QStringLiteral("Live Markdown formatting on")
                                                                   : QStringLiteral("Live Markdown formatting off")));

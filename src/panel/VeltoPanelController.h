@@ -1,12 +1,14 @@
 #pragma once
 
 #include "editor/CodeSyntaxHighlighting.h"
+#include "editor/VeltoTheme.h"
 #include "panel/PageEditingSession.h"
 #include "panel/PageOperationUndoLedger.h"
 #include "panel/PanelControlling.h"
 #include "panel/PanelPopover.h"
 #include "panel/ShortcutHintTransitions.h"
 #include "preferences/CommandRegistry.h"
+#include "preferences/PreferenceChoices.h"
 #include "preferences/LocalShortcutRouter.h"
 #include "store/Scheduler.h"
 
@@ -180,6 +182,18 @@ private:
     std::unique_ptr<PanelFeedbackController> feedbackPanelController_;
     std::unique_ptr<ShortcutHintsPanelController> shortcutHintsPanelController_;
     PageOperationUndoLedger undoLedger_;
+
+    /// What the editor was last styled with, so that showing the panel restyles a page only when its look
+    /// changed (a 5 MB page takes most of a second to restyle).
+    struct EditorLook {
+        editor::VeltoTheme theme;
+        double fontSize = 0;
+        EditorFontChoice fontChoice = EditorFontChoice::monospaced;
+        bool formatsMarkdown = true;
+        bool operator==(const EditorLook &) const = default;
+    };
+    static EditorLook currentEditorLook(const editor::VeltoTheme &theme);
+    std::optional<EditorLook> appliedEditorLook_;
 
     std::optional<PanelFeedback> pendingFeedback_;
     bool pageOperationRunning_ = false;
