@@ -15,11 +15,32 @@ VeltoLibraryConnectionError::VeltoLibraryConnectionError(Kind kind, std::string 
     , kind_(kind)
     , value_(std::move(value)) {}
 
+namespace {
+
+std::string folderName(const std::filesystem::path &folderURL) {
+    return (folderURL.filename().empty() ? folderURL.parent_path().filename() : folderURL.filename()).string();
+}
+
+} // namespace
+
 VeltoLibraryConnectionError
 VeltoLibraryConnectionError::destinationContainsLibrary(const std::filesystem::path &destinationURL) {
-    auto name = destinationURL.filename().empty() ? destinationURL.parent_path().filename() : destinationURL.filename();
     return {Kind::destinationContainsLibrary, destinationURL.string(),
-            "The folder “" + name.string() + "” already contains an Velto library. Choose an empty folder."};
+            "The folder “" + folderName(destinationURL) +
+                "” already contains a Velto library. Choose an empty folder."};
+}
+
+VeltoLibraryConnectionError VeltoLibraryConnectionError::libraryUnavailable(const std::filesystem::path &folderURL,
+                                                                            const std::string &detail) {
+    return {Kind::libraryUnavailable, folderURL.string(),
+            "The Velto library in “" + folderName(folderURL) + "” could not be opened. " + detail};
+}
+
+VeltoLibraryConnectionError VeltoLibraryConnectionError::pageFileExists(const std::filesystem::path &destinationURL,
+                                                                        const std::string &fileName) {
+    return {Kind::pageFileExists, destinationURL.string(),
+            "The folder “" + folderName(destinationURL) + "” already has a file named “" + fileName +
+                "”. Choose another folder."};
 }
 
 VeltoLibraryConnectionError VeltoLibraryConnectionError::sourceLibraryUnavailable(const std::string &detail) {

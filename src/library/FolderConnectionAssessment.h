@@ -34,12 +34,18 @@ struct VeltoFolderConnectionAssessment {
 /// Why a folder cannot be connected the way the user asked.
 class VeltoLibraryConnectionError : public std::runtime_error {
 public:
-    enum class Kind { destinationContainsLibrary, sourceLibraryUnavailable };
+    enum class Kind { destinationContainsLibrary, sourceLibraryUnavailable, libraryUnavailable, pageFileExists };
 
-    /// "The folder “Notes” already contains an Velto library. Choose an empty folder."
+    /// "The folder “Notes” already contains a Velto library. Choose an empty folder."
     static VeltoLibraryConnectionError destinationContainsLibrary(const std::filesystem::path &destinationURL);
     /// "The current Velto library could not be copied. " followed by the detail.
     static VeltoLibraryConnectionError sourceLibraryUnavailable(const std::string &detail);
+    /// "The Velto library in “Notes” could not be opened. " followed by the detail.
+    static VeltoLibraryConnectionError libraryUnavailable(const std::filesystem::path &folderURL,
+                                                          const std::string &detail);
+    /// "The folder “Notes” already has a file named “notes.md”. Choose another folder."
+    static VeltoLibraryConnectionError pageFileExists(const std::filesystem::path &destinationURL,
+                                                      const std::string &fileName);
 
     Kind kind() const { return kind_; }
     /// The destination folder, or the detail, that the error was made with.

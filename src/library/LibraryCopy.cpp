@@ -81,7 +81,7 @@ void checkPageFilesFree(const velto::VeltoDocument &document, const std::filesys
         }
         auto url = resolver.url(pageFileName(velto::VeltoLibraryPageRecord::fromPage(page)));
         if (fileManager.status(url, false)) {
-            throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
+            throw VeltoLibraryConnectionError::pageFileExists(destinationURL, url.filename().string());
         }
     };
     checkPage(document.currentPage);

@@ -146,11 +146,12 @@ QCoro::Task<void> VeltoStore::connectPages(std::filesystem::path destinationURL,
         }
         co_return;
     }
+    // The folder being connected failed to open: its own library, not the current one being copied.
     if (const VeltoStoreRecoveryIssue *issue = result.failureIssue()) {
-        throw VeltoLibraryConnectionError::sourceLibraryUnavailable(issue->message);
+        throw VeltoLibraryConnectionError::libraryUnavailable(destinationURL, issue->message);
     }
     if (!startsLibraryWhenMissing) {
-        throw VeltoLibraryConnectionError::sourceLibraryUnavailable("Its manifest is missing.");
+        throw VeltoLibraryConnectionError::libraryUnavailable(destinationURL, "Its manifest is missing.");
     }
     // Nothing is written yet: the folder gets its library with the first save that an edit causes.
     activateLibrarySession(destinationURL, freshDocument(now()), VeltoStoreLoadState::missing(), std::nullopt);

@@ -159,9 +159,13 @@ TEST(FolderConnectionAssessment, ProcessWriterIDStaysTheSameWithinTheProcess) {
 
 TEST(LibraryConnectionError, MessagesNameTheFolderBetweenTypographicQuotes) {
     EXPECT_STREQ(VeltoLibraryConnectionError::destinationContainsLibrary("/home/u/Notes").what(),
-                 "The folder “Notes” already contains an Velto library. Choose an empty folder.");
+                 "The folder “Notes” already contains a Velto library. Choose an empty folder.");
     EXPECT_STREQ(VeltoLibraryConnectionError::sourceLibraryUnavailable("Its manifest is missing.").what(),
                  "The current Velto library could not be copied. Its manifest is missing.");
+    EXPECT_STREQ(VeltoLibraryConnectionError::libraryUnavailable("/home/u/Notes/", "Its manifest is missing.").what(),
+                 "The Velto library in “Notes” could not be opened. Its manifest is missing.");
+    EXPECT_STREQ(VeltoLibraryConnectionError::pageFileExists("/home/u/Notes", "notes.md").what(),
+                 "The folder “Notes” already has a file named “notes.md”. Choose another folder.");
 }
 
 } // namespace

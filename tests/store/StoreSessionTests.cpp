@@ -43,7 +43,7 @@ TEST(StoreSessions, CopyingIntoAFolderThatHoldsALibraryChangesNothing) {
 
     std::string error = awaitFailure(
         store.applyFolderConnection(selection(folders.other, VeltoFolderConnectionOperation::copyCurrentLibrary)));
-    EXPECT_EQ(error, "The folder “Other” already contains an Velto library. Choose an empty folder.");
+    EXPECT_EQ(error, "The folder “Other” already contains a Velto library. Choose an empty folder.");
     EXPECT_EQ(folderContents(folders.other), occupied);
     EXPECT_EQ(store.folderURL(), folders.folder);
     EXPECT_EQ(store.librarySessionRevision(), session);
@@ -154,7 +154,7 @@ TEST(StoreSessions, ConnectingAFolderWithoutALibraryFailsAndStays) {
     std::filesystem::create_directories(folders.other);
     std::string error = awaitFailure(
         store.applyFolderConnection(selection(folders.other, VeltoFolderConnectionOperation::connectExistingLibrary)));
-    EXPECT_EQ(error, "The current Velto library could not be copied. Its manifest is missing.");
+    EXPECT_EQ(error, "The Velto library in “Other” could not be opened. Its manifest is missing.");
     EXPECT_EQ(store.folderURL(), folders.folder);
     EXPECT_EQ(store.document().currentPage.id, folders.page.id);
 }
