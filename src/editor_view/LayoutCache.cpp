@@ -239,6 +239,9 @@ void LayoutCache::invalidateSegment(Segment &segment) {
 std::vector<std::size_t> LayoutCache::segmentLengths(TextRange contents) const {
     std::vector<std::size_t> lengths;
     std::size_t start = contents.location;
+    if (contents.length <= segmentThreshold) {
+        return {contents.length};
+    }
     while (contents.end() - start > segmentLength + segmentLength / 2) {
         std::size_t cut = start + segmentLength;
         // Prefer to end a piece after a space, where a line may break anyway; never inside a

@@ -23,14 +23,17 @@ struct EditingSummary;
 /// The layouts of a storage's paragraphs at one width, made lazily: every paragraph has a height,
 /// estimated from its length until it has been laid out; layouts are made for what is shown or hit,
 /// kept while the budget allows (the least recently used go first), and the remaining paragraphs are
-/// measured in slices while the view is idle. A paragraph longer than `segmentLength` units is laid
-/// out in pieces of about that size, so that an edit lays out one piece again, not the paragraph.
+/// measured in slices while the view is idle. A paragraph longer than `segmentThreshold` units is
+/// laid out in pieces of about `segmentLength` units, so that an edit lays out one piece again, not the paragraph.
 ///
 /// Vertical positions are in the text container's coordinates: 0 is the top of the first paragraph.
 class LayoutCache {
 public:
-    /// About how many units one laid-out piece holds at most.
-    static constexpr std::size_t segmentLength = 16 * 1024;
+    /// Paragraphs longer than this many units are laid out in pieces.
+    static constexpr std::size_t segmentThreshold = 32 * 1024;
+    /// About how many units one piece of such a paragraph holds: small enough that laying one out again
+    /// after a keystroke stays within a frame.
+    static constexpr std::size_t segmentLength = 8 * 1024;
     /// How many units of laid-out text the cache keeps.
     static constexpr std::size_t unitBudget = 256 * 1024;
 

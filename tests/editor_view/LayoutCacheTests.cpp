@@ -142,7 +142,16 @@ TEST(LayoutCacheTests, LongParagraphIsLaidOutInPiecesAndAnEditLaysOutOnlyItsPiec
     velto::testing::ensureWidgetApplication();
     LayoutFormats formats;
     std::u16string text;
-    while (text.size() < 5 * LayoutCache::segmentLength) {
+    while (text.size() < LayoutCache::segmentThreshold - 100) {
+        text += u"some words in one very long paragraph ";
+    }
+    {
+        TextStorage whole(text, plain());
+        LayoutCache wholeCache(whole, formats);
+        wholeCache.setWidth(400);
+        EXPECT_EQ(wholeCache.pieces(0).size(), 1u) << "a paragraph up to the threshold is laid out whole";
+    }
+    while (text.size() < LayoutCache::segmentThreshold + 4 * LayoutCache::segmentLength) {
         text += u"some words in one very long paragraph ";
     }
     TextStorage storage(text, plain());
