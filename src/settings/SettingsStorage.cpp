@@ -53,6 +53,26 @@ QString errorText(const std::exception &error) {
     return QString::fromUtf8(error.what());
 }
 
+/// The nearest folder above `folder` that holds a library of its own (a metadata folder with more than a lock
+/// file in it): a library there would adopt the new one's files as its own pages.
+std::optional<std::filesystem::path> enclosingLibrary(const std::filesystem::path &folder) {
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(folder, error);
+    if (error) {
+        resolved = folder.lexically_normal();
+    }
+    for (std::filesystem::path above = resolved.parent_path(); !above.empty() && above != above.root_path();
+         above = above.parent_path()) {
+        for (const auto &entry : std::filesystem::directory_iterator(above / ".velto", error)) {
+            if (entry.path().filename() != "transaction.lock") {
+                return above;
+            }
+        }
+        error.clear();
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QCoro::Task<VeltoFolderConnectionAssessment> defaultPagesFolderAssessment(std::filesystem::path folder) {
@@ -171,6 +191,10 @@ QCoro::Task<VeltoFolderConnectionAssessment> SettingsWindowController::assess(st
     // A folder inside the current library, or around it, would make one library adopt the other's files.
     if (std::optional<QString> refusal = SettingsTexts::nestedFolderRefusal(folder, callbacks_.pagesFolderURL())) {
         throw PagesFolderInspectionError(refusal->toStdString());
+    }
+    if (std::optional<std::filesystem::path> library = enclosingLibrary(folder)) {
+        throw PagesFolderInspectionError("Velto can’t use a folder inside another Velto library (“" +
+                                         library->string() + "”).");
     }
     QCoro::Task<VeltoFolderConnectionAssessment> assessing = callbacks_.assessPagesFolder(folder);
     VeltoFolderConnectionAssessment assessment = co_await assessing;

@@ -1,5 +1,6 @@
 #include "settings/SettingsWindowController.h"
 
+#include "panel/Appearance.h"
 #include "panel/HoverButton.h"
 #include "panel/Symbols.h"
 #include "panel/VeltoUI.h"
@@ -91,6 +92,9 @@ SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callb
             }
         });
     }
+
+    // The kit's colours resolve against the appearance at every painting.
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, window_.get(), [this] { window_->update(); });
 
     buildContent();
     categoryList->setFocus();
@@ -203,6 +207,7 @@ void SettingsWindowController::applyWindowAppearance() {
     // The window follows the desktop's scheme unless the user chose one; the kit's colours resolve against it.
     AppearanceChoice appearance = VeltoPreferences::appearance();
     window_->setProperty("veltoAppearance", rawValue(appearance));
+    window_->update();
 }
 
 void SettingsWindowController::refresh() {

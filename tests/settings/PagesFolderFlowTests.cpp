@@ -137,6 +137,14 @@ TEST_F(PagesFolderFlow, NestedFoldersAreRefusedBeforeAnyQuestion) {
         EXPECT_TRUE(doubles.folderChanges.empty());
         expectControlsBack();
     }
+    // A folder inside another library would be adopted by it.
+    files.writeFile("Other/.velto/manifest.json", "{}");
+    files.writeFile("Other/Inner/one.md", "# One\n");
+    doubles.alerts.clear();
+    choose(files / "Other" / "Inner");
+    ASSERT_EQ(doubles.alerts.size(), 1u);
+    EXPECT_EQ(doubles.alerts[0].message, QStringLiteral("Velto can’t use a folder inside another Velto library (“%1”).")
+                                             .arg(QString::fromStdString((files / "Other").string())));
     // A symbolic link into the current folder is the same folder inside it.
     std::filesystem::create_directory_symlink(files / "Current" / "Inner", files / "Link");
     doubles.alerts.clear();
