@@ -140,7 +140,7 @@ void FindBar::close() {
 }
 
 void FindBar::searchFromSelection() {
-    search_.search(textView_.storage().string(), field_->text(), textView_.selectedRange().location);
+    search_.search(textView_.storage().string(), field_->text(), textView_.selectedRange().location, textVersion());
     showCurrentMatch();
 }
 
@@ -149,8 +149,13 @@ void FindBar::textDidChange() {
         return;
     }
     // The page changed under the search: find again, keeping the reader's place, without moving the selection.
-    search_.search(textView_.storage().string(), field_->text(), textView_.selectedRange().location);
+    search_.search(textView_.storage().string(), field_->text(), textView_.selectedRange().location, textVersion());
     refresh();
+}
+
+std::uint64_t FindBar::textVersion() const {
+    // A page loaded into the view replaces its characters, which moves the version on as well.
+    return textView_.storage().characterVersion();
 }
 
 void FindBar::step(bool backwards) {

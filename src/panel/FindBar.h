@@ -61,6 +61,7 @@ private:
     /// The field's and the count's colours for the current appearance.
     void refreshColors();
     void searchFromSelection();
+    std::uint64_t textVersion() const;
     void textDidChange();
     void showCurrentMatch();
     void refresh();

@@ -21,9 +21,52 @@ std::vector<editor::TextRange> findMatches(std::u16string_view text, const QStri
     return matches;
 }
 
-void TextSearch::search(std::u16string_view text, const QString &query, std::size_t from) {
+std::u16string foldedText(std::u16string_view text) {
+    std::u16string folded(text);
+    for (char16_t &unit : folded) {
+        if (unit < 0x80) {
+            if (unit >= u'A' && unit <= u'Z') {
+                unit = static_cast<char16_t>(unit + (u'a' - u'A'));
+            }
+        } else if (!QChar::isSurrogate(unit)) {
+            // Surrogates stay as they are; every other unit folds to one unit of the same plane.
+            unit = static_cast<char16_t>(QChar::toCaseFolded(static_cast<char32_t>(unit)));
+        }
+    }
+    return folded;
+}
+
+namespace {
+
+std::vector<editor::TextRange> findExactly(std::u16string_view haystack, std::u16string_view needle) {
+    std::vector<editor::TextRange> matches;
+    if (needle.empty()) {
+        return matches;
+    }
+    std::size_t from = 0;
+    while ((from = haystack.find(needle, from)) != std::u16string_view::npos) {
+        matches.push_back({from, needle.size()});
+        from += needle.size();
+    }
+    return matches;
+}
+
+} // namespace
+
+void TextSearch::search(std::u16string_view text, const QString &query, std::size_t from,
+                        std::optional<std::uint64_t> textVersion) {
     query_ = query;
-    matches_ = findMatches(text, query);
+    if (textVersion) {
+        if (foldedVersion_ != textVersion || folded_.size() != text.size()) {
+            folded_ = foldedText(text);
+            foldedVersion_ = textVersion;
+        }
+        std::u16string needle = foldedText(std::u16string_view(reinterpret_cast<const char16_t *>(query.utf16()),
+                                                               static_cast<std::size_t>(query.size())));
+        matches_ = findExactly(folded_, needle);
+    } else {
+        matches_ = findMatches(text, query);
+    }
     current_.reset();
     if (matches_.empty()) {
         return;

@@ -4,6 +4,7 @@
 
 #include <QtCore/QString>
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -14,12 +15,19 @@ namespace velto {
 /// offsets (UTF-16 units). An empty query finds nothing.
 std::vector<editor::TextRange> findMatches(std::u16string_view text, const QString &query);
 
+/// The text with every character case-folded on its own (simple case folding), so that it keeps its length
+/// and offsets: "Grüße" gives "grüße".
+std::u16string foldedText(std::u16string_view text);
+
 /// The find bar's state over one page: the matches of the present query and which one is current.
 class TextSearch {
 public:
     /// Searches afresh and makes current the first match at or after `from` (wrapping to the first match):
-    /// typing in the find field keeps the search where the reader is.
-    void search(std::u16string_view text, const QString &query, std::size_t from);
+    /// typing in the find field keeps the search where the reader is. A `textVersion` that names the text
+    /// lets later searches of the same text reuse its case-folded copy, so each keystroke in the field
+    /// only scans.
+    void search(std::u16string_view text, const QString &query, std::size_t from,
+                std::optional<std::uint64_t> textVersion = std::nullopt);
 
     const QString &query() const { return query_; }
     const std::vector<editor::TextRange> &matches() const { return matches_; }
@@ -34,6 +42,8 @@ public:
 
 private:
     QString query_;
+    std::u16string folded_;
+    std::optional<std::uint64_t> foldedVersion_;
     std::vector<editor::TextRange> matches_;
     std::optional<std::size_t> current_;
 };

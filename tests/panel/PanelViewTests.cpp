@@ -173,7 +173,21 @@ TEST(TextSearch, FindsEveryOccurrenceIgnoringCase) {
     };
     for (const Case &c : cases) {
         EXPECT_EQ(findMatches(c.text, QString::fromUtf8(c.query)), c.matches) << c.query;
+        TextSearch folded;
+        folded.search(c.text, QString::fromUtf8(c.query), 0, 7);
+        EXPECT_EQ(folded.matches(), c.matches) << "through the folded copy: " << c.query;
     }
+}
+
+TEST(TextSearch, AFoldedCopyServesOnlyTheTextVersionItWasMadeFor) {
+    TextSearch search;
+    search.search(u"Alpha beta", "alpha", 0, 1);
+    EXPECT_EQ(search.matches().size(), 1u);
+    search.search(u"Alpha beta", "beta", 0, 1);
+    EXPECT_EQ(search.matches(), (std::vector<TextRange>{{6, 4}}));
+    search.search(u"beta Alpha", "beta", 0, 2);
+    EXPECT_EQ(search.matches(), (std::vector<TextRange>{{0, 4}})) << "an edited text is folded again";
+    EXPECT_EQ(foldedText(u"GRÜSSE Σ"), u"grüsse σ");
 }
 
 TEST(TextSearch, IncrementalSearchStartsAtTheReadersPlace) {
