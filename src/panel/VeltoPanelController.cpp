@@ -189,6 +189,8 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
             }
         });
     configureTextViewActions();
+    // Increased contrast changes the editor's theme.
+    connect(&displayOptions(), &DisplayOptionsProvider::changed, this, [this] { refreshAppearance(); });
 
     const VeltoDocument &document = store_.document();
     view.undoHistories().activateUndoHistory(
@@ -686,6 +688,17 @@ QCoro::Task<void> VeltoPanelController::archiveOtherPagesFromMenu() {
     }
     dropNavigationSession();
     pageEditingSession_->prepareForTransition();
+    // A page whose save is still on its way would be read back older than the store holds it, and left
+    // active; the saves land first.
+    try {
+        QCoro::Task<void> flushing = store_.flush();
+        co_await flushing;
+    } catch (const std::exception &) {
+        // the save error is reported where saves report it; the pages are archived all the same
+    }
+    if (!scope.isAlive()) {
+        co_return;
+    }
     QCoro::Task<int> archiving = store_.archiveOtherPages(now());
     int count = co_await archiving;
     if (!scope.isAlive() || count < 1) {

@@ -387,3 +387,31 @@ TEST(PanelControllerKeyTests, HoldingCtrlShowsTheHintsAndEscapeClosesUnlessAnInp
 
 } // namespace
 } // namespace velto
+
+namespace velto {
+namespace {
+
+TEST(PanelControllerBannerTests, ArchivingOthersDeletingArchivedPagesAndReloadingReportWhatHappened) {
+    PanelControllerSession session;
+    session.type(u"first");
+    session.newPageWithText(u"second"); // its save still on its way
+    finish(session.controller->archiveOtherPagesFromMenu());
+    EXPECT_EQ(session.banner(), "1 page archived");
+
+    EXPECT_EQ(finish(session.controller->deleteConfirmedArchivedPages({})), 0);
+    EXPECT_EQ(session.banner(), "No archived pages deleted");
+    std::set<Uuid> archived = session.store->archiveSnapshot().pageIDs;
+    ASSERT_EQ(archived.size(), 1u);
+    EXPECT_EQ(finish(session.controller->deleteConfirmedArchivedPages(archived)), 1);
+    EXPECT_EQ(session.banner(), "1 archived page deleted");
+
+    session.type(u" typed");
+    finish(session.controller->reloadFromDisk());
+    EXPECT_EQ(session.banner(), "Reloaded from disk");
+    EXPECT_EQ(session.shownText(), session.storedText());
+    EXPECT_FALSE(session.view().undoHistories().canUndo()); // a reload discards every undo step
+    EXPECT_EQ(session.beeps, 0);
+}
+
+} // namespace
+} // namespace velto
