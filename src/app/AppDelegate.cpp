@@ -337,7 +337,10 @@ void AppDelegate::configureStatusItem() {
         }
     });
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        std::fprintf(stderr, "Velto: no system tray is available; use Alt+Space or launch Velto again to open it.\n");
+        auto shortcut = VeltoPreferences::globalShortcut();
+        QString ways = shortcut ? linuxShortcutTitle(*shortcut) + QStringLiteral(" or launch Velto again")
+                                : QStringLiteral("launch Velto again");
+        std::fprintf(stderr, "Velto: no system tray is available; use %s to open it.\n", ways.toUtf8().constData());
     }
     statusItem_->show();
     launchTrace::milestone("status item shown");
