@@ -6,6 +6,9 @@
 #include "panel/VeltoUI.h"
 #include "panel/VeltoUIControls.h"
 
+#include "platform/desktop/DisplayOptions.h"
+
+#include <QtCore/QVariantAnimation>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>
@@ -214,6 +217,7 @@ void InlineShortcutRecorder::reject(const QString &message) {
     valueLabel_->setText(shortcut_ ? shortcutDisplayTitle(*shortcut_) : pressShortcut);
     setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
     showPopover(cannotBeUsed, message);
+    shake();
     if (beep) {
         beep();
     }
@@ -227,6 +231,7 @@ void InlineShortcutRecorder::refuseCandidate(const GlobalShortcut &candidate) {
     valueLabel_->setText(shortcutDisplayTitle(candidate));
     setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
     showPopover(message, QString());
+    shake();
     if (beep) {
         beep();
     }
@@ -239,6 +244,36 @@ void InlineShortcutRecorder::showPopover(const QString &title, const QString &me
         QString text = message.isEmpty() ? title : title + QLatin1Char('\n') + message;
         QToolTip::showText(mapToGlobal(fieldRect().bottomLeft()), text, this);
     }
+}
+
+bool InlineShortcutRecorder::isShaking() const {
+    return shakeAnimation_ != nullptr && shakeAnimation_->state() == QAbstractAnimation::Running;
+}
+
+void InlineShortcutRecorder::shake() {
+    if (displayOptions().current().reduceMotion) {
+        return;
+    }
+    if (shakeAnimation_ == nullptr) {
+        shakeAnimation_ = new QVariantAnimation(this);
+        shakeAnimation_->setDuration(180);
+        shakeAnimation_->setStartValue(0.0);
+        shakeAnimation_->setEndValue(0.0);
+        // A short sideways shake that settles: left, right, and smaller each time.
+        const std::pair<double, double> keyframes[] = {{0.18, -4.0}, {0.4, 3.0}, {0.62, -2.0}, {0.82, 1.0}};
+        for (auto [time, offset] : keyframes) {
+            shakeAnimation_->setKeyValueAt(time, offset);
+        }
+        QEasingCurve curve(QEasingCurve::BezierSpline);
+        curve.addCubicBezierSegment(QPointF(0.23, 1.0), QPointF(0.32, 1.0), QPointF(1.0, 1.0));
+        shakeAnimation_->setEasingCurve(curve);
+        connect(shakeAnimation_, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+            shakeOffset_ = value.toDouble();
+            update();
+        });
+    }
+    shakeAnimation_->stop();
+    shakeAnimation_->start();
 }
 
 void InlineShortcutRecorder::closePopover() {
@@ -311,7 +346,7 @@ void InlineShortcutRecorder::leaveEvent(QEvent *event) {
 void InlineShortcutRecorder::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QRectF field = QRectF(fieldRect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QRectF field = QRectF(fieldRect()).adjusted(0.5, 0.5, -0.5, -0.5).translated(shakeOffset_, 0);
     QPainterPath path;
     path.addRoundedRect(field, VeltoUI::Shape::controlRadius, VeltoUI::Shape::controlRadius);
     bool raised = isHovered_ || isRecording_;

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QLabel;
+class QVariantAnimation;
 
 namespace velto {
 
@@ -52,6 +53,8 @@ public:
     bool isClearButtonShown() const { return clearShown_; }
     bool isRestoreButtonShown() const { return restoreShown_; }
     bool isWarningShown() const { return isConflict_; }
+    /// Whether the refusal's shake is running (never with reduced motion).
+    bool isShaking() const;
     /// The last refusal's popover texts (empty when none is shown).
     QString popoverTitle() const { return popoverTitle_; }
     QString popoverMessage() const { return popoverMessage_; }
@@ -84,6 +87,7 @@ private:
     void closePopover();
     void refresh(bool preservingConflictText);
     void setAccessory(QWidget *accessory, bool visible);
+    void shake();
 
     QString commandName_;
     std::optional<GlobalShortcut> defaultShortcut_;
@@ -100,6 +104,8 @@ private:
     HoverIconButton *restoreButton_;
     HoverIconButton *clearButton_;
     QLabel *warningImage_;
+    QVariantAnimation *shakeAnimation_ = nullptr;
+    double shakeOffset_ = 0;
 };
 
 /// "Ctrl+Alt+V" for a shortcut, in the key names Linux users know.

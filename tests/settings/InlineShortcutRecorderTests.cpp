@@ -1,6 +1,7 @@
 #include "SettingsTestSupport.h"
 #include "settings/InlineShortcutRecorder.h"
 
+#include "platform/desktop/DisplayOptions.h"
 #include "preferences/GlobalShortcut.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,21 @@ TEST_F(Recorder, InvalidPressKeepsRecordingAndOffersNothing) {
     press(53, capsLockFlag);
     EXPECT_FALSE(recorder.isRecording());
     EXPECT_TRUE(recorder.isConflict());
+}
+
+TEST_F(Recorder, RefusalsShakeUnlessMotionIsReduced) {
+    auto *options = dynamic_cast<FixedDisplayOptions *>(&displayOptions());
+    ASSERT_NE(options, nullptr);
+    recorder.startRecording();
+    press(40, command);
+    EXPECT_TRUE(recorder.isShaking());
+    options->set({.reduceMotion = true});
+    InlineShortcutRecorder still(QStringLiteral("Settings"), std::nullopt, false);
+    still.startRecording();
+    still.handleKeyPress({40, command, QStringLiteral("k")});
+    EXPECT_TRUE(still.isConflict());
+    EXPECT_FALSE(still.isShaking());
+    options->set({});
 }
 
 TEST_F(Recorder, ClearingAsksTheOwnerOnlyWhenThereIsSomethingToClear) {
