@@ -144,7 +144,8 @@ void HoverButton::paintEvent(QPaintEvent *) {
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(bounds.adjusted(half, half, -half, -half), radius, radius);
     }
-    if (hasFocus()) {
+    // The ring marks keyboard focus only, as the desktop's own buttons do; a click leaves none.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
         QColor ring = VeltoUI::Colors::accent.resolved();
         ring.setAlphaF(0.6f);
         painter.setPen(QPen(ring, 2));
