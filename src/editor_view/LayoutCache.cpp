@@ -50,6 +50,28 @@ void LayoutCache::setEmptyTextAttributes(const Attributes &attributes) {
     emptyTextAttributes_ = attributes;
 }
 
+void LayoutCache::setComposition(std::optional<Composition> composition) {
+    const std::size_t length = storage_.length();
+    if (composition_ && composition_->position <= length) {
+        invalidateAttributes(TextRange{composition_->position, 0});
+    }
+    composition_ = std::move(composition);
+    if (composition_ && composition_->position <= length) {
+        invalidateAttributes(TextRange{composition_->position, 0});
+    }
+}
+
+QRectF LayoutCache::compositionCaretRect(std::size_t cursor) {
+    if (!composition_) {
+        return {};
+    }
+    const Piece piece = pieceFor(composition_->position);
+    const std::size_t offset = composition_->position - std::min(composition_->position, piece.start) +
+                               std::min(cursor, composition_->text.size());
+    const LaidOutLine &line = piece.layout->lines()[piece.layout->lineIndexForOffset(offset)];
+    return QRectF(piece.layout->caretX(offset), piece.top + line.top, 0, line.height);
+}
+
 void LayoutCache::reset() {
     rebuildEntries();
 }
@@ -298,8 +320,16 @@ std::unique_ptr<ParagraphLayout> LayoutCache::makeLayout(std::size_t paragraph, 
         start += entry.segments[k].length;
     }
     const SegmentPlace place{segment == 0, segment + 1 == entry.segments.size()};
-    return std::make_unique<ParagraphLayout>(storage_, TextRange{start, entry.segments[segment].length},
-                                             paragraphAttributes(paragraph), place, width_, formats_);
+    const TextRange range{start, entry.segments[segment].length};
+    if (composition_ && range.location <= composition_->position && composition_->position <= range.end()) {
+        // The piece shows the composed text where it will go, underlined, over a copy of its text.
+        TextStorage composed = storage_.attributedSubstring(range);
+        composed.replaceCharacters(TextRange{composition_->position - range.location, 0}, composition_->text,
+                                   composition_->attributes.with(AttributeKey::underlineStyle, std::int64_t{1}));
+        return std::make_unique<ParagraphLayout>(composed, TextRange{0, composed.length()},
+                                                 paragraphAttributes(paragraph), place, width_, formats_);
+    }
+    return std::make_unique<ParagraphLayout>(storage_, range, paragraphAttributes(paragraph), place, width_, formats_);
 }
 
 const ParagraphLayout &LayoutCache::layoutSegment(std::size_t paragraph, std::size_t segmentIndex) {

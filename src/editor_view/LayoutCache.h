@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace velto::editor {
@@ -50,6 +52,18 @@ public:
     double width() const { return width_; }
     /// The attributes of an empty text's line (the typing attributes).
     void setEmptyTextAttributes(const Attributes &attributes);
+    /// Text an input method is composing at a position, not yet in the storage.
+    struct Composition {
+        std::size_t position = 0;
+        std::u16string text;
+        Attributes attributes;
+    };
+    /// Shows the composition inside the line at its position (what follows moves aside) until it is
+    /// committed or dropped; none removes it.
+    void setComposition(std::optional<Composition> composition);
+    /// The caret's box `cursor` units into the composition.
+    QRectF compositionCaretRect(std::size_t cursor);
+
     /// Forgets every layout and height, after the text was replaced wholesale or the look changed.
     void reset();
 
@@ -137,6 +151,7 @@ private:
     ParagraphIndex index_;
     double width_ = 0;
     Attributes emptyTextAttributes_;
+    std::optional<Composition> composition_;
 
     std::vector<Entry> entries_;
     std::vector<double> heights_;

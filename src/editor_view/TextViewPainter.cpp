@@ -220,24 +220,10 @@ void TextViewPainter::drawPreedit(QPainter &painter, const TextViewPaintState &s
     if (!state.preedit || state.preedit->text.isEmpty()) {
         return;
     }
-    // The composed text stands over the text at its position, underlined, until it is committed.
-    const PreeditText &preedit = *state.preedit;
-    const QRectF caret = cache_.caretRect(preedit.position);
-    const std::size_t fontSource = preedit.position > 0 ? preedit.position - 1 : 0;
-    const QFont font = storage_.length() > 0
-                           ? formats_.font(storage_.attributes(std::min(fontSource, storage_.length() - 1)))
-                           : formats_.font(Attributes{});
-    const QFontMetricsF metrics(font);
-    const QPointF origin(state.inset.width() + caret.x(), state.inset.height() + caret.y());
-    const double width = metrics.horizontalAdvance(preedit.text);
-    painter.fillRect(QRectF(origin, QSizeF(width, caret.height())), state.background);
-    painter.setFont(font);
-    painter.setPen(state.caretColor);
-    const double baseline = origin.y() + caret.height() - metrics.descent();
-    painter.drawText(QPointF(origin.x(), baseline), preedit.text);
-    painter.drawLine(QPointF(origin.x(), baseline + 1), QPointF(origin.x() + width, baseline + 1));
-    const double cursorX = origin.x() + metrics.horizontalAdvance(preedit.text.left(preedit.cursor));
-    painter.fillRect(QRectF(cursorX, origin.y(), 1, caret.height()), state.caretColor);
+    // The composed text itself is in the layout of its line; here only its caret.
+    const QRectF caret = cache_.compositionCaretRect(static_cast<std::size_t>(std::max(0, state.preedit->cursor)));
+    painter.fillRect(QRectF(state.inset.width() + caret.x(), state.inset.height() + caret.y(), 1, caret.height()),
+                     state.caretColor);
 }
 
 void TextViewPainter::drawCaret(QPainter &painter, const TextViewPaintState &state) {

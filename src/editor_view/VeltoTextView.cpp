@@ -16,6 +16,7 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QFontMetricsF>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -160,7 +161,7 @@ void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
         announceValueChange(this);
     }
     if (preedit_ && preedit_->position > storage_.length()) {
-        preedit_.reset();
+        setPreedit(std::nullopt);
     }
     updateScrollBars();
     scheduleIdleLayout();
@@ -209,7 +210,7 @@ void VeltoTextView::setEditable(bool editable) {
     core_.setEditable(editable);
     setAttribute(Qt::WA_InputMethodEnabled, editable);
     if (!editable) {
-        preedit_.reset();
+        setPreedit(std::nullopt);
     }
     viewport()->update();
 }
@@ -790,6 +791,9 @@ void VeltoTextView::offerSelectionAsPrimary() {
 // ---- mouse ----
 
 void VeltoTextView::mousePressEvent(QMouseEvent *event) {
+    if (preedit_) {
+        QGuiApplication::inputMethod()->commit(); // a click ends the composition first
+    }
     const QPointF point = event->position();
     if (event->button() == Qt::MiddleButton) {
         // X11's convention: the middle button pastes the primary selection as plain text where it points.
@@ -1006,7 +1010,7 @@ void VeltoTextView::inputMethodEvent(QInputMethodEvent *event) {
         TypingRules::insertText(*this, replacingLoneSurrogates(fromQt(event->commitString())), range);
     }
     if (event->preeditString().isEmpty()) {
-        preedit_.reset();
+        setPreedit(std::nullopt);
     } else {
         PreeditText preedit{core_.selectedRange().location, event->preeditString(),
                             static_cast<int>(event->preeditString().size())};
@@ -1015,10 +1019,25 @@ void VeltoTextView::inputMethodEvent(QInputMethodEvent *event) {
                 preedit.cursor = attribute.start;
             }
         }
-        preedit_ = preedit;
+        setPreedit(preedit);
     }
     viewport()->update();
     event->accept();
+}
+
+void VeltoTextView::setPreedit(const std::optional<PreeditText> &preedit) {
+    if (!preedit && !preedit_) {
+        return;
+    }
+    preedit_ = preedit;
+    if (preedit) {
+        cache_.setComposition(
+            LayoutCache::Composition{preedit->position, fromQt(preedit->text), core_.typingAttributes()});
+    } else {
+        cache_.setComposition(std::nullopt);
+    }
+    updateScrollBars();
+    viewport()->update();
 }
 
 QVariant VeltoTextView::inputMethodQuery(Qt::InputMethodQuery query) const {

@@ -185,6 +185,7 @@ private:
     void moveByPage(bool below, bool extend);
     void moveToLineBoundary(bool end, bool extend);
     void placeHead(std::size_t head, bool extend);
+    void setPreedit(const std::optional<PreeditText> &preedit);
     void defaultKeyDown(QKeyEvent *event);
     void redo();
     std::u16string selectedText() const;

@@ -197,6 +197,10 @@ TEST(TextViewBehaviourTests, InputMethodCommitsComposesAndAnswersQueries) {
     QApplication::sendEvent(view.get(), &compose);
     EXPECT_TRUE(view->hasMarkedText());
     EXPECT_EQ(textOf(*view), u"first paragraph\nsecond") << "composed text is not in the page yet";
+    // It is shown where it will go, and the text after it on the line moves aside.
+    const QRectF composing = view->layoutCache().compositionCaretRect(2);
+    EXPECT_GT(composing.x(), view->layoutCache().caretRect(23).x());
+    EXPECT_EQ(composing.top(), view->layoutCache().caretRect(23).top());
     QInputMethodEvent commit;
     commit.setCommitString("日本");
     QApplication::sendEvent(view.get(), &commit);
