@@ -415,3 +415,36 @@ TEST(PanelControllerBannerTests, ArchivingOthersDeletingArchivedPagesAndReloadin
 
 } // namespace
 } // namespace velto
+
+namespace velto {
+namespace {
+
+TEST(PanelPopoverTests, AnotherWindowTakingTheKeyboardClosesOnlyATransientPanel) {
+    for (PopoverBehavior behavior : {PopoverBehavior::applicationDefined, PopoverBehavior::transient}) {
+        SCOPED_TRACE(behavior == PopoverBehavior::transient ? "transient" : "application-defined");
+        PanelControllerSession session;
+        PanelPopover &popover = session.controller->popover();
+        popover.setBehavior(behavior);
+        popover.activateWindow();
+        ASSERT_TRUE(processEventsUntil([&] { return popover.isActiveWindow(); }));
+        std::uint64_t flushesBefore = session.store->latestScheduledGeneration().value_or(0);
+        session.type(u"typed before the click");
+
+        QWidget elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        ASSERT_TRUE(processEventsUntil([&] { return elsewhere.isActiveWindow(); }));
+        if (behavior == PopoverBehavior::transient) {
+            EXPECT_FALSE(session.controller->isShown());
+            EXPECT_TRUE(session.controller->lastSelfCloseTime().has_value());
+            EXPECT_EQ(session.storedText(), "typed before the click"); // closing hands the text over
+            EXPECT_GT(session.store->latestScheduledGeneration().value_or(0), flushesBefore);
+        } else {
+            EXPECT_TRUE(session.controller->isShown());
+            EXPECT_FALSE(session.controller->lastSelfCloseTime().has_value());
+        }
+    }
+}
+
+} // namespace
+} // namespace velto
