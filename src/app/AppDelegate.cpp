@@ -7,6 +7,7 @@
 #include "app/MenuBarIcon.h"
 #include "app/VeltoApplicationIcon.h"
 #include "app/X11HotKeyService.h"
+#include "settings/SettingsWindowController.h"
 #include "editor_view/ViewEnvironment.h"
 #include "library/FolderConnectionAssessment.h"
 #include "panel/VeltoPanelController.h"
@@ -89,6 +90,17 @@ QString linuxShortcutTitle(const GlobalShortcut &shortcut) {
     return parts.join(QChar('+'));
 }
 
+
+constexpr char waylandShortcutWarning[] = "Global shortcuts work only while a Velto window is active in this Wayland "
+                                         "session. Use the tray icon to open Velto.";
+
+bool isWaylandSession() {
+    return qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
 VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
     switch (duration) {
     case AutoArchiveDuration::oneDay:
@@ -102,16 +114,6 @@ VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
     }
     return VeltoAutoArchivePeriod::oneWeek();
 }
-
-constexpr char waylandShortcutWarning[] = "Global shortcuts work only while a Velto window is active in this Wayland "
-                                         "session. Use the tray icon to open Velto.";
-
-bool isWaylandSession() {
-    return qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-} // namespace
 
 AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options)
     : testLaunchConfiguration_(std::move(testLaunchConfiguration)), options_(std::move(options)),
@@ -298,6 +300,11 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
                 self->panel_->show(self->statusItemGeometry());
             }
         });
+    };
+    panel_->onShowSettings = [self] {
+        if (self) {
+            self->showSettings();
+        }
     };
     running_ = true;
     if (testLaunchConfiguration_.opensEditor) {

@@ -4,6 +4,8 @@
 #include "app/ApplicationTestLaunchConfiguration.h"
 #include "app/HotKeyController.h"
 #include "panel/PanelControlling.h"
+#include "preferences/PreferenceChoices.h"
+#include "store/AutoArchivePeriod.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -26,8 +28,14 @@ struct ClipboardSnapshot;
 class GlobalShortcutsPortal;
 class KeyboardInputSourceMonitor;
 class MenuBarIcon;
+class SettingsWindowController;
+struct SettingsWindowCallbacks;
+struct VeltoFolderConnectionDecision;
 class VeltoStore;
 class X11HotKeyService;
+
+/// The store's archiving period for the preference's duration.
+VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration);
 
 /// The application's spine: restores the Pages folder, loads the store, answers its recovery states, puts
 /// the icon into the system tray, registers the two global shortcuts, appends the clipboard on request and
@@ -67,6 +75,17 @@ public:
     /// Shows the panel (never closes it): a second launch, "Open Velto".
     void showPage();
     void appendClipboard();
+
+    /// Shows the Settings window (raised and active), creating it on first use; nothing before launching has
+    /// finished.
+    void showSettings();
+    SettingsWindowController *settingsWindowController() const { return settingsWindowController_.get(); }
+    /// What the Settings window is given: each callable reaches the delegate's current collaborators and
+    /// does nothing once the delegate is gone.
+    SettingsWindowCallbacks makeSettingsCallbacks();
+    /// Connects the chosen Pages folder: the store first, then the record of it; a failure changes nothing
+    /// that is recorded.
+    QCoro::Task<void> changePagesFolder(VeltoFolderConnectionDecision decision);
 
     /// After the event loop has ended: releases the global shortcuts, removes the tray icon and lets running
     /// library work finish (bounded), so that a write is never cut off between two files.
@@ -120,6 +139,7 @@ private:
     std::unique_ptr<HotKeyController> hotKeyController_;
     std::unique_ptr<GlobalShortcutsPortal> portal_;
     QPointer<QMessageBox> terminationAlert_;
+    std::unique_ptr<SettingsWindowController> settingsWindowController_;
 };
 
 } // namespace velto

@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
 #include "preferences/Preferences.h"
+#include "settings/SettingsWindowController.h"
 #include "store/Store.h"
 #include "support/ChildProcess.h"
 #include "support/TemporaryFolder.h"
@@ -11,6 +12,8 @@
 #include <QtWidgets/QMenu>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace velto {
 namespace {
@@ -175,6 +178,96 @@ TEST_F(AppDelegateTest, ASmokeLaunchRunsOnItsStorageFolderWithItsOwnPreferences)
     EXPECT_EQ(delegate->store()->folderURL(), folder / "Smoke");
     EXPECT_NE(&VeltoPreferences::storage(), preferences.get());
     std::filesystem::remove_all(delegate->testLaunchConfiguration().privatePreferencesFile.parent_path());
+}
+
+
+// The Settings window, as the shell creates and serves it.
+
+namespace settingsPresentation {
+
+struct Outcome {
+    bool finished = false;
+    std::optional<std::string> error;
+};
+
+QCoro::Task<void> run(QCoro::Task<void> task, std::shared_ptr<Outcome> outcome) {
+    try {
+        co_await task;
+    } catch (const std::exception &error) {
+        outcome->error = error.what();
+    }
+    outcome->finished = true;
+}
+
+} // namespace settingsPresentation
+
+class AppDelegateSettingsTest : public AppDelegateTest {
+protected:
+    std::shared_ptr<settingsPresentation::Outcome> changeFolder(std::filesystem::path destination) {
+        auto outcome = std::make_shared<settingsPresentation::Outcome>();
+        VeltoFolderConnectionChoice choice{destination, VeltoFolderOwnershipMode::wholeFolder,
+                                           VeltoFolderConnectionOperation::copyCurrentLibrary};
+        settingsPresentation::run(delegate->changePagesFolder(VeltoFolderConnectionDecision::connect(choice)), outcome);
+        EXPECT_TRUE(processEventsUntil([&] { return outcome->finished; }));
+        return outcome;
+    }
+};
+
+TEST_F(AppDelegateSettingsTest, SettingsAppearOnlyAfterLaunchingAndTheSameWindowComesBack) {
+    AppDelegate::Options options;
+    AppDelegate early({}, std::move(options));
+    early.showSettings();
+    EXPECT_EQ(early.settingsWindowController(), nullptr);
+
+    launch();
+    ASSERT_TRUE(panel->onShowSettings);
+    panel->onShowSettings();
+    SettingsWindowController *controller = delegate->settingsWindowController();
+    ASSERT_NE(controller, nullptr);
+    EXPECT_TRUE(controller->window()->isVisible());
+    controller->window()->close();
+    EXPECT_FALSE(controller->window()->isVisible());
+    delegate->showSettings();
+    EXPECT_EQ(delegate->settingsWindowController(), controller);
+    EXPECT_TRUE(controller->window()->isVisible());
+}
+
+TEST_F(AppDelegateSettingsTest, CallbacksAnswerTheCurrentLibraryAndDoNothingOnceTheDelegateIsGone) {
+    launch();
+    SettingsWindowCallbacks callbacks = delegate->makeSettingsCallbacks();
+    EXPECT_EQ(callbacks.pagesFolderURL(), folder / "Pages");
+    EXPECT_TRUE(callbacks.canDeleteArchivedPages());
+    callbacks.onAutoArchiveChange(AutoArchiveDuration::oneDay);
+    EXPECT_EQ(log, (std::vector<std::string>{"drop navigation"}));
+
+    delegate.reset();
+    EXPECT_FALSE(callbacks.canDeleteArchivedPages());
+    EXPECT_EQ(callbacks.archiveSnapshot(), VeltoArchiveSnapshot::empty());
+    EXPECT_EQ(callbacks.onShortcutChange(), (ShortcutRegistrationAvailability{false, false}));
+    callbacks.onAutoArchiveChange(AutoArchiveDuration::never); // nothing to reach, nothing happens
+}
+
+TEST_F(AppDelegateSettingsTest, AChangedPagesFolderIsConnectedThenRecordedAndAnsweredAtOnce) {
+    launch();
+    SettingsWindowCallbacks callbacks = delegate->makeSettingsCallbacks();
+    std::filesystem::path destination = folder / "Elsewhere" / "Notes";
+    auto outcome = changeFolder(destination);
+    ASSERT_FALSE(outcome->error) << *outcome->error;
+    EXPECT_TRUE(std::filesystem::is_directory(destination));
+    EXPECT_EQ(callbacks.pagesFolderURL(), destination);
+    EXPECT_EQ(VeltoPreferences::resolvePagesFolderURL(), destination);
+    EXPECT_EQ(preferences->defaults().string(QString::fromLatin1(PreferenceKeys::pagesFolderOwnershipMode)),
+              rawValue(VeltoFolderOwnershipMode::wholeFolder));
+}
+
+TEST_F(AppDelegateSettingsTest, AFolderThatCannotBeMadeFailsAndLeavesTheRecordedFolderAsItWas) {
+    launch();
+    std::filesystem::path blocker = folder / "Blocker";
+    { std::ofstream(blocker) << "a file, not a folder"; }
+    auto outcome = changeFolder(blocker / "Notes");
+    EXPECT_TRUE(outcome->error);
+    EXPECT_EQ(delegate->store()->folderURL(), folder / "Pages");
+    EXPECT_FALSE(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)));
 }
 
 } // namespace
