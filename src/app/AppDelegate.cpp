@@ -403,16 +403,17 @@ void AppDelegate::showPage() {
 void AppDelegate::showMenu() {
     QMenu *menu = panel_ ? panel_->makeStatusMenu() : new QMenu();
     QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().front();
-    auto *open = new QAction(QStringLiteral("Open Velto"), menu);
+    // Shortcuts are shown after a tab, not registered: a popup menu that owned them would take the keys.
+    QString openTitle = QStringLiteral("Open Velto");
     if (auto shortcut = VeltoPreferences::globalShortcut()) {
-        open->setShortcut(QKeySequence(linuxShortcutTitle(*shortcut)));
+        openTitle += QLatin1Char('\t') + linuxShortcutTitle(*shortcut);
     }
+    auto *open = new QAction(openTitle, menu);
     connect(open, &QAction::triggered, this, &AppDelegate::showPage);
     QAction *separator = menu->insertSeparator(first);
     menu->insertAction(separator, open);
     menu->addSeparator();
-    QAction *quitAction = menu->addAction(QStringLiteral("Quit Velto"));
-    quitAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    QAction *quitAction = menu->addAction(QStringLiteral("Quit Velto\tCtrl+Q"));
     connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);
     connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
     menu->popup(QCursor::pos());

@@ -10,6 +10,7 @@
 #include "panel/PanelResizing.h"
 #include "panel/ShortcutHintsPanelController.h"
 #include "panel/TextViewCoordinatorView.h"
+#include "panel/VeltoPanelMenuController.h"
 #include "panel/VeltoPanelView.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
@@ -20,6 +21,8 @@
 
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
+#include <QtCore/QUrl>
+#include <QtGui/QDesktopServices>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QWindow>
 #include <QtGui/QScreen>
@@ -449,7 +452,63 @@ VeltoPanelController::EditorLook VeltoPanelController::currentEditorLook(const e
 }
 
 QMenu *VeltoPanelController::makeStatusMenu() {
-    return new QMenu();
+    return panelMenuController().makeStatusMenu();
+}
+
+VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
+    if (panelMenuController_) {
+        return *panelMenuController_;
+    }
+    QPointer<VeltoPanelController> self(this);
+    VeltoPanelMenuController::Actions actions;
+    actions.createNewPage = [self] {
+        if (self) {
+            self->execute(VeltoCommandID::newPage);
+        }
+    };
+    actions.selectPage = [self](Uuid pageID) {
+        if (self) {
+            self->selectPageAndOpenEditor(pageID);
+        }
+    };
+    actions.restoreArchivedPage = [self](Uuid pageID) {
+        if (self) {
+            self->restorePageFromArchive(pageID);
+        }
+    };
+    actions.archiveOtherPages = [self] {
+        if (self) {
+            self->archiveOtherPagesFromMenu();
+        }
+    };
+    actions.deleteConfirmedArchivedPages = [self](std::set<Uuid> pageIDs) {
+        if (self) {
+            self->deleteConfirmedArchivedPages(std::move(pageIDs));
+        }
+    };
+    actions.showSettings = [self] {
+        if (self) {
+            self->closePanelAndShowSettings();
+        }
+    };
+    actions.showCurrentPageInFinder = [self] {
+        if (self) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(self->store_.folderURL().string())));
+        }
+    };
+    VeltoPanelMenuController::Options menuOptions;
+    menuOptions.commandShortcuts = commandShortcuts_;
+    // The editor hands its text over first, so the store's current page is what is on screen.
+    auto currentText = [self]() -> std::string {
+        if (!self) {
+            return {};
+        }
+        self->editorCoordinator_->flushPendingChanges();
+        return self->store_.document().currentPage.visibleText();
+    };
+    panelMenuController_ = std::make_unique<VeltoPanelMenuController>(store_, commandRegistry(), currentText,
+                                                                      std::move(actions), std::move(menuOptions));
+    return *panelMenuController_;
 }
 
 void VeltoPanelController::beep() {

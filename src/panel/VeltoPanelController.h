@@ -26,6 +26,7 @@ class VeltoStore;
 class VeltoPanelView;
 class PanelFeedbackController;
 class ShortcutHintsPanelController;
+class VeltoPanelMenuController;
 class TextViewCoordinatorView;
 namespace editor {
 class VeltoEditorCoordinator;
@@ -97,6 +98,8 @@ public:
     const PageOperationUndoLedger &undoLedger() const { return undoLedger_; }
     PanelFeedbackController &feedbackPanelController();
     ShortcutHintsPanelController &shortcutHintsPanelController();
+    /// Made on first use and kept.
+    VeltoPanelMenuController &panelMenuController();
     VeltoCommandContext commandContext() const;
 
     // ---- page operations ----
@@ -181,6 +184,7 @@ private:
     std::unique_ptr<VeltoCommandRegistry> commandRegistry_;
     std::unique_ptr<PanelFeedbackController> feedbackPanelController_;
     std::unique_ptr<ShortcutHintsPanelController> shortcutHintsPanelController_;
+    std::unique_ptr<VeltoPanelMenuController> panelMenuController_;
     PageOperationUndoLedger undoLedger_;
 
     /// What the editor was last styled with, so that showing the panel restyles a page only when its look

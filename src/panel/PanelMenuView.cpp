@@ -1,0 +1,85 @@
+#include "panel/PanelMenuView.h"
+
+#include <QtCore/QPointer>
+#include <QtWidgets/QMenu>
+
+namespace velto::PanelMenuView {
+namespace {
+
+QCoro::Task<void> refreshWhenLoaded(QPointer<QMenu> target, PanelMenu::ItemRefresh refresh) {
+    std::map<QString, PanelMenuItem> refreshed = co_await refresh();
+    if (target.isNull()) {
+        co_return; // the menu closed before the load ended
+    }
+    for (QAction *action : target->actions()) {
+        auto found = refreshed.find(action->data().toString());
+        if (found != refreshed.end() && !action->isSeparator()) {
+            configure(action, found->second);
+        }
+    }
+}
+
+void addItem(QMenu *target, const PanelMenuItem &item) {
+    if (item.kind == PanelMenuItem::Kind::separator) {
+        target->addSeparator();
+        return;
+    }
+    QAction *action = nullptr;
+    if (item.submenu) {
+        QMenu *submenu = make(*item.submenu, target);
+        action = submenu->menuAction();
+        target->addAction(action);
+    } else {
+        action = target->addAction(QString());
+    }
+    configure(action, item);
+    if (item.trigger) {
+        QObject::connect(action, &QAction::triggered, action, [trigger = item.trigger] { trigger(); });
+    }
+}
+
+} // namespace
+
+void configure(QAction *action, const PanelMenuItem &item) {
+    action->setText(item.text);
+    action->setEnabled(item.enabled);
+    action->setCheckable(item.checkable);
+    action->setChecked(item.checked);
+    action->setData(item.data.isEmpty() ? QVariant() : QVariant(item.data));
+    action->setToolTip(item.toolTip); // empty: the action's text
+    action->setObjectName(item.identifier);
+}
+
+void fill(QMenu *target, const PanelMenu &menu) {
+    for (QAction *action : target->actions()) {
+        target->removeAction(action);
+        if (action->parent() == target) {
+            action->deleteLater();
+        }
+    }
+    for (const PanelMenuItem &item : menu.items) {
+        addItem(target, item);
+    }
+    if (menu.refreshItems) {
+        refreshWhenLoaded(QPointer<QMenu>(target), menu.refreshItems);
+    }
+}
+
+QMenu *make(const PanelMenu &menu, QWidget *parent) {
+    auto *target = new QMenu(menu.title, parent);
+    target->setToolTipsVisible(true);
+    fill(target, menu);
+    if (menu.fillOnOpen) {
+        auto pending = std::make_shared<std::function<PanelMenu()>>(menu.fillOnOpen);
+        QObject::connect(target, &QMenu::aboutToShow, target, [target, pending] {
+            if (*pending) {
+                std::function<PanelMenu()> fillOnce = std::move(*pending);
+                *pending = nullptr;
+                fill(target, fillOnce());
+            }
+        });
+    }
+    return target;
+}
+
+} // namespace velto::PanelMenuView

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "panel/PanelMenu.h"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace velto {
+
+/// Turns a described menu into a QMenu: submenus with `fillOnOpen` are filled when they are about to show,
+/// once; items to refresh are updated when their load ends, unless the menu went away first. The QMenu
+/// shows tooltips (also of disabled items).
+namespace PanelMenuView {
+
+QMenu *make(const PanelMenu &menu, QWidget *parent = nullptr);
+
+/// Replaces the menu's actions by those of `menu` (used for lazy filling).
+void fill(QMenu *target, const PanelMenu &menu);
+
+/// Applies an item's text, state, data and tooltip to an existing action.
+void configure(QAction *action, const PanelMenuItem &item);
+
+} // namespace PanelMenuView
+} // namespace velto

@@ -1,0 +1,443 @@
+#include "panel/VeltoPanelMenuController.h"
+
+#include "panel/KeyNames.h"
+#include "panel/PageExcerpt.h"
+#include "panel/PagePreview.h"
+#include "panel/PanelMenuView.h"
+#include "panel/RelativeDates.h"
+#include "platform/Text.h"
+#include "preferences/CommandCatalog.h"
+#include "preferences/CommandRegistry.h"
+#include "store/PageArchiveState.h"
+#include "store/Store.h"
+
+#include <QtCore/QPointer>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
+
+#include <algorithm>
+#include <utility>
+
+namespace velto {
+namespace {
+
+const QString middleDot = QStringLiteral("\u00b7");
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The text a page is known by, without copying it: the loaded body, an archived summary's preview, or
+// nothing for a page still downloading.
+std::string_view pageText(const VeltoPage &page) {
+    if (const VeltoPageFileContent *loaded = page.content.asLoaded()) {
+        return loaded->body;
+    }
+    if (const VeltoArchivedPageSummary *summary = page.content.asArchivedSummary()) {
+        return summary->preview;
+    }
+    return {};
+}
+
+Date pageActivityDate(const VeltoPage &page) {
+    if (isArchivedPage(page) && page.archivedAt) {
+        return *page.archivedAt;
+    }
+    return page.updatedAt.value_or(page.createdAt);
+}
+
+std::optional<Uuid> pageIDOfItem(const QString &text) {
+    return Uuid::parse(text.toStdString());
+}
+
+bool askWithMessageBox(const PanelMenuConfirmation &confirmation) {
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowIcon(QApplication::windowIcon());
+    box.setText(confirmation.message);
+    box.setInformativeText(confirmation.informativeText);
+    QPushButton *action = box.addButton(confirmation.actionButton, QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(action);
+    box.exec();
+    return box.clickedButton() == action;
+}
+
+} // namespace
+
+VeltoPanelMenuController::VeltoPanelMenuController(VeltoStore &store, VeltoCommandRegistry &commands,
+                                                   std::function<std::string()> currentText, Actions actions,
+                                                   Options options)
+    : store_(store), commands_(commands), currentText_(std::move(currentText)), actions_(std::move(actions)),
+      options_(std::move(options)), clock_(options_.clock ? options_.clock : &systemClock()) {
+    if (!options_.commandShortcuts) {
+        options_.commandShortcuts = [] { return LocalShortcutRouter::currentCommandShortcuts(); };
+    }
+}
+
+// ---- texts ----
+
+std::size_t VeltoPanelMenuController::wordCount(std::string_view text) {
+    std::size_t count = 0;
+    bool inWord = false;
+    std::size_t offset = 0;
+    while (offset < text.size()) {
+        auto byte = static_cast<unsigned char>(text[offset]);
+        bool separator = false;
+        if (byte < 0x80) {
+            separator = byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
+            offset += 1;
+        } else {
+            std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+            length = std::min(length, text.size() - offset);
+            separator = text::isWhitespaceOrNewline(text::firstCodePoint(text.substr(offset, length)));
+            offset += length;
+        }
+        if (!separator && !inWord) {
+            count += 1;
+        }
+        inWord = !separator;
+    }
+    return count;
+}
+
+QString VeltoPanelMenuController::metadataDescription(std::string_view text, std::optional<Date> updatedAt,
+                                                      Date now) {
+    const std::size_t words = wordCount(text);
+    QString line = QString::number(words) + (words == 1 ? QStringLiteral(" word ") : QStringLiteral(" words ")) +
+                   middleDot + QLatin1Char(' ');
+    if (updatedAt) {
+        return line + QStringLiteral("Saved ") + RelativeDates::relativeDescription(*updatedAt, now);
+    }
+    return line + QStringLiteral("New page");
+}
+
+QString VeltoPanelMenuController::pageDescription(const VeltoPage &page, Date now) {
+    QString prefix;
+    if (isConflictCopy(page)) {
+        prefix = QStringLiteral("Conflict copy: ");
+    } else if (page.fileSlug == "recovered-page") {
+        prefix = QStringLiteral("Recovered page: ");
+    }
+    // The recency goes after a tab, so the menu draws it right-aligned in its shortcut column.
+    return prefix + fromUtf8(PagePreview::title(pageText(page), titleLength)) + QLatin1Char('\t') +
+           RelativeDates::compactRecency(pageActivityDate(page), now);
+}
+
+QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page) {
+    // An excerpt, not the whole text: a menu of 150 pages of up to 5 MB each must stay small and quick.
+    QString excerpt = fromUtf8(PageExcerpt::excerpt(pageText(page)));
+    if (isConflictCopy(page)) {
+        return QStringLiteral("Saved because this page changed elsewhere.\n\n") + excerpt;
+    }
+    if (page.fileSlug == "recovered-page") {
+        return QStringLiteral("Recovered after the original page file was removed or emptied.\n\n") + excerpt;
+    }
+    return excerpt;
+}
+
+// ---- building ----
+
+QMenu *VeltoPanelMenuController::makeStatusMenu() {
+    return PanelMenuView::make(makeStatusMenuModel());
+}
+
+PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
+    const std::string text = currentText_ ? currentText_() : std::string();
+    store_.setText(text, now());
+
+    PanelMenu menu;
+    if (const std::optional<std::string> &error = store_.lastSaveErrorDescription()) {
+        PanelMenuItem item;
+        item.text = QStringLiteral("⚠ Changes not saved");
+        item.enabled = false;
+        item.toolTip = fromUtf8(*error);
+        menu.items.push_back(item);
+    }
+    if (const std::optional<VeltoSaveConflictPresentation> &conflict = store_.lastSaveConflictPresentation()) {
+        PanelMenuItem item;
+        item.text = QStringLiteral("⚠ ") + fromUtf8(conflict->title);
+        item.toolTip = fromUtf8(conflict->message);
+        item.trigger = [self = QPointer(this)] {
+            if (self) {
+                self->reviewConflictCopies();
+            }
+        };
+        menu.items.push_back(item);
+    }
+    PanelMenuItem information;
+    information.text = metadataDescription(pageText(store_.document().currentPage),
+                                           store_.document().currentPage.updatedAt, now());
+    information.enabled = false;
+    menu.items.push_back(information);
+    menu.items.push_back(PanelMenuItem::separator());
+    menu.items.push_back(commandItem(VeltoCommandID::newPage));
+
+    PanelMenuItem browse;
+    browse.text = QStringLiteral("Browse Pages");
+    browse.submenu = std::make_shared<PanelMenu>(makeBrowsePagesMenu());
+    menu.items.push_back(browse);
+    menu.items.push_back(PanelMenuItem::separator());
+    menu.items.push_back(commandItem(VeltoCommandID::openSettings));
+    return menu;
+}
+
+PanelMenuItem VeltoPanelMenuController::commandItem(VeltoCommandID id) const {
+    PanelMenuItem item;
+    item.text = VeltoCommandCatalog::descriptor(id).title;
+    for (const auto &[command, shortcut] : options_.commandShortcuts()) {
+        if (command == id && shortcut) {
+            // Shown after a tab and not registered: the tray menu must not take these keys for itself.
+            item.text += QLatin1Char('\t') + KeyNames::text(shortcut);
+        }
+    }
+    item.identifier = rawValue(id);
+    item.enabled = commands_.isAvailable(id);
+    item.trigger = [&commands = commands_, identifier = item.identifier] {
+        QObject named;
+        named.setObjectName(identifier);
+        commands.performMenuCommand(&named);
+    };
+    return item;
+}
+
+PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
+    // Archiving what is past the period reads those pages from disk first, so it cannot finish before the
+    // menu shows; the list below leaves those pages out anyway, as they are outside the recent window.
+    store_.autoArchiveEligiblePages(now());
+
+    PanelMenu menu;
+    menu.title = QStringLiteral("Browse Pages");
+    const Date currentDate = now();
+    const std::vector<VeltoPage> otherPages = store_.activeOtherPages();
+    const VeltoAutoArchivePeriod period = store_.autoArchivePeriod();
+    std::set<Uuid> recent{store_.document().currentPage.id};
+    std::size_t recentOtherCount = 0;
+    if (period.period) {
+        for (const VeltoPage &page : store_.otherActivePagesWithinAutoArchiveWindow(currentDate, period)) {
+            recent.insert(page.id);
+            recentOtherCount += 1;
+        }
+    } else {
+        for (const VeltoPage &page : otherPages) {
+            recent.insert(page.id);
+        }
+        recentOtherCount = otherPages.size();
+    }
+
+    const Uuid currentID = store_.document().currentPage.id;
+    QPointer<VeltoPanelMenuController> self(this);
+    for (const VeltoPage &page : store_.activePagesSortedByActivity()) {
+        if (recent.count(page.id) == 0) {
+            continue;
+        }
+        PanelMenuItem item = pageItem(page, [self](const QString &id) {
+            if (self) {
+                self->selectPage(id);
+            }
+        });
+        item.checkable = true;
+        item.checked = page.id == currentID;
+        menu.items.push_back(item);
+    }
+
+    menu.items.push_back(PanelMenuItem::separator());
+    auto archived = std::make_shared<const std::vector<VeltoPage>>(store_.archivedPagesSortedByArchiveDate());
+    PanelMenuItem archivedItem;
+    archivedItem.text = QStringLiteral("Archived Pages");
+    archivedItem.enabled = !archived->empty();
+    archivedItem.submenu = std::make_shared<PanelMenu>(makeArchivedPagesMenu(archived));
+    menu.items.push_back(archivedItem);
+
+    PanelMenuItem archiveOthers;
+    const std::size_t others = otherPages.size();
+    archiveOthers.text = others == 0   ? QStringLiteral("Archive Other Pages…")
+                         : others == 1 ? QStringLiteral("Archive 1 Other Page…")
+                                       : QStringLiteral("Archive %1 Other Pages…").arg(others);
+    archiveOthers.enabled = others > 0;
+    archiveOthers.trigger = [self] {
+        if (self) {
+            self->confirmArchiveOtherPages();
+        }
+    };
+    menu.items.push_back(archiveOthers);
+
+    menu.items.push_back(PanelMenuItem::separator());
+    PanelMenuItem openFolder;
+    openFolder.text = QStringLiteral("Open Pages Folder");
+    openFolder.enabled = !pageText(store_.document().currentPage).empty();
+    openFolder.trigger = [self] {
+        if (self && self->actions_.showCurrentPageInFinder) {
+            self->actions_.showCurrentPageInFinder();
+        }
+    };
+    menu.items.push_back(openFolder);
+
+    if (recentOtherCount < others) {
+        menu.items.push_back(PanelMenuItem::separator());
+        PanelMenuItem more;
+        more.text = QStringLiteral("Browse Pages…");
+        more.trigger = [self] {
+            if (self && self->actions_.showBrowsePages) {
+                self->actions_.showBrowsePages();
+            }
+        };
+        menu.items.push_back(more);
+    }
+    return menu;
+}
+
+PanelMenu VeltoPanelMenuController::makeArchivedPagesMenu(std::shared_ptr<const std::vector<VeltoPage>> pages) {
+    PanelMenu menu;
+    menu.title = QStringLiteral("Archived Pages");
+    const std::size_t count = pages->size();
+    addArchivedPageBatch(menu, pages, 0, std::min(count, archivedBatchSize));
+    if (count > archivedBatchSize) {
+        addOlderArchivedPages(menu, pages, archivedBatchSize);
+    }
+    menu.items.push_back(PanelMenuItem::separator());
+    PanelMenuItem deleteItem;
+    deleteItem.text = count == 1 ? QStringLiteral("Delete 1 Archived Page…")
+                                 : QStringLiteral("Delete %1 Archived Pages…").arg(count);
+    deleteItem.enabled = count > 0;
+    deleteItem.trigger = [self = QPointer(this)] {
+        if (self) {
+            self->confirmDeleteArchivedPages();
+        }
+    };
+    menu.items.push_back(deleteItem);
+    return menu;
+}
+
+void VeltoPanelMenuController::addOlderArchivedPages(PanelMenu &menu,
+                                                     std::shared_ptr<const std::vector<VeltoPage>> pages,
+                                                     std::size_t startIndex) {
+    PanelMenuItem older;
+    older.text = QStringLiteral("Older Archived Pages");
+    auto submenu = std::make_shared<PanelMenu>();
+    submenu->title = older.text;
+    PanelMenuItem loading;
+    loading.text = QStringLiteral("Loading…");
+    loading.enabled = false;
+    submenu->items.push_back(loading);
+    submenu->fillOnOpen = [self = QPointer(this), pages, startIndex] {
+        PanelMenu filled;
+        filled.title = QStringLiteral("Older Archived Pages");
+        if (!self) {
+            return filled;
+        }
+        const std::size_t end = std::min(startIndex + archivedBatchSize, pages->size());
+        self->addArchivedPageBatch(filled, pages, startIndex, end);
+        if (end < pages->size()) {
+            self->addOlderArchivedPages(filled, pages, end);
+        }
+        return filled;
+    };
+    older.submenu = submenu;
+    menu.items.push_back(older);
+}
+
+void VeltoPanelMenuController::addArchivedPageBatch(PanelMenu &menu,
+                                                    const std::shared_ptr<const std::vector<VeltoPage>> &pages,
+                                                    std::size_t start, std::size_t end) {
+    QPointer<VeltoPanelMenuController> self(this);
+    auto restore = [self](const QString &id) {
+        if (self) {
+            self->restoreArchivedPage(id);
+        }
+    };
+    std::vector<Uuid> withoutPreview;
+    for (std::size_t index = start; index < end; ++index) {
+        const VeltoPage &page = (*pages)[index];
+        menu.items.push_back(pageItem(page, restore));
+        const VeltoArchivedPageSummary *summary = page.content.asArchivedSummary();
+        if (summary != nullptr && summary->preview.empty()) {
+            withoutPreview.push_back(page.id);
+        }
+    }
+    if (withoutPreview.empty()) {
+        return;
+    }
+    // One load for the batch; its items take their titles when it ends, unless the menu is gone by then.
+    menu.refreshItems = [self, withoutPreview, restore]() -> QCoro::Task<std::map<QString, PanelMenuItem>> {
+        std::map<QString, PanelMenuItem> refreshed;
+        if (!self) {
+            co_return refreshed;
+        }
+        std::map<Uuid, VeltoPage> loaded = co_await self->store_.loadArchivedPreviews(withoutPreview);
+        if (!self) {
+            co_return refreshed;
+        }
+        for (const auto &[id, page] : loaded) {
+            PanelMenuItem item = self->pageItem(page, restore);
+            refreshed.emplace(item.data, std::move(item));
+        }
+        co_return refreshed;
+    };
+}
+
+PanelMenuItem VeltoPanelMenuController::pageItem(const VeltoPage &page,
+                                                 std::function<void(const QString &)> choose) const {
+    PanelMenuItem item;
+    item.text = pageDescription(page, now());
+    item.data = QString::fromStdString(page.id.uppercaseText());
+    item.toolTip = pageToolTip(page);
+    item.trigger = [choose = std::move(choose), id = item.data] { choose(id); };
+    return item;
+}
+
+// ---- actions ----
+
+void VeltoPanelMenuController::selectPage(const QString &pageIDText) {
+    if (std::optional<Uuid> id = pageIDOfItem(pageIDText); id && actions_.selectPage) {
+        actions_.selectPage(*id);
+    }
+}
+
+void VeltoPanelMenuController::restoreArchivedPage(const QString &pageIDText) {
+    if (std::optional<Uuid> id = pageIDOfItem(pageIDText); id && actions_.restoreArchivedPage) {
+        actions_.restoreArchivedPage(*id);
+    }
+}
+
+void VeltoPanelMenuController::reviewConflictCopies() {
+    if (const auto &conflict = store_.lastSaveConflictPresentation(); conflict && actions_.reviewConflictCopies) {
+        actions_.reviewConflictCopies(conflict->pageIDs);
+    }
+}
+
+void VeltoPanelMenuController::confirmArchiveOtherPages() {
+    const std::size_t count = store_.activeOtherPages().size();
+    PanelMenuConfirmation question{
+        QStringLiteral("Archive %1 %2?").arg(count).arg(count == 1 ? QStringLiteral("page") : QStringLiteral("pages")),
+        QStringLiteral("This removes them from Velto while keeping their Markdown files in the Pages folder."),
+        QStringLiteral("Archive pages")};
+    if (confirm(question) && actions_.archiveOtherPages) {
+        actions_.archiveOtherPages();
+    }
+}
+
+void VeltoPanelMenuController::confirmDeleteArchivedPages() {
+    std::set<Uuid> pageIDs = store_.archiveSnapshot().pageIDs;
+    if (pageIDs.empty()) {
+        return;
+    }
+    const std::size_t count = pageIDs.size();
+    PanelMenuConfirmation question{
+        QStringLiteral("Delete %1%2?")
+            .arg(count)
+            .arg(count == 1 ? QStringLiteral(" archived page") : QStringLiteral(" archived pages")),
+        QStringLiteral("This permanently deletes the archived Markdown files. This can’t be undone."),
+        QStringLiteral("Delete pages")};
+    if (confirm(question) && actions_.deleteConfirmedArchivedPages) {
+        actions_.deleteConfirmedArchivedPages(std::move(pageIDs));
+    }
+}
+
+bool VeltoPanelMenuController::confirm(const PanelMenuConfirmation &confirmation) const {
+    return options_.confirm ? options_.confirm(confirmation) : askWithMessageBox(confirmation);
+}
+
+} // namespace velto

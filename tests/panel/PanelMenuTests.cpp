@@ -1,0 +1,444 @@
+#include "PanelTestSupport.h"
+#include "editor_view/EditorCoordinatorTestSupport.h"
+
+#include "panel/PanelMenuView.h"
+#include "panel/RelativeDates.h"
+#include "panel/VeltoPanelMenuController.h"
+#include "platform/Text.h"
+#include "preferences/CommandRegistry.h"
+#include "store/Store.h"
+#include "support/ManualClock.h"
+#include "support/TemporaryFolder.h"
+
+#include <QtWidgets/QMenu>
+#include <gtest/gtest.h>
+#include <unicode/locid.h>
+#include <unicode/timezone.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::finish;
+using testing::processEventsUntil;
+
+const Date start = dateFromSecondsSince1970(1'780'000'000);
+
+VeltoDocument documentOf(VeltoPage current, std::vector<VeltoPage> others = {}) {
+    VeltoDocument document;
+    document.currentPage = std::move(current);
+    document.pages = std::move(others);
+    return document;
+}
+
+Uuid pageID(int number) {
+    char text[37];
+    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", number);
+    return *Uuid::parse(text);
+}
+
+VeltoPage loadedPage(int number, const std::string &body, std::optional<Date> updatedAt) {
+    VeltoPage page;
+    page.id = pageID(number);
+    page.createdAt = start - 30 * 24h;
+    page.updatedAt = updatedAt;
+    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, body, "\n"});
+    return page;
+}
+
+VeltoPage archivedSummary(int number, const std::string &preview, Date archivedAt) {
+    VeltoPage page = loadedPage(number, "", std::nullopt);
+    page.archivedAt = archivedAt;
+    page.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{preview, 100, true, "abc", "def"});
+    return page;
+}
+
+/// A panel menu over an in-memory library; every action it calls is written down as a line.
+class MenuHarness {
+public:
+    explicit MenuHarness(VeltoDocument document, VeltoAutoArchivePeriod period = VeltoAutoArchivePeriod::never())
+        : clock(start) {
+        testing::ensureApplication();
+        VeltoStore::Environment environment;
+        environment.fileManager = &defaultFileSystem();
+        environment.clock = &clock;
+        environment.scheduler = &scheduler;
+        environment.saveOperation = [this](const VeltoSaveRequest &request,
+                                           std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+            co_return saveResult ? saveResult(request) : VeltoSaveResult{};
+        };
+        environment.archivedPreviewLoadOperation = [](const VeltoPage &page, const std::filesystem::path &,
+                                                      FileSystem &) {
+            VeltoPage loaded = page;
+            const std::string preview = "Loaded " + page.id.uppercaseText().substr(30);
+            loaded.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{preview, 100, true, "abc", "def"});
+            return loaded;
+        };
+        store = std::make_unique<VeltoStore>(folder / "Pages", 100, 5'242'880, std::move(environment),
+                                             VeltoLibraryLoadResult::loaded(std::move(document)));
+        store->setAutoArchivePeriod(period);
+        registry = std::make_unique<VeltoCommandRegistry>(
+            std::vector<VeltoCommandID>{VeltoCommandID::newPage, VeltoCommandID::openSettings},
+            [] { return VeltoCommandContext{true, true, true, false}; },
+            [this](VeltoCommandID id) { calls.push_back("command " + rawValue(id).toStdString()); });
+
+        VeltoPanelMenuController::Actions actions;
+        actions.selectPage = [this](Uuid id) { calls.push_back("select " + id.uppercaseText()); };
+        actions.restoreArchivedPage = [this](Uuid id) { calls.push_back("restore " + id.uppercaseText()); };
+        actions.archiveOtherPages = [this] { calls.push_back("archive others"); };
+        actions.deleteConfirmedArchivedPages = [this](std::set<Uuid> ids) {
+            calls.push_back("delete " + std::to_string(ids.size()));
+        };
+        actions.showBrowsePages = [this] { calls.push_back("browse"); };
+        actions.reviewConflictCopies = [this](std::vector<Uuid> ids) {
+            calls.push_back("review " + std::to_string(ids.size()));
+        };
+        VeltoPanelMenuController::Options options;
+        options.clock = &clock;
+        options.commandShortcuts = [] {
+            return CommandShortcuts{{VeltoCommandID::newPage, GlobalShortcut{45, ModifierFlags::command, "N"}},
+                                    {VeltoCommandID::openSettings, std::nullopt}};
+        };
+        options.confirm = [this](const PanelMenuConfirmation &question) {
+            calls.push_back("ask " + question.message.toStdString() + " / " + question.actionButton.toStdString());
+            return answer;
+        };
+        controller = std::make_unique<VeltoPanelMenuController>(
+            *store, *registry, [this] { return store->document().currentPage.visibleText(); }, std::move(actions),
+            std::move(options));
+    }
+
+    testing::TemporaryFolder folder;
+    testing::ManualClock clock;
+    testing::ManualScheduler scheduler;
+    std::unique_ptr<VeltoStore> store;
+    std::unique_ptr<VeltoCommandRegistry> registry;
+    std::unique_ptr<VeltoPanelMenuController> controller;
+    std::vector<std::string> calls;
+    bool answer = true;
+    /// What the next saves answer (or throw); empty: success.
+    std::function<VeltoSaveResult(const VeltoSaveRequest &)> saveResult;
+
+    /// Edits the current page and lets the save run.
+    void editAndSave(const std::string &text) {
+        store->setText(text, clock.now());
+        scheduler.advance(1s);
+        processEventsUntil([this] { return store->latestScheduledGeneration() && !store->isRefreshingFromDisk() &&
+                                           (store->latestCompletedGeneration() >= *store->latestScheduledGeneration() ||
+                                            store->latestFailedGeneration()); });
+    }
+};
+
+QMenu *submenuNamed(QMenu *menu, const QString &text) {
+    for (QAction *action : menu->actions()) {
+        if (action->text() == text && action->menu()) {
+            return action->menu();
+        }
+    }
+    return nullptr;
+}
+
+void open(QMenu *menu) {
+    emit menu->aboutToShow();
+}
+
+/// One line per action: its text (tab shown as " ⇥ "), then what differs from an enabled plain item.
+/// Submenus follow their item, indented; separators read "---".
+std::string dump(QMenu *menu, int depth = 0) {
+    std::string out;
+    const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator()) {
+            out += indent + "---\n";
+            continue;
+        }
+        QString text = action->text();
+        text.replace(QLatin1Char('\t'), QStringLiteral(" ⇥ "));
+        out += indent + text.toStdString();
+        if (!action->isEnabled()) {
+            out += " [disabled]";
+        }
+        if (action->isCheckable()) {
+            out += action->isChecked() ? " [on]" : " [off]";
+        }
+        if (!action->data().toString().isEmpty()) {
+            out += " {" + action->data().toString().right(4).toStdString() + "}";
+        }
+        QAction plain(action->text());
+        if (action->toolTip() != plain.toolTip()) {
+            QString tip = action->toolTip();
+            tip.replace(QLatin1Char('\n'), QStringLiteral("¶"));
+            out += " tip: " + tip.toStdString();
+        }
+        out += "\n";
+        if (action->menu()) {
+            out += dump(action->menu(), depth + 1);
+        }
+    }
+    return out;
+}
+
+class PanelMenu : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale::setDefault(icu::Locale::getUS(), status);
+        icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("UTC"));
+    }
+};
+
+TEST_F(PanelMenu, ARecentLibraryWithoutProblems) {
+    VeltoPage current = loadedPage(1, "# Groceries\nmilk eggs bread\n", start - 3min);
+    VeltoPage other = loadedPage(2, "Notes from the call", start - 2h);
+    VeltoPage copy = loadedPage(3, "Notes\nchanged elsewhere", start - 2h - 1min);
+    copy.fileSlug = "conflict-copy";
+    MenuHarness harness(documentOf(current, {other, copy}));
+    std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
+    EXPECT_TRUE(menu->toolTipsVisible());
+    EXPECT_EQ(dump(menu.get()), "5 words · Saved 3 min. ago [disabled]\n"
+                                "---\n"
+                                "Start New Page ⇥ Ctrl+N\n"
+                                "Browse Pages\n"
+                                "  Groceries ⇥ 3m [on] {0001} tip: # Groceries¶milk eggs bread¶\n"
+                                "  Notes from the call ⇥ 2h [off] {0002} tip: Notes from the call\n"
+                                "  Conflict copy: Notes ⇥ 2h [off] {0003} tip: Saved because this page changed "
+                                "elsewhere.¶¶Notes¶changed elsewhere\n"
+                                "  ---\n"
+                                "  Archived Pages [disabled]\n"
+                                "    ---\n"
+                                "    Delete 0 Archived Pages… [disabled]\n"
+                                "  Archive 2 Other Pages…\n"
+                                "  ---\n"
+                                "  Open Pages Folder\n"
+                                "---\n"
+                                "Settings…\n");
+}
+
+TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
+    MenuHarness harness(documentOf(loadedPage(1, "word", start - 1h)));
+    harness.saveResult = [](const VeltoSaveRequest &) -> VeltoSaveResult { throw std::runtime_error("disk full"); };
+    harness.editAndSave("two words");
+    ASSERT_TRUE(harness.store->lastSaveErrorDescription());
+    std::unique_ptr<QMenu> failed(harness.controller->makeStatusMenu());
+    std::string lines = dump(failed.get());
+    EXPECT_EQ(lines.substr(0, lines.find('\n')),
+              "⚠ Changes not saved [disabled] tip: " + *harness.store->lastSaveErrorDescription());
+
+    VeltoPage copy = loadedPage(7, "Other version", start);
+    copy.fileSlug = "conflict-copy";
+    harness.saveResult = [copy](const VeltoSaveRequest &) {
+        VeltoSaveResult result;
+        result.conflicts.push_back({pageID(1), copy});
+        return result;
+    };
+    harness.editAndSave("three words now");
+    ASSERT_TRUE(harness.store->lastSaveConflictPresentation());
+    std::unique_ptr<QMenu> conflicted(harness.controller->makeStatusMenu());
+    lines = dump(conflicted.get());
+    EXPECT_EQ(lines.substr(0, lines.find('\n')),
+              "⚠ " + harness.store->lastSaveConflictPresentation()->title + " tip: " +
+                  harness.store->lastSaveConflictPresentation()->message);
+    conflicted->actions().front()->trigger();
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"review 1"}));
+}
+
+TEST_F(PanelMenu, AnEmptyNewPage) {
+    MenuHarness harness(documentOf(loadedPage(1, "", std::nullopt)));
+    std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
+    EXPECT_EQ(dump(menu.get()), "0 words · New page [disabled]\n"
+                                "---\n"
+                                "Start New Page ⇥ Ctrl+N\n"
+                                "Browse Pages\n"
+                                "  Untitled page ⇥ Apr 28 [on] {0001}\n"
+                                "  ---\n"
+                                "  Archived Pages [disabled]\n"
+                                "    ---\n"
+                                "    Delete 0 Archived Pages… [disabled]\n"
+                                "  Archive Other Pages… [disabled]\n"
+                                "  ---\n"
+                                "  Open Pages Folder [disabled]\n"
+                                "---\n"
+                                "Settings…\n");
+}
+
+} // namespace
+} // namespace velto
+namespace velto {
+namespace {
+
+std::vector<VeltoPage> archivedPages(int count, bool withPreviews) {
+    std::vector<VeltoPage> pages;
+    for (int index = 0; index < count; ++index) {
+        // Archived one minute apart, the first most recently.
+        pages.push_back(archivedSummary(100 + index, withPreviews ? "Archived " + std::to_string(index) : "",
+                                        start - 10min - index * 1min));
+    }
+    return pages;
+}
+
+/// The page items of a menu: how many, and the first and last titles without their recency.
+std::string pageItemsSummary(QMenu *menu) {
+    std::vector<QString> titles;
+    for (QAction *action : menu->actions()) {
+        if (!action->data().toString().isEmpty()) {
+            titles.push_back(action->text().section(QLatin1Char('\t'), 0, 0));
+        }
+    }
+    if (titles.empty()) {
+        return "0";
+    }
+    return std::to_string(titles.size()) + ": " + titles.front().toStdString() + " … " +
+           titles.back().toStdString();
+}
+
+std::string nonPageItems(QMenu *menu) {
+    std::string out;
+    for (QAction *action : menu->actions()) {
+        if (action->data().toString().isEmpty()) {
+            out += (action->isSeparator() ? std::string("---") : action->text().toStdString()) +
+                   (action->isEnabled() ? "" : " [disabled]") + "; ";
+        }
+    }
+    return out;
+}
+
+TEST_F(PanelMenu, ArchivedPagesComeInBatchesOfFifty) {
+    struct Case {
+        int count;
+        std::vector<std::string> levels; // each (sub)menu: page items, then the other items
+    };
+    const Case cases[] = {
+        {0, {"0 | ---; Delete 0 Archived Pages… [disabled]; "}},
+        {50, {"50: Archived 0 … Archived 49 | ---; Delete 50 Archived Pages…; "}},
+        {120,
+         {"50: Archived 0 … Archived 49 | Older Archived Pages; ---; Delete 120 Archived Pages…; ",
+          "50: Archived 50 … Archived 99 | Older Archived Pages; ", "20: Archived 100 … Archived 119 | "}},
+    };
+    for (const Case &c : cases) {
+        MenuHarness harness(documentOf(loadedPage(1, "text", start), archivedPages(c.count, true)));
+        std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
+        QMenu *level = submenuNamed(submenuNamed(menu.get(), "Browse Pages"), "Archived Pages");
+        for (const std::string &expected : c.levels) {
+            ASSERT_NE(level, nullptr) << c.count;
+            open(level);
+            EXPECT_EQ(pageItemsSummary(level) + " | " + nonPageItems(level), expected) << c.count;
+            QMenu *older = submenuNamed(level, "Older Archived Pages");
+            if (older != nullptr) {
+                EXPECT_EQ(nonPageItems(older), "Loading… [disabled]; ") << "filled only when it opens";
+            }
+            level = older;
+        }
+        EXPECT_EQ(level, nullptr) << c.count;
+
+        // Choosing an archived page restores it; deleting asks first and takes the whole archive.
+        if (c.count > 0) {
+            QMenu *archived = submenuNamed(submenuNamed(menu.get(), "Browse Pages"), "Archived Pages");
+            archived->actions().front()->trigger();
+            archived->actions().back()->trigger();
+            harness.answer = false;
+            archived->actions().back()->trigger();
+            const std::string many = c.count == 1 ? "page" : "pages";
+            EXPECT_EQ(harness.calls,
+                      (std::vector<std::string>{"restore " + pageID(100).uppercaseText(),
+                                                "ask Delete " + std::to_string(c.count) + " archived " + many +
+                                                    "? / Delete pages",
+                                                "delete " + std::to_string(c.count),
+                                                "ask Delete " + std::to_string(c.count) + " archived " + many +
+                                                    "? / Delete pages"}));
+        }
+    }
+}
+
+TEST_F(PanelMenu, ArchivedTitlesArriveAfterTheirPreviewsLoad) {
+    MenuHarness harness(documentOf(loadedPage(1, "text", start), archivedPages(60, false)));
+    std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
+    QMenu *archived = submenuNamed(submenuNamed(menu.get(), "Browse Pages"), "Archived Pages");
+    ASSERT_TRUE(processEventsUntil([&] { return pageItemsSummary(archived) != "50: Untitled page … Untitled page"; }));
+    EXPECT_EQ(pageItemsSummary(archived), "50: Loaded 000100 … Loaded 000149");
+
+    // The older batch loads when it opens; closing the menu before its load ends is harmless.
+    QMenu *older = submenuNamed(archived, "Older Archived Pages");
+    open(older);
+    EXPECT_EQ(pageItemsSummary(older), "10: Untitled page … Untitled page");
+    menu.reset();
+    processEventsUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(harness.store->document().pages.back().content.asArchivedSummary()->preview, "Loaded 000159");
+}
+
+TEST_F(PanelMenu, RecentPagesFollowTheAutoArchivePeriod) {
+    VeltoPage current = loadedPage(1, "current", start - 1min);
+    VeltoPage recent = loadedPage(2, "recent", start - 1h);
+    VeltoPage old = loadedPage(3, "old", start - 3 * 24h);
+    for (VeltoAutoArchivePeriod period : {VeltoAutoArchivePeriod::never(), VeltoAutoArchivePeriod::oneWeek(),
+                                          VeltoAutoArchivePeriod::oneDay()}) {
+        MenuHarness harness(documentOf(current, {recent, old}), period);
+        std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
+        QMenu *browse = submenuNamed(menu.get(), "Browse Pages");
+        const bool allListed = period != VeltoAutoArchivePeriod::oneDay();
+        EXPECT_EQ(pageItemsSummary(browse), allListed ? "3: current … old" : "2: current … recent");
+        EXPECT_EQ(browse->actions().back()->text() == "Browse Pages…", !allListed);
+        browse->actions()[1]->trigger();
+        browse->actions().back()->trigger();
+        EXPECT_EQ(harness.calls.front(), "select " + pageID(2).uppercaseText());
+        EXPECT_EQ(harness.calls.size(), allListed ? 1U : 2U);
+        EXPECT_EQ(harness.calls.back() == "browse", !allListed);
+    }
+}
+
+TEST_F(PanelMenu, PageItemsReadTheirIdentifierBackAndIgnoreAnythingElse) {
+    MenuHarness harness(documentOf(loadedPage(1, "one", start), {loadedPage(2, "two", start - 1h)}));
+    harness.controller->selectPage("not an identifier");
+    harness.controller->selectPage("");
+    harness.controller->restoreArchivedPage(QString::fromStdString(pageID(2).lowercaseText()));
+    harness.controller->confirmArchiveOtherPages();
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"restore " + pageID(2).uppercaseText(),
+                                                        "ask Archive 1 page? / Archive pages", "archive others"}));
+}
+
+TEST(PanelMenuTexts, RecencyWordsAndTitles) {
+    struct Case {
+        double secondsAgo;
+        QString recency;
+    };
+    const Case cases[] = {{59, "now"},     {60, "1m"},     {3'599, "59m"}, {3'600, "1h"},  {86'399, "23h"},
+                          {86'400, "1d"},  {604'799, "6d"}, {-3'600, "now"}, {0, "now"}};
+    for (const Case &c : cases) {
+        Date date = start - std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(c.secondsAgo));
+        EXPECT_EQ(RelativeDates::compactRecency(date, start), c.recency) << c.secondsAgo;
+    }
+    const QString monthDay = RelativeDates::compactRecency(start - 604'800s, start);
+    EXPECT_EQ(monthDay, RelativeDates::monthDay(start - 604'800s));
+    EXPECT_FALSE(monthDay.isEmpty());
+    EXPECT_FALSE(monthDay.contains(QStringLiteral("2026"))) << "no year";
+
+    EXPECT_EQ(VeltoPanelMenuController::wordCount(""), 0U);
+    EXPECT_EQ(VeltoPanelMenuController::wordCount("one"), 1U);
+    EXPECT_EQ(VeltoPanelMenuController::wordCount(" a\tb\n\nc\u2028d\u00a0e "), 5U);
+    EXPECT_EQ(VeltoPanelMenuController::metadataDescription("one", std::nullopt, start), "1 word · New page");
+    EXPECT_EQ(VeltoPanelMenuController::metadataDescription("a b", start - 5s, start), "2 words · Saved now");
+
+    VeltoPage sixty = loadedPage(1, std::string(60, 'x'), start - 2h);
+    EXPECT_EQ(VeltoPanelMenuController::pageDescription(sixty, start),
+              QString(48, QLatin1Char('x')) + QStringLiteral("…\t2h"));
+    VeltoPage recovered = loadedPage(2, "Kept", start);
+    recovered.fileSlug = "recovered-page";
+    EXPECT_EQ(VeltoPanelMenuController::pageDescription(recovered, start), "Recovered page: Kept\tnow");
+
+    // A tooltip holds an excerpt, never a whole 5 MB page.
+    VeltoPage huge = loadedPage(3, std::string(5 * 1024 * 1024, 'y'), start);
+    QString tip = VeltoPanelMenuController::pageToolTip(huge);
+    EXPECT_EQ(tip.size(), 1'001);
+    EXPECT_TRUE(tip.endsWith(QStringLiteral("…")));
+    std::string manyLines;
+    for (int line = 0; line < 30; ++line) {
+        manyLines += "line\n";
+    }
+    EXPECT_EQ(VeltoPanelMenuController::pageToolTip(loadedPage(4, manyLines, start)).count(QLatin1Char('\n')), 19);
+}
+
+} // namespace
+} // namespace velto
