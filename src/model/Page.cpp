@@ -49,6 +49,17 @@ bool VeltoPage::restore(std::optional<Date> activityAt) {
     return true;
 }
 
+namespace {
+
+// An archived summary whose preview was not read yet: its text is unknown, not empty, so loading the preview
+// later (as archive menus do) must not make the page look changed.
+bool hasUnloadedPreview(const VeltoPage &page) {
+    const VeltoArchivedPageSummary *summary = page.content.asArchivedSummary();
+    return summary != nullptr && summary->preview.empty();
+}
+
+} // namespace
+
 std::string VeltoPage::visibleText() const {
     if (const VeltoPageFileContent *loaded = content.asLoaded()) {
         return loaded->body;
@@ -62,7 +73,7 @@ std::string VeltoPage::visibleText() const {
 bool VeltoPage::matchesTimelineState(const VeltoPage &other) const {
     return id == other.id && createdAt == other.createdAt && sameOptionalText(fileSlug, other.fileSlug) &&
            sameOptionalText(relativeFilePath, other.relativeFilePath) && archivedAt == other.archivedAt &&
-           sameText(visibleText(), other.visibleText());
+           (hasUnloadedPreview(*this) || hasUnloadedPreview(other) || sameText(visibleText(), other.visibleText()));
 }
 
 } // namespace velto

@@ -455,6 +455,38 @@ QMenu *VeltoPanelController::makeStatusMenu() {
     return panelMenuController().makeStatusMenu();
 }
 
+QCoro::Task<VeltoConflictResolutionOutcome> VeltoPanelController::resolveConflict(Uuid copyPageID,
+                                                                                 VeltoConflictResolution resolution) {
+    if (copyPageID == store_.document().currentPage.id || !beginPageOperation()) {
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    QPointer<VeltoPanelController> self(this);
+    editorCoordinator_->flushPendingChanges();
+    try {
+        co_await store_.flush();
+    } catch (const std::exception &) {
+        // A failed save leaves the editor's text in the store; the resolution still sees it.
+    }
+    if (!self) {
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    const Uuid currentID = store_.document().currentPage.id;
+    const std::string textBefore = store_.document().currentPage.visibleText();
+    VeltoConflictResolutionOutcome outcome = co_await store_.resolveConflict(copyPageID, resolution, now());
+    if (!self) {
+        co_return outcome;
+    }
+    const bool currentTextChanged = store_.document().currentPage.id != currentID ||
+                                    store_.document().currentPage.visibleText() != textBefore;
+    if (currentTextChanged) {
+        textView().undoHistories().resetUndoHistory(store_.document().currentPage.id);
+        transitionOwedAfterOperation_ = false;
+        pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, std::nullopt);
+    }
+    endPageOperation();
+    co_return outcome;
+}
+
 VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
     if (panelMenuController_) {
         return *panelMenuController_;

@@ -10,6 +10,7 @@
 #include "preferences/CommandRegistry.h"
 #include "preferences/PreferenceChoices.h"
 #include "preferences/LocalShortcutRouter.h"
+#include "store/ConflictResolution.h"
 #include "store/Scheduler.h"
 
 #include <QtCore/QObject>
@@ -111,6 +112,11 @@ public:
     QCoro::Task<void> restorePageFromArchive(Uuid pageID);
     QCoro::Task<void> archiveOtherPagesFromMenu();
     QCoro::Task<int> deleteConfirmedArchivedPages(std::set<Uuid> pageIDs);
+    /// Settles a saved conflict copy against its original: what the editor holds is handed to the store and
+    /// saved first, so the editor's text cannot overwrite the chosen version, and when the current page's text
+    /// changed the editor shows the new text without a banner and with a fresh undo history (the old steps
+    /// would undo into a text that is gone). The copy must not be the current page: nothing is done then.
+    QCoro::Task<VeltoConflictResolutionOutcome> resolveConflict(Uuid copyPageID, VeltoConflictResolution resolution);
     /// A page operation is under way: the editor is read-only until it ends.
     bool isPageOperationRunning() const { return pageOperationRunning_; }
 

@@ -187,6 +187,22 @@ TEST(TimelineState, ArchivedPreviewComparesWithLoadedBody) {
     EXPECT_TRUE(loaded.matchesTimelineState(summary));
 }
 
+TEST(TimelineState, AnArchivedPreviewLoadedLaterStillMatches) {
+    VeltoPage unread = loadedPage(pageA, "");
+    VeltoArchivedPageSummary summary = archivedSummary();
+    summary.preview.clear();
+    unread.content = VeltoPageContent::archivedSummary(summary);
+    VeltoPage read = unread;
+    summary.preview = "The opening of the page";
+    read.content = VeltoPageContent::archivedSummary(summary);
+    EXPECT_TRUE(unread.matchesTimelineState(read));
+    EXPECT_TRUE(read.matchesTimelineState(unread));
+    VeltoPage otherRead = read;
+    summary.preview = "Another opening";
+    otherRead.content = VeltoPageContent::archivedSummary(summary);
+    EXPECT_FALSE(read.matchesTimelineState(otherRead));
+}
+
 TEST(PageEquality, CanonicallyEquivalentTextsAreEqual) {
     VeltoPage composed = loadedPage(pageA, "");
     composed.relativeFilePath = "caf\u00e9.md";
