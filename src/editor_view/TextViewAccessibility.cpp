@@ -45,6 +45,10 @@ void setAccessibilityAnnouncer(std::function<void(QAccessibleEvent &)> receiver)
     announcer() = std::move(receiver);
 }
 
+void announceAccessibleEvent(QAccessibleEvent &event) {
+    announce(event);
+}
+
 void installTextViewAccessibility() {
     static const bool installed = [] {
         QAccessible::installFactory(textViewFactory);

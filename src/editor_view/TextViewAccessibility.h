@@ -59,6 +59,9 @@ void installTextViewAccessibility();
 /// function restores Qt's.
 void setAccessibilityAnnouncer(std::function<void(QAccessibleEvent &)> announcer);
 
+/// Sends one event to assistive technologies (or to the installed receiver).
+void announceAccessibleEvent(QAccessibleEvent &event);
+
 /// Tells assistive technologies about one change of the text (what was removed and inserted at a
 /// position) and about caret moves and selections.
 void announceTextChange(VeltoTextView *view, int position, const QString &removed, const QString &inserted);

@@ -7,7 +7,9 @@
 #include "editor/TypingRules.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "editor_view/TextBoundaries.h"
+#include "editor_view/TaskCheckboxAccessibilityElement.h"
 #include "editor_view/TextViewAccessibility.h"
+#include "editor_view/TextViewPointer.h"
 #include "editor_view/TextViewContextMenu.h"
 
 #include <QAccessible>
@@ -143,6 +145,9 @@ VeltoTextView::VeltoTextView(QWidget *parent)
         emit textChanged();
     };
     installTextViewAccessibility();
+    pointer_ = std::make_unique<TextViewPointer>(*this);
+    taskCheckboxElements_ = std::make_unique<TaskCheckboxAccessibilityElements>(*this);
+    accessibleChildElements = [this] { return taskCheckboxElements_->visibleElements(); };
     core_.didChangeSelectionHandler = [this] { selectionDidChange(); };
     undoHistories_.beep = [] { QApplication::beep(); };
     updateContainerWidth();
@@ -358,6 +363,7 @@ void VeltoTextView::paintEvent(QPaintEvent *event) {
     QPainter painter(viewport());
     painter.translate(0, -scrollY());
     painter_.paint(painter, rect.translated(0, scrollY() - top), paintState());
+    pointer_->drawTaskCheckboxPreview(painter, rect.translated(0, scrollY() - top));
     scheduleIdleLayout();
 }
 

@@ -29,6 +29,9 @@ class QAccessibleInterface;
 
 namespace velto::editor {
 
+class TaskCheckboxAccessibilityElements;
+class TextViewPointer;
+
 /// The editor's layout constants.
 namespace EditorLayout {
 /// Between the view's edges and its text: 22 horizontally, 20 vertically.
@@ -53,6 +56,8 @@ public:
     /// What the view reports upward (events, actions, commands); installed by the owner.
     TextViewCallbacks &callbacks() { return keyRouter_.callbacks; }
     TextViewKeyRouter &keyRouter() { return keyRouter_; }
+    /// Task boxes, links and cursors under the pointer.
+    TextViewPointer &pointer() { return *pointer_; }
 
     /// A menu item's action: runs the command its identifier names ("page.new").
     void performVeltoCommand(const QString &identifier) { keyRouter_.performVeltoCommand(identifier); }
@@ -239,6 +244,9 @@ private:
         QString inserted;
     };
     std::optional<PendingAnnouncement> pendingAnnouncement_;
+
+    std::unique_ptr<TextViewPointer> pointer_;
+    std::unique_ptr<TaskCheckboxAccessibilityElements> taskCheckboxElements_;
 };
 
 } // namespace velto::editor
