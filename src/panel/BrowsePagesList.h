@@ -1,0 +1,120 @@
+#pragma once
+
+#include "model/Page.h"
+#include "panel/VeltoContentUnavailableView.h"
+#include "platform/Date.h"
+
+#include <QtCore/QString>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velto {
+
+class VeltoStore;
+
+/// One row of the Browse Pages list.
+struct BrowsePageRow {
+    Uuid id;
+    QString preview;
+    QString detail;
+    bool unavailable = false;
+    /// A saved conflict copy (its text names an original, or its slug says so): it can be kept as a page.
+    bool conflictCandidate = false;
+    /// Its original is still in the library: the current version can be kept, or the copy used.
+    bool originalPresent = false;
+    bool isCurrentPage = false;
+};
+
+/// Page texts folded once for searching: canonical composition and Unicode case folding, so that "É", "é"
+/// and "e\u0301" meet. A folded text is kept while its page's text is the same; a search keystroke then
+/// costs one scan per page. Main thread only.
+class FoldedPageTexts {
+public:
+    /// The folded text of the page (its body, its archived preview, nothing while it downloads).
+    const std::string &folded(const VeltoPage &page);
+    /// Forgets the pages not among `keep`.
+    void retain(const std::set<Uuid> &keep);
+    static std::string fold(std::string_view text);
+
+private:
+    struct Entry {
+        std::string original;
+        std::string folded;
+    };
+    std::map<Uuid, Entry> entries_;
+};
+
+/// A search over many pages in slices, so that no slice holds the main thread for long; a newer search
+/// (a higher generation) makes an older one stop.
+class BrowseSearch {
+public:
+    void start(std::uint64_t generation, std::string query, std::vector<const VeltoPage *> pages);
+    /// Searches until the pages are done or `budget` has passed; true when done.
+    bool step(FoldedPageTexts &texts, std::chrono::steady_clock::duration budget);
+    std::uint64_t generation() const { return generation_; }
+    /// The identifiers of the matching pages, in the order given.
+    const std::vector<Uuid> &matches() const { return matches_; }
+
+private:
+    std::uint64_t generation_ = 0;
+    std::string foldedQuery_;
+    std::vector<const VeltoPage *> pages_;
+    std::size_t next_ = 0;
+    std::vector<Uuid> matches_;
+};
+
+/// What the Browse Pages window lists: the active pages (current first, then by latest activity), only the
+/// saved conflict copies under review when there is a filter, narrowed by a search; their texts, the empty
+/// state and which actions the selected row allows. Reads the store; main thread only.
+class BrowsePagesList {
+public:
+    /// Titles are capped: a page's first line can be megabytes long.
+    static constexpr std::size_t previewLength = 200;
+
+    explicit BrowsePagesList(const VeltoStore &store) : store_(store) {}
+
+    void setFilter(std::optional<std::set<Uuid>> filter) { filter_ = std::move(filter); }
+    const std::optional<std::set<Uuid>> &filter() const { return filter_; }
+    void removeFromFilter(const Uuid &id);
+
+    /// The active pages the filter lets through, before any search.
+    std::vector<const VeltoPage *> candidatePages() const;
+    /// Makes rows of the given pages (in order); `query` chooses the empty state.
+    void setRows(const std::vector<const VeltoPage *> &pages, const QString &query, Date now);
+    /// Searches at once (no slicing): for tests and small libraries.
+    void reload(const QString &query, Date now);
+
+    const std::vector<BrowsePageRow> &rows() const { return rows_; }
+    std::optional<std::size_t> rowOf(const Uuid &id) const;
+    /// Set when there are no rows.
+    const std::optional<VeltoContentUnavailableView::Presentation> &emptyState() const { return emptyState_; }
+    FoldedPageTexts &foldedTexts() { return folded_; }
+
+    struct Availability {
+        bool open = false;
+        bool keepBoth = false;
+        bool keepCurrentOrUseSaved = false;
+        bool operator==(const Availability &) const = default;
+    };
+    Availability availability(std::optional<std::size_t> selectedRow) const;
+
+    /// "Current page · Updated 3 minutes ago", "Saved version of “Notes” · …", "Downloading from cloud storage…".
+    QString pageDetail(const VeltoPage &page, Date now) const;
+
+private:
+    const VeltoPage *originalOf(const VeltoPage &copy) const;
+
+    const VeltoStore &store_;
+    std::optional<std::set<Uuid>> filter_;
+    std::vector<BrowsePageRow> rows_;
+    std::optional<VeltoContentUnavailableView::Presentation> emptyState_;
+    FoldedPageTexts folded_;
+};
+
+} // namespace velto

@@ -1,0 +1,168 @@
+#include "PanelTestSupport.h"
+#include "editor_view/EditorCoordinatorTestSupport.h"
+
+#include "panel/BrowsePagesList.h"
+#include "store/Store.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+
+const Date now = dateFromSecondsSince1970(1'780'000'000);
+
+Uuid numbered(int number) {
+    char text[37];
+    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", number);
+    return *Uuid::parse(text);
+}
+
+VeltoPage page(int number, const std::string &fileText, Date updatedAt) {
+    VeltoPage made;
+    made.id = numbered(number);
+    made.createdAt = updatedAt - 1h;
+    made.updatedAt = updatedAt;
+    made.content = VeltoPageContent::loaded(VeltoPageFileContent::parse(fileText));
+    return made;
+}
+
+std::string copyOf(int original, const std::string &body) {
+    return "---\nvelto:\n  conflict-of: " + numbered(original).uppercaseText() + "\n---\n" + body;
+}
+
+struct Library {
+    explicit Library(VeltoPage current, std::vector<VeltoPage> others = {}) {
+        testing::ensureApplication();
+        VeltoDocument document;
+        document.currentPage = std::move(current);
+        document.pages = std::move(others);
+        VeltoStore::Environment environment;
+        environment.saveOperation = [](const VeltoSaveRequest &, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+            co_return VeltoSaveResult{};
+        };
+        store = std::make_unique<VeltoStore>(folder / "Pages", 100, 5'242'880, std::move(environment),
+                                             VeltoLibraryLoadResult::loaded(std::move(document)));
+        list = std::make_unique<BrowsePagesList>(*store);
+    }
+    /// "preview | detail" per row, or the empty state's title.
+    std::string shown() const {
+        if (const auto &empty = list->emptyState()) {
+            return "empty: " + empty->title.toStdString() + " / " + empty->symbolName.toStdString();
+        }
+        std::string out;
+        for (const BrowsePageRow &row : list->rows()) {
+            out += row.preview.toStdString() + " | " + row.detail.toStdString() + "\n";
+        }
+        return out;
+    }
+    testing::TemporaryFolder folder;
+    std::unique_ptr<VeltoStore> store;
+    std::unique_ptr<BrowsePagesList> list;
+};
+
+TEST(BrowsePagesList, RowsSearchAndEmptyStates) {
+    Library library(page(1, "", now - 3min),
+                    {page(2, "# École d'été\nla rentrée", now - 2h), page(3, "Groceries\nmilk", now - 1h)});
+    library.list->reload("", now);
+    EXPECT_EQ(library.shown(), "Untitled page | Current page · Updated 3 minutes ago\n"
+                               "Groceries | Updated 1 hour ago\n"
+                               "École d'été | Updated 2 hours ago\n");
+    struct Case {
+        const char *query;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"   ", "Untitled page | Current page · Updated 3 minutes ago\nGroceries | Updated 1 hour ago\n"
+                "École d'été | Updated 2 hours ago\n"},
+        {"MILK", "Groceries | Updated 1 hour ago\n"},
+        {"ÉCOLE", "École d'été | Updated 2 hours ago\n"},
+        {"e\u0301te\u0301", "École d'été | Updated 2 hours ago\n"}, // decomposed accents meet composed ones
+        {"Groceries\nmilk", "Groceries | Updated 1 hour ago\n"},
+        {"nowhere", "empty: No matching pages / magnifyingglass"},
+    };
+    for (const Case &c : cases) {
+        library.list->reload(QString::fromUtf8(c.query), now);
+        EXPECT_EQ(library.shown(), c.shown) << c.query;
+    }
+}
+
+TEST(BrowsePagesList, AnEmptyLibraryAndAVanishedReview) {
+    Library library(page(1, "", now));
+    library.list->setFilter(std::set<Uuid>{numbered(9)});
+    library.list->reload("", now);
+    EXPECT_EQ(library.shown(), "empty: No saved conflict copies / doc.text.magnifyingglass");
+}
+
+TEST(BrowsePagesList, ConflictReviewRowsAndWhatEachAllows) {
+    VeltoPage orphan = page(4, copyOf(99, "Orphan copy\n"), now - 3h);
+    Library library(page(1, "Notes\nmine", now - 1min),
+                    {page(2, copyOf(1, "Notes\ntheirs\n"), now - 1h), orphan, page(5, "Unrelated", now)});
+    library.list->setFilter(std::set<Uuid>{numbered(2), numbered(4)});
+    library.list->reload("", now);
+    EXPECT_EQ(library.shown(), "Notes | Saved version of “Notes” · Updated 1 hour ago\n"
+                               "Orphan copy | Saved conflict copy · Updated 3 hours ago\n");
+    using Availability = BrowsePagesList::Availability;
+    EXPECT_EQ(library.list->availability(0), (Availability{true, true, true}));
+    EXPECT_EQ(library.list->availability(1), (Availability{true, true, false}));
+    EXPECT_EQ(library.list->availability(2), Availability{});
+    EXPECT_EQ(library.list->availability(std::nullopt), Availability{});
+
+    library.list->removeFromFilter(numbered(2));
+    library.list->reload("", now);
+    EXPECT_EQ(library.list->rowOf(numbered(4)), std::optional<std::size_t>(0));
+}
+
+TEST(BrowsePagesList, LongFirstLinesAreCappedAndDownloadingPagesCannotBeOpened) {
+    VeltoPage downloading = page(2, "", now);
+    downloading.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{});
+    Library library(page(1, std::string(2 * 1024 * 1024, 'x'), now), {downloading});
+    library.list->reload("", now);
+    ASSERT_EQ(library.list->rows().size(), 2U);
+    const BrowsePageRow &current = library.list->rows()[*library.list->rowOf(numbered(1))];
+    EXPECT_EQ(current.preview.size(), static_cast<qsizetype>(BrowsePagesList::previewLength + 1));
+    const std::size_t downloadingRow = *library.list->rowOf(numbered(2));
+    EXPECT_EQ(library.list->rows()[downloadingRow].preview, "Downloading…");
+    EXPECT_EQ(library.list->rows()[downloadingRow].detail, "Downloading from cloud storage…");
+    EXPECT_FALSE(library.list->availability(downloadingRow).open);
+}
+
+TEST(BrowseSearch, RunsInSlicesAndFoldsEachTextOnce) {
+    std::vector<VeltoPage> pages;
+    for (int number = 0; number < 20; ++number) {
+        pages.push_back(page(10 + number, number % 2 ? "Odd ÄPFEL page" : "even page", now));
+    }
+    std::vector<const VeltoPage *> pointers;
+    for (const VeltoPage &each : pages) {
+        pointers.push_back(&each);
+    }
+    FoldedPageTexts texts;
+    BrowseSearch search;
+    search.start(7, "äpfel", pointers);
+    int slices = 1;
+    while (!search.step(texts, 0ms)) { // a zero budget: one page per slice
+        slices += 1;
+    }
+    EXPECT_EQ(slices, 20);
+    EXPECT_EQ(search.generation(), 7U);
+    EXPECT_EQ(search.matches().size(), 10U);
+
+    // A changed text is folded again; an unchanged one comes from the cache.
+    const std::string *cached = &texts.folded(pages[0]);
+    EXPECT_EQ(&texts.folded(pages[0]), cached);
+    pages[0].content = VeltoPageContent::loaded(VeltoPageFileContent::parse("Now with ÄPFEL"));
+    search.start(8, "ÄPFEL", pointers);
+    while (!search.step(texts, 1s)) {
+    }
+    EXPECT_EQ(search.matches().size(), 11U);
+    texts.retain({});
+    EXPECT_EQ(FoldedPageTexts::fold("Straße"), "strasse");
+}
+
+} // namespace
+} // namespace velto
