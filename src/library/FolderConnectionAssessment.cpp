@@ -1,5 +1,6 @@
 #include "library/FolderConnectionAssessment.h"
 
+#include "library/FolderNesting.h"
 #include "library/LibraryFolder.h"
 #include "model/PageFileContent.h"
 #include "platform/ApplicationBundle.h"
@@ -163,7 +164,7 @@ VeltoFolderConnectionAssessment assessFolderConnection(const std::filesystem::pa
 
     std::vector<velto::DirectoryEntry> entries;
     try {
-        entries = fileManager.enumerateRecursively(folderURL);
+        entries = withoutNestedLibraries(folderURL, fileManager.enumerateRecursively(folderURL), fileManager);
     } catch (const std::exception &) {
         assessment.counts.kind =
             library ? VeltoFolderConnectionKind::existingLibrary : VeltoFolderConnectionKind::empty;

@@ -1,5 +1,6 @@
 #include "library/LibraryFolder.h"
 
+#include "library/FolderNesting.h"
 #include "library/IOObservation.h"
 #include "library/LoadFailures.h"
 #include "platform/Text.h"
@@ -26,7 +27,8 @@ std::filesystem::path manifestURL(const std::filesystem::path &folderURL) {
 bool containsMarkdownFiles(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.recursiveEnumerations; });
     try {
-        for (const auto &entry : fileManager.enumerateRecursively(folderURL)) {
+        for (const auto &entry :
+             withoutNestedLibraries(folderURL, fileManager.enumerateRecursively(folderURL), fileManager)) {
             if (hasMarkdownExtension(entry.relativePath)) {
                 return true;
             }
@@ -130,7 +132,8 @@ std::optional<std::vector<velto::DirectoryEntry>> enumeratedFolderEntries(const 
         ++counters.fullReconciliations;
     });
     try {
-        return fileManager.enumerateRecursively(folderURL);
+        // Another library's folder inside this one keeps its own pages.
+        return withoutNestedLibraries(folderURL, fileManager.enumerateRecursively(folderURL), fileManager);
     } catch (const velto::FileSystemError &) {
         return std::nullopt;
     }

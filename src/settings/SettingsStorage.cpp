@@ -1,5 +1,6 @@
 // The Pages & Storage page: the Pages-folder row with its change flow, the archived pages, and the warning
 // alert that every page reports failures with.
+#include "library/FolderNesting.h"
 #include "panel/HoverButton.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsTasks.h"
@@ -53,25 +54,6 @@ QString errorText(const std::exception &error) {
     return QString::fromUtf8(error.what());
 }
 
-/// The nearest folder above `folder` that holds a library of its own (a metadata folder with more than a lock
-/// file in it): a library there would adopt the new one's files as its own pages.
-std::optional<std::filesystem::path> enclosingLibrary(const std::filesystem::path &folder) {
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(folder, error);
-    if (error) {
-        resolved = folder.lexically_normal();
-    }
-    for (std::filesystem::path above = resolved.parent_path(); !above.empty() && above != above.root_path();
-         above = above.parent_path()) {
-        for (const auto &entry : std::filesystem::directory_iterator(above / ".velto", error)) {
-            if (entry.path().filename() != "transaction.lock") {
-                return above;
-            }
-        }
-        error.clear();
-    }
-    return std::nullopt;
-}
 
 } // namespace
 
@@ -188,13 +170,9 @@ QCoro::Task<void> SettingsWindowController::assessAndChangePagesFolder(std::file
 }
 
 QCoro::Task<VeltoFolderConnectionAssessment> SettingsWindowController::assess(std::filesystem::path folder) {
-    // A folder inside the current library, or around it, would make one library adopt the other's files.
-    if (std::optional<QString> refusal = SettingsTexts::nestedFolderRefusal(folder, callbacks_.pagesFolderURL())) {
-        throw PagesFolderInspectionError(refusal->toStdString());
-    }
-    if (std::optional<std::filesystem::path> library = enclosingLibrary(folder)) {
-        throw PagesFolderInspectionError("Velto can’t use a folder inside another Velto library (“" +
-                                         library->string() + "”).");
+    // Nested libraries would adopt each other's files: refused before anything is asked.
+    if (std::optional<std::string> refusal = VeltoPageLibrary::nestingRefusal(folder, callbacks_.pagesFolderURL())) {
+        throw PagesFolderInspectionError(*refusal);
     }
     QCoro::Task<VeltoFolderConnectionAssessment> assessing = callbacks_.assessPagesFolder(folder);
     VeltoFolderConnectionAssessment assessment = co_await assessing;

@@ -18,18 +18,6 @@ std::filesystem::path standardized(const std::filesystem::path &folder) {
     return normal;
 }
 
-// The path with symbolic links resolved as far as the folders exist, so that a link cannot hide nesting.
-std::filesystem::path resolved(const std::filesystem::path &folder) {
-    std::error_code error;
-    std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
-    return standardized(error ? folder : canonical);
-}
-
-bool contains(const std::filesystem::path &outer, const std::filesystem::path &inner) {
-    auto [outerEnd, innerAt] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
-    return outerEnd == outer.end() && innerAt != inner.end();
-}
-
 QString folderName(const std::filesystem::path &folder) {
     return QString::fromStdString(standardized(folder).filename().string());
 }
@@ -104,19 +92,6 @@ QString autoArchiveTitle(AutoArchiveDuration duration) {
 
 bool isSameFolder(const std::filesystem::path &a, const std::filesystem::path &b) {
     return standardized(a) == standardized(b);
-}
-
-std::optional<QString> nestedFolderRefusal(const std::filesystem::path &destination,
-                                           const std::filesystem::path &current) {
-    std::filesystem::path target = resolved(destination);
-    std::filesystem::path pages = resolved(current);
-    if (contains(pages, target)) {
-        return QStringLiteral("Velto can’t use a folder inside your current Pages folder.");
-    }
-    if (contains(target, pages)) {
-        return QStringLiteral("Velto can’t use a folder that contains your current Pages folder.");
-    }
-    return std::nullopt;
 }
 
 SettingsAlert folderConnectionQuestion(const VeltoFolderConnectionAssessment &assessment) {

@@ -35,11 +35,6 @@ QString autoArchiveTitle(AutoArchiveDuration duration);
 /// Whether two folders are the same once "." and ".." components and trailing separators are resolved.
 bool isSameFolder(const std::filesystem::path &a, const std::filesystem::path &b);
 
-/// Why a destination cannot hold the library while `current` is the Pages folder: inside it or around it
-/// (one library would adopt the other's files). Nothing when it may (the current folder itself included).
-std::optional<QString> nestedFolderRefusal(const std::filesystem::path &destination,
-                                           const std::filesystem::path &current);
-
 /// The first question about a folder of other Markdown files, the entire-folder confirmation, and the
 /// content question once the destination is known.
 SettingsAlert folderConnectionQuestion(const VeltoFolderConnectionAssessment &assessment);
