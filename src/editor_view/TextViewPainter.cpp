@@ -105,6 +105,7 @@ void TextViewPainter::paint(QPainter &painter, QRectF rect, const TextViewPaintS
     drawCodeBlocks(painter, rect, visible, state);
     drawInlineCode(painter, rect, visible, state);
     drawText(painter, rect, state);
+    drawMisspellings(painter, rect, state);
     drawPreedit(painter, state);
     drawCaret(painter, state);
     drawHorizontalRules(painter, rect, visible, state);
@@ -214,6 +215,51 @@ void TextViewPainter::drawText(QPainter &painter, QRectF rect, const TextViewPai
         const QPointF origin(state.inset.width(), state.inset.height() + piece.top);
         piece.layout->textLayout().draw(&painter, origin, selections, rect);
     }
+}
+
+QColor misspellingColor() {
+    return QColor(230, 30, 30);
+}
+
+void TextViewPainter::drawMisspellings(QPainter &painter, QRectF rect, const TextViewPaintState &state) {
+    if (state.misspelledRanges.empty()) {
+        return;
+    }
+    // Round dots, two wide and two apart, just below the baseline: the desktop's spelling underline.
+    constexpr double dot = 2;
+    const double top = rect.top() - state.inset.height();
+    const double bottom = rect.bottom() - state.inset.height();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(misspellingColor());
+    for (const LayoutCache::Piece &piece : cache_.piecesBetween(top, bottom)) {
+        const TextRange pieceRange{piece.start, piece.layout->range().length};
+        const QTextLayout &layout = piece.layout->textLayout();
+        for (const TextRange &word : state.misspelledRanges) {
+            if (intersection(word, pieceRange).length == 0) {
+                continue;
+            }
+            for (int k = 0; k < layout.lineCount(); ++k) {
+                const QTextLine line = layout.lineAt(k);
+                const std::size_t lineStart = piece.start + static_cast<std::size_t>(line.textStart());
+                const std::size_t lineEnd = lineStart + static_cast<std::size_t>(line.textLength());
+                const std::size_t from = std::max(word.location, lineStart);
+                const std::size_t to = std::min(word.end(), lineEnd);
+                if (from >= to) {
+                    continue;
+                }
+                const double left = state.inset.width() + std::min(xOnLine(line, from - piece.start), xOnLine(line, to - piece.start));
+                const double right = state.inset.width() + std::max(xOnLine(line, from - piece.start), xOnLine(line, to - piece.start));
+                const double y = std::min(state.inset.height() + piece.top + line.y() + line.ascent() + 1.5,
+                                          state.inset.height() + piece.top + line.y() + line.height() - dot);
+                for (double x = left; x + dot <= right + 0.5; x += 2 * dot) {
+                    painter.drawEllipse(QRectF(x, y, dot, dot));
+                }
+            }
+        }
+    }
+    painter.restore();
 }
 
 void TextViewPainter::drawPreedit(QPainter &painter, const TextViewPaintState &state) {

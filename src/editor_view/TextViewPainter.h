@@ -46,6 +46,8 @@ struct TextViewPaintState {
     /// Overrides the rule attribute's colour for rule lines (the theme's rule colour).
     std::optional<Color> horizontalRuleColor;
     bool increaseContrast = false;
+    /// The words spelling flags, underlined in red; never stored in the text.
+    std::vector<TextRange> misspelledRanges;
 };
 
 /// Whether the selection touches the paragraph of a rule, so that the rule shows its source. A selection
@@ -61,6 +63,9 @@ QRectF codeBlockRect(double top, double bottom, QSizeF inset, double viewWidth);
 
 /// The piece behind one line of an inline code span: 3 wider on each side, 1 shorter at top and bottom.
 QRectF inlineCodePieceRect(QRectF glyphBox);
+
+/// The colour of the dotted line under a misspelled word.
+QColor misspellingColor();
 
 /// Paints the text view: background, code-block and inline-code backgrounds, text with the selection,
 /// the caret, and horizontal rules (a line, or their source while the selection touches them). Every
@@ -82,6 +87,7 @@ private:
     void drawInlineCode(QPainter &painter, QRectF rect, TextRange visible, const TextViewPaintState &state);
     void drawText(QPainter &painter, QRectF rect, const TextViewPaintState &state);
     void drawCaret(QPainter &painter, const TextViewPaintState &state);
+    void drawMisspellings(QPainter &painter, QRectF rect, const TextViewPaintState &state);
     void drawPreedit(QPainter &painter, const TextViewPaintState &state);
     void drawHorizontalRules(QPainter &painter, QRectF rect, TextRange visible, const TextViewPaintState &state);
     void drawRuleSource(QPainter &painter, TextRange range, QRectF lineRect, const QColor &color,

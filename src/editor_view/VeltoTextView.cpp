@@ -5,7 +5,10 @@
 #include "editor/NewlineRules.h"
 #include "editor/PasteRules.h"
 #include "editor/TypingRules.h"
+#include "editor_view/AutoCorrection.h"
 #include "editor_view/ClipboardTextReader.h"
+#include "editor_view/ContinuousSpellChecking.h"
+#include "editor_view/SpellingContextMenu.h"
 #include "editor_view/TextBoundaries.h"
 #include "editor_view/TaskCheckboxAccessibilityElement.h"
 #include "editor_view/TextViewAccessibility.h"
@@ -170,6 +173,7 @@ void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
     }
     updateScrollBars();
     scheduleIdleLayout();
+    scheduleSpellCheck();
     viewport()->update();
 }
 
@@ -351,6 +355,10 @@ TextViewPaintState VeltoTextView::paintState() const {
     state.preedit = preedit_;
     state.horizontalRuleColor = horizontalRuleColor_;
     state.increaseContrast = increaseContrast_;
+    if (spellChecking_ && !preedit_) {
+        // While composing, the layouts hold text the storage does not: the offsets would not match.
+        state.misspelledRanges = spellChecking_->misspelledRanges();
+    }
     return state;
 }
 
@@ -370,10 +378,12 @@ void VeltoTextView::paintEvent(QPaintEvent *event) {
 void VeltoTextView::resizeEvent(QResizeEvent *event) {
     QAbstractScrollArea::resizeEvent(event);
     updateContainerWidth();
+    scheduleSpellCheck();
 }
 
 void VeltoTextView::scrollContentsBy(int, int) {
     viewport()->update();
+    scheduleSpellCheck();
     emit scrollGeometryChanged();
 }
 
@@ -904,6 +914,10 @@ void VeltoTextView::contextMenuEvent(QContextMenuEvent *event) {
     state.clipboardHasText = !QGuiApplication::clipboard()->text(QClipboard::Clipboard).isEmpty();
     state.hasText = storage_.length() > 0;
     QMenu menu(this);
+    const std::size_t position = event->reason() == QContextMenuEvent::Mouse
+                                     ? positionAtViewportPoint(QPointF(event->pos()))
+                                     : core_.selectionHead();
+    addSpellingEntries(menu, position);
     for (const ContextMenuEntry &entry : contextMenuEntries(state)) {
         if (!entry.command) {
             menu.addSeparator();
@@ -1036,6 +1050,8 @@ void VeltoTextView::setPreedit(const std::optional<PreeditText> &preedit) {
         return;
     }
     preedit_ = preedit;
+    // The coordinator schedules nothing while an input method composes.
+    core_.setHasMarkedText(preedit.has_value());
     if (preedit) {
         cache_.setComposition(
             LayoutCache::Composition{preedit->position, fromQt(preedit->text), core_.typingAttributes()});
@@ -1082,6 +1098,81 @@ QVariant VeltoTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
         return static_cast<int>(Qt::ImhMultiLine);
     default:
         return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+} // namespace velto::editor
+
+// ---- spelling ----
+
+namespace velto::editor {
+
+void VeltoTextView::setSpellChecker(SpellChecker *checker) {
+    if (checker == spellChecker_) {
+        return;
+    }
+    spellChecker_ = checker;
+    spellChecking_.reset();
+    if (checker != nullptr) {
+        ContinuousSpellChecking::Source source{
+            [this] { return &storage_; },
+            [this] { return visibleCharacterRange(visibleRect()); },
+            nullptr,
+        };
+        spellChecking_ = std::make_unique<ContinuousSpellChecking>(*checker, std::move(source));
+        connect(spellChecking_.get(), &ContinuousSpellChecking::misspellingsChanged, viewport(),
+                qOverload<>(&QWidget::update));
+        spellChecking_->setEnabled(checksSpelling_);
+    }
+    viewport()->update();
+}
+
+void VeltoTextView::setContinuousSpellChecking(bool enabled) {
+    checksSpelling_ = enabled;
+    if (spellChecking_) {
+        spellChecking_->setEnabled(enabled);
+    }
+}
+
+void VeltoTextView::scheduleSpellCheck() {
+    if (spellChecking_) {
+        spellChecking_->scheduleCheck();
+    }
+}
+
+void VeltoTextView::addSpellingEntries(QMenu &menu, std::size_t position) {
+    if (!spellChecking_ || !spellChecking_->isEnabled() || !core_.isEditable()) {
+        return;
+    }
+    const std::optional<TextRange> word =
+        spellChecker_->misspelledWord(storage_.string(), position, spellChecking_->codeRanges());
+    if (!word) {
+        return;
+    }
+    const std::u16string misspelled = storage_.substring(*word);
+    for (const SpellingMenuEntry &entry : spellingMenuEntries(spellChecker_->suggestions(misspelled))) {
+        if (entry.action == SpellingMenuEntry::Action::separator) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction *action = menu.addAction(entry.title);
+        connect(action, &QAction::triggered, this, [this, entry, misspelled, range = *word] {
+            switch (entry.action) {
+            case SpellingMenuEntry::Action::replace:
+                applyCorrection(core_, AutoCorrection{range, entry.replacement});
+                break;
+            case SpellingMenuEntry::Action::ignore:
+                spellChecker_->ignore(misspelled);
+                break;
+            case SpellingMenuEntry::Action::learn:
+                spellChecker_->learn(misspelled);
+                break;
+            case SpellingMenuEntry::Action::separator:
+                break;
+            }
+            scheduleSpellCheck();
+            viewport()->update();
+        });
     }
 }
 

@@ -7,6 +7,7 @@
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
 #include "editor_view/PageUndoHistories.h"
+#include "editor_view/SpellChecker.h"
 #include "editor_view/TextViewKeyBindings.h"
 #include "editor_view/TextViewKeyEvents.h"
 #include "editor_view/TextViewKeyRouter.h"
@@ -26,11 +27,13 @@
 #include <optional>
 
 class QAccessibleInterface;
+class QMenu;
 
 namespace velto::editor {
 
 class TaskCheckboxAccessibilityElements;
 class TextViewPointer;
+class ContinuousSpellChecking;
 
 /// The editor's layout constants.
 namespace EditorLayout {
@@ -95,6 +98,15 @@ public:
     /// The colour of drawn rule lines; none uses each rule's own colour.
     void setHorizontalRuleColor(const std::optional<Color> &color);
     void setIncreaseContrast(bool increase);
+
+    // ---- spelling ----
+
+    /// The checker that spelling while typing and the context menu's suggestions use; none turns both off.
+    void setSpellChecker(SpellChecker *checker);
+    /// Spell checking while typing ("checksSpelling"): misspelled words visible are underlined.
+    void setContinuousSpellChecking(bool enabled);
+    /// The checking that feeds the underlines; null without a checker.
+    ContinuousSpellChecking *continuousSpellChecking() { return spellChecking_.get(); }
 
     // ---- scroll geometry (text view coordinates: the container's origin is the inset) ----
 
@@ -184,6 +196,8 @@ private:
     void measureWhileIdle();
     void restartCaretBlink();
     TextViewPaintState paintState() const;
+    void scheduleSpellCheck();
+    void addSpellingEntries(QMenu &menu, std::size_t position);
     double scrollY() const;
 
     void moveVertically(bool below, bool extend);
@@ -247,6 +261,10 @@ private:
 
     std::unique_ptr<TextViewPointer> pointer_;
     std::unique_ptr<TaskCheckboxAccessibilityElements> taskCheckboxElements_;
+
+    SpellChecker *spellChecker_ = nullptr;
+    std::unique_ptr<ContinuousSpellChecking> spellChecking_;
+    bool checksSpelling_ = false;
 };
 
 } // namespace velto::editor

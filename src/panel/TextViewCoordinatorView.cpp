@@ -18,6 +18,7 @@ void TextViewCoordinatorView::applyEditorAppearance(const editor::EditorAppearan
     textView_.setHorizontalRuleColor(appearance.horizontalRuleColor);
     textView_.setAppearance(effectiveAppearance());
     textView_.setIncreaseContrast(increasesContrast());
+    textView_.setContinuousSpellChecking(appearance.continuousSpellChecking);
     textView_.viewport()->update();
 }
 

@@ -4,6 +4,7 @@
 #include "editor/MarkdownSyntaxScanner.h"
 #include "editor/MarkdownTaskListCheckbox.h"
 #include "editor_view/EditorCoordinator.h"
+#include "editor_view/SpellChecker.h"
 #include "editor_view/VeltoTextView.h"
 #include "panel/Appearance.h"
 #include "panel/PanelFeedbackController.h"
@@ -15,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/Text.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "platform/desktop/SpellingService.h"
 #include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"
@@ -173,6 +175,10 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
         view.editingCore(), view.undoHistories(), *coordinatorView_, store_, hooks, editorScheduler,
         std::move(highlighter));
     editorCoordinator_->transitionToCurrentPage = [this] { currentPageChangedOutsideOperation(); };
+    spellingService_ = std::make_unique<EnchantSpellingService>();
+    spellChecker_ = std::make_unique<editor::SpellChecker>(*spellingService_);
+    view.setSpellChecker(spellChecker_.get());
+    editorCoordinator_->setSpellChecker(spellChecker_.get());
 
     QPointer<VeltoPanelController> self(this);
     pageEditingSession_ = std::make_unique<PageEditingSession>(
@@ -209,7 +215,9 @@ VeltoPanelController::~VeltoPanelController() {
     if (editorCoordinator_) {
         editorCoordinator_->flushPendingChanges();
         editorCoordinator_->transitionToCurrentPage = nullptr;
+        editorCoordinator_->setSpellChecker(nullptr);
     }
+    textView().setSpellChecker(nullptr);
     textView().callbacks() = editor::TextViewCallbacks{};
     textView().shouldChangeTextHandler = nullptr;
     textView().didChangeTextHandler = nullptr;

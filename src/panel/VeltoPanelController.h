@@ -29,7 +29,9 @@ class PanelFeedbackController;
 class ShortcutHintsPanelController;
 class VeltoPanelMenuController;
 class TextViewCoordinatorView;
+class SpellingService;
 namespace editor {
+class SpellChecker;
 class VeltoEditorCoordinator;
 class VeltoTextView;
 class UndoManager;
@@ -181,6 +183,9 @@ private:
 
     VeltoStore &store_;
     Options options_;
+    // Before the views: the editor keeps pointers to the checker until it goes.
+    std::unique_ptr<SpellingService> spellingService_;
+    std::unique_ptr<editor::SpellChecker> spellChecker_;
     std::function<CommandShortcuts()> commandShortcuts_;
     VeltoPanelView *panelView_;
     std::unique_ptr<PanelPopover> popover_;
