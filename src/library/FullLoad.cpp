@@ -23,7 +23,7 @@ bool somethingExists(const std::filesystem::path &path, velto::FileSystem &fileM
     }
 }
 
-/// Step 4: a manifest that cannot be used decides the road before the lock is taken; nothing when the
+/// A manifest that cannot be used decides the road before the lock is taken; nothing when the
 /// manifest reads and decodes, and then `reading` holds what was read.
 std::optional<VeltoLibraryLoadResult> roadForUnusableManifest(const std::filesystem::path &folderURL,
                                                               velto::FileSystem &fileManager, velto::Date now,
@@ -74,10 +74,10 @@ VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileS
                             const AvailabilityOperation &availabilityOperation, const ReplayOperation &replayOperation,
                             const CheckpointOperation &checkpointOperation,
                             std::shared_ptr<VeltoLibraryIOObserver> ioObserver) {
-    // 1.
+    // The observer of this load's reads and writes.
     VeltoLibraryIOObservation::Binding binding(std::move(ioObserver));
 
-    // 2.–3. Without any metadata the folder is rebuilt from its Markdown files, or holds no library.
+    // Without any metadata the folder is rebuilt from its Markdown files, or holds no library.
     bool hasManifest = somethingExists(manifestURL(folderURL), fileManager);
     bool hasWriters = somethingExists(writersDirectory(folderURL), fileManager);
     if (!hasManifest && !hasWriters) {
@@ -87,7 +87,7 @@ VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileS
         return VeltoLibraryLoadResult::missing();
     }
 
-    // 4.
+    // The manifest read before the lock is taken.
     std::optional<ReadManifest> readBeforeLocking;
     if (hasManifest) {
         if (auto road = roadForUnusableManifest(folderURL, fileManager, now, checkpointOperation, readBeforeLocking)) {
@@ -95,7 +95,7 @@ VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileS
         }
     }
 
-    // 5.–7.
+    // The load under the lock; a folder without a library but with Markdown files gets one.
     auto result = lockedLoad(folderURL, fileManager, now, availabilityOperation, replayOperation, checkpointOperation,
                              readBeforeLocking);
     if (result.isMissing() && containsMarkdownFiles(folderURL, fileManager)) {

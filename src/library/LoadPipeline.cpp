@@ -65,7 +65,7 @@ bool hasUnmanagedPendingDeletion(const velto::VeltoLibraryManifest &manifest) {
     return false;
 }
 
-// Steps 4 to 10: every error here means the metadata cannot be trusted.
+// Every error here means the metadata cannot be trusted.
 LibraryMetadata readLibraryMetadata(const std::optional<velto::VeltoLibraryManifest> &manifest,
                                     const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     if (manifest) {
@@ -84,7 +84,7 @@ LibraryMetadata readLibraryMetadata(const std::optional<velto::VeltoLibraryManif
     return metadata;
 }
 
-/// Step 14: the Markdown files reconciled, unless the folder's history proves that nothing changed.
+/// The Markdown files reconciled, unless the folder's history proves that nothing changed.
 /// The second value says whether the launch index stood in for the scan.
 std::pair<MarkdownDiscovery, bool> discoveredMarkdown(const PipelineRequest &request,
                                                       const velto::VeltoLibraryManifest &reconciled,
@@ -108,7 +108,7 @@ std::pair<MarkdownDiscovery, bool> discoveredMarkdown(const PipelineRequest &req
     return {discover(*changedPaths), false};
 }
 
-/// Step 15: the page in memory that may stand in for the record's file.
+/// The page in memory that may stand in for the record's file.
 const velto::VeltoPage *reusablePage(const velto::VeltoDocument *reusing, const velto::Uuid &pageID) {
     if (reusing == nullptr) {
         return nullptr;
@@ -158,7 +158,7 @@ velto::VeltoPage loadedPage(const PipelineRequest &request, const velto::VeltoLi
                     request.availabilityOperation);
 }
 
-/// Steps 16 and 17: every page of the discovered manifest, loaded side by side; the first failure in manifest
+/// Every page of the discovered manifest, loaded side by side; the first failure in manifest
 /// order is thrown. The availability operation is the caller's and may keep state, so it is never asked from
 /// two threads at once.
 std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const PipelineRequest &request,
@@ -196,7 +196,7 @@ std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const Pip
     return {std::move(*loaded[0]), std::move(pages)};
 }
 
-/// Step 21: what discovery changed, for the store to save.
+/// What discovery changed, for the store to save.
 std::optional<VeltoLibraryStructureRepair> discoveryRepair(const MarkdownDiscovery &discovery) {
     if (discovery.changedPageIDs.empty() && discovery.removedPageIDs.empty()) {
         return std::nullopt;
@@ -207,30 +207,30 @@ std::optional<VeltoLibraryStructureRepair> discoveryRepair(const MarkdownDiscove
     return repair;
 }
 
-// Steps 12 to 22: every error here is a failure to load what the metadata describes.
+// Every error here is a failure to load what the metadata describes.
 VeltoLibraryLoadResult
 loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto::VeltoLibraryManifest> &manifestOnDisk,
                       const velto::VeltoLibraryManifest &reconciled, const LibraryMetadata &metadata,
                       const std::optional<velto::VeltoLibraryReconciliationCheckpoint> &checkpoint) {
-    // 12.–13.
+    // The reconciled manifest written when it is not what is on disk; migrated legacy tombstones removed.
     bool reconciledIsOnDisk = manifestOnDisk && *manifestOnDisk == reconciled;
     if (!reconciledIsOnDisk) {
         persist(reconciled, request.folderURL, request.fileManager);
     }
     removeMigratedLegacyDeletionTombstones(metadata.activeTombstones, request.folderURL, request.fileManager);
 
-    // 14.
+    // The Markdown files discovered.
     auto [discovery, usedLaunchIndex] = discoveredMarkdown(request, reconciled, metadata);
     const auto &discovered = discovery.manifest;
 
-    // 15.–17.
+    // The pages loaded.
     auto [currentPage, pages] = loadedPages(request, discovered, discovery);
 
-    // 18.–19.
+    // An active current page.
     auto [document, activePageRepair] = documentWithActiveCurrentPage(std::move(currentPage), std::move(pages));
     document.validate();
 
-    // 20. The launch index, when missing, so that the next launch may skip the scan. A removal waits for the
+    // The launch index, when missing, so that the next launch may skip the scan. A removal waits for the
     // store's save, which writes the manifest anyway.
     if (!usedLaunchIndex && !carriesLaunchIndex(reconciled) && discovery.removedPageIDs.empty()) {
         velto::VeltoLibraryManifest launchIndex;
@@ -245,7 +245,7 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
         }
     }
 
-    // 21.–22.
+    // What the load repaired, for the store to save.
     auto repair = VeltoLibraryStructureRepair::merging(activePageRepair, discoveryRepair(discovery));
     return VeltoLibraryLoadResult::loaded(std::move(document), std::move(repair));
 }
@@ -278,7 +278,7 @@ VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, v
                                        const CheckpointOperation &checkpointOperation,
                                        const AvailabilityOperation &availabilityOperation,
                                        const ReadManifest *readBeforeLocking) {
-    // 1.
+    // The manifest.
     std::optional<velto::VeltoLibraryManifest> manifest;
     try {
         if (auto read = readManifestIfPresent(folderURL, fileManager, readBeforeLocking)) {
@@ -289,16 +289,16 @@ VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, v
         return failedWith(manifestFailureKind(error), error);
     }
 
-    // 2. Taken before anything else is read, so that changes made meanwhile are replayed next time.
+    // The checkpoint, taken before anything else is read, so that changes made meanwhile are replayed next time.
     auto checkpoint = checkpointOperation(folderURL);
 
-    // 3. Before any metadata file is written.
+    // A pending deletion outside what the library manages is refused before any metadata file is written.
     if (manifest && hasUnmanagedPendingDeletion(*manifest)) {
         velto::LibraryMetadataError error(velto::LibraryMetadataError::Kind::unsafeDeletionPath);
         return VeltoLibraryLoadResult::failed({VeltoStoreRecoveryIssue::Kind::corrupt, error.what()});
     }
 
-    // 4.–10.
+    // The journals and the deletion records.
     LibraryMetadata metadata;
     try {
         metadata = readLibraryMetadata(manifest, folderURL, fileManager);
@@ -306,13 +306,13 @@ VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, v
         return failedWith(VeltoStoreRecoveryIssue::Kind::corrupt, std::current_exception());
     }
 
-    // 11.
+    // The manifest reconciled with the journals and the deletions.
     auto reconciled = reconciledManifest(manifest, metadata.writerStates, metadata.activeTombstoneList());
     if (!reconciled) {
         return VeltoLibraryLoadResult::missing();
     }
 
-    // 12.–22.
+    // The library that the reconciled metadata describes.
     PipelineRequest request{folderURL,       fileManager,          now,
                             reusing,         changedRelativePaths, allowsLaunchIndex,
                             replayOperation, availabilityOperation};

@@ -103,7 +103,7 @@ std::optional<velto::VeltoLibraryManifest>
 reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
                    const std::vector<velto::VeltoWriterState> &writerStates,
                    const std::vector<velto::VeltoDeletionTombstone> &deletionTombstones) {
-    // 1. Base records; a later record of one identifier replaces an earlier one.
+    // Base records; a later record of one identifier replaces an earlier one.
     std::map<Uuid, VeltoLibraryPageRecord> table;
     if (base) {
         table[base->currentPage.id] = base->currentPage;
@@ -112,12 +112,12 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
         }
     }
 
-    // 2.–4. The preferred entries of all journals.
+    // The preferred entries of all journals.
     auto mutations = preferredMutations(writerStates);
     auto deletions = preferredDeletions(writerStates, deletionTombstones);
     auto structure = preferredStructure(writerStates);
 
-    // 5. Pending names from the base, only names the library manages.
+    // Pending names from the base, only names the library manages.
     std::set<std::string> pendingNames;
     if (base) {
         for (const auto &name : base->pendingDeletionFileNames) {
@@ -127,7 +127,7 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
         }
     }
 
-    // 6. A mutation that precedes or equals the deletion of its page loses to it; any other mutation is the
+    // A mutation that precedes or equals the deletion of its page loses to it; any other mutation is the
     // page's record.
     std::set<Uuid> survivingMutations;
     for (const auto &[pageID, mutation] : mutations) {
@@ -144,7 +144,7 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
         survivingMutations.insert(pageID);
     }
 
-    // 7. Deletions that no later or concurrent mutation overrides.
+    // Deletions that no later or concurrent mutation overrides.
     for (const auto &[pageID, deletion] : deletions) {
         if (survivingMutations.contains(pageID)) {
             continue;
@@ -156,12 +156,12 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
         }
     }
 
-    // 8.
+    // No page anywhere: no library.
     if (table.empty()) {
         return std::nullopt;
     }
 
-    // 9. The current page: the preferred structure's, else the base's, else the most recently active.
+    // The current page: the preferred structure's, else the base's, else the most recently active.
     std::optional<Uuid> wantedID;
     if (structure) {
         wantedID = structure->currentPageID;
@@ -173,7 +173,7 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
     result.reconciliationCheckpoint = base ? base->reconciliationCheckpoint : std::nullopt;
     result.currentPage = currentRecord(table, wantedID);
 
-    // 10. The page order: the structure's, then the base's, skipping what is gone, current or seen.
+    // The page order: the structure's, then the base's, skipping what is gone, current or seen.
     std::vector<Uuid> candidates;
     if (structure) {
         candidates = structure->orderedPageIDs;
@@ -200,12 +200,12 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
         }
     }
 
-    // 11. Pages known to neither follow in identifier order (the map's order is the upper-case text order).
+    // Pages known to neither follow in identifier order (the map's order is the upper-case text order).
     for (const auto &[id, record] : table) {
         keep(record);
     }
 
-    // 12.
+    // The pending deletions.
     result.pendingDeletionFileNames.assign(pendingNames.begin(), pendingNames.end());
     return result;
 }

@@ -274,7 +274,7 @@ std::string DiscoveryPass::resolvedPath(const std::filesystem::path &url) const 
     return fileManager.resolvingSymlinks(url).lexically_normal().native();
 }
 
-// 1.–3. Only managed page files inside the folder, also after symbolic links; a file gone since it was listed
+// Only managed page files inside the folder, also after symbolic links; a file gone since it was listed
 // is left to the missing-file rule.
 void DiscoveryPass::locate(InspectedFile &file) {
     try {
@@ -297,7 +297,7 @@ void DiscoveryPass::locate(InspectedFile &file) {
     }
 }
 
-// 5. A file still on its way is not read.
+// A file still on its way is not read.
 bool DiscoveryPass::askAvailability(InspectedFile &file) {
     if (file.error) {
         return false;
@@ -315,7 +315,7 @@ bool DiscoveryPass::askAvailability(InspectedFile &file) {
     }
 }
 
-// 6. The whole text, parsed, with both checksums: the one read that serves the record, and the page too.
+// The whole text, parsed, with both checksums: the one read that serves the record, and the page too.
 void DiscoveryPass::readPageFile(InspectedFile &file) {
     if (file.error || !file.isPageFileCandidate() || file.stillDownloading) {
         return;
@@ -352,7 +352,7 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
         return;
     }
 
-    // 4.–5. A file still on its way keeps the page recorded at its path, unread.
+    // A file still on its way keeps the page recorded at its path, unread.
     const VeltoLibraryPageRecord *pathRecord = recordAtPath(file.relativePath);
     if (file.stillDownloading) {
         if (pathRecord != nullptr) {
@@ -361,12 +361,12 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
         return;
     }
 
-    // 6. A file gone since it was listed, or without a body, is no page.
+    // A file gone since it was listed, or without a body, is no page.
     if (!file.wasRead || file.content.body.empty()) {
         return;
     }
 
-    // 7.–8. The page identifier: the file's, else the one recorded at this path, else a new one; a file of a
+    // The page identifier: the file's, else the one recorded at this path, else a new one; a file of a
     // deleted page is no page; an identifier that another file has taken is replaced.
     auto fileID = file.content.veltoPageID();
     Uuid id = fileID ? *fileID : (pathRecord != nullptr ? pathRecord->id : Uuid::random());
@@ -380,13 +380,13 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
     claimedPageIDs.insert(id);
     pageIDsByFile[rootPath + "/" + file.relativePath] = id;
 
-    // 9. A present file ends any missing-file observation of its page. Observations were read under the same
+    // A present file ends any missing-file observation of its page. Observations were read under the same
     // lock, so a page without one has no file to remove.
     if (missingFileObservations.contains(id)) {
         removeMissingFileObservation(id, folderURL, fileManager);
     }
 
-    // 10.–13.
+    // The page's record as discovered: a change when it differs from the recorded one.
     auto existing = recordsByID.find(id);
     const VeltoLibraryPageRecord *existingRecord = existing != recordsByID.end() ? &existing->second : nullptr;
     auto record = discoveredRecord(id, file);
@@ -521,7 +521,7 @@ MarkdownDiscovery DiscoveryPass::result() {
     discovery.manifest.reconciliationCheckpoint = manifest.reconciliationCheckpoint;
     discovery.manifest.pendingDeletionFileNames = manifest.pendingDeletionFileNames;
 
-    // 1. The current page: the recorded one, else the most recently active, else a new empty page.
+    // The current page: the recorded one, else the most recently active, else a new empty page.
     auto current = recordsByID.find(manifest.currentPage.id);
     if (current != recordsByID.end()) {
         discovery.manifest.currentPage = current->second;
@@ -544,7 +544,7 @@ MarkdownDiscovery DiscoveryPass::result() {
     }
     const Uuid &currentID = discovery.manifest.currentPage.id;
 
-    // 2.–3. The recorded order, then new pages in identifier order (the map's order).
+    // The recorded order, then new pages in identifier order (the map's order).
     std::set<Uuid> listed;
     for (const auto &record : manifest.pages) {
         auto found = recordsByID.find(record.id);

@@ -178,17 +178,17 @@ bool rebuiltRecordPrecedes(const VeltoLibraryPageRecord &a, const VeltoLibraryPa
 VeltoLibraryLoadResult rebuildUnderLock(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                         velto::Date now, bool preservingCorruptManifest,
                                         const CheckpointOperation &checkpointOperation) {
-    // 3. Before anything is read, so that changes made during the rebuild are replayed later.
+    // The checkpoint, taken before anything is read, so that changes made during the rebuild are replayed later.
     auto checkpoint = (checkpointOperation ? checkpointOperation : productionCheckpoint())(folderURL);
 
-    // 4.–5.
+    // The journals and the deletions they leave active.
     auto writerStates = loadWriterStates(folderURL, fileManager);
     auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
     auto canonical = loadCanonicalDeletionTombstones(folderURL, fileManager);
     tombstones.insert(tombstones.end(), canonical.begin(), canonical.end());
     auto activeTombstones = activeDeletionTombstones(tombstones, writerStates);
 
-    // 6.–7. Read before the damaged manifest is moved aside.
+    // Read before the damaged manifest is moved aside.
     std::vector<velto::VeltoDeletionTombstone> activeTombstoneList;
     for (const auto &[pageID, tombstone] : activeTombstones) {
         activeTombstoneList.push_back(tombstone);
@@ -202,7 +202,8 @@ VeltoLibraryLoadResult rebuildUnderLock(const std::filesystem::path &folderURL, 
     manifest->schemaVersion = velto::VeltoLibraryManifest::currentSchemaVersion;
     manifest->reconciliationCheckpoint = checkpoint;
 
-    // 8.–12.
+    // The rebuilt metadata written: the damaged manifest kept aside, the deletion index, the manifest and this
+    // writer's journal.
     if (preservingCorruptManifest) {
         preserveCorruptManifest(folderURL, fileManager);
     }
@@ -211,7 +212,7 @@ VeltoLibraryLoadResult rebuildUnderLock(const std::filesystem::path &folderURL, 
     removeMigratedLegacyDeletionTombstones(activeTombstones, folderURL, fileManager);
     persistRebuildWriterState(*manifest, writerStates, folderURL, fileManager);
 
-    // 13.
+    // The library loaded from what was just written.
     return loadWithoutLock(folderURL, fileManager, now, nullptr, std::nullopt, false, productionReplay(),
                            productionCheckpoint(), productionAvailability());
 }

@@ -271,14 +271,14 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
 VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                  velto::FileSystem &fileManager, const RemoveOperation &removeItem,
                                  const TransactionHook &beforeManifestCommit) {
-    // 1.–2. What is on disk now, never what the store loaded earlier.
+    // What is on disk now, never what the store loaded earlier.
     auto existingManifest = loadManifestIfPresent(folderURL, fileManager);
     std::optional<velto::VeltoLibraryReconciliationCheckpoint> initialCheckpoint;
     if (!existingManifest && !containsMarkdownFiles(folderURL, fileManager)) {
         initialCheckpoint = currentReconciliationCheckpoint(folderURL);
     }
 
-    // 3.–5. Other writers' changes to the pages this save writes.
+    // Other writers' changes to the pages this save writes.
     // The document may hold megabytes of text: it is copied only when the archive step changes it.
     std::optional<VeltoSaveRequest> archiveMerged;
     if (!request.archiveMetadataPageRevisions.empty()) {
@@ -291,11 +291,11 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     const VeltoSaveRequest &finalRequest = resolved.request ? *resolved.request : latest;
     PageTable table = pageTable(finalRequest.document);
 
-    // 6.
+    // The page files.
     auto writtenTexts = writePageFiles(identifiersToWrite(finalRequest, table, existingManifest.has_value()), table,
                                        folderURL, fileManager);
 
-    // 7.–10. The base manifest and this writer's journal.
+    // The base manifest and this writer's journal.
     auto changedRecords = changedPageRecords(finalRequest);
     auto base = mergedManifest(finalRequest, existingManifest, initialCheckpoint, &changedRecords);
     auto observedStates = loadWriterStates(folderURL, fileManager);
@@ -309,7 +309,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     writerStates.push_back(update.state);
     removeEmptiedPageFiles(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
-    // 11.–14. The deletion index and the compacted journals.
+    // The deletion index and the compacted journals.
     auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
     for (auto &tombstone : loadCanonicalDeletionTombstones(folderURL, fileManager)) {
         tombstones.push_back(std::move(tombstone));
@@ -321,7 +321,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     persistCanonicalDeletionIndex(activeTombstones, folderURL, fileManager, writerStates);
     auto compactedStates = compactWriterStates(writerStates, activeTombstones, folderURL, fileManager);
 
-    // 15.–18. The commit.
+    // The commit.
     auto active = tombstoneValues(activeTombstones);
     auto reconciled = reconciledManifest(base, compactedStates, active);
     if (!reconciled) {
@@ -333,7 +333,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     }
     persist(committed, folderURL, fileManager);
 
-    // 19.–21. After the commit: clean-up that a later save repeats when it fails.
+    // After the commit: clean-up that a later save repeats when it fails.
     removeMigratedLegacyDeletionTombstones(activeTombstones, folderURL, fileManager);
     auto stillPending =
         retryPendingDeletions(committed.pendingDeletionFileNames, folderURL, fileManager, activeTombstones, removeItem);
