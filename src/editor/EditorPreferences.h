@@ -1,6 +1,7 @@
 #pragma once
 
-#include <array>
+#include "preferences/FontSizes.h"
+
 #include <memory>
 
 namespace velto::editor {
@@ -39,8 +40,8 @@ private:
     EditorIndentationChoice indentation_;
 };
 
-inline constexpr std::array<double, 6> availableFontSizes{13, 15, 17, 19, 24, 30};
-inline constexpr double defaultFontSize = 15;
+using VeltoPreferences::availableFontSizes;
+using VeltoPreferences::defaultFontSize;
 
 /// The editor's point size: the stored size when it is one of the available sizes, else 15.
 double editorFontSize(const EditorPreferences &preferences);

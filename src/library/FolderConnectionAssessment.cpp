@@ -2,6 +2,7 @@
 
 #include "library/FolderNesting.h"
 #include "library/LibraryFolder.h"
+#include "library/PageFileNaming.h"
 #include "model/PageFileContent.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/ApplicationStorage.h"
@@ -59,11 +60,6 @@ struct ActiveCandidate {
     velto::Date date;
     std::int64_t byteCount = 0;
 };
-
-bool isMarkdownPath(const std::string &relativePath) {
-    auto extension = std::filesystem::path(relativePath).extension().string();
-    return velto::text::lowercased(extension) == ".md";
-}
 
 class Assessment {
 public:
@@ -171,7 +167,7 @@ VeltoFolderConnectionAssessment assessFolderConnection(const std::filesystem::pa
         return assessment.counts;
     }
     for (const auto &entry : entries) {
-        if (isMarkdownPath(entry.relativePath)) {
+        if (hasMarkdownExtension(entry.relativePath)) {
             assessment.assessFile(folderURL / entry.relativePath, fileManager, readOperation);
         }
     }

@@ -3,18 +3,11 @@
 #include "library/FolderNesting.h"
 #include "library/IOObservation.h"
 #include "library/LoadFailures.h"
+#include "library/PageFileNaming.h"
 #include "platform/Text.h"
 #include "platform/Uuid.h"
 
 namespace VeltoPageLibrary {
-
-namespace {
-
-bool hasMarkdownExtension(const std::filesystem::path &path) {
-    return velto::text::lowercased(path.extension().string()) == ".md";
-}
-
-} // namespace
 
 std::filesystem::path metadataDirectory(const std::filesystem::path &folderURL) {
     return folderURL / ".velto";

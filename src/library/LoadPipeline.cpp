@@ -134,16 +134,8 @@ std::optional<velto::VeltoPage> pageFromDiscoveredText(const velto::VeltoLibrary
         discovered->second.contentChecksum != record.contentChecksum) {
         return std::nullopt;
     }
-    velto::VeltoPage page;
-    page.id = record.id;
-    page.createdAt = record.createdAt;
-    page.fileSlug = record.fileSlug;
-    page.relativeFilePath = record.relativeFilePath;
-    page.updatedAt = record.updatedAt;
-    page.archivedAt = record.archivedAt;
     // Each record has its own entry, so pages loaded side by side never move the same text.
-    page.content = velto::VeltoPageContent::loaded(std::move(discovered->second.content));
-    return page;
+    return record.page(velto::VeltoPageContent::loaded(std::move(discovered->second.content)));
 }
 
 velto::VeltoPage loadedPage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,

@@ -89,16 +89,6 @@ void validatePageRecords(const velto::VeltoLibraryManifest &manifest, const std:
 
 void validatePagePaths(const velto::VeltoDocument &document, const std::filesystem::path &folderURL,
                        velto::FileSystem &fileManager) {
-    // Only the fields that name the file: a full record would checksum every page's text, which for a full
-    // library is megabytes on every save.
-    auto namingRecord = [](const velto::VeltoPage &page) {
-        velto::VeltoLibraryPageRecord record;
-        record.id = page.id;
-        record.createdAt = page.createdAt;
-        record.fileSlug = page.fileSlug;
-        record.relativeFilePath = page.relativeFilePath;
-        return record;
-    };
     std::vector<velto::VeltoLibraryPageRecord> records;
     records.reserve(document.pages.size() + 1);
     records.push_back(namingRecord(document.currentPage));

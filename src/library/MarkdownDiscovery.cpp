@@ -24,10 +24,6 @@ namespace {
 using velto::Uuid;
 using velto::VeltoLibraryPageRecord;
 
-bool hasMarkdownExtension(std::string_view relativePath) {
-    return velto::text::lowercased(std::filesystem::path(relativePath).extension().string()) == ".md";
-}
-
 /// A file that vanished between being listed and being read is missing, like one that was never listed.
 bool isVanishedFileError(const velto::FileSystemError &error) {
     return error.code() == ENOENT || error.code() == ENOTDIR;

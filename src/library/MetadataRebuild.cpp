@@ -45,8 +45,7 @@ std::optional<std::vector<MarkdownFile>> enumeratedMarkdownFiles(const std::file
     const std::vector<velto::DirectoryEntry> &entries = *enumerated;
     std::vector<MarkdownFile> files;
     for (const auto &entry : entries) {
-        auto extension = std::filesystem::path(entry.relativePath).extension().string();
-        if (velto::text::lowercased(extension) == ".md") {
+        if (hasMarkdownExtension(entry.relativePath)) {
             files.push_back({folderURL / entry.relativePath, entry.type});
         }
     }

@@ -9,6 +9,19 @@ std::string pageFileStem(const velto::VeltoLibraryPageRecord &record) {
     return velto::utcDayStamp(record.createdAt);
 }
 
+bool hasMarkdownExtension(const std::filesystem::path &path) {
+    return velto::text::lowercased(path.extension().string()) == ".md";
+}
+
+velto::VeltoLibraryPageRecord namingRecord(const velto::VeltoPage &page) {
+    velto::VeltoLibraryPageRecord record;
+    record.id = page.id;
+    record.createdAt = page.createdAt;
+    record.fileSlug = page.fileSlug;
+    record.relativeFilePath = page.relativeFilePath;
+    return record;
+}
+
 std::string pageFileName(const velto::VeltoLibraryPageRecord &record) {
     if (record.relativeFilePath) {
         return *record.relativeFilePath;

@@ -3,6 +3,7 @@
 #include "model/ContentChecksum.h"
 #include "model/LibraryPageRecord.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,13 @@ std::string pageFileStem(const velto::VeltoLibraryPageRecord &record);
 /// "2026-01-05-calm-cove-1a2b3c4d.md" for a page created on 5 January 2026 with the slug "calm-cove" whose
 /// identifier begins 1A2B3C4D ("2026-01-05-1a2b3c4d.md" without a slug).
 std::string pageFileName(const velto::VeltoLibraryPageRecord &record);
+
+/// The record fields that name a page's file (identifier, creation date, slug, path) and nothing else: a
+/// full record would checksum the page's whole text, megabytes on every save of a full library.
+velto::VeltoLibraryPageRecord namingRecord(const velto::VeltoPage &page);
+
+/// Whether the path's extension is "md" in any letter case ("Plan.MD" has it, "md" and "a.md.txt" do not).
+bool hasMarkdownExtension(const std::filesystem::path &path);
 
 /// Whether a relative path may be one of the library's page files: relative, ending in ".md" in any
 /// letter case, without empty, "." or ".." pieces, and not inside ".velto". "Notes/a.MD" is managed;

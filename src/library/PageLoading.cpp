@@ -42,18 +42,6 @@ PageFileURLs pageFileURLs(const velto::VeltoLibraryPageRecord &record, const std
     return {primaryURL(record, folderURL, fileManager), fallbackURL(record, folderURL, fileManager)};
 }
 
-velto::VeltoPage pageFromRecord(const velto::VeltoLibraryPageRecord &record, velto::VeltoPageContent content) {
-    velto::VeltoPage page;
-    page.id = record.id;
-    page.createdAt = record.createdAt;
-    page.fileSlug = record.fileSlug;
-    page.relativeFilePath = record.relativeFilePath;
-    page.updatedAt = record.updatedAt;
-    page.archivedAt = record.archivedAt;
-    page.content = std::move(content);
-    return page;
-}
-
 /// The checksum by which a page in memory is matched against its record; nothing for an unavailable page,
 /// which is never reused.
 std::optional<std::optional<std::string>> reusableChecksum(const velto::VeltoPage &page) {
@@ -156,27 +144,27 @@ velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std
         return page;
     }
     if (!record.hasContent) {
-        return pageFromRecord(record, velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse("")));
+        return record.page(velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse("")));
     }
     auto primary = primaryURL(record, folderURL, fileManager);
     bool archived = record.isArchived.value_or(false);
     if (summarizeArchived && trustArchivedSummary && archived && record.fileSize.has_value()) {
-        return pageFromRecord(record, velto::VeltoPageContent::archivedSummary(trustedArchivedSummary(record)));
+        return record.page(velto::VeltoPageContent::archivedSummary(trustedArchivedSummary(record)));
     }
     auto fileURL = PageFileURLs{primary, fallbackURL(record, folderURL, fileManager)}.chosen(fileManager);
     if (!fileManager.fileExists(fileURL)) {
         throw velto::PageFileError::missing(primary);
     }
     if (availabilityOperation(fileURL, fileManager) == VeltoPageFileAvailability::temporarilyUnavailable) {
-        return pageFromRecord(record, velto::VeltoPageContent::unavailable(unavailableSummary(record)));
+        return record.page(velto::VeltoPageContent::unavailable(unavailableSummary(record)));
     }
     if (summarizeArchived && archived) {
         if (auto summary = archivedSummaryUnlessVanished(fileURL, primary, record, fileManager)) {
-            return pageFromRecord(record, velto::VeltoPageContent::archivedSummary(*summary));
+            return record.page(velto::VeltoPageContent::archivedSummary(*summary));
         }
     }
     auto text = pageFileText(fileURL, primary, fileManager);
-    return pageFromRecord(record, velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse(text)));
+    return record.page(velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse(text)));
 }
 
 velto::VeltoPage loadFullPage(const velto::VeltoPage &page, const std::filesystem::path &folderURL,

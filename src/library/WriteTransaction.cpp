@@ -77,16 +77,6 @@ std::map<Uuid, velto::VeltoLibraryPageRecord> recordedPages(const std::optional<
     return recorded;
 }
 
-/// The record fields that name a page's file; a full record would checksum the page's whole text.
-velto::VeltoLibraryPageRecord namingRecord(const VeltoPage &page) {
-    velto::VeltoLibraryPageRecord record;
-    record.id = page.id;
-    record.createdAt = page.createdAt;
-    record.fileSlug = page.fileSlug;
-    record.relativeFilePath = page.relativeFilePath;
-    return record;
-}
-
 /// Writes the pages' files and returns the text written for each page.
 std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table,
                                            const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {

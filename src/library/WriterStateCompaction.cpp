@@ -49,28 +49,12 @@ struct PreferredKeys {
 };
 
 PreferredKeys preferredKeys(const std::vector<VeltoWriterState> &states) {
-    std::map<Uuid, std::vector<velto::VeltoWriterPageMutation>> mutationsByPage;
-    std::map<Uuid, std::vector<velto::VeltoWriterDeletion>> deletionsByPage;
+    JournalEntryGroups groups = groupedJournalEntries(states);
     std::map<Uuid, std::vector<velto::VeltoWriterStructure>> structures; // one group for the whole library
-    for (const auto &state : states) {
-        for (const auto &mutation : state.pageMutations) {
-            mutationsByPage[mutation.page.id].push_back(mutation);
-        }
-        for (const auto &deletion : state.deletions) {
-            deletionsByPage[deletion.pageID].push_back(deletion);
-        }
-        if (state.structure) {
-            structures[Uuid{}].push_back(*state.structure);
-        }
+    if (!groups.structures.empty()) {
+        structures.emplace(Uuid{}, std::move(groups.structures));
     }
-    return {maximalKeys(mutationsByPage), maximalKeys(deletionsByPage), maximalKeys(structures)};
-}
-
-void raise(std::map<Uuid, std::uint64_t> &heads, const Uuid &writerID, std::uint64_t sequence) {
-    auto [entry, inserted] = heads.try_emplace(writerID, sequence);
-    if (!inserted) {
-        entry->second = std::max(entry->second, sequence);
-    }
+    return {maximalKeys(groups.mutationsByPage), maximalKeys(groups.deletionsByPage), maximalKeys(structures)};
 }
 
 /// The recorded frontiers raised by every deletion that the index now represents: the deletions leave the
@@ -81,7 +65,7 @@ deletionFrontier(const std::vector<VeltoWriterState> &states,
     std::map<Uuid, std::uint64_t> frontier;
     for (const auto &state : states) {
         for (const auto &head : state.deletionFrontier.value_or(std::vector<velto::VeltoWriterHead>{})) {
-            raise(frontier, head.writerID, head.sequence);
+            raiseHead(frontier, head.writerID, head.sequence);
         }
     }
     for (const auto &state : states) {
@@ -89,18 +73,14 @@ deletionFrontier(const std::vector<VeltoWriterState> &states,
             if (!representedDeletions.contains(deletion.pageID)) {
                 continue;
             }
-            raise(frontier, deletion.version.writerID, deletion.version.sequence);
+            raiseHead(frontier, deletion.version.writerID, deletion.version.sequence);
             for (const auto &head :
                  deletion.version.observedWriterHeads.value_or(std::vector<velto::VeltoWriterHead>{})) {
-                raise(frontier, head.writerID, head.sequence);
+                raiseHead(frontier, head.writerID, head.sequence);
             }
         }
     }
-    std::vector<velto::VeltoWriterHead> heads;
-    for (const auto &[writerID, sequence] : frontier) {
-        heads.push_back({writerID, sequence});
-    }
-    return heads;
+    return headsFromMap(frontier);
 }
 
 /// A mutation survives a represented deletion only when it follows it or did not know of it.

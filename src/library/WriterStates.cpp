@@ -32,22 +32,6 @@ std::vector<const VeltoWriterVersion *> versionsIn(const VeltoWriterState &state
     return versions;
 }
 
-void raise(std::map<Uuid, std::uint64_t> &heads, const Uuid &writerID, std::uint64_t sequence) {
-    auto [entry, inserted] = heads.try_emplace(writerID, sequence);
-    if (!inserted) {
-        entry->second = std::max(entry->second, sequence);
-    }
-}
-
-/// Map order is byte order, which is the order of the identifiers' upper-case texts.
-std::vector<velto::VeltoWriterHead> headsFromMap(const std::map<Uuid, std::uint64_t> &heads) {
-    std::vector<velto::VeltoWriterHead> result;
-    for (const auto &[writerID, sequence] : heads) {
-        result.push_back({writerID, sequence});
-    }
-    return result;
-}
-
 /// The preferred entry of each group, in the groups' key order.
 template <typename Entry> std::vector<Entry> preferredPerGroup(const std::map<Uuid, std::vector<Entry>> &groups) {
     std::vector<Entry> preferred;
@@ -138,43 +122,63 @@ std::vector<velto::VeltoWriterHead> writerHeads(const std::vector<VeltoWriterSta
     std::map<Uuid, std::uint64_t> heads;
     for (const auto &state : states) {
         for (const auto *version : versionsIn(state)) {
-            raise(heads, version->writerID, version->sequence);
+            raiseHead(heads, version->writerID, version->sequence);
             for (const auto &head : version->observedWriterHeads.value_or(std::vector<velto::VeltoWriterHead>{})) {
-                raise(heads, head.writerID, head.sequence);
+                raiseHead(heads, head.writerID, head.sequence);
             }
         }
         for (const auto &head : state.deletionFrontier.value_or(std::vector<velto::VeltoWriterHead>{})) {
-            raise(heads, head.writerID, head.sequence);
+            raiseHead(heads, head.writerID, head.sequence);
         }
     }
     return headsFromMap(heads);
 }
 
-VeltoWriterState mergedWriterState(const std::vector<VeltoWriterState> &states, const Uuid &writerID) {
-    std::map<Uuid, std::vector<velto::VeltoWriterPageMutation>> mutationsByPage;
-    std::map<Uuid, std::vector<velto::VeltoWriterDeletion>> deletionsByPage;
-    std::vector<velto::VeltoWriterStructure> structures;
-    std::map<Uuid, std::uint64_t> frontier;
+void raiseHead(std::map<Uuid, std::uint64_t> &heads, const Uuid &writerID, std::uint64_t sequence) {
+    auto [entry, inserted] = heads.try_emplace(writerID, sequence);
+    if (!inserted) {
+        entry->second = std::max(entry->second, sequence);
+    }
+}
+
+std::vector<velto::VeltoWriterHead> headsFromMap(const std::map<Uuid, std::uint64_t> &heads) {
+    std::vector<velto::VeltoWriterHead> result;
+    for (const auto &[writerID, sequence] : heads) {
+        result.push_back({writerID, sequence});
+    }
+    return result;
+}
+
+JournalEntryGroups groupedJournalEntries(const std::vector<VeltoWriterState> &states) {
+    JournalEntryGroups groups;
     for (const auto &state : states) {
         for (const auto &mutation : state.pageMutations) {
-            mutationsByPage[mutation.page.id].push_back(mutation);
+            groups.mutationsByPage[mutation.page.id].push_back(mutation);
         }
         for (const auto &deletion : state.deletions) {
-            deletionsByPage[deletion.pageID].push_back(deletion);
+            groups.deletionsByPage[deletion.pageID].push_back(deletion);
         }
         if (state.structure) {
-            structures.push_back(*state.structure);
+            groups.structures.push_back(*state.structure);
         }
+    }
+    return groups;
+}
+
+VeltoWriterState mergedWriterState(const std::vector<VeltoWriterState> &states, const Uuid &writerID) {
+    JournalEntryGroups groups = groupedJournalEntries(states);
+    std::map<Uuid, std::uint64_t> frontier;
+    for (const auto &state : states) {
         for (const auto &head : state.deletionFrontier.value_or(std::vector<velto::VeltoWriterHead>{})) {
-            raise(frontier, head.writerID, head.sequence);
+            raiseHead(frontier, head.writerID, head.sequence);
         }
     }
     VeltoWriterState merged;
     merged.writerID = writerID;
-    merged.pageMutations = preferredPerGroup(mutationsByPage);
-    merged.deletions = preferredPerGroup(deletionsByPage);
+    merged.pageMutations = preferredPerGroup(groups.mutationsByPage);
+    merged.deletions = preferredPerGroup(groups.deletionsByPage);
     merged.structure = preferredCausalValue(
-        structures, [](const auto &s) -> const auto & { return s.version; });
+        groups.structures, [](const auto &s) -> const auto & { return s.version; });
     if (!frontier.empty()) {
         merged.deletionFrontier = headsFromMap(frontier);
     }

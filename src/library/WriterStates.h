@@ -24,6 +24,20 @@ std::filesystem::path writersDirectory(const std::filesystem::path &folderURL);
 /// One journal's text decoded.
 velto::VeltoWriterState decodeWriterState(const std::string &text);
 
+/// Keeps the higher of the sequence held for the writer and `sequence`.
+void raiseHead(std::map<velto::Uuid, std::uint64_t> &heads, const velto::Uuid &writerID, std::uint64_t sequence);
+
+/// The heads of the map in its order, which is byte order: the order of the identifiers' upper-case texts.
+std::vector<velto::VeltoWriterHead> headsFromMap(const std::map<velto::Uuid, std::uint64_t> &heads);
+
+/// The entries of several journals, grouped: mutations and deletions by page, and all structures.
+struct JournalEntryGroups {
+    std::map<velto::Uuid, std::vector<velto::VeltoWriterPageMutation>> mutationsByPage;
+    std::map<velto::Uuid, std::vector<velto::VeltoWriterDeletion>> deletionsByPage;
+    std::vector<velto::VeltoWriterStructure> structures;
+};
+JournalEntryGroups groupedJournalEntries(const std::vector<velto::VeltoWriterState> &states);
+
 /// The records of the current page followed by those of the other pages, in document order.
 std::vector<velto::VeltoLibraryPageRecord> records(const velto::VeltoDocument &document);
 

@@ -33,6 +33,18 @@ void describeContent(const VeltoPageContent &content, const VeltoPage &page, Vel
 
 } // namespace
 
+VeltoPage VeltoLibraryPageRecord::page(VeltoPageContent content) const {
+    VeltoPage page;
+    page.id = id;
+    page.createdAt = createdAt;
+    page.fileSlug = fileSlug;
+    page.relativeFilePath = relativeFilePath;
+    page.updatedAt = updatedAt;
+    page.archivedAt = archivedAt;
+    page.content = std::move(content);
+    return page;
+}
+
 VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page) {
     VeltoLibraryPageRecord record;
     record.id = page.id;

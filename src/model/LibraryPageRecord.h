@@ -30,6 +30,9 @@ struct VeltoLibraryPageRecord {
     /// The record that describes a page as held in memory; always carries fileSize and isArchived.
     static VeltoLibraryPageRecord fromPage(const VeltoPage &page);
 
+    /// The page this record describes (identifier, dates, slug and path), holding `content`.
+    VeltoPage page(VeltoPageContent content) const;
+
     /// Whether both records describe the same state of the page as far as a writer's journal is
     /// concerned: every field but fileSize and isArchived agrees.
     bool describesSamePageMutation(const VeltoLibraryPageRecord &other) const;

@@ -6,19 +6,6 @@
 
 namespace velto {
 
-namespace {
-
-// A plain loop over all bytes, without an early exit, so that the compiler can vectorise it.
-bool isASCII(std::string_view text) {
-    unsigned char combined = 0;
-    for (char c : text) {
-        combined |= static_cast<unsigned char>(c);
-    }
-    return combined < 0x80;
-}
-
-} // namespace
-
 LineNumbering::LineNumbering(std::size_t maximumDistinctLines) {
     std::size_t capacity = 16;
     while (capacity < 2 * maximumDistinctLines) {
@@ -39,7 +26,7 @@ std::vector<LineNumber> LineNumbering::numbersOf(const std::vector<std::string_v
 }
 
 LineNumber LineNumbering::numberOf(std::string_view line) {
-    if (isASCII(line)) {
+    if (text::isASCII(line)) {
         return lookUp(line).first;
     }
     std::string normalised = text::nfc(line);

@@ -47,21 +47,11 @@ std::string_view escapeFor(char c, char (&scratch)[6]) {
     return {scratch, 6};
 }
 
-/// True when no byte has its high bit set. Nearly every string of the metadata is ASCII, and this test (which
-/// the compiler does many bytes at a time) spares them the full UTF-8 validation.
-bool isASCII(std::string_view text) {
-    unsigned char allBits = 0;
-    for (char c : text) {
-        allBits |= static_cast<unsigned char>(c);
-    }
-    return allBits < 0x80;
-}
-
 void appendEscapedString(std::string &out, std::string_view raw) {
     // JSON strings must be UTF-8; a caller's stray byte becomes U+FFFD rather than an unreadable file.
     std::string repaired;
     std::string_view text = raw;
-    if (!isASCII(raw) && !text::isValidUTF8(raw)) {
+    if (!text::isASCII(raw) && !text::isValidUTF8(raw)) {
         repaired = text::decodingUTF8Lossy(raw);
         text = repaired;
     }

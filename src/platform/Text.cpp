@@ -18,8 +18,7 @@
 
 namespace velto::text {
 
-namespace {
-
+// A plain loop over all bytes, without an early exit, so that the compiler can vectorise it.
 bool isASCII(std::string_view text) {
     unsigned char combined = 0;
     for (char c : text) {
@@ -27,6 +26,8 @@ bool isASCII(std::string_view text) {
     }
     return combined < 0x80;
 }
+
+namespace {
 
 const icu::Normalizer2 &nfcNormalizer() {
     static const icu::Normalizer2 *normalizer = [] {

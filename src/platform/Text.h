@@ -54,6 +54,10 @@ char32_t firstCodePoint(std::string_view text);
 /// True when the bytes are well-formed UTF-8.
 bool isValidUTF8(std::string_view bytes);
 
+/// True when no byte has its high bit set. Most texts are ASCII, and this test (which the compiler does many
+/// bytes at a time) spares them the full Unicode handling.
+bool isASCII(std::string_view text);
+
 /// The bytes decoded as UTF-8, each ill-formed sequence replaced by U+FFFD.
 std::string decodingUTF8Lossy(std::string_view bytes);
 

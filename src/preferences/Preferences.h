@@ -1,6 +1,7 @@
 #pragma once
 
 #include "preferences/FolderOwnershipMode.h"
+#include "preferences/FontSizes.h"
 #include "preferences/GlobalShortcut.h"
 #include "preferences/PreferenceChoices.h"
 #include "preferences/PreferencesStore.h"
@@ -53,9 +54,6 @@ void notifyChange();
 
 /// Registers the seven registered defaults; called once at launch, before the first read.
 void registerDefaults();
-
-inline constexpr std::array<double, 6> availableFontSizes{13, 15, 17, 19, 24, 30};
-inline constexpr double defaultFontSize = 15;
 
 /// Show or hide: Option-Space. Append clipboard: Option-Command-V.
 GlobalShortcut defaultGlobalShortcut();

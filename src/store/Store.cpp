@@ -73,11 +73,17 @@ VeltoStore::InitialState VeltoStore::initialState(const VeltoLibraryLoadResult &
 
 VeltoDocument VeltoStore::freshDocument(Date now) {
     VeltoDocument document;
-    document.currentPage.id = Uuid::random();
-    document.currentPage.createdAt = now;
-    document.currentPage.fileSlug = VeltoPageSlug::make();
-    document.currentPage.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "", "\n"});
+    document.currentPage = newEmptyPage(now);
     return document;
+}
+
+VeltoPage VeltoStore::newEmptyPage(Date now) {
+    VeltoPage page;
+    page.id = Uuid::random();
+    page.createdAt = now;
+    page.fileSlug = VeltoPageSlug::make();
+    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "", "\n"});
+    return page;
 }
 
 std::map<Uuid, VeltoPageBaseline> VeltoStore::pageBaselines(const VeltoDocument &document) {

@@ -164,6 +164,8 @@ private:
     };
     static InitialState initialState(const VeltoLibraryLoadResult &loadResult, Date now);
     static VeltoDocument freshDocument(Date now);
+    /// A new page without text: it gets a file only once something is typed into it.
+    static VeltoPage newEmptyPage(Date now);
     static std::map<Uuid, VeltoPageBaseline> pageBaselines(const VeltoDocument &document);
 
     Date now() const { return clock_->now(); }

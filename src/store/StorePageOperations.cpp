@@ -1,5 +1,4 @@
 #include "model/Document.h"
-#include "model/PageSlug.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
@@ -9,16 +8,6 @@
 
 namespace velto {
 namespace {
-
-/// A new page without text: it gets a file only once something is typed into it.
-VeltoPage newEmptyPage(Date now) {
-    VeltoPage page;
-    page.id = Uuid::random();
-    page.createdAt = now;
-    page.fileSlug = VeltoPageSlug::make();
-    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "", "\n"});
-    return page;
-}
 
 /// Where the page with that identifier stands among the other pages; nothing when it is not there.
 std::optional<std::size_t> indexOfOtherPage(const VeltoDocument &document, const Uuid &pageID) {
