@@ -91,7 +91,8 @@ TEST_F(PageFileLocation, DanglingLinkInsideTheFolderIsAccepted) {
 TEST_F(PageFileLocation, LinkLoopDoesNotHang) {
     fs::create_symlink("loop-b.md", folder / "loop-a.md");
     fs::create_symlink("loop-a.md", folder / "loop-b.md");
-    EXPECT_NO_THROW(pageURL("loop-a.md", folder));
+    // Like a dangling link inside the folder: the path is the link's own, and reading it fails later.
+    EXPECT_EQ(pageURL("loop-a.md", folder), root / "loop-a.md");
 }
 
 TEST_F(PageFileLocation, FolderReachedThroughALinkWorks) {
