@@ -7,6 +7,7 @@
 #include "editor_view/SpellChecker.h"
 #include "editor_view/VeltoTextView.h"
 #include "panel/Appearance.h"
+#include "panel/BrowsePagesWindow.h"
 #include "panel/PanelFeedbackController.h"
 #include "panel/PanelResizing.h"
 #include "panel/ShortcutHintsPanelController.h"
@@ -495,6 +496,33 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoPanelController::resolveConflic
     co_return outcome;
 }
 
+BrowsePagesWindow &VeltoPanelController::browsePagesWindow() {
+    if (browsePagesWindow_) {
+        return *browsePagesWindow_;
+    }
+    QPointer<VeltoPanelController> self(this);
+    BrowsePagesWindow::Callbacks callbacks;
+    callbacks.openPage = [self](Uuid pageID) {
+        if (self) {
+            self->selectPageAndOpenEditor(pageID);
+        }
+    };
+    callbacks.resolve = [self](Uuid copyPageID,
+                               VeltoConflictResolution resolution) -> QCoro::Task<VeltoConflictResolutionOutcome> {
+        if (!self) {
+            co_return VeltoConflictResolutionOutcome::unavailable;
+        }
+        co_return co_await self->resolveConflict(copyPageID, resolution);
+    };
+    callbacks.beep = [self] {
+        if (self) {
+            self->beep();
+        }
+    };
+    browsePagesWindow_ = std::make_unique<BrowsePagesWindow>(store_, std::move(callbacks));
+    return *browsePagesWindow_;
+}
+
 VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
     if (panelMenuController_) {
         return *panelMenuController_;
@@ -524,6 +552,16 @@ VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
     actions.deleteConfirmedArchivedPages = [self](std::set<Uuid> pageIDs) {
         if (self) {
             self->deleteConfirmedArchivedPages(std::move(pageIDs));
+        }
+    };
+    actions.showBrowsePages = [self] {
+        if (self) {
+            self->browsePagesWindow().showAllPages();
+        }
+    };
+    actions.reviewConflictCopies = [self](std::vector<Uuid> pageIDs) {
+        if (self) {
+            self->browsePagesWindow().showConflictCopies(pageIDs);
         }
     };
     actions.showSettings = [self] {

@@ -28,6 +28,7 @@ class VeltoPanelView;
 class PanelFeedbackController;
 class ShortcutHintsPanelController;
 class VeltoPanelMenuController;
+class BrowsePagesWindow;
 class TextViewCoordinatorView;
 class SpellingService;
 namespace editor {
@@ -103,6 +104,8 @@ public:
     ShortcutHintsPanelController &shortcutHintsPanelController();
     /// Made on first use and kept.
     VeltoPanelMenuController &panelMenuController();
+    /// Made on first use and kept.
+    BrowsePagesWindow &browsePagesWindow();
     VeltoCommandContext commandContext() const;
 
     // ---- page operations ----
@@ -196,6 +199,7 @@ private:
     std::unique_ptr<PanelFeedbackController> feedbackPanelController_;
     std::unique_ptr<ShortcutHintsPanelController> shortcutHintsPanelController_;
     std::unique_ptr<VeltoPanelMenuController> panelMenuController_;
+    std::unique_ptr<BrowsePagesWindow> browsePagesWindow_;
     PageOperationUndoLedger undoLedger_;
 
     /// What the editor was last styled with, so that showing the panel restyles a page only when its look

@@ -1,0 +1,396 @@
+#include "panel/BrowsePagesWindow.h"
+
+#include "store/PageArchiveState.h"
+#include "store/Store.h"
+
+#include <QtCore/QPointer>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QPainter>
+#include <QtGui/QScreen>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QGridLayout>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QListView>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QVBoxLayout>
+
+namespace velto {
+namespace {
+
+const QString guidanceText = QStringLiteral(
+    "Velto kept both versions because the same lines changed in two places. Select the saved copy, then choose "
+    "which version to keep.");
+const QString currentCopyHelp = QStringLiteral(
+    "This saved copy is the page open in the panel. Open another page, then choose again.");
+
+Date now() {
+    return std::chrono::system_clock::now();
+}
+
+bool askWithMessageBox(QWidget *parent, const QString &message, const QString &informative, const QString &action) {
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowIcon(QApplication::windowIcon());
+    box.setText(message);
+    box.setInformativeText(informative);
+    QPushButton *first = box.addButton(action, QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(first);
+    box.exec();
+    return box.clickedButton() == first;
+}
+
+} // namespace
+
+// ---- model and delegate ----
+
+void BrowsePagesModel::setRows(std::vector<BrowsePageRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+int BrowsePagesModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+QVariant BrowsePagesModel::data(const QModelIndex &index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) {
+        return {};
+    }
+    const BrowsePageRow &row = rows_[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return row.preview;
+    case detailRole:
+        return row.detail;
+    case Qt::AccessibleTextRole:
+        return row.preview + QStringLiteral(", ") + row.detail;
+    case Qt::ToolTipRole:
+        return row.detail;
+    default:
+        return {};
+    }
+}
+
+void BrowsePageRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                                  const QModelIndex &index) const {
+    QStyleOptionViewItem background = option;
+    initStyleOption(&background, index);
+    background.text.clear();
+    QStyle *style = option.widget ? option.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, option.widget);
+
+    const bool selected = option.state & QStyle::State_Selected;
+    const QRect area = option.rect.adjusted(8, 7, -8, -4);
+    QFont titleFont = option.font;
+    QFont detailFont = option.font;
+    detailFont.setPointSizeF(titleFont.pointSizeF() * 0.85);
+    const QFontMetrics titleMetrics(titleFont);
+    const QFontMetrics detailMetrics(detailFont);
+
+    painter->save();
+    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setFont(titleFont);
+    const QString title = titleMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, area.width());
+    painter->drawText(QRect(area.left(), area.top(), area.width(), titleMetrics.height()), Qt::AlignLeft, title);
+    painter->setFont(detailFont);
+    QColor dimmed = option.palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText);
+    painter->setPen(dimmed);
+    const QString detail = detailMetrics.elidedText(index.data(BrowsePagesModel::detailRole).toString(),
+                                                    Qt::ElideRight, area.width());
+    painter->drawText(QRect(area.left(), area.top() + titleMetrics.height() + 2, area.width(), detailMetrics.height()),
+                      Qt::AlignLeft, detail);
+    painter->restore();
+}
+
+QSize BrowsePageRowDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const {
+    return {option.rect.width(), 52};
+}
+
+// ---- window ----
+
+BrowsePagesWindow::BrowsePagesWindow(const VeltoStore &store, Callbacks callbacks, QWidget *parent)
+    : QWidget(parent, Qt::Window), store_(store), callbacks_(std::move(callbacks)), list_(store),
+      searchField_(new QLineEdit(this)), guidanceLabel_(new QLabel(guidanceText, this)),
+      listView_(new QListView(this)), emptyStateView_(new VeltoContentUnavailableView(this)),
+      openButton_(new QPushButton(QStringLiteral("Open Page"), this)),
+      keepCurrentButton_(new QPushButton(QStringLiteral("Keep Current"), this)),
+      keepBothButton_(new QPushButton(QStringLiteral("Keep Both"), this)),
+      useSavedCopyButton_(new QPushButton(QStringLiteral("Use Saved Copy"), this)) {
+    setWindowTitle(QStringLiteral("Browse Pages"));
+    resize(520, 440);
+    setMinimumSize(400, 300);
+
+    searchField_->setPlaceholderText(QStringLiteral("Search active pages"));
+    searchField_->setClearButtonEnabled(true);
+    guidanceLabel_->setWordWrap(true);
+    guidanceLabel_->hide();
+    listView_->setModel(&model_);
+    listView_->setItemDelegate(new BrowsePageRowDelegate(listView_));
+    listView_->setUniformItemSizes(true);
+    listView_->setSpacing(1);
+    listView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    openButton_->setDefault(true);
+    openButton_->setToolTip(QStringLiteral("Open the selected page."));
+    keepCurrentButton_->setToolTip(QStringLiteral("Keep the current Velto page and remove the selected saved copy."));
+    keepBothButton_->setToolTip(QStringLiteral("Keep both versions as regular pages."));
+    useSavedCopyButton_->setToolTip(QStringLiteral("Replace the current Velto page with the selected saved copy."));
+
+    auto *listArea = new QGridLayout();
+    listArea->addWidget(listView_, 0, 0);
+    listArea->addWidget(emptyStateView_, 0, 0);
+    auto *buttons = new QHBoxLayout();
+    buttons->addWidget(keepCurrentButton_);
+    buttons->addWidget(keepBothButton_);
+    buttons->addWidget(useSavedCopyButton_);
+    buttons->addStretch(1);
+    buttons->addWidget(openButton_);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(12);
+    layout->addWidget(guidanceLabel_);
+    layout->addWidget(searchField_);
+    layout->addLayout(listArea, 1);
+    layout->addLayout(buttons);
+    setConflictReviewMode(false);
+
+    searchTimer_.setSingleShot(true);
+    searchTimer_.setInterval(searchDelay);
+    connect(&searchTimer_, &QTimer::timeout, this, [this] { reloadDisplayedPages(); });
+    connect(searchField_, &QLineEdit::textChanged, this, [this] { scheduleSearch(); });
+    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { updateActionAvailability(); });
+    connect(listView_, &QListView::doubleClicked, this, [this] { openSelectedPage(); });
+    connect(searchField_, &QLineEdit::returnPressed, this, [this] { openSelectedPage(); });
+    connect(openButton_, &QPushButton::clicked, this, [this] { openSelectedPage(); });
+    connect(keepCurrentButton_, &QPushButton::clicked, this,
+            [this] { resolveSelectedConflict(VeltoConflictResolution::keepCurrentVersion); });
+    connect(keepBothButton_, &QPushButton::clicked, this,
+            [this] { resolveSelectedConflict(VeltoConflictResolution::keepBothVersions); });
+    connect(useSavedCopyButton_, &QPushButton::clicked, this,
+            [this] { resolveSelectedConflict(VeltoConflictResolution::useSavedCopy); });
+}
+
+void BrowsePagesWindow::showAllPages() {
+    list_.setFilter(std::nullopt);
+    setWindowTitle(QStringLiteral("Browse Pages"));
+    searchField_->setPlaceholderText(QStringLiteral("Search active pages"));
+    setConflictReviewMode(false);
+    present();
+}
+
+void BrowsePagesWindow::showConflictCopies(const std::vector<Uuid> &pageIDs) {
+    list_.setFilter(std::set<Uuid>(pageIDs.begin(), pageIDs.end()));
+    const bool one = pageIDs.size() == 1;
+    setWindowTitle(one ? QStringLiteral("Review Saved Conflict Copy") : QStringLiteral("Review Saved Conflict Copies"));
+    searchField_->setPlaceholderText(one ? QStringLiteral("Search saved conflict copy")
+                                         : QStringLiteral("Search saved conflict copies"));
+    setConflictReviewMode(true);
+    present();
+}
+
+void BrowsePagesWindow::present() {
+    {
+        const QSignalBlocker quiet(searchField_);
+        searchField_->clear();
+    }
+    searchTimer_.stop();
+    reloadDisplayedPages();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    show();
+    raise();
+    activateWindow();
+    searchField_->setFocus();
+}
+
+void BrowsePagesWindow::setConflictReviewMode(bool on) {
+    conflictReview_ = on;
+    guidanceLabel_->setText(guidanceText);
+    guidanceLabel_->setVisible(on);
+    keepCurrentButton_->setVisible(on);
+    keepBothButton_->setVisible(on);
+    useSavedCopyButton_->setVisible(on);
+    openButton_->setText(on ? QStringLiteral("Open Saved Copy") : QStringLiteral("Open Page"));
+    openButton_->setAccessibleName(openButton_->text());
+    updateActionAvailability();
+}
+
+void BrowsePagesWindow::scheduleSearch() {
+    // Typing restarts the delay, so a search runs once the user pauses rather than on every key.
+    searchGeneration_ += 1;
+    searchRunning_ = false;
+    searchTimer_.start();
+}
+
+void BrowsePagesWindow::reloadDisplayedPages() {
+    const QString query = searchField_->text().trimmed();
+    std::vector<const VeltoPage *> pages = list_.candidatePages();
+    if (query.isEmpty()) {
+        list_.setRows(pages, query, now());
+        showRows();
+        return;
+    }
+    searchGeneration_ += 1;
+    search_.start(searchGeneration_, query.toStdString(), std::move(pages));
+    searchRunning_ = true;
+    runSearchSlice();
+}
+
+void BrowsePagesWindow::runSearchSlice() {
+    if (!searchRunning_ || search_.generation() != searchGeneration_) {
+        return; // a newer search took over
+    }
+    if (!search_.step(list_.foldedTexts(), searchSlice)) {
+        // The rest in later slices: the store's pages stay in place meanwhile, as only this thread changes them.
+        QTimer::singleShot(0, this, [this, generation = searchGeneration_] {
+            if (generation == searchGeneration_) {
+                runSearchSlice();
+            }
+        });
+        return;
+    }
+    searchRunning_ = false;
+    std::set<Uuid> matching(search_.matches().begin(), search_.matches().end());
+    std::vector<const VeltoPage *> pages = list_.candidatePages();
+    std::erase_if(pages, [&](const VeltoPage *page) { return matching.count(page->id) == 0; });
+    list_.setRows(pages, searchField_->text().trimmed(), now());
+    showRows();
+}
+
+void BrowsePagesWindow::showRows() {
+    model_.setRows(list_.rows());
+    if (const auto &empty = list_.emptyState()) {
+        emptyStateView_->configure(*empty);
+        emptyStateView_->show();
+    } else {
+        emptyStateView_->hide();
+    }
+    updateActionAvailability();
+}
+
+void BrowsePagesWindow::selectRow(std::size_t row) {
+    listView_->selectionModel()->select(model_.index(static_cast<int>(row)), QItemSelectionModel::ClearAndSelect);
+    listView_->scrollTo(model_.index(static_cast<int>(row)));
+    updateActionAvailability();
+}
+
+std::optional<std::size_t> BrowsePagesWindow::selectedRow() const {
+    const QModelIndexList selected = listView_->selectionModel()->selectedIndexes();
+    if (selected.isEmpty() || selected.front().row() >= static_cast<int>(model_.rows().size())) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(selected.front().row());
+}
+
+void BrowsePagesWindow::updateActionAvailability() {
+    const BrowsePagesList::Availability availability = list_.availability(selectedRow());
+    openButton_->setEnabled(availability.open);
+    keepBothButton_->setEnabled(!resolving_ && availability.keepBoth);
+    keepCurrentButton_->setEnabled(!resolving_ && availability.keepCurrentOrUseSaved);
+    useSavedCopyButton_->setEnabled(!resolving_ && availability.keepCurrentOrUseSaved);
+}
+
+void BrowsePagesWindow::openSelectedPage() {
+    std::optional<std::size_t> row = selectedRow();
+    if (!row || model_.rows()[*row].unavailable) {
+        return;
+    }
+    const Uuid id = model_.rows()[*row].id;
+    const VeltoPage *page = findPage(store_.document(), id);
+    if (page == nullptr || isArchivedPage(*page) || page->content.asUnavailable() != nullptr) {
+        // Archived or removed since it was listed: the list is shown as it is now, and the window stays.
+        reloadDisplayedPages();
+        beep();
+        return;
+    }
+    hide();
+    if (callbacks_.openPage) {
+        callbacks_.openPage(id);
+    }
+}
+
+QCoro::Task<VeltoConflictResolutionOutcome>
+BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
+    std::optional<std::size_t> row = selectedRow();
+    if (!row || resolving_ || !callbacks_.resolve) {
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    const BrowsePageRow selected = model_.rows()[*row];
+    if (selected.isCurrentPage) {
+        guidanceLabel_->setText(currentCopyHelp);
+        beep();
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    if (resolution != VeltoConflictResolution::keepBothVersions) {
+        const bool keepCurrent = resolution == VeltoConflictResolution::keepCurrentVersion;
+        const QString message = keepCurrent ? QStringLiteral("Keep the Current Version?")
+                                            : QStringLiteral("Use the Saved Copy?");
+        const QString informative =
+            keepCurrent ? QStringLiteral("The saved conflict copy will be removed. The current Velto page will not change.")
+                        : QStringLiteral("The current page will be replaced with this saved version, and the conflict "
+                                         "copy will be removed.");
+        const QString action = keepCurrent ? QStringLiteral("Keep Current") : QStringLiteral("Use Saved Copy");
+        const bool confirmed = callbacks_.confirm ? callbacks_.confirm(message, informative, action)
+                                                  : askWithMessageBox(this, message, informative, action);
+        if (!confirmed) {
+            co_return VeltoConflictResolutionOutcome::unavailable;
+        }
+    }
+    QPointer<BrowsePagesWindow> self(this);
+    resolving_ = true;
+    updateActionAvailability();
+    VeltoConflictResolutionOutcome outcome = co_await callbacks_.resolve(selected.id, resolution);
+    if (!self) {
+        co_return outcome;
+    }
+    resolving_ = false;
+    guidanceLabel_->setText(guidanceText);
+    switch (outcome) {
+    case VeltoConflictResolutionOutcome::resolved:
+        list_.removeFromFilter(selected.id);
+        reloadDisplayedPages();
+        if (model_.rows().empty()) {
+            hide();
+        }
+        break;
+    case VeltoConflictResolutionOutcome::refreshed:
+        reloadDisplayedPages();
+        if (std::optional<std::size_t> again = list_.rowOf(selected.id)) {
+            selectRow(*again);
+        }
+        if (callbacks_.presentRefreshedConflictNotice) {
+            callbacks_.presentRefreshedConflictNotice();
+        } else {
+            QMessageBox notice(QMessageBox::Information, QStringLiteral("Saved Copy Changed"),
+                               QStringLiteral("Saved Copy Changed"), QMessageBox::NoButton, this);
+            notice.setInformativeText(QStringLiteral(
+                "This saved copy changed elsewhere. Review the refreshed version before choosing again."));
+            notice.addButton(QStringLiteral("Review Again"), QMessageBox::AcceptRole);
+            notice.exec();
+        }
+        break;
+    case VeltoConflictResolutionOutcome::unavailable:
+        beep();
+        break;
+    }
+    updateActionAvailability();
+    co_return outcome;
+}
+
+void BrowsePagesWindow::beep() {
+    if (callbacks_.beep) {
+        callbacks_.beep();
+    } else {
+        QApplication::beep();
+    }
+}
+
+} // namespace velto

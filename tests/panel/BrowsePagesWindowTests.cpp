@@ -1,0 +1,196 @@
+#include "PanelTestSupport.h"
+#include "editor_view/EditorCoordinatorTestSupport.h"
+
+#include "panel/BrowsePagesWindow.h"
+#include "store/Store.h"
+#include "support/TemporaryFolder.h"
+
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <gtest/gtest.h>
+#include <qcoro/qcorotimer.h>
+
+#include <memory>
+#include <string>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::processEventsUntil;
+
+const Date now = std::chrono::time_point_cast<std::chrono::seconds>(std::chrono::system_clock::now());
+
+Uuid numbered(int number) {
+    char text[37];
+    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", number);
+    return *Uuid::parse(text);
+}
+
+VeltoPage page(int number, const std::string &fileText, Date updatedAt) {
+    VeltoPage made;
+    made.id = numbered(number);
+    made.createdAt = updatedAt - 1h;
+    made.updatedAt = updatedAt;
+    made.content = VeltoPageContent::loaded(VeltoPageFileContent::parse(fileText));
+    return made;
+}
+
+std::string copyOf(int original, const std::string &body) {
+    return "---\nvelto:\n  conflict-of: " + numbered(original).uppercaseText() + "\n---\n" + body;
+}
+
+/// The window over an in-memory library; resolutions wait until the test answers them.
+struct WindowHarness {
+    explicit WindowHarness(VeltoPage current, std::vector<VeltoPage> others = {}) {
+        testing::ensureApplication();
+        VeltoDocument document;
+        document.currentPage = std::move(current);
+        document.pages = std::move(others);
+        VeltoStore::Environment environment;
+        environment.saveOperation = [](const VeltoSaveRequest &, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+            co_return VeltoSaveResult{};
+        };
+        store = std::make_unique<VeltoStore>(folder / "Pages", 100, 5'242'880, std::move(environment),
+                                             VeltoLibraryLoadResult::loaded(std::move(document)));
+        BrowsePagesWindow::Callbacks callbacks;
+        callbacks.openPage = [this](Uuid id) { calls.push_back("open " + id.uppercaseText().substr(32)); };
+        callbacks.resolve = [this](Uuid id, VeltoConflictResolution resolution)
+            -> QCoro::Task<VeltoConflictResolutionOutcome> {
+            calls.push_back("resolve " + id.uppercaseText().substr(32) + " " +
+                            std::to_string(static_cast<int>(resolution)));
+            while (!answer) {
+                co_await QCoro::sleepFor(2ms);
+            }
+            VeltoConflictResolutionOutcome outcome = *answer;
+            answer.reset();
+            co_return outcome;
+        };
+        callbacks.confirm = [this](const QString &message, const QString &, const QString &) {
+            calls.push_back("ask " + message.toStdString());
+            return confirms;
+        };
+        callbacks.presentRefreshedConflictNotice = [this] { calls.push_back("notice"); };
+        callbacks.beep = [this] { calls.push_back("beep"); };
+        window = std::make_unique<BrowsePagesWindow>(*store, std::move(callbacks));
+    }
+    std::vector<std::string> titles() const {
+        std::vector<std::string> out;
+        for (const BrowsePageRow &row : window->model().rows()) {
+            out.push_back(row.preview.toStdString());
+        }
+        return out;
+    }
+    std::string buttons() const {
+        std::string out;
+        for (QPushButton *button : {window->openButton(), window->keepCurrentButton(), window->keepBothButton(),
+                                    window->useSavedCopyButton()}) {
+            out += button->isEnabled() ? "1" : "0";
+        }
+        return out;
+    }
+
+    testing::TemporaryFolder folder;
+    std::unique_ptr<VeltoStore> store;
+    std::unique_ptr<BrowsePagesWindow> window;
+    std::vector<std::string> calls;
+    std::optional<VeltoConflictResolutionOutcome> answer;
+    bool confirms = true;
+};
+
+TEST(BrowsePagesWindow, ListsSearchesAfterAPauseAndOpensTheChosenPage) {
+    WindowHarness harness(page(1, "First", now - 1min), {page(2, "Second page", now - 1h), page(3, "Third", now - 2h)});
+    harness.window->showAllPages();
+    EXPECT_TRUE(harness.window->isVisible());
+    EXPECT_EQ(harness.window->windowTitle(), "Browse Pages");
+    EXPECT_EQ(harness.window->searchField()->placeholderText(), "Search active pages");
+    EXPECT_EQ(harness.titles(), (std::vector<std::string>{"First", "Second page", "Third"}));
+    EXPECT_EQ(harness.buttons(), "0000");
+
+    harness.window->searchField()->setText("SEC");
+    EXPECT_EQ(harness.titles().size(), 3U) << "the search waits for a pause in typing";
+    ASSERT_TRUE(processEventsUntil([&] { return !harness.window->isSearching(); }));
+    EXPECT_EQ(harness.titles(), (std::vector<std::string>{"Second page"}));
+    harness.window->searchField()->setText("nothing like it");
+    ASSERT_TRUE(processEventsUntil([&] { return !harness.window->isSearching(); }));
+    EXPECT_TRUE(harness.titles().empty());
+    EXPECT_FALSE(harness.window->emptyStateView()->isHidden());
+
+    harness.window->close();
+    EXPECT_FALSE(harness.window->isVisible());
+    harness.window->showAllPages(); // the same window, the search cleared
+    EXPECT_TRUE(harness.window->searchField()->text().isEmpty());
+    harness.window->selectRow(1);
+    EXPECT_EQ(harness.buttons()[0], '1');
+    harness.window->openSelectedPage();
+    EXPECT_FALSE(harness.window->isVisible());
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"open 0002"}));
+}
+
+TEST(BrowsePagesWindow, APageArchivedSinceItWasListedKeepsTheWindowOpen) {
+    WindowHarness harness(page(1, "First", now - 1min), {page(2, "Second", now - 1h)});
+    harness.window->showAllPages();
+    harness.window->selectRow(0);
+    ASSERT_TRUE(harness.store->archiveCurrentPage(now).has_value());
+    harness.window->openSelectedPage();
+    EXPECT_TRUE(harness.window->isVisible());
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"beep"}));
+    EXPECT_EQ(harness.titles(), (std::vector<std::string>{"Second"}));
+}
+
+TEST(BrowsePagesWindow, ConflictReviewDisablesItsChoicesWhileOneRunsAndClosesAfterTheLast) {
+    WindowHarness harness(page(1, "Notes", now - 1min), {page(2, copyOf(1, "Notes theirs"), now - 1h),
+                                                          page(3, copyOf(99, "Orphan"), now - 2h)});
+    harness.window->showConflictCopies({numbered(2), numbered(3)});
+    EXPECT_EQ(harness.window->windowTitle(), "Review Saved Conflict Copies");
+    EXPECT_EQ(harness.window->openButton()->text(), "Open Saved Copy");
+    EXPECT_FALSE(harness.window->guidanceLabel()->isHidden());
+    EXPECT_EQ(harness.titles(), (std::vector<std::string>{"Notes theirs", "Orphan"}));
+
+    harness.window->selectRow(1);
+    EXPECT_EQ(harness.buttons(), "1010") << "an orphan copy can only be kept as a page";
+    harness.window->selectRow(0);
+    EXPECT_EQ(harness.buttons(), "1111");
+
+    harness.confirms = false;
+    auto cancelled = harness.window->resolveSelectedConflict(VeltoConflictResolution::useSavedCopy);
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"ask Use the Saved Copy?"}));
+
+    harness.confirms = true;
+    harness.calls.clear();
+    auto running = harness.window->resolveSelectedConflict(VeltoConflictResolution::keepCurrentVersion);
+    EXPECT_EQ(harness.buttons(), "1000") << "no second choice while one runs";
+    harness.answer = VeltoConflictResolutionOutcome::resolved;
+    ASSERT_TRUE(processEventsUntil([&] { return !harness.answer; }));
+    processEventsUntil([&] { return harness.titles().size() == 1; });
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"ask Keep the Current Version?", "resolve 0002 0"}));
+    EXPECT_EQ(harness.titles(), (std::vector<std::string>{"Orphan"}));
+
+    // A copy that changed on disk is selected again and explained; a failure only beeps.
+    harness.calls.clear();
+    harness.window->selectRow(0);
+    auto refreshed = harness.window->resolveSelectedConflict(VeltoConflictResolution::keepBothVersions);
+    harness.answer = VeltoConflictResolutionOutcome::refreshed;
+    ASSERT_TRUE(processEventsUntil([&] { return harness.calls.size() == 2; }));
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"resolve 0003 2", "notice"}));
+    EXPECT_EQ(harness.buttons(), "1010");
+
+    harness.calls.clear();
+    auto last = harness.window->resolveSelectedConflict(VeltoConflictResolution::keepBothVersions);
+    harness.answer = VeltoConflictResolutionOutcome::resolved;
+    ASSERT_TRUE(processEventsUntil([&] { return !harness.window->isVisible(); }));
+}
+
+TEST(BrowsePagesWindow, ACopyThatIsTheCurrentPageIsRefusedWithHelp) {
+    WindowHarness harness(page(2, copyOf(1, "Copy shown in the panel"), now), {page(1, "Original", now - 1h)});
+    harness.window->showConflictCopies({numbered(2)});
+    EXPECT_EQ(harness.window->windowTitle(), "Review Saved Conflict Copy");
+    harness.window->selectRow(0);
+    auto refused = harness.window->resolveSelectedConflict(VeltoConflictResolution::keepBothVersions);
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"beep"}));
+    EXPECT_TRUE(harness.window->guidanceLabel()->text().startsWith("This saved copy is the page open in the panel"));
+}
+
+} // namespace
+} // namespace velto
