@@ -5,6 +5,7 @@
 #include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
 #include "app/MenuBarIcon.h"
+#include "app/PagesFinderWorkflow.h"
 #include "app/VeltoApplicationIcon.h"
 #include "app/X11HotKeyService.h"
 #include "settings/SettingsWindowController.h"
@@ -301,6 +302,21 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
             }
         });
     };
+    pagesFinderWorkflow_ = std::make_unique<PagesFinderWorkflow>(*store_, [self] {
+        if (self && self->panel_) {
+            self->panel_->flushPendingChanges();
+        }
+    });
+    panel_->onRevealCurrentPage = [self] {
+        if (self) {
+            self->showCurrentPageInFileManager();
+        }
+    };
+    panel_->onOpenPagesFolder = [self] {
+        if (self) {
+            self->openPagesFolder();
+        }
+    };
     panel_->onShowSettings = [self] {
         if (self) {
             self->showSettings();
@@ -321,6 +337,45 @@ std::unique_ptr<VeltoPanelControlling> AppDelegate::makeProductionPanel(VeltoSto
     options.popoverBehavior =
         testLaunchConfiguration_.isEnabled ? PopoverBehavior::applicationDefined : PopoverBehavior::transient;
     return std::make_unique<VeltoPanelController>(store, std::move(options));
+}
+
+// The file manager and reloading
+
+void AppDelegate::showCurrentPageInFileManager() {
+    if (pagesFinderWorkflow_) {
+        pagesFinderWorkflow_->revealCurrentPage();
+    }
+}
+
+void AppDelegate::openPagesFolder() {
+    if (pagesFinderWorkflow_) {
+        pagesFinderWorkflow_->openPagesFolder();
+    }
+}
+
+void AppDelegate::reloadFromDisk() {
+    if (panel_) {
+        reloadLibraryFromDisk();
+    }
+}
+
+QCoro::Task<void> AppDelegate::reloadLibraryFromDisk() {
+    auto *panel = dynamic_cast<VeltoPanelController *>(panel_.get());
+    if (panel == nullptr) {
+        co_return;
+    }
+    std::optional<std::string> failure;
+    try {
+        QCoro::Task<void> reloading = panel->reloadFromDisk();
+        co_await reloading;
+    } catch (const std::exception &error) {
+        failure = error.what();
+    }
+    if (failure) {
+        // The library and the editor stay as the failed reload left them.
+        runAlert(QMessageBox::Warning, QStringLiteral("Couldn’t Reload from Disk"), QString::fromStdString(*failure),
+                 {});
+    }
 }
 
 // The tray icon

@@ -28,6 +28,7 @@ struct ClipboardSnapshot;
 class GlobalShortcutsPortal;
 class KeyboardInputSourceMonitor;
 class MenuBarIcon;
+class PagesFinderWorkflow;
 class SettingsWindowController;
 struct SettingsWindowCallbacks;
 struct VeltoFolderConnectionDecision;
@@ -76,6 +77,14 @@ public:
     void showPage();
     void appendClipboard();
 
+    /// Shows the current page's file in the file manager, after saving; nothing before launching has finished.
+    void showCurrentPageInFileManager();
+    /// Opens the Pages folder in the file manager, after saving.
+    void openPagesFolder();
+    /// Saves, then reads the whole library again from disk; a failure is shown in an alert.
+    void reloadFromDisk();
+    PagesFinderWorkflow *pagesFinderWorkflow() const { return pagesFinderWorkflow_.get(); }
+
     /// Shows the Settings window (raised and active), creating it on first use; nothing before launching has
     /// finished.
     void showSettings();
@@ -106,6 +115,7 @@ private:
     static QCoro::Task<std::unique_ptr<VeltoStore>> loadActiveFolder(QPointer<AppDelegate> delegate);
     static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
 
+    QCoro::Task<void> reloadLibraryFromDisk();
     QCoro::Task<void> appendClipboardText(editor::ClipboardSnapshot snapshot);
     void configureStatusItem();
     void showMenu();
@@ -139,6 +149,7 @@ private:
     std::unique_ptr<HotKeyController> hotKeyController_;
     std::unique_ptr<GlobalShortcutsPortal> portal_;
     QPointer<QMessageBox> terminationAlert_;
+    std::unique_ptr<PagesFinderWorkflow> pagesFinderWorkflow_;
     std::unique_ptr<SettingsWindowController> settingsWindowController_;
 };
 

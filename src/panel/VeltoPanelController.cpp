@@ -569,8 +569,14 @@ VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
             self->closePanelAndShowSettings();
         }
     };
+    // "Open Pages Folder" opens the folder (the shell saves first); without a shell it opens it directly.
     actions.showCurrentPageInFinder = [self] {
-        if (self) {
+        if (!self) {
+            return;
+        }
+        if (self->onOpenPagesFolder) {
+            self->onOpenPagesFolder();
+        } else {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(self->store_.folderURL().string())));
         }
     };

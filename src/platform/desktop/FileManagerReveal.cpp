@@ -1,0 +1,57 @@
+#include "platform/desktop/FileManagerReveal.h"
+
+#include <QtCore/QTimer>
+#include <QtCore/QUrl>
+#include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusMessage>
+#include <QtDBus/QDBusPendingCallWatcher>
+#include <QtDBus/QDBusPendingReply>
+#include <QtGui/QDesktopServices>
+
+#include <memory>
+
+namespace velto::fileManager {
+
+namespace {
+
+QUrl fileUrl(const std::filesystem::path &path) {
+    return QUrl::fromLocalFile(QString::fromStdString(path.string()));
+}
+
+} // namespace
+
+bool openFolder(const std::filesystem::path &folder) {
+    return QDesktopServices::openUrl(fileUrl(folder));
+}
+
+void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
+                std::chrono::milliseconds timeout) {
+    std::filesystem::path folder = file.parent_path();
+    // Whichever comes first, the answer or the time-out, settles it; the other finds it settled.
+    auto settled = std::make_shared<bool>(false);
+    auto settle = [settled, folder, done](bool fileManagerShowedIt) {
+        if (*settled) {
+            return;
+        }
+        *settled = true;
+        done(fileManagerShowedIt || openFolder(folder));
+    };
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        settle(false);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{fileUrl(file).toString()} << QString();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, static_cast<int>(timeout.count())));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, settle] {
+        settle(!watcher->isError());
+        watcher->deleteLater();
+    });
+    // A file manager that starts but never answers must not leave the user waiting.
+    QTimer::singleShot(timeout, watcher, [settle] { settle(false); });
+}
+
+} // namespace velto::fileManager

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+namespace velto::fileManager {
+
+/// How long the desktop's file manager has to answer before the folder is opened another way.
+inline constexpr std::chrono::milliseconds showItemsTimeout{3000};
+
+/// Shows the file selected in the desktop's file manager (the freedesktop FileManager1 service on the session
+/// bus). When no file manager answers in time, the enclosing folder is opened with the desktop's handler for
+/// folders instead. `done` is told, on the main thread, whether anything could show the file.
+void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
+                std::chrono::milliseconds timeout = showItemsTimeout);
+
+/// Opens the folder with the desktop's handler for folders; false when the desktop has none.
+bool openFolder(const std::filesystem::path &folder);
+
+} // namespace velto::fileManager
