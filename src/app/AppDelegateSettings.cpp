@@ -2,6 +2,7 @@
 // and changing the Pages folder when the window has decided how to connect one.
 #include "app/AppDelegate.h"
 #include "app/ApplicationVersion.h"
+#include "app/LaunchAtLogin.h"
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
 #include "panel/PageEditingSession.h"
@@ -124,6 +125,7 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
             hotKeys->registerDefaults();
         }
     };
+    callbacks.launchAtLoginService = launchAtLogin::live();
     callbacks.keyboardLayoutTranslator = KeyboardLayoutTranslator::activeInputSource();
     callbacks.applicationVersion = QString::fromStdString(ApplicationVersion::current().displayDescription());
     callbacks.isPreview = false;
