@@ -14,6 +14,7 @@
 #include "editor_view/TextViewAccessibility.h"
 #include "editor_view/TextViewPointer.h"
 #include "editor_view/TextViewContextMenu.h"
+#include "preferences/Preferences.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -1117,7 +1118,8 @@ void VeltoTextView::setSpellChecker(SpellChecker *checker) {
         ContinuousSpellChecking::Source source{
             [this] { return &storage_; },
             [this] { return visibleCharacterRange(visibleRect()); },
-            nullptr,
+            // Without the Markdown styling no attribute marks the code blocks.
+            [] { return VeltoPreferences::formatsMarkdown(); },
         };
         spellChecking_ = std::make_unique<ContinuousSpellChecking>(*checker, std::move(source));
         connect(spellChecking_.get(), &ContinuousSpellChecking::misspellingsChanged, viewport(),

@@ -4,6 +4,7 @@
 #include "editor_view/SpellChecker.h"
 #include "editor_view/SpellingContextMenu.h"
 #include "platform/desktop/SpellingService.h"
+#include "preferences/Preferences.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,15 @@ TEST(SpellingInTheView, AMisspelledWordInProseIsUnderlinedAndTheSameWordInCodeIs
 
     fixture.view->setContinuousSpellChecking(false);
     EXPECT_FALSE(fixture.underlined(proseWord));
+}
+
+TEST(SpellingInTheView, CodeStaysUnflaggedWhileMarkdownIsNotFormatted) {
+    velto::VeltoPreferences::setFormatsMarkdown(false);
+    SpellingView fixture;
+    fixture.view->editingCore().loadText(page, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
+    EXPECT_TRUE(waitUntil([&] { return fixture.view->continuousSpellChecking()->runSlice(); }));
+    EXPECT_EQ(fixture.view->continuousSpellChecking()->misspelledRanges(), (std::vector<TextRange>{{proseWord, 3}}));
+    velto::VeltoPreferences::setFormatsMarkdown(true);
 }
 
 TEST(SpellingInTheView, TheContextMenuOverAMisspelledWordOffersSuggestionsThenIgnoreAndLearn) {
