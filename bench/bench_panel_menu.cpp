@@ -1,6 +1,8 @@
 // Figures of the tray icon's menu, built offscreen over an in-memory library of 100 active pages of 50 KB and
 // 1,000 archived pages: the whole menu, one "Older Archived Pages" submenu filled as it opens, and the word
 // count of a 5 MB page for the information line. Each reports the median and the worst run in milliseconds.
+#include "panel/BrowsePagesList.h"
+#include "panel/BrowsePagesWindow.h"
 #include "panel/PanelMenuView.h"
 #include "panel/VeltoPanelMenuController.h"
 #include "preferences/CommandRegistry.h"
@@ -149,6 +151,68 @@ void BM_WordCountOfA5MBPage(benchmark::State &state) {
     reportSamples(state, samples);
 }
 BENCHMARK(BM_WordCountOfA5MBPage)->Iterations(30)->Unit(benchmark::kMillisecond);
+
+// One search keystroke in Browse Pages over the 100 active pages of 50 KB, as the window runs it once the
+// typing pauses: the sliced search (texts folded and cached by the first run) and the model reset.
+void BM_BrowseSearchKeystroke(benchmark::State &state) {
+    MenuFixture fixture;
+    BrowsePagesList list(*fixture.store);
+    BrowsePagesModel model;
+    const char *queries[] = {"ordinary", "page 4", "task and", "nothing like it", "code"};
+    std::vector<double> samples;
+    std::vector<double> slices;
+    std::size_t run = 0;
+    for (auto _ : state) {
+        auto begin = std::chrono::steady_clock::now();
+        std::vector<const VeltoPage *> pages = list.candidatePages();
+        BrowseSearch search;
+        search.start(run, queries[run % 5], pages);
+        bool done = false;
+        while (!done) {
+            auto sliceBegin = std::chrono::steady_clock::now();
+            done = search.step(list.foldedTexts(), BrowsePagesWindow::searchSlice);
+            slices.push_back(milliseconds(std::chrono::steady_clock::now() - sliceBegin));
+        }
+        std::set<Uuid> matching(search.matches().begin(), search.matches().end());
+        std::erase_if(pages, [&](const VeltoPage *page) { return matching.count(page->id) == 0; });
+        list.setRows(pages, queries[run % 5], systemClock().now());
+        model.setRows(list.rows());
+        samples.push_back(milliseconds(std::chrono::steady_clock::now() - begin));
+        run += 1;
+    }
+    std::sort(slices.begin(), slices.end());
+    state.counters["worst_slice_ms"] = slices.back();
+    reportSamples(state, samples);
+}
+BENCHMARK(BM_BrowseSearchKeystroke)->Iterations(30)->Unit(benchmark::kMillisecond);
+
+// The longest main-thread slice of a Browse search when the current page holds 5 MB (first search: folded
+// then; later ones: from the cache), and of building the menu over it.
+void BM_FiveMegabyteCurrentPageSlices(benchmark::State &state) {
+    MenuFixture fixture;
+    fixture.store->setText(pageText(5 * 1024 * 1024, 0) + " \u00e9t\u00e9", systemClock().now());
+    BrowsePagesList list(*fixture.store);
+    std::vector<double> slices;
+    std::vector<double> menus;
+    for (auto _ : state) {
+        BrowseSearch search;
+        search.start(1, "\u00c9t\u00c9", list.candidatePages());
+        bool done = false;
+        while (!done) {
+            auto sliceBegin = std::chrono::steady_clock::now();
+            done = search.step(list.foldedTexts(), BrowsePagesWindow::searchSlice);
+            slices.push_back(milliseconds(std::chrono::steady_clock::now() - sliceBegin));
+        }
+        auto menuBegin = std::chrono::steady_clock::now();
+        std::unique_ptr<QMenu> menu(fixture.controller->makeStatusMenu());
+        menus.push_back(milliseconds(std::chrono::steady_clock::now() - menuBegin));
+    }
+    std::sort(menus.begin(), menus.end());
+    state.counters["menu_median_ms"] = menus[menus.size() / 2];
+    state.counters["menu_worst_ms"] = menus.back();
+    reportSamples(state, slices);
+}
+BENCHMARK(BM_FiveMegabyteCurrentPageSlices)->Iterations(10)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
