@@ -17,6 +17,7 @@
 #include "store/ConflictResolution.h"
 #include "store/FolderConnectionSelection.h"
 #include "store/FolderMonitor.h"
+#include "store/RefreshRequests.h"
 #include "store/SaveCoordinator.h"
 #include "store/Scheduler.h"
 #include "store/StoreSignals.h"
@@ -102,7 +103,7 @@ public:
     const std::map<Uuid, VeltoPageBaseline> &pageBaselines() const { return pageBaselines_; }
     const VeltoMutationTracker &mutations() const { return mutations_; }
     bool isMonitoringFolder() const { return folderMonitor_ != nullptr && !folderMonitor_->hasLostFolder(); }
-    bool isRefreshingFromDisk() const { return externalRefreshRunning_; }
+    bool isRefreshingFromDisk() const { return refreshRequests_.isRunning(); }
 
     /// Called whenever a change leaves a different set of archived pages.
     std::function<void()> onArchiveStateChange;
@@ -185,8 +186,6 @@ private:
     void foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage);
 
     QCoro::Task<void> runExternalRefreshLoop();
-    void takeExternalRefreshRequest(std::optional<std::set<std::string>> &paths);
-    void giveBackExternalRefreshRequest(const std::optional<std::set<std::string>> &paths);
     void applyReload(const VeltoLibraryLoadResult &result, bool applyAutoArchive);
     /// Whether a save is still owed: a scheduled save not yet finished, a change not yet scheduled, or
     /// pending changes whose last save failed. Never true while recovery is required (nothing is saved then).
@@ -236,11 +235,8 @@ private:
 
     // Changes made by other writers.
     std::unique_ptr<VeltoFolderMonitor> folderMonitor_;
-    bool externalRefreshRunning_ = false;
+    VeltoRefreshRequests refreshRequests_;
     CancellationToken externalRefreshCancellation_;
-    bool needsFollowUpExternalRefresh_ = false;
-    std::set<std::string> pendingExternalChangedPaths_;
-    bool requiresFullExternalRefresh_ = false;
 
     // Page lists, page operations, archive policy, conflicts and sessions
 public:

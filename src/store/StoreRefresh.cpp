@@ -10,35 +10,8 @@
 namespace velto {
 
 void VeltoStore::requestExternalRefresh(std::optional<std::set<std::string>> changedRelativePaths) {
-    if (changedRelativePaths.has_value()) {
-        pendingExternalChangedPaths_.insert(changedRelativePaths->begin(), changedRelativePaths->end());
-    } else {
-        requiresFullExternalRefresh_ = true;
-    }
-    if (externalRefreshRunning_) {
-        needsFollowUpExternalRefresh_ = true;
-        return;
-    }
-    externalRefreshRunning_ = true;
-    runExternalRefreshLoop(); // runs on by itself; it ends when no follow-up is asked for
-}
-
-void VeltoStore::takeExternalRefreshRequest(std::optional<std::set<std::string>> &paths) {
-    needsFollowUpExternalRefresh_ = false;
-    if (requiresFullExternalRefresh_) {
-        paths.reset();
-    } else {
-        paths = pendingExternalChangedPaths_;
-    }
-    requiresFullExternalRefresh_ = false;
-    pendingExternalChangedPaths_.clear();
-}
-
-void VeltoStore::giveBackExternalRefreshRequest(const std::optional<std::set<std::string>> &paths) {
-    if (paths.has_value()) {
-        pendingExternalChangedPaths_.insert(paths->begin(), paths->end());
-    } else {
-        requiresFullExternalRefresh_ = true;
+    if (refreshRequests_.add(changedRelativePaths)) {
+        runExternalRefreshLoop(); // runs on by itself; it ends when no follow-up is asked for
     }
 }
 
@@ -46,8 +19,7 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
     QPointer<VeltoStore> store(this);
     CancellationToken cancellation = externalRefreshCancellation_;
     while (true) {
-        std::optional<std::set<std::string>> paths;
-        takeExternalRefreshRequest(paths);
+        std::optional<std::set<std::string>> paths = refreshRequests_.take();
         std::exception_ptr error;
         try {
             QCoro::Task<void> reloading = reloadFromDisk(false, paths);
@@ -69,7 +41,7 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
             }
         }
         if (waitForAvailability) {
-            giveBackExternalRefreshRequest(paths);
+            refreshRequests_.giveBack(paths);
             QCoro::Task<bool> sleeping = sleepFor(*scheduler_, unavailableRetryDelay, cancellation);
             bool slept = co_await sleeping;
             if (store == nullptr) {
@@ -78,13 +50,13 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
             if (!slept) {
                 break; // the request given back stays pending for the next refresh
             }
-            needsFollowUpExternalRefresh_ = true;
+            refreshRequests_.askForFollowUp();
         }
-        if (!needsFollowUpExternalRefresh_ || cancellation.isCancelled()) {
+        if (!refreshRequests_.needsFollowUp() || cancellation.isCancelled()) {
             break;
         }
     }
-    externalRefreshRunning_ = false;
+    refreshRequests_.finish();
 }
 
 QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,

@@ -181,9 +181,7 @@ void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, 
 void VeltoStore::beginLibrarySession(const std::filesystem::path &folderURL) {
     librarySessionRevision_ += 1;
     folderURL_ = folderURL;
-    needsFollowUpExternalRefresh_ = false;
-    pendingExternalChangedPaths_.clear();
-    requiresFullExternalRefresh_ = false;
+    refreshRequests_.clear();
 }
 
 QCoro::Task<std::optional<std::filesystem::path>> VeltoStore::recoverPreservingOriginal() {
