@@ -1,6 +1,6 @@
 // The text view on generated Markdown, offscreen: opening a page (text, full styling pass, first
 // paint), a keystroke in the middle to its finished repaint, a wheel step, a jump to any position, a
-// keystroke in one long paragraph, and the memory the open 5 MiB page takes; the editor coordinator's
+// keystroke in one long paragraph, a key typed through the view at the start, middle and end, and the memory the open 5 MiB page takes; the editor coordinator's
 // hand-over of a keystroke to the store and its style pass, and spell checking one screen. Each reports the median and the
 // worst single run in milliseconds.
 #include "editor/MarkdownSamples.h"
@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -26,6 +27,7 @@
 #include <random>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace velto::editor;
@@ -124,6 +126,38 @@ void Keystroke(benchmark::State &state, const std::u16string &text, bool styled)
             if (styled) {
                 MarkdownStyler::apply(view->textStorage(), TextRange{position, typing ? 1u : 0u});
             }
+            view->viewport()->repaint();
+            const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+            samples.push_back(elapsed);
+            state.SetIterationTime(elapsed / 1000);
+        }
+    }
+    reportSamples(state, samples);
+}
+
+/// Where in the page a typed key lands.
+enum class Place { start, middle, end };
+
+/// A letter typed as a key event through the view (typing rules, editing core, layout) and deleted again
+/// with Backspace, each followed by the incremental styling pass of the edit and the finished repaint, at
+/// the start, in the middle or at the end of the page.
+void TypedKey(benchmark::State &state, const std::u16string &text, Place place) {
+    auto view = makeView();
+    open(*view, text);
+    const std::size_t position = place == Place::start    ? 0
+                                 : place == Place::middle ? lineStartNearMiddle(view->textStorage())
+                                                          : view->textStorage().length();
+    view->setSelectedRange(TextRange{position, 0});
+    view->scrollRangeToVisible(TextRange{position, 0});
+    view->viewport()->repaint();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        for (const bool typing : {true, false}) {
+            QKeyEvent press(QEvent::KeyPress, typing ? Qt::Key_X : Qt::Key_Backspace, Qt::NoModifier,
+                            typing ? QStringLiteral("x") : QStringLiteral("\b"));
+            const auto start = std::chrono::steady_clock::now();
+            QCoreApplication::sendEvent(view.get(), &press);
+            MarkdownStyler::apply(view->textStorage(), TextRange{position, typing ? 1u : 0u});
             view->viewport()->repaint();
             const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
             samples.push_back(elapsed);
@@ -367,6 +401,13 @@ void registerAll() {
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(20);
+    for (const auto &[name, place] : {std::pair{"start", Place::start}, std::pair{"middle", Place::middle},
+                                      std::pair{"end", Place::end}}) {
+        benchmark::RegisterBenchmark((std::string("TypedKey/5MiB/") + name).c_str(), TypedKey, page, place)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(200);
+    }
     benchmark::RegisterBenchmark("WheelStep/5MiB", WheelStep)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)

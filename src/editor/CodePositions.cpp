@@ -1,6 +1,7 @@
 #include "editor/CodePositions.h"
 
 #include "editor/MarkdownStyler.h"
+#include "editor/StorageLines.h"
 #include "editor/StringRanges.h"
 
 #include <algorithm>
@@ -17,10 +18,18 @@ bool carriesAttribute(const TextStorage &storage, AttributeKey key, std::size_t 
     return storage.length() > 0 && storage.attribute(key, std::min(location, storage.length() - 1)) != nullptr;
 }
 
-bool startsWithBacktickFence(std::u16string_view text, std::size_t location) {
-    const TextRange line = lineRange(text, TextRange{location, 0});
-    const std::u16string_view trimmed = trimmingWhitespaceAndNewlines(text.substr(line.location, line.length));
-    return trimmed.starts_with(u"```");
+/// True when the line holding the location, leading white space skipped, starts with three backticks.
+bool startsWithBacktickFence(const TextStorage &storage, std::size_t location) {
+    const TextRange line = lineRange(storage, TextRange{location, 0});
+    std::size_t index = line.location;
+    while (index < line.end() && isWhitespaceOrNewline(storage.characterAt(index))) {
+        ++index;
+    }
+    if (index + 3 > line.end()) {
+        return false;
+    }
+    return storage.characterAt(index) == u'`' && storage.characterAt(index + 1) == u'`' &&
+           storage.characterAt(index + 2) == u'`';
 }
 
 } // namespace
@@ -31,7 +40,7 @@ std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage,
 
 bool isInsideFencedCode(const TextStorage &storage, std::ptrdiff_t location) {
     const std::size_t position = clamped(storage, location);
-    if (startsWithBacktickFence(storage.string(), position)) {
+    if (startsWithBacktickFence(storage, position)) {
         return false;
     }
     if (carriesAttribute(storage, AttributeKey::veltoCodeBlock, position)) {

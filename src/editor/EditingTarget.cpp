@@ -6,11 +6,10 @@
 namespace velto::editor {
 
 std::optional<char16_t> EditingTarget::characterAt(std::ptrdiff_t index) const {
-    const std::u16string &text = storage().string();
-    if (index < 0 || static_cast<std::size_t>(index) >= text.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= storage().length()) {
         return std::nullopt;
     }
-    return text[static_cast<std::size_t>(index)];
+    return storage().characterAt(static_cast<std::size_t>(index));
 }
 
 bool EditingTarget::isInsideFencedCode(std::ptrdiff_t location) const {

@@ -1,5 +1,6 @@
 #include "editor/Indentation.h"
 
+#include "editor/StorageLines.h"
 #include "editor/StringRanges.h"
 #include "editor/TypingRules.h"
 
@@ -31,14 +32,14 @@ std::u16string transformingLines(std::u16string_view text, TextRange lines, Tran
 }
 
 void changeSelectedLines(EditingTarget &target, bool outdent) {
-    const std::u16string_view text = target.storage().string();
     const EditorIndentationChoice choice = currentEditorPreferences().indentation();
-    const TextRange lines = lineRange(text, target.selectedRange());
+    const TextStretch lines = linesAround(target.storage(), target.selectedRange());
     const std::u16string_view unit = unitText(choice);
-    const std::u16string changed = transformingLines(text, lines, [&](std::u16string_view line) {
-        return outdent ? removingOneIndent(line, choice) : std::u16string(unit) + std::u16string(line);
-    });
-    target.replaceText(lines, changed, TextRange{lines.location, changed.size()});
+    const std::u16string changed =
+        transformingLines(lines.text, TextRange{0, lines.text.size()}, [&](std::u16string_view line) {
+            return outdent ? removingOneIndent(line, choice) : std::u16string(unit) + std::u16string(line);
+        });
+    target.replaceText(lines.range, changed, TextRange{lines.range.location, changed.size()});
 }
 
 } // namespace
@@ -95,17 +96,18 @@ void changeIndentation(EditingTarget &target, bool outdent) {
         return;
     }
     // Through the typing rules, so that indentation typed in a code block takes the code attributes.
+    const std::size_t caret = std::min(selection.location, target.storage().length());
+    const TextStretch line = linesAround(target.storage(), TextRange{caret, 0});
     const std::u16string indentation =
-        indentationAtCaret(target.storage().string(), selection.location, currentEditorPreferences().indentation());
+        indentationAtCaret(line.text, caret - line.range.location, currentEditorPreferences().indentation());
     TypingRules::insertText(target, indentation, TextRange{selection.location, 0});
 }
 
 void outdentCurrentLine(EditingTarget &target, std::size_t location) {
-    const std::u16string_view text = target.storage().string();
-    location = std::min(location, text.size());
-    const TextRange line = lineRange(text, TextRange{location, 0});
-    const std::u16string outdented =
-        removingOneIndent(text.substr(line.location, line.length), currentEditorPreferences().indentation());
+    location = std::min(location, target.storage().length());
+    const TextStretch around = linesAround(target.storage(), TextRange{location, 0});
+    const TextRange line = around.range;
+    const std::u16string outdented = removingOneIndent(around.text, currentEditorPreferences().indentation());
     const std::size_t removed = line.length - outdented.size();
     if (removed == 0) {
         return;

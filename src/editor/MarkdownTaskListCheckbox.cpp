@@ -1,5 +1,6 @@
 #include "editor/MarkdownTaskListCheckbox.h"
 
+#include "editor/StorageLines.h"
 #include "editor/StringRanges.h"
 
 #include <algorithm>
@@ -36,6 +37,18 @@ std::optional<std::size_t> taskPrefixEnd(std::u16string_view line) {
     return position + 3;
 }
 
+/// The box the three characters of the range make, reading only them from the storage.
+std::optional<MarkdownTaskListCheckbox> boxIn(TextRange range, const TextStorage &storage) {
+    if (range.length != 3 || range.location > storage.length() || storage.length() - range.location < 3) {
+        return std::nullopt;
+    }
+    std::optional<MarkdownTaskListCheckbox> box = MarkdownTaskListCheckbox::make(TextRange{0, 3}, storage.substring(range));
+    if (box) {
+        box->range = range;
+    }
+    return box;
+}
+
 } // namespace
 
 std::optional<MarkdownTaskListCheckbox> MarkdownTaskListCheckbox::make(TextRange range, std::u16string_view source) {
@@ -63,6 +76,18 @@ std::optional<MarkdownTaskListCheckbox> MarkdownTaskListCheckbox::onLine(std::pt
     return make(TextRange{line.location + *end - 3, 3}, source);
 }
 
+std::optional<MarkdownTaskListCheckbox> MarkdownTaskListCheckbox::onLine(std::ptrdiff_t index,
+                                                                         const TextStorage &storage) {
+    const std::size_t clamped = index < 0 ? 0 : std::min(static_cast<std::size_t>(index), storage.length());
+    const TextStretch line = linesAround(storage, TextRange{clamped, 0});
+    std::optional<MarkdownTaskListCheckbox> box =
+        onLine(static_cast<std::ptrdiff_t>(clamped - line.range.location), line.text);
+    if (box) {
+        box->range.location += line.range.location;
+    }
+    return box;
+}
+
 std::u16string MarkdownTaskListCheckbox::accessibilityLabel(std::u16string_view source) const {
     const std::size_t start = std::min(range.end(), source.size());
     const std::size_t end = lineEnd(source, start);
@@ -79,7 +104,7 @@ std::optional<MarkdownTaskListCheckbox> taskCheckbox(std::ptrdiff_t index, const
                           TextRange{0, storage.length()}) == nullptr) {
         return std::nullopt;
     }
-    return MarkdownTaskListCheckbox::make(effective, storage.string());
+    return boxIn(effective, storage);
 }
 
 bool toggleTaskCheckbox(EditingTarget &target, const MarkdownTaskListCheckbox &checkbox) {
@@ -87,7 +112,7 @@ bool toggleTaskCheckbox(EditingTarget &target, const MarkdownTaskListCheckbox &c
         return false;
     }
     // A box found before the text changed may no longer stand there; it is then left alone.
-    if (MarkdownTaskListCheckbox::make(checkbox.range, target.storage().string()) != checkbox) {
+    if (boxIn(checkbox.range, target.storage()) != checkbox) {
         return false;
     }
     const bool wasChecked = checkbox.state == MarkdownTaskListCheckbox::State::checked;

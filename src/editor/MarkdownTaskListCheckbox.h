@@ -25,6 +25,8 @@ struct MarkdownTaskListCheckbox {
     /// "-", "+" or "*", at least one blank, then the box. An ordered marker, or a marker followed directly
     /// by the box, makes no task item.
     static std::optional<MarkdownTaskListCheckbox> onLine(std::ptrdiff_t index, std::u16string_view source);
+    /// As above, reading only the line from the storage.
+    static std::optional<MarkdownTaskListCheckbox> onLine(std::ptrdiff_t index, const TextStorage &storage);
 
     /// What a screen reader calls the box: the rest of its line, trimmed; "Task checkbox" when empty.
     std::u16string accessibilityLabel(std::u16string_view source) const;

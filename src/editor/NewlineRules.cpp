@@ -4,6 +4,7 @@
 #include "editor/Indentation.h"
 #include "editor/MarkdownLineContinuation.h"
 #include "editor/MarkdownStyler.h"
+#include "editor/StorageLines.h"
 #include "editor/StringRanges.h"
 
 #include <algorithm>
@@ -15,13 +16,14 @@ namespace {
 
 struct CaretLine {
     TextRange line;
-    std::u16string_view before; // from the line's start up to the caret
-    std::u16string_view after;  // from the caret to the end of the line, its break included
+    std::u16string before; // from the line's start up to the caret
+    std::u16string after;  // from the caret to the end of the line, its break included
 };
 
-CaretLine caretLine(std::u16string_view text, std::size_t caret) {
-    const TextRange line = lineRange(text, TextRange{caret, 0});
-    return {line, text.substr(line.location, caret - line.location), text.substr(caret, line.end() - caret)};
+/// The caret's line, copied out of the storage around the caret.
+CaretLine caretLine(const TextStorage &storage, std::size_t caret) {
+    const TextRange line = lineRange(storage, TextRange{caret, 0});
+    return {line, storage.substring(rangeBetween(line.location, caret)), storage.substring(rangeBetween(caret, line.end()))};
 }
 
 bool isLineBreak(char16_t unit) {
@@ -87,9 +89,8 @@ bool insertNewline(EditingTarget &target) {
     if (selection.length > 0) {
         return false;
     }
-    const std::u16string_view text = target.storage().string();
-    const std::size_t caret = std::min(selection.location, text.size());
-    const CaretLine line = caretLine(text, caret);
+    const std::size_t caret = std::min(selection.location, target.storage().length());
+    const CaretLine line = caretLine(target.storage(), caret);
     // Blocks never overlap, so the block holding the line's start is the one its fence lines can belong to.
     const std::optional<FencedCodeBlock> lineBlock =
         CodePositions::fencedBlockContaining(target.storage(), line.line.location);
@@ -118,9 +119,8 @@ bool insertNewline(EditingTarget &target) {
 }
 
 bool applyMarkdownContinuation(EditingTarget &target, std::size_t location) {
-    const std::u16string_view text = target.storage().string();
-    location = std::min(location, text.size());
-    const CaretLine line = caretLine(text, location);
+    location = std::min(location, target.storage().length());
+    const CaretLine line = caretLine(target.storage(), location);
     const std::optional<MarkdownLineContinuation::Action> action = MarkdownLineContinuation::action(line.before);
     if (!action) {
         return false;

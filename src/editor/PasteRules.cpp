@@ -61,8 +61,10 @@ bool pastePlainText(EditingTarget &target, std::u16string_view text) {
     }
     const std::u16string pasted = normalizingLineEnds(text);
     const TextRange selection = target.selectedRange();
-    const bool changesText =
-        pasted != std::u16string_view(target.storage().string()).substr(selection.location, selection.length);
+    // The selected text is read only when the lengths agree, and only its own units.
+    const std::size_t length = target.storage().length();
+    const TextRange selected = rangeBetween(std::min(selection.location, length), std::min(selection.end(), length));
+    const bool changesText = pasted.size() != selected.length || pasted != target.storage().substring(selected);
     return replaceSelection(target, pasted) && changesText;
 }
 

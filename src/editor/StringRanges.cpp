@@ -1,5 +1,7 @@
 #include "editor/StringRanges.h"
 
+#include "editor/EnclosingRange.h"
+
 #include <unicode/brkiter.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -16,38 +18,6 @@ namespace {
 
 constexpr char16_t lineFeed = u'\n';
 constexpr char16_t carriageReturn = u'\r';
-
-bool isParagraphSeparator(char16_t unit) {
-    return unit == lineFeed || unit == carriageReturn || unit == 0x2029;
-}
-
-template <typename IsTerminator>
-TextRange enclosingRange(std::u16string_view text, TextRange range, IsTerminator isTerminator) {
-    const std::size_t length = text.size();
-    std::size_t start = std::min(range.location, length);
-    // A position between the CR and LF of one CRLF belongs to the line the CR ends.
-    if (start > 0 && start < length && text[start] == lineFeed && text[start - 1] == carriageReturn) {
-        --start;
-    }
-    while (start > 0 && !isTerminator(text[start - 1])) {
-        --start;
-    }
-    std::size_t position = range.length > 0 ? range.end() - 1 : range.location;
-    if (position >= length) {
-        return rangeBetween(start, length);
-    }
-    while (position < length && !isTerminator(text[position])) {
-        ++position;
-    }
-    std::size_t end = position;
-    if (position < length) {
-        end = position + 1;
-        if (text[position] == carriageReturn && end < length && text[end] == lineFeed) {
-            ++end;
-        }
-    }
-    return rangeBetween(start, end);
-}
 
 } // namespace
 
@@ -133,11 +103,11 @@ std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit) 
 }
 
 TextRange lineRange(std::u16string_view text, TextRange range) {
-    return enclosingRange(text, range, isLineTerminator);
+    return detail::enclosingRange(text, range, isLineTerminator);
 }
 
 TextRange paragraphRange(std::u16string_view text, TextRange range) {
-    return enclosingRange(text, range, isParagraphSeparator);
+    return detail::enclosingRange(text, range, detail::isParagraphSeparator);
 }
 
 std::size_t contentsEnd(std::u16string_view text, TextRange line) {

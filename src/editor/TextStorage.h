@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velto::editor {
@@ -69,6 +70,12 @@ public:
         return location < gapStart_ ? text_[location] : text_[location + gapLength_];
     }
     std::u16string substring(TextRange range) const;
+    /// The text as it lies in memory: the units before the edit gap and those after it, read in place
+    /// (a break iterator walks them without the gap closing). Valid until the characters next change.
+    std::pair<std::u16string_view, std::u16string_view> pieces() const {
+        const std::u16string_view all(text_);
+        return {all.substr(0, gapStart_), all.substr(gapStart_ + gapLength_)};
+    }
     /// The text and attributes of the range as a storage of its own.
     TextStorage attributedSubstring(TextRange range) const;
 

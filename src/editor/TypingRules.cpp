@@ -3,6 +3,7 @@
 #include "editor/CodePositions.h"
 #include "editor/Indentation.h"
 #include "editor/MarkdownStyler.h"
+#include "editor/StorageLines.h"
 #include "editor/StringRanges.h"
 
 #include <algorithm>
@@ -28,13 +29,13 @@ std::optional<char16_t> fenceRunCharacter(std::u16string_view text) {
     return uniform ? std::optional<char16_t>(text[0]) : std::nullopt;
 }
 
-std::size_t afterOptionalBlankLine(std::u16string_view text, std::size_t lineStart, std::size_t lineLength) {
+std::size_t afterOptionalBlankLine(const TextStorage &storage, std::size_t lineStart, std::size_t lineLength) {
     std::size_t skip = lineLength;
     const std::size_t next = lineStart + lineLength;
-    if (text[next] == u'\n') {
+    if (storage.characterAt(next) == u'\n') {
         skip += 1;
-    } else if (text[next] == u'\r') {
-        skip += next + 1 < text.size() && text[next + 1] == u'\n' ? 2 : 1;
+    } else if (storage.characterAt(next) == u'\r') {
+        skip += next + 1 < storage.length() && storage.characterAt(next + 1) == u'\n' ? 2 : 1;
     }
     return skip;
 }
@@ -42,15 +43,15 @@ std::size_t afterOptionalBlankLine(std::u16string_view text, std::size_t lineSta
 /// When the line just typed has become the closing fence of a block and the automatically inserted
 /// fence stands below it (after at most one blank line), the typed line and the blank line go.
 bool mergeTypedFenceWithInsertedOne(EditingTarget &target, char16_t fence, std::size_t typed, TextRange line) {
-    const std::u16string_view text = target.storage().string();
-    const std::optional<FencedCodeBlock> block = CodePositions::fencedBlockContaining(target.storage(), line.location);
+    const TextStorage &storage = target.storage();
+    const std::optional<FencedCodeBlock> block = CodePositions::fencedBlockContaining(storage, line.location);
     if (!block || block->opening.character != fence || block->opening.length != typed || block->closingRange != line ||
-        line.end() >= text.size()) {
+        line.end() >= storage.length()) {
         return false;
     }
-    const std::size_t skip = afterOptionalBlankLine(text, line.location, line.length);
-    const TextRange following = lineRange(text, TextRange{std::min(line.location + skip, text.size()), 0});
-    const std::u16string_view followingText = text.substr(following.location, following.length);
+    const std::size_t skip = afterOptionalBlankLine(storage, line.location, line.length);
+    const TextRange following = lineRange(storage, TextRange{std::min(line.location + skip, storage.length()), 0});
+    const std::u16string followingText = storage.substring(following);
     const std::optional<FenceMarker> marker =
         MarkdownSyntaxScanner::openingFence(followingText, TextRange{0, followingText.size()});
     if (!marker || marker->character != fence || marker->length < typed || !marker->infoString.empty()) {
@@ -194,12 +195,11 @@ bool overtypeAutomaticallyInsertedClosingFence(EditingTarget &target, std::u16st
     if (range.length > 0 || !fence) {
         return false;
     }
-    const std::u16string_view text = target.storage().string();
-    const std::size_t caret = std::min(range.location, text.size());
-    const TextRange line = lineRange(text, TextRange{caret, 0});
-    const std::u16string_view prefix = text.substr(line.location, caret - line.location);
+    const std::size_t caret = std::min(range.location, target.storage().length());
+    const TextRange line = lineRange(target.storage(), TextRange{caret, 0});
+    const std::u16string prefix = target.storage().substring(rangeBetween(line.location, caret));
     const std::size_t spaces = std::min(prefix.find_first_not_of(u' '), prefix.size());
-    const std::u16string_view rest = prefix.substr(spaces);
+    const std::u16string_view rest = std::u16string_view(prefix).substr(spaces);
     if (spaces > 3 || rest.empty() || rest.find_first_not_of(*fence) != std::u16string_view::npos) {
         return false;
     }
@@ -222,10 +222,9 @@ bool overtypeAutomaticallyInsertedClosingFence(EditingTarget &target, std::u16st
 }
 
 bool outdentClosingDelimiter(EditingTarget &target, char16_t character, std::size_t location) {
-    const std::u16string_view text = target.storage().string();
-    location = std::min(location, text.size());
-    const std::size_t lineStart = lineRange(text, TextRange{location, 0}).location;
-    const std::u16string_view prefix = text.substr(lineStart, location - lineStart);
+    location = std::min(location, target.storage().length());
+    const std::size_t lineStart = lineRange(target.storage(), TextRange{location, 0}).location;
+    const std::u16string prefix = target.storage().substring(rangeBetween(lineStart, location));
     if (prefix.empty() || prefix.find_first_not_of(u" \t") != std::u16string_view::npos) {
         return false;
     }

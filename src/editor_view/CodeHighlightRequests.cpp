@@ -10,29 +10,29 @@ namespace velto::editor::MarkdownStyler {
 namespace {
 
 /// A fence line still being typed at the end of the text has no line break yet and is left alone.
-bool openingLineIsFinished(const FencedCodeBlock &block, std::u16string_view text) {
+bool openingLineIsFinished(const FencedCodeBlock &block, const TextStorage &storage) {
     const TextRange line = block.opening.lineRange;
-    if (line.length == 0 || line.end() > text.size()) {
+    if (line.length == 0 || line.end() > storage.length()) {
         return false;
     }
-    const char16_t last = text[line.end() - 1];
+    const char16_t last = storage.characterAt(line.end() - 1);
     return last == u'\n' || last == u'\r';
 }
 
 } // namespace
 
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
-                                                        std::u16string_view text) {
+                                                        const TextStorage &storage) {
     std::vector<CodeHighlightRequest> requests;
     for (const FencedCodeBlock &block : blocks) {
-        if (!openingLineIsFinished(block, text)) {
+        if (!openingLineIsFinished(block, storage)) {
             continue;
         }
         std::string language = fencedLanguage(block.opening.infoString);
-        if (language.empty() || block.contentRange.length == 0 || block.contentRange.end() > text.size()) {
+        if (language.empty() || block.contentRange.length == 0 || block.contentRange.end() > storage.length()) {
             continue;
         }
-        std::u16string source(text.substr(block.contentRange.location, block.contentRange.length));
+        std::u16string source = storage.substring(block.contentRange);
         requests.push_back({std::move(source), std::move(language), block.contentRange});
     }
     return requests;

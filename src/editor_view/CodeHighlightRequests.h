@@ -27,7 +27,7 @@ struct CodeHighlightRequest {
 /// The blocks worth highlighting, in text order: those whose opening line is finished (ends in a line
 /// break), that name a language and that hold at least one character. Unclosed blocks count too.
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
-                                                        std::u16string_view text);
+                                                        const TextStorage &storage);
 
 } // namespace velto::editor::MarkdownStyler
 

@@ -1,6 +1,9 @@
 #include "editor_view/ContinuousSpellChecking.h"
 
 #include "editor/MarkdownStyler.h"
+#include "editor/StorageLines.h"
+
+#include <algorithm>
 
 namespace velto::editor {
 
@@ -32,6 +35,38 @@ void ContinuousSpellChecking::scheduleCheck() {
     }
 }
 
+namespace {
+
+/// The paragraphs touching the visible range, copied out: spell checking reads them, never the whole page.
+/// `visible` is the visible range within the copy.
+struct VisibleParagraphs {
+    TextStretch stretch;
+    TextRange visible;
+};
+
+VisibleParagraphs visibleParagraphs(const TextStorage &storage, TextRange visible) {
+    const std::size_t first = std::min(visible.location, storage.length());
+    const std::size_t last = std::min(visible.end(), storage.length());
+    const TextRange paragraphs = paragraphRange(storage, rangeBetween(first, last));
+    const std::size_t start = paragraphs.location;
+    return {TextStretch{paragraphs, storage.substring(paragraphs)}, rangeBetween(first - start, last - start)};
+}
+
+/// The ranges clipped to the stretch, in its coordinates.
+std::vector<TextRange> rangesWithin(const std::vector<TextRange> &ranges, TextRange stretch) {
+    std::vector<TextRange> within;
+    for (TextRange range : ranges) {
+        const std::size_t start = std::max(range.location, stretch.location);
+        const std::size_t end = std::min(range.end(), stretch.end());
+        if (start < end) {
+            within.push_back(rangeBetween(start - stretch.location, end - stretch.location));
+        }
+    }
+    return within;
+}
+
+} // namespace
+
 const std::vector<TextRange> &ContinuousSpellChecking::codeRanges() {
     codeRanges_.clear();
     const TextStorage *storage = source_.storage();
@@ -39,7 +74,9 @@ const std::vector<TextRange> &ContinuousSpellChecking::codeRanges() {
         return codeRanges_;
     }
     const bool styled = !source_.isStyled || source_.isStyled();
-    for (TextRange paragraph : paragraphsTouching(storage->string(), source_.visibleRange())) {
+    const VisibleParagraphs shown = visibleParagraphs(*storage, source_.visibleRange());
+    for (TextRange local : paragraphsTouching(shown.stretch.text, shown.visible)) {
+        const TextRange paragraph{shown.stretch.range.location + local.location, local.length};
         if (!codeRanges_.empty() && codeRanges_.back().end() > paragraph.location) {
             continue;
         }
@@ -63,7 +100,10 @@ bool ContinuousSpellChecking::runSlice(std::chrono::microseconds budget) {
         return true;
     }
     const auto deadline = SpellChecker::Clock::now() + budget;
-    return checker_.checkParagraphs(storage->string(), source_.visibleRange(), codeRanges(), deadline);
+    const std::vector<TextRange> &code = codeRanges();
+    const VisibleParagraphs shown = visibleParagraphs(*storage, source_.visibleRange());
+    return checker_.checkParagraphs(shown.stretch.text, shown.visible, rangesWithin(code, shown.stretch.range),
+                                    deadline);
 }
 
 std::vector<TextRange> ContinuousSpellChecking::misspelledRanges() {
@@ -71,7 +111,14 @@ std::vector<TextRange> ContinuousSpellChecking::misspelledRanges() {
     if (!enabled_ || storage == nullptr) {
         return {};
     }
-    return checker_.misspelledRanges(storage->string(), source_.visibleRange(), codeRanges());
+    const std::vector<TextRange> &code = codeRanges();
+    const VisibleParagraphs shown = visibleParagraphs(*storage, source_.visibleRange());
+    std::vector<TextRange> ranges =
+        checker_.misspelledRanges(shown.stretch.text, shown.visible, rangesWithin(code, shown.stretch.range));
+    for (TextRange &range : ranges) {
+        range.location += shown.stretch.range.location;
+    }
+    return ranges;
 }
 
 void ContinuousSpellChecking::runScheduledSlice() {

@@ -63,9 +63,9 @@ template <typename Find> std::size_t graphemeBoundaryNear(const TextStorage &sto
     position = std::min(position, storage.length());
     if (std::optional<TextRange> window = lineFeedBoundedWindow(storage, position)) {
         const std::u16string stretch = storage.substring(*window);
-        return window->location + find(std::u16string_view(stretch), position - window->location);
+        return window->location + find(TextPieces(stretch), position - window->location);
     }
-    return find(std::u16string_view(storage.string()), position);
+    return find(TextPieces::of(storage), position);
 }
 
 /// How many lines a word step reads around the caret before it reads the whole text instead.
@@ -93,7 +93,7 @@ std::size_t wordStepNear(const TextStorage &storage, std::size_t position, bool 
         }
         from = forward ? window->end() : window->location;
     }
-    const std::u16string &text = storage.string();
+    const TextPieces text = TextPieces::of(storage);
     return forward ? nextWordEnd(text, position) : previousWordStart(text, position);
 }
 
@@ -127,13 +127,13 @@ std::size_t paragraphContentsEndNear(const TextStorage &storage, std::size_t pos
 }
 
 std::size_t alignedBackward(const TextStorage &storage, std::size_t position) {
-    return graphemeBoundaryNear(storage, position, [](std::u16string_view text, std::size_t at) {
+    return graphemeBoundaryNear(storage, position, [](const TextPieces &text, std::size_t at) {
         return graphemeBoundaryAtOrBefore(text, at);
     });
 }
 
 std::size_t alignedForward(const TextStorage &storage, std::size_t position) {
-    return graphemeBoundaryNear(storage, position, [](std::u16string_view text, std::size_t at) {
+    return graphemeBoundaryNear(storage, position, [](const TextPieces &text, std::size_t at) {
         return graphemeBoundaryAtOrAfter(text, at);
     });
 }
@@ -443,13 +443,13 @@ std::size_t EditingCore::destination(Movement movement, std::size_t position) co
     // Steps read the lines around the position, never the whole text at once, so that the storage keeps its
     // edit gap where the typing is.
     if (movement == Movement::backwardCharacter) {
-        return graphemeBoundaryNear(storage_, position, [](std::u16string_view text, std::size_t at) {
-            return previousGraphemeBoundary(text, at);
+        return graphemeBoundaryNear(storage_, position, [](const TextPieces &text, std::size_t at) {
+            return graphemeBoundaryBefore(text, at);
         });
     }
     if (movement == Movement::forwardCharacter) {
-        return graphemeBoundaryNear(storage_, position, [](std::u16string_view text, std::size_t at) {
-            return nextGraphemeBoundary(text, at);
+        return graphemeBoundaryNear(storage_, position, [](const TextPieces &text, std::size_t at) {
+            return graphemeBoundaryAfter(text, at);
         });
     }
     switch (movement) {

@@ -3,6 +3,7 @@
 #include "editor/CodePositions.h"
 #include "editor/MarkdownStyler.h"
 #include "editor/MarkdownSyntaxScanner.h"
+#include "editor/StorageLines.h"
 #include "editor_view/AutoCorrection.h"
 #include "editor_view/CodeHighlightRequests.h"
 #include "platform/Text.h"
@@ -93,10 +94,9 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
         return;
     }
     const TextStorage &storage = core_.textStorage();
-    const std::u16string_view text = storage.string();
     // The blocks come from the styler's code index, which follows the edits: no scan of the page.
     std::vector<MarkdownStyler::CodeHighlightRequest> requests =
-        MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), text);
+        MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage);
     if (requests.empty()) {
         return;
     }
@@ -253,13 +253,18 @@ void VeltoEditorCoordinator::correctSpellingAfterTyping(std::size_t typedAt) {
     if (spellChecker_ == nullptr || !VeltoPreferences::textChecking().correctsSpellingAutomatically) {
         return;
     }
-    const std::optional<AutoCorrection> correction =
-        automaticCorrection(core_.string(), typedAt, *spellChecker_,
-                            [this](std::size_t location) {
-                                return CodePositions::isInsideMarkdownLiteralCode(core_.textStorage(),
-                                                                                  static_cast<std::ptrdiff_t>(location));
+    // Only the paragraph holding the typed character is read, copied out of the storage.
+    const TextStorage &storage = core_.textStorage();
+    const TextRange paragraph = paragraphRange(storage, TextRange{std::min(typedAt, storage.length()), 0});
+    const std::size_t start = paragraph.location;
+    std::optional<AutoCorrection> correction =
+        automaticCorrection(storage.substring(paragraph), typedAt - start, *spellChecker_,
+                            [&storage, start](std::size_t location) {
+                                return CodePositions::isInsideMarkdownLiteralCode(
+                                    storage, static_cast<std::ptrdiff_t>(start + location));
                             });
     if (correction) {
+        correction->range.location += start;
         applyCorrection(core_, *correction);
     }
 }

@@ -1,5 +1,7 @@
 #include "editor_view/TextBoundaries.h"
 
+#include "editor/TextStorage.h"
+
 #include <unicode/brkiter.h>
 #include <unicode/ubrk.h>
 #include <unicode/utext.h>
@@ -14,13 +16,119 @@ namespace {
 
 constexpr char16_t replacementCharacter = 0xFFFD;
 
+// The two pieces as a UText of ICU's own kind: each piece is one chunk, read in place. The context holds
+// the piece before the gap, p the one after it, a and b their lengths.
+
+const char16_t *pieceStart(const UText *ut, bool second) {
+    return static_cast<const char16_t *>(second ? ut->p : ut->context);
+}
+
+int64_t piecesLength(UText *ut) {
+    return ut->a + ut->b;
+}
+
+UBool accessPieces(UText *ut, int64_t index, UBool forward) {
+    const int64_t length = ut->a + ut->b;
+    index = std::clamp<int64_t>(index, 0, length);
+    // The chunk holding the unit at the index (forward) or the one before it (backward).
+    bool second = forward ? index >= ut->a : index > ut->a;
+    if ((second ? ut->b : ut->a) == 0) {
+        second = !second; // an empty piece is never a chunk
+    }
+    const int64_t start = second ? ut->a : 0;
+    const int64_t limit = second ? length : ut->a;
+    ut->chunkContents = pieceStart(ut, second);
+    ut->chunkNativeStart = start;
+    ut->chunkNativeLimit = limit;
+    ut->chunkLength = static_cast<int32_t>(limit - start);
+    ut->nativeIndexingLimit = ut->chunkLength;
+    ut->chunkOffset = static_cast<int32_t>(std::clamp(index, start, limit) - start);
+    return forward ? start <= index && index < limit : start < index && index <= limit;
+}
+
+int32_t extractPieces(UText *ut, int64_t start, int64_t limit, UChar *destination, int32_t capacity,
+                      UErrorCode *status) {
+    if (U_FAILURE(*status)) {
+        return 0;
+    }
+    if (capacity < 0 || (destination == nullptr && capacity > 0) || start > limit) {
+        *status = U_ILLEGAL_ARGUMENT_ERROR;
+        return 0;
+    }
+    const int64_t length = ut->a + ut->b;
+    start = std::clamp<int64_t>(start, 0, length);
+    limit = std::clamp<int64_t>(limit, start, length);
+    const auto count = static_cast<int32_t>(limit - start);
+    for (int64_t index = start; index < limit && index - start < capacity; ++index) {
+        destination[index - start] = index < ut->a ? pieceStart(ut, false)[index] : pieceStart(ut, true)[index - ut->a];
+    }
+    if (count < capacity) {
+        destination[count] = 0;
+    } else if (count == capacity) {
+        *status = U_STRING_NOT_TERMINATED_WARNING;
+    } else {
+        *status = U_BUFFER_OVERFLOW_ERROR;
+    }
+    return count;
+}
+
+UText *clonePieces(UText *destination, const UText *source, UBool deep, UErrorCode *status) {
+    if (U_FAILURE(*status)) {
+        return destination;
+    }
+    if (deep) {
+        *status = U_UNSUPPORTED_ERROR; // the pieces belong to the caller
+        return destination;
+    }
+    destination = utext_setup(destination, 0, status);
+    if (U_FAILURE(*status)) {
+        return destination;
+    }
+    destination->pFuncs = source->pFuncs;
+    destination->providerProperties = source->providerProperties;
+    destination->context = source->context;
+    destination->p = source->p;
+    destination->a = source->a;
+    destination->b = source->b;
+    accessPieces(destination, utext_getNativeIndex(source), true);
+    return destination;
+}
+
+const UTextFuncs piecesFuncs = [] {
+    UTextFuncs funcs{};
+    funcs.tableSize = sizeof(UTextFuncs);
+    funcs.clone = clonePieces;
+    funcs.nativeLength = piecesLength;
+    funcs.access = accessPieces;
+    funcs.extract = extractPieces;
+    return funcs;
+}();
+
+/// Opens a UText over the pieces: ICU's own UChars text for one piece, the two-chunk one for two.
+void openPieces(UText *ut, const TextPieces &text, UErrorCode *status) {
+    if (text.after().empty()) {
+        utext_openUChars(ut, text.before().data(), static_cast<int64_t>(text.before().size()), status);
+        return;
+    }
+    if (utext_setup(ut, 0, status) == nullptr || U_FAILURE(*status)) {
+        return;
+    }
+    ut->pFuncs = &piecesFuncs;
+    ut->providerProperties = 1 << UTEXT_PROVIDER_STABLE_CHUNKS;
+    ut->context = text.before().data();
+    ut->p = text.after().data();
+    ut->a = static_cast<int64_t>(text.before().size());
+    ut->b = static_cast<int64_t>(text.after().size());
+    accessPieces(ut, 0, true);
+}
+
 /// A break iterator over the text without copying it (the text must outlive it). The text is handed over
 /// as a UText: handing ICU a string instead costs time in proportion to the whole text on every use.
 class Breaks {
 public:
     enum class Kind { grapheme, word };
 
-    Breaks(Kind kind, std::u16string_view text) {
+    Breaks(Kind kind, const TextPieces &text) {
         UErrorCode status = U_ZERO_ERROR;
         iterator_.reset(kind == Kind::grapheme
                             ? icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status)
@@ -31,8 +139,10 @@ public:
         }
         // The iterator keeps a shallow clone of the UText; the characters themselves stay the caller's.
         UText holder = UTEXT_INITIALIZER;
-        utext_openUChars(&holder, text.data(), static_cast<int64_t>(text.size()), &status);
-        iterator_->setText(&holder, status);
+        openPieces(&holder, text, &status);
+        if (U_SUCCESS(status)) {
+            iterator_->setText(&holder, status);
+        }
         utext_close(&holder);
         if (U_FAILURE(status)) {
             iterator_.reset();
@@ -47,7 +157,7 @@ private:
     std::unique_ptr<icu::BreakIterator> iterator_;
 };
 
-int32_t clampedPosition(std::u16string_view text, std::size_t position) {
+int32_t clampedPosition(const TextPieces &text, std::size_t position) {
     return static_cast<int32_t>(std::min(position, text.size()));
 }
 
@@ -58,6 +168,15 @@ bool segmentBeforeIsWord(icu::BreakIterator &iterator) {
 }
 
 } // namespace
+
+TextPieces TextPieces::of(const TextStorage &storage) {
+    const auto [before, after] = storage.pieces();
+    // A chunk may not end inside a surrogate pair: a pair split by the gap is read from the joined text.
+    if (!before.empty() && !after.empty() && U16_IS_LEAD(before.back()) && U16_IS_TRAIL(after.front())) {
+        return TextPieces(std::u16string_view(storage.string()));
+    }
+    return TextPieces(before, after);
+}
 
 std::u16string replacingLoneSurrogates(std::u16string_view text) {
     std::u16string result(text);
@@ -84,7 +203,7 @@ bool containsLoneSurrogate(std::u16string_view text) {
     return false;
 }
 
-bool isGraphemeBoundary(std::u16string_view text, std::size_t position) {
+bool isGraphemeBoundary(TextPieces text, std::size_t position) {
     if (position == 0 || position >= text.size()) {
         return true;
     }
@@ -95,7 +214,7 @@ bool isGraphemeBoundary(std::u16string_view text, std::size_t position) {
     return breaks->isBoundary(static_cast<int32_t>(position));
 }
 
-std::size_t graphemeBoundaryAtOrBefore(std::u16string_view text, std::size_t position) {
+std::size_t graphemeBoundaryAtOrBefore(TextPieces text, std::size_t position) {
     if (position >= text.size()) {
         return text.size();
     }
@@ -114,7 +233,7 @@ std::size_t graphemeBoundaryAtOrBefore(std::u16string_view text, std::size_t pos
     return start == icu::BreakIterator::DONE ? 0 : static_cast<std::size_t>(start);
 }
 
-std::size_t graphemeBoundaryAtOrAfter(std::u16string_view text, std::size_t position) {
+std::size_t graphemeBoundaryAtOrAfter(TextPieces text, std::size_t position) {
     if (position >= text.size()) {
         return text.size();
     }
@@ -126,13 +245,37 @@ std::size_t graphemeBoundaryAtOrAfter(std::u16string_view text, std::size_t posi
     return next == icu::BreakIterator::DONE ? position + 1 : static_cast<std::size_t>(next);
 }
 
-TextRange graphemeAlignedRange(std::u16string_view text, TextRange range) {
+std::size_t graphemeBoundaryAfter(TextPieces text, std::size_t position) {
+    if (position >= text.size()) {
+        return text.size();
+    }
+    Breaks breaks(Breaks::Kind::grapheme, text);
+    if (!breaks.valid()) {
+        return position + 1;
+    }
+    const int32_t next = breaks->following(static_cast<int32_t>(position));
+    return next == icu::BreakIterator::DONE ? text.size() : static_cast<std::size_t>(next);
+}
+
+std::size_t graphemeBoundaryBefore(TextPieces text, std::size_t position) {
+    if (position == 0) {
+        return 0;
+    }
+    Breaks breaks(Breaks::Kind::grapheme, text);
+    if (!breaks.valid()) {
+        return position - 1;
+    }
+    const int32_t previous = breaks->preceding(clampedPosition(text, position));
+    return previous == icu::BreakIterator::DONE ? 0 : static_cast<std::size_t>(previous);
+}
+
+TextRange graphemeAlignedRange(TextPieces text, TextRange range) {
     std::size_t start = graphemeBoundaryAtOrBefore(text, range.location);
     std::size_t end = graphemeBoundaryAtOrAfter(text, std::max(range.end(), start));
     return rangeBetween(start, end);
 }
 
-std::optional<std::size_t> followingWordEnd(std::u16string_view text, std::size_t position) {
+std::optional<std::size_t> followingWordEnd(TextPieces text, std::size_t position) {
     Breaks breaks(Breaks::Kind::word, text);
     if (!breaks.valid()) {
         return std::nullopt;
@@ -147,7 +290,7 @@ std::optional<std::size_t> followingWordEnd(std::u16string_view text, std::size_
     return std::nullopt;
 }
 
-std::optional<std::size_t> precedingWordStart(std::u16string_view text, std::size_t position) {
+std::optional<std::size_t> precedingWordStart(TextPieces text, std::size_t position) {
     Breaks breaks(Breaks::Kind::word, text);
     if (!breaks.valid()) {
         return std::nullopt;
@@ -164,15 +307,15 @@ std::optional<std::size_t> precedingWordStart(std::u16string_view text, std::siz
     return std::nullopt;
 }
 
-std::size_t nextWordEnd(std::u16string_view text, std::size_t position) {
+std::size_t nextWordEnd(TextPieces text, std::size_t position) {
     return followingWordEnd(text, position).value_or(text.size());
 }
 
-std::size_t previousWordStart(std::u16string_view text, std::size_t position) {
+std::size_t previousWordStart(TextPieces text, std::size_t position) {
     return precedingWordStart(text, position).value_or(0);
 }
 
-TextRange wordSegmentAt(std::u16string_view text, std::size_t position) {
+TextRange wordSegmentAt(TextPieces text, std::size_t position) {
     if (text.empty()) {
         return TextRange{0, 0};
     }

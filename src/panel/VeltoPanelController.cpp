@@ -1,7 +1,7 @@
 #include "panel/VeltoPanelController.h"
 
 #include "editor/CodeSyntaxHighlighter.h"
-#include "editor/MarkdownSyntaxScanner.h"
+#include "editor/MarkdownStyler.h"
 #include "editor/MarkdownTaskListCheckbox.h"
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/SpellChecker.h"
@@ -604,14 +604,15 @@ void VeltoPanelController::beep() {
 VeltoCommandContext VeltoPanelController::commandContext() const {
     VeltoCommandContext context;
     editor::VeltoTextView &view = textView();
-    const std::u16string &text = view.editingCore().string();
-    context.hasPageContent = !text.empty();
+    // Asked after every keystroke while the shortcut hints show: only the caret's line is read.
+    const editor::TextStorage &storage = view.storage();
+    context.hasPageContent = storage.length() > 0;
     context.hasOtherActivePages = !store_.activeOtherPages().empty();
     if (view.isEditable()) {
         auto checkbox = editor::MarkdownTaskListCheckbox::onLine(
-            static_cast<std::ptrdiff_t>(view.selectedRange().location), text);
+            static_cast<std::ptrdiff_t>(view.selectedRange().location), storage);
         context.hasFocusedTaskCheckbox =
-            checkbox && !editor::MarkdownSyntaxScanner::isInsideFencedCode(checkbox->range.location, text);
+            checkbox && !editor::MarkdownStyler::isInsideFencedCode(storage, checkbox->range.location);
     }
     return context;
 }
@@ -663,10 +664,10 @@ void VeltoPanelController::execute(VeltoCommandID id) {
         if (!view.isEditable()) {
             break;
         }
-        const std::u16string &text = view.editingCore().string();
+        const editor::TextStorage &storage = view.storage();
         auto checkbox = editor::MarkdownTaskListCheckbox::onLine(
-            static_cast<std::ptrdiff_t>(view.selectedRange().location), text);
-        if (checkbox && !editor::MarkdownSyntaxScanner::isInsideFencedCode(checkbox->range.location, text)) {
+            static_cast<std::ptrdiff_t>(view.selectedRange().location), storage);
+        if (checkbox && !editor::MarkdownStyler::isInsideFencedCode(storage, checkbox->range.location)) {
             editor::toggleTaskCheckbox(view, *checkbox);
         }
         break;

@@ -14,7 +14,8 @@ namespace {
 using MarkdownStyler::CodeHighlightRequest;
 
 std::vector<CodeHighlightRequest> requestsFor(std::u16string_view text) {
-    return MarkdownStyler::codeHighlightRequests(MarkdownSyntaxScanner::fencedCodeScan(text).blocks, text);
+    const TextStorage storage{std::u16string(text)};
+    return MarkdownStyler::codeHighlightRequests(MarkdownSyntaxScanner::fencedCodeScan(text).blocks, storage);
 }
 
 TEST(CodeHighlightRequests, OnlyFinishedFencesWithALanguageAndCodeAreRequested) {
