@@ -1,5 +1,6 @@
 #include "editor_view/TaskCheckboxAccessibilityElement.h"
 
+#include "editor/StorageLines.h"
 #include "editor_view/TextViewAccessibility.h"
 #include "editor_view/VeltoTextView.h"
 
@@ -145,7 +146,11 @@ QList<QAccessibleInterface *> TaskCheckboxAccessibilityElements::visibleElements
     std::vector<TaskCheckboxAccessibilityElement *> kept;
     QList<QAccessibleInterface *> result;
     for (const MarkdownTaskListCheckbox &box : boxes) {
-        const QString label = qtString(box.accessibilityLabel(storage.string()));
+        // The label is the rest of the box's line: only that line is read, never the whole text.
+        const TextStretch line = linesAround(storage, box.range);
+        MarkdownTaskListCheckbox inLine = box;
+        inLine.range.location -= line.range.location;
+        const QString label = qtString(inLine.accessibilityLabel(line.text));
         const QRect frame = screenFrame(view_, box);
         auto found = std::find_if(elements_.begin(), elements_.end(), [&](TaskCheckboxAccessibilityElement *element) {
             return element != nullptr && element->checkbox().range.location == box.range.location;

@@ -96,3 +96,16 @@ TEST(MarkdownTaskListCheckboxTests, ToggleRefusesReadOnlyTextStaleBoxesAndRefuse
     EXPECT_EQ(utf8(target.storage().string()), "- [ ] a");
     EXPECT_TRUE(target.steps.empty());
 }
+
+TEST(MarkdownTaskListCheckboxTests, TheBoxOnTheLineOfAStorageIsTheOneOfItsWholeText) {
+    const std::u16string text = u"intro\n- [ ] one\r\n  * [X] two\n1. [x] no\n-[ ] no\n+ [x]";
+    for (std::size_t gap = 0; gap <= text.size(); gap += 3) {
+        TextStorage storage(text);
+        storage.replaceCharacters(TextRange{gap, 0}, u"#");
+        storage.replaceCharacters(TextRange{gap, 1}, u""); // leaves the edit gap here
+        for (std::ptrdiff_t index = -1; index <= static_cast<std::ptrdiff_t>(text.size()) + 1; ++index) {
+            EXPECT_EQ(MarkdownTaskListCheckbox::onLine(index, storage), MarkdownTaskListCheckbox::onLine(index, text))
+                << "gap " << gap << ", index " << index;
+        }
+    }
+}
