@@ -1,32 +1,11 @@
 #include "editor_view/LayoutFormats.h"
 
 #include "editor/MarkdownStyler.h"
-
-#include <QFontDatabase>
-
-#include <algorithm>
-#include <cmath>
+#include "editor_view/QtFonts.h"
 
 namespace velto::editor {
 
 namespace {
-
-QFont::Weight qtWeight(const FontDescriptor &font) {
-    if (font.bold) {
-        return QFont::Bold;
-    }
-    switch (font.weight) {
-    case FontWeight::regular:
-        return QFont::Normal;
-    case FontWeight::medium:
-        return QFont::Medium;
-    case FontWeight::semibold:
-        return QFont::DemiBold;
-    case FontWeight::bold:
-        return QFont::Bold;
-    }
-    return QFont::Normal;
-}
 
 QColor fromComponents(const RGBComponents &components, double alpha) {
     return QColor::fromRgbF(static_cast<float>(components.red), static_cast<float>(components.green),
@@ -39,15 +18,8 @@ constexpr std::size_t rememberedFormats = 4096;
 } // namespace
 
 QFont fontFor(const FontDescriptor &font) {
-    const bool fixed = font.family != FontFamilyRole::system;
-    QFont result = QFontDatabase::systemFont(fixed ? QFontDatabase::FixedFont : QFontDatabase::GeneralFont);
-    if (fixed) {
-        result.setStyleHint(QFont::Monospace);
-    }
-    result.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pointSize))));
-    result.setWeight(qtWeight(font));
-    result.setItalic(font.italic);
-    return result;
+    // The font the styler measured, so that laid-out text and styling agree.
+    return qtFont(font);
 }
 
 QColor colorFor(const Color &color, Appearance appearance) {
