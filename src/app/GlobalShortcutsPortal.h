@@ -44,7 +44,7 @@ public:
     std::function<void(const QString &id)> onActivated;
     std::function<void(bool bound)> onBound;
 
-    /// The trigger the portal is offered for a shortcut, in the notation of the shortcuts specification
+    /// The trigger the portal is offered for a shortcut, in the notation the desktop portal reads
     /// ("ALT+space", "CTRL+ALT+v"); nothing for a key it cannot name.
     static std::optional<QString> preferredTrigger(const GlobalShortcut &shortcut);
 

@@ -29,7 +29,7 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name) {
 }
 
 /// Asks the window manager to activate the window, as an application answering the user's key press at
-/// `time` (source indication 1 of the window-manager specification's _NET_ACTIVE_WINDOW message).
+/// `time` (source indication 1, "an application", of the _NET_ACTIVE_WINDOW client message).
 void sendActiveWindowRequest(WId window, std::uint32_t time) {
     auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
     auto *x11 = application != nullptr ? application->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
