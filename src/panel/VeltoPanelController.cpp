@@ -519,6 +519,7 @@ BrowsePagesWindow &VeltoPanelController::browsePagesWindow() {
             self->beep();
         }
     };
+    callbacks.confirm = options_.confirm;
     browsePagesWindow_ = std::make_unique<BrowsePagesWindow>(store_, std::move(callbacks));
     return *browsePagesWindow_;
 }

@@ -60,6 +60,9 @@ public:
         std::function<CommandShortcuts()> commandShortcuts;
         /// The system beep; empty means QApplication::beep.
         std::function<void()> beep;
+        /// Asks before a destructive choice in Browse Pages (message, informative text, action button); true to
+        /// go on. Empty means a message box.
+        std::function<bool(const QString &, const QString &, const QString &)> confirm;
         std::size_t undoByteLimit = PageOperationUndoLedger::defaultByteLimit;
     };
 

@@ -1,14 +1,64 @@
 // Settling a saved conflict copy through the panel controller, over a real store on a temporary Pages folder.
 #include "PanelControllerFixture.h"
 
+#include "panel/BrowsePagesWindow.h"
+#include "platform/FileSystem.h"
+#include "store/PageArchiveState.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 
 namespace velto {
 namespace {
 
 using testing::PanelControllerSession;
 using testing::finish;
+
+/// A page edited in the panel while another writer changed the same line of its file: the save keeps the
+/// panel's text and keeps the other writer's as a saved conflict copy, made by the store as it is in use.
+struct ConflictedSession : PanelControllerSession {
+    ConflictedSession() {
+        original = newPageWithText(u"shared line\n");
+        settle();
+        const std::filesystem::path file = fileHolding("shared line");
+        std::string theirs = defaultFileSystem().readFile(file);
+        theirs.replace(theirs.find("shared line"), 11, "their line");
+        defaultFileSystem().writeAtomically(file, theirs);
+
+        core().setSelectedRange({0, core().length()});
+        core().insertText(u"my line\n");
+        settle();
+        if (const auto &notice = store->lastSaveConflictPresentation(); notice && notice->pageIDs.size() == 1) {
+            copy = notice->pageIDs.front();
+        }
+    }
+
+    /// Hands the editor's text to the store and waits until the store has written it.
+    void settle() {
+        controller->flushPendingChanges();
+        finish(store->flush());
+    }
+
+    std::filesystem::path fileHolding(std::string_view text) const {
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(folder / "Pages")) {
+            if (entry.path().extension() == ".md" &&
+                defaultFileSystem().readFile(entry.path()).find(text) != std::string::npos) {
+                return entry.path();
+            }
+        }
+        return {};
+    }
+
+    /// The Pages folder as a fresh load reads it.
+    VeltoDocument onDisk() const {
+        VeltoLibraryLoadResult loaded = finish(VeltoStore::productionLoadOperation(folder / "Pages"));
+        return loaded.asLoaded() ? loaded.asLoaded()->document : VeltoDocument{};
+    }
+
+    Uuid original;
+    std::optional<Uuid> copy;
+};
 
 TEST(PanelConflictResolution, ACopyThatIsTheCurrentPageIsRefused) {
     PanelControllerSession session;
@@ -17,6 +67,77 @@ TEST(PanelConflictResolution, ACopyThatIsTheCurrentPageIsRefused) {
     auto outcome = finish(session.controller->resolveConflict(current, VeltoConflictResolution::keepBothVersions));
     EXPECT_EQ(outcome, VeltoConflictResolutionOutcome::unavailable);
     EXPECT_EQ(session.shownText(), "Original");
+}
+
+/// Each choice from the review window, with more typed in the editor and not yet saved: the editor is saved
+/// first, the copy is settled, the editor shows the page as it is now, and the folder holds the result.
+TEST(PanelConflictResolution, EachChoiceSettlesTheSavedCopyOnDisk) {
+    struct Case {
+        VeltoConflictResolution resolution;
+        std::vector<std::string> asked;
+        std::string page;
+        bool copyKeptAsPage;
+    };
+    const Case cases[] = {
+        {VeltoConflictResolution::keepCurrentVersion, {"Keep the Current Version?"}, "my line\ntyped on", false},
+        {VeltoConflictResolution::useSavedCopy, {"Use the Saved Copy?"}, "their line\n", false},
+        {VeltoConflictResolution::keepBothVersions, {}, "my line\ntyped on", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.resolution));
+        ConflictedSession session;
+        ASSERT_TRUE(session.copy.has_value()) << "the save reports one conflict copy";
+        const VeltoPage *listed = findPage(session.store->document(), *session.copy);
+        ASSERT_NE(listed, nullptr);
+        EXPECT_TRUE(isConflictCopy(*listed));
+        EXPECT_EQ(listed->visibleText(), "their line\n");
+        session.type(u"typed on");
+
+        BrowsePagesWindow &window = session.controller->browsePagesWindow();
+        window.showConflictCopies({*session.copy});
+        ASSERT_EQ(window.model().rows().size(), 1u);
+        window.selectRow(0);
+        EXPECT_EQ(finish(window.resolveSelectedConflict(c.resolution)), VeltoConflictResolutionOutcome::resolved);
+        EXPECT_EQ(session.confirmations, c.asked);
+        EXPECT_FALSE(window.isVisible()) << "the last copy under review is settled";
+        EXPECT_FALSE(session.store->lastSaveConflictPresentation().has_value());
+        EXPECT_EQ(session.shownText(), c.page);
+        EXPECT_EQ(session.view().undoHistories().canUndo(),
+                  c.resolution != VeltoConflictResolution::useSavedCopy)
+            << "undo cannot bring back the text the saved copy replaced";
+
+        session.settle(); // the editor, saved again, keeps the result
+        const VeltoDocument disk = session.onDisk();
+        const VeltoPage *original = findPage(disk, session.original);
+        ASSERT_NE(original, nullptr);
+        EXPECT_EQ(original->visibleText(), c.page);
+        EXPECT_EQ(findPage(disk, *session.copy), nullptr) << "the copy's file is gone";
+        std::vector<std::string> otherTexts;
+        for (const VeltoPage &page : disk.pages) {
+            if (page.id != session.original) {
+                EXPECT_FALSE(isConflictCopy(page));
+                otherTexts.push_back(page.visibleText());
+            }
+        }
+        EXPECT_EQ(otherTexts, c.copyKeptAsPage ? std::vector<std::string>{"their line\n"} : std::vector<std::string>{});
+    }
+}
+
+TEST(PanelConflictResolution, CancelLeavesTheCopyAndThePageAsTheyAre) {
+    ConflictedSession session;
+    ASSERT_TRUE(session.copy.has_value());
+    session.confirmAnswer = false;
+    BrowsePagesWindow &window = session.controller->browsePagesWindow();
+    window.showConflictCopies({*session.copy});
+    window.selectRow(0);
+    EXPECT_EQ(finish(window.resolveSelectedConflict(VeltoConflictResolution::useSavedCopy)),
+              VeltoConflictResolutionOutcome::unavailable);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(session.shownText(), "my line\n");
+    const VeltoDocument disk = session.onDisk();
+    ASSERT_NE(findPage(disk, *session.copy), nullptr);
+    EXPECT_EQ(findPage(disk, *session.copy)->visibleText(), "their line\n");
+    EXPECT_EQ(findPage(disk, session.original)->visibleText(), "my line\n");
 }
 
 } // namespace

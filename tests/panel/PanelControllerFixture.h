@@ -19,6 +19,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velto::testing {
 
@@ -73,6 +74,10 @@ public:
         options.hintScheduler = &scheduler;
         options.codeHighlighter = std::make_shared<SilentHighlighter>();
         options.beep = [this] { beeps += 1; };
+        options.confirm = [this](const QString &message, const QString &, const QString &) {
+            confirmations.push_back(message.toStdString());
+            return confirmAnswer;
+        };
         options.undoByteLimit = undoByteLimit;
         controller = std::make_unique<VeltoPanelController>(*store, std::move(options));
         // On screen (offscreen), so that the editor has its size and lays its text out as the user sees it.
@@ -125,6 +130,9 @@ public:
     std::unique_ptr<VeltoStore> store;
     FakeEditorScheduler scheduler;
     int beeps = 0;
+    /// What Browse Pages asked before a destructive choice, and the answer it gets.
+    std::vector<std::string> confirmations;
+    bool confirmAnswer = true;
     std::unique_ptr<VeltoPanelController> controller;
 };
 
