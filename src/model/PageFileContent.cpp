@@ -257,7 +257,14 @@ void VeltoPageFileContent::writeVeltoMetadata(std::optional<Uuid> pageID, bool a
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(start));
     }
 
-    frontMatter = lines.empty() ? std::nullopt : std::optional<std::string>(text::join(lines, "\n"));
+    // One blank line left alone joins to the same empty text an empty block has, which the next rewrite
+    // removes; removing it now keeps a second rewrite from changing the file again.
+    bool onlyOneBlankLine = lines.size() == 1 && lines.front().empty();
+    if (lines.empty() || onlyOneBlankLine) {
+        frontMatter = std::nullopt;
+        return;
+    }
+    frontMatter = text::join(lines, "\n");
 }
 
 bool operator==(const VeltoPageFileContent &a, const VeltoPageFileContent &b) {

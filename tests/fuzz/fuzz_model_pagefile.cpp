@@ -1,6 +1,7 @@
 // Page files from arbitrary bytes: parsing, producing the text and rewriting the metadata never fail, never
 // touch the body or the line ending, and round-trip.
 
+#include "model/FrontMatterLines.h"
 #include "model/PageFileContent.h"
 #include "platform/Text.h"
 
@@ -66,13 +67,17 @@ bool isNested(const VeltoPageFileContent &content) {
     return false;
 }
 
-/// A line that is certainly an older flat key.
+/// A line that is certainly an older flat key. A line is one only when its colon stands alone: "velto-id:"
+/// followed by a combining mark has no key at all, so it is the user's text and stays.
 bool hasFlatKey(const VeltoPageFileContent &content) {
     if (!content.frontMatter) {
         return false;
     }
     for (std::string_view line : velto::text::splitKeepingEmpty(*content.frontMatter, "\n")) {
-        if (line.starts_with("velto-id:") || line.starts_with("velto-conflict-of:")) {
+        std::optional<std::string_view> key = velto::frontmatter::topLevelKey(line);
+        bool flatKey = (line.starts_with("velto-id:") && key == "velto-id") ||
+                       (line.starts_with("velto-conflict-of:") && key == "velto-conflict-of");
+        if (flatKey) {
             return true;
         }
     }

@@ -209,6 +209,15 @@ TEST_P(MetadataWriting, RewritesOnlyTheMetadata) {
     EXPECT_EQ(content.fileContents(), withIDs(c.after));
 }
 
+TEST_P(MetadataWriting, SecondRewriteChangesNothing) {
+    const WriteCase &c = GetParam();
+    VeltoPageFileContent content = VeltoPageFileContent::parse(withIDs(c.before));
+    content.writeVeltoMetadata(c.pageID, c.archived, c.conflictOriginalPageID);
+    VeltoPageFileContent again = VeltoPageFileContent::parse(content.fileContents());
+    again.writeVeltoMetadata(c.pageID, c.archived, c.conflictOriginalPageID);
+    EXPECT_EQ(again.fileContents(), content.fileContents());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Files, MetadataWriting,
     testing::Values(
@@ -226,6 +235,10 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"ClearingRemovesWholeBlock", "---\nvelto:\n  id: <ID>\n  archived: true\n---\nB", std::nullopt, false,
                   std::nullopt, "B"},
         WriteCase{"ClearingEmptyBlockRemovesIt", "---\n---\nB", std::nullopt, false, std::nullopt, "B"},
+        WriteCase{"ClearingLeavesNoBlankBlock", "---\r\n\r\nvelto:\r\n  archived: true\r\n---\r\nB", std::nullopt,
+                  false, std::nullopt, "B"},
+        WriteCase{"ColonCarryingAMarkIsNoFlatKey", "---\nvelto-id:\u05A3\nvelto-id: <OTHER>\n---\nB", std::nullopt,
+                  false, std::nullopt, "---\nvelto-id:\u05A3\n---\nB"},
         WriteCase{"ClearingKeepsComment", "---\nvelto:\n  # mine\n  id: <ID>\n---\nB", std::nullopt, false,
                   std::nullopt, "---\nvelto:\n  # mine\n---\nB"},
         WriteCase{"ClearingKeepsBlankLineOfBlock", "---\nvelto:\n  id: <ID>\n\ntitle: x\n---\nB", std::nullopt, false,
