@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <list>
 #include <memory>
@@ -133,8 +132,6 @@ bool isStyledAsCode(std::u16string_view text, const FencedCodeBlock &block) {
     return last == u'\n' || last == u'\r';
 }
 
-std::atomic<bool> searchesFencedCodeContents{false};
-
 /// The part of a styled block's contents that no surviving match can touch. No pattern crosses a line
 /// feed except the setext one, which crosses exactly one, while carriage returns and line separators
 /// are crossed freely; so the skipped part runs from the second line feed after the opening line's
@@ -155,9 +152,6 @@ TextRange skippableContents(std::u16string_view text, const FencedCodeBlock &blo
 }
 
 std::vector<TextRange> rangesOutsideStyledCode(std::u16string_view text, const DocumentStructure &structure) {
-    if (searchesFencedCodeContents) {
-        return {TextRange{0, text.size()}};
-    }
     std::vector<TextRange> ranges;
     std::size_t start = 0;
     for (const FencedCodeBlock &block : structure.fencedBlocks) {
@@ -179,6 +173,8 @@ std::vector<TextRange> rangesOutsideStyledCode(std::u16string_view text, const D
 /// once per pass (so that a changed preference applies from the next pass on), and the parts of the
 /// text its patterns search.
 struct PassContext {
+    /// Whether the patterns search the whole text and every line (see FullPassSearch).
+    bool searchesEverything;
     /// The text the patterns search: all but the inner contents of the fenced blocks that the pass
     /// styles as code. The fenced-code step replaces every attribute there, so what a pattern would
     /// style inside is wiped anyway, and a large block costs the patterns nothing.
@@ -195,8 +191,10 @@ struct PassContext {
     Attributes rule{{AttributeKey::foregroundColor, Color::system(SystemColorRole::clear)},
                     {AttributeKey::veltoHorizontalRule, secondaryLabelColor()}};
 
-    PassContext(std::u16string_view text, const DocumentStructure &structure)
-        : searchedRanges(rangesOutsideStyledCode(text, structure))
+    PassContext(std::u16string_view text, const DocumentStructure &structure, FullPassSearch search)
+        : searchesEverything(search == FullPassSearch::everything)
+        , searchedRanges(searchesEverything ? std::vector{TextRange{0, text.size()}}
+                                            : rangesOutsideStyledCode(text, structure))
         , lineStarts(velto::editor::lineStarts(text, searchedRanges)) {
         const ParagraphStyle paragraph = headingParagraphStyle();
         for (int level = 1; level <= 6; ++level) {
@@ -216,7 +214,7 @@ void enumerateSearched(const std::string &pattern, std::u16string_view text, con
 void enumerateLinesStartingWith(const std::string &pattern, std::u16string_view text, const PassContext &context,
                                 bool afterBlanks, const std::function<bool(char16_t)> &begins,
                                 const std::function<void(const RegexMatch &)> &handler) {
-    if (searchesFencedCodeContents) {
+    if (context.searchesEverything) {
         enumerateSearched(pattern, text, context, handler);
         return;
     }
@@ -228,7 +226,7 @@ void enumerateLinesStartingWith(const std::string &pattern, std::u16string_view 
 /// searched lines that hold the needle.
 void enumerateLinesContaining(const std::string &pattern, std::u16string_view text, const PassContext &context,
                               std::u16string_view needle, const std::function<void(const RegexMatch &)> &handler) {
-    if (searchesFencedCodeContents) {
+    if (context.searchesEverything) {
         enumerateSearched(pattern, text, context, handler);
         return;
     }
@@ -266,7 +264,7 @@ void styleSetextHeadings(TextStorage &storage, const PassContext &context) {
         storage.addAttributes(context.heading[1], match.range(1));
         addOver(storage, context.secondary, match.range(2));
     };
-    if (searchesFencedCodeContents) {
+    if (context.searchesEverything) {
         enumerateSearched(Patterns::setextHeading, text, context, style);
     } else {
         RegexRunner::enumerateMatches(Patterns::setextHeading, text, underlinedLineRanges(text, context.searchedRanges),
@@ -661,10 +659,6 @@ Attributes codeAttributes(const Color &color) {
 
 // ---- passes ----
 
-void setSearchesFencedCodeContents(bool searches) {
-    searchesFencedCodeContents = searches;
-}
-
 void enumerate(const std::string &pattern, std::u16string_view text,
                const std::function<void(const RegexMatch &)> &handler) {
     RegexRunner::enumerateMatches(pattern, text, handler);
@@ -674,7 +668,8 @@ namespace {
 
 /// The full pass over the storage whose code structure is given.
 void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
-                   const std::function<DocumentStructure()> &structureOfText) {
+                   const std::function<DocumentStructure()> &structureOfText,
+                   FullPassSearch search = FullPassSearch::outsideStyledCode) {
     const Color resolved = color.value_or(textColor());
     const TextRange whole{0, storage.length()};
     std::vector<PreservedCodeToken> preserved;
@@ -685,7 +680,7 @@ void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
     storage.setAttributes(baseAttributes(resolved), whole);
     if (whole.length > 0) {
         const DocumentStructure structure = structureOfText();
-        const PassContext context(storage.string(), structure);
+        const PassContext context(storage.string(), structure, search);
         styleHeadings(storage, context);
         styleSetextHeadings(storage, context);
         styleQuotes(storage, resolved, context);
@@ -709,14 +704,14 @@ void applyToScratch(TextStorage &scratch, const std::optional<Color> &color) {
 
 } // namespace
 
-void apply(TextStorage &storage, const std::optional<Color> &color) {
+void apply(TextStorage &storage, const std::optional<Color> &color, FullPassSearch search) {
     // The storage's code index is built here when it has none, so that the first keystroke after a
     // page is loaded and styled finds it ready; what it took as changed is all restyled now.
     applyFullPass(storage, color, [&storage] {
         const std::shared_ptr<MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
         index->takeStructureChange();
         return index->structure();
-    });
+    }, search);
 }
 
 namespace {

@@ -49,8 +49,15 @@ Attributes codeAttributes(const Color &color);
 
 // ---- passes ----
 
+/// What a full pass's patterns search. `everything` searches the whole text with every pattern: the
+/// contents of fenced blocks too (whose results the code styling then replaces), and every line with
+/// the patterns anchored at line starts, not only the lines whose first character can begin a match.
+/// It gives the same result for more work, which is what makes it the reference for the narrow search.
+enum class FullPassSearch { outsideStyledCode, everything };
+
 /// The full pass: restyles the whole storage in one editing group.
-void apply(TextStorage &storage, const std::optional<Color> &color = std::nullopt);
+void apply(TextStorage &storage, const std::optional<Color> &color = std::nullopt,
+           FullPassSearch search = FullPassSearch::outsideStyledCode);
 
 /// The incremental pass: restyles the paragraphs around the edit (widened to the fenced blocks they
 /// touch) by styling a copy of that region and copying its runs back; returns the region. An unclosed
@@ -96,12 +103,6 @@ std::u16string unescapingASCIIPunctuation(std::u16string_view text);
 /// A pattern that does not compile calls nothing.
 void enumerate(const std::string &pattern, std::u16string_view text,
                const std::function<void(const RegexMatch &)> &handler);
-
-/// Whether full passes search the whole text with every pattern: the contents of fenced blocks too
-/// (whose results the code styling then replaces), and every line with the patterns anchored at line
-/// starts, not only the lines whose first character can begin a match. Off: the same result for
-/// less work. Tests turn it on to check exactly that.
-void setSearchesFencedCodeContents(bool searches);
 
 } // namespace MarkdownStyler
 
