@@ -1,4 +1,5 @@
 #include "StoreSessionFixture.h"
+#include "store/OwnFileChanges.h"
 #include "store/PageArchiveState.h"
 
 namespace velto {
@@ -176,7 +177,10 @@ TEST(StoreConflicts, ConflictingEditsOnDiskLeaveACopyAndANotice) {
     ASSERT_FALSE(file.empty());
     std::string theirs = defaultFileSystem().readFile(file);
     theirs.replace(theirs.find("shared line"), 11, "their line");
-    defaultFileSystem().writeAtomically(file, theirs); // another writer, before the folder monitor reports it
+    // Another writer's change that the folder monitor never reports (it is recorded as this process's own):
+    // the save, not a refresh, is the first to find it. A refresh would reload the library, and a reload
+    // clears the conflict notice.
+    ownChangeRecordingFileSystem().writeAtomically(file, theirs);
     store.setText("my line\n", day(1));
     disk.flush();
 

@@ -82,7 +82,7 @@ template <typename T> std::shared_ptr<Completion<T>> observe(QCoro::Task<T> task
 
 /// Runs the Qt event loop until `done` holds or `timeout` passes; returns whether `done` held.
 bool processEventsUntil(const std::function<bool()> &done,
-                        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+                        std::chrono::milliseconds timeout = std::chrono::seconds(30));
 /// Runs the Qt event loop for `interval` (for checking that something does not happen).
 void processEventsFor(std::chrono::milliseconds interval);
 
