@@ -65,6 +65,10 @@ QCoro::Task<void> VeltoSaveCoordinator::waitUntilDurable(std::uint64_t generatio
     if (durableGeneration_ >= generation) {
         co_return;
     }
+    // A write that fails at once ends before the flush that asked for it parks: nothing would answer it.
+    if (!isSaving_ && lastFailure_ && lastFailure_->first >= generation) {
+        std::rethrow_exception(lastFailure_->second);
+    }
     auto waiter = std::make_shared<FlushWaiter>();
     flushWaiters_[generation].push_back(waiter);
     FlushWaiterAwaiter awaiter(waiter); // named: GCC destroys a temporary awaiter twice
@@ -100,6 +104,7 @@ QCoro::Task<void> VeltoSaveCoordinator::savePendingRequests() {
             }
             // A newer request answers the flushes of this one; only without one do they fail.
             if (!pendingRequest_.has_value()) {
+                lastFailure_ = {request.generation, error};
                 resumeWaiters(request.generation, error);
             }
         }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velto {
@@ -76,6 +77,8 @@ private:
     std::uint64_t persistedStructureRevision_ = 0;
     std::optional<VeltoSaveRequest> pendingRequest_;
     bool isSaving_ = false;
+    /// The generation and error of the last save that failed with nothing newer behind it.
+    std::optional<std::pair<std::uint64_t, std::exception_ptr>> lastFailure_;
     std::map<std::uint64_t, std::vector<std::shared_ptr<FlushWaiter>>> flushWaiters_;
 };
 

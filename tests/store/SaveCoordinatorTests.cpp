@@ -144,6 +144,29 @@ TEST(SaveCoordinator, FailedSaveWithNothingPendingFailsItsFlushesButNotLaterOnes
     EXPECT_TRUE(flushForFive->finished);
 }
 
+TEST(SaveCoordinator, AWriteThatFailsBeforeItsFlushParksStillFailsThatFlush) {
+    // A folder that is gone fails the write at once; the pool may finish it before the flush is asked.
+    int writes = 0;
+    auto coordinator = VeltoSaveCoordinator::make(
+        "/pages",
+        [&writes](const VeltoSaveRequest &, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+            ++writes;
+            throw std::runtime_error("The folder is gone.");
+            co_return VeltoSaveResult{};
+        },
+        [](const VeltoSaveRequest &, const std::optional<VeltoSaveResult> &, const std::optional<std::string> &) {});
+    coordinator->submit(requestFor(1, pageWithText(Uuid::random(), "x"), 1));
+    ASSERT_EQ(writes, 1);
+    EXPECT_FALSE(coordinator->isSaving());
+
+    auto flushForOne = observe(coordinator->waitUntilDurable(1));
+    EXPECT_EQ(flushForOne->errorText(), "The folder is gone.");
+    auto flushForTwo = observe(coordinator->waitUntilDurable(2));
+    EXPECT_FALSE(flushForTwo->finished) << "a later generation waits for its own write";
+    coordinator->submit(requestFor(2, pageWithText(Uuid::random(), "y"), 2));
+    EXPECT_EQ(flushForTwo->errorText(), "The folder is gone.");
+}
+
 TEST(SaveCoordinator, FailedSaveWithANewerRequestPendingLetsTheNewerOneAnswer) {
     CoordinatorHarness harness;
     Uuid id = Uuid::random();
