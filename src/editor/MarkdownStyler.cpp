@@ -707,11 +707,12 @@ void applyToScratch(TextStorage &scratch, const std::optional<Color> &color) {
 void apply(TextStorage &storage, const std::optional<Color> &color, FullPassSearch search) {
     // The storage's code index is built here when it has none, so that the first keystroke after a
     // page is loaded and styled finds it ready; what it took as changed is all restyled now.
-    applyFullPass(storage, color, [&storage] {
+    const auto indexedStructure = [&storage] {
         const std::shared_ptr<MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
         index->takeStructureChange();
         return index->structure();
-    }, search);
+    };
+    applyFullPass(storage, color, indexedStructure, search);
 }
 
 namespace {

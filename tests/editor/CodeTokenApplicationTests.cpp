@@ -1,8 +1,12 @@
 #include "editor/CodeTokenApplication.h"
 
+#include "ColorContrast.h"
 #include "CoroutineTestSupport.h"
+#include "editor/MarkdownStyler.h"
 
 #include <QTimer>
+
+#include <cctype>
 
 #include <gtest/gtest.h>
 
@@ -83,17 +87,29 @@ protected:
     void SetUp() override { testsupport::ensureCoreApplication(); }
 };
 
-TEST(CodeTokenColors, EachKindHasItsNamedDynamicColour) {
-    EXPECT_EQ(codeTokenColor(Kind::keyword),
-              Color::dynamic("VeltoCodeKeyword", {0.48, 0.20, 0.70}, {0.72, 0.56, 0.94}));
-    EXPECT_EQ(codeTokenColor(Kind::number), Color::dynamic("VeltoCodeNumber", {0.68, 0.36, 0.08}, {0.84, 0.66, 0.40}));
-    EXPECT_EQ(codeTokenColor(Kind::string), Color::dynamic("VeltoCodeString", {0.67, 0.25, 0.20}, {0.89, 0.58, 0.43}));
-    EXPECT_EQ(codeTokenColor(Kind::comment),
-              Color::dynamic("VeltoCodeComment", {0.39, 0.43, 0.49}, {0.49, 0.53, 0.60}));
-    EXPECT_EQ(codeTokenColor(Kind::tag), Color::dynamic("VeltoCodeTag", {0.68, 0.18, 0.38}, {0.91, 0.43, 0.61}));
-    EXPECT_EQ(codeTokenColor(Kind::attribute),
-              Color::dynamic("VeltoCodeAttribute", {0.08, 0.48, 0.47}, {0.42, 0.76, 0.72}));
-    EXPECT_EQ(codeTokenColor(Kind::type), Color::dynamic("VeltoCodeType", {0.10, 0.38, 0.68}, {0.47, 0.67, 0.94}));
+TEST(CodeTokenColors, EachKindHasItsOwnNamedColourLegibleOnCodeInBothAppearances) {
+    const Kind kinds[] = {Kind::keyword, Kind::number,    Kind::string, Kind::comment,
+                          Kind::tag,     Kind::attribute, Kind::type};
+    const Color background = codeBackgroundColor();
+    const Color text = textColor();
+    std::vector<Color> earlier;
+    for (Kind kind : kinds) {
+        const Color color = codeTokenColor(kind);
+        std::string kindName(rawValue(kind));
+        kindName.front() = static_cast<char>(std::toupper(kindName.front()));
+        SCOPED_TRACE(kindName);
+        EXPECT_EQ(color.name, "VeltoCode" + kindName);
+        // Coloured tokens sit among plain code, so they need the floor for accents (3), not body text's 4.5.
+        EXPECT_GE(testing::contrastRatio(color.light, background.light), 3.0);
+        EXPECT_GE(testing::contrastRatio(color.dark, background.dark), 3.0);
+        EXPECT_NE(color.light, text.light);
+        EXPECT_NE(color.dark, text.dark);
+        for (const Color &other : earlier) {
+            EXPECT_NE(color.light, other.light);
+            EXPECT_NE(color.dark, other.dark);
+        }
+        earlier.push_back(color);
+    }
 }
 
 TEST_F(CodeTokenApplicationTest, TokensOutsideTheCodeAreSkippedAndTheRestApplied) {

@@ -1,6 +1,7 @@
 #include "editor/MarkdownStyler.h"
 
 #include "editor/AttributeDump.h"
+#include "editor/CodeTokenApplication.h"
 #include "editor/CodeTokenPreservation.h"
 #include "editor/EditorPreferences.h"
 #include "editor/FontMetrics.h"
@@ -150,7 +151,7 @@ TEST_F(MarkdownStylerTests, FenceLanguageIsTheFirstWordUnescapedAndLowerCased) {
 TEST_F(MarkdownStylerTests, HighlightedTokensSurviveARestyleInsideTheirBlock) {
     TextStorage storage(u"```js\nlet a = 1\n```\n");
     MarkdownStyler::apply(storage);
-    const Color keywordColor = Color::dynamic("VeltoCodeKeyword", {0.48, 0.2, 0.7}, {0.72, 0.56, 0.94});
+    const Color keywordColor = MarkdownStyler::codeTokenColor(SyntaxTokenKind::keyword);
     storage.addAttributes(Attributes{{AttributeKey::foregroundColor, keywordColor},
                                      {AttributeKey::veltoCodeSyntaxToken, std::string("keyword")},
                                      {AttributeKey::veltoCodeSyntaxGeneration, std::uint64_t{7}}},

@@ -1,46 +1,66 @@
+#include "ColorContrast.h"
+
 #include "editor/VeltoTheme.h"
 
 #include <gtest/gtest.h>
 
 using namespace velto::editor;
+using velto::editor::testing::contrastRatio;
+using velto::editor::testing::relativeLuminance;
 
-TEST(VeltoThemeTests, ChoiceOverridesSystemAppearance) {
-    const VeltoTheme dark = VeltoTheme::resolve(AppearanceChoice::dark, Appearance::aqua, false);
-    EXPECT_EQ(dark.appearance, Appearance::darkAqua);
-    EXPECT_EQ(dark.editorBackgroundColor, Color::sRGB(0.098, 0.106, 0.125));
-    EXPECT_EQ(dark.textColor, Color::sRGB(0.88, 0.9, 0.93));
-    const VeltoTheme light = VeltoTheme::resolve(AppearanceChoice::light, Appearance::darkAqua, false);
-    EXPECT_EQ(light.appearance, Appearance::aqua);
-    EXPECT_EQ(light.panelBackgroundColor, Color::sRGB(0.95, 0.95, 0.95));
+namespace {
+
+const Appearance allAppearances[] = {Appearance::aqua,
+                                     Appearance::darkAqua,
+                                     Appearance::vibrantLight,
+                                     Appearance::vibrantDark,
+                                     Appearance::accessibilityHighContrastAqua,
+                                     Appearance::accessibilityHighContrastDarkAqua,
+                                     Appearance::accessibilityHighContrastVibrantLight,
+                                     Appearance::accessibilityHighContrastVibrantDark};
+
+/// Theme colours are fixed sRGB colours: their light and dark components are the same.
+RGBComponents shown(const Color &color) {
+    return color.light;
 }
 
-TEST(VeltoThemeTests, SystemChoiceFollowsGivenAppearanceHighContrastDarkIncluded) {
-    const VeltoTheme theme =
-        VeltoTheme::resolve(AppearanceChoice::system, Appearance::accessibilityHighContrastDarkAqua, false);
-    EXPECT_EQ(theme.appearance, Appearance::accessibilityHighContrastDarkAqua);
-    EXPECT_EQ(theme.borderColor, Color::sRGB(0.22, 0.235, 0.275));
-    EXPECT_EQ(VeltoTheme::resolve(AppearanceChoice::system, Appearance::vibrantLight, false).textColor,
-              Color::sRGB(0.12, 0.12, 0.12));
+} // namespace
+
+TEST(VeltoThemeTests, ChoiceOverridesTheSystemAppearanceWhichSystemFollows) {
+    for (Appearance system : allAppearances) {
+        EXPECT_EQ(VeltoTheme::resolve(AppearanceChoice::light, system, false).appearance, Appearance::aqua);
+        EXPECT_EQ(VeltoTheme::resolve(AppearanceChoice::dark, system, false).appearance, Appearance::darkAqua);
+        EXPECT_EQ(VeltoTheme::resolve(AppearanceChoice::system, system, false).appearance, system);
+    }
 }
 
-TEST(VeltoThemeTests, IncreasedContrastMovesBorderRuleAndTextOnly) {
-    struct Row {
-        Appearance appearance;
-        Color border, rule, text;
-    };
-    const Row rows[] = {
-        {Appearance::aqua, Color::sRGB(0.6, 0.6, 0.6), Color::sRGB(0.62, 0.62, 0.62), Color::sRGB(0.03, 0.03, 0.03)},
-        {Appearance::darkAqua, Color::sRGB(0.38, 0.4, 0.45), Color::sRGB(0.52, 0.54, 0.59),
-         Color::sRGB(0.98, 0.985, 0.99)},
-    };
-    for (const Row &row : rows) {
-        const VeltoTheme plain = VeltoTheme::resolve(AppearanceChoice::system, row.appearance, false);
-        const VeltoTheme contrast = VeltoTheme::resolve(AppearanceChoice::system, row.appearance, true);
-        EXPECT_EQ(contrast.borderColor, row.border);
-        EXPECT_EQ(contrast.ruleColor, row.rule);
-        EXPECT_EQ(contrast.textColor, row.text);
+TEST(VeltoThemeTests, TextIsLegibleAndRulesVisibleInEveryAppearance) {
+    for (Appearance appearance : allAppearances) {
+        for (bool increaseContrast : {false, true}) {
+            const VeltoTheme theme = VeltoTheme::resolve(AppearanceChoice::system, appearance, increaseContrast);
+            SCOPED_TRACE(static_cast<int>(appearance) * 2 + int(increaseContrast));
+            const RGBComponents editor = shown(theme.editorBackgroundColor);
+            const RGBComponents panel = shown(theme.panelBackgroundColor);
+            const RGBComponents text = shown(theme.textColor);
+            EXPECT_EQ(relativeLuminance(text) > relativeLuminance(editor), matchesDarkAqua(appearance));
+            EXPECT_GE(contrastRatio(text, editor), 7.0);
+            EXPECT_GE(contrastRatio(text, panel), 7.0);
+            EXPECT_GE(contrastRatio(shown(theme.borderColor), panel), 1.3);
+            EXPECT_GE(contrastRatio(shown(theme.ruleColor), editor), 1.3);
+        }
+    }
+}
+
+TEST(VeltoThemeTests, IncreasedContrastMovesBorderRuleAndTextAwayFromUnchangedBackgrounds) {
+    for (Appearance appearance : {Appearance::aqua, Appearance::darkAqua}) {
+        const VeltoTheme plain = VeltoTheme::resolve(AppearanceChoice::system, appearance, false);
+        const VeltoTheme contrast = VeltoTheme::resolve(AppearanceChoice::system, appearance, true);
+        const RGBComponents editor = shown(plain.editorBackgroundColor);
         EXPECT_EQ(contrast.panelBackgroundColor, plain.panelBackgroundColor);
         EXPECT_EQ(contrast.editorBackgroundColor, plain.editorBackgroundColor);
-        EXPECT_EQ(VeltoTheme::resolve(AppearanceChoice::system, row.appearance, true), contrast);
+        EXPECT_GT(contrastRatio(shown(contrast.textColor), editor), contrastRatio(shown(plain.textColor), editor));
+        EXPECT_GT(contrastRatio(shown(contrast.ruleColor), editor), contrastRatio(shown(plain.ruleColor), editor));
+        const RGBComponents panel = shown(plain.panelBackgroundColor);
+        EXPECT_GT(contrastRatio(shown(contrast.borderColor), panel), contrastRatio(shown(plain.borderColor), panel));
     }
 }

@@ -1,6 +1,9 @@
 #include "PreferencesTestSupport.h"
 
 #include "preferences/CommandCatalog.h"
+#include "preferences/LocalShortcutRouter.h"
+
+#include <set>
 
 namespace velto {
 namespace {
@@ -8,173 +11,63 @@ namespace {
 using enum VeltoCommandID;
 using CommandCatalogTest = testing::TemporaryPreferences;
 
-constexpr std::uint64_t shift = ModifierFlags::shift;
 constexpr std::uint64_t control = ModifierFlags::control;
-constexpr std::uint64_t option = ModifierFlags::option;
 constexpr std::uint64_t command = ModifierFlags::command;
 
-struct CatalogRow {
-    VeltoCommandID id;
-    const char *rawValue;
-    const char *title;
-    VeltoCommandAvailability availability;
-    const char *preferenceKey; // nullptr: no shortcut
-    const char *settingsTitle;
-    GlobalShortcut defaultShortcut;
-    int hintOrder;
-    const char *hintTitle;
-};
+const GlobalShortcut &defaultShortcut(VeltoCommandID id) {
+    return VeltoCommandCatalog::descriptor(id).shortcut->defaultShortcut;
+}
 
-const CatalogRow catalog[] = {
-    {newPage,
-     "page.new",
-     "Start New Page",
-     VeltoCommandAvailability::editableNonemptyPage,
-     "newPage",
-     "Start New Page",
-     {45, command, "N"},
-     0,
-     "New page"},
-    {archivePage,
-     "page.archive",
-     "Archive Page",
-     VeltoCommandAvailability::editableArchivablePage,
-     "archivePage",
-     "Archive Page",
-     {0, shift | command, "A"},
-     1,
-     "Archive page"},
-    {browsePages, "page.browse", "Browse Pages…", VeltoCommandAvailability::always, nullptr, nullptr, {}, 0, nullptr},
-    {nextPage,
-     "page.next",
-     "Next Page",
-     VeltoCommandAvailability::always,
-     "nextPage",
-     "Next Page",
-     {48, control, "⇥"},
-     3,
-     "Next page"},
-    {previousPage,
-     "page.previous",
-     "Previous Page",
-     VeltoCommandAvailability::always,
-     "previousPage",
-     "Previous Page",
-     {48, control | shift, "⇥"},
-     2,
-     "Previous page"},
-    {closePanel,
-     "panel.close",
-     "Close Window",
-     VeltoCommandAvailability::always,
-     "closePanel",
-     "Close Window",
-     {13, command, "W"},
-     16,
-     "Close window"},
-    {openSettings,
-     "settings.open",
-     "Settings…",
-     VeltoCommandAvailability::always,
-     "openSettings",
-     "Settings",
-     {43, command, ","},
-     11,
-     "Open settings"},
-    {increaseTextSize,
-     "editor.text-size.increase",
-     "Increase Text Size",
-     VeltoCommandAvailability::always,
-     "increaseTextSize",
-     "Increase Text Size",
-     {24, command, "+"},
-     9,
-     "Text size up"},
-    {decreaseTextSize,
-     "editor.text-size.decrease",
-     "Decrease Text Size",
-     VeltoCommandAvailability::always,
-     "decreaseTextSize",
-     "Decrease Text Size",
-     {27, command, "\u2212"},
-     8,
-     "Text size down"},
-    {resetTextSize,
-     "editor.text-size.reset",
-     "Actual Size",
-     VeltoCommandAvailability::always,
-     "resetTextSize",
-     "Actual Size",
-     {29, command, "0"},
-     10,
-     "Reset text size"},
-    {increasePanelSize,
-     "panel.size.increase",
-     "Increase Panel Size",
-     VeltoCommandAvailability::always,
-     "increasePanelSize",
-     "Increase Panel Size",
-     {24, option | command, "+"},
-     13,
-     "Panel size up"},
-    {decreasePanelSize,
-     "panel.size.decrease",
-     "Decrease Panel Size",
-     VeltoCommandAvailability::always,
-     "decreasePanelSize",
-     "Decrease Panel Size",
-     {27, option | command, "\u2212"},
-     12,
-     "Panel size down"},
-    {fitPanelToContent,
-     "panel.size.reset",
-     "Fit Panel to Content",
-     VeltoCommandAvailability::always,
-     "resetPanelSize",
-     "Fit Panel to Content",
-     {29, option | command, "0"},
-     17,
-     "Fit panel"},
-    {toggleTaskCheckbox,
-     "editor.task-checkbox.toggle",
-     "Toggle Task Checkbox",
-     VeltoCommandAvailability::editableTaskCheckbox,
-     "toggleTaskCheckbox",
-     "Toggle Task Checkbox",
-     {37, command, "L"},
-     14,
-     "Toggle task"},
-    {toggleMarkdownFormatting,
-     "editor.markdown-formatting.toggle",
-     "Format Markdown",
-     VeltoCommandAvailability::always,
-     "toggleMarkdownFormatting",
-     "Format Markdown",
-     {46, option | command, "M"},
-     15,
-     "Format Markdown"},
-};
+// The catalog is read by menus, the panel's key routing, Settings, the shortcut hints and keyboard-settings
+// files: these tests check what those readers rely on. That the defaults collide with neither each other,
+// native commands nor the hot keys is checked where keyboard settings are validated.
 
-TEST(CommandCatalog, EveryRowAsSpecified) {
-    ASSERT_EQ(VeltoCommandCatalog::descriptors().size(), std::size(catalog));
-    for (std::size_t index = 0; index < std::size(catalog); ++index) {
-        const CatalogRow &row = catalog[index];
-        const VeltoCommandDescriptor &descriptor = VeltoCommandCatalog::descriptors()[index];
-        SCOPED_TRACE(row.rawValue);
-        EXPECT_EQ(descriptor.id, row.id);
-        EXPECT_EQ(allCommandIDs()[index], row.id);
-        EXPECT_EQ(rawValue(row.id), QString::fromUtf8(row.rawValue));
-        EXPECT_EQ(commandIDFromRawValue(QString::fromUtf8(row.rawValue)), row.id);
-        EXPECT_EQ(descriptor.title, QString::fromUtf8(row.title));
-        EXPECT_EQ(descriptor.availability, row.availability);
-        EXPECT_EQ(&VeltoCommandCatalog::descriptor(row.id), &VeltoCommandCatalog::descriptorsByID().at(row.id));
-        if (row.preferenceKey == nullptr) {
-            EXPECT_EQ(descriptor.shortcut, std::nullopt);
-            continue;
+TEST(CommandCatalog, EveryCommandHasOneTitledDescriptorFoundByItsUniqueRawValue) {
+    ASSERT_EQ(VeltoCommandCatalog::descriptors().size(), allCommandIDs().size());
+    std::set<QString> rawValues;
+    for (std::size_t index = 0; index < allCommandIDs().size(); ++index) {
+        VeltoCommandID id = allCommandIDs()[index];
+        SCOPED_TRACE(rawValue(id).toStdString());
+        EXPECT_EQ(VeltoCommandCatalog::descriptors()[index].id, id);
+        EXPECT_EQ(VeltoCommandCatalog::descriptor(id).id, id);
+        EXPECT_FALSE(VeltoCommandCatalog::descriptor(id).title.isEmpty());
+        EXPECT_TRUE(rawValues.insert(rawValue(id)).second) << "raw value used twice";
+        EXPECT_EQ(commandIDFromRawValue(rawValue(id)), id);
+    }
+}
+
+TEST(CommandCatalog, ShortcutsAreTitledAndHintsHaveOneOrder) {
+    std::set<int> hintOrders;
+    for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
+        const VeltoCommandShortcut &shortcut = *VeltoCommandCatalog::descriptor(id).shortcut;
+        SCOPED_TRACE(rawValue(id).toStdString());
+        EXPECT_FALSE(shortcut.settingsTitle.isEmpty());
+        EXPECT_FALSE(shortcut.defaultShortcut.keyLabel.isEmpty());
+        if (shortcut.hint) {
+            EXPECT_FALSE(shortcut.hint->title.isEmpty());
+            EXPECT_TRUE(hintOrders.insert(shortcut.hint->order).second) << "two hints share an order";
         }
-        VeltoCommandShortcut expected{QString::fromUtf8(row.preferenceKey), QString::fromUtf8(row.settingsTitle),
-                                      row.defaultShortcut, VeltoCommandHint{row.hintOrder, row.hintTitle}};
-        EXPECT_EQ(descriptor.shortcut, expected);
+    }
+}
+
+TEST_F(CommandCatalogTest, DefaultShortcutsRouteToTheCommandThatDeclaresThem) {
+    for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
+        const GlobalShortcut &shortcut = defaultShortcut(id);
+        QString typed = shortcut.keyLabel.toLower();
+        LocalKeyEvent event{shortcut.modifiers, shortcut.keyCode, typed, typed};
+        EXPECT_EQ(LocalShortcutRouter::action(event), LocalShortcutAction::command(id)) << rawValue(id).toStdString();
+    }
+}
+
+TEST_F(CommandCatalogTest, ChangingOneShortcutLeavesEveryOtherCommandsShortcut) {
+    for (VeltoCommandID changed : VeltoCommandCatalog::shortcutCommandIDs()) {
+        setShortcut(changed, std::nullopt);
+        for (VeltoCommandID other : VeltoCommandCatalog::shortcutCommandIDs()) {
+            if (other != changed) {
+                EXPECT_EQ(shortcut(other), defaultShortcut(other)) << rawValue(changed).toStdString();
+            }
+        }
+        setShortcut(changed, defaultShortcut(changed));
     }
 }
 
