@@ -22,15 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 const std::filesystem::path scriptsFolder = VELTO_SOURCE_DIR "/resources/SyntaxHighlighting";
 
-const std::u16string glue = u"globalThis.veltoHighlight = function(code, language) {\n"
-                            u"  if (!hljs.getLanguage(language)) return null;\n"
-                            u"  const result = hljs.highlight(code, {\n"
-                            u"    language: language,\n"
-                            u"    ignoreIllegals: true\n"
-                            u"  });\n"
-                            u"  return result.value;\n"
-                            u"};";
-
 /// Python code of about `size` UTF-16 units; `variant` makes distinct blocks.
 std::u16string pythonBlock(std::size_t size, int variant = 0) {
     const std::u16string unit = u"def handle_" + std::u16string(1, char16_t(u'a' + variant % 26)) +
@@ -73,7 +64,7 @@ void BM_ColdRunParts(benchmark::State &state) {
         for (const std::u16string &script : scripts) {
             javaScript.evaluate(script);
         }
-        javaScript.evaluate(glue);
+        javaScript.evaluate(highlightGlueScript);
         const auto evaluated = Clock::now();
         const std::optional<std::u16string> markup =
             javaScript.callGlobalFunction("veltoHighlight", {source, u"python"});
@@ -173,7 +164,7 @@ void BM_MarkupParser(benchmark::State &state) {
     for (const std::u16string &script : scripts) {
         javaScript.evaluate(script);
     }
-    javaScript.evaluate(glue);
+    javaScript.evaluate(highlightGlueScript);
     const std::u16string markup = *javaScript.callGlobalFunction("veltoHighlight", {source, u"python"});
     for (auto _ : state) {
         benchmark::DoNotOptimize(HighlightMarkupParser::parse(markup, source));

@@ -114,8 +114,8 @@ void CompactConcurrentJournals(benchmark::State &state) {
 }
 BENCHMARK(CompactConcurrentJournals)->Unit(benchmark::kMillisecond);
 
-void PersistUnchangedDeletionIndex(benchmark::State &state) {
-    testing::TemporaryFolder folder;
+/// A deletion index of `tombstoneCount` deleted pages.
+std::map<Uuid, VeltoDeletionTombstone> deletionIndex() {
     std::map<Uuid, VeltoDeletionTombstone> index;
     for (int number = 0; number < tombstoneCount; ++number) {
         auto pageID = Uuid::random();
@@ -123,6 +123,12 @@ void PersistUnchangedDeletionIndex(benchmark::State &state) {
                                    std::nullopt};
         index.emplace(pageID, VeltoDeletionTombstone{pageID, pageID.lowercaseText() + ".md", version});
     }
+    return index;
+}
+
+void PersistUnchangedDeletionIndex(benchmark::State &state) {
+    testing::TemporaryFolder folder;
+    const std::map<Uuid, VeltoDeletionTombstone> index = deletionIndex();
     VeltoPageLibrary::persistCanonicalDeletionIndex(index, folder.path());
     for (auto _ : state) {
         VeltoPageLibrary::persistCanonicalDeletionIndex(index, folder.path());
@@ -132,13 +138,7 @@ BENCHMARK(PersistUnchangedDeletionIndex)->Unit(benchmark::kMillisecond);
 
 void LoadDeletionIndex(benchmark::State &state) {
     testing::TemporaryFolder folder;
-    std::map<Uuid, VeltoDeletionTombstone> index;
-    for (int number = 0; number < tombstoneCount; ++number) {
-        auto pageID = Uuid::random();
-        VeltoWriterVersion version{Uuid::random(), 1, dateFromSecondsSince1970(1'767'600'000), Uuid::random(),
-                                   std::nullopt};
-        index.emplace(pageID, VeltoDeletionTombstone{pageID, pageID.lowercaseText() + ".md", version});
-    }
+    const std::map<Uuid, VeltoDeletionTombstone> index = deletionIndex();
     VeltoPageLibrary::persistCanonicalDeletionIndex(index, folder.path());
     for (auto _ : state) {
         benchmark::DoNotOptimize(VeltoPageLibrary::loadCanonicalDeletionTombstones(folder.path()));

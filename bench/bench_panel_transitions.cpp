@@ -2,6 +2,7 @@
 // panel shown until its first paint (warm) with a 50 KB and a 5 MB page, a switch between two 50 KB pages, and a
 // switch to the 5 MB page. Each reports the median and the worst single run in milliseconds of the main thread's
 // wall clock, and of its processor time.
+#include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
 #include "editor_view/ViewEnvironment.h"
 #include "panel/VeltoPanelController.h"
@@ -17,13 +18,9 @@
 #include <QtWidgets/QApplication>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <ctime>
 #include <memory>
-#include <string>
-#include <vector>
+#include <optional>
 
 using namespace velto;
 
@@ -31,22 +28,6 @@ namespace {
 
 constexpr std::size_t smallPageUnits = 50'000;
 constexpr std::size_t largePageUnits = 5'000'000;
-
-double milliseconds(std::chrono::steady_clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-double threadProcessorMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-void reportSamples(benchmark::State &state, std::vector<double> samples, const char *prefix = "") {
-    std::sort(samples.begin(), samples.end());
-    state.counters[std::string(prefix) + "median_ms"] = samples[samples.size() / 2];
-    state.counters[std::string(prefix) + "worst_ms"] = samples.back();
-}
 
 template <typename Done> void runEventsUntil(Done done) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -127,21 +108,13 @@ void ShowToFirstPaint(benchmark::State &state, bool largePage) {
         library.controller->selectPageAndOpenEditor(library.large);
     }
     library.showAndWaitForPaint(); // the first show builds what every later show reuses
-    std::vector<double> samples;
-    std::vector<double> processorSamples;
+    bench::TimedRuns runs(state);
     for (auto _ : state) {
         library.controller->close();
         QApplication::processEvents();
-        auto start = std::chrono::steady_clock::now();
-        double processorStart = threadProcessorMilliseconds();
-        library.showAndWaitForPaint();
-        double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        processorSamples.push_back(threadProcessorMilliseconds() - processorStart);
-        state.SetIterationTime(elapsed / 1000.0);
-        samples.push_back(elapsed);
+        runs.time([&library] { library.showAndWaitForPaint(); });
     }
-    reportSamples(state, samples);
-    reportSamples(state, processorSamples, "cpu_");
+    runs.report();
 }
 
 /// Switches to `target` from `from`; only the switch to the target, with its repaint, is timed.
@@ -149,23 +122,17 @@ void Switch(benchmark::State &state, bool toLargePage) {
     PanelLibrary library;
     library.showAndWaitForPaint();
     Uuid target = toLargePage ? library.large : library.secondSmall;
-    std::vector<double> samples;
-    std::vector<double> processorSamples;
+    bench::TimedRuns runs(state);
     for (auto _ : state) {
         library.controller->selectPageAndOpenEditor(library.firstSmall);
         QApplication::processEvents();
-        auto start = std::chrono::steady_clock::now();
-        double processorStart = threadProcessorMilliseconds();
-        library.controller->selectPageAndOpenEditor(target);
-        library.controller->panelView().repaint();
-        double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        processorSamples.push_back(threadProcessorMilliseconds() - processorStart);
-        state.SetIterationTime(elapsed / 1000.0);
-        samples.push_back(elapsed);
+        runs.time([&] {
+            library.controller->selectPageAndOpenEditor(target);
+            library.controller->panelView().repaint();
+        });
         QApplication::processEvents();
     }
-    reportSamples(state, samples);
-    reportSamples(state, processorSamples, "cpu_");
+    runs.report();
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // (the resize, the width fit and the repaint of what is visible). Each reports the median and the worst
 // single run in milliseconds, of the wall clock and of the thread's processor time. Also: the find bar's
 // first search through a 5 MB page (folding it), and a search as the reader types (the folded copy kept).
+#include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
 #include "editor_view/VeltoTextView.h"
 #include "panel/PanelFeedbackController.h"
@@ -13,12 +14,8 @@
 #include <QtWidgets/QApplication>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <ctime>
+#include <memory>
 #include <string>
-#include <vector>
 
 using namespace velto;
 
@@ -26,45 +23,9 @@ namespace {
 
 constexpr std::size_t pageUnits = 5'242'880;
 
-double milliseconds(std::chrono::steady_clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-/// The processor time of the calling thread: on a busy machine the wall clock also counts other programs.
-double threadProcessorMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-void reportSamples(benchmark::State &state, std::vector<double> samples, const char *prefix = "") {
-    if (qEnvironmentVariableIsSet("VELTO_BENCH_SAMPLES")) {
-        for (double sample : samples) {
-            std::fprintf(stderr, "%.2f ", sample);
-        }
-        std::fprintf(stderr, "\n");
-    }
-    std::sort(samples.begin(), samples.end());
-    state.counters[std::string(prefix) + "median_ms"] = samples[samples.size() / 2];
-    state.counters[std::string(prefix) + "worst_ms"] = samples.back();
-}
-
 /// Runs `work` once per iteration, timed with the events it posts (layout and painting) delivered.
 template <typename Work> void timeEach(benchmark::State &state, Work work) {
-    std::vector<double> samples;
-    std::vector<double> processorSamples;
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        double processorStart = threadProcessorMilliseconds();
-        work();
-        QApplication::processEvents();
-        double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        processorSamples.push_back(threadProcessorMilliseconds() - processorStart);
-        state.SetIterationTime(elapsed / 1000.0);
-        samples.push_back(elapsed);
-    }
-    reportSamples(state, samples);
-    reportSamples(state, processorSamples, "cpu_");
+    bench::timeEach(state, work, [] { QApplication::processEvents(); });
 }
 
 void BuildAndShowShortcutHints(benchmark::State &state) {
@@ -111,33 +72,27 @@ void FindAsTheReaderTypesInFiveMegabytes(benchmark::State &state) {
     std::u16string page = editor::samples::generatedMarkdown(pageUnits);
     TextSearch search;
     search.search(page, QStringLiteral("t"), pageUnits / 2, 1);
-    std::vector<double> samples;
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        search.search(page, QStringLiteral("the"), pageUnits / 2, 1);
-        benchmark::DoNotOptimize(search.matches().size());
-        double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        state.SetIterationTime(elapsed / 1000.0);
-        samples.push_back(elapsed);
-    }
-    reportSamples(state, samples);
+    bench::timeEach(
+        state,
+        [&] {
+            search.search(page, QStringLiteral("the"), pageUnits / 2, 1);
+            benchmark::DoNotOptimize(search.matches().size());
+        },
+        [] {});
 }
 
 void FindInFiveMegabytes(benchmark::State &state) {
     std::u16string page = editor::samples::generatedMarkdown(pageUnits);
-    std::vector<double> samples;
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        // The first search folds the page; the keystrokes after it only scan the folded copy.
-        TextSearch search;
-        search.search(page, QStringLiteral("th"), pageUnits / 2, 1);
-        search.search(page, QStringLiteral("the"), pageUnits / 2, 1);
-        benchmark::DoNotOptimize(search.matches().size());
-        double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        state.SetIterationTime(elapsed / 1000.0);
-        samples.push_back(elapsed);
-    }
-    reportSamples(state, samples);
+    bench::timeEach(
+        state,
+        [&] {
+            // The first search folds the page; the keystrokes after it only scan the folded copy.
+            TextSearch search;
+            search.search(page, QStringLiteral("th"), pageUnits / 2, 1);
+            search.search(page, QStringLiteral("the"), pageUnits / 2, 1);
+            benchmark::DoNotOptimize(search.matches().size());
+        },
+        [] {});
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // control and recorder, the refresh and the first painting), a refresh of every control, and a switch between
 // two categories with its painting. Wall clock and the thread's processor time. Each reports the median and the worst
 // single run in milliseconds.
+#include "BenchTiming.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
 
@@ -9,50 +10,15 @@
 #include <QtWidgets/QApplication>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
-#include <ctime>
 #include <memory>
-#include <string>
-#include <vector>
 
 using namespace velto;
 
 namespace {
 
-double milliseconds(std::chrono::steady_clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-/// The processor time of the calling thread: on a busy machine the wall clock also counts other programs.
-double threadProcessorMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-void reportSamples(benchmark::State &state, std::vector<double> samples, const std::string &prefix) {
-    std::sort(samples.begin(), samples.end());
-    state.counters[prefix + "median_ms"] = samples[samples.size() / 2];
-    state.counters[prefix + "worst_ms"] = samples.back();
-}
-
 /// Runs `work` once per iteration, timed with the events it posts (layout and painting) delivered.
 template <typename Work> void timeEach(benchmark::State &state, Work work) {
-    std::vector<double> samples;
-    std::vector<double> processorSamples;
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        double processorStart = threadProcessorMilliseconds();
-        work();
-        QApplication::processEvents();
-        double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        processorSamples.push_back(threadProcessorMilliseconds() - processorStart);
-        samples.push_back(elapsed);
-        state.SetIterationTime(elapsed / 1000.0);
-    }
-    reportSamples(state, samples, "");
-    reportSamples(state, processorSamples, "cpu_");
+    bench::timeEach(state, work, [] { QApplication::processEvents(); });
 }
 
 SettingsWindowCallbacks callbacks(const std::filesystem::path &folder) {

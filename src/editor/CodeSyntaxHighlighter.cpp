@@ -20,17 +20,6 @@ namespace {
 using Scripts = std::vector<std::u16string>;
 using Tokens = std::vector<SyntaxToken>;
 
-// Defines the one function the highlighter calls. It answers null for a language highlight.js has
-// not registered, and tolerates illegal input rather than giving up on half-typed code.
-constexpr std::u16string_view glueScript = u"globalThis.veltoHighlight = function(code, language) {\n"
-                                           u"  if (!hljs.getLanguage(language)) return null;\n"
-                                           u"  const result = hljs.highlight(code, {\n"
-                                           u"    language: language,\n"
-                                           u"    ignoreIllegals: true\n"
-                                           u"  });\n"
-                                           u"  return result.value;\n"
-                                           u"};";
-
 } // namespace
 
 /// A request that missed the cache: it waits for an execution slot, then runs on a worker thread.
@@ -261,7 +250,7 @@ std::vector<SyntaxToken> HighlightJSSyntaxHighlighter::highlightTokens(const std
             context->evaluate(script);
         }
         cancellation.throwIfCancelled();
-        context->evaluate(glueScript);
+        context->evaluate(highlightGlueScript);
     } catch (const JavaScriptException &exception) {
         throw CodeSyntaxHighlightingError::runtimeFailure(exception.what());
     }

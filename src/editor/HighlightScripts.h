@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velto::editor {
@@ -19,6 +20,17 @@ public:
 /// four more languages. Each is "<name>.js" in the scripts folder.
 inline const std::vector<std::string> highlightScriptNames{"highlight.min", "dockerfile.min", "graphql.min", "less.min",
                                                            "scss.min"};
+
+/// Evaluated after the scripts, it defines the one function the highlighter calls. It answers null for a
+/// language highlight.js has not registered, and tolerates illegal input rather than giving up on half-typed code.
+inline constexpr std::u16string_view highlightGlueScript = u"globalThis.veltoHighlight = function(code, language) {\n"
+                                                           u"  if (!hljs.getLanguage(language)) return null;\n"
+                                                           u"  const result = hljs.highlight(code, {\n"
+                                                           u"    language: language,\n"
+                                                           u"    ignoreIllegals: true\n"
+                                                           u"  });\n"
+                                                           u"  return result.value;\n"
+                                                           u"};";
 
 /// The "SyntaxHighlighting" folder of the application: Resources/SyntaxHighlighting in the application
 /// folder (the folder above the real executable's bin/), else a "SyntaxHighlighting" folder beside the
