@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 
+#include "app/AboutPanel.h"
 #include "app/ClipboardAppend.h"
+#include "app/CommercialConfiguration.h"
 #include "app/GlobalShortcutsPortal.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
@@ -322,6 +324,7 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
             self->showSettings();
         }
     };
+    installPanelKeyEquivalents();
     running_ = true;
     if (testLaunchConfiguration_.opensEditor) {
         panel_->onOpenEditor();
@@ -467,6 +470,10 @@ void AppDelegate::showMenu() {
     connect(open, &QAction::triggered, this, &AppDelegate::showPage);
     QAction *separator = menu->insertSeparator(first);
     menu->insertAction(separator, open);
+    menu->addSeparator();
+    QAction *feedback = menu->addAction(QStringLiteral("Send Feedback…"));
+    feedback->setEnabled(CommercialConfiguration::feedbackRecipient().has_value());
+    connect(feedback, &QAction::triggered, this, &AppDelegate::sendFeedback);
     menu->addSeparator();
     QAction *quitAction = menu->addAction(QStringLiteral("Quit Velto\tCtrl+Q"));
     connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);

@@ -3,12 +3,14 @@
 #include "app/ApplicationTerminationCoordinator.h"
 #include "app/ApplicationTestLaunchConfiguration.h"
 #include "app/HotKeyController.h"
+#include "app/ShellAlert.h"
 #include "panel/PanelControlling.h"
 #include "preferences/PreferenceChoices.h"
 #include "store/AutoArchivePeriod.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtCore/QUrl>
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
@@ -27,7 +29,9 @@ struct ClipboardSnapshot;
 }
 class GlobalShortcutsPortal;
 class KeyboardInputSourceMonitor;
+class AboutPanel;
 class MenuBarIcon;
+struct MainMenuActions;
 class PagesFinderWorkflow;
 class SettingsWindowController;
 struct SettingsWindowCallbacks;
@@ -56,6 +60,9 @@ public:
         LoadStore loadStore;           // empty: load the active Pages folder
         PanelFactory makePanel;        // empty: the production panel
         std::function<void(int exitStatus)> exitApplication; // empty: leaves the event loop with the status
+        ShellAlertPresenter presentAlert;                     // empty: a modal alert
+        /// Opens an address with the desktop (a web page, a "mailto:" link); whether anything took it.
+        std::function<bool(const QUrl &)> openURL;            // empty: QDesktopServices
     };
 
     AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options);
@@ -96,6 +103,17 @@ public:
     /// that is recorded.
     QCoro::Task<void> changePagesFolder(VeltoFolderConnectionDecision decision);
 
+    /// The main menu, built afresh with the current shortcuts and put into the Settings window (a tray
+    /// application has no menu bar of its own); nothing before the Settings window exists.
+    void configureMainMenu();
+    MainMenuActions mainMenuActions();
+    /// The small About window with the icon, the name and the version.
+    void showAbout();
+    /// The feedback e-mail, or the alert that offers its details when no mail application can take it.
+    void sendFeedback();
+    /// Opens the changelog's entry of this version; nothing when the build names no changelog page.
+    void viewChangelog();
+
     /// After the event loop has ended: releases the global shortcuts, removes the tray icon and lets running
     /// library work finish (bounded), so that a write is never cut off between two files.
     void shutDown(std::chrono::milliseconds waitForLibraryWork = std::chrono::milliseconds(10'000));
@@ -125,6 +143,9 @@ private:
     bool bindShortcutsThroughPortal();
     void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
     void applyPreferredAppearance();
+    /// Ctrl+Q and Ctrl+R in the panel, where the main menu cannot take them.
+    void installPanelKeyEquivalents();
+    int presentAlert(const ShellAlert &alert);
 
     /// Hands the editor the keystrokes the X server sent before now (a signal may overtake them).
     void deliverPendingInput();
@@ -151,6 +172,7 @@ private:
     QPointer<QMessageBox> terminationAlert_;
     std::unique_ptr<PagesFinderWorkflow> pagesFinderWorkflow_;
     std::unique_ptr<SettingsWindowController> settingsWindowController_;
+    std::unique_ptr<AboutPanel> aboutPanel_;
 };
 
 } // namespace velto

@@ -1,7 +1,9 @@
 // The shell's side of the Settings window: creating it once with the application's callables, presenting it,
 // and changing the Pages folder when the window has decided how to connect one.
 #include "app/AppDelegate.h"
+#include "app/AboutPanel.h"
 #include "app/ApplicationVersion.h"
+#include "app/CommercialConfiguration.h"
 #include "app/LaunchAtLogin.h"
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
@@ -11,6 +13,7 @@
 #include "panel/VeltoPanelView.h"
 #include "library/FolderConnectionAssessment.h"
 #include "preferences/PagesFolderBookmark.h"
+#include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
@@ -43,6 +46,10 @@ void AppDelegate::showSettings() {
     }
     if (!settingsWindowController_) {
         settingsWindowController_ = makeSettingsWindowController(makeSettingsCallbacks());
+        configureMainMenu();
+        // The menu's items show the current shortcuts.
+        connect(&VeltoPreferences::storage().notificationCenter(), &VeltoNotificationCenter::veltoPreferencesDidChange,
+                settingsWindowController_.get(), [this] { configureMainMenu(); });
     }
     settingsWindowController_->showWindow();
 }
@@ -125,6 +132,20 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
             hotKeys->registerDefaults();
         }
     };
+    if (CommercialConfiguration::feedbackRecipient()) {
+        callbacks.onSendFeedback = [self] {
+            if (self) {
+                self->sendFeedback();
+            }
+        };
+    }
+    if (CommercialConfiguration::changelogURL()) {
+        callbacks.onViewChangelog = [self] {
+            if (self) {
+                self->viewChangelog();
+            }
+        };
+    }
     callbacks.launchAtLoginService = launchAtLogin::live();
     callbacks.keyboardLayoutTranslator = KeyboardLayoutTranslator::activeInputSource();
     callbacks.applicationVersion = QString::fromStdString(ApplicationVersion::current().displayDescription());

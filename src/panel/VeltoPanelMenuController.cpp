@@ -266,8 +266,8 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
 
     menu.items.push_back(PanelMenuItem::separator());
     PanelMenuItem openFolder;
+    // The folder opens whatever the current page holds.
     openFolder.text = QStringLiteral("Open Pages Folder");
-    openFolder.enabled = !pageText(store_.document().currentPage).empty();
     openFolder.trigger = [self] {
         if (self && self->actions_.showCurrentPageInFinder) {
             self->actions_.showCurrentPageInFinder();

@@ -54,8 +54,10 @@ struct SettingsWindowCallbacks {
     };
     /// A recorder started (true) or stopped (false) recording: the shell takes its hot keys off meanwhile.
     std::function<void(bool)> onShortcutRecordingChange = [](bool) {};
-    std::function<void()> onSendFeedback = [] {};
-    std::function<void()> onViewChangelog = [] {};
+    /// Optional: absent when the build names no feedback address; the button is then disabled.
+    std::function<void()> onSendFeedback;
+    /// Optional: absent when the build names no changelog page; the button is then disabled.
+    std::function<void()> onViewChangelog;
     std::function<void()> onCheckForUpdates;                 // optional
     std::function<bool()> automaticUpdateChecks;             // optional
     std::function<void(bool)> onAutomaticUpdateChecksChange; // optional

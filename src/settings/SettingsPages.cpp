@@ -316,14 +316,30 @@ QScrollArea *SettingsWindowController::makeAboutPage() {
     identityLayout->addWidget(icon, 0, Qt::AlignTop);
     identityLayout->addLayout(texts, 1);
 
+    bool canSendFeedback = static_cast<bool>(callbacks_.onSendFeedback);
     sendFeedbackButton = new HoverButton;
     VeltoUI::configure(
         *sendFeedbackButton, QStringLiteral("Send Feedback…"), Prominence::plain,
-        [this] { callbacks_.onSendFeedback(); }, QStringLiteral("Compose an email with Velto diagnostic details."));
+        [this] {
+            if (callbacks_.onSendFeedback) {
+                callbacks_.onSendFeedback();
+            }
+        },
+        canSendFeedback ? QStringLiteral("Compose an email with Velto diagnostic details.")
+                        : QStringLiteral("Feedback by email is unavailable in this build."));
+    sendFeedbackButton->setEnabled(canSendFeedback);
+    bool canViewChangelog = static_cast<bool>(callbacks_.onViewChangelog);
     viewChangelogButton = new HoverButton;
     VeltoUI::configure(
         *viewChangelogButton, QStringLiteral("View Changelog"), Prominence::plain,
-        [this] { callbacks_.onViewChangelog(); }, QStringLiteral("Open the Velto changelog in your default browser."));
+        [this] {
+            if (callbacks_.onViewChangelog) {
+                callbacks_.onViewChangelog();
+            }
+        },
+        canViewChangelog ? QStringLiteral("Open the Velto changelog in your default browser.")
+                         : QStringLiteral("The changelog is unavailable in this build."));
+    viewChangelogButton->setEnabled(canViewChangelog);
 
     bool canCheck = static_cast<bool>(callbacks_.onCheckForUpdates);
     checkForUpdatesButton = new HoverButton;

@@ -20,6 +20,7 @@
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QScrollArea>
 #include <QtWidgets/QStackedWidget>
 
@@ -52,9 +53,22 @@ SettingsWindow::SettingsWindow()
     setFixedSize(contentWidth, contentHeight);
     // Ctrl+W alone: Ctrl+Shift+W and the others are left to the menus. A recorder that records takes the
     // shortcut override first, so the combination can be recorded.
-    auto *closing = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    auto *closing = new QShortcut(ownKeys().front(), this);
     closing->setContext(Qt::WindowShortcut);
     connect(closing, &QShortcut::activated, this, &QWidget::close);
+}
+
+QList<QKeySequence> SettingsWindow::ownKeys() {
+    return {QKeySequence(Qt::CTRL | Qt::Key_W)};
+}
+
+void SettingsWindow::setMenuBar(QMenuBar *menuBar) {
+    if (menuBar_) {
+        menuBar_->deleteLater();
+    }
+    menuBar_ = menuBar;
+    layout()->setMenuBar(menuBar);
+    setFixedSize(contentWidth, contentHeight + menuBar->sizeHint().height());
 }
 
 void SettingsWindow::closeEvent(QCloseEvent *event) {

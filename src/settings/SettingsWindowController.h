@@ -8,6 +8,8 @@
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtGui/QKeySequence>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QWidget>
 
 #include <map>
@@ -47,8 +49,18 @@ public:
     SettingsWindow();
     std::function<void()> didClose = [] {};
 
+    /// The keys the window takes itself (Ctrl+W closes it): a menu bar shows them but must not take them too.
+    static QList<QKeySequence> ownKeys();
+    /// Puts the application's main menu at the top of the window, replacing the one there; the window grows
+    /// by the bar's height, so that the pages keep their size.
+    void setMenuBar(QMenuBar *menuBar);
+    QMenuBar *menuBar() const { return menuBar_; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    QPointer<QMenuBar> menuBar_;
 };
 
 /// The shortcut values Settings reads and writes, with the registration of the two hot keys.

@@ -10,6 +10,7 @@
 
 #include <QtGui/QClipboard>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
 
 #include <gtest/gtest.h>
 
@@ -268,6 +269,30 @@ TEST_F(AppDelegateSettingsTest, AFolderThatCannotBeMadeFailsAndLeavesTheRecorded
     EXPECT_TRUE(outcome->error);
     EXPECT_EQ(delegate->store()->folderURL(), folder / "Pages");
     EXPECT_FALSE(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)));
+}
+
+TEST_F(AppDelegateSettingsTest, TheSettingsWindowCarriesTheMainMenuRebuiltWithChangedShortcuts) {
+    launch();
+    delegate->showSettings();
+    SettingsWindow *window = delegate->settingsWindowController()->window();
+    ASSERT_NE(window->menuBar(), nullptr);
+    QStringList titles;
+    for (QAction *menu : window->menuBar()->actions()) {
+        titles << menu->text();
+    }
+    EXPECT_EQ(titles, (QStringList{"Velto", "File", "Edit", "View"}));
+    EXPECT_EQ(window->height(), SettingsWindow::contentHeight + window->menuBar()->sizeHint().height());
+
+    auto settingsItem = [window] { return window->menuBar()->actions()[0]->menu()->actions()[2]; };
+    EXPECT_EQ(settingsItem()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    setShortcut(VeltoCommandID::openSettings, std::nullopt);
+    EXPECT_TRUE(settingsItem()->shortcut().isEmpty());
+
+    // The menu is the Settings window's: its "Close Window" closes that window.
+    QAction *closeWindow = window->menuBar()->actions()[1]->menu()->actions()[0];
+    ASSERT_EQ(closeWindow->text(), QStringLiteral("Close Window\tCtrl+W"));
+    closeWindow->trigger();
+    EXPECT_FALSE(window->isVisible());
 }
 
 } // namespace

@@ -260,7 +260,7 @@ TEST_F(PanelMenu, AnEmptyNewPage) {
                                 "    Delete 0 Archived Pages… [disabled]\n"
                                 "  Archive Other Pages… [disabled]\n"
                                 "  ---\n"
-                                "  Open Pages Folder [disabled]\n"
+                                "  Open Pages Folder\n"
                                 "---\n"
                                 "Settings…\n");
 }

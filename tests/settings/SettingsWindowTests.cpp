@@ -219,5 +219,21 @@ TEST_F(Window, AboutPageWithoutAnUpdaterDisablesBothUpdateControls) {
     EXPECT_EQ(version->text(), QStringLiteral("Version 2.1 (88)"));
 }
 
+TEST_F(Window, ABuildWithoutFeedbackAddressOrChangelogDisablesTheirButtons) {
+    SettingsWindowCallbacks callbacks = doubles.callbacks();
+    callbacks.onSendFeedback = nullptr;
+    callbacks.onViewChangelog = nullptr;
+    makeController(std::move(callbacks));
+    SettingsWindowController &c = controller();
+    EXPECT_FALSE(c.sendFeedbackButton->isEnabled());
+    EXPECT_FALSE(c.viewChangelogButton->isEnabled());
+    EXPECT_EQ(c.sendFeedbackButton->accessibleDescription(),
+              QStringLiteral("Feedback by email is unavailable in this build."));
+    EXPECT_EQ(c.viewChangelogButton->accessibleDescription(),
+              QStringLiteral("The changelog is unavailable in this build."));
+    c.sendFeedbackButton->click();
+    EXPECT_EQ(doubles.count("feedback"), 0);
+}
+
 } // namespace
 } // namespace velto::testing
