@@ -1,11 +1,13 @@
 // The text view on generated Markdown, offscreen: opening a page (text, full styling pass, first
 // paint), a keystroke in the middle to its finished repaint, a wheel step, a jump to any position, a
 // keystroke in one long paragraph, a key typed through the view at the start, middle and end, and the memory the open 5 MiB page takes; the editor coordinator's
-// hand-over of a keystroke to the store and its style pass, and spell checking one screen. Each reports the median and the
+// hand-over of a keystroke to the store and its style pass, a keystroke until its code highlighting is
+// done, and spell checking one screen. Each reports the median and the
 // worst single run in milliseconds.
 #include "editor/MarkdownSamples.h"
 #include "editor/MarkdownStyler.h"
 #include "editor_view/ContinuousSpellChecking.h"
+#include "editor_view/CodeHighlightRequests.h"
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
 #include "platform/Text.h"
@@ -285,54 +287,141 @@ struct ReadyHighlighter : CodeSyntaxHighlighting {
     }
 };
 
+/// A 5 MiB page shown through the coordinator, as the panel sets it up: a store, registered preferences
+/// (Markdown is formatted), an editing core that reports its edits, and a highlighter that answers at
+/// once. Loading it styles the page and applies every block's tokens once.
+struct CoordinatedPage {
+    velto::testing::TemporaryFolder folder;
+    velto::VeltoNotificationCenter center;
+    std::unique_ptr<velto::PreferencesStore> preferences;
+    std::unique_ptr<velto::VeltoStore> store;
+    TextStorage storage;
+    EditingCore core{storage};
+    PageUndoHistories histories{core};
+    QuietCoordinatorView quiet;
+    std::unique_ptr<VeltoEditorCoordinator> coordinator;
+
+    CoordinatedPage() {
+        preferences = std::make_unique<velto::PreferencesStore>(
+            std::make_unique<velto::DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())), center);
+        velto::VeltoPreferences::useStorage(preferences.get());
+        velto::VeltoPreferences::registerDefaults();
+        bool loaded = false;
+        auto loading = [&]() -> QCoro::Task<> {
+            store = co_await velto::VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880);
+            loaded = true;
+        }();
+        while (!loaded) {
+            QCoreApplication::processEvents();
+        }
+        store->setText(velto::text::toUTF8(samples::generatedMarkdown(5 * mebibyte)), velto::systemClock().now());
+        coordinator = std::make_unique<VeltoEditorCoordinator>(core, histories, quiet, *store,
+                                                               VeltoEditorCoordinator::PanelHooks{},
+                                                               velto::qtScheduler(), std::make_shared<ReadyHighlighter>());
+        core.shouldChangeTextHandler = [this](TextRange range, std::u16string_view replacement) {
+            coordinator->editorWillReplaceCharacters(range, replacement);
+            return true;
+        };
+        coordinator->loadCurrentPageText();
+        finishHighlighting();
+    }
+    ~CoordinatedPage() { velto::VeltoPreferences::useStorage(nullptr); }
+
+    void finishHighlighting() {
+        while (coordinator->isHighlightingCode()) {
+            QCoreApplication::processEvents();
+        }
+    }
+
+    /// The start of a line inside the code of the fenced block nearest the middle.
+    std::size_t codeLineNearMiddle() {
+        const std::size_t middle = storage.length() / 2;
+        for (const FencedCodeBlock &block : MarkdownStyler::fencedBlocks(storage)) {
+            if (block.contentRange.location >= middle && block.contentRange.length > 0) {
+                return block.contentRange.location;
+            }
+        }
+        return middle;
+    }
+};
+
 /// The coordinator's style pass after a keystroke in the middle of a 5 MiB page: the incremental
 /// styling of the edit and the request for code highlighting (finding the blocks to highlight).
 void CoordinatorStylePass(benchmark::State &state) {
-    velto::testing::TemporaryFolder folder;
-    // Registered defaults in a preferences file of the benchmark's own: Markdown is formatted.
-    velto::VeltoNotificationCenter center;
-    velto::PreferencesStore preferences(
-        std::make_unique<velto::DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())), center);
-    velto::VeltoPreferences::useStorage(&preferences);
-    velto::VeltoPreferences::registerDefaults();
-    std::unique_ptr<velto::VeltoStore> store;
-    bool loaded = false;
-    auto loading = [&]() -> QCoro::Task<> {
-        store = co_await velto::VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880);
-        loaded = true;
-    }();
-    while (!loaded) {
-        QCoreApplication::processEvents();
-    }
-    store->setText(velto::text::toUTF8(samples::generatedMarkdown(5 * mebibyte)), velto::systemClock().now());
-    TextStorage storage;
-    EditingCore core(storage);
-    PageUndoHistories histories(core);
-    QuietCoordinatorView quiet;
-    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, {}, velto::qtScheduler(),
-                                       std::make_shared<ReadyHighlighter>());
-    core.shouldChangeTextHandler = [&](TextRange range, std::u16string_view replacement) {
-        coordinator.editorWillReplaceCharacters(range, replacement);
-        return true;
-    };
-    coordinator.loadCurrentPageText(); // applies every block's tokens once
-    for (int settle = 0; settle < 100; ++settle) {
-        QCoreApplication::processEvents();
-    }
-    const std::size_t position = lineStartNearMiddle(storage);
+    CoordinatedPage page;
+    const std::size_t position = lineStartNearMiddle(page.storage);
     std::vector<double> samples;
     for (auto _ : state) {
-        core.setSelectedRange(TextRange{position, 0});
-        core.insertText(u"x");
+        page.core.setSelectedRange(TextRange{position, 0});
+        page.core.insertText(u"x");
         const auto start = std::chrono::steady_clock::now();
-        coordinator.applyIncrementalEditorAppearance();
+        page.coordinator->applyIncrementalEditorAppearance();
         const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
         samples.push_back(elapsed);
         state.SetIterationTime(elapsed / 1000);
         QCoreApplication::processEvents();
     }
     reportSamples(state, samples);
-    velto::VeltoPreferences::useStorage(nullptr);
+}
+
+/// A keystroke on a 5 MiB page with thousands of fenced blocks until its style pass is done and code
+/// highlighting has finished: the edit, the incremental styling, finding the blocks to ask for, and
+/// colouring what changed. Typed in prose between blocks, or into the code of a block.
+void KeystrokeToHighlighted(benchmark::State &state, bool inCode) {
+    CoordinatedPage page;
+    const std::size_t position = inCode ? page.codeLineNearMiddle() : lineStartNearMiddle(page.storage);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        for (const bool typing : {true, false}) {
+            page.core.setSelectedRange(TextRange{typing ? position : position + 1, 0});
+            const auto start = std::chrono::steady_clock::now();
+            if (typing) {
+                page.core.insertText(u"x");
+            } else {
+                page.core.deleteBackward();
+            }
+            page.coordinator->applyIncrementalEditorAppearance();
+            page.finishHighlighting();
+            const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+            samples.push_back(elapsed);
+            state.SetIterationTime(elapsed / 1000);
+        }
+    }
+    reportSamples(state, samples);
+}
+
+/// Finding the blocks to ask the highlighter for after a keystroke in prose on a 5 MiB page whose blocks
+/// all carry their tokens: following the edit, reading the blocks from the code index, and building the
+/// (empty) list of requests. Reports the parts' medians too.
+void HighlightRequests(benchmark::State &state) {
+    TextStorage storage(samples::generatedMarkdown(5 * mebibyte));
+    MarkdownStyler::apply(storage);
+    HighlightedCodeBlocks highlighted;
+    highlighted.follow(storage);
+    for (const MarkdownStyler::CodeHighlightRequest &request :
+         MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage, &highlighted)) {
+        highlighted.remember(storage, {request.openingLineRange, request.contentRange});
+    }
+    const std::size_t position = lineStartNearMiddle(storage);
+    std::vector<double> samples;
+    std::vector<double> reading;
+    for (auto _ : state) {
+        storage.replaceCharacters(TextRange{position, 0}, u"x");
+        MarkdownStyler::apply(storage, TextRange{position, 1});
+        const auto start = std::chrono::steady_clock::now();
+        highlighted.follow(storage);
+        const std::vector<FencedCodeBlock> blocks = MarkdownStyler::fencedBlocks(storage);
+        const auto read = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(MarkdownStyler::codeHighlightRequests(blocks, storage, &highlighted));
+        const auto end = std::chrono::steady_clock::now();
+        samples.push_back(milliseconds(end - start));
+        reading.push_back(milliseconds(read - start));
+        state.SetIterationTime(samples.back() / 1000);
+    }
+    std::sort(reading.begin(), reading.end());
+    state.counters["blocks_read_median_ms"] = reading[reading.size() / 2];
+    state.counters["known_blocks"] = static_cast<double>(highlighted.blocks().size());
+    reportSamples(state, samples);
 }
 
 /// Spell checking the screen around the middle of a styled 5 MiB page with the installed English
@@ -419,6 +508,17 @@ void registerAll() {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(100);
     benchmark::RegisterBenchmark("CoordinatorStylePass/5MiB", CoordinatorStylePass)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(100);
+    for (const auto &[name, inCode] : {std::pair{"prose", false}, std::pair{"code", true}}) {
+        benchmark::RegisterBenchmark((std::string("KeystrokeToHighlighted/5MiB/") + name).c_str(),
+                                     KeystrokeToHighlighted, inCode)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(100);
+    }
+    benchmark::RegisterBenchmark("HighlightRequests/5MiB", HighlightRequests)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(100);

@@ -4,6 +4,7 @@
 #include "editor/MarkdownStyler.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 namespace velto::editor::MarkdownStyler {
@@ -22,10 +23,17 @@ bool openingLineIsFinished(const FencedCodeBlock &block, const TextStorage &stor
 } // namespace
 
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
-                                                        const TextStorage &storage) {
+                                                        const TextStorage &storage,
+                                                        HighlightedCodeBlocks *highlighted) {
     std::vector<CodeHighlightRequest> requests;
+    std::vector<HighlightedCodeBlocks::Block> stillHighlighted;
     for (const FencedCodeBlock &block : blocks) {
         if (!openingLineIsFinished(block, storage)) {
+            continue;
+        }
+        const HighlightedCodeBlocks::Block lines{block.opening.lineRange, block.contentRange};
+        if (highlighted != nullptr && highlighted->contains(lines)) {
+            stillHighlighted.push_back(lines); // asked for before, so it names a language and holds code
             continue;
         }
         std::string language = fencedLanguage(block.opening.infoString);
@@ -33,7 +41,10 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
             continue;
         }
         std::u16string source = storage.substring(block.contentRange);
-        requests.push_back({std::move(source), std::move(language), block.contentRange});
+        requests.push_back({std::move(source), std::move(language), block.contentRange, block.opening.lineRange});
+    }
+    if (highlighted != nullptr) {
+        highlighted->keepOnly(std::move(stillHighlighted));
     }
     return requests;
 }
@@ -53,18 +64,24 @@ bool isStillCurrent(const CodeHighlightSnapshot &snapshot, const CodeHighlightTa
            storage->identity() == snapshot.storageIdentity && storage->characterVersion() == snapshot.characterVersion;
 }
 
-/// The highlighter's tokens, or none when it fails: the block then loses its old colours.
-QCoro::Task<std::vector<SyntaxToken>> tokensOrNone(CodeSyntaxHighlighting &highlighter,
-                                                   const MarkdownStyler::CodeHighlightRequest &request,
-                                                   CancellationToken cancellation) {
-    std::vector<SyntaxToken> tokens;
+/// The highlighter's tokens, or nothing when it fails.
+QCoro::Task<std::optional<std::vector<SyntaxToken>>> tokensIfAny(CodeSyntaxHighlighting &highlighter,
+                                                                 const MarkdownStyler::CodeHighlightRequest &request,
+                                                                 CancellationToken cancellation) {
+    std::optional<std::vector<SyntaxToken>> tokens;
     try {
         QCoro::Task<std::vector<SyntaxToken>> asking = highlighter.tokens(request.source, request.language, cancellation);
         tokens = co_await asking;
     } catch (const std::exception &) {
-        tokens.clear();
+        tokens.reset();
     }
     co_return tokens;
+}
+
+void tellHighlighted(const CodeHighlightTarget &target, const MarkdownStyler::CodeHighlightRequest &request) {
+    if (target.blockHighlighted) {
+        target.blockHighlighted(request);
+    }
 }
 
 } // namespace
@@ -77,14 +94,20 @@ QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightR
         if (cancellation.isCancelled()) {
             co_return;
         }
-        QCoro::Task<std::vector<SyntaxToken>> asking = tokensOrNone(*highlighter, request, cancellation);
-        std::vector<SyntaxToken> tokens = co_await asking;
+        QCoro::Task<std::optional<std::vector<SyntaxToken>>> asking = tokensIfAny(*highlighter, request, cancellation);
+        std::optional<std::vector<SyntaxToken>> answer = co_await asking;
         if (!isStillCurrent(snapshot, target, cancellation)) {
             co_return;
         }
+        // A failing block shows as plain code, and is asked for again on the next pass.
+        const bool failed = !answer.has_value();
+        std::vector<SyntaxToken> tokens = failed ? std::vector<SyntaxToken>{} : std::move(*answer);
         TextStorage &storage = *target.storage();
         if (request.contentRange.end() <= storage.length() &&
             MarkdownStyler::codeTokensAreApplied(tokens, request.contentRange, storage)) {
+            if (!failed) {
+                tellHighlighted(target, request);
+            }
             continue;
         }
         MarkdownStyler::CodeTokenReplacementHooks hooks{
@@ -97,6 +120,9 @@ QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightR
                                                                         std::move(hooks), cancellation);
         if (!co_await replacing) {
             co_return;
+        }
+        if (!failed) {
+            tellHighlighted(target, request);
         }
     }
     if (isStillCurrent(snapshot, target, cancellation)) {

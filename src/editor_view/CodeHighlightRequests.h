@@ -4,6 +4,7 @@
 #include "editor/MarkdownSyntaxScanner.h"
 #include "editor/TextAttributes.h"
 #include "editor/TextStorage.h"
+#include "editor_view/HighlightedCodeBlocks.h"
 #include "platform/desktop/Cancellation.h"
 
 #include <QCoro/QCoroTask>
@@ -16,18 +17,23 @@
 
 namespace velto::editor::MarkdownStyler {
 
-/// One fenced block to highlight: its code, its language and where the code lies in the editor text.
+/// One fenced block to highlight: its code, its language, where the code lies in the editor text, and
+/// where its opening line (which names the language) lies.
 struct CodeHighlightRequest {
     std::u16string source;
     std::string language;
     TextRange contentRange;
+    TextRange openingLineRange;
     bool operator==(const CodeHighlightRequest &) const = default;
 };
 
 /// The blocks worth highlighting, in text order: those whose opening line is finished (ends in a line
 /// break), that name a language and that hold at least one character. Unclosed blocks count too.
+/// With `highlighted` (followed to the storage's text), blocks it holds are left out, their code not
+/// copied, and it keeps only those of its blocks that are still blocks.
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
-                                                        const TextStorage &storage);
+                                                        const TextStorage &storage,
+                                                        HighlightedCodeBlocks *highlighted = nullptr);
 
 } // namespace velto::editor::MarkdownStyler
 
@@ -43,6 +49,8 @@ struct CodeHighlightTarget {
     std::function<void()> beforeStorageUpdate;
     std::function<void()> afterStorageUpdate;
     std::function<void()> markNeedsDisplay;
+    /// Told of each block whose tokens are in place (not of one whose highlighting failed); may be unset.
+    std::function<void(const MarkdownStyler::CodeHighlightRequest &)> blockHighlighted;
 };
 
 /// The state of the text a highlighting was started for. Equal storage identity and character version

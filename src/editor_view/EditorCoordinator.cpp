@@ -94,10 +94,15 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
         return;
     }
     const TextStorage &storage = core_.textStorage();
-    // The blocks come from the styler's code index, which follows the edits: no scan of the page.
+    // The blocks come from the styler's code index, which follows the edits: no scan of the page. Blocks
+    // whose code and language are as they were keep their tokens and are not asked for again.
+    highlightedBlocks_.follow(storage);
     std::vector<MarkdownStyler::CodeHighlightRequest> requests =
-        MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage);
+        MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage, &highlightedBlocks_);
     if (requests.empty()) {
+        if (!highlightedBlocks_.blocks().empty()) {
+            view_.setNeedsDisplay(); // as a finished highlighting of unchanged blocks does
+        }
         return;
     }
     CancellationToken cancellation;
@@ -121,6 +126,12 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
         [coordinator] {
             if (coordinator) {
                 coordinator->view_.setNeedsDisplay();
+            }
+        },
+        [coordinator](const MarkdownStyler::CodeHighlightRequest &request) {
+            if (coordinator) {
+                coordinator->highlightedBlocks_.remember(coordinator->core_.textStorage(),
+                                                         {request.openingLineRange, request.contentRange});
             }
         },
     };
@@ -299,6 +310,7 @@ void VeltoEditorCoordinator::applyIncrementalEditorAppearance() {
         requestCodeHighlighting();
     } else {
         storage.setAttributes(MarkdownStyler::baseAttributes(editorTextColor_), TextRange{0, storage.length()});
+        highlightedBlocks_.clear();
         view_.setNeedsDisplay();
     }
     restoreSelection(selection);
@@ -355,6 +367,8 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
     core_.setTypingAttributes(MarkdownStyler::baseAttributes(resolved.textColor));
 
     TextStorage &storage = core_.textStorage();
+    // A full restyle asks for every block again, as a first highlighting does.
+    highlightedBlocks_.clear();
     if (formatsMarkdown) {
         MarkdownStyler::apply(storage, resolved.textColor);
         requestCodeHighlighting();

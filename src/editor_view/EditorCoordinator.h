@@ -4,6 +4,7 @@
 #include "editor/VeltoTheme.h"
 #include "editor_view/EditingCore.h"
 #include "editor_view/EditorCoordinatorView.h"
+#include "editor_view/HighlightedCodeBlocks.h"
 #include "editor_view/PageUndoHistories.h"
 #include "editor_view/SpellChecker.h"
 #include "platform/Clock.h"
@@ -114,6 +115,7 @@ public:
     std::uint64_t codeHighlightGeneration() const { return codeHighlightGeneration_; }
     /// Whether a highlight task is running.
     bool isHighlightingCode() const { return codeHighlightTask_.has_value(); }
+    const HighlightedCodeBlocks &highlightedCodeBlocks() const { return highlightedBlocks_; }
     const Color &editorTextColor() const { return editorTextColor_; }
     /// The page whose text the view shows; setText is never called for another page.
     const std::optional<Uuid> &loadedPageID() const { return loadedPageID_; }
@@ -155,6 +157,8 @@ private:
     /// The running highlight task, known by its cancellation.
     std::optional<CancellationToken> codeHighlightTask_;
     std::uint64_t codeHighlightGeneration_ = 0;
+    /// The blocks whose tokens are in place: a style pass asks only for the others.
+    HighlightedCodeBlocks highlightedBlocks_;
     Color editorTextColor_;
     std::optional<Uuid> loadedPageID_;
     /// The view's text changed since it was last handed over.

@@ -28,11 +28,11 @@ TEST(CodeHighlightRequests, OnlyFinishedFencesWithALanguageAndCodeAreRequested) 
         {u"```\nbare fence\n```\n", {}},
         {u"```swift", {}},                       // the fence line is still being typed
         {u"```swift\n```\n", {}},                // nothing inside
-        {u"```swift\nlet x = 1\n```\n", {{u"let x = 1\n", "swift", {9, 10}}}},
-        {u"```Swift extra words\nx\n```\n", {{u"x\n", "swift", {21, 2}}}},
-        {u"```c\\+\\+\nx\n```", {{u"x\n", "c++", {9, 2}}}},
-        {u"```js\r\nopen", {{u"open", "js", {7, 4}}}}, // an unclosed block still counts
-        {u"```a\n1\n```\n\n~~~b\n2\n~~~\n", {{u"1\n", "a", {5, 2}}, {u"2\n", "b", {17, 2}}}},
+        {u"```swift\nlet x = 1\n```\n", {{u"let x = 1\n", "swift", {9, 10}, {0, 9}}}},
+        {u"```Swift extra words\nx\n```\n", {{u"x\n", "swift", {21, 2}, {0, 21}}}},
+        {u"```c\\+\\+\nx\n```", {{u"x\n", "c++", {9, 2}, {0, 9}}}},
+        {u"```js\r\nopen", {{u"open", "js", {7, 4}, {0, 7}}}}, // an unclosed block still counts
+        {u"```a\n1\n```\n\n~~~b\n2\n~~~\n", {{u"1\n", "a", {5, 2}, {0, 5}}, {u"2\n", "b", {17, 2}, {12, 5}}}},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(requestsFor(c.text), c.expected) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
@@ -68,6 +68,7 @@ struct HighlightedText {
     bool storageGone = false;
     std::uint64_t generation = 1;
     int redraws = 0;
+    std::vector<TextRange> highlighted;
 
     explicit HighlightedText(std::u16string text)
         : storage(std::move(text)) {}
@@ -81,6 +82,7 @@ struct HighlightedText {
             [] {},
             [] {},
             [this] { redraws += 1; },
+            [this](const CodeHighlightRequest &request) { highlighted.push_back(request.contentRange); },
         };
     }
     std::vector<std::string> tokenKinds() const {

@@ -31,12 +31,17 @@ struct RecordingEditorView : editor::EditorCoordinatorView {
     void beep() override { beeps += 1; }
 };
 
-/// A highlighter that counts its calls and finds no tokens.
+/// A highlighter that counts its calls and keeps what it was asked for; it finds no tokens unless the
+/// test gives it a way to.
 struct CountingHighlighter : editor::CodeSyntaxHighlighting {
     int calls = 0;
-    QCoro::Task<std::vector<editor::SyntaxToken>> tokens(std::u16string, std::string, CancellationToken) override {
+    std::vector<std::u16string> asked;
+    std::function<std::vector<editor::SyntaxToken>(const std::u16string &)> answer;
+    QCoro::Task<std::vector<editor::SyntaxToken>> tokens(std::u16string source, std::string,
+                                                         CancellationToken) override {
         calls += 1;
-        co_return std::vector<editor::SyntaxToken>{};
+        asked.push_back(source);
+        co_return answer ? answer(source) : std::vector<editor::SyntaxToken>{};
     }
 };
 

@@ -1,0 +1,157 @@
+#include "EditorSessionFixture.h"
+#include "editor/MarkdownStyler.h"
+#include "editor_view/CodeHighlightRequests.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace velto::editor {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::EditorSession;
+
+/// A keyword over the first two units of every line of the code.
+std::vector<SyntaxToken> lineStartKeywords(const std::u16string &source) {
+    std::vector<SyntaxToken> tokens;
+    std::size_t lineStart = 0;
+    while (lineStart < source.size()) {
+        std::size_t lineEnd = source.find(u'\n', lineStart);
+        lineEnd = lineEnd == std::u16string::npos ? source.size() : lineEnd;
+        if (lineEnd > lineStart) {
+            tokens.push_back({TextRange{lineStart, std::min<std::size_t>(2, lineEnd - lineStart)}, SyntaxTokenKind::keyword});
+        }
+        lineStart = lineEnd + 1;
+    }
+    return tokens;
+}
+
+/// The highlighted runs of the text, as ranges with their token kind.
+std::vector<std::pair<TextRange, std::string>> tokenRuns(const TextStorage &storage) {
+    std::vector<std::pair<TextRange, std::string>> runs;
+    storage.enumerateAttribute(AttributeKey::veltoCodeSyntaxToken, {0, storage.length()},
+                               [&](const AttributeValue *value, TextRange range) {
+                                   if (const auto *kind = attributeValueAs<std::string>(value)) {
+                                       runs.emplace_back(range, *kind);
+                                   }
+                               });
+    return runs;
+}
+
+/// Highlights every block of the storage as it is: what a pass that asked for all blocks would do.
+void highlightEveryBlock(TextStorage &storage, std::shared_ptr<CodeSyntaxHighlighting> highlighter) {
+    const CodeHighlightTarget target{[&]() -> TextStorage * { return &storage; },
+                                     [] { return std::uint64_t{1}; },
+                                     [] { return MarkdownStyler::textColor(); },
+                                     [] {},
+                                     [] {},
+                                     [] {},
+                                     {}};
+    testing::finish(highlightCodeBlocks(
+        MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage), std::move(highlighter),
+        {1, storage.identity(), storage.characterVersion()}, target, {}));
+}
+
+/// The text styled in full and every block highlighted from scratch.
+std::vector<std::pair<TextRange, std::string>> tokenRunsOfAFreshPass(const std::u16string &text,
+                                                                     std::shared_ptr<CodeSyntaxHighlighting> highlighter) {
+    TextStorage storage{text};
+    MarkdownStyler::apply(storage);
+    highlightEveryBlock(storage, std::move(highlighter));
+    return tokenRuns(storage);
+}
+
+/// The storage's runs after every block was asked for once more.
+std::vector<std::pair<TextRange, std::string>> tokenRunsAfterAskingEveryBlock(const TextStorage &shown,
+                                                                              std::shared_ptr<CodeSyntaxHighlighting> highlighter) {
+    TextStorage storage = shown;
+    highlightEveryBlock(storage, std::move(highlighter));
+    return tokenRuns(storage);
+}
+
+void runStylePass(EditorSession &session) {
+    session.scheduler.advance(50ms);
+    ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+}
+
+TEST(CodeHighlightingPass, OnlyBlocksWhoseCodeOrLanguageChangedAreAskedForAgain) {
+    EditorSession session("intro\n\n```js\nlet a\n```\n\n```py\nb = 1\n```\n");
+    session.highlighter->answer = lineStartKeywords;
+    session.coordinator->applyEditorPreferences(); // a full restyle asks for every block
+    ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+    session.highlighter->asked.clear();
+
+    session.typeAtEnd(u"more prose");
+    session.core.setSelectedRange({0, 0});
+    session.core.insertText(u"x"); // moves both blocks
+    runStylePass(session);
+    EXPECT_TRUE(session.highlighter->asked.empty());
+
+    session.core.setSelectedRange({17, 0}); // after "let"
+    session.core.insertText(u"t");
+    runStylePass(session);
+    EXPECT_EQ(session.highlighter->asked, std::vector<std::u16string>{u"lett a\n"});
+
+    session.core.setSelectedRange({31, 0}); // after "```py"
+    session.core.insertText(u"thon");
+    runStylePass(session);
+    EXPECT_EQ(session.highlighter->asked.back(), u"b = 1\n") << "a new language";
+    EXPECT_EQ(tokenRuns(session.storage), tokenRunsOfAFreshPass(session.core.string(), session.highlighter));
+
+    session.highlighter->asked.clear();
+    session.core.replaceText({15, 1}, u"E", {16, 0}); // same length, same place: "lEtt a"
+    runStylePass(session);
+    EXPECT_EQ(session.highlighter->asked, std::vector<std::u16string>{u"lEtt a\n"});
+
+    // A block swallowed by one opened above takes that block's colours; when it comes back, it is asked
+    // for again.
+    session.highlighter->asked.clear();
+    session.core.replaceText({0, 0}, u"```py\n", {6, 0});
+    runStylePass(session);
+    session.core.undoManager()->undo();
+    runStylePass(session);
+    EXPECT_EQ(std::count(session.highlighter->asked.begin(), session.highlighter->asked.end(), u"lEtt a\n"), 1);
+    EXPECT_EQ(tokenRuns(session.storage), tokenRunsOfAFreshPass(session.core.string(), session.highlighter));
+}
+
+// A pass asks only for changed blocks; asking for every block, as each pass once did, must change nothing.
+TEST(CodeHighlightingPass, AfterAnyEditsAskingForEveryBlockChangesNoColour) {
+    EditorSession session("intro\n\n```js\nlet a\nlet b\n```\n\nmiddle `code`\n\n~~~py\nb = 1\n~~~\n\n```\nplain\n```\n");
+    session.highlighter->answer = lineStartKeywords;
+    session.coordinator->applyEditorPreferences();
+    ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+    // Pieces that open, close and break fences, change languages and move blocks.
+    const std::vector<std::u16string> pieces{u"`", u"```", u"\n", u"x", u"```js\n", u"~~~py\n", u"\r\n", u"ab cd"};
+    std::mt19937 random(11);
+    for (int step = 0; step < 300; ++step) {
+        const std::size_t length = session.core.length();
+        const std::size_t at = random() % (length + 1);
+        switch (random() % 5) {
+        case 0:
+            session.core.undoManager()->undo();
+            break;
+        case 1: // same length: breaks or mends a fence, changes code without moving anything
+            if (at < length) {
+                session.core.replaceText({at, 1}, random() % 2 ? u"`" : u"x", {at + 1, 0});
+            }
+            break;
+        case 2: {
+            const std::size_t count = std::min<std::size_t>(1 + random() % 4, length - std::min(at, length));
+            session.core.replaceText({at, count}, u"", {at, 0});
+            break;
+        }
+        default:
+            session.core.setSelectedRange({at, 0});
+            session.core.insertText(pieces[random() % pieces.size()]);
+            break;
+        }
+        runStylePass(session);
+        ASSERT_EQ(tokenRuns(session.storage), tokenRunsAfterAskingEveryBlock(session.storage, session.highlighter))
+            << "step " << step << ": " << session.shownText();
+    }
+}
+
+} // namespace
+} // namespace velto::editor
