@@ -556,7 +556,8 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
                               double *heightChangeAbove) {
     double change = 0;
     bool remaining = true;
-    while (std::chrono::steady_clock::now() < deadline) {
+    // At least one paragraph per call, so that every slice gets on even when it starts late.
+    for (bool first = true; first || std::chrono::steady_clock::now() < deadline; first = false) {
         while (measureCursor_ < entries_.size() && isMeasured(measureCursor_)) {
             ++measureCursor_;
         }

@@ -110,7 +110,7 @@ public:
     /// Marks the start of a painting pass: layouts used from now on are the most recent.
     void beginPass() { ++useClock_; }
 
-    /// Measures unmeasured paragraphs until the deadline. `anchor` is the paragraph at the top of the
+    /// Measures unmeasured paragraphs until the deadline, at least one. `anchor` is the paragraph at the top of the
     /// view: `heightChangeAbove` receives how much the paragraphs before it grew, so the view can keep
     /// its content still. True while unmeasured paragraphs remain.
     bool measureSome(std::chrono::steady_clock::time_point deadline, std::size_t anchor, double *heightChangeAbove);

@@ -41,8 +41,6 @@ namespace velto::editor {
 
 namespace {
 
-/// How long one slice of layout while idle may take.
-constexpr auto idleSlice = std::chrono::milliseconds(4);
 /// How often dragging outside the view scrolls it.
 constexpr int autoScrollInterval = 30;
 /// How far one wheel or arrow step of the scroll bar moves.
@@ -397,17 +395,23 @@ void VeltoTextView::scheduleIdleLayout() {
 }
 
 void VeltoTextView::measureWhileIdle() {
-    const double top = scrollY() - inset_.height();
+    // Rounding each slice's correction to whole pixels would let many slices (a busy machine makes
+    // them short) add up to a visible drift, so the part left over is carried to the next slice.
+    QScrollBar *bar = verticalScrollBar();
+    const double carried = bar->value() == idleScrollValue_ ? idleScrollCarry_ : 0.0;
+    const double top = scrollY() + carried - inset_.height();
     const std::size_t anchor = cache_.paragraphAt(std::max(0.0, top));
     const double anchorOffset = top - cache_.paragraphTop(anchor);
     double change = 0;
-    const bool remaining = cache_.measureSome(std::chrono::steady_clock::now() + idleSlice, anchor, &change);
+    const bool remaining = cache_.measureSome(std::chrono::steady_clock::now() + idleLayoutSlice_, anchor, &change);
     if (change != 0) {
         // Keep the paragraph at the top where it is on screen: what is shown does not move.
         updateScrollBars();
-        const QSignalBlocker quiet(verticalScrollBar());
-        verticalScrollBar()->setValue(
-            static_cast<int>(std::lround(cache_.paragraphTop(anchor) + anchorOffset + inset_.height())));
+        const QSignalBlocker quiet(bar);
+        const double wanted = cache_.paragraphTop(anchor) + anchorOffset + inset_.height();
+        bar->setValue(static_cast<int>(std::lround(wanted)));
+        idleScrollValue_ = bar->value();
+        idleScrollCarry_ = std::abs(wanted - idleScrollValue_) <= 0.5 ? wanted - idleScrollValue_ : 0.0;
     } else {
         updateScrollBars();
     }

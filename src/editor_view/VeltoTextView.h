@@ -22,6 +22,7 @@
 #include <QSizeF>
 #include <qcoro/qcorotask.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,6 +55,9 @@ public:
     TextStorage &textStorage() { return storage_; }
     EditingCore &editingCore() { return core_; }
     LayoutCache &layoutCache() { return cache_; }
+    /// How long one slice of measuring while idle may take (4 ms). A zero slice measures one paragraph
+    /// per slice, so that tests get the same slices on a busy machine as on an idle one.
+    void setIdleLayoutSlice(std::chrono::microseconds slice) { idleLayoutSlice_ = slice; }
     /// One undo history per page; the editing core registers on the active one.
     PageUndoHistories &undoHistories() { return undoHistories_; }
     /// What the view reports upward (events, actions, commands); installed by the owner.
@@ -235,6 +239,11 @@ private:
     QBasicTimer caretBlinkTimer_;
     bool caretShown_ = true;
     QBasicTimer idleLayoutTimer_;
+    std::chrono::microseconds idleLayoutSlice_{4000};
+    /// The scroll bar holds whole pixels: what the last idle correction could not put on it, and the
+    /// value it put there (the carry holds only while the bar still shows that value).
+    double idleScrollCarry_ = 0;
+    int idleScrollValue_ = -1;
 
     std::optional<double> goalX_;
     bool keepGoalX_ = false;
