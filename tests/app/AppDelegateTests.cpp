@@ -6,6 +6,7 @@
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
 #include "support/ChildProcess.h"
+#include "support/async/EventLoopWaits.h"
 #include "support/TemporaryFolder.h"
 
 #include <QtGui/QClipboard>
@@ -20,6 +21,7 @@ namespace velto {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::processEventsUntil;
 
 class RecordingPanel : public VeltoPanelControlling {
 public:
@@ -86,15 +88,6 @@ protected:
         delegate->applicationWillFinishLaunching();
         delegate->applicationDidFinishLaunching();
         ASSERT_TRUE(processEventsUntil([this] { return delegate->isRunning(); }));
-    }
-
-    bool processEventsUntil(const std::function<bool()> &condition) {
-        return testing::waitUntil(
-            [&] {
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-                return condition();
-            },
-            20s, 1ms);
     }
 
     testing::TemporaryFolder folder;

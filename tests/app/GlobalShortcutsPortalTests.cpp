@@ -2,6 +2,7 @@
 #include "AppTestSupport.h"
 #include "app/GlobalShortcutsPortal.h"
 #include "support/ChildProcess.h"
+#include "support/async/EventLoopWaits.h"
 
 #include <QtCore/QThread>
 #include <QtDBus/QDBusArgument>
@@ -18,6 +19,7 @@ namespace velto {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::processEventsUntil;
 
 /// The portal's side: answers CreateSession and BindShortcuts with the Response signal on the request object,
 /// as the desktop does once the user has agreed. Runs on a thread of its own, as the real one runs elsewhere.
@@ -136,15 +138,6 @@ protected:
         portalThread.start();
         ASSERT_TRUE(portalConnection->registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
         ASSERT_TRUE(portalConnection->registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), portal));
-    }
-
-    bool processEventsUntil(const std::function<bool()> &condition) {
-        return testing::waitUntil(
-            [&] {
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-                return condition();
-            },
-            20s, 1ms);
     }
 
     std::unique_ptr<testing::ChildProcess> bus;

@@ -6,6 +6,7 @@
 #include "store/Store.h"
 #include "support/ChildProcess.h"
 #include "support/TemporaryFolder.h"
+#include "support/async/TaskCompletion.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ namespace velto {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::finish;
 
 std::string contents(const std::filesystem::path &file) {
     std::ifstream stream(file);
@@ -38,36 +40,6 @@ protected:
         operations.presentFailure = [this](QString title, std::string) { log.push_back("alert " + title.toStdString()); };
         workflow = std::make_unique<PagesFinderWorkflow>(
             *store, [this] { store->setText(typed, systemClock().now()); }, std::move(operations));
-    }
-
-    template <typename T> T finish(QCoro::Task<T> task) {
-        std::optional<T> result;
-        auto run = [](QCoro::Task<T> inner, std::optional<T> &into) -> QCoro::Task<void> {
-            into = co_await inner;
-        };
-        QCoro::Task<void> running = run(std::move(task), result);
-        EXPECT_TRUE(testing::waitUntil(
-            [&] {
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-                return result.has_value();
-            },
-            20s, 1ms));
-        return std::move(*result);
-    }
-
-    void finish(QCoro::Task<void> task) {
-        bool done = false;
-        auto run = [](QCoro::Task<void> inner, bool &finished) -> QCoro::Task<void> {
-            co_await inner;
-            finished = true;
-        };
-        QCoro::Task<void> running = run(std::move(task), done);
-        EXPECT_TRUE(testing::waitUntil(
-            [&] {
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-                return done;
-            },
-            20s, 1ms));
     }
 
     testing::TemporaryFolder folder;

@@ -1,8 +1,8 @@
 #include "app/ApplicationTerminationCoordinator.h"
+#include "support/async/ManualScheduler.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <coroutine>
 #include <stdexcept>
 #include <vector>
@@ -11,51 +11,7 @@ namespace velto {
 namespace {
 
 using namespace std::chrono_literals;
-
-/// Time moves only when the test says so.
-class ManualScheduler : public VeltoScheduler {
-public:
-    std::unique_ptr<VeltoScheduledAction> schedule(std::chrono::milliseconds delay,
-                                                   std::function<void()> action) override {
-        auto cancelled = std::make_shared<bool>(false);
-        entries_.push_back({now_ + delay, std::move(action), cancelled});
-        struct Handle : VeltoScheduledAction {
-            std::shared_ptr<bool> cancelled;
-            explicit Handle(std::shared_ptr<bool> flag) : cancelled(std::move(flag)) {}
-            ~Handle() override { *cancelled = true; }
-            void cancel() override { *cancelled = true; }
-        };
-        return std::make_unique<Handle>(cancelled);
-    }
-
-    void advance(std::chrono::milliseconds interval) {
-        now_ += interval;
-        while (true) {
-            auto due = std::find_if(entries_.begin(), entries_.end(),
-                                    [this](const Entry &entry) { return entry.due <= now_ && !*entry.cancelled; });
-            if (due == entries_.end()) {
-                break;
-            }
-            auto action = std::move(due->action);
-            *due->cancelled = true;
-            action();
-        }
-    }
-
-    std::size_t pendingCount() const {
-        return static_cast<std::size_t>(
-            std::count_if(entries_.begin(), entries_.end(), [](const Entry &entry) { return !*entry.cancelled; }));
-    }
-
-private:
-    struct Entry {
-        std::chrono::milliseconds due;
-        std::function<void()> action;
-        std::shared_ptr<bool> cancelled;
-    };
-    std::chrono::milliseconds now_{0};
-    std::vector<Entry> entries_;
-};
+using testing::ManualScheduler;
 
 /// A save the test finishes by hand, successfully or with an error. The awaiter shares the gate's state: the
 /// coroutine machinery may await a copy of it.

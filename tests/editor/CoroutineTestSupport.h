@@ -1,12 +1,8 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QCoro/QCoroTask>
-#include <QEventLoop>
+#include "support/async/TaskCompletion.h"
 
-#include <exception>
-#include <optional>
-#include <type_traits>
+#include <QtCore/QCoreApplication>
 
 namespace velto::editor::testsupport {
 
@@ -25,34 +21,7 @@ inline void ensureCoreApplication() {
 /// (QCoro::waitFor never returns when the awaited task throws.)
 template <typename T> T finish(QCoro::Task<T> task) {
     ensureCoreApplication();
-    QEventLoop loop;
-    bool done = false;
-    std::exception_ptr failure;
-    std::optional<std::conditional_t<std::is_void_v<T>, bool, T>> value;
-    auto waiting = [&]() -> QCoro::Task<> {
-        try {
-            if constexpr (std::is_void_v<T>) {
-                co_await task;
-                value = true;
-            } else {
-                value = co_await task;
-            }
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        done = true;
-        loop.quit();
-    };
-    auto running = waiting();
-    if (!done) {
-        loop.exec();
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
-    if constexpr (!std::is_void_v<T>) {
-        return std::move(*value);
-    }
+    return velto::testing::finish(std::move(task));
 }
 
 } // namespace velto::editor::testsupport

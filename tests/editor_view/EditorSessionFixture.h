@@ -114,7 +114,7 @@ public:
     editor::EditingCore core{storage};
     editor::PageUndoHistories histories{core};
     RecordingEditorView view;
-    FakeEditorScheduler scheduler;
+    ManualScheduler scheduler;
     std::shared_ptr<CountingHighlighter> highlighter = std::make_shared<CountingHighlighter>();
     std::unique_ptr<editor::VeltoEditorCoordinator> coordinator;
     std::pair<bool, bool> availability{false, false};

@@ -4,8 +4,8 @@
 #include "platform/desktop/DesktopSettingsPortal.h"
 #include "platform/desktop/DisplayOptions.h"
 #include "support/ChildProcess.h"
+#include "support/async/EventLoopWaits.h"
 
-#include <QtCore/QDeadlineTimer>
 #include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusMetaType>
@@ -19,6 +19,7 @@
 namespace velto {
 namespace {
 
+using testing::processEventsUntil;
 using SettingsByNamespace = QMap<QString, QVariantMap>;
 
 /// A desktop portal of our own on a private session bus: answers ReadAll with the settings it holds and
@@ -59,17 +60,6 @@ public:
 private:
     QDBusConnection connection_;
 };
-
-bool processEventsUntil(const std::function<bool()> &condition) {
-    QDeadlineTimer deadline(10'000);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 TEST(DesktopSettingsPortal, ReadsTheDesktopsSettingsAndFollowsTheirChanges) {
     if (!testing::hasProgram("dbus-daemon")) {

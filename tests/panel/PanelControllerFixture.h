@@ -128,7 +128,7 @@ public:
     std::unique_ptr<PreferencesStore> preferences;
     std::shared_ptr<ReadGate> readGate = std::make_shared<ReadGate>();
     std::unique_ptr<VeltoStore> store;
-    FakeEditorScheduler scheduler;
+    ManualScheduler scheduler;
     int beeps = 0;
     /// What Browse Pages asked before a destructive choice, and the answer it gets.
     std::vector<std::string> confirmations;

@@ -15,7 +15,9 @@
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,32 @@ VeltoPage archivedSummary(int number, const std::string &preview, Date archivedA
     return page;
 }
 
+/// Keeps the library's preview reads (on its worker threads) waiting until the test lets them go, so that a
+/// test sees the menu as it is before the titles arrive.
+class PreviewReads {
+public:
+    void hold() {
+        std::lock_guard lock(mutex_);
+        holding_ = true;
+    }
+    void release() {
+        {
+            std::lock_guard lock(mutex_);
+            holding_ = false;
+        }
+        released_.notify_all();
+    }
+    void waitWhileHeld() {
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [this] { return !holding_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool holding_ = false;
+};
+
 /// A panel menu over an in-memory library; every action it calls is written down as a line.
 class MenuHarness {
 public:
@@ -71,8 +99,9 @@ public:
                                            std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
             co_return saveResult ? saveResult(request) : VeltoSaveResult{};
         };
-        environment.archivedPreviewLoadOperation = [](const VeltoPage &page, const std::filesystem::path &,
-                                                      FileSystem &) {
+        environment.archivedPreviewLoadOperation = [reads = previewReads](const VeltoPage &page,
+                                                                          const std::filesystem::path &, FileSystem &) {
+            reads->waitWhileHeld();
             VeltoPage loaded = page;
             const std::string preview = "Loaded " + page.id.uppercaseText().substr(30);
             loaded.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{preview, 100, true, "abc", "def"});
@@ -112,9 +141,12 @@ public:
             std::move(options));
     }
 
+    ~MenuHarness() { previewReads->release(); }
+
     testing::TemporaryFolder folder;
     testing::ManualClock clock;
     testing::ManualScheduler scheduler;
+    std::shared_ptr<PreviewReads> previewReads = std::make_shared<PreviewReads>();
     std::unique_ptr<VeltoStore> store;
     std::unique_ptr<VeltoCommandRegistry> registry;
     std::unique_ptr<VeltoPanelMenuController> controller;
@@ -362,11 +394,15 @@ TEST_F(PanelMenu, ArchivedTitlesArriveAfterTheirPreviewsLoad) {
 
     // The older batch loads when it opens; closing the menu before its load ends is harmless.
     QMenu *older = submenuNamed(archived, "Older Archived Pages");
+    harness.previewReads->hold();
     open(older);
     EXPECT_EQ(pageItemsSummary(older), "10: Untitled page … Untitled page");
     menu.reset();
-    processEventsUntil([] { return false; }, std::chrono::milliseconds(100));
-    EXPECT_EQ(harness.store->document().pages.back().content.asArchivedSummary()->preview, "Loaded 000159");
+    harness.previewReads->release();
+    EXPECT_TRUE(processEventsUntil([&] {
+        const VeltoArchivedPageSummary *summary = harness.store->document().pages.back().content.asArchivedSummary();
+        return summary != nullptr && summary->preview == "Loaded 000159";
+    }));
 }
 
 TEST_F(PanelMenu, RecentPagesFollowTheAutoArchivePeriod) {
