@@ -4,11 +4,13 @@
 #include "app/ClipboardAppend.h"
 #include "app/CommercialConfiguration.h"
 #include "app/GlobalShortcutsPortal.h"
+#include "app/LaunchAtLogin.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
 #include "app/MenuBarIcon.h"
 #include "app/PagesFinderWorkflow.h"
 #include "app/VeltoApplicationIcon.h"
+#include "app/WelcomeWindowController.h"
 #include "app/X11HotKeyService.h"
 #include "settings/SettingsWindowController.h"
 #include "editor_view/ViewEnvironment.h"
@@ -124,6 +126,7 @@ AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfigurat
     if (!options_.exitApplication) {
         options_.exitApplication = [](int status) { QCoreApplication::exit(status); };
     }
+    launchAtLoginService_ = options_.launchAtLoginService.value_or(launchAtLogin::live());
     QPointer<AppDelegate> self(this);
     terminationCoordinator_ = std::make_unique<ApplicationTerminationCoordinator>(
         options_.terminationTimeout, [self](bool allowing) {
@@ -330,6 +333,8 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         panel_->onOpenEditor();
     }
     launchTrace::milestone("launch finished");
+    // From the event loop itself, not from inside the launch task: the Welcome runs a modal loop.
+    QTimer::singleShot(0, this, &AppDelegate::presentWelcomeIfNeeded);
 }
 
 std::unique_ptr<VeltoPanelControlling> AppDelegate::makeProductionPanel(VeltoStore &store) {
@@ -504,7 +509,7 @@ void AppDelegate::registerHotKeys() {
     QPointer<AppDelegate> self(this);
     hotKeyController_->onToggle = [self] {
         if (self) {
-            self->togglePanel(self->hotKeyController_->currentEventTime());
+            self->answerToggleShortcut(self->hotKeyController_->currentEventTime());
         }
     };
     hotKeyController_->onAppendClipboard = [self] {
@@ -545,7 +550,7 @@ bool AppDelegate::bindShortcutsThroughPortal() {
             return;
         }
         if (id == QStringLiteral("toggle")) {
-            self->togglePanel();
+            self->answerToggleShortcut(std::nullopt);
         } else if (id == QStringLiteral("append-clipboard")) {
             self->appendClipboard();
         }

@@ -4,6 +4,7 @@
 #include "app/ApplicationTestLaunchConfiguration.h"
 #include "app/HotKeyController.h"
 #include "app/ShellAlert.h"
+#include "app/WelcomeWorkflow.h"
 #include "panel/PanelControlling.h"
 #include "preferences/PreferenceChoices.h"
 #include "store/AutoArchivePeriod.h"
@@ -34,6 +35,7 @@ class MenuBarIcon;
 struct MainMenuActions;
 class PagesFinderWorkflow;
 class SettingsWindowController;
+class WelcomeWindowController;
 struct SettingsWindowCallbacks;
 struct VeltoFolderConnectionDecision;
 class VeltoStore;
@@ -63,6 +65,7 @@ public:
         ShellAlertPresenter presentAlert;                     // empty: a modal alert
         /// Opens an address with the desktop (a web page, a "mailto:" link); whether anything took it.
         std::function<bool(const QUrl &)> openURL;            // empty: QDesktopServices
+        std::optional<LaunchAtLoginService> launchAtLoginService; // none: the desktop's autostart entry
     };
 
     AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options);
@@ -82,6 +85,14 @@ public:
     void togglePanel(std::optional<std::uint32_t> keyEventTime = std::nullopt);
     /// Shows the panel (never closes it): a second launch, "Open Velto".
     void showPage();
+
+    /// The Welcome on the first launch (in a smoke test, when asked for): runs it modally, then carries out
+    /// its answer. Nothing once it has been answered with "Start writing".
+    void presentWelcomeIfNeeded();
+    /// Carries out the Welcome's answer after the current event: records it, applies launching at login,
+    /// shows the panel; a failed login change is shown before the panel opens.
+    void handleWelcomeChoice(WelcomeChoice choice);
+    WelcomeWindowController *welcomeWindowController() const { return welcomeWindowController_.get(); }
     void appendClipboard();
 
     /// Shows the current page's file in the file manager, after saving; nothing before launching has finished.
@@ -139,6 +150,11 @@ private:
     void showMenu();
     std::optional<QRect> statusItemGeometry() const;
     void registerHotKeys();
+    /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
+    void answerToggleShortcut(std::optional<std::uint32_t> keyEventTime);
+    WelcomeWorkflow makeWelcomeWorkflow();
+    void presentLaunchAtLoginError(const std::string &description);
+    void presentLaunchAtLoginApproval();
     /// In a Wayland session with the desktop portal's global shortcuts: binds both shortcuts there.
     bool bindShortcutsThroughPortal();
     void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
@@ -173,6 +189,8 @@ private:
     std::unique_ptr<PagesFinderWorkflow> pagesFinderWorkflow_;
     std::unique_ptr<SettingsWindowController> settingsWindowController_;
     std::unique_ptr<AboutPanel> aboutPanel_;
+    std::unique_ptr<WelcomeWindowController> welcomeWindowController_;
+    LaunchAtLoginService launchAtLoginService_;
 };
 
 } // namespace velto

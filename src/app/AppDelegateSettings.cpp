@@ -4,7 +4,6 @@
 #include "app/AboutPanel.h"
 #include "app/ApplicationVersion.h"
 #include "app/CommercialConfiguration.h"
-#include "app/LaunchAtLogin.h"
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
 #include "panel/PageEditingSession.h"
@@ -146,7 +145,7 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
             }
         };
     }
-    callbacks.launchAtLoginService = launchAtLogin::live();
+    callbacks.launchAtLoginService = launchAtLoginService_;
     callbacks.keyboardLayoutTranslator = KeyboardLayoutTranslator::activeInputSource();
     callbacks.applicationVersion = QString::fromStdString(ApplicationVersion::current().displayDescription());
     callbacks.isPreview = false;

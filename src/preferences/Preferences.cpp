@@ -263,4 +263,19 @@ std::filesystem::path resolvePagesFolderURL() {
     return resolvedPagesFolderBookmark(*bookmark);
 }
 
+bool hasCompletedWelcome() {
+    return defaults().boolean(PreferenceKeys::hasCompletedWelcome);
+}
+
+bool completeWelcome() {
+    defaults().set(PreferenceKeys::hasCompletedWelcome, true);
+    defaults().synchronize();
+    if (defaults().status() != QSettings::NoError) {
+        defaults().remove(PreferenceKeys::hasCompletedWelcome);
+        return false;
+    }
+    notifyChange();
+    return true;
+}
+
 } // namespace velto::VeltoPreferences

@@ -39,6 +39,7 @@ inline constexpr char appendClipboardShortcutModifiers[] = "appendClipboardShort
 inline constexpr char appendClipboardShortcutKeyLabel[] = "appendClipboardShortcutKeyLabel";
 inline constexpr char pagesFolderBookmark[] = "pagesFolderBookmark";
 inline constexpr char pagesFolderOwnershipMode[] = "pagesFolderOwnershipMode";
+inline constexpr char hasCompletedWelcome[] = "hasCompletedWelcome";
 } // namespace PreferenceKeys
 
 /// Typed access to every preference. Nothing is cached: each getter reads the domain anew, values that
@@ -105,6 +106,12 @@ void setPagesFolder(const QByteArray &bookmarkData, VeltoFolderOwnershipMode own
 /// The chosen Pages folder, or the default one when none was chosen; throws PagesFolderBookmarkError
 /// when the chosen folder cannot be found.
 std::filesystem::path resolvePagesFolderURL();
+
+/// Whether the Welcome has been answered with "Start writing" (the first-run flag).
+bool hasCompletedWelcome();
+/// Sets the first-run flag and writes it to the settings file at once; false (and the flag left unset) when
+/// the file cannot be written, so that the Welcome comes back next launch.
+bool completeWelcome();
 
 } // namespace VeltoPreferences
 

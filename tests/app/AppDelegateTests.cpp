@@ -2,6 +2,7 @@
 // over a temporary Pages folder. Without a display there is neither a tray nor global shortcuts.
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/WelcomeWindowController.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
@@ -10,6 +11,8 @@
 #include "support/TemporaryFolder.h"
 
 #include <QtGui/QClipboard>
+#include <QtCore/QTimer>
+#include <QtGui/QKeyEvent>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 
@@ -68,6 +71,8 @@ protected:
             std::make_unique<DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())),
             VeltoNotificationCenter::defaultCenter());
         VeltoPreferences::useStorage(preferences.get());
+        // The Welcome has been answered: a launch goes straight to the tray (the Welcome's tests unset this).
+        preferences->defaults().set(QString::fromLatin1(PreferenceKeys::hasCompletedWelcome), true);
     }
     void TearDown() override {
         delegate.reset();
@@ -84,6 +89,8 @@ protected:
             return made;
         };
         options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
+        options.launchAtLoginService = launchAtLoginService;
+        options.presentAlert = presentAlert;
         delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options));
         delegate->applicationWillFinishLaunching();
         delegate->applicationDidFinishLaunching();
@@ -96,6 +103,8 @@ protected:
     RecordingPanel *panel = nullptr;
     std::vector<std::string> log;
     std::vector<int> exitStatuses;
+    std::optional<LaunchAtLoginService> launchAtLoginService;
+    ShellAlertPresenter presentAlert;
 };
 
 TEST_F(AppDelegateTest, TheLaunchLoadsTheStoreBuildsThePanelAndReportsShortcutsUnavailableWithoutX11) {
@@ -286,6 +295,125 @@ TEST_F(AppDelegateSettingsTest, TheSettingsWindowCarriesTheMainMenuRebuiltWithCh
     ASSERT_EQ(closeWindow->text(), QStringLiteral("Close Window\tCtrl+W"));
     closeWindow->trigger();
     EXPECT_FALSE(window->isVisible());
+}
+
+} // namespace
+} // namespace velto
+
+// The Welcome of the first launch, answered through the real window on the offscreen platform.
+
+namespace velto {
+namespace {
+
+class AppDelegateWelcomeTest : public AppDelegateTest {
+protected:
+    enum class Answer { pressReturn, close };
+
+    void SetUp() override {
+        AppDelegateTest::SetUp();
+        preferences->defaults().remove(QString::fromLatin1(PreferenceKeys::hasCompletedWelcome));
+        LaunchAtLoginService service;
+        service.currentStatus = [this] { return registered ? LaunchAtLoginStatus::enabled : LaunchAtLoginStatus::disabled; };
+        service.registerService = [this] {
+            log.push_back("register login item");
+            if (registrationError) {
+                throw std::runtime_error(*registrationError);
+            }
+            registered = true;
+        };
+        service.unregisterService = [this] { log.push_back("unregister login item"); };
+        launchAtLoginService = service;
+        presentAlert = [this](const ShellAlert &alert) {
+            log.push_back("alert " + alert.title.toStdString());
+            return firstAlertButton;
+        };
+        // Answers the Welcome as the test asks once it runs modally.
+        QObject::connect(&answerer, &QTimer::timeout, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible() || modal == answered) {
+                return;
+            }
+            answered = modal;
+            if (qobject_cast<WelcomeWindowController *>(modal) != nullptr) {
+                welcomesShown += 1;
+                if (answer == Answer::pressReturn) {
+                    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                    QCoreApplication::sendEvent(modal->focusWidget(), &press);
+                } else {
+                    modal->close();
+                }
+            }
+        });
+        answerer.start(5);
+    }
+
+    /// Launches and lets the launch's last step (the Welcome, when it shows) and its answer run to the end.
+    void launchAndSettle() {
+        launch();
+        processEventsUntil([this] { return delegate->welcomeWindowController() == nullptr && settledTurns++ > 20; });
+        settledTurns = 0;
+    }
+
+    bool storedFlag() const {
+        DefaultsDomain stored(QString::fromStdString((folder / "Velto.json").string()));
+        return stored.boolean(QString::fromLatin1(PreferenceKeys::hasCompletedWelcome));
+    }
+
+    Answer answer = Answer::pressReturn;
+    QTimer answerer;
+    QPointer<QWidget> answered;
+    int welcomesShown = 0;
+    int settledTurns = 0;
+    bool registered = false;
+    std::optional<std::string> registrationError;
+};
+
+TEST_F(AppDelegateWelcomeTest, ReturnStartsWritingAndARelaunchGoesStraightToTheTray) {
+    launchAndSettle();
+    EXPECT_EQ(welcomesShown, 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"register login item", "show"}));
+    EXPECT_TRUE(storedFlag());
+
+    log.clear();
+    delegate.reset();
+    launchAndSettle();
+    EXPECT_EQ(welcomesShown, 1);
+    EXPECT_TRUE(log.empty()) << log.front();
+}
+
+TEST_F(AppDelegateWelcomeTest, ClosingCancelsAndTheWelcomeComesBackNextLaunch) {
+    answer = Answer::close;
+    launchAndSettle();
+    EXPECT_EQ(welcomesShown, 1);
+    EXPECT_TRUE(log.empty()) << log.front();
+    EXPECT_FALSE(storedFlag());
+
+    delegate.reset();
+    answer = Answer::pressReturn;
+    launchAndSettle();
+    EXPECT_EQ(welcomesShown, 2);
+    EXPECT_EQ(log, (std::vector<std::string>{"register login item", "show"}));
+}
+
+TEST_F(AppDelegateWelcomeTest, AFlagThatCannotBeStoredOpensNoPanelAndLeavesLaunchAtLoginAlone) {
+    // The settings file's folder is a file: nothing can be written there, not even by root.
+    { std::ofstream(folder / "Blocker") << "a file, not a folder"; }
+    preferences = std::make_unique<PreferencesStore>(
+        std::make_unique<DefaultsDomain>(QString::fromStdString((folder / "Blocker" / "Velto.json").string())),
+        VeltoNotificationCenter::defaultCenter());
+    VeltoPreferences::useStorage(preferences.get());
+    launchAndSettle();
+    EXPECT_EQ(welcomesShown, 1);
+    EXPECT_TRUE(log.empty()) << log.front();
+    EXPECT_FALSE(VeltoPreferences::hasCompletedWelcome());
+}
+
+TEST_F(AppDelegateWelcomeTest, AFailedLoginChangeIsShownThenThePanelOpensAndTheAnswerStaysRecorded) {
+    registrationError = "The autostart folder is read-only.";
+    launchAndSettle();
+    EXPECT_EQ(log, (std::vector<std::string>{"register login item", "alert Velto Couldn’t Change Launch at Login",
+                                             "show"}));
+    EXPECT_TRUE(storedFlag());
 }
 
 } // namespace

@@ -1,0 +1,130 @@
+// The Welcome window on the offscreen platform: which key presses and gestures answer it, and with what.
+#include "AppTestSupport.h"
+#include "app/WelcomeViews.h"
+#include "app/WelcomeWindowController.h"
+#include "platform/desktop/KeyCodes.h"
+#include "preferences/Preferences.h"
+#include "support/TemporaryFolder.h"
+
+#include <QtCore/QTimer>
+#include <QtGui/QAccessible>
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace velto {
+namespace {
+
+// X11 key codes of the keys used here (evdev code + 8).
+constexpr quint32 x11Space = 65;
+constexpr quint32 x11K = 45;
+
+class WelcomeWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::widgetApplication();
+        preferences = std::make_unique<PreferencesStore>(
+            std::make_unique<DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())),
+            VeltoNotificationCenter::defaultCenter());
+        VeltoPreferences::useStorage(preferences.get());
+        VeltoPreferences::registerDefaults();
+    }
+    void TearDown() override { VeltoPreferences::useStorage(nullptr); }
+
+    /// Runs the window modally and does `act` to it once it is up; answers what the window answered.
+    WelcomeChoice runAndAct(WelcomeWindowController &welcome, const std::function<void()> &act) {
+        QTimer poll;
+        bool acted = false;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!acted && QApplication::activeModalWidget() == &welcome && welcome.isVisible()) {
+                acted = true;
+                act();
+            }
+        });
+        poll.start(5);
+        WelcomeChoice choice = welcome.runModal();
+        EXPECT_TRUE(acted);
+        EXPECT_FALSE(welcome.isVisible());
+        return choice;
+    }
+
+    static void press(QWidget *receiver, int key, Qt::KeyboardModifiers modifiers, quint32 x11KeyCode = 0) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, x11KeyCode, 0, 0);
+        QCoreApplication::sendEvent(receiver, &event);
+    }
+
+    testing::TemporaryFolder folder;
+    std::unique_ptr<PreferencesStore> preferences;
+};
+
+TEST_F(WelcomeWindowTest, ReturnTheButtonAndTheShortcutStartWritingWhileClosingCancels) {
+    struct Case {
+        const char *name;
+        bool switchOn;
+        std::function<void(WelcomeWindowController &)> act;
+        WelcomeChoice expected;
+    };
+    const Case cases[] = {
+        {"Return", true, [](auto &w) { press(w.focusWidget(), Qt::Key_Return, Qt::NoModifier); },
+         WelcomeChoice::startWriting(true)},
+        {"Return with the switch off", false, [](auto &w) { press(w.focusWidget(), Qt::Key_Return, Qt::NoModifier); },
+         WelcomeChoice::startWriting(false)},
+        {"Return on the switch", true,
+         [](auto &w) {
+             w.launchAtLoginSwitch()->setFocus();
+             press(w.launchAtLoginSwitch(), Qt::Key_Return, Qt::NoModifier);
+         },
+         WelcomeChoice::startWriting(true)},
+        {"the button", false, [](auto &w) { w.startWritingButton()->click(); }, WelcomeChoice::startWriting(false)},
+        {"the show-or-hide shortcut", true, [](auto &w) { press(w.focusWidget(), Qt::Key_Space, Qt::AltModifier, x11Space); },
+         WelcomeChoice::startWriting(true)},
+        {"the shortcut with Shift as well", true,
+         [](auto &w) {
+             press(w.focusWidget(), Qt::Key_Space, Qt::AltModifier | Qt::ShiftModifier, x11Space);
+             if (w.isVisible()) {
+                 w.close();
+             }
+         },
+         WelcomeChoice::cancel()},
+        {"closing", true, [](auto &w) { w.close(); }, WelcomeChoice::cancel()},
+        {"Escape", true, [](auto &w) { press(w.focusWidget(), Qt::Key_Escape, Qt::NoModifier); },
+         WelcomeChoice::cancel()},
+    };
+    for (const Case &test : cases) {
+        WelcomeWindowController welcome;
+        welcome.launchAtLoginSwitch()->setChecked(test.switchOn);
+        EXPECT_EQ(runAndAct(welcome, [&] { test.act(welcome); }), test.expected) << test.name;
+    }
+}
+
+TEST_F(WelcomeWindowTest, TheKeycapsKeepNamingAltSpaceWhileTheMonitorFollowsTheCurrentShortcut) {
+    GlobalShortcut changed{40, keyCodes::commandFlag | keyCodes::shiftFlag, QStringLiteral("K")}; // Ctrl+Shift+K
+    VeltoPreferences::setGlobalShortcut(changed);
+    WelcomeWindowController welcome;
+    auto *instruction = welcome.findChild<WelcomeInstructionView *>();
+    ASSERT_NE(instruction, nullptr);
+    EXPECT_EQ(instruction->keycaps(), (QStringList{QStringLiteral("Alt"), QStringLiteral("Space")}));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(instruction);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::StaticText);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Press Alt Space to capture a thought."));
+    EXPECT_EQ(accessible->childCount(), 0);
+
+    WelcomeChoice choice = runAndAct(welcome, [&] {
+        press(welcome.focusWidget(), Qt::Key_Space, Qt::AltModifier, x11Space); // no longer the shortcut
+        EXPECT_TRUE(welcome.isVisible());
+        press(welcome.focusWidget(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier, x11K);
+    });
+    EXPECT_EQ(choice, WelcomeChoice::startWriting(true));
+
+    VeltoPreferences::setGlobalShortcut(std::nullopt); // none: no key press answers
+    EXPECT_FALSE(isShowOrHideShortcut(VeltoPreferences::globalShortcut(), 40,
+                                      keyCodes::commandFlag | keyCodes::shiftFlag));
+}
+
+} // namespace
+} // namespace velto
