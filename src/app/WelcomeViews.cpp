@@ -10,6 +10,8 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 
+#include <algorithm>
+
 namespace velto {
 
 namespace {
@@ -43,6 +45,10 @@ void WelcomeBackgroundView::paintEvent(QPaintEvent *) {
 
 WelcomeShortcutKeycapView::WelcomeShortcutKeycapView(const QString &text, int width, QWidget *parent)
     : QWidget(parent), text_(text) {
+    setFont(VeltoUI::systemFont(text == QLatin1String("Space") ? 12.5 : 15, QFont::DemiBold));
+    // Linux names the modifier with a word, not a symbol: the cap grows to hold it.
+    int textWidth = QFontMetrics(font()).horizontalAdvance(text);
+    width = std::max(width, textWidth + 16);
     setFixedSize(width + 2 * shadowMargin, height + 2 * shadowMargin);
     connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, qOverload<>(&QWidget::update));
 }
@@ -68,8 +74,7 @@ void WelcomeShortcutKeycapView::paintEvent(QPaintEvent *) {
     painter.setBrush(VeltoUI::Colors::field.resolved());
     painter.drawRoundedRect(cap.adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
 
-    bool isSpace = text_ == QLatin1String("Space");
-    painter.setFont(VeltoUI::systemFont(isSpace ? 12.5 : 15, QFont::DemiBold));
+    painter.setFont(font());
     painter.setPen(VeltoUI::Colors::label.resolved());
     painter.drawText(cap, Qt::AlignCenter | Qt::TextSingleLine, text_);
 }
@@ -99,7 +104,7 @@ WelcomeInstructionView::WelcomeInstructionView(QWidget *parent) : QWidget(parent
 
     // The keycaps name the default shortcut whatever the current one is; the key monitor follows the current.
     auto *shortcut = new QHBoxLayout;
-    shortcut->setSpacing(4 - 2 * WelcomeShortcutKeycapView::shadowMargin);
+    shortcut->setSpacing(0); // the caps' shadow margins keep them apart
     for (auto [text, width] : {std::pair{QStringLiteral("Alt"), 34}, std::pair{QStringLiteral("Space"), 70}}) {
         auto *keycap = new WelcomeShortcutKeycapView(text, width, this);
         keycaps_ << keycap;

@@ -61,7 +61,10 @@ WelcomeWindowController::WelcomeWindowController(QWidget *parent) : QDialog(pare
     QPalette palette = launchAtLoginSwitch_->palette();
     palette.setColor(QPalette::WindowText, VeltoUI::Colors::secondaryLabel.resolved());
     launchAtLoginSwitch_->setPalette(palette);
-    content->addWidget(launchAtLoginSwitch_, 0, Qt::AlignRight);
+    auto *loginRow = new QHBoxLayout;
+    loginRow->addStretch();
+    loginRow->addWidget(launchAtLoginSwitch_);
+    content->addLayout(loginRow);
 
     button->setFocus();
 }

@@ -67,10 +67,7 @@ class AppDelegateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::widgetApplication();
-        preferences = std::make_unique<PreferencesStore>(
-            std::make_unique<DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())),
-            VeltoNotificationCenter::defaultCenter());
-        VeltoPreferences::useStorage(preferences.get());
+        preferences = testing::usePreferencesFile(folder / "Velto.json");
         // The Welcome has been answered: a launch goes straight to the tray (the Welcome's tests unset this).
         preferences->defaults().set(QString::fromLatin1(PreferenceKeys::hasCompletedWelcome), true);
     }
@@ -398,10 +395,7 @@ TEST_F(AppDelegateWelcomeTest, ClosingCancelsAndTheWelcomeComesBackNextLaunch) {
 TEST_F(AppDelegateWelcomeTest, AFlagThatCannotBeStoredOpensNoPanelAndLeavesLaunchAtLoginAlone) {
     // The settings file's folder is a file: nothing can be written there, not even by root.
     { std::ofstream(folder / "Blocker") << "a file, not a folder"; }
-    preferences = std::make_unique<PreferencesStore>(
-        std::make_unique<DefaultsDomain>(QString::fromStdString((folder / "Blocker" / "Velto.json").string())),
-        VeltoNotificationCenter::defaultCenter());
-    VeltoPreferences::useStorage(preferences.get());
+    preferences = testing::usePreferencesFile(folder / "Blocker" / "Velto.json");
     launchAndSettle();
     EXPECT_EQ(welcomesShown, 1);
     EXPECT_TRUE(log.empty()) << log.front();

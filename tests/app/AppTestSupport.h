@@ -1,8 +1,12 @@
 #pragma once
 
+#include "preferences/Preferences.h"
+
 #include <QtWidgets/QApplication>
 
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 
 namespace velto::testing {
 
@@ -18,6 +22,15 @@ inline QApplication &widgetApplication() {
         return new QApplication(argc, argv);
     }();
     return *application;
+}
+
+/// Preferences kept in `file` (inside a test's temporary folder), used by every preference operation until
+/// `VeltoPreferences::useStorage(nullptr)`.
+inline std::unique_ptr<PreferencesStore> usePreferencesFile(const std::filesystem::path &file) {
+    auto store = std::make_unique<PreferencesStore>(std::make_unique<DefaultsDomain>(QString::fromStdString(file.string())),
+                                                    VeltoNotificationCenter::defaultCenter());
+    VeltoPreferences::useStorage(store.get());
+    return store;
 }
 
 } // namespace velto::testing

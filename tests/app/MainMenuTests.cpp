@@ -23,10 +23,7 @@ class MainMenu : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::widgetApplication();
-        preferences = std::make_unique<PreferencesStore>(
-            std::make_unique<DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())),
-            VeltoNotificationCenter::defaultCenter());
-        VeltoPreferences::useStorage(preferences.get());
+        preferences = testing::usePreferencesFile(folder / "Velto.json");
         actions.showAbout = [this] { calls.push_back("about"); };
         actions.sendFeedback = [this] { calls.push_back("feedback"); };
         actions.quit = [this] { calls.push_back("quit"); };

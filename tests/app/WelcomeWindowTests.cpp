@@ -27,10 +27,7 @@ class WelcomeWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::widgetApplication();
-        preferences = std::make_unique<PreferencesStore>(
-            std::make_unique<DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())),
-            VeltoNotificationCenter::defaultCenter());
-        VeltoPreferences::useStorage(preferences.get());
+        preferences = testing::usePreferencesFile(folder / "Velto.json");
         VeltoPreferences::registerDefaults();
     }
     void TearDown() override { VeltoPreferences::useStorage(nullptr); }

@@ -31,7 +31,7 @@ std::string variable(const char *name, const char *fallback) {
 
 std::vector<std::string> DesktopSession::missingPrograms() {
     std::vector<std::string> missing;
-    for (const char *program : {"Xvfb", "xdotool", "xclip", "xwininfo", "trayer", "dbus-daemon"}) {
+    for (const char *program : {"Xvfb", "xdotool", "xclip", "xwininfo", "xprop", "trayer", "dbus-daemon"}) {
         if (!hasProgram(program)) {
             missing.emplace_back(program);
         }
@@ -88,7 +88,14 @@ DesktopSession::DesktopSession() : root_(makeRoot()) {
         failure_ = "the tray host did not start: " + readWholeFile((root_ / "trayer.log").string());
         return;
     }
+    // Launches go straight to the tray, as a returning user's do; the Welcome's own tests forget the answer.
+    std::filesystem::create_directories(preferencesFile().parent_path());
+    std::ofstream(preferencesFile()) << "{\n    \"hasCompletedWelcome\": true\n}\n";
     ready_ = true;
+}
+
+void DesktopSession::forgetWelcome() {
+    std::filesystem::remove(preferencesFile());
 }
 
 DesktopSession::~DesktopSession() {
@@ -169,10 +176,32 @@ std::optional<std::pair<int, int>> DesktopSession::dockedIconCenter() const {
     return std::nullopt;
 }
 
+namespace {
+
+bool isWelcomeWindow(const DesktopSession &session, const std::string &window) {
+    return session.tool({"xprop", "-id", window, "WM_WINDOW_ROLE"}).output.find("\"welcome\"") != std::string::npos;
+}
+
+} // namespace
+
+std::optional<std::string> DesktopSession::visibleWelcomeWindow() const {
+    std::istringstream windows(tool({"xdotool", "search", "--onlyvisible", "--class", "velto"}).output);
+    std::string window;
+    while (std::getline(windows, window)) {
+        if (isWelcomeWindow(*this, window)) {
+            return window;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> DesktopSession::visiblePanelWindow() const {
     std::istringstream windows(tool({"xdotool", "search", "--onlyvisible", "--class", "velto"}).output);
     std::string window;
     while (std::getline(windows, window)) {
+        if (isWelcomeWindow(*this, window)) {
+            continue;
+        }
         std::string geometry = tool({"xdotool", "getwindowgeometry", window}).output;
         auto size = geometry.find("Geometry: ");
         if (size == std::string::npos) {

@@ -30,6 +30,10 @@ public:
     std::filesystem::path dataHome() const { return root_ / "data"; }
     std::filesystem::path configHome() const { return root_ / "config"; }
     std::filesystem::path pagesFolder() const { return dataHome() / "Velto" / "Pages"; }
+    std::filesystem::path preferencesFile() const { return configHome() / "Velto" / "Velto.json"; }
+    std::filesystem::path autostartEntry() const { return configHome() / "autostart" / "app.velto.Velto.desktop"; }
+    /// A session starts as a returning user's, the Welcome answered; this makes the next launch the first one.
+    void forgetWelcome();
     const std::string &display() const { return display_; }
 
     /// The environment of a program on this desktop: nothing of the test's own but PATH and the locale.
@@ -51,6 +55,8 @@ public:
     /// The visible top-level window of Velto larger than a tray icon: the panel; nothing when none is visible.
     std::optional<std::string> visiblePanelWindow() const;
     std::optional<std::string> focusedWindow() const;
+    /// The visible Welcome window of Velto; nothing when none is visible.
+    std::optional<std::string> visibleWelcomeWindow() const;
 
 private:
     std::filesystem::path root_;

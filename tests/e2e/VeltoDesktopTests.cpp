@@ -160,5 +160,56 @@ TEST_F(VeltoDesktop, ALeftClickOnTheTrayIconTogglesThePanelAndItsMenuQuitsAfterS
     EXPECT_NE(pageFilesText(session->pagesFolder()).find("before the menu"), std::string::npos);
 }
 
+TEST_F(VeltoDesktop, AFirstLaunchGreetsReturnOpensThePanelAndStartsVeltoAtLoginARelaunchDoesNotGreet) {
+    session->forgetWelcome();
+    auto velto = launch();
+    std::optional<std::string> welcome;
+    ASSERT_TRUE(waitUntil([&] { return (welcome = session->visibleWelcomeWindow()).has_value(); }, generous))
+        << "no Welcome on the first launch";
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == welcome; }, generous))
+        << "the Welcome did not take the keyboard focus";
+    EXPECT_FALSE(session->visiblePanelWindow().has_value());
+
+    ASSERT_EQ(session->tool({"xdotool", "key", "Return"}).exitStatus, 0);
+    EXPECT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous))
+        << "Start writing did not open the panel";
+    EXPECT_FALSE(session->visibleWelcomeWindow().has_value());
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(session->autostartEntry()); }, generous));
+    std::string entry = readWholeFile(session->autostartEntry().string());
+    EXPECT_NE(entry.find("Exec=" + VeltoProcess::executable().string()), std::string::npos) << entry;
+    EXPECT_NE(readWholeFile(session->preferencesFile().string()).find("\"hasCompletedWelcome\": true"),
+              std::string::npos);
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+
+    // The answer holds: the next launch goes straight to the tray, and the shortcut toggles the panel.
+    auto relaunched = launch();
+    showPanel();
+    EXPECT_FALSE(relaunched->milestoneTime("welcome shown").has_value());
+    EXPECT_FALSE(session->visibleWelcomeWindow().has_value());
+    relaunched->process().signal(SIGTERM);
+    EXPECT_EQ(relaunched->process().waitForExit(generous), 0) << relaunched->output();
+}
+
+TEST_F(VeltoDesktop, ClosingTheWelcomeOpensNothingAndTheNextLaunchGreetsAgain) {
+    session->forgetWelcome();
+    auto velto = launch();
+    std::optional<std::string> welcome;
+    ASSERT_TRUE(waitUntil([&] { return (welcome = session->visibleWelcomeWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == welcome; }, generous));
+    ASSERT_EQ(session->tool({"xdotool", "key", "Escape"}).exitStatus, 0);
+    EXPECT_TRUE(waitUntil([&] { return !session->visibleWelcomeWindow().has_value(); }, generous));
+    EXPECT_FALSE(session->visiblePanelWindow().has_value());
+    EXPECT_FALSE(std::filesystem::exists(session->autostartEntry()));
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+
+    auto relaunched = launch();
+    EXPECT_TRUE(waitUntil([&] { return session->visibleWelcomeWindow().has_value(); }, generous))
+        << "a Welcome closed without an answer comes back";
+    relaunched->process().signal(SIGTERM);
+    EXPECT_EQ(relaunched->process().waitForExit(generous), 0) << relaunched->output();
+}
+
 } // namespace
 } // namespace velto::testing
