@@ -58,6 +58,20 @@ TEST_F(LaunchAtLoginTest, TheEntryDecidesTheStatus) {
     EXPECT_EQ(status(std::nullopt, executable), LaunchAtLoginStatus::unavailable);
 }
 
+TEST_F(LaunchAtLoginTest, TheConfigurationFolderFollowsTheEnvironmentAndWithoutOneLaunchingAtLoginIsUnavailable) {
+    setenv("HOME", (folder / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", "relative/config", 1); // not absolute: XDG ignores it
+    EXPECT_EQ(autostartEntryFile(), folder / "home/.config/autostart/app.velto.Velto.desktop");
+
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");
+    EXPECT_EQ(autostartEntryFile(), std::nullopt);
+    LaunchAtLoginService service = launchAtLogin::live();
+    EXPECT_EQ(service.currentStatus(), LaunchAtLoginStatus::unavailable);
+    EXPECT_THROW(service.registerService(), std::runtime_error);
+    EXPECT_THROW(launchAtLogin::applyWantedState(service, true), std::runtime_error);
+}
+
 TEST_F(LaunchAtLoginTest, ExecValuesQuoteReservedCharactersAndReadBack) {
     EXPECT_EQ(launchAtLogin::execValue("/usr/bin/velto"), "/usr/bin/velto");
     EXPECT_EQ(launchAtLogin::execValue("/home/a b/velto"), "\"/home/a b/velto\"");
