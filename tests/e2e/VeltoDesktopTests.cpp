@@ -120,9 +120,13 @@ TEST_F(VeltoDesktop, TerminationSignalRightAfterTypingKeepsTheTextAndARelaunchSh
 
     auto relaunched = launch();
     showPanel();
-    ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+a", "ctrl+c"}).exitStatus, 0);
-    EXPECT_TRUE(waitUntil([&] { return session->clipboard().find("written just before the end") != std::string::npos; },
-                          generous))
+    // Copied again on every try: a copy made before the editor holds the page would leave the clipboard empty.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            session->tool({"xdotool", "key", "ctrl+a", "ctrl+c"});
+            return session->clipboard().find("written just before the end") != std::string::npos;
+        },
+        generous, 200ms))
         << "the relaunched panel does not show the page";
     relaunched->process().signal(SIGTERM);
     EXPECT_EQ(relaunched->process().waitForExit(generous), 0) << relaunched->output();
