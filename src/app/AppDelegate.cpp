@@ -307,11 +307,16 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
             }
         });
     };
-    pagesFinderWorkflow_ = std::make_unique<PagesFinderWorkflow>(*store_, [self] {
-        if (self && self->panel_) {
-            self->panel_->flushPendingChanges();
-        }
-    });
+    pagesFinderWorkflow_ = std::make_unique<PagesFinderWorkflow>(
+        *store_,
+        [self] {
+            if (self && self->panel_) {
+                self->panel_->flushPendingChanges();
+            }
+        },
+        PagesFinderWorkflow::Operations::live([self](const ShellAlert &alert) {
+            return self ? self->presentAlert(alert) : 0;
+        }));
     panel_->onRevealCurrentPage = [self] {
         if (self) {
             self->showCurrentPageInFileManager();
@@ -381,8 +386,7 @@ QCoro::Task<void> AppDelegate::reloadLibraryFromDisk() {
     }
     if (failure) {
         // The library and the editor stay as the failed reload left them.
-        runAlert(QMessageBox::Warning, QStringLiteral("Couldn’t Reload from Disk"), QString::fromStdString(*failure),
-                 {});
+        presentAlert({QStringLiteral("Couldn’t Reload from Disk"), QString::fromStdString(*failure)});
     }
 }
 

@@ -3,48 +3,43 @@
 #include "platform/desktop/FileManagerReveal.h"
 #include "store/Store.h"
 
-#include <QtWidgets/QMessageBox>
-
 namespace velto {
 
-namespace {
-
-void presentAlert(const QString &title, const QString &informative) {
-    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Velto"), title, QMessageBox::Ok);
-    alert.setInformativeText(informative);
-    alert.exec();
-}
-
-} // namespace
-
-PagesFinderWorkflow::Operations PagesFinderWorkflow::Operations::live() {
+PagesFinderWorkflow::Operations PagesFinderWorkflow::Operations::live(ShellAlertPresenter presentAlert) {
+    auto present = [presentAlert](QString title, QString message) {
+        ShellAlert alert;
+        alert.title = std::move(title);
+        alert.message = std::move(message);
+        presentAlert(alert);
+    };
     Operations operations;
-    operations.openFolder = [](std::filesystem::path folder) {
+    operations.openFolder = [present](std::filesystem::path folder) {
         if (!fileManager::openFolder(folder)) {
-            presentAlert(noFileManagerMessage(folder), {});
+            present(noFileManagerMessage(folder), {});
         }
     };
-    operations.revealFile = [](std::filesystem::path file) {
+    operations.revealFile = [present](std::filesystem::path file) {
         std::filesystem::path folder = file.parent_path();
-        fileManager::revealFile(file, [folder](bool shown) {
+        fileManager::revealFile(file, [present, folder](bool shown) {
             if (!shown) {
-                presentAlert(noFileManagerMessage(folder), {});
+                present(noFileManagerMessage(folder), {});
             }
         });
     };
-    operations.presentFailure = [](QString title, std::string error) {
-        presentAlert(title, QString::fromStdString(error));
+    operations.presentFailure = [present](QString title, std::string error) {
+        present(title, QString::fromStdString(error));
     };
     return operations;
 }
 
 PagesFinderWorkflow::PagesFinderWorkflow(VeltoStore &store, std::function<void()> capturePendingChanges,
                                          Operations operations)
-    : store_(store), capturePendingChanges_(std::move(capturePendingChanges)), operations_(std::move(operations)) {}
+    : store_(store)
+    , capturePendingChanges_(std::move(capturePendingChanges))
+    , operations_(std::move(operations)) {}
 
 QString PagesFinderWorkflow::noFileManagerMessage(const std::filesystem::path &folder) {
-    return QStringLiteral("No file manager is available. The Pages folder is “%1”.")
-        .arg(QString::fromStdString(folder.string()));
+    return QString::fromStdString(fileManager::noFileManagerMessage(folder));
 }
 
 QCoro::Task<std::optional<std::string>> PagesFinderWorkflow::saveEverything() {

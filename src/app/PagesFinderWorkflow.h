@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ShellAlert.h"
+
 #include <qcoro/qcorotask.h>
 
 #include <QtCore/QString>
@@ -21,7 +23,8 @@ public:
         std::function<void(std::filesystem::path folder)> openFolder;
         std::function<void(std::filesystem::path file)> revealFile;
         std::function<void(QString title, std::string error)> presentFailure;
-        static Operations live();
+        /// The desktop's file manager; alerts through `presentAlert`.
+        static Operations live(ShellAlertPresenter presentAlert = presentShellAlertModally);
     };
 
     PagesFinderWorkflow(VeltoStore &store, std::function<void()> capturePendingChanges,

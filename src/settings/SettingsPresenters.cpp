@@ -1,8 +1,8 @@
 #include "settings/SettingsPresenters.h"
 
+#include "platform/desktop/FileManagerReveal.h"
+
 #include <QtCore/QPointer>
-#include <QtCore/QUrl>
-#include <QtGui/QDesktopServices>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
@@ -92,9 +92,7 @@ SettingsPresenters SettingsPresenters::live() {
         dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Export"));
         return runFileDialog(dialog);
     };
-    presenters.revealFolder = [](std::filesystem::path folder) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
-    };
+    presenters.revealFolder = [](std::filesystem::path folder) { return fileManager::openFolder(folder); };
     presenters.beep = [] { QApplication::beep(); };
     return presenters;
 }

@@ -41,8 +41,8 @@ struct SettingsPresenters {
     std::function<QCoro::Task<std::optional<std::filesystem::path>>(QWidget *parent)> chooseImportFile;
     /// "Export Keyboard Settings": where to write; nothing when cancelled.
     std::function<QCoro::Task<std::optional<std::filesystem::path>>(QWidget *parent)> chooseExportFile;
-    /// Opens the desktop's file manager on the folder.
-    std::function<void(std::filesystem::path)> revealFolder;
+    /// Opens the desktop's file manager on the folder; whether anything could.
+    std::function<bool(std::filesystem::path)> revealFolder;
     std::function<void()> beep;
 
     /// QMessageBox and QFileDialog shown window-modal and awaited, QApplication::beep, QDesktopServices.

@@ -2,6 +2,7 @@
 // alert that every page reports failures with.
 #include "library/FolderNesting.h"
 #include "panel/HoverButton.h"
+#include "platform/desktop/FileManagerReveal.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsTasks.h"
 #include "settings/SettingsTexts.h"
@@ -119,7 +120,10 @@ void SettingsWindowController::resetPagesFolder() {
 }
 
 void SettingsWindowController::revealPagesFolder() {
-    presenters_.revealFolder(callbacks_.pagesFolderURL());
+    std::filesystem::path folder = callbacks_.pagesFolderURL();
+    if (!presenters_.revealFolder(folder)) {
+        runDetached(presentWarning(QString::fromStdString(fileManager::noFileManagerMessage(folder)), QString()));
+    }
 }
 
 void SettingsWindowController::endFolderChange() {

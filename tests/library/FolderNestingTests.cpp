@@ -30,6 +30,7 @@ protected:
         files.writeFile("Home/Locked/.velto/transaction.lock", "");
         files.createFolder("Home/Locked/Inside");
         files.createFolder("Home/Empty");
+        files.writeFile("Home/Shelf/Archive/.velto/manifest.json", "{}");
         std::filesystem::create_directory_symlink(files / "Home/Notes/Velto", files / "Home/LinkToCurrent");
         std::filesystem::create_directory_symlink(files / "Home/Notes", files / "Home/LinkToParent");
         std::filesystem::create_directory_symlink(files / "Home/Other", files / "Home/LinkToOther");
@@ -64,6 +65,7 @@ TEST_F(FolderNesting, DestinationsAreRefusedByWhereTheyLieAfterLinksAreResolved)
         {"Home/Other", std::nullopt},        // another library itself is connected as it is
         {"Home/Locked/Inside", std::nullopt}, // a lock file alone makes no library
         {"Home/Empty", std::nullopt},
+        {"Home/Shelf", std::nullopt}, // another library below: discovery leaves its folder alone
     };
     for (const Case &test : cases) {
         EXPECT_EQ(refusal(test.destination), test.refusal) << test.destination;

@@ -119,7 +119,10 @@ SettingsPresenters SettingsDoubles::presenters() {
     p.choosePagesFolder = [this](QWidget *, std::filesystem::path) { return answer(chosenFolder); };
     p.chooseImportFile = [this](QWidget *) { return answer(chosenImportFile); };
     p.chooseExportFile = [this](QWidget *) { return answer(chosenExportFile); };
-    p.revealFolder = [this](std::filesystem::path folder) { calls.push_back("reveal:" + folder.string()); };
+    p.revealFolder = [this](std::filesystem::path folder) {
+        calls.push_back("reveal:" + folder.string());
+        return hasFileManager;
+    };
     p.beep = [this] { ++beeps; };
     return p;
 }

@@ -41,6 +41,8 @@ struct SettingsDoubles {
     std::optional<std::filesystem::path> chosenImportFile;
     std::optional<std::filesystem::path> chosenExportFile;
     int beeps = 0;
+    /// Whether "Show in File Manager" finds something that opens the folder.
+    bool hasFileManager = true;
     /// Called while an alert is on screen.
     std::function<void(const SettingsAlert &)> duringAlert;
 

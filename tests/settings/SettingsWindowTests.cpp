@@ -235,5 +235,18 @@ TEST_F(Window, ABuildWithoutFeedbackAddressOrChangelogDisablesTheirButtons) {
     EXPECT_EQ(doubles.count("feedback"), 0);
 }
 
+TEST_F(Window, ShowInFileManagerSaysSoWhenNothingCanOpenTheFolder) {
+    doubles.pagesFolder = "/home/ada/Pages";
+    SettingsWindowController &c = controller();
+    c.revealPagesFolderAction->trigger();
+    EXPECT_TRUE(doubles.alerts.empty());
+    doubles.hasFileManager = false;
+    c.revealPagesFolderAction->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(doubles.alertTitles(),
+              (std::vector<std::string>{"No file manager is available. The Pages folder is “/home/ada/Pages”."}));
+    EXPECT_EQ(doubles.count("reveal:/home/ada/Pages"), 2);
+}
+
 } // namespace
 } // namespace velto::testing

@@ -24,6 +24,10 @@ bool openFolder(const std::filesystem::path &folder) {
     return QDesktopServices::openUrl(fileUrl(folder));
 }
 
+std::string noFileManagerMessage(const std::filesystem::path &pagesFolder) {
+    return "No file manager is available. The Pages folder is “" + pagesFolder.string() + "”.";
+}
+
 void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
                 std::chrono::milliseconds timeout) {
     std::filesystem::path folder = file.parent_path();

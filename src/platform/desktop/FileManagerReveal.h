@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace velto::fileManager {
 
@@ -17,5 +18,9 @@ void revealFile(const std::filesystem::path &file, std::function<void(bool shown
 
 /// Opens the folder with the desktop's handler for folders; false when the desktop has none.
 bool openFolder(const std::filesystem::path &folder);
+
+/// The sentence shown when nothing can show the Pages folder: "No file manager is available. The Pages folder
+/// is “/home/ada/Pages”."
+std::string noFileManagerMessage(const std::filesystem::path &pagesFolder);
 
 } // namespace velto::fileManager
