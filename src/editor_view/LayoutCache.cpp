@@ -113,6 +113,7 @@ void LayoutCache::textDidChange(const EditingSummary &summary) {
     if (splice->removedCount > 0 || splice->insertedCount > 0) {
         const std::size_t first = splice->first;
         const bool oneForOne = splice->removedCount == 1 && splice->insertedCount == 1;
+        const double heightBefore = oneForOne ? heights_[first] : 0;
         if (oneForOne && entries_[first].segments.size() > 1) {
             Entry old = std::move(entries_[first]);
             if (!adjustSegmentsInPlace(first, old, summary)) {
@@ -135,8 +136,12 @@ void LayoutCache::textDidChange(const EditingSummary &summary) {
                 heights_[k] = oneForOne ? keptHeight : estimatedHeight(index_.paragraphRange(k).length);
             }
         }
-        tops_.resize(entries_.size() + 1);
-        topsValidUpTo_ = std::min(topsValidUpTo_, first);
+        // A paragraph edited in place that kept its height leaves every top where it was: on a long page
+        // summing the heights after it again would cost more than the rest of the keystroke.
+        if (!oneForOne || heights_[first] != heightBefore) {
+            tops_.resize(entries_.size() + 1);
+            topsValidUpTo_ = std::min(topsValidUpTo_, first);
+        }
         measureCursor_ = std::min(measureCursor_, first);
     }
     const std::size_t length = storage_.length();

@@ -100,9 +100,11 @@ TextRange paragraphContents(const TextStorage &storage, TextRange paragraph) {
 void ParagraphIndex::rebuild(const TextStorage &storage) {
     length_ = storage.length();
     version_ = storage.characterVersion();
-    starts_.assign(1, 0);
-    const std::vector<std::size_t> rest = paragraphStartsAfter(storage, 0, length_);
-    starts_.insert(starts_.end(), rest.begin(), rest.end());
+    std::vector<ParagraphStart> all{ParagraphStart{0}};
+    for (const std::size_t start : paragraphStartsAfter(storage, 0, length_)) {
+        all.push_back(ParagraphStart{start});
+    }
+    starts_ = ShiftedGapBuffer<ParagraphStart>(std::move(all));
 }
 
 std::optional<ParagraphSplice> ParagraphIndex::sync(const TextStorage &storage) {
@@ -130,12 +132,13 @@ std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &st
     const std::size_t first = paragraphContaining(oldRange.location > 0 ? oldRange.location - 1 : 0);
     const std::size_t last = paragraphContaining(oldRange.end());
     const bool hasFollowing = last + 1 < starts_.size();
-    const std::size_t oldEnd = hasFollowing ? starts_[last + 1] : length_;
+    const std::size_t oldEnd = hasFollowing ? starts_.startAt(last + 1) : length_;
     const auto newEnd = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(oldEnd) + delta);
 
     // Inside the rescanned paragraphs separators can only have changed where the change is: from the
     // unit before it (a CR there may pair with an LF it brought) to the unit after it.
-    const std::size_t windowStart = std::max(starts_[first], oldRange.location > 0 ? oldRange.location - 1 : 0);
+    const std::size_t windowStart =
+        std::max(starts_.startAt(first), oldRange.location > 0 ? oldRange.location - 1 : 0);
     const std::size_t windowEnd = std::min(newEnd, oldRange.location + newLength + 1);
     std::vector<std::size_t> fresh = paragraphStartsAfter(storage, windowStart, windowEnd);
     if (!fresh.empty() && fresh.back() > newEnd) {
@@ -149,26 +152,34 @@ std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &st
             fresh.pop_back();
         }
     }
-    for (std::size_t k = last + 1; k < starts_.size(); ++k) {
-        starts_[k] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(starts_[k]) + delta);
+    std::vector<ParagraphStart> freshStarts;
+    for (const std::size_t start : fresh) {
+        freshStarts.push_back(ParagraphStart{start});
     }
-    const auto eraseFrom = starts_.begin() + static_cast<std::ptrdiff_t>(first + 1);
-    const auto eraseTo = starts_.begin() + static_cast<std::ptrdiff_t>(last + 1);
-    const auto inserted = starts_.erase(eraseFrom, eraseTo);
-    starts_.insert(inserted, fresh.begin(), fresh.end());
+    starts_.splice(first + 1, last - first, freshStarts);
+    starts_.shiftFrom(first + 1 + freshStarts.size(), delta);
     length_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(length_) + delta);
     version_ = storage.characterVersion();
     return ParagraphSplice{first, last - first + 1, fresh.size() + 1};
 }
 
 TextRange ParagraphIndex::paragraphRange(std::size_t paragraph) const {
-    const std::size_t end = paragraph + 1 < starts_.size() ? starts_[paragraph + 1] : length_;
-    return rangeBetween(starts_[paragraph], end);
+    const std::size_t end = paragraph + 1 < starts_.size() ? starts_.startAt(paragraph + 1) : length_;
+    return rangeBetween(starts_.startAt(paragraph), end);
 }
 
 std::size_t ParagraphIndex::paragraphContaining(std::size_t position) const {
-    const auto after = std::upper_bound(starts_.begin(), starts_.end(), position);
-    return static_cast<std::size_t>(after - starts_.begin()) - 1;
+    // The first paragraph starts at 0, so some start lies at or before every position.
+    return starts_.firstStartingAtOrAfter(position + 1) - 1;
+}
+
+std::vector<std::size_t> ParagraphIndex::starts() const {
+    std::vector<std::size_t> all;
+    all.reserve(starts_.size());
+    for (std::size_t paragraph = 0; paragraph < starts_.size(); ++paragraph) {
+        all.push_back(starts_.startAt(paragraph));
+    }
+    return all;
 }
 
 } // namespace velto::editor

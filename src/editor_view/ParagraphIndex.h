@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ShiftedGapBuffer.h"
 #include "editor/TextRange.h"
 
 #include <cstddef>
@@ -10,6 +11,17 @@
 namespace velto::editor {
 
 class TextStorage;
+
+/// Where one paragraph starts, as the index keeps it.
+struct ParagraphStart {
+    std::size_t position = 0;
+};
+inline std::size_t startOf(const ParagraphStart &start) {
+    return start.position;
+}
+inline void shift(ParagraphStart &start, std::ptrdiff_t delta) {
+    start.position = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(start.position) + delta);
+}
 
 /// Which paragraphs one update replaced: `removedCount` paragraphs starting at `first` (as numbered
 /// before the update) became `insertedCount` paragraphs starting at the same number. Paragraphs after
@@ -27,7 +39,9 @@ struct ParagraphSplice {
 /// the empty text has one empty paragraph, so every caret position belongs to a paragraph.
 ///
 /// The index follows the storage's character edits: `sync` rescans only the paragraphs around what
-/// changed since the last sync, and rebuilds when the storage no longer remembers every edit.
+/// changed since the last sync, and rebuilds when the storage no longer remembers every edit. The starts
+/// live in a shifting gap buffer, so that the paragraphs after an edit move with one number: a keystroke
+/// costs its distance from the previous one, not the page's paragraph count.
 class ParagraphIndex {
 public:
     ParagraphIndex() = default;
@@ -47,16 +61,17 @@ public:
     /// The character version of the storage the index describes.
     std::uint64_t characterVersion() const { return version_; }
 
-    std::size_t paragraphStart(std::size_t paragraph) const { return starts_[paragraph]; }
+    std::size_t paragraphStart(std::size_t paragraph) const { return starts_.startAt(paragraph); }
     /// The paragraph's range, its separator included.
     TextRange paragraphRange(std::size_t paragraph) const;
     /// The paragraph holding the position; the text's end belongs to the last paragraph.
     std::size_t paragraphContaining(std::size_t position) const;
 
-    const std::vector<std::size_t> &starts() const { return starts_; }
+    /// Every paragraph's start, in order.
+    std::vector<std::size_t> starts() const;
 
 private:
-    std::vector<std::size_t> starts_{0};
+    ShiftedGapBuffer<ParagraphStart> starts_{std::vector<ParagraphStart>{ParagraphStart{0}}};
     std::size_t length_ = 0;
     std::uint64_t version_ = 0;
 };

@@ -131,6 +131,11 @@ TEST(LayoutCacheTests, HeightsFollowEditsAsIfLaidOutAfresh) {
         if (step % 7 == 0) {
             cache.piecesBetween(0, 200); // some paragraphs laid out in between
         }
+        double above = 0; // every top is the sum of the heights above it, whatever the edit kept
+        for (std::size_t paragraph = 0; paragraph < cache.paragraphCount(); ++paragraph) {
+            ASSERT_DOUBLE_EQ(cache.paragraphTop(paragraph), above) << "step " << step << " paragraph " << paragraph;
+            above += cache.paragraphHeight(paragraph);
+        }
         LayoutCache fresh(storage, formats);
         fresh.setWidth(180);
         ASSERT_EQ(cache.paragraphCount(), fresh.paragraphCount());

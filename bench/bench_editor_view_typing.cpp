@@ -1,0 +1,152 @@
+// A typed character through the text view on a styled 5 MiB page, offscreen: the key event alone (key
+// routing, typing rules, the edit, and what the view does when the text changed), without the style pass
+// and the repaint that follow it, in prose and inside a fenced block. Each character is taken out again
+// with Backspace and the posted layout and painting are let run outside the timing, so every keystroke
+// meets the same text at the same place. Reports median and worst on the wall clock and in processor time,
+// and the worst after the first two keystrokes at the place.
+#include "BenchTiming.h"
+#include "editor/MarkdownSamples.h"
+#include "editor/MarkdownStyler.h"
+#include "editor_view/VeltoTextView.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace velto::editor;
+using namespace velto::bench;
+
+namespace {
+
+constexpr std::size_t pageSize = 5 * 1024 * 1024;
+
+const std::u16string_view middle = u"\n\nSome prose here\n\n```js\nlet x = 1\n```\n\n- an item\n\n";
+
+struct ContextSwitches {
+    long voluntary = 0;
+    long involuntary = 0;
+};
+
+ContextSwitches contextSwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
+}
+
+void sendKey(VeltoTextView &view, Qt::Key key, const QString &text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(&view, &press);
+}
+
+void TypedKey(benchmark::State &state, std::u16string_view marker, QString typed) {
+    std::u16string text = samples::generatedMarkdown(pageSize / 2);
+    text += middle;
+    text += samples::generatedMarkdown(pageSize / 2, 2);
+    auto view = std::make_unique<VeltoTextView>();
+    view->resize(610, 400);
+    view->editingCore().loadText(text, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
+    MarkdownStyler::apply(view->textStorage());
+    view->show();
+    view->setFocus();
+    const std::size_t caret = text.find(marker, pageSize / 2 - 16) + marker.size();
+    view->setSelectedRange(TextRange{caret, 0});
+    view->scrollRangeToVisible(TextRange{caret, 0});
+    view->viewport()->repaint();
+    QCoreApplication::processEvents();
+
+    std::vector<double> samples;
+    std::vector<double> processor;
+    // Keystrokes that waited more than a millisecond beyond their processor time, by why the thread
+    // was off the processor meanwhile: taken off by the scheduler (a busy machine) or waiting by itself.
+    int preempted = 0;
+    int waited = 0;
+    for (auto _ : state) {
+        const ContextSwitches switchesBefore = contextSwitches();
+        const double processorStart = threadProcessorMilliseconds();
+        const auto start = std::chrono::steady_clock::now();
+        sendKey(*view, Qt::Key_E, typed);
+        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+        processor.push_back(threadProcessorMilliseconds() - processorStart);
+        const ContextSwitches switchesAfter = contextSwitches();
+        if (elapsed - processor.back() > 1.0) {
+            preempted += switchesAfter.involuntary > switchesBefore.involuntary ? 1 : 0;
+            waited += switchesAfter.voluntary > switchesBefore.voluntary ? 1 : 0;
+        }
+        samples.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1000);
+        sendKey(*view, Qt::Key_Backspace, QStringLiteral("\b"));
+        view->viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+    if (processor.size() > 2) {
+        state.counters["cpu_worst_after_two_ms"] = *std::max_element(processor.begin() + 2, processor.end());
+        state.counters["worst_after_two_ms"] = *std::max_element(samples.begin() + 2, samples.end());
+    }
+    state.counters["slow_preempted"] = preempted;
+    state.counters["slow_waited"] = waited;
+    reportSamples(state, samples);
+    reportSamples(state, processor, "cpu_");
+}
+
+/// The first keystroke at a place far from the previous one: each iteration types at the other end of
+/// the page (the work that follows the caret, such as the storage's gap, moves across the page).
+void FirstKeystrokeAtAPlace(benchmark::State &state) {
+    std::u16string text = samples::generatedMarkdown(pageSize);
+    auto view = std::make_unique<VeltoTextView>();
+    view->resize(610, 400);
+    view->editingCore().loadText(text, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
+    MarkdownStyler::apply(view->textStorage());
+    view->show();
+    view->setFocus();
+    QCoreApplication::processEvents();
+    const std::size_t places[] = {text.find(u'\n', 1000) + 1, text.find(u'\n', text.size() - 1000) + 1};
+    TimedRuns runs(state);
+    int round = 0;
+    for (auto _ : state) {
+        const std::size_t caret = places[round++ % 2];
+        view->setSelectedRange(TextRange{caret, 0});
+        view->scrollRangeToVisible(TextRange{caret, 0});
+        view->viewport()->repaint();
+        QCoreApplication::processEvents();
+        runs.time([&] { sendKey(*view, Qt::Key_E, QStringLiteral("e")); });
+        sendKey(*view, Qt::Key_Backspace, QStringLiteral("\b"));
+        QCoreApplication::processEvents();
+    }
+    runs.report();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::RegisterBenchmark("TypedKey/5MiB/proseLetter", TypedKey, u"Some prose", QStringLiteral("e"))
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(300);
+    benchmark::RegisterBenchmark("TypedKey/5MiB/proseBracket", TypedKey, u"Some prose", QStringLiteral("("))
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(300);
+    benchmark::RegisterBenchmark("TypedKey/5MiB/codeLetter", TypedKey, u"let x", QStringLiteral("y"))
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(300);
+    benchmark::RegisterBenchmark("FirstKeystrokeAtAPlace/5MiB", FirstKeystrokeAtAPlace)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(40);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
