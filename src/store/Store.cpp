@@ -31,7 +31,6 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     , scheduler_(environment.scheduler != nullptr ? environment.scheduler : &qtScheduler())
     , maximumPageCount_(maximumPageCount)
     , maximumPageBytes_(maximumPageBytes)
-    , saveOperation_(environment.saveOperation ? std::move(environment.saveOperation) : productionSaveOperation)
     , loadOperation_(environment.loadOperation ? std::move(environment.loadOperation) : productionLoadOperation)
     , incrementalLoadOperation_(environment.incrementalLoadOperation ? std::move(environment.incrementalLoadOperation)
                                                                      : productionIncrementalLoadOperation)
@@ -39,7 +38,14 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
                                         ? std::move(environment.archivedPreviewLoadOperation)
                                         : productionArchivedPreviewLoadOperation)
     , latestPageLoadOperation_(environment.latestPageLoadOperation ? std::move(environment.latestPageLoadOperation)
-                                                                   : productionLatestPageLoadOperation) {
+                                                                   : productionLatestPageLoadOperation)
+    , saveScheduler_(
+          folderURL_, environment.saveOperation ? std::move(environment.saveOperation) : productionSaveOperation,
+          [this](std::uint64_t generation) { return saveRequest(generation); },
+          [this](const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
+                 const std::optional<std::string> &errorDescription) {
+              didFinishSave(request, result, errorDescription);
+          }) {
     InitialState initial = initialState(loadResult, now());
     document_ = std::move(initial.document);
     loadState_ = std::move(initial.loadState);
@@ -114,27 +120,6 @@ void VeltoStore::startMonitoringFolder() {
             store->requestExternalRefresh(std::nullopt);
         }
     });
-}
-
-VeltoSaveCoordinator &VeltoStore::saveCoordinator() {
-    if (saveCoordinator_ == nullptr) {
-        saveCoordinator_ = makeSaveCoordinator();
-    }
-    return *saveCoordinator_;
-}
-
-std::shared_ptr<VeltoSaveCoordinator> VeltoStore::makeSaveCoordinator() {
-    QPointer<VeltoStore> store(this);
-    // Each coordinator belongs to one library session: a late outcome of an earlier session is dropped.
-    std::uint64_t sessionRevision = librarySessionRevision_;
-    return VeltoSaveCoordinator::make(folderURL_, saveOperation_,
-                                      [store, sessionRevision](const VeltoSaveRequest &request,
-                                                               const std::optional<VeltoSaveResult> &result,
-                                                               const std::optional<std::string> &errorDescription) {
-                                          if (store != nullptr && store->librarySessionRevision_ == sessionRevision) {
-                                              store->didFinishSave(request, result, errorDescription);
-                                          }
-                                      });
 }
 
 std::optional<std::filesystem::path> VeltoStore::currentPageFileURL() const {

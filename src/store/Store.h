@@ -19,6 +19,7 @@
 #include "store/FolderMonitor.h"
 #include "store/RefreshRequests.h"
 #include "store/SaveCoordinator.h"
+#include "store/SaveScheduler.h"
 #include "store/Scheduler.h"
 #include "store/StoreSignals.h"
 
@@ -96,10 +97,10 @@ public:
 
     // Save bookkeeping, read by the shell and by tests.
     std::uint64_t librarySessionRevision() const { return librarySessionRevision_; }
-    std::uint64_t nextGeneration() const { return nextGeneration_; }
-    std::optional<std::uint64_t> latestScheduledGeneration() const { return latestScheduledGeneration_; }
-    std::uint64_t latestCompletedGeneration() const { return latestCompletedGeneration_; }
-    std::optional<std::uint64_t> latestFailedGeneration() const { return latestFailedGeneration_; }
+    std::uint64_t nextGeneration() const { return saveScheduler_.nextGeneration(); }
+    std::optional<std::uint64_t> latestScheduledGeneration() const { return saveScheduler_.latestScheduledGeneration(); }
+    std::uint64_t latestCompletedGeneration() const { return saveScheduler_.latestCompletedGeneration(); }
+    std::optional<std::uint64_t> latestFailedGeneration() const { return saveScheduler_.latestFailedGeneration(); }
     const std::map<Uuid, VeltoPageBaseline> &pageBaselines() const { return pageBaselines_; }
     const VeltoMutationTracker &mutations() const { return mutations_; }
     bool isMonitoringFolder() const { return folderMonitor_ != nullptr && !folderMonitor_->hasLostFolder(); }
@@ -171,14 +172,12 @@ private:
 
     Date now() const { return clock_->now(); }
     void startMonitoringFolder();
-    VeltoSaveCoordinator &saveCoordinator();
-    std::shared_ptr<VeltoSaveCoordinator> makeSaveCoordinator();
 
     void recordMutations(const VeltoDocument &before, const VeltoDocument &after,
                          const std::set<Uuid> &archiveMetadataOnlyPageIDs);
     /// Called after every change of `document_`, recorded or not, before anything else can run.
-    void documentDidChange() { documentRevision_ += 1; }
-    std::uint64_t schedule();
+    void documentDidChange() { saveScheduler_.documentDidChange(); }
+    std::uint64_t schedule() { return saveScheduler_.schedule(); }
     VeltoSaveRequest saveRequest(std::uint64_t generation) const;
     void didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                        const std::optional<std::string> &errorDescription);
@@ -194,9 +193,7 @@ private:
     void askEditorForPendingText();
     /// Tells the editor when the current page is not `previous` any more, or holds another text.
     void announceCurrentPageChange(const VeltoPage &previous);
-    /// The number of successful saves that had written the page when asked: a read of the page that began
-    /// before the number changed is older than what the store holds.
-    std::uint64_t pageSaveCount(const Uuid &pageID) const;
+    std::uint64_t pageSaveCount(const Uuid &pageID) const { return saveScheduler_.pageSaveCount(pageID); }
     void replaceDocument(VeltoDocument document);
     bool takeLatestPage(const Uuid &pageID, const std::optional<VeltoPage> &latest);
 
@@ -211,7 +208,6 @@ private:
     VeltoScheduler *scheduler_;
     const std::int64_t maximumPageCount_;
     const std::int64_t maximumPageBytes_;
-    const SaveOperation saveOperation_;
     const LoadOperation loadOperation_;
     const IncrementalLoadOperation incrementalLoadOperation_;
     const ArchivedPreviewLoadOperation archivedPreviewLoadOperation_;
@@ -219,19 +215,9 @@ private:
     std::uint64_t librarySessionRevision_ = 0;
 
     // Saves.
-    std::uint64_t nextGeneration_ = 0;
-    std::optional<std::uint64_t> latestScheduledGeneration_;
-    // The document the last schedule was asked to save, known by its revision: a second copy of up to 5 MiB of
-    // text on every edit would cost the main thread more than the edit itself. Every change of `document_`
-    // raises `documentRevision_`, so the two revisions are equal exactly while the document is unchanged.
-    std::uint64_t documentRevision_ = 0;
-    std::optional<std::uint64_t> latestScheduledDocumentRevision_;
-    std::uint64_t latestCompletedGeneration_ = 0;
-    std::optional<std::uint64_t> latestFailedGeneration_;
     std::map<Uuid, VeltoPageBaseline> pageBaselines_;
-    std::map<Uuid, std::uint64_t> pageSaveCounts_;
     VeltoMutationTracker mutations_;
-    std::shared_ptr<VeltoSaveCoordinator> saveCoordinator_;
+    VeltoSaveScheduler saveScheduler_;
 
     // Changes made by other writers.
     std::unique_ptr<VeltoFolderMonitor> folderMonitor_;

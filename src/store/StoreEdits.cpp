@@ -59,16 +59,6 @@ void VeltoStore::recordMutations(const VeltoDocument &before, const VeltoDocumen
     }
 }
 
-std::uint64_t VeltoStore::schedule() {
-    nextGeneration_ += 1;
-    std::uint64_t generation = nextGeneration_;
-    latestScheduledGeneration_ = generation;
-    latestScheduledDocumentRevision_ = documentRevision_;
-    // Handed over at once, so that requests reach the coordinator in the order they were made.
-    saveCoordinator().submit(saveRequest(generation));
-    return generation;
-}
-
 VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) const {
     VeltoSaveRequest request;
     request.writerID = VeltoPageLibrary::processWriterID();
@@ -99,16 +89,10 @@ VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) const {
 
 void VeltoStore::didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                                const std::optional<std::string> &errorDescription) {
-    if (request.generation < latestCompletedGeneration_) {
-        return; // an older outcome never overrides a newer one
-    }
-    latestCompletedGeneration_ = request.generation;
     lastSaveErrorDescription_ = errorDescription;
-    if (!result.has_value()) {
-        latestFailedGeneration_ = request.generation; // the changes stay pending for the next save
-        return;
+    if (result.has_value()) {
+        applySaveResult(request, *result); // a failed save leaves its changes pending for the next one
     }
-    applySaveResult(request, *result);
 }
 
 void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result) {
@@ -129,7 +113,6 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     }
     for (const auto &[pageID, baseline] : result.persistedPageBaselines) {
         pageBaselines_.insert_or_assign(pageID, baseline);
-        pageSaveCounts_[pageID] += 1;
     }
     std::optional<VeltoPage> currentBeforeMerge;
     if (result.mergedPages.count(document_.currentPage.id) != 0) {
@@ -154,7 +137,6 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     }
     updateConflictPresentation(result);
     mutations_.discardPersistedMutations(request.mutationRevision);
-    latestFailedGeneration_.reset();
     loadState_ = VeltoStoreLoadState::loaded(); // a missing library exists from its first save on
     // A monitor whose folder went (and was made again by this save) watches nothing: it counts as none.
     if (folderMonitor_ == nullptr || folderMonitor_->hasLostFolder()) {
@@ -194,12 +176,8 @@ QCoro::Task<void> VeltoStore::flush() {
     if (loadState_.recoveryIssue() != nullptr) {
         co_return; // nothing is saved until the library is recovered
     }
-    bool needsSchedule = latestScheduledDocumentRevision_ != documentRevision_ ||
-                         !latestScheduledGeneration_.has_value() ||
-                         latestFailedGeneration_ == latestScheduledGeneration_;
-    std::uint64_t generation = needsSchedule ? schedule() : *latestScheduledGeneration_;
-    std::shared_ptr<VeltoSaveCoordinator> coordinator = saveCoordinator_;
-    co_await coordinator->waitUntilDurable(generation);
+    QCoro::Task<void> flushing = saveScheduler_.flush();
+    co_await flushing;
 }
 
 } // namespace velto

@@ -99,18 +99,7 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
 }
 
 bool VeltoStore::hasOutstandingSave() const {
-    if (loadState_.recoveryIssue() != nullptr) {
-        return false;
-    }
-    if (latestScheduledDocumentRevision_ != documentRevision_) {
-        return true;
-    }
-    if (latestScheduledGeneration_.has_value() && *latestScheduledGeneration_ > latestCompletedGeneration_) {
-        return true;
-    }
-    // A failed last save leaves its changes pending; the next flush saves them again or fails with its error.
-    return hasPendingMutations(mutations_) && latestFailedGeneration_.has_value() &&
-           latestFailedGeneration_ == latestScheduledGeneration_;
+    return loadState_.recoveryIssue() == nullptr && saveScheduler_.hasOutstandingSave(hasPendingMutations(mutations_));
 }
 
 void VeltoStore::askEditorForPendingText() {
@@ -126,11 +115,6 @@ void VeltoStore::announceCurrentPageChange(const VeltoPage &previous) {
     } else if (current.visibleText() != previous.visibleText()) {
         emit currentPageChangedOutsideEditor(current.id, CurrentPageChange::text);
     }
-}
-
-std::uint64_t VeltoStore::pageSaveCount(const Uuid &pageID) const {
-    auto found = pageSaveCounts_.find(pageID);
-    return found == pageSaveCounts_.end() ? 0 : found->second;
 }
 
 void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyAutoArchive*/) {
@@ -151,8 +135,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
         keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document, pageBaselines(loaded->document));
     replaceDocument(std::move(reloaded.document));
     pageBaselines_ = std::move(reloaded.baselines);
-    latestScheduledDocumentRevision_.reset();
-    latestFailedGeneration_.reset();
+    saveScheduler_.documentWasReloaded();
     loadState_ = VeltoStoreLoadState::loaded();
     lastSaveErrorDescription_.reset();
     lastSaveConflictPresentation_.reset();

@@ -165,15 +165,9 @@ void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, 
     replaceDocument(std::move(document));
     pageBaselines_ = pageBaselines(document_);
     mutations_.reset(structureRepair, false);
-    // A new coordinator for the new folder; outcomes of the old one carry the old session and are dropped.
-    saveCoordinator_ = makeSaveCoordinator();
-    latestScheduledGeneration_.reset();
-    latestScheduledDocumentRevision_.reset();
-    latestFailedGeneration_.reset();
     lastSaveErrorDescription_.reset();
     lastSaveConflictPresentation_.reset();
     loadState_ = std::move(loadState);
-    pageSaveCounts_.clear();
     startMonitoringFolder();
     announceCurrentPageChange(previousCurrentPage);
 }
@@ -181,6 +175,8 @@ void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, 
 void VeltoStore::beginLibrarySession(const std::filesystem::path &folderURL) {
     librarySessionRevision_ += 1;
     folderURL_ = folderURL;
+    // Saves go to the new folder; outcomes of saves still running in the old one are dropped.
+    saveScheduler_.beginSession(folderURL);
     refreshRequests_.clear();
 }
 
