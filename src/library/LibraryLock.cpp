@@ -46,10 +46,12 @@ std::vector<std::filesystem::path> distinctStandardizedFolders(const std::vector
     return result;
 }
 
+// Without waiting: a FIFO or a device at the lock file's path could block the open for ever, while the
+// caller (and every other writer behind it) waits for the library.
 int openRetryingInterrupts(const std::filesystem::path &path) {
     int descriptor;
     do {
-        descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, S_IRUSR | S_IWUSR);
     } while (descriptor < 0 && errno == EINTR);
     return descriptor;
 }
@@ -91,6 +93,12 @@ void openLockFile(const std::filesystem::path &folder, HeldLockFiles &held) {
         int code = errno;
         ::close(file.descriptor);
         throw velto::FileSystemError(code, path, "fstat");
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(file.descriptor);
+        // The sentence the user sees names the file, so that it can be taken away.
+        throw velto::FileSystemError(EINVAL, path, "Opening",
+                                     "The library file “.velto/transaction.lock” isn’t a regular file.");
     }
     file.device = status.st_dev;
     file.inode = status.st_ino;

@@ -122,19 +122,24 @@ FileDescriptor openOrThrow(const fs::path &path, int flags, const char *operatio
     return FileDescriptor(fd);
 }
 
+/// The refusal of a file that is neither a regular file nor a folder (a FIFO, a device, a socket).
+FileSystemError notARegularFile(const fs::path &path, const char *operation) {
+    return FileSystemError(EINVAL, path, operation, "Not a regular file");
+}
+
 /// Opens a file for reading without waiting: a FIFO or a device at the path would otherwise block the open
 /// (or the reads) for as long as no other program writes to it. Only a regular file is kept open.
-FileDescriptor openRegularFileForReading(const fs::path &path) {
-    FileDescriptor file = openOrThrow(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, "Opening");
+FileDescriptor openRegularFileForReading(const fs::path &path, const char *operation = "Opening") {
+    FileDescriptor file = openOrThrow(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, operation);
     struct stat info {};
     if (::fstat(file.get(), &info) < 0) {
-        throwErrno(path, "Opening");
+        throwErrno(path, operation);
     }
     if (S_ISDIR(info.st_mode)) {
         throw FileSystemError(EISDIR, path, "Reading");
     }
     if (!S_ISREG(info.st_mode)) {
-        throw FileSystemError(EINVAL, path, "Opening", "Not a regular file");
+        throw notARegularFile(path, operation);
     }
     return file;
 }
@@ -300,7 +305,8 @@ void copySymbolicLink(const fs::path &from, const fs::path &to, const struct sta
 
 /// A new file at `to` (never replacing one) with the bytes and permissions of `from`.
 void copyFileContents(const fs::path &from, const fs::path &to, const struct stat &source) {
-    FileDescriptor input = openOrThrow(from, O_RDONLY, "Copying");
+    // Checked again on the open file: what the path named when it was looked at may have been replaced since.
+    FileDescriptor input = openRegularFileForReading(from, "Copying");
     FileDescriptor output = openOrThrow(to, O_WRONLY | O_CREAT | O_EXCL, "Copying", source.st_mode & 0777);
     try {
         char buffer[65536];
@@ -523,8 +529,15 @@ void PosixFileSystem::copyItem(const std::filesystem::path &from, const std::fil
         if (::mkdir(to.c_str(), source.st_mode & 07777) < 0) {
             throwErrno(to, "Copying");
         }
-        for (const NamedEntry &entry : directoryEntries(from)) {
-            copyItem(from / entry.name, to / entry.name);
+        try {
+            for (const NamedEntry &entry : directoryEntries(from)) {
+                copyItem(from / entry.name, to / entry.name);
+            }
+        } catch (...) {
+            // Leave no half-copied folder behind that a second attempt would refuse to replace.
+            std::error_code ignored;
+            fs::remove_all(to, ignored);
+            throw;
         }
         break;
     case FileType::symbolicLink:
@@ -534,7 +547,8 @@ void PosixFileSystem::copyItem(const std::filesystem::path &from, const std::fil
         copyFileContents(from, to, source);
         break;
     case FileType::other:
-        throw FileSystemError(ENOTSUP, from, "Copying");
+        // Reading a FIFO would wait for a writer that may never come; a device has no bytes of a page.
+        throw notARegularFile(from, "Copying");
     }
     keepTimestamps(to, source);
 }

@@ -53,12 +53,15 @@ TEST(HostileFiles, FileThatIsNotARegularFileIsRefusedByNameInsteadOfBlockingTheL
         const char *file;
         std::function<std::filesystem::path(const std::filesystem::path &folder)> place; // answers the FIFO
         const char *named;
+        const char *refusal = "Not a regular file";
     };
     const std::vector<Case> cases = {
         {"manifest", [](auto &folder) { return folder / ".velto/manifest.json"; }, "manifest"},
         {"journal", [](auto &folder) { return folder / ".velto/writers/zz.json"; }, "“writers/zz.json”"},
         {"deletion shard", [](auto &folder) { return folder / ".velto/deletions/v1-a.json"; }, "“deletions/v1-a.json”"},
         {"page file", [](auto &folder) { return pageFileOfA(folder); }, "a1000000.md"},
+        {"lock file", [](auto &folder) { return folder / ".velto/transaction.lock"; }, "“.velto/transaction.lock”",
+         "isn’t a regular file"},
     };
     for (const Case &testCase : cases) {
         SCOPED_TRACE(testCase.file);
@@ -69,7 +72,7 @@ TEST(HostileFiles, FileThatIsNotARegularFileIsRefusedByNameInsteadOfBlockingTheL
 
         std::string message = failureMessage(VeltoPageLibrary::load(folder.path()));
         EXPECT_NE(message.find(testCase.named), std::string::npos) << message;
-        EXPECT_NE(message.find("Not a regular file"), std::string::npos) << message;
+        EXPECT_NE(message.find(testCase.refusal), std::string::npos) << message;
     }
 }
 

@@ -147,6 +147,22 @@ TEST_F(FileSystemTest, CopyDuplicatesFilesAndFoldersButNeverReplaces) {
     EXPECT_EQ(errorCodeOf([&] { fileSystem.copyItem(folder / "src", folder / "dst"); }), EEXIST);
 }
 
+TEST_F(FileSystemTest, CopyRefusesByNameWhatIsNotARegularFileAndLeavesNoHalfCopy) {
+    folder.writeFile("src/a.md", "a");
+    fs::path fifo = folder / "src" / "b.md";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        fileSystem.copyItem(folder / "src", folder / "dst"); // would wait for a writer if the FIFO were read
+        FAIL() << "a FIFO was copied";
+    } catch (const FileSystemError &error) {
+        EXPECT_EQ(error.path(), fifo);
+        EXPECT_EQ(error.localizedDescription(), "Not a regular file");
+        EXPECT_NE(std::string(error.what()).find(fifo.string()), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(folder.exists("dst"));
+    EXPECT_EQ(folder.readFile("src/a.md"), "a");
+}
+
 TEST_F(FileSystemTest, CopyKeepsModificationDates) {
     fs::path original = folder.writeFile("library/page.md", "text");
     auto past = fs::file_time_type::clock::now() - std::chrono::hours(72);

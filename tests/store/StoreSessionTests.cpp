@@ -1,6 +1,8 @@
 #include "StoreSessionFixture.h"
 #include "store/PageArchiveState.h"
 
+#include <set>
+
 namespace velto {
 namespace {
 
@@ -174,6 +176,26 @@ TEST(StoreSessions, UsingAnEmptyFolderStartsALibraryThatTheFirstEditWrites) {
     folders.flush();
     EXPECT_TRUE(store.loadState().isLoaded());
     EXPECT_NE(pageFileText(folders.other, store.document().currentPage.id).find("first words"), std::string::npos);
+}
+
+/// The current page is held apart from the other pages: three files make a current page and two others.
+TEST(StoreSessions, UsingAPlainFolderTakesEveryMarkdownFileAsAPageSubfoldersIncluded) {
+    TwoFolders folders;
+    VeltoStore &store = folders.openFirst();
+    std::filesystem::create_directories(folders.other / "Plain");
+    std::filesystem::create_directories(folders.other / "Plain2");
+    defaultFileSystem().writeAtomically(folders.other / "top.md", "top\n");
+    defaultFileSystem().writeAtomically(folders.other / "Plain/note.md", "note\n");
+    defaultFileSystem().writeAtomically(folders.other / "Plain2/x.md", "x\n");
+
+    awaitTask(store.applyFolderConnection(
+        selection(folders.other, VeltoFolderConnectionOperation::useSelectedFolderContents)));
+    std::multiset<std::string> held{store.document().currentPage.visibleText()};
+    for (const VeltoPage &page : store.document().pages) {
+        held.insert(page.visibleText());
+    }
+    EXPECT_EQ(held, (std::multiset<std::string>{"top\n", "note\n", "x\n"}));
+    EXPECT_EQ(store.document().pages.size(), 2u);
 }
 
 TEST(StoreSessions, TheOpenFolderWrittenDifferentlyIsNoChange) {
