@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace velto::editor {
 
@@ -128,11 +129,10 @@ class Breaks {
 public:
     enum class Kind { grapheme, word };
 
-    Breaks(Kind kind, const TextPieces &text) {
+    Breaks(Kind kind, const TextPieces &text)
+        : kind_(kind) {
         UErrorCode status = U_ZERO_ERROR;
-        iterator_.reset(kind == Kind::grapheme
-                            ? icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status)
-                            : icu::BreakIterator::createWordInstance(icu::Locale::getRoot(), status));
+        iterator_ = takeIterator(kind, status);
         if (U_FAILURE(status)) {
             iterator_.reset();
             return;
@@ -149,11 +149,40 @@ public:
         }
     }
 
+    ~Breaks() {
+        if (iterator_) {
+            spareIterators(kind_).push_back(std::move(iterator_));
+        }
+    }
+    Breaks(const Breaks &) = delete;
+    Breaks &operator=(const Breaks &) = delete;
+
     bool valid() const { return iterator_ != nullptr; }
     icu::BreakIterator &operator*() { return *iterator_; }
     icu::BreakIterator *operator->() { return iterator_.get(); }
 
 private:
+    // Making an iterator costs more than a caret step or a Backspace itself, so finished ones are kept
+    // for the next use on the same thread (setText starts each use afresh).
+    static std::vector<std::unique_ptr<icu::BreakIterator>> &spareIterators(Kind kind) {
+        thread_local std::vector<std::unique_ptr<icu::BreakIterator>> spareGrapheme;
+        thread_local std::vector<std::unique_ptr<icu::BreakIterator>> spareWord;
+        return kind == Kind::grapheme ? spareGrapheme : spareWord;
+    }
+
+    static std::unique_ptr<icu::BreakIterator> takeIterator(Kind kind, UErrorCode &status) {
+        std::vector<std::unique_ptr<icu::BreakIterator>> &spare = spareIterators(kind);
+        if (!spare.empty()) {
+            std::unique_ptr<icu::BreakIterator> iterator = std::move(spare.back());
+            spare.pop_back();
+            return iterator;
+        }
+        return std::unique_ptr<icu::BreakIterator>(
+            kind == Kind::grapheme ? icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status)
+                                   : icu::BreakIterator::createWordInstance(icu::Locale::getRoot(), status));
+    }
+
+    Kind kind_;
     std::unique_ptr<icu::BreakIterator> iterator_;
 };
 
