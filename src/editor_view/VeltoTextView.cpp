@@ -8,6 +8,7 @@
 #include "editor_view/AutoCorrection.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "editor_view/ContinuousSpellChecking.h"
+#include "editor_view/DroppedText.h"
 #include "editor_view/SpellingContextMenu.h"
 #include "editor_view/TextBoundaries.h"
 #include "editor_view/TaskCheckboxAccessibilityElement.h"
@@ -796,8 +797,7 @@ void VeltoTextView::pastePlainText(const QString &text, std::optional<std::size_
     if (!core_.isEditable() || text.isEmpty()) {
         return;
     }
-    // Pasted line ends become line feeds, so that a paste never changes the page file's line ending.
-    const std::u16string inserted = PasteRules::normalizingLineEnds(replacingLoneSurrogates(fromQt(text)));
+    const std::u16string inserted = insertableText(text);
     const TextRange range = at ? TextRange{*at, 0} : core_.selectedRange();
     core_.replaceText(range, inserted, TextRange{range.location + inserted.size(), 0});
 }
@@ -994,12 +994,13 @@ void VeltoTextView::dragLeaveEvent(QDragLeaveEvent *) {
 
 void VeltoTextView::dropEvent(QDropEvent *event) {
     dropCaret_.reset();
-    if (!event->mimeData()->hasText() || !core_.isEditable()) {
+    const std::optional<std::u16string> dropped = droppedText(*event->mimeData());
+    if (!dropped || !core_.isEditable()) {
         event->ignore();
         return;
     }
     const std::size_t position = positionAtViewportPoint(event->position());
-    const std::u16string text = replacingLoneSurrogates(fromQt(event->mimeData()->text()));
+    const std::u16string &text = *dropped;
     const bool fromHere = event->source() == this;
     const TextRange source = core_.selectedRange();
     if (fromHere && event->dropAction() == Qt::MoveAction) {
