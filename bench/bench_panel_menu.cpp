@@ -1,6 +1,7 @@
 // Figures of the tray icon's menu, built offscreen over an in-memory library of 100 active pages of 50 KB and
 // 1,000 archived pages: the whole menu, one "Older Archived Pages" submenu filled as it opens, and the word
 // count of a 5 MB page for the information line. Each reports the median and the worst run in milliseconds.
+#include "panel/ActivePages.h"
 #include "panel/BrowsePagesList.h"
 #include "panel/BrowsePagesWindow.h"
 #include "panel/PanelMenuView.h"
@@ -166,15 +167,14 @@ void BM_BrowseSearchKeystroke(benchmark::State &state) {
         auto begin = std::chrono::steady_clock::now();
         std::vector<const VeltoPage *> pages = list.candidatePages();
         BrowseSearch search;
-        search.start(run, queries[run % 5], pages);
+        search.start(run, queries[run % 5], identifiersOf(pages));
         bool done = false;
         while (!done) {
             auto sliceBegin = std::chrono::steady_clock::now();
-            done = search.step(list.foldedTexts(), BrowsePagesWindow::searchSlice);
+            done = search.step(fixture.store->document(), list.foldedTexts(), BrowsePagesWindow::searchSlice);
             slices.push_back(milliseconds(std::chrono::steady_clock::now() - sliceBegin));
         }
-        std::set<Uuid> matching(search.matches().begin(), search.matches().end());
-        std::erase_if(pages, [&](const VeltoPage *page) { return matching.count(page->id) == 0; });
+        search.keepMatching(pages);
         list.setRows(pages, queries[run % 5], systemClock().now());
         model.setRows(list.rows());
         samples.push_back(milliseconds(std::chrono::steady_clock::now() - begin));
@@ -196,11 +196,11 @@ void BM_FiveMegabyteCurrentPageSlices(benchmark::State &state) {
     std::vector<double> menus;
     for (auto _ : state) {
         BrowseSearch search;
-        search.start(1, "\u00c9t\u00c9", list.candidatePages());
+        search.start(1, "\u00c9t\u00c9", identifiersOf(list.candidatePages()));
         bool done = false;
         while (!done) {
             auto sliceBegin = std::chrono::steady_clock::now();
-            done = search.step(list.foldedTexts(), BrowsePagesWindow::searchSlice);
+            done = search.step(fixture.store->document(), list.foldedTexts(), BrowsePagesWindow::searchSlice);
             slices.push_back(milliseconds(std::chrono::steady_clock::now() - sliceBegin));
         }
         auto menuBegin = std::chrono::steady_clock::now();

@@ -1,12 +1,17 @@
 #include "panel/BrowsePagesList.h"
 
+#include "panel/ActivePages.h"
 #include "panel/PagePreview.h"
 #include "panel/RelativeDates.h"
 #include "platform/Text.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
+#include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
 
 namespace velto {
 namespace {
@@ -28,6 +33,26 @@ bool isASCII(std::string_view text) {
         }
     }
     return true;
+}
+
+// Whether a piece of text may start at `offset` (a lead byte beyond ASCII): the character there neither
+// composes with its neighbours, nor folds into one that composes with what precedes it.
+bool startsFreshPiece(std::string_view text, std::size_t offset) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2 *nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) {
+        return false;
+    }
+    int32_t index = 0;
+    UChar32 character = 0;
+    const int32_t length = static_cast<int32_t>(std::min<std::size_t>(text.size() - offset, 4));
+    U8_NEXT(reinterpret_cast<const uint8_t *>(text.data() + offset), index, length, character);
+    if (character < 0 || !nfc->isInert(character)) {
+        return false;
+    }
+    icu::UnicodeString folded(character);
+    folded.foldCase();
+    return nfc->hasBoundaryBefore(folded.char32At(0));
 }
 
 std::optional<Uuid> loadedOriginalID(const VeltoPage &page) {
@@ -58,16 +83,50 @@ std::string FoldedPageTexts::fold(std::string_view text) {
     return text::nfc(folded);
 }
 
-const std::string &FoldedPageTexts::folded(const VeltoPage &page) {
-    std::string_view text = pageText(page);
-    auto found = entries_.find(page.id);
-    if (found != entries_.end() && found->second.original == text) {
-        return found->second.folded;
+std::size_t FoldedPageTexts::pieceEnd(std::string_view text, std::size_t start, std::size_t length) {
+    std::size_t end = start + length;
+    while (end < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[end]);
+        if (byte < 0x80) {
+            return end; // ASCII never composes with what precedes it and folds to ASCII
+        }
+        if ((byte & 0xC0) != 0x80 && startsFreshPiece(text, end)) {
+            return end;
+        }
+        end += 1;
     }
+    return text.size();
+}
+
+FoldedPageTexts::Entry &FoldedPageTexts::entryFor(const VeltoPage &page) {
+    std::string_view text = pageText(page);
     Entry &entry = entries_[page.id];
-    entry.original.assign(text);
-    entry.folded = fold(text);
-    return entry.folded;
+    if (entry.version == 0 || entry.original != text) {
+        entry.original.assign(text);
+        entry.folded.clear();
+        entry.foldedUpTo = 0;
+        entry.version = ++lastVersion_;
+    }
+    return entry;
+}
+
+FoldedPageTexts::Folding FoldedPageTexts::foldUntil(const VeltoPage &page,
+                                                    std::chrono::steady_clock::time_point deadline) {
+    Entry &entry = entryFor(page);
+    const std::string_view text = entry.original;
+    while (entry.foldedUpTo < text.size()) {
+        const std::size_t end = pieceEnd(text, entry.foldedUpTo, pieceLength);
+        entry.folded += fold(text.substr(entry.foldedUpTo, end - entry.foldedUpTo));
+        entry.foldedUpTo = end;
+        if (entry.foldedUpTo < text.size() && std::chrono::steady_clock::now() >= deadline) {
+            return {nullptr, entry.version};
+        }
+    }
+    return {&entry.folded, entry.version};
+}
+
+const std::string &FoldedPageTexts::folded(const VeltoPage &page) {
+    return *foldUntil(page, std::chrono::steady_clock::time_point::max()).text;
 }
 
 void FoldedPageTexts::retain(const std::set<Uuid> &keep) {
@@ -78,27 +137,74 @@ void FoldedPageTexts::retain(const std::set<Uuid> &keep) {
 
 // ---- sliced search ----
 
-void BrowseSearch::start(std::uint64_t generation, std::string query, std::vector<const VeltoPage *> pages) {
+void BrowseSearch::start(std::uint64_t generation, std::string query, std::vector<Uuid> pageIDs) {
     generation_ = generation;
     foldedQuery_ = FoldedPageTexts::fold(query);
-    pages_ = std::move(pages);
+    pageIDs_ = std::move(pageIDs);
     next_ = 0;
+    searchedUpTo_ = 0;
+    searchedVersion_ = 0;
     matches_.clear();
 }
 
-bool BrowseSearch::step(FoldedPageTexts &texts, std::chrono::steady_clock::duration budget) {
+bool BrowseSearch::step(const VeltoDocument &document, FoldedPageTexts &texts,
+                        std::chrono::steady_clock::duration budget) {
     const auto deadline = std::chrono::steady_clock::now() + budget;
-    while (next_ < pages_.size()) {
-        const VeltoPage &page = *pages_[next_];
-        next_ += 1;
-        if (texts.folded(page).find(foldedQuery_) != std::string::npos) {
-            matches_.push_back(page.id);
+    while (next_ < pageIDs_.size()) {
+        if (const VeltoPage *page = findPage(document, pageIDs_[next_])) {
+            const FoldedPageTexts::Folding folding = texts.foldUntil(*page, deadline);
+            if (folding.text == nullptr) {
+                return false;
+            }
+            if (folding.version != searchedVersion_) {
+                // The text changed since part of it was searched: from the start again.
+                searchedUpTo_ = 0;
+                searchedVersion_ = folding.version;
+            }
+            const PieceSearch found = searchPieces(*folding.text, deadline);
+            if (found == PieceSearch::unfinished) {
+                return false;
+            }
+            if (found == PieceSearch::found) {
+                matches_.push_back(page->id);
+            }
         }
+        moveToNextPage();
         if (std::chrono::steady_clock::now() >= deadline) {
             break;
         }
     }
-    return next_ >= pages_.size();
+    return next_ >= pageIDs_.size();
+}
+
+BrowseSearch::PieceSearch BrowseSearch::searchPieces(std::string_view folded,
+                                                     std::chrono::steady_clock::time_point deadline) {
+    while (true) {
+        // Each window reaches a query's length past its piece, so that a match across two pieces is found.
+        const std::size_t end = std::min(folded.size(), searchedUpTo_ + FoldedPageTexts::pieceLength +
+                                                            foldedQuery_.size());
+        if (folded.substr(searchedUpTo_, end - searchedUpTo_).find(foldedQuery_) != std::string_view::npos) {
+            return PieceSearch::found;
+        }
+        if (end == folded.size()) {
+            return PieceSearch::absent;
+        }
+        searchedUpTo_ += FoldedPageTexts::pieceLength;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return PieceSearch::unfinished;
+        }
+    }
+}
+
+void BrowseSearch::keepMatching(std::vector<const VeltoPage *> &pages) const {
+    const std::set<Uuid> matching(matches_.begin(), matches_.end());
+    std::erase_if(pages, [&](const VeltoPage *page) { return matching.count(page->id) == 0; });
+}
+
+void BrowseSearch::moveToNextPage() {
+    next_ += 1;
+    searchedUpTo_ = 0;
+    searchedVersion_ = 0;
 }
 
 // ---- rows ----
@@ -110,16 +216,9 @@ void BrowsePagesList::removeFromFilter(const Uuid &id) {
 }
 
 std::vector<const VeltoPage *> BrowsePagesList::candidatePages() const {
-    std::vector<const VeltoPage *> pages;
-    const VeltoDocument &document = store_.document();
-    for (const VeltoPage &listed : store_.activePagesSortedByActivity()) {
-        if (filter_ && filter_->count(listed.id) == 0) {
-            continue;
-        }
-        // The store's page itself, not the list's copy, so that rows and searches read no copied texts.
-        if (const VeltoPage *page = findPage(document, listed.id)) {
-            pages.push_back(page);
-        }
+    std::vector<const VeltoPage *> pages = activePagesByActivity(store_.document());
+    if (filter_) {
+        std::erase_if(pages, [this](const VeltoPage *page) { return filter_->count(page->id) == 0; });
     }
     return pages;
 }
@@ -159,11 +258,10 @@ void BrowsePagesList::reload(const QString &query, Date now) {
     const QString trimmed = query.trimmed();
     if (!trimmed.isEmpty()) {
         BrowseSearch search;
-        search.start(0, trimmed.toStdString(), pages);
-        while (!search.step(folded_, std::chrono::hours(1))) {
+        search.start(0, trimmed.toStdString(), identifiersOf(pages));
+        while (!search.step(store_.document(), folded_, std::chrono::hours(1))) {
         }
-        std::set<Uuid> matching(search.matches().begin(), search.matches().end());
-        std::erase_if(pages, [&](const VeltoPage *page) { return matching.count(page->id) == 0; });
+        search.keepMatching(pages);
     }
     setRows(pages, trimmed, now);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Document.h"
 #include "model/Page.h"
 #include "panel/VeltoContentUnavailableView.h"
 #include "platform/Date.h"
@@ -7,6 +8,7 @@
 #include <QtCore/QString>
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -33,39 +35,74 @@ struct BrowsePageRow {
 
 /// Page texts folded once for searching: canonical composition and Unicode case folding, so that "É", "é"
 /// and "e\u0301" meet. A folded text is kept while its page's text is the same; a search keystroke then
-/// costs one scan per page. Main thread only.
+/// costs one scan per page. A long text is folded a piece at a time, so that a 5 MB page costs many short
+/// slices of the main thread rather than one long one. Main thread only.
 class FoldedPageTexts {
 public:
-    /// The folded text of the page (its body, its archived preview, nothing while it downloads).
+    /// Texts are folded and searched in pieces of about this many bytes.
+    static constexpr std::size_t pieceLength = 64 * 1024;
+
+    /// A page's folded text as far as it goes.
+    struct Folding {
+        /// The whole folded text; nullptr while part of the page is still to be folded.
+        const std::string *text = nullptr;
+        /// Changes whenever the page's text does.
+        std::uint64_t version = 0;
+    };
+
+    /// Folds more of the page's text (its body, its archived preview, nothing while it downloads) until it
+    /// is all folded or `deadline` has passed.
+    Folding foldUntil(const VeltoPage &page, std::chrono::steady_clock::time_point deadline);
+    /// The page's folded text, folding what is left of it at once.
     const std::string &folded(const VeltoPage &page);
     /// Forgets the pages not among `keep`.
     void retain(const std::set<Uuid> &keep);
+
     static std::string fold(std::string_view text);
+    /// Where the piece of `text` that starts at `start` and holds about `length` bytes ends: before a
+    /// character that neither composes with its neighbours nor folds into one that does, so that the pieces
+    /// folded one by one give the whole text folded.
+    static std::size_t pieceEnd(std::string_view text, std::size_t start, std::size_t length);
 
 private:
     struct Entry {
         std::string original;
         std::string folded;
+        std::size_t foldedUpTo = 0;
+        std::uint64_t version = 0;
     };
+    Entry &entryFor(const VeltoPage &page);
+
     std::map<Uuid, Entry> entries_;
+    std::uint64_t lastVersion_ = 0;
 };
 
 /// A search over many pages in slices, so that no slice holds the main thread for long; a newer search
-/// (a higher generation) makes an older one stop.
+/// (a higher generation) makes an older one stop. It holds the pages by identifier and finds them in the
+/// document again on every slice: between slices the document may change, and a page may go.
 class BrowseSearch {
 public:
-    void start(std::uint64_t generation, std::string query, std::vector<const VeltoPage *> pages);
+    void start(std::uint64_t generation, std::string query, std::vector<Uuid> pageIDs);
     /// Searches until the pages are done or `budget` has passed; true when done.
-    bool step(FoldedPageTexts &texts, std::chrono::steady_clock::duration budget);
+    bool step(const VeltoDocument &document, FoldedPageTexts &texts, std::chrono::steady_clock::duration budget);
     std::uint64_t generation() const { return generation_; }
     /// The identifiers of the matching pages, in the order given.
     const std::vector<Uuid> &matches() const { return matches_; }
+    /// Leaves out of `pages` those that did not match.
+    void keepMatching(std::vector<const VeltoPage *> &pages) const;
 
 private:
+    enum class PieceSearch { found, absent, unfinished };
+    PieceSearch searchPieces(std::string_view folded, std::chrono::steady_clock::time_point deadline);
+    void moveToNextPage();
+
     std::uint64_t generation_ = 0;
     std::string foldedQuery_;
-    std::vector<const VeltoPage *> pages_;
+    std::vector<Uuid> pageIDs_;
     std::size_t next_ = 0;
+    /// How far the folded text of the page at `next_` has been searched, and which version of it.
+    std::size_t searchedUpTo_ = 0;
+    std::uint64_t searchedVersion_ = 0;
     std::vector<Uuid> matches_;
 };
 

@@ -1,5 +1,6 @@
 #include "panel/BrowsePagesWindow.h"
 
+#include "panel/ActivePages.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
@@ -239,7 +240,9 @@ void BrowsePagesWindow::reloadDisplayedPages() {
         return;
     }
     searchGeneration_ += 1;
-    search_.start(searchGeneration_, query.toStdString(), std::move(pages));
+    const std::vector<Uuid> activeIDs = identifiersOf(activePagesByActivity(store_.document()));
+    list_.foldedTexts().retain(std::set<Uuid>(activeIDs.begin(), activeIDs.end())); // archived or gone since
+    search_.start(searchGeneration_, query.toStdString(), identifiersOf(pages));
     searchRunning_ = true;
     runSearchSlice();
 }
@@ -248,8 +251,8 @@ void BrowsePagesWindow::runSearchSlice() {
     if (!searchRunning_ || search_.generation() != searchGeneration_) {
         return; // a newer search took over
     }
-    if (!search_.step(list_.foldedTexts(), searchSlice)) {
-        // The rest in later slices: the store's pages stay in place meanwhile, as only this thread changes them.
+    if (!search_.step(store_.document(), list_.foldedTexts(), searchSlice)) {
+        // The rest in later slices; the search finds its pages in the document again, which may change meanwhile.
         QTimer::singleShot(0, this, [this, generation = searchGeneration_] {
             if (generation == searchGeneration_) {
                 runSearchSlice();
@@ -258,9 +261,8 @@ void BrowsePagesWindow::runSearchSlice() {
         return;
     }
     searchRunning_ = false;
-    std::set<Uuid> matching(search_.matches().begin(), search_.matches().end());
     std::vector<const VeltoPage *> pages = list_.candidatePages();
-    std::erase_if(pages, [&](const VeltoPage *page) { return matching.count(page->id) == 0; });
+    search_.keepMatching(pages);
     list_.setRows(pages, searchField_->text().trimmed(), now());
     showRows();
 }

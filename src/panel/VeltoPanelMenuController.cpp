@@ -1,5 +1,6 @@
 #include "panel/VeltoPanelMenuController.h"
 
+#include "panel/ActivePages.h"
 #include "panel/KeyNames.h"
 #include "panel/PageExcerpt.h"
 #include "panel/PagePreview.h"
@@ -18,6 +19,8 @@
 #include <QtWidgets/QPushButton>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace velto {
@@ -46,6 +49,38 @@ Date pageActivityDate(const VeltoPage &page) {
         return *page.archivedAt;
     }
     return page.updatedAt.value_or(page.createdAt);
+}
+
+// ---- word counting ----
+
+constexpr std::size_t wordCountBlock = 64;
+
+bool isASCIISeparator(unsigned char byte) {
+    return byte == ' ' || static_cast<unsigned char>(byte - 0x09) <= 0x0D - 0x09;
+}
+
+// White space beyond ASCII (U+0085, U+00A0, U+1680, U+2000..U+205F, U+3000) starts with one of these bytes.
+bool mayBeNonASCIISeparator(unsigned char leadByte) {
+    return leadByte == 0xC2 || (leadByte >= 0xE1 && leadByte <= 0xE3);
+}
+
+bool isASCIIBlock(const unsigned char *block) {
+    std::uint64_t highBits = 0;
+    for (std::size_t index = 0; index < wordCountBlock; index += sizeof highBits) {
+        std::uint64_t word;
+        std::memcpy(&word, block + index, sizeof word);
+        highBits |= word;
+    }
+    return (highBits & 0x8080808080808080ULL) == 0;
+}
+
+// The words that start in an ASCII block after its first byte: each non-separator that follows a separator.
+std::size_t wordStartsWithinBlock(const unsigned char *block) {
+    std::size_t starts = 0;
+    for (std::size_t index = 1; index < wordCountBlock; ++index) {
+        starts += static_cast<std::size_t>(isASCIISeparator(block[index - 1]) & !isASCIISeparator(block[index]));
+    }
+    return starts;
 }
 
 std::optional<Uuid> pageIDOfItem(const QString &text) {
@@ -80,25 +115,41 @@ VeltoPanelMenuController::VeltoPanelMenuController(VeltoStore &store, VeltoComma
 // ---- texts ----
 
 std::size_t VeltoPanelMenuController::wordCount(std::string_view text) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t size = text.size();
     std::size_t count = 0;
     bool inWord = false;
     std::size_t offset = 0;
-    while (offset < text.size()) {
-        auto byte = static_cast<unsigned char>(text[offset]);
-        bool separator = false;
-        if (byte < 0x80) {
-            separator = byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
-            offset += 1;
-        } else {
-            std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-            length = std::min(length, text.size() - offset);
-            separator = text::isWhitespaceOrNewline(text::firstCodePoint(text.substr(offset, length)));
-            offset += length;
+    while (offset < size) {
+        // Plain ASCII goes a block at a time, without a branch per byte: the count of a 5 MB page is part of
+        // every menu the tray shows.
+        if (size - offset >= wordCountBlock && isASCIIBlock(bytes + offset)) {
+            count += static_cast<std::size_t>(!inWord && !isASCIISeparator(bytes[offset]));
+            count += wordStartsWithinBlock(bytes + offset);
+            inWord = !isASCIISeparator(bytes[offset + wordCountBlock - 1]);
+            offset += wordCountBlock;
+            continue;
         }
-        if (!separator && !inWord) {
-            count += 1;
+        // One character at a time up to the end of this block.
+        const std::size_t blockEnd = std::min(size, offset + wordCountBlock);
+        while (offset < blockEnd) {
+            const unsigned char byte = bytes[offset];
+            bool separator = false;
+            if (byte < 0x80) {
+                separator = isASCIISeparator(byte);
+                offset += 1;
+            } else {
+                std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+                length = std::min(length, size - offset);
+                separator = mayBeNonASCIISeparator(byte) &&
+                            text::isWhitespaceOrNewline(text::firstCodePoint(text.substr(offset, length)));
+                offset += length;
+            }
+            if (!separator && !inWord) {
+                count += 1;
+            }
+            inWord = !separator;
         }
-        inWord = !separator;
     }
     return count;
 }
@@ -211,35 +262,26 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
     PanelMenu menu;
     menu.title = QStringLiteral("Browse Pages");
     const Date currentDate = now();
-    const std::vector<VeltoPage> otherPages = store_.activeOtherPages();
     const VeltoAutoArchivePeriod period = store_.autoArchivePeriod();
-    std::set<Uuid> recent{store_.document().currentPage.id};
-    std::size_t recentOtherCount = 0;
-    if (period.period) {
-        for (const VeltoPage &page : store_.otherActivePagesWithinAutoArchiveWindow(currentDate, period)) {
-            recent.insert(page.id);
-            recentOtherCount += 1;
-        }
-    } else {
-        for (const VeltoPage &page : otherPages) {
-            recent.insert(page.id);
-        }
-        recentOtherCount = otherPages.size();
-    }
-
     const Uuid currentID = store_.document().currentPage.id;
+    const std::vector<const VeltoPage *> active = activePagesByActivity(store_.document());
+    const std::size_t others = active.size() - 1;
+    std::size_t recentOtherCount = 0;
     QPointer<VeltoPanelMenuController> self(this);
-    for (const VeltoPage &page : store_.activePagesSortedByActivity()) {
-        if (recent.count(page.id) == 0) {
+    for (const VeltoPage *page : active) {
+        const bool isCurrent = page->id == currentID;
+        // Other pages past the auto-archive period are about to be archived: only Browse Pages… lists them.
+        if (!isCurrent && period.period && currentDate - activityDate(*page) >= *period.period) {
             continue;
         }
-        PanelMenuItem item = pageItem(page, [self](const QString &id) {
+        recentOtherCount += isCurrent ? 0 : 1;
+        PanelMenuItem item = pageItem(*page, [self](const QString &id) {
             if (self) {
                 self->selectPage(id);
             }
         });
         item.checkable = true;
-        item.checked = page.id == currentID;
+        item.checked = isCurrent;
         menu.items.push_back(item);
     }
 
@@ -252,7 +294,6 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
     menu.items.push_back(archivedItem);
 
     PanelMenuItem archiveOthers;
-    const std::size_t others = otherPages.size();
     archiveOthers.text = others == 0   ? QStringLiteral("Archive Other Pages…")
                          : others == 1 ? QStringLiteral("Archive 1 Other Page…")
                                        : QStringLiteral("Archive %1 Other Pages…").arg(others);

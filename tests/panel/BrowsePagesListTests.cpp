@@ -133,19 +133,17 @@ TEST(BrowsePagesList, LongFirstLinesAreCappedAndDownloadingPagesCannotBeOpened) 
 }
 
 TEST(BrowseSearch, RunsInSlicesAndFoldsEachTextOnce) {
-    std::vector<VeltoPage> pages;
+    VeltoDocument document;
+    std::vector<Uuid> ids;
     for (int number = 0; number < 20; ++number) {
-        pages.push_back(page(10 + number, number % 2 ? "Odd ÄPFEL page" : "even page", now));
-    }
-    std::vector<const VeltoPage *> pointers;
-    for (const VeltoPage &each : pages) {
-        pointers.push_back(&each);
+        document.pages.push_back(page(10 + number, number % 2 ? "Odd ÄPFEL page" : "even page", now));
+        ids.push_back(numbered(10 + number));
     }
     FoldedPageTexts texts;
     BrowseSearch search;
-    search.start(7, "äpfel", pointers);
+    search.start(7, "äpfel", ids);
     int slices = 1;
-    while (!search.step(texts, 0ms)) { // a zero budget: one page per slice
+    while (!search.step(document, texts, 0ms)) { // a zero budget: one page per slice
         slices += 1;
     }
     EXPECT_EQ(slices, 20);
@@ -153,15 +151,67 @@ TEST(BrowseSearch, RunsInSlicesAndFoldsEachTextOnce) {
     EXPECT_EQ(search.matches().size(), 10U);
 
     // A changed text is folded again; an unchanged one comes from the cache.
-    const std::string *cached = &texts.folded(pages[0]);
-    EXPECT_EQ(&texts.folded(pages[0]), cached);
-    pages[0].content = VeltoPageContent::loaded(VeltoPageFileContent::parse("Now with ÄPFEL"));
-    search.start(8, "ÄPFEL", pointers);
-    while (!search.step(texts, 1s)) {
+    const std::string *cached = &texts.folded(document.pages[0]);
+    EXPECT_EQ(&texts.folded(document.pages[0]), cached);
+    document.pages[0].content = VeltoPageContent::loaded(VeltoPageFileContent::parse("Now with ÄPFEL"));
+    search.start(8, "ÄPFEL", ids);
+    while (!search.step(document, texts, 1s)) {
     }
     EXPECT_EQ(search.matches().size(), 11U);
     texts.retain({});
     EXPECT_EQ(FoldedPageTexts::fold("Straße"), "strasse");
+}
+
+/// A page of several pieces is folded and searched over several slices; a match across two pieces is found,
+/// and a page that changes or goes between slices is searched as it is now.
+TEST(BrowseSearch, ALongPageTakesManySlicesAndFollowsItsChanges) {
+    const std::size_t boundary = FoldedPageTexts::pieceLength;
+    const std::string longText = std::string(boundary - 5, 'a') + " Zwölf ÄPFEL " + std::string(3 * boundary, 'b');
+    VeltoDocument document;
+    document.currentPage = page(1, longText, now);
+    document.pages = {page(2, "zwölf äpfel", now)};
+
+    FoldedPageTexts texts;
+    BrowseSearch search;
+    search.start(1, "ZWÖLF äpfel", {numbered(1), numbered(2), numbered(3)});
+    int slices = 1;
+    while (!search.step(document, texts, 0ms)) {
+        slices += 1;
+    }
+    EXPECT_GT(slices, 4);
+    EXPECT_EQ(search.matches(), (std::vector<Uuid>{numbered(1), numbered(2)})) << "a page not in the library is passed";
+
+    search.start(2, "c", {numbered(1), numbered(2)});
+    EXPECT_FALSE(search.step(document, texts, 0ms)) << "the first piece holds no match";
+    document.currentPage.content = VeltoPageContent::loaded(VeltoPageFileContent::parse(std::string(2 * boundary, 'c')));
+    document.pages.clear();
+    while (!search.step(document, texts, 0ms)) {
+    }
+    EXPECT_EQ(search.matches(), std::vector<Uuid>{numbered(1)});
+}
+
+/// Folding a text piece by piece gives what folding it whole gives, wherever the pieces would be cut.
+TEST(FoldedPageTexts, PiecesFoldAsTheWholeText) {
+    const std::string texts[] = {
+        "E\u0301TE\u0301 Straße ÉTÉ",               // decomposed accents next to their letters
+        "a\u0328\u0301\u0323 \u1E00\u0300 \u01C4\u01C5", // marks in non-canonical order, digraphs
+        "\u1112\u1161\u11AB\u1100\u1173\u11AF",   // conjoining Hangul jamo compose into syllables
+        "漢字かな\u304B\u3099ΣΑΣ ﬃ İ",                // a voiced kana mark, final sigma, ligature, dotted I
+        "\u0B47\u0B3E\u0DD9\u0DCF",                  // vowel signs that compose with their neighbour
+    };
+    for (const std::string &text : texts) {
+        const std::string whole = FoldedPageTexts::fold(text);
+        for (std::size_t length = 1; length < text.size(); ++length) {
+            std::string pieces;
+            for (std::size_t start = 0; start < text.size();) {
+                const std::size_t end = FoldedPageTexts::pieceEnd(text, start, length);
+                ASSERT_GT(end, start);
+                pieces += FoldedPageTexts::fold(std::string_view(text).substr(start, end - start));
+                start = end;
+            }
+            EXPECT_EQ(pieces, whole) << text << " in pieces of " << length;
+        }
+    }
 }
 
 } // namespace

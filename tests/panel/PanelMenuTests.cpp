@@ -454,6 +454,27 @@ TEST(PanelMenuTexts, RecencyWordsAndTitles) {
     EXPECT_EQ(VeltoPanelMenuController::wordCount(""), 0U);
     EXPECT_EQ(VeltoPanelMenuController::wordCount("one"), 1U);
     EXPECT_EQ(VeltoPanelMenuController::wordCount(" a\tb\n\nc\u2028d\u00a0e "), 5U);
+    // Long texts are counted in blocks of plain ASCII: words that cross a block's edge, and white space
+    // beyond ASCII inside a block, count as they do one character at a time.
+    struct Count {
+        std::string text;
+        std::size_t words;
+    };
+    const Count counts[] = {
+        {std::string(63, 'a') + " " + std::string(70, 'b'), 2},
+        {std::string(64, 'a') + std::string(64, 'b') + "\r\n", 1},
+        {std::string(64, ' ') + "x" + std::string(63, '\t'), 1},
+        {std::string(60, 'a') + "\u3000b\u2003c\u00e9\u1680" + std::string(60, 'd'), 4},
+        {std::string(200, 'a').replace(100, 1, "\xc2\xa0"), 2},
+    };
+    for (const Count &count : counts) {
+        EXPECT_EQ(VeltoPanelMenuController::wordCount(count.text), count.words) << count.text;
+    }
+    std::string pairs;
+    for (int word = 0; word < 1'000; ++word) {
+        pairs += word % 7 ? "ab " : "\u00e9\u00e9\u00a0";
+    }
+    EXPECT_EQ(VeltoPanelMenuController::wordCount(pairs), 1'000U);
     EXPECT_EQ(VeltoPanelMenuController::metadataDescription("one", std::nullopt, start), "1 word · New page");
     EXPECT_EQ(VeltoPanelMenuController::metadataDescription("a b", start - 5s, start), "2 words · Saved now");
 
