@@ -3,6 +3,7 @@
 
 #include "panel/BrowsePagesWindow.h"
 #include "platform/FileSystem.h"
+#include "store/OwnFileChanges.h"
 #include "store/PageArchiveState.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ namespace {
 
 using testing::PanelControllerSession;
 using testing::finish;
+using testing::processEventsUntil;
 
 /// A page edited in the panel while another writer changed the same line of its file: the save keeps the
 /// panel's text and keeps the other writer's as a saved conflict copy, made by the store as it is in use.
@@ -21,10 +23,17 @@ struct ConflictedSession : PanelControllerSession {
     ConflictedSession() {
         original = newPageWithText(u"shared line\n");
         settle();
+        // The first save starts the folder monitor, whose first rescan reloads the library. A reload clears
+        // the conflict notice, so it must come before the conflict.
+        EXPECT_TRUE(processEventsUntil(
+            [&] { return (fullLoads >= 1 || !store->isMonitoringFolder()) && !store->isRefreshingFromDisk(); },
+            std::chrono::seconds(30)));
         const std::filesystem::path file = fileHolding("shared line");
         std::string theirs = defaultFileSystem().readFile(file);
         theirs.replace(theirs.find("shared line"), 11, "their line");
-        defaultFileSystem().writeAtomically(file, theirs);
+        // Another writer's change that the folder monitor never reports (it is recorded as this process's
+        // own): the save, not a refresh, is the first to find it.
+        ownChangeRecordingFileSystem().writeAtomically(file, theirs);
 
         core().setSelectedRange({0, core().length()});
         core().insertText(u"my line\n");

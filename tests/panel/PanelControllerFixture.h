@@ -52,6 +52,10 @@ public:
         std::filesystem::path pages = folder / "Pages";
         VeltoLibraryLoadResult loaded = finish(VeltoStore::productionLoadOperation(pages));
         VeltoStore::Environment environment;
+        environment.loadOperation = [this](std::filesystem::path folderURL) {
+            fullLoads += 1;
+            return VeltoStore::productionLoadOperation(std::move(folderURL));
+        };
         std::shared_ptr<ReadGate> gate = readGate;
         environment.latestPageLoadOperation = [gate](VeltoPage page,
                                                      std::filesystem::path folderURL) -> QCoro::Task<std::optional<VeltoPage>> {
@@ -130,6 +134,8 @@ public:
     std::unique_ptr<VeltoStore> store;
     ManualScheduler scheduler;
     int beeps = 0;
+    /// The store's loads of the whole library: the refreshes after the folder monitor's rescans.
+    int fullLoads = 0;
     /// What Browse Pages asked before a destructive choice, and the answer it gets.
     std::vector<std::string> confirmations;
     bool confirmAnswer = true;
