@@ -491,6 +491,8 @@ void AppDelegate::showMenu() {
 }
 
 void AppDelegate::applyPreferredAppearance() {
+    // Velto's windows and alerts show the icon variant that suits the appearance.
+    QApplication::setWindowIcon(VeltoApplicationIcon::adaptiveImage());
     if (menuBarIcon_) {
         menuBarIcon_->configure();
     }

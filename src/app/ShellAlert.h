@@ -1,25 +1,16 @@
 #pragma once
 
-#include <QtCore/QString>
-#include <QtCore/QStringList>
+#include "settings/SettingsPresenters.h"
 
 #include <functional>
 
 namespace velto {
 
-/// One alert of the shell: a title, an optional message, a style and its buttons in order. The answer is the
-/// response code of the button chosen: 1000 for the first, 1001 for the second, 1002 for the third; any other
-/// number when the alert was dismissed otherwise.
-struct ShellAlert {
-    enum class Style { informational, warning };
-    QString title;
-    QString message;
-    Style style = Style::warning;
-    QStringList buttons{QStringLiteral("OK")};
-    friend bool operator==(const ShellAlert &, const ShellAlert &) = default;
-};
+/// One alert of the shell, of the same shape as the Settings window's: a title, an optional message, a style
+/// and its buttons in order, answered by the response code of the button chosen (1000 for the first).
+using ShellAlert = SettingsAlert;
 
-inline constexpr int firstAlertButton = 1000;
+inline constexpr int firstAlertButton = firstButtonResponse;
 
 /// Shows an alert and answers its response code; tests put a recorder in its place.
 using ShellAlertPresenter = std::function<int(const ShellAlert &)>;

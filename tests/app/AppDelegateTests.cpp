@@ -280,6 +280,7 @@ TEST_F(AppDelegateSettingsTest, TheSettingsWindowCarriesTheMainMenuRebuiltWithCh
         titles << menu->text();
     }
     EXPECT_EQ(titles, (QStringList{"Velto", "File", "Edit", "View"}));
+    EXPECT_FALSE(QApplication::windowIcon().isNull()); // the About page and the alerts show it
     EXPECT_EQ(window->height(), SettingsWindow::contentHeight + window->menuBar()->sizeHint().height());
 
     auto settingsItem = [window] { return window->menuBar()->actions()[0]->menu()->actions()[2]; };
