@@ -26,25 +26,26 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
                                                         const TextStorage &storage,
                                                         HighlightedCodeBlocks *highlighted) {
     std::vector<CodeHighlightRequest> requests;
-    std::vector<HighlightedCodeBlocks::Block> stillHighlighted;
+    std::vector<HighlightedCodeBlocks::Block> settled;
     for (const FencedCodeBlock &block : blocks) {
-        if (!openingLineIsFinished(block, storage)) {
+        if (!openingLineIsFinished(block, storage) || block.contentRange.end() > storage.length()) {
             continue;
         }
         const HighlightedCodeBlocks::Block lines{block.opening.lineRange, block.contentRange};
         if (highlighted != nullptr && highlighted->contains(lines)) {
-            stillHighlighted.push_back(lines); // asked for before, so it names a language and holds code
+            settled.push_back(lines);
             continue;
         }
         std::string language = fencedLanguage(block.opening.infoString);
-        if (language.empty() || block.contentRange.length == 0 || block.contentRange.end() > storage.length()) {
+        if (language.empty() || block.contentRange.length == 0) {
+            settled.push_back(lines); // nothing to ask for while its opening line and its code stay
             continue;
         }
         std::u16string source = storage.substring(block.contentRange);
         requests.push_back({std::move(source), std::move(language), block.contentRange, block.opening.lineRange});
     }
     if (highlighted != nullptr) {
-        highlighted->keepOnly(std::move(stillHighlighted));
+        highlighted->keepOnly(std::move(settled));
     }
     return requests;
 }

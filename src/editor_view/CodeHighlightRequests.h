@@ -30,7 +30,7 @@ struct CodeHighlightRequest {
 /// The blocks worth highlighting, in text order: those whose opening line is finished (ends in a line
 /// break), that name a language and that hold at least one character. Unclosed blocks count too.
 /// With `highlighted` (followed to the storage's text), blocks it holds are left out, their code not
-/// copied, and it keeps only those of its blocks that are still blocks.
+/// copied; it then holds exactly the blocks left out, those without a language or code included.
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
                                                         const TextStorage &storage,
                                                         HighlightedCodeBlocks *highlighted = nullptr);

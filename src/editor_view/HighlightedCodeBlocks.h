@@ -8,9 +8,10 @@
 
 namespace velto::editor {
 
-/// The fenced blocks whose highlighter tokens are in place in the text storage, so that a style pass
-/// asks the highlighter only for blocks that changed: on a page with thousands of blocks, copying and
-/// checking every block on each keystroke costs milliseconds.
+/// The fenced blocks whose highlighting is done: their highlighter tokens are in place in the text
+/// storage, or they need none (no language, no code). A style pass asks the highlighter only for the
+/// other blocks: on a page with thousands of blocks, copying and checking every block on each keystroke
+/// costs milliseconds.
 ///
 /// A block stays known while its opening line (which names the language) and its code stay as they
 /// were: edits before or after them move the block, an edit that touches them (or the units just
