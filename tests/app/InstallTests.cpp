@@ -25,18 +25,30 @@ protected:
     }
     std::filesystem::path installed() const { return home / ".local/lib/Velto.app"; }
 
+    /// The staged application folder with a small stand-in for the executable: the sanitizer build's is large.
+    std::filesystem::path stagedBundle() {
+        const std::filesystem::path staged = root / "build/Velto.app";
+        if (!std::filesystem::exists(staged)) {
+            std::filesystem::create_directories(staged / "bin");
+            std::filesystem::copy(std::filesystem::path(VELTO_BUNDLE_DIR) / "Info.ini", staged / "Info.ini");
+            std::filesystem::copy(std::filesystem::path(VELTO_BUNDLE_DIR) / "Resources", staged / "Resources",
+                                  std::filesystem::copy_options::recursive);
+            root.writeFile("build/Velto.app/bin/velto", "#!/bin/sh\n");
+            std::filesystem::permissions(staged / "bin/velto", std::filesystem::perms::owner_all);
+        }
+        return staged;
+    }
+
     testing::TemporaryFolder root;
     std::filesystem::path home = root / "my home";
     std::filesystem::path data = root / "my home/.local/share";
 };
 
 TEST_F(Install, TheApplicationFolderTheCommandTheDesktopEntryAndTheIconsGoUnderTheHome) {
-    ASSERT_EQ(install(VELTO_BUNDLE_DIR).exitStatus, 0);
+    ASSERT_EQ(install(stagedBundle()).exitStatus, 0);
 
     EXPECT_EQ(::access((installed() / "bin/velto").c_str(), X_OK), 0);
     EXPECT_EQ(applicationBundle::read(installed()).value("CFBundlePackageType"), "APPL");
-    EXPECT_TRUE(std::filesystem::exists(installed() / "Resources/SyntaxHighlighting") ||
-                !std::filesystem::exists(std::filesystem::path(VELTO_BUNDLE_DIR) / "Resources/SyntaxHighlighting"));
     EXPECT_EQ(std::filesystem::canonical(home / ".local/bin/velto"),
               std::filesystem::canonical(installed() / "bin/velto"));
 
@@ -60,9 +72,9 @@ TEST_F(Install, TheApplicationFolderTheCommandTheDesktopEntryAndTheIconsGoUnderT
 }
 
 TEST_F(Install, AnotherInstallReplacesTheFolderWholeAndAFolderThatIsNoApplicationIsRefused) {
-    ASSERT_EQ(install(VELTO_BUNDLE_DIR).exitStatus, 0);
+    ASSERT_EQ(install(stagedBundle()).exitStatus, 0);
     root.writeFile("my home/.local/lib/Velto.app/Resources/stale.js", "old");
-    ASSERT_EQ(install(VELTO_BUNDLE_DIR).exitStatus, 0);
+    ASSERT_EQ(install(stagedBundle()).exitStatus, 0);
     EXPECT_FALSE(std::filesystem::exists(installed() / "Resources/stale.js"));
     EXPECT_TRUE(std::filesystem::exists(installed() / "bin/velto"));
 

@@ -154,7 +154,7 @@ TEST_F(MainMenu, EditItemsGoToTheFocusedTextField) {
     window.show();
     QApplication::setActiveWindow(&window);
     field->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == field; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == field; }, 20000));
 
     QMenu *edit = bar->actions()[2]->menu();
     validateMenu(*edit);
@@ -167,7 +167,7 @@ TEST_F(MainMenu, EditItemsGoToTheFocusedTextField) {
     EXPECT_EQ(field->text(), QStringLiteral("draft"));
 
     window.setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != field; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != field; }, 20000));
     validateMenu(*edit);
     EXPECT_FALSE(item(*edit, "Paste")->isEnabled());
 
@@ -186,7 +186,7 @@ TEST_F(MainMenu, ThePanelTakesCtrlQAndCtrlRBesideItsTextView) {
     panel.show();
     QApplication::setActiveWindow(&panel);
     textView->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == textView; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == textView; }, 20000));
 
     QTest::keyClick(textView, Qt::Key_R, Qt::ControlModifier);
     QTest::keyClick(textView, Qt::Key_Q, Qt::ControlModifier);
