@@ -4,6 +4,7 @@
 // hand-over of a keystroke to the store and its style pass, a keystroke until its code highlighting is
 // done, and spell checking one screen. Each reports the median and the
 // worst single run in milliseconds.
+#include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
 #include "editor/MarkdownStyler.h"
 #include "editor_view/ContinuousSpellChecking.h"
@@ -350,18 +351,14 @@ struct CoordinatedPage {
 void CoordinatorStylePass(benchmark::State &state) {
     CoordinatedPage page;
     const std::size_t position = lineStartNearMiddle(page.storage);
-    std::vector<double> samples;
+    velto::bench::TimedRuns runs(state);
     for (auto _ : state) {
         page.core.setSelectedRange(TextRange{position, 0});
         page.core.insertText(u"x");
-        const auto start = std::chrono::steady_clock::now();
-        page.coordinator->applyIncrementalEditorAppearance();
-        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        samples.push_back(elapsed);
-        state.SetIterationTime(elapsed / 1000);
+        runs.time([&] { page.coordinator->applyIncrementalEditorAppearance(); });
         QCoreApplication::processEvents();
     }
-    reportSamples(state, samples);
+    runs.report();
 }
 
 /// A keystroke on a 5 MiB page with thousands of fenced blocks until its style pass is done and code
@@ -370,24 +367,22 @@ void CoordinatorStylePass(benchmark::State &state) {
 void KeystrokeToHighlighted(benchmark::State &state, bool inCode) {
     CoordinatedPage page;
     const std::size_t position = inCode ? page.codeLineNearMiddle() : lineStartNearMiddle(page.storage);
-    std::vector<double> samples;
+    velto::bench::TimedRuns runs(state);
     for (auto _ : state) {
         for (const bool typing : {true, false}) {
             page.core.setSelectedRange(TextRange{typing ? position : position + 1, 0});
-            const auto start = std::chrono::steady_clock::now();
-            if (typing) {
-                page.core.insertText(u"x");
-            } else {
-                page.core.deleteBackward();
-            }
-            page.coordinator->applyIncrementalEditorAppearance();
-            page.finishHighlighting();
-            const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-            samples.push_back(elapsed);
-            state.SetIterationTime(elapsed / 1000);
+            runs.time([&] {
+                if (typing) {
+                    page.core.insertText(u"x");
+                } else {
+                    page.core.deleteBackward();
+                }
+                page.coordinator->applyIncrementalEditorAppearance();
+                page.finishHighlighting();
+            });
         }
     }
-    reportSamples(state, samples);
+    runs.report();
 }
 
 /// Finding the blocks to ask the highlighter for after a keystroke in prose on a 5 MiB page whose blocks
