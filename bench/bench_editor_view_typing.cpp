@@ -45,16 +45,22 @@ void sendKey(VeltoTextView &view, Qt::Key key, const QString &text) {
     QCoreApplication::sendEvent(&view, &press);
 }
 
-void TypedKey(benchmark::State &state, std::u16string_view marker, QString typed) {
-    std::u16string text = samples::generatedMarkdown(pageSize / 2);
-    text += middle;
-    text += samples::generatedMarkdown(pageSize / 2, 2);
+/// The text styled in full in a shown, focused view.
+std::unique_ptr<VeltoTextView> styledView(const std::u16string &text) {
     auto view = std::make_unique<VeltoTextView>();
     view->resize(610, 400);
     view->editingCore().loadText(text, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
     MarkdownStyler::apply(view->textStorage());
     view->show();
     view->setFocus();
+    return view;
+}
+
+void TypedKey(benchmark::State &state, std::u16string_view marker, QString typed) {
+    std::u16string text = samples::generatedMarkdown(pageSize / 2);
+    text += middle;
+    text += samples::generatedMarkdown(pageSize / 2, 2);
+    auto view = styledView(text);
     const std::size_t caret = text.find(marker, pageSize / 2 - 16) + marker.size();
     view->setSelectedRange(TextRange{caret, 0});
     view->scrollRangeToVisible(TextRange{caret, 0});
@@ -99,12 +105,7 @@ void TypedKey(benchmark::State &state, std::u16string_view marker, QString typed
 /// the page (the work that follows the caret, such as the storage's gap, moves across the page).
 void FirstKeystrokeAtAPlace(benchmark::State &state) {
     std::u16string text = samples::generatedMarkdown(pageSize);
-    auto view = std::make_unique<VeltoTextView>();
-    view->resize(610, 400);
-    view->editingCore().loadText(text, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
-    MarkdownStyler::apply(view->textStorage());
-    view->show();
-    view->setFocus();
+    auto view = styledView(text);
     QCoreApplication::processEvents();
     const std::size_t places[] = {text.find(u'\n', 1000) + 1, text.find(u'\n', text.size() - 1000) + 1};
     TimedRuns runs(state);
