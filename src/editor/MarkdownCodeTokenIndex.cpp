@@ -95,7 +95,7 @@ void mapThrough(const EditMapping &mapping, InlineCodeSpan &span) {
 /// Moves the items with one edit: those starting in the replaced units are dropped (and returned),
 /// those after it shift, and the one that begins before the edit and reaches into it is mapped.
 template <typename Item>
-std::vector<Item> followEditIn(ShiftedGapBuffer<Item> &items, const EditMapping &mapping, bool mapsContaining) {
+std::vector<Item> followEditIn(ShiftedItemList<Item> &items, const EditMapping &mapping, bool mapsContaining) {
     const std::size_t first = items.firstStartingAtOrAfter(mapping.location);
     const std::size_t last = items.firstStartingAtOrAfter(std::max(mapping.oldEnd, mapping.location + 1));
     // An insertion drops nothing: what starts at its location moves after it.
@@ -119,7 +119,7 @@ std::vector<Item> followEditIn(ShiftedGapBuffer<Item> &items, const EditMapping 
 }
 
 /// The items of the buffer that start in the window.
-template <typename Item> std::vector<Item> itemsIn(const ShiftedGapBuffer<Item> &items, TextRange window) {
+template <typename Item> std::vector<Item> itemsIn(const ShiftedItemList<Item> &items, TextRange window) {
     std::vector<Item> found;
     const std::size_t last = items.firstStartingAtOrAfter(window.end());
     for (std::size_t index = items.firstStartingAtOrAfter(window.location); index < last; ++index) {
@@ -130,7 +130,7 @@ template <typename Item> std::vector<Item> itemsIn(const ShiftedGapBuffer<Item> 
 
 /// Replaces the items starting in the window with `fresh`; returns whether they differed.
 template <typename Item>
-bool replaceWindow(ShiftedGapBuffer<Item> &items, TextRange window, const std::vector<Item> &fresh) {
+bool replaceWindow(ShiftedItemList<Item> &items, TextRange window, const std::vector<Item> &fresh) {
     const std::size_t first = items.firstStartingAtOrAfter(window.location);
     const std::size_t last = items.firstStartingAtOrAfter(window.end());
     bool same = last - first == fresh.size();
@@ -343,7 +343,7 @@ void MarkdownCodeTokenIndex::rebuildBlocks() {
     if (const std::optional<TextRange> changed = differingRange(before, scan.blocks)) {
         noteStructureChange(*changed);
     }
-    blocks_ = ShiftedGapBuffer<FencedCodeBlock>(std::move(scan.blocks));
+    blocks_ = ShiftedItemList<FencedCodeBlock>(std::move(scan.blocks));
 }
 
 bool MarkdownCodeTokenIndex::isInsideBlock(std::size_t position) const {
@@ -363,7 +363,7 @@ namespace {
 /// the next run of exactly its length, runs inside fenced blocks take no part, and a run that nothing
 /// closes stays literal. The walk stops before the first run at which `stopsAt` holds.
 template <typename InsideBlock, typename StopsAt>
-std::size_t pairRuns(const ShiftedGapBuffer<BacktickRun> &runs, std::size_t first, const InsideBlock &insideBlock,
+std::size_t pairRuns(const ShiftedItemList<BacktickRun> &runs, std::size_t first, const InsideBlock &insideBlock,
                      const StopsAt &stopsAt, std::vector<InlineCodeSpan> &spans,
                      std::map<std::size_t, std::size_t> &literals) {
     std::size_t current = first;
@@ -403,7 +403,7 @@ void MarkdownCodeTokenIndex::rebuildSpans() {
     if (const std::optional<TextRange> changed = differingRange(before, spans)) {
         noteStructureChange(*changed);
     }
-    spans_ = ShiftedGapBuffer<InlineCodeSpan>(std::move(spans));
+    spans_ = ShiftedItemList<InlineCodeSpan>(std::move(spans));
 }
 
 void MarkdownCodeTokenIndex::pairSpansAround(TextRange changed) {
@@ -490,7 +490,7 @@ bool MarkdownCodeTokenIndex::isBalanced() const {
 
 namespace {
 
-template <typename Item> std::optional<Item> containing(const ShiftedGapBuffer<Item> &items, std::size_t location) {
+template <typename Item> std::optional<Item> containing(const ShiftedItemList<Item> &items, std::size_t location) {
     const std::size_t after = items.firstStartingAtOrAfter(location + 1);
     if (after == 0) {
         return std::nullopt;
@@ -499,7 +499,7 @@ template <typename Item> std::optional<Item> containing(const ShiftedGapBuffer<I
     return item.fullRange.contains(location) ? std::optional<Item>(std::move(item)) : std::nullopt;
 }
 
-template <typename Item> std::vector<Item> overlapping(const ShiftedGapBuffer<Item> &items, TextRange range) {
+template <typename Item> std::vector<Item> overlapping(const ShiftedItemList<Item> &items, TextRange range) {
     std::vector<Item> found;
     std::size_t index = items.firstStartingAtOrAfter(range.location + 1);
     if (index > 0) {

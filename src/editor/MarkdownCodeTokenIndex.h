@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/MarkdownSyntaxScanner.h"
-#include "editor/ShiftedGapBuffer.h"
+#include "editor/ShiftedItemList.h"
 #include "editor/TextStorage.h"
 
 #include <map>
@@ -11,7 +11,7 @@
 
 namespace velto::editor {
 
-// What ShiftedGapBuffer needs of the index's items: where each starts, and moving it with the text.
+// What ShiftedItemList needs of the index's items: where each starts, and moving it with the text.
 std::size_t startOf(const FenceLine &line);
 std::size_t startOf(const BacktickRun &run);
 std::size_t startOf(const FencedCodeBlock &block);
@@ -82,10 +82,10 @@ private:
     bool touchesFenceLineOfBlock(const EditMapping &mapping) const;
 
     std::size_t textLength_ = 0;
-    ShiftedGapBuffer<FenceLine> fenceLines_;
-    ShiftedGapBuffer<BacktickRun> runs_;
-    ShiftedGapBuffer<FencedCodeBlock> blocks_;
-    ShiftedGapBuffer<InlineCodeSpan> spans_;
+    ShiftedItemList<FenceLine> fenceLines_;
+    ShiftedItemList<BacktickRun> runs_;
+    ShiftedItemList<FencedCodeBlock> blocks_;
+    ShiftedItemList<InlineCodeSpan> spans_;
     bool isBalanced_ = true;
     /// The backtick runs that pair with nothing, by length: at most one of each length can, since a
     /// later run of the same length would close it.

@@ -1,8 +1,8 @@
 #include "editor/TextStorage.h"
 
 #include <algorithm>
+#include <limits>
 #include <atomic>
-#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -15,11 +15,11 @@ std::uint64_t nextIdentity() {
     return ++counter;
 }
 
-/// The free space that an edit needing room opens: a share of the text, so that opening the gap
-/// again (which moves every unit after it) stays rare.
-std::size_t gapSizeFor(std::size_t length) {
-    return std::max<std::size_t>(4096, length / 64);
-}
+// Chunk sizes in units. Large enough that a page's chunk list stays short (a 5 MB page has about
+// two thousand), small enough that changing one chunk's units and runs costs little.
+constexpr std::size_t chunkUnits = 2048;       // what a text is cut into
+constexpr std::size_t largestChunkUnits = 4096; // a longer chunk is cut again
+constexpr std::size_t smallestChunkUnits = 512; // a shorter one joins a neighbour
 
 bool equalValues(const AttributeValue *a, const AttributeValue *b) {
     if (a == nullptr || b == nullptr) {
@@ -28,84 +28,211 @@ bool equalValues(const AttributeValue *a, const AttributeValue *b) {
     return a == b || *a == *b;
 }
 
+bool isLeadSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool isTrailSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+/// Where to cut units near `wanted` so that no surrogate pair is split.
+std::size_t cutNear(std::u16string_view units, std::size_t wanted) {
+    if (wanted > 0 && wanted < units.size() && isLeadSurrogate(units[wanted - 1]) && isTrailSurrogate(units[wanted])) {
+        return wanted + 1;
+    }
+    return wanted;
+}
+
+} // namespace
+
+// ---- runs inside one chunk ----
+//
+// A chunk's runs are found by binary search over their starts; changes split runs at the changed
+// range's ends and join neighbours that became equal.
+
+namespace {
+
+template <typename Run> std::size_t runIndexAt(const std::vector<Run> &runs, std::size_t offset) {
+    const auto after = std::upper_bound(runs.begin(), runs.end(), offset,
+                                        [](std::size_t value, const Run &run) { return value < run.start; });
+    return static_cast<std::size_t>(after - runs.begin()) - 1;
+}
+
+/// The index of the run starting at the offset, splitting the run that holds it; the number of runs
+/// when the offset is the chunk's end.
+template <typename Chunk> std::size_t splitRunAt(Chunk &chunk, std::size_t offset) {
+    if (offset >= chunk.units.size()) {
+        return chunk.runs.size();
+    }
+    const std::size_t index = runIndexAt(chunk.runs, offset);
+    if (chunk.runs[index].start == offset) {
+        return index;
+    }
+    using Run = typename decltype(chunk.runs)::value_type;
+    chunk.runs.insert(chunk.runs.begin() + static_cast<std::ptrdiff_t>(index) + 1,
+                      Run{static_cast<std::uint32_t>(offset), chunk.runs[index].set});
+    return index + 1;
+}
+
+/// Joins the run at the index to the one before it when their attributes are equal.
+template <typename Chunk> void joinWithPrevious(Chunk &chunk, std::size_t index) {
+    if (index > 0 && index < chunk.runs.size() && chunk.runs[index - 1].set == chunk.runs[index].set) {
+        chunk.runs.erase(chunk.runs.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+}
+
+template <typename Chunk> void shiftRunStarts(Chunk &chunk, std::size_t from, std::ptrdiff_t delta) {
+    for (std::size_t index = from; index < chunk.runs.size(); ++index) {
+        chunk.runs[index].start =
+            static_cast<std::uint32_t>(static_cast<std::ptrdiff_t>(chunk.runs[index].start) + delta);
+    }
+}
+
 } // namespace
 
 TextStorage::TextStorage()
     : identity_(nextIdentity()) {}
 
 TextStorage::TextStorage(std::u16string text, Attributes attributes)
-    : identity_(nextIdentity())
-    , text_(std::move(text)) {
-    text_.reserve(text_.size() + gapSizeFor(text_.size())); // so that the first edit allocates nothing
-    if (!text_.empty()) {
-        runs_.insert(0, StoredRun{0, std::move(attributes)});
-    }
+    : identity_(nextIdentity()) {
+    appendChunks(text, {AttributeRun{TextRange{0, text.size()}, std::move(attributes)}});
 }
 
 TextStorage::TextStorage(const TextStorage &other)
     : identity_(nextIdentity())
-    , text_(other.substring(TextRange{0, other.length()})) {
-    for (std::size_t k = 0; k < other.runs_.size(); ++k) {
-        runs_.insert(k, other.runs_.run(k));
-    }
-}
+    , chunks_(other.chunks_)
+    , chunkStarts_(other.chunkStarts_)
+    , length_(other.length_)
+    , palette_(other.palette_)
+    , paletteIndices_(other.paletteIndices_)
+    , paletteLimit_(other.paletteLimit_) {}
 
 TextStorage &TextStorage::operator=(const TextStorage &other) {
     if (this != &other) {
         // A new text in one step: forget the edit log, so that no one replays edits onto it.
         ++characterVersion_;
         recentCharacterEdits_.clear();
-        text_ = other.substring(TextRange{0, other.length()});
-        gapStart_ = 0;
-        gapLength_ = 0;
-        runs_.clear();
-        for (std::size_t k = 0; k < other.runs_.size(); ++k) {
-            runs_.insert(k, other.runs_.run(k));
-        }
+        chunks_ = other.chunks_;
+        chunkStarts_ = other.chunkStarts_;
+        length_ = other.length_;
+        palette_ = other.palette_;
+        paletteIndices_ = other.paletteIndices_;
+        paletteLimit_ = other.paletteLimit_;
+        lastChunk_ = 0;
+        joined_ = std::u16string();
+        joinedIsCurrent_ = false;
     }
     return *this;
 }
 
-// ---- the units and their gap ----
-
-void TextStorage::moveGap(std::size_t location) const {
-    if (gapLength_ > 0 && location < gapStart_) {
-        std::memmove(&text_[location + gapLength_], &text_[location], (gapStart_ - location) * sizeof(char16_t));
-    } else if (gapLength_ > 0 && location > gapStart_) {
-        std::memmove(&text_[gapStart_], &text_[gapStart_ + gapLength_], (location - gapStart_) * sizeof(char16_t));
+/// Cuts the units into chunks after the last one, with the runs given (in the units' coordinates,
+/// covering them all).
+void TextStorage::appendChunks(std::u16string_view units, const std::vector<AttributeRun> &runs) {
+    std::size_t runIndex = 0;
+    std::size_t start = 0;
+    while (start < units.size()) {
+        const std::size_t end = cutNear(units, std::min(start + chunkUnits, units.size()));
+        Chunk chunk;
+        chunk.units = units.substr(start, end - start);
+        while (runs[runIndex].range.end() <= start) {
+            ++runIndex;
+        }
+        for (std::size_t k = runIndex; k < runs.size() && runs[k].range.location < end; ++k) {
+            const auto runStart = static_cast<std::uint32_t>(std::max(runs[k].range.location, start) - start);
+            const std::uint32_t set = paletteIndex(runs[k].attributes);
+            if (chunk.runs.empty() || chunk.runs.back().set != set) {
+                chunk.runs.push_back(StoredRun{runStart, set});
+            }
+        }
+        chunks_.push_back(std::move(chunk));
+        start = end;
     }
-    gapStart_ = location;
+    updateChunkStarts();
 }
 
-const std::u16string &TextStorage::string() const {
-    if (gapLength_ > 0) {
-        moveGap(length());
-        text_.resize(length()); // keeps the capacity, so the next edit's gap costs no allocation
-        gapLength_ = 0;
+// ---- the palette of attribute sets ----
+
+std::uint32_t TextStorage::paletteIndex(const Attributes &attributes) {
+    const auto [found, added] =
+        paletteIndices_.try_emplace(attributes.identity(), static_cast<std::uint32_t>(palette_.size()));
+    if (added) {
+        palette_.push_back(attributes);
     }
-    return text_;
+    return found->second;
 }
 
-void TextStorage::replaceUnits(TextRange range, std::u16string_view replacement) {
-    const char16_t *units = text_.data();
-    if (!std::less<const char16_t *>()(replacement.data(), units) &&
-        std::less<const char16_t *>()(replacement.data(), units + text_.size())) {
-        const std::u16string copied(replacement); // a piece of this very text, which is about to move
-        replaceUnits(range, copied);
+/// Drops the sets no run uses once the palette has doubled since the last time: links and code
+/// tokens bring new sets as the page is edited, and most of them go out of use again.
+void TextStorage::collectPaletteWhenGrown() {
+    if (palette_.size() <= paletteLimit_) {
         return;
     }
-    moveGap(range.location);
-    gapLength_ += range.length; // the replaced units become free space
-    if (gapLength_ < replacement.size()) {
-        const std::size_t added = replacement.size() - gapLength_ + gapSizeFor(length());
-        const std::size_t after = text_.size() - gapStart_ - gapLength_;
-        text_.resize(text_.size() + added);
-        std::memmove(&text_[text_.size() - after], &text_[gapStart_ + gapLength_], after * sizeof(char16_t));
-        gapLength_ += added;
+    constexpr std::uint32_t unused = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> renumbered(palette_.size(), unused);
+    std::vector<Attributes> kept;
+    for (Chunk &chunk : chunks_) {
+        for (StoredRun &run : chunk.runs) {
+            if (renumbered[run.set] == unused) {
+                renumbered[run.set] = static_cast<std::uint32_t>(kept.size());
+                kept.push_back(palette_[run.set]);
+            }
+            run.set = renumbered[run.set];
+        }
     }
-    std::copy(replacement.begin(), replacement.end(), text_.begin() + static_cast<std::ptrdiff_t>(gapStart_));
-    gapStart_ += replacement.size();
-    gapLength_ -= replacement.size();
+    palette_ = std::move(kept);
+    paletteIndices_.clear();
+    for (std::uint32_t index = 0; index < palette_.size(); ++index) {
+        paletteIndices_.emplace(palette_[index].identity(), index);
+    }
+    paletteLimit_ = std::max<std::size_t>(256, 2 * palette_.size());
+}
+
+// ---- finding units and runs ----
+
+std::size_t TextStorage::findChunk(std::size_t location) const {
+    const auto after = std::upper_bound(chunkStarts_.begin(), chunkStarts_.end(), location);
+    lastChunk_ = static_cast<std::size_t>(after - chunkStarts_.begin()) - 1;
+    return lastChunk_;
+}
+
+TextStorage::RunPosition TextStorage::runHolding(std::size_t location) const {
+    const std::size_t chunk = chunkHolding(location);
+    return RunPosition{chunk, runIndexAt(chunks_[chunk].runs, location - chunkStarts_[chunk])};
+}
+
+std::size_t TextStorage::runStart(RunPosition position) const {
+    return chunkStarts_[position.chunk] + chunks_[position.chunk].runs[position.run].start;
+}
+
+std::size_t TextStorage::runEnd(RunPosition position) const {
+    const Chunk &chunk = chunks_[position.chunk];
+    const std::size_t end = position.run + 1 < chunk.runs.size() ? chunk.runs[position.run + 1].start : chunk.units.size();
+    return chunkStarts_[position.chunk] + end;
+}
+
+bool TextStorage::nextRun(RunPosition &position) const {
+    if (position.run + 1 < chunks_[position.chunk].runs.size()) {
+        ++position.run;
+        return true;
+    }
+    if (position.chunk + 1 < chunks_.size()) {
+        position = RunPosition{position.chunk + 1, 0};
+        return true;
+    }
+    return false;
+}
+
+bool TextStorage::previousRun(RunPosition &position) const {
+    if (position.run > 0) {
+        --position.run;
+        return true;
+    }
+    if (position.chunk > 0) {
+        position = RunPosition{position.chunk - 1, chunks_[position.chunk - 1].runs.size() - 1};
+        return true;
+    }
+    return false;
 }
 
 void TextStorage::checkRange(TextRange range) const {
@@ -114,58 +241,86 @@ void TextStorage::checkRange(TextRange range) const {
     }
 }
 
-std::size_t TextStorage::runEnd(std::size_t index) const {
-    return index + 1 < runs_.size() ? runs_.start(index + 1) : length();
+// ---- reading the units ----
+
+const std::u16string &TextStorage::string() const {
+    if (!joinedIsCurrent_) {
+        joined_.clear();
+        joined_.reserve(length_);
+        for (const Chunk &chunk : chunks_) {
+            joined_ += chunk.units;
+        }
+        joinedIsCurrent_ = true;
+    }
+    return joined_;
 }
 
 std::u16string TextStorage::substring(TextRange range) const {
     checkRange(range);
     std::u16string result;
     result.reserve(range.length);
-    if (range.location < gapStart_) {
-        const std::size_t before = std::min(range.end(), gapStart_) - range.location;
-        result.append(text_, range.location, before);
+    if (range.length == 0) {
+        return result;
     }
-    if (range.end() > gapStart_) {
-        const std::size_t from = std::max(range.location, gapStart_);
-        result.append(text_, from + gapLength_, range.end() - from);
+    for (std::size_t chunk = chunkHolding(range.location); result.size() < range.length; ++chunk) {
+        const std::size_t from = range.location + result.size() - chunkStarts_[chunk];
+        result.append(chunks_[chunk].units, from, range.length - result.size());
     }
     return result;
+}
+
+std::vector<std::u16string_view> TextStorage::pieces() const {
+    std::vector<std::u16string_view> all;
+    all.reserve(chunks_.size());
+    for (const Chunk &chunk : chunks_) {
+        all.emplace_back(chunk.units);
+    }
+    return all;
 }
 
 TextStorage TextStorage::attributedSubstring(TextRange range) const {
     checkRange(range);
     TextStorage result;
-    result.text_ = substring(range);
-    std::size_t index = 0;
-    for (const AttributeRun &run : attributeRuns(range)) {
-        result.runs_.insert(index++, StoredRun{run.range.location - range.location, run.attributes});
+    std::vector<AttributeRun> runs = attributeRuns(range);
+    for (AttributeRun &run : runs) {
+        run.range.location -= range.location;
     }
+    result.appendChunks(substring(range), runs);
     return result;
 }
 
-// ---- reading ----
+// ---- reading attributes ----
 
 Attributes TextStorage::attributes(std::size_t location, TextRange *effectiveRange) const {
     if (location >= length()) {
         throw std::out_of_range("attribute location beyond the end of the text");
     }
-    const std::size_t index = runs_.indexContaining(location);
+    const RunPosition position = runHolding(location);
+    const Attributes &found = runAttributes(position);
     if (effectiveRange != nullptr) {
-        *effectiveRange = rangeBetween(runs_.start(index), runEnd(index));
+        // Equal runs at the two sides of chunk boundaries make one run.
+        const std::uint32_t set = runSet(position);
+        RunPosition first = position;
+        for (RunPosition before = first; previousRun(before) && runSet(before) == set;) {
+            first = before;
+        }
+        RunPosition last = position;
+        for (RunPosition after = last; nextRun(after) && runSet(after) == set;) {
+            last = after;
+        }
+        *effectiveRange = rangeBetween(runStart(first), runEnd(last));
     }
-    return runs_.attributes(index);
+    return found;
 }
 
 const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t location, TextRange *effectiveRange) const {
     if (location >= length()) {
         throw std::out_of_range("attribute location beyond the end of the text");
     }
-    const std::size_t index = runs_.indexContaining(location);
     if (effectiveRange != nullptr) {
-        *effectiveRange = rangeBetween(runs_.start(index), runEnd(index));
+        attributes(location, effectiveRange);
     }
-    return runs_.attributes(index).find(key);
+    return runAttributes(runHolding(location)).find(key);
 }
 
 const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t location, TextRange *longestEffectiveRange,
@@ -175,18 +330,18 @@ const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t locat
     if (longestEffectiveRange == nullptr) {
         return value;
     }
-    const std::size_t index = runs_.indexContaining(location);
-    std::size_t first = index;
-    while (first > 0 && runs_.start(first) > rangeLimit.location &&
-           equalValues(runs_.attributes(first - 1).find(key), value)) {
-        --first;
+    const RunPosition position = runHolding(location);
+    RunPosition first = position;
+    for (RunPosition before = first; runStart(first) > rangeLimit.location && previousRun(before) &&
+                                     equalValues(runAttributes(before).find(key), value);) {
+        first = before;
     }
-    std::size_t last = index;
-    while (last + 1 < runs_.size() && runEnd(last) < rangeLimit.end() &&
-           equalValues(runs_.attributes(last + 1).find(key), value)) {
-        ++last;
+    RunPosition last = position;
+    for (RunPosition after = last; runEnd(last) < rangeLimit.end() && nextRun(after) &&
+                                   equalValues(runAttributes(after).find(key), value);) {
+        last = after;
     }
-    *longestEffectiveRange = intersection(rangeBetween(runs_.start(first), runEnd(last)), rangeLimit);
+    *longestEffectiveRange = intersection(rangeBetween(runStart(first), runEnd(last)), rangeLimit);
     return value;
 }
 
@@ -196,11 +351,15 @@ std::vector<AttributeRun> TextStorage::attributeRuns(TextRange range) const {
     if (range.length == 0) {
         return result;
     }
-    for (std::size_t index = runs_.indexContaining(range.location);
-         index < runs_.size() && runs_.start(index) < range.end(); ++index) {
-        const TextRange clipped = intersection(rangeBetween(runs_.start(index), runEnd(index)), range);
-        result.push_back(AttributeRun{clipped, runs_.attributes(index)});
-    }
+    RunPosition position = runHolding(range.location);
+    do {
+        const TextRange clipped = intersection(rangeBetween(runStart(position), runEnd(position)), range);
+        if (!result.empty() && result.back().attributes == runAttributes(position)) {
+            result.back().range.length += clipped.length; // the same run across a chunk boundary
+        } else {
+            result.push_back(AttributeRun{clipped, runAttributes(position)});
+        }
+    } while (runEnd(position) < range.end() && nextRun(position));
     return result;
 }
 
@@ -229,54 +388,40 @@ void TextStorage::enumerateAttribute(AttributeKey key, TextRange range,
 
 // ---- changing attributes ----
 
-std::size_t TextStorage::boundaryIndex(std::size_t position) {
-    if (position >= length()) {
-        return runs_.size();
-    }
-    const std::size_t index = runs_.indexContaining(position);
-    if (runs_.start(index) == position) {
-        return index;
-    }
-    runs_.insert(index + 1, StoredRun{position, runs_.attributes(index)});
-    return index + 1;
-}
-
-void TextStorage::mergeWithPrevious(std::size_t index) {
-    if (index > 0 && index < runs_.size() && runs_.attributes(index - 1) == runs_.attributes(index)) {
-        runs_.erase(index, 1);
-    }
-}
-
 void TextStorage::transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform) {
     checkRange(range);
     if (range.length == 0) {
         return;
     }
-    const std::size_t first = boundaryIndex(range.location);
-    std::size_t last = boundaryIndex(range.end());
     // Runs of a pass often share one set; transform each distinct set once.
-    const void *previousSource = nullptr;
-    Attributes previousResult;
-    std::size_t kept = first;
-    for (std::size_t index = first; index < last; ++index) {
-        const Attributes &source = runs_.attributes(index);
-        if (source.identity() != previousSource) {
-            previousSource = source.identity();
-            previousResult = transform(source);
+    constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t previousSource = none;
+    std::uint32_t previousResult = none;
+    for (std::size_t index = chunkHolding(range.location); index < chunks_.size() && chunkStarts_[index] < range.end();
+         ++index) {
+        Chunk &chunk = chunks_[index];
+        const TextRange local = intersection(TextRange{chunkStarts_[index], chunk.units.size()}, range);
+        const std::size_t first = splitRunAt(chunk, local.location - chunkStarts_[index]);
+        const std::size_t last = splitRunAt(chunk, local.end() - chunkStarts_[index]);
+        std::size_t kept = first;
+        for (std::size_t run = first; run < last; ++run) {
+            const std::uint32_t source = chunk.runs[run].set;
+            if (source != previousSource) {
+                previousSource = source;
+                previousResult = paletteIndex(transform(palette_[source]));
+            }
+            if (kept > first && chunk.runs[kept - 1].set == previousResult) {
+                continue; // the run joins the one before it
+            }
+            chunk.runs[kept] = StoredRun{chunk.runs[run].start, previousResult};
+            ++kept;
         }
-        if (kept > first && runs_.attributes(kept - 1) == previousResult) {
-            continue; // the run joins the one before it
-        }
-        if (kept != index) {
-            runs_.setStart(kept, runs_.start(index));
-        }
-        runs_.attributes(kept) = previousResult;
-        ++kept;
+        chunk.runs.erase(chunk.runs.begin() + static_cast<std::ptrdiff_t>(kept),
+                         chunk.runs.begin() + static_cast<std::ptrdiff_t>(last));
+        joinWithPrevious(chunk, kept);
+        joinWithPrevious(chunk, first);
     }
-    runs_.erase(kept, last - kept);
-    last = kept;
-    mergeWithPrevious(last);
-    mergeWithPrevious(first);
+    collectPaletteWhenGrown();
     noteEdit(range, 0, false);
 }
 
@@ -315,29 +460,207 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
     replaceCharacters(range, replacement, inherited);
 }
 
+/// Removes the units of the range; returns the index of the chunk where text inserted at the
+/// range's location belongs (the one ending there when the location is a chunk boundary).
+std::size_t TextStorage::eraseUnits(TextRange range) {
+    std::size_t chunk = range.location == 0 ? 0 : chunkHolding(range.location - 1);
+    if (range.length == 0) {
+        return chunk;
+    }
+    std::size_t offset = range.location - chunkStarts_[chunk];
+    if (offset == chunks_[chunk].units.size()) {
+        ++chunk;
+        offset = 0;
+    }
+    const std::size_t insertionChunk = offset > 0 || chunk == 0 ? chunk : chunk - 1;
+    const std::size_t chunkCount = chunks_.size();
+    const std::size_t firstErased = chunk;
+    std::size_t remaining = range.length;
+    while (remaining > 0) {
+        Chunk &current = chunks_[chunk];
+        const std::size_t count = std::min(remaining, current.units.size() - offset);
+        const std::size_t first = splitRunAt(current, offset);
+        const std::size_t last = splitRunAt(current, offset + count);
+        current.runs.erase(current.runs.begin() + static_cast<std::ptrdiff_t>(first),
+                           current.runs.begin() + static_cast<std::ptrdiff_t>(last));
+        shiftRunStarts(current, first, -static_cast<std::ptrdiff_t>(count));
+        current.units.erase(offset, count);
+        joinWithPrevious(current, first);
+        remaining -= count;
+        if (current.units.empty()) {
+            chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(chunk));
+        } else {
+            ++chunk;
+            offset = 0;
+        }
+    }
+    if (chunks_.size() == chunkCount && chunk == firstErased + 1) {
+        shiftChunkStarts(firstErased, -static_cast<std::ptrdiff_t>(range.length)); // one chunk shrank
+    } else {
+        updateChunkStarts();
+    }
+    return std::min(insertionChunk, chunks_.empty() ? 0 : chunks_.size() - 1);
+}
+
+void TextStorage::insertUnits(std::size_t chunk, std::size_t offset, std::u16string_view units,
+                              const Attributes &attributes) {
+    if (chunks_.empty()) {
+        chunks_.push_back(Chunk{std::u16string(units), {StoredRun{0, paletteIndex(attributes)}}});
+        updateChunkStarts();
+        return;
+    }
+    Chunk &target = chunks_[chunk];
+    const std::size_t index = splitRunAt(target, offset);
+    shiftRunStarts(target, index, static_cast<std::ptrdiff_t>(units.size()));
+    target.runs.insert(target.runs.begin() + static_cast<std::ptrdiff_t>(index),
+                       StoredRun{static_cast<std::uint32_t>(offset), paletteIndex(attributes)});
+    target.units.insert(offset, units);
+    joinWithPrevious(target, index + 1);
+    joinWithPrevious(target, index);
+    shiftChunkStarts(chunk, static_cast<std::ptrdiff_t>(units.size()));
+}
+
+/// Keeps the chunks from `first` to `last` (and their neighbours) between the smallest and largest
+/// size; returns whether it cut or joined any.
+bool TextStorage::balanceChunks(std::size_t first, std::size_t last) {
+    const std::size_t chunkCount = chunks_.size();
+    bool changed = false;
+    for (std::size_t index = std::min(last, chunks_.size()); index-- > first;) {
+        if (chunks_[index].units.size() > largestChunkUnits) {
+            splitChunk(index);
+            changed = true;
+        }
+    }
+    for (std::size_t index = std::min(last + 1, chunks_.size()); index-- > first && chunks_.size() > 1;) {
+        if (index < chunks_.size() && chunks_[index].units.size() < smallestChunkUnits) {
+            const std::size_t left = index == 0 ? 0 : index - 1;
+            if (chunks_[left].units.size() + chunks_[left + 1].units.size() <= largestChunkUnits) {
+                mergeChunks(left);
+                changed = true;
+            }
+        }
+    }
+    return changed || chunks_.size() != chunkCount;
+}
+
+void TextStorage::splitChunk(std::size_t index) {
+    Chunk whole = std::move(chunks_[index]);
+    chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
+    std::vector<Chunk> parts;
+    std::size_t runIndex = 0;
+    // Parts of about equal size, so that none is left tiny.
+    std::size_t partsLeft = (whole.units.size() + chunkUnits - 1) / chunkUnits;
+    for (std::size_t start = 0; start < whole.units.size(); --partsLeft) {
+        const std::size_t end = cutNear(whole.units, start + (whole.units.size() - start) / partsLeft);
+        Chunk part;
+        part.units = whole.units.substr(start, end - start);
+        while (runIndex + 1 < whole.runs.size() && whole.runs[runIndex + 1].start <= start) {
+            ++runIndex;
+        }
+        part.runs.push_back(StoredRun{0, whole.runs[runIndex].set});
+        for (std::size_t k = runIndex + 1; k < whole.runs.size() && whole.runs[k].start < end; ++k) {
+            part.runs.push_back(StoredRun{static_cast<std::uint32_t>(whole.runs[k].start - start), whole.runs[k].set});
+        }
+        parts.push_back(std::move(part));
+        start = end;
+    }
+    chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(index), std::make_move_iterator(parts.begin()),
+                   std::make_move_iterator(parts.end()));
+}
+
+/// Joins the chunk after `index` to it.
+void TextStorage::mergeChunks(std::size_t index) {
+    Chunk &left = chunks_[index];
+    Chunk &right = chunks_[index + 1];
+    const std::size_t offset = left.units.size();
+    left.units += right.units;
+    for (const StoredRun &run : right.runs) {
+        left.runs.push_back(StoredRun{static_cast<std::uint32_t>(run.start + offset), run.set});
+    }
+    joinWithPrevious(left, left.runs.size() - right.runs.size());
+    chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index) + 1);
+}
+
+/// Moves the trail surrogate that starts a chunk to the chunk before it when that one ends with its
+/// lead surrogate: readers that walk the chunks in place (break iterators) must never meet a pair cut in two.
+bool TextStorage::joinSurrogatePairs(std::size_t first, std::size_t last) {
+    bool moved = false;
+    for (std::size_t index = first; index + 1 < chunks_.size() && index < last; ++index) {
+        Chunk &left = chunks_[index];
+        Chunk &right = chunks_[index + 1];
+        if (!isLeadSurrogate(left.units.back()) || !isTrailSurrogate(right.units.front())) {
+            continue;
+        }
+        if (left.runs.back().set != right.runs.front().set) {
+            left.runs.push_back(StoredRun{static_cast<std::uint32_t>(left.units.size()), right.runs.front().set});
+        }
+        left.units += right.units.front();
+        right.units.erase(0, 1);
+        moved = true;
+        if (right.runs.size() > 1 && right.runs[1].start == 1) {
+            right.runs.erase(right.runs.begin());
+        }
+        shiftRunStarts(right, 1, -1);
+        right.runs.front().start = 0;
+        if (right.units.empty()) {
+            chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index) + 1);
+        }
+    }
+    return moved;
+}
+
+void TextStorage::shiftChunkStarts(std::size_t chunk, std::ptrdiff_t delta) {
+    for (std::size_t index = chunk + 1; index < chunkStarts_.size(); ++index) {
+        chunkStarts_[index] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(chunkStarts_[index]) + delta);
+    }
+    length_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(length_) + delta);
+}
+
+void TextStorage::updateChunkStarts() {
+    chunkStarts_.resize(chunks_.size());
+    std::size_t start = 0;
+    for (std::size_t index = 0; index < chunks_.size(); ++index) {
+        chunkStarts_[index] = start;
+        start += chunks_[index].units.size();
+    }
+    length_ = start;
+    lastChunk_ = 0;
+}
+
 void TextStorage::replaceCharacters(TextRange range, std::u16string_view replacement, const Attributes &attributes) {
     checkRange(range);
     if (range.length == 0 && replacement.empty()) {
         return;
     }
+    // Copied first: the replacement may be a piece of this very text, which is about to change.
+    const std::u16string inserted(replacement);
     const std::ptrdiff_t delta =
-        static_cast<std::ptrdiff_t>(replacement.size()) - static_cast<std::ptrdiff_t>(range.length);
-    const std::size_t first = boundaryIndex(range.location);
-    const std::size_t last = boundaryIndex(range.end());
-    runs_.erase(first, last - first);
-    runs_.shiftStarts(first, delta);
-    replaceUnits(range, replacement);
-    if (!replacement.empty()) {
-        runs_.insert(first, StoredRun{range.location, attributes});
-        mergeWithPrevious(first + 1);
+        static_cast<std::ptrdiff_t>(inserted.size()) - static_cast<std::ptrdiff_t>(range.length);
+    const std::size_t chunk = eraseUnits(range);
+    if (!inserted.empty()) {
+        const std::size_t offset = chunks_.empty() ? 0 : range.location - chunkStarts_[chunk];
+        insertUnits(chunk, offset, inserted, attributes);
     }
-    mergeWithPrevious(first);
+    if (balanceChunks(chunk == 0 ? 0 : chunk - 1, chunk + 2)) {
+        updateChunkStarts();
+    }
+    // The boundaries the edit may have brought a surrogate pair's halves to: around its start and end.
+    if (!chunks_.empty()) {
+        const std::size_t end = std::min(range.location + inserted.size(), length_ - 1);
+        const std::size_t first = chunkHolding(std::min(range.location, length_ - 1));
+        if (joinSurrogatePairs(first == 0 ? 0 : first - 1, chunkHolding(end) + 1)) {
+            updateChunkStarts();
+        }
+    }
+    collectPaletteWhenGrown();
+    joined_ = std::u16string();
+    joinedIsCurrent_ = false;
     ++characterVersion_;
     if (recentCharacterEdits_.size() == rememberedCharacterEdits) {
         recentCharacterEdits_.erase(recentCharacterEdits_.begin());
     }
-    recentCharacterEdits_.push_back(CharacterEdit{range.location, range.length, replacement.size()});
-    noteEdit(TextRange{range.location, replacement.size()}, delta, true);
+    recentCharacterEdits_.push_back(CharacterEdit{range.location, range.length, inserted.size()});
+    noteEdit(TextRange{range.location, inserted.size()}, delta, true);
 }
 
 std::optional<std::vector<CharacterEdit>> TextStorage::characterEditsSince(std::uint64_t version) const {

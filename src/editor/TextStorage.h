@@ -1,6 +1,5 @@
 #pragma once
 
-#include "editor/AttributeRunBuffer.h"
 #include "editor/TextAttributes.h"
 #include "editor/TextRange.h"
 
@@ -10,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -40,14 +40,15 @@ struct CharacterEdit {
 };
 
 /// The editor's text: UTF-16 units with attribute runs over them, after the platform's mutable
-/// attributed string. Neighbouring runs always differ, so every run is already its longest effective
-/// range.
+/// attributed string. Neighbouring runs always differ as the reading functions hand them out, so
+/// every run is already its longest effective range.
 ///
-/// The units live in a gap buffer whose free space follows the last edit, and the runs after it
-/// shift together, so an edit costs its distance from the previous one, not the length of the text.
-/// `string()` closes the gap to hand out one contiguous string (it costs the units after the gap
-/// once, and the next edit opens the gap again); code that reads a little text around an edit uses
-/// `characterAt` and `substring`, which never move it.
+/// The units live in chunks of a few thousand, each with the runs over its own units, their starts
+/// counted from the chunk's start. An edit changes the units and runs of the chunks it touches and
+/// moves the later chunks' starts, so it costs the edit and the number of chunks, never the length
+/// of the text or its number of runs. `string()` joins the chunks into one string (it costs the whole
+/// text once after each change); code that reads a little text around an edit uses `characterAt` and
+/// `substring`, and code that walks the whole text in place reads `pieces()`.
 ///
 /// Ranges passed in must lie within the text; a range that does not throws std::out_of_range.
 class TextStorage {
@@ -64,18 +65,17 @@ public:
     /// The whole text in one contiguous string. The reference stays valid, and the string equal to
     /// the text, until the characters next change; call again after a change.
     const std::u16string &string() const;
-    std::size_t length() const { return text_.size() - gapLength_; }
+    std::size_t length() const { return length_; }
     /// The unit at the location, which must lie within the text.
     char16_t characterAt(std::size_t location) const {
-        return location < gapStart_ ? text_[location] : text_[location + gapLength_];
+        const std::size_t chunk = chunkHolding(location);
+        return chunks_[chunk].units[location - chunkStarts_[chunk]];
     }
     std::u16string substring(TextRange range) const;
-    /// The text as it lies in memory: the units before the edit gap and those after it, read in place
-    /// (a break iterator walks them without the gap closing). Valid until the characters next change.
-    std::pair<std::u16string_view, std::u16string_view> pieces() const {
-        const std::u16string_view all(text_);
-        return {all.substr(0, gapStart_), all.substr(gapStart_ + gapLength_)};
-    }
+    /// The text as it lies in memory, in order: one piece per chunk, none empty, no surrogate pair
+    /// split between two pieces (a break iterator walks them in place). Valid until the characters
+    /// next change.
+    std::vector<std::u16string_view> pieces() const;
     /// The text and attributes of the range as a storage of its own.
     TextStorage attributedSubstring(TextRange range) const;
 
@@ -139,22 +139,71 @@ public:
     std::function<void(const EditingSummary &)> onEditingGroupFinished;
 
 private:
+    /// One attribute run of a chunk: where it starts, counted from the chunk's start, and its
+    /// attribute set, an index into the storage's palette; it ends where the next run of the chunk
+    /// starts (the last at the chunk's end). Eight plain bytes, so a chunk's runs move as one block.
+    struct StoredRun {
+        std::uint32_t start = 0;
+        std::uint32_t set = 0;
+    };
+    /// A stretch of the text with the runs over it: the first run starts at 0, neighbouring runs of
+    /// one chunk differ (runs at the two sides of a chunk boundary may be equal).
+    struct Chunk {
+        std::u16string units;
+        std::vector<StoredRun> runs;
+    };
+    /// Where a run lies: its chunk and its index in the chunk.
+    struct RunPosition {
+        std::size_t chunk = 0;
+        std::size_t run = 0;
+    };
+
     void checkRange(TextRange range) const;
-    std::size_t runEnd(std::size_t index) const;
-    std::size_t boundaryIndex(std::size_t position);
-    void mergeWithPrevious(std::size_t index);
+    /// The chunk holding the unit at the location (which lies within the text).
+    std::size_t chunkHolding(std::size_t location) const {
+        const std::size_t guess = lastChunk_;
+        if (guess < chunks_.size() && location - chunkStarts_[guess] < chunks_[guess].units.size()) {
+            return guess; // walks read unit after unit: the chunk read last usually holds the next one
+        }
+        return findChunk(location);
+    }
+    std::size_t findChunk(std::size_t location) const;
+    RunPosition runHolding(std::size_t location) const;
+    std::size_t runStart(RunPosition position) const;
+    std::size_t runEnd(RunPosition position) const;
+    std::uint32_t runSet(RunPosition position) const { return chunks_[position.chunk].runs[position.run].set; }
+    const Attributes &runAttributes(RunPosition position) const { return palette_[runSet(position)]; }
+    std::uint32_t paletteIndex(const Attributes &attributes);
+    void collectPaletteWhenGrown();
+    bool nextRun(RunPosition &position) const;
+    bool previousRun(RunPosition &position) const;
+
     void transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform);
     void noteEdit(TextRange rangeNow, std::ptrdiff_t changeInLength, bool charactersChanged);
 
-    void moveGap(std::size_t location) const;
-    void replaceUnits(TextRange range, std::u16string_view replacement);
+    std::size_t eraseUnits(TextRange range);
+    void insertUnits(std::size_t chunk, std::size_t offset, std::u16string_view units, const Attributes &attributes);
+    bool balanceChunks(std::size_t first, std::size_t last);
+    void splitChunk(std::size_t chunk);
+    void mergeChunks(std::size_t chunk);
+    bool joinSurrogatePairs(std::size_t first, std::size_t last);
+    void shiftChunkStarts(std::size_t chunk, std::ptrdiff_t delta);
+    void updateChunkStarts();
+    void appendChunks(std::u16string_view units, const std::vector<AttributeRun> &runs);
 
     std::uint64_t identity_;
-    // The units with a gap of free space at gapStart_, gapLength_ units long (none after string()).
-    mutable std::u16string text_;
-    mutable std::size_t gapStart_ = 0;
-    mutable std::size_t gapLength_ = 0;
-    AttributeRunBuffer runs_;
+    std::vector<Chunk> chunks_;
+    std::vector<std::size_t> chunkStarts_; // where each chunk starts in the text
+    std::size_t length_ = 0;
+    mutable std::size_t lastChunk_ = 0; // the chunk a location was last found in
+    // The joined text that string() hands out, kept until the characters change.
+    mutable std::u16string joined_;
+    mutable bool joinedIsCurrent_ = false;
+    // The distinct attribute sets the runs use, each once: runs name them by index, and equal
+    // indices mean equal sets. Sets no run uses any more are dropped when the palette has doubled.
+    std::vector<Attributes> palette_;
+    std::unordered_map<const void *, std::uint32_t> paletteIndices_; // by the interned set's identity
+    std::size_t paletteLimit_ = 256;
 
     static constexpr std::size_t rememberedCharacterEdits = 64;
     std::uint64_t characterVersion_ = 0;

@@ -23,7 +23,7 @@ constexpr std::size_t lineFeedReach = 4096;
 /// The text around the position from just after a line feed (at least two units before it, so that a CR
 /// LF ending at the position stays inside) to just after the next line feed, or to the text's ends. A
 /// grapheme boundary always follows a line feed, so every boundary ICU finds in this stretch is one of the
-/// whole text, and reading the stretch leaves the storage's edit gap where it is. Nothing for a longer line.
+/// whole text, and reading the stretch costs the line, not the page. Nothing for a longer line.
 std::optional<TextRange> lineFeedBoundedWindow(const TextStorage &storage, std::size_t position) {
     const std::size_t length = storage.length();
     std::size_t start = 0;
@@ -189,7 +189,7 @@ bool EditingCore::holdsExpectedText(const TextChangeRecord &record) const {
 }
 
 void EditingCore::noteExpectedText(TextChangeRecord &record) const {
-    // Read through substring: the typed run is short, and the whole string would close the gap of the edit.
+    // Read through substring: the typed run is short, and the whole string would join the page's chunks.
     record.expectedHash = unitsHash(storage_.substring(TextRange{record.location, record.length}));
 }
 
@@ -440,8 +440,8 @@ bool EditingCore::performTypingEdit(TextRange range, std::u16string_view replace
 
 std::size_t EditingCore::destination(Movement movement, std::size_t position) const {
     position = std::min(position, length());
-    // Steps read the lines around the position, never the whole text at once, so that the storage keeps its
-    // edit gap where the typing is.
+    // Steps read the lines around the position, never the whole text at once, so that a step costs the
+    // lines around the caret, not the page.
     if (movement == Movement::backwardCharacter) {
         return graphemeBoundaryNear(storage_, position, [](const TextPieces &text, std::size_t at) {
             return graphemeBoundaryBefore(text, at);

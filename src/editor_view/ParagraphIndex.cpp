@@ -104,7 +104,7 @@ void ParagraphIndex::rebuild(const TextStorage &storage) {
     for (const std::size_t start : paragraphStartsAfter(storage, 0, length_)) {
         all.push_back(ParagraphStart{start});
     }
-    starts_ = ShiftedGapBuffer<ParagraphStart>(std::move(all));
+    starts_ = ShiftedItemList<ParagraphStart>(std::move(all));
 }
 
 std::optional<ParagraphSplice> ParagraphIndex::sync(const TextStorage &storage) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/ShiftedGapBuffer.h"
+#include "editor/ShiftedItemList.h"
 #include "editor/TextRange.h"
 
 #include <cstddef>
@@ -40,8 +40,8 @@ struct ParagraphSplice {
 ///
 /// The index follows the storage's character edits: `sync` rescans only the paragraphs around what
 /// changed since the last sync, and rebuilds when the storage no longer remembers every edit. The starts
-/// live in a shifting gap buffer, so that the paragraphs after an edit move with one number: a keystroke
-/// costs its distance from the previous one, not the page's paragraph count.
+/// live in blocks with one shift each, so that the paragraphs after an edit move with one number per
+/// block: a keystroke costs about its block and the block count, not the page's paragraph count.
 class ParagraphIndex {
 public:
     ParagraphIndex() = default;
@@ -71,7 +71,7 @@ public:
     std::vector<std::size_t> starts() const;
 
 private:
-    ShiftedGapBuffer<ParagraphStart> starts_{std::vector<ParagraphStart>{ParagraphStart{0}}};
+    ShiftedItemList<ParagraphStart> starts_{std::vector<ParagraphStart>{ParagraphStart{0}}};
     std::size_t length_ = 0;
     std::uint64_t version_ = 0;
 };

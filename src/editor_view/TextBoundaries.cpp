@@ -17,28 +17,27 @@ namespace {
 
 constexpr char16_t replacementCharacter = 0xFFFD;
 
-// The two pieces as a UText of ICU's own kind: each piece is one chunk, read in place. The context holds
-// the piece before the gap, p the one after it, a and b their lengths.
+// The pieces as a UText of ICU's own kind: each piece is one chunk, read in place. The context holds
+// the TextPieces.
 
-const char16_t *pieceStart(const UText *ut, bool second) {
-    return static_cast<const char16_t *>(second ? ut->p : ut->context);
+const TextPieces &piecesOf(const UText *ut) {
+    return *static_cast<const TextPieces *>(ut->context);
 }
 
 int64_t piecesLength(UText *ut) {
-    return ut->a + ut->b;
+    return static_cast<int64_t>(piecesOf(ut).size());
 }
 
 UBool accessPieces(UText *ut, int64_t index, UBool forward) {
-    const int64_t length = ut->a + ut->b;
+    const TextPieces &text = piecesOf(ut);
+    const auto length = static_cast<int64_t>(text.size());
     index = std::clamp<int64_t>(index, 0, length);
     // The chunk holding the unit at the index (forward) or the one before it (backward).
-    bool second = forward ? index >= ut->a : index > ut->a;
-    if ((second ? ut->b : ut->a) == 0) {
-        second = !second; // an empty piece is never a chunk
-    }
-    const int64_t start = second ? ut->a : 0;
-    const int64_t limit = second ? length : ut->a;
-    ut->chunkContents = pieceStart(ut, second);
+    const int64_t unit = forward ? std::min(index, length - 1) : std::max<int64_t>(index - 1, 0);
+    const std::size_t piece = text.pieceHolding(static_cast<std::size_t>(unit));
+    const auto start = static_cast<int64_t>(text.pieceStart(piece));
+    const int64_t limit = start + static_cast<int64_t>(text.piece(piece).size());
+    ut->chunkContents = text.piece(piece).data();
     ut->chunkNativeStart = start;
     ut->chunkNativeLimit = limit;
     ut->chunkLength = static_cast<int32_t>(limit - start);
@@ -56,12 +55,13 @@ int32_t extractPieces(UText *ut, int64_t start, int64_t limit, UChar *destinatio
         *status = U_ILLEGAL_ARGUMENT_ERROR;
         return 0;
     }
-    const int64_t length = ut->a + ut->b;
+    const TextPieces &text = piecesOf(ut);
+    const auto length = static_cast<int64_t>(text.size());
     start = std::clamp<int64_t>(start, 0, length);
     limit = std::clamp<int64_t>(limit, start, length);
     const auto count = static_cast<int32_t>(limit - start);
     for (int64_t index = start; index < limit && index - start < capacity; ++index) {
-        destination[index - start] = index < ut->a ? pieceStart(ut, false)[index] : pieceStart(ut, true)[index - ut->a];
+        destination[index - start] = text[static_cast<std::size_t>(index)];
     }
     if (count < capacity) {
         destination[count] = 0;
@@ -88,9 +88,6 @@ UText *clonePieces(UText *destination, const UText *source, UBool deep, UErrorCo
     destination->pFuncs = source->pFuncs;
     destination->providerProperties = source->providerProperties;
     destination->context = source->context;
-    destination->p = source->p;
-    destination->a = source->a;
-    destination->b = source->b;
     accessPieces(destination, utext_getNativeIndex(source), true);
     return destination;
 }
@@ -105,10 +102,12 @@ const UTextFuncs piecesFuncs = [] {
     return funcs;
 }();
 
-/// Opens a UText over the pieces: ICU's own UChars text for one piece, the two-chunk one for two.
+/// Opens a UText over the pieces: ICU's own UChars text for one piece, the chunked one for several.
+/// The pieces must outlive the UText and its clones.
 void openPieces(UText *ut, const TextPieces &text, UErrorCode *status) {
-    if (text.after().empty()) {
-        utext_openUChars(ut, text.before().data(), static_cast<int64_t>(text.before().size()), status);
+    if (text.pieceCount() <= 1) {
+        const std::u16string_view only = text.pieceCount() == 0 ? std::u16string_view() : text.piece(0);
+        utext_openUChars(ut, only.data(), static_cast<int64_t>(only.size()), status);
         return;
     }
     if (utext_setup(ut, 0, status) == nullptr || U_FAILURE(*status)) {
@@ -116,10 +115,7 @@ void openPieces(UText *ut, const TextPieces &text, UErrorCode *status) {
     }
     ut->pFuncs = &piecesFuncs;
     ut->providerProperties = 1 << UTEXT_PROVIDER_STABLE_CHUNKS;
-    ut->context = text.before().data();
-    ut->p = text.after().data();
-    ut->a = static_cast<int64_t>(text.before().size());
-    ut->b = static_cast<int64_t>(text.after().size());
+    ut->context = &text;
     accessPieces(ut, 0, true);
 }
 
@@ -198,13 +194,40 @@ bool segmentBeforeIsWord(icu::BreakIterator &iterator) {
 
 } // namespace
 
-TextPieces TextPieces::of(const TextStorage &storage) {
-    const auto [before, after] = storage.pieces();
-    // A chunk may not end inside a surrogate pair: a pair split by the gap is read from the joined text.
-    if (!before.empty() && !after.empty() && U16_IS_LEAD(before.back()) && U16_IS_TRAIL(after.front())) {
-        return TextPieces(std::u16string_view(storage.string()));
+TextPieces::TextPieces(const std::vector<std::u16string_view> &pieces) {
+    auto layout = std::make_shared<Layout>();
+    for (const std::u16string_view piece : pieces) {
+        if (!piece.empty()) {
+            layout->pieces.push_back(piece);
+            layout->starts.push_back(size_);
+            size_ += piece.size();
+        }
     }
-    return TextPieces(before, after);
+    if (layout->pieces.size() == 1) {
+        single_ = layout->pieces.front();
+    } else if (layout->pieces.size() > 1) {
+        layout_ = std::move(layout);
+    }
+}
+
+TextPieces TextPieces::of(const TextStorage &storage) {
+    return TextPieces(storage.pieces());
+}
+
+std::size_t TextPieces::pieceHolding(std::size_t index) const {
+    if (!layout_) {
+        return 0;
+    }
+    const auto after = std::upper_bound(layout_->starts.begin(), layout_->starts.end(), index);
+    return static_cast<std::size_t>(after - layout_->starts.begin()) - 1;
+}
+
+char16_t TextPieces::operator[](std::size_t index) const {
+    if (!layout_) {
+        return single_[index];
+    }
+    const std::size_t piece = pieceHolding(index);
+    return layout_->pieces[piece][index - layout_->starts[piece]];
 }
 
 std::u16string replacingLoneSurrogates(std::u16string_view text) {

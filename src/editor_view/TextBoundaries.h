@@ -3,9 +3,11 @@
 #include "editor/TextRange.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Where the caret may stand and how it moves by characters and words, over UTF-16 text (ICU break
 // iterators). A grapheme cluster never splits: CRLF, a surrogate pair, a base with its combining marks
@@ -14,33 +16,43 @@ namespace velto::editor {
 
 class TextStorage;
 
-/// UTF-16 text in one or two contiguous pieces: a string, or the editor storage's units before and after
-/// its edit gap. The break iterators read both pieces in place, so the storage never closes its gap for them.
+/// UTF-16 text in one or more contiguous pieces: a string, or the editor storage's chunks. The break
+/// iterators read the pieces in place, so the storage never joins its text for them.
 class TextPieces {
 public:
     TextPieces(std::u16string_view text)
-        : before_(text) {}
+        : single_(text)
+        , size_(text.size()) {}
     TextPieces(const std::u16string &text)
-        : before_(text) {}
+        : TextPieces(std::u16string_view(text)) {}
     TextPieces(const char16_t *text)
-        : before_(text) {}
+        : TextPieces(std::u16string_view(text)) {}
+    /// The pieces in order; empty ones are left out. No surrogate pair may be split between two.
+    explicit TextPieces(const std::vector<std::u16string_view> &pieces);
     TextPieces(std::u16string_view before, std::u16string_view after)
-        : before_(before)
-        , after_(after) {}
+        : TextPieces(std::vector<std::u16string_view>{before, after}) {}
     /// The storage's units as they lie. Valid until its characters next change.
     static TextPieces of(const TextStorage &storage);
 
-    std::size_t size() const { return before_.size() + after_.size(); }
+    std::size_t size() const { return size_; }
     bool empty() const { return size() == 0; }
-    char16_t operator[](std::size_t index) const {
-        return index < before_.size() ? before_[index] : after_[index - before_.size()];
-    }
-    std::u16string_view before() const { return before_; }
-    std::u16string_view after() const { return after_; }
+    char16_t operator[](std::size_t index) const;
+
+    /// The pieces (none empty; none at all for an empty text) and where each starts.
+    std::size_t pieceCount() const { return layout_ ? layout_->pieces.size() : (single_.empty() ? 0 : 1); }
+    std::u16string_view piece(std::size_t index) const { return layout_ ? layout_->pieces[index] : single_; }
+    std::size_t pieceStart(std::size_t index) const { return layout_ ? layout_->starts[index] : 0; }
+    /// The index of the piece holding the unit at the index (which lies within the text).
+    std::size_t pieceHolding(std::size_t index) const;
 
 private:
-    std::u16string_view before_;
-    std::u16string_view after_;
+    struct Layout {
+        std::vector<std::u16string_view> pieces;
+        std::vector<std::size_t> starts;
+    };
+    std::u16string_view single_;               // the text when it is one piece
+    std::shared_ptr<const Layout> layout_;     // the pieces when there are several; shared by copies
+    std::size_t size_ = 0;
 };
 
 /// The text with every lone surrogate replaced by U+FFFD; complete pairs stay. Same length.

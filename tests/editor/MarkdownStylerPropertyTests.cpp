@@ -89,10 +89,13 @@ std::u16string randomInsertion(std::mt19937 &random) {
 
 class Editing {
 public:
-    Editing(std::u16string text, std::mt19937 &random)
+    /// With `largeEdits`, some edits remove, move or insert thousands of units, across the storage's
+    /// chunks and the code index's blocks of items.
+    Editing(std::u16string text, std::mt19937 &random, bool largeEdits = false)
         : storage_(text)
         , model_(std::move(text))
-        , random_(random) {
+        , random_(random)
+        , largeEdits_(largeEdits) {
         MarkdownStyler::apply(storage_);
     }
 
@@ -121,8 +124,14 @@ private:
                 --location;
             }
         }
-        const std::size_t removed = std::min<std::size_t>(random_() % 3 == 0 ? random_() % 12 : 0, length - location);
+        const std::size_t reach = largeEdits_ && random_() % 6 == 0 ? 5000 : 12;
+        const std::size_t removed = std::min<std::size_t>(random_() % 3 == 0 ? random_() % reach : 0, length - location);
         std::u16string inserted = random_() % 5 == 0 ? u"" : randomInsertion(random_);
+        if (largeEdits_ && random_() % 10 == 0) {
+            // A pasted copy of another part of the page.
+            const std::size_t from = random_() % (length + 1);
+            inserted = model_.substr(from, random_() % 6000);
+        }
         if (random_() % 8 == 0 && removed > 0) {
             // Move the removed text elsewhere: a code span or a fence travels across lines.
             inserted = model_.substr(location, removed);
@@ -141,6 +150,7 @@ private:
     TextStorage storage_;
     std::u16string model_;
     std::mt19937 &random_;
+    bool largeEdits_;
 };
 
 class MarkdownStylerPropertyTests : public ::testing::Test {
@@ -163,6 +173,32 @@ TEST_F(MarkdownStylerPropertyTests, IncrementalPassesAfterRandomEditsEqualAFullP
             const TextStorage &storage = editing.storage();
             ASSERT_EQ(storage.length(), editing.model().size());
             ASSERT_EQ(storage.substring(TextRange{0, storage.length()}), editing.model());
+            TextStorage fresh(editing.model());
+            MarkdownStyler::apply(fresh);
+            const std::vector<Attributes> expected = perCharacter(fresh);
+            const std::vector<Attributes> actual = perCharacter(storage);
+            for (std::size_t k = 0; k < expected.size(); ++k) {
+                ASSERT_EQ(actual[k], expected[k]) << "document " << document << " step " << step << ": at " << k;
+            }
+        }
+    }
+}
+
+// Pages of many storage chunks and many code items: edits within one chunk and across several, chunks
+// cut and joined, blocks of index items split and merged; styling and the code index must stay those
+// of the text.
+TEST_F(MarkdownStylerPropertyTests, IncrementalPassesOverManyChunksEqualAFullPass) {
+    const int documents = longRun() ? 12 : 2;
+    const int steps = longRun() ? 400 : 80;
+    for (int document = 0; document < documents; ++document) {
+        std::mt19937 random(500 + static_cast<unsigned>(document));
+        Editing editing(mixedLineBreaks(samples::generatedMarkdown(14000, document + 3), random, 20), random, true);
+        for (int step = 0; step < steps; ++step) {
+            editing.editAndStyle();
+            const TextStorage &storage = editing.storage();
+            ASSERT_EQ(storage.substring(TextRange{0, storage.length()}), editing.model());
+            ASSERT_EQ(MarkdownStyler::fencedBlocks(storage), Scanner::fencedCodeScan(editing.model()).blocks)
+                << "document " << document << " step " << step;
             TextStorage fresh(editing.model());
             MarkdownStyler::apply(fresh);
             const std::vector<Attributes> expected = perCharacter(fresh);

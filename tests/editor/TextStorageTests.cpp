@@ -197,7 +197,7 @@ TEST(TextStorageTests, RandomEditsAgreeWithPerCharacterModel) {
 }
 
 // Edits far apart and close together, reading the text through every way the storage offers, with
-// the contiguous string asked for only now and then (asking closes the gap, which would hide a fault
+// the contiguous string asked for only now and then (asking joins the chunks, which would hide a fault
 // in reading around it), and the runs checked against a per-character model.
 TEST(TextStorageTests, TextAndRunsStayRightAcrossGapMoves) {
     std::mt19937 random(11);
@@ -248,8 +248,90 @@ TEST(TextStorageTests, TextAndRunsStayRightAcrossGapMoves) {
 
 TEST(TextStorageTests, ReplacementTakenFromTheTextItself) {
     TextStorage storage(u"abcdef");
-    storage.replaceCharacters(TextRange{6, 0}, u"xyz"); // opens the gap after "abcdef"
+    storage.replaceCharacters(TextRange{6, 0}, u"xyz");
     const std::u16string &whole = storage.string();
     storage.replaceCharacters(TextRange{0, 1}, std::u16string_view(whole).substr(3, 4));
     EXPECT_EQ(storage.string(), u"defxbcdefxyz");
+}
+
+// A text of many chunks: edits that cross chunk boundaries, cut chunks and join them, pairs typed
+// and deleted at boundaries, and hundreds of distinct attribute sets (so unused ones are dropped),
+// checked against a per-character model through every reading function.
+TEST(TextStorageTests, EditsAcrossChunksKeepTextRunsAndLongestRanges) {
+    std::mt19937 random(23);
+    std::u16string text(30000, u'a');
+    TextStorage storage(text, colour(0.1));
+    std::vector<Attributes> model(text.size(), colour(0.1));
+    for (int step = 0; step < 1500; ++step) {
+        const std::size_t location = random() % (text.size() + 1);
+        const std::size_t reach = random() % 4 == 0 ? 9000 : 40;
+        const std::size_t removed = std::min<std::size_t>(random() % reach, text.size() - location);
+        // Distinct sets now and then, so that the storage's palette of sets grows and is collected.
+        const Attributes attributes = random() % 3 == 0 ? colour(static_cast<double>(random() % 100000) / 100000)
+                                                          : colour(static_cast<double>(random() % 3) / 10);
+        if (random() % 2 == 0) {
+            std::u16string inserted(random() % (random() % 10 == 0 ? 12000 : 6), u'b');
+            if (!inserted.empty() && random() % 3 == 0) {
+                inserted.back() = char16_t(0xD83D); // a lead surrogate, whose trail may follow later
+            }
+            if (!inserted.empty() && random() % 3 == 0) {
+                inserted.front() = char16_t(0xDE00);
+            }
+            storage.replaceCharacters(TextRange{location, removed}, inserted, attributes);
+            text.replace(location, removed, inserted);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(location),
+                        model.begin() + static_cast<std::ptrdiff_t>(location + removed));
+            model.insert(model.begin() + static_cast<std::ptrdiff_t>(location), inserted.size(), attributes);
+        } else {
+            storage.setAttributes(attributes, TextRange{location, removed});
+            std::fill(model.begin() + static_cast<std::ptrdiff_t>(location),
+                      model.begin() + static_cast<std::ptrdiff_t>(location + removed), attributes);
+        }
+        ASSERT_EQ(storage.length(), text.size());
+        std::u16string joined;
+        const std::vector<std::u16string_view> pieces = storage.pieces();
+        for (std::size_t index = 0; index < pieces.size(); ++index) {
+            ASSERT_FALSE(pieces[index].empty());
+            if (index + 1 < pieces.size()) {
+                ASSERT_FALSE(pieces[index].back() >= 0xD800 && pieces[index].back() <= 0xDBFF &&
+                             pieces[index + 1].front() >= 0xDC00 && pieces[index + 1].front() <= 0xDFFF)
+                    << "a surrogate pair split between pieces, step " << step;
+            }
+            joined += pieces[index];
+        }
+        ASSERT_EQ(joined, text) << "step " << step;
+        if (text.empty()) {
+            continue;
+        }
+        const std::size_t probe = random() % text.size();
+        ASSERT_EQ(storage.characterAt(probe), text[probe]);
+        TextRange effective;
+        ASSERT_EQ(storage.attributes(probe, &effective), model[probe]) << "step " << step;
+        std::size_t first = probe;
+        while (first > 0 && model[first - 1] == model[probe]) {
+            --first;
+        }
+        std::size_t end = probe + 1;
+        while (end < model.size() && model[end] == model[probe]) {
+            ++end;
+        }
+        ASSERT_EQ(effective, rangeBetween(first, end)) << "the longest run at " << probe << ", step " << step;
+        const TextRange limit = rangeBetween(probe - std::min<std::size_t>(probe, 5000), std::min(probe + 5000, text.size()));
+        TextRange longest;
+        storage.attribute(AttributeKey::foregroundColor, probe, &longest, limit);
+        ASSERT_EQ(longest, intersection(rangeBetween(first, end), limit)) << "step " << step;
+        if (step % 50 == 0) {
+            std::size_t position = 0;
+            const std::vector<AttributeRun> runs = storage.attributeRuns(TextRange{0, storage.length()});
+            for (std::size_t r = 0; r < runs.size(); ++r) {
+                ASSERT_EQ(runs[r].range.location, position);
+                ASSERT_TRUE(r == 0 || runs[r].attributes != runs[r - 1].attributes) << "runs not merged, step " << step;
+                for (std::size_t k = runs[r].range.location; k < runs[r].range.end(); ++k) {
+                    ASSERT_EQ(runs[r].attributes, model[k]) << "step " << step << " at " << k;
+                }
+                position = runs[r].range.end();
+            }
+            ASSERT_EQ(position, text.size());
+        }
+    }
 }

@@ -398,7 +398,7 @@ TEST(EditingCoreTests, StepsAgreeWithTheWholeText) {
                           u"\U0001F469\u200D\U0001F4BB\r\n\n, .\n\n-- !\r\nlast words";
     TextStorage storage(text);
     EditingCore core(storage);
-    storage.replaceCharacters({text.size() / 2, 0}, u""); // an edit leaves a gap in the middle
+    storage.replaceCharacters({text.size() / 2, 0}, u""); // nothing changes: the text lies in several chunks
     for (std::size_t position = 0; position <= text.size(); ++position) {
         bool insideLongLine = text[std::min(position, text.size() - 1)] == u'x' && position % 250 != 0;
         if (isGraphemeBoundary(text, position) && !insideLongLine) { // where a caret can stand
