@@ -29,6 +29,10 @@ AppearanceChoice editorAppearanceChoice(velto::AppearanceChoice choice) {
     return AppearanceChoice::system;
 }
 
+/// Correcting reads the typed word's whole paragraph (its words, code spans and links); in a longer one
+/// that would stall every typed space, so none is corrected there.
+constexpr std::size_t longestCorrectedParagraph = 32'768;
+
 std::int64_t signedLength(std::size_t length) {
     return static_cast<std::int64_t>(length);
 }
@@ -267,6 +271,9 @@ void VeltoEditorCoordinator::correctSpellingAfterTyping(std::size_t typedAt) {
     // Only the paragraph holding the typed character is read, copied out of the storage.
     const TextStorage &storage = core_.textStorage();
     const TextRange paragraph = paragraphRange(storage, TextRange{std::min(typedAt, storage.length()), 0});
+    if (paragraph.length > longestCorrectedParagraph) {
+        return;
+    }
     const std::size_t start = paragraph.location;
     std::optional<AutoCorrection> correction =
         automaticCorrection(storage.substring(paragraph), typedAt - start, *spellChecker_,

@@ -252,6 +252,14 @@ TEST(EditorCoordinator, AutomaticCorrectionIsAnUndoStepOfItsOwn) {
 
     session.typeAtEnd(u"`teh` ");
     EXPECT_EQ(session.shownText(), "I saw teh teh `teh` ") << "code is never corrected";
+
+    std::u16string longParagraph;
+    while (longParagraph.size() <= 32'768) {
+        longParagraph += u"words ";
+    }
+    session.core.insertText(longParagraph);
+    session.typeAtEnd(u"teh ");
+    EXPECT_TRUE(session.core.string().ends_with(u"words teh ")) << "a paragraph too long to read on every space";
 }
 
 } // namespace
