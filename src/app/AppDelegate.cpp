@@ -468,6 +468,12 @@ void AppDelegate::showPage() {
 }
 
 void AppDelegate::showMenu() {
+    QMenu *menu = makeStatusItemMenu();
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(QCursor::pos());
+}
+
+QMenu *AppDelegate::makeStatusItemMenu() {
     QMenu *menu = panel_ ? panel_->makeStatusMenu() : new QMenu();
     QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().front();
     // Shortcuts are shown after a tab, not registered: a popup menu that owned them would take the keys.
@@ -486,8 +492,7 @@ void AppDelegate::showMenu() {
     menu->addSeparator();
     QAction *quitAction = menu->addAction(QStringLiteral("Quit Velto\tCtrl+Q"));
     connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);
-    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    menu->popup(QCursor::pos());
+    return menu;
 }
 
 void AppDelegate::applyPreferredAppearance() {

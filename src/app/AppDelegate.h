@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 
+class QMenu;
 class QMessageBox;
 class QSystemTrayIcon;
 
@@ -94,6 +95,8 @@ public:
     void handleWelcomeChoice(WelcomeChoice choice);
     WelcomeWindowController *welcomeWindowController() const { return welcomeWindowController_.get(); }
     void appendClipboard();
+    /// The tray icon's menu, made afresh: "Open Velto", the panel's page items, "Send Feedback…" and "Quit Velto".
+    QMenu *makeStatusItemMenu();
 
     /// Shows the current page's file in the file manager, after saving; nothing before launching has finished.
     void showCurrentPageInFileManager();

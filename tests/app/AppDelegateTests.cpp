@@ -2,6 +2,7 @@
 // over a temporary Pages folder. Without a display there is neither a tray nor global shortcuts.
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/MainMenu.h"
 #include "app/WelcomeWindowController.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
@@ -182,6 +183,21 @@ TEST_F(AppDelegateTest, ASmokeLaunchRunsOnItsStorageFolderWithItsOwnPreferences)
 
 
 // The Settings window, as the shell creates and serves it.
+
+
+TEST_F(AppDelegateTest, TheTrayMenuOpensVeltoOffersFeedbackAndQuitsAlsoBeforeLaunchingHasFinished) {
+    AppDelegate early({}, AppDelegate::Options{});
+    std::unique_ptr<QMenu> menu(early.makeStatusItemMenu());
+    // This build names no feedback address; Qt folds the two separators around the missing page items.
+    EXPECT_EQ(describeMenu(*menu).join(QLatin1Char('\n')).toStdString(),
+              "Open Velto\tAlt+Space\n-\n-\nSend Feedback… (disabled)\n-\nQuit Velto\tCtrl+Q");
+    menu->actions().front()->trigger(); // nothing to open yet
+
+    launch();
+    menu.reset(delegate->makeStatusItemMenu());
+    menu->actions().front()->trigger();
+    EXPECT_EQ(log, (std::vector<std::string>{"show"}));
+}
 
 namespace settingsPresentation {
 
