@@ -1,6 +1,7 @@
 #include "panel/BrowsePagesWindow.h"
 
 #include "panel/ActivePages.h"
+#include "panel/WindowAppearance.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
@@ -33,6 +34,7 @@ Date now() {
 
 bool askWithMessageBox(QWidget *parent, const QString &message, const QString &informative, const QString &action) {
     QMessageBox box(parent);
+    followAppearance(&box);
     box.setIcon(QMessageBox::Warning);
     box.setWindowIcon(QApplication::windowIcon());
     box.setText(message);
@@ -125,6 +127,7 @@ BrowsePagesWindow::BrowsePagesWindow(const VeltoStore &store, Callbacks callback
     setWindowTitle(QStringLiteral("Browse Pages"));
     resize(520, 440);
     setMinimumSize(400, 300);
+    followAppearance(this);
 
     searchField_->setPlaceholderText(QStringLiteral("Search active pages"));
     searchField_->setClearButtonEnabled(true);
@@ -373,6 +376,7 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
         } else {
             QMessageBox notice(QMessageBox::Information, QStringLiteral("Saved Copy Changed"),
                                QStringLiteral("Saved Copy Changed"), QMessageBox::NoButton, this);
+            followAppearance(&notice);
             notice.setInformativeText(QStringLiteral(
                 "This saved copy changed elsewhere. Review the refreshed version before choosing again."));
             notice.addButton(QStringLiteral("Review Again"), QMessageBox::AcceptRole);

@@ -1,5 +1,7 @@
 #include "panel/PanelMenuView.h"
 
+#include "panel/WindowAppearance.h"
+
 #include <QtCore/QPointer>
 #include <QtWidgets/QMenu>
 
@@ -68,6 +70,7 @@ void fill(QMenu *target, const PanelMenu &menu) {
 QMenu *make(const PanelMenu &menu, QWidget *parent) {
     auto *target = new QMenu(menu.title, parent);
     target->setToolTipsVisible(true);
+    followAppearance(target);
     fill(target, menu);
     if (menu.fillOnOpen) {
         auto pending = std::make_shared<std::function<PanelMenu()>>(menu.fillOnOpen);

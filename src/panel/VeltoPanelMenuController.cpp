@@ -6,6 +6,7 @@
 #include "panel/PagePreview.h"
 #include "panel/PanelMenuView.h"
 #include "panel/RelativeDates.h"
+#include "panel/WindowAppearance.h"
 #include "platform/Text.h"
 #include "preferences/CommandCatalog.h"
 #include "preferences/CommandRegistry.h"
@@ -89,6 +90,7 @@ std::optional<Uuid> pageIDOfItem(const QString &text) {
 
 bool askWithMessageBox(const PanelMenuConfirmation &confirmation) {
     QMessageBox box;
+    followAppearance(&box);
     box.setIcon(QMessageBox::Warning);
     box.setWindowIcon(QApplication::windowIcon());
     box.setText(confirmation.message);

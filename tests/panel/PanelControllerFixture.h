@@ -9,12 +9,10 @@
 #include "panel/PanelFeedbackController.h"
 #include "panel/VeltoPanelController.h"
 #include "platform/Text.h"
-#include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"
 #include "support/TemporaryFolder.h"
 
-#include <QtCore/QTemporaryDir>
 #include <qcoro/qcorotimer.h>
 
 #include <memory>
@@ -44,10 +42,6 @@ class PanelControllerSession {
 public:
     explicit PanelControllerSession(std::size_t undoByteLimit = PageOperationUndoLedger::defaultByteLimit) {
         ensureApplication();
-        preferences = std::make_unique<PreferencesStore>(
-            std::make_unique<DefaultsDomain>(preferencesFolder.filePath(QStringLiteral("Velto.json"))), center);
-        VeltoPreferences::useStorage(preferences.get());
-        VeltoPreferences::registerDefaults();
 
         std::filesystem::path pages = folder / "Pages";
         VeltoLibraryLoadResult loaded = finish(VeltoStore::productionLoadOperation(pages));
@@ -94,7 +88,6 @@ public:
         controller.reset();
         finish(store->flush());
         store.reset();
-        VeltoPreferences::useStorage(nullptr);
     }
 
     editor::VeltoTextView &view() { return controller->textView(); }
@@ -127,9 +120,7 @@ public:
     }
 
     TemporaryFolder folder;
-    QTemporaryDir preferencesFolder;
-    VeltoNotificationCenter center;
-    std::unique_ptr<PreferencesStore> preferences;
+    TemporaryPreferences preferences;
     std::shared_ptr<ReadGate> readGate = std::make_shared<ReadGate>();
     std::unique_ptr<VeltoStore> store;
     ManualScheduler scheduler;

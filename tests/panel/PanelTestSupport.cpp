@@ -1,6 +1,7 @@
 #include "PanelTestSupport.h"
 
 #include "panel/Appearance.h"
+#include "preferences/Preferences.h"
 
 #include <QtGui/QFont>
 #include <QtWidgets/QApplication>
@@ -38,6 +39,17 @@ FixedDisplayOptions &testDisplayOptions() {
 FixedColorScheme &testColorScheme() {
     static FixedColorScheme *scheme = new FixedColorScheme;
     return *scheme;
+}
+
+TemporaryPreferences::TemporaryPreferences()
+    : store(std::make_unique<PreferencesStore>(
+          std::make_unique<DefaultsDomain>(folder.filePath(QStringLiteral("Velto.json"))), center)) {
+    VeltoPreferences::useStorage(store.get());
+    VeltoPreferences::registerDefaults();
+}
+
+TemporaryPreferences::~TemporaryPreferences() {
+    VeltoPreferences::useStorage(nullptr);
 }
 
 void resetDesktop() {

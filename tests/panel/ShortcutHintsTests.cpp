@@ -29,6 +29,8 @@ std::string dump(const ShortcutHintsView &view, bool withOpacity = false) {
 class ShortcutHintsTest : public ::testing::Test {
 protected:
     void SetUp() override { testing::resetDesktop(); }
+    void TearDown() override { testing::resetDesktop(); }
+    testing::TemporaryPreferences preferences; // a shortcut a test removes stays with that test
     testing::ManualScheduler scheduler;
 };
 
@@ -105,7 +107,6 @@ TEST_F(ShortcutHintsTest, DimmedTitlesKeepTheirDimmingInANewAppearance) {
     QColor title = newPage->palette().color(QPalette::WindowText);
     EXPECT_GT(title.lightness(), 128);
     EXPECT_NEAR(title.alphaF(), 0.85 * 0.34, 0.01);
-    testing::resetDesktop();
 }
 
 TEST_F(ShortcutHintsTest, AnOddEntryCountLeavesOneEntryInTheLastRow) {

@@ -1,0 +1,63 @@
+#include "panel/WindowAppearance.h"
+
+#include "panel/VeltoColor.h"
+#include "panel/VeltoUI.h"
+
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
+
+namespace velto {
+namespace {
+
+DrawingAppearance appearanceOf(const QPalette &palette) {
+    return palette.color(QPalette::Active, QPalette::Window).lightnessF() < 0.5 ? DrawingAppearance::dark
+                                                                               : DrawingAppearance::light;
+}
+
+QPalette kitPalette(DrawingAppearance appearance, const QColor &accent) {
+    namespace Colors = VeltoUI::Colors;
+    auto color = [&](const VeltoColor &kitColor) { return kitColor.resolved(appearance, accent); };
+    QPalette palette;
+    palette.setColor(QPalette::Window, color(Colors::canvas));
+    palette.setColor(QPalette::WindowText, color(Colors::label));
+    palette.setColor(QPalette::Base, color(Colors::field));
+    palette.setColor(QPalette::AlternateBase, color(Colors::canvasEdge));
+    palette.setColor(QPalette::Text, color(Colors::label));
+    palette.setColor(QPalette::PlaceholderText, color(Colors::secondaryLabel));
+    palette.setColor(QPalette::Button, color(Colors::interactiveIdle));
+    palette.setColor(QPalette::ButtonText, color(Colors::label));
+    palette.setColor(QPalette::Highlight, color(Colors::accent));
+    palette.setColor(QPalette::HighlightedText, color(Colors::textOnAccent));
+    palette.setColor(QPalette::Link, color(Colors::accent));
+    palette.setColor(QPalette::ToolTipBase, color(Colors::tooltip));
+    palette.setColor(QPalette::ToolTipText, color(Colors::label));
+    // The shades a style draws frames and bevels with.
+    palette.setColor(QPalette::Light, color(Colors::surface));
+    palette.setColor(QPalette::Midlight, color(Colors::subtleBorder));
+    palette.setColor(QPalette::Mid, color(Colors::border));
+    palette.setColor(QPalette::Dark, color(Colors::strongBorder));
+    palette.setColor(QPalette::Shadow, color(Colors::strongBorder));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Disabled, role, color(Colors::secondaryLabel));
+    }
+    return palette;
+}
+
+} // namespace
+
+QPalette standardPalette(DrawingAppearance appearance, const QPalette &applicationPalette) {
+    if (appearanceOf(applicationPalette) == appearance) {
+        return applicationPalette;
+    }
+    return kitPalette(appearance, applicationPalette.color(QPalette::Active, QPalette::Highlight));
+}
+
+void followAppearance(QWidget *widget) {
+    auto apply = [widget] {
+        widget->setPalette(standardPalette(VeltoAppearance::shared().current(), QApplication::palette()));
+    };
+    apply();
+    QObject::connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, widget, apply);
+}
+
+} // namespace velto
