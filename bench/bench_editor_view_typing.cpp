@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -56,12 +57,33 @@ std::unique_ptr<VeltoTextView> styledView(const std::u16string &text) {
     return view;
 }
 
-void TypedKey(benchmark::State &state, std::u16string_view marker, QString typed) {
-    std::u16string text = samples::generatedMarkdown(pageSize / 2);
-    text += middle;
-    text += samples::generatedMarkdown(pageSize / 2, 2);
+/// The generated page with the known lines of `middle` in its middle.
+const std::u16string &pageWithKnownMiddle() {
+    static const std::u16string text =
+        samples::generatedMarkdown(pageSize / 2) + std::u16string(middle) + samples::generatedMarkdown(pageSize / 2, 2);
+    return text;
+}
+
+/// One paragraph of 1 MiB of prose.
+const std::u16string &longParagraph() {
+    static const std::u16string text = [] {
+        std::mt19937 random(4);
+        std::u16string line;
+        while (line.size() < 1024 * 1024) {
+            line += samples::inlineLine(random) + u" ";
+        }
+        return line;
+    }();
+    return text;
+}
+
+/// Just after the marker in the page's middle.
+std::size_t afterMarker(std::u16string_view marker) {
+    return pageWithKnownMiddle().find(marker, pageSize / 2 - 16) + marker.size();
+}
+
+void TypedKey(benchmark::State &state, const std::u16string &text, std::size_t caret, QString typed) {
     auto view = styledView(text);
-    const std::size_t caret = text.find(marker, pageSize / 2 - 16) + marker.size();
     view->setSelectedRange(TextRange{caret, 0});
     view->scrollRangeToVisible(TextRange{caret, 0});
     view->viewport()->repaint();
@@ -130,18 +152,24 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    benchmark::RegisterBenchmark("TypedKey/5MiB/proseLetter", TypedKey, u"Some prose", QStringLiteral("e"))
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(300);
-    benchmark::RegisterBenchmark("TypedKey/5MiB/proseBracket", TypedKey, u"Some prose", QStringLiteral("("))
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(300);
-    benchmark::RegisterBenchmark("TypedKey/5MiB/codeLetter", TypedKey, u"let x", QStringLiteral("y"))
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(300);
+    struct Case {
+        const char *name;
+        const std::u16string &text;
+        std::size_t caret;
+        QString typed;
+    };
+    const Case cases[] = {
+        {"TypedKey/5MiB/proseLetter", pageWithKnownMiddle(), afterMarker(u"Some prose"), QStringLiteral("e")},
+        {"TypedKey/5MiB/proseBracket", pageWithKnownMiddle(), afterMarker(u"Some prose"), QStringLiteral("(")},
+        {"TypedKey/5MiB/codeLetter", pageWithKnownMiddle(), afterMarker(u"let x"), QStringLiteral("y")},
+        {"TypedKey/1MiB_paragraph/middle", longParagraph(), longParagraph().size() / 2, QStringLiteral("e")},
+    };
+    for (const Case &c : cases) {
+        benchmark::RegisterBenchmark(c.name, TypedKey, c.text, c.caret, c.typed)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(300);
+    }
     benchmark::RegisterBenchmark("FirstKeystrokeAtAPlace/5MiB", FirstKeystrokeAtAPlace)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)

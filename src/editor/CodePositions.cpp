@@ -40,13 +40,10 @@ std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage,
 
 bool isInsideFencedCode(const TextStorage &storage, std::ptrdiff_t location) {
     const std::size_t position = clamped(storage, location);
-    if (startsWithBacktickFence(storage, position)) {
-        return false;
-    }
-    if (carriesAttribute(storage, AttributeKey::veltoCodeBlock, position)) {
-        return true;
-    }
-    return MarkdownStyler::isInsideFencedCode(storage, position);
+    const bool inCode = carriesAttribute(storage, AttributeKey::veltoCodeBlock, position) ||
+                        MarkdownStyler::isInsideFencedCode(storage, position);
+    // A fence line is not code. Asked last: it reads the whole line, which in prose can be a page long.
+    return inCode && !startsWithBacktickFence(storage, position);
 }
 
 bool isInsideMarkdownLiteralCode(const TextStorage &storage, std::ptrdiff_t location) {
