@@ -1,4 +1,5 @@
 #include "TextViewTestSupport.h"
+#include "support/async/EventLoopWaits.h"
 
 #include "editor_view/TextBoundaries.h"
 #include "editor_view/TextViewAccessibility.h"
@@ -369,6 +370,6 @@ TEST(TextViewBehaviourTests, MeasuringWhileIdleKeepsWhatIsShownStill) {
         return true;
     };
     ASSERT_FALSE(allMeasured()) << "the test needs paragraphs left to measure";
-    ASSERT_TRUE(QTest::qWaitFor(allMeasured, 60000));
+    ASSERT_TRUE(velto::testing::processEventsUntil(allMeasured));
     EXPECT_NEAR(view->caretRectInViewport(shown).y(), before, 1.0);
 }
