@@ -12,6 +12,7 @@
 
 #include <QtWidgets/QMenu>
 #include <gtest/gtest.h>
+#include <qcoro/qcorotimer.h>
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
 
@@ -98,6 +99,13 @@ public:
         environment.saveOperation = [this](const VeltoSaveRequest &request,
                                            std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
             co_return saveResult ? saveResult(request) : VeltoSaveResult{};
+        };
+        // Archiving past the period reads each page from disk first; a read never ends before the menu that
+        // started it is shown (a read that raced to the end first would archive the page under the menu).
+        environment.latestPageLoadOperation = [](VeltoPage page,
+                                                 std::filesystem::path) -> QCoro::Task<std::optional<VeltoPage>> {
+            co_await QCoro::sleepFor(0ms);
+            co_return page;
         };
         environment.archivedPreviewLoadOperation = [reads = previewReads](const VeltoPage &page,
                                                                           const std::filesystem::path &, FileSystem &) {
@@ -389,8 +397,10 @@ TEST_F(PanelMenu, ArchivedTitlesArriveAfterTheirPreviewsLoad) {
     MenuHarness harness(documentOf(loadedPage(1, "text", start), archivedPages(60, false)));
     std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
     QMenu *archived = submenuNamed(submenuNamed(menu.get(), "Browse Pages"), "Archived Pages");
-    ASSERT_TRUE(processEventsUntil([&] { return pageItemsSummary(archived) != "50: Untitled page … Untitled page"; }));
-    EXPECT_EQ(pageItemsSummary(archived), "50: Loaded 000100 … Loaded 000149");
+    // The previews are read on other threads: waited for as long as a loaded machine may need.
+    const std::string loaded = "50: Loaded 000100 … Loaded 000149";
+    processEventsUntil([&] { return pageItemsSummary(archived) == loaded; }, 60s);
+    EXPECT_EQ(pageItemsSummary(archived), loaded);
 
     // The older batch loads when it opens; closing the menu before its load ends is harmless.
     QMenu *older = submenuNamed(archived, "Older Archived Pages");
@@ -399,10 +409,12 @@ TEST_F(PanelMenu, ArchivedTitlesArriveAfterTheirPreviewsLoad) {
     EXPECT_EQ(pageItemsSummary(older), "10: Untitled page … Untitled page");
     menu.reset();
     harness.previewReads->release();
-    EXPECT_TRUE(processEventsUntil([&] {
-        const VeltoArchivedPageSummary *summary = harness.store->document().pages.back().content.asArchivedSummary();
-        return summary != nullptr && summary->preview == "Loaded 000159";
-    }));
+    EXPECT_TRUE(processEventsUntil(
+        [&] {
+            const VeltoArchivedPageSummary *summary = harness.store->document().pages.back().content.asArchivedSummary();
+            return summary != nullptr && summary->preview == "Loaded 000159";
+        },
+        60s));
 }
 
 TEST_F(PanelMenu, RecentPagesFollowTheAutoArchivePeriod) {
