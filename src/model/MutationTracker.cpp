@@ -76,13 +76,7 @@ void VeltoMutationTracker::record(const VeltoDocument &before, const VeltoDocume
         if (counterpart != oldPages.end() && *counterpart->second == *page) {
             continue; // an earlier stamp stays pending
         }
-        changedPageRevisions[pageID] = stamp;
-        if (archiveMetadataOnlyPageIDs.contains(pageID)) {
-            archiveMetadataPageRevisions[pageID] = stamp;
-        } else {
-            archiveMetadataPageRevisions.erase(pageID); // a full change outweighs an earlier archive-only mark
-        }
-        removedPageRevisions.erase(pageID); // a page that comes back is a change, not a removal
+        markChanged(pageID, stamp, archiveMetadataOnlyPageIDs.contains(pageID));
     }
 
     for (const auto &[pageID, page] : oldPages) {
@@ -96,6 +90,21 @@ void VeltoMutationTracker::record(const VeltoDocument &before, const VeltoDocume
     if (orderedPageIDs(before) != orderedPageIDs(after)) {
         structureRevision = stamp;
     }
+}
+
+void VeltoMutationTracker::recordPageChange(const Uuid &pageID) {
+    revision = nextRevision(revision);
+    markChanged(pageID, revision, false);
+}
+
+void VeltoMutationTracker::markChanged(const Uuid &pageID, std::uint64_t stamp, bool isArchiveMetadataOnly) {
+    changedPageRevisions[pageID] = stamp;
+    if (isArchiveMetadataOnly) {
+        archiveMetadataPageRevisions[pageID] = stamp;
+    } else {
+        archiveMetadataPageRevisions.erase(pageID); // a full change outweighs an earlier archive-only mark
+    }
+    removedPageRevisions.erase(pageID); // a page that comes back is a change, not a removal
 }
 
 void VeltoMutationTracker::discardPersistedMutations(std::uint64_t throughRevision) {

@@ -42,10 +42,17 @@ struct VeltoMutationTracker {
     void record(const VeltoDocument &before, const VeltoDocument &after,
                 const std::set<Uuid> &archiveMetadataOnlyPageIDs = {});
 
+    /// Stamps one page, known to differ from what it was, as changed in full with a new revision: what record
+    /// does for an edit of that page alone, without comparing two copies of the document.
+    void recordPageChange(const Uuid &pageID);
+
     /// Drops every entry stamped at or below the revision of a save that is now durable.
     void discardPersistedMutations(std::uint64_t throughRevision);
 
     friend bool operator==(const VeltoMutationTracker &, const VeltoMutationTracker &) = default;
+
+private:
+    void markChanged(const Uuid &pageID, std::uint64_t stamp, bool isArchiveMetadataOnly);
 };
 
 } // namespace velto

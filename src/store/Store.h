@@ -120,7 +120,7 @@ public:
     using CurrentPageChange = VeltoCurrentPageChange;
 
     /// The editor's entry point: the current page's new text, edited at `now`.
-    void setText(const std::string &text, Date now);
+    void setText(std::string text, Date now);
 
     /// Returns once everything the store holds is durable; throws the error of the save that should have
     /// made it so. Returns at once while the library needs recovery (nothing is saved then).

@@ -25,9 +25,11 @@ std::map<Uuid, std::uint64_t> replacingKeys(const std::map<Uuid, std::uint64_t> 
 
 } // namespace
 
-void VeltoStore::setText(const std::string &text, Date now) {
+void VeltoStore::setText(std::string text, Date now) {
     VeltoPageFileContent *content = document_.currentPage.content.asLoaded();
-    if (text == document_.currentPage.visibleText()) {
+    // Compared where it is held: a page of up to 5 MiB is not copied to be compared.
+    bool isUnchanged = content != nullptr ? text == content->body : text == document_.currentPage.visibleText();
+    if (isUnchanged) {
         if (lastSaveErrorDescription_.has_value() && loadState_.recoveryIssue() == nullptr) {
             schedule(); // an unchanged edit retries a failed save
         }
@@ -39,12 +41,13 @@ void VeltoStore::setText(const std::string &text, Date now) {
         lastSaveErrorDescription_ = "Velto couldn’t save your change because this page isn’t fully loaded yet.";
         return;
     }
-    // An edit changes the current page alone: comparing that page records the same marks as comparing the
-    // whole library, without copying every page's text on each edit.
-    VeltoDocument before{document_.currentPage, {}};
-    content->body = text;
+    // An edit changes the current page's body alone, never its archive state or the page order: it is marked
+    // as that page's change without comparing copies of the page. The text is moved in, not copied; the save
+    // request's copy is the only one an edit makes.
+    content->body = std::move(text);
     document_.currentPage.updatedAt = now;
-    recordMutations(before, VeltoDocument{document_.currentPage, {}}, {});
+    documentDidChange();
+    mutations_.recordPageChange(document_.currentPage.id);
     if (loadState_.recoveryIssue() == nullptr) {
         schedule();
     }

@@ -66,9 +66,14 @@ TEST(MutationTracker, ArchiveOnlyMarkIsCancelledByALaterTextEdit) {
     EXPECT_EQ(tracker.archiveMetadataPageRevisions, (Revisions{{pageB, 1}}));
     EXPECT_EQ(tracker.structureRevision, std::nullopt);
 
-    tracker.record(archived, editingB(archived, "edited"));
-    EXPECT_EQ(tracker.changedPageRevisions, (Revisions{{pageB, 2}}));
-    EXPECT_TRUE(tracker.archiveMetadataPageRevisions.empty());
+    VeltoMutationTracker compared = tracker;
+    compared.record(archived, editingB(archived, "edited"));
+    EXPECT_EQ(compared.changedPageRevisions, (Revisions{{pageB, 2}}));
+    EXPECT_TRUE(compared.archiveMetadataPageRevisions.empty());
+
+    VeltoMutationTracker marked = tracker; // the store's road for an edit of one page, without copies to compare
+    marked.recordPageChange(pageB);
+    EXPECT_EQ(marked, compared);
 }
 
 TEST(MutationTracker, UnchangedPageKeepsItsEarlierStampAndArchiveMark) {
