@@ -570,8 +570,14 @@ VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
             self->closePanelAndShowSettings();
         }
     };
-    // "Open Pages Folder" opens the folder (the shell saves first); without a shell it opens it directly.
+    // The shell saves first, then shows the page's file or opens the folder; without a shell the folder opens
+    // directly.
     actions.showCurrentPageInFinder = [self] {
+        if (self && self->onRevealCurrentPage) {
+            self->onRevealCurrentPage();
+        }
+    };
+    actions.openPagesFolder = [self] {
         if (!self) {
             return;
         }

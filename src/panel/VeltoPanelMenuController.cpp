@@ -312,11 +312,21 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
     // The folder opens whatever the current page holds.
     openFolder.text = QStringLiteral("Open Pages Folder");
     openFolder.trigger = [self] {
+        if (self && self->actions_.openPagesFolder) {
+            self->actions_.openPagesFolder();
+        }
+    };
+    menu.items.push_back(openFolder);
+    PanelMenuItem showPage;
+    // A page with nothing to read has nothing worth showing; its file may not even exist yet.
+    showPage.text = QStringLiteral("Show Page in File Manager");
+    showPage.enabled = !pageText(store_.document().currentPage).empty();
+    showPage.trigger = [self] {
         if (self && self->actions_.showCurrentPageInFinder) {
             self->actions_.showCurrentPageInFinder();
         }
     };
-    menu.items.push_back(openFolder);
+    menu.items.push_back(showPage);
 
     if (recentOtherCount < others) {
         menu.items.push_back(PanelMenuItem::separator());

@@ -43,7 +43,9 @@ public:
         std::function<void()> showBrowsePages;
         std::function<void(std::vector<Uuid>)> reviewConflictCopies;
         std::function<void()> showSettings;
+        /// Selects the current page's file in the file manager.
         std::function<void()> showCurrentPageInFinder;
+        std::function<void()> openPagesFolder;
     };
     struct Options {
         const Clock *clock = nullptr; // nullptr: the system clock

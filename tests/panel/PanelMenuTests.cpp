@@ -131,6 +131,8 @@ public:
             calls.push_back("delete " + std::to_string(ids.size()));
         };
         actions.showBrowsePages = [this] { calls.push_back("browse"); };
+        actions.openPagesFolder = [this] { calls.push_back("open folder"); };
+        actions.showCurrentPageInFinder = [this] { calls.push_back("show page"); };
         actions.reviewConflictCopies = [this](std::vector<Uuid> ids) {
             calls.push_back("review " + std::to_string(ids.size()));
         };
@@ -254,8 +256,13 @@ TEST_F(PanelMenu, ARecentLibraryWithoutProblems) {
                                 "  Archive 2 Other Pages…\n"
                                 "  ---\n"
                                 "  Open Pages Folder\n"
+                                "  Show Page in File Manager\n"
                                 "---\n"
                                 "Settings…\n");
+    QMenu *browse = submenuNamed(menu.get(), QStringLiteral("Browse Pages"));
+    browse->actions().at(browse->actions().size() - 2)->trigger();
+    browse->actions().back()->trigger();
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"open folder", "show page"}));
 }
 
 TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
@@ -301,6 +308,7 @@ TEST_F(PanelMenu, AnEmptyNewPage) {
                                 "  Archive Other Pages… [disabled]\n"
                                 "  ---\n"
                                 "  Open Pages Folder\n"
+                                "  Show Page in File Manager [disabled]\n"
                                 "---\n"
                                 "Settings…\n");
 }
@@ -432,8 +440,7 @@ TEST_F(PanelMenu, RecentPagesFollowTheAutoArchivePeriod) {
         browse->actions()[1]->trigger();
         browse->actions().back()->trigger();
         EXPECT_EQ(harness.calls.front(), "select " + pageID(2).uppercaseText());
-        EXPECT_EQ(harness.calls.size(), allListed ? 1U : 2U);
-        EXPECT_EQ(harness.calls.back() == "browse", !allListed);
+        EXPECT_EQ(harness.calls.back(), allListed ? "show page" : "browse");
     }
 }
 
