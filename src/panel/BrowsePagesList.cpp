@@ -181,8 +181,8 @@ BrowseSearch::PieceSearch BrowseSearch::searchPieces(std::string_view folded,
                                                      std::chrono::steady_clock::time_point deadline) {
     while (true) {
         // Each window reaches a query's length past its piece, so that a match across two pieces is found.
-        const std::size_t end = std::min(folded.size(), searchedUpTo_ + FoldedPageTexts::pieceLength +
-                                                            foldedQuery_.size());
+        const std::size_t end =
+            std::min(folded.size(), searchedUpTo_ + FoldedPageTexts::pieceLength + foldedQuery_.size());
         if (folded.substr(searchedUpTo_, end - searchedUpTo_).find(foldedQuery_) != std::string_view::npos) {
             return PieceSearch::found;
         }

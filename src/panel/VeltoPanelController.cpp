@@ -727,6 +727,27 @@ void VeltoPanelController::currentPageChangedOutsideOperation() {
 
 // ---- page operations ----
 
+template <typename MakeChange>
+bool VeltoPanelController::performUndoableChange(MakeChange makeChange, const QString &done) {
+    PageEditorViewState viewState = pageEditingSession_->currentViewState();
+    auto change = makeChange();
+    if (!change) {
+        return false;
+    }
+    transitionOwedAfterOperation_ = false;
+    pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, confirmation(done));
+    keepForUndo(*change, viewState);
+    return true;
+}
+
+void VeltoPanelController::keepForUndo(const VeltoPageOperation &operation, PageEditorViewState viewState) {
+    registerPageOperation(undoLedger_.retain(operation), Direction::undo, viewState, nullptr);
+}
+
+void VeltoPanelController::keepForUndo(const VeltoArchiveTransition &transition, PageEditorViewState viewState) {
+    registerArchiveOperation(undoLedger_.retain(transition), Direction::undo, viewState, nullptr);
+}
+
 void VeltoPanelController::createNewPage() {
     PageOperationScope scope(*this);
     if (!scope.isOpen()) {
@@ -734,15 +755,7 @@ void VeltoPanelController::createNewPage() {
     }
     dropNavigationSession();
     pageEditingSession_->prepareForTransition();
-    PageEditorViewState viewState = pageEditingSession_->currentViewState();
-    std::optional<VeltoPageOperation> operation = store_.createNewPage(now());
-    if (!operation) {
-        return;
-    }
-    transitionOwedAfterOperation_ = false;
-    pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr,
-                                                 confirmation(QStringLiteral("New page · Ctrl+Z to undo")));
-    registerPageOperation(undoLedger_.retain(*operation), Direction::undo, viewState, nullptr);
+    performUndoableChange([this] { return store_.createNewPage(now()); }, QStringLiteral("New page · Ctrl+Z to undo"));
 }
 
 void VeltoPanelController::archivePage() {
@@ -752,15 +765,8 @@ void VeltoPanelController::archivePage() {
     }
     dropNavigationSession();
     pageEditingSession_->prepareForTransition();
-    PageEditorViewState viewState = pageEditingSession_->currentViewState();
-    std::optional<VeltoArchiveTransition> transition = store_.archiveCurrentPage(now());
-    if (!transition) {
-        return;
-    }
-    transitionOwedAfterOperation_ = false;
-    pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr,
-                                                 confirmation(QStringLiteral("Page archived · Ctrl+Z to undo")));
-    registerArchiveOperation(undoLedger_.retain(*transition), Direction::undo, viewState, nullptr);
+    performUndoableChange([this] { return store_.archiveCurrentPage(now()); },
+                          QStringLiteral("Page archived · Ctrl+Z to undo"));
 }
 
 QCoro::Task<void> VeltoPanelController::cyclePage(bool reverse) {
@@ -792,16 +798,10 @@ void VeltoPanelController::selectPageAndOpenEditor(const Uuid &pageID) {
         }
         dropNavigationSession();
         pageEditingSession_->prepareForTransition();
-        if (store_.document().currentPage.id != pageID) {
-            PageEditorViewState viewState = pageEditingSession_->currentViewState();
-            std::optional<VeltoPageOperation> operation = store_.selectPageOperation(pageID);
-            if (!operation) {
-                return; // the editor is not opened for a page that cannot be selected
-            }
-            transitionOwedAfterOperation_ = false;
-            pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr,
-                                                         confirmation(QStringLiteral("Page selected")));
-            registerPageOperation(undoLedger_.retain(*operation), Direction::undo, viewState, nullptr);
+        if (store_.document().currentPage.id != pageID &&
+            !performUndoableChange([this, &pageID] { return store_.selectPageOperation(pageID); },
+                                   QStringLiteral("Page selected"))) {
+            return; // the editor is not opened for a page that cannot be selected
         }
     }
     openEditor();

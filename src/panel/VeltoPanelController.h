@@ -167,6 +167,11 @@ private:
     /// The store changed the current page by another road: shown now, or when a running operation ends.
     void currentPageChangedOutsideOperation();
 
+    /// One undoable page operation once its gate is open: the view as it was, the store's change, the page it
+    /// leaves current shown with the banner `done`, and the change kept for undo. False when the store refused.
+    template <typename MakeChange> bool performUndoableChange(MakeChange makeChange, const QString &done);
+    void keepForUndo(const VeltoPageOperation &operation, PageEditorViewState viewState);
+    void keepForUndo(const VeltoArchiveTransition &transition, PageEditorViewState viewState);
     void registerPageOperation(std::shared_ptr<Entry> entry, Direction direction, PageEditorViewState viewState,
                                std::shared_ptr<editor::UndoManager> undoManager);
     void applyPageOperation(const std::shared_ptr<Entry> &entry, Direction direction, PageEditorViewState viewState,

@@ -11,7 +11,7 @@ namespace {
 
 DrawingAppearance appearanceOf(const QPalette &palette) {
     return palette.color(QPalette::Active, QPalette::Window).lightnessF() < 0.5 ? DrawingAppearance::dark
-                                                                               : DrawingAppearance::light;
+                                                                                : DrawingAppearance::light;
 }
 
 QPalette kitPalette(DrawingAppearance appearance, const QColor &accent) {

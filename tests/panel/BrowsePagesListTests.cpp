@@ -1,9 +1,7 @@
+#include "BrowsePagesTestLibrary.h"
 #include "PanelTestSupport.h"
-#include "editor_view/EditorCoordinatorTestSupport.h"
 
 #include "panel/BrowsePagesList.h"
-#include "store/Store.h"
-#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,39 +15,14 @@ using namespace std::chrono_literals;
 
 const Date now = dateFromSecondsSince1970(1'780'000'000);
 
-Uuid numbered(int number) {
-    char text[37];
-    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", number);
-    return *Uuid::parse(text);
-}
+using testing::copyOf;
+using testing::numbered;
+using testing::page;
 
-VeltoPage page(int number, const std::string &fileText, Date updatedAt) {
-    VeltoPage made;
-    made.id = numbered(number);
-    made.createdAt = updatedAt - 1h;
-    made.updatedAt = updatedAt;
-    made.content = VeltoPageContent::loaded(VeltoPageFileContent::parse(fileText));
-    return made;
-}
-
-std::string copyOf(int original, const std::string &body) {
-    return "---\nvelto:\n  conflict-of: " + numbered(original).uppercaseText() + "\n---\n" + body;
-}
-
-struct Library {
-    explicit Library(VeltoPage current, std::vector<VeltoPage> others = {}) {
-        testing::ensureApplication();
-        VeltoDocument document;
-        document.currentPage = std::move(current);
-        document.pages = std::move(others);
-        VeltoStore::Environment environment;
-        environment.saveOperation = [](const VeltoSaveRequest &, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
-            co_return VeltoSaveResult{};
-        };
-        store = std::make_unique<VeltoStore>(folder / "Pages", 100, 5'242'880, std::move(environment),
-                                             VeltoLibraryLoadResult::loaded(std::move(document)));
-        list = std::make_unique<BrowsePagesList>(*store);
-    }
+struct Library : testing::BrowsePagesLibrary {
+    explicit Library(VeltoPage current, std::vector<VeltoPage> others = {})
+        : BrowsePagesLibrary(std::move(current), std::move(others))
+        , list(std::make_unique<BrowsePagesList>(*store)) {}
     /// "preview | detail" per row, or the empty state's title.
     std::string shown() const {
         if (const auto &empty = list->emptyState()) {
@@ -61,8 +34,6 @@ struct Library {
         }
         return out;
     }
-    testing::TemporaryFolder folder;
-    std::unique_ptr<VeltoStore> store;
     std::unique_ptr<BrowsePagesList> list;
 };
 
@@ -183,7 +154,8 @@ TEST(BrowseSearch, ALongPageTakesManySlicesAndFollowsItsChanges) {
 
     search.start(2, "c", {numbered(1), numbered(2)});
     EXPECT_FALSE(search.step(document, texts, 0ms)) << "the first piece holds no match";
-    document.currentPage.content = VeltoPageContent::loaded(VeltoPageFileContent::parse(std::string(2 * boundary, 'c')));
+    document.currentPage.content =
+        VeltoPageContent::loaded(VeltoPageFileContent::parse(std::string(2 * boundary, 'c')));
     document.pages.clear();
     while (!search.step(document, texts, 0ms)) {
     }
@@ -193,11 +165,11 @@ TEST(BrowseSearch, ALongPageTakesManySlicesAndFollowsItsChanges) {
 /// Folding a text piece by piece gives what folding it whole gives, wherever the pieces would be cut.
 TEST(FoldedPageTexts, PiecesFoldAsTheWholeText) {
     const std::string texts[] = {
-        "E\u0301TE\u0301 Straße ÉTÉ",               // decomposed accents next to their letters
+        "E\u0301TE\u0301 Straße ÉTÉ",                    // decomposed accents next to their letters
         "a\u0328\u0301\u0323 \u1E00\u0300 \u01C4\u01C5", // marks in non-canonical order, digraphs
-        "\u1112\u1161\u11AB\u1100\u1173\u11AF",   // conjoining Hangul jamo compose into syllables
-        "漢字かな\u304B\u3099ΣΑΣ ﬃ İ",                // a voiced kana mark, final sigma, ligature, dotted I
-        "\u0B47\u0B3E\u0DD9\u0DCF",                  // vowel signs that compose with their neighbour
+        "\u1112\u1161\u11AB\u1100\u1173\u11AF",          // conjoining Hangul jamo compose into syllables
+        "漢字かな\u304B\u3099ΣΑΣ ﬃ İ",                   // a voiced kana mark, final sigma, ligature, dotted I
+        "\u0B47\u0B3E\u0DD9\u0DCF",                      // vowel signs that compose with their neighbour
     };
     for (const std::string &text : texts) {
         const std::string whole = FoldedPageTexts::fold(text);

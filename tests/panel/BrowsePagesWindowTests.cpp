@@ -1,9 +1,7 @@
+#include "BrowsePagesTestLibrary.h"
 #include "PanelTestSupport.h"
-#include "editor_view/EditorCoordinatorTestSupport.h"
 
 #include "panel/BrowsePagesWindow.h"
-#include "store/Store.h"
-#include "support/TemporaryFolder.h"
 
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
@@ -22,38 +20,14 @@ using testing::processEventsUntil;
 
 const Date now = std::chrono::time_point_cast<std::chrono::seconds>(std::chrono::system_clock::now());
 
-Uuid numbered(int number) {
-    char text[37];
-    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", number);
-    return *Uuid::parse(text);
-}
-
-VeltoPage page(int number, const std::string &fileText, Date updatedAt) {
-    VeltoPage made;
-    made.id = numbered(number);
-    made.createdAt = updatedAt - 1h;
-    made.updatedAt = updatedAt;
-    made.content = VeltoPageContent::loaded(VeltoPageFileContent::parse(fileText));
-    return made;
-}
-
-std::string copyOf(int original, const std::string &body) {
-    return "---\nvelto:\n  conflict-of: " + numbered(original).uppercaseText() + "\n---\n" + body;
-}
+using testing::copyOf;
+using testing::numbered;
+using testing::page;
 
 /// The window over an in-memory library; resolutions wait until the test answers them.
-struct WindowHarness {
-    explicit WindowHarness(VeltoPage current, std::vector<VeltoPage> others = {}) {
-        testing::ensureApplication();
-        VeltoDocument document;
-        document.currentPage = std::move(current);
-        document.pages = std::move(others);
-        VeltoStore::Environment environment;
-        environment.saveOperation = [](const VeltoSaveRequest &, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
-            co_return VeltoSaveResult{};
-        };
-        store = std::make_unique<VeltoStore>(folder / "Pages", 100, 5'242'880, std::move(environment),
-                                             VeltoLibraryLoadResult::loaded(std::move(document)));
+struct WindowHarness : testing::BrowsePagesLibrary {
+    explicit WindowHarness(VeltoPage current, std::vector<VeltoPage> others = {})
+        : BrowsePagesLibrary(std::move(current), std::move(others)) {
         BrowsePagesWindow::Callbacks callbacks;
         callbacks.openPage = [this](Uuid id) { calls.push_back("open " + id.uppercaseText().substr(32)); };
         callbacks.resolve = [this](Uuid id, VeltoConflictResolution resolution)
@@ -91,8 +65,6 @@ struct WindowHarness {
         return out;
     }
 
-    testing::TemporaryFolder folder;
-    std::unique_ptr<VeltoStore> store;
     std::unique_ptr<BrowsePagesWindow> window;
     std::vector<std::string> calls;
     std::optional<VeltoConflictResolutionOutcome> answer;

@@ -13,8 +13,8 @@
 namespace velto {
 namespace {
 
-using testing::PanelControllerSession;
 using testing::finish;
+using testing::PanelControllerSession;
 using testing::processEventsUntil;
 
 /// A page edited in the panel while another writer changed the same line of its file: the save keeps the
@@ -111,8 +111,7 @@ TEST(PanelConflictResolution, EachChoiceSettlesTheSavedCopyOnDisk) {
         EXPECT_FALSE(window.isVisible()) << "the last copy under review is settled";
         EXPECT_FALSE(session.store->lastSaveConflictPresentation().has_value());
         EXPECT_EQ(session.shownText(), c.page);
-        EXPECT_EQ(session.view().undoHistories().canUndo(),
-                  c.resolution != VeltoConflictResolution::useSavedCopy)
+        EXPECT_EQ(session.view().undoHistories().canUndo(), c.resolution != VeltoConflictResolution::useSavedCopy)
             << "undo cannot bring back the text the saved copy replaced";
 
         session.settle(); // the editor, saved again, keeps the result

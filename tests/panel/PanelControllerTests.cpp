@@ -311,7 +311,8 @@ TEST(PanelControllerTests, ResizingClampsAndRemembersACustomSize) {
 TEST(PanelControllerTests, FontSizeAndFormattingToggle) {
     PanelControllerSession session;
     int changes = 0;
-    QObject::connect(&session.preferences.center, &VeltoNotificationCenter::veltoPreferencesDidChange, [&] { changes += 1; });
+    QObject::connect(&session.preferences.center, &VeltoNotificationCenter::veltoPreferencesDidChange,
+                     [&] { changes += 1; });
     session.controller->setFontSize(16); // not a listed size
     session.controller->setFontSize(15); // the stored size
     EXPECT_EQ(changes, 0);

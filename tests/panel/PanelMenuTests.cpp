@@ -419,7 +419,8 @@ TEST_F(PanelMenu, ArchivedTitlesArriveAfterTheirPreviewsLoad) {
     harness.previewReads->release();
     EXPECT_TRUE(processEventsUntil(
         [&] {
-            const VeltoArchivedPageSummary *summary = harness.store->document().pages.back().content.asArchivedSummary();
+            const VeltoArchivedPageSummary *summary =
+                harness.store->document().pages.back().content.asArchivedSummary();
             return summary != nullptr && summary->preview == "Loaded 000159";
         },
         60s));

@@ -57,16 +57,16 @@ TEST_F(WindowAppearanceTest, TheStatusMenuAndBrowsePagesFollowThePreferenceWhile
         }
     }
     ASSERT_NE(browse, nullptr);
-    for (const QWidget *widget : {static_cast<QWidget *>(menu.get()), static_cast<QWidget *>(browse),
-                                  static_cast<QWidget *>(&window)}) {
+    for (const QWidget *widget :
+         {static_cast<QWidget *>(menu.get()), static_cast<QWidget *>(browse), static_cast<QWidget *>(&window)}) {
         EXPECT_NE(isDark(*widget), applicationIsDark) << widget->metaObject()->className();
     }
     EXPECT_NE(window.listView()->palette().color(QPalette::Base).lightnessF() < 0.5, applicationIsDark);
 
     VeltoPreferences::setAppearance(applicationIsDark ? AppearanceChoice::dark : AppearanceChoice::light);
     session.controller->applyPreferredAppearance();
-    for (const QWidget *widget : {static_cast<QWidget *>(menu.get()), static_cast<QWidget *>(browse),
-                                  static_cast<QWidget *>(&window)}) {
+    for (const QWidget *widget :
+         {static_cast<QWidget *>(menu.get()), static_cast<QWidget *>(browse), static_cast<QWidget *>(&window)}) {
         EXPECT_EQ(isDark(*widget), applicationIsDark) << widget->metaObject()->className();
     }
 }
