@@ -87,6 +87,8 @@ public:
         processEventsUntil([this] { return readGate->waiting == 0; });
         controller.reset();
         finish(store->flush());
+        // A reload of the library still reading on another thread must not outlive the store and its folder.
+        processEventsUntil([this] { return !store->isRefreshingFromDisk(); }, std::chrono::seconds(30));
         store.reset();
     }
 
