@@ -50,15 +50,12 @@ DesktopSession::DesktopSession() : root_(makeRoot()) {
     std::filesystem::permissions(root_ / "runtime", std::filesystem::perms::owner_all);
 
     Environment base{{"PATH", variable("PATH", "/usr/bin:/bin")}, {"HOME", home().string()}};
-    server_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, base,
-        (root_ / "xvfb.log").string(), true);
-    auto number = server_->readReport(startTimeout);
-    if (!number) {
-        failure_ = "Xvfb did not start";
+    xServer_ = std::make_unique<PrivateXServer>(base, std::vector<std::string>{"-screen", "0", "1280x800x24"},
+                                                (root_ / "xvfb.log").string());
+    if (!xServer_->isReady()) {
+        failure_ = xServer_->failure();
         return;
     }
-    display_ = ":" + *number;
 
     bus_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=3"}, base,
@@ -99,19 +96,23 @@ void DesktopSession::forgetWelcome() {
 }
 
 DesktopSession::~DesktopSession() {
-    clipboardOwner_.reset();
     trayHost_.reset();
     bus_.reset();
-    server_.reset();
+    xServer_.reset();
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+}
+
+const std::string &DesktopSession::display() const {
+    static const std::string none;
+    return xServer_ != nullptr ? xServer_->display() : none;
 }
 
 Environment DesktopSession::environment() const {
     Environment environment{
         {"PATH", variable("PATH", "/usr/bin:/bin")},
         {"LANG", "C.UTF-8"},
-        {"DISPLAY", display_},
+        {"DISPLAY", display()},
         {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
         {"HOME", home().string()},
         {"XDG_CONFIG_HOME", configHome().string()},
@@ -132,17 +133,11 @@ ToolResult DesktopSession::tool(const std::vector<std::string> &arguments, std::
 }
 
 bool DesktopSession::setClipboard(const std::string &text) {
-    static std::atomic<int> counter{0};
-    auto file = root_ / ("clipboard-" + std::to_string(counter++) + ".txt");
-    std::ofstream(file, std::ios::binary) << text;
-    clipboardOwner_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"xclip", "-quiet", "-selection", "clipboard", "-i", file.string()}, environment(),
-        (root_ / "xclip.log").string());
-    return waitUntil([this, &text] { return clipboard() == text; }, startTimeout, std::chrono::milliseconds(20));
+    return xServer_->offerSelection("clipboard", "", text);
 }
 
 std::string DesktopSession::clipboard() const {
-    return tool({"xclip", "-selection", "clipboard", "-o"}, std::chrono::milliseconds(5000)).output;
+    return xServer_->selectionText("clipboard");
 }
 
 std::string DesktopSession::windowTree() const {

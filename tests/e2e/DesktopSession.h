@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/ChildProcess.h"
+#include "support/PrivateXServer.h"
 
 #include <chrono>
 #include <filesystem>
@@ -34,7 +35,7 @@ public:
     std::filesystem::path autostartEntry() const { return configHome() / "autostart" / "app.velto.Velto.desktop"; }
     /// A session starts as a returning user's, the Welcome answered; this makes the next launch the first one.
     void forgetWelcome();
-    const std::string &display() const { return display_; }
+    const std::string &display() const;
 
     /// The environment of a program on this desktop: nothing of the test's own but PATH and the locale.
     Environment environment() const;
@@ -60,12 +61,10 @@ public:
 
 private:
     std::filesystem::path root_;
-    std::string display_;
+    std::unique_ptr<PrivateXServer> xServer_;
     std::string busAddress_;
-    std::unique_ptr<ChildProcess> server_;
     std::unique_ptr<ChildProcess> bus_;
     std::unique_ptr<ChildProcess> trayHost_;
-    std::unique_ptr<ChildProcess> clipboardOwner_;
     bool ready_ = false;
     std::string failure_;
 };

@@ -1,91 +1,35 @@
 // What only a real X server shows: key codes from scan codes, Caps Lock from the lock mask, and the
 // release of a modifier ending a page cycle. Runs a private Xvfb, a window routing keys as the text view
 // does (velto-key-echo), and xdotool.
-#include "ViewTestApplication.h"
-
-#include <QtCore/QProcess>
-#include <QtCore/QStandardPaths>
+#include "support/PrivateDisplayTest.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
+namespace velto::testing {
 namespace {
 
-constexpr int waitMilliseconds = 10000;
-
-class KeyEventsOnX11Tests : public ::testing::Test {
+class KeyEventsOnX11Tests : public PrivateDisplayTest {
 protected:
     void SetUp() override {
-        velto::testing::viewTestApplication();
-        if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty()) {
-            GTEST_SKIP() << "Xvfb or xdotool is not installed";
+        PrivateDisplayTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
-        // Xvfb picks a free display itself and writes its number once it accepts connections.
-        server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
-        ASSERT_TRUE(server.waitForStarted());
-        while (!server.canReadLine() && server.waitForReadyRead(waitMilliseconds)) {
-        }
-        QByteArray number = server.readLine().trimmed();
-        ASSERT_FALSE(number.isEmpty()) << "Xvfb did not report its display";
-        display = QStringLiteral(":") + QString::fromLatin1(number);
-
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DISPLAY", display);
-        environment.insert("QT_QPA_PLATFORM", "xcb");
-        echo.setProcessEnvironment(environment);
-        echo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        echo.start(QStringLiteral(VELTO_TEST_TOOLS_DIR "/velto-key-echo"), {});
-        ASSERT_TRUE(echo.waitForStarted());
-        std::string ready = waitForLineStartingWith("ready ");
-        ASSERT_FALSE(ready.empty()) << "the key echo window did not start";
-        window = QString::fromStdString(ready.substr(6));
-        ASSERT_EQ(xdotool({"windowfocus", "--sync", window}), 0);
-    }
-
-    void TearDown() override {
-        echo.kill();
-        echo.waitForFinished();
-        server.terminate();
-        server.waitForFinished();
-    }
-
-    int xdotool(const QStringList &arguments) {
-        QProcess tool;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DISPLAY", display);
-        tool.setProcessEnvironment(environment);
-        tool.start("xdotool", arguments);
-        tool.waitForFinished(waitMilliseconds);
-        return tool.exitCode();
-    }
-
-    /// Reads the echo's lines until one starts with the prefix; every line read is kept in `lines`.
-    std::string waitForLineStartingWith(const std::string &prefix) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
-        while (std::chrono::steady_clock::now() < deadline) {
-            while (echo.canReadLine()) {
-                std::string line = echo.readLine().trimmed().toStdString();
-                lines.push_back(line);
-                if (line.rfind(prefix, 0) == 0) {
-                    return line;
-                }
-            }
-            echo.waitForReadyRead(100);
-        }
-        return {};
+        echo = startProgram(VELTO_TEST_TOOLS_DIR "/velto-key-echo");
+        ASSERT_FALSE(focusWhenReady(*echo).empty()) << "the key echo window did not start";
     }
 
     /// Types the keys, then F12 as an end marker; answers the lines the keys produced before it.
-    std::vector<std::string> linesFor(const QStringList &xdotoolArguments) {
-        lines.clear();
+    std::vector<std::string> linesFor(const std::vector<std::string> &xdotoolArguments) {
+        echo->lines.clear();
         EXPECT_EQ(xdotool(xdotoolArguments), 0);
         EXPECT_EQ(xdotool({"key", "F12"}), 0);
-        EXPECT_FALSE(waitForLineStartingWith("release 6f ").empty()) << "the marker key never arrived";
+        EXPECT_FALSE(echo->waitForLineStartingWith("release 6f ").empty()) << "the marker key never arrived";
         std::vector<std::string> before;
-        for (const std::string &line : lines) {
+        for (const std::string &line : echo->lines) {
             if (line.rfind("press 6f ", 0) == 0) {
                 break;
             }
@@ -104,14 +48,8 @@ protected:
         return kept;
     }
 
-    QProcess server;
-    QProcess echo;
-    QString display;
-    QString window;
-    std::vector<std::string> lines;
+    std::unique_ptr<LineProcess> echo;
 };
-
-} // namespace
 
 TEST_F(KeyEventsOnX11Tests, CapsLockComesFromTheServerAndKeepsCommandBFromBeingAMarkerShortcut) {
     // Ctrl+B is a key equivalent: consumed on the shortcut override, it never reaches the default handling.
@@ -138,12 +76,15 @@ TEST_F(KeyEventsOnX11Tests, EscapeAsksToClosePanel) {
 }
 
 TEST_F(KeyEventsOnX11Tests, CharactersFollowTheLayoutWhileKeyCodesStayPhysical) {
-    if (QStandardPaths::findExecutable("setxkbmap").isEmpty()) {
+    if (firstMissingProgram({"setxkbmap"})) {
         GTEST_SKIP() << "setxkbmap is not installed";
     }
     // On a German keyboard Z sits where a US keyboard has Y (portable key code 0x10): Ctrl+Z is still undo.
-    ASSERT_EQ(QProcess::execute("setxkbmap", {"-display", display, "-layout", "de"}), 0);
+    ASSERT_EQ(server->run({"setxkbmap", "-layout", "de"}).exitStatus, 0);
     std::vector<std::string> output = linesFor({"key", "ctrl+z"});
     EXPECT_EQ(withPrefix(output, "press 10 "), (std::vector<std::string>{"press 10 100000 [7a] [7a]"}));
     EXPECT_TRUE(withPrefix(output, "default").empty());
 }
+
+} // namespace
+} // namespace velto::testing

@@ -32,7 +32,7 @@ std::vector<std::string> environmentLines(const Environment &environment) {
     return lines;
 }
 
-/// fork and exec with the given descriptors as 0, 1, 2 (and 3 when given); -1 for 0 means /dev/null.
+/// fork and exec with the given descriptors as 0, 1, 2 (and 3 when given); -1 for 0, 1 or 2 means /dev/null.
 pid_t spawn(const std::vector<std::string> &arguments, const Environment &environment, int input, int output,
             int errors, int report) {
     std::vector<std::string> argumentTexts = arguments;
@@ -46,8 +46,8 @@ pid_t spawn(const std::vector<std::string> &arguments, const Environment &enviro
     // The child: only async-signal-safe calls from here on.
     int devnull = open("/dev/null", O_RDWR);
     dup2(input >= 0 ? input : devnull, 0);
-    dup2(output, 1);
-    dup2(errors, 2);
+    dup2(output >= 0 ? output : devnull, 1);
+    dup2(errors >= 0 ? errors : devnull, 2);
     if (report >= 0) {
         dup2(report, 3);
     }
@@ -97,6 +97,10 @@ ChildProcess::ChildProcess(const std::vector<std::string> &arguments, const Envi
         reportRead_ = pipeEnds[0];
     }
 }
+
+ChildProcess::ChildProcess(const std::vector<std::string> &arguments, const Environment &environment,
+                           Descriptors descriptors)
+    : pid_(spawn(arguments, environment, descriptors.input, descriptors.output, descriptors.errors, -1)) {}
 
 ChildProcess::~ChildProcess() {
     if (isRunning()) {

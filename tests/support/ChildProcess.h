@@ -25,6 +25,14 @@ public:
     /// first line can be read with readReport (Xvfb's -displayfd, dbus-daemon's --print-address).
     ChildProcess(const std::vector<std::string> &arguments, const Environment &environment,
                  const std::string &outputFile = "/dev/null", bool reportFd = false);
+    /// The descriptors a program starts with as its standard input, output and error; the caller keeps them
+    /// and may close them once the program has started.
+    struct Descriptors {
+        int input = -1; // -1: /dev/null
+        int output = -1;
+        int errors = -1;
+    };
+    ChildProcess(const std::vector<std::string> &arguments, const Environment &environment, Descriptors descriptors);
     ~ChildProcess();
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;

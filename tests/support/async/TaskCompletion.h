@@ -55,7 +55,7 @@ template <typename T> std::shared_ptr<Completion<T>> observe(QCoro::Task<T> task
 
 /// Runs a task to its end on the event loop; gives its value or rethrows its error. A task that does not end
 /// within `timeout` fails with an error instead of hanging the test.
-template <typename T> T finish(QCoro::Task<T> task, std::chrono::milliseconds timeout = generousEventWait) {
+template <typename T> T finish(QCoro::Task<T> task, std::chrono::milliseconds timeout = generousWait) {
     auto completion = observe(std::move(task));
     if (!processEventsUntil([&] { return completion->finished; }, timeout)) {
         throw std::runtime_error("the task did not finish in time");
