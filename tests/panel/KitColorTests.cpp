@@ -42,7 +42,8 @@ TEST(AppearanceResolution, PreferenceWinsOverTheSystemScheme) {
 TEST(AppearanceResolution, FollowsTheSystemSchemeWhenItChanges) {
     testing::resetDesktop();
     int changes = 0;
-    QObject::connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, [&changes] { ++changes; });
+    QObject listener; // the connection ends with the test: the appearance outlives it
+    QObject::connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, &listener, [&changes] { ++changes; });
     testing::testColorScheme().set(ColorScheme::dark);
     EXPECT_EQ(VeltoAppearance::shared().current(), dark);
     EXPECT_EQ(VeltoUI::Colors::surface.resolved(), QColor::fromRgbF(0.09f, 0.10f, 0.12f));
