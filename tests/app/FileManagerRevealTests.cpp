@@ -3,11 +3,10 @@
 #include "AppTestSupport.h"
 #include "platform/desktop/FileManagerReveal.h"
 #include "support/ChildProcess.h"
+#include "support/FakeFileManager.h"
 
 #include <QtCore/QUrl>
 #include <QtDBus/QDBusConnection>
-#include <QtDBus/QDBusMessage>
-#include <QtDBus/QDBusVirtualObject>
 
 #include <gtest/gtest.h>
 
@@ -17,22 +16,6 @@ namespace velto {
 namespace {
 
 using namespace std::chrono_literals;
-
-/// Answers ShowItems and records the items it was asked to show.
-class FakeFileManager : public QDBusVirtualObject {
-public:
-    QString introspect(const QString &) const override { return {}; }
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override {
-        if (message.interface() != QLatin1String("org.freedesktop.FileManager1") ||
-            message.member() != QLatin1String("ShowItems") || message.arguments().isEmpty()) {
-            return false;
-        }
-        shownItems << message.arguments().front().toStringList();
-        connection.send(message.createReply());
-        return true;
-    }
-    QStringList shownItems;
-};
 
 TEST(FileManagerReveal, TheFileIsShownThroughTheFileManagerServiceOnTheSessionBus) {
     if (!testing::hasProgram("dbus-daemon")) {
@@ -47,7 +30,7 @@ TEST(FileManagerReveal, TheFileIsShownThroughTheFileManagerServiceOnTheSessionBu
 
     QDBusConnection connection = QDBusConnection::sessionBus();
     ASSERT_TRUE(connection.isConnected());
-    FakeFileManager fileManager;
+    testing::FakeFileManager fileManager;
     ASSERT_TRUE(connection.registerVirtualObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager));
     ASSERT_TRUE(connection.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 

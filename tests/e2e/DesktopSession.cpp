@@ -191,6 +191,15 @@ std::optional<std::string> DesktopSession::visibleWelcomeWindow() const {
 }
 
 std::optional<std::string> DesktopSession::visiblePanelWindow() const {
+    std::vector<std::string> windows = visibleWindows();
+    if (windows.empty()) {
+        return std::nullopt;
+    }
+    return windows.front();
+}
+
+std::vector<std::string> DesktopSession::visibleWindows() const {
+    std::vector<std::string> wide;
     std::istringstream windows(tool({"xdotool", "search", "--onlyvisible", "--class", "velto"}).output);
     std::string window;
     while (std::getline(windows, window)) {
@@ -204,10 +213,10 @@ std::optional<std::string> DesktopSession::visiblePanelWindow() const {
         }
         int width = std::atoi(geometry.c_str() + size + 10);
         if (width > 100) {
-            return window;
+            wide.push_back(window);
         }
     }
-    return std::nullopt;
+    return wide;
 }
 
 std::optional<std::string> DesktopSession::focusedWindow() const {
@@ -262,13 +271,21 @@ std::optional<double> VeltoProcess::milestoneTime(const std::string &name, bool 
     return std::nullopt;
 }
 
-std::string pageFilesText(const std::filesystem::path &pagesFolder) {
-    std::string text;
+std::vector<std::filesystem::path> pageFiles(const std::filesystem::path &pagesFolder) {
+    std::vector<std::filesystem::path> files;
     std::error_code error;
     for (const auto &entry : std::filesystem::directory_iterator(pagesFolder, error)) {
         if (entry.path().extension() == ".md") {
-            text += readWholeFile(entry.path().string());
+            files.push_back(entry.path());
         }
+    }
+    return files;
+}
+
+std::string pageFilesText(const std::filesystem::path &pagesFolder) {
+    std::string text;
+    for (const std::filesystem::path &file : pageFiles(pagesFolder)) {
+        text += readWholeFile(file.string());
     }
     return text;
 }

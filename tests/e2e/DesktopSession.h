@@ -36,6 +36,8 @@ public:
     /// A session starts as a returning user's, the Welcome answered; this makes the next launch the first one.
     void forgetWelcome();
     const std::string &display() const;
+    /// The address of the session bus, for a test that plays a desktop service on it.
+    const std::string &busAddress() const { return busAddress_; }
 
     /// The environment of a program on this desktop: nothing of the test's own but PATH and the locale.
     Environment environment() const;
@@ -55,6 +57,8 @@ public:
     std::optional<std::pair<int, int>> dockedIconCenter() const;
     /// The visible top-level window of Velto larger than a tray icon: the panel; nothing when none is visible.
     std::optional<std::string> visiblePanelWindow() const;
+    /// Every visible window of Velto larger than a tray icon (the panel, an open menu), the Welcome left out.
+    std::vector<std::string> visibleWindows() const;
     std::optional<std::string> focusedWindow() const;
     /// The visible Welcome window of Velto; nothing when none is visible.
     std::optional<std::string> visibleWelcomeWindow() const;
@@ -95,6 +99,8 @@ private:
 /// Milliseconds on the boot-time clock, the clock of Velto's trace.
 double bootClockMilliseconds();
 
+/// The page files (Markdown) in the folder.
+std::vector<std::filesystem::path> pageFiles(const std::filesystem::path &pagesFolder);
 /// The text of every page file in the folder, joined.
 std::string pageFilesText(const std::filesystem::path &pagesFolder);
 

@@ -1,9 +1,14 @@
 // Velto as a user runs it: the staged application folder on a private X server with a tray host and a session
 // bus, driven with xdotool and xclip, its pages read from disk.
 #include "DesktopSession.h"
+#include "support/FakeFileManager.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QUrl>
+#include <QtDBus/QDBusConnection>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +19,15 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto generous = 30s;
+
+/// The test's own event loop, for the desktop services it plays on a session's bus.
+QCoreApplication &testApplication() {
+    static int argc = 1;
+    static char name[] = "velto_e2e_tests";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication *application = new QCoreApplication(argc, argv);
+    return *application;
+}
 
 class VeltoDesktop : public ::testing::Test {
 protected:
@@ -45,9 +59,10 @@ protected:
         }
     }
 
-    std::unique_ptr<VeltoProcess> launch() {
-        auto velto = std::make_unique<VeltoProcess>(*session);
-        launched.push_back(velto.get());
+    /// Velto, kept until the test has ended, so that a failure's report can still read its output.
+    VeltoProcess *launch() {
+        VeltoProcess *velto = running.emplace_back(std::make_unique<VeltoProcess>(*session)).get();
+        launched.push_back(velto);
         EXPECT_TRUE(velto->process().started());
         EXPECT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
         return velto;
@@ -72,6 +87,13 @@ protected:
             << "the panel stayed visible";
     }
 
+    /// Moves the pointer to the tray icon and clicks a button ("1" primary, "3" secondary).
+    int clickIcon(std::pair<int, int> icon, const char *button) {
+        return session
+            ->tool({"xdotool", "mousemove", std::to_string(icon.first), std::to_string(icon.second), "click", button})
+            .exitStatus;
+    }
+
     bool pagesContain(const std::string &text) {
         return waitUntil([&] { return pageFilesText(session->pagesFolder()).find(text) != std::string::npos; },
                          generous, 20ms);
@@ -79,6 +101,7 @@ protected:
 
     std::unique_ptr<DesktopSession> session;
     std::vector<VeltoProcess *> launched; // for the report of a failure
+    std::vector<std::unique_ptr<VeltoProcess>> running;
 };
 
 TEST_F(VeltoDesktop, IconDocksShortcutShowsPanelAndTypedAndAppendedTextReachThePageFile) {
@@ -137,11 +160,7 @@ TEST_F(VeltoDesktop, ALeftClickOnTheTrayIconTogglesThePanelAndItsMenuQuitsAfterS
     std::optional<std::pair<int, int>> icon;
     ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
     ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
-    auto click = [&](const char *button) {
-        return session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
-                              "click", button})
-            .exitStatus;
-    };
+    auto click = [&](const char *button) { return clickIcon(*icon, button); };
     ASSERT_EQ(click("1"), 0);
     std::optional<std::string> panel;
     ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
@@ -162,6 +181,58 @@ TEST_F(VeltoDesktop, ALeftClickOnTheTrayIconTogglesThePanelAndItsMenuQuitsAfterS
     ASSERT_EQ(session->tool({"xdotool", "key", "Up", "Return"}).exitStatus, 0);
     EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
     EXPECT_NE(pageFilesText(session->pagesFolder()).find("before the menu"), std::string::npos);
+}
+
+TEST_F(VeltoDesktop, ShowPageInFileManagerFromTheTrayMenuSavesThePageThenAsksTheFileManagerToSelectIt) {
+    testApplication();
+    // Named after the address: every session has a bus of its own, and a name would find an earlier connection.
+    const QString address = QString::fromStdString(session->busAddress());
+    QDBusConnection bus = QDBusConnection::connectToBus(address, address);
+    ASSERT_TRUE(bus.isConnected());
+    FakeFileManager fileManager;
+    std::string pagesWhenShown;
+    fileManager.onShowItems = [&](const QStringList &) { pagesWhenShown = pageFilesText(session->pagesFolder()); };
+    ASSERT_TRUE(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager));
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+
+    auto velto = launch();
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+    ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
+    std::string panel = showPanel();
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "shown in the file manager"}).exitStatus, 0);
+
+    ASSERT_EQ(clickIcon(*icon, "3"), 0);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::vector<std::string> windows = session->visibleWindows();
+            return std::find_if(windows.begin(), windows.end(),
+                                [&](const std::string &window) { return window != panel; }) != windows.end();
+        },
+        generous))
+        << "no menu";
+    // Up from the bottom (Quit Velto, Settings…; Send Feedback… is disabled without an address) to Browse Pages,
+    // into it, and up from its first item round to its last.
+    ASSERT_EQ(session->tool({"xdotool", "key", "Up", "Up", "Up", "Right", "Up", "Return"}).exitStatus, 0);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            return !fileManager.shownItems.isEmpty();
+        },
+        generous))
+        << "the file manager was not asked to show anything";
+
+    std::vector<std::filesystem::path> files = pageFiles(session->pagesFolder());
+    ASSERT_EQ(files.size(), 1U);
+    EXPECT_EQ(fileManager.shownItems,
+              QStringList{QUrl::fromLocalFile(QString::fromStdString(files.front().string())).toString()});
+    EXPECT_NE(pagesWhenShown.find("shown in the file manager"), std::string::npos)
+        << "the page file did not hold the typed text when it was shown: " << pagesWhenShown;
+
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+    bus.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
+    QDBusConnection::disconnectFromBus(address);
 }
 
 TEST_F(VeltoDesktop, AFirstLaunchGreetsReturnOpensThePanelAndStartsVeltoAtLoginARelaunchDoesNotGreet) {
