@@ -6,7 +6,22 @@ namespace velto::editor::MarkdownStyler {
 
 std::vector<PreservedCodeToken> preservedCodeTokens(const TextStorage &storage, TextRange range) {
     std::vector<PreservedCodeToken> tokens;
-    for (const AttributeRun &run : storage.attributeRuns(range)) {
+    // Only the stretches that carry a token kind are read run by run: a page's runs are many, its
+    // highlighted tokens usually few.
+    std::vector<TextRange> highlighted;
+    storage.enumerateAttribute(AttributeKey::veltoCodeSyntaxToken, range,
+                               [&highlighted](const AttributeValue *value, TextRange stretch) {
+                                   if (value != nullptr) {
+                                       highlighted.push_back(stretch);
+                                   }
+                               });
+    std::vector<AttributeRun> runs;
+    for (const TextRange stretch : highlighted) {
+        for (AttributeRun &run : storage.attributeRuns(stretch)) {
+            runs.push_back(std::move(run));
+        }
+    }
+    for (const AttributeRun &run : runs) {
         const auto *raw = attributeValueAs<std::string>(run.attributes.find(AttributeKey::veltoCodeSyntaxToken));
         const std::optional<SyntaxTokenKind> kind = raw ? syntaxTokenKind(*raw) : std::nullopt;
         if (!kind) {

@@ -16,10 +16,11 @@ std::uint64_t nextIdentity() {
 }
 
 // Chunk sizes in units. Large enough that a page's chunk list stays short (a 5 MB page has about
-// two thousand), small enough that changing one chunk's units and runs costs little.
-constexpr std::size_t chunkUnits = 2048;       // what a text is cut into
-constexpr std::size_t largestChunkUnits = 4096; // a longer chunk is cut again
-constexpr std::size_t smallestChunkUnits = 512; // a shorter one joins a neighbour
+// five thousand), small enough that changing one chunk's units and runs costs little: a styling pass
+// splits runs all over the page, and each split moves the runs after it in its chunk.
+constexpr std::size_t chunkUnits = 1024;        // what a text is cut into
+constexpr std::size_t largestChunkUnits = 2048; // a longer chunk is cut again
+constexpr std::size_t smallestChunkUnits = 256; // a shorter one joins a neighbour
 
 bool equalValues(const AttributeValue *a, const AttributeValue *b) {
     if (a == nullptr || b == nullptr) {
@@ -373,15 +374,39 @@ void TextStorage::enumerateAttributes(TextRange range,
 
 void TextStorage::enumerateAttribute(AttributeKey key, TextRange range,
                                      const std::function<void(const AttributeValue *, TextRange)> &body) const {
-    std::vector<AttributeRun> stretches;
-    for (AttributeRun &run : attributeRuns(range)) {
-        if (!stretches.empty() && equalValues(stretches.back().attributes.find(key), run.attributes.find(key))) {
-            stretches.back().range.length += run.range.length;
-        } else {
-            stretches.push_back(std::move(run));
-        }
+    checkRange(range);
+    if (range.length == 0) {
+        return;
     }
-    for (const AttributeRun &stretch : stretches) {
+    // The stretches are collected first, so that the body may change attributes while they are
+    // walked; each holds a set with its value, which keeps the value alive.
+    struct Stretch {
+        Attributes attributes;
+        TextRange range;
+    };
+    std::vector<Stretch> stretches;
+    std::vector<const AttributeValue *> valueOfSet(palette_.size(), nullptr);
+    std::vector<bool> looked(palette_.size(), false);
+    const auto valueOf = [&](std::uint32_t set) {
+        if (!looked[set]) {
+            valueOfSet[set] = palette_[set].find(key);
+            looked[set] = true;
+        }
+        return valueOfSet[set];
+    };
+    RunPosition position = runHolding(range.location);
+    const AttributeValue *current = nullptr;
+    do {
+        const TextRange clipped = intersection(rangeBetween(runStart(position), runEnd(position)), range);
+        const AttributeValue *value = valueOf(runSet(position));
+        if (!stretches.empty() && equalValues(current, value)) {
+            stretches.back().range.length += clipped.length;
+        } else {
+            stretches.push_back(Stretch{runAttributes(position), clipped});
+            current = value;
+        }
+    } while (runEnd(position) < range.end() && nextRun(position));
+    for (const Stretch &stretch : stretches) {
         body(stretch.attributes.find(key), stretch.range);
     }
 }
@@ -430,7 +455,9 @@ void TextStorage::setAttributes(const Attributes &attributes, TextRange range) {
 }
 
 void TextStorage::addAttribute(AttributeKey key, AttributeValue value, TextRange range) {
-    transformAttributes(range, [key, &value](const Attributes &old) { return old.with(key, value); });
+    // Put over as a set of one: merging sets is remembered, so the runs of a pass that meet the same
+    // value again cost a look-up.
+    addAttributes(Attributes{{key, std::move(value)}}, range);
 }
 
 void TextStorage::addAttributes(const Attributes &attributes, TextRange range) {
