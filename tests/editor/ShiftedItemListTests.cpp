@@ -1,0 +1,84 @@
+#include "editor/ShiftedItemList.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace velto::editor;
+
+namespace {
+
+struct Marker {
+    std::size_t start = 0;
+    std::size_t end = 0;
+    bool operator==(const Marker &) const = default;
+};
+
+std::size_t startOf(const Marker &marker) {
+    return marker.start;
+}
+
+void shift(Marker &marker, std::ptrdiff_t delta) {
+    marker.start = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(marker.start) + delta);
+    marker.end = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(marker.end) + delta);
+}
+
+} // namespace
+
+// Thousands of items through random splices and shifts, near one another and far apart, so that blocks
+// are cut, emptied and joined: every reading agrees with a plain vector that is shifted item by item.
+TEST(ShiftedItemListTests, SplicesAndShiftsAgreeWithAPlainVector) {
+    std::mt19937 random(5);
+    std::vector<Marker> model;
+    for (std::size_t k = 0; k < 6000; ++k) {
+        model.push_back(Marker{k * 10, k * 10 + 3});
+    }
+    ShiftedItemList<Marker> list(model);
+    for (int step = 0; step < 3000; ++step) {
+        const std::size_t index = random() % (model.size() + 1);
+        // Deletions alone leave blocks small, to be joined; insertions keep the list long.
+        const bool deleting = model.size() > 2000 && random() % 3 == 0;
+        const std::size_t reach = deleting ? 40 : (random() % 10 == 0 ? 400 : 4);
+        const std::size_t count = std::min<std::size_t>(random() % reach, model.size() - index);
+        // Fresh items fit between the item before and the ones after, which then move by `delta`.
+        const std::size_t from = index == 0 ? 0 : model[index - 1].end;
+        std::vector<Marker> fresh;
+        const std::size_t added = deleting ? 0 : random() % (random() % 10 == 0 ? 600 : 3);
+        for (std::size_t k = 0; k < added; ++k) {
+            fresh.push_back(Marker{from + 1 + k * 4, from + 3 + k * 4});
+        }
+        const std::size_t freshEnd = fresh.empty() ? from : fresh.back().end;
+        const std::size_t nextStart = index + count < model.size() ? model[index + count].start : freshEnd;
+        const std::ptrdiff_t delta = nextStart > freshEnd ? static_cast<std::ptrdiff_t>(1 + random() % 5)
+                                                          : static_cast<std::ptrdiff_t>(freshEnd - nextStart + 1);
+        list.splice(index, count, fresh);
+        model.erase(model.begin() + static_cast<std::ptrdiff_t>(index),
+                    model.begin() + static_cast<std::ptrdiff_t>(index + count));
+        model.insert(model.begin() + static_cast<std::ptrdiff_t>(index), fresh.begin(), fresh.end());
+        list.shiftFrom(index + fresh.size(), delta);
+        for (std::size_t k = index + fresh.size(); k < model.size(); ++k) {
+            shift(model[k], delta);
+        }
+        ASSERT_EQ(list.size(), model.size()) << "step " << step;
+        if (!model.empty()) {
+            const std::size_t probe = random() % model.size();
+            ASSERT_EQ(list.at(probe), model[probe]) << "step " << step;
+            ASSERT_EQ(list.startAt(probe), model[probe].start);
+            Marker stored = list.stored(probe);
+            shift(stored, list.storedShift(probe));
+            ASSERT_EQ(stored, model[probe]);
+            const std::size_t position = model[probe].start + random() % 3;
+            const auto expected = std::partition_point(model.begin(), model.end(),
+                                                       [position](const Marker &m) { return m.start < position; });
+            ASSERT_EQ(list.firstStartingAtOrAfter(position), static_cast<std::size_t>(expected - model.begin()));
+            Marker replaced = model[probe];
+            replaced.end += 1;
+            list.replace(probe, replaced);
+            model[probe] = replaced;
+        }
+        if (step % 100 == 0) {
+            ASSERT_EQ(list.items(), model) << "step " << step;
+        }
+    }
+    EXPECT_EQ(list.items(), model);
+}
