@@ -13,23 +13,17 @@ namespace {
 
 class KeyEventsOnX11Tests : public PrivateDisplayTest {
 protected:
-    void SetUp() override {
-        PrivateDisplayTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
-        echo = startProgram(VELTO_TEST_TOOLS_DIR "/velto-key-echo");
-        ASSERT_FALSE(focusWhenReady(*echo).empty()) << "the key echo window did not start";
-    }
+    KeyEventsOnX11Tests()
+        : PrivateDisplayTest(VELTO_TEST_TOOLS_DIR "/velto-key-echo") {}
 
     /// Types the keys, then F12 as an end marker; answers the lines the keys produced before it.
     std::vector<std::string> linesFor(const std::vector<std::string> &xdotoolArguments) {
-        echo->lines.clear();
+        program->lines.clear();
         EXPECT_EQ(xdotool(xdotoolArguments), 0);
         EXPECT_EQ(xdotool({"key", "F12"}), 0);
-        EXPECT_FALSE(echo->waitForLineStartingWith("release 6f ").empty()) << "the marker key never arrived";
+        EXPECT_FALSE(program->waitForLineStartingWith("release 6f ").empty()) << "the marker key never arrived";
         std::vector<std::string> before;
-        for (const std::string &line : echo->lines) {
+        for (const std::string &line : program->lines) {
             if (line.rfind("press 6f ", 0) == 0) {
                 break;
             }
@@ -47,8 +41,6 @@ protected:
         }
         return kept;
     }
-
-    std::unique_ptr<LineProcess> echo;
 };
 
 TEST_F(KeyEventsOnX11Tests, CapsLockComesFromTheServerAndKeepsCommandBFromBeingAMarkerShortcut) {

@@ -11,23 +11,15 @@ namespace {
 
 class PasteOnX11Tests : public PrivateDisplayTest {
 protected:
-    void SetUp() override {
-        PrivateDisplayTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
-        view = startProgram(VELTO_TEST_TOOLS_DIR "/velto-paste-echo");
-        ASSERT_FALSE(focusWhenReady(*view).empty()) << "the text view did not start";
-    }
+    PasteOnX11Tests()
+        : PrivateDisplayTest(VELTO_TEST_TOOLS_DIR "/velto-paste-echo") {}
     std::vector<std::string> requiredPrograms() const override { return {"Xvfb", "xdotool", "xclip"}; }
 
     /// Empties the view again.
     void clear() {
         EXPECT_EQ(xdotool({"key", "ctrl+a", "BackSpace"}), 0);
-        EXPECT_EQ(view->waitForLine("text"), "text");
+        EXPECT_EQ(program->waitForLine("text"), "text");
     }
-
-    std::unique_ptr<LineProcess> view;
 };
 
 TEST_F(PasteOnX11Tests, PlainHtmlAndCrlfTextArePastedAsPlainTextWithLineFeeds) {
@@ -45,7 +37,7 @@ TEST_F(PasteOnX11Tests, PlainHtmlAndCrlfTextArePastedAsPlainTextWithLineFeeds) {
         // The clipboard's only type is the offered one.
         ASSERT_TRUE(server->offerSelection("clipboard", paste.type, paste.offered)) << "xclip did not take it";
         ASSERT_EQ(xdotool({"key", "ctrl+v"}), 0);
-        EXPECT_EQ(view->waitForLine("text " + paste.shown), "text " + paste.shown) << paste.type;
+        EXPECT_EQ(program->waitForLine("text " + paste.shown), "text " + paste.shown) << paste.type;
         clear();
     }
 }

@@ -12,24 +12,14 @@ namespace {
 
 class PrimarySelectionOnX11Tests : public PrivateDisplayTest {
 protected:
-    void SetUp() override {
-        PrivateDisplayTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
-        view = startProgram(VELTO_TEST_TOOLS_DIR "/velto-paste-echo");
-        window = focusWhenReady(*view);
-        ASSERT_FALSE(window.empty()) << "the text view did not start";
-    }
+    PrimarySelectionOnX11Tests()
+        : PrivateDisplayTest(VELTO_TEST_TOOLS_DIR "/velto-paste-echo") {}
     std::vector<std::string> requiredPrograms() const override { return {"Xvfb", "xdotool", "xclip"}; }
-
-    std::unique_ptr<LineProcess> view;
-    std::string window;
 };
 
 TEST_F(PrimarySelectionOnX11Tests, SelectingTextOffersItAsThePrimarySelection) {
     ASSERT_EQ(xdotool({"type", "--delay", "20", "hello world"}), 0);
-    ASSERT_EQ(view->waitForLine("text hello world"), "text hello world");
+    ASSERT_EQ(program->waitForLine("text hello world"), "text hello world");
     // Shift+Ctrl+Left selects the last word.
     ASSERT_EQ(xdotool({"key", "shift+ctrl+Left"}), 0);
     EXPECT_EQ(server->waitForSelection("primary", "world"), "world");
@@ -40,7 +30,7 @@ TEST_F(PrimarySelectionOnX11Tests, SelectingTextOffersItAsThePrimarySelection) {
 TEST_F(PrimarySelectionOnX11Tests, MiddleClickPastesAnotherClientsPrimarySelectionAsPlainText) {
     ASSERT_TRUE(server->offerSelection("primary", "", "from\r\nelsewhere")) << "xclip did not take it";
     ASSERT_EQ(xdotool({"mousemove", "--window", window, "60", "40", "click", "2"}), 0);
-    EXPECT_EQ(view->waitForLine("text from\\nelsewhere"), "text from\\nelsewhere");
+    EXPECT_EQ(program->waitForLine("text from\\nelsewhere"), "text from\\nelsewhere");
 }
 
 } // namespace

@@ -23,11 +23,16 @@ struct UndoableValue {
     }
 };
 
-} // namespace
-
-TEST(UndoManagerTests, UndoRegistersRedoAndRedoRegistersUndo) {
+/// Every test starts from a fresh manager and a value that registers its changes with it.
+class UndoManagerTests : public ::testing::Test {
+protected:
     UndoManager manager;
     UndoableValue text;
+};
+
+} // namespace
+
+TEST_F(UndoManagerTests, UndoRegistersRedoAndRedoRegistersUndo) {
     text.set(manager, "a");
     text.set(manager, "ab");
     EXPECT_TRUE(manager.canUndo());
@@ -48,9 +53,7 @@ TEST(UndoManagerTests, UndoRegistersRedoAndRedoRegistersUndo) {
     EXPECT_EQ(text.value, "a");
 }
 
-TEST(UndoManagerTests, GroupIsUndoneAsOneStepNewestFirst) {
-    UndoManager manager;
-    UndoableValue text;
+TEST_F(UndoManagerTests, GroupIsUndoneAsOneStepNewestFirst) {
     manager.beginUndoGrouping();
     text.set(manager, "a");
     manager.beginUndoGrouping(); // a nested group folds into its parent
@@ -71,9 +74,7 @@ TEST(UndoManagerTests, GroupIsUndoneAsOneStepNewestFirst) {
     EXPECT_EQ(text.log, (std::vector<std::string>{"a", "ab", "abc"}));
 }
 
-TEST(UndoManagerTests, UndoClosesAnOpenGroupFirst) {
-    UndoManager manager;
-    UndoableValue text;
+TEST_F(UndoManagerTests, UndoClosesAnOpenGroupFirst) {
     text.set(manager, "a");
     manager.beginUndoGrouping();
     text.set(manager, "ab");
@@ -83,8 +84,7 @@ TEST(UndoManagerTests, UndoClosesAnOpenGroupFirst) {
     EXPECT_EQ(text.value, "a");
 }
 
-TEST(UndoManagerTests, EmptyGroupLeavesNothingToUndo) {
-    UndoManager manager;
+TEST_F(UndoManagerTests, EmptyGroupLeavesNothingToUndo) {
     manager.beginUndoGrouping();
     manager.beginUndoGrouping();
     manager.endUndoGrouping();
@@ -93,9 +93,7 @@ TEST(UndoManagerTests, EmptyGroupLeavesNothingToUndo) {
     EXPECT_FALSE(manager.canUndo());
 }
 
-TEST(UndoManagerTests, NewRegistrationClearsRedoButRedoingDoesNot) {
-    UndoManager manager;
-    UndoableValue text;
+TEST_F(UndoManagerTests, NewRegistrationClearsRedoButRedoingDoesNot) {
     text.set(manager, "a");
     text.set(manager, "ab");
     manager.undo();
@@ -108,9 +106,7 @@ TEST(UndoManagerTests, NewRegistrationClearsRedoButRedoingDoesNot) {
     EXPECT_EQ(text.value, "a");
 }
 
-TEST(UndoManagerTests, ActionNameSetAfterRegistrationNamesTheStepAndItsRedo) {
-    UndoManager manager;
-    UndoableValue text;
+TEST_F(UndoManagerTests, ActionNameSetAfterRegistrationNamesTheStepAndItsRedo) {
     text.set(manager, "a");
     manager.setActionName(QStringLiteral("Append Clipboard"));
     manager.beginUndoGrouping();
@@ -126,9 +122,7 @@ TEST(UndoManagerTests, ActionNameSetAfterRegistrationNamesTheStepAndItsRedo) {
     EXPECT_EQ(manager.undoActionName(), QStringLiteral("New Page"));
 }
 
-TEST(UndoManagerTests, DisablingNestsAndDropsRegistrations) {
-    UndoManager manager;
-    UndoableValue text;
+TEST_F(UndoManagerTests, DisablingNestsAndDropsRegistrations) {
     manager.disableUndoRegistration();
     manager.disableUndoRegistration();
     text.set(manager, "a");
@@ -144,9 +138,7 @@ TEST(UndoManagerTests, DisablingNestsAndDropsRegistrations) {
     EXPECT_EQ(text.value, "ab");
 }
 
-TEST(UndoManagerTests, RemoveAllActionsForgetsBothSides) {
-    UndoManager manager;
-    UndoableValue text;
+TEST_F(UndoManagerTests, RemoveAllActionsForgetsBothSides) {
     text.set(manager, "a");
     text.set(manager, "ab");
     manager.undo();
@@ -156,8 +148,7 @@ TEST(UndoManagerTests, RemoveAllActionsForgetsBothSides) {
     EXPECT_TRUE(manager.undoActionName().isEmpty());
 }
 
-TEST(UndoManagerTests, ReportsUndoingAndRedoingWhileActionsRun) {
-    UndoManager manager;
+TEST_F(UndoManagerTests, ReportsUndoingAndRedoingWhileActionsRun) {
     std::vector<std::string> seen;
     manager.registerUndo([&seen](UndoManager &running) {
         seen.push_back(running.isUndoing() ? "undoing" : "?");
@@ -170,9 +161,7 @@ TEST(UndoManagerTests, ReportsUndoingAndRedoingWhileActionsRun) {
     EXPECT_FALSE(manager.isRedoing());
 }
 
-TEST(UndoManagerTests, ChangeCountMovesOnEveryUse) {
-    UndoManager manager;
-    UndoableValue text;
+TEST_F(UndoManagerTests, ChangeCountMovesOnEveryUse) {
     std::uint64_t count = manager.changeCount();
     text.set(manager, "a");
     EXPECT_GT(manager.changeCount(), count);

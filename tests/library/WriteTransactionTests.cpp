@@ -53,6 +53,13 @@ VeltoSaveRequest editing(const VeltoDocument &document, const Uuid &id, const st
     return request;
 }
 
+/// Another writer's save of page A's text, made from the same load as the document.
+void saveAsAnotherWriter(const TemporaryFolder &folder, const VeltoDocument &document, const std::string &bodyA) {
+    auto theirs = editing(document, pageA, bodyA);
+    theirs.writerID = Uuid::random();
+    VeltoPageLibrary::write(theirs, folder.path());
+}
+
 TEST(WriteTransaction, FirstSaveWritesEveryPageButReturnsBaselinesOnlyForChangedOnes) {
     TemporaryFolder folder;
     auto document = documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageB, "beta\n")});
@@ -150,9 +157,7 @@ TEST(WriteTransaction, SaveWithoutManifestTakesInAFileAnotherProgramChanged) {
 TEST(WriteTransaction, DifferentLinesEditedOnBothSidesAreMerged) {
     TemporaryFolder folder;
     auto document = libraryOfTwoPages(folder, "one\ntwo\nthree\n");
-    auto other = editing(document, pageA, "ONE\ntwo\nthree\n");
-    other.writerID = Uuid::random();
-    VeltoPageLibrary::write(other, folder.path());
+    saveAsAnotherWriter(folder, document, "ONE\ntwo\nthree\n");
 
     auto result = VeltoPageLibrary::write(editing(document, pageA, "one\ntwo\nTHREE\n"), folder.path());
 
@@ -164,9 +169,7 @@ TEST(WriteTransaction, DifferentLinesEditedOnBothSidesAreMerged) {
 TEST(WriteTransaction, SameLineEditedOnBothSidesKeepsAConflictCopy) {
     TemporaryFolder folder;
     auto document = libraryOfTwoPages(folder, "one\ntwo\n");
-    auto other = editing(document, pageA, "one\ntheirs\n");
-    other.writerID = Uuid::random();
-    VeltoPageLibrary::write(other, folder.path());
+    saveAsAnotherWriter(folder, document, "one\ntheirs\n");
 
     auto result = VeltoPageLibrary::write(editing(document, pageA, "one\nours\n"), folder.path());
 
@@ -183,9 +186,7 @@ TEST(WriteTransaction, SameLineEditedOnBothSidesKeepsAConflictCopy) {
 TEST(WriteTransaction, SaveRetriedAfterAFailedCommitMakesNoSecondConflictCopy) {
     TemporaryFolder folder;
     auto document = libraryOfTwoPages(folder, "one\ntwo\n");
-    auto other = editing(document, pageA, "one\ntheirs\n");
-    other.writerID = Uuid::random();
-    VeltoPageLibrary::write(other, folder.path());
+    saveAsAnotherWriter(folder, document, "one\ntheirs\n");
     auto ours = editing(document, pageA, "one\nours\n");
     auto failingCommit = [] { throw std::runtime_error("power cut"); };
 
@@ -254,9 +255,7 @@ TEST(WriteTransaction, DeletedPagesFileThatNowCarriesAnotherPageIsKept) {
 TEST(WriteTransaction, IdenticalEditsOnBothSidesMakeNoConflictCopy) {
     TemporaryFolder folder;
     auto document = libraryOfTwoPages(folder, "one\ntwo\n");
-    auto other = editing(document, pageA, "one\nsame\n");
-    other.writerID = Uuid::random();
-    VeltoPageLibrary::write(other, folder.path());
+    saveAsAnotherWriter(folder, document, "one\nsame\n");
 
     auto result = VeltoPageLibrary::write(editing(document, pageA, "one\nsame\n"), folder.path());
 

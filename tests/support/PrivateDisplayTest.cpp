@@ -8,6 +8,11 @@ void PrivateDisplayTest::SetUp() {
     }
     server = std::make_unique<PrivateXServer>(currentEnvironment());
     ASSERT_TRUE(server->isReady()) << server->failure();
+    if (!windowProgram_.empty()) {
+        program = startProgram(windowProgram_);
+        window = focusWhenReady(*program);
+        ASSERT_FALSE(window.empty()) << windowProgram_ << " did not show its window";
+    }
 }
 
 std::unique_ptr<LineProcess> PrivateDisplayTest::startProgram(const std::string &path,

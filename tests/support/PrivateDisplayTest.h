@@ -12,10 +12,14 @@
 namespace velto::testing {
 
 /// The fixture of tests that drive a program's window on an X server of their own, with xdotool (and xclip).
-/// A test derived from it calls this SetUp first and returns when it skipped or failed.
+/// A test derived from it that overrides SetUp calls this one first and returns when it skipped or failed.
 class PrivateDisplayTest : public ::testing::Test {
 protected:
-    /// Skips when one of the programs is missing; starts the server.
+    /// With a program, SetUp starts it once the server runs and gives its window the focus.
+    explicit PrivateDisplayTest(std::string windowProgram = {})
+        : windowProgram_(std::move(windowProgram)) {}
+
+    /// Skips when one of the programs is missing; starts the server (and the window's program).
     void SetUp() override;
     virtual std::vector<std::string> requiredPrograms() const { return {"Xvfb", "xdotool"}; }
 
@@ -28,6 +32,12 @@ protected:
     int xdotool(const std::vector<std::string> &arguments);
 
     std::unique_ptr<PrivateXServer> server;
+    /// The window's program and its window, when the fixture was made with one.
+    std::unique_ptr<LineProcess> program;
+    std::string window;
+
+private:
+    std::string windowProgram_;
 };
 
 } // namespace velto::testing
