@@ -153,6 +153,17 @@ private:
     bool largeEdits_;
 };
 
+/// The storage's runs, unit by unit, equal those of a fresh storage of the same text styled in full.
+void expectStyledAsAFullPass(const Editing &editing, int document, int step) {
+    TextStorage fresh(editing.model());
+    MarkdownStyler::apply(fresh);
+    const std::vector<Attributes> expected = perCharacter(fresh);
+    const std::vector<Attributes> actual = perCharacter(editing.storage());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        ASSERT_EQ(actual[k], expected[k]) << "document " << document << " step " << step << ": at " << k;
+    }
+}
+
 class MarkdownStylerPropertyTests : public ::testing::Test {
 protected:
     void SetUp() override { setEditorPreferences(std::make_shared<FixedEditorPreferences>(15)); }
@@ -173,13 +184,7 @@ TEST_F(MarkdownStylerPropertyTests, IncrementalPassesAfterRandomEditsEqualAFullP
             const TextStorage &storage = editing.storage();
             ASSERT_EQ(storage.length(), editing.model().size());
             ASSERT_EQ(storage.substring(TextRange{0, storage.length()}), editing.model());
-            TextStorage fresh(editing.model());
-            MarkdownStyler::apply(fresh);
-            const std::vector<Attributes> expected = perCharacter(fresh);
-            const std::vector<Attributes> actual = perCharacter(storage);
-            for (std::size_t k = 0; k < expected.size(); ++k) {
-                ASSERT_EQ(actual[k], expected[k]) << "document " << document << " step " << step << ": at " << k;
-            }
+            ASSERT_NO_FATAL_FAILURE(expectStyledAsAFullPass(editing, document, step));
         }
     }
 }
@@ -199,13 +204,7 @@ TEST_F(MarkdownStylerPropertyTests, IncrementalPassesOverManyChunksEqualAFullPas
             ASSERT_EQ(storage.substring(TextRange{0, storage.length()}), editing.model());
             ASSERT_EQ(MarkdownStyler::fencedBlocks(storage), Scanner::fencedCodeScan(editing.model()).blocks)
                 << "document " << document << " step " << step;
-            TextStorage fresh(editing.model());
-            MarkdownStyler::apply(fresh);
-            const std::vector<Attributes> expected = perCharacter(fresh);
-            const std::vector<Attributes> actual = perCharacter(storage);
-            for (std::size_t k = 0; k < expected.size(); ++k) {
-                ASSERT_EQ(actual[k], expected[k]) << "document " << document << " step " << step << ": at " << k;
-            }
+            ASSERT_NO_FATAL_FAILURE(expectStyledAsAFullPass(editing, document, step));
         }
     }
 }
