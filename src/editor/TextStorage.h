@@ -43,10 +43,11 @@ struct CharacterEdit {
 /// attributed string. Neighbouring runs always differ as the reading functions hand them out, so
 /// every run is already its longest effective range.
 ///
-/// The units live in chunks of a few thousand, each with the runs over its own units, their starts
-/// counted from the chunk's start. An edit changes the units and runs of the chunks it touches and
-/// moves the later chunks' starts, so it costs the edit and the number of chunks, never the length
-/// of the text or its number of runs. `string()` joins the chunks into one string (it costs the whole
+/// The units live in chunks of one to two thousand, each with the runs over its own units, their
+/// starts counted from the chunk's start and their attribute sets named by index in a palette the
+/// storage keeps. An edit changes the units and runs of the chunks it touches and moves the later
+/// chunks' starts, so it costs the edit and the number of chunks, never the length of the text or its
+/// number of runs. `string()` joins the chunks into one string (it costs the whole
 /// text once after each change); code that reads a little text around an edit uses `characterAt` and
 /// `substring`, and code that walks the whole text in place reads `pieces()`.
 ///
