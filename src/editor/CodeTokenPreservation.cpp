@@ -1,5 +1,7 @@
 #include "editor/CodeTokenPreservation.h"
 
+#include "editor/MarkdownStyler.h"
+
 #include <string>
 
 namespace velto::editor::MarkdownStyler {
@@ -40,11 +42,37 @@ std::vector<PreservedCodeToken> preservedCodeTokens(const TextStorage &storage, 
     return tokens;
 }
 
+namespace {
+
+/// Whether highlighting colours the block: it is styled as code (its opening line ends with a line
+/// break) and names a language. No highlighting ever comes to replace colours put back anywhere else,
+/// so a block that lost its language, or a bare block that swallowed a highlighted one, would keep
+/// colours that a fresh load never shows.
+bool takesCodeTokens(const FencedCodeBlock &block, const TextStorage &storage) {
+    const TextRange opening = block.opening.lineRange;
+    if (opening.length == 0 || opening.end() > storage.length()) {
+        return false;
+    }
+    const char16_t last = storage.characterAt(opening.end() - 1);
+    return (last == u'\n' || last == u'\r') && !fencedLanguage(block.opening.infoString).empty();
+}
+
+} // namespace
+
 void restoreCodeTokens(const std::vector<PreservedCodeToken> &tokens, const DocumentStructure &structure,
                        TextStorage &storage) {
+    if (tokens.empty()) {
+        return;
+    }
+    std::vector<const FencedCodeBlock *> coloured;
+    for (const FencedCodeBlock &block : structure.fencedBlocks) {
+        if (takesCodeTokens(block, storage)) {
+            coloured.push_back(&block);
+        }
+    }
     for (const PreservedCodeToken &token : tokens) {
-        for (const FencedCodeBlock &block : structure.fencedBlocks) {
-            const TextRange part = intersection(token.range, block.contentRange);
+        for (const FencedCodeBlock *block : coloured) {
+            const TextRange part = intersection(token.range, block->contentRange);
             if (part.length == 0 || part.end() > storage.length()) {
                 continue;
             }

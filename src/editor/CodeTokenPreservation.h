@@ -25,8 +25,9 @@ struct PreservedCodeToken {
 /// token kind's raw value, with its generation when that is a number.
 std::vector<PreservedCodeToken> preservedCodeTokens(const TextStorage &storage, TextRange range);
 
-/// Gives every part of a preserved token that still lies in a fenced block's content back its colour,
-/// kind and generation (added over the restyled attributes). Parts outside every block stay plain.
+/// Gives every part of a preserved token that still lies in the content of a fenced block that
+/// highlighting colours (styled as code, naming a language) back its colour, kind and generation (added
+/// over the restyled attributes). Parts outside every such block stay plain.
 void restoreCodeTokens(const std::vector<PreservedCodeToken> &tokens, const DocumentStructure &structure,
                        TextStorage &storage);
 

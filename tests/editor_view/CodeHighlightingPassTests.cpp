@@ -116,6 +116,43 @@ TEST(CodeHighlightingPass, OnlyBlocksWhoseCodeOrLanguageChangedAreAskedForAgain)
     EXPECT_EQ(tokenRuns(session.storage), tokenRunsOfAFreshPass(session.core.string(), session.highlighter));
 }
 
+// Restyling keeps a block's colours until its highlighting comes back; once it has, nothing may be left
+// of colours made for another block or another language.
+TEST(CodeHighlightingPass, ColoursAfterABlockChangesEqualAFreshLoad) {
+    struct Case {
+        const char *name;
+        std::string text;
+        TextRange replaced;
+        std::u16string replacement;
+    };
+    const std::vector<Case> cases{
+        {"a bare fence opened above swallows the block", "intro\n\n```cpp\nint x\n```\n", {0, 0}, u"```\n"},
+        {"the language is removed", "intro\n\n```cpp\nint x\n```\n", {10, 3}, u""},
+        {"the language changes", "intro\n\n```cpp\nint x\n```\n", {10, 3}, u"py"},
+        {"a bare block above loses its closing fence", "```\nplain\n```\n\n```cpp\nint x\n```\n", {10, 4}, u""},
+        {"the opening line stops ending the line", "intro\n\n```cpp\nint x\n```\n", {13, 1}, u"\u2028"},
+    };
+    const auto tokensByLanguage = [](const std::u16string &source, const std::string &language) {
+        std::vector<SyntaxToken> tokens = lineStartKeywords(source);
+        for (SyntaxToken &token : tokens) {
+            token.kind = language == "cpp" ? SyntaxTokenKind::keyword : SyntaxTokenKind::type;
+        }
+        return tokens;
+    };
+    for (const Case &change : cases) {
+        EditorSession session(change.text);
+        session.highlighter->answerInLanguage = tokensByLanguage;
+        session.coordinator->applyEditorPreferences();
+        ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+        ASSERT_FALSE(tokenRuns(session.storage).empty()) << change.name;
+
+        session.core.replaceText(change.replaced, change.replacement, {change.replaced.location, 0});
+        runStylePass(session);
+        EXPECT_EQ(tokenRuns(session.storage), tokenRunsOfAFreshPass(session.core.string(), session.highlighter))
+            << change.name;
+    }
+}
+
 // A pass asks only for changed blocks; asking for every block, as each pass once did, must change nothing.
 TEST(CodeHighlightingPass, AfterAnyEditsAskingForEveryBlockChangesNoColour) {
     EditorSession session("intro\n\n```js\nlet a\nlet b\n```\n\nmiddle `code`\n\n~~~py\nb = 1\n~~~\n\n```\nplain\n```\n");
@@ -149,6 +186,8 @@ TEST(CodeHighlightingPass, AfterAnyEditsAskingForEveryBlockChangesNoColour) {
         }
         runStylePass(session);
         ASSERT_EQ(tokenRuns(session.storage), tokenRunsAfterAskingEveryBlock(session.storage, session.highlighter))
+            << "step " << step << ": " << session.shownText();
+        ASSERT_EQ(tokenRuns(session.storage), tokenRunsOfAFreshPass(session.core.string(), session.highlighter))
             << "step " << step << ": " << session.shownText();
     }
 }

@@ -37,10 +37,15 @@ struct CountingHighlighter : editor::CodeSyntaxHighlighting {
     int calls = 0;
     std::vector<std::u16string> asked;
     std::function<std::vector<editor::SyntaxToken>(const std::u16string &)> answer;
-    QCoro::Task<std::vector<editor::SyntaxToken>> tokens(std::u16string source, std::string,
+    /// Takes the place of `answer` when set, for tests whose tokens depend on the language.
+    std::function<std::vector<editor::SyntaxToken>(const std::u16string &, const std::string &)> answerInLanguage;
+    QCoro::Task<std::vector<editor::SyntaxToken>> tokens(std::u16string source, std::string language,
                                                          CancellationToken) override {
         calls += 1;
         asked.push_back(source);
+        if (answerInLanguage) {
+            co_return answerInLanguage(source, language);
+        }
         co_return answer ? answer(source) : std::vector<editor::SyntaxToken>{};
     }
 };
