@@ -1,14 +1,10 @@
 #include "EditorSessionFixture.h"
 #include "model/Document.h"
+#include "support/ChildProcess.h"
+#include "support/GenerousWait.h"
+#include "support/PageFiles.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 namespace velto::editor {
 namespace {
@@ -18,39 +14,10 @@ using testing::EditorSession;
 
 /// Another writer: the library driver saving operations into the Pages folder as a process of its own.
 bool writeAsAnotherWriter(const std::filesystem::path &folder, const std::string &operations) {
-    velto::testing::TemporaryFolder scratch;
-    const std::filesystem::path input = scratch.writeFile("operations.json", operations);
-    std::string program = std::string(VELTO_TEST_TOOLS_DIR) + "/velto-library-driver";
-    std::vector<std::string> arguments{program, "write", folder.string()};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char *> argv;
-    for (std::string &argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        ::waitpid(pid, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return status == 0;
-}
-
-std::string fileOf(const VeltoStore &store, const Uuid &pageID) {
-    for (const auto &entry : std::filesystem::directory_iterator(store.folderURL())) {
-        if (entry.path().extension() != ".md") {
-            continue;
-        }
-        std::string text = defaultFileSystem().readFile(entry.path());
-        if (text.find(pageID.lowercaseText()) != std::string::npos) {
-            return text;
-        }
-    }
-    return {};
+    const std::string program = std::string(VELTO_TEST_TOOLS_DIR) + "/velto-library-driver";
+    return testing::runTool({program, "write", folder.string()}, testing::currentEnvironment(), testing::generousWait,
+                            operations)
+               .exitStatus == 0;
 }
 
 bool contains(const std::string &text, const std::string &part) {
@@ -60,9 +27,9 @@ bool contains(const std::string &text, const std::string &part) {
 /// Waits for the folder monitor's first full rescan to finish, so that the next change is reported alone.
 void waitUntilSettled(EditorSession &session) {
     ASSERT_TRUE(velto::testing::processEventsUntil(
-        [&] { return session.store->isMonitoringFolder() && !session.store->isRefreshingFromDisk(); }, 10s));
+        [&] { return session.store->isMonitoringFolder() && !session.store->isRefreshingFromDisk(); }));
     velto::testing::processEventsUntil([] { return false; }, 600ms);
-    ASSERT_TRUE(velto::testing::processEventsUntil([&] { return !session.store->isRefreshingFromDisk(); }, 10s));
+    ASSERT_TRUE(velto::testing::processEventsUntil([&] { return !session.store->isRefreshingFromDisk(); }));
 }
 
 TEST(EditorStoreChanges, AnotherWritersChangeWhileTypingGoesOnIsMergedAndShown) {
@@ -93,7 +60,7 @@ TEST(EditorStoreChanges, AnotherWritersChangeWhileTypingGoesOnIsMergedAndShown) 
     const std::string expected = "line one\nfrom elsewhere\nline two\n" + text::toUTF8(typed);
     EXPECT_EQ(session.shownText(), expected);
     EXPECT_EQ(session.storedText(), expected);
-    EXPECT_TRUE(contains(fileOf(*session.store, page), expected));
+    EXPECT_TRUE(contains(testing::pageFileText(session.store->folderURL(), page), expected));
     EXPECT_FALSE(session.store->lastSaveErrorDescription().has_value());
     // Undo reaches back to the merge and no further: it never takes out the other writer's line.
     while (session.histories.canUndo()) {

@@ -5,6 +5,7 @@
 #include "library/WriteTransaction.h"
 #include "store/Store.h"
 #include "support/ManualClock.h"
+#include "support/PageFiles.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -141,20 +142,6 @@ inline const VeltoPage &pageIn(const VeltoDocument &document, const Uuid &pageID
     ADD_FAILURE() << "no page " << pageID.uppercaseText();
     static VeltoPage none;
     return none;
-}
-
-/// The text of the Markdown file in the folder that carries the page's identifier; empty when none does.
-inline std::string pageFileText(const std::filesystem::path &folder, const Uuid &pageID) {
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
-        if (entry.path().extension() != ".md") {
-            continue;
-        }
-        std::string text = defaultFileSystem().readFile(entry.path());
-        if (text.find(pageID.lowercaseText()) != std::string::npos) {
-            return text;
-        }
-    }
-    return {};
 }
 
 inline bool hasPage(const VeltoDocument &document, const Uuid &pageID) {

@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+extern char **environ;
+
 namespace velto::testing {
 
 namespace {
@@ -67,6 +69,18 @@ int exitStatusFrom(int status) {
 }
 
 } // namespace
+
+Environment currentEnvironment() {
+    Environment environment;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        std::string text = *entry;
+        auto equals = text.find('=');
+        if (equals != std::string::npos) {
+            environment[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+    }
+    return environment;
+}
 
 bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout,
                std::chrono::milliseconds interval) {

@@ -13,6 +13,9 @@ namespace velto::testing {
 
 using Environment = std::map<std::string, std::string>;
 
+/// This process's environment, as a map.
+Environment currentEnvironment();
+
 /// Polls `condition` every few milliseconds until it holds or `timeout` passes; answers whether it held.
 bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout,
                std::chrono::milliseconds interval = std::chrono::milliseconds(10));

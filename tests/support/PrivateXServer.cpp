@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-extern char **environ;
-
 namespace velto::testing {
 
 PrivateXServer::PrivateXServer(const Environment &environment, const std::vector<std::string> &extraArguments,
@@ -81,18 +79,6 @@ std::string PrivateXServer::waitForSelection(const std::string &selection, const
         },
         generousWait, std::chrono::milliseconds(20));
     return found;
-}
-
-Environment currentEnvironment() {
-    Environment environment;
-    for (char **entry = environ; *entry != nullptr; ++entry) {
-        std::string text = *entry;
-        auto equals = text.find('=');
-        if (equals != std::string::npos) {
-            environment[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-    }
-    return environment;
 }
 
 std::optional<std::string> firstMissingProgram(const std::vector<std::string> &programs) {

@@ -49,9 +49,6 @@ private:
     std::string failure_;
 };
 
-/// This process's environment, as a map.
-Environment currentEnvironment();
-
 /// The first of the programs that is not on the PATH; nothing when all are.
 std::optional<std::string> firstMissingProgram(const std::vector<std::string> &programs);
 
