@@ -613,6 +613,9 @@ VeltoCommandContext VeltoPanelController::commandContext() const {
     editor::VeltoTextView &view = textView();
     // Asked after every keystroke while the shortcut hints show: only the caret's line is read.
     const editor::TextStorage &storage = view.storage();
+    // A page whose text is not loaded (an unavailable file, an archived summary) is shown read-only: the
+    // commands that change the page wait until it can be edited.
+    context.canEdit = view.isEditable();
     context.hasPageContent = storage.length() > 0;
     context.hasOtherActivePages = !store_.activeOtherPages().empty();
     if (view.isEditable()) {

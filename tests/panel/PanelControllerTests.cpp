@@ -239,6 +239,21 @@ TEST(PanelControllerTests, APageSummaryIsReadOnlyAndRefusesAppends) {
     EXPECT_FALSE(controller.append(QStringLiteral("clipboard")));
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(other.document().currentPage.visibleText(), "The opening");
+    EXPECT_FALSE(controller.commandRegistry().isAvailable(VeltoCommandID::newPage));
+    EXPECT_FALSE(controller.commandRegistry().isAvailable(VeltoCommandID::archivePage));
+}
+
+TEST(PanelControllerTests, PageCommandsReachAnEditablePageThroughTheRegistry) {
+    PanelControllerSession session;
+    const VeltoCommandRegistry &commands = session.controller->commandRegistry();
+    EXPECT_FALSE(commands.isAvailable(VeltoCommandID::newPage)) << "an empty page needs no second one";
+    session.type(u"- [ ] first");
+    Uuid first = session.currentPageID();
+    EXPECT_TRUE(commands.isAvailable(VeltoCommandID::toggleTaskCheckbox));
+    EXPECT_TRUE(commands.isAvailable(VeltoCommandID::archivePage));
+    ASSERT_TRUE(commands.perform(VeltoCommandID::newPage));
+    EXPECT_NE(session.currentPageID(), first);
+    EXPECT_EQ(session.shownText(), "");
 }
 
 TEST(PanelControllerTests, ARememberedPlaceIsDroppedWhenThePageChangedElsewhere) {
