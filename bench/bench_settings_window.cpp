@@ -41,7 +41,7 @@ SettingsPresenters quietPresenters() {
     SettingsPresenters presenters;
     presenters.presentAlert = [](QWidget *, SettingsAlert) -> QCoro::Task<int> { co_return 0; };
     presenters.beep = [] {};
-    presenters.revealFolder = [](std::filesystem::path) {};
+    presenters.revealFolder = [](std::filesystem::path) { return true; };
     return presenters;
 }
 
