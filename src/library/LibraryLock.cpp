@@ -80,19 +80,30 @@ public:
     std::vector<OpenLockFile> files;
 };
 
+// The sentence the user sees names the lock file, as every load failure names the file it is about. A folder
+// without its metadata folder keeps the system's sentence: callers take that as "no library here".
+velto::FileSystemError lockFileError(int code, const std::filesystem::path &path, const std::string &operation) {
+    if (code == ENOENT) {
+        return velto::FileSystemError(code, path, operation);
+    }
+    return velto::FileSystemError(code, path, operation,
+                                  "The library file “.velto/transaction.lock” can’t be opened: " +
+                                      std::generic_category().message(code) + ".");
+}
+
 void openLockFile(const std::filesystem::path &folder, HeldLockFiles &held) {
     auto path = libraryLockFileURL(folder);
     OpenLockFile file;
     file.path = path;
     file.descriptor = openRetryingInterrupts(path);
     if (file.descriptor < 0) {
-        throw velto::FileSystemError(errno, path, "open");
+        throw lockFileError(errno, path, "open");
     }
     struct stat status {};
     if (::fstat(file.descriptor, &status) != 0) {
         int code = errno;
         ::close(file.descriptor);
-        throw velto::FileSystemError(code, path, "fstat");
+        throw lockFileError(code, path, "fstat");
     }
     if (!S_ISREG(status.st_mode)) {
         ::close(file.descriptor);

@@ -76,6 +76,16 @@ TEST(HostileFiles, FileThatIsNotARegularFileIsRefusedByNameInsteadOfBlockingTheL
     }
 }
 
+TEST(HostileFiles, LockFileThatCannotBeOpenedIsNamed) {
+    TemporaryFolder folder;
+    writeLibrary(folder.path());
+    std::filesystem::remove(folder / ".velto/transaction.lock");
+    std::filesystem::create_directories(folder / ".velto/transaction.lock");
+
+    std::string message = failureMessage(VeltoPageLibrary::load(folder.path()));
+    EXPECT_NE(message.find("“.velto/transaction.lock” can’t be opened"), std::string::npos) << message;
+}
+
 TEST(HostileFiles, PageFileBeyondTheReadBoundIsReportedByNameAndLeftAsItIs) {
     TemporaryFolder folder;
     writeLibrary(folder.path());
