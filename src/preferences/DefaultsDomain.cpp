@@ -110,10 +110,17 @@ std::int64_t clampedToInt64(double value) {
     return static_cast<std::int64_t>(value);
 }
 
+/// Versions are drawn from one sequence for every domain of the process, so a domain made where an
+/// earlier one lay never answers an earlier one's version.
+std::uint64_t nextVersion() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 } // namespace
 
 DefaultsDomain::DefaultsDomain(const QString &filePath)
-    : settings_(filePath, jsonFormat()) {
+    : version_(nextVersion()), settings_(filePath, jsonFormat()) {
     // A file that does not parse reads as empty and would be overwritten by the next write; keep a copy
     // so that settings edited by hand, or damaged, are not lost without a trace.
     if (settings_.status() == QSettings::FormatError) {
@@ -133,6 +140,7 @@ void DefaultsDomain::registerDefaults(const QVariantMap &defaults) {
     for (auto entry = defaults.begin(); entry != defaults.end(); ++entry) {
         registered_.insert(entry.key(), entry.value());
     }
+    markChanged();
 }
 
 QVariant DefaultsDomain::object(const QString &key) const {
@@ -212,16 +220,23 @@ std::int64_t DefaultsDomain::integer(const QString &key) const {
 void DefaultsDomain::set(const QString &key, const QVariant &value) {
     std::lock_guard lock{mutex_};
     settings_.setValue(key, value);
+    markChanged();
 }
 
 void DefaultsDomain::remove(const QString &key) {
     std::lock_guard lock{mutex_};
     settings_.remove(key);
+    markChanged();
 }
 
 void DefaultsDomain::synchronize() {
     std::lock_guard lock{mutex_};
     settings_.sync();
+    markChanged();
+}
+
+void DefaultsDomain::markChanged() {
+    version_.store(nextVersion());
 }
 
 QSettings::Status DefaultsDomain::status() const {

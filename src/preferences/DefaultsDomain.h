@@ -5,6 +5,7 @@
 #include <QtCore/QString>
 #include <QtCore/QVariant>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -53,7 +54,15 @@ public:
     /// The file's status after the last synchronization (a write that failed shows here).
     QSettings::Status status() const;
 
+    /// A number that changes whenever what the domain answers may have changed (a write, a registration,
+    /// a synchronization that can bring in other processes' writes). No two domains of the process ever
+    /// share one, so a reader may keep what it derived from the domain for as long as the number stays.
+    std::uint64_t version() const { return version_.load(); }
+
 private:
+    void markChanged();
+
+    std::atomic<std::uint64_t> version_;
     mutable std::recursive_mutex mutex_;
     mutable QSettings settings_;
     QVariantMap registered_;

@@ -3,9 +3,12 @@
 #include "preferences/LocalShortcutRouter.h"
 
 #include "preferences/KeyLabelText.h"
+#include "preferences/Preferences.h"
 
 #include <QtCore/QHash>
 #include <QtCore/QStringList>
+
+#include <mutex>
 
 namespace velto {
 
@@ -117,9 +120,21 @@ QString GlobalShortcut::localMenuKeyEquivalent() const {
 namespace LocalShortcutRouter {
 
 CommandShortcuts currentCommandShortcuts() {
-    CommandShortcuts commands;
-    for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
-        commands.emplace_back(id, shortcut(id));
+    // Every key pressed in the panel asks for the shortcuts more than once, and reading them from the
+    // preferences took a good part of typing a character; they are read again only after the
+    // preferences changed. The version is taken before reading, so a write meanwhile reads them again.
+    static std::mutex mutex;
+    static std::optional<std::uint64_t> readAtVersion;
+    static CommandShortcuts commands;
+    const DefaultsDomain &defaults = VeltoPreferences::storage().defaults();
+    std::lock_guard lock{mutex};
+    const std::uint64_t version = defaults.version();
+    if (readAtVersion != version) {
+        commands.clear();
+        for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
+            commands.emplace_back(id, shortcut(id));
+        }
+        readAtVersion = version;
     }
     return commands;
 }

@@ -167,5 +167,28 @@ TEST_F(LocalShortcutDefaultsTest, DefaultCommandsRouteFromTheirUsKeys) {
     EXPECT_EQ(LocalShortcutRouter::action(keyEvent(command, 45, "n")), std::nullopt);
 }
 
+// The shortcuts are read once and kept: every way the preferences can change must still reach the routing.
+TEST_F(LocalShortcutDefaultsTest, RoutingFollowsEveryChangeOfThePreferences) {
+    const LocalKeyEvent commandN = keyEvent(command, 45, "n");
+    ASSERT_EQ(LocalShortcutRouter::action(commandN), LocalShortcutAction::command(newPage));
+
+    defaults().set(QStringLiteral("appShortcut.newPage.configured"), true); // written without a notification
+    EXPECT_EQ(LocalShortcutRouter::action(commandN), std::nullopt);
+    defaults().remove(QStringLiteral("appShortcut.newPage.configured"));
+    EXPECT_EQ(LocalShortcutRouter::action(commandN), LocalShortcutAction::command(newPage));
+
+    setShortcut(newPage, GlobalShortcut{46, command, "M"});
+    EXPECT_EQ(LocalShortcutRouter::action(keyEvent(command, 46, "m")), LocalShortcutAction::command(newPage));
+
+    // Other preferences put in place, as each test and the test launch do, read as their own.
+    VeltoNotificationCenter otherCenter;
+    PreferencesStore other{std::make_unique<DefaultsDomain>(folder.filePath(QStringLiteral("Other.json"))),
+                           otherCenter};
+    VeltoPreferences::useStorage(&other);
+    EXPECT_EQ(LocalShortcutRouter::action(commandN), LocalShortcutAction::command(newPage));
+    VeltoPreferences::useStorage(store.get());
+    EXPECT_EQ(LocalShortcutRouter::action(commandN), std::nullopt);
+}
+
 } // namespace
 } // namespace velto
