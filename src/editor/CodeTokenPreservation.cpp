@@ -49,12 +49,7 @@ namespace {
 /// so a block that lost its language, or a bare block that swallowed a highlighted one, would keep
 /// colours that a fresh load never shows.
 bool takesCodeTokens(const FencedCodeBlock &block, const TextStorage &storage) {
-    const TextRange opening = block.opening.lineRange;
-    if (opening.length == 0 || opening.end() > storage.length()) {
-        return false;
-    }
-    const char16_t last = storage.characterAt(opening.end() - 1);
-    return (last == u'\n' || last == u'\r') && !fencedLanguage(block.opening.infoString).empty();
+    return isStyledAsCode(block, storage) && !fencedLanguage(block.opening.infoString).empty();
 }
 
 } // namespace

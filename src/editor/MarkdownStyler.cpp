@@ -913,6 +913,15 @@ std::u16string unescapingASCIIPunctuation(std::u16string_view text) {
     return result;
 }
 
+bool isStyledAsCode(const FencedCodeBlock &block, const TextStorage &storage) {
+    const TextRange opening = block.opening.lineRange;
+    if (opening.length == 0 || opening.end() > storage.length()) {
+        return false;
+    }
+    const char16_t last = storage.characterAt(opening.end() - 1);
+    return last == u'\n' || last == u'\r';
+}
+
 std::string fencedLanguage(std::u16string_view infoString) {
     std::size_t start = 0;
     while (start < infoString.size() && (infoString[start] == u' ' || infoString[start] == u'\t')) {

@@ -94,6 +94,9 @@ std::vector<FencedCodeBlock> fencedBlocks(const TextStorage &storage);
 
 /// The language named by a fence's info string: its first word, unescaped, lower-cased (UTF-8).
 std::string fencedLanguage(std::u16string_view infoString);
+/// Whether the full pass styles the block as code: its opening line ends with a line feed or a carriage
+/// return (a fence line still being typed at the end of the text, or one a line separator ends, does not).
+bool isStyledAsCode(const FencedCodeBlock &block, const TextStorage &storage);
 /// The text with backslash escapes of ASCII punctuation removed.
 std::u16string unescapingASCIIPunctuation(std::u16string_view text);
 

@@ -8,19 +8,6 @@
 #include <utility>
 
 namespace velto::editor::MarkdownStyler {
-namespace {
-
-/// A fence line still being typed at the end of the text has no line break yet and is left alone.
-bool openingLineIsFinished(const FencedCodeBlock &block, const TextStorage &storage) {
-    const TextRange line = block.opening.lineRange;
-    if (line.length == 0 || line.end() > storage.length()) {
-        return false;
-    }
-    const char16_t last = storage.characterAt(line.end() - 1);
-    return last == u'\n' || last == u'\r';
-}
-
-} // namespace
 
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
                                                         const TextStorage &storage,
@@ -28,7 +15,8 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
     std::vector<CodeHighlightRequest> requests;
     std::vector<HighlightedCodeBlocks::Block> settled;
     for (const FencedCodeBlock &block : blocks) {
-        if (!openingLineIsFinished(block, storage) || block.contentRange.end() > storage.length()) {
+        // A fence line still being typed at the end of the text has no line break yet and is left alone.
+        if (!isStyledAsCode(block, storage) || block.contentRange.end() > storage.length()) {
             continue;
         }
         const HighlightedCodeBlocks::Block lines{block.opening.lineRange, block.contentRange};
