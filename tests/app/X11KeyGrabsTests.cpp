@@ -1,7 +1,7 @@
 // Global key grabs on a private X server started by the test (Xvfb), with xdotool as the user's keyboard.
 #include "platform/desktop/X11KeyGrabs.h"
 #include "platform/desktop/KeyCodes.h"
-#include "support/ChildProcess.h"
+#include "support/PrivateXServer.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,6 @@ namespace velto {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ChildProcess;
 using testing::waitUntil;
 
 constexpr std::uint8_t spaceKey = 65; // X11 key code of the space bar (evdev 57 + 8)
@@ -24,18 +23,12 @@ constexpr std::uint8_t vKey = 55;     // V
 class X11KeyGrabsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char *program : {"Xvfb", "xdotool"}) {
-            if (!testing::hasProgram(program)) {
-                GTEST_SKIP() << "needs " << program << " (installed by scripts/setup.sh)";
-            }
+        if (std::optional<std::string> missing = testing::firstMissingProgram({"Xvfb", "xdotool"})) {
+            GTEST_SKIP() << "needs " << *missing << " (installed by scripts/setup.sh)";
         }
-        const char *path = std::getenv("PATH");
-        server = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"Xvfb", "-displayfd", "3", "-nolisten", "tcp"},
-            testing::Environment{{"PATH", path != nullptr ? path : "/usr/bin:/bin"}}, "/dev/null", true);
-        auto number = server->readReport(30s);
-        ASSERT_TRUE(number.has_value()) << "Xvfb did not start";
-        display = ":" + *number;
+        server = std::make_unique<testing::PrivateXServer>(testing::currentEnvironment());
+        ASSERT_TRUE(server->isReady()) << server->failure();
+        display = server->display();
         connection = connect();
         ASSERT_NE(connection, nullptr);
         grabs = std::make_unique<X11KeyGrabs>(connection);
@@ -60,8 +53,7 @@ protected:
     }
 
     void press(const std::string &keys) {
-        testing::Environment environment{{"DISPLAY", display}, {"PATH", std::getenv("PATH")}};
-        ASSERT_EQ(testing::runTool({"xdotool", "key", keys}, environment).exitStatus, 0) << keys;
+        ASSERT_EQ(server->run({"xdotool", "key", keys}).exitStatus, 0) << keys;
     }
 
     /// Reads the connection's events into the grabs until `count` key events arrived.
@@ -74,7 +66,7 @@ protected:
                 }
                 return events.size() >= count;
             },
-            20s, 5ms);
+            testing::generousWait, 5ms);
     }
 
     /// Whether another client may grab the combination in exactly this modifier state.
@@ -87,7 +79,7 @@ protected:
         return error == nullptr;
     }
 
-    std::unique_ptr<ChildProcess> server;
+    std::unique_ptr<testing::PrivateXServer> server;
     std::string display;
     xcb_connection_t *connection = nullptr;
     std::vector<xcb_connection_t *> connections;

@@ -5,10 +5,9 @@
 #include "platform/desktop/XkbKeymap.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/KeyboardLayoutTranslator.h"
+#include "support/PrivateXServer.h"
 
 #include <QtCore/QEventLoop>
-#include <QtCore/QProcess>
-#include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
 
 #include <memory>
@@ -167,32 +166,25 @@ class ServerKeyboardLayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::coreApplication();
-        if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("setxkbmap").isEmpty()) {
-            GTEST_SKIP() << "Xvfb or setxkbmap is not installed";
+        if (std::optional<std::string> missing = testing::firstMissingProgram({"Xvfb", "setxkbmap"})) {
+            GTEST_SKIP() << *missing << " is not installed";
         }
-        // Xvfb picks a free display itself and writes its number once it accepts connections.
-        server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
-        ASSERT_TRUE(server.waitForStarted());
-        while (!server.canReadLine() && server.waitForReadyRead(5000)) {
-        }
-        QByteArray number = server.readLine().trimmed();
-        ASSERT_FALSE(number.isEmpty()) << "Xvfb did not report its display";
-        display = QStringLiteral(":") + QString::fromLatin1(number);
-        keyboard = X11Keyboard::connect(display.toUtf8().constData());
-        ASSERT_NE(keyboard, nullptr) << "no keyboard on " << display.toStdString();
+        server = std::make_unique<testing::PrivateXServer>(testing::currentEnvironment());
+        ASSERT_TRUE(server->isReady()) << server->failure();
+        keyboard = X11Keyboard::connect(server->display().c_str());
+        ASSERT_NE(keyboard, nullptr) << "no keyboard on " << server->display();
     }
 
     void TearDown() override {
         keyboard.reset();
-        server.terminate();
-        server.waitForFinished();
+        server.reset();
     }
 
-    bool switchLayout(const QString &name) {
-        return QProcess::execute("setxkbmap", {"-display", display, "-layout", name}) == 0;
+    bool switchLayout(const std::string &name) {
+        return server->run({"setxkbmap", "-layout", name}).exitStatus == 0;
     }
 
-    /// Runs the event loop until the keyboard reports a change, or five seconds have passed.
+    /// Runs the event loop until the keyboard reports a change, or a generous time has passed.
     bool waitForChange() {
         QEventLoop loop;
         bool changed = false;
@@ -200,7 +192,7 @@ protected:
             changed = true;
             loop.quit();
         });
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(testing::generousWait, &loop, &QEventLoop::quit);
         if (!changed) {
             loop.exec();
         }
@@ -208,8 +200,7 @@ protected:
         return changed;
     }
 
-    QProcess server;
-    QString display;
+    std::unique_ptr<testing::PrivateXServer> server;
     std::unique_ptr<X11Keyboard> keyboard;
 };
 
