@@ -637,7 +637,8 @@ void VeltoPanelController::execute(VeltoCommandID id) {
         archivePage();
         break;
     case VeltoCommandID::browsePages:
-        break; // the Browse Pages window is not part of this panel yet
+        browsePagesWindow().showAllPages();
+        break;
     case VeltoCommandID::nextPage:
         cyclePage(false);
         break;

@@ -3,6 +3,7 @@
 #include "PanelControllerFixture.h"
 
 #include "editor_view/TextViewKeyBindings.h"
+#include "panel/BrowsePagesWindow.h"
 #include "panel/PageEditingSession.h"
 #include "panel/PanelFeedbackController.h"
 #include "panel/VeltoPanelView.h"
@@ -10,6 +11,7 @@
 #include <QtGui/QInputMethodEvent>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QWindow>
+#include <QtWidgets/QApplication>
 
 #include <gtest/gtest.h>
 
@@ -254,6 +256,21 @@ TEST(PanelControllerTests, PageCommandsReachAnEditablePageThroughTheRegistry) {
     ASSERT_TRUE(commands.perform(VeltoCommandID::newPage));
     EXPECT_NE(session.currentPageID(), first);
     EXPECT_EQ(session.shownText(), "");
+}
+
+TEST(PanelControllerTests, BrowsePagesFromTheRegistryShowsTheBrowsePagesWindow) {
+    PanelControllerSession session;
+    auto shownBrowseWindow = [] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (dynamic_cast<BrowsePagesWindow *>(window) != nullptr && window->isVisible()) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_FALSE(shownBrowseWindow());
+    ASSERT_TRUE(session.controller->commandRegistry().perform(VeltoCommandID::browsePages));
+    EXPECT_TRUE(shownBrowseWindow());
 }
 
 TEST(PanelControllerTests, ARememberedPlaceIsDroppedWhenThePageChangedElsewhere) {
