@@ -35,8 +35,23 @@ PaintedSurfaceEffect *FloatingPanel::surfaceEffect() {
     return effect_;
 }
 
+namespace {
+
+// A label whose text just changed has only posted a layout request; the layouts around it still hold the old
+// size until the event loop runs. Settling them from the innermost out lets each pass its new size outward.
+void activateLayoutsFromTheInside(QWidget *widget) {
+    for (QWidget *child : widget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        activateLayoutsFromTheInside(child);
+    }
+    if (widget->layout() != nullptr) {
+        widget->layout()->activate();
+    }
+}
+
+} // namespace
+
 void FloatingPanel::fitToContent() {
-    layout()->activate();
+    activateLayoutsFromTheInside(this);
     resize(container_->sizeHint().expandedTo(container_->minimumSizeHint()));
 }
 

@@ -105,6 +105,16 @@ TEST_F(FeedbackBannerTest, KeepsInsideTheScreenNearItsEdges) {
     EXPECT_EQ(banner.panel()->y() + banner.panel()->height(), screen.y() + screen.height() - 8);
 }
 
+TEST_F(FeedbackBannerTest, ALongerMessageWhileAShortOneShowsIsPlacedAtItsOwnSize) {
+    QRect nearRight(screen.right() - 100, 100, 400, 200);
+    banner.show(confirmation("New page"), &window, nearRight);
+    QApplication::processEvents();
+    int shortWidth = banner.panel()->width();
+    banner.show(confirmation("New Page undone · Ctrl+Shift+Z to redo"), &window, nearRight);
+    EXPECT_GT(banner.panel()->width(), shortWidth);
+    EXPECT_EQ(banner.panel()->x() + banner.panel()->width(), screen.x() + screen.width() - 8);
+}
+
 TEST_F(FeedbackBannerTest, MovingToAnotherWindowLeavesTheFirst) {
     QWidget other;
     other.show();
