@@ -71,24 +71,34 @@ PanelPopover::PanelPopover(QWidget *content, PopoverBehavior behavior)
 
 void PanelPopover::setContentSize(QSizeF size) {
     resize(size.toSize());
+    // A panel that grows while shown (a size key, fitting to content) stays on its screen: where it still
+    // fits, it keeps its place, so that a resize handle stays under the pointer.
+    if (isVisible() && screen() != nullptr) {
+        move(PopoverPlacement::keptInside(pos(), this->size(), screen()->availableGeometry()));
+    }
 }
 
 void PanelPopover::showRelativeTo(std::optional<QRect> anchor, std::optional<std::uint32_t> keyEventTime) {
     if (isVisible()) {
         return;
     }
-    QPoint pointer = QCursor::pos();
-    QScreen *screen = QGuiApplication::screenAt(anchor ? anchor->center() : pointer);
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    QRect available = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    move(PopoverPlacement::origin(anchor, pointer, size(), available));
+    anchor_ = anchor;
+    pointer_ = QCursor::pos();
+    placeAtAnchor();
     wasActivated_ = false;
     awaitsFirstPaint_ = true;
     show();
     raise();
     requestActivation(keyEventTime);
+}
+
+void PanelPopover::placeAtAnchor() {
+    QScreen *screen = QGuiApplication::screenAt(anchor_ ? anchor_->center() : pointer_);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    QRect available = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    move(PopoverPlacement::origin(anchor_, pointer_, size(), available));
 }
 
 void PanelPopover::requestActivation(std::optional<std::uint32_t> keyEventTime) {

@@ -36,6 +36,9 @@ public:
     /// (a global shortcut's key event), so that its focus-stealing prevention does not refuse. Nothing while
     /// shown.
     void showRelativeTo(std::optional<QRect> anchor, std::optional<std::uint32_t> keyEventTime = std::nullopt);
+    /// Places the window again as its last show did, for its new size: a size chosen by key or menu keeps the
+    /// panel under its tray icon.
+    void placeAtAnchor();
     /// Closes the window: `willClose`, hide, `didClose`. Nothing while hidden.
     void performClose();
     bool isShown() const { return isVisible(); }
@@ -58,6 +61,8 @@ private:
     bool wasActivated_ = false;
     bool awaitsFirstPaint_ = false;
     std::optional<Clock::time_point> lastSelfClose_;
+    std::optional<QRect> anchor_;
+    QPoint pointer_;
 };
 
 } // namespace velto

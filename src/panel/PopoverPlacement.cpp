@@ -14,10 +14,14 @@ QPoint origin(std::optional<QRect> anchor, QPoint pointer, QSize size, QRect ava
     } else {
         wanted = QPoint(pointer.x() - size.width() / 2, pointer.y());
     }
+    return keptInside(wanted, size, available);
+}
+
+QPoint keptInside(QPoint origin, QSize size, QRect available) {
     // QRect's right() and bottom() are the last pixels inside; the window must end at or before x + width.
     int maximumX = std::max(available.x(), available.x() + available.width() - size.width());
     int maximumY = std::max(available.y(), available.y() + available.height() - size.height());
-    return {std::clamp(wanted.x(), available.x(), maximumX), std::clamp(wanted.y(), available.y(), maximumY)};
+    return {std::clamp(origin.x(), available.x(), maximumX), std::clamp(origin.y(), available.y(), maximumY)};
 }
 
 } // namespace velto::PopoverPlacement

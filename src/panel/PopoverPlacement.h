@@ -18,4 +18,8 @@ inline constexpr int anchorGap = 4;
 /// panel larger than the area keeps its top-left corner on the area's top-left corner.
 QPoint origin(std::optional<QRect> anchor, QPoint pointer, QSize size, QRect available);
 
+/// `origin` moved as little as needed for a panel of `size` to lie inside `available`; a panel larger than
+/// the area keeps its top-left corner on the area's top-left corner.
+QPoint keptInside(QPoint origin, QSize size, QRect available);
+
 } // namespace velto::PopoverPlacement

@@ -668,6 +668,7 @@ void VeltoPanelController::execute(VeltoCommandID id) {
         break;
     case VeltoCommandID::fitPanelToContent:
         resizePanel(panelView_->sizeThatFitsContent(), true);
+        placePanelAtAnchor();
         showFeedback(confirmation(QStringLiteral("Panel fit to content")));
         break;
     case VeltoCommandID::toggleTaskCheckbox: {
@@ -1054,6 +1055,12 @@ void VeltoPanelController::resizePanel(QSizeF size, bool persist) {
     }
 }
 
+void VeltoPanelController::placePanelAtAnchor() {
+    if (popover_->isShown()) {
+        popover_->placeAtAnchor();
+    }
+}
+
 void VeltoPanelController::adjustPanelSize(int step) {
     std::optional<PanelSizeChoice> choice = panelSizeChoiceStepping(popover_->contentSize(), step);
     if (!choice) {
@@ -1066,6 +1073,7 @@ void VeltoPanelController::adjustPanelSize(int step) {
     VeltoPreferences::storage().notificationCenter().postPanelSizeModeDidChange();
     popover_->setContentSize(VeltoPreferences::panelContentSize());
     panelView_->normalizeEditorWidth();
+    placePanelAtAnchor();
     showFeedback(confirmation(QStringLiteral("Panel size · ") + panelSizeDisplayName(*choice)));
 }
 

@@ -160,6 +160,8 @@ private:
     void refreshAppearance();
     QRect editorContentFrameOnScreen() const;
     void beep();
+    /// A panel resized by key or menu goes back under its tray icon; a dragged one keeps its place.
+    void placePanelAtAnchor();
 
     /// Opens the page-operation gate: false (with a beep) while another operation runs.
     bool beginPageOperation();

@@ -5,11 +5,14 @@
 #include "editor_view/TextViewKeyBindings.h"
 #include "panel/BrowsePagesWindow.h"
 #include "panel/PageEditingSession.h"
+#include "panel/PanelPopover.h"
 #include "panel/PanelFeedbackController.h"
 #include "panel/VeltoPanelView.h"
 
 #include <QtGui/QInputMethodEvent>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QKeyEvent>
+#include <QtGui/QScreen>
 #include <QtGui/QWindow>
 #include <QtWidgets/QApplication>
 
@@ -338,6 +341,25 @@ TEST(PanelControllerTests, ResizingClampsAndRemembersACustomSize) {
     EXPECT_EQ(session.banner(), "Panel size · Minimal");
     EXPECT_EQ(VeltoPreferences::panelSizeMode(), PanelSizeMode::presetMode(PanelSizeChoice::minimal));
     EXPECT_EQ(session.controller->popover().contentSize(), QSizeF(400, 260));
+}
+
+TEST(PanelControllerTests, APanelResizedByKeyWhileShownStaysUnderItsTrayIcon) {
+    PanelControllerSession session;
+    PanelPopover &popover = session.controller->popover();
+    QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    popover.performClose();
+    popover.showRelativeTo(QRect(available.right() - 30, available.y(), 24, 24));
+    ASSERT_EQ(popover.frameGeometry().right(), available.right()) << "opened against the right edge";
+
+    int openedWidth = popover.width();
+    session.controller->adjustPanelSize(1);
+    ASSERT_GT(popover.width(), openedWidth);
+    EXPECT_EQ(popover.frameGeometry().right(), available.right());
+    // Back at the size it opened at, it is where it opened, not left where the larger size put it.
+    session.controller->adjustPanelSize(-1);
+    EXPECT_EQ(popover.width(), openedWidth);
+    EXPECT_EQ(popover.frameGeometry().right(), available.right());
+    popover.performClose();
 }
 
 TEST(PanelControllerTests, FontSizeAndFormattingToggle) {
