@@ -301,6 +301,12 @@ void VeltoTextView::pinToBottom() {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
+void VeltoTextView::setObscuredTopHeight(int height) {
+    if (viewportMargins().top() != height) {
+        setViewportMargins(0, height, 0, 0);
+    }
+}
+
 void VeltoTextView::scrollRangeToVisible(TextRange range) {
     const QRectF caret = cache_.caretRect(range.location).translated(inset_.width(), inset_.height());
     updateScrollBars();

@@ -124,6 +124,9 @@ public:
     void pinToBottom();
     /// Scrolls as little as possible to show the range's start.
     void scrollRangeToVisible(TextRange range);
+    /// Keeps the text clear of a bar floating over the top of the view (the find bar): the viewport starts this
+    /// many pixels lower, so that neither a match nor the caret can be hidden under the bar. 0 gives the room back.
+    void setObscuredTopHeight(int height);
     /// The height of the laid-out text alone (the used rectangle), laying out everything first.
     double usedHeightAfterFullLayout();
 

@@ -4,6 +4,7 @@
 #include "panel/FloatingMaterial.h"
 #include "panel/VeltoUIControls.h"
 
+#include <algorithm>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QHBoxLayout>
@@ -122,6 +123,7 @@ void FindBar::open() {
     QWidget::setVisible(true);
     raise();
     overlay_->setVisible(true);
+    keepTextClearOfTheBar();
     field_->setFocus(Qt::ShortcutFocusReason);
     field_->selectAll();
     if (!field_->text().isEmpty()) {
@@ -134,9 +136,17 @@ void FindBar::close() {
     bool hadFocus = isAncestorOf(QApplication::focusWidget());
     QWidget::setVisible(false);
     overlay_->setVisible(false);
+    keepTextClearOfTheBar();
     if (hadFocus) {
         textView_.setFocus(Qt::OtherFocusReason);
     }
+}
+
+void FindBar::keepTextClearOfTheBar() {
+    // The bar and the text view share a parent; the room reaches from the view's top to a little below the bar.
+    constexpr int gapBelowTheBar = 4;
+    int clearance = geometry().bottom() + 1 + gapBelowTheBar - textView_.geometry().top();
+    textView_.setObscuredTopHeight(isOpen() ? std::max(0, clearance) : 0);
 }
 
 void FindBar::searchFromSelection() {

@@ -45,6 +45,8 @@ public:
     void open();
     void close();
     bool isOpen() const { return isVisible(); }
+    /// While the bar is open the text is shown below it; called again whenever the bar is placed anew.
+    void keepTextClearOfTheBar();
 
     const TextSearch &search() const { return search_; }
     QLineEdit *field() const { return field_; }

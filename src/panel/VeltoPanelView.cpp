@@ -71,6 +71,7 @@ void VeltoPanelView::layoutDecorations() {
     emptyPageHint_->setGeometry(editor);
     int findWidth = std::min(editor.width() - 16, 360);
     findBar_->setGeometry(editor.x() + editor.width() - 8 - findWidth, editor.y() + 8, findWidth, findBar_->height());
+    findBar_->keepTextClearOfTheBar();
     resizeHandle_->setGeometry(width() - PanelResizeHandle::sideLength, height() - PanelResizeHandle::sideLength,
                                PanelResizeHandle::sideLength, PanelResizeHandle::sideLength);
 }

@@ -157,6 +157,28 @@ TEST_F(PanelViewTest, FindBarSearchesAsTheReaderTypesAndStepsThroughMatches) {
     EXPECT_EQ(view.textView()->selectedRange(), (TextRange{23, 5})) << "the last match stays selected";
 }
 
+TEST_F(PanelViewTest, TheFindBarNeverHidesTheMatchOrTheTextBelowIt) {
+    std::u16string text = u"needle on the first line\n";
+    for (int line = 0; line < 200; ++line) {
+        text += u"a line of the page\n";
+    }
+    load(text + u"needle at the end");
+    QWidget *viewport = view.textView()->viewport();
+    const int textTop = viewport->mapTo(&view, QPoint(0, 0)).y();
+    view.showFindBar();
+    FindBar &bar = *view.findBar();
+    bar.field()->setText("needle");
+    emit bar.field()->textEdited("needle");
+    sendKey(bar.field(), Qt::Key_Return);
+    sendKey(bar.field(), Qt::Key_Return); // wraps around to the first line, scrolled back to the top
+
+    ASSERT_EQ(view.textView()->selectedRange(), (TextRange{0, 6}));
+    EXPECT_GT(viewport->mapTo(&view, QPoint(0, 0)).y(), bar.geometry().bottom());
+    EXPECT_GE(view.textView()->caretRectInViewport(0).top(), 0);
+    sendKey(&bar, Qt::Key_Escape);
+    EXPECT_EQ(viewport->mapTo(&view, QPoint(0, 0)).y(), textTop) << "a closed bar gives its room back";
+}
+
 TEST(TextSearch, FindsEveryOccurrenceIgnoringCase) {
     struct Case {
         std::u16string text;
