@@ -193,6 +193,17 @@ template <typename Text> std::size_t lineFeedLineEnd(const Text &text, std::size
     return position < text.length() ? position + 1 : position;
 }
 
+// The storage finds line feeds chunk by chunk, without a lookup per unit.
+std::size_t lineFeedLineStart(const TextStorage &storage, std::size_t position) {
+    const std::size_t feed = storage.findBackward(u'\n', position);
+    return feed == TextRange::notFound ? 0 : feed + 1;
+}
+
+std::size_t lineFeedLineEnd(const TextStorage &storage, std::size_t position) {
+    const std::size_t feed = storage.findForward(u'\n', position);
+    return feed < storage.length() ? feed + 1 : feed;
+}
+
 /// The ranges the edits changed, in the coordinates of the text after the last one.
 std::vector<TextRange> changedRanges(const std::vector<CharacterEdit> &edits) {
     std::vector<TextRange> changed;

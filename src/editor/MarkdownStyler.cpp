@@ -6,6 +6,7 @@
 #include "editor/LineStartRanges.h"
 #include "editor/LinkPasteBehavior.h"
 #include "editor/MarkdownCodeTokenIndex.h"
+#include "editor/MarkdownLetterEdits.h"
 #include "editor/MarkdownLinkMatcher.h"
 #include "editor/MarkdownSyntaxScanner.h"
 #include "editor/StringRanges.h"
@@ -448,20 +449,45 @@ void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offs
     }
 }
 
+/// What a pass over a storage left it at: the storage equals a full pass over its text from then
+/// until its characters or attributes next change.
+struct PassState {
+    std::uint64_t characterVersion;
+    std::uint64_t editingGroups;
+    /// The pass's plain attributes, which tell its colour and fonts.
+    Attributes base;
+};
+
 /// The code-token indexes of the storages the incremental pass met last, each with the character
-/// version it describes. A few are kept: one per open page is what the editor needs. Styling runs on
-/// the main thread; the lock only keeps two threads styling different storages apart.
+/// version it describes, and what the last pass left each storage at. A few are kept: one per open
+/// page is what the editor needs. Styling runs on the main thread; the lock only keeps two threads
+/// styling different storages apart.
 struct IndexedStorage {
     std::uint64_t identity;
     std::uint64_t characterVersion;
     std::shared_ptr<MarkdownCodeTokenIndex> index;
+    std::optional<PassState> lastPass;
 };
 
-std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &storage) {
+struct RememberedStorages {
     static constexpr std::size_t remembered = 4;
-    static std::mutex mutex;
-    static std::list<IndexedStorage> indexes; // most recently used first
-    std::lock_guard lock(mutex);
+    std::mutex mutex;
+    std::list<IndexedStorage> entries; // most recently used first
+
+    std::list<IndexedStorage>::iterator find(const TextStorage &storage) {
+        return std::find_if(entries.begin(), entries.end(),
+                            [&storage](const IndexedStorage &entry) { return entry.identity == storage.identity(); });
+    }
+};
+
+RememberedStorages &rememberedStorages() {
+    static RememberedStorages storages;
+    return storages;
+}
+
+std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &storage) {
+    RememberedStorages &storages = rememberedStorages();
+    std::lock_guard lock(storages.mutex);
     // An index built afresh knows nothing of what changed before, so the next incremental pass must
     // take the whole text as changed.
     const auto freshIndex = [&storage] {
@@ -469,14 +495,14 @@ std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &sto
         index->noteStructureChange(TextRange{0, storage.length()});
         return index;
     };
-    auto found = std::find_if(indexes.begin(), indexes.end(),
-                              [&storage](const IndexedStorage &entry) { return entry.identity == storage.identity(); });
-    if (found == indexes.end()) {
-        indexes.push_front(IndexedStorage{storage.identity(), storage.characterVersion(), freshIndex()});
-        if (indexes.size() > remembered) {
-            indexes.pop_back();
+    auto found = storages.find(storage);
+    if (found == storages.entries.end()) {
+        storages.entries.push_front(
+            IndexedStorage{storage.identity(), storage.characterVersion(), freshIndex(), std::nullopt});
+        if (storages.entries.size() > RememberedStorages::remembered) {
+            storages.entries.pop_back();
         }
-        return indexes.front().index;
+        return storages.entries.front().index;
     }
     if (found->characterVersion != storage.characterVersion()) {
         if (const auto edits = storage.characterEditsSince(found->characterVersion)) {
@@ -486,8 +512,39 @@ std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &sto
         }
         found->characterVersion = storage.characterVersion();
     }
-    indexes.splice(indexes.begin(), indexes, found);
-    return indexes.front().index;
+    storages.entries.splice(storages.entries.begin(), storages.entries, found);
+    return storages.entries.front().index;
+}
+
+/// Notes that the storage now equals a full pass with these plain attributes.
+void rememberPass(const TextStorage &storage, const Attributes &base) {
+    RememberedStorages &storages = rememberedStorages();
+    std::lock_guard lock(storages.mutex);
+    const auto found = storages.find(storage);
+    if (found != storages.entries.end()) {
+        found->lastPass = PassState{storage.characterVersion(), storage.finishedEditingGroups(), base};
+    }
+}
+
+/// The one character edit made since the last pass over the storage, when that pass used these
+/// plain attributes and nothing but the edit changed the storage since: none otherwise.
+std::optional<CharacterEdit> onlyEditSinceLastPass(const TextStorage &storage, const Attributes &base) {
+    RememberedStorages &storages = rememberedStorages();
+    std::lock_guard lock(storages.mutex);
+    const auto found = storages.find(storage);
+    if (found == storages.entries.end() || !found->lastPass || storage.isEditing()) {
+        return std::nullopt;
+    }
+    const PassState &pass = *found->lastPass;
+    if (pass.characterVersion + 1 != storage.characterVersion() ||
+        pass.editingGroups + 1 != storage.finishedEditingGroups() || pass.base != base) {
+        return std::nullopt;
+    }
+    const std::optional<std::vector<CharacterEdit>> edits = storage.characterEditsSince(pass.characterVersion);
+    if (!edits || edits->size() != 1) {
+        return std::nullopt;
+    }
+    return edits->front();
 }
 
 // ---- regions of the incremental pass ----
@@ -500,18 +557,14 @@ std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &sto
 // the full pass gives there.
 
 std::size_t lineFeedLineStart(const TextStorage &storage, std::size_t position) {
-    while (position > 0 && storage.characterAt(position - 1) != u'\n') {
-        --position;
-    }
-    return position;
+    const std::size_t feed = storage.findBackward(u'\n', position);
+    return feed == TextRange::notFound ? 0 : feed + 1;
 }
 
 std::size_t lineFeedLineEnd(const TextStorage &storage, std::size_t position) {
     const std::size_t length = storage.length();
-    while (position < length && storage.characterAt(position) != u'\n') {
-        ++position;
-    }
-    return position < length ? position + 1 : length;
+    const std::size_t feed = storage.findForward(u'\n', position);
+    return feed < length ? feed + 1 : length;
 }
 
 /// The whole line-feed lines that the range touches.
@@ -713,6 +766,7 @@ void apply(TextStorage &storage, const std::optional<Color> &color, FullPassSear
         return index->structure();
     };
     applyFullPass(storage, color, indexedStructure, search);
+    rememberPass(storage, baseAttributes(color.value_or(textColor())));
 }
 
 namespace {
@@ -748,6 +802,28 @@ std::optional<TextRange> linesInsideCodeContents(const TextStorage &storage, con
     return lines;
 }
 
+/// A keystroke that changed letters among letters, the only change since the last pass, keeps every
+/// attribute the pass left: its inserted letters take those of their neighbours and nothing else
+/// changes. Returns the inserted range, or none when the edit is not such a keystroke.
+std::optional<TextRange> restyleLetterEdit(TextStorage &storage, const MarkdownCodeTokenIndex &index,
+                                           const std::optional<Color> &color) {
+    const std::optional<CharacterEdit> edit = onlyEditSinceLastPass(storage, baseAttributes(color.value_or(textColor())));
+    if (!edit || !keepsStylingOfLetterEdit(storage, *edit, index)) {
+        return std::nullopt;
+    }
+    const std::optional<Attributes> attributes = attributesOfInsertedLetters(storage, *edit);
+    if (!attributes) {
+        return std::nullopt;
+    }
+    const TextRange inserted{edit->location, edit->newLength};
+    if (inserted.length > 0) {
+        storage.setAttributes(*attributes, inserted);
+    }
+    return inserted;
+}
+
+TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color);
+
 void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange lines,
                       const std::optional<Color> &color) {
     if (lines.length == 0) {
@@ -765,6 +841,14 @@ void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index,
 } // namespace
 
 TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
+    const TextRange region = applyIncrementalPass(storage, editedRange, color);
+    rememberPass(storage, baseAttributes(color.value_or(textColor())));
+    return region;
+}
+
+namespace {
+
+TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
     const std::size_t length = storage.length();
     if (length == 0) {
         return TextRange{0, 0};
@@ -775,6 +859,9 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
     const std::optional<TextRange> structureChange = index->takeStructureChange();
     const TextRange edited = rangeBetween(std::min(editedRange.location, length), std::min(editedRange.end(), length));
     if (!structureChange) {
+        if (const std::optional<TextRange> letters = restyleLetterEdit(storage, *index, color)) {
+            return *letters;
+        }
         if (const std::optional<TextRange> lines = linesInsideCodeContents(storage, *index, edited)) {
             restyleCodeLines(storage, *index, *lines, color);
             return *lines;
@@ -801,6 +888,8 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
     storage.endEditing();
     return region;
 }
+
+} // namespace
 
 namespace {
 

@@ -270,6 +270,36 @@ std::u16string TextStorage::substring(TextRange range) const {
     return result;
 }
 
+std::size_t TextStorage::findForward(char16_t unit, std::size_t from) const {
+    if (from >= length_) {
+        return length_;
+    }
+    for (std::size_t chunk = chunkHolding(from); chunk < chunks_.size(); ++chunk) {
+        const std::size_t start = chunkStarts_[chunk];
+        const std::size_t found = chunks_[chunk].units.find(unit, from > start ? from - start : 0);
+        if (found != std::u16string::npos) {
+            return start + found;
+        }
+    }
+    return length_;
+}
+
+std::size_t TextStorage::findBackward(char16_t unit, std::size_t before) const {
+    before = std::min(before, length_);
+    if (before == 0) {
+        return TextRange::notFound;
+    }
+    for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
+        const std::size_t start = chunkStarts_[chunk];
+        const std::size_t found = chunks_[chunk].units.rfind(unit, before - 1 - start);
+        if (found != std::u16string::npos) {
+            return start + found;
+        }
+        before = start; // the next chunk down is searched whole
+    }
+    return TextRange::notFound;
+}
+
 std::vector<std::u16string_view> TextStorage::pieces() const {
     std::vector<std::u16string_view> all;
     all.reserve(chunks_.size());
@@ -661,6 +691,10 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
     }
     // Copied first: the replacement may be a piece of this very text, which is about to change.
     const std::u16string inserted(replacement);
+    std::u16string removed;
+    if (range.length <= CharacterEdit::keptRemovedUnits) {
+        removed = substring(range);
+    }
     const std::ptrdiff_t delta =
         static_cast<std::ptrdiff_t>(inserted.size()) - static_cast<std::ptrdiff_t>(range.length);
     const std::size_t chunk = eraseUnits(range);
@@ -686,7 +720,7 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
     if (recentCharacterEdits_.size() == rememberedCharacterEdits) {
         recentCharacterEdits_.erase(recentCharacterEdits_.begin());
     }
-    recentCharacterEdits_.push_back(CharacterEdit{range.location, range.length, inserted.size()});
+    recentCharacterEdits_.push_back(CharacterEdit{range.location, range.length, inserted.size(), std::move(removed)});
     noteEdit(TextRange{range.location, inserted.size()}, delta, true);
 }
 

@@ -33,10 +33,21 @@ struct EditingSummary {
 
 /// One change of characters: `oldLength` units at `location` became `newLength` units.
 struct CharacterEdit {
+    /// How many removed units an edit keeps: enough for a keystroke's, little for a large deletion.
+    static constexpr std::size_t keptRemovedUnits = 16;
+
     std::size_t location = 0;
     std::size_t oldLength = 0;
     std::size_t newLength = 0;
-    bool operator==(const CharacterEdit &) const = default;
+    /// The units the edit removed when there were at most keptRemovedUnits of them, else none.
+    std::u16string removedUnits = {};
+
+    /// Whether removedUnits holds every unit the edit removed.
+    bool keepsRemovedUnits() const { return removedUnits.size() == oldLength; }
+    /// Edits are equal when they change the same units in the same way.
+    bool operator==(const CharacterEdit &other) const {
+        return location == other.location && oldLength == other.oldLength && newLength == other.newLength;
+    }
 };
 
 /// The editor's text: UTF-16 units with attribute runs over them, after the platform's mutable
@@ -73,6 +84,11 @@ public:
         return chunks_[chunk].units[location - chunkStarts_[chunk]];
     }
     std::u16string substring(TextRange range) const;
+    /// Where the first `unit` at or after `from` lies, or length() when there is none. Reads the
+    /// chunks in place, so a search over a long line costs no lookup per unit.
+    std::size_t findForward(char16_t unit, std::size_t from) const;
+    /// Where the last `unit` before `before` lies, or TextRange::notFound when there is none.
+    std::size_t findBackward(char16_t unit, std::size_t before) const;
     /// The text as it lies in memory, in order: one piece per chunk, none empty, no surrogate pair
     /// split between two pieces (a break iterator walks them in place). Valid until the characters
     /// next change.

@@ -104,7 +104,8 @@ TEST_F(MarkdownStylerIncrementalTests, HeadingTwoParagraphsAwayKeepsItsRuns) {
 TEST_F(MarkdownStylerIncrementalTests, SetextTitleJustOutsideTheParagraphsKeepsItsHeadingFont) {
     TextStorage storage = styled(u"x\nTitle\n===\n");
     ASSERT_EQ(fontSizeAt(storage, 3), 22);
-    storage.replaceCharacters(TextRange{0, 0}, u"y");
+    // A digit, not a letter: letters typed among letters keep their runs without restyling lines.
+    storage.replaceCharacters(TextRange{0, 0}, u"1");
     const TextRange region = MarkdownStyler::apply(storage, TextRange{0, 1});
     EXPECT_EQ(region, (TextRange{0, 13}));
     EXPECT_EQ(fontSizeAt(storage, 4), 22);
@@ -112,7 +113,7 @@ TEST_F(MarkdownStylerIncrementalTests, SetextTitleJustOutsideTheParagraphsKeepsI
 
 TEST_F(MarkdownStylerIncrementalTests, InlineCodeSpanningParagraphsIsRestyledWhole) {
     TextStorage storage = styled(u"`start\n\nmiddle\n\nend` tail");
-    storage.replaceCharacters(TextRange{9, 0}, u"x");
+    storage.replaceCharacters(TextRange{9, 0}, u"1");
     const TextRange region = MarkdownStyler::apply(storage, TextRange{9, 1});
     EXPECT_EQ(region, (TextRange{0, storage.length()}));
     EXPECT_NE(storage.attribute(AttributeKey::veltoInlineCode, 9), nullptr);
@@ -122,7 +123,7 @@ TEST_F(MarkdownStylerIncrementalTests, InlineCodeSpanningParagraphsIsRestyledWho
 // typing before the fence or inside it restyles its own lines and still ends as a full pass would.
 TEST_F(MarkdownStylerIncrementalTests, UnclosedFenceKeepsPassesSmallAndStylesAsAFullPass) {
     TextStorage storage = styled(u"a\n\nb\n\n```\ncode\nmore code\n");
-    storage.replaceCharacters(TextRange{0, 0}, u"z");
+    storage.replaceCharacters(TextRange{0, 0}, u"1");
     EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{0, 1}), (TextRange{0, 4}));
     EXPECT_EQ(perCharacter(storage), perCharacter(styled(storage.string())));
     storage.replaceCharacters(TextRange{15, 0}, u"#");
@@ -252,4 +253,73 @@ TEST_F(MarkdownStylerIncrementalTests, EditsAtTheEndOfAnUnclosedBlockStayInsideI
         EXPECT_EQ(perCharacter(storage), perCharacter(styled(storage.string())));
         EXPECT_EQ(storage.attributeRuns(TextRange{0, 7}), introRuns);
     }
+}
+
+// Letters typed or deleted among letters keep every run the last pass left (the inserted letters
+// take their neighbours'); anything the letters could change restyles the lines as before. Either
+// way the page ends as a full pass styles it.
+TEST_F(MarkdownStylerIncrementalTests, LetterEditsAmongLettersKeepTheRuns) {
+    struct Case {
+        const char16_t *text;
+        std::size_t location;
+        std::size_t removed;
+        const char16_t *inserted;
+        bool keepsRuns;
+    };
+    const Case cases[] = {
+        {u"some **bold words** here", 9, 0, u"x", true},          // inside strong text
+        {u"some **bold words** here", 7, 0, u"x", false},         // next to its delimiters
+        {u"some **bold words** here", 8, 2, u"", true},           // deleting letters
+        {u"some a*b here", 6, 1, u"", false},                     // deleting a star between letters
+        {u"some ab here", 6, 1, u"1", false},                     // a digit is no letter
+        {u"# Title text", 4, 0, u"xy", true},                     // in a heading
+        {u"word", 0, 0, u"x", true},                              // at the start of the text
+        {u"*em* word", 9, 0, u"s", true},                         // at its end
+        {u"see https://velto.example/page now", 16, 0, u"x", false}, // in a bare address
+        {u"see httpxs://a.b now", 8, 1, u"", false},              // making a bare address
+        {u"[my label](dest) more", 6, 0, u"x", true},             // in a link's label
+        {u"[my label](dest) more", 13, 0, u"x", false},           // in its destination, the link's value
+        {u"```js\ncode\n```\n", 4, 0, u"x", false},                // in a fence's language
+        {u"a `code span` b", 5, 0, u"x", true},                   // in a code span
+        {u"> quoted words", 5, 0, u"x", true},                    // in a quote
+        {u"Title line\n===\n", 3, 0, u"x", true},                 // in a setext title
+        {u"Title line\n===\n", 10, 0, u"s", true},                // at its end
+        {u"# some _light_ words", 14, 0, u"x", false},             // after a delimiter
+        {u"# some _light words", 13, 0, u"x", true},               // before a blank
+        {u"# some _light words", 14, 0, u"x", false},              // after a blank
+        {u"> quoted words", 1, 0, u"x", false},                    // between marker and blank
+    };
+    for (std::size_t index = 0; index < std::size(cases); ++index) {
+        const Case &example = cases[index];
+        TextStorage storage(example.text);
+        MarkdownStyler::apply(storage);
+        storage.replaceCharacters(TextRange{example.location, example.removed}, example.inserted);
+        const TextRange inserted{example.location, std::u16string_view(example.inserted).size()};
+        const TextRange region = MarkdownStyler::apply(storage, inserted);
+        const std::u16string text = storage.substring(TextRange{0, storage.length()});
+        EXPECT_EQ(region == inserted, example.keepsRuns) << "case " << index;
+        EXPECT_EQ(perCharacter(storage), perCharacter(styled(text))) << "case " << index;
+    }
+}
+
+// The runs are kept only when the edit is the one change since a pass in the same colours.
+TEST_F(MarkdownStylerIncrementalTests, LetterEditsRestyleAfterOtherChanges) {
+    TextStorage storage(u"some **bold words** here");
+    MarkdownStyler::apply(storage);
+    storage.replaceCharacters(TextRange{9, 0}, u"x");
+    storage.replaceCharacters(TextRange{9, 0}, u"y");
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{9, 2}), (TextRange{0, storage.length()}));
+
+    const Color red = Color::sRGB(1, 0, 0);
+    storage.replaceCharacters(TextRange{9, 0}, u"z");
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{9, 1}, red), (TextRange{0, storage.length()}));
+    EXPECT_EQ(perCharacter(storage), perCharacter([&storage, &red] {
+                  TextStorage fresh(storage.string());
+                  MarkdownStyler::apply(fresh, red);
+                  return fresh;
+              }()));
+
+    storage.addAttribute(AttributeKey::kern, 1.0, TextRange{0, 3});
+    storage.replaceCharacters(TextRange{9, 0}, u"w");
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{9, 1}, red), (TextRange{0, storage.length()}));
 }

@@ -258,3 +258,97 @@ TEST_F(MarkdownStylerPropertyTests, CodeIndexKeptThroughEditsEqualsARebuild) {
         }
     }
 }
+
+namespace {
+
+bool isLetter(char16_t unit) {
+    return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z');
+}
+
+/// A long single line of inline constructs, sometimes inside a heading, quote or list item and with
+/// a line around it.
+std::u16string longInlineLine(std::mt19937 &random, std::size_t units) {
+    static const char16_t *const starts[] = {u"", u"# ", u"> ", u"- ", u"1. ", u"- [ ] "};
+    std::u16string line = starts[random() % std::size(starts)];
+    while (line.size() < units) {
+        line += samples::inlineLine(random) + u" ";
+    }
+    switch (random() % 3) {
+    case 0:
+        return line;
+    case 1:
+        return u"before\n" + line + u"\n===\nafter";
+    default:
+        return line + u"\nabc";
+    }
+}
+
+/// A keystroke: mostly letters typed or deleted among letters, sometimes a delimiter that opens or
+/// closes emphasis, a code span or a link anywhere on the line.
+void longLineKeystroke(TextStorage &storage, std::u16string &model, std::mt19937 &random) {
+    static const char16_t *const delimiters[] = {u"*", u"**", u"_", u"__", u"~~", u"`", u"``", u"[", u"](", u")",
+                                                 u"(", u"!", u":", u"\\", u" ", u"#", u"<", u"x://", u"\n"};
+    static const char16_t *const letters[] = {u"x", u"ab", u"Q", u"word"};
+    std::size_t location = random() % (model.size() + 1);
+    if (random() % 4 != 0) {
+        // Most keystrokes land among letters, where no pass need run.
+        const auto endsLetters = [&model](std::size_t at) {
+            return at > 0 && isLetter(model[at - 1]) &&
+                   (at == model.size() || isLetter(model[at]) || model[at] == u' ' || model[at] == u'\n');
+        };
+        while (location < model.size() && !endsLetters(location)) {
+            ++location;
+        }
+    }
+    std::size_t removed = 0;
+    std::u16string inserted;
+    const unsigned kind = random() % 10;
+    if (kind < 4) {
+        inserted = letters[random() % std::size(letters)];
+    } else if (kind < 7) {
+        removed = std::min<std::size_t>(1 + random() % 3, model.size() - location);
+    } else if (kind < 8) {
+        removed = std::min<std::size_t>(1 + random() % 2, model.size() - location);
+        inserted = letters[random() % std::size(letters)];
+    } else {
+        removed = random() % 4 == 0 ? std::min<std::size_t>(1, model.size() - location) : 0;
+        inserted = delimiters[random() % std::size(delimiters)];
+    }
+    storage.replaceCharacters(TextRange{location, removed}, inserted);
+    model.replace(location, removed, inserted);
+}
+
+} // namespace
+
+// Single lines of tens of kilobytes full of emphasis, strong text, strike-through, code spans, links,
+// images and bare addresses: each keystroke is styled as the editor styles it, on its own, and the
+// runs must equal a full pass after every one, whether the pass restyled the line or kept the runs
+// of an edit among letters.
+TEST_F(MarkdownStylerPropertyTests, KeystrokesInLongLinesEqualAFullPass) {
+    const int documents = longRun() ? 8 : 3;
+    const int steps = longRun() ? 250 : 90;
+    const std::size_t lineLength = longRun() ? 40000 : 12000;
+    int keptRuns = 0;
+    for (int document = 0; document < documents; ++document) {
+        std::mt19937 random(700 + static_cast<unsigned>(document));
+        std::u16string model = longInlineLine(random, lineLength);
+        TextStorage storage(model);
+        MarkdownStyler::apply(storage);
+        for (int step = 0; step < steps; ++step) {
+            longLineKeystroke(storage, model, random);
+            const CharacterEdit edit = storage.characterEditsSince(storage.characterVersion() - 1)->front();
+            const TextRange restyled = MarkdownStyler::apply(storage, TextRange{edit.location, edit.newLength});
+            keptRuns += restyled.length == edit.newLength ? 1 : 0;
+            ASSERT_EQ(storage.substring(TextRange{0, storage.length()}), model);
+            TextStorage fresh(model);
+            MarkdownStyler::apply(fresh);
+            const std::vector<Attributes> expected = perCharacter(fresh);
+            const std::vector<Attributes> actual = perCharacter(storage);
+            for (std::size_t k = 0; k < expected.size(); ++k) {
+                ASSERT_EQ(actual[k], expected[k]) << "document " << document << " step " << step << ": at " << k;
+            }
+        }
+    }
+    // Most keystrokes among letters kept their runs, so both ways of styling were checked.
+    EXPECT_GT(keptRuns, documents * steps / 4);
+}
