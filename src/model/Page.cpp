@@ -61,6 +61,10 @@ bool hasUnloadedPreview(const VeltoPage &page) {
 } // namespace
 
 std::string VeltoPage::visibleText() const {
+    return std::string(visibleTextView());
+}
+
+std::string_view VeltoPage::visibleTextView() const {
     if (const VeltoPageFileContent *loaded = content.asLoaded()) {
         return loaded->body;
     }
@@ -73,7 +77,7 @@ std::string VeltoPage::visibleText() const {
 bool VeltoPage::matchesTimelineState(const VeltoPage &other) const {
     return id == other.id && createdAt == other.createdAt && sameOptionalText(fileSlug, other.fileSlug) &&
            sameOptionalText(relativeFilePath, other.relativeFilePath) && archivedAt == other.archivedAt &&
-           (hasUnloadedPreview(*this) || hasUnloadedPreview(other) || sameText(visibleText(), other.visibleText()));
+           (hasUnloadedPreview(*this) || hasUnloadedPreview(other) || sameText(visibleTextView(), other.visibleTextView()));
 }
 
 } // namespace velto

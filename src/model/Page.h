@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace velto {
@@ -77,6 +78,8 @@ struct VeltoPage {
 
     /// The body of a loaded page, the preview of an archived summary, the empty text otherwise.
     std::string visibleText() const;
+    /// The same text without copying it; valid while the page is unchanged.
+    std::string_view visibleTextView() const;
 
     friend bool operator==(const VeltoPage &, const VeltoPage &);
 };

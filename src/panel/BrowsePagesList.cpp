@@ -16,25 +16,6 @@
 namespace velto {
 namespace {
 
-std::string_view pageText(const VeltoPage &page) {
-    if (const VeltoPageFileContent *loaded = page.content.asLoaded()) {
-        return loaded->body;
-    }
-    if (const VeltoArchivedPageSummary *summary = page.content.asArchivedSummary()) {
-        return summary->preview;
-    }
-    return {};
-}
-
-bool isASCII(std::string_view text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Whether a piece of text may start at `offset` (a lead byte beyond ASCII): the character there neither
 // composes with its neighbours, nor folds into one that composes with what precedes it.
 bool startsFreshPiece(std::string_view text, std::size_t offset) {
@@ -67,7 +48,7 @@ std::optional<Uuid> loadedOriginalID(const VeltoPage &page) {
 // ---- folded texts ----
 
 std::string FoldedPageTexts::fold(std::string_view text) {
-    if (isASCII(text)) {
+    if (text::isASCII(text)) {
         std::string folded(text);
         for (char &c : folded) {
             if (c >= 'A' && c <= 'Z') {
@@ -99,7 +80,7 @@ std::size_t FoldedPageTexts::pieceEnd(std::string_view text, std::size_t start, 
 }
 
 FoldedPageTexts::Entry &FoldedPageTexts::entryFor(const VeltoPage &page) {
-    std::string_view text = pageText(page);
+    std::string_view text = page.visibleTextView();
     Entry &entry = entries_[page.id];
     if (entry.version == 0 || entry.original != text) {
         entry.original.assign(text);
@@ -232,7 +213,7 @@ void BrowsePagesList::setRows(const std::vector<const VeltoPage *> &pages, const
         row.unavailable = page->content.asUnavailable() != nullptr;
         row.preview = row.unavailable
                           ? QStringLiteral("Downloading…")
-                          : QString::fromStdString(PagePreview::title(pageText(*page), previewLength));
+                          : QString::fromStdString(PagePreview::title(page->visibleTextView(), previewLength));
         row.detail = pageDetail(*page, now);
         row.conflictCandidate = loadedOriginalID(*page).has_value() || page->fileSlug == "conflict-copy";
         row.originalPresent = originalOf(*page) != nullptr;
@@ -300,7 +281,7 @@ QString BrowsePagesList::pageDetail(const VeltoPage &page, Date now) const {
     if (isConflictCopy(page)) {
         if (const VeltoPage *original = originalOf(page)) {
             label = QStringLiteral("Saved version of “") +
-                    QString::fromStdString(PagePreview::title(pageText(*original), previewLength)) +
+                    QString::fromStdString(PagePreview::title(original->visibleTextView(), previewLength)) +
                     QStringLiteral("”");
         } else {
             label = QStringLiteral("Saved conflict copy");

@@ -33,18 +33,6 @@ QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The text a page is known by, without copying it: the loaded body, an archived summary's preview, or
-// nothing for a page still downloading.
-std::string_view pageText(const VeltoPage &page) {
-    if (const VeltoPageFileContent *loaded = page.content.asLoaded()) {
-        return loaded->body;
-    }
-    if (const VeltoArchivedPageSummary *summary = page.content.asArchivedSummary()) {
-        return summary->preview;
-    }
-    return {};
-}
-
 Date pageActivityDate(const VeltoPage &page) {
     if (isArchivedPage(page) && page.archivedAt) {
         return *page.archivedAt;
@@ -175,13 +163,13 @@ QString VeltoPanelMenuController::pageDescription(const VeltoPage &page, Date no
         prefix = QStringLiteral("Recovered page: ");
     }
     // The recency goes after a tab, so the menu draws it right-aligned in its shortcut column.
-    return prefix + fromUtf8(PagePreview::title(pageText(page), titleLength)) + QLatin1Char('\t') +
+    return prefix + fromUtf8(PagePreview::title(page.visibleTextView(), titleLength)) + QLatin1Char('\t') +
            RelativeDates::compactRecency(pageActivityDate(page), now);
 }
 
 QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page) {
     // An excerpt, not the whole text: a menu of 150 pages of up to 5 MB each must stay small and quick.
-    QString excerpt = fromUtf8(PageExcerpt::excerpt(pageText(page)));
+    QString excerpt = fromUtf8(PageExcerpt::excerpt(page.visibleTextView()));
     if (isConflictCopy(page)) {
         return QStringLiteral("Saved because this page changed elsewhere.\n\n") + excerpt;
     }
@@ -221,7 +209,7 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
         menu.items.push_back(item);
     }
     PanelMenuItem information;
-    information.text = metadataDescription(pageText(store_.document().currentPage),
+    information.text = metadataDescription(store_.document().currentPage.visibleTextView(),
                                            store_.document().currentPage.updatedAt, now());
     information.enabled = false;
     menu.items.push_back(information);
@@ -320,7 +308,7 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
     PanelMenuItem showPage;
     // A page with nothing to read has nothing worth showing; its file may not even exist yet.
     showPage.text = QStringLiteral("Show Page in File Manager");
-    showPage.enabled = !pageText(store_.document().currentPage).empty();
+    showPage.enabled = !store_.document().currentPage.visibleTextView().empty();
     showPage.trigger = [self] {
         if (self && self->actions_.showCurrentPageInFinder) {
             self->actions_.showCurrentPageInFinder();
