@@ -188,7 +188,19 @@ const std::shared_ptr<const Attributes::Set> &emptySet() {
     return *empty;
 }
 
+bool isSortedUnique(const std::vector<AttributeEntry> &entries) {
+    for (std::size_t index = 1; index < entries.size(); ++index) {
+        if (!(entries[index - 1].key < entries[index].key)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<AttributeEntry> sortedUnique(std::vector<AttributeEntry> entries) {
+    if (isSortedUnique(entries)) {
+        return entries; // as sets are mostly written: no sorting, no second list
+    }
     // Stable, so that among equal keys the later entry is last; keep that one.
     std::stable_sort(entries.begin(), entries.end(),
                      [](const AttributeEntry &a, const AttributeEntry &b) { return a.key < b.key; });

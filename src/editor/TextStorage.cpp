@@ -120,6 +120,7 @@ TextStorage &TextStorage::operator=(const TextStorage &other) {
         palette_ = other.palette_;
         paletteIndices_ = other.paletteIndices_;
         paletteLimit_ = other.paletteLimit_;
+        mergedSets_.clear();
         lastChunk_ = 0;
         joined_ = std::u16string();
         joinedIsCurrent_ = false;
@@ -182,6 +183,7 @@ void TextStorage::collectPaletteWhenGrown() {
         }
     }
     palette_ = std::move(kept);
+    mergedSets_.clear();
     paletteIndices_.clear();
     for (std::uint32_t index = 0; index < palette_.size(); ++index) {
         paletteIndices_.emplace(palette_[index].identity(), index);
@@ -443,12 +445,12 @@ void TextStorage::enumerateAttribute(AttributeKey key, TextRange range,
 
 // ---- changing attributes ----
 
-void TextStorage::transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform) {
+template <typename ResultOf> void TextStorage::transformRuns(TextRange range, ResultOf resultOf) {
     checkRange(range);
     if (range.length == 0) {
         return;
     }
-    // Runs of a pass often share one set; transform each distinct set once.
+    // Runs of a pass often share one set; find the result of each distinct set once.
     constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
     std::uint32_t previousSource = none;
     std::uint32_t previousResult = none;
@@ -463,7 +465,7 @@ void TextStorage::transformAttributes(TextRange range, const std::function<Attri
             const std::uint32_t source = chunk.runs[run].set;
             if (source != previousSource) {
                 previousSource = source;
-                previousResult = paletteIndex(transform(palette_[source]));
+                previousResult = resultOf(source);
             }
             if (kept > first && chunk.runs[kept - 1].set == previousResult) {
                 continue; // the run joins the one before it
@@ -480,18 +482,56 @@ void TextStorage::transformAttributes(TextRange range, const std::function<Attri
     noteEdit(range, 0, false);
 }
 
+void TextStorage::transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform) {
+    transformRuns(range, [&](std::uint32_t source) { return paletteIndex(transform(palette_[source])); });
+}
+
+/// The palette index of the palette set `source` with `added` put over it.
+std::uint32_t TextStorage::mergedIndex(std::uint32_t source, const Attributes &added) {
+    if (mergedSets_.empty()) {
+        mergedSets_.resize(rememberedMerges);
+    }
+    const auto identity = reinterpret_cast<std::uintptr_t>(added.identity());
+    const std::size_t slot = (source * 0x9E3779B1U ^ (identity >> 4)) % rememberedMerges;
+    MergedSet &entry = mergedSets_[slot];
+    if (entry.source == source && entry.added == added) {
+        return entry.result;
+    }
+    const std::uint32_t result = paletteIndex(palette_[source].merging(added));
+    entry = MergedSet{added, source, result};
+    return result;
+}
+
+/// The set of the one entry, shared with the last calls that asked for the same.
+Attributes TextStorage::singleEntrySet(AttributeKey key, AttributeValue value) {
+    for (const Attributes &remembered : singleEntrySets_) {
+        const std::vector<AttributeEntry> &entries = remembered.entries();
+        if (entries.size() == 1 && entries.front().key == key && entries.front().value == value) {
+            return remembered;
+        }
+    }
+    Attributes made{{key, std::move(value)}};
+    singleEntrySets_[nextSingleEntrySet_] = made;
+    nextSingleEntrySet_ = (nextSingleEntrySet_ + 1) % rememberedSingleEntrySets;
+    return made;
+}
+
 void TextStorage::setAttributes(const Attributes &attributes, TextRange range) {
-    transformAttributes(range, [&attributes](const Attributes &) { return attributes; });
+    checkRange(range);
+    if (range.length == 0) {
+        return;
+    }
+    const std::uint32_t index = paletteIndex(attributes);
+    transformRuns(range, [index](std::uint32_t) { return index; });
 }
 
 void TextStorage::addAttribute(AttributeKey key, AttributeValue value, TextRange range) {
-    // Put over as a set of one: merging sets is remembered, so the runs of a pass that meet the same
-    // value again cost a look-up.
-    addAttributes(Attributes{{key, std::move(value)}}, range);
+    // Put over as a set of one, so that the merges are remembered like those of addAttributes.
+    addAttributes(singleEntrySet(key, std::move(value)), range);
 }
 
 void TextStorage::addAttributes(const Attributes &attributes, TextRange range) {
-    transformAttributes(range, [&attributes](const Attributes &old) { return old.merging(attributes); });
+    transformRuns(range, [&](std::uint32_t source) { return mergedIndex(source, attributes); });
 }
 
 void TextStorage::removeAttribute(AttributeKey key, TextRange range) {

@@ -3,9 +3,11 @@
 #include "editor/TextAttributes.h"
 #include "editor/TextRange.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -195,7 +197,11 @@ private:
     bool nextRun(RunPosition &position) const;
     bool previousRun(RunPosition &position) const;
 
+    /// Gives every run over the range the palette set `resultOf` names for its own.
+    template <typename ResultOf> void transformRuns(TextRange range, ResultOf resultOf);
     void transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform);
+    std::uint32_t mergedIndex(std::uint32_t source, const Attributes &added);
+    Attributes singleEntrySet(AttributeKey key, AttributeValue value);
     void noteEdit(TextRange rangeNow, std::ptrdiff_t changeInLength, bool charactersChanged);
 
     std::size_t eraseUnits(TextRange range);
@@ -221,6 +227,21 @@ private:
     std::vector<Attributes> palette_;
     std::unordered_map<const void *, std::uint32_t> paletteIndices_; // by the interned set's identity
     std::size_t paletteLimit_ = 256;
+    // What putting a set over a palette set gave, by the pair: a pass puts the same few sets over the
+    // same few run sets again and again, and this spares it merging and interning each time. Each
+    // entry holds the set put over, so that its identity is not reused while it is a key; cleared
+    // whenever palette indices change meaning.
+    struct MergedSet {
+        Attributes added;
+        std::uint32_t source = std::numeric_limits<std::uint32_t>::max();
+        std::uint32_t result = 0;
+    };
+    static constexpr std::size_t rememberedMerges = 128;
+    std::vector<MergedSet> mergedSets_; // placed by a hash of the pair, made at the first merge
+    // The one-entry sets addAttribute put over last: a pass puts the same fonts and colours again and again.
+    static constexpr std::size_t rememberedSingleEntrySets = 4;
+    std::array<Attributes, rememberedSingleEntrySets> singleEntrySets_;
+    std::size_t nextSingleEntrySet_ = 0;
 
     static constexpr std::size_t rememberedCharacterEdits = 64;
     std::uint64_t characterVersion_ = 0;

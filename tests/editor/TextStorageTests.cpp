@@ -335,3 +335,52 @@ TEST(TextStorageTests, EditsAcrossChunksKeepTextRunsAndLongestRanges) {
         }
     }
 }
+
+// Adding attributes remembers what each merge gave by palette index: a palette collected or replaced
+// by an assignment must not let an old merge answer for a set that now has another index.
+TEST(TextStorageTests, AddedAttributesStayRightWhenThePaletteIsCollectedOrReplaced) {
+    std::mt19937 random(31);
+    const std::size_t length = 3000;
+    TextStorage storage(std::u16string(length, u'a'), colour(0.1));
+    std::vector<Attributes> model(length, colour(0.1));
+    const Attributes kern{{AttributeKey::kern, 1.0}};
+    for (int step = 0; step < 2000; ++step) {
+        if (step % 400 == 399) {
+            const double red = static_cast<double>(step % 7) / 10;
+            storage = TextStorage(std::u16string(length, u'a'), colour(red));
+            model.assign(length, colour(red));
+        }
+        const std::size_t location = random() % length;
+        const TextRange range{location, std::min<std::size_t>(1 + random() % 30, length - location)};
+        const auto update = [&](const auto &change) {
+            for (std::size_t k = range.location; k < range.end(); ++k) {
+                model[k] = change(model[k]);
+            }
+        };
+        switch (random() % 3) {
+        case 0: {
+            // Many distinct colours, so that the palette grows past its limit and is collected.
+            const Attributes distinct = colour(static_cast<double>(random() % 100000) / 100000);
+            storage.setAttributes(distinct, range);
+            update([&](const Attributes &) { return distinct; });
+            break;
+        }
+        case 1:
+            storage.addAttributes(kern, range);
+            update([&](const Attributes &old) { return old.merging(kern); });
+            break;
+        default: {
+            const std::int64_t style = random() % 2;
+            storage.addAttribute(AttributeKey::underlineStyle, style, range);
+            update([&](const Attributes &old) { return old.with(AttributeKey::underlineStyle, style); });
+        }
+        }
+        if (step % 10 == 0) {
+            for (const AttributeRun &run : storage.attributeRuns(TextRange{0, length})) {
+                for (std::size_t k = run.range.location; k < run.range.end(); ++k) {
+                    ASSERT_EQ(run.attributes, model[k]) << "step " << step << " at " << k;
+                }
+            }
+        }
+    }
+}
