@@ -306,6 +306,9 @@ void styleLists(TextStorage &storage, const PassContext &context) {
 }
 
 std::u16string unescapedDestination(std::u16string_view destination) {
+    if (destination.find(u'\\') == std::u16string_view::npos) {
+        return std::u16string(destination); // most destinations escape nothing: no matcher for them
+    }
     return RegexRunner::replacingMatches(Patterns::destinationEscape, destination, u"$1");
 }
 
