@@ -6,6 +6,7 @@
 #include "editor/LineStartRanges.h"
 #include "editor/LinkPasteBehavior.h"
 #include "editor/MarkdownCodeTokenIndex.h"
+#include "editor/MarkdownDelimitedSpans.h"
 #include "editor/MarkdownLetterEdits.h"
 #include "editor/MarkdownLinkMatcher.h"
 #include "editor/MarkdownSyntaxScanner.h"
@@ -35,11 +36,6 @@ const std::string blockQuote = R"((?m)^(>)[ \t]?(.*)$)";
 const std::string listMarker = R"((?m)^[ \t]*([-+*]|[0-9]+\.)[ \t]+)";
 const std::string taskBox = R"((?m)^[ \t]*[-+*][ \t]+(\[[ xX]\]))";
 const std::string bareAddress = R"((?:https?://|mailto:)[^\s<>()]+)";
-const std::string strongStars = R"(\*\*([^*\n]+)\*\*)";
-const std::string strongUnderscores = R"(__([^_\n]+)__)";
-const std::string emphasisStar = R"((?<!\*)\*([^*\n]+)\*(?!\*))";
-const std::string emphasisUnderscore = R"((?<!_)_([^_\n]+)_(?!_))";
-const std::string strikethrough = R"(~~([^~\n]+)~~)";
 const std::string horizontalRule = R"((?m)^[ \t]{0,3}((?:-{3,}|\*{3,}|_{3,}))[ \t]*$)";
 const std::string destinationEscape = R"(\\(.))";
 } // namespace Patterns
@@ -352,11 +348,12 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
 }
 
 /// Strong text, emphasis and strike-through share one shape: delimiters, content, delimiters; an
-/// escaped opening or first closing delimiter cancels the match.
-void styleDelimited(TextStorage &storage, const PassContext &context, const std::string &pattern,
-                    std::u16string_view delimiter, const std::function<void(TextRange content)> &styleContent) {
+/// escaped opening or first closing delimiter cancels the match. Their matcher jumps from delimiter
+/// to delimiter, so it searches the searched ranges whole.
+void styleDelimited(TextStorage &storage, const PassContext &context, const DelimitedSpanPattern &span,
+                    const std::function<void(TextRange content)> &styleContent) {
     const std::u16string_view text = textOf(storage);
-    enumerateLinesContaining(pattern, text, context, delimiter, [&](const RegexMatch &match) {
+    enumerateDelimitedSpans(span, text, context.searchedRanges, [&](const RegexMatch &match) {
         const TextRange content = match.range(1);
         if (MarkdownSyntaxScanner::isEscaped(match.range().location, text) ||
             MarkdownSyntaxScanner::isEscaped(content.end(), text)) {
@@ -369,18 +366,18 @@ void styleDelimited(TextStorage &storage, const PassContext &context, const std:
 
 void styleStrongText(TextStorage &storage, const PassContext &context) {
     const auto bold = [&](TextRange content) { applyTrait(FontTrait::bold, content, storage); };
-    styleDelimited(storage, context, Patterns::strongStars, u"**", bold);
-    styleDelimited(storage, context, Patterns::strongUnderscores, u"__", bold);
+    styleDelimited(storage, context, strongStarsPattern, bold);
+    styleDelimited(storage, context, strongUnderscoresPattern, bold);
 }
 
 void styleEmphasis(TextStorage &storage, const PassContext &context) {
     const auto italic = [&](TextRange content) { applyTrait(FontTrait::italic, content, storage); };
-    styleDelimited(storage, context, Patterns::emphasisStar, u"*", italic);
-    styleDelimited(storage, context, Patterns::emphasisUnderscore, u"_", italic);
+    styleDelimited(storage, context, emphasisStarPattern, italic);
+    styleDelimited(storage, context, emphasisUnderscorePattern, italic);
 }
 
 void styleStrikethrough(TextStorage &storage, const PassContext &context) {
-    styleDelimited(storage, context, Patterns::strikethrough, u"~~",
+    styleDelimited(storage, context, strikethroughPattern,
                    [&](TextRange content) { storage.addAttributes(context.strikethrough, content); });
 }
 
