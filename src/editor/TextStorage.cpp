@@ -49,24 +49,38 @@ std::size_t cutNear(std::u16string_view units, std::size_t wanted) {
 
 // ---- runs inside one chunk ----
 //
-// A chunk's runs are found by binary search over their starts; changes split runs at the changed
-// range's ends and join neighbours that became equal.
+// A chunk's runs are found by their starts: from a nearby run the caller knows, else by binary
+// search; changes split runs at the changed range's ends and join neighbours that became equal.
 
 namespace {
 
-template <typename Run> std::size_t runIndexAt(const std::vector<Run> &runs, std::size_t offset) {
-    const auto after = std::upper_bound(runs.begin(), runs.end(), offset,
+/// The index of the run holding the offset, searched from the run `from` on when that one starts at
+/// or before the offset. Passes walk the text forward, so the run they want next usually lies a few
+/// runs after the one they used last, and stepping there touches less memory than a binary search.
+template <typename Run> std::size_t runIndexAt(const std::vector<Run> &runs, std::size_t offset, std::size_t from = 0) {
+    if (from >= runs.size() || runs[from].start > offset) {
+        from = 0;
+    }
+    constexpr std::size_t steps = 8;
+    const std::size_t stepLimit = std::min(runs.size() - 1, from + steps);
+    while (from < stepLimit && runs[from + 1].start <= offset) {
+        ++from;
+    }
+    if (from < stepLimit || from + 1 == runs.size()) {
+        return from;
+    }
+    const auto after = std::upper_bound(runs.begin() + static_cast<std::ptrdiff_t>(from) + 1, runs.end(), offset,
                                         [](std::size_t value, const Run &run) { return value < run.start; });
     return static_cast<std::size_t>(after - runs.begin()) - 1;
 }
 
 /// The index of the run starting at the offset, splitting the run that holds it; the number of runs
-/// when the offset is the chunk's end.
-template <typename Chunk> std::size_t splitRunAt(Chunk &chunk, std::size_t offset) {
+/// when the offset is the chunk's end. The search for the run starts at `from` (see runIndexAt).
+template <typename Chunk> std::size_t splitRunAt(Chunk &chunk, std::size_t offset, std::size_t from = 0) {
     if (offset >= chunk.units.size()) {
         return chunk.runs.size();
     }
-    const std::size_t index = runIndexAt(chunk.runs, offset);
+    const std::size_t index = runIndexAt(chunk.runs, offset, from);
     if (chunk.runs[index].start == offset) {
         return index;
     }
@@ -201,7 +215,8 @@ std::size_t TextStorage::findChunk(std::size_t location) const {
 
 TextStorage::RunPosition TextStorage::runHolding(std::size_t location) const {
     const std::size_t chunk = chunkHolding(location);
-    return RunPosition{chunk, runIndexAt(chunks_[chunk].runs, location - chunkStarts_[chunk])};
+    lastRun_ = RunPosition{chunk, runIndexAt(chunks_[chunk].runs, location - chunkStarts_[chunk], nearbyRun(chunk))};
+    return lastRun_;
 }
 
 std::size_t TextStorage::runStart(RunPosition position) const {
@@ -458,8 +473,9 @@ template <typename ResultOf> void TextStorage::transformRuns(TextRange range, Re
          ++index) {
         Chunk &chunk = chunks_[index];
         const TextRange local = intersection(TextRange{chunkStarts_[index], chunk.units.size()}, range);
-        const std::size_t first = splitRunAt(chunk, local.location - chunkStarts_[index]);
-        const std::size_t last = splitRunAt(chunk, local.end() - chunkStarts_[index]);
+        const std::size_t first = splitRunAt(chunk, local.location - chunkStarts_[index], nearbyRun(index));
+        const std::size_t last = splitRunAt(chunk, local.end() - chunkStarts_[index], first);
+        lastRun_ = RunPosition{index, first};
         std::size_t kept = first;
         for (std::size_t run = first; run < last; ++run) {
             const std::uint32_t source = chunk.runs[run].set;

@@ -188,6 +188,8 @@ private:
     }
     std::size_t findChunk(std::size_t location) const;
     RunPosition runHolding(std::size_t location) const;
+    /// Where to start looking for a run of the chunk: the run last found or changed, when it was in this chunk.
+    std::size_t nearbyRun(std::size_t chunk) const { return lastRun_.chunk == chunk ? lastRun_.run : 0; }
     std::size_t runStart(RunPosition position) const;
     std::size_t runEnd(RunPosition position) const;
     std::uint32_t runSet(RunPosition position) const { return chunks_[position.chunk].runs[position.run].set; }
@@ -219,6 +221,8 @@ private:
     std::vector<std::size_t> chunkStarts_; // where each chunk starts in the text
     std::size_t length_ = 0;
     mutable std::size_t lastChunk_ = 0; // the chunk a location was last found in
+    // The run last found or changed: a hint only, checked before use, so edits need not keep it right.
+    mutable RunPosition lastRun_;
     // The joined text that string() hands out, kept until the characters change.
     mutable std::u16string joined_;
     mutable bool joinedIsCurrent_ = false;
