@@ -425,6 +425,12 @@ void TextStorage::enumerateAttribute(AttributeKey key, TextRange range,
     if (range.length == 0) {
         return;
     }
+    // Where no set in use holds the key (highlighted code tokens on a page without code, say), the
+    // range is one stretch without it, and its runs need no reading.
+    if (std::none_of(palette_.begin(), palette_.end(), [key](const Attributes &set) { return set.contains(key); })) {
+        body(nullptr, range);
+        return;
+    }
     // The stretches are collected first, so that the body may change attributes while they are
     // walked; each holds a set with its value, which keeps the value alive.
     struct Stretch {

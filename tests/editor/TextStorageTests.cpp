@@ -94,6 +94,13 @@ TEST(TextStorageTests, LongestEffectiveRangeOfOneKeySpansRunsThatDifferInOtherKe
     storage.enumerateAttribute(AttributeKey::foregroundColor, TextRange{1, 8},
                                [&](const AttributeValue *, TextRange range) { stretches.push_back(range); });
     EXPECT_EQ(stretches, (std::vector<TextRange>{{1, 8}}));
+    stretches.clear();
+    storage.enumerateAttribute(AttributeKey::underlineStyle, TextRange{1, 8},
+                               [&](const AttributeValue *value, TextRange range) {
+                                   EXPECT_EQ(value, nullptr);
+                                   stretches.push_back(range);
+                               });
+    EXPECT_EQ(stretches, (std::vector<TextRange>{{1, 8}})) << "a key no run holds";
 }
 
 TEST(TextStorageTests, EditingGroupReportsOneEditedRangeWithLengthChange) {
