@@ -30,11 +30,9 @@ std::vector<LineStart> lineStarts(std::u16string_view text, const std::vector<Te
     for (const TextRange searched : within) {
         const std::size_t end = searched.end();
         std::size_t position = searched.location;
+        const std::u16string_view searchedText = text.substr(0, end);
         if (position > 0 && !isPatternLineTerminator(text[position - 1])) {
-            while (position < end && !isPatternLineTerminator(text[position])) {
-                ++position;
-            }
-            ++position;
+            position = findPatternLineTerminator(searchedText, position) + 1;
         }
         while (position < end) {
             LineStart line{position, text[position], 0, end};
@@ -44,11 +42,7 @@ std::vector<LineStart> lineStarts(std::u16string_view text, const std::vector<Te
             }
             line.firstAfterBlanks = first < end ? text[first] : 0;
             starts.push_back(line);
-            position = first;
-            while (position < end && !isPatternLineTerminator(text[position])) {
-                ++position;
-            }
-            ++position;
+            position = findPatternLineTerminator(searchedText, first) + 1;
         }
     }
     return starts;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/StringRanges.h"
 #include "editor/TextRange.h"
 
 #include <functional>
@@ -16,12 +17,6 @@
 // interact; so searching exactly the candidate lines (within the same searched ranges) finds the
 // same matches as searching the whole text.
 namespace velto::editor {
-
-/// Whether the regular-expression engine takes the unit as a line terminator for "^", "$" and ".":
-/// line feed, vertical tab, form feed, carriage return, next line and the two separators.
-inline bool isPatternLineTerminator(char16_t unit) {
-    return unit <= 0x0D ? unit >= 0x0A : (unit == 0x85 || unit == 0x2028 || unit == 0x2029);
-}
 
 /// One line start inside a searched range: its first character, its first character after spaces and
 /// tabs, and the end of the searched range around it (no window reaches beyond it).

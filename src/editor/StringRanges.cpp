@@ -102,6 +102,23 @@ std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit) 
     return position;
 }
 
+std::size_t findPatternLineTerminator(std::u16string_view text, std::size_t from) {
+    std::size_t position = from;
+    // Skip words in which no unit can be one: none below 0x0E, none equal to one of the others.
+    while (position + 4 <= text.size()) {
+        const std::uint64_t word = wordAt(text, position);
+        if ((lanesBelow(word, 0x0E) | lanesBelow(word ^ lanesOf(0x85), 1) | lanesBelow(word ^ lanesOf(0x2028), 1) |
+             lanesBelow(word ^ lanesOf(0x2029), 1)) != 0) {
+            break;
+        }
+        position += 4;
+    }
+    while (position < text.size() && !isPatternLineTerminator(text[position])) {
+        ++position;
+    }
+    return position;
+}
+
 TextRange lineRange(std::u16string_view text, TextRange range) {
     return detail::enclosingRange(text, range, isLineTerminator);
 }

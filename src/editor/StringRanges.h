@@ -24,11 +24,20 @@ inline bool isLineTerminator(char16_t unit) {
     return unit <= 0x0D ? (unit == u'\n' || unit == u'\r') : (unit == 0x0085 || unit == 0x2028 || unit == 0x2029);
 }
 
+/// Whether the regular-expression engine takes the unit as a line terminator for "^", "$" and ".":
+/// line feed, vertical tab, form feed, carriage return, next line and the two separators.
+inline bool isPatternLineTerminator(char16_t unit) {
+    return unit <= 0x0D ? unit >= 0x0A : (unit == 0x85 || unit == 0x2028 || unit == 0x2029);
+}
+
 /// The end of the line that starts at `lineStart`, its terminator included (CRLF counts as one).
 std::size_t lineEnd(std::u16string_view text, std::size_t lineStart);
 
 /// The first position at or after `from` holding `unit`, or the text's length.
 std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit);
+/// The first position at or after `from` holding a unit for which `isPatternLineTerminator` holds,
+/// or the text's length.
+std::size_t findPatternLineTerminator(std::u16string_view text, std::size_t from);
 /// The first position at or after `from` holding `first` or `second`, or the text's length.
 std::size_t findEitherUnit(std::u16string_view text, std::size_t from, char16_t first, char16_t second);
 

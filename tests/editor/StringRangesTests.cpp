@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace velto::editor;
 
 TEST(StringRangesTests, LineRangesTreatCrLfAsOneTerminatorAndLoneCrAsOne) {
@@ -49,6 +51,25 @@ TEST(StringRangesTests, LineEndAndUnitSearchAgreeWithPlainLoops) {
         EXPECT_EQ(findUnit(text, start, u'`'), std::min(text.find(u'`', start), text.size()));
         EXPECT_EQ(findEitherUnit(text, start, u'`', u'\u2028'),
                   std::min(text.find_first_of(u"`\u2028", start), text.size()));
+    }
+}
+
+TEST(StringRangesTests, PatternLineTerminatorSearchAgreesWithAPlainLoop) {
+    // Every terminator of the engine among units just outside the set, mostly far apart.
+    const std::u16string terminators = u"\n\v\f\r\u0085\u2028\u2029";
+    const std::u16string neighbours = u"a\t\u000E\u0084\u0086\u2027\u202A\u00E9";
+    std::mt19937 random(3);
+    std::u16string text;
+    for (int k = 0; k < 400; ++k) {
+        text +=
+            random() % 9 == 0 ? terminators[random() % terminators.size()] : neighbours[random() % neighbours.size()];
+    }
+    for (std::size_t start = 0; start <= text.size(); ++start) {
+        std::size_t plain = start;
+        while (plain < text.size() && !isPatternLineTerminator(text[plain])) {
+            ++plain;
+        }
+        EXPECT_EQ(findPatternLineTerminator(text, start), plain) << "from " << start;
     }
 }
 
