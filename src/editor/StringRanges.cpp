@@ -12,6 +12,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velto::editor {
 
 namespace {
@@ -89,6 +93,19 @@ std::size_t findEitherUnit(std::u16string_view text, std::size_t from, char16_t 
 
 std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit) {
     std::size_t position = from;
+#if defined(__SSE2__)
+    // Eight units at a time where the processor compares sixteen bytes at once: the styler's passes
+    // search whole pages for their delimiters.
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
+    while (position + 8 <= text.size()) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + position));
+        const int found = _mm_movemask_epi8(_mm_cmpeq_epi16(block, wanted));
+        if (found != 0) {
+            return position + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found))) / 2;
+        }
+        position += 8;
+    }
+#endif
     const std::uint64_t pattern = lanesOf(unit);
     while (position + 4 <= text.size()) {
         if (lanesBelow(wordAt(text, position) ^ pattern, 1) != 0) {
