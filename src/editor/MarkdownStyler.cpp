@@ -5,6 +5,7 @@
 #include "editor/FontMetrics.h"
 #include "editor/LineStartRanges.h"
 #include "editor/LinkPasteBehavior.h"
+#include "editor/MarkdownBareAddresses.h"
 #include "editor/MarkdownCodeTokenIndex.h"
 #include "editor/MarkdownDelimitedSpans.h"
 #include "editor/MarkdownLetterEdits.h"
@@ -35,7 +36,6 @@ const std::string setextHeading = R"((?m)^([^\n]++)\n(=+)[ \t]*$)";
 const std::string blockQuote = R"((?m)^(>)[ \t]?(.*)$)";
 const std::string listMarker = R"((?m)^[ \t]*([-+*]|[0-9]+\.)[ \t]+)";
 const std::string taskBox = R"((?m)^[ \t]*[-+*][ \t]+(\[[ xX]\]))";
-const std::string bareAddress = R"((?:https?://|mailto:)[^\s<>()]+)";
 const std::string horizontalRule = R"((?m)^[ \t]{0,3}((?:-{3,}|\*{3,}|_{3,}))[ \t]*$)";
 const std::string destinationEscape = R"(\\(.))";
 } // namespace Patterns
@@ -219,17 +219,6 @@ void enumerateLinesStartingWith(const std::string &pattern, std::u16string_view 
                                   handler);
 }
 
-/// Runs a pattern whose every match holds the needle and stays on one line-feed line over the
-/// searched lines that hold the needle.
-void enumerateLinesContaining(const std::string &pattern, std::u16string_view text, const PassContext &context,
-                              std::u16string_view needle, const std::function<void(const RegexMatch &)> &handler) {
-    if (context.searchesEverything) {
-        enumerateSearched(pattern, text, context, handler);
-        return;
-    }
-    RegexRunner::enumerateMatches(pattern, text, linesContaining(text, context.searchedRanges, needle), handler);
-}
-
 bool isListBullet(char16_t unit) {
     return unit == u'-' || unit == u'+' || unit == u'*';
 }
@@ -333,14 +322,18 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
         }
         addOver(storage, context.linkDestination, destination);
     });
-    enumerateLinesContaining(Patterns::bareAddress, text, context, u":", [&](const RegexMatch &match) {
+    // The addresses' matcher jumps from colon to colon, so it searches the searched ranges whole.
+    enumerateBareAddresses(text, context.searchedRanges, [&](const RegexMatch &match) {
         TextRange address = match.range();
         while (address.length > 0 && isBareAddressTrailingPunctuation(text[address.end() - 1])) {
             --address.length;
         }
+        if (overlapsAny(address, codeRanges) || overlapsAny(address, linkRanges)) {
+            return; // most often a link's destination, whose address needs no parsing then
+        }
         const std::optional<std::string> url =
             LinkPasteBehavior::parsedURL(text.substr(address.location, address.length));
-        if (!url || overlapsAny(address, codeRanges) || overlapsAny(address, linkRanges)) {
+        if (!url) {
             return;
         }
         storage.addAttributes(context.linkLabel.with(AttributeKey::link, *url), address);
