@@ -121,6 +121,31 @@ std::size_t findUnit(std::u16string_view text, std::size_t from, char16_t unit) 
 
 std::size_t findPatternLineTerminator(std::u16string_view text, std::size_t from) {
     std::size_t position = from;
+#if defined(__SSE2__)
+    // Eight units at a time: a unit up to 0x0D or equal to one of the others may be one.
+    const __m128i lastControl = _mm_set1_epi16(0x0D);
+    const __m128i nextLine = _mm_set1_epi16(0x85);
+    const __m128i lineSeparator = _mm_set1_epi16(0x2028);
+    const __m128i paragraphSeparator = _mm_set1_epi16(0x2029);
+    while (position + 8 <= text.size()) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + position));
+        const __m128i upToLastControl = _mm_cmpeq_epi16(_mm_subs_epu16(block, lastControl), _mm_setzero_si128());
+        const __m128i separators =
+            _mm_or_si128(_mm_cmpeq_epi16(block, lineSeparator), _mm_cmpeq_epi16(block, paragraphSeparator));
+        const int candidates = _mm_movemask_epi8(
+            _mm_or_si128(_mm_or_si128(upToLastControl, _mm_cmpeq_epi16(block, nextLine)), separators));
+        if (candidates == 0) {
+            position += 8;
+            continue;
+        }
+        const std::size_t candidate =
+            position + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(candidates))) / 2;
+        if (isPatternLineTerminator(text[candidate])) {
+            return candidate;
+        }
+        position = candidate + 1;
+    }
+#endif
     // Skip words in which no unit can be one: none below 0x0E, none equal to one of the others.
     while (position + 4 <= text.size()) {
         const std::uint64_t word = wordAt(text, position);
