@@ -1,5 +1,7 @@
 #include "editor/MarkdownLinkMatcher.h"
 
+#include "editor/StringRanges.h"
+
 #include <cstddef>
 
 namespace velto::editor {
@@ -105,8 +107,8 @@ void enumerateMarkdownLinks(std::u16string_view text, const std::function<void(c
     RegexMatch match;
     std::size_t position = 0;
     while (position < text.size()) {
-        const std::size_t bracket = text.find(u'[', position);
-        if (bracket == std::u16string_view::npos) {
+        const std::size_t bracket = findUnit(text, position, u'[');
+        if (bracket == text.size()) {
             return;
         }
         // The engine tries the "!" before the bracket first; the bracket alone fails where that fails.
