@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 
 using namespace velto::editor;
 
@@ -45,4 +46,47 @@ TEST(RegexRunnerTests, BacktrackingRunawayStopsAsNoMatch) {
 TEST(RegexRunnerTests, ReplacementUsesGroupReferences) {
     EXPECT_EQ(RegexRunner::replacingMatches(R"(\\(.))", u"a\\(b\\)c\\", u"$1"), u"a(b)c\\");
     EXPECT_EQ(RegexRunner::replacingMatches("(", u"keep", u"x"), u"keep");
+}
+
+// A pattern opening with "(?m)^" is tried only where its search would try it; the same pattern behind a
+// group opening is searched unit by unit by the engine. The two must agree on every text and every set
+// of ranges: terminators of every kind, a carriage return before its line feed, matches that end on a
+// line start, empty matches, and ranges that start or end inside lines.
+TEST(RegexRunnerTests, PatternsAnchoredAtLineStartsFindWhatTheEngineFinds) {
+    const std::string anchoredBodies[] = {
+        R"([ \t]*([-+*]|[0-9]+\.)[ \t]+)",
+        R"((#{1,6})[ \t]+(.+)$)",
+        R"([ \t]{0,3}((?:-{3,}|\*{3,}))[ \t]*$)",
+        "a*",
+        "$",
+        "(?:a|-)\\n?",
+        "(?<=\\r)a",
+        "[^\\n]*\\n=",
+    };
+    const std::u16string alphabet = u"aa--#  \t1.\n\n\r\v\f\u0085\u2028\u2029=*";
+    std::mt19937 random(17);
+    for (int round = 0; round < 6000; ++round) {
+        std::u16string text;
+        const std::size_t length = random() % 16;
+        for (std::size_t k = 0; k < length; ++k) {
+            text += alphabet[random() % alphabet.size()];
+        }
+        std::vector<TextRange> ranges;
+        std::size_t position = random() % 2 == 0 ? 0 : random() % (text.size() + 1);
+        while (position <= text.size() && ranges.size() < 3) {
+            const std::size_t end = position + random() % (text.size() - position + 1);
+            ranges.push_back(rangeBetween(position, end));
+            position = end + random() % 3;
+        }
+        for (const std::string &body : anchoredBodies) {
+            const auto matchesOf = [&](const std::string &pattern) {
+                std::vector<std::vector<TextRange>> matches;
+                RegexRunner::enumerateMatches(pattern, text, ranges,
+                                              [&](const RegexMatch &match) { matches.push_back(match.groups); });
+                return matches;
+            };
+            ASSERT_EQ(matchesOf("(?m)^" + body), matchesOf("(?m)(?:^" + body + ")"))
+                << "round " << round << ", " << body;
+        }
+    }
 }
