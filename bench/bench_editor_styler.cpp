@@ -137,16 +137,16 @@ std::size_t keystrokePosition(const std::u16string &text, Variant variant, int w
     return keystrokePosition(text, where);
 }
 
-/// Types a letter and deletes it again, each a keystroke of its own.
-void Keystroke(benchmark::State &state, std::size_t megabytes, Variant variant, int where) {
+/// Types a unit and deletes it again, each a keystroke of its own.
+void Keystroke(benchmark::State &state, std::size_t megabytes, Variant variant, int where, std::u16string_view typed) {
     TextStorage storage(sampleText(megabytes, variant));
     MarkdownStyler::apply(storage);
     const std::size_t position = keystrokePosition(storage.string(), variant, where);
     std::vector<double> samples;
     std::vector<double> processorSamples;
     for (auto _ : state) {
-        const KeystrokeTime typing = timedKeystroke(storage, TextRange{position, 0}, u"x");
-        const KeystrokeTime deleting = timedKeystroke(storage, TextRange{position, 1}, u"");
+        const KeystrokeTime typing = timedKeystroke(storage, TextRange{position, 0}, typed);
+        const KeystrokeTime deleting = timedKeystroke(storage, TextRange{position, typed.size()}, u"");
         samples.push_back(typing.wall);
         samples.push_back(deleting.wall);
         processorSamples.push_back(typing.processor);
@@ -245,11 +245,23 @@ void registerAll() {
             ->Iterations(text.megabytes == 1 ? 10 : 5);
         for (int where = 0; where < 3; ++where) {
             benchmark::RegisterBenchmark((std::string("Keystroke/") + text.name + "/" + places[where]).c_str(),
-                                         Keystroke, text.megabytes, text.variant, where)
+                                         Keystroke, text.megabytes, text.variant, where, std::u16string_view(u"x"))
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond)
                 ->Iterations(text.variant == Variant::singleLine ? 10 : 200);
         }
+    }
+    // In the middle of the single long line, units that change what the patterns see around them.
+    const struct {
+        const char *name;
+        const char16_t *typed;
+    } units[] = {{"blank", u" "}, {"star", u"*"}, {"underscore", u"_"}, {"digit", u"7"}, {"bracket", u"["}};
+    for (const auto &unit : units) {
+        benchmark::RegisterBenchmark((std::string("Keystroke/single_line_1MB/middle/") + unit.name).c_str(), Keystroke,
+                                     1, Variant::singleLine, 1, std::u16string_view(unit.typed))
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(20);
     }
     for (const Named &text : {texts[0], texts[1]}) {
         for (int where = 0; where < 3; ++where) {

@@ -237,6 +237,64 @@ template <typename Item> void moveBy(std::vector<Item> &items, std::size_t offse
 
 } // namespace
 
+/// The whole line-feed lines that hold the changes, merged where they meet.
+template <typename Text> std::vector<TextRange> linesHolding(const Text &text, const std::vector<TextRange> &changed) {
+    std::vector<TextRange> lines;
+    for (const TextRange range : changed) {
+        const TextRange line = rangeBetween(lineFeedLineStart(text, std::min(range.location, text.length())),
+                                            lineFeedLineEnd(text, std::min(range.end(), text.length())));
+        if (!lines.empty() && lines.back().end() >= line.location) {
+            lines.back() = unionRange(lines.back(), line);
+        } else {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+/// Whether every edit kept the units it removed, none of which, nor any it inserted, ends a line.
+/// (Inserted units are read from the text by runStretchesAround.)
+bool keepLineBreaks(const std::vector<CharacterEdit> &edits) {
+    return std::all_of(edits.begin(), edits.end(), [](const CharacterEdit &edit) {
+        return edit.keepsRemovedUnits() &&
+               std::none_of(edit.removedUnits.begin(), edit.removedUnits.end(), isLineTerminator);
+    });
+}
+
+bool isBacktickOrBackslash(char16_t unit) {
+    return unit == u'`' || unit == u'\\';
+}
+
+/// The stretch around a change that holds every backtick run the change may have made, unmade or
+/// escaped: out to the nearest unit on each side that is neither a backtick nor a backslash.
+template <typename Text> TextRange runStretchAround(const Text &text, TextRange change) {
+    std::size_t start = change.location;
+    while (start > 0 && isBacktickOrBackslash(text.characterAt(start - 1))) {
+        --start;
+    }
+    std::size_t end = change.end();
+    while (end < text.length() && isBacktickOrBackslash(text.characterAt(end))) {
+        ++end;
+    }
+    return rangeBetween(start, end);
+}
+
+/// Whether the change lies well inside one line: it holds no line terminator, and the units before it
+/// on its line are more than a fence line's opening spaces and run, so that the line's start is as it was.
+template <typename Text> bool liesWellInsideItsLine(const Text &text, TextRange change) {
+    constexpr std::size_t fenceStart = 8; // up to three spaces and a run of three, with room to spare
+    constexpr std::size_t longestChange = 64;
+    if (change.location < fenceStart || change.length > longestChange) {
+        return false;
+    }
+    for (std::size_t position = change.location - fenceStart; position < change.end(); ++position) {
+        if (isLineTerminator(text.characterAt(position))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // ---- the index ----
 
 MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
@@ -254,6 +312,33 @@ void MarkdownCodeTokenIndex::update(std::u16string_view text, const std::vector<
 
 void MarkdownCodeTokenIndex::update(const TextStorage &storage, const std::vector<CharacterEdit> &edits) {
     updateFrom(storage, edits);
+}
+
+template <typename Text>
+std::optional<std::vector<TextRange>>
+MarkdownCodeTokenIndex::runStretchesAround(const Text &text, const std::vector<TextRange> &changed) const {
+    std::vector<TextRange> stretches;
+    for (const TextRange change : changed) {
+        if (!liesWellInsideItsLine(text, change)) {
+            return std::nullopt;
+        }
+        // A fence line starts at its line's start, so the last one starting at or before the change
+        // is the only one that can hold it.
+        const std::size_t after = fenceLines_.firstStartingAtOrAfter(change.location + 1);
+        if (after > 0) {
+            const FenceLine line = fenceLines_.at(after - 1);
+            if (line.start + line.length > change.location) {
+                return std::nullopt;
+            }
+        }
+        const TextRange stretch = runStretchAround(text, change);
+        if (!stretches.empty() && stretches.back().end() >= stretch.location) {
+            stretches.back() = unionRange(stretches.back(), stretch);
+        } else {
+            stretches.push_back(stretch);
+        }
+    }
+    return stretches;
 }
 
 template <typename Text>
@@ -290,26 +375,26 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         textLength_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(textLength_) + mapping.delta);
     }
 
-    // Read every line that holds a change again: a run's escape and a line's fence depend on the line
-    // around them, never on other lines.
-    std::vector<TextRange> windows;
-    for (const TextRange range : changedRanges(edits)) {
-        const TextRange window = rangeBetween(lineFeedLineStart(text, std::min(range.location, text.length())),
-                                              lineFeedLineEnd(text, std::min(range.end(), text.length())));
-        if (!windows.empty() && windows.back().end() >= window.location) {
-            windows.back() = unionRange(windows.back(), window);
-        } else {
-            windows.push_back(window);
-        }
+    // Read again what the changes may have changed. A run's escape depends on the backslashes right
+    // before it, so around a change inside a line that is no fence line the stretch up to the nearest
+    // unit that is neither a backtick nor a backslash is enough; otherwise every line that holds a
+    // change is read again, since a line's fence depends on the whole line, never on other lines.
+    const std::vector<TextRange> changed = changedRanges(edits);
+    std::optional<std::vector<TextRange>> stretches;
+    if (!fenceLinesChanged && keepLineBreaks(edits)) {
+        stretches = runStretchesAround(text, changed);
     }
+    const bool readsFenceLines = !stretches;
     std::optional<TextRange> runsChanged;
-    for (const TextRange window : windows) {
+    for (const TextRange window : stretches ? *stretches : linesHolding(text, changed)) {
         const std::u16string units = text.substring(window);
-        std::vector<FenceLine> lines = MarkdownSyntaxScanner::fenceLines(units, TextRange{0, units.size()});
+        if (readsFenceLines) {
+            std::vector<FenceLine> lines = MarkdownSyntaxScanner::fenceLines(units, TextRange{0, units.size()});
+            moveBy(lines, window.location);
+            fenceLinesChanged = replaceWindow(fenceLines_, window, lines) || fenceLinesChanged;
+        }
         std::vector<BacktickRun> runs = MarkdownSyntaxScanner::backtickRuns(units, TextRange{0, units.size()});
-        moveBy(lines, window.location);
         moveBy(runs, window.location);
-        fenceLinesChanged = replaceWindow(fenceLines_, window, lines) || fenceLinesChanged;
         if (replaceWindow(runs_, window, runs) || runsDropped) {
             runsChanged = runsChanged ? unionRange(*runsChanged, window) : window;
         }

@@ -74,6 +74,11 @@ public:
 
 private:
     template <typename Text> void updateFrom(const Text &text, const std::vector<CharacterEdit> &edits);
+    /// The stretches to read the backtick runs of again after the changes, when each lies well inside
+    /// a line that is no fence line: such a change leaves every fence line as it was. None otherwise.
+    template <typename Text>
+    std::optional<std::vector<TextRange>> runStretchesAround(const Text &text,
+                                                             const std::vector<TextRange> &changed) const;
     void followEdit(const CharacterEdit &edit);
     void rebuildBlocks();
     void rebuildSpans();

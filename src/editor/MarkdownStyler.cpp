@@ -3,13 +3,14 @@
 #include "editor/CodeTokenPreservation.h"
 #include "editor/EditorPreferences.h"
 #include "editor/FontMetrics.h"
+#include "editor/LineCutPoints.h"
 #include "editor/LineStartRanges.h"
 #include "editor/LinkPasteBehavior.h"
 #include "editor/MarkdownBareAddresses.h"
 #include "editor/MarkdownCodeTokenIndex.h"
 #include "editor/MarkdownDelimitedSpans.h"
-#include "editor/MarkdownLetterEdits.h"
 #include "editor/MarkdownLinkMatcher.h"
+#include "editor/MarkdownPatternReach.h"
 #include "editor/MarkdownSyntaxScanner.h"
 #include "editor/StringRanges.h"
 
@@ -166,6 +167,40 @@ std::vector<TextRange> rangesOutsideStyledCode(std::u16string_view text, const D
     return ranges;
 }
 
+/// The matches a pass finds in its long lines, each as the search found it, before any check drops
+/// it (a search resumes after every match it finds, kept or not): what the lines' cut points are
+/// placed by.
+struct LongLineMatches {
+    std::vector<TextRange> lines; // the long line-feed lines, in text order
+    std::vector<TextRange> matches;
+
+    void note(TextRange match) {
+        if (overlapsAny(match, lines)) {
+            matches.push_back(match);
+        }
+    }
+};
+
+/// The line-feed lines holding a line at least LineCutPoints::longLineLength long between two line
+/// starts (or a line start and the end of its searched range).
+std::vector<TextRange> longLines(std::u16string_view text, const std::vector<LineStart> &starts) {
+    std::vector<TextRange> lines;
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        const std::size_t end =
+            k + 1 < starts.size() ? std::min(starts[k + 1].start, starts[k].limit) : starts[k].limit;
+        if (end - starts[k].start < LineCutPoints::longLineLength ||
+            (!lines.empty() && lines.back().end() > starts[k].start)) {
+            continue;
+        }
+        const std::size_t feedBefore = text.rfind(u'\n', starts[k].start == 0 ? 0 : starts[k].start - 1);
+        const std::size_t lineStart =
+            starts[k].start == 0 || feedBefore == std::u16string_view::npos ? 0 : feedBefore + 1;
+        const std::size_t feedAfter = findUnit(text, starts[k].start, u'\n');
+        lines.push_back(rangeBetween(lineStart, std::min(feedAfter + 1, text.size())));
+    }
+    return lines;
+}
+
 /// What one full pass shares between its steps: the attribute sets it puts on again and again, built
 /// once per pass (so that a changed preference applies from the next pass on), and the parts of the
 /// text its patterns search.
@@ -187,6 +222,8 @@ struct PassContext {
     Attributes strikethrough{{AttributeKey::strikethroughStyle, std::int64_t{1}}};
     Attributes rule{{AttributeKey::foregroundColor, Color::system(SystemColorRole::clear)},
                     {AttributeKey::veltoHorizontalRule, secondaryLabelColor()}};
+    /// Where the pass notes the matches it finds in long lines, when it does.
+    LongLineMatches *recorded = nullptr;
 
     PassContext(std::u16string_view text, const DocumentStructure &structure, FullPassSearch search)
         : searchesEverything(search == FullPassSearch::everything)
@@ -201,9 +238,27 @@ struct PassContext {
     }
 };
 
+void noteMatch(const PassContext &context, TextRange match) {
+    if (context.recorded != nullptr) {
+        context.recorded->note(match);
+    }
+}
+
+/// The handler, noting every match first when the pass records its long lines' matches.
+std::function<void(const RegexMatch &)> noting(const PassContext &context,
+                                               const std::function<void(const RegexMatch &)> &handler) {
+    if (context.recorded == nullptr) {
+        return handler;
+    }
+    return [&context, &handler](const RegexMatch &match) {
+        context.recorded->note(match.range());
+        handler(match);
+    };
+}
+
 void enumerateSearched(const std::string &pattern, std::u16string_view text, const PassContext &context,
                        const std::function<void(const RegexMatch &)> &handler) {
-    RegexRunner::enumerateMatches(pattern, text, context.searchedRanges, handler);
+    RegexRunner::enumerateMatches(pattern, text, context.searchedRanges, noting(context, handler));
 }
 
 /// Runs a pattern anchored at line starts over the searched lines that can match it: those whose
@@ -216,7 +271,7 @@ void enumerateLinesStartingWith(const std::string &pattern, std::u16string_view 
         return;
     }
     RegexRunner::enumerateMatches(pattern, text, lineStartRanges(text, context.lineStarts, afterBlanks, begins),
-                                  handler);
+                                  noting(context, handler));
 }
 
 bool isListBullet(char16_t unit) {
@@ -254,7 +309,7 @@ void styleSetextHeadings(TextStorage &storage, const PassContext &context) {
         enumerateSearched(Patterns::setextHeading, text, context, style);
     } else {
         RegexRunner::enumerateMatches(Patterns::setextHeading, text, underlinedLineRanges(text, context.searchedRanges),
-                                      style);
+                                      noting(context, style));
     }
 }
 
@@ -308,6 +363,7 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
     const std::vector<TextRange> codeRanges = mergedInTextOrder(structure.literalCodeRanges());
     std::vector<TextRange> linkRanges;
     enumerateMarkdownLinks(text, [&](const RegexMatch &match) {
+        noteMatch(context, match.range());
         if (MarkdownSyntaxScanner::isEscaped(match.range(1).location, text) || overlapsAny(match.range(), codeRanges)) {
             return;
         }
@@ -324,6 +380,7 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
     });
     // The addresses' matcher jumps from colon to colon, so it searches the searched ranges whole.
     enumerateBareAddresses(text, context.searchedRanges, [&](const RegexMatch &match) {
+        noteMatch(context, match.range());
         TextRange address = match.range();
         while (address.length > 0 && isBareAddressTrailingPunctuation(text[address.end() - 1])) {
             --address.length;
@@ -347,6 +404,7 @@ void styleDelimited(TextStorage &storage, const PassContext &context, const Deli
                     const std::function<void(TextRange content)> &styleContent) {
     const std::u16string_view text = textOf(storage);
     enumerateDelimitedSpans(span, text, context.searchedRanges, [&](const RegexMatch &match) {
+        noteMatch(context, match.range());
         const TextRange content = match.range(1);
         if (MarkdownSyntaxScanner::isEscaped(match.range().location, text) ||
             MarkdownSyntaxScanner::isEscaped(content.end(), text)) {
@@ -397,6 +455,7 @@ void styleInlineCode(TextStorage &storage, const Color &color, const DocumentStr
                           {AttributeKey::veltoInlineCode, codeBackgroundColor()},
                           {AttributeKey::ligature, std::int64_t{0}}};
     for (const InlineCodeSpan &span : structure.inlineCodeSpans) {
+        noteMatch(context, span.fullRange);
         storage.updateAttributes(span.fullRange, [&code](const Attributes &old) {
             return old.without(AttributeKey::link)
                 .without(AttributeKey::underlineStyle)
@@ -427,12 +486,13 @@ void styleFencedCode(TextStorage &storage, const Color &color, const DocumentStr
     }
 }
 
-/// Replaces the attributes of the storage from `offset` on with the runs of the styled scratch copy.
-/// A run that the storage already holds as it is stays untouched: most of a large region comes out
-/// of its pass as it went in, and leaving it alone spares the run buffer and the view's relayout.
-void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset) {
-    for (const AttributeRun &run : scratch.attributeRuns(TextRange{0, scratch.length()})) {
-        const TextRange target{offset + run.range.location, run.range.length};
+/// Replaces the attributes of the storage from `offset` on with the runs of the styled scratch copy
+/// over the range. A run that the storage already holds as it is stays untouched: most of a large
+/// region comes out of its pass as it went in, and leaving it alone spares the run buffer and the
+/// view's relayout.
+void copyRuns(const TextStorage &scratch, TextRange range, TextStorage &storage, std::size_t offset) {
+    for (const AttributeRun &run : scratch.attributeRuns(range)) {
+        const TextRange target{offset + run.range.location - range.location, run.range.length};
         TextRange held;
         if (storage.attributes(target.location, &held) == run.attributes && held.location <= target.location &&
             held.end() >= target.end()) {
@@ -440,6 +500,10 @@ void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offs
         }
         storage.setAttributes(run.attributes, target);
     }
+}
+
+void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset) {
+    copyRuns(scratch, TextRange{0, scratch.length()}, storage, offset);
 }
 
 /// What a pass over a storage left it at: the storage equals a full pass over its text from then
@@ -460,6 +524,9 @@ struct IndexedStorage {
     std::uint64_t characterVersion;
     std::shared_ptr<MarkdownCodeTokenIndex> index;
     std::optional<PassState> lastPass;
+    /// The cut points of the storage's long lines, for the text at cutPointsVersion.
+    LineCutPoints cutPoints;
+    std::uint64_t cutPointsVersion = 0;
 };
 
 struct RememberedStorages {
@@ -491,7 +558,7 @@ std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &sto
     auto found = storages.find(storage);
     if (found == storages.entries.end()) {
         storages.entries.push_front(
-            IndexedStorage{storage.identity(), storage.characterVersion(), freshIndex(), std::nullopt});
+            IndexedStorage{storage.identity(), storage.characterVersion(), freshIndex(), std::nullopt, {}, 0});
         if (storages.entries.size() > RememberedStorages::remembered) {
             storages.entries.pop_back();
         }
@@ -519,9 +586,10 @@ void rememberPass(const TextStorage &storage, const Attributes &base) {
     }
 }
 
-/// The one character edit made since the last pass over the storage, when that pass used these
-/// plain attributes and nothing but the edit changed the storage since: none otherwise.
-std::optional<CharacterEdit> onlyEditSinceLastPass(const TextStorage &storage, const Attributes &base) {
+/// The character edits made since the last pass over the storage, when that pass used these plain
+/// attributes and nothing but one editing group of them changed the storage since: none otherwise.
+std::optional<std::vector<CharacterEdit>> editsOfOneGroupSinceLastPass(const TextStorage &storage,
+                                                                       const Attributes &base) {
     RememberedStorages &storages = rememberedStorages();
     std::lock_guard lock(storages.mutex);
     const auto found = storages.find(storage);
@@ -529,15 +597,42 @@ std::optional<CharacterEdit> onlyEditSinceLastPass(const TextStorage &storage, c
         return std::nullopt;
     }
     const PassState &pass = *found->lastPass;
-    if (pass.characterVersion + 1 != storage.characterVersion() ||
-        pass.editingGroups + 1 != storage.finishedEditingGroups() || pass.base != base) {
+    if (pass.editingGroups + 1 != storage.finishedEditingGroups() || pass.base != base) {
         return std::nullopt;
     }
-    const std::optional<std::vector<CharacterEdit>> edits = storage.characterEditsSince(pass.characterVersion);
-    if (!edits || edits->size() != 1) {
+    std::optional<std::vector<CharacterEdit>> edits = storage.characterEditsSince(pass.characterVersion);
+    if (!edits || edits->empty()) {
         return std::nullopt;
     }
-    return edits->front();
+    return edits;
+}
+
+/// The cut points of the storage's long lines, brought up to its text: none when its edits since
+/// they were placed are no longer known.
+LineCutPoints currentCutPoints(const TextStorage &storage) {
+    RememberedStorages &storages = rememberedStorages();
+    std::lock_guard lock(storages.mutex);
+    const auto found = storages.find(storage);
+    if (found == storages.entries.end()) {
+        return {};
+    }
+    LineCutPoints cutPoints = found->cutPoints;
+    if (const auto edits = storage.characterEditsSince(found->cutPointsVersion)) {
+        cutPoints.moveThrough(*edits);
+    } else {
+        cutPoints.clear();
+    }
+    return cutPoints;
+}
+
+void rememberCutPoints(const TextStorage &storage, LineCutPoints cutPoints) {
+    RememberedStorages &storages = rememberedStorages();
+    std::lock_guard lock(storages.mutex);
+    const auto found = storages.find(storage);
+    if (found != storages.entries.end()) {
+        found->cutPoints = std::move(cutPoints);
+        found->cutPointsVersion = storage.characterVersion();
+    }
 }
 
 // ---- regions of the incremental pass ----
@@ -713,9 +808,12 @@ void enumerate(const std::string &pattern, std::u16string_view text,
 namespace {
 
 /// The full pass over the storage whose code structure is given.
+///
+/// With `recorded`, the pass also notes the matches it finds in long lines there: in the lines it
+/// names, or when it names none, in the text's own long lines, which it then names.
 void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
                    const std::function<DocumentStructure()> &structureOfText,
-                   FullPassSearch search = FullPassSearch::outsideStyledCode) {
+                   FullPassSearch search = FullPassSearch::outsideStyledCode, LongLineMatches *recorded = nullptr) {
     const Color resolved = color.value_or(textColor());
     const TextRange whole{0, storage.length()};
     std::vector<PreservedCodeToken> preserved;
@@ -726,7 +824,13 @@ void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
     storage.setAttributes(baseAttributes(resolved), whole);
     if (whole.length > 0) {
         const DocumentStructure structure = structureOfText();
-        const PassContext context(storage.string(), structure, search);
+        PassContext context(storage.string(), structure, search);
+        if (recorded != nullptr) {
+            if (recorded->lines.empty()) {
+                recorded->lines = longLines(storage.string(), context.lineStarts);
+            }
+            context.recorded = recorded->lines.empty() ? nullptr : recorded;
+        }
         styleHeadings(storage, context);
         styleSetextHeadings(storage, context);
         styleQuotes(storage, resolved, context);
@@ -738,14 +842,19 @@ void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
         styleHorizontalRules(storage, structure, context);
         styleInlineCode(storage, resolved, structure, context);
         styleFencedCode(storage, resolved, structure);
+        for (const FencedCodeBlock &block : structure.fencedBlocks) {
+            noteMatch(context, block.fullRange); // no line a block touches is cut
+        }
         restoreCodeTokens(preserved, structure, storage);
     }
     storage.endEditing();
 }
 
 /// The full pass over a scratch copy, which gets no code index of its own.
-void applyToScratch(TextStorage &scratch, const std::optional<Color> &color) {
-    applyFullPass(scratch, color, [&scratch] { return MarkdownSyntaxScanner::structure(scratch.string()); });
+void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, LongLineMatches *recorded = nullptr) {
+    applyFullPass(
+        scratch, color, [&scratch] { return MarkdownSyntaxScanner::structure(scratch.string()); },
+        FullPassSearch::outsideStyledCode, recorded);
 }
 
 } // namespace
@@ -758,7 +867,12 @@ void apply(TextStorage &storage, const std::optional<Color> &color, FullPassSear
         index->takeStructureChange();
         return index->structure();
     };
-    applyFullPass(storage, color, indexedStructure, search);
+    LongLineMatches recorded;
+    applyFullPass(storage, color, indexedStructure, search, &recorded);
+    LineCutPoints cutPoints;
+    cutPoints.replace(TextRange{0, storage.length()},
+                      LineCutPoints::of(storage.string(), recorded.lines, std::move(recorded.matches)));
+    rememberCutPoints(storage, std::move(cutPoints));
     rememberPass(storage, baseAttributes(color.value_or(textColor())));
 }
 
@@ -795,24 +909,177 @@ std::optional<TextRange> linesInsideCodeContents(const TextStorage &storage, con
     return lines;
 }
 
-/// A keystroke that changed letters among letters, the only change since the last pass, keeps every
-/// attribute the pass left: its inserted letters take those of their neighbours and nothing else
-/// changes. Returns the inserted range, or none when the edit is not such a keystroke.
-std::optional<TextRange> restyleLetterEdit(TextStorage &storage, const MarkdownCodeTokenIndex &index,
-                                           const std::optional<Color> &color) {
-    const std::optional<CharacterEdit> edit = onlyEditSinceLastPass(storage, baseAttributes(color.value_or(textColor())));
-    if (!edit || !keepsStylingOfLetterEdit(storage, *edit, index)) {
+// ---- windows of a long line ----
+//
+// A change inside one long line is restyled through a window of the line between two of its cut
+// points, placed so that the full pass over the text now finds in the window exactly what a pass
+// started afresh at the window's start finds:
+// - at the start, a cut point of the text before the change whose searches cannot read as far as the
+//   change: the searches before it found what they found before, and none crossed it then;
+// - at the end, a cut point of the text before the change, after the change, that no match of the
+//   window's pass crosses now: the searches from there on are those that ran there before.
+// The window's pass reads the text up to where its searches begun before the end can read, so
+// what it finds before the end is what the full pass finds.
+
+/// The longest stretch of a line a window's pass reads; beyond it restyling the line costs as much.
+constexpr std::size_t longestWindowPass = 64 * 1024;
+
+/// The stretch the edits changed, in the text as it is now: from the first unit any of them touched
+/// to the last, whatever lies between.
+TextRange changedStretch(const std::vector<CharacterEdit> &edits) {
+    std::optional<TextRange> stretch;
+    for (const CharacterEdit &edit : edits) {
+        const std::size_t oldEnd = edit.location + edit.oldLength;
+        const std::size_t newEnd = edit.location + edit.newLength;
+        if (!stretch) {
+            stretch = TextRange{edit.location, edit.newLength};
+            continue;
+        }
+        const auto moved = [&](std::size_t position, std::size_t inside) {
+            return position <= edit.location ? position
+                   : position >= oldEnd      ? position - edit.oldLength + edit.newLength
+                                             : inside;
+        };
+        const std::size_t start = std::min(moved(stretch->location, edit.location), edit.location);
+        const std::size_t end = std::max(moved(stretch->end(), newEnd), newEnd);
+        stretch = rangeBetween(start, end);
+    }
+    return stretch.value_or(TextRange{});
+}
+
+/// Whether every edit kept the units it removed and none of them was a line feed.
+bool removedNoLineFeed(const std::vector<CharacterEdit> &edits) {
+    return std::all_of(edits.begin(), edits.end(), [](const CharacterEdit &edit) {
+        return edit.keepsRemovedUnits() && edit.removedUnits.find(u'\n') == std::u16string::npos;
+    });
+}
+
+bool crosses(TextRange range, std::size_t position) {
+    return range.location < position && position < range.end();
+}
+
+/// Where to start a window: the nearest cut point before the change whose searches cannot read as
+/// far as the change, else the line's start, where every search starts afresh anyway, unless the
+/// line may underline the one before it (its first unit is "=", or may have been).
+std::optional<std::size_t> windowStart(const TextStorage &storage, const LineCutPoints &cutPoints, TextRange line,
+                                       TextRange changed) {
+    if (changed.location >= line.location + 2) {
+        for (const std::size_t point : cutPoints.atOrBefore(changed.location - 2, 4)) {
+            if (point <= line.location) {
+                break;
+            }
+            if (markdownPatternReach(storage, point, line.location, line.end()) <= changed.location) {
+                return point;
+            }
+        }
+    }
+    const bool mayUnderline =
+        line.location > 0 && (changed.location == line.location || storage.characterAt(line.location) == u'=');
+    return mayUnderline ? std::nullopt : std::optional<std::size_t>(line.location);
+}
+
+/// Where a window may end: the nearest cut points after the change, then the line's end, where
+/// every search stops anyway; never the line's end when the window starts at the line's start.
+std::vector<std::size_t> windowEnds(const LineCutPoints &cutPoints, TextRange line, TextRange changed,
+                                    std::size_t start) {
+    std::vector<std::size_t> ends;
+    for (const std::size_t point : cutPoints.atOrAfter(changed.end() + 1, 4)) {
+        if (point >= line.end()) {
+            break;
+        }
+        ends.push_back(point);
+    }
+    if (start > line.location) {
+        ends.push_back(line.end());
+    }
+    return ends;
+}
+
+/// The inline code spans of the index over the range, moved to a copy of it that starts at the
+/// range's start and cut at its end.
+std::vector<InlineCodeSpan> spansInCopyOf(const MarkdownCodeTokenIndex &index, TextRange range) {
+    std::vector<InlineCodeSpan> spans;
+    for (const InlineCodeSpan &span : index.inlineCodeSpansOverlapping(range)) {
+        const auto inCopy = [&range](TextRange part) {
+            return rangeBetween(part.location - range.location, std::min(part.end(), range.end()) - range.location);
+        };
+        spans.push_back(InlineCodeSpan{inCopy(span.fullRange), inCopy(span.contentRange)});
+    }
+    return spans;
+}
+
+/// Restyles the window of the line when no match of its pass crosses its end: returns the window,
+/// with the cut points inside it placed anew; none when it cannot be cut there.
+std::optional<TextRange> restyleWindow(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange window,
+                                       TextRange line, LineCutPoints &cutPoints, const std::optional<Color> &color) {
+    const TextRange read =
+        rangeBetween(window.location, markdownPatternReach(storage, window.end(), window.location, line.end()));
+    if (read.length > longestWindowPass) {
         return std::nullopt;
     }
-    const std::optional<Attributes> attributes = attributesOfInsertedLetters(storage, *edit);
-    if (!attributes) {
+    for (const InlineCodeSpan &span : index.inlineCodeSpansOverlapping(read)) {
+        if (crosses(span.fullRange, window.location) || crosses(span.fullRange, window.end())) {
+            return std::nullopt;
+        }
+    }
+    TextStorage scratch(storage.substring(read));
+    const DocumentStructure structure{{}, spansInCopyOf(index, read)};
+    LongLineMatches recorded;
+    recorded.lines = {TextRange{0, scratch.length()}};
+    applyFullPass(
+        scratch, color, [&structure] { return structure; }, FullPassSearch::outsideStyledCode, &recorded);
+    const std::size_t end = window.length;
+    std::vector<TextRange> matchesBeforeEnd;
+    for (const TextRange match : recorded.matches) {
+        if (crosses(match, end)) {
+            return std::nullopt;
+        }
+        if (match.location < end) {
+            matchesBeforeEnd.push_back(match);
+        }
+    }
+    storage.beginEditing();
+    copyRuns(scratch, TextRange{0, end}, storage, window.location);
+    storage.endEditing();
+    // The window's ends are cut points now, unless they are the line's own.
+    std::vector<std::size_t> points;
+    if (window.location > line.location) {
+        points.push_back(window.location);
+    }
+    for (const std::size_t point : LineCutPoints::of(scratch.string(), {TextRange{0, end}}, matchesBeforeEnd)) {
+        points.push_back(window.location + point);
+    }
+    if (window.end() < line.end()) {
+        points.push_back(window.end());
+    }
+    cutPoints.replace(window, points);
+    return window;
+}
+
+/// Restyles a change inside one long line through a window of the line, when one can be placed:
+/// returns the window, or none.
+std::optional<TextRange> restyleWithinLongLine(TextStorage &storage, const MarkdownCodeTokenIndex &index,
+                                               const std::vector<CharacterEdit> &edits, LineCutPoints &cutPoints,
+                                               const std::optional<Color> &color) {
+    const TextRange changed = changedStretch(edits);
+    if (!removedNoLineFeed(edits) || changed.end() > storage.length() ||
+        storage.findForward(u'\n', changed) < changed.end()) {
         return std::nullopt;
     }
-    const TextRange inserted{edit->location, edit->newLength};
-    if (inserted.length > 0) {
-        storage.setAttributes(*attributes, inserted);
+    const TextRange line = lineFeedLines(storage, changed);
+    if (line.length < LineCutPoints::longLineLength || !index.fencedBlocksOverlapping(line).empty()) {
+        return std::nullopt;
     }
-    return inserted;
+    const std::optional<std::size_t> start = windowStart(storage, cutPoints, line, changed);
+    if (!start) {
+        return std::nullopt;
+    }
+    for (const std::size_t end : windowEnds(cutPoints, line, changed, *start)) {
+        if (const auto window = restyleWindow(storage, index, rangeBetween(*start, end), line, cutPoints, color)) {
+            return window;
+        }
+    }
+    return std::nullopt;
 }
 
 TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color);
@@ -851,12 +1118,18 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
     // here can pair every later run differently, and all of that must be restyled.
     const std::optional<TextRange> structureChange = index->takeStructureChange();
     const TextRange edited = rangeBetween(std::min(editedRange.location, length), std::min(editedRange.end(), length));
+    LineCutPoints cutPoints = currentCutPoints(storage);
     if (!structureChange) {
-        if (const std::optional<TextRange> letters = restyleLetterEdit(storage, *index, color)) {
-            return *letters;
+        const auto edits = editsOfOneGroupSinceLastPass(storage, baseAttributes(color.value_or(textColor())));
+        if (edits) {
+            if (const auto window = restyleWithinLongLine(storage, *index, *edits, cutPoints, color)) {
+                rememberCutPoints(storage, std::move(cutPoints));
+                return *window;
+            }
         }
         if (const std::optional<TextRange> lines = linesInsideCodeContents(storage, *index, edited)) {
             restyleCodeLines(storage, *index, *lines, color);
+            rememberCutPoints(storage, std::move(cutPoints));
             return *lines;
         }
     }
@@ -872,13 +1145,20 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
         return region;
     }
     TextStorage scratch(storage.substring(region));
-    applyToScratch(scratch, color);
+    LongLineMatches recorded;
+    applyToScratch(scratch, color, &recorded);
     const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
     const DocumentStructure structure{index->fencedBlocksOverlapping(region), {}};
     storage.beginEditing();
     copyRuns(scratch, storage, region.location);
     restoreCodeTokens(preserved, structure, storage);
     storage.endEditing();
+    std::vector<std::size_t> points;
+    for (const std::size_t point : LineCutPoints::of(scratch.string(), recorded.lines, std::move(recorded.matches))) {
+        points.push_back(region.location + point);
+    }
+    cutPoints.replace(region, points);
+    rememberCutPoints(storage, std::move(cutPoints));
     return region;
 }
 

@@ -317,6 +317,45 @@ std::size_t TextStorage::findBackward(char16_t unit, std::size_t before) const {
     return TextRange::notFound;
 }
 
+std::size_t TextStorage::findForward(char16_t unit, TextRange within) const {
+    checkRange(within);
+    if (within.length == 0) {
+        return within.end();
+    }
+    for (std::size_t chunk = chunkHolding(within.location); chunk < chunks_.size(); ++chunk) {
+        const std::size_t start = chunkStarts_[chunk];
+        if (start >= within.end()) {
+            break;
+        }
+        const std::size_t found =
+            chunks_[chunk].units.find(unit, within.location > start ? within.location - start : 0);
+        if (found != std::u16string::npos) {
+            return std::min(start + found, within.end());
+        }
+    }
+    return within.end();
+}
+
+std::size_t TextStorage::findBackward(char16_t unit, TextRange within) const {
+    checkRange(within);
+    std::size_t before = within.end();
+    if (before == within.location) {
+        return TextRange::notFound;
+    }
+    for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
+        const std::size_t start = chunkStarts_[chunk];
+        const std::size_t found = chunks_[chunk].units.rfind(unit, before - 1 - start);
+        if (found != std::u16string::npos) {
+            return start + found >= within.location ? start + found : TextRange::notFound;
+        }
+        if (start <= within.location) {
+            break;
+        }
+        before = start; // the next chunk down is searched whole
+    }
+    return TextRange::notFound;
+}
+
 std::vector<std::u16string_view> TextStorage::pieces() const {
     std::vector<std::u16string_view> all;
     all.reserve(chunks_.size());

@@ -91,6 +91,10 @@ public:
     std::size_t findForward(char16_t unit, std::size_t from) const;
     /// Where the last `unit` before `before` lies, or TextRange::notFound when there is none.
     std::size_t findBackward(char16_t unit, std::size_t before) const;
+    /// Where the first `unit` in the range lies, or the range's end when there is none.
+    std::size_t findForward(char16_t unit, TextRange within) const;
+    /// Where the last `unit` in the range lies, or TextRange::notFound when there is none.
+    std::size_t findBackward(char16_t unit, TextRange within) const;
     /// The text as it lies in memory, in order: one piece per chunk, none empty, no surrogate pair
     /// split between two pieces (a break iterator walks them in place). Valid until the characters
     /// next change.

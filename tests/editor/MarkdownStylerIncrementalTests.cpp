@@ -255,39 +255,37 @@ TEST_F(MarkdownStylerIncrementalTests, EditsAtTheEndOfAnUnclosedBlockStayInsideI
     }
 }
 
-// Letters typed or deleted among letters keep every run the last pass left (the inserted letters
-// take their neighbours'); anything the letters could change restyles the lines as before. Either
-// way the page ends as a full pass styles it.
-TEST_F(MarkdownStylerIncrementalTests, LetterEditsAmongLettersKeepTheRuns) {
+// Keystrokes among letters and next to markers, each styled on its own as the editor styles it: the
+// page ends as a full pass styles it.
+TEST_F(MarkdownStylerIncrementalTests, KeystrokesAmongLettersAndMarkersEqualAFullPass) {
     struct Case {
         const char16_t *text;
         std::size_t location;
         std::size_t removed;
         const char16_t *inserted;
-        bool keepsRuns;
     };
     const Case cases[] = {
-        {u"some **bold words** here", 9, 0, u"x", true},          // inside strong text
-        {u"some **bold words** here", 7, 0, u"x", false},         // next to its delimiters
-        {u"some **bold words** here", 8, 2, u"", true},           // deleting letters
-        {u"some a*b here", 6, 1, u"", false},                     // deleting a star between letters
-        {u"some ab here", 6, 1, u"1", false},                     // a digit is no letter
-        {u"# Title text", 4, 0, u"xy", true},                     // in a heading
-        {u"word", 0, 0, u"x", true},                              // at the start of the text
-        {u"*em* word", 9, 0, u"s", true},                         // at its end
-        {u"see https://velto.example/page now", 16, 0, u"x", false}, // in a bare address
-        {u"see httpxs://a.b now", 8, 1, u"", false},              // making a bare address
-        {u"[my label](dest) more", 6, 0, u"x", true},             // in a link's label
-        {u"[my label](dest) more", 13, 0, u"x", false},           // in its destination, the link's value
-        {u"```js\ncode\n```\n", 4, 0, u"x", false},                // in a fence's language
-        {u"a `code span` b", 5, 0, u"x", true},                   // in a code span
-        {u"> quoted words", 5, 0, u"x", true},                    // in a quote
-        {u"Title line\n===\n", 3, 0, u"x", true},                 // in a setext title
-        {u"Title line\n===\n", 10, 0, u"s", true},                // at its end
-        {u"# some _light_ words", 14, 0, u"x", false},             // after a delimiter
-        {u"# some _light words", 13, 0, u"x", true},               // before a blank
-        {u"# some _light words", 14, 0, u"x", false},              // after a blank
-        {u"> quoted words", 1, 0, u"x", false},                    // between marker and blank
+        {u"some **bold words** here", 9, 0, u"x"},          // inside strong text
+        {u"some **bold words** here", 7, 0, u"x"},         // next to its delimiters
+        {u"some **bold words** here", 8, 2, u""},           // deleting letters
+        {u"some a*b here", 6, 1, u""},                     // deleting a star between letters
+        {u"some ab here", 6, 1, u"1"},                     // a digit is no letter
+        {u"# Title text", 4, 0, u"xy"},                     // in a heading
+        {u"word", 0, 0, u"x"},                              // at the start of the text
+        {u"*em* word", 9, 0, u"s"},                         // at its end
+        {u"see https://velto.example/page now", 16, 0, u"x"}, // in a bare address
+        {u"see httpxs://a.b now", 8, 1, u""},              // making a bare address
+        {u"[my label](dest) more", 6, 0, u"x"},             // in a link's label
+        {u"[my label](dest) more", 13, 0, u"x"},           // in its destination, the link's value
+        {u"```js\ncode\n```\n", 4, 0, u"x"},                // in a fence's language
+        {u"a `code span` b", 5, 0, u"x"},                   // in a code span
+        {u"> quoted words", 5, 0, u"x"},                    // in a quote
+        {u"Title line\n===\n", 3, 0, u"x"},                 // in a setext title
+        {u"Title line\n===\n", 10, 0, u"s"},                // at its end
+        {u"# some _light_ words", 14, 0, u"x"},             // after a delimiter
+        {u"# some _light words", 13, 0, u"x"},               // before a blank
+        {u"# some _light words", 14, 0, u"x"},              // after a blank
+        {u"> quoted words", 1, 0, u"x"},                    // between marker and blank
     };
     for (std::size_t index = 0; index < std::size(cases); ++index) {
         const Case &example = cases[index];
@@ -295,24 +293,33 @@ TEST_F(MarkdownStylerIncrementalTests, LetterEditsAmongLettersKeepTheRuns) {
         MarkdownStyler::apply(storage);
         storage.replaceCharacters(TextRange{example.location, example.removed}, example.inserted);
         const TextRange inserted{example.location, std::u16string_view(example.inserted).size()};
-        const TextRange region = MarkdownStyler::apply(storage, inserted);
+        MarkdownStyler::apply(storage, inserted);
         const std::u16string text = storage.substring(TextRange{0, storage.length()});
-        EXPECT_EQ(region == inserted, example.keepsRuns) << "case " << index;
         EXPECT_EQ(perCharacter(storage), perCharacter(styled(text))) << "case " << index;
     }
 }
 
-// The runs are kept only when the edit is the one change since a pass in the same colours.
-TEST_F(MarkdownStylerIncrementalTests, LetterEditsRestyleAfterOtherChanges) {
-    TextStorage storage(u"some **bold words** here");
+// Only a change that is one editing group since a pass in the same colours is restyled through a
+// window of its long line; after anything else the whole line is restyled.
+TEST_F(MarkdownStylerIncrementalTests, LongLineWindowsOnlyAfterOneGroupSinceAPass) {
+    std::u16string line;
+    while (line.size() < 20000) {
+        line += u"some **bold words** here ";
+    }
+    TextStorage storage(line);
     MarkdownStyler::apply(storage);
-    storage.replaceCharacters(TextRange{9, 0}, u"x");
-    storage.replaceCharacters(TextRange{9, 0}, u"y");
-    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{9, 2}), (TextRange{0, storage.length()}));
+    const TextRange whole{0, storage.length()};
+    const std::size_t middle = line.find(u"words", whole.length / 2) + 2;
+    storage.replaceCharacters(TextRange{middle, 0}, u"x");
+    EXPECT_LT(MarkdownStyler::apply(storage, TextRange{middle, 1}).length, whole.length / 4);
+
+    storage.replaceCharacters(TextRange{middle, 0}, u"x");
+    storage.replaceCharacters(TextRange{middle, 0}, u"y");
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{middle, 2}).length, storage.length());
 
     const Color red = Color::sRGB(1, 0, 0);
-    storage.replaceCharacters(TextRange{9, 0}, u"z");
-    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{9, 1}, red), (TextRange{0, storage.length()}));
+    storage.replaceCharacters(TextRange{middle, 0}, u"z");
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{middle, 1}, red).length, storage.length());
     EXPECT_EQ(perCharacter(storage), perCharacter([&storage, &red] {
                   TextStorage fresh(storage.string());
                   MarkdownStyler::apply(fresh, red);
@@ -320,6 +327,6 @@ TEST_F(MarkdownStylerIncrementalTests, LetterEditsRestyleAfterOtherChanges) {
               }()));
 
     storage.addAttribute(AttributeKey::kern, 1.0, TextRange{0, 3});
-    storage.replaceCharacters(TextRange{9, 0}, u"w");
-    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{9, 1}, red), (TextRange{0, storage.length()}));
+    storage.replaceCharacters(TextRange{middle, 0}, u"w");
+    EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{middle, 1}, red).length, storage.length());
 }
