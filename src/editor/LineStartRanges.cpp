@@ -62,33 +62,6 @@ std::vector<TextRange> lineStartRanges(std::u16string_view text, const std::vect
     return ranges;
 }
 
-std::vector<TextRange> linesContaining(std::u16string_view text, const std::vector<TextRange> &within,
-                                       std::u16string_view needle) {
-    std::vector<TextRange> ranges;
-    for (const TextRange searched : within) {
-        const std::u16string_view searchedText = text.substr(0, searched.end());
-        std::size_t position = searched.location;
-        while (position + needle.size() <= searched.end()) {
-            const std::size_t found = findUnit(searchedText, position, needle.front());
-            if (found + needle.size() > searched.end()) {
-                break;
-            }
-            if (searchedText.substr(found, needle.size()) != needle) {
-                position = found + 1;
-                continue;
-            }
-            std::size_t lineStart = found;
-            while (lineStart > searched.location && text[lineStart - 1] != u'\n') {
-                --lineStart;
-            }
-            const std::size_t lineEnd = lineFeedLineEnd(text, found, searched.end());
-            addMerged(ranges, rangeBetween(lineStart, lineEnd));
-            position = lineEnd;
-        }
-    }
-    return ranges;
-}
-
 std::vector<TextRange> underlinedLineRanges(std::u16string_view text, const std::vector<TextRange> &within) {
     std::vector<TextRange> ranges;
     for (const TextRange searched : within) {

@@ -35,12 +35,6 @@ std::vector<LineStart> lineStarts(std::u16string_view text, const std::vector<Te
 std::vector<TextRange> lineStartRanges(std::u16string_view text, const std::vector<LineStart> &starts, bool afterBlanks,
                                        const std::function<bool(char16_t)> &begins);
 
-/// The stretches of `within` made of the line-feed lines that hold `needle`, merged where they meet.
-/// A pattern that never reads across a line feed and whose every match holds the needle (strong text
-/// its "**", a bare address its ":") finds the same matches there as in all of `within`.
-std::vector<TextRange> linesContaining(std::u16string_view text, const std::vector<TextRange> &within,
-                                       std::u16string_view needle);
-
 /// The stretches of `within` where a setext heading can match: every line-feed line followed by a
 /// line that starts with "=", together with that line, merged where they meet.
 std::vector<TextRange> underlinedLineRanges(std::u16string_view text, const std::vector<TextRange> &within);
