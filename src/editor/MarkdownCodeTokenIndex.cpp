@@ -279,20 +279,40 @@ template <typename Text> TextRange runStretchAround(const Text &text, TextRange 
     return rangeBetween(start, end);
 }
 
-/// Whether the change lies well inside one line: it holds no line terminator, and the units before it
-/// on its line are more than a fence line's opening spaces and run, so that the line's start is as it was.
-template <typename Text> bool liesWellInsideItsLine(const Text &text, TextRange change) {
-    constexpr std::size_t fenceStart = 8; // up to three spaces and a run of three, with room to spare
-    constexpr std::size_t longestChange = 64;
-    if (change.location < fenceStart || change.length > longestChange) {
-        return false;
-    }
-    for (std::size_t position = change.location - fenceStart; position < change.end(); ++position) {
+/// Up to three spaces and a run of three fence characters, with room to spare: a change this far
+/// past its line's start leaves the start, and so whether the line can be a fence line, as it was.
+constexpr std::size_t fenceLineStartLength = 8;
+
+template <typename Text> bool holdsLineTerminator(const Text &text, TextRange range) {
+    for (std::size_t position = range.location; position < range.end(); ++position) {
         if (isLineTerminator(text.characterAt(position))) {
-            return false;
+            return true;
         }
     }
-    return true;
+    return false;
+}
+
+/// The start of the line holding the position when it lies at most fenceLineStartLength units
+/// before it; none when it lies further back.
+template <typename Text> std::optional<std::size_t> nearLineStart(const Text &text, std::size_t position) {
+    for (std::size_t start = position; start + fenceLineStartLength >= position; --start) {
+        if (start == 0 || isLineTerminator(text.characterAt(start - 1))) {
+            return start;
+        }
+    }
+    return std::nullopt;
+}
+
+/// Whether the line starting there may be a fence line: a backtick or tilde among its first units.
+template <typename Text> bool mayStartFenceLine(const Text &text, std::size_t lineStart) {
+    const std::size_t end = std::min(lineStart + 4, text.length());
+    for (std::size_t position = lineStart; position < end; ++position) {
+        const char16_t unit = text.characterAt(position);
+        if (unit == u'`' || unit == u'~') {
+            return true;
+        }
+    }
+    return false;
 }
 
 // ---- the index ----
@@ -319,13 +339,21 @@ std::optional<std::vector<TextRange>>
 MarkdownCodeTokenIndex::runStretchesAround(const Text &text, const std::vector<TextRange> &changed) const {
     std::vector<TextRange> stretches;
     for (const TextRange change : changed) {
-        if (!liesWellInsideItsLine(text, change)) {
+        constexpr std::size_t longestChange = 64;
+        if (change.length > longestChange || holdsLineTerminator(text, change)) {
             return std::nullopt;
         }
-        // A fence line starts at its line's start, so the last one starting at or before the change
-        // is the only one that can hold it.
-        const std::size_t after = fenceLines_.firstStartingAtOrAfter(change.location + 1);
-        if (after > 0) {
+        // Near its line's start a change may make or unmake a fence line, so neither the line as it
+        // is nor as it was (whose fence line would start at the line's start, or right after what
+        // was inserted there) may be one. Further on, the line's start is as it was: the line is a
+        // fence line exactly when it was, and a fence line starting at or before the change is the
+        // only one that can hold it.
+        if (const std::optional<std::size_t> lineStart = nearLineStart(text, change.location)) {
+            if (mayStartFenceLine(text, *lineStart) || fenceLines_.firstStartingAtOrAfter(*lineStart) !=
+                                                           fenceLines_.firstStartingAtOrAfter(change.end() + 1)) {
+                return std::nullopt;
+            }
+        } else if (const std::size_t after = fenceLines_.firstStartingAtOrAfter(change.location + 1); after > 0) {
             const FenceLine line = fenceLines_.at(after - 1);
             if (line.start + line.length > change.location) {
                 return std::nullopt;
