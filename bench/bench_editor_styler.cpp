@@ -23,7 +23,7 @@ namespace {
 
 constexpr std::size_t megabyte = 1024 * 1024;
 
-enum class Variant { mixed, largeFence, unclosedFence, unclosedFenceNearTop, singleLine };
+enum class Variant { mixed, largeFence, unclosedFence, unclosedFenceNearTop, singleLine, singleLineProse };
 
 std::u16string sampleText(std::size_t megabytes, Variant variant) {
     const std::size_t units = megabytes * megabyte;
@@ -51,6 +51,17 @@ std::u16string sampleText(std::size_t megabytes, Variant variant) {
         std::mt19937 random(4);
         while (line.size() < units) {
             line += samples::inlineLine(random) + u" ";
+        }
+        return line;
+    }
+    case Variant::singleLineProse: {
+        // A pasted paragraph of plain words: no delimiter, bracket or colon anywhere on the line.
+        static const char16_t *const words[] = {u"the", u"quiet", u"river", u"carries", u"a", u"thought", u"onward"};
+        std::u16string line;
+        std::mt19937 random(5);
+        while (line.size() < units) {
+            line += words[random() % std::size(words)];
+            line += u' ';
         }
         return line;
     }
@@ -235,6 +246,7 @@ void registerAll() {
         {"unclosed_fence_5MB", 5, Variant::unclosedFence},
         {"inside_unclosed_fence_near_top_5MB", 5, Variant::unclosedFenceNearTop},
         {"single_line_1MB", 1, Variant::singleLine},
+        {"single_line_prose_1MB", 1, Variant::singleLineProse},
     };
     const char *places[] = {"start", "middle", "end"};
     for (const Named &text : texts) {
@@ -248,7 +260,8 @@ void registerAll() {
                                          Keystroke, text.megabytes, text.variant, where, std::u16string_view(u"x"))
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond)
-                ->Iterations(text.variant == Variant::singleLine ? 10 : 200);
+                ->Iterations(text.variant == Variant::singleLine || text.variant == Variant::singleLineProse ? 10
+                                                                                                             : 200);
         }
     }
     // In the middle of the single long line, units that change what the patterns see around them.
