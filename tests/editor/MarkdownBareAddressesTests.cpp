@@ -1,5 +1,7 @@
 #include "editor/MarkdownBareAddresses.h"
 
+#include "editor/RandomRanges.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -55,13 +57,7 @@ TEST(MarkdownBareAddressesTests, AgreesWithTheRegularExpressionEngineOnRandomTex
         for (std::size_t k = 0; k < count; ++k) {
             text += pieces[random() % std::size(pieces)];
         }
-        std::vector<TextRange> ranges;
-        std::size_t position = random() % 2 == 0 ? 0 : random() % (text.size() + 1);
-        while (position <= text.size() && ranges.size() < 3) {
-            const std::size_t end = position + random() % (text.size() - position + 1);
-            ranges.push_back(rangeBetween(position, end));
-            position = end + random() % 3;
-        }
+        const std::vector<TextRange> ranges = randomRanges(random, text.size());
         ASSERT_EQ(addressMatches(text, ranges), engineMatches(text, ranges)) << "round " << round;
     }
 }

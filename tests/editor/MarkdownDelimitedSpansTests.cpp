@@ -1,5 +1,7 @@
 #include "editor/MarkdownDelimitedSpans.h"
 
+#include "editor/RandomRanges.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -25,18 +27,6 @@ Matches engineMatches(const DelimitedSpanPattern &span, std::u16string_view text
     RegexRunner::enumerateMatches(span.pattern, text, ranges,
                                   [&](const RegexMatch &match) { matches.push_back(match.groups); });
     return matches;
-}
-
-/// Ascending, disjoint ranges cut at random from the text, some empty, some touching.
-std::vector<TextRange> randomRanges(std::mt19937 &random, std::size_t length) {
-    std::vector<TextRange> ranges;
-    std::size_t position = random() % 3 == 0 ? 0 : random() % (length + 1);
-    while (position <= length && ranges.size() < 4) {
-        const std::size_t end = position + random() % (length - position + 1);
-        ranges.push_back(rangeBetween(position, end));
-        position = end + random() % 3;
-    }
-    return ranges;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "editor/RegexRunner.h"
 
+#include "editor/RandomRanges.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -71,13 +73,7 @@ TEST(RegexRunnerTests, PatternsAnchoredAtLineStartsFindWhatTheEngineFinds) {
         for (std::size_t k = 0; k < length; ++k) {
             text += alphabet[random() % alphabet.size()];
         }
-        std::vector<TextRange> ranges;
-        std::size_t position = random() % 2 == 0 ? 0 : random() % (text.size() + 1);
-        while (position <= text.size() && ranges.size() < 3) {
-            const std::size_t end = position + random() % (text.size() - position + 1);
-            ranges.push_back(rangeBetween(position, end));
-            position = end + random() % 3;
-        }
+        const std::vector<TextRange> ranges = randomRanges(random, text.size());
         for (const std::string &body : anchoredBodies) {
             const auto matchesOf = [&](const std::string &pattern) {
                 std::vector<std::vector<TextRange>> matches;
