@@ -918,6 +918,8 @@ std::optional<TextRange> linesInsideCodeContents(const TextStorage &storage, con
 //   change: the searches before it found what they found before, and none crossed it then;
 // - at the end, a cut point of the text before the change, after the change, that no match of the
 //   window's pass crosses now: the searches from there on are those that ran there before.
+// The line's own start and end serve too, since every search starts and stops there anyway, but not
+// both at once (that window is the line, which the line pass styles with its neighbours).
 // The window's pass reads the text up to where its searches begun before the end can read, so
 // what it finds before the end is what the full pass finds.
 
