@@ -61,15 +61,6 @@ double residentMegabytes() {
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / mebibyte;
 }
 
-std::u16string singleParagraph(std::size_t units) {
-    std::mt19937 random(4);
-    std::u16string line;
-    while (line.size() < units) {
-        line += samples::inlineLine(random) + u" ";
-    }
-    return line;
-}
-
 std::unique_ptr<VeltoTextView> makeView() {
     auto view = std::make_unique<VeltoTextView>();
     view->resize(610, 400);
@@ -468,7 +459,7 @@ void registerAll() {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(50);
     static const std::u16string page = samples::generatedMarkdown(5 * mebibyte);
-    static const std::u16string paragraph = singleParagraph(mebibyte);
+    static const std::u16string paragraph = samples::singleParagraph(mebibyte);
     benchmark::RegisterBenchmark("Keystroke/5MiB/middle", Keystroke, page, false)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)

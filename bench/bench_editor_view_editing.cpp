@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -21,15 +20,7 @@ namespace {
 constexpr std::size_t mebibyte = 1024 * 1024;
 
 std::u16string pageText(bool singleParagraph) {
-    if (!singleParagraph) {
-        return samples::generatedMarkdown(5 * mebibyte);
-    }
-    std::u16string line;
-    std::mt19937 random(4);
-    while (line.size() < mebibyte) {
-        line += samples::inlineLine(random) + u" ";
-    }
-    return line;
+    return singleParagraph ? samples::singleParagraph(mebibyte) : samples::generatedMarkdown(5 * mebibyte);
 }
 
 double milliseconds(std::chrono::steady_clock::duration duration) {

@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -70,14 +69,7 @@ const std::u16string &pageWithKnownMiddle() {
 
 /// One paragraph of 1 MiB of prose.
 const std::u16string &longParagraph() {
-    static const std::u16string text = [] {
-        std::mt19937 random(4);
-        std::u16string line;
-        while (line.size() < 1024 * 1024) {
-            line += samples::inlineLine(random) + u" ";
-        }
-        return line;
-    }();
+    static const std::u16string text = samples::singleParagraph(1024 * 1024);
     return text;
 }
 

@@ -90,4 +90,14 @@ inline std::u16string generatedMarkdown(std::size_t units, unsigned seed = 1) {
     return text;
 }
 
+/// One paragraph of at least `units` UTF-16 units: inline lines joined by spaces, with no line break.
+inline std::u16string singleParagraph(std::size_t units) {
+    std::mt19937 random(4);
+    std::u16string line;
+    while (line.size() < units) {
+        line += inlineLine(random) + u" ";
+    }
+    return line;
+}
+
 } // namespace velto::editor::samples
