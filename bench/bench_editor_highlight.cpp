@@ -93,10 +93,12 @@ void BM_ColdRequest(benchmark::State &state) {
         HighlightJSSyntaxHighlighter highlighter(HighlightJSSyntaxHighlighter::Configuration{
             std::nullopt, nullptr, scriptsFolder, HighlightTokenCache::defaultCostLimit, 2});
         QEventLoop loop;
-        auto request = [&]() -> QCoro::Task<> {
+        // The closure outlives the request: the coroutine reaches its captures through it after resuming.
+        auto requesting = [&]() -> QCoro::Task<> {
             benchmark::DoNotOptimize(co_await highlighter.tokens(source, "python", {}));
             loop.quit();
-        }();
+        };
+        auto request = requesting();
         loop.exec();
     }
 }
@@ -110,10 +112,11 @@ void BM_CacheHit(benchmark::State &state) {
     const std::u16string source = pythonBlock(static_cast<std::size_t>(state.range(0)));
     {
         QEventLoop loop;
-        auto warm = [&]() -> QCoro::Task<> {
+        auto warming = [&]() -> QCoro::Task<> {
             co_await highlighter.tokens(source, "python", {});
             loop.quit();
-        }();
+        };
+        auto warm = warming();
         loop.exec();
     }
     std::size_t tokenCount = 0;
@@ -137,16 +140,19 @@ void BM_FiftyDistinctBlocks(benchmark::State &state) {
             std::nullopt, nullptr, scriptsFolder, HighlightTokenCache::defaultCostLimit, 2});
         QEventLoop loop;
         int remaining = 50;
+        // The coroutine takes what it uses as parameters, which live in its frame across suspensions.
+        auto request = [](HighlightJSSyntaxHighlighter &highlighter, std::u16string source, int &remaining,
+                          QEventLoop &loop) -> QCoro::Task<> {
+            co_await highlighter.tokens(source, "python", {});
+            if (--remaining == 0) {
+                loop.quit();
+            }
+        };
         std::vector<QCoro::Task<>> requests;
         for (int block = 0; block < 50; ++block) {
             const std::u16string source =
                 pythonBlock(1'000, block) + u"# " + std::u16string(1, char16_t(u'A' + round % 26));
-            requests.push_back([&, source]() -> QCoro::Task<> {
-                co_await highlighter.tokens(source, "python", {});
-                if (--remaining == 0) {
-                    loop.quit();
-                }
-            }());
+            requests.push_back(request(highlighter, source, remaining, loop));
         }
         loop.exec();
         ++round;

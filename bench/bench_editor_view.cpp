@@ -234,19 +234,27 @@ struct QuietCoordinatorView : EditorCoordinatorView {
     void beep() override {}
 };
 
+/// A store on a new library in `folder`, once its load has finished.
+std::unique_ptr<velto::VeltoStore> loadedStore(const velto::testing::TemporaryFolder &folder) {
+    std::unique_ptr<velto::VeltoStore> store;
+    bool loaded = false;
+    // The closure outlives the load: the coroutine reaches its captures through it after resuming.
+    auto load = [&]() -> QCoro::Task<> {
+        store = co_await velto::VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880);
+        loaded = true;
+    };
+    auto loading = load();
+    while (!loaded) {
+        QCoreApplication::processEvents();
+    }
+    return store;
+}
+
 /// A keystroke on a 5 MiB page, then the coordinator's hand-over to the store as its save timer does it:
 /// the text converted to UTF-8 and given to setText (the store's write runs off the main thread).
 void HandOver(benchmark::State &state) {
     velto::testing::TemporaryFolder folder;
-    std::unique_ptr<velto::VeltoStore> store;
-    bool loaded = false;
-    auto loading = [&]() -> QCoro::Task<> {
-        store = co_await velto::VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880);
-        loaded = true;
-    }();
-    while (!loaded) {
-        QCoreApplication::processEvents();
-    }
+    std::unique_ptr<velto::VeltoStore> store = loadedStore(folder);
     const std::u16string text = samples::generatedMarkdown(5 * mebibyte);
     store->setText(velto::text::toUTF8(text), velto::systemClock().now());
     TextStorage storage;
@@ -298,14 +306,7 @@ struct CoordinatedPage {
             std::make_unique<velto::DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())), center);
         velto::VeltoPreferences::useStorage(preferences.get());
         velto::VeltoPreferences::registerDefaults();
-        bool loaded = false;
-        auto loading = [&]() -> QCoro::Task<> {
-            store = co_await velto::VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880);
-            loaded = true;
-        }();
-        while (!loaded) {
-            QCoreApplication::processEvents();
-        }
+        store = loadedStore(folder);
         store->setText(velto::text::toUTF8(samples::generatedMarkdown(5 * mebibyte)), velto::systemClock().now());
         coordinator = std::make_unique<VeltoEditorCoordinator>(core, histories, quiet, *store,
                                                                VeltoEditorCoordinator::PanelHooks{},
