@@ -1,5 +1,6 @@
 // Code highlighting: what a cold highlight.js run costs part by part, what a cache hit costs, how many
 // distinct blocks the two execution slots get through, and how fast highlight.js markup is read back.
+#include "BenchTiming.h"
 #include "editor/CodeSyntaxHighlighter.h"
 #include "editor/HighlightMarkupParser.h"
 #include "editor/HighlightScripts.h"
@@ -18,6 +19,7 @@ namespace {
 
 using namespace velto;
 using namespace velto::editor;
+using velto::bench::milliseconds;
 using Clock = std::chrono::steady_clock;
 
 const std::filesystem::path scriptsFolder = VELTO_SOURCE_DIR "/resources/SyntaxHighlighting";
@@ -46,10 +48,6 @@ void ensureApplication() {
         static char *argv[] = {name, nullptr};
         static QCoreApplication application(argc, argv);
     }
-}
-
-double milliseconds(Clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
 }
 
 /// One cold run split into its parts: a new context, the five scripts, the highlight call, the parse.

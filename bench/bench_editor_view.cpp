@@ -1,14 +1,14 @@
 // The text view on generated Markdown, offscreen: opening a page (text, full styling pass, first
 // paint), a keystroke in the middle to its finished repaint, a wheel step, a jump to any position, a
-// keystroke in one long paragraph, a key typed through the view at the start, middle and end, and the memory the open 5 MiB page takes; the editor coordinator's
-// hand-over of a keystroke to the store and its style pass, a keystroke until its code highlighting is
-// done, and spell checking one screen. Each reports the median and the
-// worst single run in milliseconds.
+// keystroke in one long paragraph, a key typed through the view at the start, middle and end, and the
+// memory the open 5 MiB page takes; the editor coordinator's hand-over of a keystroke to the store and its
+// style pass, a keystroke until its code highlighting is done, and spell checking one screen. Each reports
+// the median and the worst single run in milliseconds.
 #include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
 #include "editor/MarkdownStyler.h"
-#include "editor_view/ContinuousSpellChecking.h"
 #include "editor_view/CodeHighlightRequests.h"
+#include "editor_view/ContinuousSpellChecking.h"
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
 #include "platform/Text.h"
@@ -34,23 +34,20 @@
 #include <vector>
 
 using namespace velto::editor;
+using velto::bench::millisecondsTaken;
+using velto::bench::timeIteration;
 
 namespace {
 
 constexpr std::size_t mebibyte = 1024 * 1024;
 
-double milliseconds(std::chrono::steady_clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-void reportSamples(benchmark::State &state, std::vector<double> samples) {
+/// The median and the worst, and the 99th percentile these figures also report.
+void reportSamples(benchmark::State &state, const std::vector<double> &samples) {
     if (samples.empty()) {
         return;
     }
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ms"] = samples[samples.size() / 2];
-    state.counters["p99_ms"] = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
-    state.counters["worst_ms"] = samples.back();
+    velto::bench::reportSamples(state, samples);
+    state.counters["p99_ms"] = velto::bench::percentile(samples, 99);
 }
 
 double residentMegabytes() {
@@ -70,12 +67,10 @@ std::unique_ptr<VeltoTextView> makeView() {
 }
 
 /// Loads the text, styles it in full and paints the first screen: what opening a page costs.
-double open(VeltoTextView &view, const std::u16string &text) {
-    const auto start = std::chrono::steady_clock::now();
+void open(VeltoTextView &view, const std::u16string &text) {
     view.editingCore().loadText(text, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
     MarkdownStyler::apply(view.textStorage());
     view.viewport()->repaint();
-    return milliseconds(std::chrono::steady_clock::now() - start);
 }
 
 void Open(benchmark::State &state, std::size_t units) {
@@ -83,9 +78,7 @@ void Open(benchmark::State &state, std::size_t units) {
     std::vector<double> samples;
     for (auto _ : state) {
         auto view = makeView();
-        const double elapsed = open(*view, text);
-        samples.push_back(elapsed);
-        state.SetIterationTime(elapsed / 1000);
+        samples.push_back(timeIteration(state, [&] { open(*view, text); }));
     }
     reportSamples(state, samples);
 }
@@ -98,49 +91,31 @@ std::size_t lineStartNearMiddle(const TextStorage &storage) {
     return lineBreak == std::u16string::npos ? middle : middle + lineBreak + 1;
 }
 
-/// Types a letter and deletes it again at one place, each to its finished repaint; with `styled`, the
-/// incremental styling pass of the edit runs before the repaint as well.
-void Keystroke(benchmark::State &state, const std::u16string &text, bool styled) {
-    auto view = makeView();
-    open(*view, text);
-    const std::size_t position =
-        text.find(u'\n') == std::u16string::npos ? text.size() / 2 : lineStartNearMiddle(view->textStorage());
-    view->setSelectedRange(TextRange{position, 0});
-    view->scrollRangeToVisible(TextRange{position, 0});
-    view->viewport()->repaint();
-    std::vector<double> samples;
-    for (auto _ : state) {
-        for (const bool typing : {true, false}) {
-            const auto start = std::chrono::steady_clock::now();
-            if (typing) {
-                view->editingCore().insertText(u"x");
-            } else {
-                view->editingCore().deleteBackward();
-            }
-            if (styled) {
-                MarkdownStyler::apply(view->textStorage(), TextRange{position, typing ? 1u : 0u});
-            }
-            view->viewport()->repaint();
-            const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-            samples.push_back(elapsed);
-            state.SetIterationTime(elapsed / 1000);
-        }
-    }
-    reportSamples(state, samples);
-}
-
-/// Where in the page a typed key lands.
+/// Where in the page a typed letter lands.
 enum class Place { start, middle, end };
 
-/// A letter typed as a key event through the view (typing rules, editing core, layout) and deleted again
-/// with Backspace, each followed by the incremental styling pass of the edit and the finished repaint, at
-/// the start, in the middle or at the end of the page.
-void TypedKey(benchmark::State &state, const std::u16string &text, Place place) {
+/// How a typed letter reaches the text: given to the editing core, or as a key event through the view
+/// (typing rules, editing core, layout).
+enum class Delivery { editingCore, keyEvent };
+
+std::size_t positionOf(Place place, const TextStorage &storage) {
+    switch (place) {
+    case Place::start:
+        return 0;
+    case Place::middle:
+        return lineStartNearMiddle(storage);
+    case Place::end:
+        return storage.length();
+    }
+    return 0;
+}
+
+/// Types a letter and deletes it again (Backspace) at one place, each to its finished repaint; with
+/// `styled`, the incremental styling pass of the edit runs before the repaint as well.
+void TypeAndDelete(benchmark::State &state, const std::u16string &text, Place place, Delivery delivery, bool styled) {
     auto view = makeView();
     open(*view, text);
-    const std::size_t position = place == Place::start    ? 0
-                                 : place == Place::middle ? lineStartNearMiddle(view->textStorage())
-                                                          : view->textStorage().length();
+    const std::size_t position = positionOf(place, view->textStorage());
     view->setSelectedRange(TextRange{position, 0});
     view->scrollRangeToVisible(TextRange{position, 0});
     view->viewport()->repaint();
@@ -149,13 +124,19 @@ void TypedKey(benchmark::State &state, const std::u16string &text, Place place) 
         for (const bool typing : {true, false}) {
             QKeyEvent press(QEvent::KeyPress, typing ? Qt::Key_X : Qt::Key_Backspace, Qt::NoModifier,
                             typing ? QStringLiteral("x") : QStringLiteral("\b"));
-            const auto start = std::chrono::steady_clock::now();
-            QCoreApplication::sendEvent(view.get(), &press);
-            MarkdownStyler::apply(view->textStorage(), TextRange{position, typing ? 1u : 0u});
-            view->viewport()->repaint();
-            const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-            samples.push_back(elapsed);
-            state.SetIterationTime(elapsed / 1000);
+            samples.push_back(timeIteration(state, [&] {
+                if (delivery == Delivery::keyEvent) {
+                    QCoreApplication::sendEvent(view.get(), &press);
+                } else if (typing) {
+                    view->editingCore().insertText(u"x");
+                } else {
+                    view->editingCore().deleteBackward();
+                }
+                if (styled) {
+                    MarkdownStyler::apply(view->textStorage(), TextRange{position, typing ? 1u : 0u});
+                }
+                view->viewport()->repaint();
+            }));
         }
     }
     reportSamples(state, samples);
@@ -176,12 +157,10 @@ void WheelStep(benchmark::State &state) {
         const QPointF centre(300, 200);
         QWheelEvent wheel(centre, view->viewport()->mapToGlobal(centre), QPoint(), QPoint(0, direction), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
-        const auto start = std::chrono::steady_clock::now();
-        QCoreApplication::sendEvent(view->viewport(), &wheel);
-        view->viewport()->repaint();
-        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        samples.push_back(elapsed);
-        state.SetIterationTime(elapsed / 1000);
+        samples.push_back(timeIteration(state, [&] {
+            QCoreApplication::sendEvent(view->viewport(), &wheel);
+            view->viewport()->repaint();
+        }));
     }
     reportSamples(state, samples);
 }
@@ -193,13 +172,11 @@ void Jump(benchmark::State &state) {
     std::vector<double> samples;
     for (auto _ : state) {
         const std::size_t position = random() % view->textStorage().length();
-        const auto start = std::chrono::steady_clock::now();
-        view->setSelectedRange(TextRange{position, 0});
-        view->scrollRangeToVisible(TextRange{position, 0});
-        view->viewport()->repaint();
-        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        samples.push_back(elapsed);
-        state.SetIterationTime(elapsed / 1000);
+        samples.push_back(timeIteration(state, [&] {
+            view->setSelectedRange(TextRange{position, 0});
+            view->scrollRangeToVisible(TextRange{position, 0});
+            view->viewport()->repaint();
+        }));
     }
     reportSamples(state, samples);
 }
@@ -267,12 +244,10 @@ void HandOver(benchmark::State &state) {
     std::vector<double> samples;
     for (auto _ : state) {
         core.setSelectedRange(TextRange{position, 0});
-        const auto start = std::chrono::steady_clock::now();
-        core.insertText(u"x");
-        coordinator.flushPendingChanges();
-        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        samples.push_back(elapsed);
-        state.SetIterationTime(elapsed / 1000);
+        samples.push_back(timeIteration(state, [&] {
+            core.insertText(u"x");
+            coordinator.flushPendingChanges();
+        }));
         QCoreApplication::processEvents();
     }
     reportSamples(state, samples);
@@ -282,8 +257,10 @@ void HandOver(benchmark::State &state) {
 /// A highlighter whose answers are ready at once, as the cache gives them for unchanged blocks: one
 /// keyword at the start of each block.
 struct ReadyHighlighter : CodeSyntaxHighlighting {
-    QCoro::Task<std::vector<SyntaxToken>> tokens(std::u16string source, std::string, velto::CancellationToken) override {
-        co_return std::vector<SyntaxToken>{{TextRange{0, std::min<std::size_t>(3, source.size())}, SyntaxTokenKind::keyword}};
+    QCoro::Task<std::vector<SyntaxToken>> tokens(std::u16string source, std::string,
+                                                 velto::CancellationToken) override {
+        co_return std::vector<SyntaxToken>{
+            {TextRange{0, std::min<std::size_t>(3, source.size())}, SyntaxTokenKind::keyword}};
     }
 };
 
@@ -308,9 +285,9 @@ struct CoordinatedPage {
         velto::VeltoPreferences::registerDefaults();
         store = loadedStore(folder);
         store->setText(velto::text::toUTF8(samples::generatedMarkdown(5 * mebibyte)), velto::systemClock().now());
-        coordinator = std::make_unique<VeltoEditorCoordinator>(core, histories, quiet, *store,
-                                                               VeltoEditorCoordinator::PanelHooks{},
-                                                               velto::qtScheduler(), std::make_shared<ReadyHighlighter>());
+        coordinator = std::make_unique<VeltoEditorCoordinator>(
+            core, histories, quiet, *store, VeltoEditorCoordinator::PanelHooks{}, velto::qtScheduler(),
+            std::make_shared<ReadyHighlighter>());
         core.shouldChangeTextHandler = [this](TextRange range, std::u16string_view replacement) {
             coordinator->editorWillReplaceCharacters(range, replacement);
             return true;
@@ -401,12 +378,11 @@ void HighlightRequests(benchmark::State &state) {
         const auto read = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(MarkdownStyler::codeHighlightRequests(blocks, storage, &highlighted));
         const auto end = std::chrono::steady_clock::now();
-        samples.push_back(milliseconds(end - start));
-        reading.push_back(milliseconds(read - start));
+        samples.push_back(velto::bench::milliseconds(end - start));
+        reading.push_back(velto::bench::milliseconds(read - start));
         state.SetIterationTime(samples.back() / 1000);
     }
-    std::sort(reading.begin(), reading.end());
-    state.counters["blocks_read_median_ms"] = reading[reading.size() / 2];
+    state.counters["blocks_read_median_ms"] = velto::bench::median(reading);
     state.counters["known_blocks"] = static_cast<double>(highlighted.blocks().size());
     reportSamples(state, samples);
 }
@@ -435,9 +411,7 @@ void SpellCheckScreen(benchmark::State &state, bool afterKeystroke) {
         double screenTime = 0;
         bool finished = false;
         while (!finished) {
-            const auto start = std::chrono::steady_clock::now();
-            finished = continuous.runSlice();
-            const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
+            const double elapsed = millisecondsTaken([&] { finished = continuous.runSlice(); });
             slices.push_back(elapsed);
             screenTime += elapsed;
         }
@@ -445,8 +419,7 @@ void SpellCheckScreen(benchmark::State &state, bool afterKeystroke) {
         state.SetIterationTime(screenTime / 1000);
     }
     state.counters["slices_per_screen"] = static_cast<double>(slices.size()) / static_cast<double>(screens.size());
-    std::sort(screens.begin(), screens.end());
-    state.counters["screen_median_ms"] = screens[screens.size() / 2];
+    state.counters["screen_median_ms"] = velto::bench::median(screens);
     reportSamples(state, slices);
 }
 
@@ -461,25 +434,27 @@ void registerAll() {
         ->Iterations(50);
     static const std::u16string page = samples::generatedMarkdown(5 * mebibyte);
     static const std::u16string paragraph = samples::singleParagraph(mebibyte);
-    benchmark::RegisterBenchmark("Keystroke/5MiB/middle", Keystroke, page, false)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(300);
-    benchmark::RegisterBenchmark("KeystrokeStyled/5MiB/middle", Keystroke, page, true)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(300);
-    benchmark::RegisterBenchmark("Keystroke/1MiB_paragraph/middle", Keystroke, paragraph, false)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(50);
-    benchmark::RegisterBenchmark("KeystrokeStyled/1MiB_paragraph/middle", Keystroke, paragraph, true)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(20);
-    for (const auto &[name, place] : {std::pair{"start", Place::start}, std::pair{"middle", Place::middle},
-                                      std::pair{"end", Place::end}}) {
-        benchmark::RegisterBenchmark((std::string("TypedKey/5MiB/") + name).c_str(), TypedKey, page, place)
+    struct KeystrokeFigure {
+        const char *name;
+        const std::u16string &text;
+        bool styled;
+        int iterations;
+    };
+    for (const KeystrokeFigure &figure :
+         {KeystrokeFigure{"Keystroke/5MiB/middle", page, false, 300},
+          KeystrokeFigure{"KeystrokeStyled/5MiB/middle", page, true, 300},
+          KeystrokeFigure{"Keystroke/1MiB_paragraph/middle", paragraph, false, 50},
+          KeystrokeFigure{"KeystrokeStyled/1MiB_paragraph/middle", paragraph, true, 20}}) {
+        benchmark::RegisterBenchmark(figure.name, TypeAndDelete, figure.text, Place::middle, Delivery::editingCore,
+                                     figure.styled)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(figure.iterations);
+    }
+    for (const auto &[name, place] :
+         {std::pair{"start", Place::start}, std::pair{"middle", Place::middle}, std::pair{"end", Place::end}}) {
+        benchmark::RegisterBenchmark((std::string("TypedKey/5MiB/") + name).c_str(), TypeAndDelete, page, place,
+                                     Delivery::keyEvent, true)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(200);

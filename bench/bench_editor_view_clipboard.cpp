@@ -1,6 +1,7 @@
 // Reading HTML from the clipboard: how long the main thread is blocked (the longest gap between the
 // ticks of a 1 ms timer while the clipboard is read and the HTML converted on a worker thread), and the
 // whole read, for 256 KB and 1 MB of HTML. Each reports the median and the worst in milliseconds.
+#include "BenchTiming.h"
 #include "editor_view/ClipboardTextReader.h"
 
 #include <QtCore/QElapsedTimer>
@@ -32,11 +33,6 @@ QByteArray generatedHtml(std::size_t bytes) {
         ++row;
     }
     return html + "</body></html>";
-}
-
-std::vector<double> sorted(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples;
 }
 
 void HtmlRead(benchmark::State &state, std::size_t bytes) {
@@ -78,12 +74,8 @@ void HtmlRead(benchmark::State &state, std::size_t bytes) {
             state.SkipWithError("the read did not finish");
         }
     }
-    blocked = sorted(blocked);
-    whole = sorted(whole);
-    state.counters["blocked_median_ms"] = blocked[blocked.size() / 2];
-    state.counters["blocked_worst_ms"] = blocked.back();
-    state.counters["read_median_ms"] = whole[whole.size() / 2];
-    state.counters["read_worst_ms"] = whole.back();
+    velto::bench::reportSamples(state, blocked, "blocked_");
+    velto::bench::reportSamples(state, whole, "read_");
 }
 
 } // namespace

@@ -1,13 +1,12 @@
 // What the editing core costs per keystroke on a generated 5 MiB page and in one 1 MiB paragraph: typing a
 // character in the middle, Backspace, caret steps by character, word and line, and undoing a typing step.
 // Each reports the median and the worst single operation in milliseconds.
+#include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
 #include "editor_view/EditingCore.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,10 +22,6 @@ std::u16string pageText(bool singleParagraph) {
     return singleParagraph ? samples::singleParagraph(mebibyte) : samples::generatedMarkdown(5 * mebibyte);
 }
 
-double milliseconds(std::chrono::steady_clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
 /// Times `operation` once per iteration after `prepare` (untimed) and reports median and worst.
 void measure(benchmark::State &state, EditingCore &core, const std::function<void()> &prepare,
              const std::function<void()> &operation) {
@@ -35,13 +30,9 @@ void measure(benchmark::State &state, EditingCore &core, const std::function<voi
         state.PauseTiming();
         prepare();
         state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        operation();
-        samples.push_back(milliseconds(std::chrono::steady_clock::now() - start));
+        samples.push_back(velto::bench::millisecondsTaken(operation));
     }
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ms"] = samples[samples.size() / 2];
-    state.counters["worst_ms"] = samples.back();
+    velto::bench::reportSamples(state, samples);
     benchmark::DoNotOptimize(core.length());
 }
 

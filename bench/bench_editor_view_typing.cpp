@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <sys/resource.h>
@@ -85,38 +84,28 @@ void TypedKey(benchmark::State &state, const std::u16string &text, std::size_t c
     view->viewport()->repaint();
     QCoreApplication::processEvents();
 
-    std::vector<double> samples;
-    std::vector<double> processor;
+    TimedRuns runs(state);
     // Keystrokes that waited more than a millisecond beyond their processor time, by why the thread
     // was off the processor meanwhile: taken off by the scheduler (a busy machine) or waiting by itself.
     int preempted = 0;
     int waited = 0;
     for (auto _ : state) {
         const ContextSwitches switchesBefore = contextSwitches();
-        const double processorStart = threadProcessorMilliseconds();
-        const auto start = std::chrono::steady_clock::now();
-        sendKey(*view, Qt::Key_E, typed);
-        const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
-        processor.push_back(threadProcessorMilliseconds() - processorStart);
+        runs.time([&] { sendKey(*view, Qt::Key_E, typed); });
         const ContextSwitches switchesAfter = contextSwitches();
-        if (elapsed - processor.back() > 1.0) {
+        if (runs.wallClockSamples().back() - runs.processorSamples().back() > 1.0) {
             preempted += switchesAfter.involuntary > switchesBefore.involuntary ? 1 : 0;
             waited += switchesAfter.voluntary > switchesBefore.voluntary ? 1 : 0;
         }
-        samples.push_back(elapsed);
-        state.SetIterationTime(elapsed / 1000);
         sendKey(*view, Qt::Key_Backspace, QStringLiteral("\b"));
         view->viewport()->repaint();
         QCoreApplication::processEvents();
     }
-    if (processor.size() > 2) {
-        state.counters["cpu_worst_after_two_ms"] = *std::max_element(processor.begin() + 2, processor.end());
-        state.counters["worst_after_two_ms"] = *std::max_element(samples.begin() + 2, samples.end());
-    }
+    reportWorstAfterFirstTwo(state, "cpu_worst_after_two_ms", runs.processorSamples());
+    reportWorstAfterFirstTwo(state, "worst_after_two_ms", runs.wallClockSamples());
     state.counters["slow_preempted"] = preempted;
     state.counters["slow_waited"] = waited;
-    reportSamples(state, samples);
-    reportSamples(state, processor, "cpu_");
+    runs.report();
 }
 
 /// The first keystroke at a place far from the previous one: each iteration types at the other end of

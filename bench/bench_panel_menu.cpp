@@ -1,6 +1,7 @@
 // Figures of the tray icon's menu, built offscreen over an in-memory library of 100 active pages of 50 KB and
 // 1,000 archived pages: the whole menu, one "Older Archived Pages" submenu filled as it opens, and the word
 // count of a 5 MB page for the information line. Each reports the median and the worst run in milliseconds.
+#include "BenchTiming.h"
 #include "panel/ActivePages.h"
 #include "panel/BrowsePagesList.h"
 #include "panel/BrowsePagesWindow.h"
@@ -14,25 +15,16 @@
 #include <QtWidgets/QMenu>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 using namespace velto;
+using bench::millisecondsTaken;
+using bench::reportSamples;
 
 namespace {
-
-double milliseconds(std::chrono::steady_clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
-
-void reportSamples(benchmark::State &state, std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ms"] = samples[samples.size() / 2];
-    state.counters["worst_ms"] = samples.back();
-}
 
 QApplication &application() {
     static int argc = 1;
@@ -113,13 +105,21 @@ QMenu *submenuNamed(QMenu *menu, const QString &text) {
     return nullptr;
 }
 
+/// Runs a Browse search to its end as the window does, a slice at a time, adding each slice's time to `slices`.
+void searchInSlices(BrowseSearch &search, const VeltoStore &store, BrowsePagesList &list, std::vector<double> &slices) {
+    bool done = false;
+    while (!done) {
+        slices.push_back(millisecondsTaken(
+            [&] { done = search.step(store.document(), list.foldedTexts(), BrowsePagesWindow::searchSlice); }));
+    }
+}
+
 void BM_StatusMenuWith100ActiveAnd1000Archived(benchmark::State &state) {
     MenuFixture fixture;
     std::vector<double> samples;
     for (auto _ : state) {
-        auto begin = std::chrono::steady_clock::now();
-        std::unique_ptr<QMenu> menu(fixture.controller->makeStatusMenu());
-        samples.push_back(milliseconds(std::chrono::steady_clock::now() - begin));
+        std::unique_ptr<QMenu> menu;
+        samples.push_back(millisecondsTaken([&] { menu.reset(fixture.controller->makeStatusMenu()); }));
         benchmark::DoNotOptimize(menu.get());
     }
     reportSamples(state, samples);
@@ -133,9 +133,7 @@ void BM_OlderArchivedPagesFill(benchmark::State &state) {
         std::unique_ptr<QMenu> menu(fixture.controller->makeStatusMenu());
         QMenu *older = submenuNamed(submenuNamed(submenuNamed(menu.get(), "Browse Pages"), "Archived Pages"),
                                     "Older Archived Pages");
-        auto begin = std::chrono::steady_clock::now();
-        emit older->aboutToShow();
-        samples.push_back(milliseconds(std::chrono::steady_clock::now() - begin));
+        samples.push_back(millisecondsTaken([&] { emit older->aboutToShow(); }));
     }
     reportSamples(state, samples);
 }
@@ -145,9 +143,8 @@ void BM_WordCountOfA5MBPage(benchmark::State &state) {
     const std::string text = pageText(5 * 1024 * 1024, 1);
     std::vector<double> samples;
     for (auto _ : state) {
-        auto begin = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(VeltoPanelMenuController::wordCount(text));
-        samples.push_back(milliseconds(std::chrono::steady_clock::now() - begin));
+        samples.push_back(
+            millisecondsTaken([&] { benchmark::DoNotOptimize(VeltoPanelMenuController::wordCount(text)); }));
     }
     reportSamples(state, samples);
 }
@@ -164,24 +161,19 @@ void BM_BrowseSearchKeystroke(benchmark::State &state) {
     std::vector<double> slices;
     std::size_t run = 0;
     for (auto _ : state) {
-        auto begin = std::chrono::steady_clock::now();
+        // Timed until the rows are set; the search and its page list are dropped after the timing.
+        const auto begin = std::chrono::steady_clock::now();
         std::vector<const VeltoPage *> pages = list.candidatePages();
         BrowseSearch search;
         search.start(run, queries[run % 5], identifiersOf(pages));
-        bool done = false;
-        while (!done) {
-            auto sliceBegin = std::chrono::steady_clock::now();
-            done = search.step(fixture.store->document(), list.foldedTexts(), BrowsePagesWindow::searchSlice);
-            slices.push_back(milliseconds(std::chrono::steady_clock::now() - sliceBegin));
-        }
+        searchInSlices(search, *fixture.store, list, slices);
         search.keepMatching(pages);
         list.setRows(pages, queries[run % 5], systemClock().now());
         model.setRows(list.rows());
-        samples.push_back(milliseconds(std::chrono::steady_clock::now() - begin));
+        samples.push_back(bench::milliseconds(std::chrono::steady_clock::now() - begin));
         run += 1;
     }
-    std::sort(slices.begin(), slices.end());
-    state.counters["worst_slice_ms"] = slices.back();
+    state.counters["worst_slice_ms"] = bench::worst(slices);
     reportSamples(state, samples);
 }
 BENCHMARK(BM_BrowseSearchKeystroke)->Iterations(30)->Unit(benchmark::kMillisecond);
@@ -197,19 +189,11 @@ void BM_FiveMegabyteCurrentPageSlices(benchmark::State &state) {
     for (auto _ : state) {
         BrowseSearch search;
         search.start(1, "\u00c9t\u00c9", identifiersOf(list.candidatePages()));
-        bool done = false;
-        while (!done) {
-            auto sliceBegin = std::chrono::steady_clock::now();
-            done = search.step(fixture.store->document(), list.foldedTexts(), BrowsePagesWindow::searchSlice);
-            slices.push_back(milliseconds(std::chrono::steady_clock::now() - sliceBegin));
-        }
-        auto menuBegin = std::chrono::steady_clock::now();
-        std::unique_ptr<QMenu> menu(fixture.controller->makeStatusMenu());
-        menus.push_back(milliseconds(std::chrono::steady_clock::now() - menuBegin));
+        searchInSlices(search, *fixture.store, list, slices);
+        std::unique_ptr<QMenu> menu;
+        menus.push_back(millisecondsTaken([&] { menu.reset(fixture.controller->makeStatusMenu()); }));
     }
-    std::sort(menus.begin(), menus.end());
-    state.counters["menu_median_ms"] = menus[menus.size() / 2];
-    state.counters["menu_worst_ms"] = menus.back();
+    reportSamples(state, menus, "menu_");
     reportSamples(state, slices);
 }
 BENCHMARK(BM_FiveMegabyteCurrentPageSlices)->Iterations(10)->Unit(benchmark::kMillisecond);
