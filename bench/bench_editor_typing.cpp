@@ -51,11 +51,20 @@ TestEditingTarget styledPage(std::u16string_view middle, std::u16string_view mar
 
 const std::u16string_view middle = u"\n\nSome prose here\n\n```js\nlet x = 1\n```\n\n- an item\n\n";
 
+/// Takes out what an edit inserted at the caret, the text having been `length` long before it, and puts the
+/// caret back: the next run meets the same text at the same place.
+void takeOutInsertion(TestEditingTarget &target, TextRange caret, std::size_t length) {
+    target.mutableStorage().replaceCharacters(TextRange{caret.location, target.storage().length() - length}, u"");
+    target.setSelectedRange(caret);
+    target.steps.clear();
+}
+
 /// Types a character at the caret and takes it out again (outside the timing), so that every keystroke
 /// meets the same text.
 void TypedCharacter(benchmark::State &state, std::u16string_view marker, std::u16string_view typed, bool rules) {
     TestEditingTarget target = styledPage(middle, marker);
     const TextRange caret = target.selectedRange();
+    const std::size_t length = target.storage().length();
     TimedRuns runs(state);
     for (auto _ : state) {
         runs.time([&] {
@@ -65,10 +74,7 @@ void TypedCharacter(benchmark::State &state, std::u16string_view marker, std::u1
                 target.insertTypedText(caret, typed);
             }
         });
-        const std::size_t inserted = target.storage().length() - (pageSize / 2 + middle.size() + pageSize / 2);
-        target.mutableStorage().replaceCharacters(TextRange{caret.location, inserted}, u"");
-        target.setSelectedRange(caret);
-        target.steps.clear();
+        takeOutInsertion(target, caret, length);
     }
     report(state, runs);
 }
@@ -80,9 +86,7 @@ void ReturnOnListItem(benchmark::State &state) {
     TimedRuns runs(state);
     for (auto _ : state) {
         runs.time([&] { NewlineRules::insertNewline(target); });
-        target.mutableStorage().replaceCharacters(TextRange{caret.location, target.storage().length() - length}, u"");
-        target.setSelectedRange(caret);
-        target.steps.clear();
+        takeOutInsertion(target, caret, length);
     }
     report(state, runs);
 }
@@ -109,14 +113,13 @@ void TabOverSelectedLines(benchmark::State &state) {
 void PasteOfPlainText(benchmark::State &state) {
     TestEditingTarget target = styledPage(middle, u"Some prose here");
     const TextRange caret = target.selectedRange();
+    const std::size_t length = target.storage().length();
     const std::u16string pasted = samples::generatedMarkdown(1024 * 1024, 3);
     const PasteRules::ClipboardTexts clipboard{std::nullopt, pasted, pasted};
     TimedRuns runs(state);
     for (auto _ : state) {
         runs.time([&] { PasteRules::paste(target, clipboard); });
-        target.mutableStorage().replaceCharacters(TextRange{caret.location, pasted.size()}, u"");
-        target.setSelectedRange(caret);
-        target.steps.clear();
+        takeOutInsertion(target, caret, length);
     }
     report(state, runs);
 }
