@@ -4,6 +4,7 @@
 // Keystroke benchmarks report the median and the worst single keystroke in milliseconds, as wall time
 // and as the thread's processor time: on a loaded machine the worst wall time is mostly the time the
 // thread waited for a processor, which the processor time leaves out.
+#include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
 #include "editor/MarkdownStyler.h"
 
@@ -46,14 +47,8 @@ std::u16string sampleText(std::size_t megabytes, Variant variant) {
     case Variant::unclosedFenceNearTop:
         // A few paragraphs, then a fence that nothing closes: the rest of the page is its content.
         return samples::generatedMarkdown(2000) + u"\n````unclosed\n" + samples::generatedMarkdown(units, 2);
-    case Variant::singleLine: {
-        std::u16string line;
-        std::mt19937 random(4);
-        while (line.size() < units) {
-            line += samples::inlineLine(random) + u" ";
-        }
-        return line;
-    }
+    case Variant::singleLine:
+        return samples::singleParagraph(units);
     case Variant::singleLineProse: {
         // A pasted paragraph of plain words: no delimiter, bracket or colon anywhere on the line.
         static const char16_t *const words[] = {u"the", u"quiet", u"river", u"carries", u"a", u"thought", u"onward"};
@@ -69,26 +64,14 @@ std::u16string sampleText(std::size_t megabytes, Variant variant) {
     return {};
 }
 
-double milliseconds(std::chrono::steady_clock::duration duration) {
-    return std::chrono::duration<double, std::milli>(duration).count();
-}
+using velto::bench::milliseconds;
 
-/// The processor time this thread has used, in milliseconds.
-double threadMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1000 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-void reportSamples(benchmark::State &state, std::vector<double> samples, std::vector<double> processorSamples = {}) {
-    if (samples.empty()) {
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ms"] = samples[samples.size() / 2];
-    state.counters["worst_ms"] = samples.back();
+/// Reports the median and worst wall time, and the worst processor time as "worst_cpu_ms".
+void reportSamples(benchmark::State &state, const std::vector<double> &samples,
+                   const std::vector<double> &processorSamples = {}) {
+    velto::bench::reportSamples(state, samples);
     if (!processorSamples.empty()) {
-        state.counters["worst_cpu_ms"] = *std::max_element(processorSamples.begin(), processorSamples.end());
+        state.counters["worst_cpu_ms"] = velto::bench::worst(processorSamples);
     }
 }
 
@@ -97,20 +80,19 @@ void FullPass(benchmark::State &state, std::size_t megabytes, Variant variant) {
     std::vector<double> samples;
     std::vector<double> processorSamples;
     for (auto _ : state) {
-        const double processorStart = threadMilliseconds();
+        const double processorStart = velto::bench::threadProcessorMilliseconds();
         const auto start = std::chrono::steady_clock::now();
         MarkdownStyler::apply(storage);
         const double elapsed = milliseconds(std::chrono::steady_clock::now() - start);
         samples.push_back(elapsed);
-        processorSamples.push_back(threadMilliseconds() - processorStart);
+        processorSamples.push_back(velto::bench::threadProcessorMilliseconds() - processorStart);
         state.SetIterationTime(elapsed / 1000);
     }
     const double perMegabyte = static_cast<double>(storage.length()) / megabyte;
     reportSamples(state, samples);
     state.counters["median_ms_per_MB"] = state.counters["median_ms"] / perMegabyte;
     // The processor time the pass takes, which the machine's load does not stretch.
-    std::sort(processorSamples.begin(), processorSamples.end());
-    state.counters["median_cpu_ms_per_MB"] = processorSamples[processorSamples.size() / 2] / perMegabyte;
+    state.counters["median_cpu_ms_per_MB"] = velto::bench::median(processorSamples) / perMegabyte;
 }
 
 /// Where a keystroke lands: the start of the text, the start of a line near the middle, or the end.
@@ -133,11 +115,12 @@ struct KeystrokeTime {
 
 /// One keystroke as the editor makes it: the edit, then the incremental pass over the edited range.
 KeystrokeTime timedKeystroke(TextStorage &storage, TextRange replaced, std::u16string_view replacement) {
-    const double processorStart = threadMilliseconds();
+    const double processorStart = velto::bench::threadProcessorMilliseconds();
     const auto start = std::chrono::steady_clock::now();
     storage.replaceCharacters(replaced, replacement);
     MarkdownStyler::apply(storage, TextRange{replaced.location, replacement.size()});
-    return KeystrokeTime{milliseconds(std::chrono::steady_clock::now() - start), threadMilliseconds() - processorStart};
+    return KeystrokeTime{milliseconds(std::chrono::steady_clock::now() - start),
+                         velto::bench::threadProcessorMilliseconds() - processorStart};
 }
 
 /// Where the keystrokes of a text land: inside the unclosed fence for the text that has one near the top.
