@@ -9,9 +9,11 @@
 #include "editor/MarkdownBareAddresses.h"
 #include "editor/MarkdownCodeTokenIndex.h"
 #include "editor/MarkdownDelimitedSpans.h"
+#include "editor/MarkdownLineWindows.h"
 #include "editor/MarkdownLinkMatcher.h"
-#include "editor/MarkdownPatternReach.h"
+#include "editor/MarkdownStylerPasses.h"
 #include "editor/MarkdownSyntaxScanner.h"
+#include "editor/StorageLines.h"
 #include "editor/StringRanges.h"
 
 #include <unicode/locid.h>
@@ -166,20 +168,6 @@ std::vector<TextRange> rangesOutsideStyledCode(std::u16string_view text, const D
     ranges.push_back(rangeBetween(start, text.size()));
     return ranges;
 }
-
-/// The matches a pass finds in its long lines, each as the search found it, before any check drops
-/// it (a search resumes after every match it finds, kept or not): what the lines' cut points are
-/// placed by.
-struct LongLineMatches {
-    std::vector<TextRange> lines; // the long line-feed lines, in text order
-    std::vector<TextRange> matches;
-
-    void note(TextRange match) {
-        if (overlapsAny(match, lines)) {
-            matches.push_back(match);
-        }
-    }
-};
 
 /// The line-feed lines holding a line at least LineCutPoints::longLineLength long between two line
 /// starts (or a line start and the end of its searched range).
@@ -486,23 +474,8 @@ void styleFencedCode(TextStorage &storage, const Color &color, const DocumentStr
     }
 }
 
-/// Replaces the attributes of the storage from `offset` on with the runs of the styled scratch copy
-/// over the range. A run that the storage already holds as it is stays untouched: most of a large
-/// region comes out of its pass as it went in, and leaving it alone spares the run buffer and the
-/// view's relayout.
-void copyRuns(const TextStorage &scratch, TextRange range, TextStorage &storage, std::size_t offset) {
-    for (const AttributeRun &run : scratch.attributeRuns(range)) {
-        const TextRange target{offset + run.range.location - range.location, run.range.length};
-        TextRange held;
-        if (storage.attributes(target.location, &held) == run.attributes && held.location <= target.location &&
-            held.end() >= target.end()) {
-            continue;
-        }
-        storage.setAttributes(run.attributes, target);
-    }
-}
-
-void copyRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset) {
+/// Copies every run of the styled scratch copy into the storage from `offset` on.
+void copyAllRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset) {
     copyRuns(scratch, TextRange{0, scratch.length()}, storage, offset);
 }
 
@@ -643,22 +616,6 @@ void rememberCutPoints(const TextStorage &storage, LineCutPoints cutPoints) {
 // into paragraphs. So a region made of whole line-feed lines, covering every line-feed line whose
 // styling may change and cutting no setext heading or code construct, styled alone gives exactly what
 // the full pass gives there.
-
-std::size_t lineFeedLineStart(const TextStorage &storage, std::size_t position) {
-    const std::size_t feed = storage.findBackward(u'\n', position);
-    return feed == TextRange::notFound ? 0 : feed + 1;
-}
-
-std::size_t lineFeedLineEnd(const TextStorage &storage, std::size_t position) {
-    const std::size_t length = storage.length();
-    const std::size_t feed = storage.findForward(u'\n', position);
-    return feed < length ? feed + 1 : length;
-}
-
-/// The whole line-feed lines that the range touches.
-TextRange lineFeedLines(const TextStorage &storage, TextRange range) {
-    return rangeBetween(lineFeedLineStart(storage, range.location), lineFeedLineEnd(storage, range.end()));
-}
 
 /// The lines of the edit with one line before and one after: an edit can make or unmake a setext
 /// heading with either neighbour.
@@ -805,15 +762,15 @@ void enumerate(const std::string &pattern, std::u16string_view text,
     RegexRunner::enumerateMatches(pattern, text, handler);
 }
 
-namespace {
+void LongLineMatches::note(TextRange match) {
+    if (overlapsAny(match, lines)) {
+        matches.push_back(match);
+    }
+}
 
-/// The full pass over the storage whose code structure is given.
-///
-/// With `recorded`, the pass also notes the matches it finds in long lines there: in the lines it
-/// names, or when it names none, in the text's own long lines, which it then names.
 void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
-                   const std::function<DocumentStructure()> &structureOfText,
-                   FullPassSearch search = FullPassSearch::outsideStyledCode, LongLineMatches *recorded = nullptr) {
+                   const std::function<DocumentStructure()> &structureOfText, FullPassSearch search,
+                   LongLineMatches *recorded) {
     const Color resolved = color.value_or(textColor());
     const TextRange whole{0, storage.length()};
     std::vector<PreservedCodeToken> preserved;
@@ -849,6 +806,20 @@ void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
     }
     storage.endEditing();
 }
+
+void copyRuns(const TextStorage &scratch, TextRange range, TextStorage &storage, std::size_t offset) {
+    for (const AttributeRun &run : scratch.attributeRuns(range)) {
+        const TextRange target{offset + run.range.location - range.location, run.range.length};
+        TextRange held;
+        if (storage.attributes(target.location, &held) == run.attributes && held.location <= target.location &&
+            held.end() >= target.end()) {
+            continue;
+        }
+        storage.setAttributes(run.attributes, target);
+    }
+}
+
+namespace {
 
 /// The full pass over a scratch copy, which gets no code index of its own.
 void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, LongLineMatches *recorded = nullptr) {
@@ -907,181 +878,6 @@ std::optional<TextRange> linesInsideCodeContents(const TextStorage &storage, con
         return std::nullopt;
     }
     return lines;
-}
-
-// ---- windows of a long line ----
-//
-// A change inside one long line is restyled through a window of the line between two of its cut
-// points, placed so that the full pass over the text now finds in the window exactly what a pass
-// started afresh at the window's start finds:
-// - at the start, a cut point of the text before the change whose searches cannot read as far as the
-//   change: the searches before it found what they found before, and none crossed it then;
-// - at the end, a cut point of the text before the change, after the change, that no match of the
-//   window's pass crosses now: the searches from there on are those that ran there before.
-// The line's own start and end serve too, since every search starts and stops there anyway, but not
-// both at once (that window is the line, which the line pass styles with its neighbours).
-// The window's pass reads the text up to where its searches begun before the end can read, so
-// what it finds before the end is what the full pass finds.
-
-/// The longest stretch of a line a window's pass reads; beyond it restyling the line costs as much.
-constexpr std::size_t longestWindowPass = 64 * 1024;
-
-/// The stretch the edits changed, in the text as it is now: from the first unit any of them touched
-/// to the last, whatever lies between.
-TextRange changedStretch(const std::vector<CharacterEdit> &edits) {
-    std::optional<TextRange> stretch;
-    for (const CharacterEdit &edit : edits) {
-        const std::size_t oldEnd = edit.location + edit.oldLength;
-        const std::size_t newEnd = edit.location + edit.newLength;
-        if (!stretch) {
-            stretch = TextRange{edit.location, edit.newLength};
-            continue;
-        }
-        const auto moved = [&](std::size_t position, std::size_t inside) {
-            return position <= edit.location ? position
-                   : position >= oldEnd      ? position - edit.oldLength + edit.newLength
-                                             : inside;
-        };
-        const std::size_t start = std::min(moved(stretch->location, edit.location), edit.location);
-        const std::size_t end = std::max(moved(stretch->end(), newEnd), newEnd);
-        stretch = rangeBetween(start, end);
-    }
-    return stretch.value_or(TextRange{});
-}
-
-/// Whether every edit kept the units it removed and none of them was a line feed.
-bool removedNoLineFeed(const std::vector<CharacterEdit> &edits) {
-    return std::all_of(edits.begin(), edits.end(), [](const CharacterEdit &edit) {
-        return edit.keepsRemovedUnits() && edit.removedUnits.find(u'\n') == std::u16string::npos;
-    });
-}
-
-bool crosses(TextRange range, std::size_t position) {
-    return range.location < position && position < range.end();
-}
-
-/// Where to start a window: the nearest cut point before the change whose searches cannot read as
-/// far as the change, else the line's start, where every search starts afresh anyway, unless the
-/// line may underline the one before it (its first unit is "=", or may have been).
-std::optional<std::size_t> windowStart(const TextStorage &storage, const LineCutPoints &cutPoints, TextRange line,
-                                       TextRange changed) {
-    if (changed.location >= line.location + 2) {
-        for (const std::size_t point : cutPoints.atOrBefore(changed.location - 2, 4)) {
-            if (point <= line.location) {
-                break;
-            }
-            if (markdownPatternReach(storage, point, line.location, line.end()) <= changed.location) {
-                return point;
-            }
-        }
-    }
-    const bool mayUnderline =
-        line.location > 0 && (changed.location == line.location || storage.characterAt(line.location) == u'=');
-    return mayUnderline ? std::nullopt : std::optional<std::size_t>(line.location);
-}
-
-/// Where a window may end: the nearest cut points after the change, then the line's end, where
-/// every search stops anyway; never the line's end when the window starts at the line's start.
-std::vector<std::size_t> windowEnds(const LineCutPoints &cutPoints, TextRange line, TextRange changed,
-                                    std::size_t start) {
-    std::vector<std::size_t> ends;
-    for (const std::size_t point : cutPoints.atOrAfter(changed.end() + 1, 4)) {
-        if (point >= line.end()) {
-            break;
-        }
-        ends.push_back(point);
-    }
-    if (start > line.location) {
-        ends.push_back(line.end());
-    }
-    return ends;
-}
-
-/// The inline code spans of the index over the range, moved to a copy of it that starts at the
-/// range's start and cut at its end.
-std::vector<InlineCodeSpan> spansInCopyOf(const MarkdownCodeTokenIndex &index, TextRange range) {
-    std::vector<InlineCodeSpan> spans;
-    for (const InlineCodeSpan &span : index.inlineCodeSpansOverlapping(range)) {
-        const auto inCopy = [&range](TextRange part) {
-            return rangeBetween(part.location - range.location, std::min(part.end(), range.end()) - range.location);
-        };
-        spans.push_back(InlineCodeSpan{inCopy(span.fullRange), inCopy(span.contentRange)});
-    }
-    return spans;
-}
-
-/// Restyles the window of the line when no match of its pass crosses its end: returns the window,
-/// with the cut points inside it placed anew; none when it cannot be cut there.
-std::optional<TextRange> restyleWindow(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange window,
-                                       TextRange line, LineCutPoints &cutPoints, const std::optional<Color> &color) {
-    const TextRange read =
-        rangeBetween(window.location, markdownPatternReach(storage, window.end(), window.location, line.end()));
-    if (read.length > longestWindowPass) {
-        return std::nullopt;
-    }
-    for (const InlineCodeSpan &span : index.inlineCodeSpansOverlapping(read)) {
-        if (crosses(span.fullRange, window.location) || crosses(span.fullRange, window.end())) {
-            return std::nullopt;
-        }
-    }
-    TextStorage scratch(storage.substring(read));
-    const DocumentStructure structure{{}, spansInCopyOf(index, read)};
-    LongLineMatches recorded;
-    recorded.lines = {TextRange{0, scratch.length()}};
-    applyFullPass(
-        scratch, color, [&structure] { return structure; }, FullPassSearch::outsideStyledCode, &recorded);
-    const std::size_t end = window.length;
-    std::vector<TextRange> matchesBeforeEnd;
-    for (const TextRange match : recorded.matches) {
-        if (crosses(match, end)) {
-            return std::nullopt;
-        }
-        if (match.location < end) {
-            matchesBeforeEnd.push_back(match);
-        }
-    }
-    storage.beginEditing();
-    copyRuns(scratch, TextRange{0, end}, storage, window.location);
-    storage.endEditing();
-    // The window's ends are cut points now, unless they are the line's own.
-    std::vector<std::size_t> points;
-    if (window.location > line.location) {
-        points.push_back(window.location);
-    }
-    for (const std::size_t point : LineCutPoints::of(scratch.string(), {TextRange{0, end}}, matchesBeforeEnd)) {
-        points.push_back(window.location + point);
-    }
-    if (window.end() < line.end()) {
-        points.push_back(window.end());
-    }
-    cutPoints.replace(window, points);
-    return window;
-}
-
-/// Restyles a change inside one long line through a window of the line, when one can be placed:
-/// returns the window, or none.
-std::optional<TextRange> restyleWithinLongLine(TextStorage &storage, const MarkdownCodeTokenIndex &index,
-                                               const std::vector<CharacterEdit> &edits, LineCutPoints &cutPoints,
-                                               const std::optional<Color> &color) {
-    const TextRange changed = changedStretch(edits);
-    if (!removedNoLineFeed(edits) || changed.end() > storage.length() ||
-        storage.findForward(u'\n', changed) < changed.end()) {
-        return std::nullopt;
-    }
-    const TextRange line = lineFeedLines(storage, changed);
-    if (line.length < LineCutPoints::longLineLength || !index.fencedBlocksOverlapping(line).empty()) {
-        return std::nullopt;
-    }
-    const std::optional<std::size_t> start = windowStart(storage, cutPoints, line, changed);
-    if (!start) {
-        return std::nullopt;
-    }
-    for (const std::size_t end : windowEnds(cutPoints, line, changed, *start)) {
-        if (const auto window = restyleWindow(storage, index, rangeBetween(*start, end), line, cutPoints, color)) {
-            return window;
-        }
-    }
-    return std::nullopt;
 }
 
 TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color);
@@ -1152,7 +948,7 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
     const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
     const DocumentStructure structure{index->fencedBlocksOverlapping(region), {}};
     storage.beginEditing();
-    copyRuns(scratch, storage, region.location);
+    copyAllRuns(scratch, storage, region.location);
     restoreCodeTokens(preserved, structure, storage);
     storage.endEditing();
     std::vector<std::size_t> points;
@@ -1227,7 +1023,7 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
     TextStorage scratch(storage.substring(paragraph));
     applyToScratch(scratch, color);
     storage.beginEditing();
-    copyRuns(scratch, storage, paragraph.location);
+    copyAllRuns(scratch, storage, paragraph.location);
     storage.endEditing();
     return true;
 }

@@ -29,4 +29,23 @@ TextStretch linesAround(const TextStorage &storage, TextRange range) {
     return TextStretch{lines, storage.substring(lines)};
 }
 
+namespace {
+
+std::size_t lineFeedLineStart(const TextStorage &storage, std::size_t position) {
+    const std::size_t feed = storage.findBackward(u'\n', position);
+    return feed == TextRange::notFound ? 0 : feed + 1;
+}
+
+std::size_t lineFeedLineEnd(const TextStorage &storage, std::size_t position) {
+    const std::size_t length = storage.length();
+    const std::size_t feed = storage.findForward(u'\n', position);
+    return feed < length ? feed + 1 : length;
+}
+
+} // namespace
+
+TextRange lineFeedLines(const TextStorage &storage, TextRange range) {
+    return rangeBetween(lineFeedLineStart(storage, range.location), lineFeedLineEnd(storage, range.end()));
+}
+
 } // namespace velto::editor

@@ -14,6 +14,10 @@ TextRange lineRange(const TextStorage &storage, TextRange range);
 /// The whole paragraphs the range touches, terminator of the last one included.
 TextRange paragraphRange(const TextStorage &storage, TextRange range);
 
+/// The whole line-feed lines the range touches, the line feed of the last one included: the lines the
+/// styler's patterns stay within, whatever other terminators split them.
+TextRange lineFeedLines(const TextStorage &storage, TextRange range);
+
 /// A stretch of the text copied out, with where it starts.
 struct TextStretch {
     TextRange range;
