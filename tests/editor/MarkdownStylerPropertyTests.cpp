@@ -284,10 +284,12 @@ std::u16string longInlineLine(std::mt19937 &random, std::size_t units) {
 }
 
 /// A keystroke: mostly letters typed or deleted among letters, sometimes a delimiter that opens or
-/// closes emphasis, a code span or a link anywhere on the line, or a blank that splits a word.
+/// closes emphasis, a code span or a link anywhere on the line, a blank that splits a word, or a
+/// line break other than a line feed that starts a heading, quote, list item, rule or fence inside the line.
 void longLineKeystroke(TextStorage &storage, std::u16string &model, std::mt19937 &random) {
-    static const char16_t *const delimiters[] = {u"*", u"**", u"_", u"__", u"~~", u"`", u"``", u"[", u"](", u")",
-                                                 u"(", u"!", u":", u"\\", u" ", u"#", u"<", u"x://", u"\n"};
+    static const char16_t *const delimiters[] = {
+        u"*",  u"**", u"_", u"__", u"~~",   u"`",  u"``", u"[",    u"](",   u")",    u"(",         u"!",    u":",
+        u"\\", u" ",  u"#", u"<",  u"x://", u"\n", u"\r", u"\r# ", u"\r> ", u"\r- ", u"\u2028---", u"\r```"};
     static const char16_t *const letters[] = {u"x", u"ab", u"Q", u"word"};
     std::size_t location = random() % (model.size() + 1);
     if (random() % 4 != 0) {
