@@ -113,9 +113,11 @@ TEST(StoreOnDisk, OwnSavesAreNotReportedBack) {
 
 TEST(StoreOnDisk, AnotherProcessesChangeReachesTheStoreWithinASecondAsAPath) {
     ObservedStore observed;
-    auto started = std::chrono::steady_clock::now();
     std::string command = "printf 'Written elsewhere\\n' > '" + (observed.folder / "elsewhere.md").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
+    // The second counts from the finished write: starting a shell from this large process can take
+    // a good part of it on a busy machine, and that is no part of the store's delay.
+    const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(processEventsUntil([&] { return !observed.incrementalLoads.empty(); }, 30s));
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
     EXPECT_EQ(observed.incrementalLoads[0], std::set<std::string>{"elsewhere.md"});
