@@ -1,16 +1,16 @@
 #include "editor/CodeSyntaxHighlighter.h"
 
 #include "editor/CodeSyntaxHighlightingError.h"
+#include "editor/HighlightJSContext.h"
 #include "editor/HighlightMarkupParser.h"
 #include "editor/HighlightScripts.h"
 #include "editor/SyntaxLanguageRegistry.h"
-#include "platform/Text.h"
-#include "platform/desktop/JavaScriptEngine.h"
 
 #include <QCoro/QCoroFuture>
 #include <QPromise>
 
 #include <algorithm>
+#include <condition_variable>
 #include <exception>
 #include <utility>
 
@@ -19,6 +19,26 @@ namespace {
 
 using Scripts = std::vector<std::u16string>;
 using Tokens = std::vector<SyntaxToken>;
+
+/// One highlight in a context that holds highlight.js: the hook, the highlight call, the markup read
+/// back into tokens, with the cancellation checked between the steps.
+Tokens highlightIn(HighlightJSContext &context, const std::u16string &source, const std::string &language,
+                   const HighlightJSSyntaxHighlighter::BeforeHighlight &beforeHighlight,
+                   const CancellationToken &cancellation) {
+    cancellation.throwIfCancelled();
+    if (beforeHighlight) {
+        beforeHighlight(source);
+    }
+    cancellation.throwIfCancelled();
+    const std::optional<std::u16string> markup = context.markup(source, language);
+    cancellation.throwIfCancelled();
+    if (!markup) {
+        return {}; // highlight.js does not know the language
+    }
+    Tokens tokens = HighlightMarkupParser::parse(*markup, source, cancellation);
+    cancellation.throwIfCancelled();
+    return tokens;
+}
 
 } // namespace
 
@@ -54,27 +74,36 @@ struct HighlightJSSyntaxHighlighter::State {
     std::deque<std::shared_ptr<PendingRun>> executionWaiters;
     std::uint64_t nextWaiterId = 1;
     HighlightTokenCache cache;
+
+    /// Runs that hold a slot and wait for a worker to take them up; workers wait on `workAvailable`.
+    std::deque<std::shared_ptr<PendingRun>> startedRuns;
+    std::condition_variable workAvailable;
+    /// Set by the highlighter's destructor: the workers finish the started runs, then end.
+    bool stopping = false;
+    int contextsCreated = 0;
 };
 
 HighlightJSSyntaxHighlighter::HighlightJSSyntaxHighlighter()
     : HighlightJSSyntaxHighlighter(Configuration{}) {}
 
 HighlightJSSyntaxHighlighter::HighlightJSSyntaxHighlighter(Configuration configuration)
-    : state_(std::make_shared<State>(std::move(configuration))) {
-    runThreads_.setMaxThreadCount(std::max(state_->configuration.executionLimit, 1));
-}
+    : state_(std::make_shared<State>(std::move(configuration))) {}
 
 HighlightJSSyntaxHighlighter::~HighlightJSSyntaxHighlighter() {
     std::deque<std::shared_ptr<PendingRun>> waiters;
     {
         std::lock_guard lock(state_->mutex);
         waiters.swap(state_->executionWaiters);
+        state_->stopping = true;
     }
+    state_->workAvailable.notify_all();
     for (const std::shared_ptr<PendingRun> &waiter : waiters) {
         waiter->cancellation.removeCallback(waiter->cancelCallback);
         waiter->fail(std::make_exception_ptr(CancellationError()));
     }
-    runThreads_.waitForDone();
+    for (std::thread &worker : workers_) {
+        worker.join();
+    }
 }
 
 QCoro::Task<std::vector<SyntaxToken>> HighlightJSSyntaxHighlighter::tokens(std::u16string source, std::string language,
@@ -144,7 +173,7 @@ HighlightJSSyntaxHighlighter::runWhenSlotIsFree(HighlightCacheKey key,
         run->fail(std::make_exception_ptr(CancellationError()));
         break;
     case Slot::acquired:
-        startRuns(run);
+        startRun(run);
         break;
     case Slot::waiting: {
         // Registered outside the lock: on a token cancelled meanwhile the callback runs at once and
@@ -159,44 +188,82 @@ HighlightJSSyntaxHighlighter::runWhenSlotIsFree(HighlightCacheKey key,
     return future;
 }
 
-void HighlightJSSyntaxHighlighter::startRuns(std::shared_ptr<PendingRun> first) {
-    runThreads_.start([state = state_, first = std::move(first)] { runWhileWaitersRemain(state, first); });
+void HighlightJSSyntaxHighlighter::startRun(std::shared_ptr<PendingRun> run) {
+    {
+        std::lock_guard lock(state_->mutex);
+        // A run holds a slot, and there are as many workers as slots: the first runs start the workers,
+        // later ones find one free or about to be.
+        if (workers_.size() < static_cast<std::size_t>(state_->configuration.executionLimit)) {
+            workers_.emplace_back([state = state_] { work(state); });
+        }
+        state_->startedRuns.push_back(std::move(run));
+    }
+    state_->workAvailable.notify_one();
 }
 
-void HighlightJSSyntaxHighlighter::runWhileWaitersRemain(const std::shared_ptr<State> &state,
-                                                         std::shared_ptr<PendingRun> run) {
-    // A slot passes straight from a finished run to the first waiter, on the same thread.
-    while (run) {
-        Tokens tokens;
-        std::exception_ptr failure;
-        try {
-            run->cancellation.throwIfCancelled();
-            tokens = highlightTokens(run->key.source, run->key.language, *run->scripts,
-                                     state->configuration.beforeHighlight, run->cancellation);
-            run->cancellation.throwIfCancelled();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-
-        std::shared_ptr<PendingRun> next;
-        {
-            std::lock_guard lock(state->mutex);
-            if (!failure) {
-                state->cache.cache(tokens, run->key);
+void HighlightJSSyntaxHighlighter::work(const std::shared_ptr<State> &state) {
+    // Kept from run to run; made again after a run that failed.
+    std::unique_ptr<HighlightJSContext> context;
+    while (std::shared_ptr<PendingRun> run = nextStartedRun(*state)) {
+        // A slot passes straight from a finished run to the first waiter, on the same worker.
+        while (run) {
+            Tokens tokens;
+            std::exception_ptr failure;
+            try {
+                tokens = highlightWithContext(*state, *run, context);
+            } catch (const CancellationError &) {
+                // Cancellation is checked only between calls into the engine: the context is sound.
+                failure = std::current_exception();
+            } catch (...) {
+                failure = std::current_exception();
+                context.reset();
             }
-            next = releaseExecutionSlot(*state);
-        }
-        if (next) {
-            next->cancellation.removeCallback(next->cancelCallback);
-        }
 
-        if (failure) {
-            run->fail(failure);
-        } else {
-            run->succeed(std::move(tokens));
+            std::shared_ptr<PendingRun> next;
+            {
+                std::lock_guard lock(state->mutex);
+                if (!failure) {
+                    state->cache.cache(tokens, run->key);
+                }
+                next = releaseExecutionSlot(*state);
+            }
+            if (next) {
+                next->cancellation.removeCallback(next->cancelCallback);
+            }
+
+            if (failure) {
+                run->fail(failure);
+            } else {
+                run->succeed(std::move(tokens));
+            }
+            run = std::move(next);
         }
-        run = std::move(next);
     }
+}
+
+std::shared_ptr<HighlightJSSyntaxHighlighter::PendingRun> HighlightJSSyntaxHighlighter::nextStartedRun(State &state) {
+    std::unique_lock lock(state.mutex);
+    state.workAvailable.wait(lock, [&state] { return state.stopping || !state.startedRuns.empty(); });
+    if (state.startedRuns.empty()) {
+        return nullptr; // stopping, and nothing left that holds a slot
+    }
+    std::shared_ptr<PendingRun> run = std::move(state.startedRuns.front());
+    state.startedRuns.pop_front();
+    return run;
+}
+
+std::vector<SyntaxToken> HighlightJSSyntaxHighlighter::highlightWithContext(State &state, PendingRun &run,
+                                                                            std::unique_ptr<HighlightJSContext> &context) {
+    run.cancellation.throwIfCancelled();
+    if (!context) {
+        context = std::make_unique<HighlightJSContext>(*run.scripts, run.cancellation);
+        std::lock_guard lock(state.mutex);
+        ++state.contextsCreated;
+    }
+    Tokens tokens = highlightIn(*context, run.key.source, run.key.language, state.configuration.beforeHighlight,
+                                run.cancellation);
+    run.cancellation.throwIfCancelled();
+    return tokens;
 }
 
 std::shared_ptr<HighlightJSSyntaxHighlighter::PendingRun>
@@ -237,46 +304,18 @@ std::vector<SyntaxToken> HighlightJSSyntaxHighlighter::highlightTokens(const std
                                                                        const BeforeHighlight &beforeHighlight,
                                                                        const CancellationToken &cancellation) {
     cancellation.throwIfCancelled();
-    std::optional<JavaScriptContext> context;
-    try {
-        context.emplace();
-    } catch (const JavaScriptEngineUnavailable &) {
-        throw CodeSyntaxHighlightingError::missingRuntime();
-    }
+    HighlightJSContext context(scripts, cancellation);
+    return highlightIn(context, source, language, beforeHighlight, cancellation);
+}
 
-    try {
-        for (const std::u16string &script : scripts) {
-            cancellation.throwIfCancelled();
-            context->evaluate(script);
-        }
-        cancellation.throwIfCancelled();
-        context->evaluate(highlightGlueScript);
-    } catch (const JavaScriptException &exception) {
-        throw CodeSyntaxHighlightingError::runtimeFailure(exception.what());
-    }
-    if (!context->hasGlobal("veltoHighlight")) {
-        throw CodeSyntaxHighlightingError::missingRuntime();
-    }
+std::size_t HighlightJSSyntaxHighlighter::workerCount() const {
+    std::lock_guard lock(state_->mutex);
+    return workers_.size();
+}
 
-    cancellation.throwIfCancelled();
-    if (beforeHighlight) {
-        beforeHighlight(source);
-    }
-    cancellation.throwIfCancelled();
-
-    std::optional<std::u16string> markup;
-    try {
-        markup = context->callGlobalFunction("veltoHighlight", {source, text::toUTF16(language)});
-    } catch (const JavaScriptException &exception) {
-        throw CodeSyntaxHighlightingError::runtimeFailure(exception.what());
-    }
-    cancellation.throwIfCancelled();
-    if (!markup) {
-        return {}; // highlight.js does not know the language
-    }
-    Tokens tokens = HighlightMarkupParser::parse(*markup, source, cancellation);
-    cancellation.throwIfCancelled();
-    return tokens;
+int HighlightJSSyntaxHighlighter::contextsCreated() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->contextsCreated;
 }
 
 int HighlightJSSyntaxHighlighter::activeExecutions() const {

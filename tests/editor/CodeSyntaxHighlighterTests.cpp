@@ -179,6 +179,111 @@ TEST_F(CodeSyntaxHighlighterTest, RealHighlightJSTokensLieOnTheSource) {
     }
 }
 
+// ---- one context per worker, reused ----
+
+// Installed highlight.js plus a language "throws" whose highlight raises after changing highlight.js's
+// settings and the context's globals: a worker that kept that context would answer differently.
+std::vector<std::u16string> scriptsWithAThrowingLanguage() {
+    std::vector<std::u16string> scripts = loadScripts(installedScripts);
+    scripts.push_back(uR"((function() {
+  const highlight = hljs.highlight;
+  hljs.registerAliases(['throws'], { languageName: 'plaintext' });
+  hljs.highlight = function(code, options) {
+    if (options.language === 'throws') {
+      hljs.configure({ classPrefix: 'spoilt-' });
+      globalThis.hljs = { getLanguage: function() { return true; }, highlight: function() { return { value: '' }; } };
+      throw new Error('boom');
+    }
+    return highlight.call(hljs, code, options);
+  };
+})();)");
+    return scripts;
+}
+
+struct CodeSample {
+    std::string language;
+    std::string code;
+};
+
+// Blocks in many languages, with constructs whose modes nest (strings in templates, comments in code,
+// embedded languages) or stay open at the end, so that state left over by one block would show in the next.
+const std::vector<CodeSample> &manyLanguageSamples() {
+    static const std::vector<CodeSample> samples{
+        {"python", "def greet(name):\n    return f\"héllo {name!r}\"  # 😀 wave\n\n@cache\nclass A(B): pass\n"},
+        {"python", "s = '''unterminated\n"},
+        {"javascript", "const a = `x ${b + `y ${c}`}`; // nested\n/* open comment\n"},
+        {"cpp", "#include <vector>\nint main() { return 0x2A; } // done\ntemplate<class T> T f();\n"},
+        {"xml", "<div class=\"a\"><script>let x = 1 < 2;</script><style>p { color: red }</style></div>\n"},
+        {"json", "{\"a\": [1, true, null], \"b\": \"x<y\"}"},
+        {"bash", "for f in *.md; do echo \"$f\" | sed 's/a/b/'; done # loop\ncat <<EOF\nhere $HOME\nEOF\n"},
+        {"markdown", "# Title\n\n```python\nprint(1)\n```\n*em* and `code`\n"},
+        {"rust", "fn main() { let s: &str = r#\"raw\"#; println!(\"{}\", s); }\n"},
+        {"sql", "SELECT a, 'it''s' FROM t WHERE b > 3 -- note\n"},
+        {"yaml", "key: value\nlist:\n  - 1\n  - \"two\"\n"},
+        {"dockerfile", "FROM debian:12\nRUN apt-get update && echo \"a & b\"\n"},
+        {"scss", "$base: #fff;\n.nav > a:hover { color: darken($base, 10%); }\n"},
+        {"less", "@c: #333;\n.mixin(@a) { width: @a }\n"},
+        {"graphql", "query Hero($id: ID!) { hero(id: $id) { name } }"},
+        {"no-such-language", "x = 1\n"},
+        {"python", "while True:\n    break\n"},
+    };
+    return samples;
+}
+
+// A worker keeps its context from block to block; each answer must equal what a fresh context gives,
+// also after a run that raised and left its context changed.
+TEST_F(CodeSyntaxHighlighterTest, ManyRequestsOnOneWorkerEqualFreshContexts) {
+    const std::vector<std::u16string> scripts = scriptsWithAThrowingLanguage();
+    HighlightJSSyntaxHighlighter::Configuration configuration;
+    configuration.suppliedScripts = scripts;
+    configuration.executionLimit = 1;
+    configuration.cacheCostLimit = 0; // nothing cached: every request is a run
+    HighlightJSSyntaxHighlighter highlighter(configuration);
+
+    std::vector<CodeSample> requests = manyLanguageSamples();
+    requests.insert(requests.begin() + 5, {"throws", "any code"});
+    requests.insert(requests.end(), manyLanguageSamples().begin(), manyLanguageSamples().end());
+    int failures = 0;
+    for (std::size_t index = 0; index < requests.size(); ++index) {
+        const CodeSample &request = requests[index];
+        SCOPED_TRACE(std::to_string(index) + " " + request.language);
+        const std::u16string source = text::toUTF16(request.code);
+        if (request.language == "throws") {
+            EXPECT_EQ(failureKind(highlighter.tokens(source, request.language, {})),
+                      CodeSyntaxHighlightingError::Kind::runtimeFailure);
+            ++failures;
+            continue;
+        }
+        const std::string language = SyntaxLanguageRegistry::highlightJSLanguage(request.language);
+        const std::vector<SyntaxToken> fresh =
+            HighlightJSSyntaxHighlighter::highlightTokens(source, language, scripts, nullptr, {});
+        EXPECT_EQ(finish(highlighter.tokens(source, request.language, {})), fresh);
+        if (request.language == "python" || request.language == "cpp") {
+            EXPECT_FALSE(fresh.empty());
+        }
+    }
+    EXPECT_EQ(highlighter.workerCount(), 1u);
+    EXPECT_EQ(highlighter.contextsCreated(), 1 + failures) << "a context is made again only after a failed run";
+}
+
+TEST_F(CodeSyntaxHighlighterTest, WorkersAreBoundedAndKeptAcrossBursts) {
+    auto configuration = fakeConfiguration();
+    configuration.cacheCostLimit = 0;
+    HighlightJSSyntaxHighlighter highlighter(configuration);
+    EXPECT_EQ(highlighter.workerCount(), 0u) << "no thread before the first run";
+    for (int burst = 0; burst < 3; ++burst) {
+        std::vector<QCoro::Task<std::vector<SyntaxToken>>> requests;
+        for (int block = 0; block < 20; ++block) {
+            requests.push_back(highlighter.tokens(text::toUTF16(std::to_string(block)), "fake", {}));
+        }
+        for (auto &request : requests) {
+            EXPECT_EQ(finish(std::move(request)).size(), 1u);
+        }
+        EXPECT_EQ(highlighter.workerCount(), 2u);
+        EXPECT_EQ(highlighter.contextsCreated(), 2);
+    }
+}
+
 TEST_F(CodeSyntaxHighlighterTest, CapitalAliasIsLowerCasedAndMapped) {
     HighlightJSSyntaxHighlighter highlighter(installedConfiguration());
     const std::u16string source = u"import os\n";
