@@ -3,6 +3,7 @@
 #include "editor/CodeTokenApplication.h"
 #include "editor/MarkdownStyler.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -36,6 +37,33 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
         highlighted->keepOnly(std::move(settled));
     }
     return requests;
+}
+
+namespace {
+
+/// How many units lie between the block (its opening line to the end of its code) and the range: 0
+/// when they meet.
+std::size_t distanceFrom(const CodeHighlightRequest &request, TextRange visible) {
+    const std::size_t start = request.openingLineRange.location;
+    const std::size_t end = request.contentRange.end();
+    if (end < visible.location) {
+        return visible.location - end;
+    }
+    if (start > visible.end()) {
+        return start - visible.end();
+    }
+    return 0;
+}
+
+} // namespace
+
+void orderForAskingFromTheBack(std::vector<CodeHighlightRequest> &requests, const std::optional<TextRange> &visible) {
+    const auto key = [&visible](const CodeHighlightRequest &request) {
+        const std::size_t location = request.contentRange.location;
+        return std::pair{visible ? distanceFrom(request, *visible) : 0, location};
+    };
+    std::sort(requests.begin(), requests.end(),
+              [&key](const CodeHighlightRequest &a, const CodeHighlightRequest &b) { return key(a) > key(b); });
 }
 
 } // namespace velto::editor::MarkdownStyler
@@ -79,10 +107,20 @@ QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightR
                                       std::shared_ptr<CodeSyntaxHighlighting> highlighter,
                                       CodeHighlightSnapshot snapshot, CodeHighlightTarget target,
                                       CancellationToken cancellation) {
-    for (const MarkdownStyler::CodeHighlightRequest &request : requests) {
+    // Asked from the back; put in order again whenever what is on screen has changed.
+    std::optional<TextRange> orderedFor;
+    MarkdownStyler::orderForAskingFromTheBack(requests, orderedFor);
+    while (!requests.empty()) {
         if (cancellation.isCancelled()) {
             co_return;
         }
+        const std::optional<TextRange> visible = target.visibleRange ? target.visibleRange() : std::nullopt;
+        if (visible != orderedFor) {
+            MarkdownStyler::orderForAskingFromTheBack(requests, visible);
+            orderedFor = visible;
+        }
+        const MarkdownStyler::CodeHighlightRequest request = std::move(requests.back());
+        requests.pop_back();
         QCoro::Task<std::optional<std::vector<SyntaxToken>>> asking = tokensIfAny(*highlighter, request, cancellation);
         std::optional<std::vector<SyntaxToken>> answer = co_await asking;
         if (!isStillCurrent(snapshot, target, cancellation)) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
                                                         const TextStorage &storage,
                                                         HighlightedCodeBlocks *highlighted = nullptr);
 
+/// Orders the requests for asking one by one from the back: the blocks that meet `visible` come out
+/// first, in text order, then the others nearest first (above and below alike). Without a visible
+/// range the order is the text order.
+void orderForAskingFromTheBack(std::vector<CodeHighlightRequest> &requests, const std::optional<TextRange> &visible);
+
 } // namespace velto::editor::MarkdownStyler
 
 namespace velto::editor {
@@ -51,6 +57,8 @@ struct CodeHighlightTarget {
     std::function<void()> markNeedsDisplay;
     /// Told of each block whose tokens are in place (not of one whose highlighting failed); may be unset.
     std::function<void(const MarkdownStyler::CodeHighlightRequest &)> blockHighlighted;
+    /// The characters on screen now, or nothing when not known; may be unset.
+    std::function<std::optional<TextRange>()> visibleRange;
 };
 
 /// The state of the text a highlighting was started for. Equal storage identity and character version
@@ -62,8 +70,11 @@ struct CodeHighlightSnapshot {
 };
 
 /// Asks the highlighter for each block's tokens in turn and colours them in, as long as the text is
-/// still the one scanned. A failing block shows as plain code. Runs on the main thread; ends early,
-/// without touching the text, once the cancellation is set or the text or generation moved on.
+/// still the one scanned. The blocks on screen go first, then the others by their distance from the
+/// screen, so code in view is coloured at once even at the end of a long page; the screen is looked at
+/// again before each block, so scrolling meanwhile brings the newly shown blocks forward. A failing
+/// block shows as plain code. Runs on the main thread; ends early, without touching the text, once the
+/// cancellation is set or the text or generation moved on.
 QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightRequest> requests,
                                       std::shared_ptr<CodeSyntaxHighlighting> highlighter,
                                       CodeHighlightSnapshot snapshot, CodeHighlightTarget target,

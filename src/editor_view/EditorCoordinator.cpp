@@ -138,6 +138,9 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
                                                          {request.openingLineRange, request.contentRange});
             }
         },
+        [coordinator]() -> std::optional<TextRange> {
+            return coordinator ? coordinator->view_.visibleCharacterRange() : std::nullopt;
+        },
     };
     CodeHighlightSnapshot snapshot{codeHighlightGeneration_, storage.identity(), storage.characterVersion()};
     // Runs on by itself on the main thread; the token and the generation stop it when it is stale.

@@ -3,6 +3,8 @@
 #include "editor/TextAttributes.h"
 #include "editor/VeltoTheme.h"
 
+#include "editor/TextRange.h"
+
 #include <optional>
 
 namespace velto::editor {
@@ -42,6 +44,8 @@ public:
     /// Hides a task checkbox shown as a preview; true when one was shown.
     virtual bool clearPreviewedTaskCheckbox() = 0;
     virtual void beep() = 0;
+    /// The characters on screen, which code highlighting asks for first; nothing when not known.
+    virtual std::optional<TextRange> visibleCharacterRange() { return std::nullopt; }
 };
 
 } // namespace velto::editor

@@ -31,6 +31,10 @@ bool TextViewCoordinatorView::increasesContrast() const {
     return displayOptions().current().increaseContrast;
 }
 
+std::optional<editor::TextRange> TextViewCoordinatorView::visibleCharacterRange() {
+    return textView_.visibleCharacterRange(textView_.visibleRect());
+}
+
 void TextViewCoordinatorView::beep() {
     if (beep_) {
         beep_();

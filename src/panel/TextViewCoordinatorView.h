@@ -21,6 +21,7 @@ public:
     bool increasesContrast() const override;
     bool clearPreviewedTaskCheckbox() override { return false; }
     void beep() override;
+    std::optional<editor::TextRange> visibleCharacterRange() override;
 
 private:
     editor::VeltoTextView &textView_;

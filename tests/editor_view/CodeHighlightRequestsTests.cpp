@@ -47,9 +47,11 @@ public:
     bool holdsAnswers = false;
     std::deque<testing::Gate<bool>> held;
     int calls = 0;
+    std::vector<std::u16string> asked;
 
     QCoro::Task<std::vector<SyntaxToken>> tokens(std::u16string source, std::string, CancellationToken) override {
         calls += 1;
+        asked.push_back(source);
         if (holdsAnswers) {
             held.emplace_back();
             QCoro::Task<bool> waiting = held.back().wait();
@@ -69,6 +71,7 @@ struct HighlightedText {
     std::uint64_t generation = 1;
     int redraws = 0;
     std::vector<TextRange> highlighted;
+    std::optional<TextRange> visible;
 
     explicit HighlightedText(std::u16string text)
         : storage(std::move(text)) {}
@@ -83,6 +86,7 @@ struct HighlightedText {
             [] {},
             [this] { redraws += 1; },
             [this](const CodeHighlightRequest &request) { highlighted.push_back(request.contentRange); },
+            [this] { return visible; },
         };
     }
     std::vector<std::string> tokenKinds() const {
@@ -147,6 +151,71 @@ TEST(CodeHighlightTask, AnyChangeWhileTheHighlighterWorksDropsTheResult) {
         EXPECT_EQ(text.redraws, 0) << static_cast<int>(change);
         EXPECT_EQ(highlighter->calls, 1) << "the second block is never asked for";
     }
+}
+
+/// Six blocks of 14 units each: block i opens at 14 i, its code "b<i>\n" lies at 14 i + 6.
+std::u16string sixBlocks() {
+    std::u16string text;
+    for (int block = 0; block < 6; ++block) {
+        text += u"```py\nb" + std::u16string(1, char16_t(u'0' + block)) + u"\n```\n\n";
+    }
+    return text;
+}
+
+std::u16string code(int block) {
+    return u"b" + std::u16string(1, char16_t(u'0' + block)) + u"\n";
+}
+
+std::vector<std::u16string> codes(std::initializer_list<int> blocks) {
+    std::vector<std::u16string> result;
+    for (int block : blocks) {
+        result.push_back(code(block));
+    }
+    return result;
+}
+
+TEST(CodeHighlightTask, BlocksOnScreenAreAskedForFirstThenTheNearest) {
+    testing::ensureApplication();
+    struct Case {
+        const char *name;
+        std::optional<TextRange> visible;
+        std::vector<std::u16string> expected;
+    };
+    const std::vector<Case> cases{
+        {"screen not known: text order", std::nullopt, codes({0, 1, 2, 3, 4, 5})},
+        {"inside one block: then the nearer neighbour, the one above on a tie", TextRange{58, 5}, codes({4, 3, 5, 2, 1, 0})},
+        {"the last block: then upwards", TextRange{71, 13}, codes({5, 4, 3, 2, 1, 0})},
+        {"three blocks shown, in text order", TextRange{20, 30}, codes({1, 2, 3, 4, 0, 5})},
+        {"a screen between blocks", TextRange{52, 2}, codes({3, 4, 2, 5, 1, 0})},
+    };
+    for (const Case &c : cases) {
+        auto highlighter = std::make_shared<ScriptedHighlighter>();
+        HighlightedText text(sixBlocks());
+        text.visible = c.visible;
+        testing::finish(highlightCodeBlocks(requestsFor(sixBlocks()), highlighter, text.snapshot(), text.target(), {}));
+        EXPECT_EQ(highlighter->asked, c.expected) << c.name;
+        EXPECT_EQ(text.highlighted.size(), 6u) << c.name;
+    }
+}
+
+TEST(CodeHighlightTask, BlocksScrolledIntoViewMeanwhileComeNext) {
+    testing::ensureApplication();
+    auto highlighter = std::make_shared<ScriptedHighlighter>();
+    highlighter->holdsAnswers = true;
+    HighlightedText text(sixBlocks());
+    text.visible = TextRange{0, 10};
+    auto task = highlightCodeBlocks(requestsFor(sixBlocks()), highlighter, text.snapshot(), text.target(), {});
+    ASSERT_EQ(highlighter->asked, codes({0}));
+
+    text.visible = TextRange{71, 13}; // scrolled to the end while block 0 was being highlighted
+    highlighter->held.front().open(true);
+    ASSERT_TRUE(testing::processEventsUntil([&] { return highlighter->held.size() == 2; }));
+    text.visible = TextRange{30, 0}; // and into block 2
+    highlighter->holdsAnswers = false;
+    highlighter->held.back().open(true);
+    testing::finish(std::move(task));
+    EXPECT_EQ(highlighter->asked, codes({0, 5, 2, 1, 3, 4}));
+    EXPECT_EQ(text.redraws, 1);
 }
 
 TEST(CodeHighlightTask, TextWithoutRequestableBlocksAsksNothing) {

@@ -48,6 +48,7 @@ void highlightEveryBlock(TextStorage &storage, std::shared_ptr<CodeSyntaxHighlig
                                      [] {},
                                      [] {},
                                      [] {},
+                                     {},
                                      {}};
     testing::finish(highlightCodeBlocks(
         MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage), std::move(highlighter),
@@ -113,6 +114,34 @@ TEST(CodeHighlightingPass, OnlyBlocksWhoseCodeOrLanguageChangedAreAskedForAgain)
     session.core.undoManager()->undo();
     runStylePass(session);
     EXPECT_EQ(std::count(session.highlighter->asked.begin(), session.highlighter->asked.end(), u"lEtt a\n"), 1);
+    EXPECT_EQ(tokenRuns(session.storage), tokenRunsOfAFreshPass(session.core.string(), session.highlighter));
+}
+
+// On a long page the code on screen is coloured first, wherever the screen is; a restart after an
+// edit asks only for the changed block.
+TEST(CodeHighlightingPass, BlocksOnScreenComeFirstAndAnEditAsksOnlyForItsBlock) {
+    std::string page;
+    for (int block = 0; block < 40; ++block) {
+        page += "Prose " + std::to_string(block) + "\n\n```py\nvalue_" + std::to_string(block) + " = 1\n```\n\n";
+    }
+    EditorSession session(page);
+    session.highlighter->answer = lineStartKeywords;
+    const std::size_t lastBlock = session.core.string().rfind(u"value_39");
+    ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+    session.highlighter->asked.clear();
+    session.view.visible = TextRange{lastBlock - 20, 30};
+    session.coordinator->applyEditorPreferences(); // asks for every block again
+    ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+    ASSERT_EQ(session.highlighter->asked.size(), 40u);
+    EXPECT_EQ(session.highlighter->asked[0], u"value_39 = 1\n");
+    EXPECT_EQ(session.highlighter->asked[1], u"value_38 = 1\n");
+    EXPECT_EQ(session.highlighter->asked.back(), u"value_0 = 1\n");
+
+    session.highlighter->asked.clear();
+    session.core.setSelectedRange({lastBlock + 5, 0});
+    session.core.insertText(u"x");
+    runStylePass(session);
+    EXPECT_EQ(session.highlighter->asked, std::vector<std::u16string>{u"valuex_39 = 1\n"});
     EXPECT_EQ(tokenRuns(session.storage), tokenRunsOfAFreshPass(session.core.string(), session.highlighter));
 }
 

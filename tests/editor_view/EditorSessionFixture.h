@@ -22,6 +22,7 @@ struct RecordingEditorView : editor::EditorCoordinatorView {
     int displays = 0;
     int beeps = 0;
     std::optional<editor::EditorAppearance> appearance;
+    std::optional<editor::TextRange> visible;
 
     void setNeedsDisplay() override { displays += 1; }
     void applyEditorAppearance(const editor::EditorAppearance &applied) override { appearance = applied; }
@@ -29,6 +30,7 @@ struct RecordingEditorView : editor::EditorCoordinatorView {
     bool increasesContrast() const override { return false; }
     bool clearPreviewedTaskCheckbox() override { return std::exchange(previewedCheckbox, false); }
     void beep() override { beeps += 1; }
+    std::optional<editor::TextRange> visibleCharacterRange() override { return visible; }
 };
 
 /// A highlighter that counts its calls and keeps what it was asked for; it finds no tokens unless the
