@@ -102,6 +102,38 @@ void BM_ColdRequest(benchmark::State &state) {
 }
 BENCHMARK(BM_ColdRequest)->Arg(100)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+/// Distinct blocks asked for one after another through one highlighter, as the highlighting of a page
+/// does: each request timed on its own (the first one also makes its worker's context).
+void BM_BlockAfterBlock(benchmark::State &state) {
+    ensureApplication();
+    std::vector<double> samples;
+    int round = 0;
+    for (auto _ : state) {
+        HighlightJSSyntaxHighlighter highlighter(HighlightJSSyntaxHighlighter::Configuration{
+            std::nullopt, nullptr, scriptsFolder, HighlightTokenCache::defaultCostLimit, 2});
+        const auto start = Clock::now();
+        for (int block = 0; block < 100; ++block) {
+            const std::u16string source = pythonBlock(static_cast<std::size_t>(state.range(0)), block) + u"# " +
+                                          QString::number(round * 100 + block).toStdU16String();
+            const auto requestStart = Clock::now();
+            QEventLoop loop;
+            auto request = [](HighlightJSSyntaxHighlighter &highlighter, std::u16string source,
+                              QEventLoop &loop) -> QCoro::Task<> {
+                benchmark::DoNotOptimize(co_await highlighter.tokens(source, "python", {}));
+                loop.quit();
+            }(highlighter, source, loop);
+            if (!request.isReady()) {
+                loop.exec();
+            }
+            samples.push_back(milliseconds(Clock::now() - requestStart));
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        ++round;
+    }
+    velto::bench::reportSamples(state, samples, "per_block_");
+}
+BENCHMARK(BM_BlockAfterBlock)->Arg(500)->Arg(5'000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
 /// A request answered from the cache: the cost of restyling an unchanged block.
 void BM_CacheHit(benchmark::State &state) {
     ensureApplication();

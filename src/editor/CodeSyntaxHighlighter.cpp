@@ -78,6 +78,8 @@ struct HighlightJSSyntaxHighlighter::State {
     /// Runs that hold a slot and wait for a worker to take them up; workers wait on `workAvailable`.
     std::deque<std::shared_ptr<PendingRun>> startedRuns;
     std::condition_variable workAvailable;
+    /// Workers that hold no run: waiting for one, or about to.
+    std::size_t idleWorkers = 0;
     /// Set by the highlighter's destructor: the workers finish the started runs, then end.
     bool stopping = false;
     int contextsCreated = 0;
@@ -191,12 +193,15 @@ HighlightJSSyntaxHighlighter::runWhenSlotIsFree(HighlightCacheKey key,
 void HighlightJSSyntaxHighlighter::startRun(std::shared_ptr<PendingRun> run) {
     {
         std::lock_guard lock(state_->mutex);
-        // A run holds a slot, and there are as many workers as slots: the first runs start the workers,
-        // later ones find one free or about to be.
-        if (workers_.size() < static_cast<std::size_t>(state_->configuration.executionLimit)) {
-            workers_.emplace_back([state = state_] { work(state); });
-        }
         state_->startedRuns.push_back(std::move(run));
+        // A run holds a slot, so it never waits long for a worker. Another worker (with a context of its
+        // own to make and keep) is started only for runs that side by side find none idle, so blocks
+        // asked for one at a time all go to one worker.
+        if (state_->startedRuns.size() > state_->idleWorkers &&
+            workers_.size() < static_cast<std::size_t>(state_->configuration.executionLimit)) {
+            workers_.emplace_back([state = state_] { work(state); });
+            ++state_->idleWorkers;
+        }
     }
     state_->workAvailable.notify_one();
 }
@@ -226,6 +231,9 @@ void HighlightJSSyntaxHighlighter::work(const std::shared_ptr<State> &state) {
                     state->cache.cache(tokens, run->key);
                 }
                 next = releaseExecutionSlot(*state);
+                if (!next) {
+                    ++state->idleWorkers;
+                }
             }
             if (next) {
                 next->cancellation.removeCallback(next->cancelCallback);
@@ -247,6 +255,7 @@ std::shared_ptr<HighlightJSSyntaxHighlighter::PendingRun> HighlightJSSyntaxHighl
     if (state.startedRuns.empty()) {
         return nullptr; // stopping, and nothing left that holds a slot
     }
+    --state.idleWorkers;
     std::shared_ptr<PendingRun> run = std::move(state.startedRuns.front());
     state.startedRuns.pop_front();
     return run;

@@ -271,6 +271,11 @@ TEST_F(CodeSyntaxHighlighterTest, WorkersAreBoundedAndKeptAcrossBursts) {
     configuration.cacheCostLimit = 0;
     HighlightJSSyntaxHighlighter highlighter(configuration);
     EXPECT_EQ(highlighter.workerCount(), 0u) << "no thread before the first run";
+    for (int block = 0; block < 10; ++block) {
+        finish(highlighter.tokens(text::toUTF16("one at a time " + std::to_string(block)), "fake", {}));
+    }
+    EXPECT_EQ(highlighter.workerCount(), 1u) << "blocks asked for one at a time need one worker and one context";
+    EXPECT_EQ(highlighter.contextsCreated(), 1);
     for (int burst = 0; burst < 3; ++burst) {
         std::vector<QCoro::Task<std::vector<SyntaxToken>>> requests;
         for (int block = 0; block < 20; ++block) {
