@@ -71,6 +71,8 @@ void PanelFeedbackController::show(const PanelFeedback &feedback, QWidget *windo
     PaintedSurfaceEffect &surface = *panel_->surfaceEffect();
     feedbackView_->refreshAccessibilityAppearance();
     feedbackView_->configure(feedback, surface);
+    // Named after what it says, as the window of a notice: assistive tools and window lists read it there.
+    panel_->setWindowTitle(feedback.message);
     panel_->fitToContent();
     if (parentWindow_ != window) {
         panel_->attach(window);

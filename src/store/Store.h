@@ -279,6 +279,9 @@ private:
     void commitDocumentChange(const VeltoDocument &before, const std::set<Uuid> &archiveMetadataOnlyPageIDs);
     void updateConflictPresentation(const VeltoSaveResult &result);
     void removeConflictFromPresentation(const Uuid &pageID);
+    /// After a reload: the notice stays for the copies the library still holds as active pages, and goes
+    /// with the last of them; a reload by itself settles nothing the user was told about.
+    void keepConflictNoticeOfHeldCopies();
     QCoro::Task<void> copyCurrentLibrary(std::filesystem::path destinationURL);
     void carryEditsIntoCopy(const VeltoDocument &copiedState, const VeltoDocument &edited);
     QCoro::Task<void> connectPages(std::filesystem::path destinationURL, bool startsLibraryWhenMissing);

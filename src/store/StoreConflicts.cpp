@@ -10,6 +10,8 @@
 namespace velto {
 namespace {
 
+const char *const recoveredTitle = "Page Recovered After File Removal";
+
 std::string reviewTitle(std::size_t copyCount) {
     if (copyCount == 1) {
         return "Review Saved Conflict Copy…";
@@ -37,7 +39,7 @@ void VeltoStore::updateConflictPresentation(const VeltoSaveResult &result) {
     }
     VeltoSaveConflictPresentation presentation;
     if (ordinaryCopies.empty()) {
-        presentation.title = "Page Recovered After File Removal";
+        presentation.title = recoveredTitle;
         presentation.message =
             "The original page file was removed or emptied. Velto kept your local edit as a new page.";
         for (const VeltoSaveConflict &conflict : result.conflicts) {
@@ -69,6 +71,23 @@ void VeltoStore::removeConflictFromPresentation(const Uuid &pageID) {
         return;
     }
     lastSaveConflictPresentation_->title = reviewTitle(remaining.size()); // the message keeps its first count
+}
+
+void VeltoStore::keepConflictNoticeOfHeldCopies() {
+    if (!lastSaveConflictPresentation_.has_value()) {
+        return;
+    }
+    std::vector<Uuid> &listed = lastSaveConflictPresentation_->pageIDs;
+    const std::size_t countBefore = listed.size();
+    std::erase_if(listed, [this](const Uuid &pageID) {
+        const VeltoPage *page = findPage(document_, pageID);
+        return page == nullptr || isArchivedPage(*page);
+    });
+    if (listed.empty()) {
+        lastSaveConflictPresentation_.reset();
+    } else if (listed.size() != countBefore && lastSaveConflictPresentation_->title != recoveredTitle) {
+        lastSaveConflictPresentation_->title = reviewTitle(listed.size());
+    }
 }
 
 QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid copyPageID,

@@ -145,6 +145,9 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     if (folderMonitor_ == nullptr || folderMonitor_->hasLostFolder()) {
         startMonitoringFolder();
     }
+    if (!result.conflicts.empty()) {
+        emit conflictNoticeRaised();
+    }
 }
 
 void VeltoStore::foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage) {

@@ -138,7 +138,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
     saveScheduler_.documentWasReloaded();
     loadState_ = VeltoStoreLoadState::loaded();
     lastSaveErrorDescription_.reset();
-    lastSaveConflictPresentation_.reset();
+    keepConflictNoticeOfHeldCopies();
     mutations_.reset(loaded->structureRepair, true);
     if (reloaded.keptPendingChanges) {
         mutations_.record(loaded->document, document_);

@@ -37,6 +37,10 @@ signals:
     /// A save gave pages new identifiers (old to new), already in the document; what is kept per page
     /// elsewhere (the editor's undo histories, the panel's view states) follows them.
     void pageIdentifiersReplaced(const std::map<velto::Uuid, velto::Uuid> &replacements);
+
+    /// A save kept another version of a page apart (a conflict copy, or the user's edit of a page whose file
+    /// was removed): `lastSaveConflictPresentation` now holds the notice that tells the user about it.
+    void conflictNoticeRaised();
 };
 
 } // namespace velto

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <thread>
 
 namespace velto::testing {
 namespace {
@@ -97,6 +99,44 @@ protected:
     bool pagesContain(const std::string &text) {
         return waitUntil([&] { return pageFilesText(session->pagesFolder()).find(text) != std::string::npos; },
                          generous, 20ms);
+    }
+
+    /// The page file that holds `text`; empty when none does.
+    std::filesystem::path pageFileHolding(const std::string &text) {
+        for (const std::filesystem::path &file : pageFiles(session->pagesFolder())) {
+            if (readWholeFile(file.string()).find(text) != std::string::npos) {
+                return file;
+            }
+        }
+        return {};
+    }
+
+    /// Types `text` slowly into the panel while `meanwhile` runs, as a user still typing when another program
+    /// changes the page's file: the editor's save waits for a pause, so the change meets unsaved text.
+    void typeWhile(const std::string &text, const std::function<void()> &meanwhile) {
+        std::thread typing([&] { session->tool({"xdotool", "type", "--delay", "80", text}); });
+        std::this_thread::sleep_for(400ms); // a few keys in: the rest comes after the change
+        meanwhile();
+        typing.join();
+    }
+
+    /// Whether a visible window's name contains `name`.
+    bool hasVisibleWindowNamed(const std::string &name) {
+        return session->tool({"xdotool", "search", "--onlyvisible", "--name", name}).exitStatus == 0;
+    }
+
+    /// Opens the tray menu and chooses its first item after "Open Velto": the conflict notice when there is one.
+    void chooseFirstPanelMenuItem(std::pair<int, int> icon, const std::string &panel) {
+        ASSERT_EQ(clickIcon(icon, "3"), 0);
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                std::vector<std::string> windows = session->visibleWindows();
+                return std::find_if(windows.begin(), windows.end(),
+                                    [&](const std::string &window) { return window != panel; }) != windows.end();
+            },
+            generous))
+            << "no menu";
+        ASSERT_EQ(session->tool({"xdotool", "key", "Down", "Down", "Return"}).exitStatus, 0);
     }
 
     std::unique_ptr<DesktopSession> session;
@@ -284,6 +324,72 @@ TEST_F(VeltoDesktop, ClosingTheWelcomeOpensNothingAndTheNextLaunchGreetsAgain) {
         << "a Welcome closed without an answer comes back";
     relaunched->process().signal(SIGTERM);
     EXPECT_EQ(relaunched->process().waitForExit(generous), 0) << relaunched->output();
+}
+
+TEST_F(VeltoDesktop, AShellRewritingTheLineBeingTypedIsAnnouncedInThePanelAndTheTrayMenuLeadsToTheCopy) {
+    auto velto = launch();
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+    ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
+    std::string panel = showPanel();
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "shared line"}).exitStatus, 0);
+    ASSERT_TRUE(pagesContain("shared line"));
+
+    typeWhile(" typed on and on", [&] {
+        std::filesystem::path file = pageFileHolding("shared line");
+        ASSERT_FALSE(file.empty());
+        std::string theirs = readWholeFile(file.string());
+        theirs.replace(theirs.find("shared line"), 11, "their line");
+        std::filesystem::path replacement = file.string() + ".tmp";
+        std::ofstream(replacement, std::ios::binary) << theirs;
+        std::filesystem::rename(replacement, file);
+    });
+    ASSERT_TRUE(pagesContain("conflict-of")) << pageFilesText(session->pagesFolder());
+    EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed("Changed elsewhere"); }, generous))
+        << "no banner over the editor\n" << session->windowTree();
+
+    chooseFirstPanelMenuItem(*icon, panel);
+    EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed("Review Saved Conflict Copy"); }, generous))
+        << "the tray menu's first item did not review the copy\n" << session->windowTree();
+    EXPECT_TRUE(pagesContain("shared line typed on and on")) << pageFilesText(session->pagesFolder());
+
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+}
+
+TEST_F(VeltoDesktop, DeletingTheCurrentPagesFileWhileTypingKeepsTheEditAsARecoveredPageAndAnnouncesIt) {
+    auto velto = launch();
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+    ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
+    std::string panel = showPanel();
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "kept line"}).exitStatus, 0);
+    ASSERT_TRUE(pagesContain("kept line"));
+
+    typeWhile(" typed on and on", [&] {
+        std::filesystem::path file = pageFileHolding("kept line");
+        ASSERT_FALSE(file.empty());
+        std::filesystem::remove(file);
+    });
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::vector<std::filesystem::path> files = pageFiles(session->pagesFolder());
+            return std::any_of(files.begin(), files.end(), [](const std::filesystem::path &file) {
+                return file.filename().string().find("recovered-page") != std::string::npos;
+            });
+        },
+        generous))
+        << pageFilesText(session->pagesFolder());
+    EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed("Page file removed"); }, generous))
+        << "no banner over the editor\n" << session->windowTree();
+
+    chooseFirstPanelMenuItem(*icon, panel);
+    EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed("Review Saved Conflict Copy"); }, generous))
+        << "the tray menu's first item did not lead to the recovered page\n" << session->windowTree();
+    EXPECT_TRUE(pagesContain("kept line typed on and on")) << pageFilesText(session->pagesFolder());
+
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
 }
 
 } // namespace

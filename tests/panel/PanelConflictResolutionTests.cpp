@@ -2,6 +2,7 @@
 #include "PanelControllerFixture.h"
 
 #include "panel/BrowsePagesWindow.h"
+#include "panel/VeltoPanelMenuController.h"
 #include "platform/FileSystem.h"
 #include "store/OwnFileChanges.h"
 #include "store/PageArchiveState.h"
@@ -68,6 +69,24 @@ struct ConflictedSession : PanelControllerSession {
     Uuid original;
     std::optional<Uuid> copy;
 };
+
+/// The user is told at once over the editor, and the tray menu's review item outlasts the refresh that the
+/// other writer's change brings.
+TEST(PanelConflictNotice, ABannerTellsOfTheCopyAndTheMenuKeepsItsReviewItemThroughAReload) {
+    ConflictedSession session;
+    ASSERT_TRUE(session.copy.has_value());
+    EXPECT_EQ(session.banner(), "Changed elsewhere · the other version was saved as a copy");
+
+    finish(session.store->reloadFromDisk(false, std::nullopt));
+    PanelMenu menu = session.controller->panelMenuController().makeStatusMenuModel();
+    ASSERT_FALSE(menu.items.empty());
+    EXPECT_EQ(menu.items.front().text.toStdString(), "⚠ Review Saved Conflict Copy…");
+    ASSERT_TRUE(menu.items.front().trigger);
+    menu.items.front().trigger();
+    BrowsePagesWindow &window = session.controller->browsePagesWindow();
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(window.model().rows().size(), 1u);
+}
 
 TEST(PanelConflictResolution, ACopyThatIsTheCurrentPageIsRefused) {
     PanelControllerSession session;

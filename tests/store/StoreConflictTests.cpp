@@ -193,6 +193,91 @@ TEST(StoreConflicts, ConflictingEditsOnDiskLeaveACopyAndANotice) {
     EXPECT_EQ(store.document().currentPage.visibleText(), "my line\n");
 }
 
+/// The other writer's change is also reported by the folder monitor, whose refresh reloads the library after
+/// the save: the notice must outlive that reload for as long as its copies are in the library.
+TEST(StoreConflicts, NoticeOutlivesReloadsWhileItsCopiesAreHeld) {
+    DiskStore disk;
+    VeltoPage original = textPage("shared line\n", day(0));
+    VeltoPage other = textPage("other line\n", day(0));
+    writeLibrary(disk.folder, documentOf(original, {other}));
+    VeltoStore &store = disk.open();
+    std::filesystem::path file;
+    for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
+        if (entry.path().extension() == ".md" &&
+            defaultFileSystem().readFile(entry.path()).find("shared line") != std::string::npos) {
+            file = entry.path();
+        }
+    }
+    ASSERT_FALSE(file.empty());
+    std::string theirs = defaultFileSystem().readFile(file);
+    theirs.replace(theirs.find("shared line"), 11, "their line");
+    ownChangeRecordingFileSystem().writeAtomically(file, theirs);
+    store.setText("my line\n", day(1));
+    disk.flush();
+    ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+    const Uuid copyID = store.lastSaveConflictPresentation()->pageIDs.front();
+
+    awaitTask(store.reloadFromDisk(false, std::nullopt));
+    ASSERT_TRUE(store.lastSaveConflictPresentation().has_value()) << "a reload dropped the notice";
+    EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Review Saved Conflict Copy…");
+    EXPECT_EQ(store.lastSaveConflictPresentation()->pageIDs, std::vector<Uuid>{copyID});
+
+}
+
+TEST(StoreConflicts, AReloadKeepsTheNoticeOnlyForCopiesStillActiveInTheLibrary) {
+    struct Case {
+        const char *name;
+        bool recovered;
+        std::vector<int> keptCopies; // indexes of the copies the reloaded library still holds as active pages
+        std::optional<std::string> title;
+    };
+    const Case cases[] = {
+        {"all copies still there", false, {0, 1}, "Review 2 Saved Conflict Copies…"},
+        {"one copy deleted elsewhere", false, {1}, "Review Saved Conflict Copy…"},
+        {"every copy deleted elsewhere", false, {}, std::nullopt},
+        {"one recovered page removed elsewhere", true, {0}, "Page Recovered After File Removal"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ConflictingSaves saves;
+        VeltoPage a = textPage("a", day(0));
+        VeltoPage b = textPage("b", day(0));
+        const VeltoDocument before = documentOf(a, {b});
+        VeltoStore &store = saves.open(before);
+        std::vector<VeltoPage> copies{conflictCopyOf(a, "a'"), conflictCopyOf(b, "b'")};
+        saves.conflicts = {{a.id, copies[0]}, {b.id, copies[1]}};
+        if (c.recovered) {
+            saves.replacements = {{a.id, copies[0].id}, {b.id, copies[1].id}};
+        }
+        store.setText("a edited", day(1));
+        ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+        const VeltoSaveConflictPresentation raised = *store.lastSaveConflictPresentation();
+
+        VeltoDocument reloaded = store.document();
+        std::erase_if(reloaded.pages, [&](const VeltoPage &page) {
+            return (page.id == copies[0].id || page.id == copies[1].id) &&
+                   std::find_if(c.keptCopies.begin(), c.keptCopies.end(),
+                                [&](int kept) { return copies[static_cast<std::size_t>(kept)].id == page.id; }) ==
+                       c.keptCopies.end();
+        });
+        saves.reloadResult = [reloaded] { return VeltoLibraryLoadResult::loaded(reloaded, std::nullopt); };
+        awaitTask(store.reloadFromDisk(false, std::nullopt));
+
+        if (!c.title) {
+            EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
+            continue;
+        }
+        ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+        EXPECT_EQ(store.lastSaveConflictPresentation()->title, *c.title);
+        EXPECT_EQ(store.lastSaveConflictPresentation()->message, raised.message);
+        std::vector<Uuid> expected;
+        for (int kept : c.keptCopies) {
+            expected.push_back(copies[static_cast<std::size_t>(kept)].id);
+        }
+        EXPECT_EQ(store.lastSaveConflictPresentation()->pageIDs, expected);
+    }
+}
+
 /// Each resolution on a real folder, and what the folder holds after the flush.
 TEST(StoreConflicts, ThreeResolutionsReachTheDisk) {
     for (VeltoConflictResolution resolution :

@@ -173,6 +173,8 @@ struct MemoryStore {
     std::map<Uuid, VeltoPage> latestPages;
     std::set<Uuid> unreadablePages;
     int latestPageReads = 0;
+    /// What a reload of the library finds; empty: the production load of a folder that does not exist.
+    std::function<VeltoLibraryLoadResult()> reloadResult;
     std::unique_ptr<VeltoStore> store;
 
     VeltoStore::Environment environment() {
@@ -187,6 +189,13 @@ struct MemoryStore {
             }
             VeltoSaveResult result = saveResult ? saveResult(request) : VeltoSaveResult{};
             return [](VeltoSaveResult value) -> QCoro::Task<VeltoSaveResult> { co_return value; }(result);
+        };
+        environment.loadOperation = [this](std::filesystem::path folderURL) -> QCoro::Task<VeltoLibraryLoadResult> {
+            if (reloadResult) {
+                co_return reloadResult();
+            }
+            QCoro::Task<VeltoLibraryLoadResult> loading = VeltoStore::productionLoadOperation(std::move(folderURL));
+            co_return co_await loading;
         };
         environment.latestPageLoadOperation = [this](VeltoPage page,
                                                      std::filesystem::path) -> QCoro::Task<std::optional<VeltoPage>> {
