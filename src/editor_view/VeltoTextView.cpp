@@ -164,6 +164,9 @@ VeltoTextView::~VeltoTextView() {
 
 void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
     cache_.textDidChange(summary);
+    if (!summary.attributesOnly) {
+        ++characterChanges_;
+    }
     if (!summary.attributesOnly && !pendingAnnouncement_) {
         // A change outside the editing protocol (a load, an undo): the whole value changed.
         announceValueChange(this);
@@ -312,11 +315,14 @@ void VeltoTextView::scrollRangeToVisible(TextRange range) {
     updateScrollBars();
     const double top = scrollY();
     const double height = viewport()->height();
+    // A caret out of sight is brought in a margin as deep as the inset from the edge, where the panel's scroll
+    // gradients would fade its line; a line that the top of the page shows brings the view back to its top.
+    const double margin = inset_.height();
     if (caret.top() < top) {
-        verticalScrollBar()->setValue(
-            static_cast<int>(std::floor(caret.top() - (caret.top() < inset_.height() + 1 ? inset_.height() : 0))));
+        const bool shownAtTop = caret.bottom() + margin <= height;
+        verticalScrollBar()->setValue(shownAtTop ? 0 : static_cast<int>(std::floor(caret.top() - margin)));
     } else if (caret.bottom() > top + height) {
-        verticalScrollBar()->setValue(static_cast<int>(std::ceil(caret.bottom() - height)));
+        verticalScrollBar()->setValue(static_cast<int>(std::ceil(caret.bottom() + margin - height)));
     }
 }
 
@@ -772,10 +778,11 @@ QCoro::Task<void> VeltoTextView::paste() {
         co_return;
     }
     QPointer<VeltoTextView> self(this);
+    const PasteTarget target = pasteTarget();
     const PasteRules::ClipboardTexts texts = co_await ClipboardTextReader::readForPaste(
         ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)));
-    if (self.isNull()) {
-        co_return; // the view went away while rich text was read
+    if (self.isNull() || !returnToPasteTarget(target)) {
+        co_return; // the view went away, or moved on, while rich text was read
     }
     if (PasteRules::paste(*this, withoutLoneSurrogates(texts)) && pastedMarkdownHandler) {
         pastedMarkdownHandler();
@@ -788,15 +795,34 @@ QCoro::Task<void> VeltoTextView::pasteAsPlainText() {
         co_return;
     }
     QPointer<VeltoTextView> self(this);
+    const PasteTarget target = pasteTarget();
     const std::optional<std::u16string> text = co_await ClipboardTextReader::read(
         ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)));
-    if (self.isNull() || !text) {
+    if (self.isNull() || !text || !returnToPasteTarget(target)) {
         co_return;
     }
     if (PasteRules::pastePlainText(*this, replacingLoneSurrogates(*text)) && pastedAsPlainTextHandler) {
         pastedAsPlainTextHandler();
     }
     scrollRangeToVisible(TextRange{core_.selectionHead(), 0});
+}
+
+VeltoTextView::PasteTarget VeltoTextView::pasteTarget() const {
+    return {undoHistories_.activePageID(), characterChanges_, core_.selectedRange()};
+}
+
+bool VeltoTextView::returnToPasteTarget(const PasteTarget &target) {
+    // Another page, or the same page with other characters: the place the paste was meant for is gone, and
+    // pasting where the caret is now would put the text where the user never asked for it.
+    if (!core_.isEditable() || undoHistories_.activePageID() != target.pageID ||
+        characterChanges_ != target.characterChanges) {
+        QApplication::beep();
+        return false;
+    }
+    if (core_.selectedRange() != target.selection) {
+        core_.setSelectedRange(target.selection);
+    }
+    return true;
 }
 
 void VeltoTextView::pastePlainText(const QString &text, std::optional<std::size_t> at) {

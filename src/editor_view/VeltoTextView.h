@@ -218,6 +218,16 @@ private:
     void copySelection();
     void cutSelection();
     void pastePlainText(const QString &text, std::optional<std::size_t> at = std::nullopt);
+    /// Where a paste was asked for: the page shown, how often its characters had changed, the selection.
+    struct PasteTarget {
+        std::optional<Uuid> pageID;
+        std::uint64_t characterChanges = 0;
+        TextRange selection;
+    };
+    PasteTarget pasteTarget() const;
+    /// After the clipboard was read off the main thread: the selection of the paste's page and place again,
+    /// or false (with a beep) when the page, its text or its editability changed meanwhile.
+    bool returnToPasteTarget(const PasteTarget &target);
     void offerSelectionAsPrimary();
     void autoScrollStep();
     void startDrag();
@@ -270,6 +280,8 @@ private:
         QString inserted;
     };
     std::optional<PendingAnnouncement> pendingAnnouncement_;
+    /// Counts the changes of characters (styling aside), so that a paste can tell its text is still there.
+    std::uint64_t characterChanges_ = 0;
 
     std::unique_ptr<TextViewPointer> pointer_;
     std::unique_ptr<TaskCheckboxAccessibilityElements> taskCheckboxElements_;

@@ -11,6 +11,8 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
@@ -279,6 +281,45 @@ TEST(TextViewBehaviourTests, ScrollGeometryFollowsTheTextAndPinsToTheBottom) {
     EXPECT_EQ(view->verticalScrollBar()->value(), 0);
     view->scrollToPoint(QPointF(0, 500));
     EXPECT_EQ(view->visibleRect().top(), 500);
+}
+
+/// The panel fades the text under its top and bottom edges while there is more to scroll to: a caret out of
+/// sight is brought in beyond that band, and a line near the start brings the view back to its very top.
+TEST(TextViewBehaviourTests, TheCaretsLineIsBroughtInClearOfTheEdges) {
+    std::u16string text = u"# A heading\n\n";
+    for (int k = 0; k < 100; ++k) {
+        text += u"a line of the page\n";
+    }
+    auto view = makeTextView(text, 300, 200, true);
+    const double margin = view->textContainerInset().height();
+    view->scrollToPoint(QPointF(0, 400));
+    view->scrollRangeToVisible(TextRange{2, 0}); // in the heading
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+
+    const std::size_t middle = text.size() / 2;
+    view->scrollRangeToVisible(TextRange{middle, 0});
+    QRectF caret = view->caretRectInViewport(middle);
+    EXPECT_LE(caret.bottom(), view->viewport()->height() - margin + 1) << "the line above the bottom band";
+    const int settled = view->verticalScrollBar()->value();
+    view->scrollRangeToVisible(TextRange{middle, 0});
+    EXPECT_EQ(view->verticalScrollBar()->value(), settled) << "a caret in sight leaves the view where it is";
+    view->scrollToPoint(QPointF(0, view->verticalScrollBar()->maximum()));
+    view->scrollRangeToVisible(TextRange{middle, 0});
+    caret = view->caretRectInViewport(middle);
+    EXPECT_GE(caret.top(), margin - 1) << "the line below the top band";
+}
+
+TEST(TextViewBehaviourTests, TextDroppedFromAnotherProgramTakesThePagesLineFeeds) {
+    auto view = makeTextView(u"start", 300, 200, false);
+    QMimeData data;
+    data.setText(QStringLiteral("one\r\ntwo\r\n"));
+    const QPointF end = view->caretRectInViewport(5).center();
+    QDragEnterEvent enter(end.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &enter);
+    QDropEvent drop(end, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(textOf(*view), u"startone\ntwo\n");
 }
 
 TEST(TextViewBehaviourTests, KeyEquivalentsRunOnTheShortcutOverride) {

@@ -114,6 +114,52 @@ TEST(TextViewEditingRulesTests, PasteKeyReadsTheClipboardThroughThePasteRules) {
     EXPECT_EQ(reports, 2);
 }
 
+/// Rich text is read off the main thread; what the user does meanwhile decides where, or whether, it lands.
+TEST(TextViewEditingRulesTests, RichTextLandsWhereItsPasteStartedOrNowhere) {
+    struct Case {
+        const char *name;
+        std::function<void(VeltoTextView &)> meanwhile;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {"nothing", [](VeltoTextView &) {}, u"ab\ncd pasted‸"},
+        {"the caret moved", [](VeltoTextView &view) { view.setSelectedRange(TextRange{0, 0}); }, u"ab\ncd pasted‸"},
+        {"a key typed", [](VeltoTextView &view) { view.editingCore().insertText(u"!"); }, u"ab\ncd !‸"},
+        {"another page shown",
+         [](VeltoTextView &view) {
+             view.editingCore().replaceText(TextRange{0, view.storage().length()}, u"other page", TextRange{0, 0});
+         },
+         u"‸other page"},
+        {"made read-only", [](VeltoTextView &view) { view.setEditable(false); }, u"ab\ncd ‸"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // The reading runs on another thread; a reading that ended before the paste could wait for it proves
+        // nothing about the wait, so the case runs again.
+        bool waited = false;
+        for (int attempt = 0; attempt < 5 && !waited; ++attempt) {
+            auto view = viewWith(u"ab\ncd ‸");
+            auto *html = new QMimeData;
+            QString markup = QStringLiteral("<p>pasted");
+            for (int span = 0; span < 20'000; ++span) {
+                markup += QStringLiteral("<b></b>");
+            }
+            html->setHtml(markup + QStringLiteral("</p>"));
+            putOnClipboard(html);
+            QCoro::Task<void> pasting = view->paste();
+            waited = !pasting.isReady();
+            if (waited) {
+                c.meanwhile(*view);
+            }
+            finish(std::move(pasting));
+            if (waited) {
+                EXPECT_EQ(shown(*view), utf8(c.expected));
+            }
+        }
+        EXPECT_TRUE(waited) << "the rich text was always read before the paste could wait for it";
+    }
+}
+
 TEST(TextViewEditingRulesTests, HtmlOnTheClipboardIsPastedAsItsText) {
     auto view = viewWith(u"x‸");
     auto *html = new QMimeData;
