@@ -1,12 +1,14 @@
 #include "panel/BrowsePagesWindow.h"
 
 #include "panel/ActivePages.h"
+#include "panel/PanelAlerts.h"
 #include "panel/WindowAppearance.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
 #include <QtCore/QPointer>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QKeyEvent>
 #include <QtGui/QPainter>
 #include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
@@ -30,20 +32,6 @@ const QString currentCopyHelp = QStringLiteral(
 
 Date now() {
     return std::chrono::system_clock::now();
-}
-
-bool askWithMessageBox(QWidget *parent, const QString &message, const QString &informative, const QString &action) {
-    QMessageBox box(parent);
-    followAppearance(&box);
-    box.setIcon(QMessageBox::Warning);
-    box.setWindowIcon(QApplication::windowIcon());
-    box.setText(message);
-    box.setInformativeText(informative);
-    QPushButton *first = box.addButton(action, QMessageBox::AcceptRole);
-    box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(first);
-    box.exec();
-    return box.clickedButton() == first;
 }
 
 } // namespace
@@ -110,8 +98,8 @@ void BrowsePageRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     painter->restore();
 }
 
-QSize BrowsePageRowDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const {
-    return {option.rect.width(), 52};
+QSize BrowsePageRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const {
+    return {0, 52}; // as wide as the list, whatever its width
 }
 
 // ---- window ----
@@ -138,6 +126,8 @@ BrowsePagesWindow::BrowsePagesWindow(const VeltoStore &store, Callbacks callback
     listView_->setUniformItemSizes(true);
     listView_->setSpacing(1);
     listView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The rows take the list's width and cut their texts short: there is nothing to scroll sideways to.
+    listView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     openButton_->setDefault(true);
     openButton_->setToolTip(QStringLiteral("Open the selected page."));
     keepCurrentButton_->setToolTip(QStringLiteral("Keep the current Velto page and remove the selected saved copy."));
@@ -168,8 +158,10 @@ BrowsePagesWindow::BrowsePagesWindow(const VeltoStore &store, Callbacks callback
     connect(searchField_, &QLineEdit::textChanged, this, [this] { scheduleSearch(); });
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { updateActionAvailability(); });
-    connect(listView_, &QListView::doubleClicked, this, [this] { openSelectedPage(); });
-    connect(searchField_, &QLineEdit::returnPressed, this, [this] { openSelectedPage(); });
+    // Return, Enter and a double click (or the desktop's single click) on a row.
+    connect(listView_, &QListView::activated, this, [this] { openSelectedPage(); });
+    connect(searchField_, &QLineEdit::returnPressed, this, [this] { openFromSearchField(); });
+    searchField_->installEventFilter(this);
     connect(openButton_, &QPushButton::clicked, this, [this] { openSelectedPage(); });
     connect(keepCurrentButton_, &QPushButton::clicked, this,
             [this] { resolveSelectedConflict(VeltoConflictResolution::keepCurrentVersion); });
@@ -204,6 +196,8 @@ void BrowsePagesWindow::present() {
     }
     searchTimer_.stop();
     reloadDisplayedPages();
+    listView_->clearSelection();
+    listView_->scrollToTop();
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -282,7 +276,9 @@ void BrowsePagesWindow::showRows() {
 }
 
 void BrowsePagesWindow::selectRow(std::size_t row) {
-    listView_->selectionModel()->select(model_.index(static_cast<int>(row)), QItemSelectionModel::ClearAndSelect);
+    // Current as well as selected: Return in the list opens the current row, and the arrows move from it.
+    listView_->selectionModel()->setCurrentIndex(model_.index(static_cast<int>(row)),
+                                                 QItemSelectionModel::ClearAndSelect);
     listView_->scrollTo(model_.index(static_cast<int>(row)));
     updateActionAvailability();
 }
@@ -293,6 +289,42 @@ std::optional<std::size_t> BrowsePagesWindow::selectedRow() const {
         return std::nullopt;
     }
     return static_cast<std::size_t>(selected.front().row());
+}
+
+bool BrowsePagesWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == searchField_ && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() == Qt::NoModifier && moveSelectionFromSearchField(key->key())) {
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool BrowsePagesWindow::moveSelectionFromSearchField(int key) {
+    if (key != Qt::Key_Down && key != Qt::Key_Up) {
+        return false;
+    }
+    const std::size_t count = model_.rows().size();
+    if (count == 0) {
+        return true;
+    }
+    std::optional<std::size_t> row = selectedRow();
+    if (!row) {
+        selectRow(key == Qt::Key_Down ? 0 : count - 1);
+    } else if (key == Qt::Key_Down && *row + 1 < count) {
+        selectRow(*row + 1);
+    } else if (key == Qt::Key_Up && *row > 0) {
+        selectRow(*row - 1);
+    }
+    return true;
+}
+
+void BrowsePagesWindow::openFromSearchField() {
+    if (!selectedRow() && !model_.rows().empty()) {
+        selectRow(0);
+    }
+    openSelectedPage();
 }
 
 void BrowsePagesWindow::updateActionAvailability() {
@@ -344,7 +376,7 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
                                          "copy will be removed.");
         const QString action = keepCurrent ? QStringLiteral("Keep Current") : QStringLiteral("Use Saved Copy");
         const bool confirmed = callbacks_.confirm ? callbacks_.confirm(message, informative, action)
-                                                  : askWithMessageBox(this, message, informative, action);
+                                                  : PanelAlerts::confirm(this, message, informative, action);
         if (!confirmed) {
             co_return VeltoConflictResolutionOutcome::unavailable;
         }
@@ -374,13 +406,10 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
         if (callbacks_.presentRefreshedConflictNotice) {
             callbacks_.presentRefreshedConflictNotice();
         } else {
-            QMessageBox notice(QMessageBox::Information, QStringLiteral("Saved Copy Changed"),
-                               QStringLiteral("Saved Copy Changed"), QMessageBox::NoButton, this);
-            followAppearance(&notice);
-            notice.setInformativeText(QStringLiteral(
-                "This saved copy changed elsewhere. Review the refreshed version before choosing again."));
-            notice.addButton(QStringLiteral("Review Again"), QMessageBox::AcceptRole);
-            notice.exec();
+            PanelAlerts::notify(
+                this, QStringLiteral("Saved Copy Changed"),
+                QStringLiteral("This saved copy changed elsewhere. Review the refreshed version before choosing again."),
+                QStringLiteral("Review Again"));
         }
         break;
     case VeltoConflictResolutionOutcome::unavailable:

@@ -83,8 +83,15 @@ public:
     bool isSearching() const { return searchTimer_.isActive() || searchRunning_; }
     void selectRow(std::size_t row);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void present();
+    /// Up and Down from the search field walk the results; the typing stays in the field.
+    bool moveSelectionFromSearchField(int key);
+    /// Return in the search field: the selected result, else the first.
+    void openFromSearchField();
     void setConflictReviewMode(bool on);
     void reloadDisplayedPages();
     void scheduleSearch();

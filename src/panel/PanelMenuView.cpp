@@ -3,6 +3,7 @@
 #include "panel/WindowAppearance.h"
 
 #include <QtCore/QPointer>
+#include <QtGui/QActionGroup>
 #include <QtWidgets/QMenu>
 
 namespace velto::PanelMenuView {
@@ -21,6 +22,17 @@ QCoro::Task<void> refreshWhenLoaded(QPointer<QMenu> target, PanelMenu::ItemRefre
     }
 }
 
+/// The menu's checkable items share one exclusive group: the style then marks the chosen one with a round
+/// mark, which reads as "this one of these" and not as a task checkbox.
+QActionGroup *exclusiveGroup(QMenu *target) {
+    auto *group = target->findChild<QActionGroup *>(QString(), Qt::FindDirectChildrenOnly);
+    if (group == nullptr) {
+        group = new QActionGroup(target);
+        group->setExclusive(true);
+    }
+    return group;
+}
+
 void addItem(QMenu *target, const PanelMenuItem &item) {
     if (item.kind == PanelMenuItem::Kind::separator) {
         target->addSeparator();
@@ -35,6 +47,9 @@ void addItem(QMenu *target, const PanelMenuItem &item) {
         action = target->addAction(QString());
     }
     configure(action, item);
+    if (item.checkable) {
+        exclusiveGroup(target)->addAction(action);
+    }
     if (item.trigger) {
         QObject::connect(action, &QAction::triggered, action, [trigger = item.trigger] { trigger(); });
     }

@@ -42,6 +42,22 @@ PanelFeedback confirmation(const QString &message) {
     return {message, PanelFeedback::Emphasis::confirmation, bannerDuration};
 }
 
+/// What a save that kept another version apart says over the editor; the tray menu's notice leads to the
+/// review. Held longer than a confirmation: it tells of something the user did not do.
+PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice) {
+    constexpr double readingTime = 2 * bannerDuration;
+    QString message;
+    if (notice.title == "Page Recovered After File Removal") {
+        message = QStringLiteral("Page file removed · your edit was kept as a new page");
+    } else if (notice.pageIDs.size() == 1) {
+        message = QStringLiteral("Changed elsewhere · the other version was saved as a copy");
+    } else {
+        message = QStringLiteral("%1 pages changed elsewhere · the other versions were saved as copies")
+                      .arg(notice.pageIDs.size());
+    }
+    return {message, PanelFeedback::Emphasis::informational, readingTime};
+}
+
 editor::AppearanceChoice editorAppearanceChoice(AppearanceChoice choice) {
     switch (choice) {
     case AppearanceChoice::light:
@@ -201,6 +217,13 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     configureTextViewActions();
     // Increased contrast changes the editor's theme.
     connect(&displayOptions(), &DisplayOptionsProvider::changed, this, [this] { refreshAppearance(); });
+    // Shown now, or at the next show when the panel is closed; the tray menu keeps the notice until it is dealt
+    // with.
+    connect(&store_, &VeltoStoreSignals::conflictNoticeRaised, this, [this] {
+        if (const std::optional<VeltoSaveConflictPresentation> &notice = store_.lastSaveConflictPresentation()) {
+            showFeedback(conflictBanner(*notice));
+        }
+    });
 
     const VeltoDocument &document = store_.document();
     view.undoHistories().activateUndoHistory(
@@ -268,7 +291,7 @@ void VeltoPanelController::configureTextViewActions() {
         }
         switch (event.kind) {
         case editor::EditorEvent::Kind::cyclePage:
-            self->cyclePage(event.reverse);
+            self->reportingFailure(self->cyclePage(event.reverse));
             break;
         case editor::EditorEvent::Kind::endPageCycle:
             self->dropNavigationSession();
@@ -542,17 +565,18 @@ VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
     };
     actions.restoreArchivedPage = [self](Uuid pageID) {
         if (self) {
-            self->restorePageFromArchive(pageID);
+            self->reportingFailure(self->restorePageFromArchive(pageID));
         }
     };
     actions.archiveOtherPages = [self] {
         if (self) {
-            self->archiveOtherPagesFromMenu();
+            self->reportingFailure(self->archiveOtherPagesFromMenu());
         }
     };
     actions.deleteConfirmedArchivedPages = [self](std::set<Uuid> pageIDs) {
         if (self) {
-            self->deleteConfirmedArchivedPages(std::move(pageIDs));
+            self->reportingFailure(self->deleteConfirmedArchivedPages(std::move(pageIDs)),
+                                   QStringLiteral("Couldn’t delete archived pages"));
         }
     };
     actions.showBrowsePages = [self] {
@@ -570,25 +594,19 @@ VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
             self->closePanelAndShowSettings();
         }
     };
-    // The shell saves first, then shows the page's file or opens the folder; without a shell the folder opens
-    // directly.
+    // The shell saves first, then shows the page's file in the file manager.
     actions.showCurrentPageInFinder = [self] {
         if (self && self->onRevealCurrentPage) {
             self->onRevealCurrentPage();
         }
     };
-    actions.openPagesFolder = [self] {
-        if (!self) {
-            return;
-        }
-        if (self->onOpenPagesFolder) {
-            self->onOpenPagesFolder();
-        } else {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(self->store_.folderURL().string())));
-        }
-    };
     VeltoPanelMenuController::Options menuOptions;
     menuOptions.commandShortcuts = commandShortcuts_;
+    if (options_.confirm) {
+        menuOptions.confirm = [confirm = options_.confirm](const PanelMenuConfirmation &question) {
+            return confirm(question.message, question.informativeText, question.actionButton);
+        };
+    }
     // The editor hands its text over first, so the store's current page is what is on screen.
     auto currentText = [self]() -> std::string {
         if (!self) {
@@ -640,10 +658,10 @@ void VeltoPanelController::execute(VeltoCommandID id) {
         browsePagesWindow().showAllPages();
         break;
     case VeltoCommandID::nextPage:
-        cyclePage(false);
+        reportingFailure(cyclePage(false));
         break;
     case VeltoCommandID::previousPage:
-        cyclePage(true);
+        reportingFailure(cyclePage(true));
         break;
     case VeltoCommandID::closePanel:
         closePanel();
@@ -693,6 +711,24 @@ void VeltoPanelController::execute(VeltoCommandID id) {
 void VeltoPanelController::openEditor() {
     if (onOpenEditor) {
         onOpenEditor();
+    }
+}
+
+template <typename Result>
+QCoro::Task<void> VeltoPanelController::reportingFailure(QCoro::Task<Result> operation, QString failureBanner) {
+    QPointer<VeltoPanelController> self(this);
+    bool failed = false;
+    try {
+        co_await operation;
+    } catch (const std::exception &) {
+        failed = true; // the store keeps its own account of the error where it has one
+    }
+    if (!failed || !self) {
+        co_return;
+    }
+    self->beep();
+    if (!failureBanner.isEmpty()) {
+        self->showFeedback(confirmation(failureBanner));
     }
 }
 
@@ -993,7 +1029,7 @@ void VeltoPanelController::applyArchiveTransition(const std::shared_ptr<Entry> &
     PageEditorViewState shownState = pageEditingSession_->currentViewState();
     Direction opposite = direction == Direction::undo ? Direction::redo : Direction::undo;
     registerArchiveOperation(entry, opposite, shownState, undoManager);
-    finishArchiveTransition(entry, direction, viewState, undoManager);
+    reportingFailure(finishArchiveTransition(entry, direction, viewState, undoManager));
 }
 
 QCoro::Task<void> VeltoPanelController::finishArchiveTransition(std::shared_ptr<Entry> entry, Direction direction,

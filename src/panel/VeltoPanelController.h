@@ -60,8 +60,8 @@ public:
         std::function<CommandShortcuts()> commandShortcuts;
         /// The system beep; empty means QApplication::beep.
         std::function<void()> beep;
-        /// Asks before a destructive choice in Browse Pages (message, informative text, action button); true to
-        /// go on. Empty means a message box.
+        /// Asks before a destructive choice in Browse Pages or the tray menu (message, informative text, action
+        /// button); true to go on. Empty means a message box.
         std::function<bool(const QString &, const QString &, const QString &)> confirm;
         std::size_t undoByteLimit = PageOperationUndoLedger::defaultByteLimit;
     };
@@ -188,6 +188,10 @@ private:
     /// After a replayed step: redo stays reachable from the page now shown.
     void updatePageTransitionRedoManager(const std::shared_ptr<editor::UndoManager> &undoManager);
     void openEditor();
+    /// Runs a page operation that a menu or a key started and nobody awaits: should it fail, the user hears
+    /// the beep and reads `failureBanner` when there is one, instead of the failure vanishing with the task.
+    template <typename Result>
+    QCoro::Task<void> reportingFailure(QCoro::Task<Result> operation, QString failureBanner = {});
 
     bool handlePanelKeyEvent(QKeyEvent *event);
     void startShortcutHintMonitoring();

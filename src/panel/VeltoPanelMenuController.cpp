@@ -3,6 +3,7 @@
 #include "panel/ActivePages.h"
 #include "panel/KeyNames.h"
 #include "panel/PageExcerpt.h"
+#include "panel/PanelAlerts.h"
 #include "panel/PagePreview.h"
 #include "panel/PanelMenuView.h"
 #include "panel/RelativeDates.h"
@@ -74,20 +75,6 @@ std::size_t wordStartsWithinBlock(const unsigned char *block) {
 
 std::optional<Uuid> pageIDOfItem(const QString &text) {
     return Uuid::parse(text.toStdString());
-}
-
-bool askWithMessageBox(const PanelMenuConfirmation &confirmation) {
-    QMessageBox box;
-    followAppearance(&box);
-    box.setIcon(QMessageBox::Warning);
-    box.setWindowIcon(QApplication::windowIcon());
-    box.setText(confirmation.message);
-    box.setInformativeText(confirmation.informativeText);
-    QPushButton *action = box.addButton(confirmation.actionButton, QMessageBox::AcceptRole);
-    box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(action);
-    box.exec();
-    return box.clickedButton() == action;
 }
 
 } // namespace
@@ -162,9 +149,9 @@ QString VeltoPanelMenuController::pageDescription(const VeltoPage &page, Date no
     } else if (page.fileSlug == "recovered-page") {
         prefix = QStringLiteral("Recovered page: ");
     }
-    // The recency goes after a tab, so the menu draws it right-aligned in its shortcut column.
-    return prefix + fromUtf8(PagePreview::title(page.visibleTextView(), titleLength)) + QLatin1Char('\t') +
-           RelativeDates::compactRecency(pageActivityDate(page), now);
+    // The recency follows the title in the same text, not in the shortcut column: it belongs to the page.
+    return prefix + fromUtf8(PagePreview::title(page.visibleTextView(), titleLength)) + QStringLiteral("  ") +
+           middleDot + QStringLiteral("  ") + RelativeDates::compactRecency(pageActivityDate(page), now);
 }
 
 QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page) {
@@ -297,24 +284,15 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
 
     menu.items.push_back(PanelMenuItem::separator());
     PanelMenuItem openFolder;
-    // The folder opens whatever the current page holds.
+    // Shows the current page's file in the Pages folder; a page with nothing to read may have no file yet.
     openFolder.text = QStringLiteral("Open Pages Folder");
+    openFolder.enabled = !store_.document().currentPage.visibleTextView().empty();
     openFolder.trigger = [self] {
-        if (self && self->actions_.openPagesFolder) {
-            self->actions_.openPagesFolder();
-        }
-    };
-    menu.items.push_back(openFolder);
-    PanelMenuItem showPage;
-    // A page with nothing to read has nothing worth showing; its file may not even exist yet.
-    showPage.text = QStringLiteral("Show Page in File Manager");
-    showPage.enabled = !store_.document().currentPage.visibleTextView().empty();
-    showPage.trigger = [self] {
         if (self && self->actions_.showCurrentPageInFinder) {
             self->actions_.showCurrentPageInFinder();
         }
     };
-    menu.items.push_back(showPage);
+    menu.items.push_back(openFolder);
 
     if (recentOtherCount < others) {
         menu.items.push_back(PanelMenuItem::separator());
@@ -478,7 +456,9 @@ void VeltoPanelMenuController::confirmDeleteArchivedPages() {
 }
 
 bool VeltoPanelMenuController::confirm(const PanelMenuConfirmation &confirmation) const {
-    return options_.confirm ? options_.confirm(confirmation) : askWithMessageBox(confirmation);
+    return options_.confirm ? options_.confirm(confirmation)
+                            : PanelAlerts::confirm(nullptr, confirmation.message, confirmation.informativeText,
+                                                   confirmation.actionButton);
 }
 
 } // namespace velto

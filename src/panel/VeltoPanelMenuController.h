@@ -45,7 +45,6 @@ public:
         std::function<void()> showSettings;
         /// Selects the current page's file in the file manager.
         std::function<void()> showCurrentPageInFinder;
-        std::function<void()> openPagesFolder;
     };
     struct Options {
         const Clock *clock = nullptr; // nullptr: the system clock
@@ -73,7 +72,7 @@ public:
     static QString metadataDescription(std::string_view text, std::optional<Date> updatedAt, Date now);
     /// Runs of text between white space and line breaks.
     static std::size_t wordCount(std::string_view text);
-    /// The page's title, the separator and, after a tab, its compact recency.
+    /// The page's title, a middle dot between blanks and its compact recency ("Notes  ·  2h").
     static QString pageDescription(const VeltoPage &page, Date now);
     /// The sentence that says why a page exists, then an excerpt of its text.
     static QString pageToolTip(const VeltoPage &page);

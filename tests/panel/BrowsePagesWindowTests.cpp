@@ -3,7 +3,11 @@
 
 #include "panel/BrowsePagesWindow.h"
 
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QListView>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
 #include <gtest/gtest.h>
@@ -98,6 +102,64 @@ TEST(BrowsePagesWindow, ListsSearchesAfterAPauseAndOpensTheChosenPage) {
     harness.window->openSelectedPage();
     EXPECT_FALSE(harness.window->isVisible());
     EXPECT_EQ(harness.calls, (std::vector<std::string>{"open 0002"}));
+}
+
+void press(QWidget *widget, int key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+int selectedRow(const BrowsePagesWindow &window) {
+    const QModelIndexList selected = window.listView()->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.front().row();
+}
+
+TEST(BrowsePagesWindow, ArrowsAndReturnFromTheSearchFieldOrTheListChooseAndOpenAResult) {
+    WindowHarness harness(page(1, "First", now - 1min), {page(2, "Second", now - 1h), page(3, "Third", now - 2h)});
+    BrowsePagesWindow &window = *harness.window;
+    window.showAllPages();
+    QLineEdit *search = window.searchField();
+    press(search, Qt::Key_Down);
+    EXPECT_EQ(selectedRow(window), 0);
+    press(search, Qt::Key_Down);
+    press(search, Qt::Key_Down);
+    press(search, Qt::Key_Down); // stays on the last
+    EXPECT_EQ(selectedRow(window), 2);
+    press(search, Qt::Key_Up);
+    EXPECT_EQ(selectedRow(window), 1);
+    press(search, Qt::Key_Return);
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"open 0002"}));
+
+    window.showAllPages(); // nothing selected: Return takes the first result of the search
+    search->setText("thi");
+    ASSERT_TRUE(processEventsUntil([&] { return !window.isSearching(); }));
+    press(search, Qt::Key_Return);
+    EXPECT_EQ(harness.calls.back(), "open 0003");
+
+    window.showAllPages();
+    window.selectRow(0);
+    press(window.listView(), Qt::Key_Down);
+    press(window.listView(), Qt::Key_Return);
+    EXPECT_EQ(harness.calls.back(), "open 0002");
+}
+
+TEST(BrowsePagesWindow, OpensAtTheTopWithoutASidewaysScrollBar) {
+    std::vector<VeltoPage> others;
+    for (int index = 2; index <= 40; ++index) {
+        others.push_back(page(index, "Page " + std::to_string(index), now - std::chrono::minutes(index)));
+    }
+    WindowHarness harness(page(1, "First", now), others);
+    BrowsePagesWindow &window = *harness.window;
+    window.showAllPages();
+    window.selectRow(39);
+    ASSERT_GT(window.listView()->verticalScrollBar()->value(), 0);
+    window.close();
+    window.showAllPages();
+    EXPECT_EQ(window.listView()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(selectedRow(window), -1);
+    EXPECT_EQ(window.listView()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_LE(window.listView()->visualRect(window.model().index(0)).right(),
+              window.listView()->viewport()->width());
 }
 
 TEST(BrowsePagesWindow, APageArchivedSinceItWasListedKeepsTheWindowOpen) {

@@ -46,9 +46,14 @@ public:
         std::filesystem::path pages = folder / "Pages";
         VeltoLibraryLoadResult loaded = finish(VeltoStore::productionLoadOperation(pages));
         VeltoStore::Environment environment;
-        environment.loadOperation = [this](std::filesystem::path folderURL) {
+        environment.loadOperation = [this](std::filesystem::path folderURL) -> QCoro::Task<VeltoLibraryLoadResult> {
             fullLoads += 1;
-            return VeltoStore::productionLoadOperation(std::move(folderURL));
+            if (loadsFail) {
+                co_return VeltoLibraryLoadResult::failed(
+                    {VeltoStoreRecoveryIssue::Kind::unreadable, "The Pages folder could not be read."});
+            }
+            QCoro::Task<VeltoLibraryLoadResult> loading = VeltoStore::productionLoadOperation(std::move(folderURL));
+            co_return co_await loading;
         };
         std::shared_ptr<ReadGate> gate = readGate;
         environment.latestPageLoadOperation = [gate](VeltoPage page,
@@ -129,6 +134,8 @@ public:
     int beeps = 0;
     /// The store's loads of the whole library: the refreshes after the folder monitor's rescans.
     int fullLoads = 0;
+    /// Every later load of the whole library fails as an unreadable folder does.
+    bool loadsFail = false;
     /// What Browse Pages asked before a destructive choice, and the answer it gets.
     std::vector<std::string> confirmations;
     bool confirmAnswer = true;

@@ -7,6 +7,7 @@
 #include "panel/PageEditingSession.h"
 #include "panel/PanelPopover.h"
 #include "panel/PanelFeedbackController.h"
+#include "panel/VeltoPanelMenuController.h"
 #include "panel/VeltoPanelView.h"
 
 #include <QtGui/QInputMethodEvent>
@@ -466,6 +467,41 @@ TEST(PanelControllerBannerTests, ArchivingOthersDeletingArchivedPagesAndReloadin
     EXPECT_EQ(session.shownText(), session.storedText());
     EXPECT_FALSE(session.view().undoHistories().canUndo()); // a reload discards every undo step
     EXPECT_EQ(session.beeps, 0);
+}
+
+/// The item of the menu with this text, looked for in its submenus too; nullptr when there is none.
+const PanelMenuItem *menuItem(const PanelMenu &menu, const QString &text) {
+    for (const PanelMenuItem &item : menu.items) {
+        if (item.text == text) {
+            return &item;
+        }
+        if (item.submenu) {
+            if (const PanelMenuItem *inside = menuItem(*item.submenu, text)) {
+                return inside;
+            }
+        }
+    }
+    return nullptr;
+}
+
+TEST(PanelControllerBannerTests, AFailedDeletionFromTheTrayMenuBeepsAndSaysSo) {
+    PanelControllerSession session;
+    session.type(u"first");
+    session.newPageWithText(u"second");
+    finish(session.controller->archiveOtherPagesFromMenu());
+    ASSERT_EQ(session.store->archiveSnapshot().pageIDs.size(), 1u);
+    session.loadsFail = true;
+
+    PanelMenu menu = session.controller->panelMenuController().makeStatusMenuModel();
+    const PanelMenuItem *deletion = menuItem(menu, QStringLiteral("Delete 1 Archived Page…"));
+    ASSERT_NE(deletion, nullptr);
+    deletion->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return session.beeps > 0; }, std::chrono::seconds(30)))
+        << "the failed deletion made no sound";
+    EXPECT_EQ(session.banner(), "Couldn’t delete archived pages");
+    EXPECT_EQ(session.confirmations, std::vector<std::string>{"Delete 1 archived page?"});
+    EXPECT_EQ(session.store->archiveSnapshot().pageIDs.size(), 1u);
+    EXPECT_FALSE(session.controller->isPageOperationRunning());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "PanelTestSupport.h"
 #include "editor_view/EditorCoordinatorTestSupport.h"
 
+#include "panel/PanelAlerts.h"
 #include "panel/PanelMenuView.h"
 #include "panel/RelativeDates.h"
 #include "panel/VeltoPanelMenuController.h"
@@ -10,7 +11,12 @@
 #include "support/ManualClock.h"
 #include "support/TemporaryFolder.h"
 
+#include <QtGui/QActionGroup>
+#include <QtGui/QPixmap>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
 #include <gtest/gtest.h>
 #include <qcoro/qcorotimer.h>
 #include <unicode/locid.h>
@@ -131,7 +137,6 @@ public:
             calls.push_back("delete " + std::to_string(ids.size()));
         };
         actions.showBrowsePages = [this] { calls.push_back("browse"); };
-        actions.openPagesFolder = [this] { calls.push_back("open folder"); };
         actions.showCurrentPageInFinder = [this] { calls.push_back("show page"); };
         actions.reviewConflictCopies = [this](std::vector<Uuid> ids) {
             calls.push_back("review " + std::to_string(ids.size()));
@@ -245,9 +250,9 @@ TEST_F(PanelMenu, ARecentLibraryWithoutProblems) {
                                 "---\n"
                                 "Start New Page ⇥ Ctrl+N\n"
                                 "Browse Pages\n"
-                                "  Groceries ⇥ 3m [on] {0001} tip: # Groceries¶milk eggs bread¶\n"
-                                "  Notes from the call ⇥ 2h [off] {0002} tip: Notes from the call\n"
-                                "  Conflict copy: Notes ⇥ 2h [off] {0003} tip: Saved because this page changed "
+                                "  Groceries  ·  3m [on] {0001} tip: # Groceries¶milk eggs bread¶\n"
+                                "  Notes from the call  ·  2h [off] {0002} tip: Notes from the call\n"
+                                "  Conflict copy: Notes  ·  2h [off] {0003} tip: Saved because this page changed "
                                 "elsewhere.¶¶Notes¶changed elsewhere\n"
                                 "  ---\n"
                                 "  Archived Pages [disabled]\n"
@@ -256,13 +261,17 @@ TEST_F(PanelMenu, ARecentLibraryWithoutProblems) {
                                 "  Archive 2 Other Pages…\n"
                                 "  ---\n"
                                 "  Open Pages Folder\n"
-                                "  Show Page in File Manager\n"
                                 "---\n"
                                 "Settings…\n");
     QMenu *browse = submenuNamed(menu.get(), QStringLiteral("Browse Pages"));
-    browse->actions().at(browse->actions().size() - 2)->trigger();
+    for (int index = 0; index < 3; ++index) { // one chosen among the pages, marked as such and not as a checkbox
+        QActionGroup *group = browse->actions().at(index)->actionGroup();
+        ASSERT_NE(group, nullptr);
+        EXPECT_TRUE(group->isExclusive());
+        EXPECT_EQ(group->actions().size(), 3);
+    }
     browse->actions().back()->trigger();
-    EXPECT_EQ(harness.calls, (std::vector<std::string>{"open folder", "show page"}));
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"show page"}));
 }
 
 TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
@@ -300,15 +309,14 @@ TEST_F(PanelMenu, AnEmptyNewPage) {
                                 "---\n"
                                 "Start New Page ⇥ Ctrl+N\n"
                                 "Browse Pages\n"
-                                "  Untitled page ⇥ Apr 28 [on] {0001}\n"
+                                "  Untitled page  ·  Apr 28 [on] {0001}\n"
                                 "  ---\n"
                                 "  Archived Pages [disabled]\n"
                                 "    ---\n"
                                 "    Delete 0 Archived Pages… [disabled]\n"
                                 "  Archive Other Pages… [disabled]\n"
                                 "  ---\n"
-                                "  Open Pages Folder\n"
-                                "  Show Page in File Manager [disabled]\n"
+                                "  Open Pages Folder [disabled]\n"
                                 "---\n"
                                 "Settings…\n");
 }
@@ -333,7 +341,7 @@ std::string pageItemsSummary(QMenu *menu) {
     std::vector<QString> titles;
     for (QAction *action : menu->actions()) {
         if (!action->data().toString().isEmpty()) {
-            titles.push_back(action->text().section(QLatin1Char('\t'), 0, 0));
+            titles.push_back(action->text().section(QStringLiteral("  ·  "), 0, 0));
         }
     }
     if (titles.empty()) {
@@ -500,10 +508,10 @@ TEST(PanelMenuTexts, RecencyWordsAndTitles) {
 
     VeltoPage sixty = loadedPage(1, std::string(60, 'x'), start - 2h);
     EXPECT_EQ(VeltoPanelMenuController::pageDescription(sixty, start),
-              QString(48, QLatin1Char('x')) + QStringLiteral("…\t2h"));
+              QString(48, QLatin1Char('x')) + QStringLiteral("…  ·  2h"));
     VeltoPage recovered = loadedPage(2, "Kept", start);
     recovered.fileSlug = "recovered-page";
-    EXPECT_EQ(VeltoPanelMenuController::pageDescription(recovered, start), "Recovered page: Kept\tnow");
+    EXPECT_EQ(VeltoPanelMenuController::pageDescription(recovered, start), "Recovered page: Kept  ·  now");
 
     // A tooltip holds an excerpt, never a whole 5 MB page.
     VeltoPage huge = loadedPage(3, std::string(5 * 1024 * 1024, 'y'), start);
@@ -515,6 +523,21 @@ TEST(PanelMenuTexts, RecencyWordsAndTitles) {
         manyLines += "line\n";
     }
     EXPECT_EQ(VeltoPanelMenuController::pageToolTip(loadedPage(4, manyLines, start)).count(QLatin1Char('\n')), 19);
+}
+
+TEST(PanelAlertTests, ConfirmationsShowTheApplicationIconNotAWarningSign) {
+    const QIcon before = QApplication::windowIcon();
+    QPixmap drawn(64, 64);
+    drawn.fill(Qt::darkCyan);
+    QApplication::setWindowIcon(QIcon(drawn));
+    std::unique_ptr<QMessageBox> box =
+        PanelAlerts::makeConfirmation(nullptr, QStringLiteral("Delete 2 archived pages?"), QString(),
+                                      QStringLiteral("Delete pages"));
+    EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+    EXPECT_EQ(box->iconPixmap().toImage().pixelColor(32, 32), QColor(Qt::darkCyan));
+    ASSERT_NE(box->defaultButton(), nullptr);
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Delete pages"));
+    QApplication::setWindowIcon(before);
 }
 
 } // namespace
