@@ -720,7 +720,7 @@ QCoro::Task<void> VeltoPanelController::reportingFailure(QCoro::Task<Result> ope
     bool failed = false;
     try {
         co_await operation;
-    } catch (const std::exception &) {
+    } catch (...) {
         failed = true; // the store keeps its own account of the error where it has one
     }
     if (!failed || !self) {
