@@ -408,7 +408,8 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
         } else {
             PanelAlerts::notify(
                 this, QStringLiteral("Saved Copy Changed"),
-                QStringLiteral("This saved copy changed elsewhere. Review the refreshed version before choosing again."),
+                QStringLiteral("This saved copy changed elsewhere. Review the refreshed version before choosing "
+                               "again."),
                 QStringLiteral("Review Again"));
         }
         break;

@@ -115,7 +115,9 @@ protected:
     /// changes the page's file: the editor's save waits for a pause, so the change meets unsaved text.
     void typeWhile(const std::string &text, const std::function<void()> &meanwhile) {
         std::thread typing([&] { session->tool({"xdotool", "type", "--delay", "80", text}); });
-        std::this_thread::sleep_for(400ms); // a few keys in: the rest comes after the change
+        // Not a wait for a condition: the change must come after the first keys and before the last (the
+        // typing takes about 2.5 s), and xdotool cannot tell how far it got.
+        std::this_thread::sleep_for(700ms);
         meanwhile();
         typing.join();
     }
@@ -335,7 +337,7 @@ TEST_F(VeltoDesktop, AShellRewritingTheLineBeingTypedIsAnnouncedInThePanelAndThe
     ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "shared line"}).exitStatus, 0);
     ASSERT_TRUE(pagesContain("shared line"));
 
-    typeWhile(" typed on and on", [&] {
+    typeWhile(" typed on and on while it changed", [&] {
         std::filesystem::path file = pageFileHolding("shared line");
         ASSERT_FALSE(file.empty());
         std::string theirs = readWholeFile(file.string());
@@ -351,7 +353,8 @@ TEST_F(VeltoDesktop, AShellRewritingTheLineBeingTypedIsAnnouncedInThePanelAndThe
     chooseFirstPanelMenuItem(*icon, panel);
     EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed("Review Saved Conflict Copy"); }, generous))
         << "the tray menu's first item did not review the copy\n" << session->windowTree();
-    EXPECT_TRUE(pagesContain("shared line typed on and on")) << pageFilesText(session->pagesFolder());
+    EXPECT_TRUE(pagesContain("shared line typed on and on while it changed"))
+        << pageFilesText(session->pagesFolder());
 
     velto->process().signal(SIGTERM);
     EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
@@ -366,7 +369,7 @@ TEST_F(VeltoDesktop, DeletingTheCurrentPagesFileWhileTypingKeepsTheEditAsARecove
     ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "kept line"}).exitStatus, 0);
     ASSERT_TRUE(pagesContain("kept line"));
 
-    typeWhile(" typed on and on", [&] {
+    typeWhile(" typed on and on while it changed", [&] {
         std::filesystem::path file = pageFileHolding("kept line");
         ASSERT_FALSE(file.empty());
         std::filesystem::remove(file);
@@ -386,7 +389,8 @@ TEST_F(VeltoDesktop, DeletingTheCurrentPagesFileWhileTypingKeepsTheEditAsARecove
     chooseFirstPanelMenuItem(*icon, panel);
     EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed("Review Saved Conflict Copy"); }, generous))
         << "the tray menu's first item did not lead to the recovered page\n" << session->windowTree();
-    EXPECT_TRUE(pagesContain("kept line typed on and on")) << pageFilesText(session->pagesFolder());
+    EXPECT_TRUE(pagesContain("kept line typed on and on while it changed"))
+        << pageFilesText(session->pagesFolder());
 
     velto->process().signal(SIGTERM);
     EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
