@@ -2,25 +2,69 @@
 
 #include "platform/desktop/FileManagerReveal.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QPointer>
+#include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
-#include <qcorosignal.h>
 
+#include <coroutine>
 #include <memory>
 
 namespace velto {
 
 namespace {
 
-// Window-modal dialogs opened with open() and awaited on their finished signal, never exec(): a nested event
-// loop inside a coroutine would let a second flow start under the first.
+// Window-modal dialogs opened with open() and awaited until they finish, never exec(): a nested event loop
+// inside a coroutine would let a second flow start under the first.
+//
+// The awaiting coroutine is resumed from an event posted to the application, never to the dialog, and the
+// dialog is deleted only after its answer was read: a queued call addressed to a dialog that deletes itself on
+// close is dropped together with the dialog, and the flow waiting for the answer would never go on.
+class DialogFinished {
+public:
+    explicit DialogFinished(QDialog *dialog)
+        : dialog_(dialog) {}
+    // The coroutine machinery copies an awaiter before it suspends on it; the connections are made only on the
+    // copy that is suspended on, and end with it.
+    ~DialogFinished() {
+        QObject::disconnect(finished_);
+        QObject::disconnect(destroyed_);
+    }
+
+    bool await_ready() const noexcept { return dialog_.isNull(); }
+    void await_suspend(std::coroutine_handle<> waiting) {
+        waiting_ = waiting;
+        finished_ = QObject::connect(dialog_.data(), &QDialog::finished, [this](int result) { settle(result); });
+        // A dialog destroyed with its parent window answers as dismissed.
+        destroyed_ = QObject::connect(dialog_.data(), &QObject::destroyed, [this] { settle(QDialog::Rejected); });
+    }
+    int await_resume() const noexcept { return result_; }
+
+private:
+    void settle(int result) {
+        QObject::disconnect(finished_);
+        QObject::disconnect(destroyed_);
+        result_ = result;
+        QTimer::singleShot(0, QCoreApplication::instance(), [waiting = waiting_] { waiting.resume(); });
+    }
+
+    QPointer<QDialog> dialog_;
+    std::coroutine_handle<> waiting_;
+    QMetaObject::Connection finished_;
+    QMetaObject::Connection destroyed_;
+    int result_ = QDialog::Rejected;
+};
+
+void openWindowModal(QDialog *dialog) {
+    dialog->setWindowModality(dialog->parentWidget() != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    dialog->open();
+}
+
 QCoro::Task<int> presentMessageBox(QWidget *parent, SettingsAlert alert) {
     QPointer<QMessageBox> box = new QMessageBox(parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
     box->setIcon(alert.style == SettingsAlert::Style::warning ? QMessageBox::Warning : QMessageBox::Information);
     if (alert.showsApplicationIcon && !QApplication::windowIcon().isNull()) {
         box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
@@ -35,13 +79,14 @@ QCoro::Task<int> presentMessageBox(QWidget *parent, SettingsAlert alert) {
     if (!buttons.empty()) {
         box->setDefaultButton(static_cast<QPushButton *>(buttons.front()));
     }
-    box->open();
-    auto finishing = qCoro(box.data(), &QMessageBox::finished);
+    openWindowModal(box);
+    DialogFinished finishing(box);
     co_await finishing;
     if (box.isNull()) {
         co_return 0;
     }
     QAbstractButton *clicked = box->clickedButton();
+    box->deleteLater();
     for (std::size_t index = 0; index < buttons.size(); ++index) {
         if (buttons[index] == clicked) {
             co_return firstButtonResponse + static_cast<int>(index);
@@ -52,15 +97,18 @@ QCoro::Task<int> presentMessageBox(QWidget *parent, SettingsAlert alert) {
 
 QCoro::Task<std::optional<std::filesystem::path>> runFileDialog(QFileDialog *dialog) {
     QPointer<QFileDialog> guarded = dialog;
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(dialog->parentWidget() != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
-    dialog->open();
-    auto finishing = qCoro(dialog, &QFileDialog::finished);
+    openWindowModal(dialog);
+    DialogFinished finishing(dialog);
     int result = co_await finishing;
-    if (guarded.isNull() || result != QDialog::Accepted || guarded->selectedFiles().isEmpty()) {
+    if (guarded.isNull()) {
         co_return std::nullopt;
     }
-    co_return std::filesystem::path(guarded->selectedFiles().constFirst().toStdString());
+    QStringList chosen = guarded->selectedFiles();
+    guarded->deleteLater();
+    if (result != QDialog::Accepted || chosen.isEmpty()) {
+        co_return std::nullopt;
+    }
+    co_return std::filesystem::path(chosen.constFirst().toStdString());
 }
 
 } // namespace

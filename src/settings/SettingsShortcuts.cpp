@@ -291,7 +291,9 @@ QCoro::Task<void> SettingsWindowController::confirmRestoreAllDefaults() {
                                    "shortcuts will be restored. Your pages will not be changed.");
     alert.buttons = {QStringLiteral("Restore defaults"), QStringLiteral("Cancel")};
     QPointer<SettingsWindowController> self = this;
-    int response = co_await presentAlert(alert);
+    // Named, not a temporary inside co_await: GCC destroys such temporaries twice.
+    QCoro::Task<int> asking = presentAlert(alert);
+    int response = co_await asking;
     if (self && response == firstButtonResponse) {
         self->restoreAllDefaults();
     }

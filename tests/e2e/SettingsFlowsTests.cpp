@@ -1,0 +1,311 @@
+// The Settings window's flows in the running application, through its real dialogs: each one is driven with
+// the keyboard as a user would, and the preferences file and the Pages folder are read from disk afterwards.
+#include "DesktopSession.h"
+
+#include <QtCore/QByteArray>
+#include <QtCore/QJsonDocument>
+#include <QtCore/QJsonObject>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+namespace velto::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto generous = 30s;
+
+QJsonObject preferencesOf(const DesktopSession &session) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(readWholeFile(session.preferencesFile().string())))
+        .object();
+}
+
+/// The folder the preferences name as the Pages folder; nothing while they name none (the default folder).
+std::optional<std::filesystem::path> storedPagesFolder(const DesktopSession &session) {
+    QJsonValue bookmark = preferencesOf(session).value(QStringLiteral("pagesFolderBookmark"));
+    if (!bookmark.isObject()) {
+        return std::nullopt;
+    }
+    QByteArray path = QByteArray::fromBase64(bookmark.toObject().value(QStringLiteral("data")).toString().toLatin1());
+    return std::filesystem::path(path.toStdString());
+}
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+class SettingsFlows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto missing = DesktopSession::missingPrograms();
+        if (!missing.empty()) {
+            GTEST_SKIP() << "needs " << missing.front() << " (installed by scripts/setup.sh)";
+        }
+        session = std::make_unique<DesktopSession>();
+        ASSERT_TRUE(session->isReady()) << session->failure();
+    }
+
+    void TearDown() override {
+        if (HasFailure() && velto) {
+            std::printf("--- Velto's output\n%s\n--- windows\n%s\n", velto->output().c_str(),
+                        session->windowTree().c_str());
+        }
+        if (velto && velto->process().isRunning()) {
+            velto->process().signal(SIGTERM);
+            EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+        }
+        // LeakSanitizer's report of a flow that never ended comes at exit.
+        if (velto) {
+            EXPECT_EQ(velto->output().find("LeakSanitizer"), std::string::npos) << velto->output();
+        }
+    }
+
+    void launch() {
+        velto = std::make_unique<VeltoProcess>(*session);
+        ASSERT_TRUE(velto->process().started());
+        ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    }
+
+    void key(const std::vector<std::string> &keys) {
+        std::vector<std::string> arguments{"xdotool", "key", "--delay", "40"};
+        arguments.insert(arguments.end(), keys.begin(), keys.end());
+        ASSERT_EQ(session->tool(arguments).exitStatus, 0);
+    }
+
+    void type(const std::string &text) {
+        ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "10", text}).exitStatus, 0);
+    }
+
+    std::optional<std::string> visibleWindowNamed(const std::string &name) const {
+        std::string found = trimmed(session->tool({"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"}).output);
+        if (found.empty()) {
+            return std::nullopt;
+        }
+        return found.substr(0, found.find('\n'));
+    }
+
+    /// Waits until the window of that title is shown and has the keyboard.
+    std::string focusedWindowNamed(const std::string &name) {
+        std::optional<std::string> window;
+        EXPECT_TRUE(waitUntil(
+            [&] { return (window = visibleWindowNamed(name)).has_value() && session->focusedWindow() == window; },
+            generous))
+            << "no focused window “" << name << "”";
+        return window.value_or("");
+    }
+
+    /// The panel (where the text is typed first, if any), then Ctrl+comma: Settings opens with the sidebar
+    /// focused.
+    void openSettings(const std::string &typedFirst = {}, const std::string &showOrHide = "alt+space") {
+        ASSERT_EQ(session->tool({"xdotool", "key", showOrHide}).exitStatus, 0);
+        std::optional<std::string> panel;
+        ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+        ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+        if (!typedFirst.empty()) {
+            type(typedFirst);
+            ASSERT_TRUE(waitUntil(
+                [&] { return pageFilesText(session->pagesFolder()).find(typedFirst) != std::string::npos; }, generous))
+                << "the typed text was not saved";
+        }
+        key({"ctrl+comma"});
+        settings = focusedWindowNamed("Settings");
+        ASSERT_FALSE(settings.empty());
+    }
+
+    /// Another window of Velto on top of Settings (an alert) has the keyboard.
+    std::string focusedAlert() {
+        std::optional<std::string> alert;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                alert = session->focusedWindow();
+                if (!alert || *alert == settings) {
+                    return false;
+                }
+                std::vector<std::string> windows = session->visibleWindows();
+                return std::find(windows.begin(), windows.end(), *alert) != windows.end();
+            },
+            generous))
+            << "no alert took the keyboard";
+        return alert.value_or("");
+    }
+
+    /// The alert closed (the keyboard goes back to Settings where a window manager gives it back).
+    void waitForAlertToClose(const std::string &alert) {
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                std::vector<std::string> windows = session->visibleWindows();
+                return std::find(windows.begin(), windows.end(), alert) == windows.end();
+            },
+            generous))
+            << "the alert stayed open";
+    }
+
+    /// With the sidebar focused: the category whose title starts with the letter, then Tab `tabs` times and
+    /// Space, which presses the control reached.
+    void pressControl(const std::string &categoryLetter, int tabs) {
+        key({categoryLetter});
+        std::vector<std::string> keys(static_cast<std::size_t>(tabs), "Tab");
+        keys.push_back("space");
+        key(keys);
+    }
+
+    /// Types the path into the file dialog of that title and confirms it.
+    void chooseInFileDialog(const std::string &title, const std::filesystem::path &path) {
+        focusedWindowNamed(title);
+        key({"ctrl+a"});
+        type(path.string());
+        key({"Return"});
+        EXPECT_TRUE(waitUntil([&] { return !visibleWindowNamed(title).has_value(); }, generous))
+            << "the dialog “" << title << "” stayed open";
+    }
+
+    std::unique_ptr<DesktopSession> session;
+    std::unique_ptr<VeltoProcess> velto;
+    std::string settings;
+};
+
+// Where the controls are from the sidebar, in the order Tab reaches them (the page's scroll area comes first).
+constexpr int tabsToChangePagesFolder = 3;
+constexpr int tabsToRestoreAllDefaults = 6;
+
+TEST_F(SettingsFlows, ChangingThePagesFolderToAnEmptyFolderMovesThePagesAndStoresTheFolder) {
+    launch();
+    std::filesystem::path empty = session->home() / "Synced";
+    std::filesystem::create_directories(empty);
+    openSettings("moved along with the library");
+    pressControl("p", tabsToChangePagesFolder);
+    chooseInFileDialog("Choose Pages Folder", empty);
+
+    // Start fresh there, or take the current pages along: the second answer.
+    std::string question = focusedAlert();
+    EXPECT_FALSE(storedPagesFolder(*session).has_value()) << "the folder changed before the answer";
+    key({"Tab", "space"});
+    waitForAlertToClose(question);
+    EXPECT_TRUE(waitUntil([&] { return storedPagesFolder(*session) == empty; }, generous))
+        << readWholeFile(session->preferencesFile().string());
+    EXPECT_EQ(preferencesOf(*session).value(QStringLiteral("pagesFolderOwnershipMode")).toString(),
+              QStringLiteral("managedFolder"));
+    EXPECT_TRUE(std::filesystem::exists(empty / ".velto")) << "the library did not move";
+    EXPECT_NE(pageFilesText(empty).find("moved along with the library"), std::string::npos) << pageFilesText(empty);
+    EXPECT_NE(pageFilesText(session->pagesFolder()).find("moved along with the library"), std::string::npos)
+        << "the old folder stays as it was";
+}
+
+TEST_F(SettingsFlows, AFolderOfNotesAsksFirstThenTheLibraryGoesIntoItsVeltoSubfolderAndTheNotesStay) {
+    std::filesystem::path notes = session->home() / "Notes";
+    std::filesystem::create_directories(notes);
+    std::ofstream(notes / "groceries.md") << "milk\n";
+    std::ofstream(notes / "ideas.md") << "# Ideas\n";
+    launch();
+    openSettings("copied into the subfolder");
+    pressControl("p", tabsToChangePagesFolder);
+    chooseInFileDialog("Choose Pages Folder", notes);
+
+    // The question about a folder of other notes; its first answer keeps them apart in a subfolder. Then the
+    // question for that empty subfolder: its second answer copies the current pages there.
+    std::string question = focusedAlert();
+    EXPECT_FALSE(storedPagesFolder(*session).has_value()) << "the folder changed before the answer";
+    key({"Return"});
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            std::optional<std::string> focused = session->focusedWindow();
+            return focused && *focused != question && *focused != settings;
+        },
+        generous))
+        << "no question for the subfolder";
+    key({"Tab", "space"});
+    EXPECT_TRUE(waitUntil([&] { return storedPagesFolder(*session) == notes / "Velto"; }, generous))
+        << readWholeFile(session->preferencesFile().string());
+    EXPECT_EQ(preferencesOf(*session).value(QStringLiteral("pagesFolderOwnershipMode")).toString(),
+              QStringLiteral("managedFolder"));
+    EXPECT_NE(pageFilesText(notes / "Velto").find("copied into the subfolder"), std::string::npos);
+    EXPECT_EQ(readWholeFile((notes / "groceries.md").string()), "milk\n");
+    EXPECT_EQ(readWholeFile((notes / "ideas.md").string()), "# Ideas\n");
+    EXPECT_FALSE(std::filesystem::exists(notes / ".velto")) << "the notes' folder became a library";
+}
+
+TEST_F(SettingsFlows, AFolderInsideTheCurrentPagesFolderIsRefusedAndNothingChanges) {
+    launch();
+    std::filesystem::path nested = session->pagesFolder() / "Inner";
+    std::filesystem::create_directories(nested);
+    std::string preferencesBefore = readWholeFile(session->preferencesFile().string());
+    openSettings();
+    pressControl("p", tabsToChangePagesFolder);
+    chooseInFileDialog("Choose Pages Folder", nested);
+
+    // "Couldn’t inspect pages folder", with the reason; nothing was asked before it.
+    std::string refusal = focusedAlert();
+    key({"Return"});
+    waitForAlertToClose(refusal);
+    EXPECT_EQ(readWholeFile(session->preferencesFile().string()), preferencesBefore);
+    EXPECT_FALSE(std::filesystem::exists(nested / ".velto"));
+    EXPECT_TRUE(std::filesystem::is_empty(nested));
+}
+
+TEST_F(SettingsFlows, RestoringAllDefaultsAfterTheQuestionClearsTheStoredChoices) {
+    {
+        std::ofstream preferences(session->preferencesFile());
+        preferences << R"({
+    "hasCompletedWelcome": true,
+    "appearanceChoice": "dark",
+    "editorFontSize": 18,
+    "globalShortcutConfigured": true,
+    "globalShortcutKeyCode": 49,
+    "globalShortcutModifiers": 262144,
+    "globalShortcutKeyLabel": "Space"
+})";
+    }
+    launch();
+    openSettings({}, "super+space");
+    pressControl("g", tabsToRestoreAllDefaults);
+    std::string question = focusedAlert();
+    key({"Return"});
+    waitForAlertToClose(question);
+    // The defaults are written out: System appearance, 15-point text, Alt+Space, and Velto starts at login.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            QJsonObject stored = preferencesOf(*session);
+            return stored.value(QStringLiteral("appearanceChoice")).toString() == QStringLiteral("system") &&
+                   stored.value(QStringLiteral("editorFontSize")).toInt() == 15 &&
+                   stored.value(QStringLiteral("globalShortcutModifiers")).toInt() == 0x80000;
+        },
+        generous))
+        << readWholeFile(session->preferencesFile().string());
+    EXPECT_TRUE(std::filesystem::exists(session->autostartEntry()));
+    EXPECT_TRUE(preferencesOf(*session).value(QStringLiteral("hasCompletedWelcome")).toBool())
+        << "restoring defaults must not bring the Welcome back";
+}
+
+TEST_F(SettingsFlows, OnceShowOrHideHasAnotherShortcutAltSpaceTypesNothingIntoThePage) {
+    {
+        std::ofstream preferences(session->preferencesFile());
+        preferences << R"({
+    "hasCompletedWelcome": true,
+    "globalShortcutConfigured": true,
+    "globalShortcutKeyCode": 49,
+    "globalShortcutModifiers": 262144,
+    "globalShortcutKeyLabel": "Space"
+})";
+    }
+    launch();
+    key({"super+space"});
+    std::optional<std::string> panel;
+    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+    type("before");
+    key({"alt+space"});
+    type("after");
+    EXPECT_TRUE(waitUntil(
+        [&] { return pageFilesText(session->pagesFolder()).find("beforeafter") != std::string::npos; }, generous))
+        << pageFilesText(session->pagesFolder());
+    EXPECT_TRUE(session->visiblePanelWindow().has_value()) << "Alt+Space no longer shows or hides Velto";
+}
+
+} // namespace
+} // namespace velto::testing
