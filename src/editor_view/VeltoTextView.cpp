@@ -55,9 +55,12 @@ std::u16string fromQt(const QString &text) {
     return std::u16string(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
 }
 
+// A key pressed with Ctrl, Alt or Super held types nothing, as in the desktop's other text fields: such a key
+// is a shortcut or nothing, never a character (AltGr, which types characters, is no Alt here). Alt+Space, the
+// usual show-or-hide shortcut, would otherwise type a space into the page once it is no longer the shortcut.
 bool isTypedText(const QKeyEvent &event) {
     const QString text = event.text();
-    if (text.isEmpty() || (event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+    if (text.isEmpty() || (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         return false;
     }
     for (const QChar character : text) {
