@@ -45,7 +45,9 @@ void WelcomeBackgroundView::paintEvent(QPaintEvent *) {
 
 WelcomeShortcutKeycapView::WelcomeShortcutKeycapView(const QString &text, int width, QWidget *parent)
     : QWidget(parent), text_(text) {
-    setFont(VeltoUI::systemFont(text == QLatin1String("Space") ? 12.5 : 15, QFont::DemiBold));
+    // A symbol is drawn larger than a word; Linux names both keys with words ("Alt", "Space"), which share one
+    // size so that neither cap looks more pressed than the other.
+    setFont(VeltoUI::systemFont(text.size() > 1 ? 12.5 : 15, QFont::DemiBold));
     // Linux names the modifier with a word, not a symbol: the cap grows to hold it.
     int textWidth = QFontMetrics(font()).horizontalAdvance(text);
     width = std::max(width, textWidth + 16);

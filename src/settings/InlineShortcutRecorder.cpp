@@ -286,6 +286,12 @@ void InlineShortcutRecorder::refresh(bool preservingConflictText) {
     if (!(preservingConflictText && isConflict_)) {
         QString text = isRecording_ ? pressShortcut : shortcut_ ? shortcutDisplayTitle(*shortcut_) : unset;
         valueLabel_->setText(text);
+        // Linux names modifiers with words: a long combination takes a smaller size rather than being clipped.
+        QFont font = VeltoUI::systemFont(13);
+        if (QFontMetrics(font).horizontalAdvance(text) > valueLabel_->width()) {
+            font = VeltoUI::systemFont(11);
+        }
+        valueLabel_->setFont(font);
         QPalette palette = valueLabel_->palette();
         bool prominent = shortcut_.has_value() || isRecording_;
         palette.setColor(QPalette::WindowText,

@@ -24,7 +24,8 @@ class InlineShortcutRecorder : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int fieldWidth = 144;
+    // Wide enough for a combination named in words ("Shift+Super+Tab").
+    static constexpr int fieldWidth = 176;
     static constexpr int actionSize = 26;
     static constexpr int actionGap = 4;
 

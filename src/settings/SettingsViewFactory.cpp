@@ -1,6 +1,7 @@
 #include "settings/SettingsViewFactory.h"
 
 #include "panel/VeltoUI.h"
+#include "settings/SettingsPalette.h"
 
 #include <QtGui/QPainter>
 #include <QtWidgets/QBoxLayout>
@@ -21,21 +22,28 @@ QLabel *wrappingLabel(const QString &text, const QFont &font, bool secondary, QW
     label->setTextInteractionFlags(Qt::NoTextInteraction);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, VeltoUI::Colors::secondaryLabel.resolved());
-        label->setPalette(palette);
+        // A role of the window's palette, not a colour of its own, so that it follows the appearance.
+        label->setForegroundRole(SettingsPalette::secondaryText);
     }
     return label;
 }
 
+/// The hairline between two rows, in the divider colour of the appearance at each painting.
+class Divider : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), VeltoUI::Colors::divider.resolved());
+    }
+};
+
 QFrame *divider(QWidget *parent) {
-    auto *line = new QFrame(parent);
+    auto *line = new Divider(parent);
     line->setObjectName(QString::fromLatin1(dividerName));
     line->setFixedHeight(static_cast<int>(VeltoUI::Metrics::hairline));
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, VeltoUI::Colors::divider.resolved());
-    line->setPalette(palette);
     return line;
 }
 

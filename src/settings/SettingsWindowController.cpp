@@ -7,6 +7,7 @@
 #include "preferences/Preferences.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsControls.h"
+#include "settings/SettingsPalette.h"
 #include "settings/SettingsTexts.h"
 
 #include <QtGui/QAction>
@@ -44,6 +45,22 @@ protected:
         painter.fillRect(QRect(width() - 1, 0, 1, height()), VeltoUI::Colors::selectionBorder.resolved());
     }
 };
+
+/// The symbol drawn in one colour: the sidebar's symbols take its text colour, so that they show on a dark
+/// sidebar as on a light one.
+QIcon tintedSymbol(const QString &symbolName, const QColor &colour) {
+    QIcon source = Symbols::icon(symbolName);
+    QIcon tinted;
+    for (int size : {16, 32}) {
+        QPixmap pixmap = source.pixmap(size, size);
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), colour);
+        painter.end();
+        tinted.addPixmap(pixmap);
+    }
+    return tinted;
+}
 
 } // namespace
 
@@ -107,11 +124,12 @@ SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callb
         });
     }
 
-    // The kit's colours resolve against the appearance at every painting.
-    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, window_.get(), [this] { window_->update(); });
+    // The kit's colours resolve against the appearance at every painting; the palette is resolved anew.
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, window_.get(), [this] { applyWindowAppearance(); });
 
     buildContent();
     categoryList->setFocus();
+    applyWindowAppearance();
     refresh();
 }
 
@@ -152,14 +170,9 @@ QWidget *SettingsWindowController::makeSidebar() {
     categoryList->setAttribute(Qt::WA_MacShowFocusRect, false);
     categoryList->setSpacing(2);
     categoryList->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Transparent over the sidebar's gradient, the selection in the kit's colour; no style sheet, which would
-    // slow down every painting of the window.
+    // Transparent over the sidebar's gradient, the selection in the kit's colour (see applyWindowAppearance);
+    // no style sheet, which would slow down every painting of the window.
     categoryList->viewport()->setAutoFillBackground(false);
-    QPalette palette = categoryList->palette();
-    palette.setColor(QPalette::Base, Qt::transparent);
-    palette.setColor(QPalette::Highlight, VeltoUI::Colors::selection.resolved());
-    palette.setColor(QPalette::HighlightedText, palette.color(QPalette::Text));
-    categoryList->setPalette(palette);
     for (SettingsCategory category : allSettingsCategories) {
         auto *item = new QListWidgetItem(Symbols::icon(sidebarSymbol(category)), sidebarTitle(category), categoryList);
         item->setFont(VeltoUI::systemFont(13));
@@ -218,9 +231,28 @@ void SettingsWindowController::showWindow() {
 }
 
 void SettingsWindowController::applyWindowAppearance() {
-    // The window follows the desktop's scheme unless the user chose one; the kit's colours resolve against it.
+    // The window follows the desktop's scheme unless the user chose one; the kit's colours resolve against it,
+    // and so does the palette every label and control of the window reads.
     AppearanceChoice appearance = VeltoPreferences::appearance();
     window_->setProperty("veltoAppearance", rawValue(appearance));
+    QPalette palette = SettingsPalette::resolved();
+    window_->setPalette(palette);
+    QPalette sidebar = palette;
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        sidebar.setColor(group, QPalette::Base, Qt::transparent);
+        sidebar.setColor(group, QPalette::Highlight, VeltoUI::Colors::selection.resolved());
+        sidebar.setColor(group, QPalette::HighlightedText, palette.color(group, QPalette::Text));
+    }
+    categoryList->setPalette(sidebar);
+    for (SettingsCategory category : allSettingsCategories) {
+        if (QListWidgetItem *item = categoryList->item(static_cast<int>(category))) {
+            item->setIcon(tintedSymbol(sidebarSymbol(category), palette.color(QPalette::Active, QPalette::Text)));
+        }
+    }
+    if (window_->isVisible()) {
+        // Controls that colour their texts themselves (the recorders) take the new colours.
+        refresh();
+    }
     window_->update();
 }
 

@@ -1,0 +1,116 @@
+// The Settings window as it is painted in each appearance: every label must stay readable on its background.
+#include "SettingsTestSupport.h"
+
+#include "panel/Appearance.h"
+
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QScrollArea>
+
+#include <cmath>
+#include <map>
+
+namespace velto::testing {
+namespace {
+
+double relativeLuminance(QRgb pixel) {
+    auto channel = [](int value) {
+        double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(pixel)) + 0.7152 * channel(qGreen(pixel)) + 0.0722 * channel(qBlue(pixel));
+}
+
+double contrastRatio(QRgb a, QRgb b) {
+    double lighter = std::max(relativeLuminance(a), relativeLuminance(b));
+    double darker = std::min(relativeLuminance(a), relativeLuminance(b));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+/// The background of a painted text is its most frequent colour; its text is the pixel farthest from it.
+struct TextContrast {
+    QRgb background = 0;
+    double ratio = 1.0;
+};
+
+TextContrast measuredContrast(const QImage &image, const QRect &area) {
+    std::map<QRgb, int> counts;
+    QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            ++counts[image.pixel(x, y) | 0xFF000000];
+        }
+    }
+    TextContrast measured;
+    int most = 0;
+    for (auto [colour, count] : counts) {
+        if (count > most) {
+            most = count;
+            measured.background = colour;
+        }
+    }
+    for (const auto &entry : counts) {
+        measured.ratio = std::max(measured.ratio, contrastRatio(entry.first, measured.background));
+    }
+    return measured;
+}
+
+class SettingsAppearance : public SettingsWindowTest {
+protected:
+    void TearDown() override {
+        VeltoAppearance::shared().setPreference(AppearanceChoice::system);
+        SettingsWindowTest::TearDown();
+    }
+
+    QImage paintedWindow() {
+        controller().showWindow();
+        QApplication::processEvents();
+        return controller().window()->grab().toImage();
+    }
+
+    QRect inWindow(QWidget *widget, QRect area) {
+        return QRect(widget->mapTo(controller().window(), area.topLeft()), area.size());
+    }
+};
+
+TEST_F(SettingsAppearance, SidebarAndPageLabelsKeepAReadableContrastInLightAndDark) {
+    struct Case {
+        AppearanceChoice appearance;
+        bool darkBackground;
+    };
+    for (Case example : {Case{AppearanceChoice::light, false}, Case{AppearanceChoice::dark, true}}) {
+        SCOPED_TRACE(rawValue(example.appearance).toStdString());
+        VeltoAppearance::shared().setPreference(example.appearance);
+        QImage image = paintedWindow();
+
+        QListWidget *sidebar = controller().categoryList;
+        for (int row = 0; row < sidebar->count(); ++row) {
+            QRect itemArea = inWindow(sidebar->viewport(), sidebar->visualItemRect(sidebar->item(row)));
+            TextContrast sidebarText = measuredContrast(image, itemArea);
+            EXPECT_GE(sidebarText.ratio, 4.5) << sidebar->item(row)->text().toStdString();
+            EXPECT_EQ(relativeLuminance(sidebarText.background) < 0.2, example.darkBackground)
+                << sidebar->item(row)->text().toStdString();
+        }
+
+        // The General page's section and row titles and the row details, on the page and its cards.
+        QScrollArea *page = controller().page(SettingsCategory::general);
+        int measuredLabels = 0;
+        for (QLabel *label : page->widget()->findChildren<QLabel *>()) {
+            if (!label->isVisible() || label->text().isEmpty() || label->text().startsWith(QLatin1Char('<'))) {
+                continue;
+            }
+            TextContrast labelText = measuredContrast(image, inWindow(label, label->rect()));
+            // Titles as body text; the dimmed details as large or secondary text.
+            bool isDetail = label->foregroundRole() != QPalette::WindowText;
+            EXPECT_GE(labelText.ratio, isDetail ? 3.0 : 4.5) << label->text().toStdString();
+            EXPECT_EQ(relativeLuminance(labelText.background) < 0.2, example.darkBackground)
+                << label->text().toStdString();
+            ++measuredLabels;
+        }
+        EXPECT_GT(measuredLabels, 3);
+    }
+}
+
+} // namespace
+} // namespace velto::testing
