@@ -98,6 +98,13 @@ void GlobalShortcutsPortal::expectResponse(const QString &token, const char *slo
 
 void GlobalShortcutsPortal::bind(std::vector<Binding> bindings) {
     bindings_ = std::move(bindings);
+    // Binding again replaces the earlier session: its shortcuts end with it.
+    if (!sessionHandle_.isEmpty()) {
+        connection_.asyncCall(QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), sessionHandle_,
+                                                             QStringLiteral("org.freedesktop.portal.Session"),
+                                                             QStringLiteral("Close")));
+        sessionHandle_.clear();
+    }
     QString token = QStringLiteral("velto%1").arg(nextToken_++);
     expectResponse(token, SLOT(handleSessionCreated(uint, QVariantMap)));
     QDBusMessage create = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),

@@ -37,7 +37,8 @@ public:
     /// Whether the bus offers the interface (its "version" property can be read). Blocks for at most a moment.
     bool isAvailable() const;
 
-    /// Opens a session and binds the shortcuts; `onBound` runs with true once the desktop accepted them.
+    /// Opens a session and binds the shortcuts; `onBound` runs with true once the desktop accepted them. A
+    /// session opened before is closed first.
     void bind(std::vector<Binding> bindings);
 
     /// Runs with a binding's identifier whenever the user presses its shortcut.

@@ -1,6 +1,7 @@
 // The desktop portal's global shortcuts against a fake portal on a private session bus started by the test.
 #include "AppTestSupport.h"
 #include "app/GlobalShortcutsPortal.h"
+#include "app/PortalHotKeyService.h"
 #include "support/ChildProcess.h"
 #include "support/async/EventLoopWaits.h"
 
@@ -199,6 +200,48 @@ TEST_F(GlobalShortcutsPortalTest, ABindingTheUserDeclinesIsReported) {
     client.bind({{QStringLiteral("toggle"), QStringLiteral("Show or hide Velto"), altSpace}});
     ASSERT_TRUE(processEventsUntil([&] { return bound.has_value(); }));
     EXPECT_FALSE(*bound);
+}
+
+TEST_F(GlobalShortcutsPortalTest, HotKeysRegisteredThroughThePortalAreReboundWhenTheirShortcutsChange) {
+    startPortal();
+    std::optional<GlobalShortcut> toggle = altSpace;
+    std::optional<GlobalShortcut> append = ctrlAltV;
+    auto service = std::make_unique<PortalHotKeyService>(
+        std::make_unique<GlobalShortcutsPortal>(*clientConnection),
+        [&](HotKeyID id) { return id.id == HotKeyID::toggle ? toggle : append; });
+    HotKeyController controller(service->operations(), [&] { return toggle; }, [&] { return append; });
+    int toggles = 0;
+    controller.onToggle = [&] { ++toggles; };
+    auto boundSoFar = [&] {
+        std::lock_guard lock(portal->mutex);
+        return portal->bound;
+    };
+
+    // Registering succeeds at once: the desktop answers later.
+    EXPECT_TRUE(controller.registerDefaults().allAvailable());
+    ASSERT_TRUE(processEventsUntil([&] { return boundSoFar().size() == 2; }));
+    EXPECT_EQ(boundSoFar(), (std::vector<std::string>{"toggle ALT+space Show or hide Velto",
+                                                      "append-clipboard CTRL+ALT+v Append clipboard text"}));
+
+    // Recording takes the hot keys off and puts them back unchanged: the desktop is not asked again.
+    controller.unregisterAll();
+    testing::processEventsFor(50ms);
+    EXPECT_TRUE(controller.registerDefaults().allAvailable());
+    testing::processEventsFor(200ms);
+    EXPECT_EQ(boundSoFar().size(), 2U);
+    // A new shortcut is offered in a new session, both shortcuts at once.
+    toggle = GlobalShortcut{1, ModifierFlags::shift | ModifierFlags::command, QStringLiteral("S")};
+    EXPECT_TRUE(controller.registerDefaults().allAvailable());
+    ASSERT_TRUE(processEventsUntil([&] { return boundSoFar().size() == 4; }));
+    std::vector<std::string> bound = boundSoFar();
+    EXPECT_EQ(std::vector<std::string>(bound.begin() + 2, bound.end()),
+              (std::vector<std::string>{"toggle CTRL+SHIFT+s Show or hide Velto",
+                                        "append-clipboard CTRL+ALT+v Append clipboard text"}));
+
+    // Two activations of the toggle run it twice: each is a whole press.
+    portal->activate(service->portal().sessionHandle(), QStringLiteral("toggle"));
+    portal->activate(service->portal().sessionHandle(), QStringLiteral("toggle"));
+    ASSERT_TRUE(processEventsUntil([&] { return toggles == 2; }));
 }
 
 } // namespace
