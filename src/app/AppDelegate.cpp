@@ -4,6 +4,7 @@
 #include "app/ClipboardAppend.h"
 #include "app/CommercialConfiguration.h"
 #include "app/GlobalShortcutsPortal.h"
+#include "app/PortalHotKeyService.h"
 #include "app/LaunchAtLogin.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
@@ -67,6 +68,12 @@ int runAlert(QMessageBox::Icon style, const QString &message, const QString &inf
     if (keepOpenAlert != nullptr) {
         *keepOpenAlert = &alert;
     }
+    // A tray application has no window in front: its alert comes to the front once shown, over other
+    // applications' windows, as the user must answer it before Velto goes on.
+    QTimer::singleShot(0, &alert, [&alert] {
+        alert.raise();
+        alert.activateWindow();
+    });
     alert.exec();
     for (std::size_t index = 0; index < added.size(); ++index) {
         if (alert.clickedButton() == added[index]) {
@@ -122,11 +129,12 @@ VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
 
 AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options)
     : testLaunchConfiguration_(std::move(testLaunchConfiguration)), options_(std::move(options)),
-      activePagesFolder_(VeltoPageLibrary::defaultFolderURL()) {
+      pagesFolderAccess_(VeltoPageLibrary::defaultFolderURL()) {
     if (!options_.exitApplication) {
         options_.exitApplication = [](int status) { QCoreApplication::exit(status); };
     }
     launchAtLoginService_ = options_.launchAtLoginService.value_or(launchAtLogin::live());
+    settingsPresentation_ = options_.settingsPresentation.value_or(SettingsPresentationCoordinator::live());
     QPointer<AppDelegate> self(this);
     terminationCoordinator_ = std::make_unique<ApplicationTerminationCoordinator>(
         options_.terminationTimeout, [self](bool allowing) {
@@ -166,7 +174,7 @@ void AppDelegate::applicationWillFinishLaunching() {
     VeltoPreferences::registerDefaults();
     if (!testLaunchConfiguration_.isEnabled) {
         try {
-            activePagesFolder_ = VeltoPreferences::resolvePagesFolderURL();
+            pagesFolderAccess_.replaceActiveFolder(VeltoPreferences::resolvePagesFolderURL(), false);
         } catch (const std::exception &error) {
             // The saved folder is kept: the user may reconnect the drive, or choose another in Settings.
             int response = runAlert(
@@ -180,7 +188,7 @@ void AppDelegate::applicationWillFinishLaunching() {
                 quit();
                 return;
             }
-            activePagesFolder_ = VeltoPageLibrary::defaultFolderURL();
+            pagesFolderAccess_.replaceActiveFolder(VeltoPageLibrary::defaultFolderURL(), false);
         }
     }
     applyPreferredAppearance();
@@ -194,13 +202,17 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadActiveFolder(QPointer<AppDelegate> delegate) {
-    std::filesystem::path folder = delegate->testLaunchConfiguration_.documentURL.value_or(delegate->activePagesFolder_);
+    std::filesystem::path folder = delegate->testLaunchConfiguration_.documentURL.value_or(
+        delegate->pagesFolderAccess_.folderURL());
     VeltoAutoArchivePeriod period = autoArchivePeriod(VeltoPreferences::autoArchiveDuration());
     // Named, not a temporary inside co_await: GCC 12 destroys such temporaries twice.
     QCoro::Task<std::unique_ptr<VeltoStore>> loading =
         VeltoStore::loadForApplication(folder, maximumPageCount, maximumPageBytes);
     std::unique_ptr<VeltoStore> store = co_await loading;
     store->setAutoArchivePeriod(period);
+    // Pages left untouched past the period are archived as the library opens, not only at the first page cycle
+    // or menu; the task runs on by itself and holds the store weakly.
+    QCoro::Task<int> archiving = store->autoArchiveEligiblePages(systemClock().now());
     co_return store;
 }
 
@@ -297,16 +309,7 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         panel_->onPanelPainted = [] { launchTrace::milestone("panel painted"); };
     }
     launchTrace::milestone("panel ready");
-    configureStatusItem();
-    registerHotKeys();
     QPointer<AppDelegate> self(this);
-    panel_->onOpenEditor = [self] {
-        QTimer::singleShot(0, self, [self] {
-            if (self && self->panel_) {
-                self->panel_->show(self->statusItemGeometry());
-            }
-        });
-    };
     pagesFinderWorkflow_ = std::make_unique<PagesFinderWorkflow>(
         *store_,
         [self] {
@@ -327,11 +330,30 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
             self->openPagesFolder();
         }
     };
+    // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
+    store_->onArchiveStateChange = [self] {
+        if (self && self->settingsWindowController_ && self->settingsWindowController_->window()->isVisible()) {
+            self->settingsWindowController_->refresh();
+        }
+    };
+    configureStatusItem();
+    ShortcutRegistrationAvailability availability = registerHotKeys();
     panel_->onShowSettings = [self] {
         if (self) {
             self->showSettings();
         }
     };
+    panel_->onOpenEditor = [self] {
+        QTimer::singleShot(0, self, [self] {
+            if (self && self->panel_) {
+                self->panel_->show(self->statusItemGeometry());
+            }
+        });
+    };
+    // Once everything the warning's buttons may reach is in place, and once for both shortcuts.
+    if (!availability.allAvailable()) {
+        showHotKeyRegistrationWarning(availability.toggle, availability.appendClipboard);
+    }
     installPanelKeyEquivalents();
     running_ = true;
     if (testLaunchConfiguration_.opensEditor) {
@@ -508,19 +530,21 @@ void AppDelegate::applyPreferredAppearance() {
 
 // Global shortcuts
 
-void AppDelegate::registerHotKeys() {
+ShortcutRegistrationAvailability AppDelegate::registerHotKeys() {
     hotKeyService_ = X11HotKeyService::forApplication();
-    if (hotKeyService_ && isWaylandSession() && bindShortcutsThroughPortal()) {
-        // XWayland would accept the grabs but fire them only while a Velto window has the focus.
-        hotKeyController_ = std::make_unique<HotKeyController>(X11HotKeyService::unavailable());
-        return;
-    }
-    HotKeyOperations operations = hotKeyService_ ? hotKeyService_->operations() : X11HotKeyService::unavailable();
+    // XWayland would accept X11 grabs but fire them only while a Velto window has the focus: in a Wayland
+    // session with the desktop portal, the shortcuts are offered to the desktop and rebound through it.
+    bool throughPortal = hotKeyService_ && isWaylandSession() && makePortalHotKeyService();
+    HotKeyOperations operations = throughPortal    ? portalHotKeyService_->operations()
+                                  : hotKeyService_ ? hotKeyService_->operations()
+                                                   : X11HotKeyService::unavailable();
     hotKeyController_ = std::make_unique<HotKeyController>(std::move(operations));
     QPointer<AppDelegate> self(this);
-    hotKeyController_->onToggle = [self] {
+    hotKeyController_->onToggle = [self, throughPortal] {
         if (self) {
-            self->answerToggleShortcut(self->hotKeyController_->currentEventTime());
+            // A portal's activation carries no X server time to ask for the focus with.
+            self->answerToggleShortcut(throughPortal ? std::nullopt
+                                                     : std::optional(self->hotKeyController_->currentEventTime()));
         }
     };
     hotKeyController_->onAppendClipboard = [self] {
@@ -532,46 +556,28 @@ void AppDelegate::registerHotKeys() {
     launchTrace::milestone("hot keys registered");
     if (!hotKeyService_) {
         std::fprintf(stderr, "Velto: Global shortcuts are unavailable in this session.\n");
-        return;
+        return ShortcutRegistrationAvailability{true, true}; // said once above; no alert for a missing X server
     }
-    if (isWaylandSession()) {
+    if (isWaylandSession() && !throughPortal) {
         std::fprintf(stderr, "Velto: %s\n", waylandShortcutWarning);
     }
-    if (!availability.allAvailable()) {
-        showHotKeyRegistrationWarning(availability.toggle, availability.appendClipboard);
-    }
+    return availability;
 }
 
-bool AppDelegate::bindShortcutsThroughPortal() {
-    portal_ = std::make_unique<GlobalShortcutsPortal>();
-    if (!portal_->isAvailable()) {
-        portal_.reset();
+bool AppDelegate::makePortalHotKeyService() {
+    auto portal = std::make_unique<GlobalShortcutsPortal>();
+    if (!portal->isAvailable()) {
         return false;
     }
-    std::vector<GlobalShortcutsPortal::Binding> bindings;
-    if (auto shortcut = VeltoPreferences::globalShortcut()) {
-        bindings.push_back({QStringLiteral("toggle"), QStringLiteral("Show or hide Velto"), *shortcut});
-    }
-    if (auto shortcut = VeltoPreferences::appendClipboardShortcut()) {
-        bindings.push_back({QStringLiteral("append-clipboard"), QStringLiteral("Append clipboard text"), *shortcut});
-    }
-    QPointer<AppDelegate> self(this);
-    portal_->onActivated = [self](const QString &id) {
-        if (!self) {
-            return;
-        }
-        if (id == QStringLiteral("toggle")) {
-            self->answerToggleShortcut(std::nullopt);
-        } else if (id == QStringLiteral("append-clipboard")) {
-            self->appendClipboard();
-        }
-    };
-    portal_->onBound = [](bool bound) {
+    portalHotKeyService_ = std::make_unique<PortalHotKeyService>(std::move(portal), [](HotKeyID id) {
+        return id.id == HotKeyID::toggle ? VeltoPreferences::globalShortcut()
+                                         : VeltoPreferences::appendClipboardShortcut();
+    });
+    portalHotKeyService_->onBound = [](bool bound) {
         if (!bound) {
             std::fprintf(stderr, "Velto: %s\n", waylandShortcutWarning);
         }
     };
-    portal_->bind(std::move(bindings));
     return true;
 }
 
@@ -714,6 +720,7 @@ TerminationSaveDecision AppDelegate::presentTerminationFailure(const Termination
 
 void AppDelegate::shutDown(std::chrono::milliseconds waitForLibraryWork) {
     hotKeyController_.reset();
+    portalHotKeyService_.reset();
     hotKeyService_.reset();
     if (statusItem_ != nullptr) {
         statusItem_->hide();

@@ -3,6 +3,8 @@
 #include "app/ApplicationTerminationCoordinator.h"
 #include "app/ApplicationTestLaunchConfiguration.h"
 #include "app/HotKeyController.h"
+#include "app/PagesFolderAccessController.h"
+#include "app/SettingsPresentationCoordinator.h"
 #include "app/ShellAlert.h"
 #include "app/WelcomeWorkflow.h"
 #include "panel/PanelControlling.h"
@@ -29,11 +31,12 @@ namespace velto {
 namespace editor {
 struct ClipboardSnapshot;
 }
-class GlobalShortcutsPortal;
+class PortalHotKeyService;
 class KeyboardInputSourceMonitor;
 class AboutPanel;
 class MenuBarIcon;
 struct MainMenuActions;
+enum class TextFinderAction;
 class PagesFinderWorkflow;
 class SettingsWindowController;
 class WelcomeWindowController;
@@ -67,6 +70,7 @@ public:
         /// Opens an address with the desktop (a web page, a "mailto:" link); whether anything took it.
         std::function<bool(const QUrl &)> openURL;            // empty: QDesktopServices
         std::optional<LaunchAtLoginService> launchAtLoginService; // none: the desktop's autostart entry
+        std::optional<SettingsPresentationCoordinator> settingsPresentation; // none: the production one
     };
 
     AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options);
@@ -135,7 +139,7 @@ public:
     VeltoStore *store() const { return store_.get(); }
     VeltoPanelControlling *panelController() const { return panel_.get(); }
     HotKeyController *hotKeyController() const { return hotKeyController_.get(); }
-    const std::filesystem::path &activePagesFolder() const { return activePagesFolder_; }
+    const std::filesystem::path &activePagesFolder() const { return pagesFolderAccess_.folderURL(); }
     const ApplicationTestLaunchConfiguration &testLaunchConfiguration() const { return testLaunchConfiguration_; }
     bool isRunning() const { return running_; }
 
@@ -152,18 +156,21 @@ private:
     void configureStatusItem();
     void showMenu();
     std::optional<QRect> statusItemGeometry() const;
-    void registerHotKeys();
+    /// Registers both global shortcuts; answers which are usable (a session without X11 reports both).
+    ShortcutRegistrationAvailability registerHotKeys();
     /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
     void answerToggleShortcut(std::optional<std::uint32_t> keyEventTime);
     WelcomeWorkflow makeWelcomeWorkflow();
     void presentLaunchAtLoginError(const std::string &description);
     void presentLaunchAtLoginApproval();
-    /// In a Wayland session with the desktop portal's global shortcuts: binds both shortcuts there.
-    bool bindShortcutsThroughPortal();
+    /// The portal's hot keys, when the session bus offers the desktop portal's global shortcuts.
+    bool makePortalHotKeyService();
     void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
     void applyPreferredAppearance();
     /// Ctrl+Q and Ctrl+R in the panel, where the main menu cannot take them.
     void installPanelKeyEquivalents();
+    /// An item of the main menu's Find submenu, on the panel's page.
+    void performFindAction(TextFinderAction action);
     int presentAlert(const ShellAlert &alert);
 
     /// Hands the editor the keystrokes the X server sent before now (a signal may overtake them).
@@ -174,7 +181,8 @@ private:
 
     ApplicationTestLaunchConfiguration testLaunchConfiguration_;
     Options options_;
-    std::filesystem::path activePagesFolder_;
+    PagesFolderAccessController pagesFolderAccess_;
+    SettingsPresentationCoordinator settingsPresentation_;
     bool canFinishLaunching_ = true;
     bool running_ = false;
     bool quitting_ = false;
@@ -187,7 +195,7 @@ private:
     std::unique_ptr<MenuBarIcon> menuBarIcon_;
     std::shared_ptr<X11HotKeyService> hotKeyService_;
     std::unique_ptr<HotKeyController> hotKeyController_;
-    std::unique_ptr<GlobalShortcutsPortal> portal_;
+    std::unique_ptr<PortalHotKeyService> portalHotKeyService_;
     QPointer<QMessageBox> terminationAlert_;
     std::unique_ptr<PagesFinderWorkflow> pagesFinderWorkflow_;
     std::unique_ptr<SettingsWindowController> settingsWindowController_;

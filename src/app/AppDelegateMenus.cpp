@@ -8,10 +8,14 @@
 #include "app/MainMenu.h"
 #include "app/PagesFinderWorkflow.h"
 #include "app/PanelKeyEquivalents.h"
+#include "editor_view/VeltoTextView.h"
+#include "panel/FindBar.h"
 #include "panel/PanelPopover.h"
 #include "panel/VeltoPanelController.h"
+#include "panel/VeltoPanelView.h"
 #include "preferences/CommandRegistry.h"
 #include "settings/SettingsWindowController.h"
+#include "store/Store.h"
 
 #include <QtGui/QDesktopServices>
 #include <QtWidgets/QMenuBar>
@@ -35,7 +39,7 @@ MainMenuActions AppDelegate::mainMenuActions() {
     actions.showAbout = forDelegate(&AppDelegate::showAbout);
     actions.sendFeedback = forDelegate(&AppDelegate::sendFeedback);
     actions.quit = forDelegate(&AppDelegate::quit);
-    actions.openPagesFolder = forDelegate(&AppDelegate::openPagesFolder);
+    actions.revealCurrentPage = forDelegate(&AppDelegate::showCurrentPageInFileManager);
     actions.reloadFromDisk = forDelegate(&AppDelegate::reloadFromDisk);
     actions.performCommand = [self](VeltoCommandID id) {
         if (!self) {
@@ -51,8 +55,50 @@ MainMenuActions AppDelegate::mainMenuActions() {
         }
     };
     actions.hasLibrary = [self] { return self && self->pagesFinderWorkflow_ && self->panel_; };
+    actions.canRevealCurrentPage = [self] {
+        return self && self->store_ && self->pagesFinderWorkflow_ &&
+               !self->store_->document().currentPage.visibleTextView().empty();
+    };
+    // The View and Find items act on the panel's page, whichever Velto window has the focus.
+    actions.hasCommandResponder = [self] { return self && dynamic_cast<VeltoPanelController *>(self->panel_.get()); };
+    actions.performFindAction = [self](TextFinderAction action) {
+        if (self) {
+            self->performFindAction(action);
+        }
+    };
     actions.canSendFeedback = [] { return CommercialConfiguration::feedbackRecipient().has_value(); };
     return actions;
+}
+
+void AppDelegate::performFindAction(TextFinderAction action) {
+    auto *panel = dynamic_cast<VeltoPanelController *>(panel_.get());
+    if (panel == nullptr) {
+        return;
+    }
+    // Finding happens in the panel's find bar: the panel comes up first.
+    if (!panel->isShown()) {
+        panel->show(statusItemGeometry());
+    }
+    FindBar &findBar = *panel->panelView().findBar();
+    switch (action) {
+    case TextFinderAction::showFindInterface:
+        findBar.open();
+        break;
+    case TextFinderAction::nextMatch:
+    case TextFinderAction::previousMatch:
+        if (!findBar.isOpen()) {
+            findBar.open();
+        }
+        findBar.step(action == TextFinderAction::previousMatch);
+        break;
+    case TextFinderAction::setSearchString: {
+        const editor::VeltoTextView &view = panel->textView();
+        std::u16string selected = view.storage().substring(view.selectedRange());
+        findBar.field()->setText(QString::fromStdU16String(selected));
+        findBar.open();
+        break;
+    }
+    }
 }
 
 void AppDelegate::configureMainMenu() {

@@ -50,6 +50,7 @@ void AppDelegate::showSettings() {
         connect(&VeltoPreferences::storage().notificationCenter(), &VeltoNotificationCenter::veltoPreferencesDidChange,
                 settingsWindowController_.get(), [this] { configureMainMenu(); });
     }
+    settingsPresentation_.setPresentationMode(SettingsPresentationMode::settingsWindow);
     settingsWindowController_->showWindow();
 }
 
@@ -90,7 +91,8 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
         if (!self) {
             return VeltoPageLibrary::defaultFolderURL();
         }
-        return self->store_ ? self->store_->folderURL() : self->activePagesFolder_;
+        // The store's folder where a test launch opened another than the active one.
+        return self->store_ ? self->store_->folderURL() : self->pagesFolderAccess_.folderURL();
     };
     callbacks.archiveSnapshot = [self] {
         return self && self->store_ ? self->store_->archiveSnapshot() : VeltoArchiveSnapshot::empty();
@@ -146,6 +148,11 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
         };
     }
     callbacks.launchAtLoginService = launchAtLoginService_;
+    callbacks.onClose = [self] {
+        if (self) {
+            self->settingsPresentation_.setPresentationMode(SettingsPresentationMode::menuBarOnly);
+        }
+    };
     callbacks.keyboardLayoutTranslator = KeyboardLayoutTranslator::activeInputSource();
     callbacks.applicationVersion = QString::fromStdString(ApplicationVersion::current().displayDescription());
     callbacks.isPreview = false;
@@ -170,7 +177,8 @@ QCoro::Task<void> AppDelegate::changePagesFolder(VeltoFolderConnectionDecision d
         co_return;
     }
     // Recorded only once the store holds the new library, so that a failed connection changes no preference.
-    self->activePagesFolder_ = choice.destinationURL;
+    // Nothing grants access to a folder chosen in a dialog on Linux: the controller opens its handle itself.
+    self->pagesFolderAccess_.replaceActiveFolder(choice.destinationURL, false);
     VeltoPreferences::setPagesFolder(bookmark, choice.ownershipMode);
     if (VeltoPanelController *panel = productionPanel(self)) {
         panel->textView().undoHistories().discardAllPageUndoHistories();

@@ -181,8 +181,8 @@ QMenu *VeltoMainMenuBuilder::fileMenu(QWidget *parent) const {
         addCommandItem(menu, id);
     }
     menu->addSeparator();
-    // The folder opens whatever the current page holds; showing the page's own file is the panel's.
-    addItem(menu, QStringLiteral("Open Pages Folder"), actions_.openPagesFolder, actions_.hasLibrary);
+    // The folder opens with the current page's file selected; a page without text has no file to show.
+    addItem(menu, QStringLiteral("Open Pages Folder"), actions_.revealCurrentPage, actions_.canRevealCurrentPage);
     addItem(menu, QStringLiteral("Reload from Disk"), actions_.reloadFromDisk, actions_.hasLibrary,
             menuKeySequence(reloadFromDiskShortcut()));
     return menu;
@@ -215,10 +215,21 @@ QMenu *VeltoMainMenuBuilder::editMenu(QWidget *parent) const {
     // Finding belongs to the panel's text view, which has its own find bar.
     QMenu *find = makeMenu(QStringLiteral("Find"), menu);
     Validation hasResponder = actions_.hasCommandResponder;
-    addItem(find, QStringLiteral("Find…"), {}, hasResponder, keys(Qt::CTRL | Qt::Key_F));
-    addItem(find, QStringLiteral("Find Next"), {}, hasResponder, keys(Qt::CTRL | Qt::Key_G));
-    addItem(find, QStringLiteral("Find Previous"), {}, hasResponder, keys(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
-    addItem(find, QStringLiteral("Use Selection for Find"), {}, hasResponder, keys(Qt::CTRL | Qt::Key_E));
+    auto finding = [perform = actions_.performFindAction](TextFinderAction action) {
+        return [perform, action] {
+            if (perform) {
+                perform(action);
+            }
+        };
+    };
+    addItem(find, QStringLiteral("Find…"), finding(TextFinderAction::showFindInterface), hasResponder,
+            keys(Qt::CTRL | Qt::Key_F));
+    addItem(find, QStringLiteral("Find Next"), finding(TextFinderAction::nextMatch), hasResponder,
+            keys(Qt::CTRL | Qt::Key_G));
+    addItem(find, QStringLiteral("Find Previous"), finding(TextFinderAction::previousMatch), hasResponder,
+            keys(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+    addItem(find, QStringLiteral("Use Selection for Find"), finding(TextFinderAction::setSearchString), hasResponder,
+            keys(Qt::CTRL | Qt::Key_E));
     menu->addMenu(find);
     return menu;
 }

@@ -15,6 +15,9 @@ class QWidget;
 
 namespace velto {
 
+/// The actions of the Find submenu.
+enum class TextFinderAction { showFindInterface, nextMatch, previousMatch, setSearchString };
+
 /// What the shell's items of the main menu do, and whether they may run now. A linux tray application has no
 /// global menu bar: the menu is the Settings window's menu bar. Each item is validated when its menu is about
 /// to show, and its handler checks again, since a key can reach an item whose menu has not shown for a while.
@@ -22,18 +25,23 @@ struct MainMenuActions {
     std::function<void()> showAbout;
     std::function<void()> sendFeedback;
     std::function<void()> quit;
-    std::function<void()> openPagesFolder;
+    /// "Open Pages Folder": the file manager shows the Pages folder with the current page's file selected.
+    std::function<void()> revealCurrentPage;
     std::function<void()> reloadFromDisk;
     /// Empty without an updater: then there is no "Check for Updates…" item.
     std::function<void()> checkForUpdates;
     /// The command of "Settings…", "Close Window" and the View items.
     std::function<void(VeltoCommandID)> performCommand;
-    /// Whether the library is loaded: "Open Pages Folder" and "Reload from Disk" need it.
+    /// Whether the library is loaded: "Reload from Disk" needs it.
     std::function<bool()> hasLibrary = [] { return false; };
+    /// Whether the current page has text, so that it has a file to show: "Open Pages Folder" needs it.
+    std::function<bool()> canRevealCurrentPage = [] { return false; };
+    /// "Find…", "Find Next", "Find Previous" and "Use Selection for Find", on the panel's page.
+    std::function<void(TextFinderAction)> performFindAction;
     /// Whether a feedback recipient is configured.
     std::function<bool()> canSendFeedback = [] { return false; };
-    /// Whether the focused widget takes the View menu's commands (the panel's text view); the Settings window
-    /// holds none.
+    /// Whether the View and Find items have a page to act on: the panel's text view, which the menu reaches
+    /// even while the Settings window has the focus (a tray application's menu bar is that window's).
     std::function<bool()> hasCommandResponder = [] { return false; };
 };
 

@@ -1,22 +1,47 @@
 #include "app/MenuBarIcon.h"
 
 #include "app/VeltoApplicationIcon.h"
+#include "platform/desktop/DisplayOptions.h"
 
+#include <QtCore/QEasingCurve>
+#include <QtCore/QVariantAnimation>
 #include <QtGui/QPainter>
 #include <QtGui/QPixmap>
 #include <QtWidgets/QSystemTrayIcon>
 
+#include <algorithm>
+
 namespace velto {
 
-const std::vector<double> &MenuBarIcon::pulseScales() {
-    static const std::vector<double> scales{1.04, 1.08, 1.05, 1.02, 1.0};
-    return scales;
+const QString MenuBarIcon::accessibilityHelp =
+    QStringLiteral("Open the current page. Right-click for actions and recovery.");
+
+namespace {
+
+constexpr double peakScale = 1.08;
+constexpr double peakTime = 0.42;
+
+QEasingCurve bezier(double x1, double y1, double x2, double y2) {
+    QEasingCurve curve(QEasingCurve::BezierSpline);
+    curve.addCubicBezierSegment(QPointF(x1, y1), QPointF(x2, y2), QPointF(1, 1));
+    return curve;
 }
 
-MenuBarIcon::MenuBarIcon(QSystemTrayIcon *trayIcon) : trayIcon_(trayIcon) {
-    timer_.setInterval(pulseFrameMilliseconds);
-    connect(&timer_, &QTimer::timeout, this, &MenuBarIcon::showNextFrame);
+} // namespace
+
+double MenuBarIcon::pulseScale(double progress) {
+    static const QEasingCurve growing = bezier(0.23, 1.0, 0.32, 1.0);
+    static const QEasingCurve shrinking = bezier(0.77, 0.0, 0.175, 1.0);
+    progress = std::clamp(progress, 0.0, 1.0);
+    if (progress <= peakTime) {
+        return 1.0 + (peakScale - 1.0) * growing.valueForProgress(progress / peakTime);
+    }
+    return peakScale + (1.0 - peakScale) * shrinking.valueForProgress((progress - peakTime) / (1.0 - peakTime));
 }
+
+MenuBarIcon::MenuBarIcon(QSystemTrayIcon *trayIcon) : trayIcon_(trayIcon) {}
+
+MenuBarIcon::~MenuBarIcon() = default;
 
 QIcon MenuBarIcon::make(const QIcon &image, double scale) {
     QIcon icon;
@@ -40,27 +65,29 @@ void MenuBarIcon::configure() {
         return;
     }
     trayIcon_->setIcon(make(VeltoApplicationIcon::adaptiveImage()));
-    trayIcon_->setToolTip(QStringLiteral("Velto"));
+    // A tray icon has no help text of its own: the tool tip carries it under the name, as the desktop's
+    // status notifier shows and reads a tool tip's title and text.
+    trayIcon_->setToolTip(QStringLiteral("Velto\n") + accessibilityHelp);
+}
+
+bool MenuBarIcon::isPulsing() const {
+    return animation_ != nullptr;
 }
 
 void MenuBarIcon::pulse() {
-    if (trayIcon_ == nullptr || isPulsing()) {
+    if (trayIcon_ == nullptr || isPulsing() || displayOptions().current().reduceMotion) {
         return;
     }
-    frame_ = 0;
-    showNextFrame();
-    timer_.start();
-}
-
-void MenuBarIcon::showNextFrame() {
-    const auto &scales = pulseScales();
-    if (frame_ < 0 || frame_ >= static_cast<int>(scales.size())) {
-        timer_.stop();
-        frame_ = -1;
-        return;
-    }
-    trayIcon_->setIcon(make(VeltoApplicationIcon::adaptiveImage(), scales[static_cast<std::size_t>(frame_)]));
-    frame_ += 1;
+    auto *animation = new QVariantAnimation(this);
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setDuration(pulseMilliseconds);
+    const QIcon image = VeltoApplicationIcon::adaptiveImage();
+    connect(animation, &QVariantAnimation::valueChanged, this, [this, image](const QVariant &progress) {
+        trayIcon_->setIcon(make(image, pulseScale(progress.toDouble())));
+    });
+    animation_ = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 } // namespace velto

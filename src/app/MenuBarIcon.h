@@ -1,41 +1,42 @@
 #pragma once
 
 #include <QtCore/QObject>
-#include <QtCore/QTimer>
+#include <QtCore/QPointer>
 #include <QtGui/QIcon>
 
-#include <vector>
-
 class QSystemTrayIcon;
+class QVariantAnimation;
 
 namespace velto {
 
 /// The tray icon's image and its short pulse after a clipboard append: the icon grows to 108 % and back in
-/// 0.2 s, drawn as a few frames. A pulse in progress is neither restarted nor stacked.
+/// 0.2 s along two eased segments. A pulse in progress is neither restarted nor stacked, and none plays while
+/// the desktop asks for reduced motion.
 class MenuBarIcon : public QObject {
 public:
     static constexpr int canvasSize = 18;
-    /// The scale of each frame of the pulse, one frame every 40 ms, ending at full size.
-    static const std::vector<double> &pulseScales();
-    static constexpr int pulseFrameMilliseconds = 40;
+    static constexpr int pulseMilliseconds = 200;
+    /// What assistive technologies read besides the name.
+    static const QString accessibilityHelp;
 
     explicit MenuBarIcon(QSystemTrayIcon *trayIcon);
+    ~MenuBarIcon() override;
 
     /// The application icon, scaled to the canvas at the usual tray sizes.
     static QIcon make(const QIcon &image, double scale = 1.0);
+    /// The icon's scale at a point of the pulse (0 to 1): the keyframes 1, 1.08, 1 at 0, 0.42 and 1, eased
+    /// by the cubic Bézier curves (0.23, 1, 0.32, 1) and then (0.77, 0, 0.175, 1).
+    static double pulseScale(double progress);
 
-    /// Gives the tray icon the variant for the appearance in force, and its tool tip.
+    /// Gives the tray icon the variant for the appearance in force, its tool tip and help.
     void configure();
-    /// Plays the pulse once, unless one runs.
+    /// Plays the pulse once, unless one runs or motion is to be reduced.
     void pulse();
-    bool isPulsing() const { return frame_ >= 0; }
+    bool isPulsing() const;
 
 private:
-    void showNextFrame();
-
     QSystemTrayIcon *trayIcon_;
-    QTimer timer_;
-    int frame_ = -1;
+    QPointer<QVariantAnimation> animation_;
 };
 
 } // namespace velto

@@ -89,6 +89,8 @@ protected:
         options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
         options.launchAtLoginService = launchAtLoginService;
         options.presentAlert = presentAlert;
+        options.settingsPresentation =
+            SettingsPresentationCoordinator{[this](SettingsPresentationMode mode) { presentationModes.push_back(mode); }};
         delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options));
         delegate->applicationWillFinishLaunching();
         delegate->applicationDidFinishLaunching();
@@ -103,6 +105,7 @@ protected:
     std::vector<int> exitStatuses;
     std::optional<LaunchAtLoginService> launchAtLoginService;
     ShellAlertPresenter presentAlert;
+    std::vector<SettingsPresentationMode> presentationModes;
 };
 
 TEST_F(AppDelegateTest, TheLaunchLoadsTheStoreBuildsThePanelAndReportsShortcutsUnavailableWithoutX11) {
@@ -246,6 +249,9 @@ TEST_F(AppDelegateSettingsTest, SettingsAppearOnlyAfterLaunchingAndTheSameWindow
     delegate->showSettings();
     EXPECT_EQ(delegate->settingsWindowController(), controller);
     EXPECT_TRUE(controller->window()->isVisible());
+    // Each showing presents the window, each closing goes back to the tray alone.
+    using Mode = SettingsPresentationMode;
+    EXPECT_EQ(presentationModes, (std::vector<Mode>{Mode::settingsWindow, Mode::menuBarOnly, Mode::settingsWindow}));
 }
 
 TEST_F(AppDelegateSettingsTest, CallbacksAnswerTheCurrentLibraryAndDoNothingOnceTheDelegateIsGone) {

@@ -27,7 +27,12 @@ protected:
         actions.showAbout = [this] { calls.push_back("about"); };
         actions.sendFeedback = [this] { calls.push_back("feedback"); };
         actions.quit = [this] { calls.push_back("quit"); };
-        actions.openPagesFolder = [this] { calls.push_back("open folder"); };
+        actions.revealCurrentPage = [this] { calls.push_back("reveal page"); };
+        actions.canRevealCurrentPage = [this] { return hasLibrary && pageHasText; };
+        actions.hasCommandResponder = [this] { return hasPanel; };
+        actions.performFindAction = [this](TextFinderAction action) {
+            calls.push_back("find " + std::to_string(static_cast<int>(action)));
+        };
         actions.reloadFromDisk = [this] { calls.push_back("reload"); };
         actions.performCommand = [this](VeltoCommandID id) { calls.push_back(rawValue(id).toStdString()); };
         actions.hasLibrary = [this] { return hasLibrary; };
@@ -56,6 +61,8 @@ protected:
     MainMenuActions actions;
     std::vector<std::string> calls;
     bool hasLibrary = true;
+    bool pageHasText = true;
+    bool hasPanel = false; // no panel to act on: the View and Find items are disabled
     bool canSendFeedback = true;
 };
 
@@ -140,7 +147,45 @@ TEST_F(MainMenu, ItemsAreValidatedWhenShownAndTheirHandlersCheckAgain) {
     item(*file, "Open Pages Folder")->setEnabled(true);
     item(*file, "Open Pages Folder")->trigger();
     item(*file, "Close Window")->trigger();
-    EXPECT_EQ(calls, (std::vector<std::string>{"reload", "open folder", "panel.close"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"reload", "reveal page", "panel.close"}));
+}
+
+TEST_F(MainMenu, OpenPagesFolderNeedsAPageWithTextAndTheFindItemsReachThePanel) {
+    struct Case {
+        bool library, text, panel;
+    };
+    for (Case example : {Case{true, true, true}, Case{true, false, true}, Case{false, false, false}}) {
+        hasLibrary = example.library;
+        pageHasText = example.text;
+        hasPanel = example.panel;
+        VeltoMainMenuBuilder builder(actions);
+        std::unique_ptr<QMenu> file(builder.fileMenu(nullptr));
+        std::unique_ptr<QMenu> edit(builder.editMenu(nullptr));
+        std::unique_ptr<QMenu> view(builder.viewMenu(nullptr));
+        for (QMenu *menu : {file.get(), edit.get(), view.get()}) {
+            validateMenu(*menu);
+        }
+        EXPECT_EQ(item(*file, "Open Pages Folder")->isEnabled(), example.library && example.text);
+        EXPECT_EQ(item(*file, "Reload from Disk")->isEnabled(), example.library);
+        QMenu *find = item(*edit, "Find")->menu();
+        for (QAction *action : find->actions()) {
+            EXPECT_EQ(action->isEnabled(), example.panel) << action->text().toStdString();
+        }
+        for (QAction *action : view->actions()) {
+            if (!action->isSeparator()) {
+                EXPECT_EQ(action->isEnabled(), example.panel) << action->text().toStdString();
+            }
+        }
+    }
+    hasPanel = true;
+    VeltoMainMenuBuilder builder(actions);
+    std::unique_ptr<QMenu> edit(builder.editMenu(nullptr));
+    validateMenu(*edit);
+    calls.clear();
+    for (QAction *action : item(*edit, "Find")->menu()->actions()) {
+        action->trigger();
+    }
+    EXPECT_EQ(calls, (std::vector<std::string>{"find 0", "find 1", "find 2", "find 3"}));
 }
 
 TEST_F(MainMenu, EditItemsGoToTheFocusedTextField) {
