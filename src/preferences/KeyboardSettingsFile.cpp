@@ -116,9 +116,8 @@ KeyboardSettingsFileError KeyboardSettingsFileError::invalid(const std::string &
 }
 
 KeyboardSettingsFileError KeyboardSettingsFileError::tooLarge(std::uint64_t limit) {
-    // A file of exactly the limit is accepted, so the sentence says "not larger than", not "smaller than".
     return {Kind::tooLarge, limit,
-            "Keyboard settings files must not be larger than " + std::to_string(limit / 1024) + " KiB."};
+            "Keyboard settings files must be smaller than " + std::to_string(limit / 1024) + " KiB."};
 }
 
 namespace KeyboardSettingsFile {

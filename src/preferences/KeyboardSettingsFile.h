@@ -18,7 +18,7 @@ public:
     enum class Kind { invalid, tooLarge };
 
     static KeyboardSettingsFileError invalid(const std::string &description);
-    /// "Keyboard settings files must not be larger than 64 KiB." for the limit 65,536.
+    /// "Keyboard settings files must be smaller than 64 KiB." for the limit 65,536.
     static KeyboardSettingsFileError tooLarge(std::uint64_t limit);
 
     Kind kind() const { return kind_; }

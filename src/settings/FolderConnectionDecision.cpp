@@ -49,6 +49,10 @@ decision(const VeltoFolderConnectionAssessment &assessment, VeltoFolderConnectio
 
 VeltoFolderConnectionDecision applyingContentChoice(const VeltoFolderConnectionDecision &decision,
                                                     VeltoFolderContentChoice choice) {
+    // A decision already cancelled has no selection to change.
+    if (decision.isCancel()) {
+        return decision;
+    }
     switch (choice) {
     case VeltoFolderContentChoice::useSelectedFolder: {
         VeltoFolderConnectionChoice selection = *decision.selection;

@@ -71,7 +71,7 @@ TEST_F(KeyboardSettingsFileTest, LargerFileIsRefusedWithAMessageThatMatchesTheLi
     } catch (const KeyboardSettingsFileError &error) {
         EXPECT_EQ(error.kind(), KeyboardSettingsFileError::Kind::tooLarge);
         EXPECT_EQ(error.limit(), 65536u);
-        EXPECT_STREQ(error.what(), "Keyboard settings files must not be larger than 64 KiB.");
+        EXPECT_STREQ(error.what(), "Keyboard settings files must be smaller than 64 KiB.");
     }
     EXPECT_THROW(KeyboardSettingsFile::readData(fileOfSize(1 << 20)), KeyboardSettingsFileError);
 }

@@ -1,0 +1,156 @@
+#include "settings/ShortcutRecorderView.h"
+
+#include "panel/VeltoUI.h"
+#include "settings/InlineShortcutRecorder.h"
+#include "settings/SettingsPalette.h"
+#include "settings/ShortcutCapture.h"
+
+#include <QtGui/QAccessible>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QPainter>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QBoxLayout>
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QLabel>
+
+namespace velto {
+
+namespace {
+
+const QString noShortcut = QStringLiteral("Press a shortcut");
+const QString replaceHint = QStringLiteral("Press a new combination to replace it");
+const QString replaceHelp = QStringLiteral("Press a new combination to replace the current shortcut.");
+const QString emptyHelp = QStringLiteral("Press Alt, Super, or Shift-Ctrl with another key.");
+
+} // namespace
+
+ShortcutRecorderView::ShortcutRecorderView(QWidget *parent)
+    : QWidget(parent)
+    , beep([] { QApplication::beep(); })
+    , shortcutLabel_(new QLabel(this))
+    , hintLabel_(new QLabel(this)) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Shortcut"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 8, 12, 8);
+    layout->setSpacing(2);
+    shortcutLabel_->setFont(VeltoUI::systemFont(15, QFont::DemiBold));
+    hintLabel_->setFont(VeltoUI::Typography::detail());
+    hintLabel_->setForegroundRole(SettingsPalette::secondaryText);
+    for (QLabel *label : {shortcutLabel_, hintLabel_}) {
+        label->setAlignment(Qt::AlignCenter);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        layout->addWidget(label);
+    }
+    updateLabels();
+}
+
+void ShortcutRecorderView::setShortcut(const std::optional<GlobalShortcut> &shortcut) {
+    shortcut_ = shortcut;
+    updateLabels();
+}
+
+QString ShortcutRecorderView::shortcutText() const {
+    return shortcutLabel_->text();
+}
+
+QString ShortcutRecorderView::hintText() const {
+    return hintLabel_->text();
+}
+
+void ShortcutRecorderView::updateLabels() {
+    shortcutLabel_->setText(shortcut_ ? shortcutDisplayTitle(*shortcut_) : noShortcut);
+    accessibleValue_ = shortcut_ ? shortcut_->accessibilityTitle() : QStringLiteral("Not set");
+    hintLabel_->setText(shortcut_ ? replaceHint : RecorderMessages::modifiersMissing);
+    setAccessibleDescription(shortcut_ ? replaceHelp : emptyHelp);
+    QAccessibleValueChangeEvent changed(this, accessibleValue_);
+    QAccessible::updateAccessibility(&changed);
+}
+
+bool ShortcutRecorderView::event(QEvent *event) {
+    // With the focus here every key press is the recorder's: no menu or window shortcut fires instead.
+    if (event->type() == QEvent::ShortcutOverride && hasFocus()) {
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void ShortcutRecorderView::keyPressEvent(QKeyEvent *event) {
+    std::optional<RecorderKeyPress> press = recorderKeyPress(*event);
+    event->accept();
+    if (press) {
+        handleKeyPress(*press);
+    }
+}
+
+void ShortcutRecorderView::handleKeyPress(const RecorderKeyPress &press) {
+    switch (recorderKeyRole(press)) {
+    case RecorderKeyRole::focusNext:
+        focusNextPrevChild(true);
+        return;
+    case RecorderKeyRole::focusPrevious:
+        focusNextPrevChild(false);
+        return;
+    case RecorderKeyRole::clear:
+    case RecorderKeyRole::cancel:
+    case RecorderKeyRole::capture:
+        capture(press);
+        return;
+    }
+}
+
+void ShortcutRecorderView::capture(const RecorderKeyPress &press) {
+    CaptureOutcome outcome = captureShortcut(press, false);
+    if (std::holds_alternative<EndedRecording>(outcome)) {
+        // Escape alone ends the dialog that holds the recorder, as it ends any dialog; nothing else changes.
+        if (auto *dialog = qobject_cast<QDialog *>(window())) {
+            dialog->reject();
+        }
+        return;
+    }
+    if (const auto *refused = std::get_if<RefusedKeyPress>(&outcome)) {
+        refuse(refused->message);
+        return;
+    }
+    shortcut_ = std::get<CapturedShortcut>(outcome).candidate;
+    updateLabels();
+    if (onChange) {
+        onChange(*shortcut_);
+    }
+}
+
+void ShortcutRecorderView::refuse(const QString &reason) {
+    hintLabel_->setText(reason);
+    setAccessibleDescription(reason);
+    if (beep) {
+        beep();
+    }
+    QAccessibleEvent announcement(hintLabel_, QAccessible::Alert);
+    QAccessible::updateAccessibility(&announcement);
+}
+
+void ShortcutRecorderView::focusInEvent(QFocusEvent *event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void ShortcutRecorderView::focusOutEvent(QFocusEvent *event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+void ShortcutRecorderView::paintEvent(QPaintEvent *) {
+    if (!hasFocus()) {
+        return;
+    }
+    // The focus ring: the view's bounds inset by two pixels, with the controls' corner radius.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), VeltoUI::Shape::controlRadius,
+                            VeltoUI::Shape::controlRadius);
+}
+
+} // namespace velto

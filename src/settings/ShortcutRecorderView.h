@@ -1,0 +1,62 @@
+#pragma once
+
+#include "preferences/GlobalShortcut.h"
+
+#include <QtWidgets/QWidget>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+
+namespace velto {
+
+struct RecorderKeyPress;
+
+/// A small stand-alone recorder of one global shortcut: it takes the keyboard focus, turns the next acceptable
+/// key press into a shortcut, shows it and reports it through `onChange`. It checks only the form of a press
+/// (Alt or Super, or Shift with Ctrl, and a key with a label); it looks for no conflict and registers nothing.
+/// The Settings pages use the inline recorder; this view follows the same key rules. Main thread only.
+class ShortcutRecorderView : public QWidget {
+
+public:
+    explicit ShortcutRecorderView(QWidget *parent = nullptr);
+
+    /// Called after a shortcut was recorded.
+    std::function<void(const GlobalShortcut &)> onChange;
+    /// Sounds when a key press is refused.
+    std::function<void()> beep;
+
+    const std::optional<GlobalShortcut> &shortcut() const { return shortcut_; }
+    void setShortcut(const std::optional<GlobalShortcut> &shortcut);
+
+    QString shortcutText() const;
+    QString hintText() const;
+    /// What assistive technologies read as the view's value: the spoken shortcut, or "Not set".
+    const QString &accessibleValue() const { return accessibleValue_; }
+
+    /// What a press does: moves the focus (Tab, Shift+Tab), ends a dialog holding the view (Escape), or is
+    /// captured. Key events arrive here too; tests drive it with presses directly.
+    void handleKeyPress(const RecorderKeyPress &press);
+
+    /// Brings the texts and the accessible value in line with the shortcut.
+    void updateLabels();
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void capture(const RecorderKeyPress &press);
+    void refuse(const QString &reason);
+
+    std::optional<GlobalShortcut> shortcut_;
+    QLabel *shortcutLabel_;
+    QLabel *hintLabel_;
+    QString accessibleValue_;
+};
+
+} // namespace velto

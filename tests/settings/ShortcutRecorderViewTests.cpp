@@ -1,0 +1,107 @@
+// The stand-alone shortcut recorder: which presses it records, which it refuses, and what it shows.
+#include "settings/ShortcutRecorderView.h"
+
+#include "settings/ShortcutCapture.h"
+
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
+#include <gtest/gtest.h>
+
+namespace velto::testing {
+namespace {
+
+using namespace ModifierFlags;
+
+constexpr std::uint32_t spaceKey = 49;
+constexpr std::uint32_t aKey = 0;
+constexpr std::uint32_t tabKey = 48;
+constexpr std::uint32_t escapeKey = 53;
+
+RecorderKeyPress press(std::uint32_t keyCode, std::uint64_t flags, QString characters) {
+    return RecorderKeyPress{keyCode, flags, std::move(characters)};
+}
+
+class ShortcutRecorderViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        view.onChange = [this](const GlobalShortcut &shortcut) { reported.push_back(shortcut); };
+        view.beep = [this] { ++beeps; };
+    }
+
+    ShortcutRecorderView view;
+    std::vector<GlobalShortcut> reported;
+    int beeps = 0;
+};
+
+TEST_F(ShortcutRecorderViewTest, AcceptablePressesAreRecordedAndOthersRefusedWithTheirReason) {
+    struct Case {
+        const char *name;
+        RecorderKeyPress press;
+        std::optional<GlobalShortcut> recorded;
+        QString refusal;
+    };
+    const QString modifiers = QStringLiteral("Use Alt, Super, or Shift+Ctrl with another key");
+    for (const Case &example : std::initializer_list<Case>{
+             {"Alt+Space", press(spaceKey, option, QStringLiteral(" ")),
+              GlobalShortcut{spaceKey, option, QStringLiteral("Space")}, {}},
+             {"Shift+Ctrl+A", press(aKey, shift | command, QStringLiteral("a")),
+              GlobalShortcut{aKey, shift | command, QStringLiteral("A")}, {}},
+             {"Super+A", press(aKey, control, QStringLiteral("a")), GlobalShortcut{aKey, control, QStringLiteral("A")},
+              {}},
+             // Escape with Alt is a key like any other, and Ctrl+Tab is no focus movement.
+             {"Alt+Escape", press(escapeKey, option, QStringLiteral("\x1b")),
+              GlobalShortcut{escapeKey, option, QStringLiteral("Escape")}, {}},
+             {"Shift+A", press(aKey, shift, QStringLiteral("A")), std::nullopt, modifiers},
+             {"Ctrl+A alone", press(aKey, command, QStringLiteral("a")), std::nullopt, modifiers},
+             {"Shift+Ctrl+Tab", press(tabKey, shift | command, QStringLiteral("\t")),
+              GlobalShortcut{tabKey, shift | command, QString()}, {}},
+             {"Ctrl+Alt+Backspace, the X server's own", press(51, command | option, QStringLiteral("\b")),
+              std::nullopt, QStringLiteral("That key can’t be used")},
+         }) {
+        SCOPED_TRACE(example.name);
+        view.setShortcut(std::nullopt);
+        reported.clear();
+        beeps = 0;
+        view.handleKeyPress(example.press);
+        if (example.recorded) {
+            ASSERT_EQ(reported.size(), 1U);
+            EXPECT_EQ(reported.front().keyCode, example.recorded->keyCode);
+            EXPECT_EQ(reported.front().modifiers, example.recorded->modifiers);
+            EXPECT_EQ(view.shortcut(), reported.front());
+            EXPECT_EQ(view.hintText(), QStringLiteral("Press a new combination to replace it"));
+            EXPECT_EQ(beeps, 0);
+        } else {
+            EXPECT_TRUE(reported.empty());
+            EXPECT_FALSE(view.shortcut().has_value()) << "a refused press leaves the shortcut as it was";
+            EXPECT_EQ(beeps, 1);
+            if (!example.refusal.isEmpty()) {
+                EXPECT_EQ(view.hintText(), example.refusal);
+            }
+        }
+    }
+}
+
+TEST_F(ShortcutRecorderViewTest, LabelsAndTheAccessibleValueFollowTheShortcut) {
+    EXPECT_EQ(view.shortcutText(), QStringLiteral("Press a shortcut"));
+    EXPECT_EQ(view.accessibleValue(), QStringLiteral("Not set"));
+    EXPECT_EQ(view.hintText(), QStringLiteral("Use Alt, Super, or Shift+Ctrl with another key"));
+    view.handleKeyPress(press(spaceKey, option, QStringLiteral(" ")));
+    EXPECT_EQ(view.shortcutText(), QStringLiteral("Alt+Space"));
+    EXPECT_EQ(view.accessibleValue(), view.shortcut()->accessibilityTitle());
+    EXPECT_EQ(view.accessibleDescription(), QStringLiteral("Press a new combination to replace the current shortcut."));
+}
+
+TEST_F(ShortcutRecorderViewTest, EscapeAloneEndsTheHoldingDialogAndRecordsNothing) {
+    QDialog dialog;
+    auto *held = new ShortcutRecorderView(&dialog);
+    held->setShortcut(GlobalShortcut{spaceKey, option, QStringLiteral("Space")});
+    std::optional<int> result;
+    QObject::connect(&dialog, &QDialog::finished, [&](int code) { result = code; });
+    dialog.open();
+    held->handleKeyPress(press(escapeKey, 0, QStringLiteral("\x1b")));
+    EXPECT_EQ(result, QDialog::Rejected);
+    EXPECT_EQ(held->shortcut()->keyCode, spaceKey);
+}
+
+} // namespace
+} // namespace velto::testing
