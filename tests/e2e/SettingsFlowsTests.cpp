@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -146,11 +147,12 @@ protected:
             << "the alert stayed open";
     }
 
-    /// With the sidebar focused: the category whose title starts with the letter, then Tab `tabs` times and
-    /// Space, which presses the control reached.
+    /// With the sidebar focused: the category whose title starts with the letter, then Tab `tabs` times (or
+    /// Shift+Tab, backwards from the page's last control, when negative) and Space, which presses the control
+    /// reached.
     void pressControl(const std::string &categoryLetter, int tabs) {
         key({categoryLetter});
-        std::vector<std::string> keys(static_cast<std::size_t>(tabs), "Tab");
+        std::vector<std::string> keys(static_cast<std::size_t>(std::abs(tabs)), tabs > 0 ? "Tab" : "shift+Tab");
         keys.push_back("space");
         key(keys);
     }
@@ -173,6 +175,9 @@ protected:
 // Where the controls are from the sidebar, in the order Tab reaches them (the page's scroll area comes first).
 constexpr int tabsToChangePagesFolder = 3;
 constexpr int tabsToRestoreAllDefaults = 6;
+constexpr int tabsToExportKeyboardSettings = -1; // the Shortcuts page's last control
+constexpr int tabsToImportKeyboardSettings = -2;
+constexpr int tabsToDeleteArchivedPages = -1; // the Pages & Storage page's last control, once enabled
 
 TEST_F(SettingsFlows, ChangingThePagesFolderToAnEmptyFolderMovesThePagesAndStoresTheFolder) {
     launch();
@@ -248,7 +253,7 @@ TEST_F(SettingsFlows, AFolderInsideTheCurrentPagesFolderIsRefusedAndNothingChang
     EXPECT_TRUE(std::filesystem::is_empty(nested));
 }
 
-TEST_F(SettingsFlows, RestoringAllDefaultsAfterTheQuestionClearsTheStoredChoices) {
+TEST_F(SettingsFlows, RestoringAllDefaultsAfterTheQuestionWritesEveryDefaultBack) {
     {
         std::ofstream preferences(session->preferencesFile());
         preferences << R"({
@@ -305,6 +310,73 @@ TEST_F(SettingsFlows, OnceShowOrHideHasAnotherShortcutAltSpaceTypesNothingIntoTh
         [&] { return pageFilesText(session->pagesFolder()).find("beforeafter") != std::string::npos; }, generous))
         << pageFilesText(session->pagesFolder());
     EXPECT_TRUE(session->visiblePanelWindow().has_value()) << "Alt+Space no longer shows or hides Velto";
+}
+
+TEST_F(SettingsFlows, KeyboardSettingsExportedFromOneSetupAreImportedIntoAnother) {
+    const std::string custom = R"({
+    "hasCompletedWelcome": true,
+    "globalShortcutConfigured": true,
+    "globalShortcutKeyCode": 49,
+    "globalShortcutModifiers": 262144,
+    "globalShortcutKeyLabel": "Space"
+})";
+    std::ofstream(session->preferencesFile()) << custom;
+    launch();
+    openSettings({}, "super+space");
+    std::filesystem::path exported = session->home() / "keys.json";
+    pressControl("s", tabsToExportKeyboardSettings);
+    chooseInFileDialog("Export Keyboard Settings", exported);
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(exported); }, generous));
+    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(readWholeFile(exported.string()))).isObject())
+        << readWholeFile(exported.string());
+    velto->process().signal(SIGTERM);
+    ASSERT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+
+    // Another setup, on the defaults, takes them in.
+    std::ofstream(session->preferencesFile()) << "{\n    \"hasCompletedWelcome\": true\n}\n";
+    launch();
+    openSettings();
+    pressControl("s", tabsToImportKeyboardSettings);
+    chooseInFileDialog("Import Keyboard Settings", exported);
+    std::string outcome = focusedAlert();
+    EXPECT_TRUE(waitUntil(
+        [&] { return preferencesOf(*session).value(QStringLiteral("globalShortcutModifiers")).toInt() == 262144; },
+        generous))
+        << readWholeFile(session->preferencesFile().string());
+    key({"Return"});
+    waitForAlertToClose(outcome);
+}
+
+TEST_F(SettingsFlows, DeletingArchivedPagesAfterTheQuestionRemovesTheirFilesOnly) {
+    launch();
+    // A page written and archived in the panel (Shift+Ctrl+A), then the page that stays.
+    ASSERT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+    std::optional<std::string> panel;
+    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+    type("to be archived");
+    ASSERT_TRUE(waitUntil(
+        [&] { return pageFilesText(session->pagesFolder()).find("to be archived") != std::string::npos; }, generous));
+    key({"shift+ctrl+a"});
+    ASSERT_TRUE(waitUntil(
+        [&] { return pageFilesText(session->pagesFolder()).find("archived: true") != std::string::npos; }, generous))
+        << pageFilesText(session->pagesFolder());
+    type("stays");
+    ASSERT_TRUE(waitUntil(
+        [&] { return pageFilesText(session->pagesFolder()).find("stays") != std::string::npos; }, generous));
+    key({"ctrl+comma"});
+    settings = focusedWindowNamed("Settings");
+
+    pressControl("p", tabsToDeleteArchivedPages);
+    std::string question = focusedAlert();
+    EXPECT_NE(pageFilesText(session->pagesFolder()).find("to be archived"), std::string::npos)
+        << "nothing goes before the answer";
+    key({"Return"});
+    waitForAlertToClose(question);
+    EXPECT_TRUE(waitUntil(
+        [&] { return pageFilesText(session->pagesFolder()).find("to be archived") == std::string::npos; }, generous))
+        << pageFilesText(session->pagesFolder());
+    EXPECT_NE(pageFilesText(session->pagesFolder()).find("stays"), std::string::npos);
 }
 
 } // namespace
