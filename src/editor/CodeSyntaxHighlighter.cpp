@@ -10,6 +10,7 @@
 #include <QPromise>
 
 #include <algorithm>
+#include <pthread.h>
 #include <condition_variable>
 #include <exception>
 #include <utility>
@@ -207,6 +208,8 @@ void HighlightJSSyntaxHighlighter::startRun(std::shared_ptr<PendingRun> run) {
 }
 
 void HighlightJSSyntaxHighlighter::work(const std::shared_ptr<State> &state) {
+    // Named, so that processor time and thread listings show what the thread is for.
+    pthread_setname_np(pthread_self(), "velto-highlight");
     // Kept from run to run; made again after a run that failed.
     std::unique_ptr<HighlightJSContext> context;
     while (std::shared_ptr<PendingRun> run = nextStartedRun(*state)) {

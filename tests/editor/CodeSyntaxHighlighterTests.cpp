@@ -285,7 +285,8 @@ TEST_F(CodeSyntaxHighlighterTest, WorkersAreBoundedAndKeptAcrossBursts) {
             EXPECT_EQ(finish(std::move(request)).size(), 1u);
         }
         EXPECT_EQ(highlighter.workerCount(), 2u);
-        EXPECT_EQ(highlighter.contextsCreated(), 2);
+        // The second worker may find all the work taken by the first: it makes its context with its first run.
+        EXPECT_LE(highlighter.contextsCreated(), 2);
     }
 }
 
