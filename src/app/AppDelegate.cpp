@@ -177,12 +177,13 @@ void AppDelegate::applicationWillFinishLaunching() {
             pagesFolderAccess_.replaceActiveFolder(VeltoPreferences::resolvePagesFolderURL(), false);
         } catch (const std::exception &error) {
             // The saved folder is kept: the user may reconnect the drive, or choose another in Settings.
-            int response = runAlert(
-                QMessageBox::Critical, QStringLiteral("Velto Couldn’t Access Your Pages Folder"),
-                QString::fromUtf8(error.what()) +
-                    QStringLiteral("\n\nThe saved folder is invalid or unavailable. Quit, or continue with the "
-                                   "default Pages folder; the saved folder stays chosen until you choose another."),
-                {QStringLiteral("Quit"), QStringLiteral("Use Default Folder")});
+            int response = presentAlert(
+                {QStringLiteral("Velto Couldn’t Access Your Pages Folder"),
+                 QString::fromUtf8(error.what()) +
+                     QStringLiteral("\n\nThe saved folder is invalid or unavailable. Quit, or continue with the "
+                                    "default Pages folder; the saved folder stays chosen until you choose another."),
+                 ShellAlert::Style::warning,
+                 {QStringLiteral("Quit"), QStringLiteral("Use Default Folder")}});
             if (response != firstButton + 1) {
                 canFinishLaunching_ = false;
                 quit();
@@ -250,11 +251,12 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
             co_return true;
         }
         if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
-            int response = runAlert(QMessageBox::Information, QStringLiteral("Pages Are Still Downloading"),
-                                    QString::fromStdString(issue->message) +
-                                        QStringLiteral(" Wait for your storage provider to finish, then try again. "
-                                                       "Velto will not overwrite the unavailable file."),
-                                    {QStringLiteral("Try Again"), QStringLiteral("Quit")});
+            int response = presentAlert({QStringLiteral("Pages Are Still Downloading"),
+                                         QString::fromStdString(issue->message) +
+                                             QStringLiteral(" Wait for your storage provider to finish, then try "
+                                                            "again. Velto will not overwrite the unavailable file."),
+                                         ShellAlert::Style::informational,
+                                         {QStringLiteral("Try Again"), QStringLiteral("Quit")}});
             if (response != firstButton) {
                 co_return false;
             }
@@ -274,8 +276,9 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
                                                    "for recovery and open a new page without overwriting it.")
                                   : QStringLiteral("The page file is damaged. Velto can preserve the original for "
                                                    "recovery and open a new page without overwriting it.");
-        int response = runAlert(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Read Your Page"), informative,
-                                {QStringLiteral("Preserve and Continue"), QStringLiteral("Quit")});
+        int response = presentAlert({QStringLiteral("Velto Couldn’t Read Your Page"), informative,
+                                     ShellAlert::Style::warning,
+                                     {QStringLiteral("Preserve and Continue"), QStringLiteral("Quit")}});
         if (response != firstButton) {
             co_return false;
         }
@@ -288,15 +291,15 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
             failure = error.what();
         }
         if (failure) {
-            runAlert(QMessageBox::Critical, QStringLiteral("Velto Couldn’t Preserve the Page"),
-                     QString::fromStdString(*failure), {});
+            presentAlert({QStringLiteral("Velto Couldn’t Preserve the Page"), QString::fromStdString(*failure)});
             co_return false;
         }
         if (preserved) {
-            runAlert(QMessageBox::Information, QStringLiteral("Original Page Preserved"),
-                     QStringLiteral("Velto saved the original file as ") +
-                         QString::fromStdString(preserved->filename().string()) + QStringLiteral(" in the same folder."),
-                     {});
+            presentAlert({QStringLiteral("Original Page Preserved"),
+                          QStringLiteral("Velto saved the original file as ") +
+                              QString::fromStdString(preserved->filename().string()) +
+                              QStringLiteral(" in the same folder."),
+                          ShellAlert::Style::informational});
         }
         co_return true;
     }

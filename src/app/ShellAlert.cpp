@@ -2,6 +2,7 @@
 
 #include "app/VeltoApplicationIcon.h"
 
+#include <QtCore/QTimer>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
@@ -21,6 +22,12 @@ int presentShellAlertModally(const ShellAlert &alert) {
     if (!buttons.empty()) {
         box.setDefaultButton(buttons.front());
     }
+    // A tray application has no window in front: the alert comes to the front once shown, over other
+    // applications' windows, as it must be answered before Velto goes on.
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
     box.exec();
     for (std::size_t index = 0; index < buttons.size(); ++index) {
         if (box.clickedButton() == buttons[index]) {

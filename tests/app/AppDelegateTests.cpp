@@ -4,6 +4,8 @@
 #include "app/AppDelegate.h"
 #include "app/MainMenu.h"
 #include "app/WelcomeWindowController.h"
+#include "library/LoadResult.h"
+#include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
@@ -200,6 +202,51 @@ TEST_F(AppDelegateTest, TheTrayMenuOpensVeltoOffersFeedbackAndQuitsAlsoBeforeLau
     menu.reset(delegate->makeStatusItemMenu());
     menu->actions().front()->trigger();
     EXPECT_EQ(log, (std::vector<std::string>{"show"}));
+}
+
+TEST_F(AppDelegateTest, ASavedPagesFolderThatIsGoneAsksFirstAndUseDefaultFolderGoesOnWithoutForgettingIt) {
+    std::vector<std::string> titles;
+    presentAlert = [&](const ShellAlert &alert) {
+        titles.push_back(alert.title.toStdString());
+        return firstAlertButton + 1; // "Use Default Folder"
+    };
+    QByteArray bookmark = pagesFolderBookmarkData(folder / "Unplugged" / "Pages");
+    VeltoPreferences::setPagesFolder(bookmark, VeltoFolderOwnershipMode::wholeFolder);
+    launch();
+    EXPECT_EQ(titles, (std::vector<std::string>{"Velto Couldn’t Access Your Pages Folder"}));
+    EXPECT_EQ(delegate->activePagesFolder(), VeltoPageLibrary::defaultFolderURL());
+    EXPECT_EQ(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)), bookmark)
+        << "the saved folder stays chosen until another is chosen";
+}
+
+TEST_F(AppDelegateTest, AnUnreadablePageAsksBeforeAnythingAndQuitLeavesNoPanel) {
+    std::vector<std::string> titles;
+    presentAlert = [&](const ShellAlert &alert) {
+        titles.push_back(alert.title.toStdString());
+        return firstAlertButton + 1; // "Quit"
+    };
+    AppDelegate::Options options;
+    std::filesystem::path pages = folder / "Pages";
+    options.loadStore = [pages]() -> QCoro::Task<std::unique_ptr<VeltoStore>> {
+        co_return std::make_unique<VeltoStore>(
+            pages, 100, 5'242'880, VeltoStore::Environment{},
+            VeltoLibraryLoadResult::failed({VeltoStoreRecoveryIssue::Kind::corrupt, "The page file is damaged."}));
+    };
+    options.makePanel = [this](VeltoStore &) {
+        auto made = std::make_unique<RecordingPanel>(log);
+        panel = made.get();
+        return made;
+    };
+    options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
+    options.presentAlert = presentAlert;
+    delegate = std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options));
+    delegate->applicationWillFinishLaunching();
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(processEventsUntil([&] { return !titles.empty(); }));
+    testing::processEventsFor(100ms);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Velto Couldn’t Read Your Page"}));
+    EXPECT_EQ(panel, nullptr);
+    EXPECT_FALSE(delegate->isRunning());
 }
 
 namespace settingsPresentation {
