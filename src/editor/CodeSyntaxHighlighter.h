@@ -22,9 +22,9 @@ class HighlightJSContext;
 
 /// Highlights code with highlight.js in JavaScriptCore.
 ///
-/// Runs happen on `executionLimit` worker threads, started with the first run and kept as long as the
-/// highlighter. Each worker evaluates the scripts once, in a context of its own, and highlights block
-/// after block in it: evaluating the scripts costs about 30 ms, a highlight in a context that holds
+/// Runs happen on at most `executionLimit` worker threads, kept as long as the highlighter: the first
+/// starts with the first run, another only when runs come side by side and none is idle. Each worker
+/// evaluates the scripts once, in a context of its own, and highlights block after block in it: evaluating the scripts costs about 30 ms, a highlight in a context that holds
 /// them about 1 ms, and a context per run also made JavaScriptCore start and stop threads of its own
 /// all the time. A context whose run failed is thrown away and the next run gets a fresh one, so every
 /// answer is the one a fresh context gives. Results are cached by exact code and language: restyling
