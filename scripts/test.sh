@@ -1,32 +1,72 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds Velto with AddressSanitizer and UndefinedBehaviorSanitizer, runs a short
-# session of every fuzz target (built with clang), then every test.
+# session of every fuzz target (built with clang), then every test. Prints how long each phase took, so that
+# a change that makes the run slower shows where: the phases before the tests as each ends and together before
+# the tests start; the tests' own time is ctest's "Total Test time", which stays among its closing lines.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+
+phase_names=()
+phase_seconds=()
+run_started=$SECONDS
+
+# Runs one phase (its name, then the command) and notes its time.
+phase() {
+    local name=$1
+    shift
+    local started=$SECONDS
+    echo "=== $name"
+    "$@"
+    phase_names+=("$name")
+    phase_seconds+=($((SECONDS - started)))
+    echo "=== $name: $((SECONDS - started)) s"
+}
+
+print_phase_times() {
+    echo "=== phase times"
+    local i
+    for i in "${!phase_names[@]}"; do
+        printf '%-12s %5d s\n' "${phase_names[$i]}" "${phase_seconds[$i]}"
+    done
+    printf '%-12s %5d s\n' "until tests" $((SECONDS - run_started))
+}
+
+phase setup scripts/setup.sh
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Every clone of the tree, wherever it lies, shares what ccache keeps: paths are taken relative to the clone,
+# and the build folder's own path is left out of what identifies a compilation.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 
 if compgen -G "tests/fuzz/fuzz_*.cpp" >/dev/null; then
     fuzz_dir=${VELTO_FUZZ_BUILD_DIR:-build/fuzz}
-    CC=clang CXX=clang++ cmake -S . -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DVELTO_BUILD_FUZZERS=ON -DVELTO_FUZZ_SECONDS="${VELTO_FUZZ_SECONDS:-15}"
-    cmake --build "$fuzz_dir" --target velto_fuzzers
-    ctest --test-dir "$fuzz_dir" --output-on-failure -j "$jobs"
+    configure_fuzz() {
+        CC=clang CXX=clang++ cmake -S . -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DVELTO_BUILD_FUZZERS=ON -DVELTO_FUZZ_SECONDS="${VELTO_FUZZ_SECONDS:-15}"
+        cmake --build "$fuzz_dir" --target velto_fuzzers
+    }
+    phase "fuzz build" configure_fuzz
+    phase "fuzz runs" ctest --test-dir "$fuzz_dir" --output-on-failure -j "$jobs"
 fi
 
 build_dir=${VELTO_TEST_BUILD_DIR:-build/test}
 # The benchmarks are built too, though not run here, so that a change of interface cannot leave them behind.
-cmake -S . -B "$build_dir" -G Ninja \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVELTO_SANITIZE=ON \
-    -DVELTO_WARNINGS_AS_ERRORS=ON \
-    -DVELTO_BUILD_BENCHMARKS=ON
-cmake --build "$build_dir"
+configure_and_build() {
+    cmake -S . -B "$build_dir" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVELTO_SANITIZE=ON \
+        -DVELTO_WARNINGS_AS_ERRORS=ON \
+        -DVELTO_BUILD_BENCHMARKS=ON
+    cmake --build "$build_dir"
+}
+phase build configure_and_build
 # Tests that drive a private X server or real folder monitoring wait on real time; on a machine loaded by other work
 # one of them can miss its time-out. A test that fails is run once more, and ctest still prints the failure.
+print_phase_times
+echo "=== tests"
 ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" --repeat until-pass:2
