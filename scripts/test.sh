@@ -55,7 +55,7 @@ if compgen -G "tests/fuzz/fuzz_*.cpp" >/dev/null; then
 fi
 
 build_dir=${VELTO_TEST_BUILD_DIR:-build/test}
-# The benchmarks are built too, though not run here, so that a change of interface cannot leave them behind.
+# The benchmarks are compiled too, though not run here, so that a change of interface cannot leave them behind.
 configure_and_build() {
     cmake -S . -B "$build_dir" -G Ninja \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo \
