@@ -36,7 +36,11 @@ phase setup scripts/setup.sh
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# The leak checker's record of dynamically allocated thread-local blocks (from __tls_get_addr) goes wrong with
+# this glibc once libraries with thread-local storage are loaded late, and its tracer then crashes at exit
+# ("Tracer caught signal 11") after every test has passed. Those blocks are still found: they are heap
+# allocations that the threads' own control blocks point to, so leaks are reported as before.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Every clone of the tree, wherever it lies, shares what ccache keeps: paths are taken relative to the clone,
 # and the build folder's own path is left out of what identifies a compilation.
