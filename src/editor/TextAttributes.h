@@ -30,6 +30,8 @@ enum class AttributeKey : std::uint8_t {
     veltoCodeSyntaxToken,
     veltoCodeSyntaxGeneration,
 };
+/// How many keys there are.
+inline constexpr std::size_t attributeKeyCount = static_cast<std::size_t>(AttributeKey::veltoCodeSyntaxGeneration) + 1;
 
 /// The key's raw text: "NSFont"-like names for standard keys, "VeltoCodeBlock" and so on for custom ones.
 std::string_view attributeKeyName(AttributeKey key);

@@ -121,7 +121,8 @@ TextStorage::TextStorage(const TextStorage &other)
     , length_(other.length_)
     , palette_(other.palette_)
     , paletteIndices_(other.paletteIndices_)
-    , paletteLimit_(other.paletteLimit_) {}
+    , paletteLimit_(other.paletteLimit_)
+    , setsHoldingKey_(other.setsHoldingKey_) {}
 
 TextStorage &TextStorage::operator=(const TextStorage &other) {
     if (this != &other) {
@@ -134,6 +135,7 @@ TextStorage &TextStorage::operator=(const TextStorage &other) {
         palette_ = other.palette_;
         paletteIndices_ = other.paletteIndices_;
         paletteLimit_ = other.paletteLimit_;
+        setsHoldingKey_ = other.setsHoldingKey_;
         mergedSets_.clear();
         lastChunk_ = 0;
         joined_ = std::u16string();
@@ -174,8 +176,22 @@ std::uint32_t TextStorage::paletteIndex(const Attributes &attributes) {
         paletteIndices_.try_emplace(attributes.identity(), static_cast<std::uint32_t>(palette_.size()));
     if (added) {
         palette_.push_back(attributes);
+        countKeysOf(attributes);
     }
     return found->second;
+}
+
+void TextStorage::countKeysOf(const Attributes &set) {
+    for (const AttributeEntry &entry : set.entries()) {
+        ++setsHoldingKey_[static_cast<std::size_t>(entry.key)];
+    }
+}
+
+void TextStorage::countKeysOfPalette() {
+    setsHoldingKey_.fill(0);
+    for (const Attributes &set : palette_) {
+        countKeysOf(set);
+    }
 }
 
 /// Drops the sets no run uses once the palette has doubled since the last time: links and code
@@ -202,6 +218,7 @@ void TextStorage::collectPaletteWhenGrown() {
     for (std::uint32_t index = 0; index < palette_.size(); ++index) {
         paletteIndices_.emplace(palette_[index].identity(), index);
     }
+    countKeysOfPalette();
     paletteLimit_ = std::max<std::size_t>(256, 2 * palette_.size());
 }
 
@@ -310,6 +327,37 @@ std::size_t TextStorage::findBackward(char16_t unit, std::size_t before) const {
         const std::size_t start = chunkStarts_[chunk];
         const std::size_t found = chunks_[chunk].units.rfind(unit, before - 1 - start);
         if (found != std::u16string::npos) {
+            return start + found;
+        }
+        before = start; // the next chunk down is searched whole
+    }
+    return TextRange::notFound;
+}
+
+std::size_t TextStorage::findFirstOf(std::u16string_view units, std::size_t from) const {
+    if (from >= length_) {
+        return length_;
+    }
+    std::size_t offset = from - chunkStarts_[chunkHolding(from)];
+    for (std::size_t chunk = chunkHolding(from); chunk < chunks_.size(); ++chunk) {
+        const std::size_t found = std::u16string_view(chunks_[chunk].units).find_first_of(units, offset);
+        if (found != std::u16string_view::npos) {
+            return chunkStarts_[chunk] + found;
+        }
+        offset = 0; // the next chunk up is searched whole
+    }
+    return length_;
+}
+
+std::size_t TextStorage::findLastOf(std::u16string_view units, std::size_t before) const {
+    before = std::min(before, length_);
+    if (before == 0) {
+        return TextRange::notFound;
+    }
+    for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
+        const std::size_t start = chunkStarts_[chunk];
+        const std::size_t found = std::u16string_view(chunks_[chunk].units).find_last_of(units, before - 1 - start);
+        if (found != std::u16string_view::npos) {
             return start + found;
         }
         before = start; // the next chunk down is searched whole
@@ -440,6 +488,7 @@ std::vector<AttributeRun> TextStorage::attributeRuns(TextRange range) const {
     }
     RunPosition position = runHolding(range.location);
     do {
+        ++runsRead_;
         const TextRange clipped = intersection(rangeBetween(runStart(position), runEnd(position)), range);
         if (!result.empty() && result.back().attributes == runAttributes(position)) {
             result.back().range.length += clipped.length; // the same run across a chunk boundary
@@ -466,7 +515,7 @@ void TextStorage::enumerateAttribute(AttributeKey key, TextRange range,
     }
     // Where no set in use holds the key (highlighted code tokens on a page without code, say), the
     // range is one stretch without it, and its runs need no reading.
-    if (std::none_of(palette_.begin(), palette_.end(), [key](const Attributes &set) { return set.contains(key); })) {
+    if (setsHoldingKey_[static_cast<std::size_t>(key)] == 0) {
         body(nullptr, range);
         return;
     }
@@ -477,20 +526,12 @@ void TextStorage::enumerateAttribute(AttributeKey key, TextRange range,
         TextRange range;
     };
     std::vector<Stretch> stretches;
-    std::vector<const AttributeValue *> valueOfSet(palette_.size(), nullptr);
-    std::vector<bool> looked(palette_.size(), false);
-    const auto valueOf = [&](std::uint32_t set) {
-        if (!looked[set]) {
-            valueOfSet[set] = palette_[set].find(key);
-            looked[set] = true;
-        }
-        return valueOfSet[set];
-    };
     RunPosition position = runHolding(range.location);
     const AttributeValue *current = nullptr;
     do {
+        ++runsRead_;
         const TextRange clipped = intersection(rangeBetween(runStart(position), runEnd(position)), range);
-        const AttributeValue *value = valueOf(runSet(position));
+        const AttributeValue *value = runAttributes(position).find(key);
         if (!stretches.empty() && equalValues(current, value)) {
             stretches.back().range.length += clipped.length;
         } else {

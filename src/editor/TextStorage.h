@@ -91,6 +91,10 @@ public:
     std::size_t findForward(char16_t unit, std::size_t from) const;
     /// Where the last `unit` before `before` lies, or TextRange::notFound when there is none.
     std::size_t findBackward(char16_t unit, std::size_t before) const;
+    /// Where the first of any of `units` at or after `from` lies, or length() when there is none.
+    std::size_t findFirstOf(std::u16string_view units, std::size_t from) const;
+    /// Where the last of any of `units` before `before` lies, or TextRange::notFound when there is none.
+    std::size_t findLastOf(std::u16string_view units, std::size_t before) const;
     /// Where the first `unit` in the range lies, or the range's end when there is none.
     std::size_t findForward(char16_t unit, TextRange within) const;
     /// Where the last `unit` in the range lies, or TextRange::notFound when there is none.
@@ -122,6 +126,9 @@ public:
     /// (null where absent). `body` may change the storage's attributes.
     void enumerateAttribute(AttributeKey key, TextRange range,
                             const std::function<void(const AttributeValue *, TextRange)> &body) const;
+    /// How many runs the reading functions above have looked at so far: reading a range costs its
+    /// runs, never the page's. Tests of reading costs compare it before and after.
+    std::size_t runsRead() const { return runsRead_; }
 
     // ---- changing attributes ----
 
@@ -199,6 +206,8 @@ private:
     std::uint32_t runSet(RunPosition position) const { return chunks_[position.chunk].runs[position.run].set; }
     const Attributes &runAttributes(RunPosition position) const { return palette_[runSet(position)]; }
     std::uint32_t paletteIndex(const Attributes &attributes);
+    void countKeysOf(const Attributes &set);
+    void countKeysOfPalette();
     void collectPaletteWhenGrown();
     bool nextRun(RunPosition &position) const;
     bool previousRun(RunPosition &position) const;
@@ -235,6 +244,10 @@ private:
     std::vector<Attributes> palette_;
     std::unordered_map<const void *, std::uint32_t> paletteIndices_; // by the interned set's identity
     std::size_t paletteLimit_ = 256;
+    // How many palette sets hold each key: a key no set holds is absent from every run, which a
+    // reader learns without reading one.
+    std::array<std::uint32_t, attributeKeyCount> setsHoldingKey_{};
+    mutable std::size_t runsRead_ = 0;
     // What putting a set over a palette set gave, by the pair: a pass puts the same few sets over the
     // same few run sets again and again, and this spares it merging and interning each time. Each
     // entry holds the set put over, so that its identity is not reused while it is a key; cleared

@@ -235,3 +235,50 @@ TEST(LayoutCacheTests, FormatsForgetOldAttributeSetsInsteadOfGrowingForever) {
     }
     EXPECT_LE(formats.rememberedCount(), 4096u);
 }
+
+namespace {
+
+/// A page of `paragraphs` short paragraphs, each with a link of its own (so each brings attribute sets
+/// of its own), and inline code in the last one only.
+TextStorage pageOfLinks(std::size_t paragraphs) {
+    const std::u16string line = u"see the link here, then some words\n";
+    std::u16string text;
+    for (std::size_t k = 0; k < paragraphs; ++k) {
+        text += line;
+    }
+    TextStorage storage(text, plain());
+    for (std::size_t k = 0; k < paragraphs; ++k) {
+        storage.addAttribute(AttributeKey::link, "https://example.com/" + std::to_string(k),
+                             TextRange{k * line.size() + 4, 8});
+    }
+    storage.addAttribute(AttributeKey::veltoInlineCode, MarkdownStyler::codeBackgroundColor(),
+                         TextRange{(paragraphs - 1) * line.size() + 18, 5});
+    return storage;
+}
+
+} // namespace
+
+TEST(LayoutCacheTests, MeasuringAParagraphReadsOnlyItsOwnRuns) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    // The same paragraph on pages of very different sizes: its layout reads the same few runs.
+    std::vector<std::size_t> firstParagraphReads;
+    for (const std::size_t paragraphs : {20u, 5000u}) {
+        const TextStorage storage = pageOfLinks(paragraphs);
+        const TextRange first{0, 34};
+        const std::size_t ownRuns = storage.attributeRuns(first).size();
+        const std::size_t before = storage.runsRead();
+        const ParagraphLayout layout(storage, first, plain(), {}, 400, formats);
+        firstParagraphReads.push_back(storage.runsRead() - before);
+        EXPECT_LE(firstParagraphReads.back(), 4 * ownRuns) << paragraphs << " paragraphs";
+
+        // Measuring the whole page reads each run a few times, however many paragraphs there are.
+        const std::size_t allRuns = storage.attributeRuns(TextRange{0, storage.length()}).size();
+        LayoutCache cache(storage, formats);
+        cache.setWidth(400);
+        const std::size_t beforeAll = storage.runsRead();
+        fullyMeasuredHeight(cache);
+        EXPECT_LE(storage.runsRead() - beforeAll, 4 * allRuns + 4 * paragraphs) << paragraphs << " paragraphs";
+    }
+    EXPECT_EQ(firstParagraphReads[0], firstParagraphReads[1]);
+}
