@@ -964,25 +964,25 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
 
 namespace {
 
-bool isParagraphSeparator(char16_t unit) {
-    return unit == u'\n' || unit == u'\r' || unit == 0x2029;
-}
+/// The units that end a paragraph (a carriage return and line feed count as one).
+constexpr std::u16string_view paragraphSeparators = u"\n\r\u2029";
 
-/// The paragraph holding the location, its terminator included (a carriage return and line feed
-/// count as one), read from the storage around it.
-TextRange paragraphAround(const TextStorage &storage, std::size_t location) {
-    const std::size_t length = storage.length();
+/// Where the paragraph holding the location starts. The storage is searched chunk by chunk, so a
+/// keystroke in a long line costs no lookup per unit.
+std::size_t paragraphStartAround(const TextStorage &storage, std::size_t location) {
     std::size_t start = location;
-    if (start > 0 && start < length && storage.characterAt(start) == u'\n' && storage.characterAt(start - 1) == u'\r') {
+    if (start > 0 && start < storage.length() && storage.characterAt(start) == u'\n' &&
+        storage.characterAt(start - 1) == u'\r') {
         --start; // the line feed of a pair ends the paragraph before it
     }
-    while (start > 0 && !isParagraphSeparator(storage.characterAt(start - 1))) {
-        --start;
-    }
-    std::size_t end = start;
-    while (end < length && !isParagraphSeparator(storage.characterAt(end))) {
-        ++end;
-    }
+    const std::size_t separator = storage.findLastOf(paragraphSeparators, start);
+    return separator == TextRange::notFound ? 0 : separator + 1;
+}
+
+/// The paragraph starting at `start`, its terminator included.
+TextRange paragraphFrom(const TextStorage &storage, std::size_t start) {
+    const std::size_t length = storage.length();
+    std::size_t end = storage.findFirstOf(paragraphSeparators, start);
     if (end < length) {
         const bool pair =
             storage.characterAt(end) == u'\r' && end + 1 < length && storage.characterAt(end + 1) == u'\n';
@@ -998,16 +998,16 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
     if (length == 0) {
         return false;
     }
-    const TextRange paragraph = paragraphAround(storage, std::min(editedRange.location, length));
-    const std::size_t probe = std::min(paragraph.location, length - 1);
+    const std::size_t start = paragraphStartAround(storage, std::min(editedRange.location, length));
+    const std::size_t probe = std::min(start, length - 1);
     if (storage.attribute(AttributeKey::veltoCodeBlock, probe) != nullptr) {
         return false;
     }
     std::size_t hashes = 0;
-    while (hashes < 6 && hashes < paragraph.length && storage.characterAt(paragraph.location + hashes) == u'#') {
+    while (hashes < 6 && start + hashes < length && storage.characterAt(start + hashes) == u'#') {
         ++hashes;
     }
-    const std::size_t after = paragraph.location + hashes;
+    const std::size_t after = start + hashes;
     const bool looksLikeHeading =
         hashes >= 1 && after < length && (storage.characterAt(after) == u' ' || storage.characterAt(after) == u'\t');
     const auto *font = attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, probe));
@@ -1015,6 +1015,8 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
     if (!looksLikeHeading && currentSize <= editorFont().pointSize) {
         return false;
     }
+    // Only a paragraph that is or becomes a heading is read to its end.
+    const TextRange paragraph = paragraphFrom(storage, start);
     // A setext title needs its underline to be styled as a heading; styled alone it would turn
     // into body text with nothing left to correct it, so the delayed pass (which sees both) takes it.
     if (paragraph.end() < length && storage.characterAt(paragraph.end()) == u'=') {

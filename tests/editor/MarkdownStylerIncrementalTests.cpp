@@ -192,6 +192,26 @@ TEST_F(MarkdownStylerIncrementalTests, HeadingFastPathDecidesFromHashesAndCurren
     EXPECT_FALSE(MarkdownStyler::applyImmediateHeadingChange(empty, TextRange{0, 0}));
 }
 
+TEST_F(MarkdownStylerIncrementalTests, HeadingFastPathFindsItsParagraphBetweenEverySeparator) {
+    // A heading typed between two paragraphs, whatever ends them; neither neighbour changes.
+    const char16_t *separators[] = {u"\n", u"\r", u"\r\n", u"\u2029"};
+    for (const char16_t *separator : separators) {
+        const std::u16string end(separator);
+        SCOPED_TRACE(static_cast<int>(end.size() * 10000 + end[0]));
+        const std::u16string before = u"intro words" + end;
+        TextStorage storage = styled(before + u"#Title" + end + u"after words");
+        storage.replaceCharacters(TextRange{before.size() + 1, 0}, u" ");
+        EXPECT_TRUE(MarkdownStyler::applyImmediateHeadingChange(storage, TextRange{before.size() + 1, 1}));
+        EXPECT_EQ(fontSizeAt(storage, before.size()), 22);
+        EXPECT_EQ(fontSizeAt(storage, 0), 15);
+        EXPECT_EQ(fontSizeAt(storage, storage.length() - 1), 15);
+        // Deleting the blank again from the end of the heading's paragraph takes it back to body text.
+        storage.replaceCharacters(TextRange{before.size() + 1, 1}, u"");
+        EXPECT_TRUE(MarkdownStyler::applyImmediateHeadingChange(storage, TextRange{before.size() + 6, 0}));
+        EXPECT_EQ(fontSizeAt(storage, before.size()), 15);
+    }
+}
+
 struct KeystrokeCase {
     const char *name;
     const char16_t *text; // styled by a full pass first

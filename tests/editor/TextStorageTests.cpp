@@ -327,6 +327,12 @@ TEST(TextStorageTests, EditsAcrossChunksKeepTextRunsAndLongestRanges) {
         TextRange longest;
         storage.attribute(AttributeKey::foregroundColor, probe, &longest, limit);
         ASSERT_EQ(longest, intersection(rangeBetween(first, end), limit)) << "step " << step;
+        // Searching for any of several units reads across chunks as a search of the joined text does.
+        const std::u16string_view wanted = u"b\xD83D";
+        const std::size_t after = text.find_first_of(wanted, probe);
+        ASSERT_EQ(storage.findFirstOf(wanted, probe), after == std::u16string::npos ? text.size() : after);
+        const std::size_t before = probe == 0 ? std::u16string::npos : text.find_last_of(wanted, probe - 1);
+        ASSERT_EQ(storage.findLastOf(wanted, probe), before == std::u16string::npos ? TextRange::notFound : before);
         if (step % 50 == 0) {
             std::size_t position = 0;
             const std::vector<AttributeRun> runs = storage.attributeRuns(TextRange{0, storage.length()});
