@@ -57,6 +57,37 @@ namespace {
 /// The index of the run holding the offset, searched from the run `from` on when that one starts at
 /// or before the offset. Passes walk the text forward, so the run they want next usually lies a few
 /// runs after the one they used last, and stepping there touches less memory than a binary search.
+/// How many units a search for any of several units tests at once.
+constexpr std::size_t searchBlock = 64;
+
+/// Whether any unit of the block is one of `units`: plain compares over a block of fixed length, which the
+/// compiler does many at a time, so that a search through a long line costs little per unit.
+bool blockHoldsAnyOf(const char16_t *block, std::u16string_view units) {
+    unsigned hits = 0; // a bool here keeps the compiler from taking many units at once
+    for (const char16_t unit : units) {
+        for (std::size_t k = 0; k < searchBlock; ++k) {
+            hits |= static_cast<unsigned>(block[k] == unit);
+        }
+    }
+    return hits != 0;
+}
+
+/// Where the first of `units` at or after `from` lies in the text, or npos.
+std::size_t findFirstOfIn(std::u16string_view text, std::u16string_view units, std::size_t from) {
+    while (from + searchBlock <= text.size() && !blockHoldsAnyOf(text.data() + from, units)) {
+        from += searchBlock;
+    }
+    return text.find_first_of(units, from);
+}
+
+/// Where the last of `units` before `before` lies in the text, or npos.
+std::size_t findLastOfIn(std::u16string_view text, std::u16string_view units, std::size_t before) {
+    while (before >= searchBlock && !blockHoldsAnyOf(text.data() + before - searchBlock, units)) {
+        before -= searchBlock;
+    }
+    return before == 0 ? std::u16string_view::npos : text.find_last_of(units, before - 1);
+}
+
 template <typename Run> std::size_t runIndexAt(const std::vector<Run> &runs, std::size_t offset, std::size_t from = 0) {
     if (from >= runs.size() || runs[from].start > offset) {
         from = 0;
@@ -310,7 +341,7 @@ std::size_t TextStorage::findForward(char16_t unit, std::size_t from) const {
     }
     for (std::size_t chunk = chunkHolding(from); chunk < chunks_.size(); ++chunk) {
         const std::size_t start = chunkStarts_[chunk];
-        const std::size_t found = chunks_[chunk].units.find(unit, from > start ? from - start : 0);
+        const std::size_t found = findFirstOfIn(chunks_[chunk].units, {&unit, 1}, from > start ? from - start : 0);
         if (found != std::u16string::npos) {
             return start + found;
         }
@@ -325,7 +356,7 @@ std::size_t TextStorage::findBackward(char16_t unit, std::size_t before) const {
     }
     for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
         const std::size_t start = chunkStarts_[chunk];
-        const std::size_t found = chunks_[chunk].units.rfind(unit, before - 1 - start);
+        const std::size_t found = findLastOfIn(chunks_[chunk].units, {&unit, 1}, before - start);
         if (found != std::u16string::npos) {
             return start + found;
         }
@@ -340,7 +371,7 @@ std::size_t TextStorage::findFirstOf(std::u16string_view units, std::size_t from
     }
     std::size_t offset = from - chunkStarts_[chunkHolding(from)];
     for (std::size_t chunk = chunkHolding(from); chunk < chunks_.size(); ++chunk) {
-        const std::size_t found = std::u16string_view(chunks_[chunk].units).find_first_of(units, offset);
+        const std::size_t found = findFirstOfIn(chunks_[chunk].units, units, offset);
         if (found != std::u16string_view::npos) {
             return chunkStarts_[chunk] + found;
         }
@@ -356,7 +387,7 @@ std::size_t TextStorage::findLastOf(std::u16string_view units, std::size_t befor
     }
     for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
         const std::size_t start = chunkStarts_[chunk];
-        const std::size_t found = std::u16string_view(chunks_[chunk].units).find_last_of(units, before - 1 - start);
+        const std::size_t found = findLastOfIn(chunks_[chunk].units, units, before - start);
         if (found != std::u16string_view::npos) {
             return start + found;
         }
@@ -376,7 +407,7 @@ std::size_t TextStorage::findForward(char16_t unit, TextRange within) const {
             break;
         }
         const std::size_t found =
-            chunks_[chunk].units.find(unit, within.location > start ? within.location - start : 0);
+            findFirstOfIn(chunks_[chunk].units, {&unit, 1}, within.location > start ? within.location - start : 0);
         if (found != std::u16string::npos) {
             return std::min(start + found, within.end());
         }
@@ -392,7 +423,7 @@ std::size_t TextStorage::findBackward(char16_t unit, TextRange within) const {
     }
     for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
         const std::size_t start = chunkStarts_[chunk];
-        const std::size_t found = chunks_[chunk].units.rfind(unit, before - 1 - start);
+        const std::size_t found = findLastOfIn(chunks_[chunk].units, {&unit, 1}, before - start);
         if (found != std::u16string::npos) {
             return start + found >= within.location ? start + found : TextRange::notFound;
         }
