@@ -44,6 +44,7 @@ void LayoutCache::setWidth(double width) {
         }
     }
     measureCursor_ = 0;
+    measureEnd_ = entries_.size();
 }
 
 void LayoutCache::setEmptyTextAttributes(const Attributes &attributes) {
@@ -87,6 +88,7 @@ void LayoutCache::rebuildEntries() {
     tops_.assign(entries_.size() + 1, 0);
     topsValidUpTo_ = 0;
     measureCursor_ = 0;
+    measureEnd_ = entries_.size();
     liveUnits_ = 0;
     liveLayouts_ = 0;
 }
@@ -142,7 +144,8 @@ void LayoutCache::textDidChange(const EditingSummary &summary) {
             tops_.resize(entries_.size() + 1);
             topsValidUpTo_ = std::min(topsValidUpTo_, first);
         }
-        measureCursor_ = std::min(measureCursor_, first);
+        shiftUnmeasured(first, splice->removedCount, splice->insertedCount);
+        noteUnmeasured(first, first + splice->insertedCount);
     }
     const std::size_t length = storage_.length();
     const std::size_t start = std::min(summary.editedRange.location, length);
@@ -250,7 +253,34 @@ void LayoutCache::invalidateAttributes(TextRange range) {
             pieceStart = pieceEnd;
         }
     }
-    measureCursor_ = std::min(measureCursor_, firstParagraph);
+    noteUnmeasured(firstParagraph, lastParagraph + 1);
+}
+
+/// Widens the stretch of paragraphs that may be unmeasured to take in [first, end).
+void LayoutCache::noteUnmeasured(std::size_t first, std::size_t end) {
+    if (measureCursor_ >= measureEnd_) {
+        measureCursor_ = first;
+        measureEnd_ = end;
+        return;
+    }
+    measureCursor_ = std::min(measureCursor_, first);
+    measureEnd_ = std::max(measureEnd_, end);
+}
+
+/// Moves the stretch of paragraphs that may be unmeasured with a splice of `removed` paragraphs at `first`
+/// into `inserted` new ones (which noteUnmeasured takes in afterwards).
+void LayoutCache::shiftUnmeasured(std::size_t first, std::size_t removed, std::size_t inserted) {
+    if (measureCursor_ >= measureEnd_) {
+        return;
+    }
+    const auto moved = [&](std::size_t paragraph) {
+        if (paragraph <= first) {
+            return paragraph;
+        }
+        return paragraph >= first + removed ? paragraph - removed + inserted : first + inserted;
+    };
+    measureCursor_ = moved(measureCursor_);
+    measureEnd_ = moved(measureEnd_);
 }
 
 void LayoutCache::invalidateSegment(Segment &segment) {
@@ -563,10 +593,11 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
     bool remaining = true;
     // At least one paragraph per call, so that every slice gets on even when it starts late.
     for (bool first = true; first || std::chrono::steady_clock::now() < deadline; first = false) {
-        while (measureCursor_ < entries_.size() && isMeasured(measureCursor_)) {
+        measureEnd_ = std::min(measureEnd_, entries_.size());
+        while (measureCursor_ < measureEnd_ && isMeasured(measureCursor_)) {
             ++measureCursor_;
         }
-        if (measureCursor_ >= entries_.size()) {
+        if (measureCursor_ >= measureEnd_) {
             remaining = false;
             break;
         }

@@ -145,6 +145,8 @@ private:
     void evictIfOverBudget();
     void forgetLayoutOf(const Segment &segment);
     void rebuildEntries();
+    void noteUnmeasured(std::size_t first, std::size_t end);
+    void shiftUnmeasured(std::size_t first, std::size_t removed, std::size_t inserted);
 
     const TextStorage &storage_;
     LayoutFormats &formats_;
@@ -157,7 +159,10 @@ private:
     std::vector<double> heights_;
     std::vector<double> tops_; // tops_[k] = sum of heights before paragraph k; size paragraphs + 1
     std::size_t topsValidUpTo_ = 0;
+    // Every paragraph outside [measureCursor_, measureEnd_) is measured: an edit or a highlighting pass
+    // near the top of a measured page sends the idle measuring over what it touched, not the whole page again.
     std::size_t measureCursor_ = 0;
+    std::size_t measureEnd_ = 0;
     std::uint64_t useClock_ = 1;
     std::size_t liveUnits_ = 0;
     std::size_t liveLayouts_ = 0;

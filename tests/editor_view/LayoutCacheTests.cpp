@@ -282,3 +282,58 @@ TEST(LayoutCacheTests, MeasuringAParagraphReadsOnlyItsOwnRuns) {
     }
     EXPECT_EQ(firstParagraphReads[0], firstParagraphReads[1]);
 }
+
+TEST(LayoutCacheTests, MeasuringAfterEditsReachesEveryParagraphTheyTouched) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    std::u16string text;
+    for (int k = 0; k < 60; ++k) {
+        text += u"paragraph " + std::u16string(static_cast<std::size_t>(k % 9 * 7), u'w') + u"\n";
+    }
+    TextStorage storage(text, plain());
+    LayoutCache cache(storage, formats);
+    storage.onEditingGroupFinished = [&cache](const EditingSummary &summary) { cache.textDidChange(summary); };
+    cache.setWidth(150);
+    fullyMeasuredHeight(cache);
+    const Attributes bold = plain().with(
+        AttributeKey::font, FontDescriptor{FontFamilyRole::system, 15, FontWeight::bold, false, false});
+    const auto expectMeasuredAsFresh = [&](const std::string &after) {
+        fullyMeasuredHeight(cache);
+        LayoutCache fresh(storage, formats);
+        fresh.setWidth(150);
+        fullyMeasuredHeight(fresh);
+        ASSERT_EQ(cache.paragraphCount(), fresh.paragraphCount()) << after;
+        for (std::size_t paragraph = 0; paragraph < cache.paragraphCount(); ++paragraph) {
+            ASSERT_TRUE(cache.isMeasured(paragraph)) << after << ", paragraph " << paragraph;
+            ASSERT_DOUBLE_EQ(cache.paragraphHeight(paragraph), fresh.paragraphHeight(paragraph))
+                << after << ", paragraph " << paragraph;
+        }
+    };
+
+    // One change to a fully measured page, far from its top: measuring finds the paragraphs it touched.
+    const std::size_t middle = storage.length() / 2;
+    storage.setAttributes(bold, TextRange{middle, 60});
+    expectMeasuredAsFresh("bold words in the middle");
+    storage.replaceCharacters(TextRange{middle, 0}, u"words that wrap at this width ", plain());
+    expectMeasuredAsFresh("words typed in the middle");
+    storage.replaceCharacters(TextRange{middle, 0}, u"\nnew\nparagraphs\n", plain());
+    expectMeasuredAsFresh("paragraphs added in the middle");
+    storage.replaceCharacters(TextRange{middle - 100, 200}, u"", plain());
+    expectMeasuredAsFresh("paragraphs joined in the middle");
+
+    // Edits and attribute passes between slices of idle measuring that leave paragraphs for the next.
+    std::mt19937 random(11);
+    const std::u16string pieces[] = {u"a", u"\n", u"two\nlines ", u"words that wrap at this width "};
+    for (int step = 0; step < 200; ++step) {
+        const std::size_t location = random() % (storage.length() + 1);
+        const std::size_t reach = std::min<std::size_t>(random() % 40, storage.length() - location);
+        if (random() % 3 == 0) {
+            storage.setAttributes(random() % 2 == 0 ? bold : plain(), TextRange{location, reach});
+        } else {
+            storage.replaceCharacters(TextRange{location, reach % 8}, pieces[random() % std::size(pieces)], plain());
+        }
+        double ignored = 0;
+        cache.measureSome(std::chrono::steady_clock::time_point::min(), 0, &ignored);
+    }
+    expectMeasuredAsFresh("random edits");
+}
