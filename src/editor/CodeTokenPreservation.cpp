@@ -2,6 +2,7 @@
 
 #include "editor/MarkdownStyler.h"
 
+#include <algorithm>
 #include <string>
 
 namespace velto::editor::MarkdownStyler {
@@ -66,7 +67,14 @@ void restoreCodeTokens(const std::vector<PreservedCodeToken> &tokens, const Docu
         }
     }
     for (const PreservedCodeToken &token : tokens) {
-        for (const FencedCodeBlock *block : coloured) {
+        // Blocks come in text order: only those from the first that ends after the token's start can
+        // meet it, so a page's many tokens are not each compared with its many blocks.
+        const auto first =
+            std::partition_point(coloured.begin(), coloured.end(), [&token](const FencedCodeBlock *block) {
+                return block->contentRange.end() <= token.range.location;
+            });
+        for (auto next = first; next != coloured.end() && (*next)->contentRange.location < token.range.end(); ++next) {
+            const FencedCodeBlock *block = *next;
             const TextRange part = intersection(token.range, block->contentRange);
             if (part.length == 0 || part.end() > storage.length()) {
                 continue;
