@@ -20,6 +20,8 @@ packages=(
     libxcb1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev git
+    # profiling the running application
+    linux-perf
     # tests of the running application
     xvfb trayer xdotool xclip x11-utils dbus imagemagick fonts-dejavu-core fontconfig
     # the highlight.js scripts come from npm

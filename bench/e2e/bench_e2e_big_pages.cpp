@@ -1,0 +1,396 @@
+// Big pages as a user meets them: the built application on its own X server, tray host and session bus (as
+// the end-to-end tests run it), with one generated page of 50 KB, 1 MB or 5 MiB (headings, task lists with
+// inline code, Python fences, links) as its current page. Everything is measured from outside the process:
+//   - launch to idle: wall seconds until the process stays quiet, and the processor seconds it spent by then
+//     (from /proc/<pid>/stat);
+//   - the first hot key to the panel's text painted, and later hot keys to painted: pixels read back from
+//     the X server until the panel shows dark text on its light page;
+//   - processor time per typed key in the middle of the page: keys typed in batches, each batch's
+//     processor time (until the process is quiet again) divided by its keys;
+//   - PSS (from /proc/<pid>/smaps_rollup) after opening the page and after 300 typed characters.
+// Run: velto_bench_e2e_big_pages [sizes...] with sizes among 50KB 1MB 5MiB 60MB (all but 60MB by default);
+// VELTO_E2E_BUNDLE=<a Release build's Velto.app> names the application (default: this build's), and
+// VELTO_BIG_PAGES_LAUNCHES the launches per size (default 3). Lines starting "figure" hold the results.
+#include "DesktopSession.h"
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace std::chrono_literals;
+using velto::testing::DesktopSession;
+using velto::testing::VeltoProcess;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// ---- the generated page ----
+
+/// A page of about `bytes` bytes: sections of a heading, prose with links, a task list with inline code
+/// and a Python fence, and one marker line in the middle where the typing happens.
+std::string generatedPage(std::size_t bytes) {
+    std::string page;
+    bool markerWritten = false;
+    for (int section = 0; page.size() < bytes; ++section) {
+        const std::string n = std::to_string(section);
+        page += "## Section " + n + "\n\n";
+        page += "Some prose about item " + n + " with a [link to it](https://example.com/items/" + n +
+                ") and *emphasis*, **strong words** and a bare address https://example.org/" + n + ".\n\n";
+        page += "- [ ] call `handler_" + n + "()` before `close(" + n + ")`\n";
+        page += "- [x] check `value_" + n + " == " + n + "` in the log\n";
+        page += "- [ ] read [the notes](https://notes.example.com/" + n + ")\n\n";
+        page += "```python\ndef compute_" + n +
+                "(values):\n    total = 0\n    for value in values:\n"
+                "        if value > " +
+                n +
+                ":\n            total += value * 2  # doubled\n"
+                "    return f\"total {total}\"\n```\n\n";
+        if (!markerWritten && page.size() >= bytes / 2) {
+            page += "Typing happens here: MIDDLEMARK\n\n";
+            markerWritten = true;
+        }
+    }
+    return page;
+}
+
+// ---- the process, from /proc ----
+
+/// The processor seconds the process has spent, all its threads together.
+double processorSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) {
+        return 0;
+    }
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14 || index == 15) { // user and system time
+            ticks += std::strtod(field.c_str(), nullptr);
+        }
+        if (index == 15) {
+            break;
+        }
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+/// A line "Name:  value kB" of a /proc file, in megabytes.
+double procMegabytes(pid_t pid, const char *file, const std::string &name) {
+    std::ifstream lines("/proc/" + std::to_string(pid) + "/" + file);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind(name + ":", 0) == 0) {
+            return std::strtod(line.c_str() + name.size() + 1, nullptr) / 1024.0;
+        }
+    }
+    return 0;
+}
+
+double pssMegabytes(pid_t pid) {
+    return procMegabytes(pid, "smaps_rollup", "Pss");
+}
+
+double residentMegabytes(pid_t pid) {
+    return procMegabytes(pid, "status", "VmRSS");
+}
+
+/// Waits until the process has spent less than 1 % of a processor over a whole second. Answers when that
+/// quiet second began, or nothing at the time-out.
+std::optional<Clock::time_point> waitUntilQuiet(pid_t pid, std::chrono::seconds timeout) {
+    constexpr auto window = 1000ms;
+    constexpr auto step = 100ms;
+    const Clock::time_point deadline = Clock::now() + timeout;
+    std::vector<std::pair<Clock::time_point, double>> readings;
+    while (Clock::now() < deadline) {
+        readings.emplace_back(Clock::now(), processorSeconds(pid));
+        const auto &latest = readings.back();
+        for (const auto &earlier : readings) {
+            if (latest.first - earlier.first < window) {
+                break;
+            }
+            if (latest.first - earlier.first < window + step && latest.second - earlier.second < 0.01) {
+                return earlier.first;
+            }
+        }
+        std::this_thread::sleep_for(step);
+    }
+    return std::nullopt;
+}
+
+// ---- the panel on screen, from the X server ----
+
+/// Reads the screen of the session's X server.
+class Screen {
+public:
+    explicit Screen(const std::string &display)
+        : connection_(xcb_connect(display.c_str(), nullptr)) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    }
+    ~Screen() { xcb_disconnect(connection_); }
+    Screen(const Screen &) = delete;
+    Screen &operator=(const Screen &) = delete;
+
+    /// The viewable top-level windows wider than `minimumWidth`, with their screen rectangles.
+    struct Window {
+        xcb_window_t id = 0;
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    std::vector<Window> wideViewableWindows(int minimumWidth) {
+        std::vector<Window> found;
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
+        if (tree == nullptr) {
+            return found;
+        }
+        const xcb_window_t *children = xcb_query_tree_children(tree);
+        for (int k = 0; k < xcb_query_tree_children_length(tree); ++k) {
+            auto *attributes = xcb_get_window_attributes_reply(
+                connection_, xcb_get_window_attributes(connection_, children[k]), nullptr);
+            auto *geometry = xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, children[k]), nullptr);
+            if (attributes != nullptr && geometry != nullptr && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
+                !attributes->override_redirect && geometry->width > minimumWidth && geometry->height > 150) {
+                found.push_back(Window{children[k], geometry->x, geometry->y, geometry->width, geometry->height});
+            }
+            std::free(attributes);
+            std::free(geometry);
+        }
+        std::free(tree);
+        return found;
+    }
+
+    /// How many pixels of the rectangle are dark (text on the light page).
+    std::size_t darkPixels(const Window &window) {
+        auto *image = xcb_get_image_reply(
+            connection_,
+            xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(window.x),
+                          static_cast<std::int16_t>(window.y), static_cast<std::uint16_t>(window.width),
+                          static_cast<std::uint16_t>(window.height), ~0u),
+            nullptr);
+        if (image == nullptr) {
+            return 0;
+        }
+        const std::uint8_t *data = xcb_get_image_data(image);
+        const int length = xcb_get_image_data_length(image);
+        std::size_t dark = 0;
+        for (int k = 0; k + 3 < length; k += 4) { // 24-bit depth: blue, green, red, pad
+            const int luminance = (data[k] * 11 + data[k + 1] * 59 + data[k + 2] * 30) / 100;
+            dark += luminance < 110 ? 1 : 0;
+        }
+        std::free(image);
+        return dark;
+    }
+
+    /// The panel: the widest viewable window that is not the tray host's bar (which is short).
+    std::optional<Window> panel() {
+        std::vector<Window> windows = wideViewableWindows(300);
+        if (windows.empty()) {
+            return std::nullopt;
+        }
+        return windows.front();
+    }
+
+private:
+    xcb_connection_t *connection_;
+    xcb_window_t root_ = 0;
+};
+
+/// Enough dark pixels that the page's text, not only the panel's frame, is on screen.
+constexpr std::size_t textPixels = 1500;
+
+/// Presses the hot key and waits for the panel's text to be painted; answers the milliseconds taken.
+std::optional<double> hotKeyToPainted(DesktopSession &session, Screen &screen) {
+    const Clock::time_point start = Clock::now();
+    if (session.tool({"xdotool", "key", "alt+space"}).exitStatus != 0) {
+        return std::nullopt;
+    }
+    const Clock::time_point deadline = start + 120s;
+    while (Clock::now() < deadline) {
+        if (const std::optional<Screen::Window> panel = screen.panel()) {
+            if (screen.darkPixels(*panel) >= textPixels) {
+                return secondsSince(start) * 1000;
+            }
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return std::nullopt;
+}
+
+bool hidePanel(DesktopSession &session, Screen &screen) {
+    session.tool({"xdotool", "key", "alt+space"});
+    return velto::testing::waitUntil([&] { return !screen.panel().has_value(); }, 60s);
+}
+
+// ---- figures ----
+
+struct Figure {
+    std::string name;
+    std::vector<double> samples;
+};
+
+class Figures {
+public:
+    void add(const std::string &name, double value) {
+        auto found = std::find_if(figures_.begin(), figures_.end(), [&](const Figure &f) { return f.name == name; });
+        if (found == figures_.end()) {
+            figures_.push_back(Figure{name, {}});
+            found = figures_.end() - 1;
+        }
+        found->samples.push_back(value);
+        std::printf("  %-52s %10.2f\n", name.c_str(), value);
+        std::fflush(stdout);
+    }
+    void report() const {
+        for (Figure figure : figures_) {
+            std::sort(figure.samples.begin(), figure.samples.end());
+            std::printf("figure %-52s median %10.2f  worst %10.2f  (%zu runs)\n", figure.name.c_str(),
+                        figure.samples[figure.samples.size() / 2], figure.samples.back(), figure.samples.size());
+        }
+    }
+
+private:
+    std::vector<Figure> figures_;
+};
+
+/// Puts the caret after the marker in the middle of the page, through the find bar.
+void caretToMiddle(DesktopSession &session) {
+    session.tool({"xdotool", "key", "ctrl+f"});
+    std::this_thread::sleep_for(300ms);
+    session.tool({"xdotool", "type", "--delay", "20", "MIDDLEMARK"});
+    std::this_thread::sleep_for(300ms);
+    session.tool({"xdotool", "key", "Escape"});
+    std::this_thread::sleep_for(300ms);
+    session.tool({"xdotool", "key", "End"});
+}
+
+void measureLaunch(const std::string &sizeName, const std::string &page, int launches, Figures &figures) {
+    DesktopSession session;
+    if (!session.isReady()) {
+        std::fprintf(stderr, "no desktop session: %s\n", session.failure().c_str());
+        std::exit(1);
+    }
+    std::filesystem::create_directories(session.pagesFolder());
+    std::ofstream(session.pagesFolder() / "big-page.md", std::ios::binary) << page;
+    {
+        VeltoProcess first(session); // takes the page into a library
+        if (!first.waitForMilestone("launch finished", 300s)) {
+            std::fprintf(stderr, "Velto did not finish launching:\n%s\n", first.output().c_str());
+            std::exit(1);
+        }
+        first.process().signal(SIGTERM);
+        first.process().waitForExit(300s);
+    }
+    const bool huge = page.size() > 32u * 1024 * 1024;
+    for (int launch = 0; launch < launches; ++launch) {
+        std::printf("%s, launch %d\n", sizeName.c_str(), launch + 1);
+        const Clock::time_point started = Clock::now();
+        VeltoProcess velto(session);
+        const pid_t pid = velto.process().pid();
+        const std::optional<Clock::time_point> quiet = waitUntilQuiet(pid, 600s);
+        if (!quiet) {
+            std::printf("  never idle within 600 s\n");
+        } else {
+            figures.add(sizeName + " launch to idle, s", std::chrono::duration<double>(*quiet - started).count());
+        }
+        figures.add(sizeName + " launch to idle, CPU s", processorSeconds(pid));
+
+        Screen screen(session.display());
+        if (const std::optional<double> painted = hotKeyToPainted(session, screen)) {
+            figures.add(sizeName + " first hot key to painted, ms", *painted);
+        } else {
+            std::printf("  the panel's text was never painted\n");
+            continue;
+        }
+        waitUntilQuiet(pid, 300s);
+        figures.add(sizeName + " PSS after opening, MB", pssMegabytes(pid));
+        if (huge) {
+            figures.add(sizeName + " resident after opening, MB", residentMegabytes(pid));
+        }
+        for (int toggle = 0; toggle < 5; ++toggle) {
+            hidePanel(session, screen);
+            waitUntilQuiet(pid, 60s);
+            if (const std::optional<double> painted = hotKeyToPainted(session, screen)) {
+                figures.add(sizeName + " later hot key to painted, ms", *painted);
+            }
+        }
+        waitUntilQuiet(pid, 60s);
+
+        caretToMiddle(session);
+        waitUntilQuiet(pid, 60s);
+        // 300 characters in batches of 30; each batch's processor time runs until the process is quiet again
+        // (the style pass and the save that follow the keys included).
+        constexpr int batches = 10;
+        constexpr int keysPerBatch = 30;
+        for (int batch = 0; batch < batches; ++batch) {
+            const double before = processorSeconds(pid);
+            const std::string keys =
+                std::string("typed words in the middle ").substr(0, keysPerBatch - 4) + std::to_string(1000 + batch);
+            session.tool({"xdotool", "type", "--delay", "40", keys});
+            waitUntilQuiet(pid, 60s);
+            figures.add(sizeName + " CPU per typed key, ms", (processorSeconds(pid) - before) * 1000 / keysPerBatch);
+        }
+        figures.add(sizeName + " PSS after 300 typed characters, MB", pssMegabytes(pid));
+        if (huge) {
+            figures.add(sizeName + " resident after typing, MB", residentMegabytes(pid));
+        }
+        velto.process().signal(SIGTERM);
+        velto.process().waitForExit(300s);
+        const std::string saved = velto::testing::pageFilesText(session.pagesFolder());
+        if (saved.find("typed words in the middle") == std::string::npos) {
+            std::printf("  the typed text did not reach the page file\n");
+        }
+        // The next launch starts from the page as generated.
+        std::ofstream(session.pagesFolder() / "big-page.md", std::ios::binary | std::ios::trunc) << page;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::vector<std::string> sizes;
+    for (int k = 1; k < argc; ++k) {
+        sizes.emplace_back(argv[k]);
+    }
+    if (sizes.empty()) {
+        sizes = {"50KB", "1MB", "5MiB"};
+    }
+    const std::map<std::string, std::size_t> bytes{
+        {"50KB", 50'000}, {"1MB", 1'000'000}, {"5MiB", 5u * 1024 * 1024}, {"60MB", 60'000'000}};
+    const char *launchesVariable = std::getenv("VELTO_BIG_PAGES_LAUNCHES");
+    const int launches = launchesVariable != nullptr ? std::max(1, std::atoi(launchesVariable)) : 3;
+    if (!DesktopSession::missingPrograms().empty()) {
+        std::fprintf(stderr, "needs %s (installed by scripts/setup.sh)\n",
+                     DesktopSession::missingPrograms()[0].c_str());
+        return 1;
+    }
+    Figures figures;
+    for (const std::string &size : sizes) {
+        const auto found = bytes.find(size);
+        if (found == bytes.end()) {
+            std::fprintf(stderr, "unknown size %s\n", size.c_str());
+            return 1;
+        }
+        measureLaunch(size, generatedPage(found->second), launches, figures);
+    }
+    figures.report();
+    return 0;
+}
