@@ -49,6 +49,26 @@ namespace {
 /// The platform's response codes: the first button added answers 1000, the second 1001, the third 1002.
 constexpr int firstButton = 1000;
 
+/// The notice that names the Markdown files the load could not read; the library itself is fine.
+ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &files) {
+    constexpr std::size_t namedAtMost = 5;
+    QString list;
+    for (std::size_t index = 0; index < files.size() && index < namedAtMost; ++index) {
+        list += QStringLiteral("\n• “") + QString::fromStdString(files[index].relativePath) + QStringLiteral("”: ") +
+                QString::fromStdString(files[index].reason);
+    }
+    if (files.size() > namedAtMost) {
+        list += QStringLiteral("\n…and %1 more.").arg(files.size() - namedAtMost);
+    }
+    ShellAlert alert;
+    alert.title = QStringLiteral("Some Files Can’t Be Read");
+    alert.message = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are. "
+                                   "Your other pages are open.") +
+                    list;
+    alert.style = ShellAlert::Style::informational;
+    return alert;
+}
+
 int runAlert(QMessageBox::Icon style, const QString &message, const QString &informative,
              const std::vector<QString> &buttons, QPointer<QMessageBox> *keepOpenAlert = nullptr) {
     QMessageBox alert;
@@ -251,10 +271,13 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
             co_return true;
         }
         if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
-            int response = presentAlert({QStringLiteral("Pages Are Still Downloading"),
+            // A page file another program is replacing, a full device, a library another program holds: each
+            // passes without repair, and the message says which it is.
+            launchTrace::milestone("pages unavailable announced");
+            int response = presentAlert({QStringLiteral("Velto Can’t Open Your Pages Yet"),
                                          QString::fromStdString(issue->message) +
-                                             QStringLiteral(" Wait for your storage provider to finish, then try "
-                                                            "again. Velto will not overwrite the unavailable file."),
+                                             QStringLiteral(" Try again in a moment. Velto will not overwrite your "
+                                                            "files."),
                                          ShellAlert::Style::informational,
                                          {QStringLiteral("Try Again"), QStringLiteral("Quit")}});
             if (response != firstButton) {
@@ -363,6 +386,15 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         panel_->onOpenEditor();
     }
     launchTrace::milestone("launch finished");
+    // Once per launch, after the tray icon is up: the files stay unread until the user does something about them.
+    if (!store_->unreadableFiles().empty()) {
+        QTimer::singleShot(0, this, [self] {
+            if (self && self->store_) {
+                launchTrace::milestone("unreadable files announced");
+                self->presentAlert(unreadableFilesAlert(self->store_->unreadableFiles()));
+            }
+        });
+    }
     // From the event loop itself, not from inside the launch task: the Welcome runs a modal loop.
     QTimer::singleShot(0, this, &AppDelegate::presentWelcomeIfNeeded);
 }

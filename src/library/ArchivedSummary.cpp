@@ -20,7 +20,7 @@ std::optional<velto::VeltoArchivedPageSummary> archivedSummary(const std::filesy
     try {
         prefix = fileManager.readPrefix(fileURL, archivedSummaryPrefixBytes);
     } catch (const velto::FileSystemError &error) {
-        throw velto::PageFileError::unreadable(fileURL, error.localizedDescription());
+        throw velto::PageFileError::unreadable(fileURL, error.localizedDescription(), error.code());
     }
     // A character cut at the end of the prefix becomes one replacement character.
     auto content = velto::VeltoPageFileContent::parse(velto::text::decodingUTF8Lossy(prefix));

@@ -63,8 +63,10 @@ VeltoLibraryLoadResult lockedLoad(const std::filesystem::path &folderURL, velto:
                                    readBeforeLocking ? &*readBeforeLocking : nullptr);
         });
     } catch (...) {
-        return VeltoLibraryLoadResult::failed(
-            recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind::unreadable, std::current_exception()));
+        auto error = std::current_exception();
+        auto kind = isPassingCondition(error) ? velto::VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable
+                                              : velto::VeltoStoreRecoveryIssue::Kind::unreadable;
+        return VeltoLibraryLoadResult::failed(recoveryIssue(kind, error));
     }
 }
 

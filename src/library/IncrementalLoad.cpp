@@ -39,8 +39,10 @@ VeltoLibraryLoadResult loadChanges(const std::filesystem::path &folderURL, velto
                                    availabilityOperation ? availabilityOperation : productionAvailability());
         });
     } catch (...) {
-        return VeltoLibraryLoadResult::failed(
-            recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind::unreadable, std::current_exception()));
+        auto error = std::current_exception();
+        auto kind = isPassingCondition(error) ? velto::VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable
+                                              : velto::VeltoStoreRecoveryIssue::Kind::unreadable;
+        return VeltoLibraryLoadResult::failed(recoveryIssue(kind, error));
     }
 }
 

@@ -3,6 +3,8 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
@@ -62,6 +64,25 @@ int flockRetryingInterrupts(int descriptor, int operation) {
         result = ::flock(descriptor, operation);
     } while (result != 0 && errno == EINTR);
     return result;
+}
+
+/// The lock granted within the wait limit, asked for again and again without blocking: a process that never
+/// lets go (a stuck tool) must not hold this one, and the interface behind it, for good. Throws
+/// LibraryBusyError when the limit passes first.
+void acquireWithinLimit(const std::filesystem::path &path, int descriptor, int operation,
+                        std::chrono::steady_clock::duration limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    auto pause = std::chrono::milliseconds(2);
+    while (flockRetryingInterrupts(descriptor, operation | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK) {
+            throw velto::FileSystemError(errno, path, "flock");
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            throw libraryBusyError(path);
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::milliseconds>(pause * 2, std::chrono::milliseconds(50));
+    }
 }
 
 /// The descriptors of one call, released in reverse order of opening whatever way the call ends.
@@ -124,6 +145,12 @@ void openLockFile(const std::filesystem::path &folder, HeldLockFiles &held) {
 
 } // namespace
 
+velto::FileSystemError libraryBusyError(const std::filesystem::path &lockFileURL) {
+    return velto::FileSystemError(EWOULDBLOCK, lockFileURL, "Locking",
+                                  "The library is busy: another program has held its lock file “" +
+                                      lockFileURL.string() + "” for a while. Velto tries again by itself.");
+}
+
 std::filesystem::path libraryLockFileURL(const std::filesystem::path &folderURL) {
     return standardizedFolder(folderURL) / ".velto" / "transaction.lock";
 }
@@ -144,9 +171,7 @@ void withLibraryLocksRunning(const std::vector<std::filesystem::path> &folders, 
         if (beforeAcquiring) {
             beforeAcquiring();
         }
-        if (flockRetryingInterrupts(file.descriptor, operation) != 0) {
-            throw velto::FileSystemError(errno, file.path, "flock");
-        }
+        acquireWithinLimit(file.path, file.descriptor, operation, libraryLockWaitLimit);
     }
     perform();
 }

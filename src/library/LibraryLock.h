@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -16,8 +19,17 @@ enum class LibraryLockMode { shared, exclusive };
 /// ".velto/transaction.lock" of the folder: the file whose advisory lock guards the library.
 std::filesystem::path libraryLockFileURL(const std::filesystem::path &folderURL);
 
+/// How long an operation waits for a lock that another process holds. Loads and saves of a large library take
+/// well under this; a holder that keeps the lock longer is stuck, and the operation gives up rather than hang.
+inline constexpr std::chrono::milliseconds libraryLockWaitLimit{4000};
+
+/// The error of a lock not granted within libraryLockWaitLimit: velto::FileSystemError with EWOULDBLOCK, whose
+/// sentence names the lock file, so that the user can find what holds it.
+velto::FileSystemError libraryBusyError(const std::filesystem::path &lockFileURL);
+
 /// Runs `perform` while holding the advisory lock of every given folder, then releases them in reverse
-/// order. Blocks until every lock is granted. Each call opens the lock files anew, so two calls in one
+/// order. Waits until every lock is granted, at most libraryLockWaitLimit for each, then throws
+/// libraryBusyError. Each call opens the lock files anew, so two calls in one
 /// process exclude each other exactly as two processes do. `beforeAcquiring` runs once per distinct lock
 /// file, after it is open and before its lock is requested. A failed open or lock throws
 /// velto::FileSystemError with the errno after releasing what was held; `perform`'s error passes unchanged.

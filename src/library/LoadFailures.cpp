@@ -5,6 +5,8 @@
 #include "platform/FileSystem.h"
 #include "platform/JsonCoding.h"
 
+#include <cerrno>
+
 namespace VeltoPageLibrary {
 
 namespace {
@@ -19,6 +21,11 @@ std::string localizedDescription(const std::exception &error) {
         return error.what(); // names the file
     }
     if (const auto *fileSystemError = dynamic_cast<const velto::FileSystemError *>(&error)) {
+        if (fileSystemError->code() == ENOSPC || fileSystemError->code() == EDQUOT) {
+            // Which file could not be written tells the user which device is full.
+            return "Velto couldn’t write “" + fileSystemError->path().filename().string() +
+                   "”: " + fileSystemError->localizedDescription();
+        }
         return fileSystemError->localizedDescription();
     }
     if (dynamic_cast<const velto::JsonDecodingError *>(&error) != nullptr ||
@@ -48,7 +55,28 @@ velto::VeltoStoreRecoveryIssue::Kind manifestFailureKind(const std::exception_pt
     }
 }
 
+bool isPassingCondition(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const velto::FileSystemError &fileSystemError) {
+        int code = fileSystemError.code();
+        return code == ENOSPC || code == EDQUOT || code == EWOULDBLOCK;
+    } catch (...) {
+        return false;
+    }
+}
+
+velto::VeltoStoreRecoveryIssue::Kind metadataFailureKind(const std::exception_ptr &error) {
+    if (isPassingCondition(error)) {
+        return velto::VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable;
+    }
+    return velto::VeltoStoreRecoveryIssue::Kind::corrupt;
+}
+
 velto::VeltoStoreRecoveryIssue::Kind loadingFailureKind(const std::exception_ptr &error) {
+    if (isPassingCondition(error)) {
+        return velto::VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable;
+    }
     try {
         std::rethrow_exception(error);
     } catch (const velto::PageFileError &pageFileError) {

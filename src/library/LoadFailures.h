@@ -20,8 +20,16 @@ std::string localizedDescription(const std::exception_ptr &error);
 /// A manifest that exists but cannot be read is `unreadable`; one that cannot be decoded is `corrupt`.
 velto::VeltoStoreRecoveryIssue::Kind manifestFailureKind(const std::exception_ptr &error);
 
-/// While pages are reconciled and loaded: a page file missing within its grace period is
-/// `temporarilyUnavailable`, a page file missing or unreadable is `unreadable`, anything else `corrupt`.
+/// Whether the error is a condition that passes without anything being repaired: a full device or quota, a
+/// library lock that another process holds. Such a load failure is `temporarilyUnavailable`, never damage.
+bool isPassingCondition(const std::exception_ptr &error);
+
+/// While the journals and deletion records are read and tidied: a passing condition is
+/// `temporarilyUnavailable`, anything else `corrupt`.
+velto::VeltoStoreRecoveryIssue::Kind metadataFailureKind(const std::exception_ptr &error);
+
+/// While pages are reconciled and loaded: a page file missing within its grace period, or a passing condition,
+/// is `temporarilyUnavailable`, a page file missing or unreadable is `unreadable`, anything else `corrupt`.
 velto::VeltoStoreRecoveryIssue::Kind loadingFailureKind(const std::exception_ptr &error);
 
 /// The issue of the given kind carrying the error's sentence.

@@ -12,9 +12,11 @@
 #include "library/PageFileNaming.h"
 #include "library/PageLoading.h"
 #include "library/PendingDeletions.h"
+#include "library/StaleTemporaryFiles.h"
 #include "library/WriterStates.h"
 #include "model/LibraryErrors.h"
 
+#include <cerrno>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -54,6 +56,29 @@ struct LibraryMetadata {
 
 VeltoLibraryLoadResult failedWith(VeltoStoreRecoveryIssue::Kind kind, const std::exception_ptr &error) {
     return VeltoLibraryLoadResult::failed(recoveryIssue(kind, error));
+}
+
+/// Writes a manifest that the load derived from what is on disk; on a full device it waits for a later load or
+/// save, which derives and writes it again: the library loads all the same.
+void persistDerivedManifest(const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,
+                            velto::FileSystem &fileManager) {
+    try {
+        persist(manifest, folderURL, fileManager);
+    } catch (const velto::FileSystemError &error) {
+        if (error.code() != ENOSPC && error.code() != EDQUOT) {
+            throw;
+        }
+    }
+}
+
+/// The folders below the Pages folder that hold recorded page files, relative to it.
+std::set<std::string> pageFolders(const velto::VeltoLibraryManifest &manifest) {
+    std::set<std::string> folders;
+    folders.insert(std::filesystem::path(pageFileName(manifest.currentPage)).parent_path().generic_string());
+    for (const auto &record : manifest.pages) {
+        folders.insert(std::filesystem::path(pageFileName(record)).parent_path().generic_string());
+    }
+    return folders;
 }
 
 bool hasUnmanagedPendingDeletion(const velto::VeltoLibraryManifest &manifest) {
@@ -103,7 +128,7 @@ std::pair<MarkdownDiscovery, bool> discoveredMarkdown(const PipelineRequest &req
         return {discover(std::nullopt), false};
     }
     if (changedPaths->empty()) {
-        return {MarkdownDiscovery{reconciled, {}, {}, {}}, true};
+        return {MarkdownDiscovery{reconciled, {}, {}, {}, {}}, true};
     }
     return {discover(*changedPaths), false};
 }
@@ -150,12 +175,56 @@ velto::VeltoPage loadedPage(const PipelineRequest &request, const velto::VeltoLi
                     request.availabilityOperation);
 }
 
+/// The files that could not be read, each once, in path order.
+class UnreadableFiles {
+public:
+    explicit UnreadableFiles(const std::vector<VeltoUnreadablePageFile> &discovered) {
+        for (const auto &file : discovered) {
+            reasonsByPath.try_emplace(file.relativePath, file.reason);
+        }
+    }
+
+    void add(const std::filesystem::path &folderURL, const velto::PageFileError &error) {
+        std::lock_guard guard(lock);
+        reasonsByPath.try_emplace(error.url().lexically_relative(folderURL).generic_string(),
+                                  error.underlyingDescription());
+    }
+
+    std::vector<VeltoUnreadablePageFile> list() const {
+        std::vector<VeltoUnreadablePageFile> files;
+        for (const auto &[path, reason] : reasonsByPath) {
+            files.push_back({path, reason});
+        }
+        return files;
+    }
+
+private:
+    std::mutex lock;
+    std::map<std::string, std::string> reasonsByPath;
+};
+
+/// The page, or, when its file is there but cannot be read, the page held as unavailable with what its record
+/// knows: the file stays as it is, and the rest of the library loads.
+velto::VeltoPage loadedOrUnavailablePage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,
+                                         MarkdownDiscovery &discovery, UnreadableFiles &unreadableFiles) {
+    try {
+        return loadedPage(request, record, discovery);
+    } catch (const velto::PageFileError &error) {
+        if (!error.isConfinedToItsFile()) {
+            throw;
+        }
+        unreadableFiles.add(request.folderURL, error);
+        return unreadablePage(record);
+    }
+}
+
 /// Every page of the discovered manifest, loaded side by side; the first failure in manifest
 /// order is thrown. The availability operation is the caller's and may keep state, so it is never asked from
 /// two threads at once.
 std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const PipelineRequest &request,
                                                                        const velto::VeltoLibraryManifest &discovered,
-                                                                       MarkdownDiscovery &discovery) {
+                                                                       MarkdownDiscovery &discovery,
+                                                                       UnreadableFiles &unreadableFiles) {
     std::vector<const velto::VeltoLibraryPageRecord *> records{&discovered.currentPage};
     for (const auto &record : discovered.pages) {
         records.push_back(&record);
@@ -171,7 +240,7 @@ std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const Pip
 
     std::vector<std::optional<velto::VeltoPage>> loaded(records.size());
     auto loadIndex = [&](std::size_t index) {
-        loaded[index] = loadedPage(concurrentRequest, *records[index], discovery);
+        loaded[index] = loadedOrUnavailablePage(concurrentRequest, *records[index], discovery, unreadableFiles);
     };
     if (mayWorkConcurrently(request.fileManager)) {
         forEachIndexConcurrently(records.size(), loadIndex);
@@ -207,7 +276,7 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
     // The reconciled manifest written when it is not what is on disk; migrated legacy tombstones removed.
     bool reconciledIsOnDisk = manifestOnDisk && *manifestOnDisk == reconciled;
     if (!reconciledIsOnDisk) {
-        persist(reconciled, request.folderURL, request.fileManager);
+        persistDerivedManifest(reconciled, request.folderURL, request.fileManager);
     }
     removeMigratedLegacyDeletionTombstones(metadata.activeTombstones, request.folderURL, request.fileManager);
 
@@ -216,7 +285,8 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
     const auto &discovered = discovery.manifest;
 
     // The pages loaded.
-    auto [currentPage, pages] = loadedPages(request, discovered, discovery);
+    UnreadableFiles unreadableFiles(discovery.unreadableFiles);
+    auto [currentPage, pages] = loadedPages(request, discovered, discovery, unreadableFiles);
 
     // An active current page.
     auto [document, activePageRepair] = documentWithActiveCurrentPage(std::move(currentPage), std::move(pages));
@@ -233,13 +303,13 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
         launchIndex.pendingDeletionFileNames = discovered.pendingDeletionFileNames;
         // The manifest just read or written needs no second look when nothing changed since.
         if (!(launchIndex == reconciled)) {
-            persist(launchIndex, request.folderURL, request.fileManager);
+            persistDerivedManifest(launchIndex, request.folderURL, request.fileManager);
         }
     }
 
     // What the load repaired, for the store to save.
     auto repair = VeltoLibraryStructureRepair::merging(activePageRepair, discoveryRepair(discovery));
-    return VeltoLibraryLoadResult::loaded(std::move(document), std::move(repair));
+    return VeltoLibraryLoadResult::loaded(std::move(document), std::move(repair), unreadableFiles.list());
 }
 
 } // namespace
@@ -284,6 +354,12 @@ VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, v
     // The checkpoint, taken before anything else is read, so that changes made meanwhile are replayed next time.
     auto checkpoint = checkpointOperation(folderURL);
 
+    // The leftovers of writes that a killed process never finished, once per launch: the first load reuses nothing.
+    if (reusing == nullptr && !changedRelativePaths) {
+        removeStaleTemporaryFiles(folderURL, manifest ? pageFolders(*manifest) : std::set<std::string>{}, now,
+                                  fileManager);
+    }
+
     // A pending deletion outside what the library manages is refused before any metadata file is written.
     if (manifest && hasUnmanagedPendingDeletion(*manifest)) {
         velto::LibraryMetadataError error(velto::LibraryMetadataError::Kind::unsafeDeletionPath);
@@ -295,7 +371,8 @@ VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, v
     try {
         metadata = readLibraryMetadata(manifest, folderURL, fileManager);
     } catch (...) {
-        return failedWith(VeltoStoreRecoveryIssue::Kind::corrupt, std::current_exception());
+        auto error = std::current_exception();
+        return failedWith(metadataFailureKind(error), error);
     }
 
     // The manifest reconciled with the journals and the deletions.

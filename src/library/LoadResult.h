@@ -6,7 +6,9 @@
 
 #include <optional>
 #include <set>
+#include <string>
 #include <variant>
+#include <vector>
 
 /// What a load changed in the library's structure, for the store to write at its next save.
 struct VeltoLibraryStructureRepair {
@@ -30,12 +32,24 @@ struct VeltoLibraryStructureRepair {
     friend bool operator==(const VeltoLibraryStructureRepair &, const VeltoLibraryStructureRepair &) = default;
 };
 
+/// A Markdown file of the folder that the load could not read as a page: no permission to read it, text that
+/// is not UTF-8, a file beyond the largest one read. The file is left exactly as it is; the other pages load.
+struct VeltoUnreadablePageFile {
+    std::string relativePath; // "/"-separated, relative to the Pages folder
+    std::string reason;       // the read error's sentence: "Permission denied"
+
+    friend bool operator==(const VeltoUnreadablePageFile &, const VeltoUnreadablePageFile &) = default;
+};
+
 /// A load's outcome: the library was read, it exists but cannot be loaded, or the folder holds no library
 /// and no Markdown file. A load never throws; every failure is a recovery issue.
 struct VeltoLibraryLoadResult {
     struct Loaded {
         velto::VeltoDocument document;
         std::optional<VeltoLibraryStructureRepair> structureRepair;
+        /// The folder's Markdown files that could not be read, by path; their pages (when the library records
+        /// any) are held as unavailable and never written.
+        std::vector<VeltoUnreadablePageFile> unreadableFiles;
         friend bool operator==(const Loaded &, const Loaded &) = default;
     };
     struct Failed {
@@ -49,8 +63,9 @@ struct VeltoLibraryLoadResult {
     std::variant<Loaded, Failed, Missing> value = Missing{};
 
     static VeltoLibraryLoadResult loaded(velto::VeltoDocument document,
-                                         std::optional<VeltoLibraryStructureRepair> structureRepair = std::nullopt) {
-        return {Loaded{std::move(document), std::move(structureRepair)}};
+                                         std::optional<VeltoLibraryStructureRepair> structureRepair = std::nullopt,
+                                         std::vector<VeltoUnreadablePageFile> unreadableFiles = {}) {
+        return {Loaded{std::move(document), std::move(structureRepair), std::move(unreadableFiles)}};
     }
     static VeltoLibraryLoadResult failed(velto::VeltoStoreRecoveryIssue issue) { return {Failed{std::move(issue)}}; }
     static VeltoLibraryLoadResult missing() { return {Missing{}}; }

@@ -46,6 +46,7 @@ struct InspectedFile {
     std::optional<velto::FileStatus> attributes; // none: gone since it was listed, or no regular file
     bool stillDownloading = false;
     bool wasRead = false; // false: not read, or gone since it was listed
+    std::optional<std::string> unreadableReason; // there, but cannot be read as UTF-8 text: left alone
     std::size_t fileSize = 0;
     velto::VeltoPageFileContent content;
     PageFileChecksums checksums;
@@ -132,6 +133,7 @@ private:
     std::set<Uuid> removedPageIDs;
     std::set<Uuid> observationsToClear;
     std::vector<velto::VeltoMissingFileObservation> newObservations;
+    std::vector<VeltoUnreadablePageFile> unreadableFiles;
     std::optional<std::filesystem::path> pendingMissingURL;
     std::map<Uuid, DiscoveredText> discoveredTexts;
     // The page each discovered file became, by the file's path with the folder's links resolved.
@@ -142,7 +144,7 @@ MarkdownDiscovery DiscoveryPass::run() {
     indexInputRecords();
     auto candidates = candidateFiles();
     if (!candidates) {
-        return {manifest, {}, {}, {}};
+        return {manifest, {}, {}, {}, {}};
     }
     rootPath = rootPathText(folderURL, fileManager);
     std::string folderPath = folderURL.lexically_normal().native();
@@ -331,10 +333,17 @@ void DiscoveryPass::readPageFile(InspectedFile &file) {
         file.fileSize = text.size();
         file.wasRead = true;
     } catch (const velto::FileSystemError &error) {
-        if (!isVanishedFileError(error)) {
-            file.error =
-                std::make_exception_ptr(velto::PageFileError::unreadable(file.url, error.localizedDescription()));
+        if (isVanishedFileError(error)) {
+            return;
         }
+        auto unreadable = velto::PageFileError::unreadable(file.url, error.localizedDescription(), error.code());
+        if (unreadable.isConfinedToItsFile()) {
+            file.unreadableReason = unreadable.underlyingDescription();
+        } else {
+            file.error = std::make_exception_ptr(unreadable);
+        }
+    } catch (const velto::PageFileError &error) {
+        file.unreadableReason = error.underlyingDescription();
     } catch (...) {
         file.error = std::current_exception();
     }
@@ -348,9 +357,14 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
         return;
     }
 
-    // A file still on its way keeps the page recorded at its path, unread.
+    // A file still on its way, or one that cannot be read (another program's file in another encoding, one
+    // without read permission, one too large), keeps the page recorded at its path, unread. The unreadable one
+    // is reported, and no page is made of it: a page would be saved over it.
     const VeltoLibraryPageRecord *pathRecord = recordAtPath(file.relativePath);
-    if (file.stillDownloading) {
+    if (file.unreadableReason) {
+        unreadableFiles.push_back({file.relativePath, *file.unreadableReason});
+    }
+    if (file.stillDownloading || file.unreadableReason) {
         if (pathRecord != nullptr) {
             claimedPageIDs.insert(pathRecord->id);
         }
@@ -556,6 +570,7 @@ MarkdownDiscovery DiscoveryPass::result() {
     discovery.changedPageIDs = std::move(changedPageIDs);
     discovery.removedPageIDs = std::move(removedPageIDs);
     discovery.discoveredTexts = std::move(discoveredTexts);
+    discovery.unreadableFiles = std::move(unreadableFiles);
     return discovery;
 }
 

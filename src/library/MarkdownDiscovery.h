@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/LoadResult.h"
 #include "library/PageAvailability.h"
 #include "model/DeletionIndex.h"
 #include "model/LibraryManifest.h"
@@ -14,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace VeltoPageLibrary {
 
@@ -36,6 +38,8 @@ struct MarkdownDiscovery {
     std::set<velto::Uuid> removedPageIDs;
     /// The texts of the active pages whose files this discovery read, by page.
     std::map<velto::Uuid, DiscoveredText> discoveredTexts;
+    /// The Markdown files that could not be read, in path order; they were left as they are.
+    std::vector<VeltoUnreadablePageFile> unreadableFiles;
 
     friend bool operator==(const MarkdownDiscovery &, const MarkdownDiscovery &) = default;
 };
@@ -53,8 +57,9 @@ inline constexpr double missingFileGraceSeconds = 10.0;
 /// PageFileError::temporarilyUnavailable, and a missing-file observation remembers the first sighting. Page files are
 /// read, never written.
 ///
-/// Throws LibraryMetadataError::unsafePagePath for a path outside the folder, PageFileError::unreadable for
-/// a file that cannot be read as UTF-8 text, and the availability operation's and file system's errors. A
+/// A file that cannot be read as UTF-8 text is listed in `unreadableFiles` and keeps the page recorded at its
+/// path, if any. Throws LibraryMetadataError::unsafePagePath for a path outside the folder, and the
+/// availability operation's and file system's errors. A
 /// folder that cannot be listed leaves the manifest as it is.
 MarkdownDiscovery reconcilingDiscoveredMarkdown(
     const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL, velto::FileSystem &fileManager,

@@ -79,7 +79,7 @@ std::optional<std::string> markdownText(const std::filesystem::path &url, velto:
         if (error.code() == ENOENT || error.code() == ENOTDIR) {
             return std::nullopt;
         }
-        throw velto::PageFileError::unreadable(url, error.localizedDescription());
+        throw velto::PageFileError::unreadable(url, error.localizedDescription(), error.code());
     }
     if (!velto::text::isValidUTF8(text)) {
         throw velto::PageFileError::unreadable(url, "The file “" + url.filename().string() +
@@ -129,7 +129,8 @@ struct RebuiltFile {
 };
 
 /// The listed file as a page file; nothing when it is no usable page file: not a regular managed page file
-/// inside the folder, still on its way, gone since it was listed, or empty.
+/// inside the folder, still on its way, gone since it was listed, unreadable, or empty. An unreadable file is
+/// left as it is; the load that follows the rebuild reports it.
 std::optional<RebuiltFile> rebuiltFile(const MarkdownFile &file, const std::string &rootPath,
                                        velto::FileSystem &fileManager) {
     if (file.type != velto::FileType::regular) {
@@ -144,7 +145,15 @@ std::optional<RebuiltFile> rebuiltFile(const MarkdownFile &file, const std::stri
     if (!relativePath) {
         return std::nullopt;
     }
-    auto text = markdownText(file.url, fileManager);
+    std::optional<std::string> text;
+    try {
+        text = markdownText(file.url, fileManager);
+    } catch (const velto::PageFileError &error) {
+        if (!error.isConfinedToItsFile()) {
+            throw;
+        }
+        return std::nullopt;
+    }
     if (!text || text->empty()) {
         return std::nullopt;
     }

@@ -98,7 +98,7 @@ std::string pageFileText(const std::filesystem::path &fileURL, const std::filesy
         if (isVanishedFile(error)) {
             throw velto::PageFileError::missing(primaryURL);
         }
-        throw velto::PageFileError::unreadable(fileURL, error.localizedDescription());
+        throw velto::PageFileError::unreadable(fileURL, error.localizedDescription(), error.code());
     }
     if (!velto::text::isValidUTF8(text)) {
         throw velto::PageFileError::unreadable(fileURL,
@@ -165,6 +165,10 @@ velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std
     }
     auto text = pageFileText(fileURL, primary, fileManager);
     return record.page(velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse(text)));
+}
+
+velto::VeltoPage unreadablePage(const velto::VeltoLibraryPageRecord &record) {
+    return record.page(velto::VeltoPageContent::unavailable(unavailableSummary(record)));
 }
 
 velto::VeltoPage loadFullPage(const velto::VeltoPage &page, const std::filesystem::path &folderURL,

@@ -26,6 +26,10 @@ velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std
                           velto::FileSystem &fileManager, bool summarizeArchived, const velto::VeltoPage *reusing,
                           bool trustArchivedSummary, const AvailabilityOperation &availabilityOperation);
 
+/// The page of a record whose file is there but cannot be read, held with what the record knows of it, as a
+/// page still on its way is: nothing is read, and nothing is ever written over its file.
+velto::VeltoPage unreadablePage(const velto::VeltoLibraryPageRecord &record);
+
 /// The page with its whole text read from its file, archived or not, with the observer (when given) bound
 /// while it reads. Takes no lock.
 velto::VeltoPage loadFullPage(const velto::VeltoPage &page, const std::filesystem::path &folderURL,

@@ -1,5 +1,7 @@
 #include "model/LibraryErrors.h"
 
+#include <cerrno>
+
 #include <utility>
 
 namespace velto {
@@ -50,13 +52,23 @@ PageFileError PageFileError::missing(std::filesystem::path url) {
 }
 
 PageFileError PageFileError::temporarilyUnavailable(std::filesystem::path url) {
-    std::string text = pageFileText(url, "is still downloading from cloud storage.");
+    std::string text = pageFileText(url, "is missing. Velto looks for it again in a moment, in case another program is replacing it.");
     return PageFileError(Kind::temporarilyUnavailable, std::move(url), {}, text);
 }
 
-PageFileError PageFileError::unreadable(std::filesystem::path url, std::string description) {
+PageFileError PageFileError::unreadable(std::filesystem::path url, std::string description, int systemErrorCode) {
     std::string text = pageFileText(url, "could not be read. ") + description;
-    return PageFileError(Kind::unreadable, std::move(url), std::move(description), text);
+    PageFileError error(Kind::unreadable, std::move(url), std::move(description), text);
+    error.systemErrorCode_ = systemErrorCode;
+    return error;
+}
+
+bool PageFileError::isConfinedToItsFile() const {
+    if (kind_ != Kind::unreadable) {
+        return false;
+    }
+    return systemErrorCode_ == 0 || systemErrorCode_ == EACCES || systemErrorCode_ == EPERM ||
+           systemErrorCode_ == EFBIG;
 }
 
 LibraryMetadataError::LibraryMetadataError(Kind kind)

@@ -9,23 +9,31 @@
 // (what()); there are no numeric codes. Platform failures (file system, JSON) are not wrapped here.
 namespace velto {
 
-/// A page file that could not be read: missing, still downloading, or failing to read.
+/// A page file that could not be read: missing, missing for the moment, or failing to read.
 class PageFileError : public std::runtime_error {
 public:
     enum class Kind { missing, temporarilyUnavailable, unreadable };
 
     /// "The page file “2026-01-05-calm-cove-1a2b3c4d.md” is unavailable. It may not have finished syncing."
     static PageFileError missing(std::filesystem::path url);
-    /// "The page file “…” is still downloading from cloud storage."
+    /// "The page file “…” is missing. Velto looks for it again in a moment, …": a file gone for the moment that
+    /// another program (a sync client, an editor that saves by replacing) takes to put it back.
     static PageFileError temporarilyUnavailable(std::filesystem::path url);
-    /// "The page file “…” could not be read. " followed directly by the read error's description.
-    static PageFileError unreadable(std::filesystem::path url, std::string description);
+    /// "The page file “…” could not be read. " followed directly by the read error's description. The code is
+    /// the errno of the failed read; 0 when the file was read but is not UTF-8 text.
+    static PageFileError unreadable(std::filesystem::path url, std::string description, int systemErrorCode = 0);
 
     Kind kind() const { return kind_; }
     const std::filesystem::path &url() const { return url_; }
     /// The underlying read error's description; empty unless the kind is unreadable.
     const std::string &underlyingDescription() const { return underlyingDescription_; }
     std::string errorDescription() const { return what(); }
+    /// The errno of an unreadable file's failed read; 0 otherwise.
+    int systemErrorCode() const { return systemErrorCode_; }
+    /// An unreadable file whose trouble lies in the file itself, not in the device or the folder: it may not be
+    /// read (no permission), it is too large, or it is not UTF-8 text. Such a file is left aside, and the rest of
+    /// the library loads without it.
+    bool isConfinedToItsFile() const;
 
     friend bool operator==(const PageFileError &a, const PageFileError &b) {
         return a.kind_ == b.kind_ && a.url_ == b.url_ && a.underlyingDescription_ == b.underlyingDescription_;
@@ -37,6 +45,7 @@ private:
     Kind kind_;
     std::filesystem::path url_;
     std::string underlyingDescription_;
+    int systemErrorCode_ = 0;
 };
 
 /// Library metadata that is unsafe or incomplete.

@@ -212,7 +212,7 @@ void BrowsePagesList::setRows(const std::vector<const VeltoPage *> &pages, const
         row.id = page->id;
         row.unavailable = page->content.asUnavailable() != nullptr;
         row.preview = row.unavailable
-                          ? QStringLiteral("Downloading…")
+                          ? QStringLiteral("Can’t be read")
                           : QString::fromStdString(PagePreview::title(page->visibleTextView(), previewLength));
         row.detail = pageDetail(*page, now);
         row.conflictCandidate = loadedOriginalID(*page).has_value() || page->fileSlug == "conflict-copy";
@@ -275,7 +275,8 @@ BrowsePagesList::Availability BrowsePagesList::availability(std::optional<std::s
 
 QString BrowsePagesList::pageDetail(const VeltoPage &page, Date now) const {
     if (page.content.asUnavailable() != nullptr) {
-        return QStringLiteral("Downloading from cloud storage…");
+        // Linux folders have no download state: such a page's file is there but cannot be read, and is left alone.
+        return QStringLiteral("Velto can’t read this page’s file and leaves it as it is");
     }
     QString label;
     if (isConflictCopy(page)) {

@@ -141,7 +141,7 @@ public:
     };
     Availability availability(std::optional<std::size_t> selectedRow) const;
 
-    /// "Current page · Updated 3 minutes ago", "Saved version of “Notes” · …", "Downloading from cloud storage…".
+    /// "Current page · Updated 3 minutes ago", "Saved version of “Notes” · …", "Velto can’t read this page’s file …".
     QString pageDetail(const VeltoPage &page, Date now) const;
 
 private:

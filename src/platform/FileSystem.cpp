@@ -277,13 +277,67 @@ bool isHiddenName(const std::string &name) {
     return !name.empty() && name.front() == '.';
 }
 
+/// The longest name of one folder entry, in bytes (NAME_MAX of the file systems Linux mounts).
+constexpr std::size_t longestFileNameBytes = 255;
+
 /// ".page.md.tmp-3f2a…": hidden, so enumerations skip it, and unique, so concurrent writers never share one.
+/// A name too long to take the prefix and the suffix (file names end at 255 bytes) gets the short form
+/// ".velto.tmp-3f2a…" instead, so that every file the library can read it can also save.
 fs::path temporarySiblingPath(const fs::path &path) {
-    std::string name = ".";
-    name += path.filename().string();
-    name += ".tmp-";
-    name += Uuid::random().lowercaseText().substr(24); // the last 48 bits, all random
+    std::string suffix = ".tmp-" + Uuid::random().lowercaseText().substr(24); // the last 48 bits, all random
+    std::string name = "." + path.filename().string() + suffix;
+    if (name.size() > longestFileNameBytes) {
+        name = ".velto" + suffix;
+    }
     return path.parent_path() / name;
+}
+
+/// The error of a step of an atomic replacement, named by the file being replaced: the temporary file is ours,
+/// and its name means nothing to the user.
+[[noreturn]] void throwReplacingError(int code, const fs::path &path) {
+    throw FileSystemError(code, path, "Saving");
+}
+
+/// What the replaced file keeps: its permission bits and its group. Nothing when there is no file to replace.
+struct ReplacedFileIdentity {
+    mode_t permissions = 0;
+    gid_t group = 0;
+};
+
+/// The file about to be replaced. A file that its owner marked read-only, or that this process may not write,
+/// is refused: saving a new file in its place would quietly undo what was decided for it.
+std::optional<ReplacedFileIdentity> replacedFileIdentity(const fs::path &path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) < 0) {
+        if (errno == ENOENT) {
+            return std::nullopt;
+        }
+        throwReplacingError(errno, path);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return std::nullopt; // renaming over anything else fails with its own error
+    }
+    bool markedReadOnly = (info.st_mode & 0222) == 0;
+    if (markedReadOnly || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) < 0) {
+        int code = markedReadOnly ? EACCES : errno;
+        if (code == EACCES || code == EPERM || code == EROFS) {
+            throw FileSystemError(code, path, "Saving",
+                                  "You don’t have permission to change the file “" + path.filename().string() + "”.");
+        }
+    }
+    return ReplacedFileIdentity{static_cast<mode_t>(info.st_mode & 07777), info.st_gid};
+}
+
+/// Gives the new file the replaced file's group (where this process may) and permission bits, as an editor that
+/// saves in place would leave them: a private page stays private.
+void keepIdentity(int fd, const ReplacedFileIdentity &identity, const fs::path &path) {
+    // Only the group: the owner cannot be given away. A group this process does not belong to is refused with
+    // EPERM, and the file then keeps the process's group, as any new file would.
+    (void)::fchown(fd, static_cast<uid_t>(-1), identity.group);
+    // After the group, which may clear the set-group-ID bit.
+    if (::fchmod(fd, identity.permissions) < 0) {
+        throwReplacingError(errno, path);
+    }
 }
 
 fs::path folderOf(const fs::path &path) {
@@ -386,22 +440,37 @@ std::string PosixFileSystem::readPrefix(const std::filesystem::path &path, std::
     return readUpTo(file.get(), maxBytes, path);
 }
 
+// Besides what the interface promises: a replaced file's permission bits and group carry over, a file marked
+// read-only or that this process may not write is refused (EACCES) and stays as it is, and every error names the
+// target, never the temporary file.
 void PosixFileSystem::writeAtomically(const std::filesystem::path &path, std::string_view bytes) {
     fs::path temporaryPath = temporarySiblingPath(path);
     bool temporaryExists = false;
     try {
         beforeOperation(FileOperation::write, temporaryPath);
-        FileDescriptor file = openOrThrow(temporaryPath, O_WRONLY | O_CREAT | O_EXCL, "Creating", 0666);
+        auto replaced = replacedFileIdentity(path);
+        // Private until it has the replaced file's permissions: nobody reads the new text through a wider mode.
+        int fd;
+        do {
+            fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaced ? 0600 : 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            throwReplacingError(errno, path);
+        }
+        FileDescriptor file(fd);
         temporaryExists = true;
-        writeAll(file.get(), bytes, temporaryPath);
+        if (replaced) {
+            keepIdentity(file.get(), *replaced, path);
+        }
+        writeAll(file.get(), bytes, path);
         beforeOperation(FileOperation::fsync, temporaryPath);
-        syncDescriptor(file.get(), temporaryPath);
+        syncDescriptor(file.get(), path);
         if (file.close() < 0) {
-            throwErrno(temporaryPath, "Closing");
+            throwReplacingError(errno, path);
         }
         beforeOperation(FileOperation::rename, path);
         if (::rename(temporaryPath.c_str(), path.c_str()) < 0) {
-            throwErrno(path, "Replacing");
+            throwReplacingError(errno, path);
         }
         temporaryExists = false;
     } catch (...) {

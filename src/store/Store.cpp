@@ -50,6 +50,9 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     document_ = std::move(initial.document);
     loadState_ = std::move(initial.loadState);
     pageBaselines_ = pageBaselines(document_);
+    if (const auto *loaded = loadResult.asLoaded()) {
+        unreadableFiles_ = loaded->unreadableFiles;
+    }
     mutations_.reset(initial.structureRepair, false);
     if (initial.structureRepair.has_value() && loadState_.isLoaded()) {
         schedule(); // writes the load's repair back

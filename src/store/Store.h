@@ -69,6 +69,8 @@ public:
 
     /// How long a temporarily unavailable library waits before it is loaded again.
     static constexpr std::chrono::milliseconds unavailableRetryDelay{10'000};
+    /// How long a failed save waits before it is tried again without a new edit.
+    static constexpr std::chrono::milliseconds failedSaveRetryDelay{5'000};
 
     /// Loads the library of `fileURL` (the default Pages folder when none) off the main thread and builds the
     /// store on it. Never fails: a failed load becomes the load state.
@@ -86,6 +88,8 @@ public:
     const VeltoDocument &document() const { return document_; }
     const VeltoStoreLoadState &loadState() const { return loadState_; }
     const std::optional<std::string> &lastSaveErrorDescription() const { return lastSaveErrorDescription_; }
+    /// The folder's Markdown files that the last load could not read; they are left as they are.
+    const std::vector<VeltoUnreadablePageFile> &unreadableFiles() const { return unreadableFiles_; }
     const std::optional<VeltoSaveConflictPresentation> &lastSaveConflictPresentation() const {
         return lastSaveConflictPresentation_;
     }
@@ -186,6 +190,8 @@ private:
 
     QCoro::Task<void> runExternalRefreshLoop();
     void applyReload(const VeltoLibraryLoadResult &result, bool applyAutoArchive);
+    void noteRefreshFailure(const std::exception_ptr &error);
+    void retryFailedSaveLater();
     /// Whether a save is still owed: a scheduled save not yet finished, a change not yet scheduled, or
     /// pending changes whose last save failed. Never true while recovery is required (nothing is saved then).
     bool hasOutstandingSave() const;
@@ -201,6 +207,8 @@ private:
     VeltoDocument document_;
     VeltoStoreLoadState loadState_;
     std::optional<std::string> lastSaveErrorDescription_;
+    std::vector<VeltoUnreadablePageFile> unreadableFiles_;
+    std::unique_ptr<VeltoScheduledAction> failedSaveRetry_;
     std::optional<VeltoSaveConflictPresentation> lastSaveConflictPresentation_;
     std::filesystem::path folderURL_;
     FileSystem *fileManager_;

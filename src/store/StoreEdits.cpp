@@ -94,8 +94,26 @@ void VeltoStore::didFinishSave(const VeltoSaveRequest &request, const std::optio
                                const std::optional<std::string> &errorDescription) {
     lastSaveErrorDescription_ = errorDescription;
     if (result.has_value()) {
+        failedSaveRetry_.reset();
         applySaveResult(request, *result); // a failed save leaves its changes pending for the next one
+    } else {
+        retryFailedSaveLater();
     }
+}
+
+// A save that failed for a cause that passes (a library another program holds for a while, a full device) is
+// tried again by itself, so that the changes reach the disk once the cause is gone, also when nothing more is
+// typed. One retry is pending at a time.
+void VeltoStore::retryFailedSaveLater() {
+    if (failedSaveRetry_) {
+        return;
+    }
+    failedSaveRetry_ = scheduler_->schedule(failedSaveRetryDelay, [this] {
+        failedSaveRetry_.reset();
+        if (loadState_.isLoaded() && hasOutstandingSave()) {
+            schedule();
+        }
+    });
 }
 
 void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result) {

@@ -32,7 +32,7 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
         }
         bool waitForAvailability = false;
         if (error) {
-            lastSaveErrorDescription_ = errorDescription(error);
+            noteRefreshFailure(error);
             try {
                 std::rethrow_exception(error);
             } catch (const VeltoReloadError &reloadError) {
@@ -117,6 +117,14 @@ void VeltoStore::announceCurrentPageChange(const VeltoPage &previous) {
     }
 }
 
+// A refresh that fails (a page file another program is replacing, a busy library) loses nothing of the user's:
+// it is a failure to save only while there are changes that still need saving.
+void VeltoStore::noteRefreshFailure(const std::exception_ptr &error) {
+    if (hasPendingMutations(mutations_)) {
+        lastSaveErrorDescription_ = errorDescription(error);
+    }
+}
+
 void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyAutoArchive*/) {
     if (const VeltoStoreRecoveryIssue *issue = result.failureIssue()) {
         if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
@@ -137,6 +145,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
     pageBaselines_ = std::move(reloaded.baselines);
     saveScheduler_.documentWasReloaded();
     loadState_ = VeltoStoreLoadState::loaded();
+    unreadableFiles_ = loaded->unreadableFiles;
     lastSaveErrorDescription_.reset();
     keepConflictNoticeOfHeldCopies();
     mutations_.reset(loaded->structureRepair, true);
@@ -181,7 +190,7 @@ QCoro::Task<std::set<Uuid>> VeltoStore::refreshPagesFromDisk(std::set<Uuid> page
             co_return refreshed;
         }
         if (error) {
-            lastSaveErrorDescription_ = errorDescription(error);
+            noteRefreshFailure(error);
             continue;
         }
         if (pageSaveCount(pageID) != saveCountBeforeRead) {

@@ -192,7 +192,7 @@ TEST_F(Discovery, FolderThatCannotBeListedLeavesTheManifestAsItIs) {
     manifest.schemaVersion = 2;
     auto discovery = reconcilingDiscoveredMarkdown(manifest, temporary / "no-such-folder", velto::defaultFileSystem(),
                                                    {}, {}, now, std::nullopt, productionAvailability());
-    EXPECT_EQ(discovery, (MarkdownDiscovery{manifest, {}, {}, {}}));
+    EXPECT_EQ(discovery, (MarkdownDiscovery{manifest, {}, {}, {}, {}}));
 }
 
 TEST_F(Discovery, EmptySetOfChangedPathsExaminesNothing) {

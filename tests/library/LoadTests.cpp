@@ -173,7 +173,7 @@ TEST_F(FullLoad, DeletedPageFileFailsAsTemporarilyUnavailableForTenSecondsThenTh
     makeLibraryOfThreePages();
     fs::remove(temporary / "b.md");
     const VeltoStoreRecoveryIssue stillDownloading{VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable,
-                                                   "The page file “b.md” is still downloading from cloud storage."};
+                                                   "The page file “b.md” is missing. Velto looks for it again in a moment, in case another program is replacing it."};
     auto observationFile = ".velto/missing-files/" + pageB.lowercaseText() + ".json";
 
     auto first = loadNow();
@@ -419,21 +419,29 @@ TEST_F(FullLoad, RecordedCurrentPageArchivedElsewhereIsReplacedByAnActivePage) {
     EXPECT_EQ(repair.externallyChangedPageIDs, std::set<velto::Uuid>{pageA});
 }
 
+// Another program's file in another encoding is named, and the library loads without it.
 TEST_F(FullLoad, MarkdownFileThatIsNotUTF8IsNamedInTheMessage) {
     makeLibraryOfThreePages();
     temporary.writeFile("latin.md", "Caf\xe9\n");
     auto result = loadNow();
-    ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
-    EXPECT_NE(result.failureIssue()->message.find("“latin.md”"), std::string::npos) << result.failureIssue()->message;
+    ASSERT_NE(result.asLoaded(), nullptr) << describe(result);
+    EXPECT_EQ(allPages(result.asLoaded()->document).size(), 3u);
+    const auto &unreadable = result.asLoaded()->unreadableFiles;
+    ASSERT_EQ(unreadable.size(), 1u);
+    EXPECT_EQ(unreadable[0].relativePath, "latin.md");
+    EXPECT_NE(unreadable[0].reason.find("“latin.md”"), std::string::npos) << unreadable[0].reason;
 }
 
 TEST_F(FullLoad, MarkdownFileThatIsNotUTF8IsNamedWhenRebuilding) {
     temporary.writeFile("a.md", "Fine\n");
     temporary.writeFile("latin.md", "Caf\xe9\n");
     auto result = loadNow();
-    ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
-    EXPECT_EQ(result.failureIssue()->kind, VeltoStoreRecoveryIssue::Kind::corrupt);
-    EXPECT_NE(result.failureIssue()->message.find("“latin.md”"), std::string::npos) << result.failureIssue()->message;
+    ASSERT_NE(result.asLoaded(), nullptr) << describe(result);
+    EXPECT_EQ(result.asLoaded()->document.currentPage.visibleText(), "Fine\n");
+    const auto &unreadable = result.asLoaded()->unreadableFiles;
+    ASSERT_EQ(unreadable.size(), 1u);
+    EXPECT_EQ(unreadable[0].relativePath, "latin.md");
+    EXPECT_EQ(temporary.readFile("latin.md"), "Caf\xe9\n");
 }
 
 TEST_F(FullLoad, FileNameThatIsNotUTF8IsSkipped) {
@@ -557,7 +565,7 @@ TEST_F(FullLoad, PageFileThatVanishesWhileReadIsMissingNotCorrupt) {
     ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
     EXPECT_EQ(*result.failureIssue(),
               (VeltoStoreRecoveryIssue{VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable,
-                                       "The page file “b.md” is still downloading from cloud storage."}));
+                                       "The page file “b.md” is missing. Velto looks for it again in a moment, in case another program is replacing it."}));
 }
 
 } // namespace

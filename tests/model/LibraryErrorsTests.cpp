@@ -11,10 +11,10 @@ TEST(LibraryErrors, MissingPageFileNamesTheFileInTypographicQuotes) {
                                "It may not have finished syncing.");
 }
 
-TEST(LibraryErrors, TemporarilyUnavailablePageFileMentionsCloudDownload) {
+TEST(LibraryErrors, TemporarilyUnavailablePageFileSaysItIsMissingForTheMoment) {
     auto error = PageFileError::temporarilyUnavailable("/p/notes/a.md");
     EXPECT_EQ(error.errorDescription(), "The page file \u201c"
-                                        "a.md\u201d is still downloading from cloud storage.");
+                                        "a.md\u201d is missing. Velto looks for it again in a moment, in case another program is replacing it.");
 }
 
 TEST(LibraryErrors, UnreadablePageFileAppendsTheReadErrorDirectly) {

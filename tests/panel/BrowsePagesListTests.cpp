@@ -98,8 +98,8 @@ TEST(BrowsePagesList, LongFirstLinesAreCappedAndDownloadingPagesCannotBeOpened) 
     const BrowsePageRow &current = library.list->rows()[*library.list->rowOf(numbered(1))];
     EXPECT_EQ(current.preview.size(), static_cast<qsizetype>(BrowsePagesList::previewLength + 1));
     const std::size_t downloadingRow = *library.list->rowOf(numbered(2));
-    EXPECT_EQ(library.list->rows()[downloadingRow].preview, "Downloading…");
-    EXPECT_EQ(library.list->rows()[downloadingRow].detail, "Downloading from cloud storage…");
+    EXPECT_EQ(library.list->rows()[downloadingRow].preview, "Can’t be read");
+    EXPECT_EQ(library.list->rows()[downloadingRow].detail, "Velto can’t read this page’s file and leaves it as it is");
     EXPECT_FALSE(library.list->availability(downloadingRow).open);
 }
 

@@ -241,6 +241,59 @@ TEST_F(FileSystemTest, ResolvingSymlinksGivesTheRealPathOrThePathItself) {
     EXPECT_EQ(fileSystem.resolvingSymlinks(folder / "missing"), folder / "missing");
 }
 
+// File names end at 255 bytes: the temporary file of a page whose name is that long must still fit.
+TEST_F(FileSystemTest, AtomicWriteReplacesFilesWhoseNamesReachTheLengthLimit) {
+    for (std::size_t length : {200u, 238u, 250u, 255u}) {
+        fs::path page = folder / (std::string(length - 3, 'n') + ".md");
+        fileSystem.writeAtomically(page, "first");
+        fileSystem.writeAtomically(page, "second");
+        EXPECT_EQ(fileSystem.readFile(page), "second") << length;
+        EXPECT_EQ(fileSystem.contentsOfDirectory(folder.path()).size(), 1u) << length;
+        fs::remove(page);
+    }
+}
+
+mode_t permissionBits(const fs::path &path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+// A private page stays private and a shared one keeps its group's access: the replacement takes the replaced
+// file's bits. A file marked read-only is refused by name and keeps its bytes.
+TEST_F(FileSystemTest, AtomicWriteKeepsPermissionBitsAndRefusesReadOnlyFilesByName) {
+    fs::path page = folder / "page.md";
+    for (mode_t mode : {0600, 0640, 0664, 0700}) {
+        fileSystem.writeAtomically(page, "old");
+        ASSERT_EQ(::chmod(page.c_str(), mode), 0);
+        fileSystem.writeAtomically(page, "new");
+        EXPECT_EQ(permissionBits(page), mode);
+    }
+
+    ASSERT_EQ(::chmod(page.c_str(), 0444), 0);
+    try {
+        fileSystem.writeAtomically(page, "overwritten");
+        ADD_FAILURE() << "a read-only file was replaced";
+    } catch (const FileSystemError &error) {
+        EXPECT_EQ(error.code(), EACCES);
+        EXPECT_EQ(error.path(), page);
+        EXPECT_NE(error.localizedDescription().find("“page.md”"), std::string::npos) << error.localizedDescription();
+    }
+    EXPECT_EQ(fileSystem.readFile(page), "new");
+    EXPECT_EQ(permissionBits(page), 0444u);
+    EXPECT_EQ(fileSystem.contentsOfDirectory(folder.path()), std::vector<std::string>{"page.md"});
+}
+
+// The temporary file is ours: a failure to create it names the file the user knows.
+TEST_F(FileSystemTest, AtomicWriteErrorsNameTheReplacedFile) {
+    try {
+        fileSystem.writeAtomically(folder / "missing" / "page.md", "x");
+        ADD_FAILURE() << "the write succeeded";
+    } catch (const FileSystemError &error) {
+        EXPECT_EQ(error.path(), folder / "missing" / "page.md");
+    }
+}
+
 TEST_F(FileSystemTest, UnreadableFolderReportsPermissionDenied) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "permissions do not bind the superuser";

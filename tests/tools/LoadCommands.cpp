@@ -130,6 +130,14 @@ velto::Json resultJson(const VeltoLibraryLoadResult &result, const std::filesyst
             pages.push_back(pageJson(page, folder));
         }
         json["pages"] = pages;
+        // Only a load that met such files says so, so that every other load prints what it always printed.
+        if (!loaded->unreadableFiles.empty()) {
+            velto::Json unreadable = velto::Json::array();
+            for (const auto &file : loaded->unreadableFiles) {
+                unreadable.push_back({{"relativePath", file.relativePath}, {"reason", file.reason}});
+            }
+            json["unreadableFiles"] = unreadable;
+        }
     } else if (const auto *issue = result.failureIssue()) {
         json["outcome"] = "failed";
         json["recoveryIssue"] = {{"kind", kindName(issue->kind)}, {"message", issue->message}};

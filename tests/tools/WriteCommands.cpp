@@ -11,6 +11,7 @@
 #include "library/ProcessWriter.h"
 #include "library/SaveRequest.h"
 #include "library/WriteTransaction.h"
+#include "model/LibraryErrors.h"
 #include "model/PageSlug.h"
 #include "platform/Clock.h"
 #include "platform/JsonCoding.h"
@@ -432,8 +433,16 @@ VeltoDocument recoveryDocument(const std::filesystem::path &folder) {
     }
     VeltoDocument document = loaded->document;
     for (auto &page : document.pages) {
-        if (page.content.asArchivedSummary() != nullptr) {
+        if (page.content.asArchivedSummary() == nullptr) {
+            continue;
+        }
+        try {
             page = VeltoPageLibrary::loadFullPage(page, folder);
+        } catch (const velto::PageFileError &error) {
+            // A file that cannot be read keeps its summary, which writes nothing over it.
+            if (!error.isConfinedToItsFile()) {
+                throw;
+            }
         }
     }
     return document;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Date.h"
+#include "platform/FileSystem.h"
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace VeltoPageLibrary {
+
+/// How old a temporary file of an atomic write must be before it is taken for the leftover of a write that
+/// never finished: a write in progress renames its file within moments.
+inline constexpr std::chrono::minutes staleTemporaryFileAge{5};
+
+/// Whether the name is one that an atomic write gives its temporary file: ".page.md.tmp-" or ".velto.tmp-"
+/// followed by twelve lower-case hexadecimal digits.
+bool isTemporaryFileName(const std::string &name);
+
+/// Removes the temporary files of writes that never finished (a process killed between writing and renaming)
+/// from the Pages folder, the page folders given (relative paths) and the metadata folders, so that sync clients
+/// stop carrying them about. Only files of our own naming that are older than staleTemporaryFileAge by `now`
+/// go. Never fails: a file that cannot be looked at or removed stays. The caller holds the exclusive library
+/// lock, so no write of this library is under way.
+void removeStaleTemporaryFiles(const std::filesystem::path &folderURL, const std::set<std::string> &pageFolders,
+                               velto::Date now, velto::FileSystem &fileManager);
+
+} // namespace VeltoPageLibrary

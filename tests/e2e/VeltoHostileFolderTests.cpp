@@ -1,0 +1,115 @@
+// What a user is shown when the Pages folder holds a file Velto cannot read, or another program holds the
+// library's lock when Velto starts: Velto names the cause, opens the rest, and saves once it may.
+#include "DesktopSession.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace velto::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto generous = 30s;
+
+class VeltoHostileFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto missing = DesktopSession::missingPrograms();
+        if (!missing.empty()) {
+            GTEST_SKIP() << "needs " << missing.front() << " (installed by scripts/setup.sh)";
+        }
+        session = std::make_unique<DesktopSession>();
+        ASSERT_TRUE(session->isReady()) << session->failure();
+        std::filesystem::create_directories(session->pagesFolder());
+    }
+
+    void TearDown() override {
+        if (HasFailure() && velto) {
+            std::printf("--- Velto's output\n%s\n--- windows\n%s\n", velto->output().c_str(),
+                        session->windowTree().c_str());
+        }
+    }
+
+    void writePageFile(const std::string &name, const std::string &bytes) {
+        std::ofstream(session->pagesFolder() / name, std::ios::binary) << bytes;
+    }
+
+    /// Answers the alert in front with its default button and waits until no window of Velto is showing.
+    void answerAlert() {
+        ASSERT_TRUE(waitUntil([&] { return !session->visibleWindows().empty(); }, generous)) << "no alert showed";
+        auto alert = session->visibleWindows().front();
+        ASSERT_EQ(session->tool({"xdotool", "windowactivate", "--sync", alert}).exitStatus, 0);
+        ASSERT_EQ(session->tool({"xdotool", "key", "--window", alert, "Return"}).exitStatus, 0);
+        ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the alert stayed";
+    }
+
+    /// Opens the panel, types the text and hides the panel again.
+    void typeIntoThePanel(const std::string &text) {
+        ASSERT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+        std::optional<std::string> panel;
+        ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+        ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+        ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", text}).exitStatus, 0);
+        ASSERT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+    }
+
+    bool pagesContain(const std::string &text) {
+        return waitUntil([&] { return pageFilesText(session->pagesFolder()).find(text) != std::string::npos; },
+                         generous, 20ms);
+    }
+
+    void quit() {
+        velto->process().signal(SIGTERM);
+        EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+    }
+
+    std::unique_ptr<DesktopSession> session;
+    std::unique_ptr<VeltoProcess> velto;
+};
+
+TEST_F(VeltoHostileFolder, AFileThatCannotBeReadIsNamedOnceAndTheOtherPagesOpenAndSave) {
+    const std::string latin1 = "caf\xe9 cr\xe8me\n";
+    writePageFile("good.md", "good page\n");
+    writePageFile("latin.md", latin1);
+
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    ASSERT_TRUE(velto->waitForMilestone("unreadable files announced", generous)) << velto->output();
+    answerAlert();
+
+    typeIntoThePanel("typed beside it");
+    EXPECT_TRUE(pagesContain("typed beside it")) << pageFilesText(session->pagesFolder());
+    EXPECT_EQ(readWholeFile((session->pagesFolder() / "latin.md").string()), latin1);
+    EXPECT_EQ(velto->milestoneTimes("unreadable files announced").size(), 1u) << "named once per launch";
+    quit();
+}
+
+TEST_F(VeltoHostileFolder, ALibraryAnotherProgramHoldsIsAnnouncedAndOpensOnceFree) {
+    writePageFile("good.md", "good page\n");
+    std::filesystem::create_directories(session->pagesFolder() / ".velto");
+    auto lockFile = session->pagesFolder() / ".velto" / "transaction.lock";
+    int holder = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("pages unavailable announced", generous)) << velto->output();
+    EXPECT_FALSE(velto->milestoneTime("launch finished").has_value());
+
+    ::close(holder); // the stuck program lets go
+    answerAlert();   // Try Again
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    typeIntoThePanel("saved once free");
+    EXPECT_TRUE(pagesContain("saved once free")) << pageFilesText(session->pagesFolder());
+    quit();
+}
+
+} // namespace
+} // namespace velto::testing
