@@ -117,12 +117,20 @@ void VeltoStore::announceCurrentPageChange(const VeltoPage &previous) {
     }
 }
 
-// A refresh that fails (a page file another program is replacing, a busy library) loses nothing of the user's:
-// it is a failure to save only while there are changes that still need saving.
+// A reload that waits for something to pass (a page file another program is replacing, a busy library, a full
+// device) loses nothing of an open library while nothing is unsaved: it is retried, and no warning is shown.
 void VeltoStore::noteRefreshFailure(const std::exception_ptr &error) {
-    if (hasPendingMutations(mutations_)) {
-        lastSaveErrorDescription_ = errorDescription(error);
+    bool passes = false;
+    try {
+        std::rethrow_exception(error);
+    } catch (const VeltoReloadError &reloadError) {
+        passes = reloadError.kind() == VeltoReloadError::Kind::temporarilyUnavailable;
+    } catch (...) {
     }
+    if (passes && loadState_.isLoaded() && !hasPendingMutations(mutations_)) {
+        return;
+    }
+    lastSaveErrorDescription_ = errorDescription(error);
 }
 
 void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyAutoArchive*/) {

@@ -45,8 +45,11 @@ protected:
     void answerAlert() {
         ASSERT_TRUE(waitUntil([&] { return !session->visibleWindows().empty(); }, generous)) << "no alert showed";
         auto alert = session->visibleWindows().front();
-        ASSERT_EQ(session->tool({"xdotool", "windowactivate", "--sync", alert}).exitStatus, 0);
-        ASSERT_EQ(session->tool({"xdotool", "key", "--window", alert, "Return"}).exitStatus, 0);
+        if (!waitUntil([&] { return session->focusedWindow() == alert; }, 5s)) {
+            session->tool({"xdotool", "windowfocus", alert});
+        }
+        ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == alert; }, generous)) << "the alert has no focus";
+        ASSERT_EQ(session->tool({"xdotool", "key", "Return"}).exitStatus, 0);
         ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the alert stayed";
     }
 
