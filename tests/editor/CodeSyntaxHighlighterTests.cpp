@@ -267,27 +267,36 @@ TEST_F(CodeSyntaxHighlighterTest, ManyRequestsOnOneWorkerEqualFreshContexts) {
 }
 
 TEST_F(CodeSyntaxHighlighterTest, WorkersAreBoundedAndKeptAcrossBursts) {
+    // The gate holds each run until the test lets it go, so that runs come one at a time or side by side as the
+    // test says, however the machine schedules the workers.
+    RunGate gate;
     auto configuration = fakeConfiguration();
     configuration.cacheCostLimit = 0;
+    configuration.beforeHighlight = gate.hook();
     HighlightJSSyntaxHighlighter highlighter(configuration);
     EXPECT_EQ(highlighter.workerCount(), 0u) << "no thread before the first run";
     for (int block = 0; block < 10; ++block) {
+        gate.release(1);
         finish(highlighter.tokens(text::toUTF16("one at a time " + std::to_string(block)), "fake", {}));
     }
     EXPECT_EQ(highlighter.workerCount(), 1u) << "blocks asked for one at a time need one worker and one context";
     EXPECT_EQ(highlighter.contextsCreated(), 1);
+    std::size_t entered = 10;
     for (int burst = 0; burst < 3; ++burst) {
         std::vector<QCoro::Task<std::vector<SyntaxToken>>> requests;
         for (int block = 0; block < 20; ++block) {
             requests.push_back(highlighter.tokens(text::toUTF16(std::to_string(block)), "fake", {}));
         }
+        ASSERT_TRUE(gate.waitUntilEntered(entered + 2)) << "both slots run side by side";
+        gate.release(20);
         for (auto &request : requests) {
             EXPECT_EQ(finish(std::move(request)).size(), 1u);
         }
+        entered += 20;
         EXPECT_EQ(highlighter.workerCount(), 2u);
-        // The second worker may find all the work taken by the first: it makes its context with its first run.
-        EXPECT_LE(highlighter.contextsCreated(), 2);
+        EXPECT_EQ(highlighter.contextsCreated(), 2);
     }
+    EXPECT_EQ(gate.mostInside(), 2) << "never more runs at once than the limit";
 }
 
 TEST_F(CodeSyntaxHighlighterTest, CapitalAliasIsLowerCasedAndMapped) {
