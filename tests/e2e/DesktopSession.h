@@ -3,7 +3,10 @@
 #include "support/ChildProcess.h"
 #include "support/PrivateXServer.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -103,5 +106,26 @@ double bootClockMilliseconds();
 std::vector<std::filesystem::path> pageFiles(const std::filesystem::path &pagesFolder);
 /// The text of every page file in the folder, joined.
 std::string pageFilesText(const std::filesystem::path &pagesFolder);
+
+/// A test with a desktop session of its own: skipped where a program the session needs is missing.
+class DesktopSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto missing = DesktopSession::missingPrograms();
+        if (!missing.empty()) {
+            GTEST_SKIP() << "needs " << missing.front() << " (installed by scripts/setup.sh)";
+        }
+        session = std::make_unique<DesktopSession>();
+        ASSERT_TRUE(session->isReady()) << session->failure();
+    }
+
+    /// What Velto wrote and the session's windows, for a test that failed.
+    void printVeltoOutputAndWindows(const VeltoProcess &velto) const {
+        std::printf("--- Velto's output\n%s\n--- windows\n%s\n", velto.output().c_str(),
+                    session->windowTree().c_str());
+    }
+
+    std::unique_ptr<DesktopSession> session;
+};
 
 } // namespace velto::testing

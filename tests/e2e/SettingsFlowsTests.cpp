@@ -41,21 +41,11 @@ std::string trimmed(std::string text) {
     return text;
 }
 
-class SettingsFlows : public ::testing::Test {
+class SettingsFlows : public DesktopSessionTest {
 protected:
-    void SetUp() override {
-        auto missing = DesktopSession::missingPrograms();
-        if (!missing.empty()) {
-            GTEST_SKIP() << "needs " << missing.front() << " (installed by scripts/setup.sh)";
-        }
-        session = std::make_unique<DesktopSession>();
-        ASSERT_TRUE(session->isReady()) << session->failure();
-    }
-
     void TearDown() override {
         if (HasFailure() && velto) {
-            std::printf("--- Velto's output\n%s\n--- windows\n%s\n", velto->output().c_str(),
-                        session->windowTree().c_str());
+            printVeltoOutputAndWindows(*velto);
         }
         if (velto && velto->process().isRunning()) {
             velto->process().signal(SIGTERM);
@@ -167,7 +157,6 @@ protected:
             << "the dialog “" << title << "” stayed open";
     }
 
-    std::unique_ptr<DesktopSession> session;
     std::unique_ptr<VeltoProcess> velto;
     std::string settings;
 };

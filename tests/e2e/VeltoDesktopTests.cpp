@@ -31,17 +31,8 @@ QCoreApplication &testApplication() {
     return *application;
 }
 
-class VeltoDesktop : public ::testing::Test {
+class VeltoDesktop : public DesktopSessionTest {
 protected:
-    void SetUp() override {
-        auto missing = DesktopSession::missingPrograms();
-        if (!missing.empty()) {
-            GTEST_SKIP() << "needs " << missing.front() << " (installed by scripts/setup.sh)";
-        }
-        session = std::make_unique<DesktopSession>();
-        ASSERT_TRUE(session->isReady()) << session->failure();
-    }
-
     void TearDown() override {
         if (HasFailure() && session) {
             for (VeltoProcess *velto : launched) {
@@ -141,7 +132,6 @@ protected:
         ASSERT_EQ(session->tool({"xdotool", "key", "Down", "Down", "Return"}).exitStatus, 0);
     }
 
-    std::unique_ptr<DesktopSession> session;
     std::vector<VeltoProcess *> launched; // for the report of a failure
     std::vector<std::unique_ptr<VeltoProcess>> running;
 };

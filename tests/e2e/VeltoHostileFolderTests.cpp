@@ -18,22 +18,19 @@ using namespace std::chrono_literals;
 
 constexpr auto generous = 30s;
 
-class VeltoHostileFolder : public ::testing::Test {
+class VeltoHostileFolder : public DesktopSessionTest {
 protected:
     void SetUp() override {
-        auto missing = DesktopSession::missingPrograms();
-        if (!missing.empty()) {
-            GTEST_SKIP() << "needs " << missing.front() << " (installed by scripts/setup.sh)";
+        DesktopSessionTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
-        session = std::make_unique<DesktopSession>();
-        ASSERT_TRUE(session->isReady()) << session->failure();
         std::filesystem::create_directories(session->pagesFolder());
     }
 
     void TearDown() override {
         if (HasFailure() && velto) {
-            std::printf("--- Velto's output\n%s\n--- windows\n%s\n", velto->output().c_str(),
-                        session->windowTree().c_str());
+            printVeltoOutputAndWindows(*velto);
         }
     }
 
@@ -73,7 +70,6 @@ protected:
         EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
     }
 
-    std::unique_ptr<DesktopSession> session;
     std::unique_ptr<VeltoProcess> velto;
 };
 
