@@ -21,11 +21,6 @@ namespace {
 const Uuid pageA = *Uuid::parse("A1000000-0000-4000-8000-000000000001");
 const Uuid pageB = *Uuid::parse("B2000000-0000-4000-8000-000000000002");
 
-void writeLibrary(const std::filesystem::path &folder) {
-    auto document = documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageB, "beta\n")});
-    VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder);
-}
-
 /// The file of page A, found by the identifier's opening that its name ends with.
 std::filesystem::path pageFileOfA(const std::filesystem::path &folder) {
     for (const auto &entry : std::filesystem::directory_iterator(folder)) {
@@ -66,7 +61,7 @@ TEST(HostileFiles, FileThatIsNotARegularFileIsRefusedByNameInsteadOfBlockingTheL
     for (const Case &testCase : cases) {
         SCOPED_TRACE(testCase.file);
         TemporaryFolder folder;
-        writeLibrary(folder.path());
+        writeTwoPageLibrary(folder.path(), pageA, pageB);
         std::filesystem::create_directories(folder / ".velto/deletions");
         replaceWithFIFO(testCase.place(folder.path()));
 
@@ -78,7 +73,7 @@ TEST(HostileFiles, FileThatIsNotARegularFileIsRefusedByNameInsteadOfBlockingTheL
 
 TEST(HostileFiles, LockFileThatCannotBeOpenedIsNamed) {
     TemporaryFolder folder;
-    writeLibrary(folder.path());
+    writeTwoPageLibrary(folder.path(), pageA, pageB);
     std::filesystem::remove(folder / ".velto/transaction.lock");
     std::filesystem::create_directories(folder / ".velto/transaction.lock");
 
@@ -88,7 +83,7 @@ TEST(HostileFiles, LockFileThatCannotBeOpenedIsNamed) {
 
 TEST(HostileFiles, PageFileBeyondTheReadBoundIsReportedByNameAndLeftAsItIs) {
     TemporaryFolder folder;
-    writeLibrary(folder.path());
+    writeTwoPageLibrary(folder.path(), pageA, pageB);
     std::filesystem::path page = pageFileOfA(folder.path());
     const auto hugeSize = static_cast<std::uintmax_t>(largestReadableFileBytes) + 1;
     std::filesystem::resize_file(page, hugeSize); // sparse: no disk space, yet too large to read
@@ -105,7 +100,7 @@ TEST(HostileFiles, PageFileBeyondTheReadBoundIsReportedByNameAndLeftAsItIs) {
 
 TEST(HostileFiles, UndecodableJournalIsNamedAndRecoverySetsItAsideSoThatTheRestLoads) {
     TemporaryFolder folder;
-    writeLibrary(folder.path());
+    writeTwoPageLibrary(folder.path(), pageA, pageB);
     const std::string copyName = "0a000000-0000-4000-8000-00000000000a (conflicted copy).json";
     folder.writeFile(".velto/writers/" + copyName, "{\"writerID\": \"0a0000");
 

@@ -38,11 +38,6 @@ namespace {
 const Uuid pageA = *Uuid::parse("A1000000-0000-4000-8000-000000000001");
 const Uuid pageB = *Uuid::parse("B2000000-0000-4000-8000-000000000002");
 
-void writeLibrary(const std::filesystem::path &folder) {
-    auto document = documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageB, "beta\n")});
-    VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder);
-}
-
 std::filesystem::path pageFileEndingWith(const std::filesystem::path &folder, const std::string &ending) {
     for (const auto &entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().filename().string().ends_with(ending)) {
@@ -120,7 +115,7 @@ TEST(HostileFolder, UnreadableFileIsNamedAndLeftAloneWhileTheOtherPagesLoadAndSa
             auto folder = scratch / "Pages";
             std::filesystem::path unreadable;
             if (existingLibrary) {
-                writeLibrary(folder);
+                writeTwoPageLibrary(folder, pageA, pageB);
                 unreadable = pageFileEndingWith(folder, "a1000000.md");
             } else {
                 scratch.writeFile("Pages/beta.md", "beta\n");
@@ -158,7 +153,7 @@ TEST(HostileFolder, UnreadableFileIsNamedAndLeftAloneWhileTheOtherPagesLoadAndSa
 // Without read permission (as the tests may run with privileges that read anything, the refusal is injected).
 TEST(HostileFolder, PageWithoutReadPermissionIsNamedWithTheReason) {
     TemporaryFolder folder;
-    writeLibrary(folder.path());
+    writeTwoPageLibrary(folder.path(), pageA, pageB);
     auto privateFile = pageFileEndingWith(folder.path(), "a1000000.md");
     FailingFileSystem fileSystem;
     fileSystem.countOnly({FileOperation::read});
@@ -201,7 +196,7 @@ TEST(HostileFolder, SaveKeepsPermissionsAndRefusesAReadOnlyPage) {
         SCOPED_TRACE(testCase.mode);
         TemporaryFolder scratch;
         auto folder = scratch / "Pages";
-        writeLibrary(folder);
+        writeTwoPageLibrary(folder, pageA, pageB);
         auto file = pageFileEndingWith(folder, "a1000000.md");
         ASSERT_EQ(::chmod(file.c_str(), testCase.mode), 0);
         ASSERT_EQ(::chown(file.c_str(), static_cast<uid_t>(-1), 100), 0);
@@ -255,7 +250,7 @@ bool lockIsHeldElsewhere(const std::filesystem::path &lockFile) {
 TEST(HostileFolder, HeldLockMakesTheLoadReportABusyLibraryInsteadOfWaitingForever) {
     TemporaryFolder scratch;
     auto folder = scratch / "Pages";
-    writeLibrary(folder);
+    writeTwoPageLibrary(folder, pageA, pageB);
     DriverProcess holder({"lock", folder.string(), "--seconds", "120"}, "", (scratch / "holder").string());
     ASSERT_TRUE(holder.started());
     auto lockFile = VeltoPageLibrary::libraryLockFileURL(folder);
@@ -279,7 +274,7 @@ TEST(HostileFolder, HeldLockMakesTheLoadReportABusyLibraryInsteadOfWaitingForeve
 // that the load derives waits for a later write) and is never taken for damaged.
 TEST(HostileFolder, FullDeviceIsReportedAsSuchAndNothingIsSetAside) {
     TemporaryFolder folder;
-    writeLibrary(folder.path());
+    writeTwoPageLibrary(folder.path(), pageA, pageB);
     folder.writeFile("new.md", "added by another program\n"); // makes the next load write the manifest
     auto manifestBefore = folder.readFile(".velto/manifest.json");
 
@@ -320,7 +315,7 @@ TEST(HostileFolder, FullTmpfsFailsTheSaveCleanlyAndTheLibraryStillLoads) {
         ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
     } unmount{mountPoint};
     auto folder = mountPoint / "Pages";
-    writeLibrary(folder);
+    writeTwoPageLibrary(folder, pageA, pageB);
     {
         std::ofstream filler(mountPoint / "filler", std::ios::binary);
         std::string block(4096, 'x');
@@ -352,7 +347,7 @@ void makeOld(const std::filesystem::path &path) {
 TEST(HostileFolder, LoadRemovesOnlyStaleTemporaryFilesOfOurOwnNaming) {
     TemporaryFolder scratch;
     auto folder = scratch / "Pages";
-    writeLibrary(folder);
+    writeTwoPageLibrary(folder, pageA, pageB);
     struct Case {
         const char *path;
         bool old;

@@ -2,6 +2,7 @@
 
 #include "library/FullLoad.h"
 #include "library/SaveRequest.h"
+#include "library/WriteTransaction.h"
 #include "model/ContentChecksum.h"
 #include "model/Document.h"
 #include "model/Page.h"
@@ -56,6 +57,12 @@ inline VeltoSaveRequest requestFor(const VeltoDocument &document, const std::vec
         request.changedPageRevisions[id] = 1;
     }
     return request;
+}
+
+/// Writes a library of two pages into the folder: `current` holding "alpha" and `other` holding "beta".
+inline void writeTwoPageLibrary(const std::filesystem::path &folder, const Uuid &current, const Uuid &other) {
+    auto document = documentOf(pageWithBody(current, "alpha\n"), {pageWithBody(other, "beta\n")});
+    VeltoPageLibrary::write(requestFor(document, {current, other}), folder);
 }
 
 /// What the store believes a page's file holds after it wrote `page`.
