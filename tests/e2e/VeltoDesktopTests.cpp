@@ -102,6 +102,12 @@ protected:
         return {};
     }
 
+    /// Waits until Velto's tray icon is docked, and notes where its centre is.
+    void waitForDockedIcon(VeltoProcess &velto, std::optional<std::pair<int, int>> &icon) {
+        ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+        ASSERT_TRUE(velto.waitForMilestone("status item docked", generous));
+    }
+
     /// Types `text` slowly into the panel while `meanwhile` runs, as a user still typing when another program
     /// changes the page's file: the editor's save waits for a pause, so the change meets unsaved text.
     void typeWhile(const std::string &text, const std::function<void()> &meanwhile) {
@@ -190,8 +196,7 @@ TEST_F(VeltoDesktop, TerminationSignalRightAfterTypingKeepsTheTextAndARelaunchSh
 TEST_F(VeltoDesktop, ALeftClickOnTheTrayIconTogglesThePanelAndItsMenuQuitsAfterSaving) {
     auto velto = launch();
     std::optional<std::pair<int, int>> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
-    ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
+    ASSERT_NO_FATAL_FAILURE(waitForDockedIcon(*velto, icon));
     auto click = [&](const char *button) { return clickIcon(*icon, button); };
     ASSERT_EQ(click("1"), 0);
     std::optional<std::string> panel;
@@ -229,8 +234,7 @@ TEST_F(VeltoDesktop, ShowPageInFileManagerFromTheTrayMenuSavesThePageThenAsksThe
 
     auto velto = launch();
     std::optional<std::pair<int, int>> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
-    ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
+    ASSERT_NO_FATAL_FAILURE(waitForDockedIcon(*velto, icon));
     std::string panel = showPanel();
     ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "shown in the file manager"}).exitStatus, 0);
 
@@ -321,8 +325,7 @@ TEST_F(VeltoDesktop, ClosingTheWelcomeOpensNothingAndTheNextLaunchGreetsAgain) {
 TEST_F(VeltoDesktop, AShellRewritingTheLineBeingTypedIsAnnouncedInThePanelAndTheTrayMenuLeadsToTheCopy) {
     auto velto = launch();
     std::optional<std::pair<int, int>> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
-    ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
+    ASSERT_NO_FATAL_FAILURE(waitForDockedIcon(*velto, icon));
     std::string panel = showPanel();
     ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "shared line"}).exitStatus, 0);
     ASSERT_TRUE(pagesContain("shared line"));
@@ -353,8 +356,7 @@ TEST_F(VeltoDesktop, AShellRewritingTheLineBeingTypedIsAnnouncedInThePanelAndThe
 TEST_F(VeltoDesktop, DeletingTheCurrentPagesFileWhileTypingKeepsTheEditAsARecoveredPageAndAnnouncesIt) {
     auto velto = launch();
     std::optional<std::pair<int, int>> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
-    ASSERT_TRUE(velto->waitForMilestone("status item docked", generous));
+    ASSERT_NO_FATAL_FAILURE(waitForDockedIcon(*velto, icon));
     std::string panel = showPanel();
     ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "kept line"}).exitStatus, 0);
     ASSERT_TRUE(pagesContain("kept line"));
