@@ -351,11 +351,6 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
             self->showCurrentPageInFileManager();
         }
     };
-    panel_->onOpenPagesFolder = [self] {
-        if (self) {
-            self->openPagesFolder();
-        }
-    };
     // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
     store_->onArchiveStateChange = [self] {
         if (self && self->settingsWindowController_ && self->settingsWindowController_->window()->isVisible()) {
@@ -414,12 +409,6 @@ std::unique_ptr<VeltoPanelControlling> AppDelegate::makeProductionPanel(VeltoSto
 void AppDelegate::showCurrentPageInFileManager() {
     if (pagesFinderWorkflow_) {
         pagesFinderWorkflow_->revealCurrentPage();
-    }
-}
-
-void AppDelegate::openPagesFolder() {
-    if (pagesFinderWorkflow_) {
-        pagesFinderWorkflow_->openPagesFolder();
     }
 }
 

@@ -104,8 +104,6 @@ public:
 
     /// Shows the current page's file in the file manager, after saving; nothing before launching has finished.
     void showCurrentPageInFileManager();
-    /// Opens the Pages folder in the file manager, after saving.
-    void openPagesFolder();
     /// Saves, then reads the whole library again from disk; a failure is shown in an alert.
     void reloadFromDisk();
     PagesFinderWorkflow *pagesFinderWorkflow() const { return pagesFinderWorkflow_.get(); }

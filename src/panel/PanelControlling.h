@@ -61,7 +61,6 @@ public:
     std::function<void()> onShowSettings;
     std::function<void()> onOpenEditor;
     std::function<void()> onRevealCurrentPage;
-    std::function<void()> onOpenPagesFolder;
     /// Told when the panel has painted after being shown (the launch trace marks it).
     std::function<void()> onPanelPainted;
 };
