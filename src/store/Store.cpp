@@ -5,6 +5,7 @@
 #include "model/LibraryPageRecord.h"
 #include "model/PageSlug.h"
 #include "store/OwnFileChanges.h"
+#include "store/PageNameOrder.h"
 
 #include <QtCore/QPointer>
 
@@ -142,6 +143,13 @@ bool VeltoStore::activityPrecedes(const VeltoPage &a, const VeltoPage &b) {
     }
     if (a.createdAt != b.createdAt) {
         return a.createdAt > b.createdAt;
+    }
+    // Dates are kept in whole seconds: pages another program wrote at once come in the order of their names,
+    // not in the random order of their identifiers.
+    const std::string_view aName = PageNameOrder::orderingName(a);
+    const std::string_view bName = PageNameOrder::orderingName(b);
+    if (PageNameOrder::namePrecedes(aName, bName) || PageNameOrder::namePrecedes(bName, aName)) {
+        return PageNameOrder::namePrecedes(aName, bName);
     }
     return a.id < b.id; // byte order is the order of the upper-case texts
 }

@@ -144,7 +144,7 @@ public:
     QCoro::Task<std::set<Uuid>> refreshPagesFromDisk(std::set<Uuid> pageIDs);
 
     /// The activity order of page lists: later activity (update, else creation date) first, then later
-    /// creation, then identifier text.
+    /// creation, then name (`PageNameOrder`), then identifier text.
     static bool activityPrecedes(const VeltoPage &a, const VeltoPage &b);
 
     // The production library operations, each running the page library's call on the library pool.

@@ -680,5 +680,33 @@ TEST(Store, ActivityOrderRanksLaterActivityThenLaterCreationThenIdentifier) {
     EXPECT_FALSE(VeltoStore::activityPrecedes(e, e));
 }
 
+TEST(Store, PagesOfOneSecondComeInTheOrderOfTheirNamesWhateverTheirIdentifiers) {
+    // Files a shell wrote in one second: their dates are equal, their identifiers random.
+    const std::vector<std::string> expected = {"9.md",  "010.md", "21.md", "22.md", "23.md",
+                                               "a.md",  "B.md",   "calm-cove"};
+    for (int round = 0; round < 20; ++round) {
+        std::vector<VeltoPage> pages;
+        for (std::string name : {"22.md", "B.md", "21.md", "calm-cove", "9.md", "a.md", "23.md", "010.md"}) {
+            VeltoPage page = loadedPage(name);
+            if (name.ends_with(".md")) {
+                page.relativeFilePath = name;
+            }
+            pages.push_back(page);
+        }
+        std::stable_sort(pages.begin(), pages.end(), VeltoStore::activityPrecedes);
+        std::vector<std::string> order;
+        for (const VeltoPage &page : pages) {
+            order.push_back(page.relativeFilePath.value_or(*page.fileSlug));
+        }
+        ASSERT_EQ(order, expected) << "round " << round;
+    }
+    VeltoPage upper = loadedPage("x");
+    VeltoPage lower = loadedPage("y");
+    upper.relativeFilePath = "Note 01.md";
+    lower.relativeFilePath = "note 1.md";
+    EXPECT_EQ(VeltoStore::activityPrecedes(upper, lower), upper.id.uppercaseText() < lower.id.uppercaseText())
+        << "names that differ only in case and leading zeros leave it to the identifiers";
+}
+
 } // namespace
 } // namespace velto
