@@ -232,23 +232,25 @@ PanelMenuItem VeltoPanelMenuController::commandItem(VeltoCommandID id) const {
 }
 
 PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
+    const Date currentDate = now();
     // Archiving what is past the period reads those pages from disk first, so it cannot finish before the
-    // menu shows; the list below leaves those pages out anyway, as they are outside the recent window.
-    store_.autoArchiveEligiblePages(now());
+    // menu shows: the menu counts the pages it takes as archived already.
+    store_.autoArchiveEligiblePages(currentDate);
 
     PanelMenu menu;
     menu.title = QStringLiteral("Browse Pages");
-    const Date currentDate = now();
     const VeltoAutoArchivePeriod period = store_.autoArchivePeriod();
     const Uuid currentID = store_.document().currentPage.id;
     const std::vector<const VeltoPage *> active = activePagesByActivity(store_.document());
-    const std::size_t others = active.size() - 1;
+    std::size_t others = active.size() - 1;
     std::size_t recentOtherCount = 0;
     QPointer<VeltoPanelMenuController> self(this);
     for (const VeltoPage *page : active) {
         const bool isCurrent = page->id == currentID;
-        // Other pages past the auto-archive period are about to be archived: only Browse Pages… lists them.
         if (!isCurrent && period.period && currentDate - activityDate(*page) >= *period.period) {
+            // Past the period: being archived, unless its text is not here to archive (a page that could not
+            // be read stays active, and only Browse Pages… lists it).
+            others -= isActiveLoadedPage(*page) ? 1 : 0;
             continue;
         }
         recentOtherCount += isCurrent ? 0 : 1;

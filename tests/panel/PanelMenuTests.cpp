@@ -438,18 +438,36 @@ TEST_F(PanelMenu, RecentPagesFollowTheAutoArchivePeriod) {
     VeltoPage current = loadedPage(1, "current", start - 1min);
     VeltoPage recent = loadedPage(2, "recent", start - 1h);
     VeltoPage old = loadedPage(3, "old", start - 3 * 24h);
-    for (VeltoAutoArchivePeriod period : {VeltoAutoArchivePeriod::never(), VeltoAutoArchivePeriod::oneWeek(),
-                                          VeltoAutoArchivePeriod::oneDay()}) {
-        MenuHarness harness(documentOf(current, {recent, old}), period);
+    // A page whose file could not be read: past the period too, but archiving cannot take it.
+    VeltoPage unreadable = loadedPage(4, "", start - 3 * 24h);
+    unreadable.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{});
+    struct Case {
+        VeltoAutoArchivePeriod period;
+        std::vector<VeltoPage> others;
+        std::string listed;
+        std::string archiveOthers;
+        bool browseMore; // "Browse Pages…" ends the menu
+    };
+    const Case cases[] = {
+        {VeltoAutoArchivePeriod::never(), {recent, old}, "3: current … old", "Archive 2 Other Pages…", false},
+        {VeltoAutoArchivePeriod::oneWeek(), {recent, old}, "3: current … old", "Archive 2 Other Pages…", false},
+        // The old page is archived as the menu opens: it is neither listed nor left for Browse Pages….
+        {VeltoAutoArchivePeriod::oneDay(), {recent, old}, "2: current … recent", "Archive 1 Other Page…", false},
+        {VeltoAutoArchivePeriod::oneDay(), {recent, old, unreadable}, "2: current … recent",
+         "Archive 2 Other Pages…", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.others.size());
+        MenuHarness harness(documentOf(current, c.others), c.period);
         std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
         QMenu *browse = submenuNamed(menu.get(), "Browse Pages");
-        const bool allListed = period != VeltoAutoArchivePeriod::oneDay();
-        EXPECT_EQ(pageItemsSummary(browse), allListed ? "3: current … old" : "2: current … recent");
-        EXPECT_EQ(browse->actions().back()->text() == "Browse Pages…", !allListed);
+        EXPECT_EQ(pageItemsSummary(browse), c.listed);
+        EXPECT_NE(nonPageItems(browse).find("; " + c.archiveOthers + ";"), std::string::npos) << nonPageItems(browse);
+        EXPECT_EQ(browse->actions().back()->text() == "Browse Pages…", c.browseMore);
         browse->actions()[1]->trigger();
         browse->actions().back()->trigger();
         EXPECT_EQ(harness.calls.front(), "select " + pageID(2).uppercaseText());
-        EXPECT_EQ(harness.calls.back(), allListed ? "show page" : "browse");
+        EXPECT_EQ(harness.calls.back(), c.browseMore ? "browse" : "show page");
     }
 }
 
