@@ -504,7 +504,7 @@ std::vector<LayoutCache::Piece> LayoutCache::piecesBetween(double top, double bo
     return found;
 }
 
-LayoutCache::Piece LayoutCache::pieceFor(std::size_t position) {
+LayoutCache::Piece LayoutCache::pieceFor(std::size_t position, CaretAffinity affinity) {
     position = std::min(position, storage_.length());
     const std::size_t paragraph = index_.paragraphContaining(position);
     ensureSegmented(paragraph);
@@ -512,8 +512,9 @@ LayoutCache::Piece LayoutCache::pieceFor(std::size_t position) {
     std::size_t start = index_.paragraphStart(paragraph);
     double top = paragraphTop(paragraph);
     std::size_t k = 0;
-    // A position at the end of a piece belongs to the next one, except at the paragraph's end.
-    while (k + 1 < segments.size() && position >= start + segments[k].length) {
+    // A position at the end of a piece belongs to the next one, except at the paragraph's end or upstream.
+    while (k + 1 < segments.size() && (position > start + segments[k].length ||
+                                       (position == start + segments[k].length && affinity == CaretAffinity::downstream))) {
         start += segments[k].length;
         top += segments[k].height;
         ++k;
@@ -523,11 +524,11 @@ LayoutCache::Piece LayoutCache::pieceFor(std::size_t position) {
     return Piece{&layout, paragraph, start, top};
 }
 
-QRectF LayoutCache::caretRect(std::size_t position) {
-    const Piece piece = pieceFor(position);
+QRectF LayoutCache::caretRect(std::size_t position, CaretAffinity affinity) {
+    const Piece piece = pieceFor(position, affinity);
     const std::size_t offset = std::min(position - std::min(position, piece.start), piece.layout->range().length);
-    const LaidOutLine &line = piece.layout->lines()[piece.layout->lineIndexForOffset(offset)];
-    return QRectF(piece.layout->caretX(offset), piece.top + line.top, 0, line.height);
+    const LaidOutLine &line = piece.layout->lines()[piece.layout->lineIndexForOffset(offset, affinity)];
+    return QRectF(piece.layout->caretX(offset, affinity), piece.top + line.top, 0, line.height);
 }
 
 QRectF LayoutCache::lineRectFor(std::size_t position) {
@@ -536,37 +537,42 @@ QRectF LayoutCache::lineRectFor(std::size_t position) {
     return piece.layout->lineRect(piece.layout->lineIndexForOffset(offset)).translated(0, piece.top);
 }
 
-std::size_t LayoutCache::positionOnAdjacentLine(std::size_t position, double goalX, bool below) {
-    const Piece piece = pieceFor(position);
-    const std::size_t offset = std::min(position - std::min(position, piece.start), piece.layout->range().length);
-    const std::size_t line = piece.layout->lineIndexForOffset(offset);
+CaretPlace LayoutCache::placeOnAdjacentLine(CaretPlace from, double goalX, bool below) {
+    const Piece piece = pieceFor(from.position, from.affinity);
+    const std::size_t offset =
+        std::min(from.position - std::min(from.position, piece.start), piece.layout->range().length);
+    const std::size_t line = piece.layout->lineIndexForOffset(offset, from.affinity);
+    const auto placeIn = [goalX](const Piece &target, std::size_t targetLine) {
+        CaretPlace place = target.layout->placeOnLine(targetLine, goalX);
+        place.position += target.start;
+        return place;
+    };
     if (below && line + 1 < piece.layout->lines().size()) {
-        return piece.start + piece.layout->offsetOnLine(line + 1, goalX);
+        return placeIn(piece, line + 1);
     }
     if (!below && line > 0) {
-        return piece.start + piece.layout->offsetOnLine(line - 1, goalX);
+        return placeIn(piece, line - 1);
     }
     if (below) {
         const std::size_t pieceEnd = piece.start + piece.layout->range().length;
         const TextRange paragraph = index_.paragraphRange(piece.paragraph);
         const bool lastOfParagraph = pieceEnd == paragraphContents(storage_, paragraph).end();
         if (lastOfParagraph && piece.paragraph + 1 >= index_.paragraphCount()) {
-            return storage_.length();
+            return {storage_.length()};
         }
-        const Piece next = pieceFor(lastOfParagraph ? paragraph.end() : pieceEnd);
-        return next.start + next.layout->offsetOnLine(0, goalX);
+        return placeIn(pieceFor(lastOfParagraph ? paragraph.end() : pieceEnd), 0);
     }
     if (piece.start == 0) {
-        return 0;
+        return {0};
     }
     const Piece previous = pieceFor(piece.start - 1);
-    return previous.start + previous.layout->offsetOnLine(previous.layout->lines().size() - 1, goalX);
+    return placeIn(previous, previous.layout->lines().size() - 1);
 }
 
-TextRange LayoutCache::visualLineRange(std::size_t position) {
-    const Piece piece = pieceFor(position);
+TextRange LayoutCache::visualLineRange(std::size_t position, CaretAffinity affinity) {
+    const Piece piece = pieceFor(position, affinity);
     const std::size_t offset = std::min(position - std::min(position, piece.start), piece.layout->range().length);
-    const LaidOutLine &line = piece.layout->lines()[piece.layout->lineIndexForOffset(offset)];
+    const LaidOutLine &line = piece.layout->lines()[piece.layout->lineIndexForOffset(offset, affinity)];
     return TextRange{piece.start + line.start, line.length};
 }
 

@@ -90,20 +90,21 @@ public:
     };
     /// Every piece of the paragraph, laid out now when needed.
     std::vector<Piece> pieces(std::size_t paragraph);
-    /// The piece showing the storage position (a position inside a separator shows at the paragraph's end).
-    Piece pieceFor(std::size_t position);
+    /// The piece showing the storage position (a position inside a separator shows at the paragraph's end;
+    /// one where two pieces meet shows at the start of the second, or upstream at the end of the first).
+    Piece pieceFor(std::size_t position, CaretAffinity affinity = CaretAffinity::downstream);
     /// The pieces that meet the vertical stretch [top, bottom), laid out now, in order.
     std::vector<Piece> piecesBetween(double top, double bottom);
 
     /// The caret's box at a position: its x, the line's top and glyph height.
-    QRectF caretRect(std::size_t position);
+    QRectF caretRect(std::size_t position, CaretAffinity affinity = CaretAffinity::downstream);
     /// The storage position nearest to a point in container coordinates.
     std::size_t positionAt(QPointF point);
-    /// The position on the visual line above or below the one showing `position`, nearest to `goalX`
+    /// The caret's place on the visual line above or below the one showing `position`, nearest to `goalX`
     /// (container coordinates); the text's start above the first line, its end below the last.
-    std::size_t positionOnAdjacentLine(std::size_t position, double goalX, bool below);
+    CaretPlace placeOnAdjacentLine(CaretPlace from, double goalX, bool below);
     /// The storage range of the visual line showing a position, its hidden separator included.
-    TextRange visualLineRange(std::size_t position);
+    TextRange visualLineRange(std::size_t position, CaretAffinity affinity = CaretAffinity::downstream);
     /// The glyph box of the line showing a position, across the line's width.
     QRectF lineRectFor(std::size_t position);
 

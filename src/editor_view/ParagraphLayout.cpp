@@ -128,9 +128,9 @@ void ParagraphLayout::layOutLines(const std::vector<UnbreakableSpan> &unbreakabl
     height_ = y + spacingAfter_;
 }
 
-std::size_t ParagraphLayout::lineIndexForOffset(std::size_t offset) const {
+std::size_t ParagraphLayout::lineIndexForOffset(std::size_t offset, CaretAffinity affinity) const {
     for (std::size_t k = 0; k + 1 < lines_.size(); ++k) {
-        if (offset < lines_[k + 1].start) {
+        if (offset < lines_[k + 1].start || (affinity == CaretAffinity::upstream && offset == lines_[k + 1].start)) {
             return k;
         }
     }
@@ -147,11 +147,11 @@ std::size_t ParagraphLayout::lineIndexAt(double y) const {
     return found;
 }
 
-double ParagraphLayout::caretX(std::size_t offset) const {
+double ParagraphLayout::caretX(std::size_t offset, CaretAffinity affinity) const {
     if (lines_.empty()) {
         return 0;
     }
-    const QTextLine line = layout_.lineAt(static_cast<int>(lineIndexForOffset(offset)));
+    const QTextLine line = layout_.lineAt(static_cast<int>(lineIndexForOffset(offset, affinity)));
     return line.cursorToX(static_cast<int>(offset));
 }
 
@@ -163,16 +163,40 @@ std::size_t ParagraphLayout::offsetAt(QPointF point) const {
 }
 
 std::size_t ParagraphLayout::offsetOnLine(std::size_t index, double x) const {
+    const CaretPlace place = placeOnLine(index, x);
+    // A point past a wrapped line's end places a bare position before its last unit: after it, the
+    // position would show on the next line.
+    return place.affinity == CaretAffinity::upstream ? place.position - 1 : place.position;
+}
+
+CaretPlace ParagraphLayout::placeOnLine(std::size_t index, double x) const {
     if (lines_.empty()) {
-        return 0;
+        return {};
     }
     const QTextLine line = layout_.lineAt(static_cast<int>(index));
     const auto offset = static_cast<std::size_t>(std::max(0, line.xToCursor(x)));
     const std::size_t lineEnd = lines_[index].start + lines_[index].length;
-    if (index + 1 < lines_.size() && offset >= lineEnd && lineEnd > lines_[index].start) {
-        return lineEnd - 1;
+    if (wrapsAfterVisibleUnit(index)) {
+        // Nearer to the line's end than to its last unit's start: after that unit, still on this line.
+        const double lastUnitX = line.cursorToX(static_cast<int>(lineEnd - 1));
+        const double endX = line.cursorToX(static_cast<int>(lineEnd));
+        if (offset + 1 >= lineEnd && x >= (lastUnitX + endX) / 2) {
+            return {lineEnd, CaretAffinity::upstream};
+        }
+        return {std::min(offset, lineEnd - 1)};
     }
-    return offset;
+    if (index + 1 < lines_.size() && offset >= lineEnd && lineEnd > lines_[index].start) {
+        return {lineEnd - 1};
+    }
+    return {offset};
+}
+
+bool ParagraphLayout::wrapsAfterVisibleUnit(std::size_t index) const {
+    const LaidOutLine &line = lines_[index];
+    if (index + 1 >= lines_.size() || line.length == 0) {
+        return false;
+    }
+    return !layout_.text().at(static_cast<qsizetype>(line.start + line.length - 1)).isSpace();
 }
 
 QRectF ParagraphLayout::lineRect(std::size_t index) const {

@@ -2,6 +2,7 @@
 
 #include "editor/TextAttributes.h"
 #include "editor/TextRange.h"
+#include "editor_view/CaretPlace.h"
 
 #include <QRectF>
 #include <QTextLayout>
@@ -58,17 +59,24 @@ public:
     const QTextLayout &textLayout() const { return layout_; }
     const std::vector<LaidOutLine> &lines() const { return lines_; }
 
-    /// The line showing the offset (units of the piece); the end belongs to the last line.
-    std::size_t lineIndexForOffset(std::size_t offset) const;
+    /// The line showing the offset (units of the piece); the end belongs to the last line. An offset where a
+    /// line wraps belongs to the next line, or with the upstream affinity to the line that wraps.
+    std::size_t lineIndexForOffset(std::size_t offset, CaretAffinity affinity = CaretAffinity::downstream) const;
     /// The line nearest to a vertical position in the piece's coordinates.
     std::size_t lineIndexAt(double y) const;
-    /// The x of the caret before the unit at `offset` on its line.
-    double caretX(std::size_t offset) const;
+    /// The x of the caret before the unit at `offset` on its line (the line that wraps, when upstream).
+    double caretX(std::size_t offset, CaretAffinity affinity = CaretAffinity::downstream) const;
     /// The offset nearest to a point in the piece's coordinates.
     std::size_t offsetAt(QPointF point) const;
     /// The offset on a line nearest to an x; on a line that wraps, never past its last unit, so that
     /// the caret stays on that line.
     std::size_t offsetOnLine(std::size_t line, double x) const;
+    /// The caret's place on a line nearest to an x. Past the end of a line that wraps, the caret stays on
+    /// it: before the blank the line broke at, or after its last unit (a hyphen, a character of a word too
+    /// long for the line) with the upstream affinity.
+    CaretPlace placeOnLine(std::size_t line, double x) const;
+    /// Whether a line wraps after a unit the caret can show after: anything but a blank.
+    bool wrapsAfterVisibleUnit(std::size_t line) const;
     /// The glyph box of a line: its x extent across the container, its glyph height.
     QRectF lineRect(std::size_t line) const;
     /// How many units of text the layout holds (what the layout cache counts against its budget).

@@ -276,7 +276,7 @@ void TextViewPainter::drawCaret(QPainter &painter, const TextViewPaintState &sta
     if (!state.caret) {
         return;
     }
-    const QRectF caret = cache_.caretRect(*state.caret);
+    const QRectF caret = cache_.caretRect(*state.caret, state.caretAffinity);
     painter.fillRect(QRectF(state.inset.width() + caret.x(), state.inset.height() + caret.y(), 1, caret.height()),
                      state.caretColor);
 }

@@ -3,6 +3,7 @@
 #include "editor/TextAttributes.h"
 #include "editor/TextRange.h"
 #include "editor/VeltoTheme.h"
+#include "editor_view/CaretPlace.h"
 
 #include <QColor>
 #include <QPointF>
@@ -42,6 +43,8 @@ struct TextViewPaintState {
     std::vector<TextRange> selectedRanges;
     /// The caret's position when it is drawn now (focus, blink phase on, empty selection).
     std::optional<std::size_t> caret;
+    /// The side of a line wrap the caret shows on, when it stands at one.
+    CaretAffinity caretAffinity = CaretAffinity::downstream;
     std::optional<PreeditText> preedit;
     /// Overrides the rule attribute's colour for rule lines (the theme's rule colour).
     std::optional<Color> horizontalRuleColor;

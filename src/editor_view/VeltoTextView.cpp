@@ -187,6 +187,7 @@ void VeltoTextView::selectionDidChange() {
     if (!keepGoalX_) {
         goalX_.reset();
     }
+    headAffinity_ = CaretAffinity::downstream;
     const TextRange selected = core_.selectedRange();
     if (selected.length > 0) {
         announceSelectionChange(this, static_cast<int>(selected.location), static_cast<int>(selected.end()));
@@ -314,7 +315,8 @@ void VeltoTextView::setObscuredTopHeight(int height) {
 }
 
 void VeltoTextView::scrollRangeToVisible(TextRange range) {
-    const QRectF caret = cache_.caretRect(range.location).translated(inset_.width(), inset_.height());
+    const QRectF caret =
+        cache_.caretRect(range.location, affinityAt(range.location)).translated(inset_.width(), inset_.height());
     updateScrollBars();
     const double top = scrollY();
     const double height = viewport()->height();
@@ -336,8 +338,12 @@ double VeltoTextView::usedHeightAfterFullLayout() {
     return cache_.documentHeight();
 }
 
-QRectF VeltoTextView::caretRectInViewport(std::size_t position) {
-    return cache_.caretRect(position).translated(inset_.width(), inset_.height() - scrollY());
+QRectF VeltoTextView::caretRectInViewport(std::size_t position, CaretAffinity affinity) {
+    return cache_.caretRect(position, affinity).translated(inset_.width(), inset_.height() - scrollY());
+}
+
+CaretAffinity VeltoTextView::affinityAt(std::size_t position) const {
+    return position == core_.selectionHead() ? headAffinity_ : CaretAffinity::downstream;
 }
 
 std::size_t VeltoTextView::positionAtViewportPoint(QPointF point) {
@@ -363,9 +369,11 @@ TextViewPaintState VeltoTextView::paintState() const {
     state.selectedRanges = {selected};
     if (selected.length == 0 && hasFocus() && caretShown_ && core_.isEditable() && !preedit_) {
         state.caret = core_.selectionHead();
+        state.caretAffinity = headAffinity_;
     }
     if (dropCaret_) {
         state.caret = dropCaret_; // where a drag would drop its text
+        state.caretAffinity = CaretAffinity::downstream;
     }
     state.preedit = preedit_;
     state.horizontalRuleColor = horizontalRuleColor_;
@@ -452,7 +460,7 @@ void VeltoTextView::timerEvent(QTimerEvent *event) {
     if (event->timerId() == caretBlinkTimer_.timerId()) {
         caretShown_ = !caretShown_;
         if (core_.selectedRange().length == 0) {
-            const QRectF caret = caretRectInViewport(core_.selectionHead());
+            const QRectF caret = caretRectInViewport(core_.selectionHead(), headAffinity_);
             viewport()->update(caret.toAlignedRect().adjusted(-2, -2, 2, 2));
         }
     } else if (event->timerId() == idleLayoutTimer_.timerId()) {
@@ -543,11 +551,15 @@ void VeltoTextView::redo() {
     }
 }
 
-void VeltoTextView::placeHead(std::size_t head, bool extend) {
+void VeltoTextView::placeHead(CaretPlace head, bool extend) {
     if (extend) {
-        core_.setSelection(core_.selectionAnchor(), head);
+        core_.setSelection(core_.selectionAnchor(), head.position);
     } else {
-        core_.setSelectedRange(TextRange{head, 0});
+        core_.setSelectedRange(TextRange{head.position, 0});
+    }
+    // After the selection's change, which resets it; a head that stays where it was may change sides.
+    if (std::exchange(headAffinity_, head.affinity) != head.affinity) {
+        viewport()->update();
     }
 }
 
@@ -557,10 +569,11 @@ void VeltoTextView::moveVertically(bool below, bool extend) {
     if (!extend && selected.length > 0) {
         from = below ? selected.end() : selected.location;
     }
+    const CaretPlace start{from, affinityAt(from)};
     if (!goalX_) {
-        goalX_ = cache_.caretRect(from).x();
+        goalX_ = cache_.caretRect(start.position, start.affinity).x();
     }
-    const std::size_t to = cache_.positionOnAdjacentLine(from, *goalX_, below);
+    const CaretPlace to = cache_.placeOnAdjacentLine(start, *goalX_, below);
     keepGoalX_ = true;
     placeHead(to, extend);
     keepGoalX_ = false;
@@ -568,7 +581,7 @@ void VeltoTextView::moveVertically(bool below, bool extend) {
 
 void VeltoTextView::moveByPage(bool below, bool extend) {
     const std::size_t from = core_.selectionHead();
-    const QRectF caret = cache_.caretRect(from);
+    const QRectF caret = cache_.caretRect(from, headAffinity_);
     if (!goalX_) {
         goalX_ = caret.x();
     }
@@ -582,22 +595,27 @@ void VeltoTextView::moveByPage(bool below, bool extend) {
     }
     verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(below ? page : -page));
     keepGoalX_ = true;
-    placeHead(to, extend);
+    placeHead({to}, extend);
     keepGoalX_ = false;
 }
 
 void VeltoTextView::moveToLineBoundary(bool end, bool extend) {
     const std::size_t head = core_.selectionHead();
-    const TextRange line = cache_.visualLineRange(head);
+    const TextRange line = cache_.visualLineRange(head, headAffinity_);
     if (!end) {
-        placeHead(line.location, extend);
+        placeHead({line.location}, extend);
         return;
     }
     const TextRange paragraph = cache_.index().paragraphRange(cache_.index().paragraphContaining(head));
     const std::size_t contentsEnd = paragraphContents(storage_, paragraph).end();
-    // A wrapped line ends before its last unit (the space it broke at), so the caret stays on it.
-    const bool wraps = line.end() < contentsEnd && line.length > 0;
-    placeHead(wraps ? line.end() - 1 : std::min(line.end(), contentsEnd), extend);
+    if (line.end() >= contentsEnd || line.length == 0) {
+        placeHead({std::min(line.end(), contentsEnd)}, extend);
+        return;
+    }
+    // A wrapped line: the caret stays on it, before the blank the line broke at, or after its last unit
+    // (a hyphen, a character of a word too long for the line) on the wrap's upstream side.
+    const bool brokeAtBlank = QChar(storage_.substring(TextRange{line.end() - 1, 1})[0]).isSpace();
+    placeHead(brokeAtBlank ? CaretPlace{line.end() - 1} : CaretPlace{line.end(), CaretAffinity::upstream}, extend);
 }
 
 void VeltoTextView::perform(TextViewCommand command) {
@@ -1115,7 +1133,7 @@ QVariant VeltoTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImEnabled:
         return core_.isEditable();
     case Qt::ImCursorRectangle: {
-        QRectF caret = self->caretRectInViewport(head);
+        QRectF caret = self->caretRectInViewport(head, headAffinity_);
         caret.setWidth(1);
         return caret.translated(viewport()->pos());
     }

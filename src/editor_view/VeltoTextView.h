@@ -131,7 +131,9 @@ public:
     double usedHeightAfterFullLayout();
 
     /// The caret's rectangle at a position, in the viewport's coordinates.
-    QRectF caretRectInViewport(std::size_t position);
+    QRectF caretRectInViewport(std::size_t position, CaretAffinity affinity = CaretAffinity::downstream);
+    /// The side of a line wrap on which the selection's head shows, when it stands at a wrap.
+    CaretAffinity headAffinity() const { return headAffinity_; }
     /// The storage position under a point of the viewport.
     std::size_t positionAtViewportPoint(QPointF point);
 
@@ -210,7 +212,8 @@ private:
     void moveVertically(bool below, bool extend);
     void moveByPage(bool below, bool extend);
     void moveToLineBoundary(bool end, bool extend);
-    void placeHead(std::size_t head, bool extend);
+    void placeHead(CaretPlace head, bool extend);
+    CaretAffinity affinityAt(std::size_t position) const;
     void setPreedit(const std::optional<PreeditText> &preedit);
     void defaultKeyDown(QKeyEvent *event);
     void redo();
@@ -260,6 +263,8 @@ private:
 
     std::optional<double> goalX_;
     bool keepGoalX_ = false;
+    /// Upstream only while the head was placed at the end of a wrapped line; any other move resets it.
+    CaretAffinity headAffinity_ = CaretAffinity::downstream;
     std::optional<PreeditText> preedit_;
 
     std::optional<MouseSelection> mouseSelection_;

@@ -152,6 +152,49 @@ TEST(TextViewBehaviourTests, VerticalKeysMoveByVisualLinesKeepingTheColumn) {
     EXPECT_EQ(view->selectedRange(), (TextRange{text.size(), 0}));
 }
 
+TEST(TextViewBehaviourTests, EndStaysOnAWrappedLineAndTheCaretShowsAtItsEnd) {
+    struct Case {
+        std::u16string word; // repeated until the paragraph wraps several times
+        bool brokeAtBlank;   // End stops before the blank; otherwise after the line's last unit
+    };
+    const Case cases[] = {{u"AAA-", false}, {u"AAA ", true}, {u"漢字", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString::fromStdU16String(c.word).toStdString());
+        std::u16string text;
+        for (int k = 0; k < 40; ++k) {
+            text += c.word;
+        }
+        auto view = makeTextView(text + u"\nlast", 200, 300, false);
+        view->setFocus();
+        view->setSelectedRange(TextRange{0, 0});
+        const double firstLineY = view->caretRectInViewport(0).y();
+        QTest::keyClick(view.get(), Qt::Key_End);
+        const std::size_t end = view->selectedRange().location;
+        const QRectF caret = view->caretRectInViewport(end, view->headAffinity());
+        ASSERT_GT(end, 0u);
+        EXPECT_EQ(caret.y(), firstLineY) << "the caret shows on the line End was pressed on";
+        EXPECT_FALSE(QChar(text[end - 1]).isSpace()) << "the caret stands after the line's last visible unit";
+        EXPECT_GT(caret.x(), view->caretRectInViewport(end - 1).x());
+        EXPECT_EQ(view->headAffinity() == CaretAffinity::upstream, !c.brokeAtBlank);
+        const double secondLineY = view->caretRectInViewport(end + (c.brokeAtBlank ? 1 : 0)).y();
+        EXPECT_GT(secondLineY, firstLineY);
+        QTest::keyClick(view.get(), Qt::Key_End);
+        EXPECT_EQ(view->selectedRange().location, end) << "a second End stays";
+        QTest::keyClick(view.get(), Qt::Key_Down);
+        EXPECT_EQ(view->caretRectInViewport(view->selectedRange().location, view->headAffinity()).y(), secondLineY)
+            << "Down goes to the next line, not the one after";
+        QTest::keyClick(view.get(), Qt::Key_Up);
+        EXPECT_EQ(view->selectedRange().location, end);
+        EXPECT_EQ(view->caretRectInViewport(end, view->headAffinity()).y(), firstLineY);
+        QTest::keyClick(view.get(), Qt::Key_Home);
+        EXPECT_EQ(view->selectedRange().location, 0u) << "Home goes to the start of the caret's line";
+        QTest::keyClick(view.get(), Qt::Key_End);
+        QTest::keyClicks(view.get(), "x");
+        EXPECT_EQ(textOf(*view).substr(end, 1), u"x");
+        EXPECT_EQ(view->headAffinity(), CaretAffinity::downstream) << "typing ends the upstream side";
+    }
+}
+
 TEST(TextViewBehaviourTests, ReadOnlyViewSelectsAndCopiesButChangesNothing) {
     auto view = makeTextView(u"fixed text", 300, 200, false);
     view->setEditable(false);
