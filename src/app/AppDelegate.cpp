@@ -228,13 +228,8 @@ QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadActiveFolder(QPointer<
     VeltoAutoArchivePeriod period = autoArchivePeriod(VeltoPreferences::autoArchiveDuration());
     // Named, not a temporary inside co_await: GCC 12 destroys such temporaries twice.
     QCoro::Task<std::unique_ptr<VeltoStore>> loading =
-        VeltoStore::loadForApplication(folder, maximumPageCount, maximumPageBytes);
-    std::unique_ptr<VeltoStore> store = co_await loading;
-    store->setAutoArchivePeriod(period);
-    // Pages left untouched past the period are archived as the library opens, not only at the first page cycle
-    // or menu; the task runs on by itself and holds the store weakly.
-    QCoro::Task<int> archiving = store->autoArchiveEligiblePages(systemClock().now());
-    co_return store;
+        VeltoStore::loadForApplication(folder, maximumPageCount, maximumPageBytes, period);
+    co_return co_await loading;
 }
 
 QCoro::Task<void> AppDelegate::runLaunchTask() {

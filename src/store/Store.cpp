@@ -11,15 +11,16 @@
 
 namespace velto {
 
-QCoro::Task<std::unique_ptr<VeltoStore>> VeltoStore::loadForApplication(std::optional<std::filesystem::path> fileURL,
-                                                                        std::int64_t maximumPageCount,
-                                                                        std::int64_t maximumPageBytes,
-                                                                        SaveOperation writeOperation) {
+QCoro::Task<std::unique_ptr<VeltoStore>>
+VeltoStore::loadForApplication(std::optional<std::filesystem::path> fileURL, std::int64_t maximumPageCount,
+                               std::int64_t maximumPageBytes, std::optional<VeltoAutoArchivePeriod> autoArchivePeriod,
+                               SaveOperation writeOperation) {
     std::filesystem::path folderURL = fileURL.has_value() ? *fileURL : VeltoPageLibrary::defaultFolderURL();
     QCoro::Task<VeltoLibraryLoadResult> loading = productionLoadOperation(folderURL); // not inside co_await: GCC 12
     VeltoLibraryLoadResult loadResult = co_await loading;
     Environment environment;
     environment.saveOperation = std::move(writeOperation);
+    environment.autoArchivePeriod = autoArchivePeriod;
     co_return std::make_unique<VeltoStore>(folderURL, maximumPageCount, maximumPageBytes, std::move(environment),
                                            loadResult);
 }
@@ -55,6 +56,12 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
         unreadableFiles_ = loaded->unreadableFiles;
     }
     mutations_.reset(initial.structureRepair, false);
+    if (environment.autoArchivePeriod.has_value()) {
+        autoArchivePeriod_ = *environment.autoArchivePeriod;
+        // Pages left untouched past the period are archived as the library opens, not only at the first page
+        // cycle or menu. The task runs on by itself (it rereads the pages' files first) and holds the store weakly.
+        QCoro::Task<int> archiving = autoArchiveEligiblePages(now());
+    }
     if (initial.structureRepair.has_value() && loadState_.isLoaded()) {
         schedule(); // writes the load's repair back
     }

@@ -65,6 +65,9 @@ public:
         IncrementalLoadOperation incrementalLoadOperation;
         ArchivedPreviewLoadOperation archivedPreviewLoadOperation;
         LatestPageLoadOperation latestPageLoadOperation;
+        /// The period to start with. Given, the pages untouched past it are archived as the store is built;
+        /// absent, the period is one week and nothing is archived before the first page cycle or menu.
+        std::optional<VeltoAutoArchivePeriod> autoArchivePeriod;
     };
 
     /// How long a temporarily unavailable library waits before it is loaded again.
@@ -73,11 +76,11 @@ public:
     static constexpr std::chrono::milliseconds failedSaveRetryDelay{5'000};
 
     /// Loads the library of `fileURL` (the default Pages folder when none) off the main thread and builds the
-    /// store on it. Never fails: a failed load becomes the load state.
-    static QCoro::Task<std::unique_ptr<VeltoStore>> loadForApplication(std::optional<std::filesystem::path> fileURL,
-                                                                       std::int64_t maximumPageCount,
-                                                                       std::int64_t maximumPageBytes,
-                                                                       SaveOperation writeOperation = {});
+    /// store on it; given a period, the pages untouched past it are archived as it is built. Never fails: a failed
+    /// load becomes the load state.
+    static QCoro::Task<std::unique_ptr<VeltoStore>> loadForApplication(
+        std::optional<std::filesystem::path> fileURL, std::int64_t maximumPageCount, std::int64_t maximumPageBytes,
+        std::optional<VeltoAutoArchivePeriod> autoArchivePeriod = std::nullopt, SaveOperation writeOperation = {});
 
     /// Builds the store from a finished load, as loadForApplication does.
     VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPageCount, std::int64_t maximumPageBytes,

@@ -97,6 +97,48 @@ TEST(StoreArchivePolicy, NeverArchivesNothingAndItsWindowHoldsEveryActivePage) {
     EXPECT_EQ(store.otherActivePagesWithinAutoArchiveWindow(day(40), VeltoAutoArchivePeriod::never()).size(), 1u);
 }
 
+TEST(StoreArchivePolicy, AStoreBuiltWithAPeriodArchivesThePagesPastItAsItOpens) {
+    struct Case {
+        std::string name;
+        std::optional<VeltoAutoArchivePeriod> period;
+        VeltoAutoArchivePeriod expectedPeriod;
+        bool archivesStale;
+        bool archivesRecent;
+    };
+    const std::vector<Case> cases = {
+        {"no period: one week, nothing archived until asked", std::nullopt, VeltoAutoArchivePeriod::oneWeek(), false,
+         false},
+        {"never", VeltoAutoArchivePeriod::never(), VeltoAutoArchivePeriod::never(), false, false},
+        {"one week: the month-old page", VeltoAutoArchivePeriod::oneWeek(), VeltoAutoArchivePeriod::oneWeek(), true,
+         false},
+        {"one day: both older pages", VeltoAutoArchivePeriod::oneDay(), VeltoAutoArchivePeriod::oneDay(), true, true},
+    };
+    for (const Case &periodCase : cases) {
+        SCOPED_TRACE(periodCase.name);
+        MemoryStore memory; // its clock reads day 40
+        VeltoPage stale = textPage("untouched for a month", day(0), day(10));
+        VeltoPage recent = textPage("edited yesterday", day(0), day(39));
+        memory.latestPages = {{stale.id, stale}, {recent.id, recent}};
+        std::set<Uuid> expected;
+        if (periodCase.archivesStale) {
+            expected.insert(stale.id);
+        }
+        if (periodCase.archivesRecent) {
+            expected.insert(recent.id);
+        }
+        VeltoStore::Environment environment = memory.environment();
+        environment.autoArchivePeriod = periodCase.period;
+        memory.store = std::make_unique<VeltoStore>(
+            memory.temporary / "absent", 100, 5'242'880, std::move(environment),
+            VeltoLibraryLoadResult::loaded(documentOf(textPage("current", day(0)), {stale, recent}), std::nullopt));
+
+        EXPECT_TRUE(processEventsUntil([&] { return memory.store->archiveSnapshot().pageIDs == expected; }));
+        EXPECT_EQ(memory.store->autoArchivePeriod(), periodCase.expectedPeriod);
+        EXPECT_EQ(memory.latestPageReads, static_cast<int>(expected.size())) << "only the pages past the period";
+        EXPECT_TRUE(processEventsUntil([&] { return memory.saves.size() == (expected.empty() ? 0u : 1u); }));
+    }
+}
+
 TEST(StoreArchivePolicy, PageExactlyAtTheCutoffIsArchivedOnDisk) {
     DiskStore disk;
     VeltoPage current = textPage("current", day(0), day(39));
