@@ -40,7 +40,7 @@ QString shortcutSpokenTitle(const GlobalShortcut &shortcut) {
 
 InlineShortcutRecorder::InlineShortcutRecorder(QString commandName, std::optional<GlobalShortcut> defaultShortcut,
                                                bool allowsCommandOnly, QWidget *parent)
-    : QWidget(parent)
+    : RecorderKeyWidget(parent)
     , beep([] { QApplication::beep(); })
     , commandName_(std::move(commandName))
     , defaultShortcut_(std::move(defaultShortcut))
@@ -146,37 +146,8 @@ void InlineShortcutRecorder::restoreShortcut() {
     refresh(false);
 }
 
-bool InlineShortcutRecorder::event(QEvent *event) {
-    switch (event->type()) {
-    case QEvent::ShortcutOverride:
-        // While focused the recorder takes every key, so no menu or window shortcut fires instead.
-        event->accept();
-        return true;
-    case QEvent::KeyPress:
-        // Before QWidget's own handling, which would move the focus on Tab with any modifier.
-        keyPressEvent(static_cast<QKeyEvent *>(event));
-        return true;
-    default:
-        return QWidget::event(event);
-    }
-}
-
-void InlineShortcutRecorder::keyPressEvent(QKeyEvent *event) {
-    event->accept();
-    std::optional<RecorderKeyPress> press = recorderKeyPress(*event);
-    if (press) {
-        handleKeyPress(*press);
-    }
-}
-
-void InlineShortcutRecorder::handleKeyPress(const RecorderKeyPress &press) {
-    switch (recorderKeyRole(press)) {
-    case RecorderKeyRole::focusNext:
-        focusNextPrevChild(true);
-        return;
-    case RecorderKeyRole::focusPrevious:
-        focusNextPrevChild(false);
-        return;
+void InlineShortcutRecorder::handleRecorderKey(RecorderKeyRole role, const RecorderKeyPress &press) {
+    switch (role) {
     case RecorderKeyRole::clear:
         clearShortcut();
         return;
@@ -189,6 +160,9 @@ void InlineShortcutRecorder::handleKeyPress(const RecorderKeyPress &press) {
     case RecorderKeyRole::capture:
         capture(press);
         return;
+    case RecorderKeyRole::focusNext:
+    case RecorderKeyRole::focusPrevious:
+        return; // RecorderKeyWidget moves the focus itself
     }
 }
 

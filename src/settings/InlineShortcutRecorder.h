@@ -1,9 +1,7 @@
 #pragma once
 
 #include "preferences/GlobalShortcut.h"
-#include "settings/ShortcutCapture.h"
-
-#include <QtWidgets/QWidget>
+#include "settings/RecorderKeyWidget.h"
 
 #include <functional>
 #include <optional>
@@ -17,10 +15,10 @@ class HoverIconButton;
 
 /// Shows one keyboard shortcut and records a new one in place: a rounded field with a restore-default button
 /// before it, a clear button at its end and a warning sign while a refusal is shown. While it records it holds
-/// the keyboard grab, so combinations the window manager would take reach it, and it takes every shortcut
-/// override, so no other shortcut fires. The rules for a key press are ShortcutCapture's; storing and
-/// registering are the owner's, through `onChange`.
-class InlineShortcutRecorder : public QWidget {
+/// the keyboard grab, so combinations the window manager would take reach it; its keys are handled as every
+/// recorder's (RecorderKeyWidget). The rules for a key press are ShortcutCapture's; storing and registering are
+/// the owner's, through `onChange`.
+class InlineShortcutRecorder : public RecorderKeyWidget {
     Q_OBJECT
 
 public:
@@ -66,12 +64,8 @@ public:
     void clearShortcut();
     void restoreShortcut();
 
-    /// Handles one key press as the focused recorder does (also used by tests without a display).
-    void handleKeyPress(const RecorderKeyPress &press);
-
 protected:
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
+    void handleRecorderKey(RecorderKeyRole role, const RecorderKeyPress &press) override;
     void mousePressEvent(QMouseEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void hideEvent(QHideEvent *event) override;

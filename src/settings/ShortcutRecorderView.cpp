@@ -25,7 +25,7 @@ const QString emptyHelp = QStringLiteral("Press Alt, Super, or Shift-Ctrl with a
 } // namespace
 
 ShortcutRecorderView::ShortcutRecorderView(QWidget *parent)
-    : QWidget(parent)
+    : RecorderKeyWidget(parent)
     , beep([] { QApplication::beep(); })
     , shortcutLabel_(new QLabel(this))
     , hintLabel_(new QLabel(this)) {
@@ -67,37 +67,8 @@ void ShortcutRecorderView::updateLabels() {
     QAccessible::updateAccessibility(&changed);
 }
 
-bool ShortcutRecorderView::event(QEvent *event) {
-    // With the focus here every key press is the recorder's: no menu or window shortcut fires instead.
-    if (event->type() == QEvent::ShortcutOverride && hasFocus()) {
-        event->accept();
-        return true;
-    }
-    return QWidget::event(event);
-}
-
-void ShortcutRecorderView::keyPressEvent(QKeyEvent *event) {
-    std::optional<RecorderKeyPress> press = recorderKeyPress(*event);
-    event->accept();
-    if (press) {
-        handleKeyPress(*press);
-    }
-}
-
-void ShortcutRecorderView::handleKeyPress(const RecorderKeyPress &press) {
-    switch (recorderKeyRole(press)) {
-    case RecorderKeyRole::focusNext:
-        focusNextPrevChild(true);
-        return;
-    case RecorderKeyRole::focusPrevious:
-        focusNextPrevChild(false);
-        return;
-    case RecorderKeyRole::clear:
-    case RecorderKeyRole::cancel:
-    case RecorderKeyRole::capture:
-        capture(press);
-        return;
-    }
+void ShortcutRecorderView::handleRecorderKey(RecorderKeyRole, const RecorderKeyPress &press) {
+    capture(press); // the capture rules tell Escape alone from a key to record
 }
 
 void ShortcutRecorderView::capture(const RecorderKeyPress &press) {

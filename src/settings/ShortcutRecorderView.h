@@ -1,8 +1,7 @@
 #pragma once
 
 #include "preferences/GlobalShortcut.h"
-
-#include <QtWidgets/QWidget>
+#include "settings/RecorderKeyWidget.h"
 
 #include <functional>
 #include <optional>
@@ -11,13 +10,12 @@ class QLabel;
 
 namespace velto {
 
-struct RecorderKeyPress;
-
 /// A small stand-alone recorder of one global shortcut: it takes the keyboard focus, turns the next acceptable
 /// key press into a shortcut, shows it and reports it through `onChange`. It checks only the form of a press
 /// (Alt or Super, or Shift with Ctrl, and a key with a label); it looks for no conflict and registers nothing.
-/// The Settings pages use the inline recorder; this view follows the same key rules. Main thread only.
-class ShortcutRecorderView : public QWidget {
+/// The Settings pages use the inline recorder; this view handles its keys as that one does (Tab and Shift+Tab
+/// move the focus) and follows the same key rules. Main thread only.
+class ShortcutRecorderView : public RecorderKeyWidget {
 
 public:
     explicit ShortcutRecorderView(QWidget *parent = nullptr);
@@ -35,16 +33,12 @@ public:
     /// What assistive technologies read as the view's value: the spoken shortcut, or "Not set".
     const QString &accessibleValue() const { return accessibleValue_; }
 
-    /// What a press does: moves the focus (Tab, Shift+Tab), ends a dialog holding the view (Escape), or is
-    /// captured. Key events arrive here too; tests drive it with presses directly.
-    void handleKeyPress(const RecorderKeyPress &press);
-
     /// Brings the texts and the accessible value in line with the shortcut.
     void updateLabels();
 
 protected:
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
+    /// Escape alone ends a dialog holding the view; every other press is captured.
+    void handleRecorderKey(RecorderKeyRole role, const RecorderKeyPress &press) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

@@ -3,6 +3,7 @@
 
 #include "settings/ShortcutCapture.h"
 
+#include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
 #include <gtest/gtest.h>
@@ -101,6 +102,27 @@ TEST_F(ShortcutRecorderViewTest, EscapeAloneEndsTheHoldingDialogAndRecordsNothin
     held->handleKeyPress(press(escapeKey, 0, QStringLiteral("\x1b")));
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_EQ(held->shortcut()->keyCode, spaceKey);
+}
+
+TEST_F(ShortcutRecorderViewTest, KeyEventsTakeTabAsAFocusMoveOnlyWithoutOtherModifiers) {
+    // Through the widget's own event handling, where Qt would move the focus on Tab with Super or Caps Lock.
+    struct Case {
+        const char *name;
+        Qt::KeyboardModifiers modifiers;
+        bool recorded;
+    };
+    for (const Case &example : std::initializer_list<Case>{
+             {"Tab", Qt::NoModifier, false},
+             {"Super+Tab", Qt::MetaModifier, true},
+             {"Alt+Tab", Qt::AltModifier, true},
+         }) {
+        SCOPED_TRACE(example.name);
+        reported.clear();
+        QKeyEvent event(QEvent::KeyPress, Qt::Key_Tab, example.modifiers, QStringLiteral("\t"));
+        QApplication::sendEvent(&view, &event);
+        EXPECT_EQ(reported.size(), example.recorded ? 1U : 0U);
+        EXPECT_TRUE(event.isAccepted());
+    }
 }
 
 } // namespace
