@@ -225,6 +225,11 @@ void SettingsWindowController::disablePreviewControls(QWidget *page) {
 void SettingsWindowController::showWindow() {
     refresh();
     applyWindowAppearance();
+    if (!window_->isVisible()) {
+        // A window opened again starts where a new one would, in the sidebar, not on the control that had the
+        // focus when it was closed; a window already open keeps its focus.
+        categoryList->setFocus(Qt::OtherFocusReason);
+    }
     window_->show();
     window_->raise();
     window_->activateWindow();

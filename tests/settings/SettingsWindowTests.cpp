@@ -178,6 +178,20 @@ TEST_F(Window, WhileRecordingCtrlWIsRecordedNotClosing) {
     EXPECT_TRUE(c.window()->isVisible());
 }
 
+TEST_F(Window, OpenedAgainTheFocusIsInTheSidebarWhileAnOpenWindowKeepsIt) {
+    SettingsWindowController &c = controller();
+    c.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window()));
+    c.showCategory(SettingsCategory::storage);
+    c.pagesFolderButton->setFocus();
+    c.showWindow(); // asked again while open: nothing moves
+    EXPECT_EQ(c.window()->focusWidget(), c.pagesFolderButton);
+    c.window()->close();
+    c.showWindow();
+    EXPECT_EQ(c.window()->focusWidget(), c.categoryList);
+    EXPECT_EQ(c.categoryList->currentRow(), static_cast<int>(SettingsCategory::storage)) << "the page stays";
+}
+
 TEST_F(Window, HiddenWindowFollowsPreferencesOnlyWhenShown) {
     SettingsWindowController &c = controller();
     VeltoPreferences::setAppearance(AppearanceChoice::light);
