@@ -5,13 +5,14 @@
 #include "app/MainMenu.h"
 #include "app/WelcomeWindowController.h"
 #include "library/LoadResult.h"
+#include "panel/HoverButton.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
 #include "support/ChildProcess.h"
-#include "support/async/EventLoopWaits.h"
 #include "support/TemporaryFolder.h"
+#include "support/async/EventLoopWaits.h"
 
 #include <QtGui/QClipboard>
 #include <QtCore/QTimer>
@@ -79,7 +80,9 @@ protected:
         VeltoPreferences::useStorage(nullptr);
     }
 
-    void launch(ApplicationTestLaunchConfiguration configuration = {}) {
+    /// Launches on a store over `folder`/Pages; `adjust` may put other operations in before the launch.
+    void launch(ApplicationTestLaunchConfiguration configuration = {},
+                const std::function<void(AppDelegate::Options &)> &adjust = {}) {
         AppDelegate::Options options;
         std::filesystem::path pages = folder / "Pages";
         options.loadStore = [pages] { return VeltoStore::loadForApplication(pages, 100, 5'242'880); };
@@ -93,6 +96,9 @@ protected:
         options.presentAlert = presentAlert;
         options.settingsPresentation =
             SettingsPresentationCoordinator{[this](SettingsPresentationMode mode) { presentationModes.push_back(mode); }};
+        if (adjust) {
+            adjust(options);
+        }
         delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options));
         delegate->applicationWillFinishLaunching();
         delegate->applicationDidFinishLaunching();
@@ -249,6 +255,34 @@ TEST_F(AppDelegateTest, AnUnreadablePageAsksBeforeAnythingAndQuitLeavesNoPanel) 
     EXPECT_FALSE(delegate->isRunning());
 }
 
+TEST_F(AppDelegateTest, AReloadThatCannotSaveFirstSaysSoAndKeepsTheTypedText) {
+    std::vector<ShellAlert> alerts;
+    presentAlert = [&](const ShellAlert &alert) {
+        alerts.push_back(alert);
+        return firstAlertButton;
+    };
+    launch({}, [this](AppDelegate::Options &options) {
+        std::filesystem::path pages = folder / "Pages";
+        options.loadStore = [pages] {
+            VeltoStore::SaveOperation failingWrite = [](VeltoSaveRequest,
+                                                        std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+                throw std::runtime_error("The disk is full.");
+                co_return VeltoSaveResult{};
+            };
+            return VeltoStore::loadForApplication(pages, 100, 5'242'880, std::nullopt, failingWrite);
+        };
+        options.makePanel = nullptr; // the real panel: the reload is its operation
+    });
+    ASSERT_TRUE(delegate->panelController()->append(QStringLiteral("typed before the reload")));
+    delegate->reloadFromDisk();
+    ASSERT_TRUE(processEventsUntil([&] { return !alerts.empty(); }));
+    EXPECT_EQ(alerts.front().title, QStringLiteral("Couldn’t Reload from Disk"));
+    EXPECT_EQ(alerts.front().message, QStringLiteral("The disk is full."));
+    // Nothing was read back over the text that could not be saved.
+    EXPECT_EQ(delegate->panelController()->currentPageText(), QStringLiteral("typed before the reload"));
+    EXPECT_EQ(delegate->store()->document().currentPage.visibleText(), "typed before the reload");
+}
+
 namespace settingsPresentation {
 
 struct Outcome {
@@ -314,6 +348,18 @@ TEST_F(AppDelegateSettingsTest, CallbacksAnswerTheCurrentLibraryAndDoNothingOnce
     EXPECT_EQ(callbacks.archiveSnapshot(), VeltoArchiveSnapshot::empty());
     EXPECT_EQ(callbacks.onShortcutChange(), (ShortcutRegistrationAvailability{false, false}));
     callbacks.onAutoArchiveChange(AutoArchiveDuration::never); // nothing to reach, nothing happens
+}
+
+TEST_F(AppDelegateSettingsTest, PagesArchivedOutsideSettingsShowInTheOpenWindow) {
+    launch();
+    delegate->showSettings();
+    SettingsWindowController *controller = delegate->settingsWindowController();
+    ASSERT_FALSE(controller->deleteArchivedPagesButton->isEnabled());
+    VeltoStore &store = *delegate->store();
+    store.setText("archived from the panel", systemClock().now());
+    ASSERT_TRUE(store.archiveCurrentPage(systemClock().now()));
+    EXPECT_EQ(controller->deleteArchivedPagesButton->text(), QStringLiteral("Delete 1 Archived Page…"));
+    EXPECT_TRUE(controller->deleteArchivedPagesButton->isEnabled());
 }
 
 TEST_F(AppDelegateSettingsTest, AChangedPagesFolderIsConnectedThenRecordedAndAnsweredAtOnce) {
