@@ -34,6 +34,18 @@ std::optional<std::filesystem::path> storedPagesFolder(const DesktopSession &ses
     return std::filesystem::path(path.toStdString());
 }
 
+/// Preferences of a user past the Welcome whose show-or-hide shortcut is Super+Space, with `otherEntries`
+/// (JSON members, each followed by a comma) before them.
+std::string preferencesWithShowOrHideOnSuperSpace(const std::string &otherEntries = {}) {
+    return "{\n" + otherEntries + R"(
+    "hasCompletedWelcome": true,
+    "globalShortcutConfigured": true,
+    "globalShortcutKeyCode": 49,
+    "globalShortcutModifiers": 262144,
+    "globalShortcutKeyLabel": "Space"
+})";
+}
+
 std::string trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
         text.pop_back();
@@ -91,22 +103,37 @@ protected:
         return window.value_or("");
     }
 
-    /// The panel (where the text is typed first, if any), then Ctrl+comma: Settings opens with the sidebar
-    /// focused.
-    void openSettings(const std::string &typedFirst = {}, const std::string &showOrHide = "alt+space") {
+    /// The show-or-hide shortcut, until the panel is shown and has the keyboard.
+    void openPanel(const std::string &showOrHide = "alt+space") {
         ASSERT_EQ(session->tool({"xdotool", "key", showOrHide}).exitStatus, 0);
         std::optional<std::string> panel;
         ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
         ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
-        if (!typedFirst.empty()) {
-            type(typedFirst);
-            ASSERT_TRUE(waitUntil(
-                [&] { return pageFilesText(session->pagesFolder()).find(typedFirst) != std::string::npos; }, generous))
-                << "the typed text was not saved";
-        }
+    }
+
+    /// Types into the focused page until a page file holds the text.
+    void typeIntoPage(const std::string &text) {
+        type(text);
+        ASSERT_TRUE(
+            waitUntil([&] { return pageFilesText(session->pagesFolder()).find(text) != std::string::npos; }, generous))
+            << "“" << text << "” was not saved\n"
+            << pageFilesText(session->pagesFolder());
+    }
+
+    /// From the focused panel, Ctrl+comma: Settings opens with the sidebar focused.
+    void openSettingsFromPanel() {
         key({"ctrl+comma"});
         settings = focusedWindowNamed("Settings");
         ASSERT_FALSE(settings.empty());
+    }
+
+    /// The panel (where the text is typed first, if any), then Settings.
+    void openSettings(const std::string &typedFirst = {}, const std::string &showOrHide = "alt+space") {
+        openPanel(showOrHide);
+        if (!typedFirst.empty()) {
+            typeIntoPage(typedFirst);
+        }
+        openSettingsFromPanel();
     }
 
     /// Another window of Velto on top of Settings (an alert) has the keyboard.
@@ -243,18 +270,9 @@ TEST_F(SettingsFlows, AFolderInsideTheCurrentPagesFolderIsRefusedAndNothingChang
 }
 
 TEST_F(SettingsFlows, RestoringAllDefaultsAfterTheQuestionWritesEveryDefaultBack) {
-    {
-        std::ofstream preferences(session->preferencesFile());
-        preferences << R"({
-    "hasCompletedWelcome": true,
+    std::ofstream(session->preferencesFile()) << preferencesWithShowOrHideOnSuperSpace(R"(
     "appearanceChoice": "dark",
-    "editorFontSize": 18,
-    "globalShortcutConfigured": true,
-    "globalShortcutKeyCode": 49,
-    "globalShortcutModifiers": 262144,
-    "globalShortcutKeyLabel": "Space"
-})";
-    }
+    "editorFontSize": 18,)");
     launch();
     openSettings({}, "super+space");
     pressControl("g", tabsToRestoreAllDefaults);
@@ -277,21 +295,9 @@ TEST_F(SettingsFlows, RestoringAllDefaultsAfterTheQuestionWritesEveryDefaultBack
 }
 
 TEST_F(SettingsFlows, OnceShowOrHideHasAnotherShortcutAltSpaceTypesNothingIntoThePage) {
-    {
-        std::ofstream preferences(session->preferencesFile());
-        preferences << R"({
-    "hasCompletedWelcome": true,
-    "globalShortcutConfigured": true,
-    "globalShortcutKeyCode": 49,
-    "globalShortcutModifiers": 262144,
-    "globalShortcutKeyLabel": "Space"
-})";
-    }
+    std::ofstream(session->preferencesFile()) << preferencesWithShowOrHideOnSuperSpace();
     launch();
-    key({"super+space"});
-    std::optional<std::string> panel;
-    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
-    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+    openPanel("super+space");
     type("before");
     key({"alt+space"});
     type("after");
@@ -302,14 +308,7 @@ TEST_F(SettingsFlows, OnceShowOrHideHasAnotherShortcutAltSpaceTypesNothingIntoTh
 }
 
 TEST_F(SettingsFlows, KeyboardSettingsExportedFromOneSetupAreImportedIntoAnother) {
-    const std::string custom = R"({
-    "hasCompletedWelcome": true,
-    "globalShortcutConfigured": true,
-    "globalShortcutKeyCode": 49,
-    "globalShortcutModifiers": 262144,
-    "globalShortcutKeyLabel": "Space"
-})";
-    std::ofstream(session->preferencesFile()) << custom;
+    std::ofstream(session->preferencesFile()) << preferencesWithShowOrHideOnSuperSpace();
     launch();
     openSettings({}, "super+space");
     std::filesystem::path exported = session->home() / "keys.json";
@@ -339,22 +338,14 @@ TEST_F(SettingsFlows, KeyboardSettingsExportedFromOneSetupAreImportedIntoAnother
 TEST_F(SettingsFlows, DeletingArchivedPagesAfterTheQuestionRemovesTheirFilesOnly) {
     launch();
     // A page written and archived in the panel (Shift+Ctrl+A), then the page that stays.
-    ASSERT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
-    std::optional<std::string> panel;
-    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
-    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
-    type("to be archived");
-    ASSERT_TRUE(waitUntil(
-        [&] { return pageFilesText(session->pagesFolder()).find("to be archived") != std::string::npos; }, generous));
+    openPanel();
+    typeIntoPage("to be archived");
     key({"shift+ctrl+a"});
     ASSERT_TRUE(waitUntil(
         [&] { return pageFilesText(session->pagesFolder()).find("archived: true") != std::string::npos; }, generous))
         << pageFilesText(session->pagesFolder());
-    type("stays");
-    ASSERT_TRUE(waitUntil(
-        [&] { return pageFilesText(session->pagesFolder()).find("stays") != std::string::npos; }, generous));
-    key({"ctrl+comma"});
-    settings = focusedWindowNamed("Settings");
+    typeIntoPage("stays");
+    openSettingsFromPanel();
 
     pressControl("p", tabsToDeleteArchivedPages);
     std::string question = focusedAlert();
