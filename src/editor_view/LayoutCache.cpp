@@ -513,8 +513,9 @@ LayoutCache::Piece LayoutCache::pieceFor(std::size_t position, CaretAffinity aff
     double top = paragraphTop(paragraph);
     std::size_t k = 0;
     // A position at the end of a piece belongs to the next one, except at the paragraph's end or upstream.
-    while (k + 1 < segments.size() && (position > start + segments[k].length ||
-                                       (position == start + segments[k].length && affinity == CaretAffinity::downstream))) {
+    while (k + 1 < segments.size() &&
+           (position > start + segments[k].length ||
+            (position == start + segments[k].length && affinity == CaretAffinity::downstream))) {
         start += segments[k].length;
         top += segments[k].height;
         ++k;

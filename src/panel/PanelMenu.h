@@ -16,8 +16,10 @@ struct PanelMenu;
 struct PanelMenuItem {
     enum class Kind { action, separator };
     Kind kind = Kind::action;
-    /// What the item reads; a part after a tab is drawn right-aligned (recency, shortcut).
+    /// What the item reads; a part after a tab is drawn right-aligned (a shortcut).
     QString text;
+    /// How many characters at the end of `text` are drawn in the small menu font (a page item's recency).
+    int smallTextLength = 0;
     bool enabled = true;
     bool checkable = false;
     bool checked = false;

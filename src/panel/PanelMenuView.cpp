@@ -1,9 +1,11 @@
 #include "panel/PanelMenuView.h"
 
+#include "panel/PageMenuItemStyle.h"
 #include "panel/WindowAppearance.h"
 
 #include <QtCore/QPointer>
 #include <QtGui/QActionGroup>
+#include <QtGui/QTextDocument>
 #include <QtWidgets/QMenu>
 
 namespace velto::PanelMenuView {
@@ -58,13 +60,24 @@ void addItem(QMenu *target, const PanelMenuItem &item) {
 } // namespace
 
 void configure(QAction *action, const PanelMenuItem &item) {
-    action->setText(item.text);
+    // An ampersand in a page's title is a character, not the mark of a mnemonic.
+    action->setText(QString(item.text).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    PageMenuItemStyle::setSmallTextLength(action, item.smallTextLength);
     action->setEnabled(item.enabled);
     action->setCheckable(item.checkable);
     action->setChecked(item.checked);
     action->setData(item.data.isEmpty() ? QVariant() : QVariant(item.data));
-    action->setToolTip(item.toolTip); // empty: the action's text
+    action->setToolTip(plainTextToolTip(item.toolTip)); // empty: the action's text
     action->setObjectName(item.identifier);
+}
+
+QString plainTextToolTip(const QString &text) {
+    // A tooltip that looks like markup is shown as markup: a page that starts with "<b>" or "<!--" would lose
+    // its text. Such a text goes escaped, its blanks and line breaks kept.
+    if (!Qt::mightBeRichText(text)) {
+        return text;
+    }
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 void fill(QMenu *target, const PanelMenu &menu) {
@@ -84,6 +97,7 @@ void fill(QMenu *target, const PanelMenu &menu) {
 
 QMenu *make(const PanelMenu &menu, QWidget *parent) {
     auto *target = new QMenu(menu.title, parent);
+    target->setStyle(PageMenuItemStyle::shared());
     target->setToolTipsVisible(true);
     followAppearance(target);
     fill(target, menu);

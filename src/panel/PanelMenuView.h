@@ -2,6 +2,8 @@
 
 #include "panel/PanelMenu.h"
 
+#include <QtCore/QString>
+
 class QAction;
 class QMenu;
 class QWidget;
@@ -20,6 +22,9 @@ void fill(QMenu *target, const PanelMenu &menu);
 
 /// Applies an item's text, state, data and tooltip to an existing action.
 void configure(QAction *action, const PanelMenuItem &item);
+
+/// A tooltip that shows `text` as it is, also when it looks like markup.
+QString plainTextToolTip(const QString &text);
 
 } // namespace PanelMenuView
 } // namespace velto

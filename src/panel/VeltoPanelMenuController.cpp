@@ -403,6 +403,7 @@ PanelMenuItem VeltoPanelMenuController::pageItem(const VeltoPage &page,
                                                  std::function<void(const QString &)> choose) const {
     PanelMenuItem item;
     item.text = pageDescription(page, now());
+    item.smallTextLength = static_cast<int>(RelativeDates::compactRecency(pageActivityDate(page), now()).size());
     item.data = QString::fromStdString(page.id.uppercaseText());
     item.toolTip = pageToolTip(page);
     item.trigger = [choose = std::move(choose), id = item.data] { choose(id); };

@@ -4,6 +4,7 @@
 #include "panel/PanelAlerts.h"
 #include "panel/PanelMenuView.h"
 #include "panel/RelativeDates.h"
+#include "panel/TextDrawingRecorder.h"
 #include "panel/VeltoPanelMenuController.h"
 #include "platform/Text.h"
 #include "preferences/CommandRegistry.h"
@@ -12,7 +13,10 @@
 #include "support/TemporaryFolder.h"
 
 #include <QtGui/QActionGroup>
+#include <QtGui/QFontInfo>
+#include <QtGui/QImage>
 #include <QtGui/QPixmap>
+#include <QtGui/QTextDocument>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
@@ -453,8 +457,11 @@ TEST_F(PanelMenu, RecentPagesFollowTheAutoArchivePeriod) {
         {VeltoAutoArchivePeriod::oneWeek(), {recent, old}, "3: current … old", "Archive 2 Other Pages…", false},
         // The old page is archived as the menu opens: it is neither listed nor left for Browse Pages….
         {VeltoAutoArchivePeriod::oneDay(), {recent, old}, "2: current … recent", "Archive 1 Other Page…", false},
-        {VeltoAutoArchivePeriod::oneDay(), {recent, old, unreadable}, "2: current … recent",
-         "Archive 2 Other Pages…", true},
+        {VeltoAutoArchivePeriod::oneDay(),
+         {recent, old, unreadable},
+         "2: current … recent",
+         "Archive 2 Other Pages…",
+         true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.others.size());
@@ -478,7 +485,7 @@ TEST_F(PanelMenu, PageItemsReadTheirIdentifierBackAndIgnoreAnythingElse) {
     harness.controller->restoreArchivedPage(QString::fromStdString(pageID(2).lowercaseText()));
     harness.controller->confirmArchiveOtherPages();
     EXPECT_EQ(harness.calls, (std::vector<std::string>{"restore " + pageID(2).uppercaseText(),
-                                                        "ask Archive 1 page? / Archive pages", "archive others"}));
+                                                       "ask Archive 1 page? / Archive pages", "archive others"}));
 }
 
 TEST(PanelMenuTexts, RecencyWordsAndTitles) {
@@ -543,14 +550,71 @@ TEST(PanelMenuTexts, RecencyWordsAndTitles) {
     EXPECT_EQ(VeltoPanelMenuController::pageToolTip(loadedPage(4, manyLines, start)).count(QLatin1Char('\n')), 19);
 }
 
+TEST(PanelMenuDrawing, PageItemsWriteTheirRecencyInTheSmallMenuFontAfterTheTitle) {
+    testing::ensureApplication();
+    velto::PanelMenu model;
+    for (const auto &[text, small] :
+         std::vector<std::pair<QString, int>>{{QStringLiteral("Notes  ·  2h"), 2},
+                                              {QStringLiteral("Tom & Jerry  ·  Apr 28"), 6},
+                                              {QStringLiteral("Archive 1 Other Page…"), 0}}) {
+        PanelMenuItem item;
+        item.text = text;
+        item.smallTextLength = small;
+        model.items.push_back(item);
+    }
+    std::unique_ptr<QMenu> menu(PanelMenuView::make(model));
+    menu->adjustSize();
+    QImage screen(menu->size(), QImage::Format_ARGB32);
+    TextDrawingRecorder recorder(screen);
+    menu->render(&recorder);
+    const auto run = [&](const QString &text) -> const DrawnText * {
+        for (const DrawnText &drawn : recorder.drawn()) {
+            if (drawn.text == text) {
+                return &drawn;
+            }
+        }
+        return nullptr;
+    };
+    struct Case {
+        QString title;
+        QString recency;
+    };
+    for (const Case &c : {Case{"Notes  ·", "2h"}, Case{"Tom & Jerry  ·", "Apr 28"}}) {
+        const DrawnText *title = run(c.title);
+        const DrawnText *recency = run(c.recency);
+        ASSERT_NE(title, nullptr) << c.title.toStdString();
+        ASSERT_NE(recency, nullptr) << c.recency.toStdString();
+        EXPECT_LT(QFontInfo(recency->font).pixelSize(), QFontInfo(title->font).pixelSize());
+        EXPECT_GT(recency->origin.x(), title->origin.x() + title->width) << "after the title and its blanks";
+        EXPECT_EQ(recency->origin.y(), title->origin.y()) << "on the title's baseline";
+        EXPECT_EQ(recency->color, title->color);
+    }
+    EXPECT_NE(run(QStringLiteral("Archive 1 Other Page…")), nullptr) << "other items are written whole";
+}
+
+TEST(PanelMenuDrawing, ToolTipsShowTextThatLooksLikeMarkupAsItIs) {
+    const QString texts[] = {QStringLiteral("Plain notes\n  indented"), QStringLiteral("<b>bold</b> and <i>more"),
+                             QStringLiteral("<!-- hidden? -->\nno, shown"),
+                             QStringLiteral("<img src=\"/etc/passwd\">\n\ta & b  <br>")};
+    for (const QString &text : texts) {
+        const QString tip = PanelMenuView::plainTextToolTip(text);
+        QTextDocument shown;
+        if (Qt::mightBeRichText(tip)) {
+            shown.setHtml(tip);
+        } else {
+            shown.setPlainText(tip);
+        }
+        EXPECT_EQ(shown.toPlainText(), text) << tip.toStdString();
+    }
+}
+
 TEST(PanelAlertTests, ConfirmationsShowTheApplicationIconNotAWarningSign) {
     const QIcon before = QApplication::windowIcon();
     QPixmap drawn(64, 64);
     drawn.fill(Qt::darkCyan);
     QApplication::setWindowIcon(QIcon(drawn));
-    std::unique_ptr<QMessageBox> box =
-        PanelAlerts::makeConfirmation(nullptr, QStringLiteral("Delete 2 archived pages?"), QString(),
-                                      QStringLiteral("Delete pages"));
+    std::unique_ptr<QMessageBox> box = PanelAlerts::makeConfirmation(
+        nullptr, QStringLiteral("Delete 2 archived pages?"), QString(), QStringLiteral("Delete pages"));
     EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
     EXPECT_EQ(box->iconPixmap().toImage().pixelColor(32, 32), QColor(Qt::darkCyan));
     ASSERT_NE(box->defaultButton(), nullptr);
