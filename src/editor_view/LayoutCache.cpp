@@ -578,6 +578,13 @@ TextRange LayoutCache::visualLineRange(std::size_t position, CaretAffinity affin
 }
 
 std::size_t LayoutCache::positionAt(QPointF point) {
+    // Past a wrapped line's end, a bare position stands before its last unit: after it, the position would
+    // show on the next line.
+    const CaretPlace place = placeAt(point);
+    return place.affinity == CaretAffinity::upstream ? place.position - 1 : place.position;
+}
+
+CaretPlace LayoutCache::placeAt(QPointF point) {
     const std::size_t paragraph = paragraphAt(point.y());
     const std::vector<Piece> found = piecesBetween(point.y(), point.y() + 1);
     Piece chosen{};
@@ -589,7 +596,9 @@ std::size_t LayoutCache::positionAt(QPointF point) {
     if (chosen.layout == nullptr) {
         chosen = pieces(paragraph).front();
     }
-    return chosen.start + chosen.layout->offsetAt(QPointF(point.x(), point.y() - chosen.top));
+    CaretPlace place = chosen.layout->placeAt(QPointF(point.x(), point.y() - chosen.top));
+    place.position += chosen.start;
+    return place;
 }
 
 // ---- measuring while idle ----

@@ -98,8 +98,12 @@ public:
 
     /// The caret's box at a position: its x, the line's top and glyph height.
     QRectF caretRect(std::size_t position, CaretAffinity affinity = CaretAffinity::downstream);
-    /// The storage position nearest to a point in container coordinates.
+    /// The storage position nearest to a point in container coordinates; past the end of a line that wraps,
+    /// the position of its last unit.
     std::size_t positionAt(QPointF point);
+    /// The caret's place nearest to a point in container coordinates: past the end of a line that wraps after
+    /// a hyphen, after the hyphen on the upstream side.
+    CaretPlace placeAt(QPointF point);
     /// The caret's place on the visual line above or below the one showing `position`, nearest to `goalX`
     /// (container coordinates); the text's start above the first line, its end below the last.
     CaretPlace placeOnAdjacentLine(CaretPlace from, double goalX, bool below);

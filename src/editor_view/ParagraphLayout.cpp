@@ -155,18 +155,11 @@ double ParagraphLayout::caretX(std::size_t offset, CaretAffinity affinity) const
     return line.cursorToX(static_cast<int>(offset));
 }
 
-std::size_t ParagraphLayout::offsetAt(QPointF point) const {
+CaretPlace ParagraphLayout::placeAt(QPointF point) const {
     if (lines_.empty()) {
-        return 0;
+        return {};
     }
-    return offsetOnLine(lineIndexAt(point.y()), point.x());
-}
-
-std::size_t ParagraphLayout::offsetOnLine(std::size_t index, double x) const {
-    const CaretPlace place = placeOnLine(index, x);
-    // A point past a wrapped line's end places a bare position before its last unit: after it, the
-    // position would show on the next line.
-    return place.affinity == CaretAffinity::upstream ? place.position - 1 : place.position;
+    return placeOnLine(lineIndexAt(point.y()), point.x());
 }
 
 CaretPlace ParagraphLayout::placeOnLine(std::size_t index, double x) const {

@@ -66,11 +66,8 @@ public:
     std::size_t lineIndexAt(double y) const;
     /// The x of the caret before the unit at `offset` on its line (the line that wraps, when upstream).
     double caretX(std::size_t offset, CaretAffinity affinity = CaretAffinity::downstream) const;
-    /// The offset nearest to a point in the piece's coordinates.
-    std::size_t offsetAt(QPointF point) const;
-    /// The offset on a line nearest to an x; on a line that wraps, never past its last unit, so that
-    /// the caret stays on that line.
-    std::size_t offsetOnLine(std::size_t line, double x) const;
+    /// The caret's place nearest to a point in the piece's coordinates (see `placeOnLine`).
+    CaretPlace placeAt(QPointF point) const;
     /// The caret's place on a line nearest to an x. Past the end of a line that wraps, the caret stays on
     /// it: before the blank the line broke at, or after its last unit (a hyphen, a character of a word too
     /// long for the line) with the upstream affinity.

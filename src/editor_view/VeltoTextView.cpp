@@ -350,6 +350,10 @@ std::size_t VeltoTextView::positionAtViewportPoint(QPointF point) {
     return cache_.positionAt(QPointF(point.x() - inset_.width(), point.y() + scrollY() - inset_.height()));
 }
 
+CaretPlace VeltoTextView::placeAtViewportPoint(QPointF point) {
+    return cache_.placeAt(QPointF(point.x() - inset_.width(), point.y() + scrollY() - inset_.height()));
+}
+
 TextRange VeltoTextView::visibleCharacterRange(QRectF rect) {
     return painter_.visibleCharacterRange(rect, inset_);
 }
@@ -889,7 +893,8 @@ void VeltoTextView::mousePressEvent(QMouseEvent *event) {
     lastClickTime_.restart();
     lastClickPoint_ = event->pos();
 
-    const std::size_t position = positionAtViewportPoint(point);
+    const CaretPlace place = placeAtViewportPoint(point);
+    const std::size_t position = place.position;
     const std::u16string_view text = storage_.string();
     const TextRange selected = core_.selectedRange();
     pressPoint_ = event->pos();
@@ -905,6 +910,9 @@ void VeltoTextView::mousePressEvent(QMouseEvent *event) {
         mouseSelection_ = MouseSelection(text, position, granularity);
     }
     core_.setSelection(mouseSelection_->anchor(), mouseSelection_->head());
+    if (core_.selectedRange() == TextRange{position, 0}) {
+        headAffinity_ = place.affinity; // a click past a line that wraps after a hyphen leaves the caret on it
+    }
     event->accept();
 }
 
@@ -924,7 +932,7 @@ void VeltoTextView::mouseMoveEvent(QMouseEvent *event) {
     if (!mouseSelection_ || !(event->buttons() & Qt::LeftButton)) {
         return;
     }
-    mouseSelection_->dragTo(storage_.string(), positionAtViewportPoint(event->position()));
+    mouseSelection_->dragTo(storage_.string(), placeAtViewportPoint(event->position()).position);
     core_.setSelection(mouseSelection_->anchor(), mouseSelection_->head());
     const bool outside = event->pos().y() < 0 || event->pos().y() > viewport()->height();
     if (outside && !autoScrollTimer_.isActive()) {
@@ -946,7 +954,7 @@ void VeltoTextView::autoScrollStep() {
         return;
     }
     verticalScrollBar()->setValue(verticalScrollBar()->value() + std::clamp(distance, -scrollStep * 4, scrollStep * 4));
-    mouseSelection_->dragTo(storage_.string(), positionAtViewportPoint(lastMousePoint_));
+    mouseSelection_->dragTo(storage_.string(), placeAtViewportPoint(lastMousePoint_).position);
     core_.setSelection(mouseSelection_->anchor(), mouseSelection_->head());
 }
 

@@ -136,6 +136,8 @@ public:
     CaretAffinity headAffinity() const { return headAffinity_; }
     /// The storage position under a point of the viewport.
     std::size_t positionAtViewportPoint(QPointF point);
+    /// Where a click at a point of the viewport places the caret (after a hyphen a line wraps at, upstream).
+    CaretPlace placeAtViewportPoint(QPointF point);
 
     /// The visible characters of a rectangle in text view coordinates.
     TextRange visibleCharacterRange(QRectF rect);

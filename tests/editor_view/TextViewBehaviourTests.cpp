@@ -188,6 +188,10 @@ TEST(TextViewBehaviourTests, EndStaysOnAWrappedLineAndTheCaretShowsAtItsEnd) {
         EXPECT_EQ(view->caretRectInViewport(end, view->headAffinity()).y(), firstLineY);
         QTest::keyClick(view.get(), Qt::Key_Home);
         EXPECT_EQ(view->selectedRange().location, 0u) << "Home goes to the start of the caret's line";
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(view->viewport()->width() - 2, static_cast<int>(caret.center().y())));
+        EXPECT_EQ(view->selectedRange(), (TextRange{end, 0})) << "a click past the line's end goes where End does";
+        EXPECT_EQ(view->caretRectInViewport(end, view->headAffinity()).y(), firstLineY);
         QTest::keyClick(view.get(), Qt::Key_End);
         QTest::keyClicks(view.get(), "x");
         EXPECT_EQ(textOf(*view).substr(end, 1), u"x");
