@@ -493,6 +493,11 @@ void AppDelegate::togglePanel(std::optional<std::uint32_t> keyEventTime) {
         panel_->flushPendingChanges();
         panel_->close();
     } else if (keyEventTime && *keyEventTime != 0) {
+        if (hotKeyService_) {
+            // Keys typed from now on, while a big page is laid out and before the panel has the focus, go to
+            // the panel instead of the window that had the focus.
+            hotKeyService_->holdKeyboardUntilFocused(panel_->panelWindow(), *keyEventTime);
+        }
         panel_->showForShortcut(statusItemGeometry(), *keyEventTime);
     } else {
         panel_->show(statusItemGeometry());

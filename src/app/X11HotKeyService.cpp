@@ -1,10 +1,18 @@
 #include "app/X11HotKeyService.h"
 
+#include "app/LaunchTrace.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/desktop/X11KeyGrabs.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QMetaObject>
+#include <QtCore/QPointer>
+#include <QtCore/QTimer>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QWindow>
+
+#include <memory>
+#include <utility>
 
 namespace velto {
 
@@ -12,6 +20,8 @@ namespace {
 
 constexpr std::int32_t hotKeyFailure = -1;
 constexpr std::int32_t hotKeyInUse = -9878; // the platform's "hot key exists" status
+/// How long the keyboard stays held when the window never takes the focus (longer only while the event loop is busy).
+constexpr int keyboardHoldLimitMilliseconds = 2000;
 
 std::uint64_t modifierFlags(std::uint32_t carbonModifiers) {
     std::uint64_t flags = 0;
@@ -128,6 +138,41 @@ HotKeyOperations X11HotKeyService::operations() {
         return hotKeyNoErr;
     };
     return operations;
+}
+
+void X11HotKeyService::holdKeyboardUntilFocused(QWindow *window, std::uint32_t time) {
+    if (window == nullptr || window == QGuiApplication::focusWindow() ||
+        !grabs_->holdKeyboard(static_cast<std::uint32_t>(window->winId()), time)) {
+        return;
+    }
+    launchTrace::milestone("keyboard held");
+    std::weak_ptr<X11HotKeyService> weak = weak_from_this();
+    QPointer<QWindow> held(window);
+    // One context object for the connections that end the hold: deleting it disconnects them all. The first
+    // of them to come lets go; a later hold is not this one's to end.
+    auto *hold = new QObject(window);
+    auto released = std::make_shared<bool>(false);
+    const auto release = [weak, hold, released] {
+        if (std::exchange(*released, true)) {
+            return;
+        }
+        if (auto service = weak.lock()) {
+            service->grabs_->releaseKeyboard();
+        }
+        hold->deleteLater();
+    };
+    QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, hold, [held, release](QWindow *focused) {
+        if (focused == held) {
+            release();
+        }
+    });
+    QObject::connect(window, &QWindow::visibleChanged, hold, [release](bool visible) {
+        if (!visible) {
+            release();
+        }
+    });
+    QObject::connect(window, &QObject::destroyed, hold, release);
+    QTimer::singleShot(keyboardHoldLimitMilliseconds, hold, release);
 }
 
 HotKeyOperations X11HotKeyService::unavailable() {

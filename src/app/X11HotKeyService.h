@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class QWindow;
+
 namespace velto {
 
 class X11KeyGrabs;
@@ -18,6 +20,11 @@ public:
     ~X11HotKeyService();
 
     HotKeyOperations operations();
+
+    /// Keeps every key typed from now on for `window` until it takes the focus (or hides, or after about two
+    /// seconds), so that keys typed right after the hot key that shows it, before it could take the focus,
+    /// reach it in order instead of the window that had the focus.
+    void holdKeyboardUntilFocused(QWindow *window, std::uint32_t time);
 
     /// Operations that refuse every registration: where no X11 is available.
     static HotKeyOperations unavailable();

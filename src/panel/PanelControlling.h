@@ -11,6 +11,7 @@
 #include <optional>
 
 class QMenu;
+class QWindow;
 
 namespace velto {
 
@@ -32,6 +33,9 @@ public:
     }
     /// Whether the panel is open.
     virtual bool isShown() const = 0;
+    /// The panel's top-level window, made if it was not yet, which takes the keys typed right after the
+    /// shortcut that shows it; none where there is no such window.
+    virtual QWindow *panelWindow() const { return nullptr; }
     /// When the panel last closed itself (a click elsewhere, Escape); nothing when it never did. The shell
     /// uses it to keep the tray click that closed the panel from opening it again.
     virtual std::optional<std::chrono::steady_clock::time_point> lastSelfCloseTime() const = 0;

@@ -341,6 +341,11 @@ void VeltoPanelController::showPanel(std::optional<QRect> anchor, std::optional<
     }
 }
 
+QWindow *VeltoPanelController::panelWindow() const {
+    popover_->winId(); // made before its first show, so that keys can be addressed to it
+    return popover_->windowHandle();
+}
+
 bool VeltoPanelController::isShown() const {
     return popover_->isShown();
 }

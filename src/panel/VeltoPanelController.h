@@ -77,6 +77,7 @@ public:
     void show(std::optional<QRect> anchor) override;
     void showForShortcut(std::optional<QRect> anchor, std::uint32_t keyEventTime) override;
     bool isShown() const override;
+    QWindow *panelWindow() const override;
     std::optional<std::chrono::steady_clock::time_point> lastSelfCloseTime() const override;
     void close() override;
     void dropNavigationSession() override;

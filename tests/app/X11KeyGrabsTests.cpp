@@ -136,5 +136,66 @@ TEST_F(X11KeyGrabsTest, UngrabbingAndDestroyingReleaseEveryLockState) {
     EXPECT_TRUE(otherClientCanGrab(vKey, alt | X11KeyGrabs::lockMask));
 }
 
+TEST_F(X11KeyGrabsTest, AHeldKeyboardBringsTypedKeysToItsWindowUntilLetGoAndTheShortcutKeepsItsRelease) {
+    std::uint16_t alt = grabs->modifierMask(keyCodes::optionFlag);
+    ASSERT_EQ(grabs->grab(spaceKey, alt), X11KeyGrabs::GrabResult::grabbed);
+    // A window of this client that is not shown yet, as the panel is while a big page is laid out.
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_window_t window = xcb_generate_id(connection);
+    std::uint32_t keyEvents = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, root, 0, 0, 100, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &keyEvents);
+    std::vector<std::pair<std::uint8_t, xcb_window_t>> typed; // key code and window of every other press
+    auto receiveTyped = [&](std::size_t count) {
+        return waitUntil(
+            [&] {
+                while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+                    const auto *key = reinterpret_cast<const xcb_key_press_event_t *>(event);
+                    if (!grabs->handleEvent(event) && (event->response_type & 0x7f) == XCB_KEY_PRESS) {
+                        typed.emplace_back(key->detail, key->event);
+                    }
+                    std::free(event);
+                }
+                return typed.size() >= count;
+            },
+            testing::generousWait, 5ms);
+    };
+
+    // The shortcut goes down; the keyboard is held from its time on.
+    ASSERT_EQ(server->run({"xdotool", "keydown", "alt+space"}).exitStatus, 0);
+    ASSERT_TRUE(receive(1));
+    ASSERT_TRUE(grabs->holdKeyboard(window, events.front().time));
+    ASSERT_EQ(server->run({"xdotool", "type", "--delay", "0", "ab"}).exitStatus, 0);
+    xcb_flush(connection);
+    // Let go before the typed keys are read, and before the shortcut comes up: the window now has the focus.
+    grabs->releaseKeyboard();
+    xcb_map_window(connection, window);
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    ASSERT_EQ(server->run({"xdotool", "keyup", "space", "keyup", "alt"}).exitStatus, 0);
+    ASSERT_EQ(server->run({"xdotool", "type", "--delay", "0", "c"}).exitStatus, 0);
+    ASSERT_TRUE(receiveTyped(3));
+    ASSERT_EQ(events.size(), 2u) << "the shortcut's release, reported to the focused window, is the grab's";
+    EXPECT_FALSE(events[1].isPress);
+
+    // Once every held key has come, a key the server reports to the root (typed while the shortcut is down) is
+    // no longer the window's.
+    ASSERT_EQ(server->run({"xdotool", "keydown", "alt+space", "key", "x", "keyup", "space", "keyup", "alt"}).exitStatus,
+              0);
+    ASSERT_TRUE(receiveTyped(5));
+    ASSERT_TRUE(receive(4));
+    constexpr std::uint8_t aKey = 38, bKey = 56, cKey = 54, altKey = 64, xKey = 53;
+    using Typed = std::vector<std::pair<std::uint8_t, xcb_window_t>>;
+    EXPECT_EQ(typed, (Typed{{aKey, window}, {bKey, window}, {cKey, window}, {altKey, window}, {xKey, root}}));
+
+    // Another client may take the keyboard again.
+    xcb_connection_t *other = connect();
+    xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
+        other, xcb_grab_keyboard(other, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(reply->status, XCB_GRAB_STATUS_SUCCESS);
+    std::free(reply);
+}
+
 } // namespace
 } // namespace velto

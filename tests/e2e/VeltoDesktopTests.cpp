@@ -421,5 +421,36 @@ TEST_P(VeltoDesktopChangeWhileTyping, IsAnnouncedInThePanelAndTheTrayMenuLeadsTo
 INSTANTIATE_TEST_SUITE_P(AnotherWriter, VeltoDesktopChangeWhileTyping, ::testing::ValuesIn(changesWhileTyping),
                          [](const ::testing::TestParamInfo<ChangeWhileTyping> &info) { return info.param.name; });
 
+/// A page of about `bytes` bytes of the sections people write: a heading, prose with links, a task list with
+/// inline code and a fenced block of code.
+std::string bigPage(std::size_t bytes) {
+    std::string page;
+    for (int section = 0; page.size() < bytes; ++section) {
+        const std::string n = std::to_string(section);
+        page += "## Section " + n + "\n\nSome prose about item " + n + " with a [link](https://example.com/" + n +
+                ") and *emphasis*.\n\n- [ ] call `handler_" + n + "()` before `close(" + n +
+                ")`\n- [x] checked\n\n```python\ndef compute_" + n +
+                "(values):\n    return sum(value * 2 for value in values)\n```\n\n";
+    }
+    return page;
+}
+
+TEST_F(VeltoDesktop, KeysTypedRightAfterTheShortcutReachABigPageInOrderThoughItsFirstPaintTakesLong) {
+    std::filesystem::create_directories(session->pagesFolder());
+    std::ofstream(session->pagesFolder() / "big-page.md", std::ios::binary) << bigPage(4u << 20);
+    auto velto = launch();
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_NO_FATAL_FAILURE(waitForDockedIcon(*velto, icon));
+
+    // Typed as soon as Velto has taken the shortcut, while it still lays the page out for its first paint
+    // (about a second here), before its panel could have the focus.
+    ASSERT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+    ASSERT_TRUE(waitUntil([&] { return velto->milestoneTime("keyboard held").has_value(); }, generous, 1ms));
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "0", "typed before the first paint"}).exitStatus, 0);
+    EXPECT_TRUE(pagesContain("typed before the first paint")) << pageFilesText(session->pagesFolder()).substr(0, 300);
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+}
+
 } // namespace
 } // namespace velto::testing

@@ -38,10 +38,16 @@ X11KeyGrabs::~X11KeyGrabs() {
     if (filtersApplicationEvents_ && QCoreApplication::instance() != nullptr) {
         QCoreApplication::instance()->removeNativeEventFilter(this);
     }
+    if (holdsKeyboard_) {
+        xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
+    }
+    if (letGoWindow_ != XCB_WINDOW_NONE) {
+        xcb_destroy_window(connection_, letGoWindow_);
+    }
     for (const Grab &grab : grabs_) {
         ungrabVariants(grab.keyCode, grab.modifiers);
     }
-    if (!grabs_.empty()) {
+    if (holdsKeyboard_ || letGoWindow_ != XCB_WINDOW_NONE || !grabs_.empty()) {
         xcb_flush(connection_);
     }
 }
@@ -189,8 +195,111 @@ void X11KeyGrabs::ungrab(std::uint8_t keyCode, std::uint16_t modifiers) {
     }
 }
 
-bool X11KeyGrabs::handleEvent(const void *xcbEvent) {
-    const auto *event = static_cast<const xcb_generic_event_t *>(xcbEvent);
+bool X11KeyGrabs::holdKeyboard(std::uint32_t window, std::uint32_t time) {
+    if (!makeLetGoMessages()) {
+        return false;
+    }
+    // Owner events: keys for a window of this client (the panel once it has the focus, another of its windows
+    // under the pointer) reach that window, the rest come to the root; handleEvent sends both to `window`.
+    xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
+        connection_, xcb_grab_keyboard(connection_, 1, root_, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+    const bool held = reply != nullptr && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    std::free(reply);
+    if (held) {
+        holdsKeyboard_ = true;
+        heldKeysGoTo_ = window;
+        ++holdNumber_;
+    }
+    return held;
+}
+
+void X11KeyGrabs::releaseKeyboard() {
+    if (!holdsKeyboard_) {
+        return;
+    }
+    holdsKeyboard_ = false;
+    xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
+    // Keys the server took before it let go may still wait in the queue: they keep going to the holding window
+    // until this message, which the server queues behind them, comes back.
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = letGoWindow_;
+    message.type = letGoAtom_;
+    message.data.data32[0] = holdNumber_;
+    // No event mask: the server hands the message to the client that made the window, this one.
+    xcb_send_event(connection_, 0, letGoWindow_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
+    xcb_flush(connection_);
+}
+
+bool X11KeyGrabs::makeLetGoMessages() {
+    if (letGoWindow_ != XCB_WINDOW_NONE) {
+        return true;
+    }
+    if (connection_ == nullptr || xcb_connection_has_error(connection_) || root_ == XCB_WINDOW_NONE) {
+        return false;
+    }
+    static constexpr char name[] = "_VELTO_KEYBOARD_LET_GO";
+    xcb_intern_atom_reply_t *atom =
+        xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, sizeof name - 1, name), nullptr);
+    if (atom == nullptr) {
+        return false;
+    }
+    letGoAtom_ = atom->atom;
+    std::free(atom);
+    // Never shown; it only carries the messages that end a hold.
+    letGoWindow_ = xcb_generate_id(connection_);
+    xcb_create_window(connection_, 0, letGoWindow_, root_, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    return true;
+}
+
+bool X11KeyGrabs::takeLetGoMessage(const void *clientMessage) {
+    const auto *message = static_cast<const xcb_client_message_event_t *>(clientMessage);
+    if (letGoWindow_ == XCB_WINDOW_NONE || message->window != letGoWindow_) {
+        return false;
+    }
+    if (!holdsKeyboard_ && message->data.data32[0] == holdNumber_) {
+        heldKeysGoTo_ = XCB_WINDOW_NONE; // every key of the last hold has come
+    }
+    return true;
+}
+
+const X11KeyGrabs::Grab *X11KeyGrabs::grabOf(std::uint8_t keyCode, std::uint16_t state, bool isPress,
+                                             bool reportedToRoot) {
+    if (isPress) {
+        // While the keyboard is held, the server reports a grabbed combination to the focused window of this
+        // client instead of the root (the shortcut pressed again to hide the panel): it is still the grab's.
+        if (!reportedToRoot && heldKeysGoTo_ == XCB_WINDOW_NONE) {
+            return nullptr;
+        }
+        auto held = static_cast<std::uint16_t>(state & ~(lockMask | numLockMask_));
+        for (const Grab &grab : grabs_) {
+            if (grab.keyCode == keyCode && grab.modifiers == held) {
+                pressedGrabKeys_.set(keyCode);
+                return &grab;
+            }
+        }
+        return nullptr;
+    }
+    // A grabbed press's release belongs to the grab wherever it is reported: a held keyboard let go before the
+    // key came up ends the grab the press began, and the server then reports the release to the focused panel.
+    const bool endsGrabbedPress = pressedGrabKeys_.test(keyCode);
+    pressedGrabKeys_.reset(keyCode);
+    if (!reportedToRoot && heldKeysGoTo_ == XCB_WINDOW_NONE && !endsGrabbedPress) {
+        return nullptr;
+    }
+    for (const Grab &grab : grabs_) {
+        // A release may come after the modifiers were let go: the key alone tells which grab it ends.
+        if (grab.keyCode == keyCode) {
+            return &grab;
+        }
+    }
+    return nullptr;
+}
+
+bool X11KeyGrabs::handleEvent(void *xcbEvent) {
+    auto *event = static_cast<xcb_generic_event_t *>(xcbEvent);
     std::uint8_t type = event->response_type & 0x7f;
     if (type == XCB_MAPPING_NOTIFY) {
         // Num Lock may now be another bit: release the old lock variants, then grab with the new ones.
@@ -204,23 +313,23 @@ bool X11KeyGrabs::handleEvent(const void *xcbEvent) {
         xcb_flush(connection_);
         return false; // the toolkit wants it too
     }
+    if (type == XCB_CLIENT_MESSAGE) {
+        return takeLetGoMessage(event);
+    }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) {
         return false;
     }
-    const auto *key = reinterpret_cast<const xcb_key_press_event_t *>(event);
-    if (key->event != root_) {
-        return false;
-    }
-    bool isPress = type == XCB_KEY_PRESS;
-    auto held = static_cast<std::uint16_t>(key->state & ~(lockMask | numLockMask_));
-    for (const Grab &grab : grabs_) {
-        // A release may come after the modifiers were let go: the key alone tells which grab it ends.
-        if (grab.keyCode == key->detail && (!isPress || grab.modifiers == held)) {
-            if (onKeyEvent) {
-                onKeyEvent({grab.keyCode, grab.modifiers, isPress, key->time});
-            }
-            return true;
+    auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
+    const bool isPress = type == XCB_KEY_PRESS;
+    if (const Grab *grab = grabOf(key->detail, key->state, isPress, key->event == root_)) {
+        if (onKeyEvent) {
+            onKeyEvent({grab->keyCode, grab->modifiers, isPress, key->time});
         }
+        return true;
+    }
+    if (heldKeysGoTo_ != XCB_WINDOW_NONE) {
+        key->event = heldKeysGoTo_; // the toolkit takes it as typed into that window
+        key->child = XCB_WINDOW_NONE;
     }
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include <QtCore/QAbstractNativeEventFilter>
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,12 +52,21 @@ public:
     GrabResult grab(std::uint8_t keyCode, std::uint16_t modifiers);
     void ungrab(std::uint8_t keyCode, std::uint16_t modifiers);
 
+    /// Takes the whole keyboard for one of this client's windows, which may not be shown or focused yet: from
+    /// now on every key that is not a grabbed combination reaches the connection, addressed to `window`, in
+    /// the order typed, until releaseKeyboard(). The keys typed between a hot key and the moment its window
+    /// takes the focus are so kept instead of going to the window that had it. False when the server refused.
+    bool holdKeyboard(std::uint32_t window, std::uint32_t time);
+    /// Lets the keyboard go. Keys the server took before still go to the holding window when they come.
+    void releaseKeyboard();
+
     /// Called for presses and releases of grabbed combinations, on the thread that handles the events.
     std::function<void(const KeyEvent &)> onKeyEvent;
 
-    /// Takes one event of the connection (an xcb_generic_event_t): true when it was a grabbed key (and so consumed). A change of the
-    /// keyboard mapping re-reads the modifier bits and grabs every combination again.
-    bool handleEvent(const void *xcbEvent);
+    /// Takes one event of the connection (an xcb_generic_event_t): true when it was a grabbed key (and so consumed). A
+    /// change of the keyboard mapping re-reads the modifier bits and grabs every combination again. Every other key
+    /// the server took while it held the keyboard is readdressed (in place) to the holding window.
+    bool handleEvent(void *xcbEvent);
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
@@ -69,6 +79,10 @@ private:
     std::vector<std::uint16_t> lockVariants() const;
     GrabResult grabVariants(std::uint8_t keyCode, std::uint16_t modifiers);
     void ungrabVariants(std::uint8_t keyCode, std::uint16_t modifiers);
+    const Grab *grabOf(std::uint8_t keyCode, std::uint16_t state, bool isPress, bool reportedToRoot);
+    bool makeLetGoMessages();
+    /// True when the client message is one releaseKeyboard() sent itself.
+    bool takeLetGoMessage(const void *clientMessage);
 
     xcb_connection_t *connection_;
     std::uint32_t root_ = 0;
@@ -76,6 +90,14 @@ private:
     std::uint16_t superMask_ = 1 << 6;   // Mod4
     std::uint16_t numLockMask_ = 1 << 4; // Mod2
     std::vector<Grab> grabs_;
+    // Key codes of grabbed presses whose release has not come yet.
+    std::bitset<256> pressedGrabKeys_;
+    bool holdsKeyboard_ = false;
+    // The window the held keyboard's keys go to, from the hold until its let-go message comes back.
+    std::uint32_t heldKeysGoTo_ = 0;
+    std::uint32_t holdNumber_ = 0;
+    std::uint32_t letGoWindow_ = 0;
+    std::uint32_t letGoAtom_ = 0;
     bool filtersApplicationEvents_ = false;
 };
 
