@@ -399,6 +399,7 @@ void VeltoTextView::paintEvent(QPaintEvent *event) {
     painter.translate(0, -scrollY());
     painter_.paint(painter, rect.translated(0, scrollY() - top), paintState());
     pointer_->drawTaskCheckboxPreview(painter, rect.translated(0, scrollY() - top));
+    paintedSinceShown_ = true;
     scheduleIdleLayout();
 }
 
@@ -406,6 +407,11 @@ void VeltoTextView::resizeEvent(QResizeEvent *event) {
     QAbstractScrollArea::resizeEvent(event);
     updateContainerWidth();
     scheduleSpellCheck();
+}
+
+void VeltoTextView::showEvent(QShowEvent *event) {
+    QAbstractScrollArea::showEvent(event);
+    paintedSinceShown_ = false; // the first paint starts the measuring
 }
 
 void VeltoTextView::scrollContentsBy(int, int) {
@@ -417,12 +423,22 @@ void VeltoTextView::scrollContentsBy(int, int) {
 // ---- idle layout ----
 
 void VeltoTextView::scheduleIdleLayout() {
+    // A hidden view has no scroll bar to correct, and may be shown at another width, which would measure
+    // every paragraph again: a page opened in a hidden panel is measured once it is shown, and after the
+    // first picture, which needs only what is on screen.
+    if (!isVisible() || !paintedSinceShown_) {
+        return;
+    }
     if (!idleLayoutTimer_.isActive()) {
         idleLayoutTimer_.start(0, this);
     }
 }
 
 void VeltoTextView::measureWhileIdle() {
+    if (!isVisible()) {
+        idleLayoutTimer_.stop(); // goes on when the view is shown again
+        return;
+    }
     // Rounding each slice's correction to whole pixels would let many slices (a busy machine makes
     // them short) add up to a visible drift, so the part left over is carried to the next slice.
     QScrollBar *bar = verticalScrollBar();

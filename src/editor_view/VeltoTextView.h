@@ -179,6 +179,7 @@ protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -261,6 +262,8 @@ private:
     /// The scroll bar holds whole pixels: what the last idle correction could not put on it, and the
     /// value it put there (the carry holds only while the bar still shows that value).
     double idleScrollCarry_ = 0;
+    /// Whether the view has painted since it was last shown: measuring while idle waits for that.
+    bool paintedSinceShown_ = false;
     int idleScrollValue_ = -1;
 
     std::optional<double> goalX_;

@@ -45,6 +45,23 @@ void sendMouse(QWidget *target, QEvent::Type type, QPoint at, Qt::MouseButtons b
 const std::u16string unusualBody = u"line one\rline two\r\nthree\u2028four\u2029five\u0085six\u00A0seven\uFDD0"
                                    u"eight\u0000nine 👩‍👩‍👧 e\u0301 end";
 
+/// Lines of 10 to 79 units, so that estimated heights and measured ones differ.
+std::u16string linesOfVaryingLength(char16_t unit, int lines) {
+    std::u16string text;
+    for (int k = 0; k < lines; ++k) {
+        text += std::u16string(static_cast<std::size_t>(10 + k * 13 % 70), unit) + u"\n";
+    }
+    return text;
+}
+
+std::size_t measuredParagraphs(const LayoutCache &cache) {
+    std::size_t measured = 0;
+    for (std::size_t k = 0; k < cache.paragraphCount(); ++k) {
+        measured += cache.isMeasured(k) ? 1 : 0;
+    }
+    return measured;
+}
+
 } // namespace
 
 TEST(TextViewBehaviourTests, UnusualCharactersSurviveLoadingEditingElsewhereAndReadingBack) {
@@ -437,11 +454,7 @@ TEST(TextViewBehaviourTests, AccessibilityReadsAndEditsTheStorageAndAnnouncesCha
 TEST(TextViewBehaviourTests, MeasuringWhileIdleKeepsWhatIsShownStill) {
     // Wide characters make the estimated heights wrong, so measuring the paragraphs above the visible
     // ones changes where they stand.
-    std::u16string text;
-    for (int k = 0; k < 400; ++k) {
-        text += std::u16string(static_cast<std::size_t>(10 + k * 13 % 70), u'漢') + u"\n";
-    }
-    auto view = makeTextView(text, 300, 200, false);
+    auto view = makeTextView(linesOfVaryingLength(u'漢', 400), 300, 200, false);
     // One paragraph per slice: the many short slices of a busy machine, on any machine.
     view->setIdleLayoutSlice(std::chrono::microseconds(0));
     view->scrollToPoint(QPointF(0, view->documentHeight() / 2));
@@ -449,15 +462,26 @@ TEST(TextViewBehaviourTests, MeasuringWhileIdleKeepsWhatIsShownStill) {
     const std::size_t shown = view->positionAtViewportPoint(QPointF(30, 40));
     const double before = view->caretRectInViewport(shown).y();
     LayoutCache &cache = view->layoutCache();
-    const auto allMeasured = [&cache] {
-        for (std::size_t k = 0; k < cache.paragraphCount(); ++k) {
-            if (!cache.isMeasured(k)) {
-                return false;
-            }
-        }
-        return true;
-    };
+    const auto allMeasured = [&cache] { return measuredParagraphs(cache) == cache.paragraphCount(); };
     ASSERT_FALSE(allMeasured()) << "the test needs paragraphs left to measure";
     ASSERT_TRUE(velto::testing::processEventsUntil(allMeasured));
     EXPECT_NEAR(view->caretRectInViewport(shown).y(), before, 1.0);
+}
+
+TEST(TextViewBehaviourTests, AHiddenViewMeasuresItsParagraphsOnlyOnceShown) {
+    const std::u16string text = linesOfVaryingLength(u'x', 300);
+    auto view = makeTextView(text, 300, 200, false);
+    view->setIdleLayoutSlice(std::chrono::microseconds(0));
+    LayoutCache &cache = view->layoutCache();
+    view->hide();
+    // A page loaded into the hidden view, as into a hidden panel.
+    view->editingCore().loadText(text + u"more\n", MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
+    const std::size_t measuredWhileHidden = measuredParagraphs(cache);
+    for (int round = 0; round < 50; ++round) {
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(measuredParagraphs(cache), measuredWhileHidden) << "a hidden view measures nothing while idle";
+    EXPECT_LT(measuredWhileHidden, cache.paragraphCount() / 2);
+    view->show();
+    EXPECT_TRUE(velto::testing::processEventsUntil([&] { return measuredParagraphs(cache) == cache.paragraphCount(); }));
 }
