@@ -146,6 +146,7 @@ void BM_LongPageHighlighted(benchmark::State &state) {
                 }
             },
             [&] { return std::optional{screen}; },
+            {}, // every block, as a page whose reader scrolls through all of it
         };
         auto highlighting = [&]() -> QCoro::Task<> {
             co_await highlightCodeBlocks(requests, highlighter, {1, storage.identity(), storage.characterVersion()},

@@ -3,6 +3,8 @@
 #include "editor/CodeTokenApplication.h"
 #include "editor/MarkdownStyler.h"
 
+#include <QtCore/QTimer>
+
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -39,10 +41,6 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
     return requests;
 }
 
-namespace {
-
-/// How many units lie between the block (its opening line to the end of its code) and the range: 0
-/// when they meet.
 std::size_t distanceFrom(const CodeHighlightRequest &request, TextRange visible) {
     const std::size_t start = request.openingLineRange.location;
     const std::size_t end = request.contentRange.end();
@@ -54,8 +52,6 @@ std::size_t distanceFrom(const CodeHighlightRequest &request, TextRange visible)
     }
     return 0;
 }
-
-} // namespace
 
 void orderForAskingFromTheBack(std::vector<CodeHighlightRequest> &requests, const std::optional<TextRange> &visible) {
     const auto key = [&visible](const CodeHighlightRequest &request) {
@@ -69,7 +65,53 @@ void orderForAskingFromTheBack(std::vector<CodeHighlightRequest> &requests, cons
 } // namespace velto::editor::MarkdownStyler
 
 namespace velto::editor {
+
+void ScreenMoves::tell() {
+    if (waiting_.empty() || wakingPosted_) {
+        return;
+    }
+    wakingPosted_ = true;
+    QTimer::singleShot(0, [alive = std::weak_ptr<ScreenMoves *>(self_)] {
+        const std::shared_ptr<ScreenMoves *> moves = alive.lock();
+        if (!moves) {
+            return;
+        }
+        ScreenMoves &self = **moves;
+        self.wakingPosted_ = false;
+        std::vector<std::coroutine_handle<>> woken;
+        woken.swap(self.waiting_);
+        for (std::coroutine_handle<> waiting : woken) {
+            waiting.resume();
+        }
+    });
+}
+
+std::size_t nearbyReach(TextRange visible) {
+    constexpr std::size_t screens = 4;
+    constexpr std::size_t leastReach = 16 * 1024;
+    return std::max(screens * visible.length, leastReach);
+}
+
 namespace {
+
+/// Whether the block lies beyond reach of the screen, so that it waits until the screen comes near it.
+bool waitsForTheScreen(const MarkdownStyler::CodeHighlightRequest &request, const CodeHighlightTarget &target,
+                       const std::optional<TextRange> &visible) {
+    return target.screenMoves != nullptr && visible.has_value() &&
+           MarkdownStyler::distanceFrom(request, *visible) > nearbyReach(*visible);
+}
+
+/// Waits until the screen may have moved, or the task is cancelled (so that a stale task ends instead of
+/// waiting for ever).
+QCoro::Task<void> untilTheScreenMoves(std::shared_ptr<ScreenMoves> moves, CancellationToken cancellation) {
+    if (cancellation.isCancelled()) {
+        co_return;
+    }
+    ScreenMoves::NextMove next = moves->nextMove();
+    const CancellationToken::CallbackId woken = cancellation.onCancel([raw = moves.get()] { raw->tell(); });
+    co_await next;
+    cancellation.removeCallback(woken);
+}
 
 bool isStillCurrent(const CodeHighlightSnapshot &snapshot, const CodeHighlightTarget &target,
                     const CancellationToken &cancellation) {
@@ -118,6 +160,11 @@ QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightR
         if (visible != orderedFor) {
             MarkdownStyler::orderForAskingFromTheBack(requests, visible);
             orderedFor = visible;
+        }
+        if (waitsForTheScreen(requests.back(), target, visible)) {
+            // Every block left is far from the screen (the nearest comes last).
+            co_await untilTheScreenMoves(target.screenMoves, cancellation);
+            continue;
         }
         const MarkdownStyler::CodeHighlightRequest request = std::move(requests.back());
         requests.pop_back();

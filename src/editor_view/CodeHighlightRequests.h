@@ -9,6 +9,8 @@
 
 #include <QCoro/QCoroTask>
 
+#include <coroutine>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,6 +38,10 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
                                                         const TextStorage &storage,
                                                         HighlightedCodeBlocks *highlighted = nullptr);
 
+/// How many units lie between the block (its opening line to the end of its code) and the range: 0
+/// when they meet.
+std::size_t distanceFrom(const CodeHighlightRequest &request, TextRange visible);
+
 /// Orders the requests for asking one by one from the back: the blocks that meet `visible` come out
 /// first, in text order, then the others nearest first (above and below alike). Without a visible
 /// range the order is the text order.
@@ -44,6 +50,37 @@ void orderForAskingFromTheBack(std::vector<CodeHighlightRequest> &requests, cons
 } // namespace velto::editor::MarkdownStyler
 
 namespace velto::editor {
+
+/// Wakes highlighting tasks that wait for the screen to come near their remaining blocks: the editor
+/// tells it whenever the view scrolls, changes size or lays out what it shows anew. Waiting tasks go on
+/// from the event loop, never inside the call that tells, and one call wakes each of them once.
+class ScreenMoves {
+public:
+    ScreenMoves() = default;
+    ScreenMoves(const ScreenMoves &) = delete;
+    ScreenMoves &operator=(const ScreenMoves &) = delete;
+
+    void tell();
+
+    struct NextMove {
+        ScreenMoves &moves;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> waiting) { moves.waiting_.push_back(waiting); }
+        void await_resume() const noexcept {}
+    };
+    /// Awaiting it suspends until the next tell() has been answered by the event loop.
+    NextMove nextMove() { return NextMove{*this}; }
+
+private:
+    std::vector<std::coroutine_handle<>> waiting_;
+    bool wakingPosted_ = false;
+    /// Lets a posted wake-up find out whether this object still exists.
+    std::shared_ptr<ScreenMoves *> self_ = std::make_shared<ScreenMoves *>(this);
+};
+
+/// How far from the screen, in units, a block is asked for without waiting: a few screens above and below,
+/// so that scrolling a little or moving the caret nearby finds its code coloured already.
+std::size_t nearbyReach(TextRange visible);
 
 /// What the highlighting task asks of the editor after every wait. The editor may be gone by then:
 /// `storage` answers null once it is (or once the view has no text storage).
@@ -59,6 +96,9 @@ struct CodeHighlightTarget {
     std::function<void(const MarkdownStyler::CodeHighlightRequest &)> blockHighlighted;
     /// The characters on screen now, or nothing when not known; may be unset.
     std::function<std::optional<TextRange>()> visibleRange;
+    /// Told when the screen may have moved; may be unset. With it and a known screen, blocks beyond
+    /// nearbyReach of the screen wait until it comes near them.
+    std::shared_ptr<ScreenMoves> screenMoves;
 };
 
 /// The state of the text a highlighting was started for. Equal storage identity and character version
@@ -72,9 +112,11 @@ struct CodeHighlightSnapshot {
 /// Asks the highlighter for each block's tokens in turn and colours them in, as long as the text is
 /// still the one scanned. The blocks on screen go first, then the others by their distance from the
 /// screen, so code in view is coloured at once even at the end of a long page; the screen is looked at
-/// again before each block, so scrolling meanwhile brings the newly shown blocks forward. A failing
-/// block shows as plain code. Runs on the main thread; ends early, without touching the text, once the
-/// cancellation is set or the text or generation moved on.
+/// again before each block, so scrolling meanwhile brings the newly shown blocks forward. When the
+/// target tells of the screen's moves, blocks far from the screen are left until it comes near them:
+/// the code of a big page that nobody looks at costs no processor time. A failing block shows as plain
+/// code. Runs on the main thread; ends early, without touching the text, once the cancellation is set
+/// or the text or generation moved on.
 QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightRequest> requests,
                                       std::shared_ptr<CodeSyntaxHighlighting> highlighter,
                                       CodeHighlightSnapshot snapshot, CodeHighlightTarget target,

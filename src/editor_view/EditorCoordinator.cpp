@@ -61,6 +61,7 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
     , scheduler_(scheduler)
     , codeHighlighter_(std::move(codeHighlighter))
     , clock_(clock)
+    , screenMoves_(std::make_shared<ScreenMoves>())
     , editorTextColor_(MarkdownStyler::textColor()) {
     store_.handOverPendingText = [this] { handOverPendingText(); };
     connect(&store_, &VeltoStoreSignals::currentPageChangedOutsideEditor, this,
@@ -83,6 +84,10 @@ VeltoEditorCoordinator::~VeltoEditorCoordinator() {
 }
 
 // ---- highlighting ----
+
+void VeltoEditorCoordinator::editorVisibleRangeMayHaveChanged() {
+    screenMoves_->tell();
+}
 
 void VeltoEditorCoordinator::cancelHighlighting() {
     if (codeHighlightTask_) {
@@ -141,6 +146,7 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
         [coordinator]() -> std::optional<TextRange> {
             return coordinator ? coordinator->view_.visibleCharacterRange() : std::nullopt;
         },
+        screenMoves_,
     };
     CodeHighlightSnapshot snapshot{codeHighlightGeneration_, storage.identity(), storage.characterVersion()};
     // Runs on by itself on the main thread; the token and the generation stop it when it is stale.

@@ -30,6 +30,8 @@ class VeltoStoreSignals;
 
 namespace velto::editor {
 
+class ScreenMoves;
+
 /// Sits between the text view and the store: decides when an edit is handed to the store (0.25 s after
 /// the last change), when and over which range the Markdown styling is redone (0.05 s after it, or at
 /// once for a heading), when code blocks are highlighted, and how the editor preferences are put on the
@@ -68,6 +70,9 @@ public:
     void editorWillReplaceCharacters(TextRange range, std::optional<std::u16string_view> replacement);
     /// After every change of the text.
     void editorTextDidChange();
+    /// After the view scrolled, changed size or laid out what it shows anew: code highlighting waiting
+    /// for the screen to come near its blocks looks again.
+    void editorVisibleRangeMayHaveChanged();
 
     // ---- what the panel asks ----
 
@@ -157,6 +162,8 @@ private:
     /// The running highlight task, known by its cancellation.
     std::optional<CancellationToken> codeHighlightTask_;
     std::uint64_t codeHighlightGeneration_ = 0;
+    /// Wakes the highlight task when it waits for the screen to move.
+    std::shared_ptr<ScreenMoves> screenMoves_;
     /// The blocks whose tokens are in place: a style pass asks only for the others.
     HighlightedCodeBlocks highlightedBlocks_;
     Color editorTextColor_;

@@ -192,6 +192,8 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
         view.editingCore(), view.undoHistories(), *coordinatorView_, store_, hooks, editorScheduler,
         std::move(highlighter));
     editorCoordinator_->transitionToCurrentPage = [this] { currentPageChangedOutsideOperation(); };
+    connect(&view, &editor::VeltoTextView::scrollGeometryChanged, editorCoordinator_.get(),
+            [coordinator = editorCoordinator_.get()] { coordinator->editorVisibleRangeMayHaveChanged(); });
     spellingService_ = std::make_unique<EnchantSpellingService>();
     spellChecker_ = std::make_unique<editor::SpellChecker>(*spellingService_);
     view.setSpellChecker(spellChecker_.get());

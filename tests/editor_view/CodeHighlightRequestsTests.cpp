@@ -87,6 +87,7 @@ struct HighlightedText {
             [this] { redraws += 1; },
             [this](const CodeHighlightRequest &request) { highlighted.push_back(request.contentRange); },
             [this] { return visible; },
+            {},
         };
     }
     std::vector<std::string> tokenKinds() const {
@@ -216,6 +217,70 @@ TEST(CodeHighlightTask, BlocksScrolledIntoViewMeanwhileComeNext) {
     testing::finish(std::move(task));
     EXPECT_EQ(highlighter->asked, codes({0, 5, 2, 1, 3, 4}));
     EXPECT_EQ(text.redraws, 1);
+}
+
+/// Five blocks with 40,000 units of prose after each: farther apart than a small screen reaches.
+constexpr std::size_t proseBetweenBlocks = 40'000;
+
+std::u16string farApartBlocks() {
+    std::u16string text;
+    for (int block = 0; block < 5; ++block) {
+        text += u"```py\nb" + std::u16string(1, char16_t(u'0' + block)) + u"\n```\n\n";
+        text += std::u16string(proseBetweenBlocks, u'x') + u"\n\n";
+    }
+    return text;
+}
+
+TEST(CodeHighlightTask, BlocksFarFromTheScreenWaitUntilItComesNearAndAreAskedOnce) {
+    testing::ensureApplication();
+    const std::size_t stride = farApartBlocks().size() / 5;
+    struct Move {
+        const char *name;
+        TextRange screen;
+        std::vector<std::u16string> askedSoFar;
+    };
+    const std::vector<Move> moves{
+        {"scrolled far down: the block there", {3 * stride + 2, 10}, codes({0, 3})},
+        {"back to the top: nothing again", {0, 10}, codes({0, 3})},
+        {"between two blocks, near neither", {stride + stride / 2, 10}, codes({0, 3})},
+        {"the same place on a screen that reaches both", {stride + stride / 2 - 6'000, 12'000}, codes({0, 3, 1, 2})},
+        {"the last block", {4 * stride + 2, 10}, codes({0, 3, 1, 2, 4})},
+    };
+    auto highlighter = std::make_shared<ScriptedHighlighter>();
+    // The screen at the top, on the first block; the target tells of the screen's moves.
+    const auto startAtTheTop = [&highlighter](HighlightedText &text, CodeHighlightTarget &target,
+                                              CancellationToken cancellation) {
+        text.visible = TextRange{0, 10};
+        target = text.target();
+        target.screenMoves = std::make_shared<ScreenMoves>();
+        return highlightCodeBlocks(requestsFor(farApartBlocks()), highlighter, text.snapshot(), target, cancellation);
+    };
+    HighlightedText text(farApartBlocks());
+    CodeHighlightTarget target;
+    auto task = startAtTheTop(text, target, {});
+    ASSERT_TRUE(testing::processEventsUntil([&] { return highlighter->asked == codes({0}); }));
+    for (const Move &move : moves) {
+        text.visible = move.screen;
+        target.screenMoves->tell();
+        EXPECT_TRUE(testing::processEventsUntil([&] { return highlighter->asked == move.askedSoFar; })) << move.name;
+        for (int round = 0; round < 20; ++round) {
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(highlighter->asked, move.askedSoFar) << move.name;
+    }
+    EXPECT_EQ(text.highlighted.size(), 5u);
+    EXPECT_EQ(text.redraws, 1) << "done once every block is";
+    testing::finish(std::move(task));
+
+    // A task left waiting for far blocks ends once cancelled.
+    HighlightedText waiting(farApartBlocks());
+    CodeHighlightTarget waitingTarget;
+    CancellationToken stop;
+    auto stale = startAtTheTop(waiting, waitingTarget, stop);
+    ASSERT_TRUE(testing::processEventsUntil([&] { return waiting.highlighted.size() == 1; }));
+    stop.cancel();
+    testing::finish(std::move(stale));
+    EXPECT_EQ(waiting.highlighted.size(), 1u);
 }
 
 TEST(CodeHighlightTask, TextWithoutRequestableBlocksAsksNothing) {

@@ -49,6 +49,7 @@ void highlightEveryBlock(TextStorage &storage, std::shared_ptr<CodeSyntaxHighlig
                                      [] {},
                                      [] {},
                                      {},
+                                     {},
                                      {}};
     testing::finish(highlightCodeBlocks(
         MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage), std::move(highlighter),
