@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 using namespace velto::editor;
@@ -395,5 +396,33 @@ TEST(TextStorageTests, AddedAttributesStayRightWhenThePaletteIsCollectedOrReplac
                 }
             }
         }
+    }
+}
+
+TEST(TextStorageTests, TheJoinedTextTakesLittleMoreMemoryThanTheTextWhateverTheEdits) {
+    constexpr std::size_t pageLength = 200'000;
+    struct Case {
+        const char *name;
+        std::function<void(TextStorage &)> edit;
+    };
+    const std::vector<Case> cases{
+        {"one typed character", [](TextStorage &s) { s.replaceCharacters({s.length() / 2, 0}, u"x"); }},
+        {"a thousand typed characters",
+         [](TextStorage &s) {
+             for (int k = 0; k < 1000; ++k) {
+                 s.replaceCharacters({s.length() / 2, 0}, u"y");
+                 (void)s.string();
+             }
+         }},
+        {"a pasted page", [](TextStorage &s) { s.replaceCharacters({0, 0}, std::u16string(pageLength, u'p')); }},
+        {"nine tenths deleted", [](TextStorage &s) { s.replaceCharacters({0, s.length() * 9 / 10}, u""); }},
+    };
+    for (const Case &c : cases) {
+        TextStorage storage(std::u16string(pageLength, u'a'));
+        (void)storage.string();
+        c.edit(storage);
+        const std::u16string &joined = storage.string();
+        ASSERT_EQ(joined.size(), storage.length()) << c.name;
+        EXPECT_LE(joined.capacity(), storage.length() + storage.length() / 4) << c.name;
     }
 }
