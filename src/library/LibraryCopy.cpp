@@ -79,7 +79,7 @@ void checkPageFilesFree(const velto::VeltoDocument &document, const std::filesys
         if (page.persistedFileContents().empty()) {
             return;
         }
-        auto url = resolver.url(pageFileName(velto::VeltoLibraryPageRecord::fromPage(page)));
+        auto url = resolver.url(pageFileName(namingRecord(page)));
         if (fileManager.status(url, false)) {
             throw VeltoLibraryConnectionError::pageFileExists(destinationURL, url.filename().string());
         }

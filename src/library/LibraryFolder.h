@@ -34,9 +34,10 @@ void createLibraryDirectories(const std::filesystem::path &folderURL,
 std::vector<std::filesystem::path> jsonFiles(const std::filesystem::path &directoryURL,
                                              velto::FileSystem &fileManager = velto::defaultFileSystem());
 
-/// The largest metadata file that is read (the manifest, a journal, a deletion shard, an observation): far
-/// more than a library of many thousand pages needs, far less than would exhaust memory.
-inline constexpr std::size_t largestMetadataFileBytes = 16 * 1024 * 1024;
+/// The largest metadata file that is read (the manifest, a journal, a deletion shard, an observation). The
+/// largest a valid library writes is the journal of a rebuild, about 550 bytes a page, so this holds a library
+/// of more than a hundred thousand pages; a file beyond it is refused before its text could exhaust memory.
+inline constexpr std::size_t largestMetadataFileBytes = 64 * 1024 * 1024;
 
 /// A metadata file that could not be read (it is missing, unreadable, not a regular file, too large) or
 /// decoded: "The library file “writers/….json” couldn’t be read. " followed by the reason. It is damage, and

@@ -15,24 +15,13 @@ namespace VeltoPageLibrary {
 
 namespace {
 
-/// Each distinct file name passes through pageURL, which refuses names outside the folder.
-void validateFileNames(const std::vector<velto::VeltoLibraryPageRecord> &records,
-                       const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
-    std::set<std::string> distinctNames;
+/// The distinct file names of the records.
+std::set<std::string> fileNamesOf(const std::vector<velto::VeltoLibraryPageRecord> &records) {
+    std::set<std::string> names;
     for (const auto &record : records) {
-        distinctNames.insert(pageFileName(record));
+        names.insert(pageFileName(record));
     }
-    std::vector<std::string> names(distinctNames.begin(), distinctNames.end());
-    PageURLResolver pageURLs(folderURL, fileManager);
-    auto check = [&](std::size_t index) { pageURLs.url(names[index]); };
-    // Each name costs a look at the disk; a library of a thousand pages checks them side by side.
-    if (mayWorkConcurrently(fileManager)) {
-        forEachIndexConcurrently(names.size(), check);
-    } else {
-        for (std::size_t index = 0; index < names.size(); ++index) {
-            check(index);
-        }
-    }
+    return names;
 }
 
 std::vector<velto::VeltoLibraryPageRecord> recordsOf(const velto::VeltoLibraryManifest &manifest) {
@@ -84,7 +73,22 @@ void validatePageRecords(const velto::VeltoLibraryManifest &manifest, const std:
             throw velto::VeltoDocument::ValidationError::duplicatePageID(record.id);
         }
     }
-    validateFileNames(records, folderURL, fileManager);
+    validatePageFileNames(fileNamesOf(records), folderURL, fileManager);
+}
+
+void validatePageFileNames(const std::set<std::string> &distinctNames, const std::filesystem::path &folderURL,
+                           velto::FileSystem &fileManager) {
+    std::vector<std::string> names(distinctNames.begin(), distinctNames.end());
+    PageURLResolver pageURLs(folderURL, fileManager);
+    auto check = [&](std::size_t index) { pageURLs.url(names[index]); };
+    // Each name costs a look at the disk; a library of a thousand pages checks them side by side.
+    if (mayWorkConcurrently(fileManager)) {
+        forEachIndexConcurrently(names.size(), check);
+    } else {
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            check(index);
+        }
+    }
 }
 
 void validatePagePaths(const velto::VeltoDocument &document, const std::filesystem::path &folderURL,
@@ -95,7 +99,7 @@ void validatePagePaths(const velto::VeltoDocument &document, const std::filesyst
     for (const auto &page : document.pages) {
         records.push_back(namingRecord(page));
     }
-    validateFileNames(records, folderURL, fileManager);
+    validatePageFileNames(fileNamesOf(records), folderURL, fileManager);
 }
 
 } // namespace VeltoPageLibrary

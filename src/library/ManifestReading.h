@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 
 // The guards at the entry to the library's metadata: reading the manifest with its failures told apart,
@@ -33,6 +34,11 @@ std::optional<ReadManifest> readManifestIfPresent(const std::filesystem::path &f
 std::optional<velto::VeltoLibraryManifest>
 loadManifestIfPresent(const std::filesystem::path &folderURL,
                       velto::FileSystem &fileManager = velto::defaultFileSystem());
+
+/// Throws LibraryMetadataError::unsafePagePath when one of the page file names leads outside the folder. Each
+/// name costs a look at the disk: many are looked at side by side.
+void validatePageFileNames(const std::set<std::string> &names, const std::filesystem::path &folderURL,
+                           velto::FileSystem &fileManager = velto::defaultFileSystem());
 
 /// Throws VeltoDocument::ValidationError for the first page identifier met twice (current page, then
 /// pages), then LibraryMetadataError::unsafePagePath for the first file name that leads outside the folder.

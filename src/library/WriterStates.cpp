@@ -2,6 +2,7 @@
 
 #include "library/CausalPreference.h"
 #include "library/LibraryFolder.h"
+#include "library/ManifestReading.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
 
@@ -51,16 +52,13 @@ std::filesystem::path canonicalWriterFile(const std::filesystem::path &folderURL
 /// Refuses a journal that names a page file outside the folder before anything is merged or removed.
 void checkPagePaths(const std::vector<VeltoWriterState> &states, const std::filesystem::path &folderURL,
                     velto::FileSystem &fileManager) {
-    std::set<std::string> checked;
-    PageURLResolver pageURLs(folderURL, fileManager);
+    std::set<std::string> names;
     for (const auto &state : states) {
         for (const auto &mutation : state.pageMutations) {
-            auto name = pageFileName(mutation.page);
-            if (checked.insert(name).second) {
-                pageURLs.url(name);
-            }
+            names.insert(pageFileName(mutation.page));
         }
     }
+    validatePageFileNames(names, folderURL, fileManager);
 }
 
 bool isSameFile(const std::filesystem::path &a, const std::filesystem::path &b, velto::FileSystem &fileManager) {

@@ -139,7 +139,7 @@ std::optional<std::filesystem::path> VeltoStore::currentPageFileURL() const {
     if (content == nullptr || content->fileContents().empty()) {
         return std::nullopt;
     }
-    return folderURL_ / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(page));
+    return folderURL_ / VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
 }
 
 bool VeltoStore::activityPrecedes(const VeltoPage &a, const VeltoPage &b) {

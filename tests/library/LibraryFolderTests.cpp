@@ -1,6 +1,7 @@
 #include "library/IOObservation.h"
 #include "library/LibraryFolder.h"
 #include "library/ManifestPersistence.h"
+#include "library/WriterStates.h"
 
 #include "LibraryTestValues.h"
 #include "platform/Text.h"
@@ -111,6 +112,43 @@ velto::VeltoLibraryManifest sampleManifest() {
     manifest.currentPage = record(uuid("a1"));
     manifest.pages = {record(uuid("b2"), "Notes/plan.md")};
     return manifest;
+}
+
+// The manifest and the rebuild's journal grow with the library; a library of a hundred thousand pages must stay
+// within the bound on what is read, or it could never be loaded again.
+TEST(LibraryFolder, MetadataOfAHundredThousandPagesStaysWithinTheReadBound) {
+    constexpr int sampledPages = 1'000;
+    constexpr std::size_t libraryPages = 100'000;
+    velto::VeltoLibraryManifest manifest;
+    for (int index = 0; index < sampledPages; ++index) {
+        velto::VeltoLibraryPageRecord record;
+        record.id = velto::Uuid::random();
+        record.createdAt = at(1'767'605'400 + index);
+        record.updatedAt = at(1'767'605'400 + 2 * index);
+        record.relativeFilePath = "Projects/Notes from the meeting about the garden " + std::to_string(index) + ".md";
+        record.hasContent = true;
+        record.contentChecksum = "e71fa2190541574b";
+        record.bodyChecksum = "ac21707b7181e01a";
+        record.fileSize = 123'456;
+        record.isArchived = false;
+        if (index == 0) {
+            manifest.currentPage = record;
+        } else {
+            manifest.pages.push_back(record);
+        }
+    }
+    TemporaryFolder temporary;
+    createLibraryDirectories(temporary.path());
+    persist(manifest, temporary.path());
+    persistRebuildWriterState(manifest, {}, temporary.path());
+    std::vector<fs::path> files{manifestURL(temporary.path())};
+    for (const auto &journal : jsonFiles(writersDirectory(temporary.path()))) {
+        files.push_back(journal);
+    }
+    ASSERT_EQ(files.size(), 2U);
+    for (const auto &file : files) {
+        EXPECT_LE(fs::file_size(file) / sampledPages * libraryPages, largestMetadataFileBytes) << file;
+    }
 }
 
 TEST(ManifestPersistence, ManifestIsRewrittenOnlyWhenItsBytesChange) {

@@ -32,6 +32,47 @@ TEST(PageFileChecksums, EqualTheChecksumsComputedOneByOne) {
     }
 }
 
+/// n bytes that run through every value, so that no byte is skipped unseen.
+std::string patternedBytes(std::size_t count) {
+    std::string bytes;
+    for (std::size_t index = 0; index < count; ++index) {
+        bytes.push_back(static_cast<char>((index * 131 + 7) & 0xff));
+    }
+    return bytes;
+}
+
+// Stored checksums are compared with fresh ones as text: these values were computed once and must never change,
+// however the hash is computed. Lengths sit around the widths a faster loop would take at a time.
+TEST(PageFileChecksums, KeepTheStoredValuesOfEveryLength) {
+    struct Case {
+        std::string text;
+        const char *checksum;
+    };
+    std::string unicodeLines = "# Caf\xc3\xa9\n\n";
+    for (int line = 0; line < 300; ++line) {
+        unicodeLines += "\xc3\xbcn\xc3\xaf"
+                        "c\xc3\xb6"
+                        "d\xc3\xa9 line\n";
+    }
+    const std::vector<Case> cases{
+        {patternedBytes(1), "af63ba4c8601b2c6"},  {patternedBytes(7), "de50935f6b78323b"},
+        {patternedBytes(8), "3b1d12239d3e11c5"},  {patternedBytes(9), "b077ac843078556e"},
+        {patternedBytes(63), "195e7ebbeca44083"}, {patternedBytes(64), "bfd220531b1a1225"},
+        {patternedBytes(65), "c1fcf370d4e1606"},  {patternedBytes(4097), "9e93c4a0e2bd12c6"},
+        {unicodeLines, "e98a157328090bb4"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(velto::contentChecksum(c.text), c.checksum) << c.text.size() << " bytes";
+    }
+
+    std::string page = "---\ntitle: Gr\xc3\xbc\xc3\x9f"
+                       "e\n---\nGr\xc3\xbc\xc3\x9f"
+                       "e, \xe6\x9d\xb1\xe4\xba\xac \xf0\x9f\x98\x80\n";
+    auto checksums = pageFileChecksums(page, velto::VeltoPageFileContent::parse(page));
+    EXPECT_EQ(checksums.contentChecksum, "53a23aa769d54d56");
+    EXPECT_EQ(checksums.bodyChecksum, "afcec200638890bf");
+}
+
 TEST(PageFileChecksums, TellPlainASCIIFromOtherText) {
     std::string ascii = "---\nvelto:\n  id: x\n---\nPlain\n";
     EXPECT_TRUE(pageFileChecksums(ascii, velto::VeltoPageFileContent::parse(ascii)).isASCII);

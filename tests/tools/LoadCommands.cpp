@@ -77,7 +77,7 @@ const char *availabilityName(const velto::VeltoPage &page, const std::filesystem
         return "temporarilyUnavailable";
     }
     try {
-        auto name = VeltoPageLibrary::pageFileName(velto::VeltoLibraryPageRecord::fromPage(page));
+        auto name = VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
         auto url = VeltoPageLibrary::pageURL(name, folder);
         if (VeltoPageLibrary::fileAvailability(url) == VeltoPageFileAvailability::available) {
             return "available";
@@ -111,7 +111,7 @@ velto::Json pageJson(const velto::VeltoPage &loadedPage, const std::filesystem::
     velto::Json json = velto::Json::object();
     json["id"] = page.id.uppercaseText();
     // The file the page lives in, also for a page whose name the library makes from its date, slug and id.
-    json["relativeFilePath"] = VeltoPageLibrary::pageFileName(velto::VeltoLibraryPageRecord::fromPage(page));
+    json["relativeFilePath"] = VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
     json["isArchived"] = pageIsArchived(page);
     json["availability"] = availabilityName(page, folder);
     json["kind"] = contentKindName(page);
