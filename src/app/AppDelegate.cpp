@@ -376,17 +376,33 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         panel_->onOpenEditor();
     }
     launchTrace::milestone("launch finished");
-    // Once per launch, after the tray icon is up: the files stay unread until the user does something about them.
+    // After the tray icon is up, and again whenever a reload meets a file that was readable before.
+    connect(store_.get(), &VeltoStoreSignals::unreadableFilesFound, this, &AppDelegate::announceNewlyUnreadableFiles,
+            Qt::QueuedConnection);
     if (!store_->unreadableFiles().empty()) {
-        QTimer::singleShot(0, this, [self] {
-            if (self && self->store_) {
-                launchTrace::milestone("unreadable files announced");
-                self->presentAlert(unreadableFilesAlert(self->store_->unreadableFiles()));
-            }
-        });
+        QTimer::singleShot(0, this, &AppDelegate::announceNewlyUnreadableFiles);
     }
     // From the event loop itself, not from inside the launch task: the Welcome runs a modal loop.
     QTimer::singleShot(0, this, &AppDelegate::presentWelcomeIfNeeded);
+}
+
+// Each file once per launch: the files stay unread until the user does something about them, and a notice
+// repeated at every reload would only be in the way.
+void AppDelegate::announceNewlyUnreadableFiles() {
+    if (!store_) {
+        return;
+    }
+    std::vector<VeltoUnreadablePageFile> newlyUnreadable;
+    for (const auto &file : store_->unreadableFiles()) {
+        if (announcedUnreadableFiles_.insert((store_->folderURL() / file.relativePath).string()).second) {
+            newlyUnreadable.push_back(file);
+        }
+    }
+    if (newlyUnreadable.empty()) {
+        return;
+    }
+    launchTrace::milestone("unreadable files announced");
+    presentAlert(unreadableFilesAlert(newlyUnreadable));
 }
 
 std::unique_ptr<VeltoPanelControlling> AppDelegate::makeProductionPanel(VeltoStore &store) {

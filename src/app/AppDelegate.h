@@ -21,6 +21,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 class QMenu;
 class QMessageBox;
@@ -170,6 +172,8 @@ private:
     /// An item of the main menu's Find submenu, on the panel's page.
     void performFindAction(TextFinderAction action);
     int presentAlert(const ShellAlert &alert);
+    /// Names, in one notice, the store's unreadable files that this launch has not named yet.
+    void announceNewlyUnreadableFiles();
 
     /// Hands the editor the keystrokes the X server sent before now (a signal may overtake them).
     void deliverPendingInput();
@@ -200,6 +204,7 @@ private:
     std::unique_ptr<AboutPanel> aboutPanel_;
     std::unique_ptr<WelcomeWindowController> welcomeWindowController_;
     LaunchAtLoginService launchAtLoginService_;
+    std::set<std::string> announcedUnreadableFiles_; // full paths, so that another folder's file is its own
 };
 
 } // namespace velto

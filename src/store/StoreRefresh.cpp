@@ -9,6 +9,25 @@
 
 namespace velto {
 
+namespace {
+
+/// Whether `files` names a file that `earlier` does not.
+bool listsFileNotIn(const std::vector<VeltoUnreadablePageFile> &files,
+                    const std::vector<VeltoUnreadablePageFile> &earlier) {
+    for (const auto &file : files) {
+        bool listedBefore = false;
+        for (const auto &before : earlier) {
+            listedBefore = listedBefore || before.relativePath == file.relativePath;
+        }
+        if (!listedBefore) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void VeltoStore::requestExternalRefresh(std::optional<std::set<std::string>> changedRelativePaths) {
     if (refreshRequests_.add(changedRelativePaths)) {
         runExternalRefreshLoop(); // runs on by itself; it ends when no follow-up is asked for
@@ -153,6 +172,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
     pageBaselines_ = std::move(reloaded.baselines);
     saveScheduler_.documentWasReloaded();
     loadState_ = VeltoStoreLoadState::loaded();
+    bool metNewUnreadableFiles = listsFileNotIn(loaded->unreadableFiles, unreadableFiles_);
     unreadableFiles_ = loaded->unreadableFiles;
     lastSaveErrorDescription_.reset();
     keepConflictNoticeOfHeldCopies();
@@ -164,6 +184,9 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
         schedule();
     }
     announceCurrentPageChange(previousCurrentPage);
+    if (metNewUnreadableFiles) {
+        emit unreadableFilesFound();
+    }
 }
 
 void VeltoStore::replaceDocument(VeltoDocument document) {

@@ -41,6 +41,10 @@ signals:
     /// A save kept another version of a page apart (a conflict copy, or the user's edit of a page whose file
     /// was removed): `lastSaveConflictPresentation` now holds the notice that tells the user about it.
     void conflictNoticeRaised();
+
+    /// A reload met Markdown files that it cannot read and that the load before it did not list; they are in
+    /// `unreadableFiles`, among any others still there, and are left as they are.
+    void unreadableFilesFound();
 };
 
 } // namespace velto

@@ -283,6 +283,43 @@ TEST_F(AppDelegateTest, AReloadThatCannotSaveFirstSaysSoAndKeepsTheTypedText) {
     EXPECT_EQ(delegate->store()->document().currentPage.visibleText(), "typed before the reload");
 }
 
+TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt) {
+    std::vector<std::string> notices;
+    presentAlert = [&](const ShellAlert &alert) {
+        if (alert.title == QStringLiteral("Some Files Can’t Be Read")) {
+            notices.push_back(alert.message.toStdString());
+        }
+        return firstAlertButton;
+    };
+    const std::string latin1 = "caf\xe9\n"; // not UTF-8
+    folder.writeFile("Pages/plan.md", "The plan\n");
+    folder.writeFile("Pages/first.md", latin1);
+    launch();
+    ASSERT_TRUE(processEventsUntil([&] { return notices.size() == 1; }));
+    EXPECT_NE(notices[0].find("“first.md”"), std::string::npos) << notices[0];
+
+    // The folder's monitor reloads what changed; the file it cannot read is named alone.
+    folder.writeFile("Pages/second.md", latin1);
+    ASSERT_TRUE(processEventsUntil([&] { return notices.size() == 2; }));
+    EXPECT_NE(notices[1].find("“second.md”"), std::string::npos) << notices[1];
+    EXPECT_EQ(notices[1].find("first.md"), std::string::npos) << notices[1];
+
+    // Reloads that meet them again name neither.
+    folder.writeFile("Pages/second.md", latin1 + latin1);
+    folder.writeFile("Pages/later.md", "Later\n");
+    auto holdsLaterPage = [&] {
+        for (const auto &page : delegate->store()->document().pages) {
+            if (page.relativeFilePath == std::optional<std::string>("later.md")) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(processEventsUntil(holdsLaterPage));
+    testing::processEventsFor(200ms);
+    EXPECT_EQ(notices.size(), 2U);
+}
+
 namespace settingsPresentation {
 
 struct Outcome {
