@@ -269,12 +269,13 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
             // A page file another program is replacing, a full device, a library another program holds: each
             // passes without repair, and the message says which it is.
             launchTrace::milestone("pages unavailable announced");
-            int response = presentAlert({QStringLiteral("Velto Can’t Open Your Pages Yet"),
-                                         QString::fromStdString(issue->message) +
-                                             QStringLiteral(" Try again in a moment. Velto will not overwrite your "
-                                                            "files."),
-                                         ShellAlert::Style::informational,
-                                         {QStringLiteral("Try Again"), QStringLiteral("Quit")}});
+            int response = presentAlertUntilLibraryOpens(
+                store, {QStringLiteral("Velto Can’t Open Your Pages Yet"),
+                        QString::fromStdString(issue->message) +
+                            QStringLiteral(" Velto keeps trying and goes on by itself once it can open them. It will "
+                                           "not overwrite your files."),
+                        ShellAlert::Style::informational,
+                        {QStringLiteral("Try Again"), QStringLiteral("Quit")}});
             if (response != firstButton) {
                 co_return false;
             }
@@ -321,6 +322,25 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
         }
         co_return true;
     }
+}
+
+// The store keeps loading the library in the background while the alert is up (every few seconds): once a load
+// succeeds, the alert is answered with its first button, "Try Again", so that Velto starts without waiting for
+// the user to come back to it.
+int AppDelegate::presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlert &alert) {
+    if (options_.presentAlert) {
+        return options_.presentAlert(alert);
+    }
+    QPointer<QMessageBox> openAlert;
+    QMetaObject::Connection answering = connect(&store, &VeltoStoreSignals::libraryOpened, this, [&openAlert] {
+        if (openAlert && openAlert->defaultButton() != nullptr) {
+            openAlert->defaultButton()->click();
+        }
+    });
+    std::vector<QString> buttons(alert.buttons.begin(), alert.buttons.end());
+    int response = runAlert(QMessageBox::Information, alert.title, alert.message, buttons, &openAlert);
+    disconnect(answering);
+    return response;
 }
 
 void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {

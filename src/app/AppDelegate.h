@@ -172,6 +172,8 @@ private:
     /// An item of the main menu's Find submenu, on the panel's page.
     void performFindAction(TextFinderAction action);
     int presentAlert(const ShellAlert &alert);
+    /// presentAlert, answered with its first button by itself when the store opens its library meanwhile.
+    int presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlert &alert);
     /// Names, in one notice, the store's unreadable files that this launch has not named yet.
     void announceNewlyUnreadableFiles();
 

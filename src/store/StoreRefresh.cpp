@@ -164,6 +164,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
         throw VeltoReloadError::libraryMissing();
     }
     const VeltoPage previousCurrentPage = document_.currentPage;
+    const bool wasOpen = loadState_.isLoaded();
     // What could not be saved before the load (edits held while the library needed recovery) stays, merged
     // into what was loaded; everything else was saved by the flush before the load.
     VeltoReloadedDocument reloaded =
@@ -184,6 +185,9 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result, bool /*applyA
         schedule();
     }
     announceCurrentPageChange(previousCurrentPage);
+    if (!wasOpen) {
+        emit libraryOpened();
+    }
     if (metNewUnreadableFiles) {
         emit unreadableFilesFound();
     }

@@ -45,6 +45,10 @@ signals:
     /// A reload met Markdown files that it cannot read and that the load before it did not list; they are in
     /// `unreadableFiles`, among any others still there, and are left as they are.
     void unreadableFilesFound();
+
+    /// A reload opened a library where the store held none before (one that needed recovery or that another
+    /// program held, or none yet); the store's load state is `loaded` now.
+    void libraryOpened();
 };
 
 } // namespace velto
