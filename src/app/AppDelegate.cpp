@@ -54,8 +54,10 @@ ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &file
     constexpr std::size_t namedAtMost = 5;
     QString list;
     for (std::size_t index = 0; index < files.size() && index < namedAtMost; ++index) {
-        list += QStringLiteral("\n• “") + QString::fromStdString(files[index].relativePath) + QStringLiteral("”: ") +
-                QString::fromStdString(files[index].reason);
+        QString path = QStringLiteral("“%1”").arg(QString::fromStdString(files[index].relativePath));
+        QString reason = QString::fromStdString(files[index].reason);
+        // Most reasons name the file already; it is named once.
+        list += QStringLiteral("\n• ") + (reason.contains(path) ? reason : path + QStringLiteral(": ") + reason);
     }
     if (files.size() > namedAtMost) {
         list += QStringLiteral("\n…and %1 more.").arg(files.size() - namedAtMost);
@@ -272,7 +274,7 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
             int response = presentAlertUntilLibraryOpens(
                 store, {QStringLiteral("Velto Can’t Open Your Pages Yet"),
                         QString::fromStdString(issue->message) +
-                            QStringLiteral(" Velto keeps trying and goes on by itself once it can open them. It will "
+                            QStringLiteral(" Once it can open them, Velto goes on without waiting for you. It will "
                                            "not overwrite your files."),
                         ShellAlert::Style::informational,
                         {QStringLiteral("Try Again"), QStringLiteral("Quit")}});

@@ -7,6 +7,9 @@
 
 #include <QtCore/QPointer>
 
+#include <set>
+#include <string>
+
 namespace velto {
 
 namespace {
@@ -14,12 +17,12 @@ namespace {
 /// Whether `files` names a file that `earlier` does not.
 bool listsFileNotIn(const std::vector<VeltoUnreadablePageFile> &files,
                     const std::vector<VeltoUnreadablePageFile> &earlier) {
+    std::set<std::string> listedBefore;
+    for (const auto &file : earlier) {
+        listedBefore.insert(file.relativePath);
+    }
     for (const auto &file : files) {
-        bool listedBefore = false;
-        for (const auto &before : earlier) {
-            listedBefore = listedBefore || before.relativePath == file.relativePath;
-        }
-        if (!listedBefore) {
+        if (!listedBefore.contains(file.relativePath)) {
             return true;
         }
     }
