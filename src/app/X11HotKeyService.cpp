@@ -11,6 +11,7 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QWindow>
 
+#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -20,8 +21,10 @@ namespace {
 
 constexpr std::int32_t hotKeyFailure = -1;
 constexpr std::int32_t hotKeyInUse = -9878; // the platform's "hot key exists" status
-/// How long the keyboard stays held when the window never takes the focus (longer only while the event loop is busy).
+/// How long the keyboard stays held when the window never takes the focus (longer while the event loop is busy).
 constexpr int keyboardHoldLimitMilliseconds = 2000;
+/// How long at most, even when the event loop never runs again: the keyboard never stays with a hung Velto.
+constexpr std::chrono::seconds longestKeyboardHold{10};
 
 std::uint64_t modifierFlags(std::uint32_t carbonModifiers) {
     std::uint64_t flags = 0;
@@ -142,7 +145,7 @@ HotKeyOperations X11HotKeyService::operations() {
 
 void X11HotKeyService::holdKeyboardUntilFocused(QWindow *window, std::uint32_t time) {
     if (window == nullptr || window == QGuiApplication::focusWindow() ||
-        !grabs_->holdKeyboard(static_cast<std::uint32_t>(window->winId()), time)) {
+        !grabs_->holdKeyboard(static_cast<std::uint32_t>(window->winId()), time, longestKeyboardHold)) {
         return;
     }
     launchTrace::milestone("keyboard held");

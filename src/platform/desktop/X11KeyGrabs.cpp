@@ -8,7 +8,9 @@
 
 #include <xcb/xcb.h>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 
 namespace velto {
 
@@ -38,6 +40,7 @@ X11KeyGrabs::~X11KeyGrabs() {
     if (filtersApplicationEvents_ && QCoreApplication::instance() != nullptr) {
         QCoreApplication::instance()->removeNativeEventFilter(this);
     }
+    stopLetGoWatch();
     if (holdsKeyboard_) {
         xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
     }
@@ -195,7 +198,8 @@ void X11KeyGrabs::ungrab(std::uint8_t keyCode, std::uint16_t modifiers) {
     }
 }
 
-bool X11KeyGrabs::holdKeyboard(std::uint32_t window, std::uint32_t time) {
+bool X11KeyGrabs::holdKeyboard(std::uint32_t window, std::uint32_t time, std::chrono::milliseconds longest) {
+    stopLetGoWatch();
     if (!makeLetGoMessages()) {
         return false;
     }
@@ -205,19 +209,40 @@ bool X11KeyGrabs::holdKeyboard(std::uint32_t window, std::uint32_t time) {
         connection_, xcb_grab_keyboard(connection_, 1, root_, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
     const bool held = reply != nullptr && reply->status == XCB_GRAB_STATUS_SUCCESS;
     std::free(reply);
-    if (held) {
-        holdsKeyboard_ = true;
-        heldKeysGoTo_ = window;
-        ++holdNumber_;
+    if (!held) {
+        releaseKeyboard(); // an earlier hold, which has lost its watch
+        return false;
     }
-    return held;
+    holdsKeyboard_ = true;
+    heldKeysGoTo_ = window;
+    const std::uint32_t number = ++holdNumber_;
+    letGoWatch_ = std::jthread([this, longest, number](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        wake.wait_for(lock, stop, longest, [] { return false; });
+        if (!stop.stop_requested() && holdsKeyboard_.exchange(false)) {
+            letGo(number);
+        }
+    });
+    return true;
 }
 
 void X11KeyGrabs::releaseKeyboard() {
-    if (!holdsKeyboard_) {
-        return;
+    stopLetGoWatch();
+    if (holdsKeyboard_.exchange(false)) {
+        letGo(holdNumber_);
     }
-    holdsKeyboard_ = false;
+}
+
+void X11KeyGrabs::stopLetGoWatch() {
+    if (letGoWatch_.joinable()) {
+        letGoWatch_.request_stop();
+        letGoWatch_.join();
+    }
+}
+
+void X11KeyGrabs::letGo(std::uint32_t holdNumber) {
     xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
     // Keys the server took before it let go may still wait in the queue: they keep going to the holding window
     // until this message, which the server queues behind them, comes back.
@@ -226,7 +251,7 @@ void X11KeyGrabs::releaseKeyboard() {
     message.format = 32;
     message.window = letGoWindow_;
     message.type = letGoAtom_;
-    message.data.data32[0] = holdNumber_;
+    message.data.data32[0] = holdNumber;
     // No event mask: the server hands the message to the client that made the window, this one.
     xcb_send_event(connection_, 0, letGoWindow_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
     xcb_flush(connection_);

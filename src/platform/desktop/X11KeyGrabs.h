@@ -2,10 +2,13 @@
 
 #include <QtCore/QAbstractNativeEventFilter>
 
+#include <atomic>
 #include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 struct xcb_connection_t;
@@ -55,8 +58,10 @@ public:
     /// Takes the whole keyboard for one of this client's windows, which may not be shown or focused yet: from
     /// now on every key that is not a grabbed combination reaches the connection, addressed to `window`, in
     /// the order typed, until releaseKeyboard(). The keys typed between a hot key and the moment its window
-    /// takes the focus are so kept instead of going to the window that had it. False when the server refused.
-    bool holdKeyboard(std::uint32_t window, std::uint32_t time);
+    /// takes the focus are so kept instead of going to the window that had it. After `longest` the keyboard is
+    /// let go in any case, also when the thread that handles the events is stuck and never asks for it, so
+    /// that the desktop's keyboard never stays with a hung process. False when the server refused.
+    bool holdKeyboard(std::uint32_t window, std::uint32_t time, std::chrono::milliseconds longest);
     /// Lets the keyboard go. Keys the server took before still go to the holding window when they come.
     void releaseKeyboard();
 
@@ -81,8 +86,10 @@ private:
     void ungrabVariants(std::uint8_t keyCode, std::uint16_t modifiers);
     const Grab *grabOf(std::uint8_t keyCode, std::uint16_t state, bool isPress, bool reportedToRoot);
     bool makeLetGoMessages();
-    /// True when the client message is one releaseKeyboard() sent itself.
+    /// True when the client message is one letGo() sent itself.
     bool takeLetGoMessage(const void *clientMessage);
+    void letGo(std::uint32_t holdNumber);
+    void stopLetGoWatch();
 
     xcb_connection_t *connection_;
     std::uint32_t root_ = 0;
@@ -92,13 +99,14 @@ private:
     std::vector<Grab> grabs_;
     // Key codes of grabbed presses whose release has not come yet.
     std::bitset<256> pressedGrabKeys_;
-    bool holdsKeyboard_ = false;
+    std::atomic<bool> holdsKeyboard_{false}; // also ended by the watch thread
     // The window the held keyboard's keys go to, from the hold until its let-go message comes back.
     std::uint32_t heldKeysGoTo_ = 0;
     std::uint32_t holdNumber_ = 0;
     std::uint32_t letGoWindow_ = 0;
     std::uint32_t letGoAtom_ = 0;
     bool filtersApplicationEvents_ = false;
+    std::jthread letGoWatch_; // lets go after the longest hold
 };
 
 } // namespace velto
