@@ -100,14 +100,17 @@ const char *contentKindName(const velto::VeltoPage &page) {
 
 velto::Json pageJson(const velto::VeltoPage &loadedPage, const std::filesystem::path &folder) {
     // A load may summarise an archived page from its record alone; the preview is read the way the archive
-    // menu reads it, when it is shown.
-    velto::VeltoPage page = loadedPage;
-    try {
-        page = VeltoPageLibrary::loadArchivedPreview(loadedPage, folder, velto::defaultFileSystem(),
-                                                     VeltoPageLibrary::productionAvailability());
-    } catch (const std::exception &) {
-        // Without a readable file the summary keeps its empty preview.
+    // menu reads it, when it is shown. Other pages are taken as they are, without a copy of their text.
+    std::optional<velto::VeltoPage> withPreview;
+    if (loadedPage.content.asArchivedSummary() != nullptr) {
+        try {
+            withPreview = VeltoPageLibrary::loadArchivedPreview(loadedPage, folder, velto::defaultFileSystem(),
+                                                                VeltoPageLibrary::productionAvailability());
+        } catch (const std::exception &) {
+            // Without a readable file the summary keeps its empty preview.
+        }
     }
+    const velto::VeltoPage &page = withPreview ? *withPreview : loadedPage;
     velto::Json json = velto::Json::object();
     json["id"] = page.id.uppercaseText();
     // The file the page lives in, also for a page whose name the library makes from its date, slug and id.
