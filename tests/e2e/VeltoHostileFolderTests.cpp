@@ -114,5 +114,57 @@ TEST_F(VeltoHostileFolder, ALibraryAnotherProgramHoldsIsAnnouncedUntilFreeAndThe
     quit();
 }
 
+TEST_F(VeltoHostileFolder, QuittingWhileAnotherProgramHoldsTheLibraryAsksAndSavesOnceFree) {
+    writePageFile("good.md", "good page\n");
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    auto lockFile = session->pagesFolder() / ".velto" / "transaction.lock";
+    int holder = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    ASSERT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+    std::optional<std::string> panel;
+    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "typed while busy"}).exitStatus, 0);
+    ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+q"}).exitStatus, 0);
+
+    // The save cannot finish while the library is held: Velto asks before it quits, and stays.
+    auto alertWindow = [&]() -> std::optional<std::string> {
+        for (const auto &window : session->visibleWindows()) {
+            if (window != panel) {
+                return window;
+            }
+        }
+        return std::nullopt;
+    };
+    ASSERT_TRUE(waitUntil([&] { return alertWindow().has_value(); }, generous)) << velto->output();
+    EXPECT_TRUE(velto->process().isRunning());
+    EXPECT_EQ(pageFilesText(session->pagesFolder()).find("typed while busy"), std::string::npos);
+
+    // Once the library is free, "Try Again" saves and quits, unless the store's own retry got there first.
+    ::close(holder);
+    bool answered = false;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (!velto->process().isRunning()) {
+                return true;
+            }
+            auto alert = alertWindow();
+            if (!answered && alert && session->focusedWindow() == alert) {
+                answered = session->tool({"xdotool", "key", "Return"}).exitStatus == 0;
+            } else if (!answered && alert) {
+                session->tool({"xdotool", "windowfocus", *alert});
+            }
+            return false;
+        },
+        generous))
+        << velto->output();
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+    EXPECT_NE(pageFilesText(session->pagesFolder()).find("typed while busy"), std::string::npos)
+        << pageFilesText(session->pagesFolder());
+}
+
 } // namespace
 } // namespace velto::testing
