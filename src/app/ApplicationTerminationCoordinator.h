@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Scheduler.h"
+#include "platform/desktop/Scheduler.h"
 
 #include <QtCore/QObject>
 #include <qcoro/qcorotask.h>

@@ -10,7 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/Uuid.h"
 #include "platform/desktop/Cancellation.h"
-#include "store/Scheduler.h"
+#include "platform/desktop/Scheduler.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>

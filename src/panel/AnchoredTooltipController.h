@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panel/FloatingPanel.h"
-#include "store/Scheduler.h"
+#include "platform/desktop/Scheduler.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>

@@ -2,7 +2,7 @@
 
 #include "panel/FloatingPanel.h"
 #include "panel/PanelFeedback.h"
-#include "store/Scheduler.h"
+#include "platform/desktop/Scheduler.h"
 
 #include <QtCore/QPointer>
 #include <QtWidgets/QLabel>

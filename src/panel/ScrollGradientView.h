@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panel/SurfaceAnimation.h"
-#include "store/Scheduler.h"
+#include "platform/desktop/Scheduler.h"
 
 #include <QtGui/QColor>
 #include <QtWidgets/QWidget>

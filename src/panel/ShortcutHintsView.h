@@ -3,7 +3,7 @@
 #include "panel/ShortcutHints.h"
 #include "panel/ShortcutKeycaps.h"
 #include "panel/SurfaceAnimation.h"
-#include "store/Scheduler.h"
+#include "platform/desktop/Scheduler.h"
 
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QWidget>

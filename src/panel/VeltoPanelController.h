@@ -7,11 +7,11 @@
 #include "panel/PanelControlling.h"
 #include "panel/PanelPopover.h"
 #include "panel/ShortcutHintTransitions.h"
+#include "platform/desktop/Scheduler.h"
 #include "preferences/CommandRegistry.h"
 #include "preferences/PreferenceChoices.h"
 #include "preferences/LocalShortcutRouter.h"
 #include "store/ConflictResolution.h"
-#include "store/Scheduler.h"
 
 #include <QtCore/QObject>
 #include <qcoro/qcorotask.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "library/FolderChangeReplay.h"
-#include "store/Scheduler.h"
+#include "platform/desktop/Scheduler.h"
 
 #include <chrono>
 #include <cstdint>

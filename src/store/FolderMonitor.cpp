@@ -1,8 +1,8 @@
 #include "store/FolderMonitor.h"
 
 #include "platform/desktop/InotifyWatcher.h"
+#include "platform/desktop/Scheduler.h"
 #include "store/FolderChangeCoalescer.h"
-#include "store/Scheduler.h"
 
 #include <QtCore/QMetaObject>
 #include <QtCore/QSocketNotifier>

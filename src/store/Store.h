@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/desktop/Cancellation.h"
+#include "platform/desktop/Scheduler.h"
 #include "store/ArchiveTransition.h"
 #include "store/AutoArchivePeriod.h"
 #include "store/ConflictResolution.h"
@@ -20,7 +21,6 @@
 #include "store/RefreshRequests.h"
 #include "store/SaveCoordinator.h"
 #include "store/SaveScheduler.h"
-#include "store/Scheduler.h"
 #include "store/StoreSignals.h"
 
 #include <qcoro/qcorotask.h>

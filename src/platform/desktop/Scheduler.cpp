@@ -1,4 +1,4 @@
-#include "store/Scheduler.h"
+#include "platform/desktop/Scheduler.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QPointer>
