@@ -1,6 +1,7 @@
 #include "library/WriterStates.h"
 
 #include "library/CausalPreference.h"
+#include "library/DecodedFileCache.h"
 #include "library/LibraryFolder.h"
 #include "library/ManifestReading.h"
 #include "library/PageFileLocation.h"
@@ -190,7 +191,10 @@ VeltoWriterState decodeWriterState(const std::string &text) {
 std::vector<VeltoWriterState> loadWriterStates(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     std::vector<JournalFile> files;
     for (const auto &url : jsonFiles(writersDirectory(folderURL), fileManager)) {
-        files.push_back({url, decodeMetadataFile(url, fileManager, decodeWriterState)});
+        auto decode = [&url](std::string text) {
+            return decodedJournals().decoded(url, std::move(text), decodeWriterState);
+        };
+        files.push_back({url, decodeMetadataFile(url, fileManager, decode)});
     }
     std::vector<VeltoWriterState> decoded;
     for (const auto &file : files) {

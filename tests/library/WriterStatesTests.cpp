@@ -100,6 +100,24 @@ TEST(WriterStates, MergedCanonicalJournalIsNotRewrittenButAnUnmergedOneIs) {
     EXPECT_EQ(VeltoWriterState::decode(temporary.readFile(journalFileName(w1))), loaded[0]);
 }
 
+// Decoded journals are kept between loads by their bytes: any change, even one that keeps the file's length or
+// breaks it, is read anew.
+TEST(WriterStates, AJournalChangedBetweenLoadsIsReadAnew) {
+    TemporaryFolder temporary;
+    auto first = journal(w1);
+    first.pageMutations = {mutation(pageA, version(w1, 1))};
+    auto second = first;
+    second.pageMutations = {mutation(pageA, version(w1, 2))};
+    ASSERT_EQ(first.encode().size(), second.encode().size());
+
+    for (const auto &state : {first, second, first}) {
+        temporary.writeFile(journalFileName(w1), state.encode());
+        EXPECT_EQ(loadWriterStates(temporary.path()), std::vector{state});
+    }
+    temporary.writeFile(journalFileName(w1), "{\"writerID\":");
+    EXPECT_THROW(loadWriterStates(temporary.path()), velto::JsonDecodingError);
+}
+
 TEST(WriterStates, StatesComeBackSortedByWriter) {
     TemporaryFolder temporary;
     temporary.writeFile(journalFileName(w3), journal(w3).encode());

@@ -1,0 +1,10 @@
+#include "library/DecodedFileCache.h"
+
+namespace VeltoPageLibrary {
+
+DecodedFileCache<velto::VeltoWriterState> &decodedJournals() {
+    static DecodedFileCache<velto::VeltoWriterState> cache;
+    return cache;
+}
+
+} // namespace VeltoPageLibrary

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "model/LibraryManifest.h"
+#include "model/WriterState.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace VeltoPageLibrary {
+
+/// The value last decoded from each metadata file of one kind, with the bytes it was decoded from. Every save
+/// reads the manifest and every journal again under its lock, because another writer may have changed them;
+/// in a library of ten thousand pages a journal that no one changed is megabytes that take far longer to
+/// decode than to read. When a file's bytes are exactly those decoded last, their value is taken again. The
+/// bytes are compared in full, so a file changed in any way, by anyone, is decoded anew.
+template <typename Value> class DecodedFileCache {
+public:
+    /// decode(bytes), or the value the same bytes of this file gave last time. A failure to decode is thrown
+    /// and remembers nothing.
+    template <typename Decode> Value decoded(const std::filesystem::path &url, std::string bytes, Decode decode) {
+        if (auto value = valueOf(url, bytes)) {
+            return *value;
+        }
+        Value value = decode(bytes);
+        remember(url, std::move(bytes), value);
+        return value;
+    }
+
+private:
+    struct Entry {
+        std::string bytes;
+        std::shared_ptr<const Value> value;
+    };
+
+    // A process opens a few libraries at most; a full cache is simply emptied.
+    static constexpr std::size_t capacity = 64;
+
+    std::shared_ptr<const Value> valueOf(const std::filesystem::path &url, const std::string &bytes) {
+        std::lock_guard lock(mutex_);
+        auto found = entries_.find(url.native());
+        if (found == entries_.end() || found->second.bytes != bytes) {
+            return nullptr;
+        }
+        return found->second.value;
+    }
+
+    void remember(const std::filesystem::path &url, std::string bytes, const Value &value) {
+        auto shared = std::make_shared<const Value>(value);
+        std::lock_guard lock(mutex_);
+        if (entries_.size() >= capacity && !entries_.contains(url.native())) {
+            entries_.clear();
+        }
+        entries_[url.native()] = {std::move(bytes), std::move(shared)};
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, Entry> entries_;
+};
+
+/// The process's journals, by file.
+DecodedFileCache<velto::VeltoWriterState> &decodedJournals();
+
+} // namespace VeltoPageLibrary
