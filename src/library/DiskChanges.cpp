@@ -35,6 +35,22 @@ bool storeArchiveFlag(const VeltoPage &page) {
     return page.content.asUnavailable()->isArchived.value_or(false);
 }
 
+/// The file's bytes, not yet known to be text.
+std::string pageFileBytes(const std::filesystem::path &url, velto::FileSystem &fileManager) {
+    try {
+        return fileManager.readFile(url);
+    } catch (const velto::FileSystemError &error) {
+        throw velto::PageFileError::unreadable(url, error.localizedDescription());
+    }
+}
+
+void checkIsUTF8(std::string_view text, const std::filesystem::path &url) {
+    if (!velto::text::isValidUTF8(text)) {
+        throw velto::PageFileError::unreadable(url, "The file “" + url.filename().string() +
+                                                        "” couldn’t be opened using text encoding Unicode (UTF-8).");
+    }
+}
+
 /// The store's own file text of the page, its metadata as held; empty for a page that is not loaded.
 std::string heldFileText(const VeltoPage &page) {
     const auto *loaded = page.content.asLoaded();
@@ -60,10 +76,17 @@ DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseli
     if (!file.exists) {
         return {!absentCountsAsSame && baseline.checksum.has_value(), std::nullopt};
     }
-    std::string text = pageFileText(file.url, fileManager);
+    std::string text = pageFileBytes(file.url, fileManager);
     if (absentCountsAsSame && text.empty()) {
         return {false, text};
     }
+    // The file usually holds exactly the text last written, which the baseline holds with its checksum, and
+    // which was text when it was read or written: comparing bytes spares checking and hashing megabytes on
+    // every save.
+    if (baseline.fileContents && text == *baseline.fileContents) {
+        return {false, text};
+    }
+    checkIsUTF8(text, file.url);
     return {contentChecksum(text) != baseline.checksum, text};
 }
 
@@ -167,11 +190,11 @@ struct Resolution {
         if (found == nullptr) {
             return;
         }
-        const VeltoPage page = *found;
-        auto disk = comparedWithBaseline(page, baseline, writtenWithoutChangeMark, folderURL, fileManager);
+        auto disk = comparedWithBaseline(*found, baseline, writtenWithoutChangeMark, folderURL, fileManager);
         if (!disk.changed) {
             return;
         }
+        const VeltoPage page = *found; // a copy: what follows may replace the page in the document it lies in
         if (baseline.fileContents && disk.diskText && !disk.diskText->empty()) {
             auto merged =
                 velto::VeltoThreeWayMerge::merge(*baseline.fileContents, page.persistedFileContents(), *disk.diskText);
@@ -236,7 +259,8 @@ std::array<std::uint8_t, 16> truncatedDigest(const Uuid &operationID, const Uuid
 
 LocatedPageFile locatePageFile(const VeltoPage &page, const std::filesystem::path &folderURL,
                                velto::FileSystem &fileManager) {
-    auto record = velto::VeltoLibraryPageRecord::fromPage(page);
+    // Only the naming fields: a full record would copy and checksum the page's whole text.
+    auto record = namingRecord(page);
     auto primary = pageURL(pageFileName(record), folderURL, fileManager);
     auto fallbackName = pageFileStem(record) + "-" + page.id.lowercaseText().substr(0, 8) + ".md";
     auto fallback = pageURL(fallbackName, folderURL, fileManager);
@@ -250,16 +274,8 @@ LocatedPageFile locatePageFile(const VeltoPage &page, const std::filesystem::pat
 }
 
 std::string pageFileText(const std::filesystem::path &url, velto::FileSystem &fileManager) {
-    std::string text;
-    try {
-        text = fileManager.readFile(url);
-    } catch (const velto::FileSystemError &error) {
-        throw velto::PageFileError::unreadable(url, error.localizedDescription());
-    }
-    if (!velto::text::isValidUTF8(text)) {
-        throw velto::PageFileError::unreadable(url, "The file “" + url.filename().string() +
-                                                        "” couldn’t be opened using text encoding Unicode (UTF-8).");
-    }
+    std::string text = pageFileBytes(url, fileManager);
+    checkIsUTF8(text, url);
     return text;
 }
 

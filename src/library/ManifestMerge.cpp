@@ -121,12 +121,20 @@ std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const
 
 } // namespace
 
-ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request) {
+ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request,
+                                      const std::map<velto::Uuid, std::string> *writtenTexts) {
     ChangedPageRecords records;
     auto add = [&](const velto::VeltoPage &page) {
-        if (request.changedPageRevisions.contains(page.id)) {
-            records.insert_or_assign(page.id, VeltoLibraryPageRecord::fromPage(page));
+        if (!request.changedPageRevisions.contains(page.id)) {
+            return;
         }
+        const std::string *written = nullptr;
+        if (writtenTexts != nullptr) {
+            if (auto found = writtenTexts->find(page.id); found != writtenTexts->end()) {
+                written = &found->second;
+            }
+        }
+        records.insert_or_assign(page.id, VeltoLibraryPageRecord::fromPage(page, written));
     };
     add(request.document.currentPage);
     for (const auto &page : request.document.pages) {

@@ -7,14 +7,18 @@
 #include <optional>
 
 #include <map>
+#include <string>
 
 namespace VeltoPageLibrary {
 
 /// The records of the request's changed pages that its document holds, by page; of two pages with one
 /// identifier the later in document order speaks. Only these records are made: making a record checksums
 /// the page's whole text, which for a full library is megabytes per save.
+/// `writtenTexts`, when given, hold the persisted file text a save wrote for some of these pages, which their
+/// records are made from instead of making the text again.
 using ChangedPageRecords = std::map<velto::Uuid, velto::VeltoLibraryPageRecord>;
-ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request);
+ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request,
+                                      const std::map<velto::Uuid, std::string> *writtenTexts = nullptr);
 
 /// The base manifest of a save: the manifest found on disk with only what this save changed applied to it
 /// (its removals, its changed pages' records, and the current page and order when the save changed them),

@@ -80,20 +80,22 @@ VeltoPageBaseline VeltoPageBaseline::fromPage(const VeltoPage &page) {
 }
 
 VeltoSaveRequest VeltoSaveRequest::discardingMutations(const Revisions &persistedPageRevisions,
-                                                       std::optional<std::uint64_t> persistedStructureRevision) const {
-    VeltoSaveRequest result = *this;
-    result.changedPageRevisions = keepingLaterThan(changedPageRevisions, persistedPageRevisions);
-    result.archiveMetadataPageRevisions = keepingLaterThan(archiveMetadataPageRevisions, persistedPageRevisions);
-    result.removedPageRevisions = keepingLaterThan(removedPageRevisions, persistedPageRevisions);
-    if (!structureRevision || *structureRevision <= persistedStructureRevision.value_or(0)) {
+                                                       std::optional<std::uint64_t> persistedStructureRevision) const & {
+    return VeltoSaveRequest(*this).discardingMutations(persistedPageRevisions, persistedStructureRevision);
+}
+
+VeltoSaveRequest VeltoSaveRequest::discardingMutations(const Revisions &persistedPageRevisions,
+                                                       std::optional<std::uint64_t> persistedStructureRevision) && {
+    VeltoSaveRequest result = std::move(*this);
+    result.changedPageRevisions = keepingLaterThan(result.changedPageRevisions, persistedPageRevisions);
+    result.archiveMetadataPageRevisions = keepingLaterThan(result.archiveMetadataPageRevisions, persistedPageRevisions);
+    result.removedPageRevisions = keepingLaterThan(result.removedPageRevisions, persistedPageRevisions);
+    if (!result.structureRevision || *result.structureRevision <= persistedStructureRevision.value_or(0)) {
         result.structureRevision.reset();
     }
-    result.expectedPageBaselines.clear();
-    for (const auto &[pageID, baseline] : expectedPageBaselines) {
-        if (result.changedPageRevisions.contains(pageID) || result.removedPageRevisions.contains(pageID)) {
-            result.expectedPageBaselines.emplace(pageID, baseline);
-        }
-    }
+    std::erase_if(result.expectedPageBaselines, [&result](const auto &entry) {
+        return !result.changedPageRevisions.contains(entry.first) && !result.removedPageRevisions.contains(entry.first);
+    });
     return result;
 }
 

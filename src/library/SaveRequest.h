@@ -11,7 +11,8 @@
 #include <string>
 
 /// What is known to be on disk for one page: the checksum of its file's whole text and, when the text
-/// itself is held, that text.
+/// itself is held, that text; the checksum is then always the held text's, so a file found holding
+/// exactly that text is known unchanged without hashing it.
 struct VeltoPageBaseline {
     std::optional<std::string> checksum;     // absent for an empty text or when none is held
     std::optional<std::string> fileContents; // absent when only a summary of the page is held
@@ -46,7 +47,10 @@ struct VeltoSaveRequest {
     /// when it is later than the persisted revision of its page (0 when none), and an expected baseline only
     /// with a surviving change or removal mark.
     VeltoSaveRequest discardingMutations(const Revisions &persistedPageRevisions,
-                                         std::optional<std::uint64_t> persistedStructureRevision) const;
+                                         std::optional<std::uint64_t> persistedStructureRevision) const &;
+    /// The same, taking this request's document and baselines (megabytes of text) instead of copying them.
+    VeltoSaveRequest discardingMutations(const Revisions &persistedPageRevisions,
+                                         std::optional<std::uint64_t> persistedStructureRevision) &&;
 
     /// This request expecting, for each changed page that `baselines` knows, that baseline on disk; so too for
     /// each removed page that already has an expected baseline.

@@ -110,8 +110,9 @@ std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, co
 /// A page that this save emptied: loaded, with no text left to write. A summary has no text in memory
 /// either, but its file is still the page's.
 bool isEmptiedPage(const VeltoPage &page) {
+    // The persisted text is empty exactly when the held file text is: counted, not made.
     const auto *loaded = page.content.asLoaded();
-    return loaded != nullptr && page.persistedFileContents().empty();
+    return loaded != nullptr && loaded->fileContentsSize() == 0;
 }
 
 /// Removes the old file of every page this save emptied. Left in place, its old text would come back at
@@ -217,8 +218,11 @@ void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, cons
     }
 }
 
+/// The baselines of the changed pages: the text written (taken out of `writtenTexts`) with the checksum its
+/// record already holds, so that no page is hashed twice.
 std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &request, const PageTable &table,
-                                                     const std::map<Uuid, std::string> &writtenTexts) {
+                                                     std::map<Uuid, std::string> &writtenTexts,
+                                                     const ChangedPageRecords &changedRecords) {
     std::map<Uuid, VeltoPageBaseline> baselines;
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         auto page = table.find(pageID);
@@ -226,8 +230,11 @@ std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &req
             continue;
         }
         auto written = writtenTexts.find(pageID);
-        std::string text = written != writtenTexts.end() ? written->second : page->second->persistedFileContents();
-        baselines[pageID] = {contentChecksum(text), std::move(text)};
+        std::string text =
+            written != writtenTexts.end() ? std::move(written->second) : page->second->persistedFileContents();
+        auto record = changedRecords.find(pageID);
+        auto checksum = record != changedRecords.end() ? record->second.contentChecksum : contentChecksum(text);
+        baselines[pageID] = {std::move(checksum), std::move(text)};
     }
     return baselines;
 }
@@ -286,7 +293,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
                                        folderURL, fileManager);
 
     // The base manifest and this writer's journal.
-    auto changedRecords = changedPageRecords(finalRequest);
+    auto changedRecords = changedPageRecords(finalRequest, &writtenTexts);
     auto base = mergedManifest(finalRequest, existingManifest, initialCheckpoint, &changedRecords);
     auto observedStates = loadWriterStates(folderURL, fileManager);
     auto update = persistWriterState(finalRequest, folderURL, fileManager, observedStates, &changedRecords);
@@ -333,7 +340,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     }
     removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
-    return {persistedBaselines(finalRequest, table, writtenTexts), std::move(resolved.conflicts),
+    return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords), std::move(resolved.conflicts),
             std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
 }
 

@@ -7,14 +7,22 @@
 namespace velto {
 namespace {
 
-// The fields that follow the page's identity depend on what is held of its text.
-void describeContent(const VeltoPageContent &content, const VeltoPage &page, VeltoLibraryPageRecord &record) {
+// The fields that follow the page's identity depend on what is held of its text; `persisted` is the
+// page's persistedFileContents() when the caller has made it already.
+void describeContent(const VeltoPageContent &content, const VeltoPage &page, VeltoLibraryPageRecord &record,
+                     const std::string *persisted) {
     if (const VeltoPageFileContent *loaded = content.asLoaded()) {
-        std::string text = loaded->fileContents();
-        record.hasContent = !text.empty();
-        record.contentChecksum = contentChecksum(page.persistedFileContents());
-        record.bodyChecksum = contentChecksum(loaded->body);
-        record.fileSize = static_cast<std::int64_t>(text.size());
+        const std::size_t size = loaded->fileContentsSize();
+        record.hasContent = size > 0;
+        std::string made;
+        if (persisted == nullptr) {
+            made = page.persistedFileContents();
+            persisted = &made;
+        }
+        ContentChecksumPair checksums = contentChecksums(*persisted, loaded->body);
+        record.contentChecksum = std::move(checksums.first);
+        record.bodyChecksum = std::move(checksums.second);
+        record.fileSize = static_cast<std::int64_t>(size);
         record.isArchived = loaded->isArchived();
     } else if (const VeltoArchivedPageSummary *archived = content.asArchivedSummary()) {
         record.hasContent = archived->hasContent;
@@ -46,6 +54,10 @@ VeltoPage VeltoLibraryPageRecord::page(VeltoPageContent content) const {
 }
 
 VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page) {
+    return fromPage(page, nullptr);
+}
+
+VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page, const std::string *persistedFileContents) {
     VeltoLibraryPageRecord record;
     record.id = page.id;
     record.createdAt = page.createdAt;
@@ -53,7 +65,7 @@ VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page) {
     record.relativeFilePath = page.relativeFilePath;
     record.updatedAt = page.updatedAt;
     record.archivedAt = page.archivedAt;
-    describeContent(page.content, page, record);
+    describeContent(page.content, page, record, persistedFileContents);
     return record;
 }
 

@@ -29,6 +29,9 @@ struct VeltoLibraryPageRecord {
 
     /// The record that describes a page as held in memory; always carries fileSize and isArchived.
     static VeltoLibraryPageRecord fromPage(const VeltoPage &page);
+    /// The same, with the page's persistedFileContents() already made (null: made here), so that a save
+    /// that has written the text does not make megabytes of it again.
+    static VeltoLibraryPageRecord fromPage(const VeltoPage &page, const std::string *persistedFileContents);
 
     /// The page this record describes (identifier, dates, slug and path), holding `content`.
     VeltoPage page(VeltoPageContent content) const;

@@ -30,10 +30,8 @@ std::string VeltoPage::persistedFileContents() const {
     if (text.empty()) {
         return {};
     }
-    // Parse the text afresh so that the written file is exactly what a reader of the held text would see.
-    VeltoPageFileContent written = VeltoPageFileContent::parse(text);
-    written.writeVeltoMetadata(id, written.isArchived(), written.conflictOriginalPageID());
-    return written.fileContents();
+    // Parsed afresh so that the written file is exactly what a reader of the held text would see.
+    return VeltoPageFileContent::fileTextCarryingIdentifier(std::move(text), id);
 }
 
 bool VeltoPage::restore(std::optional<Date> activityAt) {

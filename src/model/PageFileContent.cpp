@@ -165,18 +165,22 @@ VeltoPageFileContent VeltoPageFileContent::parse(std::string_view text) {
     bool hasCRLF = text.find("\r\n") != std::string_view::npos;
     content.lineEnding = hasCRLF ? "\r\n" : "\n";
 
-    // Pages run to megabytes: copy the text once, into the body, and only then cut the block off its front.
-    content.body = hasCRLF ? withLineFeeds(text) : std::string(text);
-    std::optional<FrontMatterBlock> block = frontMatterBlock(content.body);
+    // Pages run to megabytes: the body is copied once, never moved within its string.
+    std::string normalised = hasCRLF ? withLineFeeds(text) : std::string();
+    std::string_view lines = hasCRLF ? std::string_view(normalised) : text;
+    std::optional<FrontMatterBlock> block = frontMatterBlock(lines);
     if (block) {
-        content.frontMatter = content.body.substr(block->frontMatterStart, block->frontMatterLength);
-        content.body.erase(0, block->bodyStart);
+        content.frontMatter = std::string(lines.substr(block->frontMatterStart, block->frontMatterLength));
+        content.body = std::string(lines.substr(block->bodyStart));
+    } else {
+        content.body = hasCRLF ? std::move(normalised) : std::string(text);
     }
     return content;
 }
 
-std::string VeltoPageFileContent::fileContents() const {
-    std::size_t size = body.size() + (frontMatter ? frontMatter->size() + 8 : 0);
+std::size_t VeltoPageFileContent::fileContentsSize() const {
+    // "---\n", the front matter, "\n---\n" and the body, each "\n" written as the line ending.
+    std::size_t size = body.size() + (frontMatter ? frontMatter->size() + 9 : 0);
     if (lineEnding != "\n") {
         std::size_t lineBreaks = std::count(body.begin(), body.end(), '\n');
         if (frontMatter) {
@@ -184,14 +188,37 @@ std::string VeltoPageFileContent::fileContents() const {
         }
         size += lineBreaks * (lineEnding.size() - 1);
     }
+    return size;
+}
+
+std::string VeltoPageFileContent::fileContents() const {
     std::string text;
-    text.reserve(size);
+    text.reserve(fileContentsSize());
     if (frontMatter) {
         appendWithLineEnding(text, "---\n", lineEnding);
         appendWithLineEnding(text, *frontMatter, lineEnding);
         appendWithLineEnding(text, "\n---\n", lineEnding);
     }
     appendWithLineEnding(text, body, lineEnding);
+    return text;
+}
+
+std::string VeltoPageFileContent::fileTextCarryingIdentifier(std::string text, const Uuid &pageID) {
+    if (text.find("\r\n") != std::string::npos) {
+        VeltoPageFileContent written = parse(text);
+        written.writeVeltoMetadata(pageID, written.isArchived(), written.conflictOriginalPageID());
+        return written.fileContents();
+    }
+    // Without "\r\n" the parsed body is the text after the front-matter block, byte for byte, and writing
+    // it back changes nothing but the block.
+    VeltoPageFileContent front;
+    std::size_t bodyStart = 0;
+    if (std::optional<FrontMatterBlock> block = frontMatterBlock(text)) {
+        front.frontMatter = text.substr(block->frontMatterStart, block->frontMatterLength);
+        bodyStart = block->bodyStart;
+    }
+    front.writeVeltoMetadata(pageID, front.isArchived(), front.conflictOriginalPageID());
+    text.replace(0, bodyStart, front.fileContents());
     return text;
 }
 

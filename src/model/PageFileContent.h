@@ -38,6 +38,8 @@ struct VeltoPageFileContent {
 
     /// The file text: the front-matter block (always closed by "---") and the body, with `lineEnding`.
     std::string fileContents() const;
+    /// fileContents().size(), counted without making the text.
+    std::size_t fileContentsSize() const;
 
     /// The page identifier stored in the file ("velto" → "id", else the older flat "velto-id").
     std::optional<Uuid> veltoPageID() const;
@@ -50,6 +52,12 @@ struct VeltoPageFileContent {
     /// flag or an absent origin removes its line. Touches `frontMatter` only. A front matter with two "velto"
     /// keys or a "velto" value that is not a mapping is the user's and stays unchanged.
     void writeVeltoMetadata(std::optional<Uuid> pageID, bool archived, std::optional<Uuid> conflictOriginalPageID);
+
+    /// What a reader of the file text would write back carrying `pageID`: parse(text), then
+    /// writeVeltoMetadata(pageID, its archive flag, its conflict origin), then fileContents(). A text with
+    /// "\n" line breaks (most pages) is rewritten in place, only its front matter, so a page of megabytes is
+    /// not copied again for each of those steps.
+    static std::string fileTextCarryingIdentifier(std::string text, const Uuid &pageID);
 
     /// Texts compare by canonical equivalence, as texts do everywhere in the page model.
     friend bool operator==(const VeltoPageFileContent &a, const VeltoPageFileContent &b);

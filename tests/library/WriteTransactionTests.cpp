@@ -322,4 +322,44 @@ TEST(WriteTransaction, NewPageWithoutBaselineIsWrittenUnchecked) {
     EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageC)->visibleText(), "gamma\n");
 }
 
+// A save of an edited page makes and hashes its text once: a page of megabytes is saved after every pause
+// in typing, and each further pass over it (the file's name, the disk check, the record, the baseline)
+// cost the typing as much again.
+TEST(WriteTransaction, AnEditedPageIsHashedOnceAndItsBaselineChecksumIsItsText) {
+    const std::string lines = [] {
+        std::string text;
+        for (int line = 0; line < 2000; ++line) {
+            text += "- [ ] line " + std::to_string(line) + " with `code` and words\n";
+        }
+        return text;
+    }();
+    struct Case {
+        const char *name;
+        std::string text;
+        std::size_t hashesPerByte; // two when the file does not end with its body ("\r\n" breaks)
+    };
+    std::string windowsLines = lines;
+    for (std::size_t at = windowsLines.find('\n'); at != std::string::npos; at = windowsLines.find('\n', at + 2)) {
+        windowsLines.replace(at, 1, "\r\n");
+    }
+    for (const Case &c : {Case{"body only", lines, 1}, Case{"own front matter", "---\ntitle: Plan\n---\n" + lines, 1},
+                          Case{"CRLF", windowsLines, 2}}) {
+        TemporaryFolder folder;
+        auto document = documentOf(pageWithText(pageA, c.text), {pageWithBody(pageB, "beta\n")});
+        VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder.path());
+        auto loaded = loadedDocument(folder.path());
+        auto request = editing(loaded, pageA, loaded.currentPage.content.asLoaded()->body + "typed\n");
+
+        const std::size_t before = checksummedBytes();
+        auto result = VeltoPageLibrary::write(request, folder.path());
+        const std::size_t hashed = checksummedBytes() - before;
+
+        const VeltoPageBaseline &baseline = result.persistedPageBaselines.at(pageA);
+        ASSERT_TRUE(baseline.fileContents) << c.name;
+        EXPECT_LE(hashed, c.hashesPerByte * baseline.fileContents->size() + 1024) << c.name;
+        EXPECT_EQ(baseline.checksum, contentChecksum(*baseline.fileContents)) << c.name;
+        EXPECT_EQ(*baseline.fileContents, folder.readFile(fileNameOf(request.document.currentPage))) << c.name;
+    }
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 using namespace velto;
 
@@ -79,7 +80,9 @@ class PageFileText : public testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(PageFileText, IsProducedFromTheParsedValue) {
     const RoundTripCase &c = GetParam();
-    EXPECT_EQ(VeltoPageFileContent::parse(c.text).fileContents(), c.fileContents);
+    const VeltoPageFileContent parsed = VeltoPageFileContent::parse(c.text);
+    EXPECT_EQ(parsed.fileContents(), c.fileContents);
+    EXPECT_EQ(parsed.fileContentsSize(), c.fileContents.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,7 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{"EmptyBlockGetsOneEmptyLine", "---\n---\nB", "---\n\n---\nB"},
                     RoundTripCase{"DotsClosingIsWrittenAsDashes", "---\na: 1\n...\nB", "---\na: 1\n---\nB"},
                     RoundTripCase{"MixedLineBreaksBecomeCRLF", "a\nb\r\nc", "a\r\nb\r\nc"},
-                    RoundTripCase{"LoneCarriageReturnKept", "a\rb", "a\rb"}),
+                    RoundTripCase{"LoneCarriageReturnKept", "a\rb", "a\rb"},
+                    RoundTripCase{"CRLFFrontMatterAndBody", "---\r\na: 1\r\nb: 2\r\n---\r\nB\r\nC\r\n",
+                                  "---\r\na: 1\r\nb: 2\r\n---\r\nB\r\nC\r\n"},
+                    RoundTripCase{"CRLFEmptyBlock", "---\r\n---\r\n", "---\r\n\r\n---\r\n"},
+                    RoundTripCase{"Empty", "", ""}),
     [](const testing::TestParamInfo<RoundTripCase> &info) { return std::string(info.param.name); });
 
 TEST(PageFileContent, ParsingProducedTextGivesTheSameValue) {
@@ -309,4 +316,19 @@ TEST(PageFileContent, WrittenMetadataReadsBack) {
     reread.writeVeltoMetadata(pageID, false, reread.conflictOriginalPageID());
     EXPECT_FALSE(reread.isArchived());
     EXPECT_EQ(reread.conflictOriginalPageID(), otherID);
+}
+
+// The in-place rewrite a save uses must write exactly what parsing, rewriting the metadata and producing the
+// text write, whatever the front matter holds.
+TEST(PageFileContent, FileTextCarryingIdentifierEqualsParsingRewritingAndWriting) {
+    for (const std::string &text : std::vector<std::string>{
+             "", "Body only\n", "---\ntitle: t\n---\nBody\n", withIDs("---\nvelto:\n  id: <OTHER>\n---\nBody"),
+             withIDs("---\nvelto:\n  archived: true\n  conflict-of: <OTHER>\n---\nB\n"), "---\nvelto-id: x\n---\nB",
+             "---\nvelto: 3\nvelto: 4\n---\nB", "---\n---\nB", "---\na: 1\n...\nB", "---\nunclosed\nbody\n",
+             "---\na: 1\n---\nb: 2\n---\nB", "---\r\ntitle: t\r\n---\r\nB\r\n", "a\nb\r\nc", "a\rb\n",
+             "---\ntitle: Caf\xc3\xa9\n---\n\xe2\x80\xa8 body\n"}) {
+        VeltoPageFileContent parsed = VeltoPageFileContent::parse(text);
+        parsed.writeVeltoMetadata(pageID, parsed.isArchived(), parsed.conflictOriginalPageID());
+        EXPECT_EQ(VeltoPageFileContent::fileTextCarryingIdentifier(text, pageID), parsed.fileContents()) << text;
+    }
 }
