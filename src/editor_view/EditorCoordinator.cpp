@@ -4,6 +4,7 @@
 #include "editor/MarkdownStyler.h"
 #include "editor/MarkdownSyntaxScanner.h"
 #include "editor/StorageLines.h"
+#include "editor/UTF8Change.h"
 #include "editor_view/AutoCorrection.h"
 #include "editor_view/CodeHighlightRequests.h"
 #include "platform/Text.h"
@@ -233,8 +234,8 @@ void VeltoEditorCoordinator::scheduleStylePass() {
 
 void VeltoEditorCoordinator::scheduleSave() {
     QPointer<VeltoEditorCoordinator> coordinator(this);
-    // The text is copied when the save is due, not on every keystroke: a 5 MiB page costs one conversion
-    // per pause in typing.
+    // The text is handed over when the save is due, not on every keystroke: a 5 MiB page costs one
+    // comparison with the store's copy per pause in typing.
     saveWorkItem_ = scheduler_.schedule(saveDelay, [coordinator] {
         if (coordinator) {
             coordinator->saveWorkItem_.reset();
@@ -264,7 +265,15 @@ void VeltoEditorCoordinator::handOverText() {
         return;
     }
     hasUnsavedEdits_ = false;
-    store_.setText(text::toUTF8(core_.string()), clock_.now());
+    const VeltoPageFileContent *held = store_.document().currentPage.content.asLoaded();
+    if (held == nullptr) {
+        store_.setText(text::toUTF8(core_.string()), clock_.now()); // which the store refuses, and says so
+        return;
+    }
+    // The store holds the text as it was last handed over: only what differs is converted and handed over,
+    // so a pause in typing on a page of megabytes costs one read of the page, not a conversion and copies.
+    const UTF8Change change = utf8Change(core_.textStorage().pieces(), held->body);
+    store_.replaceText(change.location, change.length, change.replacement, clock_.now());
 }
 
 void VeltoEditorCoordinator::handOverPendingText() {

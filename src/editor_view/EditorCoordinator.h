@@ -36,7 +36,7 @@ class ScreenMoves;
 /// the last change), when and over which range the Markdown styling is redone (0.05 s after it, or at
 /// once for a heading), when code blocks are highlighted, and how the editor preferences are put on the
 /// view. It keeps no text of its own: the view's text is the only copy of the page until it is handed
-/// over, and it is copied for the store only when the save is due. Main thread only.
+/// over, and when the save is due only what differs from the store's copy is handed over. Main thread only.
 /// A QObject so that scheduled work and highlighting can hold it weakly and store signals can reach it.
 class VeltoEditorCoordinator : public QObject {
 public:

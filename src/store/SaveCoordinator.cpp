@@ -42,10 +42,9 @@ VeltoSaveCoordinator::VeltoSaveCoordinator(std::filesystem::path folderURL, Save
     , didFinish_(std::move(didFinish)) {}
 
 void VeltoSaveCoordinator::submit(VeltoSaveRequest request) {
-    // The document passes through unchanged; kept aside, it is not copied once more on every edit.
-    VeltoDocument document = std::move(request.document);
-    VeltoSaveRequest stripped = request.discardingMutations(persistedPageRevisions_, persistedStructureRevision_);
-    stripped.document = std::move(document);
+    // Taken, not copied: the document and the baselines hold the pages' text, megabytes on every edit.
+    VeltoSaveRequest stripped =
+        std::move(request).discardingMutations(persistedPageRevisions_, persistedStructureRevision_);
     std::uint64_t generation = stripped.generation;
     if (generation <= durableGeneration_ || generation <= highestSubmittedGeneration_) {
         return;

@@ -128,6 +128,10 @@ public:
 
     /// The editor's entry point: the current page's new text, edited at `now`.
     void setText(std::string text, Date now);
+    /// The same as setText of the current page's text with its bytes [location, location + length) replaced
+    /// by `replacement` (both clamped to the text), changed in place: an editor that knows what differs hands
+    /// over a typed word, not a page of megabytes.
+    void replaceText(std::size_t location, std::size_t length, std::string_view replacement, Date now);
 
     /// Returns once everything the store holds is durable; throws the error of the save that should have
     /// made it so. Returns at once while the library needs recovery (nothing is saved then).
@@ -184,6 +188,11 @@ private:
                          const std::set<Uuid> &archiveMetadataOnlyPageIDs);
     /// Called after every change of `document_`, recorded or not, before anything else can run.
     void documentDidChange() { saveScheduler_.documentDidChange(); }
+    /// Whether an edit of the current page may change its body: an unchanged text retries a failed save
+    /// instead, and a page held only as a summary refuses the edit, and says so.
+    bool acceptsTextEdit(bool isUnchanged);
+    /// Marks the current page's body as edited at `now` and schedules the save.
+    void currentPageTextDidChange(Date now);
     std::uint64_t schedule() { return saveScheduler_.schedule(); }
     VeltoSaveRequest saveRequest(std::uint64_t generation) const;
     void didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,

@@ -28,23 +28,51 @@ std::map<Uuid, std::uint64_t> replacingKeys(const std::map<Uuid, std::uint64_t> 
 void VeltoStore::setText(std::string text, Date now) {
     VeltoPageFileContent *content = document_.currentPage.content.asLoaded();
     // Compared where it is held: a page of up to 5 MiB is not copied to be compared.
-    bool isUnchanged = content != nullptr ? text == content->body : text == document_.currentPage.visibleText();
+    bool isUnchanged = content != nullptr ? text == content->body : text == document_.currentPage.visibleTextView();
+    if (!acceptsTextEdit(isUnchanged)) {
+        return;
+    }
+    // The text is moved in, not copied; the save request's copy is the only one an edit makes.
+    content->body = std::move(text);
+    currentPageTextDidChange(now);
+}
+
+void VeltoStore::replaceText(std::size_t location, std::size_t length, std::string_view replacement, Date now) {
+    VeltoPageFileContent *content = document_.currentPage.content.asLoaded();
+    if (content == nullptr) {
+        std::string text = document_.currentPage.visibleText();
+        location = std::min(location, text.size());
+        setText(text.replace(location, length, replacement), now);
+        return;
+    }
+    location = std::min(location, content->body.size());
+    length = std::min(length, content->body.size() - location);
+    if (!acceptsTextEdit(content->body.compare(location, length, replacement) == 0)) {
+        return;
+    }
+    content->body.replace(location, length, replacement);
+    currentPageTextDidChange(now);
+}
+
+bool VeltoStore::acceptsTextEdit(bool isUnchanged) {
     if (isUnchanged) {
         if (lastSaveErrorDescription_.has_value() && loadState_.recoveryIssue() == nullptr) {
             schedule(); // an unchanged edit retries a failed save
         }
-        return;
+        return false;
     }
-    if (content == nullptr) {
+    if (document_.currentPage.content.asLoaded() == nullptr) {
         // Only a summary of this page is held: writing the edited preview, or an empty text, as its whole
         // file would destroy the page. The edit is refused, and said so.
         lastSaveErrorDescription_ = "Velto couldn’t save your change because this page isn’t fully loaded yet.";
-        return;
+        return false;
     }
+    return true;
+}
+
+void VeltoStore::currentPageTextDidChange(Date now) {
     // An edit changes the current page's body alone, never its archive state or the page order: it is marked
-    // as that page's change without comparing copies of the page. The text is moved in, not copied; the save
-    // request's copy is the only one an edit makes.
-    content->body = std::move(text);
+    // as that page's change without comparing copies of the page.
     document_.currentPage.updatedAt = now;
     documentDidChange();
     mutations_.recordPageChange(document_.currentPage.id);

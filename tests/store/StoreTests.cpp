@@ -314,6 +314,56 @@ TEST(Store, EditOfAPageHeldOnlyAsASummaryIsRefusedAndReported) {
     EXPECT_FALSE(store.currentPageFileURL().has_value());
 }
 
+// The editor hands over only what differs from the store's copy; the store must then behave exactly as if
+// the whole text had been handed over.
+TEST(Store, ReplacingPartOfTheTextActsAsSettingTheWholeText) {
+    struct Case {
+        const char *name;
+        bool summary;
+        std::size_t location, length;
+        std::string replacement;
+    };
+    for (const Case &c : std::vector<Case>{{"typed in the middle", false, 2, 0, "and "},
+                                           {"replaced at the start", false, 0, 5, "begin"},
+                                           {"the same bytes again", false, 1, 3, "tar"},
+                                           {"nothing at all", false, 5, 0, ""},
+                                           {"past the end", false, 99, 7, "!"},
+                                           {"a page held as a summary", true, 0, 3, "Tho"}}) {
+        std::optional<std::string> errors[2];
+        std::string texts[2];
+        std::optional<Date> updates[2];
+        std::size_t saves[2] = {};
+        std::size_t marks[2] = {};
+        for (int road = 0; road < 2; ++road) {
+            StoreHarness harness;
+            VeltoPage page = loadedPage("start");
+            if (c.summary) {
+                page.content = VeltoPageContent::archivedSummary(
+                    VeltoArchivedPageSummary{"The opening line", 4096, true, std::string("abc"), std::string("def")});
+            }
+            harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+            VeltoStore &store = *harness.store;
+            if (road == 0) {
+                std::string whole(store.document().currentPage.visibleTextView());
+                whole.replace(std::min(c.location, whole.size()), c.length, c.replacement);
+                store.setText(whole, harness.clock.now());
+            } else {
+                store.replaceText(c.location, c.length, c.replacement, harness.clock.now());
+            }
+            errors[road] = store.lastSaveErrorDescription();
+            texts[road] = store.document().currentPage.visibleText();
+            updates[road] = store.document().currentPage.updatedAt;
+            saves[road] = harness.saves.size();
+            marks[road] = store.mutations().changedPageRevisions.size();
+        }
+        EXPECT_EQ(texts[1], texts[0]) << c.name;
+        EXPECT_EQ(updates[1], updates[0]) << c.name;
+        EXPECT_EQ(marks[1], marks[0]) << c.name;
+        EXPECT_EQ(saves[1], saves[0]) << c.name;
+        EXPECT_EQ(errors[1], errors[0]) << c.name;
+    }
+}
+
 TEST(Store, TemporarilyUnavailableLibraryIsLoadedAgainAfterTenSeconds) {
     StoreHarness harness;
     harness.build(VeltoLibraryLoadResult::failed(

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velto::editor {
+
+/// What makes a UTF-8 copy of a text equal to the text again: the copy's bytes [location, location + length)
+/// replaced by `replacement`. No change at all is an empty replacement of nothing.
+struct UTF8Change {
+    std::size_t location = 0;
+    std::size_t length = 0;
+    std::string replacement;
+
+    bool isEmpty() const { return length == 0 && replacement.empty(); }
+    bool operator==(const UTF8Change &) const = default;
+};
+
+/// The change that turns `copy` into text::toUTF8 of the text held in `pieces` (in order, no surrogate pair
+/// split between two pieces, as TextStorage::pieces() hands them out). The text's beginning and end are
+/// compared with the copy in place, code point by code point, and only the units between what they share are
+/// converted: handing a page of megabytes to the store after a typed word costs one read of it, without a
+/// conversion or a copy of the whole. Whatever the copy holds, applying the change gives exactly the text's
+/// UTF-8 (an unpaired surrogate becoming U+FFFD, as in the whole conversion).
+UTF8Change utf8Change(const std::vector<std::u16string_view> &pieces, std::string_view copy);
+
+} // namespace velto::editor
