@@ -231,7 +231,11 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     view.undoHistories().activateUndoHistory(
         document.currentPage.id, pageIDsOf(document), nullptr,
         editor::PageTextFingerprint::ofUTF8(document.currentPage.visibleText()));
-    editorCoordinator_->loadCurrentPageText();
+    // The page is styled now with the look it is shown with, so that the first show does not style a page
+    // of megabytes again on the shortcut's way to the screen; a look changed meanwhile is applied then.
+    const editor::VeltoTheme theme = currentTheme();
+    editorCoordinator_->loadCurrentPageText(theme);
+    appliedEditorLook_ = currentEditorLook(theme);
     view.setEditable(document.currentPage.content.asLoaded() != nullptr);
     panelView_->updateEmptyPageHint();
 }
@@ -469,10 +473,14 @@ void VeltoPanelController::applyPreferredAppearance() {
     refreshAppearance();
 }
 
-void VeltoPanelController::refreshAppearance() {
+editor::VeltoTheme VeltoPanelController::currentTheme() const {
     editor::Appearance system = coordinatorView_->effectiveAppearance();
-    editor::VeltoTheme theme =
-        editor::VeltoTheme::resolve(editorAppearanceChoice(VeltoPreferences::appearance()), system, displayOptions().current().increaseContrast);
+    return editor::VeltoTheme::resolve(editorAppearanceChoice(VeltoPreferences::appearance()), system,
+                                       displayOptions().current().increaseContrast);
+}
+
+void VeltoPanelController::refreshAppearance() {
+    editor::VeltoTheme theme = currentTheme();
     panelView_->applyAppearance(theme);
     if (shortcutHintsPanelController_) {
         shortcutHintsPanelController_->hintsView()->update();

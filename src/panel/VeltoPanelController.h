@@ -227,6 +227,8 @@ private:
         bool operator==(const EditorLook &) const = default;
     };
     static EditorLook currentEditorLook(const editor::VeltoTheme &theme);
+    /// The editor's theme for the current appearance preference, system appearance and contrast.
+    editor::VeltoTheme currentTheme() const;
     std::optional<EditorLook> appliedEditorLook_;
 
     std::optional<PanelFeedback> pendingFeedback_;

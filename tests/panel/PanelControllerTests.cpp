@@ -2,6 +2,7 @@
 // page-operation gate, page cycling, the view states the session keeps, the memory bound of undo, and sizes.
 #include "PanelControllerFixture.h"
 
+#include "editor_view/EditorCoordinator.h"
 #include "editor_view/TextViewKeyBindings.h"
 #include "panel/BrowsePagesWindow.h"
 #include "panel/PageEditingSession.h"
@@ -380,6 +381,25 @@ TEST(PanelControllerTests, FontSizeAndFormattingToggle) {
     EXPECT_EQ(session.banner(), "Live Markdown formatting off");
     session.controller->toggleMarkdownFormatting();
     EXPECT_EQ(session.banner(), "Live Markdown formatting on");
+}
+
+// Restyling a page of megabytes takes long on the shortcut's way to the screen: the first show restyles the
+// page only when its look changed since it was loaded.
+TEST(PanelControllerTests, TheFirstShowRestylesThePageOnlyWhenItsLookChanged) {
+    for (const bool appearanceChanged : {false, true}) {
+        PanelControllerSession session;
+        session.controller->close();
+        if (appearanceChanged) {
+            VeltoPreferences::setAppearance(VeltoPreferences::appearance() == AppearanceChoice::dark
+                                                ? AppearanceChoice::light
+                                                : AppearanceChoice::dark);
+        }
+        const std::uint64_t generation = session.controller->editorCoordinator().codeHighlightGeneration();
+        session.controller->show(QRect(100, 0, 24, 24));
+        EXPECT_EQ(session.controller->editorCoordinator().codeHighlightGeneration() != generation, appearanceChanged)
+            << (appearanceChanged ? "appearance changed" : "nothing changed");
+        session.controller->close();
+    }
 }
 
 TEST(PanelControllerTests, ShowingTwiceShowsOnceAndAPendingBannerWaitsForTheShow) {
