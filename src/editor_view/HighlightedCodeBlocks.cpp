@@ -41,15 +41,19 @@ void HighlightedCodeBlocks::follow(const TextStorage &storage) {
         blocks_.clear();
         return;
     }
+    // In place: a pause in typing brings dozens of edits, a big page thousands of blocks. The blocks that end
+    // before an edit, a run at the front, stay as they are and are not looked at.
     for (const CharacterEdit &edit : *edits) {
-        std::vector<Block> moved;
-        moved.reserve(blocks_.size());
-        for (const Block &block : blocks_) {
-            if (const std::optional<Block> after = movedThrough(block, edit)) {
-                moved.push_back(*after);
+        const auto firstReached = std::partition_point(blocks_.begin(), blocks_.end(), [&edit](const Block &block) {
+            return edit.location > block.contentRange.end();
+        });
+        auto kept = firstReached;
+        for (auto block = firstReached; block != blocks_.end(); ++block) {
+            if (const std::optional<Block> after = movedThrough(*block, edit)) {
+                *kept++ = *after;
             }
         }
-        blocks_ = std::move(moved);
+        blocks_.erase(kept, blocks_.end());
     }
 }
 
