@@ -55,6 +55,14 @@ int PageMenuItemStyle::smallTextLength(const QAction *action) {
     return action != nullptr ? action->property(smallTextLengthProperty).toInt() : 0;
 }
 
+int PageMenuItemStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                                 QStyleHintReturn *returnData) const {
+    if (hint == SH_Menu_Scrollable) {
+        return 1;
+    }
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
 void PageMenuItemStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                                     const QWidget *widget) const {
     const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);

@@ -16,6 +16,7 @@
 #include <QtGui/QFontInfo>
 #include <QtGui/QImage>
 #include <QtGui/QPixmap>
+#include <QtGui/QScreen>
 #include <QtGui/QTextDocument>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
@@ -590,6 +591,33 @@ TEST(PanelMenuDrawing, PageItemsWriteTheirRecencyInTheSmallMenuFontAfterTheTitle
         EXPECT_EQ(recency->color, title->color);
     }
     EXPECT_NE(run(QStringLiteral("Archive 1 Other Page…")), nullptr) << "other items are written whole";
+}
+
+TEST(PanelMenuDrawing, AMenuTallerThanTheScreenScrollsInOneColumn) {
+    testing::ensureApplication();
+    const int screenHeight = QGuiApplication::primaryScreen()->availableGeometry().height();
+    velto::PanelMenu model;
+    for (int index = 0; index < screenHeight / 8; ++index) {
+        PanelMenuItem item;
+        item.text = QStringLiteral("Archived page %1  ·  3d").arg(index);
+        item.smallTextLength = 2;
+        model.items.push_back(item);
+    }
+    // The menu's size, and the width of one of its items (known once the size is).
+    const auto measure = [](QMenu &menu) {
+        const QSize size = menu.sizeHint();
+        return std::pair(size, menu.actionGeometry(menu.actions().front()).width());
+    };
+    std::unique_ptr<QMenu> inColumns(PanelMenuView::make(model));
+    inColumns->setStyle(QApplication::style());
+    const auto [columnsSize, columnsItemWidth] = measure(*inColumns);
+    ASSERT_GE(columnsSize.width(), 2 * columnsItemWidth) << "the application's style breaks this menu into columns";
+    std::unique_ptr<QMenu> menu(PanelMenuView::make(model));
+    const auto [size, itemWidth] = measure(*menu);
+    EXPECT_LT(size.width(), 2 * itemWidth) << "one column, as wide as its items";
+    menu->popup(QPoint(0, 0));
+    EXPECT_LE(menu->height(), screenHeight) << "shown as tall as the screen allows, the rest scrolled";
+    menu->hide();
 }
 
 TEST(PanelMenuDrawing, ToolTipsShowTextThatLooksLikeMarkupAsItIs) {
