@@ -18,6 +18,7 @@
 #include "library/FolderConnectionAssessment.h"
 #include "panel/VeltoPanelController.h"
 #include "platform/ApplicationBundle.h"
+#include "platform/FreedMemory.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/KeyboardLayoutTranslator.h"
 #include "preferences/NotificationCenter.h"
@@ -398,6 +399,8 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         panel_->onOpenEditor();
     }
     launchTrace::milestone("launch finished");
+    // Loading and styling the current page copied it several times over; a big page's copies are gone now.
+    giveFreedMemoryBack();
     // After the tray icon is up, and again whenever a reload meets a file that was readable before.
     connect(store_.get(), &VeltoStoreSignals::unreadableFilesFound, this, &AppDelegate::announceNewlyUnreadableFiles,
             Qt::QueuedConnection);

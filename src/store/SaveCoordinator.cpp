@@ -1,5 +1,7 @@
 #include "store/SaveCoordinator.h"
 
+#include "platform/FreedMemory.h"
+
 #include <algorithm>
 
 namespace velto {
@@ -109,6 +111,9 @@ QCoro::Task<void> VeltoSaveCoordinator::savePendingRequests() {
         }
     }
     isSaving_ = false;
+    // Each save copies the pages it writes several times (request, baselines, file text): give back what a
+    // big page's copies took, or the process keeps its largest save's worth of memory for good.
+    giveFreedMemoryBack();
 }
 
 // Kept out of the coroutine: GCC 12 leaks temporaries of chained calls inside coroutine bodies.
@@ -150,7 +155,10 @@ void VeltoSaveCoordinator::recordPersistence(const VeltoSaveRequest &request, co
         persistedPageBaselines_.erase(oldID);
     }
     for (const auto &[pageID, baseline] : result.persistedPageBaselines) {
-        persistedPageBaselines_.insert_or_assign(pageID, baseline);
+        // A copy made anew holds the page's text in as much memory as it needs; one assigned over the
+        // last baseline would double that as soon as the text has grown by a character.
+        persistedPageBaselines_.erase(pageID);
+        persistedPageBaselines_.emplace(pageID, baseline);
     }
 }
 
