@@ -621,6 +621,23 @@ TEST(Store, PageReadThatASaveOfThePageOvertookIsNotTaken) {
     EXPECT_EQ(store.pageBaselines().at(page.id).fileContents, "new text");
 }
 
+TEST(Store, ABaselineHoldsThePagesTextInLittleMoreMemoryThanTheText) {
+    StoreHarness harness;
+    std::string text(200'000, 'a');
+    VeltoPage page = loadedPage(text);
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    // A text that grows by a character, then by many, then shrinks: each save's baseline replaces the last.
+    for (const std::size_t newLength : {200'001u, 260'000u, 100'000u}) {
+        text.resize(newLength, 'b');
+        store.setText(text, harness.clock.now());
+        harness.succeedSave();
+        const std::optional<std::string> &held = store.pageBaselines().at(page.id).fileContents;
+        ASSERT_TRUE(held.has_value());
+        EXPECT_LE(held->capacity(), held->size() + held->size() / 4) << newLength;
+    }
+}
+
 TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) {
     StoreHarness harness;
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("on disk"))));
