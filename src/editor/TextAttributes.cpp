@@ -147,6 +147,8 @@ public:
                 }
             }
         }
+        // Merging reserves room for both lists; a page's thousands of link sets would keep it.
+        entries.shrink_to_fit();
         auto *set = new Attributes::Set{std::move(entries), hash};
         std::shared_ptr<const Attributes::Set> shared(set, [this](const Attributes::Set *dying) { release(dying); });
         table_.emplace(hash, Entry{set, shared});

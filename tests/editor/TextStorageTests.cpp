@@ -426,3 +426,24 @@ TEST(TextStorageTests, TheJoinedTextTakesLittleMoreMemoryThanTheTextWhateverTheE
         EXPECT_LE(joined.capacity(), storage.length() + storage.length() / 4) << c.name;
     }
 }
+
+TEST(TextStorageTests, AnAttributeSetKeepsNoRoomBeyondItsEntries) {
+    const Attributes prose{{AttributeKey::font, FontDescriptor{}},
+                           {AttributeKey::foregroundColor, Color::sRGB(0, 0, 0)},
+                           {AttributeKey::paragraphStyle, ParagraphStyle{}}};
+    const Attributes link{{AttributeKey::foregroundColor, Color::system(SystemColorRole::systemBlue)},
+                          {AttributeKey::link, std::string("https://example.com/a-page-of-its-own")},
+                          {AttributeKey::underlineStyle, std::int64_t{1}}};
+    struct Case {
+        const char *name;
+        Attributes made;
+    };
+    const std::vector<Case> cases{
+        {"merged over shared keys", prose.merging(link)},
+        {"a key replaced", prose.with(AttributeKey::foregroundColor, Color::sRGB(1, 0, 0))},
+        {"a key removed", prose.merging(link).without(AttributeKey::underlineStyle)},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.made.entries().capacity(), c.made.entries().size()) << c.name;
+    }
+}
