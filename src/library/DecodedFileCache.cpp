@@ -7,4 +7,9 @@ DecodedFileCache<velto::VeltoWriterState> &decodedJournals() {
     return cache;
 }
 
+DecodedFileCache<velto::VeltoLibraryManifest> &decodedManifests() {
+    static DecodedFileCache<velto::VeltoLibraryManifest> cache;
+    return cache;
+}
+
 } // namespace VeltoPageLibrary

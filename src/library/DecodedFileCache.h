@@ -30,6 +30,17 @@ public:
         return value;
     }
 
+    /// Keeps `value` as what `bytes`, just written to the file, decode to. The caller vouches that decoding
+    /// them gives exactly this value.
+    void remember(const std::filesystem::path &url, std::string bytes, const Value &value) {
+        auto shared = std::make_shared<const Value>(value);
+        std::lock_guard lock(mutex_);
+        if (entries_.size() >= capacity && !entries_.contains(url.native())) {
+            entries_.clear();
+        }
+        entries_[url.native()] = {std::move(bytes), std::move(shared)};
+    }
+
 private:
     struct Entry {
         std::string bytes;
@@ -48,20 +59,13 @@ private:
         return found->second.value;
     }
 
-    void remember(const std::filesystem::path &url, std::string bytes, const Value &value) {
-        auto shared = std::make_shared<const Value>(value);
-        std::lock_guard lock(mutex_);
-        if (entries_.size() >= capacity && !entries_.contains(url.native())) {
-            entries_.clear();
-        }
-        entries_[url.native()] = {std::move(bytes), std::move(shared)};
-    }
-
     std::mutex mutex_;
     std::map<std::string, Entry> entries_;
 };
 
 /// The process's journals, by file.
 DecodedFileCache<velto::VeltoWriterState> &decodedJournals();
+/// The process's manifests, by file; a save keeps the one it wrote.
+DecodedFileCache<velto::VeltoLibraryManifest> &decodedManifests();
 
 } // namespace VeltoPageLibrary

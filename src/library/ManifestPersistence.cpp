@@ -1,12 +1,21 @@
 #include "library/ManifestPersistence.h"
 
+#include "library/DecodedFileCache.h"
 #include "library/LibraryFolder.h"
+#include "model/StoredForm.h"
 
 namespace VeltoPageLibrary {
 
 void persist(const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,
              velto::FileSystem &fileManager) {
-    writeAtomicallyIfChanged(manifestURL(folderURL), manifest.encode(), fileManager);
+    auto url = manifestURL(folderURL);
+    std::string bytes = manifest.encode();
+    writeAtomicallyIfChanged(url, bytes, fileManager);
+    // The next save reads this manifest again under its lock; while nobody changes the file, its value is
+    // had without decoding it.
+    if (auto stored = velto::manifestAsStored(manifest)) {
+        decodedManifests().remember(url, std::move(bytes), *stored);
+    }
 }
 
 std::optional<velto::VeltoLibraryReconciliationCheckpoint>

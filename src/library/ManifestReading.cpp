@@ -1,6 +1,7 @@
 #include "library/ManifestReading.h"
 
 #include "library/ConcurrentWork.h"
+#include "library/DecodedFileCache.h"
 #include "library/IOObservation.h"
 #include "library/LibraryFolder.h"
 #include "library/PageFileLocation.h"
@@ -51,7 +52,9 @@ std::optional<ReadManifest> readManifestIfPresent(const std::filesystem::path &f
     if (earlier != nullptr && earlier->bytes == bytes) {
         return *earlier;
     }
-    auto manifest = velto::VeltoLibraryManifest::decode(bytes);
+    auto manifest = decodedManifests().decoded(url, bytes, [](const std::string &text) {
+        return velto::VeltoLibraryManifest::decode(text);
+    });
     return ReadManifest{std::move(bytes), std::move(manifest)};
 }
 

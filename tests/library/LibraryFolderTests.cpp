@@ -1,6 +1,7 @@
 #include "library/IOObservation.h"
 #include "library/LibraryFolder.h"
 #include "library/ManifestPersistence.h"
+#include "library/ManifestReading.h"
 #include "library/WriterStates.h"
 
 #include "LibraryTestValues.h"
@@ -190,6 +191,42 @@ TEST(ManifestPersistence, FailedWriteKeepsThePreviousManifest) {
         auto now = temporary.readFile(".velto/manifest.json");
         EXPECT_TRUE(now == previous || now == manifest.encode()) << "step " << step;
         persist(sampleManifest(), temporary.path());
+    }
+}
+
+// A save keeps the manifest it wrote for the next read; that read must still give what the file holds: the
+// value as decoded (a fraction of a second dropped), and another writer's bytes, even of the same length, or
+// the old bytes after a failed write.
+TEST(ManifestPersistence, AManifestReadAfterAWriteIsWhatTheFileHolds) {
+    TemporaryFolder temporary;
+    createLibraryDirectories(temporary.path());
+    auto written = sampleManifest();
+    written.currentPage.updatedAt = at(1'767'605'400) + std::chrono::milliseconds(250);
+    auto other = written;
+    other.pages[0].relativeFilePath = "Notes/plot.md";
+    ASSERT_EQ(other.encode().size(), written.encode().size());
+    FailingFileSystem failing;
+    failing.failFromOperation(1);
+
+    enum class Step { persist, writeByHand, persistFailing };
+    const std::pair<Step, const velto::VeltoLibraryManifest *> steps[] = {
+        {Step::persist, &written},  {Step::writeByHand, &other}, {Step::persist, &written},
+        {Step::persistFailing, &other}, {Step::persist, &other},  {Step::writeByHand, &written},
+    };
+    for (const auto &[step, manifest] : steps) {
+        if (step == Step::persist) {
+            persist(*manifest, temporary.path());
+        } else if (step == Step::writeByHand) {
+            temporary.writeFile(".velto/manifest.json", manifest->encode());
+        } else {
+            EXPECT_ANY_THROW(persist(*manifest, temporary.path(), failing));
+        }
+        auto bytes = temporary.readFile(".velto/manifest.json");
+        auto read = loadManifestIfPresent(temporary.path());
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(read->encode(), bytes);
+        EXPECT_EQ(read->currentPage.updatedAt, at(1'767'605'400));
+        EXPECT_EQ(read->pages, velto::VeltoLibraryManifest::decode(bytes).pages);
     }
 }
 
