@@ -1,6 +1,6 @@
 #include "app/MainMenu.h"
 
-#include "panel/KeyNames.h"
+#include "ui/KeyNames.h"
 
 #include <QtCore/QMetaObject>
 #include <QtGui/QAction>

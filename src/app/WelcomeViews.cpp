@@ -1,7 +1,7 @@
 #include "app/WelcomeViews.h"
 
-#include "panel/Appearance.h"
-#include "panel/VeltoUI.h"
+#include "ui/Appearance.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QAccessible>
 #include <QtGui/QPainter>

@@ -2,10 +2,10 @@
 
 #include "app/WelcomeViews.h"
 #include "editor_view/KeyEventTranslation.h"
-#include "panel/HoverButton.h"
-#include "panel/VeltoUIControls.h"
 #include "platform/desktop/KeyCodes.h"
 #include "preferences/Preferences.h"
+#include "ui/HoverButton.h"
+#include "ui/VeltoUIControls.h"
 
 #include <QtCore/QTimer>
 #include <QtGui/QKeyEvent>

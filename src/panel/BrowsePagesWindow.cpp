@@ -2,9 +2,9 @@
 
 #include "panel/ActivePages.h"
 #include "panel/PanelAlerts.h"
-#include "panel/WindowAppearance.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
+#include "ui/WindowAppearance.h"
 
 #include <QtCore/QPointer>
 #include <QtGui/QGuiApplication>

@@ -1,9 +1,9 @@
 #include "panel/EmptyPageHintView.h"
 
-#include "panel/KeyNames.h"
 #include "panel/ShortcutHintsView.h"
-#include "panel/VeltoUI.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/KeyNames.h"
+#include "ui/VeltoUI.h"
 
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QVBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panel/ShortcutKeycaps.h"
-#include "panel/SurfaceAnimation.h"
+#include "ui/SurfaceAnimation.h"
 
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QWidget>

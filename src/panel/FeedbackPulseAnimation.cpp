@@ -1,6 +1,6 @@
 #include "panel/FeedbackPulseAnimation.h"
 
-#include "panel/SurfaceAnimation.h"
+#include "ui/SurfaceAnimation.h"
 
 namespace velto::FeedbackPulseAnimation {
 

@@ -1,8 +1,8 @@
 #include "panel/FindBar.h"
 
 #include "editor_view/VeltoTextView.h"
-#include "panel/FloatingMaterial.h"
-#include "panel/VeltoUIControls.h"
+#include "ui/FloatingMaterial.h"
+#include "ui/VeltoUIControls.h"
 
 #include <algorithm>
 #include <QtGui/QKeyEvent>

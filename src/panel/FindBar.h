@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panel/HoverIconButton.h"
 #include "panel/TextSearch.h"
+#include "ui/HoverIconButton.h"
 
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>

@@ -1,6 +1,6 @@
 #include "panel/PanelAlerts.h"
 
-#include "panel/WindowAppearance.h"
+#include "ui/WindowAppearance.h"
 
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMessageBox>

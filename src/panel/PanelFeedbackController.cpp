@@ -2,10 +2,10 @@
 
 #include "panel/AccessibleRoles.h"
 #include "panel/FeedbackPulseAnimation.h"
-#include "panel/FloatingMaterial.h"
-#include "panel/FloatingPlacement.h"
-#include "panel/VeltoUI.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/FloatingMaterial.h"
+#include "ui/FloatingPlacement.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QAccessible>
 #include <QtGui/QScreen>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "panel/FloatingPanel.h"
 #include "panel/PanelFeedback.h"
 #include "platform/desktop/Scheduler.h"
+#include "ui/FloatingPanel.h"
 
 #include <QtCore/QPointer>
 #include <QtWidgets/QLabel>

@@ -1,7 +1,7 @@
 #include "panel/PanelMenuView.h"
 
 #include "panel/PageMenuItemStyle.h"
-#include "panel/WindowAppearance.h"
+#include "ui/WindowAppearance.h"
 
 #include <QtCore/QPointer>
 #include <QtGui/QActionGroup>

@@ -1,7 +1,7 @@
 #include "panel/PanelResizeHandle.h"
 
 #include "panel/AccessibleRoles.h"
-#include "panel/VeltoUI.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QEnterEvent>
 #include <QtGui/QMouseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panel/SurfaceAnimation.h"
 #include "platform/desktop/Scheduler.h"
+#include "ui/SurfaceAnimation.h"
 
 #include <QtGui/QColor>
 #include <QtWidgets/QWidget>

@@ -1,6 +1,6 @@
 #include "panel/ShortcutHints.h"
 
-#include "panel/KeyNames.h"
+#include "ui/KeyNames.h"
 
 #include <algorithm>
 

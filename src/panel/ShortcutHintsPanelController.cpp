@@ -1,7 +1,7 @@
 #include "panel/ShortcutHintsPanelController.h"
 
-#include "panel/FloatingPlacement.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/FloatingPlacement.h"
 
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panel/FloatingPanel.h"
 #include "panel/ShortcutHintsView.h"
+#include "ui/FloatingPanel.h"
 
 #include <QtCore/QPointer>
 

@@ -1,8 +1,8 @@
 #include "panel/ShortcutHintsView.h"
 
-#include "panel/FloatingMaterial.h"
-#include "panel/VeltoUI.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/FloatingMaterial.h"
+#include "ui/VeltoUI.h"
 
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QHBoxLayout>

@@ -2,8 +2,8 @@
 
 #include "panel/ShortcutHints.h"
 #include "panel/ShortcutKeycaps.h"
-#include "panel/SurfaceAnimation.h"
 #include "platform/desktop/Scheduler.h"
+#include "ui/SurfaceAnimation.h"
 
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QWidget>

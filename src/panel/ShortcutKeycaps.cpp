@@ -1,6 +1,6 @@
 #include "panel/ShortcutKeycaps.h"
 
-#include "panel/VeltoUI.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QPainter>
 #include <QtWidgets/QHBoxLayout>

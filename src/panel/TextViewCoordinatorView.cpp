@@ -1,8 +1,8 @@
 #include "panel/TextViewCoordinatorView.h"
 
 #include "editor_view/VeltoTextView.h"
-#include "panel/Appearance.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/Appearance.h"
 
 namespace velto {
 

@@ -1,9 +1,9 @@
 #include "panel/VeltoContentUnavailableView.h"
 
 #include "panel/AccessibleRoles.h"
-#include "panel/HoverButton.h"
-#include "panel/Symbols.h"
-#include "panel/VeltoUI.h"
+#include "ui/HoverButton.h"
+#include "ui/Symbols.h"
+#include "ui/VeltoUI.h"
 
 #include <QtCore/QEvent>
 #include <QtWidgets/QVBoxLayout>

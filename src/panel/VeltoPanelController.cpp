@@ -6,7 +6,6 @@
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/SpellChecker.h"
 #include "editor_view/VeltoTextView.h"
-#include "panel/Appearance.h"
 #include "panel/BrowsePagesWindow.h"
 #include "panel/PanelFeedbackController.h"
 #include "panel/PanelResizing.h"
@@ -21,6 +20,7 @@
 #include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"
+#include "ui/Appearance.h"
 
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>

@@ -1,18 +1,18 @@
 #include "panel/VeltoPanelMenuController.h"
 
 #include "panel/ActivePages.h"
-#include "panel/KeyNames.h"
 #include "panel/PageExcerpt.h"
 #include "panel/PanelAlerts.h"
 #include "panel/PagePreview.h"
 #include "panel/PanelMenuView.h"
 #include "panel/RelativeDates.h"
-#include "panel/WindowAppearance.h"
 #include "platform/Text.h"
 #include "preferences/CommandCatalog.h"
 #include "preferences/CommandRegistry.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
+#include "ui/KeyNames.h"
+#include "ui/WindowAppearance.h"
 
 #include <QtCore/QPointer>
 #include <QtWidgets/QApplication>

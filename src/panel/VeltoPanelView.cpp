@@ -2,9 +2,9 @@
 
 #include "editor_view/LayoutFormats.h"
 #include "editor_view/VeltoTextView.h"
-#include "panel/Appearance.h"
 #include "panel/PanelViewGeometry.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/Appearance.h"
 
 #include <QtGui/QShortcut>
 #include <QtWidgets/QScrollBar>

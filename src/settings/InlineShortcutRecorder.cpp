@@ -1,10 +1,10 @@
 #include "settings/InlineShortcutRecorder.h"
 
-#include "panel/HoverIconButton.h"
-#include "panel/KeyNames.h"
-#include "panel/Symbols.h"
-#include "panel/VeltoUI.h"
-#include "panel/VeltoUIControls.h"
+#include "ui/HoverIconButton.h"
+#include "ui/KeyNames.h"
+#include "ui/Symbols.h"
+#include "ui/VeltoUI.h"
+#include "ui/VeltoUIControls.h"
 
 #include "platform/desktop/DisplayOptions.h"
 

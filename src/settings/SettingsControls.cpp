@@ -1,8 +1,8 @@
 #include "settings/SettingsControls.h"
 
-#include "panel/VeltoUI.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsTexts.h"
+#include "ui/VeltoUI.h"
 
 #include <QtWidgets/QBoxLayout>
 #include <QtWidgets/QButtonGroup>

@@ -1,10 +1,10 @@
 // What the controls of the General and Editor pages do: write the preference, then tell the application.
-#include "panel/HoverButton.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsTasks.h"
 #include "settings/SettingsTexts.h"
 #include "settings/SettingsWindowController.h"
+#include "ui/HoverButton.h"
 
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>

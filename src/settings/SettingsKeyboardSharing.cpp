@@ -1,9 +1,9 @@
 // The "Sharing" section of the Shortcuts page: keyboard settings exported to a file and imported from one.
-#include "panel/HoverButton.h"
 #include "preferences/KeyboardSettingsFile.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsTexts.h"
 #include "settings/SettingsWindowController.h"
+#include "ui/HoverButton.h"
 
 #include <QtCore/QSaveFile>
 #include <qcorofuture.h>

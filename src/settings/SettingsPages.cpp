@@ -1,8 +1,4 @@
 // The five pages of the Settings window: their sections, rows and controls, in the order they are shown.
-#include "panel/HoverButton.h"
-#include "panel/HoverIconButton.h"
-#include "panel/VeltoUI.h"
-#include "panel/VeltoUIControls.h"
 #include "preferences/Preferences.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsControls.h"
@@ -10,6 +6,10 @@
 #include "settings/SettingsTexts.h"
 #include "settings/SettingsViewFactory.h"
 #include "settings/SettingsWindowController.h"
+#include "ui/HoverButton.h"
+#include "ui/HoverIconButton.h"
+#include "ui/VeltoUI.h"
+#include "ui/VeltoUIControls.h"
 
 #include <QtGui/QAction>
 #include <QtGui/QGuiApplication>

@@ -1,6 +1,6 @@
 #include "settings/SettingsPalette.h"
 
-#include "panel/VeltoUI.h"
+#include "ui/VeltoUI.h"
 
 namespace velto::SettingsPalette {
 

@@ -1,12 +1,12 @@
 // The Shortcuts page: the recorders' wiring, the rules that refuse a shortcut already taken, applying a
 // global shortcut with registration and rollback, and restoring the default shortcuts.
-#include "panel/HoverButton.h"
 #include "preferences/KeyboardSettings.h"
 #include "preferences/LocalShortcutRouter.h"
 #include "preferences/Preferences.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsTasks.h"
 #include "settings/SettingsWindowController.h"
+#include "ui/HoverButton.h"
 
 namespace velto {
 

@@ -1,12 +1,12 @@
 // The Pages & Storage page: the Pages-folder row with its change flow, the archived pages, and the warning
 // alert that every page reports failures with.
 #include "library/FolderNesting.h"
-#include "panel/HoverButton.h"
 #include "platform/desktop/FileManagerReveal.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsTasks.h"
 #include "settings/SettingsTexts.h"
 #include "settings/SettingsWindowController.h"
+#include "ui/HoverButton.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 #include <QtGui/QAction>

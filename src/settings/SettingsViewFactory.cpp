@@ -1,7 +1,7 @@
 #include "settings/SettingsViewFactory.h"
 
-#include "panel/VeltoUI.h"
 #include "settings/SettingsPalette.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QPainter>
 #include <QtWidgets/QBoxLayout>

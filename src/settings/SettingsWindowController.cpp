@@ -1,14 +1,14 @@
 #include "settings/SettingsWindowController.h"
 
-#include "panel/Appearance.h"
-#include "panel/HoverButton.h"
-#include "panel/Symbols.h"
-#include "panel/VeltoUI.h"
 #include "preferences/Preferences.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsPalette.h"
 #include "settings/SettingsTexts.h"
+#include "ui/Appearance.h"
+#include "ui/HoverButton.h"
+#include "ui/Symbols.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QAction>
 #include <QtGui/QCloseEvent>

@@ -1,9 +1,9 @@
 #include "settings/ShortcutRecorderView.h"
 
-#include "panel/VeltoUI.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsPalette.h"
 #include "settings/ShortcutCapture.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QAccessible>
 #include <QtGui/QKeyEvent>

@@ -5,7 +5,6 @@
 #include "app/MainMenu.h"
 #include "app/WelcomeWindowController.h"
 #include "library/LoadResult.h"
-#include "panel/HoverButton.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
@@ -13,6 +12,7 @@
 #include "support/ChildProcess.h"
 #include "support/TemporaryFolder.h"
 #include "support/async/EventLoopWaits.h"
+#include "ui/HoverButton.h"
 
 #include <QtGui/QClipboard>
 #include <QtCore/QTimer>

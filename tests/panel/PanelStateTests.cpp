@@ -4,7 +4,7 @@
 #include "panel/PageNavigation.h"
 #include "panel/PanelFeedback.h"
 #include "panel/ScrollAvailability.h"
-#include "panel/SurfaceAnimation.h"
+#include "ui/SurfaceAnimation.h"
 
 #include <gtest/gtest.h>
 

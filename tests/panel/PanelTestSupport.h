@@ -1,10 +1,9 @@
 #pragma once
 
-#include "platform/desktop/ColorScheme.h"
-#include "platform/desktop/DisplayOptions.h"
 #include "preferences/NotificationCenter.h"
 #include "preferences/PreferencesStore.h"
 #include "support/async/ManualScheduler.h"
+#include "support/ui/WidgetTestEnvironment.h"
 
 #include <QtCore/QString>
 #include <QtCore/QTemporaryDir>
@@ -26,11 +25,5 @@ public:
     VeltoNotificationCenter center;
     std::unique_ptr<PreferencesStore> store;
 };
-
-/// The display options and colour scheme every test of the panel starts from (all off, light); a test
-/// that changes them puts them back through `resetDesktop`.
-FixedDisplayOptions &testDisplayOptions();
-FixedColorScheme &testColorScheme();
-void resetDesktop();
 
 } // namespace velto::testing

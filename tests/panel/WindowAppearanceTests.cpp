@@ -2,7 +2,7 @@
 #include "PanelControllerFixture.h"
 
 #include "panel/BrowsePagesWindow.h"
-#include "panel/WindowAppearance.h"
+#include "ui/WindowAppearance.h"
 
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QListView>

@@ -1,10 +1,10 @@
 #include "SettingsTestSupport.h"
 
-#include "panel/HoverButton.h"
 #include "preferences/KeyboardSettings.h"
 #include "preferences/KeyboardSettingsFile.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "support/TemporaryFolder.h"
+#include "ui/HoverButton.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 #include "SettingsTestSupport.h"
 
-#include "panel/HoverButton.h"
 #include "support/TemporaryFolder.h"
+#include "ui/HoverButton.h"
 
 #include <QtGui/QAction>
 

@@ -1,7 +1,7 @@
 // The Settings window as it is painted in each appearance: every label must stay readable on its background.
 #include "SettingsTestSupport.h"
 
-#include "panel/Appearance.h"
+#include "ui/Appearance.h"
 
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>

@@ -1,9 +1,9 @@
 #include "SettingsTestSupport.h"
 
-#include "panel/HoverButton.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsViewFactory.h"
+#include "ui/HoverButton.h"
 
 #include <QtGui/QAction>
 #include <QtTest/QTest>

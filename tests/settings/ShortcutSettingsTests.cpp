@@ -1,8 +1,8 @@
 #include "SettingsTestSupport.h"
 
-#include "panel/HoverButton.h"
 #include "preferences/KeyboardSettings.h"
 #include "settings/InlineShortcutRecorder.h"
+#include "ui/HoverButton.h"
 
 namespace velto::testing {
 namespace {

@@ -4,12 +4,12 @@
 //                                    records; reads "record" and "state" on standard input.
 //   velto-settings-recorder --hold   another client: a small window and a passive grab of Alt+Space.
 // Every event is one line on standard output.
-#include "panel/KeyNames.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/desktop/X11KeyGrabs.h"
 #include "preferences/Preferences.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsWindowController.h"
+#include "ui/KeyNames.h"
 
 #include <QtCore/QSocketNotifier>
 #include <QtWidgets/QApplication>

@@ -1,4 +1,4 @@
-#include "panel/KeyNames.h"
+#include "ui/KeyNames.h"
 
 #include <QtCore/QHash>
 

@@ -1,7 +1,7 @@
-#include "panel/FloatingMaterial.h"
+#include "ui/FloatingMaterial.h"
 
-#include "panel/VeltoUI.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/VeltoUI.h"
 
 namespace velto {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panel/FloatingPanel.h"
 #include "platform/desktop/Scheduler.h"
+#include "ui/FloatingPanel.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>

@@ -1,8 +1,8 @@
-#include "panel/AnchoredTooltipController.h"
+#include "ui/AnchoredTooltipController.h"
 
-#include "panel/FloatingPlacement.h"
-#include "panel/VeltoUI.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/FloatingPlacement.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QPainter>
 #include <QtGui/QScreen>

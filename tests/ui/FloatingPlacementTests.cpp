@@ -1,4 +1,4 @@
-#include "panel/FloatingPlacement.h"
+#include "ui/FloatingPlacement.h"
 
 #include <gtest/gtest.h>
 

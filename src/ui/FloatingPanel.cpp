@@ -1,7 +1,7 @@
-#include "panel/FloatingPanel.h"
+#include "ui/FloatingPanel.h"
 
-#include "panel/VeltoUI.h"
 #include "platform/desktop/Compositor.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>

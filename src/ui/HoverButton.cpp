@@ -1,4 +1,4 @@
-#include "panel/HoverButton.h"
+#include "ui/HoverButton.h"
 
 #include "platform/desktop/DisplayOptions.h"
 

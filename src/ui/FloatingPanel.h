@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panel/FloatingPanelShadowContainerView.h"
-#include "panel/SurfaceAnimation.h"
+#include "ui/FloatingPanelShadowContainerView.h"
+#include "ui/SurfaceAnimation.h"
 
 #include <QtCore/QPointer>
 #include <QtWidgets/QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "panel/HoverButton.h"
-#include "panel/HoverIconButton.h"
+#include "ui/HoverButton.h"
+#include "ui/HoverIconButton.h"
 
 #include <QtWidgets/QPushButton>
 

@@ -1,7 +1,7 @@
-#include "PanelTestSupport.h"
-
-#include "panel/AnchoredTooltipController.h"
-#include "panel/VeltoUIControls.h"
+#include "support/async/ManualScheduler.h"
+#include "support/ui/WidgetTestEnvironment.h"
+#include "ui/AnchoredTooltipController.h"
+#include "ui/VeltoUIControls.h"
 
 #include <QtGui/QEnterEvent>
 #include <QtGui/QGuiApplication>

@@ -1,6 +1,6 @@
-#include "panel/VeltoUIControls.h"
+#include "ui/VeltoUIControls.h"
 
-#include "panel/Symbols.h"
+#include "ui/Symbols.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QThread>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/VeltoUI.h"
+#include "ui/VeltoUI.h"
 
 #include <QtCore/QMetaObject>
 #include <QtWidgets/QPushButton>

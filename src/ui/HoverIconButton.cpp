@@ -1,6 +1,6 @@
-#include "panel/HoverIconButton.h"
+#include "ui/HoverIconButton.h"
 
-#include "panel/AnchoredTooltipController.h"
+#include "ui/AnchoredTooltipController.h"
 
 #include <QtGui/QPainter>
 

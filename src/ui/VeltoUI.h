@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/VeltoColor.h"
+#include "ui/VeltoColor.h"
 
 #include <QtGui/QFont>
 

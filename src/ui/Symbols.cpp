@@ -1,4 +1,4 @@
-#include "panel/Symbols.h"
+#include "ui/Symbols.h"
 
 #include <QtCore/QHash>
 

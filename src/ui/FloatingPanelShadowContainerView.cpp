@@ -1,4 +1,4 @@
-#include "panel/FloatingPanelShadowContainerView.h"
+#include "ui/FloatingPanelShadowContainerView.h"
 
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>

@@ -1,9 +1,8 @@
-#include "PanelTestSupport.h"
-
-#include "panel/HoverButton.h"
-#include "panel/VeltoUI.h"
 #include "platform/desktop/ColorScheme.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "support/ui/WidgetTestEnvironment.h"
+#include "ui/HoverButton.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QPalette>
 #include <gtest/gtest.h>

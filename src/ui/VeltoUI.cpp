@@ -1,4 +1,4 @@
-#include "panel/VeltoUI.h"
+#include "ui/VeltoUI.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtGui/QGuiApplication>

@@ -1,7 +1,7 @@
-#include "panel/WindowAppearance.h"
+#include "ui/WindowAppearance.h"
 
-#include "panel/VeltoColor.h"
-#include "panel/VeltoUI.h"
+#include "ui/VeltoColor.h"
+#include "ui/VeltoUI.h"
 
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>

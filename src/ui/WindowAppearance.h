@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/Appearance.h"
+#include "ui/Appearance.h"
 
 #include <QtGui/QPalette>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/HoverButton.h"
+#include "ui/HoverButton.h"
 
 #include <optional>
 

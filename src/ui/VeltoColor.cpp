@@ -1,4 +1,4 @@
-#include "panel/VeltoColor.h"
+#include "ui/VeltoColor.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtGui/QGuiApplication>

@@ -1,4 +1,4 @@
-#include "panel/SurfaceAnimation.h"
+#include "ui/SurfaceAnimation.h"
 
 #include <QtGui/QPainter>
 
