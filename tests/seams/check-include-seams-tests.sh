@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs the include-seam check (its path is the first argument) on small source trees, one per case: a file with
+# one include line in one folder, and whether the check must pass or fail on it.
+set -euo pipefail
+
+check=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# expected | file under src/ | its include line
+cases=(
+    "fail|settings/Page.cpp|#include \"panel/HoverButton.h\""
+    "fail|settings/Page.h|  #  include \"app/Shell.h\""
+    "fail|ui/Button.cpp|#include <settings/SettingsTexts.h>"
+    "fail|ui/Button.h|#include \"store/Store.h\""
+    "pass|settings/Page.cpp|#include \"ui/HoverButton.h\""
+    "pass|settings/Page.cpp|#include \"panelkit/Thing.h\""
+    "pass|settings/Page.cpp|// #include \"panel/HoverButton.h\" moved to the kit"
+    "pass|ui/Button.cpp|#include \"preferences/PreferenceChoices.h\""
+    "pass|panel/View.cpp|#include \"settings/SettingsTexts.h\""
+    "fail|library/Save.cpp|#include \"store/Store.h\""
+    "fail|platform/desktop/Keys.cpp|#include \"preferences/LocalKeyEvent.h\""
+    "pass|store/Store.cpp|#include \"library/Library.h\""
+)
+
+layers=(platform model library store preferences editor editor_view ui panel settings app)
+failures=0
+for entry in "${cases[@]}"; do
+    IFS='|' read -r expected file line <<<"$entry"
+    tree=$work/case
+    rm -rf "$tree"
+    for folder in "${layers[@]}"; do mkdir -p "$tree/$folder"; done
+    mkdir -p "$(dirname "$tree/$file")"
+    printf '%s\n' "$line" >"$tree/$file"
+    if "$check" "$tree" 2>/dev/null; then outcome=pass; else outcome=fail; fi
+    if [[ $outcome != "$expected" ]]; then
+        echo "expected the check to $expected on $file with: $line" >&2
+        failures=$((failures + 1))
+    fi
+done
+
+# A seam whose folder is gone (renamed, say) fails instead of holding by checking nothing.
+rm -rf "$work/case" && mkdir -p "$work/case/settings"
+if "$check" "$work/case" 2>/dev/null; then
+    echo "expected the check to fail when a seam's folder is missing" >&2
+    failures=$((failures + 1))
+fi
+
+((failures == 0))
