@@ -14,18 +14,24 @@ namespace {
 using velto::Uuid;
 using velto::VeltoLibraryManifest;
 using velto::VeltoLibraryPageRecord;
-using RecordsByID = std::map<Uuid, VeltoLibraryPageRecord>;
+// The records are looked at where they are, in the manifest read and the save's changed records: a library
+// of ten thousand pages is not copied into tables on every save.
+using RecordsByID = std::map<Uuid, const VeltoLibraryPageRecord *>;
 
-std::vector<VeltoLibraryPageRecord> existingRecords(const VeltoLibraryManifest &manifest) {
-    std::vector<VeltoLibraryPageRecord> result{manifest.currentPage};
-    result.insert(result.end(), manifest.pages.begin(), manifest.pages.end());
+std::vector<const VeltoLibraryPageRecord *> existingRecords(const VeltoLibraryManifest &manifest) {
+    std::vector<const VeltoLibraryPageRecord *> result;
+    result.reserve(manifest.pages.size() + 1);
+    result.push_back(&manifest.currentPage);
+    for (const auto &record : manifest.pages) {
+        result.push_back(&record);
+    }
     return result;
 }
 
-RecordsByID indexedByID(const std::vector<VeltoLibraryPageRecord> &records) {
+RecordsByID indexedByID(const std::vector<const VeltoLibraryPageRecord *> &records) {
     RecordsByID index;
-    for (const auto &record : records) {
-        index[record.id] = record;
+    for (const auto *record : records) {
+        index[record->id] = record;
     }
     return index;
 }
@@ -39,17 +45,18 @@ std::vector<Uuid> documentOrder(const velto::VeltoDocument &document) {
     return result;
 }
 
-std::vector<Uuid> identifiers(const std::vector<VeltoLibraryPageRecord> &records) {
+std::vector<Uuid> identifiers(const std::vector<const VeltoLibraryPageRecord *> &records) {
     std::vector<Uuid> result;
     result.reserve(records.size());
-    for (const auto &record : records) {
-        result.push_back(record.id);
+    for (const auto *record : records) {
+        result.push_back(record->id);
     }
     return result;
 }
 
+/// `made` keeps the record made from the document when no recorded page is left to be current.
 VeltoLibraryPageRecord currentRecord(const VeltoSaveRequest &request, const VeltoLibraryManifest &existing,
-                                     RecordsByID &merged) {
+                                     RecordsByID &merged, std::optional<VeltoLibraryPageRecord> &made) {
     Uuid requested = request.document.currentPage.id;
     Uuid recorded = existing.currentPage.id;
     // A save that did not touch the structure leaves the current page to whoever set it last.
@@ -58,62 +65,66 @@ VeltoLibraryPageRecord currentRecord(const VeltoSaveRequest &request, const Velt
     for (const auto &id : preference) {
         auto found = merged.find(id);
         if (found != merged.end()) {
-            return found->second;
+            return *found->second;
         }
     }
     if (!merged.empty()) {
-        std::vector<VeltoLibraryPageRecord> remaining;
+        // The first of the most recently active, in identifier order.
+        const VeltoLibraryPageRecord *best = nullptr;
         for (const auto &[id, record] : merged) {
-            remaining.push_back(record);
+            if (best == nullptr || recordActivityPrecedes(*record, *best)) {
+                best = record;
+            }
         }
-        return *std::min_element(remaining.begin(), remaining.end(), recordActivityPrecedes);
+        return *best;
     }
-    auto made = VeltoLibraryPageRecord::fromPage(request.document.currentPage);
-    merged[made.id] = made;
-    return made;
+    made = VeltoLibraryPageRecord::fromPage(request.document.currentPage);
+    merged[made->id] = &*made;
+    return *made;
 }
 
 std::vector<VeltoLibraryPageRecord> orderedOtherPages(const std::vector<Uuid> &first, const std::vector<Uuid> &second,
                                                       const Uuid &currentID, const RecordsByID &merged) {
     std::vector<VeltoLibraryPageRecord> pages;
+    pages.reserve(merged.size());
     std::set<Uuid> placed{currentID};
     for (const auto *order : {&first, &second}) {
         for (const auto &id : *order) {
             auto found = merged.find(id);
             if (found != merged.end() && placed.insert(id).second) {
-                pages.push_back(found->second);
+                pages.push_back(*found->second);
             }
         }
     }
     // Byte order of identifiers is the order of their upper-case texts.
     for (const auto &[id, record] : merged) {
         if (placed.insert(id).second) {
-            pages.push_back(record);
+            pages.push_back(*record);
         }
     }
     return pages;
 }
 
 std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const VeltoLibraryManifest &existing,
-                                          const std::vector<VeltoLibraryPageRecord> &existingInOrder,
-                                          const RecordsByID &requested, const RecordsByID &merged) {
+                                          const std::vector<const VeltoLibraryPageRecord *> &existingInOrder,
+                                          const ChangedPageRecords &requested, const RecordsByID &merged) {
     std::set<std::string> names(existing.pendingDeletionFileNames.begin(), existing.pendingDeletionFileNames.end());
-    for (const auto &record : existingInOrder) {
-        if (!merged.contains(record.id) && record.hasContent) {
-            names.insert(pageFileName(record));
+    for (const auto *record : existingInOrder) {
+        if (!merged.contains(record->id) && record->hasContent) {
+            names.insert(pageFileName(*record));
         }
     }
     // The file of a page that this save emptied has to go, or its old text would come back at the next scan.
     for (const auto &[id, revision] : request.changedPageRevisions) {
         auto previous =
             std::find_if(existingInOrder.begin(), existingInOrder.end(),
-                         [pageID = id](const VeltoLibraryPageRecord &record) { return record.id == pageID; });
-        if (previous == existingInOrder.end() || !previous->hasContent) {
+                         [pageID = id](const VeltoLibraryPageRecord *record) { return record->id == pageID; });
+        if (previous == existingInOrder.end() || !(*previous)->hasContent) {
             continue;
         }
         auto now = requested.find(id);
         if (now == requested.end() || !now->second.hasContent) {
-            names.insert(pageFileName(*previous));
+            names.insert(pageFileName(**previous));
         }
     }
     return {names.begin(), names.end()};
@@ -155,7 +166,11 @@ mergedManifest(const VeltoSaveRequest &request, const std::optional<VeltoLibrary
     }
 
     auto existingInOrder = existingRecords(*existingManifest);
-    RecordsByID requested = changedRecords != nullptr ? *changedRecords : changedPageRecords(request);
+    ChangedPageRecords madeRecords;
+    if (changedRecords == nullptr) {
+        madeRecords = changedPageRecords(request);
+    }
+    const ChangedPageRecords &requested = changedRecords != nullptr ? *changedRecords : madeRecords;
     RecordsByID merged = indexedByID(existingInOrder);
 
     // Removals before changes: a page both removed and still in the document keeps its new record.
@@ -165,14 +180,15 @@ mergedManifest(const VeltoSaveRequest &request, const std::optional<VeltoLibrary
     for (const auto &[id, revision] : request.changedPageRevisions) {
         auto found = requested.find(id);
         if (found != requested.end()) {
-            merged[id] = found->second;
+            merged[id] = &found->second;
         }
     }
 
     VeltoLibraryManifest result;
     result.schemaVersion = VeltoLibraryManifest::currentSchemaVersion;
     result.reconciliationCheckpoint = existingManifest->reconciliationCheckpoint;
-    result.currentPage = currentRecord(request, *existingManifest, merged);
+    std::optional<VeltoLibraryPageRecord> madeCurrent;
+    result.currentPage = currentRecord(request, *existingManifest, merged, madeCurrent);
 
     auto requestOrder = documentOrder(request.document);
     auto existingOrder = identifiers(existingInOrder);

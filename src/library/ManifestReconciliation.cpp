@@ -19,20 +19,25 @@ using velto::VeltoWriterPageMutation;
 using velto::VeltoWriterStructure;
 using Relation = velto::VeltoWriterVersion::CausalRelation;
 
+// The records and entries are looked at where they are, in the base and the journals, which outlive the
+// reconciliation: a library of ten thousand pages is not copied into tables and groups on every save.
+using RecordTable = std::map<Uuid, const VeltoLibraryPageRecord *>;
+
 template <typename Entry, typename IDOf>
-std::map<Uuid, std::vector<Entry>> groupedByPage(const std::vector<Entry> &entries, IDOf idOf) {
-    std::map<Uuid, std::vector<Entry>> groups;
-    for (const auto &entry : entries) {
-        groups[idOf(entry)].push_back(entry);
+std::map<Uuid, std::vector<const Entry *>> groupedByPage(const std::vector<const Entry *> &entries, IDOf idOf) {
+    std::map<Uuid, std::vector<const Entry *>> groups;
+    for (const Entry *entry : entries) {
+        groups[idOf(*entry)].push_back(entry);
     }
     return groups;
 }
 
-template <typename Entry> std::map<Uuid, Entry> preferredPerPage(const std::map<Uuid, std::vector<Entry>> &groups) {
-    std::map<Uuid, Entry> preferred;
+template <typename Entry>
+std::map<Uuid, const Entry *> preferredPerPage(const std::map<Uuid, std::vector<const Entry *>> &groups) {
+    std::map<Uuid, const Entry *> preferred;
     for (const auto &[pageID, group] : groups) {
         auto choice = preferredCausalValue(
-            group, [](const Entry &entry) -> const auto & { return entry.version; });
+            group, [](const Entry *entry) -> const auto & { return entry->version; });
         if (choice) {
             preferred.emplace(pageID, *choice);
         }
@@ -40,61 +45,75 @@ template <typename Entry> std::map<Uuid, Entry> preferredPerPage(const std::map<
     return preferred;
 }
 
-std::map<Uuid, VeltoWriterPageMutation> preferredMutations(const std::vector<velto::VeltoWriterState> &writerStates) {
-    std::vector<VeltoWriterPageMutation> all;
+std::map<Uuid, const VeltoWriterPageMutation *>
+preferredMutations(const std::vector<velto::VeltoWriterState> &writerStates) {
+    std::vector<const VeltoWriterPageMutation *> all;
     for (const auto &state : writerStates) {
-        all.insert(all.end(), state.pageMutations.begin(), state.pageMutations.end());
+        for (const auto &mutation : state.pageMutations) {
+            all.push_back(&mutation);
+        }
     }
     return preferredPerPage(groupedByPage(all, [](const VeltoWriterPageMutation &m) { return m.page.id; }));
 }
 
 /// The journals' deletions and the tombstones compete alike: a tombstone is a deletion written down for good.
-std::map<Uuid, VeltoWriterDeletion>
+/// `tombstoneDeletions` holds the tombstones as deletions, for the result to point into.
+std::map<Uuid, const VeltoWriterDeletion *>
 preferredDeletions(const std::vector<velto::VeltoWriterState> &writerStates,
-                   const std::vector<velto::VeltoDeletionTombstone> &deletionTombstones) {
-    std::vector<VeltoWriterDeletion> all;
-    for (const auto &state : writerStates) {
-        all.insert(all.end(), state.deletions.begin(), state.deletions.end());
-    }
+                   const std::vector<velto::VeltoDeletionTombstone> &deletionTombstones,
+                   std::vector<VeltoWriterDeletion> &tombstoneDeletions) {
+    tombstoneDeletions.clear();
+    tombstoneDeletions.reserve(deletionTombstones.size());
     for (const auto &tombstone : deletionTombstones) {
-        all.push_back({tombstone.pageID, tombstone.version});
+        tombstoneDeletions.push_back({tombstone.pageID, tombstone.version});
+    }
+    std::vector<const VeltoWriterDeletion *> all;
+    for (const auto &state : writerStates) {
+        for (const auto &deletion : state.deletions) {
+            all.push_back(&deletion);
+        }
+    }
+    for (const auto &deletion : tombstoneDeletions) {
+        all.push_back(&deletion);
     }
     return preferredPerPage(groupedByPage(all, [](const VeltoWriterDeletion &d) { return d.pageID; }));
 }
 
-std::optional<VeltoWriterStructure> preferredStructure(const std::vector<velto::VeltoWriterState> &writerStates) {
-    std::vector<VeltoWriterStructure> structures;
+const VeltoWriterStructure *preferredStructure(const std::vector<velto::VeltoWriterState> &writerStates) {
+    std::vector<const VeltoWriterStructure *> structures;
     for (const auto &state : writerStates) {
         if (state.structure) {
-            structures.push_back(*state.structure);
+            structures.push_back(&*state.structure);
         }
     }
-    return preferredCausalValue(
-        structures, [](const VeltoWriterStructure &structure) -> const auto & { return structure.version; });
+    auto preferred = preferredCausalValue(
+        structures, [](const VeltoWriterStructure *structure) -> const auto & { return structure->version; });
+    return preferred ? *preferred : nullptr;
 }
 
 /// Takes the page out of the table; its file, when it ever had text, must go too.
-void removeDeletedPage(std::map<Uuid, VeltoLibraryPageRecord> &table, const VeltoLibraryPageRecord &record,
-                       std::set<std::string> &pendingNames) {
+void removeDeletedPage(RecordTable &table, const VeltoLibraryPageRecord &record, std::set<std::string> &pendingNames) {
     if (record.hasContent) {
         pendingNames.insert(pageFileName(record));
     }
     table.erase(record.id);
 }
 
-VeltoLibraryPageRecord currentRecord(const std::map<Uuid, VeltoLibraryPageRecord> &table,
-                                     const std::optional<Uuid> &wantedID) {
+const VeltoLibraryPageRecord &currentRecord(const RecordTable &table, const std::optional<Uuid> &wantedID) {
     if (wantedID) {
         auto found = table.find(*wantedID);
         if (found != table.end()) {
-            return found->second;
+            return *found->second;
         }
     }
-    std::vector<VeltoLibraryPageRecord> records;
+    // The first of the most recently active, in identifier order.
+    const VeltoLibraryPageRecord *best = nullptr;
     for (const auto &[id, record] : table) {
-        records.push_back(record);
+        if (best == nullptr || recordActivityPrecedes(*record, *best)) {
+            best = record;
+        }
     }
-    return *std::min_element(records.begin(), records.end(), recordActivityPrecedes);
+    return *best;
 }
 
 } // namespace
@@ -104,18 +123,19 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
                    const std::vector<velto::VeltoWriterState> &writerStates,
                    const std::vector<velto::VeltoDeletionTombstone> &deletionTombstones) {
     // Base records; a later record of one identifier replaces an earlier one.
-    std::map<Uuid, VeltoLibraryPageRecord> table;
+    RecordTable table;
     if (base) {
-        table[base->currentPage.id] = base->currentPage;
+        table[base->currentPage.id] = &base->currentPage;
         for (const auto &record : base->pages) {
-            table[record.id] = record;
+            table[record.id] = &record;
         }
     }
 
     // The preferred entries of all journals.
     auto mutations = preferredMutations(writerStates);
-    auto deletions = preferredDeletions(writerStates, deletionTombstones);
-    auto structure = preferredStructure(writerStates);
+    std::vector<VeltoWriterDeletion> tombstoneDeletions;
+    auto deletions = preferredDeletions(writerStates, deletionTombstones, tombstoneDeletions);
+    const VeltoWriterStructure *structure = preferredStructure(writerStates);
 
     // Pending names from the base, only names the library manages.
     std::set<std::string> pendingNames;
@@ -133,14 +153,14 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
     for (const auto &[pageID, mutation] : mutations) {
         auto deletion = deletions.find(pageID);
         if (deletion != deletions.end()) {
-            auto relation = mutation.version.causalRelation(deletion->second.version);
+            auto relation = mutation->version.causalRelation(deletion->second->version);
             if (relation == Relation::precedes || relation == Relation::equal) {
                 auto inTable = table.find(pageID);
-                removeDeletedPage(table, inTable != table.end() ? inTable->second : mutation.page, pendingNames);
+                removeDeletedPage(table, inTable != table.end() ? *inTable->second : mutation->page, pendingNames);
                 continue;
             }
         }
-        table[pageID] = mutation.page;
+        table[pageID] = &mutation->page;
         survivingMutations.insert(pageID);
     }
 
@@ -151,8 +171,7 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
         }
         auto inTable = table.find(pageID);
         if (inTable != table.end()) {
-            VeltoLibraryPageRecord record = inTable->second;
-            removeDeletedPage(table, record, pendingNames);
+            removeDeletedPage(table, *inTable->second, pendingNames);
         }
     }
 
@@ -176,6 +195,7 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
     // The page order: the structure's, then the base's, skipping what is gone, current or seen.
     std::vector<Uuid> candidates;
     if (structure) {
+        candidates.reserve(structure->orderedPageIDs.size() + (base ? base->pages.size() + 1 : 0));
         candidates = structure->orderedPageIDs;
     }
     if (base) {
@@ -186,6 +206,7 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
     }
     // One file is one page: a later record of a path that an earlier one holds (a journal that kept an
     // identifier the file lost) is left out, or the file's text would load twice.
+    result.pages.reserve(table.size());
     std::set<Uuid> kept{result.currentPage.id};
     std::set<std::string> keptPaths{pageFileName(result.currentPage)};
     auto keep = [&](const VeltoLibraryPageRecord &record) {
@@ -196,13 +217,13 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
     for (const auto &id : candidates) {
         auto found = table.find(id);
         if (found != table.end()) {
-            keep(found->second);
+            keep(*found->second);
         }
     }
 
     // Pages known to neither follow in identifier order (the map's order is the upper-case text order).
     for (const auto &[id, record] : table) {
-        keep(record);
+        keep(*record);
     }
 
     // The pending deletions.

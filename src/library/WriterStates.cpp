@@ -50,18 +50,6 @@ std::filesystem::path canonicalWriterFile(const std::filesystem::path &folderURL
     return writersDirectory(folderURL) / (writerID.lowercaseText() + ".json");
 }
 
-/// Refuses a journal that names a page file outside the folder before anything is merged or removed.
-void checkPagePaths(const std::vector<VeltoWriterState> &states, const std::filesystem::path &folderURL,
-                    velto::FileSystem &fileManager) {
-    std::set<std::string> names;
-    for (const auto &state : states) {
-        for (const auto &mutation : state.pageMutations) {
-            names.insert(pageFileName(mutation.page));
-        }
-    }
-    validatePageFileNames(names, folderURL, fileManager);
-}
-
 bool isSameFile(const std::filesystem::path &a, const std::filesystem::path &b, velto::FileSystem &fileManager) {
     if (a == b) {
         return true;
@@ -80,6 +68,38 @@ struct JournalFile {
     std::filesystem::path url;
     VeltoWriterState state;
 };
+
+/// Refuses a journal that names a page file outside the folder before anything is merged or removed.
+void checkPagePaths(const std::vector<JournalFile> &files, const std::filesystem::path &folderURL,
+                    velto::FileSystem &fileManager) {
+    std::set<std::string> names;
+    for (const auto &file : files) {
+        for (const auto &mutation : file.state.pageMutations) {
+            names.insert(pageFileName(mutation.page));
+        }
+    }
+    validatePageFileNames(names, folderURL, fileManager);
+}
+
+template <typename Entry, typename KeyOf> bool isInStrictKeyOrder(const std::vector<Entry> &entries, KeyOf keyOf) {
+    for (std::size_t index = 1; index < entries.size(); ++index) {
+        if (!(keyOf(entries[index - 1]) < keyOf(entries[index]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// Whether merging the journal on its own gives it back unchanged: one entry per page in page order and a
+/// frontier, if any, of one head per writer in writer order. A writer's canonical journal is written so, and
+/// in a large library it holds thousands of entries that need not be grouped and chosen again on every save.
+bool isMergedAlready(const VeltoWriterState &state) {
+    return isInStrictKeyOrder(state.pageMutations, [](const auto &m) -> const Uuid & { return m.page.id; }) &&
+           isInStrictKeyOrder(state.deletions, [](const auto &d) -> const Uuid & { return d.pageID; }) &&
+           (!state.deletionFrontier ||
+            (!state.deletionFrontier->empty() &&
+             isInStrictKeyOrder(*state.deletionFrontier, [](const auto &h) -> const Uuid & { return h.writerID; })));
+}
 
 /// Merges one writer's files into its canonical file and removes the others.
 void storeCanonicalJournal(const Uuid &writerID, const std::vector<JournalFile> &files, const VeltoWriterState &merged,
@@ -196,18 +216,19 @@ std::vector<VeltoWriterState> loadWriterStates(const std::filesystem::path &fold
         };
         files.push_back({url, decodeMetadataFile(url, fileManager, decode)});
     }
-    std::vector<VeltoWriterState> decoded;
-    for (const auto &file : files) {
-        decoded.push_back(file.state);
-    }
-    checkPagePaths(decoded, folderURL, fileManager);
+    checkPagePaths(files, folderURL, fileManager);
 
     std::map<Uuid, std::vector<JournalFile>> filesByWriter;
     for (auto &file : files) {
         filesByWriter[file.state.writerID].push_back(std::move(file));
     }
     std::vector<VeltoWriterState> merged;
-    for (const auto &[writerID, group] : filesByWriter) {
+    for (auto &[writerID, group] : filesByWriter) {
+        if (group.size() == 1 && group.front().url == canonicalWriterFile(folderURL, writerID) &&
+            isMergedAlready(group.front().state)) {
+            merged.push_back(std::move(group.front().state));
+            continue;
+        }
         std::vector<VeltoWriterState> states;
         for (const auto &file : group) {
             states.push_back(file.state);

@@ -52,6 +52,44 @@ TEST(WriterStates, MergingOneWritersFilesKeepsThePreferredEntryPerPage) {
     EXPECT_EQ(mergedWriterState({journal(w1)}, w1).deletionFrontier, std::nullopt);
 }
 
+// A writer's only journal loads as merging it gives it: left as it is when it already is in merged form, and
+// otherwise merged and written back, whatever the entries' order, repeats or frontier say.
+TEST(WriterStates, AWritersOnlyJournalLoadsAsItsMergedForm) {
+    using Heads = std::vector<VeltoWriterHead>;
+    auto deletion = [](const velto::Uuid &page, std::uint64_t sequence) {
+        return velto::VeltoWriterDeletion{page, version(w1, sequence)};
+    };
+    struct Case {
+        const char *name;
+        std::vector<velto::VeltoWriterPageMutation> mutations;
+        std::vector<velto::VeltoWriterDeletion> deletions;
+        std::optional<Heads> frontier;
+    };
+    const Case cases[] = {
+        {"in page order", {mutation(pageA, version(w1, 1)), mutation(pageB, version(w1, 2))}, {deletion(pageC, 3)},
+         Heads{{w2, 1}, {w3, 2}}},
+        {"mutations out of order", {mutation(pageB, version(w1, 2)), mutation(pageA, version(w1, 1))}, {}, {}},
+        {"one page twice", {mutation(pageA, version(w1, 1)), mutation(pageA, version(w1, 2))}, {}, {}},
+        {"deletions out of order", {}, {deletion(pageC, 2), deletion(pageB, 1)}, {}},
+        {"one deletion twice", {}, {deletion(pageB, 2), deletion(pageB, 1)}, {}},
+        {"empty frontier", {mutation(pageA, version(w1, 1))}, {}, Heads{}},
+        {"frontier out of order", {}, {}, Heads{{w3, 2}, {w2, 1}}},
+        {"one writer twice in the frontier", {}, {}, Heads{{w2, 1}, {w2, 4}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryFolder temporary;
+        auto state = journal(w1);
+        state.pageMutations = c.mutations;
+        state.deletions = c.deletions;
+        state.deletionFrontier = c.frontier;
+        temporary.writeFile(journalFileName(w1), state.encode());
+        auto expected = mergedWriterState({state}, w1);
+        EXPECT_EQ(loadWriterStates(temporary.path()), std::vector{expected});
+        EXPECT_EQ(VeltoWriterState::decode(temporary.readFile(journalFileName(w1))), expected);
+    }
+}
+
 TEST(WriterStates, FolderWithoutJournalsLoadsNone) {
     TemporaryFolder temporary;
     EXPECT_TRUE(loadWriterStates(temporary.path()).empty());
