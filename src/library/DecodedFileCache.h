@@ -2,6 +2,7 @@
 
 #include "model/LibraryManifest.h"
 #include "model/WriterState.h"
+#include "platform/FileSystem.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -67,5 +68,10 @@ private:
 DecodedFileCache<velto::VeltoWriterState> &decodedJournals();
 /// The process's manifests, by file; a save keeps the one it wrote.
 DecodedFileCache<velto::VeltoLibraryManifest> &decodedManifests();
+
+/// Writes a journal's bytes (only when they differ from the file's, with `onlyIfChanged`) and keeps the journal,
+/// as decoding the bytes gives it, for the next read of the file.
+void writeJournal(const std::filesystem::path &url, const velto::VeltoWriterState &journal,
+                  velto::FileSystem &fileManager, bool onlyIfChanged);
 
 } // namespace VeltoPageLibrary

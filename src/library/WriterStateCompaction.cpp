@@ -1,4 +1,5 @@
 #include "library/CausalPreference.h"
+#include "library/DecodedFileCache.h"
 #include "library/LibraryFolder.h"
 #include "library/WriterStates.h"
 #include "model/WriterEntryKey.h"
@@ -153,7 +154,7 @@ std::vector<VeltoWriterState> compactWriterStates(const std::vector<VeltoWriterS
         }
         if (journal != state) {
             fileManager.createDirectories(writersDirectory(folderURL));
-            writeAtomicallyIfChanged(file, journal.encode(), fileManager);
+            writeJournal(file, journal, fileManager, true);
         }
         result.push_back(std::move(journal));
     }

@@ -1,6 +1,7 @@
 #include "library/WriterStatePersistence.h"
 
 #include "library/CausalPreference.h"
+#include "library/DecodedFileCache.h"
 #include "library/WriterStates.h"
 
 #include <algorithm>
@@ -105,7 +106,7 @@ VeltoPersistedWriterUpdate persistWriterState(const VeltoSaveRequest &request, c
     state.pageMutations = values(mutations);
     state.deletions = values(deletions);
 
-    fileManager.writeAtomically(directory / (request.writerID.lowercaseText() + ".json"), state.encode());
+    writeJournal(directory / (request.writerID.lowercaseText() + ".json"), state, fileManager, false);
     return {version, state};
 }
 

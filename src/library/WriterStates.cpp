@@ -108,7 +108,7 @@ void storeCanonicalJournal(const Uuid &writerID, const std::vector<JournalFile> 
     if (files.size() == 1 && files.front().url == canonical && files.front().state == merged) {
         return;
     }
-    writeAtomicallyIfChanged(canonical, merged.encode(), fileManager);
+    writeJournal(canonical, merged, fileManager, true);
     for (const auto &file : files) {
         if (isSameFile(file.url, canonical, fileManager)) {
             continue;
@@ -302,7 +302,7 @@ void persistRebuildWriterState(const velto::VeltoLibraryManifest &manifest,
     state.deletionFrontier = heads;
 
     fileManager.createDirectories(writersDirectory(folderURL));
-    fileManager.writeAtomically(canonicalWriterFile(folderURL, version.writerID), state.encode());
+    writeJournal(canonicalWriterFile(folderURL, version.writerID), state, fileManager, false);
 }
 
 } // namespace VeltoPageLibrary

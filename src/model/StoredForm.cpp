@@ -48,6 +48,13 @@ void storeRecord(VeltoLibraryPageRecord &record) {
     }
 }
 
+/// A version as stored: only its date can change.
+void storeVersion(VeltoWriterVersion &version) {
+    if (!isStoredAsItIs(version.recordedAt)) {
+        version = VeltoWriterVersion::fromJson(decodeJSON(encodeJSON(version.toJson())));
+    }
+}
+
 } // namespace
 
 std::optional<VeltoLibraryManifest> manifestAsStored(const VeltoLibraryManifest &manifest) {
@@ -68,6 +75,25 @@ std::optional<VeltoLibraryManifest> manifestAsStored(const VeltoLibraryManifest 
         storeRecord(stored.currentPage);
         for (auto &record : stored.pages) {
             storeRecord(record);
+        }
+        return stored;
+    } catch (const std::exception &) {
+        return std::nullopt; // it would not read back: the next read decodes the file and says why
+    }
+}
+
+std::optional<VeltoWriterState> journalAsStored(const VeltoWriterState &journal) {
+    try {
+        VeltoWriterState stored = journal;
+        for (auto &mutation : stored.pageMutations) {
+            storeRecord(mutation.page);
+            storeVersion(mutation.version);
+        }
+        for (auto &deletion : stored.deletions) {
+            storeVersion(deletion.version);
+        }
+        if (stored.structure) {
+            storeVersion(stored.structure->version);
         }
         return stored;
     } catch (const std::exception &) {

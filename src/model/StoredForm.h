@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/LibraryManifest.h"
+#include "model/WriterState.h"
 
 #include <optional>
 
@@ -11,5 +12,8 @@ namespace velto {
 /// it again, so it must be exactly what decoding gives; nothing when that cannot be told (a value that would
 /// not read back at all, a pending file name that encoding would change).
 std::optional<VeltoLibraryManifest> manifestAsStored(const VeltoLibraryManifest &manifest);
+
+/// The same for a writer's journal: what decoding `journal.encode()` gives; nothing when it would not read back.
+std::optional<VeltoWriterState> journalAsStored(const VeltoWriterState &journal);
 
 } // namespace velto

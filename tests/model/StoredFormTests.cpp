@@ -20,6 +20,18 @@ auto fieldsOf(const VeltoLibraryPageRecord &r) {
                     r.contentChecksum, r.bodyChecksum, r.fileSize, r.isArchived);
 }
 
+void expectExactlyEqual(const VeltoWriterState &a, const VeltoWriterState &b) {
+    EXPECT_EQ(a.writerID, b.writerID);
+    ASSERT_EQ(a.pageMutations.size(), b.pageMutations.size());
+    for (std::size_t index = 0; index < a.pageMutations.size(); ++index) {
+        EXPECT_TRUE(fieldsOf(a.pageMutations[index].page) == fieldsOf(b.pageMutations[index].page));
+        EXPECT_EQ(a.pageMutations[index].version, b.pageMutations[index].version);
+    }
+    EXPECT_EQ(a.deletions, b.deletions); // identifiers and versions only: no texts
+    EXPECT_EQ(a.structure, b.structure);
+    EXPECT_EQ(a.deletionFrontier, b.deletionFrontier);
+}
+
 void expectExactlyEqual(const VeltoLibraryManifest &a, const VeltoLibraryManifest &b) {
     EXPECT_EQ(a.schemaVersion, b.schemaVersion);
     EXPECT_EQ(a.reconciliationCheckpoint, b.reconciliationCheckpoint);
@@ -47,14 +59,15 @@ VeltoLibraryPageRecord plainRecord(const Uuid &id) {
 
 } // namespace
 
-// A save keeps the manifest it wrote as what the next read of the file gives, so that value must be exactly
-// what decoding the written bytes gives, for every kind of value a record can hold.
-TEST(StoredForm, IsExactlyWhatDecodingTheWrittenManifestGives) {
+// A save keeps the manifest and the journal it wrote as what the next read of the file gives, so those values
+// must be exactly what decoding the written bytes gives, for every kind of value a record or version can hold.
+TEST(StoredForm, IsExactlyWhatDecodingTheWrittenManifestOrJournalGives) {
     using namespace std::chrono;
     const std::string notUTF8 = "caf\xE9";
     struct Case {
         const char *name;
         std::function<void(VeltoLibraryPageRecord &)> change;
+        std::function<void(VeltoWriterVersion &)> changeVersion = [](auto &) {};
     };
     const Case cases[] = {
         {"as stored already", [](auto &) {}},
@@ -78,6 +91,12 @@ TEST(StoredForm, IsExactlyWhatDecodingTheWrittenManifestGives) {
         {"decomposed and astral text", [](auto &r) { r.fileSlug = "cafe\xCC\x81 \xF0\x9F\x8C\x8A"; }},
         {"surrogate encoded in UTF-8", [](auto &r) { r.fileSlug = "\xED\xA0\x80"; }},
         {"extreme sizes", [](auto &r) { r.fileSize = std::numeric_limits<std::int64_t>::min(); }},
+        {"version in a fraction", [](auto &) {}, [](auto &v) { v.recordedAt += microseconds(1); }},
+        {"version before 1970", [](auto &) {}, [](auto &v) { v.recordedAt = date("1969-07-20T20:17:40Z"); }},
+        {"version without heads", [](auto &) {}, [](auto &v) { v.observedWriterHeads.reset(); }},
+        {"version with no heads", [](auto &) {}, [](auto &v) { v.observedWriterHeads.emplace(); }},
+        {"largest sequence", [](auto &) {},
+         [](auto &v) { v.sequence = std::numeric_limits<std::uint64_t>::max(); }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,6 +112,15 @@ TEST(StoredForm, IsExactlyWhatDecodingTheWrittenManifestGives) {
         auto stored = manifestAsStored(manifest);
         ASSERT_TRUE(stored.has_value());
         expectExactlyEqual(*stored, VeltoLibraryManifest::decode(manifest.encode()));
+
+        VeltoWriterVersion version{writerW, 3, date("2026-03-02T10:00:00Z"), operation1, {{{writerV, 2}}}};
+        c.changeVersion(version);
+        VeltoWriterState journal{writerW, {{plainRecord(pageA), version}, {manifest.pages[1], version}},
+                                 {{pageB, version}}, VeltoWriterStructure{pageA, {pageA, pageC}, version},
+                                 std::vector<VeltoWriterHead>{{writerV, 1}}};
+        auto storedJournal = journalAsStored(journal);
+        ASSERT_TRUE(storedJournal.has_value());
+        expectExactlyEqual(*storedJournal, VeltoWriterState::decode(journal.encode()));
     }
 }
 
