@@ -14,9 +14,13 @@ namespace velto::editor::MarkdownStyler {
 
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
                                                         const TextStorage &storage,
-                                                        HighlightedCodeBlocks *highlighted) {
+                                                        HighlightedCodeBlocks *highlighted,
+                                                        std::optional<TextRange> copiedNear) {
     std::vector<CodeHighlightRequest> requests;
     std::vector<HighlightedCodeBlocks::Block> settled;
+    // Most blocks of a page name the same few languages: the last one read is not read again.
+    std::optional<std::u16string> lastInfoString;
+    std::string lastLanguage;
     for (const FencedCodeBlock &block : blocks) {
         // A fence line still being typed at the end of the text has no line break yet and is left alone.
         if (!isStyledAsCode(block, storage) || block.contentRange.end() > storage.length()) {
@@ -27,13 +31,19 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
             settled.push_back(lines);
             continue;
         }
-        std::string language = fencedLanguage(block.opening.infoString);
-        if (language.empty() || block.contentRange.length == 0) {
+        if (lastInfoString != block.opening.infoString) {
+            lastInfoString = block.opening.infoString;
+            lastLanguage = fencedLanguage(block.opening.infoString);
+        }
+        if (lastLanguage.empty() || block.contentRange.length == 0) {
             settled.push_back(lines); // nothing to ask for while its opening line and its code stay
             continue;
         }
-        std::u16string source = storage.substring(block.contentRange);
-        requests.push_back({std::move(source), std::move(language), block.contentRange, block.opening.lineRange});
+        CodeHighlightRequest request{{}, lastLanguage, block.contentRange, block.opening.lineRange};
+        if (!copiedNear || distanceFrom(request, *copiedNear) <= nearbyReach(*copiedNear)) {
+            request.source = storage.substring(block.contentRange);
+        }
+        requests.push_back(std::move(request));
     }
     if (highlighted != nullptr) {
         highlighted->keepOnly(std::move(settled));
@@ -166,8 +176,16 @@ QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightR
             co_await untilTheScreenMoves(target.screenMoves, cancellation);
             continue;
         }
-        const MarkdownStyler::CodeHighlightRequest request = std::move(requests.back());
+        MarkdownStyler::CodeHighlightRequest request = std::move(requests.back());
         requests.pop_back();
+        if (request.source.empty()) {
+            // Its code was left in the text while the block waited for the screen; the text is still the one
+            // scanned, or nothing is read.
+            if (!isStillCurrent(snapshot, target, cancellation)) {
+                co_return;
+            }
+            request.source = target.storage()->substring(request.contentRange);
+        }
         QCoro::Task<std::optional<std::vector<SyntaxToken>>> asking = tokensIfAny(*highlighter, request, cancellation);
         std::optional<std::vector<SyntaxToken>> answer = co_await asking;
         if (!isStillCurrent(snapshot, target, cancellation)) {

@@ -34,9 +34,13 @@ struct CodeHighlightRequest {
 /// break), that name a language and that hold at least one character. Unclosed blocks count too.
 /// With `highlighted` (followed to the storage's text), blocks it holds are left out, their code not
 /// copied; it then holds exactly the blocks left out, those without a language or code included.
+/// With `copiedNear` (the screen), only blocks within nearbyReach of it carry their code; the others, which
+/// wait for the screen, carry none (an empty source) until the highlighting task comes to them: a style pass
+/// on a big page then copies no code of the thousands of blocks far from the screen.
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
                                                         const TextStorage &storage,
-                                                        HighlightedCodeBlocks *highlighted = nullptr);
+                                                        HighlightedCodeBlocks *highlighted = nullptr,
+                                                        std::optional<TextRange> copiedNear = std::nullopt);
 
 /// How many units lie between the block (its opening line to the end of its code) and the range: 0
 /// when they meet.

@@ -107,8 +107,8 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
     // The blocks come from the styler's code index, which follows the edits: no scan of the page. Blocks
     // whose code and language are as they were keep their tokens and are not asked for again.
     highlightedBlocks_.follow(storage);
-    std::vector<MarkdownStyler::CodeHighlightRequest> requests =
-        MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage, &highlightedBlocks_);
+    std::vector<MarkdownStyler::CodeHighlightRequest> requests = MarkdownStyler::codeHighlightRequests(
+        MarkdownStyler::fencedBlocks(storage), storage, &highlightedBlocks_, view_.visibleCharacterRange());
     if (requests.empty()) {
         if (!highlightedBlocks_.blocks().empty()) {
             view_.setNeedsDisplay(); // as a finished highlighting of unchanged blocks does

@@ -283,6 +283,24 @@ TEST(CodeHighlightTask, BlocksFarFromTheScreenWaitUntilItComesNearAndAreAskedOnc
     EXPECT_EQ(waiting.highlighted.size(), 1u);
 }
 
+// A style pass on a big page copies no code of the blocks far from the screen; the task reads it when it
+// comes to them, so they are asked for with their code all the same.
+TEST(CodeHighlightTask, BlocksFarFromTheScreenCarryTheirCodeOnlyWhenAskedFor) {
+    testing::ensureApplication();
+    const std::u16string page = farApartBlocks();
+    const TextStorage storage{page};
+    std::vector<CodeHighlightRequest> requests = MarkdownStyler::codeHighlightRequests(
+        MarkdownSyntaxScanner::fencedCodeScan(page).blocks, storage, nullptr, TextRange{0, 10});
+    ASSERT_EQ(requests.size(), 5u);
+    for (std::size_t block = 0; block < requests.size(); ++block) {
+        EXPECT_EQ(requests[block].source.empty(), block > 0) << "block " << block;
+    }
+    auto highlighter = std::make_shared<ScriptedHighlighter>();
+    HighlightedText text(page);
+    testing::finish(highlightCodeBlocks(std::move(requests), highlighter, text.snapshot(), text.target(), {}));
+    EXPECT_EQ(highlighter->asked, codes({0, 1, 2, 3, 4}));
+}
+
 TEST(CodeHighlightTask, TextWithoutRequestableBlocksAsksNothing) {
     EXPECT_TRUE(requestsFor(u"# Title\n\n```\nno language\n```\n").empty());
 }
