@@ -24,7 +24,7 @@ void writeJournal(const std::filesystem::path &url, const velto::VeltoWriterStat
         fileManager.writeAtomically(url, bytes);
     }
     if (auto stored = velto::journalAsStored(journal)) {
-        decodedJournals().remember(url, std::move(bytes), *stored);
+        decodedJournals().remember(url, std::move(bytes), std::move(*stored));
     }
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace VeltoPageLibrary {
 
@@ -27,14 +28,14 @@ public:
             return *value;
         }
         Value value = decode(bytes);
-        remember(url, std::move(bytes), value);
+        remember(url, std::move(bytes), Value(value));
         return value;
     }
 
     /// Keeps `value` as what `bytes`, just written to the file, decode to. The caller vouches that decoding
     /// them gives exactly this value.
-    void remember(const std::filesystem::path &url, std::string bytes, const Value &value) {
-        auto shared = std::make_shared<const Value>(value);
+    void remember(const std::filesystem::path &url, std::string bytes, Value value) {
+        auto shared = std::make_shared<const Value>(std::move(value));
         std::lock_guard lock(mutex_);
         if (entries_.size() >= capacity && !entries_.contains(url.native())) {
             entries_.clear();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace VeltoPageLibrary {
@@ -87,7 +88,9 @@ std::vector<VeltoLibraryPageRecord> orderedOtherPages(const std::vector<Uuid> &f
                                                       const Uuid &currentID, const RecordsByID &merged) {
     std::vector<VeltoLibraryPageRecord> pages;
     pages.reserve(merged.size());
-    std::set<Uuid> placed{currentID};
+    std::unordered_set<Uuid, velto::UuidHash> placed;
+    placed.reserve(merged.size() + 1);
+    placed.insert(currentID);
     for (const auto *order : {&first, &second}) {
         for (const auto &id : *order) {
             auto found = merged.find(id);

@@ -14,7 +14,7 @@ void persist(const velto::VeltoLibraryManifest &manifest, const std::filesystem:
     // The next save reads this manifest again under its lock; while nobody changes the file, its value is
     // had without decoding it.
     if (auto stored = velto::manifestAsStored(manifest)) {
-        decodedManifests().remember(url, std::move(bytes), *stored);
+        decodedManifests().remember(url, std::move(bytes), std::move(*stored));
     }
 }
 

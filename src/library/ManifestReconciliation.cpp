@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_set>
 
 namespace VeltoPageLibrary {
 
@@ -149,7 +150,8 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
 
     // A mutation that precedes or equals the deletion of its page loses to it; any other mutation is the
     // page's record.
-    std::set<Uuid> survivingMutations;
+    std::unordered_set<Uuid, velto::UuidHash> survivingMutations;
+    survivingMutations.reserve(mutations.size());
     for (const auto &[pageID, mutation] : mutations) {
         auto deletion = deletions.find(pageID);
         if (deletion != deletions.end()) {
@@ -207,8 +209,12 @@ reconciledManifest(const std::optional<velto::VeltoLibraryManifest> &base,
     // One file is one page: a later record of a path that an earlier one holds (a journal that kept an
     // identifier the file lost) is left out, or the file's text would load twice.
     result.pages.reserve(table.size());
-    std::set<Uuid> kept{result.currentPage.id};
-    std::set<std::string> keptPaths{pageFileName(result.currentPage)};
+    std::unordered_set<Uuid, velto::UuidHash> kept;
+    std::unordered_set<std::string> keptPaths;
+    kept.reserve(table.size());
+    keptPaths.reserve(table.size());
+    kept.insert(result.currentPage.id);
+    keptPaths.insert(pageFileName(result.currentPage));
     auto keep = [&](const VeltoLibraryPageRecord &record) {
         if (kept.insert(record.id).second && keptPaths.insert(pageFileName(record)).second) {
             result.pages.push_back(record);
