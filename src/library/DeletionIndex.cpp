@@ -130,24 +130,31 @@ std::vector<VeltoDeletionTombstone> loadLegacyDeletionTombstones(const std::file
 std::map<Uuid, VeltoDeletionTombstone>
 activeDeletionTombstones(const std::vector<VeltoDeletionTombstone> &tombstones,
                          const std::vector<velto::VeltoWriterState> &writerStates) {
-    std::map<Uuid, std::vector<velto::VeltoWriterPageMutation>> mutationsByPage;
-    for (const auto &state : writerStates) {
-        for (const auto &mutation : state.pageMutations) {
-            mutationsByPage[mutation.page.id].push_back(mutation);
-        }
-    }
     std::map<Uuid, std::vector<VeltoDeletionTombstone>> tombstonesByPage;
     for (const auto &tombstone : tombstones) {
         tombstonesByPage[tombstone.pageID].push_back(tombstone);
     }
+    // Only the mutations of pages with a tombstone compete; they are looked at where they are, not copied out of
+    // a large library's journals.
+    std::map<Uuid, std::vector<const velto::VeltoWriterPageMutation *>> mutationsByPage;
+    for (const auto &state : writerStates) {
+        for (const auto &mutation : state.pageMutations) {
+            if (tombstonesByPage.contains(mutation.page.id)) {
+                mutationsByPage[mutation.page.id].push_back(&mutation);
+            }
+        }
+    }
     const auto versionOf = [](const auto &entry) -> const velto::VeltoWriterVersion & { return entry.version; };
+    const auto versionOfMutation = [](const velto::VeltoWriterPageMutation *mutation) -> const auto & {
+        return mutation->version;
+    };
     std::map<Uuid, VeltoDeletionTombstone> active;
     for (const auto &[pageID, group] : tombstonesByPage) {
         auto tombstone = preferredCausalValue(group, versionOf);
         auto mutations = mutationsByPage.find(pageID);
         if (mutations != mutationsByPage.end()) {
-            auto mutation = preferredCausalValue(mutations->second, versionOf);
-            auto relation = mutation->version.causalRelation(tombstone->version);
+            auto mutation = preferredCausalValue(mutations->second, versionOfMutation);
+            auto relation = (*mutation)->version.causalRelation(tombstone->version);
             if (relation == Relation::follows || relation == Relation::concurrent) {
                 continue;
             }
