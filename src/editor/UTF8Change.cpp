@@ -36,11 +36,12 @@ bool fourASCIIUnitsEqual(const char16_t *units, const char *bytes) {
     return asBytes == held;
 }
 
-/// Sixteen units at once where the processor compares sixteen bytes in one step: most of a page is read so.
+/// `wideStep` units at once: sixteen where the processor compares sixteen bytes in one step, else four. Most
+/// of a page is read so.
 #if defined(__SSE2__)
 constexpr std::size_t wideStep = 16;
 
-bool sixteenASCIIUnitsEqual(const char16_t *units, const char *bytes) {
+bool wideStepOfASCIIUnitsEqual(const char16_t *units, const char *bytes) {
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(units));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(units + 8));
     // Packing saturates a unit above 0xFF to 0xFF, so a packed byte below 0x80 is an ASCII unit.
@@ -51,7 +52,7 @@ bool sixteenASCIIUnitsEqual(const char16_t *units, const char *bytes) {
 #else
 constexpr std::size_t wideStep = 4;
 
-bool sixteenASCIIUnitsEqual(const char16_t *units, const char *bytes) {
+bool wideStepOfASCIIUnitsEqual(const char16_t *units, const char *bytes) {
     return fourASCIIUnitsEqual(units, bytes);
 }
 #endif
@@ -106,7 +107,7 @@ Agreement agreementFromStart(const std::vector<std::u16string_view> &pieces, std
         std::size_t index = 0;
         while (index < piece.size()) {
             if (index + wideStep <= piece.size() && agreed.bytes + wideStep <= copy.size() &&
-                sixteenASCIIUnitsEqual(piece.data() + index, copy.data() + agreed.bytes)) {
+                wideStepOfASCIIUnitsEqual(piece.data() + index, copy.data() + agreed.bytes)) {
                 index += wideStep;
                 agreed.bytes += wideStep;
                 continue;
@@ -139,7 +140,7 @@ Agreement agreementFromEnd(const std::vector<std::u16string_view> &pieces, std::
         std::size_t end = piece->size();
         while (end > 0) {
             if (end >= wideStep && agreed.units + wideStep <= limit.units && agreed.bytes + wideStep <= limit.bytes &&
-                sixteenASCIIUnitsEqual(piece->data() + end - wideStep,
+                wideStepOfASCIIUnitsEqual(piece->data() + end - wideStep,
                                        copy.data() + copy.size() - agreed.bytes - wideStep)) {
                 end -= wideStep;
                 agreed.units += wideStep;
