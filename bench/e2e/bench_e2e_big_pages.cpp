@@ -7,6 +7,7 @@
 //     the X server until the panel shows dark text on its light page;
 //   - processor time per typed key in the middle of the page: keys typed in batches, each batch's
 //     processor time (until the process is quiet again) divided by its keys;
+//   - how long after that paint the colours on screen (the code's highlighting) keep changing;
 //   - PSS (from /proc/<pid>/smaps_rollup) after opening the page and after 300 typed characters.
 // Run: velto_bench_e2e_big_pages [sizes...] with sizes among 50KB 1MB 5MiB 60MB (all but 60MB by default);
 // VELTO_E2E_BUNDLE=<a Release build's Velto.app> names the application (default: this build's), and
@@ -200,6 +201,29 @@ public:
         return dark;
     }
 
+    /// How many pixels of the rectangle are coloured (hue well away from grey): highlighted code, links.
+    std::size_t colouredPixels(const Window &window) {
+        auto *image = xcb_get_image_reply(
+            connection_,
+            xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(window.x),
+                          static_cast<std::int16_t>(window.y), static_cast<std::uint16_t>(window.width),
+                          static_cast<std::uint16_t>(window.height), ~0u),
+            nullptr);
+        if (image == nullptr) {
+            return 0;
+        }
+        const std::uint8_t *data = xcb_get_image_data(image);
+        const int length = xcb_get_image_data_length(image);
+        std::size_t coloured = 0;
+        for (int k = 0; k + 3 < length; k += 4) {
+            const int high = std::max({data[k], data[k + 1], data[k + 2]});
+            const int low = std::min({data[k], data[k + 1], data[k + 2]});
+            coloured += high - low > 60 ? 1 : 0;
+        }
+        std::free(image);
+        return coloured;
+    }
+
     /// The panel: the widest viewable window that is not the tray host's bar (which is short).
     std::optional<Window> panel() {
         std::vector<Window> windows = wideViewableWindows(300);
@@ -233,6 +257,30 @@ std::optional<double> hotKeyToPainted(DesktopSession &session, Screen &screen) {
         std::this_thread::sleep_for(1ms);
     }
     return std::nullopt;
+}
+
+/// After the panel's text is painted: how long its colours (the code's highlighting) keep changing, in
+/// milliseconds; 0 when they were in place with the text. Changes smaller than a few words (the caret's
+/// blinking) do not count; it looks for 3 s after the last change, 20 s at most.
+double coloursSettled(Screen &screen) {
+    constexpr std::size_t smallestChange = 200;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point lastChange = start;
+    std::size_t last = 0;
+    if (const std::optional<Screen::Window> panel = screen.panel()) {
+        last = screen.colouredPixels(*panel);
+    }
+    while (Clock::now() - lastChange < 3s && Clock::now() - start < 20s) {
+        std::this_thread::sleep_for(5ms);
+        if (const std::optional<Screen::Window> panel = screen.panel()) {
+            const std::size_t now = screen.colouredPixels(*panel);
+            if (now > last + smallestChange || last > now + smallestChange) {
+                last = now;
+                lastChange = Clock::now();
+            }
+        }
+    }
+    return std::chrono::duration<double, std::milli>(lastChange - start).count();
 }
 
 bool hidePanel(DesktopSession &session, Screen &screen) {
@@ -316,6 +364,7 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
         Screen screen(session.display());
         if (const std::optional<double> painted = hotKeyToPainted(session, screen)) {
             figures.add(sizeName + " first hot key to painted, ms", *painted);
+            figures.add(sizeName + " code coloured after the paint, ms", coloursSettled(screen));
         } else {
             std::printf("  the panel's text was never painted\n");
             continue;

@@ -15,6 +15,7 @@
 #include "editor_view/TextViewAccessibility.h"
 #include "editor_view/TextViewPointer.h"
 #include "editor_view/TextViewContextMenu.h"
+#include "platform/FreedMemory.h"
 #include "preferences/Preferences.h"
 
 #include <QAccessible>
@@ -459,8 +460,15 @@ void VeltoTextView::measureWhileIdle() {
     } else {
         updateScrollBars();
     }
+    ++idleSlicesSinceDone_;
     if (!remaining) {
         idleLayoutTimer_.stop();
+        // Measuring a whole page made and dropped a layout per paragraph; after a long run of slices that
+        // memory is given back. The few slices after an edit are not worth the walk over the free lists.
+        if (idleSlicesSinceDone_ >= longMeasuringSlices) {
+            giveFreedMemoryBack();
+        }
+        idleSlicesSinceDone_ = 0;
     }
 }
 

@@ -264,6 +264,9 @@ private:
     double idleScrollCarry_ = 0;
     /// Whether the view has painted since it was last shown: measuring while idle waits for that.
     bool paintedSinceShown_ = false;
+    /// Slices of idle measuring since the measuring last finished; a long run ends by giving memory back.
+    static constexpr int longMeasuringSlices = 50;
+    int idleSlicesSinceDone_ = 0;
     int idleScrollValue_ = -1;
 
     std::optional<double> goalX_;
