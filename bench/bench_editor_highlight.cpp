@@ -1,9 +1,9 @@
 // Code highlighting: what a cold highlight.js run costs part by part, what a cache hit costs, how many
 // distinct blocks the two execution slots get through, and how fast highlight.js markup is read back.
 #include "BenchTiming.h"
-#include "editor/CodeSyntaxHighlighter.h"
-#include "editor/HighlightMarkupParser.h"
-#include "editor/HighlightScripts.h"
+#include "editor/highlight/CodeSyntaxHighlighter.h"
+#include "editor/highlight/HighlightMarkupParser.h"
+#include "editor/highlight/HighlightScripts.h"
 #include "platform/desktop/JavaScriptEngine.h"
 
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 // thread waited for a processor, which the processor time leaves out.
 #include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 
 #include <benchmark/benchmark.h>
 

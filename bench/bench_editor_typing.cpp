@@ -8,12 +8,12 @@
 #include "editor/MarkdownSamples.h"
 #include "editor/TestEditingTarget.h"
 
-#include "editor/Indentation.h"
-#include "editor/MarkdownStyler.h"
-#include "editor/NewlineRules.h"
-#include "editor/PasteRules.h"
-#include "editor/TextCleaner.h"
-#include "editor/TypingRules.h"
+#include "editor/markdown/MarkdownStyler.h"
+#include "editor/rules/Indentation.h"
+#include "editor/rules/NewlineRules.h"
+#include "editor/rules/PasteRules.h"
+#include "editor/rules/TextCleaner.h"
+#include "editor/rules/TypingRules.h"
 
 #include <benchmark/benchmark.h>
 

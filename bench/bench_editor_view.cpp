@@ -6,7 +6,7 @@
 // the median and the worst single run in milliseconds.
 #include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 #include "editor_view/CodeHighlightRequests.h"
 #include "editor_view/ContinuousSpellChecking.h"
 #include "editor_view/EditorCoordinator.h"

@@ -3,7 +3,7 @@
 // Each reports the median and the worst single operation in milliseconds.
 #include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
-#include "editor_view/EditingCore.h"
+#include "editor/editing/EditingCore.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,8 +4,8 @@
 // "threads_started" counts thread ids that appeared, so threads that come and go show even when the
 // count stays flat).
 #include "BenchTiming.h"
-#include "editor/CodeSyntaxHighlighter.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/highlight/CodeSyntaxHighlighter.h"
+#include "editor/markdown/MarkdownStyler.h"
 #include "editor_view/CodeHighlightRequests.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 // on the wall clock and in processor time, and the worst after the first two keystrokes at the place.
 #include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 #include "editor_view/VeltoTextView.h"
 
 #include <benchmark/benchmark.h>

@@ -15,6 +15,7 @@ seams=(
     "library      store preferences editor editor_view page_editor ui panel settings app"
     "store        preferences editor editor_view page_editor ui panel settings app"
     "preferences  model library store editor editor_view page_editor ui panel settings app"
+    "editor       model library store editor_view page_editor ui panel settings app"
     "ui           model library store editor editor_view page_editor panel settings app"
     "settings     panel app"
 )

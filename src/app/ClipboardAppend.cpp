@@ -1,6 +1,6 @@
 #include "app/ClipboardAppend.h"
 
-#include "editor/TextCleaner.h"
+#include "editor/rules/TextCleaner.h"
 
 
 namespace velto {

@@ -1,6 +1,6 @@
 #include "editor_view/AutoCorrection.h"
 
-#include "editor/StringRanges.h"
+#include "editor/text/StringRanges.h"
 
 #include <unicode/locid.h>
 #include <unicode/uchar.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/TextRange.h"
-#include "editor_view/EditingCore.h"
+#include "editor/editing/EditingCore.h"
+#include "editor/text/TextRange.h"
 #include "editor_view/SpellChecker.h"
 
 #include <cstddef>

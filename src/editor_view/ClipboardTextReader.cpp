@@ -1,6 +1,6 @@
 #include "editor_view/ClipboardTextReader.h"
 
-#include "editor/RtfTextReader.h"
+#include "editor/rules/RtfTextReader.h"
 #include "editor_view/HtmlText.h"
 
 #include <QtConcurrent/QtConcurrentRun>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/PasteRules.h"
+#include "editor/rules/PasteRules.h"
 
 #include <QtCore/QByteArray>
 

@@ -1,7 +1,7 @@
 #include "editor_view/CodeHighlightRequests.h"
 
-#include "editor/CodeTokenApplication.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/highlight/CodeTokenApplication.h"
+#include "editor/markdown/MarkdownStyler.h"
 
 #include <QtCore/QTimer>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "editor/CodeSyntaxHighlighting.h"
-#include "editor/MarkdownSyntaxScanner.h"
-#include "editor/TextAttributes.h"
-#include "editor/TextStorage.h"
+#include "editor/highlight/CodeSyntaxHighlighting.h"
+#include "editor/markdown/MarkdownSyntaxScanner.h"
+#include "editor/text/TextAttributes.h"
+#include "editor/text/TextStorage.h"
 #include "editor_view/HighlightedCodeBlocks.h"
 #include "platform/desktop/Cancellation.h"
 

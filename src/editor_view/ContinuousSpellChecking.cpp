@@ -1,7 +1,7 @@
 #include "editor_view/ContinuousSpellChecking.h"
 
-#include "editor/MarkdownStyler.h"
-#include "editor/StorageLines.h"
+#include "editor/markdown/MarkdownStyler.h"
+#include "editor/text/StorageLines.h"
 
 #include <algorithm>
 

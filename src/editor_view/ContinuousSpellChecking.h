@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/TextStorage.h"
+#include "editor/text/TextStorage.h"
 #include "editor_view/SpellChecker.h"
 
 #include <QtCore/QObject>

@@ -1,7 +1,7 @@
 #include "editor_view/DroppedText.h"
 
-#include "editor/PasteRules.h"
-#include "editor_view/TextBoundaries.h"
+#include "editor/editing/TextBoundaries.h"
+#include "editor/rules/PasteRules.h"
 
 #include <QMimeData>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "editor/CodeSyntaxHighlighting.h"
-#include "editor/VeltoTheme.h"
-#include "editor_view/EditingCore.h"
+#include "editor/editing/EditingCore.h"
+#include "editor/highlight/CodeSyntaxHighlighting.h"
+#include "editor/text/VeltoTheme.h"
 #include "editor_view/EditorCoordinatorView.h"
 #include "editor_view/HighlightedCodeBlocks.h"
 #include "editor_view/PageUndoHistories.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "editor/TextAttributes.h"
-#include "editor/VeltoTheme.h"
+#include "editor/text/TextAttributes.h"
+#include "editor/text/VeltoTheme.h"
 
-#include "editor/TextRange.h"
+#include "editor/text/TextRange.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/TextRange.h"
-#include "editor/TextStorage.h"
+#include "editor/text/TextRange.h"
+#include "editor/text/TextStorage.h"
 
 #include <cstdint>
 #include <vector>

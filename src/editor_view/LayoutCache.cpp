@@ -1,8 +1,8 @@
 #include "editor_view/LayoutCache.h"
 
-#include "editor/EditorPreferences.h"
-#include "editor/MarkdownStyler.h"
-#include "editor/TextStorage.h"
+#include "editor/markdown/MarkdownStyler.h"
+#include "editor/text/EditorPreferences.h"
+#include "editor/text/TextStorage.h"
 #include "editor_view/LayoutFormats.h"
 
 #include <algorithm>

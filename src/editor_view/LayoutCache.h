@@ -1,8 +1,8 @@
 #pragma once
 
-#include "editor/TextAttributes.h"
-#include "editor/TextRange.h"
-#include "editor_view/ParagraphIndex.h"
+#include "editor/editing/ParagraphIndex.h"
+#include "editor/text/TextAttributes.h"
+#include "editor/text/TextRange.h"
 #include "editor_view/ParagraphLayout.h"
 
 #include <QPointF>

@@ -1,6 +1,6 @@
 #include "editor_view/LayoutFormats.h"
 
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 #include "editor_view/QtFonts.h"
 
 namespace velto::editor {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/TextAttributes.h"
-#include "editor/VeltoTheme.h"
+#include "editor/text/TextAttributes.h"
+#include "editor/text/VeltoTheme.h"
 
 #include <QColor>
 #include <QFont>

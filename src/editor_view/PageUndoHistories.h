@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor_view/EditingCore.h"
-#include "editor_view/UndoManager.h"
+#include "editor/editing/EditingCore.h"
+#include "editor/editing/UndoManager.h"
 #include "platform/Uuid.h"
 
 #include <cstddef>

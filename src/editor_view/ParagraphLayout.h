@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/TextAttributes.h"
-#include "editor/TextRange.h"
+#include "editor/text/TextAttributes.h"
+#include "editor/text/TextRange.h"
 #include "editor_view/CaretPlace.h"
 
 #include <QRectF>

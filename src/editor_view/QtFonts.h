@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/FontMetrics.h"
-#include "editor/TextAttributes.h"
+#include "editor/text/FontMetrics.h"
+#include "editor/text/TextAttributes.h"
 
 #include <QtGui/QFont>
 

@@ -1,8 +1,8 @@
 #include "editor_view/SpellChecker.h"
 
-#include "editor/MarkdownLinkMatcher.h"
-#include "editor/MarkdownSyntaxScanner.h"
-#include "editor/StringRanges.h"
+#include "editor/markdown/MarkdownLinkMatcher.h"
+#include "editor/markdown/MarkdownSyntaxScanner.h"
+#include "editor/text/StringRanges.h"
 #include "platform/Text.h"
 
 #include <unicode/brkiter.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/TextRange.h"
+#include "editor/text/TextRange.h"
 #include "platform/desktop/SpellingService.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "editor_view/TaskCheckboxAccessibilityElement.h"
 
-#include "editor/StorageLines.h"
+#include "editor/text/StorageLines.h"
 #include "editor_view/TextViewAccessibility.h"
 #include "editor_view/VeltoTextView.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/MarkdownTaskListCheckbox.h"
+#include "editor/markdown/MarkdownTaskListCheckbox.h"
 
 #include <QAccessibleActionInterface>
 #include <QAccessibleInterface>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "editor/TextRange.h"
+#include "editor/editing/UndoManager.h"
+#include "editor/text/TextRange.h"
 #include "editor_view/TextViewCallbacks.h"
-#include "editor_view/UndoManager.h"
 #include "preferences/LocalKeyEvent.h"
 
 #include <QtCore/QString>

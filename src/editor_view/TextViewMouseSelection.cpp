@@ -1,7 +1,7 @@
 #include "editor_view/TextViewMouseSelection.h"
 
-#include "editor/StringRanges.h"
-#include "editor_view/TextBoundaries.h"
+#include "editor/editing/TextBoundaries.h"
+#include "editor/text/StringRanges.h"
 
 #include <algorithm>
 

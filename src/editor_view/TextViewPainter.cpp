@@ -1,7 +1,7 @@
 #include "editor_view/TextViewPainter.h"
 
-#include "editor/MarkdownStyler.h"
-#include "editor/TextStorage.h"
+#include "editor/markdown/MarkdownStyler.h"
+#include "editor/text/TextStorage.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
 

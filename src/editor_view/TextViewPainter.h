@@ -1,8 +1,8 @@
 #pragma once
 
-#include "editor/TextAttributes.h"
-#include "editor/TextRange.h"
-#include "editor/VeltoTheme.h"
+#include "editor/text/TextAttributes.h"
+#include "editor/text/TextRange.h"
+#include "editor/text/VeltoTheme.h"
 #include "editor_view/CaretPlace.h"
 
 #include <QColor>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/MarkdownTaskListCheckbox.h"
-#include "editor/TextRange.h"
+#include "editor/markdown/MarkdownTaskListCheckbox.h"
+#include "editor/text/TextRange.h"
 
 #include <QObject>
 #include <QPointF>

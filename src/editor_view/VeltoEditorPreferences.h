@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/EditorPreferences.h"
+#include "editor/text/EditorPreferences.h"
 
 namespace velto::editor {
 

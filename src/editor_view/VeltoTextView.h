@@ -1,9 +1,9 @@
 #pragma once
 
-#include "editor/EditingTarget.h"
-#include "editor/TextStorage.h"
-#include "editor/VeltoTheme.h"
-#include "editor_view/EditingCore.h"
+#include "editor/editing/EditingCore.h"
+#include "editor/editing/EditingTarget.h"
+#include "editor/text/TextStorage.h"
+#include "editor/text/VeltoTheme.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
 #include "editor_view/PageUndoHistories.h"

@@ -1,7 +1,7 @@
 #include "editor_view/ViewEnvironment.h"
 
-#include "editor/EditorPreferences.h"
-#include "editor/FontMetrics.h"
+#include "editor/text/EditorPreferences.h"
+#include "editor/text/FontMetrics.h"
 #include "editor_view/QtFonts.h"
 #include "editor_view/VeltoEditorPreferences.h"
 

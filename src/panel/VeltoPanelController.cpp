@@ -1,8 +1,8 @@
 #include "panel/VeltoPanelController.h"
 
-#include "editor/CodeSyntaxHighlighter.h"
-#include "editor/MarkdownStyler.h"
-#include "editor/MarkdownTaskListCheckbox.h"
+#include "editor/highlight/CodeSyntaxHighlighter.h"
+#include "editor/markdown/MarkdownStyler.h"
+#include "editor/markdown/MarkdownTaskListCheckbox.h"
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/SpellChecker.h"
 #include "editor_view/VeltoTextView.h"

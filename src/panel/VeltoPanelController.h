@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/CodeSyntaxHighlighting.h"
-#include "editor/VeltoTheme.h"
+#include "editor/highlight/CodeSyntaxHighlighting.h"
+#include "editor/text/VeltoTheme.h"
 #include "panel/PageEditingSession.h"
 #include "panel/PageOperationUndoLedger.h"
 #include "panel/PanelControlling.h"

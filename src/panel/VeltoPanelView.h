@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/VeltoTheme.h"
+#include "editor/text/VeltoTheme.h"
 #include "panel/EditorBorderView.h"
 #include "panel/EmptyPageHintView.h"
 #include "panel/FindBar.h"

@@ -1,9 +1,9 @@
-#include "editor/CodeSyntaxHighlighter.h"
+#include "editor/highlight/CodeSyntaxHighlighter.h"
 
 #include "CoroutineTestSupport.h"
-#include "editor/CodeSyntaxHighlightingError.h"
-#include "editor/HighlightScripts.h"
-#include "editor/SyntaxLanguageRegistry.h"
+#include "editor/highlight/CodeSyntaxHighlightingError.h"
+#include "editor/highlight/HighlightScripts.h"
+#include "editor/highlight/SyntaxLanguageRegistry.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>

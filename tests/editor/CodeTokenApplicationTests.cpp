@@ -1,8 +1,8 @@
-#include "editor/CodeTokenApplication.h"
+#include "editor/highlight/CodeTokenApplication.h"
 
 #include "ColorContrast.h"
 #include "CoroutineTestSupport.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/TextAttributes.h"
+#include "editor/text/TextAttributes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "TestEditingTarget.h"
 
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "editor/MarkdownStyler.h"
-#include "editor/MarkdownSyntaxScanner.h"
+#include "editor/markdown/MarkdownStyler.h"
+#include "editor/markdown/MarkdownSyntaxScanner.h"
 
 #include <gtest/gtest.h>
 

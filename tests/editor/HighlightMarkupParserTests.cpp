@@ -1,6 +1,6 @@
-#include "editor/HighlightMarkupParser.h"
+#include "editor/highlight/HighlightMarkupParser.h"
 
-#include "editor/CodeSyntaxHighlightingError.h"
+#include "editor/highlight/CodeSyntaxHighlightingError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "RuleTestSupport.h"
 
-#include "editor/Indentation.h"
+#include "editor/rules/Indentation.h"
 
 using namespace velto::editor;
 using namespace velto::editor::testing;

@@ -1,4 +1,4 @@
-#include "editor/LineCutPoints.h"
+#include "editor/markdown/LineCutPoints.h"
 
 #include <gtest/gtest.h>
 

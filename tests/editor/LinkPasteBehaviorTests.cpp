@@ -1,4 +1,4 @@
-#include "editor/LinkPasteBehavior.h"
+#include "editor/rules/LinkPasteBehavior.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "editor/MarkdownBareAddresses.h"
+#include "editor/markdown/MarkdownBareAddresses.h"
 
 #include "editor/RandomRanges.h"
 

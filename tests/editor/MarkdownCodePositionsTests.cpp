@@ -1,7 +1,7 @@
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 
-#include "editor/EditorPreferences.h"
 #include "editor/StructurePrinting.h"
+#include "editor/text/EditorPreferences.h"
 
 #include <gtest/gtest.h>
 

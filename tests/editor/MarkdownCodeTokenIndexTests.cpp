@@ -1,5 +1,5 @@
-#include "editor/MarkdownCodeTokenIndex.h"
 #include "editor/StructurePrinting.h"
+#include "editor/markdown/MarkdownCodeTokenIndex.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "editor/MarkdownDelimitedSpans.h"
+#include "editor/markdown/MarkdownDelimitedSpans.h"
 
 #include "editor/RandomRanges.h"
 

@@ -1,4 +1,4 @@
-#include "editor/MarkdownLinkMatcher.h"
+#include "editor/markdown/MarkdownLinkMatcher.h"
 
 #include <gtest/gtest.h>
 

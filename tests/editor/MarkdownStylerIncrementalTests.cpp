@@ -1,8 +1,8 @@
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 
 #include "editor/AttributeDump.h"
-#include "editor/EditorPreferences.h"
 #include "editor/MarkdownSamples.h"
+#include "editor/text/EditorPreferences.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "editor/MarkdownCodeTokenIndex.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownCodeTokenIndex.h"
+#include "editor/markdown/MarkdownStyler.h"
 
-#include "editor/EditorPreferences.h"
 #include "editor/MarkdownSamples.h"
 #include "editor/StructurePrinting.h"
+#include "editor/text/EditorPreferences.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 
 #include "editor/AttributeDump.h"
-#include "editor/CodeTokenApplication.h"
-#include "editor/CodeTokenPreservation.h"
-#include "editor/EditorPreferences.h"
-#include "editor/FontMetrics.h"
+#include "editor/highlight/CodeTokenApplication.h"
+#include "editor/highlight/CodeTokenPreservation.h"
+#include "editor/text/EditorPreferences.h"
+#include "editor/text/FontMetrics.h"
 
 #include <gtest/gtest.h>
 

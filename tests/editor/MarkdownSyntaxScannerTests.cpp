@@ -1,4 +1,4 @@
-#include "editor/MarkdownSyntaxScanner.h"
+#include "editor/markdown/MarkdownSyntaxScanner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "RuleTestSupport.h"
 
-#include "editor/MarkdownTaskListCheckbox.h"
+#include "editor/markdown/MarkdownTaskListCheckbox.h"
 
 using namespace velto::editor;
 using namespace velto::editor::testing;

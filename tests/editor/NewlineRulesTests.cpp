@@ -1,7 +1,7 @@
 #include "RuleTestSupport.h"
 
-#include "editor/MarkdownLineContinuation.h"
-#include "editor/NewlineRules.h"
+#include "editor/rules/MarkdownLineContinuation.h"
+#include "editor/rules/NewlineRules.h"
 
 using namespace velto::editor;
 using namespace velto::editor::testing;

@@ -1,8 +1,8 @@
 #include "RuleTestSupport.h"
 
-#include "editor/CodePasteIndentation.h"
-#include "editor/LinkPasteBehavior.h"
-#include "editor/PasteRules.h"
+#include "editor/rules/CodePasteIndentation.h"
+#include "editor/rules/LinkPasteBehavior.h"
+#include "editor/rules/PasteRules.h"
 
 using namespace velto::editor;
 using namespace velto::editor::testing;

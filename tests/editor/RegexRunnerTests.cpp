@@ -1,4 +1,4 @@
-#include "editor/RegexRunner.h"
+#include "editor/text/RegexRunner.h"
 
 #include "editor/RandomRanges.h"
 

@@ -1,5 +1,5 @@
 #include "editor/AttributeDump.h"
-#include "editor/RtfTextReader.h"
+#include "editor/rules/RtfTextReader.h"
 
 #include <gtest/gtest.h>
 

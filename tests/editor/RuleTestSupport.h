@@ -2,7 +2,7 @@
 
 #include "TestEditingTarget.h"
 
-#include "editor/EditorPreferences.h"
+#include "editor/text/EditorPreferences.h"
 
 #include <gtest/gtest.h>
 

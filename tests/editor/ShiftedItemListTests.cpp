@@ -1,4 +1,4 @@
-#include "editor/ShiftedItemList.h"
+#include "editor/text/ShiftedItemList.h"
 
 #include <gtest/gtest.h>
 

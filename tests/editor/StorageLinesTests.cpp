@@ -1,5 +1,5 @@
-#include "editor/StorageLines.h"
-#include "editor/StringRanges.h"
+#include "editor/text/StorageLines.h"
+#include "editor/text/StringRanges.h"
 
 #include <gtest/gtest.h>
 

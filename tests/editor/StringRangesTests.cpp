@@ -1,4 +1,4 @@
-#include "editor/StringRanges.h"
+#include "editor/text/StringRanges.h"
 
 #include <gtest/gtest.h>
 

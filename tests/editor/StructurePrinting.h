@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/MarkdownSyntaxScanner.h"
+#include "editor/markdown/MarkdownSyntaxScanner.h"
 
 #include <ostream>
 

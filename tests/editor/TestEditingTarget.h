@@ -1,8 +1,8 @@
 #pragma once
 
 #include "editor/AttributeDump.h"
-#include "editor/EditingTarget.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/editing/EditingTarget.h"
+#include "editor/markdown/MarkdownStyler.h"
 
 #include <string>
 #include <utility>

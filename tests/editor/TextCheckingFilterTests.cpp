@@ -1,4 +1,4 @@
-#include "editor/TextCheckingFilter.h"
+#include "editor/rules/TextCheckingFilter.h"
 
 #include <gtest/gtest.h>
 

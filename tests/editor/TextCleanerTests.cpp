@@ -1,6 +1,6 @@
 #include "editor/AttributeDump.h"
-#include "editor/RegexRunner.h"
-#include "editor/TextCleaner.h"
+#include "editor/rules/TextCleaner.h"
+#include "editor/text/RegexRunner.h"
 
 #include <gtest/gtest.h>
 

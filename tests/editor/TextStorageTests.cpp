@@ -1,4 +1,4 @@
-#include "editor/TextStorage.h"
+#include "editor/text/TextStorage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "RuleTestSupport.h"
 
-#include "editor/TypingRules.h"
+#include "editor/rules/TypingRules.h"
 
 using namespace velto::editor;
 using namespace velto::editor::testing;

@@ -1,5 +1,5 @@
 // The hand-over of a page's text to the store converts only what differs from the store's UTF-8 copy.
-#include "editor/UTF8Change.h"
+#include "editor/text/UTF8Change.h"
 
 #include "platform/Text.h"
 

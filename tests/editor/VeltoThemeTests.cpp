@@ -1,6 +1,6 @@
 #include "ColorContrast.h"
 
-#include "editor/VeltoTheme.h"
+#include "editor/text/VeltoTheme.h"
 
 #include <gtest/gtest.h>
 

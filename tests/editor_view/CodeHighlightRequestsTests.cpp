@@ -1,6 +1,6 @@
 #include "EditorCoordinatorTestSupport.h"
-#include "editor/CodeSyntaxHighlightingError.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/highlight/CodeSyntaxHighlightingError.h"
+#include "editor/markdown/MarkdownStyler.h"
 #include "editor_view/CodeHighlightRequests.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "EditorSessionFixture.h"
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 #include "editor_view/CodeHighlightRequests.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EditorCoordinatorTestSupport.h"
-#include "editor/MarkdownSyntaxScanner.h"
+#include "editor/markdown/MarkdownSyntaxScanner.h"
 #include "editor_view/EditorCoordinator.h"
 #include "platform/Text.h"
 #include "preferences/Preferences.h"

@@ -1,7 +1,7 @@
 #include "TextViewTestSupport.h"
 #include "support/async/EventLoopWaits.h"
 
-#include "editor_view/TextBoundaries.h"
+#include "editor/editing/TextBoundaries.h"
 #include "editor_view/TextViewAccessibility.h"
 #include "editor_view/TextViewContextMenu.h"
 

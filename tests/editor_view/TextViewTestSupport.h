@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/MarkdownStyler.h"
-#include "editor/TextStorage.h"
+#include "editor/markdown/MarkdownStyler.h"
+#include "editor/text/TextStorage.h"
 #include "editor_view/VeltoTextView.h"
 
 #include <gtest/gtest.h>

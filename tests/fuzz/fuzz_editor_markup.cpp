@@ -2,8 +2,8 @@
 // markup its tokens must lie on the source: ascending, non-empty, within the source, and never two
 // touching tokens of one kind. Half of the inputs take as source the markup's own text with the tags
 // removed and the entities decoded, so that accepted markup is common.
-#include "editor/CodeSyntaxHighlightingError.h"
-#include "editor/HighlightMarkupParser.h"
+#include "editor/highlight/CodeSyntaxHighlightingError.h"
+#include "editor/highlight/HighlightMarkupParser.h"
 #include "platform/Text.h"
 
 #include <cstddef>

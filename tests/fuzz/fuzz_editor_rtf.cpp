@@ -1,7 +1,7 @@
 // Arbitrary bytes through the rich-text reader. It must never crash, hang or grow its output beyond its
 // input: every character it gives back comes from at least one byte. Inputs with an odd first byte are
 // read behind an RTF header, so that most of them get past the header check.
-#include "editor/RtfTextReader.h"
+#include "editor/rules/RtfTextReader.h"
 
 #include <cstddef>
 #include <cstdint>

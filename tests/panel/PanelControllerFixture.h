@@ -3,8 +3,8 @@
 #include "PanelTestSupport.h"
 #include "editor_view/EditorCoordinatorTestSupport.h"
 
-#include "editor/CodeSyntaxHighlighting.h"
-#include "editor_view/EditingCore.h"
+#include "editor/editing/EditingCore.h"
+#include "editor/highlight/CodeSyntaxHighlighting.h"
 #include "editor_view/VeltoTextView.h"
 #include "panel/PanelFeedbackController.h"
 #include "panel/VeltoPanelController.h"

@@ -2,7 +2,7 @@
 // into it through a real X server's clipboard (Xvfb, xclip and xdotool):
 //   ready <window id>
 //   text <the text, with "\" as "\\", line feed as "\n", carriage return as "\r", tab as "\t">
-#include "editor/MarkdownStyler.h"
+#include "editor/markdown/MarkdownStyler.h"
 #include "editor_view/VeltoTextView.h"
 
 #include <QtWidgets/QApplication>

@@ -1,0 +1,183 @@
+#pragma once
+
+#include "editor/editing/EditingTarget.h"
+#include "editor/editing/UndoManager.h"
+#include "editor/text/TextAttributes.h"
+#include "editor/text/TextRange.h"
+#include "editor/text/TextStorage.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace velto::editor {
+
+struct TextChangeRecord;
+
+/// The editing half of the text view, without a display: the selection over the storage, the typing
+/// attributes, and every change of the characters through one protocol: ask `shouldChangeText`, register
+/// the undo, replace, announce `didChangeText`. Typing (insertions and deletions by key) coalesces into
+/// one undo step until something breaks it: a selection change of another origin, an edit of another kind,
+/// `breakUndoCoalescing`, or any other use of the undo manager.
+///
+/// The caret never stands inside a grapheme cluster (so never inside CRLF or a surrogate pair), and text
+/// that comes from outside has its lone surrogates replaced by U+FFFD. Lines here are paragraphs; moving
+/// by visual lines belongs to the view, which knows the layout. It is the target the editing rules work on.
+class EditingCore final : public EditingTarget {
+public:
+    /// Works on the storage, which must outlive the core.
+    explicit EditingCore(TextStorage &storage);
+    ~EditingCore() override;
+    EditingCore(const EditingCore &) = delete;
+    EditingCore &operator=(const EditingCore &) = delete;
+
+    TextStorage &textStorage() { return storage_; }
+    const TextStorage &textStorage() const { return storage_; }
+    const TextStorage &storage() const override { return storage_; }
+    const std::u16string &string() const { return storage_.string(); }
+    std::size_t length() const { return storage_.length(); }
+
+    // ---- the owner's hooks ----
+
+    /// Asked before every change of characters made through the core (not before loads); false refuses it.
+    std::function<bool(TextRange range, std::u16string_view replacement)> shouldChangeTextHandler;
+    /// Told after every change of characters made through the core, the selection already set.
+    std::function<void()> didChangeTextHandler;
+    /// Told after every change of the selection.
+    std::function<void()> didChangeSelectionHandler;
+    /// Told when an undo or redo step finds its range outside the text or holding other characters than
+    /// the step left there (the text was changed by another road). The step changes nothing; the history
+    /// it came from can no longer be trusted.
+    std::function<void(UndoManager &manager)> undoHistoryMismatchHandler;
+
+    // ---- undo ----
+
+    /// The manager edits register on: what the source answers (the view's per-page histories), else the
+    /// core's own.
+    UndoManager *undoManager();
+    void setUndoManagerSource(std::function<UndoManager *()> source);
+    /// Ends the current typing step, so that the next keystroke starts a new undo step.
+    void breakUndoCoalescing();
+
+    // ---- editability ----
+
+    /// A view that is not editable refuses every change through the protocol (loads still work).
+    bool isEditable() const override { return editable_; }
+    void setEditable(bool editable) { editable_ = editable; }
+
+    // ---- selection and typing attributes ----
+
+    TextRange selectedRange() const override {
+        return rangeBetween(std::min(anchor_, head_), std::max(anchor_, head_));
+    }
+    /// Clamps the range to the text and widens it to grapheme boundaries. The anchor is its start.
+    void setSelectedRange(TextRange range) override;
+    /// The selection's moving end (where the caret is drawn); its other end is the anchor.
+    std::size_t selectionHead() const { return head_; }
+    std::size_t selectionAnchor() const { return anchor_; }
+    /// Selects from the anchor to the head (either order), aligned as setSelectedRange does.
+    void setSelection(std::size_t anchor, std::size_t head);
+    void selectAll();
+
+    /// What typed text takes. A selection change sets them to the attributes of the character before the
+    /// caret (or the first character at the start), as the platform's text view does.
+    Attributes typingAttributes() const override { return typingAttributes_; }
+    void setTypingAttributes(const Attributes &attributes) override { typingAttributes_ = attributes; }
+
+    /// The editor text colour that code attributes are built from; the view's owner sets the theme's.
+    Color codeTextColor() const override { return codeTextColor_; }
+    void setCodeTextColor(const Color &color) { codeTextColor_ = color; }
+
+    /// Whether an input method is composing; the view says so while it shows uncommitted text.
+    bool hasMarkedText() const override { return hasMarkedText_; }
+    void setHasMarkedText(bool composing) { hasMarkedText_ = composing; }
+
+    // ---- the change protocol ----
+
+    /// Asks the owner; false (and nothing asked) when the core is not editable.
+    bool shouldChangeText(TextRange range, std::u16string_view replacement);
+    void didChangeText();
+    /// Replaces the range as one undo step of its own (coalescing broken before and after), then selects
+    /// `selection`. False, with nothing changed, when the change is refused.
+    bool replaceText(TextRange range, std::u16string_view replacement, TextRange selection) override;
+    /// Names the undo step the last edit made.
+    void setUndoActionName(std::u16string_view name) override;
+    /// Changes attributes only: no undo step, no change of characters, the owner is not told.
+    void updateAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &update) override;
+
+    // ---- typing ----
+
+    /// Typed or committed text: replaces the selection with the text in the typing attributes; the caret
+    /// goes after it.
+    void insertText(std::u16string_view text);
+    /// As above over the given range instead of the selection (a location of TextRange::notFound means
+    /// the selection).
+    void insertText(std::u16string_view text, TextRange replacementRange);
+    void insertTypedText(TextRange range, std::u16string_view text) override { insertText(text, range); }
+    /// With a selection these delete it; otherwise what the name says, from the caret.
+    void deleteBackward();
+    void deleteForward();
+    void deleteWordBackward();
+    void deleteWordForward();
+
+    // ---- moving the caret ----
+
+    enum class Movement {
+        backwardCharacter,
+        forwardCharacter,
+        backwardWord,
+        forwardWord,
+        beginningOfLine,
+        endOfLine,
+        beginningOfDocument,
+        endOfDocument,
+    };
+    /// Moves the caret; with `extend`, moves the head and keeps the anchor. A plain character move over a
+    /// selection collapses it to its start or end.
+    void move(Movement movement, bool extend);
+    /// Where the movement takes a caret at the position.
+    std::size_t destination(Movement movement, std::size_t position) const;
+
+    // ---- loading ----
+
+    /// Puts the text in place of the whole contents outside undo and outside the change protocol (a page
+    /// load): nothing is registered, the owner is not told of a change, coalescing is broken, the caret
+    /// goes to the end.
+    void loadText(std::u16string_view text, const Attributes &attributes = {});
+
+private:
+    void replaceInStorage(TextRange range, std::u16string_view replacement, const Attributes *attributes);
+    bool performTypingEdit(TextRange range, std::u16string_view replacement, std::size_t caretAfter,
+                           const Attributes *attributes);
+    bool canExtendTypingStep(TextRange range) const;
+    void registerChange(UndoManager &manager, const std::shared_ptr<TextChangeRecord> &record);
+    void applyRecord(UndoManager &manager, const TextChangeRecord &record);
+    bool holdsExpectedText(const TextChangeRecord &record) const;
+    void noteExpectedText(TextChangeRecord &record) const;
+    void deleteRangeOrSelection(TextRange range);
+    void setSelectionQuietly(std::size_t anchor, std::size_t head);
+    void selectionDidChange();
+    void updateTypingAttributesFromText();
+
+    TextStorage &storage_;
+    std::shared_ptr<EditingCore *> liveness_; // undo actions hold it weakly: a gone core makes them do nothing
+    UndoManager ownUndoManager_;
+    std::function<UndoManager *()> undoManagerSource_;
+
+    bool editable_ = true;
+    std::size_t anchor_ = 0;
+    std::size_t head_ = 0;
+    Attributes typingAttributes_;
+    Color codeTextColor_;
+    bool hasMarkedText_ = false;
+
+    // The typing step being extended, with the manager state that proves nothing came in between.
+    std::shared_ptr<TextChangeRecord> typingRecord_;
+    UndoManager *typingManager_ = nullptr;
+    std::uint64_t typingManagerChangeCount_ = 0;
+};
+
+} // namespace velto::editor

@@ -1,0 +1,30 @@
+#include "editor/editing/EditingTarget.h"
+
+#include "editor/markdown/CodePositions.h"
+#include "editor/markdown/MarkdownStyler.h"
+
+namespace velto::editor {
+
+std::optional<char16_t> EditingTarget::characterAt(std::ptrdiff_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= storage().length()) {
+        return std::nullopt;
+    }
+    return storage().characterAt(static_cast<std::size_t>(index));
+}
+
+bool EditingTarget::isInsideFencedCode(std::ptrdiff_t location) const {
+    return CodePositions::isInsideFencedCode(storage(), location);
+}
+
+bool EditingTarget::isInsideMarkdownLiteralCode(std::ptrdiff_t location) const {
+    return CodePositions::isInsideMarkdownLiteralCode(storage(), location);
+}
+
+void EditingTarget::withCodeTypingAttributes(const std::function<void()> &body) {
+    const Attributes remembered = typingAttributes();
+    setTypingAttributes(remembered.merging(MarkdownStyler::codeAttributes(codeTextColor())));
+    body();
+    setTypingAttributes(remembered);
+}
+
+} // namespace velto::editor

@@ -1,0 +1,185 @@
+#include "editor/editing/ParagraphIndex.h"
+
+#include "editor/text/TextStorage.h"
+
+#include <algorithm>
+
+namespace velto::editor {
+
+namespace {
+
+constexpr char16_t lineFeed = u'\n';
+constexpr char16_t carriageReturn = u'\r';
+constexpr char16_t paragraphSeparator = 0x2029;
+
+/// How many units one read of the storage takes, so that no scan copies the whole text at once.
+constexpr std::size_t scanPiece = 64 * 1024;
+
+bool isParagraphSeparator(char16_t unit) {
+    return unit == lineFeed || unit == carriageReturn || unit == paragraphSeparator;
+}
+
+/// The edits since a version folded into one: the range they touched in the text before them and the
+/// length of what it became.
+struct CombinedChange {
+    TextRange oldRange;
+    std::size_t newLength = 0;
+};
+
+CombinedChange combine(const std::vector<CharacterEdit> &edits) {
+    std::size_t start = edits.front().location;
+    std::size_t endNow = start;
+    std::ptrdiff_t delta = 0;
+    for (const CharacterEdit &edit : edits) {
+        const std::size_t editOldEnd = edit.location + edit.oldLength;
+        const std::size_t editNewEnd = edit.location + edit.newLength;
+        // Where the end of the changed stretch lands once this edit is made.
+        std::size_t movedEnd = endNow;
+        if (endNow >= editOldEnd) {
+            movedEnd = endNow + edit.newLength - edit.oldLength;
+        } else if (endNow > edit.location) {
+            movedEnd = editNewEnd;
+        }
+        start = std::min(start, edit.location);
+        endNow = std::max(movedEnd, editNewEnd);
+        delta += static_cast<std::ptrdiff_t>(edit.newLength) - static_cast<std::ptrdiff_t>(edit.oldLength);
+    }
+    const auto oldEnd = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(endNow) - delta);
+    return CombinedChange{rangeBetween(start, oldEnd), endNow - start};
+}
+
+} // namespace
+
+std::vector<std::size_t> paragraphStartsAfter(const TextStorage &storage, std::size_t start, std::size_t end) {
+    std::vector<std::size_t> found;
+    const std::size_t length = storage.length();
+    bool pendingCarriageReturn = false; // a CR ended the last piece; an LF right after belongs to it
+    for (std::size_t pieceStart = start; pieceStart < end; pieceStart += scanPiece) {
+        const std::size_t pieceEnd = std::min(end, pieceStart + scanPiece);
+        const std::u16string piece = storage.substring(rangeBetween(pieceStart, pieceEnd));
+        for (std::size_t k = 0; k < piece.size(); ++k) {
+            const char16_t unit = piece[k];
+            const std::size_t position = pieceStart + k;
+            if (pendingCarriageReturn) {
+                pendingCarriageReturn = false;
+                if (unit == lineFeed) {
+                    found.back() = position + 1;
+                    continue;
+                }
+            }
+            if (!isParagraphSeparator(unit)) {
+                continue;
+            }
+            found.push_back(position + 1);
+            pendingCarriageReturn = unit == carriageReturn;
+        }
+    }
+    // A CR that ends the scanned stretch is followed by an LF just past it: the two are one separator.
+    if (pendingCarriageReturn && end < length && storage.substring(TextRange{end, 1})[0] == lineFeed) {
+        found.back() = end + 1;
+    }
+    return found;
+}
+
+TextRange paragraphContents(const TextStorage &storage, TextRange paragraph) {
+    if (paragraph.length == 0) {
+        return paragraph;
+    }
+    const std::size_t tail = std::min<std::size_t>(2, paragraph.length);
+    const std::u16string last = storage.substring(TextRange{paragraph.end() - tail, tail});
+    std::size_t separator = 0;
+    if (isParagraphSeparator(last.back())) {
+        separator = 1;
+        if (last.back() == lineFeed && last.size() == 2 && last.front() == carriageReturn) {
+            separator = 2;
+        }
+    }
+    return TextRange{paragraph.location, paragraph.length - separator};
+}
+
+void ParagraphIndex::rebuild(const TextStorage &storage) {
+    length_ = storage.length();
+    version_ = storage.characterVersion();
+    std::vector<ParagraphStart> all{ParagraphStart{0}};
+    for (const std::size_t start : paragraphStartsAfter(storage, 0, length_)) {
+        all.push_back(ParagraphStart{start});
+    }
+    starts_ = ShiftedItemList<ParagraphStart>(std::move(all));
+}
+
+std::optional<ParagraphSplice> ParagraphIndex::sync(const TextStorage &storage) {
+    if (storage.characterVersion() == version_ && storage.length() == length_) {
+        return ParagraphSplice{0, 0, 0};
+    }
+    const auto edits = storage.characterEditsSince(version_);
+    if (!edits || edits->empty()) {
+        rebuild(storage);
+        return std::nullopt;
+    }
+    const CombinedChange change = combine(*edits);
+    if (change.oldRange.end() > length_) {
+        rebuild(storage);
+        return std::nullopt;
+    }
+    return applyChange(storage, change.oldRange, change.newLength);
+}
+
+std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &storage, TextRange oldRange,
+                                                           std::size_t newLength) {
+    const std::ptrdiff_t delta = static_cast<std::ptrdiff_t>(newLength) - static_cast<std::ptrdiff_t>(oldRange.length);
+    // Rescan from the paragraph holding the unit before the change (a CR there may now pair with an LF
+    // the change brought) through the paragraph holding the unit after it.
+    const std::size_t first = paragraphContaining(oldRange.location > 0 ? oldRange.location - 1 : 0);
+    const std::size_t last = paragraphContaining(oldRange.end());
+    const bool hasFollowing = last + 1 < starts_.size();
+    const std::size_t oldEnd = hasFollowing ? starts_.startAt(last + 1) : length_;
+    const auto newEnd = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(oldEnd) + delta);
+
+    // Inside the rescanned paragraphs separators can only have changed where the change is: from the
+    // unit before it (a CR there may pair with an LF it brought) to the unit after it.
+    const std::size_t windowStart =
+        std::max(starts_.startAt(first), oldRange.location > 0 ? oldRange.location - 1 : 0);
+    const std::size_t windowEnd = std::min(newEnd, oldRange.location + newLength + 1);
+    std::vector<std::size_t> fresh = paragraphStartsAfter(storage, windowStart, windowEnd);
+    if (!fresh.empty() && fresh.back() > newEnd) {
+        rebuild(storage);
+        return std::nullopt;
+    }
+    if (hasFollowing) {
+        // The separator that ended the last rescanned paragraph lies after the change and still ends it;
+        // its start is kept below, moved.
+        if (!fresh.empty() && fresh.back() == newEnd) {
+            fresh.pop_back();
+        }
+    }
+    std::vector<ParagraphStart> freshStarts;
+    for (const std::size_t start : fresh) {
+        freshStarts.push_back(ParagraphStart{start});
+    }
+    starts_.splice(first + 1, last - first, freshStarts);
+    starts_.shiftFrom(first + 1 + freshStarts.size(), delta);
+    length_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(length_) + delta);
+    version_ = storage.characterVersion();
+    return ParagraphSplice{first, last - first + 1, fresh.size() + 1};
+}
+
+TextRange ParagraphIndex::paragraphRange(std::size_t paragraph) const {
+    const std::size_t end = paragraph + 1 < starts_.size() ? starts_.startAt(paragraph + 1) : length_;
+    return rangeBetween(starts_.startAt(paragraph), end);
+}
+
+std::size_t ParagraphIndex::paragraphContaining(std::size_t position) const {
+    // The first paragraph starts at 0, so some start lies at or before every position.
+    return starts_.firstStartingAtOrAfter(position + 1) - 1;
+}
+
+std::vector<std::size_t> ParagraphIndex::starts() const {
+    std::vector<std::size_t> all;
+    all.reserve(starts_.size());
+    for (std::size_t paragraph = 0; paragraph < starts_.size(); ++paragraph) {
+        all.push_back(starts_.startAt(paragraph));
+    }
+    return all;
+}
+
+} // namespace velto::editor

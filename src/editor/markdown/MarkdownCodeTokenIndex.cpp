@@ -1,0 +1,659 @@
+#include "editor/markdown/MarkdownCodeTokenIndex.h"
+
+#include "editor/text/StringRanges.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace velto::editor {
+
+// ---- moving items with the text ----
+
+namespace {
+
+void shiftPosition(std::size_t &position, std::ptrdiff_t delta) {
+    position = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + delta);
+}
+
+} // namespace
+
+std::size_t startOf(const FenceLine &line) {
+    return line.start;
+}
+std::size_t startOf(const BacktickRun &run) {
+    return run.start;
+}
+std::size_t startOf(const FencedCodeBlock &block) {
+    return block.fullRange.location;
+}
+std::size_t startOf(const InlineCodeSpan &span) {
+    return span.fullRange.location;
+}
+
+void shift(FenceLine &line, std::ptrdiff_t delta) {
+    shiftPosition(line.start, delta); // the rest of a fence line is relative to its start
+}
+void shift(BacktickRun &run, std::ptrdiff_t delta) {
+    shiftPosition(run.start, delta);
+}
+void shift(FencedCodeBlock &block, std::ptrdiff_t delta) {
+    shiftPosition(block.opening.lineRange.location, delta);
+    shiftPosition(block.opening.markerRange.location, delta);
+    shiftPosition(block.contentRange.location, delta);
+    if (block.closingRange) {
+        shiftPosition(block.closingRange->location, delta);
+    }
+    shiftPosition(block.fullRange.location, delta);
+    shiftPosition(block.presentationRange.location, delta);
+}
+void shift(InlineCodeSpan &span, std::ptrdiff_t delta) {
+    shiftPosition(span.fullRange.location, delta);
+    shiftPosition(span.contentRange.location, delta);
+}
+
+EditMapping::EditMapping(const CharacterEdit &edit)
+    : location(edit.location)
+    , oldEnd(edit.location + edit.oldLength)
+    , delta(static_cast<std::ptrdiff_t>(edit.newLength) - static_cast<std::ptrdiff_t>(edit.oldLength)) {}
+
+std::size_t EditMapping::start(std::size_t position) const {
+    if (position <= location) {
+        return position;
+    }
+    return position >= oldEnd ? static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + delta) : location;
+}
+
+std::size_t EditMapping::end(std::size_t position) const {
+    if (position >= oldEnd) {
+        return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + delta);
+    }
+    return std::min(position, location);
+}
+
+TextRange EditMapping::range(TextRange range) const {
+    return rangeBetween(start(range.location), end(range.end()));
+}
+
+namespace {
+
+/// A block that holds an edit between its fence lines (touchesFenceLineOfBlock sends the others to
+/// be worked out again): its opening line stays, everything from its contents' end on moves.
+void mapThrough(const EditMapping &mapping, FencedCodeBlock &block) {
+    block.contentRange = mapping.range(block.contentRange);
+    if (block.closingRange) {
+        block.closingRange = mapping.range(*block.closingRange);
+    }
+    block.fullRange = mapping.range(block.fullRange);
+    block.presentationRange = mapping.range(block.presentationRange);
+}
+
+void mapThrough(const EditMapping &mapping, InlineCodeSpan &span) {
+    span.fullRange = mapping.range(span.fullRange);
+    span.contentRange = mapping.range(span.contentRange);
+}
+
+/// Moves the items with one edit: those starting in the replaced units are dropped (and returned),
+/// those after it shift, and the one that begins before the edit and reaches into it is mapped.
+template <typename Item>
+std::vector<Item> followEditIn(ShiftedItemList<Item> &items, const EditMapping &mapping, bool mapsContaining) {
+    const std::size_t first = items.firstStartingAtOrAfter(mapping.location);
+    const std::size_t last = items.firstStartingAtOrAfter(std::max(mapping.oldEnd, mapping.location + 1));
+    // An insertion drops nothing: what starts at its location moves after it.
+    const std::size_t dropEnd = mapping.oldEnd > mapping.location ? last : first;
+    std::vector<Item> dropped;
+    for (std::size_t index = first; index < dropEnd; ++index) {
+        dropped.push_back(items.at(index));
+    }
+    items.splice(first, dropEnd - first, {});
+    items.shiftFrom(first, mapping.delta);
+    if constexpr (requires(Item item) { mapThrough(mapping, item); }) {
+        if (mapsContaining && first > 0) {
+            Item before = items.at(first - 1);
+            if (before.fullRange.end() > mapping.location) {
+                mapThrough(mapping, before);
+                items.replace(first - 1, before);
+            }
+        }
+    }
+    return dropped;
+}
+
+/// The items of the buffer that start in the window.
+template <typename Item> std::vector<Item> itemsIn(const ShiftedItemList<Item> &items, TextRange window) {
+    std::vector<Item> found;
+    const std::size_t last = items.firstStartingAtOrAfter(window.end());
+    for (std::size_t index = items.firstStartingAtOrAfter(window.location); index < last; ++index) {
+        found.push_back(items.at(index));
+    }
+    return found;
+}
+
+/// Replaces the items starting in the window with `fresh`; returns whether they differed.
+template <typename Item>
+bool replaceWindow(ShiftedItemList<Item> &items, TextRange window, const std::vector<Item> &fresh) {
+    const std::size_t first = items.firstStartingAtOrAfter(window.location);
+    const std::size_t last = items.firstStartingAtOrAfter(window.end());
+    bool same = last - first == fresh.size();
+    for (std::size_t k = 0; same && k < fresh.size(); ++k) {
+        same = items.at(first + k) == fresh[k];
+    }
+    if (!same) {
+        items.splice(first, last - first, fresh);
+    }
+    return !same;
+}
+
+/// The range covering the items in which two lists (of items in text order) differ, leaving out the
+/// equal ones at both ends; none when they are equal.
+template <typename Item>
+std::optional<TextRange> differingRange(const std::vector<Item> &before, const std::vector<Item> &after) {
+    std::size_t front = 0;
+    while (front < before.size() && front < after.size() && before[front] == after[front]) {
+        ++front;
+    }
+    std::size_t back = 0;
+    while (back < before.size() - front && back < after.size() - front &&
+           before[before.size() - 1 - back] == after[after.size() - 1 - back]) {
+        ++back;
+    }
+    std::optional<TextRange> range;
+    const auto add = [&range](const std::vector<Item> &items, std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
+            range = range ? unionRange(*range, items[k].fullRange) : items[k].fullRange;
+        }
+    };
+    add(before, front, before.size() - back);
+    add(after, front, after.size() - back);
+    return range;
+}
+
+// ---- reading the text ----
+
+/// A contiguous text read as the storage is.
+struct ContiguousText {
+    std::u16string_view units;
+    std::size_t length() const { return units.size(); }
+    char16_t characterAt(std::size_t location) const { return units[location]; }
+    std::u16string substring(TextRange range) const {
+        return std::u16string(units.substr(range.location, range.length));
+    }
+};
+
+template <typename Text> std::size_t lineFeedLineStart(const Text &text, std::size_t position) {
+    while (position > 0 && text.characterAt(position - 1) != u'\n') {
+        --position;
+    }
+    return position;
+}
+
+template <typename Text> std::size_t lineFeedLineEnd(const Text &text, std::size_t position) {
+    while (position < text.length() && text.characterAt(position) != u'\n') {
+        ++position;
+    }
+    return position < text.length() ? position + 1 : position;
+}
+
+// The storage finds line feeds chunk by chunk, without a lookup per unit.
+std::size_t lineFeedLineStart(const TextStorage &storage, std::size_t position) {
+    const std::size_t feed = storage.findBackward(u'\n', position);
+    return feed == TextRange::notFound ? 0 : feed + 1;
+}
+
+std::size_t lineFeedLineEnd(const TextStorage &storage, std::size_t position) {
+    const std::size_t feed = storage.findForward(u'\n', position);
+    return feed < storage.length() ? feed + 1 : feed;
+}
+
+/// The ranges the edits changed, in the coordinates of the text after the last one.
+std::vector<TextRange> changedRanges(const std::vector<CharacterEdit> &edits) {
+    std::vector<TextRange> changed;
+    for (const CharacterEdit &edit : edits) {
+        const EditMapping mapping(edit);
+        TextRange now{edit.location, edit.newLength};
+        std::vector<TextRange> moved;
+        for (TextRange range : changed) {
+            if (range.location >= mapping.oldEnd) {
+                shiftPosition(range.location, mapping.delta); // after the edit
+                moved.push_back(range);
+            } else if (range.end() <= edit.location) {
+                moved.push_back(range); // before the edit
+            } else {
+                // Overlapping: what remains of it joins the edit's own range.
+                now = unionRange(now, rangeBetween(std::min(range.location, edit.location), mapping.end(range.end())));
+            }
+        }
+        moved.push_back(now);
+        changed = std::move(moved);
+    }
+    std::sort(changed.begin(), changed.end(), [](TextRange a, TextRange b) { return a.location < b.location; });
+    return changed;
+}
+
+template <typename Item> void moveBy(std::vector<Item> &items, std::size_t offset) {
+    for (Item &item : items) {
+        shift(item, static_cast<std::ptrdiff_t>(offset));
+    }
+}
+
+} // namespace
+
+/// The whole line-feed lines that hold the changes, merged where they meet.
+template <typename Text> std::vector<TextRange> linesHolding(const Text &text, const std::vector<TextRange> &changed) {
+    std::vector<TextRange> lines;
+    for (const TextRange range : changed) {
+        const TextRange line = rangeBetween(lineFeedLineStart(text, std::min(range.location, text.length())),
+                                            lineFeedLineEnd(text, std::min(range.end(), text.length())));
+        if (!lines.empty() && lines.back().end() >= line.location) {
+            lines.back() = unionRange(lines.back(), line);
+        } else {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+/// Whether every edit kept the units it removed, none of which, nor any it inserted, ends a line.
+/// (Inserted units are read from the text by runStretchesAround.)
+bool keepLineBreaks(const std::vector<CharacterEdit> &edits) {
+    return std::all_of(edits.begin(), edits.end(), [](const CharacterEdit &edit) {
+        return edit.keepsRemovedUnits() &&
+               std::none_of(edit.removedUnits.begin(), edit.removedUnits.end(), isLineTerminator);
+    });
+}
+
+bool isBacktickOrBackslash(char16_t unit) {
+    return unit == u'`' || unit == u'\\';
+}
+
+/// The stretch around a change that holds every backtick run the change may have made, unmade or
+/// escaped: out to the nearest unit on each side that is neither a backtick nor a backslash.
+template <typename Text> TextRange runStretchAround(const Text &text, TextRange change) {
+    std::size_t start = change.location;
+    while (start > 0 && isBacktickOrBackslash(text.characterAt(start - 1))) {
+        --start;
+    }
+    std::size_t end = change.end();
+    while (end < text.length() && isBacktickOrBackslash(text.characterAt(end))) {
+        ++end;
+    }
+    return rangeBetween(start, end);
+}
+
+/// Up to three spaces and a run of three fence characters, with room to spare: a change this far
+/// past its line's start leaves the start, and so whether the line can be a fence line, as it was.
+constexpr std::size_t fenceLineStartLength = 8;
+
+template <typename Text> bool holdsLineTerminator(const Text &text, TextRange range) {
+    for (std::size_t position = range.location; position < range.end(); ++position) {
+        if (isLineTerminator(text.characterAt(position))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// The start of the line holding the position when it lies at most fenceLineStartLength units
+/// before it; none when it lies further back.
+template <typename Text> std::optional<std::size_t> nearLineStart(const Text &text, std::size_t position) {
+    for (std::size_t start = position; start + fenceLineStartLength >= position; --start) {
+        if (start == 0 || isLineTerminator(text.characterAt(start - 1))) {
+            return start;
+        }
+    }
+    return std::nullopt;
+}
+
+/// Whether the line starting there may be a fence line: a backtick or tilde among its first units.
+template <typename Text> bool mayStartFenceLine(const Text &text, std::size_t lineStart) {
+    const std::size_t end = std::min(lineStart + 4, text.length());
+    for (std::size_t position = lineStart; position < end; ++position) {
+        const char16_t unit = text.characterAt(position);
+        if (unit == u'`' || unit == u'~') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- the index ----
+
+MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
+    : textLength_(text.size())
+    , fenceLines_(MarkdownSyntaxScanner::fenceLines(text, TextRange{0, text.size()}))
+    , runs_(MarkdownSyntaxScanner::backtickRuns(text, TextRange{0, text.size()})) {
+    rebuildBlocks();
+    rebuildSpans();
+    structureChange_.reset();
+}
+
+void MarkdownCodeTokenIndex::update(std::u16string_view text, const std::vector<CharacterEdit> &edits) {
+    updateFrom(ContiguousText{text}, edits);
+}
+
+void MarkdownCodeTokenIndex::update(const TextStorage &storage, const std::vector<CharacterEdit> &edits) {
+    updateFrom(storage, edits);
+}
+
+template <typename Text>
+std::optional<std::vector<TextRange>>
+MarkdownCodeTokenIndex::runStretchesAround(const Text &text, const std::vector<TextRange> &changed) const {
+    std::vector<TextRange> stretches;
+    for (const TextRange change : changed) {
+        constexpr std::size_t longestChange = 64;
+        if (change.length > longestChange || holdsLineTerminator(text, change)) {
+            return std::nullopt;
+        }
+        // Near its line's start a change may make or unmake a fence line, so neither the line as it
+        // is nor as it was (whose fence line would start at the line's start, or right after what
+        // was inserted there) may be one. Further on, the line's start is as it was: the line is a
+        // fence line exactly when it was, and a fence line starting at or before the change is the
+        // only one that can hold it.
+        if (const std::optional<std::size_t> lineStart = nearLineStart(text, change.location)) {
+            if (mayStartFenceLine(text, *lineStart) || fenceLines_.firstStartingAtOrAfter(*lineStart) !=
+                                                           fenceLines_.firstStartingAtOrAfter(change.end() + 1)) {
+                return std::nullopt;
+            }
+        } else if (const std::size_t after = fenceLines_.firstStartingAtOrAfter(change.location + 1); after > 0) {
+            const FenceLine line = fenceLines_.at(after - 1);
+            if (line.start + line.length > change.location) {
+                return std::nullopt;
+            }
+        }
+        const TextRange stretch = runStretchAround(text, change);
+        if (!stretches.empty() && stretches.back().end() >= stretch.location) {
+            stretches.back() = unionRange(stretches.back(), stretch);
+        } else {
+            stretches.push_back(stretch);
+        }
+    }
+    return stretches;
+}
+
+template <typename Text>
+void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<CharacterEdit> &edits) {
+    if (edits.empty()) {
+        return;
+    }
+    // Follow the edits in turn: drop what they touched and move what follows.
+    bool fenceLinesChanged = false;
+    bool runsDropped = false;
+    for (const CharacterEdit &edit : edits) {
+        const EditMapping mapping(edit);
+        fenceLinesChanged = !followEditIn(fenceLines_, mapping, false).empty() || fenceLinesChanged;
+        runsDropped = !followEditIn(runs_, mapping, false).empty() || runsDropped;
+        fenceLinesChanged = touchesFenceLineOfBlock(mapping) || fenceLinesChanged;
+        for (const FencedCodeBlock &block : followEditIn(blocks_, mapping, true)) {
+            noteStructureChange(block.fullRange);
+        }
+        for (const InlineCodeSpan &span : followEditIn(spans_, mapping, true)) {
+            noteStructureChange(span.fullRange);
+        }
+        std::map<std::size_t, std::size_t> literals;
+        for (const auto &[length, start] : literalRunStarts_) {
+            if (start < edit.location) {
+                literals.emplace(length, start);
+            } else if (start >= mapping.oldEnd) {
+                literals.emplace(length, static_cast<std::size_t>(static_cast<std::ptrdiff_t>(start) + mapping.delta));
+            }
+        }
+        literalRunStarts_ = std::move(literals);
+        if (structureChange_) {
+            structureChange_ = mapping.range(*structureChange_);
+        }
+        textLength_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(textLength_) + mapping.delta);
+    }
+
+    // Read again what the changes may have changed. A run's escape depends on the backslashes right
+    // before it, so around a change inside a line that is no fence line the stretch up to the nearest
+    // unit that is neither a backtick nor a backslash is enough; otherwise every line that holds a
+    // change is read again, since a line's fence depends on the whole line, never on other lines.
+    const std::vector<TextRange> changed = changedRanges(edits);
+    std::optional<std::vector<TextRange>> stretches;
+    if (!fenceLinesChanged && keepLineBreaks(edits)) {
+        stretches = runStretchesAround(text, changed);
+    }
+    const bool readsFenceLines = !stretches;
+    std::optional<TextRange> runsChanged;
+    for (const TextRange window : stretches ? *stretches : linesHolding(text, changed)) {
+        const std::u16string units = text.substring(window);
+        if (readsFenceLines) {
+            std::vector<FenceLine> lines = MarkdownSyntaxScanner::fenceLines(units, TextRange{0, units.size()});
+            moveBy(lines, window.location);
+            fenceLinesChanged = replaceWindow(fenceLines_, window, lines) || fenceLinesChanged;
+        }
+        std::vector<BacktickRun> runs = MarkdownSyntaxScanner::backtickRuns(units, TextRange{0, units.size()});
+        moveBy(runs, window.location);
+        if (replaceWindow(runs_, window, runs) || runsDropped) {
+            runsChanged = runsChanged ? unionRange(*runsChanged, window) : window;
+        }
+    }
+    if (!fenceLinesChanged && !isBalanced_ && !blocks_.empty()) {
+        // The unclosed block runs to the end of the text, wherever that is now.
+        FencedCodeBlock last = blocks_.at(blocks_.size() - 1);
+        last.contentRange = rangeBetween(last.contentRange.location, textLength_);
+        last.fullRange = rangeBetween(last.fullRange.location, textLength_);
+        last.presentationRange = last.fullRange;
+        blocks_.replace(blocks_.size() - 1, last);
+    }
+
+    // Work the blocks and spans out again where their lines or runs changed.
+    if (fenceLinesChanged) {
+        rebuildBlocks();
+        rebuildSpans();
+    } else if (runsChanged) {
+        pairSpansAround(*runsChanged);
+    }
+}
+
+bool MarkdownCodeTokenIndex::touchesFenceLineOfBlock(const EditMapping &mapping) const {
+    // A block that holds the edit moves with it exactly while the edit stays between the end of its
+    // opening line and the start of its closing line; otherwise it is worked out again.
+    const std::size_t after = blocks_.firstStartingAtOrAfter(mapping.location);
+    if (after == 0) {
+        return false;
+    }
+    const FencedCodeBlock block = blocks_.at(after - 1);
+    if (block.fullRange.end() <= mapping.location) {
+        return false;
+    }
+    return mapping.location < block.opening.lineRange.end() ||
+           (block.closingRange && mapping.oldEnd >= block.closingRange->location);
+}
+
+void MarkdownCodeTokenIndex::rebuildBlocks() {
+    const std::vector<FencedCodeBlock> before = blocks_.items();
+    FencedCodeScan scan = MarkdownSyntaxScanner::fencedCodeScan(textLength_, fenceLines_.items());
+    isBalanced_ = scan.isBalanced;
+    if (const std::optional<TextRange> changed = differingRange(before, scan.blocks)) {
+        noteStructureChange(*changed);
+    }
+    blocks_ = ShiftedItemList<FencedCodeBlock>(std::move(scan.blocks));
+}
+
+bool MarkdownCodeTokenIndex::isInsideBlock(std::size_t position) const {
+    const std::size_t after = blocks_.firstStartingAtOrAfter(position + 1);
+    if (after == 0) {
+        return false;
+    }
+    const FencedCodeBlock &block = blocks_.stored(after - 1);
+    const auto start = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(block.fullRange.location) +
+                                                blocks_.storedShift(after - 1));
+    return position < start + block.fullRange.length;
+}
+
+namespace {
+
+/// The code spans that backtick runs make, found by walking the runs from `first` on: a run closes at
+/// the next run of exactly its length, runs inside fenced blocks take no part, and a run that nothing
+/// closes stays literal. The walk stops before the first run at which `stopsAt` holds.
+template <typename InsideBlock, typename StopsAt>
+std::size_t pairRuns(const ShiftedItemList<BacktickRun> &runs, std::size_t first, const InsideBlock &insideBlock,
+                     const StopsAt &stopsAt, std::vector<InlineCodeSpan> &spans,
+                     std::map<std::size_t, std::size_t> &literals) {
+    std::size_t current = first;
+    while (current < runs.size() && !stopsAt(current)) {
+        const BacktickRun opening = runs.at(current);
+        if (insideBlock(opening.start)) {
+            ++current;
+            continue;
+        }
+        std::size_t closing = current + 1;
+        while (closing < runs.size() &&
+               (runs.stored(closing).length != opening.length || insideBlock(runs.startAt(closing)))) {
+            ++closing;
+        }
+        if (closing == runs.size()) {
+            literals[opening.length] = opening.start; // no closing run: it stays literal text
+            ++current;
+            continue;
+        }
+        const BacktickRun closingRun = runs.at(closing);
+        spans.push_back(InlineCodeSpan{rangeBetween(opening.start, closingRun.start + closingRun.length),
+                                       rangeBetween(opening.start + opening.length, closingRun.start)});
+        current = closing + 1;
+    }
+    return current;
+}
+
+} // namespace
+
+void MarkdownCodeTokenIndex::rebuildSpans() {
+    const std::vector<InlineCodeSpan> before = spans_.items();
+    std::vector<InlineCodeSpan> spans;
+    literalRunStarts_.clear();
+    pairRuns(
+        runs_, 0, [this](std::size_t position) { return isInsideBlock(position); }, [](std::size_t) { return false; },
+        spans, literalRunStarts_);
+    if (const std::optional<TextRange> changed = differingRange(before, spans)) {
+        noteStructureChange(*changed);
+    }
+    spans_ = ShiftedItemList<InlineCodeSpan>(std::move(spans));
+}
+
+void MarkdownCodeTokenIndex::pairSpansAround(TextRange changed) {
+    // Start where the pairing was at rest before the change: at the span that holds its start, or
+    // after the last span before it; earlier if a run of a length that the change brought in stayed
+    // literal before it (the new run may close it now).
+    std::size_t resume = 0;
+    const std::size_t firstAfter = spans_.firstStartingAtOrAfter(changed.location);
+    if (firstAfter > 0) {
+        const InlineCodeSpan before = spans_.at(firstAfter - 1);
+        resume = before.fullRange.end() >= changed.location ? before.fullRange.location : before.fullRange.end();
+    }
+    const std::size_t lastChangedRun = runs_.firstStartingAtOrAfter(changed.end());
+    for (std::size_t index = runs_.firstStartingAtOrAfter(changed.location); index < lastChangedRun; ++index) {
+        const auto literal = literalRunStarts_.find(runs_.stored(index).length);
+        if (literal != literalRunStarts_.end()) {
+            resume = std::min(resume, literal->second);
+        }
+    }
+
+    // Pair again until the walk reaches, beyond the change, a run at which the old pairing also
+    // stood at rest (a span opened there, or it stayed literal): from there on nothing differs.
+    const auto restedBefore = [this, &changed](std::size_t index) {
+        const std::size_t start = runs_.startAt(index);
+        if (start < changed.end()) {
+            return false;
+        }
+        const std::size_t span = spans_.firstStartingAtOrAfter(start);
+        if (span < spans_.size() && spans_.startAt(span) == start) {
+            return true;
+        }
+        const auto literal = literalRunStarts_.find(runs_.stored(index).length);
+        return literal != literalRunStarts_.end() && literal->second == start;
+    };
+    std::vector<InlineCodeSpan> fresh;
+    std::map<std::size_t, std::size_t> freshLiterals;
+    const std::size_t stop = pairRuns(
+        runs_, runs_.firstStartingAtOrAfter(resume), [this](std::size_t position) { return isInsideBlock(position); },
+        restedBefore, fresh, freshLiterals);
+    const std::size_t restEnd = stop < runs_.size() ? runs_.startAt(stop) : textLength_ + 1;
+
+    const std::size_t first = spans_.firstStartingAtOrAfter(resume);
+    const std::size_t last = spans_.firstStartingAtOrAfter(restEnd);
+    std::vector<InlineCodeSpan> replaced;
+    for (std::size_t index = first; index < last; ++index) {
+        replaced.push_back(spans_.at(index));
+    }
+    if (const std::optional<TextRange> differing = differingRange(replaced, fresh)) {
+        noteStructureChange(*differing);
+    }
+    spans_.splice(first, last - first, fresh);
+    std::erase_if(literalRunStarts_,
+                  [resume, restEnd](const auto &entry) { return entry.second >= resume && entry.second < restEnd; });
+    for (const auto &[length, start] : freshLiterals) {
+        literalRunStarts_[length] = start;
+    }
+}
+
+void MarkdownCodeTokenIndex::noteStructureChange(TextRange range) {
+    structureChange_ = structureChange_ ? unionRange(*structureChange_, range) : range;
+}
+
+std::optional<TextRange> MarkdownCodeTokenIndex::takeStructureChange() {
+    return std::exchange(structureChange_, std::nullopt);
+}
+
+// ---- answers ----
+
+FencedCodeScan MarkdownCodeTokenIndex::fencedCodeScan(std::u16string_view) const {
+    return FencedCodeScan{blocks_.items(), isBalanced_};
+}
+
+DocumentStructure MarkdownCodeTokenIndex::structure(std::u16string_view, FencedCodeScan scan) const {
+    return DocumentStructure{std::move(scan.blocks), spans_.items()};
+}
+
+DocumentStructure MarkdownCodeTokenIndex::structure() const {
+    return DocumentStructure{blocks_.items(), spans_.items()};
+}
+
+bool MarkdownCodeTokenIndex::isBalanced() const {
+    return isBalanced_;
+}
+
+namespace {
+
+template <typename Item> std::optional<Item> containing(const ShiftedItemList<Item> &items, std::size_t location) {
+    const std::size_t after = items.firstStartingAtOrAfter(location + 1);
+    if (after == 0) {
+        return std::nullopt;
+    }
+    Item item = items.at(after - 1);
+    return item.fullRange.contains(location) ? std::optional<Item>(std::move(item)) : std::nullopt;
+}
+
+template <typename Item> std::vector<Item> overlapping(const ShiftedItemList<Item> &items, TextRange range) {
+    std::vector<Item> found;
+    std::size_t index = items.firstStartingAtOrAfter(range.location + 1);
+    if (index > 0) {
+        --index; // the one starting before may reach into the range
+    }
+    for (; index < items.size() && items.startAt(index) < range.end(); ++index) {
+        Item item = items.at(index);
+        if (overlaps(item.fullRange, range)) {
+            found.push_back(std::move(item));
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+std::optional<FencedCodeBlock> MarkdownCodeTokenIndex::fencedBlockContaining(std::size_t location) const {
+    return containing(blocks_, location);
+}
+
+std::optional<InlineCodeSpan> MarkdownCodeTokenIndex::inlineCodeSpanContaining(std::size_t location) const {
+    return containing(spans_, location);
+}
+
+std::vector<FencedCodeBlock> MarkdownCodeTokenIndex::fencedBlocksOverlapping(TextRange range) const {
+    return overlapping(blocks_, range);
+}
+
+std::vector<InlineCodeSpan> MarkdownCodeTokenIndex::inlineCodeSpansOverlapping(TextRange range) const {
+    return overlapping(spans_, range);
+}
+
+} // namespace velto::editor

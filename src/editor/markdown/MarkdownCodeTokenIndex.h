@@ -1,0 +1,101 @@
+#pragma once
+
+#include "editor/markdown/MarkdownSyntaxScanner.h"
+#include "editor/text/ShiftedItemList.h"
+#include "editor/text/TextStorage.h"
+
+#include <map>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace velto::editor {
+
+// What ShiftedItemList needs of the index's items: where each starts, and moving it with the text.
+std::size_t startOf(const FenceLine &line);
+std::size_t startOf(const BacktickRun &run);
+std::size_t startOf(const FencedCodeBlock &block);
+std::size_t startOf(const InlineCodeSpan &span);
+void shift(FenceLine &line, std::ptrdiff_t delta);
+void shift(BacktickRun &run, std::ptrdiff_t delta);
+void shift(FencedCodeBlock &block, std::ptrdiff_t delta);
+void shift(InlineCodeSpan &span, std::ptrdiff_t delta);
+
+/// How one character edit moves a range that begins before it: a start or end at or after the
+/// replaced units moves with the text after them (an end at an insertion point takes the inserted
+/// text in); one inside the replaced units goes to the edit's location.
+struct EditMapping {
+    std::size_t location;
+    std::size_t oldEnd;
+    std::ptrdiff_t delta;
+
+    explicit EditMapping(const CharacterEdit &edit);
+    std::size_t start(std::size_t position) const;
+    std::size_t end(std::size_t position) const;
+    TextRange range(TextRange range) const;
+};
+
+/// A text's fence lines and unescaped backtick runs, and the fenced blocks and inline code spans they
+/// make, kept up to date through character edits. Finding code blocks and spans needs the whole
+/// text, but after a keystroke only the lines around the edit are read again, and the blocks and
+/// spans are worked out again only where those lines changed them: typing costs about the edit, not
+/// the page.
+class MarkdownCodeTokenIndex {
+public:
+    explicit MarkdownCodeTokenIndex(std::u16string_view text);
+
+    /// Brings the index up to `text`, which is the indexed text after `edits` (oldest first, each in
+    /// the coordinates of the text it changed).
+    void update(std::u16string_view text, const std::vector<CharacterEdit> &edits);
+    /// As above, reading only the lines around the edits from the storage.
+    void update(const TextStorage &storage, const std::vector<CharacterEdit> &edits);
+
+    /// What MarkdownSyntaxScanner::fencedCodeScan and ::structure give for the indexed text.
+    FencedCodeScan fencedCodeScan(std::u16string_view text) const;
+    DocumentStructure structure(std::u16string_view text, FencedCodeScan scan) const;
+    /// The whole structure, as MarkdownSyntaxScanner::structure gives it (costs the page's blocks and spans).
+    DocumentStructure structure() const;
+    /// False exactly when the last fenced block is unclosed.
+    bool isBalanced() const;
+
+    /// The fenced block whose full range holds the location.
+    std::optional<FencedCodeBlock> fencedBlockContaining(std::size_t location) const;
+    /// The inline code span whose full range holds the location.
+    std::optional<InlineCodeSpan> inlineCodeSpanContaining(std::size_t location) const;
+    /// The blocks and spans whose full ranges share a unit with the range, in text order.
+    std::vector<FencedCodeBlock> fencedBlocksOverlapping(TextRange range) const;
+    std::vector<InlineCodeSpan> inlineCodeSpansOverlapping(TextRange range) const;
+
+    /// The part of the text over which blocks or spans appeared or disappeared since the last call
+    /// (in the coordinates of the text now), and forgets it; none when they only moved with the text.
+    std::optional<TextRange> takeStructureChange();
+    /// Adds the range to the part of the text taken as changed.
+    void noteStructureChange(TextRange range);
+
+private:
+    template <typename Text> void updateFrom(const Text &text, const std::vector<CharacterEdit> &edits);
+    /// The stretches to read the backtick runs of again after the changes, when each lies well inside
+    /// a line that is no fence line: such a change leaves every fence line as it was. None otherwise.
+    template <typename Text>
+    std::optional<std::vector<TextRange>> runStretchesAround(const Text &text,
+                                                             const std::vector<TextRange> &changed) const;
+    void followEdit(const CharacterEdit &edit);
+    void rebuildBlocks();
+    void rebuildSpans();
+    void pairSpansAround(TextRange changed);
+    bool isInsideBlock(std::size_t position) const;
+    bool touchesFenceLineOfBlock(const EditMapping &mapping) const;
+
+    std::size_t textLength_ = 0;
+    ShiftedItemList<FenceLine> fenceLines_;
+    ShiftedItemList<BacktickRun> runs_;
+    ShiftedItemList<FencedCodeBlock> blocks_;
+    ShiftedItemList<InlineCodeSpan> spans_;
+    bool isBalanced_ = true;
+    /// The backtick runs that pair with nothing, by length: at most one of each length can, since a
+    /// later run of the same length would close it.
+    std::map<std::size_t, std::size_t> literalRunStarts_;
+    std::optional<TextRange> structureChange_;
+};
+
+} // namespace velto::editor

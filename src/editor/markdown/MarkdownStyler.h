@@ -1,0 +1,112 @@
+#pragma once
+
+#include "editor/markdown/MarkdownSyntaxScanner.h"
+#include "editor/text/RegexRunner.h"
+#include "editor/text/TextAttributes.h"
+#include "editor/text/TextStorage.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velto::editor {
+
+/// Live Markdown styling: recomputes every display attribute of a text storage from its text alone and
+/// never changes a character. Markers stay visible, dimmed in the secondary label colour.
+///
+/// Fonts and paragraph styles read the editor preferences (currentEditorPreferences) each time they
+/// are built, and the code paragraph style measures the code font with currentFontMetricsProvider.
+namespace MarkdownStyler {
+
+// ---- colours ----
+
+/// "VeltoEditorText": the text colour when the caller gives none.
+Color textColor();
+/// "VeltoCodeBackground": the value of the code-block and inline-code keys.
+Color codeBackgroundColor();
+
+// ---- fonts and paragraph styles ----
+
+FontDescriptor editorFont();
+/// The heading font of a level 1 to 6; a setext heading uses level 1's size.
+FontDescriptor headingFont(int level);
+FontDescriptor codeFont();
+FontDescriptor inlineCodeFont();
+
+ParagraphStyle baseParagraphStyle();
+ParagraphStyle headingParagraphStyle();
+ParagraphStyle codeParagraphStyle();
+ParagraphStyle fenceOpeningParagraphStyle();
+ParagraphStyle fenceClosingParagraphStyle();
+
+/// The plain editor attributes: editor font, the colour, base paragraph style, ligature 1.
+Attributes baseAttributes(const Color &color);
+/// The attributes of code in fenced blocks: code font, the colour, code paragraph style, ligature 0
+/// and a slight kern.
+Attributes codeAttributes(const Color &color);
+
+// ---- passes ----
+
+/// What a full pass's patterns search. `everything` searches the whole text with every pattern: the
+/// contents of fenced blocks too (whose results the code styling then replaces), and every line with
+/// the patterns anchored at line starts, not only the lines whose first character can begin a match.
+/// It gives the same result for more work, which is what makes it the reference for the narrow search.
+enum class FullPassSearch { outsideStyledCode, everything };
+
+/// The full pass: restyles the whole storage in one editing group.
+void apply(TextStorage &storage, const std::optional<Color> &color = std::nullopt,
+           FullPassSearch search = FullPassSearch::outsideStyledCode);
+
+/// The incremental pass: restyles the paragraphs around the edit (widened to the fenced blocks they
+/// touch) by styling a copy of that region and copying its runs back; returns the region. An unclosed
+/// fence makes it restyle everything.
+TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color = std::nullopt);
+
+/// The heading fast path: restyles the edited paragraph at once when the edit may have made or unmade
+/// a heading; returns whether it did.
+bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange,
+                                 const std::optional<Color> &color = std::nullopt);
+
+// ---- code positions ----
+//
+// Answered from the code index the styler keeps for each storage it styles (the last few): built by
+// a full pass or the first question, then brought up to date through the storage's character edits,
+// so a question costs the edits since the last one plus a binary search, not a scan of the text.
+// Every answer equals what MarkdownSyntaxScanner gives for storage.string().
+
+/// The fenced block whose full range (opening line start to closing line end, line break included;
+/// to the text's end when unclosed) holds the location; none outside every block.
+std::optional<FencedCodeBlock> fencedBlockContaining(const TextStorage &storage, std::size_t location);
+/// As MarkdownSyntaxScanner::isInsideFencedCode: the location (clamped to the text) lies in a block's
+/// content range, so fence lines themselves are outside.
+bool isInsideFencedCode(const TextStorage &storage, std::size_t location);
+/// The inline code span whose full range (backtick runs included) holds the location; none outside
+/// every span. Backticks inside fenced blocks make no spans.
+std::optional<InlineCodeSpan> inlineCodeSpanContaining(const TextStorage &storage, std::size_t location);
+/// Whether the location lies in the full range of a fenced block or of an inline code span.
+bool isInsideLiteralCode(const TextStorage &storage, std::size_t location);
+/// Every fenced block of the text, in text order.
+std::vector<FencedCodeBlock> fencedBlocks(const TextStorage &storage);
+
+// ---- fence languages ----
+
+/// The language named by a fence's info string: its first word, unescaped, lower-cased (UTF-8).
+std::string fencedLanguage(std::u16string_view infoString);
+/// Whether the full pass styles the block as code: its opening line ends with a line feed or a carriage
+/// return (a fence line still being typed at the end of the text, or one a line separator ends, does not).
+bool isStyledAsCode(const FencedCodeBlock &block, const TextStorage &storage);
+/// The text with backslash escapes of ASCII punctuation removed.
+std::u16string unescapingASCIIPunctuation(std::u16string_view text);
+
+// ---- shared building block ----
+
+/// Runs a pattern over the text (compiled once per process) and calls the handler with every match.
+/// A pattern that does not compile calls nothing.
+void enumerate(const std::string &pattern, std::u16string_view text,
+               const std::function<void(const RegexMatch &)> &handler);
+
+} // namespace MarkdownStyler
+
+} // namespace velto::editor

@@ -1,0 +1,376 @@
+#include "editor/markdown/MarkdownSyntaxScanner.h"
+
+#include "editor/text/StringRanges.h"
+
+#include <algorithm>
+#include <array>
+#include <unordered_map>
+
+namespace velto::editor {
+
+std::vector<TextRange> DocumentStructure::literalCodeRanges() const {
+    std::vector<TextRange> ranges;
+    ranges.reserve(fencedBlocks.size() + inlineCodeSpans.size());
+    for (const FencedCodeBlock &block : fencedBlocks) {
+        ranges.push_back(block.fullRange);
+    }
+    for (const InlineCodeSpan &span : inlineCodeSpans) {
+        ranges.push_back(span.fullRange);
+    }
+    return ranges;
+}
+
+const FencedCodeBlock *DocumentStructure::fencedBlock(std::size_t openingAt) const {
+    for (const FencedCodeBlock &block : fencedBlocks) {
+        if (block.opening.lineRange.location == openingAt) {
+            return &block;
+        }
+    }
+    return nullptr;
+}
+
+namespace MarkdownSyntaxScanner {
+
+namespace {
+
+constexpr char16_t backtick = u'`';
+constexpr char16_t tilde = u'~';
+constexpr char16_t backslash = u'\\';
+
+/// The line's end with its trailing line feeds and carriage returns left out.
+std::size_t endWithoutLineBreaks(std::u16string_view text, TextRange line) {
+    std::size_t end = line.end();
+    while (end > line.location && (text[end - 1] == u'\n' || text[end - 1] == u'\r')) {
+        --end;
+    }
+    return end;
+}
+
+std::size_t spacesFrom(std::u16string_view text, std::size_t position, std::size_t end) {
+    std::size_t count = 0;
+    while (position + count < end && text[position + count] == u' ') {
+        ++count;
+    }
+    return count;
+}
+
+/// The start of the line when only 0 to 3 spaces stand between it and the position; else not found.
+std::size_t lineStartBeforeSpaces(std::u16string_view text, std::size_t position) {
+    std::size_t start = position;
+    while (start > 0 && position - start < 4 && text[start - 1] == u' ') {
+        --start;
+    }
+    if (position - start >= 4 || (start > 0 && !isLineTerminator(text[start - 1]))) {
+        return TextRange::notFound;
+    }
+    return start;
+}
+
+/// Whether the line, after its spaces, starts with three backticks or three tildes.
+bool startsWithThreeFenceCharacters(std::u16string_view text, std::size_t lineStart) {
+    std::size_t position = lineStart;
+    while (position < text.size() && text[position] == u' ') {
+        ++position;
+    }
+    if (position + 3 > text.size()) {
+        return false;
+    }
+    const char16_t character = text[position];
+    return (character == backtick || character == tilde) && text[position + 1] == character &&
+           text[position + 2] == character;
+}
+
+FencedCodeBlock unclosedBlock(std::size_t textLength, const FenceMarker &open) {
+    FencedCodeBlock block;
+    block.opening = open;
+    block.contentRange = rangeBetween(open.lineRange.end(), textLength);
+    block.fullRange = rangeBetween(open.lineRange.location, textLength);
+    block.presentationRange = block.fullRange;
+    return block;
+}
+
+} // namespace
+
+std::optional<FenceMarker> openingFence(std::u16string_view text, TextRange lineRange) {
+    const std::size_t end = endWithoutLineBreaks(text, lineRange);
+    if (end == lineRange.location) {
+        return std::nullopt;
+    }
+    const std::size_t spaces = spacesFrom(text, lineRange.location, end);
+    if (lineRange.location + spaces == end || spaces >= 4) {
+        return std::nullopt;
+    }
+    const std::size_t runStart = lineRange.location + spaces;
+    const char16_t character = text[runStart];
+    if (character != backtick && character != tilde) {
+        return std::nullopt;
+    }
+    std::size_t runEnd = runStart;
+    while (runEnd < end && text[runEnd] == character) {
+        ++runEnd;
+    }
+    if (runEnd - runStart < 3) {
+        return std::nullopt;
+    }
+    const std::u16string_view rest = text.substr(runEnd, end - runEnd);
+    if (character == backtick && rest.find(backtick) != std::u16string_view::npos) {
+        return std::nullopt;
+    }
+    FenceMarker marker;
+    marker.character = character;
+    marker.length = runEnd - runStart;
+    marker.indentation = std::u16string(spaces, u' ');
+    marker.infoString = std::u16string(trimmingWhitespaceAndNewlines(rest));
+    marker.lineRange = lineRange;
+    marker.markerRange = rangeBetween(runStart, runEnd);
+    return marker;
+}
+
+namespace {
+
+FenceLine fenceLineAt(std::u16string_view text, std::size_t lineStart) {
+    FenceLine line;
+    const TextRange range = rangeBetween(lineStart, lineEnd(text, lineStart));
+    const std::size_t end = endWithoutLineBreaks(text, range);
+    const std::size_t runStart = lineStart + spacesFrom(text, lineStart, end);
+    std::size_t position = runStart;
+    line.start = lineStart;
+    line.length = range.length;
+    line.lengthWithoutBreaks = end - lineStart;
+    line.character = text[runStart];
+    while (position < end && text[position] == line.character) {
+        ++position;
+    }
+    line.runLength = position - runStart;
+    line.onlyBlanksAfterRun = true;
+    for (; position < end; ++position) {
+        if (text[position] != u' ' && text[position] != u'\t') {
+            line.onlyBlanksAfterRun = false;
+            break;
+        }
+    }
+    line.opening = openingFence(text, range);
+    if (line.opening) {
+        line.opening->lineRange.location -= lineStart;
+        line.opening->markerRange.location -= lineStart;
+    }
+    return line;
+}
+
+FenceMarker markerAt(const FenceLine &line) {
+    FenceMarker marker = *line.opening;
+    marker.lineRange.location += line.start;
+    marker.markerRange.location += line.start;
+    return marker;
+}
+
+} // namespace
+
+std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window) {
+    std::vector<FenceLine> lines;
+    const std::u16string_view searched = text.substr(0, window.end());
+    std::size_t position = window.location;
+    while (position < searched.size()) {
+        // Go straight to the next backtick or tilde; the line counts when that is its first character
+        // after at most three spaces and starts a run of three.
+        const std::size_t candidate = findEitherUnit(searched, position, backtick, tilde);
+        if (candidate == searched.size()) {
+            break;
+        }
+        const std::size_t lineStart = lineStartBeforeSpaces(text, candidate);
+        if (lineStart == TextRange::notFound || !startsWithThreeFenceCharacters(text, lineStart)) {
+            position = candidate + 1;
+            continue;
+        }
+        lines.push_back(fenceLineAt(text, lineStart));
+        position = lineStart + lines.back().length;
+    }
+    return lines;
+}
+
+FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceLine> &lines) {
+    return fencedCodeScan(text.size(), lines);
+}
+
+FencedCodeScan fencedCodeScan(std::size_t textLength, const std::vector<FenceLine> &lines) {
+    FencedCodeScan scan;
+    std::optional<FenceMarker> open;
+    for (const FenceLine &line : lines) {
+        if (!open) {
+            if (line.opening) {
+                open = markerAt(line);
+            }
+        } else if (line.character == open->character && line.runLength >= open->length && line.onlyBlanksAfterRun) {
+            FencedCodeBlock block;
+            block.opening = *open;
+            block.contentRange = rangeBetween(open->lineRange.end(), line.start);
+            block.closingRange = TextRange{line.start, line.length};
+            block.fullRange = rangeBetween(open->lineRange.location, line.start + line.length);
+            block.presentationRange = rangeBetween(open->lineRange.location, line.start + line.lengthWithoutBreaks);
+            scan.blocks.push_back(std::move(block));
+            open.reset();
+        }
+    }
+    if (open) {
+        scan.blocks.push_back(unclosedBlock(textLength, *open));
+        scan.isBalanced = false;
+    }
+    return scan;
+}
+
+FencedCodeScan fencedCodeScan(std::u16string_view text) {
+    return fencedCodeScan(text, fenceLines(text, TextRange{0, text.size()}));
+}
+
+std::vector<BacktickRun> backtickRuns(std::u16string_view text, TextRange window) {
+    std::vector<BacktickRun> runs;
+    const std::size_t end = window.end();
+    std::size_t position = window.location;
+    while (position < end) {
+        position = findUnit(text.substr(0, end), position, backtick);
+        if (position == end) {
+            break;
+        }
+        if (isEscaped(position, text)) {
+            ++position; // an escaped backtick is literal on its own
+            continue;
+        }
+        const std::size_t start = position;
+        while (position < text.size() && text[position] == backtick) {
+            ++position;
+        }
+        runs.push_back(BacktickRun{start, position - start});
+    }
+    return runs;
+}
+
+std::vector<InlineCodeSpan> inlineCodeSpans(const std::vector<BacktickRun> &allRuns,
+                                            const std::vector<TextRange> &fencedRanges) {
+    // Backticks inside fenced code take no part. A run never straddles a fenced range's edge: those
+    // lie at line starts and ends.
+    std::vector<BacktickRun> runs;
+    runs.reserve(allRuns.size());
+    std::size_t fenced = 0;
+    for (const BacktickRun &run : allRuns) {
+        while (fenced < fencedRanges.size() && fencedRanges[fenced].end() <= run.start) {
+            ++fenced;
+        }
+        if (fenced < fencedRanges.size() && fencedRanges[fenced].contains(run.start)) {
+            continue;
+        }
+        runs.push_back(run);
+    }
+
+    // For every run, the next run of the same length (runs.size() when there is none).
+    // Short runs, by far the most common, look their length up in an array.
+    std::vector<std::size_t> nextOfSameLength(runs.size(), runs.size());
+    std::array<std::size_t, 16> laterShortRun;
+    laterShortRun.fill(runs.size());
+    std::unordered_map<std::size_t, std::size_t> laterLongRun;
+    for (std::size_t index = runs.size(); index-- > 0;) {
+        const std::size_t length = runs[index].length;
+        std::size_t &later = length < laterShortRun.size()
+                                 ? laterShortRun[length]
+                                 : laterLongRun.try_emplace(length, runs.size()).first->second;
+        nextOfSameLength[index] = later;
+        later = index;
+    }
+    std::vector<InlineCodeSpan> spans;
+    std::size_t current = 0;
+    while (current < runs.size()) {
+        const std::size_t closing = nextOfSameLength[current];
+        if (closing == runs.size()) {
+            ++current; // no closing run: this one stays literal text
+            continue;
+        }
+        const BacktickRun &opening = runs[current];
+        const BacktickRun &closingRun = runs[closing];
+        spans.push_back(InlineCodeSpan{rangeBetween(opening.start, closingRun.start + closingRun.length),
+                                       rangeBetween(opening.start + opening.length, closingRun.start)});
+        current = closing + 1;
+    }
+    return spans;
+}
+
+std::vector<InlineCodeSpan> inlineCodeSpans(std::u16string_view text, const std::vector<TextRange> &fencedRanges) {
+    return inlineCodeSpans(backtickRuns(text, TextRange{0, text.size()}), fencedRanges);
+}
+
+DocumentStructure structure(std::u16string_view text) {
+    DocumentStructure result;
+    result.fencedBlocks = fencedCodeScan(text).blocks;
+    std::vector<TextRange> fencedRanges;
+    fencedRanges.reserve(result.fencedBlocks.size());
+    for (const FencedCodeBlock &block : result.fencedBlocks) {
+        fencedRanges.push_back(block.fullRange);
+    }
+    result.inlineCodeSpans = inlineCodeSpans(text, fencedRanges);
+    return result;
+}
+
+bool isInsideFencedCode(std::size_t location, std::u16string_view text) {
+    location = std::min(location, text.size());
+    for (const FencedCodeBlock &block : fencedCodeScan(text).blocks) {
+        if (block.contentRange.contains(location)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+TextRange paragraphsAroundEdit(TextRange editedRange, std::u16string_view text) {
+    const std::size_t length = text.size();
+    const std::size_t start = std::min(editedRange.location, length);
+    const std::size_t end = std::min(editedRange.location + editedRange.length, length);
+    TextRange range = paragraphRange(text, rangeBetween(start, end));
+    if (range.location > 0) {
+        range = unionRange(range, paragraphRange(text, TextRange{range.location - 1, 0}));
+    }
+    if (range.end() < length) {
+        range = unionRange(range, paragraphRange(text, TextRange{range.end(), 0}));
+    }
+    return range;
+}
+
+} // namespace
+
+std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text) {
+    const TextRange range = paragraphsAroundEdit(editedRange, text);
+    if (!containsSubstring(text, u"```") && !containsSubstring(text, u"~~~")) {
+        return range;
+    }
+    return incrementalStylingRange(editedRange, text, fencedCodeScan(text));
+}
+
+// Without three fence characters in a row the scan finds no blocks and is balanced, so the range
+// comes out as the paragraphs alone: no need for the text search above.
+std::optional<TextRange> incrementalStylingRange(TextRange editedRange, std::u16string_view text,
+                                                 const FencedCodeScan &scan) {
+    TextRange range = paragraphsAroundEdit(editedRange, text);
+    if (!scan.isBalanced) {
+        return std::nullopt;
+    }
+    for (const FencedCodeBlock &block : scan.blocks) {
+        if (overlaps(block.fullRange, range)) {
+            range = unionRange(range, block.fullRange);
+        }
+    }
+    return range;
+}
+
+bool isEscaped(std::size_t location, std::u16string_view text) {
+    if (location == 0 || location > text.size() || text[location - 1] != backslash) {
+        return false;
+    }
+    std::size_t count = 0;
+    while (location > count && text[location - 1 - count] == backslash) {
+        ++count;
+    }
+    return count % 2 == 1;
+}
+
+} // namespace MarkdownSyntaxScanner
+
+} // namespace velto::editor

@@ -1,0 +1,427 @@
+#include "editor/text/TextAttributes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <unordered_map>
+
+namespace velto::editor {
+
+std::string_view attributeKeyName(AttributeKey key) {
+    switch (key) {
+    case AttributeKey::font:
+        return "NSFont";
+    case AttributeKey::foregroundColor:
+        return "NSColor";
+    case AttributeKey::paragraphStyle:
+        return "NSParagraphStyle";
+    case AttributeKey::ligature:
+        return "NSLigature";
+    case AttributeKey::kern:
+        return "NSKern";
+    case AttributeKey::underlineStyle:
+        return "NSUnderline";
+    case AttributeKey::strikethroughStyle:
+        return "NSStrikethrough";
+    case AttributeKey::link:
+        return "NSLink";
+    case AttributeKey::veltoHorizontalRule:
+        return "VeltoHorizontalRule";
+    case AttributeKey::veltoCodeBlock:
+        return "VeltoCodeBlock";
+    case AttributeKey::veltoInlineCode:
+        return "VeltoInlineCode";
+    case AttributeKey::veltoTaskCheckbox:
+        return "VeltoTaskCheckbox";
+    case AttributeKey::veltoCodeSyntaxToken:
+        return "VeltoCodeSyntaxToken";
+    case AttributeKey::veltoCodeSyntaxGeneration:
+        return "VeltoCodeSyntaxGeneration";
+    }
+    return "";
+}
+
+Color Color::sRGB(double red, double green, double blue, double alpha) {
+    Color color;
+    color.light = RGBComponents{red, green, blue};
+    color.dark = color.light;
+    color.alpha = alpha;
+    return color;
+}
+
+Color Color::dynamic(std::string name, RGBComponents light, RGBComponents dark) {
+    Color color;
+    color.name = std::move(name);
+    color.light = light;
+    color.dark = dark;
+    return color;
+}
+
+Color Color::system(SystemColorRole role) {
+    Color color;
+    color.role = role;
+    return color;
+}
+
+Color Color::withAlpha(double newAlpha) const {
+    Color color = *this;
+    color.alpha = newAlpha;
+    return color;
+}
+
+// ---- interning ----
+
+struct Attributes::Set {
+    std::vector<AttributeEntry> entries;
+    std::size_t hash = 0;
+};
+
+namespace {
+
+void combine(std::size_t &seed, std::size_t value) {
+    seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
+std::size_t hashDouble(double value) {
+    return std::hash<double>{}(value);
+}
+
+std::size_t hashOf(const RGBComponents &rgb) {
+    std::size_t seed = hashDouble(rgb.red);
+    combine(seed, hashDouble(rgb.green));
+    combine(seed, hashDouble(rgb.blue));
+    return seed;
+}
+
+std::size_t hashOf(const AttributeValue &value) {
+    std::size_t seed = value.index();
+    std::visit(
+        [&seed](const auto &v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, Color>) {
+                combine(seed, static_cast<std::size_t>(v.role));
+                combine(seed, std::hash<std::string>{}(v.name));
+                combine(seed, hashOf(v.light));
+                combine(seed, hashOf(v.dark));
+                combine(seed, hashDouble(v.alpha));
+            } else if constexpr (std::is_same_v<T, FontDescriptor>) {
+                combine(seed, static_cast<std::size_t>(v.family));
+                combine(seed, hashDouble(v.pointSize));
+                combine(seed, static_cast<std::size_t>(v.weight) * 4 + v.bold * 2 + v.italic);
+            } else if constexpr (std::is_same_v<T, ParagraphStyle>) {
+                for (double d : {v.lineSpacing, v.paragraphSpacing, v.paragraphSpacingBefore, v.headIndent,
+                                 v.firstLineHeadIndent, v.tailIndent, v.minimumLineHeight}) {
+                    combine(seed, hashDouble(d));
+                }
+                combine(seed, static_cast<std::size_t>(v.lineBreakMode) * 2 + v.allowsDefaultTighteningForTruncation);
+            } else {
+                combine(seed, std::hash<T>{}(v));
+            }
+        },
+        value);
+    return seed;
+}
+
+std::size_t hashOf(const std::vector<AttributeEntry> &entries) {
+    std::size_t seed = entries.size();
+    for (const AttributeEntry &entry : entries) {
+        combine(seed, static_cast<std::size_t>(entry.key));
+        combine(seed, hashOf(entry.value));
+    }
+    return seed;
+}
+
+// Sets live as long as some run uses them: the table holds weak references and a set removes itself
+// when its last user lets go, so generation numbers and the like cannot make the table grow forever.
+class InternTable {
+public:
+    std::shared_ptr<const Attributes::Set> intern(std::vector<AttributeEntry> entries) {
+        const std::size_t hash = hashOf(entries);
+        std::lock_guard lock(mutex_);
+        auto [first, last] = table_.equal_range(hash);
+        for (auto it = first; it != last; ++it) {
+            if (it->second.set->entries == entries) {
+                if (auto existing = it->second.weak.lock()) {
+                    return existing;
+                }
+            }
+        }
+        // Merging reserves room for both lists; a page's thousands of link sets would keep it.
+        entries.shrink_to_fit();
+        auto *set = new Attributes::Set{std::move(entries), hash};
+        std::shared_ptr<const Attributes::Set> shared(set, [this](const Attributes::Set *dying) { release(dying); });
+        table_.emplace(hash, Entry{set, shared});
+        return shared;
+    }
+
+private:
+    struct Entry {
+        const Attributes::Set *set;
+        std::weak_ptr<const Attributes::Set> weak;
+    };
+
+    void release(const Attributes::Set *dying) {
+        {
+            std::lock_guard lock(mutex_);
+            auto [first, last] = table_.equal_range(dying->hash);
+            for (auto it = first; it != last; ++it) {
+                if (it->second.set == dying) {
+                    table_.erase(it);
+                    break;
+                }
+            }
+        }
+        delete dying;
+    }
+
+    std::mutex mutex_;
+    std::unordered_multimap<std::size_t, Entry> table_;
+};
+
+InternTable &internTable() {
+    // Never destroyed: sets held by static storages may die after it would have been.
+    static auto *table = new InternTable;
+    return *table;
+}
+
+const std::shared_ptr<const Attributes::Set> &emptySet() {
+    static const auto *empty = new std::shared_ptr<const Attributes::Set>(internTable().intern({}));
+    return *empty;
+}
+
+bool isSortedUnique(const std::vector<AttributeEntry> &entries) {
+    for (std::size_t index = 1; index < entries.size(); ++index) {
+        if (!(entries[index - 1].key < entries[index].key)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<AttributeEntry> sortedUnique(std::vector<AttributeEntry> entries) {
+    if (isSortedUnique(entries)) {
+        return entries; // as sets are mostly written: no sorting, no second list
+    }
+    // Stable, so that among equal keys the later entry is last; keep that one.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const AttributeEntry &a, const AttributeEntry &b) { return a.key < b.key; });
+    std::vector<AttributeEntry> unique;
+    unique.reserve(entries.size());
+    for (auto &entry : entries) {
+        if (!unique.empty() && unique.back().key == entry.key) {
+            unique.back() = std::move(entry);
+        } else {
+            unique.push_back(std::move(entry));
+        }
+    }
+    return unique;
+}
+
+} // namespace
+
+Attributes::Attributes()
+    : set_(emptySet()) {}
+
+Attributes::Attributes(std::initializer_list<AttributeEntry> entries)
+    : set_(internTable().intern(sortedUnique(std::vector<AttributeEntry>(entries)))) {}
+
+Attributes Attributes::fromEntries(std::vector<AttributeEntry> entries) {
+    return Attributes(internTable().intern(sortedUnique(std::move(entries))));
+}
+
+const AttributeValue *Attributes::find(AttributeKey key) const {
+    for (const AttributeEntry &entry : set_->entries) {
+        if (entry.key == key) {
+            return &entry.value;
+        }
+    }
+    return nullptr;
+}
+
+bool Attributes::empty() const {
+    return set_->entries.empty();
+}
+
+const std::vector<AttributeEntry> &Attributes::entries() const {
+    return set_->entries;
+}
+
+Attributes Attributes::with(AttributeKey key, AttributeValue value) const {
+    std::vector<AttributeEntry> entries;
+    entries.reserve(set_->entries.size() + 1);
+    bool placed = false;
+    for (const AttributeEntry &entry : set_->entries) {
+        if (!placed && entry.key >= key) {
+            entries.push_back(AttributeEntry{key, std::move(value)});
+            placed = true;
+            if (entry.key == key) {
+                continue;
+            }
+        }
+        entries.push_back(entry);
+    }
+    if (!placed) {
+        entries.push_back(AttributeEntry{key, std::move(value)});
+    }
+    return Attributes(internTable().intern(std::move(entries)));
+}
+
+Attributes Attributes::without(AttributeKey key) const {
+    if (find(key) == nullptr) {
+        return *this;
+    }
+    std::vector<AttributeEntry> entries;
+    entries.reserve(set_->entries.size());
+    for (const AttributeEntry &entry : set_->entries) {
+        if (entry.key != key) {
+            entries.push_back(entry);
+        }
+    }
+    return Attributes(internTable().intern(std::move(entries)));
+}
+
+namespace {
+
+/// Styling merges the same few sets into the same run sets over and over. Interned sets are
+/// identified by address, so a pair of them is a cheap key; the memo holds both inputs and the
+/// result, which keeps the addresses from being reused while they are keys.
+struct MergeMemo {
+    struct Entry {
+        Attributes base;
+        Attributes added;
+        Attributes result;
+    };
+    struct PairHash {
+        std::size_t operator()(const std::pair<const void *, const void *> &key) const {
+            return std::hash<const void *>{}(key.first) * 31 + std::hash<const void *>{}(key.second);
+        }
+    };
+    static constexpr std::size_t capacity = 4096;
+    std::unordered_map<std::pair<const void *, const void *>, Entry, PairHash> entries;
+};
+
+MergeMemo &mergeMemo() {
+    thread_local MergeMemo memo;
+    return memo;
+}
+
+} // namespace
+
+Attributes Attributes::merging(const Attributes &added) const {
+    if (added.empty()) {
+        return *this;
+    }
+    if (empty()) {
+        return added;
+    }
+    MergeMemo &memo = mergeMemo();
+    const std::pair<const void *, const void *> key{identity(), added.identity()};
+    if (const auto found = memo.entries.find(key); found != memo.entries.end()) {
+        return found->second.result;
+    }
+    // Both lists are in key order: merge them, the added entry winning on equal keys.
+    const std::vector<AttributeEntry> &mine = set_->entries;
+    const std::vector<AttributeEntry> &theirs = added.entries();
+    std::vector<AttributeEntry> entries;
+    entries.reserve(mine.size() + theirs.size());
+    std::size_t m = 0;
+    std::size_t t = 0;
+    while (m < mine.size() || t < theirs.size()) {
+        if (t == theirs.size() || (m < mine.size() && mine[m].key < theirs[t].key)) {
+            entries.push_back(mine[m++]);
+        } else {
+            if (m < mine.size() && mine[m].key == theirs[t].key) {
+                ++m;
+            }
+            entries.push_back(theirs[t++]);
+        }
+    }
+    Attributes result(internTable().intern(std::move(entries)));
+    if (memo.entries.size() >= MergeMemo::capacity) {
+        memo.entries.clear();
+    }
+    memo.entries.emplace(key, MergeMemo::Entry{*this, added, result});
+    return result;
+}
+
+// ---- descriptions ----
+
+namespace {
+
+std::string number(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", value);
+    return buffer;
+}
+
+std::string rgb(const RGBComponents &c) {
+    return number(c.red) + "," + number(c.green) + "," + number(c.blue);
+}
+
+} // namespace
+
+std::string describeColor(const Color &color) {
+    std::string text;
+    switch (color.role) {
+    case SystemColorRole::secondaryLabel:
+        text = "secondaryLabel";
+        break;
+    case SystemColorRole::systemBlue:
+        text = "systemBlue";
+        break;
+    case SystemColorRole::clear:
+        text = "clear";
+        break;
+    case SystemColorRole::none:
+        text = color.name.empty() ? "rgb(" + rgb(color.light) + ")" : color.name;
+        break;
+    }
+    if (color.alpha != 1.0) {
+        text += "@" + number(color.alpha);
+    }
+    return text;
+}
+
+std::string describeAttributeValue(const AttributeValue &value) {
+    return std::visit(
+        [](const auto &v) -> std::string {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, bool>) {
+                return v ? "true" : "false";
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                return "\"" + v + "\"";
+            } else if constexpr (std::is_same_v<T, Color>) {
+                return describeColor(v);
+            } else if constexpr (std::is_same_v<T, FontDescriptor>) {
+                static constexpr const char *families[] = {"system", "mono", "fixed"};
+                static constexpr const char *weights[] = {"regular", "medium", "semibold", "bold"};
+                std::string text = std::string(families[static_cast<int>(v.family)]) + " " + number(v.pointSize) + " " +
+                                   weights[static_cast<int>(v.weight)];
+                if (v.bold) {
+                    text += " +bold";
+                }
+                if (v.italic) {
+                    text += " +italic";
+                }
+                return text;
+            } else if constexpr (std::is_same_v<T, ParagraphStyle>) {
+                std::string text = "ls" + number(v.lineSpacing) + " ps" + number(v.paragraphSpacing) + " before" +
+                                   number(v.paragraphSpacingBefore);
+                if (v.headIndent != 0 || v.firstLineHeadIndent != 0 || v.tailIndent != 0) {
+                    text += " indent" + number(v.firstLineHeadIndent) + "/" + number(v.headIndent) + "/" +
+                            number(v.tailIndent);
+                }
+                if (v.minimumLineHeight != 0) {
+                    text += " minH" + number(v.minimumLineHeight);
+                }
+                text += v.lineBreakMode == LineBreakMode::byWordWrapping ? " word" : " char";
+                return text;
+            } else {
+                return number(static_cast<double>(v));
+            }
+        },
+        value);
+}
+
+} // namespace velto::editor

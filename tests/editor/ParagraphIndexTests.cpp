@@ -1,0 +1,131 @@
+#include "editor/editing/ParagraphIndex.h"
+
+#include "editor/text/TextStorage.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace velto::editor;
+
+namespace {
+
+std::vector<std::size_t> startsOf(const std::u16string &text) {
+    return ParagraphIndex(TextStorage(text)).starts();
+}
+
+} // namespace
+
+TEST(ParagraphIndexTests, ParagraphsEndAtTheTextSystemsSeparatorsOnly) {
+    struct Case {
+        std::u16string text;
+        std::vector<std::size_t> starts;
+    };
+    const std::vector<Case> cases = {
+        {u"", {0}},
+        {u"abc", {0}},
+        {u"a\nb", {0, 2}},
+        {u"a\rb", {0, 2}},
+        {u"a\r\nb", {0, 3}},       // CRLF is one separator
+        {u"a\n\rb", {0, 2, 3}},    // LF then CR are two
+        {u"a\u2029b", {0, 2}},     // paragraph separator
+        {u"a\u2028b\u0085c", {0}}, // line separator and NEL break lines, not paragraphs
+        {u"a\n", {0, 2}},          // an empty last paragraph after a final separator
+        {u"\r\n\r\n", {0, 2, 4}},
+        {u"\r\r\n\n", {0, 1, 3, 4}},
+    };
+    for (const Case &entry : cases) {
+        EXPECT_EQ(startsOf(entry.text), entry.starts) << "text of length " << entry.text.size();
+    }
+}
+
+TEST(ParagraphIndexTests, ContainingParagraphAndContentsLeaveOutTheSeparator) {
+    const TextStorage storage(u"ab\r\ncd\n");
+    const ParagraphIndex index(storage);
+    ASSERT_EQ(index.paragraphCount(), 3u);
+    EXPECT_EQ(index.paragraphContaining(0), 0u);
+    EXPECT_EQ(index.paragraphContaining(3), 0u); // between CR and LF
+    EXPECT_EQ(index.paragraphContaining(4), 1u);
+    EXPECT_EQ(index.paragraphContaining(7), 2u); // the text's end
+    EXPECT_EQ(paragraphContents(storage, index.paragraphRange(0)), (TextRange{0, 2}));
+    EXPECT_EQ(paragraphContents(storage, index.paragraphRange(1)), (TextRange{4, 2}));
+    EXPECT_EQ(paragraphContents(storage, index.paragraphRange(2)), (TextRange{7, 0}));
+}
+
+TEST(ParagraphIndexTests, InsertingAnLineFeedAfterACarriageReturnJoinsThemIntoOneSeparator) {
+    TextStorage storage(u"a\rb");
+    ParagraphIndex index(storage);
+    storage.replaceCharacters(TextRange{2, 0}, u"\n");
+    const auto splice = index.sync(storage);
+    ASSERT_TRUE(splice.has_value());
+    EXPECT_EQ(index.starts(), (std::vector<std::size_t>{0, 3}));
+    EXPECT_EQ(*splice, (ParagraphSplice{0, 2, 2}));
+    storage.replaceCharacters(TextRange{1, 1}, u"");
+    index.sync(storage);
+    EXPECT_EQ(index.starts(), (std::vector<std::size_t>{0, 2}));
+}
+
+TEST(ParagraphIndexTests, TypingInsideOneParagraphReplacesOnlyThatParagraph) {
+    TextStorage storage(u"one\ntwo\nthree");
+    ParagraphIndex index(storage);
+    storage.replaceCharacters(TextRange{5, 0}, u"x");
+    EXPECT_EQ(index.sync(storage), (ParagraphSplice{1, 1, 1}));
+    EXPECT_EQ(index.starts(), (std::vector<std::size_t>{0, 4, 9}));
+    EXPECT_EQ(index.sync(storage), (ParagraphSplice{0, 0, 0})); // nothing new
+}
+
+// After any series of edits, synced at random moments, the index equals one built afresh.
+TEST(ParagraphIndexTests, IncrementalIndexEqualsARebuildAfterRandomEdits) {
+    const std::u16string pieces[] = {u"a", u"bc", u"\n",   u"\r",   u"\r\n",   u"\u2029", u"\u2028",
+                                     u"é", u"😀",  u"\n\n", u"x\ry", u"\u0085", u" "};
+    std::mt19937 random(22);
+    for (int round = 0; round < 200; ++round) {
+        TextStorage storage;
+        ParagraphIndex index(storage);
+        for (int step = 0; step < 60; ++step) {
+            // A burst of edits between syncs; now and then more than the storage remembers.
+            const int burst = random() % 10 == 0 ? 70 : 1 + static_cast<int>(random() % 4);
+            for (int k = 0; k < burst; ++k) {
+                const std::size_t length = storage.length();
+                const std::size_t location = random() % (length + 1);
+                const std::size_t removed = std::min<std::size_t>(random() % 4, length - location);
+                std::u16string inserted;
+                for (std::size_t n = random() % 3; n > 0; --n) {
+                    inserted += pieces[random() % std::size(pieces)];
+                }
+                storage.replaceCharacters(TextRange{location, removed}, inserted);
+            }
+            const auto splice = index.sync(storage);
+            if (burst < 64) {
+                ASSERT_TRUE(splice.has_value()) << "a short burst is applied without a rebuild";
+            }
+            ASSERT_EQ(index.starts(), ParagraphIndex(storage).starts()) << "round " << round << " step " << step;
+            ASSERT_EQ(index.textLength(), storage.length());
+        }
+    }
+}
+
+TEST(ParagraphIndexTests, SplicesDescribeWhichParagraphsWereReplaced) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 300; ++round) {
+        TextStorage storage(u"p0\np1\np2\np3\np4");
+        ParagraphIndex index(storage);
+        const std::vector<std::size_t> before = index.starts();
+        const std::size_t location = random() % (storage.length() + 1);
+        const std::size_t removed = std::min<std::size_t>(random() % 5, storage.length() - location);
+        storage.replaceCharacters(TextRange{location, removed}, random() % 2 ? u"\n" : u"z");
+        const auto splice = index.sync(storage);
+        ASSERT_TRUE(splice.has_value());
+        const std::ptrdiff_t delta = 1 - static_cast<std::ptrdiff_t>(removed);
+        // Paragraphs before the splice keep their starts; those after it moved by the change in length.
+        for (std::size_t k = 0; k < splice->first; ++k) {
+            EXPECT_EQ(index.starts()[k], before[k]);
+        }
+        for (std::size_t k = splice->first + splice->removedCount; k < before.size(); ++k) {
+            const std::size_t now = k - splice->removedCount + splice->insertedCount;
+            EXPECT_EQ(static_cast<std::ptrdiff_t>(index.starts()[now]), static_cast<std::ptrdiff_t>(before[k]) + delta);
+        }
+    }
+}
