@@ -10,6 +10,8 @@
 
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace VeltoPageLibrary {
@@ -23,6 +25,41 @@ std::set<std::string> fileNamesOf(const std::vector<velto::VeltoLibraryPageRecor
         names.insert(pageFileName(record));
     }
     return names;
+}
+
+/// Fewer names are looked at one by one: the folder may hold far more files than the library has pages.
+constexpr std::size_t namesWorthAListing = 32;
+
+/// The names whose check needs a look of its own at the disk. A name directly in the folder that the
+/// folder's listing shows as a file or a folder, not a link, leads nowhere else: one listing settles all of
+/// them, where a save in a library of ten thousand pages would otherwise look at each of its files. A folder
+/// that cannot be listed settles nothing.
+std::vector<std::string> namesNotSettledByListing(const std::set<std::string> &names,
+                                                  const std::filesystem::path &folder, velto::FileSystem &fileManager) {
+    std::vector<velto::DirectoryEntry> entries;
+    if (names.size() < namesWorthAListing) {
+        return {names.begin(), names.end()};
+    }
+    try {
+        entries = fileManager.entriesOfDirectory(folder);
+    } catch (const velto::FileSystemError &) {
+        return {names.begin(), names.end()};
+    }
+    std::unordered_set<std::string_view> plainEntries;
+    for (const auto &entry : entries) {
+        if (entry.type != velto::FileType::symbolicLink) {
+            plainEntries.insert(entry.relativePath);
+        }
+    }
+    std::vector<std::string> unsettled;
+    for (const auto &name : names) {
+        bool settled =
+            name.find('/') == std::string::npos && isManagedPageFileName(name) && plainEntries.contains(name);
+        if (!settled) {
+            unsettled.push_back(name);
+        }
+    }
+    return unsettled;
 }
 
 std::vector<velto::VeltoLibraryPageRecord> recordsOf(const velto::VeltoLibraryManifest &manifest) {
@@ -81,10 +118,10 @@ void validatePageRecords(const velto::VeltoLibraryManifest &manifest, const std:
 
 void validatePageFileNames(const std::set<std::string> &distinctNames, const std::filesystem::path &folderURL,
                            velto::FileSystem &fileManager) {
-    std::vector<std::string> names(distinctNames.begin(), distinctNames.end());
     PageURLResolver pageURLs(folderURL, fileManager);
+    auto names = namesNotSettledByListing(distinctNames, pageURLs.folder(), fileManager);
     auto check = [&](std::size_t index) { pageURLs.url(names[index]); };
-    // Each name costs a look at the disk; a library of a thousand pages checks them side by side.
+    // Each name left costs a look at the disk: many are looked at side by side.
     if (mayWorkConcurrently(fileManager)) {
         forEachIndexConcurrently(names.size(), check);
     } else {

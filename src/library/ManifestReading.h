@@ -35,8 +35,9 @@ std::optional<velto::VeltoLibraryManifest>
 loadManifestIfPresent(const std::filesystem::path &folderURL,
                       velto::FileSystem &fileManager = velto::defaultFileSystem());
 
-/// Throws LibraryMetadataError::unsafePagePath when one of the page file names leads outside the folder. Each
-/// name costs a look at the disk: many are looked at side by side.
+/// Throws LibraryMetadataError::unsafePagePath when one of the page file names leads outside the folder. One
+/// listing of the folder settles the names of plain files directly in it; every other name costs a look at
+/// the disk, and many are looked at side by side.
 void validatePageFileNames(const std::set<std::string> &names, const std::filesystem::path &folderURL,
                            velto::FileSystem &fileManager = velto::defaultFileSystem());
 

@@ -28,6 +28,9 @@ public:
     /// pageURL(relativeFilePath, folderURL).
     std::filesystem::path url(std::string_view relativeFilePath) const;
 
+    /// The folder with every link on its way followed: where the page files lie.
+    const std::filesystem::path &folder() const { return root; }
+
 private:
     struct ResolvedURL {
         std::filesystem::path url;

@@ -72,6 +72,20 @@ bool FileSystem::isRegularFile(const std::filesystem::path &path) {
     return found && found->type == FileType::regular;
 }
 
+std::vector<DirectoryEntry> FileSystem::entriesOfDirectory(const std::filesystem::path &path) {
+    std::vector<DirectoryEntry> entries;
+    for (auto &name : contentsOfDirectory(path)) {
+        std::optional<FileStatus> found;
+        try {
+            found = status(path / name, false);
+        } catch (const FileSystemError &) {
+            // Counted as other, like an entry gone since the listing.
+        }
+        entries.push_back({std::move(name), found ? found->type : FileType::other});
+    }
+    return entries;
+}
+
 namespace {
 
 [[noreturn]] void throwErrno(const fs::path &path, const char *operation) {
@@ -629,6 +643,15 @@ std::vector<std::string> PosixFileSystem::contentsOfDirectory(const std::filesys
         names.push_back(std::move(entry.name));
     }
     return names;
+}
+
+std::vector<DirectoryEntry> PosixFileSystem::entriesOfDirectory(const std::filesystem::path &path) {
+    beforeOperation(FileOperation::list, path);
+    std::vector<DirectoryEntry> entries;
+    for (NamedEntry &entry : directoryEntries(path)) {
+        entries.push_back({std::move(entry.name), entry.type});
+    }
+    return entries;
 }
 
 std::vector<DirectoryEntry> PosixFileSystem::enumerateRecursively(const std::filesystem::path &path) {

@@ -95,6 +95,11 @@ public:
     /// The names of a folder's entries, hidden ones included, sorted by byte order.
     virtual std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) = 0;
 
+    /// The entries of a folder with their own types (a link is a link, not its target), hidden ones included,
+    /// sorted by byte order; an entry gone between the listing and its look counts as other. One listing
+    /// tells what ten thousand looks at single files would. By default each entry is looked at in turn.
+    virtual std::vector<DirectoryEntry> entriesOfDirectory(const std::filesystem::path &path);
+
     /// Every entry below the folder, depth first in sorted order, skipping hidden entries (a name that
     /// begins with ".") and never descending into a symbolic link. Folders are listed before their contents.
     virtual std::vector<DirectoryEntry> enumerateRecursively(const std::filesystem::path &path) = 0;
@@ -122,6 +127,7 @@ public:
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) override;
+    std::vector<DirectoryEntry> entriesOfDirectory(const std::filesystem::path &path) override;
     std::vector<DirectoryEntry> enumerateRecursively(const std::filesystem::path &path) override;
     std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) override;
 

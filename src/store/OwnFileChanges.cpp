@@ -95,6 +95,10 @@ std::vector<std::string> OwnChangeRecordingFileSystem::contentsOfDirectory(const
     return base_.contentsOfDirectory(path);
 }
 
+std::vector<DirectoryEntry> OwnChangeRecordingFileSystem::entriesOfDirectory(const std::filesystem::path &path) {
+    return base_.entriesOfDirectory(path);
+}
+
 std::vector<DirectoryEntry> OwnChangeRecordingFileSystem::enumerateRecursively(const std::filesystem::path &path) {
     return base_.enumerateRecursively(path);
 }

@@ -56,6 +56,7 @@ public:
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) override;
+    std::vector<DirectoryEntry> entriesOfDirectory(const std::filesystem::path &path) override;
     std::vector<DirectoryEntry> enumerateRecursively(const std::filesystem::path &path) override;
     std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) override;
 

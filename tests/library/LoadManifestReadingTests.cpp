@@ -9,12 +9,16 @@
 #include "LoadTestSupport.h"
 #include "model/LibraryErrors.h"
 #include "platform/JsonCoding.h"
+#include "support/RecordingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -114,6 +118,71 @@ TEST_F(ManifestReading, SubfolderLinkedOutsideIsRefusedAndInsideAccepted) {
     EXPECT_THROW(validatePageRecords(manifestOf({record(pageA, "away/page.md")}), temporary.path()),
                  LibraryMetadataError);
     EXPECT_NO_THROW(validatePageRecords(manifestOf({record(pageA, "alias/page.md")}), temporary.path()));
+}
+
+// A save checks every page name of a large library: the names of plain files directly in the folder are
+// settled by one listing of it, and every other kind of entry must still be refused or accepted exactly as
+// when its name is checked alone.
+TEST_F(ManifestReading, ManyNamesAreCheckedAsEachAloneWithoutALookAtEveryPlainFile) {
+    TemporaryFolder outside;
+    outside.writeFile("elsewhere.md", "Outside\n");
+    struct Case {
+        const char *name;
+        std::function<void(const TemporaryFolder &)> place;
+        bool refused;
+    };
+    const std::string composedName = "Caf\u00e9.md";
+    const std::string decomposedName = "Cafe\u0301.md";
+    const std::vector<Case> cases = {
+        {"plain.md", [](const TemporaryFolder &folder) { folder.writeFile("plain.md", "Plain\n"); }, false},
+        {"folder.md", [](const TemporaryFolder &folder) { folder.createFolder("folder.md"); }, false},
+        {"absent.md", [](const TemporaryFolder &) {}, false},
+        {"inner-link.md",
+         [](const TemporaryFolder &folder) {
+             folder.writeFile("inside.md", "Inside\n");
+             fs::create_symlink(folder / "inside.md", folder / "inner-link.md");
+         },
+         false},
+        {"outer-link.md",
+         [&](const TemporaryFolder &folder) { fs::create_symlink(outside / "elsewhere.md", folder / "outer-link.md"); },
+         true},
+        {"dangling-outer-link.md",
+         [&](const TemporaryFolder &folder) { fs::create_symlink(outside / "later.md", folder / "dangling-outer-link.md"); },
+         true},
+        {composedName.c_str(),
+         [&](const TemporaryFolder &folder) { fs::create_symlink(outside / "elsewhere.md", folder / decomposedName); },
+         true},
+        {composedName.c_str(), [&](const TemporaryFolder &folder) { folder.writeFile(decomposedName, "Caf\n"); }, false},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        TemporaryFolder folder;
+        std::set<std::string> names{testCase.name};
+        for (int index = 0; index < 40; ++index) {
+            auto filler = "note-" + std::to_string(index) + ".md";
+            folder.writeFile(filler, "Note\n");
+            names.insert(filler);
+        }
+        testCase.place(folder);
+        velto::testing::RecordingFileSystem recording;
+        bool refused = false;
+        try {
+            validatePageFileNames(names, folder.path(), recording);
+        } catch (const LibraryMetadataError &) {
+            refused = true;
+        }
+        EXPECT_EQ(refused, testCase.refused);
+        bool refusedAlone = false;
+        try {
+            validatePageFileNames({testCase.name}, folder.path());
+        } catch (const LibraryMetadataError &) {
+            refusedAlone = true;
+        }
+        EXPECT_EQ(refusedAlone, testCase.refused) << "the name checked alone";
+        for (const auto &looked : recording.paths(velto::FileOperation::stat)) {
+            EXPECT_FALSE(looked.filename().string().starts_with("note-")) << looked;
+        }
+    }
 }
 
 TEST_F(ManifestReading, DocumentPathsAreCheckedLikeRecordPaths) {

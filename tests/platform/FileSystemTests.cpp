@@ -211,6 +211,21 @@ TEST_F(FileSystemTest, EnumerationSkipsHiddenEntriesAndDoesNotFollowFolderLinks)
     EXPECT_EQ(fileSystem.contentsOfDirectory(folder.path()), (std::vector<std::string>{".velto", "a", "b.md", "link"}));
 }
 
+TEST_F(FileSystemTest, EntriesOfAFolderCarryTheirOwnTypesHiddenOnesIncluded) {
+    folder.writeFile("b.md", "");
+    folder.writeFile("a/x.md", "");
+    folder.writeFile(".velto/manifest.json", "");
+    fs::create_directory_symlink(folder / "a", folder / "link");
+    fs::create_symlink(folder / "nowhere.md", folder / "dangling.md");
+    std::vector<DirectoryEntry> expected = {
+        {".velto", FileType::directory}, {"a", FileType::directory},       {"b.md", FileType::regular},
+        {"dangling.md", FileType::symbolicLink}, {"link", FileType::symbolicLink},
+    };
+    EXPECT_EQ(fileSystem.entriesOfDirectory(folder.path()), expected);
+    // A file system that only lists names looks at each entry instead, with the same answer.
+    EXPECT_EQ(fileSystem.FileSystem::entriesOfDirectory(folder.path()), expected);
+}
+
 TEST_F(FileSystemTest, StatusOfADanglingLinkDependsOnFollowingLinks) {
     fs::create_symlink(folder / "nowhere.md", folder / "dangling");
     auto own = fileSystem.status(folder / "dangling", false);
