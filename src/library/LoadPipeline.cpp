@@ -104,7 +104,8 @@ LibraryMetadata readLibraryMetadata(const std::optional<velto::VeltoLibraryManif
     LibraryMetadata metadata;
     metadata.activeTombstones = activeDeletionTombstones(tombstones, writerStates);
     persistCanonicalDeletionIndex(metadata.activeTombstones, folderURL, fileManager, writerStates);
-    metadata.writerStates = compactWriterStates(writerStates, metadata.activeTombstones, folderURL, fileManager);
+    metadata.writerStates =
+        compactWriterStates(std::move(writerStates), metadata.activeTombstones, folderURL, fileManager);
     metadata.missingFileObservations = loadMissingFileObservations(folderURL, fileManager);
     return metadata;
 }

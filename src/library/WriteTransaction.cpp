@@ -18,6 +18,7 @@
 
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -65,13 +66,33 @@ std::set<Uuid> pagesWrittenWithoutChangeMark(const VeltoSaveRequest &request) {
     return unmarked;
 }
 
-/// The pages the manifest on disk records, by identifier; none without a manifest.
-std::map<Uuid, velto::VeltoLibraryPageRecord> recordedPages(const std::optional<VeltoLibraryManifest> &manifest) {
-    std::map<Uuid, velto::VeltoLibraryPageRecord> recorded;
+/// The records of the pages, by identifier, pointing into the manifest on disk; none without a manifest.
+using RecordIndex = std::unordered_map<Uuid, const velto::VeltoLibraryPageRecord *, velto::UuidHash>;
+
+RecordIndex recordIndex(const std::optional<VeltoLibraryManifest> &manifest) {
+    RecordIndex index;
     if (manifest) {
-        recorded.emplace(manifest->currentPage.id, manifest->currentPage);
+        index.reserve(manifest->pages.size() + 1);
+        index.emplace(manifest->currentPage.id, &manifest->currentPage);
         for (const auto &record : manifest->pages) {
-            recorded.emplace(record.id, record);
+            index.emplace(record.id, &record);
+        }
+    }
+    return index;
+}
+
+/// What the manifest on disk records for the pages this save removes: a large library's other records are
+/// not copied.
+std::map<Uuid, velto::VeltoLibraryPageRecord> recordsOfRemovedPages(const VeltoSaveRequest &request,
+                                                                   const std::optional<VeltoLibraryManifest> &manifest) {
+    std::map<Uuid, velto::VeltoLibraryPageRecord> recorded;
+    if (request.removedPageRevisions.empty()) {
+        return recorded;
+    }
+    auto index = recordIndex(manifest);
+    for (const auto &[pageID, revision] : request.removedPageRevisions) {
+        if (auto record = index.find(pageID); record != index.end()) {
+            recorded.emplace(pageID, *record->second);
         }
     }
     return recorded;
@@ -123,13 +144,7 @@ void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &ta
                             const std::optional<VeltoLibraryManifest> &existingManifest,
                             const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                             const RemoveOperation &removeItem) {
-    std::map<Uuid, velto::VeltoLibraryPageRecord> recorded;
-    if (existingManifest) {
-        recorded.emplace(existingManifest->currentPage.id, existingManifest->currentPage);
-        for (const auto &record : existingManifest->pages) {
-            recorded.emplace(record.id, record);
-        }
-    }
+    std::optional<RecordIndex> recorded; // made for the first emptied page
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         auto page = table.find(pageID);
         auto baseline = request.expectedPageBaselines.find(pageID);
@@ -137,14 +152,17 @@ void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &ta
             !baseline->second.checksum) {
             continue;
         }
+        if (!recorded) {
+            recorded = recordIndex(existingManifest);
+        }
         std::set<std::filesystem::path> candidates;
         auto located = locatePageFile(*page->second, folderURL, fileManager);
         if (located.exists) {
             candidates.insert(located.url);
         }
-        auto previous = recorded.find(pageID);
-        if (previous != recorded.end() && previous->second.hasContent) {
-            candidates.insert(pageURL(pageFileName(previous->second), folderURL, fileManager));
+        auto previous = recorded->find(pageID);
+        if (previous != recorded->end() && previous->second->hasContent) {
+            candidates.insert(pageURL(pageFileName(*previous->second), folderURL, fileManager));
         }
         for (const auto &url : candidates) {
             if (!fileManager.isRegularFile(url)) {
@@ -186,19 +204,16 @@ void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, cons
     if (!existingManifest || request.removedPageRevisions.empty()) {
         return;
     }
-    std::map<Uuid, velto::VeltoLibraryPageRecord> recorded;
-    recorded.emplace(existingManifest->currentPage.id, existingManifest->currentPage);
-    for (const auto &record : existingManifest->pages) {
-        recorded.emplace(record.id, record);
-    }
+    auto recorded = recordIndex(existingManifest);
     auto keptNames = keptPageFileNames(table);
     for (const auto &[pageID, revision] : request.removedPageRevisions) {
-        auto record = recorded.find(pageID);
-        if (table.contains(pageID) || record == recorded.end() || !record->second.hasContent ||
-            !record->second.contentChecksum) {
+        auto found = recorded.find(pageID);
+        if (table.contains(pageID) || found == recorded.end() || !found->second->hasContent ||
+            !found->second->contentChecksum) {
             continue;
         }
-        auto name = pageFileName(record->second);
+        const auto &record = *found->second;
+        auto name = pageFileName(record);
         if (keptNames.contains(name)) {
             continue;
         }
@@ -209,7 +224,7 @@ void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, cons
             }
             auto text = pageFileText(url, fileManager);
             if (!velto::VeltoPageFileContent::parse(text).veltoPageID() &&
-                contentChecksum(text) == record->second.contentChecksum) {
+                contentChecksum(text) == record.contentChecksum) {
                 removeItem(url);
             }
         } catch (const std::exception &) {
@@ -284,7 +299,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     const VeltoSaveRequest &latest = archiveMerged ? *archiveMerged : request;
     auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(latest);
     auto resolved =
-        resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked, recordedPages(existingManifest));
+        resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked, recordsOfRemovedPages(latest, existingManifest));
     const VeltoSaveRequest &finalRequest = resolved.request ? *resolved.request : latest;
     PageTable table = pageTable(finalRequest.document);
 
@@ -297,13 +312,15 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     auto base = mergedManifest(finalRequest, existingManifest, initialCheckpoint, &changedRecords);
     auto observedStates = loadWriterStates(folderURL, fileManager);
     auto update = persistWriterState(finalRequest, folderURL, fileManager, observedStates, &changedRecords);
+    // The observed journals are not needed any more: they move, as a large library's are megabytes.
     std::vector<velto::VeltoWriterState> writerStates;
-    for (const auto &state : observedStates) {
+    writerStates.reserve(observedStates.size() + 1);
+    for (auto &state : observedStates) {
         if (state.writerID != finalRequest.writerID) {
-            writerStates.push_back(state);
+            writerStates.push_back(std::move(state));
         }
     }
-    writerStates.push_back(update.state);
+    writerStates.push_back(std::move(update.state));
     removeEmptiedPageFiles(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
     // The deletion index and the compacted journals.
@@ -316,7 +333,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     }
     auto activeTombstones = activeDeletionTombstones(tombstones, writerStates);
     persistCanonicalDeletionIndex(activeTombstones, folderURL, fileManager, writerStates);
-    auto compactedStates = compactWriterStates(writerStates, activeTombstones, folderURL, fileManager);
+    auto compactedStates = compactWriterStates(std::move(writerStates), activeTombstones, folderURL, fileManager);
 
     // The commit.
     auto active = tombstoneValues(activeTombstones);

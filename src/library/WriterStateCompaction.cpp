@@ -32,12 +32,12 @@ VeltoWriterEntryKey keyOf(const velto::VeltoWriterStructure &structure) {
 }
 
 /// The keys of the causally maximal entries of each group.
-template <typename Entry> EntryKeys maximalKeys(const std::map<Uuid, std::vector<Entry>> &groups) {
+template <typename Entry> EntryKeys maximalKeys(const std::map<Uuid, std::vector<const Entry *>> &groups) {
     EntryKeys keys;
     for (const auto &[groupKey, group] : groups) {
-        for (const auto &entry : causallyMaximal(
-                 group, [](const Entry &e) -> const auto & { return e.version; })) {
-            keys.insert(keyOf(entry));
+        for (const Entry *entry : causallyMaximal(
+                 group, [](const Entry *e) -> const VeltoWriterVersion & { return e->version; })) {
+            keys.insert(keyOf(*entry));
         }
     }
     return keys;
@@ -51,7 +51,7 @@ struct PreferredKeys {
 
 PreferredKeys preferredKeys(const std::vector<VeltoWriterState> &states) {
     JournalEntryGroups groups = groupedJournalEntries(states);
-    std::map<Uuid, std::vector<velto::VeltoWriterStructure>> structures; // one group for the whole library
+    std::map<Uuid, std::vector<const velto::VeltoWriterStructure *>> structures; // one group for the whole library
     if (!groups.structures.empty()) {
         structures.emplace(Uuid{}, std::move(groups.structures));
     }
@@ -95,26 +95,24 @@ bool survivesRepresentedDeletion(const velto::VeltoWriterPageMutation &mutation,
     return relation == Relation::follows || relation == Relation::concurrent;
 }
 
-VeltoWriterState compacted(const VeltoWriterState &state, const PreferredKeys &keys,
-                           const std::map<Uuid, VeltoDeletionTombstone> &representedDeletions,
-                           const std::optional<std::vector<velto::VeltoWriterHead>> &frontier) {
-    VeltoWriterState result;
-    result.writerID = state.writerID;
-    for (const auto &mutation : state.pageMutations) {
-        if (keys.mutations.contains(keyOf(mutation)) && survivesRepresentedDeletion(mutation, representedDeletions)) {
-            result.pageMutations.push_back(mutation);
-        }
+/// Leaves in the journal only the entries that still decide the library, and gives it the frontier it
+/// carries; tells whether that changed it. Entries keep their order.
+bool compactInPlace(VeltoWriterState &state, const PreferredKeys &keys,
+                    const std::map<Uuid, VeltoDeletionTombstone> &representedDeletions,
+                    const std::optional<std::vector<velto::VeltoWriterHead>> &frontier) {
+    auto droppedMutations = std::erase_if(state.pageMutations, [&](const velto::VeltoWriterPageMutation &mutation) {
+        return !keys.mutations.contains(keyOf(mutation)) || !survivesRepresentedDeletion(mutation, representedDeletions);
+    });
+    auto droppedDeletions = std::erase_if(state.deletions, [&](const velto::VeltoWriterDeletion &deletion) {
+        return representedDeletions.contains(deletion.pageID) || !keys.deletions.contains(keyOf(deletion));
+    });
+    bool dropsStructure = state.structure && !keys.structures.contains(keyOf(*state.structure));
+    if (dropsStructure) {
+        state.structure.reset();
     }
-    for (const auto &deletion : state.deletions) {
-        if (!representedDeletions.contains(deletion.pageID) && keys.deletions.contains(keyOf(deletion))) {
-            result.deletions.push_back(deletion);
-        }
-    }
-    if (state.structure && keys.structures.contains(keyOf(*state.structure))) {
-        result.structure = state.structure;
-    }
-    result.deletionFrontier = frontier;
-    return result;
+    bool changesFrontier = state.deletionFrontier != frontier;
+    state.deletionFrontier = frontier;
+    return droppedMutations > 0 || droppedDeletions > 0 || dropsStructure || changesFrontier;
 }
 
 bool isEmpty(const VeltoWriterState &state) {
@@ -124,7 +122,7 @@ bool isEmpty(const VeltoWriterState &state) {
 
 } // namespace
 
-std::vector<VeltoWriterState> compactWriterStates(const std::vector<VeltoWriterState> &states,
+std::vector<VeltoWriterState> compactWriterStates(std::vector<VeltoWriterState> states,
                                                   const std::map<Uuid, VeltoDeletionTombstone> &representedDeletions,
                                                   const std::filesystem::path &folderURL,
                                                   velto::FileSystem &fileManager) {
@@ -137,13 +135,13 @@ std::vector<VeltoWriterState> compactWriterStates(const std::vector<VeltoWriterS
         }
     }
     std::vector<VeltoWriterState> result;
-    for (const auto &state : states) {
+    for (auto &journal : states) {
         std::optional<std::vector<velto::VeltoWriterHead>> carriedFrontier;
-        if (state.writerID == frontierHolder && !frontier.empty()) {
+        if (journal.writerID == frontierHolder && !frontier.empty()) {
             carriedFrontier = frontier;
         }
-        auto journal = compacted(state, keys, representedDeletions, carriedFrontier);
-        auto file = writersDirectory(folderURL) / (state.writerID.lowercaseText() + ".json");
+        bool changed = compactInPlace(journal, keys, representedDeletions, carriedFrontier);
+        auto file = writersDirectory(folderURL) / (journal.writerID.lowercaseText() + ".json");
         if (isEmpty(journal)) {
             try {
                 fileManager.removeItem(file);
@@ -152,7 +150,7 @@ std::vector<VeltoWriterState> compactWriterStates(const std::vector<VeltoWriterS
             }
             continue;
         }
-        if (journal != state) {
+        if (changed) {
             fileManager.createDirectories(writersDirectory(folderURL));
             writeJournal(file, journal, fileManager, true);
         }

@@ -34,13 +34,16 @@ std::vector<const VeltoWriterVersion *> versionsIn(const VeltoWriterState &state
     return versions;
 }
 
+/// The version of a grouped entry.
+constexpr auto versionOfEntry = [](const auto *entry) -> const VeltoWriterVersion & { return entry->version; };
+
 /// The preferred entry of each group, in the groups' key order.
-template <typename Entry> std::vector<Entry> preferredPerGroup(const std::map<Uuid, std::vector<Entry>> &groups) {
+template <typename Entry>
+std::vector<Entry> preferredPerGroup(const std::map<Uuid, std::vector<const Entry *>> &groups) {
     std::vector<Entry> preferred;
     for (const auto &[key, group] : groups) {
-        if (auto entry = preferredCausalValue(
-                group, [](const Entry &e) -> const auto & { return e.version; })) {
-            preferred.push_back(*entry);
+        if (auto entry = preferredCausalValue(group, versionOfEntry)) {
+            preferred.push_back(**entry);
         }
     }
     return preferred;
@@ -172,13 +175,13 @@ JournalEntryGroups groupedJournalEntries(const std::vector<VeltoWriterState> &st
     JournalEntryGroups groups;
     for (const auto &state : states) {
         for (const auto &mutation : state.pageMutations) {
-            groups.mutationsByPage[mutation.page.id].push_back(mutation);
+            groups.mutationsByPage[mutation.page.id].push_back(&mutation);
         }
         for (const auto &deletion : state.deletions) {
-            groups.deletionsByPage[deletion.pageID].push_back(deletion);
+            groups.deletionsByPage[deletion.pageID].push_back(&deletion);
         }
         if (state.structure) {
-            groups.structures.push_back(*state.structure);
+            groups.structures.push_back(&*state.structure);
         }
     }
     return groups;
@@ -196,8 +199,9 @@ VeltoWriterState mergedWriterState(const std::vector<VeltoWriterState> &states, 
     merged.writerID = writerID;
     merged.pageMutations = preferredPerGroup(groups.mutationsByPage);
     merged.deletions = preferredPerGroup(groups.deletionsByPage);
-    merged.structure = preferredCausalValue(
-        groups.structures, [](const auto &s) -> const auto & { return s.version; });
+    if (auto structure = preferredCausalValue(groups.structures, versionOfEntry)) {
+        merged.structure = **structure;
+    }
     if (!frontier.empty()) {
         merged.deletionFrontier = headsFromMap(frontier);
     }

@@ -30,11 +30,13 @@ void raiseHead(std::map<velto::Uuid, std::uint64_t> &heads, const velto::Uuid &w
 /// The heads of the map in its order, which is byte order: the order of the identifiers' upper-case texts.
 std::vector<velto::VeltoWriterHead> headsFromMap(const std::map<velto::Uuid, std::uint64_t> &heads);
 
-/// The entries of several journals, grouped: mutations and deletions by page, and all structures.
+/// The entries of several journals, grouped: mutations and deletions by page, and all structures. The groups
+/// point into the journals, which outlive them: a large library's journals hold ten thousand entries, each
+/// with a page record, grouped on every save.
 struct JournalEntryGroups {
-    std::map<velto::Uuid, std::vector<velto::VeltoWriterPageMutation>> mutationsByPage;
-    std::map<velto::Uuid, std::vector<velto::VeltoWriterDeletion>> deletionsByPage;
-    std::vector<velto::VeltoWriterStructure> structures;
+    std::map<velto::Uuid, std::vector<const velto::VeltoWriterPageMutation *>> mutationsByPage;
+    std::map<velto::Uuid, std::vector<const velto::VeltoWriterDeletion *>> deletionsByPage;
+    std::vector<const velto::VeltoWriterStructure *> structures;
 };
 JournalEntryGroups groupedJournalEntries(const std::vector<velto::VeltoWriterState> &states);
 
@@ -62,9 +64,10 @@ std::vector<velto::VeltoWriterState> loadWriterStates(const std::filesystem::pat
 /// mutations and deletions, the causally maximal structures, no deletion the index already holds and no
 /// mutation such a deletion overrides. The deletions moved into the index raise the deletion frontier,
 /// which only the journal with the smallest writer identifier carries. Changed journals are rewritten,
-/// emptied ones removed (and left out of the result); the rest keep their input order.
+/// emptied ones removed (and left out of the result); the rest keep their input order. The journals are
+/// compacted where they are, so that one that keeps every entry is neither copied nor compared.
 std::vector<velto::VeltoWriterState>
-compactWriterStates(const std::vector<velto::VeltoWriterState> &states,
+compactWriterStates(std::vector<velto::VeltoWriterState> states,
                     const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &representedDeletions,
                     const std::filesystem::path &folderURL,
                     velto::FileSystem &fileManager = velto::defaultFileSystem());
