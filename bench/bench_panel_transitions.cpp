@@ -105,7 +105,7 @@ public:
 void ShowToFirstPaint(benchmark::State &state, bool largePage) {
     PanelLibrary library;
     if (largePage) {
-        library.controller->selectPageAndOpenEditor(library.large);
+        library.controller->pageOperations().selectPageAndOpenEditor(library.large);
     }
     library.showAndWaitForPaint(); // the first show builds what every later show reuses
     bench::TimedRuns runs(state);
@@ -124,10 +124,10 @@ void Switch(benchmark::State &state, bool toLargePage) {
     Uuid target = toLargePage ? library.large : library.secondSmall;
     bench::TimedRuns runs(state);
     for (auto _ : state) {
-        library.controller->selectPageAndOpenEditor(library.firstSmall);
+        library.controller->pageOperations().selectPageAndOpenEditor(library.firstSmall);
         QApplication::processEvents();
         runs.time([&] {
-            library.controller->selectPageAndOpenEditor(target);
+            library.controller->pageOperations().selectPageAndOpenEditor(target);
             library.controller->panelView().repaint();
         });
         QApplication::processEvents();

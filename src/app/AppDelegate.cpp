@@ -461,7 +461,7 @@ QCoro::Task<void> AppDelegate::reloadLibraryFromDisk() {
     }
     std::optional<std::string> failure;
     try {
-        QCoro::Task<void> reloading = panel->reloadFromDisk();
+        QCoro::Task<void> reloading = panel->pageOperations().reloadFromDisk();
         co_await reloading;
     } catch (const std::exception &error) {
         failure = error.what();

@@ -103,7 +103,7 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
         if (panel == nullptr) {
             co_return 0;
         }
-        QCoro::Task<int> deleting = panel->deleteConfirmedArchivedPages(std::move(pageIDs));
+        QCoro::Task<int> deleting = panel->pageOperations().deleteConfirmedArchivedPages(std::move(pageIDs));
         int deleted = co_await deleting;
         co_return deleted;
     };

@@ -17,6 +17,10 @@ struct PanelFeedback {
 
     friend bool operator==(const PanelFeedback &, const PanelFeedback &) = default;
 
+    /// What the user's action did ("Page archived · Ctrl+Z to undo").
+    static PanelFeedback confirmation(const QString &message) {
+        return {message, Emphasis::confirmation, standardDuration};
+    }
     /// "Page 3 of 7", informational.
     static PanelFeedback pagePosition(int position, int count) {
         return {QStringLiteral("Page %1 of %2").arg(position).arg(count), Emphasis::informational, standardDuration};

@@ -13,8 +13,6 @@
 #include "panel/TextViewCoordinatorView.h"
 #include "panel/VeltoPanelMenuController.h"
 #include "panel/VeltoPanelView.h"
-#include "platform/Clock.h"
-#include "platform/Text.h"
 #include "platform/desktop/DisplayOptions.h"
 #include "platform/desktop/SpellingService.h"
 #include "preferences/NotificationCenter.h"
@@ -36,16 +34,10 @@ namespace velto {
 
 namespace {
 
-constexpr double bannerDuration = PanelFeedback::standardDuration;
-
-PanelFeedback confirmation(const QString &message) {
-    return {message, PanelFeedback::Emphasis::confirmation, bannerDuration};
-}
-
 /// What a save that kept another version apart says over the editor; the tray menu's notice leads to the
 /// review. Held longer than a confirmation: it tells of something the user did not do.
 PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice) {
-    constexpr double readingTime = 2 * bannerDuration;
+    constexpr double readingTime = 2 * PanelFeedback::standardDuration;
     QString message;
     if (notice.title == "Page Recovered After File Removal") {
         message = QStringLiteral("Page file removed · your edit was kept as a new page");
@@ -68,10 +60,6 @@ editor::AppearanceChoice editorAppearanceChoice(AppearanceChoice choice) {
         break;
     }
     return editor::AppearanceChoice::system;
-}
-
-Date now() {
-    return systemClock().now();
 }
 
 bool isModifierKey(int key) {
@@ -110,35 +98,12 @@ std::set<Uuid> pageIDsOf(const VeltoDocument &document) {
 
 } // namespace
 
-/// Holds the page-operation gate for one operation, across its awaits; lets it go however the operation
-/// ends (a refusal, an error thrown on, the controller gone).
-class VeltoPanelController::PageOperationScope {
-public:
-    explicit PageOperationScope(VeltoPanelController &controller)
-        : controller_(&controller), open_(controller.beginPageOperation()) {}
-    ~PageOperationScope() {
-        if (open_ && controller_) {
-            controller_->endPageOperation();
-        }
-    }
-    PageOperationScope(const PageOperationScope &) = delete;
-    PageOperationScope &operator=(const PageOperationScope &) = delete;
-
-    bool isOpen() const { return open_; }
-    /// Whether the controller still exists after an await.
-    bool isAlive() const { return !controller_.isNull(); }
-
-private:
-    QPointer<VeltoPanelController> controller_;
-    bool open_;
-};
-
 // ---- creation ----
 
 VeltoPanelController::VeltoPanelController(VeltoStore &store) : VeltoPanelController(store, Options{}) {}
 
 VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
-    : store_(store), options_(std::move(options)), undoLedger_(options_.undoByteLimit) {
+    : store_(store), options_(std::move(options)) {
     if (!options_.beep) {
         options_.beep = [] { QApplication::beep(); };
     }
@@ -191,7 +156,6 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     editorCoordinator_ = std::make_unique<editor::VeltoEditorCoordinator>(
         view.editingCore(), view.undoHistories(), *coordinatorView_, store_, hooks, editorScheduler,
         std::move(highlighter));
-    editorCoordinator_->transitionToCurrentPage = [this] { currentPageChangedOutsideOperation(); };
     connect(&view, &editor::VeltoTextView::scrollGeometryChanged, editorCoordinator_.get(),
             [coordinator = editorCoordinator_.get()] { coordinator->editorVisibleRangeMayHaveChanged(); });
     spellingService_ = std::make_unique<EnchantSpellingService>();
@@ -206,6 +170,10 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
                 self->showFeedback(feedback);
             }
         });
+    PageOperationsPresenter &presenter = *this;
+    pageOperations_ = std::make_unique<PageOperations>(store_, *editorCoordinator_, *panelView_,
+                                                       *pageEditingSession_, presenter, options_.undoByteLimit);
+    editorCoordinator_->transitionToCurrentPage = [this] { pageOperations_->currentPageChangedOutsideOperation(); };
 
     std::vector<VeltoCommandID> ids(allCommandIDs().begin(), allCommandIDs().end());
     commandRegistry_ = std::make_unique<VeltoCommandRegistry>(
@@ -252,6 +220,7 @@ VeltoPanelController::~VeltoPanelController() {
     textView().shouldChangeTextHandler = nullptr;
     textView().didChangeTextHandler = nullptr;
     textView().pastedMarkdownHandler = nullptr;
+    pageOperations_.reset();
     pageEditingSession_.reset();
     editorCoordinator_.reset();
 }
@@ -297,7 +266,7 @@ void VeltoPanelController::configureTextViewActions() {
         }
         switch (event.kind) {
         case editor::EditorEvent::Kind::cyclePage:
-            self->reportingFailure(self->cyclePage(event.reverse));
+            self->pageOperations_->reportingFailure(self->pageOperations_->cyclePage(event.reverse));
             break;
         case editor::EditorEvent::Kind::endPageCycle:
             self->dropNavigationSession();
@@ -407,7 +376,7 @@ void VeltoPanelController::prepareForPagesFolderChange() {
 // ---- appending ----
 
 bool VeltoPanelController::canAppendToCurrentPage() const {
-    return !pageOperationRunning_ && store_.document().currentPage.content.asLoaded() != nullptr;
+    return !pageOperations_->isRunning() && store_.document().currentPage.content.asLoaded() != nullptr;
 }
 
 QString VeltoPanelController::currentPageText() const {
@@ -502,38 +471,6 @@ QMenu *VeltoPanelController::makeStatusMenu() {
     return panelMenuController().makeStatusMenu();
 }
 
-QCoro::Task<VeltoConflictResolutionOutcome> VeltoPanelController::resolveConflict(Uuid copyPageID,
-                                                                                 VeltoConflictResolution resolution) {
-    if (copyPageID == store_.document().currentPage.id || !beginPageOperation()) {
-        co_return VeltoConflictResolutionOutcome::unavailable;
-    }
-    QPointer<VeltoPanelController> self(this);
-    editorCoordinator_->flushPendingChanges();
-    try {
-        co_await store_.flush();
-    } catch (const std::exception &) {
-        // A failed save leaves the editor's text in the store; the resolution still sees it.
-    }
-    if (!self) {
-        co_return VeltoConflictResolutionOutcome::unavailable;
-    }
-    const Uuid currentID = store_.document().currentPage.id;
-    const std::string textBefore = store_.document().currentPage.visibleText();
-    VeltoConflictResolutionOutcome outcome = co_await store_.resolveConflict(copyPageID, resolution, now());
-    if (!self) {
-        co_return outcome;
-    }
-    const bool currentTextChanged = store_.document().currentPage.id != currentID ||
-                                    store_.document().currentPage.visibleText() != textBefore;
-    if (currentTextChanged) {
-        textView().undoHistories().resetUndoHistory(store_.document().currentPage.id);
-        transitionOwedAfterOperation_ = false;
-        pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, std::nullopt);
-    }
-    endPageOperation();
-    co_return outcome;
-}
-
 BrowsePagesWindow &VeltoPanelController::browsePagesWindow() {
     if (browsePagesWindow_) {
         return *browsePagesWindow_;
@@ -542,7 +479,7 @@ BrowsePagesWindow &VeltoPanelController::browsePagesWindow() {
     BrowsePagesWindow::Callbacks callbacks;
     callbacks.openPage = [self](Uuid pageID) {
         if (self) {
-            self->selectPageAndOpenEditor(pageID);
+            self->pageOperations_->selectPageAndOpenEditor(pageID);
         }
     };
     callbacks.resolve = [self](Uuid copyPageID,
@@ -550,7 +487,7 @@ BrowsePagesWindow &VeltoPanelController::browsePagesWindow() {
         if (!self) {
             co_return VeltoConflictResolutionOutcome::unavailable;
         }
-        co_return co_await self->resolveConflict(copyPageID, resolution);
+        co_return co_await self->pageOperations_->resolveConflict(copyPageID, resolution);
     };
     callbacks.beep = [self] {
         if (self) {
@@ -575,23 +512,24 @@ VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
     };
     actions.selectPage = [self](Uuid pageID) {
         if (self) {
-            self->selectPageAndOpenEditor(pageID);
+            self->pageOperations_->selectPageAndOpenEditor(pageID);
         }
     };
     actions.restoreArchivedPage = [self](Uuid pageID) {
         if (self) {
-            self->reportingFailure(self->restorePageFromArchive(pageID));
+            self->pageOperations_->reportingFailure(self->pageOperations_->restorePageFromArchive(pageID));
         }
     };
     actions.archiveOtherPages = [self] {
         if (self) {
-            self->reportingFailure(self->archiveOtherPagesFromMenu());
+            self->pageOperations_->reportingFailure(self->pageOperations_->archiveOtherPagesFromMenu());
         }
     };
     actions.deleteConfirmedArchivedPages = [self](std::set<Uuid> pageIDs) {
         if (self) {
-            self->reportingFailure(self->deleteConfirmedArchivedPages(std::move(pageIDs)),
-                                   QStringLiteral("Couldn’t delete archived pages"));
+            PageOperations &operations = *self->pageOperations_;
+            operations.reportingFailure(operations.deleteConfirmedArchivedPages(std::move(pageIDs)),
+                                        QStringLiteral("Couldn’t delete archived pages"));
         }
     };
     actions.showBrowsePages = [self] {
@@ -663,20 +601,20 @@ VeltoCommandContext VeltoPanelController::commandContext() const {
 void VeltoPanelController::execute(VeltoCommandID id) {
     switch (id) {
     case VeltoCommandID::newPage:
-        createNewPage();
+        pageOperations_->createNewPage();
         openEditor();
         break;
     case VeltoCommandID::archivePage:
-        archivePage();
+        pageOperations_->archivePage();
         break;
     case VeltoCommandID::browsePages:
         browsePagesWindow().showAllPages();
         break;
     case VeltoCommandID::nextPage:
-        reportingFailure(cyclePage(false));
+        pageOperations_->reportingFailure(pageOperations_->cyclePage(false));
         break;
     case VeltoCommandID::previousPage:
-        reportingFailure(cyclePage(true));
+        pageOperations_->reportingFailure(pageOperations_->cyclePage(true));
         break;
     case VeltoCommandID::closePanel:
         closePanel();
@@ -702,7 +640,7 @@ void VeltoPanelController::execute(VeltoCommandID id) {
     case VeltoCommandID::fitPanelToContent:
         resizePanel(panelView_->sizeThatFitsContent(), true);
         placePanelAtAnchor();
-        showFeedback(confirmation(QStringLiteral("Panel fit to content")));
+        showFeedback(PanelFeedback::confirmation(QStringLiteral("Panel fit to content")));
         break;
     case VeltoCommandID::toggleTaskCheckbox: {
         editor::VeltoTextView &view = textView();
@@ -726,364 +664,6 @@ void VeltoPanelController::execute(VeltoCommandID id) {
 void VeltoPanelController::openEditor() {
     if (onOpenEditor) {
         onOpenEditor();
-    }
-}
-
-template <typename Result>
-QCoro::Task<void> VeltoPanelController::reportingFailure(QCoro::Task<Result> operation, QString failureBanner) {
-    QPointer<VeltoPanelController> self(this);
-    bool failed = false;
-    try {
-        co_await operation;
-    } catch (...) {
-        failed = true; // the store keeps its own account of the error where it has one
-    }
-    if (!failed || !self) {
-        co_return;
-    }
-    self->beep();
-    if (!failureBanner.isEmpty()) {
-        self->showFeedback(confirmation(failureBanner));
-    }
-}
-
-// ---- the page-operation gate ----
-
-bool VeltoPanelController::beginPageOperation() {
-    if (pageOperationRunning_) {
-        beep();
-        return false;
-    }
-    pageOperationRunning_ = true;
-    transitionOwedAfterOperation_ = false;
-    editorCoordinator_->flushPendingChanges();
-    textView().setEditable(false);
-    return true;
-}
-
-void VeltoPanelController::endPageOperation() {
-    pageOperationRunning_ = false;
-    const VeltoPage &current = store_.document().currentPage;
-    std::optional<Uuid> shown = editorCoordinator_->loadedPageID();
-    if (transitionOwedAfterOperation_ || !shown || *shown != current.id) {
-        transitionOwedAfterOperation_ = false;
-        pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, std::nullopt);
-    }
-    textView().setEditable(store_.document().currentPage.content.asLoaded() != nullptr);
-    panelView_->updateEmptyPageHint();
-}
-
-void VeltoPanelController::currentPageChangedOutsideOperation() {
-    if (pageOperationRunning_) {
-        transitionOwedAfterOperation_ = true; // the operation shows the page when it ends
-        return;
-    }
-    pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, std::nullopt);
-}
-
-// ---- page operations ----
-
-template <typename MakeChange>
-bool VeltoPanelController::performUndoableChange(MakeChange makeChange, const QString &done) {
-    PageEditorViewState viewState = pageEditingSession_->currentViewState();
-    auto change = makeChange();
-    if (!change) {
-        return false;
-    }
-    transitionOwedAfterOperation_ = false;
-    pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, confirmation(done));
-    keepForUndo(*change, viewState);
-    return true;
-}
-
-void VeltoPanelController::keepForUndo(const VeltoPageOperation &operation, PageEditorViewState viewState) {
-    registerPageOperation(undoLedger_.retain(operation), Direction::undo, viewState, nullptr);
-}
-
-void VeltoPanelController::keepForUndo(const VeltoArchiveTransition &transition, PageEditorViewState viewState) {
-    registerArchiveOperation(undoLedger_.retain(transition), Direction::undo, viewState, nullptr);
-}
-
-void VeltoPanelController::createNewPage() {
-    PageOperationScope scope(*this);
-    if (!scope.isOpen()) {
-        return;
-    }
-    dropNavigationSession();
-    pageEditingSession_->prepareForTransition();
-    performUndoableChange([this] { return store_.createNewPage(now()); }, QStringLiteral("New page · Ctrl+Z to undo"));
-}
-
-void VeltoPanelController::archivePage() {
-    PageOperationScope scope(*this);
-    if (!scope.isOpen()) {
-        return;
-    }
-    dropNavigationSession();
-    pageEditingSession_->prepareForTransition();
-    performUndoableChange([this] { return store_.archiveCurrentPage(now()); },
-                          QStringLiteral("Page archived · Ctrl+Z to undo"));
-}
-
-QCoro::Task<void> VeltoPanelController::cyclePage(bool reverse) {
-    PageOperationScope scope(*this);
-    if (!scope.isOpen()) {
-        co_return;
-    }
-    QCoro::Task<int> archiving = store_.autoArchiveEligiblePages(now());
-    co_await archiving;
-    if (!scope.isAlive()) {
-        co_return;
-    }
-    pageEditingSession_->prepareForTransition();
-    PageNavigationOutcome outcome = pageEditingSession_->navigation.selectNextPage(reverse);
-    if (!outcome.selection) {
-        beep();
-        co_return;
-    }
-    transitionOwedAfterOperation_ = false;
-    pageEditingSession_->transitionToCurrentPage(
-        std::nullopt, nullptr, PanelFeedback::pagePosition(outcome.selection->position, outcome.selection->count));
-}
-
-void VeltoPanelController::selectPageAndOpenEditor(const Uuid &pageID) {
-    {
-        PageOperationScope scope(*this);
-        if (!scope.isOpen()) {
-            return;
-        }
-        dropNavigationSession();
-        pageEditingSession_->prepareForTransition();
-        if (store_.document().currentPage.id != pageID &&
-            !performUndoableChange([this, &pageID] { return store_.selectPageOperation(pageID); },
-                                   QStringLiteral("Page selected"))) {
-            return; // the editor is not opened for a page that cannot be selected
-        }
-    }
-    openEditor();
-}
-
-QCoro::Task<void> VeltoPanelController::restorePageFromArchive(Uuid pageID) {
-    bool restored = false;
-    {
-        PageOperationScope scope(*this);
-        if (!scope.isOpen()) {
-            co_return;
-        }
-        dropNavigationSession();
-        pageEditingSession_->prepareForTransition();
-        QCoro::Task<bool> restoring = store_.restoreArchivedPage(pageID, now());
-        restored = co_await restoring;
-        if (!scope.isAlive()) {
-            co_return;
-        }
-        if (restored) {
-            transitionOwedAfterOperation_ = false;
-            pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr,
-                                                         confirmation(QStringLiteral("Page restored")));
-        }
-    }
-    if (restored) {
-        openEditor();
-    }
-}
-
-QCoro::Task<void> VeltoPanelController::archiveOtherPagesFromMenu() {
-    PageOperationScope scope(*this);
-    if (!scope.isOpen()) {
-        co_return;
-    }
-    dropNavigationSession();
-    pageEditingSession_->prepareForTransition();
-    // A page whose save is still on its way would be read back older than the store holds it, and left
-    // active; the saves land first.
-    try {
-        QCoro::Task<void> flushing = store_.flush();
-        co_await flushing;
-    } catch (const std::exception &) {
-        // the save error is reported where saves report it; the pages are archived all the same
-    }
-    if (!scope.isAlive()) {
-        co_return;
-    }
-    QCoro::Task<int> archiving = store_.archiveOtherPages(now());
-    int count = co_await archiving;
-    if (!scope.isAlive() || count < 1) {
-        co_return;
-    }
-    showFeedback(confirmation(QStringLiteral("%1 %2 archived").arg(count).arg(count == 1 ? "page" : "pages")));
-}
-
-QCoro::Task<int> VeltoPanelController::deleteConfirmedArchivedPages(std::set<Uuid> pageIDs) {
-    PageOperationScope scope(*this);
-    if (!scope.isOpen()) {
-        co_return 0;
-    }
-    dropNavigationSession();
-    pageEditingSession_->prepareForTransition();
-    QCoro::Task<int> deleting = store_.deleteConfirmedArchivedPagesAfterReload(std::move(pageIDs));
-    int count = co_await deleting;
-    if (!scope.isAlive()) {
-        co_return count;
-    }
-    QString message = count == 0 ? QStringLiteral("No archived pages deleted")
-                                 : QStringLiteral("%1 archived %2 deleted").arg(count).arg(count == 1 ? "page" : "pages");
-    transitionOwedAfterOperation_ = false;
-    pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, confirmation(message));
-    co_return count;
-}
-
-QCoro::Task<void> VeltoPanelController::reloadFromDisk() {
-    PageOperationScope scope(*this);
-    if (!scope.isOpen()) {
-        co_return;
-    }
-    QCoro::Task<void> flushing = store_.flush();
-    co_await flushing;
-    if (!scope.isAlive()) {
-        co_return;
-    }
-    QCoro::Task<void> reloading = store_.reloadFromDisk(true, std::nullopt);
-    co_await reloading;
-    if (!scope.isAlive()) {
-        co_return;
-    }
-    textView().undoHistories().discardAllPageUndoHistories();
-    undoLedger_.evictAll();
-    transitionOwedAfterOperation_ = false;
-    pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr,
-                                                 confirmation(QStringLiteral("Reloaded from disk")));
-}
-
-// ---- undo of page operations ----
-
-void VeltoPanelController::registerPageOperation(std::shared_ptr<Entry> entry, Direction direction,
-                                                 PageEditorViewState viewState,
-                                                 std::shared_ptr<editor::UndoManager> undoManager) {
-    if (!undoManager) {
-        undoManager = textView().undoHistories().activeUndoManager();
-    }
-    if (!undoManager) {
-        return;
-    }
-    if (!undoManager->isUndoing() && !undoManager->isRedoing()) {
-        textView().undoHistories().setPageTransitionRedoManager(nullptr);
-    }
-    QString actionName = QString::fromStdString(entry->actionName);
-    std::weak_ptr<editor::UndoManager> registeredOn = undoManager;
-    QPointer<VeltoPanelController> self(this);
-    undoManager->registerUndo([self, entry, direction, viewState, registeredOn](editor::UndoManager &) {
-        if (self) {
-            self->applyPageOperation(entry, direction, viewState, registeredOn.lock());
-        }
-    });
-    undoManager->setActionName(actionName);
-}
-
-void VeltoPanelController::applyPageOperation(const std::shared_ptr<Entry> &entry, Direction direction,
-                                              PageEditorViewState viewState,
-                                              std::shared_ptr<editor::UndoManager> undoManager) {
-    PageOperationScope scope(*this);
-    if (!scope.isOpen()) {
-        return;
-    }
-    PageEditorViewState shownState = pageEditingSession_->currentViewState();
-    pageEditingSession_->prepareForTransition();
-    std::optional<VeltoPageOperation> operation = entry->operation();
-    // An entry whose documents were given up to the memory bound fails like one the library no longer matches.
-    if (!operation || !store_.apply(*operation, direction)) {
-        textView().undoHistories().setPageTransitionRedoManager(nullptr);
-        beep();
-        return;
-    }
-    QString actionName = QString::fromStdString(entry->actionName);
-    QString message = direction == Direction::undo ? actionName + QStringLiteral(" undone · Ctrl+Shift+Z to redo")
-                                                   : actionName + QStringLiteral(" redone · Ctrl+Z to undo");
-    transitionOwedAfterOperation_ = false;
-    pageEditingSession_->transitionToCurrentPage(viewState, undoManager, confirmation(message));
-    Direction opposite = direction == Direction::undo ? Direction::redo : Direction::undo;
-    registerPageOperation(entry, opposite, shownState, undoManager);
-    updatePageTransitionRedoManager(undoManager);
-}
-
-void VeltoPanelController::registerArchiveOperation(std::shared_ptr<Entry> entry, Direction direction,
-                                                    PageEditorViewState viewState,
-                                                    std::shared_ptr<editor::UndoManager> undoManager) {
-    if (!undoManager) {
-        undoManager = textView().undoHistories().activeUndoManager();
-    }
-    if (!undoManager) {
-        return;
-    }
-    if (!undoManager->isUndoing() && !undoManager->isRedoing()) {
-        textView().undoHistories().setPageTransitionRedoManager(nullptr);
-    }
-    std::weak_ptr<editor::UndoManager> registeredOn = undoManager;
-    QPointer<VeltoPanelController> self(this);
-    undoManager->registerUndo([self, entry, direction, viewState, registeredOn](editor::UndoManager &) {
-        if (self) {
-            self->applyArchiveTransition(entry, direction, viewState, registeredOn.lock());
-        }
-    });
-    undoManager->setActionName(QStringLiteral("Archive Page"));
-}
-
-void VeltoPanelController::applyArchiveTransition(const std::shared_ptr<Entry> &entry, Direction direction,
-                                                  PageEditorViewState viewState,
-                                                  std::shared_ptr<editor::UndoManager> undoManager) {
-    std::optional<VeltoArchiveTransition> transition = entry->archiveTransition();
-    std::string liveText = text::toUTF8(textView().editingCore().string());
-    if (pageOperationRunning_ || !transition ||
-        !store_.canApplyArchive(*transition, direction == Direction::undo, liveText)) {
-        beep();
-        return;
-    }
-    // The inverse goes on the manager now, while it is undoing (or redoing), so that it lands on the
-    // opposite side; the store's move awaits the disk. Should the move fail, the inverse finds the library
-    // on the wrong side and beeps.
-    PageEditorViewState shownState = pageEditingSession_->currentViewState();
-    Direction opposite = direction == Direction::undo ? Direction::redo : Direction::undo;
-    registerArchiveOperation(entry, opposite, shownState, undoManager);
-    reportingFailure(finishArchiveTransition(entry, direction, viewState, undoManager));
-}
-
-QCoro::Task<void> VeltoPanelController::finishArchiveTransition(std::shared_ptr<Entry> entry, Direction direction,
-                                                                PageEditorViewState viewState,
-                                                                std::shared_ptr<editor::UndoManager> undoManager) {
-    PageOperationScope scope(*this);
-    if (!scope.isOpen()) {
-        co_return;
-    }
-    pageEditingSession_->prepareForTransition();
-    std::optional<VeltoArchiveTransition> transition = entry->archiveTransition();
-    bool redo = direction == Direction::redo;
-    const VeltoDocument &expected = redo ? transition->before : transition->after;
-    if (!store_.matchesArchiveTimelineState(expected, *transition)) {
-        beep();
-        co_return;
-    }
-    QCoro::Task<bool> applying = store_.applyArchiveTransition(redo ? transition->after : transition->before);
-    bool applied = co_await applying;
-    if (!scope.isAlive()) {
-        co_return;
-    }
-    if (!applied) {
-        beep();
-        co_return;
-    }
-    QString message = redo ? QStringLiteral("Page archived · Ctrl+Z to undo")
-                           : QStringLiteral("Previous page restored · Ctrl+Shift+Z to redo");
-    transitionOwedAfterOperation_ = false;
-    pageEditingSession_->transitionToCurrentPage(viewState, undoManager, confirmation(message));
-    updatePageTransitionRedoManager(undoManager);
-}
-
-void VeltoPanelController::updatePageTransitionRedoManager(const std::shared_ptr<editor::UndoManager> &undoManager) {
-    editor::PageUndoHistories &histories = textView().undoHistories();
-    if (histories.activeUndoManager() == undoManager) {
-        histories.setPageTransitionRedoManager(nullptr);
-    } else {
-        histories.setPageTransitionRedoManager(undoManager);
     }
 }
 
@@ -1125,7 +705,7 @@ void VeltoPanelController::adjustPanelSize(int step) {
     popover_->setContentSize(VeltoPreferences::panelContentSize());
     panelView_->normalizeEditorWidth();
     placePanelAtAnchor();
-    showFeedback(confirmation(QStringLiteral("Panel size · ") + panelSizeDisplayName(*choice)));
+    showFeedback(PanelFeedback::confirmation(QStringLiteral("Panel size · ") + panelSizeDisplayName(*choice)));
 }
 
 void VeltoPanelController::setFontSize(double size) {
@@ -1147,7 +727,7 @@ void VeltoPanelController::toggleMarkdownFormatting() {
         appliedEditorLook_ = currentEditorLook(appliedEditorLook_->theme);
     }
     panelView_->updateEmptyPageHint();
-    showFeedback(confirmation(VeltoPreferences::formatsMarkdown() ? QStringLiteral("Live Markdown formatting on")
+    showFeedback(PanelFeedback::confirmation(VeltoPreferences::formatsMarkdown() ? QStringLiteral("Live Markdown formatting on")
                                                                   : QStringLiteral("Live Markdown formatting off")));
 }
 

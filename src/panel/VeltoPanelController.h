@@ -4,6 +4,7 @@
 #include "editor/text/VeltoTheme.h"
 #include "panel/PageEditingSession.h"
 #include "panel/PageOperationUndoLedger.h"
+#include "panel/PageOperations.h"
 #include "panel/PanelControlling.h"
 #include "panel/PanelPopover.h"
 #include "panel/ShortcutHintTransitions.h"
@@ -39,14 +40,10 @@ class UndoManager;
 } // namespace editor
 
 /// Owns the panel: its window, the panel view with the editor, the editor coordinator, the page-editing
-/// session and the command registry. It turns the user's page actions into store operations framed by page
-/// transitions, with undo and banners; changes the panel's size, the font size and live formatting; and shows
-/// the hold-Ctrl shortcut hints. The shell creates one once the store has loaded. Main thread only.
-///
-/// One page operation runs at a time. While one runs (some await the disk), the editor is read-only, and
-/// other page commands and appends are refused with a beep, so that nothing typed lands on a page the store
-/// is replacing; the operation's transition, or its failure, makes the editor editable again.
-class VeltoPanelController : public QObject, public VeltoPanelControlling {
+/// session, the page operations and the command registry. It routes the user's commands, refuses appends while
+/// a page operation runs, changes the panel's size, the font size and live formatting, and shows the hold-Ctrl
+/// shortcut hints. The shell creates one once the store has loaded. Main thread only.
+class VeltoPanelController : public QObject, public VeltoPanelControlling, private PageOperationsPresenter {
 public:
     struct Options {
         PopoverBehavior popoverBehavior = PopoverBehavior::transient;
@@ -92,8 +89,6 @@ public:
 
     /// Closes the panel before the Pages folder is replaced.
     void prepareForPagesFolderChange();
-    /// Hands the editor's text over, reloads the whole library and shows the current page again.
-    QCoro::Task<void> reloadFromDisk();
 
     // ---- collaborators ----
 
@@ -103,7 +98,6 @@ public:
     editor::VeltoEditorCoordinator &editorCoordinator() const { return *editorCoordinator_; }
     PageEditingSession &pageEditingSession() const { return *pageEditingSession_; }
     VeltoCommandRegistry &commandRegistry() const { return *commandRegistry_; }
-    const PageOperationUndoLedger &undoLedger() const { return undoLedger_; }
     PanelFeedbackController &feedbackPanelController();
     ShortcutHintsPanelController &shortcutHintsPanelController();
     /// Made on first use and kept.
@@ -114,20 +108,8 @@ public:
 
     // ---- page operations ----
 
-    void createNewPage();
-    void archivePage();
-    QCoro::Task<void> cyclePage(bool reverse);
-    void selectPageAndOpenEditor(const Uuid &pageID);
-    QCoro::Task<void> restorePageFromArchive(Uuid pageID);
-    QCoro::Task<void> archiveOtherPagesFromMenu();
-    QCoro::Task<int> deleteConfirmedArchivedPages(std::set<Uuid> pageIDs);
-    /// Settles a saved conflict copy against its original: what the editor holds is handed to the store and
-    /// saved first, so the editor's text cannot overwrite the chosen version, and when the current page's text
-    /// changed the editor shows the new text without a banner and with a fresh undo history (the old steps
-    /// would undo into a text that is gone). The copy must not be the current page: nothing is done then.
-    QCoro::Task<VeltoConflictResolutionOutcome> resolveConflict(Uuid copyPageID, VeltoConflictResolution resolution);
-    /// A page operation is under way: the editor is read-only until it ends.
-    bool isPageOperationRunning() const { return pageOperationRunning_; }
+    /// The page operations with their undo; one runs at a time.
+    PageOperations &pageOperations() const { return *pageOperations_; }
 
     // ---- size, font size and formatting ----
 
@@ -148,10 +130,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    using Direction = VeltoPageOperationDirection;
-    using Entry = PageOperationUndoLedger::Entry;
-    class PageOperationScope;
-
     void showPanel(std::optional<QRect> anchor, std::optional<std::uint32_t> keyEventTime);
     void configureTextViewActions();
     void execute(VeltoCommandID id);
@@ -160,39 +138,10 @@ private:
     void popoverDidClose();
     void refreshAppearance();
     QRect editorContentFrameOnScreen() const;
-    void beep();
+    void beep() override;
+    void openEditor() override;
     /// A panel resized by key or menu goes back under its tray icon; a dragged one keeps its place.
     void placePanelAtAnchor();
-
-    /// Opens the page-operation gate: false (with a beep) while another operation runs.
-    bool beginPageOperation();
-    void endPageOperation();
-    /// The store changed the current page by another road: shown now, or when a running operation ends.
-    void currentPageChangedOutsideOperation();
-
-    /// One undoable page operation once its gate is open: the view as it was, the store's change, the page it
-    /// leaves current shown with the banner `done`, and the change kept for undo. False when the store refused.
-    template <typename MakeChange> bool performUndoableChange(MakeChange makeChange, const QString &done);
-    void keepForUndo(const VeltoPageOperation &operation, PageEditorViewState viewState);
-    void keepForUndo(const VeltoArchiveTransition &transition, PageEditorViewState viewState);
-    void registerPageOperation(std::shared_ptr<Entry> entry, Direction direction, PageEditorViewState viewState,
-                               std::shared_ptr<editor::UndoManager> undoManager);
-    void applyPageOperation(const std::shared_ptr<Entry> &entry, Direction direction, PageEditorViewState viewState,
-                            std::shared_ptr<editor::UndoManager> undoManager);
-    void registerArchiveOperation(std::shared_ptr<Entry> entry, Direction direction, PageEditorViewState viewState,
-                                  std::shared_ptr<editor::UndoManager> undoManager);
-    void applyArchiveTransition(const std::shared_ptr<Entry> &entry, Direction direction,
-                                PageEditorViewState viewState, std::shared_ptr<editor::UndoManager> undoManager);
-    QCoro::Task<void> finishArchiveTransition(std::shared_ptr<Entry> entry, Direction direction,
-                                              PageEditorViewState viewState,
-                                              std::shared_ptr<editor::UndoManager> undoManager);
-    /// After a replayed step: redo stays reachable from the page now shown.
-    void updatePageTransitionRedoManager(const std::shared_ptr<editor::UndoManager> &undoManager);
-    void openEditor();
-    /// Runs a page operation that a menu or a key started and nobody awaits: should it fail, the user hears
-    /// the beep and reads `failureBanner` when there is one, instead of the failure vanishing with the task.
-    template <typename Result>
-    QCoro::Task<void> reportingFailure(QCoro::Task<Result> operation, QString failureBanner = {});
 
     bool handlePanelKeyEvent(QKeyEvent *event);
     void startShortcutHintMonitoring();
@@ -210,12 +159,12 @@ private:
     std::unique_ptr<TextViewCoordinatorView> coordinatorView_;
     std::unique_ptr<editor::VeltoEditorCoordinator> editorCoordinator_;
     std::unique_ptr<PageEditingSession> pageEditingSession_;
+    std::unique_ptr<PageOperations> pageOperations_;
     std::unique_ptr<VeltoCommandRegistry> commandRegistry_;
     std::unique_ptr<PanelFeedbackController> feedbackPanelController_;
     std::unique_ptr<ShortcutHintsPanelController> shortcutHintsPanelController_;
     std::unique_ptr<VeltoPanelMenuController> panelMenuController_;
     std::unique_ptr<BrowsePagesWindow> browsePagesWindow_;
-    PageOperationUndoLedger undoLedger_;
 
     /// What the editor was last styled with, so that showing the panel restyles a page only when its look
     /// changed (a 5 MB page takes most of a second to restyle).
@@ -232,8 +181,6 @@ private:
     std::optional<EditorLook> appliedEditorLook_;
 
     std::optional<PanelFeedback> pendingFeedback_;
-    bool pageOperationRunning_ = false;
-    bool transitionOwedAfterOperation_ = false;
     bool monitoringShortcutHints_ = false;
     ShortcutHintState shortcutHintState_;
     std::unique_ptr<VeltoScheduledAction> shortcutHintDwellWorkItem_;

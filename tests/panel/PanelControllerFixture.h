@@ -120,7 +120,7 @@ public:
 
     /// A new page holding `text`, made the way the user makes one.
     Uuid newPageWithText(std::u16string_view text) {
-        controller->createNewPage();
+        controller->pageOperations().createNewPage();
         type(text);
         controller->flushPendingChanges();
         return currentPageID();

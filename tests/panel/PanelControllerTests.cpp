@@ -60,7 +60,7 @@ TEST(PanelControllerTests, NewPageThenUndoReturnsToThePreviousPageWithItsPlaceAn
     TextRange selection{inView, 5};
     session.view().setSelectedRange(selection);
 
-    session.controller->createNewPage();
+    session.controller->pageOperations().createNewPage();
     Uuid created = session.currentPageID();
     EXPECT_NE(created, first);
     EXPECT_EQ(session.shownText(), "");
@@ -85,7 +85,7 @@ TEST(PanelControllerTests, NewPageThenUndoReturnsToThePreviousPageWithItsPlaceAn
 TEST(PanelControllerTests, TypingAfterAnUndoneNewPageEndsItsRedo) {
     PanelControllerSession session;
     session.type(u"first");
-    session.controller->createNewPage();
+    session.controller->pageOperations().createNewPage();
     session.view().perform(editor::TextViewCommand::undo);
     session.type(u" more");
     session.view().perform(editor::TextViewCommand::redo);
@@ -99,7 +99,7 @@ TEST(PanelControllerTests, UndoAfterAnotherWriterChangedThePageBeepsAndChangesNo
     session.controller->flushPendingChanges();
     finish(session.store->flush());
     std::filesystem::path file = *session.store->currentPageFileURL();
-    session.controller->createNewPage();
+    session.controller->pageOperations().createNewPage();
     finish(session.store->flush());
 
     std::string contents = fileText(file);
@@ -137,7 +137,7 @@ TEST(PanelControllerTests, CyclingThroughPages) {
             session.newPageWithText(u"page " + text::toUTF16(std::to_string(page)));
         }
         Uuid before = session.currentPageID();
-        finish(session.controller->cyclePage(test.reverse));
+        finish(session.controller->pageOperations().cyclePage(test.reverse));
         if (std::string(test.banner).empty()) {
             EXPECT_EQ(session.beeps, 1);
             EXPECT_EQ(session.currentPageID(), before);
@@ -155,8 +155,8 @@ TEST(PanelControllerTests, RepeatedCyclingWalksTheSnapshotAndAnotherActionEndsIt
     session.type(u"page 1");
     session.newPageWithText(u"page 2");
     session.newPageWithText(u"page 3");
-    finish(session.controller->cyclePage(false));
-    finish(session.controller->cyclePage(false));
+    finish(session.controller->pageOperations().cyclePage(false));
+    finish(session.controller->pageOperations().cyclePage(false));
     EXPECT_EQ(session.banner(), "Page 3 of 3");
     EXPECT_EQ(session.shownText(), "page 1");
     EXPECT_TRUE(session.controller->pageEditingSession().navigation.session.has_value());
@@ -171,28 +171,28 @@ TEST(PanelControllerTests, APageOperationAwaitingTheDiskHoldsTheEditorAndOtherCo
     session.type(u"kept page");
     Uuid kept = session.currentPageID();
     Uuid archived = session.newPageWithText(u"archived page");
-    session.controller->archivePage();
+    session.controller->pageOperations().archivePage();
     ASSERT_EQ(session.currentPageID(), kept);
     finish(session.store->flush());
 
     session.readGate->holding = true;
-    QCoro::Task<void> restoring = session.controller->restorePageFromArchive(archived);
+    QCoro::Task<void> restoring = session.controller->pageOperations().restorePageFromArchive(archived);
     ASSERT_TRUE(processEventsUntil([&] { return session.readGate->waiting == 1; }));
-    EXPECT_TRUE(session.controller->isPageOperationRunning());
+    EXPECT_TRUE(session.controller->pageOperations().isRunning());
     EXPECT_FALSE(session.view().isEditable());
 
     session.type(u"x");
     EXPECT_EQ(session.shownText(), "kept page");
-    finish(session.controller->cyclePage(false));
+    finish(session.controller->pageOperations().cyclePage(false));
     EXPECT_EQ(session.beeps, 1);
     EXPECT_FALSE(session.controller->append(QStringLiteral("clip")));
     EXPECT_EQ(session.beeps, 2);
-    session.controller->createNewPage();
+    session.controller->pageOperations().createNewPage();
     EXPECT_EQ(session.beeps, 3);
 
     session.readGate->released = true;
     finish(std::move(restoring));
-    EXPECT_FALSE(session.controller->isPageOperationRunning());
+    EXPECT_FALSE(session.controller->pageOperations().isRunning());
     EXPECT_EQ(session.currentPageID(), archived);
     EXPECT_EQ(session.shownText(), "archived page");
     EXPECT_EQ(session.banner(), "Page restored");
@@ -211,18 +211,18 @@ TEST(PanelControllerTests, ArchiveUndoAndRedoMoveTheLibraryBackAndForth) {
     session.type(u"kept page");
     Uuid kept = session.currentPageID();
     Uuid archived = session.newPageWithText(u"to archive");
-    session.controller->archivePage();
+    session.controller->pageOperations().archivePage();
     EXPECT_EQ(session.currentPageID(), kept);
     EXPECT_EQ(session.banner(), "Page archived · Ctrl+Z to undo");
 
     session.view().perform(editor::TextViewCommand::undo);
-    ASSERT_TRUE(processEventsUntil([&] { return !session.controller->isPageOperationRunning(); }));
+    ASSERT_TRUE(processEventsUntil([&] { return !session.controller->pageOperations().isRunning(); }));
     EXPECT_EQ(session.currentPageID(), archived);
     EXPECT_EQ(session.shownText(), "to archive");
     EXPECT_EQ(session.banner(), "Previous page restored · Ctrl+Shift+Z to redo");
 
     session.view().perform(editor::TextViewCommand::redo);
-    ASSERT_TRUE(processEventsUntil([&] { return !session.controller->isPageOperationRunning(); }));
+    ASSERT_TRUE(processEventsUntil([&] { return !session.controller->pageOperations().isRunning(); }));
     EXPECT_EQ(session.currentPageID(), kept);
     EXPECT_EQ(session.banner(), "Page archived · Ctrl+Z to undo");
     EXPECT_EQ(session.beeps, 0);
@@ -284,14 +284,14 @@ TEST(PanelControllerTests, ARememberedPlaceIsDroppedWhenThePageChangedElsewhere)
     Uuid first = session.currentPageID();
     session.view().setSelectedRange({60, 0});
     Uuid second = session.newPageWithText(u"second");
-    session.controller->selectPageAndOpenEditor(first);
+    session.controller->pageOperations().selectPageAndOpenEditor(first);
     EXPECT_EQ(session.view().selectedRange(), (TextRange{60, 0}));
     EXPECT_EQ(session.banner(), "Page selected");
 
     // Unchanged text: the place comes back; changed text: the page opens at its start.
-    session.controller->selectPageAndOpenEditor(second);
+    session.controller->pageOperations().selectPageAndOpenEditor(second);
     session.view().setSelectedRange({3, 2});
-    session.controller->selectPageAndOpenEditor(first);
+    session.controller->pageOperations().selectPageAndOpenEditor(first);
     VeltoPage changed = *findPage(session.store->document(), second);
     changed.content.asLoaded()->body = "secXnd";
     VeltoDocument document = session.store->document();
@@ -307,10 +307,10 @@ TEST(PanelControllerTests, SelectingTheCurrentPageOpensTheEditorAndRegistersNoth
     session.type(u"page");
     int opened = 0;
     session.controller->onOpenEditor = [&] { opened += 1; };
-    session.controller->selectPageAndOpenEditor(session.currentPageID());
+    session.controller->pageOperations().selectPageAndOpenEditor(session.currentPageID());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(session.banner(), "");
-    session.controller->selectPageAndOpenEditor(Uuid::random());
+    session.controller->pageOperations().selectPageAndOpenEditor(Uuid::random());
     EXPECT_EQ(opened, 1);
 }
 
@@ -321,7 +321,7 @@ TEST(PanelControllerTests, EvictedUndoStepsBeepAndTheNewestStaysWhole) {
     session.newPageWithText(u"page 2");
     session.newPageWithText(u"page 3");
     Uuid third = session.currentPageID();
-    EXPECT_LE(session.controller->undoLedger().retainedBytes(), 64u * 1024 * 1024);
+    EXPECT_LE(session.controller->pageOperations().undoLedger().retainedBytes(), 64u * 1024 * 1024);
     session.view().perform(editor::TextViewCommand::undo); // the typing on page 3
     session.view().perform(editor::TextViewCommand::undo); // the newest step: page 3 created
     EXPECT_NE(session.currentPageID(), third);
@@ -471,18 +471,18 @@ TEST(PanelControllerBannerTests, ArchivingOthersDeletingArchivedPagesAndReloadin
     PanelControllerSession session;
     session.type(u"first");
     session.newPageWithText(u"second"); // its save still on its way
-    finish(session.controller->archiveOtherPagesFromMenu());
+    finish(session.controller->pageOperations().archiveOtherPagesFromMenu());
     EXPECT_EQ(session.banner(), "1 page archived");
 
-    EXPECT_EQ(finish(session.controller->deleteConfirmedArchivedPages({})), 0);
+    EXPECT_EQ(finish(session.controller->pageOperations().deleteConfirmedArchivedPages({})), 0);
     EXPECT_EQ(session.banner(), "No archived pages deleted");
     std::set<Uuid> archived = session.store->archiveSnapshot().pageIDs;
     ASSERT_EQ(archived.size(), 1u);
-    EXPECT_EQ(finish(session.controller->deleteConfirmedArchivedPages(archived)), 1);
+    EXPECT_EQ(finish(session.controller->pageOperations().deleteConfirmedArchivedPages(archived)), 1);
     EXPECT_EQ(session.banner(), "1 archived page deleted");
 
     session.type(u" typed");
-    finish(session.controller->reloadFromDisk());
+    finish(session.controller->pageOperations().reloadFromDisk());
     EXPECT_EQ(session.banner(), "Reloaded from disk");
     EXPECT_EQ(session.shownText(), session.storedText());
     EXPECT_FALSE(session.view().undoHistories().canUndo()); // a reload discards every undo step
@@ -508,7 +508,7 @@ TEST(PanelControllerBannerTests, AFailedDeletionFromTheTrayMenuBeepsAndSaysSo) {
     PanelControllerSession session;
     session.type(u"first");
     session.newPageWithText(u"second");
-    finish(session.controller->archiveOtherPagesFromMenu());
+    finish(session.controller->pageOperations().archiveOtherPagesFromMenu());
     ASSERT_EQ(session.store->archiveSnapshot().pageIDs.size(), 1u);
     session.loadsFail = true;
 
@@ -521,7 +521,7 @@ TEST(PanelControllerBannerTests, AFailedDeletionFromTheTrayMenuBeepsAndSaysSo) {
     EXPECT_EQ(session.banner(), "Couldn’t delete archived pages");
     EXPECT_EQ(session.confirmations, std::vector<std::string>{"Delete 1 archived page?"});
     EXPECT_EQ(session.store->archiveSnapshot().pageIDs.size(), 1u);
-    EXPECT_FALSE(session.controller->isPageOperationRunning());
+    EXPECT_FALSE(session.controller->pageOperations().isRunning());
 }
 
 } // namespace
