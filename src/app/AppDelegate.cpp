@@ -1,6 +1,5 @@
 #include "app/AppDelegate.h"
 
-#include "app/AboutPanel.h"
 #include "app/ClipboardAppend.h"
 #include "app/CommercialConfiguration.h"
 #include "app/GlobalShortcutsPortal.h"
@@ -11,9 +10,10 @@
 #include "app/MenuBarIcon.h"
 #include "app/PagesFinderWorkflow.h"
 #include "app/VeltoApplicationIcon.h"
-#include "app/WelcomeWindowController.h"
+#include "app/ShellMenus.h"
+#include "app/ShellSettings.h"
+#include "app/WelcomePresenter.h"
 #include "app/X11HotKeyService.h"
-#include "settings/SettingsWindowController.h"
 #include "editor_view/ViewEnvironment.h"
 #include "library/FolderConnectionAssessment.h"
 #include "panel/VeltoPanelController.h"
@@ -156,8 +156,12 @@ AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfigurat
     if (!options_.exitApplication) {
         options_.exitApplication = [](int status) { QCoreApplication::exit(status); };
     }
-    launchAtLoginService_ = options_.launchAtLoginService.value_or(launchAtLogin::live());
-    settingsPresentation_ = options_.settingsPresentation.value_or(SettingsPresentationCoordinator::live());
+    LaunchAtLoginService launchAtLoginService = options_.launchAtLoginService.value_or(launchAtLogin::live());
+    welcome_ = std::make_unique<WelcomePresenter>(*this, testLaunchConfiguration_, launchAtLoginService);
+    menus_ = std::make_unique<ShellMenus>(*this, ShellMenus::Options{options_.presentAlert, options_.openURL});
+    settings_ = std::make_unique<ShellSettings>(
+        *this, *menus_, pagesFolderAccess_,
+        options_.settingsPresentation.value_or(SettingsPresentationCoordinator::live()), launchAtLoginService);
     QPointer<AppDelegate> self(this);
     terminationCoordinator_ = std::make_unique<ApplicationTerminationCoordinator>(
         options_.terminationTimeout, [self](bool allowing) {
@@ -371,8 +375,8 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
     };
     // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
     store_->onArchiveStateChange = [self] {
-        if (self && self->settingsWindowController_ && self->settingsWindowController_->window()->isVisible()) {
-            self->settingsWindowController_->refresh();
+        if (self) {
+            self->settings_->refreshVisibleWindow();
         }
     };
     configureStatusItem();
@@ -393,7 +397,7 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
     if (!availability.allAvailable()) {
         showHotKeyRegistrationWarning(availability.toggle, availability.appendClipboard);
     }
-    installPanelKeyEquivalents();
+    menus_->installPanelKeyEquivalents();
     running_ = true;
     if (testLaunchConfiguration_.opensEditor) {
         panel_->onOpenEditor();
@@ -408,7 +412,7 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         QTimer::singleShot(0, this, &AppDelegate::announceNewlyUnreadableFiles);
     }
     // From the event loop itself, not from inside the launch task: the Welcome runs a modal loop.
-    QTimer::singleShot(0, this, &AppDelegate::presentWelcomeIfNeeded);
+    QTimer::singleShot(0, welcome_.get(), &WelcomePresenter::presentIfNeeded);
 }
 
 // Each file once per launch: the files stay unread until the user does something about them, and a notice
@@ -513,6 +517,10 @@ void AppDelegate::configureStatusItem() {
     }
 }
 
+int AppDelegate::presentAlert(const ShellAlert &alert) {
+    return options_.presentAlert ? options_.presentAlert(alert) : presentShellAlertModally(alert);
+}
+
 std::optional<QRect> AppDelegate::statusItemGeometry() const {
     if (statusItem_ == nullptr || !QSystemTrayIcon::isSystemTrayAvailable()) {
         return std::nullopt;
@@ -548,6 +556,20 @@ void AppDelegate::togglePanel(std::optional<std::uint32_t> keyEventTime) {
     }
 }
 
+void AppDelegate::answerToggleShortcut(std::optional<std::uint32_t> keyEventTime) {
+    // While the Welcome is up, the shortcut it teaches answers it.
+    if (!welcome_->startWritingIfShown()) {
+        togglePanel(keyEventTime);
+    }
+}
+
+void AppDelegate::showSettings() {
+    if (!panel_ || !hotKeyController_) {
+        return; // launching has not finished
+    }
+    settings_->show();
+}
+
 void AppDelegate::showPage() {
     if (panel_) {
         panel_->show(statusItemGeometry());
@@ -575,7 +597,7 @@ QMenu *AppDelegate::makeStatusItemMenu() {
     menu->addSeparator();
     QAction *feedback = menu->addAction(QStringLiteral("Send Feedback…"));
     feedback->setEnabled(CommercialConfiguration::feedbackRecipient().has_value());
-    connect(feedback, &QAction::triggered, this, &AppDelegate::sendFeedback);
+    connect(feedback, &QAction::triggered, menus_.get(), &ShellMenus::sendFeedback);
     menu->addSeparator();
     QAction *quitAction = menu->addAction(QStringLiteral("Quit Velto\tCtrl+Q"));
     connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);

@@ -3,6 +3,8 @@
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/MainMenu.h"
+#include "app/ShellSettings.h"
+#include "app/WelcomePresenter.h"
 #include "app/WelcomeWindowController.h"
 #include "library/LoadResult.h"
 #include "preferences/PagesFolderBookmark.h"
@@ -344,7 +346,7 @@ protected:
         auto outcome = std::make_shared<settingsPresentation::Outcome>();
         VeltoFolderConnectionChoice choice{destination, VeltoFolderOwnershipMode::wholeFolder,
                                            VeltoFolderConnectionOperation::copyCurrentLibrary};
-        settingsPresentation::run(delegate->changePagesFolder(VeltoFolderConnectionDecision::connect(choice)), outcome);
+        settingsPresentation::run(delegate->settings().changePagesFolder(VeltoFolderConnectionDecision::connect(choice)), outcome);
         EXPECT_TRUE(processEventsUntil([&] { return outcome->finished; }));
         return outcome;
     }
@@ -354,18 +356,18 @@ TEST_F(AppDelegateSettingsTest, SettingsAppearOnlyAfterLaunchingAndTheSameWindow
     AppDelegate::Options options;
     AppDelegate early({}, std::move(options));
     early.showSettings();
-    EXPECT_EQ(early.settingsWindowController(), nullptr);
+    EXPECT_EQ(early.settings().windowController(), nullptr);
 
     launch();
     ASSERT_TRUE(panel->onShowSettings);
     panel->onShowSettings();
-    SettingsWindowController *controller = delegate->settingsWindowController();
+    SettingsWindowController *controller = delegate->settings().windowController();
     ASSERT_NE(controller, nullptr);
     EXPECT_TRUE(controller->window()->isVisible());
     controller->window()->close();
     EXPECT_FALSE(controller->window()->isVisible());
     delegate->showSettings();
-    EXPECT_EQ(delegate->settingsWindowController(), controller);
+    EXPECT_EQ(delegate->settings().windowController(), controller);
     EXPECT_TRUE(controller->window()->isVisible());
     // Each showing presents the window, each closing goes back to the tray alone.
     using Mode = SettingsPresentationMode;
@@ -374,7 +376,7 @@ TEST_F(AppDelegateSettingsTest, SettingsAppearOnlyAfterLaunchingAndTheSameWindow
 
 TEST_F(AppDelegateSettingsTest, CallbacksAnswerTheCurrentLibraryAndDoNothingOnceTheDelegateIsGone) {
     launch();
-    SettingsWindowCallbacks callbacks = delegate->makeSettingsCallbacks();
+    SettingsWindowCallbacks callbacks = delegate->settings().makeCallbacks();
     EXPECT_EQ(callbacks.pagesFolderURL(), folder / "Pages");
     EXPECT_TRUE(callbacks.canDeleteArchivedPages());
     callbacks.onAutoArchiveChange(AutoArchiveDuration::oneDay);
@@ -390,7 +392,7 @@ TEST_F(AppDelegateSettingsTest, CallbacksAnswerTheCurrentLibraryAndDoNothingOnce
 TEST_F(AppDelegateSettingsTest, PagesArchivedOutsideSettingsShowInTheOpenWindow) {
     launch();
     delegate->showSettings();
-    SettingsWindowController *controller = delegate->settingsWindowController();
+    SettingsWindowController *controller = delegate->settings().windowController();
     ASSERT_FALSE(controller->deleteArchivedPagesButton->isEnabled());
     VeltoStore &store = *delegate->store();
     store.setText("archived from the panel", systemClock().now());
@@ -401,7 +403,7 @@ TEST_F(AppDelegateSettingsTest, PagesArchivedOutsideSettingsShowInTheOpenWindow)
 
 TEST_F(AppDelegateSettingsTest, AChangedPagesFolderIsConnectedThenRecordedAndAnsweredAtOnce) {
     launch();
-    SettingsWindowCallbacks callbacks = delegate->makeSettingsCallbacks();
+    SettingsWindowCallbacks callbacks = delegate->settings().makeCallbacks();
     std::filesystem::path destination = folder / "Elsewhere" / "Notes";
     auto outcome = changeFolder(destination);
     ASSERT_FALSE(outcome->error) << *outcome->error;
@@ -425,7 +427,7 @@ TEST_F(AppDelegateSettingsTest, AFolderThatCannotBeMadeFailsAndLeavesTheRecorded
 TEST_F(AppDelegateSettingsTest, TheSettingsWindowCarriesTheMainMenuRebuiltWithChangedShortcuts) {
     launch();
     delegate->showSettings();
-    SettingsWindow *window = delegate->settingsWindowController()->window();
+    SettingsWindow *window = delegate->settings().windowController()->window();
     ASSERT_NE(window->menuBar(), nullptr);
     QStringList titles;
     for (QAction *menu : window->menuBar()->actions()) {
@@ -500,7 +502,7 @@ protected:
     /// Launches and lets the launch's last step (the Welcome, when it shows) and its answer run to the end.
     void launchAndSettle() {
         launch();
-        processEventsUntil([this] { return delegate->welcomeWindowController() == nullptr && settledTurns++ > 20; });
+        processEventsUntil([this] { return delegate->welcome().windowController() == nullptr && settledTurns++ > 20; });
         settledTurns = 0;
     }
 

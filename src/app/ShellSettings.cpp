@@ -1,18 +1,19 @@
-// The shell's side of the Settings window: creating it once with the application's callables, presenting it,
-// and changing the Pages folder when the window has decided how to connect one.
+#include "app/ShellSettings.h"
+
 #include "app/AppDelegate.h"
-#include "app/AboutPanel.h"
+#include "app/ApplicationShell.h"
 #include "app/ApplicationVersion.h"
 #include "app/CommercialConfiguration.h"
+#include "app/HotKeyController.h"
+#include "app/ShellMenus.h"
 #include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
 #include "panel/PageEditingSession.h"
 #include "panel/PanelPopover.h"
 #include "panel/VeltoPanelController.h"
 #include "panel/VeltoPanelView.h"
-#include "library/FolderConnectionAssessment.h"
-#include "preferences/PagesFolderBookmark.h"
 #include "preferences/NotificationCenter.h"
+#include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
@@ -23,83 +24,92 @@ namespace velto {
 
 namespace {
 
-/// The production panel, when the delegate runs one (tests put a recording panel in its place).
-VeltoPanelController *productionPanel(AppDelegate *delegate) {
-    return delegate ? dynamic_cast<VeltoPanelController *>(delegate->panelController()) : nullptr;
+/// The production panel, when the shell runs one (tests put a recording panel in its place).
+VeltoPanelController *productionPanel(const QPointer<ShellSettings> &settings, const ApplicationShell &shell) {
+    return settings ? dynamic_cast<VeltoPanelController *>(shell.panelController()) : nullptr;
 }
 
-QCoro::Task<void> startAutoArchiving(QPointer<AppDelegate> delegate) {
-    if (!delegate || !delegate->store()) {
-        co_return;
-    }
+QCoro::Task<void> startAutoArchiving(VeltoStore &store) {
     // Only the archiving matters here; how many pages went is not shown.
-    QCoro::Task<int> archiving = delegate->store()->autoArchiveEligiblePages(systemClock().now());
+    QCoro::Task<int> archiving = store.autoArchiveEligiblePages(systemClock().now());
     co_await archiving;
 }
 
 } // namespace
 
-void AppDelegate::showSettings() {
-    if (!panel_ || !hotKeyController_) {
-        return; // launching has not finished
-    }
-    if (!settingsWindowController_) {
-        settingsWindowController_ = makeSettingsWindowController(makeSettingsCallbacks());
-        configureMainMenu();
+ShellSettings::ShellSettings(ApplicationShell &shell, ShellMenus &menus, PagesFolderAccessController &pagesFolderAccess,
+                             SettingsPresentationCoordinator presentation, LaunchAtLoginService launchAtLoginService)
+    : shell_(shell), menus_(menus), pagesFolderAccess_(pagesFolderAccess), presentation_(std::move(presentation)),
+      launchAtLoginService_(std::move(launchAtLoginService)) {}
+
+ShellSettings::~ShellSettings() = default;
+
+void ShellSettings::show() {
+    if (!windowController_) {
+        windowController_ = makeSettingsWindowController(makeCallbacks());
+        SettingsWindow &window = *windowController_->window();
+        menus_.configureMainMenu(window);
         // The menu's items show the current shortcuts.
         connect(&VeltoPreferences::storage().notificationCenter(), &VeltoNotificationCenter::veltoPreferencesDidChange,
-                settingsWindowController_.get(), [this] { configureMainMenu(); });
+                windowController_.get(), [this, &window] { menus_.configureMainMenu(window); });
     }
-    settingsPresentation_.setPresentationMode(SettingsPresentationMode::settingsWindow);
-    settingsWindowController_->showWindow();
+    presentation_.setPresentationMode(SettingsPresentationMode::settingsWindow);
+    windowController_->showWindow();
 }
 
-SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
-    QPointer<AppDelegate> self(this);
+void ShellSettings::refreshVisibleWindow() {
+    if (windowController_ && windowController_->window()->isVisible()) {
+        windowController_->refresh();
+    }
+}
+
+SettingsWindowCallbacks ShellSettings::makeCallbacks() {
+    QPointer<ShellSettings> self(this);
+    ApplicationShell &shell = shell_;
     SettingsWindowCallbacks callbacks;
-    callbacks.onAppearanceChange = [self] {
+    callbacks.onAppearanceChange = [self, &shell] {
         if (self) {
-            self->applyPreferredAppearance();
+            shell.applyPreferredAppearance();
         }
     };
-    callbacks.onPanelSizeChange = [self] {
-        if (VeltoPanelController *panel = productionPanel(self)) {
+    callbacks.onPanelSizeChange = [self, &shell] {
+        if (VeltoPanelController *panel = productionPanel(self, shell)) {
             panel->popover().setContentSize(VeltoPreferences::panelContentSize());
             panel->panelView().normalizeEditorWidth();
         }
     };
-    callbacks.onEditorChange = [self] {
-        if (VeltoPanelController *panel = productionPanel(self)) {
+    callbacks.onEditorChange = [self, &shell] {
+        if (VeltoPanelController *panel = productionPanel(self, shell)) {
             panel->editorCoordinator().applyEditorPreferences();
             panel->panelView().updateEmptyPageHint();
         }
     };
-    callbacks.onAutoArchiveChange = [self](AutoArchiveDuration duration) {
-        if (!self || !self->store_) {
+    callbacks.onAutoArchiveChange = [self, &shell](AutoArchiveDuration duration) {
+        if (!self || !shell.store()) {
             return;
         }
-        if (self->panel_) {
-            self->panel_->dropNavigationSession();
+        if (shell.panelController()) {
+            shell.panelController()->dropNavigationSession();
         }
-        if (VeltoPanelController *panel = productionPanel(self)) {
+        if (VeltoPanelController *panel = productionPanel(self, shell)) {
             panel->pageEditingSession().prepareForTransition();
         }
-        self->store_->setAutoArchivePeriod(autoArchivePeriod(duration));
-        startAutoArchiving(self);
+        shell.store()->setAutoArchivePeriod(autoArchivePeriod(duration));
+        startAutoArchiving(*shell.store());
     };
-    callbacks.pagesFolderURL = [self] {
+    callbacks.pagesFolderURL = [self, &shell] {
         if (!self) {
             return VeltoPageLibrary::defaultFolderURL();
         }
         // The store's folder where a test launch opened another than the active one.
-        return self->store_ ? self->store_->folderURL() : self->pagesFolderAccess_.folderURL();
+        return shell.store() ? shell.store()->folderURL() : self->pagesFolderAccess_.folderURL();
     };
-    callbacks.archiveSnapshot = [self] {
-        return self && self->store_ ? self->store_->archiveSnapshot() : VeltoArchiveSnapshot::empty();
+    callbacks.archiveSnapshot = [self, &shell] {
+        return self && shell.store() ? shell.store()->archiveSnapshot() : VeltoArchiveSnapshot::empty();
     };
     callbacks.canDeleteArchivedPages = [self] { return !self.isNull(); };
-    callbacks.onDeleteConfirmedArchivedPages = [self](std::set<Uuid> pageIDs) -> QCoro::Task<int> {
-        VeltoPanelController *panel = productionPanel(self);
+    callbacks.onDeleteConfirmedArchivedPages = [self, &shell](std::set<Uuid> pageIDs) -> QCoro::Task<int> {
+        VeltoPanelController *panel = productionPanel(self, shell);
         if (panel == nullptr) {
             co_return 0;
         }
@@ -115,15 +125,15 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
         co_await changing;
     };
     // The hot-key controller of the moment the window is created stays the one these reach.
-    HotKeyController *hotKeys = hotKeyController_.get();
-    callbacks.onShortcutChange = [self, hotKeys] {
-        if (!self || self->hotKeyController_.get() != hotKeys) {
+    HotKeyController *hotKeys = shell.hotKeyController();
+    callbacks.onShortcutChange = [self, &shell, hotKeys] {
+        if (!self || shell.hotKeyController() != hotKeys) {
             return ShortcutRegistrationAvailability{false, false};
         }
         return hotKeys->registerDefaults();
     };
-    callbacks.onShortcutRecordingChange = [self, hotKeys](bool isRecording) {
-        if (!self || self->hotKeyController_.get() != hotKeys) {
+    callbacks.onShortcutRecordingChange = [self, &shell, hotKeys](bool isRecording) {
+        if (!self || shell.hotKeyController() != hotKeys) {
             return;
         }
         // While a recorder listens, a global shortcut must reach the recorder, not the shell.
@@ -136,21 +146,21 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
     if (CommercialConfiguration::feedbackRecipient()) {
         callbacks.onSendFeedback = [self] {
             if (self) {
-                self->sendFeedback();
+                self->menus_.sendFeedback();
             }
         };
     }
     if (CommercialConfiguration::changelogURL()) {
         callbacks.onViewChangelog = [self] {
             if (self) {
-                self->viewChangelog();
+                self->menus_.viewChangelog();
             }
         };
     }
     callbacks.launchAtLoginService = launchAtLoginService_;
     callbacks.onClose = [self] {
         if (self) {
-            self->settingsPresentation_.setPresentationMode(SettingsPresentationMode::menuBarOnly);
+            self->presentation_.setPresentationMode(SettingsPresentationMode::menuBarOnly);
         }
     };
     callbacks.keyboardLayoutTranslator = KeyboardLayoutTranslator::activeInputSource();
@@ -159,19 +169,20 @@ SettingsWindowCallbacks AppDelegate::makeSettingsCallbacks() {
     return callbacks;
 }
 
-QCoro::Task<void> AppDelegate::changePagesFolder(VeltoFolderConnectionDecision decision) {
-    QPointer<AppDelegate> self(this);
-    if (!store_ || decision.isCancel()) {
+QCoro::Task<void> ShellSettings::changePagesFolder(VeltoFolderConnectionDecision decision) {
+    QPointer<ShellSettings> self(this);
+    ApplicationShell &shell = shell_;
+    if (!shell.store() || decision.isCancel()) {
         co_return;
     }
     const VeltoFolderConnectionChoice choice = *decision.selection;
-    if (VeltoPanelController *panel = productionPanel(self)) {
+    if (VeltoPanelController *panel = productionPanel(self, shell)) {
         panel->prepareForPagesFolderChange();
     }
     // An existing folder is accepted; a failure here leaves everything as it was.
     std::filesystem::create_directories(choice.destinationURL);
     QByteArray bookmark = pagesFolderBookmarkData(choice.destinationURL);
-    QCoro::Task<void> connecting = store_->applyFolderConnection(choice.storeSelection());
+    QCoro::Task<void> connecting = shell.store()->applyFolderConnection(choice.storeSelection());
     co_await connecting;
     if (!self) {
         co_return;
@@ -180,7 +191,7 @@ QCoro::Task<void> AppDelegate::changePagesFolder(VeltoFolderConnectionDecision d
     // Nothing grants access to a folder chosen in a dialog on Linux: the controller opens its handle itself.
     self->pagesFolderAccess_.replaceActiveFolder(choice.destinationURL, false);
     VeltoPreferences::setPagesFolder(bookmark, choice.ownershipMode);
-    if (VeltoPanelController *panel = productionPanel(self)) {
+    if (VeltoPanelController *panel = productionPanel(self, shell)) {
         panel->textView().undoHistories().discardAllPageUndoHistories();
         panel->pageEditingSession().forgetViewStates();
         panel->pageEditingSession().transitionToCurrentPage(std::nullopt, nullptr, std::nullopt);

@@ -1,7 +1,7 @@
-// The shell's menus and the small windows they open: the main menu of the Settings window with its
-// validation, the panel's own Quit and Reload keys, About, feedback and the changelog.
+#include "app/ShellMenus.h"
+
 #include "app/AboutPanel.h"
-#include "app/AppDelegate.h"
+#include "app/ApplicationShell.h"
 #include "app/ApplicationVersion.h"
 #include "app/CommercialConfiguration.h"
 #include "app/Feedback.h"
@@ -17,18 +17,35 @@
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
 
+#include <QtCore/QPointer>
 #include <QtGui/QDesktopServices>
 #include <QtWidgets/QMenuBar>
 
 namespace velto {
 
-int AppDelegate::presentAlert(const ShellAlert &alert) {
-    return options_.presentAlert ? options_.presentAlert(alert) : presentShellAlertModally(alert);
+namespace {
+
+/// The production panel, when the shell runs one (tests put a recording panel in its place).
+VeltoPanelController *productionPanel(const ApplicationShell &shell) {
+    return dynamic_cast<VeltoPanelController *>(shell.panelController());
 }
 
-MainMenuActions AppDelegate::mainMenuActions() {
-    QPointer<AppDelegate> self(this);
-    auto forDelegate = [self](void (AppDelegate::*action)()) {
+} // namespace
+
+ShellMenus::ShellMenus(ApplicationShell &shell, Options options) : shell_(shell), options_(std::move(options)) {}
+
+ShellMenus::~ShellMenus() = default;
+
+MainMenuActions ShellMenus::mainMenuActions(SettingsWindow &window) {
+    QPointer<ShellMenus> self(this);
+    auto forShell = [self](void (ApplicationShell::*action)()) {
+        return [self, action] {
+            if (self) {
+                (self->shell_.*action)();
+            }
+        };
+    };
+    auto forMenus = [self](void (ShellMenus::*action)()) {
         return [self, action] {
             if (self) {
                 (self.data()->*action)();
@@ -36,31 +53,34 @@ MainMenuActions AppDelegate::mainMenuActions() {
         };
     };
     MainMenuActions actions;
-    actions.showAbout = forDelegate(&AppDelegate::showAbout);
-    actions.sendFeedback = forDelegate(&AppDelegate::sendFeedback);
-    actions.quit = forDelegate(&AppDelegate::quit);
-    actions.revealCurrentPage = forDelegate(&AppDelegate::showCurrentPageInFileManager);
-    actions.reloadFromDisk = forDelegate(&AppDelegate::reloadFromDisk);
-    actions.performCommand = [self](VeltoCommandID id) {
+    actions.showAbout = forMenus(&ShellMenus::showAbout);
+    actions.sendFeedback = forMenus(&ShellMenus::sendFeedback);
+    actions.quit = forShell(&ApplicationShell::quit);
+    actions.revealCurrentPage = forShell(&ApplicationShell::showCurrentPageInFileManager);
+    actions.reloadFromDisk = forShell(&ApplicationShell::reloadFromDisk);
+    actions.performCommand = [self, menuWindow = QPointer<SettingsWindow>(&window)](VeltoCommandID id) {
         if (!self) {
             return;
         }
         // The menu is the Settings window's: its "Close Window" closes that window.
-        if (id == VeltoCommandID::closePanel && self->settingsWindowController_) {
-            self->settingsWindowController_->window()->close();
+        if (id == VeltoCommandID::closePanel && menuWindow) {
+            menuWindow->close();
             return;
         }
-        if (auto *panel = dynamic_cast<VeltoPanelController *>(self->panel_.get())) {
+        if (VeltoPanelController *panel = productionPanel(self->shell_)) {
             panel->commandRegistry().perform(id);
         }
     };
-    actions.hasLibrary = [self] { return self && self->pagesFinderWorkflow_ && self->panel_; };
+    actions.hasLibrary = [self] {
+        return self && self->shell_.pagesFinderWorkflow() && self->shell_.panelController();
+    };
     actions.canRevealCurrentPage = [self] {
-        return self && self->store_ && self->pagesFinderWorkflow_ &&
-               !self->store_->document().currentPage.visibleTextView().empty();
+        VeltoStore *store = self ? self->shell_.store() : nullptr;
+        return store && self->shell_.pagesFinderWorkflow() &&
+               !store->document().currentPage.visibleTextView().empty();
     };
     // The View and Find items act on the panel's page, whichever Velto window has the focus.
-    actions.hasCommandResponder = [self] { return self && dynamic_cast<VeltoPanelController *>(self->panel_.get()); };
+    actions.hasCommandResponder = [self] { return self && productionPanel(self->shell_); };
     actions.performFindAction = [self](TextFinderAction action) {
         if (self) {
             self->performFindAction(action);
@@ -70,14 +90,14 @@ MainMenuActions AppDelegate::mainMenuActions() {
     return actions;
 }
 
-void AppDelegate::performFindAction(TextFinderAction action) {
-    auto *panel = dynamic_cast<VeltoPanelController *>(panel_.get());
+void ShellMenus::performFindAction(TextFinderAction action) {
+    VeltoPanelController *panel = productionPanel(shell_);
     if (panel == nullptr) {
         return;
     }
     // Finding happens in the panel's find bar: the panel comes up first.
     if (!panel->isShown()) {
-        panel->show(statusItemGeometry());
+        panel->show(shell_.statusItemGeometry());
     }
     FindBar &findBar = *panel->panelView().findBar();
     switch (action) {
@@ -101,43 +121,39 @@ void AppDelegate::performFindAction(TextFinderAction action) {
     }
 }
 
-void AppDelegate::configureMainMenu() {
-    if (!settingsWindowController_) {
-        return;
-    }
-    SettingsWindow *window = settingsWindowController_->window();
-    VeltoMainMenuBuilder builder(mainMenuActions(), SettingsWindow::ownKeys());
-    window->setMenuBar(builder.makeMenuBar(window));
+void ShellMenus::configureMainMenu(SettingsWindow &window) {
+    VeltoMainMenuBuilder builder(mainMenuActions(window), SettingsWindow::ownKeys());
+    window.setMenuBar(builder.makeMenuBar(&window));
 }
 
-void AppDelegate::installPanelKeyEquivalents() {
-    auto *panel = dynamic_cast<VeltoPanelController *>(panel_.get());
+void ShellMenus::installPanelKeyEquivalents() {
+    VeltoPanelController *panel = productionPanel(shell_);
     if (panel == nullptr) {
         return;
     }
-    QPointer<AppDelegate> self(this);
+    QPointer<ShellMenus> self(this);
     velto::installPanelKeyEquivalents(
         panel->popover(),
         [self] {
             if (self) {
-                self->quit();
+                self->shell_.quit();
             }
         },
         [self] {
             if (self) {
-                self->reloadFromDisk();
+                self->shell_.reloadFromDisk();
             }
         });
 }
 
-void AppDelegate::showAbout() {
+void ShellMenus::showAbout() {
     if (!aboutPanel_) {
         aboutPanel_ = std::make_unique<AboutPanel>(ApplicationVersion::current());
     }
     aboutPanel_->present();
 }
 
-void AppDelegate::sendFeedback() {
+void ShellMenus::sendFeedback() {
     FeedbackComposer::Operations operations = FeedbackComposer::Operations::live();
     if (options_.presentAlert) {
         operations.presentAlert = options_.presentAlert;
@@ -148,7 +164,7 @@ void AppDelegate::sendFeedback() {
     FeedbackComposer::compose(CommercialConfiguration::feedbackRecipient(), std::move(operations));
 }
 
-void AppDelegate::viewChangelog() {
+void ShellMenus::viewChangelog() {
     std::optional<QUrl> page = CommercialConfiguration::changelogURL();
     if (!page) {
         return;
@@ -159,7 +175,7 @@ void AppDelegate::viewChangelog() {
         ShellAlert alert;
         alert.title = QStringLiteral("No web browser is available. The changelog is at “%1”.")
                           .arg(entry.toString(QUrl::FullyDecoded));
-        presentAlert(alert);
+        shell_.presentAlert(alert);
     }
 }
 
