@@ -1,16 +1,29 @@
 #pragma once
 
+#include "preferences/PreferenceChoices.h"
+
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QSpinBox>
 #include <QtWidgets/QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QButtonGroup;
 class QPushButton;
 
 namespace velto {
+
+/// The choice a segmented control shows at `index`, its buttons in the order of the choice's cases; none
+/// outside them.
+template <typename Choice> std::optional<Choice> choiceAt(int index) {
+    auto cases = allCases<Choice>();
+    if (index < 0 || index >= static_cast<int>(cases.size())) {
+        return std::nullopt;
+    }
+    return cases[static_cast<std::size_t>(index)];
+}
 
 /// A row of exclusive buttons, one per choice, each of a fixed width.
 class SegmentedControl : public QWidget {

@@ -1,4 +1,4 @@
-// What the controls of the General and Editor pages do: write the preference, then tell the application.
+// What the controls of the General page do: write the preference, then tell the application.
 #include "preferences/Preferences.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsTasks.h"
@@ -10,18 +10,6 @@
 #include <QtWidgets/QComboBox>
 
 namespace velto {
-
-namespace {
-
-template <typename Choice> std::optional<Choice> choiceAt(int index) {
-    auto cases = allCases<Choice>();
-    if (index < 0 || index >= static_cast<int>(cases.size())) {
-        return std::nullopt;
-    }
-    return cases[static_cast<std::size_t>(index)];
-}
-
-} // namespace
 
 void SettingsWindowController::changeAppearance(int index) {
     std::optional<AppearanceChoice> choice = choiceAt<AppearanceChoice>(index);
@@ -82,53 +70,6 @@ void SettingsWindowController::changeAutoArchiveDuration(int itemIndex) {
     VeltoPreferences::setAutoArchiveDuration(*duration);
     callbacks_.onAutoArchiveChange(*duration);
     refresh();
-}
-
-void SettingsWindowController::changeFont(int index) {
-    if (std::optional<EditorFontChoice> choice = choiceAt<EditorFontChoice>(index)) {
-        VeltoPreferences::setFontChoice(*choice);
-        callbacks_.onEditorChange();
-    }
-}
-
-void SettingsWindowController::changeIndentation(int index) {
-    if (std::optional<EditorIndentationChoice> choice = choiceAt<EditorIndentationChoice>(index)) {
-        VeltoPreferences::setIndentation(*choice);
-        callbacks_.onEditorChange();
-    }
-}
-
-void SettingsWindowController::changeFontSize(int stepperValue) {
-    const auto &sizes = VeltoPreferences::availableFontSizes;
-    int index = std::clamp(stepperValue, 0, static_cast<int>(sizes.size()) - 1);
-    double size = sizes[static_cast<std::size_t>(index)];
-    {
-        QSignalBlocker blocking(fontSizeStepper);
-        fontSizeStepper->setValue(index);
-    }
-    VeltoPreferences::storage().defaults().set(QString::fromLatin1(PreferenceKeys::editorFontSize), size);
-    VeltoPreferences::notifyChange();
-    callbacks_.onEditorChange();
-}
-
-void SettingsWindowController::toggleSpellingWhileTyping(bool on) {
-    EditorTextCheckingSettings settings = VeltoPreferences::textChecking();
-    settings.checksSpelling = on;
-    VeltoPreferences::setTextChecking(settings);
-    callbacks_.onEditorChange();
-}
-
-void SettingsWindowController::toggleAutomaticSpellingCorrection(bool on) {
-    EditorTextCheckingSettings settings = VeltoPreferences::textChecking();
-    settings.correctsSpellingAutomatically = on;
-    VeltoPreferences::setTextChecking(settings);
-    callbacks_.onEditorChange();
-}
-
-void SettingsWindowController::toggleMarkdownFormatting(bool on) {
-    VeltoPreferences::storage().defaults().set(QString::fromLatin1(PreferenceKeys::formatsMarkdown), on);
-    VeltoPreferences::notifyChange();
-    callbacks_.onEditorChange();
 }
 
 } // namespace velto

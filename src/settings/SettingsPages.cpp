@@ -1,4 +1,5 @@
-// The five pages of the Settings window: their sections, rows and controls, in the order they are shown.
+// The General, Pages & Storage and Keyboard shortcuts pages of the Settings window: their sections, rows and
+// controls, in the order they are shown.
 #include "preferences/Preferences.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsControls.h"
@@ -24,6 +25,7 @@ namespace velto {
 
 namespace {
 
+using SettingsViewFactory::makeSwitch;
 using SettingsViewFactory::preferenceRow;
 using SettingsViewFactory::section;
 using Prominence = HoverButton::Prominence;
@@ -38,13 +40,6 @@ QWidget *horizontalStack(std::initializer_list<QWidget *> views, int spacing) {
         layout->addWidget(view, 0, Qt::AlignVCenter);
     }
     return stack;
-}
-
-QCheckBox *makeSwitch(const QString &label, const QString &help) {
-    auto *box = new QCheckBox;
-    box->setAccessibleName(label);
-    box->setAccessibleDescription(help);
-    return box;
 }
 
 QComboBox *makePopUp(const std::vector<std::pair<QString, QString>> &items, const QString &separatorBefore) {
@@ -124,54 +119,6 @@ QScrollArea *SettingsWindowController::makeGeneralPage() {
                  {preferenceRow(QStringLiteral("All settings"),
                                 QStringLiteral("Restore preferences and shortcuts without changing your pages."),
                                 restoreAllDefaultsButton)})});
-}
-
-QScrollArea *SettingsWindowController::makeEditorPage() {
-    fontControl = new SegmentedControl({QStringLiteral("Monospaced"), QStringLiteral("System")}, 108);
-    fontControl->setAccessibleName(QStringLiteral("Editor font"));
-    fontControl->onChange = [this](int index) { changeFont(index); };
-
-    fontSizeStepper = new FontSizeSpinBox;
-    fontSizeStepper->setAccessibleName(QStringLiteral("Editor text size"));
-    fontSizeStepper->setAccessibleDescription(QStringLiteral("Increase or decrease the editor text size in points."));
-    connect(fontSizeStepper, &QSpinBox::valueChanged, this, [this](int value) { changeFontSize(value); });
-
-    indentationControl =
-        new SegmentedControl({QStringLiteral("Tab"), QStringLiteral("2 Spaces"), QStringLiteral("4 Spaces")}, 70);
-    indentationControl->setAccessibleName(QStringLiteral("Editor indentation"));
-    indentationControl->setAccessibleDescription(
-        QStringLiteral("Choose a tab character, two spaces, or four spaces for indentation."));
-    indentationControl->onChange = [this](int index) { changeIndentation(index); };
-
-    spellingWhileTypingSwitch = makeSwitch(QStringLiteral("Check spelling while typing"),
-                                           QStringLiteral("Underline misspelled words while typing in the editor."));
-    connect(spellingWhileTypingSwitch, &QCheckBox::clicked, this, [this](bool on) { toggleSpellingWhileTyping(on); });
-    automaticSpellingCorrectionSwitch =
-        makeSwitch(QStringLiteral("Correct spelling automatically"),
-                   QStringLiteral("Allow Velto to replace misspelled words while typing."));
-    connect(automaticSpellingCorrectionSwitch, &QCheckBox::clicked, this,
-            [this](bool on) { toggleAutomaticSpellingCorrection(on); });
-    formatMarkdownSwitch =
-        makeSwitch(QStringLiteral("Format Markdown"),
-                   QStringLiteral("Style headings, links, lists, and other Markdown in the editor."));
-    connect(formatMarkdownSwitch, &QCheckBox::clicked, this, [this](bool on) { toggleMarkdownFormatting(on); });
-
-    return SettingsViewFactory::page(
-        QStringLiteral("Editor"), none,
-        {section(QStringLiteral("Text"), none,
-                 {preferenceRow(QStringLiteral("Font"), none, fontControl),
-                  preferenceRow(QStringLiteral("Text size"), none, fontSizeStepper),
-                  preferenceRow(QStringLiteral("Indentation"),
-                                QStringLiteral("Used by Tab and automatic code indentation."), indentationControl),
-                  preferenceRow(QStringLiteral("Check spelling while typing"),
-                                QStringLiteral("Underline misspelled words as you type."), spellingWhileTypingSwitch),
-                  preferenceRow(QStringLiteral("Correct spelling automatically"),
-                                QStringLiteral("Let Velto replace misspelled words as you type."),
-                                automaticSpellingCorrectionSwitch)}),
-         section(QStringLiteral("Markdown"), none,
-                 {preferenceRow(QStringLiteral("Format Markdown"),
-                                QStringLiteral("Render Markdown as you type while keeping the source editable."),
-                                formatMarkdownSwitch)})});
 }
 
 QScrollArea *SettingsWindowController::makeStoragePage() {
@@ -293,96 +240,6 @@ QScrollArea *SettingsWindowController::makeShortcutsPage() {
                                 QStringLiteral("Move your shortcuts to another computer or share them with someone "
                                                "else."),
                                 horizontalStack({importKeyboardSettingsButton, exportKeyboardSettingsButton}, 8))})});
-}
-
-QScrollArea *SettingsWindowController::makeAboutPage() {
-    auto *identity = new QWidget;
-    auto *identityLayout = new QHBoxLayout(identity);
-    identityLayout->setContentsMargins(0, 14, 0, 14);
-    identityLayout->setSpacing(16);
-    auto *icon = new QLabel;
-    icon->setFixedSize(72, 72);
-    icon->setAccessibleName(QStringLiteral("Velto app icon"));
-    icon->setPixmap(QGuiApplication::windowIcon().pixmap(72, 72));
-    auto *name = new QLabel(QStringLiteral("Velto"));
-    name->setFont(VeltoUI::systemFont(17, QFont::DemiBold));
-    auto *version = new QLabel(callbacks_.applicationVersion);
-    version->setObjectName(QStringLiteral("applicationVersion"));
-    version->setFont(VeltoUI::systemFont(12));
-    auto *texts = new QVBoxLayout;
-    texts->setSpacing(4);
-    texts->addWidget(name);
-    texts->addWidget(version);
-    identityLayout->addWidget(icon, 0, Qt::AlignTop);
-    identityLayout->addLayout(texts, 1);
-
-    bool canSendFeedback = static_cast<bool>(callbacks_.onSendFeedback);
-    sendFeedbackButton = new HoverButton;
-    VeltoUI::configure(
-        *sendFeedbackButton, QStringLiteral("Send Feedback…"), Prominence::plain,
-        [this] {
-            if (callbacks_.onSendFeedback) {
-                callbacks_.onSendFeedback();
-            }
-        },
-        canSendFeedback ? QStringLiteral("Compose an email with Velto diagnostic details.")
-                        : QStringLiteral("Feedback by email is unavailable in this build."));
-    sendFeedbackButton->setEnabled(canSendFeedback);
-    bool canViewChangelog = static_cast<bool>(callbacks_.onViewChangelog);
-    viewChangelogButton = new HoverButton;
-    VeltoUI::configure(
-        *viewChangelogButton, QStringLiteral("View Changelog"), Prominence::plain,
-        [this] {
-            if (callbacks_.onViewChangelog) {
-                callbacks_.onViewChangelog();
-            }
-        },
-        canViewChangelog ? QStringLiteral("Open the Velto changelog in your default browser.")
-                         : QStringLiteral("The changelog is unavailable in this build."));
-    viewChangelogButton->setEnabled(canViewChangelog);
-
-    bool canCheck = static_cast<bool>(callbacks_.onCheckForUpdates);
-    checkForUpdatesButton = new HoverButton;
-    VeltoUI::configure(
-        *checkForUpdatesButton, QStringLiteral("Check for Updates…"), Prominence::plain,
-        [this] {
-            if (callbacks_.onCheckForUpdates) {
-                callbacks_.onCheckForUpdates();
-            }
-        },
-        canCheck ? QStringLiteral("Check the signed Velto update feed for a newer version.")
-                 : QStringLiteral("Update checks are unavailable in this build."));
-    checkForUpdatesButton->setEnabled(canCheck);
-
-    bool canToggle = callbacks_.automaticUpdateChecks && callbacks_.onAutomaticUpdateChecksChange;
-    automaticUpdateChecksSwitch =
-        makeSwitch(QStringLiteral("Automatically check for updates"),
-                   canToggle ? QStringLiteral("Periodically check the signed Velto update feed for new versions.")
-                             : QStringLiteral("Automatic update checks are unavailable in this build."));
-    automaticUpdateChecksSwitch->setEnabled(canToggle);
-    connect(automaticUpdateChecksSwitch, &QCheckBox::clicked, this, [this](bool on) {
-        if (callbacks_.onAutomaticUpdateChecksChange) {
-            callbacks_.onAutomaticUpdateChecksChange(on);
-        }
-    });
-
-    return SettingsViewFactory::page(
-        QStringLiteral("About Velto"), none,
-        {section(QStringLiteral("Application"), none, {identity}),
-         section(QStringLiteral("Support"), none,
-                 {preferenceRow(QStringLiteral("Send feedback"),
-                                QStringLiteral("Report a problem, ask a question, or suggest an improvement."),
-                                sendFeedbackButton),
-                  preferenceRow(QStringLiteral("Changelog"),
-                                QStringLiteral("See what’s new in this version and earlier releases."),
-                                viewChangelogButton),
-                  preferenceRow(QStringLiteral("Automatically check for updates"),
-                                QStringLiteral("Periodically check for new versions and notify you when one is "
-                                               "available."),
-                                automaticUpdateChecksSwitch),
-                  preferenceRow(QStringLiteral("Check for updates"),
-                                QStringLiteral("Check whether a newer version of Velto is available."),
-                                checkForUpdatesButton)})});
 }
 
 } // namespace velto

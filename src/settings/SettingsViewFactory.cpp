@@ -5,6 +5,7 @@
 
 #include <QtGui/QPainter>
 #include <QtWidgets/QBoxLayout>
+#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QFrame>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QScrollArea>
@@ -186,6 +187,13 @@ QScrollArea *page(const QString &title, const std::optional<QString> &subtitle,
 
 int dividerCount(const QWidget *section) {
     return static_cast<int>(section->findChildren<QFrame *>(QString::fromLatin1(dividerName)).size());
+}
+
+QCheckBox *makeSwitch(const QString &label, const QString &help) {
+    auto *box = new QCheckBox;
+    box->setAccessibleName(label);
+    box->setAccessibleDescription(help);
+    return box;
 }
 
 } // namespace SettingsViewFactory

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+class QCheckBox;
 class QLabel;
 class QScrollArea;
 
@@ -42,6 +43,9 @@ QWidget *section(const QString &title, const std::optional<QString> &subtitle, c
                  QWidget *footer = nullptr);
 /// One scrolling page: its title, subtitle and sections in a centred column at most 720 wide.
 QScrollArea *page(const QString &title, const std::optional<QString> &subtitle, const std::vector<QWidget *> &sections);
+
+/// An on-off switch, named and described for assistive technologies.
+QCheckBox *makeSwitch(const QString &label, const QString &help);
 
 /// The number of dividers a section holds (tests read the widget tree through it).
 int dividerCount(const QWidget *section);

@@ -104,6 +104,8 @@ SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callb
         callbacks_.assessPagesFolder = defaultPagesFolderAssessment;
     }
     window_->didClose = [this] { didClose(); };
+    editorPage_ = std::make_unique<EditorSettingsPage>([this] { callbacks_.onEditorChange(); });
+    aboutPage_ = std::make_unique<AboutSettingsPage>(callbacks_);
 
     VeltoNotificationCenter &center = VeltoPreferences::storage().notificationCenter();
     connect(&center, &VeltoNotificationCenter::veltoPreferencesDidChange, this, [this] {
@@ -149,10 +151,10 @@ void SettingsWindowController::buildContent() {
     root->addWidget(pageContainer, 1);
 
     categoryPages_[SettingsCategory::general] = makeGeneralPage();
-    categoryPages_[SettingsCategory::editor] = makeEditorPage();
+    categoryPages_[SettingsCategory::editor] = editorPage_->makePage();
     categoryPages_[SettingsCategory::storage] = makeStoragePage();
     categoryPages_[SettingsCategory::shortcuts] = makeShortcutsPage();
-    categoryPages_[SettingsCategory::about] = makeAboutPage();
+    categoryPages_[SettingsCategory::about] = aboutPage_->makePage();
     for (SettingsCategory category : allSettingsCategories) {
         pageContainer->addWidget(categoryPages_[category]);
     }
@@ -265,14 +267,7 @@ void SettingsWindowController::refresh() {
     appearanceControl->setSelectedIndex(static_cast<int>(VeltoPreferences::appearance()));
     panelSizeControl->setCurrentIndex(
         panelSizeControl->findText(SettingsTexts::panelSizeTitle(VeltoPreferences::panelSizeMode())));
-    fontControl->setSelectedIndex(static_cast<int>(VeltoPreferences::fontChoice()));
-    {
-        QSignalBlocker blocking(fontSizeStepper);
-        std::optional<double> stored =
-            VeltoPreferences::storage().defaults().number(QString::fromLatin1(PreferenceKeys::editorFontSize));
-        fontSizeStepper->setValue(SettingsTexts::fontSizeIndex(stored));
-    }
-    indentationControl->setSelectedIndex(static_cast<int>(VeltoPreferences::indentation()));
+    editorPage_->refresh();
 
     LaunchAtLoginStatus status = callbacks_.launchAtLoginService.currentStatus();
     {
@@ -284,19 +279,7 @@ void SettingsWindowController::refresh() {
 
     autoArchiveDurationControl->setCurrentIndex(
         autoArchiveDurationControl->findText(SettingsTexts::autoArchiveTitle(VeltoPreferences::autoArchiveDuration())));
-    EditorTextCheckingSettings checking = VeltoPreferences::textChecking();
-    for (auto [box, on] :
-         {std::pair{spellingWhileTypingSwitch, checking.checksSpelling},
-          std::pair{automaticSpellingCorrectionSwitch, checking.correctsSpellingAutomatically},
-          std::pair{formatMarkdownSwitch, VeltoPreferences::storage().defaults().boolean(
-                                              QString::fromLatin1(PreferenceKeys::formatsMarkdown))}}) {
-        QSignalBlocker blocking(box);
-        box->setChecked(on);
-    }
-    {
-        QSignalBlocker blocking(automaticUpdateChecksSwitch);
-        automaticUpdateChecksSwitch->setChecked(callbacks_.automaticUpdateChecks && callbacks_.automaticUpdateChecks());
-    }
+    aboutPage_->refresh();
     refreshStorageRows();
     updateShortcutControls();
     if (callbacks_.isPreview) {

@@ -2,6 +2,8 @@
 
 #include "preferences/CommandCatalog.h"
 #include "preferences/KeyboardSettingsImportWorkflow.h"
+#include "settings/AboutSettingsPage.h"
+#include "settings/EditorSettingsPage.h"
 #include "settings/SettingsCallbacks.h"
 #include "settings/SettingsCategory.h"
 #include "settings/SettingsPresenters.h"
@@ -73,8 +75,9 @@ struct ShortcutSettingsWorkflow {
 };
 
 /// Owns the Settings window: the sidebar of five categories, their pages with every control, and what each
-/// control does. Everything it needs from the rest of the application comes in as callables. It is created
-/// once and kept: closing only hides the window, and showWindow refreshes every control first. Main thread.
+/// control does; the Editor and About pages are presenters of their own. Everything it needs from the rest of
+/// the application comes in as callables. It is created once and kept: closing only hides the window, and
+/// showWindow refreshes every control first. Main thread.
 class SettingsWindowController : public QObject {
     Q_OBJECT
 
@@ -92,6 +95,8 @@ public:
     void showCategory(SettingsCategory category);
     SettingsCategory selectedCategory() const { return selectedCategory_; }
     QScrollArea *page(SettingsCategory category) const;
+    EditorSettingsPage &editorPage() const { return *editorPage_; }
+    AboutSettingsPage &aboutPage() const { return *aboutPage_; }
 
     // Shortcuts.
     bool applyShortcut(const std::optional<GlobalShortcut> &shortcut);
@@ -138,12 +143,6 @@ public:
     HoverButton *launchAtLoginApprovalButton = nullptr;
     QComboBox *autoArchiveDurationControl = nullptr;
     HoverButton *restoreAllDefaultsButton = nullptr;
-    SegmentedControl *fontControl = nullptr;
-    FontSizeSpinBox *fontSizeStepper = nullptr;
-    SegmentedControl *indentationControl = nullptr;
-    QCheckBox *spellingWhileTypingSwitch = nullptr;
-    QCheckBox *automaticSpellingCorrectionSwitch = nullptr;
-    QCheckBox *formatMarkdownSwitch = nullptr;
     PathLabel *pagesFolderControl = nullptr;
     HoverButton *pagesFolderButton = nullptr;
     HoverIconButton *pagesFolderActionsButton = nullptr;
@@ -159,31 +158,19 @@ public:
     HoverButton *restoreShortcutsButton = nullptr;
     HoverButton *importKeyboardSettingsButton = nullptr;
     HoverButton *exportKeyboardSettingsButton = nullptr;
-    HoverButton *sendFeedbackButton = nullptr;
-    HoverButton *viewChangelogButton = nullptr;
-    HoverButton *checkForUpdatesButton = nullptr;
-    QCheckBox *automaticUpdateChecksSwitch = nullptr;
 
     // What the controls send.
     void changeAppearance(int index);
     void changePanelSize(int itemIndex);
     void toggleLaunchAtLogin(bool wanted);
     void changeAutoArchiveDuration(int itemIndex);
-    void changeFont(int index);
-    void changeFontSize(int stepperValue);
-    void changeIndentation(int index);
-    void toggleSpellingWhileTyping(bool on);
-    void toggleAutomaticSpellingCorrection(bool on);
-    void toggleMarkdownFormatting(bool on);
 
 private:
     void buildContent();
     QWidget *makeSidebar();
     QScrollArea *makeGeneralPage();
-    QScrollArea *makeEditorPage();
     QScrollArea *makeStoragePage();
     QScrollArea *makeShortcutsPage();
-    QScrollArea *makeAboutPage();
     InlineShortcutRecorder *makeRecorder(const QString &name, std::optional<GlobalShortcut> defaultShortcut,
                                          bool allowsCommandOnly);
     void wireGlobalRecorder(InlineShortcutRecorder *recorder, bool isToggle);
@@ -213,6 +200,8 @@ private:
     SettingsWindowCallbacks callbacks_;
     SettingsPresenters presenters_;
     std::unique_ptr<SettingsWindow> window_;
+    std::unique_ptr<EditorSettingsPage> editorPage_;
+    std::unique_ptr<AboutSettingsPage> aboutPage_;
     std::map<SettingsCategory, QScrollArea *> categoryPages_;
     SettingsCategory selectedCategory_ = SettingsCategory::general;
     std::optional<ShortcutSettingsWorkflow> shortcutWorkflow_;

@@ -34,22 +34,22 @@ TEST_F(Window, RefreshShowsEveryStoredPreference) {
 
     EXPECT_EQ(c.appearanceControl->selectedIndex(), 2);
     EXPECT_EQ(c.panelSizeControl->currentText(), QStringLiteral("Spacious"));
-    EXPECT_EQ(c.fontControl->selectedIndex(), 1);
-    EXPECT_EQ(c.fontSizeStepper->value(), 4);
-    EXPECT_EQ(c.fontSizeStepper->text(), QStringLiteral("24 pt"));
-    EXPECT_EQ(c.indentationControl->selectedIndex(), 2);
+    EXPECT_EQ(c.editorPage().fontControl->selectedIndex(), 1);
+    EXPECT_EQ(c.editorPage().fontSizeStepper->value(), 4);
+    EXPECT_EQ(c.editorPage().fontSizeStepper->text(), QStringLiteral("24 pt"));
+    EXPECT_EQ(c.editorPage().indentationControl->selectedIndex(), 2);
     EXPECT_EQ(c.autoArchiveDurationControl->currentText(), QStringLiteral("Never"));
-    EXPECT_TRUE(c.spellingWhileTypingSwitch->isChecked());
-    EXPECT_FALSE(c.automaticSpellingCorrectionSwitch->isChecked());
-    EXPECT_FALSE(c.formatMarkdownSwitch->isChecked());
+    EXPECT_TRUE(c.editorPage().spellingWhileTypingSwitch->isChecked());
+    EXPECT_FALSE(c.editorPage().automaticSpellingCorrectionSwitch->isChecked());
+    EXPECT_FALSE(c.editorPage().formatMarkdownSwitch->isChecked());
     EXPECT_TRUE(c.launchAtLoginSwitch->isChecked());
     EXPECT_FALSE(c.launchAtLoginApprovalButton->isHidden());
 }
 
 TEST_F(Window, StoredSizeThatIsNotAvailableShowsTheDefault) {
     store->defaults().set(QString::fromLatin1(PreferenceKeys::editorFontSize), 16.0);
-    EXPECT_EQ(controller().fontSizeStepper->value(), 1);
-    EXPECT_EQ(controller().fontSizeStepper->text(), QStringLiteral("15 pt"));
+    EXPECT_EQ(controller().editorPage().fontSizeStepper->value(), 1);
+    EXPECT_EQ(controller().editorPage().fontSizeStepper->text(), QStringLiteral("15 pt"));
 }
 
 TEST_F(Window, ArchivedPagesRowsByCount) {
@@ -218,14 +218,14 @@ TEST_F(Window, PreviewDisablesPageControlsButNotTheSidebar) {
 
 TEST_F(Window, AboutPageWithoutAnUpdaterDisablesBothUpdateControls) {
     SettingsWindowController &c = controller();
-    EXPECT_FALSE(c.checkForUpdatesButton->isEnabled());
-    EXPECT_FALSE(c.automaticUpdateChecksSwitch->isEnabled());
-    EXPECT_FALSE(c.automaticUpdateChecksSwitch->isChecked());
-    EXPECT_EQ(c.checkForUpdatesButton->accessibleDescription(),
+    EXPECT_FALSE(c.aboutPage().checkForUpdatesButton->isEnabled());
+    EXPECT_FALSE(c.aboutPage().automaticUpdateChecksSwitch->isEnabled());
+    EXPECT_FALSE(c.aboutPage().automaticUpdateChecksSwitch->isChecked());
+    EXPECT_EQ(c.aboutPage().checkForUpdatesButton->accessibleDescription(),
               QStringLiteral("Update checks are unavailable in this build."));
-    EXPECT_TRUE(c.sendFeedbackButton->isEnabled());
-    c.sendFeedbackButton->click();
-    c.viewChangelogButton->click();
+    EXPECT_TRUE(c.aboutPage().sendFeedbackButton->isEnabled());
+    c.aboutPage().sendFeedbackButton->click();
+    c.aboutPage().viewChangelogButton->click();
     EXPECT_EQ(doubles.count("feedback"), 1);
     EXPECT_EQ(doubles.count("changelog"), 1);
     QLabel *version = c.page(SettingsCategory::about)->findChild<QLabel *>(QStringLiteral("applicationVersion"));
@@ -239,13 +239,13 @@ TEST_F(Window, ABuildWithoutFeedbackAddressOrChangelogDisablesTheirButtons) {
     callbacks.onViewChangelog = nullptr;
     makeController(std::move(callbacks));
     SettingsWindowController &c = controller();
-    EXPECT_FALSE(c.sendFeedbackButton->isEnabled());
-    EXPECT_FALSE(c.viewChangelogButton->isEnabled());
-    EXPECT_EQ(c.sendFeedbackButton->accessibleDescription(),
+    EXPECT_FALSE(c.aboutPage().sendFeedbackButton->isEnabled());
+    EXPECT_FALSE(c.aboutPage().viewChangelogButton->isEnabled());
+    EXPECT_EQ(c.aboutPage().sendFeedbackButton->accessibleDescription(),
               QStringLiteral("Feedback by email is unavailable in this build."));
-    EXPECT_EQ(c.viewChangelogButton->accessibleDescription(),
+    EXPECT_EQ(c.aboutPage().viewChangelogButton->accessibleDescription(),
               QStringLiteral("The changelog is unavailable in this build."));
-    c.sendFeedbackButton->click();
+    c.aboutPage().sendFeedbackButton->click();
     EXPECT_EQ(doubles.count("feedback"), 0);
 }
 
