@@ -12,34 +12,85 @@
 
 namespace velto::editor::MarkdownStyler {
 
+namespace {
+
+/// Reads the languages the fences name, once for a run of fences that name the same one: most blocks of a
+/// page name the same few languages.
+class FenceLanguages {
+public:
+    const std::string &of(const FencedCodeBlock &block) {
+        if (lastInfoString_ != block.opening.infoString) {
+            lastInfoString_ = block.opening.infoString;
+            lastLanguage_ = fencedLanguage(block.opening.infoString);
+        }
+        return lastLanguage_;
+    }
+
+private:
+    std::optional<std::u16string> lastInfoString_;
+    std::string lastLanguage_;
+};
+
+/// What a pass makes of a block.
+enum class BlockNeed {
+    notCodeYet,  // its fence line is still being typed: the styler does not show it as code
+    highlighted, // its tokens are in place
+    nothing,     // no language or no code: nothing to ask for while its opening line and its code stay
+    tokens,      // to be asked for
+};
+
+HighlightedCodeBlocks::Block linesOf(const FencedCodeBlock &block) {
+    return {block.opening.lineRange, block.contentRange};
+}
+
+BlockNeed needOf(const FencedCodeBlock &block, const TextStorage &storage, const HighlightedCodeBlocks *highlighted,
+                 FenceLanguages &languages) {
+    // A fence line still being typed at the end of the text has no line break yet and is left alone.
+    if (!isStyledAsCode(block, storage) || block.contentRange.end() > storage.length()) {
+        return BlockNeed::notCodeYet;
+    }
+    if (highlighted != nullptr && highlighted->contains(linesOf(block))) {
+        return BlockNeed::highlighted;
+    }
+    if (languages.of(block).empty() || block.contentRange.length == 0) {
+        return BlockNeed::nothing;
+    }
+    return BlockNeed::tokens;
+}
+
+/// The part of the text that holds every block within reach of the screen, and one unit more on each side:
+/// a block that starts right at the reach's end is within it.
+TextRange reachAround(TextRange visible, std::size_t length) {
+    const std::size_t reach = nearbyReach(visible) + 1;
+    const std::size_t start = visible.location - std::min(visible.location, reach);
+    const std::size_t end = std::min(visible.end() + reach, length);
+    return TextRange{std::min(start, end), end - std::min(start, end)};
+}
+
+bool isWithinReach(const FencedCodeBlock &block, TextRange visible) {
+    return distanceFrom(CodeHighlightRequest{{}, {}, block.contentRange, block.opening.lineRange}, visible) <=
+           nearbyReach(visible);
+}
+
+} // namespace
+
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
                                                         const TextStorage &storage,
                                                         HighlightedCodeBlocks *highlighted,
                                                         std::optional<TextRange> copiedNear) {
     std::vector<CodeHighlightRequest> requests;
     std::vector<HighlightedCodeBlocks::Block> settled;
-    // Most blocks of a page name the same few languages: the last one read is not read again.
-    std::optional<std::u16string> lastInfoString;
-    std::string lastLanguage;
+    FenceLanguages languages;
     for (const FencedCodeBlock &block : blocks) {
-        // A fence line still being typed at the end of the text has no line break yet and is left alone.
-        if (!isStyledAsCode(block, storage) || block.contentRange.end() > storage.length()) {
+        const BlockNeed need = needOf(block, storage, highlighted, languages);
+        if (need == BlockNeed::notCodeYet) {
             continue;
         }
-        const HighlightedCodeBlocks::Block lines{block.opening.lineRange, block.contentRange};
-        if (highlighted != nullptr && highlighted->contains(lines)) {
-            settled.push_back(lines);
+        if (need != BlockNeed::tokens) {
+            settled.push_back(linesOf(block));
             continue;
         }
-        if (lastInfoString != block.opening.infoString) {
-            lastInfoString = block.opening.infoString;
-            lastLanguage = fencedLanguage(block.opening.infoString);
-        }
-        if (lastLanguage.empty() || block.contentRange.length == 0) {
-            settled.push_back(lines); // nothing to ask for while its opening line and its code stay
-            continue;
-        }
-        CodeHighlightRequest request{{}, lastLanguage, block.contentRange, block.opening.lineRange};
+        CodeHighlightRequest request{{}, languages.of(block), block.contentRange, block.opening.lineRange};
         if (!copiedNear || distanceFrom(request, *copiedNear) <= nearbyReach(*copiedNear)) {
             request.source = storage.substring(block.contentRange);
         }
@@ -49,6 +100,39 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
         highlighted->keepOnly(std::move(settled));
     }
     return requests;
+}
+
+std::vector<CodeHighlightRequest> codeHighlightRequestsNear(const TextStorage &storage,
+                                                            HighlightedCodeBlocks &highlighted, TextRange visible) {
+    std::vector<CodeHighlightRequest> requests;
+    FenceLanguages languages;
+    for (const FencedCodeBlock &block :
+         fencedBlocksOverlapping(storage, reachAround(visible, storage.length()))) {
+        const BlockNeed need = needOf(block, storage, &highlighted, languages);
+        if (need == BlockNeed::nothing) {
+            highlighted.remember(storage, linesOf(block));
+        }
+        if (need != BlockNeed::tokens) {
+            continue;
+        }
+        if (isWithinReach(block, visible)) {
+            requests.push_back({storage.substring(block.contentRange), languages.of(block), block.contentRange,
+                                block.opening.lineRange});
+        }
+    }
+    return requests;
+}
+
+bool comesNearBlocksToAskFor(const TextStorage &storage, const HighlightedCodeBlocks &highlighted, TextRange before,
+                             TextRange visible) {
+    FenceLanguages languages;
+    for (const FencedCodeBlock &block : fencedBlocksOverlapping(storage, reachAround(visible, storage.length()))) {
+        if (isWithinReach(block, visible) && !isWithinReach(block, before) &&
+            needOf(block, storage, &highlighted, languages) == BlockNeed::tokens) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::size_t distanceFrom(const CodeHighlightRequest &request, TextRange visible) {

@@ -42,6 +42,19 @@ std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<Fenced
                                                         HighlightedCodeBlocks *highlighted = nullptr,
                                                         std::optional<TextRange> copiedNear = std::nullopt);
 
+/// The requests of a pass that knows the screen: the blocks within nearbyReach of it that `highlighted`
+/// (followed to the storage's text) does not hold, each with its code, in text order; blocks near it that
+/// need nothing (no language, no code) join `highlighted`. Only the blocks near the screen are looked at,
+/// so a pass on a page of thousands of blocks costs about the blocks near the screen; the others are asked
+/// for when the screen comes near them (see comesNearBlocksToAskFor).
+std::vector<CodeHighlightRequest> codeHighlightRequestsNear(const TextStorage &storage,
+                                                            HighlightedCodeBlocks &highlighted, TextRange visible);
+
+/// Whether the screen, moved from `before` (where the last pass looked from) to `visible`, has come within
+/// nearbyReach of a block to be asked for that lay beyond it before, with the text unchanged since.
+bool comesNearBlocksToAskFor(const TextStorage &storage, const HighlightedCodeBlocks &highlighted, TextRange before,
+                             TextRange visible);
+
 /// How many units lie between the block (its opening line to the end of its code) and the range: 0
 /// when they meet.
 std::size_t distanceFrom(const CodeHighlightRequest &request, TextRange visible);

@@ -88,6 +88,20 @@ VeltoEditorCoordinator::~VeltoEditorCoordinator() {
 
 void VeltoEditorCoordinator::editorVisibleRangeMayHaveChanged() {
     screenMoves_->tell();
+    if (screenCameNearBlocksLeftForLater()) {
+        requestCodeHighlighting();
+    }
+}
+
+bool VeltoEditorCoordinator::screenCameNearBlocksLeftForLater() const {
+    if (!askedNear_) {
+        return false; // no pass left blocks for later, or an edit's pass is still to come
+    }
+    const TextStorage &storage = core_.textStorage();
+    const std::optional<TextRange> visible = view_.visibleCharacterRange();
+    return visible && storage.identity() == askedNear_->storageIdentity &&
+           storage.characterVersion() == askedNear_->characterVersion &&
+           MarkdownStyler::comesNearBlocksToAskFor(storage, highlightedBlocks_, askedNear_->visible, *visible);
 }
 
 void VeltoEditorCoordinator::cancelHighlighting() {
@@ -96,6 +110,7 @@ void VeltoEditorCoordinator::cancelHighlighting() {
         codeHighlightTask_.reset();
     }
     codeHighlightGeneration_ += 1;
+    askedNear_.reset();
 }
 
 void VeltoEditorCoordinator::requestCodeHighlighting() {
@@ -105,10 +120,21 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
     }
     const TextStorage &storage = core_.textStorage();
     // The blocks come from the styler's code index, which follows the edits: no scan of the page. Blocks
-    // whose code and language are as they were keep their tokens and are not asked for again.
+    // whose code and language are as they were keep their tokens and are not asked for again, unless blocks
+    // appeared, went or changed around them: the restyle there may have taken their colours.
     highlightedBlocks_.follow(storage);
-    std::vector<MarkdownStyler::CodeHighlightRequest> requests = MarkdownStyler::codeHighlightRequests(
-        MarkdownStyler::fencedBlocks(storage), storage, &highlightedBlocks_, view_.visibleCharacterRange());
+    if (const std::optional<TextRange> changed = MarkdownStyler::takeFencedBlockChange(storage)) {
+        highlightedBlocks_.forgetAround(*changed);
+    }
+    // With the screen known, only the blocks near it are looked at; the others when the screen comes near.
+    const std::optional<TextRange> visible = view_.visibleCharacterRange();
+    std::vector<MarkdownStyler::CodeHighlightRequest> requests =
+        visible ? MarkdownStyler::codeHighlightRequestsNear(storage, highlightedBlocks_, *visible)
+                : MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage,
+                                                        &highlightedBlocks_);
+    if (visible) {
+        askedNear_ = AskedNear{*visible, storage.identity(), storage.characterVersion()};
+    }
     if (requests.empty()) {
         if (!highlightedBlocks_.blocks().empty()) {
             view_.setNeedsDisplay(); // as a finished highlighting of unchanged blocks does

@@ -130,6 +130,9 @@ public:
 private:
     void cancelHighlighting();
     void requestCodeHighlighting();
+    /// Whether the screen has come near blocks that the last pass, asking only for blocks near the screen,
+    /// left for later.
+    bool screenCameNearBlocksLeftForLater() const;
     static QCoro::Task<void> trackHighlighting(QPointer<VeltoEditorCoordinator> coordinator, std::uint64_t generation,
                                                QCoro::Task<void> highlighting);
     void scheduleStylePass();
@@ -166,6 +169,14 @@ private:
     std::shared_ptr<ScreenMoves> screenMoves_;
     /// The blocks whose tokens are in place: a style pass asks only for the others.
     HighlightedCodeBlocks highlightedBlocks_;
+    /// Where the screen was when the last pass asked for the blocks near it, in the text of that pass:
+    /// when the screen comes near other blocks to ask for, the highlighting starts again from there.
+    struct AskedNear {
+        TextRange visible;
+        std::uint64_t storageIdentity = 0;
+        std::uint64_t characterVersion = 0;
+    };
+    std::optional<AskedNear> askedNear_;
     Color editorTextColor_;
     std::optional<Uuid> loadedPageID_;
     /// The view's text changed since it was last handed over.

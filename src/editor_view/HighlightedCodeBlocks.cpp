@@ -76,6 +76,12 @@ void HighlightedCodeBlocks::remember(const TextStorage &storage, Block block) {
     sorted_ = false;
 }
 
+void HighlightedCodeBlocks::forgetAround(TextRange range) {
+    std::erase_if(blocks_, [range](const Block &block) {
+        return block.openingLineRange.location <= range.end() && block.contentRange.end() >= range.location;
+    });
+}
+
 void HighlightedCodeBlocks::clear() {
     blocks_.clear();
     sorted_ = true;

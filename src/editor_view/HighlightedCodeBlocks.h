@@ -15,8 +15,8 @@ namespace velto::editor {
 ///
 /// A block stays known while its opening line (which names the language) and its code stay as they
 /// were: edits before or after them move the block, an edit that touches them (or the units just
-/// around them) forgets it, and so does a pass in which it is no longer a block (the restyle that
-/// ended it took its colours). When the storage is another one, or no longer remembers every edit
+/// around them) forgets it, and so does a pass in which it is no longer a block or blocks changed
+/// around it (the restyle that ended or changed them took its colours). When the storage is another one, or no longer remembers every edit
 /// since the last look, everything is forgotten.
 class HighlightedCodeBlocks {
 public:
@@ -35,6 +35,9 @@ public:
     /// Notes a block whose tokens were just put in place, in the storage's text as last followed.
     /// Ignored when the storage has moved on since then.
     void remember(const TextStorage &storage, Block block);
+    /// Forgets the blocks that share a unit with the range or touch it: where blocks appeared, went away or
+    /// changed, the restyle may have taken their colours although their own lines are as they were.
+    void forgetAround(TextRange range);
     /// Forgets every block (after a restyle that drops colours, such as one with formatting off).
     void clear();
 

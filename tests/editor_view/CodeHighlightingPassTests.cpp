@@ -222,5 +222,78 @@ TEST(CodeHighlightingPass, AfterAnyEditsAskingForEveryBlockChangesNoColour) {
     }
 }
 
+// On a page longer than the screen's reach a pass asks only for blocks near the screen, and the others as
+// the screen comes near them; once the screen has been everywhere the colours are a fresh load's, whatever
+// the edits did to the blocks far from the screen (blocks opened, closed or swallowed by a fence typed above).
+TEST(CodeHighlightingPass, AScreenOnALongPageAsksOnlyNearItAndLeavesAFreshLoadsColoursOnceItHasBeenEverywhere) {
+    std::string page;
+    for (int block = 0; block < 80; ++block) {
+        page += "Prose " + std::to_string(block) + std::string(900, 'w') + "\n\n```py\nvalue_" + std::to_string(block) +
+                " = 1\n```\n\n";
+    }
+    EditorSession session(page);
+    // Tokens that tell the languages apart: a block swallowed by a fence of another language takes its colours.
+    session.highlighter->answerInLanguage = [](const std::u16string &source, const std::string &language) {
+        std::vector<SyntaxToken> tokens = lineStartKeywords(source);
+        for (SyntaxToken &token : tokens) {
+            token.kind = language == "py" ? SyntaxTokenKind::keyword : SyntaxTokenKind::type;
+        }
+        return tokens;
+    };
+    constexpr std::size_t screen = 200;
+    ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+    session.highlighter->asked.clear();
+    session.view.visible = TextRange{0, screen};
+    session.coordinator->applyEditorPreferences();
+    ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+    ASSERT_LT(session.highlighter->asked.size(), 40u) << "the first show asks only for the blocks near the screen";
+    session.highlighter->asked.clear();
+    const auto blocksNear = [&](TextRange visible) {
+        std::size_t near = 0;
+        for (const FencedCodeBlock &block : MarkdownStyler::fencedBlocks(session.storage)) {
+            near += MarkdownStyler::distanceFrom({{}, {}, block.contentRange, block.opening.lineRange}, visible) <=
+                    nearbyReach(visible);
+        }
+        return near;
+    };
+    const auto showEveryPart = [&] {
+        for (std::size_t at = 0; at < session.core.length(); at += nearbyReach({at, screen})) {
+            session.view.visible = TextRange{at, std::min(screen, session.core.length() - at)};
+            session.coordinator->editorVisibleRangeMayHaveChanged();
+            ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));
+        }
+    };
+    // After each change: a pass with the screen somewhere asks only for blocks near it; then the screen goes
+    // everywhere, and the colours must be a fresh load's.
+    std::mt19937 random(5);
+    const auto passAndShowEverything = [&](int step) {
+        session.view.visible = TextRange{random() % (session.core.length() - screen), screen};
+        runStylePass(session);
+        ASSERT_LE(session.highlighter->asked.size(), blocksNear(*session.view.visible)) << "step " << step;
+        showEveryPart();
+        ASSERT_EQ(tokenRuns(session.storage), tokenRunsOfAFreshPass(session.core.string(), session.highlighter))
+            << "step " << step;
+        session.highlighter->asked.clear();
+    };
+    const std::vector<std::u16string> pieces{u"```", u"\n", u"x", u"```js\n", u"~~~js\n"};
+    for (int step = 0; step < 40; ++step) {
+        // Mostly at a line's start, where the pieces make or break fences; half of the changes are undone
+        // at once, which brings back the blocks they swallowed.
+        std::size_t at = random() % session.core.length();
+        if (random() % 4 != 0) {
+            const std::size_t lineBreak = session.core.string().rfind(u'\n', at);
+            at = lineBreak == std::u16string::npos ? 0 : lineBreak + 1;
+        }
+        session.core.breakUndoCoalescing();
+        session.core.setSelectedRange({at, 0});
+        session.core.insertText(pieces[random() % pieces.size()]);
+        ASSERT_NO_FATAL_FAILURE(passAndShowEverything(step));
+        if (random() % 2 == 0) {
+            session.core.undoManager()->undo();
+            ASSERT_NO_FATAL_FAILURE(passAndShowEverything(step));
+        }
+    }
+}
+
 } // namespace
 } // namespace velto::editor

@@ -324,6 +324,7 @@ MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
     rebuildBlocks();
     rebuildSpans();
     structureChange_.reset();
+    fencedBlockChange_.reset();
 }
 
 void MarkdownCodeTokenIndex::update(std::u16string_view text, const std::vector<CharacterEdit> &edits) {
@@ -383,10 +384,10 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         runsDropped = !followEditIn(runs_, mapping, false).empty() || runsDropped;
         fenceLinesChanged = touchesFenceLineOfBlock(mapping) || fenceLinesChanged;
         for (const FencedCodeBlock &block : followEditIn(blocks_, mapping, true)) {
-            noteStructureChange(block.fullRange);
+            noteFencedBlockChange(block.fullRange);
         }
         for (const InlineCodeSpan &span : followEditIn(spans_, mapping, true)) {
-            noteStructureChange(span.fullRange);
+            noteSpanChange(span.fullRange);
         }
         std::map<std::size_t, std::size_t> literals;
         for (const auto &[length, start] : literalRunStarts_) {
@@ -399,6 +400,9 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         literalRunStarts_ = std::move(literals);
         if (structureChange_) {
             structureChange_ = mapping.range(*structureChange_);
+        }
+        if (fencedBlockChange_) {
+            fencedBlockChange_ = mapping.range(*fencedBlockChange_);
         }
         textLength_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(textLength_) + mapping.delta);
     }
@@ -465,7 +469,7 @@ void MarkdownCodeTokenIndex::rebuildBlocks() {
     FencedCodeScan scan = MarkdownSyntaxScanner::fencedCodeScan(textLength_, fenceLines_.items());
     isBalanced_ = scan.isBalanced;
     if (const std::optional<TextRange> changed = differingRange(before, scan.blocks)) {
-        noteStructureChange(*changed);
+        noteFencedBlockChange(*changed);
     }
     blocks_ = ShiftedItemList<FencedCodeBlock>(std::move(scan.blocks));
 }
@@ -525,7 +529,7 @@ void MarkdownCodeTokenIndex::rebuildSpans() {
         runs_, 0, [this](std::size_t position) { return isInsideBlock(position); }, [](std::size_t) { return false; },
         spans, literalRunStarts_);
     if (const std::optional<TextRange> changed = differingRange(before, spans)) {
-        noteStructureChange(*changed);
+        noteSpanChange(*changed);
     }
     spans_ = ShiftedItemList<InlineCodeSpan>(std::move(spans));
 }
@@ -576,7 +580,7 @@ void MarkdownCodeTokenIndex::pairSpansAround(TextRange changed) {
         replaced.push_back(spans_.at(index));
     }
     if (const std::optional<TextRange> differing = differingRange(replaced, fresh)) {
-        noteStructureChange(*differing);
+        noteSpanChange(*differing);
     }
     spans_.splice(first, last - first, fresh);
     std::erase_if(literalRunStarts_,
@@ -587,11 +591,24 @@ void MarkdownCodeTokenIndex::pairSpansAround(TextRange changed) {
 }
 
 void MarkdownCodeTokenIndex::noteStructureChange(TextRange range) {
+    noteFencedBlockChange(range);
+}
+
+void MarkdownCodeTokenIndex::noteFencedBlockChange(TextRange range) {
+    noteSpanChange(range);
+    fencedBlockChange_ = fencedBlockChange_ ? unionRange(*fencedBlockChange_, range) : range;
+}
+
+void MarkdownCodeTokenIndex::noteSpanChange(TextRange range) {
     structureChange_ = structureChange_ ? unionRange(*structureChange_, range) : range;
 }
 
 std::optional<TextRange> MarkdownCodeTokenIndex::takeStructureChange() {
     return std::exchange(structureChange_, std::nullopt);
+}
+
+std::optional<TextRange> MarkdownCodeTokenIndex::takeFencedBlockChange() {
+    return std::exchange(fencedBlockChange_, std::nullopt);
 }
 
 // ---- answers ----

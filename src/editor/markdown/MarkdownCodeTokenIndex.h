@@ -69,8 +69,12 @@ public:
     /// The part of the text over which blocks or spans appeared or disappeared since the last call
     /// (in the coordinates of the text now), and forgets it; none when they only moved with the text.
     std::optional<TextRange> takeStructureChange();
-    /// Adds the range to the part of the text taken as changed.
+    /// Adds the range to the part of the text taken as changed, for blocks and spans alike.
     void noteStructureChange(TextRange range);
+    /// As takeStructureChange, for fenced blocks alone and kept apart from it: the part of the text over
+    /// which blocks appeared, went away or changed other than by moving with the text (an edit inside a
+    /// block's code that keeps it a block is no such change). Highlighting takes it; styling takes the other.
+    std::optional<TextRange> takeFencedBlockChange();
 
 private:
     template <typename Text> void updateFrom(const Text &text, const std::vector<CharacterEdit> &edits);
@@ -80,6 +84,9 @@ private:
     std::optional<std::vector<TextRange>> runStretchesAround(const Text &text,
                                                              const std::vector<TextRange> &changed) const;
     void followEdit(const CharacterEdit &edit);
+    /// A change of blocks is a change of the structure too; a change of spans alone is not one of blocks.
+    void noteFencedBlockChange(TextRange range);
+    void noteSpanChange(TextRange range);
     void rebuildBlocks();
     void rebuildSpans();
     void pairSpansAround(TextRange changed);
@@ -96,6 +103,7 @@ private:
     /// later run of the same length would close it.
     std::map<std::size_t, std::size_t> literalRunStarts_;
     std::optional<TextRange> structureChange_;
+    std::optional<TextRange> fencedBlockChange_;
 };
 
 } // namespace velto::editor

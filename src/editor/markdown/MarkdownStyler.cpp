@@ -1040,6 +1040,14 @@ std::vector<FencedCodeBlock> fencedBlocks(const TextStorage &storage) {
     return codeTokenIndexFor(storage)->fencedBlocksOverlapping(TextRange{0, storage.length()});
 }
 
+std::vector<FencedCodeBlock> fencedBlocksOverlapping(const TextStorage &storage, TextRange range) {
+    return codeTokenIndexFor(storage)->fencedBlocksOverlapping(range);
+}
+
+std::optional<TextRange> takeFencedBlockChange(const TextStorage &storage) {
+    return codeTokenIndexFor(storage)->takeFencedBlockChange();
+}
+
 bool isInsideFencedCode(const TextStorage &storage, std::size_t location) {
     location = std::min(location, storage.length());
     const std::optional<FencedCodeBlock> block = codeTokenIndexFor(storage)->fencedBlockContaining(location);

@@ -89,6 +89,11 @@ std::optional<InlineCodeSpan> inlineCodeSpanContaining(const TextStorage &storag
 bool isInsideLiteralCode(const TextStorage &storage, std::size_t location);
 /// Every fenced block of the text, in text order.
 std::vector<FencedCodeBlock> fencedBlocks(const TextStorage &storage);
+/// The fenced blocks whose full ranges share a unit with the range, in text order.
+std::vector<FencedCodeBlock> fencedBlocksOverlapping(const TextStorage &storage, TextRange range);
+/// Where fenced blocks appeared, went away or changed other than by moving with the text since the last
+/// call, in the text as it is now; none when they only moved. The whole text the first time.
+std::optional<TextRange> takeFencedBlockChange(const TextStorage &storage);
 
 // ---- fence languages ----
 
