@@ -27,7 +27,7 @@ VeltoStore::loadForApplication(std::optional<std::filesystem::path> fileURL, std
 
 VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPageCount, std::int64_t maximumPageBytes,
                        Environment environment, const VeltoLibraryLoadResult &loadResult)
-    : folderURL_(std::move(folderURL))
+    : session_(*this, std::move(folderURL))
     , fileManager_(environment.fileManager != nullptr ? environment.fileManager : &ownChangeRecordingFileSystem())
     , clock_(environment.clock != nullptr ? environment.clock : &systemClock())
     , scheduler_(environment.scheduler != nullptr ? environment.scheduler : &qtScheduler())
@@ -42,7 +42,8 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     , latestPageLoadOperation_(environment.latestPageLoadOperation ? std::move(environment.latestPageLoadOperation)
                                                                    : productionLatestPageLoadOperation)
     , saveScheduler_(
-          folderURL_, environment.saveOperation ? std::move(environment.saveOperation) : productionSaveOperation,
+          session_.folderURL(),
+          environment.saveOperation ? std::move(environment.saveOperation) : productionSaveOperation,
           [this](std::uint64_t generation) { return saveRequest(generation); },
           [this](const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                  const std::optional<std::string> &errorDescription) {
@@ -116,7 +117,7 @@ void VeltoStore::startMonitoringFolder() {
     folderMonitor_.reset(); // stops the old monitor before the new one watches
     // The manifest's checkpoint is not read: Linux keeps no event history to resume from, so every start
     // begins with a full rescan whatever the checkpoint says.
-    folderMonitor_ = VeltoFolderMonitor::make(folderURL_, std::nullopt);
+    folderMonitor_ = VeltoFolderMonitor::make(session_.folderURL(), std::nullopt);
     if (folderMonitor_ == nullptr) {
         return; // no folder yet; the first successful save starts monitoring
     }
@@ -139,7 +140,7 @@ std::optional<std::filesystem::path> VeltoStore::currentPageFileURL() const {
     if (content == nullptr || content->fileContents().empty()) {
         return std::nullopt;
     }
-    return folderURL_ / VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
+    return session_.folderURL() / VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
 }
 
 bool VeltoStore::activityPrecedes(const VeltoPage &a, const VeltoPage &b) {

@@ -18,6 +18,7 @@
 #include "store/ConflictResolution.h"
 #include "store/FolderConnectionSelection.h"
 #include "store/FolderMonitor.h"
+#include "store/LibrarySession.h"
 #include "store/RefreshRequests.h"
 #include "store/SaveCoordinator.h"
 #include "store/SaveScheduler.h"
@@ -96,14 +97,14 @@ public:
     const std::optional<VeltoSaveConflictPresentation> &lastSaveConflictPresentation() const {
         return lastSaveConflictPresentation_;
     }
-    const std::filesystem::path &folderURL() const { return folderURL_; }
+    const std::filesystem::path &folderURL() const { return session_.folderURL(); }
     std::int64_t maximumPageCount() const { return maximumPageCount_; }
     std::int64_t maximumPageBytes() const { return maximumPageBytes_; }
     /// The file of the current page; nothing while the page has no text or holds only a summary.
     std::optional<std::filesystem::path> currentPageFileURL() const;
 
     // Save bookkeeping, read by the shell and by tests.
-    std::uint64_t librarySessionRevision() const { return librarySessionRevision_; }
+    std::uint64_t librarySessionRevision() const { return session_.revision(); }
     std::uint64_t nextGeneration() const { return saveScheduler_.nextGeneration(); }
     std::optional<std::uint64_t> latestScheduledGeneration() const { return saveScheduler_.latestScheduledGeneration(); }
     std::uint64_t latestCompletedGeneration() const { return saveScheduler_.latestCompletedGeneration(); }
@@ -222,7 +223,7 @@ private:
     std::vector<VeltoUnreadablePageFile> unreadableFiles_;
     std::unique_ptr<VeltoScheduledAction> failedSaveRetry_;
     std::optional<VeltoSaveConflictPresentation> lastSaveConflictPresentation_;
-    std::filesystem::path folderURL_;
+    VeltoLibrarySession session_;
     FileSystem *fileManager_;
     const Clock *clock_;
     VeltoScheduler *scheduler_;
@@ -232,7 +233,6 @@ private:
     const IncrementalLoadOperation incrementalLoadOperation_;
     const ArchivedPreviewLoadOperation archivedPreviewLoadOperation_;
     const LatestPageLoadOperation latestPageLoadOperation_;
-    std::uint64_t librarySessionRevision_ = 0;
 
     // Saves.
     std::map<Uuid, VeltoPageBaseline> pageBaselines_;

@@ -2,8 +2,6 @@
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
-#include <QtCore/QPointer>
-
 #include <algorithm>
 
 namespace velto {
@@ -173,8 +171,7 @@ bool VeltoStore::matchesArchiveTimelineState(const VeltoDocument &expected,
 }
 
 QCoro::Task<bool> VeltoStore::applyArchiveTransition(VeltoDocument target) {
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
+    const VeltoSessionTicket ticket = session_.ticket();
     const VeltoDocument present = document_;
     std::set<Uuid> changed = pagesChangingArchiveState(present, target);
 
@@ -188,20 +185,20 @@ QCoro::Task<bool> VeltoStore::applyArchiveTransition(VeltoDocument target) {
         }
         saveCountsBeforeRead[pageID] = pageSaveCount(pageID);
         try {
-            QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(*presentPage, folderURL_);
+            QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(*presentPage, session_.folderURL());
             latestPages[pageID] = co_await reading;
         } catch (...) {
-            if (store != nullptr) {
+            if (ticket.storeIsAlive()) {
                 lastSaveErrorDescription_ = errorDescription(std::current_exception());
             }
             co_return false;
         }
-        if (store == nullptr) {
+        if (!ticket.storeIsAlive()) {
             co_return false;
         }
     }
     // The panel checked the document before the reads; a change made meanwhile makes that check stale.
-    if (librarySessionRevision_ != sessionRevision || document_ != present) {
+    if (!ticket.stillCurrent() || document_ != present) {
         co_return false;
     }
 

@@ -3,8 +3,6 @@
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
-#include <QtCore/QPointer>
-
 #include <algorithm>
 
 namespace velto {
@@ -99,19 +97,18 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid cop
     }
     const VeltoPage copy = *position;
 
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
+    const VeltoSessionTicket ticket = session_.ticket();
     std::optional<VeltoPage> latest;
     try {
-        QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(copy, folderURL_);
+        QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(copy, session_.folderURL());
         latest = co_await reading;
     } catch (...) {
-        if (store != nullptr) {
+        if (ticket.storeIsAlive()) {
             lastSaveErrorDescription_ = errorDescription(std::current_exception());
         }
         co_return VeltoConflictResolutionOutcome::unavailable;
     }
-    if (store == nullptr || librarySessionRevision_ != sessionRevision || !latest.has_value()) {
+    if (!ticket.stillCurrent() || !latest.has_value()) {
         co_return VeltoConflictResolutionOutcome::unavailable;
     }
     askEditorForPendingText(); // the resolution may replace the text of the page in front of the user

@@ -3,8 +3,6 @@
 #include "model/ThreeWayMerge.h"
 #include "store/Store.h"
 
-#include <QtCore/QPointer>
-
 namespace velto {
 namespace {
 

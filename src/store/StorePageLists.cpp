@@ -4,8 +4,6 @@
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
-#include <QtCore/QPointer>
-
 #include <algorithm>
 #include <variant>
 
@@ -66,9 +64,7 @@ std::vector<VeltoPage> VeltoStore::activePagesInNavigationOrder() const {
 }
 
 QCoro::Task<std::map<Uuid, VeltoPage>> VeltoStore::loadArchivedPreviews(std::vector<Uuid> pageIDs) {
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
-    std::filesystem::path folderURL = folderURL_;
+    const VeltoSessionTicket ticket = session_.ticket();
     std::vector<VeltoPage> collected;
     for (const Uuid &pageID : pageIDs) {
         if (const VeltoPage *page = findPage(document_, pageID)) {
@@ -81,7 +77,7 @@ QCoro::Task<std::map<Uuid, VeltoPage>> VeltoStore::loadArchivedPreviews(std::vec
 
     // One read off the main thread for the whole batch: many archived files must never block the interface.
     QCoro::Task<std::map<Uuid, ArchivedPreviewLoadResult>> reading =
-        runOnLibraryPool([collected, folderURL, fileManager = fileManager_, load = archivedPreviewLoadOperation_] {
+        runOnLibraryPool([collected, folderURL = ticket.folderURL(), fileManager = fileManager_, load = archivedPreviewLoadOperation_] {
             std::map<Uuid, ArchivedPreviewLoadResult> results;
             for (const VeltoPage &page : collected) {
                 try {
@@ -95,7 +91,7 @@ QCoro::Task<std::map<Uuid, VeltoPage>> VeltoStore::loadArchivedPreviews(std::vec
     std::map<Uuid, ArchivedPreviewLoadResult> results = co_await reading;
 
     std::map<Uuid, VeltoPage> answer;
-    if (store == nullptr || librarySessionRevision_ != sessionRevision || !isSameFolderURL(folderURL_, folderURL)) {
+    if (!ticket.stillCurrent()) {
         co_return answer;
     }
     for (const VeltoPage &page : collected) {

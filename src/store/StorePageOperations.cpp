@@ -2,8 +2,6 @@
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
-#include <QtCore/QPointer>
-
 #include <algorithm>
 
 namespace velto {
@@ -123,21 +121,20 @@ QCoro::Task<bool> VeltoStore::restoreArchivedPage(Uuid pageID, Date now) {
     if (!index.has_value() || !isArchivedPage(document_.pages[*index])) {
         co_return false;
     }
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
+    const VeltoSessionTicket ticket = session_.ticket();
     VeltoPage held = document_.pages[*index];
     std::uint64_t saveCountBeforeRead = pageSaveCount(pageID);
     std::optional<VeltoPage> latest;
     try {
-        QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(held, folderURL_);
+        QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(held, session_.folderURL());
         latest = co_await reading;
     } catch (...) {
-        if (store != nullptr) {
+        if (ticket.storeIsAlive()) {
             lastSaveErrorDescription_ = errorDescription(std::current_exception());
         }
         co_return false;
     }
-    if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+    if (!ticket.stillCurrent()) {
         co_return false;
     }
     if (pageSaveCount(pageID) != saveCountBeforeRead) {
@@ -179,13 +176,12 @@ QCoro::Task<int> VeltoStore::archivedRefreshedPageCount(std::function<bool(const
     if (candidates.empty()) {
         co_return 0;
     }
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
+    const VeltoSessionTicket ticket = session_.ticket();
     std::set<Uuid> archivedBeforeRefresh = document_.archivedPageIDs();
     // The refresh keeps unsaved edits: a page's disk text never replaces what was typed into it.
     QCoro::Task<std::set<Uuid>> refreshing = refreshPagesFromDisk(candidates);
     std::set<Uuid> refreshed = co_await refreshing;
-    if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+    if (!ticket.stillCurrent()) {
         co_return 0;
     }
     if (onArchiveStateChange && archivedBeforeRefresh != document_.archivedPageIDs()) {
@@ -219,16 +215,15 @@ int VeltoStore::deleteConfirmedArchivedPages(const std::set<Uuid> &pageIDs) {
 }
 
 QCoro::Task<int> VeltoStore::deleteConfirmedArchivedPagesAfterReload(std::set<Uuid> pageIDs) {
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
+    const VeltoSessionTicket ticket = session_.ticket();
     QCoro::Task<void> flushing = flush();
     co_await flushing;
-    if (store == nullptr) {
+    if (!ticket.storeIsAlive()) {
         co_return 0;
     }
     QCoro::Task<void> reloading = reloadFromDisk(false, std::nullopt);
     co_await reloading;
-    if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+    if (!ticket.stillCurrent()) {
         co_return 0; // the pages were confirmed in another library
     }
     int removed = deleteConfirmedArchivedPages(pageIDs);

@@ -5,8 +5,6 @@
 #include "store/PendingEdits.h"
 #include "store/Store.h"
 
-#include <QtCore/QPointer>
-
 #include <set>
 #include <string>
 
@@ -38,7 +36,7 @@ void VeltoStore::requestExternalRefresh(std::optional<std::set<std::string>> cha
 }
 
 QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
-    QPointer<VeltoStore> store(this);
+    const VeltoSessionTicket ticket = session_.ticket();
     CancellationToken cancellation = externalRefreshCancellation_;
     while (true) {
         std::optional<std::set<std::string>> paths = refreshRequests_.take();
@@ -49,7 +47,7 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
         } catch (...) {
             error = std::current_exception();
         }
-        if (store == nullptr) {
+        if (!ticket.storeIsAlive()) {
             co_return;
         }
         bool waitForAvailability = false;
@@ -66,7 +64,7 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
             refreshRequests_.giveBack(paths);
             QCoro::Task<bool> sleeping = sleepFor(*scheduler_, unavailableRetryDelay, cancellation);
             bool slept = co_await sleeping;
-            if (store == nullptr) {
+            if (!ticket.storeIsAlive()) {
                 co_return;
             }
             if (!slept) {
@@ -83,12 +81,10 @@ QCoro::Task<void> VeltoStore::runExternalRefreshLoop() {
 
 QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
                                              std::optional<std::set<std::string>> changedRelativePaths) {
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
-    std::filesystem::path folderURL = folderURL_;
+    VeltoSessionTicket ticket = session_.ticket();
     while (true) {
         co_await flush();
-        if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+        if (!ticket.stillCurrent()) {
             co_return; // another library session began
         }
         if (hasOutstandingSave()) {
@@ -97,10 +93,11 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
         std::uint64_t mutationRevision = mutations_.revision;
         // Started outside co_await: GCC 12 destroys argument temporaries of a co_await expression twice.
         QCoro::Task<VeltoLibraryLoadResult> loading =
-            changedRelativePaths.has_value() ? incrementalLoadOperation_(folderURL, document_, *changedRelativePaths)
-                                             : loadOperation_(folderURL);
+            changedRelativePaths.has_value()
+                ? incrementalLoadOperation_(ticket.folderURL(), document_, *changedRelativePaths)
+                : loadOperation_(ticket.folderURL());
         VeltoLibraryLoadResult result = co_await loading;
-        if (store == nullptr || librarySessionRevision_ != sessionRevision || !isSameFolderURL(folderURL_, folderURL)) {
+        if (!ticket.stillCurrent()) {
             co_return;
         }
         if (mutations_.revision == mutationRevision) {
@@ -115,8 +112,7 @@ QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
             co_return;
         }
         // Edited while the load ran: the loaded files are older than the document. Save, then load again.
-        sessionRevision = librarySessionRevision_;
-        folderURL = folderURL_;
+        ticket = session_.ticket();
     }
 }
 
@@ -206,8 +202,7 @@ void VeltoStore::replaceDocument(VeltoDocument document) {
 }
 
 QCoro::Task<std::set<Uuid>> VeltoStore::refreshPagesFromDisk(std::set<Uuid> pageIDs) {
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
+    const VeltoSessionTicket ticket = session_.ticket();
     std::set<Uuid> refreshed;
     for (const Uuid &pageID : pageIDs) {
         const VeltoPage *held = findPage(document_, pageID);
@@ -219,12 +214,12 @@ QCoro::Task<std::set<Uuid>> VeltoStore::refreshPagesFromDisk(std::set<Uuid> page
         std::optional<VeltoPage> latest;
         std::exception_ptr error;
         try {
-            QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(*held, folderURL_);
+            QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(*held, session_.folderURL());
             latest = co_await reading;
         } catch (...) {
             error = std::current_exception();
         }
-        if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+        if (!ticket.stillCurrent()) {
             co_return refreshed;
         }
         if (error) {

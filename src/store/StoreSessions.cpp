@@ -7,8 +7,6 @@
 #include "store/OwnFileChanges.h"
 #include "store/Store.h"
 
-#include <QtCore/QPointer>
-
 namespace velto {
 namespace {
 
@@ -32,16 +30,16 @@ VeltoSaveRequest recoveryRequest(const VeltoDocument &document, Date now) {
 } // namespace
 
 QCoro::Task<void> VeltoStore::applyFolderConnection(VeltoFolderConnectionSelection selection) {
-    QPointer<VeltoStore> store(this);
+    const VeltoSessionTicket ticket = session_.ticket();
     switch (selection.operation) {
     case VeltoFolderConnectionOperation::copyCurrentLibrary: {
         QCoro::Task<void> copying = copyCurrentLibrary(selection.destinationURL);
         co_await copying;
-        if (store != nullptr && selection.ownsWholeFolder) {
+        if (ticket.storeIsAlive() && selection.ownsWholeFolder) {
             // The whole folder is the library: Markdown files that were there already become pages.
             QCoro::Task<void> reloading = reloadFromDisk(false, std::nullopt);
             co_await reloading;
-            if (store != nullptr) {
+            if (ticket.storeIsAlive()) {
                 QCoro::Task<void> flushing = flush();
                 co_await flushing;
             }
@@ -62,19 +60,19 @@ QCoro::Task<void> VeltoStore::applyFolderConnection(VeltoFolderConnectionSelecti
 }
 
 QCoro::Task<void> VeltoStore::copyCurrentLibrary(std::filesystem::path destinationURL) {
-    if (isSameFolderURL(destinationURL, folderURL_)) {
+    if (isSameFolderURL(destinationURL, session_.folderURL())) {
         co_return;
     }
-    QPointer<VeltoStore> store(this);
+    const VeltoSessionTicket ticket = session_.ticket();
     QCoro::Task<void> flushing = flush(); // pending edits reach the current folder first, and are copied
     co_await flushing;
-    if (store == nullptr) {
+    if (!ticket.storeIsAlive()) {
         co_return;
     }
     const VeltoDocument copiedState = document_;
-    QCoro::Task<VeltoDocument> copying = productionLibraryCopyOperation(folderURL_, destinationURL);
+    QCoro::Task<VeltoDocument> copying = productionLibraryCopyOperation(session_.folderURL(), destinationURL);
     VeltoDocument copied = co_await copying;
-    if (store == nullptr) {
+    if (!ticket.storeIsAlive()) {
         co_return;
     }
     const VeltoDocument typedDuringCopy = document_;
@@ -110,19 +108,19 @@ void VeltoStore::carryEditsIntoCopy(const VeltoDocument &copiedState, const Velt
 }
 
 QCoro::Task<void> VeltoStore::connectPages(std::filesystem::path destinationURL, bool startsLibraryWhenMissing) {
-    if (isSameFolderURL(destinationURL, folderURL_)) {
+    if (isSameFolderURL(destinationURL, session_.folderURL())) {
         co_return;
     }
-    QPointer<VeltoStore> store(this);
+    const VeltoSessionTicket ticket = session_.ticket();
     QCoro::Task<void> flushing = flush();
     co_await flushing;
-    if (store == nullptr) {
+    if (!ticket.storeIsAlive()) {
         co_return;
     }
     std::uint64_t revisionAtFlush = mutations_.revision;
     QCoro::Task<VeltoLibraryLoadResult> loading = loadOperation_(destinationURL);
     VeltoLibraryLoadResult result = co_await loading;
-    if (store == nullptr) {
+    if (!ticket.storeIsAlive()) {
         co_return;
     }
     // Edits typed while the new folder loaded belong to the old library: they are saved there before the
@@ -131,7 +129,7 @@ QCoro::Task<void> VeltoStore::connectPages(std::filesystem::path destinationURL,
         revisionAtFlush = mutations_.revision;
         QCoro::Task<void> flushingEdits = flush();
         co_await flushingEdits;
-        if (store == nullptr) {
+        if (!ticket.storeIsAlive()) {
             co_return;
         }
     }
@@ -173,8 +171,7 @@ void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, 
 }
 
 void VeltoStore::beginLibrarySession(const std::filesystem::path &folderURL) {
-    librarySessionRevision_ += 1;
-    folderURL_ = folderURL;
+    session_.begin(folderURL);
     // Saves go to the new folder; outcomes of saves still running in the old one are dropped.
     saveScheduler_.beginSession(folderURL);
     refreshRequests_.clear();
@@ -184,16 +181,15 @@ QCoro::Task<std::optional<std::filesystem::path>> VeltoStore::recoverPreservingO
     if (loadState_.recoveryIssue() == nullptr) {
         co_return std::nullopt;
     }
-    QPointer<VeltoStore> store(this);
-    std::uint64_t sessionRevision = librarySessionRevision_;
-    std::filesystem::path folderURL = folderURL_;
+    const VeltoSessionTicket ticket = session_.ticket();
+    std::filesystem::path folderURL = session_.folderURL();
     VeltoDocument recovered = document_;
     QCoro::Task<std::optional<std::filesystem::path>> recovering =
         runOnLibraryPool([request = recoveryRequest(recovered, now()), folderURL] {
             return VeltoPageLibrary::recover(request, folderURL, ownChangeRecordingFileSystem());
         });
     std::optional<std::filesystem::path> recoveryURL = co_await recovering;
-    if (store == nullptr || librarySessionRevision_ != sessionRevision) {
+    if (!ticket.stillCurrent()) {
         co_return recoveryURL;
     }
     loadState_ = VeltoStoreLoadState::loaded();
