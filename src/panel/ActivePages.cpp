@@ -1,6 +1,7 @@
 #include "panel/ActivePages.h"
 
 #include "store/PageArchiveState.h"
+#include "store/PageLists.h"
 #include "store/Store.h"
 
 #include <algorithm>
@@ -15,7 +16,7 @@ std::vector<const VeltoPage *> activePagesByActivity(const VeltoDocument &docume
         }
     }
     std::stable_sort(pages.begin(), pages.end(),
-                     [](const VeltoPage *a, const VeltoPage *b) { return VeltoStore::activityPrecedes(*a, *b); });
+                     [](const VeltoPage *a, const VeltoPage *b) { return activityPrecedes(*a, *b); });
     return pages;
 }
 

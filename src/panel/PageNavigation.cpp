@@ -1,5 +1,6 @@
 #include "panel/PageNavigation.h"
 
+#include "store/PageLists.h"
 #include "store/Store.h"
 
 namespace velto {
@@ -43,7 +44,7 @@ PageNavigationSession navigationSnapshot(const std::vector<VeltoPage> &pagesInNa
 PageNavigationOutcome PageNavigationCoordinator::selectNextPage(bool reverse) {
     const VeltoPage &currentPage = store_.document().currentPage;
     if (!session) {
-        session = navigationSnapshot(store_.activePagesInNavigationOrder(), currentPage);
+        session = navigationSnapshot(activePagesInNavigationOrder(store_.document()), currentPage);
     }
     PageNavigationSession stepped = *session;
     std::optional<Uuid> pageID = stepped.selectNextPage(reverse);

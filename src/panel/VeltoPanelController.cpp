@@ -17,6 +17,7 @@
 #include "platform/desktop/SpellingService.h"
 #include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
+#include "store/PageLists.h"
 #include "store/Store.h"
 #include "ui/Appearance.h"
 
@@ -588,7 +589,7 @@ VeltoCommandContext VeltoPanelController::commandContext() const {
     // commands that change the page wait until it can be edited.
     context.canEdit = view.isEditable();
     context.hasPageContent = storage.length() > 0;
-    context.hasOtherActivePages = !store_.activeOtherPages().empty();
+    context.hasOtherActivePages = !activeOtherPages(store_.document()).empty();
     if (view.isEditable()) {
         auto checkbox = editor::MarkdownTaskListCheckbox::onLine(
             static_cast<std::ptrdiff_t>(view.selectedRange().location), storage);

@@ -10,6 +10,7 @@
 #include "preferences/CommandCatalog.h"
 #include "preferences/CommandRegistry.h"
 #include "store/PageArchiveState.h"
+#include "store/PageLists.h"
 #include "store/Store.h"
 #include "ui/KeyNames.h"
 #include "ui/WindowAppearance.h"
@@ -265,7 +266,7 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
     }
 
     menu.items.push_back(PanelMenuItem::separator());
-    auto archived = std::make_shared<const std::vector<VeltoPage>>(store_.archivedPagesSortedByArchiveDate());
+    auto archived = std::make_shared<const std::vector<VeltoPage>>(archivedPagesSortedByArchiveDate(store_.document()));
     PanelMenuItem archivedItem;
     archivedItem.text = QStringLiteral("Archived Pages");
     archivedItem.enabled = !archived->empty();
@@ -431,7 +432,7 @@ void VeltoPanelMenuController::reviewConflictCopies() {
 }
 
 void VeltoPanelMenuController::confirmArchiveOtherPages() {
-    const std::size_t count = store_.activeOtherPages().size();
+    const std::size_t count = activeOtherPages(store_.document()).size();
     PanelMenuConfirmation question{
         QStringLiteral("Archive %1 %2?").arg(count).arg(count == 1 ? QStringLiteral("page") : QStringLiteral("pages")),
         QStringLiteral("This removes them from Velto while keeping their Markdown files in the Pages folder."),

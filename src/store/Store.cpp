@@ -5,7 +5,6 @@
 #include "model/LibraryPageRecord.h"
 #include "model/PageSlug.h"
 #include "store/OwnFileChanges.h"
-#include "store/PageNameOrder.h"
 
 #include <QtCore/QPointer>
 
@@ -141,25 +140,6 @@ std::optional<std::filesystem::path> VeltoStore::currentPageFileURL() const {
         return std::nullopt;
     }
     return session_.folderURL() / VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
-}
-
-bool VeltoStore::activityPrecedes(const VeltoPage &a, const VeltoPage &b) {
-    Date aActivity = a.updatedAt.value_or(a.createdAt);
-    Date bActivity = b.updatedAt.value_or(b.createdAt);
-    if (aActivity != bActivity) {
-        return aActivity > bActivity;
-    }
-    if (a.createdAt != b.createdAt) {
-        return a.createdAt > b.createdAt;
-    }
-    // Dates are kept in whole seconds: pages another program wrote at once come in the order of their names,
-    // not in the random order of their identifiers.
-    const std::string_view aName = PageNameOrder::orderingName(a);
-    const std::string_view bName = PageNameOrder::orderingName(b);
-    if (PageNameOrder::namePrecedes(aName, bName) || PageNameOrder::namePrecedes(bName, aName)) {
-        return PageNameOrder::namePrecedes(aName, bName);
-    }
-    return a.id < b.id; // byte order is the order of the upper-case texts
 }
 
 } // namespace velto

@@ -151,10 +151,6 @@ public:
     /// them: the file's change is merged in, or left to the next save when the two conflict.
     QCoro::Task<std::set<Uuid>> refreshPagesFromDisk(std::set<Uuid> pageIDs);
 
-    /// The activity order of page lists: later activity (update, else creation date) first, then later
-    /// creation, then name (`PageNameOrder`), then identifier text.
-    static bool activityPrecedes(const VeltoPage &a, const VeltoPage &b);
-
     // The production library operations, each running the page library's call on the library pool.
     static QCoro::Task<VeltoSaveResult> productionSaveOperation(const VeltoSaveRequest &request,
                                                                 std::filesystem::path folderURL);
@@ -246,14 +242,6 @@ private:
 
     // Page lists, page operations, archive policy, conflicts and sessions
 public:
-    /// The active pages other than the current one, in library order.
-    std::vector<VeltoPage> activeOtherPages() const;
-    /// The current page and the active other pages, most recently active first.
-    std::vector<VeltoPage> activePagesSortedByActivity() const;
-    /// The archived pages, most recently archived first.
-    std::vector<VeltoPage> archivedPagesSortedByArchiveDate() const;
-    /// The current page, then the active other pages whose text is held, in library order: page cycling.
-    std::vector<VeltoPage> activePagesInNavigationOrder() const;
     /// Reads the previews of the given archived pages off the main thread and takes each into the document,
     /// unless the page changed meanwhile; answers the pages taken. Nothing when the library session changed.
     QCoro::Task<std::map<Uuid, VeltoPage>> loadArchivedPreviews(std::vector<Uuid> pageIDs);

@@ -1,5 +1,6 @@
 #include "model/Document.h"
 #include "store/PageArchiveState.h"
+#include "store/PageLists.h"
 #include "store/Store.h"
 
 #include <algorithm>
@@ -111,7 +112,7 @@ void VeltoStore::persistActiveLimitArchivalIfNeeded() {
 std::vector<VeltoPage> VeltoStore::otherActivePagesWithinAutoArchiveWindow(Date now,
                                                                            VeltoAutoArchivePeriod period) const {
     std::vector<VeltoPage> window;
-    for (VeltoPage &page : activeOtherPages()) {
+    for (VeltoPage &page : activeOtherPages(document_)) {
         if (!period.period.has_value() || now - activityDate(page) < *period.period) {
             window.push_back(std::move(page));
         }

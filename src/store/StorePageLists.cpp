@@ -10,58 +10,10 @@
 namespace velto {
 namespace {
 
-/// The date archived pages are listed by: the archive date, else the activity date.
-Date archiveSortDate(const VeltoPage &page) {
-    return page.archivedAt.value_or(activityDate(page));
-}
-
 /// One archived page's preview as the reading thread found it: the page, or the error's description.
 using ArchivedPreviewLoadResult = std::variant<VeltoPage, std::string>;
 
 } // namespace
-
-std::vector<VeltoPage> VeltoStore::activeOtherPages() const {
-    std::vector<VeltoPage> active;
-    for (const VeltoPage &page : document_.pages) {
-        if (!isArchivedPage(page)) {
-            active.push_back(page);
-        }
-    }
-    return active;
-}
-
-std::vector<VeltoPage> VeltoStore::activePagesSortedByActivity() const {
-    std::vector<VeltoPage> pages = activeOtherPages();
-    pages.insert(pages.begin(), document_.currentPage);
-    std::stable_sort(pages.begin(), pages.end(), activityPrecedes);
-    return pages;
-}
-
-std::vector<VeltoPage> VeltoStore::archivedPagesSortedByArchiveDate() const {
-    std::vector<VeltoPage> archived;
-    for (const VeltoPage &page : document_.pages) {
-        if (isArchivedPage(page)) {
-            archived.push_back(page);
-        }
-    }
-    std::stable_sort(archived.begin(), archived.end(), [](const VeltoPage &a, const VeltoPage &b) {
-        if (archiveSortDate(a) != archiveSortDate(b)) {
-            return archiveSortDate(a) > archiveSortDate(b);
-        }
-        return activityPrecedes(a, b);
-    });
-    return archived;
-}
-
-std::vector<VeltoPage> VeltoStore::activePagesInNavigationOrder() const {
-    std::vector<VeltoPage> pages{document_.currentPage};
-    for (const VeltoPage &page : document_.pages) {
-        if (isActiveLoadedPage(page)) {
-            pages.push_back(page);
-        }
-    }
-    return pages;
-}
 
 QCoro::Task<std::map<Uuid, VeltoPage>> VeltoStore::loadArchivedPreviews(std::vector<Uuid> pageIDs) {
     const VeltoSessionTicket ticket = session_.ticket();

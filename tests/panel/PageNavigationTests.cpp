@@ -2,6 +2,7 @@
 
 #include "library/LoadResult.h"
 #include "panel/PageNavigation.h"
+#include "store/PageLists.h"
 #include "store/Store.h"
 #include "support/ManualClock.h"
 #include "support/TemporaryFolder.h"
@@ -49,7 +50,7 @@ using Selection = PageNavigationOutcome::Selection;
 TEST_F(PageNavigationTest, CyclingWalksTheSnapshotInBothDirections) {
     VeltoPage a = page("a", 0), b = page("b", 1), c = page("c", 2);
     PageNavigationCoordinator navigation(open(a, {b, c}));
-    std::vector<Uuid> order = navigationSnapshot(store->activePagesInNavigationOrder(), a).pageIDs;
+    std::vector<Uuid> order = navigationSnapshot(activePagesInNavigationOrder(store->document()), a).pageIDs;
     ASSERT_EQ(order.size(), 3u);
 
     EXPECT_EQ(navigation.selectNextPage(false).selection, (Selection{2, 3}));

@@ -1,5 +1,6 @@
 #include "StoreSessionFixture.h"
 #include "store/PageArchiveState.h"
+#include "store/PageLists.h"
 
 #include <future>
 
@@ -21,10 +22,10 @@ TEST(StorePageLists, CurrentPageStandsAloneWhenEveryOtherPageIsArchived) {
     VeltoPage current = textPage("current", day(1));
     VeltoStore &store = memory.open(documentOf(
         current, {archivedVersion(textPage("old", day(0)), day(2)), archivedSummaryPage("summary", day(0))}));
-    EXPECT_TRUE(store.activeOtherPages().empty());
-    EXPECT_EQ(idsOf(store.activePagesSortedByActivity()), std::vector<Uuid>{current.id});
-    EXPECT_EQ(idsOf(store.activePagesInNavigationOrder()), std::vector<Uuid>{current.id});
-    EXPECT_EQ(store.archivedPagesSortedByArchiveDate().size(), 2u);
+    EXPECT_TRUE(activeOtherPages(store.document()).empty());
+    EXPECT_EQ(idsOf(activePagesSortedByActivity(store.document())), std::vector<Uuid>{current.id});
+    EXPECT_EQ(idsOf(activePagesInNavigationOrder(store.document())), std::vector<Uuid>{current.id});
+    EXPECT_EQ(archivedPagesSortedByArchiveDate(store.document()).size(), 2u);
 }
 
 TEST(StorePageLists, UnavailablePagesAreListedByTheirArchiveFlagButNeverNavigated) {
@@ -35,11 +36,11 @@ TEST(StorePageLists, UnavailablePagesAreListedByTheirArchiveFlagButNeverNavigate
     VeltoPage loaded = textPage("loaded", day(0));
     VeltoStore &store = memory.open(documentOf(current, {unavailableActive, unavailableArchived, loaded}));
 
-    EXPECT_EQ(idsOf(store.activeOtherPages()), (std::vector<Uuid>{unavailableActive.id, loaded.id}));
-    EXPECT_EQ(idsOf(store.activePagesSortedByActivity()),
+    EXPECT_EQ(idsOf(activeOtherPages(store.document())), (std::vector<Uuid>{unavailableActive.id, loaded.id}));
+    EXPECT_EQ(idsOf(activePagesSortedByActivity(store.document())),
               (std::vector<Uuid>{unavailableActive.id, current.id, loaded.id}));
-    EXPECT_EQ(idsOf(store.activePagesInNavigationOrder()), (std::vector<Uuid>{current.id, loaded.id}));
-    EXPECT_EQ(idsOf(store.archivedPagesSortedByArchiveDate()), std::vector<Uuid>{unavailableArchived.id});
+    EXPECT_EQ(idsOf(activePagesInNavigationOrder(store.document())), (std::vector<Uuid>{current.id, loaded.id}));
+    EXPECT_EQ(idsOf(archivedPagesSortedByArchiveDate(store.document())), std::vector<Uuid>{unavailableArchived.id});
 }
 
 TEST(StorePageLists, EqualDatesSortBySmallerIdentifierTextFirst) {
@@ -51,7 +52,7 @@ TEST(StorePageLists, EqualDatesSortBySmallerIdentifierTextFirst) {
     std::vector<Uuid> expected =
         a.id.uppercaseText() < b.id.uppercaseText() ? std::vector<Uuid>{a.id, b.id} : std::vector<Uuid>{b.id, a.id};
     expected.push_back(current.id);
-    EXPECT_EQ(idsOf(store.activePagesSortedByActivity()), expected);
+    EXPECT_EQ(idsOf(activePagesSortedByActivity(store.document())), expected);
 }
 
 TEST(StorePageLists, ArchivedPagesWithoutArchiveDateSortByUpdateElseCreationDate) {
@@ -63,7 +64,7 @@ TEST(StorePageLists, ArchivedPagesWithoutArchiveDateSortByUpdateElseCreationDate
     createdOnDay6.archivedAt.reset();
     VeltoStore &store =
         memory.open(documentOf(textPage("current", day(0)), {archivedOnDay5, updatedOnDay7, createdOnDay6}));
-    EXPECT_EQ(idsOf(store.archivedPagesSortedByArchiveDate()),
+    EXPECT_EQ(idsOf(archivedPagesSortedByArchiveDate(store.document())),
               (std::vector<Uuid>{updatedOnDay7.id, createdOnDay6.id, archivedOnDay5.id}));
 }
 

@@ -1,5 +1,6 @@
 #include "StoreSessionFixture.h"
 #include "store/PageArchiveState.h"
+#include "store/PageLists.h"
 
 namespace velto {
 namespace {
@@ -133,7 +134,7 @@ TEST(StorePageOperations, RestoringUsesTheLatestFileAndRefusesSummariesWithoutOn
     ASSERT_TRUE(awaitTask(store.restoreArchivedPage(changedElsewhere.id, day(3))));
     EXPECT_EQ(store.document().currentPage.visibleText(), "new text from another writer");
     EXPECT_EQ(store.document().pages.front().id, heldWhole.id);
-    EXPECT_EQ(store.activeOtherPages().size(), 2u) << "restoring never applies the active limits";
+    EXPECT_EQ(activeOtherPages(store.document()).size(), 2u) << "restoring never applies the active limits";
 }
 
 TEST(StorePageOperations, ArchivingOtherPagesSkipsPagesArchivedElsewhere) {

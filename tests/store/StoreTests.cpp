@@ -1,5 +1,6 @@
 #include "StoreTestSupport.h"
 #include "model/ReloadError.h"
+#include "store/PageLists.h"
 #include "store/Store.h"
 #include "support/ManualClock.h"
 #include "support/TemporaryFolder.h"
@@ -735,16 +736,16 @@ TEST(Store, ActivityOrderRanksLaterActivityThenLaterCreationThenIdentifier) {
     VeltoPage a = loadedPage("a", early);
     VeltoPage b = loadedPage("b", early);
     b.updatedAt = late;
-    EXPECT_TRUE(VeltoStore::activityPrecedes(b, a));
-    EXPECT_FALSE(VeltoStore::activityPrecedes(a, b));
+    EXPECT_TRUE(activityPrecedes(b, a));
+    EXPECT_FALSE(activityPrecedes(a, b));
     VeltoPage c = loadedPage("c", late);
     VeltoPage d = loadedPage("d", early);
     d.updatedAt = late;
-    EXPECT_TRUE(VeltoStore::activityPrecedes(c, d)) << "same activity: later creation first";
+    EXPECT_TRUE(activityPrecedes(c, d)) << "same activity: later creation first";
     VeltoPage e = loadedPage("e", early);
     VeltoPage f = loadedPage("f", early);
-    EXPECT_EQ(VeltoStore::activityPrecedes(e, f), e.id.uppercaseText() < f.id.uppercaseText());
-    EXPECT_FALSE(VeltoStore::activityPrecedes(e, e));
+    EXPECT_EQ(activityPrecedes(e, f), e.id.uppercaseText() < f.id.uppercaseText());
+    EXPECT_FALSE(activityPrecedes(e, e));
 }
 
 TEST(Store, PagesOfOneSecondComeInTheOrderOfTheirNamesWhateverTheirIdentifiers) {
@@ -760,7 +761,7 @@ TEST(Store, PagesOfOneSecondComeInTheOrderOfTheirNamesWhateverTheirIdentifiers) 
             }
             pages.push_back(page);
         }
-        std::stable_sort(pages.begin(), pages.end(), VeltoStore::activityPrecedes);
+        std::stable_sort(pages.begin(), pages.end(), activityPrecedes);
         std::vector<std::string> order;
         for (const VeltoPage &page : pages) {
             order.push_back(page.relativeFilePath.value_or(*page.fileSlug));
@@ -771,7 +772,7 @@ TEST(Store, PagesOfOneSecondComeInTheOrderOfTheirNamesWhateverTheirIdentifiers) 
     VeltoPage lower = loadedPage("y");
     upper.relativeFilePath = "Note 01.md";
     lower.relativeFilePath = "note 1.md";
-    EXPECT_EQ(VeltoStore::activityPrecedes(upper, lower), upper.id.uppercaseText() < lower.id.uppercaseText())
+    EXPECT_EQ(activityPrecedes(upper, lower), upper.id.uppercaseText() < lower.id.uppercaseText())
         << "names that differ only in case and leading zeros leave it to the identifiers";
 }
 
