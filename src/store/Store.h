@@ -19,6 +19,7 @@
 #include "store/FolderConnectionSelection.h"
 #include "store/FolderMonitor.h"
 #include "store/LibrarySession.h"
+#include "store/ProductionLibraryOperations.h"
 #include "store/RefreshRequests.h"
 #include "store/SaveCoordinator.h"
 #include "store/SaveScheduler.h"
@@ -106,7 +107,9 @@ public:
     // Save bookkeeping, read by the shell and by tests.
     std::uint64_t librarySessionRevision() const { return session_.revision(); }
     std::uint64_t nextGeneration() const { return saveScheduler_.nextGeneration(); }
-    std::optional<std::uint64_t> latestScheduledGeneration() const { return saveScheduler_.latestScheduledGeneration(); }
+    std::optional<std::uint64_t> latestScheduledGeneration() const {
+        return saveScheduler_.latestScheduledGeneration();
+    }
     std::uint64_t latestCompletedGeneration() const { return saveScheduler_.latestCompletedGeneration(); }
     std::optional<std::uint64_t> latestFailedGeneration() const { return saveScheduler_.latestFailedGeneration(); }
     const std::map<Uuid, VeltoPageBaseline> &pageBaselines() const { return pageBaselines_; }
@@ -150,21 +153,6 @@ public:
     /// returns the identifiers that were read (or found without a file). A page with unsaved edits keeps
     /// them: the file's change is merged in, or left to the next save when the two conflict.
     QCoro::Task<std::set<Uuid>> refreshPagesFromDisk(std::set<Uuid> pageIDs);
-
-    // The production library operations, each running the page library's call on the library pool.
-    static QCoro::Task<VeltoSaveResult> productionSaveOperation(const VeltoSaveRequest &request,
-                                                                std::filesystem::path folderURL);
-    static QCoro::Task<VeltoLibraryLoadResult> productionLoadOperation(std::filesystem::path folderURL);
-    static QCoro::Task<VeltoLibraryLoadResult> productionIncrementalLoadOperation(std::filesystem::path folderURL,
-                                                                                  VeltoDocument reusing,
-                                                                                  std::set<std::string> paths);
-    static VeltoPage productionArchivedPreviewLoadOperation(const VeltoPage &page,
-                                                            const std::filesystem::path &folderURL,
-                                                            FileSystem &fileManager);
-    static QCoro::Task<VeltoDocument> productionLibraryCopyOperation(std::filesystem::path sourceURL,
-                                                                     std::filesystem::path destinationURL);
-    static QCoro::Task<std::optional<VeltoPage>> productionLatestPageLoadOperation(VeltoPage page,
-                                                                                   std::filesystem::path folderURL);
 
 private:
     struct InitialState {

@@ -186,7 +186,8 @@ QCoro::Task<bool> VeltoStore::applyArchiveTransition(VeltoDocument target) {
         }
         saveCountsBeforeRead[pageID] = pageSaveCount(pageID);
         try {
-            QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(*presentPage, session_.folderURL());
+            QCoro::Task<std::optional<VeltoPage>> reading =
+                latestPageLoadOperation_(*presentPage, session_.folderURL());
             latestPages[pageID] = co_await reading;
         } catch (...) {
             if (ticket.storeIsAlive()) {

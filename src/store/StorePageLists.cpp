@@ -28,8 +28,8 @@ QCoro::Task<std::map<Uuid, VeltoPage>> VeltoStore::loadArchivedPreviews(std::vec
     }
 
     // One read off the main thread for the whole batch: many archived files must never block the interface.
-    QCoro::Task<std::map<Uuid, ArchivedPreviewLoadResult>> reading =
-        runOnLibraryPool([collected, folderURL = ticket.folderURL(), fileManager = fileManager_, load = archivedPreviewLoadOperation_] {
+    QCoro::Task<std::map<Uuid, ArchivedPreviewLoadResult>> reading = runOnLibraryPool(
+        [collected, folderURL = ticket.folderURL(), fileManager = fileManager_, load = archivedPreviewLoadOperation_] {
             std::map<Uuid, ArchivedPreviewLoadResult> results;
             for (const VeltoPage &page : collected) {
                 try {

@@ -62,7 +62,7 @@ struct ConflictedSession : PanelControllerSession {
 
     /// The Pages folder as a fresh load reads it.
     VeltoDocument onDisk() const {
-        VeltoLibraryLoadResult loaded = finish(VeltoStore::productionLoadOperation(folder / "Pages"));
+        VeltoLibraryLoadResult loaded = finish(productionLoadOperation(folder / "Pages"));
         return loaded.asLoaded() ? loaded.asLoaded()->document : VeltoDocument{};
     }
 

@@ -44,7 +44,7 @@ public:
         ensureApplication();
 
         std::filesystem::path pages = folder / "Pages";
-        VeltoLibraryLoadResult loaded = finish(VeltoStore::productionLoadOperation(pages));
+        VeltoLibraryLoadResult loaded = finish(productionLoadOperation(pages));
         VeltoStore::Environment environment;
         environment.loadOperation = [this](std::filesystem::path folderURL) -> QCoro::Task<VeltoLibraryLoadResult> {
             fullLoads += 1;
@@ -52,7 +52,7 @@ public:
                 co_return VeltoLibraryLoadResult::failed(
                     {VeltoStoreRecoveryIssue::Kind::unreadable, "The Pages folder could not be read."});
             }
-            QCoro::Task<VeltoLibraryLoadResult> loading = VeltoStore::productionLoadOperation(std::move(folderURL));
+            QCoro::Task<VeltoLibraryLoadResult> loading = productionLoadOperation(std::move(folderURL));
             co_return co_await loading;
         };
         std::shared_ptr<ReadGate> gate = readGate;
@@ -66,7 +66,7 @@ public:
                 gate->waiting -= 1;
             }
             QCoro::Task<std::optional<VeltoPage>> reading =
-                VeltoStore::productionLatestPageLoadOperation(std::move(page), std::move(folderURL));
+                productionLatestPageLoadOperation(std::move(page), std::move(folderURL));
             co_return co_await reading;
         };
         store = std::make_unique<VeltoStore>(pages, 100, 5'242'880, std::move(environment), loaded);

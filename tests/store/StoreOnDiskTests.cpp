@@ -77,15 +77,15 @@ struct ObservedStore {
         VeltoStore::Environment environment;
         environment.loadOperation = [this](std::filesystem::path folderURL) {
             fullLoads += 1;
-            return VeltoStore::productionLoadOperation(std::move(folderURL));
+            return productionLoadOperation(std::move(folderURL));
         };
         environment.incrementalLoadOperation = [this](std::filesystem::path folderURL, VeltoDocument reusing,
                                                       std::set<std::string> paths) {
             incrementalLoads.push_back(paths);
-            return VeltoStore::productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing),
+            return productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing),
                                                                   std::move(paths));
         };
-        VeltoLibraryLoadResult loaded = awaitValue(VeltoStore::productionLoadOperation(folder));
+        VeltoLibraryLoadResult loaded = awaitValue(productionLoadOperation(folder));
         store = std::make_unique<VeltoStore>(folder, 100, 5'242'880, std::move(environment), loaded);
         store->setText("first page\n", systemClock().now());
         awaitDone(store->flush());

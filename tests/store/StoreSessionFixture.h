@@ -89,13 +89,13 @@ struct DiskStore {
     /// the folder monitor's first rescan asks for: a test that begins while it is still due would see the
     /// library reloaded at an unknown point (a reload clears the conflict notice, for one).
     VeltoStore &open(std::int64_t maximumPageCount = 100, std::int64_t maximumPageBytes = 5'242'880) {
-        VeltoLibraryLoadResult loaded = awaitTask(VeltoStore::productionLoadOperation(folder));
+        VeltoLibraryLoadResult loaded = awaitTask(productionLoadOperation(folder));
         VeltoStore::Environment environment;
         environment.clock = &clock;
         environment.saveOperation = saveOperation;
         environment.loadOperation = [this](std::filesystem::path folderURL) {
             fullLoads += 1;
-            return VeltoStore::productionLoadOperation(std::move(folderURL));
+            return productionLoadOperation(std::move(folderURL));
         };
         store =
             std::make_unique<VeltoStore>(folder, maximumPageCount, maximumPageBytes, std::move(environment), loaded);
@@ -118,7 +118,7 @@ struct DiskStore {
 
     /// What a fresh load of the folder finds: the library as it is on disk.
     VeltoDocument reloadedFromDisk() const {
-        VeltoLibraryLoadResult loaded = awaitTask(VeltoStore::productionLoadOperation(folder));
+        VeltoLibraryLoadResult loaded = awaitTask(productionLoadOperation(folder));
         EXPECT_NE(loaded.asLoaded(), nullptr);
         return loaded.asLoaded() != nullptr ? loaded.asLoaded()->document : VeltoDocument{};
     }
@@ -194,7 +194,7 @@ struct MemoryStore {
             if (reloadResult) {
                 co_return reloadResult();
             }
-            QCoro::Task<VeltoLibraryLoadResult> loading = VeltoStore::productionLoadOperation(std::move(folderURL));
+            QCoro::Task<VeltoLibraryLoadResult> loading = productionLoadOperation(std::move(folderURL));
             co_return co_await loading;
         };
         environment.latestPageLoadOperation = [this](VeltoPage page,

@@ -66,13 +66,13 @@ TEST(StoreSessions, CopyingIntoAnEmptyFolderMovesTheLibraryWithItsPendingEdits) 
     EXPECT_EQ(store.librarySessionRevision(), session + 1);
     EXPECT_TRUE(store.loadState().isLoaded());
     EXPECT_FALSE(store.latestScheduledGeneration().has_value()) << "a library within the limits is not saved again";
-    VeltoLibraryLoadResult copied = awaitTask(VeltoStore::productionLoadOperation(folders.other));
+    VeltoLibraryLoadResult copied = awaitTask(productionLoadOperation(folders.other));
     ASSERT_NE(copied.asLoaded(), nullptr);
     EXPECT_EQ(pageIn(copied.asLoaded()->document, folders.page.id).visibleText(), "typed before the copy\n");
 
     store.setText("typed in the new folder\n", day(2));
     folders.flush();
-    VeltoLibraryLoadResult edited = awaitTask(VeltoStore::productionLoadOperation(folders.other));
+    VeltoLibraryLoadResult edited = awaitTask(productionLoadOperation(folders.other));
     EXPECT_EQ(pageIn(edited.asLoaded()->document, folders.page.id).visibleText(), "typed in the new folder\n");
     EXPECT_EQ(pageIn(folders.reloadedFromDisk(), folders.page.id).visibleText(), "typed before the copy\n");
 }
@@ -104,7 +104,7 @@ TEST(StoreSessions, LateSaveOutcomeOfThePreviousSessionIsNeverApplied) {
             QCoro::Task<bool> waiting = held.back()->wait();
             co_await waiting;
         }
-        QCoro::Task<VeltoSaveResult> writing = VeltoStore::productionSaveOperation(request, folderURL);
+        QCoro::Task<VeltoSaveResult> writing = productionSaveOperation(request, folderURL);
         co_return co_await writing;
     };
     VeltoStore &store = folders.openFirst();
@@ -130,7 +130,7 @@ TEST(StoreSessions, LateSaveOutcomeOfThePreviousSessionIsNeverApplied) {
     held[1]->open(true);
     ASSERT_TRUE(processEventsUntil([&] { return copying->finished; }));
     EXPECT_FALSE(copying->error) << copying->errorText();
-    VeltoLibraryLoadResult copied = awaitTask(VeltoStore::productionLoadOperation(folders.other));
+    VeltoLibraryLoadResult copied = awaitTask(productionLoadOperation(folders.other));
     ASSERT_NE(copied.asLoaded(), nullptr);
     EXPECT_EQ(pageIn(copied.asLoaded()->document, folders.page.id).visibleText(), "typed while the copy ran\n");
 }

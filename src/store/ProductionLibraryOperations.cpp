@@ -1,3 +1,5 @@
+#include "store/ProductionLibraryOperations.h"
+
 #include "library/FullLoad.h"
 #include "library/IncrementalLoad.h"
 #include "library/LibraryCopy.h"
@@ -6,7 +8,6 @@
 #include "library/WriteTransaction.h"
 #include "store/LibraryPool.h"
 #include "store/OwnFileChanges.h"
-#include "store/Store.h"
 
 // Each operation hands its work to the library pool and returns the pool's task; none is a coroutine of its
 // own, which keeps the captured values out of GCC 12's double destruction of temporaries in co_await.
@@ -16,45 +17,43 @@
 
 namespace velto {
 
-QCoro::Task<VeltoSaveResult> VeltoStore::productionSaveOperation(const VeltoSaveRequest &request,
-                                                                 std::filesystem::path folderURL) {
+QCoro::Task<VeltoSaveResult> productionSaveOperation(const VeltoSaveRequest &request, std::filesystem::path folderURL) {
     // The coordinator keeps the request until the write ends; the pool reads it in place.
     return runOnLibraryPool([&request, folderURL = std::move(folderURL)] {
         return VeltoPageLibrary::write(request, folderURL, ownChangeRecordingFileSystem());
     });
 }
 
-QCoro::Task<VeltoLibraryLoadResult> VeltoStore::productionLoadOperation(std::filesystem::path folderURL) {
+QCoro::Task<VeltoLibraryLoadResult> productionLoadOperation(std::filesystem::path folderURL) {
     return runOnLibraryPool([folderURL = std::move(folderURL)] {
         return VeltoPageLibrary::load(folderURL, ownChangeRecordingFileSystem(), systemClock().now());
     });
 }
 
-QCoro::Task<VeltoLibraryLoadResult> VeltoStore::productionIncrementalLoadOperation(std::filesystem::path folderURL,
-                                                                                   VeltoDocument reusing,
-                                                                                   std::set<std::string> paths) {
+QCoro::Task<VeltoLibraryLoadResult> productionIncrementalLoadOperation(std::filesystem::path folderURL,
+                                                                       VeltoDocument reusing,
+                                                                       std::set<std::string> paths) {
     return runOnLibraryPool([folderURL = std::move(folderURL), reusing = std::move(reusing), paths = std::move(paths)] {
         return VeltoPageLibrary::loadChanges(folderURL, ownChangeRecordingFileSystem(), reusing, paths,
                                              systemClock().now());
     });
 }
 
-VeltoPage VeltoStore::productionArchivedPreviewLoadOperation(const VeltoPage &page,
-                                                             const std::filesystem::path &folderURL,
-                                                             FileSystem &fileManager) {
+VeltoPage productionArchivedPreviewLoadOperation(const VeltoPage &page, const std::filesystem::path &folderURL,
+                                                 FileSystem &fileManager) {
     return VeltoPageLibrary::loadArchivedPreview(page, folderURL, fileManager,
                                                  VeltoPageLibrary::productionAvailability());
 }
 
-QCoro::Task<VeltoDocument> VeltoStore::productionLibraryCopyOperation(std::filesystem::path sourceURL,
-                                                                      std::filesystem::path destinationURL) {
+QCoro::Task<VeltoDocument> productionLibraryCopyOperation(std::filesystem::path sourceURL,
+                                                          std::filesystem::path destinationURL) {
     return runOnLibraryPool([sourceURL = std::move(sourceURL), destinationURL = std::move(destinationURL)] {
         return VeltoPageLibrary::copyLibrary(sourceURL, destinationURL, ownChangeRecordingFileSystem());
     });
 }
 
-QCoro::Task<std::optional<VeltoPage>> VeltoStore::productionLatestPageLoadOperation(VeltoPage page,
-                                                                                    std::filesystem::path folderURL) {
+QCoro::Task<std::optional<VeltoPage>> productionLatestPageLoadOperation(VeltoPage page,
+                                                                        std::filesystem::path folderURL) {
     return runOnLibraryPool([page = std::move(page), folderURL = std::move(folderURL)] {
         return VeltoPageLibrary::loadLatestPageIfPresent(page, folderURL, ownChangeRecordingFileSystem());
     });
