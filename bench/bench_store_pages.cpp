@@ -1,6 +1,7 @@
 // The page lists and page operations of the store on a library at the active limits: 100 active pages of
 // about 50 KB (5 MiB in all) and 400 archived pages. Every figure is main-thread time: these run on each
 // keystroke of page navigation or menu opening, so they must stay far below a frame (16 ms).
+#include "store/PageLists.h"
 #include "store/Store.h"
 #include "support/TemporaryFolder.h"
 
@@ -58,8 +59,8 @@ void BM_PageListsForMenus(benchmark::State &state) {
     testing::TemporaryFolder temporary;
     std::unique_ptr<VeltoStore> store = benchStore(temporary);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(store->activePagesSortedByActivity());
-        benchmark::DoNotOptimize(store->archivedPagesSortedByArchiveDate());
+        benchmark::DoNotOptimize(activePagesSortedByActivity(store->document()));
+        benchmark::DoNotOptimize(archivedPagesSortedByArchiveDate(store->document()));
     }
 }
 BENCHMARK(BM_PageListsForMenus)->Unit(benchmark::kMillisecond);
@@ -92,7 +93,7 @@ void BM_SelectPage(benchmark::State &state) {
     testing::TemporaryFolder temporary;
     std::unique_ptr<VeltoStore> store = benchStore(temporary);
     for (auto _ : state) {
-        std::vector<VeltoPage> navigation = store->activePagesInNavigationOrder();
+        std::vector<VeltoPage> navigation = activePagesInNavigationOrder(store->document());
         benchmark::DoNotOptimize(store->selectPageOperation(navigation[1].id));
     }
 }

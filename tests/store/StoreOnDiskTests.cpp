@@ -82,8 +82,7 @@ struct ObservedStore {
         environment.incrementalLoadOperation = [this](std::filesystem::path folderURL, VeltoDocument reusing,
                                                       std::set<std::string> paths) {
             incrementalLoads.push_back(paths);
-            return productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing),
-                                                                  std::move(paths));
+            return productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing), std::move(paths));
         };
         VeltoLibraryLoadResult loaded = awaitValue(productionLoadOperation(folder));
         store = std::make_unique<VeltoStore>(folder, 100, 5'242'880, std::move(environment), loaded);
