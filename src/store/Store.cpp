@@ -4,11 +4,30 @@
 #include "library/PageFileNaming.h"
 #include "model/LibraryPageRecord.h"
 #include "model/PageSlug.h"
+#include "model/ReloadError.h"
+#include "model/ThreeWayMerge.h"
 #include "store/OwnFileChanges.h"
-
-#include <QtCore/QPointer>
+#include "store/PendingEdits.h"
 
 namespace velto {
+namespace {
+
+/// Whether `files` names a file that `earlier` does not.
+bool listsFileNotIn(const std::vector<VeltoUnreadablePageFile> &files,
+                    const std::vector<VeltoUnreadablePageFile> &earlier) {
+    std::set<std::string> listedBefore;
+    for (const auto &file : earlier) {
+        listedBefore.insert(file.relativePath);
+    }
+    for (const auto &file : files) {
+        if (!listedBefore.contains(file.relativePath)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 QCoro::Task<std::unique_ptr<VeltoStore>>
 VeltoStore::loadForApplication(std::optional<std::filesystem::path> fileURL, std::int64_t maximumPageCount,
@@ -47,7 +66,8 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
           [this](const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                  const std::optional<std::string> &errorDescription) {
               didFinishSave(request, result, errorDescription);
-          }) {
+          })
+    , externalChanges_(*this, *scheduler_) {
     InitialState initial = initialState(loadResult, now());
     document_ = std::move(initial.document);
     loadState_ = std::move(initial.loadState);
@@ -66,17 +86,14 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
         schedule(); // writes the load's repair back
     }
     persistActiveLimitArchivalIfNeeded();
-    startMonitoringFolder();
+    externalChanges_.startMonitoring(session_.folderURL());
     const VeltoStoreRecoveryIssue *issue = loadState_.recoveryIssue();
     if (issue != nullptr && issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
         requestExternalRefresh(std::nullopt); // retries until the page files have arrived
     }
 }
 
-VeltoStore::~VeltoStore() {
-    // A refresh waiting out its retry delay ends instead of keeping its frame until the timer fires.
-    externalRefreshCancellation_.cancel();
-}
+VeltoStore::~VeltoStore() = default;
 
 VeltoStore::InitialState VeltoStore::initialState(const VeltoLibraryLoadResult &loadResult, Date now) {
     if (const auto *loaded = loadResult.asLoaded()) {
@@ -112,25 +129,23 @@ std::map<Uuid, VeltoPageBaseline> VeltoStore::pageBaselines(const VeltoDocument 
     return baselines;
 }
 
-void VeltoStore::startMonitoringFolder() {
-    folderMonitor_.reset(); // stops the old monitor before the new one watches
-    // The manifest's checkpoint is not read: Linux keeps no event history to resume from, so every start
-    // begins with a full rescan whatever the checkpoint says.
-    folderMonitor_ = VeltoFolderMonitor::make(session_.folderURL(), std::nullopt);
-    if (folderMonitor_ == nullptr) {
-        return; // no folder yet; the first successful save starts monitoring
-    }
-    QPointer<VeltoStore> store(this);
-    folderMonitor_->start([store](const VeltoFolderChangeNotification &notification) {
-        if (store == nullptr) {
-            return;
-        }
-        if (const std::set<std::string> *paths = notification.changedPaths()) {
-            store->requestExternalRefresh(*paths);
-        } else {
-            store->requestExternalRefresh(std::nullopt);
-        }
-    });
+// The library session and the changes of other writers are rooms of their own; the store answers for them.
+
+QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
+                                             std::optional<std::set<std::string>> changedRelativePaths) {
+    return externalChanges_.reload(applyAutoArchive, std::move(changedRelativePaths));
+}
+
+QCoro::Task<std::set<Uuid>> VeltoStore::refreshPagesFromDisk(std::set<Uuid> pageIDs) {
+    return externalChanges_.refreshPages(std::move(pageIDs));
+}
+
+QCoro::Task<void> VeltoStore::applyFolderConnection(VeltoFolderConnectionSelection selection) {
+    return session_.applyFolderConnection(std::move(selection));
+}
+
+QCoro::Task<std::optional<std::filesystem::path>> VeltoStore::recoverPreservingOriginal() {
+    return session_.recoverPreservingOriginal();
 }
 
 std::optional<std::filesystem::path> VeltoStore::currentPageFileURL() const {
@@ -140,6 +155,176 @@ std::optional<std::filesystem::path> VeltoStore::currentPageFileURL() const {
         return std::nullopt;
     }
     return session_.folderURL() / VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
+}
+
+bool VeltoStore::hasOutstandingSave() const {
+    return loadState_.recoveryIssue() == nullptr && saveScheduler_.hasOutstandingSave(hasPendingMutations(mutations_));
+}
+
+void VeltoStore::askEditorForPendingText() {
+    if (handOverPendingText) {
+        handOverPendingText();
+    }
+}
+
+void VeltoStore::announceCurrentPageChange(const VeltoPage &previous) {
+    const VeltoPage &current = document_.currentPage;
+    if (current.id != previous.id) {
+        emit currentPageChangedOutsideEditor(current.id, CurrentPageChange::page);
+    } else if (current.visibleText() != previous.visibleText()) {
+        emit currentPageChangedOutsideEditor(current.id, CurrentPageChange::text);
+    }
+}
+
+// A reload that waits for something to pass (a page file another program is replacing, a busy library, a full
+// device) loses nothing of an open library while nothing is unsaved: it is retried, and no warning is shown.
+void VeltoStore::noteRefreshFailure(const std::exception_ptr &error) {
+    if (VeltoExternalChanges::isTemporaryUnavailability(error) && loadState_.isLoaded() &&
+        !hasPendingMutations(mutations_)) {
+        return;
+    }
+    lastSaveErrorDescription_ = errorDescription(error);
+}
+
+void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
+    if (const VeltoStoreRecoveryIssue *issue = result.failureIssue()) {
+        if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
+            throw VeltoReloadError::temporarilyUnavailable(issue->message);
+        }
+        throw VeltoReloadError::unreadable(issue->message);
+    }
+    const VeltoLibraryLoadResult::Loaded *loaded = result.asLoaded();
+    if (loaded == nullptr) {
+        throw VeltoReloadError::libraryMissing();
+    }
+    const VeltoPage previousCurrentPage = document_.currentPage;
+    const bool wasOpen = loadState_.isLoaded();
+    // What could not be saved before the load (edits held while the library needed recovery) stays, merged
+    // into what was loaded; everything else was saved by the flush before the load.
+    VeltoReloadedDocument reloaded =
+        keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document, pageBaselines(loaded->document));
+    replaceDocument(std::move(reloaded.document));
+    pageBaselines_ = std::move(reloaded.baselines);
+    saveScheduler_.documentWasReloaded();
+    loadState_ = VeltoStoreLoadState::loaded();
+    bool metNewUnreadableFiles = listsFileNotIn(loaded->unreadableFiles, unreadableFiles_);
+    unreadableFiles_ = loaded->unreadableFiles;
+    lastSaveErrorDescription_.reset();
+    keepConflictNoticeOfHeldCopies();
+    mutations_.reset(loaded->structureRepair, true);
+    if (reloaded.keptPendingChanges) {
+        mutations_.record(loaded->document, document_);
+    }
+    if ((loaded->structureRepair.has_value() || reloaded.keptPendingChanges) && loadState_.isLoaded()) {
+        schedule();
+    }
+    announceCurrentPageChange(previousCurrentPage);
+    if (!wasOpen) {
+        emit libraryOpened();
+    }
+    if (metNewUnreadableFiles) {
+        emit unreadableFilesFound();
+    }
+}
+
+void VeltoStore::replaceDocument(VeltoDocument document) {
+    std::set<Uuid> archivedBefore = document_.archivedPageIDs();
+    document_ = std::move(document);
+    documentDidChange();
+    if (onArchiveStateChange && archivedBefore != document_.archivedPageIDs()) {
+        onArchiveStateChange();
+    }
+}
+
+bool VeltoStore::takeLatestPage(const Uuid &pageID, const std::optional<VeltoPage> &latest) {
+    if (latest.has_value() && document_.currentPage.id == pageID) {
+        askEditorForPendingText(); // typed text becomes a pending edit, which the file never replaces
+    }
+    VeltoPage *held = findPage(document_, pageID); // looked up again: the document may have changed meanwhile
+    if (held == nullptr) {
+        return false;
+    }
+    if (!latest.has_value()) {
+        return true; // no file: nothing to take
+    }
+    auto baseline = pageBaselines_.find(pageID);
+    VeltoHeldPage before{*held, std::nullopt};
+    if (baseline != pageBaselines_.end()) {
+        before.baseline = baseline->second;
+    }
+    VeltoHeldPage after = takingFileIntoHeldPage(before, hasPendingChange(mutations_, pageID), *latest);
+    if (after.page == before.page && after.baseline == before.baseline) {
+        return true;
+    }
+    *held = std::move(after.page);
+    documentDidChange();
+    if (after.baseline.has_value()) {
+        pageBaselines_.insert_or_assign(pageID, *after.baseline);
+    }
+    if (pageID == document_.currentPage.id) {
+        announceCurrentPageChange(before.page);
+    }
+    return true;
+}
+
+void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, VeltoDocument document,
+                                        VeltoStoreLoadState loadState,
+                                        const std::optional<VeltoLibraryStructureRepair> &structureRepair) {
+    const VeltoPage previousCurrentPage = document_.currentPage;
+    beginLibrarySession(folderURL);
+    replaceDocument(std::move(document));
+    pageBaselines_ = pageBaselines(document_);
+    mutations_.reset(structureRepair, false);
+    lastSaveErrorDescription_.reset();
+    lastSaveConflictPresentation_.reset();
+    loadState_ = std::move(loadState);
+    externalChanges_.startMonitoring(session_.folderURL());
+    announceCurrentPageChange(previousCurrentPage);
+}
+
+void VeltoStore::beginLibrarySession(const std::filesystem::path &folderURL) {
+    session_.begin(folderURL);
+    // Saves go to the new folder; outcomes of saves still running in the old one are dropped.
+    saveScheduler_.beginSession(folderURL);
+    externalChanges_.forgetRequests();
+}
+
+bool VeltoStore::takeEditsIntoCopy(const VeltoDocument &copiedState, const VeltoDocument &typedDuringCopy) {
+    VeltoDocument before = document_;
+    carryEditsIntoCopy(copiedState, typedDuringCopy);
+    std::set<Uuid> archived = archivePagesBeyondActiveLimits(now());
+    if (archived.empty() && document_ == before) {
+        return false;
+    }
+    commitDocumentChange(before, archived);
+    return true;
+}
+
+void VeltoStore::carryEditsIntoCopy(const VeltoDocument &copiedState, const VeltoDocument &edited) {
+    // The copy holds the library as it was when the copy began; pages edited while it ran keep their edits.
+    auto carry = [&](const VeltoPage &page) {
+        const VeltoPage *copiedPage = findPage(copiedState, page.id);
+        VeltoPage *held = findPage(document_, page.id);
+        if (copiedPage == nullptr || held == nullptr || *copiedPage == page) {
+            return;
+        }
+        held->content = page.content;
+        held->updatedAt = page.updatedAt;
+        documentDidChange();
+    };
+    carry(edited.currentPage);
+    for (const VeltoPage &page : edited.pages) {
+        carry(page);
+    }
+}
+
+void VeltoStore::finishRecovery(const VeltoDocument &recovered) {
+    loadState_ = VeltoStoreLoadState::loaded();
+    lastSaveErrorDescription_.reset();
+    pageBaselines_ = pageBaselines(recovered);
+    if (document_ != recovered) {
+        schedule(); // edits made while the library was written anew
+    }
 }
 
 } // namespace velto

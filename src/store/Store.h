@@ -16,11 +16,10 @@
 #include "store/ArchiveTransition.h"
 #include "store/AutoArchivePeriod.h"
 #include "store/ConflictResolution.h"
+#include "store/ExternalChanges.h"
 #include "store/FolderConnectionSelection.h"
-#include "store/FolderMonitor.h"
 #include "store/LibrarySession.h"
 #include "store/ProductionLibraryOperations.h"
-#include "store/RefreshRequests.h"
 #include "store/SaveCoordinator.h"
 #include "store/SaveScheduler.h"
 #include "store/StoreSignals.h"
@@ -73,7 +72,7 @@ public:
     };
 
     /// How long a temporarily unavailable library waits before it is loaded again.
-    static constexpr std::chrono::milliseconds unavailableRetryDelay{10'000};
+    static constexpr std::chrono::milliseconds unavailableRetryDelay = VeltoExternalChanges::unavailableRetryDelay;
     /// How long a failed save waits before it is tried again without a new edit.
     static constexpr std::chrono::milliseconds failedSaveRetryDelay{5'000};
 
@@ -114,8 +113,8 @@ public:
     std::optional<std::uint64_t> latestFailedGeneration() const { return saveScheduler_.latestFailedGeneration(); }
     const std::map<Uuid, VeltoPageBaseline> &pageBaselines() const { return pageBaselines_; }
     const VeltoMutationTracker &mutations() const { return mutations_; }
-    bool isMonitoringFolder() const { return folderMonitor_ != nullptr && !folderMonitor_->hasLostFolder(); }
-    bool isRefreshingFromDisk() const { return refreshRequests_.isRunning(); }
+    bool isMonitoringFolder() const { return externalChanges_.isMonitoring(); }
+    bool isRefreshingFromDisk() const { return externalChanges_.isRefreshing(); }
 
     /// Called whenever a change leaves a different set of archived pages.
     std::function<void()> onArchiveStateChange;
@@ -143,7 +142,9 @@ public:
 
     /// Asks for a reload of the given changed paths (relative to the Pages folder), or of the whole library.
     /// One refresh runs at a time; what arrives meanwhile is loaded by its next pass.
-    void requestExternalRefresh(std::optional<std::set<std::string>> changedRelativePaths);
+    void requestExternalRefresh(const std::optional<std::set<std::string>> &changedRelativePaths) {
+        externalChanges_.request(changedRelativePaths);
+    }
 
     /// Saves what is pending, then loads the changed paths (or everything) and takes the result, unless the
     /// library session changed meanwhile. Edits made while the load ran make it flush and load again.
@@ -167,7 +168,6 @@ private:
     static std::map<Uuid, VeltoPageBaseline> pageBaselines(const VeltoDocument &document);
 
     Date now() const { return clock_->now(); }
-    void startMonitoringFolder();
 
     void recordMutations(const VeltoDocument &before, const VeltoDocument &after,
                          const std::set<Uuid> &archiveMetadataOnlyPageIDs);
@@ -185,8 +185,8 @@ private:
     void applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result);
     void foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage);
 
-    QCoro::Task<void> runExternalRefreshLoop();
-    void applyReload(const VeltoLibraryLoadResult &result, bool applyAutoArchive);
+    /// Takes a reloaded library into the document, keeping what could not be saved before the load.
+    void applyReload(const VeltoLibraryLoadResult &result);
     void noteRefreshFailure(const std::exception_ptr &error);
     void retryFailedSaveLater();
     /// Whether a save is still owed: a scheduled save not yet finished, a change not yet scheduled, or
@@ -224,9 +224,7 @@ private:
     VeltoSaveScheduler saveScheduler_;
 
     // Changes made by other writers.
-    std::unique_ptr<VeltoFolderMonitor> folderMonitor_;
-    VeltoRefreshRequests refreshRequests_;
-    CancellationToken externalRefreshCancellation_;
+    VeltoExternalChanges externalChanges_;
 
     // Page lists, page operations, archive policy, conflicts and sessions
 public:
@@ -278,15 +276,22 @@ private:
     /// After a reload: the notice stays for the copies the library still holds as active pages, and goes
     /// with the last of them; a reload by itself settles nothing the user was told about.
     void keepConflictNoticeOfHeldCopies();
-    QCoro::Task<void> copyCurrentLibrary(std::filesystem::path destinationURL);
+    /// After a copy of the library opened: pages edited while the copy ran keep their edits, and the active
+    /// limits apply to the copy. Answers whether that changed the copy (which is then saved).
+    bool takeEditsIntoCopy(const VeltoDocument &copiedState, const VeltoDocument &typedDuringCopy);
     void carryEditsIntoCopy(const VeltoDocument &copiedState, const VeltoDocument &edited);
-    QCoro::Task<void> connectPages(std::filesystem::path destinationURL, bool startsLibraryWhenMissing);
+    /// The library was written anew from `recovered`: it is open, and edits made meanwhile are saved.
+    void finishRecovery(const VeltoDocument &recovered);
     void activateLibrarySession(const std::filesystem::path &folderURL, VeltoDocument document,
                                 VeltoStoreLoadState loadState,
                                 const std::optional<VeltoLibraryStructureRepair> &structureRepair);
     void beginLibrarySession(const std::filesystem::path &folderURL);
 
     VeltoAutoArchivePeriod autoArchivePeriod_ = VeltoAutoArchivePeriod::oneWeek();
+
+    // The store's rooms: they read its state and change it only through its methods.
+    friend class VeltoExternalChanges;
+    friend class VeltoLibrarySession;
 };
 
 } // namespace velto

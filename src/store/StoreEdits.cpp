@@ -188,10 +188,7 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     updateConflictPresentation(result);
     mutations_.discardPersistedMutations(request.mutationRevision);
     loadState_ = VeltoStoreLoadState::loaded(); // a missing library exists from its first save on
-    // A monitor whose folder went (and was made again by this save) watches nothing: it counts as none.
-    if (folderMonitor_ == nullptr || folderMonitor_->hasLostFolder()) {
-        startMonitoringFolder();
-    }
+    externalChanges_.resumeMonitoringIfLost(session_.folderURL());
     if (!result.conflicts.empty()) {
         emit conflictNoticeRaised();
     }

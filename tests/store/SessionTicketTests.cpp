@@ -1,4 +1,4 @@
-#include "store/LibrarySession.h"
+#include "store/SessionTicket.h"
 
 #include <gtest/gtest.h>
 
@@ -7,23 +7,21 @@
 namespace velto {
 namespace {
 
-TEST(SessionTicket, StaysCurrentUntilAnotherLibraryOpensOrTheStoreGoes) {
+TEST(SessionTicket, StaysCurrentUntilAnotherSessionOpensOrTheStoreGoes) {
     auto store = std::make_unique<QObject>();
-    VeltoLibrarySession session(*store, "/pages/one");
-    const VeltoSessionTicket first = session.ticket();
-    EXPECT_TRUE(first.stillCurrent());
-    EXPECT_EQ(first.folderURL(), "/pages/one");
+    std::uint64_t openSession = 4;
+    const VeltoSessionTicket ticket(*store, openSession, 4, "/pages/one");
+    EXPECT_TRUE(ticket.stillCurrent());
+    EXPECT_EQ(ticket.folderURL(), "/pages/one");
 
-    session.begin("/pages/two");
-    const VeltoSessionTicket second = session.ticket();
-    EXPECT_FALSE(first.stillCurrent()) << "taken in the session before";
-    EXPECT_TRUE(first.storeIsAlive());
-    EXPECT_TRUE(second.stillCurrent());
-    EXPECT_EQ(second.folderURL(), "/pages/two");
+    openSession = 5;
+    EXPECT_FALSE(ticket.stillCurrent()) << "taken in the session before";
+    EXPECT_TRUE(ticket.storeIsAlive());
 
+    openSession = 4;
     store.reset();
-    EXPECT_FALSE(second.storeIsAlive());
-    EXPECT_FALSE(second.stillCurrent()) << "the session of a store that is gone is never current";
+    EXPECT_FALSE(ticket.storeIsAlive());
+    EXPECT_FALSE(ticket.stillCurrent()) << "the session of a store that is gone is never current";
 }
 
 } // namespace
