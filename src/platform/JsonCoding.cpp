@@ -1,4 +1,5 @@
 #include "platform/JsonCoding.h"
+#include "platform/JsonTextWriter.h"
 
 #include "platform/Text.h"
 
@@ -160,6 +161,69 @@ std::string encodeJSON(const Json &value) {
     std::string out;
     appendValue(out, value);
     return out;
+}
+
+// The writer lives beside the encoder whose bytes it must give.
+void JsonTextWriter::separate() {
+    if (afterKey_) {
+        afterKey_ = false;
+        return;
+    }
+    if (!containerIsEmpty_.empty()) {
+        if (!containerIsEmpty_.back()) {
+            text_.push_back(',');
+        }
+        containerIsEmpty_.back() = false;
+    }
+}
+
+void JsonTextWriter::beginObject() {
+    separate();
+    text_.push_back('{');
+    containerIsEmpty_.push_back(true);
+}
+
+void JsonTextWriter::endObject() {
+    containerIsEmpty_.pop_back();
+    text_.push_back('}');
+}
+
+void JsonTextWriter::beginArray() {
+    separate();
+    text_.push_back('[');
+    containerIsEmpty_.push_back(true);
+}
+
+void JsonTextWriter::endArray() {
+    containerIsEmpty_.pop_back();
+    text_.push_back(']');
+}
+
+void JsonTextWriter::key(std::string_view name) {
+    separate();
+    appendEscapedString(text_, name);
+    text_.push_back(':');
+    afterKey_ = true;
+}
+
+void JsonTextWriter::string(std::string_view text) {
+    separate();
+    appendEscapedString(text_, text);
+}
+
+void JsonTextWriter::boolean(bool truth) {
+    separate();
+    text_ += truth ? "true" : "false";
+}
+
+void JsonTextWriter::integer(std::int64_t number) {
+    separate();
+    appendInteger(text_, number);
+}
+
+void JsonTextWriter::value(const Json &json) {
+    separate();
+    appendValue(text_, json);
 }
 
 namespace {

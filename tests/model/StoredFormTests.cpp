@@ -109,6 +109,8 @@ TEST(StoredForm, IsExactlyWhatDecodingTheWrittenManifestOrJournalGives) {
         c.change(manifest.pages[1]);
         manifest.pendingDeletionFileNames = {"old.md"};
 
+        // The manifest is written without its JSON tree: byte for byte what the tree gives.
+        EXPECT_EQ(manifest.encode(), encodeJSON(manifest.toJson()));
         auto stored = manifestAsStored(manifest);
         ASSERT_TRUE(stored.has_value());
         expectExactlyEqual(*stored, VeltoLibraryManifest::decode(manifest.encode()));
