@@ -189,6 +189,17 @@ int dividerCount(const QWidget *section) {
     return static_cast<int>(section->findChildren<QFrame *>(QString::fromLatin1(dividerName)).size());
 }
 
+QWidget *horizontalStack(std::initializer_list<QWidget *> views, int spacing) {
+    auto *stack = new QWidget;
+    auto *layout = new QHBoxLayout(stack);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    for (QWidget *view : views) {
+        layout->addWidget(view, 0, Qt::AlignVCenter);
+    }
+    return stack;
+}
+
 QCheckBox *makeSwitch(const QString &label, const QString &help) {
     auto *box = new QCheckBox;
     box->setAccessibleName(label);

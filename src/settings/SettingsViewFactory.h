@@ -3,6 +3,7 @@
 #include <QtCore/QString>
 #include <QtWidgets/QWidget>
 
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -44,6 +45,8 @@ QWidget *section(const QString &title, const std::optional<QString> &subtitle, c
 /// One scrolling page: its title, subtitle and sections in a centred column at most 720 wide.
 QScrollArea *page(const QString &title, const std::optional<QString> &subtitle, const std::vector<QWidget *> &sections);
 
+/// The views side by side, vertically centred, `spacing` apart.
+QWidget *horizontalStack(std::initializer_list<QWidget *> views, int spacing);
 /// An on-off switch, named and described for assistive technologies.
 QCheckBox *makeSwitch(const QString &label, const QString &help);
 

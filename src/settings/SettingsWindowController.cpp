@@ -4,7 +4,6 @@
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsPalette.h"
-#include "settings/SettingsTexts.h"
 #include "ui/Appearance.h"
 #include "ui/HoverButton.h"
 #include "ui/Symbols.h"
@@ -104,7 +103,11 @@ SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callb
         callbacks_.assessPagesFolder = defaultPagesFolderAssessment;
     }
     window_->didClose = [this] { didClose(); };
+    SettingsPageHost &host = *this;
+    generalPage_ = std::make_unique<GeneralSettingsPage>(callbacks_, host);
     editorPage_ = std::make_unique<EditorSettingsPage>([this] { callbacks_.onEditorChange(); });
+    storagePage_ = std::make_unique<StorageSettingsPage>(callbacks_, presenters_, host);
+    shortcutsPage_ = std::make_unique<ShortcutsSettingsPage>(callbacks_, presenters_, host);
     aboutPage_ = std::make_unique<AboutSettingsPage>(callbacks_);
 
     VeltoNotificationCenter &center = VeltoPreferences::storage().notificationCenter();
@@ -115,7 +118,7 @@ SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callb
     });
     connect(&center, &VeltoNotificationCenter::veltoKeyboardInputSourceDidChange, this, [this] {
         if (window_->isVisible()) {
-            refreshGlobalShortcutLabels();
+            shortcutsPage_->refreshGlobalShortcutLabels();
         }
     });
     if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
@@ -150,10 +153,10 @@ void SettingsWindowController::buildContent() {
     pageContainer = new QStackedWidget(window_.get());
     root->addWidget(pageContainer, 1);
 
-    categoryPages_[SettingsCategory::general] = makeGeneralPage();
+    categoryPages_[SettingsCategory::general] = generalPage_->makePage();
     categoryPages_[SettingsCategory::editor] = editorPage_->makePage();
-    categoryPages_[SettingsCategory::storage] = makeStoragePage();
-    categoryPages_[SettingsCategory::shortcuts] = makeShortcutsPage();
+    categoryPages_[SettingsCategory::storage] = storagePage_->makePage();
+    categoryPages_[SettingsCategory::shortcuts] = shortcutsPage_->makePage();
     categoryPages_[SettingsCategory::about] = aboutPage_->makePage();
     for (SettingsCategory category : allSettingsCategories) {
         pageContainer->addWidget(categoryPages_[category]);
@@ -264,23 +267,10 @@ void SettingsWindowController::applyWindowAppearance() {
 }
 
 void SettingsWindowController::refresh() {
-    appearanceControl->setSelectedIndex(static_cast<int>(VeltoPreferences::appearance()));
-    panelSizeControl->setCurrentIndex(
-        panelSizeControl->findText(SettingsTexts::panelSizeTitle(VeltoPreferences::panelSizeMode())));
+    generalPage_->refresh();
     editorPage_->refresh();
-
-    LaunchAtLoginStatus status = callbacks_.launchAtLoginService.currentStatus();
-    {
-        QSignalBlocker blocking(launchAtLoginSwitch);
-        launchAtLoginSwitch->setChecked(status == LaunchAtLoginStatus::enabled ||
-                                        status == LaunchAtLoginStatus::requiresApproval);
-    }
-    launchAtLoginApprovalButton->setVisible(status == LaunchAtLoginStatus::requiresApproval);
-
-    autoArchiveDurationControl->setCurrentIndex(
-        autoArchiveDurationControl->findText(SettingsTexts::autoArchiveTitle(VeltoPreferences::autoArchiveDuration())));
     aboutPage_->refresh();
-    refreshStorageRows();
+    storagePage_->refresh();
     updateShortcutControls();
     if (callbacks_.isPreview) {
         if (QScrollArea *shown = page(selectedCategory_)) {
@@ -298,6 +288,49 @@ void SettingsWindowController::didClose() {
         callbacks_.onShortcutRecordingChange(false);
     }
     callbacks_.onClose();
+}
+
+void SettingsWindowController::updateShortcutControls() {
+    generalPage_->updateRestoreAllDefaultsButton(shortcutsPage_->updateControls());
+}
+
+void SettingsWindowController::recordingChanged(InlineShortcutRecorder *recorder, bool isRecording) {
+    if (isRecording) {
+        // One recorder at a time: a new one ends the old one's recording first.
+        if (recordingRecorder_ && recordingRecorder_ != recorder) {
+            recordingRecorder_->stopRecording();
+        }
+        recordingRecorder_ = recorder;
+    } else if (recordingRecorder_ == recorder) {
+        recordingRecorder_ = nullptr;
+    }
+    callbacks_.onShortcutRecordingChange(isRecording);
+}
+
+InlineShortcutRecorder *SettingsWindowController::recordingRecorder() const {
+    return recordingRecorder_ && recordingRecorder_->isRecording() ? recordingRecorder_.data() : nullptr;
+}
+
+void SettingsWindowController::endRecording() {
+    if (InlineShortcutRecorder *recorder = recordingRecorder()) {
+        recorder->stopRecording();
+    }
+}
+
+QCoro::Task<int> SettingsWindowController::presentAlert(SettingsAlert alert) {
+    endRecording();
+    QCoro::Task<int> presenting = presenters_.presentAlert(window_->isVisible() ? window_.get() : nullptr, alert);
+    int response = co_await presenting;
+    co_return response;
+}
+
+QCoro::Task<void> SettingsWindowController::presentWarning(QString title, QString message, SettingsAlert::Style style) {
+    SettingsAlert alert;
+    alert.title = std::move(title);
+    alert.message = std::move(message);
+    alert.style = style;
+    QCoro::Task<int> presenting = presentAlert(alert);
+    co_await presenting;
 }
 
 std::unique_ptr<SettingsWindowController> makeSettingsWindowController(SettingsWindowCallbacks callbacks) {

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "preferences/CommandCatalog.h"
-#include "preferences/KeyboardSettingsImportWorkflow.h"
 #include "settings/AboutSettingsPage.h"
 #include "settings/EditorSettingsPage.h"
+#include "settings/GeneralSettingsPage.h"
 #include "settings/SettingsCallbacks.h"
 #include "settings/SettingsCategory.h"
+#include "settings/SettingsPageHost.h"
 #include "settings/SettingsPresenters.h"
+#include "settings/ShortcutsSettingsPage.h"
+#include "settings/StorageSettingsPage.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -20,23 +22,13 @@
 #include <utility>
 #include <vector>
 
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QLabel;
 class QListWidget;
-class QMenu;
 class QScrollArea;
 class QStackedWidget;
 
 namespace velto {
 
-class FontSizeSpinBox;
-class HoverButton;
-class HoverIconButton;
 class InlineShortcutRecorder;
-class PathLabel;
-class SegmentedControl;
 
 /// The Settings window itself: a top-level window of fixed size (not a dialog, so Escape stays with the
 /// recorders). Ctrl+W closes it; closing a visible window runs `didClose`.
@@ -65,20 +57,13 @@ private:
     QPointer<QMenuBar> menuBar_;
 };
 
-/// The shortcut values Settings reads and writes, with the registration of the two hot keys.
-struct ShortcutSettingsWorkflow {
-    std::function<std::optional<GlobalShortcut>()> toggleShortcut;
-    std::function<void(const std::optional<GlobalShortcut> &)> setToggleShortcut;
-    std::function<std::optional<GlobalShortcut>()> appendShortcut;
-    std::function<void(const std::optional<GlobalShortcut> &)> setAppendShortcut;
-    std::function<ShortcutRegistrationAvailability()> registerShortcuts;
-};
-
-/// Owns the Settings window: the sidebar of five categories, their pages with every control, and what each
-/// control does; the Editor and About pages are presenters of their own. Everything it needs from the rest of
-/// the application comes in as callables. It is created once and kept: closing only hides the window, and
+/// Owns the Settings window: the sidebar of five categories, their pages and the switching between them. Each
+/// page is a presenter of its own that builds its controls, shows the stored preferences and carries out what
+/// its controls ask; the controller gives them the window's alerts, the one shortcut recording that may run at
+/// a time, and restoring all defaults, which spans the pages. Everything it needs from the rest of the
+/// application comes in as callables. It is created once and kept: closing only hides the window, and
 /// showWindow refreshes every control first. Main thread.
-class SettingsWindowController : public QObject {
+class SettingsWindowController : public QObject, private SettingsPageHost {
     Q_OBJECT
 
 public:
@@ -91,124 +76,55 @@ public:
     /// Refreshes, then shows, raises and activates the window.
     void showWindow();
     /// Re-reads every preference and callable into the controls.
-    void refresh();
+    void refresh() override;
     void showCategory(SettingsCategory category);
     SettingsCategory selectedCategory() const { return selectedCategory_; }
     QScrollArea *page(SettingsCategory category) const;
+
+    GeneralSettingsPage &generalPage() const { return *generalPage_; }
     EditorSettingsPage &editorPage() const { return *editorPage_; }
+    StorageSettingsPage &storagePage() const { return *storagePage_; }
+    ShortcutsSettingsPage &shortcutsPage() const { return *shortcutsPage_; }
     AboutSettingsPage &aboutPage() const { return *aboutPage_; }
 
-    // Shortcuts.
-    bool applyShortcut(const std::optional<GlobalShortcut> &shortcut);
-    bool applyAppendShortcut(const std::optional<GlobalShortcut> &shortcut);
-    bool apply(const std::optional<GlobalShortcut> &shortcut, VeltoCommandID id);
-    std::optional<QString> shortcutConflictDescription(const GlobalShortcut &shortcut,
-                                                       std::optional<VeltoCommandID> excluding) const;
-    void updateShortcutControls();
-    void refreshGlobalShortcutLabels();
+    void updateShortcutControls() override;
     /// The recorder that records now, if any.
     InlineShortcutRecorder *recordingRecorder() const;
-    /// Ends the active recording (grab released, one report) before anything else takes the keyboard.
-    void endRecording();
+    void endRecording() override;
 
-    // Restoring defaults.
-    void restoreDefaultShortcuts();
-    QCoro::Task<void> confirmRestoreAllDefaults();
+    QCoro::Task<void> confirmRestoreAllDefaults() override;
+    /// Preferences, shortcuts and launching at login back to their defaults, all or nothing: a default
+    /// shortcut that cannot be registered, or a failed login change, leaves the other settings as they were.
     void restoreAllDefaults();
 
-    // Pages and Storage.
-    QCoro::Task<void> choosePagesFolder();
-    void resetPagesFolder();
-    void revealPagesFolder();
-    QCoro::Task<void> assessAndChangePagesFolder(std::filesystem::path folder);
-    QCoro::Task<void> confirmDeleteArchivedPages();
-    bool isChangingPagesFolder() const { return isChangingPagesFolder_; }
-
-    // Keyboard settings.
-    QCoro::Task<void> importKeyboardSettings();
-    QCoro::Task<void> exportKeyboardSettings();
     /// Shows the failure alert (a sheet of the window).
     QCoro::Task<void> presentWarning(QString title, QString message,
-                                     SettingsAlert::Style style = SettingsAlert::Style::warning);
+                                     SettingsAlert::Style style = SettingsAlert::Style::warning) override;
 
-    const ShortcutSettingsWorkflow &shortcutWorkflow();
-    const KeyboardSettingsImportWorkflow &keyboardSettingsImportWorkflow();
-
-    // The controls, for the shell's tests and ours.
     QListWidget *categoryList = nullptr;
     QStackedWidget *pageContainer = nullptr;
-    SegmentedControl *appearanceControl = nullptr;
-    QComboBox *panelSizeControl = nullptr;
-    QCheckBox *launchAtLoginSwitch = nullptr;
-    HoverButton *launchAtLoginApprovalButton = nullptr;
-    QComboBox *autoArchiveDurationControl = nullptr;
-    HoverButton *restoreAllDefaultsButton = nullptr;
-    PathLabel *pagesFolderControl = nullptr;
-    HoverButton *pagesFolderButton = nullptr;
-    HoverIconButton *pagesFolderActionsButton = nullptr;
-    QMenu *pagesFolderActionsMenu = nullptr;
-    QAction *revealPagesFolderAction = nullptr;
-    QAction *resetPagesFolderAction = nullptr;
-    QLabel *archiveSizeLabel = nullptr;
-    HoverButton *deleteArchivedPagesButton = nullptr;
-    InlineShortcutRecorder *shortcutRecorder = nullptr;
-    InlineShortcutRecorder *appendShortcutRecorder = nullptr;
-    std::vector<std::pair<VeltoCommandID, InlineShortcutRecorder *>> commandShortcutRecorders;
-    QWidget *restoreShortcutsFooter = nullptr;
-    HoverButton *restoreShortcutsButton = nullptr;
-    HoverButton *importKeyboardSettingsButton = nullptr;
-    HoverButton *exportKeyboardSettingsButton = nullptr;
-
-    // What the controls send.
-    void changeAppearance(int index);
-    void changePanelSize(int itemIndex);
-    void toggleLaunchAtLogin(bool wanted);
-    void changeAutoArchiveDuration(int itemIndex);
 
 private:
     void buildContent();
     QWidget *makeSidebar();
-    QScrollArea *makeGeneralPage();
-    QScrollArea *makeStoragePage();
-    QScrollArea *makeShortcutsPage();
-    InlineShortcutRecorder *makeRecorder(const QString &name, std::optional<GlobalShortcut> defaultShortcut,
-                                         bool allowsCommandOnly);
-    void wireGlobalRecorder(InlineShortcutRecorder *recorder, bool isToggle);
-    void wireCommandRecorder(InlineShortcutRecorder *recorder, VeltoCommandID id);
-    void recordingChanged(InlineShortcutRecorder *recorder, bool isRecording);
+    QWidget *pageWindow() const override { return window_.get(); }
+    void recordingChanged(InlineShortcutRecorder *recorder, bool isRecording) override;
     void didClose();
     void disablePreviewControls(QWidget *page);
-    void applyWindowAppearance();
-    bool applyGlobalShortcut(const std::optional<GlobalShortcut> &shortcut, bool isToggle);
-    void refreshStorageRows();
-
-    enum class ShortcutRestoreOutcome { success, defaultUnavailable, bothUnavailable };
-    using ShortcutSnapshot = std::map<VeltoCommandID, std::optional<GlobalShortcut>>;
-    static ShortcutSnapshot takeShortcutSnapshot();
-    ShortcutRestoreOutcome restoreShortcutsFrom(const ShortcutSnapshot &snapshot);
-
-    QCoro::Task<VeltoFolderConnectionAssessment> assess(std::filesystem::path folder);
-    QCoro::Task<VeltoFolderConnectionDecision> connectionDecision(VeltoFolderConnectionAssessment assessment);
-    QCoro::Task<VeltoFolderConnectionPromptChoice>
-    presentFolderConnectionChoice(VeltoFolderConnectionAssessment assessment);
-    QCoro::Task<VeltoFolderConnectionDecision> contentDecision(VeltoFolderConnectionDecision decision,
-                                                               VeltoFolderConnectionAssessment original);
-    QCoro::Task<void> changePagesFolder(VeltoFolderConnectionDecision decision);
-    void endFolderChange();
-    QCoro::Task<int> presentAlert(SettingsAlert alert);
+    void applyWindowAppearance() override;
+    QCoro::Task<int> presentAlert(SettingsAlert alert) override;
 
     SettingsWindowCallbacks callbacks_;
     SettingsPresenters presenters_;
     std::unique_ptr<SettingsWindow> window_;
+    std::unique_ptr<GeneralSettingsPage> generalPage_;
     std::unique_ptr<EditorSettingsPage> editorPage_;
+    std::unique_ptr<StorageSettingsPage> storagePage_;
+    std::unique_ptr<ShortcutsSettingsPage> shortcutsPage_;
     std::unique_ptr<AboutSettingsPage> aboutPage_;
     std::map<SettingsCategory, QScrollArea *> categoryPages_;
     SettingsCategory selectedCategory_ = SettingsCategory::general;
-    std::optional<ShortcutSettingsWorkflow> shortcutWorkflow_;
-    std::optional<KeyboardSettingsImportWorkflow> keyboardSettingsImportWorkflow_;
     QPointer<InlineShortcutRecorder> recordingRecorder_;
-    bool isChangingPagesFolder_ = false;
-    bool isImporting_ = false;
 };
 
 /// The Settings window for the shell: created once with the application's callables, shown on request.

@@ -393,12 +393,12 @@ TEST_F(AppDelegateSettingsTest, PagesArchivedOutsideSettingsShowInTheOpenWindow)
     launch();
     delegate->showSettings();
     SettingsWindowController *controller = delegate->settings().windowController();
-    ASSERT_FALSE(controller->deleteArchivedPagesButton->isEnabled());
+    ASSERT_FALSE(controller->storagePage().deleteArchivedPagesButton->isEnabled());
     VeltoStore &store = *delegate->store();
     store.setText("archived from the panel", systemClock().now());
     ASSERT_TRUE(store.archiveCurrentPage(systemClock().now()));
-    EXPECT_EQ(controller->deleteArchivedPagesButton->text(), QStringLiteral("Delete 1 Archived Page…"));
-    EXPECT_TRUE(controller->deleteArchivedPagesButton->isEnabled());
+    EXPECT_EQ(controller->storagePage().deleteArchivedPagesButton->text(), QStringLiteral("Delete 1 Archived Page…"));
+    EXPECT_TRUE(controller->storagePage().deleteArchivedPagesButton->isEnabled());
 }
 
 TEST_F(AppDelegateSettingsTest, AChangedPagesFolderIsConnectedThenRecordedAndAnsweredAtOnce) {

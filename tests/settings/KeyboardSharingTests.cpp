@@ -28,27 +28,27 @@ TEST_F(Sharing, ExportedSettingsImportBackUnchanged) {
     setShortcut(VeltoCommandID::nextPage, std::nullopt);
     KeyboardSettings exported = VeltoPreferences::keyboardSettings();
     doubles.chosenExportFile = files / "Velto Keyboard Settings.json";
-    finish(controller().exportKeyboardSettings());
+    finish(controller().shortcutsPage().exportKeyboardSettings());
     EXPECT_TRUE(doubles.alerts.empty());
 
     VeltoPreferences::setGlobalShortcut(VeltoPreferences::defaultGlobalShortcut());
     VeltoCommandCatalog::restoreDefaultShortcuts();
     doubles.chosenImportFile = doubles.chosenExportFile;
-    finish(controller().importKeyboardSettings());
+    finish(controller().shortcutsPage().importKeyboardSettings());
     EXPECT_EQ(VeltoPreferences::keyboardSettings(), exported);
     EXPECT_EQ(doubles.alertTitles(), (std::vector<std::string>{"Keyboard Settings Imported"}));
     EXPECT_EQ(doubles.alerts[0].style, SettingsAlert::Style::informational);
-    EXPECT_EQ(controller().shortcutRecorder->shortcut(), optionK);
-    EXPECT_TRUE(controller().importKeyboardSettingsButton->isEnabled());
-    EXPECT_TRUE(controller().exportKeyboardSettingsButton->isEnabled());
+    EXPECT_EQ(controller().shortcutsPage().shortcutRecorder->shortcut(), optionK);
+    EXPECT_TRUE(controller().shortcutsPage().importKeyboardSettingsButton->isEnabled());
+    EXPECT_TRUE(controller().shortcutsPage().exportKeyboardSettingsButton->isEnabled());
 }
 
 TEST_F(Sharing, ExportFailureIsReportedAndCancelDoesNothing) {
     TemporaryFolder files;
-    finish(controller().exportKeyboardSettings()); // cancelled
+    finish(controller().shortcutsPage().exportKeyboardSettings()); // cancelled
     EXPECT_TRUE(doubles.alerts.empty());
     doubles.chosenExportFile = files / "missing folder" / "settings.json";
-    finish(controller().exportKeyboardSettings());
+    finish(controller().shortcutsPage().exportKeyboardSettings());
     EXPECT_EQ(doubles.alertTitles(), (std::vector<std::string>{"Couldn’t Export Keyboard Settings"}));
 }
 
@@ -96,13 +96,13 @@ TEST_F(Sharing, ImportOutcomesAndTheirTexts) {
         doubles.alerts.clear();
         doubles.registrations = test.registrations;
         doubles.chosenImportFile = writeSettings(files, test.settings);
-        finish(controller().importKeyboardSettings());
+        finish(controller().shortcutsPage().importKeyboardSettings());
         ASSERT_EQ(doubles.alerts.size(), 1u);
         EXPECT_EQ(doubles.alerts[0].title.toStdString(), test.title);
         EXPECT_EQ(doubles.alerts[0].message.toStdString(), test.message);
         EXPECT_EQ(VeltoPreferences::globalShortcut() == optionK, test.imported);
-        EXPECT_EQ(controller().shortcutRecorder->shortcut(), VeltoPreferences::globalShortcut());
-        EXPECT_TRUE(controller().importKeyboardSettingsButton->isEnabled());
+        EXPECT_EQ(controller().shortcutsPage().shortcutRecorder->shortcut(), VeltoPreferences::globalShortcut());
+        EXPECT_TRUE(controller().shortcutsPage().importKeyboardSettingsButton->isEnabled());
     }
 }
 
@@ -121,14 +121,14 @@ TEST_F(Sharing, FilesThatAreNoSettingsFileAreRefusedWithTheirSentence) {
     for (const auto &[file, message] : cases) {
         doubles.alerts.clear();
         doubles.chosenImportFile = file;
-        finish(controller().importKeyboardSettings());
+        finish(controller().shortcutsPage().importKeyboardSettings());
         ASSERT_EQ(doubles.alerts.size(), 1u) << file;
         EXPECT_EQ(doubles.alerts[0].title, QStringLiteral("Couldn’t Import Keyboard Settings"));
         EXPECT_FALSE(doubles.alerts[0].message.isEmpty());
         if (!message.isEmpty()) {
             EXPECT_EQ(doubles.alerts[0].message, message);
         }
-        EXPECT_TRUE(controller().exportKeyboardSettingsButton->isEnabled());
+        EXPECT_TRUE(controller().shortcutsPage().exportKeyboardSettingsButton->isEnabled());
     }
     EXPECT_EQ(VeltoPreferences::keyboardSettings(), before);
     EXPECT_EQ(doubles.count("register"), 0);

@@ -22,7 +22,7 @@ protected:
     }
     void choose(const std::filesystem::path &folder) {
         doubles.chosenFolder = folder;
-        finish(controller().choosePagesFolder());
+        finish(controller().storagePage().choosePagesFolder());
     }
     std::optional<VeltoFolderConnectionChoice> handedOn() const {
         if (doubles.folderChanges.empty()) {
@@ -31,9 +31,9 @@ protected:
         return doubles.folderChanges.back().selection;
     }
     void expectControlsBack() {
-        EXPECT_TRUE(controller().pagesFolderButton->isEnabled());
-        EXPECT_TRUE(controller().resetPagesFolderAction->isEnabled());
-        EXPECT_FALSE(controller().isChangingPagesFolder());
+        EXPECT_TRUE(controller().storagePage().pagesFolderButton->isEnabled());
+        EXPECT_TRUE(controller().storagePage().resetPagesFolderAction->isEnabled());
+        EXPECT_FALSE(controller().storagePage().isChangingPagesFolder());
     }
 
     TemporaryFolder files;
@@ -188,7 +188,8 @@ TEST_F(PagesFolderFlow, RefreshDuringAChangeKeepsBothEntryPointsDisabled) {
     std::optional<std::pair<bool, bool>> seen;
     callbacks.onPagesFolderChange = [&](VeltoFolderConnectionDecision) -> QCoro::Task<void> {
         controller_->refresh();
-        seen = {controller_->pagesFolderButton->isEnabled(), controller_->resetPagesFolderAction->isEnabled()};
+        seen = {controller_->storagePage().pagesFolderButton->isEnabled(),
+                controller_->storagePage().resetPagesFolderAction->isEnabled()};
         co_return;
     };
     makeController(callbacks);
@@ -200,7 +201,7 @@ TEST_F(PagesFolderFlow, RefreshDuringAChangeKeepsBothEntryPointsDisabled) {
 
 TEST_F(PagesFolderFlow, CancelledChooserChangesNothing) {
     doubles.chosenFolder.reset();
-    finish(controller().choosePagesFolder());
+    finish(controller().storagePage().choosePagesFolder());
     EXPECT_TRUE(doubles.folderChanges.empty());
 }
 
@@ -208,25 +209,25 @@ TEST_F(PagesFolderFlow, DeletingArchivedPages) {
     doubles.archive.pageIDs = {Uuid::random(), Uuid::random()};
     doubles.archive.totalBytes = 2000;
 
-    finish(controller().confirmDeleteArchivedPages()); // cancelled
+    finish(controller().storagePage().confirmDeleteArchivedPages()); // cancelled
     EXPECT_EQ(doubles.alertTitles(), (std::vector<std::string>{"Delete 2 archived pages?"}));
     EXPECT_EQ(doubles.count("delete:2"), 0);
 
     doubles.alertAnswers = {firstButtonResponse};
-    finish(controller().confirmDeleteArchivedPages());
+    finish(controller().storagePage().confirmDeleteArchivedPages());
     EXPECT_EQ(doubles.count("delete:2"), 1);
 
     doubles.alerts.clear();
     doubles.alertAnswers = {firstButtonResponse};
     doubles.deletionError = "The archive couldn’t be read.";
-    finish(controller().confirmDeleteArchivedPages());
+    finish(controller().storagePage().confirmDeleteArchivedPages());
     EXPECT_EQ(doubles.beeps, 1);
     EXPECT_EQ(doubles.alertTitles(),
               (std::vector<std::string>{"Delete 2 archived pages?", "The archive couldn’t be read."}));
 
     doubles.canDelete = false;
     doubles.alerts.clear();
-    finish(controller().confirmDeleteArchivedPages());
+    finish(controller().storagePage().confirmDeleteArchivedPages());
     EXPECT_EQ(doubles.beeps, 2);
     EXPECT_TRUE(doubles.alerts.empty());
 }

@@ -32,18 +32,18 @@ TEST_F(Window, RefreshShowsEveryStoredPreference) {
     doubles.launchStatus = LaunchAtLoginStatus::requiresApproval;
     SettingsWindowController &c = controller();
 
-    EXPECT_EQ(c.appearanceControl->selectedIndex(), 2);
-    EXPECT_EQ(c.panelSizeControl->currentText(), QStringLiteral("Spacious"));
+    EXPECT_EQ(c.generalPage().appearanceControl->selectedIndex(), 2);
+    EXPECT_EQ(c.generalPage().panelSizeControl->currentText(), QStringLiteral("Spacious"));
     EXPECT_EQ(c.editorPage().fontControl->selectedIndex(), 1);
     EXPECT_EQ(c.editorPage().fontSizeStepper->value(), 4);
     EXPECT_EQ(c.editorPage().fontSizeStepper->text(), QStringLiteral("24 pt"));
     EXPECT_EQ(c.editorPage().indentationControl->selectedIndex(), 2);
-    EXPECT_EQ(c.autoArchiveDurationControl->currentText(), QStringLiteral("Never"));
+    EXPECT_EQ(c.generalPage().autoArchiveDurationControl->currentText(), QStringLiteral("Never"));
     EXPECT_TRUE(c.editorPage().spellingWhileTypingSwitch->isChecked());
     EXPECT_FALSE(c.editorPage().automaticSpellingCorrectionSwitch->isChecked());
     EXPECT_FALSE(c.editorPage().formatMarkdownSwitch->isChecked());
-    EXPECT_TRUE(c.launchAtLoginSwitch->isChecked());
-    EXPECT_FALSE(c.launchAtLoginApprovalButton->isHidden());
+    EXPECT_TRUE(c.generalPage().launchAtLoginSwitch->isChecked());
+    EXPECT_FALSE(c.generalPage().launchAtLoginApprovalButton->isHidden());
 }
 
 TEST_F(Window, StoredSizeThatIsNotAvailableShowsTheDefault) {
@@ -75,9 +75,9 @@ TEST_F(Window, ArchivedPagesRowsByCount) {
         doubles.canDelete = test.canDelete;
         doubles.calls.clear();
         c.refresh();
-        EXPECT_EQ(c.deleteArchivedPagesButton->text(), QString::fromUtf8(test.title));
-        EXPECT_EQ(c.deleteArchivedPagesButton->isEnabled(), test.enabled);
-        EXPECT_EQ(c.archiveSizeLabel->accessibleDescription(), QString::fromUtf8(test.accessibility));
+        EXPECT_EQ(c.storagePage().deleteArchivedPagesButton->text(), QString::fromUtf8(test.title));
+        EXPECT_EQ(c.storagePage().deleteArchivedPagesButton->isEnabled(), test.enabled);
+        EXPECT_EQ(c.storagePage().archiveSizeLabel->accessibleDescription(), QString::fromUtf8(test.accessibility));
         // Each collaborator is asked once per refresh, the permission even with no archived pages.
         EXPECT_EQ(doubles.count("canDelete"), 1);
         EXPECT_EQ(doubles.count("archiveSnapshot"), 1);
@@ -96,8 +96,8 @@ TEST_F(Window, ResetIsOfferedOnlyAwayFromTheDefaultFolder) {
     for (const auto &[folder, enabled] : cases) {
         doubles.pagesFolder = folder;
         controller().refresh();
-        EXPECT_EQ(controller().resetPagesFolderAction->isEnabled(), enabled) << folder;
-        EXPECT_EQ(controller().pagesFolderControl->toolTip(), QString::fromStdString(folder.string()));
+        EXPECT_EQ(controller().storagePage().resetPagesFolderAction->isEnabled(), enabled) << folder;
+        EXPECT_EQ(controller().storagePage().pagesFolderControl->toolTip(), QString::fromStdString(folder.string()));
     }
 }
 
@@ -129,9 +129,11 @@ TEST_F(Window, RowsAndSectionsFollowTheirShape) {
     delete three;
     // The Shortcuts page holds one recorder per shortcut command, titled as the catalog says.
     SettingsWindowController &c = controller();
-    ASSERT_EQ(c.commandShortcutRecorders.size(), VeltoCommandCatalog::shortcutCommandIDs().size());
-    EXPECT_EQ(c.commandShortcutRecorders.front().second->commandName(), QStringLiteral("Start New Page"));
-    EXPECT_EQ(c.commandShortcutRecorders.back().second->commandName(), QStringLiteral("Format Markdown"));
+    ASSERT_EQ(c.shortcutsPage().commandShortcutRecorders.size(), VeltoCommandCatalog::shortcutCommandIDs().size());
+    EXPECT_EQ(c.shortcutsPage().commandShortcutRecorders.front().second->commandName(),
+              QStringLiteral("Start New Page"));
+    EXPECT_EQ(c.shortcutsPage().commandShortcutRecorders.back().second->commandName(),
+              QStringLiteral("Format Markdown"));
 }
 
 TEST_F(Window, CtrlWClosesAndReportsTheEndOfRecordingBeforeTheClose) {
@@ -157,13 +159,13 @@ TEST_F(Window, ClosingWhileRecordingEndsTheRecordingOnceThenCloses) {
     c.showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window()));
     c.showCategory(SettingsCategory::shortcuts);
-    QTest::mouseClick(c.shortcutRecorder, Qt::LeftButton);
-    ASSERT_TRUE(c.shortcutRecorder->isRecording());
-    EXPECT_EQ(QWidget::keyboardGrabber(), c.shortcutRecorder);
+    QTest::mouseClick(c.shortcutsPage().shortcutRecorder, Qt::LeftButton);
+    ASSERT_TRUE(c.shortcutsPage().shortcutRecorder->isRecording());
+    EXPECT_EQ(QWidget::keyboardGrabber(), c.shortcutsPage().shortcutRecorder);
     doubles.calls.clear();
     c.window()->close();
     EXPECT_EQ(doubles.calls, (std::vector<std::string>{"recording:false", "close"}));
-    EXPECT_FALSE(c.shortcutRecorder->isRecording());
+    EXPECT_FALSE(c.shortcutsPage().shortcutRecorder->isRecording());
     EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 }
 
@@ -172,7 +174,7 @@ TEST_F(Window, WhileRecordingCtrlWIsRecordedNotClosing) {
     c.showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window()));
     c.showCategory(SettingsCategory::shortcuts);
-    InlineShortcutRecorder *recorder = c.commandShortcutRecorders.front().second;
+    InlineShortcutRecorder *recorder = c.shortcutsPage().commandShortcutRecorders.front().second;
     QTest::mouseClick(recorder, Qt::LeftButton);
     QTest::keyClick(recorder, Qt::Key_W, Qt::ControlModifier);
     EXPECT_TRUE(c.window()->isVisible());
@@ -183,9 +185,9 @@ TEST_F(Window, OpenedAgainTheFocusIsInTheSidebarWhileAnOpenWindowKeepsIt) {
     c.showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window()));
     c.showCategory(SettingsCategory::storage);
-    c.pagesFolderButton->setFocus();
+    c.storagePage().pagesFolderButton->setFocus();
     c.showWindow(); // asked again while open: nothing moves
-    EXPECT_EQ(c.window()->focusWidget(), c.pagesFolderButton);
+    EXPECT_EQ(c.window()->focusWidget(), c.storagePage().pagesFolderButton);
     c.window()->close();
     c.showWindow();
     EXPECT_EQ(c.window()->focusWidget(), c.categoryList);
@@ -195,11 +197,11 @@ TEST_F(Window, OpenedAgainTheFocusIsInTheSidebarWhileAnOpenWindowKeepsIt) {
 TEST_F(Window, HiddenWindowFollowsPreferencesOnlyWhenShown) {
     SettingsWindowController &c = controller();
     VeltoPreferences::setAppearance(AppearanceChoice::light);
-    EXPECT_EQ(c.appearanceControl->selectedIndex(), 0);
+    EXPECT_EQ(c.generalPage().appearanceControl->selectedIndex(), 0);
     c.showWindow();
-    EXPECT_EQ(c.appearanceControl->selectedIndex(), 1);
+    EXPECT_EQ(c.generalPage().appearanceControl->selectedIndex(), 1);
     VeltoPreferences::setAppearance(AppearanceChoice::dark);
-    EXPECT_EQ(c.appearanceControl->selectedIndex(), 2);
+    EXPECT_EQ(c.generalPage().appearanceControl->selectedIndex(), 2);
 }
 
 TEST_F(Window, PreviewDisablesPageControlsButNotTheSidebar) {
@@ -207,12 +209,12 @@ TEST_F(Window, PreviewDisablesPageControlsButNotTheSidebar) {
     callbacks.isPreview = true;
     makeController(callbacks);
     SettingsWindowController &c = *controller_;
-    EXPECT_FALSE(c.appearanceControl->segment(0)->isEnabled());
+    EXPECT_FALSE(c.generalPage().appearanceControl->segment(0)->isEnabled());
     c.categoryList->setCurrentRow(3);
     EXPECT_EQ(c.selectedCategory(), SettingsCategory::shortcuts);
-    EXPECT_FALSE(c.shortcutRecorder->isEnabled());
+    EXPECT_FALSE(c.shortcutsPage().shortcutRecorder->isEnabled());
     c.refresh();
-    EXPECT_FALSE(c.importKeyboardSettingsButton->isEnabled());
+    EXPECT_FALSE(c.shortcutsPage().importKeyboardSettingsButton->isEnabled());
     EXPECT_TRUE(c.categoryList->isEnabled());
 }
 
@@ -252,10 +254,10 @@ TEST_F(Window, ABuildWithoutFeedbackAddressOrChangelogDisablesTheirButtons) {
 TEST_F(Window, ShowInFileManagerSaysSoWhenNothingCanOpenTheFolder) {
     doubles.pagesFolder = "/home/ada/Pages";
     SettingsWindowController &c = controller();
-    c.revealPagesFolderAction->trigger();
+    c.storagePage().revealPagesFolderAction->trigger();
     EXPECT_TRUE(doubles.alerts.empty());
     doubles.hasFileManager = false;
-    c.revealPagesFolderAction->trigger();
+    c.storagePage().revealPagesFolderAction->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(doubles.alertTitles(),
               (std::vector<std::string>{"No file manager is available. The Pages folder is “/home/ada/Pages”."}));

@@ -19,18 +19,18 @@ constexpr ShortcutRegistrationAvailability appendFails{true, false};
 TEST_F(Shortcuts, GlobalShortcutEqualToTheOtherIsRefusedWithoutTouchingAnything) {
     SettingsWindowController &c = controller();
     doubles.calls.clear();
-    EXPECT_FALSE(c.applyShortcut(VeltoPreferences::defaultAppendClipboardShortcut()));
-    EXPECT_FALSE(c.applyAppendShortcut(VeltoPreferences::defaultGlobalShortcut()));
+    EXPECT_FALSE(c.shortcutsPage().applyShortcut(VeltoPreferences::defaultAppendClipboardShortcut()));
+    EXPECT_FALSE(c.shortcutsPage().applyAppendShortcut(VeltoPreferences::defaultGlobalShortcut()));
     EXPECT_EQ(VeltoPreferences::globalShortcut(), VeltoPreferences::defaultGlobalShortcut());
     EXPECT_EQ(doubles.count("register"), 0);
 }
 
 TEST_F(Shortcuts, NewGlobalShortcutIsStoredAndRegistered) {
-    EXPECT_TRUE(controller().applyShortcut(optionK));
+    EXPECT_TRUE(controller().shortcutsPage().applyShortcut(optionK));
     EXPECT_EQ(VeltoPreferences::globalShortcut(), optionK);
     EXPECT_EQ(doubles.count("register"), 1);
-    EXPECT_EQ(controller().shortcutRecorder->shortcut(), optionK);
-    EXPECT_FALSE(controller().restoreShortcutsFooter->isHidden());
+    EXPECT_EQ(controller().shortcutsPage().shortcutRecorder->shortcut(), optionK);
+    EXPECT_FALSE(controller().shortcutsPage().restoreShortcutsFooter->isHidden());
 }
 
 TEST_F(Shortcuts, UnregistrableGlobalShortcutRollsBackAndWarnsOnlyWhenThePreviousFailsToo) {
@@ -46,7 +46,7 @@ TEST_F(Shortcuts, UnregistrableGlobalShortcutRollsBackAndWarnsOnlyWhenThePreviou
         VeltoPreferences::setGlobalShortcut(optionSpace);
         doubles.registrations = test.registrations;
         doubles.alerts.clear();
-        EXPECT_FALSE(controller().applyShortcut(optionK));
+        EXPECT_FALSE(controller().shortcutsPage().applyShortcut(optionK));
         EXPECT_EQ(VeltoPreferences::globalShortcut(), optionSpace);
         QCoreApplication::processEvents();
         EXPECT_EQ(doubles.alertTitles(), test.alerts);
@@ -58,7 +58,7 @@ TEST_F(Shortcuts, UnregistrableGlobalShortcutRollsBackAndWarnsOnlyWhenThePreviou
 
 TEST_F(Shortcuts, ClearingAGlobalShortcutIsAlwaysAccepted) {
     doubles.registrations = {appendFails};
-    EXPECT_TRUE(controller().applyShortcut(std::nullopt));
+    EXPECT_TRUE(controller().shortcutsPage().applyShortcut(std::nullopt));
     EXPECT_EQ(VeltoPreferences::globalShortcut(), std::nullopt);
 }
 
@@ -66,32 +66,32 @@ TEST_F(Shortcuts, CommandShortcutClashesAreRefusedAndNamedInOrder) {
     SettingsWindowController &c = controller();
     GlobalShortcut archive = *shortcut(VeltoCommandID::archivePage);
     // Another command's shortcut: refused and named after that command.
-    EXPECT_FALSE(c.apply(archive, VeltoCommandID::newPage));
-    EXPECT_EQ(c.shortcutConflictDescription(archive, VeltoCommandID::newPage),
+    EXPECT_FALSE(c.shortcutsPage().apply(archive, VeltoCommandID::newPage));
+    EXPECT_EQ(c.shortcutsPage().shortcutConflictDescription(archive, VeltoCommandID::newPage),
               QStringLiteral("Already used by ") + VeltoCommandCatalog::descriptor(VeltoCommandID::archivePage).title);
     // The command's own shortcut is no clash with itself.
-    EXPECT_TRUE(c.apply(archive, VeltoCommandID::archivePage));
+    EXPECT_TRUE(c.shortcutsPage().apply(archive, VeltoCommandID::archivePage));
     // A native editing command: refused with the general wording.
-    EXPECT_FALSE(c.apply(commandC, VeltoCommandID::newPage));
-    EXPECT_EQ(c.shortcutConflictDescription(commandC, VeltoCommandID::newPage), std::nullopt);
+    EXPECT_FALSE(c.shortcutsPage().apply(commandC, VeltoCommandID::newPage));
+    EXPECT_EQ(c.shortcutsPage().shortcutConflictDescription(commandC, VeltoCommandID::newPage), std::nullopt);
     // Named special keys of the global shortcuts clash by key code.
-    EXPECT_FALSE(c.apply(optionSpace, VeltoCommandID::newPage));
-    EXPECT_EQ(c.shortcutConflictDescription(optionSpace, std::nullopt),
+    EXPECT_FALSE(c.shortcutsPage().apply(optionSpace, VeltoCommandID::newPage));
+    EXPECT_EQ(c.shortcutsPage().shortcutConflictDescription(optionSpace, std::nullopt),
               QStringLiteral("Already used by Show or Hide Velto"));
     // Free: stored, nothing registered.
     doubles.calls.clear();
-    EXPECT_TRUE(c.apply(optionK, VeltoCommandID::newPage));
+    EXPECT_TRUE(c.shortcutsPage().apply(optionK, VeltoCommandID::newPage));
     EXPECT_EQ(shortcut(VeltoCommandID::newPage), optionK);
     EXPECT_EQ(doubles.count("register"), 0);
 }
 
 TEST_F(Shortcuts, ClearingACommandStoresNoShortcutAndShowsTheFooter) {
     SettingsWindowController &c = controller();
-    EXPECT_TRUE(c.restoreShortcutsFooter->isHidden());
-    EXPECT_TRUE(c.apply(std::nullopt, VeltoCommandID::nextPage));
+    EXPECT_TRUE(c.shortcutsPage().restoreShortcutsFooter->isHidden());
+    EXPECT_TRUE(c.shortcutsPage().apply(std::nullopt, VeltoCommandID::nextPage));
     EXPECT_EQ(shortcut(VeltoCommandID::nextPage), std::nullopt);
     c.updateShortcutControls();
-    EXPECT_FALSE(c.restoreShortcutsFooter->isHidden());
+    EXPECT_FALSE(c.shortcutsPage().restoreShortcutsFooter->isHidden());
 }
 
 TEST_F(Shortcuts, RestoreDefaultShortcutsWritesOneBatchOrRollsBack) {
@@ -101,21 +101,21 @@ TEST_F(Shortcuts, RestoreDefaultShortcutsWritesOneBatchOrRollsBack) {
 
     doubles.registrations = {toggleFails, {}};
     preferenceChanges = 0;
-    c.restoreDefaultShortcuts();
+    c.shortcutsPage().restoreDefaultShortcuts();
     EXPECT_EQ(VeltoPreferences::globalShortcut(), optionK);
     EXPECT_EQ(shortcut(VeltoCommandID::newPage), std::nullopt);
     EXPECT_EQ(preferenceChanges, 2); // the defaults, then the rollback
-    EXPECT_EQ(c.shortcutRecorder->shortcut(), optionK);
+    EXPECT_EQ(c.shortcutsPage().shortcutRecorder->shortcut(), optionK);
     EXPECT_TRUE(doubles.alerts.empty());
 
     preferenceChanges = 0;
     doubles.calls.clear();
-    c.restoreDefaultShortcuts();
+    c.shortcutsPage().restoreDefaultShortcuts();
     EXPECT_EQ(VeltoPreferences::globalShortcut(), optionSpace);
     EXPECT_NE(shortcut(VeltoCommandID::newPage), std::nullopt);
     EXPECT_EQ(preferenceChanges, 1);
     EXPECT_EQ(doubles.count("register"), 1);
-    EXPECT_TRUE(c.restoreShortcutsFooter->isHidden());
+    EXPECT_TRUE(c.shortcutsPage().restoreShortcutsFooter->isHidden());
 }
 
 TEST_F(Shortcuts, RestoreAllDefaultsOutcomes) {
@@ -226,16 +226,16 @@ TEST_F(Shortcuts, DialogsAndRestoringEndTheActiveRecordingFirst) {
     c.showWindow();
     std::vector<std::string> seenDuringAlert;
     doubles.duringAlert = [&](const SettingsAlert &) { seenDuringAlert = doubles.calls; };
-    c.shortcutRecorder->startRecording();
+    c.shortcutsPage().shortcutRecorder->startRecording();
     ASSERT_NE(c.recordingRecorder(), nullptr);
     finish(c.confirmRestoreAllDefaults());
     ASSERT_FALSE(seenDuringAlert.empty());
     EXPECT_EQ(seenDuringAlert.back(), "recording:false");
     EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 
-    c.appendShortcutRecorder->startRecording();
+    c.shortcutsPage().appendShortcutRecorder->startRecording();
     doubles.calls.clear();
-    c.restoreDefaultShortcuts();
+    c.shortcutsPage().restoreDefaultShortcuts();
     ASSERT_FALSE(doubles.calls.empty());
     EXPECT_EQ(doubles.calls.front(), "recording:false");
     EXPECT_EQ(doubles.count("recording:false"), 1);
@@ -244,10 +244,10 @@ TEST_F(Shortcuts, DialogsAndRestoringEndTheActiveRecordingFirst) {
 TEST_F(Shortcuts, StartingASecondRecorderEndsTheFirst) {
     SettingsWindowController &c = controller();
     doubles.calls.clear();
-    c.shortcutRecorder->startRecording();
-    c.appendShortcutRecorder->startRecording();
-    EXPECT_FALSE(c.shortcutRecorder->isRecording());
-    EXPECT_EQ(c.recordingRecorder(), c.appendShortcutRecorder);
+    c.shortcutsPage().shortcutRecorder->startRecording();
+    c.shortcutsPage().appendShortcutRecorder->startRecording();
+    EXPECT_FALSE(c.shortcutsPage().shortcutRecorder->isRecording());
+    EXPECT_EQ(c.recordingRecorder(), c.shortcutsPage().appendShortcutRecorder);
     EXPECT_EQ(doubles.calls, (std::vector<std::string>{"recording:true", "recording:false", "recording:true"}));
 }
 
@@ -257,9 +257,9 @@ TEST_F(Shortcuts, GlobalLabelsFollowTheLayoutWhileTheStoredLabelStays) {
         return keyCode == 9 ? std::optional<QString>(QStringLiteral("ü")) : std::nullopt;
     };
     makeController(callbacks);
-    EXPECT_EQ(controller_->appendShortcutRecorder->shortcut()->keyLabel, QStringLiteral("Ü"));
+    EXPECT_EQ(controller_->shortcutsPage().appendShortcutRecorder->shortcut()->keyLabel, QStringLiteral("Ü"));
     EXPECT_EQ(VeltoPreferences::appendClipboardShortcut()->keyLabel, QStringLiteral("V"));
-    EXPECT_EQ(controller_->shortcutRecorder->shortcut()->keyLabel, QStringLiteral("Space"));
+    EXPECT_EQ(controller_->shortcutsPage().shortcutRecorder->shortcut()->keyLabel, QStringLiteral("Space"));
 }
 
 } // namespace

@@ -102,7 +102,7 @@ int runSettings(QApplication &application) {
         co_return firstButtonResponse;
     };
     SettingsWindowController controller(callbacks, presenters);
-    InlineShortcutRecorder *recorder = controller.shortcutRecorder;
+    InlineShortcutRecorder *recorder = controller.shortcutsPage().shortcutRecorder;
     auto accepting = recorder->onChange;
     recorder->onChange = [accepting](const std::optional<GlobalShortcut> &shortcut) {
         bool accepted = accepting(shortcut);

@@ -1,8 +1,9 @@
 // The "Sharing" section of the Shortcuts page: keyboard settings exported to a file and imported from one.
 #include "preferences/KeyboardSettingsFile.h"
 #include "preferences/Preferences.h"
+#include "settings/SettingsPageHost.h"
 #include "settings/SettingsTexts.h"
-#include "settings/SettingsWindowController.h"
+#include "settings/ShortcutsSettingsPage.h"
 #include "ui/HoverButton.h"
 
 #include <QtCore/QSaveFile>
@@ -28,7 +29,7 @@ void writeAtomically(const std::filesystem::path &file, const QByteArray &bytes)
 
 } // namespace
 
-const KeyboardSettingsImportWorkflow &SettingsWindowController::keyboardSettingsImportWorkflow() {
+const KeyboardSettingsImportWorkflow &ShortcutsSettingsPage::keyboardSettingsImportWorkflow() {
     if (!keyboardSettingsImportWorkflow_) {
         keyboardSettingsImportWorkflow_ = KeyboardSettingsImportWorkflow{
             [] { return VeltoPreferences::keyboardSettings(); },
@@ -41,10 +42,10 @@ const KeyboardSettingsImportWorkflow &SettingsWindowController::keyboardSettings
     return *keyboardSettingsImportWorkflow_;
 }
 
-QCoro::Task<void> SettingsWindowController::exportKeyboardSettings() {
-    endRecording();
-    QPointer<SettingsWindowController> self = this;
-    auto choosing = presenters_.chooseExportFile(window_.get());
+QCoro::Task<void> ShortcutsSettingsPage::exportKeyboardSettings() {
+    host_.endRecording();
+    QPointer<ShortcutsSettingsPage> self = this;
+    auto choosing = presenters_.chooseExportFile(host_.pageWindow());
     std::optional<std::filesystem::path> file = co_await choosing;
     if (!self || !file) {
         co_return;
@@ -56,18 +57,18 @@ QCoro::Task<void> SettingsWindowController::exportKeyboardSettings() {
         failure = QString::fromUtf8(error.what());
     }
     if (failure) {
-        QCoro::Task<void> warning = presentWarning(QStringLiteral("Couldn’t Export Keyboard Settings"), *failure);
+        QCoro::Task<void> warning = host_.presentWarning(QStringLiteral("Couldn’t Export Keyboard Settings"), *failure);
         co_await warning;
     }
 }
 
-QCoro::Task<void> SettingsWindowController::importKeyboardSettings() {
+QCoro::Task<void> ShortcutsSettingsPage::importKeyboardSettings() {
     if (isImporting_) {
         co_return;
     }
-    endRecording();
-    QPointer<SettingsWindowController> self = this;
-    auto choosing = presenters_.chooseImportFile(window_.get());
+    host_.endRecording();
+    QPointer<ShortcutsSettingsPage> self = this;
+    auto choosing = presenters_.chooseImportFile(host_.pageWindow());
     std::optional<std::filesystem::path> file = co_await choosing;
     if (!self || !file) {
         co_return;
@@ -99,10 +100,10 @@ QCoro::Task<void> SettingsWindowController::importKeyboardSettings() {
         alert.message = *failure;
     } else {
         std::optional<KeyboardSettingsImportFailure> outcome = keyboardSettingsImportWorkflow().apply(*settings);
-        updateShortcutControls();
+        host_.updateShortcutControls();
         alert = SettingsTexts::importOutcomeAlert(outcome);
     }
-    QCoro::Task<void> reporting = presentWarning(alert.title, alert.message, alert.style);
+    QCoro::Task<void> reporting = host_.presentWarning(alert.title, alert.message, alert.style);
     isImporting_ = false;
     importKeyboardSettingsButton->setEnabled(true);
     exportKeyboardSettingsButton->setEnabled(true);

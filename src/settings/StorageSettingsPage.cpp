@@ -1,16 +1,23 @@
-// The Pages & Storage page: the Pages-folder row with its change flow, the archived pages, and the warning
-// alert that every page reports failures with.
+#include "settings/StorageSettingsPage.h"
+
 #include "library/FolderNesting.h"
 #include "platform/desktop/FileManagerReveal.h"
 #include "settings/SettingsControls.h"
+#include "settings/SettingsPageHost.h"
 #include "settings/SettingsTasks.h"
 #include "settings/SettingsTexts.h"
-#include "settings/SettingsWindowController.h"
+#include "settings/SettingsViewFactory.h"
 #include "ui/HoverButton.h"
+#include "ui/HoverIconButton.h"
+#include "ui/VeltoUI.h"
+#include "ui/VeltoUIControls.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 #include <QtGui/QAction>
+#include <QtWidgets/QBoxLayout>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QScrollArea>
 #include <qcorofuture.h>
 
 #include <system_error>
@@ -19,6 +26,11 @@
 namespace velto {
 
 namespace {
+
+using SettingsViewFactory::preferenceRow;
+using SettingsViewFactory::section;
+using Prominence = HoverButton::Prominence;
+constexpr auto none = std::nullopt;
 
 /// A folder that cannot be used as the Pages folder, found before anything is asked.
 class PagesFolderInspectionError : public std::runtime_error {
@@ -55,7 +67,6 @@ QString errorText(const std::exception &error) {
     return QString::fromUtf8(error.what());
 }
 
-
 } // namespace
 
 QCoro::Task<VeltoFolderConnectionAssessment> defaultPagesFolderAssessment(std::filesystem::path folder) {
@@ -69,23 +80,73 @@ QCoro::Task<VeltoFolderConnectionAssessment> defaultPagesFolderAssessment(std::f
     co_return assessing.result();
 }
 
-QCoro::Task<int> SettingsWindowController::presentAlert(SettingsAlert alert) {
-    endRecording();
-    QCoro::Task<int> presenting = presenters_.presentAlert(window_->isVisible() ? window_.get() : nullptr, alert);
-    int response = co_await presenting;
-    co_return response;
+StorageSettingsPage::StorageSettingsPage(const SettingsWindowCallbacks &callbacks, const SettingsPresenters &presenters,
+                                         SettingsPageHost &host)
+    : callbacks_(callbacks)
+    , presenters_(presenters)
+    , host_(host) {}
+
+QScrollArea *StorageSettingsPage::makePage() {
+    pagesFolderControl = new PathLabel;
+    pagesFolderControl->setAccessibleName(QStringLiteral("Pages folder"));
+    pagesFolderButton = new HoverButton;
+    VeltoUI::configure(
+        *pagesFolderButton, QStringLiteral("Change…"), Prominence::plain, [this] { runDetached(choosePagesFolder()); },
+        QStringLiteral("Choose where Velto stores Markdown page files."));
+    pagesFolderActionsMenu = new QMenu(QStringLiteral("Pages folder actions"), host_.pageWindow());
+    revealPagesFolderAction = pagesFolderActionsMenu->addAction(QStringLiteral("Show in File Manager"));
+    connect(revealPagesFolderAction, &QAction::triggered, this, [this] { revealPagesFolder(); });
+    resetPagesFolderAction = pagesFolderActionsMenu->addAction(QStringLiteral("Reset to Default"));
+    connect(resetPagesFolderAction, &QAction::triggered, this, [this] { resetPagesFolder(); });
+    pagesFolderActionsButton = new HoverIconButton;
+    VeltoUI::configure(*pagesFolderActionsButton, QStringLiteral("ellipsis"), QStringLiteral("Pages folder actions"),
+                       [this] {
+                           host_.endRecording();
+                           pagesFolderActionsMenu->popup(pagesFolderActionsButton->mapToGlobal(QPoint(0, 0)));
+                       });
+
+    auto *folderControl = new QWidget;
+    auto *folderLayout = new QVBoxLayout(folderControl);
+    folderLayout->setContentsMargins(0, 0, 0, 0);
+    folderLayout->setSpacing(static_cast<int>(VeltoUI::Metrics::spacing10));
+    auto *pathRow = new QHBoxLayout;
+    pathRow->setSpacing(static_cast<int>(VeltoUI::Metrics::spacing8));
+    pathRow->addWidget(pagesFolderControl, 1);
+    pathRow->addWidget(pagesFolderActionsButton);
+    folderLayout->addLayout(pathRow);
+    folderLayout->addWidget(pagesFolderButton, 0, Qt::AlignRight);
+
+    archiveSizeLabel = new QLabel;
+    archiveSizeLabel->setFont(VeltoUI::systemFont(VeltoUI::Typography::smallSystemFontSize() - 1));
+    archiveSizeLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    archiveSizeLabel->setAccessibleName(QStringLiteral("Archived pages storage"));
+    deleteArchivedPagesButton = new HoverButton;
+    VeltoUI::configure(
+        *deleteArchivedPagesButton, SettingsTexts::deleteArchivedPagesTitle(0), Prominence::plain,
+        [this] { runDetached(confirmDeleteArchivedPages()); },
+        QStringLiteral("Permanently delete every archived Markdown file."));
+    auto *archiveControl = new QWidget;
+    auto *archiveLayout = new QVBoxLayout(archiveControl);
+    archiveLayout->setContentsMargins(0, 0, 0, 0);
+    archiveLayout->setSpacing(static_cast<int>(VeltoUI::Metrics::spacing4));
+    archiveLayout->addWidget(deleteArchivedPagesButton, 0, Qt::AlignRight);
+    archiveLayout->addWidget(archiveSizeLabel, 0, Qt::AlignRight);
+
+    return SettingsViewFactory::page(
+        QStringLiteral("Pages & Storage"), none,
+        {section(QStringLiteral("Files"),
+                 QStringLiteral("Each page is stored as a Markdown file you can sync or edit anywhere."),
+                 {SettingsViewFactory::stackedPreferenceRow(
+                      QStringLiteral("Pages folder"),
+                      QStringLiteral("Choose where Velto stores its Markdown files. Use a synced folder to access "
+                                     "them across computers."),
+                      folderControl),
+                  preferenceRow(QStringLiteral("Archived pages"),
+                                QStringLiteral("Archived Markdown files remain available until you delete them."),
+                                archiveControl)})});
 }
 
-QCoro::Task<void> SettingsWindowController::presentWarning(QString title, QString message, SettingsAlert::Style style) {
-    SettingsAlert alert;
-    alert.title = std::move(title);
-    alert.message = std::move(message);
-    alert.style = style;
-    QCoro::Task<int> presenting = presentAlert(alert);
-    co_await presenting;
-}
-
-void SettingsWindowController::refreshStorageRows() {
+void StorageSettingsPage::refresh() {
     std::filesystem::path folder = callbacks_.pagesFolderURL();
     pagesFolderControl->setPath(QString::fromStdString(folder.string()));
     resetPagesFolderAction->setEnabled(!isChangingPagesFolder_ &&
@@ -104,10 +165,10 @@ void SettingsWindowController::refreshStorageRows() {
     deleteArchivedPagesButton->setEnabled(canDelete && count != 0 && !callbacks_.isPreview);
 }
 
-QCoro::Task<void> SettingsWindowController::choosePagesFolder() {
-    endRecording();
-    QPointer<SettingsWindowController> self = this;
-    auto choosing = presenters_.choosePagesFolder(window_.get(), callbacks_.pagesFolderURL());
+QCoro::Task<void> StorageSettingsPage::choosePagesFolder() {
+    host_.endRecording();
+    QPointer<StorageSettingsPage> self = this;
+    auto choosing = presenters_.choosePagesFolder(host_.pageWindow(), callbacks_.pagesFolderURL());
     std::optional<std::filesystem::path> folder = co_await choosing;
     if (self && folder) {
         QCoro::Task<void> changing = self->assessAndChangePagesFolder(*folder);
@@ -115,33 +176,33 @@ QCoro::Task<void> SettingsWindowController::choosePagesFolder() {
     }
 }
 
-void SettingsWindowController::resetPagesFolder() {
+void StorageSettingsPage::resetPagesFolder() {
     runDetached(assessAndChangePagesFolder(VeltoPageLibrary::defaultFolderURL()));
 }
 
-void SettingsWindowController::revealPagesFolder() {
+void StorageSettingsPage::revealPagesFolder() {
     std::filesystem::path folder = callbacks_.pagesFolderURL();
     if (!presenters_.revealFolder(folder)) {
-        runDetached(presentWarning(QString::fromStdString(fileManager::noFileManagerMessage(folder)), QString()));
+        runDetached(host_.presentWarning(QString::fromStdString(fileManager::noFileManagerMessage(folder)), QString()));
     }
 }
 
-void SettingsWindowController::endFolderChange() {
+void StorageSettingsPage::endFolderChange() {
     isChangingPagesFolder_ = false;
     pagesFolderButton->setEnabled(!callbacks_.isPreview);
-    refresh();
+    host_.refresh();
 }
 
-QCoro::Task<void> SettingsWindowController::assessAndChangePagesFolder(std::filesystem::path folder) {
+QCoro::Task<void> StorageSettingsPage::assessAndChangePagesFolder(std::filesystem::path folder) {
     if (isChangingPagesFolder_) {
         co_return;
     }
-    endRecording();
+    host_.endRecording();
     // Both entry points stay disabled until the change ends, whatever refreshes run meanwhile.
     isChangingPagesFolder_ = true;
     pagesFolderButton->setEnabled(false);
     resetPagesFolderAction->setEnabled(false);
-    QPointer<SettingsWindowController> self = this;
+    QPointer<StorageSettingsPage> self = this;
     const QString inspectionTitle = QStringLiteral("Couldn’t inspect pages folder");
     VeltoFolderConnectionDecision decision;
     std::optional<QString> failure;
@@ -161,7 +222,7 @@ QCoro::Task<void> SettingsWindowController::assessAndChangePagesFolder(std::file
     }
     if (failure) {
         endFolderChange();
-        QCoro::Task<void> warning = presentWarning(inspectionTitle, *failure);
+        QCoro::Task<void> warning = host_.presentWarning(inspectionTitle, *failure);
         co_await warning;
         co_return;
     }
@@ -173,7 +234,7 @@ QCoro::Task<void> SettingsWindowController::assessAndChangePagesFolder(std::file
     co_await changing;
 }
 
-QCoro::Task<VeltoFolderConnectionAssessment> SettingsWindowController::assess(std::filesystem::path folder) {
+QCoro::Task<VeltoFolderConnectionAssessment> StorageSettingsPage::assess(std::filesystem::path folder) {
     // Nested libraries would adopt each other's files: refused before anything is asked.
     if (std::optional<std::string> refusal = VeltoPageLibrary::nestingRefusal(folder, callbacks_.pagesFolderURL())) {
         throw PagesFolderInspectionError(*refusal);
@@ -184,7 +245,7 @@ QCoro::Task<VeltoFolderConnectionAssessment> SettingsWindowController::assess(st
 }
 
 QCoro::Task<VeltoFolderConnectionDecision>
-SettingsWindowController::connectionDecision(VeltoFolderConnectionAssessment assessment) {
+StorageSettingsPage::connectionDecision(VeltoFolderConnectionAssessment assessment) {
     using Builder = std::optional<VeltoFolderConnectionDecision>;
     Builder direct = VeltoFolderConnectionDecisionBuilder::directDecision(assessment);
     VeltoFolderConnectionDecision decision;
@@ -210,9 +271,9 @@ SettingsWindowController::connectionDecision(VeltoFolderConnectionAssessment ass
 }
 
 QCoro::Task<VeltoFolderConnectionPromptChoice>
-SettingsWindowController::presentFolderConnectionChoice(VeltoFolderConnectionAssessment assessment) {
-    QPointer<SettingsWindowController> self = this;
-    QCoro::Task<int> asking = presentAlert(SettingsTexts::folderConnectionQuestion(assessment));
+StorageSettingsPage::presentFolderConnectionChoice(VeltoFolderConnectionAssessment assessment) {
+    QPointer<StorageSettingsPage> self = this;
+    QCoro::Task<int> asking = host_.presentAlert(SettingsTexts::folderConnectionQuestion(assessment));
     int response = co_await asking;
     if (response == firstButtonResponse) {
         co_return VeltoFolderConnectionPromptChoice::useManagedSubfolder;
@@ -220,15 +281,14 @@ SettingsWindowController::presentFolderConnectionChoice(VeltoFolderConnectionAss
     if (response != secondButtonResponse || !self) {
         co_return VeltoFolderConnectionPromptChoice::cancel;
     }
-    QCoro::Task<int> confirming = presentAlert(SettingsTexts::entireFolderConfirmation(assessment));
+    QCoro::Task<int> confirming = host_.presentAlert(SettingsTexts::entireFolderConfirmation(assessment));
     int confirmation = co_await confirming;
     co_return confirmation == firstButtonResponse ? VeltoFolderConnectionPromptChoice::useEntireFolder
                                                   : VeltoFolderConnectionPromptChoice::cancel;
 }
 
 QCoro::Task<VeltoFolderConnectionDecision>
-SettingsWindowController::contentDecision(VeltoFolderConnectionDecision decision,
-                                          VeltoFolderConnectionAssessment original) {
+StorageSettingsPage::contentDecision(VeltoFolderConnectionDecision decision, VeltoFolderConnectionAssessment original) {
     if (decision.isCancel() || decision.selection->operation != VeltoFolderConnectionOperation::copyCurrentLibrary) {
         co_return decision;
     }
@@ -242,7 +302,7 @@ SettingsWindowController::contentDecision(VeltoFolderConnectionDecision decision
         QCoro::Task<VeltoFolderContentChoice> choosing = callbacks_.choosePagesFolderContent(destination);
         choice = co_await choosing;
     } else {
-        QCoro::Task<int> asking = presentAlert(SettingsTexts::folderContentQuestion(destination));
+        QCoro::Task<int> asking = host_.presentAlert(SettingsTexts::folderContentQuestion(destination));
         int response = co_await asking;
         choice = response == firstButtonResponse    ? VeltoFolderContentChoice::useSelectedFolder
                  : response == secondButtonResponse ? VeltoFolderContentChoice::copyCurrentPages
@@ -251,8 +311,8 @@ SettingsWindowController::contentDecision(VeltoFolderConnectionDecision decision
     co_return VeltoFolderConnectionDecisionBuilder::applyingContentChoice(decision, choice);
 }
 
-QCoro::Task<void> SettingsWindowController::changePagesFolder(VeltoFolderConnectionDecision decision) {
-    QPointer<SettingsWindowController> self = this;
+QCoro::Task<void> StorageSettingsPage::changePagesFolder(VeltoFolderConnectionDecision decision) {
+    QPointer<StorageSettingsPage> self = this;
     std::optional<QString> failure;
     try {
         QCoro::Task<void> changing = callbacks_.onPagesFolderChange(decision);
@@ -264,7 +324,7 @@ QCoro::Task<void> SettingsWindowController::changePagesFolder(VeltoFolderConnect
         co_return;
     }
     if (failure) {
-        QCoro::Task<void> warning = presentWarning(QStringLiteral("Couldn’t change pages folder"), *failure);
+        QCoro::Task<void> warning = host_.presentWarning(QStringLiteral("Couldn’t change pages folder"), *failure);
         endFolderChange();
         co_await warning;
         co_return;
@@ -272,8 +332,8 @@ QCoro::Task<void> SettingsWindowController::changePagesFolder(VeltoFolderConnect
     endFolderChange();
 }
 
-QCoro::Task<void> SettingsWindowController::confirmDeleteArchivedPages() {
-    endRecording();
+QCoro::Task<void> StorageSettingsPage::confirmDeleteArchivedPages() {
+    host_.endRecording();
     if (!callbacks_.canDeleteArchivedPages()) {
         presenters_.beep();
         co_return;
@@ -287,8 +347,8 @@ QCoro::Task<void> SettingsWindowController::confirmDeleteArchivedPages() {
     alert.title = SettingsTexts::deleteArchivedPagesQuestion(count);
     alert.message = QStringLiteral("This permanently deletes the archived Markdown files. This can’t be undone.");
     alert.buttons = {QStringLiteral("Delete pages"), QStringLiteral("Cancel")};
-    QPointer<SettingsWindowController> self = this;
-    QCoro::Task<int> asking = presentAlert(alert);
+    QPointer<StorageSettingsPage> self = this;
+    QCoro::Task<int> asking = host_.presentAlert(alert);
     int response = co_await asking;
     if (!self || response != firstButtonResponse) {
         co_return;
@@ -307,12 +367,12 @@ QCoro::Task<void> SettingsWindowController::confirmDeleteArchivedPages() {
     if (failure) {
         presenters_.beep();
         // The alert of the error itself: its sentence is the title.
-        QCoro::Task<void> warning = presentWarning(*failure, QString());
-        refresh();
+        QCoro::Task<void> warning = host_.presentWarning(*failure, QString());
+        host_.refresh();
         co_await warning;
         co_return;
     }
-    refresh();
+    host_.refresh();
 }
 
 } // namespace velto

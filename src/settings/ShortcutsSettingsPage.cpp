@@ -1,16 +1,30 @@
-// The Shortcuts page: the recorders' wiring, the rules that refuse a shortcut already taken, applying a
-// global shortcut with registration and rollback, and restoring the default shortcuts.
+// The recorders' wiring, the rules that refuse a shortcut already taken, applying a global shortcut with
+// registration and rollback, and restoring the default shortcuts; sharing them is in ShortcutsSettingsSharing.cpp.
+#include "settings/ShortcutsSettingsPage.h"
+
 #include "preferences/KeyboardSettings.h"
 #include "preferences/LocalShortcutRouter.h"
 #include "preferences/Preferences.h"
 #include "settings/InlineShortcutRecorder.h"
+#include "settings/SettingsPageHost.h"
 #include "settings/SettingsTasks.h"
-#include "settings/SettingsWindowController.h"
+#include "settings/SettingsViewFactory.h"
 #include "ui/HoverButton.h"
+#include "ui/VeltoUI.h"
+#include "ui/VeltoUIControls.h"
+
+#include <QtWidgets/QBoxLayout>
+#include <QtWidgets/QScrollArea>
 
 namespace velto {
 
 namespace {
+
+using SettingsViewFactory::horizontalStack;
+using SettingsViewFactory::preferenceRow;
+using SettingsViewFactory::section;
+using Prominence = HoverButton::Prominence;
+constexpr auto none = std::nullopt;
 
 std::uint64_t masked(std::uint64_t modifiers) {
     return modifiers & ModifierFlags::supportedMask;
@@ -49,7 +63,74 @@ bool clashesWithCommand(const GlobalShortcut &candidate, const GlobalShortcut &c
 
 } // namespace
 
-const ShortcutSettingsWorkflow &SettingsWindowController::shortcutWorkflow() {
+ShortcutsSettingsPage::ShortcutsSettingsPage(const SettingsWindowCallbacks &callbacks,
+                                             const SettingsPresenters &presenters, SettingsPageHost &host)
+    : callbacks_(callbacks)
+    , presenters_(presenters)
+    , host_(host) {}
+
+QScrollArea *ShortcutsSettingsPage::makePage() {
+    shortcutRecorder =
+        makeRecorder(QStringLiteral("Show or hide Velto"), VeltoPreferences::defaultGlobalShortcut(), false);
+    appendShortcutRecorder = makeRecorder(QStringLiteral("Append clipboard text"),
+                                          VeltoPreferences::defaultAppendClipboardShortcut(), false);
+    wireGlobalRecorder(shortcutRecorder, true);
+    wireGlobalRecorder(appendShortcutRecorder, false);
+
+    std::vector<QWidget *> commandRows;
+    for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
+        const VeltoCommandDescriptor &descriptor = VeltoCommandCatalog::descriptor(id);
+        QString name = descriptor.shortcut ? descriptor.shortcut->settingsTitle : descriptor.title;
+        std::optional<GlobalShortcut> defaultShortcut;
+        if (descriptor.shortcut) {
+            defaultShortcut = descriptor.shortcut->defaultShortcut;
+        }
+        InlineShortcutRecorder *recorder = makeRecorder(name, defaultShortcut, true);
+        wireCommandRecorder(recorder, id);
+        commandShortcutRecorders.emplace_back(id, recorder);
+        commandRows.push_back(preferenceRow(name, none, recorder));
+    }
+
+    restoreShortcutsButton = new HoverButton;
+    VeltoUI::configure(
+        *restoreShortcutsButton, QStringLiteral("Restore default shortcuts"), Prominence::plain,
+        [this] { restoreDefaultShortcuts(); },
+        QStringLiteral("Restore every Velto keyboard shortcut to its shipped default."));
+    restoreShortcutsFooter = new QWidget;
+    restoreShortcutsFooter->setFixedHeight(static_cast<int>(VeltoUI::Metrics::controlHeight));
+    auto *footerLayout = new QHBoxLayout(restoreShortcutsFooter);
+    footerLayout->setContentsMargins(0, 0, 0, 0);
+    footerLayout->addStretch(1);
+    footerLayout->addWidget(restoreShortcutsButton);
+
+    importKeyboardSettingsButton = new HoverButton;
+    VeltoUI::configure(
+        *importKeyboardSettingsButton, QStringLiteral("Import…"), Prominence::plain,
+        [this] { runDetached(importKeyboardSettings()); },
+        QStringLiteral("Import every keyboard shortcut from a Velto JSON file."));
+    exportKeyboardSettingsButton = new HoverButton;
+    VeltoUI::configure(
+        *exportKeyboardSettingsButton, QStringLiteral("Export…"), Prominence::plain,
+        [this] { runDetached(exportKeyboardSettings()); },
+        QStringLiteral("Export every keyboard shortcut to a Velto JSON file."));
+
+    return SettingsViewFactory::page(
+        QStringLiteral("Keyboard shortcuts"),
+        QStringLiteral("Press and hold Ctrl when the editor is open to view available shortcuts."),
+        {section(QStringLiteral("Global"), none,
+                 {preferenceRow(QStringLiteral("Show or hide Velto"),
+                                QStringLiteral("Show or hide Velto from anywhere."), shortcutRecorder),
+                  preferenceRow(QStringLiteral("Append clipboard text"),
+                                QStringLiteral("Append plain text without switching apps."), appendShortcutRecorder)}),
+         section(QStringLiteral("App"), none, commandRows, restoreShortcutsFooter),
+         section(QStringLiteral("Sharing"), none,
+                 {preferenceRow(QStringLiteral("Keyboard settings"),
+                                QStringLiteral("Move your shortcuts to another computer or share them with someone "
+                                               "else."),
+                                horizontalStack({importKeyboardSettingsButton, exportKeyboardSettingsButton}, 8))})});
+}
+
+const ShortcutSettingsWorkflow &ShortcutsSettingsPage::shortcutWorkflow() {
     if (!shortcutWorkflow_) {
         shortcutWorkflow_ = ShortcutSettingsWorkflow{
             [] { return VeltoPreferences::globalShortcut(); },
@@ -62,18 +143,18 @@ const ShortcutSettingsWorkflow &SettingsWindowController::shortcutWorkflow() {
     return *shortcutWorkflow_;
 }
 
-InlineShortcutRecorder *SettingsWindowController::makeRecorder(const QString &name,
-                                                               std::optional<GlobalShortcut> defaultShortcut,
-                                                               bool allowsCommandOnly) {
+InlineShortcutRecorder *ShortcutsSettingsPage::makeRecorder(const QString &name,
+                                                            std::optional<GlobalShortcut> defaultShortcut,
+                                                            bool allowsCommandOnly) {
     auto *recorder = new InlineShortcutRecorder(name, std::move(defaultShortcut), allowsCommandOnly);
     recorder->beep = [this] { presenters_.beep(); };
     QPointer<InlineShortcutRecorder> guarded = recorder;
-    recorder->onRecordingChange = [this, guarded](bool isRecording) { recordingChanged(guarded, isRecording); };
+    recorder->onRecordingChange = [this, guarded](bool isRecording) { host_.recordingChanged(guarded, isRecording); };
     return recorder;
 }
 
-void SettingsWindowController::wireGlobalRecorder(InlineShortcutRecorder *recorder, bool isToggle) {
-    QPointer<SettingsWindowController> self = this;
+void ShortcutsSettingsPage::wireGlobalRecorder(InlineShortcutRecorder *recorder, bool isToggle) {
+    QPointer<ShortcutsSettingsPage> self = this;
     recorder->onChange = [self, isToggle](const std::optional<GlobalShortcut> &value) {
         return self && (isToggle ? self->applyShortcut(value) : self->applyAppendShortcut(value));
     };
@@ -82,8 +163,8 @@ void SettingsWindowController::wireGlobalRecorder(InlineShortcutRecorder *record
     };
 }
 
-void SettingsWindowController::wireCommandRecorder(InlineShortcutRecorder *recorder, VeltoCommandID id) {
-    QPointer<SettingsWindowController> self = this;
+void ShortcutsSettingsPage::wireCommandRecorder(InlineShortcutRecorder *recorder, VeltoCommandID id) {
+    QPointer<ShortcutsSettingsPage> self = this;
     recorder->onChange = [self, id](const std::optional<GlobalShortcut> &value) {
         return self && self->apply(value, id);
     };
@@ -92,38 +173,15 @@ void SettingsWindowController::wireCommandRecorder(InlineShortcutRecorder *recor
     };
 }
 
-void SettingsWindowController::recordingChanged(InlineShortcutRecorder *recorder, bool isRecording) {
-    if (isRecording) {
-        // One recorder at a time: a new one ends the old one's recording first.
-        if (recordingRecorder_ && recordingRecorder_ != recorder) {
-            recordingRecorder_->stopRecording();
-        }
-        recordingRecorder_ = recorder;
-    } else if (recordingRecorder_ == recorder) {
-        recordingRecorder_ = nullptr;
-    }
-    callbacks_.onShortcutRecordingChange(isRecording);
-}
-
-InlineShortcutRecorder *SettingsWindowController::recordingRecorder() const {
-    return recordingRecorder_ && recordingRecorder_->isRecording() ? recordingRecorder_.data() : nullptr;
-}
-
-void SettingsWindowController::endRecording() {
-    if (InlineShortcutRecorder *recorder = recordingRecorder()) {
-        recorder->stopRecording();
-    }
-}
-
-bool SettingsWindowController::applyShortcut(const std::optional<GlobalShortcut> &shortcut) {
+bool ShortcutsSettingsPage::applyShortcut(const std::optional<GlobalShortcut> &shortcut) {
     return applyGlobalShortcut(shortcut, true);
 }
 
-bool SettingsWindowController::applyAppendShortcut(const std::optional<GlobalShortcut> &shortcut) {
+bool ShortcutsSettingsPage::applyAppendShortcut(const std::optional<GlobalShortcut> &shortcut) {
     return applyGlobalShortcut(shortcut, false);
 }
 
-bool SettingsWindowController::applyGlobalShortcut(const std::optional<GlobalShortcut> &shortcut, bool isToggle) {
+bool ShortcutsSettingsPage::applyGlobalShortcut(const std::optional<GlobalShortcut> &shortcut, bool isToggle) {
     const ShortcutSettingsWorkflow &workflow = shortcutWorkflow();
     if (shortcut) {
         for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
@@ -146,20 +204,20 @@ bool SettingsWindowController::applyGlobalShortcut(const std::optional<GlobalSho
     std::optional<GlobalShortcut> previous = read();
     store(shortcut);
     if (isAvailable(workflow.registerShortcuts())) {
-        updateShortcutControls();
+        host_.updateShortcutControls();
         return true;
     }
     store(previous);
     if (!isAvailable(workflow.registerShortcuts())) {
-        runDetached(presentWarning(QStringLiteral("Previous Shortcut Is Unavailable"),
-                                   QStringLiteral("Velto restored the previous shortcut setting, but the system could "
-                                                  "not register it. Choose another shortcut.")));
+        runDetached(host_.presentWarning(QStringLiteral("Previous Shortcut Is Unavailable"),
+                                         QStringLiteral("Velto restored the previous shortcut setting, but the system "
+                                                        "could not register it. Choose another shortcut.")));
     }
-    updateShortcutControls();
+    host_.updateShortcutControls();
     return false;
 }
 
-bool SettingsWindowController::apply(const std::optional<GlobalShortcut> &shortcut, VeltoCommandID id) {
+bool ShortcutsSettingsPage::apply(const std::optional<GlobalShortcut> &shortcut, VeltoCommandID id) {
     if (!shortcut) {
         setShortcut(id, std::nullopt);
         return true;
@@ -184,8 +242,8 @@ bool SettingsWindowController::apply(const std::optional<GlobalShortcut> &shortc
 }
 
 std::optional<QString>
-SettingsWindowController::shortcutConflictDescription(const GlobalShortcut &shortcut,
-                                                      std::optional<VeltoCommandID> excluding) const {
+ShortcutsSettingsPage::shortcutConflictDescription(const GlobalShortcut &shortcut,
+                                                   std::optional<VeltoCommandID> excluding) const {
     for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
         std::optional<GlobalShortcut> existing = velto::shortcut(id);
         if (id != excluding && existing && existing->conflictsLocally(shortcut)) {
@@ -203,7 +261,7 @@ SettingsWindowController::shortcutConflictDescription(const GlobalShortcut &shor
     return std::nullopt;
 }
 
-void SettingsWindowController::refreshGlobalShortcutLabels() {
+void ShortcutsSettingsPage::refreshGlobalShortcutLabels() {
     auto relabelled = [this](std::optional<GlobalShortcut> value) {
         if (value && !GlobalShortcut::isNamedSpecialKey(value->keyLabel) &&
             callbacks_.keyboardLayoutTranslator.translate) {
@@ -219,7 +277,7 @@ void SettingsWindowController::refreshGlobalShortcutLabels() {
     appendShortcutRecorder->setShortcut(relabelled(VeltoPreferences::appendClipboardShortcut()));
 }
 
-void SettingsWindowController::updateShortcutControls() {
+bool ShortcutsSettingsPage::updateControls() {
     refreshGlobalShortcutLabels();
     bool commandsAtDefaults = true;
     for (auto &[id, recorder] : commandShortcutRecorders) {
@@ -234,25 +292,18 @@ void SettingsWindowController::updateShortcutControls() {
         VeltoPreferences::globalShortcut() == VeltoPreferences::defaultGlobalShortcut() &&
         VeltoPreferences::appendClipboardShortcut() == VeltoPreferences::defaultAppendClipboardShortcut();
     restoreShortcutsFooter->setVisible(!(globalsAtDefaults && commandsAtDefaults));
-
-    bool canRestoreAll = !VeltoPreferences::isUsingDefaults() || !commandsAtDefaults;
-    if (!canRestoreAll) {
-        LaunchAtLoginStatus status = callbacks_.launchAtLoginService.currentStatus();
-        canRestoreAll = status != LaunchAtLoginStatus::enabled && status != LaunchAtLoginStatus::requiresApproval;
-    }
-    restoreAllDefaultsButton->setEnabled(canRestoreAll && !callbacks_.isPreview);
+    return commandsAtDefaults;
 }
 
-SettingsWindowController::ShortcutSnapshot SettingsWindowController::takeShortcutSnapshot() {
-    ShortcutSnapshot snapshot;
+ShortcutsSettingsPage::Snapshot ShortcutsSettingsPage::takeSnapshot() {
+    Snapshot snapshot;
     for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
         snapshot[id] = velto::shortcut(id);
     }
     return snapshot;
 }
 
-SettingsWindowController::ShortcutRestoreOutcome
-SettingsWindowController::restoreShortcutsFrom(const ShortcutSnapshot &snapshot) {
+ShortcutsSettingsPage::RestoreOutcome ShortcutsSettingsPage::restoreShortcutsFrom(const Snapshot &snapshot) {
     const ShortcutSettingsWorkflow &workflow = shortcutWorkflow();
     std::optional<GlobalShortcut> previousToggle = workflow.toggleShortcut();
     std::optional<GlobalShortcut> previousAppend = workflow.appendShortcut();
@@ -264,7 +315,7 @@ SettingsWindowController::restoreShortcutsFrom(const ShortcutSnapshot &snapshot)
         VeltoCommandCatalog::restoreDefaultShortcuts();
     });
     if (workflow.registerShortcuts().allAvailable()) {
-        return ShortcutRestoreOutcome::success;
+        return RestoreOutcome::success;
     }
     VeltoPreferences::storage().performBatch([&] {
         workflow.setToggleShortcut(previousToggle);
@@ -273,87 +324,14 @@ SettingsWindowController::restoreShortcutsFrom(const ShortcutSnapshot &snapshot)
             setShortcut(id, value);
         }
     });
-    return workflow.registerShortcuts().allAvailable() ? ShortcutRestoreOutcome::defaultUnavailable
-                                                       : ShortcutRestoreOutcome::bothUnavailable;
+    return workflow.registerShortcuts().allAvailable() ? RestoreOutcome::defaultUnavailable
+                                                       : RestoreOutcome::bothUnavailable;
 }
 
-void SettingsWindowController::restoreDefaultShortcuts() {
-    endRecording();
-    restoreShortcutsFrom(takeShortcutSnapshot());
-    updateShortcutControls();
-}
-
-QCoro::Task<void> SettingsWindowController::confirmRestoreAllDefaults() {
-    endRecording();
-    SettingsAlert alert;
-    alert.title = QStringLiteral("Restore all settings to their defaults?");
-    alert.message = QStringLiteral("Appearance, panel size, launch-at-login, editor preferences, and keyboard "
-                                   "shortcuts will be restored. Your pages will not be changed.");
-    alert.buttons = {QStringLiteral("Restore defaults"), QStringLiteral("Cancel")};
-    QPointer<SettingsWindowController> self = this;
-    // Named, not a temporary inside co_await: GCC destroys such temporaries twice.
-    QCoro::Task<int> asking = presentAlert(alert);
-    int response = co_await asking;
-    if (self && response == firstButtonResponse) {
-        self->restoreAllDefaults();
-    }
-}
-
-void SettingsWindowController::restoreAllDefaults() {
-    endRecording();
-    ShortcutSnapshot snapshot = takeShortcutSnapshot();
-    const QString failureTitle = QStringLiteral("Couldn’t Restore All Settings");
-    LaunchAtLoginService &service = callbacks_.launchAtLoginService;
-    auto isOn = [](LaunchAtLoginStatus status) {
-        return status == LaunchAtLoginStatus::enabled || status == LaunchAtLoginStatus::requiresApproval;
-    };
-    bool turnedLaunchAtLoginOn = !isOn(service.currentStatus());
-    if (turnedLaunchAtLoginOn) {
-        try {
-            if (!isOn(service.currentStatus())) {
-                service.registerService();
-            }
-        } catch (const std::exception &error) {
-            refresh();
-            runDetached(presentWarning(failureTitle, QStringLiteral("Velto could not enable Launch at login. No other "
-                                                                    "settings were changed. ") +
-                                                         QString::fromUtf8(error.what())));
-            return;
-        }
-    }
-
-    ShortcutRestoreOutcome outcome = restoreShortcutsFrom(snapshot);
-    if (outcome != ShortcutRestoreOutcome::success) {
-        if (turnedLaunchAtLoginOn) {
-            try {
-                if (isOn(service.currentStatus())) {
-                    service.unregisterService();
-                }
-            } catch (const std::exception &error) {
-                refresh();
-                runDetached(presentWarning(failureTitle, QStringLiteral("Shortcut restoration failed, and Velto could "
-                                                                        "not restore Launch at login. ") +
-                                                             QString::fromUtf8(error.what())));
-                return;
-            }
-        }
-        refresh();
-        runDetached(presentWarning(
-            failureTitle, outcome == ShortcutRestoreOutcome::defaultUnavailable
-                              ? QStringLiteral("A default shortcut is currently unavailable. No settings were changed.")
-                              : QStringLiteral("A default shortcut and the previous shortcut are both unavailable. "
-                                               "Choose new shortcuts before restoring all settings.")));
-        return;
-    }
-
-    VeltoPreferences::storage().performBatch([] { VeltoPreferences::restoreEditorAndAppearanceDefaults(); });
-    AutoArchiveDuration duration = VeltoPreferences::autoArchiveDuration();
-    callbacks_.onAppearanceChange();
-    callbacks_.onPanelSizeChange();
-    callbacks_.onEditorChange();
-    callbacks_.onAutoArchiveChange(duration);
-    applyWindowAppearance();
-    refresh();
+void ShortcutsSettingsPage::restoreDefaultShortcuts() {
+    host_.endRecording();
+    restoreShortcutsFrom(takeSnapshot());
+    host_.updateShortcutControls();
 }
 
 } // namespace velto

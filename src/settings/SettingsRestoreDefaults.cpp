@@ -1,0 +1,82 @@
+// Restoring all settings at once, which spans the pages: launching at login first, then the shortcuts, then the
+// preferences, with each step undone when a later one fails.
+#include "preferences/Preferences.h"
+#include "settings/SettingsTasks.h"
+#include "settings/SettingsWindowController.h"
+
+namespace velto {
+
+QCoro::Task<void> SettingsWindowController::confirmRestoreAllDefaults() {
+    endRecording();
+    SettingsAlert alert;
+    alert.title = QStringLiteral("Restore all settings to their defaults?");
+    alert.message = QStringLiteral("Appearance, panel size, launch-at-login, editor preferences, and keyboard "
+                                   "shortcuts will be restored. Your pages will not be changed.");
+    alert.buttons = {QStringLiteral("Restore defaults"), QStringLiteral("Cancel")};
+    QPointer<SettingsWindowController> self = this;
+    // Named, not a temporary inside co_await: GCC destroys such temporaries twice.
+    QCoro::Task<int> asking = presentAlert(alert);
+    int response = co_await asking;
+    if (self && response == firstButtonResponse) {
+        self->restoreAllDefaults();
+    }
+}
+
+void SettingsWindowController::restoreAllDefaults() {
+    endRecording();
+    ShortcutsSettingsPage::Snapshot snapshot = ShortcutsSettingsPage::takeSnapshot();
+    const QString failureTitle = QStringLiteral("Couldn’t Restore All Settings");
+    LaunchAtLoginService &service = callbacks_.launchAtLoginService;
+    auto isOn = [](LaunchAtLoginStatus status) {
+        return status == LaunchAtLoginStatus::enabled || status == LaunchAtLoginStatus::requiresApproval;
+    };
+    bool turnedLaunchAtLoginOn = !isOn(service.currentStatus());
+    if (turnedLaunchAtLoginOn) {
+        try {
+            if (!isOn(service.currentStatus())) {
+                service.registerService();
+            }
+        } catch (const std::exception &error) {
+            refresh();
+            runDetached(presentWarning(failureTitle, QStringLiteral("Velto could not enable Launch at login. No other "
+                                                                    "settings were changed. ") +
+                                                         QString::fromUtf8(error.what())));
+            return;
+        }
+    }
+
+    ShortcutsSettingsPage::RestoreOutcome outcome = shortcutsPage_->restoreShortcutsFrom(snapshot);
+    if (outcome != ShortcutsSettingsPage::RestoreOutcome::success) {
+        if (turnedLaunchAtLoginOn) {
+            try {
+                if (isOn(service.currentStatus())) {
+                    service.unregisterService();
+                }
+            } catch (const std::exception &error) {
+                refresh();
+                runDetached(presentWarning(failureTitle, QStringLiteral("Shortcut restoration failed, and Velto could "
+                                                                        "not restore Launch at login. ") +
+                                                             QString::fromUtf8(error.what())));
+                return;
+            }
+        }
+        refresh();
+        runDetached(presentWarning(
+            failureTitle, outcome == ShortcutsSettingsPage::RestoreOutcome::defaultUnavailable
+                              ? QStringLiteral("A default shortcut is currently unavailable. No settings were changed.")
+                              : QStringLiteral("A default shortcut and the previous shortcut are both unavailable. "
+                                               "Choose new shortcuts before restoring all settings.")));
+        return;
+    }
+
+    VeltoPreferences::storage().performBatch([] { VeltoPreferences::restoreEditorAndAppearanceDefaults(); });
+    AutoArchiveDuration duration = VeltoPreferences::autoArchiveDuration();
+    callbacks_.onAppearanceChange();
+    callbacks_.onPanelSizeChange();
+    callbacks_.onEditorChange();
+    callbacks_.onAutoArchiveChange(duration);
+    applyWindowAppearance();
+    refresh();
+}
+
+} // namespace velto
