@@ -6,7 +6,7 @@
 #include "BenchTiming.h"
 #include "editor/highlight/CodeSyntaxHighlighter.h"
 #include "editor/markdown/MarkdownStyler.h"
-#include "editor_view/CodeHighlightRequests.h"
+#include "page_editor/CodeHighlightRequests.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -16,6 +16,8 @@ seams=(
     "store        preferences editor editor_view page_editor ui panel settings app"
     "preferences  model library store editor editor_view page_editor ui panel settings app"
     "editor       model library store editor_view page_editor ui panel settings app"
+    "editor_view  model library store page_editor ui panel settings app"
+    "page_editor  ui panel settings app"
     "ui           model library store editor editor_view page_editor panel settings app"
     "settings     panel app"
 )

@@ -2,11 +2,11 @@
 
 #include "editor/editing/EditingCore.h"
 #include "editor/editing/EditingTarget.h"
+#include "editor/editing/PageUndoHistories.h"
 #include "editor/text/TextStorage.h"
 #include "editor/text/VeltoTheme.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
-#include "editor_view/PageUndoHistories.h"
 #include "editor_view/SpellChecker.h"
 #include "editor_view/TextViewKeyBindings.h"
 #include "editor_view/TextViewKeyEvents.h"

@@ -1,7 +1,7 @@
 #include "panel/PageEditingSession.h"
 
-#include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
+#include "page_editor/EditorCoordinator.h"
 #include "panel/VeltoPanelView.h"
 #include "store/Store.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor_view/PageUndoHistories.h"
+#include "editor/editing/PageUndoHistories.h"
 #include "panel/PageEditorViewState.h"
 #include "panel/PageNavigation.h"
 #include "panel/PanelFeedback.h"

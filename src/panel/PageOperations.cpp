@@ -1,8 +1,8 @@
 // The page operations and their gate; their undo is in PageOperationsUndo.cpp.
 #include "panel/PageOperations.h"
 
-#include "editor_view/EditorCoordinator.h"
 #include "editor_view/VeltoTextView.h"
+#include "page_editor/EditorCoordinator.h"
 #include "panel/PageEditingSession.h"
 #include "panel/VeltoPanelView.h"
 #include "platform/Clock.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor_view/EditorCoordinatorView.h"
+#include "page_editor/EditorCoordinatorView.h"
 
 #include <functional>
 

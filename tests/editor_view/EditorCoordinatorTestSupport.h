@@ -1,7 +1,7 @@
 #pragma once
 
-// The editor view's tests drive the coordinator's timers and the store's tasks with the kit for
-// asynchronous code that the store's tests use too.
+// The editor view's and the page editor's tests drive the coordinator's timers and the store's tasks with the
+// kit for asynchronous code that the store's tests use too.
 #include "ViewTestApplication.h"
 #include "support/async/EventLoopWaits.h"
 #include "support/async/Gate.h"

@@ -2,8 +2,8 @@
 // page-operation gate, page cycling, the view states the session keeps, the memory bound of undo, and sizes.
 #include "PanelControllerFixture.h"
 
-#include "editor_view/EditorCoordinator.h"
 #include "editor_view/TextViewKeyBindings.h"
+#include "page_editor/EditorCoordinator.h"
 #include "panel/BrowsePagesWindow.h"
 #include "panel/PageEditingSession.h"
 #include "panel/PanelPopover.h"

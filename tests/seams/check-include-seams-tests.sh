@@ -21,9 +21,12 @@ cases=(
     "fail|library/Save.cpp|#include \"store/Store.h\""
     "fail|platform/desktop/Keys.cpp|#include \"preferences/LocalKeyEvent.h\""
     "pass|store/Store.cpp|#include \"library/Library.h\""
+    "fail|editor_view/TextView.cpp|#include \"store/Store.h\""
+    "fail|editor/text/Storage.h|#include \"editor_view/TextView.h\""
+    "pass|page_editor/Coordinator.cpp|#include \"store/Store.h\""
 )
 
-layers=(platform model library store preferences editor editor_view ui panel settings app)
+layers=(platform model library store preferences editor editor_view page_editor ui panel settings app)
 failures=0
 for entry in "${cases[@]}"; do
     IFS='|' read -r expected file line <<<"$entry"

@@ -1,4 +1,4 @@
-#include "editor_view/PageUndoHistories.h"
+#include "editor/editing/PageUndoHistories.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "EditorSessionFixture.h"
 #include "editor/markdown/MarkdownStyler.h"
-#include "editor_view/CodeHighlightRequests.h"
+#include "page_editor/CodeHighlightRequests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "editor/editing/EditingCore.h"
+#include "editor/editing/PageUndoHistories.h"
 #include "editor/highlight/CodeSyntaxHighlighting.h"
 #include "editor/text/VeltoTheme.h"
-#include "editor_view/EditorCoordinatorView.h"
-#include "editor_view/HighlightedCodeBlocks.h"
-#include "editor_view/PageUndoHistories.h"
 #include "editor_view/SpellChecker.h"
+#include "page_editor/EditorCoordinatorView.h"
+#include "page_editor/HighlightedCodeBlocks.h"
 #include "platform/Clock.h"
 #include "platform/Uuid.h"
 #include "platform/desktop/Cancellation.h"

@@ -1,4 +1,4 @@
-#include "editor_view/PageUndoHistories.h"
+#include "editor/editing/PageUndoHistories.h"
 
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>

@@ -1,7 +1,7 @@
-#include "EditorCoordinatorTestSupport.h"
 #include "editor/highlight/CodeSyntaxHighlightingError.h"
 #include "editor/markdown/MarkdownStyler.h"
-#include "editor_view/CodeHighlightRequests.h"
+#include "editor_view/EditorCoordinatorTestSupport.h"
+#include "page_editor/CodeHighlightRequests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "editor_view/HighlightedCodeBlocks.h"
+#include "page_editor/HighlightedCodeBlocks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "EditorCoordinatorTestSupport.h"
 #include "editor/markdown/MarkdownSyntaxScanner.h"
-#include "editor_view/EditorCoordinator.h"
+#include "editor_view/EditorCoordinatorTestSupport.h"
+#include "page_editor/EditorCoordinator.h"
 #include "platform/Text.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"

@@ -1,4 +1,4 @@
-#include "editor_view/CodeHighlightRequests.h"
+#include "page_editor/CodeHighlightRequests.h"
 
 #include "editor/highlight/CodeTokenApplication.h"
 #include "editor/markdown/MarkdownStyler.h"

@@ -1,4 +1,4 @@
-#include "editor_view/EditorCoordinator.h"
+#include "page_editor/EditorCoordinator.h"
 
 #include "editor/markdown/CodePositions.h"
 #include "editor/markdown/MarkdownStyler.h"
@@ -6,7 +6,7 @@
 #include "editor/text/StorageLines.h"
 #include "editor/text/UTF8Change.h"
 #include "editor_view/AutoCorrection.h"
-#include "editor_view/CodeHighlightRequests.h"
+#include "page_editor/CodeHighlightRequests.h"
 #include "platform/Text.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"

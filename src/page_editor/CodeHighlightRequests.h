@@ -4,7 +4,7 @@
 #include "editor/markdown/MarkdownSyntaxScanner.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextStorage.h"
-#include "editor_view/HighlightedCodeBlocks.h"
+#include "page_editor/HighlightedCodeBlocks.h"
 #include "platform/desktop/Cancellation.h"
 
 #include <QCoro/QCoroTask>
