@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace VeltoPageLibrary {
 
@@ -37,6 +38,7 @@ public:
     void remember(const std::filesystem::path &url, std::string bytes, Value value) {
         auto shared = std::make_shared<const Value>(std::move(value));
         std::lock_guard lock(mutex_);
+        useFolderOf(url);
         if (entries_.size() >= capacity && !entries_.contains(url.native())) {
             entries_.clear();
         }
@@ -51,6 +53,10 @@ private:
 
     // A process opens a few libraries at most; a full cache is simply emptied.
     static constexpr std::size_t capacity = 64;
+    // A library's manifest, and its journals, each lie in one folder. The files of a library the process no
+    // longer uses are dropped: a large library's decoded records are tens of megabytes. Two folders keep a
+    // copy from one library into another from decoding every file anew.
+    static constexpr std::size_t foldersKept = 2;
 
     std::shared_ptr<const Value> valueOf(const std::filesystem::path &url, const std::string &bytes) {
         std::lock_guard lock(mutex_);
@@ -58,11 +64,27 @@ private:
         if (found == entries_.end() || found->second.bytes != bytes) {
             return nullptr;
         }
+        useFolderOf(url);
         return found->second.value;
+    }
+
+    /// Makes the file's folder the one used last, and drops the files of the folders beyond those kept.
+    void useFolderOf(const std::filesystem::path &url) {
+        auto folder = url.parent_path();
+        std::erase(recentFolders_, folder);
+        recentFolders_.insert(recentFolders_.begin(), folder);
+        while (recentFolders_.size() > foldersKept) {
+            auto dropped = std::move(recentFolders_.back());
+            recentFolders_.pop_back();
+            std::erase_if(entries_, [&](const auto &entry) {
+                return std::filesystem::path(entry.first).parent_path() == dropped;
+            });
+        }
     }
 
     std::mutex mutex_;
     std::map<std::string, Entry> entries_;
+    std::vector<std::filesystem::path> recentFolders_; // the folder used last first
 };
 
 /// The process's journals, by file.
