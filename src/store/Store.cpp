@@ -49,8 +49,6 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     , fileManager_(environment.fileManager != nullptr ? environment.fileManager : &ownChangeRecordingFileSystem())
     , clock_(environment.clock != nullptr ? environment.clock : &systemClock())
     , scheduler_(environment.scheduler != nullptr ? environment.scheduler : &qtScheduler())
-    , maximumPageCount_(maximumPageCount)
-    , maximumPageBytes_(maximumPageBytes)
     , loadOperation_(environment.loadOperation ? std::move(environment.loadOperation) : productionLoadOperation)
     , incrementalLoadOperation_(environment.incrementalLoadOperation ? std::move(environment.incrementalLoadOperation)
                                                                      : productionIncrementalLoadOperation)
@@ -67,7 +65,8 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
                  const std::optional<std::string> &errorDescription) {
               didFinishSave(request, result, errorDescription);
           })
-    , externalChanges_(*this, *scheduler_) {
+    , externalChanges_(*this, *scheduler_)
+    , archivePolicy_(maximumPageCount, maximumPageBytes) {
     InitialState initial = initialState(loadResult, now());
     document_ = std::move(initial.document);
     loadState_ = std::move(initial.loadState);
@@ -77,7 +76,7 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     }
     mutations_.reset(initial.structureRepair, false);
     if (environment.autoArchivePeriod.has_value()) {
-        autoArchivePeriod_ = *environment.autoArchivePeriod;
+        archivePolicy_.setPeriod(*environment.autoArchivePeriod);
         // Pages left untouched past the period are archived as the library opens, not only at the first page
         // cycle or menu. The task runs on by itself (it rereads the pages' files first) and holds the store weakly.
         QCoro::Task<int> archiving = autoArchiveEligiblePages(now());

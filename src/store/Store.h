@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/desktop/Cancellation.h"
 #include "platform/desktop/Scheduler.h"
+#include "store/ArchivePolicy.h"
 #include "store/ArchiveTransition.h"
 #include "store/AutoArchivePeriod.h"
 #include "store/ConflictResolution.h"
@@ -98,8 +99,8 @@ public:
         return lastSaveConflictPresentation_;
     }
     const std::filesystem::path &folderURL() const { return session_.folderURL(); }
-    std::int64_t maximumPageCount() const { return maximumPageCount_; }
-    std::int64_t maximumPageBytes() const { return maximumPageBytes_; }
+    std::int64_t maximumPageCount() const { return archivePolicy_.maximumPageCount(); }
+    std::int64_t maximumPageBytes() const { return archivePolicy_.maximumPageBytes(); }
     /// The file of the current page; nothing while the page has no text or holds only a summary.
     std::optional<std::filesystem::path> currentPageFileURL() const;
 
@@ -211,8 +212,6 @@ private:
     FileSystem *fileManager_;
     const Clock *clock_;
     VeltoScheduler *scheduler_;
-    const std::int64_t maximumPageCount_;
-    const std::int64_t maximumPageBytes_;
     const LoadOperation loadOperation_;
     const IncrementalLoadOperation incrementalLoadOperation_;
     const ArchivedPreviewLoadOperation archivedPreviewLoadOperation_;
@@ -243,14 +242,20 @@ public:
     QCoro::Task<int> deleteConfirmedArchivedPagesAfterReload(std::set<Uuid> pageIDs);
 
     // Archive policy.
-    const VeltoAutoArchivePeriod &autoArchivePeriod() const { return autoArchivePeriod_; }
-    void setAutoArchivePeriod(VeltoAutoArchivePeriod period) { autoArchivePeriod_ = period; }
+    const VeltoAutoArchivePeriod &autoArchivePeriod() const { return archivePolicy_.period(); }
+    void setAutoArchivePeriod(VeltoAutoArchivePeriod period) { archivePolicy_.setPeriod(period); }
     /// Archives the active other pages unedited for at least the period; answers how many.
     QCoro::Task<int> autoArchiveEligiblePages(Date now);
-    std::vector<VeltoPage> otherActivePagesWithinAutoArchiveWindow(Date now, VeltoAutoArchivePeriod period) const;
-    VeltoArchiveSnapshot archiveSnapshot() const;
-    bool canApplyArchive(const VeltoArchiveTransition &transition, bool undo, const std::string &liveCurrentText) const;
-    bool matchesArchiveTimelineState(const VeltoDocument &expected, const VeltoArchiveTransition &transition) const;
+    std::vector<VeltoPage> otherActivePagesWithinAutoArchiveWindow(Date now, VeltoAutoArchivePeriod period) const {
+        return velto::otherActivePagesWithinAutoArchiveWindow(document_, now, period);
+    }
+    VeltoArchiveSnapshot archiveSnapshot() const { return velto::archiveSnapshot(document_); }
+    bool canApplyArchive(const VeltoArchiveTransition &transition, bool undo, const std::string &liveCurrentText) const {
+        return velto::canApplyArchive(document_, transition, undo, liveCurrentText);
+    }
+    bool matchesArchiveTimelineState(const VeltoDocument &expected, const VeltoArchiveTransition &transition) const {
+        return velto::matchesArchiveTimelineState(document_, expected, transition);
+    }
     QCoro::Task<bool> applyArchiveTransition(VeltoDocument target);
     bool apply(const VeltoPageOperation &operation, VeltoPageOperationDirection direction);
 
@@ -287,7 +292,7 @@ private:
                                 const std::optional<VeltoLibraryStructureRepair> &structureRepair);
     void beginLibrarySession(const std::filesystem::path &folderURL);
 
-    VeltoAutoArchivePeriod autoArchivePeriod_ = VeltoAutoArchivePeriod::oneWeek();
+    VeltoArchivePolicy archivePolicy_;
 
     // The store's rooms: they read its state and change it only through its methods.
     friend class VeltoExternalChanges;

@@ -1,4 +1,5 @@
 #include "model/Document.h"
+#include "store/ArchivePolicy.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
 
@@ -232,6 +233,112 @@ QCoro::Task<int> VeltoStore::deleteConfirmedArchivedPagesAfterReload(std::set<Uu
         co_await flushingDeletion;
     }
     co_return removed;
+}
+
+std::set<Uuid> VeltoStore::archivePagesBeyondActiveLimits(Date now) {
+    std::set<Uuid> beyondLimits = archivePolicy_.pagesBeyondActiveLimits(document_);
+    for (VeltoPage &page : document_.pages) {
+        if (beyondLimits.count(page.id) != 0) {
+            markPageArchived(page, now);
+        }
+    }
+    if (!beyondLimits.empty()) {
+        documentDidChange(); // recorded by the caller only while the library is loaded
+    }
+    return beyondLimits;
+}
+
+void VeltoStore::persistActiveLimitArchivalIfNeeded() {
+    VeltoDocument before = document_;
+    std::set<Uuid> archived = archivePagesBeyondActiveLimits(now());
+    if (!archived.empty() && loadState_.isLoaded()) {
+        commitDocumentChange(before, archived);
+    }
+}
+
+QCoro::Task<int> VeltoStore::autoArchiveEligiblePages(Date now) {
+    if (!archivePolicy_.period().period.has_value()) {
+        co_return 0;
+    }
+    // Only the pages past the period are read again: another writer may have edited or archived them. The
+    // policy is taken as it is now: a period changed while the pages are read applies from the next pass on.
+    QCoro::Task<int> archiving = archivedRefreshedPageCount(
+        [policy = archivePolicy_, now](const VeltoPage &page) { return policy.isPastPeriod(page, now); }, now);
+    co_return co_await archiving;
+}
+
+QCoro::Task<bool> VeltoStore::applyArchiveTransition(VeltoDocument target) {
+    const VeltoSessionTicket ticket = session_.ticket();
+    const VeltoDocument present = document_;
+    std::set<Uuid> changed = pagesChangingArchiveState(present, target);
+
+    // Every file is read before anything changes: one failed read leaves the document as it was.
+    std::map<Uuid, std::optional<VeltoPage>> latestPages;
+    std::map<Uuid, std::uint64_t> saveCountsBeforeRead;
+    for (const Uuid &pageID : changed) {
+        const VeltoPage *presentPage = findPage(present, pageID);
+        if (presentPage == nullptr || findPage(target, pageID) == nullptr) {
+            continue;
+        }
+        saveCountsBeforeRead[pageID] = pageSaveCount(pageID);
+        try {
+            QCoro::Task<std::optional<VeltoPage>> reading =
+                latestPageLoadOperation_(*presentPage, session_.folderURL());
+            latestPages[pageID] = co_await reading;
+        } catch (...) {
+            if (ticket.storeIsAlive()) {
+                lastSaveErrorDescription_ = errorDescription(std::current_exception());
+            }
+            co_return false;
+        }
+        if (!ticket.storeIsAlive()) {
+            co_return false;
+        }
+    }
+    // The panel checked the document before the reads; a change made meanwhile makes that check stale.
+    if (!ticket.stillCurrent() || document_ != present) {
+        co_return false;
+    }
+
+    VeltoDocument next = target;
+    std::map<Uuid, VeltoPageBaseline> adoptedBaselines;
+    for (const auto &[pageID, latest] : latestPages) {
+        const VeltoPage &presentPage = *findPage(present, pageID);
+        const VeltoPage &targetPage = *findPage(target, pageID);
+        // Unsaved edits are never replaced by the file's text: the page as held carries them to the next save.
+        // A text read before a save of the page finished is older than the page as held.
+        bool readBeforeSave = pageSaveCount(pageID) != saveCountsBeforeRead[pageID];
+        bool takesFile = latest.has_value() && !readBeforeSave && !hasUnsavedEdits(mutations_, pageID);
+        VeltoPage base = takesFile ? *latest : presentPage;
+        if (isArchivedPage(targetPage)) {
+            markPageArchived(base, targetPage.archivedAt.value_or(now()));
+        } else if (!base.restore(targetPage.updatedAt)) {
+            co_return false; // only a summary is held: nothing to restore the page from
+        }
+        if (takesFile) {
+            adoptedBaselines.insert_or_assign(pageID, VeltoPageBaseline::fromPage(*latest));
+        }
+        *findPage(next, pageID) = std::move(base);
+    }
+    for (const auto &[pageID, baseline] : adoptedBaselines) {
+        pageBaselines_.insert_or_assign(pageID, baseline);
+    }
+    document_ = std::move(next);
+    commitDocumentChange(present, changed);
+    co_return true;
+}
+
+bool VeltoStore::apply(const VeltoPageOperation &operation, VeltoPageOperationDirection direction) {
+    const bool redo = direction == VeltoPageOperationDirection::redo;
+    const VeltoDocument &expected = redo ? operation.before : operation.after;
+    const VeltoDocument &target = redo ? operation.after : operation.before;
+    if (!matchesTimeline(expected, document_)) {
+        return false;
+    }
+    VeltoDocument before = document_;
+    document_ = target.preservingUpdatedAt(before);
+    commitDocumentChange(before, {});
+    return true;
 }
 
 } // namespace velto
