@@ -1,5 +1,10 @@
 #pragma once
 
+#include "model/Document.h"
+
+#include <cstddef>
+#include <optional>
+
 namespace velto {
 
 /// What the user chose to do with one saved conflict copy.
@@ -15,5 +20,12 @@ enum class VeltoConflictResolutionOutcome {
     refreshed = 1,   // the copy had changed on disk: its new text was taken, to be reviewed before choosing again
     unavailable = 2, // nothing was done
 };
+
+/// The document once the conflict copy at `copyIndex` among its other pages is resolved as chosen at `now`:
+/// the copy goes (its file with the next save, as any removed page's does); for `useSavedCopy` the page
+/// `originalID` takes the copy's text, and for `keepBothVersions` the copy's text becomes a new page where the
+/// copy stood.
+VeltoDocument resolvingConflictCopy(VeltoDocument document, std::size_t copyIndex, VeltoConflictResolution resolution,
+                                    const std::optional<Uuid> &originalID, Date now);
 
 } // namespace velto

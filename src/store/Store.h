@@ -16,6 +16,7 @@
 #include "store/ArchivePolicy.h"
 #include "store/ArchiveTransition.h"
 #include "store/AutoArchivePeriod.h"
+#include "store/ConflictNotice.h"
 #include "store/ConflictResolution.h"
 #include "store/ExternalChanges.h"
 #include "store/FolderConnectionSelection.h"
@@ -96,7 +97,7 @@ public:
     /// The folder's Markdown files that the last load could not read; they are left as they are.
     const std::vector<VeltoUnreadablePageFile> &unreadableFiles() const { return unreadableFiles_; }
     const std::optional<VeltoSaveConflictPresentation> &lastSaveConflictPresentation() const {
-        return lastSaveConflictPresentation_;
+        return conflictNotice_.presentation();
     }
     const std::filesystem::path &folderURL() const { return session_.folderURL(); }
     std::int64_t maximumPageCount() const { return archivePolicy_.maximumPageCount(); }
@@ -207,7 +208,7 @@ private:
     std::optional<std::string> lastSaveErrorDescription_;
     std::vector<VeltoUnreadablePageFile> unreadableFiles_;
     std::unique_ptr<VeltoScheduledAction> failedSaveRetry_;
-    std::optional<VeltoSaveConflictPresentation> lastSaveConflictPresentation_;
+    VeltoConflictNotice conflictNotice_;
     VeltoLibrarySession session_;
     FileSystem *fileManager_;
     const Clock *clock_;
@@ -276,11 +277,6 @@ private:
     QCoro::Task<int> archivedRefreshedPageCount(std::function<bool(const VeltoPage &)> isEligible, Date now);
     void persistActiveLimitArchivalIfNeeded();
     void commitDocumentChange(const VeltoDocument &before, const std::set<Uuid> &archiveMetadataOnlyPageIDs);
-    void updateConflictPresentation(const VeltoSaveResult &result);
-    void removeConflictFromPresentation(const Uuid &pageID);
-    /// After a reload: the notice stays for the copies the library still holds as active pages, and goes
-    /// with the last of them; a reload by itself settles nothing the user was told about.
-    void keepConflictNoticeOfHeldCopies();
     /// After a copy of the library opened: pages edited while the copy ran keep their edits, and the active
     /// limits apply to the copy. Answers whether that changed the copy (which is then saved).
     bool takeEditsIntoCopy(const VeltoDocument &copiedState, const VeltoDocument &typedDuringCopy);

@@ -185,7 +185,7 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     if (onArchiveStateChange && archivedBeforeConflicts != document_.archivedPageIDs()) {
         onArchiveStateChange();
     }
-    updateConflictPresentation(result);
+    conflictNotice_.raise(result);
     mutations_.discardPersistedMutations(request.mutationRevision);
     loadState_ = VeltoStoreLoadState::loaded(); // a missing library exists from its first save on
     externalChanges_.resumeMonitoringIfLost(session_.folderURL());

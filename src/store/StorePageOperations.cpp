@@ -341,4 +341,68 @@ bool VeltoStore::apply(const VeltoPageOperation &operation, VeltoPageOperationDi
     return true;
 }
 
+QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid copyPageID,
+                                                                        VeltoConflictResolution resolution, Date now) {
+    auto position = std::find_if(document_.pages.begin(), document_.pages.end(),
+                                 [&copyPageID](const VeltoPage &page) { return page.id == copyPageID; });
+    if (position == document_.pages.end() || !isConflictCopy(*position)) {
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    const VeltoPage copy = *position;
+
+    const VeltoSessionTicket ticket = session_.ticket();
+    std::optional<VeltoPage> latest;
+    try {
+        QCoro::Task<std::optional<VeltoPage>> reading = latestPageLoadOperation_(copy, session_.folderURL());
+        latest = co_await reading;
+    } catch (...) {
+        if (ticket.storeIsAlive()) {
+            lastSaveErrorDescription_ = errorDescription(std::current_exception());
+        }
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    if (!ticket.stillCurrent() || !latest.has_value()) {
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    askEditorForPendingText(); // the resolution may replace the text of the page in front of the user
+    // Looked up again: the user chose on the copy as it was shown, not as it may have become meanwhile.
+    position = std::find_if(document_.pages.begin(), document_.pages.end(),
+                            [&copyPageID](const VeltoPage &page) { return page.id == copyPageID; });
+    if (position == document_.pages.end() || *position != copy) {
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    // A copy changed elsewhere is shown again before anything is decided on it; unsaved edits made to the copy
+    // itself are what the user reviewed, and stay.
+    if (latest->persistedFileContents() != copy.persistedFileContents() && !hasUnsavedEdits(mutations_, copyPageID)) {
+        std::set<Uuid> archivedBefore = document_.archivedPageIDs();
+        *position = *latest;
+        documentDidChange();
+        pageBaselines_.insert_or_assign(copyPageID, VeltoPageBaseline::fromPage(*latest));
+        if (onArchiveStateChange && archivedBefore != document_.archivedPageIDs()) {
+            onArchiveStateChange();
+        }
+        co_return VeltoConflictResolutionOutcome::refreshed;
+    }
+
+    std::optional<Uuid> originalID;
+    if (const VeltoPageFileContent *loaded = copy.content.asLoaded()) {
+        originalID = loaded->conflictOriginalPageID();
+    }
+    const VeltoPage *original = originalID.has_value() ? findPage(document_, *originalID) : nullptr;
+    if (resolution != VeltoConflictResolution::keepBothVersions && original == nullptr) {
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+
+    VeltoDocument before = document_;
+    const std::size_t copyIndex = static_cast<std::size_t>(position - document_.pages.begin());
+    document_ = resolvingConflictCopy(std::move(document_), copyIndex, resolution, originalID, now);
+    recordMutations(before, document_, {});
+    conflictNotice_.remove(copyPageID);
+    if (loadState_.recoveryIssue() == nullptr) {
+        schedule();
+    }
+    announceCurrentPageChange(before.currentPage);
+    co_return VeltoConflictResolutionOutcome::resolved;
+}
+
 } // namespace velto

@@ -1,0 +1,82 @@
+#include "store/ConflictNotice.h"
+
+#include "store/PageArchiveState.h"
+
+namespace velto {
+namespace {
+
+const char *const recoveredTitle = "Page Recovered After File Removal";
+
+std::string reviewTitle(std::size_t copyCount) {
+    if (copyCount == 1) {
+        return "Review Saved Conflict Copy…";
+    }
+    return "Review " + std::to_string(copyCount) + " Saved Conflict Copies…";
+}
+
+} // namespace
+
+void VeltoConflictNotice::raise(const VeltoSaveResult &result) {
+    if (result.conflicts.empty()) {
+        return; // an earlier notice stays until its copies are dealt with
+    }
+    std::vector<Uuid> ordinaryCopies;
+    for (const VeltoSaveConflict &conflict : result.conflicts) {
+        if (result.pageIDReplacements.count(conflict.originalPageID) == 0) {
+            ordinaryCopies.push_back(conflict.preservedPage.id);
+        }
+    }
+    VeltoSaveConflictPresentation presentation;
+    if (ordinaryCopies.empty()) {
+        presentation.title = recoveredTitle;
+        presentation.message =
+            "The original page file was removed or emptied. Velto kept your local edit as a new page.";
+        for (const VeltoSaveConflict &conflict : result.conflicts) {
+            presentation.pageIDs.push_back(conflict.preservedPage.id);
+        }
+    } else if (ordinaryCopies.size() == 1) {
+        presentation.title = reviewTitle(1);
+        presentation.message = "This page changed in another app or Velto window. Your edit is current, and the "
+                               "other version was saved as a separate page.";
+        presentation.pageIDs = ordinaryCopies;
+    } else {
+        presentation.title = reviewTitle(ordinaryCopies.size());
+        presentation.message = std::to_string(ordinaryCopies.size()) +
+                               " pages changed elsewhere. Your edits are current, and the other versions were "
+                               "saved as separate pages.";
+        presentation.pageIDs = ordinaryCopies;
+    }
+    presentation_ = std::move(presentation);
+}
+
+void VeltoConflictNotice::remove(const Uuid &pageID) {
+    if (!presentation_.has_value()) {
+        return;
+    }
+    std::vector<Uuid> &remaining = presentation_->pageIDs;
+    std::erase(remaining, pageID);
+    if (remaining.empty()) {
+        presentation_.reset();
+        return;
+    }
+    presentation_->title = reviewTitle(remaining.size()); // the message keeps its first count
+}
+
+void VeltoConflictNotice::keepHeldCopies(const VeltoDocument &document) {
+    if (!presentation_.has_value()) {
+        return;
+    }
+    std::vector<Uuid> &listed = presentation_->pageIDs;
+    const std::size_t countBefore = listed.size();
+    std::erase_if(listed, [&document](const Uuid &pageID) {
+        const VeltoPage *page = findPage(document, pageID);
+        return page == nullptr || isArchivedPage(*page);
+    });
+    if (listed.empty()) {
+        presentation_.reset();
+    } else if (listed.size() != countBefore && presentation_->title != recoveredTitle) {
+        presentation_->title = reviewTitle(listed.size());
+    }
+}
+
+} // namespace velto

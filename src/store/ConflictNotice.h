@@ -1,0 +1,32 @@
+#pragma once
+
+#include "library/SaveResult.h"
+#include "model/Document.h"
+#include "model/SaveConflictPresentation.h"
+
+#include <optional>
+
+namespace velto {
+
+/// The notice that tells the user about the versions saves kept apart (conflict copies, or edits of pages
+/// whose file was removed), and the copies it still lists until each is dealt with.
+class VeltoConflictNotice {
+public:
+    const std::optional<VeltoSaveConflictPresentation> &presentation() const { return presentation_; }
+
+    /// A save kept versions apart: the notice now tells of them. A save that kept none leaves an earlier
+    /// notice as it is, until its copies are dealt with.
+    void raise(const VeltoSaveResult &result);
+    /// The copy was resolved: it leaves the notice, which goes with the last copy.
+    void remove(const Uuid &pageID);
+    /// After a reload: the notice stays for the copies the library still holds as active pages, and goes
+    /// with the last of them; a reload by itself settles nothing the user was told about.
+    void keepHeldCopies(const VeltoDocument &document);
+    /// Another library opened: nothing of the old one is told about.
+    void clear() { presentation_.reset(); }
+
+private:
+    std::optional<VeltoSaveConflictPresentation> presentation_;
+};
+
+} // namespace velto
