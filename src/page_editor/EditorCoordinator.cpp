@@ -64,7 +64,7 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
     , clock_(clock)
     , screenMoves_(std::make_shared<ScreenMoves>())
     , editorTextColor_(MarkdownStyler::textColor()) {
-    store_.handOverPendingText = [this] { handOverPendingText(); };
+    store_.registerPendingTextSource(*this);
     connect(&store_, &VeltoStoreSignals::currentPageChangedOutsideEditor, this,
             [this](const Uuid &, VeltoCurrentPageChange change) {
                 if (change == VeltoCurrentPageChange::text) {
@@ -79,7 +79,7 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
 
 VeltoEditorCoordinator::~VeltoEditorCoordinator() {
     if (storeAlive_) {
-        store_.handOverPendingText = nullptr;
+        store_.unregisterPendingTextSource(*this);
     }
     cancelHighlighting();
 }

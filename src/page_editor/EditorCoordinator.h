@@ -11,6 +11,7 @@
 #include "platform/Uuid.h"
 #include "platform/desktop/Cancellation.h"
 #include "platform/desktop/Scheduler.h"
+#include "store/PendingTextSource.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -38,7 +39,7 @@ class ScreenMoves;
 /// view. It keeps no text of its own: the view's text is the only copy of the page until it is handed
 /// over, and when the save is due only what differs from the store's copy is handed over. Main thread only.
 /// A QObject so that scheduled work and highlighting can hold it weakly and store signals can reach it.
-class VeltoEditorCoordinator : public QObject {
+class VeltoEditorCoordinator : public QObject, private VeltoPendingTextSource {
 public:
     static constexpr std::chrono::milliseconds saveDelay{250};
     static constexpr std::chrono::milliseconds styleDelay{50};
@@ -95,7 +96,7 @@ public:
 
     /// The store is about to put other text into the current page: what was typed and not handed over
     /// yet goes to the store now, so that the store merges it instead of replacing it.
-    void handOverPendingText();
+    void handOverPendingText() override;
 
     /// The store changed the current page's text by another road than setText: the view shows the new
     /// text (only the part that differs is replaced, outside undo), the pending save is dropped, and the

@@ -168,8 +168,8 @@ bool VeltoStore::hasOutstandingSave() const {
 }
 
 void VeltoStore::askEditorForPendingText() {
-    if (handOverPendingText) {
-        handOverPendingText();
+    if (pendingTextSource_ != nullptr) {
+        pendingTextSource_->handOverPendingText();
     }
 }
 

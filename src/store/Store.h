@@ -21,6 +21,7 @@
 #include "store/ExternalChanges.h"
 #include "store/FolderConnectionSelection.h"
 #include "store/LibrarySession.h"
+#include "store/PendingTextSource.h"
 #include "store/ProductionLibraryOperations.h"
 #include "store/SaveCoordinator.h"
 #include "store/SaveScheduler.h"
@@ -121,12 +122,15 @@ public:
     /// Called whenever a change leaves a different set of archived pages.
     std::function<void()> onArchiveStateChange;
 
-    /// The editor's hand-over, installed by the editor: when called, the editor gives the text typed but not
-    /// yet handed to setText over at once, by calling setText before it returns (and does nothing when it
-    /// holds nothing). The store calls it before it puts text from disk or from a save's merge into the
-    /// current page, and before a page read from disk replaces the current page, so that nothing typed is
-    /// replaced unseen: a reload that finds new text handed over saves it and loads again.
-    std::function<void()> handOverPendingText;
+    /// The editor holding typed text that it has not handed over yet: asked for it before text from elsewhere
+    /// replaces the current page's. One source at a time; registering another replaces it.
+    void registerPendingTextSource(VeltoPendingTextSource &source) { pendingTextSource_ = &source; }
+    /// Forgets the source, when it is the one registered.
+    void unregisterPendingTextSource(const VeltoPendingTextSource &source) {
+        if (pendingTextSource_ == &source) {
+            pendingTextSource_ = nullptr;
+        }
+    }
 
     /// How the current page changed, in currentPageChangedOutsideEditor (declared in VeltoStoreSignals).
     using CurrentPageChange = VeltoCurrentPageChange;
@@ -194,7 +198,7 @@ private:
     /// Whether a save is still owed: a scheduled save not yet finished, a change not yet scheduled, or
     /// pending changes whose last save failed. Never true while recovery is required (nothing is saved then).
     bool hasOutstandingSave() const;
-    /// Asks the editor for the text it has not handed over yet (see handOverPendingText).
+    /// Asks the registered editor for the text it has not handed over yet.
     void askEditorForPendingText();
     /// Tells the editor when the current page is not `previous` any more, or holds another text.
     void announceCurrentPageChange(const VeltoPage &previous);
@@ -209,6 +213,7 @@ private:
     std::vector<VeltoUnreadablePageFile> unreadableFiles_;
     std::unique_ptr<VeltoScheduledAction> failedSaveRetry_;
     VeltoConflictNotice conflictNotice_;
+    VeltoPendingTextSource *pendingTextSource_ = nullptr;
     VeltoLibrarySession session_;
     FileSystem *fileManager_;
     const Clock *clock_;

@@ -643,12 +643,23 @@ TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) 
     StoreHarness harness;
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("on disk"))));
     VeltoStore &store = *harness.store;
-    int handOvers = 0;
-    std::string editorText = "typed, not handed over yet";
-    store.handOverPendingText = [&] {
-        handOvers += 1;
-        store.setText(editorText, harness.clock.now());
-    };
+    // An editor that holds typed text and hands it over whenever the store asks.
+    struct Editor final : VeltoPendingTextSource {
+        VeltoStore &store;
+        Date now;
+        std::string text = "typed, not handed over yet";
+        int handOvers = 0;
+        Editor(VeltoStore &store, Date now)
+            : store(store)
+            , now(now) {}
+        void handOverPendingText() override {
+            handOvers += 1;
+            store.setText(text, now);
+        }
+    } editor(store, harness.clock.now());
+    store.registerPendingTextSource(editor);
+    int &handOvers = editor.handOvers;
+    const std::string &editorText = editor.text;
     auto reload = observe(store.reloadFromDisk(false, std::nullopt));
     harness.succeedSave();
     harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("on disk"))));
