@@ -6,12 +6,7 @@
 #include "app/CommercialConfiguration.h"
 #include "app/HotKeyController.h"
 #include "app/ShellMenus.h"
-#include "editor_view/VeltoTextView.h"
-#include "page_editor/EditorCoordinator.h"
-#include "panel/PageEditingSession.h"
-#include "panel/PanelPopover.h"
 #include "panel/VeltoPanelController.h"
-#include "panel/VeltoPanelView.h"
 #include "preferences/NotificationCenter.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
@@ -74,14 +69,12 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
     };
     callbacks.onPanelSizeChange = [self, &shell] {
         if (VeltoPanelController *panel = productionPanel(self, shell)) {
-            panel->popover().setContentSize(VeltoPreferences::panelContentSize());
-            panel->panelView().normalizeEditorWidth();
+            panel->applyPanelSizePreference();
         }
     };
     callbacks.onEditorChange = [self, &shell] {
         if (VeltoPanelController *panel = productionPanel(self, shell)) {
-            panel->editorCoordinator().applyEditorPreferences();
-            panel->panelView().updateEmptyPageHint();
+            panel->applyEditorPreferences();
         }
     };
     callbacks.onAutoArchiveChange = [self, &shell](AutoArchiveDuration duration) {
@@ -92,7 +85,7 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
             shell.panelController()->dropNavigationSession();
         }
         if (VeltoPanelController *panel = productionPanel(self, shell)) {
-            panel->pageEditingSession().prepareForTransition();
+            panel->prepareForAutoArchiveChange();
         }
         shell.store()->setAutoArchivePeriod(autoArchivePeriod(duration));
         startAutoArchiving(*shell.store());
@@ -192,9 +185,7 @@ QCoro::Task<void> ShellSettings::changePagesFolder(VeltoFolderConnectionDecision
     self->pagesFolderAccess_.replaceActiveFolder(choice.destinationURL, false);
     VeltoPreferences::setPagesFolder(bookmark, choice.ownershipMode);
     if (VeltoPanelController *panel = productionPanel(self, shell)) {
-        panel->textView().undoHistories().discardAllPageUndoHistories();
-        panel->pageEditingSession().forgetViewStates();
-        panel->pageEditingSession().transitionToCurrentPage(std::nullopt, nullptr, std::nullopt);
+        panel->pagesFolderDidChange();
     }
 }
 

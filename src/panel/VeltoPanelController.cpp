@@ -365,6 +365,22 @@ void VeltoPanelController::flushPendingChanges() {
     editorCoordinator_->flushPendingChanges();
 }
 
+// ---- what Settings changes ----
+
+void VeltoPanelController::applyPanelSizePreference() {
+    popover_->setContentSize(VeltoPreferences::panelContentSize());
+    panelView_->normalizeEditorWidth();
+}
+
+void VeltoPanelController::applyEditorPreferences() {
+    editorCoordinator_->applyEditorPreferences();
+    panelView_->updateEmptyPageHint();
+}
+
+void VeltoPanelController::prepareForAutoArchiveChange() {
+    pageEditingSession_->prepareForTransition();
+}
+
 void VeltoPanelController::prepareForPagesFolderChange() {
     pendingFeedback_.reset();
     dropNavigationSession();
@@ -372,6 +388,12 @@ void VeltoPanelController::prepareForPagesFolderChange() {
     editorCoordinator_->flushPendingChanges();
     popover_->performClose();
     pageEditingSession_->prepareForTransition();
+}
+
+void VeltoPanelController::pagesFolderDidChange() {
+    textView().undoHistories().discardAllPageUndoHistories();
+    pageEditingSession_->forgetViewStates();
+    pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, std::nullopt);
 }
 
 // ---- appending ----

@@ -87,8 +87,19 @@ public:
     void applyPreferredAppearance() override;
     QMenu *makeStatusMenu() override;
 
+    // ---- what Settings changes ----
+
+    /// The panel takes the size the preferences hold now.
+    void applyPanelSizePreference();
+    /// The editor takes the font, indentation, checking and formatting the preferences hold now.
+    void applyEditorPreferences();
+    /// The shown page's place is kept before the archiving period changes and pages may leave navigation.
+    void prepareForAutoArchiveChange();
     /// Closes the panel before the Pages folder is replaced.
     void prepareForPagesFolderChange();
+    /// The store holds another folder's library: every page's undo and remembered place go, and its current
+    /// page is shown.
+    void pagesFolderDidChange();
 
     // ---- collaborators ----
 
@@ -99,12 +110,10 @@ public:
     PageEditingSession &pageEditingSession() const { return *pageEditingSession_; }
     VeltoCommandRegistry &commandRegistry() const { return *commandRegistry_; }
     PanelFeedbackController &feedbackPanelController();
-    ShortcutHintsPanelController &shortcutHintsPanelController();
     /// Made on first use and kept.
     VeltoPanelMenuController &panelMenuController();
     /// Made on first use and kept.
     BrowsePagesWindow &browsePagesWindow();
-    VeltoCommandContext commandContext() const;
 
     // ---- page operations ----
 
@@ -131,6 +140,8 @@ protected:
 
 private:
     void showPanel(std::optional<QRect> anchor, std::optional<std::uint32_t> keyEventTime);
+    ShortcutHintsPanelController &shortcutHintsPanelController();
+    VeltoCommandContext commandContext() const;
     void configureTextViewActions();
     void execute(VeltoCommandID id);
     void closePanel();
