@@ -128,8 +128,8 @@ TEST(StoreArchivePolicy, AStoreBuiltWithAPeriodArchivesThePagesPastItAsItOpens) 
         }
         VeltoStore::Environment environment = memory.environment();
         environment.autoArchivePeriod = periodCase.period;
-        memory.store = std::make_unique<VeltoStore>(
-            memory.temporary / "absent", 100, 5'242'880, std::move(environment),
+        memory.openStore(
+            std::move(environment),
             VeltoLibraryLoadResult::loaded(documentOf(textPage("current", day(0)), {stale, recent}), std::nullopt));
 
         EXPECT_TRUE(processEventsUntil([&] { return memory.store->archiveSnapshot().pageIDs == expected; }));

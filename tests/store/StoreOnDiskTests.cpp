@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 #include "library/LibraryLock.h"
 #include "store/Store.h"
+#include "support/StoreHarness.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -66,12 +67,9 @@ TEST(StoreOnDisk, EmptyFolderIsMissingAndTheFirstEditCreatesTheLibraryAndStartsM
 }
 
 /// A store on a real library whose incremental loads are counted on their way to the library.
-struct ObservedStore {
-    testing::TemporaryFolder temporary;
-    std::filesystem::path folder = temporary / "Pages";
+struct ObservedStore : testing::StoreHarness {
     std::vector<std::set<std::string>> incrementalLoads;
     int fullLoads = 0;
-    std::unique_ptr<VeltoStore> store;
 
     ObservedStore() {
         VeltoStore::Environment environment;
@@ -85,7 +83,7 @@ struct ObservedStore {
             return productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing), std::move(paths));
         };
         VeltoLibraryLoadResult loaded = awaitValue(productionLoadOperation(folder));
-        store = std::make_unique<VeltoStore>(folder, 100, 5'242'880, std::move(environment), loaded);
+        openStore(std::move(environment), loaded);
         store->setText("first page\n", systemClock().now());
         awaitDone(store->flush());
         // Monitoring starts with a full rescan; wait until its reload is over.

@@ -108,9 +108,7 @@ struct PreviewStore : MemoryStore {
                 VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{"preview text", 12, true, "abc", "def"});
             return preview;
         };
-        store = std::make_unique<VeltoStore>(temporary / "absent", 100, 5'242'880, std::move(environment),
-                                             VeltoLibraryLoadResult::loaded(document, std::nullopt));
-        return *store;
+        return openStore(std::move(environment), VeltoLibraryLoadResult::loaded(document, std::nullopt));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "store/Store.h"
 #include "support/ManualClock.h"
 #include "support/PageFiles.h"
+#include "support/StoreHarness.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -51,44 +52,15 @@ inline Date day(int dayNumber) {
     return dateFromSecondsSince1970(1'767'225'600 + static_cast<std::int64_t>(dayNumber) * 86'400); // 2026-01-01
 }
 
-inline VeltoPage textPage(const std::string &body, Date createdAt, std::optional<Date> updatedAt = std::nullopt) {
-    VeltoPage page;
-    page.id = Uuid::random();
-    page.createdAt = createdAt;
-    page.fileSlug = "calm-cove";
-    page.updatedAt = updatedAt;
-    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, body, "\n"});
-    return page;
-}
-
-/// Writes a whole library as one save of this process: every page and the order.
-inline void writeLibrary(const std::filesystem::path &folder, const VeltoDocument &document) {
-    VeltoSaveRequest request;
-    request.writerID = VeltoPageLibrary::processWriterID();
-    request.operationID = Uuid::random();
-    request.recordedAt = day(0);
-    request.generation = 1;
-    request.document = document;
-    request.changedPageRevisions.emplace(document.currentPage.id, 0);
-    for (const VeltoPage &page : document.pages) {
-        request.changedPageRevisions.emplace(page.id, 0);
-    }
-    request.structureRevision = 0;
-    VeltoPageLibrary::write(request, folder, defaultFileSystem());
-}
-
-struct DiskStore {
-    TemporaryFolder temporary;
-    std::filesystem::path folder = temporary / "Pages";
+struct DiskStore : StoreHarness {
     ManualClock clock{day(40)};
-    std::unique_ptr<VeltoStore> store;
     VeltoStore::SaveOperation saveOperation; // empty: the production write
     int fullLoads = 0;                       // the store's full loads: the refreshes of the whole library
 
     /// Loads the folder as the application does and builds the store on it, then waits for the reload that
     /// the folder monitor's first rescan asks for: a test that begins while it is still due would see the
     /// library reloaded at an unknown point (a reload clears the conflict notice, for one).
-    VeltoStore &open(std::int64_t maximumPageCount = 100, std::int64_t maximumPageBytes = 5'242'880) {
+    VeltoStore &open(std::int64_t pageCountLimit = maximumPageCount, std::int64_t pageBytesLimit = maximumPageBytes) {
         VeltoLibraryLoadResult loaded = awaitTask(productionLoadOperation(folder));
         VeltoStore::Environment environment;
         environment.clock = &clock;
@@ -97,8 +69,7 @@ struct DiskStore {
             fullLoads += 1;
             return productionLoadOperation(std::move(folderURL));
         };
-        store =
-            std::make_unique<VeltoStore>(folder, maximumPageCount, maximumPageBytes, std::move(environment), loaded);
+        openStore(std::move(environment), loaded, pageCountLimit, pageBytesLimit);
         EXPECT_TRUE(processEventsUntil(
             [&] { return (fullLoads >= 1 || !store->isMonitoringFolder()) && !store->isRefreshingFromDisk(); },
             std::chrono::seconds(30)));
@@ -163,8 +134,7 @@ namespace velto::testing {
 /// A store whose library calls the test answers: saves are recorded (and held on request), each page's
 /// latest file is what `latestPages` says (no entry: no file), and a page in `unreadablePages` fails to read.
 /// The folder does not exist, so no folder monitor runs.
-struct MemoryStore {
-    TemporaryFolder temporary;
+struct MemoryStore : StoreHarness {
     ManualClock clock{day(40)};
     std::vector<VeltoSaveRequest> saves;
     bool holdSaves = false;
@@ -175,7 +145,8 @@ struct MemoryStore {
     int latestPageReads = 0;
     /// What a reload of the library finds; empty: the production load of a folder that does not exist.
     std::function<VeltoLibraryLoadResult()> reloadResult;
-    std::unique_ptr<VeltoStore> store;
+
+    MemoryStore() { folder = temporary / "absent"; }
 
     VeltoStore::Environment environment() {
         VeltoStore::Environment environment;
@@ -215,16 +186,14 @@ struct MemoryStore {
         return environment;
     }
 
-    VeltoStore &open(const VeltoDocument &document, std::int64_t maximumPageCount = 100,
-                     std::int64_t maximumPageBytes = 5'242'880) {
-        return open(VeltoLibraryLoadResult::loaded(document, std::nullopt), maximumPageCount, maximumPageBytes);
+    VeltoStore &open(const VeltoDocument &document, std::int64_t pageCountLimit = maximumPageCount,
+                     std::int64_t pageBytesLimit = maximumPageBytes) {
+        return open(VeltoLibraryLoadResult::loaded(document, std::nullopt), pageCountLimit, pageBytesLimit);
     }
 
-    VeltoStore &open(const VeltoLibraryLoadResult &loadResult, std::int64_t maximumPageCount = 100,
-                     std::int64_t maximumPageBytes = 5'242'880) {
-        store = std::make_unique<VeltoStore>(temporary / "absent", maximumPageCount, maximumPageBytes, environment(),
-                                             loadResult);
-        return *store;
+    VeltoStore &open(const VeltoLibraryLoadResult &loadResult, std::int64_t pageCountLimit = maximumPageCount,
+                     std::int64_t pageBytesLimit = maximumPageBytes) {
+        return openStore(environment(), loadResult, pageCountLimit, pageBytesLimit);
     }
 
     ~MemoryStore() {
@@ -239,13 +208,6 @@ struct MemoryStore {
         processEventsFor(std::chrono::milliseconds(20));
     }
 };
-
-inline VeltoDocument documentOf(VeltoPage current, std::vector<VeltoPage> others = {}) {
-    VeltoDocument document;
-    document.currentPage = std::move(current);
-    document.pages = std::move(others);
-    return document;
-}
 
 /// The page marked archived in its text at `date`, as another writer or the store would mark it.
 inline VeltoPage archivedVersion(VeltoPage page, Date date) {

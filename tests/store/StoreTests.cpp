@@ -3,6 +3,7 @@
 #include "store/PageLists.h"
 #include "store/Store.h"
 #include "support/ManualClock.h"
+#include "support/StoreHarness.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -15,30 +16,15 @@ namespace velto {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::documentOf;
 using testing::Gate;
 using testing::ManualScheduler;
 using testing::observe;
-
-VeltoPage loadedPage(const std::string &body, Date createdAt = dateFromSecondsSince1970(1'700'000'000)) {
-    VeltoPage page;
-    page.id = Uuid::random();
-    page.createdAt = createdAt;
-    page.fileSlug = "calm-cove";
-    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, body, "\n"});
-    return page;
-}
-
-VeltoDocument documentOf(VeltoPage current, std::vector<VeltoPage> others = {}) {
-    VeltoDocument document;
-    document.currentPage = std::move(current);
-    document.pages = std::move(others);
-    return document;
-}
+using testing::textPage;
 
 /// Library operations that the test answers by hand, with a manual clock and scheduler, on a folder that
 /// does not exist (so that no folder monitor runs).
-struct StoreHarness {
-    testing::TemporaryFolder temporary;
+struct GatedStore : testing::StoreHarness {
     testing::ManualClock clock;
     ManualScheduler scheduler;
     std::vector<VeltoSaveRequest> saves;
@@ -47,7 +33,8 @@ struct StoreHarness {
     std::vector<std::shared_ptr<Gate<VeltoLibraryLoadResult>>> loadGates;
     std::map<Uuid, std::optional<VeltoPage>> latestPages;
     std::map<Uuid, std::shared_ptr<Gate<std::optional<VeltoPage>>>> heldPageReads; // reads the test finishes
-    std::unique_ptr<VeltoStore> store;
+
+    GatedStore() { folder = temporary / "absent"; }
 
     VeltoStore::Environment environment() {
         VeltoStore::Environment environment;
@@ -82,9 +69,7 @@ struct StoreHarness {
         return environment;
     }
 
-    void build(const VeltoLibraryLoadResult &loadResult) {
-        store = std::make_unique<VeltoStore>(temporary / "absent", 100, 5'242'880, environment(), loadResult);
-    }
+    void build(const VeltoLibraryLoadResult &loadResult) { openStore(environment(), loadResult); }
 
     /// Finishes the running save as the library would: every changed page written as it is in the request.
     void succeedSave() {
@@ -114,7 +99,7 @@ struct StoreHarness {
         return nullptr;
     }
 
-    ~StoreHarness() {
+    ~GatedStore() {
         // Let nothing wait past the test: finish open saves and loads, then drop the store.
         while (!saveGates.empty() && saveGates.back()->isWaiting()) {
             succeedSave();
@@ -135,7 +120,7 @@ struct StoreHarness {
 };
 
 TEST(Store, FailedLoadRequiresRecoveryAndKeepsEditsInMemoryOnly) {
-    StoreHarness harness;
+    GatedStore harness;
     harness.build(VeltoLibraryLoadResult::failed({VeltoStoreRecoveryIssue::Kind::corrupt, "The manifest is damaged."}));
     VeltoStore &store = *harness.store;
     ASSERT_NE(store.loadState().recoveryIssue(), nullptr);
@@ -154,17 +139,17 @@ TEST(Store, FailedLoadRequiresRecoveryAndKeepsEditsInMemoryOnly) {
 }
 
 TEST(Store, LoadWithAStructureRepairSavesItAtOnce) {
-    StoreHarness harness;
+    GatedStore harness;
     VeltoLibraryStructureRepair repair = VeltoLibraryStructureRepair::promotedExistingPageRepair();
-    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("a")), repair));
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("a")), repair));
     ASSERT_EQ(harness.saves.size(), 1u);
     EXPECT_EQ(harness.saves[0].generation, 1u);
     EXPECT_TRUE(harness.saves[0].structureRevision.has_value());
 }
 
 TEST(Store, QuickEditsDuringASaveBecomeOneSaveOfTheNewestText) {
-    StoreHarness harness;
-    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("start"))));
+    GatedStore harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("start"))));
     VeltoStore &store = *harness.store;
     store.setText("first", harness.clock.now());
     store.setText("first s", harness.clock.now());
@@ -180,8 +165,8 @@ TEST(Store, QuickEditsDuringASaveBecomeOneSaveOfTheNewestText) {
 }
 
 TEST(Store, FlushWaitsForTheSaveAndFailsWithItsError) {
-    StoreHarness harness;
-    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("start"))));
+    GatedStore harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("start"))));
     VeltoStore &store = *harness.store;
     store.setText("edited", harness.clock.now());
     auto flush = observe(store.flush());
@@ -206,8 +191,8 @@ TEST(Store, FlushWaitsForTheSaveAndFailsWithItsError) {
 }
 
 TEST(Store, PageMergedByTheWriteIsFoldedIntoEditsMadeMeanwhile) {
-    StoreHarness harness;
-    VeltoPage page = loadedPage("alpha\nbeta\ngamma\n");
+    GatedStore harness;
+    VeltoPage page = textPage("alpha\nbeta\ngamma\n");
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
     VeltoStore &store = *harness.store;
     store.setText("alpha\nbeta\ngamma\ndelta\n", harness.clock.now());
@@ -248,14 +233,14 @@ TEST(Store, FlushSavesAgainExactlyWhenTheSaveOutcomeChangedTheDocument) {
          true},
         {"kept a conflict copy",
          [](VeltoSaveResult &result, const VeltoPage &saved) {
-             result.conflicts.push_back({saved.id, loadedPage("their text")});
+             result.conflicts.push_back({saved.id, textPage("their text")});
          },
          true},
     };
     for (const Case &testCase : cases) {
         SCOPED_TRACE(testCase.outcome);
-        StoreHarness harness;
-        harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("start\n"))));
+        GatedStore harness;
+        harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("start\n"))));
         VeltoStore &store = *harness.store;
         store.setText("mine\n", harness.clock.now());
         VeltoSaveResult result;
@@ -277,15 +262,15 @@ TEST(Store, FlushSavesAgainExactlyWhenTheSaveOutcomeChangedTheDocument) {
 }
 
 TEST(Store, ConflictCopyIsAddedOnceAndIdentifierReplacementsReachTheTracker) {
-    StoreHarness harness;
-    VeltoPage page = loadedPage("text");
+    GatedStore harness;
+    VeltoPage page = textPage("text");
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
     VeltoStore &store = *harness.store;
     store.setText("new text", harness.clock.now());
     store.setText("newer text", harness.clock.now()); // pending while the first write runs
 
     Uuid replacement = Uuid::random();
-    VeltoPage conflictCopy = loadedPage("their text");
+    VeltoPage conflictCopy = textPage("their text");
     VeltoSaveResult result;
     result.pageIDReplacements[page.id] = replacement;
     result.conflicts = {{page.id, conflictCopy}, {page.id, conflictCopy}};
@@ -300,8 +285,8 @@ TEST(Store, ConflictCopyIsAddedOnceAndIdentifierReplacementsReachTheTracker) {
 }
 
 TEST(Store, EditOfAPageHeldOnlyAsASummaryIsRefusedAndReported) {
-    StoreHarness harness;
-    VeltoPage archived = loadedPage("");
+    GatedStore harness;
+    VeltoPage archived = textPage("");
     archived.content = VeltoPageContent::archivedSummary(
         VeltoArchivedPageSummary{"The opening line", 4096, true, std::string("abc"), std::string("def")});
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(archived)));
@@ -317,56 +302,67 @@ TEST(Store, EditOfAPageHeldOnlyAsASummaryIsRefusedAndReported) {
 
 // The editor hands over only what differs from the store's copy; the store must then behave exactly as if
 // the whole text had been handed over.
-TEST(Store, ReplacingPartOfTheTextActsAsSettingTheWholeText) {
-    struct Case {
-        const char *name;
-        bool summary;
-        std::size_t location, length;
-        std::string replacement;
-    };
-    for (const Case &c : std::vector<Case>{{"typed in the middle", false, 2, 0, "and "},
-                                           {"replaced at the start", false, 0, 5, "begin"},
-                                           {"the same bytes again", false, 1, 3, "tar"},
-                                           {"nothing at all", false, 5, 0, ""},
-                                           {"past the end", false, 99, 7, "!"},
-                                           {"a page held as a summary", true, 0, 3, "Tho"}}) {
-        std::optional<std::string> errors[2];
-        std::string texts[2];
-        std::optional<Date> updates[2];
-        std::size_t saves[2] = {};
-        std::size_t marks[2] = {};
-        for (int road = 0; road < 2; ++road) {
-            StoreHarness harness;
-            VeltoPage page = loadedPage("start");
-            if (c.summary) {
-                page.content = VeltoPageContent::archivedSummary(
-                    VeltoArchivedPageSummary{"The opening line", 4096, true, std::string("abc"), std::string("def")});
-            }
-            harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
-            VeltoStore &store = *harness.store;
-            if (road == 0) {
-                std::string whole(store.document().currentPage.visibleTextView());
-                whole.replace(std::min(c.location, whole.size()), c.length, c.replacement);
-                store.setText(whole, harness.clock.now());
-            } else {
-                store.replaceText(c.location, c.length, c.replacement, harness.clock.now());
-            }
-            errors[road] = store.lastSaveErrorDescription();
-            texts[road] = store.document().currentPage.visibleText();
-            updates[road] = store.document().currentPage.updatedAt;
-            saves[road] = harness.saves.size();
-            marks[road] = store.mutations().changedPageRevisions.size();
-        }
-        EXPECT_EQ(texts[1], texts[0]) << c.name;
-        EXPECT_EQ(updates[1], updates[0]) << c.name;
-        EXPECT_EQ(marks[1], marks[0]) << c.name;
-        EXPECT_EQ(saves[1], saves[0]) << c.name;
-        EXPECT_EQ(errors[1], errors[0]) << c.name;
+/// A part of the current page's text replaced, by replaceText in place or by setText of the whole text.
+struct PartReplacement {
+    const char *name;
+    bool summary; // the page is held only as a summary
+    std::size_t location, length;
+    std::string replacement;
+};
+
+/// What an edit leaves that the user or the next save can tell apart.
+struct EditOutcome {
+    std::optional<std::string> error;
+    std::string text;
+    std::optional<Date> updatedAt;
+    std::size_t saves = 0;
+    std::size_t changedPages = 0;
+};
+
+EditOutcome outcomeOfReplacing(const PartReplacement &part, bool inPlace) {
+    GatedStore harness;
+    VeltoPage page = textPage("start");
+    if (part.summary) {
+        page.content = VeltoPageContent::archivedSummary(
+            VeltoArchivedPageSummary{"The opening line", 4096, true, std::string("abc"), std::string("def")});
     }
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    if (inPlace) {
+        store.replaceText(part.location, part.length, part.replacement, harness.clock.now());
+    } else {
+        std::string whole(store.document().currentPage.visibleTextView());
+        whole.replace(std::min(part.location, whole.size()), part.length, part.replacement);
+        store.setText(whole, harness.clock.now());
+    }
+    return {store.lastSaveErrorDescription(), store.document().currentPage.visibleText(),
+            store.document().currentPage.updatedAt, harness.saves.size(),
+            store.mutations().changedPageRevisions.size()};
 }
 
+class ReplacingPartOfTheText : public ::testing::TestWithParam<PartReplacement> {};
+
+TEST_P(ReplacingPartOfTheText, ActsAsSettingTheWholeText) {
+    const EditOutcome inPlace = outcomeOfReplacing(GetParam(), true);
+    const EditOutcome whole = outcomeOfReplacing(GetParam(), false);
+    EXPECT_EQ(inPlace.text, whole.text);
+    EXPECT_EQ(inPlace.updatedAt, whole.updatedAt);
+    EXPECT_EQ(inPlace.changedPages, whole.changedPages);
+    EXPECT_EQ(inPlace.saves, whole.saves);
+    EXPECT_EQ(inPlace.error, whole.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Store, ReplacingPartOfTheText,
+                         ::testing::Values(PartReplacement{"TypedInTheMiddle", false, 2, 0, "and "},
+                                           PartReplacement{"ReplacedAtTheStart", false, 0, 5, "begin"},
+                                           PartReplacement{"TheSameBytesAgain", false, 1, 3, "tar"},
+                                           PartReplacement{"NothingAtAll", false, 5, 0, ""},
+                                           PartReplacement{"PastTheEnd", false, 99, 7, "!"},
+                                           PartReplacement{"APageHeldAsASummary", true, 0, 3, "Tho"}),
+                         [](const ::testing::TestParamInfo<PartReplacement> &info) { return info.param.name; });
+
 TEST(Store, TemporarilyUnavailableLibraryIsLoadedAgainAfterTenSeconds) {
-    StoreHarness harness;
+    GatedStore harness;
     harness.build(VeltoLibraryLoadResult::failed(
         {VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable, "“a.md” is still downloading."}));
     VeltoStore &store = *harness.store;
@@ -382,7 +378,7 @@ TEST(Store, TemporarilyUnavailableLibraryIsLoadedAgainAfterTenSeconds) {
     ASSERT_EQ(harness.loads.size(), 2u);
     EXPECT_FALSE(harness.loads[1].has_value()) << "a full load";
 
-    VeltoDocument arrived = documentOf(loadedPage("arrived"));
+    VeltoDocument arrived = documentOf(textPage("arrived"));
     harness.loadGates[1]->open(VeltoLibraryLoadResult::loaded(arrived));
     EXPECT_TRUE(store.loadState().isLoaded());
     EXPECT_EQ(store.document(), arrived);
@@ -391,8 +387,8 @@ TEST(Store, TemporarilyUnavailableLibraryIsLoadedAgainAfterTenSeconds) {
 }
 
 TEST(Store, ReportsDuringARefreshAreLoadedTogetherInOneFollowUpPass) {
-    StoreHarness harness;
-    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("a"))));
+    GatedStore harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("a"))));
     VeltoStore &store = *harness.store;
     store.requestExternalRefresh(std::set<std::string>{"one.md"});
     harness.succeedSave(); // every pass saves what the store holds before it loads
@@ -412,8 +408,8 @@ TEST(Store, ReportsDuringARefreshAreLoadedTogetherInOneFollowUpPass) {
 }
 
 TEST(Store, UnreadableReloadEndsTheRefreshWithItsMessageAndKeepsTheDocument) {
-    StoreHarness harness;
-    VeltoDocument document = documentOf(loadedPage("a"));
+    GatedStore harness;
+    VeltoDocument document = documentOf(textPage("a"));
     harness.build(VeltoLibraryLoadResult::loaded(document));
     VeltoStore &store = *harness.store;
     store.requestExternalRefresh(std::nullopt);
@@ -427,8 +423,8 @@ TEST(Store, UnreadableReloadEndsTheRefreshWithItsMessageAndKeepsTheDocument) {
 }
 
 TEST(Store, MissingLibraryOnReloadThrowsAndKeepsTheOpenDocument) {
-    StoreHarness harness;
-    VeltoDocument document = documentOf(loadedPage("a"));
+    GatedStore harness;
+    VeltoDocument document = documentOf(textPage("a"));
     harness.build(VeltoLibraryLoadResult::loaded(document));
     VeltoStore &store = *harness.store;
     auto reload = observe(store.reloadFromDisk(true, std::nullopt));
@@ -441,14 +437,14 @@ TEST(Store, MissingLibraryOnReloadThrowsAndKeepsTheOpenDocument) {
 }
 
 TEST(Store, SuccessfulReloadClearsTheSaveErrorAndSavesItsRepair) {
-    StoreHarness harness;
-    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("a"))));
+    GatedStore harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("a"))));
     VeltoStore &store = *harness.store;
     store.setText("b", harness.clock.now());
     harness.failSave("offline");
     auto reload = observe(store.reloadFromDisk(false, std::nullopt));
     harness.succeedSave(); // the flush retries the failed save first
-    VeltoDocument repaired = documentOf(loadedPage("b"), {loadedPage("c")});
+    VeltoDocument repaired = documentOf(textPage("b"), {textPage("c")});
     harness.loadGates[0]->open(
         VeltoLibraryLoadResult::loaded(repaired, VeltoLibraryStructureRepair::promotedExistingPageRepair()));
     ASSERT_TRUE(reload->finished);
@@ -460,9 +456,9 @@ TEST(Store, SuccessfulReloadClearsTheSaveErrorAndSavesItsRepair) {
 }
 
 TEST(Store, ReloadThatChangesTheArchivedPagesTellsTheShell) {
-    StoreHarness harness;
-    VeltoPage active = loadedPage("active");
-    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("current"), {active})));
+    GatedStore harness;
+    VeltoPage active = textPage("active");
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("current"), {active})));
     VeltoStore &store = *harness.store;
     int archiveChanges = 0;
     store.onArchiveStateChange = [&] { archiveChanges += 1; };
@@ -483,8 +479,8 @@ TEST(Store, ReloadThatChangesTheArchivedPagesTellsTheShell) {
 }
 
 TEST(Store, TypingDuringAReloadSavesAgainAndLoadsAgainWithoutLosingTheText) {
-    StoreHarness harness;
-    VeltoPage page = loadedPage("on disk");
+    GatedStore harness;
+    VeltoPage page = textPage("on disk");
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
     VeltoStore &store = *harness.store;
     auto reload = observe(store.reloadFromDisk(false, std::nullopt));
@@ -504,9 +500,9 @@ TEST(Store, TypingDuringAReloadSavesAgainAndLoadsAgainWithoutLosingTheText) {
 }
 
 TEST(Store, RefreshOfAPageWithUnsavedEditsMergesTheFileInsteadOfReplacingThem) {
-    StoreHarness harness;
-    VeltoPage page = loadedPage("alpha\nbeta\ngamma\n");
-    VeltoPage other = loadedPage("other");
+    GatedStore harness;
+    VeltoPage page = textPage("alpha\nbeta\ngamma\n");
+    VeltoPage other = textPage("other");
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(page, {other})));
     VeltoStore &store = *harness.store;
     store.setText("alpha\nbeta\ngamma\nmine\n", harness.clock.now());
@@ -528,8 +524,8 @@ TEST(Store, RefreshOfAPageWithUnsavedEditsMergesTheFileInsteadOfReplacingThem) {
 }
 
 TEST(Store, RefreshOfAPageWhoseFileConflictsWithUnsavedEditsKeepsTheEdits) {
-    StoreHarness harness;
-    VeltoPage page = loadedPage("line\n");
+    GatedStore harness;
+    VeltoPage page = textPage("line\n");
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
     VeltoStore &store = *harness.store;
     store.setText("mine\n", harness.clock.now());
@@ -546,8 +542,8 @@ TEST(Store, RefreshOfAPageWhoseFileConflictsWithUnsavedEditsKeepsTheEdits) {
 }
 
 TEST(Store, EditMadeWhileAReloadFlushWaitsIsSavedBeforeTheLibraryIsLoaded) {
-    StoreHarness harness;
-    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("start"))));
+    GatedStore harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("start"))));
     VeltoStore &store = *harness.store;
     store.setText("first", harness.clock.now());
     auto reload = observe(store.reloadFromDisk(false, std::nullopt));
@@ -571,13 +567,13 @@ TEST(Store, EditsHeldWhileTheLibraryCouldNotBeReadSurviveTheReloadThatEndsIt) {
     struct Case {
         const char *road;
         VeltoStoreRecoveryIssue::Kind issue;
-        std::function<void(StoreHarness &)> reload; // ends with the loaded library's gate open to answer
+        std::function<void(GatedStore &)> reload; // ends with the loaded library's gate open to answer
     };
     const std::vector<Case> cases = {
         {"Try Again after a damaged load", VeltoStoreRecoveryIssue::Kind::corrupt,
-         [](StoreHarness &harness) { observe(harness.store->reloadFromDisk(true, std::nullopt)); }},
+         [](GatedStore &harness) { observe(harness.store->reloadFromDisk(true, std::nullopt)); }},
         {"the retry of a library still downloading", VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable,
-         [](StoreHarness &harness) {
+         [](GatedStore &harness) {
              harness.loadGates[0]->open(
                  VeltoLibraryLoadResult::failed({VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable, "later"}));
              harness.scheduler.advance(VeltoStore::unavailableRetryDelay);
@@ -585,14 +581,14 @@ TEST(Store, EditsHeldWhileTheLibraryCouldNotBeReadSurviveTheReloadThatEndsIt) {
     };
     for (const Case &testCase : cases) {
         SCOPED_TRACE(testCase.road);
-        StoreHarness harness;
+        GatedStore harness;
         harness.build(VeltoLibraryLoadResult::failed({testCase.issue, "not now"}));
         VeltoStore &store = *harness.store;
         Uuid typedPageID = store.document().currentPage.id;
         store.setText("typed while waiting", harness.clock.now());
         testCase.reload(harness);
 
-        VeltoPage onDisk = loadedPage("on disk");
+        VeltoPage onDisk = textPage("on disk");
         harness.loadGates.back()->open(VeltoLibraryLoadResult::loaded(documentOf(onDisk)));
         EXPECT_TRUE(store.loadState().isLoaded());
         EXPECT_EQ(store.document().currentPage.id, typedPageID);
@@ -606,8 +602,8 @@ TEST(Store, EditsHeldWhileTheLibraryCouldNotBeReadSurviveTheReloadThatEndsIt) {
 }
 
 TEST(Store, PageReadThatASaveOfThePageOvertookIsNotTaken) {
-    StoreHarness harness;
-    VeltoPage page = loadedPage("old text");
+    GatedStore harness;
+    VeltoPage page = textPage("old text");
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
     VeltoStore &store = *harness.store;
     store.setText("new text", harness.clock.now());
@@ -623,9 +619,9 @@ TEST(Store, PageReadThatASaveOfThePageOvertookIsNotTaken) {
 }
 
 TEST(Store, ABaselineHoldsThePagesTextInLittleMoreMemoryThanTheText) {
-    StoreHarness harness;
+    GatedStore harness;
     std::string text(200'000, 'a');
-    VeltoPage page = loadedPage(text);
+    VeltoPage page = textPage(text);
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
     VeltoStore &store = *harness.store;
     // A text that grows by a character, then by many, then shrinks: each save's baseline replaces the last.
@@ -640,8 +636,8 @@ TEST(Store, ABaselineHoldsThePagesTextInLittleMoreMemoryThanTheText) {
 }
 
 TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) {
-    StoreHarness harness;
-    harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("on disk"))));
+    GatedStore harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("on disk"))));
     VeltoStore &store = *harness.store;
     // An editor that holds typed text and hands it over whenever the store asks.
     struct Editor final : VeltoPendingTextSource {
@@ -662,7 +658,7 @@ TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) 
     const std::string &editorText = editor.text;
     auto reload = observe(store.reloadFromDisk(false, std::nullopt));
     harness.succeedSave();
-    harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("on disk"))));
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(documentOf(textPage("on disk"))));
     EXPECT_EQ(handOvers, 1);
     EXPECT_EQ(store.document().currentPage.visibleText(), editorText);
     EXPECT_FALSE(reload->finished) << "the handed-over text is saved, then the library loaded again";
@@ -684,16 +680,16 @@ TEST(Store, ChangesOfTheCurrentPageOutsideTheEditorAreAnnouncedOnce) {
     };
     struct Case {
         const char *road;
-        std::function<std::vector<Announcement>(StoreHarness &)> act; // answers what must be announced
+        std::function<std::vector<Announcement>(GatedStore &)> act; // answers what must be announced
     };
     const std::vector<Case> cases = {
         {"typing",
-         [](StoreHarness &harness) {
+         [](GatedStore &harness) {
              harness.store->setText("typed", harness.clock.now());
              return std::vector<Announcement>{};
          }},
         {"a reload with another text of the page",
-         [](StoreHarness &harness) {
+         [](GatedStore &harness) {
              VeltoDocument changed = harness.store->document();
              changed.currentPage.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "theirs", "\n"});
              observe(harness.store->reloadFromDisk(false, std::nullopt));
@@ -702,7 +698,7 @@ TEST(Store, ChangesOfTheCurrentPageOutsideTheEditorAreAnnouncedOnce) {
              return std::vector<Announcement>{{changed.currentPage.id, Change::text}};
          }},
         {"a reload with another current page",
-         [](StoreHarness &harness) {
+         [](GatedStore &harness) {
              VeltoDocument switched =
                  documentOf(harness.store->document().pages[0], {harness.store->document().currentPage});
              observe(harness.store->reloadFromDisk(false, std::nullopt));
@@ -711,7 +707,7 @@ TEST(Store, ChangesOfTheCurrentPageOutsideTheEditorAreAnnouncedOnce) {
              return std::vector<Announcement>{{switched.currentPage.id, Change::page}};
          }},
         {"a save that merged another writer's line",
-         [](StoreHarness &harness) {
+         [](GatedStore &harness) {
              harness.store->setText("mine\n", harness.clock.now());
              VeltoPage merged = harness.saves[0].document.currentPage;
              merged.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "mine\ntheirs\n", "\n"});
@@ -721,7 +717,7 @@ TEST(Store, ChangesOfTheCurrentPageOutsideTheEditorAreAnnouncedOnce) {
              return std::vector<Announcement>{{merged.id, Change::text}};
          }},
         {"selecting another page",
-         [](StoreHarness &harness) {
+         [](GatedStore &harness) {
              Uuid other = harness.store->document().pages[0].id;
              harness.store->selectPageOperation(other);
              return std::vector<Announcement>{{other, Change::page}};
@@ -729,8 +725,8 @@ TEST(Store, ChangesOfTheCurrentPageOutsideTheEditorAreAnnouncedOnce) {
     };
     for (const Case &testCase : cases) {
         SCOPED_TRACE(testCase.road);
-        StoreHarness harness;
-        harness.build(VeltoLibraryLoadResult::loaded(documentOf(loadedPage("current\n"), {loadedPage("other\n")})));
+        GatedStore harness;
+        harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("current\n"), {textPage("other\n")})));
         std::vector<Announcement> announced;
         QObject::connect(harness.store.get(), &VeltoStore::currentPageChangedOutsideEditor,
                          [&announced](Uuid pageID, Change change) {
@@ -744,17 +740,17 @@ TEST(Store, ChangesOfTheCurrentPageOutsideTheEditorAreAnnouncedOnce) {
 TEST(Store, ActivityOrderRanksLaterActivityThenLaterCreationThenIdentifier) {
     Date early = dateFromSecondsSince1970(1'000);
     Date late = dateFromSecondsSince1970(2'000);
-    VeltoPage a = loadedPage("a", early);
-    VeltoPage b = loadedPage("b", early);
+    VeltoPage a = textPage("a", early);
+    VeltoPage b = textPage("b", early);
     b.updatedAt = late;
     EXPECT_TRUE(activityPrecedes(b, a));
     EXPECT_FALSE(activityPrecedes(a, b));
-    VeltoPage c = loadedPage("c", late);
-    VeltoPage d = loadedPage("d", early);
+    VeltoPage c = textPage("c", late);
+    VeltoPage d = textPage("d", early);
     d.updatedAt = late;
     EXPECT_TRUE(activityPrecedes(c, d)) << "same activity: later creation first";
-    VeltoPage e = loadedPage("e", early);
-    VeltoPage f = loadedPage("f", early);
+    VeltoPage e = textPage("e", early);
+    VeltoPage f = textPage("f", early);
     EXPECT_EQ(activityPrecedes(e, f), e.id.uppercaseText() < f.id.uppercaseText());
     EXPECT_FALSE(activityPrecedes(e, e));
 }
@@ -766,7 +762,7 @@ TEST(Store, PagesOfOneSecondComeInTheOrderOfTheirNamesWhateverTheirIdentifiers) 
     for (int round = 0; round < 20; ++round) {
         std::vector<VeltoPage> pages;
         for (std::string name : {"22.md", "B.md", "21.md", "calm-cove", "9.md", "a.md", "23.md", "010.md"}) {
-            VeltoPage page = loadedPage(name);
+            VeltoPage page = textPage(name);
             if (name.ends_with(".md")) {
                 page.relativeFilePath = name;
             }
@@ -779,8 +775,8 @@ TEST(Store, PagesOfOneSecondComeInTheOrderOfTheirNamesWhateverTheirIdentifiers) 
         }
         ASSERT_EQ(order, expected) << "round " << round;
     }
-    VeltoPage upper = loadedPage("x");
-    VeltoPage lower = loadedPage("y");
+    VeltoPage upper = textPage("x");
+    VeltoPage lower = textPage("y");
     upper.relativeFilePath = "Note 01.md";
     lower.relativeFilePath = "note 1.md";
     EXPECT_EQ(activityPrecedes(upper, lower), upper.id.uppercaseText() < lower.id.uppercaseText())
