@@ -9,6 +9,7 @@
 #include "model/PageFileContent.h"
 #include "platform/Date.h"
 #include "platform/Uuid.h"
+#include "support/Documents.h"
 
 #include <gtest/gtest.h>
 
@@ -39,9 +40,7 @@ inline VeltoPage pageWithBody(const Uuid &id, const std::string &body) {
     return pageWithText(id, body);
 }
 
-inline VeltoDocument documentOf(VeltoPage current, std::vector<VeltoPage> others = {}) {
-    return {std::move(current), std::move(others)};
-}
+using testing::documentOf;
 
 /// A request of the test writer that marks the given pages as changed at revision 1.
 inline VeltoSaveRequest requestFor(const VeltoDocument &document, const std::vector<Uuid> &changed,

@@ -3,7 +3,7 @@
 #include "editor_view/EditorCoordinatorTestSupport.h"
 
 #include "store/Store.h"
-#include "support/TemporaryFolder.h"
+#include "support/StoreHarness.h"
 
 #include <chrono>
 #include <cstdio>
@@ -36,23 +36,14 @@ inline std::string copyOf(int original, const std::string &body) {
 }
 
 /// A store over an in-memory library whose saves succeed at once: what Browse Pages lists.
-struct BrowsePagesLibrary {
+struct BrowsePagesLibrary : StoreHarness {
     explicit BrowsePagesLibrary(VeltoPage current, std::vector<VeltoPage> others = {}) {
         ensureApplication();
-        VeltoDocument document;
-        document.currentPage = std::move(current);
-        document.pages = std::move(others);
         VeltoStore::Environment environment;
-        environment.saveOperation = [](const VeltoSaveRequest &,
-                                       std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
-            co_return VeltoSaveResult{};
-        };
-        store = std::make_unique<VeltoStore>(folder / "Pages", 100, 5'242'880, std::move(environment),
-                                             VeltoLibraryLoadResult::loaded(std::move(document)));
+        environment.saveOperation = quietSuccessfulSaves();
+        openStore(std::move(environment),
+                  VeltoLibraryLoadResult::loaded(documentOf(std::move(current), std::move(others))));
     }
-
-    TemporaryFolder folder;
-    std::unique_ptr<VeltoStore> store;
 };
 
 } // namespace velto::testing

@@ -5,7 +5,7 @@
 #include "store/PageLists.h"
 #include "store/Store.h"
 #include "support/ManualClock.h"
-#include "support/TemporaryFolder.h"
+#include "support/StoreHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -22,27 +22,22 @@ VeltoPage page(const std::string &body, int hoursAgo) {
 }
 
 /// A store over a document held in memory; saves succeed without touching a disk.
-class PageNavigationTest : public ::testing::Test {
+class PageNavigationTest : public ::testing::Test, protected testing::StoreHarness {
 protected:
     VeltoStore &open(VeltoPage current, std::vector<VeltoPage> others) {
-        VeltoDocument document;
-        document.currentPage = std::move(current);
-        document.pages = std::move(others);
         VeltoStore::Environment environment;
         environment.clock = &clock;
         environment.scheduler = &scheduler;
-        environment.saveOperation = [](VeltoSaveRequest, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
-            co_return VeltoSaveResult{};
-        };
-        store = std::make_unique<VeltoStore>(folder.path() / "absent", 100, 5'242'880, std::move(environment),
-                                             VeltoLibraryLoadResult::loaded(document, std::nullopt));
-        return *store;
+        environment.saveOperation = testing::quietSuccessfulSaves();
+        return openStore(
+            std::move(environment),
+            VeltoLibraryLoadResult::loaded(testing::documentOf(std::move(current), std::move(others)), std::nullopt));
     }
 
-    testing::TemporaryFolder folder;
+    ~PageNavigationTest() override { store.reset(); } // before the clock and the scheduler it was built with
+
     testing::ManualClock clock;
     testing::ManualScheduler scheduler;
-    std::unique_ptr<VeltoStore> store;
 };
 
 using Selection = PageNavigationOutcome::Selection;

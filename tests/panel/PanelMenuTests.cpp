@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "preferences/CommandRegistry.h"
 #include "store/Store.h"
+#include "support/Documents.h"
 #include "support/ManualClock.h"
 #include "support/TemporaryFolder.h"
 
@@ -37,17 +38,11 @@ namespace velto {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::documentOf;
 using testing::finish;
 using testing::processEventsUntil;
 
 const Date start = dateFromSecondsSince1970(1'780'000'000);
-
-VeltoDocument documentOf(VeltoPage current, std::vector<VeltoPage> others = {}) {
-    VeltoDocument document;
-    document.currentPage = std::move(current);
-    document.pages = std::move(others);
-    return document;
-}
 
 Uuid pageID(int number) {
     char text[37];

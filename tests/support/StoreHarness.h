@@ -4,6 +4,7 @@
 #include "library/WriteTransaction.h"
 #include "model/Document.h"
 #include "store/Store.h"
+#include "support/Documents.h"
 #include "support/TemporaryFolder.h"
 
 #include <cstdint>
@@ -14,29 +15,10 @@
 #include <utility>
 #include <vector>
 
-// What the tests of the store and of the layers above it build a store from: documents of pages, a library
-// written to a folder, and the store itself on a temporary folder.
+// What the tests of the store and of the layers above it build a store from: a library written to a folder,
+// and the store itself on a temporary folder.
 
 namespace velto::testing {
-
-inline VeltoDocument documentOf(VeltoPage current, std::vector<VeltoPage> others = {}) {
-    VeltoDocument document;
-    document.currentPage = std::move(current);
-    document.pages = std::move(others);
-    return document;
-}
-
-/// A page whose whole text is held: `body` without front matter, on the slug "calm-cove".
-inline VeltoPage textPage(const std::string &body, Date createdAt = dateFromSecondsSince1970(1'700'000'000),
-                          std::optional<Date> updatedAt = std::nullopt) {
-    VeltoPage page;
-    page.id = Uuid::random();
-    page.createdAt = createdAt;
-    page.fileSlug = "calm-cove";
-    page.updatedAt = updatedAt;
-    page.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, body, "\n"});
-    return page;
-}
 
 /// Writes a whole library as one save of this process: every page and the order.
 inline void writeLibrary(const std::filesystem::path &folder, const VeltoDocument &document,
