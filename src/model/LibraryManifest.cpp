@@ -3,7 +3,7 @@
 #include "model/LibraryErrors.h"
 #include "model/RecordJson.h"
 #include "model/TextEquality.h"
-#include "platform/JsonTextWriter.h"
+#include "model/RecordJsonWriting.h"
 
 namespace velto {
 
@@ -17,50 +17,6 @@ VeltoLibraryManifest VeltoLibraryManifest::fromDocument(const VeltoDocument &doc
     }
     return manifest;
 }
-
-namespace {
-
-void writeOptional(JsonTextWriter &writer, std::string_view key, const std::optional<std::string> &text) {
-    if (text) {
-        writer.key(key);
-        writer.string(*text);
-    }
-}
-
-void writeOptional(JsonTextWriter &writer, std::string_view key, const std::optional<Date> &date) {
-    if (date) {
-        writer.key(key);
-        writer.value(dateJson(*date));
-    }
-}
-
-/// The fields of VeltoLibraryPageRecord::toJson in its order, written straight into the text.
-void writeRecord(JsonTextWriter &writer, const VeltoLibraryPageRecord &record) {
-    writer.beginObject();
-    writer.key("id");
-    writer.value(uuidJson(record.id));
-    writer.key("createdAt");
-    writer.value(dateJson(record.createdAt));
-    writeOptional(writer, "fileSlug", record.fileSlug);
-    writeOptional(writer, "relativeFilePath", record.relativeFilePath);
-    writeOptional(writer, "updatedAt", record.updatedAt);
-    writeOptional(writer, "archivedAt", record.archivedAt);
-    writer.key("hasContent");
-    writer.boolean(record.hasContent);
-    writeOptional(writer, "contentChecksum", record.contentChecksum);
-    writeOptional(writer, "bodyChecksum", record.bodyChecksum);
-    if (record.fileSize) {
-        writer.key("fileSize");
-        writer.integer(*record.fileSize);
-    }
-    if (record.isArchived) {
-        writer.key("isArchived");
-        writer.boolean(*record.isArchived);
-    }
-    writer.endObject();
-}
-
-} // namespace
 
 Json VeltoLibraryManifest::toJson() const {
     Json json = recordjson::objectWithRoomFor(5);
@@ -114,11 +70,11 @@ std::string VeltoLibraryManifest::encode() const {
         writer.value(reconciliationCheckpoint->toJson());
     }
     writer.key("currentPage");
-    writeRecord(writer, currentPage);
+    writeRecordJson(writer, currentPage);
     writer.key("pages");
     writer.beginArray();
     for (const VeltoLibraryPageRecord &page : pages) {
-        writeRecord(writer, page);
+        writeRecordJson(writer, page);
     }
     writer.endArray();
     writer.key("pendingDeletionFileNames");

@@ -2,6 +2,7 @@
 
 #include "model/ContentChecksum.h"
 #include "model/RecordJson.h"
+#include "model/RecordJsonWriting.h"
 #include "model/TextEquality.h"
 
 namespace velto {
@@ -96,6 +97,49 @@ Json VeltoLibraryPageRecord::toJson() const {
     putOptional(json, "fileSize", fileSize);
     putOptional(json, "isArchived", isArchived);
     return json;
+}
+
+namespace {
+
+void writeOptional(JsonTextWriter &writer, std::string_view key, const std::optional<std::string> &text) {
+    if (text) {
+        writer.key(key);
+        writer.string(*text);
+    }
+}
+
+void writeOptional(JsonTextWriter &writer, std::string_view key, const std::optional<Date> &date) {
+    if (date) {
+        writer.key(key);
+        writer.value(dateJson(*date));
+    }
+}
+
+} // namespace
+
+void writeRecordJson(JsonTextWriter &writer, const VeltoLibraryPageRecord &record) {
+    writer.beginObject();
+    writer.key("id");
+    writer.value(uuidJson(record.id));
+    writer.key("createdAt");
+    writer.value(dateJson(record.createdAt));
+    writeOptional(writer, "fileSlug", record.fileSlug);
+    writeOptional(writer, "relativeFilePath", record.relativeFilePath);
+    writeOptional(writer, "updatedAt", record.updatedAt);
+    writeOptional(writer, "archivedAt", record.archivedAt);
+    writer.key("hasContent");
+    writer.boolean(record.hasContent);
+    writeOptional(writer, "contentChecksum", record.contentChecksum);
+    writeOptional(writer, "bodyChecksum", record.bodyChecksum);
+    if (record.fileSize) {
+        writer.key("fileSize");
+        writer.integer(*record.fileSize);
+    }
+    if (record.isArchived) {
+        writer.key("isArchived");
+        writer.boolean(*record.isArchived);
+    }
+    writer.endObject();
 }
 
 VeltoLibraryPageRecord VeltoLibraryPageRecord::fromJson(const Json &json) {

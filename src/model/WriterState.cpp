@@ -1,6 +1,7 @@
 #include "model/WriterState.h"
 
 #include "model/RecordJson.h"
+#include "model/RecordJsonWriting.h"
 
 namespace velto {
 namespace {
@@ -91,7 +92,54 @@ VeltoWriterState VeltoWriterState::fromJson(const Json &json) {
 }
 
 std::string VeltoWriterState::encode() const {
-    return encodeJSON(toJson());
+    // toJson's fields in its order, written without the tree of every entry: a rebuilt library's journal holds
+    // ten thousand mutations, and a writer's page order ten thousand identifiers.
+    JsonTextWriter writer;
+    writer.beginObject();
+    writer.key("writerID");
+    writer.value(uuidJson(writerID));
+    writer.key("pageMutations");
+    writer.beginArray();
+    for (const VeltoWriterPageMutation &mutation : pageMutations) {
+        writer.beginObject();
+        writer.key("page");
+        writeRecordJson(writer, mutation.page);
+        writer.key("version");
+        writer.value(mutation.version.toJson());
+        writer.endObject();
+    }
+    writer.endArray();
+    writer.key("deletions");
+    writer.beginArray();
+    for (const VeltoWriterDeletion &deletion : deletions) {
+        writer.value(deletion.toJson());
+    }
+    writer.endArray();
+    if (structure.has_value()) {
+        writer.key("structure");
+        writer.beginObject();
+        writer.key("currentPageID");
+        writer.value(uuidJson(structure->currentPageID));
+        writer.key("orderedPageIDs");
+        writer.beginArray();
+        for (const Uuid &pageID : structure->orderedPageIDs) {
+            writer.value(uuidJson(pageID));
+        }
+        writer.endArray();
+        writer.key("version");
+        writer.value(structure->version.toJson());
+        writer.endObject();
+    }
+    if (deletionFrontier.has_value()) {
+        writer.key("deletionFrontier");
+        writer.beginArray();
+        for (const VeltoWriterHead &head : *deletionFrontier) {
+            writer.value(head.toJson());
+        }
+        writer.endArray();
+    }
+    writer.endObject();
+    return std::move(writer).take();
 }
 
 VeltoWriterState VeltoWriterState::decode(std::string_view bytes) {

@@ -120,6 +120,7 @@ TEST(StoredForm, IsExactlyWhatDecodingTheWrittenManifestOrJournalGives) {
         VeltoWriterState journal{writerW, {{plainRecord(pageA), version}, {manifest.pages[1], version}},
                                  {{pageB, version}}, VeltoWriterStructure{pageA, {pageA, pageC}, version},
                                  std::vector<VeltoWriterHead>{{writerV, 1}}};
+        EXPECT_EQ(journal.encode(), encodeJSON(journal.toJson()));
         auto storedJournal = journalAsStored(journal);
         ASSERT_TRUE(storedJournal.has_value());
         expectExactlyEqual(*storedJournal, VeltoWriterState::decode(journal.encode()));
