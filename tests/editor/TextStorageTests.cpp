@@ -447,3 +447,35 @@ TEST(TextStorageTests, AnAttributeSetKeepsNoRoomBeyondItsEntries) {
         EXPECT_EQ(c.made.entries().capacity(), c.made.entries().size()) << c.name;
     }
 }
+
+TEST(TextStorageTests, SetsMadeFromASetShareItsColoursFontsAndParagraphStylesInsteadOfCopyingThem) {
+    const Attributes prose{{AttributeKey::font, FontDescriptor{FontFamilyRole::system, 14}},
+                           {AttributeKey::foregroundColor, Color::dynamic("text", {0, 0, 0}, {1, 1, 1})},
+                           {AttributeKey::paragraphStyle, ParagraphStyle{.lineSpacing = 3}}};
+    const Attributes underline{{AttributeKey::underlineStyle, std::int64_t{1}}};
+    struct Case {
+        const char *name;
+        Attributes made;
+    };
+    const std::vector<Case> cases{
+        {"a link added", prose.with(AttributeKey::link, std::string("https://example.com/1"))},
+        {"another link added", prose.with(AttributeKey::link, std::string("https://example.com/2"))},
+        {"merged under another set", prose.merging(underline)},
+        {"merged over another set", underline.merging(prose)},
+        {"a key removed", prose.merging(underline).without(AttributeKey::underlineStyle).with(AttributeKey::kern, 1.0)},
+    };
+    const auto *font = attributeValueAs<FontDescriptor>(prose.find(AttributeKey::font));
+    const auto *color = attributeValueAs<Color>(prose.find(AttributeKey::foregroundColor));
+    const auto *style = attributeValueAs<ParagraphStyle>(prose.find(AttributeKey::paragraphStyle));
+    for (const Case &c : cases) {
+        EXPECT_EQ(attributeValueAs<FontDescriptor>(c.made.find(AttributeKey::font)), font) << c.name;
+        EXPECT_EQ(attributeValueAs<Color>(c.made.find(AttributeKey::foregroundColor)), color) << c.name;
+        EXPECT_EQ(attributeValueAs<ParagraphStyle>(c.made.find(AttributeKey::paragraphStyle)), style) << c.name;
+    }
+    // Shared or not, values compare by what they hold: equal values made apart give the one interned set.
+    const Attributes again{{AttributeKey::font, FontDescriptor{FontFamilyRole::system, 14}},
+                           {AttributeKey::foregroundColor, Color::dynamic("text", {0, 0, 0}, {1, 1, 1})},
+                           {AttributeKey::paragraphStyle, ParagraphStyle{.lineSpacing = 3}}};
+    EXPECT_EQ(again.identity(), prose.identity());
+    EXPECT_EQ(attributeValueAs<Color>(prose.find(AttributeKey::font)), nullptr) << "a font is no colour";
+}

@@ -186,7 +186,7 @@ TEST(EditorCoordinator, AHeadingIsStyledAtOnceAndTheSelectionSurvivesStyling) {
     EXPECT_FALSE(session.coordinator->pendingStyleRange().has_value());
     const AttributeValue *font = session.storage.attribute(AttributeKey::font, 3);
     ASSERT_NE(font, nullptr);
-    EXPECT_GT(std::get<FontDescriptor>(*font).pointSize, 15);
+    EXPECT_GT(attributeValueAs<FontDescriptor>(font)->pointSize, 15);
 
     session.core.setSelectedRange({10, 4});
     session.typeAtEnd(u"*more*");

@@ -79,6 +79,14 @@ struct Attributes::Set {
 
 namespace {
 
+/// The value a variant alternative holds, whether held in place or shared.
+template <typename T> const T &unshared(const T &value) {
+    return value;
+}
+template <typename T> const T &unshared(const SharedValue<T> &value) {
+    return *value;
+}
+
 void combine(std::size_t &seed, std::size_t value) {
     seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
 }
@@ -97,7 +105,8 @@ std::size_t hashOf(const RGBComponents &rgb) {
 std::size_t hashOf(const AttributeValue &value) {
     std::size_t seed = value.index();
     std::visit(
-        [&seed](const auto &v) {
+        [&seed](const auto &held) {
+            const auto &v = unshared(held);
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, Color>) {
                 combine(seed, static_cast<std::size_t>(v.role));
@@ -385,7 +394,8 @@ std::string describeColor(const Color &color) {
 
 std::string describeAttributeValue(const AttributeValue &value) {
     return std::visit(
-        [](const auto &v) -> std::string {
+        [](const auto &held) -> std::string {
+            const auto &v = unshared(held);
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, bool>) {
                 return v ? "true" : "false";

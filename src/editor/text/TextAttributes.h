@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -89,10 +90,27 @@ struct ParagraphStyle {
     bool operator==(const ParagraphStyle &) const = default;
 };
 
+/// A value too large to copy into every attribute set that holds it: sets are interned whole, and a page's
+/// tens of thousands of link sets differ only in their link, so each set's entries point at one shared
+/// copy of the colours, fonts and paragraph styles they were made from. Immutable; equal when the values are.
+template <typename T> class SharedValue {
+public:
+    SharedValue(T value) // NOLINT(google-explicit-constructor): an entry is written as its value
+        : value_(std::make_shared<const T>(std::move(value))) {}
+
+    const T &operator*() const { return *value_; }
+    const T *operator->() const { return value_.get(); }
+    bool operator==(const SharedValue &other) const { return value_ == other.value_ || *value_ == *other.value_; }
+
+private:
+    std::shared_ptr<const T> value_;
+};
+
 /// One attribute value. Integers hold ligature, underline and strike-through styles; doubles the kern;
 /// unsigned integers the code-highlight generation; texts the link URL and the code token kind.
-using AttributeValue =
-    std::variant<bool, std::int64_t, std::uint64_t, double, std::string, Color, FontDescriptor, ParagraphStyle>;
+/// Read a value with attributeValueAs.
+using AttributeValue = std::variant<bool, std::int64_t, std::uint64_t, double, SharedValue<std::string>,
+                                    SharedValue<Color>, SharedValue<FontDescriptor>, SharedValue<ParagraphStyle>>;
 
 struct AttributeEntry {
     AttributeKey key;
@@ -134,8 +152,17 @@ private:
     std::shared_ptr<const Set> set_;
 };
 
+/// The value as a T, or null when absent or of another type.
 template <typename T> const T *attributeValueAs(const AttributeValue *value) {
-    return value == nullptr ? nullptr : std::get_if<T>(value);
+    if (value == nullptr) {
+        return nullptr;
+    }
+    if constexpr (std::is_arithmetic_v<T>) {
+        return std::get_if<T>(value);
+    } else {
+        const SharedValue<T> *shared = std::get_if<SharedValue<T>>(value);
+        return shared == nullptr ? nullptr : &**shared;
+    }
 }
 
 /// A readable one-line description of a value, for test dumps and diagnostics.
