@@ -206,12 +206,11 @@ bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const
         }
         forgetLayoutOf(segment);
         if (k == firstTouched && (newMergedLength > 0 || old.segments.size() == 1)) {
-            entry.segments.push_back(
-                Segment{static_cast<std::size_t>(newMergedLength), mergedHeight, false, nullptr, 0});
+            entry.segments.push_back(unmeasuredSegment(static_cast<std::size_t>(newMergedLength), mergedHeight));
         }
     }
     if (entry.segments.empty()) {
-        entry.segments.push_back(Segment{0, mergedHeight, false, nullptr, 0});
+        entry.segments.push_back(unmeasuredSegment(0, mergedHeight));
     }
     setParagraphHeight(paragraph);
     return true;
@@ -323,6 +322,13 @@ std::vector<std::size_t> LayoutCache::segmentLengths(TextRange contents) const {
     return lengths;
 }
 
+LayoutCache::Segment LayoutCache::unmeasuredSegment(std::size_t length, double height) {
+    Segment segment;
+    segment.height = height;
+    segment.length = static_cast<std::uint32_t>(length);
+    return segment;
+}
+
 void LayoutCache::ensureSegmented(std::size_t paragraph) {
     Entry &entry = entries_[paragraph];
     if (!entry.segments.empty()) {
@@ -332,7 +338,7 @@ void LayoutCache::ensureSegmented(std::size_t paragraph) {
     const std::vector<std::size_t> lengths = segmentLengths(contents);
     const double share = heights_[paragraph] / static_cast<double>(lengths.size());
     for (const std::size_t length : lengths) {
-        entry.segments.push_back(Segment{length, share, false, nullptr, 0});
+        entry.segments.push_back(unmeasuredSegment(length, share));
     }
 }
 

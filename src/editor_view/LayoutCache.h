@@ -3,6 +3,7 @@
 #include "editor/editing/ParagraphIndex.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
+#include "editor_view/OneOrMany.h"
 #include "editor_view/ParagraphLayout.h"
 
 #include <QPointF>
@@ -124,16 +125,18 @@ public:
     std::size_t laidOutUnits() const { return liveUnits_; }
 
 private:
+    // Kept for every paragraph of the page, so packed: a piece holds at most segmentThreshold units.
     struct Segment {
-        std::size_t length = 0;
-        double height = 0;
-        bool measured = false;
         std::unique_ptr<ParagraphLayout> layout;
+        double height = 0;
         std::uint64_t lastUse = 0;
+        std::uint32_t length = 0;
+        bool measured = false;
     };
     struct Entry {
-        std::vector<Segment> segments; // empty until first needed
+        OneOrMany<Segment> segments; // empty until first needed
     };
+    static Segment unmeasuredSegment(std::size_t length, double height);
 
     double estimatedHeight(std::size_t units) const;
     void ensureSegmented(std::size_t paragraph);
