@@ -170,6 +170,7 @@ void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
     cache_.textDidChange(summary);
     if (!summary.attributesOnly) {
         ++characterChanges_;
+        spareCopiesTimer_.start(spareCopiesDelayMilliseconds, this);
     }
     if (!summary.attributesOnly && !pendingAnnouncement_) {
         // A change outside the editing protocol (a load, an undo): the whole value changed.
@@ -493,6 +494,10 @@ void VeltoTextView::timerEvent(QTimerEvent *event) {
         }
     } else if (event->timerId() == idleLayoutTimer_.timerId()) {
         measureWhileIdle();
+    } else if (event->timerId() == spareCopiesTimer_.timerId()) {
+        spareCopiesTimer_.stop();
+        storage_.forgetJoinedText();
+        giveFreedMemoryBack();
     } else if (event->timerId() == autoScrollTimer_.timerId()) {
         autoScrollStep();
     } else {

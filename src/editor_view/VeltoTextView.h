@@ -258,6 +258,10 @@ private:
     QBasicTimer caretBlinkTimer_;
     bool caretShown_ = true;
     QBasicTimer idleLayoutTimer_;
+    /// Runs from a change of the characters until the page has been left alone a while: then the copies
+    /// made for reading the whole text at once are freed, as the next change would make them anew anyway.
+    QBasicTimer spareCopiesTimer_;
+    static constexpr int spareCopiesDelayMilliseconds = 500;
     std::chrono::microseconds idleLayoutSlice_{4000};
     /// The scroll bar holds whole pixels: what the last idle correction could not put on it, and the
     /// value it put there (the carry holds only while the bar still shows that value).

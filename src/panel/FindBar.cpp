@@ -133,6 +133,7 @@ void FindBar::open() {
 
 void FindBar::close() {
     researchTimer_.stop();
+    search_.forgetFoldedText(); // a copy of the whole page, searched again only when the bar opens
     bool hadFocus = isAncestorOf(QApplication::focusWidget());
     QWidget::setVisible(false);
     overlay_->setVisible(false);

@@ -53,6 +53,11 @@ std::vector<editor::TextRange> findExactly(std::u16string_view haystack, std::u1
 
 } // namespace
 
+void TextSearch::forgetFoldedText() {
+    folded_ = std::u16string();
+    foldedVersion_.reset();
+}
+
 void TextSearch::search(std::u16string_view text, const QString &query, std::size_t from,
                         std::optional<std::uint64_t> textVersion) {
     query_ = query;

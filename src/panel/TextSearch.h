@@ -40,6 +40,10 @@ public:
     /// "3 of 12", "No matches", or nothing for an empty query.
     QString status() const;
 
+    /// Frees the case-folded copy of the text kept for the next search (a closed find bar searches no more);
+    /// the matches stay.
+    void forgetFoldedText();
+
 private:
     QString query_;
     std::u16string folded_;

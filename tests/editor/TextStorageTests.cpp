@@ -479,3 +479,13 @@ TEST(TextStorageTests, SetsMadeFromASetShareItsColoursFontsAndParagraphStylesIns
     EXPECT_EQ(again.identity(), prose.identity());
     EXPECT_EQ(attributeValueAs<Color>(prose.find(AttributeKey::font)), nullptr) << "a font is no colour";
 }
+
+TEST(TextStorageTests, AForgottenJoinedTextIsJoinedAgainWhenNextAskedFor) {
+    TextStorage storage(u"first line\nsecond line");
+    (void)storage.string();
+    storage.forgetJoinedText();
+    EXPECT_EQ(storage.string(), u"first line\nsecond line");
+    storage.forgetJoinedText();
+    storage.replaceCharacters({0, 5}, u"one");
+    EXPECT_EQ(storage.string(), u"one line\nsecond line");
+}

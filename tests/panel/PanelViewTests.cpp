@@ -209,6 +209,10 @@ TEST(TextSearch, AFoldedCopyServesOnlyTheTextVersionItWasMadeFor) {
     EXPECT_EQ(search.matches(), (std::vector<TextRange>{{6, 4}}));
     search.search(u"beta Alpha", "beta", 0, 2);
     EXPECT_EQ(search.matches(), (std::vector<TextRange>{{0, 4}})) << "an edited text is folded again";
+    search.forgetFoldedText();
+    EXPECT_EQ(search.matches(), (std::vector<TextRange>{{0, 4}})) << "a closed bar keeps its matches";
+    search.search(u"beta Alpha", "alpha", 0, 2);
+    EXPECT_EQ(search.matches(), (std::vector<TextRange>{{5, 5}})) << "and folds the text again when searched";
     EXPECT_EQ(foldedText(u"GRÜSSE Σ"), u"grüsse σ");
 }
 

@@ -326,6 +326,11 @@ const std::u16string &TextStorage::string() const {
     return joined_;
 }
 
+void TextStorage::forgetJoinedText() {
+    joined_ = std::u16string();
+    joinedIsCurrent_ = false;
+}
+
 std::u16string TextStorage::substring(TextRange range) const {
     checkRange(range);
     std::u16string result;

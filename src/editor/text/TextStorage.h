@@ -79,6 +79,9 @@ public:
     /// The whole text in one contiguous string. The reference stays valid, and the string equal to
     /// the text, until the characters next change; call again after a change.
     const std::u16string &string() const;
+    /// Frees the joined text string() keeps until the next change: while nobody reads the text whole, a big
+    /// page is not held twice. The next call to string() joins it again; references it handed out end.
+    void forgetJoinedText();
     std::size_t length() const { return length_; }
     /// The unit at the location, which must lie within the text.
     char16_t characterAt(std::size_t location) const {
