@@ -635,6 +635,24 @@ TEST(Store, ABaselineHoldsThePagesTextInLittleMoreMemoryThanTheText) {
     }
 }
 
+TEST(Store, APageTextGrownByTypingHoldsLittleMoreMemoryThanTheText) {
+    StoreHarness harness;
+    const std::string text(200'000, 'a');
+    VeltoPage page = loadedPage(text);
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    std::string expected = text;
+    // Typed a character at a time in the middle, then a pasted block: each outgrows the text's room.
+    for (int typed = 0; typed < 3'000; ++typed) {
+        const std::string_view added = typed == 2'000 ? std::string_view("pasted block\n") : std::string_view("x");
+        store.replaceText(100'000, 0, added, harness.clock.now());
+        expected.insert(100'000, added);
+    }
+    const std::string &body = store.document().currentPage.content.asLoaded()->body;
+    EXPECT_EQ(body, expected);
+    EXPECT_LE(body.capacity(), body.size() + body.size() / 4);
+}
+
 TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) {
     GatedStore harness;
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("on disk"))));
