@@ -19,7 +19,7 @@ seams=(
     "editor_view  model library store page_editor ui panel settings app"
     "page_editor  ui panel settings app"
     "ui           model library store editor editor_view page_editor panel settings app"
-    "settings     panel app"
+    "settings     editor editor_view page_editor panel app"
 )
 
 crossings=0

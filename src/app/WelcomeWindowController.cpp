@@ -1,8 +1,8 @@
 #include "app/WelcomeWindowController.h"
 
 #include "app/WelcomeViews.h"
-#include "editor_view/KeyEventTranslation.h"
 #include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/KeyEventTranslation.h"
 #include "preferences/Preferences.h"
 #include "ui/HoverButton.h"
 #include "ui/VeltoUIControls.h"

@@ -6,68 +6,49 @@
 
 namespace velto::editor {
 
-TextViewKeyEvents::TextViewKeyEvents(TextViewKeyRouter &router, TypedTextLookup typedText)
-    : router_(router)
+TextViewKeyEvents::TextViewKeyEvents(std::function<CommandShortcuts()> commandShortcuts, TypedTextLookup typedText)
+    : commandShortcuts_(std::move(commandShortcuts))
     , typedText_(std::move(typedText)) {}
-
-bool TextViewKeyEvents::isModifierKey(const QKeyEvent &event) {
-    switch (event.key()) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-    case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-        return true;
-    default:
-        return false;
-    }
-}
 
 TextViewKeyEvents::PressIdentity TextViewKeyEvents::identityOf(const QKeyEvent &event) {
     return PressIdentity{event.key(), event.nativeScanCode(), event.modifiers()};
 }
 
-bool TextViewKeyEvents::shortcutOverride(const QKeyEvent &event) {
-    consumedPress_.reset();
-    if (isModifierKey(event)) {
-        return false;
-    }
-    if (!router_.performKeyEquivalent(localKeyEvent(event, typedText_))) {
-        return false;
-    }
-    consumedPress_ = identityOf(event);
-    return true;
+KeyContext TextViewKeyEvents::context(KeyPhase phase) const {
+    KeyContext context;
+    context.phase = phase;
+    context.commandShortcuts = commandShortcuts_;
+    context.typedText = typedText_;
+    return context;
 }
 
-void TextViewKeyEvents::keyPress(const QKeyEvent &event, const std::function<void()> &defaultKeyDown) {
-    if (consumedPress_ && *consumedPress_ == identityOf(event)) {
-        consumedPress_.reset(); // its key equivalent already ran
-        return;
-    }
+KeyDecision TextViewKeyEvents::shortcutOverride(const QKeyEvent &event) {
     consumedPress_.reset();
-    if (isModifierKey(event)) {
-        router_.flagsChanged(modifierFlags(event));
-        return;
+    KeyDecision decision = dispatchKey(event, context(KeyPhase::shortcutOverride));
+    const bool equivalentRuns =
+        decision.kind == KeyDecision::Kind::veltoCommand || decision.kind == KeyDecision::Kind::viewCommand;
+    if (equivalentRuns) {
+        consumedPress_ = identityOf(event);
     }
-    router_.keyDown(localKeyEvent(event, typedText_), [&] {
-        if (event.key() == Qt::Key_Escape) {
-            router_.cancelOperation();
-        } else {
-            defaultKeyDown();
-        }
-    });
+    return decision;
 }
 
-void TextViewKeyEvents::keyRelease(const QKeyEvent &event) {
-    if (isModifierKey(event)) {
-        router_.flagsChanged(modifierFlags(event));
+KeyDecision TextViewKeyEvents::keyPress(const QKeyEvent &event, bool composing) {
+    KeyContext pressContext = context(KeyPhase::press);
+    pressContext.composing = composing;
+    pressContext.equivalentRanOnOverride = consumedPress_ && *consumedPress_ == identityOf(event);
+    KeyDecision decision = dispatchKey(event, pressContext);
+    // Escape left to the input method passes the view by; any other press is the view's and ends what the
+    // override remembered.
+    const bool leftToInputMethod = decision.kind == KeyDecision::Kind::ignore && !decision.ordinaryKeyDown;
+    if (!leftToInputMethod) {
+        consumedPress_.reset();
     }
+    return decision;
+}
+
+KeyDecision TextViewKeyEvents::keyRelease(const QKeyEvent &event) {
+    return dispatchKey(event, context(KeyPhase::release));
 }
 
 } // namespace velto::editor

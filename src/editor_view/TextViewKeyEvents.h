@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor_view/KeyEventTranslation.h"
-#include "editor_view/TextViewKeyRouter.h"
+#include "editor_view/KeyDispatch.h"
+#include "platform/desktop/KeyEventTranslation.h"
 
 #include <functional>
 #include <optional>
@@ -10,22 +10,18 @@ class QKeyEvent;
 
 namespace velto::editor {
 
-/// Feeds Qt's key events to the text view's routing in the platform's order. The key equivalents run on
-/// the shortcut-override event that Qt sends before a key press reaches menu and action shortcuts: a
-/// consumed one is accepted there (so no action with the same shortcut fires) and the key press that
-/// follows is swallowed. Other key presses go to key-down; Escape there means cancel. Presses and
-/// releases of modifier keys are modifier changes, never key-downs.
+/// Asks `dispatchKey` about Qt's key events in the platform's order, and remembers the one thing a decision
+/// needs from the event before: whether a press's key equivalent already ran on its shortcut override, in
+/// which case the press is swallowed.
 class TextViewKeyEvents {
 public:
-    explicit TextViewKeyEvents(TextViewKeyRouter &router, TypedTextLookup typedText = currentKeyboardTypedText());
+    explicit TextViewKeyEvents(std::function<CommandShortcuts()> commandShortcuts,
+                               TypedTextLookup typedText = currentKeyboardTypedText());
 
-    /// True when the view should accept the shortcut-override event.
-    bool shortcutOverride(const QKeyEvent &event);
-    /// `defaultKeyDown` is the view's own handling of the key (typing, editing and navigation keys).
-    void keyPress(const QKeyEvent &event, const std::function<void()> &defaultKeyDown);
-    void keyRelease(const QKeyEvent &event);
-
-    static bool isModifierKey(const QKeyEvent &event);
+    KeyDecision shortcutOverride(const QKeyEvent &event);
+    /// `composing`: an input method is composing in the view.
+    KeyDecision keyPress(const QKeyEvent &event, bool composing);
+    KeyDecision keyRelease(const QKeyEvent &event);
 
 private:
     struct PressIdentity {
@@ -35,8 +31,9 @@ private:
         bool operator==(const PressIdentity &) const = default;
     };
     static PressIdentity identityOf(const QKeyEvent &event);
+    KeyContext context(KeyPhase phase) const;
 
-    TextViewKeyRouter &router_;
+    std::function<CommandShortcuts()> commandShortcuts_;
     TypedTextLookup typedText_;
     std::optional<PressIdentity> consumedPress_;
 };

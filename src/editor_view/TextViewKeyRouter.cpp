@@ -1,135 +1,135 @@
 #include "editor_view/TextViewKeyRouter.h"
 
-#include "editor_view/KeyEventTranslation.h"
-#include "preferences/GlobalShortcut.h"
+#include "platform/desktop/KeyEventTranslation.h"
 
 namespace velto::editor {
 
-namespace {
-
 using Kind = LocalShortcutAction::Kind;
 
-constexpr std::uint32_t tabKeyCode = 48;
-/// Every device-independent flag but Shift: with none of these held, Tab indents (Shift-Tab outdents).
-constexpr std::uint64_t flagsThatStopIndentation = 0xFFFD0000;
-
-struct MarkerRow {
-    std::uint64_t flags;
-    const char *character;
-    std::u16string_view marker;
-};
-
-/// Wrapping the selection in Markdown markers; the flags must match exactly, so Caps Lock prevents a match.
-constexpr MarkerRow markerRows[] = {
-    {ModifierFlags::shift | ModifierFlags::command, "`", u"`"},
-    {ModifierFlags::command, "b", u"**"},
-    {ModifierFlags::command, "i", u"_"},
-};
-
-QString loweredCharactersIgnoringModifiers(const LocalKeyEvent &event) {
-    return event.charactersIgnoringModifiers ? event.charactersIgnoringModifiers->toLower() : QString();
+void TextViewKeyRouter::carryOut(const KeyDecision &decision, const std::function<void()> &own) {
+    if (!decision.ordinaryKeyDown) {
+        carryOutOnce(decision, own);
+        return;
+    }
+    // Every key but the page shortcuts and Tab ends a page cycle for the owner; the recorded modifiers stay
+    // until released.
+    report(EditorEvent::endPageCycle());
+    if (target_.isInsideFencedCode(static_cast<std::ptrdiff_t>(target_.selectedRange().location))) {
+        target_.withCodeTypingAttributes([&] { carryOutOnce(decision, own); });
+    } else {
+        carryOutOnce(decision, own);
+    }
 }
 
-} // namespace
-
-bool TextViewKeyRouter::performKeyEquivalent(const LocalKeyEvent &event) {
-    if (routePageNavigationShortcut(event)) {
-        return true;
-    }
-    if (wrapSelectionInMarkers(event)) {
-        return true;
-    }
-    return performShortcutAction(event);
-}
-
-bool TextViewKeyRouter::wrapSelectionInMarkers(const LocalKeyEvent &event) {
-    std::uint64_t flags = event.modifierFlags & deviceIndependentFlagsMask;
-    QString characters = loweredCharactersIgnoringModifiers(event);
-    for (const MarkerRow &row : markerRows) {
-        if (flags != row.flags || characters != QLatin1String(row.character)) {
-            continue;
-        }
-        // The key is consumed whether or not anything can be wrapped.
-        TextRange selection = host_.selectedRange();
-        if (!host_.isEditable() || selection.length == 0) {
-            return true;
-        }
-        std::u16string marker(row.marker);
-        host_.replaceText(selection, marker + host_.substring(selection) + marker,
-                          TextRange{selection.location + marker.size(), selection.length});
-        return true;
-    }
-    return false;
-}
-
-bool TextViewKeyRouter::performShortcutAction(const LocalKeyEvent &event) {
-    std::optional<LocalShortcutAction> action = LocalShortcutRouter::action(event, callbacks.commandShortcuts());
-    if (!action) {
-        return false; // the view's default handling decides
-    }
-    bool editable = host_.isEditable();
-    switch (action->kind) {
-    case Kind::command:
-        callbacks.commandHandler(action->commandID);
+void TextViewKeyRouter::carryOutOnce(const KeyDecision &decision, const std::function<void()> &own) {
+    switch (decision.kind) {
+    case KeyDecision::Kind::ignore:
+    case KeyDecision::Kind::claim:
         break;
+    case KeyDecision::Kind::veltoCommand:
+        run(decision.velto);
+        break;
+    case KeyDecision::Kind::viewCommand:
+        if (decision.view.kind == ViewKeyCommand::Kind::keyBinding) {
+            own();
+        } else {
+            perform(decision.view);
+        }
+        break;
+    case KeyDecision::Kind::typedText:
+        own();
+        break;
+    }
+}
+
+void TextViewKeyRouter::run(const VeltoKeyCommand &command) {
+    switch (command.kind) {
+    case VeltoKeyCommand::Kind::run:
+        callbacks.commandHandler(command.id);
+        break;
+    case VeltoKeyCommand::Kind::cyclePage:
+        activePageCycleModifiers_ = command.modifierFlags;
+        report(EditorEvent::cyclePage(command.id == VeltoCommandID::previousPage));
+        break;
+    case VeltoKeyCommand::Kind::modifiersChanged:
+        modifiersChanged(command.modifierFlags);
+        break;
+    }
+}
+
+void TextViewKeyRouter::perform(const ViewKeyCommand &command) {
+    switch (command.kind) {
+    case ViewKeyCommand::Kind::keyBinding:
+        break; // the view's own
+    case ViewKeyCommand::Kind::keyEquivalent:
+        performKeyEquivalent(command.equivalent);
+        break;
+    case ViewKeyCommand::Kind::wrapInMarkers:
+        wrapSelectionInMarkers(command.marker);
+        break;
+    case ViewKeyCommand::Kind::changeIndentation:
+        target_.changeIndentation(command.outdent);
+        break;
+    }
+}
+
+void TextViewKeyRouter::performKeyEquivalent(LocalShortcutAction::Kind equivalent) {
+    bool editable = target_.isEditable();
+    switch (equivalent) {
+    case Kind::command:
+        break; // a Velto command, never the text's
     case Kind::selectAll:
-        host_.selectAll();
+        target_.selectAllText();
         break;
     case Kind::copy:
-        host_.copy();
+        target_.copyToClipboard();
         break;
     case Kind::cut:
         if (editable) {
-            host_.cut();
+            target_.cutToClipboard();
         }
         break;
     case Kind::paste:
         if (editable) {
-            host_.paste();
+            target_.pasteFromClipboard();
         }
         break;
     case Kind::undo:
-        if (editable && host_.undoManager() != nullptr) {
-            host_.undoManager()->undo();
+        if (editable && target_.undoManager() != nullptr) {
+            target_.undoManager()->undo();
         }
         break;
     case Kind::redo:
         if (!editable) {
             break;
         }
-        if (UndoManager *manager = host_.undoManager(); manager != nullptr && manager->canRedo()) {
+        if (UndoManager *manager = target_.undoManager(); manager != nullptr && manager->canRedo()) {
             manager->redo();
-        } else if (UndoManager *transition = host_.pageTransitionRedoManager()) {
+        } else if (UndoManager *transition = target_.pageTransitionRedoManager()) {
             transition->redo();
         }
         break;
     case Kind::pasteAndMatchStyle:
         if (editable) {
-            host_.pasteAsPlainText();
+            target_.pasteAsPlainTextFromClipboard();
         }
         break;
     }
-    return true;
 }
 
-void TextViewKeyRouter::keyDown(const LocalKeyEvent &event, const std::function<void()> &defaultKeyDown) {
-    if (routePageNavigationShortcut(event)) {
+/// The key is the view's whether or not anything can be wrapped.
+void TextViewKeyRouter::wrapSelectionInMarkers(std::u16string_view marker) {
+    TextRange selection = target_.selectedRange();
+    if (!target_.isEditable() || selection.length == 0) {
         return;
     }
-    if (event.keyCode == tabKeyCode && (event.modifierFlags & flagsThatStopIndentation) == 0) {
-        host_.changeIndentation((event.modifierFlags & ModifierFlags::shift) != 0);
-        return;
-    }
-    // Every other key ends a page cycle for the owner; the recorded modifiers stay until released.
-    report(EditorEvent::endPageCycle());
-    if (host_.isInsideFencedCode(host_.selectedRange().location)) {
-        host_.withCodeTypingAttributes(defaultKeyDown);
-    } else {
-        defaultKeyDown();
-    }
+    std::u16string wrapped(marker);
+    wrapped += target_.storage().substring(selection);
+    wrapped += marker;
+    target_.replaceText(selection, wrapped, TextRange{selection.location + marker.size(), selection.length});
 }
 
-void TextViewKeyRouter::flagsChanged(std::uint64_t modifierFlags) {
+void TextViewKeyRouter::modifiersChanged(std::uint64_t modifierFlags) {
     if (!activePageCycleModifiers_) {
         return;
     }
@@ -138,10 +138,6 @@ void TextViewKeyRouter::flagsChanged(std::uint64_t modifierFlags) {
         activePageCycleModifiers_.reset();
         report(EditorEvent::endPageCycle());
     }
-}
-
-void TextViewKeyRouter::cancelOperation() {
-    callbacks.commandHandler(VeltoCommandID::closePanel);
 }
 
 void TextViewKeyRouter::performVeltoCommand(const QString &identifier) {
@@ -156,21 +152,6 @@ std::optional<bool> TextViewKeyRouter::validateVeltoCommand(const QString &ident
         return std::nullopt;
     }
     return callbacks.commandAvailabilityHandler(*id);
-}
-
-bool TextViewKeyRouter::routePageNavigationShortcut(const LocalKeyEvent &event) {
-    for (const auto &[id, shortcut] : callbacks.commandShortcuts()) {
-        if (id != VeltoCommandID::nextPage && id != VeltoCommandID::previousPage) {
-            continue;
-        }
-        if (!shortcut || !shortcut->matchesLocal(event)) {
-            continue;
-        }
-        activePageCycleModifiers_ = shortcut->modifiers;
-        report(EditorEvent::cyclePage(id == VeltoCommandID::previousPage));
-        return true;
-    }
-    return false;
 }
 
 void TextViewKeyRouter::report(const EditorEvent &event) {

@@ -37,6 +37,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 namespace velto::editor {
@@ -56,53 +57,7 @@ std::u16string fromQt(const QString &text) {
     return std::u16string(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
 }
 
-// A key pressed with Ctrl, Alt or Super held types nothing, as in the desktop's other text fields: such a key
-// is a shortcut or nothing, never a character (AltGr, which types characters, is no Alt here). Alt+Space, the
-// usual show-or-hide shortcut, would otherwise type a space into the page once it is no longer the shortcut.
-bool isTypedText(const QKeyEvent &event) {
-    const QString text = event.text();
-    if (text.isEmpty() || (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-        return false;
-    }
-    for (const QChar character : text) {
-        if (character.unicode() < 0x20 || character.unicode() == 0x7F) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
-
-/// The view as the key routing sees it.
-class VeltoTextView::KeyHost final : public TextViewKeyHost {
-public:
-    explicit KeyHost(VeltoTextView &view)
-        : view_(view) {}
-    bool isEditable() const override { return view_.isEditable(); }
-    TextRange selectedRange() const override { return view_.selectedRange(); }
-    std::u16string substring(TextRange range) const override { return view_.storage_.substring(range); }
-    bool replaceText(TextRange range, std::u16string_view replacement, TextRange selection) override {
-        return view_.replaceText(range, replacement, selection);
-    }
-    void selectAll() override { view_.perform(TextViewCommand::selectAll); }
-    void copy() override { view_.perform(TextViewCommand::copy); }
-    void cut() override { view_.perform(TextViewCommand::cut); }
-    void paste() override { view_.perform(TextViewCommand::paste); }
-    void pasteAsPlainText() override { view_.pasteAsPlainText(); }
-    void changeIndentation(bool outdent) override { view_.changeIndentation(outdent); }
-    bool isInsideFencedCode(std::size_t location) const override {
-        return view_.EditingTarget::isInsideFencedCode(static_cast<std::ptrdiff_t>(location));
-    }
-    void withCodeTypingAttributes(const std::function<void()> &body) override {
-        view_.EditingTarget::withCodeTypingAttributes(body);
-    }
-    UndoManager *undoManager() override { return view_.core_.undoManager(); }
-    UndoManager *pageTransitionRedoManager() override { return view_.undoHistories_.pageTransitionRedoManager().get(); }
-
-private:
-    VeltoTextView &view_;
-};
 
 VeltoTextView::VeltoTextView(QWidget *parent)
     : QAbstractScrollArea(parent)
@@ -110,9 +65,8 @@ VeltoTextView::VeltoTextView(QWidget *parent)
     , painter_(storage_, cache_, formats_)
     , core_(storage_)
     , undoHistories_(core_)
-    , keyHost_(std::make_unique<KeyHost>(*this))
-    , keyRouter_(*keyHost_)
-    , keyEvents_(keyRouter_)
+    , keyRouter_(*this)
+    , keyEvents_([this] { return keyRouter_.callbacks.commandShortcuts(); })
     , codeTextColor_(MarkdownStyler::textColor()) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, true);
@@ -528,7 +482,8 @@ bool VeltoTextView::event(QEvent *event) {
         // Key equivalents run here, before any menu or window action with the same shortcut may fire;
         // keys the text takes itself are claimed here too.
         auto *key = static_cast<QKeyEvent *>(event);
-        if (keyEvents_.shortcutOverride(*key) || textViewCommandFor(*key) || isTypedText(*key)) {
+        if (const KeyDecision decision = keyEvents_.shortcutOverride(*key); decision.kind != KeyDecision::Kind::ignore) {
+            carryOut(decision);
             event->accept();
             return true;
         }
@@ -537,41 +492,35 @@ bool VeltoTextView::event(QEvent *event) {
 }
 
 void VeltoTextView::keyPressEvent(QKeyEvent *event) {
-    if (event->key() == Qt::Key_Escape && preedit_) {
-        // Escape during composition belongs to the input method; it must not close the panel.
-        event->ignore();
-        return;
-    }
-    event->accept();
-    keyEvents_.keyPress(*event, [this, event] { defaultKeyDown(event); });
+    const KeyDecision decision = keyEvents_.keyPress(*event, preedit_.has_value());
+    event->setAccepted(decision.kind != KeyDecision::Kind::ignore);
+    carryOut(decision);
 }
 
 void VeltoTextView::keyReleaseEvent(QKeyEvent *event) {
-    keyEvents_.keyRelease(*event);
+    carryOut(keyEvents_.keyRelease(*event));
     QAbstractScrollArea::keyReleaseEvent(event);
 }
 
-void VeltoTextView::defaultKeyDown(QKeyEvent *event) {
-    if (const auto command = textViewCommandFor(*event)) {
-        perform(*command);
-        return;
-    }
-    if (isTypedText(*event)) {
-        if (core_.isEditable()) {
-            TypingRules::insertText(*this, fromQt(event->text()), TextRange{TextRange::notFound, 0});
-            scrollRangeToVisible(core_.selectedRange());
+void VeltoTextView::carryOut(const KeyDecision &decision) {
+    keyRouter_.carryOut(decision, [this, &decision] {
+        if (decision.kind == KeyDecision::Kind::viewCommand) {
+            perform(decision.view.binding);
+        } else if (decision.kind == KeyDecision::Kind::typedText) {
+            typeText(decision.text);
         }
-        return;
+    });
+}
+
+void VeltoTextView::typeText(std::u16string_view text) {
+    if (core_.isEditable()) {
+        TypingRules::insertText(*this, text, TextRange{TextRange::notFound, 0});
+        scrollRangeToVisible(core_.selectedRange());
     }
-    event->ignore();
 }
 
 bool VeltoTextView::validateMenuItem(const QString &identifier) const {
     return keyRouter_.validateVeltoCommand(identifier).value_or(true);
-}
-
-void VeltoTextView::changeIndentation(bool outdent) {
-    Indentation::changeIndentation(*this, outdent);
 }
 
 void VeltoTextView::redo() {
@@ -651,142 +600,109 @@ void VeltoTextView::moveToLineBoundary(bool end, bool extend) {
     placeHead(brokeAtBlank ? CaretPlace{line.end() - 1} : CaretPlace{line.end(), CaretAffinity::upstream}, extend);
 }
 
-void VeltoTextView::perform(TextViewCommand command) {
+/// What one standard editing command does, and what follows it: the caret is scrolled into view and a
+/// selection offered as the primary selection, except after paging (which scrolls by itself) and copying
+/// (which changes neither the view nor the selection).
+struct VeltoTextView::CommandRow {
+    TextViewCommand command;
+    void (*run)(VeltoTextView &view);
+    bool showsHead = true;
+    bool offersSelection = true;
+};
+
+const VeltoTextView::CommandRow &VeltoTextView::commandRow(TextViewCommand command) {
     using Movement = EditingCore::Movement;
-    switch (command) {
-    case TextViewCommand::moveBackward:
-        core_.move(Movement::backwardCharacter, false);
-        break;
-    case TextViewCommand::moveForward:
-        core_.move(Movement::forwardCharacter, false);
-        break;
-    case TextViewCommand::moveWordBackward:
-        core_.move(Movement::backwardWord, false);
-        break;
-    case TextViewCommand::moveWordForward:
-        core_.move(Movement::forwardWord, false);
-        break;
-    case TextViewCommand::moveUp:
-        moveVertically(false, false);
-        break;
-    case TextViewCommand::moveDown:
-        moveVertically(true, false);
-        break;
-    case TextViewCommand::moveToLineStart:
-        moveToLineBoundary(false, false);
-        break;
-    case TextViewCommand::moveToLineEnd:
-        moveToLineBoundary(true, false);
-        break;
-    case TextViewCommand::moveToDocumentStart:
-        core_.move(Movement::beginningOfDocument, false);
-        break;
-    case TextViewCommand::moveToDocumentEnd:
-        core_.move(Movement::endOfDocument, false);
-        break;
-    case TextViewCommand::pageUp:
-        moveByPage(false, false);
-        break;
-    case TextViewCommand::pageDown:
-        moveByPage(true, false);
-        break;
-    case TextViewCommand::selectBackward:
-        core_.move(Movement::backwardCharacter, true);
-        break;
-    case TextViewCommand::selectForward:
-        core_.move(Movement::forwardCharacter, true);
-        break;
-    case TextViewCommand::selectWordBackward:
-        core_.move(Movement::backwardWord, true);
-        break;
-    case TextViewCommand::selectWordForward:
-        core_.move(Movement::forwardWord, true);
-        break;
-    case TextViewCommand::selectUp:
-        moveVertically(false, true);
-        break;
-    case TextViewCommand::selectDown:
-        moveVertically(true, true);
-        break;
-    case TextViewCommand::selectToLineStart:
-        moveToLineBoundary(false, true);
-        break;
-    case TextViewCommand::selectToLineEnd:
-        moveToLineBoundary(true, true);
-        break;
-    case TextViewCommand::selectToDocumentStart:
-        core_.move(Movement::beginningOfDocument, true);
-        break;
-    case TextViewCommand::selectToDocumentEnd:
-        core_.move(Movement::endOfDocument, true);
-        break;
-    case TextViewCommand::selectPageUp:
-        moveByPage(false, true);
-        break;
-    case TextViewCommand::selectPageDown:
-        moveByPage(true, true);
-        break;
-    case TextViewCommand::selectAll:
-        core_.selectAll();
-        break;
-    case TextViewCommand::deleteBackward:
-        if (!TypingRules::deleteBackward(*this)) {
-            core_.deleteBackward();
+    using View = VeltoTextView;
+    static const CommandRow rows[] = {
+        {TextViewCommand::moveBackward, [](View &v) { v.core_.move(Movement::backwardCharacter, false); }},
+        {TextViewCommand::moveForward, [](View &v) { v.core_.move(Movement::forwardCharacter, false); }},
+        {TextViewCommand::moveWordBackward, [](View &v) { v.core_.move(Movement::backwardWord, false); }},
+        {TextViewCommand::moveWordForward, [](View &v) { v.core_.move(Movement::forwardWord, false); }},
+        {TextViewCommand::moveUp, [](View &v) { v.moveVertically(false, false); }},
+        {TextViewCommand::moveDown, [](View &v) { v.moveVertically(true, false); }},
+        {TextViewCommand::moveToLineStart, [](View &v) { v.moveToLineBoundary(false, false); }},
+        {TextViewCommand::moveToLineEnd, [](View &v) { v.moveToLineBoundary(true, false); }},
+        {TextViewCommand::moveToDocumentStart, [](View &v) { v.core_.move(Movement::beginningOfDocument, false); }},
+        {TextViewCommand::moveToDocumentEnd, [](View &v) { v.core_.move(Movement::endOfDocument, false); }},
+        {TextViewCommand::pageUp, [](View &v) { v.moveByPage(false, false); }, false},
+        {TextViewCommand::pageDown, [](View &v) { v.moveByPage(true, false); }, false},
+        {TextViewCommand::selectBackward, [](View &v) { v.core_.move(Movement::backwardCharacter, true); }},
+        {TextViewCommand::selectForward, [](View &v) { v.core_.move(Movement::forwardCharacter, true); }},
+        {TextViewCommand::selectWordBackward, [](View &v) { v.core_.move(Movement::backwardWord, true); }},
+        {TextViewCommand::selectWordForward, [](View &v) { v.core_.move(Movement::forwardWord, true); }},
+        {TextViewCommand::selectUp, [](View &v) { v.moveVertically(false, true); }},
+        {TextViewCommand::selectDown, [](View &v) { v.moveVertically(true, true); }},
+        {TextViewCommand::selectToLineStart, [](View &v) { v.moveToLineBoundary(false, true); }},
+        {TextViewCommand::selectToLineEnd, [](View &v) { v.moveToLineBoundary(true, true); }},
+        {TextViewCommand::selectToDocumentStart, [](View &v) { v.core_.move(Movement::beginningOfDocument, true); }},
+        {TextViewCommand::selectToDocumentEnd, [](View &v) { v.core_.move(Movement::endOfDocument, true); }},
+        {TextViewCommand::selectPageUp, [](View &v) { v.moveByPage(false, true); }, false},
+        {TextViewCommand::selectPageDown, [](View &v) { v.moveByPage(true, true); }, false},
+        {TextViewCommand::selectAll, [](View &v) { v.core_.selectAll(); }},
+        {TextViewCommand::deleteBackward, [](View &v) { v.deleteBackward(); }},
+        {TextViewCommand::deleteForward, [](View &v) { v.core_.deleteForward(); }},
+        {TextViewCommand::deleteWordBackward, [](View &v) { v.core_.deleteWordBackward(); }},
+        {TextViewCommand::deleteWordForward, [](View &v) { v.core_.deleteWordForward(); }},
+        {TextViewCommand::insertNewline, [](View &v) { v.insertNewline(); }},
+        {TextViewCommand::insertTab, [](View &v) { Indentation::changeIndentation(v, false); }},
+        {TextViewCommand::insertBacktab, [](View &v) { Indentation::changeIndentation(v, true); }},
+        {TextViewCommand::copy, [](View &v) { v.copySelection(); }, false, false},
+        {TextViewCommand::cut, [](View &v) { v.cutSelection(); }},
+        {TextViewCommand::paste, [](View &v) { v.pasteByCommand(); }},
+        {TextViewCommand::undo, [](View &v) { v.undo(); }},
+        {TextViewCommand::redo,
+         [](View &v) {
+             if (v.core_.isEditable()) {
+                 v.redo();
+             }
+         }},
+    };
+    for (const CommandRow &row : rows) {
+        if (row.command == command) {
+            return row;
         }
-        break;
-    case TextViewCommand::deleteForward:
-        core_.deleteForward();
-        break;
-    case TextViewCommand::deleteWordBackward:
-        core_.deleteWordBackward();
-        break;
-    case TextViewCommand::deleteWordForward:
-        core_.deleteWordForward();
-        break;
-    case TextViewCommand::insertNewline: // Shift+Return too: a line break, never a line separator
-        if (!NewlineRules::insertNewline(*this)) {
-            core_.insertText(u"\n");
-        }
-        break;
-    case TextViewCommand::insertTab:
-        Indentation::changeIndentation(*this, false);
-        break;
-    case TextViewCommand::insertBacktab:
-        Indentation::changeIndentation(*this, true);
-        break;
-    case TextViewCommand::copy:
-        copySelection();
-        break;
-    case TextViewCommand::cut:
-        cutSelection();
-        break;
-    case TextViewCommand::paste:
-        if (core_.isEditable()) {
-            if (pasteHandler) {
-                pasteHandler();
-            } else {
-                paste();
-            }
-        }
-        break;
-    case TextViewCommand::undo:
-        if (core_.isEditable() && core_.undoManager()->canUndo()) {
-            core_.undoManager()->undo();
-        }
-        break;
-    case TextViewCommand::redo:
-        if (core_.isEditable()) {
-            redo();
-        }
-        break;
     }
-    if (command != TextViewCommand::pageUp && command != TextViewCommand::pageDown &&
-        command != TextViewCommand::selectPageUp && command != TextViewCommand::selectPageDown &&
-        command != TextViewCommand::copy) {
+    std::abort(); // every command has its row; the view's tests perform each one
+}
+
+void VeltoTextView::perform(TextViewCommand command) {
+    const CommandRow &row = commandRow(command);
+    row.run(*this);
+    if (row.showsHead) {
         scrollRangeToVisible(TextRange{core_.selectionHead(), 0});
     }
-    if (core_.selectedRange().length > 0 && command != TextViewCommand::copy) {
+    if (core_.selectedRange().length > 0 && row.offersSelection) {
         offerSelectionAsPrimary();
+    }
+}
+
+void VeltoTextView::deleteBackward() {
+    if (!TypingRules::deleteBackward(*this)) {
+        core_.deleteBackward();
+    }
+}
+
+// Shift+Return too: a line break, never a line separator.
+void VeltoTextView::insertNewline() {
+    if (!NewlineRules::insertNewline(*this)) {
+        core_.insertText(u"\n");
+    }
+}
+
+void VeltoTextView::pasteByCommand() {
+    if (!core_.isEditable()) {
+        return;
+    }
+    if (pasteHandler) {
+        pasteHandler();
+    } else {
+        paste();
+    }
+}
+
+void VeltoTextView::undo() {
+    if (core_.isEditable() && core_.undoManager()->canUndo()) {
+        core_.undoManager()->undo();
     }
 }
 

@@ -71,9 +71,6 @@ public:
     /// Whether a menu item is enabled: for one naming a command, whether the command is available; other
     /// items are always enabled here.
     bool validateMenuItem(const QString &identifier) const;
-    /// Indents or outdents the selected lines (Tab and Shift+Tab).
-    void changeIndentation(bool outdent);
-
     // ---- EditingTarget ----
 
     const TextStorage &storage() const override { return storage_; }
@@ -89,6 +86,13 @@ public:
     void setTypingAttributes(const Attributes &attributes) override { core_.setTypingAttributes(attributes); }
     Color codeTextColor() const override { return codeTextColor_; }
     void setCodeTextColor(const Color &color) { codeTextColor_ = color; }
+    void selectAllText() override { perform(TextViewCommand::selectAll); }
+    void copyToClipboard() override { perform(TextViewCommand::copy); }
+    void cutToClipboard() override { perform(TextViewCommand::cut); }
+    void pasteFromClipboard() override { perform(TextViewCommand::paste); }
+    void pasteAsPlainTextFromClipboard() override { pasteAsPlainText(); }
+    UndoManager *undoManager() override { return core_.undoManager(); }
+    UndoManager *pageTransitionRedoManager() override { return undoHistories_.pageTransitionRedoManager().get(); }
 
     // ---- look ----
 
@@ -218,7 +222,15 @@ private:
     void placeHead(CaretPlace head, bool extend);
     CaretAffinity affinityAt(std::size_t position) const;
     void setPreedit(const std::optional<PreeditText> &preedit);
-    void defaultKeyDown(QKeyEvent *event);
+    /// Carries out a key's decision; the view's own part is its key bindings and typed text.
+    void carryOut(const KeyDecision &decision);
+    void typeText(std::u16string_view text);
+    struct CommandRow;
+    static const CommandRow &commandRow(TextViewCommand command);
+    void deleteBackward();
+    void insertNewline();
+    void pasteByCommand();
+    void undo();
     void redo();
     std::u16string selectedText() const;
     void copySelection();
@@ -244,8 +256,6 @@ private:
     TextViewPainter painter_;
     EditingCore core_;
     PageUndoHistories undoHistories_;
-    class KeyHost;
-    std::unique_ptr<KeyHost> keyHost_;
     TextViewKeyRouter keyRouter_;
     TextViewKeyEvents keyEvents_;
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/desktop/LocalKeyEvent.h"
 #include "preferences/CommandCatalog.h"
 #include "preferences/GlobalShortcut.h"
-#include "preferences/LocalKeyEvent.h"
 
 #include <optional>
 #include <utility>

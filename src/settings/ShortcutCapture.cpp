@@ -1,6 +1,6 @@
 #include "settings/ShortcutCapture.h"
 
-#include "editor_view/KeyEventTranslation.h"
+#include "platform/desktop/KeyEventTranslation.h"
 
 #include <QtGui/QKeyEvent>
 

@@ -23,7 +23,7 @@ struct RecordedStep {
     std::u16string actionName;
 };
 
-class TestEditingTarget final : public EditingTarget {
+class TestEditingTarget : public EditingTarget {
 public:
     explicit TestEditingTarget(std::u16string text = {}, TextRange selection = {})
         : storage_(std::move(text), MarkdownStyler::baseAttributes(MarkdownStyler::textColor()))

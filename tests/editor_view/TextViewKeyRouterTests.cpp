@@ -1,6 +1,7 @@
 #include "editor_view/TextViewKeyRouter.h"
 
-#include "editor_view/KeyEventTranslation.h"
+#include "editor/markdown/MarkdownStyler.h"
+#include "platform/desktop/KeyEventTranslation.h"
 
 #include <gtest/gtest.h>
 
@@ -16,41 +17,55 @@ constexpr std::uint64_t shift = ModifierFlags::shift;
 constexpr std::uint64_t option = ModifierFlags::option;
 constexpr std::uint64_t command = ModifierFlags::command;
 
-// A view that records what the routing asked of it.
-class RecordingHost : public TextViewKeyHost {
+// A view that records what the key decisions asked of it.
+class RecordingHost : public EditingTarget {
 public:
     std::u16string text = u"one two";
     TextRange selection{4, 3};
     bool editable = true;
-    bool inFence = false;
     std::vector<std::string> calls;
     UndoManager undo;
     UndoManager transition;
     bool hasTransition = false;
 
+    RecordingHost()
+        : storage_(text, MarkdownStyler::baseAttributes(MarkdownStyler::textColor())) {}
+    void setText(std::u16string_view newText, TextRange newSelection) {
+        storage_.replaceCharacters({0, storage_.length()}, newText);
+        text = newText;
+        selection = newSelection;
+    }
+
+    const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return editable; }
     TextRange selectedRange() const override { return selection; }
-    std::u16string substring(TextRange range) const override { return text.substr(range.location, range.length); }
+    void setSelectedRange(TextRange range) override { selection = range; }
     bool replaceText(TextRange range, std::u16string_view replacement, TextRange newSelection) override {
+        storage_.replaceCharacters(range, replacement);
         text.replace(range.location, range.length, replacement);
         selection = newSelection;
         calls.push_back("replace");
         return true;
     }
-    void selectAll() override { calls.push_back("selectAll"); }
-    void copy() override { calls.push_back("copy"); }
-    void cut() override { calls.push_back("cut"); }
-    void paste() override { calls.push_back("paste"); }
-    void pasteAsPlainText() override { calls.push_back("pasteAsPlainText"); }
+    void insertTypedText(TextRange, std::u16string_view) override { calls.push_back("insertTypedText"); }
+    void setUndoActionName(std::u16string_view) override {}
+    void updateAttributes(TextRange, const std::function<Attributes(const Attributes &)> &) override {}
+    Attributes typingAttributes() const override { return typingAttributes_; }
+    void setTypingAttributes(const Attributes &attributes) override { typingAttributes_ = attributes; }
+    Color codeTextColor() const override { return MarkdownStyler::textColor(); }
+
+    void selectAllText() override { calls.push_back("selectAll"); }
+    void copyToClipboard() override { calls.push_back("copy"); }
+    void cutToClipboard() override { calls.push_back("cut"); }
+    void pasteFromClipboard() override { calls.push_back("paste"); }
+    void pasteAsPlainTextFromClipboard() override { calls.push_back("pasteAsPlainText"); }
     void changeIndentation(bool outdent) override { calls.push_back(outdent ? "outdent" : "indent"); }
-    bool isInsideFencedCode(std::size_t) const override { return inFence; }
-    void withCodeTypingAttributes(const std::function<void()> &body) override {
-        calls.push_back("codeAttributes(");
-        body();
-        calls.push_back(")");
-    }
     UndoManager *undoManager() override { return &undo; }
     UndoManager *pageTransitionRedoManager() override { return hasTransition ? &transition : nullptr; }
+
+private:
+    TextStorage storage_;
+    Attributes typingAttributes_ = MarkdownStyler::baseAttributes(MarkdownStyler::textColor());
 };
 
 LocalKeyEvent key(std::uint64_t flags, const char *characters, std::uint32_t keyCode = 0xFFFF) {
@@ -80,6 +95,35 @@ struct Fixture {
             };
         };
     }
+
+    // The view's key events, carried out as the view carries them out.
+
+    /// A shortcut override: false when the key is no key equivalent.
+    bool performKeyEquivalent(const LocalKeyEvent &event) {
+        std::optional<KeyDecision> decision = keyEquivalentDecision(event, router.callbacks.commandShortcuts());
+        if (!decision) {
+            return false;
+        }
+        router.carryOut(*decision, [] { FAIL() << "a key equivalent is never the view's own"; });
+        return true;
+    }
+    /// A press; `own` stands for the view's own handling of a key that types.
+    void keyDown(const LocalKeyEvent &event, const std::function<void()> &own) {
+        KeyDecision typing;
+        typing.kind = KeyDecision::Kind::typedText;
+        typing.ordinaryKeyDown = true;
+        router.carryOut(keyDownDecision(event, router.callbacks.commandShortcuts()).value_or(typing), own);
+    }
+    void flagsChanged(std::uint64_t flags) {
+        run({VeltoKeyCommand::Kind::modifiersChanged, VeltoCommandID::closePanel, flags});
+    }
+    void cancelOperation() { run({VeltoKeyCommand::Kind::run, VeltoCommandID::closePanel, 0}); }
+    void run(const VeltoKeyCommand &command) {
+        KeyDecision decision;
+        decision.kind = KeyDecision::Kind::veltoCommand;
+        decision.velto = command;
+        router.carryOut(decision, [] {});
+    }
 };
 
 } // namespace
@@ -97,7 +141,7 @@ TEST(TextViewKeyRouterTests, MarkerShortcutsWrapTheSelectionAndKeepItSelected) {
     };
     for (const Row &row : rows) {
         Fixture f;
-        EXPECT_TRUE(f.router.performKeyEquivalent(row.event));
+        EXPECT_TRUE(f.performKeyEquivalent(row.event));
         EXPECT_EQ(f.host.text, row.expected);
         EXPECT_EQ(f.host.selection, row.selection);
     }
@@ -106,20 +150,20 @@ TEST(TextViewKeyRouterTests, MarkerShortcutsWrapTheSelectionAndKeepItSelected) {
 TEST(TextViewKeyRouterTests, MarkerShortcutWithoutSelectionOrWhileReadOnlyIsConsumedWithoutEffect) {
     Fixture f;
     f.host.selection = {2, 0};
-    EXPECT_TRUE(f.router.performKeyEquivalent(key(command, "b")));
+    EXPECT_TRUE(f.performKeyEquivalent(key(command, "b")));
     f.host.selection = {4, 3};
     f.host.editable = false;
-    EXPECT_TRUE(f.router.performKeyEquivalent(key(command, "b")));
+    EXPECT_TRUE(f.performKeyEquivalent(key(command, "b")));
     EXPECT_EQ(f.host.text, u"one two");
     EXPECT_TRUE(f.host.calls.empty());
 }
 
 TEST(TextViewKeyRouterTests, CapsLockKeepsCommandBFromWrappingAndLeavesItToTheDefault) {
     Fixture f;
-    EXPECT_FALSE(f.router.performKeyEquivalent(key(capsLockFlag | command, "b")));
+    EXPECT_FALSE(f.performKeyEquivalent(key(capsLockFlag | command, "b")));
     EXPECT_EQ(f.host.text, u"one two");
     // The shortcut router ignores Caps Lock: a command with the shortcut still runs.
-    EXPECT_TRUE(f.router.performKeyEquivalent(key(capsLockFlag | command, "n")));
+    EXPECT_TRUE(f.performKeyEquivalent(key(capsLockFlag | command, "n")));
     EXPECT_EQ(f.reported, (std::vector<std::string>{"page.new"}));
 }
 
@@ -140,7 +184,7 @@ TEST(TextViewKeyRouterTests, EditingShortcutsAndWhatReadOnlySwallows) {
         for (bool editable : {true, false}) {
             Fixture f;
             f.host.editable = editable;
-            EXPECT_TRUE(f.router.performKeyEquivalent(row.event));
+            EXPECT_TRUE(f.performKeyEquivalent(row.event));
             std::vector<std::string> expected;
             const std::string &call = editable ? row.editableCall : row.readOnlyCall;
             if (!call.empty()) {
@@ -160,39 +204,39 @@ TEST(TextViewKeyRouterTests, RedoUsesThePageTransitionManagerOnlyWhenTheActiveOn
     f.host.transition.undo();
     f.host.hasTransition = true;
 
-    EXPECT_TRUE(f.router.performKeyEquivalent(key(command, "z")));
-    EXPECT_TRUE(f.router.performKeyEquivalent(key(shift | command, "Z")));
+    EXPECT_TRUE(f.performKeyEquivalent(key(command, "z")));
+    EXPECT_TRUE(f.performKeyEquivalent(key(shift | command, "Z")));
     EXPECT_EQ(activeRedos, 1);
     EXPECT_EQ(transitionRedos, 0);
-    EXPECT_TRUE(f.router.performKeyEquivalent(key(shift | command, "z")));
+    EXPECT_TRUE(f.performKeyEquivalent(key(shift | command, "z")));
     EXPECT_EQ(transitionRedos, 1);
 }
 
 TEST(TextViewKeyRouterTests, UnknownKeyIsLeftToTheDefaultHandling) {
     Fixture f;
-    EXPECT_FALSE(f.router.performKeyEquivalent(key(command, "q")));
-    EXPECT_FALSE(f.router.performKeyEquivalent(key(0, "b")));
+    EXPECT_FALSE(f.performKeyEquivalent(key(command, "q")));
+    EXPECT_FALSE(f.performKeyEquivalent(key(0, "b")));
     EXPECT_TRUE(f.reported.empty());
 }
 
 TEST(TextViewKeyRouterTests, PageCycleLastsWhileItsModifiersAreHeld) {
     Fixture f;
-    EXPECT_TRUE(f.router.performKeyEquivalent(key(command, "]")));
-    f.router.keyDown(key(command, "]"), [] { FAIL() << "a page shortcut never reaches the default"; });
-    f.router.flagsChanged(command | shift); // still a superset
-    EXPECT_TRUE(f.router.performKeyEquivalent(key(command, "[")));
+    EXPECT_TRUE(f.performKeyEquivalent(key(command, "]")));
+    f.keyDown(key(command, "]"), [] { FAIL() << "a page shortcut never reaches the default"; });
+    f.flagsChanged(command | shift); // still a superset
+    EXPECT_TRUE(f.performKeyEquivalent(key(command, "[")));
     EXPECT_EQ(f.reported, (std::vector<std::string>{"next", "next", "previous"}));
-    f.router.flagsChanged(shift);
-    f.router.flagsChanged(0);
+    f.flagsChanged(shift);
+    f.flagsChanged(0);
     EXPECT_EQ(f.reported, (std::vector<std::string>{"next", "next", "previous", "end"}));
     EXPECT_FALSE(f.router.activePageCycleModifiers());
 }
 
 TEST(TextViewKeyRouterTests, OtherKeysEndTheCycleForTheOwnerButKeepTheRecord) {
     Fixture f;
-    f.router.performKeyEquivalent(key(command, "]"));
+    f.performKeyEquivalent(key(command, "]"));
     int defaults = 0;
-    f.router.keyDown(key(command, "k"), [&] { ++defaults; });
+    f.keyDown(key(command, "k"), [&] { ++defaults; });
     EXPECT_EQ(defaults, 1);
     EXPECT_EQ(f.reported, (std::vector<std::string>{"next", "end"}));
     EXPECT_EQ(f.router.activePageCycleModifiers(), command);
@@ -211,7 +255,7 @@ TEST(TextViewKeyRouterTests, TabIndentsOnlyWithoutModifiersButShift) {
     for (const Row &row : rows) {
         Fixture f;
         bool reached = false;
-        f.router.keyDown(key(row.flags, "\t", 48), [&] { reached = true; });
+        f.keyDown(key(row.flags, "\t", 48), [&] { reached = true; });
         EXPECT_EQ(f.host.calls, row.calls) << row.flags;
         EXPECT_EQ(reached, row.reachesDefault) << row.flags;
         EXPECT_EQ(f.reported.size(), row.reachesDefault ? 1u : 0u);
@@ -220,9 +264,15 @@ TEST(TextViewKeyRouterTests, TabIndentsOnlyWithoutModifiersButShift) {
 
 TEST(TextViewKeyRouterTests, TypingInsideFencedCodeTakesTheCodeTypingAttributes) {
     Fixture f;
-    f.host.inFence = true;
-    f.router.keyDown(key(0, "x"), [&] { f.host.calls.push_back("type"); });
-    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"codeAttributes(", "type", ")"}));
+    f.host.setText(u"```\nlet\n```", {5, 0});
+    const Attributes prose = f.host.typingAttributes();
+    const Attributes code = prose.merging(MarkdownStyler::codeAttributes(MarkdownStyler::textColor()));
+    f.keyDown(key(0, "x"), [&] {
+        EXPECT_EQ(f.host.typingAttributes(), code);
+        f.host.calls.push_back("type");
+    });
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"type"}));
+    EXPECT_EQ(f.host.typingAttributes(), prose);
 }
 
 TEST(TextViewKeyRouterTests, EscapeAndMenuCommandsReachTheCommandHandler) {
@@ -231,7 +281,7 @@ TEST(TextViewKeyRouterTests, EscapeAndMenuCommandsReachTheCommandHandler) {
     f.router.callbacks.commandAvailabilityHandler = [&](VeltoCommandID id) {
         return std::find(unavailable.begin(), unavailable.end(), id) == unavailable.end();
     };
-    f.router.cancelOperation();
+    f.cancelOperation();
     f.router.performVeltoCommand(QStringLiteral("settings.open"));
     f.router.performVeltoCommand(QStringLiteral("no.such.command"));
     f.router.performVeltoCommand(QString());

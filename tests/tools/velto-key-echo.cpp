@@ -6,6 +6,7 @@
 //   command <identifier>
 //   default
 #include "editor_view/TextViewKeyEvents.h"
+#include "editor_view/TextViewKeyRouter.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
@@ -37,30 +38,30 @@ std::string codePoints(const std::optional<QString> &text) {
     return result + "]";
 }
 
-// Routing without text: nothing is editable, only events and commands are reported.
-class NoTextHost final : public TextViewKeyHost {
+// Keys without text: nothing is editable, only events and commands are reported.
+class NoText final : public EditingTarget {
 public:
+    const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return false; }
     TextRange selectedRange() const override { return {}; }
-    std::u16string substring(TextRange) const override { return {}; }
+    void setSelectedRange(TextRange) override {}
     bool replaceText(TextRange, std::u16string_view, TextRange) override { return false; }
-    void selectAll() override {}
-    void copy() override {}
-    void cut() override {}
-    void paste() override {}
-    void pasteAsPlainText() override {}
-    void changeIndentation(bool) override {}
-    bool isInsideFencedCode(std::size_t) const override { return false; }
-    void withCodeTypingAttributes(const std::function<void()> &body) override { body(); }
-    UndoManager *undoManager() override { return nullptr; }
-    UndoManager *pageTransitionRedoManager() override { return nullptr; }
+    void insertTypedText(TextRange, std::u16string_view) override {}
+    void setUndoActionName(std::u16string_view) override {}
+    void updateAttributes(TextRange, const std::function<Attributes(const Attributes &)> &) override {}
+    Attributes typingAttributes() const override { return {}; }
+    void setTypingAttributes(const Attributes &) override {}
+    Color codeTextColor() const override { return {}; }
+
+private:
+    TextStorage storage_;
 };
 
 class EchoWindow final : public QWidget {
 public:
     EchoWindow()
-        : router_(host_)
-        , events_(router_) {
+        : router_(text_)
+        , events_([this] { return router_.callbacks.commandShortcuts(); }) {
         setFocusPolicy(Qt::StrongFocus);
         router_.callbacks.editorEventHandler = [](const EditorEvent &event) {
             switch (event.kind) {
@@ -84,7 +85,9 @@ protected:
     bool event(QEvent *event) override {
         if (event->type() == QEvent::ShortcutOverride) {
             auto *key = static_cast<QKeyEvent *>(event);
-            if (events_.shortcutOverride(*key)) {
+            const KeyDecision decision = events_.shortcutOverride(*key);
+            router_.carryOut(decision, [] {});
+            if (decision.kind == KeyDecision::Kind::veltoCommand || decision.kind == KeyDecision::Kind::viewCommand) {
                 key->accept();
                 return true;
             }
@@ -94,7 +97,7 @@ protected:
 
     void keyPressEvent(QKeyEvent *event) override {
         print("press", *event);
-        events_.keyPress(*event, [] { printLine("default"); });
+        carryOut(events_.keyPress(*event, false));
     }
 
     void keyReleaseEvent(QKeyEvent *event) override {
@@ -102,7 +105,7 @@ protected:
             return;
         }
         print("release", *event);
-        events_.keyRelease(*event);
+        carryOut(events_.keyRelease(*event));
     }
 
 private:
@@ -115,7 +118,16 @@ private:
                   codePoints(local.charactersIgnoringModifiers));
     }
 
-    NoTextHost host_;
+    /// What the text view would do itself (its key bindings, typed text and keys it ignores) is "default".
+    void carryOut(const KeyDecision &decision) {
+        const bool viewsOwn = decision.ordinaryKeyDown && decision.kind != KeyDecision::Kind::veltoCommand;
+        router_.carryOut(decision, [] {});
+        if (viewsOwn) {
+            printLine("default");
+        }
+    }
+
+    NoText text_;
     TextViewKeyRouter router_;
     TextViewKeyEvents events_;
 };

@@ -2,6 +2,7 @@
 
 #include "editor/markdown/CodePositions.h"
 #include "editor/markdown/MarkdownStyler.h"
+#include "editor/rules/Indentation.h"
 
 namespace velto::editor {
 
@@ -18,6 +19,10 @@ bool EditingTarget::isInsideFencedCode(std::ptrdiff_t location) const {
 
 bool EditingTarget::isInsideMarkdownLiteralCode(std::ptrdiff_t location) const {
     return CodePositions::isInsideMarkdownLiteralCode(storage(), location);
+}
+
+void EditingTarget::changeIndentation(bool outdent) {
+    Indentation::changeIndentation(*this, outdent);
 }
 
 void EditingTarget::withCodeTypingAttributes(const std::function<void()> &body) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/editing/UndoManager.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
 #include "editor/text/TextStorage.h"
@@ -11,9 +12,10 @@
 
 namespace velto::editor {
 
-/// The editable text that the editing rules (typing, Return, Tab, paste, task checkboxes) work on:
-/// the text with its attributes, the selection, and the one way a rule changes the text. The text
-/// view implements it; tests implement it over a plain storage. Positions are UTF-16 units.
+/// The editable text that the editing rules (typing, Return, Tab, paste, task checkboxes) and the keys
+/// work on: the text with its attributes, the selection, the one way a rule changes the text, and what
+/// key equivalents ask (clipboard, undo). The text view implements it; tests implement it over a plain
+/// storage. Positions are UTF-16 units.
 ///
 /// Rules decide from the text, the selection and the attributes alone and keep no state between
 /// keystrokes.
@@ -58,6 +60,22 @@ public:
     virtual void setTypingAttributes(const Attributes &attributes) = 0;
     /// The editor text colour that code attributes are built from.
     virtual Color codeTextColor() const = 0;
+
+    // ---- what keys ask of the text besides the rules ----
+    // A target without a clipboard or undo (the rules' tests) does nothing for these.
+
+    virtual void selectAllText() {}
+    virtual void copyToClipboard() {}
+    virtual void cutToClipboard() {}
+    virtual void pasteFromClipboard() {}
+    /// Paste and Match Style: the clipboard's text as plain text, no rule applied.
+    virtual void pasteAsPlainTextFromClipboard() {}
+    /// Tab and Shift-Tab: one indentation step more or less.
+    virtual void changeIndentation(bool outdent);
+    /// The undo manager that edits register on; none without undo.
+    virtual UndoManager *undoManager() { return nullptr; }
+    /// The manager holding the redo of an undone page operation, when it is not the active page's.
+    virtual UndoManager *pageTransitionRedoManager() { return nullptr; }
 
     // ---- shared services of the rules, answered from the members above ----
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preferences/LocalKeyEvent.h"
+#include "platform/desktop/LocalKeyEvent.h"
 
 #include <QtCore/QString>
 

@@ -1,4 +1,4 @@
-#include "editor_view/KeyEventTranslation.h"
+#include "platform/desktop/KeyEventTranslation.h"
 
 #include "platform/desktop/KeyCodes.h"
 #include "platform/desktop/X11Keyboard.h"
