@@ -83,7 +83,7 @@ DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseli
     // The file usually holds exactly the text last written, which the baseline holds with its checksum, and
     // which was text when it was read or written: comparing bytes spares checking and hashing megabytes on
     // every save.
-    if (baseline.fileContents && text == *baseline.fileContents) {
+    if (baseline.fileContents && text == baseline.fileContents->text()) {
         return {false, text};
     }
     checkIsUTF8(text, file.url);

@@ -71,7 +71,8 @@ VeltoSaveRequest::Revisions replacingKeys(const VeltoSaveRequest::Revisions &rev
 VeltoPageBaseline VeltoPageBaseline::fromPage(const VeltoPage &page) {
     if (const auto *loaded = page.content.asLoaded()) {
         std::string text = loaded->fileContents();
-        return {velto::contentChecksum(text), text};
+        std::optional<std::string> checksum = velto::contentChecksum(text);
+        return {std::move(checksum), std::move(text)};
     }
     if (const auto *archived = page.content.asArchivedSummary()) {
         return {archived->contentChecksum, std::nullopt};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/SharedText.h"
 #include "model/Document.h"
 #include "model/Page.h"
 #include "platform/Date.h"
@@ -12,10 +13,10 @@
 
 /// What is known to be on disk for one page: the checksum of its file's whole text and, when the text
 /// itself is held, that text; the checksum is then always the held text's, so a file found holding
-/// exactly that text is known unchanged without hashing it.
+/// exactly that text is known unchanged without hashing it. The text is shared by every copy of the baseline.
 struct VeltoPageBaseline {
     std::optional<std::string> checksum;     // absent for an empty text or when none is held
-    std::optional<std::string> fileContents; // absent when only a summary of the page is held
+    std::optional<SharedText> fileContents; // absent when only a summary of the page is held
 
     /// The baseline of a page as held: a loaded page's file text exactly as held (its metadata is not
     /// rewritten first; an empty text stays an empty text), a summary's recorded checksum without text.

@@ -155,10 +155,7 @@ void VeltoSaveCoordinator::recordPersistence(const VeltoSaveRequest &request, co
         persistedPageBaselines_.erase(oldID);
     }
     for (const auto &[pageID, baseline] : result.persistedPageBaselines) {
-        // A copy made anew holds the page's text in as much memory as it needs; one assigned over the
-        // last baseline would double that as soon as the text has grown by a character.
-        persistedPageBaselines_.erase(pageID);
-        persistedPageBaselines_.emplace(pageID, baseline);
+        persistedPageBaselines_.insert_or_assign(pageID, baseline); // shares the written text: no copy of the page
     }
 }
 

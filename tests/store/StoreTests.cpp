@@ -629,16 +629,16 @@ TEST(Store, ABaselineHoldsThePagesTextInLittleMoreMemoryThanTheText) {
         text.resize(newLength, 'b');
         store.setText(text, harness.clock.now());
         harness.succeedSave();
-        const std::optional<std::string> &held = store.pageBaselines().at(page.id).fileContents;
+        const std::optional<SharedText> &held = store.pageBaselines().at(page.id).fileContents;
         ASSERT_TRUE(held.has_value());
-        EXPECT_LE(held->capacity(), held->size() + held->size() / 4) << newLength;
+        EXPECT_LE(held->text().capacity(), held->size() + held->size() / 4) << newLength;
     }
 }
 
 TEST(Store, APageTextGrownByTypingHoldsLittleMoreMemoryThanTheText) {
-    StoreHarness harness;
+    GatedStore harness;
     const std::string text(200'000, 'a');
-    VeltoPage page = loadedPage(text);
+    VeltoPage page = textPage(text);
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
     VeltoStore &store = *harness.store;
     std::string expected = text;
@@ -651,6 +651,22 @@ TEST(Store, APageTextGrownByTypingHoldsLittleMoreMemoryThanTheText) {
     const std::string &body = store.document().currentPage.content.asLoaded()->body;
     EXPECT_EQ(body, expected);
     EXPECT_LE(body.capacity(), body.size() + body.size() / 4);
+}
+
+// A pause in typing on a big page makes a save request: its baseline must not be a copy of the page.
+TEST(Store, ASaveRequestSharesTheHeldBaselinesTextInsteadOfCopyingIt) {
+    GatedStore harness;
+    VeltoPage page = textPage(std::string(200'000, 'a'));
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+    VeltoStore &store = *harness.store;
+    store.setText(std::string(200'001, 'a'), harness.clock.now());
+    harness.succeedSave();
+    store.setText(std::string(200'002, 'a'), harness.clock.now());
+    ASSERT_EQ(harness.saves.size(), 2u);
+    const std::optional<SharedText> &held = store.pageBaselines().at(page.id).fileContents;
+    const std::optional<SharedText> &expected = harness.saves.back().expectedPageBaselines.at(page.id).fileContents;
+    ASSERT_TRUE(held.has_value() && expected.has_value());
+    EXPECT_EQ(&held->text(), &expected->text());
 }
 
 TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) {
