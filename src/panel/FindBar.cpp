@@ -1,6 +1,7 @@
 #include "panel/FindBar.h"
 
 #include "editor_view/VeltoTextView.h"
+#include "platform/FreedMemory.h"
 #include "ui/FloatingMaterial.h"
 #include "ui/VeltoUIControls.h"
 
@@ -133,7 +134,11 @@ void FindBar::open() {
 
 void FindBar::close() {
     researchTimer_.stop();
-    search_.forgetFoldedText(); // a copy of the whole page, searched again only when the bar opens
+    // The searches read the whole page into two copies, the joined text and its case-folded form: a closed bar
+    // searches no more, and the memory goes back to the system rather than staying with the process.
+    search_.forgetFoldedText();
+    textView_.textStorage().forgetJoinedText();
+    giveFreedMemoryBack();
     bool hadFocus = isAncestorOf(QApplication::focusWidget());
     QWidget::setVisible(false);
     overlay_->setVisible(false);
