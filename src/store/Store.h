@@ -161,6 +161,49 @@ public:
     /// them: the file's change is merged in, or left to the next save when the two conflict.
     QCoro::Task<std::set<Uuid>> refreshPagesFromDisk(std::set<Uuid> pageIDs);
 
+    /// Reads the previews of the given archived pages off the main thread and takes each into the document,
+    /// unless the page changed meanwhile; answers the pages taken. Nothing when the library session changed.
+    QCoro::Task<std::map<Uuid, VeltoPage>> loadArchivedPreviews(std::vector<Uuid> pageIDs);
+
+    // Page operations: each changes the document and saves it; refusals change nothing.
+    std::optional<VeltoPageOperation> createNewPage(Date now);
+    std::optional<VeltoPageOperation> selectPageOperation(const Uuid &pageID);
+    std::optional<VeltoArchiveTransition> archiveCurrentPage(Date now);
+    /// Reads the page's latest file first, so that what other writers saved while it was archived comes back.
+    QCoro::Task<bool> restoreArchivedPage(Uuid pageID, Date now);
+    QCoro::Task<int> archiveOtherPages(Date now);
+    int deleteConfirmedArchivedPages(const std::set<Uuid> &pageIDs);
+    QCoro::Task<int> deleteConfirmedArchivedPagesAfterReload(std::set<Uuid> pageIDs);
+
+    // Archive policy.
+    const VeltoAutoArchivePeriod &autoArchivePeriod() const { return archivePolicy_.period(); }
+    void setAutoArchivePeriod(VeltoAutoArchivePeriod period) { archivePolicy_.setPeriod(period); }
+    /// Archives the active other pages unedited for at least the period; answers how many.
+    QCoro::Task<int> autoArchiveEligiblePages(Date now);
+    std::vector<VeltoPage> otherActivePagesWithinAutoArchiveWindow(Date now, VeltoAutoArchivePeriod period) const {
+        return velto::otherActivePagesWithinAutoArchiveWindow(document_, now, period);
+    }
+    VeltoArchiveSnapshot archiveSnapshot() const { return velto::archiveSnapshot(document_); }
+    bool canApplyArchive(const VeltoArchiveTransition &transition, bool undo,
+                         const std::string &liveCurrentText) const {
+        return velto::canApplyArchive(document_, transition, undo, liveCurrentText);
+    }
+    bool matchesArchiveTimelineState(const VeltoDocument &expected, const VeltoArchiveTransition &transition) const {
+        return velto::matchesArchiveTimelineState(document_, expected, transition);
+    }
+    QCoro::Task<bool> applyArchiveTransition(VeltoDocument target);
+    bool apply(const VeltoPageOperation &operation, VeltoPageOperationDirection direction);
+
+    // Conflict copies.
+    QCoro::Task<VeltoConflictResolutionOutcome> resolveConflict(Uuid copyPageID, VeltoConflictResolution resolution,
+                                                                Date now);
+
+    // Library sessions.
+    /// Moves the open library to the chosen folder; throws the error of the step that failed.
+    QCoro::Task<void> applyFolderConnection(VeltoFolderConnectionSelection selection);
+    /// Writes the library anew after a damaged load; answers where the damaged manifest was kept.
+    QCoro::Task<std::optional<std::filesystem::path>> recoverPreservingOriginal();
+
 private:
     struct InitialState {
         VeltoDocument document;
@@ -231,51 +274,6 @@ private:
     // Changes made by other writers.
     VeltoExternalChanges externalChanges_;
 
-    // Page lists, page operations, archive policy, conflicts and sessions
-public:
-    /// Reads the previews of the given archived pages off the main thread and takes each into the document,
-    /// unless the page changed meanwhile; answers the pages taken. Nothing when the library session changed.
-    QCoro::Task<std::map<Uuid, VeltoPage>> loadArchivedPreviews(std::vector<Uuid> pageIDs);
-
-    // Page operations: each changes the document and saves it; refusals change nothing.
-    std::optional<VeltoPageOperation> createNewPage(Date now);
-    std::optional<VeltoPageOperation> selectPageOperation(const Uuid &pageID);
-    std::optional<VeltoArchiveTransition> archiveCurrentPage(Date now);
-    /// Reads the page's latest file first, so that what other writers saved while it was archived comes back.
-    QCoro::Task<bool> restoreArchivedPage(Uuid pageID, Date now);
-    QCoro::Task<int> archiveOtherPages(Date now);
-    int deleteConfirmedArchivedPages(const std::set<Uuid> &pageIDs);
-    QCoro::Task<int> deleteConfirmedArchivedPagesAfterReload(std::set<Uuid> pageIDs);
-
-    // Archive policy.
-    const VeltoAutoArchivePeriod &autoArchivePeriod() const { return archivePolicy_.period(); }
-    void setAutoArchivePeriod(VeltoAutoArchivePeriod period) { archivePolicy_.setPeriod(period); }
-    /// Archives the active other pages unedited for at least the period; answers how many.
-    QCoro::Task<int> autoArchiveEligiblePages(Date now);
-    std::vector<VeltoPage> otherActivePagesWithinAutoArchiveWindow(Date now, VeltoAutoArchivePeriod period) const {
-        return velto::otherActivePagesWithinAutoArchiveWindow(document_, now, period);
-    }
-    VeltoArchiveSnapshot archiveSnapshot() const { return velto::archiveSnapshot(document_); }
-    bool canApplyArchive(const VeltoArchiveTransition &transition, bool undo, const std::string &liveCurrentText) const {
-        return velto::canApplyArchive(document_, transition, undo, liveCurrentText);
-    }
-    bool matchesArchiveTimelineState(const VeltoDocument &expected, const VeltoArchiveTransition &transition) const {
-        return velto::matchesArchiveTimelineState(document_, expected, transition);
-    }
-    QCoro::Task<bool> applyArchiveTransition(VeltoDocument target);
-    bool apply(const VeltoPageOperation &operation, VeltoPageOperationDirection direction);
-
-    // Conflict copies.
-    QCoro::Task<VeltoConflictResolutionOutcome> resolveConflict(Uuid copyPageID, VeltoConflictResolution resolution,
-                                                                Date now);
-
-    // Library sessions.
-    /// Moves the open library to the chosen folder; throws the error of the step that failed.
-    QCoro::Task<void> applyFolderConnection(VeltoFolderConnectionSelection selection);
-    /// Writes the library anew after a damaged load; answers where the damaged manifest was kept.
-    QCoro::Task<std::optional<std::filesystem::path>> recoverPreservingOriginal();
-
-private:
     std::set<Uuid> archivePagesBeyondActiveLimits(Date now);
     /// Reads the eligible active other pages from disk again, then archives those still eligible; answers how
     /// many. Nothing is archived when the library session changed meanwhile.

@@ -705,6 +705,41 @@ TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) 
     EXPECT_EQ(store.document().currentPage.visibleText(), editorText);
 }
 
+TEST(Store, OnlyTheRegisteredEditorIsAskedForItsPendingText) {
+    struct CountingEditor final : VeltoPendingTextSource {
+        int asked = 0;
+        void handOverPendingText() override { asked += 1; }
+    };
+    struct Case {
+        const char *name;
+        bool editorUnregisters;
+        bool otherUnregisters;
+        int expectedAsks;
+    };
+    for (const Case &c : {Case{"registered", false, false, 1}, Case{"unregistered itself", true, false, 0},
+                          Case{"another source unregistered", false, true, 1}}) {
+        GatedStore harness;
+        harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("on disk"))));
+        CountingEditor editor, other;
+        harness.store->registerPendingTextSource(editor);
+        if (c.editorUnregisters) {
+            harness.store->unregisterPendingTextSource(editor); // an editor that went is never asked again
+        }
+        if (c.otherUnregisters) {
+            harness.store->unregisterPendingTextSource(other);
+        }
+        auto reload = observe(harness.store->reloadFromDisk(false, std::nullopt));
+        if (!harness.saveGates.empty() && harness.saveGates.back()->isWaiting()) {
+            harness.succeedSave(); // the flush before every reload
+        }
+        ASSERT_EQ(harness.loadGates.size(), 1u) << c.name;
+        harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(documentOf(textPage("on disk"))));
+        EXPECT_TRUE(reload->finished) << c.name;
+        EXPECT_EQ(editor.asked, c.expectedAsks) << c.name;
+        EXPECT_EQ(other.asked, 0) << c.name;
+    }
+}
+
 TEST(Store, ChangesOfTheCurrentPageOutsideTheEditorAreAnnouncedOnce) {
     using Change = VeltoStore::CurrentPageChange;
     struct Announcement {
