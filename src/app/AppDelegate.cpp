@@ -374,11 +374,7 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         }
     };
     // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
-    store_->onArchiveStateChange = [self] {
-        if (self) {
-            self->settings_->refreshVisibleWindow();
-        }
-    };
+    connect(store_.get(), &VeltoStoreSignals::archiveStateChanged, this, [this] { settings_->refreshVisibleWindow(); });
     configureStatusItem();
     ShortcutRegistrationAvailability availability = registerHotKeys();
     panel_->onShowSettings = [self] {

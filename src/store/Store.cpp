@@ -237,8 +237,8 @@ void VeltoStore::replaceDocument(VeltoDocument document) {
     std::set<Uuid> archivedBefore = document_.archivedPageIDs();
     document_ = std::move(document);
     documentDidChange();
-    if (onArchiveStateChange && archivedBefore != document_.archivedPageIDs()) {
-        onArchiveStateChange();
+    if (archivedBefore != document_.archivedPageIDs()) {
+        emit archiveStateChanged();
     }
 }
 

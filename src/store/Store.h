@@ -119,9 +119,6 @@ public:
     bool isMonitoringFolder() const { return externalChanges_.isMonitoring(); }
     bool isRefreshingFromDisk() const { return externalChanges_.isRefreshing(); }
 
-    /// Called whenever a change leaves a different set of archived pages.
-    std::function<void()> onArchiveStateChange;
-
     /// The editor holding typed text that it has not handed over yet: asked for it before text from elsewhere
     /// replaces the current page's. One source at a time; registering another replaces it.
     void registerPendingTextSource(VeltoPendingTextSource &source) { pendingTextSource_ = &source; }

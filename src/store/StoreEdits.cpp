@@ -98,8 +98,8 @@ void VeltoStore::recordMutations(const VeltoDocument &before, const VeltoDocumen
                                  const std::set<Uuid> &archiveMetadataOnlyPageIDs) {
     documentDidChange();
     mutations_.record(before, after, archiveMetadataOnlyPageIDs);
-    if (onArchiveStateChange && before.archivedPageIDs() != after.archivedPageIDs()) {
-        onArchiveStateChange();
+    if (before.archivedPageIDs() != after.archivedPageIDs()) {
+        emit archiveStateChanged();
     }
 }
 
@@ -194,8 +194,8 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
             documentDidChange();
         }
     }
-    if (onArchiveStateChange && archivedBeforeConflicts != document_.archivedPageIDs()) {
-        onArchiveStateChange();
+    if (archivedBeforeConflicts != document_.archivedPageIDs()) {
+        emit archiveStateChanged();
     }
     conflictNotice_.raise(result);
     mutations_.discardPersistedMutations(request.mutationRevision);

@@ -185,8 +185,8 @@ QCoro::Task<int> VeltoStore::archivedRefreshedPageCount(std::function<bool(const
     if (!ticket.stillCurrent()) {
         co_return 0;
     }
-    if (onArchiveStateChange && archivedBeforeRefresh != document_.archivedPageIDs()) {
-        onArchiveStateChange();
+    if (archivedBeforeRefresh != document_.archivedPageIDs()) {
+        emit archiveStateChanged();
     }
     VeltoDocument before = document_;
     std::set<Uuid> archived;
@@ -378,8 +378,8 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid cop
         *position = *latest;
         documentDidChange();
         pageBaselines_.insert_or_assign(copyPageID, VeltoPageBaseline::fromPage(*latest));
-        if (onArchiveStateChange && archivedBefore != document_.archivedPageIDs()) {
-            onArchiveStateChange();
+        if (archivedBefore != document_.archivedPageIDs()) {
+            emit archiveStateChanged();
         }
         co_return VeltoConflictResolutionOutcome::refreshed;
     }

@@ -46,6 +46,10 @@ signals:
     /// `unreadableFiles`, among any others still there, and are left as they are.
     void unreadableFilesFound();
 
+    /// A change left a different set of archived pages: a page operation, a reload, a save's conflict copy, the
+    /// auto-archive or another writer.
+    void archiveStateChanged();
+
     /// A reload opened a library where the store held none before (one that needed recovery or that another
     /// program held, or none yet); the store's load state is `loaded` now.
     void libraryOpened();

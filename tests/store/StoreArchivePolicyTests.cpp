@@ -155,7 +155,7 @@ TEST(StoreArchivePolicy, PageExactlyAtTheCutoffIsArchivedOnDisk) {
     EXPECT_EQ(window.front().id, justInside.id);
 
     int archivals = 0;
-    store.onArchiveStateChange = [&] { archivals += 1; };
+    QObject::connect(&store, &VeltoStoreSignals::archiveStateChanged, [&] { archivals += 1; });
     EXPECT_EQ(awaitTask(store.autoArchiveEligiblePages(day(40))), 2);
     EXPECT_EQ(archivals, 1);
     disk.flush();

@@ -461,7 +461,7 @@ TEST(Store, ReloadThatChangesTheArchivedPagesTellsTheShell) {
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("current"), {active})));
     VeltoStore &store = *harness.store;
     int archiveChanges = 0;
-    store.onArchiveStateChange = [&] { archiveChanges += 1; };
+    QObject::connect(&store, &VeltoStoreSignals::archiveStateChanged, [&] { archiveChanges += 1; });
 
     VeltoDocument sameArchive = store.document();
     store.requestExternalRefresh(std::nullopt);
