@@ -179,8 +179,9 @@ public:
         return found;
     }
 
-    /// How many pixels of the rectangle are dark (text on the light page).
-    std::size_t darkPixels(const Window &window) {
+    /// How many pixels of the window's rectangle on screen pass `counts`, which gets each pixel's blue, green and
+    /// red (24-bit depth: blue, green, red, pad).
+    template <typename Predicate> std::size_t pixelsWhere(const Window &window, Predicate counts) {
         auto *image = xcb_get_image_reply(
             connection_,
             xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(window.x),
@@ -192,36 +193,25 @@ public:
         }
         const std::uint8_t *data = xcb_get_image_data(image);
         const int length = xcb_get_image_data_length(image);
-        std::size_t dark = 0;
-        for (int k = 0; k + 3 < length; k += 4) { // 24-bit depth: blue, green, red, pad
-            const int luminance = (data[k] * 11 + data[k + 1] * 59 + data[k + 2] * 30) / 100;
-            dark += luminance < 110 ? 1 : 0;
+        std::size_t counted = 0;
+        for (int k = 0; k + 3 < length; k += 4) {
+            counted += counts(data[k], data[k + 1], data[k + 2]) ? 1 : 0;
         }
         std::free(image);
-        return dark;
+        return counted;
+    }
+
+    /// How many pixels of the rectangle are dark (text on the light page).
+    std::size_t darkPixels(const Window &window) {
+        return pixelsWhere(
+            window, [](int blue, int green, int red) { return (blue * 11 + green * 59 + red * 30) / 100 < 110; });
     }
 
     /// How many pixels of the rectangle are coloured (hue well away from grey): highlighted code, links.
     std::size_t colouredPixels(const Window &window) {
-        auto *image = xcb_get_image_reply(
-            connection_,
-            xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(window.x),
-                          static_cast<std::int16_t>(window.y), static_cast<std::uint16_t>(window.width),
-                          static_cast<std::uint16_t>(window.height), ~0u),
-            nullptr);
-        if (image == nullptr) {
-            return 0;
-        }
-        const std::uint8_t *data = xcb_get_image_data(image);
-        const int length = xcb_get_image_data_length(image);
-        std::size_t coloured = 0;
-        for (int k = 0; k + 3 < length; k += 4) {
-            const int high = std::max({data[k], data[k + 1], data[k + 2]});
-            const int low = std::min({data[k], data[k + 1], data[k + 2]});
-            coloured += high - low > 60 ? 1 : 0;
-        }
-        std::free(image);
-        return coloured;
+        return pixelsWhere(window, [](int blue, int green, int red) {
+            return std::max({blue, green, red}) - std::min({blue, green, red}) > 60;
+        });
     }
 
     /// The panel: the widest viewable window that is not the tray host's bar (which is short).
