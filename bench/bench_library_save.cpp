@@ -115,9 +115,11 @@ double threadProcessorSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-/// Saves one edited page of a library of `state.range(0)` pages that share the limit's bytes.
+/// Saves one edited page of a library of `state.range(0)` pages that share the limit's bytes, typed into at
+/// its end or, when `state.range(1)` is 1, in its middle.
 void SaveOneEditedPage(benchmark::State &state) {
     const int pageCount = static_cast<int>(state.range(0));
+    const bool editsInTheMiddle = state.range(1) != 0;
     testing::TemporaryFolder folder;
     VeltoDocument document;
     for (int index = 0; index < pageCount; ++index) {
@@ -145,7 +147,9 @@ void SaveOneEditedPage(benchmark::State &state) {
     double saveSeconds = 0;
     double processorSeconds = 0;
     for (auto _ : state) {
-        edited.content.asLoaded()->body += "edited " + std::to_string(revision) + "\n";
+        // Typing goes on at the end of the page, or in its middle, where a save hashes more of it again.
+        std::string &body = edited.content.asLoaded()->body;
+        body.insert(editsInTheMiddle ? body.size() / 2 : body.size(), "edited " + std::to_string(revision) + "\n");
         put(document, edited);
         auto request = saveOf(document, edited, baseline, ++revision);
         counting.reset();
@@ -172,7 +176,12 @@ void SaveOneEditedPage(benchmark::State &state) {
     }
     state.counters["filesWritten"] = static_cast<double>(counting.files);
 }
-BENCHMARK(SaveOneEditedPage)->Arg(100)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(SaveOneEditedPage)
+    ->ArgsProduct({{100, 1}, {0, 1}})
+    ->ArgNames({"pages", "inTheMiddle"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(50);
 
 void SaveThatMergesAConcurrentEdit(benchmark::State &state) {
     testing::TemporaryFolder folder;

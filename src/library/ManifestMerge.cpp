@@ -136,7 +136,8 @@ std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const
 } // namespace
 
 ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request,
-                                      const std::map<velto::Uuid, std::string> *writtenTexts) {
+                                      const std::map<velto::Uuid, std::string> *writtenTexts,
+                                      ChecksumCheckpointsByPage *checkpointsMade) {
     ChangedPageRecords records;
     auto add = [&](const velto::VeltoPage &page) {
         if (!request.changedPageRevisions.contains(page.id)) {
@@ -148,7 +149,17 @@ ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request,
                 written = &found->second;
             }
         }
-        records.insert_or_assign(page.id, VeltoLibraryPageRecord::fromPage(page, written));
+        auto baseline = request.expectedPageBaselines.find(page.id);
+        velto::ContentChecksumResumption resumption = baseline != request.expectedPageBaselines.end()
+                                                          ? baseline->second.checksumResumption()
+                                                          : velto::ContentChecksumResumption{};
+        records.insert_or_assign(page.id, VeltoLibraryPageRecord::fromPage(page, written, &resumption));
+        if (checkpointsMade != nullptr) {
+            (*checkpointsMade)[page.id] =
+                resumption.made.textChecksum
+                    ? std::make_shared<const velto::ContentChecksumCheckpoints>(std::move(resumption.made))
+                    : nullptr;
+        }
     };
     add(request.document.currentPage);
     for (const auto &page : request.document.pages) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <map>
+#include <memory>
 #include <string>
 
 namespace VeltoPageLibrary {
@@ -15,10 +16,13 @@ namespace VeltoPageLibrary {
 /// identifier the later in document order speaks. Only these records are made: making a record checksums
 /// the page's whole text, which for a full library is megabytes per save.
 /// `writtenTexts`, when given, hold the persisted file text a save wrote for some of these pages, which their
-/// records are made from instead of making the text again.
+/// records are made from instead of making the text again. Their checksums resume from the checkpoints of
+/// the request's expected baselines; `checkpointsMade`, when given, receives those of the texts hashed now.
 using ChangedPageRecords = std::map<velto::Uuid, velto::VeltoLibraryPageRecord>;
+using ChecksumCheckpointsByPage = std::map<velto::Uuid, std::shared_ptr<const velto::ContentChecksumCheckpoints>>;
 ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request,
-                                      const std::map<velto::Uuid, std::string> *writtenTexts = nullptr);
+                                      const std::map<velto::Uuid, std::string> *writtenTexts = nullptr,
+                                      ChecksumCheckpointsByPage *checkpointsMade = nullptr);
 
 /// The base manifest of a save: the manifest found on disk with only what this save changed applied to it
 /// (its removals, its changed pages' records, and the current page and order when the save changed them),

@@ -80,6 +80,15 @@ VeltoPageBaseline VeltoPageBaseline::fromPage(const VeltoPage &page) {
     return {page.content.asUnavailable()->contentChecksum, std::nullopt};
 }
 
+velto::ContentChecksumResumption VeltoPageBaseline::checksumResumption() const {
+    // The checkpoints are trusted only for the text whose checksum and size they were made with.
+    if (!fileContents || !checksumCheckpoints || checksumCheckpoints->textChecksum != checksum ||
+        checksumCheckpoints->textSize != fileContents->size()) {
+        return {};
+    }
+    return {.previousText = fileContents->text(), .previous = checksumCheckpoints.get(), .made = {}};
+}
+
 VeltoSaveRequest VeltoSaveRequest::discardingMutations(const Revisions &persistedPageRevisions,
                                                        std::optional<std::uint64_t> persistedStructureRevision) const & {
     return VeltoSaveRequest(*this).discardingMutations(persistedPageRevisions, persistedStructureRevision);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/SharedText.h"
+#include "model/ContentChecksum.h"
 #include "model/Document.h"
 #include "model/Page.h"
 #include "platform/Date.h"
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -17,12 +19,22 @@
 struct VeltoPageBaseline {
     std::optional<std::string> checksum;     // absent for an empty text or when none is held
     std::optional<SharedText> fileContents; // absent when only a summary of the page is held
+    /// The hash states over the held text that the save writing it made, from which the next save's
+    /// checksums resume; absent when the text was not written by a save of this process. Not part of what
+    /// the baseline says, so equality ignores them.
+    std::shared_ptr<const velto::ContentChecksumCheckpoints> checksumCheckpoints = nullptr;
 
     /// The baseline of a page as held: a loaded page's file text exactly as held (its metadata is not
     /// rewritten first; an empty text stays an empty text), a summary's recorded checksum without text.
     static VeltoPageBaseline fromPage(const velto::VeltoPage &page);
 
-    friend bool operator==(const VeltoPageBaseline &, const VeltoPageBaseline &) = default;
+    /// Where the checksums of a new text of this page resume from: the held text and its checkpoints when
+    /// they belong to it, or nothing to resume from.
+    velto::ContentChecksumResumption checksumResumption() const;
+
+    friend bool operator==(const VeltoPageBaseline &a, const VeltoPageBaseline &b) {
+        return a.checksum == b.checksum && a.fileContents == b.fileContents;
+    }
 };
 
 /// One save of the whole document, with the change marks gathered since the last durable save and the

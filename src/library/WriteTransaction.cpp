@@ -234,10 +234,12 @@ void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, cons
 }
 
 /// The baselines of the changed pages: the text written (taken out of `writtenTexts`) with the checksum its
-/// record already holds, so that no page is hashed twice.
+/// record already holds, so that no page is hashed twice, and the hash states that making the record kept
+/// (taken out of `checkpoints`), from which the next save of the page resumes.
 std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &request, const PageTable &table,
                                                      std::map<Uuid, std::string> &writtenTexts,
-                                                     const ChangedPageRecords &changedRecords) {
+                                                     const ChangedPageRecords &changedRecords,
+                                                     ChecksumCheckpointsByPage &checkpoints) {
     std::map<Uuid, VeltoPageBaseline> baselines;
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         auto page = table.find(pageID);
@@ -249,7 +251,9 @@ std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &req
             written != writtenTexts.end() ? std::move(written->second) : page->second->persistedFileContents();
         auto record = changedRecords.find(pageID);
         auto checksum = record != changedRecords.end() ? record->second.contentChecksum : contentChecksum(text);
-        baselines[pageID] = {std::move(checksum), std::move(text)};
+        auto made = checkpoints.find(pageID);
+        auto madeCheckpoints = made != checkpoints.end() ? std::move(made->second) : nullptr;
+        baselines[pageID] = {std::move(checksum), std::move(text), std::move(madeCheckpoints)};
     }
     return baselines;
 }
@@ -308,7 +312,8 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
                                        folderURL, fileManager);
 
     // The base manifest and this writer's journal.
-    auto changedRecords = changedPageRecords(finalRequest, &writtenTexts);
+    ChecksumCheckpointsByPage checksumCheckpoints;
+    auto changedRecords = changedPageRecords(finalRequest, &writtenTexts, &checksumCheckpoints);
     auto base = mergedManifest(finalRequest, existingManifest, initialCheckpoint, &changedRecords);
     auto observedStates = loadWriterStates(folderURL, fileManager);
     auto update = persistWriterState(finalRequest, folderURL, fileManager, observedStates, &changedRecords);
@@ -357,8 +362,8 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
     }
     removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
-    return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords), std::move(resolved.conflicts),
-            std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
+    return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
+            std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
 }
 
 } // namespace VeltoPageLibrary

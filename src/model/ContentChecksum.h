@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velto {
 
@@ -24,6 +26,37 @@ struct ContentChecksumPair {
 /// of multiplications run side by side, so a page of megabytes costs one pass instead of two, and the same
 /// pass notes any byte outside ASCII.
 ContentChecksumPair contentChecksums(std::string_view text, std::string_view ending);
+
+/// The states of both hash chains of a text hashed by the function below, every `spacing` bytes, kept with
+/// the text that was written so that the next save, whose text usually differs from it only from an edit
+/// on, hashes only from the last state before the edit instead of from the start of a page of megabytes.
+struct ContentChecksumCheckpoints {
+    static constexpr std::size_t spacing = 64 * 1024;
+
+    std::size_t textSize = 0;
+    std::size_t endingStart = 0;
+    /// The hash of the bytes [0, (i+1)·spacing) of the text and of the bytes [endingStart, (i+1)·spacing),
+    /// the offset basis while that range is empty.
+    std::vector<std::uint64_t> textStates;
+    std::vector<std::uint64_t> endingStates;
+    std::optional<std::string> textChecksum; // of the whole text: tells the checkpoints apart from another text's
+};
+
+/// contentChecksums of `text` and `ending`, the same values, resumed from `previous` (the checkpoints of
+/// `previousText`) at the last checkpoint before the first byte where the two texts differ. `made` receives
+/// the checkpoints of `text`; it stays empty when the text does not end with `ending`. The caller vouches that
+/// `previous` were made from `previousText`; made for a text of another size or body start, they are not used.
+ContentChecksumPair contentChecksumsResuming(std::string_view text, std::string_view ending,
+                                             std::string_view previousText, const ContentChecksumCheckpoints *previous,
+                                             ContentChecksumCheckpoints &made);
+
+/// What a save knows of the text it last wrote for a page, from which the next text's checksums resume:
+/// that text and its checkpoints in, the checkpoints of the text hashed now out.
+struct ContentChecksumResumption {
+    std::string_view previousText;
+    const ContentChecksumCheckpoints *previous = nullptr;
+    ContentChecksumCheckpoints made;
+};
 
 /// How many bytes the two functions above have hashed on the calling thread so far: a save hashes the
 /// text it writes once, never again for each of its steps. Tests of saving costs compare it before and after.

@@ -11,7 +11,7 @@ namespace {
 // The fields that follow the page's identity depend on what is held of its text; `persisted` is the
 // page's persistedFileContents() when the caller has made it already.
 void describeContent(const VeltoPageContent &content, const VeltoPage &page, VeltoLibraryPageRecord &record,
-                     const std::string *persisted) {
+                     const std::string *persisted, ContentChecksumResumption *resumption) {
     if (const VeltoPageFileContent *loaded = content.asLoaded()) {
         const std::size_t size = loaded->fileContentsSize();
         record.hasContent = size > 0;
@@ -20,7 +20,10 @@ void describeContent(const VeltoPageContent &content, const VeltoPage &page, Vel
             made = page.persistedFileContents();
             persisted = &made;
         }
-        ContentChecksumPair checksums = contentChecksums(*persisted, loaded->body);
+        ContentChecksumPair checksums =
+            resumption == nullptr ? contentChecksums(*persisted, loaded->body)
+                                  : contentChecksumsResuming(*persisted, loaded->body, resumption->previousText,
+                                                             resumption->previous, resumption->made);
         record.contentChecksum = std::move(checksums.first);
         record.bodyChecksum = std::move(checksums.second);
         record.fileSize = static_cast<std::int64_t>(size);
@@ -58,7 +61,8 @@ VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page) {
     return fromPage(page, nullptr);
 }
 
-VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page, const std::string *persistedFileContents) {
+VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page, const std::string *persistedFileContents,
+                                                        ContentChecksumResumption *resumption) {
     VeltoLibraryPageRecord record;
     record.id = page.id;
     record.createdAt = page.createdAt;
@@ -66,7 +70,7 @@ VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page, c
     record.relativeFilePath = page.relativeFilePath;
     record.updatedAt = page.updatedAt;
     record.archivedAt = page.archivedAt;
-    describeContent(page.content, page, record, persistedFileContents);
+    describeContent(page.content, page, record, persistedFileContents, resumption);
     return record;
 }
 

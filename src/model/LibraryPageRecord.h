@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ContentChecksum.h"
+
 #include "model/Page.h"
 #include "platform/Date.h"
 #include "platform/JsonCoding.h"
@@ -30,8 +32,10 @@ struct VeltoLibraryPageRecord {
     /// The record that describes a page as held in memory; always carries fileSize and isArchived.
     static VeltoLibraryPageRecord fromPage(const VeltoPage &page);
     /// The same, with the page's persistedFileContents() already made (null: made here), so that a save
-    /// that has written the text does not make megabytes of it again.
-    static VeltoLibraryPageRecord fromPage(const VeltoPage &page, const std::string *persistedFileContents);
+    /// that has written the text does not make megabytes of it again; with a `resumption`, the text is
+    /// hashed only from where it differs from the text last written.
+    static VeltoLibraryPageRecord fromPage(const VeltoPage &page, const std::string *persistedFileContents,
+                                           ContentChecksumResumption *resumption = nullptr);
 
     /// The page this record describes (identifier, dates, slug and path), holding `content`.
     VeltoPage page(VeltoPageContent content) const;

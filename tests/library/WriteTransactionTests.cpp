@@ -362,4 +362,57 @@ TEST(WriteTransaction, AnEditedPageIsHashedOnceAndItsBaselineChecksumIsItsText) 
     }
 }
 
+// After a save the next one resumes the record's checksums from the hash states kept over the text it wrote,
+// so an edit hashes only from the edit on; the recorded checksums stay those of the written file. Checkpoints
+// that do not belong to the baseline's text (another writer's, here another text's) are not used.
+TEST(WriteTransaction, ASaveResumesTheChecksumsFromTheLastWrittenTextAndRecordsTheFilesChecksums) {
+    std::string body;
+    for (int line = 0; body.size() < 6 * ContentChecksumCheckpoints::spacing; ++line) {
+        body += "- [ ] line " + std::to_string(line) + " with `code` and words\n";
+    }
+    struct Edit {
+        const char *name;
+        std::size_t fromEnd; // where the edit is, counted from the end of the body
+        bool keepsCheckpoints;
+    };
+    const Edit edits[] = {
+        {"near the end", 100, true},
+        {"in the middle", body.size() / 2, true},
+        {"at the start", body.size(), true},
+        {"with checkpoints of another text", 100, false},
+    };
+    TemporaryFolder folder;
+    auto document = documentOf(pageWithBody(pageA, body), {pageWithBody(pageB, "beta\n")});
+    VeltoPageBaseline baseline =
+        VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder.path()).persistedPageBaselines.at(pageA);
+    for (const Edit &edit : edits) {
+        SCOPED_TRACE(edit.name);
+        body.insert(body.size() - edit.fromEnd, "typed ");
+        document.currentPage.content.asLoaded()->body = body;
+        auto request = requestFor(document, {pageA});
+        request.expectedPageBaselines[pageA] = baseline;
+        if (!edit.keepsCheckpoints) {
+            auto other = std::make_shared<ContentChecksumCheckpoints>(*baseline.checksumCheckpoints);
+            for (auto &state : other->textStates) {
+                state ^= 1;
+            }
+            other->textChecksum = "1";
+            request.expectedPageBaselines[pageA].checksumCheckpoints = other;
+        }
+
+        const std::size_t before = checksummedBytes();
+        baseline = VeltoPageLibrary::write(request, folder.path()).persistedPageBaselines.at(pageA);
+        const std::size_t hashed = checksummedBytes() - before;
+
+        const std::string written = folder.readFile(fileNameOf(document.currentPage));
+        auto record = VeltoPageLibrary::loadManifestIfPresent(folder.path())->currentPage;
+        EXPECT_EQ(record.contentChecksum, contentChecksum(written));
+        EXPECT_EQ(record.bodyChecksum, contentChecksum(body));
+        EXPECT_EQ(baseline.checksum, record.contentChecksum);
+        const std::size_t resumedAtMost = edit.keepsCheckpoints ? edit.fromEnd : written.size();
+        EXPECT_LE(hashed, resumedAtMost + ContentChecksumCheckpoints::spacing + 1024);
+        EXPECT_GE(hashed, edit.keepsCheckpoints ? edit.fromEnd : written.size());
+    }
+}
+
 } // namespace
