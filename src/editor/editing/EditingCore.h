@@ -57,7 +57,7 @@ public:
 
     /// The manager edits register on: what the source answers (the view's per-page histories), else the
     /// core's own.
-    UndoManager *undoManager();
+    UndoManager *undoManager() override;
     void setUndoManagerSource(std::function<UndoManager *()> source);
     /// Ends the current typing step, so that the next keystroke starts a new undo step.
     void breakUndoCoalescing();
