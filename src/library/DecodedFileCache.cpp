@@ -5,14 +5,16 @@
 
 namespace VeltoPageLibrary {
 
+// The caches are never destroyed: a save or load on a pool thread may still be reading them while the process
+// exits and destroys its statics.
 DecodedFileCache<velto::VeltoWriterState> &decodedJournals() {
-    static DecodedFileCache<velto::VeltoWriterState> cache;
-    return cache;
+    static auto *cache = new DecodedFileCache<velto::VeltoWriterState>;
+    return *cache;
 }
 
 DecodedFileCache<velto::VeltoLibraryManifest> &decodedManifests() {
-    static DecodedFileCache<velto::VeltoLibraryManifest> cache;
-    return cache;
+    static auto *cache = new DecodedFileCache<velto::VeltoLibraryManifest>;
+    return *cache;
 }
 
 void writeJournal(const std::filesystem::path &url, const velto::VeltoWriterState &journal,

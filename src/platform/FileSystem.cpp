@@ -685,8 +685,9 @@ std::filesystem::path PosixFileSystem::resolvingSymlinks(const std::filesystem::
 }
 
 FileSystem &defaultFileSystem() {
-    static PosixFileSystem fileSystem;
-    return fileSystem;
+    // Never destroyed: work on other threads (the library's pool) may still use it while the process exits.
+    static auto *fileSystem = new PosixFileSystem;
+    return *fileSystem;
 }
 
 } // namespace velto

@@ -5,8 +5,10 @@
 namespace velto {
 
 VeltoOwnFileChanges &VeltoOwnFileChanges::shared() {
-    static VeltoOwnFileChanges changes;
-    return changes;
+    // Never destroyed, like the library pool whose saves record into it: a save still running while the process
+    // exits must not find it gone.
+    static auto *changes = new VeltoOwnFileChanges;
+    return *changes;
 }
 
 std::filesystem::path VeltoOwnFileChanges::key(const std::filesystem::path &path) {
@@ -108,8 +110,9 @@ std::filesystem::path OwnChangeRecordingFileSystem::resolvingSymlinks(const std:
 }
 
 FileSystem &ownChangeRecordingFileSystem() {
-    static OwnChangeRecordingFileSystem fileSystem(defaultFileSystem(), VeltoOwnFileChanges::shared());
-    return fileSystem;
+    // Never destroyed, for the same reason as the record of our own changes it writes into.
+    static auto *fileSystem = new OwnChangeRecordingFileSystem(defaultFileSystem(), VeltoOwnFileChanges::shared());
+    return *fileSystem;
 }
 
 } // namespace velto
