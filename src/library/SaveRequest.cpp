@@ -1,5 +1,6 @@
 #include "library/SaveRequest.h"
 
+#include "library/ProcessWriter.h"
 #include "model/ContentChecksum.h"
 #include "model/PageFileContent.h"
 #include "model/ThreeWayMerge.h"
@@ -164,4 +165,19 @@ VeltoSaveRequest VeltoSaveRequest::replacingPageIDs(const std::map<Uuid, Uuid> &
         return !result.changedPageRevisions.contains(entry.first) && !removedPageRevisions.contains(entry.first);
     });
     return result;
+}
+
+VeltoSaveRequest wholeDocumentSaveRequest(const VeltoDocument &document, velto::Date recordedAt) {
+    VeltoSaveRequest request;
+    request.writerID = VeltoPageLibrary::processWriterID();
+    request.operationID = Uuid::random();
+    request.recordedAt = recordedAt;
+    request.generation = 1;
+    request.document = document;
+    request.changedPageRevisions.emplace(document.currentPage.id, 0);
+    for (const VeltoPage &page : document.pages) {
+        request.changedPageRevisions.emplace(page.id, 0);
+    }
+    request.structureRevision = 0;
+    return request;
 }

@@ -80,3 +80,8 @@ struct VeltoSaveRequest {
 
     friend bool operator==(const VeltoSaveRequest &, const VeltoSaveRequest &) = default;
 };
+
+/// A save by this process of the whole document: every page and the order changed, nothing expected on disk (a
+/// library written anew).
+VeltoSaveRequest wholeDocumentSaveRequest(const velto::VeltoDocument &document, velto::Date recordedAt);
+

@@ -2,7 +2,6 @@
 
 #include "library/FolderConnectionAssessment.h"
 #include "library/LibraryRecovery.h"
-#include "library/ProcessWriter.h"
 #include "model/Document.h"
 #include "store/FolderIdentity.h"
 #include "store/LibraryPool.h"
@@ -10,26 +9,6 @@
 #include "store/Store.h"
 
 namespace velto {
-namespace {
-
-/// The save that writes a damaged library anew: every page and the structure changed, nothing expected on disk.
-VeltoSaveRequest recoveryRequest(const VeltoDocument &document, Date now) {
-    VeltoSaveRequest request;
-    request.writerID = VeltoPageLibrary::processWriterID();
-    request.operationID = Uuid::random();
-    request.recordedAt = now;
-    request.generation = 1;
-    request.mutationRevision = 0;
-    request.document = document;
-    request.changedPageRevisions.emplace(document.currentPage.id, 0);
-    for (const VeltoPage &page : document.pages) {
-        request.changedPageRevisions.emplace(page.id, 0);
-    }
-    request.structureRevision = 0;
-    return request;
-}
-
-} // namespace
 
 VeltoLibrarySession::VeltoLibrarySession(VeltoStore &store, std::filesystem::path folderURL)
     : store_(store)
@@ -156,7 +135,7 @@ QCoro::Task<std::optional<std::filesystem::path>> VeltoLibrarySession::recoverPr
     const VeltoSessionTicket ticket = this->ticket();
     VeltoDocument recovered = store_.document();
     QCoro::Task<std::optional<std::filesystem::path>> recovering =
-        runOnLibraryPool([request = recoveryRequest(recovered, store_.now()), folderURL = folderURL_] {
+        runOnLibraryPool([request = wholeDocumentSaveRequest(recovered, store_.now()), folderURL = folderURL_] {
             return VeltoPageLibrary::recover(request, folderURL, ownChangeRecordingFileSystem());
         });
     std::optional<std::filesystem::path> recoveryURL = co_await recovering;

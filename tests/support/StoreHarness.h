@@ -1,6 +1,5 @@
 #pragma once
 
-#include "library/ProcessWriter.h"
 #include "library/WriteTransaction.h"
 #include "model/Document.h"
 #include "store/Store.h"
@@ -23,18 +22,7 @@ namespace velto::testing {
 /// Writes a whole library as one save of this process: every page and the order.
 inline void writeLibrary(const std::filesystem::path &folder, const VeltoDocument &document,
                          Date recordedAt = dateFromSecondsSince1970(1'767'225'600)) {
-    VeltoSaveRequest request;
-    request.writerID = VeltoPageLibrary::processWriterID();
-    request.operationID = Uuid::random();
-    request.recordedAt = recordedAt;
-    request.generation = 1;
-    request.document = document;
-    request.changedPageRevisions.emplace(document.currentPage.id, 0);
-    for (const VeltoPage &page : document.pages) {
-        request.changedPageRevisions.emplace(page.id, 0);
-    }
-    request.structureRevision = 0;
-    VeltoPageLibrary::write(request, folder, defaultFileSystem());
+    VeltoPageLibrary::write(wholeDocumentSaveRequest(document, recordedAt), folder, defaultFileSystem());
 }
 
 /// A save that succeeds at once and reports nothing: no page is renamed, merged or kept apart.
