@@ -37,4 +37,10 @@ void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
 /// view's relayout.
 void copyRuns(const TextStorage &scratch, TextRange range, TextStorage &storage, std::size_t offset);
 
+/// Copies every run of the styled scratch copy into the storage from `offset` on.
+void copyAllRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset);
+
+/// The full pass over a scratch copy, which gets no code index of its own.
+void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, LongLineMatches *recorded = nullptr);
+
 } // namespace velto::editor::MarkdownStyler

@@ -1,0 +1,78 @@
+#include "editor/markdown/MarkdownStyler.h"
+
+#include "editor/markdown/MarkdownStylerPasses.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace velto::editor::MarkdownStyler {
+
+namespace {
+
+/// The units that end a paragraph (a carriage return and line feed count as one).
+constexpr std::u16string_view paragraphSeparators = u"\n\r\u2029";
+
+/// Where the paragraph holding the location starts. The storage is searched chunk by chunk, so a
+/// keystroke in a long line costs no lookup per unit.
+std::size_t paragraphStartAround(const TextStorage &storage, std::size_t location) {
+    std::size_t start = location;
+    if (start > 0 && start < storage.length() && storage.characterAt(start) == u'\n' &&
+        storage.characterAt(start - 1) == u'\r') {
+        --start; // the line feed of a pair ends the paragraph before it
+    }
+    const std::size_t separator = storage.findLastOf(paragraphSeparators, start);
+    return separator == TextRange::notFound ? 0 : separator + 1;
+}
+
+/// The paragraph starting at `start`, its terminator included.
+TextRange paragraphFrom(const TextStorage &storage, std::size_t start) {
+    const std::size_t length = storage.length();
+    std::size_t end = storage.findFirstOf(paragraphSeparators, start);
+    if (end < length) {
+        const bool pair =
+            storage.characterAt(end) == u'\r' && end + 1 < length && storage.characterAt(end + 1) == u'\n';
+        end += pair ? 2 : 1;
+    }
+    return rangeBetween(start, end);
+}
+
+} // namespace
+
+bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
+    const std::size_t length = storage.length();
+    if (length == 0) {
+        return false;
+    }
+    const std::size_t start = paragraphStartAround(storage, std::min(editedRange.location, length));
+    const std::size_t probe = std::min(start, length - 1);
+    if (storage.attribute(AttributeKey::veltoCodeBlock, probe) != nullptr) {
+        return false;
+    }
+    std::size_t hashes = 0;
+    while (hashes < 6 && start + hashes < length && storage.characterAt(start + hashes) == u'#') {
+        ++hashes;
+    }
+    const std::size_t after = start + hashes;
+    const bool looksLikeHeading =
+        hashes >= 1 && after < length && (storage.characterAt(after) == u' ' || storage.characterAt(after) == u'\t');
+    const auto *font = attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, probe));
+    const double currentSize = font ? font->pointSize : editorFont().pointSize;
+    if (!looksLikeHeading && currentSize <= editorFont().pointSize) {
+        return false;
+    }
+    // Only a paragraph that is or becomes a heading is read to its end.
+    const TextRange paragraph = paragraphFrom(storage, start);
+    // A setext title needs its underline to be styled as a heading; styled alone it would turn
+    // into body text with nothing left to correct it, so the delayed pass (which sees both) takes it.
+    if (paragraph.end() < length && storage.characterAt(paragraph.end()) == u'=') {
+        return false;
+    }
+    TextStorage scratch(storage.substring(paragraph));
+    applyToScratch(scratch, color);
+    storage.beginEditing();
+    copyAllRuns(scratch, storage, paragraph.location);
+    storage.endEditing();
+    return true;
+}
+
+} // namespace velto::editor::MarkdownStyler

@@ -1,0 +1,184 @@
+#include "editor/markdown/MarkdownStyler.h"
+
+#include "editor/highlight/CodeTokenPreservation.h"
+#include "editor/markdown/LineCutPoints.h"
+#include "editor/markdown/MarkdownCodeTokenIndex.h"
+#include "editor/markdown/MarkdownLineWindows.h"
+#include "editor/markdown/MarkdownStylerMemory.h"
+#include "editor/markdown/MarkdownStylerPasses.h"
+#include "editor/text/StorageLines.h"
+#include "editor/text/StringRanges.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace velto::editor::MarkdownStyler {
+
+namespace {
+
+// ---- regions of the incremental pass ----
+//
+// No pattern of the full pass reads across a line feed except the setext heading (a title and its
+// underline) and the code structure (fenced blocks and inline spans, which the index knows): every
+// other match lies within one line-feed line, even where carriage returns or separators split it
+// into paragraphs. So a region made of whole line-feed lines, covering every line-feed line whose
+// styling may change and cutting no setext heading or code construct, styled alone gives exactly what
+// the full pass gives there.
+
+/// The lines of the edit with one line before and one after: an edit can make or unmake a setext
+/// heading with either neighbour.
+TextRange linesAroundEdit(const TextStorage &storage, TextRange edited) {
+    TextRange region = lineFeedLines(storage, edited);
+    if (region.location > 0) {
+        region = unionRange(region, lineFeedLines(storage, TextRange{region.location - 1, 0}));
+    }
+    if (region.end() < storage.length()) {
+        region = unionRange(region, lineFeedLines(storage, TextRange{region.end(), 0}));
+    }
+    return region;
+}
+
+/// The region widened until no construct that the full pass sees across lines is cut by its edges:
+/// a fenced block, an inline code span over several lines, a setext title and its "=" underline.
+/// Styling a cut construct from the region's text alone would style it wrongly (a title two lines
+/// below the edit would lose its heading font), so the whole construct is restyled.
+TextRange regionWithoutCutConstructs(const TextStorage &storage, TextRange region,
+                                     const MarkdownCodeTokenIndex &index) {
+    const auto cuts = [&region](TextRange construct) {
+        return overlaps(construct, region) && unionRange(construct, region) != region;
+    };
+    bool widened = true;
+    while (widened) {
+        widened = false;
+        for (const FencedCodeBlock &block : index.fencedBlocksOverlapping(region)) {
+            if (cuts(block.fullRange)) {
+                region = unionRange(region, lineFeedLines(storage, block.fullRange));
+                widened = true;
+            }
+        }
+        for (const InlineCodeSpan &span : index.inlineCodeSpansOverlapping(region)) {
+            if (cuts(span.fullRange)) {
+                region = unionRange(region, lineFeedLines(storage, span.fullRange));
+                widened = true;
+            }
+        }
+        if (region.end() < storage.length() && storage.characterAt(region.end()) == u'=') {
+            region = unionRange(region, lineFeedLines(storage, TextRange{region.end(), 0}));
+            widened = true;
+        }
+        if (region.location > 0 && storage.characterAt(region.location) == u'=') {
+            region = unionRange(region, lineFeedLines(storage, TextRange{region.location - 1, 0}));
+            widened = true;
+        }
+    }
+    return region;
+}
+
+/// The lines of an edit that lie wholly inside a fenced block's contents, or none. The full pass
+/// gives every unit there the block's code attributes and nothing else (its highlighted tokens
+/// aside), whatever the text, so while the blocks stay as they were such lines need no pattern.
+std::optional<TextRange> linesInsideCodeContents(const TextStorage &storage, const MarkdownCodeTokenIndex &index,
+                                                 TextRange edited) {
+    const TextRange lines = lineFeedLines(storage, edited);
+    // An edit at the very end after a line feed leaves no line of its own: the block holding the
+    // unit before it (an unclosed one, running to the end) is the one it changed.
+    const bool emptyAtEnd = lines.length == 0 && lines.location > 0;
+    const std::optional<FencedCodeBlock> block =
+        index.fencedBlockContaining(emptyAtEnd ? lines.location - 1 : lines.location);
+    if (!block || lines.location < block->contentRange.location || lines.end() > block->contentRange.end()) {
+        return std::nullopt;
+    }
+    // Only a block whose opening line ends with a line feed or carriage return is styled as code (a
+    // line separator ends the fence line but does not make the block code).
+    const TextRange opening = block->opening.lineRange;
+    const char16_t last = opening.length > 0 ? storage.characterAt(opening.end() - 1) : u'\0';
+    if (last != u'\n' && last != u'\r') {
+        return std::nullopt;
+    }
+    // The first content line can underline the opening line as a setext title, and that title runs
+    // from the start of its line-feed line: text before the fence on that line (after a carriage
+    // return or a separator) lies outside the block and may change.
+    const bool openingStartsItsLine = opening.location == 0 || storage.characterAt(opening.location - 1) == u'\n';
+    if (lines.location == block->contentRange.location && !openingStartsItsLine) {
+        return std::nullopt;
+    }
+    return lines;
+}
+
+void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange lines,
+                      const std::optional<Color> &color) {
+    if (lines.length == 0) {
+        return;
+    }
+    const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, lines);
+    const DocumentStructure structure{index.fencedBlocksOverlapping(lines), {}};
+    storage.beginEditing();
+    storage.setAttributes(
+        codeAttributes(color.value_or(textColor())).with(AttributeKey::veltoCodeBlock, codeBackgroundColor()), lines);
+    restoreCodeTokens(preserved, structure, storage);
+    storage.endEditing();
+}
+
+TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
+    const std::size_t length = storage.length();
+    if (length == 0) {
+        return TextRange{0, 0};
+    }
+    const std::shared_ptr<MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    // Where fenced blocks or code spans appeared or went away since the last pass: a backtick typed
+    // here can pair every later run differently, and all of that must be restyled.
+    const std::optional<TextRange> structureChange = index->takeStructureChange();
+    const TextRange edited = rangeBetween(std::min(editedRange.location, length), std::min(editedRange.end(), length));
+    LineCutPoints cutPoints = currentCutPoints(storage);
+    if (!structureChange) {
+        const auto edits = editsOfOneGroupSinceLastPass(storage, baseAttributes(color.value_or(textColor())));
+        if (edits) {
+            if (const auto window = restyleWithinLongLine(storage, *index, *edits, cutPoints, color)) {
+                rememberCutPoints(storage, std::move(cutPoints));
+                return *window;
+            }
+        }
+        if (const std::optional<TextRange> lines = linesInsideCodeContents(storage, *index, edited)) {
+            restyleCodeLines(storage, *index, *lines, color);
+            rememberCutPoints(storage, std::move(cutPoints));
+            return *lines;
+        }
+    }
+    TextRange region = linesAroundEdit(storage, edited);
+    if (structureChange) {
+        const TextRange changed =
+            rangeBetween(std::min(structureChange->location, length), std::min(structureChange->end(), length));
+        region = unionRange(region, lineFeedLines(storage, changed));
+    }
+    region = regionWithoutCutConstructs(storage, region, *index);
+    if (region.location == 0 && region.length == length) {
+        apply(storage, color);
+        return region;
+    }
+    TextStorage scratch(storage.substring(region));
+    LongLineMatches recorded;
+    applyToScratch(scratch, color, &recorded);
+    const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
+    const DocumentStructure structure{index->fencedBlocksOverlapping(region), {}};
+    storage.beginEditing();
+    copyAllRuns(scratch, storage, region.location);
+    restoreCodeTokens(preserved, structure, storage);
+    storage.endEditing();
+    std::vector<std::size_t> points;
+    for (const std::size_t point : LineCutPoints::of(scratch.string(), recorded.lines, std::move(recorded.matches))) {
+        points.push_back(region.location + point);
+    }
+    cutPoints.replace(region, points);
+    rememberCutPoints(storage, std::move(cutPoints));
+    return region;
+}
+
+} // namespace
+
+TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
+    const TextRange region = applyIncrementalPass(storage, editedRange, color);
+    rememberPass(storage, baseAttributes(color.value_or(textColor())));
+    return region;
+}
+
+} // namespace velto::editor::MarkdownStyler
