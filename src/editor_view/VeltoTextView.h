@@ -8,17 +8,19 @@
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
 #include "editor_view/SpellChecker.h"
-#include "editor_view/TextViewKeyBindings.h"
-#include "editor_view/TextViewKeyEvents.h"
-#include "editor_view/TextViewKeyRouter.h"
-#include "editor_view/TextViewMouseSelection.h"
+#include "editor_view/TextViewAnnouncer.h"
+#include "editor_view/TextViewCaretMotion.h"
+#include "editor_view/TextViewClipboard.h"
+#include "editor_view/TextViewDragAndDrop.h"
+#include "editor_view/TextViewEditingCommands.h"
+#include "editor_view/TextViewInputMethod.h"
+#include "editor_view/TextViewKeyInput.h"
 #include "editor_view/TextViewPainter.h"
+#include "editor_view/TextViewPointerSelection.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QElapsedTimer>
 #include <QList>
-#include <QPoint>
 #include <QSizeF>
 #include <qcoro/qcorotask.h>
 
@@ -40,6 +42,8 @@ class ContinuousSpellChecking;
 namespace EditorLayout {
 /// Between the view's edges and its text: 22 horizontally, 20 vertically.
 inline const QSizeF textContainerInset{22, 20};
+/// How far one wheel or arrow step of the scroll bar moves.
+constexpr int scrollStep = 20;
 } // namespace EditorLayout
 
 /// The panel's editor: a scrolling view of its own text storage, laid out paragraph by paragraph and
@@ -61,23 +65,23 @@ public:
     /// One undo history per page; the editing core registers on the active one.
     PageUndoHistories &undoHistories() { return undoHistories_; }
     /// What the view reports upward (events, actions, commands); installed by the owner.
-    TextViewCallbacks &callbacks() { return keyRouter_.callbacks; }
-    TextViewKeyRouter &keyRouter() { return keyRouter_; }
+    TextViewCallbacks &callbacks() { return keyInput_.router().callbacks; }
+    TextViewKeyRouter &keyRouter() { return keyInput_.router(); }
     /// Task boxes, links and cursors under the pointer.
     TextViewPointer &pointer() { return *pointer_; }
 
     /// A menu item's action: runs the command its identifier names ("page.new").
-    void performVeltoCommand(const QString &identifier) { keyRouter_.performVeltoCommand(identifier); }
+    void performVeltoCommand(const QString &identifier) { keyInput_.performVeltoCommand(identifier); }
     /// Whether a menu item is enabled: for one naming a command, whether the command is available; other
     /// items are always enabled here.
-    bool validateMenuItem(const QString &identifier) const;
+    bool validateMenuItem(const QString &identifier) const { return keyInput_.validateMenuItem(identifier); }
     // ---- EditingTarget ----
 
     const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return core_.isEditable(); }
     TextRange selectedRange() const override { return core_.selectedRange(); }
     void setSelectedRange(TextRange range) override { core_.setSelectedRange(range); }
-    bool hasMarkedText() const override { return preedit_.has_value(); }
+    bool hasMarkedText() const override { return inputMethod_.preedit().has_value(); }
     bool replaceText(TextRange range, std::u16string_view replacement, TextRange selectionAfter) override;
     void insertTypedText(TextRange range, std::u16string_view text) override;
     void setUndoActionName(std::u16string_view name) override;
@@ -137,7 +141,7 @@ public:
     /// The caret's rectangle at a position, in the viewport's coordinates.
     QRectF caretRectInViewport(std::size_t position, CaretAffinity affinity = CaretAffinity::downstream);
     /// The side of a line wrap on which the selection's head shows, when it stands at a wrap.
-    CaretAffinity headAffinity() const { return headAffinity_; }
+    CaretAffinity headAffinity() const { return motion_.headAffinity(); }
     /// The storage position under a point of the viewport.
     std::size_t positionAtViewportPoint(QPointF point);
     /// Where a click at a point of the viewport places the caret (after a hyphen a line wraps at, upstream).
@@ -148,19 +152,19 @@ public:
 
     /// Moves the source's text to the position (a drag inside the view) as one undo step; false when the
     /// view is read-only or the position lies inside the source.
-    bool moveText(TextRange source, std::size_t position);
+    bool moveText(TextRange source, std::size_t position) { return dragAndDrop_.moveText(source, position); }
 
     /// Performs one of the view's standard editing commands.
-    void perform(TextViewCommand command);
+    void perform(TextViewCommand command) { commands_.perform(command); }
 
     /// Paste from the clipboard: the owner's handler when installed, else the view's own paste.
     std::function<void()> pasteHandler;
     /// Paste with the paste rules: code pasted into a fenced block re-indented, an address pasted over a
     /// selection made a link, anything else as plain text with LF line ends. Rich text and HTML are read
     /// on a worker thread; the task ends when the paste is done.
-    QCoro::Task<void> paste();
+    QCoro::Task<void> paste() { return clipboard_.paste(); }
     /// Paste and Match Style: the clipboard's text as plain text, no rule applied.
-    QCoro::Task<void> pasteAsPlainText();
+    QCoro::Task<void> pasteAsPlainText() { return clipboard_.pasteAsPlainText(); }
     /// Told after a paste that the owner should interpret as Markdown: a code or link paste, or a paste
     /// that changed the text.
     std::function<void()> pastedMarkdownHandler;
@@ -215,40 +219,7 @@ private:
     void scheduleSpellCheck();
     void addSpellingEntries(QMenu &menu, std::size_t position);
     double scrollY() const;
-
-    void moveVertically(bool below, bool extend);
-    void moveByPage(bool below, bool extend);
-    void moveToLineBoundary(bool end, bool extend);
-    void placeHead(CaretPlace head, bool extend);
-    CaretAffinity affinityAt(std::size_t position) const;
-    void setPreedit(const std::optional<PreeditText> &preedit);
-    /// Carries out a key's decision; the view's own part is its key bindings and typed text.
-    void carryOut(const KeyDecision &decision);
-    void typeText(std::u16string_view text);
-    struct CommandRow;
-    static const CommandRow &commandRow(TextViewCommand command);
-    void deleteBackward();
-    void insertNewline();
-    void pasteByCommand();
-    void undo();
-    void redo();
-    std::u16string selectedText() const;
-    void copySelection();
-    void cutSelection();
-    void pastePlainText(const QString &text, std::optional<std::size_t> at = std::nullopt);
-    /// Where a paste was asked for: the page shown, how often its characters had changed, the selection.
-    struct PasteTarget {
-        std::optional<Uuid> pageID;
-        std::uint64_t characterChanges = 0;
-        TextRange selection;
-    };
-    PasteTarget pasteTarget() const;
-    /// After the clipboard was read off the main thread: the selection of the paste's page and place again,
-    /// or false (with a beep) when the page, its text or its editability changed meanwhile.
-    bool returnToPasteTarget(const PasteTarget &target);
-    void offerSelectionAsPrimary();
-    void autoScrollStep();
-    void startDrag();
+    void endComposition();
 
     TextStorage storage_;
     LayoutFormats formats_;
@@ -256,8 +227,14 @@ private:
     TextViewPainter painter_;
     EditingCore core_;
     PageUndoHistories undoHistories_;
-    TextViewKeyRouter keyRouter_;
-    TextViewKeyEvents keyEvents_;
+    TextViewCaretMotion motion_;
+    TextViewClipboard clipboard_;
+    TextViewDragAndDrop dragAndDrop_;
+    TextViewEditingCommands commands_;
+    TextViewKeyInput keyInput_;
+    TextViewPointerSelection pointerSelection_;
+    TextViewInputMethod inputMethod_;
+    TextViewAnnouncer announcer_;
 
     QSizeF inset_ = EditorLayout::textContainerInset;
     Color backgroundColor_ = Color::sRGB(1, 1, 1);
@@ -282,33 +259,6 @@ private:
     static constexpr int longMeasuringSlices = 50;
     int idleSlicesSinceDone_ = 0;
     int idleScrollValue_ = -1;
-
-    std::optional<double> goalX_;
-    bool keepGoalX_ = false;
-    /// Upstream only while the head was placed at the end of a wrapped line; any other move resets it.
-    CaretAffinity headAffinity_ = CaretAffinity::downstream;
-    std::optional<PreeditText> preedit_;
-
-    std::optional<MouseSelection> mouseSelection_;
-    QPoint pressPoint_;
-    bool dragCandidate_ = false;
-    QBasicTimer autoScrollTimer_;
-    QPoint lastMousePoint_;
-    int clickCount_ = 0;
-    QElapsedTimer lastClickTime_;
-    QPoint lastClickPoint_;
-    std::optional<std::size_t> dropCaret_;
-    bool droppedInside_ = false;
-
-    /// A change announced to assistive technologies once it is made.
-    struct PendingAnnouncement {
-        int position = 0;
-        QString removed;
-        QString inserted;
-    };
-    std::optional<PendingAnnouncement> pendingAnnouncement_;
-    /// Counts the changes of characters (styling aside), so that a paste can tell its text is still there.
-    std::uint64_t characterChanges_ = 0;
 
     std::unique_ptr<TextViewPointer> pointer_;
     std::unique_ptr<TaskCheckboxAccessibilityElements> taskCheckboxElements_;
