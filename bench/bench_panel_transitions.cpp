@@ -75,7 +75,7 @@ public:
         firstSmall = store->document().currentPage.id;
         finish(store->flush());
         controller = std::make_unique<VeltoPanelController>(*store);
-        controller->onPanelPainted = [this] { painted = true; };
+        QObject::connect(controller.get(), &VeltoPanelControlling::panelPainted, [this] { painted = true; });
     }
     ~PanelLibrary() {
         controller.reset();

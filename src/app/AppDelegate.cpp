@@ -354,7 +354,8 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
     store_ = std::move(store);
     panel_ = options_.makePanel ? options_.makePanel(*store_) : makeProductionPanel(*store_);
     if (launchTrace::isEnabled()) {
-        panel_->onPanelPainted = [] { launchTrace::milestone("panel painted"); };
+        connect(panel_.get(), &VeltoPanelControlling::panelPainted, this,
+                [] { launchTrace::milestone("panel painted"); });
     }
     launchTrace::milestone("panel ready");
     QPointer<AppDelegate> self(this);
@@ -368,27 +369,16 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
         PagesFinderWorkflow::Operations::live([self](const ShellAlert &alert) {
             return self ? self->presentAlert(alert) : 0;
         }));
-    panel_->onRevealCurrentPage = [self] {
-        if (self) {
-            self->showCurrentPageInFileManager();
-        }
-    };
+    connect(panel_.get(), &VeltoPanelControlling::revealCurrentPageRequested, this,
+            &AppDelegate::showCurrentPageInFileManager);
     // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
     connect(store_.get(), &VeltoStoreSignals::archiveStateChanged, this, [this] { settings_->refreshVisibleWindow(); });
     configureStatusItem();
     ShortcutRegistrationAvailability availability = registerHotKeys();
-    panel_->onShowSettings = [self] {
-        if (self) {
-            self->showSettings();
-        }
-    };
-    panel_->onOpenEditor = [self] {
-        QTimer::singleShot(0, self, [self] {
-            if (self && self->panel_) {
-                self->panel_->show(self->statusItemGeometry());
-            }
-        });
-    };
+    connect(panel_.get(), &VeltoPanelControlling::settingsRequested, this, &AppDelegate::showSettings);
+    // From the event loop: the request may come while the panel is still closing.
+    connect(panel_.get(), &VeltoPanelControlling::editorOpenRequested, this, &AppDelegate::showPage,
+            Qt::QueuedConnection);
     // Once everything the warning's buttons may reach is in place, and once for both shortcuts.
     if (!availability.allAvailable()) {
         showHotKeyRegistrationWarning(availability.toggle, availability.appendClipboard);
@@ -396,7 +386,7 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
     menus_->installPanelKeyEquivalents();
     running_ = true;
     if (testLaunchConfiguration_.opensEditor) {
-        panel_->onOpenEditor();
+        QTimer::singleShot(0, this, &AppDelegate::showPage);
     }
     launchTrace::milestone("launch finished");
     // Loading and styling the current page copied it several times over; a big page's copies are gone now.

@@ -2,12 +2,12 @@
 
 #include "panel/PanelFeedback.h"
 
+#include <QtCore/QObject>
 #include <QtCore/QRect>
 #include <QtCore/QString>
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 class QMenu;
@@ -17,10 +17,13 @@ namespace velto {
 
 /// What the application shell uses of the panel controller: showing and closing the panel, handing the
 /// editor's text to the store, appending text and giving feedback. The shell codes against this interface,
-/// so that its tests can put a recording panel in the real one's place.
-class VeltoPanelControlling {
+/// so that its tests can put a recording panel in the real one's place. What the panel asks of the shell it
+/// announces as signals, which the shell connects to.
+class VeltoPanelControlling : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~VeltoPanelControlling() = default;
+    using QObject::QObject;
 
     /// Shows the panel under the tray icon's geometry, at the pointer when the tray gives none. Nothing while
     /// it is shown.
@@ -62,11 +65,15 @@ public:
     /// A new menu holding the status menu's page items (the shell adds its own around them).
     virtual QMenu *makeStatusMenu() = 0;
 
-    std::function<void()> onShowSettings;
-    std::function<void()> onOpenEditor;
-    std::function<void()> onRevealCurrentPage;
-    /// Told when the panel has painted after being shown (the launch trace marks it).
-    std::function<void()> onPanelPainted;
+signals:
+    /// The user asked for the Settings window; the panel has closed.
+    void settingsRequested();
+    /// Something asked for the editor to be shown (Browse Pages opened a page, a page operation needs it).
+    void editorOpenRequested();
+    /// The user asked to see the current page's file in the file manager.
+    void revealCurrentPageRequested();
+    /// The panel has painted after being shown (the launch trace marks it).
+    void panelPainted();
 };
 
 } // namespace velto

@@ -112,13 +112,9 @@ void PanelPopover::performClose() {
     if (!isVisible()) {
         return;
     }
-    if (willClose) {
-        willClose();
-    }
+    emit willClose();
     hide();
-    if (didClose) {
-        didClose();
-    }
+    emit didClose();
 }
 
 bool PanelPopover::event(QEvent *event) {
@@ -137,9 +133,7 @@ bool PanelPopover::event(QEvent *event) {
         if (awaitsFirstPaint_) {
             bool handled = QWidget::event(event);
             awaitsFirstPaint_ = false;
-            if (onShownAndPainted) {
-                onShownAndPainted();
-            }
+            emit shownAndPainted();
             return handled;
         }
         break;

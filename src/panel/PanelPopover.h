@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 namespace velto {
@@ -20,6 +19,8 @@ enum class PopoverBehavior { transient, applicationDefined };
 /// swallow the global shortcut that closes it. Placed under the tray icon by PopoverPlacement; its content
 /// widget fills it. Main thread only.
 class PanelPopover : public QWidget {
+    Q_OBJECT
+
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -45,10 +46,11 @@ public:
     /// When the window last closed itself on deactivation; the shell ignores a tray click that soon after.
     std::optional<Clock::time_point> lastSelfCloseTime() const { return lastSelfClose_; }
 
-    std::function<void()> willClose;
-    std::function<void()> didClose;
-    /// Told on the first paint after each show.
-    std::function<void()> onShownAndPainted;
+signals:
+    void willClose();
+    void didClose();
+    /// The first paint after each show is done.
+    void shownAndPainted();
 
 protected:
     bool event(QEvent *event) override;

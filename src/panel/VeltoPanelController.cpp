@@ -117,13 +117,9 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     panelView_ = new VeltoPanelView(contentSize.toSize());
     popover_ = std::make_unique<PanelPopover>(panelView_, options_.popoverBehavior);
     popover_->setContentSize(contentSize);
-    popover_->didClose = [this] { popoverDidClose(); };
-    popover_->willClose = [this] { stopShortcutHintMonitoring(); };
-    popover_->onShownAndPainted = [this] {
-        if (onPanelPainted) {
-            onPanelPainted();
-        }
-    };
+    connect(popover_.get(), &PanelPopover::didClose, this, &VeltoPanelController::popoverDidClose);
+    connect(popover_.get(), &PanelPopover::willClose, this, &VeltoPanelController::stopShortcutHintMonitoring);
+    connect(popover_.get(), &PanelPopover::shownAndPainted, this, &VeltoPanelControlling::panelPainted);
 
     editor::VeltoTextView &view = textView();
     view.callbacks().commandShortcuts = commandShortcuts_;
@@ -348,13 +344,8 @@ void VeltoPanelController::popoverDidClose() {
 }
 
 void VeltoPanelController::closePanelAndShowSettings() {
-    std::function<void()> callback = onShowSettings;
     closePanel();
-    QTimer::singleShot(0, this, [callback] {
-        if (callback) {
-            callback();
-        }
-    });
+    QTimer::singleShot(0, this, [this] { emit settingsRequested(); });
 }
 
 void VeltoPanelController::dropNavigationSession() {
@@ -572,8 +563,8 @@ VeltoPanelMenuController &VeltoPanelController::panelMenuController() {
     };
     // The shell saves first, then shows the page's file in the file manager.
     actions.showCurrentPageInFinder = [self] {
-        if (self && self->onRevealCurrentPage) {
-            self->onRevealCurrentPage();
+        if (self) {
+            emit self->revealCurrentPageRequested();
         }
     };
     VeltoPanelMenuController::Options menuOptions;
@@ -685,9 +676,7 @@ void VeltoPanelController::execute(VeltoCommandID id) {
 }
 
 void VeltoPanelController::openEditor() {
-    if (onOpenEditor) {
-        onOpenEditor();
-    }
+    emit editorOpenRequested();
 }
 
 // ---- size, font size and formatting ----

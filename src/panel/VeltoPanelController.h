@@ -43,7 +43,7 @@ class UndoManager;
 /// session, the page operations and the command registry. It routes the user's commands, refuses appends while
 /// a page operation runs, changes the panel's size, the font size and live formatting, and shows the hold-Ctrl
 /// shortcut hints. The shell creates one once the store has loaded. Main thread only.
-class VeltoPanelController : public QObject, public VeltoPanelControlling, private PageOperationsPresenter {
+class VeltoPanelController : public VeltoPanelControlling, private PageOperationsPresenter {
 public:
     struct Options {
         PopoverBehavior popoverBehavior = PopoverBehavior::transient;

@@ -359,8 +359,7 @@ TEST_F(AppDelegateSettingsTest, SettingsAppearOnlyAfterLaunchingAndTheSameWindow
     EXPECT_EQ(early.settings().windowController(), nullptr);
 
     launch();
-    ASSERT_TRUE(panel->onShowSettings);
-    panel->onShowSettings();
+    emit panel->settingsRequested();
     SettingsWindowController *controller = delegate->settings().windowController();
     ASSERT_NE(controller, nullptr);
     EXPECT_TRUE(controller->window()->isVisible());

@@ -245,7 +245,7 @@ TEST(PageOperationsTests, SelectingTheCurrentPageOpensTheEditorAndRegistersNothi
     PanelControllerSession session;
     session.type(u"page");
     int opened = 0;
-    session.controller->onOpenEditor = [&] { opened += 1; };
+    QObject::connect(session.controller.get(), &VeltoPanelControlling::editorOpenRequested, [&] { opened += 1; });
     session.controller->pageOperations().selectPageAndOpenEditor(session.currentPageID());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(session.banner(), "");

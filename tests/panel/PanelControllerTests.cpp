@@ -158,7 +158,7 @@ TEST(PanelControllerTests, ShowingTwiceShowsOnceAndAPendingBannerWaitsForTheShow
     session.controller->showFeedback({QStringLiteral("second"), PanelFeedback::Emphasis::informational, 2.2});
     EXPECT_EQ(session.controller->pendingFeedback()->message.toStdString(), "second");
     int closes = 0;
-    session.controller->popover().didClose = [&] { closes += 1; };
+    QObject::connect(&session.controller->popover(), &PanelPopover::didClose, [&] { closes += 1; });
     session.controller->show(QRect(100, 0, 24, 24));
     session.controller->show(QRect(400, 0, 24, 24));
     EXPECT_TRUE(session.controller->isShown());
