@@ -29,8 +29,8 @@ std::optional<QSizeF> ResizeDrag::end(QSizeF finalSize) {
     return finalSize;
 }
 
-PanelResizeHandle::PanelResizeHandle(QWidget *parent)
-    : QWidget(parent) {
+PanelResizeHandle::PanelResizeHandle(std::function<QSizeF()> currentSize, QWidget *parent)
+    : QWidget(parent), currentSize_(std::move(currentSize)) {
     installAccessibleRoles();
     setFixedSize(sideLength, sideLength);
     setAttribute(Qt::WA_Hover);
@@ -41,13 +41,7 @@ PanelResizeHandle::PanelResizeHandle(QWidget *parent)
 }
 
 QSizeF PanelResizeHandle::presentSize() const {
-    return currentSize ? currentSize() : drag_.startSize();
-}
-
-void PanelResizeHandle::report(QSizeF size, bool ended) {
-    if (onResize) {
-        onResize(size, ended);
-    }
+    return currentSize_ ? currentSize_() : drag_.startSize();
 }
 
 double PanelResizeHandle::strokeOpacity() const {
@@ -73,21 +67,21 @@ void PanelResizeHandle::mousePressEvent(QMouseEvent *event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
-    drag_.begin(event->globalPosition(), currentSize ? currentSize() : QSizeF(0, 0));
+    drag_.begin(event->globalPosition(), currentSize_ ? currentSize_() : QSizeF(0, 0));
     update();
 }
 
 void PanelResizeHandle::mouseDoubleClickEvent(QMouseEvent *event) {
     // The second press of a double-click fits the panel instead of starting a drag; Qt reports a triple
     // click as a plain press again, which starts one.
-    if (event->button() == Qt::LeftButton && onFitContent) {
-        onFitContent();
+    if (event->button() == Qt::LeftButton) {
+        emit fitContentRequested();
     }
 }
 
 void PanelResizeHandle::mouseMoveEvent(QMouseEvent *event) {
     if (drag_.isDragging()) {
-        report(drag_.sizeFor(event->globalPosition()), false);
+        emit resizeRequested(drag_.sizeFor(event->globalPosition()), false);
     }
 }
 
@@ -97,12 +91,12 @@ void PanelResizeHandle::mouseReleaseEvent(QMouseEvent *event) {
     }
     QSizeF last = drag_.sizeFor(event->globalPosition());
     if (last != drag_.startSize()) {
-        report(last, false);
+        emit resizeRequested(last, false);
     }
     std::optional<QSizeF> finalSize = drag_.end(presentSize());
     update();
     if (finalSize) {
-        report(*finalSize, true);
+        emit resizeRequested(*finalSize, true);
     }
 }
 

@@ -36,13 +36,8 @@ class PanelResizeHandle : public QWidget {
 public:
     static constexpr int sideLength = 22;
 
-    explicit PanelResizeHandle(QWidget *parent = nullptr);
-
-    /// The panel's present content size.
-    std::function<QSizeF()> currentSize;
-    /// A requested size, and whether the drag has ended.
-    std::function<void(QSizeF, bool)> onResize;
-    std::function<void()> onFitContent;
+    /// `currentSize` gives the panel's present content size; without it a drag starts from nothing.
+    explicit PanelResizeHandle(std::function<QSizeF()> currentSize = {}, QWidget *parent = nullptr);
 
     bool isHovered() const { return isHovered_; }
     bool isDragging() const { return drag_.isDragging(); }
@@ -58,10 +53,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
+signals:
+    /// A requested size, and whether the drag has ended.
+    void resizeRequested(QSizeF size, bool ended);
+    /// A double-click asks to fit the panel to its content.
+    void fitContentRequested();
+
 private:
     QSizeF presentSize() const;
-    void report(QSizeF size, bool ended);
-
+    std::function<QSizeF()> currentSize_;
     ResizeDrag drag_;
     bool isHovered_ = false;
 };

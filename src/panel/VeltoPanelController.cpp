@@ -114,7 +114,7 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     VeltoScheduler &editorScheduler = options_.editorScheduler != nullptr ? *options_.editorScheduler : qtScheduler();
 
     QSizeF contentSize = VeltoPreferences::panelContentSize();
-    panelView_ = new VeltoPanelView(contentSize.toSize());
+    panelView_ = new VeltoPanelView(contentSize.toSize(), [this] { return popover_->contentSize(); });
     popover_ = std::make_unique<PanelPopover>(panelView_, options_.popoverBehavior);
     popover_->setContentSize(contentSize);
     connect(popover_.get(), &PanelPopover::didClose, this, &VeltoPanelController::popoverDidClose);
@@ -124,10 +124,10 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     editor::VeltoTextView &view = textView();
     view.callbacks().commandShortcuts = commandShortcuts_;
 
-    panelView_->onAppearanceChange = [this] { refreshAppearance(); };
-    panelView_->currentPanelSize = [this] { return popover_->contentSize(); };
-    panelView_->onResize = [this](QSizeF size, bool persist) { resizePanel(size, persist); };
-    panelView_->commandHandler = [this](VeltoCommandID id) { return commandRegistry_->perform(id); };
+    connect(panelView_, &VeltoPanelView::appearanceChanged, this, &VeltoPanelController::refreshAppearance);
+    connect(panelView_, &VeltoPanelView::resizeRequested, this, &VeltoPanelController::resizePanel);
+    connect(panelView_, &VeltoPanelView::commandRequested, this,
+            [this](VeltoCommandID id) { commandRegistry_->perform(id); });
 
     coordinatorView_ = std::make_unique<TextViewCoordinatorView>(view, [this] { beep(); });
     editor::VeltoEditorCoordinator::PanelHooks hooks{

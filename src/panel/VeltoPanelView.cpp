@@ -11,7 +11,8 @@
 
 namespace velto {
 
-VeltoPanelView::VeltoPanelView(QSize size, VeltoScheduler &scheduler, QWidget *parent)
+VeltoPanelView::VeltoPanelView(QSize size, std::function<QSizeF()> currentPanelSize, VeltoScheduler &scheduler,
+                               QWidget *parent)
     : QWidget(parent)
     , textView_(new editor::VeltoTextView(this))
     , topScrollIndicator_(new ScrollGradientView(ScrollGradientView::Edge::top, scheduler, this))
@@ -19,7 +20,7 @@ VeltoPanelView::VeltoPanelView(QSize size, VeltoScheduler &scheduler, QWidget *p
     , editorBorderView_(new EditorBorderView(this))
     , emptyPageHint_(new EmptyPageHintView(this))
     , findBar_(new FindBar(*textView_, this))
-    , resizeHandle_(new PanelResizeHandle(this)) {
+    , resizeHandle_(new PanelResizeHandle(std::move(currentPanelSize), this)) {
     resize(size);
     setAutoFillBackground(true);
 
@@ -29,26 +30,14 @@ VeltoPanelView::VeltoPanelView(QSize size, VeltoScheduler &scheduler, QWidget *p
         QStringLiteral("Type on the current page. Markdown formatting is shown while the source remains editable."));
     connect(textView_, &editor::VeltoTextView::scrollGeometryChanged, this, &VeltoPanelView::updateScrollIndicators);
 
-    resizeHandle_->currentSize = [this] { return currentPanelSize ? currentPanelSize() : QSizeF(0, 0); };
-    resizeHandle_->onResize = [this](QSizeF requested, bool ended) {
-        if (onResize) {
-            onResize(requested, ended);
-        }
-    };
-    resizeHandle_->onFitContent = [this] {
-        if (commandHandler) {
-            commandHandler(VeltoCommandID::fitPanelToContent);
-        }
-    };
+    connect(resizeHandle_, &PanelResizeHandle::resizeRequested, this, &VeltoPanelView::resizeRequested);
+    connect(resizeHandle_, &PanelResizeHandle::fitContentRequested, this,
+            [this] { emit commandRequested(VeltoCommandID::fitPanelToContent); });
 
     auto *find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WidgetWithChildrenShortcut);
     connect(find, &QShortcut::activated, this, &VeltoPanelView::showFindBar);
-    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, [this] {
-        if (onAppearanceChange) {
-            onAppearanceChange();
-        }
-    });
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &VeltoPanelView::appearanceChanged);
 
     // Children stack in the order they were made: the decorations over the text, the handle over everything.
     layoutDecorations();
@@ -106,9 +95,7 @@ void VeltoPanelView::resizeEvent(QResizeEvent *event) {
 
 void VeltoPanelView::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    if (onAppearanceChange) {
-        onAppearanceChange();
-    }
+    emit appearanceChanged();
 }
 
 void VeltoPanelView::pinEditorToBottom() {

@@ -31,19 +31,12 @@ public:
     static constexpr int editorInset = 6;
     static constexpr int gradientHeight = 24;
 
-    explicit VeltoPanelView(QSize size, VeltoScheduler &scheduler = qtScheduler(), QWidget *parent = nullptr);
+    /// `currentPanelSize` gives the panel's present size, from which a drag of the resize handle starts.
+    explicit VeltoPanelView(QSize size, std::function<QSizeF()> currentPanelSize = {},
+                            VeltoScheduler &scheduler = qtScheduler(), QWidget *parent = nullptr);
     ~VeltoPanelView() override;
 
     editor::VeltoTextView *textView() const { return textView_; }
-
-    /// Told after the view is shown in a window and whenever the appearance changes.
-    std::function<void()> onAppearanceChange;
-    /// A requested panel size, and whether the drag has ended.
-    std::function<void(QSizeF, bool)> onResize;
-    /// Runs a command; answers whether it ran.
-    std::function<bool(VeltoCommandID)> commandHandler;
-    /// The panel's present size.
-    std::function<QSizeF()> currentPanelSize;
 
     ScrollGradientView *topScrollIndicator() const { return topScrollIndicator_; }
     ScrollGradientView *bottomScrollIndicator() const { return bottomScrollIndicator_; }
@@ -67,6 +60,14 @@ public:
     QSizeF sizeThatFitsContent();
     /// Opens the find bar (Ctrl+F).
     void showFindBar();
+
+signals:
+    /// After the view is shown in a window and whenever the appearance changes: the theme is to be applied.
+    void appearanceChanged();
+    /// A requested panel size, and whether the drag has ended.
+    void resizeRequested(QSizeF size, bool ended);
+    /// The view asks for a command to run (a double-click on the resize handle fits the panel).
+    void commandRequested(velto::VeltoCommandID command);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

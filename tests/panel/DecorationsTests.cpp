@@ -25,20 +25,19 @@ void sendMouse(QWidget &widget, QEvent::Type type, QPointF global) {
 struct ResizeReports {
     std::vector<std::string> lines;
     void attach(PanelResizeHandle &handle) {
-        handle.onResize = [this](QSizeF size, bool ended) {
+        QObject::connect(&handle, &PanelResizeHandle::resizeRequested, [this](QSizeF size, bool ended) {
             lines.push_back(QStringLiteral("%1×%2%3")
                                 .arg(size.width())
                                 .arg(size.height())
                                 .arg(ended ? " (ended)" : "")
                                 .toStdString());
-        };
+        });
     }
 };
 
 TEST(ResizeHandle, DraggingFollowsThePointerAndEndsOnceWithThePanelsSize) {
-    PanelResizeHandle handle;
     QSizeF panelSize(500, 325);
-    handle.currentSize = [&panelSize] { return panelSize; };
+    PanelResizeHandle handle([&panelSize] { return panelSize; });
     ResizeReports reports;
     reports.attach(handle);
 
@@ -53,12 +52,11 @@ TEST(ResizeHandle, DraggingFollowsThePointerAndEndsOnceWithThePanelsSize) {
 }
 
 TEST(ResizeHandle, AClickWithoutMovingAndADoubleClickPersistNoSize) {
-    PanelResizeHandle handle;
-    handle.currentSize = [] { return QSizeF(500, 325); };
+    PanelResizeHandle handle([] { return QSizeF(500, 325); });
     ResizeReports reports;
     reports.attach(handle);
     int fits = 0;
-    handle.onFitContent = [&fits] { ++fits; };
+    QObject::connect(&handle, &PanelResizeHandle::fitContentRequested, [&fits] { ++fits; });
 
     sendMouse(handle, QEvent::MouseButtonPress, QPointF(700, 400));
     sendMouse(handle, QEvent::MouseButtonRelease, QPointF(700, 400));

@@ -46,7 +46,7 @@ protected:
     }
 
     testing::ManualScheduler scheduler;
-    VeltoPanelView view{QSize(500, 325), scheduler};
+    VeltoPanelView view{QSize(500, 325), {}, scheduler};
 };
 
 TEST_F(PanelViewTest, EmptyPageFitsTo500By325WhateverThePanelsSize) {
@@ -112,12 +112,9 @@ TEST_F(PanelViewTest, DoubleClickOnTheHandleAsksToFitThePanel) {
     QPointF corner = view.resizeHandle()->mapToGlobal(QPointF(11, 11));
     QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(11, 11), corner, Qt::LeftButton, Qt::LeftButton,
                             Qt::NoModifier);
-    QApplication::sendEvent(view.resizeHandle(), &doubleClick); // no handler: nothing happens
+    QApplication::sendEvent(view.resizeHandle(), &doubleClick); // nobody listens: nothing happens
     std::vector<VeltoCommandID> asked;
-    view.commandHandler = [&asked](VeltoCommandID id) {
-        asked.push_back(id);
-        return true;
-    };
+    QObject::connect(&view, &VeltoPanelView::commandRequested, [&asked](VeltoCommandID id) { asked.push_back(id); });
     QApplication::sendEvent(view.resizeHandle(), &doubleClick);
     EXPECT_EQ(asked, std::vector{VeltoCommandID::fitPanelToContent});
 }
