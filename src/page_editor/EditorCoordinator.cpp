@@ -540,8 +540,8 @@ void VeltoEditorCoordinator::currentPageTextChangedInStore() {
 void VeltoEditorCoordinator::currentPageChangedInStore() {
     cancelPendingSave();
     cancelPendingStylePass();
-    if (transitionToCurrentPage) {
-        transitionToCurrentPage();
+    if (hooks_.transitionToCurrentPage) {
+        hooks_.transitionToCurrentPage();
         return;
     }
     const VeltoDocument &document = store_.document();

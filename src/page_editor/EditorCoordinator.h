@@ -50,6 +50,10 @@ public:
         std::function<void()> updateScrollIndicators;
         std::function<bool()> isPinnedToBottom;
         std::function<void()> pinToBottom;
+        /// The panel's page transition when the store made another page current (activate the page's
+        /// history, load its text, restore its view state); when empty, the coordinator activates the history
+        /// and loads the text itself.
+        std::function<void()> transitionToCurrentPage;
     };
 
     /// A signed range: the pending style range may run past the text's end after deletions, and is
@@ -109,10 +113,6 @@ public:
 
     /// The checker automatic spelling correction asks; none turns correction off.
     void setSpellChecker(SpellChecker *checker) { spellChecker_ = checker; }
-
-    /// The panel's page transition (activate the page's history, load its text, restore its view state);
-    /// when unset, the coordinator activates the history and loads the text itself.
-    std::function<void()> transitionToCurrentPage;
 
     // ---- state, for the panel and for tests ----
 

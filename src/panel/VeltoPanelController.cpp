@@ -142,6 +142,12 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
             return textView.documentHeight() - 0.5 <= textView.visibleRect().bottom();
         },
         [this] { panelView_->pinEditorToBottom(); },
+        // The page operations come after the coordinator they work with, and go before it.
+        [this] {
+            if (pageOperations_) {
+                pageOperations_->currentPageChangedOutsideOperation();
+            }
+        },
     };
     std::shared_ptr<editor::CodeSyntaxHighlighting> highlighter = options_.codeHighlighter;
     if (!highlighter) {
@@ -170,7 +176,6 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     PageOperationsPresenter &presenter = *this;
     pageOperations_ = std::make_unique<PageOperations>(store_, *editorCoordinator_, *panelView_,
                                                        *pageEditingSession_, presenter, options_.undoByteLimit);
-    editorCoordinator_->transitionToCurrentPage = [this] { pageOperations_->currentPageChangedOutsideOperation(); };
 
     std::vector<VeltoCommandID> ids(allCommandIDs().begin(), allCommandIDs().end());
     commandRegistry_ = std::make_unique<VeltoCommandRegistry>(
@@ -209,7 +214,6 @@ VeltoPanelController::~VeltoPanelController() {
     qApp->removeEventFilter(this);
     if (editorCoordinator_) {
         editorCoordinator_->flushPendingChanges();
-        editorCoordinator_->transitionToCurrentPage = nullptr;
         editorCoordinator_->setSpellChecker(nullptr);
     }
     textView().setSpellChecker(nullptr);

@@ -72,6 +72,7 @@ public:
             [this] { scrollIndicatorUpdates += 1; },
             [] { return false; },
             [] {},
+            {},
         };
         coordinator = std::make_unique<editor::VeltoEditorCoordinator>(core, histories, view, *store, hooks, scheduler,
                                                                         highlighter);
