@@ -38,12 +38,14 @@ std::string pageBody(std::size_t bytes, int index) {
 class CountingFileSystem : public PosixFileSystem {
 public:
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override {
-        {
-            std::lock_guard lock(mutex);
-            bytesByKind[kindOf(path)] += bytes.size();
-            ++files;
-        }
+        count(path, bytes);
         PosixFileSystem::writeAtomically(path, bytes);
+    }
+
+    ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
+                                          std::optional<std::string_view> expected) override {
+        count(path, bytes);
+        return PosixFileSystem::replaceIfUnchanged(path, bytes, expected);
     }
 
     void reset() {
@@ -56,6 +58,12 @@ public:
     std::size_t files = 0;
 
 private:
+    void count(const std::filesystem::path &path, std::string_view bytes) {
+        std::lock_guard lock(mutex);
+        bytesByKind[kindOf(path)] += bytes.size();
+        ++files;
+    }
+
     static std::string kindOf(const std::filesystem::path &path) {
         auto parent = path.parent_path().filename().string();
         if (path.filename() == "manifest.json") {

@@ -454,10 +454,56 @@ std::string PosixFileSystem::readPrefix(const std::filesystem::path &path, std::
     return readUpTo(file.get(), maxBytes, path);
 }
 
+/// A temporary file of a replacement: removed when it goes out of scope, unless it went into place or holds
+/// what must not be lost. Knows the identity it had when written, to tell it from a file put in its place.
+class PosixFileSystem::TemporaryFile {
+public:
+    explicit TemporaryFile(fs::path path)
+        : path_(std::move(path))
+        , written_(identityOf(path_)) {}
+    TemporaryFile(const TemporaryFile &) = delete;
+    TemporaryFile &operator=(const TemporaryFile &) = delete;
+    ~TemporaryFile() {
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+        }
+    }
+
+    const fs::path &path() const { return path_; }
+    /// Whether the file at the temporary name is still the one written there, neither replaced nor rewritten.
+    bool holdsWhatWasWritten() const { return !written_ || identityOf(path_) == written_; }
+    /// Nothing is removed any more: the file went into place, or it holds another program's text.
+    void keep() { path_.clear(); }
+
+private:
+    struct Identity {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        struct timespec modified {};
+        friend bool operator==(const Identity &a, const Identity &b) {
+            return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+                   a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
+        }
+    };
+
+    static std::optional<Identity> identityOf(const fs::path &path) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) < 0) {
+            return std::nullopt;
+        }
+        return Identity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    }
+
+    fs::path path_;
+    std::optional<Identity> written_;
+};
+
 // Besides what the interface promises: a replaced file's permission bits and group carry over, a file marked
 // read-only or that this process may not write is refused (EACCES) and stays as it is, and every error names the
 // target, never the temporary file.
-void PosixFileSystem::writeAtomically(const std::filesystem::path &path, std::string_view bytes) {
+std::filesystem::path PosixFileSystem::writeTemporarySibling(const std::filesystem::path &path,
+                                                             std::string_view bytes) {
     fs::path temporaryPath = temporarySiblingPath(path);
     bool temporaryExists = false;
     try {
@@ -482,22 +528,140 @@ void PosixFileSystem::writeAtomically(const std::filesystem::path &path, std::st
         if (file.close() < 0) {
             throwReplacingError(errno, path);
         }
-        beforeOperation(FileOperation::rename, path);
-        if (::rename(temporaryPath.c_str(), path.c_str()) < 0) {
-            throwReplacingError(errno, path);
-        }
-        temporaryExists = false;
     } catch (...) {
         if (temporaryExists) {
             ::unlink(temporaryPath.c_str());
         }
         throw;
     }
+    return temporaryPath;
+}
+
+void PosixFileSystem::syncFolderOf(const std::filesystem::path &path) {
     // The rename is durable only once the folder's entry is on disk.
     fs::path folder = folderOf(path);
     beforeOperation(FileOperation::fsync, folder);
     FileDescriptor directory = openOrThrow(folder, O_RDONLY | O_DIRECTORY, "Opening");
     syncDescriptor(directory.get(), folder);
+}
+
+void PosixFileSystem::writeAtomically(const std::filesystem::path &path, std::string_view bytes) {
+    TemporaryFile temporary(writeTemporarySibling(path, bytes));
+    beforeOperation(FileOperation::rename, path);
+    if (::rename(temporary.path().c_str(), path.c_str()) < 0) {
+        throwReplacingError(errno, path);
+    }
+    temporary.keep();
+    syncFolderOf(path);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Replacing a file only while it holds what was read
+//
+// Other programs (a shell, another editor, a sync client) take no lock of ours. Comparing the file and then
+// renaming over it would leave a moment in which their change is overwritten unseen; instead the new file is
+// swapped with the old one in one step, and the old one, now under the temporary name, is compared: when it is not
+// what was read, the two are swapped back and the other program's file stays.
+
+ReplacementOutcome PosixFileSystem::replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
+                                                       std::optional<std::string_view> expected) {
+    TemporaryFile temporary(writeTemporarySibling(path, bytes));
+    beforeOperation(FileOperation::rename, path);
+    ReplacementOutcome outcome =
+        expected ? swapInIfHolding(temporary, path, *expected) : moveInUnlessPresent(temporary, path);
+    if (outcome == ReplacementOutcome::replaced) {
+        syncFolderOf(path);
+    }
+    return outcome;
+}
+
+bool PosixFileSystem::holdsExactly(const std::filesystem::path &path, std::optional<std::string_view> expected) {
+    if (!expected) {
+        return !rawFileType(path, true).has_value();
+    }
+    try {
+        beforeOperation(FileOperation::read, path);
+        // Read as a page is read (a link followed, only a regular file), one byte past what is expected at most.
+        FileDescriptor file = openRegularFileForReading(path);
+        return readUpTo(file.get(), expected->size() + 1, path) == *expected;
+    } catch (const FileSystemError &) {
+        // Gone, a folder, a dangling link, unreadable: not what was read, so it must not be replaced.
+        return false;
+    }
+}
+
+namespace {
+
+bool exchange(const fs::path &a, const fs::path &b) {
+    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+}
+
+/// The file system cannot swap or refuse to replace in one step (some network and FUSE file systems).
+bool isUnsupportedRename(int error) {
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP;
+}
+
+} // namespace
+
+ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
+                                                    std::string_view expected) {
+    if (!exchange(temporary.path(), path)) {
+        int error = errno;
+        if (error == ENOENT) {
+            return ReplacementOutcome::changedMeanwhile; // removed since it was read: it is not made again
+        }
+        if (isUnsupportedRename(error)) {
+            return replaceAfterComparing(temporary, path, expected);
+        }
+        throwReplacingError(error, path);
+    }
+    // The temporary name now holds what was at the path.
+    if (holdsExactly(temporary.path(), expected)) {
+        return ReplacementOutcome::replaced; // the old file goes with the temporary name
+    }
+    swapBack(temporary, path);
+    return ReplacementOutcome::changedMeanwhile;
+}
+
+// Should yet another file have landed at the path between the two swaps (or been written into ours), it is the
+// newest: it is swapped into place once more, and the file it replaced goes, as it would have without this save.
+void PosixFileSystem::swapBack(TemporaryFile &temporary, const std::filesystem::path &path) {
+    for (int swaps = 0; swaps < 2; ++swaps) {
+        beforeOperation(FileOperation::rename, path);
+        if (!exchange(temporary.path(), path)) {
+            int error = errno;
+            temporary.keep(); // it may hold the other program's text: it stays under the hidden name
+            throwReplacingError(error, path);
+        }
+        if (temporary.holdsWhatWasWritten()) {
+            return;
+        }
+    }
+}
+
+ReplacementOutcome PosixFileSystem::moveInUnlessPresent(TemporaryFile &temporary, const std::filesystem::path &path) {
+    if (::renameat2(AT_FDCWD, temporary.path().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        temporary.keep();
+        return ReplacementOutcome::replaced;
+    }
+    int error = errno;
+    if (error != EEXIST && !isUnsupportedRename(error)) {
+        throwReplacingError(error, path);
+    }
+    // A dangling link looked absent to the reader too, as it does here: it is replaced as before.
+    return replaceAfterComparing(temporary, path, std::nullopt);
+}
+
+ReplacementOutcome PosixFileSystem::replaceAfterComparing(TemporaryFile &temporary, const std::filesystem::path &path,
+                                                          std::optional<std::string_view> expected) {
+    if (!holdsExactly(path, expected)) {
+        return ReplacementOutcome::changedMeanwhile;
+    }
+    if (::rename(temporary.path().c_str(), path.c_str()) < 0) {
+        throwReplacingError(errno, path);
+    }
+    temporary.keep();
+    return ReplacementOutcome::replaced;
 }
 
 void PosixFileSystem::createDirectories(const std::filesystem::path &path) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velto {
@@ -57,6 +58,10 @@ enum class FileOperation { read, write, fsync, rename, remove, list, createDirec
 
 const char *fileOperationName(FileOperation operation);
 
+/// What a conditional replacement did: replaced the file, or left it alone because another program had
+/// changed, removed or created it since it was read.
+enum class ReplacementOutcome { replaced, changedMeanwhile };
+
 /// The file system as the page library uses it. Every call that fails throws FileSystemError.
 /// The library takes one of these as its injected file manager; production code passes
 /// defaultFileSystem().
@@ -79,6 +84,12 @@ public:
     /// Replaces the file in one step: a temporary file in the same folder is written and synced, renamed
     /// over the target, and the folder synced. Readers see the old or the new bytes, never a mix.
     virtual void writeAtomically(const std::filesystem::path &path, std::string_view bytes) = 0;
+
+    /// Replaces the file as writeAtomically does, but only while it still holds exactly `expected`, the bytes
+    /// the caller read there (nothing: while no file is there). Another program that changed, removed or created
+    /// the file since keeps its file, and changedMeanwhile is returned.
+    virtual ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
+                                                  std::optional<std::string_view> expected) = 0;
 
     /// Creates the folder and any missing parents; an existing folder is no error.
     virtual void createDirectories(const std::filesystem::path &path) = 0;
@@ -122,6 +133,8 @@ public:
     std::string readFile(const std::filesystem::path &path, std::size_t maximumBytes) override;
     std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) override;
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
+    ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
+                                          std::optional<std::string_view> expected) override;
     void createDirectories(const std::filesystem::path &path) override;
     void removeItem(const std::filesystem::path &path) override;
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
@@ -134,6 +147,23 @@ public:
 protected:
     /// Called before each primitive step; the default does nothing.
     virtual void beforeOperation(FileOperation operation, const std::filesystem::path &path);
+
+private:
+    class TemporaryFile;
+
+    /// The new bytes in a hidden file beside `path`, synced, with the permissions and group of the file they
+    /// replace; removed again when writing fails.
+    std::filesystem::path writeTemporarySibling(const std::filesystem::path &path, std::string_view bytes);
+    /// Makes the rename of a file into the folder of `path` durable.
+    void syncFolderOf(const std::filesystem::path &path);
+    /// Whether the file at `path` (a link followed) holds exactly `expected`; nothing: whether none is there.
+    bool holdsExactly(const std::filesystem::path &path, std::optional<std::string_view> expected);
+    ReplacementOutcome swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
+                                       std::string_view expected);
+    void swapBack(TemporaryFile &temporary, const std::filesystem::path &path);
+    ReplacementOutcome moveInUnlessPresent(TemporaryFile &temporary, const std::filesystem::path &path);
+    ReplacementOutcome replaceAfterComparing(TemporaryFile &temporary, const std::filesystem::path &path,
+                                             std::optional<std::string_view> expected);
 };
 
 /// The process's real file system.

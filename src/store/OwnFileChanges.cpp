@@ -73,6 +73,18 @@ void OwnChangeRecordingFileSystem::writeAtomically(const std::filesystem::path &
     recordWritten(path);
 }
 
+// Only a replacement that happened is ours: a file left alone holds another program's change, which the folder
+// monitor must report.
+ReplacementOutcome OwnChangeRecordingFileSystem::replaceIfUnchanged(const std::filesystem::path &path,
+                                                                    std::string_view bytes,
+                                                                    std::optional<std::string_view> expected) {
+    ReplacementOutcome outcome = base_.replaceIfUnchanged(path, bytes, expected);
+    if (outcome == ReplacementOutcome::replaced) {
+        recordWritten(path);
+    }
+    return outcome;
+}
+
 void OwnChangeRecordingFileSystem::createDirectories(const std::filesystem::path &path) {
     base_.createDirectories(path);
 }

@@ -51,6 +51,8 @@ public:
     std::string readFile(const std::filesystem::path &path, std::size_t maximumBytes) override;
     std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) override;
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
+    ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
+                                          std::optional<std::string_view> expected) override;
     void createDirectories(const std::filesystem::path &path) override;
     void removeItem(const std::filesystem::path &path) override;
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;

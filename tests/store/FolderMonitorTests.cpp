@@ -172,6 +172,18 @@ TEST(FolderMonitor, OwnWritesAndRemovalsAreNotReportedButALaterForeignWriteIs) {
     EXPECT_EQ(live.deliveredPaths(), Paths{"mine.md"});
 }
 
+// A file that a conditional replacement left alone holds another program's change: it must still be reported.
+TEST(OwnChangeRecording, OnlyAReplacementThatHappenedIsOurs) {
+    for (bool unchangedSinceRead : {true, false}) {
+        testing::TemporaryFolder folder;
+        VeltoOwnFileChanges ownChanges;
+        OwnChangeRecordingFileSystem fileSystem(defaultFileSystem(), ownChanges);
+        auto page = folder.writeFile("page.md", unchangedSinceRead ? "read" : "theirs");
+        fileSystem.replaceIfUnchanged(page, "ours", std::string_view("read"));
+        EXPECT_EQ(ownChanges.isAsLeftByThisProcess(page, defaultFileSystem().status(page)), unchangedSinceRead);
+    }
+}
+
 TEST(FolderMonitor, FilesOfANewSubfolderAreReportedAndWatched) {
     LiveMonitor live;
     std::string command = "mkdir -p '" + (live.folder / "Deep/Er").string() + "' && printf x > '" +

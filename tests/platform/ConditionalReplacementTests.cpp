@@ -1,0 +1,122 @@
+// Replacing a file only while it holds what was read: another program's change that lands at any moment of the
+// replacement is never overwritten, and no temporary file is left behind.
+#include "platform/FileSystem.h"
+
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace velto {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TemporaryFolder;
+
+/// The real file system, with another program acting on the target right before the n-th rename step of it (the
+/// swap into place is the first, a swap back the second).
+class InterruptedFileSystem : public PosixFileSystem {
+public:
+    std::map<int, std::function<void(const fs::path &)>> beforeRename;
+
+protected:
+    void beforeOperation(FileOperation operation, const fs::path &path) override {
+        if (operation != FileOperation::rename) {
+            return;
+        }
+        if (auto action = beforeRename.find(++renames); action != beforeRename.end()) {
+            action->second(path);
+        }
+    }
+
+private:
+    int renames = 0;
+};
+
+/// What another program does to the file: a new file renamed over it, or new bytes written into it.
+void replaceWith(const fs::path &path, const std::string &bytes) {
+    std::ofstream(path.string() + ".theirs", std::ios::binary) << bytes;
+    fs::rename(path.string() + ".theirs", path);
+}
+
+void writeInPlace(const fs::path &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+using Action = std::function<void(const fs::path &)>;
+const Action theyReplaceIt = [](const fs::path &p) { replaceWith(p, "theirs"); };
+const Action theyReplaceItAgain = [](const fs::path &p) { replaceWith(p, "newest"); };
+const Action theyWriteIntoIt = [](const fs::path &p) { writeInPlace(p, "newest, longer"); };
+const Action theyAppendToIt = [](const fs::path &p) { writeInPlace(p, "read on"); };
+const Action theyRemoveIt = [](const fs::path &p) { fs::remove(p); };
+const Action theyLinkIt = [](const fs::path &p) {
+    std::ofstream(p.parent_path() / "elsewhere", std::ios::binary) << "elsewhere";
+    fs::remove(p);
+    fs::create_symlink("elsewhere", p);
+};
+
+struct ReplacementCase {
+    const char *name;
+    std::optional<std::string> onDisk; // what the caller read, and what is there when the call begins
+    std::map<int, Action> meanwhile;   // by the rename step it comes before (1: the swap in, 2: back)
+    ReplacementOutcome outcome;
+    std::optional<std::string> left; // what the path holds afterwards (a link followed); nothing: no file
+};
+
+constexpr auto replaced = ReplacementOutcome::replaced;
+constexpr auto changed = ReplacementOutcome::changedMeanwhile;
+
+const ReplacementCase replacementCases[] = {
+    {"Unchanged", "read", {}, replaced, "ours"},
+    {"StillAbsent", std::nullopt, {}, replaced, "ours"},
+    {"Changed", "read", {{1, theyReplaceIt}}, changed, "theirs"},
+    {"GrownPastWhatWasRead", "read", {{1, theyAppendToIt}}, changed, "read on"},
+    {"Deleted", "read", {{1, theyRemoveIt}}, changed, std::nullopt},
+    {"Created", std::nullopt, {{1, theyReplaceIt}}, changed, "theirs"},
+    {"ReplacedByALink", "read", {{1, theyLinkIt}}, changed, "elsewhere"},
+    {"ReplacedAgainBetweenTheSwaps", "read", {{1, theyReplaceIt}, {2, theyReplaceItAgain}}, changed, "newest"},
+    {"WrittenIntoOursBetweenTheSwaps", "read", {{1, theyReplaceIt}, {2, theyWriteIntoIt}}, changed, "newest, longer"},
+};
+
+void PrintTo(const ReplacementCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class ConditionalReplacement : public ::testing::TestWithParam<ReplacementCase> {};
+
+TEST_P(ConditionalReplacement, ReplacesOnlyWhatStillHoldsWhatWasRead) {
+    const ReplacementCase &c = GetParam();
+    TemporaryFolder folder;
+    fs::path page = folder / "page.md";
+    if (c.onDisk) {
+        folder.writeFile("page.md", *c.onDisk);
+    }
+    InterruptedFileSystem fileSystem;
+    fileSystem.beforeRename = c.meanwhile;
+
+    std::optional<std::string_view> expected;
+    if (c.onDisk) {
+        expected = *c.onDisk;
+    }
+    EXPECT_EQ(fileSystem.replaceIfUnchanged(page, "ours", expected), c.outcome);
+
+    if (c.left) {
+        EXPECT_EQ(folder.readFile("page.md"), *c.left);
+    } else {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(page)));
+    }
+    for (const std::string &name : fileSystem.contentsOfDirectory(folder.path())) {
+        EXPECT_NE(name.front(), '.') << "a temporary file was left: " << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConditionalReplacement, ::testing::ValuesIn(replacementCases),
+                         [](const ::testing::TestParamInfo<ReplacementCase> &info) { return info.param.name; });
+
+} // namespace
+} // namespace velto
