@@ -67,6 +67,7 @@ std::optional<velto::Date> archiveDate(bool isArchived, const VeltoPage &page, v
 /// What a page's file holds now compared with the baseline the store expects.
 struct DiskComparison {
     bool changed = false;
+    std::filesystem::path url;
     std::optional<std::string> diskText; // absent when there is no file
 };
 
@@ -74,20 +75,21 @@ DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseli
                                     const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     auto file = locatePageFile(page, folderURL, fileManager);
     if (!file.exists) {
-        return {!absentCountsAsSame && baseline.checksum.has_value(), std::nullopt};
+        return {!absentCountsAsSame && baseline.checksum.has_value(), file.url, std::nullopt};
     }
     std::string text = pageFileBytes(file.url, fileManager);
     if (absentCountsAsSame && text.empty()) {
-        return {false, text};
+        return {false, file.url, std::move(text)};
     }
     // The file usually holds exactly the text last written, which the baseline holds with its checksum, and
     // which was text when it was read or written: comparing bytes spares checking and hashing megabytes on
     // every save.
     if (baseline.fileContents && text == baseline.fileContents->text()) {
-        return {false, text};
+        return {false, file.url, std::move(text)};
     }
     checkIsUTF8(text, file.url);
-    return {contentChecksum(text) != baseline.checksum, text};
+    bool changed = contentChecksum(text) != baseline.checksum;
+    return {changed, file.url, std::move(text)};
 }
 
 VeltoPage mergedPage(const VeltoPage &page, const std::string &mergedText, velto::Date recordedAt) {
@@ -192,8 +194,10 @@ struct Resolution {
         }
         auto disk = comparedWithBaseline(*found, baseline, writtenWithoutChangeMark, folderURL, fileManager);
         if (!disk.changed) {
+            result.observedPageFiles.insert_or_assign(disk.url, std::move(disk.diskText));
             return;
         }
+        result.observedPageFiles.insert_or_assign(disk.url, disk.diskText);
         const VeltoPage page = *found; // a copy: what follows may replace the page in the document it lies in
         if (baseline.fileContents && disk.diskText && !disk.diskText->empty()) {
             auto merged =

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 // Between the moment the store last saw a page file and the moment its save reaches the disk, another
@@ -26,6 +27,9 @@ struct VeltoResolvedDiskChanges {
     std::vector<VeltoSaveConflict> conflicts;              // in the order the pages were handled
     std::map<velto::Uuid, velto::Uuid> pageIDReplacements; // conflicting page to recovered page
     std::map<velto::Uuid, velto::VeltoPage> mergedPages;
+    /// What the checks read at each page file they looked at: its bytes, or nothing where no file was. The save
+    /// replaces such a file only while it still holds exactly that.
+    std::map<std::filesystem::path, std::optional<std::string>> observedPageFiles;
 
     friend bool operator==(const VeltoResolvedDiskChanges &, const VeltoResolvedDiskChanges &) = default;
 };

@@ -10,6 +10,7 @@
 #include "library/ManifestReconciliation.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileWrites.h"
 #include "library/WriterStatePersistence.h"
 #include "library/WriterStates.h"
 #include "model/LibraryErrors.h"
@@ -29,6 +30,10 @@ namespace {
 using velto::Uuid;
 using velto::VeltoLibraryManifest;
 using velto::VeltoPage;
+/// How often a save starts over when another program keeps changing a page file under it; a program that
+/// rewrites it that often is left to finish, and the store tries again later.
+constexpr int attemptsWhenPageFilesChange = 3;
+
 /// The pages of a document by identifier, pointing into the document (which outlives the table).
 using PageTable = std::map<Uuid, const VeltoPage *>;
 
@@ -98,13 +103,15 @@ std::map<Uuid, velto::VeltoLibraryPageRecord> recordsOfRemovedPages(const VeltoS
     return recorded;
 }
 
-/// Writes the pages' files and returns the text written for each page.
+/// Writes the pages' files and returns the text written for each page. A file the check read is replaced only
+/// while it still holds what the check read there.
 std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table,
-                                           const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+                                           const std::filesystem::path &folderURL,
+                                           const VeltoResolvedDiskChanges &resolved, velto::FileSystem &fileManager) {
     // Every name is checked before the first file is written, so that a refused name stops the save
     // before it has touched any page.
     std::map<Uuid, std::string> texts;
-    std::vector<std::pair<std::filesystem::path, const std::string *>> files;
+    std::vector<PageFileWrite> files;
     std::set<std::filesystem::path> urls;
     for (const auto &pageID : identifiers) {
         auto page = table.find(pageID);
@@ -120,11 +127,9 @@ std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, co
         if (!urls.insert(url).second) {
             throw SharedPageFileError(name);
         }
-        files.emplace_back(url, &texts.emplace(pageID, std::move(text)).first->second);
+        files.push_back({url, &texts.emplace(pageID, std::move(text)).first->second});
     }
-    for (const auto &[url, text] : files) {
-        fileManager.writeAtomically(url, *text);
-    }
+    VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager);
     return texts;
 }
 
@@ -267,26 +272,10 @@ tombstoneValues(const std::map<Uuid, velto::VeltoDeletionTombstone> &tombstones)
     return values;
 }
 
-} // namespace
-
-VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
-                      velto::FileSystem &fileManager, const RemoveOperation &removeItem,
-                      const TransactionHook &beforeLockAcquisition, const TransactionHook &beforeManifestCommit) {
-    request.document.validate();
-    validatePagePaths(request.document, folderURL, fileManager);
-    createLibraryDirectories(folderURL, fileManager);
-    RemoveOperation remove = removeItem;
-    if (!remove) {
-        remove = [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); };
-    }
-    return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition, [&] {
-        return writeWithoutLock(request, folderURL, fileManager, remove, beforeManifestCommit);
-    });
-}
-
-VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
-                                 velto::FileSystem &fileManager, const RemoveOperation &removeItem,
-                                 const TransactionHook &beforeManifestCommit) {
+/// One attempt at the save, from reading what is on disk to the commit and the clean-up after it.
+VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                             velto::FileSystem &fileManager, const RemoveOperation &removeItem,
+                             const TransactionHook &beforeManifestCommit) {
     // What is on disk now, never what the store loaded earlier.
     auto existingManifest = loadManifestIfPresent(folderURL, fileManager);
     std::optional<velto::VeltoLibraryReconciliationCheckpoint> initialCheckpoint;
@@ -309,7 +298,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
 
     // The page files.
     auto writtenTexts = writePageFiles(identifiersToWrite(finalRequest, table, existingManifest.has_value()), table,
-                                       folderURL, fileManager);
+                                       folderURL, resolved, fileManager);
 
     // The base manifest and this writer's journal.
     ChecksumCheckpointsByPage checksumCheckpoints;
@@ -364,6 +353,41 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
 
     return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
             std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
+}
+
+} // namespace
+
+VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                      velto::FileSystem &fileManager, const RemoveOperation &removeItem,
+                      const TransactionHook &beforeLockAcquisition, const TransactionHook &beforeManifestCommit) {
+    request.document.validate();
+    validatePagePaths(request.document, folderURL, fileManager);
+    createLibraryDirectories(folderURL, fileManager);
+    RemoveOperation remove = removeItem;
+    if (!remove) {
+        remove = [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); };
+    }
+    return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition, [&] {
+        return writeWithoutLock(request, folderURL, fileManager, remove, beforeManifestCommit);
+    });
+}
+
+// Another program may change a page file between the save's check of it and its replacement; the replacement
+// then leaves that file alone. A save that had written nothing yet is as if it had never run, and starts over
+// from what is on disk now. One that had written other files stops, and the store saves again once it has taken
+// the change in.
+VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                                 velto::FileSystem &fileManager, const RemoveOperation &removeItem,
+                                 const TransactionHook &beforeManifestCommit) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return attemptWrite(request, folderURL, fileManager, removeItem, beforeManifestCommit);
+        } catch (const PageFileChangedDuringSaveError &error) {
+            if (error.earlierFilesWritten() || attempt == attemptsWhenPageFilesChange) {
+                throw;
+            }
+        }
+    }
 }
 
 } // namespace VeltoPageLibrary

@@ -1,0 +1,146 @@
+// Another program changes a page file at the very moment the save replaces it, after the save's check of the
+// file: both versions survive, merged or with the other one in a conflict copy, and a save that cannot get its
+// file in stops before its journal and the manifest.
+#include "WriteTestSupport.h"
+
+#include "library/PageFileNaming.h"
+#include "library/PageFileWrites.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+
+using namespace velto;
+using namespace velto::writetesting;
+using velto::testing::TemporaryFolder;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const Uuid pageA = *Uuid::parse("A1000000-0000-4000-8000-000000000001");
+const Uuid pageB = *Uuid::parse("B2000000-0000-4000-8000-000000000002");
+
+/// The real file system, with another program acting on one file right before the save renames a file into its
+/// place, for as many of those renames as asked.
+class ChangedAtReplacementFileSystem : public PosixFileSystem {
+public:
+    ChangedAtReplacementFileSystem(fs::path target, std::function<void(const fs::path &)> change, int times)
+        : target(std::move(target))
+        , change(std::move(change))
+        , times(times) {}
+
+protected:
+    void beforeOperation(FileOperation operation, const fs::path &path) override {
+        if (operation == FileOperation::rename && path == target && times > 0) {
+            --times;
+            change(path);
+        }
+    }
+
+private:
+    fs::path target;
+    std::function<void(const fs::path &)> change;
+    int times;
+};
+
+/// Rewrites the file as a shell would: a new file renamed over it, with one word replaced.
+void rewriteReplacing(const fs::path &file, const std::string &word, const std::string &replacement) {
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    text.replace(text.find(word), word.size(), replacement);
+    std::ofstream(file.string() + ".new", std::ios::binary) << text;
+    fs::rename(file.string() + ".new", file);
+}
+
+bool anyPageHolds(const VeltoDocument &document, const std::string &text) {
+    auto pages = allPagesOf(document);
+    return std::any_of(pages.begin(), pages.end(),
+                       [&](const VeltoPage &page) { return page.visibleText().find(text) != std::string::npos; });
+}
+
+struct RaceCase {
+    const char *name;
+    std::function<void(const fs::path &)> change;
+    int changes;                          // how many of the save's renames of the page's file meet a change
+    bool saved;                           // false: the save fails and leaves the library as it was
+    std::optional<std::string> fileHolds; // what the page's file holds afterwards, in part; nothing: no file
+    std::vector<std::string> kept;        // texts some page of the library holds afterwards
+};
+
+void theyRewriteAnotherLine(const fs::path &file) {
+    rewriteReplacing(file, "three", "THREE");
+}
+
+void theyRewriteOurLine(const fs::path &file) {
+    rewriteReplacing(file, "one", "uno");
+}
+
+void theyRemoveIt(const fs::path &file) {
+    fs::remove(file);
+}
+
+void theyKeepRewritingIt(const fs::path &file) {
+    static int writes = 0;
+    std::ofstream(file.string() + ".new", std::ios::binary) << "their text " << ++writes << "\n";
+    fs::rename(file.string() + ".new", file);
+}
+
+const RaceCase raceCases[] = {
+    {"AnotherLineMerges", theyRewriteAnotherLine, 1, true, "ONE\ntwo\nTHREE\n", {}},
+    {"TheSameLineKeepsAConflictCopy", theyRewriteOurLine, 1, true, "ONE\ntwo\nthree\n", {"uno\ntwo\nthree\n"}},
+    {"ARemovedFileStaysRemovedAndOurTextIsRecovered", theyRemoveIt, 1, true, std::nullopt, {"ONE\ntwo\nthree\n"}},
+    {"AFileChangedOnEveryAttemptStopsTheSave", theyKeepRewritingIt, 1000, false, "their text", {}},
+};
+
+void PrintTo(const RaceCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class PageFileRace : public ::testing::TestWithParam<RaceCase> {};
+
+TEST_P(PageFileRace, KeepsBothVersions) {
+    const RaceCase &c = GetParam();
+    TemporaryFolder folder;
+    auto written = documentOf(pageWithBody(pageA, "one\ntwo\nthree\n"), {pageWithBody(pageB, "beta\n")});
+    VeltoPageLibrary::write(requestFor(written, {pageA, pageB}), folder.path());
+
+    auto document = loadedDocument(folder.path());
+    auto baseline = writtenBaseline(document.currentPage);
+    document.currentPage.content.asLoaded()->body = "ONE\ntwo\nthree\n";
+    auto request = requestFor(document, {pageA});
+    request.generation = request.mutationRevision = 2;
+    request.changedPageRevisions[pageA] = 2;
+    request.expectedPageBaselines[pageA] = baseline;
+
+    fs::path file = folder / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(document.currentPage));
+    std::string manifestBefore = folder.readFile(".velto/manifest.json");
+    ChangedAtReplacementFileSystem fileSystem(file, c.change, c.changes);
+    try {
+        VeltoPageLibrary::write(request, folder.path(), fileSystem);
+        EXPECT_TRUE(c.saved) << "the save overwrote a file that changed under it";
+    } catch (const VeltoPageLibrary::PageFileChangedDuringSaveError &error) {
+        EXPECT_FALSE(c.saved) << error.what();
+        EXPECT_EQ(error.url(), file);
+        EXPECT_EQ(folder.readFile(".velto/manifest.json"), manifestBefore) << "the manifest moved on without the page";
+    }
+
+    if (c.fileHolds) {
+        EXPECT_NE(folder.readFile(file.filename()).find(*c.fileHolds), std::string::npos)
+            << folder.readFile(file.filename());
+    } else {
+        EXPECT_FALSE(fs::exists(file)) << "a removed file was written back";
+    }
+    auto loaded = loadedDocument(folder.path());
+    for (const std::string &text : c.kept) {
+        EXPECT_TRUE(anyPageHolds(loaded, text)) << "no page holds " << text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheReplacement, PageFileRace, ::testing::ValuesIn(raceCases),
+                         [](const ::testing::TestParamInfo<RaceCase> &info) { return info.param.name; });
+
+} // namespace
