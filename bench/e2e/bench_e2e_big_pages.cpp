@@ -8,7 +8,10 @@
 //   - processor time per typed key in the middle of the page: keys typed in batches, each batch's
 //     processor time (until the process is quiet again) divided by its keys;
 //   - how long after that paint the colours on screen (the code's highlighting) keep changing;
-//   - PSS (from /proc/<pid>/smaps_rollup) after opening the page and after 300 typed characters.
+//   - PSS (from /proc/<pid>/smaps_rollup) after opening the page and after 300 typed characters, with the
+//     process's private memory and its anonymous memory beside it: PSS also holds a share of the shared
+//     libraries' pages, which moves with how many other processes map them, while private and anonymous
+//     memory are what the process itself holds.
 // Run: velto_bench_e2e_big_pages [sizes...] with sizes among 50KB 1MB 5MiB 60MB (all but 60MB by default);
 // VELTO_E2E_BUNDLE=<a Release build's Velto.app> names the application (default: this build's), and
 // VELTO_BIG_PAGES_LAUNCHES the launches per size (default 3). Lines starting "figure" hold the results.
@@ -110,6 +113,16 @@ double procMegabytes(pid_t pid, const char *file, const std::string &name) {
 
 double pssMegabytes(pid_t pid) {
     return procMegabytes(pid, "smaps_rollup", "Pss");
+}
+
+/// The pages only this process maps (its unique set size).
+double privateMegabytes(pid_t pid) {
+    return procMegabytes(pid, "smaps_rollup", "Private_Clean") + procMegabytes(pid, "smaps_rollup", "Private_Dirty");
+}
+
+/// The pages backed by no file: the heap, thread stacks and other allocations of the process.
+double anonymousMegabytes(pid_t pid) {
+    return procMegabytes(pid, "smaps_rollup", "Anonymous");
 }
 
 double residentMegabytes(pid_t pid) {
@@ -309,6 +322,13 @@ private:
     std::vector<Figure> figures_;
 };
 
+/// The process's memory at one moment: PSS (the goal's figure), private and anonymous memory.
+void addMemoryFigures(Figures &figures, const std::string &sizeName, const std::string &when, pid_t pid) {
+    figures.add(sizeName + " PSS " + when + ", MB", pssMegabytes(pid));
+    figures.add(sizeName + " private " + when + ", MB", privateMegabytes(pid));
+    figures.add(sizeName + " anonymous " + when + ", MB", anonymousMegabytes(pid));
+}
+
 /// Puts the caret after the marker in the middle of the page, through the find bar.
 void caretToMiddle(DesktopSession &session) {
     session.tool({"xdotool", "key", "ctrl+f"});
@@ -360,7 +380,7 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
             continue;
         }
         waitUntilQuiet(pid, 300s);
-        figures.add(sizeName + " PSS after opening, MB", pssMegabytes(pid));
+        addMemoryFigures(figures, sizeName, "after opening", pid);
         if (huge) {
             figures.add(sizeName + " resident after opening, MB", residentMegabytes(pid));
         }
@@ -387,7 +407,7 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
             waitUntilQuiet(pid, 60s);
             figures.add(sizeName + " CPU per typed key, ms", (processorSeconds(pid) - before) * 1000 / keysPerBatch);
         }
-        figures.add(sizeName + " PSS after 300 typed characters, MB", pssMegabytes(pid));
+        addMemoryFigures(figures, sizeName, "after 300 typed characters", pid);
         if (huge) {
             figures.add(sizeName + " resident after typing, MB", residentMegabytes(pid));
         }
