@@ -54,7 +54,7 @@ std::vector<editor::TextRange> findExactly(std::u16string_view haystack, std::u1
 } // namespace
 
 void TextSearch::forgetFoldedText() {
-    folded_ = std::u16string();
+    std::u16string().swap(folded_); // assigning an empty string would keep the buffer
     foldedVersion_.reset();
 }
 

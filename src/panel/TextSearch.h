@@ -43,6 +43,8 @@ public:
     /// Frees the case-folded copy of the text kept for the next search (a closed find bar searches no more);
     /// the matches stay.
     void forgetFoldedText();
+    /// How many units the case-folded copy holds room for: what the search keeps besides its matches.
+    std::size_t foldedCopyCapacity() const { return folded_.capacity(); }
 
 private:
     QString query_;

@@ -207,6 +207,7 @@ TEST(TextSearch, AFoldedCopyServesOnlyTheTextVersionItWasMadeFor) {
     search.search(u"beta Alpha", "beta", 0, 2);
     EXPECT_EQ(search.matches(), (std::vector<TextRange>{{0, 4}})) << "an edited text is folded again";
     search.forgetFoldedText();
+    EXPECT_LT(search.foldedCopyCapacity(), 8u) << "the copy's memory is freed";
     EXPECT_EQ(search.matches(), (std::vector<TextRange>{{0, 4}})) << "a closed bar keeps its matches";
     search.search(u"beta Alpha", "alpha", 0, 2);
     EXPECT_EQ(search.matches(), (std::vector<TextRange>{{5, 5}})) << "and folds the text again when searched";

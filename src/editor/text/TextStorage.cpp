@@ -191,7 +191,9 @@ const std::u16string &TextStorage::string() const {
 }
 
 void TextStorage::forgetJoinedText() {
-    joined_ = std::u16string();
+    // Assigning an empty string would keep the buffer (the library reuses it for the short text); a swap
+    // with an empty string hands it over to be freed.
+    std::u16string().swap(joined_);
     joinedIsCurrent_ = false;
 }
 
