@@ -33,6 +33,17 @@ LayoutCache::LayoutCache(const TextStorage &storage, LayoutFormats &formats)
 
 LayoutCache::~LayoutCache() = default;
 
+std::size_t LayoutCache::bookkeepingBytes() const {
+    std::size_t bytes = entries_.capacity() * sizeof(Entry) + heights_.capacity() * sizeof(double) +
+                        tops_.capacity() * sizeof(double);
+    for (const Entry &entry : entries_) {
+        if (entry.segments.size() > 1) {
+            bytes += entry.segments.size() * sizeof(Segment); // the heap block of a long paragraph's pieces
+        }
+    }
+    return bytes;
+}
+
 void LayoutCache::setWidth(double width) {
     if (width == width_) {
         return;

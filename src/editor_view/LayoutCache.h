@@ -123,15 +123,20 @@ public:
 
     /// How many units of laid-out text the cache holds now.
     std::size_t laidOutUnits() const { return liveUnits_; }
+    /// The bytes the cache holds for its paragraphs besides their layouts (entries, heights and tops): what
+    /// a page costs it for every paragraph, laid out or not.
+    std::size_t bookkeepingBytes() const;
 
 private:
-    // Kept for every paragraph of the page, so packed: a piece holds at most segmentThreshold units.
+    // Kept for every paragraph of the page, so packed into 24 bytes: a piece holds at most segmentThreshold
+    // units, and the use clock counts painting passes (years of them before it wraps, which only makes one
+    // eviction pick less well).
     struct Segment {
         std::unique_ptr<ParagraphLayout> layout;
         double height = 0;
-        std::uint64_t lastUse = 0;
-        std::uint32_t length = 0;
-        bool measured = false;
+        std::uint32_t lastUse = 0;
+        std::uint32_t length : 31 = 0;
+        std::uint32_t measured : 1 = 0;
     };
     struct Entry {
         OneOrMany<Segment> segments; // empty until first needed
@@ -171,7 +176,7 @@ private:
     // near the top of a measured page sends the idle measuring over what it touched, not the whole page again.
     std::size_t measureCursor_ = 0;
     std::size_t measureEnd_ = 0;
-    std::uint64_t useClock_ = 1;
+    std::uint32_t useClock_ = 1;
     std::size_t liveUnits_ = 0;
     std::size_t liveLayouts_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace velto::editor {
@@ -11,27 +12,39 @@ namespace velto::editor {
 /// cache keeps one list of pieces per paragraph, a page has hundreds of thousands of paragraphs, and all
 /// but the longest have a single piece: a vector would cost each of them a heap block of its own.
 ///
-/// The items are contiguous, so begin() and end() are pointers.
+/// The single item and the pointer to the heap block share their room (the list is one item and a byte
+/// wide), and the items are contiguous, so begin() and end() are pointers.
 template <typename Item> class OneOrMany {
 public:
     OneOrMany() = default;
     OneOrMany(OneOrMany &&other) noexcept
-        : one_(std::move(other.one_))
-        , many_(std::move(other.many_))
-        , holdsOne_(std::exchange(other.holdsOne_, false)) {}
+        : items_(std::exchange(other.items_, Nothing{})) {}
     OneOrMany &operator=(OneOrMany &&other) noexcept {
-        one_ = std::move(other.one_);
-        many_ = std::move(other.many_);
-        holdsOne_ = std::exchange(other.holdsOne_, false);
+        items_ = std::exchange(other.items_, Nothing{});
         return *this;
     }
 
     bool empty() const { return size() == 0; }
-    std::size_t size() const { return many_ ? many_->size() : (holdsOne_ ? 1 : 0); }
+    std::size_t size() const {
+        if (const auto *many = std::get_if<Many>(&items_)) {
+            return (*many)->size();
+        }
+        return std::holds_alternative<Item>(items_) ? 1 : 0;
+    }
 
-    Item *begin() { return many_ ? many_->data() : &one_; }
+    Item *begin() {
+        if (auto *many = std::get_if<Many>(&items_)) {
+            return (*many)->data();
+        }
+        return std::get_if<Item>(&items_); // none when empty, which is also its end
+    }
     Item *end() { return begin() + size(); }
-    const Item *begin() const { return many_ ? many_->data() : &one_; }
+    const Item *begin() const {
+        if (const auto *many = std::get_if<Many>(&items_)) {
+            return (*many)->data();
+        }
+        return std::get_if<Item>(&items_);
+    }
     const Item *end() const { return begin() + size(); }
     Item &operator[](std::size_t index) { return begin()[index]; }
     const Item &operator[](std::size_t index) const { return begin()[index]; }
@@ -39,31 +52,26 @@ public:
     const Item &back() const { return begin()[size() - 1]; }
 
     void push_back(Item item) {
-        if (many_) {
-            many_->push_back(std::move(item));
-        } else if (!holdsOne_) {
-            one_ = std::move(item);
-            holdsOne_ = true;
-        } else {
+        if (auto *many = std::get_if<Many>(&items_)) {
+            (*many)->push_back(std::move(item));
+        } else if (auto *one = std::get_if<Item>(&items_)) {
             // The second item moves both to the heap, so that the items stay contiguous.
-            many_ = std::make_unique<std::vector<Item>>();
-            many_->reserve(2);
-            many_->push_back(std::exchange(one_, Item{}));
-            many_->push_back(std::move(item));
-            holdsOne_ = false;
+            auto both = std::make_unique<std::vector<Item>>();
+            both->reserve(2);
+            both->push_back(std::move(*one));
+            both->push_back(std::move(item));
+            items_.template emplace<Many>(std::move(both));
+        } else {
+            items_.template emplace<Item>(std::move(item));
         }
     }
 
-    void clear() {
-        many_.reset();
-        one_ = Item{};
-        holdsOne_ = false;
-    }
+    void clear() { items_ = Nothing{}; }
 
 private:
-    Item one_{};
-    std::unique_ptr<std::vector<Item>> many_;
-    bool holdsOne_ = false;
+    using Nothing = std::monostate;
+    using Many = std::unique_ptr<std::vector<Item>>;
+    std::variant<Nothing, Item, Many> items_;
 };
 
 } // namespace velto::editor

@@ -337,3 +337,37 @@ TEST(LayoutCacheTests, MeasuringAfterEditsReachesEveryParagraphTheyTouched) {
     }
     expectMeasuredAsFresh("random edits");
 }
+
+TEST(LayoutCacheTests, EveryParagraphCostsTheCacheAFewWordsLaidOutOrNot) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    std::u16string text;
+    for (int k = 0; k < 20000; ++k) {
+        text += u"paragraph " + std::u16string(static_cast<std::size_t>(k % 13 * 5), u'w') + u"\n";
+    }
+    TextStorage storage(text, plain());
+    LayoutCache cache(storage, formats);
+    storage.onEditingGroupFinished = [&cache](const EditingSummary &summary) { cache.textDidChange(summary); };
+    // An entry with its one piece in place, a height and a top: a page of short paragraphs (the common
+    // case) must not cost a heap block or more words for each of them.
+    constexpr std::size_t boundPerParagraph = 48;
+    const struct {
+        const char *state;
+        std::function<void()> reach;
+    } states[] = {
+        {"as loaded", [] {}},
+        {"fully measured", [&] { fullyMeasuredHeight(cache); }},
+        {"shown from the top", [&] { cache.piecesBetween(0, 2000); }},
+        {"typed into and restyled",
+         [&] {
+             storage.replaceCharacters(TextRange{storage.length() / 2, 0}, u"typed words", plain());
+             storage.setAttributes(plain(), TextRange{0, storage.length() / 3});
+             fullyMeasuredHeight(cache);
+         }},
+    };
+    cache.setWidth(300);
+    for (const auto &state : states) {
+        state.reach();
+        EXPECT_LE(cache.bookkeepingBytes(), boundPerParagraph * cache.paragraphCount() + 64) << state.state;
+    }
+}
