@@ -39,9 +39,9 @@ QString shortcutSpokenTitle(const GlobalShortcut &shortcut) {
 }
 
 InlineShortcutRecorder::InlineShortcutRecorder(QString commandName, std::optional<GlobalShortcut> defaultShortcut,
-                                               bool allowsCommandOnly, QWidget *parent)
+                                               bool allowsCommandOnly, Owner owner, QWidget *parent)
     : RecorderKeyWidget(parent)
-    , beep([] { QApplication::beep(); })
+    , owner_(std::move(owner))
     , commandName_(std::move(commandName))
     , defaultShortcut_(std::move(defaultShortcut))
     , allowsCommandOnly_(allowsCommandOnly)
@@ -49,6 +49,9 @@ InlineShortcutRecorder::InlineShortcutRecorder(QString commandName, std::optiona
     , restoreButton_(new HoverIconButton(this))
     , clearButton_(new HoverIconButton(this))
     , warningImage_(new QLabel(this)) {
+    if (!owner_.beep) {
+        owner_.beep = [] { QApplication::beep(); };
+    }
     setFixedSize(totalWidth, actionSize);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
@@ -105,9 +108,7 @@ void InlineShortcutRecorder::startRecording() {
     if (isVisible()) {
         grabKeyboard();
     }
-    if (onRecordingChange) {
-        onRecordingChange(true);
-    }
+    emit recordingChanged(true);
     refresh(false);
 }
 
@@ -117,16 +118,23 @@ void InlineShortcutRecorder::stopRecording() {
     }
     isRecording_ = false;
     releaseKeyboard();
-    if (onRecordingChange) {
-        onRecordingChange(false);
-    }
+    emit recordingChanged(false);
     refresh(true);
+}
+
+bool InlineShortcutRecorder::offer(const std::optional<GlobalShortcut> &shortcut) {
+    if (!owner_.take) {
+        return false;
+    }
+    bool taken = owner_.take(shortcut);
+    emit offerAnswered(shortcut, taken);
+    return taken;
 }
 
 void InlineShortcutRecorder::clearShortcut() {
     closePopover();
     stopRecording();
-    if (shortcut_ && onChange && onChange(std::nullopt)) {
+    if (shortcut_ && offer(std::nullopt)) {
         shortcut_.reset();
     }
     isConflict_ = false;
@@ -139,7 +147,7 @@ void InlineShortcutRecorder::restoreShortcut() {
     if (!defaultShortcut_) {
         return;
     }
-    if (onChange && onChange(defaultShortcut_)) {
+    if (offer(defaultShortcut_)) {
         shortcut_ = defaultShortcut_;
     }
     isConflict_ = false;
@@ -176,7 +184,7 @@ void InlineShortcutRecorder::capture(const RecorderKeyPress &press) {
     } else {
         GlobalShortcut candidate = std::get<CapturedShortcut>(outcome).candidate;
         stopRecording();
-        if (onChange && onChange(candidate)) {
+        if (offer(candidate)) {
             shortcut_ = candidate;
             isConflict_ = false;
         } else {
@@ -192,23 +200,19 @@ void InlineShortcutRecorder::reject(const QString &message) {
     setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
     showPopover(cannotBeUsed, message);
     shake();
-    if (beep) {
-        beep();
-    }
+    owner_.beep();
 }
 
 void InlineShortcutRecorder::refuseCandidate(const GlobalShortcut &candidate) {
     startRecording();
     isConflict_ = true;
-    std::optional<QString> owned = conflictMessage ? conflictMessage(candidate) : std::nullopt;
+    std::optional<QString> owned = owner_.conflictMessage ? owner_.conflictMessage(candidate) : std::nullopt;
     QString message = owned.value_or(RecorderMessages::alreadyUsed);
     valueLabel_->setText(shortcutDisplayTitle(candidate));
     setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
     showPopover(message, QString());
     shake();
-    if (beep) {
-        beep();
-    }
+    owner_.beep();
 }
 
 void InlineShortcutRecorder::showPopover(const QString &title, const QString &message) {

@@ -17,7 +17,7 @@ class HoverIconButton;
 /// before it, a clear button at its end and a warning sign while a refusal is shown. While it records it holds
 /// the keyboard grab, so combinations the window manager would take reach it; its keys are handled as every
 /// recorder's (RecorderKeyWidget). The rules for a key press are ShortcutCapture's; storing and registering are
-/// the owner's, through `onChange`.
+/// the owner's, whose answers it is given when it is made.
 class InlineShortcutRecorder : public RecorderKeyWidget {
     Q_OBJECT
 
@@ -27,17 +27,18 @@ public:
     static constexpr int actionSize = 26;
     static constexpr int actionGap = 4;
 
-    InlineShortcutRecorder(QString commandName, std::optional<GlobalShortcut> defaultShortcut, bool allowsCommandOnly,
-                           QWidget *parent = nullptr);
+    /// What the recorder asks of the one that stores its shortcut.
+    struct Owner {
+        /// Asked to take a recorded shortcut, the default (restore) or nothing (clear); true = stored.
+        std::function<bool(const std::optional<GlobalShortcut> &)> take;
+        /// The wording of a refusal by `take`; nothing gives "Already used by another shortcut".
+        std::function<std::optional<QString>(const GlobalShortcut &)> conflictMessage;
+        /// The refusal sound; empty means the desktop's.
+        std::function<void()> beep;
+    };
 
-    /// Asked to take a recorded shortcut, the default (restore) or nothing (clear); true = stored.
-    std::function<bool(const std::optional<GlobalShortcut> &)> onChange;
-    /// The wording of a refusal by onChange; nothing gives "Already used by another shortcut".
-    std::function<std::optional<QString>(const GlobalShortcut &)> conflictMessage;
-    /// Recording started (true) or ended (false).
-    std::function<void(bool)> onRecordingChange;
-    /// The refusal sound.
-    std::function<void()> beep;
+    InlineShortcutRecorder(QString commandName, std::optional<GlobalShortcut> defaultShortcut, bool allowsCommandOnly,
+                           Owner owner, QWidget *parent = nullptr);
 
     const QString &commandName() const { return commandName_; }
     const std::optional<GlobalShortcut> &defaultShortcut() const { return defaultShortcut_; }
@@ -64,6 +65,12 @@ public:
     void clearShortcut();
     void restoreShortcut();
 
+signals:
+    /// Recording started (true) or ended (false).
+    void recordingChanged(bool isRecording);
+    /// The owner answered whether it took the shortcut offered (nothing: clear).
+    void offerAnswered(const std::optional<velto::GlobalShortcut> &shortcut, bool taken);
+
 protected:
     void handleRecorderKey(RecorderKeyRole role, const RecorderKeyPress &press) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -75,6 +82,8 @@ protected:
 
 private:
     QRect fieldRect() const;
+    /// Asks the owner to take the shortcut; answers whether it did.
+    bool offer(const std::optional<GlobalShortcut> &shortcut);
     void capture(const RecorderKeyPress &press);
     void reject(const QString &message);
     void refuseCandidate(const GlobalShortcut &candidate);
@@ -84,6 +93,7 @@ private:
     void setAccessory(QWidget *accessory, bool visible);
     void shake();
 
+    Owner owner_;
     QString commandName_;
     std::optional<GlobalShortcut> defaultShortcut_;
     bool allowsCommandOnly_;

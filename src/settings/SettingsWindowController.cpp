@@ -141,7 +141,7 @@ SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callb
 SettingsWindowController::~SettingsWindowController() {
     // The recorders go with the window; none may report afterwards.
     for (InlineShortcutRecorder *recorder : window_->findChildren<InlineShortcutRecorder *>()) {
-        recorder->onRecordingChange = nullptr;
+        QObject::disconnect(recorder, &InlineShortcutRecorder::recordingChanged, nullptr, nullptr);
     }
 }
 

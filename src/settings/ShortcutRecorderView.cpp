@@ -24,9 +24,9 @@ const QString emptyHelp = QStringLiteral("Press Alt, Super, or Shift-Ctrl with a
 
 } // namespace
 
-ShortcutRecorderView::ShortcutRecorderView(QWidget *parent)
+ShortcutRecorderView::ShortcutRecorderView(std::function<void()> beep, QWidget *parent)
     : RecorderKeyWidget(parent)
-    , beep([] { QApplication::beep(); })
+    , beep_(beep ? std::move(beep) : [] { QApplication::beep(); })
     , shortcutLabel_(new QLabel(this))
     , hintLabel_(new QLabel(this)) {
     setFocusPolicy(Qt::StrongFocus);
@@ -86,17 +86,13 @@ void ShortcutRecorderView::capture(const RecorderKeyPress &press) {
     }
     shortcut_ = std::get<CapturedShortcut>(outcome).candidate;
     updateLabels();
-    if (onChange) {
-        onChange(*shortcut_);
-    }
+    emit shortcutRecorded(*shortcut_);
 }
 
 void ShortcutRecorderView::refuse(const QString &reason) {
     hintLabel_->setText(reason);
     setAccessibleDescription(reason);
-    if (beep) {
-        beep();
-    }
+    beep_();
     QAccessibleEvent announcement(hintLabel_, QAccessible::Alert);
     QAccessible::updateAccessibility(&announcement);
 }

@@ -11,19 +11,16 @@ class QLabel;
 namespace velto {
 
 /// A small stand-alone recorder of one global shortcut: it takes the keyboard focus, turns the next acceptable
-/// key press into a shortcut, shows it and reports it through `onChange`. It checks only the form of a press
+/// key press into a shortcut, shows it and announces it (`shortcutRecorded`). It checks only the form of a press
 /// (Alt or Super, or Shift with Ctrl, and a key with a label); it looks for no conflict and registers nothing.
 /// The Settings pages use the inline recorder; this view handles its keys as that one does (Tab and Shift+Tab
 /// move the focus) and follows the same key rules. Main thread only.
 class ShortcutRecorderView : public RecorderKeyWidget {
+    Q_OBJECT
 
 public:
-    explicit ShortcutRecorderView(QWidget *parent = nullptr);
-
-    /// Called after a shortcut was recorded.
-    std::function<void(const GlobalShortcut &)> onChange;
-    /// Sounds when a key press is refused.
-    std::function<void()> beep;
+    /// `beep` sounds when a key press is refused; empty means the desktop's sound.
+    explicit ShortcutRecorderView(std::function<void()> beep = {}, QWidget *parent = nullptr);
 
     const std::optional<GlobalShortcut> &shortcut() const { return shortcut_; }
     void setShortcut(const std::optional<GlobalShortcut> &shortcut);
@@ -36,6 +33,10 @@ public:
     /// Brings the texts and the accessible value in line with the shortcut.
     void updateLabels();
 
+signals:
+    /// A shortcut was recorded.
+    void shortcutRecorded(const velto::GlobalShortcut &shortcut);
+
 protected:
     /// Escape alone ends a dialog holding the view; every other press is captured.
     void handleRecorderKey(RecorderKeyRole role, const RecorderKeyPress &press) override;
@@ -47,6 +48,7 @@ private:
     void capture(const RecorderKeyPress &press);
     void refuse(const QString &reason);
 
+    std::function<void()> beep_;
     std::optional<GlobalShortcut> shortcut_;
     QLabel *shortcutLabel_;
     QLabel *hintLabel_;

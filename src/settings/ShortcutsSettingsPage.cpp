@@ -70,12 +70,11 @@ ShortcutsSettingsPage::ShortcutsSettingsPage(const SettingsWindowCallbacks &call
     , host_(host) {}
 
 QScrollArea *ShortcutsSettingsPage::makePage() {
-    shortcutRecorder =
-        makeRecorder(QStringLiteral("Show or hide Velto"), VeltoPreferences::defaultGlobalShortcut(), false);
+    shortcutRecorder = makeRecorder(QStringLiteral("Show or hide Velto"), VeltoPreferences::defaultGlobalShortcut(),
+                                    false, globalShortcutOwner(true));
     appendShortcutRecorder = makeRecorder(QStringLiteral("Append clipboard text"),
-                                          VeltoPreferences::defaultAppendClipboardShortcut(), false);
-    wireGlobalRecorder(shortcutRecorder, true);
-    wireGlobalRecorder(appendShortcutRecorder, false);
+                                          VeltoPreferences::defaultAppendClipboardShortcut(), false,
+                                          globalShortcutOwner(false));
 
     std::vector<QWidget *> commandRows;
     for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {
@@ -85,8 +84,7 @@ QScrollArea *ShortcutsSettingsPage::makePage() {
         if (descriptor.shortcut) {
             defaultShortcut = descriptor.shortcut->defaultShortcut;
         }
-        InlineShortcutRecorder *recorder = makeRecorder(name, defaultShortcut, true);
-        wireCommandRecorder(recorder, id);
+        InlineShortcutRecorder *recorder = makeRecorder(name, defaultShortcut, true, commandShortcutOwner(id));
         commandShortcutRecorders.emplace_back(id, recorder);
         commandRows.push_back(preferenceRow(name, none, recorder));
     }
@@ -145,31 +143,37 @@ const ShortcutSettingsWorkflow &ShortcutsSettingsPage::shortcutWorkflow() {
 
 InlineShortcutRecorder *ShortcutsSettingsPage::makeRecorder(const QString &name,
                                                             std::optional<GlobalShortcut> defaultShortcut,
-                                                            bool allowsCommandOnly) {
-    auto *recorder = new InlineShortcutRecorder(name, std::move(defaultShortcut), allowsCommandOnly);
-    recorder->beep = [this] { presenters_.beep(); };
+                                                            bool allowsCommandOnly,
+                                                            InlineShortcutRecorder::Owner owner) {
+    owner.beep = [this] { presenters_.beep(); };
+    auto *recorder = new InlineShortcutRecorder(name, std::move(defaultShortcut), allowsCommandOnly, std::move(owner));
     QPointer<InlineShortcutRecorder> guarded = recorder;
-    recorder->onRecordingChange = [this, guarded](bool isRecording) { host_.recordingChanged(guarded, isRecording); };
+    connect(recorder, &InlineShortcutRecorder::recordingChanged, this,
+            [this, guarded](bool isRecording) { host_.recordingChanged(guarded, isRecording); });
     return recorder;
 }
 
-void ShortcutsSettingsPage::wireGlobalRecorder(InlineShortcutRecorder *recorder, bool isToggle) {
+InlineShortcutRecorder::Owner ShortcutsSettingsPage::globalShortcutOwner(bool isToggle) {
     QPointer<ShortcutsSettingsPage> self = this;
-    recorder->onChange = [self, isToggle](const std::optional<GlobalShortcut> &value) {
-        return self && (isToggle ? self->applyShortcut(value) : self->applyAppendShortcut(value));
-    };
-    recorder->conflictMessage = [self](const GlobalShortcut &value) -> std::optional<QString> {
-        return self ? self->shortcutConflictDescription(value, std::nullopt) : std::nullopt;
+    return {
+        [self, isToggle](const std::optional<GlobalShortcut> &value) {
+            return self && (isToggle ? self->applyShortcut(value) : self->applyAppendShortcut(value));
+        },
+        [self](const GlobalShortcut &value) -> std::optional<QString> {
+            return self ? self->shortcutConflictDescription(value, std::nullopt) : std::nullopt;
+        },
+        {},
     };
 }
 
-void ShortcutsSettingsPage::wireCommandRecorder(InlineShortcutRecorder *recorder, VeltoCommandID id) {
+InlineShortcutRecorder::Owner ShortcutsSettingsPage::commandShortcutOwner(VeltoCommandID id) {
     QPointer<ShortcutsSettingsPage> self = this;
-    recorder->onChange = [self, id](const std::optional<GlobalShortcut> &value) {
-        return self && self->apply(value, id);
-    };
-    recorder->conflictMessage = [self, id](const GlobalShortcut &value) -> std::optional<QString> {
-        return self ? self->shortcutConflictDescription(value, id) : std::nullopt;
+    return {
+        [self, id](const std::optional<GlobalShortcut> &value) { return self && self->apply(value, id); },
+        [self, id](const GlobalShortcut &value) -> std::optional<QString> {
+            return self ? self->shortcutConflictDescription(value, id) : std::nullopt;
+        },
+        {},
     };
 }
 

@@ -2,6 +2,7 @@
 
 #include "preferences/CommandCatalog.h"
 #include "preferences/KeyboardSettingsImportWorkflow.h"
+#include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsCallbacks.h"
 #include "settings/SettingsPresenters.h"
 
@@ -18,7 +19,6 @@ class QScrollArea;
 namespace velto {
 
 class HoverButton;
-class InlineShortcutRecorder;
 class SettingsPageHost;
 
 /// The shortcut values Settings reads and writes, with the registration of the two hot keys.
@@ -78,9 +78,10 @@ public:
 
 private:
     InlineShortcutRecorder *makeRecorder(const QString &name, std::optional<GlobalShortcut> defaultShortcut,
-                                         bool allowsCommandOnly);
-    void wireGlobalRecorder(InlineShortcutRecorder *recorder, bool isToggle);
-    void wireCommandRecorder(InlineShortcutRecorder *recorder, VeltoCommandID id);
+                                         bool allowsCommandOnly, InlineShortcutRecorder::Owner owner);
+    /// The show-or-hide shortcut's recorder (`isToggle`) or the append shortcut's stores through these.
+    InlineShortcutRecorder::Owner globalShortcutOwner(bool isToggle);
+    InlineShortcutRecorder::Owner commandShortcutOwner(VeltoCommandID id);
     bool applyGlobalShortcut(const std::optional<GlobalShortcut> &shortcut, bool isToggle);
 
     const SettingsWindowCallbacks &callbacks_;

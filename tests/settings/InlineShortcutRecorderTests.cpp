@@ -19,22 +19,26 @@ const GlobalShortcut optionK{40, option, QStringLiteral("K")};
 class Recorder : public ::testing::Test {
 protected:
     void SetUp() override {
-        recorder.onChange = [this](const std::optional<GlobalShortcut> &value) {
-            offered.push_back(value);
-            return accepts;
-        };
-        recorder.onRecordingChange = [this](bool on) { reports.push_back(on); };
-        recorder.beep = [this] { ++beeps; };
+        QObject::connect(&recorder, &InlineShortcutRecorder::recordingChanged, [this](bool on) { reports.push_back(on); });
     }
     void press(std::uint32_t keyCode, std::uint64_t flags, const char *typed = "k") {
         recorder.handleKeyPress({keyCode, flags, QString::fromUtf8(typed)});
     }
 
-    InlineShortcutRecorder recorder{QStringLiteral("Show or hide Velto"), optionSpace, false};
     std::vector<std::optional<GlobalShortcut>> offered;
     std::vector<bool> reports;
     bool accepts = true;
+    std::optional<QString> conflict;
     int beeps = 0;
+    InlineShortcutRecorder recorder{QStringLiteral("Show or hide Velto"), optionSpace, false,
+                                    InlineShortcutRecorder::Owner{
+                                        [this](const std::optional<GlobalShortcut> &value) {
+                                            offered.push_back(value);
+                                            return accepts;
+                                        },
+                                        [this](const GlobalShortcut &) { return conflict; },
+                                        [this] { ++beeps; },
+                                    }};
 };
 
 TEST_F(Recorder, AcceptedPressEndsRecordingAndShowsTheShortcutInLinuxKeyNames) {
@@ -52,7 +56,7 @@ TEST_F(Recorder, AcceptedPressEndsRecordingAndShowsTheShortcutInLinuxKeyNames) {
 
 TEST_F(Recorder, RefusalByTheOwnerRestartsRecordingAndKeepsTheCandidateOnDisplay) {
     recorder.setShortcut(optionSpace);
-    recorder.conflictMessage = [](const GlobalShortcut &) { return QStringLiteral("Already used by Archive Page"); };
+    conflict = QStringLiteral("Already used by Archive Page");
     accepts = false;
     recorder.startRecording();
     press(40, option);
@@ -98,7 +102,7 @@ TEST_F(Recorder, RefusalsShakeUnlessMotionIsReduced) {
     press(40, command);
     EXPECT_TRUE(recorder.isShaking());
     options->set({.reduceMotion = true});
-    InlineShortcutRecorder still(QStringLiteral("Settings"), std::nullopt, false);
+    InlineShortcutRecorder still(QStringLiteral("Settings"), std::nullopt, false, {});
     still.startRecording();
     still.handleKeyPress({40, command, QStringLiteral("k")});
     EXPECT_TRUE(still.isConflict());
@@ -124,9 +128,9 @@ TEST_F(Recorder, RestoreOffersTheDefaultAndHidesItselfAtTheDefault) {
     EXPECT_EQ(recorder.shortcut(), optionSpace);
     EXPECT_FALSE(recorder.isRestoreButtonShown());
 
-    InlineShortcutRecorder withoutDefault(QStringLiteral("Settings"), std::nullopt, true);
     bool asked = false;
-    withoutDefault.onChange = [&](const std::optional<GlobalShortcut> &) { return asked = true; };
+    InlineShortcutRecorder withoutDefault(QStringLiteral("Settings"), std::nullopt, true,
+                                          {[&](const std::optional<GlobalShortcut> &) { return asked = true; }, {}, {}});
     withoutDefault.restoreShortcut();
     EXPECT_FALSE(asked);
     EXPECT_FALSE(withoutDefault.isRestoreButtonShown());

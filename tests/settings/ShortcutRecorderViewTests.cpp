@@ -25,13 +25,13 @@ RecorderKeyPress press(std::uint32_t keyCode, std::uint64_t flags, QString chara
 class ShortcutRecorderViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        view.onChange = [this](const GlobalShortcut &shortcut) { reported.push_back(shortcut); };
-        view.beep = [this] { ++beeps; };
+        QObject::connect(&view, &ShortcutRecorderView::shortcutRecorded,
+                         [this](const GlobalShortcut &shortcut) { reported.push_back(shortcut); });
     }
 
-    ShortcutRecorderView view;
     std::vector<GlobalShortcut> reported;
     int beeps = 0;
+    ShortcutRecorderView view{[this] { ++beeps; }};
 };
 
 TEST_F(ShortcutRecorderViewTest, AcceptablePressesAreRecordedAndOthersRefusedWithTheirReason) {
@@ -94,7 +94,7 @@ TEST_F(ShortcutRecorderViewTest, LabelsAndTheAccessibleValueFollowTheShortcut) {
 
 TEST_F(ShortcutRecorderViewTest, EscapeAloneEndsTheHoldingDialogAndRecordsNothing) {
     QDialog dialog;
-    auto *held = new ShortcutRecorderView(&dialog);
+    auto *held = new ShortcutRecorderView({}, &dialog);
     held->setShortcut(GlobalShortcut{spaceKey, option, QStringLiteral("Space")});
     std::optional<int> result;
     QObject::connect(&dialog, &QDialog::finished, [&](int code) { result = code; });

@@ -103,13 +103,11 @@ int runSettings(QApplication &application) {
     };
     SettingsWindowController controller(callbacks, presenters);
     InlineShortcutRecorder *recorder = controller.shortcutsPage().shortcutRecorder;
-    auto accepting = recorder->onChange;
-    recorder->onChange = [accepting](const std::optional<GlobalShortcut> &shortcut) {
-        bool accepted = accepting(shortcut);
-        say("offered " + (shortcut ? KeyNames::text(*shortcut).toStdString() : std::string("none")) +
-            (accepted ? " accepted" : " refused"));
-        return accepted;
-    };
+    QObject::connect(recorder, &InlineShortcutRecorder::offerAnswered,
+                     [](const std::optional<GlobalShortcut> &shortcut, bool accepted) {
+                         say("offered " + (shortcut ? KeyNames::text(*shortcut).toStdString() : std::string("none")) +
+                             (accepted ? " accepted" : " refused"));
+                     });
     controller.showWindow();
     controller.showCategory(SettingsCategory::shortcuts);
     say("ready " + std::to_string(controller.window()->winId()));
