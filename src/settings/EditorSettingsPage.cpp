@@ -27,7 +27,7 @@ EditorSettingsPage::EditorSettingsPage(std::function<void()> editorDidChange)
 QScrollArea *EditorSettingsPage::makePage() {
     fontControl = new SegmentedControl({QStringLiteral("Monospaced"), QStringLiteral("System")}, 108);
     fontControl->setAccessibleName(QStringLiteral("Editor font"));
-    fontControl->onChange = [this](int index) { changeFont(index); };
+    connect(fontControl, &SegmentedControl::picked, this, &EditorSettingsPage::changeFont);
 
     fontSizeStepper = new FontSizeSpinBox;
     fontSizeStepper->setAccessibleName(QStringLiteral("Editor text size"));
@@ -39,7 +39,7 @@ QScrollArea *EditorSettingsPage::makePage() {
     indentationControl->setAccessibleName(QStringLiteral("Editor indentation"));
     indentationControl->setAccessibleDescription(
         QStringLiteral("Choose a tab character, two spaces, or four spaces for indentation."));
-    indentationControl->onChange = [this](int index) { changeIndentation(index); };
+    connect(indentationControl, &SegmentedControl::picked, this, &EditorSettingsPage::changeIndentation);
 
     spellingWhileTypingSwitch = makeSwitch(QStringLiteral("Check spelling while typing"),
                                            QStringLiteral("Underline misspelled words while typing in the editor."));

@@ -49,7 +49,7 @@ QScrollArea *GeneralSettingsPage::makePage() {
     appearanceControl->setAccessibleName(QStringLiteral("Appearance"));
     appearanceControl->setAccessibleDescription(
         QStringLiteral("Choose whether Velto follows the system appearance or always uses light or dark mode."));
-    appearanceControl->onChange = [this](int index) { changeAppearance(index); };
+    connect(appearanceControl, &SegmentedControl::picked, this, &GeneralSettingsPage::changeAppearance);
 
     std::vector<std::pair<QString, QString>> sizes;
     for (PanelSizeChoice choice : allCases<PanelSizeChoice>()) {

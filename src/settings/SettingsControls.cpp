@@ -26,11 +26,7 @@ SegmentedControl::SegmentedControl(const QStringList &titles, int segmentWidth, 
         layout->addWidget(button);
         segments_.push_back(button);
     }
-    connect(group_, &QButtonGroup::idClicked, this, [this](int index) {
-        if (onChange) {
-            onChange(index);
-        }
-    });
+    connect(group_, &QButtonGroup::idClicked, this, &SegmentedControl::picked);
 }
 
 int SegmentedControl::selectedIndex() const {

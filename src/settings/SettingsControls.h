@@ -6,7 +6,6 @@
 #include <QtWidgets/QSpinBox>
 #include <QtWidgets/QWidget>
 
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,8 +34,10 @@ public:
     int selectedIndex() const;
     void setSelectedIndex(int index);
     QPushButton *segment(int index) const { return segments_.at(static_cast<std::size_t>(index)); }
-    /// Called when the user picks a segment (not when setSelectedIndex does).
-    std::function<void(int)> onChange;
+
+signals:
+    /// The user picked a segment (setSelectedIndex does not announce it).
+    void picked(int index);
 
 private:
     QButtonGroup *group_;

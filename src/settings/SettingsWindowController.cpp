@@ -91,7 +91,7 @@ void SettingsWindow::closeEvent(QCloseEvent *event) {
     bool wasVisible = isVisible();
     QWidget::closeEvent(event);
     if (wasVisible && event->isAccepted()) {
-        didClose();
+        emit closed();
     }
 }
 
@@ -102,7 +102,7 @@ SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callb
     if (!callbacks_.assessPagesFolder) {
         callbacks_.assessPagesFolder = defaultPagesFolderAssessment;
     }
-    window_->didClose = [this] { didClose(); };
+    connect(window_.get(), &SettingsWindow::closed, this, &SettingsWindowController::didClose);
     SettingsPageHost &host = *this;
     generalPage_ = std::make_unique<GeneralSettingsPage>(callbacks_, host);
     editorPage_ = std::make_unique<EditorSettingsPage>([this] { callbacks_.onEditorChange(); });

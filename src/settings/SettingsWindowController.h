@@ -31,7 +31,7 @@ namespace velto {
 class InlineShortcutRecorder;
 
 /// The Settings window itself: a top-level window of fixed size (not a dialog, so Escape stays with the
-/// recorders). Ctrl+W closes it; closing a visible window runs `didClose`.
+/// recorders). Ctrl+W closes it; closing a visible window announces `closed`.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 
@@ -41,7 +41,6 @@ public:
     static constexpr int sidebarWidth = 176;
 
     SettingsWindow();
-    std::function<void()> didClose = [] {};
 
     /// The keys the window takes itself (Ctrl+W closes it): a menu bar shows them but must not take them too.
     static QList<QKeySequence> ownKeys();
@@ -49,6 +48,10 @@ public:
     /// by the bar's height, so that the pages keep their size.
     void setMenuBar(QMenuBar *menuBar);
     QMenuBar *menuBar() const { return menuBar_; }
+
+signals:
+    /// The visible window was closed.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
