@@ -285,7 +285,8 @@ std::string pageFileText(const std::filesystem::path &url, velto::FileSystem &fi
 
 VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request,
                                                                 const std::filesystem::path &folderURL,
-                                                                velto::FileSystem &fileManager) {
+                                                                velto::FileSystem &fileManager,
+                                                                ObservedPageFiles *observed) {
     if (request.archiveMetadataPageRevisions.empty()) {
         return request;
     }
@@ -297,9 +298,16 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
         }
         auto file = locatePageFile(*found, folderURL, fileManager);
         if (!file.exists) {
+            if (observed != nullptr) {
+                observed->emplace(file.url, std::nullopt);
+            }
             continue;
         }
-        auto content = VeltoPageFileContent::parse(pageFileText(file.url, fileManager));
+        std::string text = pageFileText(file.url, fileManager);
+        if (observed != nullptr) {
+            observed->emplace(file.url, text);
+        }
+        auto content = VeltoPageFileContent::parse(text);
         content.writeVeltoMetadata(content.veltoPageID(), storeArchiveFlag(*found), content.conflictOriginalPageID());
         VeltoPage page = *found;
         page.content = VeltoPageContent::loaded(std::move(content));

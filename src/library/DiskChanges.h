@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/PageFileWrites.h"
 #include "library/SaveRequest.h"
 #include "library/SaveResult.h"
 #include "model/LibraryPageRecord.h"
@@ -27,9 +28,8 @@ struct VeltoResolvedDiskChanges {
     std::vector<VeltoSaveConflict> conflicts;              // in the order the pages were handled
     std::map<velto::Uuid, velto::Uuid> pageIDReplacements; // conflicting page to recovered page
     std::map<velto::Uuid, velto::VeltoPage> mergedPages;
-    /// What the checks read at each page file they looked at: its bytes, or nothing where no file was. The save
-    /// replaces such a file only while it still holds exactly that.
-    std::map<std::filesystem::path, std::optional<std::string>> observedPageFiles;
+    /// The save replaces a file the checks read only while it still holds exactly what they read.
+    ObservedPageFiles observedPageFiles;
 
     friend bool operator==(const VeltoResolvedDiskChanges &, const VeltoResolvedDiskChanges &) = default;
 };
@@ -50,10 +50,12 @@ std::string pageFileText(const std::filesystem::path &url, velto::FileSystem &fi
 
 /// For each page whose only change is its archive flag, the text on disk with only that flag set to the
 /// store's value, so that an archive or restore never undoes another writer's edit. A page without a file
-/// is written as the store holds it. Read errors are thrown.
+/// is written as the store holds it. What was read at each file goes into `observed` when given. Read errors are
+/// thrown.
 VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request,
                                                                 const std::filesystem::path &folderURL,
-                                                                velto::FileSystem &fileManager);
+                                                                velto::FileSystem &fileManager,
+                                                                ObservedPageFiles *observed = nullptr);
 
 /// Compares every other changed page that has an expected baseline with its file. An unchanged file gets
 /// the store's version; a changed one is merged line by line against the baseline; when that fails both

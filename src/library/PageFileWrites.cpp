@@ -4,8 +4,7 @@
 
 namespace VeltoPageLibrary {
 
-void writePageFiles(const std::vector<PageFileWrite> &files,
-                    const std::map<std::filesystem::path, std::optional<std::string>> &observed,
+void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
                     velto::FileSystem &fileManager) {
     bool anyWritten = false;
     for (const auto &file : files) {

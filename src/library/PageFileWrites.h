@@ -35,6 +35,9 @@ private:
     bool earlierFilesWritten_;
 };
 
+/// What a save's checks read at each page file they looked at: its bytes, or nothing where no file was.
+using ObservedPageFiles = std::map<std::filesystem::path, std::optional<std::string>>;
+
 /// One page file to write: where, and the text.
 struct PageFileWrite {
     std::filesystem::path url;
@@ -45,8 +48,7 @@ struct PageFileWrite {
 /// file) is replaced only while it still holds exactly that, otherwise PageFileChangedDuringSaveError is thrown;
 /// the others (new pages, conflict copies) are written as they are. The new files go first, so that a conflict
 /// copy is on disk before the page whose other version it keeps is replaced.
-void writePageFiles(const std::vector<PageFileWrite> &files,
-                    const std::map<std::filesystem::path, std::optional<std::string>> &observed,
+void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
                     velto::FileSystem &fileManager);
 
 } // namespace VeltoPageLibrary

@@ -286,13 +286,16 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, const std::filesys
     // Other writers' changes to the pages this save writes.
     // The document may hold megabytes of text: it is copied only when the archive step changes it.
     std::optional<VeltoSaveRequest> archiveMerged;
+    ObservedPageFiles archiveObserved;
     if (!request.archiveMetadataPageRevisions.empty()) {
-        archiveMerged = mergingLatestContentsForArchiveMetadataChanges(request, folderURL, fileManager);
+        archiveMerged =
+            mergingLatestContentsForArchiveMetadataChanges(request, folderURL, fileManager, &archiveObserved);
     }
     const VeltoSaveRequest &latest = archiveMerged ? *archiveMerged : request;
     auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(latest);
     auto resolved =
         resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked, recordsOfRemovedPages(latest, existingManifest));
+    resolved.observedPageFiles.merge(archiveObserved);
     const VeltoSaveRequest &finalRequest = resolved.request ? *resolved.request : latest;
     PageTable table = pageTable(finalRequest.document);
 

@@ -64,6 +64,7 @@ bool anyPageHolds(const VeltoDocument &document, const std::string &text) {
 
 struct RaceCase {
     const char *name;
+    bool archives; // the save archives the page instead of editing its text
     std::function<void(const fs::path &)> change;
     int changes;                          // how many of the save's renames of the page's file meet a change
     bool saved;                           // false: the save fails and leaves the library as it was
@@ -90,10 +91,17 @@ void theyKeepRewritingIt(const fs::path &file) {
 }
 
 const RaceCase raceCases[] = {
-    {"AnotherLineMerges", theyRewriteAnotherLine, 1, true, "ONE\ntwo\nTHREE\n", {}},
-    {"TheSameLineKeepsAConflictCopy", theyRewriteOurLine, 1, true, "ONE\ntwo\nthree\n", {"uno\ntwo\nthree\n"}},
-    {"ARemovedFileStaysRemovedAndOurTextIsRecovered", theyRemoveIt, 1, true, std::nullopt, {"ONE\ntwo\nthree\n"}},
-    {"AFileChangedOnEveryAttemptStopsTheSave", theyKeepRewritingIt, 1000, false, "their text", {}},
+    {"AnotherLineMerges", false, theyRewriteAnotherLine, 1, true, "ONE\ntwo\nTHREE\n", {}},
+    {"TheSameLineKeepsAConflictCopy", false, theyRewriteOurLine, 1, true, "ONE\ntwo\nthree\n", {"uno\ntwo\nthree\n"}},
+    {"ARemovedFileStaysRemovedAndOurTextIsRecovered",
+     false,
+     theyRemoveIt,
+     1,
+     true,
+     std::nullopt,
+     {"ONE\ntwo\nthree\n"}},
+    {"AFileChangedOnEveryAttemptStopsTheSave", false, theyKeepRewritingIt, 1000, false, "their text", {}},
+    {"ArchivingKeepsTheirEdit", true, theyRewriteAnotherLine, 1, true, "one\ntwo\nTHREE\n", {}},
 };
 
 void PrintTo(const RaceCase &c, std::ostream *out) {
@@ -110,10 +118,18 @@ TEST_P(PageFileRace, KeepsBothVersions) {
 
     auto document = loadedDocument(folder.path());
     auto baseline = writtenBaseline(document.currentPage);
-    document.currentPage.content.asLoaded()->body = "ONE\ntwo\nthree\n";
+    auto &content = *document.currentPage.content.asLoaded();
+    if (c.archives) {
+        content.writeVeltoMetadata(pageA, true, std::nullopt);
+    } else {
+        content.body = "ONE\ntwo\nthree\n";
+    }
     auto request = requestFor(document, {pageA});
     request.generation = request.mutationRevision = 2;
     request.changedPageRevisions[pageA] = 2;
+    if (c.archives) {
+        request.archiveMetadataPageRevisions[pageA] = 2;
+    }
     request.expectedPageBaselines[pageA] = baseline;
 
     fs::path file = folder / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(document.currentPage));
