@@ -90,9 +90,11 @@ HotKeyOperations X11HotKeyService::operations() {
         }
         service->handlerTarget_ = controller;
         X11HotKeyService *raw = service.get();
-        service->grabs_->onKeyEvent = [raw](const X11KeyGrabs::KeyEvent &event) {
-            raw->deliver(event.keyCode, event.modifiers, event.isPress, event.time);
-        };
+        QObject::disconnect(service->keyEvents_);
+        service->keyEvents_ =
+            QObject::connect(service->grabs_.get(), &X11KeyGrabs::keyEvent, [raw](const X11KeyGrabs::KeyEvent &event) {
+                raw->deliver(event.keyCode, event.modifiers, event.isPress, event.time);
+            });
         handler = 1;
         return hotKeyNoErr;
     };
@@ -137,7 +139,7 @@ HotKeyOperations X11HotKeyService::operations() {
             return hotKeyFailure;
         }
         service->handlerTarget_ = nullptr;
-        service->grabs_->onKeyEvent = nullptr;
+        QObject::disconnect(service->keyEvents_);
         return hotKeyNoErr;
     };
     return operations;

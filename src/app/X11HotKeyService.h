@@ -2,6 +2,8 @@
 
 #include "app/HotKeyController.h"
 
+#include <QtCore/QObject>
+
 #include <memory>
 
 class QWindow;
@@ -39,6 +41,7 @@ private:
 
     std::unique_ptr<X11KeyGrabs> grabs_;
     HotKeyController *handlerTarget_ = nullptr;
+    QMetaObject::Connection keyEvents_;
     HotKeyOperations::Reference nextReference_ = 1;
     std::map<HotKeyOperations::Reference, Registration> registrations_;
 };

@@ -32,7 +32,8 @@ protected:
         connection = connect();
         ASSERT_NE(connection, nullptr);
         grabs = std::make_unique<X11KeyGrabs>(connection);
-        grabs->onKeyEvent = [this](const X11KeyGrabs::KeyEvent &event) { events.push_back(event); };
+        QObject::connect(grabs.get(), &X11KeyGrabs::keyEvent,
+                         [this](const X11KeyGrabs::KeyEvent &event) { events.push_back(event); });
     }
 
     void TearDown() override {

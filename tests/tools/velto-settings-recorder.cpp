@@ -59,11 +59,11 @@ int holdAltSpace(QApplication &application) {
         say("no-x11");
         return 1;
     }
-    grabs->onKeyEvent = [](const X11KeyGrabs::KeyEvent &event) {
+    QObject::connect(grabs.get(), &X11KeyGrabs::keyEvent, [](const X11KeyGrabs::KeyEvent &event) {
         if (event.isPress) {
             say("hotkey");
         }
-    };
+    });
     AltSpaceGrab altSpace{*grabs};
     X11KeyGrabs::GrabResult result = altSpace.grab();
     say(std::string("holding ") + grabResultName(result) + " " + std::to_string(window.winId()));

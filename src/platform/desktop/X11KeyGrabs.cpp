@@ -347,9 +347,7 @@ bool X11KeyGrabs::handleEvent(void *xcbEvent) {
     auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
     const bool isPress = type == XCB_KEY_PRESS;
     if (const Grab *grab = grabOf(key->detail, key->state, isPress, key->event == root_)) {
-        if (onKeyEvent) {
-            onKeyEvent({grab->keyCode, grab->modifiers, isPress, key->time});
-        }
+        emit keyEvent({grab->keyCode, grab->modifiers, isPress, key->time});
         return true;
     }
     if (heldKeysGoTo_ != XCB_WINDOW_NONE) {

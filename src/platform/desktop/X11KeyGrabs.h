@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QtCore/QAbstractNativeEventFilter>
+#include <QtCore/QObject>
 
 #include <atomic>
 #include <bitset>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -19,7 +19,9 @@ namespace velto {
 /// grabbed once for every state of Caps Lock and Num Lock (the server matches the modifier state exactly),
 /// which modifier bit stands for Alt, Super and Num Lock is read from the server's modifier mapping, and
 /// a combination that another client holds is refused with BadAccess, which only a checked request reveals.
-class X11KeyGrabs : public QAbstractNativeEventFilter {
+class X11KeyGrabs : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+
 public:
     /// X11's modifier bits.
     static constexpr std::uint16_t shiftMask = 1 << 0;
@@ -65,15 +67,16 @@ public:
     /// Lets the keyboard go. Keys the server took before still go to the holding window when they come.
     void releaseKeyboard();
 
-    /// Called for presses and releases of grabbed combinations, on the thread that handles the events.
-    std::function<void(const KeyEvent &)> onKeyEvent;
-
     /// Takes one event of the connection (an xcb_generic_event_t): true when it was a grabbed key (and so consumed). A
     /// change of the keyboard mapping re-reads the modifier bits and grabs every combination again. Every other key
     /// the server took while it held the keyboard is readdressed (in place) to the holding window.
     bool handleEvent(void *xcbEvent);
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+signals:
+    /// A press or release of a grabbed combination, on the thread that handles the events.
+    void keyEvent(const velto::X11KeyGrabs::KeyEvent &event);
 
 private:
     struct Grab {
