@@ -612,19 +612,11 @@ ShortcutRegistrationAvailability AppDelegate::registerHotKeys() {
                                   : hotKeyService_ ? hotKeyService_->operations()
                                                    : X11HotKeyService::unavailable();
     hotKeyController_ = std::make_unique<HotKeyController>(std::move(operations));
-    QPointer<AppDelegate> self(this);
-    hotKeyController_->onToggle = [self, throughPortal] {
-        if (self) {
-            // A portal's activation carries no X server time to ask for the focus with.
-            self->answerToggleShortcut(throughPortal ? std::nullopt
-                                                     : std::optional(self->hotKeyController_->currentEventTime()));
-        }
-    };
-    hotKeyController_->onAppendClipboard = [self] {
-        if (self) {
-            self->appendClipboard();
-        }
-    };
+    connect(hotKeyController_.get(), &HotKeyController::togglePressed, this, [this, throughPortal] {
+        // A portal's activation carries no X server time to ask for the focus with.
+        answerToggleShortcut(throughPortal ? std::nullopt : std::optional(hotKeyController_->currentEventTime()));
+    });
+    connect(hotKeyController_.get(), &HotKeyController::appendClipboardPressed, this, &AppDelegate::appendClipboard);
     ShortcutRegistrationAvailability availability = hotKeyController_->registerDefaults();
     launchTrace::milestone("hot keys registered");
     if (!hotKeyService_) {
@@ -646,11 +638,11 @@ bool AppDelegate::makePortalHotKeyService() {
         return id.id == HotKeyID::toggle ? VeltoPreferences::globalShortcut()
                                          : VeltoPreferences::appendClipboardShortcut();
     });
-    portalHotKeyService_->onBound = [](bool bound) {
+    connect(portalHotKeyService_.get(), &PortalHotKeyService::bound, this, [](bool bound) {
         if (!bound) {
             std::fprintf(stderr, "Velto: %s\n", waylandShortcutWarning);
         }
-    };
+    });
     return true;
 }
 

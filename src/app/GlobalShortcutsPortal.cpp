@@ -153,27 +153,23 @@ void GlobalShortcutsPortal::handleSessionCreated(uint response, const QVariantMa
 }
 
 void GlobalShortcutsPortal::handleShortcutsBound(uint response, const QVariantMap &) {
-    if (onBound) {
-        onBound(response == 0);
-    }
+    emit bound(response == 0);
 }
 
 void GlobalShortcutsPortal::failBinding() {
-    if (onBound) {
-        onBound(false);
-    }
+    emit bound(false);
 }
 
 void GlobalShortcutsPortal::handleActivated(const QDBusMessage &message) {
     // (o session_handle, s shortcut_id, t timestamp, a{sv} options)
     const QList<QVariant> arguments = message.arguments();
-    if (arguments.size() < 2 || !onActivated) {
+    if (arguments.size() < 2) {
         return;
     }
     if (arguments[0].value<QDBusObjectPath>().path() != sessionHandle_) {
         return; // another session's shortcut
     }
-    onActivated(arguments[1].toString());
+    emit activated(arguments[1].toString());
 }
 
 } // namespace velto

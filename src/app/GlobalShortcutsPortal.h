@@ -37,19 +37,21 @@ public:
     /// Whether the bus offers the interface (its "version" property can be read). Blocks for at most a moment.
     bool isAvailable() const;
 
-    /// Opens a session and binds the shortcuts; `onBound` runs with true once the desktop accepted them. A
+    /// Opens a session and binds the shortcuts; `bound` announces true once the desktop accepted them. A
     /// session opened before is closed first.
     void bind(std::vector<Binding> bindings);
-
-    /// Runs with a binding's identifier whenever the user presses its shortcut.
-    std::function<void(const QString &id)> onActivated;
-    std::function<void(bool bound)> onBound;
 
     /// The trigger the portal is offered for a shortcut, in the notation the desktop portal reads
     /// ("ALT+space", "CTRL+ALT+v"); nothing for a key it cannot name.
     static std::optional<QString> preferredTrigger(const GlobalShortcut &shortcut);
 
     const QString &sessionHandle() const { return sessionHandle_; }
+
+signals:
+    /// The user pressed the shortcut of the binding with this identifier.
+    void activated(const QString &id);
+    /// The desktop accepted the offered bindings (true), or declined or could not bind them (false).
+    void bound(bool success);
 
 private slots:
     void handleSessionCreated(uint response, const QVariantMap &results);

@@ -120,13 +120,9 @@ std::int32_t HotKeyController::handleHotKeyEvent(const std::optional<HotKeyEvent
     }
     currentEventTime_ = event->time;
     if (event->hotKeyID.id == HotKeyID::appendClipboard) {
-        if (onAppendClipboard) {
-            onAppendClipboard();
-        }
+        emit appendClipboardPressed();
     } else if (event->hotKeyID.id == HotKeyID::toggle) {
-        if (onToggle) {
-            onToggle();
-        }
+        emit togglePressed();
     }
     currentEventTime_ = 0;
     return hotKeyNoErr;

@@ -3,6 +3,8 @@
 #include "preferences/GlobalShortcut.h"
 #include "preferences/ShortcutRegistrationAvailability.h"
 
+#include <QtCore/QObject>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -52,33 +54,30 @@ struct HotKeyOperations {
     std::function<std::int32_t(Reference handler)> removeEventHandler;
 };
 
-/// Owns the registration of the two global hot keys (show or hide, append clipboard) and runs their callbacks
+/// Owns the registration of the two global hot keys (show or hide, append clipboard) and announces their presses
 /// on the main thread.
-class HotKeyController {
+class HotKeyController : public QObject {
+    Q_OBJECT
+
 public:
     using ShortcutProvider = std::function<std::optional<GlobalShortcut>()>;
 
     /// Empty providers read the stored preferences.
     explicit HotKeyController(HotKeyOperations operations, ShortcutProvider shortcutProvider = {},
                               ShortcutProvider appendShortcutProvider = {});
-    ~HotKeyController();
-    HotKeyController(const HotKeyController &) = delete;
-    HotKeyController &operator=(const HotKeyController &) = delete;
-
-    std::function<void()> onToggle;
-    std::function<void()> onAppendClipboard;
+    ~HotKeyController() override;
 
     /// (Re)registers both hot keys from the providers; answers which of the set shortcuts are usable.
     ShortcutRegistrationAvailability registerDefaults();
     /// Unregisters every hot key; the event handler stays installed.
     void unregisterAll();
 
-    /// The handler of the service's events: runs the callback of a press of hot key 1 or 2. A press that
-    /// repeats a key still held (no release seen since its last press) runs nothing. Answers the status.
+    /// The handler of the service's events: announces a press of hot key 1 or 2. A press that repeats a key
+    /// still held (no release seen since its last press) announces nothing. Answers the status.
     std::int32_t handleHotKeyEvent(const std::optional<HotKeyEvent> &event);
 
-    /// The X server time of the key event whose callback runs now (0 outside a callback): showing a window for
-    /// it asks the window manager for focus with this time.
+    /// The X server time of the key event being announced (0 outside an announcement): showing a window for it
+    /// asks the window manager for focus with this time.
     std::uint32_t currentEventTime() const { return currentEventTime_; }
 
     /// Longer than any keyboard's delay before it repeats a held key, in milliseconds.
@@ -86,6 +85,12 @@ public:
 
     const std::vector<HotKeyOperations::Reference> &hotKeys() const { return hotKeys_; }
     bool hasEventHandler() const { return eventHandler_.has_value(); }
+
+signals:
+    /// The show-or-hide shortcut was pressed.
+    void togglePressed();
+    /// The append-clipboard shortcut was pressed.
+    void appendClipboardPressed();
 
 private:
     bool isAutoRepeat(const HotKeyEvent &event);

@@ -22,17 +22,13 @@ QString portalDescription(std::uint32_t hotKey) {
 PortalHotKeyService::PortalHotKeyService(std::unique_ptr<GlobalShortcutsPortal> portal, ShortcutOf shortcutOf)
     : portal_(std::move(portal))
     , shortcutOf_(std::move(shortcutOf)) {
-    portal_->onActivated = [this](const QString &id) { deliver(id); };
-    portal_->onBound = [this](bool bound) {
-        if (onBound) {
-            onBound(bound);
-        }
-    };
+    connect(portal_.get(), &GlobalShortcutsPortal::activated, this, &PortalHotKeyService::deliver);
+    connect(portal_.get(), &GlobalShortcutsPortal::bound, this, &PortalHotKeyService::bound);
 }
 
 PortalHotKeyService::~PortalHotKeyService() {
-    portal_->onActivated = nullptr;
-    portal_->onBound = nullptr;
+    // The portal goes with the members, after this body: what it announces meanwhile reaches no half-gone service.
+    portal_->disconnect(this);
 }
 
 HotKeyOperations PortalHotKeyService::operations() {

@@ -28,10 +28,11 @@ public:
 
     HotKeyOperations operations();
 
-    /// Runs with false when the desktop declined or could not bind the offered shortcuts.
-    std::function<void(bool bound)> onBound;
-
     GlobalShortcutsPortal &portal() { return *portal_; }
+
+signals:
+    /// False when the desktop declined or could not bind the offered shortcuts.
+    void bound(bool success);
 
 private:
     void scheduleBinding();

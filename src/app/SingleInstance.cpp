@@ -69,9 +69,7 @@ void SingleInstance::answerConnection() {
             if (socket->readLine() == showRequest) {
                 socket->write(shownReply);
                 socket->flush();
-                if (onShowRequested) {
-                    onShowRequested();
-                }
+                emit showRequested();
             }
             socket->disconnectFromServer();
         });

@@ -4,7 +4,6 @@
 #include <QtCore/QObject>
 #include <QtCore/QString>
 
-#include <functional>
 #include <memory>
 
 class QLocalServer;
@@ -15,6 +14,8 @@ namespace velto {
 /// local socket beside it; a later launch with the same key finds the lock taken, asks the running one to show
 /// its panel and ends.
 class SingleInstance : public QObject {
+    Q_OBJECT
+
 public:
     /// The lock and socket names for a key: the bundle identifier, the preferences file and, for a smoke-test
     /// launch, its storage folder.
@@ -32,10 +33,11 @@ public:
     /// As a later instance: asks the primary to show its panel; true when it answered within the time.
     bool askPrimaryToShow(int timeoutMilliseconds = 20'000);
 
-    /// Runs on the primary when a later launch asks to be shown.
-    std::function<void()> onShowRequested;
-
     QString socketPath() const;
+
+signals:
+    /// On the primary: a later launch asks to be shown.
+    void showRequested();
 
 private:
     void answerConnection();

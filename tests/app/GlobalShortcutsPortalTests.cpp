@@ -171,8 +171,8 @@ TEST_F(GlobalShortcutsPortalTest, BindsBothShortcutsInASessionAndRunsTheActivate
     EXPECT_TRUE(client.isAvailable());
     std::optional<bool> bound;
     std::vector<QString> activated;
-    client.onBound = [&](bool success) { bound = success; };
-    client.onActivated = [&](const QString &id) { activated.push_back(id); };
+    QObject::connect(&client, &GlobalShortcutsPortal::bound, [&](bool success) { bound = success; });
+    QObject::connect(&client, &GlobalShortcutsPortal::activated, [&](const QString &id) { activated.push_back(id); });
     client.bind({{QStringLiteral("toggle"), QStringLiteral("Show or hide Velto"), altSpace},
                  {QStringLiteral("append-clipboard"), QStringLiteral("Append clipboard text"), ctrlAltV}});
     ASSERT_TRUE(processEventsUntil([&] { return bound.has_value(); }));
@@ -196,7 +196,7 @@ TEST_F(GlobalShortcutsPortalTest, ABindingTheUserDeclinesIsReported) {
     portal->refuseBinding = true;
     GlobalShortcutsPortal client(*clientConnection);
     std::optional<bool> bound;
-    client.onBound = [&](bool success) { bound = success; };
+    QObject::connect(&client, &GlobalShortcutsPortal::bound, [&](bool success) { bound = success; });
     client.bind({{QStringLiteral("toggle"), QStringLiteral("Show or hide Velto"), altSpace}});
     ASSERT_TRUE(processEventsUntil([&] { return bound.has_value(); }));
     EXPECT_FALSE(*bound);
@@ -211,7 +211,7 @@ TEST_F(GlobalShortcutsPortalTest, HotKeysRegisteredThroughThePortalAreReboundWhe
         [&](HotKeyID id) { return id.id == HotKeyID::toggle ? toggle : append; });
     HotKeyController controller(service->operations(), [&] { return toggle; }, [&] { return append; });
     int toggles = 0;
-    controller.onToggle = [&] { ++toggles; };
+    QObject::connect(&controller, &HotKeyController::togglePressed, [&] { ++toggles; });
     auto boundSoFar = [&] {
         std::lock_guard lock(portal->mutex);
         return portal->bound;

@@ -173,8 +173,8 @@ struct Presses {
 std::unique_ptr<HotKeyController> countingController(FakeHotKeyService &service, Shortcuts &shortcuts,
                                                      Presses &presses) {
     auto controller = makeController(service, shortcuts);
-    controller->onToggle = [&presses] { ++presses.toggles; };
-    controller->onAppendClipboard = [&presses] { ++presses.appends; };
+    QObject::connect(controller.get(), &HotKeyController::togglePressed, [&presses] { ++presses.toggles; });
+    QObject::connect(controller.get(), &HotKeyController::appendClipboardPressed, [&presses] { ++presses.appends; });
     controller->registerDefaults();
     return controller;
 }

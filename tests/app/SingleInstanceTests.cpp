@@ -40,7 +40,7 @@ TEST(SingleInstance, ALaterInstanceAsksThePrimaryToShowAndThePrimaryAnswers) {
     SingleInstance primary(QStringLiteral("velto-test"), path);
     ASSERT_TRUE(primary.becomePrimary());
     int shown = 0;
-    primary.onShowRequested = [&shown] { ++shown; };
+    QObject::connect(&primary, &SingleInstance::showRequested, [&shown] { ++shown; });
 
     // The later instance runs in another process: a child that only asks.
     pid_t child = fork();

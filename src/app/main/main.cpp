@@ -50,7 +50,7 @@ int main(int argc, char **argv) {
     }
 
     AppDelegate delegate(configuration, AppDelegate::Options{});
-    instance.onShowRequested = [&delegate] { delegate.showPage(); };
+    QObject::connect(&instance, &SingleInstance::showRequested, &delegate, &AppDelegate::showPage);
     TerminationSignals terminationSignals([&delegate](int) { delegate.quitWithoutAsking(); });
     // The session's end (logout) saves the same way: nobody may be there to answer an alert.
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &delegate,
