@@ -35,17 +35,13 @@ void ShortcutHintsPanelController::show(QWidget *window, const QRect &editorFram
     panel_->show();
     panel_->raise();
     hintsView_->setPresented(true);
-    if (onPresentationChange) {
-        onPresentationChange(true);
-    }
+    emit presentationChanged(true);
 }
 
 void ShortcutHintsPanelController::hide(bool immediately) {
     hideWorkItem_.reset();
     hintsView_->setPresented(false);
-    if (onPresentationChange) {
-        onPresentationChange(false);
-    }
+    emit presentationChanged(false);
     if (immediately) {
         orderOut();
         return;

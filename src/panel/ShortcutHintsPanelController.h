@@ -5,7 +5,6 @@
 
 #include <QtCore/QPointer>
 
-#include <functional>
 #include <memory>
 
 namespace velto {
@@ -24,9 +23,6 @@ public:
                                           std::optional<bool> translucent = std::nullopt);
     ~ShortcutHintsPanelController() override;
 
-    /// Told true when the hints are shown and false when they start to hide.
-    std::function<void(bool)> onPresentationChange;
-
     /// Shows the hints under `editorFrame` (screen coordinates), above `window`.
     void show(QWidget *window, const QRect &editorFrame);
     void hide(bool immediately);
@@ -34,6 +30,10 @@ public:
     ShortcutHintsView *hintsView() const { return hintsView_; }
     FloatingPanel *panel() const { return panel_.get(); }
     QWidget *parentWindow() const { return parentWindow_; }
+
+signals:
+    /// True when the hints are shown, false when they start to hide.
+    void presentationChanged(bool presented);
 
 private:
     void orderOut();

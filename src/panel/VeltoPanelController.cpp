@@ -430,12 +430,8 @@ PanelFeedbackController &VeltoPanelController::feedbackPanelController() {
 ShortcutHintsPanelController &VeltoPanelController::shortcutHintsPanelController() {
     if (!shortcutHintsPanelController_) {
         shortcutHintsPanelController_ = std::make_unique<ShortcutHintsPanelController>();
-        QPointer<VeltoPanelController> self(this);
-        shortcutHintsPanelController_->onPresentationChange = [self](bool presented) {
-            if (self) {
-                self->panelView_->emptyPageHint()->setShortcutOverlayPresented(presented, true);
-            }
-        };
+        connect(shortcutHintsPanelController_.get(), &ShortcutHintsPanelController::presentationChanged, this,
+                [this](bool presented) { panelView_->emptyPageHint()->setShortcutOverlayPresented(presented, true); });
     }
     return *shortcutHintsPanelController_;
 }

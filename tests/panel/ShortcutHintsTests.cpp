@@ -137,7 +137,8 @@ TEST(ShortcutKeycapStyle, WordsAreAsWideAsTheirTextAndOneCharacterIsSquare) {
 TEST_F(ShortcutHintsTest, ShowingAgainWithinTheOrderOutDelayKeepsThePanel) {
     ShortcutHintsPanelController hints(scheduler, false);
     std::vector<bool> presentations;
-    hints.onPresentationChange = [&presentations](bool shown) { presentations.push_back(shown); };
+    QObject::connect(&hints, &ShortcutHintsPanelController::presentationChanged,
+                     [&presentations](bool shown) { presentations.push_back(shown); });
     QWidget window;
     window.show();
     QRect editor(100, 100, 500, 325);
