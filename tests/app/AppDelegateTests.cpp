@@ -138,6 +138,15 @@ TEST_F(AppDelegateTest, TogglingClosesAfterHandingTheTextToTheStoreAndOpensAgain
                                              "show"}));
 }
 
+// The panel asks while its own work runs (Browse Pages opening a page): the shell shows it from the event loop.
+TEST_F(AppDelegateTest, ThePanelsRequestForTheEditorShowsItOnceItsOwnWorkIsDone) {
+    launch();
+    emit panel->editorOpenRequested();
+    EXPECT_TRUE(log.empty());
+    ASSERT_TRUE(processEventsUntil([this] { return panel->shown; }));
+    EXPECT_EQ(log, std::vector<std::string>{"show"});
+}
+
 TEST_F(AppDelegateTest, ClipboardAppendAppendsCleanedTextAndRefusesWhatWouldAddNothingOrCannotBeAdded) {
     launch();
     struct Case {
