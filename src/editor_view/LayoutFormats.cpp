@@ -15,6 +15,11 @@ QColor fromComponents(const RGBComponents &components, double alpha) {
 /// How many attribute sets the formats remember at most.
 constexpr std::size_t rememberedFormats = 4096;
 
+template <typename T> std::optional<T> valueOf(const Attributes &attributes, AttributeKey key) {
+    const T *value = attributeValueAs<T>(attributes.find(key));
+    return value != nullptr ? std::optional<T>(*value) : std::nullopt;
+}
+
 } // namespace
 
 QFont fontFor(const FontDescriptor &font) {
@@ -54,11 +59,15 @@ void LayoutFormats::setAppearance(Appearance appearance) {
     }
     appearance_ = appearance;
     formats_.clear();
+    looks_.clear();
 }
 
 QFont LayoutFormats::font(const Attributes &attributes) {
     const FontDescriptor *descriptor = attributeValueAs<FontDescriptor>(attributes.find(AttributeKey::font));
-    const FontDescriptor wanted = descriptor != nullptr ? *descriptor : MarkdownStyler::editorFont();
+    return font(descriptor != nullptr ? *descriptor : MarkdownStyler::editorFont());
+}
+
+QFont LayoutFormats::font(const FontDescriptor &wanted) {
     for (const auto &[known, font] : fonts_) {
         if (known == wanted) {
             return font;
@@ -70,29 +79,52 @@ QFont LayoutFormats::font(const Attributes &attributes) {
 
 const QTextCharFormat &LayoutFormats::characterFormat(const Attributes &attributes) {
     if (const auto found = formats_.find(attributes.identity()); found != formats_.end()) {
-        return found->second.format;
+        return looks_[found->second.look].format;
     }
     if (formats_.size() >= rememberedFormats) {
         // Highlighting makes new sets at every pass (each carries its generation); forget the old ones
-        // rather than keep every set the page ever had alive.
+        // rather than keep every set the page ever had alive. The formats they shared go with them.
         formats_.clear();
+        looks_.clear();
     }
+    const std::size_t look = distinctFormatFor(lookOf(attributes));
+    formats_.emplace(attributes.identity(), Remembered{attributes, look});
+    return looks_[look].format;
+}
+
+LayoutFormats::Look LayoutFormats::lookOf(const Attributes &attributes) {
+    return Look{valueOf<FontDescriptor>(attributes, AttributeKey::font).value_or(MarkdownStyler::editorFont()),
+                valueOf<double>(attributes, AttributeKey::kern),
+                valueOf<std::int64_t>(attributes, AttributeKey::underlineStyle),
+                valueOf<std::int64_t>(attributes, AttributeKey::strikethroughStyle),
+                valueOf<Color>(attributes, AttributeKey::foregroundColor).value_or(MarkdownStyler::textColor())};
+}
+
+std::size_t LayoutFormats::distinctFormatFor(const Look &look) {
+    for (std::size_t index = 0; index < looks_.size(); ++index) {
+        if (looks_[index].look == look) {
+            return index;
+        }
+    }
+    looks_.push_back(DistinctFormat{look, formatFor(look)});
+    return looks_.size() - 1;
+}
+
+QTextCharFormat LayoutFormats::formatFor(const Look &look) {
     QTextCharFormat format;
-    QFont font = this->font(attributes);
-    if (const double *kern = attributeValueAs<double>(attributes.find(AttributeKey::kern))) {
-        font.setLetterSpacing(QFont::AbsoluteSpacing, *kern);
+    QFont font = this->font(look.font);
+    if (look.kern) {
+        font.setLetterSpacing(QFont::AbsoluteSpacing, *look.kern);
     }
-    if (const auto *underline = attributeValueAs<std::int64_t>(attributes.find(AttributeKey::underlineStyle))) {
-        font.setUnderline(*underline != 0);
+    if (look.underline) {
+        font.setUnderline(*look.underline != 0);
     }
-    if (const auto *strike = attributeValueAs<std::int64_t>(attributes.find(AttributeKey::strikethroughStyle))) {
-        font.setStrikeOut(*strike != 0);
+    if (look.strikethrough) {
+        font.setStrikeOut(*look.strikethrough != 0);
     }
     format.setFont(font, QTextCharFormat::FontPropertiesAll);
-    const Color *foreground = attributeValueAs<Color>(attributes.find(AttributeKey::foregroundColor));
-    format.setForeground(colorFor(foreground != nullptr ? *foreground : MarkdownStyler::textColor(), appearance_));
-    const auto stored = formats_.emplace(attributes.identity(), Remembered{attributes, format});
-    return stored.first->second.format;
+    format.setForeground(colorFor(look.foreground, appearance_));
+    return format;
 }
 
 } // namespace velto::editor

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QTextCharFormat>
 
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -27,8 +28,10 @@ QColor labelColorFor(Appearance appearance);
 /// The colour `fraction` of the way from `from` toward `to`, alpha included.
 QColor blended(const QColor &from, const QColor &to, double fraction);
 
-/// Turns attribute sets into character formats for one appearance, remembering each set it has seen:
-/// a page has a few dozen distinct sets, and a layout asks for them run by run.
+/// Turns attribute sets into character formats for one appearance, remembering each set it has seen: a
+/// layout asks for them run by run. Sets that differ only in what a format does not show (a link's address,
+/// a code token's kind) share one format: a page has tens of thousands of link sets but a few dozen looks,
+/// and a format holds about a kilobyte.
 class LayoutFormats {
 public:
     explicit LayoutFormats(Appearance appearance = Appearance::aqua)
@@ -43,16 +46,37 @@ public:
     const QTextCharFormat &characterFormat(const Attributes &attributes);
     /// How many attribute sets have a format remembered now.
     std::size_t rememberedCount() const { return formats_.size(); }
+    /// How many distinct formats those sets share.
+    std::size_t distinctFormatCount() const { return looks_.size(); }
     /// The font of an attribute set; the editor font when it names none.
     QFont font(const Attributes &attributes);
 
 private:
-    struct Remembered {
-        Attributes attributes; // keeps the interned set, so its identity is never reused meanwhile
+    /// What a character format shows of an attribute set.
+    struct Look {
+        FontDescriptor font;
+        std::optional<double> kern;
+        std::optional<std::int64_t> underline;
+        std::optional<std::int64_t> strikethrough;
+        Color foreground;
+        bool operator==(const Look &) const = default;
+    };
+    struct DistinctFormat {
+        Look look;
         QTextCharFormat format;
     };
+    struct Remembered {
+        Attributes attributes; // keeps the interned set, so its identity is never reused meanwhile
+        std::size_t look = 0;  // its format in looks_
+    };
+    QFont font(const FontDescriptor &wanted);
+    static Look lookOf(const Attributes &attributes);
+    std::size_t distinctFormatFor(const Look &look);
+    QTextCharFormat formatFor(const Look &look);
+
     Appearance appearance_;
     std::unordered_map<const void *, Remembered> formats_;
+    std::vector<DistinctFormat> looks_;
     std::vector<std::pair<FontDescriptor, QFont>> fonts_;
 };
 

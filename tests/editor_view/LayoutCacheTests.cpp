@@ -371,3 +371,37 @@ TEST(LayoutCacheTests, EveryParagraphCostsTheCacheAFewWordsLaidOutOrNot) {
         EXPECT_LE(cache.bookkeepingBytes(), boundPerParagraph * cache.paragraphCount() + 64) << state.state;
     }
 }
+
+TEST(LayoutCacheTests, SetsThatLookAlikeShareOneFormatWhateverElseTheyCarry) {
+    velto::testing::ensureWidgetApplication();
+    LayoutFormats formats;
+    const Attributes bold = plain().with(
+        AttributeKey::font, FontDescriptor{FontFamilyRole::system, 15, FontWeight::bold, false, false});
+    const Attributes blue = plain().with(AttributeKey::foregroundColor, Color::sRGB(0, 0, 1));
+    const struct {
+        const char *name;
+        Attributes looks;
+        QFont::Weight weight;
+        bool underline;
+        QColor colour;
+    } cases[] = {
+        {"plain", plain(), QFont::Normal, false, colorFor(MarkdownStyler::textColor(), Appearance::aqua)},
+        {"bold", bold, QFont::Bold, false, colorFor(MarkdownStyler::textColor(), Appearance::aqua)},
+        {"blue underlined", blue.with(AttributeKey::underlineStyle, std::int64_t{1}), QFont::Normal, true,
+         QColor::fromRgbF(0, 0, 1)},
+    };
+    // A page's links differ only in their address, and code tokens in their kind and generation: each set
+    // of a kind must come out as the same format, and the formats kept stay as few as the looks.
+    for (const auto &look : cases) {
+        for (int k = 0; k < 500; ++k) {
+            const Attributes set = look.looks.with(AttributeKey::link, "https://example.com/" + std::to_string(k))
+                                       .with(AttributeKey::veltoCodeSyntaxGeneration, std::uint64_t(k));
+            const QTextCharFormat format = formats.characterFormat(set);
+            ASSERT_EQ(format.font().weight(), look.weight) << look.name;
+            ASSERT_EQ(format.font().underline(), look.underline) << look.name;
+            ASSERT_EQ(format.foreground().color(), look.colour) << look.name;
+        }
+    }
+    EXPECT_EQ(formats.rememberedCount(), 1500u);
+    EXPECT_EQ(formats.distinctFormatCount(), std::size(cases));
+}
