@@ -53,7 +53,7 @@ void BuildAndShowBanner(benchmark::State &state) {
 }
 
 void RelayoutAfterResizeWithFiveMegabytes(benchmark::State &state) {
-    VeltoPanelView view(QSize(500, 325));
+    VeltoPanelView view(QSize(500, 325), editor::TextViewCommandHost::unconfigured());
     view.textView()->editingCore().loadText(editor::samples::generatedMarkdown(pageUnits));
     view.show();
     view.pinEditorToBottom();

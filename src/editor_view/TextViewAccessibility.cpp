@@ -131,7 +131,7 @@ void TextViewAccessibility::setText(QAccessible::Text type, const QString &text)
 }
 
 QList<QAccessibleInterface *> TextViewAccessibility::children() const {
-    return view()->accessibleChildElements ? view()->accessibleChildElements() : QList<QAccessibleInterface *>{};
+    return view()->accessibleChildElements();
 }
 
 int TextViewAccessibility::childCount() const {

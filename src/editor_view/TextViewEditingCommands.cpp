@@ -35,6 +35,7 @@ struct TextViewEditingCommands::CommandRow {
 const TextViewEditingCommands::CommandRow &TextViewEditingCommands::commandRow(TextViewCommand command) {
     using Movement = EditingCore::Movement;
     using Commands = TextViewEditingCommands;
+    constexpr Movement documentStart = Movement::beginningOfDocument;
     static const CommandRow rows[] = {
         {TextViewCommand::moveBackward, [](Commands &c) { c.core_.move(Movement::backwardCharacter, false); }},
         {TextViewCommand::moveForward, [](Commands &c) { c.core_.move(Movement::forwardCharacter, false); }},
@@ -44,7 +45,7 @@ const TextViewEditingCommands::CommandRow &TextViewEditingCommands::commandRow(T
         {TextViewCommand::moveDown, [](Commands &c) { c.motion_.moveVertically(true, false); }},
         {TextViewCommand::moveToLineStart, [](Commands &c) { c.motion_.moveToLineBoundary(false, false); }},
         {TextViewCommand::moveToLineEnd, [](Commands &c) { c.motion_.moveToLineBoundary(true, false); }},
-        {TextViewCommand::moveToDocumentStart, [](Commands &c) { c.core_.move(Movement::beginningOfDocument, false); }},
+        {TextViewCommand::moveToDocumentStart, [](Commands &c) { c.core_.move(documentStart, false); }},
         {TextViewCommand::moveToDocumentEnd, [](Commands &c) { c.core_.move(Movement::endOfDocument, false); }},
         {TextViewCommand::pageUp, [](Commands &c) { c.motion_.moveByPage(false, false); }, false},
         {TextViewCommand::pageDown, [](Commands &c) { c.motion_.moveByPage(true, false); }, false},
@@ -56,7 +57,7 @@ const TextViewEditingCommands::CommandRow &TextViewEditingCommands::commandRow(T
         {TextViewCommand::selectDown, [](Commands &c) { c.motion_.moveVertically(true, true); }},
         {TextViewCommand::selectToLineStart, [](Commands &c) { c.motion_.moveToLineBoundary(false, true); }},
         {TextViewCommand::selectToLineEnd, [](Commands &c) { c.motion_.moveToLineBoundary(true, true); }},
-        {TextViewCommand::selectToDocumentStart, [](Commands &c) { c.core_.move(Movement::beginningOfDocument, true); }},
+        {TextViewCommand::selectToDocumentStart, [](Commands &c) { c.core_.move(documentStart, true); }},
         {TextViewCommand::selectToDocumentEnd, [](Commands &c) { c.core_.move(Movement::endOfDocument, true); }},
         {TextViewCommand::selectPageUp, [](Commands &c) { c.motion_.moveByPage(false, true); }, false},
         {TextViewCommand::selectPageDown, [](Commands &c) { c.motion_.moveByPage(true, true); }, false},
@@ -119,12 +120,7 @@ void TextViewEditingCommands::insertNewline() {
 }
 
 void TextViewEditingCommands::paste() {
-    if (!core_.isEditable()) {
-        return;
-    }
-    if (view_.pasteHandler) {
-        view_.pasteHandler();
-    } else {
+    if (core_.isEditable()) {
         clipboard_.paste();
     }
 }

@@ -7,11 +7,11 @@
 
 namespace velto::editor {
 
-TextViewKeyInput::TextViewKeyInput(VeltoTextView &view, TextViewEditingCommands &commands)
+TextViewKeyInput::TextViewKeyInput(VeltoTextView &view, TextViewEditingCommands &commands, TextViewCommandHost &host)
     : view_(view)
     , commands_(commands)
-    , router_(view)
-    , events_([this] { return router_.callbacks.commandShortcuts(); }) {}
+    , router_(view, host)
+    , events_([&host] { return host.commandShortcuts(); }) {}
 
 bool TextViewKeyInput::shortcutOverride(QKeyEvent &event) {
     // Keys the text takes itself are claimed here too.

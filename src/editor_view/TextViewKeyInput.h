@@ -17,7 +17,7 @@ class VeltoTextView;
 /// bindings and typed text, goes to the editing commands.
 class TextViewKeyInput {
 public:
-    TextViewKeyInput(VeltoTextView &view, TextViewEditingCommands &commands);
+    TextViewKeyInput(VeltoTextView &view, TextViewEditingCommands &commands, TextViewCommandHost &host);
 
     /// Key equivalents run here, before any menu or window action with the same shortcut may fire; true
     /// when the view takes the key.
@@ -30,8 +30,6 @@ public:
     /// Whether a menu item is enabled: for one naming a command, whether the command is available; other
     /// items are always enabled here.
     bool validateMenuItem(const QString &identifier) const;
-
-    TextViewKeyRouter &router() { return router_; }
 
 private:
     void carryOut(const KeyDecision &decision);

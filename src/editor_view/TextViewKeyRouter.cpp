@@ -13,7 +13,7 @@ void TextViewKeyRouter::carryOut(const KeyDecision &decision, const std::functio
     }
     // Every key but the page shortcuts and Tab ends a page cycle for the owner; the recorded modifiers stay
     // until released.
-    report(EditorEvent::endPageCycle());
+    host_.editorEvent(EditorEvent::endPageCycle());
     if (target_.isInsideFencedCode(static_cast<std::ptrdiff_t>(target_.selectedRange().location))) {
         target_.withCodeTypingAttributes([&] { carryOutOnce(decision, own); });
     } else {
@@ -45,11 +45,11 @@ void TextViewKeyRouter::carryOutOnce(const KeyDecision &decision, const std::fun
 void TextViewKeyRouter::run(const VeltoKeyCommand &command) {
     switch (command.kind) {
     case VeltoKeyCommand::Kind::run:
-        callbacks.commandHandler(command.id);
+        host_.performCommand(command.id);
         break;
     case VeltoKeyCommand::Kind::cyclePage:
         activePageCycleModifiers_ = command.modifierFlags;
-        report(EditorEvent::cyclePage(command.id == VeltoCommandID::previousPage));
+        host_.editorEvent(EditorEvent::cyclePage(command.id == VeltoCommandID::previousPage));
         break;
     case VeltoKeyCommand::Kind::modifiersChanged:
         modifiersChanged(command.modifierFlags);
@@ -136,13 +136,13 @@ void TextViewKeyRouter::modifiersChanged(std::uint64_t modifierFlags) {
     std::uint64_t held = modifierFlags & deviceIndependentFlagsMask;
     if ((*activePageCycleModifiers_ & held) != *activePageCycleModifiers_) {
         activePageCycleModifiers_.reset();
-        report(EditorEvent::endPageCycle());
+        host_.editorEvent(EditorEvent::endPageCycle());
     }
 }
 
 void TextViewKeyRouter::performVeltoCommand(const QString &identifier) {
     if (std::optional<VeltoCommandID> id = commandIDFromRawValue(identifier)) {
-        callbacks.commandHandler(*id);
+        host_.performCommand(*id);
     }
 }
 
@@ -151,13 +151,7 @@ std::optional<bool> TextViewKeyRouter::validateVeltoCommand(const QString &ident
     if (!id) {
         return std::nullopt;
     }
-    return callbacks.commandAvailabilityHandler(*id);
-}
-
-void TextViewKeyRouter::report(const EditorEvent &event) {
-    if (callbacks.editorEventHandler) {
-        callbacks.editorEventHandler(event);
-    }
+    return host_.isCommandAvailable(*id);
 }
 
 } // namespace velto::editor

@@ -2,7 +2,7 @@
 
 #include "editor/editing/EditingTarget.h"
 #include "editor_view/KeyDispatch.h"
-#include "editor_view/TextViewCallbacks.h"
+#include "editor_view/TextViewCommandHost.h"
 
 #include <QtCore/QString>
 
@@ -13,14 +13,13 @@
 namespace velto::editor {
 
 /// Carries out the text view's key decisions, but for the view's own part, and its menu commands, without a
-/// display: Velto commands reach the owner through the callbacks, key equivalents act on the view's text,
-/// and a page cycle lasts while the modifiers of the shortcut that started it are held.
+/// display: Velto commands and page cycles reach the owner through its command host, key equivalents act on
+/// the view's text, and a page cycle lasts while the modifiers of the shortcut that started it are held.
 class TextViewKeyRouter {
 public:
-    explicit TextViewKeyRouter(EditingTarget &target)
-        : target_(target) {}
-
-    TextViewCallbacks callbacks;
+    TextViewKeyRouter(EditingTarget &target, TextViewCommandHost &host)
+        : target_(target)
+        , host_(host) {}
 
     /// Carries out the decision. `own` is the view's own part (its key bindings and typed text), which runs
     /// once, for those decisions only. An ordinary key-down ends a page cycle first and, inside fenced code,
@@ -43,9 +42,9 @@ private:
     void performKeyEquivalent(LocalShortcutAction::Kind equivalent);
     void wrapSelectionInMarkers(std::u16string_view marker);
     void modifiersChanged(std::uint64_t modifierFlags);
-    void report(const EditorEvent &event);
 
     EditingTarget &target_;
+    TextViewCommandHost &host_;
     std::optional<std::uint64_t> activePageCycleModifiers_;
 };
 

@@ -36,6 +36,9 @@ QString qtString(std::u16string_view text) {
 } // namespace
 
 VeltoTextView::VeltoTextView(QWidget *parent)
+    : VeltoTextView(TextViewCommandHost::unconfigured(), parent) {}
+
+VeltoTextView::VeltoTextView(TextViewCommandHost &commandHost, QWidget *parent)
     : QAbstractScrollArea(parent)
     , cache_(storage_, formats_)
     , painter_(storage_, cache_, formats_)
@@ -45,7 +48,7 @@ VeltoTextView::VeltoTextView(QWidget *parent)
     , clipboard_(*this, core_, undoHistories_)
     , dragAndDrop_(*this, core_)
     , commands_(*this, core_, undoHistories_, motion_, clipboard_)
-    , keyInput_(*this, commands_)
+    , keyInput_(*this, commands_, commandHost)
     , pointerSelection_(*this, core_, motion_, clipboard_, dragAndDrop_)
     , inputMethod_(*this, core_, cache_, formats_, motion_)
     , announcer_(*this, storage_)
@@ -83,20 +86,11 @@ VeltoTextView::VeltoTextView(QWidget *parent)
         }
         emit textChanged();
     };
-    connect(&clipboard_, &TextViewClipboard::pastedMarkdown, this, [this] {
-        if (pastedMarkdownHandler) {
-            pastedMarkdownHandler();
-        }
-    });
-    connect(&clipboard_, &TextViewClipboard::pastedAsPlainText, this, [this] {
-        if (pastedAsPlainTextHandler) {
-            pastedAsPlainTextHandler();
-        }
-    });
+    connect(&clipboard_, &TextViewClipboard::pastedMarkdown, this, &VeltoTextView::pastedMarkdown);
+    connect(&clipboard_, &TextViewClipboard::pastedAsPlainText, this, &VeltoTextView::pastedAsPlainText);
     installTextViewAccessibility();
     pointer_ = std::make_unique<TextViewPointer>(*this);
     taskCheckboxElements_ = std::make_unique<TaskCheckboxAccessibilityElements>(*this);
-    accessibleChildElements = [this] { return taskCheckboxElements_->visibleElements(); };
     core_.didChangeSelectionHandler = [this] { selectionDidChange(); };
     undoHistories_.beep = [] { QApplication::beep(); };
     updateContainerWidth();
@@ -104,6 +98,10 @@ VeltoTextView::VeltoTextView(QWidget *parent)
 
 VeltoTextView::~VeltoTextView() {
     storage_.onEditingGroupFinished = nullptr;
+}
+
+QList<QAccessibleInterface *> VeltoTextView::accessibleChildElements() const {
+    return taskCheckboxElements_->visibleElements();
 }
 
 // ---- following the storage and the selection ----
@@ -249,8 +247,8 @@ void VeltoTextView::setObscuredTopHeight(int height) {
 }
 
 void VeltoTextView::scrollRangeToVisible(TextRange range) {
-    const QRectF caret =
-        cache_.caretRect(range.location, motion_.affinityAt(range.location)).translated(inset_.width(), inset_.height());
+    const CaretAffinity affinity = motion_.affinityAt(range.location);
+    const QRectF caret = cache_.caretRect(range.location, affinity).translated(inset_.width(), inset_.height());
     updateScrollBars();
     const double top = scrollY();
     const double height = viewport()->height();

@@ -48,12 +48,16 @@ constexpr int scrollStep = 20;
 
 /// The panel's editor: a scrolling view of its own text storage, laid out paragraph by paragraph and
 /// lazily, edited through its editing core. View offsets are storage offsets, so every range of the
-/// editor's rules applies unchanged. The owner installs the hooks; the view decides no policy.
+/// editor's rules applies unchanged. Velto's commands go to the command host it is made with; what it did
+/// is told through its signals. The view decides no policy.
 class VeltoTextView : public QAbstractScrollArea, public EditingTarget {
     Q_OBJECT
 
 public:
+    /// A view whose commands nobody carries out (tests, tools).
     explicit VeltoTextView(QWidget *parent = nullptr);
+    /// A view that hands Velto's commands and page cycles to the host, which must outlive it.
+    explicit VeltoTextView(TextViewCommandHost &commandHost, QWidget *parent = nullptr);
     ~VeltoTextView() override;
 
     TextStorage &textStorage() { return storage_; }
@@ -64,9 +68,6 @@ public:
     void setIdleLayoutSlice(std::chrono::microseconds slice) { idleLayoutSlice_ = slice; }
     /// One undo history per page; the editing core registers on the active one.
     PageUndoHistories &undoHistories() { return undoHistories_; }
-    /// What the view reports upward (events, actions, commands); installed by the owner.
-    TextViewCallbacks &callbacks() { return keyInput_.router().callbacks; }
-    TextViewKeyRouter &keyRouter() { return keyInput_.router(); }
     /// Task boxes, links and cursors under the pointer.
     TextViewPointer &pointer() { return *pointer_; }
 
@@ -157,21 +158,14 @@ public:
     /// Performs one of the view's standard editing commands.
     void perform(TextViewCommand command) { commands_.perform(command); }
 
-    /// Paste from the clipboard: the owner's handler when installed, else the view's own paste.
-    std::function<void()> pasteHandler;
     /// Paste with the paste rules: code pasted into a fenced block re-indented, an address pasted over a
     /// selection made a link, anything else as plain text with LF line ends. Rich text and HTML are read
     /// on a worker thread; the task ends when the paste is done.
     QCoro::Task<void> paste() { return clipboard_.paste(); }
     /// Paste and Match Style: the clipboard's text as plain text, no rule applied.
     QCoro::Task<void> pasteAsPlainText() { return clipboard_.pasteAsPlainText(); }
-    /// Told after a paste that the owner should interpret as Markdown: a code or link paste, or a paste
-    /// that changed the text.
-    std::function<void()> pastedMarkdownHandler;
-    /// Told after Paste and Match Style changed the text.
-    std::function<void()> pastedAsPlainTextHandler;
     /// The accessibility children besides the text itself (the visible task checkboxes).
-    std::function<QList<QAccessibleInterface *>()> accessibleChildElements;
+    QList<QAccessibleInterface *> accessibleChildElements() const;
     /// Asked before every change of characters; false refuses it.
     std::function<bool(TextRange range, std::u16string_view replacement)> shouldChangeTextHandler;
     /// Told after every change of characters through the view.
@@ -180,6 +174,11 @@ public:
 signals:
     void selectionChanged();
     void textChanged();
+    /// A paste that the owner should interpret as Markdown: a code or link paste, or a paste that changed
+    /// the text.
+    void pastedMarkdown();
+    /// Paste and Match Style changed the text.
+    void pastedAsPlainText();
     /// The visible rectangle or the document's height changed.
     void scrollGeometryChanged();
 

@@ -114,7 +114,8 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     VeltoScheduler &editorScheduler = options_.editorScheduler != nullptr ? *options_.editorScheduler : qtScheduler();
 
     QSizeF contentSize = VeltoPreferences::panelContentSize();
-    panelView_ = new VeltoPanelView(contentSize.toSize(), [this] { return popover_->contentSize(); });
+    editor::TextViewCommandHost &textViewCommands = *this;
+    panelView_ = new VeltoPanelView(contentSize.toSize(), textViewCommands, [this] { return popover_->contentSize(); });
     popover_ = std::make_unique<PanelPopover>(panelView_, options_.popoverBehavior);
     popover_->setContentSize(contentSize);
     connect(popover_.get(), &PanelPopover::didClose, this, &VeltoPanelController::popoverDidClose);
@@ -122,7 +123,6 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     connect(popover_.get(), &PanelPopover::shownAndPainted, this, &VeltoPanelControlling::panelPainted);
 
     editor::VeltoTextView &view = textView();
-    view.callbacks().commandShortcuts = commandShortcuts_;
 
     connect(panelView_, &VeltoPanelView::appearanceChanged, this, &VeltoPanelController::refreshAppearance);
     connect(panelView_, &VeltoPanelView::resizeRequested, this, &VeltoPanelController::resizePanel);
@@ -217,10 +217,8 @@ VeltoPanelController::~VeltoPanelController() {
         editorCoordinator_->setSpellChecker(nullptr);
     }
     textView().setSpellChecker(nullptr);
-    textView().callbacks() = editor::TextViewCallbacks{};
     textView().shouldChangeTextHandler = nullptr;
     textView().didChangeTextHandler = nullptr;
-    textView().pastedMarkdownHandler = nullptr;
     pageOperations_.reset();
     pageEditingSession_.reset();
     editorCoordinator_.reset();
@@ -248,40 +246,40 @@ void VeltoPanelController::configureTextViewActions() {
         self->editorCoordinator_->editorTextDidChange();
         self->panelView_->updateEmptyPageHint();
     };
-    auto interpretPastedMarkdown = [self] {
-        if (self) {
-            self->editorCoordinator_->cancelPendingStylePass();
-            self->editorCoordinator_->applyIncrementalEditorAppearance();
-        }
-    };
-    view.pastedMarkdownHandler = interpretPastedMarkdown;
-    editor::TextViewCallbacks &callbacks = view.callbacks();
-    callbacks.actionHandler = [interpretPastedMarkdown](const editor::TextViewAction &action) {
-        if (action.kind == editor::TextViewAction::Kind::interpretPastedMarkdown) {
-            interpretPastedMarkdown();
-        }
-    };
-    callbacks.editorEventHandler = [self, interpretPastedMarkdown](const editor::EditorEvent &event) {
-        if (!self) {
-            return;
-        }
-        switch (event.kind) {
-        case editor::EditorEvent::Kind::cyclePage:
-            self->pageOperations_->reportingFailure(self->pageOperations_->cyclePage(event.reverse));
-            break;
-        case editor::EditorEvent::Kind::endPageCycle:
-            self->dropNavigationSession();
-            break;
-        case editor::EditorEvent::Kind::interpretPastedMarkdown:
-            interpretPastedMarkdown();
-            break;
-        }
-    };
-    callbacks.commandHandler = [self](VeltoCommandID id) { return self && self->commandRegistry_->perform(id); };
-    callbacks.commandAvailabilityHandler = [self](VeltoCommandID id) {
-        return self && self->commandRegistry_->isAvailable(id);
-    };
-    callbacks.commandShortcuts = commandShortcuts_;
+    connect(&view, &editor::VeltoTextView::pastedMarkdown, this, &VeltoPanelController::interpretPastedMarkdown);
+}
+
+void VeltoPanelController::interpretPastedMarkdown() {
+    editorCoordinator_->cancelPendingStylePass();
+    editorCoordinator_->applyIncrementalEditorAppearance();
+}
+
+void VeltoPanelController::performCommand(VeltoCommandID id) {
+    if (commandRegistry_) {
+        commandRegistry_->perform(id);
+    }
+}
+
+bool VeltoPanelController::isCommandAvailable(VeltoCommandID id) const {
+    return commandRegistry_ && commandRegistry_->isAvailable(id);
+}
+
+CommandShortcuts VeltoPanelController::commandShortcuts() const {
+    return commandShortcuts_();
+}
+
+void VeltoPanelController::editorEvent(const editor::EditorEvent &event) {
+    switch (event.kind) {
+    case editor::EditorEvent::Kind::cyclePage:
+        pageOperations_->reportingFailure(pageOperations_->cyclePage(event.reverse));
+        break;
+    case editor::EditorEvent::Kind::endPageCycle:
+        dropNavigationSession();
+        break;
+    case editor::EditorEvent::Kind::interpretPastedMarkdown:
+        interpretPastedMarkdown();
+        break;
+    }
 }
 
 // ---- showing and closing ----

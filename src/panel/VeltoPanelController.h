@@ -2,6 +2,7 @@
 
 #include "editor/highlight/CodeSyntaxHighlighting.h"
 #include "editor/text/VeltoTheme.h"
+#include "editor_view/TextViewCommandHost.h"
 #include "panel/PageEditingSession.h"
 #include "panel/PageOperationUndoLedger.h"
 #include "panel/PageOperations.h"
@@ -43,7 +44,9 @@ class UndoManager;
 /// session, the page operations and the command registry. It routes the user's commands, refuses appends while
 /// a page operation runs, changes the panel's size, the font size and live formatting, and shows the hold-Ctrl
 /// shortcut hints. The shell creates one once the store has loaded. Main thread only.
-class VeltoPanelController : public VeltoPanelControlling, private PageOperationsPresenter {
+class VeltoPanelController : public VeltoPanelControlling,
+                             private PageOperationsPresenter,
+                             private editor::TextViewCommandHost {
 public:
     struct Options {
         PopoverBehavior popoverBehavior = PopoverBehavior::transient;
@@ -143,6 +146,12 @@ private:
     ShortcutHintsPanelController &shortcutHintsPanelController();
     VeltoCommandContext commandContext() const;
     void configureTextViewActions();
+    void interpretPastedMarkdown();
+    // The text view's commands and page cycles.
+    void performCommand(VeltoCommandID id) override;
+    bool isCommandAvailable(VeltoCommandID id) const override;
+    CommandShortcuts commandShortcuts() const override;
+    void editorEvent(const editor::EditorEvent &event) override;
     void execute(VeltoCommandID id);
     void closePanel();
     void closePanelAndShowSettings();

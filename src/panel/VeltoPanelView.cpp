@@ -11,10 +11,11 @@
 
 namespace velto {
 
-VeltoPanelView::VeltoPanelView(QSize size, std::function<QSizeF()> currentPanelSize, VeltoScheduler &scheduler,
+VeltoPanelView::VeltoPanelView(QSize size, editor::TextViewCommandHost &textViewCommands,
+                               std::function<QSizeF()> currentPanelSize, VeltoScheduler &scheduler,
                                QWidget *parent)
     : QWidget(parent)
-    , textView_(new editor::VeltoTextView(this))
+    , textView_(new editor::VeltoTextView(textViewCommands, this))
     , topScrollIndicator_(new ScrollGradientView(ScrollGradientView::Edge::top, scheduler, this))
     , bottomScrollIndicator_(new ScrollGradientView(ScrollGradientView::Edge::bottom, scheduler, this))
     , editorBorderView_(new EditorBorderView(this))

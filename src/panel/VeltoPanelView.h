@@ -16,8 +16,9 @@
 namespace velto {
 
 namespace editor {
+class TextViewCommandHost;
 class VeltoTextView;
-}
+} // namespace editor
 
 /// The panel's content: the editor's text view, 6 px inside the panel, with its decorations laid over it:
 /// two scroll gradients that show whether text lies above or below, a rounded border, the empty-page
@@ -31,9 +32,11 @@ public:
     static constexpr int editorInset = 6;
     static constexpr int gradientHeight = 24;
 
+    /// The text view hands Velto's commands and page cycles to the host, which must outlive the panel view.
     /// `currentPanelSize` gives the panel's present size, from which a drag of the resize handle starts.
-    explicit VeltoPanelView(QSize size, std::function<QSizeF()> currentPanelSize = {},
-                            VeltoScheduler &scheduler = qtScheduler(), QWidget *parent = nullptr);
+    VeltoPanelView(QSize size, editor::TextViewCommandHost &textViewCommands,
+                   std::function<QSizeF()> currentPanelSize = {}, VeltoScheduler &scheduler = qtScheduler(),
+                   QWidget *parent = nullptr);
     ~VeltoPanelView() override;
 
     editor::VeltoTextView *textView() const { return textView_; }

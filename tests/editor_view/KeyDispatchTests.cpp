@@ -120,6 +120,14 @@ TEST(KeyDispatchTests, EachKeyEventGetsOneDecision) {
 
 namespace {
 
+/// Records the commands run and the page cycles ended; no command has a shortcut.
+struct SeenCommands final : TextViewCommandHost {
+    std::vector<std::string> seen;
+    void performCommand(VeltoCommandID id) override { seen.push_back(rawValue(id).toStdString()); }
+    CommandShortcuts commandShortcuts() const override { return {}; }
+    void editorEvent(const EditorEvent &) override { seen.push_back("end"); }
+};
+
 class CountingTarget final : public velto::editor::testing::TestEditingTarget {
 public:
     void selectAllText() override { ++selectAllCalls; }
@@ -135,15 +143,10 @@ bool runsAnEquivalent(const KeyDecision &decision) {
 TEST(TextViewKeyEventsTests, AConsumedOverrideSwallowsItsKeyPressAndModifierKeysAreNoKeyDowns) {
     velto::testing::viewTestApplication();
     CountingTarget host;
-    TextViewKeyRouter router(host);
-    router.callbacks.commandShortcuts = [] { return CommandShortcuts{}; };
-    std::vector<std::string> seen;
-    router.callbacks.editorEventHandler = [&](const EditorEvent &) { seen.push_back("end"); };
-    router.callbacks.commandHandler = [&](VeltoCommandID id) {
-        seen.push_back(rawValue(id).toStdString());
-        return true;
-    };
-    TextViewKeyEvents events([&] { return router.callbacks.commandShortcuts(); }, usKeyboard);
+    SeenCommands owner;
+    TextViewKeyRouter router(host, owner);
+    std::vector<std::string> &seen = owner.seen;
+    TextViewKeyEvents events([&] { return owner.commandShortcuts(); }, usKeyboard);
     int defaults = 0;
     auto countDefault = [&] { ++defaults; };
     auto override = [&](const QKeyEvent &event) {

@@ -97,7 +97,7 @@ TEST(TextViewEditingRulesTests, TypingRuleAndTypingAreThreeUndoStepsGivingBackEa
 TEST(TextViewEditingRulesTests, PasteKeyReadsTheClipboardThroughThePasteRules) {
     int reports = 0;
     auto view = viewWith(u"a\r‸b");
-    view->pastedMarkdownHandler = [&reports] { ++reports; };
+    QObject::connect(view.get(), &VeltoTextView::pastedMarkdown, [&reports] { ++reports; });
     auto *plain = new QMimeData;
     plain->setText(QStringLiteral("1\r\n2"));
     putOnClipboard(plain);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -72,35 +73,39 @@ LocalKeyEvent key(std::uint64_t flags, const char *characters, std::uint32_t key
     return LocalKeyEvent{flags, keyCode, QString::fromUtf8(characters), QString::fromUtf8(characters)};
 }
 
-struct Fixture {
-    RecordingHost host;
-    TextViewKeyRouter router{host};
+/// The owner's side: records the commands run and the events reported, in one list.
+struct RecordingCommandHost final : TextViewCommandHost {
     std::vector<std::string> reported;
+    std::vector<VeltoCommandID> unavailable;
 
-    Fixture() {
-        router.callbacks.editorEventHandler = [this](const EditorEvent &event) {
-            reported.push_back(event.kind == EditorEvent::Kind::cyclePage ? (event.reverse ? "previous" : "next")
-                                                                          : "end");
-        };
-        router.callbacks.commandHandler = [this](VeltoCommandID id) {
-            reported.push_back(rawValue(id).toStdString());
-            return true;
-        };
-        router.callbacks.commandShortcuts = [] {
-            return CommandShortcuts{
-                {VeltoCommandID::newPage, GlobalShortcut{0x2D, command, QStringLiteral("N")}},
-                {VeltoCommandID::nextPage, GlobalShortcut{0x1E, command, QStringLiteral("]")}},
-                {VeltoCommandID::previousPage, GlobalShortcut{0x21, command, QStringLiteral("[")}},
-                {VeltoCommandID::browsePages, std::nullopt},
-            };
+    void performCommand(VeltoCommandID id) override { reported.push_back(rawValue(id).toStdString()); }
+    bool isCommandAvailable(VeltoCommandID id) const override {
+        return std::find(unavailable.begin(), unavailable.end(), id) == unavailable.end();
+    }
+    CommandShortcuts commandShortcuts() const override {
+        return CommandShortcuts{
+            {VeltoCommandID::newPage, GlobalShortcut{0x2D, command, QStringLiteral("N")}},
+            {VeltoCommandID::nextPage, GlobalShortcut{0x1E, command, QStringLiteral("]")}},
+            {VeltoCommandID::previousPage, GlobalShortcut{0x21, command, QStringLiteral("[")}},
+            {VeltoCommandID::browsePages, std::nullopt},
         };
     }
+    void editorEvent(const EditorEvent &event) override {
+        reported.push_back(event.kind == EditorEvent::Kind::cyclePage ? (event.reverse ? "previous" : "next") : "end");
+    }
+};
+
+struct Fixture {
+    RecordingHost host;
+    RecordingCommandHost owner;
+    TextViewKeyRouter router{host, owner};
+    std::vector<std::string> &reported = owner.reported;
 
     // The view's key events, carried out as the view carries them out.
 
     /// A shortcut override: false when the key is no key equivalent.
     bool performKeyEquivalent(const LocalKeyEvent &event) {
-        std::optional<KeyDecision> decision = keyEquivalentDecision(event, router.callbacks.commandShortcuts());
+        std::optional<KeyDecision> decision = keyEquivalentDecision(event, owner.commandShortcuts());
         if (!decision) {
             return false;
         }
@@ -112,7 +117,7 @@ struct Fixture {
         KeyDecision typing;
         typing.kind = KeyDecision::Kind::typedText;
         typing.ordinaryKeyDown = true;
-        router.carryOut(keyDownDecision(event, router.callbacks.commandShortcuts()).value_or(typing), own);
+        router.carryOut(keyDownDecision(event, owner.commandShortcuts()).value_or(typing), own);
     }
     void flagsChanged(std::uint64_t flags) {
         run({VeltoKeyCommand::Kind::modifiersChanged, VeltoCommandID::closePanel, flags});
@@ -277,10 +282,7 @@ TEST(TextViewKeyRouterTests, TypingInsideFencedCodeTakesTheCodeTypingAttributes)
 
 TEST(TextViewKeyRouterTests, EscapeAndMenuCommandsReachTheCommandHandler) {
     Fixture f;
-    std::vector<VeltoCommandID> unavailable{VeltoCommandID::archivePage};
-    f.router.callbacks.commandAvailabilityHandler = [&](VeltoCommandID id) {
-        return std::find(unavailable.begin(), unavailable.end(), id) == unavailable.end();
-    };
+    f.owner.unavailable = {VeltoCommandID::archivePage};
     f.cancelOperation();
     f.router.performVeltoCommand(QStringLiteral("settings.open"));
     f.router.performVeltoCommand(QStringLiteral("no.such.command"));

@@ -46,7 +46,7 @@ protected:
     }
 
     testing::ManualScheduler scheduler;
-    VeltoPanelView view{QSize(500, 325), {}, scheduler};
+    VeltoPanelView view{QSize(500, 325), editor::TextViewCommandHost::unconfigured(), {}, scheduler};
 };
 
 TEST_F(PanelViewTest, EmptyPageFitsTo500By325WhateverThePanelsSize) {

@@ -57,28 +57,30 @@ private:
     TextStorage storage_;
 };
 
+/// Prints the commands the keys run and the page cycles they start and end; the shortcuts are the user's.
+class EchoingCommandHost final : public TextViewCommandHost {
+public:
+    void performCommand(VeltoCommandID id) override { printLine("command " + rawValue(id).toStdString()); }
+    void editorEvent(const EditorEvent &event) override {
+        switch (event.kind) {
+        case EditorEvent::Kind::cyclePage:
+            printLine(event.reverse ? "event cyclePageReverse" : "event cyclePage");
+            break;
+        case EditorEvent::Kind::endPageCycle:
+            printLine("event endPageCycle");
+            break;
+        case EditorEvent::Kind::interpretPastedMarkdown:
+            break;
+        }
+    }
+};
+
 class EchoWindow final : public QWidget {
 public:
     EchoWindow()
-        : router_(text_)
-        , events_([this] { return router_.callbacks.commandShortcuts(); }) {
+        : router_(text_, commands_)
+        , events_([this] { return commands_.commandShortcuts(); }) {
         setFocusPolicy(Qt::StrongFocus);
-        router_.callbacks.editorEventHandler = [](const EditorEvent &event) {
-            switch (event.kind) {
-            case EditorEvent::Kind::cyclePage:
-                printLine(event.reverse ? "event cyclePageReverse" : "event cyclePage");
-                break;
-            case EditorEvent::Kind::endPageCycle:
-                printLine("event endPageCycle");
-                break;
-            case EditorEvent::Kind::interpretPastedMarkdown:
-                break;
-            }
-        };
-        router_.callbacks.commandHandler = [](VeltoCommandID id) {
-            printLine("command " + rawValue(id).toStdString());
-            return true;
-        };
     }
 
 protected:
@@ -128,6 +130,7 @@ private:
     }
 
     NoText text_;
+    EchoingCommandHost commands_;
     TextViewKeyRouter router_;
     TextViewKeyEvents events_;
 };
