@@ -13,7 +13,9 @@ SystemKeyboardInputSource &SystemKeyboardInputSource::shared() {
 
 SystemKeyboardInputSource::SystemKeyboardInputSource() {
     if (X11Keyboard *keyboard = X11Keyboard::shared()) {
-        keyboard->watch([this] { postSelectedKeyboardInputSourceChanged(); });
+        connect(keyboard, &X11Keyboard::layoutChanged, this,
+                &SystemKeyboardInputSource::postSelectedKeyboardInputSourceChanged);
+        keyboard->startWatching();
     }
 }
 

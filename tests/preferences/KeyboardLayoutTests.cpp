@@ -188,15 +188,16 @@ protected:
     bool waitForChange() {
         QEventLoop loop;
         bool changed = false;
-        keyboard->watch([&] {
+        QMetaObject::Connection watching = QObject::connect(keyboard.get(), &X11Keyboard::layoutChanged, &loop, [&] {
             changed = true;
             loop.quit();
         });
+        keyboard->startWatching();
         QTimer::singleShot(testing::generousWait, &loop, &QEventLoop::quit);
         if (!changed) {
             loop.exec();
         }
-        keyboard->watch({});
+        QObject::disconnect(watching);
         return changed;
     }
 

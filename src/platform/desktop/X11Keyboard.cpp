@@ -106,11 +106,9 @@ X11Keyboard::~X11Keyboard() {
 std::optional<std::string> X11Keyboard::typedText(std::uint32_t x11KeyCode, bool shift) {
     bool changed = false;
     std::optional<std::string> text;
-    std::function<void()> onChange;
     {
         std::lock_guard lock{mutex_};
         changed = drainEvents();
-        onChange = onChange_;
         if (keymap_ == nullptr) {
             keymap_ = keymapFromServer(connection_, deviceId_);
         }
@@ -121,9 +119,9 @@ std::optional<std::string> X11Keyboard::typedText(std::uint32_t x11KeyCode, bool
         // Waiting for replies may have queued events inside xcb, where the socket notifier cannot see them.
         changed = drainEvents() || changed;
     }
-    // Events read here would otherwise be lost to the watcher.
-    if (changed && onChange) {
-        onChange();
+    // Events read here would otherwise be lost to those watching.
+    if (changed) {
+        emit layoutChanged();
     }
     return text;
 }
@@ -157,10 +155,9 @@ bool X11Keyboard::drainEvents() {
     return changed;
 }
 
-void X11Keyboard::watch(std::function<void()> onChange) {
+void X11Keyboard::startWatching() {
     std::lock_guard lock{mutex_};
-    onChange_ = std::move(onChange);
-    if (!onChange_ || notifier_ != nullptr) {
+    if (notifier_ != nullptr) {
         return;
     }
     notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_), QSocketNotifier::Read);
@@ -169,10 +166,8 @@ void X11Keyboard::watch(std::function<void()> onChange) {
 
 void X11Keyboard::handleSocketActivity() {
     bool changed = false;
-    std::function<void()> onChange;
     {
         std::lock_guard lock{mutex_};
-        onChange = onChange_;
         if (xcb_connection_has_error(connection_)) {
             // The server went away: stop listening rather than spin on a dead socket.
             notifier_->setEnabled(false);
@@ -180,8 +175,8 @@ void X11Keyboard::handleSocketActivity() {
         }
         changed = drainEvents();
     }
-    if (changed && onChange) {
-        onChange();
+    if (changed) {
+        emit layoutChanged();
     }
 }
 

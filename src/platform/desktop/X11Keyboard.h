@@ -2,8 +2,9 @@
 
 #include "platform/desktop/XkbKeymap.h"
 
+#include <QtCore/QObject>
+
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,7 +18,9 @@ namespace velto {
 /// The X server's keyboard as the user has it now: its keymap and the layout currently selected, read
 /// through the XKB extension on a connection of our own (the preferences layer runs without a GUI).
 /// Changes of the selected layout or of the keymap are announced from XKB events.
-class X11Keyboard {
+class X11Keyboard : public QObject {
+    Q_OBJECT
+
 public:
     /// The process's keyboard, connected on first use; nothing when there is no X display (or no XKB).
     static X11Keyboard *shared();
@@ -25,16 +28,20 @@ public:
     /// A keyboard on its own connection to the named display (":1"); nothing when it cannot be reached.
     static std::unique_ptr<X11Keyboard> connect(const char *displayName);
 
-    ~X11Keyboard();
+    ~X11Keyboard() override;
     X11Keyboard(const X11Keyboard &) = delete;
     X11Keyboard &operator=(const X11Keyboard &) = delete;
 
     /// What the key types in the layout selected at this moment, with Shift held or not; see XkbKeymap.
     std::optional<std::string> typedText(std::uint32_t x11KeyCode, bool shift);
 
-    /// Calls onChange on the calling thread's event loop whenever the selected layout or the keymap
-    /// changes. One watcher at a time; a later call replaces the earlier one, an empty function stops.
-    void watch(std::function<void()> onChange);
+    /// Starts reading the keyboard's events on the calling thread's event loop, so that `layoutChanged` is
+    /// announced; a later call changes nothing.
+    void startWatching();
+
+signals:
+    /// The selected layout or the keymap changed.
+    void layoutChanged();
 
 private:
     X11Keyboard(xcb_connection_t *connection, std::int32_t deviceId, std::uint8_t xkbEventBase);
@@ -49,7 +56,6 @@ private:
     std::int32_t deviceId_;
     std::uint8_t xkbEventBase_;
     std::shared_ptr<const XkbKeymap> keymap_;
-    std::function<void()> onChange_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
