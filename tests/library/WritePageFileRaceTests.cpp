@@ -5,6 +5,7 @@
 
 #include "library/PageFileNaming.h"
 #include "library/PageFileWrites.h"
+#include "support/ChangedAtRenameFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 
 using namespace velto;
 using namespace velto::writetesting;
+using velto::testing::ChangedAtRenameFileSystem;
 using velto::testing::TemporaryFolder;
 
 namespace {
@@ -23,29 +25,6 @@ namespace fs = std::filesystem;
 
 const Uuid pageA = *Uuid::parse("A1000000-0000-4000-8000-000000000001");
 const Uuid pageB = *Uuid::parse("B2000000-0000-4000-8000-000000000002");
-
-/// The real file system, with another program acting on one file right before the save renames a file into its
-/// place, for as many of those renames as asked.
-class ChangedAtReplacementFileSystem : public PosixFileSystem {
-public:
-    ChangedAtReplacementFileSystem(fs::path target, std::function<void(const fs::path &)> change, int times)
-        : target(std::move(target))
-        , change(std::move(change))
-        , times(times) {}
-
-protected:
-    void beforeOperation(FileOperation operation, const fs::path &path) override {
-        if (operation == FileOperation::rename && path == target && times > 0) {
-            --times;
-            change(path);
-        }
-    }
-
-private:
-    fs::path target;
-    std::function<void(const fs::path &)> change;
-    int times;
-};
 
 /// Rewrites the file as a shell would: a new file renamed over it, with one word replaced.
 void rewriteReplacing(const fs::path &file, const std::string &word, const std::string &replacement) {
@@ -72,23 +51,14 @@ struct RaceCase {
     std::vector<std::string> kept;        // texts some page of the library holds afterwards
 };
 
-void theyRewriteAnotherLine(const fs::path &file) {
-    rewriteReplacing(file, "three", "THREE");
-}
-
-void theyRewriteOurLine(const fs::path &file) {
-    rewriteReplacing(file, "one", "uno");
-}
-
-void theyRemoveIt(const fs::path &file) {
-    fs::remove(file);
-}
-
-void theyKeepRewritingIt(const fs::path &file) {
+const auto theyRewriteAnotherLine = [](const fs::path &file) { rewriteReplacing(file, "three", "THREE"); };
+const auto theyRewriteOurLine = [](const fs::path &file) { rewriteReplacing(file, "one", "uno"); };
+const auto theyRemoveIt = [](const fs::path &file) { fs::remove(file); };
+const auto theyKeepRewritingIt = [](const fs::path &file) {
     static int writes = 0;
     std::ofstream(file.string() + ".new", std::ios::binary) << "their text " << ++writes << "\n";
     fs::rename(file.string() + ".new", file);
-}
+};
 
 const RaceCase raceCases[] = {
     {"AnotherLineMerges", false, theyRewriteAnotherLine, 1, true, "ONE\ntwo\nTHREE\n", {}},
@@ -134,7 +104,11 @@ TEST_P(PageFileRace, KeepsBothVersions) {
 
     fs::path file = folder / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(document.currentPage));
     std::string manifestBefore = folder.readFile(".velto/manifest.json");
-    ChangedAtReplacementFileSystem fileSystem(file, c.change, c.changes);
+    ChangedAtRenameFileSystem fileSystem(file, [&](const fs::path &changed, int rename) {
+        if (rename <= c.changes) {
+            c.change(changed);
+        }
+    });
     try {
         VeltoPageLibrary::write(request, folder.path(), fileSystem);
         EXPECT_TRUE(c.saved) << "the save overwrote a file that changed under it";

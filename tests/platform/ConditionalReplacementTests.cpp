@@ -2,6 +2,7 @@
 // replacement is never overwritten, and no temporary file is left behind.
 #include "platform/FileSystem.h"
 
+#include "support/ChangedAtRenameFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -16,27 +17,8 @@ namespace velto {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ChangedAtRenameFileSystem;
 using testing::TemporaryFolder;
-
-/// The real file system, with another program acting on the target right before the n-th rename step of it (the
-/// swap into place is the first, a swap back the second).
-class InterruptedFileSystem : public PosixFileSystem {
-public:
-    std::map<int, std::function<void(const fs::path &)>> beforeRename;
-
-protected:
-    void beforeOperation(FileOperation operation, const fs::path &path) override {
-        if (operation != FileOperation::rename) {
-            return;
-        }
-        if (auto action = beforeRename.find(++renames); action != beforeRename.end()) {
-            action->second(path);
-        }
-    }
-
-private:
-    int renames = 0;
-};
 
 /// What another program does to the file: a new file renamed over it, or new bytes written into it.
 void replaceWith(const fs::path &path, const std::string &bytes) {
@@ -96,8 +78,11 @@ TEST_P(ConditionalReplacement, ReplacesOnlyWhatStillHoldsWhatWasRead) {
     if (c.onDisk) {
         folder.writeFile("page.md", *c.onDisk);
     }
-    InterruptedFileSystem fileSystem;
-    fileSystem.beforeRename = c.meanwhile;
+    ChangedAtRenameFileSystem fileSystem(page, [&](const fs::path &changed, int rename) {
+        if (auto action = c.meanwhile.find(rename); action != c.meanwhile.end()) {
+            action->second(changed);
+        }
+    });
 
     std::optional<std::string_view> expected;
     if (c.onDisk) {
