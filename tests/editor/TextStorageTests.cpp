@@ -1,4 +1,5 @@
 #include "editor/text/TextStorage.h"
+#include "support/HeapBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -489,4 +490,44 @@ TEST(TextStorageTests, AForgottenJoinedTextIsJoinedAgainWhenNextAskedFor) {
     storage.forgetJoinedText();
     storage.replaceCharacters({0, 5}, u"one");
     EXPECT_EQ(storage.string(), u"one line\nsecond line");
+}
+
+TEST(TextStorageTests, AnAttributeSetCostsAFewHundredBytesWhateverTheSetItWasMadeFrom) {
+    if (!velto::testing::heapBytesInUse()) {
+        GTEST_SKIP() << "needs the address sanitizer's count of heap bytes";
+    }
+    const Attributes prose{{AttributeKey::font, FontDescriptor{FontFamilyRole::system, 14}},
+                           {AttributeKey::foregroundColor, Color::dynamic("text", {0, 0, 0}, {1, 1, 1})},
+                           {AttributeKey::paragraphStyle, ParagraphStyle{.lineSpacing = 3}},
+                           {AttributeKey::ligature, std::int64_t{1}}};
+    constexpr int count = 2000;
+    std::vector<Attributes> links;
+    for (int k = 0; k < count; ++k) {
+        links.push_back(Attributes{{AttributeKey::foregroundColor, Color::system(SystemColorRole::systemBlue)},
+                                   {AttributeKey::link, "https://example.com/items/" + std::to_string(k)},
+                                   {AttributeKey::underlineStyle, std::int64_t{1}}});
+    }
+    // A page holds tens of thousands of sets that differ in one value (a link's address, a highlighting
+    // generation): each must cost its entries and a little bookkeeping, not copies of the values it shares.
+    const struct {
+        const char *name;
+        std::function<Attributes(int)> made;
+        std::size_t bound; // bytes per set
+    } cases[] = {
+        {"a link added", [&](int k) { return prose.with(AttributeKey::link, *links[k].find(AttributeKey::link)); },
+         300},
+        {"a link merged over", [&](int k) { return prose.merging(links[k]); }, 400},
+        {"a generation added",
+         [&](int k) { return prose.with(AttributeKey::veltoCodeSyntaxGeneration, std::uint64_t(k)); }, 300},
+    };
+    for (const auto &c : cases) {
+        std::vector<Attributes> kept;
+        kept.reserve(count);
+        const std::size_t before = *velto::testing::heapBytesInUse();
+        for (int k = 0; k < count; ++k) {
+            kept.push_back(c.made(k));
+        }
+        const std::size_t perSet = (*velto::testing::heapBytesInUse() - before) / count;
+        EXPECT_LE(perSet, c.bound) << c.name;
+    }
 }
