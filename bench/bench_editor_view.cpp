@@ -11,6 +11,7 @@
 #include "editor_view/VeltoTextView.h"
 #include "page_editor/CodeHighlightRequests.h"
 #include "page_editor/EditorCoordinator.h"
+#include "page_editor/EditorSettingsFeed.h"
 #include "platform/Text.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"
@@ -238,7 +239,9 @@ void HandOver(benchmark::State &state) {
     EditingCore core(storage);
     PageUndoHistories histories(core);
     QuietCoordinatorView quiet;
-    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, {}, velto::qtScheduler(), nullptr);
+    EditorSettingsFeed settingsFeed;
+    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, settingsFeed, {}, velto::qtScheduler(),
+                                       nullptr);
     coordinator.loadCurrentPageText();
     const std::size_t position = lineStartNearMiddle(storage);
     std::vector<double> samples;
@@ -271,6 +274,7 @@ struct CoordinatedPage {
     velto::testing::TemporaryFolder folder;
     velto::VeltoNotificationCenter center;
     std::unique_ptr<velto::PreferencesStore> preferences;
+    std::unique_ptr<EditorSettingsFeed> settingsFeed;
     std::unique_ptr<velto::VeltoStore> store;
     TextStorage storage;
     EditingCore core{storage};
@@ -283,10 +287,11 @@ struct CoordinatedPage {
             std::make_unique<velto::DefaultsDomain>(QString::fromStdString((folder / "Velto.json").string())), center);
         velto::VeltoPreferences::useStorage(preferences.get());
         velto::VeltoPreferences::registerDefaults();
+        settingsFeed = std::make_unique<EditorSettingsFeed>();
         store = loadedStore(folder);
         store->setText(velto::text::toUTF8(samples::generatedMarkdown(5 * mebibyte)), velto::systemClock().now());
         coordinator = std::make_unique<VeltoEditorCoordinator>(
-            core, histories, quiet, *store, VeltoEditorCoordinator::PanelHooks{}, velto::qtScheduler(),
+            core, histories, quiet, *store, *settingsFeed, VeltoEditorCoordinator::PanelHooks{}, velto::qtScheduler(),
             std::make_shared<ReadyHighlighter>());
         core.shouldChangeTextHandler = [this](TextRange range, std::u16string_view replacement) {
             coordinator->editorWillReplaceCharacters(range, replacement);

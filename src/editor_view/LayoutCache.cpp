@@ -1,7 +1,7 @@
 #include "editor_view/LayoutCache.h"
 
 #include "editor/markdown/MarkdownStyler.h"
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 #include "editor/text/TextStorage.h"
 #include "editor_view/LayoutFormats.h"
 
@@ -107,7 +107,7 @@ void LayoutCache::rebuildEntries() {
 double LayoutCache::estimatedHeight(std::size_t units) const {
     // The base style's figures: about 0.6 of the size per character, lines 1.2 of the size apart plus
     // the line spacing, and the paragraph spacing once.
-    const double size = editorFontSize(currentEditorPreferences());
+    const double size = editorFontSize(currentEditorSettings());
     const double characterWidth = 0.6 * size;
     const double lineHeight = 1.2 * size + std::max(0.28 * size, 4.0);
     const double perLine = width_ > characterWidth ? std::floor(width_ / characterWidth) : 1.0;

@@ -1,9 +1,7 @@
 #include "editor_view/ViewEnvironment.h"
 
-#include "editor/text/EditorPreferences.h"
 #include "editor/text/FontMetrics.h"
 #include "editor_view/QtFonts.h"
-#include "editor_view/VeltoEditorPreferences.h"
 
 #include <memory>
 
@@ -11,7 +9,6 @@ namespace velto::editor {
 
 void installViewEnvironment() {
     setFontMetricsProvider(std::make_shared<QtFontMetricsProvider>());
-    setEditorPreferences(std::make_shared<VeltoEditorPreferences>());
 }
 
 } // namespace velto::editor

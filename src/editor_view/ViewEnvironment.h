@@ -2,9 +2,9 @@
 
 namespace velto::editor {
 
-/// Puts the display's collaborators in place of styling's stand-ins: fonts measured by Qt, and the editor
-/// preferences read from the application's preferences. Called once the GUI application exists, before the
-/// first text view styles its text; calling it again changes nothing.
+/// Puts the display's collaborator in place of styling's stand-in: fonts measured by Qt. Called once the GUI
+/// application exists, before the first text view styles its text; calling it again changes nothing. The
+/// editor settings are pushed by the application's EditorSettingsFeed.
 void installViewEnvironment();
 
 } // namespace velto::editor

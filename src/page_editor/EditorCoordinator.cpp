@@ -7,8 +7,8 @@
 #include "editor/text/UTF8Change.h"
 #include "editor_view/AutoCorrection.h"
 #include "page_editor/CodeHighlightRequests.h"
+#include "page_editor/EditorSettingsFeed.h"
 #include "platform/Text.h"
-#include "preferences/Preferences.h"
 #include "store/Store.h"
 
 #include <QtCore/QPointer>
@@ -17,18 +17,6 @@
 
 namespace velto::editor {
 namespace {
-
-AppearanceChoice editorAppearanceChoice(velto::AppearanceChoice choice) {
-    switch (choice) {
-    case velto::AppearanceChoice::light:
-        return AppearanceChoice::light;
-    case velto::AppearanceChoice::dark:
-        return AppearanceChoice::dark;
-    case velto::AppearanceChoice::system:
-        break;
-    }
-    return AppearanceChoice::system;
-}
 
 /// Correcting reads the typed word's whole paragraph (its words, code spans and links); in a longer one
 /// that would stall every typed space, so none is corrected there.
@@ -49,7 +37,8 @@ VeltoEditorCoordinator::PendingRange unionOf(VeltoEditorCoordinator::PendingRang
 } // namespace
 
 VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistories &histories,
-                                               EditorCoordinatorView &view, VeltoStore &store, PanelHooks hooks,
+                                               EditorCoordinatorView &view, VeltoStore &store,
+                                               EditorSettingsFeed &settingsFeed, PanelHooks hooks,
                                                VeltoScheduler &scheduler,
                                                std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter,
                                                const Clock &clock)
@@ -62,6 +51,7 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
     , scheduler_(scheduler)
     , codeHighlighter_(std::move(codeHighlighter))
     , clock_(clock)
+    , settings_(settingsFeed.current())
     , screenMoves_(std::make_shared<ScreenMoves>())
     , editorTextColor_(MarkdownStyler::textColor()) {
     store_.registerPendingTextSource(*this);
@@ -75,6 +65,9 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
             });
     connect(&store_, &VeltoStoreSignals::pageIdentifiersReplaced, this,
             [this](const std::map<Uuid, Uuid> &replacements) { pageIdentifiersReplaced(replacements); });
+    // The new settings are taken as they come; they are put on the view when the panel applies them.
+    connect(&settingsFeed, &EditorSettingsFeed::editorSettingsChanged, this,
+            [this](const EditorSettings &settings) { settings_ = settings; });
 }
 
 VeltoEditorCoordinator::~VeltoEditorCoordinator() {
@@ -235,7 +228,7 @@ void VeltoEditorCoordinator::editorTextDidChange() {
     if (const std::optional<std::size_t> typedAt = std::exchange(typedCharacterAt_, std::nullopt)) {
         correctSpellingAfterTyping(*typedAt); // a correction is a change of its own, styled and saved as such
     }
-    if (VeltoPreferences::formatsMarkdown() && pendingStyleRange_ &&
+    if (settings_.formatsMarkdown && pendingStyleRange_ &&
         MarkdownStyler::applyImmediateHeadingChange(core_.textStorage(), clampedPendingRange(), editorTextColor_)) {
         pendingStyleRange_.reset();
         if (hooks_.updateScrollIndicators) {
@@ -309,7 +302,7 @@ void VeltoEditorCoordinator::handOverPendingText() {
 }
 
 void VeltoEditorCoordinator::correctSpellingAfterTyping(std::size_t typedAt) {
-    if (spellChecker_ == nullptr || !VeltoPreferences::textChecking().correctsSpellingAutomatically) {
+    if (spellChecker_ == nullptr || !settings_.correctsSpellingAutomatically) {
         return;
     }
     // Only the paragraph holding the typed character is read, copied out of the storage.
@@ -356,7 +349,7 @@ void VeltoEditorCoordinator::applyIncrementalEditorAppearance() {
     const TextRange range = clampedPendingRange();
     pendingStyleRange_.reset();
     const bool keepsBottomPinned = std::exchange(pendingStyleKeepsBottomPinned_, false);
-    if (VeltoPreferences::formatsMarkdown()) {
+    if (settings_.formatsMarkdown) {
         MarkdownStyler::apply(storage, range, editorTextColor_);
         requestCodeHighlighting();
     } else {
@@ -377,8 +370,7 @@ VeltoTheme VeltoEditorCoordinator::resolvedTheme(const std::optional<VeltoTheme>
     if (theme) {
         return *theme;
     }
-    return VeltoTheme::resolve(editorAppearanceChoice(VeltoPreferences::appearance()), view_.effectiveAppearance(),
-                               view_.increasesContrast());
+    return VeltoTheme::resolve(settings_.appearance, view_.effectiveAppearance(), view_.increasesContrast());
 }
 
 void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoTheme> &theme) {
@@ -389,14 +381,13 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
     pendingStyleRange_.reset();
     pendingStyleKeepsBottomPinned_ = false;
     const VeltoTheme resolved = resolvedTheme(theme);
-    const bool formatsMarkdown = VeltoPreferences::formatsMarkdown();
-    const double size = VeltoPreferences::editorFontSize();
-    const EditorTextCheckingSettings checking = VeltoPreferences::textChecking();
+    const bool formatsMarkdown = settings_.formatsMarkdown;
+    const double size = editorFontSize(settings_);
     const bool inCode = CodePositions::isInsideMarkdownLiteralCode(
         core_.textStorage(), static_cast<std::ptrdiff_t>(core_.selectedRange().location));
 
     EditorAppearance appearance;
-    appearance.font = FontDescriptor{VeltoPreferences::fontChoice() == velto::EditorFontChoice::system
+    appearance.font = FontDescriptor{settings_.fontChoice == EditorFontChoice::system
                                          ? FontFamilyRole::system
                                          : FontFamilyRole::monospacedSystem,
                                      size, FontWeight::regular, false, false};
@@ -407,9 +398,9 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
     if (formatsMarkdown) {
         appearance.horizontalRuleColor = resolved.ruleColor;
     }
-    appearance.continuousSpellChecking = checking.checksSpelling;
-    appearance.correctsSpellingAutomatically = checking.correctsSpellingAutomatically;
-    appearance.automaticSpellingCorrection = !inCode && checking.correctsSpellingAutomatically;
+    appearance.continuousSpellChecking = settings_.checksSpelling;
+    appearance.correctsSpellingAutomatically = settings_.correctsSpellingAutomatically;
+    appearance.automaticSpellingCorrection = !inCode && settings_.correctsSpellingAutomatically;
     appearance.defaultParagraphStyle.lineSpacing = std::max(size * 0.28, 4.0);
     appearance.defaultParagraphStyle.paragraphSpacing = std::max(size * 0.15, 2.0);
     appearance.defaultParagraphStyle.lineBreakMode = LineBreakMode::byWordWrapping;

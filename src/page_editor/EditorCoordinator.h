@@ -3,6 +3,7 @@
 #include "editor/editing/EditingCore.h"
 #include "editor/editing/PageUndoHistories.h"
 #include "editor/highlight/CodeSyntaxHighlighting.h"
+#include "editor/text/EditorSettings.h"
 #include "editor/text/VeltoTheme.h"
 #include "editor_view/SpellChecker.h"
 #include "page_editor/EditorCoordinatorView.h"
@@ -31,11 +32,12 @@ class VeltoStoreSignals;
 
 namespace velto::editor {
 
+class EditorSettingsFeed;
 class ScreenMoves;
 
 /// Sits between the text view and the store: decides when an edit is handed to the store (0.25 s after
 /// the last change), when and over which range the Markdown styling is redone (0.05 s after it, or at
-/// once for a heading), when code blocks are highlighted, and how the editor preferences are put on the
+/// once for a heading), when code blocks are highlighted, and how the editor settings are put on the
 /// view. It keeps no text of its own: the view's text is the only copy of the page until it is handed
 /// over, and when the save is due only what differs from the store's copy is handed over. Main thread only.
 /// A QObject so that scheduled work and highlighting can hold it weakly and store signals can reach it.
@@ -65,8 +67,9 @@ public:
     };
 
     VeltoEditorCoordinator(EditingCore &core, PageUndoHistories &histories, EditorCoordinatorView &view,
-                           VeltoStore &store, PanelHooks hooks, VeltoScheduler &scheduler,
-                           std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter, const Clock &clock = systemClock());
+                           VeltoStore &store, EditorSettingsFeed &settingsFeed, PanelHooks hooks,
+                           VeltoScheduler &scheduler, std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter,
+                           const Clock &clock = systemClock());
     ~VeltoEditorCoordinator() override;
 
     // ---- what the text view reports ----
@@ -81,8 +84,8 @@ public:
 
     // ---- what the panel asks ----
 
-    /// Puts the preferences and the theme (resolved here when none is given) on the view and restyles
-    /// the whole text.
+    /// Puts the editor settings last pushed and the theme (resolved here when none is given) on the view
+    /// and restyles the whole text.
     void applyEditorPreferences(const std::optional<VeltoTheme> &theme = std::nullopt);
     /// Shows the store's current page, outside undo.
     void loadCurrentPageText(const std::optional<VeltoTheme> &theme = std::nullopt);
@@ -123,6 +126,8 @@ public:
     bool isHighlightingCode() const { return codeHighlightTask_.has_value(); }
     const HighlightedCodeBlocks &highlightedCodeBlocks() const { return highlightedBlocks_; }
     const Color &editorTextColor() const { return editorTextColor_; }
+    /// The settings the feed pushed last; the view shows them from the next applyEditorPreferences on.
+    const EditorSettings &editorSettings() const { return settings_; }
     /// The page whose text the view shows; setText is never called for another page.
     const std::optional<Uuid> &loadedPageID() const { return loadedPageID_; }
     bool hasPendingSave() const { return saveWorkItem_ != nullptr; }
@@ -158,6 +163,7 @@ private:
     VeltoScheduler &scheduler_;
     std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter_;
     const Clock &clock_;
+    EditorSettings settings_;
 
     std::unique_ptr<VeltoScheduledAction> saveWorkItem_;
     std::unique_ptr<VeltoScheduledAction> styleWorkItem_;

@@ -6,6 +6,7 @@
 #include "editor_view/SpellChecker.h"
 #include "editor_view/VeltoTextView.h"
 #include "page_editor/EditorCoordinator.h"
+#include "page_editor/EditorSettingsFeed.h"
 #include "panel/BrowsePagesWindow.h"
 #include "panel/PanelFeedbackController.h"
 #include "panel/PanelResizing.h"
@@ -49,18 +50,6 @@ PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice) {
                       .arg(notice.pageIDs.size());
     }
     return {message, PanelFeedback::Emphasis::informational, readingTime};
-}
-
-editor::AppearanceChoice editorAppearanceChoice(AppearanceChoice choice) {
-    switch (choice) {
-    case AppearanceChoice::light:
-        return editor::AppearanceChoice::light;
-    case AppearanceChoice::dark:
-        return editor::AppearanceChoice::dark;
-    case AppearanceChoice::system:
-        break;
-    }
-    return editor::AppearanceChoice::system;
 }
 
 bool isModifierKey(int key) {
@@ -112,6 +101,7 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
                                                   : std::function<CommandShortcuts()>(
                                                         [] { return LocalShortcutRouter::currentCommandShortcuts(); });
     VeltoScheduler &editorScheduler = options_.editorScheduler != nullptr ? *options_.editorScheduler : qtScheduler();
+    editorSettingsFeed_ = std::make_unique<editor::EditorSettingsFeed>();
 
     QSizeF contentSize = VeltoPreferences::panelContentSize();
     editor::TextViewCommandHost &textViewCommands = *this;
@@ -157,8 +147,8 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
         highlighter = std::make_shared<editor::HighlightJSSyntaxHighlighter>(configuration);
     }
     editorCoordinator_ = std::make_unique<editor::VeltoEditorCoordinator>(
-        view.editingCore(), view.undoHistories(), *coordinatorView_, store_, hooks, editorScheduler,
-        std::move(highlighter));
+        view.editingCore(), view.undoHistories(), *coordinatorView_, store_, *editorSettingsFeed_, hooks,
+        editorScheduler, std::move(highlighter));
     connect(&view, &editor::VeltoTextView::scrollGeometryChanged, editorCoordinator_.get(),
             [coordinator = editorCoordinator_.get()] { coordinator->editorVisibleRangeMayHaveChanged(); });
     spellingService_ = std::make_unique<EnchantSpellingService>();
@@ -456,7 +446,7 @@ void VeltoPanelController::applyPreferredAppearance() {
 
 editor::VeltoTheme VeltoPanelController::currentTheme() const {
     editor::Appearance system = coordinatorView_->effectiveAppearance();
-    return editor::VeltoTheme::resolve(editorAppearanceChoice(VeltoPreferences::appearance()), system,
+    return editor::VeltoTheme::resolve(editorSettingsFeed_->current().appearance, system,
                                        displayOptions().current().increaseContrast);
 }
 
@@ -474,9 +464,9 @@ void VeltoPanelController::refreshAppearance() {
     textView().viewport()->update();
 }
 
-VeltoPanelController::EditorLook VeltoPanelController::currentEditorLook(const editor::VeltoTheme &theme) {
-    return {theme, VeltoPreferences::editorFontSize(), VeltoPreferences::fontChoice(),
-            VeltoPreferences::formatsMarkdown()};
+VeltoPanelController::EditorLook VeltoPanelController::currentEditorLook(const editor::VeltoTheme &theme) const {
+    const editor::EditorSettings &settings = editorSettingsFeed_->current();
+    return {theme, editor::editorFontSize(settings), settings.fontChoice, settings.formatsMarkdown};
 }
 
 QMenu *VeltoPanelController::makeStatusMenu() {
@@ -635,10 +625,10 @@ void VeltoPanelController::execute(VeltoCommandID id) {
         closePanelAndShowSettings();
         break;
     case VeltoCommandID::increaseTextSize:
-        setFontSize(VeltoPreferences::fontSize(VeltoPreferences::editorFontSize(), 1));
+        setFontSize(VeltoPreferences::fontSize(editor::editorFontSize(editorSettingsFeed_->current()), 1));
         break;
     case VeltoCommandID::decreaseTextSize:
-        setFontSize(VeltoPreferences::fontSize(VeltoPreferences::editorFontSize(), -1));
+        setFontSize(VeltoPreferences::fontSize(editor::editorFontSize(editorSettingsFeed_->current()), -1));
         break;
     case VeltoCommandID::resetTextSize:
         setFontSize(VeltoPreferences::defaultFontSize);
@@ -731,13 +721,13 @@ void VeltoPanelController::setFontSize(double size) {
 }
 
 void VeltoPanelController::toggleMarkdownFormatting() {
-    VeltoPreferences::setFormatsMarkdown(!VeltoPreferences::formatsMarkdown());
+    VeltoPreferences::setFormatsMarkdown(!editorSettingsFeed_->current().formatsMarkdown);
     editorCoordinator_->applyEditorPreferences();
     if (appliedEditorLook_) {
         appliedEditorLook_ = currentEditorLook(appliedEditorLook_->theme);
     }
     panelView_->updateEmptyPageHint();
-    showFeedback(PanelFeedback::confirmation(VeltoPreferences::formatsMarkdown() ? QStringLiteral("Live Markdown formatting on")
+    showFeedback(PanelFeedback::confirmation(editorSettingsFeed_->current().formatsMarkdown ? QStringLiteral("Live Markdown formatting on")
                                                                   : QStringLiteral("Live Markdown formatting off")));
 }
 

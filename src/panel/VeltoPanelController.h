@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/highlight/CodeSyntaxHighlighting.h"
+#include "editor/text/EditorSettings.h"
 #include "editor/text/VeltoTheme.h"
 #include "editor_view/TextViewCommandHost.h"
 #include "panel/PageEditingSession.h"
@@ -34,6 +35,7 @@ class BrowsePagesWindow;
 class TextViewCoordinatorView;
 class SpellingService;
 namespace editor {
+class EditorSettingsFeed;
 class SpellChecker;
 class VeltoEditorCoordinator;
 class VeltoTextView;
@@ -170,6 +172,8 @@ private:
 
     VeltoStore &store_;
     Options options_;
+    /// First: the settings are installed for styling before the views are made, and go last.
+    std::unique_ptr<editor::EditorSettingsFeed> editorSettingsFeed_;
     // Before the views: the editor keeps pointers to the checker until it goes.
     std::unique_ptr<SpellingService> spellingService_;
     std::unique_ptr<editor::SpellChecker> spellChecker_;
@@ -191,11 +195,11 @@ private:
     struct EditorLook {
         editor::VeltoTheme theme;
         double fontSize = 0;
-        EditorFontChoice fontChoice = EditorFontChoice::monospaced;
+        editor::EditorFontChoice fontChoice = editor::EditorFontChoice::monospaced;
         bool formatsMarkdown = true;
         bool operator==(const EditorLook &) const = default;
     };
-    static EditorLook currentEditorLook(const editor::VeltoTheme &theme);
+    EditorLook currentEditorLook(const editor::VeltoTheme &theme) const;
     /// The editor's theme for the current appearance preference, system appearance and contrast.
     editor::VeltoTheme currentTheme() const;
     std::optional<EditorLook> appliedEditorLook_;

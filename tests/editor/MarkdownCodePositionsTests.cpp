@@ -1,7 +1,7 @@
 #include "editor/markdown/MarkdownStyler.h"
 
 #include "editor/StructurePrinting.h"
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +58,7 @@ TEST(MarkdownCodePositionsTests, AnswersForFenceLinesContentsAndSpans) {
 // Through random edits (with and without styling passes in between) every answer must equal the
 // scanner's over the whole text.
 TEST(MarkdownCodePositionsTests, AnswersFollowEditsAsAFreshScanDoes) {
-    setEditorPreferences(std::make_shared<FixedEditorPreferences>(15));
+    setCurrentEditorSettings({.storedFontSize = 15});
     std::mt19937 random(8);
     for (int document = 0; document < 12; ++document) {
         TextStorage storage;
@@ -98,5 +98,5 @@ TEST(MarkdownCodePositionsTests, AnswersFollowEditsAsAFreshScanDoes) {
             }
         }
     }
-    setEditorPreferences(nullptr);
+    setCurrentEditorSettings({});
 }

@@ -2,7 +2,7 @@
 
 #include "editor/AttributeDump.h"
 #include "editor/MarkdownSamples.h"
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@ namespace {
 
 class MarkdownStylerIncrementalTests : public ::testing::Test {
 protected:
-    void SetUp() override { setEditorPreferences(std::make_shared<FixedEditorPreferences>(15)); }
-    void TearDown() override { setEditorPreferences(nullptr); }
+    void SetUp() override { setCurrentEditorSettings({.storedFontSize = 15}); }
+    void TearDown() override { setCurrentEditorSettings({}); }
 
     static TextStorage styled(std::u16string text) {
         TextStorage storage(std::move(text));

@@ -3,7 +3,7 @@
 
 #include "editor/MarkdownSamples.h"
 #include "editor/StructurePrinting.h"
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -166,8 +166,8 @@ void expectStyledAsAFullPass(const Editing &editing, int document, int step) {
 
 class MarkdownStylerPropertyTests : public ::testing::Test {
 protected:
-    void SetUp() override { setEditorPreferences(std::make_shared<FixedEditorPreferences>(15)); }
-    void TearDown() override { setEditorPreferences(nullptr); }
+    void SetUp() override { setCurrentEditorSettings({.storedFontSize = 15}); }
+    void TearDown() override { setCurrentEditorSettings({}); }
 };
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "editor/AttributeDump.h"
 #include "editor/highlight/CodeTokenApplication.h"
 #include "editor/highlight/CodeTokenPreservation.h"
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 #include "editor/text/FontMetrics.h"
 
 #include <gtest/gtest.h>
@@ -23,10 +23,10 @@ namespace {
 class MarkdownStylerTests : public ::testing::Test {
 protected:
     void SetUp() override { usePreferences(0, EditorFontChoice::monospaced); }
-    void TearDown() override { setEditorPreferences(nullptr); }
+    void TearDown() override { setCurrentEditorSettings({}); }
 
     static void usePreferences(double size, EditorFontChoice choice) {
-        setEditorPreferences(std::make_shared<FixedEditorPreferences>(size, choice));
+        setCurrentEditorSettings({.storedFontSize = size, .fontChoice = choice});
         setFontMetricsProvider(std::make_shared<ProportionalFontMetrics>());
     }
 

@@ -2,7 +2,7 @@
 
 #include "TestEditingTarget.h"
 
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +15,10 @@ namespace velto::editor::testing {
 
 class RuleTest : public ::testing::Test {
 protected:
-    void TearDown() override { setEditorPreferences(nullptr); }
+    void TearDown() override { setCurrentEditorSettings({}); }
 
     static void useIndentation(EditorIndentationChoice choice) {
-        setEditorPreferences(std::make_shared<FixedEditorPreferences>(0, EditorFontChoice::monospaced, choice));
+        setCurrentEditorSettings({.indentation = choice});
     }
 
     /// What the view does with a key no rule claimed: the ordinary insertion or deletion.

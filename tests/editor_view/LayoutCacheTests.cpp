@@ -1,6 +1,6 @@
 #include "TextViewTestSupport.h"
 
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
 #include "editor_view/ParagraphLayout.h"

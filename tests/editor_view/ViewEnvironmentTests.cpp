@@ -1,35 +1,11 @@
 #include "editor_view/QtFonts.h"
-#include "editor_view/VeltoEditorPreferences.h"
 #include "editor_view/ViewEnvironment.h"
 
 #include "ViewTestApplication.h"
-#include "preferences/PreferencesTestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace velto;
-
-class VeltoEditorPreferencesTests : public velto::testing::TemporaryPreferences {};
-
-TEST_F(VeltoEditorPreferencesTests, ReadsTheStoredSizeRawAndTheFontChoice) {
-    editor::VeltoEditorPreferences preferences;
-    EXPECT_EQ(preferences.storedEditorFontSize(), 0);
-    EXPECT_EQ(preferences.fontChoice(), editor::EditorFontChoice::monospaced);
-    defaults().set(PreferenceKeys::editorFontSize, 14.0);
-    VeltoPreferences::setFontChoice(EditorFontChoice::system);
-    EXPECT_EQ(preferences.storedEditorFontSize(), 14);
-    EXPECT_EQ(editor::editorFontSize(preferences), 15); // not an available size
-    EXPECT_EQ(preferences.fontChoice(), editor::EditorFontChoice::system);
-}
-
-TEST_F(VeltoEditorPreferencesTests, ReadsTheIndentationChoice) {
-    editor::VeltoEditorPreferences preferences;
-    EXPECT_EQ(preferences.indentation(), editor::EditorIndentationChoice::spaces2);
-    VeltoPreferences::setIndentation(EditorIndentationChoice::tab);
-    EXPECT_EQ(preferences.indentation(), editor::EditorIndentationChoice::tab);
-    VeltoPreferences::setIndentation(EditorIndentationChoice::spaces4);
-    EXPECT_EQ(preferences.indentation(), editor::EditorIndentationChoice::spaces4);
-}
 
 TEST(QtFontsTests, PointsArePixelsAndMetricsGrowWithTheSize) {
     velto::testing::viewTestApplication();
@@ -54,12 +30,9 @@ TEST(QtFontsTests, PointsArePixelsAndMetricsGrowWithTheSize) {
     EXPECT_EQ(provider.metrics(small), smallMetrics);
 }
 
-TEST_F(VeltoEditorPreferencesTests, TheInstalledEnvironmentMeasuresWithQtAndReadsThePreferences) {
+TEST(ViewEnvironmentTests, TheInstalledEnvironmentMeasuresWithQt) {
     velto::testing::viewTestApplication();
     editor::installViewEnvironment();
-    VeltoPreferences::setEditorFontSize(24);
-    EXPECT_EQ(editor::editorFontSize(editor::currentEditorPreferences()), 24);
     EXPECT_NE(dynamic_cast<const editor::QtFontMetricsProvider *>(&editor::currentFontMetricsProvider()), nullptr);
-    editor::setEditorPreferences(nullptr);
     editor::setFontMetricsProvider(nullptr);
 }

@@ -3,6 +3,7 @@
 #include "editor/markdown/MarkdownSyntaxScanner.h"
 #include "editor_view/EditorCoordinatorTestSupport.h"
 #include "page_editor/EditorCoordinator.h"
+#include "page_editor/EditorSettingsFeed.h"
 #include "platform/Text.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"
@@ -62,6 +63,7 @@ public:
             std::make_unique<DefaultsDomain>(preferencesFolder.filePath(QStringLiteral("Velto.json"))), center);
         VeltoPreferences::useStorage(preferences.get());
         VeltoPreferences::registerDefaults();
+        settingsFeed = std::make_unique<editor::EditorSettingsFeed>();
         store = finish(VeltoStore::loadForApplication(folder / "Pages", 100, 5'242'880));
         store->setText(firstPageText, systemClock().now());
         finish(store->flush());
@@ -74,8 +76,8 @@ public:
             [] {},
             {},
         };
-        coordinator = std::make_unique<editor::VeltoEditorCoordinator>(core, histories, view, *store, hooks, scheduler,
-                                                                        highlighter);
+        coordinator = std::make_unique<editor::VeltoEditorCoordinator>(core, histories, view, *store, *settingsFeed,
+                                                                       hooks, scheduler, highlighter);
         core.shouldChangeTextHandler = [this](editor::TextRange range, std::u16string_view replacement) {
             coordinator->editorWillReplaceCharacters(range, replacement);
             return true;
@@ -89,6 +91,7 @@ public:
         store.reset();
         processEventsUntil([] { return false; }, std::chrono::milliseconds(50));
         VeltoPreferences::useStorage(nullptr);
+        editor::setCurrentEditorSettings({}); // the next test styles with the defaults again
     }
 
     /// What the panel's page-editing session does after the current page changed.
@@ -117,6 +120,7 @@ public:
     QTemporaryDir preferencesFolder;
     VeltoNotificationCenter center;
     std::unique_ptr<PreferencesStore> preferences;
+    std::unique_ptr<editor::EditorSettingsFeed> settingsFeed;
     std::unique_ptr<VeltoStore> store;
     editor::TextStorage storage;
     editor::EditingCore core{storage};

@@ -19,8 +19,8 @@ TEST(ReadOnlyPageTests, APageThatIsNotLoadedCannotBeEdited) {
     editor::EditingCore core(storage);
     editor::PageUndoHistories histories(core);
     RecordingEditorView view;
-    editor::VeltoEditorCoordinator coordinator(core, histories, view, store, {}, session.scheduler,
-                                               session.highlighter);
+    editor::VeltoEditorCoordinator coordinator(core, histories, view, store, *session.settingsFeed, {},
+                                               session.scheduler, session.highlighter);
 
     coordinator.loadCurrentPageText();
     EXPECT_EQ(core.string(), u"The opening line");

@@ -16,8 +16,8 @@ namespace velto::editor {
 /// Live Markdown styling: recomputes every display attribute of a text storage from its text alone and
 /// never changes a character. Markers stay visible, dimmed in the secondary label colour.
 ///
-/// Fonts and paragraph styles read the editor preferences (currentEditorPreferences) each time they
-/// are built, and the code paragraph style measures the code font with currentFontMetricsProvider.
+/// Fonts and paragraph styles read the editor settings last pushed (currentEditorSettings) each time
+/// they are built, and the code paragraph style measures the code font with currentFontMetricsProvider.
 namespace MarkdownStyler {
 
 // ---- colours ----

@@ -1,6 +1,6 @@
 #include "editor/markdown/MarkdownStyler.h"
 
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 #include "editor/text/FontMetrics.h"
 
 #include <algorithm>
@@ -12,11 +12,11 @@ namespace velto::editor::MarkdownStyler {
 namespace {
 
 double fontSize() {
-    return editorFontSize(currentEditorPreferences());
+    return editorFontSize(currentEditorSettings());
 }
 
 FontFamilyRole chosenFamily() {
-    return currentEditorPreferences().fontChoice() == EditorFontChoice::system ? FontFamilyRole::system
+    return currentEditorSettings().fontChoice == EditorFontChoice::system ? FontFamilyRole::system
                                                                                : FontFamilyRole::monospacedSystem;
 }
 

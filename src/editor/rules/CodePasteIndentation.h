@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 
 #include <string>
 #include <string_view>

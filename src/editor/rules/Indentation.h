@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/editing/EditingTarget.h"
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 
 #include <cstddef>
 #include <string>

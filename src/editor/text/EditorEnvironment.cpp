@@ -1,4 +1,4 @@
-#include "editor/text/EditorPreferences.h"
+#include "editor/text/EditorSettings.h"
 #include "editor/text/FontMetrics.h"
 
 #include <algorithm>
@@ -10,8 +10,8 @@ namespace velto::editor {
 
 namespace {
 
-std::shared_ptr<const EditorPreferences> &preferencesSlot() {
-    static auto *slot = new std::shared_ptr<const EditorPreferences>(std::make_shared<FixedEditorPreferences>());
+std::shared_ptr<const EditorSettings> &settingsSlot() {
+    static auto *slot = new std::shared_ptr<const EditorSettings>(std::make_shared<EditorSettings>());
     return *slot;
 }
 
@@ -22,22 +22,19 @@ std::shared_ptr<const FontMetricsProvider> &metricsSlot() {
 
 } // namespace
 
-double editorFontSize(const EditorPreferences &preferences) {
-    const double stored = preferences.storedEditorFontSize();
+double editorFontSize(const EditorSettings &settings) {
+    const double stored = settings.storedFontSize;
     return std::find(availableFontSizes.begin(), availableFontSizes.end(), stored) != availableFontSizes.end()
                ? stored
                : defaultFontSize;
 }
 
-const EditorPreferences &currentEditorPreferences() {
-    return *std::atomic_load(&preferencesSlot());
+EditorSettings currentEditorSettings() {
+    return *std::atomic_load(&settingsSlot());
 }
 
-void setEditorPreferences(std::shared_ptr<const EditorPreferences> preferences) {
-    if (!preferences) {
-        preferences = std::make_shared<FixedEditorPreferences>();
-    }
-    std::atomic_store(&preferencesSlot(), std::move(preferences));
+void setCurrentEditorSettings(const EditorSettings &settings) {
+    std::atomic_store(&settingsSlot(), std::make_shared<const EditorSettings>(settings));
 }
 
 const FontMetricsProvider &currentFontMetricsProvider() {
