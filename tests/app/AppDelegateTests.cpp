@@ -12,7 +12,7 @@
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
 #include "support/ChildProcess.h"
-#include "support/TemporaryFolder.h"
+#include "support/StoreHarness.h"
 #include "support/async/EventLoopWaits.h"
 #include "ui/HoverButton.h"
 
@@ -31,6 +31,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::processEventsUntil;
+using testing::StoreHarness;
 
 class RecordingPanel : public VeltoPanelControlling {
 public:
@@ -87,7 +88,9 @@ protected:
                 const std::function<void(AppDelegate::Options &)> &adjust = {}) {
         AppDelegate::Options options;
         std::filesystem::path pages = folder / "Pages";
-        options.loadStore = [pages] { return VeltoStore::loadForApplication(pages, 100, 5'242'880); };
+        options.loadStore = [pages] {
+            return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes);
+        };
         options.makePanel = [this](VeltoStore &) {
             auto made = std::make_unique<RecordingPanel>(log);
             panel = made.get();
@@ -246,7 +249,7 @@ TEST_F(AppDelegateTest, AnUnreadablePageAsksBeforeAnythingAndQuitLeavesNoPanel) 
     std::filesystem::path pages = folder / "Pages";
     options.loadStore = [pages]() -> QCoro::Task<std::unique_ptr<VeltoStore>> {
         co_return std::make_unique<VeltoStore>(
-            pages, 100, 5'242'880, VeltoStore::Environment{},
+            pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes, VeltoStore::Environment{},
             VeltoLibraryLoadResult::failed({VeltoStoreRecoveryIssue::Kind::corrupt, "The page file is damaged."}));
     };
     options.makePanel = [this](VeltoStore &) {
@@ -280,7 +283,8 @@ TEST_F(AppDelegateTest, AReloadThatCannotSaveFirstSaysSoAndKeepsTheTypedText) {
                 throw std::runtime_error("The disk is full.");
                 co_return VeltoSaveResult{};
             };
-            return VeltoStore::loadForApplication(pages, 100, 5'242'880, std::nullopt, failingWrite);
+            return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes,
+                                                  std::nullopt, failingWrite);
         };
         options.makePanel = nullptr; // the real panel: the reload is its operation
     });

@@ -54,7 +54,7 @@ TEST(PageOperationsTests, NewPageThenUndoReturnsToThePreviousPageWithItsPlaceAnd
     EXPECT_NE(created, first);
     EXPECT_EQ(session.shownText(), "");
     EXPECT_EQ(session.banner(), "New page · Ctrl+Z to undo");
-    EXPECT_EQ(session.store->document().pages.front().visibleText(), text::toUTF8(manyLines(80, u"First")));
+    EXPECT_EQ(session.store().document().pages.front().visibleText(), text::toUTF8(manyLines(80, u"First")));
 
     session.view().perform(editor::TextViewCommand::undo);
     EXPECT_EQ(session.currentPageID(), first);
@@ -79,29 +79,29 @@ TEST(PageOperationsTests, TypingAfterAnUndoneNewPageEndsItsRedo) {
     session.type(u" more");
     session.view().perform(editor::TextViewCommand::redo);
     EXPECT_EQ(session.shownText(), "first more");
-    EXPECT_EQ(session.store->document().pages.size(), 0u);
+    EXPECT_EQ(session.store().document().pages.size(), 0u);
 }
 
 TEST(PageOperationsTests, UndoAfterAnotherWriterChangedThePageBeepsAndChangesNothing) {
     PanelControllerSession session;
     session.type(u"written here\n");
     session.controller->flushPendingChanges();
-    finish(session.store->flush());
-    std::filesystem::path file = *session.store->currentPageFileURL();
+    finish(session.store().flush());
+    std::filesystem::path file = *session.store().currentPageFileURL();
     session.controller->pageOperations().createNewPage();
-    finish(session.store->flush());
+    finish(session.store().flush());
 
     std::string contents = fileText(file);
     std::size_t body = contents.find("written here");
     ASSERT_NE(body, std::string::npos);
     contents.replace(body, 12, "changed elsewhere");
     std::ofstream(file, std::ios::binary | std::ios::trunc) << contents;
-    finish(session.store->reloadFromDisk(false, std::nullopt));
-    VeltoDocument before = session.store->document();
+    finish(session.store().reloadFromDisk(false, std::nullopt));
+    VeltoDocument before = session.store().document();
 
     session.view().perform(editor::TextViewCommand::undo);
     EXPECT_EQ(session.beeps, 1);
-    EXPECT_EQ(session.store->document(), before);
+    EXPECT_EQ(session.store().document(), before);
     EXPECT_EQ(session.shownText(), "");
 }
 
@@ -162,7 +162,7 @@ TEST(PageOperationsTests, APageOperationAwaitingTheDiskHoldsTheEditorAndOtherCom
     Uuid archived = session.newPageWithText(u"archived page");
     session.controller->pageOperations().archivePage();
     ASSERT_EQ(session.currentPageID(), kept);
-    finish(session.store->flush());
+    finish(session.store().flush());
 
     session.readGate->holding = true;
     QCoro::Task<void> restoring = session.controller->pageOperations().restorePageFromArchive(archived);
@@ -186,7 +186,7 @@ TEST(PageOperationsTests, APageOperationAwaitingTheDiskHoldsTheEditorAndOtherCom
     EXPECT_EQ(session.shownText(), "archived page");
     EXPECT_EQ(session.banner(), "Page restored");
     EXPECT_TRUE(session.view().isEditable());
-    const VeltoPage *keptPage = findPage(session.store->document(), kept);
+    const VeltoPage *keptPage = findPage(session.store().document(), kept);
     ASSERT_NE(keptPage, nullptr);
     EXPECT_EQ(keptPage->visibleText(), "kept page");
 
@@ -231,9 +231,9 @@ TEST(PageOperationsTests, ARememberedPlaceIsDroppedWhenThePageChangedElsewhere) 
     session.controller->pageOperations().selectPageAndOpenEditor(second);
     session.view().setSelectedRange({3, 2});
     session.controller->pageOperations().selectPageAndOpenEditor(first);
-    VeltoPage changed = *findPage(session.store->document(), second);
+    VeltoPage changed = *findPage(session.store().document(), second);
     changed.content.asLoaded()->body = "secXnd";
-    VeltoDocument document = session.store->document();
+    VeltoDocument document = session.store().document();
     replacePage(document, changed);
     session.controller->pageEditingSession().prepareForTransition();
     auto remembered = session.controller->pageEditingSession().viewStates().at(second);
@@ -280,7 +280,7 @@ TEST(PageOperationsTests, ArchivingOthersDeletingArchivedPagesAndReloadingReport
 
     EXPECT_EQ(finish(session.controller->pageOperations().deleteConfirmedArchivedPages({})), 0);
     EXPECT_EQ(session.banner(), "No archived pages deleted");
-    std::set<Uuid> archived = session.store->archiveSnapshot().pageIDs;
+    std::set<Uuid> archived = session.store().archiveSnapshot().pageIDs;
     ASSERT_EQ(archived.size(), 1u);
     EXPECT_EQ(finish(session.controller->pageOperations().deleteConfirmedArchivedPages(archived)), 1);
     EXPECT_EQ(session.banner(), "1 archived page deleted");

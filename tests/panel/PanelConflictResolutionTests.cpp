@@ -27,7 +27,7 @@ struct ConflictedSession : PanelControllerSession {
         // The first save starts the folder monitor, whose first rescan reloads the library. A reload clears
         // the conflict notice, so it must come before the conflict.
         EXPECT_TRUE(processEventsUntil(
-            [&] { return (fullLoads >= 1 || !store->isMonitoringFolder()) && !store->isRefreshingFromDisk(); },
+            [&] { return (fullLoads >= 1 || !store().isMonitoringFolder()) && !store().isRefreshingFromDisk(); },
             std::chrono::seconds(30)));
         const std::filesystem::path file = fileHolding("shared line");
         std::string theirs = defaultFileSystem().readFile(file);
@@ -39,7 +39,7 @@ struct ConflictedSession : PanelControllerSession {
         core().setSelectedRange({0, core().length()});
         core().insertText(u"my line\n");
         settle();
-        if (const auto &notice = store->lastSaveConflictPresentation(); notice && notice->pageIDs.size() == 1) {
+        if (const auto &notice = store().lastSaveConflictPresentation(); notice && notice->pageIDs.size() == 1) {
             copy = notice->pageIDs.front();
         }
     }
@@ -47,11 +47,11 @@ struct ConflictedSession : PanelControllerSession {
     /// Hands the editor's text to the store and waits until the store has written it.
     void settle() {
         controller->flushPendingChanges();
-        finish(store->flush());
+        finish(store().flush());
     }
 
     std::filesystem::path fileHolding(std::string_view text) const {
-        for (const auto &entry : std::filesystem::recursive_directory_iterator(folder / "Pages")) {
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(stores.folder)) {
             if (entry.path().extension() == ".md" &&
                 defaultFileSystem().readFile(entry.path()).find(text) != std::string::npos) {
                 return entry.path();
@@ -62,7 +62,7 @@ struct ConflictedSession : PanelControllerSession {
 
     /// The Pages folder as a fresh load reads it.
     VeltoDocument onDisk() const {
-        VeltoLibraryLoadResult loaded = finish(productionLoadOperation(folder / "Pages"));
+        VeltoLibraryLoadResult loaded = finish(productionLoadOperation(stores.folder));
         return loaded.asLoaded() ? loaded.asLoaded()->document : VeltoDocument{};
     }
 
@@ -77,7 +77,7 @@ TEST(PanelConflictNotice, ABannerTellsOfTheCopyAndTheMenuKeepsItsReviewItemThrou
     ASSERT_TRUE(session.copy.has_value());
     EXPECT_EQ(session.banner(), "Changed elsewhere · the other version was saved as a copy");
 
-    finish(session.store->reloadFromDisk(false, std::nullopt));
+    finish(session.store().reloadFromDisk(false, std::nullopt));
     PanelMenu menu = session.controller->panelMenuController().makeStatusMenuModel();
     ASSERT_FALSE(menu.items.empty());
     EXPECT_EQ(menu.items.front().text.toStdString(), "⚠ Review Saved Conflict Copy…");
@@ -115,7 +115,7 @@ TEST(PanelConflictResolution, EachChoiceSettlesTheSavedCopyOnDisk) {
         SCOPED_TRACE(static_cast<int>(c.resolution));
         ConflictedSession session;
         ASSERT_TRUE(session.copy.has_value()) << "the save reports one conflict copy";
-        const VeltoPage *listed = findPage(session.store->document(), *session.copy);
+        const VeltoPage *listed = findPage(session.store().document(), *session.copy);
         ASSERT_NE(listed, nullptr);
         EXPECT_TRUE(isConflictCopy(*listed));
         EXPECT_EQ(listed->visibleText(), "their line\n");
@@ -128,7 +128,7 @@ TEST(PanelConflictResolution, EachChoiceSettlesTheSavedCopyOnDisk) {
         EXPECT_EQ(finish(window.resolveSelectedConflict(c.resolution)), VeltoConflictResolutionOutcome::resolved);
         EXPECT_EQ(session.confirmations, c.asked);
         EXPECT_FALSE(window.isVisible()) << "the last copy under review is settled";
-        EXPECT_FALSE(session.store->lastSaveConflictPresentation().has_value());
+        EXPECT_FALSE(session.store().lastSaveConflictPresentation().has_value());
         EXPECT_EQ(session.shownText(), c.page);
         EXPECT_EQ(session.view().undoHistories().canUndo(), c.resolution != VeltoConflictResolution::useSavedCopy)
             << "undo cannot bring back the text the saved copy replaced";

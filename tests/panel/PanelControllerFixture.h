@@ -11,7 +11,7 @@
 #include "platform/Text.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"
-#include "support/TemporaryFolder.h"
+#include "support/StoreHarness.h"
 
 #include <qcoro/qcorotimer.h>
 
@@ -43,8 +43,7 @@ public:
     explicit PanelControllerSession(std::size_t undoByteLimit = PageOperationUndoLedger::defaultByteLimit) {
         ensureApplication();
 
-        std::filesystem::path pages = folder / "Pages";
-        VeltoLibraryLoadResult loaded = finish(productionLoadOperation(pages));
+        VeltoLibraryLoadResult loaded = finish(productionLoadOperation(stores.folder));
         VeltoStore::Environment environment;
         environment.loadOperation = [this](std::filesystem::path folderURL) -> QCoro::Task<VeltoLibraryLoadResult> {
             fullLoads += 1;
@@ -69,7 +68,7 @@ public:
                 productionLatestPageLoadOperation(std::move(page), std::move(folderURL));
             co_return co_await reading;
         };
-        store = std::make_unique<VeltoStore>(pages, 100, 5'242'880, std::move(environment), loaded);
+        stores.openStore(std::move(environment), loaded);
 
         VeltoPanelController::Options options;
         options.popoverBehavior = PopoverBehavior::applicationDefined;
@@ -82,7 +81,7 @@ public:
             return confirmAnswer;
         };
         options.undoByteLimit = undoByteLimit;
-        controller = std::make_unique<VeltoPanelController>(*store, std::move(options));
+        controller = std::make_unique<VeltoPanelController>(store(), std::move(options));
         // On screen (offscreen), so that the editor has its size and lays its text out as the user sees it.
         controller->show(QRect(100, 0, 24, 24));
     }
@@ -91,12 +90,13 @@ public:
         readGate->released = true;
         processEventsUntil([this] { return readGate->waiting == 0; });
         controller.reset();
-        finish(store->flush());
+        finish(store().flush());
         // A reload of the library still reading on another thread must not outlive the store and its folder.
-        processEventsUntil([this] { return !store->isRefreshingFromDisk(); }, std::chrono::seconds(30));
-        store.reset();
+        processEventsUntil([this] { return !store().isRefreshingFromDisk(); }, std::chrono::seconds(30));
+        stores.store.reset();
     }
 
+    VeltoStore &store() const { return *stores.store; }
     editor::VeltoTextView &view() { return controller->textView(); }
     editor::EditingCore &core() { return view().editingCore(); }
 
@@ -108,8 +108,8 @@ public:
         }
     }
     std::string shownText() { return text::toUTF8(core().string()); }
-    std::string storedText() const { return store->document().currentPage.visibleText(); }
-    Uuid currentPageID() const { return store->document().currentPage.id; }
+    std::string storedText() const { return store().document().currentPage.visibleText(); }
+    Uuid currentPageID() const { return store().document().currentPage.id; }
     /// The banner shown last.
     std::string banner() {
         if (const auto &feedback = controller->pendingFeedback()) {
@@ -126,10 +126,10 @@ public:
         return currentPageID();
     }
 
-    TemporaryFolder folder;
+    /// The store on its Pages folder: the destructor lets the store go first, and the folder goes last.
+    StoreHarness stores;
     TemporaryPreferences preferences;
     std::shared_ptr<ReadGate> readGate = std::make_shared<ReadGate>();
-    std::unique_ptr<VeltoStore> store;
     ManualScheduler scheduler;
     int beeps = 0;
     /// The store's loads of the whole library: the refreshes after the folder monitor's rescans.

@@ -34,9 +34,9 @@ using testing::processEventsUntil;
 TEST(PanelControllerTests, APageSummaryIsReadOnlyAndRefusesAppends) {
     PanelControllerSession session;
     session.type(u"page");
-    VeltoPage summary = session.store->document().currentPage;
+    VeltoPage summary = session.store().document().currentPage;
     summary.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{"The opening", 11, true, {}, {}});
-    VeltoStore other(session.folder / "Other", 100, 5'242'880, {},
+    VeltoStore other(session.stores.temporary / "Other", 100, 5'242'880, {},
                      VeltoLibraryLoadResult::loaded(VeltoDocument{summary, {}}));
     VeltoPanelController::Options options;
     int beeps = 0;
@@ -236,7 +236,7 @@ TEST(PanelControllerBannerTests, AFailedDeletionFromTheTrayMenuBeepsAndSaysSo) {
     session.type(u"first");
     session.newPageWithText(u"second");
     finish(session.controller->pageOperations().archiveOtherPagesFromMenu());
-    ASSERT_EQ(session.store->archiveSnapshot().pageIDs.size(), 1u);
+    ASSERT_EQ(session.store().archiveSnapshot().pageIDs.size(), 1u);
     session.loadsFail = true;
 
     PanelMenu menu = session.controller->panelMenuController().makeStatusMenuModel();
@@ -247,7 +247,7 @@ TEST(PanelControllerBannerTests, AFailedDeletionFromTheTrayMenuBeepsAndSaysSo) {
         << "the failed deletion made no sound";
     EXPECT_EQ(session.banner(), "Couldn’t delete archived pages");
     EXPECT_EQ(session.confirmations, std::vector<std::string>{"Delete 1 archived page?"});
-    EXPECT_EQ(session.store->archiveSnapshot().pageIDs.size(), 1u);
+    EXPECT_EQ(session.store().archiveSnapshot().pageIDs.size(), 1u);
     EXPECT_FALSE(session.controller->pageOperations().isRunning());
 }
 
@@ -265,7 +265,7 @@ TEST(PanelPopoverTests, AnotherWindowTakingTheKeyboardClosesOnlyATransientPanel)
         popover.setBehavior(behavior);
         popover.activateWindow();
         ASSERT_TRUE(processEventsUntil([&] { return popover.isActiveWindow(); }));
-        std::uint64_t flushesBefore = session.store->latestScheduledGeneration().value_or(0);
+        std::uint64_t flushesBefore = session.store().latestScheduledGeneration().value_or(0);
         session.type(u"typed before the click");
 
         QWidget elsewhere;
@@ -276,7 +276,7 @@ TEST(PanelPopoverTests, AnotherWindowTakingTheKeyboardClosesOnlyATransientPanel)
             EXPECT_FALSE(session.controller->isShown());
             EXPECT_TRUE(session.controller->lastSelfCloseTime().has_value());
             EXPECT_EQ(session.storedText(), "typed before the click"); // closing hands the text over
-            EXPECT_GT(session.store->latestScheduledGeneration().value_or(0), flushesBefore);
+            EXPECT_GT(session.store().latestScheduledGeneration().value_or(0), flushesBefore);
         } else {
             EXPECT_TRUE(session.controller->isShown());
             EXPECT_FALSE(session.controller->lastSelfCloseTime().has_value());

@@ -11,7 +11,7 @@
 #include "store/Store.h"
 #include "support/Documents.h"
 #include "support/ManualClock.h"
-#include "support/TemporaryFolder.h"
+#include "support/StoreHarness.h"
 
 #include <QtGui/QActionGroup>
 #include <QtGui/QFontInfo>
@@ -121,9 +121,8 @@ public:
             loaded.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{preview, 100, true, "abc", "def"});
             return loaded;
         };
-        store = std::make_unique<VeltoStore>(folder / "Pages", 100, 5'242'880, std::move(environment),
-                                             VeltoLibraryLoadResult::loaded(std::move(document)));
-        store->setAutoArchivePeriod(period);
+        stores.openStore(std::move(environment), VeltoLibraryLoadResult::loaded(std::move(document)));
+        store().setAutoArchivePeriod(period);
         registry = std::make_unique<VeltoCommandRegistry>(
             std::vector<VeltoCommandID>{VeltoCommandID::newPage, VeltoCommandID::openSettings},
             [] { return VeltoCommandContext{true, true, true, false}; },
@@ -152,17 +151,17 @@ public:
             return answer;
         };
         controller = std::make_unique<VeltoPanelMenuController>(
-            *store, *registry, [this] { return store->document().currentPage.visibleText(); }, std::move(actions),
+            store(), *registry, [this] { return store().document().currentPage.visibleText(); }, std::move(actions),
             std::move(options));
     }
 
     ~MenuHarness() { previewReads->release(); }
 
-    testing::TemporaryFolder folder;
     testing::ManualClock clock;
     testing::ManualScheduler scheduler;
     std::shared_ptr<PreviewReads> previewReads = std::make_shared<PreviewReads>();
-    std::unique_ptr<VeltoStore> store;
+    /// After the clock and the scheduler the store was built with, so that it goes before them.
+    testing::StoreHarness stores;
     std::unique_ptr<VeltoCommandRegistry> registry;
     std::unique_ptr<VeltoPanelMenuController> controller;
     std::vector<std::string> calls;
@@ -170,13 +169,17 @@ public:
     /// What the next saves answer (or throw); empty: success.
     std::function<VeltoSaveResult(const VeltoSaveRequest &)> saveResult;
 
+    VeltoStore &store() const { return *stores.store; }
+
     /// Edits the current page and lets the save run.
     void editAndSave(const std::string &text) {
-        store->setText(text, clock.now());
+        store().setText(text, clock.now());
         scheduler.advance(1s);
-        processEventsUntil([this] { return store->latestScheduledGeneration() && !store->isRefreshingFromDisk() &&
-                                           (store->latestCompletedGeneration() >= *store->latestScheduledGeneration() ||
-                                            store->latestFailedGeneration()); });
+        processEventsUntil([this] {
+            return store().latestScheduledGeneration() && !store().isRefreshingFromDisk() &&
+                   (store().latestCompletedGeneration() >= *store().latestScheduledGeneration() ||
+                    store().latestFailedGeneration());
+        });
     }
 };
 
@@ -278,11 +281,11 @@ TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
     MenuHarness harness(documentOf(loadedPage(1, "word", start - 1h)));
     harness.saveResult = [](const VeltoSaveRequest &) -> VeltoSaveResult { throw std::runtime_error("disk full"); };
     harness.editAndSave("two words");
-    ASSERT_TRUE(harness.store->lastSaveErrorDescription());
+    ASSERT_TRUE(harness.store().lastSaveErrorDescription());
     std::unique_ptr<QMenu> failed(harness.controller->makeStatusMenu());
     std::string lines = dump(failed.get());
     EXPECT_EQ(lines.substr(0, lines.find('\n')),
-              "⚠ Changes not saved [disabled] tip: " + *harness.store->lastSaveErrorDescription());
+              "⚠ Changes not saved [disabled] tip: " + *harness.store().lastSaveErrorDescription());
 
     VeltoPage copy = loadedPage(7, "Other version", start);
     copy.fileSlug = "conflict-copy";
@@ -292,12 +295,12 @@ TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
         return result;
     };
     harness.editAndSave("three words now");
-    ASSERT_TRUE(harness.store->lastSaveConflictPresentation());
+    ASSERT_TRUE(harness.store().lastSaveConflictPresentation());
     std::unique_ptr<QMenu> conflicted(harness.controller->makeStatusMenu());
     lines = dump(conflicted.get());
     EXPECT_EQ(lines.substr(0, lines.find('\n')),
-              "⚠ " + harness.store->lastSaveConflictPresentation()->title + " tip: " +
-                  harness.store->lastSaveConflictPresentation()->message);
+              "⚠ " + harness.store().lastSaveConflictPresentation()->title + " tip: " +
+                  harness.store().lastSaveConflictPresentation()->message);
     conflicted->actions().front()->trigger();
     EXPECT_EQ(harness.calls, (std::vector<std::string>{"review 1"}));
 }
@@ -428,7 +431,7 @@ TEST_F(PanelMenu, ArchivedTitlesArriveAfterTheirPreviewsLoad) {
     EXPECT_TRUE(processEventsUntil(
         [&] {
             const VeltoArchivedPageSummary *summary =
-                harness.store->document().pages.back().content.asArchivedSummary();
+                harness.store().document().pages.back().content.asArchivedSummary();
             return summary != nullptr && summary->preview == "Loaded 000159";
         },
         60s));
