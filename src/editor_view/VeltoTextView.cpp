@@ -1,6 +1,7 @@
 #include "editor_view/VeltoTextView.h"
 
 #include "editor/markdown/MarkdownStyler.h"
+#include "editor/text/EditorSettings.h"
 #include "editor_view/AutoCorrection.h"
 #include "editor_view/ContinuousSpellChecking.h"
 #include "editor_view/SpellingContextMenu.h"
@@ -9,7 +10,6 @@
 #include "editor_view/TextViewContextMenu.h"
 #include "editor_view/TextViewPointer.h"
 #include "platform/FreedMemory.h"
-#include "preferences/Preferences.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -571,7 +571,7 @@ void VeltoTextView::setSpellChecker(SpellChecker *checker) {
             [this] { return &storage_; },
             [this] { return visibleCharacterRange(visibleRect()); },
             // Without the Markdown styling no attribute marks the code blocks.
-            [] { return VeltoPreferences::formatsMarkdown(); },
+            [] { return currentEditorSettings().formatsMarkdown; },
         };
         spellChecking_ = std::make_unique<ContinuousSpellChecking>(*checker, std::move(source));
         connect(spellChecking_.get(), &ContinuousSpellChecking::misspellingsChanged, viewport(),

@@ -1,10 +1,10 @@
 #include "TextViewTestSupport.h"
 
+#include "editor/text/EditorSettings.h"
 #include "editor_view/ContinuousSpellChecking.h"
 #include "editor_view/SpellChecker.h"
 #include "editor_view/SpellingContextMenu.h"
 #include "platform/desktop/SpellingService.h"
-#include "preferences/Preferences.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -112,12 +112,12 @@ TEST(SpellingInTheView, AMisspelledWordInProseIsUnderlinedAndTheSameWordInCodeIs
 }
 
 TEST(SpellingInTheView, CodeStaysUnflaggedWhileMarkdownIsNotFormatted) {
-    velto::VeltoPreferences::setFormatsMarkdown(false);
+    setCurrentEditorSettings({.formatsMarkdown = false});
     SpellingView fixture;
     fixture.view->editingCore().loadText(page, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
     EXPECT_TRUE(waitUntil([&] { return fixture.view->continuousSpellChecking()->runSlice(); }));
     EXPECT_EQ(fixture.view->continuousSpellChecking()->misspelledRanges(), (std::vector<TextRange>{{proseWord, 3}}));
-    velto::VeltoPreferences::setFormatsMarkdown(true);
+    setCurrentEditorSettings({});
 }
 
 TEST(SpellingInTheView, TheContextMenuOverAMisspelledWordOffersSuggestionsThenIgnoreAndLearn) {
