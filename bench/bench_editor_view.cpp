@@ -281,6 +281,16 @@ struct CoordinatedPage {
     PageUndoHistories histories{core};
     QuietCoordinatorView quiet;
     std::unique_ptr<VeltoEditorCoordinator> coordinator;
+    /// Tells the coordinator of what the edits are about to change, as the panel does.
+    struct EditsToCoordinator final : EditingObserver {
+        CoordinatedPage &page;
+        explicit EditsToCoordinator(CoordinatedPage &owner)
+            : page(owner) {}
+        void textWillChange(TextRange range, std::u16string_view replacement) override {
+            page.coordinator->editorWillReplaceCharacters(range, replacement);
+        }
+    } editsToCoordinator{*this};
+    Subscription coordinatorEdits;
 
     CoordinatedPage() {
         preferences = std::make_unique<velto::PreferencesStore>(
@@ -293,10 +303,7 @@ struct CoordinatedPage {
         coordinator = std::make_unique<VeltoEditorCoordinator>(
             core, histories, quiet, *store, *settingsFeed, VeltoEditorCoordinator::PanelHooks{}, velto::qtScheduler(),
             std::make_shared<ReadyHighlighter>());
-        core.shouldChangeTextHandler = [this](TextRange range, std::u16string_view replacement) {
-            coordinator->editorWillReplaceCharacters(range, replacement);
-            return true;
-        };
+        coordinatorEdits = core.subscribe(editsToCoordinator);
         coordinator->loadCurrentPageText();
         finishHighlighting();
     }

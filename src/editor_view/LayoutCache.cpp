@@ -29,6 +29,7 @@ LayoutCache::LayoutCache(const TextStorage &storage, LayoutFormats &formats)
     : storage_(storage)
     , formats_(formats) {
     rebuildEntries();
+    storageSubscription_ = storage_.subscribe(*this);
 }
 
 LayoutCache::~LayoutCache() = default;
@@ -117,7 +118,7 @@ double LayoutCache::estimatedHeight(std::size_t units) const {
 
 // ---- following the text ----
 
-void LayoutCache::textDidChange(const EditingSummary &summary) {
+void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
     const auto splice = index_.sync(storage_);
     if (!splice) {
         rebuildEntries();

@@ -3,6 +3,7 @@
 #include "editor/editing/ParagraphIndex.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
+#include "editor/text/TextStorage.h"
 #include "editor_view/OneOrMany.h"
 #include "editor_view/ParagraphLayout.h"
 
@@ -20,17 +21,16 @@
 namespace velto::editor {
 
 class LayoutFormats;
-class TextStorage;
-struct EditingSummary;
 
 /// The layouts of a storage's paragraphs at one width, made lazily: every paragraph has a height,
 /// estimated from its length until it has been laid out; layouts are made for what is shown or hit,
 /// kept while the budget allows (the least recently used go first), and the remaining paragraphs are
 /// measured in slices while the view is idle. A paragraph longer than `segmentThreshold` units is
 /// laid out in pieces of about `segmentLength` units, so that an edit lays out one piece again, not the paragraph.
+/// It follows the storage's editing groups from its construction on.
 ///
 /// Vertical positions are in the text container's coordinates: 0 is the top of the first paragraph.
-class LayoutCache {
+class LayoutCache : private TextStorageObserver {
 public:
     /// Paragraphs longer than this many units are laid out in pieces.
     static constexpr std::size_t segmentThreshold = 32 * 1024;
@@ -68,9 +68,6 @@ public:
     /// Forgets every layout and height, after the text was replaced wholesale or the look changed.
     void reset();
 
-    /// Follows one finished editing group of the storage: paragraphs whose characters changed are
-    /// made anew, those whose attributes changed are laid out again.
-    void textDidChange(const EditingSummary &summary);
 
     // ---- geometry ----
 
@@ -152,6 +149,9 @@ private:
     void invalidateSegment(Segment &segment);
     Attributes paragraphAttributes(std::size_t paragraph) const;
     const ParagraphLayout &layoutSegment(std::size_t paragraph, std::size_t segment);
+    /// Follows one finished editing group of the storage: paragraphs whose characters changed are
+    /// made anew, those whose attributes changed are laid out again.
+    void editingGroupDidFinish(const EditingSummary &summary) override;
     std::unique_ptr<ParagraphLayout> makeLayout(std::size_t paragraph, std::size_t segment) const;
     void setParagraphHeight(std::size_t paragraph);
     void refreshTops();
@@ -179,6 +179,7 @@ private:
     std::uint32_t useClock_ = 1;
     std::size_t liveUnits_ = 0;
     std::size_t liveLayouts_ = 0;
+    Subscription storageSubscription_; // last: it goes first, so no group finishes into a cache half gone
 };
 
 } // namespace velto::editor

@@ -64,41 +64,19 @@ VeltoTextView::VeltoTextView(TextViewCommandHost &commandHost, QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     verticalScrollBar()->setSingleStep(EditorLayout::scrollStep);
 
-    // Chained, so that another listener of the storage keeps being told.
-    storage_.onEditingGroupFinished =
-        [this, previous = std::move(storage_.onEditingGroupFinished)](const EditingSummary &summary) {
-            if (previous) {
-                previous(summary);
-            }
-            storageDidFinishEditing(summary);
-        };
-    core_.shouldChangeTextHandler = [this](TextRange range, std::u16string_view replacement) {
-        const bool allowed = !shouldChangeTextHandler || shouldChangeTextHandler(range, replacement);
-        if (allowed) {
-            announcer_.willReplace(range, replacement);
-        }
-        return allowed;
-    };
-    core_.didChangeTextHandler = [this] {
-        announcer_.didReplace();
-        if (didChangeTextHandler) {
-            didChangeTextHandler();
-        }
-        emit textChanged();
-    };
+    // The layout cache subscribed to the storage when it was made, so it follows each group before the view.
+    storageSubscription_ = storage_.subscribe(*this);
     connect(&clipboard_, &TextViewClipboard::pastedMarkdown, this, &VeltoTextView::pastedMarkdown);
     connect(&clipboard_, &TextViewClipboard::pastedAsPlainText, this, &VeltoTextView::pastedAsPlainText);
     installTextViewAccessibility();
     pointer_ = std::make_unique<TextViewPointer>(*this);
     taskCheckboxElements_ = std::make_unique<TaskCheckboxAccessibilityElements>(*this);
-    core_.didChangeSelectionHandler = [this] { selectionDidChange(); };
+    editingSubscription_ = core_.subscribe(*this);
     undoHistories_.beep = [] { QApplication::beep(); };
     updateContainerWidth();
 }
 
-VeltoTextView::~VeltoTextView() {
-    storage_.onEditingGroupFinished = nullptr;
-}
+VeltoTextView::~VeltoTextView() = default;
 
 QList<QAccessibleInterface *> VeltoTextView::accessibleChildElements() const {
     return taskCheckboxElements_->visibleElements();
@@ -106,8 +84,7 @@ QList<QAccessibleInterface *> VeltoTextView::accessibleChildElements() const {
 
 // ---- following the storage and the selection ----
 
-void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
-    cache_.textDidChange(summary);
+void VeltoTextView::editingGroupDidFinish(const EditingSummary &summary) {
     if (!summary.attributesOnly) {
         clipboard_.charactersDidChange();
         spareCopiesTimer_.start(spareCopiesDelayMilliseconds, this);
@@ -121,6 +98,15 @@ void VeltoTextView::storageDidFinishEditing(const EditingSummary &summary) {
     scheduleIdleLayout();
     scheduleSpellCheck();
     viewport()->update();
+}
+
+void VeltoTextView::textWillChange(TextRange range, std::u16string_view replacement) {
+    announcer_.willReplace(range, replacement);
+}
+
+void VeltoTextView::textDidChange() {
+    announcer_.didReplace();
+    emit textChanged();
 }
 
 void VeltoTextView::selectionDidChange() {

@@ -50,7 +50,10 @@ constexpr int scrollStep = 20;
 /// lazily, edited through its editing core. View offsets are storage offsets, so every range of the
 /// editor's rules applies unchanged. Velto's commands go to the command host it is made with; what it did
 /// is told through its signals. The view decides no policy.
-class VeltoTextView : public QAbstractScrollArea, public EditingTarget {
+class VeltoTextView : public QAbstractScrollArea,
+                      public EditingTarget,
+                      private TextStorageObserver,
+                      private EditingObserver {
     Q_OBJECT
 
 public:
@@ -166,10 +169,9 @@ public:
     QCoro::Task<void> pasteAsPlainText() { return clipboard_.pasteAsPlainText(); }
     /// The accessibility children besides the text itself (the visible task checkboxes).
     QList<QAccessibleInterface *> accessibleChildElements() const;
-    /// Asked before every change of characters; false refuses it.
-    std::function<bool(TextRange range, std::u16string_view replacement)> shouldChangeTextHandler;
-    /// Told after every change of characters through the view.
-    std::function<void()> didChangeTextHandler;
+    /// Tells the observer of every change of characters and of the selection made through the view, until
+    /// the subscription goes. It is told after the view has followed the change.
+    Subscription subscribeToEdits(EditingObserver &observer) { return core_.subscribe(observer); }
 
 signals:
     void selectionChanged();
@@ -207,8 +209,11 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    void storageDidFinishEditing(const EditingSummary &summary);
-    void selectionDidChange();
+    // The storage's and the editing core's news, which the view follows before anyone else is told.
+    void editingGroupDidFinish(const EditingSummary &summary) override;
+    void textWillChange(TextRange range, std::u16string_view replacement) override;
+    void textDidChange() override;
+    void selectionDidChange() override;
     void updateScrollBars();
     void updateContainerWidth();
     void scheduleIdleLayout();
@@ -265,6 +270,10 @@ private:
     SpellChecker *spellChecker_ = nullptr;
     std::unique_ptr<ContinuousSpellChecking> spellChecking_;
     bool checksSpelling_ = false;
+
+    // Last: they go first, so that no change is followed by a view half gone.
+    Subscription storageSubscription_;
+    Subscription editingSubscription_;
 };
 
 } // namespace velto::editor

@@ -176,6 +176,7 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
                 self->execute(id);
             }
         });
+    textEdits_ = textView().subscribeToEdits(*this);
     configureTextViewActions();
     // Increased contrast changes the editor's theme.
     connect(&displayOptions(), &DisplayOptionsProvider::changed, this, [this] { refreshAppearance(); });
@@ -207,8 +208,6 @@ VeltoPanelController::~VeltoPanelController() {
         editorCoordinator_->setSpellChecker(nullptr);
     }
     textView().setSpellChecker(nullptr);
-    textView().shouldChangeTextHandler = nullptr;
-    textView().didChangeTextHandler = nullptr;
     pageOperations_.reset();
     pageEditingSession_.reset();
     editorCoordinator_.reset();
@@ -218,24 +217,19 @@ editor::VeltoTextView &VeltoPanelController::textView() const {
     return *panelView_->textView();
 }
 
+void VeltoPanelController::textWillChange(editor::TextRange range, std::u16string_view replacement) {
+    editorCoordinator_->editorWillReplaceCharacters(range, replacement);
+}
+
+void VeltoPanelController::textDidChange() {
+    // Typing on a page ends the reach of an undone page operation's redo.
+    textView().undoHistories().setPageTransitionRedoManager(nullptr);
+    editorCoordinator_->editorTextDidChange();
+    panelView_->updateEmptyPageHint();
+}
+
 void VeltoPanelController::configureTextViewActions() {
     editor::VeltoTextView &view = textView();
-    QPointer<VeltoPanelController> self(this);
-    view.shouldChangeTextHandler = [self](editor::TextRange range, std::u16string_view replacement) {
-        if (self) {
-            self->editorCoordinator_->editorWillReplaceCharacters(range, replacement);
-        }
-        return true;
-    };
-    view.didChangeTextHandler = [self] {
-        if (!self) {
-            return;
-        }
-        // Typing on a page ends the reach of an undone page operation's redo.
-        self->textView().undoHistories().setPageTransitionRedoManager(nullptr);
-        self->editorCoordinator_->editorTextDidChange();
-        self->panelView_->updateEmptyPageHint();
-    };
     connect(&view, &editor::VeltoTextView::pastedMarkdown, this, &VeltoPanelController::interpretPastedMarkdown);
 }
 

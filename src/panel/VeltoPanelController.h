@@ -1,7 +1,9 @@
 #pragma once
 
+#include "editor/editing/EditingObserver.h"
 #include "editor/highlight/CodeSyntaxHighlighting.h"
 #include "editor/text/EditorSettings.h"
+#include "editor/text/ObserverList.h"
 #include "editor/text/VeltoTheme.h"
 #include "editor_view/TextViewCommandHost.h"
 #include "panel/PageEditingSession.h"
@@ -12,8 +14,8 @@
 #include "panel/ShortcutHintTransitions.h"
 #include "platform/desktop/Scheduler.h"
 #include "preferences/CommandRegistry.h"
-#include "preferences/PreferenceChoices.h"
 #include "preferences/LocalShortcutRouter.h"
+#include "preferences/PreferenceChoices.h"
 #include "store/ConflictResolution.h"
 
 #include <QtCore/QObject>
@@ -48,7 +50,8 @@ class UndoManager;
 /// shortcut hints. The shell creates one once the store has loaded. Main thread only.
 class VeltoPanelController : public VeltoPanelControlling,
                              private PageOperationsPresenter,
-                             private editor::TextViewCommandHost {
+                             private editor::TextViewCommandHost,
+                             private editor::EditingObserver {
 public:
     struct Options {
         PopoverBehavior popoverBehavior = PopoverBehavior::transient;
@@ -162,6 +165,9 @@ private:
     QRect editorContentFrameOnScreen() const;
     void beep() override;
     void openEditor() override;
+    // The editor coordinator follows every change of the text; typing also ends an undone page operation's redo.
+    void textWillChange(editor::TextRange range, std::u16string_view replacement) override;
+    void textDidChange() override;
     /// A panel resized by key or menu goes back under its tray icon; a dragged one keeps its place.
     void placePanelAtAnchor();
 
@@ -208,6 +214,8 @@ private:
     bool monitoringShortcutHints_ = false;
     ShortcutHintState shortcutHintState_;
     std::unique_ptr<VeltoScheduledAction> shortcutHintDwellWorkItem_;
+    // Last: it goes first, so that no change of the text reaches a controller half gone.
+    editor::Subscription textEdits_;
 };
 
 } // namespace velto

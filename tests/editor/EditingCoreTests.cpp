@@ -16,20 +16,24 @@ using Movement = EditingCore::Movement;
 
 namespace {
 
-struct Fixture {
+/// A core whose policy and observer note what the change protocol asked and told.
+struct Fixture final : EditPolicy, EditingObserver {
     TextStorage storage;
-    EditingCore core{storage};
+    EditingCore core{storage, this};
     std::vector<std::string> events;
+    bool allowsChanges = true;
+    Subscription subscription;
 
     explicit Fixture(std::u16string_view text = u"") {
         core.loadText(text);
-        core.shouldChangeTextHandler = [this](TextRange range, std::u16string_view replacement) {
-            events.push_back("should " + std::to_string(range.location) + "+" + std::to_string(range.length) + " " +
-                             std::to_string(replacement.size()));
-            return true;
-        };
-        core.didChangeTextHandler = [this] { events.push_back("did"); };
+        subscription = core.subscribe(*this);
     }
+    bool allowsChange(TextRange range, std::u16string_view replacement) override {
+        events.push_back("should " + std::to_string(range.location) + "+" + std::to_string(range.length) + " " +
+                         std::to_string(replacement.size()));
+        return allowsChanges;
+    }
+    void textDidChange() override { events.push_back("did"); }
     void type(std::u16string_view text) {
         for (char16_t unit : text) {
             core.insertText(std::u16string(1, unit));
@@ -129,10 +133,10 @@ TEST(EditingCoreTests, ReplaceTextFollowsTheChangeProtocolAsOneStep) {
 TEST(EditingCoreTests, RefusedOrReadOnlyChangesLeaveEverythingAlone) {
     Fixture f(u"text");
     f.core.setSelectedRange({1, 0});
-    f.core.shouldChangeTextHandler = [](TextRange, std::u16string_view) { return false; };
+    f.allowsChanges = false;
     EXPECT_FALSE(f.core.replaceText({0, 1}, u"T", {0, 0}));
     f.core.insertText(u"x");
-    f.core.shouldChangeTextHandler = nullptr;
+    f.allowsChanges = true;
     f.core.setEditable(false);
     EXPECT_FALSE(f.core.replaceText({0, 1}, u"T", {0, 0}));
     f.core.insertText(u"x");

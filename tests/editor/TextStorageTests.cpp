@@ -107,8 +107,12 @@ TEST(TextStorageTests, LongestEffectiveRangeOfOneKeySpansRunsThatDifferInOtherKe
 
 TEST(TextStorageTests, EditingGroupReportsOneEditedRangeWithLengthChange) {
     TextStorage storage(u"hello world", colour(0.1));
-    std::vector<EditingSummary> reported;
-    storage.onEditingGroupFinished = [&](const EditingSummary &summary) { reported.push_back(summary); };
+    struct Reports final : TextStorageObserver {
+        std::vector<EditingSummary> summaries;
+        void editingGroupDidFinish(const EditingSummary &summary) override { summaries.push_back(summary); }
+    } reports;
+    const Subscription subscription = storage.subscribe(reports);
+    const std::vector<EditingSummary> &reported = reports.summaries;
     storage.beginEditing();
     storage.addAttribute(AttributeKey::kern, 1.0, TextRange{6, 5});
     storage.replaceCharacters(TextRange{0, 5}, u"hi"); // the attribute change moves left by 3

@@ -120,7 +120,6 @@ TEST(LayoutCacheTests, HeightsFollowEditsAsIfLaidOutAfresh) {
     LayoutFormats formats;
     TextStorage storage(u"first paragraph\nsecond one, a little longer than the first\n\nlast", plain());
     LayoutCache cache(storage, formats);
-    storage.onEditingGroupFinished = [&cache](const EditingSummary &summary) { cache.textDidChange(summary); };
     cache.setWidth(180);
     std::mt19937 random(3);
     const std::u16string pieces[] = {u"a", u"word ", u"\n", u"\r\n", u"\u2029", u"longer words that wrap "};
@@ -161,7 +160,6 @@ TEST(LayoutCacheTests, LongParagraphIsLaidOutInPiecesAndAnEditLaysOutOnlyItsPiec
     }
     TextStorage storage(text, plain());
     LayoutCache cache(storage, formats);
-    storage.onEditingGroupFinished = [&cache](const EditingSummary &summary) { cache.textDidChange(summary); };
     cache.setWidth(400);
     const std::vector<LayoutCache::Piece> pieces = cache.pieces(0);
     ASSERT_GE(pieces.size(), 4u);
@@ -292,7 +290,6 @@ TEST(LayoutCacheTests, MeasuringAfterEditsReachesEveryParagraphTheyTouched) {
     }
     TextStorage storage(text, plain());
     LayoutCache cache(storage, formats);
-    storage.onEditingGroupFinished = [&cache](const EditingSummary &summary) { cache.textDidChange(summary); };
     cache.setWidth(150);
     fullyMeasuredHeight(cache);
     const Attributes bold = plain().with(
@@ -347,7 +344,6 @@ TEST(LayoutCacheTests, EveryParagraphCostsTheCacheAFewWordsLaidOutOrNot) {
     }
     TextStorage storage(text, plain());
     LayoutCache cache(storage, formats);
-    storage.onEditingGroupFinished = [&cache](const EditingSummary &summary) { cache.textDidChange(summary); };
     // An entry with its one piece in place, a height and a top: a page of short paragraphs (the common
     // case) must not cost a heap block or more words for each of them.
     constexpr std::size_t boundPerParagraph = 48;

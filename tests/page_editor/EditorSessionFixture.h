@@ -78,11 +78,7 @@ public:
         };
         coordinator = std::make_unique<editor::VeltoEditorCoordinator>(core, histories, view, *store, *settingsFeed,
                                                                        hooks, scheduler, highlighter);
-        core.shouldChangeTextHandler = [this](editor::TextRange range, std::u16string_view replacement) {
-            coordinator->editorWillReplaceCharacters(range, replacement);
-            return true;
-        };
-        core.didChangeTextHandler = [this] { coordinator->editorTextDidChange(); };
+        coordinatorEdits = core.subscribe(editsToCoordinator);
         showCurrentPage();
     }
 
@@ -131,6 +127,20 @@ public:
     std::unique_ptr<editor::VeltoEditorCoordinator> coordinator;
     std::pair<bool, bool> availability{false, false};
     int scrollIndicatorUpdates = 0;
+
+private:
+    /// Tells the coordinator of every change of the text, as the panel does.
+    struct EditsToCoordinator final : editor::EditingObserver {
+        EditorSession &session;
+        explicit EditsToCoordinator(EditorSession &owner)
+            : session(owner) {}
+        void textWillChange(editor::TextRange range, std::u16string_view replacement) override {
+            session.coordinator->editorWillReplaceCharacters(range, replacement);
+        }
+        void textDidChange() override { session.coordinator->editorTextDidChange(); }
+    };
+    EditsToCoordinator editsToCoordinator{*this};
+    editor::Subscription coordinatorEdits;
 };
 
 } // namespace velto::testing

@@ -146,8 +146,9 @@ TextRange clamped(TextRange range, std::size_t length) {
 
 } // namespace
 
-EditingCore::EditingCore(TextStorage &storage)
+EditingCore::EditingCore(TextStorage &storage, EditPolicy *policy)
     : storage_(storage)
+    , policy_(policy)
     , liveness_(std::make_shared<EditingCore *>(this))
     , codeTextColor_(MarkdownStyler::textColor()) {
     head_ = anchor_ = storage_.length();
@@ -256,9 +257,7 @@ void EditingCore::setSelectionQuietly(std::size_t anchor, std::size_t head) {
 
 void EditingCore::selectionDidChange() {
     updateTypingAttributesFromText();
-    if (didChangeSelectionHandler) {
-        didChangeSelectionHandler();
-    }
+    observers_.notify([](EditingObserver &observer) { observer.selectionDidChange(); });
 }
 
 void EditingCore::updateTypingAttributesFromText() {
@@ -275,13 +274,15 @@ bool EditingCore::shouldChangeText(TextRange range, std::u16string_view replacem
     if (!editable_) {
         return false;
     }
-    return !shouldChangeTextHandler || shouldChangeTextHandler(range, replacement);
+    if (policy_ != nullptr && !policy_->allowsChange(range, replacement)) {
+        return false;
+    }
+    observers_.notify([&](EditingObserver &observer) { observer.textWillChange(range, replacement); });
+    return true;
 }
 
 void EditingCore::didChangeText() {
-    if (didChangeTextHandler) {
-        didChangeTextHandler();
-    }
+    observers_.notify([](EditingObserver &observer) { observer.textDidChange(); });
 }
 
 bool EditingCore::replaceText(TextRange range, std::u16string_view replacement, TextRange selection) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "editor/editing/EditPolicy.h"
+#include "editor/editing/EditingObserver.h"
 #include "editor/editing/EditingTarget.h"
 #include "editor/editing/UndoManager.h"
+#include "editor/text/ObserverList.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
 #include "editor/text/TextStorage.h"
@@ -19,7 +22,8 @@ struct TextChangeRecord;
 
 /// The editing half of the text view, without a display: the selection over the storage, the typing
 /// attributes, and every change of the characters through one protocol: ask `shouldChangeText`, register
-/// the undo, replace, announce `didChangeText`. Typing (insertions and deletions by key) coalesces into
+/// the undo, replace, announce `didChangeText`. The policy given at construction may refuse a change; observers
+/// are told of each allowed change before and after it is made, and of every change of the selection. Typing (insertions and deletions by key) coalesces into
 /// one undo step until something breaks it: a selection change of another origin, an edit of another kind,
 /// `breakUndoCoalescing`, or any other use of the undo manager.
 ///
@@ -28,8 +32,8 @@ struct TextChangeRecord;
 /// by visual lines belongs to the view, which knows the layout. It is the target the editing rules work on.
 class EditingCore final : public EditingTarget {
 public:
-    /// Works on the storage, which must outlive the core.
-    explicit EditingCore(TextStorage &storage);
+    /// Works on the storage, which must outlive the core, as must the policy when one is given.
+    explicit EditingCore(TextStorage &storage, EditPolicy *policy = nullptr);
     ~EditingCore() override;
     EditingCore(const EditingCore &) = delete;
     EditingCore &operator=(const EditingCore &) = delete;
@@ -40,14 +44,11 @@ public:
     const std::u16string &string() const { return storage_.string(); }
     std::size_t length() const { return storage_.length(); }
 
-    // ---- the owner's hooks ----
+    // ---- observers ----
 
-    /// Asked before every change of characters made through the core (not before loads); false refuses it.
-    std::function<bool(TextRange range, std::u16string_view replacement)> shouldChangeTextHandler;
-    /// Told after every change of characters made through the core, the selection already set.
-    std::function<void()> didChangeTextHandler;
-    /// Told after every change of the selection.
-    std::function<void()> didChangeSelectionHandler;
+    /// Tells the observer of every change made through the core until the subscription goes.
+    Subscription subscribe(EditingObserver &observer) { return observers_.subscribe(observer); }
+
     /// Told when an undo or redo step finds its range outside the text or holding other characters than
     /// the step left there (the text was changed by another road). The step changes nothing; the history
     /// it came from can no longer be trusted.
@@ -97,7 +98,8 @@ public:
 
     // ---- the change protocol ----
 
-    /// Asks the owner; false (and nothing asked) when the core is not editable.
+    /// Asks the policy; false (and nothing asked) when the core is not editable. An allowed change is
+    /// announced to the observers as about to be made.
     bool shouldChangeText(TextRange range, std::u16string_view replacement);
     void didChangeText();
     /// Replaces the range as one undo step of its own (coalescing broken before and after), then selects
@@ -163,6 +165,8 @@ private:
     void updateTypingAttributesFromText();
 
     TextStorage &storage_;
+    EditPolicy *policy_;
+    ObserverList<EditingObserver> observers_;
     std::shared_ptr<EditingCore *> liveness_; // undo actions hold it weakly: a gone core makes them do nothing
     UndoManager ownUndoManager_;
     std::function<UndoManager *()> undoManagerSource_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/text/ObserverList.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
 
@@ -31,6 +32,16 @@ struct EditingSummary {
     std::ptrdiff_t changeInLength = 0;
     bool attributesOnly = true;
     bool operator==(const EditingSummary &) const = default;
+};
+
+/// Told when an editing group of a text storage finishes.
+class TextStorageObserver {
+public:
+    /// A group that changed something finished (the text view lays out again then).
+    virtual void editingGroupDidFinish(const EditingSummary &summary) = 0;
+
+protected:
+    ~TextStorageObserver() = default;
 };
 
 /// One change of characters: `oldLength` units at `location` became `newLength` units.
@@ -168,8 +179,9 @@ public:
     const std::optional<EditingSummary> &lastEditingSummary() const { return lastSummary_; }
     /// How many groups that changed something have finished.
     std::uint64_t finishedEditingGroups() const { return finishedGroups_; }
-    /// Called when a group that changed something finishes (the text view lays out again then).
-    std::function<void(const EditingSummary &)> onEditingGroupFinished;
+    /// Tells the observer of every group that changed something, when it finishes, until the subscription
+    /// goes; observers are told in the order they subscribed. Observing does not change the storage.
+    Subscription subscribe(TextStorageObserver &observer) const { return observers_.subscribe(observer); }
 
 private:
     /// One attribute run of a chunk: where it starts, counted from the chunk's start, and its
@@ -275,6 +287,8 @@ private:
     std::optional<EditingSummary> pendingSummary_;
     std::optional<EditingSummary> lastSummary_;
     std::uint64_t finishedGroups_ = 0;
+    // Not copied with the storage: its observers subscribed to this one.
+    mutable ObserverList<TextStorageObserver> observers_;
 };
 
 } // namespace velto::editor

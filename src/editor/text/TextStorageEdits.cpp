@@ -264,9 +264,7 @@ void TextStorage::endEditing() {
     }
     lastSummary_ = std::exchange(pendingSummary_, std::nullopt);
     ++finishedGroups_;
-    if (onEditingGroupFinished) {
-        onEditingGroupFinished(*lastSummary_);
-    }
+    observers_.notify([this](TextStorageObserver &observer) { observer.editingGroupDidFinish(*lastSummary_); });
 }
 
 void TextStorage::noteEdit(TextRange rangeNow, std::ptrdiff_t changeInLength, bool charactersChanged) {
