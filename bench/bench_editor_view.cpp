@@ -235,9 +235,14 @@ void HandOver(benchmark::State &state) {
     std::unique_ptr<velto::VeltoStore> store = loadedStore(folder);
     const std::u16string text = samples::generatedMarkdown(5 * mebibyte);
     store->setText(velto::text::toUTF8(text), velto::systemClock().now());
-    TextStorage storage;
-    EditingCore core(storage);
-    PageUndoHistories histories(core);
+    struct {
+        TextStorage storage;
+        EditingCore core{storage, nullptr, &histories};
+        PageUndoHistories histories{core};
+    } parts;
+    TextStorage &storage = parts.storage;
+    EditingCore &core = parts.core;
+    PageUndoHistories &histories = parts.histories;
     QuietCoordinatorView quiet;
     EditorSettingsFeed settingsFeed;
     VeltoEditorCoordinator coordinator(core, histories, quiet, *store, settingsFeed, {}, velto::qtScheduler(),
@@ -277,7 +282,7 @@ struct CoordinatedPage {
     std::unique_ptr<EditorSettingsFeed> settingsFeed;
     std::unique_ptr<velto::VeltoStore> store;
     TextStorage storage;
-    EditingCore core{storage};
+    EditingCore core{storage, nullptr, &histories};
     PageUndoHistories histories{core};
     QuietCoordinatorView quiet;
     std::unique_ptr<VeltoEditorCoordinator> coordinator;

@@ -19,7 +19,7 @@ const Uuid pageC = pageID(3);
 /// One text view's editing core with per-page histories, and a way to show a page's text.
 struct Pages {
     TextStorage storage;
-    EditingCore core{storage};
+    EditingCore core{storage, nullptr, &histories};
     PageUndoHistories histories{core};
     int beeps = 0;
 

@@ -53,6 +53,13 @@ struct CountingHighlighter : editor::CodeSyntaxHighlighting {
     }
 };
 
+/// A text storage with its editing core, which registers undo on per-page histories, as the text view has them.
+struct EditingParts {
+    editor::TextStorage storage;
+    editor::EditingCore core{storage, nullptr, &histories};
+    editor::PageUndoHistories histories{core};
+};
+
 /// The panel's editor over a real store on a temporary Pages folder: an editing core with per-page
 /// histories, the coordinator on a scheduler the test moves by hand, and preferences in a temporary file.
 class EditorSession {
@@ -70,7 +77,9 @@ public:
 
         histories.beep = [this] { view.beep(); };
         editor::VeltoEditorCoordinator::PanelHooks hooks{
-            [this](bool canUndo, bool canRedo) { availability = {canUndo, canRedo}; },
+            [this](bool canUndo, bool canRedo) {
+                availability = {canUndo, canRedo};
+            },
             [this] { scrollIndicatorUpdates += 1; },
             [] { return false; },
             [] {},
@@ -119,7 +128,7 @@ public:
     std::unique_ptr<editor::EditorSettingsFeed> settingsFeed;
     std::unique_ptr<VeltoStore> store;
     editor::TextStorage storage;
-    editor::EditingCore core{storage};
+    editor::EditingCore core{storage, nullptr, &histories};
     editor::PageUndoHistories histories{core};
     RecordingEditorView view;
     ManualScheduler scheduler;

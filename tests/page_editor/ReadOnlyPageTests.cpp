@@ -15,9 +15,9 @@ TEST(ReadOnlyPageTests, APageThatIsNotLoadedCannotBeEdited) {
         VeltoArchivedPageSummary{"The opening line", 4096, true, std::string("abc"), std::string("def")});
     VeltoStore store(session.folder / "Other", 100, 5'242'880, {},
                      VeltoLibraryLoadResult::loaded(VeltoDocument{archived, {}}));
-    editor::TextStorage storage;
-    editor::EditingCore core(storage);
-    editor::PageUndoHistories histories(core);
+    EditingParts parts;
+    editor::EditingCore &core = parts.core;
+    editor::PageUndoHistories &histories = parts.histories;
     RecordingEditorView view;
     editor::VeltoEditorCoordinator coordinator(core, histories, view, store, *session.settingsFeed, {},
                                                session.scheduler, session.highlighter);

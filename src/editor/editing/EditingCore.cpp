@@ -146,10 +146,11 @@ TextRange clamped(TextRange range, std::size_t length) {
 
 } // namespace
 
-EditingCore::EditingCore(TextStorage &storage, EditPolicy *policy)
+EditingCore::EditingCore(TextStorage &storage, EditPolicy *policy, UndoHistorySource *undoHistory)
     : storage_(storage)
     , policy_(policy)
     , liveness_(std::make_shared<EditingCore *>(this))
+    , undoHistory_(undoHistory)
     , codeTextColor_(MarkdownStyler::textColor()) {
     head_ = anchor_ = storage_.length();
 }
@@ -159,12 +160,7 @@ EditingCore::~EditingCore() = default;
 // ---- undo ----
 
 UndoManager *EditingCore::undoManager() {
-    return undoManagerSource_ ? undoManagerSource_() : &ownUndoManager_;
-}
-
-void EditingCore::setUndoManagerSource(std::function<UndoManager *()> source) {
-    breakUndoCoalescing();
-    undoManagerSource_ = std::move(source);
+    return undoHistory_ != nullptr ? undoHistory_->undoManager() : &ownUndoManager_;
 }
 
 void EditingCore::breakUndoCoalescing() {
@@ -198,8 +194,8 @@ void EditingCore::applyRecord(UndoManager &manager, const TextChangeRecord &reco
     TextRange range{record.location, record.length};
     if (!holdsExpectedText(record)) {
         breakUndoCoalescing();
-        if (undoHistoryMismatchHandler) {
-            undoHistoryMismatchHandler(manager);
+        if (undoHistory_ != nullptr) {
+            undoHistory_->undoStepDidNotMatch(manager);
         }
         return;
     }

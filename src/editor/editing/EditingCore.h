@@ -3,6 +3,7 @@
 #include "editor/editing/EditPolicy.h"
 #include "editor/editing/EditingObserver.h"
 #include "editor/editing/EditingTarget.h"
+#include "editor/editing/UndoHistorySource.h"
 #include "editor/editing/UndoManager.h"
 #include "editor/text/ObserverList.h"
 #include "editor/text/TextAttributes.h"
@@ -23,17 +24,19 @@ struct TextChangeRecord;
 /// The editing half of the text view, without a display: the selection over the storage, the typing
 /// attributes, and every change of the characters through one protocol: ask `shouldChangeText`, register
 /// the undo, replace, announce `didChangeText`. The policy given at construction may refuse a change; observers
-/// are told of each allowed change before and after it is made, and of every change of the selection. Typing (insertions and deletions by key) coalesces into
-/// one undo step until something breaks it: a selection change of another origin, an edit of another kind,
-/// `breakUndoCoalescing`, or any other use of the undo manager.
+/// are told of each allowed change before and after it is made, and of every change of the selection. Typing
+/// (insertions and deletions by key) coalesces into one undo step until something breaks it: a selection change of
+/// another origin, an edit of another kind, `breakUndoCoalescing`, or any other use of the undo manager.
 ///
 /// The caret never stands inside a grapheme cluster (so never inside CRLF or a surrogate pair), and text
 /// that comes from outside has its lone surrogates replaced by U+FFFD. Lines here are paragraphs; moving
 /// by visual lines belongs to the view, which knows the layout. It is the target the editing rules work on.
 class EditingCore final : public EditingTarget {
 public:
-    /// Works on the storage, which must outlive the core, as must the policy when one is given.
-    explicit EditingCore(TextStorage &storage, EditPolicy *policy = nullptr);
+    /// Works on the storage, which must outlive the core. The policy, when given, decides which changes may be
+    /// made; the undo history source, when given, keeps the histories changes register on. The core asks
+    /// neither while it is being made, so they may be made after it, but they must outlive its use.
+    explicit EditingCore(TextStorage &storage, EditPolicy *policy = nullptr, UndoHistorySource *undoHistory = nullptr);
     ~EditingCore() override;
     EditingCore(const EditingCore &) = delete;
     EditingCore &operator=(const EditingCore &) = delete;
@@ -49,17 +52,11 @@ public:
     /// Tells the observer of every change made through the core until the subscription goes.
     Subscription subscribe(EditingObserver &observer) { return observers_.subscribe(observer); }
 
-    /// Told when an undo or redo step finds its range outside the text or holding other characters than
-    /// the step left there (the text was changed by another road). The step changes nothing; the history
-    /// it came from can no longer be trusted.
-    std::function<void(UndoManager &manager)> undoHistoryMismatchHandler;
-
     // ---- undo ----
 
-    /// The manager edits register on: what the source answers (the view's per-page histories), else the
-    /// core's own.
+    /// The manager edits register on: what the undo history source answers (the view's per-page histories),
+    /// else the core's own.
     UndoManager *undoManager() override;
-    void setUndoManagerSource(std::function<UndoManager *()> source);
     /// Ends the current typing step, so that the next keystroke starts a new undo step.
     void breakUndoCoalescing();
 
@@ -169,7 +166,7 @@ private:
     ObserverList<EditingObserver> observers_;
     std::shared_ptr<EditingCore *> liveness_; // undo actions hold it weakly: a gone core makes them do nothing
     UndoManager ownUndoManager_;
-    std::function<UndoManager *()> undoManagerSource_;
+    UndoHistorySource *undoHistory_;
 
     bool editable_ = true;
     std::size_t anchor_ = 0;

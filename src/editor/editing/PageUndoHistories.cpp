@@ -50,15 +50,9 @@ PageTextFingerprint PageTextFingerprint::ofUTF8(std::string_view text) {
 
 PageUndoHistories::PageUndoHistories(EditingCore &core)
     : core_(core)
-    , unattached_(std::make_shared<UndoManager>()) {
-    core_.setUndoManagerSource([this] { return undoManager(); });
-    core_.undoHistoryMismatchHandler = [this](UndoManager &manager) { undoDidNotMatch(manager); };
-}
+    , unattached_(std::make_shared<UndoManager>()) {}
 
-PageUndoHistories::~PageUndoHistories() {
-    core_.setUndoManagerSource({});
-    core_.undoHistoryMismatchHandler = {};
-}
+PageUndoHistories::~PageUndoHistories() = default;
 
 UndoManager *PageUndoHistories::undoManager() {
     return activeUndoManager().get();
@@ -159,7 +153,7 @@ void PageUndoHistories::replacePageIDs(const std::map<Uuid, Uuid> &replacements)
     }
 }
 
-void PageUndoHistories::undoDidNotMatch(UndoManager &manager) {
+void PageUndoHistories::undoStepDidNotMatch(UndoManager &manager) {
     core_.breakUndoCoalescing();
     if (&manager == unattached_.get()) {
         retire(std::exchange(unattached_, std::make_shared<UndoManager>()));

@@ -38,9 +38,10 @@ struct PageTextFingerprint {
 /// whose text changed elsewhere meanwhile (another writer, a reload, a merge) gets a fresh history when
 /// it is shown again, and an undo step that finds the text not as it left it changes nothing, drops its
 /// history and beeps: undo never rewrites characters it did not write.
-class PageUndoHistories {
+class PageUndoHistories final : public UndoHistorySource {
 public:
-    /// Installs itself as the core's source of undo managers; the core must outlive this object.
+    /// The histories of the core, which must be made with this object as its undo history source and
+    /// outlive it.
     explicit PageUndoHistories(EditingCore &core);
     ~PageUndoHistories();
     PageUndoHistories(const PageUndoHistories &) = delete;
@@ -50,7 +51,7 @@ public:
     std::function<void()> beep;
 
     /// The active page's manager (made on first use), or the unattached one while no page is active.
-    UndoManager *undoManager();
+    UndoManager *undoManager() override;
     const std::optional<Uuid> &activePageID() const { return activePageID_; }
     UndoManager &unattachedUndoManager() { return *unattached_; }
     /// The manager of the page, if it has one.
@@ -70,8 +71,8 @@ public:
     /// Makes the page's history the active one. Histories of pages not in `retaining` are dropped;
     /// a page without a history adopts `fallback` when given. `pageText` is the text the page is about to
     /// show: a kept history built on another text is replaced by a fresh one.
-    void activateUndoHistory(const Uuid &pageID, const std::set<Uuid> &retaining,
-                             std::shared_ptr<UndoManager> fallback, const PageTextFingerprint &pageText);
+    void activateUndoHistory(const Uuid &pageID, const std::set<Uuid> &retaining, std::shared_ptr<UndoManager> fallback,
+                             const PageTextFingerprint &pageText);
     /// After a reload or a change of the Pages folder: no undo or redo anywhere.
     void discardAllPageUndoHistories();
     /// The page's text was replaced by another road than editing: its history starts afresh.
@@ -87,7 +88,8 @@ private:
         std::optional<PageTextFingerprint> fingerprint; // taken when the page was left
     };
 
-    void undoDidNotMatch(UndoManager &manager);
+    /// Drops the history and beeps: undo never rewrites characters it did not write.
+    void undoStepDidNotMatch(UndoManager &manager) override;
     /// Drops a manager that may be running its own undo right now: it is kept until it has finished.
     void retire(std::shared_ptr<UndoManager> manager);
     void releaseRetiredManagers();
