@@ -126,8 +126,6 @@ public:
     bool isHighlightingCode() const { return codeHighlightTask_.has_value(); }
     const HighlightedCodeBlocks &highlightedCodeBlocks() const { return highlightedBlocks_; }
     const Color &editorTextColor() const { return editorTextColor_; }
-    /// The settings the feed pushed last; the view shows them from the next applyEditorPreferences on.
-    const EditorSettings &editorSettings() const { return settings_; }
     /// The page whose text the view shows; setText is never called for another page.
     const std::optional<Uuid> &loadedPageID() const { return loadedPageID_; }
     bool hasPendingSave() const { return saveWorkItem_ != nullptr; }
