@@ -156,7 +156,7 @@ void SaveOneEditedPage(benchmark::State &state) {
     double processorSeconds = 0;
     for (auto _ : state) {
         // Typing goes on at the end of the page, or in its middle, where a save hashes more of it again.
-        std::string &body = edited.content.asLoaded()->body;
+        std::string &body = edited.content.asLoaded()->body.edit();
         body.insert(editsInTheMiddle ? body.size() / 2 : body.size(), "edited " + std::to_string(revision) + "\n");
         put(document, edited);
         auto request = saveOf(document, edited, baseline, ++revision);
@@ -203,10 +203,10 @@ void SaveThatMergesAConcurrentEdit(benchmark::State &state) {
         state.PauseTiming();
         // Another program puts a line at the top; this writer adds one at the end of its stale copy.
         auto theirs = VeltoPageFileContent::parse(*baseline.fileContents);
-        theirs.body = "their line " + std::to_string(revision) + "\n" + theirs.body;
+        theirs.body = "their line " + std::to_string(revision) + "\n" + theirs.body.text();
         defaultFileSystem().writeAtomically(fileURL, theirs.fileContents());
         auto ours = VeltoPageFileContent::parse(*baseline.fileContents);
-        ours.body += "our line " + std::to_string(revision) + "\n";
+        ours.body.edit() += "our line " + std::to_string(revision) + "\n";
         page.content = VeltoPageContent::loaded(ours);
         document.currentPage = page;
         auto request = saveOf(document, page, baseline, ++revision);

@@ -76,7 +76,7 @@ void SaveOfOnePageOf10000(benchmark::State &state) {
     for (auto _ : state) {
         VeltoPage &page = document.currentPage;
         VeltoPageBaseline baseline = VeltoPageBaseline::fromPage(page);
-        page.content.asLoaded()->body += "edited " + std::to_string(++revision) + "\n";
+        page.content.asLoaded()->body.edit() += "edited " + std::to_string(++revision) + "\n";
         VeltoSaveRequest request;
         request.writerID = *Uuid::parse("5A5A5A5A-0000-4000-8000-000000000001");
         request.operationID = Uuid::random();

@@ -78,7 +78,7 @@ BENCHMARK(WriterStateEncodeDecode)->Unit(benchmark::kMicrosecond);
 void TrackerRecordsOneEdit(benchmark::State &state) {
     const VeltoDocument before = fullDocument();
     VeltoDocument after = before;
-    after.currentPage.content.asLoaded()->body += "x";
+    after.currentPage.content.asLoaded()->body.edit() += "x";
     VeltoMutationTracker tracker;
     for (auto _ : state) {
         tracker.record(before, after);

@@ -182,7 +182,7 @@ std::size_t VeltoPageFileContent::fileContentsSize() const {
     // "---\n", the front matter, "\n---\n" and the body, each "\n" written as the line ending.
     std::size_t size = body.size() + (frontMatter ? frontMatter->size() + 9 : 0);
     if (lineEnding != "\n") {
-        std::size_t lineBreaks = std::count(body.begin(), body.end(), '\n');
+        std::size_t lineBreaks = std::count(body->begin(), body->end(), '\n');
         if (frontMatter) {
             lineBreaks += 3 + std::count(frontMatter->begin(), frontMatter->end(), '\n');
         }
@@ -297,7 +297,9 @@ void VeltoPageFileContent::writeVeltoMetadata(std::optional<Uuid> pageID, bool a
 bool operator==(const VeltoPageFileContent &a, const VeltoPageFileContent &b) {
     bool sameFrontMatter = a.frontMatter.has_value() == b.frontMatter.has_value() &&
                            (!a.frontMatter || text::canonicallyEqual(*a.frontMatter, *b.frontMatter));
-    return sameFrontMatter && text::canonicallyEqual(a.body, b.body) && a.lineEnding == b.lineEnding;
+    // A body shared by two copies is the same text: a page of megabytes is not read to find that out.
+    bool sameBody = a.body.sharesTextWith(b.body) || text::canonicallyEqual(a.body, b.body);
+    return sameFrontMatter && sameBody && a.lineEnding == b.lineEnding;
 }
 
 } // namespace velto

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/CopyOnWriteText.h"
 #include "platform/Uuid.h"
 
 #include <optional>
@@ -28,8 +29,9 @@ namespace velto {
 struct VeltoPageFileContent {
     /// The lines between the opening and the closing "---" joined with "\n"; absent without a block.
     std::optional<std::string> frontMatter;
-    /// Everything after the closing marker line, line breaks normalised to "\n".
-    std::string body;
+    /// Everything after the closing marker line, line breaks normalised to "\n". Copies of the content share
+    /// it until one of them changes it: a page of megabytes is not copied into every save request.
+    CopyOnWriteText body;
     /// "\r\n" when the file contained "\r\n" anywhere, else "\n".
     std::string lineEnding = "\n";
 

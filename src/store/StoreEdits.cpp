@@ -23,16 +23,17 @@ std::map<Uuid, std::uint64_t> replacingKeys(const std::map<Uuid, std::uint64_t> 
 
 /// Replaces part of the text in place. A text about to outgrow its room moves into a new one with a sixteenth
 /// to spare: grown in place, its room would double, and a 5 MiB page would hold 10 MB after one typed character.
-void replaceKeepingLittleRoom(std::string &text, std::size_t location, std::size_t length,
+/// A text a save request still reads is left to it, and the changed text made at once, in one pass.
+void replaceKeepingLittleRoom(CopyOnWriteText &text, std::size_t location, std::size_t length,
                               std::string_view replacement) {
     const std::size_t newSize = text.size() - length + replacement.size();
-    if (newSize <= text.capacity()) {
-        text.replace(location, length, replacement);
+    if (!text.isShared() && newSize <= text->capacity()) {
+        text.edit().replace(location, length, replacement);
         return;
     }
     std::string grown;
     grown.reserve(newSize + newSize / 16);
-    grown.append(text, 0, location).append(replacement).append(text, location + length);
+    grown.append(text.text(), 0, location).append(replacement).append(text.text(), location + length);
     text = std::move(grown);
 }
 
@@ -45,7 +46,7 @@ void VeltoStore::setText(std::string text, Date now) {
     if (!acceptsTextEdit(isUnchanged)) {
         return;
     }
-    // The text is moved in, not copied; the save request's copy is the only one an edit makes.
+    // The text is moved in, not copied; save requests share it with the store.
     content->body = std::move(text);
     currentPageTextDidChange(now);
 }
@@ -60,7 +61,7 @@ void VeltoStore::replaceText(std::size_t location, std::size_t length, std::stri
     }
     location = std::min(location, content->body.size());
     length = std::min(length, content->body.size() - location);
-    if (!acceptsTextEdit(content->body.compare(location, length, replacement) == 0)) {
+    if (!acceptsTextEdit(content->body->compare(location, length, replacement) == 0)) {
         return;
     }
     replaceKeepingLittleRoom(content->body, location, length, replacement);

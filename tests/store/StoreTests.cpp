@@ -669,6 +669,37 @@ TEST(Store, ASaveRequestSharesTheHeldBaselinesTextInsteadOfCopyingIt) {
     EXPECT_EQ(&held->text(), &expected->text());
 }
 
+// A save request shares the page's text with the store instead of copying it, and the save reads it on
+// another thread: typing on while that save runs must change the store's text only, never the save's.
+TEST(Store, ASaveRequestSharesThePagesTextAndKeepsItWhileTypingGoesOn) {
+    struct Typing {
+        const char *name;
+        std::size_t location, length;
+        std::string replacement;
+    };
+    // Each fits the room the first typed word left, where the store changes its text in place.
+    const Typing typings[] = {{"a character typed", 3, 0, "x"},
+                              {"a character deleted", 3, 1, ""},
+                              {"characters overtyped", 0, 3, "abc"}};
+    for (const Typing &typing : typings) {
+        GatedStore harness;
+        harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage(std::string(40, 'a')))));
+        VeltoStore &store = *harness.store;
+        store.replaceText(0, 0, "typed ", harness.clock.now());
+        ASSERT_EQ(harness.saves.size(), 1u);
+        const CopyOnWriteText savedText = harness.saves[0].document.currentPage.content.asLoaded()->body;
+        const std::string savedCopy = savedText.text();
+        EXPECT_TRUE(savedText.sharesTextWith(store.document().currentPage.content.asLoaded()->body)) << typing.name;
+
+        store.replaceText(typing.location, typing.length, typing.replacement, harness.clock.now());
+        EXPECT_EQ(savedText, savedCopy) << typing.name;
+        std::string expected = savedCopy;
+        EXPECT_EQ(store.document().currentPage.visibleText(),
+                  expected.replace(typing.location, typing.length, typing.replacement))
+            << typing.name;
+    }
+}
+
 TEST(Store, ReloadTakesTheEditorsPendingTextFirstAndLoadsAgainWhenThereWasSome) {
     GatedStore harness;
     harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("on disk"))));

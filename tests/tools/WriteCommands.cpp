@@ -104,7 +104,7 @@ public:
 
     void insertLine(const Uuid &id, const std::string &after, const std::string &line) {
         VeltoPage &page = loadedPage(id);
-        std::string &body = page.content.asLoaded()->body;
+        std::string &body = page.content.asLoaded()->body.edit();
         std::size_t start = 0;
         std::size_t insertAt = std::string::npos;
         while (start < body.size()) {
