@@ -6,7 +6,7 @@
 //   - the first hot key to the panel's text painted, and later hot keys to painted: pixels read back from
 //     the X server until the panel shows dark text on its light page;
 //   - processor time per typed key in the middle of the page: keys typed in batches, each batch's
-//     processor time (until the process is quiet again) divided by its keys;
+//     processor time (until the process is quiet again) divided by its keys, and its minor page faults;
 //   - how long after that paint the colours on screen (the code's highlighting) keep changing;
 //   - PSS (from /proc/<pid>/smaps_rollup) after opening the page and after 300 typed characters, with the
 //     process's private memory and its anonymous memory beside it: PSS also holds a share of the shared
@@ -77,26 +77,36 @@ std::string generatedPage(std::size_t bytes) {
 
 // ---- the process, from /proc ----
 
-/// The processor seconds the process has spent, all its threads together.
-double processorSeconds(pid_t pid) {
+/// The fields of /proc/<pid>/stat after the command name, numbered as proc(5) numbers them (state is 3).
+std::vector<std::string> statFields(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::vector<std::string> fields(3);
     const std::size_t close = text.rfind(')');
     if (close == std::string::npos) {
-        return 0;
+        return fields;
     }
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    double ticks = 0;
-    for (int index = 3; fields >> field; ++index) {
-        if (index == 14 || index == 15) { // user and system time
-            ticks += std::strtod(field.c_str(), nullptr);
-        }
-        if (index == 15) {
-            break;
-        }
+    std::istringstream rest(text.substr(close + 2));
+    for (std::string field; rest >> field;) {
+        fields.push_back(field);
     }
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return fields;
+}
+
+double statField(const std::vector<std::string> &fields, std::size_t number) {
+    return number < fields.size() ? std::strtod(fields[number].c_str(), nullptr) : 0;
+}
+
+/// The processor seconds the process has spent, all its threads together (user and system time).
+double processorSeconds(pid_t pid) {
+    const std::vector<std::string> fields = statFields(pid);
+    return (statField(fields, 14) + statField(fields, 15)) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+/// The page faults the process has taken that needed no reading from disk: each costs the kernel a fresh page,
+/// which is how memory given back to the system and taken again shows.
+double minorPageFaults(pid_t pid) {
+    return statField(statFields(pid), 10);
 }
 
 /// A line "Name:  value kB" of a /proc file, in megabytes.
@@ -401,11 +411,13 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
         constexpr int keysPerBatch = 30;
         for (int batch = 0; batch < batches; ++batch) {
             const double before = processorSeconds(pid);
+            const double faultsBefore = minorPageFaults(pid);
             const std::string keys =
                 std::string("typed words in the middle ").substr(0, keysPerBatch - 4) + std::to_string(1000 + batch);
             session.tool({"xdotool", "type", "--delay", "40", keys});
             waitUntilQuiet(pid, 60s);
             figures.add(sizeName + " CPU per typed key, ms", (processorSeconds(pid) - before) * 1000 / keysPerBatch);
+            figures.add(sizeName + " page faults per typed key", (minorPageFaults(pid) - faultsBefore) / keysPerBatch);
         }
         addMemoryFigures(figures, sizeName, "after 300 typed characters", pid);
         if (huge) {
