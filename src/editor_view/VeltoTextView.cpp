@@ -43,7 +43,7 @@ VeltoTextView::VeltoTextView(TextViewCommandHost &commandHost, QWidget *parent)
     , cache_(storage_, formats_)
     , painter_(storage_, cache_, formats_)
     , core_(storage_, nullptr, &undoHistories_)
-    , undoHistories_(core_)
+    , undoHistories_(core_, [] { QApplication::beep(); })
     , motion_(*this, core_, cache_)
     , clipboard_(*this, core_, undoHistories_)
     , dragAndDrop_(*this, core_)
@@ -72,7 +72,6 @@ VeltoTextView::VeltoTextView(TextViewCommandHost &commandHost, QWidget *parent)
     pointer_ = std::make_unique<TextViewPointer>(*this);
     taskCheckboxElements_ = std::make_unique<TaskCheckboxAccessibilityElements>(*this);
     editingSubscription_ = core_.subscribe(*this);
-    undoHistories_.beep = [] { QApplication::beep(); };
     updateContainerWidth();
 }
 

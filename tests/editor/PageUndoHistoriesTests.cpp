@@ -20,12 +20,8 @@ const Uuid pageC = pageID(3);
 struct Pages {
     TextStorage storage;
     EditingCore core{storage, nullptr, &histories};
-    PageUndoHistories histories{core};
+    PageUndoHistories histories{core, [this] { beeps += 1; }};
     int beeps = 0;
-
-    Pages() {
-        histories.beep = [this] { beeps += 1; };
-    }
 
     void show(const Uuid &id, std::u16string_view text, const std::set<Uuid> &retaining = {pageA, pageB, pageC},
               std::shared_ptr<UndoManager> fallback = nullptr) {

@@ -75,7 +75,6 @@ public:
         store->setText(firstPageText, systemClock().now());
         finish(store->flush());
 
-        histories.beep = [this] { view.beep(); };
         editor::VeltoEditorCoordinator::PanelHooks hooks{
             [this](bool canUndo, bool canRedo) {
                 availability = {canUndo, canRedo};
@@ -129,7 +128,7 @@ public:
     std::unique_ptr<VeltoStore> store;
     editor::TextStorage storage;
     editor::EditingCore core{storage, nullptr, &histories};
-    editor::PageUndoHistories histories{core};
+    editor::PageUndoHistories histories{core, [this] { view.beep(); }};
     RecordingEditorView view;
     ManualScheduler scheduler;
     std::shared_ptr<CountingHighlighter> highlighter = std::make_shared<CountingHighlighter>();

@@ -4,6 +4,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace velto::editor {
 namespace {
@@ -48,8 +49,9 @@ PageTextFingerprint PageTextFingerprint::ofUTF8(std::string_view text) {
     return {length, hash};
 }
 
-PageUndoHistories::PageUndoHistories(EditingCore &core)
+PageUndoHistories::PageUndoHistories(EditingCore &core, std::function<void()> beep)
     : core_(core)
+    , beep_(std::move(beep))
     , unattached_(std::make_shared<UndoManager>()) {}
 
 PageUndoHistories::~PageUndoHistories() = default;
@@ -168,8 +170,8 @@ void PageUndoHistories::undoStepDidNotMatch(UndoManager &manager) {
     if (pageTransitionRedoManager_.get() == &manager) {
         pageTransitionRedoManager_.reset();
     }
-    if (beep) {
-        beep();
+    if (beep_) {
+        beep_();
     }
 }
 

@@ -41,14 +41,11 @@ struct PageTextFingerprint {
 class PageUndoHistories final : public UndoHistorySource {
 public:
     /// The histories of the core, which must be made with this object as its undo history source and
-    /// outlive it.
-    explicit PageUndoHistories(EditingCore &core);
+    /// outlive it. `beep` is the system beep (none when empty).
+    explicit PageUndoHistories(EditingCore &core, std::function<void()> beep = {});
     ~PageUndoHistories();
     PageUndoHistories(const PageUndoHistories &) = delete;
     PageUndoHistories &operator=(const PageUndoHistories &) = delete;
-
-    /// The system beep, given by the view.
-    std::function<void()> beep;
 
     /// The active page's manager (made on first use), or the unattached one while no page is active.
     UndoManager *undoManager() override;
@@ -95,6 +92,7 @@ private:
     void releaseRetiredManagers();
 
     EditingCore &core_;
+    std::function<void()> beep_;
     std::shared_ptr<UndoManager> unattached_;
     std::optional<Uuid> activePageID_;
     std::map<Uuid, PageHistory> pages_;
