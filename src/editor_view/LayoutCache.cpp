@@ -36,7 +36,7 @@ LayoutCache::~LayoutCache() = default;
 
 std::size_t LayoutCache::bookkeepingBytes() const {
     std::size_t bytes = entries_.capacity() * sizeof(Entry) + heights_.capacity() * sizeof(double) +
-                        tops_.capacity() * sizeof(double);
+                        blockTops_.capacity() * sizeof(double);
     for (const Entry &entry : entries_) {
         if (entry.segments.size() > 1) {
             bytes += entry.segments.size() * sizeof(Segment); // the heap block of a long paragraph's pieces
@@ -97,7 +97,8 @@ void LayoutCache::rebuildEntries() {
     for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
         heights_[paragraph] = estimatedHeight(index_.paragraphRange(paragraph).length);
     }
-    tops_.assign(entries_.size() + 1, 0);
+    blockTops_.assign(entries_.size() / topsStride + 1, 0);
+    documentHeight_ = 0;
     topsValidUpTo_ = 0;
     measureCursor_ = 0;
     measureEnd_ = entries_.size();
@@ -153,7 +154,6 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
         // A paragraph edited in place that kept its height leaves every top where it was: on a long page
         // summing the heights after it again would cost more than the rest of the keystroke.
         if (!oneForOne || heights_[first] != heightBefore) {
-            tops_.resize(entries_.size() + 1);
             topsValidUpTo_ = std::min(topsValidUpTo_, first);
         }
         shiftUnmeasured(first, splice->removedCount, splice->insertedCount);
@@ -448,26 +448,59 @@ void LayoutCache::evictIfOverBudget() {
 // ---- geometry ----
 
 void LayoutCache::refreshTops() {
-    for (std::size_t k = topsValidUpTo_; k < entries_.size(); ++k) {
-        tops_[k + 1] = tops_[k] + heights_[k];
+    const std::size_t count = entries_.size();
+    if (topsValidUpTo_ >= count) {
+        return;
     }
-    topsValidUpTo_ = entries_.size();
+    blockTops_.resize(count / topsStride + 1);
+    // The block holding the first paragraph whose top may be wrong starts at a right top.
+    const std::size_t block = topsValidUpTo_ / topsStride;
+    double top = blockTops_[block];
+    for (std::size_t k = block * topsStride; k < count; ++k) {
+        if (k % topsStride == 0) {
+            blockTops_[k / topsStride] = top;
+        }
+        top += heights_[k];
+    }
+    if (count % topsStride == 0) {
+        blockTops_[count / topsStride] = top;
+    }
+    documentHeight_ = top;
+    topsValidUpTo_ = count;
 }
 
 double LayoutCache::documentHeight() {
     refreshTops();
-    return tops_.back();
+    return documentHeight_;
 }
 
 std::size_t LayoutCache::paragraphAt(double y) {
     refreshTops();
-    const auto after = std::upper_bound(tops_.begin() + 1, tops_.end() - 1, y);
-    return static_cast<std::size_t>(after - (tops_.begin() + 1));
+    const std::size_t count = entries_.size();
+    if (count == 0) {
+        return 0;
+    }
+    // The last block starting at or above y (the first when none does), then the last paragraph from there on
+    // that starts at or above y.
+    const auto blocksWithParagraphs = static_cast<std::ptrdiff_t>((count - 1) / topsStride + 1);
+    const auto after = std::upper_bound(blockTops_.begin() + 1, blockTops_.begin() + blocksWithParagraphs, y);
+    const auto block = static_cast<std::size_t>(after - blockTops_.begin()) - 1;
+    std::size_t paragraph = block * topsStride;
+    double top = blockTops_[block];
+    while (paragraph + 1 < count && top + heights_[paragraph] <= y) {
+        top += heights_[paragraph];
+        ++paragraph;
+    }
+    return paragraph;
 }
 
 double LayoutCache::paragraphTop(std::size_t paragraph) {
     refreshTops();
-    return tops_[paragraph];
+    double top = blockTops_[paragraph / topsStride];
+    for (std::size_t k = paragraph / topsStride * topsStride; k < paragraph; ++k) {
+        top += heights_[k];
+    }
+    return top;
 }
 
 bool LayoutCache::isMeasured(std::size_t paragraph) const {

@@ -170,8 +170,13 @@ private:
 
     std::vector<Entry> entries_;
     std::vector<double> heights_;
-    std::vector<double> tops_; // tops_[k] = sum of heights before paragraph k; size paragraphs + 1
-    std::size_t topsValidUpTo_ = 0;
+    // The top of every topsStride-th paragraph (the sum of the heights before it); a paragraph's own top
+    // adds the heights from its block's start, in the same order, so it is the very same sum. A top kept
+    // for every paragraph would cost a page of millions of paragraphs another 8 bytes each.
+    static constexpr std::size_t topsStride = 64;
+    std::vector<double> blockTops_;
+    double documentHeight_ = 0;
+    std::size_t topsValidUpTo_ = 0; // the tops of paragraphs up to this one are right
     // Every paragraph outside [measureCursor_, measureEnd_) is measured: an edit or a highlighting pass
     // near the top of a measured page sends the idle measuring over what it touched, not the whole page again.
     std::size_t measureCursor_ = 0;

@@ -344,9 +344,9 @@ TEST(LayoutCacheTests, EveryParagraphCostsTheCacheAFewWordsLaidOutOrNot) {
     }
     TextStorage storage(text, plain());
     LayoutCache cache(storage, formats);
-    // An entry with its one piece in place, a height and a top: a page of short paragraphs (the common
-    // case) must not cost a heap block or more words for each of them.
-    constexpr std::size_t boundPerParagraph = 48;
+    // An entry with its one piece in place, a height and a share of a top kept for every 64 paragraphs: a
+    // page of short paragraphs (the common case) must not cost a heap block or more words for each of them.
+    constexpr std::size_t boundPerParagraph = 41;
     const struct {
         const char *state;
         std::function<void()> reach;
@@ -361,11 +361,28 @@ TEST(LayoutCacheTests, EveryParagraphCostsTheCacheAFewWordsLaidOutOrNot) {
              fullyMeasuredHeight(cache);
          }},
     };
+    // Tops kept for some paragraphs only are still the running sum of the heights, to the bit.
+    const auto expectTopsAreTheRunningSum = [&cache](const std::string &state) {
+        double top = 0;
+        for (std::size_t paragraph = 0; paragraph < cache.paragraphCount(); ++paragraph) {
+            ASSERT_EQ(cache.paragraphTop(paragraph), top) << state << ", paragraph " << paragraph;
+            ASSERT_EQ(cache.paragraphAt(top + cache.paragraphHeight(paragraph) / 2), paragraph) << state;
+            top += cache.paragraphHeight(paragraph);
+        }
+        EXPECT_EQ(cache.documentHeight(), top) << state;
+        EXPECT_EQ(cache.paragraphAt(top + 100), cache.paragraphCount() - 1) << state;
+    };
     cache.setWidth(300);
     for (const auto &state : states) {
         state.reach();
         EXPECT_LE(cache.bookkeepingBytes(), boundPerParagraph * cache.paragraphCount() + 64) << state.state;
+        expectTopsAreTheRunningSum(state.state);
     }
+    storage.replaceCharacters(TextRange{storage.length() / 3, 0}, u"new\nparagraphs\nhere\n", plain());
+    expectTopsAreTheRunningSum("paragraphs added");
+    fullyMeasuredHeight(cache);
+    storage.replaceCharacters(TextRange{storage.length() / 4, 3000}, u"", plain());
+    expectTopsAreTheRunningSum("paragraphs joined and measured");
 }
 
 TEST(LayoutCacheTests, SetsThatLookAlikeShareOneFormatWhateverElseTheyCarry) {
