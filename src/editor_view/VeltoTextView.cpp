@@ -217,6 +217,21 @@ void VeltoTextView::scrollToPoint(QPointF point) {
     verticalScrollBar()->setValue(static_cast<int>(std::lround(point.y())));
 }
 
+void VeltoTextView::scrollToRememberedPoint(QPointF point) {
+    if (point.y() > 0) {
+        // Each pass can move paragraphs; a few settle it.
+        const double bottom = point.y() + viewport()->height();
+        for (int pass = 0; pass < 4; ++pass) {
+            const double height = cache_.documentHeight();
+            cache_.piecesBetween(0, bottom);
+            if (cache_.documentHeight() == height) {
+                break;
+            }
+        }
+    }
+    scrollToPoint(point);
+}
+
 void VeltoTextView::pinToBottom() {
     // The last screen of text is laid out, so the end stands where it will stay.
     const double bottom = cache_.documentHeight();

@@ -66,6 +66,8 @@ public:
     TextStorage &textStorage() { return storage_; }
     EditingCore &editingCore() { return core_; }
     LayoutCache &layoutCache() { return cache_; }
+    /// Frees the copy of the whole text made for reading it at once; the next reader makes it anew.
+    void forgetJoinedText() { storage_.forgetJoinedText(); }
     /// How long one slice of measuring while idle may take (4 ms). A zero slice measures one paragraph
     /// per slice, so that tests get the same slices on a busy machine as on an idle one.
     void setIdleLayoutSlice(std::chrono::microseconds slice) { idleLayoutSlice_ = slice; }
@@ -132,6 +134,10 @@ public:
     QRectF visibleRect() const;
     /// Scrolls so that the point is the visible rectangle's top left (clamped).
     void scrollToPoint(QPointF point);
+    /// Scrolls back to a point remembered from an earlier visit of the same text. What lies above it is laid
+    /// out first, so that the place stands where it stood: estimated heights of paragraphs never laid out
+    /// would put it elsewhere.
+    void scrollToRememberedPoint(QPointF point);
     /// Scrolls so that the end of the text is visible.
     void pinToBottom();
     /// Scrolls as little as possible to show the range's start.

@@ -137,7 +137,7 @@ void FindBar::close() {
     // The searches read the whole page into two copies, the joined text and its case-folded form: a closed bar
     // searches no more, and the memory goes back to the system rather than staying with the process.
     search_.forgetFoldedText();
-    textView_.textStorage().forgetJoinedText();
+    textView_.forgetJoinedText();
     giveFreedMemoryBack();
     bool hadFocus = isAncestorOf(QApplication::focusWidget());
     QWidget::setVisible(false);

@@ -29,7 +29,7 @@ void PageEditingSession::prepareForTransition() {
     // moved on without the editor.
     std::optional<Uuid> shown = editorCoordinator_.loadedPageID();
     Uuid pageID = shown ? *shown : store_.document().currentPage.id;
-    viewStates_[pageID] = {currentViewState(), editor::PageTextFingerprint::of(textView_.editingCore().string())};
+    viewStates_[pageID] = {currentViewState(), editor::PageTextFingerprint::of(textView_.storage().string())};
 }
 
 void PageEditingSession::transitionToCurrentPage(std::optional<PageEditorViewState> viewState,
@@ -57,23 +57,10 @@ void PageEditingSession::transitionToCurrentPage(std::optional<PageEditorViewSta
             viewStates_.erase(remembered);
         }
     }
-    std::size_t length = textView_.editingCore().length();
+    std::size_t length = textView_.storage().length();
     std::size_t location = std::min(state.selection.location, length);
     textView_.setSelectedRange({location, std::min(state.selection.length, length - location)});
-    if (state.scrollOrigin.y() > 0) {
-        // What lies above the place is laid out, so that the place stands where it stood (estimated heights
-        // of paragraphs never laid out would put it elsewhere). Each pass can move paragraphs; a few settle it.
-        editor::LayoutCache &layout = textView_.layoutCache();
-        double bottom = state.scrollOrigin.y() + textView_.viewport()->height();
-        for (int pass = 0; pass < 4; ++pass) {
-            double height = layout.documentHeight();
-            layout.piecesBetween(0, bottom);
-            if (layout.documentHeight() == height) {
-                break;
-            }
-        }
-    }
-    textView_.scrollToPoint(state.scrollOrigin);
+    textView_.scrollToRememberedPoint(state.scrollOrigin);
     panelView_.updateScrollIndicators();
     if (feedback && showFeedback_) {
         showFeedback_(*feedback);

@@ -79,7 +79,7 @@ void PageOperations::applyPageOperation(const std::shared_ptr<Entry> &entry, Dir
 void PageOperations::applyArchiveTransition(const std::shared_ptr<Entry> &entry, Direction direction,
                                             PageEditorViewState viewState, UndoManagerPointer undoManager) {
     std::optional<VeltoArchiveTransition> transition = entry->archiveTransition();
-    std::string liveText = text::toUTF8(textView().editingCore().string());
+    std::string liveText = text::toUTF8(textView().storage().string());
     if (running_ || !transition || !store_.canApplyArchive(*transition, direction == Direction::undo, liveText)) {
         presenter_.beep();
         return;

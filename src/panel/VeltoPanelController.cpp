@@ -380,7 +380,7 @@ bool VeltoPanelController::canAppendToCurrentPage() const {
 }
 
 QString VeltoPanelController::currentPageText() const {
-    return QString::fromStdU16String(textView().editingCore().string());
+    return QString::fromStdU16String(textView().storage().string());
 }
 
 bool VeltoPanelController::append(const QString &text) {
@@ -390,9 +390,9 @@ bool VeltoPanelController::append(const QString &text) {
         return false;
     }
     dropNavigationSession();
-    std::u16string before = textView().editingCore().string();
+    std::u16string before = textView().storage().string();
     editorCoordinator_->appendAsUndoableEdit(text.toStdU16String());
-    bool appended = textView().editingCore().string() != before;
+    bool appended = textView().storage().string() != before;
     panelView_->updateEmptyPageHint();
     textView().pinToBottom();
     panelView_->updateScrollIndicators();

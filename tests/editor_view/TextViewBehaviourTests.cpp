@@ -468,6 +468,21 @@ TEST(TextViewBehaviourTests, MeasuringWhileIdleKeepsWhatIsShownStill) {
     EXPECT_NEAR(view->caretRectInViewport(shown).y(), before, 1.0);
 }
 
+TEST(TextViewBehaviourTests, ARememberedPointShowsTheTextThatStoodThereBeforeItsParagraphsAreMeasuredAgain) {
+    // Wide characters make the estimated heights wrong: scrolling over estimates would land elsewhere.
+    const std::u16string text = linesOfVaryingLength(u'漢', 400);
+    auto view = makeTextView(text, 300, 200, false);
+    view->usedHeightAfterFullLayout();
+    const QPointF remembered(0, view->documentHeight() / 2);
+    view->scrollToPoint(remembered);
+    const std::size_t shown = view->positionAtViewportPoint(QPointF(30, 40));
+    view->hide();
+    // The page comes back after another was shown: its paragraphs are estimated again.
+    view->editingCore().loadText(text, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
+    view->scrollToRememberedPoint(remembered);
+    EXPECT_EQ(view->positionAtViewportPoint(QPointF(30, 40)), shown);
+}
+
 TEST(TextViewBehaviourTests, AHiddenViewMeasuresItsParagraphsOnlyOnceShown) {
     const std::u16string text = linesOfVaryingLength(u'x', 300);
     auto view = makeTextView(text, 300, 200, false);
