@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <system_error>
 #include <utility>
@@ -194,6 +195,32 @@ std::string readUpTo(int fd, std::size_t maxBytes, const fs::path &path) {
         bytes.append(buffer, static_cast<std::size_t>(result));
     }
     return bytes;
+}
+
+/// Whether the file's bytes are exactly `expected`, read piece by piece into a small buffer and compared as they
+/// come: a page of megabytes is compared without a copy of it, and a difference ends the reading. One byte past
+/// what is expected is asked for, so a longer file differs too.
+bool readsExactly(int fd, std::string_view expected, const fs::path &path) {
+    char buffer[65536];
+    std::size_t compared = 0;
+    while (true) {
+        const std::size_t wanted = std::min(sizeof buffer, expected.size() + 1 - compared);
+        ssize_t result = ::read(fd, buffer, wanted);
+        if (result < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno(path, "Reading");
+        }
+        const auto read = static_cast<std::size_t>(result);
+        if (read == 0) {
+            return compared == expected.size();
+        }
+        if (read > expected.size() - compared || std::memcmp(buffer, expected.data() + compared, read) != 0) {
+            return false;
+        }
+        compared += read;
+    }
 }
 
 void syncDescriptor(int fd, const fs::path &path) {
@@ -583,7 +610,7 @@ bool PosixFileSystem::holdsExactly(const std::filesystem::path &path, std::optio
         beforeOperation(FileOperation::read, path);
         // Read as a page is read (a link followed, only a regular file), one byte past what is expected at most.
         FileDescriptor file = openRegularFileForReading(path);
-        return readUpTo(file.get(), expected->size() + 1, path) == *expected;
+        return readsExactly(file.get(), *expected, path);
     } catch (const FileSystemError &) {
         // Gone, a folder, a dangling link, unreadable: not what was read, so it must not be replaced.
         return false;

@@ -103,5 +103,38 @@ TEST_P(ConditionalReplacement, ReplacesOnlyWhatStillHoldsWhatWasRead) {
 INSTANTIATE_TEST_SUITE_P(Cases, ConditionalReplacement, ::testing::ValuesIn(replacementCases),
                          [](const ::testing::TestParamInfo<ReplacementCase> &info) { return info.param.name; });
 
+// A page of megabytes is compared as it is read, piece by piece: another program's change is found wherever it
+// lies, at the edges of the pieces read as well as in the last byte, and a file one byte longer or shorter is
+// a change too.
+TEST(ConditionalReplacement, FindsAChangeAnywhereInALongFile) {
+    const std::string read(200'000, 'r');
+    struct Change {
+        const char *name;
+        std::function<void(std::string &)> apply;
+    };
+    const Change changes[] = {
+        {"the first byte", [](std::string &text) { text.front() = 't'; }},
+        {"the last byte of a 64 KiB piece", [](std::string &text) { text[65'535] = 't'; }},
+        {"the first byte after a 64 KiB piece", [](std::string &text) { text[65'536] = 't'; }},
+        {"the last byte", [](std::string &text) { text.back() = 't'; }},
+        {"one byte more", [](std::string &text) { text += 'r'; }},
+        {"one byte less", [](std::string &text) { text.pop_back(); }},
+        {"a 64 KiB piece less", [](std::string &text) { text.resize(text.size() - 65'536); }},
+    };
+    for (const Change &change : changes) {
+        TemporaryFolder folder;
+        std::string theirs = read;
+        change.apply(theirs);
+        folder.writeFile("page.md", theirs);
+        PosixFileSystem fileSystem;
+        EXPECT_EQ(fileSystem.replaceIfUnchanged(folder / "page.md", "ours", read), changed) << change.name;
+        EXPECT_EQ(folder.readFile("page.md"), theirs) << change.name;
+    }
+    TemporaryFolder folder;
+    folder.writeFile("page.md", read);
+    PosixFileSystem fileSystem;
+    EXPECT_EQ(fileSystem.replaceIfUnchanged(folder / "page.md", "ours", read), replaced);
+}
+
 } // namespace
 } // namespace velto
