@@ -3,6 +3,7 @@
 #include "editor/markdown/MarkdownStyler.h"
 #include "editor/text/TextStorage.h"
 #include "editor_view/LayoutFormats.h"
+#include "editor_view/QtText.h"
 
 #include <QFontMetricsF>
 #include <QTextOption>
@@ -17,10 +18,6 @@ namespace {
 constexpr double tabStopDistance = 28;
 /// What a short inline code span needs beyond its own width to stay on one line.
 constexpr double inlineCodeSlack = 6;
-
-QString qtString(const std::u16string &text) {
-    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 double measuredWidth(const TextStorage &storage, TextRange range, LayoutFormats &formats) {
     double width = 0;

@@ -1,6 +1,7 @@
 #include "editor_view/TaskCheckboxAccessibilityElement.h"
 
 #include "editor/text/StorageLines.h"
+#include "editor_view/QtText.h"
 #include "editor_view/TextViewAccessibility.h"
 #include "editor_view/VeltoTextView.h"
 
@@ -13,10 +14,6 @@
 namespace velto::editor {
 
 namespace {
-
-QString qtString(const std::u16string &text) {
-    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 /// The box's place on the screen: from the left of its "[" to the right of its "]" on its line.
 QRect screenFrame(VeltoTextView &view, const MarkdownTaskListCheckbox &checkbox) {

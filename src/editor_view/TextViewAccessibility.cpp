@@ -1,5 +1,6 @@
 #include "editor_view/TextViewAccessibility.h"
 
+#include "editor_view/QtText.h"
 #include "editor_view/VeltoTextView.h"
 
 #include <QAccessible>
@@ -10,14 +11,6 @@
 namespace velto::editor {
 
 namespace {
-
-QString qtString(const std::u16string &text) {
-    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-std::u16string fromQt(const QString &text) {
-    return std::u16string(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
-}
 
 QAccessibleInterface *textViewFactory(const QString &, QObject *object) {
     if (auto *view = qobject_cast<VeltoTextView *>(object)) {

@@ -1,19 +1,12 @@
 #include "editor_view/TextViewAnnouncer.h"
 
 #include "editor/text/TextStorage.h"
+#include "editor_view/QtText.h"
 #include "editor_view/TextViewAccessibility.h"
 
 #include <utility>
 
 namespace velto::editor {
-
-namespace {
-
-QString qtString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
 
 TextViewAnnouncer::TextViewAnnouncer(VeltoTextView &view, const TextStorage &storage)
     : view_(view)

@@ -6,6 +6,7 @@
 #include "editor/rules/PasteRules.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "editor_view/DroppedText.h"
+#include "editor_view/QtText.h"
 #include "editor_view/VeltoTextView.h"
 
 #include <QApplication>
@@ -15,10 +16,6 @@
 namespace velto::editor {
 
 namespace {
-
-QString qtString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 PasteRules::ClipboardTexts withoutLoneSurrogates(PasteRules::ClipboardTexts texts) {
     for (std::optional<std::u16string> *text : {&texts.addressText, &texts.plainText, &texts.readableText}) {

@@ -5,6 +5,7 @@
 #include "editor/rules/TypingRules.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
+#include "editor_view/QtText.h"
 #include "editor_view/TextViewCaretMotion.h"
 #include "editor_view/VeltoTextView.h"
 
@@ -13,18 +14,6 @@
 #include <algorithm>
 
 namespace velto::editor {
-
-namespace {
-
-QString qtString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-std::u16string fromQt(const QString &text) {
-    return std::u16string(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
-}
-
-} // namespace
 
 TextViewInputMethod::TextViewInputMethod(VeltoTextView &view, EditingCore &core, LayoutCache &cache,
                                          LayoutFormats &formats, const TextViewCaretMotion &motion)

@@ -4,6 +4,7 @@
 #include "editor/text/TextStorage.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
+#include "editor_view/QtText.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -25,10 +26,6 @@ constexpr double inlineCodeRadius = 4;
 constexpr double inlineCodeOutlineWidth = 0.5;
 constexpr double inlineCodeOutlineBlend = 0.14;
 constexpr double ruleInset = 2;
-
-QString qtString(const std::u16string &text) {
-    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 /// The x of the caret before `offset` (units of the piece) on one given line of the piece.
 double xOnLine(const QTextLine &line, std::size_t offset) {

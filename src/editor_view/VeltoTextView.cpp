@@ -4,6 +4,7 @@
 #include "editor/text/EditorSettings.h"
 #include "editor_view/AutoCorrection.h"
 #include "editor_view/ContinuousSpellChecking.h"
+#include "editor_view/QtText.h"
 #include "editor_view/SpellingContextMenu.h"
 #include "editor_view/TaskCheckboxAccessibilityElement.h"
 #include "editor_view/TextViewAccessibility.h"
@@ -26,14 +27,6 @@
 #include <utility>
 
 namespace velto::editor {
-
-namespace {
-
-QString qtString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
 
 VeltoTextView::VeltoTextView(QWidget *parent)
     : VeltoTextView(TextViewCommandHost::unconfigured(), parent) {}
