@@ -73,13 +73,6 @@ Color Color::withAlpha(double newAlpha) const {
 // ---- interning ----
 
 struct Attributes::Set {
-    Set(std::vector<AttributeEntry> entries, std::size_t hash)
-        : entries(std::move(entries))
-        , hash(hash) {}
-    Set(const Set &) = delete;
-    Set &operator=(const Set &) = delete;
-    ~Set(); // leaves the intern table
-
     std::vector<AttributeEntry> entries;
     std::size_t hash = 0;
 };
@@ -165,22 +158,10 @@ public:
         }
         // Merging reserves room for both lists; a page's thousands of link sets would keep it.
         entries.shrink_to_fit();
-        // One block for the set and its counts: a page holds tens of thousands of sets.
-        auto shared = std::make_shared<const Attributes::Set>(std::move(entries), hash);
-        table_.emplace(hash, Entry{shared.get(), shared});
+        auto *set = new Attributes::Set{std::move(entries), hash};
+        std::shared_ptr<const Attributes::Set> shared(set, [this](const Attributes::Set *dying) { release(dying); });
+        table_.emplace(hash, Entry{set, shared});
         return shared;
-    }
-
-    /// Forgets a set as it dies (its last user let go).
-    void release(const Attributes::Set *dying) {
-        std::lock_guard lock(mutex_);
-        auto [first, last] = table_.equal_range(dying->hash);
-        for (auto it = first; it != last; ++it) {
-            if (it->second.set == dying) {
-                table_.erase(it);
-                break;
-            }
-        }
     }
 
 private:
@@ -188,6 +169,20 @@ private:
         const Attributes::Set *set;
         std::weak_ptr<const Attributes::Set> weak;
     };
+
+    void release(const Attributes::Set *dying) {
+        {
+            std::lock_guard lock(mutex_);
+            auto [first, last] = table_.equal_range(dying->hash);
+            for (auto it = first; it != last; ++it) {
+                if (it->second.set == dying) {
+                    table_.erase(it);
+                    break;
+                }
+            }
+        }
+        delete dying;
+    }
 
     std::mutex mutex_;
     std::unordered_multimap<std::size_t, Entry> table_;
@@ -198,14 +193,6 @@ InternTable &internTable() {
     static auto *table = new InternTable;
     return *table;
 }
-
-} // namespace
-
-Attributes::Set::~Set() {
-    internTable().release(this);
-}
-
-namespace {
 
 const std::shared_ptr<const Attributes::Set> &emptySet() {
     static const auto *empty = new std::shared_ptr<const Attributes::Set>(internTable().intern({}));
