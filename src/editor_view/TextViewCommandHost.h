@@ -3,6 +3,8 @@
 #include "preferences/CommandCatalog.h"
 #include "preferences/LocalShortcutRouter.h"
 
+class QUrl;
+
 namespace velto::editor {
 
 /// Events the text view's owner reacts to at once.
@@ -20,7 +22,8 @@ struct EditorEvent {
 /// What the text view asks of its owner about Velto's commands, and tells it of page cycles; handed to the
 /// view when it is made. The answers here are those of a view nobody configured: commands never run,
 /// every command is available, the catalog's commands have their current shortcuts (read afresh at every
-/// call, so user changes apply at once), and events go nowhere. An owner overrides what it carries out.
+/// call, so user changes apply at once), events go nowhere, and links open in the desktop's handler for
+/// their address. An owner overrides what it carries out.
 class TextViewCommandHost {
 public:
     virtual ~TextViewCommandHost() = default;
@@ -38,6 +41,8 @@ public:
     /// The commands and their shortcuts, asked at every key.
     virtual CommandShortcuts commandShortcuts() const { return LocalShortcutRouter::currentCommandShortcuts(); }
     virtual void editorEvent(const EditorEvent &) {}
+    /// Opens a link Ctrl+clicked in the view; whether something opened it.
+    virtual bool openLink(const QUrl &url);
 };
 
 } // namespace velto::editor

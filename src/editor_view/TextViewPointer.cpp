@@ -3,7 +3,6 @@
 #include "editor_view/LayoutFormats.h"
 #include "editor_view/VeltoTextView.h"
 
-#include <QDesktopServices>
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -35,9 +34,9 @@ Qt::CursorShape cursorShapeFor(bool pointerInView, bool overLink, bool ctrlHeld,
     return Qt::IBeamCursor;
 }
 
-TextViewPointer::TextViewPointer(VeltoTextView &view)
-    : openLink([](const QUrl &url) { return QDesktopServices::openUrl(url); })
-    , view_(view) {
+TextViewPointer::TextViewPointer(VeltoTextView &view, TextViewCommandHost &host)
+    : view_(view)
+    , host_(host) {
     view_.viewport()->setMouseTracking(true);
     view_.viewport()->installEventFilter(this);
     view_.installEventFilter(this);
@@ -147,9 +146,7 @@ bool TextViewPointer::mousePressed(QPointF point, Qt::KeyboardModifiers modifier
     }
     if (modifiers & Qt::ControlModifier) {
         if (const auto found = link(point)) {
-            if (openLink) {
-                openLink(found->first);
-            }
+            host_.openLink(found->first);
             return true;
         }
     }

@@ -8,7 +8,6 @@
 #include <QUrl>
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 
 class QPainter;
@@ -16,6 +15,7 @@ class QRectF;
 
 namespace velto::editor {
 
+class TextViewCommandHost;
 class VeltoTextView;
 
 /// What the pointer shows over the text: the pointing hand over a link while Ctrl is held, the arrow over
@@ -28,10 +28,8 @@ Qt::CursorShape cursorShapeFor(bool pointerInView, bool overLink, bool ctrlHeld,
 /// It watches the view's events ahead of the view, taking only the clicks it handles.
 class TextViewPointer : public QObject {
 public:
-    explicit TextViewPointer(VeltoTextView &view);
-
-    /// Opens a link; `QDesktopServices::openUrl` unless replaced (tests record the addresses).
-    std::function<bool(const QUrl &)> openLink;
+    /// Watches the view's events; Ctrl+clicked links go to the host to be opened. Both outlive it.
+    TextViewPointer(VeltoTextView &view, TextViewCommandHost &host);
 
     /// The character whose glyph lies under the viewport point; none beside a line's end or below the text.
     std::optional<std::size_t> characterIndex(QPointF viewportPoint) const;
@@ -55,6 +53,7 @@ private:
     void clearPreview();
 
     VeltoTextView &view_;
+    TextViewCommandHost &host_;
     std::optional<MarkdownTaskListCheckbox> previewed_;
     std::optional<QPointF> pointer_;
 };

@@ -62,7 +62,7 @@ VeltoTextView::VeltoTextView(TextViewCommandHost &commandHost, QWidget *parent)
     connect(&clipboard_, &TextViewClipboard::pastedMarkdown, this, &VeltoTextView::pastedMarkdown);
     connect(&clipboard_, &TextViewClipboard::pastedAsPlainText, this, &VeltoTextView::pastedAsPlainText);
     installTextViewAccessibility();
-    pointer_ = std::make_unique<TextViewPointer>(*this);
+    pointer_ = std::make_unique<TextViewPointer>(*this, commandHost);
     taskCheckboxElements_ = std::make_unique<TaskCheckboxAccessibilityElements>(*this);
     editingSubscription_ = core_.subscribe(*this);
     updateContainerWidth();

@@ -44,8 +44,18 @@ void click(VeltoTextView &view, QPoint at, Qt::KeyboardModifiers modifiers = Qt:
     sendMouse(view.viewport(), QEvent::MouseButtonRelease, at, modifiers);
 }
 
-std::unique_ptr<VeltoTextView> taskView() {
-    auto view = makeTextView(tasks);
+/// Records the links the view asks to open instead of opening them.
+class LinkRecordingHost : public TextViewCommandHost {
+public:
+    bool openLink(const QUrl &url) override {
+        opened.push_back(url);
+        return true;
+    }
+    std::vector<QUrl> opened;
+};
+
+std::unique_ptr<VeltoTextView> taskView(TextViewCommandHost &host = TextViewCommandHost::unconfigured()) {
+    auto view = makeTextView(tasks, 400, 300, true, host);
     view->textStorage().addAttribute(AttributeKey::link, std::string("https://example.com/a?b=1"),
                                      TextRange{linkStart, 4});
     return view;
@@ -143,12 +153,9 @@ TEST(TaskCheckboxViewTests, HoverPreviewsUncheckedBoxesAndCtrlSwitchesTheLinkCur
 }
 
 TEST(TaskCheckboxViewTests, CtrlClickOpensALinkAndAPlainClickPlacesTheCaretInIt) {
-    auto view = taskView();
-    std::vector<QUrl> opened;
-    view->pointer().openLink = [&](const QUrl &url) {
-        opened.push_back(url);
-        return true;
-    };
+    LinkRecordingHost host;
+    auto view = taskView(host);
+    const std::vector<QUrl> &opened = host.opened;
     view->setSelectedRange(TextRange{3, 0});
     click(*view, pointOf(*view, linkStart + 1), Qt::ControlModifier);
     EXPECT_EQ(opened, (std::vector<QUrl>{QUrl("https://example.com/a?b=1")}));

@@ -2,6 +2,7 @@
 
 #include "editor/markdown/MarkdownStyler.h"
 #include "editor/text/TextStorage.h"
+#include "editor_view/TextViewCommandHost.h"
 #include "editor_view/VeltoTextView.h"
 
 #include <gtest/gtest.h>
@@ -39,11 +40,13 @@ inline void ensureWidgetApplication() {
     ::testing::AddGlobalTestEnvironment(new WidgetApplicationEnvironment(application));
 }
 
-/// A shown text view of the given size holding the text, styled by the full pass when asked.
-inline std::unique_ptr<editor::VeltoTextView> makeTextView(const std::u16string &text, int width = 400,
-                                                           int height = 300, bool styled = true) {
+/// A shown text view of the given size holding the text, styled by the full pass when asked, whose commands
+/// and links go to the host (by default one that runs nothing and opens links on the desktop).
+inline std::unique_ptr<editor::VeltoTextView>
+makeTextView(const std::u16string &text, int width = 400, int height = 300, bool styled = true,
+             editor::TextViewCommandHost &host = editor::TextViewCommandHost::unconfigured()) {
     ensureWidgetApplication();
-    auto view = std::make_unique<editor::VeltoTextView>();
+    auto view = std::make_unique<editor::VeltoTextView>(host);
     view->resize(width, height);
     view->editingCore().loadText(text, editor::MarkdownStyler::baseAttributes(editor::MarkdownStyler::textColor()));
     if (styled) {

@@ -1,0 +1,10 @@
+#include "editor_view/TextViewCommandHost.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace velto::editor {
+
+bool TextViewCommandHost::openLink(const QUrl &url) { return QDesktopServices::openUrl(url); }
+
+} // namespace velto::editor
