@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -15,17 +16,21 @@ namespace velto {
 ///
 /// Reading never copies. `edit()` hands out the text to change in place, after copying it when another copy
 /// still holds it, so a save that reads its request's text on another thread never sees it change.
+///
+/// Every text a copy is given, and every change, gets a version no text had before, which its copies share:
+/// an editor that remembers the version of the text it last handed over knows, without reading a byte,
+/// whether the text is still exactly that one.
 class CopyOnWriteText {
 public:
     CopyOnWriteText() = default;
     CopyOnWriteText(std::string text) // NOLINT(google-explicit-constructor): stands where a string stood
-        : text_(std::make_shared<std::string>(std::move(text))) {}
+        : held_(std::make_shared<Held>(std::move(text), nextVersion())) {}
     CopyOnWriteText(const char *text) // NOLINT(google-explicit-constructor)
         : CopyOnWriteText(std::string(text)) {}
     explicit CopyOnWriteText(std::string_view text)
         : CopyOnWriteText(std::string(text)) {}
 
-    const std::string &text() const { return text_ ? *text_ : emptyText(); }
+    const std::string &text() const { return held_ ? held_->text : emptyText(); }
     operator const std::string &() const { return text(); } // NOLINT(google-explicit-constructor)
     operator std::string_view() const { return text(); }    // NOLINT(google-explicit-constructor)
     const std::string *operator->() const { return &text(); }
@@ -33,22 +38,27 @@ public:
     bool empty() const { return text().empty(); }
 
     /// Whether changing this copy would copy the text first: another copy holds the very same text.
-    bool isShared() const { return text_.use_count() > 1; }
+    bool isShared() const { return held_.use_count() > 1; }
     /// Whether both copies hold the very same text, not only equal texts.
-    bool sharesTextWith(const CopyOnWriteText &other) const { return text_ != nullptr && text_ == other.text_; }
+    bool sharesTextWith(const CopyOnWriteText &other) const { return held_ != nullptr && held_ == other.held_; }
+    /// Equal versions mean the very same characters: the version changes with every edit() and every text
+    /// assigned, and no two texts are given the same one. 0 is the empty text of a copy never given one.
+    std::uint64_t version() const { return held_ ? held_->version : 0; }
 
     /// The text to change in place; a text another copy holds is copied first, and the other keeps the old one.
+    /// The change is taken to be made before the version is next read.
     std::string &edit() {
-        if (!text_) {
-            text_ = std::make_shared<std::string>();
+        if (!held_) {
+            held_ = std::make_shared<Held>(std::string(), nextVersion());
         } else if (isShared()) {
-            text_ = std::make_shared<std::string>(*text_);
+            held_ = std::make_shared<Held>(held_->text, nextVersion());
         } else {
             // The last other copy may have let go on another thread, after reading the text there: its reads
             // happen before the changes made from here on.
             std::atomic_thread_fence(std::memory_order_acquire);
+            held_->version = nextVersion();
         }
-        return *text_;
+        return held_->text;
     }
 
     friend bool operator==(const CopyOnWriteText &a, const CopyOnWriteText &b) {
@@ -60,12 +70,26 @@ public:
     friend std::ostream &operator<<(std::ostream &out, const CopyOnWriteText &text) { return out << text.text(); }
 
 private:
+    /// The text and its version, shared by the copies that hold it.
+    struct Held {
+        Held(std::string text, std::uint64_t version)
+            : text(std::move(text))
+            , version(version) {}
+        std::string text;
+        std::uint64_t version;
+    };
+
     static const std::string &emptyText() {
         static const std::string empty;
         return empty;
     }
+    /// Texts are made on the loading threads too.
+    static std::uint64_t nextVersion() {
+        static std::atomic<std::uint64_t> last{0};
+        return last.fetch_add(1, std::memory_order_relaxed) + 1;
+    }
 
-    std::shared_ptr<std::string> text_; // absent for the empty text a default page starts with
+    std::shared_ptr<Held> held_; // absent for the empty text a default page starts with
 };
 
 } // namespace velto

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -44,6 +45,41 @@ TEST(CopyOnWriteText, ChangingACopyLeavesTheOthersAndCopiesOnlyAShared) {
     empty.edit() += "typed";
     EXPECT_EQ(empty, "typed");
     EXPECT_EQ(emptyCopy, "");
+}
+
+// A version names one text: copies share it until one of them changes, every change and every text given gets
+// one no text had, so an equal version never hides a changed text.
+TEST(CopyOnWriteTextVersion, ChangesWithTheTextAndOnlyWithIt) {
+    struct Change {
+        const char *name;
+        std::function<void(CopyOnWriteText &)> apply;
+    };
+    const Change changes[] = {
+        {"changed in place", [](CopyOnWriteText &text) { text.edit()[0] = 'P'; }},
+        {"edited without a change", [](CopyOnWriteText &text) { text.edit(); }},
+        {"given an equal text", [](CopyOnWriteText &text) { text = std::string("page text"); }},
+        {"given the text another copy was given",
+         [](CopyOnWriteText &text) { text = CopyOnWriteText(std::string("page text")); }},
+    };
+    for (const Change &change : changes) {
+        CopyOnWriteText original = std::string("page text");
+        const std::uint64_t first = original.version();
+        CopyOnWriteText copy = original;
+        EXPECT_EQ(copy.version(), first) << change.name;
+        change.apply(copy);
+        EXPECT_NE(copy.version(), first) << change.name;
+        EXPECT_EQ(original.version(), first) << change.name << ": the other copy keeps its text";
+        const std::uint64_t copysVersion = copy.version();
+        change.apply(original);
+        EXPECT_NE(original.version(), first) << change.name << ": changed alone";
+        EXPECT_NE(original.version(), copysVersion) << change.name;
+    }
+    CopyOnWriteText empty;
+    CopyOnWriteText moved = std::string("page text");
+    const CopyOnWriteText taken = std::move(moved);
+    EXPECT_EQ(moved.version(), empty.version()) // NOLINT(bugprone-use-after-move): what a move leaves
+        << "what is left after a move holds no text";
+    EXPECT_NE(taken.version(), empty.version());
 }
 
 } // namespace
