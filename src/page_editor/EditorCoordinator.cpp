@@ -254,7 +254,7 @@ void VeltoEditorCoordinator::scheduleStylePass() {
 void VeltoEditorCoordinator::scheduleSave() {
     QPointer<VeltoEditorCoordinator> coordinator(this);
     // The text is handed over when the save is due, not on every keystroke: a 5 MiB page costs one
-    // comparison with the store's copy per pause in typing.
+    // comparison with the store's copy around what was typed per pause in typing.
     saveWorkItem_ = scheduler_.schedule(saveDelay, [coordinator] {
         if (coordinator) {
             coordinator->saveWorkItem_.reset();
@@ -286,13 +286,21 @@ void VeltoEditorCoordinator::handOverText() {
     hasUnsavedEdits_ = false;
     const VeltoPageFileContent *held = store_.document().currentPage.content.asLoaded();
     if (held == nullptr) {
+        handedOver_.forget();
         store_.setText(text::toUTF8(core_.string()), clock_.now()); // which the store refuses, and says so
         return;
     }
     // The store holds the text as it was last handed over: only what differs is converted and handed over,
-    // so a pause in typing on a page of megabytes costs one read of the page, not a conversion and copies.
-    const UTF8Change change = utf8Change(core_.textStorage().pieces(), held->body);
+    // and while the store's copy is the one this editor last handed over, only the text around the edits
+    // made since is compared with it, so a pause in typing on a page of megabytes costs what was typed.
+    const TextStorage &storage = core_.textStorage();
+    const UTF8Change change = handedOver_.changeFrom(storage, held->body, held->body.version());
     store_.replaceText(change.location, change.length, change.replacement, clock_.now());
+    if (const VeltoPageFileContent *taken = store_.document().currentPage.content.asLoaded()) {
+        handedOver_.changeTaken(storage, taken->body.version(), taken->body.size());
+    } else {
+        handedOver_.forget();
+    }
 }
 
 void VeltoEditorCoordinator::handOverPendingText() {

@@ -4,6 +4,7 @@
 #include "editor/editing/PageUndoHistories.h"
 #include "editor/highlight/CodeSyntaxHighlighting.h"
 #include "editor/text/EditorSettings.h"
+#include "editor/text/HandedOverText.h"
 #include "editor/text/VeltoTheme.h"
 #include "editor_view/SpellChecker.h"
 #include "page_editor/EditorCoordinatorView.h"
@@ -186,6 +187,8 @@ private:
     std::optional<Uuid> loadedPageID_;
     /// The view's text changed since it was last handed over.
     bool hasUnsavedEdits_ = false;
+    /// What the store's copy of the page was when the view's text was last handed over.
+    HandedOverText handedOver_;
     SpellChecker *spellChecker_ = nullptr;
     /// Where a single character was just typed, for automatic correction once the change is done.
     std::optional<std::size_t> typedCharacterAt_;

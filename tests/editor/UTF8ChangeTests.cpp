@@ -11,8 +11,10 @@
 
 namespace {
 
+using velto::editor::AlikeEnds;
 using velto::editor::UTF8Change;
 using velto::editor::utf8Change;
+using velto::editor::UTF8ChangeInUnits;
 using velto::text::toUTF8;
 
 /// The text cut into pieces of `size` units, never between the two units of a surrogate pair.
@@ -96,6 +98,65 @@ TEST(UTF8Change, RandomEditsOfMixedTextsGiveTheWholeConversion) {
         const std::string copy = toUTF8(before);
         const UTF8Change change = utf8Change(piecesOf(after, round % 2 == 0 ? 1 + pick(8) : 64), copy);
         ASSERT_EQ(applied(copy, change), toUTF8(after)) << "round " << round;
+    }
+}
+
+// Told what is alike at the ends, the comparison finds the very change the whole comparison finds, also
+// where the edit's text agrees with what follows or precedes it (the comparison reads on past the alike ends),
+// where an edit was undone, and where surrogates meet the ends.
+TEST(UTF8Change, AlikeEndsGiveTheChangeOfTheWholeComparison) {
+    const std::vector<std::u16string> alphabet{u"a", u"b", u"\n", u"\u00e9", u"\u4e2d", u"\U0001F600",
+                                               u"\U0001F601", u"\xD83D", u"\xDE00", u"the quick brown fox jumps"};
+    std::mt19937 random(2028);
+    auto pick = [&](std::size_t below) { return std::uniform_int_distribution<std::size_t>(0, below - 1)(random); };
+    auto randomText = [&](std::size_t units) {
+        std::u16string text;
+        while (text.size() < units) {
+            text += alphabet[pick(alphabet.size())];
+        }
+        return text;
+    };
+    auto isLead = [](char16_t unit) { return (unit & 0xFC00) == 0xD800; };
+    auto isTrail = [](char16_t unit) { return (unit & 0xFC00) == 0xDC00; };
+    for (int round = 0; round < 4000; ++round) {
+        const std::u16string before = pick(4) == 0 ? std::u16string(pick(60), u'a') : randomText(pick(120));
+        const std::size_t at = pick(before.size() + 1);
+        const std::size_t removed = pick(before.size() - at + 1);
+        std::u16string inserted;
+        switch (pick(4)) {
+        case 0: // typed what follows
+            inserted = before.substr(at, pick(8));
+            break;
+        case 1: // typed what precedes
+            inserted = before.substr(at - std::min(at, pick(8)), pick(8));
+            break;
+        case 2: // undone: the same units again
+            inserted = before.substr(at, removed);
+            break;
+        default:
+            inserted = randomText(pick(6));
+        }
+        std::u16string after = before;
+        after.replace(at, removed, inserted);
+        // The alike ends reach the edit or stop short of it, between code points of both texts.
+        std::size_t start = at - pick(at + 1);
+        if (start > 0 && isLead(after[start - 1])) {
+            --start;
+        }
+        std::size_t end = at + inserted.size();
+        end += pick(after.size() - end + 1);
+        if (end < after.size() && isTrail(after[end])) {
+            ++end;
+        }
+        const std::size_t oldEnd = end - inserted.size() + removed;
+        const std::string copy = toUTF8(before);
+        const AlikeEnds alike{start, toUTF8(after.substr(0, start)).size(), after.size() - end,
+                              toUTF8(before.substr(oldEnd)).size()};
+        const auto pieces = piecesOf(after, round % 2 == 0 ? 1 + pick(8) : 64);
+        const UTF8ChangeInUnits found = utf8Change(pieces, copy, alike);
+        ASSERT_EQ(found.change, utf8Change(pieces, copy)) << "round " << round;
+        const std::size_t newUnits = after.size() - found.unitsAfter - found.unitLocation;
+        ASSERT_EQ(toUTF8(after.substr(found.unitLocation, newUnits)), found.change.replacement) << "round " << round;
     }
 }
 

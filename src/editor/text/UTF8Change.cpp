@@ -186,6 +186,79 @@ std::u16string unitsBetween(const std::vector<std::u16string_view> &pieces, std:
     return units;
 }
 
+/// The text's units [start, end), still in pieces.
+std::vector<std::u16string_view> piecesBetween(const std::vector<std::u16string_view> &pieces, std::size_t start,
+                                               std::size_t end) {
+    std::vector<std::u16string_view> between;
+    std::size_t pieceStart = 0;
+    for (const std::u16string_view piece : pieces) {
+        const std::size_t pieceEnd = pieceStart + piece.size();
+        if (pieceStart >= end) {
+            break;
+        }
+        if (pieceEnd > start) {
+            const std::size_t from = std::max(start, pieceStart) - pieceStart;
+            const std::size_t to = std::min(end, pieceEnd) - pieceStart;
+            between.push_back(piece.substr(from, to - from));
+        }
+        pieceStart = pieceEnd;
+    }
+    return between;
+}
+
+/// agreementFromStart, taking the alike beginning as read. What differs lies before the alike end, so the
+/// comparison stops there when it arrives at the very byte where that end lies in the copy: the rest agrees.
+/// Arriving elsewhere (the edit's text also agrees with the copy's next bytes), it reads on as far as they agree.
+Agreement agreementFromStart(const std::vector<std::u16string_view> &pieces, std::size_t length, std::string_view copy,
+                             const AlikeEnds &alike) {
+    const std::size_t alikeEnd = length - alike.unitsAfter;
+    const std::size_t copyAlikeEnd = copy.size() - alike.bytesAfter;
+    Agreement agreed{alike.unitsBefore, alike.bytesBefore};
+    const Agreement edited =
+        agreementFromStart(piecesBetween(pieces, agreed.units, alikeEnd), copy.substr(agreed.bytes));
+    agreed.units += edited.units;
+    agreed.bytes += edited.bytes;
+    if (agreed.units < alikeEnd) {
+        return agreed;
+    }
+    if (agreed.bytes == copyAlikeEnd) {
+        return Agreement{length, copy.size()};
+    }
+    const Agreement past = agreementFromStart(piecesBetween(pieces, alikeEnd, length), copy.substr(agreed.bytes));
+    return Agreement{agreed.units + past.units, agreed.bytes + past.bytes};
+}
+
+/// agreementFromEnd, taking the alike end as read when it lies within `limit`. When it does not (what the
+/// beginnings share reaches into it), the whole-code-point stretch of it that just fits is the agreement,
+/// found by counting from the alike end's start.
+Agreement agreementFromEnd(const std::vector<std::u16string_view> &pieces, std::size_t length, std::string_view copy,
+                           const AlikeEnds &alike, Agreement limit) {
+    const std::size_t alikeEnd = length - alike.unitsAfter;
+    const std::size_t copyAlikeEnd = copy.size() - alike.bytesAfter;
+    if (alike.unitsAfter <= limit.units && alike.bytesAfter <= limit.bytes) {
+        const Agreement edited =
+            agreementFromEnd(piecesBetween(pieces, 0, alikeEnd), copy.substr(0, copyAlikeEnd),
+                             Agreement{limit.units - alike.unitsAfter, limit.bytes - alike.bytesAfter});
+        return Agreement{alike.unitsAfter + edited.units, alike.bytesAfter + edited.bytes};
+    }
+    // Units and bytes of the alike end to leave out, at least, for the rest to fit within the limit.
+    const std::size_t unitsOver = alike.unitsAfter - std::min(alike.unitsAfter, limit.units);
+    const std::size_t bytesOver = alike.bytesAfter - std::min(alike.bytesAfter, limit.bytes);
+    Agreement left;
+    for (const std::u16string_view piece : piecesBetween(pieces, alikeEnd, length)) {
+        if (left.units >= unitsOver && left.bytes >= bytesOver) {
+            break;
+        }
+        for (std::size_t index = 0; index < piece.size() && (left.units < unitsOver || left.bytes < bytesOver);) {
+            const CodePoint point = codePointAt(piece, index);
+            index += point.units;
+            left.units += point.units;
+            left.bytes += U8_LENGTH(point.value);
+        }
+    }
+    return Agreement{alike.unitsAfter - left.units, alike.bytesAfter - left.bytes};
+}
+
 } // namespace
 
 UTF8Change utf8Change(const std::vector<std::u16string_view> &pieces, std::string_view copy) {
@@ -198,6 +271,20 @@ UTF8Change utf8Change(const std::vector<std::u16string_view> &pieces, std::strin
         agreementFromEnd(pieces, copy, Agreement{length - start.units, copy.size() - start.bytes});
     return UTF8Change{start.bytes, copy.size() - start.bytes - end.bytes,
                       text::toUTF8(unitsBetween(pieces, start.units, length - end.units))};
+}
+
+UTF8ChangeInUnits utf8Change(const std::vector<std::u16string_view> &pieces, std::string_view copy,
+                             const AlikeEnds &alike) {
+    std::size_t length = 0;
+    for (const std::u16string_view piece : pieces) {
+        length += piece.size();
+    }
+    const Agreement start = agreementFromStart(pieces, length, copy, alike);
+    const Agreement end =
+        agreementFromEnd(pieces, length, copy, alike, Agreement{length - start.units, copy.size() - start.bytes});
+    const UTF8Change change{start.bytes, copy.size() - start.bytes - end.bytes,
+                            text::toUTF8(unitsBetween(pieces, start.units, length - end.units))};
+    return UTF8ChangeInUnits{change, start.units, end.units};
 }
 
 } // namespace velto::editor

@@ -26,4 +26,29 @@ struct UTF8Change {
 /// UTF-8 (an unpaired surrogate becoming U+FFFD, as in the whole conversion).
 UTF8Change utf8Change(const std::vector<std::u16string_view> &pieces, std::string_view copy);
 
+/// What is known to be alike at the two ends of a text and its UTF-8 copy before they are compared: the text's
+/// first `unitsBefore` units are the copy's first `bytesBefore` bytes, and its last `unitsAfter` units the copy's
+/// last `bytesAfter` bytes, each stretch ending (or starting) between two code points of the text, not inside a
+/// surrogate pair. An editor that knows where it was edited since the copy was made knows them.
+struct AlikeEnds {
+    std::size_t unitsBefore = 0;
+    std::size_t bytesBefore = 0;
+    std::size_t unitsAfter = 0;
+    std::size_t bytesAfter = 0;
+};
+
+/// A change with where it lies in the text's units: the units [unitLocation, length - unitsAfter) of the text
+/// are what `change.replacement` encodes.
+struct UTF8ChangeInUnits {
+    UTF8Change change;
+    std::size_t unitLocation = 0;
+    std::size_t unitsAfter = 0;
+};
+
+/// The very change utf8Change(pieces, copy) gives, read from the alike ends inward: the text is compared
+/// with the copy between them, and past them only as far as the two still agree, so the work is what was
+/// edited, not the length of the text. With nothing known alike it is the whole comparison.
+UTF8ChangeInUnits utf8Change(const std::vector<std::u16string_view> &pieces, std::string_view copy,
+                             const AlikeEnds &alike);
+
 } // namespace velto::editor

@@ -1,0 +1,105 @@
+#include "editor/text/UTF8Offsets.h"
+
+#include "editor/text/TextStorageChunks.h"
+
+#include <algorithm>
+
+namespace velto::editor {
+
+using storage_chunks::isLeadSurrogate;
+using storage_chunks::isTrailSurrogate;
+
+std::size_t utf8Length(std::u16string_view units) {
+    // A unit takes one byte, one more from U+0080 on and one more again from U+0800 on: three for a surrogate,
+    // so the two units of a pair would take six where their code point takes four. Plain loops over every unit,
+    // which the compiler does many units at a time.
+    std::size_t bytes = units.size();
+    for (const char16_t unit : units) {
+        bytes += static_cast<std::size_t>(unit >= 0x80) + static_cast<std::size_t>(unit >= 0x800);
+    }
+    std::size_t pairs = 0;
+    for (std::size_t index = 1; index < units.size(); ++index) {
+        pairs += static_cast<std::size_t>(isLeadSurrogate(units[index - 1]) && isTrailSurrogate(units[index]));
+    }
+    return bytes - 2 * pairs;
+}
+
+void UTF8Offsets::measure(const TextStorage &storage) {
+    // Points at the ends of the storage's pieces, which never part a surrogate pair.
+    points_.assign(1, UnitAndByte{});
+    UnitAndByte at;
+    for (const std::u16string_view piece : storage.pieces()) {
+        at.unit += piece.size();
+        at.byte += utf8Length(piece);
+        if (at.unit - points_.back().unit >= pointSpacing) {
+            points_.push_back(at);
+        }
+    }
+    end_ = at;
+}
+
+std::size_t UTF8Offsets::byteAfterPoint(const TextStorage &storage, std::size_t unit) const {
+    const auto after = std::upper_bound(points_.begin(), points_.end(), unit,
+                                        [](std::size_t value, const UnitAndByte &point) { return value < point.unit; });
+    const UnitAndByte point = after == points_.begin() ? UnitAndByte{} : *(after - 1);
+    return point.byte + utf8Length(storage.substring(TextRange{point.unit, unit - point.unit}));
+}
+
+std::size_t UTF8Offsets::byteBeforePoint(const TextStorage &storage, std::size_t unit, std::ptrdiff_t shift) const {
+    const auto found = std::lower_bound(points_.begin(), points_.end(), unit,
+                                        [](const UnitAndByte &point, std::size_t value) { return point.unit < value; });
+    const UnitAndByte point = found == points_.end() ? end_ : *found;
+    const auto shifted = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(unit) + shift);
+    return point.byte - utf8Length(storage.substring(TextRange{shifted, point.unit - unit}));
+}
+
+void UTF8Offsets::replace(const TextStorage &storage, UnitAndByte start, UnitAndByte oldEnd, UnitAndByte newEnd) {
+    // The points up to the start stay, those inside the replaced units go, and those after it move with it.
+    auto isAfterStart = [&start](const UnitAndByte &point) { return point.unit > start.unit; };
+    auto isAtOrAfterOldEnd = [&oldEnd](const UnitAndByte &point) { return point.unit >= oldEnd.unit; };
+    const auto firstInside = std::find_if(points_.begin(), points_.end(), isAfterStart);
+    const auto firstAfter = std::find_if(firstInside, points_.end(), isAtOrAfterOldEnd);
+    for (auto moved = firstAfter; moved != points_.end(); ++moved) {
+        moved->unit = moved->unit - oldEnd.unit + newEnd.unit;
+        moved->byte = moved->byte - oldEnd.byte + newEnd.byte;
+    }
+    end_.unit = end_.unit - oldEnd.unit + newEnd.unit;
+    end_.byte = end_.byte - oldEnd.byte + newEnd.byte;
+
+    // New points over the new units: at the start, every spacing units after it and at their end.
+    std::vector<UnitAndByte> added{start};
+    const std::u16string units = storage.substring(TextRange{start.unit, newEnd.unit - start.unit});
+    std::size_t from = 0;
+    while (units.size() - from > pointSpacing) {
+        std::size_t to = from + pointSpacing;
+        if (isLeadSurrogate(units[to - 1]) && isTrailSurrogate(units[to])) {
+            ++to;
+        }
+        added.push_back(UnitAndByte{start.unit + to, added.back().byte + utf8Length(units.substr(from, to - from))});
+        from = to;
+    }
+    added.push_back(newEnd);
+    const auto at = points_.erase(firstInside, firstAfter);
+    const auto first = static_cast<std::size_t>(at - points_.begin());
+    points_.insert(at, added.begin(), added.end());
+    // A point where one already lay (the start, or the new end where the next point was) is taken once.
+    points_.erase(std::unique(points_.begin(), points_.end(),
+                              [](const UnitAndByte &a, const UnitAndByte &b) { return a.unit == b.unit; }),
+                  points_.end());
+    dropNeedlessPoints(first == 0 ? 0 : first - 1, first + added.size() + 1);
+}
+
+void UTF8Offsets::dropNeedlessPoints(std::size_t first, std::size_t last) {
+    // The first point, the text's start, always stays.
+    std::size_t index = std::max<std::size_t>(first, 1);
+    while (index + 1 < points_.size() && index <= last) {
+        if (points_[index + 1].unit - points_[index - 1].unit <= pointSpacing) {
+            points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(index));
+            --last;
+        } else {
+            ++index;
+        }
+    }
+}
+
+} // namespace velto::editor

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "editor/text/TextStorage.h"
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace velto::editor {
+
+/// How many bytes the UTF-8 form of the units takes (an unpaired surrogate three, as U+FFFD). The units
+/// must not end between the two units of a surrogate pair.
+std::size_t utf8Length(std::u16string_view units);
+
+/// A place in a text and in its UTF-8 form at once: a unit between two code points, and its byte.
+struct UnitAndByte {
+    std::size_t unit = 0;
+    std::size_t byte = 0;
+};
+
+/// Where the units of a text fall in its UTF-8 form: the byte of a unit every few thousand units, kept as the
+/// text is edited, so that the byte of any unit is found by counting the units between it and the nearest
+/// point, never the whole text before it. Points lie between code points; the first is the text's start.
+class UTF8Offsets {
+public:
+    /// Units between two points, about: what finding a byte counts at most, and roughly what a point costs.
+    static constexpr std::size_t pointSpacing = 4096;
+
+    /// Measures the storage's whole text, which costs one read of it.
+    void measure(const TextStorage &storage);
+
+    /// The measured text's length in units and in bytes.
+    UnitAndByte end() const { return end_; }
+
+    /// The byte of `unit` (between two code points) in the measured text, counted on from the point before it
+    /// over the units of `storage`, whose text before `unit` is the measured text's.
+    std::size_t byteAfterPoint(const TextStorage &storage, std::size_t unit) const;
+    /// The byte of `unit` (between two code points) in the measured text, counted back from the point after
+    /// it over the units of `storage`, whose text from `unit + shift` on is the measured text's from `unit` on.
+    std::size_t byteBeforePoint(const TextStorage &storage, std::size_t unit, std::ptrdiff_t shift) const;
+
+    /// Follows a replacement in the measured text: what lay between `start` and `oldEnd` now lies between
+    /// `start` and `newEnd` of the storage's text. Counts only the new units.
+    void replace(const TextStorage &storage, UnitAndByte start, UnitAndByte oldEnd, UnitAndByte newEnd);
+
+    /// The points, in order, for tests.
+    const std::vector<UnitAndByte> &points() const { return points_; }
+
+private:
+    /// Drops the points from `first` to `last` that the points around them make needless: the two around
+    /// lie no further apart than the spacing.
+    void dropNeedlessPoints(std::size_t first, std::size_t last);
+
+    std::vector<UnitAndByte> points_;
+    UnitAndByte end_;
+};
+
+} // namespace velto::editor

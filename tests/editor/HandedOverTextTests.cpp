@@ -1,0 +1,131 @@
+// Handing the editor's text over to the store's UTF-8 copy compares only around the edits made since the last
+// hand-over, and gives the very change the whole comparison gives.
+#include "editor/text/HandedOverText.h"
+
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using velto::editor::HandedOverText;
+using velto::editor::TextRange;
+using velto::editor::TextStorage;
+using velto::editor::UTF8Change;
+using velto::editor::utf8Change;
+using velto::text::toUTF8;
+
+/// The store's copy of the page as the test keeps it: its text, and a version that changes with it.
+struct StoreCopy {
+    std::string text;
+    std::uint64_t version = 1;
+};
+
+/// Hands the storage's text over to the copy, checking the change against the whole comparison; answers whether
+/// only the text around the edits was compared.
+bool handOver(HandedOverText &handedOver, const TextStorage &storage, StoreCopy &copy) {
+    const UTF8Change expected = utf8Change(storage.pieces(), copy.text);
+    const UTF8Change change = handedOver.changeFrom(storage, copy.text, copy.version);
+    EXPECT_EQ(change, expected);
+    copy.text.replace(change.location, change.length, change.replacement);
+    copy.version += 1;
+    handedOver.changeTaken(storage, copy.version, copy.text.size());
+    EXPECT_EQ(copy.text, toUTF8(storage.string()));
+    return handedOver.comparedAroundEdits();
+}
+
+std::u16string pageOf(std::size_t lines) {
+    std::u16string page;
+    for (std::size_t line = 0; line < lines; ++line) {
+        page += u"- [ ] a line with `code`, caf\u00e9 and \U0001F600 \u4e2d\n";
+    }
+    return page;
+}
+
+// Typing, deleting across chunks, pasting long text, undoing by putting removed text back and texts with
+// surrogates everywhere: each hand-over after the first compares around the edits, and gives the whole
+// comparison's change.
+TEST(HandedOverText, RandomEditsBetweenHandOversGiveTheWholeComparisonsChange) {
+    const std::vector<std::u16string> alphabet{
+        u"a", u" ", u"\n", u"\u00e9", u"\u4e2d", u"\U0001F600", u"\xD83D", u"\xDE00", u"the quick brown fox "};
+    std::mt19937 random(28);
+    auto pick = [&](std::size_t below) { return std::uniform_int_distribution<std::size_t>(0, below - 1)(random); };
+    auto randomText = [&](std::size_t units) {
+        std::u16string text;
+        while (text.size() < units) {
+            text += alphabet[pick(alphabet.size())];
+        }
+        return text;
+    };
+    TextStorage storage(pageOf(2000));
+    StoreCopy copy{toUTF8(storage.string())};
+    HandedOverText handedOver;
+    EXPECT_FALSE(handOver(handedOver, storage, copy)) << "nothing was handed over before";
+    std::size_t caret = storage.length() / 2;
+    for (int round = 0; round < 300; ++round) {
+        const std::size_t edits = pick(6);
+        for (std::size_t edit = 0; edit < edits; ++edit) {
+            caret = pick(5) == 0 ? pick(storage.length() + 1) : std::min(caret, storage.length());
+            const std::size_t removed = pick(8) == 0 ? pick(std::min<std::size_t>(storage.length() - caret, 5000) + 1)
+                                                     : pick(std::min<std::size_t>(storage.length() - caret, 2) + 1);
+            const std::u16string removedText = storage.substring(TextRange{caret, removed});
+            std::u16string inserted = pick(10) == 0 ? randomText(pick(9000)) : randomText(pick(3));
+            storage.replaceCharacters(TextRange{caret, removed}, inserted);
+            if (pick(4) == 0) { // undone
+                storage.replaceCharacters(TextRange{caret, inserted.size()}, removedText);
+                inserted = removedText;
+            }
+            caret += inserted.size();
+        }
+        ASSERT_TRUE(handOver(handedOver, storage, copy)) << "round " << round;
+    }
+}
+
+// Whenever what was handed over last is not known for sure, the text and the copy are compared whole.
+TEST(HandedOverText, ComparesWholeWhenTheLastHandOverIsNotKnown) {
+    struct Road {
+        const char *name;
+        std::function<void(TextStorage &, StoreCopy &)> take;
+    };
+    const std::vector<Road> roads{
+        {"the copy changed by another writer",
+         [](TextStorage &, StoreCopy &copy) {
+             copy.text.insert(copy.text.size() / 3, "another writer's line\n");
+             copy.version += 1;
+         }},
+        {"more edits than the storage remembers",
+         [](TextStorage &storage, StoreCopy &) {
+             for (int typed = 0; typed < 100; ++typed) {
+                 storage.replaceCharacters(TextRange{500, 0}, u"x");
+             }
+         }},
+        {"the storage given a text anew",
+         [](TextStorage &storage, StoreCopy &) { storage = TextStorage(pageOf(1500) + u"the end"); }},
+    };
+    for (const Road &road : roads) {
+        TextStorage storage(pageOf(1500));
+        StoreCopy copy{toUTF8(storage.string())};
+        HandedOverText handedOver;
+        handOver(handedOver, storage, copy);
+        storage.replaceCharacters(TextRange{100, 0}, u"typed");
+        road.take(storage, copy);
+        EXPECT_FALSE(handOver(handedOver, storage, copy)) << road.name;
+        storage.replaceCharacters(TextRange{200, 3}, u"\U0001F601");
+        EXPECT_TRUE(handOver(handedOver, storage, copy)) << road.name << ": the hand-over after is known again";
+    }
+
+    TextStorage storage(pageOf(100));
+    StoreCopy copy{toUTF8(storage.string())};
+    HandedOverText handedOver;
+    handOver(handedOver, storage, copy);
+    TextStorage another(pageOf(100));
+    another.replaceCharacters(TextRange{0, 0}, u"x");
+    EXPECT_FALSE(handOver(handedOver, another, copy)) << "another storage";
+}
+
+} // namespace
