@@ -177,7 +177,7 @@ void VeltoStore::announceCurrentPageChange(const VeltoPage &previous) {
     const VeltoPage &current = document_.currentPage;
     if (current.id != previous.id) {
         emit currentPageChangedOutsideEditor(current.id, CurrentPageChange::page);
-    } else if (current.visibleText() != previous.visibleText()) {
+    } else if (current.visibleTextView() != previous.visibleTextView()) {
         emit currentPageChangedOutsideEditor(current.id, CurrentPageChange::text);
     }
 }
@@ -209,6 +209,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     // into what was loaded; everything else was saved by the flush before the load.
     VeltoReloadedDocument reloaded =
         keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document, pageBaselines(loaded->document));
+    keepHeldBodyWhenUnchanged(previousCurrentPage, reloaded.document.currentPage);
     replaceDocument(std::move(reloaded.document));
     pageBaselines_ = std::move(reloaded.baselines);
     saveScheduler_.documentWasReloaded();
@@ -230,6 +231,15 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     }
     if (metNewUnreadableFiles) {
         emit unreadableFilesFound();
+    }
+}
+
+void VeltoStore::keepHeldBodyWhenUnchanged(const VeltoPage &held, VeltoPage &reloaded) {
+    VeltoPageFileContent *reloadedContent = reloaded.content.asLoaded();
+    const VeltoPageFileContent *heldContent = held.content.asLoaded();
+    if (reloaded.id == held.id && reloadedContent != nullptr && heldContent != nullptr &&
+        reloadedContent->body == heldContent->body) {
+        reloadedContent->body = heldContent->body;
     }
 }
 

@@ -242,6 +242,10 @@ private:
     void askEditorForPendingText();
     /// Tells the editor when the current page is not `previous` any more, or holds another text.
     void announceCurrentPageChange(const VeltoPage &previous);
+    /// A reload that brings the current page's text back as it was keeps the body the store held instead of the
+    /// equal one read from the file: the editor knows the held body as the one it last handed its text to (by
+    /// its version), and so hands over only what it edits next instead of comparing the whole page again.
+    static void keepHeldBodyWhenUnchanged(const VeltoPage &held, VeltoPage &reloaded);
     std::uint64_t pageSaveCount(const Uuid &pageID) const { return saveScheduler_.pageSaveCount(pageID); }
     void replaceDocument(VeltoDocument document);
     bool takeLatestPage(const Uuid &pageID, const std::optional<VeltoPage> &latest);

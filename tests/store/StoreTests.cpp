@@ -478,6 +478,34 @@ TEST(Store, ReloadThatChangesTheArchivedPagesTellsTheShell) {
     EXPECT_EQ(archiveChanges, 1);
 }
 
+// A reload that brings the current page's text back as it was keeps the body the store held, whose version the
+// editor goes by to hand over only what it edits next; one that brings another text takes that text.
+TEST(Store, ReloadKeepsTheHeldBodyOnlyWhenItBringsTheSameText) {
+    struct Case {
+        const char *name;
+        const char *onDisk;
+        bool keepsHeldBody;
+    };
+    for (const Case &testCase :
+         {Case{"the same text", "current\n", true}, Case{"another text", "elsewhere\n", false}}) {
+        SCOPED_TRACE(testCase.name);
+        GatedStore harness;
+        VeltoPage page = textPage("current\n");
+        harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+        VeltoStore &store = *harness.store;
+        const std::uint64_t heldVersion = store.document().currentPage.content.asLoaded()->body.version();
+        VeltoDocument onDisk = documentOf(page);
+        onDisk.currentPage.content =
+            VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, std::string(testCase.onDisk), "\n"});
+        store.requestExternalRefresh(std::nullopt);
+        harness.succeedSave();
+        harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(onDisk));
+        const CopyOnWriteText &body = store.document().currentPage.content.asLoaded()->body;
+        EXPECT_EQ(body, testCase.onDisk);
+        EXPECT_EQ(body.version() == heldVersion, testCase.keepsHeldBody);
+    }
+}
+
 TEST(Store, TypingDuringAReloadSavesAgainAndLoadsAgainWithoutLosingTheText) {
     GatedStore harness;
     VeltoPage page = textPage("on disk");
