@@ -23,17 +23,80 @@ void shift(Marker &marker, std::ptrdiff_t delta) {
     marker.end = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(marker.end) + delta);
 }
 
+/// A marker kept in 32 bits, its positions wrapping around as they are shifted.
+struct CompactMarker {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+};
+
+CompactMarker toStored(const Marker &marker) {
+    return CompactMarker{static_cast<std::uint32_t>(marker.start), static_cast<std::uint32_t>(marker.end)};
+}
+
+Marker toItem(const CompactMarker &marker) {
+    return Marker{marker.start, marker.end};
+}
+
+Marker toItem(const Marker &marker) {
+    return marker;
+}
+
+std::uint32_t startOf(const CompactMarker &marker) {
+    return marker.start;
+}
+
+void shift(CompactMarker &marker, std::ptrdiff_t delta) {
+    marker.start = static_cast<std::uint32_t>(static_cast<std::ptrdiff_t>(marker.start) + delta);
+    marker.end = static_cast<std::uint32_t>(static_cast<std::ptrdiff_t>(marker.end) + delta);
+}
+
+template <typename List> void expectAgreesWithPlainVector();
+
 } // namespace
 
 // Thousands of items through random splices and shifts, near one another and far apart, so that blocks
 // are cut, emptied and joined: every reading agrees with a plain vector that is shifted item by item.
 TEST(ShiftedItemListTests, SplicesAndShiftsAgreeWithAPlainVector) {
+    expectAgreesWithPlainVector<ShiftedItemList<Marker>>();
+}
+
+// The same with the items kept in 32 bits: the blocks' shifts grow past the positions stored in them, which
+// then wrap around below zero.
+TEST(ShiftedItemListTests, CompactItemsAgreeWithAPlainVector) {
+    expectAgreesWithPlainVector<ShiftedItemList<Marker, CompactMarker>>();
+}
+
+// Text inserted before a block moves its shift far on; an item then put before the block's first one is
+// stored below zero, and must still read back at its place and be found there.
+TEST(ShiftedItemListTests, CompactItemStoredBelowZeroReadsBack) {
+    std::vector<Marker> model;
+    for (std::size_t k = 0; k < 192; ++k) {
+        model.push_back(Marker{k * 10, k * 10 + 3});
+    }
+    ShiftedItemList<Marker, CompactMarker> list(model);
+    list.shiftFrom(128, 1'000'000); // the third block of 64 takes the shift
+    list.splice(64, 64, {});        // the second goes: the third now follows the first
+    list.splice(64, 0, {Marker{700, 702}});
+    EXPECT_EQ(list.at(64), (Marker{700, 702}));
+    EXPECT_EQ(list.startAt(64), 700u);
+    EXPECT_EQ(list.at(65), (Marker{1'001'280, 1'001'283}));
+    EXPECT_EQ(list.firstStartingAtOrAfter(700), 64u);
+    EXPECT_EQ(list.firstStartingAtOrAfter(701), 65u);
+    list.shiftFrom(64, -50);
+    EXPECT_EQ(list.at(64), (Marker{650, 652}));
+    EXPECT_EQ(list.firstStartingAtOrAfter(640), 64u);
+    EXPECT_EQ(list.items().back(), (Marker{1'001'860, 1'001'863}));
+}
+
+namespace {
+
+template <typename List> void expectAgreesWithPlainVector() {
     std::mt19937 random(5);
     std::vector<Marker> model;
     for (std::size_t k = 0; k < 6000; ++k) {
         model.push_back(Marker{k * 10, k * 10 + 3});
     }
-    ShiftedItemList<Marker> list(model);
+    List list(model);
     for (int step = 0; step < 3000; ++step) {
         const std::size_t index = random() % (model.size() + 1);
         // Deletions alone leave blocks small, to be joined; insertions keep the list long.
@@ -64,9 +127,9 @@ TEST(ShiftedItemListTests, SplicesAndShiftsAgreeWithAPlainVector) {
             const std::size_t probe = random() % model.size();
             ASSERT_EQ(list.at(probe), model[probe]) << "step " << step;
             ASSERT_EQ(list.startAt(probe), model[probe].start);
-            Marker stored = list.stored(probe);
+            auto stored = list.stored(probe);
             shift(stored, list.storedShift(probe));
-            ASSERT_EQ(stored, model[probe]);
+            ASSERT_EQ(toItem(stored), model[probe]);
             const std::size_t position = model[probe].start + random() % 3;
             const auto expected = std::partition_point(model.begin(), model.end(),
                                                        [position](const Marker &m) { return m.start < position; });
@@ -82,3 +145,5 @@ TEST(ShiftedItemListTests, SplicesAndShiftsAgreeWithAPlainVector) {
     }
     EXPECT_EQ(list.items(), model);
 }
+
+} // namespace

@@ -102,7 +102,7 @@ void ParagraphIndex::rebuild(const TextStorage &storage) {
     version_ = storage.characterVersion();
     std::vector<ParagraphStart> all{ParagraphStart{0}};
     for (const std::size_t start : paragraphStartsAfter(storage, 0, length_)) {
-        all.push_back(ParagraphStart{start});
+        all.push_back(ParagraphStart{static_cast<std::uint32_t>(start)});
     }
     starts_ = ShiftedItemList<ParagraphStart>(std::move(all));
 }
@@ -154,7 +154,7 @@ std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &st
     }
     std::vector<ParagraphStart> freshStarts;
     for (const std::size_t start : fresh) {
-        freshStarts.push_back(ParagraphStart{start});
+        freshStarts.push_back(ParagraphStart{static_cast<std::uint32_t>(start)});
     }
     starts_.splice(first + 1, last - first, freshStarts);
     starts_.shiftFrom(first + 1 + freshStarts.size(), delta);

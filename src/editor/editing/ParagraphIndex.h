@@ -12,15 +12,16 @@ namespace velto::editor {
 
 class TextStorage;
 
-/// Where one paragraph starts, as the index keeps it.
+/// Where one paragraph starts, as the index keeps it: in 32 bits, since a page holds millions of
+/// paragraphs. The position wraps around as it is shifted (see ShiftedItemList).
 struct ParagraphStart {
-    std::size_t position = 0;
+    std::uint32_t position = 0;
 };
-inline std::size_t startOf(const ParagraphStart &start) {
+inline std::uint32_t startOf(const ParagraphStart &start) {
     return start.position;
 }
 inline void shift(ParagraphStart &start, std::ptrdiff_t delta) {
-    start.position = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(start.position) + delta);
+    start.position = static_cast<std::uint32_t>(static_cast<std::ptrdiff_t>(start.position) + delta);
 }
 
 /// Which paragraphs one update replaced: `removedCount` paragraphs starting at `first` (as numbered

@@ -94,8 +94,8 @@ void mapThrough(const EditMapping &mapping, InlineCodeSpan &span) {
 
 /// Moves the items with one edit: those starting in the replaced units are dropped (and returned),
 /// those after it shift, and the one that begins before the edit and reaches into it is mapped.
-template <typename Item>
-std::vector<Item> followEditIn(ShiftedItemList<Item> &items, const EditMapping &mapping, bool mapsContaining) {
+template <typename Item, typename Stored>
+std::vector<Item> followEditIn(ShiftedItemList<Item, Stored> &items, const EditMapping &mapping, bool mapsContaining) {
     const std::size_t first = items.firstStartingAtOrAfter(mapping.location);
     const std::size_t last = items.firstStartingAtOrAfter(std::max(mapping.oldEnd, mapping.location + 1));
     // An insertion drops nothing: what starts at its location moves after it.
@@ -119,7 +119,8 @@ std::vector<Item> followEditIn(ShiftedItemList<Item> &items, const EditMapping &
 }
 
 /// The items of the buffer that start in the window.
-template <typename Item> std::vector<Item> itemsIn(const ShiftedItemList<Item> &items, TextRange window) {
+template <typename Item, typename Stored>
+std::vector<Item> itemsIn(const ShiftedItemList<Item, Stored> &items, TextRange window) {
     std::vector<Item> found;
     const std::size_t last = items.firstStartingAtOrAfter(window.end());
     for (std::size_t index = items.firstStartingAtOrAfter(window.location); index < last; ++index) {
@@ -129,8 +130,8 @@ template <typename Item> std::vector<Item> itemsIn(const ShiftedItemList<Item> &
 }
 
 /// Replaces the items starting in the window with `fresh`; returns whether they differed.
-template <typename Item>
-bool replaceWindow(ShiftedItemList<Item> &items, TextRange window, const std::vector<Item> &fresh) {
+template <typename Item, typename Stored>
+bool replaceWindow(ShiftedItemList<Item, Stored> &items, TextRange window, const std::vector<Item> &fresh) {
     const std::size_t first = items.firstStartingAtOrAfter(window.location);
     const std::size_t last = items.firstStartingAtOrAfter(window.end());
     bool same = last - first == fresh.size();
@@ -471,7 +472,7 @@ void MarkdownCodeTokenIndex::rebuildBlocks() {
     if (const std::optional<TextRange> changed = differingRange(before, scan.blocks)) {
         noteFencedBlockChange(*changed);
     }
-    blocks_ = ShiftedItemList<FencedCodeBlock>(std::move(scan.blocks));
+    blocks_ = ShiftedItemList<FencedCodeBlock, StoredFencedCodeBlock>(std::move(scan.blocks));
 }
 
 bool MarkdownCodeTokenIndex::isInsideBlock(std::size_t position) const {
@@ -479,10 +480,9 @@ bool MarkdownCodeTokenIndex::isInsideBlock(std::size_t position) const {
     if (after == 0) {
         return false;
     }
-    const FencedCodeBlock &block = blocks_.stored(after - 1);
-    const auto start = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(block.fullRange.location) +
-                                                blocks_.storedShift(after - 1));
-    return position < start + block.fullRange.length;
+    // Only the block's start and length are needed: read them in place rather than copy the block.
+    const std::size_t start = blocks_.startAt(after - 1);
+    return position < start + blocks_.stored(after - 1).fullRange.length;
 }
 
 namespace {
@@ -491,8 +491,8 @@ namespace {
 /// the next run of exactly its length, runs inside fenced blocks take no part, and a run that nothing
 /// closes stays literal. The walk stops before the first run at which `stopsAt` holds.
 template <typename InsideBlock, typename StopsAt>
-std::size_t pairRuns(const ShiftedItemList<BacktickRun> &runs, std::size_t first, const InsideBlock &insideBlock,
-                     const StopsAt &stopsAt, std::vector<InlineCodeSpan> &spans,
+std::size_t pairRuns(const ShiftedItemList<BacktickRun, StoredBacktickRun> &runs, std::size_t first,
+                     const InsideBlock &insideBlock, const StopsAt &stopsAt, std::vector<InlineCodeSpan> &spans,
                      std::map<std::size_t, std::size_t> &literals) {
     std::size_t current = first;
     while (current < runs.size() && !stopsAt(current)) {
@@ -531,7 +531,7 @@ void MarkdownCodeTokenIndex::rebuildSpans() {
     if (const std::optional<TextRange> changed = differingRange(before, spans)) {
         noteSpanChange(*changed);
     }
-    spans_ = ShiftedItemList<InlineCodeSpan>(std::move(spans));
+    spans_ = ShiftedItemList<InlineCodeSpan, StoredInlineCodeSpan>(std::move(spans));
 }
 
 void MarkdownCodeTokenIndex::pairSpansAround(TextRange changed) {
@@ -631,7 +631,8 @@ bool MarkdownCodeTokenIndex::isBalanced() const {
 
 namespace {
 
-template <typename Item> std::optional<Item> containing(const ShiftedItemList<Item> &items, std::size_t location) {
+template <typename Item, typename Stored>
+std::optional<Item> containing(const ShiftedItemList<Item, Stored> &items, std::size_t location) {
     const std::size_t after = items.firstStartingAtOrAfter(location + 1);
     if (after == 0) {
         return std::nullopt;
@@ -640,7 +641,8 @@ template <typename Item> std::optional<Item> containing(const ShiftedItemList<It
     return item.fullRange.contains(location) ? std::optional<Item>(std::move(item)) : std::nullopt;
 }
 
-template <typename Item> std::vector<Item> overlapping(const ShiftedItemList<Item> &items, TextRange range) {
+template <typename Item, typename Stored>
+std::vector<Item> overlapping(const ShiftedItemList<Item, Stored> &items, TextRange range) {
     std::vector<Item> found;
     std::size_t index = items.firstStartingAtOrAfter(range.location + 1);
     if (index > 0) {

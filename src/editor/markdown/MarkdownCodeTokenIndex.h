@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/markdown/MarkdownSyntaxScanner.h"
+#include "editor/markdown/StoredCodeItems.h"
 #include "editor/text/ShiftedItemList.h"
 #include "editor/text/TextStorage.h"
 
@@ -94,10 +95,10 @@ private:
     bool touchesFenceLineOfBlock(const EditMapping &mapping) const;
 
     std::size_t textLength_ = 0;
-    ShiftedItemList<FenceLine> fenceLines_;
-    ShiftedItemList<BacktickRun> runs_;
-    ShiftedItemList<FencedCodeBlock> blocks_;
-    ShiftedItemList<InlineCodeSpan> spans_;
+    ShiftedItemList<FenceLine, StoredFenceLine> fenceLines_;
+    ShiftedItemList<BacktickRun, StoredBacktickRun> runs_;
+    ShiftedItemList<FencedCodeBlock, StoredFencedCodeBlock> blocks_;
+    ShiftedItemList<InlineCodeSpan, StoredInlineCodeSpan> spans_;
     bool isBalanced_ = true;
     /// The backtick runs that pair with nothing, by length: at most one of each length can, since a
     /// later run of the same length would close it.

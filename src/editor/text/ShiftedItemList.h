@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -16,15 +17,23 @@ namespace velto::editor {
 /// `Item` needs two free functions found by argument lookup: `startOf(const Item &)`, its first
 /// position (ascending through the list), and `shift(Item &, std::ptrdiff_t)`, which moves all its
 /// positions.
-template <typename Item> class ShiftedItemList {
+///
+/// A list of many items may keep them in a smaller form: `Stored`, with the same two functions and
+/// `toStored(const Item &)` and `toItem(const Stored &)` found by argument lookup. A stored form may hold
+/// its positions in 32 bits: `startOf` then returns std::uint32_t, and the positions wrap around as they
+/// are shifted (a block's shift may exceed the positions it is taken from), which gives back every true
+/// position exactly as long as the text's positions fit in 32 bits.
+template <typename Item, typename Stored = Item> class ShiftedItemList {
 public:
     ShiftedItemList() = default;
     explicit ShiftedItemList(std::vector<Item> items) {
         for (std::size_t start = 0; start < items.size(); start += blockItems) {
             Block block;
             const std::size_t end = std::min(start + blockItems, items.size());
-            block.items.assign(std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(start)),
-                               std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(end)));
+            block.items.reserve(end - start);
+            for (std::size_t index = start; index < end; ++index) {
+                block.items.push_back(storedForm(std::move(items[index])));
+            }
             blocks_.push_back(std::move(block));
         }
         countBlocks();
@@ -36,9 +45,7 @@ public:
     /// The item with its true positions.
     Item at(std::size_t index) const {
         const std::size_t block = blockOf(index);
-        Item item = blocks_[block].items[index - firstIndex_[block]];
-        shift(item, blocks_[block].shift);
-        return item;
+        return truePositions(blocks_[block].items[index - firstIndex_[block]], blocks_[block].shift);
     }
     std::size_t startAt(std::size_t index) const {
         const std::size_t block = blockOf(index);
@@ -46,7 +53,7 @@ public:
     }
 
     /// The item as stored, without copying: its positions are off by `storedShift(index)`.
-    const Item &stored(std::size_t index) const {
+    const Stored &stored(std::size_t index) const {
         const std::size_t block = blockOf(index);
         return blocks_[block].items[index - firstIndex_[block]];
     }
@@ -70,7 +77,7 @@ public:
             return size_;
         }
         const Block &block = blocks_[low];
-        const auto found = std::partition_point(block.items.begin(), block.items.end(), [&](const Item &item) {
+        const auto found = std::partition_point(block.items.begin(), block.items.end(), [&](const Stored &item) {
             return shifted(startOf(item), block.shift) < position;
         });
         return firstIndex_[low] + static_cast<std::size_t>(found - block.items.begin());
@@ -78,7 +85,7 @@ public:
 
     void replace(std::size_t index, const Item &item) {
         const std::size_t block = blockOf(index);
-        Item stored = item;
+        Stored stored = storedForm(item);
         shift(stored, -blocks_[block].shift);
         blocks_[block].items[index - firstIndex_[block]] = std::move(stored);
     }
@@ -88,7 +95,7 @@ public:
         std::size_t block = index < size_ ? blockOf(index) : blocks_.size();
         std::size_t offset = index < size_ ? index - firstIndex_[block] : 0;
         for (std::size_t remaining = count; remaining > 0;) {
-            std::vector<Item> &items = blocks_[block].items;
+            std::vector<Stored> &items = blocks_[block].items;
             const std::size_t taken = std::min(remaining, items.size() - offset);
             items.erase(items.begin() + static_cast<std::ptrdiff_t>(offset),
                         items.begin() + static_cast<std::ptrdiff_t>(offset + taken));
@@ -109,9 +116,11 @@ public:
                 offset = blocks_[block].items.size();
             }
             Block &target = blocks_[block];
-            std::vector<Item> stored = fresh;
-            for (Item &item : stored) {
-                shift(item, -target.shift);
+            std::vector<Stored> stored;
+            stored.reserve(fresh.size());
+            for (const Item &item : fresh) {
+                stored.push_back(storedForm(item));
+                shift(stored.back(), -target.shift);
             }
             target.items.insert(target.items.begin() + static_cast<std::ptrdiff_t>(offset), stored.begin(),
                                 stored.end());
@@ -144,9 +153,8 @@ public:
         std::vector<Item> all;
         all.reserve(size());
         for (const Block &block : blocks_) {
-            for (Item item : block.items) {
-                shift(item, block.shift);
-                all.push_back(std::move(item));
+            for (const Stored &item : block.items) {
+                all.push_back(truePositions(item, block.shift));
             }
         }
         return all;
@@ -157,12 +165,31 @@ private:
 
     /// Items of one block; their true positions are the stored ones plus `shift`. Never empty.
     struct Block {
-        std::vector<Item> items;
+        std::vector<Stored> items;
         std::ptrdiff_t shift = 0;
     };
 
-    static std::size_t shifted(std::size_t position, std::ptrdiff_t delta) {
-        return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + delta);
+    /// The position moved by `delta`, wrapping around within the position's own type.
+    template <typename Position> static std::size_t shifted(Position position, std::ptrdiff_t delta) {
+        return static_cast<Position>(static_cast<std::ptrdiff_t>(position) + delta);
+    }
+
+    static Stored storedForm(Item item) {
+        if constexpr (std::is_same_v<Item, Stored>) {
+            return item;
+        } else {
+            return toStored(item);
+        }
+    }
+
+    /// The item of a stored one whose positions are off by `delta`.
+    static Item truePositions(Stored stored, std::ptrdiff_t delta) {
+        shift(stored, delta);
+        if constexpr (std::is_same_v<Item, Stored>) {
+            return stored;
+        } else {
+            return toItem(stored);
+        }
     }
 
     std::size_t blockOf(std::size_t index) const {
@@ -197,7 +224,7 @@ private:
         if (into.items.size() + from.items.size() > 2 * blockItems) {
             return;
         }
-        for (Item &item : from.items) {
+        for (Stored &item : from.items) {
             shift(item, from.shift - into.shift);
             into.items.push_back(std::move(item));
         }
