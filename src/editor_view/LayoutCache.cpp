@@ -36,10 +36,10 @@ LayoutCache::~LayoutCache() = default;
 
 std::size_t LayoutCache::bookkeepingBytes() const {
     std::size_t bytes = entries_.capacity() * sizeof(Entry) + heights_.capacity() * sizeof(double) +
-                        blockTops_.capacity() * sizeof(double);
+                        plainMeasured_.capacity() / 8 + blockTops_.capacity() * sizeof(double);
     for (const Entry &entry : entries_) {
-        if (entry.segments.size() > 1) {
-            bytes += entry.segments.size() * sizeof(Segment); // the heap block of a long paragraph's pieces
+        if (entry.segments) {
+            bytes += sizeof(std::vector<Segment>) + entry.segments->capacity() * sizeof(Segment);
         }
     }
     return bytes;
@@ -50,11 +50,15 @@ void LayoutCache::setWidth(double width) {
         return;
     }
     width_ = width;
-    for (Entry &entry : entries_) {
-        for (Segment &segment : entry.segments) {
-            invalidateSegment(segment);
+    for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
+        if (!isPlain(paragraph)) {
+            for (Segment &segment : *entries_[paragraph].segments) {
+                invalidateSegment(segment);
+            }
+            makePlainIfPossible(paragraph);
         }
     }
+    plainMeasured_.assign(entries_.size(), false);
     measureCursor_ = 0;
     measureEnd_ = entries_.size();
 }
@@ -94,6 +98,7 @@ void LayoutCache::rebuildEntries() {
     entries_.clear();
     entries_.resize(index_.paragraphCount());
     heights_.resize(index_.paragraphCount());
+    plainMeasured_.assign(index_.paragraphCount(), false);
     for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
         heights_[paragraph] = estimatedHeight(index_.paragraphRange(paragraph).length);
     }
@@ -129,22 +134,19 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
         const std::size_t first = splice->first;
         const bool oneForOne = splice->removedCount == 1 && splice->insertedCount == 1;
         const double heightBefore = oneForOne ? heights_[first] : 0;
-        if (oneForOne && entries_[first].segments.size() > 1) {
+        if (oneForOne && !isPlain(first) && entries_[first].segments->size() > 1) {
             Entry old = std::move(entries_[first]);
             if (!adjustSegmentsInPlace(first, old, summary)) {
-                for (const Segment &segment : old.segments) {
-                    forgetLayoutOf(segment);
-                }
+                forgetLayoutsOf(old);
                 entries_[first] = Entry{};
+                plainMeasured_[first] = false;
                 heights_[first] = estimatedHeight(index_.paragraphRange(first).length);
             }
         } else {
             // A paragraph edited in place keeps its old height as the estimate, so the view does not jump.
             const double keptHeight = oneForOne ? heights_[first] : 0;
             for (std::size_t k = first; k < first + splice->removedCount; ++k) {
-                for (const Segment &segment : entries_[k].segments) {
-                    forgetLayoutOf(segment);
-                }
+                forgetLayoutsOf(entries_[k]);
             }
             resizeSpan(first, splice->removedCount, splice->insertedCount);
             for (std::size_t k = first; k < first + splice->insertedCount; ++k) {
@@ -167,8 +169,9 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
 bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const EditingSummary &summary) {
     const std::size_t paragraphStart = index_.paragraphStart(paragraph);
     const TextRange contents = paragraphContents(storage_, index_.paragraphRange(paragraph));
+    std::vector<Segment> &oldSegments = *old.segments;
     std::size_t oldTotal = 0;
-    for (const Segment &segment : old.segments) {
+    for (const Segment &segment : oldSegments) {
         oldTotal += segment.length;
     }
     const auto newTotal = static_cast<std::ptrdiff_t>(oldTotal) + summary.changeInLength;
@@ -183,12 +186,12 @@ bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const
         return false;
     }
     // The pieces the edit touched: the one holding its start through the one holding its old end.
-    std::size_t firstTouched = old.segments.size() - 1;
-    std::size_t lastTouched = old.segments.size() - 1;
+    std::size_t firstTouched = oldSegments.size() - 1;
+    std::size_t lastTouched = oldSegments.size() - 1;
     std::size_t pieceStart = 0;
-    for (std::size_t k = 0; k < old.segments.size(); ++k) {
-        const std::size_t pieceEnd = pieceStart + old.segments[k].length;
-        if (editStart < pieceEnd && firstTouched == old.segments.size() - 1) {
+    for (std::size_t k = 0; k < oldSegments.size(); ++k) {
+        const std::size_t pieceEnd = pieceStart + oldSegments[k].length;
+        if (editStart < pieceEnd && firstTouched == oldSegments.size() - 1) {
             firstTouched = k;
         }
         if (editOldEnd <= pieceEnd) {
@@ -201,30 +204,31 @@ bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const
     std::size_t mergedLength = 0;
     double mergedHeight = 0;
     for (std::size_t k = firstTouched; k <= lastTouched; ++k) {
-        mergedLength += old.segments[k].length;
-        mergedHeight += old.segments[k].height;
+        mergedLength += oldSegments[k].length;
+        mergedHeight += oldSegments[k].height;
     }
     const auto newMergedLength = static_cast<std::ptrdiff_t>(mergedLength) + summary.changeInLength;
     if (newMergedLength < 0 || static_cast<std::size_t>(newMergedLength) > 2 * segmentLength) {
         return false;
     }
-    Entry &entry = entries_[paragraph];
-    entry.segments.clear();
-    for (std::size_t k = 0; k < old.segments.size(); ++k) {
-        Segment &segment = old.segments[k];
+    auto segments = std::make_unique<std::vector<Segment>>();
+    for (std::size_t k = 0; k < oldSegments.size(); ++k) {
+        Segment &segment = oldSegments[k];
         if (k < firstTouched || k > lastTouched) {
-            entry.segments.push_back(std::move(segment));
+            segments->push_back(std::move(segment));
             continue;
         }
         forgetLayoutOf(segment);
-        if (k == firstTouched && (newMergedLength > 0 || old.segments.size() == 1)) {
-            entry.segments.push_back(unmeasuredSegment(static_cast<std::size_t>(newMergedLength), mergedHeight));
+        if (k == firstTouched && (newMergedLength > 0 || oldSegments.size() == 1)) {
+            segments->push_back(unmeasuredSegment(static_cast<std::size_t>(newMergedLength), mergedHeight));
         }
     }
-    if (entry.segments.empty()) {
-        entry.segments.push_back(unmeasuredSegment(0, mergedHeight));
+    if (segments->empty()) {
+        segments->push_back(unmeasuredSegment(0, mergedHeight));
     }
+    entries_[paragraph].segments = std::move(segments);
     setParagraphHeight(paragraph);
+    makePlainIfPossible(paragraph);
     return true;
 }
 
@@ -233,16 +237,20 @@ void LayoutCache::resizeSpan(std::size_t first, std::size_t removed, std::size_t
     const std::size_t kept = std::min(removed, inserted);
     for (std::size_t k = first; k < first + kept; ++k) {
         entries_[k] = Entry{};
+        plainMeasured_[k] = false;
     }
     const auto entryAt = entries_.begin() + static_cast<std::ptrdiff_t>(first + kept);
     const auto heightAt = heights_.begin() + static_cast<std::ptrdiff_t>(first + kept);
+    const auto measuredAt = plainMeasured_.begin() + static_cast<std::ptrdiff_t>(first + kept);
     if (removed > inserted) {
         entries_.erase(entryAt, entryAt + static_cast<std::ptrdiff_t>(removed - inserted));
         heights_.erase(heightAt, heightAt + static_cast<std::ptrdiff_t>(removed - inserted));
+        plainMeasured_.erase(measuredAt, measuredAt + static_cast<std::ptrdiff_t>(removed - inserted));
     } else if (inserted > removed) {
         std::vector<Entry> added(inserted - removed);
         entries_.insert(entryAt, std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
         heights_.insert(heightAt, inserted - removed, 0.0);
+        plainMeasured_.insert(measuredAt, inserted - removed, false);
     }
 }
 
@@ -253,16 +261,22 @@ void LayoutCache::invalidateAttributes(TextRange range) {
     const std::size_t firstParagraph = index_.paragraphContaining(range.location);
     const std::size_t lastParagraph = index_.paragraphContaining(range.length > 0 ? range.end() - 1 : range.location);
     for (std::size_t paragraph = firstParagraph; paragraph <= lastParagraph; ++paragraph) {
+        if (isPlain(paragraph)) {
+            plainMeasured_[paragraph] = false; // its one piece owns the whole paragraph, which meets the range
+            continue;
+        }
+        std::vector<Segment> &segments = *entries_[paragraph].segments;
         std::size_t pieceStart = index_.paragraphStart(paragraph);
-        for (Segment &segment : entries_[paragraph].segments) {
+        for (Segment &segment : segments) {
             const std::size_t pieceEnd = pieceStart + segment.length;
-            const bool last = &segment == &entries_[paragraph].segments.back();
+            const bool last = &segment == &segments.back();
             // A piece owns its end only when it is the paragraph's last (the separator follows it).
             if (range.location < (last ? pieceEnd + 2 : pieceEnd) && pieceStart <= range.end()) {
                 invalidateSegment(segment);
             }
             pieceStart = pieceEnd;
         }
+        makePlainIfPossible(paragraph);
     }
     noteUnmeasured(firstParagraph, lastParagraph + 1);
 }
@@ -341,16 +355,47 @@ LayoutCache::Segment LayoutCache::unmeasuredSegment(std::size_t length, double h
     return segment;
 }
 
-void LayoutCache::ensureSegmented(std::size_t paragraph) {
+bool LayoutCache::isOnePiece(std::size_t paragraph) const {
+    const TextRange range = index_.paragraphRange(paragraph);
+    return range.length <= segmentThreshold || paragraphContents(storage_, range).length <= segmentThreshold;
+}
+
+std::vector<LayoutCache::Segment> &LayoutCache::segmentsOf(std::size_t paragraph) {
     Entry &entry = entries_[paragraph];
-    if (!entry.segments.empty()) {
-        return;
+    if (entry.segments) {
+        return *entry.segments;
     }
+    entry.segments = std::make_unique<std::vector<Segment>>();
     const TextRange contents = paragraphContents(storage_, index_.paragraphRange(paragraph));
     const std::vector<std::size_t> lengths = segmentLengths(contents);
+    if (lengths.size() == 1) {
+        // The plain paragraph's one piece, as measured or not.
+        Segment segment = unmeasuredSegment(lengths.front(), heights_[paragraph]);
+        segment.measured = plainMeasured_[paragraph];
+        entry.segments->push_back(std::move(segment));
+        return *entry.segments;
+    }
     const double share = heights_[paragraph] / static_cast<double>(lengths.size());
     for (const std::size_t length : lengths) {
-        entry.segments.push_back(unmeasuredSegment(length, share));
+        entry.segments->push_back(unmeasuredSegment(length, share));
+    }
+    return *entry.segments;
+}
+
+void LayoutCache::makePlainIfPossible(std::size_t paragraph) {
+    Entry &entry = entries_[paragraph];
+    if (entry.segments && entry.segments->size() == 1 && !entry.segments->front().layout) {
+        // Its height is the paragraph's, in heights_ already.
+        plainMeasured_[paragraph] = entry.segments->front().measured;
+        entry.segments.reset();
+    }
+}
+
+void LayoutCache::forgetLayoutsOf(const Entry &entry) {
+    if (entry.segments) {
+        for (const Segment &segment : *entry.segments) {
+            forgetLayoutOf(segment);
+        }
     }
 }
 
@@ -367,13 +412,18 @@ Attributes LayoutCache::paragraphAttributes(std::size_t paragraph) const {
 }
 
 std::unique_ptr<ParagraphLayout> LayoutCache::makeLayout(std::size_t paragraph, std::size_t segment) const {
-    const Entry &entry = entries_[paragraph];
-    std::size_t start = index_.paragraphStart(paragraph);
-    for (std::size_t k = 0; k < segment; ++k) {
-        start += entry.segments[k].length;
+    // A plain paragraph's one piece holds its contents.
+    TextRange range = paragraphContents(storage_, index_.paragraphRange(paragraph));
+    SegmentPlace place{true, true};
+    if (!isPlain(paragraph)) {
+        const std::vector<Segment> &segments = *entries_[paragraph].segments;
+        std::size_t start = range.location;
+        for (std::size_t k = 0; k < segment; ++k) {
+            start += segments[k].length;
+        }
+        place = SegmentPlace{segment == 0, segment + 1 == segments.size()};
+        range = TextRange{start, segments[segment].length};
     }
-    const SegmentPlace place{segment == 0, segment + 1 == entry.segments.size()};
-    const TextRange range{start, entry.segments[segment].length};
     if (composition_ && range.location <= composition_->position && composition_->position <= range.end()) {
         // The piece shows the composed text where it will go, underlined, over a copy of its text.
         TextStorage composed = storage_.attributedSubstring(range);
@@ -386,8 +436,7 @@ std::unique_ptr<ParagraphLayout> LayoutCache::makeLayout(std::size_t paragraph, 
 }
 
 const ParagraphLayout &LayoutCache::layoutSegment(std::size_t paragraph, std::size_t segmentIndex) {
-    ensureSegmented(paragraph);
-    Segment &segment = entries_[paragraph].segments[segmentIndex];
+    Segment &segment = segmentsOf(paragraph)[segmentIndex];
     segment.lastUse = useClock_;
     if (!segment.layout) {
         segment.layout = makeLayout(paragraph, segmentIndex);
@@ -398,14 +447,18 @@ const ParagraphLayout &LayoutCache::layoutSegment(std::size_t paragraph, std::si
         setParagraphHeight(paragraph);
         evictIfOverBudget();
     }
-    return *entries_[paragraph].segments[segmentIndex].layout;
+    return *(*entries_[paragraph].segments)[segmentIndex].layout;
 }
 
 void LayoutCache::setParagraphHeight(std::size_t paragraph) {
     double height = 0;
-    for (const Segment &segment : entries_[paragraph].segments) {
+    for (const Segment &segment : *entries_[paragraph].segments) {
         height += segment.height;
     }
+    noteHeight(paragraph, height);
+}
+
+void LayoutCache::noteHeight(std::size_t paragraph, double height) {
     if (height != heights_[paragraph]) {
         heights_[paragraph] = height;
         topsValidUpTo_ = std::min(topsValidUpTo_, paragraph);
@@ -427,7 +480,10 @@ void LayoutCache::evictIfOverBudget() {
     // every entry happens seldom.
     std::vector<std::tuple<std::uint64_t, std::size_t, std::size_t>> live;
     for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
-        const auto &segments = entries_[paragraph].segments;
+        if (isPlain(paragraph)) {
+            continue;
+        }
+        const std::vector<Segment> &segments = *entries_[paragraph].segments;
         for (std::size_t k = 0; k < segments.size(); ++k) {
             if (segments[k].layout && segments[k].lastUse != useClock_) {
                 live.emplace_back(segments[k].lastUse, paragraph, k);
@@ -439,9 +495,10 @@ void LayoutCache::evictIfOverBudget() {
         if (liveUnits_ <= unitBudget / 2 && liveLayouts_ <= layoutCountBudget / 2) {
             break;
         }
-        Segment &segment = entries_[paragraph].segments[k];
+        Segment &segment = (*entries_[paragraph].segments)[k];
         forgetLayoutOf(segment);
         segment.layout.reset(); // the height stays measured: the layout can be made again
+        makePlainIfPossible(paragraph);
     }
 }
 
@@ -504,20 +561,21 @@ double LayoutCache::paragraphTop(std::size_t paragraph) {
 }
 
 bool LayoutCache::isMeasured(std::size_t paragraph) const {
-    const auto &segments = entries_[paragraph].segments;
-    return !segments.empty() &&
-           std::all_of(segments.begin(), segments.end(), [](const Segment &segment) { return segment.measured; });
+    if (isPlain(paragraph)) {
+        return plainMeasured_[paragraph];
+    }
+    const std::vector<Segment> &segments = *entries_[paragraph].segments;
+    return std::all_of(segments.begin(), segments.end(), [](const Segment &segment) { return segment.measured; });
 }
 
 std::vector<LayoutCache::Piece> LayoutCache::pieces(std::size_t paragraph) {
-    ensureSegmented(paragraph);
     std::vector<Piece> found;
-    for (std::size_t k = 0; k < entries_[paragraph].segments.size(); ++k) {
+    for (std::size_t k = 0; k < segmentsOf(paragraph).size(); ++k) {
         layoutSegment(paragraph, k);
     }
     double top = paragraphTop(paragraph);
     std::size_t start = index_.paragraphStart(paragraph);
-    for (const Segment &segment : entries_[paragraph].segments) {
+    for (const Segment &segment : *entries_[paragraph].segments) {
         found.push_back(Piece{segment.layout.get(), paragraph, start, top});
         top += segment.height;
         start += segment.length;
@@ -531,19 +589,19 @@ std::vector<LayoutCache::Piece> LayoutCache::piecesBetween(double top, double bo
         if (paragraphTop(paragraph) >= bottom && !found.empty()) {
             break;
         }
-        ensureSegmented(paragraph);
         // Lay out only the pieces that meet the stretch; each layout may move the ones after it.
-        for (std::size_t k = 0; k < entries_[paragraph].segments.size(); ++k) {
+        const std::vector<Segment> &segments = segmentsOf(paragraph);
+        for (std::size_t k = 0; k < segments.size(); ++k) {
             double pieceTop = paragraphTop(paragraph);
             std::size_t start = index_.paragraphStart(paragraph);
             for (std::size_t before = 0; before < k; ++before) {
-                pieceTop += entries_[paragraph].segments[before].height;
-                start += entries_[paragraph].segments[before].length;
+                pieceTop += segments[before].height;
+                start += segments[before].length;
             }
             if (pieceTop >= bottom) {
                 break;
             }
-            if (pieceTop + entries_[paragraph].segments[k].height <= top) {
+            if (pieceTop + segments[k].height <= top) {
                 continue;
             }
             const ParagraphLayout &layout = layoutSegment(paragraph, k);
@@ -551,6 +609,7 @@ std::vector<LayoutCache::Piece> LayoutCache::piecesBetween(double top, double bo
                 found.push_back(Piece{&layout, paragraph, start, pieceTop});
             }
         }
+        makePlainIfPossible(paragraph); // when none of its one piece met the stretch
     }
     return found;
 }
@@ -558,8 +617,7 @@ std::vector<LayoutCache::Piece> LayoutCache::piecesBetween(double top, double bo
 LayoutCache::Piece LayoutCache::pieceFor(std::size_t position, CaretAffinity affinity) {
     position = std::min(position, storage_.length());
     const std::size_t paragraph = index_.paragraphContaining(position);
-    ensureSegmented(paragraph);
-    const auto &segments = entries_[paragraph].segments;
+    const std::vector<Segment> &segments = segmentsOf(paragraph);
     std::size_t start = index_.paragraphStart(paragraph);
     double top = paragraphTop(paragraph);
     std::size_t k = 0;
@@ -669,17 +727,23 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
             break;
         }
         const std::size_t paragraph = measureCursor_;
-        ensureSegmented(paragraph);
         const double before = heights_[paragraph];
-        auto &segments = entries_[paragraph].segments;
-        for (std::size_t k = 0; k < segments.size(); ++k) {
-            if (segments[k].measured) {
-                continue;
+        if (isPlain(paragraph) && isOnePiece(paragraph)) {
+            noteHeight(paragraph, makeLayout(paragraph, 0)->height());
+            plainMeasured_[paragraph] = true;
+        } else {
+            std::vector<Segment> &segments = segmentsOf(paragraph);
+            for (std::size_t k = 0; k < segments.size(); ++k) {
+                if (segments[k].measured) {
+                    continue;
+                }
+                segments[k].height =
+                    segments[k].layout ? segments[k].layout->height() : makeLayout(paragraph, k)->height();
+                segments[k].measured = true;
             }
-            segments[k].height = segments[k].layout ? segments[k].layout->height() : makeLayout(paragraph, k)->height();
-            segments[k].measured = true;
+            setParagraphHeight(paragraph);
+            makePlainIfPossible(paragraph);
         }
-        setParagraphHeight(paragraph);
         if (paragraph < anchor) {
             change += heights_[paragraph] - before;
         }

@@ -4,7 +4,6 @@
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
 #include "editor/text/TextStorage.h"
-#include "editor_view/OneOrMany.h"
 #include "editor_view/ParagraphLayout.h"
 
 #include <QPointF>
@@ -68,7 +67,6 @@ public:
     /// Forgets every layout and height, after the text was replaced wholesale or the look changed.
     void reset();
 
-
     // ---- geometry ----
 
     double documentHeight();
@@ -125,9 +123,8 @@ public:
     std::size_t bookkeepingBytes() const;
 
 private:
-    // Kept for every paragraph of the page, so packed into 24 bytes: a piece holds at most segmentThreshold
-    // units, and the use clock counts painting passes (years of them before it wraps, which only makes one
-    // eviction pick less well).
+    // One piece of a paragraph, packed into 24 bytes: a piece holds at most segmentThreshold units, and the use
+    // clock counts painting passes (years of them before it wraps, which only makes one eviction pick less well).
     struct Segment {
         std::unique_ptr<ParagraphLayout> layout;
         double height = 0;
@@ -135,13 +132,26 @@ private:
         std::uint32_t length : 31 = 0;
         std::uint32_t measured : 1 = 0;
     };
+    // A paragraph's pieces. Nearly every paragraph of a page is a plain one: a single piece whose layout is not
+    // kept. Such a paragraph keeps no pieces: its height is in heights_ and whether it was measured in
+    // plainMeasured_, so a page of millions of paragraphs costs a pointer for each. Its pieces are made when a
+    // layout is kept or the paragraph is long enough to be cut, and dropped when it is plain again.
     struct Entry {
-        OneOrMany<Segment> segments; // empty until first needed
+        std::unique_ptr<std::vector<Segment>> segments;
     };
     static Segment unmeasuredSegment(std::size_t length, double height);
 
     double estimatedHeight(std::size_t units) const;
-    void ensureSegmented(std::size_t paragraph);
+    bool isPlain(std::size_t paragraph) const { return !entries_[paragraph].segments; }
+    /// Whether a plain paragraph is short enough to be laid out in one piece.
+    bool isOnePiece(std::size_t paragraph) const;
+    /// The paragraph's pieces, made when it is plain.
+    std::vector<Segment> &segmentsOf(std::size_t paragraph);
+    /// Drops the paragraph's pieces when it is plain again: one piece and no layout.
+    void makePlainIfPossible(std::size_t paragraph);
+    void forgetLayoutsOf(const Entry &entry);
+    /// Records a paragraph's height, marking the tops after it to be summed again when it changed.
+    void noteHeight(std::size_t paragraph, double height);
     std::vector<std::size_t> segmentLengths(TextRange contents) const;
     bool adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const EditingSummary &summary);
     void resizeSpan(std::size_t first, std::size_t removed, std::size_t inserted);
@@ -170,6 +180,7 @@ private:
 
     std::vector<Entry> entries_;
     std::vector<double> heights_;
+    std::vector<bool> plainMeasured_; // of the plain paragraphs: whether the height is measured
     // The top of every topsStride-th paragraph (the sum of the heights before it); a paragraph's own top
     // adds the heights from its block's start, in the same order, so it is the very same sum. A top kept
     // for every paragraph would cost a page of millions of paragraphs another 8 bytes each.

@@ -344,9 +344,9 @@ TEST(LayoutCacheTests, EveryParagraphCostsTheCacheAFewWordsLaidOutOrNot) {
     }
     TextStorage storage(text, plain());
     LayoutCache cache(storage, formats);
-    // An entry with its one piece in place, a height and a share of a top kept for every 64 paragraphs: a
-    // page of short paragraphs (the common case) must not cost a heap block or more words for each of them.
-    constexpr std::size_t boundPerParagraph = 41;
+    // A pointer, a height, a bit and a share of a top kept for every 64 paragraphs: a plain paragraph (one piece,
+    // no layout kept, the common case) must not cost a heap block or more words for each of them.
+    constexpr std::size_t boundPerParagraph = 18;
     const struct {
         const char *state;
         std::function<void()> reach;
