@@ -3,6 +3,8 @@
 #include "editor/text/TextStorageChunks.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace velto::editor {
 
@@ -10,18 +12,34 @@ using storage_chunks::isLeadSurrogate;
 using storage_chunks::isTrailSurrogate;
 
 std::size_t utf8Length(std::u16string_view units) {
-    // A unit takes one byte, one more from U+0080 on and one more again from U+0800 on: three for a surrogate,
-    // so the two units of a pair would take six where their code point takes four. Plain loops over every unit,
-    // which the compiler does many units at a time.
-    std::size_t bytes = units.size();
-    for (const char16_t unit : units) {
-        bytes += static_cast<std::size_t>(unit >= 0x80) + static_cast<std::size_t>(unit >= 0x800);
+    // Most of a page is ASCII, read four units at once: they are when no unit has a bit above the lowest seven.
+    constexpr std::uint64_t nonASCIIMask = 0xFF80FF80FF80FF80ull;
+    std::size_t bytes = 0;
+    std::size_t index = 0;
+    while (index < units.size()) {
+        std::uint64_t four = nonASCIIMask;
+        if (index + 4 <= units.size()) {
+            std::memcpy(&four, units.data() + index, sizeof four);
+        }
+        if ((four & nonASCIIMask) == 0) {
+            bytes += 4;
+            index += 4;
+            continue;
+        }
+        const char16_t unit = units[index];
+        if (unit < 0x80) {
+            bytes += 1;
+        } else if (unit < 0x800) {
+            bytes += 2;
+        } else if (isLeadSurrogate(unit) && index + 1 < units.size() && isTrailSurrogate(units[index + 1])) {
+            bytes += 4; // the pair's code point
+            ++index;
+        } else {
+            bytes += 3; // an unpaired surrogate becomes U+FFFD
+        }
+        ++index;
     }
-    std::size_t pairs = 0;
-    for (std::size_t index = 1; index < units.size(); ++index) {
-        pairs += static_cast<std::size_t>(isLeadSurrogate(units[index - 1]) && isTrailSurrogate(units[index]));
-    }
-    return bytes - 2 * pairs;
+    return bytes;
 }
 
 void UTF8Offsets::measure(const TextStorage &storage) {
