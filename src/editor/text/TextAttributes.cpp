@@ -72,7 +72,11 @@ Color Color::withAlpha(double newAlpha) const {
 
 // ---- interning ----
 
-struct Attributes::Set {
+struct Attributes::Set : Attributes::Users {
+    Set(std::vector<AttributeEntry> entries, std::size_t hash)
+        : entries(std::move(entries))
+        , hash(hash) {}
+
     std::vector<AttributeEntry> entries;
     std::size_t hash = 0;
 };
@@ -141,41 +145,45 @@ std::size_t hashOf(const std::vector<AttributeEntry> &entries) {
     return seed;
 }
 
-// Sets live as long as some run uses them: the table holds weak references and a set removes itself
-// when its last user lets go, so generation numbers and the like cannot make the table grow forever.
+/// One more user of a set that still has one; false when its last user let go (it is on its way out of
+/// the table, and is not to be handed out again).
+bool holdIfInUse(const Attributes::Set &set) {
+    std::size_t users = set.count.load(std::memory_order_relaxed);
+    while (users != 0 && !set.count.compare_exchange_weak(users, users + 1, std::memory_order_relaxed)) {
+    }
+    return users != 0;
+}
+
+// Sets live as long as some run uses them: a set leaves the table when its last user lets go, so
+// generation numbers and the like cannot make the table grow forever.
 class InternTable {
 public:
-    std::shared_ptr<const Attributes::Set> intern(std::vector<AttributeEntry> entries) {
+    /// The interned set of the entries, with one user counted for the caller.
+    const Attributes::Set *intern(std::vector<AttributeEntry> entries) {
         const std::size_t hash = hashOf(entries);
         std::lock_guard lock(mutex_);
         auto [first, last] = table_.equal_range(hash);
         for (auto it = first; it != last; ++it) {
-            if (it->second.set->entries == entries) {
-                if (auto existing = it->second.weak.lock()) {
-                    return existing;
-                }
+            if (it->second->entries == entries && holdIfInUse(*it->second)) {
+                return it->second;
             }
         }
         // Merging reserves room for both lists; a page's thousands of link sets would keep it.
         entries.shrink_to_fit();
-        auto *set = new Attributes::Set{std::move(entries), hash};
-        std::shared_ptr<const Attributes::Set> shared(set, [this](const Attributes::Set *dying) { release(dying); });
-        table_.emplace(hash, Entry{set, shared});
-        return shared;
+        auto *set = new Attributes::Set(std::move(entries), hash);
+        set->count.store(1, std::memory_order_relaxed);
+        table_.emplace(hash, set);
+        return set;
     }
 
-private:
-    struct Entry {
-        const Attributes::Set *set;
-        std::weak_ptr<const Attributes::Set> weak;
-    };
-
+    /// Takes out and frees a set whose last user let go. Nobody can hold it again meanwhile: intern
+    /// hands out only sets that are still in use.
     void release(const Attributes::Set *dying) {
         {
             std::lock_guard lock(mutex_);
             auto [first, last] = table_.equal_range(dying->hash);
             for (auto it = first; it != last; ++it) {
-                if (it->second.set == dying) {
+                if (it->second == dying) {
                     table_.erase(it);
                     break;
                 }
@@ -184,8 +192,9 @@ private:
         delete dying;
     }
 
+private:
     std::mutex mutex_;
-    std::unordered_multimap<std::size_t, Entry> table_;
+    std::unordered_multimap<std::size_t, const Attributes::Set *> table_;
 };
 
 InternTable &internTable() {
@@ -194,9 +203,10 @@ InternTable &internTable() {
     return *table;
 }
 
-const std::shared_ptr<const Attributes::Set> &emptySet() {
-    static const auto *empty = new std::shared_ptr<const Attributes::Set>(internTable().intern({}));
-    return *empty;
+/// The empty set, held for the life of the process.
+const Attributes::Set *emptySet() {
+    static const Attributes::Set *empty = internTable().intern({});
+    return empty;
 }
 
 bool isSortedUnique(const std::vector<AttributeEntry> &entries) {
@@ -230,7 +240,17 @@ std::vector<AttributeEntry> sortedUnique(std::vector<AttributeEntry> entries) {
 } // namespace
 
 Attributes::Attributes()
-    : set_(emptySet()) {}
+    : set_(emptySet()) {
+    hold(set_);
+}
+
+void Attributes::release(const Users *set) {
+    internTable().release(static_cast<const Set *>(set));
+}
+
+const Attributes::Set &Attributes::set() const {
+    return *static_cast<const Set *>(set_);
+}
 
 Attributes::Attributes(std::initializer_list<AttributeEntry> entries)
     : set_(internTable().intern(sortedUnique(std::vector<AttributeEntry>(entries)))) {}
@@ -240,7 +260,7 @@ Attributes Attributes::fromEntries(std::vector<AttributeEntry> entries) {
 }
 
 const AttributeValue *Attributes::find(AttributeKey key) const {
-    for (const AttributeEntry &entry : set_->entries) {
+    for (const AttributeEntry &entry : set().entries) {
         if (entry.key == key) {
             return &entry.value;
         }
@@ -249,18 +269,18 @@ const AttributeValue *Attributes::find(AttributeKey key) const {
 }
 
 bool Attributes::empty() const {
-    return set_->entries.empty();
+    return set().entries.empty();
 }
 
 const std::vector<AttributeEntry> &Attributes::entries() const {
-    return set_->entries;
+    return set().entries;
 }
 
 Attributes Attributes::with(AttributeKey key, AttributeValue value) const {
     std::vector<AttributeEntry> entries;
-    entries.reserve(set_->entries.size() + 1);
+    entries.reserve(set().entries.size() + 1);
     bool placed = false;
-    for (const AttributeEntry &entry : set_->entries) {
+    for (const AttributeEntry &entry : set().entries) {
         if (!placed && entry.key >= key) {
             entries.push_back(AttributeEntry{key, std::move(value)});
             placed = true;
@@ -281,8 +301,8 @@ Attributes Attributes::without(AttributeKey key) const {
         return *this;
     }
     std::vector<AttributeEntry> entries;
-    entries.reserve(set_->entries.size());
-    for (const AttributeEntry &entry : set_->entries) {
+    entries.reserve(set().entries.size());
+    for (const AttributeEntry &entry : set().entries) {
         if (entry.key != key) {
             entries.push_back(entry);
         }
@@ -330,7 +350,7 @@ Attributes Attributes::merging(const Attributes &added) const {
         return found->second.result;
     }
     // Both lists are in key order: merge them, the added entry winning on equal keys.
-    const std::vector<AttributeEntry> &mine = set_->entries;
+    const std::vector<AttributeEntry> &mine = set().entries;
     const std::vector<AttributeEntry> &theirs = added.entries();
     std::vector<AttributeEntry> entries;
     entries.reserve(mine.size() + theirs.size());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -120,10 +121,32 @@ struct AttributeEntry {
 
 /// An immutable set of attributes, interned process-wide: equal sets share one object, so comparing
 /// two sets (and so two runs) is one pointer comparison.
+///
+/// An interned set counts its users itself: a page holds hundreds of thousands of sets (most of them a
+/// link's), and a separate block of counts for each, with a weak reference in the intern table, cost
+/// about 60 bytes a set. A set leaves the table when its last user lets go.
 class Attributes {
 public:
     /// The empty set.
     Attributes();
+    Attributes(const Attributes &other) noexcept
+        : set_(other.set_) {
+        hold(set_);
+    }
+    /// A set moved from is still a set: the move counts one more user, as a copy does.
+    Attributes(Attributes &&other) noexcept
+        : Attributes(static_cast<const Attributes &>(other)) {}
+    Attributes &operator=(const Attributes &other) noexcept {
+        hold(other.set_);
+        letGo(set_);
+        set_ = other.set_;
+        return *this;
+    }
+    Attributes &operator=(Attributes &&other) noexcept {
+        std::swap(set_, other.set_);
+        return *this;
+    }
+    ~Attributes() { letGo(set_); }
     /// The set of the given entries; a later entry for the same key wins.
     Attributes(std::initializer_list<AttributeEntry> entries);
     static Attributes fromEntries(std::vector<AttributeEntry> entries);
@@ -142,14 +165,28 @@ public:
 
     bool operator==(const Attributes &other) const { return set_ == other.set_; }
     /// A stable identity of the interned set, for hashing runs.
-    const void *identity() const { return set_.get(); }
+    const void *identity() const { return set_; }
 
+    /// What every interned set begins with: how many Attributes hold it.
+    struct Users {
+        mutable std::atomic<std::size_t> count{0};
+    };
     struct Set;
 
 private:
-    explicit Attributes(std::shared_ptr<const Set> set)
-        : set_(std::move(set)) {}
-    std::shared_ptr<const Set> set_;
+    /// Takes over one user the intern table counted for it.
+    explicit Attributes(const Users *set)
+        : set_(set) {}
+    static void hold(const Users *set) { set->count.fetch_add(1, std::memory_order_relaxed); }
+    static void letGo(const Users *set) {
+        if (set->count.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            release(set);
+        }
+    }
+    /// Takes the set out of the intern table and frees it.
+    static void release(const Users *set);
+    const Set &set() const;
+    const Users *set_;
 };
 
 /// The value as a T, or null when absent or of another type.
