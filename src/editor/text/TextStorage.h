@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/text/ObserverList.h"
+#include "editor/text/PaletteLookup.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
 
@@ -257,7 +258,7 @@ private:
     // The distinct attribute sets the runs use, each once: runs name them by index, and equal
     // indices mean equal sets. Sets no run uses any more are dropped when the palette has doubled.
     std::vector<Attributes> palette_;
-    std::unordered_map<const void *, std::uint32_t> paletteIndices_; // by the interned set's identity
+    PaletteLookup paletteIndices_; // finds a set's index by its identity
     std::size_t paletteLimit_ = 256;
     // How many palette sets hold each key: a key no set holds is absent from every run, which a
     // reader learns without reading one.

@@ -26,13 +26,13 @@ bool equalValues(const AttributeValue *a, const AttributeValue *b) {
 // ---- the palette of attribute sets ----
 
 std::uint32_t TextStorage::paletteIndex(const Attributes &attributes) {
-    const auto [found, added] =
-        paletteIndices_.try_emplace(attributes.identity(), static_cast<std::uint32_t>(palette_.size()));
-    if (added) {
+    const std::uint32_t found = paletteIndices_.find(palette_, attributes);
+    if (found == palette_.size()) {
         palette_.push_back(attributes);
+        paletteIndices_.addLast(palette_);
         countKeysOf(attributes);
     }
-    return found->second;
+    return found;
 }
 
 void TextStorage::countKeysOf(const Attributes &set) {
@@ -68,10 +68,7 @@ void TextStorage::collectPaletteWhenGrown() {
     }
     palette_ = std::move(kept);
     mergedSets_.clear();
-    paletteIndices_.clear();
-    for (std::uint32_t index = 0; index < palette_.size(); ++index) {
-        paletteIndices_.emplace(palette_[index].identity(), index);
-    }
+    paletteIndices_.rebuild(palette_);
     countKeysOfPalette();
     paletteLimit_ = std::max<std::size_t>(256, 2 * palette_.size());
 }
