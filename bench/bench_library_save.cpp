@@ -203,7 +203,7 @@ void SaveThatMergesAConcurrentEdit(benchmark::State &state) {
         state.PauseTiming();
         // Another program puts a line at the top; this writer adds one at the end of its stale copy.
         auto theirs = VeltoPageFileContent::parse(*baseline.fileContents);
-        theirs.body = "their line " + std::to_string(revision) + "\n" + theirs.body.text();
+        theirs.body = "their line " + std::to_string(revision) + "\n" + std::string(theirs.body.text());
         defaultFileSystem().writeAtomically(fileURL, theirs.fileContents());
         auto ours = VeltoPageFileContent::parse(*baseline.fileContents);
         ours.body.edit() += "our line " + std::to_string(revision) + "\n";

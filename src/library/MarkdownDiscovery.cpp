@@ -320,16 +320,16 @@ void DiscoveryPass::readPageFile(InspectedFile &file) {
     }
     VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.markdownContentReads; });
     try {
-        std::string text = fileManager.readFile(file.url);
-        file.content = velto::VeltoPageFileContent::parse(text);
+        // Kept, not copied: the page's body is the end of the text read, and its baseline the whole of it.
+        auto read = std::make_shared<const std::string>(fileManager.readFile(file.url));
+        const std::string &text = *read;
+        file.content = velto::VeltoPageFileContent::parseKeeping(read);
         file.checksums = pageFileChecksums(text, file.content);
         if (!file.checksums.isASCII && !velto::text::isValidUTF8(text)) {
             throw velto::PageFileError::unreadable(file.url, "The file “" + file.url.filename().string() +
                                                                  "” couldn’t be opened using text encoding Unicode "
                                                                  "(UTF-8).");
         }
-        // The text itself is not kept: its parse and its checksums hold all that is needed of it, and its
-        // buffer is freed for the next file's read.
         file.fileSize = text.size();
         file.wasRead = true;
     } catch (const velto::FileSystemError &error) {

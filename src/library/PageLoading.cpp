@@ -163,8 +163,9 @@ velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std
             return record.page(velto::VeltoPageContent::archivedSummary(*summary));
         }
     }
-    auto text = pageFileText(fileURL, primary, fileManager);
-    return record.page(velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parse(text)));
+    // The text read is kept, not copied: the page's body is the end of it, and its baseline the whole of it.
+    auto text = std::make_shared<const std::string>(pageFileText(fileURL, primary, fileManager));
+    return record.page(velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parseKeeping(std::move(text))));
 }
 
 velto::VeltoPage unreadablePage(const velto::VeltoLibraryPageRecord &record) {

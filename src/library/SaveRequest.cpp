@@ -71,6 +71,10 @@ VeltoSaveRequest::Revisions replacingKeys(const VeltoSaveRequest::Revisions &rev
 
 VeltoPageBaseline VeltoPageBaseline::fromPage(const VeltoPage &page) {
     if (const auto *loaded = page.content.asLoaded()) {
+        // A page as read from its file holds that file's text whole, its body the end of it: shared, not joined.
+        if (std::shared_ptr<const std::string> read = loaded->unchangedFileText()) {
+            return {velto::contentChecksum(*read), SharedText(std::move(read))};
+        }
         std::string text = loaded->fileContents();
         std::optional<std::string> checksum = velto::contentChecksum(text);
         return {std::move(checksum), std::move(text)};

@@ -14,6 +14,10 @@ namespace velto {
 /// page of megabytes, copying the body into each request cost milliseconds on the main thread after every
 /// pause in typing, while the request only ever reads it.
 ///
+/// The text may also be the end of a page file's whole text that others hold and never change (the page's
+/// baseline, which the merge after a save needs): a page just read from its file then lies in memory once,
+/// not once as the file and again as its body.
+///
 /// Reading never copies. `edit()` hands out the text to change in place, after copying it when another copy
 /// still holds it, so a save that reads its request's text on another thread never sees it change.
 ///
@@ -30,10 +34,17 @@ public:
     explicit CopyOnWriteText(std::string_view text)
         : CopyOnWriteText(std::string(text)) {}
 
-    const std::string &text() const { return held_ ? held_->text : emptyText(); }
-    operator const std::string &() const { return text(); } // NOLINT(google-explicit-constructor)
-    operator std::string_view() const { return text(); }    // NOLINT(google-explicit-constructor)
-    const std::string *operator->() const { return &text(); }
+    /// The part of `fileText` from `start` on, read where it lies: "Hello" of "---\nid: 1\n---\nHello" from 14.
+    static CopyOnWriteText endOf(std::shared_ptr<const std::string> fileText, std::size_t start) {
+        CopyOnWriteText text;
+        text.held_ = std::make_shared<Held>(std::string(), nextVersion());
+        text.held_->fileText = std::move(fileText);
+        text.held_->start = start;
+        return text;
+    }
+
+    std::string_view text() const { return held_ ? held_->view() : std::string_view(); }
+    operator std::string_view() const { return text(); } // NOLINT(google-explicit-constructor)
     std::size_t size() const { return text().size(); }
     bool empty() const { return text().empty(); }
 
@@ -45,13 +56,31 @@ public:
     /// assigned, and no two texts are given the same one. 0 is the empty text of a copy never given one.
     std::uint64_t version() const { return held_ ? held_->version : 0; }
 
+    /// The file text this text is the end of; nullptr when it is a text of its own.
+    std::shared_ptr<const std::string> fileText() const { return held_ ? held_->fileText : nullptr; }
+    /// Where in fileText() this text starts.
+    std::size_t startInFileText() const { return held_ ? held_->start : 0; }
+
+    /// The bytes the held text takes, the room it may grow into included.
+    std::size_t capacity() const {
+        if (!held_) {
+            return 0;
+        }
+        return held_->fileText ? held_->fileText->capacity() : held_->text.capacity();
+    }
+    /// How long the text may grow when changed in place without moving; 0 when a change copies it first.
+    std::size_t roomInPlace() const {
+        return held_ && !held_->fileText && !isShared() ? held_->text.capacity() : 0;
+    }
+
     /// The text to change in place; a text another copy holds is copied first, and the other keeps the old one.
-    /// The change is taken to be made before the version is next read.
+    /// The end of a file text is always copied out of it: the file text never changes. The change is taken to
+    /// be made before the version is next read.
     std::string &edit() {
         if (!held_) {
             held_ = std::make_shared<Held>(std::string(), nextVersion());
-        } else if (isShared()) {
-            held_ = std::make_shared<Held>(held_->text, nextVersion());
+        } else if (isShared() || held_->fileText) {
+            held_ = std::make_shared<Held>(std::string(held_->view()), nextVersion());
         } else {
             // The last other copy may have let go on another thread, after reading the text there: its reads
             // happen before the changes made from here on.
@@ -64,8 +93,8 @@ public:
     friend bool operator==(const CopyOnWriteText &a, const CopyOnWriteText &b) {
         return a.sharesTextWith(b) || a.text() == b.text();
     }
-    friend bool operator==(const CopyOnWriteText &a, const std::string &b) { return a.text() == b; }
     friend bool operator==(const CopyOnWriteText &a, std::string_view b) { return a.text() == b; }
+    friend bool operator==(const CopyOnWriteText &a, const std::string &b) { return a.text() == b; }
     friend bool operator==(const CopyOnWriteText &a, const char *b) { return a.text() == b; }
     friend std::ostream &operator<<(std::ostream &out, const CopyOnWriteText &text) { return out << text.text(); }
 
@@ -75,14 +104,14 @@ private:
         Held(std::string text, std::uint64_t version)
             : text(std::move(text))
             , version(version) {}
-        std::string text;
+        std::string_view view() const { return fileText ? std::string_view(*fileText).substr(start) : text; }
+
+        std::string text; // empty while the text is the end of a file text
+        std::shared_ptr<const std::string> fileText;
+        std::size_t start = 0;
         std::uint64_t version;
     };
 
-    static const std::string &emptyText() {
-        static const std::string empty;
-        return empty;
-    }
     /// Texts are made on the loading threads too.
     static std::uint64_t nextVersion() {
         static std::atomic<std::uint64_t> last{0};

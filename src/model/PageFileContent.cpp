@@ -178,11 +178,38 @@ VeltoPageFileContent VeltoPageFileContent::parse(std::string_view text) {
     return content;
 }
 
+VeltoPageFileContent VeltoPageFileContent::parseKeeping(std::shared_ptr<const std::string> text) {
+    if (text->find("\r\n") != std::string::npos) {
+        return parse(*text); // the body is normalised: it is not the end of the file's text
+    }
+    VeltoPageFileContent content;
+    std::size_t bodyStart = 0;
+    if (std::optional<FrontMatterBlock> block = frontMatterBlock(*text)) {
+        content.frontMatter = text->substr(block->frontMatterStart, block->frontMatterLength);
+        bodyStart = block->bodyStart;
+    }
+    content.body = CopyOnWriteText::endOf(std::move(text), bodyStart);
+    return content;
+}
+
+std::shared_ptr<const std::string> VeltoPageFileContent::unchangedFileText() const {
+    const std::shared_ptr<const std::string> &whole = body.fileText();
+    if (whole == nullptr || lineEnding != "\n") {
+        return nullptr;
+    }
+    // The body is the end of the text as read; what comes before it must be the block the front matter makes
+    // now: a block closed by "..." is written with "---", and a rewritten front matter is another block.
+    const VeltoPageFileContent front{frontMatter, {}, "\n"};
+    std::string_view before = std::string_view(*whole).substr(0, body.startInFileText());
+    return before == front.fileContents() ? whole : nullptr;
+}
+
 std::size_t VeltoPageFileContent::fileContentsSize() const {
     // "---\n", the front matter, "\n---\n" and the body, each "\n" written as the line ending.
     std::size_t size = body.size() + (frontMatter ? frontMatter->size() + 9 : 0);
     if (lineEnding != "\n") {
-        std::size_t lineBreaks = std::count(body->begin(), body->end(), '\n');
+        std::string_view bodyText = body.text();
+        std::size_t lineBreaks = std::count(bodyText.begin(), bodyText.end(), '\n');
         if (frontMatter) {
             lineBreaks += 3 + std::count(frontMatter->begin(), frontMatter->end(), '\n');
         }

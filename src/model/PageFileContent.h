@@ -3,6 +3,7 @@
 #include "model/CopyOnWriteText.h"
 #include "platform/Uuid.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,11 +38,18 @@ struct VeltoPageFileContent {
 
     /// Splits a file's text into front matter, body and line ending. Never fails.
     static VeltoPageFileContent parse(std::string_view text);
+    /// parse(*text) of a text the content may keep: a text without "\r\n" keeps its body where it lies, as the
+    /// end of the text, and the text stays whole for the page's baseline (unchangedFileText()), so a page just
+    /// read lies in memory once instead of twice.
+    static VeltoPageFileContent parseKeeping(std::shared_ptr<const std::string> text);
 
     /// The file text: the front-matter block (always closed by "---") and the body, with `lineEnding`.
     std::string fileContents() const;
     /// fileContents().size(), counted without making the text.
     std::size_t fileContentsSize() const;
+    /// The whole text the body is the end of, when it is exactly fileContents(): the file's text as read, while
+    /// neither the body nor the front matter changed. nullptr otherwise.
+    std::shared_ptr<const std::string> unchangedFileText() const;
 
     /// The page identifier stored in the file ("velto" → "id", else the older flat "velto-id").
     std::optional<Uuid> veltoPageID() const;

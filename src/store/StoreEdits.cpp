@@ -23,17 +23,19 @@ std::map<Uuid, std::uint64_t> replacingKeys(const std::map<Uuid, std::uint64_t> 
 
 /// Replaces part of the text in place. A text about to outgrow its room moves into a new one with a sixteenth
 /// to spare: grown in place, its room would double, and a 5 MiB page would hold 10 MB after one typed character.
-/// A text a save request still reads is left to it, and the changed text made at once, in one pass.
+/// A text a save request or the page's baseline still reads is left to them, and the changed text made at once,
+/// in one pass.
 void replaceKeepingLittleRoom(CopyOnWriteText &text, std::size_t location, std::size_t length,
                               std::string_view replacement) {
     const std::size_t newSize = text.size() - length + replacement.size();
-    if (!text.isShared() && newSize <= text->capacity()) {
+    if (newSize <= text.roomInPlace()) {
         text.edit().replace(location, length, replacement);
         return;
     }
+    const std::string_view held = text.text();
     std::string grown;
     grown.reserve(newSize + newSize / 16);
-    grown.append(text.text(), 0, location).append(replacement).append(text.text(), location + length);
+    grown.append(held.substr(0, location)).append(replacement).append(held.substr(location + length));
     text = std::move(grown);
 }
 
@@ -61,7 +63,7 @@ void VeltoStore::replaceText(std::size_t location, std::size_t length, std::stri
     }
     location = std::min(location, content->body.size());
     length = std::min(length, content->body.size() - location);
-    if (!acceptsTextEdit(content->body->compare(location, length, replacement) == 0)) {
+    if (!acceptsTextEdit(content->body.text().compare(location, length, replacement) == 0)) {
         return;
     }
     replaceKeepingLittleRoom(content->body, location, length, replacement);

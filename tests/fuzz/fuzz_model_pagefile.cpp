@@ -36,14 +36,14 @@ bool hasMarkerLine(const VeltoPageFileContent &content) {
 /// A body whose first line is "---" opens a front-matter block of its own once the file has none, so a text
 /// that loses its (empty) block reads back differently. The format allows this; such texts are left out.
 bool bodyOpensABlock(const VeltoPageFileContent &content) {
-    return !content.frontMatter && (content.body == "---" || content.body->starts_with("---\n"));
+    return !content.frontMatter && (content.body == "---" || content.body.text().starts_with("---\n"));
 }
 
 /// Whether reading the produced text gives the value back. A text without any line break cannot carry its
 /// line ending (a "\r\n" file whose only line breaks were in a removed block), and reads as "\n".
 bool roundTrips(const VeltoPageFileContent &content) {
     VeltoPageFileContent reread = VeltoPageFileContent::parse(content.fileContents());
-    bool hasLineBreak = content.frontMatter || content.body->find('\n') != std::string::npos;
+    bool hasLineBreak = content.frontMatter || content.body.text().find('\n') != std::string_view::npos;
     return reread.frontMatter == content.frontMatter && reread.body == content.body &&
            (reread.lineEnding == content.lineEnding || !hasLineBreak);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 using velto::CopyOnWriteText;
@@ -33,12 +34,26 @@ TEST(CopyOnWriteText, ChangingACopyLeavesTheOthersAndCopiesOnlyAShared) {
         EXPECT_EQ(copy, change.expected) << change.name;
         EXPECT_FALSE(copy.sharesTextWith(original)) << change.name;
 
-        const std::string *heldAlone = &original.text();
+        const char *heldAlone = original.text().data();
         change.apply(original);
         EXPECT_EQ(original, change.expected) << change.name;
         if (change.inPlace) {
-            EXPECT_EQ(&original.text(), heldAlone) << change.name << ": a text held alone was copied";
+            EXPECT_EQ(original.text().data(), heldAlone) << change.name << ": a text held alone was copied";
         }
+    }
+    // The end of a file text is read where it lies and never changed there: the file text is the page's
+    // baseline, which must stay what is on disk.
+    for (const Change &change : changes) {
+        auto fileText = std::make_shared<const std::string>("---\nid: 1\n---\npage text");
+        CopyOnWriteText body = CopyOnWriteText::endOf(fileText, 14);
+        CopyOnWriteText copy = body;
+        ASSERT_EQ(body, "page text") << change.name;
+        ASSERT_EQ(body.text().data(), fileText->data() + 14) << change.name << ": the end was copied";
+        change.apply(body);
+        EXPECT_EQ(body, change.expected) << change.name;
+        EXPECT_EQ(copy, "page text") << change.name;
+        EXPECT_EQ(*fileText, "---\nid: 1\n---\npage text") << change.name;
+        EXPECT_EQ(body.fileText(), nullptr) << change.name;
     }
     CopyOnWriteText empty;
     CopyOnWriteText emptyCopy = empty;

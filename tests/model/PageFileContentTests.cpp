@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,10 +46,13 @@ class PageFileParsing : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(PageFileParsing, SplitsFrontMatterBodyAndLineEnding) {
     const ParseCase &c = GetParam();
-    VeltoPageFileContent content = VeltoPageFileContent::parse(c.text);
-    EXPECT_EQ(content.frontMatter, c.frontMatter);
-    EXPECT_EQ(content.body, c.body);
-    EXPECT_EQ(content.lineEnding, c.lineEnding);
+    for (const VeltoPageFileContent &content :
+         {VeltoPageFileContent::parse(c.text),
+          VeltoPageFileContent::parseKeeping(std::make_shared<const std::string>(c.text))}) {
+        EXPECT_EQ(content.frontMatter, c.frontMatter);
+        EXPECT_EQ(content.body, c.body);
+        EXPECT_EQ(content.lineEnding, c.lineEnding);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,6 +101,45 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{"CRLFEmptyBlock", "---\r\n---\r\n", "---\r\n\r\n---\r\n"},
                     RoundTripCase{"Empty", "", ""}),
     [](const testing::TestParamInfo<RoundTripCase> &info) { return std::string(info.param.name); });
+
+// A page read from its file keeps the file's text for its baseline, with its body the end of it; whenever that
+// text is offered, it must be exactly the text the page would write, or a save would compare the file with, and
+// merge from, a text that was never on disk.
+TEST(PageFileContent, KeptFileTextIsOfferedOnlyWhileItIsTheTextToWrite) {
+    struct Case {
+        const char *name;
+        std::string text;
+        bool offered;
+    };
+    const Case cases[] = {
+        {"plain Markdown", "# Title\nText\n", true},
+        {"front matter", "---\ntitle: t\n---\nBody\n", true},
+        {"empty text", "", true},
+        {"unclosed block", "---\nunclosed\nbody\n", true},
+        {"block closed by dots", "---\na: 1\n...\nB", false},
+        {"empty block", "---\n---\nB", false},
+        {"CRLF line breaks", "---\r\na: 1\r\n---\r\nB\r\n", false},
+    };
+    for (const Case &c : cases) {
+        VeltoPageFileContent content = VeltoPageFileContent::parseKeeping(std::make_shared<const std::string>(c.text));
+        std::shared_ptr<const std::string> kept = content.unchangedFileText();
+        EXPECT_EQ(kept != nullptr, c.offered) << c.name;
+        if (kept != nullptr) {
+            EXPECT_EQ(*kept, content.fileContents()) << c.name;
+        }
+
+        VeltoPageFileContent identified = content;
+        identified.writeVeltoMetadata(pageID, false, std::nullopt);
+        EXPECT_EQ(identified.unchangedFileText(), nullptr) << c.name << ": the front matter changed";
+
+        VeltoPageFileContent typed = content;
+        typed.body.edit() += "typed";
+        EXPECT_EQ(typed.unchangedFileText(), nullptr) << c.name << ": the body changed";
+        if (kept != nullptr) {
+            EXPECT_EQ(*kept, c.text) << c.name << ": typing into the body changed the kept text";
+        }
+    }
+}
 
 TEST(PageFileContent, ParsingProducedTextGivesTheSameValue) {
     VeltoPageFileContent content{"title: x\nvelto:\n  id: " + ID, "Line\r\rmore\n", "\r\n"};

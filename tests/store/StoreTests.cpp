@@ -676,7 +676,7 @@ TEST(Store, APageTextGrownByTypingHoldsLittleMoreMemoryThanTheText) {
         store.replaceText(100'000, 0, added, harness.clock.now());
         expected.insert(100'000, added);
     }
-    const std::string &body = store.document().currentPage.content.asLoaded()->body;
+    const CopyOnWriteText &body = store.document().currentPage.content.asLoaded()->body;
     EXPECT_EQ(body, expected);
     EXPECT_LE(body.capacity(), body.size() + body.size() / 4);
 }
@@ -716,7 +716,7 @@ TEST(Store, ASaveRequestSharesThePagesTextAndKeepsItWhileTypingGoesOn) {
         store.replaceText(0, 0, "typed ", harness.clock.now());
         ASSERT_EQ(harness.saves.size(), 1u);
         const CopyOnWriteText savedText = harness.saves[0].document.currentPage.content.asLoaded()->body;
-        const std::string savedCopy = savedText.text();
+        const std::string savedCopy(savedText.text());
         EXPECT_TRUE(savedText.sharesTextWith(store.document().currentPage.content.asLoaded()->body)) << typing.name;
 
         store.replaceText(typing.location, typing.length, typing.replacement, harness.clock.now());
@@ -725,6 +725,40 @@ TEST(Store, ASaveRequestSharesThePagesTextAndKeepsItWhileTypingGoesOn) {
         EXPECT_EQ(store.document().currentPage.visibleText(),
                   expected.replace(typing.location, typing.length, typing.replacement))
             << typing.name;
+    }
+}
+
+// A page read from its file lies in memory once: its baseline is the file's text and its body the end of it.
+// Typing must give the body a text of its own and leave the baseline what is on disk, which the save expects.
+TEST(Store, TypingIntoAPageReadFromItsFileLeavesItsBaselineTheFilesText) {
+    struct Typing {
+        const char *name;
+        std::size_t location, length;
+        std::string replacement;
+    };
+    const Typing typings[] = {{"a character typed", 3, 0, "x"},
+                              {"a character deleted", 3, 1, ""},
+                              {"the whole body overtyped", 0, 40, "new"}};
+    const std::string bodyText(40, 'a');
+    const std::string fileText = "---\ntitle: t\n---\n" + bodyText;
+    for (const Typing &typing : typings) {
+        GatedStore harness;
+        VeltoPage page = textPage("");
+        page.content =
+            VeltoPageContent::loaded(VeltoPageFileContent::parseKeeping(std::make_shared<const std::string>(fileText)));
+        harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
+        VeltoStore &store = *harness.store;
+        const CopyOnWriteText &body = store.document().currentPage.content.asLoaded()->body;
+        ASSERT_EQ(body.fileText().get(), &store.pageBaselines().at(page.id).fileContents->text()) << typing.name;
+
+        store.replaceText(typing.location, typing.length, typing.replacement, harness.clock.now());
+        std::string expected = bodyText;
+        EXPECT_EQ(store.document().currentPage.visibleText(),
+                  expected.replace(typing.location, typing.length, typing.replacement))
+            << typing.name;
+        EXPECT_EQ(store.pageBaselines().at(page.id).fileContents, fileText) << typing.name;
+        ASSERT_EQ(harness.saves.size(), 1u) << typing.name;
+        EXPECT_EQ(harness.saves[0].expectedPageBaselines.at(page.id).fileContents, fileText) << typing.name;
     }
 }
 

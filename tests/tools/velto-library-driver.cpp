@@ -84,7 +84,7 @@ int pageParse(const std::vector<std::string> &arguments) {
     auto content = velto::VeltoPageFileContent::parse(standardInput());
     velto::Json json = velto::Json::object();
     json["frontMatter"] = content.frontMatter ? velto::Json(*content.frontMatter) : velto::Json(nullptr);
-    json["body"] = content.body.text();
+    json["body"] = std::string(content.body.text());
     json["lineEnding"] = content.lineEnding;
     json["pageID"] = optionalUuidJson(content.veltoPageID());
     json["isArchived"] = content.isArchived();
