@@ -72,6 +72,9 @@ Color Color::withAlpha(double newAlpha) const {
 
 // ---- interning ----
 
+// A page's sets hold millions of entries: a key and a value one pointer wide (see SharedValue).
+static_assert(sizeof(AttributeEntry) <= 24);
+
 struct Attributes::Set : Attributes::Users {
     Set(std::vector<AttributeEntry> entries, std::size_t hash)
         : entries(std::move(entries))
