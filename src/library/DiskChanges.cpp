@@ -68,7 +68,7 @@ std::optional<velto::Date> archiveDate(bool isArchived, const VeltoPage &page, v
 struct DiskComparison {
     bool changed = false;
     std::filesystem::path url;
-    std::optional<std::string> diskText; // absent when there is no file
+    std::optional<SharedText> diskText; // absent when there is no file
 };
 
 DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseline &baseline, bool absentCountsAsSame,
@@ -77,14 +77,14 @@ DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseli
     if (!file.exists) {
         return {!absentCountsAsSame && baseline.checksum.has_value(), file.url, std::nullopt};
     }
+    // The file usually holds exactly the text last written, which the baseline holds with its checksum, and
+    // which was text when it was read or written: comparing the file with it as it is read spares a copy of
+    // megabytes, checking and hashing them on every save; what was found is the baseline's own text.
+    if (baseline.fileContents && fileManager.holdsExactly(file.url, *baseline.fileContents)) {
+        return {false, file.url, *baseline.fileContents};
+    }
     std::string text = pageFileBytes(file.url, fileManager);
     if (absentCountsAsSame && text.empty()) {
-        return {false, file.url, std::move(text)};
-    }
-    // The file usually holds exactly the text last written, which the baseline holds with its checksum, and
-    // which was text when it was read or written: comparing bytes spares checking and hashing megabytes on
-    // every save.
-    if (baseline.fileContents && text == baseline.fileContents->text()) {
         return {false, file.url, std::move(text)};
     }
     checkIsUTF8(text, file.url);
@@ -109,7 +109,7 @@ VeltoPage mergedPage(const VeltoPage &page, const std::string &mergedText, velto
 /// store's text as a recovered page when the disk has none. A file left by an earlier attempt of the same
 /// save is read back rather than made again.
 VeltoPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
-                        const std::optional<std::string> &diskText, const std::filesystem::path &folderURL,
+                        const std::optional<SharedText> &diskText, const std::filesystem::path &folderURL,
                         velto::FileSystem &fileManager) {
     bool isConflictCopy = diskText && !diskText->empty();
     VeltoPage preserved;
@@ -244,7 +244,7 @@ struct Resolution {
         removed.fileSlug = record.fileSlug;
         removed.relativeFilePath = record.relativeFilePath;
         removed.archivedAt = record.archivedAt;
-        auto copy = preservedPage(request, removed, diskText, folderURL, fileManager);
+        auto copy = preservedPage(request, removed, SharedText(std::move(diskText)), folderURL, fileManager);
         recordConflictCopyOfRemovedPage(pageID, removalRevision, std::move(copy));
     }
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/SharedText.h"
 #include "platform/FileSystem.h"
 
 #include <filesystem>
@@ -35,8 +36,9 @@ private:
     bool earlierFilesWritten_;
 };
 
-/// What a save's checks read at each page file they looked at: its bytes, or nothing where no file was.
-using ObservedPageFiles = std::map<std::filesystem::path, std::optional<std::string>>;
+/// What a save's checks found at each page file they looked at: its bytes, or nothing where no file was. A file
+/// found holding its page's baseline shares the baseline's text instead of a copy of it.
+using ObservedPageFiles = std::map<std::filesystem::path, std::optional<SharedText>>;
 
 /// One page file to write: where, and the text.
 struct PageFileWrite {

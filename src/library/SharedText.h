@@ -27,6 +27,7 @@ public:
     const std::string *operator->() const { return text_.get(); }
     operator std::string_view() const { return *text_; } // NOLINT(google-explicit-constructor)
     std::size_t size() const { return text_->size(); }
+    bool empty() const { return text_->empty(); }
 
     friend bool operator==(const SharedText &a, const SharedText &b) {
         return a.text_ == b.text_ || *a.text_ == *b.text_;

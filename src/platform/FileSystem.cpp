@@ -73,6 +73,15 @@ bool FileSystem::isRegularFile(const std::filesystem::path &path) {
     return found && found->type == FileType::regular;
 }
 
+bool FileSystem::holdsExactly(const std::filesystem::path &path, std::string_view bytes) {
+    try {
+        // One byte more than expected is enough to tell a longer file, without reading all of a huge one.
+        return readFile(path, bytes.size()) == bytes;
+    } catch (const FileSystemError &) {
+        return false;
+    }
+}
+
 std::vector<DirectoryEntry> FileSystem::entriesOfDirectory(const std::filesystem::path &path) {
     std::vector<DirectoryEntry> entries;
     for (auto &name : contentsOfDirectory(path)) {
@@ -481,6 +490,17 @@ std::string PosixFileSystem::readPrefix(const std::filesystem::path &path, std::
     return readUpTo(file.get(), maxBytes, path);
 }
 
+bool PosixFileSystem::holdsExactly(const std::filesystem::path &path, std::string_view bytes) {
+    try {
+        beforeOperation(FileOperation::read, path);
+        // Read as a page is read (a link followed, only a regular file), one byte past the bytes at most.
+        FileDescriptor file = openRegularFileForReading(path);
+        return readsExactly(file.get(), bytes, path);
+    } catch (const FileSystemError &) {
+        return false;
+    }
+}
+
 /// A temporary file of a replacement: removed when it goes out of scope, unless it went into place or holds
 /// what must not be lost. Knows the identity it had when written, to tell it from a file put in its place.
 class PosixFileSystem::TemporaryFile {
@@ -602,19 +622,12 @@ ReplacementOutcome PosixFileSystem::replaceIfUnchanged(const std::filesystem::pa
     return outcome;
 }
 
-bool PosixFileSystem::holdsExactly(const std::filesystem::path &path, std::optional<std::string_view> expected) {
+bool PosixFileSystem::holdsWhatWasRead(const std::filesystem::path &path, std::optional<std::string_view> expected) {
     if (!expected) {
         return !rawFileType(path, true).has_value();
     }
-    try {
-        beforeOperation(FileOperation::read, path);
-        // Read as a page is read (a link followed, only a regular file), one byte past what is expected at most.
-        FileDescriptor file = openRegularFileForReading(path);
-        return readsExactly(file.get(), *expected, path);
-    } catch (const FileSystemError &) {
-        // Gone, a folder, a dangling link, unreadable: not what was read, so it must not be replaced.
-        return false;
-    }
+    // Gone, a folder, a dangling link, unreadable: not what was read, so it must not be replaced.
+    return PosixFileSystem::holdsExactly(path, *expected);
 }
 
 namespace {
@@ -643,7 +656,7 @@ ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, co
         throwReplacingError(error, path);
     }
     // The temporary name now holds what was at the path.
-    if (holdsExactly(temporary.path(), expected)) {
+    if (holdsWhatWasRead(temporary.path(), expected)) {
         return ReplacementOutcome::replaced; // the old file goes with the temporary name
     }
     swapBack(temporary, path);
@@ -681,7 +694,7 @@ ReplacementOutcome PosixFileSystem::moveInUnlessPresent(TemporaryFile &temporary
 
 ReplacementOutcome PosixFileSystem::replaceAfterComparing(TemporaryFile &temporary, const std::filesystem::path &path,
                                                           std::optional<std::string_view> expected) {
-    if (!holdsExactly(path, expected)) {
+    if (!holdsWhatWasRead(path, expected)) {
         return ReplacementOutcome::changedMeanwhile;
     }
     if (::rename(temporary.path().c_str(), path.c_str()) < 0) {

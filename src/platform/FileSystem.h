@@ -81,6 +81,10 @@ public:
     /// At most maxBytes from the start of the file, which must be a regular file as for readFile.
     virtual std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) = 0;
 
+    /// Whether the file (a link followed) is a regular file holding exactly `bytes`. A file that cannot be read
+    /// holds nothing: false, never an error. By default the file is read whole and compared.
+    virtual bool holdsExactly(const std::filesystem::path &path, std::string_view bytes);
+
     /// Replaces the file in one step: a temporary file in the same folder is written and synced, renamed
     /// over the target, and the folder synced. Readers see the old or the new bytes, never a mix.
     virtual void writeAtomically(const std::filesystem::path &path, std::string_view bytes) = 0;
@@ -132,6 +136,9 @@ public:
     using FileSystem::readFile;
     std::string readFile(const std::filesystem::path &path, std::size_t maximumBytes) override;
     std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) override;
+    /// Compared piece by piece as it is read: a page of megabytes is compared without a copy of it, and the first
+    /// difference ends the reading.
+    bool holdsExactly(const std::filesystem::path &path, std::string_view bytes) override;
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
     ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
                                           std::optional<std::string_view> expected) override;
@@ -157,7 +164,7 @@ private:
     /// Makes the rename of a file into the folder of `path` durable.
     void syncFolderOf(const std::filesystem::path &path);
     /// Whether the file at `path` (a link followed) holds exactly `expected`; nothing: whether none is there.
-    bool holdsExactly(const std::filesystem::path &path, std::optional<std::string_view> expected);
+    bool holdsWhatWasRead(const std::filesystem::path &path, std::optional<std::string_view> expected);
     ReplacementOutcome swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
                                        std::string_view expected);
     void swapBack(TemporaryFile &temporary, const std::filesystem::path &path);

@@ -68,6 +68,10 @@ std::string OwnChangeRecordingFileSystem::readPrefix(const std::filesystem::path
     return base_.readPrefix(path, maxBytes);
 }
 
+bool OwnChangeRecordingFileSystem::holdsExactly(const std::filesystem::path &path, std::string_view bytes) {
+    return base_.holdsExactly(path, bytes);
+}
+
 void OwnChangeRecordingFileSystem::writeAtomically(const std::filesystem::path &path, std::string_view bytes) {
     base_.writeAtomically(path, bytes);
     recordWritten(path);

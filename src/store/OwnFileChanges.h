@@ -50,6 +50,7 @@ public:
     using FileSystem::readFile;
     std::string readFile(const std::filesystem::path &path, std::size_t maximumBytes) override;
     std::string readPrefix(const std::filesystem::path &path, std::size_t maxBytes) override;
+    bool holdsExactly(const std::filesystem::path &path, std::string_view bytes) override;
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
     ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
                                           std::optional<std::string_view> expected) override;

@@ -87,6 +87,28 @@ TEST(DiskChanges, DifferentLinesMergeIntoThePageDatedAtTheSave) {
     EXPECT_TRUE(resolved.conflicts.empty());
 }
 
+// The file is compared with the baseline as it is read: a change of the same length, one near the end, or a file
+// that only grew or shrank at its end is another writer's change all the same, and is merged in.
+TEST(DiskChanges, ChangesAnywhereInTheFileAreMergedIn) {
+    struct Case {
+        const char *name;
+        std::string theirs;
+        std::string merged;
+    };
+    const Case cases[] = {
+        {"a letter of the last line", "one\ntwo\nthreE\n", "ONE\ntwo\nthreE\n"},
+        {"a line added", "one\ntwo\nthree\nfour\n", "ONE\ntwo\nthree\nfour\n"},
+        {"the last line removed", "one\ntwo\n", "ONE\ntwo\n"},
+    };
+    for (const Case &c : cases) {
+        EditedPage page("one\ntwo\nthree\n", "ONE\ntwo\nthree\n");
+        page.theyWrite(c.theirs);
+        auto resolved = page.resolve();
+        ASSERT_TRUE(resolved.mergedPages.contains(pageA)) << c.name;
+        EXPECT_EQ(resolved.mergedPages.at(pageA).visibleText(), c.merged) << c.name;
+    }
+}
+
 TEST(DiskChanges, SameLineEditedMakesAConflictCopyOfTheDiskText) {
     EditedPage page("one\n", "ours\n");
     page.theyWrite("theirs\n");

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace velto {
 namespace {
 
@@ -106,34 +108,61 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConditionalReplacement, ::testing::ValuesIn(repl
 // A page of megabytes is compared as it is read, piece by piece: another program's change is found wherever it
 // lies, at the edges of the pieces read as well as in the last byte, and a file one byte longer or shorter is
 // a change too.
+struct LongFileChange {
+    const char *name;
+    std::function<void(std::string &)> apply;
+};
+
+const LongFileChange longFileChanges[] = {
+    {"the first byte", [](std::string &text) { text.front() = 't'; }},
+    {"the last byte of a 64 KiB piece", [](std::string &text) { text[65'535] = 't'; }},
+    {"the first byte after a 64 KiB piece", [](std::string &text) { text[65'536] = 't'; }},
+    {"the last byte", [](std::string &text) { text.back() = 't'; }},
+    {"one byte more", [](std::string &text) { text += 'r'; }},
+    {"one byte less", [](std::string &text) { text.pop_back(); }},
+    {"a 64 KiB piece less", [](std::string &text) { text.resize(text.size() - 65'536); }},
+};
+
+const std::string longFileRead(200'000, 'r');
+
 TEST(ConditionalReplacement, FindsAChangeAnywhereInALongFile) {
-    const std::string read(200'000, 'r');
-    struct Change {
-        const char *name;
-        std::function<void(std::string &)> apply;
-    };
-    const Change changes[] = {
-        {"the first byte", [](std::string &text) { text.front() = 't'; }},
-        {"the last byte of a 64 KiB piece", [](std::string &text) { text[65'535] = 't'; }},
-        {"the first byte after a 64 KiB piece", [](std::string &text) { text[65'536] = 't'; }},
-        {"the last byte", [](std::string &text) { text.back() = 't'; }},
-        {"one byte more", [](std::string &text) { text += 'r'; }},
-        {"one byte less", [](std::string &text) { text.pop_back(); }},
-        {"a 64 KiB piece less", [](std::string &text) { text.resize(text.size() - 65'536); }},
-    };
-    for (const Change &change : changes) {
+    for (const LongFileChange &change : longFileChanges) {
         TemporaryFolder folder;
-        std::string theirs = read;
+        std::string theirs = longFileRead;
         change.apply(theirs);
         folder.writeFile("page.md", theirs);
         PosixFileSystem fileSystem;
-        EXPECT_EQ(fileSystem.replaceIfUnchanged(folder / "page.md", "ours", read), changed) << change.name;
+        EXPECT_EQ(fileSystem.replaceIfUnchanged(folder / "page.md", "ours", longFileRead), changed) << change.name;
         EXPECT_EQ(folder.readFile("page.md"), theirs) << change.name;
     }
     TemporaryFolder folder;
-    folder.writeFile("page.md", read);
+    folder.writeFile("page.md", longFileRead);
     PosixFileSystem fileSystem;
-    EXPECT_EQ(fileSystem.replaceIfUnchanged(folder / "page.md", "ours", read), replaced);
+    EXPECT_EQ(fileSystem.replaceIfUnchanged(folder / "page.md", "ours", longFileRead), replaced);
+}
+
+// The check a save makes before it writes compares the same way, and tells what is not a readable file from a
+// file holding the bytes without waiting for a FIFO's writer or failing.
+TEST(ConditionalReplacement, HoldsExactlyOnlyTheSameBytesInARegularFile) {
+    TemporaryFolder folder;
+    PosixFileSystem fileSystem;
+    for (const LongFileChange &change : longFileChanges) {
+        std::string theirs = longFileRead;
+        change.apply(theirs);
+        folder.writeFile("page.md", theirs);
+        EXPECT_FALSE(fileSystem.holdsExactly(folder / "page.md", longFileRead)) << change.name;
+    }
+    folder.writeFile("page.md", longFileRead);
+    EXPECT_TRUE(fileSystem.holdsExactly(folder / "page.md", longFileRead));
+    folder.writeFile("empty.md", "");
+    EXPECT_TRUE(fileSystem.holdsExactly(folder / "empty.md", ""));
+
+    fs::create_directory(folder / "folder.md");
+    fs::create_symlink("nowhere.md", folder / "dangling.md");
+    ASSERT_EQ(::mkfifo((folder / "fifo.md").c_str(), 0600), 0);
+    for (const char *name : {"missing.md", "folder.md", "dangling.md", "fifo.md"}) {
+        EXPECT_FALSE(fileSystem.holdsExactly(folder / name, "")) << name;
+    }
 }
 
 } // namespace
