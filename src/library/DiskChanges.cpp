@@ -71,11 +71,30 @@ struct DiskComparison {
     std::optional<SharedText> diskText; // absent when there is no file
 };
 
+/// Whether the page's file may be taken to hold its baseline until the replacement compares it: a regular file of
+/// the baseline's size under the name the save replaces, of a page with text to write. The size only tells a
+/// change apart early; the replacement compares every byte.
+bool looksAsLastSeen(const VeltoPage &page, const LocatedPageFile &file, const VeltoPageBaseline &baseline,
+                     velto::FileSystem &fileManager) {
+    const auto *loaded = page.content.asLoaded();
+    if (!file.underPageFileName || !baseline.fileContents || baseline.fileContents->empty() || loaded == nullptr ||
+        loaded->fileContentsSize() == 0) {
+        return false;
+    }
+    auto status = fileManager.status(file.url);
+    return status && status->type == velto::FileType::regular && status->size == baseline.fileContents->size();
+}
+
 DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseline &baseline, bool absentCountsAsSame,
-                                    const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+                                    BaselineComparison comparison, const std::filesystem::path &folderURL,
+                                    velto::FileSystem &fileManager) {
     auto file = locatePageFile(page, folderURL, fileManager);
     if (!file.exists) {
         return {!absentCountsAsSame && baseline.checksum.has_value(), file.url, std::nullopt};
+    }
+    if (comparison == BaselineComparison::atReplacement && !absentCountsAsSame &&
+        looksAsLastSeen(page, file, baseline, fileManager)) {
+        return {false, file.url, *baseline.fileContents};
     }
     // The file usually holds exactly the text last written, which the baseline holds with its checksum, and
     // which was text when it was read or written: comparing the file with it as it is read spares a copy of
@@ -143,6 +162,7 @@ std::uint64_t inheritedRevision(const VeltoSaveRequest &request, const Uuid &pag
 /// The resolution in progress: the request as it came, and its edited copy once a page needed a change.
 struct Resolution {
     const VeltoSaveRequest &request;
+    BaselineComparison comparison;
     VeltoResolvedDiskChanges result;
 
     const VeltoSaveRequest &current() const { return result.request ? *result.request : request; }
@@ -192,7 +212,8 @@ struct Resolution {
         if (found == nullptr) {
             return;
         }
-        auto disk = comparedWithBaseline(*found, baseline, writtenWithoutChangeMark, folderURL, fileManager);
+        auto disk =
+            comparedWithBaseline(*found, baseline, writtenWithoutChangeMark, comparison, folderURL, fileManager);
         if (!disk.changed) {
             result.observedPageFiles.insert_or_assign(disk.url, std::move(disk.diskText));
             return;
@@ -269,12 +290,12 @@ LocatedPageFile locatePageFile(const VeltoPage &page, const std::filesystem::pat
     auto fallbackName = pageFileStem(record) + "-" + page.id.lowercaseText().substr(0, 8) + ".md";
     auto fallback = pageURL(fallbackName, folderURL, fileManager);
     if (fileManager.fileExists(primary)) {
-        return {primary, true};
+        return {primary, true, true};
     }
     if (fileManager.fileExists(fallback)) {
-        return {fallback, true};
+        return {fallback, true, false};
     }
-    return {primary, false};
+    return {primary, false, true};
 }
 
 std::string pageFileText(const std::filesystem::path &url, velto::FileSystem &fileManager) {
@@ -319,8 +340,9 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
 VeltoResolvedDiskChanges
 resolvingConcurrentDiskChanges(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                velto::FileSystem &fileManager, const std::set<Uuid> &pagesWrittenWithoutChangeMark,
-                               const std::map<Uuid, velto::VeltoLibraryPageRecord> &recordedPages) {
-    Resolution resolution{request, {}};
+                               const std::map<Uuid, velto::VeltoLibraryPageRecord> &recordedPages,
+                               BaselineComparison comparison) {
+    Resolution resolution{request, comparison, {}};
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         if (request.archiveMetadataPageRevisions.contains(pageID)) {
             continue;

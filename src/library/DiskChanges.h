@@ -39,6 +39,18 @@ struct VeltoResolvedDiskChanges {
 struct LocatedPageFile {
     std::filesystem::path url;
     bool exists = false;
+    bool underPageFileName = false; // the name the save writes the page to, whether or not it exists
+};
+
+/// When a save compares a page file that looks as the store last saw it (a file of its baseline's size, under
+/// the name the save writes) with that baseline.
+enum class BaselineComparison {
+    /// Before anything is written.
+    beforeWriting,
+    /// Only when the replacement swaps the file out, which compares it in any case. For a save whose only write
+    /// before its journal is that file: a difference found there has written nothing yet, and the save starts
+    /// over comparing before writing.
+    atReplacement,
 };
 
 /// Where the page's file is; both names are checked with pageURL, whose refusal is thrown.
@@ -76,7 +88,8 @@ VeltoResolvedDiskChanges
 resolvingConcurrentDiskChanges(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                velto::FileSystem &fileManager,
                                const std::set<velto::Uuid> &pagesWrittenWithoutChangeMark = {},
-                               const std::map<velto::Uuid, velto::VeltoLibraryPageRecord> &recordedPages = {});
+                               const std::map<velto::Uuid, velto::VeltoLibraryPageRecord> &recordedPages = {},
+                               BaselineComparison comparison = BaselineComparison::beforeWriting);
 
 /// The identifier of the conflict copy or recovered page that one save makes for one page: the first 16
 /// bytes of SHA-256("velto-conflict-copy-v1" + operation bytes + page bytes) as a version-5 UUID.

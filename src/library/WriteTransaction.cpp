@@ -263,6 +263,17 @@ std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &req
     return baselines;
 }
 
+/// How the save's check compares the page files it looks at. The replacement of a page file compares the file it
+/// swaps out in any case; when that file is the only one the save writes before its journal, its first attempt
+/// leaves the comparison to it, sparing a second read of a page of megabytes after every pause in typing. A
+/// difference found there has written nothing yet: the next attempt compares before writing, and merges.
+BaselineComparison baselineComparison(const VeltoSaveRequest &request, bool hasManifest, int attempt) {
+    // Without a manifest every page is written; a removed page's changed file is kept as a new conflict copy.
+    bool writesOnePageFile = hasManifest && request.changedPageRevisions.size() == 1 &&
+                             request.removedPageRevisions.empty() && request.archiveMetadataPageRevisions.empty();
+    return attempt == 1 && writesOnePageFile ? BaselineComparison::atReplacement : BaselineComparison::beforeWriting;
+}
+
 std::vector<velto::VeltoDeletionTombstone>
 tombstoneValues(const std::map<Uuid, velto::VeltoDeletionTombstone> &tombstones) {
     std::vector<velto::VeltoDeletionTombstone> values;
@@ -273,7 +284,7 @@ tombstoneValues(const std::map<Uuid, velto::VeltoDeletionTombstone> &tombstones)
 }
 
 /// One attempt at the save, from reading what is on disk to the commit and the clean-up after it.
-VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const std::filesystem::path &folderURL,
                              velto::FileSystem &fileManager, const RemoveOperation &removeItem,
                              const TransactionHook &beforeManifestCommit) {
     // What is on disk now, never what the store loaded earlier.
@@ -293,8 +304,9 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, const std::filesys
     }
     const VeltoSaveRequest &latest = archiveMerged ? *archiveMerged : request;
     auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(latest);
-    auto resolved =
-        resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked, recordsOfRemovedPages(latest, existingManifest));
+    auto comparison = baselineComparison(latest, existingManifest.has_value(), attempt);
+    auto resolved = resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked,
+                                                   recordsOfRemovedPages(latest, existingManifest), comparison);
     resolved.observedPageFiles.merge(archiveObserved);
     const VeltoSaveRequest &finalRequest = resolved.request ? *resolved.request : latest;
     PageTable table = pageTable(finalRequest.document);
@@ -384,7 +396,7 @@ VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::fil
                                  const TransactionHook &beforeManifestCommit) {
     for (int attempt = 1;; ++attempt) {
         try {
-            return attemptWrite(request, folderURL, fileManager, removeItem, beforeManifestCommit);
+            return attemptWrite(request, attempt, folderURL, fileManager, removeItem, beforeManifestCommit);
         } catch (const PageFileChangedDuringSaveError &error) {
             if (error.earlierFilesWritten() || attempt == attemptsWhenPageFilesChange) {
                 throw;

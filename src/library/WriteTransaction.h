@@ -41,9 +41,11 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
 /// written: that write is the commit. Files of deleted pages are removed afterwards (a failed removal stays
 /// pending for the next save).
 ///
-/// A page file is replaced only while it holds what the check read there. When another program changed it in
+/// A page file is replaced only while it holds what the check found there. When another program changed it in
 /// between, a save that had written nothing yet starts over (a few times at most); one that had written other
-/// files throws PageFileChangedDuringSaveError before its journal and the manifest.
+/// files throws PageFileChangedDuringSaveError before its journal and the manifest. A save whose only page file
+/// is one it checks leaves that file's comparison to its replacement on the first attempt: a change found there
+/// makes it start over, comparing first, and merge as it would have.
 ///
 /// Nothing is rolled back: whatever a failure leaves before the commit (page files, journal, index) is
 /// folded in by the next load or save, because every load and save reads the journals again. Every error

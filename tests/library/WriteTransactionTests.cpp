@@ -166,6 +166,34 @@ TEST(WriteTransaction, DifferentLinesEditedOnBothSidesAreMerged) {
     EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageA)->visibleText(), "ONE\ntwo\nTHREE\n");
 }
 
+// A save that writes one page's file compares it with what the store last saw when it swaps the file out: another
+// program's change made since the store read it is found there whether it keeps the file's length or not, and
+// the save merges it in instead of writing over it.
+TEST(WriteTransaction, AnotherProgramsChangeIsMergedWhateverTheFilesLength) {
+    struct Case {
+        const char *name;
+        std::string theirs;
+        std::string merged;
+    };
+    const Case cases[] = {
+        {"the same length", "one\ntwo\nTHREE\n", "ONE\ntwo\nTHREE\n"},
+        {"longer", "one\ntwo\nthree\nfour\n", "ONE\ntwo\nthree\nfour\n"},
+        {"shorter", "one\ntwo\n", "ONE\ntwo\n"},
+    };
+    for (const Case &c : cases) {
+        TemporaryFolder folder;
+        auto document = libraryOfTwoPages(folder, "one\ntwo\nthree\n");
+        auto fileName = fileNameOf(document.currentPage);
+        std::string file = folder.readFile(fileName);
+        folder.writeFile(fileName, file.replace(file.find("one\ntwo\nthree\n"), 14, c.theirs));
+
+        auto result = VeltoPageLibrary::write(editing(document, pageA, "ONE\ntwo\nthree\n"), folder.path());
+
+        EXPECT_TRUE(result.mergedPages.contains(pageA)) << c.name;
+        EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageA)->visibleText(), c.merged) << c.name;
+    }
+}
+
 TEST(WriteTransaction, SameLineEditedOnBothSidesKeepsAConflictCopy) {
     TemporaryFolder folder;
     auto document = libraryOfTwoPages(folder, "one\ntwo\n");
