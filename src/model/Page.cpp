@@ -26,7 +26,10 @@ std::string VeltoPage::persistedFileContents() const {
     if (loaded == nullptr) {
         return {};
     }
-    std::string text = loaded->fileContents();
+    // With room for the identifier's lines, which a page made here or taken in from another program lacks in
+    // the text it holds: they go in place, where a page of megabytes would otherwise be copied twice more.
+    constexpr std::size_t identifierLinesBytes = 64;
+    std::string text = loaded->fileContents(identifierLinesBytes);
     if (text.empty()) {
         return {};
     }

@@ -218,9 +218,9 @@ std::size_t VeltoPageFileContent::fileContentsSize() const {
     return size;
 }
 
-std::string VeltoPageFileContent::fileContents() const {
+std::string VeltoPageFileContent::fileContents(std::size_t spareBytes) const {
     std::string text;
-    text.reserve(fileContentsSize());
+    text.reserve(fileContentsSize() + spareBytes);
     if (frontMatter) {
         appendWithLineEnding(text, "---\n", lineEnding);
         appendWithLineEnding(text, *frontMatter, lineEnding);
@@ -245,7 +245,16 @@ std::string VeltoPageFileContent::fileTextCarryingIdentifier(std::string text, c
         bodyStart = block->bodyStart;
     }
     front.writeVeltoMetadata(pageID, front.isArchived(), front.conflictOriginalPageID());
-    text.replace(0, bodyStart, front.fileContents());
+    std::string block = front.fileContents();
+    if (text.size() - bodyStart + block.size() > text.capacity()) {
+        // A block grown past the room the text has (the identifier's lines added to a page of megabytes) would
+        // make the text reallocate to twice its size; made anew, it is made once, at its exact size.
+        std::string written;
+        written.reserve(block.size() + text.size() - bodyStart);
+        written.append(block).append(text, bodyStart);
+        return written;
+    }
+    text.replace(0, bodyStart, block);
     return text;
 }
 

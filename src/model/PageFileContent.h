@@ -43,8 +43,9 @@ struct VeltoPageFileContent {
     /// read lies in memory once instead of twice.
     static VeltoPageFileContent parseKeeping(std::shared_ptr<const std::string> text);
 
-    /// The file text: the front-matter block (always closed by "---") and the body, with `lineEnding`.
-    std::string fileContents() const;
+    /// The file text: the front-matter block (always closed by "---") and the body, with `lineEnding`. Room for
+    /// `spareBytes` more is reserved with it, for a caller that adds to the text without copying it again.
+    std::string fileContents(std::size_t spareBytes = 0) const;
     /// fileContents().size(), counted without making the text.
     std::size_t fileContentsSize() const;
     /// The whole text the body is the end of, when it is exactly fileContents(): the file's text as read, while

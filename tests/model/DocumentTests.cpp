@@ -82,6 +82,18 @@ TEST(PersistedFileContents, CarriageReturnLineEndingsAreKept) {
               "---\r\nvelto:\r\n  id: " + lower(pageA) + "\r\n---\r\none\r\ntwo");
 }
 
+// A page made here or taken in from another program lacks the identifier's lines in the text it holds; its file
+// text gains them without growing to twice the page's size, which a page of megabytes paid at every save.
+TEST(PersistedFileContents, IdentifierLinesGoInWithoutDoublingTheText) {
+    for (const std::string &frontMatter : {std::string(), std::string("---\ntitle: Plan\n---\n")}) {
+        const std::string body(1'000'000, 'x');
+        std::string text = loadedPage(pageA, frontMatter + body).persistedFileContents();
+        EXPECT_EQ(VeltoPageFileContent::parse(text).veltoPageID(), pageA);
+        EXPECT_TRUE(text.ends_with("\n---\n" + body));
+        EXPECT_LE(text.capacity(), text.size() + 64);
+    }
+}
+
 TEST(PageRestore, RemovesArchiveFlagAndMovesFlatIdentifierIntoTheMapping) {
     VeltoPage page =
         loadedPage(pageA, "---\nvelto-id: " + lower(pageB) +
