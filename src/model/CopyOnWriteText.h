@@ -61,6 +61,20 @@ public:
     /// Where in fileText() this text starts.
     std::size_t startInFileText() const { return held_ ? held_->start : 0; }
 
+    /// Holds the very same characters as the end of `fileText` from `start` on instead, where they lie there,
+    /// keeping the version, and answers true; answers false and changes nothing when those are other characters.
+    /// The copies that shared this text keep it.
+    bool holdAsEndOf(std::shared_ptr<const std::string> fileText, std::size_t start) {
+        if (start > fileText->size() || std::string_view(*fileText).substr(start) != text()) {
+            return false;
+        }
+        auto held = std::make_shared<Held>(std::string(), version());
+        held->fileText = std::move(fileText);
+        held->start = start;
+        held_ = std::move(held);
+        return true;
+    }
+
     /// The bytes the held text takes, the room it may grow into included.
     std::size_t capacity() const {
         if (!held_) {

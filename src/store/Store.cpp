@@ -237,9 +237,17 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
 void VeltoStore::keepHeldBodyWhenUnchanged(const VeltoPage &held, VeltoPage &reloaded) {
     VeltoPageFileContent *reloadedContent = reloaded.content.asLoaded();
     const VeltoPageFileContent *heldContent = held.content.asLoaded();
-    if (reloaded.id == held.id && reloadedContent != nullptr && heldContent != nullptr &&
-        reloadedContent->body == heldContent->body) {
-        reloadedContent->body = heldContent->body;
+    if (reloaded.id != held.id || reloadedContent == nullptr || heldContent == nullptr) {
+        return;
+    }
+    // The held body's version, by which the editor knows the text, in the memory of the text read, which the
+    // reloaded baseline shares: kept apart, a page of megabytes would lie in memory twice.
+    CopyOnWriteText kept = heldContent->body;
+    const std::shared_ptr<const std::string> read = reloadedContent->body.fileText();
+    const bool isUnchanged = read != nullptr ? kept.holdAsEndOf(read, reloadedContent->body.startInFileText())
+                                             : kept == reloadedContent->body;
+    if (isUnchanged) {
+        reloadedContent->body = std::move(kept);
     }
 }
 

@@ -479,7 +479,8 @@ TEST(Store, ReloadThatChangesTheArchivedPagesTellsTheShell) {
 }
 
 // A reload that brings the current page's text back as it was keeps the body the store held, whose version the
-// editor goes by to hand over only what it edits next; one that brings another text takes that text.
+// editor goes by to hand over only what it edits next; one that brings another text takes that text. Either way
+// the page lies in memory once, in the text read, which its baseline holds.
 TEST(Store, ReloadKeepsTheHeldBodyOnlyWhenItBringsTheSameText) {
     struct Case {
         const char *name;
@@ -495,14 +496,15 @@ TEST(Store, ReloadKeepsTheHeldBodyOnlyWhenItBringsTheSameText) {
         VeltoStore &store = *harness.store;
         const std::uint64_t heldVersion = store.document().currentPage.content.asLoaded()->body.version();
         VeltoDocument onDisk = documentOf(page);
-        onDisk.currentPage.content =
-            VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, std::string(testCase.onDisk), "\n"});
+        onDisk.currentPage.content = VeltoPageContent::loaded(
+            VeltoPageFileContent::parseKeeping(std::make_shared<const std::string>(testCase.onDisk)));
         store.requestExternalRefresh(std::nullopt);
         harness.succeedSave();
         harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(onDisk));
         const CopyOnWriteText &body = store.document().currentPage.content.asLoaded()->body;
         EXPECT_EQ(body, testCase.onDisk);
         EXPECT_EQ(body.version() == heldVersion, testCase.keepsHeldBody);
+        EXPECT_EQ(body.fileText().get(), &store.pageBaselines().at(page.id).fileContents->text());
     }
 }
 
