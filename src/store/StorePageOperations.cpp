@@ -46,7 +46,7 @@ void VeltoStore::commitDocumentChange(const VeltoDocument &before, const std::se
 }
 
 std::optional<VeltoPageOperation> VeltoStore::createNewPage(Date now) {
-    if (document_.currentPage.visibleText().empty()) {
+    if (document_.currentPage.visibleTextView().empty()) {
         return std::nullopt; // the current page already is a new page
     }
     VeltoDocument before = document_;
@@ -92,7 +92,7 @@ std::optional<VeltoPageOperation> VeltoStore::selectPageOperation(const Uuid &pa
 std::optional<VeltoArchiveTransition> VeltoStore::archiveCurrentPage(Date now) {
     bool hasActiveOtherPage = std::any_of(document_.pages.begin(), document_.pages.end(),
                                           [](const VeltoPage &page) { return !isArchivedPage(page); });
-    if (document_.currentPage.visibleText().empty() && !hasActiveOtherPage) {
+    if (document_.currentPage.visibleTextView().empty() && !hasActiveOtherPage) {
         return std::nullopt;
     }
     VeltoDocument before = document_;
