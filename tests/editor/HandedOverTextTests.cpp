@@ -2,6 +2,8 @@
 // hand-over, and gives the very change the whole comparison gives.
 #include "editor/text/HandedOverText.h"
 
+#include "RandomMixedText.h"
+
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -51,17 +53,10 @@ std::u16string pageOf(std::size_t lines) {
 // surrogates everywhere: each hand-over after the first compares around the edits, and gives the whole
 // comparison's change.
 TEST(HandedOverText, RandomEditsBetweenHandOversGiveTheWholeComparisonsChange) {
-    const std::vector<std::u16string> alphabet{
-        u"a", u" ", u"\n", u"\u00e9", u"\u4e2d", u"\U0001F600", u"\xD83D", u"\xDE00", u"the quick brown fox "};
-    std::mt19937 random(28);
-    auto pick = [&](std::size_t below) { return std::uniform_int_distribution<std::size_t>(0, below - 1)(random); };
-    auto randomText = [&](std::size_t units) {
-        std::u16string text;
-        while (text.size() < units) {
-            text += alphabet[pick(alphabet.size())];
-        }
-        return text;
-    };
+    velto::testing::RandomMixedText random(
+        28, {u"a", u" ", u"\n", u"\u00e9", u"\u4e2d", u"\U0001F600", u"\xD83D", u"\xDE00", u"the quick brown fox "});
+    auto pick = [&](std::size_t below) { return random.pick(below); };
+    auto randomText = [&](std::size_t units) { return random.text(units); };
     TextStorage storage(pageOf(2000));
     StoreCopy copy{toUTF8(storage.string())};
     HandedOverText handedOver;

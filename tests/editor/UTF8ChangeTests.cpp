@@ -1,6 +1,8 @@
 // The hand-over of a page's text to the store converts only what differs from the store's UTF-8 copy.
 #include "editor/text/UTF8Change.h"
 
+#include "RandomMixedText.h"
+
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +17,14 @@ using velto::editor::AlikeEnds;
 using velto::editor::UTF8Change;
 using velto::editor::utf8Change;
 using velto::editor::UTF8ChangeInUnits;
+using velto::testing::RandomMixedText;
 using velto::text::toUTF8;
+
+/// Every kind of unit, and a long ASCII run among them, so that the text is also read many units at once.
+std::vector<std::u16string> mixedAlphabet() {
+    return {u"a",          u"b",          u"\n",     u"\u00e9", u"\u4e2d",
+            u"\U0001F600", u"\U0001F601", u"\xD83D", u"\xDE00", u"the quick brown fox jumps"};
+}
 
 /// The text cut into pieces of `size` units, never between the two units of a surrogate pair.
 std::vector<std::u16string_view> piecesOf(const std::u16string &text, std::size_t size) {
@@ -78,18 +87,9 @@ TEST(UTF8Change, WhateverTheCopyHoldsTheResultIsTheText) {
 // Random edits of random texts of every kind of unit, cut into random pieces: a mistake at a boundary
 // between what is shared and what differs shows as a wrong byte.
 TEST(UTF8Change, RandomEditsOfMixedTextsGiveTheWholeConversion) {
-    // A long ASCII run among them, so that the text is also read many units at once.
-    const std::vector<std::u16string> alphabet{u"a", u"b", u"\n", u"\u00e9", u"\u4e2d", u"\U0001F600",
-                                               u"\U0001F601", u"\xD83D", u"\xDE00", u"the quick brown fox jumps"};
-    std::mt19937 random(28);
-    auto pick = [&](std::size_t below) { return std::uniform_int_distribution<std::size_t>(0, below - 1)(random); };
-    auto randomText = [&](std::size_t units) {
-        std::u16string text;
-        while (text.size() < units) {
-            text += alphabet[pick(alphabet.size())];
-        }
-        return text;
-    };
+    RandomMixedText random(28, mixedAlphabet());
+    auto pick = [&](std::size_t below) { return random.pick(below); };
+    auto randomText = [&](std::size_t units) { return random.text(units); };
     for (int round = 0; round < 2000; ++round) {
         std::u16string before = randomText(pick(120));
         std::u16string after = before;
@@ -105,17 +105,9 @@ TEST(UTF8Change, RandomEditsOfMixedTextsGiveTheWholeConversion) {
 // where the edit's text agrees with what follows or precedes it (the comparison reads on past the alike ends),
 // where an edit was undone, and where surrogates meet the ends.
 TEST(UTF8Change, AlikeEndsGiveTheChangeOfTheWholeComparison) {
-    const std::vector<std::u16string> alphabet{u"a", u"b", u"\n", u"\u00e9", u"\u4e2d", u"\U0001F600",
-                                               u"\U0001F601", u"\xD83D", u"\xDE00", u"the quick brown fox jumps"};
-    std::mt19937 random(2028);
-    auto pick = [&](std::size_t below) { return std::uniform_int_distribution<std::size_t>(0, below - 1)(random); };
-    auto randomText = [&](std::size_t units) {
-        std::u16string text;
-        while (text.size() < units) {
-            text += alphabet[pick(alphabet.size())];
-        }
-        return text;
-    };
+    RandomMixedText random(2028, mixedAlphabet());
+    auto pick = [&](std::size_t below) { return random.pick(below); };
+    auto randomText = [&](std::size_t units) { return random.text(units); };
     auto isLead = [](char16_t unit) { return (unit & 0xFC00) == 0xD800; };
     auto isTrail = [](char16_t unit) { return (unit & 0xFC00) == 0xDC00; };
     for (int round = 0; round < 4000; ++round) {

@@ -1,6 +1,8 @@
 // Where a text's units fall in its UTF-8 form, kept through edits.
 #include "editor/text/UTF8Offsets.h"
 
+#include "RandomMixedText.h"
+
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
@@ -30,14 +32,9 @@ TEST(UTF8Offsets, LengthIsTheConversionsLength) {
 // After every replacement each point still names its unit's byte, lies between code points, and the points
 // stay about evenly spread: few enough to move cheaply, near enough that finding a byte counts few units.
 TEST(UTF8Offsets, PointsKeepTheirBytesThroughReplacements) {
-    const std::vector<std::u16string> alphabet{u"a", u"\u00e9", u"\u4e2d", u"\U0001F600", u"\xD83D", u"\xDE00"};
-    std::mt19937 random(4096);
-    auto pick = [&](std::size_t below) { return std::uniform_int_distribution<std::size_t>(0, below - 1)(random); };
-    std::u16string initial;
-    while (initial.size() < 30'000) {
-        initial += alphabet[pick(alphabet.size())];
-    }
-    TextStorage storage(initial);
+    velto::testing::RandomMixedText random(4096, {u"a", u"\u00e9", u"\u4e2d", u"\U0001F600", u"\xD83D", u"\xDE00"});
+    auto pick = [&](std::size_t below) { return random.pick(below); };
+    TextStorage storage(random.text(30'000));
     UTF8Offsets offsets;
     offsets.measure(storage);
     for (int round = 0; round < 120; ++round) {
@@ -45,10 +42,7 @@ TEST(UTF8Offsets, PointsKeepTheirBytesThroughReplacements) {
         std::size_t start = pick(before.size() + 1);
         std::size_t oldEnd =
             start + pick(std::min<std::size_t>(before.size() - start, round % 10 == 0 ? 20'000 : 9) + 1);
-        std::u16string inserted;
-        while (inserted.size() < (round % 10 == 5 ? 20'000 : pick(6))) {
-            inserted += alphabet[pick(alphabet.size())];
-        }
+        const std::u16string inserted = random.text(round % 10 == 5 ? 20'000 : pick(6));
         const std::size_t removed = oldEnd - start;
         storage.replaceCharacters(TextRange{start, removed}, inserted);
         // The replacement as a hand-over finds it, between code points of both texts: a surrogate at its sides
