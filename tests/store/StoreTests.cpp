@@ -699,14 +699,16 @@ TEST(Store, ASaveRequestSharesTheHeldBaselinesTextInsteadOfCopyingIt) {
     EXPECT_EQ(&held->text(), &expected->text());
 }
 
+/// One edit typed into a page's body, named for the failure message.
+struct Typing {
+    const char *name;
+    std::size_t location, length;
+    std::string replacement;
+};
+
 // A save request shares the page's text with the store instead of copying it, and the save reads it on
 // another thread: typing on while that save runs must change the store's text only, never the save's.
 TEST(Store, ASaveRequestSharesThePagesTextAndKeepsItWhileTypingGoesOn) {
-    struct Typing {
-        const char *name;
-        std::size_t location, length;
-        std::string replacement;
-    };
     // Each fits the room the first typed word left, where the store changes its text in place.
     const Typing typings[] = {{"a character typed", 3, 0, "x"},
                               {"a character deleted", 3, 1, ""},
@@ -733,11 +735,6 @@ TEST(Store, ASaveRequestSharesThePagesTextAndKeepsItWhileTypingGoesOn) {
 // A page read from its file lies in memory once: its baseline is the file's text and its body the end of it.
 // Typing must give the body a text of its own and leave the baseline what is on disk, which the save expects.
 TEST(Store, TypingIntoAPageReadFromItsFileLeavesItsBaselineTheFilesText) {
-    struct Typing {
-        const char *name;
-        std::size_t location, length;
-        std::string replacement;
-    };
     const Typing typings[] = {{"a character typed", 3, 0, "x"},
                               {"a character deleted", 3, 1, ""},
                               {"the whole body overtyped", 0, 40, "new"}};
