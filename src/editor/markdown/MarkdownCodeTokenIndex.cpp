@@ -17,19 +17,6 @@ void shiftPosition(std::size_t &position, std::ptrdiff_t delta) {
 
 } // namespace
 
-std::size_t startOf(const FenceLine &line) {
-    return line.start;
-}
-std::size_t startOf(const BacktickRun &run) {
-    return run.start;
-}
-std::size_t startOf(const FencedCodeBlock &block) {
-    return block.fullRange.location;
-}
-std::size_t startOf(const InlineCodeSpan &span) {
-    return span.fullRange.location;
-}
-
 void shift(FenceLine &line, std::ptrdiff_t delta) {
     shiftPosition(line.start, delta); // the rest of a fence line is relative to its start
 }

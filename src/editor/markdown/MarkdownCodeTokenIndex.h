@@ -12,11 +12,7 @@
 
 namespace velto::editor {
 
-// What ShiftedItemList needs of the index's items: where each starts, and moving it with the text.
-std::size_t startOf(const FenceLine &line);
-std::size_t startOf(const BacktickRun &run);
-std::size_t startOf(const FencedCodeBlock &block);
-std::size_t startOf(const InlineCodeSpan &span);
+// Moves one of the index's items with the text; the stored forms the lists keep move by StoredCodeItems.h.
 void shift(FenceLine &line, std::ptrdiff_t delta);
 void shift(BacktickRun &run, std::ptrdiff_t delta);
 void shift(FencedCodeBlock &block, std::ptrdiff_t delta);
