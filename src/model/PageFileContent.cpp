@@ -324,7 +324,10 @@ void VeltoPageFileContent::writeVeltoMetadata(std::optional<Uuid> pageID, bool a
     // removes; removing it now keeps a second rewrite from changing the file again.
     bool onlyOneBlankLine = lines.size() == 1 && lines.front().empty();
     if (lines.empty() || onlyOneBlankLine) {
-        frontMatter = std::nullopt;
+        // A body whose first line is "---" would open a block of its own once the file has none, and its lines
+        // up to the next marker would read back as front matter: such a body keeps an empty block before it.
+        bool bodyWouldOpenABlock = body.text() == "---" || body.text().starts_with("---\n");
+        frontMatter = bodyWouldOpenABlock ? std::optional<std::string>(std::string()) : std::nullopt;
         return;
     }
     frontMatter = text::join(lines, "\n");

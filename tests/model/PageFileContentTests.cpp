@@ -285,6 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"ClearingRemovesWholeBlock", "---\nvelto:\n  id: <ID>\n  archived: true\n---\nB", std::nullopt, false,
                   std::nullopt, "B"},
         WriteCase{"ClearingEmptyBlockRemovesIt", "---\n---\nB", std::nullopt, false, std::nullopt, "B"},
+        WriteCase{"ClearingKeepsEmptyBlockBeforeBodyDashes", "---\nvelto:\n  archived: true\n---\n---\nmine\n---\nB",
+                  std::nullopt, false, std::nullopt, "---\n\n---\n---\nmine\n---\nB"},
         WriteCase{"ClearingLeavesNoBlankBlock", "---\r\n\r\nvelto:\r\n  archived: true\r\n---\r\nB", std::nullopt,
                   false, std::nullopt, "B"},
         WriteCase{"ColonCarryingAMarkIsNoFlatKey", "---\nvelto-id:\u05A3\nvelto-id: <OTHER>\n---\nB", std::nullopt,
