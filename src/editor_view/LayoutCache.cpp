@@ -23,6 +23,11 @@ bool isHighSurrogate(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
 
+/// The height rounded to 1/64 of a pixel (the grid glyph metrics come on): sums of such heights are exact.
+double onHeightGrid(double height) {
+    return std::round(height * 64) / 64;
+}
+
 } // namespace
 
 LayoutCache::LayoutCache(const TextStorage &storage, LayoutFormats &formats)
@@ -36,7 +41,8 @@ LayoutCache::~LayoutCache() = default;
 
 std::size_t LayoutCache::bookkeepingBytes() const {
     std::size_t bytes = entries_.capacity() * sizeof(Entry) + heights_.capacity() * sizeof(double) +
-                        plainMeasured_.capacity() / 8 + blockTops_.capacity() * sizeof(double);
+                        plainMeasured_.capacity() / 8 +
+                        (blockTops_.capacity() + blockSums_.capacity()) * sizeof(double);
     for (const Entry &entry : entries_) {
         if (entry.segments) {
             bytes += sizeof(std::vector<Segment>) + entry.segments->capacity() * sizeof(Segment);
@@ -103,8 +109,10 @@ void LayoutCache::rebuildEntries() {
         heights_[paragraph] = estimatedHeight(index_.paragraphRange(paragraph).length);
     }
     blockTops_.assign(entries_.size() / topsStride + 1, 0);
+    blockSums_.clear();
     documentHeight_ = 0;
     topsValidUpTo_ = 0;
+    summedBlocks_ = 0;
     measureCursor_ = 0;
     measureEnd_ = entries_.size();
     liveUnits_ = 0;
@@ -119,7 +127,7 @@ double LayoutCache::estimatedHeight(std::size_t units) const {
     const double lineHeight = 1.2 * size + std::max(0.28 * size, 4.0);
     const double perLine = width_ > characterWidth ? std::floor(width_ / characterWidth) : 1.0;
     const double lines = std::max(1.0, std::ceil(static_cast<double>(units) / perLine));
-    return lines * lineHeight + std::max(0.15 * size, 2.0);
+    return onHeightGrid(lines * lineHeight + std::max(0.15 * size, 2.0));
 }
 
 // ---- following the text ----
@@ -133,14 +141,13 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
     if (splice->removedCount > 0 || splice->insertedCount > 0) {
         const std::size_t first = splice->first;
         const bool oneForOne = splice->removedCount == 1 && splice->insertedCount == 1;
-        const double heightBefore = oneForOne ? heights_[first] : 0;
         if (oneForOne && !isPlain(first) && entries_[first].segments->size() > 1) {
             Entry old = std::move(entries_[first]);
             if (!adjustSegmentsInPlace(first, old, summary)) {
                 forgetLayoutsOf(old);
                 entries_[first] = Entry{};
                 plainMeasured_[first] = false;
-                heights_[first] = estimatedHeight(index_.paragraphRange(first).length);
+                noteHeight(first, estimatedHeight(index_.paragraphRange(first).length));
             }
         } else {
             // A paragraph edited in place keeps its old height as the estimate, so the view does not jump.
@@ -153,10 +160,11 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
                 heights_[k] = oneForOne ? keptHeight : estimatedHeight(index_.paragraphRange(k).length);
             }
         }
-        // A paragraph edited in place that kept its height leaves every top where it was: on a long page
-        // summing the heights after it again would cost more than the rest of the keystroke.
-        if (!oneForOne || heights_[first] != heightBefore) {
-            topsValidUpTo_ = std::min(topsValidUpTo_, first);
+        // A paragraph edited in place changes at most its own height, which noteHeight follows; paragraphs
+        // added or removed move every paragraph after them to another block, whose sums are taken again.
+        if (!oneForOne) {
+            forgetTopsFrom(first);
+            summedBlocks_ = std::min(summedBlocks_, first / topsStride);
         }
         shiftUnmeasured(first, splice->removedCount, splice->insertedCount);
         noteUnmeasured(first, first + splice->insertedCount);
@@ -459,10 +467,20 @@ void LayoutCache::setParagraphHeight(std::size_t paragraph) {
 }
 
 void LayoutCache::noteHeight(std::size_t paragraph, double height) {
-    if (height != heights_[paragraph]) {
-        heights_[paragraph] = height;
-        topsValidUpTo_ = std::min(topsValidUpTo_, paragraph);
+    height = onHeightGrid(height);
+    if (height == heights_[paragraph]) {
+        return;
     }
+    const std::size_t block = paragraph / topsStride;
+    if (block < summedBlocks_) {
+        blockSums_[block] += height - heights_[paragraph]; // exact: both are on the grid
+    }
+    heights_[paragraph] = height;
+    forgetTopsFrom(paragraph);
+}
+
+void LayoutCache::forgetTopsFrom(std::size_t paragraph) {
+    topsValidUpTo_ = std::min(topsValidUpTo_, paragraph);
 }
 
 void LayoutCache::forgetLayoutOf(const Segment &segment) {
@@ -509,21 +527,39 @@ void LayoutCache::refreshTops() {
     if (topsValidUpTo_ >= count) {
         return;
     }
+    sumBlocks();
     blockTops_.resize(count / topsStride + 1);
-    // The block holding the first paragraph whose top may be wrong starts at a right top.
-    const std::size_t block = topsValidUpTo_ / topsStride;
+    // The block holding the first paragraph whose top may be wrong starts at a right top; each block after it
+    // starts where the one before ends. A height changed while idle measuring or typing costs a step per
+    // block after it, not one per paragraph.
+    const std::size_t blocks = blockSums_.size();
+    std::size_t block = topsValidUpTo_ / topsStride;
     double top = blockTops_[block];
-    for (std::size_t k = block * topsStride; k < count; ++k) {
-        if (k % topsStride == 0) {
-            blockTops_[k / topsStride] = top;
-        }
-        top += heights_[k];
+    for (; block < blocks; ++block) {
+        blockTops_[block] = top;
+        top += blockSums_[block];
     }
     if (count % topsStride == 0) {
         blockTops_[count / topsStride] = top;
     }
     documentHeight_ = top;
     topsValidUpTo_ = count;
+}
+
+void LayoutCache::sumBlocks() {
+    const std::size_t count = entries_.size();
+    const std::size_t blocks = (count + topsStride - 1) / topsStride;
+    blockSums_.resize(blocks);
+    for (std::size_t block = summedBlocks_; block < blocks; ++block) {
+        const std::size_t end = std::min(count, (block + 1) * topsStride);
+        double sum = 0;
+        for (std::size_t k = block * topsStride; k < end; ++k) {
+            sum += heights_[k];
+        }
+        blockSums_[block] = sum;
+    }
+    // The last block may fill up later: its sum is taken again then.
+    summedBlocks_ = count % topsStride == 0 ? blocks : blocks - 1;
 }
 
 double LayoutCache::documentHeight() {

@@ -152,6 +152,10 @@ private:
     void forgetLayoutsOf(const Entry &entry);
     /// Records a paragraph's height, marking the tops after it to be summed again when it changed.
     void noteHeight(std::size_t paragraph, double height);
+    /// The tops from this paragraph on are to be summed again.
+    void forgetTopsFrom(std::size_t paragraph);
+    /// Takes the sums of the blocks not summed yet.
+    void sumBlocks();
     std::vector<std::size_t> segmentLengths(TextRange contents) const;
     bool adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const EditingSummary &summary);
     void resizeSpan(std::size_t first, std::size_t removed, std::size_t inserted);
@@ -186,6 +190,11 @@ private:
     // for every paragraph would cost a page of millions of paragraphs another 8 bytes each.
     static constexpr std::size_t topsStride = 64;
     std::vector<double> blockTops_;
+    // The sum of each block's heights. Heights are kept on a grid of 1/64 of a pixel, so every sum of them is
+    // exact whatever its order: a block's top plus its sum is, to the bit, the running sum of all heights
+    // before the next block, and a changed height changes its block's sum by the difference alone.
+    std::vector<double> blockSums_;
+    std::size_t summedBlocks_ = 0; // the blocks before this one have their sums right
     double documentHeight_ = 0;
     std::size_t topsValidUpTo_ = 0; // the tops of paragraphs up to this one are right
     // Every paragraph outside [measureCursor_, measureEnd_) is measured: an edit or a highlighting pass
