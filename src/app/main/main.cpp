@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "platform/ApplicationBundle.h"
+#include "platform/FreedMemory.h"
 #include "preferences/DefaultsDomain.h"
 
 #include <QtCore/QTimer>
@@ -17,6 +18,7 @@
 int main(int argc, char **argv) {
     using namespace velto;
     launchTrace::milestone("main");
+    giveBigBlocksBackWhenFreed();
     if (!ApplicationBundleIdentity::current().isApplicationBundle()) {
         std::fprintf(stderr, "%s\n", notInBundleMessage);
         return 1;
