@@ -136,14 +136,14 @@ std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const
 } // namespace
 
 ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request,
-                                      const std::map<velto::Uuid, std::string> *writtenTexts,
+                                      const std::map<velto::Uuid, velto::WrittenFileText> *writtenTexts,
                                       ChecksumCheckpointsByPage *checkpointsMade) {
     ChangedPageRecords records;
     auto add = [&](const velto::VeltoPage &page) {
         if (!request.changedPageRevisions.contains(page.id)) {
             return;
         }
-        const std::string *written = nullptr;
+        const velto::WrittenFileText *written = nullptr;
         if (writtenTexts != nullptr) {
             if (auto found = writtenTexts->find(page.id); found != writtenTexts->end()) {
                 written = &found->second;

@@ -21,7 +21,7 @@ namespace VeltoPageLibrary {
 using ChangedPageRecords = std::map<velto::Uuid, velto::VeltoLibraryPageRecord>;
 using ChecksumCheckpointsByPage = std::map<velto::Uuid, std::shared_ptr<const velto::ContentChecksumCheckpoints>>;
 ChangedPageRecords changedPageRecords(const VeltoSaveRequest &request,
-                                      const std::map<velto::Uuid, std::string> *writtenTexts = nullptr,
+                                      const std::map<velto::Uuid, velto::WrittenFileText> *writtenTexts = nullptr,
                                       ChecksumCheckpointsByPage *checkpointsMade = nullptr);
 
 /// The base manifest of a save: the manifest found on disk with only what this save changed applied to it

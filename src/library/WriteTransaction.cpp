@@ -105,12 +105,13 @@ std::map<Uuid, velto::VeltoLibraryPageRecord> recordsOfRemovedPages(const VeltoS
 
 /// Writes the pages' files and returns the text written for each page. A file the check read is replaced only
 /// while it still holds what the check read there.
-std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table,
-                                           const std::filesystem::path &folderURL,
-                                           const VeltoResolvedDiskChanges &resolved, velto::FileSystem &fileManager) {
+std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table,
+                                                      const std::filesystem::path &folderURL,
+                                                      const VeltoResolvedDiskChanges &resolved,
+                                                      velto::FileSystem &fileManager) {
     // Every name is checked before the first file is written, so that a refused name stops the save
     // before it has touched any page.
-    std::map<Uuid, std::string> texts;
+    std::map<Uuid, velto::WrittenFileText> texts;
     std::vector<PageFileWrite> files;
     std::set<std::filesystem::path> urls;
     for (const auto &pageID : identifiers) {
@@ -118,8 +119,8 @@ std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, co
         if (page == table.end()) {
             continue;
         }
-        std::string text = page->second->persistedFileContents();
-        if (text.empty()) {
+        velto::WrittenFileText text = page->second->persistedFileText();
+        if (text.text.empty()) {
             continue;
         }
         auto name = pageFileName(namingRecord(*page->second));
@@ -127,7 +128,7 @@ std::map<Uuid, std::string> writePageFiles(const std::set<Uuid> &identifiers, co
         if (!urls.insert(url).second) {
             throw SharedPageFileError(name);
         }
-        files.push_back({url, &texts.emplace(pageID, std::move(text)).first->second});
+        files.push_back({url, &texts.emplace(pageID, std::move(text)).first->second.text});
     }
     VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager);
     return texts;
@@ -242,7 +243,7 @@ void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, cons
 /// record already holds, so that no page is hashed twice, and the hash states that making the record kept
 /// (taken out of `checkpoints`), from which the next save of the page resumes.
 std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &request, const PageTable &table,
-                                                     std::map<Uuid, std::string> &writtenTexts,
+                                                     std::map<Uuid, velto::WrittenFileText> &writtenTexts,
                                                      const ChangedPageRecords &changedRecords,
                                                      ChecksumCheckpointsByPage &checkpoints) {
     std::map<Uuid, VeltoPageBaseline> baselines;
@@ -253,7 +254,7 @@ std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &req
         }
         auto written = writtenTexts.find(pageID);
         std::string text =
-            written != writtenTexts.end() ? std::move(written->second) : page->second->persistedFileContents();
+            written != writtenTexts.end() ? std::move(written->second.text) : page->second->persistedFileContents();
         auto record = changedRecords.find(pageID);
         auto checksum = record != changedRecords.end() ? record->second.contentChecksum : contentChecksum(text);
         auto made = checkpoints.find(pageID);

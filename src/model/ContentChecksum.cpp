@@ -97,9 +97,11 @@ ContentChecksumPair contentChecksums(std::string_view text, std::string_view end
 
 ContentChecksumPair contentChecksumsResuming(std::string_view text, std::string_view ending,
                                              std::string_view previousText, const ContentChecksumCheckpoints *previous,
-                                             ContentChecksumCheckpoints &made) {
+                                             ContentChecksumCheckpoints &made, TextEnding textEnding) {
     made = {};
-    if (ending.empty() || !text.ends_with(ending)) {
+    const bool endsWithEnding =
+        textEnding == TextEnding::madeSo ? text.size() >= ending.size() : text.ends_with(ending);
+    if (ending.empty() || !endsWithEnding) {
         return contentChecksums(text, ending);
     }
     const std::size_t spacing = ContentChecksumCheckpoints::spacing;

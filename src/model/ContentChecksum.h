@@ -42,13 +42,19 @@ struct ContentChecksumCheckpoints {
     std::optional<std::string> textChecksum; // of the whole text: tells the checkpoints apart from another text's
 };
 
+/// Whether the text is known to end with the ending, as when the caller made it by appending the ending:
+/// then the two are not compared again, which for a page of megabytes reads megabytes.
+enum class TextEnding { toCompare, madeSo };
+
 /// contentChecksums of `text` and `ending`, the same values, resumed from `previous` (the checkpoints of
 /// `previousText`) at the last checkpoint before the first byte where the two texts differ. `made` receives
 /// the checkpoints of `text`; it stays empty when the text does not end with `ending`. The caller vouches that
-/// `previous` were made from `previousText`; made for a text of another size or body start, they are not used.
+/// `previous` were made from `previousText`, and with TextEnding::madeSo that the text ends with `ending`;
+/// made for a text of another size or body start, the checkpoints are not used.
 ContentChecksumPair contentChecksumsResuming(std::string_view text, std::string_view ending,
                                              std::string_view previousText, const ContentChecksumCheckpoints *previous,
-                                             ContentChecksumCheckpoints &made);
+                                             ContentChecksumCheckpoints &made,
+                                             TextEnding textEnding = TextEnding::toCompare);
 
 /// What a save knows of the text it last wrote for a page, from which the next text's checksums resume:
 /// that text and its checkpoints in, the checkpoints of the text hashed now out.

@@ -9,21 +9,22 @@ namespace velto {
 namespace {
 
 // The fields that follow the page's identity depend on what is held of its text; `persisted` is the
-// page's persistedFileContents() when the caller has made it already.
+// page's persistedFileText() when the caller has made it already.
 void describeContent(const VeltoPageContent &content, const VeltoPage &page, VeltoLibraryPageRecord &record,
-                     const std::string *persisted, ContentChecksumResumption *resumption) {
+                     const WrittenFileText *persisted, ContentChecksumResumption *resumption) {
     if (const VeltoPageFileContent *loaded = content.asLoaded()) {
         const std::size_t size = loaded->fileContentsSize();
         record.hasContent = size > 0;
-        std::string made;
+        WrittenFileText made;
         if (persisted == nullptr) {
-            made = page.persistedFileContents();
+            made = page.persistedFileText();
             persisted = &made;
         }
+        const TextEnding ending = persisted->endsWithBody ? TextEnding::madeSo : TextEnding::toCompare;
         ContentChecksumPair checksums =
-            resumption == nullptr ? contentChecksums(*persisted, loaded->body)
-                                  : contentChecksumsResuming(*persisted, loaded->body, resumption->previousText,
-                                                             resumption->previous, resumption->made);
+            resumption == nullptr ? contentChecksums(persisted->text, loaded->body)
+                                  : contentChecksumsResuming(persisted->text, loaded->body, resumption->previousText,
+                                                             resumption->previous, resumption->made, ending);
         record.contentChecksum = std::move(checksums.first);
         record.bodyChecksum = std::move(checksums.second);
         record.fileSize = static_cast<std::int64_t>(size);
@@ -61,7 +62,7 @@ VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page) {
     return fromPage(page, nullptr);
 }
 
-VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page, const std::string *persistedFileContents,
+VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page, const WrittenFileText *persistedFileText,
                                                         ContentChecksumResumption *resumption) {
     VeltoLibraryPageRecord record;
     record.id = page.id;
@@ -70,7 +71,7 @@ VeltoLibraryPageRecord VeltoLibraryPageRecord::fromPage(const VeltoPage &page, c
     record.relativeFilePath = page.relativeFilePath;
     record.updatedAt = page.updatedAt;
     record.archivedAt = page.archivedAt;
-    describeContent(page.content, page, record, persistedFileContents, resumption);
+    describeContent(page.content, page, record, persistedFileText, resumption);
     return record;
 }
 

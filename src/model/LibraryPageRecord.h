@@ -31,10 +31,10 @@ struct VeltoLibraryPageRecord {
 
     /// The record that describes a page as held in memory; always carries fileSize and isArchived.
     static VeltoLibraryPageRecord fromPage(const VeltoPage &page);
-    /// The same, with the page's persistedFileContents() already made (null: made here), so that a save
+    /// The same, with the page's persistedFileText() already made (null: made here), so that a save
     /// that has written the text does not make megabytes of it again; with a `resumption`, the text is
     /// hashed only from where it differs from the text last written.
-    static VeltoLibraryPageRecord fromPage(const VeltoPage &page, const std::string *persistedFileContents,
+    static VeltoLibraryPageRecord fromPage(const VeltoPage &page, const WrittenFileText *persistedFileText,
                                            ContentChecksumResumption *resumption = nullptr);
 
     /// The page this record describes (identifier, dates, slug and path), holding `content`.

@@ -22,19 +22,16 @@ bool operator==(const VeltoPage &a, const VeltoPage &b) {
 }
 
 std::string VeltoPage::persistedFileContents() const {
+    return persistedFileText().text;
+}
+
+WrittenFileText VeltoPage::persistedFileText() const {
     const VeltoPageFileContent *loaded = content.asLoaded();
-    if (loaded == nullptr) {
+    if (loaded == nullptr || loaded->fileContentsSize() == 0) {
         return {};
     }
-    // With room for the identifier's lines, which a page made here or taken in from another program lacks in
-    // the text it holds: they go in place, where a page of megabytes would otherwise be copied twice more.
-    constexpr std::size_t identifierLinesBytes = 64;
-    std::string text = loaded->fileContents(identifierLinesBytes);
-    if (text.empty()) {
-        return {};
-    }
-    // Parsed afresh so that the written file is exactly what a reader of the held text would see.
-    return VeltoPageFileContent::fileTextCarryingIdentifier(std::move(text), id);
+    // The text as a reader of the held text would see it, with this page's identifier.
+    return loaded->fileContentsCarryingIdentifier(id);
 }
 
 bool VeltoPage::restore(std::optional<Date> activityAt) {

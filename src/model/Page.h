@@ -66,6 +66,8 @@ struct VeltoPage {
     /// The text to write to the page's file, carrying this page's identifier in its metadata and keeping
     /// the text's own archive flag, conflict origin and line ending. Empty when there is nothing to write.
     std::string persistedFileContents() const;
+    /// The same text, and whether it ends with the held body byte for byte.
+    WrittenFileText persistedFileText() const;
 
     /// Makes an archived page active again: clears the archive flag in its text and `archivedAt`, and
     /// takes `activityAt` as the new update date when one is given. Only a page whose text is loaded

@@ -258,6 +258,41 @@ std::string VeltoPageFileContent::fileTextCarryingIdentifier(std::string text, c
     return text;
 }
 
+namespace {
+
+/// Whether parsing the content's file text gives back its front matter and body: then that text is the block the
+/// front matter makes followed by the body, byte for byte.
+bool readsBackAsHeld(const VeltoPageFileContent &content) {
+    std::string_view bodyText = content.body.text();
+    if (content.lineEnding != "\n" || bodyText.find("\r\n") != std::string_view::npos) {
+        return false;
+    }
+    if (!content.frontMatter) {
+        return !frontMatterBlock(bodyText);
+    }
+    // The block ends with "\n", so no "\r\n" spans it and the body, and a reader stops at its closing line.
+    const VeltoPageFileContent front{content.frontMatter, {}, "\n"};
+    const std::string block = front.fileContents();
+    std::optional<FrontMatterBlock> parsed = frontMatterBlock(block);
+    return block.find("\r\n") == std::string::npos && parsed && parsed->bodyStart == block.size();
+}
+
+} // namespace
+
+WrittenFileText VeltoPageFileContent::fileContentsCarryingIdentifier(const Uuid &pageID) const {
+    if (!readsBackAsHeld(*this)) {
+        // With room for the identifier's lines, which a page made here or taken in from another program lacks:
+        // they go in place, where a page of megabytes would otherwise be copied twice more.
+        constexpr std::size_t identifierLinesBytes = 64;
+        return {fileTextCarryingIdentifier(fileContents(identifierLinesBytes), pageID), false};
+    }
+    VeltoPageFileContent front{frontMatter, {}, "\n"};
+    front.writeVeltoMetadata(pageID, front.isArchived(), front.conflictOriginalPageID());
+    std::string text = front.fileContents(body.size());
+    text.append(body.text());
+    return {std::move(text), true};
+}
+
 std::optional<Uuid> VeltoPageFileContent::veltoPageID() const {
     return identifier(frontMatter, "id", "velto-id");
 }

@@ -10,6 +10,13 @@
 
 namespace velto {
 
+/// A file text made for writing, and whether it ends with the held body byte for byte: a caller that made it
+/// so need not compare megabytes to learn it.
+struct WrittenFileText {
+    std::string text;
+    bool endsWithBody = false;
+};
+
 /// One page file: an optional front-matter block, the Markdown body and the file's line ending.
 ///
 /// The program's own metadata lives under one top-level key "velto" in the front matter:
@@ -69,6 +76,10 @@ struct VeltoPageFileContent {
     /// "\n" line breaks (most pages) is rewritten in place, only its front matter, so a page of megabytes is
     /// not copied again for each of those steps.
     static std::string fileTextCarryingIdentifier(std::string text, const Uuid &pageID);
+    /// fileTextCarryingIdentifier(fileContents(), pageID). When the file text reads back as held (no "\r\n",
+    /// a block that closes where it is written, a body that opens none), that is the block carrying the
+    /// identifier followed by the body: made so, the body is copied once and never moved within the text.
+    WrittenFileText fileContentsCarryingIdentifier(const Uuid &pageID) const;
 
     /// Texts compare by canonical equivalence, as texts do everywhere in the page model.
     friend bool operator==(const VeltoPageFileContent &a, const VeltoPageFileContent &b);

@@ -50,3 +50,33 @@ TEST(ContentChecksumResuming, EqualsTheWholeTextsChecksumsForEditsAnywhereOfAnyL
     EXPECT_EQ(contentChecksumsResuming(written, laterBody, written, &checkpoints, made).second,
               contentChecksums(written, laterBody).second);
 }
+
+// A caller that made the text by appending the body need not have the two compared: the checksums and the
+// checkpoints are those of the compared text, and a body longer than the text is still no ending of it.
+TEST(ContentChecksumResuming, ATextMadeToEndWithTheBodyGivesTheComparedResults) {
+    constexpr std::size_t spacing = ContentChecksumCheckpoints::spacing;
+    const std::string frontMatter = "---\nvelto-id: 0001\n---\n";
+    const std::string written = frontMatter + std::string(2 * spacing + 99, 'w');
+    const std::string edited = frontMatter + std::string(spacing + 5, 'w') + "edit" + std::string(spacing, 'w');
+    ContentChecksumCheckpoints previous;
+    contentChecksumsResuming(written, std::string_view(written).substr(frontMatter.size()), {}, nullptr, previous);
+    const std::string_view body = std::string_view(edited).substr(frontMatter.size());
+
+    ContentChecksumCheckpoints compared;
+    ContentChecksumCheckpoints madeSo;
+    ContentChecksumPair whenCompared = contentChecksumsResuming(edited, body, written, &previous, compared);
+    ContentChecksumPair whenMadeSo =
+        contentChecksumsResuming(edited, body, written, &previous, madeSo, TextEnding::madeSo);
+    EXPECT_EQ(whenMadeSo.first, whenCompared.first);
+    EXPECT_EQ(whenMadeSo.second, whenCompared.second);
+    EXPECT_EQ(madeSo.textStates, compared.textStates);
+    EXPECT_EQ(madeSo.endingStates, compared.endingStates);
+    EXPECT_EQ(madeSo.endingStart, frontMatter.size());
+
+    const std::string longerBody = "x" + edited;
+    ContentChecksumCheckpoints none;
+    ContentChecksumPair tooLong =
+        contentChecksumsResuming(edited, longerBody, written, &previous, none, TextEnding::madeSo);
+    EXPECT_EQ(tooLong.second, contentChecksum(longerBody));
+    EXPECT_TRUE(none.textStates.empty());
+}

@@ -377,3 +377,44 @@ TEST(PageFileContent, FileTextCarryingIdentifierEqualsParsingRewritingAndWriting
         EXPECT_EQ(VeltoPageFileContent::fileTextCarryingIdentifier(text, pageID), parsed.fileContents()) << text;
     }
 }
+
+// A save makes the file text from the held content in one piece when it reads back as held; it must write
+// exactly what rewriting the joined text writes, and claim the text ends with the body only when it does: the
+// body's checksum is taken from the text's end on that word. Contents as an editor may hold them, not only as
+// parsing makes them: a body that opens a block, a front matter with a closing line in it, stray "\r\n".
+TEST(PageFileContent, FileTextMadeFromTheHeldContentEqualsRewritingTheJoinedText) {
+    struct Row {
+        const char *name;
+        std::optional<std::string> frontMatter;
+        std::string body;
+        std::string lineEnding;
+        bool endsWithBody;
+    };
+    const Row rows[] = {
+        {"no front matter", std::nullopt, "Body\n", "\n", true},
+        {"a front matter", "title: t", "Body", "\n", true},
+        {"an empty front matter", "", "B\n", "\n", true},
+        {"an empty body", "title: t", "", "\n", true},
+        {"another page's identifier", withIDs("velto:\n  id: <OTHER>"), "B", "\n", true},
+        {"archived, a conflict copy", withIDs("velto:\n  archived: true\n  conflict-of: <OTHER>"), "B", "\n", true},
+        {"a body starting with a lone marker", std::nullopt, "---", "\n", true},
+        {"a body opening an unclosed block", std::nullopt, "---\nunclosed\n", "\n", true},
+        {"a body opening a block", std::nullopt, "---\nx: 1\n---\nB", "\n", false},
+        {"a closing line inside the front matter", "a: 1\n---\nb: 2", "B", "\n", false},
+        {"a closing dots line inside the front matter", "a: 1\n...", "B", "\n", false},
+        {"a front matter ending in a carriage return", "t: a\r", "B", "\n", false},
+        {"a carriage return and line feed in the body", std::nullopt, "a\r\nb", "\n", false},
+        {"a lone carriage return in the body", "t: 1", "a\rb\n", "\n", true},
+        {"carriage return line endings", "title: t", "a\nb\n", "\r\n", false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const VeltoPageFileContent held{row.frontMatter, row.body, row.lineEnding};
+        WrittenFileText written = held.fileContentsCarryingIdentifier(pageID);
+        EXPECT_EQ(written.text, VeltoPageFileContent::fileTextCarryingIdentifier(held.fileContents(), pageID));
+        EXPECT_EQ(written.endsWithBody, row.endsWithBody);
+        if (written.endsWithBody) {
+            EXPECT_TRUE(written.text.ends_with(row.body));
+        }
+    }
+}
