@@ -64,7 +64,13 @@ void MenuBarIcon::configure() {
     if (trayIcon_ == nullptr) {
         return;
     }
-    trayIcon_->setIcon(make(VeltoApplicationIcon::adaptiveImage()));
+    // Every show and hide of the panel asks, on the hot key's way to the panel's paint: the icon is made
+    // again only when the appearance now calls for the other variant, or a pulse drew frames of its own.
+    const bool dark = VeltoApplicationIcon::prefersDarkAppearance();
+    if (darkVariantShown_ != dark) {
+        trayIcon_->setIcon(make(VeltoApplicationIcon::adaptiveImage()));
+        darkVariantShown_ = dark;
+    }
     // A tray icon has no help text of its own: the tool tip carries it under the name, as the desktop's
     // status notifier shows and reads a tool tip's title and text.
     trayIcon_->setToolTip(QStringLiteral("Velto\n") + accessibilityHelp);
@@ -78,6 +84,7 @@ void MenuBarIcon::pulse() {
     if (trayIcon_ == nullptr || isPulsing() || displayOptions().current().reduceMotion) {
         return;
     }
+    darkVariantShown_.reset();
     auto *animation = new QVariantAnimation(this);
     animation->setStartValue(0.0);
     animation->setEndValue(1.0);

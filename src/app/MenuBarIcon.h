@@ -4,6 +4,8 @@
 #include <QtCore/QPointer>
 #include <QtGui/QIcon>
 
+#include <optional>
+
 class QSystemTrayIcon;
 class QVariantAnimation;
 
@@ -37,6 +39,9 @@ public:
 private:
     QSystemTrayIcon *trayIcon_;
     QPointer<QVariantAnimation> animation_;
+    /// Whether the icon on the tray is the variant for a dark appearance; nothing before the first and
+    /// once a pulse has drawn over it.
+    std::optional<bool> darkVariantShown_;
 };
 
 } // namespace velto

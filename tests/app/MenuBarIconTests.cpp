@@ -1,11 +1,15 @@
-// The tray icon's pulse: its keyframes, and that it plays once and never while motion is to be reduced.
+// The tray icon's pulse: its keyframes, and that it plays once and never while motion is to be reduced; the
+// icon is made again only when the appearance calls for the other variant or a pulse drew over it.
 #include "AppTestSupport.h"
 #include "app/MenuBarIcon.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "support/TemporaryFolder.h"
 #include "support/async/EventLoopWaits.h"
 
 #include <QtWidgets/QSystemTrayIcon>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace velto {
 namespace {
@@ -48,6 +52,40 @@ TEST(MenuBarIconPulse, APulsePlaysOnceAndNotAtAllWhenMotionIsReduced) {
     EXPECT_TRUE(icon.isPulsing());
     icon.pulse(); // ignored: one pulse at a time
     EXPECT_TRUE(testing::processEventsUntil([&] { return !icon.isPulsing(); }));
+}
+
+TEST(MenuBarIconVariant, TheIconIsMadeAgainOnlyForTheOtherAppearanceOrAfterAPulse) {
+    testing::widgetApplication();
+    testing::TemporaryFolder folder;
+    auto preferences = testing::usePreferencesFile(folder / "preferences.json");
+    static FixedDisplayOptions motion; // kept for the rest of the run, like the desktop's provider it replaces
+    setDisplayOptionsProvider(&motion);
+    QSystemTrayIcon tray;
+    MenuBarIcon icon(&tray);
+
+    struct Row {
+        std::optional<AppearanceChoice> chosen; // before configuring
+        bool pulsed;
+        bool madeAgain;
+    };
+    const Row rows[] = {
+        {std::nullopt, false, true},  {std::nullopt, false, false},           {AppearanceChoice::dark, false, true},
+        {std::nullopt, false, false}, {AppearanceChoice::light, false, true}, {std::nullopt, true, true},
+        {std::nullopt, false, false},
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        if (rows[row].chosen) {
+            VeltoPreferences::setAppearance(*rows[row].chosen);
+        }
+        if (rows[row].pulsed) {
+            icon.pulse();
+            ASSERT_TRUE(testing::processEventsUntil([&] { return !icon.isPulsing(); }));
+        }
+        const qint64 drawn = tray.icon().cacheKey();
+        icon.configure();
+        EXPECT_EQ(tray.icon().cacheKey() != drawn, rows[row].madeAgain) << "row " << row;
+    }
+    VeltoPreferences::useStorage(nullptr);
 }
 
 } // namespace
