@@ -27,7 +27,9 @@ std::string VeltoPage::persistedFileContents() const {
 
 WrittenFileText VeltoPage::persistedFileText() const {
     const VeltoPageFileContent *loaded = content.asLoaded();
-    if (loaded == nullptr || loaded->fileContentsSize() == 0) {
+    // Nothing to write without a front matter and a body; asked so, not counted, which for "\r\n" line endings
+    // would count the line breaks of the whole page.
+    if (loaded == nullptr || (!loaded->frontMatter && loaded->body.empty())) {
         return {};
     }
     // The text as a reader of the held text would see it, with this page's identifier.
