@@ -91,12 +91,19 @@ private:
                 relativePaths.insert(*relative); // unreadable now: let the load find out
                 continue;
             }
+            if (monitor_.ownChanges_.isBeingReplaced(path)) {
+                gathered_.changedPaths.push_back(path); // told once this process's replacement has ended
+                continue;
+            }
             if (!monitor_.ownChanges_.isAsLeftByThisProcess(path, current)) {
                 relativePaths.insert(*relative);
             }
         }
         if (!relativePaths.empty()) {
             coalescer_.schedule(VeltoFolderChangeNotification::paths(std::move(relativePaths)));
+        }
+        if (!gathered_.changedPaths.empty() && latencyWorkItem_ == nullptr) {
+            latencyWorkItem_ = qtScheduler().schedule(VeltoFolderMonitor::latency, [this] { reportGathered(); });
         }
     }
 

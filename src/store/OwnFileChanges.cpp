@@ -45,6 +45,26 @@ bool VeltoOwnFileChanges::isAsLeftByThisProcess(const std::filesystem::path &pat
     return *entry->second == Identity{current->device, current->inode, current->size, current->modificationDate};
 }
 
+void VeltoOwnFileChanges::beginReplacing(const std::filesystem::path &path) {
+    std::filesystem::path fileKey = key(path);
+    std::lock_guard lock(mutex_);
+    beingReplaced_.insert(std::move(fileKey));
+}
+
+void VeltoOwnFileChanges::endReplacing(const std::filesystem::path &path) {
+    std::filesystem::path fileKey = key(path);
+    std::lock_guard lock(mutex_);
+    if (auto found = beingReplaced_.find(fileKey); found != beingReplaced_.end()) {
+        beingReplaced_.erase(found);
+    }
+}
+
+bool VeltoOwnFileChanges::isBeingReplaced(const std::filesystem::path &path) const {
+    std::filesystem::path fileKey = key(path);
+    std::lock_guard lock(mutex_);
+    return beingReplaced_.contains(fileKey);
+}
+
 OwnChangeRecordingFileSystem::OwnChangeRecordingFileSystem(FileSystem &base, VeltoOwnFileChanges &changes)
     : base_(base)
     , changes_(changes) {}
@@ -82,6 +102,16 @@ void OwnChangeRecordingFileSystem::writeAtomically(const std::filesystem::path &
 ReplacementOutcome OwnChangeRecordingFileSystem::replaceIfUnchanged(const std::filesystem::path &path,
                                                                     std::string_view bytes,
                                                                     std::optional<std::string_view> expected) {
+    // The new file is swapped in before the one taken out is compared, which on a page of megabytes takes long
+    // enough for the folder monitor to look at the file: it waits for the outcome instead of taking this
+    // process's own save for another program's change and reading the page back.
+    struct Replacing {
+        VeltoOwnFileChanges &changes;
+        const std::filesystem::path &path;
+        ~Replacing() { changes.endReplacing(path); }
+    };
+    changes_.beginReplacing(path);
+    Replacing replacing{changes_, path};
     ReplacementOutcome outcome = base_.replaceIfUnchanged(path, bytes, expected);
     if (outcome == ReplacementOutcome::replaced) {
         recordWritten(path);

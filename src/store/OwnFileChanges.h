@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 namespace velto {
 
@@ -25,6 +26,12 @@ public:
     /// Whether the file at `path`, now in state `current` (nothing when absent), is as this process left it.
     bool isAsLeftByThisProcess(const std::filesystem::path &path, const std::optional<FileStatus> &current) const;
 
+    /// A replacement of the file is under way: its new file is in place before the replacement has compared the
+    /// file it took out and recorded the new one, so what is there cannot be told ours or another's until then.
+    void beginReplacing(const std::filesystem::path &path);
+    void endReplacing(const std::filesystem::path &path);
+    bool isBeingReplaced(const std::filesystem::path &path) const;
+
 private:
     struct Identity {
         std::uint64_t device = 0;
@@ -38,6 +45,7 @@ private:
 
     mutable std::mutex mutex_;
     std::map<std::filesystem::path, std::optional<Identity>> lastLeft_; // nothing: removed by this process
+    std::multiset<std::filesystem::path> beingReplaced_;
 };
 
 /// A file system that tells `changes` about every file it writes, moves, copies or removes, and otherwise

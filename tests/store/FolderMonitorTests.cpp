@@ -172,6 +172,32 @@ TEST(FolderMonitor, OwnWritesAndRemovalsAreNotReportedButALaterForeignWriteIs) {
     EXPECT_EQ(live.deliveredPaths(), Paths{"mine.md"});
 }
 
+// A replacement swaps its new file in before it has compared the file it took out: what the monitor sees then is
+// told only by the outcome, this process's file when the replacement recorded it, another's when it did not.
+TEST(FolderMonitor, AChangeSeenDuringOwnReplacementWaitsForItsOutcome) {
+    for (bool recordedAsOurs : {true, false}) {
+        LiveMonitor live;
+        const std::filesystem::path page = live.folder / "page.md";
+        live.ownChanges.beginReplacing(page);
+        std::string command = "printf 'swapped in' > '" + page.string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        processEventsFor(900ms);
+        EXPECT_TRUE(live.delivered.empty()) << "recorded as ours: " << recordedAsOurs;
+
+        if (recordedAsOurs) {
+            live.ownChanges.recordWrite(page, *defaultFileSystem().status(page, false));
+        }
+        live.ownChanges.endReplacing(page);
+        if (recordedAsOurs) {
+            processEventsFor(900ms);
+            EXPECT_TRUE(live.delivered.empty());
+        } else {
+            ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 30s));
+            EXPECT_EQ(live.deliveredPaths(), Paths{"page.md"});
+        }
+    }
+}
+
 // A file that a conditional replacement left alone holds another program's change: it must still be reported.
 TEST(OwnChangeRecording, OnlyAReplacementThatHappenedIsOurs) {
     for (bool unchangedSinceRead : {true, false}) {
