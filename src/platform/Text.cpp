@@ -481,10 +481,7 @@ std::uint32_t asciiBytes(std::uint64_t word) {
 
 } // namespace
 
-std::string toUTF8(std::u16string_view text) {
-    static_assert(std::endian::native == std::endian::little, "the ASCII fast path reads little-endian units");
-    // Two passes, the first measuring, the second writing through a pointer: a page of several megabytes
-    // is converted on every hand-over to the store.
+std::size_t utf8Length(std::u16string_view text) {
     const char16_t *units = text.data();
     const std::size_t size = text.size();
     std::size_t length = 0;
@@ -508,9 +505,18 @@ std::string toUTF8(std::u16string_view text) {
         }
         ++index;
     }
-    std::string result(length, '\0');
+    return length;
+}
+
+std::string toUTF8(std::u16string_view text) {
+    static_assert(std::endian::native == std::endian::little, "the ASCII fast path reads little-endian units");
+    // Two passes, the first measuring, the second writing through a pointer: a page of several megabytes
+    // is converted on every hand-over to the store.
+    const char16_t *units = text.data();
+    const std::size_t size = text.size();
+    std::string result(utf8Length(text), '\0');
     auto *out = reinterpret_cast<std::uint8_t *>(result.data());
-    index = 0;
+    std::size_t index = 0;
     while (index < size) {
         if (index + 4 <= size) {
             const std::uint64_t word = fourUnits(units + index);

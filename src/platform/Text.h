@@ -74,5 +74,7 @@ std::string replacingAll(std::string_view text, std::string_view from, std::stri
 /// UTF-8 <-> UTF-16 conversion (invalid UTF-8 becomes U+FFFD).
 std::u16string toUTF16(std::string_view text);
 std::string toUTF8(std::u16string_view text);
+/// toUTF8(text).size(), counted without making the text.
+std::size_t utf8Length(std::u16string_view text);
 
 } // namespace velto::text

@@ -16,9 +16,9 @@ namespace {
 using velto::editor::TextRange;
 using velto::editor::TextStorage;
 using velto::editor::UnitAndByte;
-using velto::editor::utf8Length;
 using velto::editor::UTF8Offsets;
 using velto::text::toUTF8;
+using velto::text::utf8Length;
 
 TEST(UTF8Offsets, LengthIsTheConversionsLength) {
     for (const std::u16string &units :

@@ -1,5 +1,7 @@
 #include "editor/highlight/HighlightTokenCache.h"
 
+#include "platform/Text.h"
+
 #include <QHashFunctions>
 #include <QStringView>
 
@@ -11,26 +13,6 @@ namespace velto::editor {
 namespace {
 
 constexpr std::int64_t largestCost = std::numeric_limits<std::int64_t>::max();
-
-/// The number of bytes the UTF-16 text takes in UTF-8 (a lone surrogate as the three bytes of U+FFFD).
-std::int64_t utf8Length(std::u16string_view text) {
-    std::int64_t length = 0;
-    for (std::size_t index = 0; index < text.size(); ++index) {
-        const char16_t unit = text[index];
-        if (unit < 0x80) {
-            length += 1;
-        } else if (unit < 0x800) {
-            length += 2;
-        } else if (unit >= 0xD800 && unit <= 0xDBFF && index + 1 < text.size() && text[index + 1] >= 0xDC00 &&
-                   text[index + 1] <= 0xDFFF) {
-            length += 4;
-            ++index;
-        } else {
-            length += 3;
-        }
-    }
-    return length;
-}
 
 std::int64_t saturatingSum(std::int64_t a, std::int64_t b) {
     return a > largestCost - b ? largestCost : a + b;
@@ -106,7 +88,7 @@ std::int64_t HighlightTokenCache::estimatedCacheCost(std::u16string_view source,
     constexpr std::int64_t entryOverhead = 128;
     const std::int64_t tokens = tokenCount < 0 ? 0 : tokenCount;
     const std::int64_t tokenBytes = tokens > largestCost / bytesPerToken ? largestCost : tokens * bytesPerToken;
-    std::int64_t cost = utf8Length(source);
+    std::int64_t cost = static_cast<std::int64_t>(text::utf8Length(source));
     cost = saturatingSum(cost, static_cast<std::int64_t>(language.size()));
     cost = saturatingSum(cost, tokenBytes);
     return saturatingSum(cost, entryOverhead);

@@ -1,46 +1,14 @@
 #include "editor/text/UTF8Offsets.h"
 
 #include "editor/text/TextStorageChunks.h"
+#include "platform/Text.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 
 namespace velto::editor {
 
 using storage_chunks::isLeadSurrogate;
 using storage_chunks::isTrailSurrogate;
-
-std::size_t utf8Length(std::u16string_view units) {
-    // Most of a page is ASCII, read four units at once: they are when no unit has a bit above the lowest seven.
-    constexpr std::uint64_t nonASCIIMask = 0xFF80FF80FF80FF80ull;
-    std::size_t bytes = 0;
-    std::size_t index = 0;
-    while (index < units.size()) {
-        std::uint64_t four = nonASCIIMask;
-        if (index + 4 <= units.size()) {
-            std::memcpy(&four, units.data() + index, sizeof four);
-        }
-        if ((four & nonASCIIMask) == 0) {
-            bytes += 4;
-            index += 4;
-            continue;
-        }
-        const char16_t unit = units[index];
-        if (unit < 0x80) {
-            bytes += 1;
-        } else if (unit < 0x800) {
-            bytes += 2;
-        } else if (isLeadSurrogate(unit) && index + 1 < units.size() && isTrailSurrogate(units[index + 1])) {
-            bytes += 4; // the pair's code point
-            ++index;
-        } else {
-            bytes += 3; // an unpaired surrogate becomes U+FFFD
-        }
-        ++index;
-    }
-    return bytes;
-}
 
 void UTF8Offsets::measure(const TextStorage &storage) {
     // Points at the ends of the storage's pieces, which never part a surrogate pair.
@@ -48,7 +16,7 @@ void UTF8Offsets::measure(const TextStorage &storage) {
     UnitAndByte at;
     for (const std::u16string_view piece : storage.pieces()) {
         at.unit += piece.size();
-        at.byte += utf8Length(piece);
+        at.byte += text::utf8Length(piece);
         if (at.unit - points_.back().unit >= pointSpacing) {
             points_.push_back(at);
         }
@@ -60,7 +28,7 @@ std::size_t UTF8Offsets::byteAfterPoint(const TextStorage &storage, std::size_t 
     const auto after = std::upper_bound(points_.begin(), points_.end(), unit,
                                         [](std::size_t value, const UnitAndByte &point) { return value < point.unit; });
     const UnitAndByte point = after == points_.begin() ? UnitAndByte{} : *(after - 1);
-    return point.byte + utf8Length(storage.substring(TextRange{point.unit, unit - point.unit}));
+    return point.byte + text::utf8Length(storage.substring(TextRange{point.unit, unit - point.unit}));
 }
 
 std::size_t UTF8Offsets::byteBeforePoint(const TextStorage &storage, std::size_t unit, std::ptrdiff_t shift) const {
@@ -68,7 +36,7 @@ std::size_t UTF8Offsets::byteBeforePoint(const TextStorage &storage, std::size_t
                                         [](const UnitAndByte &point, std::size_t value) { return point.unit < value; });
     const UnitAndByte point = found == points_.end() ? end_ : *found;
     const auto shifted = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(unit) + shift);
-    return point.byte - utf8Length(storage.substring(TextRange{shifted, point.unit - unit}));
+    return point.byte - text::utf8Length(storage.substring(TextRange{shifted, point.unit - unit}));
 }
 
 void UTF8Offsets::replace(const TextStorage &storage, UnitAndByte start, UnitAndByte oldEnd, UnitAndByte newEnd) {
@@ -93,7 +61,8 @@ void UTF8Offsets::replace(const TextStorage &storage, UnitAndByte start, UnitAnd
         if (isLeadSurrogate(units[to - 1]) && isTrailSurrogate(units[to])) {
             ++to;
         }
-        added.push_back(UnitAndByte{start.unit + to, added.back().byte + utf8Length(units.substr(from, to - from))});
+        added.push_back(
+            UnitAndByte{start.unit + to, added.back().byte + text::utf8Length(units.substr(from, to - from))});
         from = to;
     }
     added.push_back(newEnd);

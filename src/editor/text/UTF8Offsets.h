@@ -8,10 +8,6 @@
 
 namespace velto::editor {
 
-/// How many bytes the UTF-8 form of the units takes (an unpaired surrogate three, as U+FFFD). The units
-/// must not end between the two units of a surrogate pair.
-std::size_t utf8Length(std::u16string_view units);
-
 /// A place in a text and in its UTF-8 form at once: a unit between two code points, and its byte.
 struct UnitAndByte {
     std::size_t unit = 0;
