@@ -7,7 +7,9 @@
 //     that presses the key, pixels read back from the X server (while the tool still runs) until the panel
 //     shows dark text on its light page;
 //   - processor time per typed key in the middle of the page: keys typed in batches, each batch's
-//     processor time (until the process is quiet again) divided by its keys, and its minor page faults;
+//     processor time (until the process is quiet again) divided by its keys, and its minor page faults; the
+//     time is what the scheduler counts for each thread in nanoseconds (/proc/<pid>/task/<tid>/schedstat),
+//     with the figure in clock ticks beside it that /proc/<pid>/stat gives (10 ms a tick, 0.33 ms a key);
 //   - how long after that paint the colours on screen (the code's highlighting) keep changing;
 //   - PSS (from /proc/<pid>/smaps_rollup) after opening the page and after 300 typed characters, with the
 //     process's private memory and its anonymous memory beside it: PSS also holds a share of the shared
@@ -23,8 +25,10 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -104,6 +108,91 @@ double processorSeconds(pid_t pid) {
     return (statField(fields, 14) + statField(fields, 15)) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+/// How long each thread of the process has run on a processor, in nanoseconds, by thread id: the first field
+/// of /proc/<pid>/task/<tid>/schedstat. The scheduler counts it exactly, where /proc/<pid>/stat counts whole
+/// clock ticks.
+std::map<std::string, std::uint64_t> threadRunTimes(pid_t pid) {
+    std::map<std::string, std::uint64_t> runTimes;
+    std::error_code error;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        std::uint64_t nanoseconds = 0;
+        if (schedstat >> nanoseconds) {
+            runTimes[task.path().filename().string()] = nanoseconds;
+        }
+    }
+    return runTimes;
+}
+
+std::string threadName(pid_t pid, const std::string &thread) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/task/" + thread + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name.empty() ? thread : name;
+}
+
+/// The processor time the process's threads run from its start on, read again and again as it passes: a thread
+/// that ends meanwhile takes the time it ran with it, so it counts up to its last reading, which the caller
+/// takes at short steps. A thread new since the start counts from zero.
+class ThreadRunTimeWatch {
+public:
+    explicit ThreadRunTimeWatch(pid_t pid)
+        : pid_(pid) {
+        for (const auto &[thread, runTime] : threadRunTimes(pid)) {
+            threads_[thread] = Thread{runTime, runTime, 0, threadName(pid, thread)};
+        }
+    }
+
+    void read() {
+        std::map<std::string, std::uint64_t> now = threadRunTimes(pid_);
+        for (auto &[thread, watched] : threads_) {
+            watched.running = now.count(thread) != 0;
+        }
+        for (const auto &[thread, runTime] : now) {
+            auto [found, isNew] = threads_.try_emplace(thread, Thread{});
+            Thread &watched = found->second;
+            if (isNew) {
+                watched.name = threadName(pid_, thread);
+            } else if (runTime < watched.latest) {
+                // Another thread under an ended one's id: the ended one's time is kept, the new one's counts too.
+                watched.ended += watched.latest - watched.start;
+                watched.start = 0;
+            }
+            watched.latest = runTime;
+        }
+    }
+
+    double processorSeconds() const {
+        std::uint64_t nanoseconds = 0;
+        for (const auto &[thread, watched] : threads_) {
+            nanoseconds += watched.ended + watched.latest - watched.start;
+        }
+        return static_cast<double>(nanoseconds) / 1e9;
+    }
+
+    /// The names of the threads that ended since the start.
+    std::vector<std::string> endedThreads() const {
+        std::vector<std::string> names;
+        for (const auto &[thread, watched] : threads_) {
+            if (!watched.running) {
+                names.push_back(watched.name);
+            }
+        }
+        return names;
+    }
+
+private:
+    struct Thread {
+        std::uint64_t start = 0;  // at the watch's start; 0 for a thread new since
+        std::uint64_t latest = 0; // at the last reading
+        std::uint64_t ended = 0;  // of an ended thread whose id another took
+        std::string name;
+        bool running = true;
+    };
+    pid_t pid_;
+    std::map<std::string, Thread> threads_;
+};
+
 /// The page faults the process has taken that needed no reading from disk: each costs the kernel a fresh page,
 /// which is how memory given back to the system and taken again shows.
 double minorPageFaults(pid_t pid) {
@@ -141,13 +230,17 @@ double residentMegabytes(pid_t pid) {
 }
 
 /// Waits until the process has spent less than 1 % of a processor over a whole second. Answers when that
-/// quiet second began, or nothing at the time-out.
-std::optional<Clock::time_point> waitUntilQuiet(pid_t pid, std::chrono::seconds timeout) {
+/// quiet second began, or nothing at the time-out. A watch given is read at every step.
+std::optional<Clock::time_point> waitUntilQuiet(pid_t pid, std::chrono::seconds timeout,
+                                                ThreadRunTimeWatch *watch = nullptr) {
     constexpr auto window = 1000ms;
     constexpr auto step = 100ms;
     const Clock::time_point deadline = Clock::now() + timeout;
     std::vector<std::pair<Clock::time_point, double>> readings;
     while (Clock::now() < deadline) {
+        if (watch != nullptr) {
+            watch->read();
+        }
         readings.emplace_back(Clock::now(), processorSeconds(pid));
         const auto &latest = readings.back();
         for (const auto &earlier : readings) {
@@ -429,13 +522,30 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
         constexpr int batches = 10;
         constexpr int keysPerBatch = 30;
         for (int batch = 0; batch < batches; ++batch) {
-            const double before = processorSeconds(pid);
+            const double ticksBefore = processorSeconds(pid);
+            ThreadRunTimeWatch watch(pid);
             const double faultsBefore = minorPageFaults(pid);
             const std::string keys =
                 std::string("typed words in the middle ").substr(0, keysPerBatch - 4) + std::to_string(1000 + batch);
-            session.tool({"xdotool", "type", "--delay", "40", keys});
-            waitUntilQuiet(pid, 60s);
-            figures.add(sizeName + " CPU per typed key, ms", (processorSeconds(pid) - before) * 1000 / keysPerBatch);
+            velto::testing::ChildProcess typing({"xdotool", "type", "--delay", "40", keys}, session.environment());
+            const Clock::time_point typingDeadline = Clock::now() + 60s;
+            while (typing.isRunning() && Clock::now() < typingDeadline) {
+                watch.read();
+                std::this_thread::sleep_for(10ms);
+            }
+            typing.waitForExit(20s);
+            waitUntilQuiet(pid, 60s, &watch);
+            const double ticksSpent = processorSeconds(pid) - ticksBefore;
+            watch.read();
+            if (const std::vector<std::string> ended = watch.endedThreads(); !ended.empty()) {
+                std::string names;
+                for (const std::string &name : ended) {
+                    names += (names.empty() ? "" : ", ") + name;
+                }
+                std::printf("  threads ended during the batch, counted up to their last reading: %s\n", names.c_str());
+            }
+            figures.add(sizeName + " CPU per typed key, ms", watch.processorSeconds() * 1000 / keysPerBatch);
+            figures.add(sizeName + " CPU per typed key in clock ticks, ms", ticksSpent * 1000 / keysPerBatch);
             figures.add(sizeName + " page faults per typed key", (minorPageFaults(pid) - faultsBefore) / keysPerBatch);
         }
         addMemoryFigures(figures, sizeName, "after 300 typed characters", pid);
