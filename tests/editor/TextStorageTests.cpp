@@ -339,6 +339,18 @@ TEST(TextStorageTests, EditsAcrossChunksKeepTextRunsAndLongestRanges) {
         ASSERT_EQ(storage.findFirstOf(wanted, probe), after == std::u16string::npos ? text.size() : after);
         const std::size_t before = probe == 0 ? std::u16string::npos : text.find_last_of(wanted, probe - 1);
         ASSERT_EQ(storage.findLastOf(wanted, probe), before == std::u16string::npos ? TextRange::notFound : before);
+        // Single units, forward and back: most chunks hold neither a "b" nor a trail surrogate, so these
+        // searches skip chunks by the units they hold, and a chunk that gained a unit without claiming it
+        // (typed in, joined from a neighbour, a trail moved to its pair) would hide it.
+        for (const char16_t unit : {u'b', char16_t(0xDE00)}) {
+            const std::size_t next = text.find(unit, probe);
+            ASSERT_EQ(storage.findForward(unit, probe), next == std::u16string::npos ? text.size() : next);
+            const std::size_t last = probe == 0 ? std::u16string::npos : text.rfind(unit, probe - 1);
+            ASSERT_EQ(storage.findBackward(unit, probe), last == std::u16string::npos ? TextRange::notFound : last);
+            const TextRange within = rangeBetween(probe / 2, probe);
+            const bool lastWithin = last != std::u16string::npos && last >= within.location;
+            ASSERT_EQ(storage.findBackward(unit, within), lastWithin ? last : TextRange::notFound) << "step " << step;
+        }
         if (step % 50 == 0) {
             std::size_t position = 0;
             const std::vector<AttributeRun> runs = storage.attributeRuns(TextRange{0, storage.length()});

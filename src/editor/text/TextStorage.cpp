@@ -100,6 +100,7 @@ void TextStorage::appendChunks(std::u16string_view units, const std::vector<Attr
         const std::size_t end = cutNear(units, std::min(start + chunkUnits, units.size()));
         Chunk chunk;
         chunk.units = units.substr(start, end - start);
+        chunk.held = UnitsHeld(chunk.units);
         while (runs[runIndex].range.end() <= start) {
             ++runIndex;
         }
@@ -216,6 +217,9 @@ std::size_t TextStorage::findForward(char16_t unit, std::size_t from) const {
         return length_;
     }
     for (std::size_t chunk = chunkHolding(from); chunk < chunks_.size(); ++chunk) {
+        if (!chunks_[chunk].held.mayHold(unit)) {
+            continue;
+        }
         const std::size_t start = chunkStarts_[chunk];
         const std::size_t found = findFirstOfIn(chunks_[chunk].units, {&unit, 1}, from > start ? from - start : 0);
         if (found != std::u16string::npos) {
@@ -232,9 +236,11 @@ std::size_t TextStorage::findBackward(char16_t unit, std::size_t before) const {
     }
     for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
         const std::size_t start = chunkStarts_[chunk];
-        const std::size_t found = findLastOfIn(chunks_[chunk].units, {&unit, 1}, before - start);
-        if (found != std::u16string::npos) {
-            return start + found;
+        if (chunks_[chunk].held.mayHold(unit)) {
+            const std::size_t found = findLastOfIn(chunks_[chunk].units, {&unit, 1}, before - start);
+            if (found != std::u16string::npos) {
+                return start + found;
+            }
         }
         before = start; // the next chunk down is searched whole
     }
@@ -247,9 +253,11 @@ std::size_t TextStorage::findFirstOf(std::u16string_view units, std::size_t from
     }
     std::size_t offset = from - chunkStarts_[chunkHolding(from)];
     for (std::size_t chunk = chunkHolding(from); chunk < chunks_.size(); ++chunk) {
-        const std::size_t found = findFirstOfIn(chunks_[chunk].units, units, offset);
-        if (found != std::u16string_view::npos) {
-            return chunkStarts_[chunk] + found;
+        if (chunks_[chunk].held.mayHoldAnyOf(units)) {
+            const std::size_t found = findFirstOfIn(chunks_[chunk].units, units, offset);
+            if (found != std::u16string_view::npos) {
+                return chunkStarts_[chunk] + found;
+            }
         }
         offset = 0; // the next chunk up is searched whole
     }
@@ -263,9 +271,11 @@ std::size_t TextStorage::findLastOf(std::u16string_view units, std::size_t befor
     }
     for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
         const std::size_t start = chunkStarts_[chunk];
-        const std::size_t found = findLastOfIn(chunks_[chunk].units, units, before - start);
-        if (found != std::u16string_view::npos) {
-            return start + found;
+        if (chunks_[chunk].held.mayHoldAnyOf(units)) {
+            const std::size_t found = findLastOfIn(chunks_[chunk].units, units, before - start);
+            if (found != std::u16string_view::npos) {
+                return start + found;
+            }
         }
         before = start; // the next chunk down is searched whole
     }
@@ -281,6 +291,9 @@ std::size_t TextStorage::findForward(char16_t unit, TextRange within) const {
         const std::size_t start = chunkStarts_[chunk];
         if (start >= within.end()) {
             break;
+        }
+        if (!chunks_[chunk].held.mayHold(unit)) {
+            continue;
         }
         const std::size_t found =
             findFirstOfIn(chunks_[chunk].units, {&unit, 1}, within.location > start ? within.location - start : 0);
@@ -299,7 +312,9 @@ std::size_t TextStorage::findBackward(char16_t unit, TextRange within) const {
     }
     for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
         const std::size_t start = chunkStarts_[chunk];
-        const std::size_t found = findLastOfIn(chunks_[chunk].units, {&unit, 1}, before - start);
+        const std::size_t found =
+            chunks_[chunk].held.mayHold(unit) ? findLastOfIn(chunks_[chunk].units, {&unit, 1}, before - start)
+                                              : std::u16string::npos;
         if (found != std::u16string::npos) {
             return start + found >= within.location ? start + found : TextRange::notFound;
         }

@@ -4,6 +4,7 @@
 #include "editor/text/PaletteLookup.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
+#include "editor/text/UnitsHeld.h"
 
 #include <array>
 #include <cstddef>
@@ -193,10 +194,12 @@ private:
         std::uint32_t set = 0;
     };
     /// A stretch of the text with the runs over it: the first run starts at 0, neighbouring runs of
-    /// one chunk differ (runs at the two sides of a chunk boundary may be equal).
+    /// one chunk differ (runs at the two sides of a chunk boundary may be equal). `held` claims at least
+    /// every unit of `units`: whatever adds units to a chunk adds them there too.
     struct Chunk {
         std::u16string units;
         std::vector<StoredRun> runs;
+        UnitsHeld held;
     };
     /// Where a run lies: its chunk and its index in the chunk.
     struct RunPosition {

@@ -58,6 +58,7 @@ std::size_t TextStorage::eraseUnits(TextRange range) {
                            current.runs.begin() + static_cast<std::ptrdiff_t>(last));
         shiftRunStarts(current, first, -static_cast<std::ptrdiff_t>(count));
         current.units.erase(offset, count);
+        current.held = UnitsHeld(current.units); // a unit that left may be gone from the chunk
         joinWithPrevious(current, first);
         remaining -= count;
         if (current.units.empty()) {
@@ -78,7 +79,7 @@ std::size_t TextStorage::eraseUnits(TextRange range) {
 void TextStorage::insertUnits(std::size_t chunk, std::size_t offset, std::u16string_view units,
                               const Attributes &attributes) {
     if (chunks_.empty()) {
-        chunks_.push_back(Chunk{std::u16string(units), {StoredRun{0, paletteIndex(attributes)}}});
+        chunks_.push_back(Chunk{std::u16string(units), {StoredRun{0, paletteIndex(attributes)}}, UnitsHeld(units)});
         updateChunkStarts();
         return;
     }
@@ -88,6 +89,7 @@ void TextStorage::insertUnits(std::size_t chunk, std::size_t offset, std::u16str
     target.runs.insert(target.runs.begin() + static_cast<std::ptrdiff_t>(index),
                        StoredRun{static_cast<std::uint32_t>(offset), paletteIndex(attributes)});
     target.units.insert(offset, units);
+    target.held.add(units);
     joinWithPrevious(target, index + 1);
     joinWithPrevious(target, index);
     shiftChunkStarts(chunk, static_cast<std::ptrdiff_t>(units.size()));
@@ -127,6 +129,7 @@ void TextStorage::splitChunk(std::size_t index) {
         const std::size_t end = cutNear(whole.units, start + (whole.units.size() - start) / partsLeft);
         Chunk part;
         part.units = whole.units.substr(start, end - start);
+        part.held = UnitsHeld(part.units);
         while (runIndex + 1 < whole.runs.size() && whole.runs[runIndex + 1].start <= start) {
             ++runIndex;
         }
@@ -147,6 +150,7 @@ void TextStorage::mergeChunks(std::size_t index) {
     Chunk &right = chunks_[index + 1];
     const std::size_t offset = left.units.size();
     left.units += right.units;
+    left.held.add(right.held);
     for (const StoredRun &run : right.runs) {
         left.runs.push_back(StoredRun{static_cast<std::uint32_t>(run.start + offset), run.set});
     }
@@ -168,6 +172,7 @@ bool TextStorage::joinSurrogatePairs(std::size_t first, std::size_t last) {
             left.runs.push_back(StoredRun{static_cast<std::uint32_t>(left.units.size()), right.runs.front().set});
         }
         left.units += right.units.front();
+        left.held.add(right.units.front());
         right.units.erase(0, 1);
         moved = true;
         if (right.runs.size() > 1 && right.runs[1].start == 1) {
