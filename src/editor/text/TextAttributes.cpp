@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 
 namespace velto::editor {
@@ -75,14 +77,36 @@ Color Color::withAlpha(double newAlpha) const {
 // A page's sets hold millions of entries: a key and a value one pointer wide (see SharedValue).
 static_assert(sizeof(AttributeEntry) <= 24);
 
+/// An interned set: its users, its hash and its entries, which lie right after it in the same block of
+/// memory. A page holds hundreds of thousands of sets (a link's each, a highlighting generation's); a list
+/// of its own cost each set a second block and the list's three words.
 struct Attributes::Set : Attributes::Users {
-    Set(std::vector<AttributeEntry> entries, std::size_t hash)
-        : entries(std::move(entries))
-        , hash(hash) {}
-
-    std::vector<AttributeEntry> entries;
     std::size_t hash = 0;
+    std::uint32_t size = 0;
+
+    /// A set of one user holding the entries (in key order, each key once), made in one block.
+    static Set *make(std::vector<AttributeEntry> entries, std::size_t hash) {
+        void *memory = ::operator new(sizeof(Set) + entries.size() * sizeof(AttributeEntry));
+        Set *set = new (memory) Set;
+        set->hash = hash;
+        set->size = static_cast<std::uint32_t>(entries.size());
+        std::uninitialized_move(entries.begin(), entries.end(), set->first());
+        set->count.store(1, std::memory_order_relaxed);
+        return set;
+    }
+    static void destroy(const Set *dying) {
+        Set *set = const_cast<Set *>(dying);
+        std::destroy_n(set->first(), set->size);
+        set->~Set();
+        ::operator delete(set);
+    }
+
+    std::span<const AttributeEntry> entries() const { return {const_cast<Set *>(this)->first(), size}; }
+
+private:
+    AttributeEntry *first() { return std::launder(reinterpret_cast<AttributeEntry *>(this + 1)); }
 };
+static_assert(sizeof(Attributes::Set) % alignof(AttributeEntry) == 0, "entries follow the set unpadded");
 
 namespace {
 
@@ -167,14 +191,11 @@ public:
         std::lock_guard lock(mutex_);
         auto [first, last] = table_.equal_range(hash);
         for (auto it = first; it != last; ++it) {
-            if (it->second->entries == entries && holdIfInUse(*it->second)) {
+            if (std::ranges::equal(it->second->entries(), entries) && holdIfInUse(*it->second)) {
                 return it->second;
             }
         }
-        // Merging reserves room for both lists; a page's thousands of link sets would keep it.
-        entries.shrink_to_fit();
-        auto *set = new Attributes::Set(std::move(entries), hash);
-        set->count.store(1, std::memory_order_relaxed);
+        const Attributes::Set *set = Attributes::Set::make(std::move(entries), hash);
         table_.emplace(hash, set);
         return set;
     }
@@ -192,7 +213,7 @@ public:
                 }
             }
         }
-        delete dying;
+        Attributes::Set::destroy(dying);
     }
 
 private:
@@ -263,7 +284,7 @@ Attributes Attributes::fromEntries(std::vector<AttributeEntry> entries) {
 }
 
 const AttributeValue *Attributes::find(AttributeKey key) const {
-    for (const AttributeEntry &entry : set().entries) {
+    for (const AttributeEntry &entry : set().entries()) {
         if (entry.key == key) {
             return &entry.value;
         }
@@ -272,18 +293,18 @@ const AttributeValue *Attributes::find(AttributeKey key) const {
 }
 
 bool Attributes::empty() const {
-    return set().entries.empty();
+    return set().size == 0;
 }
 
-const std::vector<AttributeEntry> &Attributes::entries() const {
-    return set().entries;
+std::span<const AttributeEntry> Attributes::entries() const {
+    return set().entries();
 }
 
 Attributes Attributes::with(AttributeKey key, AttributeValue value) const {
     std::vector<AttributeEntry> entries;
-    entries.reserve(set().entries.size() + 1);
+    entries.reserve(set().size + 1);
     bool placed = false;
-    for (const AttributeEntry &entry : set().entries) {
+    for (const AttributeEntry &entry : set().entries()) {
         if (!placed && entry.key >= key) {
             entries.push_back(AttributeEntry{key, std::move(value)});
             placed = true;
@@ -304,8 +325,8 @@ Attributes Attributes::without(AttributeKey key) const {
         return *this;
     }
     std::vector<AttributeEntry> entries;
-    entries.reserve(set().entries.size());
-    for (const AttributeEntry &entry : set().entries) {
+    entries.reserve(set().size);
+    for (const AttributeEntry &entry : set().entries()) {
         if (entry.key != key) {
             entries.push_back(entry);
         }
@@ -353,8 +374,8 @@ Attributes Attributes::merging(const Attributes &added) const {
         return found->second.result;
     }
     // Both lists are in key order: merge them, the added entry winning on equal keys.
-    const std::vector<AttributeEntry> &mine = set().entries;
-    const std::vector<AttributeEntry> &theirs = added.entries();
+    const std::span<const AttributeEntry> mine = set().entries();
+    const std::span<const AttributeEntry> theirs = added.entries();
     std::vector<AttributeEntry> entries;
     entries.reserve(mine.size() + theirs.size());
     std::size_t m = 0;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -185,7 +186,7 @@ public:
     bool contains(AttributeKey key) const { return find(key) != nullptr; }
     bool empty() const;
     /// The entries in key order.
-    const std::vector<AttributeEntry> &entries() const;
+    std::span<const AttributeEntry> entries() const;
 
     Attributes with(AttributeKey key, AttributeValue value) const;
     Attributes without(AttributeKey key) const;

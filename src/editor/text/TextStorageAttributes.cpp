@@ -256,7 +256,7 @@ std::uint32_t TextStorage::mergedIndex(std::uint32_t source, const Attributes &a
 /// The set of the one entry, shared with the last calls that asked for the same.
 Attributes TextStorage::singleEntrySet(AttributeKey key, AttributeValue value) {
     for (const Attributes &remembered : singleEntrySets_) {
-        const std::vector<AttributeEntry> &entries = remembered.entries();
+        const std::span<const AttributeEntry> entries = remembered.entries();
         if (entries.size() == 1 && entries.front().key == key && entries.front().value == value) {
             return remembered;
         }
