@@ -40,13 +40,10 @@ LayoutCache::LayoutCache(const TextStorage &storage, LayoutFormats &formats)
 LayoutCache::~LayoutCache() = default;
 
 std::size_t LayoutCache::bookkeepingBytes() const {
-    std::size_t bytes = entries_.capacity() * sizeof(Entry) + heights_.capacity() * sizeof(double) +
-                        plainMeasured_.capacity() / 8 +
+    std::size_t bytes = pieces_.bytes() + heights_.capacity() * sizeof(double) + plainMeasured_.capacity() / 8 +
                         (blockTops_.capacity() + blockSums_.capacity()) * sizeof(double);
-    for (const Entry &entry : entries_) {
-        if (entry.segments) {
-            bytes += sizeof(std::vector<Segment>) + entry.segments->capacity() * sizeof(Segment);
-        }
+    for (const auto &[paragraph, segments] : pieces_) {
+        bytes += sizeof(std::vector<Segment>) + segments->capacity() * sizeof(Segment);
     }
     return bytes;
 }
@@ -56,17 +53,15 @@ void LayoutCache::setWidth(double width) {
         return;
     }
     width_ = width;
-    for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
-        if (!isPlain(paragraph)) {
-            for (Segment &segment : *entries_[paragraph].segments) {
-                invalidateSegment(segment);
-            }
-            makePlainIfPossible(paragraph);
+    for (const std::size_t paragraph : pieces_.paragraphs()) {
+        for (Segment &segment : piecesOf(paragraph)) {
+            invalidateSegment(segment);
         }
+        makePlainIfPossible(paragraph);
     }
-    plainMeasured_.assign(entries_.size(), false);
+    plainMeasured_.assign(heights_.size(), false);
     measureCursor_ = 0;
-    measureEnd_ = entries_.size();
+    measureEnd_ = heights_.size();
 }
 
 void LayoutCache::setEmptyTextAttributes(const Attributes &attributes) {
@@ -101,20 +96,19 @@ void LayoutCache::reset() {
 
 void LayoutCache::rebuildEntries() {
     index_.rebuild(storage_);
-    entries_.clear();
-    entries_.resize(index_.paragraphCount());
+    pieces_.clear();
     heights_.resize(index_.paragraphCount());
     plainMeasured_.assign(index_.paragraphCount(), false);
-    for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
+    for (std::size_t paragraph = 0; paragraph < heights_.size(); ++paragraph) {
         heights_[paragraph] = estimatedHeight(index_.paragraphRange(paragraph).length);
     }
-    blockTops_.assign(entries_.size() / topsStride + 1, 0);
+    blockTops_.assign(heights_.size() / topsStride + 1, 0);
     blockSums_.clear();
     documentHeight_ = 0;
     topsValidUpTo_ = 0;
     summedBlocks_ = 0;
     measureCursor_ = 0;
-    measureEnd_ = entries_.size();
+    measureEnd_ = heights_.size();
     liveUnits_ = 0;
     liveLayouts_ = 0;
 }
@@ -141,11 +135,10 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
     if (splice->removedCount > 0 || splice->insertedCount > 0) {
         const std::size_t first = splice->first;
         const bool oneForOne = splice->removedCount == 1 && splice->insertedCount == 1;
-        if (oneForOne && !isPlain(first) && entries_[first].segments->size() > 1) {
-            Entry old = std::move(entries_[first]);
-            if (!adjustSegmentsInPlace(first, old, summary)) {
-                forgetLayoutsOf(old);
-                entries_[first] = Entry{};
+        if (oneForOne && !isPlain(first) && piecesOf(first).size() > 1) {
+            const Pieces old = pieces_.take(first);
+            if (!adjustSegmentsInPlace(first, *old, summary)) {
+                forgetLayoutsOf(*old);
                 plainMeasured_[first] = false;
                 noteHeight(first, estimatedHeight(index_.paragraphRange(first).length));
             }
@@ -153,7 +146,9 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
             // A paragraph edited in place keeps its old height as the estimate, so the view does not jump.
             const double keptHeight = oneForOne ? heights_[first] : 0;
             for (std::size_t k = first; k < first + splice->removedCount; ++k) {
-                forgetLayoutsOf(entries_[k]);
+                if (!isPlain(k)) {
+                    forgetLayoutsOf(piecesOf(k));
+                }
             }
             resizeSpan(first, splice->removedCount, splice->insertedCount);
             for (std::size_t k = first; k < first + splice->insertedCount; ++k) {
@@ -174,10 +169,10 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
     invalidateAttributes(rangeBetween(start, std::min(summary.editedRange.end(), length)));
 }
 
-bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const EditingSummary &summary) {
+bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, std::vector<Segment> &oldSegments,
+                                        const EditingSummary &summary) {
     const std::size_t paragraphStart = index_.paragraphStart(paragraph);
     const TextRange contents = paragraphContents(storage_, index_.paragraphRange(paragraph));
-    std::vector<Segment> &oldSegments = *old.segments;
     std::size_t oldTotal = 0;
     for (const Segment &segment : oldSegments) {
         oldTotal += segment.length;
@@ -234,7 +229,7 @@ bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const
     if (segments->empty()) {
         segments->push_back(unmeasuredSegment(0, mergedHeight));
     }
-    entries_[paragraph].segments = std::move(segments);
+    pieces_[paragraph] = std::move(segments);
     setParagraphHeight(paragraph);
     makePlainIfPossible(paragraph);
     return true;
@@ -243,27 +238,23 @@ bool LayoutCache::adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const
 void LayoutCache::resizeSpan(std::size_t first, std::size_t removed, std::size_t inserted) {
     // Typing within a paragraph replaces one entry by one: no need to move the entries after it.
     const std::size_t kept = std::min(removed, inserted);
+    pieces_.splice(first, removed, inserted);
     for (std::size_t k = first; k < first + kept; ++k) {
-        entries_[k] = Entry{};
         plainMeasured_[k] = false;
     }
-    const auto entryAt = entries_.begin() + static_cast<std::ptrdiff_t>(first + kept);
     const auto heightAt = heights_.begin() + static_cast<std::ptrdiff_t>(first + kept);
     const auto measuredAt = plainMeasured_.begin() + static_cast<std::ptrdiff_t>(first + kept);
     if (removed > inserted) {
-        entries_.erase(entryAt, entryAt + static_cast<std::ptrdiff_t>(removed - inserted));
         heights_.erase(heightAt, heightAt + static_cast<std::ptrdiff_t>(removed - inserted));
         plainMeasured_.erase(measuredAt, measuredAt + static_cast<std::ptrdiff_t>(removed - inserted));
     } else if (inserted > removed) {
-        std::vector<Entry> added(inserted - removed);
-        entries_.insert(entryAt, std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
         heights_.insert(heightAt, inserted - removed, 0.0);
         plainMeasured_.insert(measuredAt, inserted - removed, false);
     }
 }
 
 void LayoutCache::invalidateAttributes(TextRange range) {
-    if (entries_.empty()) {
+    if (heights_.empty()) {
         return;
     }
     const std::size_t firstParagraph = index_.paragraphContaining(range.location);
@@ -273,7 +264,7 @@ void LayoutCache::invalidateAttributes(TextRange range) {
             plainMeasured_[paragraph] = false; // its one piece owns the whole paragraph, which meets the range
             continue;
         }
-        std::vector<Segment> &segments = *entries_[paragraph].segments;
+        std::vector<Segment> &segments = piecesOf(paragraph);
         std::size_t pieceStart = index_.paragraphStart(paragraph);
         for (Segment &segment : segments) {
             const std::size_t pieceEnd = pieceStart + segment.length;
@@ -369,41 +360,38 @@ bool LayoutCache::isOnePiece(std::size_t paragraph) const {
 }
 
 std::vector<LayoutCache::Segment> &LayoutCache::segmentsOf(std::size_t paragraph) {
-    Entry &entry = entries_[paragraph];
-    if (entry.segments) {
-        return *entry.segments;
+    if (!isPlain(paragraph)) {
+        return piecesOf(paragraph);
     }
-    entry.segments = std::make_unique<std::vector<Segment>>();
+    auto segments = std::make_unique<std::vector<Segment>>();
     const TextRange contents = paragraphContents(storage_, index_.paragraphRange(paragraph));
     const std::vector<std::size_t> lengths = segmentLengths(contents);
     if (lengths.size() == 1) {
         // The plain paragraph's one piece, as measured or not.
         Segment segment = unmeasuredSegment(lengths.front(), heights_[paragraph]);
         segment.measured = plainMeasured_[paragraph];
-        entry.segments->push_back(std::move(segment));
-        return *entry.segments;
+        segments->push_back(std::move(segment));
+    } else {
+        const double share = heights_[paragraph] / static_cast<double>(lengths.size());
+        for (const std::size_t length : lengths) {
+            segments->push_back(unmeasuredSegment(length, share));
+        }
     }
-    const double share = heights_[paragraph] / static_cast<double>(lengths.size());
-    for (const std::size_t length : lengths) {
-        entry.segments->push_back(unmeasuredSegment(length, share));
-    }
-    return *entry.segments;
+    return *(pieces_[paragraph] = std::move(segments));
 }
 
 void LayoutCache::makePlainIfPossible(std::size_t paragraph) {
-    Entry &entry = entries_[paragraph];
-    if (entry.segments && entry.segments->size() == 1 && !entry.segments->front().layout) {
+    const Pieces *segments = pieces_.find(paragraph);
+    if (segments != nullptr && (*segments)->size() == 1 && !(*segments)->front().layout) {
         // Its height is the paragraph's, in heights_ already.
-        plainMeasured_[paragraph] = entry.segments->front().measured;
-        entry.segments.reset();
+        plainMeasured_[paragraph] = (*segments)->front().measured;
+        pieces_.take(paragraph);
     }
 }
 
-void LayoutCache::forgetLayoutsOf(const Entry &entry) {
-    if (entry.segments) {
-        for (const Segment &segment : *entry.segments) {
-            forgetLayoutOf(segment);
-        }
+void LayoutCache::forgetLayoutsOf(const std::vector<Segment> &segments) {
+    for (const Segment &segment : segments) {
+        forgetLayoutOf(segment);
     }
 }
 
@@ -424,7 +412,7 @@ std::unique_ptr<ParagraphLayout> LayoutCache::makeLayout(std::size_t paragraph, 
     TextRange range = paragraphContents(storage_, index_.paragraphRange(paragraph));
     SegmentPlace place{true, true};
     if (!isPlain(paragraph)) {
-        const std::vector<Segment> &segments = *entries_[paragraph].segments;
+        const std::vector<Segment> &segments = piecesOf(paragraph);
         std::size_t start = range.location;
         for (std::size_t k = 0; k < segment; ++k) {
             start += segments[k].length;
@@ -455,12 +443,12 @@ const ParagraphLayout &LayoutCache::layoutSegment(std::size_t paragraph, std::si
         setParagraphHeight(paragraph);
         evictIfOverBudget();
     }
-    return *(*entries_[paragraph].segments)[segmentIndex].layout;
+    return *piecesOf(paragraph)[segmentIndex].layout;
 }
 
 void LayoutCache::setParagraphHeight(std::size_t paragraph) {
     double height = 0;
-    for (const Segment &segment : *entries_[paragraph].segments) {
+    for (const Segment &segment : piecesOf(paragraph)) {
         height += segment.height;
     }
     noteHeight(paragraph, height);
@@ -497,14 +485,10 @@ void LayoutCache::evictIfOverBudget() {
     // Over budget: drop the least recently used layouts down to half of it, so that this walk over
     // every entry happens seldom.
     std::vector<std::tuple<std::uint64_t, std::size_t, std::size_t>> live;
-    for (std::size_t paragraph = 0; paragraph < entries_.size(); ++paragraph) {
-        if (isPlain(paragraph)) {
-            continue;
-        }
-        const std::vector<Segment> &segments = *entries_[paragraph].segments;
-        for (std::size_t k = 0; k < segments.size(); ++k) {
-            if (segments[k].layout && segments[k].lastUse != useClock_) {
-                live.emplace_back(segments[k].lastUse, paragraph, k);
+    for (const auto &[paragraph, segments] : pieces_) {
+        for (std::size_t k = 0; k < segments->size(); ++k) {
+            if ((*segments)[k].layout && (*segments)[k].lastUse != useClock_) {
+                live.emplace_back((*segments)[k].lastUse, paragraph, k);
             }
         }
     }
@@ -513,7 +497,7 @@ void LayoutCache::evictIfOverBudget() {
         if (liveUnits_ <= unitBudget / 2 && liveLayouts_ <= layoutCountBudget / 2) {
             break;
         }
-        Segment &segment = (*entries_[paragraph].segments)[k];
+        Segment &segment = piecesOf(paragraph)[k];
         forgetLayoutOf(segment);
         segment.layout.reset(); // the height stays measured: the layout can be made again
         makePlainIfPossible(paragraph);
@@ -523,7 +507,7 @@ void LayoutCache::evictIfOverBudget() {
 // ---- geometry ----
 
 void LayoutCache::refreshTops() {
-    const std::size_t count = entries_.size();
+    const std::size_t count = heights_.size();
     if (topsValidUpTo_ >= count) {
         return;
     }
@@ -547,7 +531,7 @@ void LayoutCache::refreshTops() {
 }
 
 void LayoutCache::sumBlocks() {
-    const std::size_t count = entries_.size();
+    const std::size_t count = heights_.size();
     const std::size_t blocks = (count + topsStride - 1) / topsStride;
     blockSums_.resize(blocks);
     for (std::size_t block = summedBlocks_; block < blocks; ++block) {
@@ -569,7 +553,7 @@ double LayoutCache::documentHeight() {
 
 std::size_t LayoutCache::paragraphAt(double y) {
     refreshTops();
-    const std::size_t count = entries_.size();
+    const std::size_t count = heights_.size();
     if (count == 0) {
         return 0;
     }
@@ -600,7 +584,7 @@ bool LayoutCache::isMeasured(std::size_t paragraph) const {
     if (isPlain(paragraph)) {
         return plainMeasured_[paragraph];
     }
-    const std::vector<Segment> &segments = *entries_[paragraph].segments;
+    const std::vector<Segment> &segments = piecesOf(paragraph);
     return std::all_of(segments.begin(), segments.end(), [](const Segment &segment) { return segment.measured; });
 }
 
@@ -611,7 +595,7 @@ std::vector<LayoutCache::Piece> LayoutCache::pieces(std::size_t paragraph) {
     }
     double top = paragraphTop(paragraph);
     std::size_t start = index_.paragraphStart(paragraph);
-    for (const Segment &segment : *entries_[paragraph].segments) {
+    for (const Segment &segment : piecesOf(paragraph)) {
         found.push_back(Piece{segment.layout.get(), paragraph, start, top});
         top += segment.height;
         start += segment.length;
@@ -621,7 +605,7 @@ std::vector<LayoutCache::Piece> LayoutCache::pieces(std::size_t paragraph) {
 
 std::vector<LayoutCache::Piece> LayoutCache::piecesBetween(double top, double bottom) {
     std::vector<Piece> found;
-    for (std::size_t paragraph = paragraphAt(top); paragraph < entries_.size(); ++paragraph) {
+    for (std::size_t paragraph = paragraphAt(top); paragraph < heights_.size(); ++paragraph) {
         if (paragraphTop(paragraph) >= bottom && !found.empty()) {
             break;
         }
@@ -641,7 +625,7 @@ std::vector<LayoutCache::Piece> LayoutCache::piecesBetween(double top, double bo
                 continue;
             }
             const ParagraphLayout &layout = layoutSegment(paragraph, k);
-            if (pieceTop + layout.height() > top || paragraph + 1 == entries_.size()) {
+            if (pieceTop + layout.height() > top || paragraph + 1 == heights_.size()) {
                 found.push_back(Piece{&layout, paragraph, start, pieceTop});
             }
         }
@@ -754,7 +738,7 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
     bool remaining = true;
     // At least one paragraph per call, so that every slice gets on even when it starts late.
     for (bool first = true; first || std::chrono::steady_clock::now() < deadline; first = false) {
-        measureEnd_ = std::min(measureEnd_, entries_.size());
+        measureEnd_ = std::min(measureEnd_, heights_.size());
         while (measureCursor_ < measureEnd_ && isMeasured(measureCursor_)) {
             ++measureCursor_;
         }

@@ -5,6 +5,7 @@
 #include "editor/text/TextRange.h"
 #include "editor/text/TextStorage.h"
 #include "editor_view/ParagraphLayout.h"
+#include "editor_view/SparseParagraphs.h"
 
 #include <QPointF>
 #include <QRectF>
@@ -134,22 +135,23 @@ private:
     };
     // A paragraph's pieces. Nearly every paragraph of a page is a plain one: a single piece whose layout is not
     // kept. Such a paragraph keeps no pieces: its height is in heights_ and whether it was measured in
-    // plainMeasured_, so a page of millions of paragraphs costs a pointer for each. Its pieces are made when a
-    // layout is kept or the paragraph is long enough to be cut, and dropped when it is plain again.
-    struct Entry {
-        std::unique_ptr<std::vector<Segment>> segments;
-    };
+    // plainMeasured_, and it has no place among pieces_. Its pieces are made when a layout is kept or the
+    // paragraph is long enough to be cut, and dropped when it is plain again. They live in a block of their
+    // own, so that references to them outlast other paragraphs' pieces coming and going.
+    using Pieces = std::unique_ptr<std::vector<Segment>>;
     static Segment unmeasuredSegment(std::size_t length, double height);
 
     double estimatedHeight(std::size_t units) const;
-    bool isPlain(std::size_t paragraph) const { return !entries_[paragraph].segments; }
+    bool isPlain(std::size_t paragraph) const { return pieces_.find(paragraph) == nullptr; }
+    /// The pieces of a paragraph that is not plain.
+    std::vector<Segment> &piecesOf(std::size_t paragraph) const { return **pieces_.find(paragraph); }
     /// Whether a plain paragraph is short enough to be laid out in one piece.
     bool isOnePiece(std::size_t paragraph) const;
     /// The paragraph's pieces, made when it is plain.
     std::vector<Segment> &segmentsOf(std::size_t paragraph);
     /// Drops the paragraph's pieces when it is plain again: one piece and no layout.
     void makePlainIfPossible(std::size_t paragraph);
-    void forgetLayoutsOf(const Entry &entry);
+    void forgetLayoutsOf(const std::vector<Segment> &segments);
     /// Records a paragraph's height, marking the tops after it to be summed again when it changed.
     void noteHeight(std::size_t paragraph, double height);
     /// The tops from this paragraph on are to be summed again.
@@ -157,7 +159,7 @@ private:
     /// Takes the sums of the blocks not summed yet.
     void sumBlocks();
     std::vector<std::size_t> segmentLengths(TextRange contents) const;
-    bool adjustSegmentsInPlace(std::size_t paragraph, Entry &old, const EditingSummary &summary);
+    bool adjustSegmentsInPlace(std::size_t paragraph, std::vector<Segment> &oldSegments, const EditingSummary &summary);
     void resizeSpan(std::size_t first, std::size_t removed, std::size_t inserted);
     void invalidateAttributes(TextRange range);
     void invalidateSegment(Segment &segment);
@@ -182,8 +184,8 @@ private:
     Attributes emptyTextAttributes_;
     std::optional<Composition> composition_;
 
-    std::vector<Entry> entries_;
-    std::vector<double> heights_;
+    SparseParagraphs<Pieces> pieces_; // of the paragraphs that are not plain
+    std::vector<double> heights_;     // of every paragraph
     std::vector<bool> plainMeasured_; // of the plain paragraphs: whether the height is measured
     // The top of every topsStride-th paragraph (the sum of the heights before it); a paragraph's own top
     // adds the heights from its block's start, in the same order, so it is the very same sum. A top kept
