@@ -25,7 +25,7 @@ bool isHighSurrogate(char16_t unit) {
 
 /// The height rounded to 1/64 of a pixel (the grid glyph metrics come on): sums of such heights are exact.
 double onHeightGrid(double height) {
-    return std::round(height * 64) / 64;
+    return std::round(height * ParagraphHeights::gridUnits) / ParagraphHeights::gridUnits;
 }
 
 } // namespace
@@ -40,7 +40,7 @@ LayoutCache::LayoutCache(const TextStorage &storage, LayoutFormats &formats)
 LayoutCache::~LayoutCache() = default;
 
 std::size_t LayoutCache::bookkeepingBytes() const {
-    std::size_t bytes = pieces_.bytes() + heights_.capacity() * sizeof(double) + plainMeasured_.capacity() / 8 +
+    std::size_t bytes = pieces_.bytes() + heights_.bytes() + plainMeasured_.capacity() / 8 +
                         (blockTops_.capacity() + blockSums_.capacity()) * sizeof(double);
     for (const auto &[paragraph, segments] : pieces_) {
         bytes += sizeof(std::vector<Segment>) + segments->capacity() * sizeof(Segment);
@@ -97,10 +97,10 @@ void LayoutCache::reset() {
 void LayoutCache::rebuildEntries() {
     index_.rebuild(storage_);
     pieces_.clear();
-    heights_.resize(index_.paragraphCount());
+    heights_.assign(index_.paragraphCount());
     plainMeasured_.assign(index_.paragraphCount(), false);
     for (std::size_t paragraph = 0; paragraph < heights_.size(); ++paragraph) {
-        heights_[paragraph] = estimatedHeight(index_.paragraphRange(paragraph).length);
+        heights_.set(paragraph, estimatedHeight(index_.paragraphRange(paragraph).length));
     }
     blockTops_.assign(heights_.size() / topsStride + 1, 0);
     blockSums_.clear();
@@ -152,7 +152,7 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
             }
             resizeSpan(first, splice->removedCount, splice->insertedCount);
             for (std::size_t k = first; k < first + splice->insertedCount; ++k) {
-                heights_[k] = oneForOne ? keptHeight : estimatedHeight(index_.paragraphRange(k).length);
+                heights_.set(k, oneForOne ? keptHeight : estimatedHeight(index_.paragraphRange(k).length));
             }
         }
         // A paragraph edited in place changes at most its own height, which noteHeight follows; paragraphs
@@ -242,13 +242,12 @@ void LayoutCache::resizeSpan(std::size_t first, std::size_t removed, std::size_t
     for (std::size_t k = first; k < first + kept; ++k) {
         plainMeasured_[k] = false;
     }
-    const auto heightAt = heights_.begin() + static_cast<std::ptrdiff_t>(first + kept);
     const auto measuredAt = plainMeasured_.begin() + static_cast<std::ptrdiff_t>(first + kept);
     if (removed > inserted) {
-        heights_.erase(heightAt, heightAt + static_cast<std::ptrdiff_t>(removed - inserted));
+        heights_.erase(first + kept, removed - inserted);
         plainMeasured_.erase(measuredAt, measuredAt + static_cast<std::ptrdiff_t>(removed - inserted));
     } else if (inserted > removed) {
-        heights_.insert(heightAt, inserted - removed, 0.0);
+        heights_.insert(first + kept, inserted - removed);
         plainMeasured_.insert(measuredAt, inserted - removed, false);
     }
 }
@@ -463,7 +462,7 @@ void LayoutCache::noteHeight(std::size_t paragraph, double height) {
     if (block < summedBlocks_) {
         blockSums_[block] += height - heights_[paragraph]; // exact: both are on the grid
     }
-    heights_[paragraph] = height;
+    heights_.set(paragraph, height);
     forgetTopsFrom(paragraph);
 }
 

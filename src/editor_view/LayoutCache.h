@@ -4,6 +4,7 @@
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
 #include "editor/text/TextStorage.h"
+#include "editor_view/ParagraphHeights.h"
 #include "editor_view/ParagraphLayout.h"
 #include "editor_view/SparseParagraphs.h"
 
@@ -185,7 +186,7 @@ private:
     std::optional<Composition> composition_;
 
     SparseParagraphs<Pieces> pieces_; // of the paragraphs that are not plain
-    std::vector<double> heights_;     // of every paragraph
+    ParagraphHeights heights_;        // of every paragraph
     std::vector<bool> plainMeasured_; // of the plain paragraphs: whether the height is measured
     // The top of every topsStride-th paragraph (the sum of the heights before it); a paragraph's own top
     // adds the heights from its block's start, in the same order, so it is the very same sum. A top kept

@@ -344,9 +344,9 @@ TEST(LayoutCacheTests, EveryParagraphCostsTheCacheAFewWordsLaidOutOrNot) {
     }
     TextStorage storage(text, plain());
     LayoutCache cache(storage, formats);
-    // A height, a bit and a share of a top kept for every 64 paragraphs: a plain paragraph (one piece, no layout
-    // kept, the common case) must not cost a heap block, nor a slot among the pieces, nor more words for each.
-    constexpr std::size_t boundPerParagraph = 10;
+    // A height in 32 bits, a bit and a share of a top kept for every 64 paragraphs: a plain paragraph (one piece,
+    // no layout kept, the common case) must not cost a heap block, nor a slot among the pieces, nor more words.
+    constexpr std::size_t boundPerParagraph = 6;
     const struct {
         const char *state;
         std::function<void()> reach;
