@@ -260,11 +260,12 @@ std::string VeltoPageFileContent::fileTextCarryingIdentifier(std::string text, c
 
 namespace {
 
-/// Whether parsing the content's file text gives back its front matter and body: then that text is the block the
-/// front matter makes followed by the body, byte for byte.
-bool readsBackAsHeld(const VeltoPageFileContent &content) {
+/// Whether parsing the content's file text gives back its front matter and body, provided the body holds no
+/// "\r\n" (which the caller finds out as it copies the body): then that text is the block the front matter makes
+/// followed by the body, byte for byte.
+bool readsBackAsHeldUnlessBodyHoldsCRLF(const VeltoPageFileContent &content) {
     std::string_view bodyText = content.body.text();
-    if (content.lineEnding != "\n" || bodyText.find("\r\n") != std::string_view::npos) {
+    if (content.lineEnding != "\n") {
         return false;
     }
     if (!content.frontMatter) {
@@ -277,20 +278,38 @@ bool readsBackAsHeld(const VeltoPageFileContent &content) {
     return block.find("\r\n") == std::string::npos && parsed && parsed->bodyStart == block.size();
 }
 
+/// Appends the body to the text unless it holds "\r\n": a span at a time, each looked through right after it was
+/// copied, while it is still in the processor's cache. Searched first on its own, a page of megabytes was read
+/// from memory twice. Answers false at the first "\r\n", with part of the body appended.
+bool appendedUnlessHoldingCRLF(std::string &text, std::string_view body) {
+    constexpr std::size_t span = 64 * 1024;
+    for (std::size_t start = 0; start < body.size(); start += span) {
+        const std::string_view copied = body.substr(start, span);
+        text.append(copied);
+        // From the span's last byte before: its "\r" may pair with the "\n" this span starts with.
+        const std::size_t from = start == 0 ? 0 : start - 1;
+        if (body.substr(from, start + copied.size() - from).find("\r\n") != std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 WrittenFileText VeltoPageFileContent::fileContentsCarryingIdentifier(const Uuid &pageID) const {
-    if (!readsBackAsHeld(*this)) {
-        // With room for the identifier's lines, which a page made here or taken in from another program lacks:
-        // they go in place, where a page of megabytes would otherwise be copied twice more.
-        constexpr std::size_t identifierLinesBytes = 64;
-        return {fileTextCarryingIdentifier(fileContents(identifierLinesBytes), pageID), false};
+    if (readsBackAsHeldUnlessBodyHoldsCRLF(*this)) {
+        VeltoPageFileContent front{frontMatter, {}, "\n"};
+        front.writeVeltoMetadata(pageID, front.isArchived(), front.conflictOriginalPageID());
+        std::string text = front.fileContents(body.size());
+        if (appendedUnlessHoldingCRLF(text, body.text())) {
+            return {std::move(text), true};
+        }
     }
-    VeltoPageFileContent front{frontMatter, {}, "\n"};
-    front.writeVeltoMetadata(pageID, front.isArchived(), front.conflictOriginalPageID());
-    std::string text = front.fileContents(body.size());
-    text.append(body.text());
-    return {std::move(text), true};
+    // With room for the identifier's lines, which a page made here or taken in from another program lacks:
+    // they go in place, where a page of megabytes would otherwise be copied twice more.
+    constexpr std::size_t identifierLinesBytes = 64;
+    return {fileTextCarryingIdentifier(fileContents(identifierLinesBytes), pageID), false};
 }
 
 std::optional<Uuid> VeltoPageFileContent::veltoPageID() const {

@@ -406,6 +406,13 @@ TEST(PageFileContent, FileTextMadeFromTheHeldContentEqualsRewritingTheJoinedText
         {"a carriage return and line feed in the body", std::nullopt, "a\r\nb", "\n", false},
         {"a lone carriage return in the body", "t: 1", "a\rb\n", "\n", true},
         {"carriage return line endings", "title: t", "a\nb\n", "\r\n", false},
+        // A long body is looked through for "\r\n" in spans of 64 KiB as it is copied.
+        {"a long body", "title: t", std::string(200'000, 'a') + "\n", "\n", true},
+        {"a long body with \"\r\n\" where two spans meet", std::nullopt,
+         std::string(65'535, 'a') + "\r\n" + std::string(100, 'b'), "\n", false},
+        {"a long body with a carriage return ending a span", std::nullopt,
+         std::string(65'535, 'a') + "\r" + std::string(100, 'b'), "\n", true},
+        {"a long body with \"\r\n\" at its very end", "t: 1", std::string(200'000, 'a') + "\r\n", "\n", false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
