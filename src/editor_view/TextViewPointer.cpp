@@ -77,7 +77,8 @@ std::optional<std::pair<QUrl, TextRange>> TextViewPointer::link(QPointF viewport
     if (address == nullptr) {
         return std::nullopt;
     }
-    const QUrl url(QString::fromStdString(*address), QUrl::StrictMode);
+    const std::string_view text = *address;
+    const QUrl url(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QUrl::StrictMode);
     if (!url.isValid() || url.isEmpty()) {
         return std::nullopt;
     }

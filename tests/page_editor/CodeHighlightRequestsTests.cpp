@@ -94,7 +94,7 @@ struct HighlightedText {
         std::vector<std::string> kinds;
         for (const AttributeRun &run : storage.attributeRuns({0, storage.length()})) {
             if (const auto *kind = attributeValueAs<std::string>(run.attributes.find(AttributeKey::veltoCodeSyntaxToken))) {
-                kinds.push_back(*kind);
+                kinds.emplace_back(kind->view());
             }
         }
         return kinds;

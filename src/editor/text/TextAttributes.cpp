@@ -72,6 +72,22 @@ Color Color::withAlpha(double newAlpha) const {
     return color;
 }
 
+// ---- shared texts ----
+
+SharedText::SharedText(std::string_view text) {
+    void *memory = ::operator new(sizeof(Held) + text.size());
+    held_ = new (memory) Held;
+    held_->size = static_cast<std::uint32_t>(text.size());
+    std::copy(text.begin(), text.end(), reinterpret_cast<char *>(held_ + 1));
+}
+
+void SharedText::letGo() {
+    if (held_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        held_->~Held();
+        ::operator delete(held_);
+    }
+}
+
 // ---- interning ----
 
 // A page's sets hold millions of entries: a key and a value one pointer wide (see SharedValue).
@@ -155,6 +171,8 @@ std::size_t hashOf(const AttributeValue &value) {
                     combine(seed, hashDouble(d));
                 }
                 combine(seed, static_cast<std::size_t>(v.lineBreakMode) * 2 + v.allowsDefaultTighteningForTruncation);
+            } else if constexpr (std::is_same_v<T, SharedText>) {
+                combine(seed, std::hash<std::string_view>{}(v.view()));
             } else {
                 combine(seed, std::hash<T>{}(v));
             }
@@ -443,8 +461,8 @@ std::string describeAttributeValue(const AttributeValue &value) {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, bool>) {
                 return v ? "true" : "false";
-            } else if constexpr (std::is_same_v<T, std::string>) {
-                return "\"" + v + "\"";
+            } else if constexpr (std::is_same_v<T, SharedText>) {
+                return "\"" + std::string(v.view()) + "\"";
             } else if constexpr (std::is_same_v<T, Color>) {
                 return describeColor(v);
             } else if constexpr (std::is_same_v<T, FontDescriptor>) {

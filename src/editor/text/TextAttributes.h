@@ -137,11 +137,49 @@ private:
     Held *held_;
 };
 
+/// A text an attribute value holds (a link's address, a code token's kind), shared as SharedValue shares
+/// its values, with its count of holders and its characters in one block: a page holds hundreds of thousands
+/// of link addresses, and a string of their own beside each count cost them a second block and its words.
+/// Immutable; equal when the characters are. Reads as a string_view.
+class SharedText {
+public:
+    SharedText(std::string_view text); // NOLINT(google-explicit-constructor): an entry is written as its text
+    SharedText(const std::string &text) // NOLINT(google-explicit-constructor)
+        : SharedText(std::string_view(text)) {}
+    SharedText(const SharedText &other) noexcept
+        : held_(other.held_) {
+        held_->holders.fetch_add(1, std::memory_order_relaxed);
+    }
+    SharedText &operator=(const SharedText &other) noexcept {
+        other.held_->holders.fetch_add(1, std::memory_order_relaxed);
+        letGo();
+        held_ = other.held_;
+        return *this;
+    }
+    ~SharedText() { letGo(); }
+
+    std::string_view view() const { return {held_->characters(), held_->size}; }
+    operator std::string_view() const { return view(); } // NOLINT(google-explicit-constructor)
+    bool operator==(const SharedText &other) const { return held_ == other.held_ || view() == other.view(); }
+    friend bool operator==(const SharedText &text, std::string_view other) { return text.view() == other; }
+
+private:
+    struct Held {
+        std::atomic<std::uint32_t> holders{1};
+        std::uint32_t size = 0;
+        const char *characters() const { return reinterpret_cast<const char *>(this + 1); }
+    };
+
+    void letGo();
+
+    Held *held_;
+};
+
 /// One attribute value. Integers hold ligature, underline and strike-through styles; doubles the kern;
 /// unsigned integers the code-highlight generation; texts the link URL and the code token kind.
 /// Read a value with attributeValueAs.
-using AttributeValue = std::variant<bool, std::int64_t, std::uint64_t, double, SharedValue<std::string>,
-                                    SharedValue<Color>, SharedValue<FontDescriptor>, SharedValue<ParagraphStyle>>;
+using AttributeValue = std::variant<bool, std::int64_t, std::uint64_t, double, SharedText, SharedValue<Color>,
+                                    SharedValue<FontDescriptor>, SharedValue<ParagraphStyle>>;
 
 struct AttributeEntry {
     AttributeKey key;
@@ -219,13 +257,16 @@ private:
     const Users *set_;
 };
 
-/// The value as a T, or null when absent or of another type.
-template <typename T> const T *attributeValueAs(const AttributeValue *value) {
+/// What a value of type T is held as: a text as a SharedText, anything else as itself.
+template <typename T> using HeldAttributeValue = std::conditional_t<std::is_same_v<T, std::string>, SharedText, T>;
+
+/// The value as a T (a text as a SharedText), or null when absent or of another type.
+template <typename T> const HeldAttributeValue<T> *attributeValueAs(const AttributeValue *value) {
     if (value == nullptr) {
         return nullptr;
     }
-    if constexpr (std::is_arithmetic_v<T>) {
-        return std::get_if<T>(value);
+    if constexpr (std::is_arithmetic_v<T> || std::is_same_v<T, std::string>) {
+        return std::get_if<HeldAttributeValue<T>>(value);
     } else {
         const SharedValue<T> *shared = std::get_if<SharedValue<T>>(value);
         return shared == nullptr ? nullptr : &**shared;
