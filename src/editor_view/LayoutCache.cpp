@@ -53,6 +53,7 @@ void LayoutCache::setWidth(double width) {
         return;
     }
     width_ = width;
+    measuredHeights_.clear(); // every height it holds is for the old width
     for (const std::size_t paragraph : pieces_.paragraphs()) {
         for (Segment &segment : piecesOf(paragraph)) {
             invalidateSegment(segment);
@@ -91,6 +92,7 @@ QRectF LayoutCache::compositionCaretRect(std::size_t cursor) {
 }
 
 void LayoutCache::reset() {
+    measuredHeights_.clear(); // the look may have changed under the same attributes
     rebuildEntries();
 }
 
@@ -406,20 +408,36 @@ Attributes LayoutCache::paragraphAttributes(std::size_t paragraph) const {
                                         : emptyTextAttributes_;
 }
 
-std::unique_ptr<ParagraphLayout> LayoutCache::makeLayout(std::size_t paragraph, std::size_t segment) const {
+LayoutCache::PieceText LayoutCache::pieceText(std::size_t paragraph, std::size_t segment) const {
     // A plain paragraph's one piece holds its contents.
-    TextRange range = paragraphContents(storage_, index_.paragraphRange(paragraph));
-    SegmentPlace place{true, true};
-    if (!isPlain(paragraph)) {
-        const std::vector<Segment> &segments = piecesOf(paragraph);
-        std::size_t start = range.location;
-        for (std::size_t k = 0; k < segment; ++k) {
-            start += segments[k].length;
-        }
-        place = SegmentPlace{segment == 0, segment + 1 == segments.size()};
-        range = TextRange{start, segments[segment].length};
+    const TextRange contents = paragraphContents(storage_, index_.paragraphRange(paragraph));
+    if (isPlain(paragraph)) {
+        return PieceText{contents, SegmentPlace{true, true}};
     }
-    if (composition_ && range.location <= composition_->position && composition_->position <= range.end()) {
+    const std::vector<Segment> &segments = piecesOf(paragraph);
+    std::size_t start = contents.location;
+    for (std::size_t k = 0; k < segment; ++k) {
+        start += segments[k].length;
+    }
+    return PieceText{TextRange{start, segments[segment].length},
+                     SegmentPlace{segment == 0, segment + 1 == segments.size()}};
+}
+
+bool LayoutCache::showsComposition(TextRange range) const {
+    return composition_ && range.location <= composition_->position && composition_->position <= range.end();
+}
+
+double LayoutCache::measuredHeight(std::size_t paragraph, std::size_t segment) {
+    const auto [range, place] = pieceText(paragraph, segment);
+    if (showsComposition(range)) {
+        return makeLayout(paragraph, segment)->height();
+    }
+    return measuredHeights_.height(storage_, range, paragraphAttributes(paragraph), place, width_, formats_);
+}
+
+std::unique_ptr<ParagraphLayout> LayoutCache::makeLayout(std::size_t paragraph, std::size_t segment) const {
+    const auto [range, place] = pieceText(paragraph, segment);
+    if (showsComposition(range)) {
         // The piece shows the composed text where it will go, underlined, over a copy of its text.
         TextStorage composed = storage_.attributedSubstring(range);
         composed.replaceCharacters(TextRange{composition_->position - range.location, 0}, composition_->text,
@@ -748,7 +766,7 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
         const std::size_t paragraph = measureCursor_;
         const double before = heights_[paragraph];
         if (isPlain(paragraph) && isOnePiece(paragraph)) {
-            noteHeight(paragraph, makeLayout(paragraph, 0)->height());
+            noteHeight(paragraph, measuredHeight(paragraph, 0));
             plainMeasured_[paragraph] = true;
         } else {
             std::vector<Segment> &segments = segmentsOf(paragraph);
@@ -756,8 +774,7 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
                 if (segments[k].measured) {
                     continue;
                 }
-                segments[k].height =
-                    segments[k].layout ? segments[k].layout->height() : makeLayout(paragraph, k)->height();
+                segments[k].height = segments[k].layout ? segments[k].layout->height() : measuredHeight(paragraph, k);
                 segments[k].measured = true;
             }
             setParagraphHeight(paragraph);
@@ -770,6 +787,9 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
     }
     if (heightChangeAbove != nullptr) {
         *heightChangeAbove = change;
+    }
+    if (!remaining) {
+        measuredHeights_.clear(); // the repeats it found were the page's; an edit measures a few paragraphs
     }
     return remaining;
 }

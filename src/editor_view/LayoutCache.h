@@ -4,6 +4,7 @@
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
 #include "editor/text/TextStorage.h"
+#include "editor_view/MeasuredHeights.h"
 #include "editor_view/ParagraphHeights.h"
 #include "editor_view/ParagraphLayout.h"
 #include "editor_view/SparseParagraphs.h"
@@ -169,7 +170,17 @@ private:
     /// Follows one finished editing group of the storage: paragraphs whose characters changed are
     /// made anew, those whose attributes changed are laid out again.
     void editingGroupDidFinish(const EditingSummary &summary) override;
+    /// Where a piece's text is in the storage and where it sits in its paragraph.
+    struct PieceText {
+        TextRange range;
+        SegmentPlace place;
+    };
+    PieceText pieceText(std::size_t paragraph, std::size_t segment) const;
+    /// Whether the piece over the range shows the text an input method is composing.
+    bool showsComposition(TextRange range) const;
     std::unique_ptr<ParagraphLayout> makeLayout(std::size_t paragraph, std::size_t segment) const;
+    /// The height of a piece as its layout gives it, found among the pieces measured before when one is equal.
+    double measuredHeight(std::size_t paragraph, std::size_t segment);
     void setParagraphHeight(std::size_t paragraph);
     void refreshTops();
     void evictIfOverBudget();
@@ -207,6 +218,7 @@ private:
     std::uint32_t useClock_ = 1;
     std::size_t liveUnits_ = 0;
     std::size_t liveLayouts_ = 0;
+    MeasuredHeights measuredHeights_;
     Subscription storageSubscription_; // last: it goes first, so no group finishes into a cache half gone
 };
 

@@ -51,7 +51,6 @@ public:
     /// The font of an attribute set; the editor font when it names none.
     QFont font(const Attributes &attributes);
 
-private:
     /// What a character format shows of an attribute set.
     struct Look {
         FontDescriptor font;
@@ -61,6 +60,10 @@ private:
         Color foreground;
         bool operator==(const Look &) const = default;
     };
+    /// The look of an attribute set: everything its character format is made from.
+    static Look lookOf(const Attributes &attributes);
+
+private:
     struct DistinctFormat {
         Look look;
         QTextCharFormat format;
@@ -70,7 +73,6 @@ private:
         std::size_t look = 0;  // its format in looks_
     };
     QFont font(const FontDescriptor &wanted);
-    static Look lookOf(const Attributes &attributes);
     std::size_t distinctFormatFor(const Look &look);
     QTextCharFormat formatFor(const Look &look);
 

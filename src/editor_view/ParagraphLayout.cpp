@@ -9,6 +9,7 @@
 #include <QTextOption>
 
 #include <algorithm>
+#include <optional>
 
 namespace velto::editor {
 
@@ -56,8 +57,17 @@ std::size_t lineEndKeepingSpansWhole(std::size_t lineStart, std::size_t proposed
     return proposedEnd;
 }
 
+PieceContents PieceContents::of(const TextStorage &storage, TextRange range) {
+    return PieceContents{storage.substring(range), storage.attributeRuns(range)};
+}
+
 ParagraphLayout::ParagraphLayout(const TextStorage &storage, TextRange range, const Attributes &paragraphAttributes,
                                  SegmentPlace place, double width, LayoutFormats &formats)
+    : ParagraphLayout(storage, range, PieceContents::of(storage, range), paragraphAttributes, place, width, formats) {}
+
+ParagraphLayout::ParagraphLayout(const TextStorage &storage, TextRange range, const PieceContents &contents,
+                                 const Attributes &paragraphAttributes, SegmentPlace place, double width,
+                                 LayoutFormats &formats)
     : range_(range)
     , width_(width)
     , firstOfParagraph_(place.firstOfParagraph) {
@@ -72,7 +82,7 @@ ParagraphLayout::ParagraphLayout(const TextStorage &storage, TextRange range, co
     headIndent_ = style.headIndent;
     tailIndent_ = style.tailIndent;
 
-    layout_.setText(qtString(storage.substring(range)));
+    layout_.setText(qtString(contents.text));
     layout_.setFont(formats.font(paragraphAttributes));
     QTextOption option;
     option.setWrapMode(style.lineBreakMode == LineBreakMode::byCharWrapping
@@ -83,35 +93,51 @@ ParagraphLayout::ParagraphLayout(const TextStorage &storage, TextRange range, co
     layout_.setCacheEnabled(true);
 
     QList<QTextLayout::FormatRange> ranges;
-    for (const AttributeRun &run : storage.attributeRuns(range)) {
+    for (const AttributeRun &run : contents.runs) {
         ranges.append(QTextLayout::FormatRange{static_cast<int>(run.range.location - range.location),
                                                static_cast<int>(run.range.length),
                                                formats.characterFormat(run.attributes)});
     }
     layout_.setFormats(ranges);
 
-    std::vector<UnbreakableSpan> unbreakable;
-    if (style.lineBreakMode == LineBreakMode::byWordWrapping) {
-        unbreakable = unbreakableInlineCode(storage, range, width, formats);
-    }
-    layOutLines(unbreakable, width);
+    const bool keepsInlineCodeWhole = style.lineBreakMode == LineBreakMode::byWordWrapping;
+    layOutLines(storage, keepsInlineCodeWhole, width, formats);
 }
 
-void ParagraphLayout::layOutLines(const std::vector<UnbreakableSpan> &unbreakable, double containerWidth) {
-    const double rightEdge = tailIndent_ <= 0 ? containerWidth + tailIndent_ : tailIndent_;
+double ParagraphLayout::firstLineWidth(const ParagraphStyle &style, SegmentPlace place, double containerWidth) {
+    return lineWidth(style.tailIndent, place.firstOfParagraph ? style.firstLineHeadIndent : style.headIndent,
+                     containerWidth);
+}
+
+double ParagraphLayout::lineWidth(double tailIndent, double indent, double containerWidth) {
+    const double rightEdge = tailIndent <= 0 ? containerWidth + tailIndent : tailIndent;
+    return std::max(1.0, rightEdge - indent);
+}
+
+void ParagraphLayout::layOutLines(const TextStorage &storage, bool keepsInlineCodeWhole, double containerWidth,
+                                  LayoutFormats &formats) {
     double y = spacingBefore_;
     bool firstLine = firstOfParagraph_;
+    // Which inline code spans must stay whole matters only where a line wraps: a span ends at the text's end
+    // at the latest, so a line that ends there splits none. Most paragraphs are one line and never measure them.
+    std::optional<std::vector<UnbreakableSpan>> unbreakable;
     layout_.beginLayout();
     for (QTextLine line = layout_.createLine(); line.isValid(); line = layout_.createLine()) {
         const double indent = firstLine ? firstLineHeadIndent_ : headIndent_;
-        const double lineWidth = std::max(1.0, rightEdge - indent);
+        const double available = lineWidth(tailIndent_, indent, containerWidth);
         line.setLeadingIncluded(true);
-        line.setLineWidth(lineWidth);
+        line.setLineWidth(available);
         const auto start = static_cast<std::size_t>(line.textStart());
         const std::size_t proposedEnd = start + static_cast<std::size_t>(line.textLength());
-        const std::size_t end = lineEndKeepingSpansWhole(start, proposedEnd, unbreakable);
+        std::size_t end = proposedEnd;
+        if (keepsInlineCodeWhole && proposedEnd < range_.length) {
+            if (!unbreakable) {
+                unbreakable = unbreakableInlineCode(storage, range_, containerWidth, formats);
+            }
+            end = lineEndKeepingSpansWhole(start, proposedEnd, *unbreakable);
+        }
         if (end != proposedEnd) {
-            line.setNumColumns(static_cast<int>(end - start), lineWidth);
+            line.setNumColumns(static_cast<int>(end - start), available);
         }
         const double natural = line.height();
         const double height = std::max(natural, minimumLineHeight_);

@@ -2,6 +2,7 @@
 
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
+#include "editor/text/TextStorage.h"
 #include "editor_view/CaretPlace.h"
 
 #include <QRectF>
@@ -9,12 +10,12 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace velto::editor {
 
 class LayoutFormats;
-class TextStorage;
 
 /// Where a laid-out piece sits in its paragraph: a paragraph longer than a segment is laid out in
 /// several pieces, and only the first carries the spacing before, only the last the spacing after.
@@ -41,6 +42,13 @@ struct LaidOutLine {
     bool operator==(const LaidOutLine &) const = default;
 };
 
+/// What a piece's layout reads of its range of the storage: the text and its attribute runs.
+struct PieceContents {
+    std::u16string text;
+    std::vector<AttributeRun> runs;
+    static PieceContents of(const TextStorage &storage, TextRange range);
+};
+
 /// The text layout of one piece of a paragraph (its contents, separator left out) at a given width,
 /// built from the storage's attribute runs: fonts, colours, kern, underline and strike-through per
 /// run; spacing, indents, minimum line height and the wrapping mode from the paragraph's style.
@@ -51,6 +59,9 @@ public:
     /// empty paragraph; they give the paragraph style and the font of an empty line.
     ParagraphLayout(const TextStorage &storage, TextRange range, const Attributes &paragraphAttributes,
                     SegmentPlace place, double width, LayoutFormats &formats);
+    /// The same, from the range's contents read before.
+    ParagraphLayout(const TextStorage &storage, TextRange range, const PieceContents &contents,
+                    const Attributes &paragraphAttributes, SegmentPlace place, double width, LayoutFormats &formats);
 
     TextRange range() const { return range_; }
     double height() const { return height_; }
@@ -79,8 +90,13 @@ public:
     /// How many units of text the layout holds (what the layout cache counts against its budget).
     std::size_t units() const { return range_.length; }
 
+    /// How wide the first line of a piece may be: the container less the paragraph style's indents.
+    static double firstLineWidth(const ParagraphStyle &style, SegmentPlace place, double containerWidth);
+
 private:
-    void layOutLines(const std::vector<UnbreakableSpan> &unbreakable, double containerWidth);
+    static double lineWidth(double tailIndent, double indent, double containerWidth);
+    void layOutLines(const TextStorage &storage, bool keepsInlineCodeWhole, double containerWidth,
+                     LayoutFormats &formats);
 
     TextRange range_;
     double width_;
