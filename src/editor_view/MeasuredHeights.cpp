@@ -37,6 +37,10 @@ std::size_t MeasuredHeights::KeyHash::operator()(const Key &key) const {
 
 double MeasuredHeights::height(const TextStorage &storage, TextRange range, const Attributes &paragraphAttributes,
                                SegmentPlace place, double width, LayoutFormats &formats) {
+    if (fontWidths_.size() >= fontCapacity) {
+        clear();
+        fontWidths_ = {};
+    }
     if (heights_.size() + oneLineHeights_.size() >= capacity || known_.size() >= capacity ||
         inputs_.size() >= capacity) {
         clear();
@@ -77,7 +81,7 @@ void MeasuredHeights::clear() {
     oneLineHeights_ = {};
     known_ = {};
     inputs_ = {};
-    widths_ = {};
+    widthsOfInputs_ = {};
 }
 
 bool MeasuredHeights::isAsciiInOwnFaces(const Key &key) const {
@@ -90,7 +94,7 @@ bool MeasuredHeights::isAsciiInOwnFaces(const Key &key) const {
         }
     }
     for (std::size_t k = 1; k < key.runs.size(); k += 2) {
-        if (!widths_[key.runs[k]].bounded) {
+        if (!widthsOf(key.runs[k]).bounded) {
             return false;
         }
     }
@@ -101,7 +105,7 @@ bool MeasuredHeights::surelyFitsOneLine(const Key &key) const {
     double widest = 0;
     std::size_t position = 0;
     for (std::size_t k = 0; k + 1 < key.runs.size(); k += 2) {
-        const CharacterWidths &widths = widths_[key.runs[k + 1]];
+        const CharacterWidths &widths = widthsOf(key.runs[k + 1]);
         const std::size_t end = position + key.runs[k];
         for (; position < end; ++position) {
             widest += widths.widest[key.text[position]];
@@ -147,6 +151,20 @@ MeasuredHeights::CharacterWidths MeasuredHeights::characterWidthsOf(const QFont 
     return widths;
 }
 
+std::uint32_t MeasuredHeights::fontWidthsOf(const LayoutFormats::Look &look, const Attributes &attributes,
+                                            LayoutFormats &formats) {
+    std::uint32_t index = 0;
+    while (index < fontWidths_.size() &&
+           !(fontWidths_[index].font == look.font && fontWidths_[index].kern == look.kern)) {
+        ++index;
+    }
+    if (index == fontWidths_.size()) {
+        fontWidths_.push_back(
+            FontWidths{look.font, look.kern, characterWidthsOf(formats.characterFormat(attributes).font())});
+    }
+    return index;
+}
+
 std::uint32_t MeasuredHeights::inputsOf(const Attributes &attributes, LayoutFormats &formats) {
     if (const auto known = known_.find(attributes.identity()); known != known_.end()) {
         return known->second.inputs;
@@ -163,7 +181,7 @@ std::uint32_t MeasuredHeights::inputsOf(const Attributes &attributes, LayoutForm
     }
     if (index == inputs_.size()) {
         inputs_.push_back(std::move(inputs));
-        widths_.push_back(characterWidthsOf(formats.characterFormat(attributes).font()));
+        widthsOfInputs_.push_back(fontWidthsOf(inputs_.back().look, attributes, formats));
     }
     known_.emplace(attributes.identity(), Known{attributes, index});
     return index;

@@ -47,7 +47,9 @@ public:
     double height(const TextStorage &storage, TextRange range, const Attributes &paragraphAttributes,
                   SegmentPlace place, double width, LayoutFormats &formats);
 
-    /// Forgets every height and the attribute sets it knows, giving their memory back.
+    /// Forgets every height and the attribute sets it knows, giving their memory back. What it learnt of
+    /// fonts' characters (a kilobyte for each of a few fonts) stays: measuring after each keystroke would
+    /// learn it again.
     void clear();
     /// How many heights it keeps now.
     std::size_t size() const { return heights_.size() + oneLineHeights_.size(); }
@@ -89,6 +91,9 @@ private:
     /// The index in inputs_ of what a layout reads of the set.
     std::uint32_t inputsOf(const Attributes &attributes, LayoutFormats &formats);
     static CharacterWidths characterWidthsOf(const QFont &font);
+    /// The index in fontWidths_ of the look's font, learnt now when new.
+    std::uint32_t fontWidthsOf(const LayoutFormats::Look &look, const Attributes &attributes, LayoutFormats &formats);
+    const CharacterWidths &widthsOf(std::uint32_t inputs) const { return fontWidths_[widthsOfInputs_[inputs]].widths; }
     /// Whether the key's text is printable ASCII in fonts whose own faces hold all of it.
     bool isAsciiInOwnFaces(const Key &key) const;
     /// Whether the key's text surely fits on its first line (see the class comment).
@@ -99,7 +104,15 @@ private:
     std::unordered_map<Key, double, KeyHash> heights_;
     std::unordered_map<Key, double, KeyHash> oneLineHeights_;
     std::vector<LayoutInputs> inputs_;
-    std::vector<CharacterWidths> widths_; // of each of inputs_'s fonts
+    std::vector<std::uint32_t> widthsOfInputs_; // each of inputs_'s font's in fontWidths_
+    /// The widths of each font (and letter spacing) met, kept across clear() up to `fontCapacity` fonts.
+    struct FontWidths {
+        FontDescriptor font;
+        std::optional<double> kern;
+        CharacterWidths widths;
+    };
+    static constexpr std::size_t fontCapacity = 64;
+    std::vector<FontWidths> fontWidths_;
     std::unordered_map<const void *, Known> known_;
     std::size_t found_ = 0;
     std::size_t foundOneLine_ = 0;
