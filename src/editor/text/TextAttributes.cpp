@@ -74,18 +74,20 @@ Color Color::withAlpha(double newAlpha) const {
 
 // ---- shared texts ----
 
-SharedText::SharedText(std::string_view text) {
+SharedText::SharedText(std::string_view text)
+    : held_(Held::make(text)) {}
+
+SharedText::Held *SharedText::Held::make(std::string_view text) {
     void *memory = ::operator new(sizeof(Held) + text.size());
-    held_ = new (memory) Held;
-    held_->size = static_cast<std::uint32_t>(text.size());
-    std::copy(text.begin(), text.end(), reinterpret_cast<char *>(held_ + 1));
+    Held *held = new (memory) Held;
+    held->size = static_cast<std::uint32_t>(text.size());
+    std::copy(text.begin(), text.end(), reinterpret_cast<char *>(held + 1));
+    return held;
 }
 
-void SharedText::letGo() {
-    if (held_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        held_->~Held();
-        ::operator delete(held_);
-    }
+void SharedText::Held::free(Held *held) {
+    held->~Held();
+    ::operator delete(held);
 }
 
 // ---- interning ----

@@ -92,6 +92,39 @@ struct ParagraphStyle {
     bool operator==(const ParagraphStyle &) const = default;
 };
 
+/// One holder of a block that counts its holders itself: copies hold it too, and the last holder to go frees
+/// it with `Block::free`. One pointer wide. `Block` has an atomic count `holders`, one when it is made.
+template <typename Block> class BlockHolder {
+public:
+    /// Takes over the one holder a block is made with.
+    explicit BlockHolder(Block *made) noexcept
+        : block_(made) {}
+    BlockHolder(const BlockHolder &other) noexcept
+        : block_(other.block_) {
+        hold();
+    }
+    BlockHolder &operator=(const BlockHolder &other) noexcept {
+        other.hold();
+        letGo();
+        block_ = other.block_;
+        return *this;
+    }
+    ~BlockHolder() { letGo(); }
+
+    const Block *get() const { return block_; }
+    const Block *operator->() const { return block_; }
+
+private:
+    void hold() const { block_->holders.fetch_add(1, std::memory_order_relaxed); }
+    void letGo() {
+        if (block_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            Block::free(block_);
+        }
+    }
+
+    Block *block_;
+};
+
 /// A value too large to copy into every attribute set that holds it: sets are interned whole, and a page's
 /// tens of thousands of link sets differ only in their link, so each set's entries point at one shared
 /// copy of the colours, fonts and paragraph styles they were made from. Immutable; equal when the values are.
@@ -102,39 +135,23 @@ template <typename T> class SharedValue {
 public:
     SharedValue(T value) // NOLINT(google-explicit-constructor): an entry is written as its value
         : held_(new Held(std::move(value))) {}
-    SharedValue(const SharedValue &other) noexcept
-        : held_(other.held_) {
-        held_->holders.fetch_add(1, std::memory_order_relaxed);
-    }
-    SharedValue &operator=(const SharedValue &other) noexcept {
-        other.held_->holders.fetch_add(1, std::memory_order_relaxed);
-        letGo();
-        held_ = other.held_;
-        return *this;
-    }
-    ~SharedValue() { letGo(); }
 
     const T &operator*() const { return held_->value; }
     const T *operator->() const { return &held_->value; }
     bool operator==(const SharedValue &other) const {
-        return held_ == other.held_ || held_->value == other.held_->value;
+        return held_.get() == other.held_.get() || held_->value == other.held_->value;
     }
 
 private:
     struct Held {
         explicit Held(T value)
             : value(std::move(value)) {}
+        static void free(Held *held) { delete held; }
         std::atomic<std::size_t> holders{1};
         const T value;
     };
 
-    void letGo() {
-        if (held_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-            delete held_;
-        }
-    }
-
-    Held *held_;
+    BlockHolder<Held> held_;
 };
 
 /// A text an attribute value holds (a link's address, a code token's kind), shared as SharedValue shares
@@ -146,33 +163,24 @@ public:
     SharedText(std::string_view text); // NOLINT(google-explicit-constructor): an entry is written as its text
     SharedText(const std::string &text) // NOLINT(google-explicit-constructor)
         : SharedText(std::string_view(text)) {}
-    SharedText(const SharedText &other) noexcept
-        : held_(other.held_) {
-        held_->holders.fetch_add(1, std::memory_order_relaxed);
-    }
-    SharedText &operator=(const SharedText &other) noexcept {
-        other.held_->holders.fetch_add(1, std::memory_order_relaxed);
-        letGo();
-        held_ = other.held_;
-        return *this;
-    }
-    ~SharedText() { letGo(); }
 
     std::string_view view() const { return {held_->characters(), held_->size}; }
     operator std::string_view() const { return view(); } // NOLINT(google-explicit-constructor)
-    bool operator==(const SharedText &other) const { return held_ == other.held_ || view() == other.view(); }
+    bool operator==(const SharedText &other) const {
+        return held_.get() == other.held_.get() || view() == other.view();
+    }
     friend bool operator==(const SharedText &text, std::string_view other) { return text.view() == other; }
 
 private:
     struct Held {
+        static Held *make(std::string_view text);
+        static void free(Held *held);
+        const char *characters() const { return reinterpret_cast<const char *>(this + 1); }
         std::atomic<std::uint32_t> holders{1};
         std::uint32_t size = 0;
-        const char *characters() const { return reinterpret_cast<const char *>(this + 1); }
     };
 
-    void letGo();
-
-    Held *held_;
+    BlockHolder<Held> held_;
 };
 
 /// One attribute value. Integers hold ligature, underline and strike-through styles; doubles the kern;
