@@ -107,7 +107,6 @@ TEST(MeasuredHeightsTests, EveryInputOfTheLayoutTellsHeightsApart) {
     const FontDescriptor large{FontFamilyRole::system, 24, FontWeight::regular, false, false};
     const Paragraph base{words, plain(), 0, 0, {}, 200};
     const Attributes code = plain().with(AttributeKey::veltoInlineCode, MarkdownStyler::codeBackgroundColor());
-    // Inline code that a line would break inside at this width, and that fits on a line of its own.
     // Inline code that a line would break inside at this width, and that fits on a line of its own: moved
     // whole to the second line, it takes a third when the words after it fill the second.
     std::u16string codeText;
