@@ -155,6 +155,35 @@ void Keystroke(benchmark::State &state, std::size_t megabytes, Variant variant, 
     reportSamples(state, samples, processorSamples);
 }
 
+/// Keys typed faster than the editor's style pass runs, as the editor handles them: each key is
+/// edited and offered to the heading fast path at once; one pass then styles all of them. Timed per key.
+void KeystrokesBeforeAPass(benchmark::State &state, std::size_t megabytes, Variant variant, int where) {
+    constexpr std::size_t keys = 3;
+    TextStorage storage(sampleText(megabytes, variant));
+    MarkdownStyler::apply(storage);
+    const std::size_t position = keystrokePosition(storage.string(), variant, where);
+    std::vector<double> samples;
+    std::vector<double> processorSamples;
+    for (auto _ : state) {
+        const double processorStart = velto::bench::threadProcessorMilliseconds();
+        const auto start = std::chrono::steady_clock::now();
+        for (std::size_t key = 0; key < keys; ++key) {
+            storage.replaceCharacters(TextRange{position + key, 0}, u"x");
+            MarkdownStyler::applyImmediateHeadingChange(storage, TextRange{position + key, 1});
+        }
+        MarkdownStyler::apply(storage, TextRange{position, keys});
+        const double wall = milliseconds(std::chrono::steady_clock::now() - start) / keys;
+        samples.push_back(wall);
+        processorSamples.push_back((velto::bench::threadProcessorMilliseconds() - processorStart) / keys);
+        state.SetIterationTime(wall / 1000);
+        state.PauseTiming();
+        storage.replaceCharacters(TextRange{position, keys}, u"");
+        MarkdownStyler::apply(storage, TextRange{position, 0});
+        state.ResumeTiming();
+    }
+    reportSamples(state, samples, processorSamples);
+}
+
 /// The first keystroke after a page is loaded and styled in full: nothing is warm yet.
 void FirstKeystroke(benchmark::State &state, std::size_t megabytes, Variant variant, int where) {
     const std::u16string text = sampleText(megabytes, variant);
@@ -263,6 +292,15 @@ void registerAll() {
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(20);
+    }
+    for (const Named &text : {texts[5], texts[6]}) {
+        for (int where = 1; where < 3; ++where) {
+            benchmark::RegisterBenchmark((std::string("KeystrokesBeforeAPass/") + text.name + "/" + places[where]).c_str(),
+                                         KeystrokesBeforeAPass, text.megabytes, text.variant, where)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(20);
+        }
     }
     for (const Named &text : {texts[0], texts[1]}) {
         for (int where = 0; where < 3; ++where) {

@@ -320,27 +320,68 @@ void longLineKeystroke(TextStorage &storage, std::u16string &model, std::mt19937
     model.replace(location, removed, inserted);
 }
 
+/// Now and then a few more letters or blanks typed after the last keystroke, as a fast typist types
+/// them before the editor's next pass.
+void typedOnBeforeAPass(TextStorage &storage, std::u16string &model, std::mt19937 &typing) {
+    if (typing() % 3 != 0) {
+        return;
+    }
+    const CharacterEdit last = storage.characterEditsSince(storage.characterVersion() - 1)->front();
+    std::size_t caret = last.location + last.newLength;
+    for (unsigned key = 1 + typing() % 4; key > 0; --key) {
+        const std::u16string typed(1, typing() % 4 == 0 ? u' ' : static_cast<char16_t>(u'a' + typing() % 26));
+        storage.replaceCharacters(TextRange{caret, 0}, typed);
+        model.insert(caret, typed);
+        ++caret;
+    }
+}
+
+/// What the edits changed, in the text after the last of them, as the editor gathers the range it
+/// styles from the edits it is told of.
+TextRange editedByAll(const std::vector<CharacterEdit> &edits) {
+    std::optional<TextRange> gathered;
+    for (const CharacterEdit &edit : edits) {
+        TextRange range{edit.location, edit.newLength};
+        if (gathered) {
+            const std::ptrdiff_t delta = static_cast<std::ptrdiff_t>(edit.newLength) - edit.oldLength;
+            std::size_t start = gathered->location;
+            std::size_t end = gathered->end();
+            start = start >= edit.location + edit.oldLength ? start + delta : std::min(start, edit.location);
+            end = end >= edit.location + edit.oldLength ? end + delta : std::max(end, edit.location);
+            range = unionRange(range, rangeBetween(start, end));
+        }
+        gathered = range;
+    }
+    return gathered.value_or(TextRange{});
+}
+
 } // namespace
 
 // Single lines of tens of kilobytes full of emphasis, strong text, strike-through, code spans, links,
-// images and bare addresses: each keystroke is styled as the editor styles it, on its own, and the
-// runs must equal a full pass after every one, whether the pass restyled the line or only a window
-// of it.
+// images and bare addresses: keystrokes are styled as the editor styles them, one or a few typed
+// before each pass, and the runs must equal a full pass after every pass, whether it restyled the
+// line or only a window of it.
 TEST_F(MarkdownStylerPropertyTests, KeystrokesInLongLinesEqualAFullPass) {
     const int documents = longRun() ? 8 : 3;
     const int steps = longRun() ? 250 : 90;
     const std::size_t lineLength = longRun() ? 40000 : 12000;
     int windows = 0;
+    int windowsAfterSeveralKeystrokes = 0;
     for (int document = 0; document < documents; ++document) {
         std::mt19937 random(700 + static_cast<unsigned>(document));
+        std::mt19937 typing(500 + static_cast<unsigned>(document));
         std::u16string model = longInlineLine(random, lineLength);
         TextStorage storage(model);
         MarkdownStyler::apply(storage);
         for (int step = 0; step < steps; ++step) {
+            const std::uint64_t versionBefore = storage.characterVersion();
             longLineKeystroke(storage, model, random);
-            const CharacterEdit edit = storage.characterEditsSince(storage.characterVersion() - 1)->front();
-            const TextRange restyled = MarkdownStyler::apply(storage, TextRange{edit.location, edit.newLength});
-            windows += restyled.length < lineLength / 2 ? 1 : 0;
+            typedOnBeforeAPass(storage, model, typing);
+            const std::vector<CharacterEdit> edits = *storage.characterEditsSince(versionBefore);
+            const TextRange restyled = MarkdownStyler::apply(storage, editedByAll(edits));
+            const bool window = restyled.length < lineLength / 2;
+            windows += window ? 1 : 0;
+            windowsAfterSeveralKeystrokes += window && edits.size() > 1 ? 1 : 0;
             ASSERT_EQ(storage.substring(TextRange{0, storage.length()}), model);
             TextStorage fresh(model);
             MarkdownStyler::apply(fresh);
@@ -351,6 +392,8 @@ TEST_F(MarkdownStylerPropertyTests, KeystrokesInLongLinesEqualAFullPass) {
             }
         }
     }
-    // Many keystrokes were restyled through a window of their line, so both ways of styling were checked.
+    // Many keystrokes were restyled through a window of their line, so both ways of styling were checked,
+    // and so were windows over several keystrokes.
     EXPECT_GT(windows, documents * steps / 4);
+    EXPECT_GT(windowsAfterSeveralKeystrokes, documents * steps / 30);
 }

@@ -131,7 +131,7 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
     const TextRange edited = rangeBetween(std::min(editedRange.location, length), std::min(editedRange.end(), length));
     LineCutPoints cutPoints = currentCutPoints(storage);
     if (!structureChange) {
-        const auto edits = editsOfOneGroupSinceLastPass(storage, baseAttributes(color.value_or(textColor())));
+        const auto edits = characterEditsSinceLastPass(storage, baseAttributes(color.value_or(textColor())));
         if (edits) {
             if (const auto window = restyleWithinLongLine(storage, *index, *edits, cutPoints, color)) {
                 rememberCutPoints(storage, std::move(cutPoints));

@@ -12,7 +12,7 @@ namespace {
 /// until its characters or attributes next change.
 struct PassState {
     std::uint64_t characterVersion;
-    std::uint64_t editingGroups;
+    std::uint64_t attributeGroups;
     /// The pass's plain attributes, which tell its colour and fonts.
     Attributes base;
 };
@@ -85,12 +85,12 @@ void rememberPass(const TextStorage &storage, const Attributes &base) {
     std::lock_guard lock(storages.mutex);
     const auto found = storages.find(storage);
     if (found != storages.entries.end()) {
-        found->lastPass = PassState{storage.characterVersion(), storage.finishedEditingGroups(), base};
+        found->lastPass = PassState{storage.characterVersion(), storage.finishedAttributeGroups(), base};
     }
 }
 
-std::optional<std::vector<CharacterEdit>> editsOfOneGroupSinceLastPass(const TextStorage &storage,
-                                                                       const Attributes &base) {
+std::optional<std::vector<CharacterEdit>> characterEditsSinceLastPass(const TextStorage &storage,
+                                                                      const Attributes &base) {
     RememberedStorages &storages = rememberedStorages();
     std::lock_guard lock(storages.mutex);
     const auto found = storages.find(storage);
@@ -98,7 +98,10 @@ std::optional<std::vector<CharacterEdit>> editsOfOneGroupSinceLastPass(const Tex
         return std::nullopt;
     }
     const PassState &pass = *found->lastPass;
-    if (pass.editingGroups + 1 != storage.finishedEditingGroups() || pass.base != base) {
+    // A group that changed attributes alone (code tokens, a heading styled at once, an undone
+    // change of style) may have changed them anywhere; groups of typed characters changed the
+    // attributes of what they replaced only, which the character edits tell.
+    if (pass.attributeGroups != storage.finishedAttributeGroups() || pass.base != base) {
         return std::nullopt;
     }
     std::optional<std::vector<CharacterEdit>> edits = storage.characterEditsSince(pass.characterVersion);

@@ -23,9 +23,10 @@ std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &sto
 void rememberPass(const TextStorage &storage, const Attributes &base);
 
 /// The character edits made since the last pass over the storage, when that pass used these plain
-/// attributes and nothing but one editing group of them changed the storage since: none otherwise.
-std::optional<std::vector<CharacterEdit>> editsOfOneGroupSinceLastPass(const TextStorage &storage,
-                                                                       const Attributes &base);
+/// attributes and only groups that changed characters changed the storage since (keystrokes typed
+/// faster than the passes run): none otherwise, as after a group that changed attributes alone.
+std::optional<std::vector<CharacterEdit>> characterEditsSinceLastPass(const TextStorage &storage,
+                                                                      const Attributes &base);
 
 /// The cut points of the storage's long lines, brought up to its text: none when its edits since
 /// they were placed are no longer known.

@@ -181,6 +181,8 @@ public:
     const std::optional<EditingSummary> &lastEditingSummary() const { return lastSummary_; }
     /// How many groups that changed something have finished.
     std::uint64_t finishedEditingGroups() const { return finishedGroups_; }
+    /// How many of those groups changed attributes alone.
+    std::uint64_t finishedAttributeGroups() const { return finishedAttributeGroups_; }
     /// Tells the observer of every group that changed something, when it finishes, until the subscription
     /// goes; observers are told in the order they subscribed. Observing does not change the storage.
     Subscription subscribe(TextStorageObserver &observer) const { return observers_.subscribe(observer); }
@@ -291,6 +293,7 @@ private:
     std::optional<EditingSummary> pendingSummary_;
     std::optional<EditingSummary> lastSummary_;
     std::uint64_t finishedGroups_ = 0;
+    std::uint64_t finishedAttributeGroups_ = 0;
     // Not copied with the storage: its observers subscribed to this one.
     mutable ObserverList<TextStorageObserver> observers_;
 };

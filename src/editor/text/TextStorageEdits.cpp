@@ -269,6 +269,9 @@ void TextStorage::endEditing() {
     }
     lastSummary_ = std::exchange(pendingSummary_, std::nullopt);
     ++finishedGroups_;
+    if (lastSummary_->attributesOnly) {
+        ++finishedAttributeGroups_;
+    }
     observers_.notify([this](TextStorageObserver &observer) { observer.editingGroupDidFinish(*lastSummary_); });
 }
 
