@@ -136,11 +136,22 @@ std::size_t keystrokePosition(const std::u16string &text, Variant variant, int w
     return keystrokePosition(text, where);
 }
 
+/// A sample text styled in full, and where its keystrokes land.
+struct StyledSample {
+    TextStorage storage;
+    std::size_t position = 0;
+};
+
+StyledSample styledSample(std::size_t megabytes, Variant variant, int where) {
+    StyledSample sample{TextStorage(sampleText(megabytes, variant))};
+    MarkdownStyler::apply(sample.storage);
+    sample.position = keystrokePosition(sample.storage.string(), variant, where);
+    return sample;
+}
+
 /// Types a unit and deletes it again, each a keystroke of its own.
 void Keystroke(benchmark::State &state, std::size_t megabytes, Variant variant, int where, std::u16string_view typed) {
-    TextStorage storage(sampleText(megabytes, variant));
-    MarkdownStyler::apply(storage);
-    const std::size_t position = keystrokePosition(storage.string(), variant, where);
+    auto [storage, position] = styledSample(megabytes, variant, where);
     std::vector<double> samples;
     std::vector<double> processorSamples;
     for (auto _ : state) {
@@ -159,9 +170,7 @@ void Keystroke(benchmark::State &state, std::size_t megabytes, Variant variant, 
 /// edited and offered to the heading fast path at once; one pass then styles all of them. Timed per key.
 void KeystrokesBeforeAPass(benchmark::State &state, std::size_t megabytes, Variant variant, int where) {
     constexpr std::size_t keys = 3;
-    TextStorage storage(sampleText(megabytes, variant));
-    MarkdownStyler::apply(storage);
-    const std::size_t position = keystrokePosition(storage.string(), variant, where);
+    auto [storage, position] = styledSample(megabytes, variant, where);
     std::vector<double> samples;
     std::vector<double> processorSamples;
     for (auto _ : state) {
@@ -250,6 +259,11 @@ void HeadingFastPathDeclines(benchmark::State &state, std::size_t megabytes) {
     reportSamples(state, samples);
 }
 
+/// Every benchmark here times its own samples, in milliseconds, a fixed number of times.
+void timedInMilliseconds(benchmark::internal::Benchmark *benchmark, benchmark::IterationCount iterations) {
+    benchmark->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(iterations);
+}
+
 void registerAll() {
     struct Named {
         const char *name;
@@ -267,18 +281,14 @@ void registerAll() {
     };
     const char *places[] = {"start", "middle", "end"};
     for (const Named &text : texts) {
-        benchmark::RegisterBenchmark((std::string("FullPass/") + text.name).c_str(), FullPass, text.megabytes,
-                                     text.variant)
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(text.megabytes == 1 ? 10 : 5);
+        timedInMilliseconds(benchmark::RegisterBenchmark((std::string("FullPass/") + text.name).c_str(), FullPass,
+                                                         text.megabytes, text.variant),
+                            text.megabytes == 1 ? 10 : 5);
         for (int where = 0; where < 3; ++where) {
-            benchmark::RegisterBenchmark((std::string("Keystroke/") + text.name + "/" + places[where]).c_str(),
-                                         Keystroke, text.megabytes, text.variant, where, std::u16string_view(u"x"))
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond)
-                ->Iterations(text.variant == Variant::singleLine || text.variant == Variant::singleLineProse ? 10
-                                                                                                             : 200);
+            timedInMilliseconds(
+                benchmark::RegisterBenchmark((std::string("Keystroke/") + text.name + "/" + places[where]).c_str(),
+                                             Keystroke, text.megabytes, text.variant, where, std::u16string_view(u"x")),
+                text.variant == Variant::singleLine || text.variant == Variant::singleLineProse ? 10 : 200);
         }
     }
     // In the middle of the single long line, units that change what the patterns see around them.
@@ -287,41 +297,34 @@ void registerAll() {
         const char16_t *typed;
     } units[] = {{"blank", u" "}, {"star", u"*"}, {"underscore", u"_"}, {"digit", u"7"}, {"bracket", u"["}};
     for (const auto &unit : units) {
-        benchmark::RegisterBenchmark((std::string("Keystroke/single_line_1MB/middle/") + unit.name).c_str(), Keystroke,
-                                     1, Variant::singleLine, 1, std::u16string_view(unit.typed))
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(20);
+        timedInMilliseconds(
+            benchmark::RegisterBenchmark((std::string("Keystroke/single_line_1MB/middle/") + unit.name).c_str(),
+                                         Keystroke, 1, Variant::singleLine, 1, std::u16string_view(unit.typed)),
+            20);
     }
     for (const Named &text : {texts[5], texts[6]}) {
         for (int where = 1; where < 3; ++where) {
-            benchmark::RegisterBenchmark((std::string("KeystrokesBeforeAPass/") + text.name + "/" + places[where]).c_str(),
-                                         KeystrokesBeforeAPass, text.megabytes, text.variant, where)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond)
-                ->Iterations(20);
+            timedInMilliseconds(benchmark::RegisterBenchmark(
+                                    (std::string("KeystrokesBeforeAPass/") + text.name + "/" + places[where]).c_str(),
+                                    KeystrokesBeforeAPass, text.megabytes, text.variant, where),
+                                20);
         }
     }
     for (const Named &text : {texts[0], texts[1]}) {
         for (int where = 0; where < 3; ++where) {
-            benchmark::RegisterBenchmark((std::string("FirstKeystroke/") + text.name + "/" + places[where]).c_str(),
-                                         FirstKeystroke, text.megabytes, text.variant, where)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond)
-                ->Iterations(5);
+            timedInMilliseconds(
+                benchmark::RegisterBenchmark((std::string("FirstKeystroke/") + text.name + "/" + places[where]).c_str(),
+                                             FirstKeystroke, text.megabytes, text.variant, where),
+                5);
         }
     }
     for (std::size_t megabytes : {1, 5}) {
         const std::string size = std::to_string(megabytes) + "MB";
-        benchmark::RegisterBenchmark(("HeadingFastPath/mixed_" + size).c_str(), HeadingFastPath, megabytes)
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(200);
-        benchmark::RegisterBenchmark(("HeadingFastPathDeclines/mixed_" + size).c_str(), HeadingFastPathDeclines,
-                                     megabytes)
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(1000);
+        timedInMilliseconds(
+            benchmark::RegisterBenchmark(("HeadingFastPath/mixed_" + size).c_str(), HeadingFastPath, megabytes), 200);
+        timedInMilliseconds(benchmark::RegisterBenchmark(("HeadingFastPathDeclines/mixed_" + size).c_str(),
+                                                         HeadingFastPathDeclines, megabytes),
+                            1000);
     }
 }
 
