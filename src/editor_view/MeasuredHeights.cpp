@@ -102,19 +102,20 @@ bool MeasuredHeights::isAsciiInOwnFaces(const Key &key) const {
 }
 
 bool MeasuredHeights::surelyFitsOneLine(const Key &key) const {
-    double widest = 0;
+    // The most the text can take of the line: each character's advance with its allowance, summed.
+    double mostTaken = 0;
     std::size_t position = 0;
     for (std::size_t k = 0; k + 1 < key.runs.size(); k += 2) {
         const CharacterWidths &widths = widthsOf(key.runs[k + 1]);
         const std::size_t end = position + key.runs[k];
         for (; position < end; ++position) {
-            widest += widths.widest[key.text[position]];
+            mostTaken += widths.widest[key.text[position]];
         }
     }
     const SegmentPlace place{(key.place & 1) != 0, (key.place & 2) != 0};
     const ParagraphStyle style = inputs_[key.paragraphInputs].style.value_or(ParagraphStyle{});
     // A pixel to spare for the layout's fixed-point sums.
-    return widest + 1 < ParagraphLayout::firstLineWidth(style, place, key.width);
+    return mostTaken + 1 < ParagraphLayout::firstLineWidth(style, place, key.width);
 }
 
 MeasuredHeights::Key MeasuredHeights::oneLineKey(const Key &key) {
