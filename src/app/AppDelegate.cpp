@@ -28,6 +28,8 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
+#include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusConnectionInterface>
 #include <QtGui/QClipboard>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
@@ -70,6 +72,13 @@ ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &file
                     list;
     alert.style = ShellAlert::Style::informational;
     return alert;
+}
+
+/// Whether the desktop draws tray icons from what it reads over the session bus (the status notifier protocol)
+/// instead of embedding the icon's window: its icons have no geometry to wait for.
+bool trayHostReadsIconsOverTheBus() {
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    return bus != nullptr && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
 }
 
 int runAlert(QMessageBox::Icon style, const QString &message, const QString &informative,
@@ -352,6 +361,38 @@ int AppDelegate::presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAle
 
 void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
     store_ = std::move(store);
+    // The tray icon and the shortcuts come before the current page: loading and styling a big page holds the
+    // event loop for seconds, and until then a shortcut or a click is kept and answered once the panel is made.
+    configureStatusItem();
+    ShortcutRegistrationAvailability availability = registerHotKeys();
+    makePanelOnceStatusItemDocks(availability);
+}
+
+// A tray host embeds the icon through messages both ways, which only the event loop answers: the panel, whose
+// page holds the loop, is made once the icon is in place, or at the latest after `longestWaitForDocking`.
+void AppDelegate::makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability availability) {
+    const auto started = std::chrono::steady_clock::now();
+    const bool embedsIcon = QSystemTrayIcon::isSystemTrayAvailable() && !trayHostReadsIconsOverTheBus();
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this, poll, started, embedsIcon, availability] {
+        const bool waitsForTray = embedsIcon && !statusItemGeometry() &&
+                                  std::chrono::steady_clock::now() - started < longestWaitForDocking;
+        if (waitsForTray) {
+            return;
+        }
+        if (statusItemGeometry()) {
+            traceStatusItemDocked(); // before the page holds the loop, where the trace's own poll could not run
+        }
+        poll->deleteLater();
+        poll->stop();
+        if (!quitting_) {
+            finishLaunchingWithPanel(availability);
+        }
+    });
+    poll->start(statusItemPollInterval);
+}
+
+void AppDelegate::finishLaunchingWithPanel(ShortcutRegistrationAvailability availability) {
     panel_ = options_.makePanel ? options_.makePanel(*store_) : makeProductionPanel(*store_);
     if (launchTrace::isEnabled()) {
         connect(panel_.get(), &VeltoPanelControlling::panelPainted, this,
@@ -373,8 +414,6 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
             &AppDelegate::showCurrentPageInFileManager);
     // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
     connect(store_.get(), &VeltoStoreSignals::archiveStateChanged, this, [this] { settings_->refreshVisibleWindow(); });
-    configureStatusItem();
-    ShortcutRegistrationAvailability availability = registerHotKeys();
     connect(panel_.get(), &VeltoPanelControlling::settingsRequested, this, &AppDelegate::showSettings);
     // From the event loop: the request may come while the panel is still closing.
     connect(panel_.get(), &VeltoPanelControlling::editorOpenRequested, this, &AppDelegate::showPage,
@@ -388,6 +427,7 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
     if (testLaunchConfiguration_.opensEditor) {
         QTimer::singleShot(0, this, &AppDelegate::showPage);
     }
+    answerRequestsMadeWhileLaunching();
     launchTrace::milestone("launch finished");
     // Loading and styling the current page copied it several times over; a big page's copies are gone now.
     giveFreedMemoryBack();
@@ -495,11 +535,17 @@ void AppDelegate::configureStatusItem() {
         auto *poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, [this, poll] {
             if (statusItemGeometry()) {
-                launchTrace::milestone("status item docked");
+                traceStatusItemDocked();
                 poll->deleteLater();
             }
         });
         poll->start(5);
+    }
+}
+
+void AppDelegate::traceStatusItemDocked() {
+    if (launchTrace::isEnabled() && !std::exchange(statusItemDockTraced_, true)) {
+        launchTrace::milestone("status item docked");
     }
 }
 
@@ -520,6 +566,11 @@ std::optional<QRect> AppDelegate::statusItemGeometry() const {
 
 void AppDelegate::togglePanel(std::optional<std::uint32_t> keyEventTime) {
     if (!panel_) {
+        if (store_) {
+            // A second press before the panel is made takes the first back, as it would close a shown panel.
+            requestsWhileLaunching_.show = !requestsWhileLaunching_.show;
+            requestsWhileLaunching_.keyEventTime = keyEventTime;
+        }
         return;
     }
     if (panel_->isShown()) {
@@ -559,6 +610,19 @@ void AppDelegate::showSettings() {
 void AppDelegate::showPage() {
     if (panel_) {
         panel_->show(statusItemGeometry());
+    } else if (store_) {
+        requestsWhileLaunching_.show = true;
+        requestsWhileLaunching_.keyEventTime.reset();
+    }
+}
+
+void AppDelegate::answerRequestsMadeWhileLaunching() {
+    const RequestsWhileLaunching requests = std::exchange(requestsWhileLaunching_, {});
+    if (requests.show) {
+        togglePanel(requests.keyEventTime);
+    }
+    if (requests.appendClipboard) {
+        appendClipboard();
     }
 }
 
@@ -674,6 +738,10 @@ void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bo
 // Clipboard append
 
 void AppDelegate::appendClipboard() {
+    if (!panel_ && store_) {
+        requestsWhileLaunching_.appendClipboard = true;
+        return;
+    }
     appendClipboardText(editor::ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)));
 }
 

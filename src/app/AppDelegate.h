@@ -57,6 +57,9 @@ public:
     static constexpr std::int64_t maximumPageBytes = 5'242'880;
     /// A tray click this soon after the panel closed itself is the click that closed it.
     static constexpr std::chrono::milliseconds reopenGuard{400};
+    /// How long the launch waits for the tray host to embed the icon before it loads the current page.
+    static constexpr std::chrono::milliseconds longestWaitForDocking{2000};
+    static constexpr std::chrono::milliseconds statusItemPollInterval{5};
 
     using LoadStore = std::function<QCoro::Task<std::unique_ptr<VeltoStore>>()>;
     using PanelFactory = std::function<std::unique_ptr<VeltoPanelControlling>(VeltoStore &store)>;
@@ -127,6 +130,10 @@ private:
     QCoro::Task<void> runLaunchTask();
     QCoro::Task<bool> prepareVeltoStore(VeltoStore &store);
     void finishLaunching(std::unique_ptr<VeltoStore> store);
+    void makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability availability);
+    void finishLaunchingWithPanel(ShortcutRegistrationAvailability availability);
+    /// Shows the panel or appends the clipboard as asked before the panel was made.
+    void answerRequestsMadeWhileLaunching();
     std::unique_ptr<VeltoPanelControlling> makeProductionPanel(VeltoStore &store);
     static QCoro::Task<std::unique_ptr<VeltoStore>> loadActiveFolder(QPointer<AppDelegate> delegate);
     static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
@@ -134,6 +141,8 @@ private:
     QCoro::Task<void> reloadLibraryFromDisk();
     QCoro::Task<void> appendClipboardText(editor::ClipboardSnapshot snapshot);
     void configureStatusItem();
+    /// The launch trace's "status item docked", once.
+    void traceStatusItemDocked();
     void showMenu();
     /// Registers both global shortcuts; answers which are usable (a session without X11 reports both).
     ShortcutRegistrationAvailability registerHotKeys();
@@ -164,7 +173,15 @@ private:
 
     std::unique_ptr<VeltoStore> store_;
     std::unique_ptr<VeltoPanelControlling> panel_;
+    /// What the shortcuts, the tray icon and a second launch asked for while the current page was loading.
+    struct RequestsWhileLaunching {
+        bool show = false;
+        std::optional<std::uint32_t> keyEventTime;
+        bool appendClipboard = false;
+    };
+    RequestsWhileLaunching requestsWhileLaunching_;
     QSystemTrayIcon *statusItem_ = nullptr;
+    bool statusItemDockTraced_ = false;
     std::unique_ptr<MenuBarIcon> menuBarIcon_;
     std::shared_ptr<X11HotKeyService> hotKeyService_;
     std::unique_ptr<HotKeyController> hotKeyController_;

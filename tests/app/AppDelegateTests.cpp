@@ -86,6 +86,13 @@ protected:
     /// Launches on a store over `folder`/Pages; `adjust` may put other operations in before the launch.
     void launch(ApplicationTestLaunchConfiguration configuration = {},
                 const std::function<void(AppDelegate::Options &)> &adjust = {}) {
+        startLaunching(std::move(configuration), adjust);
+        ASSERT_TRUE(processEventsUntil([this] { return delegate->isRunning(); }));
+    }
+
+    /// Launches as launch() does without waiting for the launch to finish.
+    void startLaunching(ApplicationTestLaunchConfiguration configuration = {},
+                        const std::function<void(AppDelegate::Options &)> &adjust = {}) {
         AppDelegate::Options options;
         std::filesystem::path pages = folder / "Pages";
         options.loadStore = [pages] {
@@ -107,7 +114,6 @@ protected:
         delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options));
         delegate->applicationWillFinishLaunching();
         delegate->applicationDidFinishLaunching();
-        ASSERT_TRUE(processEventsUntil([this] { return delegate->isRunning(); }));
     }
 
     testing::TemporaryFolder folder;
@@ -139,6 +145,36 @@ TEST_F(AppDelegateTest, TogglingClosesAfterHandingTheTextToTheStoreAndOpensAgain
     delegate->showPage(); // never closes
     EXPECT_EQ(log, (std::vector<std::string>{"show", "drop navigation", "stop hints", "flush", "close", "show",
                                              "show"}));
+}
+
+// The shortcuts work before the current page is loaded: what they ask for then is answered once the panel is made.
+TEST_F(AppDelegateTest, RequestsMadeBeforeThePanelIsMadeAreAnsweredOnceItIs) {
+    struct Case {
+        const char *name;
+        std::function<void(AppDelegate &)> request;
+        std::vector<std::string> answered;
+    };
+    const std::vector<Case> cases{
+        {"the shortcut", [](AppDelegate &shell) { shell.togglePanel(42); }, {"show"}},
+        {"the shortcut pressed twice", [](AppDelegate &shell) { shell.togglePanel(42), shell.togglePanel(43); }, {}},
+        {"Open Velto twice", [](AppDelegate &shell) { shell.showPage(), shell.showPage(); }, {"show"}},
+        {"a tray click", [](AppDelegate &shell) { shell.togglePanel(); }, {"show"}},
+        {"the clipboard shortcut", [](AppDelegate &shell) { shell.appendClipboard(); }, {"append kept words"}},
+    };
+    for (const Case &example : cases) {
+        SCOPED_TRACE(example.name);
+        QGuiApplication::clipboard()->setText(QStringLiteral("kept words"));
+        log.clear();
+        panel = nullptr;
+        startLaunching();
+        ASSERT_TRUE(processEventsUntil([this] { return delegate->hotKeyController() != nullptr; }));
+        ASSERT_EQ(delegate->panelController(), nullptr);
+        example.request(*delegate);
+        ASSERT_TRUE(processEventsUntil([this] { return delegate->isRunning(); }));
+        processEventsUntil([&] { return log == example.answered; }); // the clipboard is read from the loop
+        EXPECT_EQ(log, example.answered);
+        delegate.reset();
+    }
 }
 
 // The panel asks while its own work runs (Browse Pages opening a page): the shell shows it from the event loop.

@@ -437,5 +437,28 @@ TEST_F(VeltoDesktop, KeysTypedRightAfterTheShortcutReachABigPageInOrderThoughIts
     EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
 }
 
+// The page is loaded and styled after the tray icon is in place and the shortcut taken: a shortcut pressed as soon
+// as the icon shows opens the panel once the page is ready.
+TEST_F(VeltoDesktop, TheTrayIconDocksBeforeASlowPageHasLoadedAndAShortcutPressedMeanwhileOpensThePanel) {
+    std::filesystem::create_directories(session->pagesFolder());
+    std::ofstream(session->pagesFolder() / "big-page.md", std::ios::binary) << bigPage(4u << 20);
+    VeltoProcess *velto = running.emplace_back(std::make_unique<VeltoProcess>(*session)).get();
+    launched.push_back(velto);
+    ASSERT_TRUE(waitUntil([&] { return session->hasDockedIcon(); }, generous, 5ms));
+    ASSERT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+    EXPECT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous))
+        << "the panel did not appear";
+
+    // Velto's own record of the order: the page is loaded in the making of the panel.
+    const std::optional<double> docked = velto->milestoneTime("status item docked");
+    const std::optional<double> grabbed = velto->milestoneTime("hot keys registered");
+    const std::optional<double> pageReady = velto->milestoneTime("panel ready");
+    ASSERT_TRUE(docked && grabbed && pageReady) << velto->output();
+    EXPECT_LT(*docked, *pageReady);
+    EXPECT_LT(*grabbed, *pageReady);
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+}
+
 } // namespace
 } // namespace velto::testing
