@@ -1,5 +1,6 @@
 #include "PanelTestSupport.h"
 
+#include "panel/EditorBorderView.h"
 #include "panel/EmptyPageHintView.h"
 #include "panel/PanelResizeHandle.h"
 #include "panel/ScrollGradientView.h"
@@ -7,6 +8,7 @@
 
 #include <QtGui/QAccessible>
 #include <QtGui/QMouseEvent>
+#include <QtGui/QPainter>
 #include <QtWidgets/QApplication>
 #include <gtest/gtest.h>
 
@@ -34,6 +36,80 @@ struct ResizeReports {
         });
     }
 };
+
+/// The view painted over a clear picture: all of it, or only `region` as the toolkit asks when the editor
+/// beneath repaints a part.
+QImage clearPicture(QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+QImage paintedBorder(EditorBorderView &view, const QRegion &region = {}) {
+    QImage image = clearPicture(view.size());
+    // The region's corner lands at the offset given.
+    view.render(&image, region.boundingRect().topLeft(), region, QWidget::DrawChildren);
+    return image;
+}
+
+/// The border as a stroke straight onto a clear picture.
+QImage strokedBorder(QSize size, double width, const QColor &color) {
+    QImage image = clearPicture(size);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, width));
+    const double half = width / 2;
+    painter.drawRoundedRect(QRectF(QPointF(), QSizeF(size)).adjusted(half, half, -half, -half), 6, 6);
+    return image;
+}
+
+/// The pixels of `image` that differ from `expected` by more than rounding, inside `where` (else all).
+int differingPixels(const QImage &image, const QImage &expected, const QRegion &where = {}) {
+    int differing = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (!where.isEmpty() && !where.contains(QPoint(x, y))) {
+                continue;
+            }
+            const QRgb got = image.pixel(x, y);
+            const QRgb want = expected.pixel(x, y);
+            const int most = std::max({std::abs(qRed(got) - qRed(want)), std::abs(qGreen(got) - qGreen(want)),
+                                       std::abs(qBlue(got) - qBlue(want)), std::abs(qAlpha(got) - qAlpha(want))});
+            differing += most > 2 ? 1 : 0;
+        }
+    }
+    return differing;
+}
+
+// One view through every case: the kept picture follows each change of size, width and colour.
+TEST(EditorBorder, PaintsWhatAStrokeDrawsAlsoInAPartAfterEachChangeOfSizeWidthAndColour) {
+    struct Case {
+        const char *name;
+        QSize size;
+        double width;
+        QColor color;
+    };
+    const Case cases[] = {
+        {"thin grey", {300, 200}, 1, Qt::gray},
+        {"wider red", {300, 200}, 2, Qt::red},
+        {"smaller", {120, 90}, 2, Qt::red},
+        {"half a pixel wider, blue", {120, 90}, 2.5, Qt::blue},
+    };
+    EditorBorderView view;
+    for (const Case &example : cases) {
+        SCOPED_TRACE(example.name);
+        view.resize(example.size);
+        view.setBorder(example.width, example.color);
+        const QImage expected = strokedBorder(example.size, example.width, example.color);
+        EXPECT_EQ(differingPixels(paintedBorder(view), expected), 0);
+
+        // A line of the editor repainted: the border's pixels in that line, nothing elsewhere.
+        const QRegion line(0, example.size.height() / 2 - 10, example.size.width(), 20);
+        const QImage part = paintedBorder(view, line);
+        EXPECT_EQ(differingPixels(part, expected, line), 0);
+        EXPECT_EQ(differingPixels(part, clearPicture(part.size()), QRegion(part.rect()) - line), 0);
+    }
+}
 
 TEST(ResizeHandle, DraggingFollowsThePointerAndEndsOnceWithThePanelsSize) {
     QSizeF panelSize(500, 325);
