@@ -77,6 +77,11 @@ bool GlobalShortcut::matchesLocal(const LocalKeyEvent &event) const {
     // The "+" of most layouts is a shifted key, so Command-"+" is also typed as Shift-Command-"=".
     bool plusRule = keyLabel == plus && eventModifiers == (shortcutModifiers | ModifierFlags::shift);
     bool modifiersQualify = eventModifiers == shortcutModifiers || plusRule;
+    // Every key typed in the panel is held against every command's shortcut: most differ in their modifiers,
+    // which a comparison of two numbers tells, before any label is made.
+    if (!modifiersQualify) {
+        return false;
+    }
 
     QStringList candidates;
     if (event.charactersIgnoringModifiers) {
@@ -95,9 +100,9 @@ bool GlobalShortcut::matchesLocal(const LocalKeyEvent &event) const {
     }
 
     if (isNamedSpecialKey(keyLabel)) {
-        return (event.keyCode == keyCode || labelMatches) && modifiersQualify;
+        return event.keyCode == keyCode || labelMatches;
     }
-    return isValidLocalKeyLabel(keyLabel) && labelMatches && modifiersQualify;
+    return isValidLocalKeyLabel(keyLabel) && labelMatches;
 }
 
 QString GlobalShortcut::localMenuKeyEquivalent() const {
