@@ -1,6 +1,8 @@
 // Big pages as a user meets them: the built application on its own X server, tray host and session bus (as
 // the end-to-end tests run it), with one generated page of 50 KB, 1 MB or 5 MiB (headings, task lists with
 // inline code, Python fences, links) as its current page. Everything is measured from outside the process:
+//   - start to tray icon: from the start of the process until its icon is in the tray host's panel and painted
+//     (pixels read back from the X server);
 //   - launch to idle: wall seconds until the process stays quiet, and the processor seconds it spent by then
 //     (from /proc/<pid>/stat); the same from the first hot key on, while the shown page is measured;
 //   - the first hot key to the panel's text painted, and later hot keys to painted: from the start of the tool
@@ -413,6 +415,31 @@ double coloursSettled(Screen &screen) {
     return std::chrono::duration<double, std::milli>(lastChange - start).count();
 }
 
+/// From `started` until Velto's icon is in the tray host's panel and painted (more than one shade in it: before
+/// its first paint the embedded window shows one colour), in milliseconds; nothing when it never is.
+std::optional<double> trayIconPainted(DesktopSession &session, Screen &screen, Clock::time_point started) {
+    constexpr int iconSide = 16; // the middle of the icon, whatever size the tray host gives it
+    const Clock::time_point deadline = Clock::now() + 120s;
+    while (Clock::now() < deadline) {
+        if (const std::optional<std::pair<int, int>> centre = session.dockedIconCenter()) {
+            const Screen::Window icon{0, centre->first - iconSide / 2, centre->second - iconSide / 2, iconSide, iconSide};
+            int darkest = 255;
+            int lightest = 0;
+            screen.pixelsWhere(icon, [&](int blue, int green, int red) {
+                const int luma = (blue * 11 + green * 59 + red * 30) / 100;
+                darkest = std::min(darkest, luma);
+                lightest = std::max(lightest, luma);
+                return false;
+            });
+            if (lightest - darkest > 40) {
+                return secondsSince(started) * 1000;
+            }
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return std::nullopt;
+}
+
 bool hidePanel(DesktopSession &session, Screen &screen) {
     session.tool({"xdotool", "key", "alt+space"});
     return velto::testing::waitUntil([&] { return !screen.panel().has_value(); }, 60s);
@@ -487,9 +514,15 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
     const bool huge = page.size() > 32u * 1024 * 1024;
     for (int launch = 0; launch < launches; ++launch) {
         std::printf("%s, launch %d\n", sizeName.c_str(), launch + 1);
+        Screen screen(session.display());
         const Clock::time_point started = Clock::now();
         VeltoProcess velto(session);
         const pid_t pid = velto.process().pid();
+        if (const std::optional<double> trayIcon = trayIconPainted(session, screen, started)) {
+            figures.add(sizeName + " start to tray icon, ms", *trayIcon);
+        } else {
+            std::printf("  the tray icon was never painted\n");
+        }
         const std::optional<Clock::time_point> quiet = waitUntilQuiet(pid, 600s);
         if (!quiet) {
             std::printf("  never idle within 600 s\n");
@@ -498,7 +531,6 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
         }
         figures.add(sizeName + " launch to idle, CPU s", processorSeconds(pid));
 
-        Screen screen(session.display());
         const double processorBeforeShow = processorSeconds(pid);
         const Clock::time_point shown = Clock::now();
         if (const std::optional<double> painted = hotKeyToPainted(session, screen)) {
