@@ -1,5 +1,6 @@
 #include "library/FullLoad.h"
 
+#include "library/FolderObstacles.h"
 #include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
 #include "library/LoadFailures.h"
@@ -32,9 +33,10 @@ std::optional<VeltoLibraryLoadResult> roadForUnusableManifest(const std::filesys
     try {
         reading = readManifestIfPresent(folderURL, fileManager);
         return std::nullopt;
-    } catch (const velto::UnsupportedManifestSchemaError &error) {
+    } catch (const velto::UnsupportedManifestSchemaError &) {
         // A newer library is never overwritten.
-        return VeltoLibraryLoadResult::failed({velto::VeltoStoreRecoveryIssue::Kind::corrupt, error.what()});
+        return VeltoLibraryLoadResult::failed(
+            recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind::corrupt, std::current_exception()));
     } catch (const velto::ManifestReadError &error) {
         // Bytes that cannot be had are no damage: the manifest stays where it is, and the user learns why.
         return VeltoLibraryLoadResult::failed({velto::VeltoStoreRecoveryIssue::Kind::unreadable, error.what()});
@@ -70,15 +72,11 @@ VeltoLibraryLoadResult lockedLoad(const std::filesystem::path &folderURL, velto:
     }
 }
 
-} // namespace
-
-VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileSystem &fileManager, velto::Date now,
-                            const AvailabilityOperation &availabilityOperation, const ReplayOperation &replayOperation,
-                            const CheckpointOperation &checkpointOperation,
-                            std::shared_ptr<VeltoLibraryIOObserver> ioObserver) {
-    // The observer of this load's reads and writes.
-    VeltoLibraryIOObservation::Binding binding(std::move(ioObserver));
-
+/// The road of the load: a rebuild, a refusal, or the load under the lock.
+VeltoLibraryLoadResult loadByRoad(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                  velto::Date now, const AvailabilityOperation &availabilityOperation,
+                                  const ReplayOperation &replayOperation,
+                                  const CheckpointOperation &checkpointOperation) {
     // Without any metadata the folder is rebuilt from its Markdown files, or holds no library.
     bool hasManifest = somethingExists(manifestURL(folderURL), fileManager);
     bool hasWriters = somethingExists(writersDirectory(folderURL), fileManager);
@@ -104,6 +102,25 @@ VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileS
         return rebuildLibraryMetadata(folderURL, fileManager, now, false, checkpointOperation);
     }
     return result;
+}
+
+} // namespace
+
+VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileSystem &fileManager, velto::Date now,
+                            const AvailabilityOperation &availabilityOperation, const ReplayOperation &replayOperation,
+                            const CheckpointOperation &checkpointOperation,
+                            std::shared_ptr<VeltoLibraryIOObserver> ioObserver) {
+    // The observer of this load's reads and writes.
+    VeltoLibraryIOObservation::Binding binding(std::move(ioObserver));
+
+    // A folder that cannot hold a library is named for what is wrong with it before anything is read; one that
+    // cannot be written in is named when the load fails, as a repair could not be written there either.
+    if (auto obstacle = metadataEntryObstacle(folderURL, fileManager)) {
+        return VeltoLibraryLoadResult::failed(*obstacle);
+    }
+    return namingReadOnlyFolder(
+        loadByRoad(folderURL, fileManager, now, availabilityOperation, replayOperation, checkpointOperation), folderURL,
+        fileManager);
 }
 
 } // namespace VeltoPageLibrary

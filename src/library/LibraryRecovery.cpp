@@ -4,6 +4,7 @@
 #include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
 #include "library/MissingFileObservations.h"
+#include "library/NewerLibrary.h"
 #include "library/WriteTransaction.h"
 #include "library/WriterStates.h"
 #include "model/LibraryErrors.h"
@@ -15,6 +16,15 @@ namespace {
 
 std::filesystem::path recoveryFileURL(const std::filesystem::path &folderURL) {
     return metadataDirectory(folderURL) / ("manifest.recovery-" + velto::Uuid::random().uppercaseText() + ".json");
+}
+
+/// Whether the folder holds a manifest now; false when that cannot be told.
+bool holdsManifest(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) noexcept {
+    try {
+        return fileManager.status(manifestURL(folderURL), false).has_value();
+    } catch (const std::exception &) {
+        return false;
+    }
 }
 
 /// Puts the moved manifest back after a failed write. When the move fails, its bytes are written back
@@ -40,28 +50,51 @@ void restoreManifest(const std::filesystem::path &recoveryURL, const std::filesy
     }
 }
 
-/// Sets aside every file of the directory that cannot be read or decoded.
+/// A metadata file moved out of the way, and where it went.
+struct SetAsideFile {
+    std::filesystem::path original;
+    std::filesystem::path setAside;
+};
+
+/// Sets aside every file of the directory that cannot be read or decoded, noting each move.
 template <typename Decode>
-void setAsideUnusableFiles(const std::filesystem::path &directoryURL, velto::FileSystem &fileManager, Decode decode) {
+void setAsideUnusableFiles(const std::filesystem::path &directoryURL, velto::FileSystem &fileManager, Decode decode,
+                           std::vector<SetAsideFile> &moved) {
     for (const auto &url : jsonFiles(directoryURL, fileManager)) {
         try {
             decodeMetadataFile(url, fileManager, decode);
         } catch (const MetadataFileError &) {
-            setMetadataFileAside(url, fileManager);
+            moved.push_back({url, setMetadataFileAside(url, fileManager)});
         } catch (const velto::LibraryMetadataError &) {
-            setMetadataFileAside(url, fileManager); // a shard holding records of another shard
+            // a shard holding records of another shard
+            moved.push_back({url, setMetadataFileAside(url, fileManager)});
         }
     }
 }
 
 /// A journal or a deletion record that cannot be used (a sync client's conflicted copy, a file cut short)
 /// would stop every load and every write: it goes aside, as a damaged manifest does, and the library is
-/// written from the rest.
-void setAsideUnusableMetadata(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
-    setAsideUnusableFiles(writersDirectory(folderURL), fileManager, decodeWriterState);
-    setAsideUnusableFiles(deletionIndexDirectory(folderURL), fileManager, decodeDeletionIndexShard);
-    setAsideUnusableFiles(legacyTombstonesDirectory(folderURL), fileManager, decodeDeletionTombstone);
-    setAsideUnusableFiles(missingFilesDirectory(folderURL), fileManager, decodeMissingFileObservation);
+/// written from the rest. The files moved so far are noted in `moved` also when a later step throws.
+void setAsideUnusableMetadata(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                              std::vector<SetAsideFile> &moved) {
+    setAsideUnusableFiles(writersDirectory(folderURL), fileManager, decodeWriterState, moved);
+    setAsideUnusableFiles(deletionIndexDirectory(folderURL), fileManager, decodeDeletionIndexShard, moved);
+    setAsideUnusableFiles(legacyTombstonesDirectory(folderURL), fileManager, decodeDeletionTombstone, moved);
+    setAsideUnusableFiles(missingFilesDirectory(folderURL), fileManager, decodeMissingFileObservation, moved);
+}
+
+/// Moves the files set aside back to their names, latest first, so that a failed recovery leaves the metadata
+/// as it found it. A name taken meanwhile keeps what is there; every failure is ignored, the file set aside
+/// keeps its bytes.
+void putBackSetAsideFiles(const std::vector<SetAsideFile> &moved, velto::FileSystem &fileManager) noexcept {
+    for (auto file = moved.rbegin(); file != moved.rend(); ++file) {
+        try {
+            if (!fileManager.status(file->original, false)) {
+                fileManager.moveItem(file->setAside, file->original);
+            }
+        } catch (const std::exception &) {
+        }
+    }
 }
 
 } // namespace
@@ -76,6 +109,9 @@ std::optional<std::filesystem::path> recover(const VeltoSaveRequest &request, co
 std::optional<std::filesystem::path> recoverWithoutLock(const VeltoSaveRequest &request,
                                                         const std::filesystem::path &folderURL,
                                                         velto::FileSystem &fileManager) {
+    // A library that a newer Velto wrote is refused before anything is moved.
+    refuseNewerLibrary(folderURL, fileManager);
+
     auto manifest = manifestURL(folderURL);
     std::optional<std::filesystem::path> recoveryURL;
     if (fileManager.status(manifest, false)) {
@@ -83,13 +119,19 @@ std::optional<std::filesystem::path> recoverWithoutLock(const VeltoSaveRequest &
         fileManager.moveItem(manifest, destination);
         recoveryURL = destination;
     }
-    setAsideUnusableMetadata(folderURL, fileManager);
+    // From here on every failure puts back what was moved, unless the write already committed a manifest of
+    // its own: the library is then the new one, and the files set aside would only break it again.
+    std::vector<SetAsideFile> setAside;
     try {
+        setAsideUnusableMetadata(folderURL, fileManager, setAside);
         writeWithoutLock(request, folderURL, fileManager,
                          [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
     } catch (...) {
-        if (recoveryURL) {
-            restoreManifest(*recoveryURL, folderURL, fileManager);
+        if (!holdsManifest(folderURL, fileManager)) {
+            if (recoveryURL) {
+                restoreManifest(*recoveryURL, folderURL, fileManager);
+            }
+            putBackSetAsideFiles(setAside, fileManager);
         }
         throw;
     }

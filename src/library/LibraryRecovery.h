@@ -10,8 +10,10 @@ namespace VeltoPageLibrary {
 
 /// Rewrites a damaged or unreadable library from the store's document: under the folder's exclusive lock
 /// the manifest is moved aside to "manifest.recovery-<UUID>.json" (kept for the user), then the request is
-/// written as a save. Returns the recovery file, or nothing when the folder had no manifest. When the write
-/// fails before a new manifest is committed, the old manifest is put back and the write's error is thrown.
+/// written as a save. Returns the recovery file, or nothing when the folder had no manifest. A library that a
+/// newer Velto wrote is refused before anything is moved (UnsupportedManifestSchemaError or
+/// UnsupportedDeletionIndexSchemaError). When a later step fails before a new manifest is committed, the old
+/// manifest and the metadata files set aside are put back, and the step's error is thrown.
 std::optional<std::filesystem::path> recover(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                              velto::FileSystem &fileManager = velto::defaultFileSystem());
 

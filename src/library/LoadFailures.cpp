@@ -89,9 +89,21 @@ velto::VeltoStoreRecoveryIssue::Kind loadingFailureKind(const std::exception_ptr
     }
 }
 
+velto::VeltoStoreRecoveryIssue::Remedy remedyFor(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const velto::UnsupportedManifestSchemaError &) {
+        return velto::VeltoStoreRecoveryIssue::Remedy::updateVelto;
+    } catch (const velto::UnsupportedDeletionIndexSchemaError &) {
+        return velto::VeltoStoreRecoveryIssue::Remedy::updateVelto;
+    } catch (...) {
+        return velto::VeltoStoreRecoveryIssue::Remedy::rewriteLibrary;
+    }
+}
+
 velto::VeltoStoreRecoveryIssue recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind kind,
                                              const std::exception_ptr &error) {
-    return {kind, localizedDescription(error)};
+    return {kind, localizedDescription(error), remedyFor(error)};
 }
 
 } // namespace VeltoPageLibrary

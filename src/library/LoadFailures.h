@@ -32,7 +32,11 @@ velto::VeltoStoreRecoveryIssue::Kind metadataFailureKind(const std::exception_pt
 /// is `temporarilyUnavailable`, a page file missing or unreadable is `unreadable`, anything else `corrupt`.
 velto::VeltoStoreRecoveryIssue::Kind loadingFailureKind(const std::exception_ptr &error);
 
-/// The issue of the given kind carrying the error's sentence.
+/// What can mend a load that failed with the error: a newer library's format takes a newer Velto; anything
+/// else may be rewritten from what Velto holds.
+velto::VeltoStoreRecoveryIssue::Remedy remedyFor(const std::exception_ptr &error);
+
+/// The issue of the given kind carrying the error's sentence and its remedy.
 velto::VeltoStoreRecoveryIssue recoveryIssue(velto::VeltoStoreRecoveryIssue::Kind kind,
                                              const std::exception_ptr &error);
 

@@ -9,9 +9,14 @@ namespace velto {
 /// Why the store could not load its library, with the sentence shown to the user.
 struct VeltoStoreRecoveryIssue {
     enum class Kind { unreadable, corrupt, temporarilyUnavailable };
+    /// What can mend it. Rewriting the library from what Velto holds is offered only where it can work: a
+    /// library written by a newer Velto is never rewritten (it takes a newer Velto), and a folder Velto cannot
+    /// write its library in takes a change by the user first.
+    enum class Remedy { rewriteLibrary, updateVelto, changeFolder };
 
     Kind kind = Kind::unreadable;
     std::string message;
+    Remedy remedy = Remedy::rewriteLibrary;
 
     friend bool operator==(const VeltoStoreRecoveryIssue &, const VeltoStoreRecoveryIssue &) = default;
 };

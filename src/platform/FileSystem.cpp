@@ -82,6 +82,13 @@ bool FileSystem::holdsExactly(const std::filesystem::path &path, std::string_vie
     }
 }
 
+bool FileSystem::refusesWriting(const std::filesystem::path &folder) {
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) == 0) {
+        return false;
+    }
+    return errno == EROFS || errno == EACCES || errno == EPERM;
+}
+
 std::vector<DirectoryEntry> FileSystem::entriesOfDirectory(const std::filesystem::path &path) {
     std::vector<DirectoryEntry> entries;
     for (auto &name : contentsOfDirectory(path)) {

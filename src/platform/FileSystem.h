@@ -122,6 +122,11 @@ public:
     /// The path with every symbolic link resolved (realpath); the path itself when it does not exist.
     virtual std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) = 0;
 
+    /// Whether the folder refuses to be written in: it lies on a read-only file system, or this process may not
+    /// add files to it. A folder that is not there, or whose state cannot be told, does not refuse. By default
+    /// the system is asked.
+    virtual bool refusesWriting(const std::filesystem::path &folder);
+
     // Conveniences over status().
     bool fileExists(const std::filesystem::path &path) { return status(path).has_value(); }
     bool isDirectory(const std::filesystem::path &path);

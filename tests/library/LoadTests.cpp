@@ -165,7 +165,8 @@ TEST_F(FullLoad, NewerSchemaIsRefusedAndTheFolderStaysUnchanged) {
     EXPECT_EQ(
         *result.failureIssue(),
         (VeltoStoreRecoveryIssue{VeltoStoreRecoveryIssue::Kind::corrupt,
-                                 "This Velto library uses newer metadata version 4. Update Velto before opening it."}));
+                                 "This Velto library uses newer metadata version 4. Update Velto before opening it.",
+                                 VeltoStoreRecoveryIssue::Remedy::updateVelto}));
     EXPECT_EQ(folderSnapshot(temporary.path()), before);
 }
 

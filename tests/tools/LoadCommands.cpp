@@ -61,6 +61,18 @@ const char *kindName(velto::VeltoStoreRecoveryIssue::Kind kind) {
     return "unreadable";
 }
 
+const char *remedyName(velto::VeltoStoreRecoveryIssue::Remedy remedy) {
+    switch (remedy) {
+    case velto::VeltoStoreRecoveryIssue::Remedy::rewriteLibrary:
+        return "rewriteLibrary";
+    case velto::VeltoStoreRecoveryIssue::Remedy::updateVelto:
+        return "updateVelto";
+    case velto::VeltoStoreRecoveryIssue::Remedy::changeFolder:
+        return "changeFolder";
+    }
+    return "rewriteLibrary";
+}
+
 bool pageIsArchived(const velto::VeltoPage &page) {
     if (const auto *content = page.content.asLoaded()) {
         return content->isArchived();
@@ -143,7 +155,8 @@ velto::Json resultJson(const VeltoLibraryLoadResult &result, const std::filesyst
         }
     } else if (const auto *issue = result.failureIssue()) {
         json["outcome"] = "failed";
-        json["recoveryIssue"] = {{"kind", kindName(issue->kind)}, {"message", issue->message}};
+        json["recoveryIssue"] = {
+            {"kind", kindName(issue->kind)}, {"message", issue->message}, {"remedy", remedyName(issue->remedy)}};
     } else {
         json["outcome"] = "missing";
     }

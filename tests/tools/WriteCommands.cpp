@@ -15,6 +15,7 @@
 #include "model/PageSlug.h"
 #include "platform/Clock.h"
 #include "platform/JsonCoding.h"
+#include "support/FailingFileSystem.h"
 
 #include <algorithm>
 #include <charconv>
@@ -483,6 +484,15 @@ long millisecondsArgument(const std::string &text) {
     return value;
 }
 
+std::size_t stepArgument(const std::string &text) {
+    std::size_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value == 0) {
+        throw std::invalid_argument("--fail-at-step needs a step number from 1, not “" + text + "”");
+    }
+    return value;
+}
+
 int printed(const Json &json) {
     std::cout << velto::encodeJSON(json) << "\n";
     return 0;
@@ -527,11 +537,28 @@ int runCopy(const std::vector<std::string> &arguments) {
 }
 
 int runRecover(const std::vector<std::string> &arguments) {
-    if (arguments.size() != 1) {
-        throw std::invalid_argument("usage: recover DIR");
+    const char *usage = "usage: recover DIR [--fail-at-step N]";
+    std::string folder;
+    std::size_t failingStep = 0;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (arguments[index] == "--fail-at-step" && index + 1 < arguments.size()) {
+            failingStep = stepArgument(arguments[++index]);
+        } else if (folder.empty() && !arguments[index].starts_with("--")) {
+            folder = arguments[index];
+        } else {
+            throw std::invalid_argument(usage);
+        }
     }
-    auto document = recoveryDocument(arguments[0]);
-    auto recoveryFile = VeltoPageLibrary::recover(recoveryRequest(document), arguments[0]);
+    if (folder.empty()) {
+        throw std::invalid_argument(usage);
+    }
+    auto document = recoveryDocument(folder);
+    // Only the recovery's own steps that change the folder are counted, so that a test can fail each in turn.
+    velto::testing::FailingFileSystem fileSystem;
+    fileSystem.countOnly({velto::FileOperation::write, velto::FileOperation::fsync, velto::FileOperation::rename,
+                          velto::FileOperation::remove, velto::FileOperation::createDirectory});
+    fileSystem.failOperation(failingStep);
+    auto recoveryFile = VeltoPageLibrary::recover(recoveryRequest(document), folder, fileSystem);
     return printed({{"recoveryFile", recoveryFile ? Json(recoveryFile->string()) : Json(nullptr)},
                     {"pageIDs", idArray(documentPageIDs(document))}});
 }

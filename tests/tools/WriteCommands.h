@@ -17,8 +17,10 @@
 //                                         after the first line equal to "after" (at the end when none is), so
 //                                         that concurrent writers can make edits that only add lines.
 //   copy SRC DST                          copies the library of SRC into DST
-//   recover DIR                           rewrites the library of DIR from the pages it loads, or from its
-//                                         Markdown files when it does not load
+//   recover DIR [--fail-at-step N]       rewrites the library of DIR from the pages it loads, or from its
+//                                         Markdown files when it does not load; with --fail-at-step, the N-th
+//                                         step of the recovery that changes the folder (a write, sync, rename,
+//                                         removal or new folder) fails with an I/O error
 //   assess DIR                            what connecting DIR as the Pages folder would mean
 
 int runWrite(const std::vector<std::string> &arguments);

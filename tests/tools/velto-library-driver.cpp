@@ -13,7 +13,7 @@
 //                                                  a full load, then the incremental load of the paths
 //   velto-library-driver write DIR [--pause-ms N] < ops.json
 //                                                  a full load, then one save of the operations (WriteCommands.h)
-//   velto-library-driver copy SRC DST | recover DIR | assess DIR
+//   velto-library-driver copy SRC DST | recover DIR [--fail-at-step N] | assess DIR
 //
 // Errors go to standard error with exit status 2.
 

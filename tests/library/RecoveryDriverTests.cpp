@@ -1,0 +1,118 @@
+// Recovery and load as the driver runs them, for libraries that must come out of a failure no worse than they
+// went in: a recovery that fails at any step leaves the manifest it found, and a library that a newer Velto
+// wrote is refused by both, byte for byte untouched.
+
+#include "LibraryTestSupport.h"
+#include "LibraryTestValues.h"
+#include "LoadTestSupport.h"
+#include "WriteTestSupport.h"
+#include "platform/JsonCoding.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace velto::librarytesting;
+using namespace velto::loadtesting;
+using namespace velto::writetesting;
+using velto::testing::TemporaryFolder;
+namespace fs = std::filesystem;
+
+const std::string damagedJournal = ".velto/writers/" + uuid("c3").lowercaseText() + ".json";
+
+velto::Json loadJson(const fs::path &folder) {
+    auto run = runDriver({"load", folder.string()});
+    EXPECT_EQ(run.exitStatus, 0);
+    return run.output.empty() ? velto::Json() : velto::decodeJSON(run.output);
+}
+
+bool holdsRecoveryFile(const fs::path &folder) {
+    for (const auto &name : entryNames(folder / ".velto")) {
+        if (name.starts_with("manifest.recovery-")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every step of a recovery that changes the folder, failed in turn: after each failure the folder holds its
+// manifest, either the one it had (with the journal that was set aside back in place and no recovery file
+// left) or one the recovery committed before it failed, which loads. The first run that no failure reaches
+// recovers the library.
+TEST(RecoveryDriver, RecoveryFailingAtEachStepKeepsOrRestoresTheManifest) {
+    TemporaryFolder scratch;
+    auto pristine = scratch / "pristine";
+    writeTwoPageLibrary(pristine, pageA, pageB);
+    scratch.writeFile("pristine/" + damagedJournal, "{\"writerID\": cut short");
+    auto manifestBefore = scratch.readFile("pristine/.velto/manifest.json");
+
+    std::size_t step = 1;
+    for (;; ++step) {
+        SCOPED_TRACE("failing step " + std::to_string(step));
+        auto name = "run-" + std::to_string(step);
+        auto folder = scratch / name;
+        fs::copy(pristine, folder, fs::copy_options::recursive);
+        auto run = runDriver({"recover", folder.string(), "--fail-at-step", std::to_string(step)});
+        if (run.exitStatus == 0) {
+            break;
+        }
+        ASSERT_EQ(run.exitStatus, 2);
+        ASSERT_TRUE(fs::is_regular_file(folder / ".velto/manifest.json")) << "the library lost its manifest";
+        if (scratch.readFile(name + "/.velto/manifest.json") == manifestBefore) {
+            EXPECT_FALSE(holdsRecoveryFile(folder));
+            EXPECT_TRUE(fs::is_regular_file(folder / damagedJournal)) << "the journal set aside is not back";
+        } else {
+            EXPECT_EQ(loadJson(folder)["outcome"], "loaded") << "a manifest committed before the failure";
+        }
+        ASSERT_LT(step, 500u) << "the recovery never succeeded";
+    }
+    EXPECT_GT(step, 3u) << "too few steps were failed to prove anything";
+    auto recovered = loadJson(scratch / ("run-" + std::to_string(step)));
+    EXPECT_EQ(recovered["outcome"], "loaded");
+    EXPECT_EQ(recovered["pages"].size(), 2u);
+}
+
+// A newer library in any of its formats: the load refuses it and says which version and what to do, offering
+// no rewrite; recovery refuses it too, and nothing in the folder changes, not a byte.
+TEST(RecoveryDriver, NewerLibraryIsRefusedByLoadAndRecoveryAndStaysByteForByte) {
+    struct Case {
+        const char *name;
+        void (*makeNewer)(const TemporaryFolder &library);
+        const char *message;
+    };
+    const Case cases[] = {
+        {"manifest",
+         [](const TemporaryFolder &library) {
+             auto manifest = library.readFile(".velto/manifest.json");
+             manifest.replace(manifest.find("\"schemaVersion\":3"), 17, "\"schemaVersion\":4");
+             library.writeFile(".velto/manifest.json", manifest);
+         },
+         "This Velto library uses newer metadata version 4. Update Velto before opening it."},
+        {"deletion shard",
+         [](const TemporaryFolder &library) {
+             library.writeFile(".velto/deletions/v1-a.json", R"({"schemaVersion":2,"shard":"a","deletions":[]})");
+         },
+         "This Velto library uses newer deletion metadata version 2. Update Velto before opening it."},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        TemporaryFolder library;
+        writeTwoPageLibrary(library.path(), pageA, pageB);
+        test.makeNewer(library);
+        auto before = folderSnapshot(library.path());
+
+        auto loaded = loadJson(library.path());
+        EXPECT_EQ(loaded["outcome"], "failed");
+        EXPECT_EQ(loaded["recoveryIssue"]["message"], test.message);
+        EXPECT_EQ(loaded["recoveryIssue"]["remedy"], "updateVelto");
+        EXPECT_EQ(runDriver({"recover", library.path()}).exitStatus, 2);
+        EXPECT_EQ(folderSnapshot(library.path()), before);
+    }
+}
+
+} // namespace
