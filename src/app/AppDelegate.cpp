@@ -250,6 +250,10 @@ QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadActiveFolder(QPointer<
 
 QCoro::Task<void> AppDelegate::runLaunchTask() {
     QPointer<AppDelegate> self(this);
+    // The tray icon and the shortcuts come first: reading the library and loading and styling a big current page
+    // take seconds, and until the panel is made a shortcut or a click is kept and answered once it is.
+    configureStatusItem();
+    hotKeyAvailability_ = registerHotKeys();
     std::unique_ptr<VeltoStore> store;
     if (options_.loadStore) {
         QCoro::Task<std::unique_ptr<VeltoStore>> loading = options_.loadStore();
@@ -361,11 +365,7 @@ int AppDelegate::presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAle
 
 void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
     store_ = std::move(store);
-    // The tray icon and the shortcuts come before the current page: loading and styling a big page holds the
-    // event loop for seconds, and until then a shortcut or a click is kept and answered once the panel is made.
-    configureStatusItem();
-    ShortcutRegistrationAvailability availability = registerHotKeys();
-    makePanelOnceStatusItemDocks(availability);
+    makePanelOnceStatusItemDocks(hotKeyAvailability_);
 }
 
 // A tray host embeds the icon through messages both ways, which only the event loop answers: the panel, whose
@@ -566,7 +566,7 @@ std::optional<QRect> AppDelegate::statusItemGeometry() const {
 
 void AppDelegate::togglePanel(std::optional<std::uint32_t> keyEventTime) {
     if (!panel_) {
-        if (store_) {
+        if (statusItem_ != nullptr) {
             // A second press before the panel is made takes the first back, as it would close a shown panel.
             requestsWhileLaunching_.show = !requestsWhileLaunching_.show;
             requestsWhileLaunching_.keyEventTime = keyEventTime;
@@ -610,7 +610,7 @@ void AppDelegate::showSettings() {
 void AppDelegate::showPage() {
     if (panel_) {
         panel_->show(statusItemGeometry());
-    } else if (store_) {
+    } else if (statusItem_ != nullptr) {
         requestsWhileLaunching_.show = true;
         requestsWhileLaunching_.keyEventTime.reset();
     }
@@ -738,7 +738,7 @@ void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bo
 // Clipboard append
 
 void AppDelegate::appendClipboard() {
-    if (!panel_ && store_) {
+    if (!panel_ && statusItem_ != nullptr) {
         requestsWhileLaunching_.appendClipboard = true;
         return;
     }

@@ -180,6 +180,7 @@ private:
         bool appendClipboard = false;
     };
     RequestsWhileLaunching requestsWhileLaunching_;
+    ShortcutRegistrationAvailability hotKeyAvailability_{true, true};
     QSystemTrayIcon *statusItem_ = nullptr;
     bool statusItemDockTraced_ = false;
     std::unique_ptr<MenuBarIcon> menuBarIcon_;
