@@ -1,7 +1,6 @@
 #include "store/PageLists.h"
 
 #include "store/PageArchiveState.h"
-#include "store/PageNameOrder.h"
 
 #include <algorithm>
 
@@ -24,13 +23,8 @@ bool activityPrecedes(const VeltoPage &a, const VeltoPage &b) {
     if (a.createdAt != b.createdAt) {
         return a.createdAt > b.createdAt;
     }
-    // Dates are kept in whole seconds: pages another program wrote at once come in the order of their names,
-    // not in the random order of their identifiers.
-    const std::string_view aName = PageNameOrder::orderingName(a);
-    const std::string_view bName = PageNameOrder::orderingName(b);
-    if (PageNameOrder::namePrecedes(aName, bName) || PageNameOrder::namePrecedes(bName, aName)) {
-        return PageNameOrder::namePrecedes(aName, bName);
-    }
+    // The identifier decides the rest, so that every list and the archive limits rank the same pages alike
+    // whichever writer named their files.
     return a.id < b.id; // byte order is the order of the upper-case texts
 }
 

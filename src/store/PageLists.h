@@ -9,7 +9,7 @@ namespace velto {
 // The lists of pages that menus, page cycling and the archive show, read off a document.
 
 /// The activity order of page lists: later activity (update, else creation date) first, then later creation,
-/// then name (`PageNameOrder`), then identifier text.
+/// then the smaller identifier text.
 bool activityPrecedes(const VeltoPage &a, const VeltoPage &b);
 
 /// The active pages other than the current one, in library order.
