@@ -115,7 +115,7 @@ private:
 } // namespace
 
 bool mayWorkConcurrently(const velto::FileSystem &fileManager) {
-    return &fileManager == &velto::defaultFileSystem();
+    return fileManager.allowsConcurrentCalls();
 }
 
 void forEachIndexConcurrently(std::size_t count, const std::function<void(std::size_t index)> &work) {

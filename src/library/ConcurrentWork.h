@@ -7,9 +7,9 @@
 
 namespace VeltoPageLibrary {
 
-/// Whether work on this file manager may run side by side. The process's own file system may be used from any
-/// thread. A file manager that a caller passes in (a test's failing or recording double) is used from the
-/// calling thread only, so that its steps keep the order of the work.
+/// Whether work on this file manager may run side by side: when the file manager allows calls from several
+/// threads, as the process's own file system does, also behind the store's recording wrapper. Any other (a test's
+/// failing or recording double) is used from the calling thread only, so that its steps keep the order of the work.
 bool mayWorkConcurrently(const velto::FileSystem &fileManager);
 
 /// Runs work(index) for every index below count, spread over the machine's cores, and returns when all are

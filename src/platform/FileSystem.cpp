@@ -895,9 +895,20 @@ std::filesystem::path PosixFileSystem::resolvingSymlinks(const std::filesystem::
     return fs::path(resolved.get());
 }
 
+namespace {
+
+/// The real file system as the process shares it: its calls keep no state between them, so any thread may make
+/// them at any time.
+class ProcessFileSystem final : public PosixFileSystem {
+public:
+    bool allowsConcurrentCalls() const override { return true; }
+};
+
+} // namespace
+
 FileSystem &defaultFileSystem() {
     // Never destroyed: work on other threads (the library's pool) may still use it while the process exits.
-    static auto *fileSystem = new PosixFileSystem;
+    static auto *fileSystem = new ProcessFileSystem;
     return *fileSystem;
 }
 

@@ -127,6 +127,10 @@ public:
     /// the system is asked.
     virtual bool refusesWriting(const std::filesystem::path &folder);
 
+    /// Whether calls may come from several threads at once. The process's own file system allows it; a double that
+    /// fails or records steps in order does not, and a wrapper allows it when what it wraps does.
+    virtual bool allowsConcurrentCalls() const { return false; }
+
     // Conveniences over status().
     bool fileExists(const std::filesystem::path &path) { return status(path).has_value(); }
     bool isDirectory(const std::filesystem::path &path);

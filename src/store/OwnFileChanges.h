@@ -70,6 +70,8 @@ public:
     std::vector<DirectoryEntry> entriesOfDirectory(const std::filesystem::path &path) override;
     std::vector<DirectoryEntry> enumerateRecursively(const std::filesystem::path &path) override;
     std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) override;
+    /// The record takes its own lock, so this adds nothing to what `base` allows.
+    bool allowsConcurrentCalls() const override { return base_.allowsConcurrentCalls(); }
 
 private:
     void recordWritten(const std::filesystem::path &path);

@@ -8,6 +8,8 @@
 #include "LoadTestSupport.h"
 #include "model/ContentChecksum.h"
 #include "model/PageFileContent.h"
+#include "support/FailingFileSystem.h"
+#include "support/RecordingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +119,21 @@ TEST(ConcurrentWork, NestedCallsRunOnTheCallingThread) {
     std::atomic<int> ran = 0;
     forEachIndexConcurrently(20, [&](std::size_t) { forEachIndexConcurrently(20, [&](std::size_t) { ++ran; }); });
     EXPECT_EQ(ran, 400);
+}
+
+TEST(ConcurrentWork, RunsSideBySideOnlyWhereTheFileSystemAllowsIt) {
+    velto::testing::FailingFileSystem failing;
+    velto::testing::RecordingFileSystem recording;
+    struct Case {
+        const char *name;
+        velto::FileSystem &fileSystem;
+        bool concurrent;
+    };
+    for (const Case &testCase : {Case{"the process's own", velto::defaultFileSystem(), true},
+                                 Case{"a failing double", failing, false},
+                                 Case{"a recording double", recording, false}}) {
+        EXPECT_EQ(mayWorkConcurrently(testCase.fileSystem), testCase.concurrent) << testCase.name;
+    }
 }
 
 TEST(ConcurrentLoad, ManyPagesLoadAsReadOneByOneAndEveryBadFileIsNamedInPathOrder) {

@@ -157,6 +157,15 @@ TEST(FolderMonitor, AnotherProcessesWriteArrivesWithinASecondAsARelativePath) {
     EXPECT_EQ(live.delivered[0], VeltoFolderChangeNotification::paths({"Notes/Plan.md"}));
 }
 
+TEST(OwnChangeRecordingFileSystem, AllowsCallsFromSeveralThreadsExactlyWhenItsBaseDoes) {
+    // The library loads side by side only on a file system that allows it; the store always hands it this wrapper.
+    VeltoOwnFileChanges changes;
+    PosixFileSystem inOrder;
+    EXPECT_TRUE(OwnChangeRecordingFileSystem(defaultFileSystem(), changes).allowsConcurrentCalls());
+    EXPECT_TRUE(ownChangeRecordingFileSystem().allowsConcurrentCalls());
+    EXPECT_FALSE(OwnChangeRecordingFileSystem(inOrder, changes).allowsConcurrentCalls());
+}
+
 TEST(FolderMonitor, OwnWritesAndRemovalsAreNotReportedButALaterForeignWriteIs) {
     LiveMonitor live;
     OwnChangeRecordingFileSystem fileSystem(defaultFileSystem(), live.ownChanges);
