@@ -13,8 +13,7 @@ namespace {
 void describeContent(const VeltoPageContent &content, const VeltoPage &page, VeltoLibraryPageRecord &record,
                      const WrittenFileText *persisted, ContentChecksumResumption *resumption) {
     if (const VeltoPageFileContent *loaded = content.asLoaded()) {
-        const std::size_t size = loaded->fileContentsSize();
-        record.hasContent = size > 0;
+        record.hasContent = loaded->fileContentsSize() > 0;
         WrittenFileText made;
         if (persisted == nullptr) {
             made = page.persistedFileText();
@@ -27,7 +26,9 @@ void describeContent(const VeltoPageContent &content, const VeltoPage &page, Vel
                                                              resumption->previous, resumption->made, ending);
         record.contentChecksum = std::move(checksums.first);
         record.bodyChecksum = std::move(checksums.second);
-        record.fileSize = static_cast<std::int64_t>(size);
+        // The size of the file as written, with the page's identifier in its metadata: what discovery finds on
+        // disk, so that a load of the saved library has nothing to correct.
+        record.fileSize = static_cast<std::int64_t>(persisted->text.size());
         record.isArchived = loaded->isArchived();
     } else if (const VeltoArchivedPageSummary *archived = content.asArchivedSummary()) {
         record.hasContent = archived->hasContent;
