@@ -68,7 +68,7 @@ bool PageFileError::isConfinedToItsFile() const {
         return false;
     }
     return systemErrorCode_ == 0 || systemErrorCode_ == EACCES || systemErrorCode_ == EPERM ||
-           systemErrorCode_ == EFBIG;
+           systemErrorCode_ == EFBIG || systemErrorCode_ == EIO;
 }
 
 LibraryMetadataError::LibraryMetadataError(Kind kind)

@@ -31,8 +31,9 @@ public:
     /// The errno of an unreadable file's failed read; 0 otherwise.
     int systemErrorCode() const { return systemErrorCode_; }
     /// An unreadable file whose trouble lies in the file itself, not in the device or the folder: it may not be
-    /// read (no permission), it is too large, or it is not UTF-8 text. Such a file is left aside, and the rest of
-    /// the library loads without it.
+    /// read (no permission), it is too large, it is not UTF-8 text, or reading it failed with an I/O error (a bad
+    /// sector, a file a network or sync file system cannot deliver). Such a file is left aside, and the rest of
+    /// the library loads without it: the metadata and the other pages were read, so the device still answers.
     bool isConfinedToItsFile() const;
 
     friend bool operator==(const PageFileError &a, const PageFileError &b) {

@@ -150,23 +150,40 @@ TEST(HostileFolder, UnreadableFileIsNamedAndLeftAloneWhileTheOtherPagesLoadAndSa
     }
 }
 
-// Without read permission (as the tests may run with privileges that read anything, the refusal is injected).
-TEST(HostileFolder, PageWithoutReadPermissionIsNamedWithTheReason) {
-    TemporaryFolder folder;
-    writeTwoPageLibrary(folder.path(), pageA, pageB);
-    auto privateFile = pageFileEndingWith(folder.path(), "a1000000.md");
-    FailingFileSystem fileSystem;
-    fileSystem.countOnly({FileOperation::read});
-    fileSystem.countOnlyPathsContaining(privateFile.filename().string());
-    fileSystem.failFromOperation(1, EACCES);
+// Without read permission (as the tests may run with privileges that read anything, the refusal is injected), and
+// on a failing disk sector (EIO): the page is named with the reason, the rest loads and saves, and the file is left
+// as it is.
+TEST(HostileFolder, PageThatCannotBeReadIsNamedWithTheReasonAndTheOthersLoadAndSave) {
+    struct Case {
+        int error;
+        const char *reason;
+    };
+    for (const Case &testCase : {Case{EACCES, "Permission denied"}, Case{EIO, "Input/output error"}}) {
+        SCOPED_TRACE(testCase.reason);
+        TemporaryFolder folder;
+        writeTwoPageLibrary(folder.path(), pageA, pageB);
+        auto failingFile = pageFileEndingWith(folder.path(), "a1000000.md");
+        auto failingBytes = fileBytes(failingFile);
+        FailingFileSystem fileSystem;
+        fileSystem.countOnly({FileOperation::read});
+        fileSystem.countOnlyPathsContaining(failingFile.filename().string());
+        fileSystem.failFromOperation(1, testCase.error);
 
-    auto result = VeltoPageLibrary::load(folder.path(), fileSystem, day(9));
-    const auto *loaded = result.asLoaded();
-    ASSERT_NE(loaded, nullptr) << result.failureIssue()->message;
-    EXPECT_EQ(loaded->document.currentPage.id, pageB) << "the readable page became current";
-    ASSERT_EQ(loaded->unreadableFiles.size(), 1u);
-    EXPECT_EQ(loaded->unreadableFiles[0].relativePath, privateFile.filename().string());
-    EXPECT_EQ(loaded->unreadableFiles[0].reason, "Permission denied");
+        auto result = VeltoPageLibrary::load(folder.path(), fileSystem, day(9));
+        const auto *loaded = result.asLoaded();
+        ASSERT_NE(loaded, nullptr) << result.failureIssue()->message;
+        EXPECT_EQ(loaded->document.currentPage.id, pageB) << "the readable page became current";
+        ASSERT_EQ(loaded->unreadableFiles.size(), 1u);
+        EXPECT_EQ(loaded->unreadableFiles[0].relativePath, failingFile.filename().string());
+        EXPECT_EQ(loaded->unreadableFiles[0].reason, testCase.reason);
+
+        auto document = loaded->document;
+        velto::replacePage(document, pageWithBody(pageB, "beta saved\n"));
+        VeltoPageLibrary::write(requestFor(document, {pageB}), folder.path(), fileSystem);
+        EXPECT_NE(fileBytes(pageFileEndingWith(folder.path(), "b2000000.md")).find("beta saved\n"), std::string::npos);
+        EXPECT_EQ(fileBytes(failingFile), failingBytes);
+        EXPECT_NE(VeltoPageLibrary::load(folder.path(), fileSystem, day(9)).asLoaded(), nullptr);
+    }
 }
 
 // A page whose name takes nearly all of the 255 bytes a name may have can be saved like any other.
