@@ -90,6 +90,30 @@ void checkPageFilesFree(const velto::VeltoDocument &document, const std::filesys
     }
 }
 
+/// The folders the pages live in below the source, made below the destination: discovery adopts a page wherever
+/// it lies in the folder, and a page is written where it was found. Each folder is the one the page's file name
+/// leads to with every link on the way followed, which lies inside the destination, so none is made outside it.
+void createPageFolders(const velto::VeltoDocument &document, const std::filesystem::path &destinationURL,
+                       velto::FileSystem &fileManager) {
+    PageURLResolver resolver(destinationURL, fileManager);
+    auto createFolderOf = [&](const velto::VeltoPage &page) {
+        // Only a page with text to write gets a file, and so a folder.
+        const auto *loaded = page.content.asLoaded();
+        if (loaded == nullptr || (!loaded->frontMatter && loaded->body.empty())) {
+            return;
+        }
+        std::string name = pageFileName(namingRecord(page));
+        if (name.find('/') == std::string::npos) {
+            return;
+        }
+        fileManager.createDirectories(resolver.url(name).parent_path());
+    };
+    createFolderOf(document.currentPage);
+    for (const auto &page : document.pages) {
+        createFolderOf(page);
+    }
+}
+
 VeltoSaveRequest copyRequest(const velto::VeltoDocument &document) {
     VeltoSaveRequest request;
     request.writerID = processWriterID();
@@ -120,6 +144,7 @@ velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const s
             checkDestinationStillFree(destinationURL, fileManager);
             auto document = loadedSource(sourceURL, fileManager);
             checkPageFilesFree(document, destinationURL, fileManager);
+            createPageFolders(document, destinationURL, fileManager);
             writeWithoutLock(copyRequest(document), destinationURL, fileManager,
                              [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
             return document;
