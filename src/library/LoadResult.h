@@ -32,8 +32,10 @@ struct VeltoLibraryStructureRepair {
     friend bool operator==(const VeltoLibraryStructureRepair &, const VeltoLibraryStructureRepair &) = default;
 };
 
-/// A Markdown file of the folder that the load could not read as a page: no permission to read it, text that
-/// is not UTF-8, a file beyond the largest one read. The file is left exactly as it is; the other pages load.
+/// A Markdown file of the folder that the load could not read as a page: no permission to read it, an I/O error,
+/// text that is not UTF-8, a file beyond the largest one read; or an entry named like one that is no page file: a
+/// named pipe, a symbolic link out of the folder or in a loop, a name that is not UTF-8. The file is left exactly
+/// as it is; the other pages load.
 struct VeltoUnreadablePageFile {
     std::string relativePath; // "/"-separated, relative to the Pages folder
     std::string reason;       // the read error's sentence: "Permission denied"

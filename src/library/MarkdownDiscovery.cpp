@@ -7,6 +7,7 @@
 #include "library/PageFileChecksums.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PassedOverEntries.h"
 #include "model/LibraryErrors.h"
 #include "model/PageFileContent.h"
 #include "model/PageSlug.h"
@@ -209,7 +210,13 @@ std::optional<std::vector<std::filesystem::path>> DiscoveryPass::enumeratedCandi
     const std::vector<velto::DirectoryEntry> &entries = *enumerated;
     std::vector<std::filesystem::path> candidates;
     for (const auto &entry : entries) {
-        if (entry.type == velto::FileType::regular && hasMarkdownExtension(entry.relativePath)) {
+        if (entry.type == velto::FileType::directory || !hasMarkdownExtension(entry.relativePath)) {
+            continue;
+        }
+        // An entry named like a page that cannot be one is named to the user, never passed over in silence.
+        if (auto passedOver = passedOverEntry(entry, folderURL, pageURLs, fileManager)) {
+            unreadableFiles.push_back(std::move(*passedOver));
+        } else if (entry.type == velto::FileType::regular) {
             candidates.push_back(folderURL / entry.relativePath);
         }
     }
@@ -570,6 +577,8 @@ MarkdownDiscovery DiscoveryPass::result() {
     discovery.changedPageIDs = std::move(changedPageIDs);
     discovery.removedPageIDs = std::move(removedPageIDs);
     discovery.discoveredTexts = std::move(discoveredTexts);
+    std::stable_sort(unreadableFiles.begin(), unreadableFiles.end(),
+                     [](const auto &a, const auto &b) { return a.relativePath < b.relativePath; });
     discovery.unreadableFiles = std::move(unreadableFiles);
     return discovery;
 }

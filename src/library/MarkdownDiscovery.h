@@ -38,7 +38,8 @@ struct MarkdownDiscovery {
     std::set<velto::Uuid> removedPageIDs;
     /// The texts of the active pages whose files this discovery read, by page.
     std::map<velto::Uuid, DiscoveredText> discoveredTexts;
-    /// The Markdown files that could not be read, in path order; they were left as they are.
+    /// The Markdown files that could not be read, and the entries named like page files that cannot be pages
+    /// (passedOverEntry), in path order; they were left as they are.
     std::vector<VeltoUnreadablePageFile> unreadableFiles;
 
     friend bool operator==(const MarkdownDiscovery &, const MarkdownDiscovery &) = default;
