@@ -1,5 +1,7 @@
 #include "settings/InlineShortcutRecorder.h"
 
+#include "ui/AccessibilityAnnouncement.h"
+#include "ui/Appearance.h"
 #include "ui/HoverIconButton.h"
 #include "ui/KeyNames.h"
 #include "ui/Symbols.h"
@@ -8,11 +10,13 @@
 
 #include "platform/desktop/DisplayOptions.h"
 
+#include <QtCore/QPropertyAnimation>
 #include <QtCore/QVariantAnimation>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QGraphicsOpacityEffect>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QToolTip>
 
@@ -27,6 +31,23 @@ const QString cannotBeUsed = QStringLiteral("Shortcut can’t be used");
 
 constexpr int totalWidth =
     InlineShortcutRecorder::actionSize + InlineShortcutRecorder::actionGap + InlineShortcutRecorder::fieldWidth;
+constexpr int warningSize = 14;
+
+/// The desktop's red of warnings, a little lighter in dark so that it stands out as much.
+QColor systemRed() {
+    return VeltoAppearance::shared().current() == DrawingAppearance::dark ? QColor(255, 69, 58) : QColor(255, 59, 48);
+}
+
+/// Quick at first and settling gently, as the recorder's other motion.
+QEasingCurve settlingCurve() {
+    QEasingCurve curve(QEasingCurve::BezierSpline);
+    curve.addCubicBezierSegment(QPointF(0.23, 1.0), QPointF(0.32, 1.0), QPointF(1.0, 1.0));
+    return curve;
+}
+
+QGraphicsOpacityEffect *opacityOf(QWidget *accessory) {
+    return static_cast<QGraphicsOpacityEffect *>(accessory->graphicsEffect());
+}
 
 } // namespace
 
@@ -76,14 +97,47 @@ InlineShortcutRecorder::InlineShortcutRecorder(QString commandName, std::optiona
     restoreButton_->move(0, 0);
     clearButton_->move(totalWidth - actionSize, 0);
 
-    warningImage_->setPixmap(Symbols::icon(QStringLiteral("exclamationmark.triangle.fill")).pixmap(14, 14));
     warningImage_->setAccessibleName(QStringLiteral("Shortcut conflict"));
-    warningImage_->setGeometry(totalWidth - actionSize / 2 - 7, actionSize / 2 - 7, 14, 14);
+    warningImage_->setGeometry(totalWidth - actionSize / 2 - warningSize / 2, actionSize / 2 - warningSize / 2,
+                               warningSize, warningSize);
+    tintWarningSign();
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &InlineShortcutRecorder::tintWarningSign);
 
-    restoreButton_->hide();
-    clearButton_->hide();
-    warningImage_->hide();
+    // The accessories start transparent and hidden; they fade in when there is something to offer.
+    for (QWidget *accessory : {static_cast<QWidget *>(restoreButton_), static_cast<QWidget *>(clearButton_),
+                               static_cast<QWidget *>(warningImage_)}) {
+        auto *opacity = new QGraphicsOpacityEffect(accessory);
+        opacity->setOpacity(0);
+        accessory->setGraphicsEffect(opacity);
+        accessory->hide();
+    }
     refresh(false);
+}
+
+QWidget *InlineShortcutRecorder::clearButton() const {
+    return clearButton_;
+}
+
+QWidget *InlineShortcutRecorder::restoreButton() const {
+    return restoreButton_;
+}
+
+bool InlineShortcutRecorder::isClearButtonShown() const {
+    return visibleAccessories_.contains(clearButton_);
+}
+
+bool InlineShortcutRecorder::isRestoreButtonShown() const {
+    return visibleAccessories_.contains(restoreButton_);
+}
+
+bool InlineShortcutRecorder::isWarningShown() const {
+    return visibleAccessories_.contains(warningImage_);
+}
+
+void InlineShortcutRecorder::tintWarningSign() {
+    QIcon symbol = Symbols::icon(QStringLiteral("exclamationmark.triangle.fill"));
+    warningImage_->setPixmap(
+        tintedPixmap(symbol, QSize(warningSize, warningSize), systemRed(), warningImage_->devicePixelRatioF()));
 }
 
 void InlineShortcutRecorder::setShortcut(const std::optional<GlobalShortcut> &shortcut) {
@@ -110,6 +164,11 @@ void InlineShortcutRecorder::startRecording() {
     }
     emit recordingChanged(true);
     refresh(false);
+}
+
+bool InlineShortcutRecorder::accessibilityPerformPress() {
+    startRecording();
+    return takeFocusOfWindow();
 }
 
 void InlineShortcutRecorder::stopRecording() {
@@ -197,7 +256,10 @@ void InlineShortcutRecorder::capture(const RecorderKeyPress &press) {
 void InlineShortcutRecorder::reject(const QString &message) {
     isConflict_ = true;
     valueLabel_->setText(shortcut_ ? shortcutDisplayTitle(*shortcut_) : pressShortcut);
+    QString announcement = QStringLiteral("Invalid shortcut. ") + message;
+    setAccessibilityValue(announcement);
     setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
+    announceForAccessibility(this, announcement, AnnouncementPriority::high);
     showPopover(cannotBeUsed, message);
     shake();
     owner_.beep();
@@ -209,7 +271,9 @@ void InlineShortcutRecorder::refuseCandidate(const GlobalShortcut &candidate) {
     std::optional<QString> owned = owner_.conflictMessage ? owner_.conflictMessage(candidate) : std::nullopt;
     QString message = owned.value_or(RecorderMessages::alreadyUsed);
     valueLabel_->setText(shortcutDisplayTitle(candidate));
+    setAccessibilityValue(QStringLiteral("Conflict: ") + shortcutSpokenTitle(candidate));
     setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
+    announceForAccessibility(this, QStringLiteral("Shortcut already in use"), AnnouncementPriority::high);
     showPopover(message, QString());
     shake();
     owner_.beep();
@@ -242,9 +306,7 @@ void InlineShortcutRecorder::shake() {
         for (auto [time, offset] : keyframes) {
             shakeAnimation_->setKeyValueAt(time, offset);
         }
-        QEasingCurve curve(QEasingCurve::BezierSpline);
-        curve.addCubicBezierSegment(QPointF(0.23, 1.0), QPointF(0.32, 1.0), QPointF(1.0, 1.0));
-        shakeAnimation_->setEasingCurve(curve);
+        shakeAnimation_->setEasingCurve(settlingCurve());
         connect(shakeAnimation_, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
             shakeOffset_ = value.toDouble();
             update();
@@ -275,12 +337,11 @@ void InlineShortcutRecorder::refresh(bool preservingConflictText) {
         palette.setColor(QPalette::WindowText,
                          (prominent ? VeltoUI::Colors::label : VeltoUI::Colors::secondaryLabel).resolved());
         valueLabel_->setPalette(palette);
+        setAccessibilityValue(shortcut_ ? shortcutSpokenTitle(*shortcut_) : unset);
     }
     bool idle = !isConflict_ && !isRecording_;
-    clearShown_ = shortcut_.has_value() && idle;
-    restoreShown_ = defaultShortcut_.has_value() && shortcut_ != defaultShortcut_ && idle;
-    setAccessory(clearButton_, clearShown_);
-    setAccessory(restoreButton_, restoreShown_);
+    setAccessory(clearButton_, shortcut_.has_value() && idle);
+    setAccessory(restoreButton_, defaultShortcut_.has_value() && shortcut_ != defaultShortcut_ && idle);
     setAccessory(warningImage_, isConflict_);
     if (!isConflict_) {
         setAccessibleDescription(recorderHelp);
@@ -289,7 +350,34 @@ void InlineShortcutRecorder::refresh(bool preservingConflictText) {
 }
 
 void InlineShortcutRecorder::setAccessory(QWidget *accessory, bool visible) {
-    accessory->setVisible(visible);
+    if (visibleAccessories_.contains(accessory) == visible) {
+        return;
+    }
+    if (visible) {
+        visibleAccessories_.insert(accessory);
+    } else {
+        visibleAccessories_.remove(accessory);
+    }
+    // A fade still running towards the other state gives way to this one, from the opacity it reached.
+    delete accessory->findChild<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!isVisible()) {
+        opacityOf(accessory)->setOpacity(visible ? 1 : 0);
+        accessory->setHidden(!visible);
+        return;
+    }
+    if (visible) {
+        accessory->show();
+    }
+    auto *fade = new QPropertyAnimation(opacityOf(accessory), "opacity", accessory);
+    fade->setDuration(accessoryFadeMilliseconds);
+    fade->setEndValue(visible ? 1.0 : 0.0);
+    fade->setEasingCurve(settlingCurve());
+    connect(fade, &QPropertyAnimation::finished, this, [this, accessory, visible] {
+        if (visibleAccessories_.contains(accessory) == visible) {
+            accessory->setHidden(!visible);
+        }
+    });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void InlineShortcutRecorder::mousePressEvent(QMouseEvent *event) {
@@ -335,7 +423,9 @@ void InlineShortcutRecorder::paintEvent(QPaintEvent *) {
     path.addRoundedRect(field, VeltoUI::Shape::controlRadius, VeltoUI::Shape::controlRadius);
     bool raised = isHovered_ || isRecording_;
     painter.fillPath(path, (raised ? VeltoUI::Colors::surface : VeltoUI::Colors::field).resolved());
-    QColor stroke = isConflict_  ? QColor(255, 59, 48, 230)
+    QColor conflictRed = systemRed();
+    conflictRed.setAlphaF(0.9f);
+    QColor stroke = isConflict_  ? conflictRed
                     : isHovered_ ? VeltoUI::Colors::strongBorder.resolved()
                                  : VeltoUI::Colors::border.resolved();
     painter.setPen(QPen(stroke, isConflict_ ? 1.5 : 1.0));

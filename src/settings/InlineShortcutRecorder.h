@@ -3,6 +3,8 @@
 #include "preferences/GlobalShortcut.h"
 #include "settings/RecorderKeyWidget.h"
 
+#include <QtCore/QSet>
+
 #include <functional>
 #include <optional>
 
@@ -50,9 +52,15 @@ public:
     bool isConflict() const { return isConflict_; }
     /// What the field shows: "Ctrl+Alt+V", "Press shortcut", "Unset".
     QString displayedText() const;
-    bool isClearButtonShown() const { return clearShown_; }
-    bool isRestoreButtonShown() const { return restoreShown_; }
-    bool isWarningShown() const { return isConflict_; }
+    /// Whether an accessory is meant to be shown: where its fade is heading, whatever its opacity now.
+    bool isClearButtonShown() const;
+    bool isRestoreButtonShown() const;
+    bool isWarningShown() const;
+    QWidget *clearButton() const;
+    QWidget *restoreButton() const;
+    QLabel *warningSign() const { return warningImage_; }
+    /// How long an accessory takes to fade in or out.
+    static constexpr int accessoryFadeMilliseconds = 120;
     /// Whether the refusal's shake is running (never with reduced motion).
     bool isShaking() const;
     /// The last refusal's popover texts (empty when none is shown).
@@ -60,6 +68,8 @@ public:
     QString popoverMessage() const { return popoverMessage_; }
 
     void startRecording();
+    /// Starts recording and takes the focus of its window, as a click does but leaving a refusal on display.
+    bool accessibilityPerformPress() override;
     /// Ends recording (releasing the keyboard grab) and reports it once; nothing when not recording.
     void stopRecording();
     void clearShortcut();
@@ -90,7 +100,9 @@ private:
     void showPopover(const QString &title, const QString &message);
     void closePopover();
     void refresh(bool preservingConflictText);
+    /// Fades an accessory in or out, at once while the recorder is not shown; a later opposite request wins.
     void setAccessory(QWidget *accessory, bool visible);
+    void tintWarningSign();
     void shake();
 
     Owner owner_;
@@ -101,8 +113,7 @@ private:
     bool isRecording_ = false;
     bool isConflict_ = false;
     bool isHovered_ = false;
-    bool clearShown_ = false;
-    bool restoreShown_ = false;
+    QSet<const QWidget *> visibleAccessories_;
     QString popoverTitle_;
     QString popoverMessage_;
     QLabel *valueLabel_;

@@ -1,8 +1,33 @@
 #include "settings/RecorderKeyWidget.h"
 
+#include "settings/RecorderAccessibility.h"
+#include "ui/AccessibilityAnnouncement.h"
+
 #include <QtGui/QKeyEvent>
 
 namespace velto {
+
+RecorderKeyWidget::RecorderKeyWidget(QWidget *parent)
+    : QWidget(parent) {
+    installRecorderAccessibility();
+}
+
+void RecorderKeyWidget::setAccessibilityValue(const QString &value) {
+    if (value == accessibilityValue_) {
+        return;
+    }
+    accessibilityValue_ = value;
+    QAccessibleValueChangeEvent changed(this, value);
+    postAccessibilityEvent(changed);
+}
+
+bool RecorderKeyWidget::takeFocusOfWindow() {
+    if (!isVisible()) {
+        return false;
+    }
+    setFocus(Qt::OtherFocusReason);
+    return window()->focusWidget() == this;
+}
 
 void RecorderKeyWidget::handleKeyPress(const RecorderKeyPress &press) {
     RecorderKeyRole role = recorderKeyRole(press);

@@ -3,9 +3,9 @@
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsPalette.h"
 #include "settings/ShortcutCapture.h"
+#include "ui/AccessibilityAnnouncement.h"
 #include "ui/VeltoUI.h"
 
-#include <QtGui/QAccessible>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QPainter>
 #include <QtWidgets/QApplication>
@@ -60,11 +60,13 @@ QString ShortcutRecorderView::hintText() const {
 
 void ShortcutRecorderView::updateLabels() {
     shortcutLabel_->setText(shortcut_ ? shortcutDisplayTitle(*shortcut_) : noShortcut);
-    accessibleValue_ = shortcut_ ? shortcut_->accessibilityTitle() : QStringLiteral("Not set");
+    setAccessibilityValue(shortcut_ ? shortcutSpokenTitle(*shortcut_) : QStringLiteral("Not set"));
     hintLabel_->setText(shortcut_ ? replaceHint : RecorderMessages::modifiersMissing);
     setAccessibleDescription(shortcut_ ? replaceHelp : emptyHelp);
-    QAccessibleValueChangeEvent changed(this, accessibleValue_);
-    QAccessible::updateAccessibility(&changed);
+}
+
+bool ShortcutRecorderView::accessibilityPerformPress() {
+    return takeFocusOfWindow();
 }
 
 void ShortcutRecorderView::handleRecorderKey(RecorderKeyRole, const RecorderKeyPress &press) {
@@ -93,8 +95,7 @@ void ShortcutRecorderView::refuse(const QString &reason) {
     hintLabel_->setText(reason);
     setAccessibleDescription(reason);
     beep_();
-    QAccessibleEvent announcement(hintLabel_, QAccessible::Alert);
-    QAccessible::updateAccessibility(&announcement);
+    announceForAccessibility(this, reason, AnnouncementPriority::high);
 }
 
 void ShortcutRecorderView::focusInEvent(QFocusEvent *event) {

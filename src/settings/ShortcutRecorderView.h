@@ -27,11 +27,11 @@ public:
 
     QString shortcutText() const;
     QString hintText() const;
-    /// What assistive technologies read as the view's value: the spoken shortcut, or "Not set".
-    const QString &accessibleValue() const { return accessibleValue_; }
-
-    /// Brings the texts and the accessible value in line with the shortcut.
+    /// Brings the texts and the accessibility value (the spoken shortcut, or "Not set") in line with the shortcut.
     void updateLabels();
+
+    /// Takes the focus of its window, where it listens for the next key press.
+    bool accessibilityPerformPress() override;
 
 signals:
     /// A shortcut was recorded.
@@ -52,7 +52,6 @@ private:
     std::optional<GlobalShortcut> shortcut_;
     QLabel *shortcutLabel_;
     QLabel *hintLabel_;
-    QString accessibleValue_;
 };
 
 } // namespace velto

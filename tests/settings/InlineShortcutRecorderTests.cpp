@@ -1,9 +1,15 @@
+#include "AccessibilityEvents.h"
 #include "SettingsTestSupport.h"
 #include "settings/InlineShortcutRecorder.h"
 
 #include "platform/desktop/DisplayOptions.h"
 #include "preferences/GlobalShortcut.h"
+#include "support/async/EventLoopWaits.h"
+#include "ui/Appearance.h"
 
+#include <QtGui/QAccessible>
+#include <QtWidgets/QGraphicsOpacityEffect>
+#include <QtWidgets/QLabel>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -142,6 +148,144 @@ TEST_F(Recorder, StoppingReportsOnceAndReleasesNothingTwice) {
     recorder.stopRecording();
     recorder.stopRecording();
     EXPECT_EQ(reports, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Recorder, AssistiveTechnologiesSeeAButtonNamedAfterTheCommandWithTheShortcutSpoken) {
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&recorder);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Button);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Shortcut for Show or hide Velto"));
+    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("Unset"));
+    EXPECT_EQ(accessible->text(QAccessible::Description),
+              QStringLiteral("Click, then press a new shortcut. Press Delete to remove it."));
+    testing::AccessibilityEvents events;
+    recorder.setShortcut(optionK);
+    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("Alt K"));
+    ASSERT_FALSE(events.events().empty());
+    EXPECT_EQ(events.events().back().type, QAccessible::ValueChanged);
+    EXPECT_EQ(events.events().back().text, QStringLiteral("Alt K"));
+}
+
+TEST_F(Recorder, EachRefusalIsAnnouncedAndBecomesTheValueUntilItIsDismissed) {
+    const QString modifiersMissing = QStringLiteral("Use Alt, Super, or Shift+Ctrl with another key");
+    struct Case {
+        const char *name;
+        RecorderKeyPress press;
+        bool ownerAccepts;
+        QString value;
+        QString announcement;
+        QString help;
+    };
+    const Case cases[] = {
+        {"modifiers missing", {40, command, QStringLiteral("k")}, true,
+         QStringLiteral("Invalid shortcut. ") + modifiersMissing, QStringLiteral("Invalid shortcut. ") + modifiersMissing,
+         modifiersMissing + QStringLiteral(". Press Escape to cancel.")},
+        {"no key label", {40, option, QStringLiteral("\x01")}, true,
+         QStringLiteral("Invalid shortcut. That key can’t be used"),
+         QStringLiteral("Invalid shortcut. That key can’t be used"),
+         QStringLiteral("That key can’t be used. Press Escape to cancel.")},
+        {"refused by the owner", {40, option, QStringLiteral("k")}, false, QStringLiteral("Conflict: Alt K"),
+         QStringLiteral("Shortcut already in use"),
+         QStringLiteral("Already used by another shortcut. Press Escape to cancel.")},
+    };
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&recorder);
+    for (const Case &example : cases) {
+        SCOPED_TRACE(example.name);
+        recorder.setShortcut(optionSpace);
+        accepts = example.ownerAccepts;
+        testing::AccessibilityEvents events;
+        recorder.startRecording();
+        recorder.handleKeyPress(example.press);
+        EXPECT_EQ(accessible->text(QAccessible::Value), example.value);
+        EXPECT_EQ(events.announcements(&recorder), std::vector<QString>{example.announcement});
+        EXPECT_EQ(events.events().back().priority, AnnouncementPriority::high);
+        EXPECT_EQ(accessible->text(QAccessible::Description), example.help);
+        recorder.handleKeyPress({53, 0, QStringLiteral("\x1b")}); // plain Escape dismisses the refusal
+        EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("Alt Space"));
+        EXPECT_EQ(accessible->text(QAccessible::Description),
+                  QStringLiteral("Click, then press a new shortcut. Press Delete to remove it."));
+    }
+}
+
+TEST_F(Recorder, ThePressActionStartsRecordingAndTakesTheFocusOnlyWhenShown) {
+    QAccessibleActionInterface *actions = QAccessible::queryAccessibleInterface(&recorder)->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    EXPECT_EQ(actions->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(recorder.isRecording());
+    EXPECT_FALSE(recorder.accessibilityPerformPress()) << "there is no window to take the focus of";
+    EXPECT_EQ(reports, (std::vector<bool>{true}));
+
+    // A refusal on display stays: only a click, a key or a change of focus dismisses it.
+    recorder.handleKeyPress({40, command, QStringLiteral("k")});
+    recorder.show();
+    EXPECT_TRUE(recorder.accessibilityPerformPress());
+    EXPECT_TRUE(recorder.isConflict());
+    recorder.hide();
+}
+
+double opacity(const QWidget *accessory) {
+    return static_cast<QGraphicsOpacityEffect *>(accessory->graphicsEffect())->opacity();
+}
+
+TEST_F(Recorder, AccessoriesFadeWhileShownAndALaterOppositeRequestWins) {
+    recorder.show();
+    QWidget *clear = recorder.clearButton();
+    recorder.setShortcut(optionK);
+    EXPECT_TRUE(recorder.isClearButtonShown());
+    EXPECT_TRUE(clear->isVisible()) << "shown at once, then faded in";
+    EXPECT_LT(opacity(clear), 1.0);
+    ASSERT_TRUE(testing::processEventsUntil([&] { return opacity(clear) == 1.0; }));
+
+    recorder.startRecording(); // the clear button fades out
+    EXPECT_FALSE(recorder.isClearButtonShown());
+    EXPECT_TRUE(clear->isVisible()) << "hidden only once the fade ends";
+    ASSERT_TRUE(testing::processEventsUntil([&] { return clear->isHidden(); }));
+    EXPECT_EQ(opacity(clear), 0.0);
+
+    recorder.stopRecording();  // fading in again ...
+    recorder.startRecording(); // ... and out before that ends ...
+    recorder.stopRecording();  // ... and in: the last request holds
+    ASSERT_TRUE(testing::processEventsUntil([&] { return opacity(clear) == 1.0; }));
+    EXPECT_TRUE(clear->isVisible());
+    recorder.hide();
+}
+
+TEST_F(Recorder, AccessoriesSwitchAtOnceOutsideAWindow) {
+    recorder.setShortcut(optionK);
+    EXPECT_EQ(opacity(recorder.clearButton()), 1.0);
+    EXPECT_FALSE(recorder.clearButton()->isHidden());
+    recorder.startRecording();
+    EXPECT_EQ(opacity(recorder.clearButton()), 0.0);
+    EXPECT_TRUE(recorder.clearButton()->isHidden());
+}
+
+/// The most opaque pixel of the warning sign, where its colour shows undiluted.
+QColor strongestPixel(const QLabel &sign) {
+    QImage image = sign.pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    QColor strongest(0, 0, 0, 0);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            QColor pixel = image.pixelColor(x, y);
+            if (pixel.alpha() > strongest.alpha()) {
+                strongest = pixel;
+            }
+        }
+    }
+    return strongest;
+}
+
+TEST_F(Recorder, TheWarningSignIsRedInBothAppearances) {
+    for (AppearanceChoice choice : {AppearanceChoice::light, AppearanceChoice::dark}) {
+        VeltoAppearance::shared().setPreference(choice);
+        QColor pixel = strongestPixel(*recorder.warningSign());
+        SCOPED_TRACE(pixel.name().toStdString());
+        EXPECT_GT(pixel.alpha(), 200);
+        EXPECT_GT(pixel.red(), 240);
+        EXPECT_LT(pixel.green(), 90);
+        EXPECT_LT(pixel.blue(), 80);
+    }
+    VeltoAppearance::shared().setPreference(AppearanceChoice::system);
 }
 
 } // namespace

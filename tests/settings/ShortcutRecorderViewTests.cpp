@@ -1,7 +1,10 @@
 // The stand-alone shortcut recorder: which presses it records, which it refuses, and what it shows.
 #include "settings/ShortcutRecorderView.h"
 
+#include "AccessibilityEvents.h"
 #include "settings/ShortcutCapture.h"
+
+#include <QtGui/QAccessible>
 
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
@@ -84,12 +87,51 @@ TEST_F(ShortcutRecorderViewTest, AcceptablePressesAreRecordedAndOthersRefusedWit
 
 TEST_F(ShortcutRecorderViewTest, LabelsAndTheAccessibleValueFollowTheShortcut) {
     EXPECT_EQ(view.shortcutText(), QStringLiteral("Press a shortcut"));
-    EXPECT_EQ(view.accessibleValue(), QStringLiteral("Not set"));
+    EXPECT_EQ(view.accessibilityValue(), QStringLiteral("Not set"));
     EXPECT_EQ(view.hintText(), QStringLiteral("Use Alt, Super, or Shift+Ctrl with another key"));
     view.handleKeyPress(press(spaceKey, option, QStringLiteral(" ")));
     EXPECT_EQ(view.shortcutText(), QStringLiteral("Alt+Space"));
-    EXPECT_EQ(view.accessibleValue(), view.shortcut()->accessibilityTitle());
+    EXPECT_EQ(view.accessibilityValue(), QStringLiteral("Alt Space")) << "spoken in the key names of Linux";
     EXPECT_EQ(view.accessibleDescription(), QStringLiteral("Press a new combination to replace the current shortcut."));
+}
+
+TEST_F(ShortcutRecorderViewTest, AssistiveTechnologiesSeeAButtonWithTheValueAndHearRefusals) {
+    AccessibilityEvents events;
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Button);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Shortcut"));
+    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("Not set"));
+    EXPECT_EQ(accessible->text(QAccessible::Description),
+              QStringLiteral("Press Alt, Super, or Shift-Ctrl with another key."));
+
+    view.handleKeyPress(press(spaceKey, option, QStringLiteral(" ")));
+    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("Alt Space"));
+    ASSERT_FALSE(events.events().empty());
+    EXPECT_EQ(events.events().back().type, QAccessible::ValueChanged);
+    EXPECT_EQ(events.events().back().text, QStringLiteral("Alt Space"));
+
+    view.handleKeyPress(press(aKey, shift, QStringLiteral("A")));
+    EXPECT_EQ(events.announcements(&view),
+              (std::vector<QString>{QStringLiteral("Use Alt, Super, or Shift+Ctrl with another key")}));
+    EXPECT_EQ(events.events().back().priority, AnnouncementPriority::high);
+    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("Alt Space")) << "a refusal keeps the shortcut";
+}
+
+TEST_F(ShortcutRecorderViewTest, ThePressActionTakesTheWindowsFocusOnlyWhenShown) {
+    QWidget window;
+    auto *other = new QWidget(&window);
+    other->setFocusPolicy(Qt::StrongFocus);
+    auto *held = new ShortcutRecorderView({}, &window);
+    QAccessibleActionInterface *actions = QAccessible::queryAccessibleInterface(held)->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    EXPECT_EQ(actions->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+    EXPECT_FALSE(held->accessibilityPerformPress()) << "not shown";
+    window.show();
+    other->setFocus();
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(window.focusWidget(), held);
+    EXPECT_TRUE(held->accessibilityPerformPress());
 }
 
 TEST_F(ShortcutRecorderViewTest, EscapeAloneEndsTheHoldingDialogAndRecordsNothing) {
