@@ -3,6 +3,7 @@
 #include "platform/desktop/FileManagerReveal.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
@@ -111,28 +112,39 @@ QCoro::Task<std::optional<std::filesystem::path>> runFileDialog(QFileDialog *dia
     co_return std::filesystem::path(chosen.constFirst().toStdString());
 }
 
+QString dialogFolder(const std::optional<std::filesystem::path> &preferred = std::nullopt) {
+    return QString::fromStdString(fileDialogStartFolder(preferred).string());
+}
+
 } // namespace
+
+std::filesystem::path fileDialogStartFolder(const std::optional<std::filesystem::path> &preferred) {
+    std::error_code error;
+    if (preferred && !preferred->empty() && std::filesystem::is_directory(*preferred, error)) {
+        return *preferred;
+    }
+    return QDir::homePath().toStdString();
+}
 
 SettingsPresenters SettingsPresenters::live() {
     SettingsPresenters presenters;
     presenters.presentAlert = presentMessageBox;
     presenters.choosePagesFolder = [](QWidget *parent, std::filesystem::path start) {
-        auto *dialog =
-            new QFileDialog(parent, QStringLiteral("Choose Pages Folder"), QString::fromStdString(start.string()));
+        auto *dialog = new QFileDialog(parent, QStringLiteral("Choose Pages Folder"), dialogFolder(start));
         dialog->setFileMode(QFileDialog::Directory);
         dialog->setOption(QFileDialog::ShowDirsOnly);
         dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Use Folder"));
         return runFileDialog(dialog);
     };
     presenters.chooseImportFile = [](QWidget *parent) {
-        auto *dialog = new QFileDialog(parent, QStringLiteral("Import Keyboard Settings"));
+        auto *dialog = new QFileDialog(parent, QStringLiteral("Import Keyboard Settings"), dialogFolder());
         dialog->setFileMode(QFileDialog::ExistingFile);
         dialog->setNameFilter(QStringLiteral("JSON (*.json)"));
         dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Import"));
         return runFileDialog(dialog);
     };
     presenters.chooseExportFile = [](QWidget *parent) {
-        auto *dialog = new QFileDialog(parent, QStringLiteral("Export Keyboard Settings"));
+        auto *dialog = new QFileDialog(parent, QStringLiteral("Export Keyboard Settings"), dialogFolder());
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setNameFilter(QStringLiteral("JSON (*.json)"));
         dialog->setDefaultSuffix(QStringLiteral("json"));

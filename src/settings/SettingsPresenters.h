@@ -30,6 +30,10 @@ inline constexpr int firstButtonResponse = 1000;
 inline constexpr int secondButtonResponse = 1001;
 inline constexpr int thirdButtonResponse = 1002;
 
+/// Where a file dialog opens: `preferred` when it is a folder, else the user's home; never the folder Velto was
+/// started from, which means nothing to the user.
+std::filesystem::path fileDialogStartFolder(const std::optional<std::filesystem::path> &preferred = std::nullopt);
+
 /// How the window shows dialogs and makes sounds; tests put recorders in place of the dialogs.
 struct SettingsPresenters {
     /// Shows the alert window-modal on `parent` and answers its response code.

@@ -5,6 +5,7 @@
 #include "support/GenerousWait.h"
 #include "support/TemporaryFolder.h"
 
+#include <QtCore/QDir>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QLineEdit>
@@ -105,6 +106,7 @@ TEST_F(LivePresenters, TheFolderChosenInTheFolderDialogIsTheAnswerAndCancelAnswe
         QFileDialog *dialog = waitForDialog<QFileDialog>();
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->labelText(QFileDialog::Accept), QStringLiteral("Use Folder"));
+        EXPECT_EQ(dialog->directory().absolutePath().toStdString(), files.path().string()) << "it opens where asked";
         if (accepts) {
             typeInto(dialog, chosen);
             static_cast<QDialog *>(dialog)->accept(); // public in QDialog, the file dialog's own check runs
@@ -119,6 +121,41 @@ TEST_F(LivePresenters, TheFolderChosenInTheFolderDialogIsTheAnswerAndCancelAnswe
         } else {
             EXPECT_FALSE(answer.has_value());
         }
+    }
+}
+
+TEST(FileDialogStartFolder, IsTheFolderAskedForWhenItIsOneElseHome) {
+    TemporaryFolder files;
+    std::filesystem::path folder = files.createFolder("Pages");
+    const std::filesystem::path home = QDir::homePath().toStdString();
+    struct Case {
+        const char *name;
+        std::optional<std::filesystem::path> preferred;
+        std::filesystem::path expected;
+    };
+    const Case cases[] = {
+        {"a folder", folder, folder},
+        {"nothing asked for", std::nullopt, home},
+        {"a folder that is gone", files.path() / "Unplugged", home},
+        {"a file", files.writeFile("note.md", "text"), home},
+        {"an empty path, the working folder", std::filesystem::path(), home},
+    };
+    for (const Case &example : cases) {
+        SCOPED_TRACE(example.name);
+        EXPECT_EQ(fileDialogStartFolder(example.preferred), example.expected);
+    }
+}
+
+TEST_F(LivePresenters, ImportAndExportOpenInTheHomeFolderNotTheWorkingFolder) {
+    ASSERT_NE(std::filesystem::current_path(), std::filesystem::path(QDir::homePath().toStdString()));
+    for (bool importing : {true, false}) {
+        auto choosing =
+            importing ? presenters.chooseImportFile(parent.get()) : presenters.chooseExportFile(parent.get());
+        QFileDialog *dialog = waitForDialog<QFileDialog>();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->directory().absolutePath(), QDir(QDir::homePath()).absolutePath());
+        dialog->reject();
+        ASSERT_TRUE(runsToItsEnd(choosing));
     }
 }
 
