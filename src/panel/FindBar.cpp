@@ -6,6 +6,7 @@
 #include "ui/VeltoUIControls.h"
 
 #include <algorithm>
+#include <vector>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QHBoxLayout>
@@ -13,6 +14,13 @@
 namespace velto {
 
 using editor::TextRange;
+
+FindMarkColors findMarkColors(DrawingAppearance appearance) {
+    if (appearance == DrawingAppearance::dark) {
+        return {QColor(255, 214, 0, 56), QColor(255, 196, 0, 92), QColor(255, 196, 0)};
+    }
+    return {QColor(255, 214, 0, 90), QColor(255, 176, 0, 100), QColor(230, 140, 0)};
+}
 
 FindHighlightOverlay::FindHighlightOverlay(editor::VeltoTextView &textView, const TextSearch &search)
     : QWidget(textView.viewport())
@@ -38,23 +46,32 @@ void FindHighlightOverlay::paintEvent(QPaintEvent *) {
     TextRange visible = textView_.visibleCharacterRange(textView_.visibleRect());
     std::optional<TextRange> current = search_.currentMatch();
     QPainter painter(this);
-    QColor mark(255, 214, 0, 90);
-    QColor currentMark(255, 160, 0, 150);
+    const FindMarkColors colors = findMarkColors(VeltoAppearance::shared().current());
     // Matches are sorted: start at the first one that may be visible.
     auto first = std::lower_bound(matches.begin(), matches.end(), visible.location,
                                   [](const TextRange &match, std::size_t location) { return match.end() < location; });
     for (auto match = first; match != matches.end() && match->location <= visible.end(); ++match) {
         QRectF start = textView_.caretRectInViewport(match->location);
         QRectF end = textView_.caretRectInViewport(match->end());
-        QColor color = current && *current == *match ? currentMark : mark;
+        const bool isCurrent = current && *current == *match;
+        std::vector<QRectF> pieces;
         if (qFuzzyCompare(start.top() + 1, end.top() + 1)) {
-            painter.fillRect(QRectF(QPointF(start.left(), start.top()), QPointF(end.left(), start.bottom())), color);
-            continue;
+            pieces.emplace_back(QPointF(start.left(), start.top()), QPointF(end.left(), start.bottom()));
+        } else {
+            // A match that wraps: from its start to the line's end, and from the next line's start to its end.
+            double inset = textView_.textContainerInset().width();
+            pieces.emplace_back(QPointF(start.left(), start.top()), QPointF(width() - inset, start.bottom()));
+            pieces.emplace_back(QPointF(inset, end.top()), QPointF(end.left(), end.bottom()));
         }
-        // A match that wraps: from its start to the line's end, and from the next line's start to its end.
-        double inset = textView_.textContainerInset().width();
-        painter.fillRect(QRectF(QPointF(start.left(), start.top()), QPointF(width() - inset, start.bottom())), color);
-        painter.fillRect(QRectF(QPointF(inset, end.top()), QPointF(end.left(), end.bottom())), color);
+        for (const QRectF &piece : pieces) {
+            painter.fillRect(piece, isCurrent ? colors.currentMatch : colors.match);
+            if (isCurrent) {
+                // The outline sets the current match apart without covering its text any further.
+                painter.setPen(QPen(colors.currentOutline, 1.5));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(piece.adjusted(-0.75, -0.75, 0.75, 0.75));
+            }
+        }
     }
 }
 

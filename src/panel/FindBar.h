@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panel/TextSearch.h"
+#include "ui/Appearance.h"
 #include "ui/HoverIconButton.h"
 
 #include <QtCore/QPointer>
@@ -14,6 +15,15 @@ namespace velto {
 namespace editor {
 class VeltoTextView;
 }
+
+/// How the matches are marked in an appearance. The marks lie over the text, so they stay translucent enough
+/// that the text under them keeps its contrast; the current match is filled more and outlined.
+struct FindMarkColors {
+    QColor match;
+    QColor currentMatch;
+    QColor currentOutline;
+};
+FindMarkColors findMarkColors(DrawingAppearance appearance);
 
 /// Marks every match of the find bar on the visible part of the text; the current one stronger.
 /// Lies over the text view's viewport and never takes the mouse.

@@ -2,13 +2,76 @@
 
 #include "preferences/Preferences.h"
 #include "settings/SettingsTexts.h"
+#include "ui/VeltoColor.h"
 #include "ui/VeltoUI.h"
+
+#include <QtGui/QPainter>
 
 #include <QtWidgets/QBoxLayout>
 #include <QtWidgets/QButtonGroup>
 #include <QtWidgets/QPushButton>
 
 namespace velto {
+
+namespace {
+
+/// One segment: its fill and text tell the selected one apart in either appearance, which the style's own
+/// checked button does by a few grey levels only.
+class SegmentButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        SegmentColors colors = segmentColors(VeltoAppearance::shared().current(), desktopAccentColor());
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        QColor fill = isChecked()                   ? colors.selectedFill
+                      : underMouse() && isEnabled() ? VeltoUI::Colors::interactiveHover.resolved()
+                                                    : colors.idleFill;
+        painter.setPen(QPen(VeltoUI::Colors::border.resolved(), 1));
+        painter.setBrush(fill);
+        painter.drawRoundedRect(bounds, segmentRadius, segmentRadius);
+        if (hasFocus()) {
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(bounds.adjusted(1.5, 1.5, -1.5, -1.5), segmentRadius, segmentRadius);
+        }
+        QColor text = !isEnabled()  ? VeltoUI::Colors::secondaryLabel.resolved()
+                      : isChecked() ? colors.selectedText
+                                    : colors.idleText;
+        painter.setPen(text);
+        painter.setFont(font());
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, this->text());
+    }
+
+private:
+    static constexpr double segmentRadius = 5;
+};
+
+} // namespace
+
+SegmentColors segmentColors(DrawingAppearance appearance, const QColor &accent) {
+    namespace Colors = VeltoUI::Colors;
+    SegmentColors colors;
+    colors.idleFill = Colors::interactiveIdle.resolved(appearance, accent);
+    colors.idleText = paintedOver(Colors::label.resolved(appearance, accent), colors.idleFill);
+    if (appearance == DrawingAppearance::light) {
+        // Darkened where needed so that white text reads on it; that also sets it apart from the light others.
+        colors.selectedFill = withContrast(accent, Qt::white, 4.5, Qt::black);
+        colors.selectedText = Qt::white;
+    } else {
+        // Lightened where needed to stand apart from the dark others; the text is whichever reads better.
+        colors.selectedFill = withContrast(accent, colors.idleFill, 3.0, Qt::white);
+        QColor darkText(20, 20, 24);
+        colors.selectedText =
+            contrastRatio(Qt::white, colors.selectedFill) >= contrastRatio(darkText, colors.selectedFill)
+                ? QColor(Qt::white)
+                : darkText;
+    }
+    return colors;
+}
 
 SegmentedControl::SegmentedControl(const QStringList &titles, int segmentWidth, QWidget *parent)
     : QWidget(parent)
@@ -18,7 +81,7 @@ SegmentedControl::SegmentedControl(const QStringList &titles, int segmentWidth, 
     layout->setSpacing(0);
     group_->setExclusive(true);
     for (int index = 0; index < titles.size(); ++index) {
-        auto *button = new QPushButton(titles[index], this);
+        auto *button = new SegmentButton(titles[index], this);
         button->setCheckable(true);
         button->setFixedWidth(segmentWidth);
         button->setFont(VeltoUI::Typography::control());

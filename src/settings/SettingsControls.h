@@ -1,6 +1,7 @@
 #pragma once
 
 #include "preferences/PreferenceChoices.h"
+#include "ui/Appearance.h"
 
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QSpinBox>
@@ -23,6 +24,18 @@ template <typename Choice> std::optional<Choice> choiceAt(int index) {
     }
     return cases[static_cast<std::size_t>(index)];
 }
+
+/// How a segment is painted: the selected one in the accent, clearly apart from the others, each text
+/// readable on its fill.
+struct SegmentColors {
+    QColor selectedFill;
+    QColor selectedText;
+    QColor idleFill;
+    QColor idleText;
+};
+/// The segments' colours in `appearance` with the desktop's `accent`: the selected fill keeps 3:1 against the
+/// others' and its text 4.5:1 against it.
+SegmentColors segmentColors(DrawingAppearance appearance, const QColor &accent);
 
 /// A row of exclusive buttons, one per choice, each of a fixed width.
 class SegmentedControl : public QWidget {

@@ -4,6 +4,9 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPalette>
 
+#include <cmath>
+#include <utility>
+
 namespace velto {
 
 namespace {
@@ -54,6 +57,48 @@ QColor VeltoColor::resolved(DrawingAppearance appearance, const QColor &accent) 
 
 QColor VeltoColor::resolved() const {
     return resolved(VeltoAppearance::shared().current(), desktopAccentColor());
+}
+
+namespace {
+
+double relativeLuminance(const QColor &color) {
+    auto linear = [](double component) {
+        return component <= 0.04045 ? component / 12.92 : std::pow((component + 0.055) / 1.055, 2.4);
+    };
+    QColor rgb = color.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
+} // namespace
+
+double contrastRatio(const QColor &first, const QColor &second) {
+    double lighter = relativeLuminance(first);
+    double darker = relativeLuminance(second);
+    if (lighter < darker) {
+        std::swap(lighter, darker);
+    }
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+QColor paintedOver(const QColor &color, const QColor &background) {
+    QColor top = color.toRgb();
+    QColor bottom = background.toRgb();
+    double alpha = top.alphaF();
+    auto mix = [alpha](double over, double under) { return over * alpha + under * (1 - alpha); };
+    return QColor::fromRgbF(static_cast<float>(mix(top.redF(), bottom.redF())),
+                            static_cast<float>(mix(top.greenF(), bottom.greenF())),
+                            static_cast<float>(mix(top.blueF(), bottom.blueF())));
+}
+
+QColor withContrast(const QColor &color, const QColor &against, double ratio, const QColor &towards) {
+    constexpr int steps = 40;
+    QColor blended = color;
+    for (int step = 1; step <= steps && contrastRatio(blended, against) < ratio; ++step) {
+        QColor target = towards;
+        target.setAlphaF(static_cast<float>(step) / steps);
+        blended = paintedOver(target, color);
+    }
+    return blended;
 }
 
 QColor desktopAccentColor() {

@@ -50,4 +50,15 @@ QColor blendedAccent(const QColor &accent, DrawingAppearance appearance, double 
 /// The desktop's accent colour: the application palette's highlight.
 QColor desktopAccentColor();
 
+/// The contrast ratio of two opaque colours as the web's accessibility guidelines define it, from 1 (the same
+/// luminance) to 21 (black and white); text needs 4.5, the parts of a control 3.
+double contrastRatio(const QColor &first, const QColor &second);
+
+/// What the eye sees where `color`, with its alpha, is painted over the opaque `background`.
+QColor paintedOver(const QColor &color, const QColor &background);
+
+/// `color` blended towards `towards` in small steps until its contrast with `against` reaches `ratio` (or it
+/// becomes `towards`).
+QColor withContrast(const QColor &color, const QColor &against, double ratio, const QColor &towards);
+
 } // namespace velto

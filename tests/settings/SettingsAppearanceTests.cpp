@@ -1,11 +1,14 @@
 // The Settings window as it is painted in each appearance: every label must stay readable on its background.
 #include "SettingsTestSupport.h"
 
+#include "settings/SettingsControls.h"
 #include "ui/Appearance.h"
+#include "ui/VeltoColor.h"
 
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QScrollArea>
 
 #include <cmath>
@@ -109,6 +112,44 @@ TEST_F(SettingsAppearance, SidebarAndPageLabelsKeepAReadableContrastInLightAndDa
             ++measuredLabels;
         }
         EXPECT_GT(measuredLabels, 3);
+    }
+}
+
+TEST_F(SettingsAppearance, TheSelectedAppearanceSegmentStandsApartAndItsTitleReadsInLightAndDark) {
+    for (AppearanceChoice appearance : {AppearanceChoice::light, AppearanceChoice::dark}) {
+        SCOPED_TRACE(rawValue(appearance).toStdString());
+        VeltoAppearance::shared().setPreference(appearance);
+        QScrollArea *page = controller().page(SettingsCategory::general);
+        SegmentedControl *segments = nullptr;
+        for (SegmentedControl *control : page->widget()->findChildren<SegmentedControl *>()) {
+            if (control->segment(0)->text() == QStringLiteral("System")) {
+                segments = control;
+            }
+        }
+        ASSERT_NE(segments, nullptr);
+        QImage image = paintedWindow();
+        int chosen = segments->selectedIndex();
+        ASSERT_GE(chosen, 0);
+        QPushButton *selectedSegment = segments->segment(chosen);
+        QPushButton *otherSegment = segments->segment((chosen + 1) % 3);
+        TextContrast selected = measuredContrast(image, inWindow(selectedSegment, selectedSegment->rect()));
+        TextContrast other = measuredContrast(image, inWindow(otherSegment, otherSegment->rect()));
+        EXPECT_GE(selected.ratio, 4.5) << "the selected title";
+        EXPECT_GE(other.ratio, 4.5) << "another title";
+        EXPECT_GE(contrastRatio(selected.background, other.background), 3.0) << "the selection shows";
+    }
+}
+
+TEST(SegmentColors, KeepTheirContrastWithEveryAccent) {
+    for (DrawingAppearance appearance : {DrawingAppearance::light, DrawingAppearance::dark}) {
+        for (QColor accent : {QColor(0x35, 0x84, 0xe4), QColor(0x30, 0x8c, 0xc6), QColor(0xf5, 0xc2, 0x11),
+                              QColor(0x1a, 0x1a, 0x60), QColor(0xff, 0xff, 0xff), QColor(0x00, 0x00, 0x00)}) {
+            SCOPED_TRACE(accent.name().toStdString() + (appearance == DrawingAppearance::dark ? " dark" : " light"));
+            SegmentColors colors = segmentColors(appearance, accent);
+            EXPECT_GE(velto::contrastRatio(colors.selectedText, colors.selectedFill), 4.5);
+            EXPECT_GE(velto::contrastRatio(colors.idleText, colors.idleFill), 4.5);
+            EXPECT_GE(velto::contrastRatio(colors.selectedFill, colors.idleFill), 3.0);
+        }
     }
 }
 

@@ -149,5 +149,24 @@ TEST(HoverButtonStyle, StateOptionsAndProminenceMakeTheStyle) {
     }
 }
 
+TEST(ContrastRatio, FollowsTheWebsAccessibilityGuidelines) {
+    EXPECT_DOUBLE_EQ(contrastRatio(Qt::black, Qt::white), 21.0);
+    EXPECT_DOUBLE_EQ(contrastRatio(Qt::white, Qt::black), 21.0);
+    EXPECT_DOUBLE_EQ(contrastRatio(QColor(0x77, 0x77, 0x77), QColor(0x77, 0x77, 0x77)), 1.0);
+    EXPECT_NEAR(contrastRatio(QColor(0x76, 0x76, 0x76), Qt::white), 4.54, 0.01); // the lightest AA grey on white
+    QColor half(255, 255, 255, 128);
+    EXPECT_NEAR(paintedOver(half, Qt::black).redF(), 0.5, 0.01);
+    EXPECT_EQ(paintedOver(QColor(10, 20, 30), Qt::white), QColor(10, 20, 30));
+}
+
+TEST(ContrastRatio, WithContrastBlendsOnlyAsFarAsNeeded) {
+    const QColor accent(0x35, 0x84, 0xe4);
+    EXPECT_EQ(withContrast(accent, Qt::black, 3.0, Qt::white), accent) << "already enough";
+    QColor darkened = withContrast(accent, Qt::white, 4.5, Qt::black);
+    EXPECT_GE(contrastRatio(darkened, Qt::white), 4.5);
+    EXPECT_LT(contrastRatio(darkened, Qt::white), 5.5) << "not darker than needed";
+    EXPECT_EQ(withContrast(Qt::white, Qt::white, 30.0, Qt::black), QColor(Qt::black)) << "stops at the end";
+}
+
 } // namespace
 } // namespace velto
