@@ -4,6 +4,7 @@
 #include "panel/PanelAlerts.h"
 #include "store/PageArchiveState.h"
 #include "store/Store.h"
+#include "ui/VeltoUIControls.h"
 #include "ui/WindowAppearance.h"
 
 #include <QtCore/QPointer>
@@ -128,11 +129,19 @@ BrowsePagesWindow::BrowsePagesWindow(const VeltoStore &store, Callbacks callback
     listView_->setSelectionMode(QAbstractItemView::SingleSelection);
     // The rows take the list's width and cut their texts short: there is nothing to scroll sideways to.
     listView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    openButton_->setDefault(true);
-    openButton_->setToolTip(QStringLiteral("Open the selected page."));
-    keepCurrentButton_->setToolTip(QStringLiteral("Keep the current Velto page and remove the selected saved copy."));
-    keepBothButton_->setToolTip(QStringLiteral("Keep both versions as regular pages."));
-    useSavedCopyButton_->setToolTip(QStringLiteral("Replace the current Velto page with the selected saved copy."));
+    const std::pair<QPushButton *, QString> helpedButtons[] = {
+        {openButton_, QStringLiteral("Open the selected page.")},
+        {keepCurrentButton_, QStringLiteral("Keep the current Velto page and remove the selected saved copy.")},
+        {keepBothButton_, QStringLiteral("Keep both versions as regular pages.")},
+        {useSavedCopyButton_, QStringLiteral("Replace the current Velto page with the selected saved copy.")},
+    };
+    for (const auto &[button, help] : helpedButtons) {
+        VeltoUI::configure(*button,
+                           button == openButton_ ? VeltoUI::NativeActionRole::defaultAction
+                                                 : VeltoUI::NativeActionRole::standard,
+                           help);
+        button->setToolTip(help); // what the accessible description tells, shown on hover too
+    }
 
     auto *listArea = new QGridLayout();
     listArea->addWidget(listView_, 0, 0);
@@ -217,6 +226,7 @@ void BrowsePagesWindow::setConflictReviewMode(bool on) {
     keepBothButton_->setVisible(on);
     useSavedCopyButton_->setVisible(on);
     openButton_->setText(on ? QStringLiteral("Open Saved Copy") : QStringLiteral("Open Page"));
+    openButton_->setAccessibleName(openButton_->text());
     openButton_->setAccessibleName(openButton_->text());
     updateActionAvailability();
 }

@@ -2,6 +2,7 @@
 #include "PanelTestSupport.h"
 
 #include "panel/BrowsePagesWindow.h"
+#include "ui/VeltoUI.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
@@ -102,6 +103,35 @@ TEST(BrowsePagesWindow, ListsSearchesAfterAPauseAndOpensTheChosenPage) {
     harness.window->openSelectedPage();
     EXPECT_FALSE(harness.window->isVisible());
     EXPECT_EQ(harness.calls, (std::vector<std::string>{"open 0002"}));
+}
+
+TEST(BrowsePagesWindow, ButtonsTakeTheKitsFontHeightAndHelpAndOnlyOpenIsTheDefault) {
+    WindowHarness harness(page(1, "First", now - 1min));
+    struct Expected {
+        QPushButton *button;
+        const char *name;
+        const char *help;
+        bool isDefault;
+    };
+    const Expected cases[] = {
+        {harness.window->openButton(), "Open Page", "Open the selected page.", true},
+        {harness.window->keepCurrentButton(), "Keep Current",
+         "Keep the current Velto page and remove the selected saved copy.", false},
+        {harness.window->keepBothButton(), "Keep Both", "Keep both versions as regular pages.", false},
+        {harness.window->useSavedCopyButton(), "Use Saved Copy",
+         "Replace the current Velto page with the selected saved copy.", false},
+    };
+    for (const Expected &expected : cases) {
+        SCOPED_TRACE(expected.name);
+        EXPECT_EQ(expected.button->height(), static_cast<int>(VeltoUI::Metrics::controlHeight));
+        EXPECT_EQ(expected.button->minimumHeight(), expected.button->maximumHeight());
+        EXPECT_EQ(expected.button->font(), VeltoUI::Typography::control());
+        EXPECT_EQ(expected.button->accessibleName(), expected.name);
+        EXPECT_EQ(expected.button->accessibleDescription(), expected.help);
+        EXPECT_EQ(expected.button->isDefault(), expected.isDefault);
+    }
+    harness.window->showConflictCopies({numbered(1)});
+    EXPECT_EQ(harness.window->openButton()->accessibleName(), "Open Saved Copy");
 }
 
 void press(QWidget *widget, int key) {
