@@ -212,12 +212,13 @@ void AppDelegate::applicationWillFinishLaunching() {
         try {
             pagesFolderAccess_.replaceActiveFolder(VeltoPreferences::resolvePagesFolderURL(), false);
         } catch (const std::exception &error) {
-            // The saved folder is kept: the user may reconnect the drive, or choose another in Settings.
+            // Quitting keeps the saved folder (the user may reconnect the drive); going on with the default
+            // forgets it, or the alert would return at every launch and Settings would offer no way back.
             int response = presentAlert(
                 {QStringLiteral("Velto Couldn’t Access Your Pages Folder"),
                  QString::fromUtf8(error.what()) +
-                     QStringLiteral("\n\nThe saved folder is invalid or unavailable. Quit, or continue with the "
-                                    "default Pages folder; the saved folder stays chosen until you choose another."),
+                     QStringLiteral("\n\nThe saved folder is invalid or unavailable. Quit to keep it chosen and "
+                                    "reconnect it, or continue with the default Pages folder instead."),
                  ShellAlert::Style::warning,
                  {QStringLiteral("Quit"), QStringLiteral("Use Default Folder")}});
             if (response != firstButton + 1) {
@@ -225,6 +226,7 @@ void AppDelegate::applicationWillFinishLaunching() {
                 quit();
                 return;
             }
+            VeltoPreferences::forgetPagesFolder();
             pagesFolderAccess_.replaceActiveFolder(VeltoPageLibrary::defaultFolderURL(), false);
         }
     }

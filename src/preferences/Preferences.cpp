@@ -254,6 +254,12 @@ void setPagesFolder(const QByteArray &bookmarkData, VeltoFolderOwnershipMode own
     notifyChange();
 }
 
+void forgetPagesFolder() {
+    defaults().remove(PreferenceKeys::pagesFolderBookmark);
+    defaults().remove(PreferenceKeys::pagesFolderOwnershipMode);
+    notifyChange();
+}
+
 std::filesystem::path resolvePagesFolderURL() {
     std::optional<QByteArray> bookmark = defaults().data(PreferenceKeys::pagesFolderBookmark);
     if (!bookmark) {

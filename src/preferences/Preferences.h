@@ -103,6 +103,8 @@ bool isUsingDefaults();
 void restoreEditorAndAppearanceDefaults();
 
 void setPagesFolder(const QByteArray &bookmarkData, VeltoFolderOwnershipMode ownershipMode);
+/// Forgets the chosen Pages folder and how it is owned: the default folder is the Pages folder again.
+void forgetPagesFolder();
 /// The chosen Pages folder, or the default one when none was chosen; throws PagesFolderBookmarkError
 /// when the chosen folder cannot be found.
 std::filesystem::path resolvePagesFolderURL();

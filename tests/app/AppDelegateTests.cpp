@@ -260,7 +260,7 @@ TEST_F(AppDelegateTest, TheTrayMenuOpensVeltoOffersFeedbackAndQuitsAlsoBeforeLau
     EXPECT_EQ(log, (std::vector<std::string>{"show"}));
 }
 
-TEST_F(AppDelegateTest, ASavedPagesFolderThatIsGoneAsksFirstAndUseDefaultFolderGoesOnWithoutForgettingIt) {
+TEST_F(AppDelegateTest, ASavedPagesFolderThatIsGoneAsksFirstAndUseDefaultFolderForgetsIt) {
     std::vector<std::string> titles;
     presentAlert = [&](const ShellAlert &alert) {
         titles.push_back(alert.title.toStdString());
@@ -271,8 +271,26 @@ TEST_F(AppDelegateTest, ASavedPagesFolderThatIsGoneAsksFirstAndUseDefaultFolderG
     launch();
     EXPECT_EQ(titles, (std::vector<std::string>{"Velto Couldn’t Access Your Pages Folder"}));
     EXPECT_EQ(delegate->activePagesFolder(), VeltoPageLibrary::defaultFolderURL());
-    EXPECT_EQ(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)), bookmark)
-        << "the saved folder stays chosen until another is chosen";
+    EXPECT_FALSE(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)).has_value())
+        << "the stale folder is forgotten, so the alert does not return at the next launch";
+
+    delegate.reset();
+    titles.clear();
+    launch();
+    EXPECT_TRUE(titles.empty());
+    EXPECT_EQ(delegate->activePagesFolder(), VeltoPageLibrary::defaultFolderURL());
+}
+
+TEST_F(AppDelegateTest, QuittingAtAnUnreachableSavedPagesFolderKeepsItChosen) {
+    presentAlert = [](const ShellAlert &) { return firstAlertButton; }; // "Quit"
+    QByteArray bookmark = pagesFolderBookmarkData(folder / "Unplugged" / "Pages");
+    VeltoPreferences::setPagesFolder(bookmark, VeltoFolderOwnershipMode::wholeFolder);
+    AppDelegate::Options options;
+    options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
+    options.presentAlert = presentAlert;
+    delegate = std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options));
+    delegate->applicationWillFinishLaunching();
+    EXPECT_EQ(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)), bookmark);
 }
 
 TEST_F(AppDelegateTest, AnUnreadablePageAsksBeforeAnythingAndQuitLeavesNoPanel) {

@@ -308,6 +308,17 @@ TEST_F(PreferencesTest, MissingPagesFolderIsReportedNotRecreated) {
     EXPECT_FALSE(std::filesystem::exists(pages));
 }
 
+TEST_F(PreferencesTest, AForgottenPagesFolderResolvesToTheDefaultAgain) {
+    std::filesystem::path pages = std::filesystem::path(folder.path().toStdString()) / "Unmounted" / "Pages";
+    VeltoPreferences::setPagesFolder(pagesFolderBookmarkData(pages), VeltoFolderOwnershipMode::managedFolder);
+    VeltoPreferences::forgetPagesFolder();
+    EXPECT_EQ(VeltoPreferences::resolvePagesFolderURL(), applicationStorage::defaultPagesFolder());
+    EXPECT_FALSE(defaults().object(PreferenceKeys::pagesFolderOwnershipMode).isValid());
+    EXPECT_EQ(changes, 2);
+    DefaultsDomain reopened{filePath()};
+    EXPECT_FALSE(reopened.data(PreferenceKeys::pagesFolderBookmark).has_value());
+}
+
 TEST(PagesFolderBookmark, EmptyOrRelativeBookmarksDoNotResolve) {
     EXPECT_THROW(resolvedPagesFolderBookmark(QByteArray()), PagesFolderBookmarkError);
     EXPECT_THROW(resolvedPagesFolderBookmark(QByteArray("Pages")), PagesFolderBookmarkError);
