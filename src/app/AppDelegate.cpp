@@ -409,11 +409,11 @@ void AppDelegate::finishLaunchingWithPanel(ShortcutRegistrationAvailability avai
                 self->panel_->flushPendingChanges();
             }
         },
-        PagesFinderWorkflow::Operations::live([self](const ShellAlert &alert) {
-            return self ? self->presentAlert(alert) : 0;
-        }));
+        options_.fileManagerOperations.value_or(PagesFinderWorkflow::Operations::live(
+            [self](const ShellAlert &alert) { return self ? self->presentAlert(alert) : 0; })));
     connect(panel_.get(), &VeltoPanelControlling::revealCurrentPageRequested, this,
             &AppDelegate::showCurrentPageInFileManager);
+    connect(panel_.get(), &VeltoPanelControlling::pagesFolderOpenRequested, this, &AppDelegate::openPagesFolder);
     // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
     connect(store_.get(), &VeltoStoreSignals::archiveStateChanged, this, [this] { settings_->refreshVisibleWindow(); });
     connect(panel_.get(), &VeltoPanelControlling::settingsRequested, this, &AppDelegate::showSettings);
@@ -477,6 +477,12 @@ std::unique_ptr<VeltoPanelControlling> AppDelegate::makeProductionPanel(VeltoSto
 void AppDelegate::showCurrentPageInFileManager() {
     if (pagesFinderWorkflow_) {
         pagesFinderWorkflow_->revealCurrentPage();
+    }
+}
+
+void AppDelegate::openPagesFolder() {
+    if (pagesFinderWorkflow_) {
+        pagesFinderWorkflow_->openPagesFolder();
     }
 }
 

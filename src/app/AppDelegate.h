@@ -4,6 +4,7 @@
 #include "app/ApplicationTerminationCoordinator.h"
 #include "app/ApplicationTestLaunchConfiguration.h"
 #include "app/HotKeyController.h"
+#include "app/PagesFinderWorkflow.h"
 #include "app/PagesFolderAccessController.h"
 #include "app/SettingsPresentationCoordinator.h"
 #include "app/ShellAlert.h"
@@ -74,6 +75,8 @@ public:
         std::function<bool(const QUrl &)> openURL;            // empty: QDesktopServices
         std::optional<LaunchAtLoginService> launchAtLoginService; // none: the desktop's autostart entry
         std::optional<SettingsPresentationCoordinator> settingsPresentation; // none: the production one
+        /// How the Pages folder and a page's file are shown; none: the desktop's file manager.
+        std::optional<PagesFinderWorkflow::Operations> fileManagerOperations;
     };
 
     AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options);
@@ -100,6 +103,8 @@ public:
 
     /// Shows the current page's file in the file manager, after saving; nothing before launching has finished.
     void showCurrentPageInFileManager() override;
+    /// Shows the Pages folder in the file manager, after saving; nothing before launching has finished.
+    void openPagesFolder();
     /// Saves, then reads the whole library again from disk; a failure is shown in an alert.
     void reloadFromDisk() override;
     PagesFinderWorkflow *pagesFinderWorkflow() const override { return pagesFinderWorkflow_.get(); }

@@ -72,6 +72,8 @@ signals:
     void editorOpenRequested();
     /// The user asked to see the current page's file in the file manager.
     void revealCurrentPageRequested();
+    /// The user asked to see the Pages folder in the file manager.
+    void pagesFolderOpenRequested();
     /// The panel has painted after being shown (the launch trace marks it).
     void panelPainted();
 };

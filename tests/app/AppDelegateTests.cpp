@@ -281,6 +281,21 @@ TEST_F(AppDelegateTest, ASavedPagesFolderThatIsGoneAsksFirstAndUseDefaultFolderF
     EXPECT_EQ(delegate->activePagesFolder(), VeltoPageLibrary::defaultFolderURL());
 }
 
+TEST_F(AppDelegateTest, ThePanelsRequestOpensThePagesFolderAfterHandingTheTextToTheStore) {
+    std::vector<std::filesystem::path> opened;
+    launch({}, [&](AppDelegate::Options &options) {
+        PagesFinderWorkflow::Operations operations;
+        operations.openFolder = [&](std::filesystem::path shown) { opened.push_back(shown); };
+        operations.revealFile = [](std::filesystem::path) {};
+        operations.presentFailure = [](QString, std::string) {};
+        options.fileManagerOperations = operations;
+    });
+    emit panel->pagesFolderOpenRequested();
+    ASSERT_TRUE(processEventsUntil([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened, (std::vector<std::filesystem::path>{folder / "Pages"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"flush"}));
+}
+
 TEST_F(AppDelegateTest, QuittingAtAnUnreachableSavedPagesFolderKeepsItChosen) {
     presentAlert = [](const ShellAlert &) { return firstAlertButton; }; // "Quit"
     QByteArray bookmark = pagesFolderBookmarkData(folder / "Unplugged" / "Pages");
