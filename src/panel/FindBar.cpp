@@ -17,9 +17,9 @@ using editor::TextRange;
 
 FindMarkColors findMarkColors(DrawingAppearance appearance) {
     if (appearance == DrawingAppearance::dark) {
-        return {QColor(255, 214, 0, 56), QColor(255, 196, 0, 92), QColor(255, 196, 0)};
+        return {QColor(255, 214, 0, 56), QColor(112, 90, 10), QColor(255, 196, 0)};
     }
-    return {QColor(255, 214, 0, 90), QColor(255, 176, 0, 100), QColor(230, 140, 0)};
+    return {QColor(255, 214, 0, 90), QColor(255, 214, 0), QColor(230, 140, 0)};
 }
 
 FindHighlightOverlay::FindHighlightOverlay(editor::VeltoTextView &textView, const TextSearch &search)
@@ -64,13 +64,15 @@ void FindHighlightOverlay::paintEvent(QPaintEvent *) {
             pieces.emplace_back(QPointF(inset, end.top()), QPointF(end.left(), end.bottom()));
         }
         for (const QRectF &piece : pieces) {
-            painter.fillRect(piece, isCurrent ? colors.currentMatch : colors.match);
-            if (isCurrent) {
-                // The outline sets the current match apart without covering its text any further.
-                painter.setPen(QPen(colors.currentOutline, 1.5));
-                painter.setBrush(Qt::NoBrush);
-                painter.drawRect(piece.adjusted(-0.75, -0.75, 0.75, 0.75));
+            if (!isCurrent) {
+                painter.fillRect(piece, colors.match);
+                continue;
             }
+            // The current match is selected, its fill the selection's: the outline sets it apart without
+            // covering its text.
+            painter.setPen(QPen(colors.currentOutline, 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(piece.adjusted(-0.75, -0.75, 0.75, 0.75));
         }
     }
 }
@@ -134,10 +136,21 @@ void FindBar::refreshColors() {
     QPalette statusPalette = status_->palette();
     statusPalette.setColor(QPalette::WindowText, VeltoUI::Colors::secondaryLabel.resolved());
     status_->setPalette(statusPalette);
+    if (isOpen()) {
+        markFoundSelection();
+    }
     update();
 }
 
+void FindBar::markFoundSelection() {
+    QPalette palette = textView_.palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     findMarkColors(VeltoAppearance::shared().current()).foundSelection);
+    textView_.setPalette(palette);
+}
+
 void FindBar::open() {
+    markFoundSelection();
     QWidget::setVisible(true);
     raise();
     overlay_->setVisible(true);
@@ -159,6 +172,7 @@ void FindBar::close() {
     bool hadFocus = isAncestorOf(QApplication::focusWidget());
     QWidget::setVisible(false);
     overlay_->setVisible(false);
+    textView_.setPalette(QPalette()); // the window's selection colour again
     keepTextClearOfTheBar();
     if (hadFocus) {
         textView_.setFocus(Qt::OtherFocusReason);

@@ -17,10 +17,11 @@ class VeltoTextView;
 }
 
 /// How the matches are marked in an appearance. The marks lie over the text, so they stay translucent enough
-/// that the text under them keeps its contrast; the current match is filled more and outlined.
+/// that the text under them keeps its contrast. The current match is the text view's selection: while the bar
+/// has the keyboard it is filled with an opaque gold the text reads on, and it is outlined.
 struct FindMarkColors {
     QColor match;
-    QColor currentMatch;
+    QColor foundSelection;
     QColor currentOutline;
 };
 FindMarkColors findMarkColors(DrawingAppearance appearance);
@@ -70,8 +71,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    /// The field's and the count's colours for the current appearance.
+    /// The field's, the count's and the found selection's colours for the current appearance.
     void refreshColors();
+    /// While the bar is open the text view's selection, seen while the bar has the keyboard, is the found gold;
+    /// closed, the view takes its selection colour from its window again.
+    void markFoundSelection();
     void searchFromSelection();
     std::uint64_t textVersion() const;
     void textDidChange();

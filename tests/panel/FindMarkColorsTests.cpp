@@ -33,12 +33,11 @@ TEST(FindMarkColors, TextUnderEveryMarkKeepsFourAndAHalfToOneInBothAppearancesAn
         const QColor background = qtColor(theme.editorBackgroundColor);
         const QColor text = qtColor(theme.textColor);
         const FindMarkColors marks = findMarkColors(example.drawing);
-        for (const QColor &mark : {marks.match, marks.currentMatch}) {
-            EXPECT_GE(contrastRatio(paintedOver(mark, text), paintedOver(mark, background)), 4.5)
-                << mark.name().toStdString();
-        }
-        // The current match stands out from the others by its fill and, more, by its opaque outline.
-        EXPECT_GT(marks.currentMatch.alpha(), marks.match.alpha());
+        EXPECT_GE(contrastRatio(paintedOver(marks.match, text), paintedOver(marks.match, background)), 4.5);
+        // The current match is the selection, filled with the found colour, and outlined.
+        EXPECT_EQ(marks.foundSelection.alpha(), 255);
+        EXPECT_GE(contrastRatio(text, marks.foundSelection), 4.5);
+        EXPECT_GE(contrastRatio(marks.foundSelection, background), 1.3) << "it stands out from the page";
         EXPECT_EQ(marks.currentOutline.alpha(), 255);
         EXPECT_GE(contrastRatio(marks.currentOutline, background), 1.5);
     }

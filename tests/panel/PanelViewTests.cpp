@@ -154,6 +154,20 @@ TEST_F(PanelViewTest, FindBarSearchesAsTheReaderTypesAndStepsThroughMatches) {
     EXPECT_EQ(view.textView()->selectedRange(), (TextRange{23, 5})) << "the last match stays selected";
 }
 
+TEST_F(PanelViewTest, WhileTheFindBarIsOpenTheMatchSelectedBehindItIsTheFoundGold) {
+    load(u"alpha beta");
+    const QColor windowSelection = view.textView()->palette().color(QPalette::Inactive, QPalette::Highlight);
+    view.showFindBar();
+    FindBar &bar = *view.findBar();
+    EXPECT_EQ(view.textView()->palette().color(QPalette::Inactive, QPalette::Highlight),
+              findMarkColors(VeltoAppearance::shared().current()).foundSelection);
+    EXPECT_EQ(view.textView()->palette().color(QPalette::Active, QPalette::Highlight),
+              view.palette().color(QPalette::Active, QPalette::Highlight))
+        << "typing in the text shows the usual selection";
+    sendKey(&bar, Qt::Key_Escape);
+    EXPECT_EQ(view.textView()->palette().color(QPalette::Inactive, QPalette::Highlight), windowSelection);
+}
+
 TEST_F(PanelViewTest, TheFindBarNeverHidesTheMatchOrTheTextBelowIt) {
     std::u16string text = u"needle on the first line\n";
     for (int line = 0; line < 200; ++line) {
