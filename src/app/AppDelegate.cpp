@@ -25,6 +25,8 @@
 #include "preferences/Preferences.h"
 #include "store/LibraryPool.h"
 #include "store/Store.h"
+#include "ui/Appearance.h"
+#include "ui/WindowAppearance.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
@@ -663,6 +665,9 @@ QMenu *AppDelegate::makeStatusItemMenu() {
 }
 
 void AppDelegate::applyPreferredAppearance() {
+    // Every window, menu, alert and dialog follows, not only the panel and Velto's own windows.
+    VeltoAppearance::shared().setPreference(VeltoPreferences::appearance());
+    followAppearanceInEveryWindow();
     // Velto's windows and alerts show the icon variant that suits the appearance.
     QApplication::setWindowIcon(VeltoApplicationIcon::adaptiveImage());
     if (menuBarIcon_) {

@@ -1,9 +1,13 @@
 #include "ui/WindowAppearance.h"
 
+#include "platform/desktop/ColorScheme.h"
+
 #include "ui/VeltoColor.h"
 #include "ui/VeltoUI.h"
 
+#include <QtCore/QEvent>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QToolTip>
 #include <QtWidgets/QWidget>
 
 namespace velto {
@@ -54,10 +58,50 @@ QPalette standardPalette(DrawingAppearance appearance, const QPalette &applicati
 
 void followAppearance(QWidget *widget) {
     auto apply = [widget] {
-        widget->setPalette(standardPalette(VeltoAppearance::shared().current(), QApplication::palette()));
+        widget->setPalette(standardPalette(VeltoAppearance::shared().current(), desktopPalette()));
     };
     apply();
     QObject::connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, widget, apply);
+}
+
+namespace {
+
+/// Keeps the application palette, and the tooltips', in the appearance. Qt gives the tooltips the desktop
+/// theme's palette again when it reads the theme, so each tooltip takes the appearance's as it shows.
+class ApplicationAppearance : public QObject {
+public:
+    ApplicationAppearance() {
+        apply();
+        connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &ApplicationAppearance::apply);
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType() && watched->inherits("QTipLabel")) {
+            auto *tip = static_cast<QWidget *>(watched);
+            if (tip->palette() != palette_) {
+                tip->setPalette(palette_);
+            }
+        }
+        return false;
+    }
+
+private:
+    void apply() {
+        palette_ = standardPalette(VeltoAppearance::shared().current(), desktopPalette());
+        setApplicationPalette(palette_);
+        QToolTip::setPalette(palette_);
+    }
+
+    QPalette palette_;
+};
+
+} // namespace
+
+void followAppearanceInEveryWindow() {
+    static ApplicationAppearance *following = new ApplicationAppearance;
+    (void)following;
 }
 
 } // namespace velto

@@ -18,4 +18,10 @@ QPalette standardPalette(DrawingAppearance appearance, const QPalette &applicati
 /// their own and take no palette from their parent, so each one made follows by itself.
 void followAppearance(QWidget *widget);
 
+/// Draws every window and popup Velto opens in its appearance, now and whenever it changes: the application
+/// palette (and the tooltips') becomes the standard palette of the appearance, so menus, drop-down lists,
+/// alerts and file dialogs made anywhere follow it. The desktop's own palette stays where it agrees. Installed
+/// once; main thread only.
+void followAppearanceInEveryWindow();
+
 } // namespace velto

@@ -294,6 +294,70 @@ TEST_F(SettingsFlows, RestoringAllDefaultsAfterTheQuestionWritesEveryDefaultBack
         << "restoring defaults must not bring the Welcome back";
 }
 
+/// The mean lightness (0 black … 1 white) of a window's pixels as the X server holds them; nothing when they
+/// could not be read.
+std::optional<double> meanLightness(const DesktopSession &session, const std::string &window) {
+    ToolResult shot = session.tool({"import", "-window", window, "rgb:-"});
+    if (shot.exitStatus != 0 || shot.output.size() < 3) {
+        return std::nullopt;
+    }
+    double sum = 0;
+    std::size_t pixels = shot.output.size() / 3;
+    for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
+        for (std::size_t channel = 0; channel < 3; ++channel) {
+            sum += static_cast<unsigned char>(shot.output[pixel * 3 + channel]);
+        }
+    }
+    return sum / (static_cast<double>(pixels) * 3 * 255);
+}
+
+TEST_F(SettingsFlows, WithDarkChosenOnALightDesktopTheTrayMenuAndAnAlertAreDrawnDark) {
+    if (session->tool({"sh", "-c", "command -v import"}).exitStatus != 0) {
+        GTEST_SKIP() << "needs import (installed by scripts/setup.sh)";
+    }
+    std::ofstream(session->preferencesFile()) << preferencesWithShowOrHideOnSuperSpace(R"(
+    "appearanceChoice": "dark",)");
+    launch();
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+
+    // The tray icon's menu, opened with a right click.
+    ASSERT_EQ(session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
+                             "click", "3"})
+                  .exitStatus,
+              0);
+    std::string menu;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::vector<std::string> windows = session->visibleWindows();
+            menu = windows.empty() ? std::string() : windows.front();
+            return !menu.empty();
+        },
+        generous))
+        << "no menu";
+    std::optional<double> menuLightness;
+    EXPECT_TRUE(waitUntil([&] { return (menuLightness = meanLightness(*session, menu)) && *menuLightness < 0.3; },
+                          generous))
+        << "the menu is light: " << menuLightness.value_or(-1);
+    key({"Escape"});
+    EXPECT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the menu stayed open";
+
+    // An alert: the question before restoring all defaults, which Escape answers with Cancel.
+    openSettings({}, "super+space");
+    std::optional<double> settingsLightness = meanLightness(*session, settings);
+    EXPECT_LT(settingsLightness.value_or(1), 0.3);
+    pressControl("g", tabsToRestoreAllDefaults);
+    std::string question = focusedAlert();
+    std::optional<double> alertLightness;
+    EXPECT_TRUE(
+        waitUntil([&] { return (alertLightness = meanLightness(*session, question)) && *alertLightness < 0.3; },
+                  generous))
+        << "the alert is light: " << alertLightness.value_or(-1);
+    key({"Escape"});
+    waitForAlertToClose(question);
+    EXPECT_EQ(preferencesOf(*session).value(QStringLiteral("appearanceChoice")).toString(), QStringLiteral("dark"));
+}
+
 TEST_F(SettingsFlows, OnceShowOrHideHasAnotherShortcutAltSpaceTypesNothingIntoThePage) {
     std::ofstream(session->preferencesFile()) << preferencesWithShowOrHideOnSuperSpace();
     launch();

@@ -37,7 +37,7 @@ private:
         if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) == nullptr) {
             return ColorScheme::light;
         }
-        return colorSchemeFromPalette(QGuiApplication::palette());
+        return colorSchemeFromPalette(desktopPalette());
     }
     void refresh() {
         ColorScheme fresh = read();
@@ -52,7 +52,24 @@ private:
 
 ColorSchemeSource *installedSource = nullptr;
 
+/// Kept once Velto replaces the application palette, which then no longer tells the desktop's scheme.
+std::optional<QPalette> &keptDesktopPalette() {
+    static std::optional<QPalette> palette;
+    return palette;
+}
+
 } // namespace
+
+QPalette desktopPalette() {
+    return keptDesktopPalette().value_or(QGuiApplication::palette());
+}
+
+void setApplicationPalette(const QPalette &palette) {
+    if (!keptDesktopPalette()) {
+        keptDesktopPalette() = QGuiApplication::palette();
+    }
+    QGuiApplication::setPalette(palette);
+}
 
 std::optional<ColorScheme> colorSchemeFromPortal(const PortalSettingValues &values) {
     QVariant value = values.value(

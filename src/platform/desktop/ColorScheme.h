@@ -45,9 +45,15 @@ private:
     ColorScheme scheme_;
 };
 
-/// The process's source: the portal's colour scheme where the desktop states one, else the application
-/// palette's lightness; follows portal and palette changes.
+/// The process's source: the portal's colour scheme where the desktop states one, else the lightness of the
+/// desktop's palette; follows portal and palette changes.
 ColorSchemeSource &colorSchemeSource();
+
+/// The palette the desktop gave the application: the application palette until Velto draws its own appearance
+/// into it (`setApplicationPalette`), the palette from before that afterwards.
+QPalette desktopPalette();
+/// Makes `palette` the application palette, keeping the desktop's palette for `desktopPalette` the first time.
+void setApplicationPalette(const QPalette &palette);
 /// Installs a source (owned by the caller, who keeps it alive).
 void setColorSchemeSource(ColorSchemeSource *source);
 
