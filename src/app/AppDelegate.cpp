@@ -7,6 +7,7 @@
 #include "app/LaunchAtLogin.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
+#include "app/LibraryRecoveryPrompt.h"
 #include "app/MenuBarIcon.h"
 #include "app/PagesFinderWorkflow.h"
 #include "app/VeltoApplicationIcon.h"
@@ -81,6 +82,19 @@ ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &file
 bool trayHostReadsIconsOverTheBus() {
     QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
     return bus != nullptr && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
+}
+
+/// The launch trace's name for the recovery alert shown, so that a test of the running application tells which.
+const char *recoveryPromptMilestone(VeltoStoreRecoveryIssue::Remedy remedy) {
+    switch (remedy) {
+    case VeltoStoreRecoveryIssue::Remedy::updateVelto:
+        return "newer library announced";
+    case VeltoStoreRecoveryIssue::Remedy::changeFolder:
+        return "unusable folder announced";
+    case VeltoStoreRecoveryIssue::Remedy::rewriteLibrary:
+        break;
+    }
+    return "damaged library announced";
 }
 
 int runAlert(QMessageBox::Icon style, const QString &message, const QString &informative,
@@ -259,35 +273,40 @@ QCoro::Task<void> AppDelegate::runLaunchTask() {
     configureStatusItem();
     hotKeyAvailability_ = registerHotKeys();
     std::unique_ptr<VeltoStore> store;
-    if (options_.loadStore) {
-        QCoro::Task<std::unique_ptr<VeltoStore>> loading = options_.loadStore();
-        store = co_await loading;
-    } else {
-        QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadActiveFolder(self);
-        store = co_await loading;
+    LaunchPreparation preparation = LaunchPreparation::loadAgain;
+    // Loaded again from the start when the user has changed the folder that kept the library from opening.
+    while (preparation == LaunchPreparation::loadAgain) {
+        store.reset();
+        if (options_.loadStore) {
+            QCoro::Task<std::unique_ptr<VeltoStore>> loading = options_.loadStore();
+            store = co_await loading;
+        } else {
+            QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadActiveFolder(self);
+            store = co_await loading;
+        }
+        launchTrace::milestone("store loaded");
+        if (!self || self->quitting_) {
+            co_return;
+        }
+        QCoro::Task<LaunchPreparation> preparing = self->prepareVeltoStore(*store);
+        preparation = co_await preparing;
+        if (!self) {
+            co_return;
+        }
     }
-    launchTrace::milestone("store loaded");
-    if (!self || self->quitting_) {
-        co_return;
-    }
-    QCoro::Task<bool> preparing = self->prepareVeltoStore(*store);
-    bool goOn = co_await preparing;
-    if (!self) {
-        co_return;
-    }
-    if (goOn) {
+    if (preparation == LaunchPreparation::goOn) {
         self->finishLaunching(std::move(store));
     } else {
         self->quit();
     }
 }
 
-QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
+QCoro::Task<AppDelegate::LaunchPreparation> AppDelegate::prepareVeltoStore(VeltoStore &store) {
     QPointer<AppDelegate> self(this);
     while (true) {
         const VeltoStoreRecoveryIssue *issue = store.loadState().recoveryIssue();
         if (issue == nullptr) {
-            co_return true;
+            co_return LaunchPreparation::goOn;
         }
         if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
             // A page file another program is replacing, a full device, a library another program holds: each
@@ -301,29 +320,27 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
                         ShellAlert::Style::informational,
                         {QStringLiteral("Try Again"), QStringLiteral("Quit")}});
             if (response != firstButton) {
-                co_return false;
+                co_return LaunchPreparation::quit;
             }
             try {
                 QCoro::Task<void> reloading = store.reloadFromDisk(true, std::nullopt);
                 co_await reloading;
-                co_return true;
+                co_return LaunchPreparation::goOn;
             } catch (const std::exception &) {
                 if (!self) {
-                    co_return false;
+                    co_return LaunchPreparation::quit;
                 }
                 continue; // ask again
             }
         }
-        QString informative = issue->kind == VeltoStoreRecoveryIssue::Kind::unreadable
-                                  ? QStringLiteral("The page file can’t be accessed. Velto can preserve the original "
-                                                   "for recovery and open a new page without overwriting it.")
-                                  : QStringLiteral("The page file is damaged. Velto can preserve the original for "
-                                                   "recovery and open a new page without overwriting it.");
-        int response = presentAlert({QStringLiteral("Velto Couldn’t Read Your Page"), informative,
-                                     ShellAlert::Style::warning,
-                                     {QStringLiteral("Preserve and Continue"), QStringLiteral("Quit")}});
-        if (response != firstButton) {
-            co_return false;
+        LibraryRecoveryPrompt prompt = LibraryRecoveryPrompt::forIssue(*issue);
+        launchTrace::milestone(recoveryPromptMilestone(issue->remedy));
+        LibraryRecoveryPrompt::Answer answer = prompt.answer(presentAlert(prompt.alert));
+        if (answer == LibraryRecoveryPrompt::Answer::tryAgain) {
+            co_return LaunchPreparation::loadAgain;
+        }
+        if (answer == LibraryRecoveryPrompt::Answer::quit) {
+            co_return LaunchPreparation::quit;
         }
         std::optional<std::string> failure;
         std::optional<std::filesystem::path> preserved;
@@ -335,16 +352,12 @@ QCoro::Task<bool> AppDelegate::prepareVeltoStore(VeltoStore &store) {
         }
         if (failure) {
             presentAlert({QStringLiteral("Velto Couldn’t Preserve the Page"), QString::fromStdString(*failure)});
-            co_return false;
+            co_return LaunchPreparation::quit;
         }
         if (preserved) {
-            presentAlert({QStringLiteral("Original Page Preserved"),
-                          QStringLiteral("Velto saved the original file as ") +
-                              QString::fromStdString(preserved->filename().string()) +
-                              QStringLiteral(" in the same folder."),
-                          ShellAlert::Style::informational});
+            presentAlert(originalPreservedAlert(*preserved));
         }
-        co_return true;
+        co_return LaunchPreparation::goOn;
     }
 }
 

@@ -132,8 +132,11 @@ public:
     bool isRunning() const { return running_; }
 
 private:
+    /// How the launch goes on once the store's load state has been answered.
+    enum class LaunchPreparation { goOn, quit, loadAgain };
+
     QCoro::Task<void> runLaunchTask();
-    QCoro::Task<bool> prepareVeltoStore(VeltoStore &store);
+    QCoro::Task<LaunchPreparation> prepareVeltoStore(VeltoStore &store);
     void finishLaunching(std::unique_ptr<VeltoStore> store);
     void makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability availability);
     void finishLaunchingWithPanel(ShortcutRegistrationAvailability availability);

@@ -404,6 +404,90 @@ TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt)
     EXPECT_EQ(notices.size(), 2U);
 }
 
+/// The bytes of every file below the folder, by relative path.
+std::map<std::string, std::string> filesBelow(const std::filesystem::path &folder) {
+    std::map<std::string, std::string> files;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().lexically_relative(folder).string()] = testing::readWholeFile(entry.path().string());
+        }
+    }
+    return files;
+}
+
+// A library a newer Velto wrote is named as such, with its version; nothing is offered that would rewrite it,
+// and quitting leaves every file as it was.
+TEST_F(AppDelegateTest, ANewerLibraryAsksForANewerVeltoOffersNoRepairAndLeavesItAsItIs) {
+    std::vector<ShellAlert> alerts;
+    presentAlert = [&](const ShellAlert &alert) {
+        alerts.push_back(alert);
+        return firstAlertButton;
+    };
+    folder.writeFile("Pages/.velto/manifest.json", R"({"schemaVersion": 5, "currentPage": {}})");
+    folder.writeFile("Pages/notes.md", "Notes\n");
+    auto before = filesBelow(folder / "Pages");
+    startLaunching();
+    ASSERT_TRUE(processEventsUntil([&] { return !exitStatuses.empty(); }));
+
+    ASSERT_EQ(alerts.size(), 1U);
+    EXPECT_EQ(alerts[0].title, QStringLiteral("This Library Needs a Newer Velto"));
+    EXPECT_TRUE(alerts[0].message.startsWith(
+        QStringLiteral("This Velto library uses newer metadata version 5. Update Velto before opening it.")))
+        << alerts[0].message.toStdString();
+    EXPECT_EQ(alerts[0].buttons, QStringList{QStringLiteral("Quit")});
+    EXPECT_EQ(panel, nullptr);
+    EXPECT_EQ(filesBelow(folder / "Pages"), before);
+}
+
+// A ".velto" that is a file: named with its place, no repair offered; once the user has moved it away, Try
+// Again loads the folder afresh and the launch goes on.
+TEST_F(AppDelegateTest, AFolderThatCannotHoldTheLibraryIsNamedAndTryAgainOpensItOnceChanged) {
+    std::vector<ShellAlert> alerts;
+    presentAlert = [&](const ShellAlert &alert) {
+        alerts.push_back(alert);
+        std::filesystem::rename(folder / "Pages/.velto", folder / "velto-moved-away");
+        return firstAlertButton; // "Try Again"
+    };
+    folder.writeFile("Pages/.velto", "a file in the library's place\n");
+    folder.writeFile("Pages/notes.md", "Notes\n");
+    launch();
+
+    ASSERT_EQ(alerts.size(), 1U);
+    EXPECT_EQ(alerts[0].title, QStringLiteral("Velto Can’t Use Your Pages Folder"));
+    EXPECT_TRUE(alerts[0].message.startsWith(QStringLiteral("“") +
+                                             QString::fromStdString((folder / "Pages/.velto").string()) +
+                                             QStringLiteral("” is a file, not a folder.")))
+        << alerts[0].message.toStdString();
+    EXPECT_EQ(alerts[0].buttons, (QStringList{QStringLiteral("Try Again"), QStringLiteral("Quit")}));
+    EXPECT_TRUE(delegate->store()->loadState().isLoaded());
+    EXPECT_EQ(delegate->store()->document().currentPage.visibleText(), "Notes\n");
+}
+
+// After a damaged library is preserved, the alert names the file that keeps the original and the folder it is
+// in, the library's own hidden folder.
+TEST_F(AppDelegateTest, PreservingADamagedLibrarySaysWhereTheOriginalIsKept) {
+    std::vector<ShellAlert> alerts;
+    presentAlert = [&](const ShellAlert &alert) {
+        alerts.push_back(alert);
+        return firstAlertButton;
+    };
+    folder.writeFile("Pages/.velto/manifest.json", "{\"schemaVersion\": 3, \"currentPage\": 7}");
+    launch();
+
+    ASSERT_EQ(alerts.size(), 2U);
+    EXPECT_EQ(alerts[0].title, QStringLiteral("Velto Couldn’t Read Your Page"));
+    EXPECT_EQ(alerts[1].title, QStringLiteral("Original Page Preserved"));
+    std::vector<std::string> kept;
+    for (const auto &entry : std::filesystem::directory_iterator(folder / "Pages/.velto")) {
+        if (entry.path().filename().string().starts_with("manifest.recovery-")) {
+            kept.push_back(entry.path().filename().string());
+        }
+    }
+    ASSERT_EQ(kept.size(), 1U);
+    EXPECT_EQ(alerts[1].message.toStdString(), "Velto saved the original file as " + kept[0] + " in the folder “" +
+                                                   (folder / "Pages/.velto").string() + "”.");
+}
+
 namespace settingsPresentation {
 
 struct Outcome {
