@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <tuple>
 
 namespace velto::editor {
@@ -53,6 +54,7 @@ void LayoutCache::setWidth(double width) {
         return;
     }
     width_ = width;
+    ++estimatesGeneration_;
     measuredHeights_.clear(); // every height it holds is for the old width
     for (const std::size_t paragraph : pieces_.paragraphs()) {
         for (Segment &segment : piecesOf(paragraph)) {
@@ -97,6 +99,8 @@ void LayoutCache::reset() {
 }
 
 void LayoutCache::rebuildEntries() {
+    ++estimatesGeneration_;
+    estimateScale_ = 1;
     index_.rebuild(storage_);
     pieces_.clear();
     heights_.assign(index_.paragraphCount());
@@ -116,6 +120,10 @@ void LayoutCache::rebuildEntries() {
 }
 
 double LayoutCache::estimatedHeight(std::size_t units) const {
+    return onHeightGrid(unscaledEstimate(units) * estimateScale_);
+}
+
+double LayoutCache::unscaledEstimate(std::size_t units) const {
     // The base style's figures: about 0.6 of the size per character, lines 1.2 of the size apart plus
     // the line spacing, and the paragraph spacing once.
     const double size = editorFontSize(currentEditorSettings());
@@ -123,7 +131,7 @@ double LayoutCache::estimatedHeight(std::size_t units) const {
     const double lineHeight = 1.2 * size + std::max(0.28 * size, 4.0);
     const double perLine = width_ > characterWidth ? std::floor(width_ / characterWidth) : 1.0;
     const double lines = std::max(1.0, std::ceil(static_cast<double>(units) / perLine));
-    return onHeightGrid(lines * lineHeight + std::max(0.15 * size, 2.0));
+    return lines * lineHeight + std::max(0.15 * size, 2.0);
 }
 
 // ---- following the text ----
@@ -765,21 +773,7 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
         }
         const std::size_t paragraph = measureCursor_;
         const double before = heights_[paragraph];
-        if (isPlain(paragraph) && isOnePiece(paragraph)) {
-            noteHeight(paragraph, measuredHeight(paragraph, 0));
-            plainMeasured_[paragraph] = true;
-        } else {
-            std::vector<Segment> &segments = segmentsOf(paragraph);
-            for (std::size_t k = 0; k < segments.size(); ++k) {
-                if (segments[k].measured) {
-                    continue;
-                }
-                segments[k].height = segments[k].layout ? segments[k].layout->height() : measuredHeight(paragraph, k);
-                segments[k].measured = true;
-            }
-            setParagraphHeight(paragraph);
-            makePlainIfPossible(paragraph);
-        }
+        measureParagraph(paragraph);
         if (paragraph < anchor) {
             change += heights_[paragraph] - before;
         }
@@ -792,6 +786,138 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
         measuredHeights_.clear(); // the repeats it found were the page's; an edit measures a few paragraphs
     }
     return remaining;
+}
+
+void LayoutCache::measureParagraph(std::size_t paragraph) {
+    if (isPlain(paragraph) && isOnePiece(paragraph)) {
+        noteHeight(paragraph, measuredHeight(paragraph, 0));
+        plainMeasured_[paragraph] = true;
+        return;
+    }
+    std::vector<Segment> &segments = segmentsOf(paragraph);
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+        if (segments[k].measured) {
+            continue;
+        }
+        segments[k].height = segments[k].layout ? segments[k].layout->height() : measuredHeight(paragraph, k);
+        segments[k].measured = true;
+    }
+    setParagraphHeight(paragraph);
+    makePlainIfPossible(paragraph);
+}
+
+void LayoutCache::measureAround(std::size_t position, double above, double below) {
+    const std::size_t count = heights_.size();
+    if (count == 0) {
+        return;
+    }
+    const std::size_t anchor = index_.paragraphContaining(std::min(position, storage_.length()));
+    const std::size_t anchorPiece = isPlain(anchor) ? 0 : pieceIndexFor(anchor, position);
+    double reached = 0;
+    for (std::size_t paragraph = anchor; paragraph < count && reached < below; ++paragraph) {
+        reached += measurePieces(paragraph, paragraph == anchor ? anchorPiece : 0, below - reached, true);
+    }
+    reached = anchorPiece > 0 ? measurePieces(anchor, anchorPiece - 1, above, false) : 0;
+    for (std::size_t paragraph = anchor; paragraph > 0 && reached < above;) {
+        --paragraph;
+        reached += measurePieces(paragraph, std::numeric_limits<std::size_t>::max(), above - reached, false);
+    }
+}
+
+double LayoutCache::measurePieces(std::size_t paragraph, std::size_t from, double reach, bool down) {
+    if (isPlain(paragraph) && (plainMeasured_[paragraph] || isOnePiece(paragraph))) {
+        if (!plainMeasured_[paragraph]) {
+            noteHeight(paragraph, measuredHeight(paragraph, 0));
+            plainMeasured_[paragraph] = true;
+        }
+        return heights_[paragraph];
+    }
+    std::vector<Segment> &segments = segmentsOf(paragraph);
+    double reached = 0;
+    for (std::size_t k = std::min(from, segments.size() - 1); reached < reach;) {
+        Segment &segment = segments[k];
+        if (!segment.measured) {
+            segment.height = segment.layout ? segment.layout->height() : measuredHeight(paragraph, k);
+            segment.measured = true;
+        }
+        reached += segment.height;
+        if (down ? ++k == segments.size() : k-- == 0) {
+            break;
+        }
+    }
+    setParagraphHeight(paragraph);
+    makePlainIfPossible(paragraph);
+    return reached;
+}
+
+std::size_t LayoutCache::pieceIndexFor(std::size_t paragraph, std::size_t position) const {
+    const std::vector<Segment> &segments = piecesOf(paragraph);
+    std::size_t start = index_.paragraphStart(paragraph);
+    std::size_t k = 0;
+    for (; k + 1 < segments.size() && position >= start + segments[k].length; ++k) {
+        start += segments[k].length;
+    }
+    return k;
+}
+
+LayoutCache::PiecePlace LayoutCache::piecePlaceAt(double y) {
+    const std::size_t paragraph = paragraphAt(y);
+    PiecePlace place{index_.paragraphStart(paragraph), paragraphTop(paragraph)};
+    if (isPlain(paragraph)) {
+        return place;
+    }
+    const std::vector<Segment> &segments = piecesOf(paragraph);
+    for (std::size_t k = 0; k + 1 < segments.size() && place.top + segments[k].height <= y; ++k) {
+        place.top += segments[k].height;
+        place.start += segments[k].length;
+    }
+    return place;
+}
+
+LayoutCache::PiecePlace LayoutCache::piecePlaceFor(std::size_t position) {
+    position = std::min(position, storage_.length());
+    const std::size_t paragraph = index_.paragraphContaining(position);
+    PiecePlace place{index_.paragraphStart(paragraph), paragraphTop(paragraph)};
+    if (isPlain(paragraph)) {
+        return place;
+    }
+    const std::vector<Segment> &segments = piecesOf(paragraph);
+    for (std::size_t k = 0; k + 1 < segments.size() && position >= place.start + segments[k].length; ++k) {
+        place.top += segments[k].height;
+        place.start += segments[k].length;
+    }
+    return place;
+}
+
+void LayoutCache::endMeasuring() {
+    measuredHeights_.clear();
+}
+
+// ---- estimates ----
+
+void LayoutCache::refineEstimates() {
+    // The measured paragraphs are those near the view: how their heights compare with their estimates scales
+    // the estimates of all the others.
+    double measured = 0;
+    double estimated = 0;
+    for (std::size_t paragraph = 0; paragraph < heights_.size(); ++paragraph) {
+        if (isPlain(paragraph) && plainMeasured_[paragraph]) {
+            measured += heights_[paragraph];
+            estimated += unscaledEstimate(index_.paragraphRange(paragraph).length);
+        }
+    }
+    if (measured <= 0 || estimated <= 0) {
+        return;
+    }
+    estimateScale_ = measured / estimated;
+    for (std::size_t paragraph = 0; paragraph < heights_.size(); ++paragraph) {
+        if (isPlain(paragraph) && !plainMeasured_[paragraph]) {
+            heights_.set(paragraph, estimatedHeight(index_.paragraphRange(paragraph).length));
+        }
+    }
+    // Every sum is taken again: cheaper at once than block by block for so many changed heights.
+    summedBlocks_ = 0;
+    topsValidUpTo_ = 0;
 }
 
 } // namespace velto::editor

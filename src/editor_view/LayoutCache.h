@@ -119,6 +119,28 @@ public:
     /// its content still. True while unmeasured paragraphs remain.
     bool measureSome(std::chrono::steady_clock::time_point deadline, std::size_t anchor, double *heightChangeAbove);
 
+    /// Measures the pieces near the one holding `position` not measured yet: from it down until `below` pixels of
+    /// them are measured, and from the one before it up until `above` pixels are. The view keeps its content
+    /// still by where the piece at its top stands afterwards.
+    void measureAround(std::size_t position, double above, double below);
+    /// Where a piece stands as the heights are now, without laying it out: its first unit and its top.
+    struct PiecePlace {
+        std::size_t start = 0;
+        double top = 0;
+    };
+    /// The piece at a vertical position (clamped to the first and last).
+    PiecePlace piecePlaceAt(double y);
+    /// The piece holding a storage position (its first unit when the text changed since).
+    PiecePlace piecePlaceFor(std::size_t position);
+    /// Gives back the memory measuring took: the heights remembered for repeated pieces.
+    void endMeasuring();
+    /// Estimates the paragraphs not measured yet again, scaled by how the heights of those measured (the ones
+    /// near the view) compare with their estimates.
+    void refineEstimates();
+    /// Changes each time every height becomes an estimate again (the text replaced wholesale, the look or the
+    /// width changed): measuring a page afresh starts from then.
+    std::uint64_t estimatesGeneration() const { return estimatesGeneration_; }
+
     /// How many units of laid-out text the cache holds now.
     std::size_t laidOutUnits() const { return liveUnits_; }
     /// The bytes the cache holds for its paragraphs besides their layouts (entries, heights and tops): what
@@ -144,6 +166,15 @@ private:
     static Segment unmeasuredSegment(std::size_t length, double height);
 
     double estimatedHeight(std::size_t units) const;
+    /// The height of a paragraph of so many units in the base style's figures.
+    double unscaledEstimate(std::size_t units) const;
+    /// Measures every piece of the paragraph not measured yet.
+    void measureParagraph(std::size_t paragraph);
+    /// Measures the paragraph's pieces not measured yet from the piece `from` on, down the page or up it, until
+    /// the pieces walked reach `reach` pixels; answers their height.
+    double measurePieces(std::size_t paragraph, std::size_t from, double reach, bool down);
+    /// The index among the pieces of a paragraph that is not plain of the one holding the position.
+    std::size_t pieceIndexFor(std::size_t paragraph, std::size_t position) const;
     bool isPlain(std::size_t paragraph) const { return pieces_.find(paragraph) == nullptr; }
     /// The pieces of a paragraph that is not plain.
     std::vector<Segment> &piecesOf(std::size_t paragraph) const { return **pieces_.find(paragraph); }
@@ -216,6 +247,9 @@ private:
     std::size_t measureCursor_ = 0;
     std::size_t measureEnd_ = 0;
     std::uint32_t useClock_ = 1;
+    // What the heights of paragraphs measured showed of the base style's estimates.
+    double estimateScale_ = 1;
+    std::uint64_t estimatesGeneration_ = 0;
     std::size_t liveUnits_ = 0;
     std::size_t liveLayouts_ = 0;
     MeasuredHeights measuredHeights_;

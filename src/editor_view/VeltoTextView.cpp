@@ -24,9 +24,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <utility>
 
 namespace velto::editor {
+
+namespace {
+
+/// The processor time the calling thread has run.
+std::chrono::nanoseconds threadProcessorTime() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+} // namespace
 
 VeltoTextView::VeltoTextView(QWidget *parent)
     : VeltoTextView(TextViewCommandHost::unconfigured(), parent) {}
@@ -225,8 +237,26 @@ void VeltoTextView::scrollToRememberedPoint(QPointF point) {
     scrollToPoint(point);
 }
 
+ScrollAnchor VeltoTextView::scrollAnchor() {
+    const ViewTop top = viewTop();
+    return ScrollAnchor{top.position, top.offset};
+}
+
+void VeltoTextView::scrollToAnchor(ScrollAnchor anchor) {
+    // What the view will show is measured first, so that the text stands where it is put.
+    const double screen = viewport()->height();
+    cache_.measureAround(anchor.position, screen, 2 * screen);
+    keepViewTop(ViewTop{anchor.position, anchor.offset});
+    viewport()->update();
+    emit scrollGeometryChanged();
+}
+
 void VeltoTextView::pinToBottom() {
-    // The last screen of text is laid out, so the end stands where it will stay.
+    // The last screens of text are measured and the last one laid out, so the end stands where it will stay.
+    const std::size_t count = cache_.paragraphCount();
+    if (count > 0) {
+        cache_.measureAround(storage_.length(), 2 * viewport()->height(), viewport()->height());
+    }
     const double bottom = cache_.documentHeight();
     cache_.piecesBetween(bottom - viewport()->height(), bottom);
     updateScrollBars();
@@ -240,6 +270,12 @@ void VeltoTextView::setObscuredTopHeight(int height) {
 }
 
 void VeltoTextView::scrollRangeToVisible(TextRange range) {
+    // The screens around the range are measured first: the paragraphs this brings into view then stand where
+    // it puts them, whatever was estimated of them.
+    const ViewTop shown = viewTop();
+    const double screen = viewport()->height();
+    cache_.measureAround(range.location, screen, screen);
+    keepViewTop(shown);
     const CaretAffinity affinity = motion_.affinityAt(range.location);
     const QRectF caret = cache_.caretRect(range.location, affinity).translated(inset_.width(), inset_.height());
     updateScrollBars();
@@ -257,9 +293,10 @@ void VeltoTextView::scrollRangeToVisible(TextRange range) {
 }
 
 double VeltoTextView::usedHeightAfterFullLayout() {
-    double change = 0;
-    while (cache_.measureSome(std::chrono::steady_clock::time_point::max(), 0, &change)) {
+    const ViewTop shown = viewTop();
+    while (cache_.measureSome(std::chrono::steady_clock::time_point::max(), 0, nullptr)) {
     }
+    keepViewTop(shown);
     return cache_.documentHeight();
 }
 
@@ -314,9 +351,13 @@ TextViewPaintState VeltoTextView::paintState() const {
 void VeltoTextView::paintEvent(QPaintEvent *event) {
     const double top = scrollY();
     const QRectF rect = QRectF(event->rect()).translated(0, top);
-    // Laying out what is shown may correct estimated heights below; the scroll bar follows.
+    // Laying out what is shown may correct estimated heights below; measuring a screen above and below makes
+    // what the next scroll brings in stand where it will stay. The top of the view keeps its text.
+    const ViewTop shown = viewTop();
     cache_.piecesBetween(rect.top() - inset_.height(), rect.bottom() - inset_.height());
-    updateScrollBars();
+    const double screen = viewport()->height();
+    cache_.measureAround(shown.position, screen, 2 * screen);
+    keepViewTop(shown);
     QPainter painter(viewport());
     painter.translate(0, -scrollY());
     painter_.paint(painter, rect.translated(0, scrollY() - top), paintState());
@@ -361,36 +402,62 @@ void VeltoTextView::measureWhileIdle() {
         idleLayoutTimer_.stop(); // goes on when the view is shown again
         return;
     }
-    // Rounding each slice's correction to whole pixels would let many slices (a busy machine makes
-    // them short) add up to a visible drift, so the part left over is carried to the next slice.
-    QScrollBar *bar = verticalScrollBar();
-    const double carried = bar->value() == idleScrollValue_ ? idleScrollCarry_ : 0.0;
-    const double top = scrollY() + carried - inset_.height();
-    const std::size_t anchor = cache_.paragraphAt(std::max(0.0, top));
-    const double anchorOffset = top - cache_.paragraphTop(anchor);
-    double change = 0;
-    const bool remaining = cache_.measureSome(std::chrono::steady_clock::now() + idleLayoutSlice_, anchor, &change);
-    if (change != 0) {
-        // Keep the paragraph at the top where it is on screen: what is shown does not move.
-        updateScrollBars();
-        const QSignalBlocker quiet(bar);
-        const double wanted = cache_.paragraphTop(anchor) + anchorOffset + inset_.height();
-        bar->setValue(static_cast<int>(std::lround(wanted)));
-        idleScrollValue_ = bar->value();
-        idleScrollCarry_ = std::abs(wanted - idleScrollValue_) <= 0.5 ? wanted - idleScrollValue_ : 0.0;
-    } else {
-        updateScrollBars();
+    if (cache_.estimatesGeneration() != measuredGeneration_) {
+        // A page measured afresh: the screens around the view, measured by the first paint, tell how good the
+        // estimates of the rest are.
+        measuredGeneration_ = cache_.estimatesGeneration();
+        idleMeasuringSpent_ = std::chrono::nanoseconds::zero();
+        const ViewTop shown = viewTop();
+        cache_.refineEstimates();
+        keepViewTop(shown);
+    }
+    bool remaining = idleMeasuringSpent_ < idleMeasuringBudget_;
+    if (remaining) {
+        const ViewTop shown = viewTop();
+        const std::chrono::nanoseconds started = threadProcessorTime();
+        const std::size_t anchor = cache_.index().paragraphContaining(shown.position);
+        remaining = cache_.measureSome(std::chrono::steady_clock::now() + idleLayoutSlice_, anchor, nullptr);
+        idleMeasuringSpent_ += threadProcessorTime() - started;
+        keepViewTop(shown);
     }
     ++idleSlicesSinceDone_;
-    if (!remaining) {
+    if (!remaining || idleMeasuringSpent_ >= idleMeasuringBudget_) {
         idleLayoutTimer_.stop();
-        // Measuring a whole page made and dropped a layout per paragraph; after a long run of slices that
-        // memory is given back. The few slices after an edit are not worth the walk over the free lists.
+        cache_.endMeasuring();
+        // Measuring a page made and dropped a layout per paragraph; after a long run of slices that memory is
+        // given back. The few slices after an edit are not worth the walk over the free lists.
         if (idleSlicesSinceDone_ >= longMeasuringSlices) {
             giveFreedMemoryBack();
         }
         idleSlicesSinceDone_ = 0;
     }
+}
+
+VeltoTextView::ViewTop VeltoTextView::viewTop() {
+    // The scroll bar holds whole pixels: what the last correction could not put on it is carried, while the
+    // bar still shows the value it put there.
+    const double carried = verticalScrollBar()->value() == keptScrollValue_ ? scrollCarry_ : 0.0;
+    const double top = scrollY() + carried - inset_.height();
+    const LayoutCache::PiecePlace place = cache_.piecePlaceAt(std::max(0.0, top));
+    return ViewTop{place.start, top - place.top};
+}
+
+void VeltoTextView::keepViewTop(ViewTop top) {
+    updateScrollBars();
+    QScrollBar *bar = verticalScrollBar();
+    const double carried = bar->value() == keptScrollValue_ ? scrollCarry_ : 0.0;
+    const double wanted = cache_.piecePlaceFor(top.position).top + top.offset + inset_.height();
+    if (wanted == scrollY() + carried) {
+        return;
+    }
+    {
+        // What is shown does not move: the scroll bar alone follows the heights that changed above.
+        const QSignalBlocker quiet(bar);
+        bar->setValue(static_cast<int>(std::lround(wanted)));
+    }
+    keptScrollValue_ = bar->value();
+    scrollCarry_ = std::abs(wanted - keptScrollValue_) <= 0.5 ? wanted - keptScrollValue_ : 0.0;
+    emit scrollGeometryChanged();
 }
 
 // ---- caret ----

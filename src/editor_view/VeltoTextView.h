@@ -7,6 +7,7 @@
 #include "editor/text/VeltoTheme.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
+#include "editor_view/ScrollAnchor.h"
 #include "editor_view/SpellChecker.h"
 #include "editor_view/TextViewAnnouncer.h"
 #include "editor_view/TextViewCaretMotion.h"
@@ -25,6 +26,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -71,6 +73,9 @@ public:
     /// How long one slice of measuring while idle may take (4 ms). A zero slice measures one paragraph
     /// per slice, so that tests get the same slices on a busy machine as on an idle one.
     void setIdleLayoutSlice(std::chrono::microseconds slice) { idleLayoutSlice_ = slice; }
+    /// How much processor time measuring while idle may take for one page (100 ms): what is near the view is
+    /// measured as it is shown, the rest of a long page keeps its estimates.
+    void setIdleMeasuringBudget(std::chrono::microseconds budget) { idleMeasuringBudget_ = budget; }
     /// One undo history per page; the editing core registers on the active one.
     PageUndoHistories &undoHistories() { return undoHistories_; }
     /// Task boxes, links and cursors under the pointer.
@@ -138,6 +143,11 @@ public:
     /// out first, so that the place stands where it stood: estimated heights of paragraphs never laid out
     /// would put it elsewhere.
     void scrollToRememberedPoint(QPointF point);
+    /// Where the view's top stands in the text now.
+    ScrollAnchor scrollAnchor();
+    /// Scrolls back to where the view's top stood in the same text: the paragraph stands at the top as it stood,
+    /// whatever is estimated of the paragraphs above it.
+    void scrollToAnchor(ScrollAnchor anchor);
     /// Scrolls so that the end of the text is visible.
     void pinToBottom();
     /// Scrolls as little as possible to show the range's start.
@@ -224,6 +234,15 @@ private:
     void updateContainerWidth();
     void scheduleIdleLayout();
     void measureWhileIdle();
+    /// The piece of text at the view's top (its first unit) and how far below its top the view starts.
+    struct ViewTop {
+        std::size_t position = 0;
+        double offset = 0;
+    };
+    ViewTop viewTop();
+    /// Puts the piece back where it stood at the view's top, after heights above it changed: the scroll bar
+    /// moves, what is shown does not.
+    void keepViewTop(ViewTop top);
     void restartCaretBlink();
     TextViewPaintState paintState() const;
     void scheduleSpellCheck();
@@ -260,15 +279,19 @@ private:
     QBasicTimer spareCopiesTimer_;
     static constexpr int spareCopiesDelayMilliseconds = 500;
     std::chrono::microseconds idleLayoutSlice_{4000};
-    /// The scroll bar holds whole pixels: what the last idle correction could not put on it, and the
-    /// value it put there (the carry holds only while the bar still shows that value).
-    double idleScrollCarry_ = 0;
+    std::chrono::nanoseconds idleMeasuringBudget_ = std::chrono::milliseconds(100);
+    /// The processor time measuring while idle took since the cache last estimated every height afresh.
+    std::chrono::nanoseconds idleMeasuringSpent_{0};
+    std::uint64_t measuredGeneration_ = ~std::uint64_t{0};
+    /// The scroll bar holds whole pixels: what the last correction of the view's top could not put on it, and
+    /// the value it put there (the carry holds only while the bar still shows that value).
+    double scrollCarry_ = 0;
+    int keptScrollValue_ = -1;
     /// Whether the view has painted since it was last shown: measuring while idle waits for that.
     bool paintedSinceShown_ = false;
     /// Slices of idle measuring since the measuring last finished; a long run ends by giving memory back.
     static constexpr int longMeasuringSlices = 50;
     int idleSlicesSinceDone_ = 0;
-    int idleScrollValue_ = -1;
 
     std::unique_ptr<TextViewPointer> pointer_;
     std::unique_ptr<TaskCheckboxAccessibilityElements> taskCheckboxElements_;

@@ -20,7 +20,7 @@ PageEditingSession::PageEditingSession(VeltoStore &store, editor::VeltoEditorCoo
 }
 
 PageEditorViewState PageEditingSession::currentViewState() const {
-    return {textView_.selectedRange(), textView_.visibleRect().topLeft()};
+    return {textView_.selectedRange(), textView_.visibleRect().topLeft(), textView_.scrollAnchor()};
 }
 
 void PageEditingSession::prepareForTransition() {
@@ -60,7 +60,8 @@ void PageEditingSession::transitionToCurrentPage(std::optional<PageEditorViewSta
     std::size_t length = textView_.storage().length();
     std::size_t location = std::min(state.selection.location, length);
     textView_.setSelectedRange({location, std::min(state.selection.length, length - location)});
-    textView_.scrollToRememberedPoint(state.scrollOrigin);
+    // The text that stood at the top stands there again, wherever estimated heights above it put the origin.
+    textView_.scrollToAnchor(state.scrollAnchor);
     panelView_.updateScrollIndicators();
     if (feedback && showFeedback_) {
         showFeedback_(*feedback);

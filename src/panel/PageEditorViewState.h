@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/text/TextRange.h"
+#include "editor_view/ScrollAnchor.h"
 #include "platform/Uuid.h"
 
 #include <QtCore/QPointF>
@@ -9,10 +10,12 @@
 
 namespace velto {
 
-/// What the editor shows of one page besides its text: the selection (storage offsets) and the scroll origin.
+/// What the editor shows of one page besides its text: the selection (storage offsets) and the scroll origin,
+/// with the text at the view's top that the origin showed.
 struct PageEditorViewState {
     editor::TextRange selection;
     QPointF scrollOrigin;
+    editor::ScrollAnchor scrollAnchor;
     friend bool operator==(const PageEditorViewState &, const PageEditorViewState &) = default;
 };
 
