@@ -127,7 +127,8 @@ TEST(FolderDriver, LoadsAfterASaveLeaveEveryMetadataFileAsItWas) {
     const std::vector<Save> saves = {
         {"texts set", R"({"setText": {")" + pageIDAt(adopted, "top.md") + R"(": "Top, edited\n", ")" +
                           pageIDAt(adopted, "windows.md") + R"(": "one\r\ntwo\r\nthree\r\n", ")" +
-                          pageIDAt(adopted, "notes/deeper/inner.md") + R"(": "---\ntitle: Inner\n---\nInner, edited\n"}})"},
+                          pageIDAt(adopted, "notes/deeper/inner.md") +
+                          R"(": "---\ntitle: Inner\n---\nInner, edited\n"}})"},
         {"a new page", R"({"newPages": ["New\n"]})"},
         {"a page archived", R"({"archive": [")" + pageIDAt(adopted, "notes/deeper/inner.md") + R"("]})"},
     };

@@ -129,9 +129,9 @@ TEST(ConcurrentWork, RunsSideBySideOnlyWhereTheFileSystemAllowsIt) {
         velto::FileSystem &fileSystem;
         bool concurrent;
     };
-    for (const Case &testCase : {Case{"the process's own", velto::defaultFileSystem(), true},
-                                 Case{"a failing double", failing, false},
-                                 Case{"a recording double", recording, false}}) {
+    for (const Case &testCase :
+         {Case{"the process's own", velto::defaultFileSystem(), true}, Case{"a failing double", failing, false},
+          Case{"a recording double", recording, false}}) {
         EXPECT_EQ(mayWorkConcurrently(testCase.fileSystem), testCase.concurrent) << testCase.name;
     }
 }
