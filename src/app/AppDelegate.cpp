@@ -650,9 +650,10 @@ void AppDelegate::answerRequestsMadeWhileLaunching() {
 }
 
 void AppDelegate::showMenu() {
-    QMenu *menu = makeStatusItemMenu();
-    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    menu->popup(QCursor::pos());
+    // Not deleted as it hides: a confirmation's event loop would delete it under the code that triggered the
+    // item, which then writes into the freed menu once the question is answered.
+    statusMenu_.reset(makeStatusItemMenu());
+    statusMenu_->popup(QCursor::pos());
 }
 
 QMenu *AppDelegate::makeStatusItemMenu() {

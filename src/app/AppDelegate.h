@@ -100,6 +100,12 @@ public:
     void appendClipboard();
     /// The tray icon's menu, made afresh: "Open Velto", the panel's page items, "Send Feedback…" and "Quit Velto".
     QMenu *makeStatusItemMenu();
+    /// Shows the tray icon's menu at the pointer. It is kept until the next one is shown: the menu hides before
+    /// the chosen item runs, and an item that asks first runs the question's event loop while the menu's code
+    /// is still under way, to return into the menu when the answer came.
+    void showMenu();
+    /// The menu shown last; nothing before the first.
+    QMenu *shownMenu() const { return statusMenu_.get(); }
 
     /// Shows the current page's file in the file manager, after saving; nothing before launching has finished.
     void showCurrentPageInFileManager() override;
@@ -151,7 +157,6 @@ private:
     void configureStatusItem();
     /// The launch trace's "status item docked", once.
     void traceStatusItemDocked();
-    void showMenu();
     /// Registers both global shortcuts; answers which are usable (a session without X11 reports both).
     ShortcutRegistrationAvailability registerHotKeys();
     /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
@@ -191,6 +196,7 @@ private:
     ShortcutRegistrationAvailability hotKeyAvailability_{true, true};
     QSystemTrayIcon *statusItem_ = nullptr;
     bool statusItemDockTraced_ = false;
+    std::unique_ptr<QMenu> statusMenu_;
     std::unique_ptr<MenuBarIcon> menuBarIcon_;
     std::shared_ptr<X11HotKeyService> hotKeyService_;
     std::unique_ptr<HotKeyController> hotKeyController_;

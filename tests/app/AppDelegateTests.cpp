@@ -16,8 +16,9 @@
 #include "support/async/EventLoopWaits.h"
 #include "ui/HoverButton.h"
 
-#include <QtGui/QClipboard>
+#include <QtCore/QPointer>
 #include <QtCore/QTimer>
+#include <QtGui/QClipboard>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
@@ -258,6 +259,30 @@ TEST_F(AppDelegateTest, TheTrayMenuOpensVeltoOffersFeedbackAndQuitsAlsoBeforeLau
     menu.reset(delegate->makeStatusItemMenu());
     menu->actions().front()->trigger();
     EXPECT_EQ(log, (std::vector<std::string>{"show"}));
+}
+
+// An item of the tray menu that asks first (deleting archived pages, archiving the others) runs the question's
+// event loop after the menu hid and before the menu's own code has returned from choosing it: the menu must
+// still be there then, and goes once the next menu is shown.
+TEST_F(AppDelegateTest, TheTrayMenuOutlivesAnItemThatAsksFirst) {
+    launch();
+    delegate->showMenu();
+    QPointer<QMenu> menu = delegate->shownMenu();
+    ASSERT_FALSE(menu.isNull());
+    bool menuThereAfterTheQuestion = false;
+    QAction *asking = menu->addAction(QStringLiteral("Delete 1 Archived Page…"));
+    QObject::connect(asking, &QAction::triggered, [&] {
+        menu->hide(); // as when an item is chosen
+        // What the question's own event loop does with objects let go meanwhile.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        menuThereAfterTheQuestion = !menu.isNull();
+    });
+    asking->trigger();
+    EXPECT_TRUE(menuThereAfterTheQuestion) << "the menu was deleted while its item still ran";
+
+    delegate->showMenu();
+    EXPECT_TRUE(menu.isNull()) << "the menu shown before stays for good";
+    EXPECT_NE(delegate->shownMenu(), nullptr);
 }
 
 TEST_F(AppDelegateTest, ASavedPagesFolderThatIsGoneAsksFirstAndUseDefaultFolderForgetsIt) {

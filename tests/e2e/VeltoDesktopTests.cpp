@@ -406,6 +406,86 @@ TEST_P(VeltoDesktopChangeWhileTyping, IsAnnouncedInThePanelAndTheTrayMenuLeadsTo
 INSTANTIATE_TEST_SUITE_P(AnotherWriter, VeltoDesktopChangeWhileTyping, ::testing::ValuesIn(changesWhileTyping),
                          [](const ::testing::TestParamInfo<ChangeWhileTyping> &info) { return info.param.name; });
 
+/// A confirmation of the tray menu's Browse Pages submenu, reached with the keys a user presses.
+struct TrayMenuConfirmation {
+    const char *name;
+    /// Whether the second page is archived (Shift+Ctrl+A) after it is typed.
+    bool archiveSecondPage;
+    /// From the submenu's first item (the current page) to the item that asks.
+    std::vector<std::string> keysToTheItem;
+    /// What the pages' files hold once the answer was carried out, and what they no longer hold.
+    const char *afterwards;
+    const char *gone;
+};
+
+class VeltoDesktopTrayMenu : public VeltoDesktop, public ::testing::WithParamInterface<TrayMenuConfirmation> {};
+
+const TrayMenuConfirmation trayMenuConfirmations[] = {
+    // Browse Pages: the first page (current); Archived Pages ▸ the second page, Delete 1 Archived Page….
+    {"DeleteArchivedPages", true, {"Down", "Right", "Up"}, "first page", "second page"},
+    // Browse Pages: the second page (current), the first page, Archived Pages (disabled), Archive 1 Other Page…,
+    // Open Pages Folder.
+    {"ArchiveOtherPages", false, {"Up", "Up"}, "archived: true", ""},
+};
+
+TEST_P(VeltoDesktopTrayMenu, AConfirmationInBrowsePagesIsCarriedOutAndVeltoKeepsRunning) {
+    const TrayMenuConfirmation &test = GetParam();
+    auto velto = launch();
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_NO_FATAL_FAILURE(waitForDockedIcon(*velto, icon));
+    std::string panel = showPanel();
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "first page"}).exitStatus, 0);
+    ASSERT_TRUE(pagesContain("first page"));
+    ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+n"}).exitStatus, 0);
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "second page"}).exitStatus, 0);
+    ASSERT_TRUE(pagesContain("second page"));
+    if (test.archiveSecondPage) {
+        ASSERT_EQ(session->tool({"xdotool", "key", "shift+ctrl+a"}).exitStatus, 0);
+        ASSERT_TRUE(pagesContain("archived: true"));
+    }
+
+    ASSERT_EQ(clickIcon(*icon, "3"), 0);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::vector<std::string> windows = session->visibleWindows();
+            return std::find_if(windows.begin(), windows.end(),
+                                [&](const std::string &window) { return window != panel; }) != windows.end();
+        },
+        generous))
+        << "no menu";
+    // Up from the bottom (Quit Velto, Settings…) to Browse Pages, into it, then to the item that asks.
+    std::vector<std::string> keys{"xdotool", "key", "Up", "Up", "Up", "Right"};
+    keys.insert(keys.end(), test.keysToTheItem.begin(), test.keysToTheItem.end());
+    keys.push_back("Return");
+    ASSERT_EQ(session->tool(keys).exitStatus, 0);
+    std::optional<std::string> question;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            question = session->focusedWindow();
+            std::vector<std::string> windows = session->visibleWindows();
+            return question && *question != panel &&
+                   std::find(windows.begin(), windows.end(), *question) != windows.end();
+        },
+        generous))
+        << "no question took the keyboard";
+    ASSERT_EQ(session->tool({"xdotool", "key", "Return"}).exitStatus, 0);
+
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const std::string files = pageFilesText(session->pagesFolder());
+            return files.find(test.afterwards) != std::string::npos &&
+                   (*test.gone == '\0' || files.find(test.gone) == std::string::npos);
+        },
+        generous))
+        << pageFilesText(session->pagesFolder());
+    EXPECT_TRUE(velto->process().isRunning()) << velto->output();
+    velto->process().signal(SIGTERM);
+    EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+}
+
+INSTANTIATE_TEST_SUITE_P(TrayMenu, VeltoDesktopTrayMenu, ::testing::ValuesIn(trayMenuConfirmations),
+                         [](const ::testing::TestParamInfo<TrayMenuConfirmation> &info) { return info.param.name; });
+
 /// A page of about `bytes` bytes of the sections people write: a heading, prose with links, a task list with
 /// inline code and a fenced block of code.
 std::string bigPage(std::size_t bytes) {
