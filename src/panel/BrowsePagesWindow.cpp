@@ -22,6 +22,8 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
+#include <utility>
+
 namespace velto {
 namespace {
 
@@ -204,6 +206,7 @@ void BrowsePagesWindow::present() {
         searchField_->clear();
     }
     searchTimer_.stop();
+    openWhenSearched_ = false;
     reloadDisplayedPages();
     listView_->clearSelection();
     listView_->scrollToTop();
@@ -235,6 +238,7 @@ void BrowsePagesWindow::scheduleSearch() {
     // Typing restarts the delay, so a search runs once the user pauses rather than on every key.
     searchGeneration_ += 1;
     searchRunning_ = false;
+    openWhenSearched_ = false; // a Return given for the text before this key
     searchTimer_.start();
 }
 
@@ -272,6 +276,9 @@ void BrowsePagesWindow::runSearchSlice() {
     search_.keepMatching(pages);
     list_.setRows(pages, searchField_->text().trimmed(), now());
     showRows();
+    if (std::exchange(openWhenSearched_, false) && isVisible()) {
+        openSearchResult();
+    }
 }
 
 void BrowsePagesWindow::showRows() {
@@ -331,6 +338,19 @@ bool BrowsePagesWindow::moveSelectionFromSearchField(int key) {
 }
 
 void BrowsePagesWindow::openFromSearchField() {
+    // The rows shown may still be those of an earlier text: Return acts on the results of the text in the field.
+    if (searchTimer_.isActive()) {
+        searchTimer_.stop();
+        reloadDisplayedPages();
+    }
+    if (searchRunning_) {
+        openWhenSearched_ = true;
+        return;
+    }
+    openSearchResult();
+}
+
+void BrowsePagesWindow::openSearchResult() {
     if (!selectedRow() && !model_.rows().empty()) {
         selectRow(0);
     }

@@ -90,8 +90,10 @@ private:
     void present();
     /// Up and Down from the search field walk the results; the typing stays in the field.
     bool moveSelectionFromSearchField(int key);
-    /// Return in the search field: the selected result, else the first.
+    /// Return in the search field: the selected result, else the first, of the text in the field; a search
+    /// still under way opens its result when it ends.
     void openFromSearchField();
+    void openSearchResult();
     void setConflictReviewMode(bool on);
     void reloadDisplayedPages();
     void scheduleSearch();
@@ -108,6 +110,8 @@ private:
     BrowseSearch search_;
     std::uint64_t searchGeneration_ = 0;
     bool searchRunning_ = false;
+    /// Return was pressed in the search field while the search of its text ran.
+    bool openWhenSearched_ = false;
     QTimer searchTimer_;
     bool resolving_ = false;
     bool conflictReview_ = false;

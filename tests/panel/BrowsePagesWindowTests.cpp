@@ -173,6 +173,48 @@ TEST(BrowsePagesWindow, ArrowsAndReturnFromTheSearchFieldOrTheListChooseAndOpenA
     EXPECT_EQ(harness.calls.back(), "open 0002");
 }
 
+// Return pressed before the search of the field's text has shown its rows (within the search delay, or while a
+// long search still runs) acts on that text's results, never on a row of the list shown before.
+TEST(BrowsePagesWindow, ReturnRightAfterTypingOpensAResultOfTheTextInTheField) {
+    // A long page that does not match: the search of it takes many slices.
+    std::string longText = "Kiwi notes\n";
+    for (int line = 0; line < 40'000; ++line) {
+        longText += "a line of the long page without the word\n";
+    }
+    struct Case {
+        const char *name;
+        const char *typed;
+        bool selectFirstRowBefore;
+        const char *opened; // "" when nothing opens
+    };
+    const Case cases[] = {
+        {"within the delay", "zzzq", false, "open 0003"},
+        {"a row of the old list selected", "zzzq", true, "open 0003"},
+        {"text that matches nothing", "no such words", false, ""},
+        {"field cleared again", "", true, "open 0001"},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        WindowHarness harness(page(1, longText, now - 1min), {page(2, "Second", now - 1h), page(3, "zzzq", now - 2h)});
+        BrowsePagesWindow &window = *harness.window;
+        window.showAllPages();
+        if (test.selectFirstRowBefore) {
+            window.searchField()->setText("second");
+            ASSERT_TRUE(processEventsUntil([&] { return !window.isSearching(); }));
+            window.selectRow(0);
+        }
+        window.searchField()->setText(test.typed);
+        press(window.searchField(), Qt::Key_Return);
+        ASSERT_TRUE(processEventsUntil([&] { return !window.isSearching(); }));
+        std::vector<std::string> expected;
+        if (*test.opened != '\0') {
+            expected.push_back(test.opened);
+        }
+        EXPECT_EQ(harness.calls, expected);
+        EXPECT_EQ(window.isVisible(), expected.empty());
+    }
+}
+
 TEST(BrowsePagesWindow, OpensAtTheTopWithoutASidewaysScrollBar) {
     std::vector<VeltoPage> others;
     for (int index = 2; index <= 40; ++index) {
