@@ -47,21 +47,24 @@ void PageEditingSession::transitionToCurrentPage(std::optional<PageEditorViewSta
     panelView_.updateEmptyPageHint();
 
     PageEditorViewState state;
+    bool textChangedSinceLeft = false;
     if (viewState) {
         state = *viewState;
     } else if (auto remembered = viewStates_.find(page.id); remembered != viewStates_.end()) {
-        // A place taken on another text would put the caret somewhere the user never was.
-        if (remembered->second.text == pageText) {
-            state = remembered->second.state;
-        } else {
-            viewStates_.erase(remembered);
-        }
+        state = remembered->second.state;
+        textChangedSinceLeft = remembered->second.text != pageText;
     }
+    // A page that got shorter elsewhere keeps the place as far as its text now reaches.
     std::size_t length = textView_.storage().length();
     std::size_t location = std::min(state.selection.location, length);
     textView_.setSelectedRange({location, std::min(state.selection.length, length - location)});
-    // The text that stood at the top stands there again, wherever estimated heights above it put the origin.
-    textView_.scrollToAnchor(state.scrollAnchor);
+    if (textChangedSinceLeft) {
+        // The remembered scroll position belongs to the old text; the caret is what the user comes back to.
+        textView_.scrollRangeToVisible(textView_.selectedRange());
+    } else {
+        // The text that stood at the top stands there again, wherever estimated heights above it put the origin.
+        textView_.scrollToAnchor(state.scrollAnchor);
+    }
     panelView_.updateScrollIndicators();
     if (feedback && showFeedback_) {
         showFeedback_(*feedback);

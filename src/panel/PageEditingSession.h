@@ -25,8 +25,8 @@ class UndoManager;
 /// Moves the panel's one editor from page to page. Before the store's current page changes it hands the
 /// editor's text to the store and remembers where the user was on the page being left; afterwards it puts the
 /// new current page into the editor with its own undo history, its remembered selection and scroll position,
-/// and an optional banner. A remembered place belongs to the text it was taken on: when the page's text
-/// changed elsewhere meanwhile, the page opens at its start instead. Main thread only.
+/// and an optional banner. When the page's text changed elsewhere meanwhile, the remembered selection is kept
+/// as far as the new text reaches and brought into view. Main thread only.
 class PageEditingSession : public QObject {
 public:
     /// A remembered view state and the text it was taken on.

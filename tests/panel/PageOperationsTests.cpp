@@ -217,7 +217,7 @@ TEST(PageOperationsTests, ArchiveUndoAndRedoMoveTheLibraryBackAndForth) {
     EXPECT_EQ(session.beeps, 0);
 }
 
-TEST(PageOperationsTests, ARememberedPlaceIsDroppedWhenThePageChangedElsewhere) {
+TEST(PageOperationsTests, ARememberedPlaceNotesTheTextItWasTakenOn) {
     PanelControllerSession session;
     session.type(manyLines(10, u"First"));
     Uuid first = session.currentPageID();
@@ -227,7 +227,7 @@ TEST(PageOperationsTests, ARememberedPlaceIsDroppedWhenThePageChangedElsewhere) 
     EXPECT_EQ(session.view().selectedRange(), (TextRange{60, 0}));
     EXPECT_EQ(session.banner(), "Page selected");
 
-    // Unchanged text: the place comes back; changed text: the page opens at its start.
+    // Unchanged text: the place comes back; the place is remembered with the text it was taken on.
     session.controller->pageOperations().selectPageAndOpenEditor(second);
     session.view().setSelectedRange({3, 2});
     session.controller->pageOperations().selectPageAndOpenEditor(first);
@@ -239,6 +239,45 @@ TEST(PageOperationsTests, ARememberedPlaceIsDroppedWhenThePageChangedElsewhere) 
     auto remembered = session.controller->pageEditingSession().viewStates().at(second);
     EXPECT_EQ(remembered.state.selection, (TextRange{3, 2}));
     EXPECT_NE(remembered.text, editor::PageTextFingerprint::ofUTF8("secXnd"));
+}
+
+// Another program changed a page the editor left: coming back, the remembered selection is kept as far as the
+// page's new text reaches, never beyond its end and never sent back to its start.
+TEST(PageOperationsTests, APageChangedElsewhereOpensAtItsRememberedPlaceClampedToItsNewEnd) {
+    struct Case {
+        const char *name;
+        const char *newText;
+        TextRange expected;
+    };
+    const Case cases[] = {
+        {"shorter than the place", "short", {5, 0}},
+        {"ends within the selection", "0123456789012345678901", {20, 2}},
+        {"longer", "0123456789012345678901234567890123456789", {20, 5}},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        PanelControllerSession session;
+        session.type(u"a first page long enough to leave");
+        Uuid first = session.currentPageID();
+        session.view().setSelectedRange({20, 5});
+        session.controller->flushPendingChanges();
+        finish(session.store().flush());
+        std::filesystem::path file = *session.store().currentPageFileURL();
+        session.newPageWithText(u"second");
+        finish(session.store().flush());
+
+        std::string contents = fileText(file);
+        std::size_t body = contents.find("a first page long enough to leave");
+        ASSERT_NE(body, std::string::npos);
+        contents.replace(body, std::string::npos, test.newText);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << contents;
+        finish(session.store().reloadFromDisk(false, std::nullopt));
+        ASSERT_EQ(findPage(session.store().document(), first)->visibleText(), test.newText);
+
+        session.controller->pageOperations().selectPageAndOpenEditor(first);
+        EXPECT_EQ(session.shownText(), test.newText);
+        EXPECT_EQ(session.view().selectedRange(), test.expected);
+    }
 }
 
 TEST(PageOperationsTests, SelectingTheCurrentPageOpensTheEditorAndRegistersNothing) {
