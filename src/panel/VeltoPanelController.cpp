@@ -231,6 +231,7 @@ void VeltoPanelController::textDidChange() {
 void VeltoPanelController::configureTextViewActions() {
     editor::VeltoTextView &view = textView();
     connect(&view, &editor::VeltoTextView::pastedMarkdown, this, &VeltoPanelController::interpretPastedMarkdown);
+    connect(&view, &editor::VeltoTextView::pastedAsPlainText, this, &VeltoPanelController::interpretPastedMarkdown);
 }
 
 void VeltoPanelController::interpretPastedMarkdown() {

@@ -11,8 +11,9 @@
 #include "panel/VeltoPanelMenuController.h"
 #include "panel/VeltoPanelView.h"
 
-#include <QtGui/QInputMethodEvent>
+#include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QInputMethodEvent>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
@@ -79,6 +80,28 @@ TEST(PanelControllerTests, BrowsePagesFromTheRegistryShowsTheBrowsePagesWindow) 
     ASSERT_FALSE(shownBrowseWindow());
     ASSERT_TRUE(session.controller->commandRegistry().perform(VeltoCommandID::browsePages));
     EXPECT_TRUE(shownBrowseWindow());
+}
+
+// Both pastes style what they brought at once, not after the pause that typing waits for.
+TEST(PanelControllerTests, APasteIsStyledAtOnce) {
+    struct Case {
+        const char *name;
+        QCoro::Task<void> (editor::VeltoTextView::*paste)();
+    };
+    const Case cases[] = {
+        {"Paste", &editor::VeltoTextView::paste},
+        {"Paste and Match Style", &editor::VeltoTextView::pasteAsPlainText},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        PanelControllerSession session;
+        session.type(u"typed ");
+        ASSERT_TRUE(session.controller->editorCoordinator().hasPendingStylePass());
+        QGuiApplication::clipboard()->setText(QStringLiteral("# pasted heading"));
+        finish((session.view().*test.paste)());
+        EXPECT_EQ(session.shownText(), "typed # pasted heading");
+        EXPECT_FALSE(session.controller->editorCoordinator().hasPendingStylePass());
+    }
 }
 
 TEST(PanelControllerTests, ResizingClampsAndRemembersACustomSize) {
