@@ -10,6 +10,7 @@
 #include "panel/BrowsePagesWindow.h"
 #include "panel/PanelFeedbackController.h"
 #include "panel/PanelResizing.h"
+#include "panel/SaveProblem.h"
 #include "panel/ShortcutHintsPanelController.h"
 #include "panel/TextViewCoordinatorView.h"
 #include "panel/VeltoPanelMenuController.h"
@@ -185,6 +186,13 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     connect(&store_, &VeltoStoreSignals::conflictNoticeRaised, this, [this] {
         if (const std::optional<VeltoSaveConflictPresentation> &notice = store_.lastSaveConflictPresentation()) {
             showFeedback(conflictBanner(*notice));
+        }
+    });
+    // The same words as the tray menu's warning, so that the panel and the menu tell one story.
+    connect(&store_, &VeltoStoreSignals::saveFailed, this, [this] {
+        if (const std::optional<std::string> &error = store_.lastSaveErrorDescription()) {
+            showFeedback(PanelFeedback{SaveProblem::title(*error), PanelFeedback::Emphasis::informational,
+                                       PanelFeedback::standardDuration});
         }
     });
 

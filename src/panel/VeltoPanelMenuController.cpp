@@ -2,10 +2,11 @@
 
 #include "panel/ActivePages.h"
 #include "panel/PageExcerpt.h"
-#include "panel/PanelAlerts.h"
 #include "panel/PagePreview.h"
+#include "panel/PanelAlerts.h"
 #include "panel/PanelMenuView.h"
 #include "panel/RelativeDates.h"
+#include "panel/SaveProblem.h"
 #include "platform/Text.h"
 #include "preferences/CommandCatalog.h"
 #include "preferences/CommandRegistry.h"
@@ -132,11 +133,16 @@ std::size_t VeltoPanelMenuController::wordCount(std::string_view text) {
     return count;
 }
 
-QString VeltoPanelMenuController::metadataDescription(std::string_view text, std::optional<Date> updatedAt,
-                                                      Date now) {
+QString VeltoPanelMenuController::metadataDescription(std::string_view text, std::optional<Date> updatedAt, Date now,
+                                                      bool lastSaveFailed) {
     const std::size_t words = wordCount(text);
     QString line = QString::number(words) + (words == 1 ? QStringLiteral(" word ") : QStringLiteral(" words ")) +
                    middleDot + QLatin1Char(' ');
+    if (lastSaveFailed) {
+        // The page's date is that of its last edit, which did not reach the disk: "Saved" would contradict the
+        // warning above.
+        return line + QStringLiteral("Not saved");
+    }
     if (updatedAt) {
         return line + QStringLiteral("Saved ") + RelativeDates::relativeDescription(*updatedAt, now);
     }
@@ -178,11 +184,12 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
     store_.setText(text, now());
 
     PanelMenu menu;
-    if (const std::optional<std::string> &error = store_.lastSaveErrorDescription()) {
+    const std::optional<std::string> &saveError = store_.lastSaveErrorDescription();
+    if (saveError) {
         PanelMenuItem item;
-        item.text = QStringLiteral("⚠ Changes not saved");
+        item.text = QStringLiteral("⚠ ") + SaveProblem::title(*saveError);
         item.enabled = false;
-        item.toolTip = fromUtf8(*error);
+        item.toolTip = fromUtf8(*saveError);
         menu.items.push_back(item);
     }
     if (const std::optional<VeltoSaveConflictPresentation> &conflict = store_.lastSaveConflictPresentation()) {
@@ -198,7 +205,7 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
     }
     PanelMenuItem information;
     information.text = metadataDescription(store_.document().currentPage.visibleTextView(),
-                                           store_.document().currentPage.updatedAt, now());
+                                           store_.document().currentPage.updatedAt, now(), saveError.has_value());
     information.enabled = false;
     menu.items.push_back(information);
     menu.items.push_back(PanelMenuItem::separator());

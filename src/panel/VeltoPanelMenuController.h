@@ -68,8 +68,10 @@ public:
 
     // ---- the texts of the menu ----
 
-    /// "12 words · Saved 3 min. ago", or "0 words · New page" for a page never updated.
-    static QString metadataDescription(std::string_view text, std::optional<Date> updatedAt, Date now);
+    /// "12 words · Saved 3 min. ago", or "0 words · New page" for a page never updated; "12 words · Not saved"
+    /// while the last save failed.
+    static QString metadataDescription(std::string_view text, std::optional<Date> updatedAt, Date now,
+                                       bool lastSaveFailed = false);
     /// Runs of text between white space and line breaks.
     static std::size_t wordCount(std::string_view text);
     /// The page's title, a middle dot between blanks and its compact recency ("Notes  ·  2h").

@@ -136,12 +136,16 @@ VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) const {
 
 void VeltoStore::didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                                const std::optional<std::string> &errorDescription) {
+    const bool newFailure = errorDescription.has_value() && errorDescription != lastSaveErrorDescription_;
     lastSaveErrorDescription_ = errorDescription;
     if (result.has_value()) {
         failedSaveRetry_.reset();
         applySaveResult(request, *result); // a failed save leaves its changes pending for the next one
     } else {
         retryFailedSaveLater();
+    }
+    if (newFailure) {
+        emit saveFailed();
     }
 }
 

@@ -42,6 +42,10 @@ signals:
     /// was removed): `lastSaveConflictPresentation` now holds the notice that tells the user about it.
     void conflictNoticeRaised();
 
+    /// A save failed, where the save before it succeeded or failed for another reason: `lastSaveErrorDescription`
+    /// says why the changes are not saved. Retries that fail the same way are not announced again.
+    void saveFailed();
+
     /// A reload met Markdown files that it cannot read and that the load before it did not list; they are in
     /// `unreadableFiles`, among any others still there, and are left as they are.
     void unreadableFilesFound();

@@ -21,6 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -272,6 +276,33 @@ TEST(PanelControllerBannerTests, AFailedDeletionFromTheTrayMenuBeepsAndSaysSo) {
     EXPECT_EQ(session.confirmations, std::vector<std::string>{"Delete 1 archived page?"});
     EXPECT_EQ(session.store().archiveSnapshot().pageIDs.size(), 1u);
     EXPECT_FALSE(session.controller->pageOperations().isRunning());
+}
+
+// Another program holds the library's lock past the save's wait: the panel's banner and the tray menu give the
+// same state and the same reason, and the menu does not call the unsaved page saved.
+TEST(PanelControllerBannerTests, ALibraryHeldByAnotherProgramIsTheSameReasonInThePanelAndTheTrayMenu) {
+    PanelControllerSession session;
+    session.type(u"saved first");
+    session.controller->flushPendingChanges();
+    finish(session.store().flush());
+    const std::filesystem::path lockFile = session.store().folderURL() / ".velto" / "transaction.lock";
+    struct HeldLock { // let go before the session flushes at its end
+        int descriptor;
+        ~HeldLock() { ::close(descriptor); }
+    } otherProgram{::open(lockFile.c_str(), O_RDWR | O_CLOEXEC)};
+    ASSERT_GE(otherProgram.descriptor, 0);
+    ASSERT_EQ(::flock(otherProgram.descriptor, LOCK_EX), 0);
+
+    session.type(u" then more");
+    session.controller->flushPendingChanges();
+    ASSERT_TRUE(processEventsUntil([&] { return session.store().lastSaveErrorDescription().has_value(); },
+                                   std::chrono::seconds(30)))
+        << "the save did not fail";
+    EXPECT_EQ(session.banner(), "Changes not saved · The library is busy");
+    PanelMenu menu = session.controller->panelMenuController().makeStatusMenuModel();
+    ASSERT_GE(menu.items.size(), 2u);
+    EXPECT_EQ(menu.items[0].text, "⚠ Changes not saved · The library is busy");
+    EXPECT_EQ(menu.items[1].text, "4 words · Not saved");
 }
 
 } // namespace

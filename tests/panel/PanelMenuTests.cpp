@@ -4,6 +4,7 @@
 #include "panel/PanelAlerts.h"
 #include "panel/PanelMenuView.h"
 #include "panel/RelativeDates.h"
+#include "panel/SaveProblem.h"
 #include "panel/TextDrawingRecorder.h"
 #include "panel/VeltoPanelMenuController.h"
 #include "platform/Text.h"
@@ -285,7 +286,9 @@ TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
     std::unique_ptr<QMenu> failed(harness.controller->makeStatusMenu());
     std::string lines = dump(failed.get());
     EXPECT_EQ(lines.substr(0, lines.find('\n')),
-              "⚠ Changes not saved [disabled] tip: " + *harness.store().lastSaveErrorDescription());
+              "⚠ Changes not saved · disk full [disabled] tip: " + *harness.store().lastSaveErrorDescription());
+    EXPECT_NE(lines.find("\n2 words · Not saved [disabled]\n"), std::string::npos)
+        << "the page's line does not call the unsaved edit saved: " << lines;
 
     VeltoPage copy = loadedPage(7, "Other version", start);
     copy.fileSlug = "conflict-copy";
@@ -529,6 +532,7 @@ TEST(PanelMenuTexts, RecencyWordsAndTitles) {
     EXPECT_EQ(VeltoPanelMenuController::wordCount(pairs), 1'000U);
     EXPECT_EQ(VeltoPanelMenuController::metadataDescription("one", std::nullopt, start), "1 word · New page");
     EXPECT_EQ(VeltoPanelMenuController::metadataDescription("a b", start - 5s, start), "2 words · Saved now");
+    EXPECT_EQ(VeltoPanelMenuController::metadataDescription("a b", start - 5s, start, true), "2 words · Not saved");
 
     VeltoPage sixty = loadedPage(1, std::string(60, 'x'), start - 2h);
     EXPECT_EQ(VeltoPanelMenuController::pageDescription(sixty, start),
@@ -547,6 +551,26 @@ TEST(PanelMenuTexts, RecencyWordsAndTitles) {
         manyLines += "line\n";
     }
     EXPECT_EQ(VeltoPanelMenuController::pageToolTip(loadedPage(4, manyLines, start)).count(QLatin1Char('\n')), 19);
+}
+
+TEST(PanelMenuTexts, AFailedSaveIsNamedWithItsReasonInAFewWords) {
+    struct Case {
+        std::string description;
+        QString title;
+    };
+    const Case cases[] = {
+        {"Locking “/p/.velto/transaction.lock”: The library is busy: another program has held its lock file "
+         "“/p/.velto/transaction.lock” for a while. Velto tries again by itself.",
+         "Changes not saved · The library is busy"},
+        {"Writing “/p/a.md”: No space left on device", "Changes not saved · No space left on device"},
+        {"disk full", "Changes not saved · disk full"},
+        {"Velto couldn’t save your change because this page isn’t fully loaded yet.", "Changes not saved"},
+        {"Renaming “/p/a.md”: The page file “/p/b.md” is in the way of this page’s new name.", "Changes not saved"},
+        {"", "Changes not saved"},
+    };
+    for (const Case &test : cases) {
+        EXPECT_EQ(SaveProblem::title(test.description), test.title) << test.description;
+    }
 }
 
 TEST(PanelMenuDrawing, PageItemsWriteTheirRecencyInTheSmallMenuFontAfterTheTitle) {
