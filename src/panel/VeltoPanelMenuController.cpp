@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace velto {
@@ -77,6 +78,24 @@ std::size_t wordStartsWithinBlock(const unsigned char *block) {
 
 std::optional<Uuid> pageIDOfItem(const QString &text) {
     return Uuid::parse(text.toStdString());
+}
+
+QString fileNameOf(const VeltoUnreadablePageFile &file) {
+    return fromUtf8(std::filesystem::path(file.relativePath).filename().string());
+}
+
+// "Velto can’t read its file “Notes/2026-01-05-1a2b3c4d.md”: Permission denied. Velto leaves it as it is."
+QString unreadableExplanation(const VeltoUnreadablePageFile &file) {
+    const QString reason = fromUtf8(file.reason).trimmed();
+    if (reason.endsWith(QLatin1Char('.'))) {
+        return reason + QStringLiteral(" Velto leaves the file as it is."); // a sentence that names the file
+    }
+    QString explanation =
+        QStringLiteral("Velto can’t read its file “") + fromUtf8(file.relativePath) + QStringLiteral("”");
+    if (!reason.isEmpty()) {
+        explanation += QStringLiteral(": ") + reason;
+    }
+    return explanation + QStringLiteral(". Velto leaves it as it is.");
 }
 
 } // namespace
@@ -149,7 +168,14 @@ QString VeltoPanelMenuController::metadataDescription(std::string_view text, std
     return line + QStringLiteral("New page");
 }
 
-QString VeltoPanelMenuController::pageDescription(const VeltoPage &page, Date now) {
+QString VeltoPanelMenuController::pageDescription(const VeltoPage &page, Date now,
+                                                  const std::optional<VeltoUnreadablePageFile> &unreadable) {
+    const QString recency = QStringLiteral("  ") + middleDot + QStringLiteral("  ") +
+                            RelativeDates::compactRecency(pageActivityDate(page), now);
+    if (unreadable) {
+        // Its text is not here to make a title of: the file is what is known of it.
+        return QStringLiteral("Can’t be read: ") + fileNameOf(*unreadable) + recency;
+    }
     QString prefix;
     if (isConflictCopy(page)) {
         prefix = QStringLiteral("Conflict copy: ");
@@ -157,11 +183,14 @@ QString VeltoPanelMenuController::pageDescription(const VeltoPage &page, Date no
         prefix = QStringLiteral("Recovered page: ");
     }
     // The recency follows the title in the same text, not in the shortcut column: it belongs to the page.
-    return prefix + fromUtf8(PagePreview::title(page.visibleTextView(), titleLength)) + QStringLiteral("  ") +
-           middleDot + QStringLiteral("  ") + RelativeDates::compactRecency(pageActivityDate(page), now);
+    return prefix + fromUtf8(PagePreview::title(page.visibleTextView(), titleLength)) + recency;
 }
 
-QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page) {
+QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page,
+                                              const std::optional<VeltoUnreadablePageFile> &unreadable) {
+    if (unreadable) {
+        return unreadableExplanation(*unreadable);
+    }
     // An excerpt, not the whole text: a menu of 150 pages of up to 5 MB each must stay small and quick.
     QString excerpt = fromUtf8(PageExcerpt::excerpt(page.visibleTextView()));
     if (isConflictCopy(page)) {
@@ -410,10 +439,11 @@ void VeltoPanelMenuController::addArchivedPageBatch(PanelMenu &menu,
 PanelMenuItem VeltoPanelMenuController::pageItem(const VeltoPage &page,
                                                  std::function<void(const QString &)> choose) const {
     PanelMenuItem item;
-    item.text = pageDescription(page, now());
+    const std::optional<VeltoUnreadablePageFile> unreadable = store_.unreadableFileOf(page);
+    item.text = pageDescription(page, now(), unreadable);
     item.smallTextLength = static_cast<int>(RelativeDates::compactRecency(pageActivityDate(page), now()).size());
     item.data = QString::fromStdString(page.id.uppercaseText());
-    item.toolTip = pageToolTip(page);
+    item.toolTip = pageToolTip(page, unreadable);
     item.trigger = [choose = std::move(choose), id = item.data] { choose(id); };
     return item;
 }
@@ -421,15 +451,32 @@ PanelMenuItem VeltoPanelMenuController::pageItem(const VeltoPage &page,
 // ---- actions ----
 
 void VeltoPanelMenuController::selectPage(const QString &pageIDText) {
-    if (std::optional<Uuid> id = pageIDOfItem(pageIDText); id && actions_.selectPage) {
+    if (std::optional<Uuid> id = pageIDOfItem(pageIDText); id && !refusedAsUnreadable(*id) && actions_.selectPage) {
         actions_.selectPage(*id);
     }
 }
 
 void VeltoPanelMenuController::restoreArchivedPage(const QString &pageIDText) {
-    if (std::optional<Uuid> id = pageIDOfItem(pageIDText); id && actions_.restoreArchivedPage) {
+    if (std::optional<Uuid> id = pageIDOfItem(pageIDText);
+        id && !refusedAsUnreadable(*id) && actions_.restoreArchivedPage) {
         actions_.restoreArchivedPage(*id);
     }
+}
+
+bool VeltoPanelMenuController::refusedAsUnreadable(const Uuid &pageID) const {
+    const VeltoPage *page = findPage(store_.document(), pageID);
+    std::optional<VeltoUnreadablePageFile> unreadable = page ? store_.unreadableFileOf(*page) : std::nullopt;
+    if (!unreadable) {
+        return false;
+    }
+    const QString message = QStringLiteral("This page can’t be opened");
+    const QString informative = unreadableExplanation(*unreadable);
+    if (options_.inform) {
+        options_.inform(message, informative);
+    } else {
+        PanelAlerts::notify(nullptr, message, informative, QStringLiteral("OK"));
+    }
+    return true;
 }
 
 void VeltoPanelMenuController::reviewConflictCopies() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/LoadResult.h"
 #include "model/Page.h"
 #include "panel/PanelMenu.h"
 #include "platform/Clock.h"
@@ -52,6 +53,8 @@ public:
         std::function<CommandShortcuts()> commandShortcuts;
         /// Asks before archiving or deleting; empty: a message box.
         std::function<bool(const PanelMenuConfirmation &)> confirm;
+        /// Says why a chosen page cannot be opened (message, informative text); empty: a message box.
+        std::function<void(const QString &, const QString &)> inform;
     };
 
     static constexpr std::size_t archivedBatchSize = 50;
@@ -74,10 +77,14 @@ public:
                                        bool lastSaveFailed = false);
     /// Runs of text between white space and line breaks.
     static std::size_t wordCount(std::string_view text);
-    /// The page's title, a middle dot between blanks and its compact recency ("Notes  ·  2h").
-    static QString pageDescription(const VeltoPage &page, Date now);
-    /// The sentence that says why a page exists, then an excerpt of its text.
-    static QString pageToolTip(const VeltoPage &page);
+    /// The page's title, a middle dot between blanks and its compact recency ("Notes  ·  2h"); a page whose
+    /// file cannot be read is named by its file ("Can’t be read: 2026-01-05-1a2b3c4d.md  ·  Jan 5").
+    static QString pageDescription(const VeltoPage &page, Date now,
+                                   const std::optional<VeltoUnreadablePageFile> &unreadable = std::nullopt);
+    /// The sentence that says why a page exists, then an excerpt of its text; for a page whose file cannot be
+    /// read, why.
+    static QString pageToolTip(const VeltoPage &page,
+                               const std::optional<VeltoUnreadablePageFile> &unreadable = std::nullopt);
 
     // ---- what menu items do ----
 
@@ -98,6 +105,8 @@ private:
                                std::size_t startIndex);
     PanelMenuItem pageItem(const VeltoPage &page, std::function<void(const QString &)> choose) const;
     bool confirm(const PanelMenuConfirmation &confirmation) const;
+    /// Says why the page cannot be opened when its file cannot be read; false for any other page.
+    bool refusedAsUnreadable(const Uuid &pageID) const;
 
     VeltoStore &store_;
     VeltoCommandRegistry &commands_;

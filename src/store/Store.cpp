@@ -163,6 +163,19 @@ std::optional<std::filesystem::path> VeltoStore::currentPageFileURL() const {
     return session_.folderURL() / VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
 }
 
+std::optional<VeltoUnreadablePageFile> VeltoStore::unreadableFileOf(const VeltoPage &page) const {
+    if (page.content.asUnavailable() == nullptr) {
+        return std::nullopt;
+    }
+    VeltoUnreadablePageFile file{VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page)), {}};
+    for (const VeltoUnreadablePageFile &unreadable : unreadableFiles_) {
+        if (unreadable.relativePath == file.relativePath) {
+            file.reason = unreadable.reason;
+        }
+    }
+    return file;
+}
+
 bool VeltoStore::hasOutstandingSave() const {
     return loadState_.recoveryIssue() == nullptr && saveScheduler_.hasOutstandingSave(hasPendingMutations(mutations_));
 }

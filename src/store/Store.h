@@ -97,6 +97,9 @@ public:
     const std::optional<std::string> &lastSaveErrorDescription() const { return lastSaveErrorDescription_; }
     /// The folder's Markdown files that the last load could not read; they are left as they are.
     const std::vector<VeltoUnreadablePageFile> &unreadableFiles() const { return unreadableFiles_; }
+    /// For a page held without its text because its file cannot be read: the file's path relative to the Pages
+    /// folder, and why it cannot be read (empty when the load gave no reason). Nothing for any other page.
+    std::optional<VeltoUnreadablePageFile> unreadableFileOf(const VeltoPage &page) const;
     const std::optional<VeltoSaveConflictPresentation> &lastSaveConflictPresentation() const {
         return conflictNotice_.presentation();
     }

@@ -96,7 +96,8 @@ private:
 /// A panel menu over an in-memory library; every action it calls is written down as a line.
 class MenuHarness {
 public:
-    explicit MenuHarness(VeltoDocument document, VeltoAutoArchivePeriod period = VeltoAutoArchivePeriod::never())
+    explicit MenuHarness(VeltoDocument document, VeltoAutoArchivePeriod period = VeltoAutoArchivePeriod::never(),
+                         std::vector<VeltoUnreadablePageFile> unreadableFiles = {})
         : clock(start) {
         testing::ensureApplication();
         VeltoStore::Environment environment;
@@ -122,7 +123,8 @@ public:
             loaded.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{preview, 100, true, "abc", "def"});
             return loaded;
         };
-        stores.openStore(std::move(environment), VeltoLibraryLoadResult::loaded(std::move(document)));
+        stores.openStore(std::move(environment),
+                         VeltoLibraryLoadResult::loaded(std::move(document), std::nullopt, std::move(unreadableFiles)));
         store().setAutoArchivePeriod(period);
         registry = std::make_unique<VeltoCommandRegistry>(
             std::vector<VeltoCommandID>{VeltoCommandID::newPage, VeltoCommandID::openSettings},
@@ -150,6 +152,9 @@ public:
         options.confirm = [this](const PanelMenuConfirmation &question) {
             calls.push_back("ask " + question.message.toStdString() + " / " + question.actionButton.toStdString());
             return answer;
+        };
+        options.inform = [this](const QString &message, const QString &informativeText) {
+            calls.push_back("tell " + message.toStdString() + " / " + informativeText.toStdString());
         };
         controller = std::make_unique<VeltoPanelMenuController>(
             store(), *registry, [this] { return store().document().currentPage.visibleText(); }, std::move(actions),
@@ -478,6 +483,44 @@ TEST_F(PanelMenu, RecentPagesFollowTheAutoArchivePeriod) {
         EXPECT_EQ(harness.calls.front(), "select " + pageID(2).uppercaseText());
         EXPECT_EQ(harness.calls.back(), c.browseMore ? "browse" : "show page");
     }
+}
+
+// A page whose file cannot be read is listed by its file, says why in its tooltip, and choosing it (or restoring
+// it from the archive) says why it cannot be opened instead of doing nothing.
+TEST_F(PanelMenu, APageWhoseFileCannotBeReadIsNamedByItsFileAndSaysWhyItCannotOpen) {
+    VeltoPage unreadable = loadedPage(9, "", start - 30 * 24h);
+    unreadable.relativeFilePath = "Notes/old plan.md";
+    unreadable.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{120, true, {}, {}, false});
+    VeltoPage archived = unreadable;
+    archived.id = pageID(8);
+    archived.relativeFilePath = "gone.md";
+    archived.archivedAt = start - 2h;
+    archived.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{10, true, {}, {}, true});
+    MenuHarness harness(documentOf(loadedPage(1, "current", start), {unreadable, archived}),
+                        VeltoAutoArchivePeriod::never(), {{"Notes/old plan.md", "Permission denied"}});
+    std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
+    const std::string lines = dump(menu.get());
+    const std::string why =
+        "Velto can’t read its file “Notes/old plan.md”: Permission denied. Velto leaves it as it is.";
+    EXPECT_NE(lines.find("  Can’t be read: old plan.md  ·  " +
+                         RelativeDates::compactRecency(start - 30 * 24h, start).toStdString() +
+                         " [off] {0009} tip: " + why + "\n"),
+              std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("    Can’t be read: gone.md  ·  2h {0008} tip: Velto can’t read its file “gone.md”. Velto "
+                         "leaves it as it is.\n"),
+              std::string::npos)
+        << lines;
+    EXPECT_EQ(lines.find("Untitled page"), std::string::npos) << lines;
+
+    harness.controller->selectPage(QString::fromStdString(pageID(9).uppercaseText()));
+    harness.controller->restoreArchivedPage(QString::fromStdString(pageID(8).uppercaseText()));
+    harness.controller->selectPage(QString::fromStdString(pageID(1).uppercaseText()));
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{
+                                 "tell This page can’t be opened / " + why,
+                                 "tell This page can’t be opened / Velto can’t read its file “gone.md”. Velto leaves "
+                                 "it as it is.",
+                                 "select " + pageID(1).uppercaseText()}));
 }
 
 TEST_F(PanelMenu, PageItemsReadTheirIdentifierBackAndIgnoreAnythingElse) {
