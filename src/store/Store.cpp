@@ -135,6 +135,31 @@ std::map<Uuid, VeltoPageBaseline> VeltoStore::pageBaselines(const VeltoDocument 
     return baselines;
 }
 
+// A page read from its file gives its baseline from the text read. A page that the load took over as held,
+// without reading its file again, keeps what the store knows its file holds: the held text may carry another
+// identifier than the file (a conflict copy holds its original's, which the file names by the copy's own), and a
+// baseline made from the held text would then take this store's own file for another writer's change, and keep it
+// as a copy of the copy when the page is removed.
+std::map<Uuid, VeltoPageBaseline> VeltoStore::reloadedBaselines(const VeltoDocument &loaded) const {
+    std::map<Uuid, VeltoPageBaseline> baselines;
+    auto add = [&](const VeltoPage &page) {
+        const VeltoPageFileContent *content = page.content.asLoaded();
+        const bool isTextRead = content != nullptr && content->unchangedFileText() != nullptr;
+        const VeltoPage *held = isTextRead ? nullptr : findPage(document_, page.id);
+        auto known = pageBaselines_.find(page.id);
+        if (held != nullptr && known != pageBaselines_.end() && *held == page) {
+            baselines.emplace(page.id, known->second);
+        } else {
+            baselines.emplace(page.id, VeltoPageBaseline::fromPage(page));
+        }
+    };
+    add(loaded.currentPage);
+    for (const VeltoPage &page : loaded.pages) {
+        add(page);
+    }
+    return baselines;
+}
+
 // The library session and the changes of other writers are rooms of their own; the store answers for them.
 
 QCoro::Task<void> VeltoStore::reloadFromDisk(bool applyAutoArchive,
@@ -221,7 +246,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     // What could not be saved before the load (edits held while the library needed recovery) stays, merged
     // into what was loaded; everything else was saved by the flush before the load.
     VeltoReloadedDocument reloaded =
-        keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document, pageBaselines(loaded->document));
+        keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document, reloadedBaselines(loaded->document));
     keepHeldBodyWhenUnchanged(previousCurrentPage, reloaded.document.currentPage);
     replaceDocument(std::move(reloaded.document));
     pageBaselines_ = std::move(reloaded.baselines);

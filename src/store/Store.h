@@ -215,6 +215,8 @@ private:
     /// A new page without text: it gets a file only once something is typed into it.
     static VeltoPage newEmptyPage(Date now);
     static std::map<Uuid, VeltoPageBaseline> pageBaselines(const VeltoDocument &document);
+    /// The baselines of a reloaded document: those the store holds for the pages it kept as they were.
+    std::map<Uuid, VeltoPageBaseline> reloadedBaselines(const VeltoDocument &loaded) const;
 
     Date now() const { return clock_->now(); }
 

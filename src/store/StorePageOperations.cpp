@@ -388,7 +388,9 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid cop
     if (const VeltoPageFileContent *loaded = copy.content.asLoaded()) {
         originalID = loaded->conflictOriginalPageID();
     }
-    const VeltoPage *original = originalID.has_value() ? findPage(document_, *originalID) : nullptr;
+    // A copy that names itself as its original (a hand edit, a sync tool) has no other version to settle with.
+    const VeltoPage *original =
+        originalID.has_value() && *originalID != copyPageID ? findPage(document_, *originalID) : nullptr;
     if (resolution != VeltoConflictResolution::keepBothVersions && original == nullptr) {
         co_return VeltoConflictResolutionOutcome::unavailable;
     }

@@ -2,6 +2,8 @@
 #include "store/OwnFileChanges.h"
 #include "store/PageArchiveState.h"
 
+#include <fstream>
+
 namespace velto {
 namespace {
 
@@ -124,6 +126,32 @@ TEST(StoreConflicts, ResolutionsThatNeedTheOriginalAreRefusedWithoutIt) {
     EXPECT_EQ(store.document().pages[0].visibleText(), "their version");
     EXPECT_FALSE(isConflictCopy(store.document().pages[0]));
     EXPECT_NE(store.document().pages[0].id, copy.id);
+}
+
+/// A copy whose text names its own identifier as its original (a hand edit, a sync tool) has no other version:
+/// keeping the current version or using the copy is refused and changes nothing; it can still be kept as a page.
+TEST(StoreConflicts, ACopyNamingItselfAsItsOriginalIsRefusedWithoutChangingAnything) {
+    MemoryStore memory;
+    VeltoPage copy = textPage("their version", day(2), day(3));
+    copy.fileSlug = "conflict-copy";
+    copy.content.asLoaded()->writeVeltoMetadata(copy.id, false, copy.id);
+    memory.latestPages[copy.id] = copy;
+    VeltoStore &store = memory.open(documentOf(textPage("current", day(0)), {copy}));
+    const VeltoDocument before = store.document();
+
+    for (VeltoConflictResolution resolution :
+         {VeltoConflictResolution::useSavedCopy, VeltoConflictResolution::keepCurrentVersion}) {
+        EXPECT_EQ(awaitTask(store.resolveConflict(copy.id, resolution, day(5))),
+                  VeltoConflictResolutionOutcome::unavailable);
+        EXPECT_EQ(store.document(), before);
+    }
+    EXPECT_TRUE(memory.saves.empty());
+
+    EXPECT_EQ(awaitTask(store.resolveConflict(copy.id, VeltoConflictResolution::keepBothVersions, day(5))),
+              VeltoConflictResolutionOutcome::resolved);
+    ASSERT_EQ(store.document().pages.size(), 1u);
+    EXPECT_EQ(store.document().pages.front().visibleText(), "their version");
+    EXPECT_FALSE(isConflictCopy(store.document().pages.front()));
 }
 
 TEST(StoreConflicts, CopyChangedElsewhereIsRefreshedBeforeItIsResolved) {
@@ -275,6 +303,70 @@ TEST(StoreConflicts, AReloadKeepsTheNoticeOnlyForCopiesStillActiveInTheLibrary) 
             expected.push_back(copies[static_cast<std::size_t>(kept)].id);
         }
         EXPECT_EQ(store.lastSaveConflictPresentation()->pageIDs, expected);
+    }
+}
+
+/// A copy this store's own save made is settled by each choice in one step: after the save that follows, the
+/// folder holds no copy, and neither a new copy nor a notice comes back.
+TEST(StoreConflicts, ACopyMadeByASaveIsSettledByEachChoiceWithoutANewCopy) {
+    struct Case {
+        VeltoConflictResolution resolution;
+        const char *originalText;
+        std::size_t otherPages; // after the resolution: the copy kept as a page, or nothing
+    };
+    const Case cases[] = {
+        {VeltoConflictResolution::keepCurrentVersion, "my line\n", 0},
+        {VeltoConflictResolution::useSavedCopy, "their line\n", 0},
+        {VeltoConflictResolution::keepBothVersions, "my line\n", 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.resolution));
+        DiskStore disk;
+        VeltoPage original = textPage("shared line\n", day(0));
+        writeLibrary(disk.folder, documentOf(original));
+        VeltoStore &store = disk.open();
+        std::filesystem::path file;
+        for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
+            if (entry.path().extension() == ".md") {
+                file = entry.path();
+            }
+        }
+        ASSERT_FALSE(file.empty());
+        std::string theirs = defaultFileSystem().readFile(file);
+        theirs.replace(theirs.find("shared line"), 11, "their line");
+        // Changed as a shell does, seen by the folder monitor: the save meets it first, then the refresh.
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << theirs;
+        store.setText("my line\n", day(1));
+        disk.flush();
+        ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+        const Uuid copyID = store.lastSaveConflictPresentation()->pageIDs.front();
+        // The folder monitor's refresh loads the changed files and takes the others over as held.
+        std::set<std::string> changedFiles;
+        for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
+            changedFiles.insert(entry.path().filename().string());
+        }
+        awaitTask(store.reloadFromDisk(false, changedFiles));
+
+        ASSERT_EQ(awaitTask(store.resolveConflict(copyID, c.resolution, day(2))),
+                  VeltoConflictResolutionOutcome::resolved);
+        disk.flush();
+        awaitTask(store.reloadFromDisk(false, std::nullopt));
+        disk.flush();
+
+        EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
+        EXPECT_EQ(store.document().currentPage.visibleText(), c.originalText);
+        VeltoDocument onDisk = disk.reloadedFromDisk();
+        EXPECT_EQ(pageIn(onDisk, original.id).visibleText(), c.originalText);
+        ASSERT_EQ(onDisk.pages.size(), c.otherPages);
+        for (const VeltoPage &page : onDisk.pages) {
+            EXPECT_FALSE(isConflictCopy(page)) << page.visibleText();
+            EXPECT_EQ(page.visibleText(), "their line\n");
+        }
+        std::size_t copyFiles = 0;
+        for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
+            copyFiles += entry.path().filename().string().find("conflict-copy") != std::string::npos ? 1 : 0;
+        }
+        EXPECT_EQ(copyFiles, 0u);
     }
 }
 
