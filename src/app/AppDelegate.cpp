@@ -451,6 +451,9 @@ void AppDelegate::finishLaunchingWithPanel(ShortcutRegistrationAvailability avai
     // After the tray icon is up, and again whenever a reload meets a file that was readable before.
     connect(store_.get(), &VeltoStoreSignals::unreadableFilesFound, this, &AppDelegate::announceNewlyUnreadableFiles,
             Qt::QueuedConnection);
+    // Traced for measurements and tests from outside, which otherwise meet the notice only inside the tray menu.
+    connect(store_.get(), &VeltoStoreSignals::conflictNoticeRaised, this,
+            [] { launchTrace::milestone("conflict notice raised"); });
     if (!store_->unreadableFiles().empty()) {
         QTimer::singleShot(0, this, &AppDelegate::announceNewlyUnreadableFiles);
     }

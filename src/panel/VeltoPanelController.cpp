@@ -39,11 +39,16 @@ namespace {
 
 /// What a save that kept another version apart says over the editor; the tray menu's notice leads to the
 /// review. Held longer than a confirmation: it tells of something the user did not do.
-PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice) {
+PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice, bool holdsOwnEdits) {
     constexpr double readingTime = 2 * PanelFeedback::standardDuration;
     QString message;
     if (notice.title == "Page Recovered After File Removal") {
         message = QStringLiteral("Page file removed · your edit was kept as a new page");
+    } else if (holdsOwnEdits && notice.pageIDs.size() == 1) {
+        message = QStringLiteral("Changed elsewhere · your version was saved as a copy");
+    } else if (holdsOwnEdits) {
+        message = QStringLiteral("%1 pages changed elsewhere · your versions were saved as copies")
+                      .arg(notice.pageIDs.size());
     } else if (notice.pageIDs.size() == 1) {
         message = QStringLiteral("Changed elsewhere · the other version was saved as a copy");
     } else {
@@ -185,7 +190,7 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     // with.
     connect(&store_, &VeltoStoreSignals::conflictNoticeRaised, this, [this] {
         if (const std::optional<VeltoSaveConflictPresentation> &notice = store_.lastSaveConflictPresentation()) {
-            showFeedback(conflictBanner(*notice));
+            showFeedback(conflictBanner(*notice, store_.conflictNoticeHoldsOwnEdits()));
         }
     });
     // The same words as the tray menu's warning, so that the panel and the menu tell one story.

@@ -47,6 +47,26 @@ void VeltoConflictNotice::raise(const VeltoSaveResult &result) {
         presentation.pageIDs = ordinaryCopies;
     }
     presentation_ = std::move(presentation);
+    kind_ = Kind::otherVersions;
+}
+
+void VeltoConflictNotice::raiseForOwnEdits(const std::vector<Uuid> &copyIDs) {
+    if (copyIDs.empty()) {
+        return;
+    }
+    VeltoSaveConflictPresentation presentation;
+    presentation.title = reviewTitle(copyIDs.size());
+    if (copyIDs.size() == 1) {
+        presentation.message = "This page changed in another app or Velto window. The other version is current, "
+                               "and your edit was saved as a separate page.";
+    } else {
+        presentation.message = std::to_string(copyIDs.size()) +
+                               " pages changed elsewhere. The other versions are current, and your edits were "
+                               "saved as separate pages.";
+    }
+    presentation.pageIDs = copyIDs;
+    presentation_ = std::move(presentation);
+    kind_ = Kind::ownEdits;
 }
 
 void VeltoConflictNotice::remove(const Uuid &pageID) {

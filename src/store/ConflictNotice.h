@@ -12,11 +12,21 @@ namespace velto {
 /// whose file was removed), and the copies it still lists until each is dealt with.
 class VeltoConflictNotice {
 public:
+    /// Whose version the copies hold.
+    enum class Kind {
+        otherVersions, ///< this process's save kept another writer's version apart
+        ownEdits,      ///< another writer's save kept this process's text apart
+    };
+
     const std::optional<VeltoSaveConflictPresentation> &presentation() const { return presentation_; }
+    Kind kind() const { return kind_; }
 
     /// A save kept versions apart: the notice now tells of them. A save that kept none leaves an earlier
     /// notice as it is, until its copies are dealt with.
     void raise(const VeltoSaveResult &result);
+    /// Another writer's save kept text of this process as the given conflict copies, which just arrived here: the
+    /// notice now tells of them, as a notice of this process's own save would.
+    void raiseForOwnEdits(const std::vector<Uuid> &copyIDs);
     /// The copy was resolved: it leaves the notice, which goes with the last copy.
     void remove(const Uuid &pageID);
     /// After a reload: the notice stays for the copies the library still holds as active pages, and goes
@@ -27,6 +37,7 @@ public:
 
 private:
     std::optional<VeltoSaveConflictPresentation> presentation_;
+    Kind kind_ = Kind::otherVersions;
 };
 
 } // namespace velto

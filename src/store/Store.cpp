@@ -248,6 +248,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     VeltoReloadedDocument reloaded =
         keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document, reloadedBaselines(loaded->document));
     keepHeldBodyWhenUnchanged(previousCurrentPage, reloaded.document.currentPage);
+    const std::vector<Uuid> copiesOfOwnEdits = noteDisplacedEdits(reloaded.document);
     replaceDocument(std::move(reloaded.document));
     pageBaselines_ = std::move(reloaded.baselines);
     saveScheduler_.documentWasReloaded();
@@ -256,6 +257,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     unreadableFiles_ = loaded->unreadableFiles;
     lastSaveErrorDescription_.reset();
     conflictNotice_.keepHeldCopies(document_);
+    conflictNotice_.raiseForOwnEdits(copiesOfOwnEdits);
     mutations_.reset(loaded->structureRepair, true);
     if (reloaded.keptPendingChanges) {
         mutations_.record(loaded->document, document_);
@@ -270,6 +272,22 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     if (metNewUnreadableFiles) {
         emit unreadableFilesFound();
     }
+    if (!copiesOfOwnEdits.empty()) {
+        emit conflictNoticeRaised();
+    }
+}
+
+std::vector<Uuid> VeltoStore::noteDisplacedEdits(const VeltoDocument &reloaded) {
+    auto noteIfReplaced = [&](const VeltoPage &held) {
+        if (const VeltoPage *taken = findPage(reloaded, held.id)) {
+            displacedEdits_.noteReplaced(held, *taken);
+        }
+    };
+    noteIfReplaced(document_.currentPage);
+    for (const VeltoPage &page : document_.pages) {
+        noteIfReplaced(page);
+    }
+    return displacedEdits_.arrivedCopies(document_, reloaded);
 }
 
 void VeltoStore::keepHeldBodyWhenUnchanged(const VeltoPage &held, VeltoPage &reloaded) {
@@ -318,6 +336,7 @@ bool VeltoStore::takeLatestPage(const Uuid &pageID, const std::optional<VeltoPag
     if (after.page == before.page && after.baseline == before.baseline) {
         return true;
     }
+    displacedEdits_.noteReplaced(*held, after.page);
     *held = std::move(after.page);
     documentDidChange();
     if (after.baseline.has_value()) {
@@ -395,6 +414,7 @@ void VeltoStore::activateLibrarySession(const std::filesystem::path &folderURL, 
     mutations_.reset(structureRepair, false);
     lastSaveErrorDescription_.reset();
     conflictNotice_.clear();
+    displacedEdits_.clear();
     loadState_ = std::move(loadState);
     externalChanges_.startMonitoring(session_.folderURL());
     announceCurrentPageChange(previousCurrentPage);

@@ -18,6 +18,7 @@
 #include "store/AutoArchivePeriod.h"
 #include "store/ConflictNotice.h"
 #include "store/ConflictResolution.h"
+#include "store/DisplacedEdits.h"
 #include "store/ExternalChanges.h"
 #include "store/FolderConnectionSelection.h"
 #include "store/LibrarySession.h"
@@ -102,6 +103,11 @@ public:
     std::optional<VeltoUnreadablePageFile> unreadableFileOf(const VeltoPage &page) const;
     const std::optional<VeltoSaveConflictPresentation> &lastSaveConflictPresentation() const {
         return conflictNotice_.presentation();
+    }
+    /// Whether the notice's copies hold this process's own text, kept apart by another writer's save.
+    bool conflictNoticeHoldsOwnEdits() const {
+        return conflictNotice_.presentation().has_value() &&
+               conflictNotice_.kind() == VeltoConflictNotice::Kind::ownEdits;
     }
     const std::filesystem::path &folderURL() const { return session_.folderURL(); }
     std::int64_t maximumPageCount() const { return archivePolicy_.maximumPageCount(); }
@@ -238,6 +244,9 @@ private:
 
     /// Takes a reloaded library into the document, keeping what could not be saved before the load.
     void applyReload(const VeltoLibraryLoadResult &result);
+    /// Remembers the held texts that the reloaded document replaces, and answers the conflict copies it brings
+    /// that hold such a text: this process's edits, kept apart by another writer's save.
+    std::vector<Uuid> noteDisplacedEdits(const VeltoDocument &reloaded);
     void noteRefreshFailure(const std::exception_ptr &error);
     void retryFailedSaveLater();
     /// Whether a save is still owed: a scheduled save not yet finished, a change not yet scheduled, or
@@ -262,6 +271,7 @@ private:
     std::vector<VeltoUnreadablePageFile> unreadableFiles_;
     std::unique_ptr<VeltoScheduledAction> failedSaveRetry_;
     VeltoConflictNotice conflictNotice_;
+    VeltoDisplacedEdits displacedEdits_;
     VeltoPendingTextSource *pendingTextSource_ = nullptr;
     VeltoLibrarySession session_;
     FileSystem *fileManager_;

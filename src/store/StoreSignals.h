@@ -39,7 +39,8 @@ signals:
     void pageIdentifiersReplaced(const std::map<velto::Uuid, velto::Uuid> &replacements);
 
     /// A save kept another version of a page apart (a conflict copy, or the user's edit of a page whose file
-    /// was removed): `lastSaveConflictPresentation` now holds the notice that tells the user about it.
+    /// was removed), or a reload brought the copy in which another writer's save kept this process's text:
+    /// `lastSaveConflictPresentation` now holds the notice that tells the user about it.
     void conflictNoticeRaised();
 
     /// A save failed, where the save before it succeeded or failed for another reason: `lastSaveErrorDescription`

@@ -370,6 +370,61 @@ TEST(StoreConflicts, ACopyMadeByASaveIsSettledByEachChoiceWithoutANewCopy) {
     }
 }
 
+/// Another writer's save met this store's text in the file and kept it as a conflict copy: the reload that brings
+/// the copy tells this store's user where their text went, whether the copy comes with the other version or after
+/// it. A copy of someone else's text, or of a text never replaced here, tells nothing.
+TEST(StoreConflicts, AReloadBringingACopyOfTextReplacedHereTellsOfIt) {
+    struct Case {
+        const char *name;
+        const char *copyText;
+        bool copyInLaterReload;
+        bool replaced; // the other writer's version took the page's place here
+        bool told;
+    };
+    const Case cases[] = {
+        {"the copy comes with the other version", "mine BBB", false, true, true},
+        {"the copy comes after the other version", "mine BBB", true, true, true},
+        {"the copy holds someone else's text", "someone else's", false, true, false},
+        {"the page was not replaced here", "mine BBB", false, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryStore memory;
+        VeltoPage original = textPage("mine BBB", day(0));
+        VeltoStore &store = memory.open(documentOf(original));
+        int raised = 0;
+        QObject::connect(&store, &VeltoStoreSignals::conflictNoticeRaised, [&raised] { raised += 1; });
+
+        VeltoPage theirs = original;
+        theirs.content.asLoaded()->body = c.replaced ? "mine AAA" : "mine BBB";
+        VeltoPage copy = conflictCopyOf(original, c.copyText);
+        if (c.copyInLaterReload) {
+            memory.reloadResult = [&] { return VeltoLibraryLoadResult::loaded(documentOf(theirs), std::nullopt); };
+            awaitTask(store.reloadFromDisk(false, std::nullopt));
+            EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
+        }
+        memory.reloadResult = [&] {
+            return VeltoLibraryLoadResult::loaded(documentOf(theirs, {copy}), std::nullopt);
+        };
+        awaitTask(store.reloadFromDisk(false, std::nullopt));
+        awaitTask(store.reloadFromDisk(false, std::nullopt)); // the copy is known now: told once
+
+        if (!c.told) {
+            EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
+            EXPECT_EQ(raised, 0);
+            continue;
+        }
+        ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+        EXPECT_EQ(raised, 1);
+        EXPECT_TRUE(store.conflictNoticeHoldsOwnEdits());
+        EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Review Saved Conflict Copy…");
+        EXPECT_EQ(store.lastSaveConflictPresentation()->message,
+                  "This page changed in another app or Velto window. The other version is current, and your edit "
+                  "was saved as a separate page.");
+        EXPECT_EQ(store.lastSaveConflictPresentation()->pageIDs, std::vector<Uuid>{copy.id});
+    }
+}
+
 /// Each resolution on a real folder, and what the folder holds after the flush.
 TEST(StoreConflicts, ThreeResolutionsReachTheDisk) {
     for (VeltoConflictResolution resolution :
