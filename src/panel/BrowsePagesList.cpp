@@ -217,6 +217,7 @@ void BrowsePagesList::setRows(const std::vector<const VeltoPage *> &pages, const
         row.detail = pageDetail(*page, now);
         row.conflictCandidate = loadedOriginalID(*page).has_value() || page->fileSlug == "conflict-copy";
         row.originalPresent = originalOf(*page) != nullptr;
+        row.namesItselfAsOriginal = loadedOriginalID(*page) == page->id;
         row.isCurrentPage = page->id == currentID;
         rows_.push_back(std::move(row));
     }
@@ -224,7 +225,8 @@ void BrowsePagesList::setRows(const std::vector<const VeltoPage *> &pages, const
     if (!rows_.empty()) {
         return;
     }
-    if (filter_) {
+    // A review whose copies are still there but that the search narrowed to nothing is told as a search.
+    if (filter_ && (query.trimmed().isEmpty() || candidatePages().empty())) {
         emptyState_ = {"doc.text.magnifyingglass", "No saved conflict copies",
                        "The saved copies may have been archived or deleted."};
     } else if (!query.trimmed().isEmpty()) {
@@ -258,7 +260,10 @@ std::optional<std::size_t> BrowsePagesList::rowOf(const Uuid &id) const {
 
 const VeltoPage *BrowsePagesList::originalOf(const VeltoPage &copy) const {
     std::optional<Uuid> originalID = loadedOriginalID(copy);
-    return originalID ? findPage(store_.document(), *originalID) : nullptr;
+    if (!originalID || *originalID == copy.id) {
+        return nullptr; // a copy that names itself is no version of another page
+    }
+    return findPage(store_.document(), *originalID);
 }
 
 BrowsePagesList::Availability BrowsePagesList::availability(std::optional<std::size_t> selectedRow) const {

@@ -30,6 +30,8 @@ struct BrowsePageRow {
     bool conflictCandidate = false;
     /// Its original is still in the library: the current version can be kept, or the copy used.
     bool originalPresent = false;
+    /// Its text names the copy itself as its original (a hand edit, a sync tool): there is no other version.
+    bool namesItselfAsOriginal = false;
     bool isCurrentPage = false;
 };
 

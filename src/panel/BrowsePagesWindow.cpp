@@ -32,6 +32,9 @@ const QString guidanceText = QStringLiteral(
     "which version to keep.");
 const QString currentCopyHelp = QStringLiteral(
     "This saved copy is the page open in the panel. Open another page, then choose again.");
+const QString copyOfItselfHelp = QStringLiteral(
+    "This saved copy names itself as its original page, so there is no other version to keep. Choose Keep Both "
+    "to keep it as a regular page.");
 
 Date now() {
     return std::chrono::system_clock::now();
@@ -162,13 +165,21 @@ BrowsePagesWindow::BrowsePagesWindow(const VeltoStore &store, Callbacks callback
     layout->addLayout(listArea, 1);
     layout->addLayout(buttons);
     setConflictReviewMode(false);
+    // Tab walks the window as it reads: the search, the list, then the buttons from left to right.
+    setTabOrder(searchField_, listView_);
+    setTabOrder(listView_, keepCurrentButton_);
+    setTabOrder(keepCurrentButton_, keepBothButton_);
+    setTabOrder(keepBothButton_, useSavedCopyButton_);
+    setTabOrder(useSavedCopyButton_, openButton_);
 
     searchTimer_.setSingleShot(true);
     searchTimer_.setInterval(searchDelay);
     connect(&searchTimer_, &QTimer::timeout, this, [this] { reloadDisplayedPages(); });
     connect(searchField_, &QLineEdit::textChanged, this, [this] { scheduleSearch(); });
-    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { updateActionAvailability(); });
+    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        showGuidanceForSelection();
+        updateActionAvailability();
+    });
     // Return, Enter and a double click (or the desktop's single click) on a row.
     connect(listView_, &QListView::activated, this, [this] { openSelectedPage(); });
     connect(searchField_, &QLineEdit::returnPressed, this, [this] { openFromSearchField(); });
@@ -281,8 +292,21 @@ void BrowsePagesWindow::runSearchSlice() {
     }
 }
 
+void BrowsePagesWindow::refreshKeepingSelection() {
+    if (std::optional<std::size_t> row = selectedRow()) {
+        selectionToKeep_ = model_.rows()[*row].id;
+    }
+    reloadDisplayedPages();
+}
+
 void BrowsePagesWindow::showRows() {
     model_.setRows(list_.rows());
+    if (std::optional<Uuid> kept = std::exchange(selectionToKeep_, std::nullopt)) {
+        if (std::optional<std::size_t> row = list_.rowOf(*kept)) {
+            selectRow(*row);
+        }
+    }
+    showGuidanceForSelection();
     if (const auto &empty = list_.emptyState()) {
         emptyStateView_->configure(*empty);
         emptyStateView_->show();
@@ -306,6 +330,28 @@ std::optional<std::size_t> BrowsePagesWindow::selectedRow() const {
         return std::nullopt;
     }
     return static_cast<std::size_t>(selected.front().row());
+}
+
+void BrowsePagesWindow::showGuidanceForSelection() {
+    std::optional<std::size_t> row = selectedRow();
+    guidanceLabel_->setText(row && model_.rows()[*row].namesItselfAsOriginal ? copyOfItselfHelp : guidanceText);
+}
+
+void BrowsePagesWindow::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void BrowsePagesWindow::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    // The panel may have opened another page, and the library changed, while the window stood behind: what it
+    // lists, which row is the page in the panel and what each allows are taken again when it comes to the front.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible() && !resolving_) {
+        refreshKeepingSelection();
+    }
 }
 
 bool BrowsePagesWindow::eventFilter(QObject *watched, QEvent *event) {
@@ -391,8 +437,14 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
         co_return VeltoConflictResolutionOutcome::unavailable;
     }
     const BrowsePageRow selected = model_.rows()[*row];
-    if (selected.isCurrentPage) {
+    // Asked of the library as it is now: the row may have been listed before the panel opened another page.
+    if (selected.id == store_.document().currentPage.id) {
         guidanceLabel_->setText(currentCopyHelp);
+        beep();
+        co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    if (selected.namesItselfAsOriginal && resolution != VeltoConflictResolution::keepBothVersions) {
+        guidanceLabel_->setText(copyOfItselfHelp);
         beep();
         co_return VeltoConflictResolutionOutcome::unavailable;
     }
@@ -419,7 +471,7 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
         co_return outcome;
     }
     resolving_ = false;
-    guidanceLabel_->setText(guidanceText);
+    showGuidanceForSelection();
     switch (outcome) {
     case VeltoConflictResolutionOutcome::resolved:
         list_.removeFromFilter(selected.id);

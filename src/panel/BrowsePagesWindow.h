@@ -85,6 +85,9 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    /// Escape closes the window, as it closes a dialog.
+    void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void present();
@@ -96,6 +99,10 @@ private:
     void openSearchResult();
     void setConflictReviewMode(bool on);
     void reloadDisplayedPages();
+    /// Lists the pages again as the library holds them now, the selected page staying selected.
+    void refreshKeepingSelection();
+    /// The guidance over the review: why the selected copy allows only some choices, or how to choose.
+    void showGuidanceForSelection();
     void scheduleSearch();
     void runSearchSlice();
     void showRows();
@@ -115,6 +122,8 @@ private:
     QTimer searchTimer_;
     bool resolving_ = false;
     bool conflictReview_ = false;
+    /// The page to select again once the rows being made are shown.
+    std::optional<Uuid> selectionToKeep_;
 
     QLineEdit *searchField_;
     QLabel *guidanceLabel_;

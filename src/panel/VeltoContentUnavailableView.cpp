@@ -72,6 +72,7 @@ void VeltoContentUnavailableView::configure(const Presentation &presentation) {
     }
     showTitle();
     messageLabel_->setText(presentation.message);
+    fitMessage();
     setAccessibleName(presentation.title);
     setAccessibleDescription(presentation.message);
 }
@@ -81,14 +82,26 @@ void VeltoContentUnavailableView::showTitle() {
         return;
     }
     // One line, cut at the end with an ellipsis when the title is wider than the room it has.
-    int room = std::min(messageWidth, std::max(0, width() - 2 * static_cast<int>(VeltoUI::Metrics::spacing24)));
     QFontMetrics metrics(titleLabel_->font());
-    titleLabel_->setText(metrics.elidedText(presentation_->title, Qt::ElideRight, room));
+    titleLabel_->setText(metrics.elidedText(presentation_->title, Qt::ElideRight, textRoom()));
+}
+
+int VeltoContentUnavailableView::textRoom() const {
+    return std::min(messageWidth, std::max(0, width() - 2 * static_cast<int>(VeltoUI::Metrics::spacing24)));
+}
+
+void VeltoContentUnavailableView::fitMessage() {
+    // The layout would give the message the lines it needs at the width of the whole view, and then narrow it to
+    // its own width, where it wraps onto more lines than it was given: its width and height are set together.
+    const int room = textRoom();
+    messageLabel_->setFixedWidth(room);
+    messageLabel_->setFixedHeight(messageLabel_->text().isEmpty() ? 0 : messageLabel_->heightForWidth(room));
 }
 
 void VeltoContentUnavailableView::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     showTitle();
+    fitMessage();
 }
 
 void VeltoContentUnavailableView::changeEvent(QEvent *event) {

@@ -38,7 +38,10 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    /// The width the title and the message take: the message width, or less in a narrow view.
+    int textRoom() const;
     void showTitle();
+    void fitMessage();
     void applyColors();
 
     QLabel *iconView_;

@@ -68,6 +68,16 @@ TEST(BrowsePagesList, AnEmptyLibraryAndAVanishedReview) {
     library.list->setFilter(std::set<Uuid>{numbered(9)});
     library.list->reload("", now);
     EXPECT_EQ(library.shown(), "empty: No saved conflict copies / doc.text.magnifyingglass");
+    library.list->reload("anything", now);
+    EXPECT_EQ(library.shown(), "empty: No saved conflict copies / doc.text.magnifyingglass");
+}
+
+TEST(BrowsePagesList, AReviewThatOnlyTheSearchEmptiedSaysSo) {
+    Library library(page(1, "Notes", now), {page(2, copyOf(1, "Notes theirs"), now - 1h)});
+    library.list->setFilter(std::set<Uuid>{numbered(2)});
+    library.list->reload("nowhere", now);
+    EXPECT_EQ(library.shown(), "empty: No matching pages / magnifyingglass");
+    EXPECT_EQ(library.list->emptyState()->message, "Try a different word or phrase.");
 }
 
 TEST(BrowsePagesList, ConflictReviewRowsAndWhatEachAllows) {

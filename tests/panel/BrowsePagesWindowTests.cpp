@@ -298,5 +298,68 @@ TEST(BrowsePagesWindow, ACopyThatIsTheCurrentPageIsRefusedWithHelp) {
     EXPECT_TRUE(harness.window->guidanceLabel()->text().startsWith("This saved copy is the page open in the panel"));
 }
 
+/// The review was listed while the copy was the page in the panel; the panel then opened the original. The window
+/// answers the library as it is now, not the rows it made then, and tells why when it still refuses.
+TEST(BrowsePagesWindow, AReviewListedWhileTheCopyWasOpenFollowsThePanelToAnotherPage) {
+    WindowHarness harness(page(2, copyOf(1, "Copy shown in the panel"), now), {page(1, "Original", now - 1h)});
+    harness.window->showConflictCopies({numbered(2)});
+    harness.window->selectRow(0);
+    auto refused = harness.window->resolveSelectedConflict(VeltoConflictResolution::keepCurrentVersion);
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"beep"}));
+
+    ASSERT_TRUE(harness.store->selectPageOperation(numbered(1)).has_value());
+    harness.calls.clear();
+    auto running = harness.window->resolveSelectedConflict(VeltoConflictResolution::keepCurrentVersion);
+    harness.answer = VeltoConflictResolutionOutcome::resolved;
+    ASSERT_TRUE(processEventsUntil([&] { return !harness.answer; }));
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"ask Keep the Current Version?", "resolve 0002 0"}));
+    EXPECT_FALSE(harness.window->guidanceLabel()->text().startsWith("This saved copy is the page open"));
+}
+
+TEST(BrowsePagesWindow, ComingToTheFrontListsTheLibraryAsItIsNowAndKeepsTheSelection) {
+    WindowHarness harness(page(2, copyOf(1, "Copy shown in the panel"), now),
+                          {page(1, "Original", now - 1h), page(3, copyOf(1, "Second copy"), now - 2h)});
+    harness.window->showConflictCopies({numbered(2), numbered(3)});
+    harness.window->selectRow(0);
+    ASSERT_TRUE(harness.window->model().rows()[0].isCurrentPage);
+    ASSERT_TRUE(harness.store->selectPageOperation(numbered(1)).has_value());
+
+    QEvent activation(QEvent::ActivationChange);
+    harness.window->activateWindow();
+    processEventsUntil([&] { return harness.window->isActiveWindow(); }, 2s);
+    if (!harness.window->isActiveWindow()) {
+        GTEST_SKIP() << "this platform does not activate windows";
+    }
+    QApplication::sendEvent(harness.window.get(), &activation);
+    ASSERT_EQ(harness.window->model().rows().size(), 2u);
+    EXPECT_FALSE(harness.window->model().rows()[0].isCurrentPage);
+    EXPECT_EQ(harness.window->listView()->currentIndex().row(), 0);
+}
+
+TEST(BrowsePagesWindow, EscapeClosesTheWindowFromTheSearchFieldAndTheList) {
+    WindowHarness harness(page(1, "First", now - 1min), {page(2, "Second", now - 1h)});
+    for (QWidget *focused : {static_cast<QWidget *>(harness.window->searchField()),
+                             static_cast<QWidget *>(harness.window->listView())}) {
+        harness.window->showAllPages();
+        ASSERT_TRUE(harness.window->isVisible());
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(focused, &escape);
+        EXPECT_FALSE(harness.window->isVisible()) << focused->metaObject()->className();
+    }
+}
+
+/// A copy whose text names its own identifier as its original, as a hand edit or a sync tool may leave it.
+TEST(BrowsePagesWindow, ACopyNamingItselfOffersOnlyKeepBothAndSaysWhy) {
+    WindowHarness harness(page(1, "Notes", now - 1min), {page(2, copyOf(2, "Names itself"), now - 1h)});
+    harness.window->showConflictCopies({numbered(2)});
+    harness.window->selectRow(0);
+    EXPECT_EQ(harness.buttons(), "1010");
+    EXPECT_TRUE(harness.window->guidanceLabel()->text().startsWith("This saved copy names itself"));
+    EXPECT_NE(harness.window->model().rows()[0].detail.toStdString().find("Saved conflict copy"), std::string::npos);
+
+    auto refused = harness.window->resolveSelectedConflict(VeltoConflictResolution::useSavedCopy);
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"beep"}));
+}
+
 } // namespace
 } // namespace velto

@@ -257,6 +257,24 @@ TEST(ContentUnavailable, LongTitleStaysOnOneLineAndMessageWrapsWithinItsWidth) {
     EXPECT_LE(view.messageLabel()->x() + view.messageLabel()->width(), 300 - 24);
 }
 
+/// The message wraps at its own width and gets every line it wraps onto, in a view wider or narrower than it.
+TEST(ContentUnavailable, EveryLineOfTheMessageIsShownWhateverTheViewsWidth) {
+    for (int viewWidth : {488, 300, 200}) {
+        SCOPED_TRACE(viewWidth);
+        VeltoContentUnavailableView view;
+        view.resize(viewWidth, 360);
+        view.configure({"doc.text.magnifyingglass", "No saved conflict copies",
+                        "The saved copies may have been archived or deleted."});
+        view.show();
+        QApplication::processEvents();
+        QLabel *message = view.messageLabel();
+        EXPECT_GE(message->height(), message->heightForWidth(message->width()));
+        EXPECT_GT(message->height(), message->fontMetrics().height()) << "the message wraps onto a second line";
+        EXPECT_LE(message->width(), VeltoContentUnavailableView::messageWidth);
+        EXPECT_LE(message->geometry().bottom(), view.height());
+    }
+}
+
 TEST(ContentUnavailable, ReadsAsOneGroupAndLetsClicksThrough) {
     VeltoContentUnavailableView view;
     view.configure({"doc.text", "No pages yet", "Start writing in Velto and your pages will appear here."});
