@@ -1,29 +1,19 @@
 #include "library/LibraryLock.h"
 
 #include "platform/FileSystem.h"
+#include "platform/LockFile.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <cerrno>
-#include <fcntl.h>
+#include <chrono>
 #include <map>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace VeltoPageLibrary {
 
 namespace {
-
-// One open lock file. Lock files are told apart by device and inode, not by path: the same folder reached
-// through a symbolic link is one file, and locking it twice through two descriptors would wait forever.
-struct OpenLockFile {
-    int descriptor = -1;
-    dev_t device = 0;
-    ino_t inode = 0;
-    std::filesystem::path path;
-};
 
 /// The folder as an absolute path with "." and ".." resolved and no trailing separator; links stay.
 std::filesystem::path standardizedFolder(const std::filesystem::path &folder) {
@@ -48,57 +38,34 @@ std::vector<std::filesystem::path> distinctStandardizedFolders(const std::vector
     return result;
 }
 
-// Without waiting: a FIFO or a device at the lock file's path could block the open for ever, while the
-// caller (and every other writer behind it) waits for the library.
-int openRetryingInterrupts(const std::filesystem::path &path) {
-    int descriptor;
-    do {
-        descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, S_IRUSR | S_IWUSR);
-    } while (descriptor < 0 && errno == EINTR);
-    return descriptor;
-}
-
-int flockRetryingInterrupts(int descriptor, int operation) {
-    int result;
-    do {
-        result = ::flock(descriptor, operation);
-    } while (result != 0 && errno == EINTR);
-    return result;
-}
-
 /// The lock granted within the wait limit, asked for again and again without blocking: a process that never
 /// lets go (a stuck tool) must not hold this one, and the interface behind it, for good. Throws
 /// LibraryBusyError when the limit passes first.
-void acquireWithinLimit(const std::filesystem::path &path, int descriptor, int operation,
-                        std::chrono::steady_clock::duration limit) {
+void acquireWithinLimit(velto::LockFile &file, velto::LockFileMode mode, std::chrono::steady_clock::duration limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     auto pause = std::chrono::milliseconds(2);
-    while (flockRetryingInterrupts(descriptor, operation | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK) {
-            throw velto::FileSystemError(errno, path, "flock");
-        }
+    while (!file.tryLock(mode)) {
         if (std::chrono::steady_clock::now() >= deadline) {
-            throw libraryBusyError(path);
+            throw libraryBusyError(file.path());
         }
         std::this_thread::sleep_for(pause);
         pause = std::min<std::chrono::milliseconds>(pause * 2, std::chrono::milliseconds(50));
     }
 }
 
-/// The descriptors of one call, released in reverse order of opening whatever way the call ends.
+/// The lock files of one call, released in reverse order of opening whatever way the call ends.
 class HeldLockFiles {
 public:
     HeldLockFiles() = default;
     HeldLockFiles(const HeldLockFiles &) = delete;
     HeldLockFiles &operator=(const HeldLockFiles &) = delete;
     ~HeldLockFiles() {
-        for (auto file = files.rbegin(); file != files.rend(); ++file) {
-            ::flock(file->descriptor, LOCK_UN);
-            ::close(file->descriptor);
+        while (!files.empty()) {
+            files.pop_back();
         }
     }
 
-    std::vector<OpenLockFile> files;
+    std::vector<velto::LockFile> files;
 };
 
 // The sentence the user sees names the lock file, as every load failure names the file it is about. A folder
@@ -114,33 +81,23 @@ velto::FileSystemError lockFileError(int code, const std::filesystem::path &path
 
 void openLockFile(const std::filesystem::path &folder, HeldLockFiles &held) {
     auto path = libraryLockFileURL(folder);
-    OpenLockFile file;
-    file.path = path;
-    file.descriptor = openRetryingInterrupts(path);
-    if (file.descriptor < 0) {
-        throw lockFileError(errno, path, "open");
+    std::optional<velto::LockFile> file;
+    try {
+        file.emplace(path);
+    } catch (const velto::LockFileOpenError &error) {
+        throw lockFileError(error.code(), path, error.call());
     }
-    struct stat status {};
-    if (::fstat(file.descriptor, &status) != 0) {
-        int code = errno;
-        ::close(file.descriptor);
-        throw lockFileError(code, path, "fstat");
-    }
-    if (!S_ISREG(status.st_mode)) {
-        ::close(file.descriptor);
+    if (!file->isRegularFile()) {
         // The sentence the user sees names the file, so that it can be taken away.
         throw velto::FileSystemError(EINVAL, path, "Opening",
                                      "The library file “.velto/transaction.lock” isn’t a regular file.");
     }
-    file.device = status.st_dev;
-    file.inode = status.st_ino;
     for (const auto &open : held.files) {
-        if (open.device == file.device && open.inode == file.inode) {
-            ::close(file.descriptor);
+        if (open.device() == file->device() && open.inode() == file->inode()) {
             return;
         }
     }
-    held.files.push_back(file);
+    held.files.push_back(std::move(*file));
 }
 
 } // namespace
@@ -163,15 +120,15 @@ void withLibraryLocksRunning(const std::vector<std::filesystem::path> &folders, 
     }
     // Every caller requests the locks in one order of the files themselves, so two operations that lock
     // the same folders under different names cannot wait for each other in a circle.
-    std::sort(held.files.begin(), held.files.end(), [](const OpenLockFile &a, const OpenLockFile &b) {
-        return std::pair(a.device, a.inode) < std::pair(b.device, b.inode);
+    std::sort(held.files.begin(), held.files.end(), [](const velto::LockFile &a, const velto::LockFile &b) {
+        return std::pair(a.device(), a.inode()) < std::pair(b.device(), b.inode());
     });
-    int operation = mode == LibraryLockMode::shared ? LOCK_SH : LOCK_EX;
-    for (const auto &file : held.files) {
+    auto lockMode = mode == LibraryLockMode::shared ? velto::LockFileMode::shared : velto::LockFileMode::exclusive;
+    for (auto &file : held.files) {
         if (beforeAcquiring) {
             beforeAcquiring();
         }
-        acquireWithinLimit(file.path, file.descriptor, operation, libraryLockWaitLimit);
+        acquireWithinLimit(file, lockMode, libraryLockWaitLimit);
     }
     perform();
 }
