@@ -1,6 +1,7 @@
 #include "settings/StorageSettingsPage.h"
 
 #include "library/FolderNesting.h"
+#include "platform/FileSystem.h"
 #include "platform/desktop/FileManagerReveal.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsPageHost.h"
@@ -20,8 +21,7 @@
 #include <QtWidgets/QScrollArea>
 #include <qcorofuture.h>
 
-#include <system_error>
-#include <unistd.h>
+#include <optional>
 
 namespace velto {
 
@@ -46,19 +46,27 @@ std::string quotedName(const std::filesystem::path &folder) {
     return "“" + name.string() + "”";
 }
 
-// A folder that exists must be listable and writable, or connecting it fails late, after the questions.
-void checkFolderIsUsable(const std::filesystem::path &folder) {
-    std::error_code error;
-    if (!std::filesystem::exists(folder, error)) {
+// A folder that exists must be listable and writable, or connecting it fails late, after the questions. One
+// that cannot even be looked at is left to the assessment, which tells what it finds there.
+void checkFolderIsUsable(const std::filesystem::path &folder, FileSystem &files) {
+    std::optional<FileStatus> status;
+    try {
+        status = files.status(folder);
+    } catch (const FileSystemError &) {
         return;
     }
-    if (!std::filesystem::is_directory(folder, error)) {
+    if (!status) {
+        return;
+    }
+    if (status->type != FileType::directory) {
         throw PagesFolderInspectionError("The item " + quotedName(folder) + " isn’t a folder.");
     }
-    if (::access(folder.c_str(), R_OK | X_OK) != 0) {
+    try {
+        files.contentsOfDirectory(folder);
+    } catch (const FileSystemError &) {
         throw PagesFolderInspectionError("Velto can’t read the folder " + quotedName(folder) + ".");
     }
-    if (::access(folder.c_str(), W_OK) != 0) {
+    if (files.refusesWriting(folder)) {
         throw PagesFolderInspectionError("Velto can’t write to the folder " + quotedName(folder) + ".");
     }
 }
@@ -71,8 +79,9 @@ QString errorText(const std::exception &error) {
 
 QCoro::Task<VeltoFolderConnectionAssessment> defaultPagesFolderAssessment(std::filesystem::path folder) {
     QFuture<VeltoFolderConnectionAssessment> assessing = QtConcurrent::run([folder] {
-        checkFolderIsUsable(folder);
-        return VeltoPageLibrary::assessFolderConnection(folder);
+        FileSystem &files = defaultFileSystem();
+        checkFolderIsUsable(folder, files);
+        return VeltoPageLibrary::assessFolderConnection(folder, files);
     });
     // Named, not a temporary inside co_await: GCC destroys such temporaries twice.
     auto awaiting = qCoro(assessing);
