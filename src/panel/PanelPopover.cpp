@@ -1,62 +1,14 @@
 #include "panel/PanelPopover.h"
 
 #include "panel/PopoverPlacement.h"
+#include "platform/desktop/X11Requests.h"
 
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
-#include <QtGui/qguiapplication_platform.h>
 #include <QtWidgets/QVBoxLayout>
 
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#include <cstring>
-
 namespace velto {
-
-namespace {
-
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name) {
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-    if (reply == nullptr) {
-        return XCB_ATOM_NONE;
-    }
-    xcb_atom_t atom = reply->atom;
-    std::free(reply);
-    return atom;
-}
-
-/// Asks the window manager to activate the window, as an application answering the user's key press at
-/// `time` (source indication 1, "an application", of the _NET_ACTIVE_WINDOW client message).
-void sendActiveWindowRequest(WId window, std::uint32_t time) {
-    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    auto *x11 = application != nullptr ? application->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 == nullptr || x11->connection() == nullptr) {
-        return;
-    }
-    xcb_connection_t *connection = x11->connection();
-    xcb_atom_t activeWindow = internAtom(connection, "_NET_ACTIVE_WINDOW");
-    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    if (activeWindow == XCB_ATOM_NONE || screen == nullptr) {
-        return;
-    }
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = static_cast<xcb_window_t>(window);
-    message.type = activeWindow;
-    message.data.data32[0] = 1; // from an application
-    message.data.data32[1] = time;
-    message.data.data32[2] = XCB_NONE;
-    xcb_send_event(connection, 0, screen->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char *>(&message));
-    xcb_flush(connection);
-}
-
-} // namespace
 
 PanelPopover::PanelPopover(QWidget *content, PopoverBehavior behavior)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), content_(content),
@@ -104,7 +56,7 @@ void PanelPopover::placeAtAnchor() {
 void PanelPopover::requestActivation(std::optional<std::uint32_t> keyEventTime) {
     activateWindow();
     if (keyEventTime && *keyEventTime != 0 && QGuiApplication::platformName() == QStringLiteral("xcb")) {
-        sendActiveWindowRequest(winId(), *keyEventTime);
+        requestWindowActivation(static_cast<std::uintptr_t>(winId()), *keyEventTime);
     }
 }
 
