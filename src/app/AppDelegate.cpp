@@ -20,6 +20,7 @@
 #include "panel/VeltoPanelController.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/FreedMemory.h"
+#include "platform/desktop/X11Requests.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/KeyboardLayoutTranslator.h"
 #include "preferences/NotificationCenter.h"
@@ -36,7 +37,6 @@
 #include <QtGui/QClipboard>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
@@ -44,8 +44,6 @@
 #include <QtWidgets/QSystemTrayIcon>
 
 #include <cstdio>
-#include <cstdlib>
-#include <xcb/xcb.h>
 #include <vector>
 
 namespace velto {
@@ -819,15 +817,11 @@ void AppDelegate::quitWithoutAsking() {
 }
 
 void AppDelegate::deliverPendingInput() {
-    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    auto *x11 = application != nullptr ? application->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 == nullptr || x11->connection() == nullptr) {
-        return;
-    }
     // A round trip to the X server: every key event it sent before its reply is then with us. Two turns of
     // event handling take them from the connection and then hand them to the editor.
-    xcb_connection_t *connection = x11->connection();
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    if (!roundTripToXServer()) {
+        return;
+    }
     for (int turn = 0; turn < 2; ++turn) {
         QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
     }
