@@ -7,7 +7,7 @@
 #include "editor/highlight/SyntaxLanguageRegistry.h"
 
 #include <QCoro/QCoroFuture>
-#include <QPromise>
+#include <QtCore/QPromise>
 
 #include <algorithm>
 #include <pthread.h>

@@ -3,7 +3,7 @@
 #include "editor/highlight/CodeSyntaxHighlighting.h"
 #include "editor/highlight/HighlightTokenCache.h"
 
-#include <QFuture>
+#include <QtCore/QFuture>
 
 #include <cstdint>
 #include <deque>

@@ -2,8 +2,8 @@
 
 #include "platform/Text.h"
 
-#include <QHashFunctions>
-#include <QStringView>
+#include <QtCore/QHashFunctions>
+#include <QtCore/QStringView>
 
 #include <cstring>
 #include <functional>
