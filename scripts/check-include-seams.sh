@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks the seams between the layers under src/: no file of a folder includes a header of a folder that it must
-# not know, even where the include would compile (every folder of src/ is on the include path). Prints each
-# crossing as "file:line: the include" and fails when there is one. A seam is one line of the table below.
+# not know, even where the include would compile (every folder of src/ is on the include path), nor a header of a
+# library or of the operating system that its layer leaves to another (Qt's display modules, X11, JavaScriptCore,
+# Enchant, POSIX calls, which live in platform/). Prints each crossing as "file:line: the include" and fails when
+# there is one. A seam is one line of the tables below.
 #
 #   scripts/check-include-seams.sh [source folder]      (default: the src/ beside this script)
 set -euo pipefail
@@ -22,20 +24,70 @@ seams=(
     "settings     editor editor_view page_editor panel app"
 )
 
+# Groups of headers outside src/, each an extended regular expression for the start of an include's name.
+declare -A header_groups=(
+    [qt]='Qt[A-Za-z]*/|Q[A-Za-z]+>|QCoro/|qcoro'   # every Qt module, Qt's unqualified names and QCoro
+    [qt_display]='QtGui/|QtWidgets/|QtSvg/'       # what needs a display
+    [qt_session]='QtDBus/|QtNetwork/'             # the desktop session and the single instance
+    [qt_unqualified]='Q[A-Za-z]+>'                # a Qt class without its module (<QFont>): its module is unknown
+    [x11]='xcb/|xkbcommon/|X11/'
+    [javascript]='JavaScriptCore/'
+    [spelling]='enchant'
+    [posix]='unistd\.h|fcntl\.h|dirent\.h|sys/'
+)
+
+# A folder under src/, then the groups of headers its files never include.
+header_seams=(
+    "model        qt x11 javascript spelling posix"
+    "library      qt x11 javascript spelling posix"
+    "store        qt_display qt_session qt_unqualified x11 javascript spelling"
+    "preferences  qt_display qt_session qt_unqualified x11 javascript spelling"
+    "editor       qt_display qt_session qt_unqualified x11 javascript spelling posix"
+    "editor_view  qt_session x11 javascript spelling posix"
+    "page_editor  qt_display qt_session qt_unqualified x11 javascript spelling posix"
+    "ui           qt_session qt_unqualified x11 javascript spelling posix"
+    "panel        qt_session qt_unqualified x11 javascript spelling posix"
+    "settings     qt_session qt_unqualified x11 javascript spelling posix"
+    "app          qt_unqualified x11 javascript spelling"
+)
+
 crossings=0
+
+# Every folder a table names must be there: a seam of a renamed folder would hold by checking nothing.
+folder_is_present() {
+    if [[ ! -d $src/$1 ]]; then
+        echo "$src/$1: no such folder, yet a seam names it" >&2
+        crossings=$((crossings + 1))
+        return 1
+    fi
+}
+
 for seam in "${seams[@]}"; do
     read -r folder forbidden <<<"$seam"
-    if [[ ! -d $src/$folder ]]; then
-        echo "$src/$folder: no such folder, yet a seam names it" >&2
-        crossings=$((crossings + 1))
-        continue
-    fi
+    folder_is_present "$folder" || continue
     # An include directive, in either form, of a header under one of the forbidden folders.
     pattern="^[[:space:]]*#[[:space:]]*include[[:space:]]*[\"<](${forbidden// /|})/"
     while IFS= read -r crossing; do
         echo "$crossing  ($folder/ never includes ${forbidden// /\/, }/)" >&2
         crossings=$((crossings + 1))
     done < <(grep -rnE "$pattern" "$src/$folder" || true)
+done
+
+for seam in "${header_seams[@]}"; do
+    read -r folder groups <<<"$seam"
+    folder_is_present "$folder" || continue
+    for group in $groups; do
+        if [[ -z ${header_groups[$group]:-} ]]; then
+            echo "the seam of $folder/ names a group of headers, $group, that the table lacks" >&2
+            crossings=$((crossings + 1))
+            continue
+        fi
+        pattern="^[[:space:]]*#[[:space:]]*include[[:space:]]*[\"<](${header_groups[$group]})"
+        while IFS= read -r crossing; do
+            echo "$crossing  ($folder/ never includes headers of the group $group)" >&2
+            crossings=$((crossings + 1))
+        done < <(grep -rnE "$pattern" "$src/$folder" || true)
+    done
 done
 
 if ((crossings > 0)); then
