@@ -245,8 +245,7 @@ void HandOver(benchmark::State &state) {
     PageUndoHistories &histories = parts.histories;
     QuietCoordinatorView quiet;
     EditorSettingsFeed settingsFeed;
-    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, settingsFeed, {}, velto::qtScheduler(),
-                                       nullptr);
+    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, settingsFeed, {}, velto::qtScheduler(), nullptr);
     coordinator.loadCurrentPageText();
     const std::size_t position = lineStartNearMiddle(storage);
     std::vector<double> samples;

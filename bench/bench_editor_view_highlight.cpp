@@ -36,17 +36,23 @@ std::u16string longPage(std::size_t bytes) {
     std::u16string page;
     for (int section = 0; page.size() < bytes; ++section) {
         const std::u16string n = QString::number(section).toStdU16String();
-        page += u"## Section " + n + u"\n\n- [ ] check `value_" + n + u"` against [the notes](https://example.com/" + n +
-                u")\n- [x] done with `retries=" + n + u"`\n\n";
+        page += u"## Section " + n + u"\n\n- [ ] check `value_" + n + u"` against [the notes](https://example.com/" +
+                n + u")\n- [x] done with `retries=" + n + u"`\n\n";
         for (int sentence = 0; sentence < 8; ++sentence) {
             page += u"Prose that explains what the code below does and why it retries a request before it gives up. ";
         }
         page += u"\n\n```python\n"
-                u"def handle_" + n + u"(request, retries=3):\n"
-                u"    \"\"\"Answer request " + n + u".\"\"\"\n"
+                u"def handle_" +
+                n +
+                u"(request, retries=3):\n"
+                u"    \"\"\"Answer request " +
+                n +
+                u".\"\"\"\n"
                 u"    for attempt in range(retries):  # try again on failure\n"
                 u"        if request.ok and attempt < 2:\n"
-                u"            return {'status': 200, 'body': request.text, 'id': " + n + u"}\n"
+                u"            return {'status': 200, 'body': request.text, 'id': " +
+                n +
+                u"}\n"
                 u"    raise ValueError(f\"failed after {retries} attempts\")\n"
                 u"```\n\n";
     }

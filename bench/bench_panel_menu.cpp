@@ -75,7 +75,8 @@ struct MenuFixture {
     MenuFixture() {
         application();
         VeltoStore::Environment environment;
-        environment.saveOperation = [](const VeltoSaveRequest &, std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+        environment.saveOperation = [](const VeltoSaveRequest &,
+                                       std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
             co_return VeltoSaveResult{};
         };
         store = std::make_unique<VeltoStore>(folder / "Pages", 100, 5'242'880, std::move(environment),
@@ -83,7 +84,10 @@ struct MenuFixture {
         store->setAutoArchivePeriod(VeltoAutoArchivePeriod::never());
         registry = std::make_unique<VeltoCommandRegistry>(
             std::vector<VeltoCommandID>{VeltoCommandID::newPage, VeltoCommandID::openSettings},
-            [] { return VeltoCommandContext{true, true, true, false}; }, [](VeltoCommandID) {});
+            [] {
+                return VeltoCommandContext{true, true, true, false};
+            },
+            [](VeltoCommandID) {});
         VeltoPanelMenuController::Options options;
         options.commandShortcuts = [] { return CommandShortcuts{}; };
         controller = std::make_unique<VeltoPanelMenuController>(

@@ -423,7 +423,8 @@ std::optional<double> trayIconPainted(DesktopSession &session, Screen &screen, C
     const Clock::time_point deadline = Clock::now() + 120s;
     while (Clock::now() < deadline) {
         if (const std::optional<std::pair<int, int>> centre = session.dockedIconCenter()) {
-            const Screen::Window icon{0, centre->first - iconSide / 2, centre->second - iconSide / 2, iconSide, iconSide};
+            const Screen::Window icon{0, centre->first - iconSide / 2, centre->second - iconSide / 2, iconSide,
+                                      iconSide};
             int darkest = 255;
             int lightest = 0;
             screen.pixelsWhere(icon, [&](int blue, int green, int red) {

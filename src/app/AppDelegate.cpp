@@ -3,18 +3,18 @@
 #include "app/ClipboardAppend.h"
 #include "app/CommercialConfiguration.h"
 #include "app/GlobalShortcutsPortal.h"
-#include "app/PortalHotKeyService.h"
 #include "app/LaunchAtLogin.h"
-#include "editor_view/ClipboardTextReader.h"
 #include "app/LaunchTrace.h"
 #include "app/LibraryRecoveryPrompt.h"
 #include "app/MenuBarIcon.h"
 #include "app/PagesFinderWorkflow.h"
-#include "app/VeltoApplicationIcon.h"
+#include "app/PortalHotKeyService.h"
 #include "app/ShellMenus.h"
 #include "app/ShellSettings.h"
+#include "app/VeltoApplicationIcon.h"
 #include "app/WelcomePresenter.h"
 #include "app/X11HotKeyService.h"
+#include "editor_view/ClipboardTextReader.h"
 #include "editor_view/ViewEnvironment.h"
 #include "library/FolderConnectionAssessment.h"
 #include "panel/VeltoPanelController.h"
@@ -148,9 +148,8 @@ QString linuxShortcutTitle(const GlobalShortcut &shortcut) {
     return parts.join(QChar('+'));
 }
 
-
 constexpr char waylandShortcutWarning[] = "Global shortcuts work only while a Velto window is active in this Wayland "
-                                         "session. Use the tray icon to open Velto.";
+                                          "session. Use the tray icon to open Velto.";
 
 bool isWaylandSession() {
     return qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland") ||
@@ -174,8 +173,9 @@ VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
 }
 
 AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options)
-    : testLaunchConfiguration_(std::move(testLaunchConfiguration)), options_(std::move(options)),
-      pagesFolderAccess_(VeltoPageLibrary::defaultFolderURL()) {
+    : testLaunchConfiguration_(std::move(testLaunchConfiguration))
+    , options_(std::move(options))
+    , pagesFolderAccess_(VeltoPageLibrary::defaultFolderURL()) {
     if (!options_.exitApplication) {
         options_.exitApplication = [](int status) { QCoreApplication::exit(status); };
     }
@@ -187,7 +187,8 @@ AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfigurat
         options_.settingsPresentation.value_or(SettingsPresentationCoordinator::live()), launchAtLoginService);
     QPointer<AppDelegate> self(this);
     terminationCoordinator_ = std::make_unique<ApplicationTerminationCoordinator>(
-        options_.terminationTimeout, [self](bool allowing) {
+        options_.terminationTimeout,
+        [self](bool allowing) {
             if (self) {
                 self->replyToTermination(allowing);
             }
@@ -255,8 +256,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadActiveFolder(QPointer<AppDelegate> delegate) {
-    std::filesystem::path folder = delegate->testLaunchConfiguration_.documentURL.value_or(
-        delegate->pagesFolderAccess_.folderURL());
+    std::filesystem::path folder =
+        delegate->testLaunchConfiguration_.documentURL.value_or(delegate->pagesFolderAccess_.folderURL());
     VeltoAutoArchivePeriod period = autoArchivePeriod(VeltoPreferences::autoArchiveDuration());
     // Named, not a temporary inside co_await: GCC 12 destroys such temporaries twice.
     QCoro::Task<std::unique_ptr<VeltoStore>> loading =
@@ -390,8 +391,8 @@ void AppDelegate::makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability 
     const bool embedsIcon = QSystemTrayIcon::isSystemTrayAvailable() && !trayHostReadsIconsOverTheBus();
     auto *poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this, poll, started, embedsIcon, availability] {
-        const bool waitsForTray = embedsIcon && !statusItemGeometry() &&
-                                  std::chrono::steady_clock::now() - started < longestWaitForDocking;
+        const bool waitsForTray =
+            embedsIcon && !statusItemGeometry() && std::chrono::steady_clock::now() - started < longestWaitForDocking;
         if (waitsForTray) {
             return;
         }
@@ -748,8 +749,8 @@ void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bo
         if (auto shortcut = VeltoPreferences::appendClipboardShortcut()) {
             GlobalShortcut relabelled = *shortcut;
             if (!GlobalShortcut::isNamedSpecialKey(relabelled.keyLabel)) {
-                auto label = KeyboardLayoutTranslator::activeInputSource().translate(relabelled.keyCode,
-                                                                                    relabelled.modifiers);
+                auto label =
+                    KeyboardLayoutTranslator::activeInputSource().translate(relabelled.keyCode, relabelled.modifiers);
                 if (label && GlobalShortcut::isValidLocalKeyLabel(*label)) {
                     relabelled.keyLabel = GlobalShortcut::normalizedKeyLabel(*label);
                 }
@@ -788,8 +789,8 @@ QCoro::Task<void> AppDelegate::appendClipboardText(editor::ClipboardSnapshot sna
     if (panel_ && panel_->canAppendToCurrentPage()) {
         pageText = panel_->currentPageText();
     }
-    ClipboardAppendPlan plan = planClipboardAppend(text, panel_ ? pageText : std::optional<QString>(QString()),
-                                                   maximumPageBytes);
+    ClipboardAppendPlan plan =
+        planClipboardAppend(text, panel_ ? pageText : std::optional<QString>(QString()), maximumPageBytes);
     if (plan.outcome != ClipboardAppendPlan::Outcome::append) {
         if (panel_) {
             panel_->showFeedback({plan.refusalMessage(), PanelFeedback::Emphasis::informational, 2.2});
@@ -863,9 +864,10 @@ TerminationSaveDecision AppDelegate::presentTerminationFailure(const Termination
                              "quit without saving.")
             : QStringLiteral("Saving is taking longer than expected. Try again, keep Velto open, or quit without "
                              "saving.");
-    int response = runAlert(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), informative,
-                            {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
-                            &terminationAlert_);
+    int response =
+        runAlert(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), informative,
+                 {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
+                 &terminationAlert_);
     if (response == firstButton) {
         return TerminationSaveDecision::retry;
     }

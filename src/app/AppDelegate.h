@@ -67,13 +67,13 @@ public:
 
     struct Options {
         std::chrono::milliseconds terminationTimeout{2000};
-        LoadStore loadStore;           // empty: load the active Pages folder
-        PanelFactory makePanel;        // empty: the production panel
+        LoadStore loadStore;                                 // empty: load the active Pages folder
+        PanelFactory makePanel;                              // empty: the production panel
         std::function<void(int exitStatus)> exitApplication; // empty: leaves the event loop with the status
-        ShellAlertPresenter presentAlert;                     // empty: a modal alert
+        ShellAlertPresenter presentAlert;                    // empty: a modal alert
         /// Opens an address with the desktop (a web page, a "mailto:" link); whether anything took it.
-        std::function<bool(const QUrl &)> openURL;            // empty: QDesktopServices
-        std::optional<LaunchAtLoginService> launchAtLoginService; // none: the desktop's autostart entry
+        std::function<bool(const QUrl &)> openURL;                           // empty: QDesktopServices
+        std::optional<LaunchAtLoginService> launchAtLoginService;            // none: the desktop's autostart entry
         std::optional<SettingsPresentationCoordinator> settingsPresentation; // none: the production one
         /// How the Pages folder and a page's file are shown; none: the desktop's file manager.
         std::optional<PagesFinderWorkflow::Operations> fileManagerOperations;

@@ -3,10 +3,12 @@
 namespace velto {
 
 ApplicationBundleIdentity::ApplicationBundleIdentity(const applicationBundle::Bundle &bundle)
-    : bundleURL(bundle.folder), packageType(bundle.value("CFBundlePackageType")) {}
+    : bundleURL(bundle.folder)
+    , packageType(bundle.value("CFBundlePackageType")) {}
 
 ApplicationBundleIdentity::ApplicationBundleIdentity(std::filesystem::path url, std::optional<std::string> type)
-    : bundleURL(std::move(url)), packageType(std::move(type)) {}
+    : bundleURL(std::move(url))
+    , packageType(std::move(type)) {}
 
 const ApplicationBundleIdentity &ApplicationBundleIdentity::current() {
     static const ApplicationBundleIdentity identity(applicationBundle::current());

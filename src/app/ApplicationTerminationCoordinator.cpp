@@ -11,8 +11,11 @@ ApplicationTerminationCoordinator::ApplicationTerminationCoordinator(std::chrono
                                                                      ResolveFailure resolveFailure,
                                                                      std::function<void()> requestTermination,
                                                                      VeltoScheduler *scheduler)
-    : timeout_(timeout), reply_(std::move(reply)), resolveFailure_(std::move(resolveFailure)),
-      requestTermination_(std::move(requestTermination)), scheduler_(scheduler != nullptr ? scheduler : &qtScheduler()) {}
+    : timeout_(timeout)
+    , reply_(std::move(reply))
+    , resolveFailure_(std::move(resolveFailure))
+    , requestTermination_(std::move(requestTermination))
+    , scheduler_(scheduler != nullptr ? scheduler : &qtScheduler()) {}
 
 ApplicationTerminationCoordinator::~ApplicationTerminationCoordinator() = default;
 
@@ -77,8 +80,8 @@ void ApplicationTerminationCoordinator::handle(const TerminationSaveFailure &fai
     if (activeAttempt_ != attempt) {
         return;
     }
-    TerminationSaveDecision decision = activeAttemptMayAsk_ ? resolveFailure_(failure)
-                                                            : TerminationSaveDecision::quitWithoutSaving;
+    TerminationSaveDecision decision =
+        activeAttemptMayAsk_ ? resolveFailure_(failure) : TerminationSaveDecision::quitWithoutSaving;
     switch (decision) {
     case TerminationSaveDecision::retry: {
         finish(false, attempt);

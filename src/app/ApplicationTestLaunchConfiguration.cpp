@@ -34,8 +34,8 @@ std::filesystem::path makeTemporaryFolder() {
     std::filesystem::path pattern = std::filesystem::temp_directory_path() / "velto-smoke.XXXXXX";
     std::string text = pattern.string();
     if (mkdtemp(text.data()) == nullptr) {
-        throw std::filesystem::filesystem_error("Velto couldn’t create a temporary folder for the smoke test.",
-                                                pattern, std::error_code(errno, std::generic_category()));
+        throw std::filesystem::filesystem_error("Velto couldn’t create a temporary folder for the smoke test.", pattern,
+                                                std::error_code(errno, std::generic_category()));
     }
     return text;
 }

@@ -20,7 +20,8 @@ std::optional<std::string> trimmedOrAbsent(const std::optional<std::string> &val
 } // namespace
 
 ApplicationVersion::ApplicationVersion(std::optional<std::string> marketing, std::optional<std::string> build)
-    : marketingVersion(trimmedOrAbsent(marketing)), buildNumber(trimmedOrAbsent(build)) {}
+    : marketingVersion(trimmedOrAbsent(marketing))
+    , buildNumber(trimmedOrAbsent(build)) {}
 
 ApplicationVersion::ApplicationVersion(const applicationBundle::Bundle &bundle)
     : ApplicationVersion(bundle.value("CFBundleShortVersionString"), bundle.value("CFBundleVersion")) {}

@@ -2,7 +2,6 @@
 
 #include "editor/rules/TextCleaner.h"
 
-
 namespace velto {
 
 QString cleanClipboardText(const QString &text) {

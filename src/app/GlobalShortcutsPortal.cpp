@@ -39,7 +39,8 @@ Q_DECLARE_METATYPE(velto::PortalShortcut)
 
 namespace velto {
 
-GlobalShortcutsPortal::GlobalShortcutsPortal(QDBusConnection connection) : connection_(std::move(connection)) {
+GlobalShortcutsPortal::GlobalShortcutsPortal(QDBusConnection connection)
+    : connection_(std::move(connection)) {
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     connection_.connect(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
@@ -48,9 +49,9 @@ GlobalShortcutsPortal::GlobalShortcutsPortal(QDBusConnection connection) : conne
 }
 
 bool GlobalShortcutsPortal::isAvailable() const {
-    QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QString::fromLatin1(interfaceName) << QStringLiteral("version");
     QDBusMessage reply = connection_.call(get, QDBus::Block, 2000);
     return reply.type() == QDBusMessage::ReplyMessage;
@@ -92,8 +93,8 @@ QString GlobalShortcutsPortal::requestPath(const QString &token) const {
 
 void GlobalShortcutsPortal::expectResponse(const QString &token, const char *slot) {
     // Subscribed before the call, so that a quick answer is not missed.
-    connection_.connect(QString::fromLatin1(serviceName), requestPath(token), QStringLiteral("org.freedesktop.portal.Request"),
-                        QStringLiteral("Response"), this, slot);
+    connection_.connect(QString::fromLatin1(serviceName), requestPath(token),
+                        QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"), this, slot);
 }
 
 void GlobalShortcutsPortal::bind(std::vector<Binding> bindings) {
@@ -107,8 +108,9 @@ void GlobalShortcutsPortal::bind(std::vector<Binding> bindings) {
     }
     QString token = QStringLiteral("velto%1").arg(nextToken_++);
     expectResponse(token, SLOT(handleSessionCreated(uint, QVariantMap)));
-    QDBusMessage create = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
-                                                         QString::fromLatin1(interfaceName), QStringLiteral("CreateSession"));
+    QDBusMessage create =
+        QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+                                       QString::fromLatin1(interfaceName), QStringLiteral("CreateSession"));
     create << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), token}};
     auto *watcher = new QDBusPendingCallWatcher(connection_.asyncCall(create), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
@@ -139,8 +141,9 @@ void GlobalShortcutsPortal::handleSessionCreated(uint response, const QVariantMa
     }
     QString token = QStringLiteral("velto%1").arg(nextToken_++);
     expectResponse(token, SLOT(handleShortcutsBound(uint, QVariantMap)));
-    QDBusMessage bindCall = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
-                                                           QString::fromLatin1(interfaceName), QStringLiteral("BindShortcuts"));
+    QDBusMessage bindCall =
+        QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+                                       QString::fromLatin1(interfaceName), QStringLiteral("BindShortcuts"));
     bindCall << QVariant::fromValue(QDBusObjectPath(sessionHandle_)) << QVariant::fromValue(shortcuts) << QString()
              << QVariantMap{{QStringLiteral("handle_token"), token}};
     auto *watcher = new QDBusPendingCallWatcher(connection_.asyncCall(bindCall), this);

@@ -16,9 +16,10 @@ bool sameCombination(const GlobalShortcut &a, const GlobalShortcut &b) {
 
 HotKeyController::HotKeyController(HotKeyOperations operations, ShortcutProvider shortcutProvider,
                                    ShortcutProvider appendShortcutProvider)
-    : operations_(std::move(operations)),
-      shortcutProvider_(shortcutProvider ? std::move(shortcutProvider) : ShortcutProvider(&VeltoPreferences::globalShortcut)),
-      appendShortcutProvider_(appendShortcutProvider ? std::move(appendShortcutProvider)
+    : operations_(std::move(operations))
+    , shortcutProvider_(shortcutProvider ? std::move(shortcutProvider)
+                                         : ShortcutProvider(&VeltoPreferences::globalShortcut))
+    , appendShortcutProvider_(appendShortcutProvider ? std::move(appendShortcutProvider)
                                                      : ShortcutProvider(&VeltoPreferences::appendClipboardShortcut)) {}
 
 HotKeyController::~HotKeyController() {

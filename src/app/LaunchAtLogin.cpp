@@ -37,11 +37,21 @@ std::string unescapedString(const std::string &value) {
         }
         char next = value[++index];
         switch (next) {
-        case 's': result += ' '; break;
-        case 'n': result += '\n'; break;
-        case 't': result += '\t'; break;
-        case 'r': result += '\r'; break;
-        default: result += next; break;
+        case 's':
+            result += ' ';
+            break;
+        case 'n':
+            result += '\n';
+            break;
+        case 't':
+            result += '\t';
+            break;
+        case 'r':
+            result += '\r';
+            break;
+        default:
+            result += next;
+            break;
         }
     }
     return result;
@@ -187,9 +197,7 @@ void unregisterEntry(const std::filesystem::path &entryFile) {
 
 LaunchAtLoginService live() {
     auto executable = [] { return std::filesystem::path(QCoreApplication::applicationFilePath().toStdString()); };
-    auto unavailable = [] {
-        return std::runtime_error("There is no configuration folder for startup applications.");
-    };
+    auto unavailable = [] { return std::runtime_error("There is no configuration folder for startup applications."); };
     LaunchAtLoginService service;
     service.currentStatus = [executable] { return status(autostartEntryFile(), executable()); };
     service.registerService = [executable, unavailable] {

@@ -39,7 +39,8 @@ double MenuBarIcon::pulseScale(double progress) {
     return peakScale + (1.0 - peakScale) * shrinking.valueForProgress((progress - peakTime) / (1.0 - peakTime));
 }
 
-MenuBarIcon::MenuBarIcon(QSystemTrayIcon *trayIcon) : trayIcon_(trayIcon) {}
+MenuBarIcon::MenuBarIcon(QSystemTrayIcon *trayIcon)
+    : trayIcon_(trayIcon) {}
 
 MenuBarIcon::~MenuBarIcon() = default;
 

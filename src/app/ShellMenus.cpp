@@ -32,7 +32,9 @@ VeltoPanelController *productionPanel(const ApplicationShell &shell) {
 
 } // namespace
 
-ShellMenus::ShellMenus(ApplicationShell &shell, Options options) : shell_(shell), options_(std::move(options)) {}
+ShellMenus::ShellMenus(ApplicationShell &shell, Options options)
+    : shell_(shell)
+    , options_(std::move(options)) {}
 
 ShellMenus::~ShellMenus() = default;
 
@@ -76,8 +78,7 @@ MainMenuActions ShellMenus::mainMenuActions(SettingsWindow &window) {
     };
     actions.canRevealCurrentPage = [self] {
         VeltoStore *store = self ? self->shell_.store() : nullptr;
-        return store && self->shell_.pagesFinderWorkflow() &&
-               !store->document().currentPage.visibleTextView().empty();
+        return store && self->shell_.pagesFinderWorkflow() && !store->document().currentPage.visibleTextView().empty();
     };
     // The View and Find items act on the panel's page, whichever Velto window has the focus.
     actions.hasCommandResponder = [self] { return self && productionPanel(self->shell_); };

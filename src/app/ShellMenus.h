@@ -21,7 +21,7 @@ enum class TextFinderAction;
 class ShellMenus : public QObject {
 public:
     struct Options {
-        ShellAlertPresenter presentAlert;       // empty: a modal alert
+        ShellAlertPresenter presentAlert;          // empty: a modal alert
         std::function<bool(const QUrl &)> openURL; // empty: QDesktopServices
     };
 

@@ -34,8 +34,11 @@ QCoro::Task<void> startAutoArchiving(VeltoStore &store) {
 
 ShellSettings::ShellSettings(ApplicationShell &shell, ShellMenus &menus, PagesFolderAccessController &pagesFolderAccess,
                              SettingsPresentationCoordinator presentation, LaunchAtLoginService launchAtLoginService)
-    : shell_(shell), menus_(menus), pagesFolderAccess_(pagesFolderAccess), presentation_(std::move(presentation)),
-      launchAtLoginService_(std::move(launchAtLoginService)) {}
+    : shell_(shell)
+    , menus_(menus)
+    , pagesFolderAccess_(pagesFolderAccess)
+    , presentation_(std::move(presentation))
+    , launchAtLoginService_(std::move(launchAtLoginService)) {}
 
 ShellSettings::~ShellSettings() = default;
 

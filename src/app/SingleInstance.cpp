@@ -18,7 +18,8 @@ const QByteArray shownReply = "shown\n";
 
 QString SingleInstance::keyFor(const QString &bundleIdentifier, const QString &preferencesPath,
                                const QString &smokeStorageFolder) {
-    QByteArray identity = (bundleIdentifier + QChar('\n') + preferencesPath + QChar('\n') + smokeStorageFolder).toUtf8();
+    QByteArray identity =
+        (bundleIdentifier + QChar('\n') + preferencesPath + QChar('\n') + smokeStorageFolder).toUtf8();
     QByteArray digest = QCryptographicHash::hash(identity, QCryptographicHash::Sha256).toHex().left(16);
     return QStringLiteral("velto-") + QString::fromLatin1(digest);
 }
@@ -31,7 +32,9 @@ QString SingleInstance::runtimeFolder() {
     return QDir::tempPath();
 }
 
-SingleInstance::SingleInstance(const QString &key, const QString &folder) : key_(key), folder_(folder) {}
+SingleInstance::SingleInstance(const QString &key, const QString &folder)
+    : key_(key)
+    , folder_(folder) {}
 
 SingleInstance::~SingleInstance() {
     if (server_ != nullptr) {

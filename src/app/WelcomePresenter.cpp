@@ -16,8 +16,9 @@ namespace velto {
 WelcomePresenter::WelcomePresenter(ApplicationShell &shell,
                                    const ApplicationTestLaunchConfiguration &testLaunchConfiguration,
                                    LaunchAtLoginService launchAtLoginService)
-    : shell_(shell), testLaunchConfiguration_(testLaunchConfiguration),
-      launchAtLoginService_(std::move(launchAtLoginService)) {}
+    : shell_(shell)
+    , testLaunchConfiguration_(testLaunchConfiguration)
+    , launchAtLoginService_(std::move(launchAtLoginService)) {}
 
 WelcomePresenter::~WelcomePresenter() = default;
 

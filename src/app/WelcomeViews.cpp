@@ -19,7 +19,8 @@ namespace {
 /// The instruction as one static text without children: its labels and keycaps only draw the sentence.
 class AccessibleInstruction : public QAccessibleWidget {
 public:
-    explicit AccessibleInstruction(QWidget *widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
+    explicit AccessibleInstruction(QWidget *widget)
+        : QAccessibleWidget(widget, QAccessible::StaticText) {}
     int childCount() const override { return 0; }
     QAccessibleInterface *child(int) const override { return nullptr; }
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
@@ -34,7 +35,8 @@ QAccessibleInterface *accessibleInstruction(const QString &className, QObject *o
 
 } // namespace
 
-WelcomeBackgroundView::WelcomeBackgroundView(QWidget *parent) : QWidget(parent) {
+WelcomeBackgroundView::WelcomeBackgroundView(QWidget *parent)
+    : QWidget(parent) {
     connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, qOverload<>(&QWidget::update));
 }
 
@@ -44,7 +46,8 @@ void WelcomeBackgroundView::paintEvent(QPaintEvent *) {
 }
 
 WelcomeShortcutKeycapView::WelcomeShortcutKeycapView(const QString &text, int width, QWidget *parent)
-    : QWidget(parent), text_(text) {
+    : QWidget(parent)
+    , text_(text) {
     // A symbol is drawn larger than a word; Linux names both keys with words ("Alt", "Space"), which share one
     // size so that neither cap looks more pressed than the other.
     setFont(VeltoUI::systemFont(text.size() > 1 ? 12.5 : 15, QFont::DemiBold));
@@ -83,7 +86,8 @@ void WelcomeShortcutKeycapView::paintEvent(QPaintEvent *) {
 
 const QString WelcomeInstructionView::accessibleSentence = QStringLiteral("Press Alt Space to capture a thought.");
 
-WelcomeInstructionView::WelcomeInstructionView(QWidget *parent) : QWidget(parent) {
+WelcomeInstructionView::WelcomeInstructionView(QWidget *parent)
+    : QWidget(parent) {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(accessibleInstruction);
         return true;

@@ -22,7 +22,8 @@ bool isShowOrHideShortcut(const std::optional<GlobalShortcut> &shortcut, std::ui
            (shortcut->modifiers & keyCodes::supportedModifierMask) == (modifierFlags & keyCodes::supportedModifierMask);
 }
 
-WelcomeWindowController::WelcomeWindowController(QWidget *parent) : QDialog(parent) {
+WelcomeWindowController::WelcomeWindowController(QWidget *parent)
+    : QDialog(parent) {
     setWindowTitle(QStringLiteral("Velto"));
     // Names the window's purpose to the window manager (and lets tests tell it from the panel).
     setWindowRole(QStringLiteral("welcome"));

@@ -45,7 +45,8 @@ std::uint64_t modifierFlags(std::uint32_t carbonModifiers) {
 
 } // namespace
 
-X11HotKeyService::X11HotKeyService(std::unique_ptr<X11KeyGrabs> grabs) : grabs_(std::move(grabs)) {}
+X11HotKeyService::X11HotKeyService(std::unique_ptr<X11KeyGrabs> grabs)
+    : grabs_(std::move(grabs)) {}
 
 X11HotKeyService::~X11HotKeyService() = default;
 

@@ -120,7 +120,8 @@ std::optional<AutoCorrection> automaticCorrection(std::u16string_view text, std:
         return std::nullopt;
     }
     // A capital that only starts a sentence says nothing about the word: "Teh" is asked for as "teh".
-    const bool leadingCapitalOnly = isUppercase(wordText.front()) && lowercased(wordText.substr(1)) == wordText.substr(1);
+    const bool leadingCapitalOnly =
+        isUppercase(wordText.front()) && lowercased(wordText.substr(1)) == wordText.substr(1);
     const std::vector<std::u16string> suggestions =
         checker.suggestions(leadingCapitalOnly ? lowercased(wordText) : std::u16string(wordText));
     if (suggestions.empty() || !isOneEditApart(lowercased(wordText), lowercased(suggestions.front()))) {

@@ -84,7 +84,8 @@ const std::vector<TextRange> &ContinuousSpellChecking::codeRanges() {
         if (styled) {
             // The styler marks every fenced block, fence lines included: a look-up per paragraph.
             TextRange block;
-            if (storage->attribute(AttributeKey::veltoCodeBlock, probe, &block, TextRange{0, storage->length()}) != nullptr) {
+            if (storage->attribute(AttributeKey::veltoCodeBlock, probe, &block, TextRange{0, storage->length()}) !=
+                nullptr) {
                 codeRanges_.push_back(block);
             }
         } else if (std::optional<FencedCodeBlock> block = MarkdownStyler::fencedBlockContaining(*storage, probe)) {

@@ -109,7 +109,8 @@ KeyDecision ownKeyDownDecision(const QKeyEvent &event) {
     } else if (isTypedText(event)) {
         decision = decided(KeyDecision::Kind::typedText);
         const QString text = event.text();
-        decision.text = std::u16string(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
+        decision.text =
+            std::u16string(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size()));
     }
     decision.ordinaryKeyDown = true;
     return decision;
@@ -137,7 +138,8 @@ KeyDecision pressDecision(const QKeyEvent &event, const KeyContext &context) {
         return decided(KeyDecision::Kind::claim);
     }
     if (isModifierKey(event)) {
-        return veltoCommand({VeltoKeyCommand::Kind::modifiersChanged, VeltoCommandID::closePanel, modifierFlags(event)});
+        return veltoCommand(
+            {VeltoKeyCommand::Kind::modifiersChanged, VeltoCommandID::closePanel, modifierFlags(event)});
     }
     if (std::optional<KeyDecision> before =
             keyDownDecision(localKeyEvent(event, context.typedText), context.commandShortcuts())) {
@@ -148,7 +150,8 @@ KeyDecision pressDecision(const QKeyEvent &event, const KeyContext &context) {
 
 KeyDecision releaseDecision(const QKeyEvent &event) {
     if (isModifierKey(event)) {
-        return veltoCommand({VeltoKeyCommand::Kind::modifiersChanged, VeltoCommandID::closePanel, modifierFlags(event)});
+        return veltoCommand(
+            {VeltoKeyCommand::Kind::modifiersChanged, VeltoCommandID::closePanel, modifierFlags(event)});
     }
     return decided(KeyDecision::Kind::ignore);
 }

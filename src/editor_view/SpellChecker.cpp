@@ -19,7 +19,8 @@ namespace {
 icu::BreakIterator &wordIterator() {
     static std::unique_ptr<icu::BreakIterator> iterator = [] {
         UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::BreakIterator> made(icu::BreakIterator::createWordInstance(icu::Locale::getDefault(), status));
+        std::unique_ptr<icu::BreakIterator> made(
+            icu::BreakIterator::createWordInstance(icu::Locale::getDefault(), status));
         if (U_FAILURE(status)) {
             made.reset();
         }

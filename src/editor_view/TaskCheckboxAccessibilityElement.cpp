@@ -126,17 +126,16 @@ QList<QAccessibleInterface *> TaskCheckboxAccessibilityElements::visibleElements
     const TextStorage &storage = view_.storage();
     const TextRange visible = view_.visibleCharacterRange(view_.visibleRect());
     if (visible.length > 0) {
-        storage.enumerateAttribute(AttributeKey::veltoTaskCheckbox, visible,
-                                   [&](const AttributeValue *value, TextRange run) {
-                                       if (value == nullptr) {
-                                           return;
-                                       }
-                                       const auto box =
-                                           taskCheckbox(static_cast<std::ptrdiff_t>(run.location), storage);
-                                       if (box) {
-                                           boxes.push_back(*box);
-                                       }
-                                   });
+        storage.enumerateAttribute(
+            AttributeKey::veltoTaskCheckbox, visible, [&](const AttributeValue *value, TextRange run) {
+                if (value == nullptr) {
+                    return;
+                }
+                const auto box = taskCheckbox(static_cast<std::ptrdiff_t>(run.location), storage);
+                if (box) {
+                    boxes.push_back(*box);
+                }
+            });
     }
 
     // Elements of boxes still shown live on (keyed by where the box starts); the others are let go.

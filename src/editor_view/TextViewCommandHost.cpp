@@ -5,6 +5,8 @@
 
 namespace velto::editor {
 
-bool TextViewCommandHost::openLink(const QUrl &url) { return QDesktopServices::openUrl(url); }
+bool TextViewCommandHost::openLink(const QUrl &url) {
+    return QDesktopServices::openUrl(url);
+}
 
 } // namespace velto::editor

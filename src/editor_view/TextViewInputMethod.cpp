@@ -30,10 +30,10 @@ void TextViewInputMethod::take(QInputMethodEvent &event) {
         TextRange range = core_.selectedRange();
         if (event.replacementLength() > 0 || event.replacementStart() != 0) {
             const auto start = static_cast<std::ptrdiff_t>(caret) + event.replacementStart();
-            const std::size_t from = static_cast<std::size_t>(
-                std::clamp<std::ptrdiff_t>(start, 0, static_cast<std::ptrdiff_t>(length)));
-            range = TextRange{from, std::min<std::size_t>(static_cast<std::size_t>(event.replacementLength()),
-                                                          length - from)};
+            const std::size_t from =
+                static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(start, 0, static_cast<std::ptrdiff_t>(length)));
+            range = TextRange{
+                from, std::min<std::size_t>(static_cast<std::size_t>(event.replacementLength()), length - from)};
         }
         TypingRules::insertText(view_, replacingLoneSurrogates(fromQt(event.commitString())), range);
     }

@@ -246,8 +246,10 @@ void TextViewPainter::drawMisspellings(QPainter &painter, QRectF rect, const Tex
                 if (from >= to) {
                     continue;
                 }
-                const double left = state.inset.width() + std::min(xOnLine(line, from - piece.start), xOnLine(line, to - piece.start));
-                const double right = state.inset.width() + std::max(xOnLine(line, from - piece.start), xOnLine(line, to - piece.start));
+                const double left =
+                    state.inset.width() + std::min(xOnLine(line, from - piece.start), xOnLine(line, to - piece.start));
+                const double right =
+                    state.inset.width() + std::max(xOnLine(line, from - piece.start), xOnLine(line, to - piece.start));
                 const double y = std::min(state.inset.height() + piece.top + line.y() + line.ascent() + 1.5,
                                           state.inset.height() + piece.top + line.y() + line.height() - dot);
                 for (double x = left; x + dot <= right + 0.5; x += 2 * dot) {

@@ -189,7 +189,8 @@ void TextViewPointer::drawTaskCheckboxPreview(QPainter &painter, const QRectF &r
     }
     const TextStorage &storage = view_.storage();
     // The box may have changed since the pointer found it; only a box still unchecked is previewed.
-    const std::optional<MarkdownTaskListCheckbox> current = MarkdownTaskListCheckbox::make(previewed_->range, storage.string());
+    const std::optional<MarkdownTaskListCheckbox> current =
+        MarkdownTaskListCheckbox::make(previewed_->range, storage.string());
     if (!current || current->state != MarkdownTaskListCheckbox::State::unchecked) {
         return;
     }
@@ -204,8 +205,8 @@ void TextViewPointer::drawTaskCheckboxPreview(QPainter &painter, const QRectF &r
     const Attributes attributes = storage.attributes(mark);
     const auto *font = attributeValueAs<FontDescriptor>(attributes.find(AttributeKey::font));
     const auto *colour = attributeValueAs<Color>(attributes.find(AttributeKey::foregroundColor));
-    QColor ink = colorFor(colour != nullptr ? *colour : Color::system(SystemColorRole::secondaryLabel),
-                          view_.appearance());
+    QColor ink =
+        colorFor(colour != nullptr ? *colour : Color::system(SystemColorRole::secondaryLabel), view_.appearance());
     ink.setAlphaF(static_cast<float>(ink.alphaF() * previewAlpha));
     painter.save();
     painter.setFont(font != nullptr ? fontFor(*font) : view_.font());

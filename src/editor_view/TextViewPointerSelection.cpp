@@ -23,9 +23,8 @@ constexpr int autoScrollInterval = 30;
 
 } // namespace
 
-TextViewPointerSelection::TextViewPointerSelection(VeltoTextView &view, EditingCore &core,
-                                                   TextViewCaretMotion &motion, TextViewClipboard &clipboard,
-                                                   TextViewDragAndDrop &dragAndDrop)
+TextViewPointerSelection::TextViewPointerSelection(VeltoTextView &view, EditingCore &core, TextViewCaretMotion &motion,
+                                                   TextViewClipboard &clipboard, TextViewDragAndDrop &dragAndDrop)
     : view_(view)
     , core_(core)
     , motion_(motion)

@@ -12,7 +12,8 @@
 namespace VeltoPageLibrary {
 
 /// Whether the folder holds a library of its own: a ".velto" directory with more in it than a lock file.
-bool holdsOwnLibrary(const std::filesystem::path &folderURL, velto::FileSystem &fileManager = velto::defaultFileSystem());
+bool holdsOwnLibrary(const std::filesystem::path &folderURL,
+                     velto::FileSystem &fileManager = velto::defaultFileSystem());
 
 /// The nearest folder above `folderURL` (links resolved) that holds a library of its own.
 std::optional<std::filesystem::path> enclosingLibrary(const std::filesystem::path &folderURL);

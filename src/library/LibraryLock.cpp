@@ -74,9 +74,9 @@ velto::FileSystemError lockFileError(int code, const std::filesystem::path &path
     if (code == ENOENT) {
         return velto::FileSystemError(code, path, operation);
     }
-    return velto::FileSystemError(code, path, operation,
-                                  "The library file “.velto/transaction.lock” can’t be opened: " +
-                                      std::generic_category().message(code) + ".");
+    return velto::FileSystemError(
+        code, path, operation,
+        "The library file “.velto/transaction.lock” can’t be opened: " + std::generic_category().message(code) + ".");
 }
 
 void openLockFile(const std::filesystem::path &folder, HeldLockFiles &held) {

@@ -89,9 +89,8 @@ std::optional<ReadManifest> readManifestIfPresent(const std::filesystem::path &f
     if (earlier != nullptr && earlier->bytes == bytes) {
         return *earlier;
     }
-    auto manifest = decodedManifests().decoded(url, bytes, [](const std::string &text) {
-        return velto::VeltoLibraryManifest::decode(text);
-    });
+    auto manifest = decodedManifests().decoded(
+        url, bytes, [](const std::string &text) { return velto::VeltoLibraryManifest::decode(text); });
     return ReadManifest{std::move(bytes), std::move(manifest)};
 }
 

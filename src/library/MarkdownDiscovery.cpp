@@ -46,7 +46,7 @@ struct InspectedFile {
     std::string relativePath;                    // empty: no managed page file inside the folder
     std::optional<velto::FileStatus> attributes; // none: gone since it was listed, or no regular file
     bool stillDownloading = false;
-    bool wasRead = false; // false: not read, or gone since it was listed
+    bool wasRead = false;                        // false: not read, or gone since it was listed
     std::optional<std::string> unreadableReason; // there, but cannot be read as UTF-8 text: left alone
     std::size_t fileSize = 0;
     velto::VeltoPageFileContent content;

@@ -94,8 +94,9 @@ velto::ContentChecksumResumption VeltoPageBaseline::checksumResumption() const {
     return {.previousText = fileContents->text(), .previous = checksumCheckpoints.get(), .made = {}};
 }
 
-VeltoSaveRequest VeltoSaveRequest::discardingMutations(const Revisions &persistedPageRevisions,
-                                                       std::optional<std::uint64_t> persistedStructureRevision) const & {
+VeltoSaveRequest
+VeltoSaveRequest::discardingMutations(const Revisions &persistedPageRevisions,
+                                      std::optional<std::uint64_t> persistedStructureRevision) const & {
     return VeltoSaveRequest(*this).discardingMutations(persistedPageRevisions, persistedStructureRevision);
 }
 

@@ -17,7 +17,7 @@
 /// itself is held, that text; the checksum is then always the held text's, so a file found holding
 /// exactly that text is known unchanged without hashing it. The text is shared by every copy of the baseline.
 struct VeltoPageBaseline {
-    std::optional<std::string> checksum;     // absent for an empty text or when none is held
+    std::optional<std::string> checksum;    // absent for an empty text or when none is held
     std::optional<SharedText> fileContents; // absent when only a summary of the page is held
     /// The hash states over the held text that the save writing it made, from which the next save's
     /// checksums resume; absent when the text was not written by a save of this process. Not part of what
@@ -84,4 +84,3 @@ struct VeltoSaveRequest {
 /// A save by this process of the whole document: every page and the order changed, nothing expected on disk (a
 /// library written anew).
 VeltoSaveRequest wholeDocumentSaveRequest(const velto::VeltoDocument &document, velto::Date recordedAt);
-

@@ -17,7 +17,8 @@ public:
         }
         text_ = std::make_shared<const std::string>(std::move(text));
     }
-    SharedText(const char *text) : SharedText(std::string(text)) {} // NOLINT(google-explicit-constructor)
+    SharedText(const char *text)
+        : SharedText(std::string(text)) {} // NOLINT(google-explicit-constructor)
     /// Shares a text someone else holds too (a page's body may be the end of it), instead of copying it.
     explicit SharedText(std::shared_ptr<const std::string> text)
         : text_(std::move(text)) {}

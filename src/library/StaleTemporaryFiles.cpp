@@ -48,8 +48,7 @@ std::vector<std::filesystem::path> foldersWithWrites(const std::filesystem::path
     return folders;
 }
 
-void removeStaleTemporaryFilesIn(const std::filesystem::path &folder, velto::Date now,
-                                 velto::FileSystem &fileManager) {
+void removeStaleTemporaryFilesIn(const std::filesystem::path &folder, velto::Date now, velto::FileSystem &fileManager) {
     std::vector<std::string> names;
     try {
         names = fileManager.contentsOfDirectory(folder);

@@ -88,8 +88,8 @@ RecordIndex recordIndex(const std::optional<VeltoLibraryManifest> &manifest) {
 
 /// What the manifest on disk records for the pages this save removes: a large library's other records are
 /// not copied.
-std::map<Uuid, velto::VeltoLibraryPageRecord> recordsOfRemovedPages(const VeltoSaveRequest &request,
-                                                                   const std::optional<VeltoLibraryManifest> &manifest) {
+std::map<Uuid, velto::VeltoLibraryPageRecord>
+recordsOfRemovedPages(const VeltoSaveRequest &request, const std::optional<VeltoLibraryManifest> &manifest) {
     std::map<Uuid, velto::VeltoLibraryPageRecord> recorded;
     if (request.removedPageRevisions.empty()) {
         return recorded;

@@ -35,8 +35,8 @@ VeltoWriterEntryKey keyOf(const velto::VeltoWriterStructure &structure) {
 template <typename Entry> EntryKeys maximalKeys(const std::map<Uuid, std::vector<const Entry *>> &groups) {
     EntryKeys keys;
     for (const auto &[groupKey, group] : groups) {
-        for (const Entry *entry : causallyMaximal(
-                 group, [](const Entry *e) -> const VeltoWriterVersion & { return e->version; })) {
+        for (const Entry *entry :
+             causallyMaximal(group, [](const Entry *e) -> const VeltoWriterVersion & { return e->version; })) {
             keys.insert(keyOf(*entry));
         }
     }
@@ -101,7 +101,8 @@ bool compactInPlace(VeltoWriterState &state, const PreferredKeys &keys,
                     const std::map<Uuid, VeltoDeletionTombstone> &representedDeletions,
                     const std::optional<std::vector<velto::VeltoWriterHead>> &frontier) {
     auto droppedMutations = std::erase_if(state.pageMutations, [&](const velto::VeltoWriterPageMutation &mutation) {
-        return !keys.mutations.contains(keyOf(mutation)) || !survivesRepresentedDeletion(mutation, representedDeletions);
+        return !keys.mutations.contains(keyOf(mutation)) ||
+               !survivesRepresentedDeletion(mutation, representedDeletions);
     });
     auto droppedDeletions = std::erase_if(state.deletions, [&](const velto::VeltoWriterDeletion &deletion) {
         return representedDeletions.contains(deletion.pageID) || !keys.deletions.contains(keyOf(deletion));

@@ -83,9 +83,7 @@ public:
         return held_->fileText ? held_->fileText->capacity() : held_->text.capacity();
     }
     /// How long the text may grow when changed in place without moving; 0 when a change copies it first.
-    std::size_t roomInPlace() const {
-        return held_ && !held_->fileText && !isShared() ? held_->text.capacity() : 0;
-    }
+    std::size_t roomInPlace() const { return held_ && !held_->fileText && !isShared() ? held_->text.capacity() : 0; }
 
     /// The text to change in place; a text another copy holds is copied first, and the other keeps the old one.
     /// The end of a file text is always copied out of it: the file text never changes. The change is taken to

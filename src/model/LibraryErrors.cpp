@@ -52,7 +52,8 @@ PageFileError PageFileError::missing(std::filesystem::path url) {
 }
 
 PageFileError PageFileError::temporarilyUnavailable(std::filesystem::path url) {
-    std::string text = pageFileText(url, "is missing. Velto looks for it again in a moment, in case another program is replacing it.");
+    std::string text =
+        pageFileText(url, "is missing. Velto looks for it again in a moment, in case another program is replacing it.");
     return PageFileError(Kind::temporarilyUnavailable, std::move(url), {}, text);
 }
 

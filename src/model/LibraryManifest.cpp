@@ -2,8 +2,8 @@
 
 #include "model/LibraryErrors.h"
 #include "model/RecordJson.h"
-#include "model/TextEquality.h"
 #include "model/RecordJsonWriting.h"
+#include "model/TextEquality.h"
 
 namespace velto {
 

@@ -77,7 +77,8 @@ std::string_view VeltoPage::visibleTextView() const {
 bool VeltoPage::matchesTimelineState(const VeltoPage &other) const {
     return id == other.id && createdAt == other.createdAt && sameOptionalText(fileSlug, other.fileSlug) &&
            sameOptionalText(relativeFilePath, other.relativeFilePath) && archivedAt == other.archivedAt &&
-           (hasUnloadedPreview(*this) || hasUnloadedPreview(other) || sameText(visibleTextView(), other.visibleTextView()));
+           (hasUnloadedPreview(*this) || hasUnloadedPreview(other) ||
+            sameText(visibleTextView(), other.visibleTextView()));
 }
 
 } // namespace velto

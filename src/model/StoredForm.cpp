@@ -35,10 +35,9 @@ bool isStoredAsItIs(const std::optional<Date> &date) {
 }
 
 bool isStoredAsItIs(const VeltoLibraryPageRecord &record) {
-    return isStoredAsItIs(record.createdAt) && isStoredAsItIs(record.updatedAt) &&
-           isStoredAsItIs(record.archivedAt) && isStoredAsItIs(record.fileSlug) &&
-           isStoredAsItIs(record.relativeFilePath) && isStoredAsItIs(record.contentChecksum) &&
-           isStoredAsItIs(record.bodyChecksum);
+    return isStoredAsItIs(record.createdAt) && isStoredAsItIs(record.updatedAt) && isStoredAsItIs(record.archivedAt) &&
+           isStoredAsItIs(record.fileSlug) && isStoredAsItIs(record.relativeFilePath) &&
+           isStoredAsItIs(record.contentChecksum) && isStoredAsItIs(record.bodyChecksum);
 }
 
 /// A record as stored; most already are, the rest (a page the save just changed) go through the encoding.

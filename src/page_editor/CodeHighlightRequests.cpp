@@ -75,8 +75,7 @@ bool isWithinReach(const FencedCodeBlock &block, TextRange visible) {
 } // namespace
 
 std::vector<CodeHighlightRequest> codeHighlightRequests(const std::vector<FencedCodeBlock> &blocks,
-                                                        const TextStorage &storage,
-                                                        HighlightedCodeBlocks *highlighted,
+                                                        const TextStorage &storage, HighlightedCodeBlocks *highlighted,
                                                         std::optional<TextRange> copiedNear) {
     std::vector<CodeHighlightRequest> requests;
     std::vector<HighlightedCodeBlocks::Block> settled;
@@ -106,8 +105,7 @@ std::vector<CodeHighlightRequest> codeHighlightRequestsNear(const TextStorage &s
                                                             HighlightedCodeBlocks &highlighted, TextRange visible) {
     std::vector<CodeHighlightRequest> requests;
     FenceLanguages languages;
-    for (const FencedCodeBlock &block :
-         fencedBlocksOverlapping(storage, reachAround(visible, storage.length()))) {
+    for (const FencedCodeBlock &block : fencedBlocksOverlapping(storage, reachAround(visible, storage.length()))) {
         const BlockNeed need = needOf(block, storage, &highlighted, languages);
         if (need == BlockNeed::nothing) {
             highlighted.remember(storage, linesOf(block));
@@ -223,7 +221,8 @@ QCoro::Task<std::optional<std::vector<SyntaxToken>>> tokensIfAny(CodeSyntaxHighl
                                                                  CancellationToken cancellation) {
     std::optional<std::vector<SyntaxToken>> tokens;
     try {
-        QCoro::Task<std::vector<SyntaxToken>> asking = highlighter.tokens(request.source, request.language, cancellation);
+        QCoro::Task<std::vector<SyntaxToken>> asking =
+            highlighter.tokens(request.source, request.language, cancellation);
         tokens = co_await asking;
     } catch (const std::exception &) {
         tokens.reset();
@@ -291,9 +290,9 @@ QCoro::Task<void> highlightCodeBlocks(std::vector<MarkdownStyler::CodeHighlightR
             target.beforeStorageUpdate,
             target.afterStorageUpdate,
         };
-        QCoro::Task<bool> replacing = MarkdownStyler::replaceCodeTokens(std::move(tokens), request.contentRange, storage,
-                                                                        snapshot.generation, target.textColor(),
-                                                                        std::move(hooks), cancellation);
+        QCoro::Task<bool> replacing =
+            MarkdownStyler::replaceCodeTokens(std::move(tokens), request.contentRange, storage, snapshot.generation,
+                                              target.textColor(), std::move(hooks), cancellation);
         if (!co_await replacing) {
             co_return;
         }

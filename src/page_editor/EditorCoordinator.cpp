@@ -28,7 +28,7 @@ std::int64_t signedLength(std::size_t length) {
 
 /// The smallest range covering both, in signed arithmetic.
 VeltoEditorCoordinator::PendingRange unionOf(VeltoEditorCoordinator::PendingRange a,
-                                              VeltoEditorCoordinator::PendingRange b) {
+                                             VeltoEditorCoordinator::PendingRange b) {
     const std::int64_t start = std::min(a.location, b.location);
     const std::int64_t end = std::max(a.location + a.length, b.location + b.length);
     return {start, end - start};
@@ -170,8 +170,9 @@ void VeltoEditorCoordinator::requestCodeHighlighting() {
     };
     CodeHighlightSnapshot snapshot{codeHighlightGeneration_, storage.identity(), storage.characterVersion()};
     // Runs on by itself on the main thread; the token and the generation stop it when it is stale.
-    trackHighlighting(coordinator, snapshot.generation,
-                      highlightCodeBlocks(std::move(requests), codeHighlighter_, snapshot, std::move(target), cancellation));
+    trackHighlighting(
+        coordinator, snapshot.generation,
+        highlightCodeBlocks(std::move(requests), codeHighlighter_, snapshot, std::move(target), cancellation));
 }
 
 QCoro::Task<void> VeltoEditorCoordinator::trackHighlighting(QPointer<VeltoEditorCoordinator> coordinator,
@@ -197,8 +198,8 @@ void VeltoEditorCoordinator::editorWillReplaceCharacters(TextRange range,
     const std::int64_t delta = newLength - signedLength(range.length);
     const PendingRange edited{location, newLength};
     UndoManager *manager = histories_.undoManager();
-    const bool typedOneCharacter = replacement && replacement->size() == 1 && range.length == 0 &&
-                                   !manager->isUndoing() && !manager->isRedoing();
+    const bool typedOneCharacter =
+        replacement && replacement->size() == 1 && range.length == 0 && !manager->isUndoing() && !manager->isRedoing();
     typedCharacterAt_ = typedOneCharacter ? std::optional<std::size_t>(range.location) : std::nullopt;
     if (!pendingStyleRange_) {
         pendingStyleRange_ = edited;
@@ -320,12 +321,10 @@ void VeltoEditorCoordinator::correctSpellingAfterTyping(std::size_t typedAt) {
         return;
     }
     const std::size_t start = paragraph.location;
-    std::optional<AutoCorrection> correction =
-        automaticCorrection(storage.substring(paragraph), typedAt - start, *spellChecker_,
-                            [&storage, start](std::size_t location) {
-                                return CodePositions::isInsideMarkdownLiteralCode(
-                                    storage, static_cast<std::ptrdiff_t>(start + location));
-                            });
+    std::optional<AutoCorrection> correction = automaticCorrection(
+        storage.substring(paragraph), typedAt - start, *spellChecker_, [&storage, start](std::size_t location) {
+            return CodePositions::isInsideMarkdownLiteralCode(storage, static_cast<std::ptrdiff_t>(start + location));
+        });
     if (correction) {
         correction->range.location += start;
         applyCorrection(core_, *correction);
@@ -340,7 +339,8 @@ TextRange VeltoEditorCoordinator::clampedPendingRange() const {
         return TextRange{0, core_.length()};
     }
     const std::int64_t start = std::clamp<std::int64_t>(pendingStyleRange_->location, 0, length);
-    const std::int64_t end = std::clamp<std::int64_t>(pendingStyleRange_->location + pendingStyleRange_->length, start, length);
+    const std::int64_t end =
+        std::clamp<std::int64_t>(pendingStyleRange_->location + pendingStyleRange_->length, start, length);
     return TextRange{static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)};
 }
 
@@ -395,10 +395,9 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
         core_.textStorage(), static_cast<std::ptrdiff_t>(core_.selectedRange().location));
 
     EditorAppearance appearance;
-    appearance.font = FontDescriptor{settings_.fontChoice == EditorFontChoice::system
-                                         ? FontFamilyRole::system
-                                         : FontFamilyRole::monospacedSystem,
-                                     size, FontWeight::regular, false, false};
+    appearance.font = FontDescriptor{
+        settings_.fontChoice == EditorFontChoice::system ? FontFamilyRole::system : FontFamilyRole::monospacedSystem,
+        size, FontWeight::regular, false, false};
     editorTextColor_ = resolved.textColor;
     appearance.textColor = resolved.textColor;
     appearance.codeTextColor = resolved.textColor;

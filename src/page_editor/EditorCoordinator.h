@@ -29,7 +29,7 @@
 namespace velto {
 class VeltoStore;
 class VeltoStoreSignals;
-}
+} // namespace velto
 
 namespace velto::editor {
 

@@ -16,8 +16,8 @@ namespace velto::editor {
 /// A block stays known while its opening line (which names the language) and its code stay as they
 /// were: edits before or after them move the block, an edit that touches them (or the units just
 /// around them) forgets it, and so does a pass in which it is no longer a block or blocks changed
-/// around it (the restyle that ended or changed them took its colours). When the storage is another one, or no longer remembers every edit
-/// since the last look, everything is forgotten.
+/// around it (the restyle that ended or changed them took its colours). When the storage is another one, or no longer
+/// remembers every edit since the last look, everything is forgotten.
 class HighlightedCodeBlocks {
 public:
     struct Block {

@@ -297,8 +297,8 @@ QString BrowsePagesList::pageDetail(const VeltoPage &page, Date now) const {
     } else if (page.id == store_.document().currentPage.id) {
         label = QStringLiteral("Current page");
     }
-    const QString date =
-        QStringLiteral("Updated ") + RelativeDates::fullRelativeDescription(page.updatedAt.value_or(page.createdAt), now);
+    const QString date = QStringLiteral("Updated ") +
+                         RelativeDates::fullRelativeDescription(page.updatedAt.value_or(page.createdAt), now);
     return label.isEmpty() ? date : label + QStringLiteral(" · ") + date;
 }
 

@@ -116,7 +116,8 @@ public:
     /// Titles are capped: a page's first line can be megabytes long.
     static constexpr std::size_t previewLength = 200;
 
-    explicit BrowsePagesList(const VeltoStore &store) : store_(store) {}
+    explicit BrowsePagesList(const VeltoStore &store)
+        : store_(store) {}
 
     void setFilter(std::optional<std::set<Uuid>> filter) { filter_ = std::move(filter); }
     const std::optional<std::set<Uuid>> &filter() const { return filter_; }

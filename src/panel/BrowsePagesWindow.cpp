@@ -30,8 +30,8 @@ namespace {
 const QString guidanceText = QStringLiteral(
     "Velto kept both versions because the same lines changed in two places. Select the saved copy, then choose "
     "which version to keep.");
-const QString currentCopyHelp = QStringLiteral(
-    "This saved copy is the page open in the panel. Open another page, then choose again.");
+const QString currentCopyHelp =
+    QStringLiteral("This saved copy is the page open in the panel. Open another page, then choose again.");
 const QString copyOfItselfHelp = QStringLiteral(
     "This saved copy names itself as its original page, so there is no other version to keep. Choose Keep Both "
     "to keep it as a regular page.");
@@ -97,8 +97,8 @@ void BrowsePageRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     painter->setFont(detailFont);
     QColor dimmed = option.palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText);
     painter->setPen(dimmed);
-    const QString detail = detailMetrics.elidedText(index.data(BrowsePagesModel::detailRole).toString(),
-                                                    Qt::ElideRight, area.width());
+    const QString detail =
+        detailMetrics.elidedText(index.data(BrowsePagesModel::detailRole).toString(), Qt::ElideRight, area.width());
     painter->drawText(QRect(area.left(), area.top() + titleMetrics.height() + 2, area.width(), detailMetrics.height()),
                       Qt::AlignLeft, detail);
     painter->restore();
@@ -111,13 +111,18 @@ QSize BrowsePageRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModel
 // ---- window ----
 
 BrowsePagesWindow::BrowsePagesWindow(const VeltoStore &store, Callbacks callbacks, QWidget *parent)
-    : QWidget(parent, Qt::Window), store_(store), callbacks_(std::move(callbacks)), list_(store),
-      searchField_(new QLineEdit(this)), guidanceLabel_(new QLabel(guidanceText, this)),
-      listView_(new QListView(this)), emptyStateView_(new VeltoContentUnavailableView(this)),
-      openButton_(new QPushButton(QStringLiteral("Open Page"), this)),
-      keepCurrentButton_(new QPushButton(QStringLiteral("Keep Current"), this)),
-      keepBothButton_(new QPushButton(QStringLiteral("Keep Both"), this)),
-      useSavedCopyButton_(new QPushButton(QStringLiteral("Use Saved Copy"), this)) {
+    : QWidget(parent, Qt::Window)
+    , store_(store)
+    , callbacks_(std::move(callbacks))
+    , list_(store)
+    , searchField_(new QLineEdit(this))
+    , guidanceLabel_(new QLabel(guidanceText, this))
+    , listView_(new QListView(this))
+    , emptyStateView_(new VeltoContentUnavailableView(this))
+    , openButton_(new QPushButton(QStringLiteral("Open Page"), this))
+    , keepCurrentButton_(new QPushButton(QStringLiteral("Keep Current"), this))
+    , keepBothButton_(new QPushButton(QStringLiteral("Keep Both"), this))
+    , useSavedCopyButton_(new QPushButton(QStringLiteral("Use Saved Copy"), this)) {
     setWindowTitle(QStringLiteral("Browse Pages"));
     resize(520, 440);
     setMinimumSize(400, 300);
@@ -450,12 +455,13 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
     }
     if (resolution != VeltoConflictResolution::keepBothVersions) {
         const bool keepCurrent = resolution == VeltoConflictResolution::keepCurrentVersion;
-        const QString message = keepCurrent ? QStringLiteral("Keep the Current Version?")
-                                            : QStringLiteral("Use the Saved Copy?");
+        const QString message =
+            keepCurrent ? QStringLiteral("Keep the Current Version?") : QStringLiteral("Use the Saved Copy?");
         const QString informative =
-            keepCurrent ? QStringLiteral("The saved conflict copy will be removed. The current Velto page will not change.")
-                        : QStringLiteral("The current page will be replaced with this saved version, and the conflict "
-                                         "copy will be removed.");
+            keepCurrent
+                ? QStringLiteral("The saved conflict copy will be removed. The current Velto page will not change.")
+                : QStringLiteral("The current page will be replaced with this saved version, and the conflict "
+                                 "copy will be removed.");
         const QString action = keepCurrent ? QStringLiteral("Keep Current") : QStringLiteral("Use Saved Copy");
         const bool confirmed = callbacks_.confirm ? callbacks_.confirm(message, informative, action)
                                                   : PanelAlerts::confirm(this, message, informative, action);

@@ -5,11 +5,11 @@
 #include "ui/FloatingMaterial.h"
 #include "ui/VeltoUIControls.h"
 
-#include <algorithm>
-#include <vector>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QHBoxLayout>
+#include <algorithm>
+#include <vector>
 
 namespace velto {
 

@@ -13,8 +13,12 @@ namespace velto {
 PageEditingSession::PageEditingSession(VeltoStore &store, editor::VeltoEditorCoordinator &editorCoordinator,
                                        editor::VeltoTextView &textView, VeltoPanelView &panelView,
                                        std::function<void(const PanelFeedback &)> showFeedback)
-    : navigation(store), store_(store), editorCoordinator_(editorCoordinator), textView_(textView),
-      panelView_(panelView), showFeedback_(std::move(showFeedback)) {
+    : navigation(store)
+    , store_(store)
+    , editorCoordinator_(editorCoordinator)
+    , textView_(textView)
+    , panelView_(panelView)
+    , showFeedback_(std::move(showFeedback)) {
     connect(&store_, &VeltoStoreSignals::pageIdentifiersReplaced, this,
             [this](const std::map<Uuid, Uuid> &replacements) { pageIdentifiersReplaced(replacements); });
 }

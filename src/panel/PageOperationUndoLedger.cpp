@@ -28,7 +28,8 @@ std::optional<VeltoArchiveTransition> PageOperationUndoLedger::Entry::archiveTra
     return VeltoArchiveTransition{before->document(), after->document()};
 }
 
-PageOperationUndoLedger::PageOperationUndoLedger(std::size_t byteLimit) : byteLimit_(byteLimit) {}
+PageOperationUndoLedger::PageOperationUndoLedger(std::size_t byteLimit)
+    : byteLimit_(byteLimit) {}
 
 PageOperationUndoLedger::~PageOperationUndoLedger() = default;
 

@@ -21,8 +21,12 @@ Date now() {
 PageOperations::PageOperations(VeltoStore &store, editor::VeltoEditorCoordinator &editorCoordinator,
                                VeltoPanelView &panelView, PageEditingSession &pageEditingSession,
                                PageOperationsPresenter &presenter, std::size_t undoByteLimit)
-    : store_(store), editorCoordinator_(editorCoordinator), panelView_(panelView),
-      pageEditingSession_(pageEditingSession), presenter_(presenter), undoLedger_(undoByteLimit) {}
+    : store_(store)
+    , editorCoordinator_(editorCoordinator)
+    , panelView_(panelView)
+    , pageEditingSession_(pageEditingSession)
+    , presenter_(presenter)
+    , undoLedger_(undoByteLimit) {}
 
 PageOperations::~PageOperations() = default;
 
@@ -76,8 +80,7 @@ void PageOperations::showCurrentPage(std::optional<PanelFeedback> feedback,
 
 // ---- the operations ----
 
-template <typename MakeChange>
-bool PageOperations::performUndoableChange(MakeChange makeChange, const QString &done) {
+template <typename MakeChange> bool PageOperations::performUndoableChange(MakeChange makeChange, const QString &done) {
     PageEditorViewState viewState = pageEditingSession_.currentViewState();
     auto change = makeChange();
     if (!change) {
@@ -187,8 +190,8 @@ QCoro::Task<void> PageOperations::archiveOtherPagesFromMenu() {
     if (!scope.isAlive() || count < 1) {
         co_return;
     }
-    presenter_.showFeedback(PanelFeedback::confirmation(
-        QStringLiteral("%1 %2 archived").arg(count).arg(count == 1 ? "page" : "pages")));
+    presenter_.showFeedback(
+        PanelFeedback::confirmation(QStringLiteral("%1 %2 archived").arg(count).arg(count == 1 ? "page" : "pages")));
 }
 
 QCoro::Task<int> PageOperations::deleteConfirmedArchivedPages(std::set<Uuid> pageIDs) {
@@ -202,8 +205,9 @@ QCoro::Task<int> PageOperations::deleteConfirmedArchivedPages(std::set<Uuid> pag
     if (!scope.isAlive()) {
         co_return count;
     }
-    QString message = count == 0 ? QStringLiteral("No archived pages deleted")
-                                 : QStringLiteral("%1 archived %2 deleted").arg(count).arg(count == 1 ? "page" : "pages");
+    QString message = count == 0
+                          ? QStringLiteral("No archived pages deleted")
+                          : QStringLiteral("%1 archived %2 deleted").arg(count).arg(count == 1 ? "page" : "pages");
     showCurrentPage(PanelFeedback::confirmation(message));
     co_return count;
 }
@@ -229,7 +233,7 @@ QCoro::Task<void> PageOperations::reloadFromDisk() {
 }
 
 QCoro::Task<VeltoConflictResolutionOutcome> PageOperations::resolveConflict(Uuid copyPageID,
-                                                                           VeltoConflictResolution resolution) {
+                                                                            VeltoConflictResolution resolution) {
     if (copyPageID == store_.document().currentPage.id || !begin()) {
         co_return VeltoConflictResolutionOutcome::unavailable;
     }
@@ -248,8 +252,8 @@ QCoro::Task<VeltoConflictResolutionOutcome> PageOperations::resolveConflict(Uuid
     if (!self) {
         co_return outcome;
     }
-    const bool currentTextChanged = store_.document().currentPage.id != currentID ||
-                                    store_.document().currentPage.visibleText() != textBefore;
+    const bool currentTextChanged =
+        store_.document().currentPage.id != currentID || store_.document().currentPage.visibleText() != textBefore;
     if (currentTextChanged) {
         textView().undoHistories().resetUndoHistory(store_.document().currentPage.id);
         showCurrentPage(std::nullopt);

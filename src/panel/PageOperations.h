@@ -106,8 +106,8 @@ private:
                           UndoManagerPointer undoManager, Replay replay, const QString &actionName);
     void applyPageOperation(const std::shared_ptr<Entry> &entry, Direction direction, PageEditorViewState viewState,
                             UndoManagerPointer undoManager);
-    void applyArchiveTransition(const std::shared_ptr<Entry> &entry, Direction direction,
-                                PageEditorViewState viewState, UndoManagerPointer undoManager);
+    void applyArchiveTransition(const std::shared_ptr<Entry> &entry, Direction direction, PageEditorViewState viewState,
+                                UndoManagerPointer undoManager);
     QCoro::Task<void> finishArchiveTransition(std::shared_ptr<Entry> entry, Direction direction,
                                               PageEditorViewState viewState, UndoManagerPointer undoManager);
     /// After a replayed step: redo stays reachable from the page now shown.
@@ -127,7 +127,9 @@ private:
 /// error thrown on, the operations gone).
 class PageOperations::Scope {
 public:
-    explicit Scope(PageOperations &operations) : operations_(&operations), open_(operations.begin()) {}
+    explicit Scope(PageOperations &operations)
+        : operations_(&operations)
+        , open_(operations.begin()) {}
     ~Scope() {
         if (open_ && operations_) {
             operations_->end();

@@ -93,8 +93,7 @@ std::optional<std::size_t> bulletMarkerEnd(std::string_view line, std::size_t of
     }
     // An optional task box, taken only when blanks follow it.
     std::string_view rest = line.substr(*end);
-    if (rest.size() >= 3 && rest[0] == '[' && (rest[1] == ' ' || rest[1] == 'x' || rest[1] == 'X') &&
-        rest[2] == ']') {
+    if (rest.size() >= 3 && rest[0] == '[' && (rest[1] == ' ' || rest[1] == 'x' || rest[1] == 'X') && rest[2] == ']') {
         if (std::optional<std::size_t> afterBox = requiredBlanks(line, *end + 3)) {
             return afterBox;
         }
@@ -219,8 +218,8 @@ std::string title(std::string_view text, std::optional<std::size_t> maximumLengt
     while (offset <= text.size()) {
         CodePoint c = offset < text.size() ? codePointAt(text, offset) : CodePoint{0x0A, 1};
         if (isLineBreak(c.value)) {
-            if (std::optional<std::string> found = titleOfLine(text.substr(lineStart, offset - lineStart),
-                                                               maximumLength)) {
+            if (std::optional<std::string> found =
+                    titleOfLine(text.substr(lineStart, offset - lineStart), maximumLength)) {
                 return *found;
             }
             lineStart = offset + c.length;

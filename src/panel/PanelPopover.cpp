@@ -11,8 +11,9 @@
 namespace velto {
 
 PanelPopover::PanelPopover(QWidget *content, PopoverBehavior behavior)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), content_(content),
-      behavior_(behavior) {
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    , content_(content)
+    , behavior_(behavior) {
     setObjectName(QStringLiteral("VeltoPanel"));
     setWindowTitle(QStringLiteral("Velto"));
     auto *layout = new QVBoxLayout(this);

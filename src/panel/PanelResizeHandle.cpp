@@ -30,7 +30,8 @@ std::optional<QSizeF> ResizeDrag::end(QSizeF finalSize) {
 }
 
 PanelResizeHandle::PanelResizeHandle(std::function<QSizeF()> currentSize, QWidget *parent)
-    : QWidget(parent), currentSize_(std::move(currentSize)) {
+    : QWidget(parent)
+    , currentSize_(std::move(currentSize)) {
     installAccessibleRoles();
     setFixedSize(sideLength, sideLength);
     setAttribute(Qt::WA_Hover);

@@ -25,9 +25,10 @@ QSizeF clampedPanelSize(QSizeF requested, std::optional<QSizeF> visibleScreenSiz
         visibleWidth = visibleScreenSize->width();
         visibleHeight = visibleScreenSize->height();
     }
-    return {clampedDimension(requested.width(), PanelSizing::minimum.width(), PanelSizing::maximum.width(), visibleWidth),
-            clampedDimension(requested.height(), PanelSizing::minimum.height(), PanelSizing::maximum.height(),
-                             visibleHeight)};
+    return {
+        clampedDimension(requested.width(), PanelSizing::minimum.width(), PanelSizing::maximum.width(), visibleWidth),
+        clampedDimension(requested.height(), PanelSizing::minimum.height(), PanelSizing::maximum.height(),
+                         visibleHeight)};
 }
 
 } // namespace velto::PanelResizing

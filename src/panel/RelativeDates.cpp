@@ -29,7 +29,7 @@ icu::RelativeDateTimeFormatter *relativeFormatter(UDateRelativeDateTimeFormatter
     if (!formatter) {
         UErrorCode status = U_ZERO_ERROR;
         auto made = std::make_unique<icu::RelativeDateTimeFormatter>(icu::Locale::getDefault(), nullptr, style,
-                                                                      UDISPCTX_CAPITALIZATION_NONE, status);
+                                                                     UDISPCTX_CAPITALIZATION_NONE, status);
         if (U_SUCCESS(status)) {
             formatter = std::move(made);
         }
@@ -45,9 +45,12 @@ QString relativePhrase(Date date, Date now, UDateRelativeDateTimeFormatterStyle 
         URelativeDateTimeUnit unit;
     };
     // The largest unit of which at least one whole fits.
-    const Unit units[] = {{365.0 * 86'400, UDAT_REL_UNIT_YEAR}, {30.0 * 86'400, UDAT_REL_UNIT_MONTH},
-                          {7.0 * 86'400, UDAT_REL_UNIT_WEEK},   {86'400, UDAT_REL_UNIT_DAY},
-                          {3'600, UDAT_REL_UNIT_HOUR},          {60, UDAT_REL_UNIT_MINUTE},
+    const Unit units[] = {{365.0 * 86'400, UDAT_REL_UNIT_YEAR},
+                          {30.0 * 86'400, UDAT_REL_UNIT_MONTH},
+                          {7.0 * 86'400, UDAT_REL_UNIT_WEEK},
+                          {86'400, UDAT_REL_UNIT_DAY},
+                          {3'600, UDAT_REL_UNIT_HOUR},
+                          {60, UDAT_REL_UNIT_MINUTE},
                           {1, UDAT_REL_UNIT_SECOND}};
     Unit chosen = units[6];
     for (const Unit &unit : units) {

@@ -7,7 +7,8 @@
 namespace velto {
 
 TextViewCoordinatorView::TextViewCoordinatorView(editor::VeltoTextView &textView, std::function<void()> beep)
-    : textView_(textView), beep_(std::move(beep)) {}
+    : textView_(textView)
+    , beep_(std::move(beep)) {}
 
 void TextViewCoordinatorView::setNeedsDisplay() {
     textView_.viewport()->update();

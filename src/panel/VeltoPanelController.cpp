@@ -28,8 +28,8 @@
 #include <QtCore/QUrl>
 #include <QtGui/QDesktopServices>
 #include <QtGui/QKeyEvent>
-#include <QtGui/QWindow>
 #include <QtGui/QScreen>
+#include <QtGui/QWindow>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 
@@ -96,16 +96,18 @@ std::set<Uuid> pageIDsOf(const VeltoDocument &document) {
 
 // ---- creation ----
 
-VeltoPanelController::VeltoPanelController(VeltoStore &store) : VeltoPanelController(store, Options{}) {}
+VeltoPanelController::VeltoPanelController(VeltoStore &store)
+    : VeltoPanelController(store, Options{}) {}
 
 VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
-    : store_(store), options_(std::move(options)) {
+    : store_(store)
+    , options_(std::move(options)) {
     if (!options_.beep) {
         options_.beep = [] { QApplication::beep(); };
     }
-    commandShortcuts_ = options_.commandShortcuts ? options_.commandShortcuts
-                                                  : std::function<CommandShortcuts()>(
-                                                        [] { return LocalShortcutRouter::currentCommandShortcuts(); });
+    commandShortcuts_ = options_.commandShortcuts ? options_.commandShortcuts : std::function<CommandShortcuts()>([] {
+        return LocalShortcutRouter::currentCommandShortcuts();
+    });
     VeltoScheduler &editorScheduler = options_.editorScheduler != nullptr ? *options_.editorScheduler : qtScheduler();
     editorSettingsFeed_ = std::make_unique<editor::EditorSettingsFeed>();
 
@@ -163,20 +165,19 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     editorCoordinator_->setSpellChecker(spellChecker_.get());
 
     QPointer<VeltoPanelController> self(this);
-    pageEditingSession_ = std::make_unique<PageEditingSession>(
-        store_, *editorCoordinator_, view, *panelView_, [self](const PanelFeedback &feedback) {
-            if (self) {
-                self->showFeedback(feedback);
-            }
-        });
+    pageEditingSession_ = std::make_unique<PageEditingSession>(store_, *editorCoordinator_, view, *panelView_,
+                                                               [self](const PanelFeedback &feedback) {
+                                                                   if (self) {
+                                                                       self->showFeedback(feedback);
+                                                                   }
+                                                               });
     PageOperationsPresenter &presenter = *this;
-    pageOperations_ = std::make_unique<PageOperations>(store_, *editorCoordinator_, *panelView_,
-                                                       *pageEditingSession_, presenter, options_.undoByteLimit);
+    pageOperations_ = std::make_unique<PageOperations>(store_, *editorCoordinator_, *panelView_, *pageEditingSession_,
+                                                       presenter, options_.undoByteLimit);
 
     std::vector<VeltoCommandID> ids(allCommandIDs().begin(), allCommandIDs().end());
     commandRegistry_ = std::make_unique<VeltoCommandRegistry>(
-        ids,
-        [self] { return self ? self->commandContext() : VeltoCommandContext{}; },
+        ids, [self] { return self ? self->commandContext() : VeltoCommandContext{}; },
         [self](VeltoCommandID id) {
             if (self) {
                 self->execute(id);
@@ -202,9 +203,8 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     });
 
     const VeltoDocument &document = store_.document();
-    view.undoHistories().activateUndoHistory(
-        document.currentPage.id, pageIDsOf(document), nullptr,
-        editor::PageTextFingerprint::ofUTF8(document.currentPage.visibleText()));
+    view.undoHistories().activateUndoHistory(document.currentPage.id, pageIDsOf(document), nullptr,
+                                             editor::PageTextFingerprint::ofUTF8(document.currentPage.visibleText()));
     // The page is styled now with the look it is shown with, so that the first show does not style a page
     // of megabytes again on the shortcut's way to the screen; a look changed meanwhile is applied then.
     const editor::VeltoTheme theme = currentTheme();
@@ -688,7 +688,8 @@ void VeltoPanelController::resizePanel(QSizeF size, bool persist) {
     if (persist) {
         VeltoPreferences::storage().performBatch([&] {
             VeltoPreferences::rememberPanelContentSize(result);
-            VeltoPreferences::storage().defaults().set(QString::fromLatin1(PreferenceKeys::panelSizeMode), QStringLiteral("custom"));
+            VeltoPreferences::storage().defaults().set(QString::fromLatin1(PreferenceKeys::panelSizeMode),
+                                                       QStringLiteral("custom"));
         });
         VeltoPreferences::storage().notificationCenter().postPanelSizeModeDidChange();
     }
@@ -707,7 +708,8 @@ void VeltoPanelController::adjustPanelSize(int step) {
     }
     VeltoPreferences::storage().performBatch([&] {
         VeltoPreferences::setPanelSize(*choice);
-        VeltoPreferences::storage().defaults().set(QString::fromLatin1(PreferenceKeys::panelSizeMode), QStringLiteral("preset"));
+        VeltoPreferences::storage().defaults().set(QString::fromLatin1(PreferenceKeys::panelSizeMode),
+                                                   QStringLiteral("preset"));
     });
     VeltoPreferences::storage().notificationCenter().postPanelSizeModeDidChange();
     popover_->setContentSize(VeltoPreferences::panelContentSize());
@@ -735,8 +737,9 @@ void VeltoPanelController::toggleMarkdownFormatting() {
         appliedEditorLook_ = currentEditorLook(appliedEditorLook_->theme);
     }
     panelView_->updateEmptyPageHint();
-    showFeedback(PanelFeedback::confirmation(editorSettingsFeed_->current().formatsMarkdown ? QStringLiteral("Live Markdown formatting on")
-                                                                  : QStringLiteral("Live Markdown formatting off")));
+    showFeedback(PanelFeedback::confirmation(editorSettingsFeed_->current().formatsMarkdown
+                                                 ? QStringLiteral("Live Markdown formatting on")
+                                                 : QStringLiteral("Live Markdown formatting off")));
 }
 
 // ---- shortcut hints and Escape ----

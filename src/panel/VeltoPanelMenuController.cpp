@@ -103,8 +103,12 @@ QString unreadableExplanation(const VeltoUnreadablePageFile &file) {
 VeltoPanelMenuController::VeltoPanelMenuController(VeltoStore &store, VeltoCommandRegistry &commands,
                                                    std::function<std::string()> currentText, Actions actions,
                                                    Options options)
-    : store_(store), commands_(commands), currentText_(std::move(currentText)), actions_(std::move(actions)),
-      options_(std::move(options)), clock_(options_.clock ? options_.clock : &systemClock()) {
+    : store_(store)
+    , commands_(commands)
+    , currentText_(std::move(currentText))
+    , actions_(std::move(actions))
+    , options_(std::move(options))
+    , clock_(options_.clock ? options_.clock : &systemClock()) {
     if (!options_.commandShortcuts) {
         options_.commandShortcuts = [] { return LocalShortcutRouter::currentCommandShortcuts(); };
     }
@@ -357,8 +361,8 @@ PanelMenu VeltoPanelMenuController::makeArchivedPagesMenu(std::shared_ptr<const 
     }
     menu.items.push_back(PanelMenuItem::separator());
     PanelMenuItem deleteItem;
-    deleteItem.text = count == 1 ? QStringLiteral("Delete 1 Archived Page…")
-                                 : QStringLiteral("Delete %1 Archived Pages…").arg(count);
+    deleteItem.text =
+        count == 1 ? QStringLiteral("Delete 1 Archived Page…") : QStringLiteral("Delete %1 Archived Pages…").arg(count);
     deleteItem.enabled = count > 0;
     deleteItem.trigger = [self = QPointer(this)] {
         if (self) {

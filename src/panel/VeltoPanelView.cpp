@@ -12,8 +12,7 @@
 namespace velto {
 
 VeltoPanelView::VeltoPanelView(QSize size, editor::TextViewCommandHost &textViewCommands,
-                               std::function<QSizeF()> currentPanelSize, VeltoScheduler &scheduler,
-                               QWidget *parent)
+                               std::function<QSizeF()> currentPanelSize, VeltoScheduler &scheduler, QWidget *parent)
     : QWidget(parent)
     , textView_(new editor::VeltoTextView(textViewCommands, this))
     , topScrollIndicator_(new ScrollGradientView(ScrollGradientView::Edge::top, scheduler, this))

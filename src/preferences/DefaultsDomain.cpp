@@ -120,7 +120,8 @@ std::uint64_t nextVersion() {
 } // namespace
 
 DefaultsDomain::DefaultsDomain(const QString &filePath)
-    : version_(nextVersion()), settings_(filePath, jsonFormat()) {
+    : version_(nextVersion())
+    , settings_(filePath, jsonFormat()) {
     // A file that does not parse reads as empty and would be overwritten by the next write; keep a copy
     // so that settings edited by hand, or damaged, are not lost without a trace.
     if (settings_.status() == QSettings::FormatError) {

@@ -23,7 +23,8 @@ constexpr auto none = std::nullopt;
 
 } // namespace
 
-AboutSettingsPage::AboutSettingsPage(const SettingsWindowCallbacks &callbacks) : callbacks_(callbacks) {}
+AboutSettingsPage::AboutSettingsPage(const SettingsWindowCallbacks &callbacks)
+    : callbacks_(callbacks) {}
 
 QWidget *AboutSettingsPage::makeIdentity() {
     auto *identity = new QWidget;

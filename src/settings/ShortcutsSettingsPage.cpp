@@ -72,9 +72,9 @@ ShortcutsSettingsPage::ShortcutsSettingsPage(const SettingsWindowCallbacks &call
 QScrollArea *ShortcutsSettingsPage::makePage() {
     shortcutRecorder = makeRecorder(QStringLiteral("Show or hide Velto"), VeltoPreferences::defaultGlobalShortcut(),
                                     false, globalShortcutOwner(true));
-    appendShortcutRecorder = makeRecorder(QStringLiteral("Append clipboard text"),
-                                          VeltoPreferences::defaultAppendClipboardShortcut(), false,
-                                          globalShortcutOwner(false));
+    appendShortcutRecorder =
+        makeRecorder(QStringLiteral("Append clipboard text"), VeltoPreferences::defaultAppendClipboardShortcut(), false,
+                     globalShortcutOwner(false));
 
     std::vector<QWidget *> commandRows;
     for (VeltoCommandID id : VeltoCommandCatalog::shortcutCommandIDs()) {

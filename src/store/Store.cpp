@@ -245,8 +245,8 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     const bool wasOpen = loadState_.isLoaded();
     // What could not be saved before the load (edits held while the library needed recovery) stays, merged
     // into what was loaded; everything else was saved by the flush before the load.
-    VeltoReloadedDocument reloaded =
-        keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document, reloadedBaselines(loaded->document));
+    VeltoReloadedDocument reloaded = keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document,
+                                                           reloadedBaselines(loaded->document));
     keepHeldBodyWhenUnchanged(previousCurrentPage, reloaded.document.currentPage);
     const std::vector<Uuid> copiesOfOwnEdits = noteDisplacedEdits(reloaded.document);
     replaceDocument(std::move(reloaded.document));

@@ -36,7 +36,8 @@ using testing::StoreHarness;
 
 class RecordingPanel : public VeltoPanelControlling {
 public:
-    explicit RecordingPanel(std::vector<std::string> &log) : log_(log) {}
+    explicit RecordingPanel(std::vector<std::string> &log)
+        : log_(log) {}
 
     void show(std::optional<QRect>) override {
         log_.push_back("show");
@@ -97,7 +98,8 @@ protected:
         AppDelegate::Options options;
         std::filesystem::path pages = folder / "Pages";
         options.loadStore = [pages] {
-            return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes);
+            return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount,
+                                                  StoreHarness::maximumPageBytes);
         };
         options.makePanel = [this](VeltoStore &) {
             auto made = std::make_unique<RecordingPanel>(log);
@@ -107,8 +109,8 @@ protected:
         options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
         options.launchAtLoginService = launchAtLoginService;
         options.presentAlert = presentAlert;
-        options.settingsPresentation =
-            SettingsPresentationCoordinator{[this](SettingsPresentationMode mode) { presentationModes.push_back(mode); }};
+        options.settingsPresentation = SettingsPresentationCoordinator{
+            [this](SettingsPresentationMode mode) { presentationModes.push_back(mode); }};
         if (adjust) {
             adjust(options);
         }
@@ -144,8 +146,8 @@ TEST_F(AppDelegateTest, TogglingClosesAfterHandingTheTextToTheStoreAndOpensAgain
     delegate->togglePanel();
     delegate->showPage();
     delegate->showPage(); // never closes
-    EXPECT_EQ(log, (std::vector<std::string>{"show", "drop navigation", "stop hints", "flush", "close", "show",
-                                             "show"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"show", "drop navigation", "stop hints", "flush", "close", "show", "show"}));
 }
 
 // The shortcuts work before the current page is loaded: what they ask for then is answered once the panel is made.
@@ -229,8 +231,7 @@ TEST_F(AppDelegateTest, QuittingHandsTheEditorsTextToTheStoreSavesAndEndsWithSta
 
 TEST_F(AppDelegateTest, ASmokeLaunchRunsOnItsStorageFolderWithItsOwnPreferences) {
     ApplicationTestLaunchConfiguration configuration(
-        {"velto", "--packaged-launch-smoke"},
-        {{"VELTO_SMOKE_TEST_STORAGE_DIRECTORY", (folder / "Smoke").string()}});
+        {"velto", "--packaged-launch-smoke"}, {{"VELTO_SMOKE_TEST_STORAGE_DIRECTORY", (folder / "Smoke").string()}});
     AppDelegate::Options options;
     options.makePanel = [this](VeltoStore &) { return std::make_unique<RecordingPanel>(log); };
     options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
@@ -243,9 +244,7 @@ TEST_F(AppDelegateTest, ASmokeLaunchRunsOnItsStorageFolderWithItsOwnPreferences)
     std::filesystem::remove_all(delegate->testLaunchConfiguration().privatePreferencesFile.parent_path());
 }
 
-
 // The Settings window, as the shell creates and serves it.
-
 
 TEST_F(AppDelegateTest, TheTrayMenuOpensVeltoOffersFeedbackAndQuitsAlsoBeforeLaunchingHasFinished) {
     AppDelegate early({}, AppDelegate::Options{});
@@ -537,7 +536,8 @@ protected:
         auto outcome = std::make_shared<settingsPresentation::Outcome>();
         VeltoFolderConnectionChoice choice{destination, VeltoFolderOwnershipMode::wholeFolder,
                                            VeltoFolderConnectionOperation::copyCurrentLibrary};
-        settingsPresentation::run(delegate->settings().changePagesFolder(VeltoFolderConnectionDecision::connect(choice)), outcome);
+        settingsPresentation::run(
+            delegate->settings().changePagesFolder(VeltoFolderConnectionDecision::connect(choice)), outcome);
         EXPECT_TRUE(processEventsUntil([&] { return outcome->finished; }));
         return outcome;
     }
@@ -655,7 +655,9 @@ protected:
         AppDelegateTest::SetUp();
         preferences->defaults().remove(QString::fromLatin1(PreferenceKeys::hasCompletedWelcome));
         LaunchAtLoginService service;
-        service.currentStatus = [this] { return registered ? LaunchAtLoginStatus::enabled : LaunchAtLoginStatus::disabled; };
+        service.currentStatus = [this] {
+            return registered ? LaunchAtLoginStatus::enabled : LaunchAtLoginStatus::disabled;
+        };
         service.registerService = [this] {
             log.push_back("register login item");
             if (registrationError) {
@@ -750,8 +752,8 @@ TEST_F(AppDelegateWelcomeTest, AFlagThatCannotBeStoredOpensNoPanelAndLeavesLaunc
 TEST_F(AppDelegateWelcomeTest, AFailedLoginChangeIsShownThenThePanelOpensAndTheAnswerStaysRecorded) {
     registrationError = "The autostart folder is read-only.";
     launchAndSettle();
-    EXPECT_EQ(log, (std::vector<std::string>{"register login item", "alert Velto Couldn’t Change Launch at Login",
-                                             "show"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"register login item", "alert Velto Couldn’t Change Launch at Login", "show"}));
     EXPECT_TRUE(storedFlag());
 }
 

@@ -27,8 +27,9 @@ inline QApplication &widgetApplication() {
 /// Preferences kept in `file` (inside a test's temporary folder), used by every preference operation until
 /// `VeltoPreferences::useStorage(nullptr)`.
 inline std::unique_ptr<PreferencesStore> usePreferencesFile(const std::filesystem::path &file) {
-    auto store = std::make_unique<PreferencesStore>(std::make_unique<DefaultsDomain>(QString::fromStdString(file.string())),
-                                                    VeltoNotificationCenter::defaultCenter());
+    auto store =
+        std::make_unique<PreferencesStore>(std::make_unique<DefaultsDomain>(QString::fromStdString(file.string())),
+                                           VeltoNotificationCenter::defaultCenter());
     VeltoPreferences::useStorage(store.get());
     return store;
 }

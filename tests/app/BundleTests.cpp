@@ -20,8 +20,9 @@ TEST(ApplicationBundle, InfoLinesAreKeyValuePairsWithBlanksTrimmedAndTheFirstOfA
                                              "VeltoApplicationSupportDirectory=Velto Dev\n"
                                              "CFBundlePackageType=FMWK\n"
                                              "Empty=\n");
-    EXPECT_EQ(keys, (std::map<std::string, std::string>{
-                        {"CFBundlePackageType", "APPL"}, {"VeltoApplicationSupportDirectory", "Velto Dev"}, {"Empty", ""}}));
+    EXPECT_EQ(keys,
+              (std::map<std::string, std::string>{
+                  {"CFBundlePackageType", "APPL"}, {"VeltoApplicationSupportDirectory", "Velto Dev"}, {"Empty", ""}}));
 }
 
 TEST(ApplicationBundle, TheBundleIsTheFolderAboveTheExecutablesFolderAndItsInfoIsRead) {
@@ -43,12 +44,8 @@ TEST(ApplicationBundleIdentity, OnlyAFolderNamedDotAppOfPackageTypeApplIsAnAppli
         bool accepted;
     };
     const Case cases[] = {
-        {"/opt/Velto.app", "APPL", true},
-        {"/opt/Velto.APP", "APPL", false},
-        {"/opt/Velto.app", std::nullopt, false},
-        {"/opt/Velto.app", "appl", false},
-        {"/opt/Velto.app", "FMWK", false},
-        {"/opt/Velto", "APPL", false},
+        {"/opt/Velto.app", "APPL", true},    {"/opt/Velto.APP", "APPL", false}, {"/opt/Velto.app", std::nullopt, false},
+        {"/opt/Velto.app", "appl", false},   {"/opt/Velto.app", "FMWK", false}, {"/opt/Velto", "APPL", false},
         {"/work/build/test", "APPL", false},
     };
     for (const Case &test : cases) {
@@ -63,9 +60,8 @@ TEST(ApplicationBundleIdentity, TheTestProgramIsNotAnApplicationBundle) {
 
 TEST(ApplicationStorage, TheFolderNameIsExactlyOnePlainPathComponentElseVelto) {
     const std::pair<const char *, const char *> cases[] = {
-        {"Velto", "Velto"}, {"Velto Dev", "Velto Dev"}, {"", "Velto"},       {".", "Velto"},
-        {"..", "Velto"},    {"../x", "Velto"},          {"a/b", "Velto"},    {"/abs", "Velto"},
-        {"x/", "Velto"},    {"..x", "..x"},
+        {"Velto", "Velto"}, {"Velto Dev", "Velto Dev"}, {"", "Velto"},     {".", "Velto"},  {"..", "Velto"},
+        {"../x", "Velto"},  {"a/b", "Velto"},           {"/abs", "Velto"}, {"x/", "Velto"}, {"..x", "..x"},
     };
     for (const auto &[given, expected] : cases) {
         EXPECT_EQ(applicationStorage::applicationFolderName(given), expected) << given;

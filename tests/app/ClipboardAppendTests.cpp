@@ -33,8 +33,8 @@ TEST(ClipboardAppendPlan, RefusalsAndWhatIsAppended) {
 }
 
 TEST(ClipboardAppendPlan, TheSizeLimitCountsUtf8BytesAndTheSeparatingLineBreak) {
-    const QString page = QStringLiteral("ab");    // 2 bytes, no final line break: one is added
-    const QString text = QStringLiteral("é");     // 2 bytes in UTF-8
+    const QString page = QStringLiteral("ab"); // 2 bytes, no final line break: one is added
+    const QString text = QStringLiteral("é");  // 2 bytes in UTF-8
     EXPECT_EQ(planClipboardAppend(text, page, 5).outcome, Outcome::append);
     EXPECT_EQ(planClipboardAppend(text, page, 4).outcome, Outcome::tooLarge);
     EXPECT_EQ(planClipboardAppend(text, QStringLiteral("ab\n"), 5).outcome, Outcome::append);

@@ -36,7 +36,8 @@ TEST(FileManagerReveal, TheFileIsShownThroughTheFileManagerServiceOnTheSessionBu
 
     std::filesystem::path page = "/pages folder/calm cove.md";
     std::optional<bool> shown;
-    fileManager::revealFile(page, [&shown](bool answer) { shown = answer; }, 30s);
+    fileManager::revealFile(
+        page, [&shown](bool answer) { shown = answer; }, 30s);
     ASSERT_TRUE(testing::waitUntil(
         [&] {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -44,7 +45,8 @@ TEST(FileManagerReveal, TheFileIsShownThroughTheFileManagerServiceOnTheSessionBu
         },
         60s, 1ms));
     EXPECT_TRUE(*shown);
-    EXPECT_EQ(fileManager.shownItems, QStringList{QUrl::fromLocalFile(QString::fromStdString(page.string())).toString()});
+    EXPECT_EQ(fileManager.shownItems,
+              QStringList{QUrl::fromLocalFile(QString::fromStdString(page.string())).toString()});
     connection.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
 }
 

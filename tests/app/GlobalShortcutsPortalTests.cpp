@@ -26,7 +26,8 @@ using testing::processEventsUntil;
 /// as the desktop does once the user has agreed. Runs on a thread of its own, as the real one runs elsewhere.
 class FakePortal : public QDBusVirtualObject {
 public:
-    explicit FakePortal(QDBusConnection connection) : connection_(std::move(connection)) {}
+    explicit FakePortal(QDBusConnection connection)
+        : connection_(std::move(connection)) {}
 
     QString introspect(const QString &) const override { return {}; }
 
@@ -81,16 +82,15 @@ public:
     QString sessionHandle;
 
 private:
-    static QVariantMap asMap(const QVariant &value) {
-        return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
-    }
+    static QVariantMap asMap(const QVariant &value) { return qdbus_cast<QVariantMap>(value.value<QDBusArgument>()); }
 
     static QString sender(const QDBusMessage &message) {
         return message.service().mid(1).replace(QChar('.'), QChar('_'));
     }
 
     void answer(const QDBusMessage &call, const QString &token, const QVariantMap &results, uint response = 0) {
-        QString request = QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender(call) + QChar('/') + token;
+        QString request =
+            QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender(call) + QChar('/') + token;
         connection_.send(call.createReply(QVariant::fromValue(QDBusObjectPath(request))));
         QDBusMessage signal = QDBusMessage::createSignal(request, QStringLiteral("org.freedesktop.portal.Request"),
                                                          QStringLiteral("Response"));
@@ -115,8 +115,10 @@ protected:
         auto address = bus->readReport(30s);
         ASSERT_TRUE(address.has_value());
         QString busAddress = QString::fromStdString(*address);
-        portalConnection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress, QStringLiteral("portal")));
-        clientConnection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress, QStringLiteral("client")));
+        portalConnection =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress, QStringLiteral("portal")));
+        clientConnection =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress, QStringLiteral("client")));
         ASSERT_TRUE(portalConnection->isConnected() && clientConnection->isConnected());
     }
 
@@ -206,10 +208,11 @@ TEST_F(GlobalShortcutsPortalTest, HotKeysRegisteredThroughThePortalAreReboundWhe
     startPortal();
     std::optional<GlobalShortcut> toggle = altSpace;
     std::optional<GlobalShortcut> append = ctrlAltV;
-    auto service = std::make_unique<PortalHotKeyService>(
-        std::make_unique<GlobalShortcutsPortal>(*clientConnection),
-        [&](HotKeyID id) { return id.id == HotKeyID::toggle ? toggle : append; });
-    HotKeyController controller(service->operations(), [&] { return toggle; }, [&] { return append; });
+    auto service =
+        std::make_unique<PortalHotKeyService>(std::make_unique<GlobalShortcutsPortal>(*clientConnection),
+                                              [&](HotKeyID id) { return id.id == HotKeyID::toggle ? toggle : append; });
+    HotKeyController controller(
+        service->operations(), [&] { return toggle; }, [&] { return append; });
     int toggles = 0;
     QObject::connect(&controller, &HotKeyController::togglePressed, [&] { ++toggles; });
     auto boundSoFar = [&] {

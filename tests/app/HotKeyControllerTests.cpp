@@ -212,8 +212,8 @@ TEST(HotKeyController, AHeldKeyActsOnceWhateverWayTheServerReportsItsRepeats) {
     };
     const Case cases[] = {
         {"detectable repeats: presses without releases", {press(1, 10), press(1, 40), press(1, 70), release(1, 90)}, 1},
-        {"plain repeats: release and press at the same time", {press(1, 10), release(1, 40), press(1, 40),
-                                                               release(1, 70), press(1, 70), release(1, 95)},
+        {"plain repeats: release and press at the same time",
+         {press(1, 10), release(1, 40), press(1, 40), release(1, 70), press(1, 70), release(1, 95)},
          1},
         {"two real presses", {press(1, 10), release(1, 40), press(1, 200), release(1, 240)}, 2},
         {"a lone release", {release(1, 10)}, 0},

@@ -22,7 +22,7 @@ protected:
     void writeEntry(const std::string &keys) {
         std::filesystem::create_directories(folder / "config/autostart");
         std::ofstream(folder / "config/autostart/app.velto.Velto.desktop") << "[Desktop Entry]\nType=Application\n"
-                                                                            << keys;
+                                                                           << keys;
     }
 
     testing::TemporaryFolder folder;
@@ -75,8 +75,8 @@ TEST_F(LaunchAtLoginTest, TheConfigurationFolderFollowsTheEnvironmentAndWithoutO
 TEST_F(LaunchAtLoginTest, ExecValuesQuoteReservedCharactersAndReadBack) {
     EXPECT_EQ(launchAtLogin::execValue("/usr/bin/velto"), "/usr/bin/velto");
     EXPECT_EQ(launchAtLogin::execValue("/home/a b/velto"), "\"/home/a b/velto\"");
-    for (const std::filesystem::path path : {"/usr/bin/velto", "/home/a b/velto", "/odd/\"quote\" $HOME `x`/velto",
-                                             "/back\\slash dir/velto"}) {
+    for (const std::filesystem::path path :
+         {"/usr/bin/velto", "/home/a b/velto", "/odd/\"quote\" $HOME `x`/velto", "/back\\slash dir/velto"}) {
         EXPECT_EQ(launchAtLogin::execProgram(launchAtLogin::execValue(path)), path) << path;
     }
     EXPECT_EQ(launchAtLogin::execProgram("/usr/bin/velto --flag"), std::filesystem::path("/usr/bin/velto"));

@@ -37,7 +37,9 @@ protected:
         operations.revealFile = [this](std::filesystem::path file) {
             log.push_back("reveal " + file.filename().string() + " holding " + contents(file));
         };
-        operations.presentFailure = [this](QString title, std::string) { log.push_back("alert " + title.toStdString()); };
+        operations.presentFailure = [this](QString title, std::string) {
+            log.push_back("alert " + title.toStdString());
+        };
         workflow = std::make_unique<PagesFinderWorkflow>(
             *store, [this] { store->setText(typed, systemClock().now()); }, std::move(operations));
     }

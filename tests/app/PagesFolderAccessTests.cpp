@@ -37,8 +37,7 @@ TEST(PagesFolderAccess, EachHeldAccessIsGivenBackOnceAtTheNextReplacementOrAtThe
         EXPECT_EQ(controller.folderURL(), "/unreachable");
         EXPECT_FALSE(controller.securityScopedURL().has_value());
     }
-    EXPECT_EQ(recorded.calls,
-              (std::vector<std::string>{"stop /chosen", "stop /second", "start /unreachable"}))
+    EXPECT_EQ(recorded.calls, (std::vector<std::string>{"stop /chosen", "stop /second", "start /unreachable"}))
         << "nothing is held at the end, so nothing is stopped then";
 
     RecordedAccess never;

@@ -70,7 +70,8 @@ TEST(SingleInstance, ALockLeftByAProcessThatDiedIsTakenOver) {
         _exit(0);
     }
     waitpid(gone, nullptr, 0);
-    std::ofstream(folder / "velto-test.lock") << gone << "\nvelto\n" << QSysInfo::machineHostName().toStdString() << "\n";
+    std::ofstream(folder / "velto-test.lock") << gone << "\nvelto\n"
+                                              << QSysInfo::machineHostName().toStdString() << "\n";
     SingleInstance instance(QStringLiteral("velto-test"), QString::fromStdString(folder.path().string()));
     EXPECT_TRUE(instance.becomePrimary());
 }

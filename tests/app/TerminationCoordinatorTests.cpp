@@ -183,7 +183,8 @@ TEST_F(TerminationCoordinator, AQuitNobodyCanAnswerNeverAsksAndRemembersTheUncon
 }
 
 TEST(FinalSaveLogLine, NamesTheErrorsDescription) {
-    EXPECT_EQ(finalSaveFailureLogLine("The disk is full."), "Velto could not complete its final save: The disk is full.");
+    EXPECT_EQ(finalSaveFailureLogLine("The disk is full."),
+              "Velto could not complete its final save: The disk is full.");
 }
 
 } // namespace

@@ -77,7 +77,8 @@ TEST_F(WelcomeWindowTest, ReturnTheButtonAndTheShortcutStartWritingWhileClosingC
          },
          WelcomeChoice::startWriting(true)},
         {"the button", false, [](auto &w) { w.startWritingButton()->click(); }, WelcomeChoice::startWriting(false)},
-        {"the show-or-hide shortcut", true, [](auto &w) { press(w.focusWidget(), Qt::Key_Space, Qt::AltModifier, x11Space); },
+        {"the show-or-hide shortcut", true,
+         [](auto &w) { press(w.focusWidget(), Qt::Key_Space, Qt::AltModifier, x11Space); },
          WelcomeChoice::startWriting(true)},
         {"the shortcut with Shift as well", true,
          [](auto &w) {
@@ -119,8 +120,8 @@ TEST_F(WelcomeWindowTest, TheKeycapsKeepNamingAltSpaceWhileTheMonitorFollowsTheC
     EXPECT_EQ(choice, WelcomeChoice::startWriting(true));
 
     VeltoPreferences::setGlobalShortcut(std::nullopt); // none: no key press answers
-    EXPECT_FALSE(isShowOrHideShortcut(VeltoPreferences::globalShortcut(), 40,
-                                      keyCodes::commandFlag | keyCodes::shiftFlag));
+    EXPECT_FALSE(
+        isShowOrHideShortcut(VeltoPreferences::globalShortcut(), 40, keyCodes::commandFlag | keyCodes::shiftFlag));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Global key grabs on a private X server started by the test (Xvfb), with xdotool as the user's keyboard.
-#include "platform/desktop/X11KeyGrabs.h"
 #include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/X11KeyGrabs.h"
 #include "support/PrivateXServer.h"
 
 #include <gtest/gtest.h>
@@ -53,9 +53,7 @@ protected:
         return opened;
     }
 
-    void press(const std::string &keys) {
-        ASSERT_EQ(server->run({"xdotool", "key", keys}).exitStatus, 0) << keys;
-    }
+    void press(const std::string &keys) { ASSERT_EQ(server->run({"xdotool", "key", keys}).exitStatus, 0) << keys; }
 
     /// Reads the connection's events into the grabs until `count` key events arrived.
     bool receive(std::size_t count) {
@@ -107,10 +105,10 @@ protected:
 };
 
 TEST_F(X11KeyGrabsTest, ModifierBitsComeFromTheServersMapping) {
-    EXPECT_EQ(grabs->modifierMask(keyCodes::optionFlag), 1 << 3);   // Alt on Mod1
+    EXPECT_EQ(grabs->modifierMask(keyCodes::optionFlag), 1 << 3); // Alt on Mod1
     EXPECT_EQ(grabs->modifierMask(keyCodes::commandFlag), X11KeyGrabs::controlMask);
     EXPECT_EQ(grabs->modifierMask(keyCodes::shiftFlag | keyCodes::optionFlag), X11KeyGrabs::shiftMask | (1 << 3));
-    EXPECT_EQ(grabs->modifierMask(keyCodes::controlFlag), 1 << 6);  // Super on Mod4
+    EXPECT_EQ(grabs->modifierMask(keyCodes::controlFlag), 1 << 6); // Super on Mod4
 }
 
 TEST_F(X11KeyGrabsTest, AGrabbedCombinationArrivesWithCapsLockAndNumLockInAnyState) {

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
-#include <ctime>
 #include <unistd.h>
 
 namespace velto::testing {
@@ -39,7 +39,8 @@ std::vector<std::string> DesktopSession::missingPrograms() {
     return missing;
 }
 
-DesktopSession::DesktopSession() : root_(makeRoot()) {
+DesktopSession::DesktopSession()
+    : root_(makeRoot()) {
     if (root_.empty()) {
         failure_ = "no temporary folder";
         return;
@@ -70,10 +71,10 @@ DesktopSession::DesktopSession() : root_(makeRoot()) {
     // A tray host that dies while the machine is busy is started again.
     bool trayUp = false;
     for (int attempt = 0; attempt < 3 && !trayUp; ++attempt) {
-        trayHost_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                                     "--height", "24"},
-            environment(), (root_ / "trayer.log").string());
+        trayHost_ =
+            std::make_unique<ChildProcess>(std::vector<std::string>{"trayer", "--edge", "top", "--align", "right",
+                                                                    "--widthtype", "request", "--height", "24"},
+                                           environment(), (root_ / "trayer.log").string());
         trayUp = waitUntil(
             [this] {
                 return windowTree().find("(\"panel\" \"trayer\")") != std::string::npos || !trayHost_->isRunning();
@@ -154,7 +155,8 @@ std::optional<std::pair<int, int>> DesktopSession::dockedIconCenter() const {
             panelIndent = indent;
             continue;
         }
-        if (panelIndent && indent != std::string::npos && indent <= *panelIndent && line.find("0x") != std::string::npos) {
+        if (panelIndent && indent != std::string::npos && indent <= *panelIndent &&
+            line.find("0x") != std::string::npos) {
             panelIndent.reset(); // left the tray host's subtree
         }
         if (!panelIndent || line.find("(\"velto\" \"Velto\")") == std::string::npos) {
@@ -163,8 +165,8 @@ std::optional<std::pair<int, int>> DesktopSession::dockedIconCenter() const {
         // "... 22x22+0+0  +1257+1": the size, then the absolute position after the two spaces.
         int width = 0, height = 0, relativeX = 0, relativeY = 0, x = 0, y = 0;
         auto geometry = line.find(')') + 1;
-        if (std::sscanf(line.c_str() + geometry, " %dx%d+%d+%d +%d+%d", &width, &height, &relativeX, &relativeY, &x, &y) ==
-            6) {
+        if (std::sscanf(line.c_str() + geometry, " %dx%d+%d+%d +%d+%d", &width, &height, &relativeX, &relativeY, &x,
+                        &y) == 6) {
             return std::make_pair(x + width / 2, y + height / 2);
         }
     }

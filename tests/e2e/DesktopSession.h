@@ -121,8 +121,7 @@ protected:
 
     /// What Velto wrote and the session's windows, for a test that failed.
     void printVeltoOutputAndWindows(const VeltoProcess &velto) const {
-        std::printf("--- Velto's output\n%s\n--- windows\n%s\n", velto.output().c_str(),
-                    session->windowTree().c_str());
+        std::printf("--- Velto's output\n%s\n--- windows\n%s\n", velto.output().c_str(), session->windowTree().c_str());
     }
 
     std::unique_ptr<DesktopSession> session;

@@ -86,7 +86,8 @@ protected:
     }
 
     std::optional<std::string> visibleWindowNamed(const std::string &name) const {
-        std::string found = trimmed(session->tool({"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"}).output);
+        std::string found =
+            trimmed(session->tool({"xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"}).output);
         if (found.empty()) {
             return std::nullopt;
         }
@@ -322,10 +323,10 @@ TEST_F(SettingsFlows, WithDarkChosenOnALightDesktopTheTrayMenuAndAnAlertAreDrawn
     ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
 
     // The tray icon's menu, opened with a right click.
-    ASSERT_EQ(session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
-                             "click", "3"})
-                  .exitStatus,
-              0);
+    ASSERT_EQ(
+        session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second), "click", "3"})
+            .exitStatus,
+        0);
     std::string menu;
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -336,8 +337,8 @@ TEST_F(SettingsFlows, WithDarkChosenOnALightDesktopTheTrayMenuAndAnAlertAreDrawn
         generous))
         << "no menu";
     std::optional<double> menuLightness;
-    EXPECT_TRUE(waitUntil([&] { return (menuLightness = meanLightness(*session, menu)) && *menuLightness < 0.3; },
-                          generous))
+    EXPECT_TRUE(
+        waitUntil([&] { return (menuLightness = meanLightness(*session, menu)) && *menuLightness < 0.3; }, generous))
         << "the menu is light: " << menuLightness.value_or(-1);
     key({"Escape"});
     EXPECT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the menu stayed open";
@@ -349,9 +350,8 @@ TEST_F(SettingsFlows, WithDarkChosenOnALightDesktopTheTrayMenuAndAnAlertAreDrawn
     pressControl("g", tabsToRestoreAllDefaults);
     std::string question = focusedAlert();
     std::optional<double> alertLightness;
-    EXPECT_TRUE(
-        waitUntil([&] { return (alertLightness = meanLightness(*session, question)) && *alertLightness < 0.3; },
-                  generous))
+    EXPECT_TRUE(waitUntil([&] { return (alertLightness = meanLightness(*session, question)) && *alertLightness < 0.3; },
+                          generous))
         << "the alert is light: " << alertLightness.value_or(-1);
     key({"Escape"});
     waitForAlertToClose(question);

@@ -73,11 +73,11 @@ struct Desk {
     /// Opens the tray menu and chooses its first item after "Open Velto": the conflict notice when there is one.
     void chooseFirstTrayMenuItem() {
         const std::vector<std::string> before = session.visibleWindows();
-        ASSERT_EQ(session
-                      .tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
-                             "click", "3"})
-                      .exitStatus,
-                  0);
+        ASSERT_EQ(
+            session
+                .tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second), "click", "3"})
+                .exitStatus,
+            0);
         ASSERT_TRUE(waitUntil([&] { return session.visibleWindows().size() > before.size(); }, generous)) << "no menu";
         ASSERT_EQ(key({"Down", "Down", "Return"}), 0);
     }
@@ -159,7 +159,7 @@ protected:
 struct Choice {
     std::string name;
     int tabsToButton; // from the search field: the list, then the buttons from left to right
-    bool asksFirst; // a confirmation comes first
+    bool asksFirst;   // a confirmation comes first
     std::vector<std::string> kept;
     std::vector<std::string> gone;
     std::size_t pageFileCount;
@@ -202,9 +202,9 @@ TEST_P(VeltoConflictChoice, SettlesTheCopyAShellLedToWithoutANewCopyOrNotice) {
     // The shell then leaves a note of its own: the folder's refresh loads that note and takes the rest of the
     // library over as Velto holds it, the copy among it. Velto has taken the note in once it lists it.
     std::ofstream(session->pagesFolder() / "note from the shell.md", std::ios::binary) << "a note\n";
-    ASSERT_TRUE(waitUntil([&] { return libraryMetadataText(session->pagesFolder()).find("note from the shell") !=
-                                       std::string::npos; },
-                          generous));
+    ASSERT_TRUE(waitUntil(
+        [&] { return libraryMetadataText(session->pagesFolder()).find("note from the shell") != std::string::npos; },
+        generous));
 
     ASSERT_NO_FATAL_FAILURE(desk.chooseFirstTrayMenuItem());
     ASSERT_TRUE(desk.waitForWindowNamed("Review Saved Conflict Copy")) << "the notice did not lead to the review";
@@ -310,7 +310,8 @@ TEST_F(VeltoConflicts, TwoVeltosTypingOnOneLineEachAreToldWhenTheirTextWentIntoA
             << "the writer whose text went into the copy was not told";
         EXPECT_TRUE(waitUntil([&] { return r.savesLater.noticesRaised() == round; }, generous));
         EXPECT_TRUE(r.savesFirst.waitForWindowNamed("your version was saved as a copy"))
-            << "no banner for the writer whose text went into the copy\n" << r.savesFirst.session.windowTree();
+            << "no banner for the writer whose text went into the copy\n"
+            << r.savesFirst.session.windowTree();
         EXPECT_TRUE(r.savesLater.waitForWindowNamed("the other version was saved as a copy"));
 
         ASSERT_NO_FATAL_FAILURE(r.savesFirst.chooseFirstTrayMenuItem());

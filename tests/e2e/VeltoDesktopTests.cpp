@@ -49,7 +49,8 @@ protected:
                 continue;
             }
             for (const char *inside : {"Velto", ".local/share/Velto", ".config/Velto"}) {
-                EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(folder) / inside)) << folder << "/" << inside;
+                EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(folder) / inside))
+                    << folder << "/" << inside;
             }
         }
     }
@@ -391,12 +392,13 @@ TEST_P(VeltoDesktopChangeWhileTyping, IsAnnouncedInThePanelAndTheTrayMenuLeadsTo
     });
     EXPECT_TRUE(waitUntil([&] { return c.otherVersionKept(session->pagesFolder()); }, generous))
         << pageFilesText(session->pagesFolder());
-    EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed(c.banner); }, generous))
-        << "no banner over the editor\n" << session->windowTree();
+    EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed(c.banner); }, generous)) << "no banner over the editor\n"
+                                                                                      << session->windowTree();
 
     chooseFirstPanelMenuItem(*icon, panel);
     EXPECT_TRUE(waitUntil([&] { return hasVisibleWindowNamed("Review Saved Conflict Copy"); }, generous))
-        << "the tray menu's first item did not lead to the other version\n" << session->windowTree();
+        << "the tray menu's first item did not lead to the other version\n"
+        << session->windowTree();
     EXPECT_TRUE(pagesContain(c.line + " typed on and on while it changed")) << pageFilesText(session->pagesFolder());
 
     velto->process().signal(SIGTERM);

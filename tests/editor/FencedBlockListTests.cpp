@@ -14,11 +14,11 @@ TEST(FencedBlockList, FollowsEditsAsAScanOfTheWholeTextWould) {
         std::u16string_view text;
     };
     const std::vector<Edit> edits{
-        {{0, 0}, u"# Title\n"},        // blocks move
-        {{8, 0}, u"```py\nopen\n"},     // a new unclosed block swallows the rest
-        {{8, 11}, u""},                 // and goes again
-        {{19, 3}, u"~~~~"},             // a closing fence changes
-        {{0, 0}, u"`x`\n"},             // inline code changes nothing
+        {{0, 0}, u"# Title\n"},     // blocks move
+        {{8, 0}, u"```py\nopen\n"}, // a new unclosed block swallows the rest
+        {{8, 11}, u""},             // and goes again
+        {{19, 3}, u"~~~~"},         // a closing fence changes
+        {{0, 0}, u"`x`\n"},         // inline code changes nothing
     };
     for (const Edit &edit : edits) {
         storage.replaceCharacters(edit.range, edit.text);

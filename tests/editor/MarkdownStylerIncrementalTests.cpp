@@ -285,27 +285,27 @@ TEST_F(MarkdownStylerIncrementalTests, KeystrokesAmongLettersAndMarkersEqualAFul
         const char16_t *inserted;
     };
     const Case cases[] = {
-        {u"some **bold words** here", 9, 0, u"x"},          // inside strong text
-        {u"some **bold words** here", 7, 0, u"x"},         // next to its delimiters
-        {u"some **bold words** here", 8, 2, u""},           // deleting letters
-        {u"some a*b here", 6, 1, u""},                     // deleting a star between letters
-        {u"some ab here", 6, 1, u"1"},                     // a digit is no letter
-        {u"# Title text", 4, 0, u"xy"},                     // in a heading
-        {u"word", 0, 0, u"x"},                              // at the start of the text
-        {u"*em* word", 9, 0, u"s"},                         // at its end
+        {u"some **bold words** here", 9, 0, u"x"},            // inside strong text
+        {u"some **bold words** here", 7, 0, u"x"},            // next to its delimiters
+        {u"some **bold words** here", 8, 2, u""},             // deleting letters
+        {u"some a*b here", 6, 1, u""},                        // deleting a star between letters
+        {u"some ab here", 6, 1, u"1"},                        // a digit is no letter
+        {u"# Title text", 4, 0, u"xy"},                       // in a heading
+        {u"word", 0, 0, u"x"},                                // at the start of the text
+        {u"*em* word", 9, 0, u"s"},                           // at its end
         {u"see https://velto.example/page now", 16, 0, u"x"}, // in a bare address
-        {u"see httpxs://a.b now", 8, 1, u""},              // making a bare address
-        {u"[my label](dest) more", 6, 0, u"x"},             // in a link's label
-        {u"[my label](dest) more", 13, 0, u"x"},           // in its destination, the link's value
-        {u"```js\ncode\n```\n", 4, 0, u"x"},                // in a fence's language
-        {u"a `code span` b", 5, 0, u"x"},                   // in a code span
-        {u"> quoted words", 5, 0, u"x"},                    // in a quote
-        {u"Title line\n===\n", 3, 0, u"x"},                 // in a setext title
-        {u"Title line\n===\n", 10, 0, u"s"},                // at its end
-        {u"# some _light_ words", 14, 0, u"x"},             // after a delimiter
-        {u"# some _light words", 13, 0, u"x"},               // before a blank
-        {u"# some _light words", 14, 0, u"x"},              // after a blank
-        {u"> quoted words", 1, 0, u"x"},                    // between marker and blank
+        {u"see httpxs://a.b now", 8, 1, u""},                 // making a bare address
+        {u"[my label](dest) more", 6, 0, u"x"},               // in a link's label
+        {u"[my label](dest) more", 13, 0, u"x"},              // in its destination, the link's value
+        {u"```js\ncode\n```\n", 4, 0, u"x"},                  // in a fence's language
+        {u"a `code span` b", 5, 0, u"x"},                     // in a code span
+        {u"> quoted words", 5, 0, u"x"},                      // in a quote
+        {u"Title line\n===\n", 3, 0, u"x"},                   // in a setext title
+        {u"Title line\n===\n", 10, 0, u"s"},                  // at its end
+        {u"# some _light_ words", 14, 0, u"x"},               // after a delimiter
+        {u"# some _light words", 13, 0, u"x"},                // before a blank
+        {u"# some _light words", 14, 0, u"x"},                // after a blank
+        {u"> quoted words", 1, 0, u"x"},                      // between marker and blank
     };
     for (std::size_t index = 0; index < std::size(cases); ++index) {
         const Case &example = cases[index];

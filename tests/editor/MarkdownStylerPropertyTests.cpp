@@ -125,7 +125,8 @@ private:
             }
         }
         const std::size_t reach = largeEdits_ && random_() % 6 == 0 ? 5000 : 12;
-        const std::size_t removed = std::min<std::size_t>(random_() % 3 == 0 ? random_() % reach : 0, length - location);
+        const std::size_t removed =
+            std::min<std::size_t>(random_() % 3 == 0 ? random_() % reach : 0, length - location);
         std::u16string inserted = random_() % 5 == 0 ? u"" : randomInsertion(random_);
         if (largeEdits_ && random_() % 10 == 0) {
             // A pasted copy of another part of the page.

@@ -116,8 +116,14 @@ TEST(PageUndoHistories, AnUndoThatNoLongerFitsChangesNothingDropsTheHistoryAndBe
         std::function<void(TextStorage &)> changeElsewhere;
     };
     const std::vector<Case> cases{
-        {"same length, other characters", [](TextStorage &s) { s.replaceCharacters({11, 1}, u"?"); }},
-        {"range beyond the text", [](TextStorage &s) { s.replaceCharacters({0, s.length()}, u"hi"); }},
+        {"same length, other characters",
+         [](TextStorage &s) {
+             s.replaceCharacters({11, 1}, u"?");
+         }},
+        {"range beyond the text",
+         [](TextStorage &s) {
+             s.replaceCharacters({0, s.length()}, u"hi");
+         }},
     };
     for (const Case &c : cases) {
         Pages pages;

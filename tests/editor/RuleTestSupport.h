@@ -17,9 +17,7 @@ class RuleTest : public ::testing::Test {
 protected:
     void TearDown() override { setCurrentEditorSettings({}); }
 
-    static void useIndentation(EditorIndentationChoice choice) {
-        setCurrentEditorSettings({.indentation = choice});
-    }
+    static void useIndentation(EditorIndentationChoice choice) { setCurrentEditorSettings({.indentation = choice}); }
 
     /// What the view does with a key no rule claimed: the ordinary insertion or deletion.
     static void ordinaryBackspace(TestEditingTarget &target) {

@@ -29,8 +29,8 @@ TEST(StorageLinesTests, LinesAndParagraphsAreThoseOfTheWholeStringWhereverTheGap
             for (std::size_t location = 0; location <= text.size(); ++location) {
                 for (std::size_t length = 0; location + length <= text.size(); ++length) {
                     const TextRange range{location, length};
-                    SCOPED_TRACE(testing::Message() << "text size " << text.size() << ", gap " << gap << ", range "
-                                                    << range);
+                    SCOPED_TRACE(testing::Message()
+                                 << "text size " << text.size() << ", gap " << gap << ", range " << range);
                     EXPECT_EQ(lineRange(storage, range), lineRange(text, range));
                     EXPECT_EQ(paragraphRange(storage, range), paragraphRange(text, range));
                     const TextStretch lines = linesAround(storage, range);

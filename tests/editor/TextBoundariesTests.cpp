@@ -40,12 +40,12 @@ TEST(TextBoundariesTests, TwoPiecesAnswerAsTheJoinedText) {
             const TextPieces pieces(before, after);
             // Three pieces: the second of one unit where the text allows.
             const bool third = split < text.size() && !splitsSurrogatePair(text, split + 1);
-            const TextPieces three(std::vector<std::u16string_view>{
-                std::u16string_view(before), std::u16string_view(after).substr(0, third ? 1 : 0),
-                std::u16string_view(after).substr(third ? 1 : 0)});
+            const TextPieces three(std::vector<std::u16string_view>{std::u16string_view(before),
+                                                                    std::u16string_view(after).substr(0, third ? 1 : 0),
+                                                                    std::u16string_view(after).substr(third ? 1 : 0)});
             for (std::size_t position = 0; position <= text.size() + 1; ++position) {
-                SCOPED_TRACE(testing::Message() << "text size " << text.size() << ", split " << split
-                                                << ", position " << position);
+                SCOPED_TRACE(testing::Message()
+                             << "text size " << text.size() << ", split " << split << ", position " << position);
                 EXPECT_EQ(isGraphemeBoundary(pieces, position), isGraphemeBoundary(text, position));
                 EXPECT_EQ(graphemeBoundaryAtOrBefore(pieces, position), graphemeBoundaryAtOrBefore(text, position));
                 EXPECT_EQ(graphemeBoundaryAtOrAfter(pieces, position), graphemeBoundaryAtOrAfter(text, position));

@@ -281,7 +281,7 @@ TEST(TextStorageTests, EditsAcrossChunksKeepTextRunsAndLongestRanges) {
         const std::size_t removed = std::min<std::size_t>(random() % reach, text.size() - location);
         // Distinct sets now and then, so that the storage's palette of sets grows and is collected.
         const Attributes attributes = random() % 3 == 0 ? colour(static_cast<double>(random() % 100000) / 100000)
-                                                          : colour(static_cast<double>(random() % 3) / 10);
+                                                        : colour(static_cast<double>(random() % 3) / 10);
         if (random() % 2 == 0) {
             std::u16string inserted(random() % (random() % 10 == 0 ? 12000 : 6), u'b');
             if (!inserted.empty() && random() % 3 == 0) {
@@ -329,7 +329,8 @@ TEST(TextStorageTests, EditsAcrossChunksKeepTextRunsAndLongestRanges) {
             ++end;
         }
         ASSERT_EQ(effective, rangeBetween(first, end)) << "the longest run at " << probe << ", step " << step;
-        const TextRange limit = rangeBetween(probe - std::min<std::size_t>(probe, 5000), std::min(probe + 5000, text.size()));
+        const TextRange limit =
+            rangeBetween(probe - std::min<std::size_t>(probe, 5000), std::min(probe + 5000, text.size()));
         TextRange longest;
         storage.attribute(AttributeKey::foregroundColor, probe, &longest, limit);
         ASSERT_EQ(longest, intersection(rangeBetween(first, end), limit)) << "step " << step;
@@ -423,7 +424,10 @@ TEST(TextStorageTests, TheJoinedTextTakesLittleMoreMemoryThanTheTextWhateverTheE
         std::function<void(TextStorage &)> edit;
     };
     const std::vector<Case> cases{
-        {"one typed character", [](TextStorage &s) { s.replaceCharacters({s.length() / 2, 0}, u"x"); }},
+        {"one typed character",
+         [](TextStorage &s) {
+             s.replaceCharacters({s.length() / 2, 0}, u"x");
+         }},
         {"a thousand typed characters",
          [](TextStorage &s) {
              for (int k = 0; k < 1000; ++k) {
@@ -431,8 +435,14 @@ TEST(TextStorageTests, TheJoinedTextTakesLittleMoreMemoryThanTheTextWhateverTheE
                  (void)s.string();
              }
          }},
-        {"a pasted page", [](TextStorage &s) { s.replaceCharacters({0, 0}, std::u16string(pageLength, u'p')); }},
-        {"nine tenths deleted", [](TextStorage &s) { s.replaceCharacters({0, s.length() * 9 / 10}, u""); }},
+        {"a pasted page",
+         [](TextStorage &s) {
+             s.replaceCharacters({0, 0}, std::u16string(pageLength, u'p'));
+         }},
+        {"nine tenths deleted",
+         [](TextStorage &s) {
+             s.replaceCharacters({0, s.length() * 9 / 10}, u"");
+         }},
     };
     for (const Case &c : cases) {
         TextStorage storage(std::u16string(pageLength, u'a'));

@@ -63,7 +63,12 @@ TEST(UTF8Change, TurnsTheCopyIntoTheTextsUTF8AndConvertsOnlyWhatDiffers) {
              {"accented letters around the edit", u"\u00e9t\u00e9 \u4e2d", u"\u00e9t\u00e9 x \u4e2d", 2},
              {"a pair replaced by one sharing its lead", u"a" + emoji + u"b", u"a" + nextEmoji + u"b", 4},
              {"typed between two pairs", emoji + emoji, emoji + u"x" + emoji, 1},
-             {"a trail that pairs an unpaired lead", u"a\xD83D" u"b", u"a\xD83D\xDE00" u"b", 4},
+             {"a trail that pairs an unpaired lead",
+              u"a\xD83D"
+              u"b",
+              u"a\xD83D\xDE00"
+              u"b",
+              4},
              {"a unit that parts a pair", u"a" + emoji, u"a\xD83Dx\xDE00", 7},
              {"unpaired surrogates kept", u"\xDE00 a \xD83D", u"\xDE00 ab \xD83D", 1},
          }) {
@@ -79,7 +84,7 @@ TEST(UTF8Change, TurnsTheCopyIntoTheTextsUTF8AndConvertsOnlyWhatDiffers) {
 TEST(UTF8Change, WhateverTheCopyHoldsTheResultIsTheText) {
     const std::u16string text = u"caf\u00e9 \U0001F600 done";
     for (const std::string &copy : {std::string(), std::string("unrelated"), std::string("caf\xc3"),
-                                   std::string("\xff\xfe invalid"), toUTF8(text) + toUTF8(text)}) {
+                                    std::string("\xff\xfe invalid"), toUTF8(text) + toUTF8(text)}) {
         EXPECT_EQ(applied(copy, utf8Change(piecesOf(text, 4), copy)), toUTF8(text)) << copy;
     }
 }

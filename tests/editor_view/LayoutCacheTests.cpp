@@ -292,8 +292,8 @@ TEST(LayoutCacheTests, MeasuringAfterEditsReachesEveryParagraphTheyTouched) {
     LayoutCache cache(storage, formats);
     cache.setWidth(150);
     fullyMeasuredHeight(cache);
-    const Attributes bold = plain().with(
-        AttributeKey::font, FontDescriptor{FontFamilyRole::system, 15, FontWeight::bold, false, false});
+    const Attributes bold =
+        plain().with(AttributeKey::font, FontDescriptor{FontFamilyRole::system, 15, FontWeight::bold, false, false});
     const auto expectMeasuredAsFresh = [&](const std::string &after) {
         fullyMeasuredHeight(cache);
         LayoutCache fresh(storage, formats);
@@ -388,8 +388,8 @@ TEST(LayoutCacheTests, EveryParagraphCostsTheCacheAFewWordsLaidOutOrNot) {
 TEST(LayoutCacheTests, SetsThatLookAlikeShareOneFormatWhateverElseTheyCarry) {
     velto::testing::ensureWidgetApplication();
     LayoutFormats formats;
-    const Attributes bold = plain().with(
-        AttributeKey::font, FontDescriptor{FontFamilyRole::system, 15, FontWeight::bold, false, false});
+    const Attributes bold =
+        plain().with(AttributeKey::font, FontDescriptor{FontFamilyRole::system, 15, FontWeight::bold, false, false});
     const Attributes blue = plain().with(AttributeKey::foregroundColor, Color::sRGB(0, 0, 1));
     const struct {
         const char *name;

@@ -65,11 +65,11 @@ TEST(SpellingDictionary, TheLocaleChoosesTheDictionaryWithFallbacks) {
                                            {"en-GB", "en_GB"}}) {
         EXPECT_EQ(EnchantSpellingService::dictionaryLanguage(c.locale, has, all), c.expected) << c.locale;
     }
-    EXPECT_EQ(EnchantSpellingService::dictionaryLanguage("fr_FR", [](const std::string &) { return false; },
-                                                         std::vector<std::string>{}),
+    EXPECT_EQ(EnchantSpellingService::dictionaryLanguage(
+                  "fr_FR", [](const std::string &) { return false; }, std::vector<std::string>{}),
               "");
-    EXPECT_EQ(EnchantSpellingService::dictionaryLanguage("fr_FR", [](const std::string &tag) { return tag == "nl"; },
-                                                         std::vector<std::string>{"nl"}),
+    EXPECT_EQ(EnchantSpellingService::dictionaryLanguage(
+                  "fr_FR", [](const std::string &tag) { return tag == "nl"; }, std::vector<std::string>{"nl"}),
               "nl");
 }
 
@@ -110,7 +110,8 @@ TEST_F(SpellingFixture, MisspelledProseIsFlaggedOnceAndRememberedByParagraphText
     EXPECT_EQ(checker.misspellings(paragraph), (std::vector<TextRange>{{5, 8}, {17, 4}}));
     const int lookUps = spelling.lookUps;
     const std::u16string text = u"# Moved\n\n" + paragraph + u"\n";
-    EXPECT_TRUE(checker.checkParagraphs(text, {0, text.size()}, {}, SpellChecker::Clock::now() + std::chrono::seconds(5)));
+    EXPECT_TRUE(
+        checker.checkParagraphs(text, {0, text.size()}, {}, SpellChecker::Clock::now() + std::chrono::seconds(5)));
     EXPECT_EQ(checker.misspelledRanges(text, {0, text.size()}, {}), (std::vector<TextRange>{{14, 8}, {26, 4}}));
     EXPECT_EQ(spelling.lookUps, lookUps + 1) << "only the new heading's word is looked up";
 }
@@ -123,7 +124,9 @@ TEST_F(SpellingFixture, CodeIsNeverFlagged) {
             MarkdownStyler::apply(storage);
         }
         ContinuousSpellChecking continuous(checker, {[&] { return &storage; },
-                                                     [&] { return TextRange{0, storage.length()}; },
+                                                     [&] {
+                                                         return TextRange{0, storage.length()};
+                                                     },
                                                      [styled] { return styled; }});
         EXPECT_TRUE(continuous.misspelledRanges().empty()) << "off until switched on";
         continuous.setEnabled(true);
@@ -141,7 +144,8 @@ TEST_F(SpellingFixture, IdleSlicesStopAtTheirDeadlineAndGoOnLater) {
     }
     EXPECT_FALSE(checker.checkParagraphs(text, {0, text.size()}, {}, SpellChecker::Clock::now()));
     EXPECT_EQ(checker.rememberedParagraphCount(), 0u);
-    while (!checker.checkParagraphs(text, {0, text.size()}, {}, SpellChecker::Clock::now() + std::chrono::milliseconds(2))) {
+    while (!checker.checkParagraphs(text, {0, text.size()}, {},
+                                    SpellChecker::Clock::now() + std::chrono::milliseconds(2))) {
     }
     EXPECT_EQ(checker.misspelledRanges(text, {0, text.size()}, {}).size(), 400u);
 }
@@ -180,16 +184,16 @@ TEST(AutoCorrectionRules, OneEditAndCapitalisation) {
         bool oneApart;
     };
     for (const Edit &e : std::vector<Edit>{{u"teh", u"the", true},
-                                          {u"recieve", u"receive", true},
-                                          {u"wrold", u"world", true},
-                                          {u"helo", u"hello", true},
-                                          {u"hello", u"helo", true},
-                                          {u"cat", u"cut", true},
-                                          {u"same", u"same", false},
-                                          {u"abcd", u"badc", false},
-                                          {u"form", u"from", true},
-                                          {u"speling", u"spelling", true},
-                                          {u"ab", u"abcd", false}}) {
+                                           {u"recieve", u"receive", true},
+                                           {u"wrold", u"world", true},
+                                           {u"helo", u"hello", true},
+                                           {u"hello", u"helo", true},
+                                           {u"cat", u"cut", true},
+                                           {u"same", u"same", false},
+                                           {u"abcd", u"badc", false},
+                                           {u"form", u"from", true},
+                                           {u"speling", u"spelling", true},
+                                           {u"ab", u"abcd", false}}) {
         EXPECT_EQ(isOneEditApart(e.a, e.b), e.oneApart) << text::toUTF8(e.a) << " " << text::toUTF8(e.b);
     }
     EXPECT_EQ(matchingCapitalisation(u"Teh", u"the"), u"The");
@@ -208,11 +212,11 @@ TEST_F(SpellingFixture, AutomaticCorrectionIsConservative) {
     const std::vector<Case> cases{
         {u"I saw teh ", 9, AutoCorrection{{6, 3}, u"the"}},
         {u"Teh.", 3, AutoCorrection{{0, 3}, u"The"}},
-        {u"teh", 2, std::nullopt},                  // a letter typed: the word goes on
-        {u"isn'", 3, std::nullopt},                 // an apostrophe may continue the word
-        {u"the ", 3, std::nullopt},                 // correct already
-        {u"xqzvbnm ", 7, std::nullopt},             // no suggestion one edit away
-        {u"[x](teh) ", 8, std::nullopt},            // not a word of prose
+        {u"teh", 2, std::nullopt},       // a letter typed: the word goes on
+        {u"isn'", 3, std::nullopt},      // an apostrophe may continue the word
+        {u"the ", 3, std::nullopt},      // correct already
+        {u"xqzvbnm ", 7, std::nullopt},  // no suggestion one edit away
+        {u"[x](teh) ", 8, std::nullopt}, // not a word of prose
     };
     for (const Case &c : cases) {
         EXPECT_EQ(automaticCorrection(c.text, c.typedAt, checker, noCode), c.expected) << text::toUTF8(c.text);
@@ -225,7 +229,10 @@ TEST_F(SpellingFixture, ASuggestionOrCorrectionReplacesTheWordAsOneUndoStep) {
     EditingCore core(storage);
     core.loadText(u"A sentense here\n```\nsentense\n```\n");
     core.setSelectedRange({15, 0});
-    ContinuousSpellChecking continuous(checker, {[&] { return &storage; }, [&] { return TextRange{0, storage.length()}; },
+    ContinuousSpellChecking continuous(checker, {[&] { return &storage; },
+                                                 [&] {
+                                                     return TextRange{0, storage.length()};
+                                                 },
                                                  [] { return false; }});
     continuous.setEnabled(true);
     continuous.runSlice(std::chrono::seconds(5));

@@ -26,8 +26,8 @@ using velto::testing::makeTextView;
 namespace {
 
 const std::u16string page = u"# Notes\n\nWe saw teh harbor today.\n\n```\nteh = 1\n```\n";
-constexpr std::size_t proseWord = 16;   // "teh" in the prose paragraph
-constexpr std::size_t codeWord = 39;    // "teh" inside the fenced block
+constexpr std::size_t proseWord = 16; // "teh" in the prose paragraph
+constexpr std::size_t codeWord = 39;  // "teh" inside the fenced block
 
 bool waitUntil(const std::function<bool()> &done) {
     QDeadlineTimer deadline(10'000);
@@ -43,7 +43,8 @@ bool waitUntil(const std::function<bool()> &done) {
 /// A shown view checking its spelling against en_US with a personal word list of the test's own.
 struct SpellingView {
     velto::testing::TemporaryFolder words;
-    velto::EnchantSpellingService spelling{velto::EnchantSpellingService::Configuration{"en_US", words / "personal.dic"}};
+    velto::EnchantSpellingService spelling{
+        velto::EnchantSpellingService::Configuration{"en_US", words / "personal.dic"}};
     SpellChecker checker{spelling};
     std::unique_ptr<VeltoTextView> view = makeTextView(page, 420, 300);
 
@@ -127,9 +128,8 @@ TEST(SpellingInTheView, TheContextMenuOverAMisspelledWordOffersSuggestionsThenIg
     ASSERT_GE(ignore, 2) << titles.join(u'|').toStdString();
     EXPECT_LE(ignore, 6) << "at most five suggestions";
     EXPECT_EQ(titles.front(), QStringLiteral("the"));
-    EXPECT_EQ(titles.mid(ignore - 1),
-              (QStringList{"", "Ignore Spelling", "Learn Spelling", "", "Undo", "Redo", "", "Cut", "Copy", "Paste", "",
-                           "Select All"}));
+    EXPECT_EQ(titles.mid(ignore - 1), (QStringList{"", "Ignore Spelling", "Learn Spelling", "", "Undo", "Redo", "",
+                                                   "Cut", "Copy", "Paste", "", "Select All"}));
 
     const QStringList overCode = fixture.openMenuAt(codeWord + 1);
     EXPECT_FALSE(overCode.contains(QStringLiteral("Ignore Spelling"))) << "code is not prose";

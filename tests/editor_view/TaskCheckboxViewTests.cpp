@@ -115,10 +115,10 @@ TEST(TaskCheckboxViewTests, CursorShapeFollowsWhatLiesUnderThePointer) {
         bool inView, overLink, ctrl, editable, overBox;
         Qt::CursorShape shape;
     } cases[] = {
-        {false, true, true, true, true, Qt::IBeamCursor},     {true, true, true, true, false, Qt::PointingHandCursor},
-        {true, true, false, true, false, Qt::IBeamCursor},    {true, true, true, false, false, Qt::PointingHandCursor},
-        {true, false, false, true, true, Qt::ArrowCursor},    {true, false, true, true, true, Qt::ArrowCursor},
-        {true, false, false, false, true, Qt::IBeamCursor},   {true, false, false, true, false, Qt::IBeamCursor},
+        {false, true, true, true, true, Qt::IBeamCursor},   {true, true, true, true, false, Qt::PointingHandCursor},
+        {true, true, false, true, false, Qt::IBeamCursor},  {true, true, true, false, false, Qt::PointingHandCursor},
+        {true, false, false, true, true, Qt::ArrowCursor},  {true, false, true, true, true, Qt::ArrowCursor},
+        {true, false, false, false, true, Qt::IBeamCursor}, {true, false, false, true, false, Qt::IBeamCursor},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(cursorShapeFor(c.inView, c.overLink, c.ctrl, c.editable, c.overBox), c.shape)

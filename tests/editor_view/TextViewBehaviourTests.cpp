@@ -9,10 +9,10 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QDropEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
@@ -498,5 +498,6 @@ TEST(TextViewBehaviourTests, AHiddenViewMeasuresItsParagraphsOnlyOnceShown) {
     EXPECT_EQ(measuredParagraphs(cache), measuredWhileHidden) << "a hidden view measures nothing while idle";
     EXPECT_LT(measuredWhileHidden, cache.paragraphCount() / 2);
     view->show();
-    EXPECT_TRUE(velto::testing::processEventsUntil([&] { return measuredParagraphs(cache) == cache.paragraphCount(); }));
+    EXPECT_TRUE(
+        velto::testing::processEventsUntil([&] { return measuredParagraphs(cache) == cache.paragraphCount(); }));
 }

@@ -123,7 +123,11 @@ TEST(TextViewEditingRulesTests, RichTextLandsWhereItsPasteStartedOrNowhere) {
     };
     const Case cases[] = {
         {"nothing", [](VeltoTextView &) {}, u"ab\ncd pasted‸"},
-        {"the caret moved", [](VeltoTextView &view) { view.setSelectedRange(TextRange{0, 0}); }, u"ab\ncd pasted‸"},
+        {"the caret moved",
+         [](VeltoTextView &view) {
+             view.setSelectedRange(TextRange{0, 0});
+         },
+         u"ab\ncd pasted‸"},
         {"a key typed", [](VeltoTextView &view) { view.editingCore().insertText(u"!"); }, u"ab\ncd !‸"},
         {"another page shown",
          [](VeltoTextView &view) {

@@ -19,15 +19,11 @@ TEST(DecodedFileCache, KeepsTheFilesOfTheTwoFoldersUsedLast) {
         bool decodes;
     };
     const Read reads[] = {
-        {"/a/.velto/writers/1.json", "one", true},
-        {"/a/.velto/writers/2.json", "two", true},
-        {"/a/.velto/writers/1.json", "one", false},
-        {"/a/.velto/writers/1.json", "changed", true},
-        {"/b/.velto/writers/1.json", "one", true},
-        {"/a/.velto/writers/2.json", "two", false},
+        {"/a/.velto/writers/1.json", "one", true},      {"/a/.velto/writers/2.json", "two", true},
+        {"/a/.velto/writers/1.json", "one", false},     {"/a/.velto/writers/1.json", "changed", true},
+        {"/b/.velto/writers/1.json", "one", true},      {"/a/.velto/writers/2.json", "two", false},
         {"/c/.velto/writers/1.json", "one", true}, // drops b, used longest ago
-        {"/a/.velto/writers/1.json", "changed", false},
-        {"/b/.velto/writers/1.json", "one", true},
+        {"/a/.velto/writers/1.json", "changed", false}, {"/b/.velto/writers/1.json", "one", true},
         {"/c/.velto/writers/1.json", "one", true}, // b came back and dropped c
     };
     DecodedFileCache<std::string> cache;

@@ -51,9 +51,9 @@ TEST_F(FolderNesting, DestinationsAreRefusedByWhereTheyLieAfterLinksAreResolved)
         std::optional<std::string> refusal;
     };
     const Case cases[] = {
-        {"Home/Notes/Velto", std::nullopt},          // the current folder itself
-        {"Home/Notes/Velto/", std::nullopt},         // with a trailing separator
-        {"Home/LinkToCurrent", std::nullopt},        // a link to the current folder
+        {"Home/Notes/Velto", std::nullopt},           // the current folder itself
+        {"Home/Notes/Velto/", std::nullopt},          // with a trailing separator
+        {"Home/LinkToCurrent", std::nullopt},         // a link to the current folder
         {"Home/Notes/Velto/Projects", insideCurrent}, // not yet created
         {"Home/LinkToCurrent/Projects", insideCurrent},
         {"Home/Notes", containsCurrent}, // "Use Entire Folder" on the managed library's parent
@@ -62,7 +62,7 @@ TEST_F(FolderNesting, DestinationsAreRefusedByWhereTheyLieAfterLinksAreResolved)
         {"Home/Other/Inside", other},
         {"Home/Other/Inside/New/Deeper", other},
         {"Home/LinkToOther/Inside", other},
-        {"Home/Other", std::nullopt},        // another library itself is connected as it is
+        {"Home/Other", std::nullopt},         // another library itself is connected as it is
         {"Home/Locked/Inside", std::nullopt}, // a lock file alone makes no library
         {"Home/Empty", std::nullopt},
         {"Home/Shelf", std::nullopt}, // another library below: discovery leaves its folder alone

@@ -91,7 +91,9 @@ struct UnreadableCase {
 std::vector<UnreadableCase> unreadableCases() {
     return {
         {"Latin-1 text from another program", "caf\xe9 cr\xe8me\n"},
-        {"UTF-16 with a byte-order mark", std::string("\xff\xfe" "h\0i\0\n\0", 8)},
+        {"UTF-16 with a byte-order mark", std::string("\xff\xfe"
+                                                      "h\0i\0\n\0",
+                                                      8)},
         {"larger than the largest file read", ""},
     };
 }
@@ -219,7 +221,8 @@ TEST(HostileFolder, SaveKeepsPermissionsAndRefusesAReadOnlyPage) {
         ASSERT_EQ(::chown(file.c_str(), static_cast<uid_t>(-1), 100), 0);
         auto before = fileBytes(file);
 
-        DriverProcess save({"write", folder.string()}, R"({"setText": {")" + pageA.uppercaseText() + R"(": "edited\n"}})",
+        DriverProcess save({"write", folder.string()},
+                           R"({"setText": {")" + pageA.uppercaseText() + R"(": "edited\n"}})",
                            (scratch / "run").string());
         ASSERT_TRUE(save.started());
         struct stat info {};

@@ -210,8 +210,8 @@ TEST(ManifestPersistence, AManifestReadAfterAWriteIsWhatTheFileHolds) {
 
     enum class Step { persist, writeByHand, persistFailing };
     const std::pair<Step, const velto::VeltoLibraryManifest *> steps[] = {
-        {Step::persist, &written},  {Step::writeByHand, &other}, {Step::persist, &written},
-        {Step::persistFailing, &other}, {Step::persist, &other},  {Step::writeByHand, &written},
+        {Step::persist, &written},      {Step::writeByHand, &other}, {Step::persist, &written},
+        {Step::persistFailing, &other}, {Step::persist, &other},     {Step::writeByHand, &written},
     };
     for (const auto &[step, manifest] : steps) {
         if (step == Step::persist) {

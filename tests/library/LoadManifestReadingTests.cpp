@@ -147,12 +147,15 @@ TEST_F(ManifestReading, ManyNamesAreCheckedAsEachAloneWithoutALookAtEveryPlainFi
          [&](const TemporaryFolder &folder) { fs::create_symlink(outside / "elsewhere.md", folder / "outer-link.md"); },
          true},
         {"dangling-outer-link.md",
-         [&](const TemporaryFolder &folder) { fs::create_symlink(outside / "later.md", folder / "dangling-outer-link.md"); },
+         [&](const TemporaryFolder &folder) {
+             fs::create_symlink(outside / "later.md", folder / "dangling-outer-link.md");
+         },
          true},
         {composedName.c_str(),
          [&](const TemporaryFolder &folder) { fs::create_symlink(outside / "elsewhere.md", folder / decomposedName); },
          true},
-        {composedName.c_str(), [&](const TemporaryFolder &folder) { folder.writeFile(decomposedName, "Caf\n"); }, false},
+        {composedName.c_str(), [&](const TemporaryFolder &folder) { folder.writeFile(decomposedName, "Caf\n"); },
+         false},
     };
     for (const auto &testCase : cases) {
         SCOPED_TRACE(testCase.name);

@@ -174,7 +174,8 @@ TEST_F(FullLoad, DeletedPageFileFailsAsTemporarilyUnavailableForTenSecondsThenTh
     makeLibraryOfThreePages();
     fs::remove(temporary / "b.md");
     const VeltoStoreRecoveryIssue stillDownloading{VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable,
-                                                   "The page file “b.md” is missing. Velto looks for it again in a moment, in case another program is replacing it."};
+                                                   "The page file “b.md” is missing. Velto looks for it again in a "
+                                                   "moment, in case another program is replacing it."};
     auto observationFile = ".velto/missing-files/" + pageB.lowercaseText() + ".json";
 
     auto first = loadNow();
@@ -566,7 +567,8 @@ TEST_F(FullLoad, PageFileThatVanishesWhileReadIsMissingNotCorrupt) {
     ASSERT_NE(result.failureIssue(), nullptr) << describe(result);
     EXPECT_EQ(*result.failureIssue(),
               (VeltoStoreRecoveryIssue{VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable,
-                                       "The page file “b.md” is missing. Velto looks for it again in a moment, in case another program is replacing it."}));
+                                       "The page file “b.md” is missing. Velto looks for it again in a moment, in case "
+                                       "another program is replacing it."}));
 }
 
 } // namespace

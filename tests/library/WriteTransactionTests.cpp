@@ -376,7 +376,8 @@ TEST(WriteTransaction, AnEditedPageIsHashedOnceAndItsBaselineChecksumIsItsText) 
         auto document = documentOf(pageWithText(pageA, c.text), {pageWithBody(pageB, "beta\n")});
         VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder.path());
         auto loaded = loadedDocument(folder.path());
-        auto request = editing(loaded, pageA, std::string(loaded.currentPage.content.asLoaded()->body.text()) + "typed\n");
+        auto request =
+            editing(loaded, pageA, std::string(loaded.currentPage.content.asLoaded()->body.text()) + "typed\n");
 
         const std::size_t before = checksummedBytes();
         auto result = VeltoPageLibrary::write(request, folder.path());

@@ -66,7 +66,9 @@ TEST(WriterStates, AWritersOnlyJournalLoadsAsItsMergedForm) {
         std::optional<Heads> frontier;
     };
     const Case cases[] = {
-        {"in page order", {mutation(pageA, version(w1, 1)), mutation(pageB, version(w1, 2))}, {deletion(pageC, 3)},
+        {"in page order",
+         {mutation(pageA, version(w1, 1)), mutation(pageB, version(w1, 2))},
+         {deletion(pageC, 3)},
          Heads{{w2, 1}, {w3, 2}}},
         {"mutations out of order", {mutation(pageB, version(w1, 2)), mutation(pageA, version(w1, 1))}, {}, {}},
         {"one page twice", {mutation(pageA, version(w1, 1)), mutation(pageA, version(w1, 2))}, {}, {}},

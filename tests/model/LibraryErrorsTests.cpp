@@ -13,8 +13,9 @@ TEST(LibraryErrors, MissingPageFileNamesTheFileInTypographicQuotes) {
 
 TEST(LibraryErrors, TemporarilyUnavailablePageFileSaysItIsMissingForTheMoment) {
     auto error = PageFileError::temporarilyUnavailable("/p/notes/a.md");
-    EXPECT_EQ(error.errorDescription(), "The page file \u201c"
-                                        "a.md\u201d is missing. Velto looks for it again in a moment, in case another program is replacing it.");
+    EXPECT_EQ(error.errorDescription(),
+              "The page file \u201c"
+              "a.md\u201d is missing. Velto looks for it again in a moment, in case another program is replacing it.");
 }
 
 TEST(LibraryErrors, UnreadablePageFileAppendsTheReadErrorDirectly) {

@@ -132,7 +132,7 @@ TEST(PageRecordFromPage, ChecksumsCoverTheWrittenFileAndTheBody) {
 
 TEST(PageRecordFromPage, CarriageReturnsCountInSizeButNotInBodyChecksum) {
     VeltoLibraryPageRecord record = VeltoLibraryPageRecord::fromPage(loadedPage(pageA, "one\r\ntwo"));
-    EXPECT_EQ(record.fileSize, 70); // "---\r\nvelto:\r\n  id: aaaaaaaa-…\r\n---\r\none\r\ntwo"
+    EXPECT_EQ(record.fileSize, 70);                     // "---\r\nvelto:\r\n  id: aaaaaaaa-…\r\n---\r\none\r\ntwo"
     EXPECT_EQ(record.bodyChecksum, "fbc855385da633a7"); // "one\ntwo"
     EXPECT_EQ(record.contentChecksum, "3ff4817ad6e5bb2e");
 }

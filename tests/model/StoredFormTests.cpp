@@ -95,8 +95,7 @@ TEST(StoredForm, IsExactlyWhatDecodingTheWrittenManifestOrJournalGives) {
         {"version before 1970", [](auto &) {}, [](auto &v) { v.recordedAt = date("1969-07-20T20:17:40Z"); }},
         {"version without heads", [](auto &) {}, [](auto &v) { v.observedWriterHeads.reset(); }},
         {"version with no heads", [](auto &) {}, [](auto &v) { v.observedWriterHeads.emplace(); }},
-        {"largest sequence", [](auto &) {},
-         [](auto &v) { v.sequence = std::numeric_limits<std::uint64_t>::max(); }},
+        {"largest sequence", [](auto &) {}, [](auto &v) { v.sequence = std::numeric_limits<std::uint64_t>::max(); }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -117,8 +116,10 @@ TEST(StoredForm, IsExactlyWhatDecodingTheWrittenManifestOrJournalGives) {
 
         VeltoWriterVersion version{writerW, 3, date("2026-03-02T10:00:00Z"), operation1, {{{writerV, 2}}}};
         c.changeVersion(version);
-        VeltoWriterState journal{writerW, {{plainRecord(pageA), version}, {manifest.pages[1], version}},
-                                 {{pageB, version}}, VeltoWriterStructure{pageA, {pageA, pageC}, version},
+        VeltoWriterState journal{writerW,
+                                 {{plainRecord(pageA), version}, {manifest.pages[1], version}},
+                                 {{pageB, version}},
+                                 VeltoWriterStructure{pageA, {pageA, pageC}, version},
                                  std::vector<VeltoWriterHead>{{writerV, 1}}};
         EXPECT_EQ(journal.encode(), encodeJSON(journal.toJson()));
         auto storedJournal = journalAsStored(journal);

@@ -26,8 +26,8 @@ TEST(CodeHighlightRequests, OnlyFinishedFencesWithALanguageAndCodeAreRequested) 
     const std::vector<Case> cases{
         {u"plain prose\n", {}},
         {u"```\nbare fence\n```\n", {}},
-        {u"```swift", {}},                       // the fence line is still being typed
-        {u"```swift\n```\n", {}},                // nothing inside
+        {u"```swift", {}},        // the fence line is still being typed
+        {u"```swift\n```\n", {}}, // nothing inside
         {u"```swift\nlet x = 1\n```\n", {{u"let x = 1\n", "swift", {9, 10}, {0, 9}}}},
         {u"```Swift extra words\nx\n```\n", {{u"x\n", "swift", {21, 2}, {0, 21}}}},
         {u"```c\\+\\+\nx\n```", {{u"x\n", "c++", {9, 2}, {0, 9}}}},
@@ -35,7 +35,8 @@ TEST(CodeHighlightRequests, OnlyFinishedFencesWithALanguageAndCodeAreRequested) 
         {u"```a\n1\n```\n\n~~~b\n2\n~~~\n", {{u"1\n", "a", {5, 2}, {0, 5}}, {u"2\n", "b", {17, 2}, {12, 5}}}},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(requestsFor(c.text), c.expected) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+        EXPECT_EQ(requestsFor(c.text), c.expected)
+            << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
     }
 }
 
@@ -93,7 +94,8 @@ struct HighlightedText {
     std::vector<std::string> tokenKinds() const {
         std::vector<std::string> kinds;
         for (const AttributeRun &run : storage.attributeRuns({0, storage.length()})) {
-            if (const auto *kind = attributeValueAs<std::string>(run.attributes.find(AttributeKey::veltoCodeSyntaxToken))) {
+            if (const auto *kind =
+                    attributeValueAs<std::string>(run.attributes.find(AttributeKey::veltoCodeSyntaxToken))) {
                 kinds.emplace_back(kind->view());
             }
         }
@@ -129,7 +131,8 @@ TEST(CodeHighlightTask, AnyChangeWhileTheHighlighterWorksDropsTheResult) {
         highlighter->answers[u"bad\n"] = {{{0, 3}, SyntaxTokenKind::string}};
         HighlightedText text(twoBlocks);
         CancellationToken cancellation;
-        auto task = highlightCodeBlocks(requestsFor(twoBlocks), highlighter, text.snapshot(), text.target(), cancellation);
+        auto task =
+            highlightCodeBlocks(requestsFor(twoBlocks), highlighter, text.snapshot(), text.target(), cancellation);
         ASSERT_EQ(highlighter->held.size(), 1u);
         switch (change) {
         case Change::typing:
@@ -184,7 +187,8 @@ TEST(CodeHighlightTask, BlocksOnScreenAreAskedForFirstThenTheNearest) {
     };
     const std::vector<Case> cases{
         {"screen not known: text order", std::nullopt, codes({0, 1, 2, 3, 4, 5})},
-        {"inside one block: then the nearer neighbour, the one above on a tie", TextRange{58, 5}, codes({4, 3, 5, 2, 1, 0})},
+        {"inside one block: then the nearer neighbour, the one above on a tie", TextRange{58, 5},
+         codes({4, 3, 5, 2, 1, 0})},
         {"the last block: then upwards", TextRange{71, 13}, codes({5, 4, 3, 2, 1, 0})},
         {"three blocks shown, in text order", TextRange{20, 30}, codes({1, 2, 3, 4, 0, 5})},
         {"a screen between blocks", TextRange{52, 2}, codes({3, 4, 2, 5, 1, 0})},

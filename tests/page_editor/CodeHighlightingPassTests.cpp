@@ -21,7 +21,8 @@ std::vector<SyntaxToken> lineStartKeywords(const std::u16string &source) {
         std::size_t lineEnd = source.find(u'\n', lineStart);
         lineEnd = lineEnd == std::u16string::npos ? source.size() : lineEnd;
         if (lineEnd > lineStart) {
-            tokens.push_back({TextRange{lineStart, std::min<std::size_t>(2, lineEnd - lineStart)}, SyntaxTokenKind::keyword});
+            tokens.push_back(
+                {TextRange{lineStart, std::min<std::size_t>(2, lineEnd - lineStart)}, SyntaxTokenKind::keyword});
         }
         lineStart = lineEnd + 1;
     }
@@ -51,14 +52,14 @@ void highlightEveryBlock(TextStorage &storage, std::shared_ptr<CodeSyntaxHighlig
                                      {},
                                      {},
                                      {}};
-    testing::finish(highlightCodeBlocks(
-        MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage), std::move(highlighter),
-        {1, storage.identity(), storage.characterVersion()}, target, {}));
+    testing::finish(
+        highlightCodeBlocks(MarkdownStyler::codeHighlightRequests(MarkdownStyler::fencedBlocks(storage), storage),
+                            std::move(highlighter), {1, storage.identity(), storage.characterVersion()}, target, {}));
 }
 
 /// The text styled in full and every block highlighted from scratch.
-std::vector<std::pair<TextRange, std::string>> tokenRunsOfAFreshPass(const std::u16string &text,
-                                                                     std::shared_ptr<CodeSyntaxHighlighting> highlighter) {
+std::vector<std::pair<TextRange, std::string>>
+tokenRunsOfAFreshPass(const std::u16string &text, std::shared_ptr<CodeSyntaxHighlighting> highlighter) {
     TextStorage storage{text};
     MarkdownStyler::apply(storage);
     highlightEveryBlock(storage, std::move(highlighter));
@@ -66,8 +67,8 @@ std::vector<std::pair<TextRange, std::string>> tokenRunsOfAFreshPass(const std::
 }
 
 /// The storage's runs after every block was asked for once more.
-std::vector<std::pair<TextRange, std::string>> tokenRunsAfterAskingEveryBlock(const TextStorage &shown,
-                                                                              std::shared_ptr<CodeSyntaxHighlighting> highlighter) {
+std::vector<std::pair<TextRange, std::string>>
+tokenRunsAfterAskingEveryBlock(const TextStorage &shown, std::shared_ptr<CodeSyntaxHighlighting> highlighter) {
     TextStorage storage = shown;
     highlightEveryBlock(storage, std::move(highlighter));
     return tokenRuns(storage);
@@ -185,7 +186,8 @@ TEST(CodeHighlightingPass, ColoursAfterABlockChangesEqualAFreshLoad) {
 
 // A pass asks only for changed blocks; asking for every block, as each pass once did, must change nothing.
 TEST(CodeHighlightingPass, AfterAnyEditsAskingForEveryBlockChangesNoColour) {
-    EditorSession session("intro\n\n```js\nlet a\nlet b\n```\n\nmiddle `code`\n\n~~~py\nb = 1\n~~~\n\n```\nplain\n```\n");
+    EditorSession session(
+        "intro\n\n```js\nlet a\nlet b\n```\n\nmiddle `code`\n\n~~~py\nb = 1\n~~~\n\n```\nplain\n```\n");
     session.highlighter->answer = lineStartKeywords;
     session.coordinator->applyEditorPreferences();
     ASSERT_TRUE(testing::processEventsUntil([&] { return !session.coordinator->isHighlightingCode(); }));

@@ -72,8 +72,9 @@ TEST(EditorCoordinator, PendingStyleRangeFollowsEdits) {
         EditorSession session("");
         if (c.before) {
             // Reach the starting range with edits of their own: an insertion of its length at its place.
-            session.coordinator->editorWillReplaceCharacters({static_cast<std::size_t>(c.before->location), 0},
-                                                             std::u16string(static_cast<std::size_t>(c.before->length), u'x'));
+            session.coordinator->editorWillReplaceCharacters(
+                {static_cast<std::size_t>(c.before->location), 0},
+                std::u16string(static_cast<std::size_t>(c.before->length), u'x'));
         }
         std::optional<std::u16string_view> replacement;
         if (c.edit.replacement) {

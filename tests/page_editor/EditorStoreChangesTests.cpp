@@ -82,10 +82,10 @@ TEST(EditorStoreChanges, AnotherWriterSwitchingTheCurrentPageMovesTheViewAndMixe
     waitUntilSettled(session);
 
     // The other writer archives the page shown here, so the first page becomes current.
-    ASSERT_TRUE(writeAsAnotherWriter(session.store->folderURL(), R"({"archive": [")" + second.lowercaseText() + R"("]})"));
+    ASSERT_TRUE(
+        writeAsAnotherWriter(session.store->folderURL(), R"({"archive": [")" + second.lowercaseText() + R"("]})"));
     session.typeAtEnd(u"typed on the second page");
-    ASSERT_TRUE(velto::testing::processEventsUntil(
-        [&] { return session.coordinator->loadedPageID() == first; }, 15s))
+    ASSERT_TRUE(velto::testing::processEventsUntil([&] { return session.coordinator->loadedPageID() == first; }, 15s))
         << "the view follows the page the other writer made current";
     EXPECT_EQ(session.shownText(), "first page\n");
     session.typeAtEnd(u"more");

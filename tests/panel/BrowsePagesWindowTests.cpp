@@ -7,10 +7,10 @@
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
-#include <QtWidgets/QListView>
-#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QListView>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QScrollBar>
 #include <gtest/gtest.h>
 #include <qcoro/qcorotimer.h>
 
@@ -35,8 +35,8 @@ struct WindowHarness : testing::BrowsePagesLibrary {
         : BrowsePagesLibrary(std::move(current), std::move(others)) {
         BrowsePagesWindow::Callbacks callbacks;
         callbacks.openPage = [this](Uuid id) { calls.push_back("open " + id.uppercaseText().substr(32)); };
-        callbacks.resolve = [this](Uuid id, VeltoConflictResolution resolution)
-            -> QCoro::Task<VeltoConflictResolutionOutcome> {
+        callbacks.resolve = [this](Uuid id,
+                                   VeltoConflictResolution resolution) -> QCoro::Task<VeltoConflictResolutionOutcome> {
             calls.push_back("resolve " + id.uppercaseText().substr(32) + " " +
                             std::to_string(static_cast<int>(resolution)));
             while (!answer) {
@@ -230,8 +230,7 @@ TEST(BrowsePagesWindow, OpensAtTheTopWithoutASidewaysScrollBar) {
     EXPECT_EQ(window.listView()->verticalScrollBar()->value(), 0);
     EXPECT_EQ(selectedRow(window), -1);
     EXPECT_EQ(window.listView()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    EXPECT_LE(window.listView()->visualRect(window.model().index(0)).right(),
-              window.listView()->viewport()->width());
+    EXPECT_LE(window.listView()->visualRect(window.model().index(0)).right(), window.listView()->viewport()->width());
 }
 
 TEST(BrowsePagesWindow, APageArchivedSinceItWasListedKeepsTheWindowOpen) {
@@ -246,8 +245,8 @@ TEST(BrowsePagesWindow, APageArchivedSinceItWasListedKeepsTheWindowOpen) {
 }
 
 TEST(BrowsePagesWindow, ConflictReviewDisablesItsChoicesWhileOneRunsAndClosesAfterTheLast) {
-    WindowHarness harness(page(1, "Notes", now - 1min), {page(2, copyOf(1, "Notes theirs"), now - 1h),
-                                                          page(3, copyOf(99, "Orphan"), now - 2h)});
+    WindowHarness harness(page(1, "Notes", now - 1min),
+                          {page(2, copyOf(1, "Notes theirs"), now - 1h), page(3, copyOf(99, "Orphan"), now - 2h)});
     harness.window->showConflictCopies({numbered(2), numbered(3)});
     EXPECT_EQ(harness.window->windowTitle(), "Review Saved Conflict Copies");
     EXPECT_EQ(harness.window->openButton()->text(), "Open Saved Copy");
@@ -338,8 +337,8 @@ TEST(BrowsePagesWindow, ComingToTheFrontListsTheLibraryAsItIsNowAndKeepsTheSelec
 
 TEST(BrowsePagesWindow, EscapeClosesTheWindowFromTheSearchFieldAndTheList) {
     WindowHarness harness(page(1, "First", now - 1min), {page(2, "Second", now - 1h)});
-    for (QWidget *focused : {static_cast<QWidget *>(harness.window->searchField()),
-                             static_cast<QWidget *>(harness.window->listView())}) {
+    for (QWidget *focused :
+         {static_cast<QWidget *>(harness.window->searchField()), static_cast<QWidget *>(harness.window->listView())}) {
         harness.window->showAllPages();
         ASSERT_TRUE(harness.window->isVisible());
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

@@ -92,7 +92,8 @@ TEST(PanelConflictResolution, ACopyThatIsTheCurrentPageIsRefused) {
     PanelControllerSession session;
     session.newPageWithText(u"Original");
     const Uuid current = session.currentPageID();
-    auto outcome = finish(session.controller->pageOperations().resolveConflict(current, VeltoConflictResolution::keepBothVersions));
+    auto outcome = finish(
+        session.controller->pageOperations().resolveConflict(current, VeltoConflictResolution::keepBothVersions));
     EXPECT_EQ(outcome, VeltoConflictResolutionOutcome::unavailable);
     EXPECT_EQ(session.shownText(), "Original");
 }

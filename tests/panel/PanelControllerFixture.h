@@ -55,8 +55,8 @@ public:
             co_return co_await loading;
         };
         std::shared_ptr<ReadGate> gate = readGate;
-        environment.latestPageLoadOperation = [gate](VeltoPage page,
-                                                     std::filesystem::path folderURL) -> QCoro::Task<std::optional<VeltoPage>> {
+        environment.latestPageLoadOperation =
+            [gate](VeltoPage page, std::filesystem::path folderURL) -> QCoro::Task<std::optional<VeltoPage>> {
             if (gate->holding) {
                 gate->waiting += 1;
                 while (!gate->released) {

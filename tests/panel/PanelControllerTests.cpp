@@ -6,8 +6,8 @@
 #include "page_editor/EditorCoordinator.h"
 #include "panel/BrowsePagesWindow.h"
 #include "panel/PageEditingSession.h"
-#include "panel/PanelPopover.h"
 #include "panel/PanelFeedbackController.h"
+#include "panel/PanelPopover.h"
 #include "panel/VeltoPanelMenuController.h"
 #include "panel/VeltoPanelView.h"
 
@@ -32,8 +32,8 @@ namespace velto {
 namespace {
 
 using editor::TextRange;
-using testing::PanelControllerSession;
 using testing::finish;
+using testing::PanelControllerSession;
 using testing::processEventsUntil;
 
 TEST(PanelControllerTests, APageSummaryIsReadOnlyAndRefusesAppends) {

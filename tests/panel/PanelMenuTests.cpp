@@ -120,7 +120,8 @@ public:
             reads->waitWhileHeld();
             VeltoPage loaded = page;
             const std::string preview = "Loaded " + page.id.uppercaseText().substr(30);
-            loaded.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{preview, 100, true, "abc", "def"});
+            loaded.content =
+                VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{preview, 100, true, "abc", "def"});
             return loaded;
         };
         stores.openStore(std::move(environment),
@@ -128,7 +129,9 @@ public:
         store().setAutoArchivePeriod(period);
         registry = std::make_unique<VeltoCommandRegistry>(
             std::vector<VeltoCommandID>{VeltoCommandID::newPage, VeltoCommandID::openSettings},
-            [] { return VeltoCommandContext{true, true, true, false}; },
+            [] {
+                return VeltoCommandContext{true, true, true, false};
+            },
             [this](VeltoCommandID id) { calls.push_back("command " + rawValue(id).toStdString()); });
 
         VeltoPanelMenuController::Actions actions;
@@ -307,8 +310,8 @@ TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
     std::unique_ptr<QMenu> conflicted(harness.controller->makeStatusMenu());
     lines = dump(conflicted.get());
     EXPECT_EQ(lines.substr(0, lines.find('\n')),
-              "⚠ " + harness.store().lastSaveConflictPresentation()->title + " tip: " +
-                  harness.store().lastSaveConflictPresentation()->message);
+              "⚠ " + harness.store().lastSaveConflictPresentation()->title +
+                  " tip: " + harness.store().lastSaveConflictPresentation()->message);
     conflicted->actions().front()->trigger();
     EXPECT_EQ(harness.calls, (std::vector<std::string>{"review 1"}));
 }
@@ -358,8 +361,7 @@ std::string pageItemsSummary(QMenu *menu) {
     if (titles.empty()) {
         return "0";
     }
-    return std::to_string(titles.size()) + ": " + titles.front().toStdString() + " … " +
-           titles.back().toStdString();
+    return std::to_string(titles.size()) + ": " + titles.front().toStdString() + " … " + titles.back().toStdString();
 }
 
 std::string nonPageItems(QMenu *menu) {
@@ -410,12 +412,11 @@ TEST_F(PanelMenu, ArchivedPagesComeInBatchesOfFifty) {
             archived->actions().back()->trigger();
             const std::string many = c.count == 1 ? "page" : "pages";
             EXPECT_EQ(harness.calls,
-                      (std::vector<std::string>{"restore " + pageID(100).uppercaseText(),
-                                                "ask Delete " + std::to_string(c.count) + " archived " + many +
-                                                    "? / Delete pages",
-                                                "delete " + std::to_string(c.count),
-                                                "ask Delete " + std::to_string(c.count) + " archived " + many +
-                                                    "? / Delete pages"}));
+                      (std::vector<std::string>{
+                          "restore " + pageID(100).uppercaseText(),
+                          "ask Delete " + std::to_string(c.count) + " archived " + many + "? / Delete pages",
+                          "delete " + std::to_string(c.count),
+                          "ask Delete " + std::to_string(c.count) + " archived " + many + "? / Delete pages"}));
         }
     }
 }
@@ -538,8 +539,8 @@ TEST(PanelMenuTexts, RecencyWordsAndTitles) {
         double secondsAgo;
         QString recency;
     };
-    const Case cases[] = {{59, "now"},     {60, "1m"},     {3'599, "59m"}, {3'600, "1h"},  {86'399, "23h"},
-                          {86'400, "1d"},  {604'799, "6d"}, {-3'600, "now"}, {0, "now"}};
+    const Case cases[] = {{59, "now"},    {60, "1m"},      {3'599, "59m"},  {3'600, "1h"}, {86'399, "23h"},
+                          {86'400, "1d"}, {604'799, "6d"}, {-3'600, "now"}, {0, "now"}};
     for (const Case &c : cases) {
         Date date = start - std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(c.secondsAgo));
         EXPECT_EQ(RelativeDates::compactRecency(date, start), c.recency) << c.secondsAgo;

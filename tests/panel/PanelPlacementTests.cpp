@@ -1,6 +1,6 @@
 // Where the panel goes, how its size is clamped, and the hold-Ctrl hints' transitions: pure functions.
-#include "panel/PanelResizing.h"
 #include "panel/PageOperationUndoLedger.h"
+#include "panel/PanelResizing.h"
 #include "panel/PopoverPlacement.h"
 #include "panel/ShortcutHintTransitions.h"
 
@@ -75,16 +75,25 @@ TEST(ShortcutHintTransitionTests, EveryPhaseAndEvent) {
          hideAndCancel},
         {"a key while suppressed stays", Phase::suppressedUntilCommandRelease, Event::keyDown(),
          Phase::suppressedUntilCommandRelease, hideAndCancel},
-        {"Ctrl alone starts the dwell", Phase::hidden, Event::modifiers(true, true), Phase::waiting,
+        {"Ctrl alone starts the dwell",
+         Phase::hidden,
+         Event::modifiers(true, true),
+         Phase::waiting,
          {false, true, Presentation::hide}},
         {"Ctrl with Shift while hidden", Phase::hidden, Event::modifiers(true, false), Phase::hidden, hideAndCancel},
-        {"Ctrl alone again while waiting keeps the dwell", Phase::waiting, Event::modifiers(true, true),
-         Phase::waiting, {false, false, Presentation::hide}},
+        {"Ctrl alone again while waiting keeps the dwell",
+         Phase::waiting,
+         Event::modifiers(true, true),
+         Phase::waiting,
+         {false, false, Presentation::hide}},
         {"Shift joins before the dwell ends", Phase::waiting, Event::modifiers(true, false), Phase::hidden,
          hideAndCancel},
         {"Ctrl released before the dwell ends", Phase::waiting, Event::modifiers(false, false), Phase::hidden,
          hideAndCancel},
-        {"a modifier joins shown hints", Phase::visible, Event::modifiers(true, false), Phase::visible,
+        {"a modifier joins shown hints",
+         Phase::visible,
+         Event::modifiers(true, false),
+         Phase::visible,
          {true, false, Presentation::show}},
         {"Ctrl released hides shown hints", Phase::visible, Event::modifiers(false, false), Phase::hidden,
          hideAndCancel},
@@ -92,11 +101,17 @@ TEST(ShortcutHintTransitionTests, EveryPhaseAndEvent) {
          Phase::suppressedUntilCommandRelease, hideAndCancel},
         {"Ctrl released ends the suppression", Phase::suppressedUntilCommandRelease, Event::modifiers(false, false),
          Phase::hidden, hideAndCancel},
-        {"the dwell shows the hints", Phase::waiting, Event::dwellElapsed(), Phase::visible,
+        {"the dwell shows the hints",
+         Phase::waiting,
+         Event::dwellElapsed(),
+         Phase::visible,
          {false, false, Presentation::showWithFreshAvailability}},
         {"a late dwell after release", Phase::hidden, Event::dwellElapsed(), Phase::hidden, {}},
-        {"a late dwell while suppressed", Phase::suppressedUntilCommandRelease, Event::dwellElapsed(),
-         Phase::suppressedUntilCommandRelease, {}},
+        {"a late dwell while suppressed",
+         Phase::suppressedUntilCommandRelease,
+         Event::dwellElapsed(),
+         Phase::suppressedUntilCommandRelease,
+         {}},
         {"focus lost while shown", Phase::visible, Event::focusLost(), Phase::hidden, hideAndCancel},
         {"focus lost while waiting", Phase::waiting, Event::focusLost(), Phase::hidden, hideAndCancel},
     };

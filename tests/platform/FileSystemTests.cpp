@@ -218,7 +218,7 @@ TEST_F(FileSystemTest, EntriesOfAFolderCarryTheirOwnTypesHiddenOnesIncluded) {
     fs::create_directory_symlink(folder / "a", folder / "link");
     fs::create_symlink(folder / "nowhere.md", folder / "dangling.md");
     std::vector<DirectoryEntry> expected = {
-        {".velto", FileType::directory}, {"a", FileType::directory},       {"b.md", FileType::regular},
+        {".velto", FileType::directory},         {"a", FileType::directory},       {"b.md", FileType::regular},
         {"dangling.md", FileType::symbolicLink}, {"link", FileType::symbolicLink},
     };
     EXPECT_EQ(fileSystem.entriesOfDirectory(folder.path()), expected);

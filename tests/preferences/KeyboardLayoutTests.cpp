@@ -180,9 +180,7 @@ protected:
         server.reset();
     }
 
-    bool switchLayout(const std::string &name) {
-        return server->run({"setxkbmap", "-layout", name}).exitStatus == 0;
-    }
+    bool switchLayout(const std::string &name) { return server->run({"setxkbmap", "-layout", name}).exitStatus == 0; }
 
     /// Runs the event loop until the keyboard reports a change, or a generous time has passed.
     bool waitForChange() {

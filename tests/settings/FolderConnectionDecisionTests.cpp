@@ -10,10 +10,10 @@ using Mode = VeltoFolderOwnershipMode;
 using Content = VeltoFolderContentChoice;
 
 TEST(FolderConnectionDecision, TheContentChoiceChangesOnlyTheOperationAndACancelledDecisionStaysCancelled) {
-    const auto copying = VeltoFolderConnectionDecision::connect({"/home/u/Notes", Mode::managedFolder,
-                                                                 Operation::copyCurrentLibrary});
-    const auto usingContents = VeltoFolderConnectionDecision::connect({"/home/u/Notes", Mode::managedFolder,
-                                                                       Operation::useSelectedFolderContents});
+    const auto copying =
+        VeltoFolderConnectionDecision::connect({"/home/u/Notes", Mode::managedFolder, Operation::copyCurrentLibrary});
+    const auto usingContents = VeltoFolderConnectionDecision::connect(
+        {"/home/u/Notes", Mode::managedFolder, Operation::useSelectedFolderContents});
     const auto cancel = VeltoFolderConnectionDecision::cancel();
     struct Case {
         VeltoFolderConnectionDecision decision;

@@ -25,7 +25,8 @@ const GlobalShortcut optionK{40, option, QStringLiteral("K")};
 class Recorder : public ::testing::Test {
 protected:
     void SetUp() override {
-        QObject::connect(&recorder, &InlineShortcutRecorder::recordingChanged, [this](bool on) { reports.push_back(on); });
+        QObject::connect(&recorder, &InlineShortcutRecorder::recordingChanged,
+                         [this](bool on) { reports.push_back(on); });
     }
     void press(std::uint32_t keyCode, std::uint64_t flags, const char *typed = "k") {
         recorder.handleKeyPress({keyCode, flags, QString::fromUtf8(typed)});
@@ -135,8 +136,9 @@ TEST_F(Recorder, RestoreOffersTheDefaultAndHidesItselfAtTheDefault) {
     EXPECT_FALSE(recorder.isRestoreButtonShown());
 
     bool asked = false;
-    InlineShortcutRecorder withoutDefault(QStringLiteral("Settings"), std::nullopt, true,
-                                          {[&](const std::optional<GlobalShortcut> &) { return asked = true; }, {}, {}});
+    InlineShortcutRecorder withoutDefault(
+        QStringLiteral("Settings"), std::nullopt, true,
+        {[&](const std::optional<GlobalShortcut> &) { return asked = true; }, {}, {}});
     withoutDefault.restoreShortcut();
     EXPECT_FALSE(asked);
     EXPECT_FALSE(withoutDefault.isRestoreButtonShown());
@@ -177,14 +179,22 @@ TEST_F(Recorder, EachRefusalIsAnnouncedAndBecomesTheValueUntilItIsDismissed) {
         QString help;
     };
     const Case cases[] = {
-        {"modifiers missing", {40, command, QStringLiteral("k")}, true,
-         QStringLiteral("Invalid shortcut. ") + modifiersMissing, QStringLiteral("Invalid shortcut. ") + modifiersMissing,
+        {"modifiers missing",
+         {40, command, QStringLiteral("k")},
+         true,
+         QStringLiteral("Invalid shortcut. ") + modifiersMissing,
+         QStringLiteral("Invalid shortcut. ") + modifiersMissing,
          modifiersMissing + QStringLiteral(". Press Escape to cancel.")},
-        {"no key label", {40, option, QStringLiteral("\x01")}, true,
+        {"no key label",
+         {40, option, QStringLiteral("\x01")},
+         true,
          QStringLiteral("Invalid shortcut. That key can’t be used"),
          QStringLiteral("Invalid shortcut. That key can’t be used"),
          QStringLiteral("That key can’t be used. Press Escape to cancel.")},
-        {"refused by the owner", {40, option, QStringLiteral("k")}, false, QStringLiteral("Conflict: Alt K"),
+        {"refused by the owner",
+         {40, option, QStringLiteral("k")},
+         false,
+         QStringLiteral("Conflict: Alt K"),
          QStringLiteral("Shortcut already in use"),
          QStringLiteral("Already used by another shortcut. Press Escape to cancel.")},
     };

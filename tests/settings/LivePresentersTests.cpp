@@ -20,8 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-template <typename Dialog>
-Dialog *waitForDialog() {
+template <typename Dialog> Dialog *waitForDialog() {
     Dialog *found = nullptr;
     waitUntil(
         [&] {
@@ -44,8 +43,7 @@ void typeInto(QFileDialog *dialog, const std::filesystem::path &path) {
     field->setText(QString::fromStdString(path.string()));
 }
 
-template <typename Result>
-bool runsToItsEnd(QCoro::Task<Result> &task) {
+template <typename Result> bool runsToItsEnd(QCoro::Task<Result> &task) {
     return waitUntil(
         [&] {
             QApplication::processEvents();

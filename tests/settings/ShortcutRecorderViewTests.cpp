@@ -46,21 +46,31 @@ TEST_F(ShortcutRecorderViewTest, AcceptablePressesAreRecordedAndOthersRefusedWit
     };
     const QString modifiers = QStringLiteral("Use Alt, Super, or Shift+Ctrl with another key");
     for (const Case &example : std::initializer_list<Case>{
-             {"Alt+Space", press(spaceKey, option, QStringLiteral(" ")),
-              GlobalShortcut{spaceKey, option, QStringLiteral("Space")}, {}},
-             {"Shift+Ctrl+A", press(aKey, shift | command, QStringLiteral("a")),
-              GlobalShortcut{aKey, shift | command, QStringLiteral("A")}, {}},
-             {"Super+A", press(aKey, control, QStringLiteral("a")), GlobalShortcut{aKey, control, QStringLiteral("A")},
+             {"Alt+Space",
+              press(spaceKey, option, QStringLiteral(" ")),
+              GlobalShortcut{spaceKey, option, QStringLiteral("Space")},
+              {}},
+             {"Shift+Ctrl+A",
+              press(aKey, shift | command, QStringLiteral("a")),
+              GlobalShortcut{aKey, shift | command, QStringLiteral("A")},
+              {}},
+             {"Super+A",
+              press(aKey, control, QStringLiteral("a")),
+              GlobalShortcut{aKey, control, QStringLiteral("A")},
               {}},
              // Escape with Alt is a key like any other, and Ctrl+Tab is no focus movement.
-             {"Alt+Escape", press(escapeKey, option, QStringLiteral("\x1b")),
-              GlobalShortcut{escapeKey, option, QStringLiteral("Escape")}, {}},
+             {"Alt+Escape",
+              press(escapeKey, option, QStringLiteral("\x1b")),
+              GlobalShortcut{escapeKey, option, QStringLiteral("Escape")},
+              {}},
              {"Shift+A", press(aKey, shift, QStringLiteral("A")), std::nullopt, modifiers},
              {"Ctrl+A alone", press(aKey, command, QStringLiteral("a")), std::nullopt, modifiers},
-             {"Shift+Ctrl+Tab", press(tabKey, shift | command, QStringLiteral("\t")),
-              GlobalShortcut{tabKey, shift | command, QString()}, {}},
-             {"Ctrl+Alt+Backspace, the X server's own", press(51, command | option, QStringLiteral("\b")),
-              std::nullopt, QStringLiteral("That key can’t be used")},
+             {"Shift+Ctrl+Tab",
+              press(tabKey, shift | command, QStringLiteral("\t")),
+              GlobalShortcut{tabKey, shift | command, QString()},
+              {}},
+             {"Ctrl+Alt+Backspace, the X server's own", press(51, command | option, QStringLiteral("\b")), std::nullopt,
+              QStringLiteral("That key can’t be used")},
          }) {
         SCOPED_TRACE(example.name);
         view.setShortcut(std::nullopt);

@@ -249,7 +249,6 @@ TEST(StoreConflicts, NoticeOutlivesReloadsWhileItsCopiesAreHeld) {
     ASSERT_TRUE(store.lastSaveConflictPresentation().has_value()) << "a reload dropped the notice";
     EXPECT_EQ(store.lastSaveConflictPresentation()->title, "Review Saved Conflict Copy…");
     EXPECT_EQ(store.lastSaveConflictPresentation()->pageIDs, std::vector<Uuid>{copyID});
-
 }
 
 TEST(StoreConflicts, AReloadKeepsTheNoticeOnlyForCopiesStillActiveInTheLibrary) {
@@ -284,9 +283,9 @@ TEST(StoreConflicts, AReloadKeepsTheNoticeOnlyForCopiesStillActiveInTheLibrary) 
         VeltoDocument reloaded = store.document();
         std::erase_if(reloaded.pages, [&](const VeltoPage &page) {
             return (page.id == copies[0].id || page.id == copies[1].id) &&
-                   std::find_if(c.keptCopies.begin(), c.keptCopies.end(),
-                                [&](int kept) { return copies[static_cast<std::size_t>(kept)].id == page.id; }) ==
-                       c.keptCopies.end();
+                   std::find_if(c.keptCopies.begin(), c.keptCopies.end(), [&](int kept) {
+                       return copies[static_cast<std::size_t>(kept)].id == page.id;
+                   }) == c.keptCopies.end();
         });
         saves.reloadResult = [reloaded] { return VeltoLibraryLoadResult::loaded(reloaded, std::nullopt); };
         awaitTask(store.reloadFromDisk(false, std::nullopt));
@@ -403,9 +402,7 @@ TEST(StoreConflicts, AReloadBringingACopyOfTextReplacedHereTellsOfIt) {
             awaitTask(store.reloadFromDisk(false, std::nullopt));
             EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
         }
-        memory.reloadResult = [&] {
-            return VeltoLibraryLoadResult::loaded(documentOf(theirs, {copy}), std::nullopt);
-        };
+        memory.reloadResult = [&] { return VeltoLibraryLoadResult::loaded(documentOf(theirs, {copy}), std::nullopt); };
         awaitTask(store.reloadFromDisk(false, std::nullopt));
         awaitTask(store.reloadFromDisk(false, std::nullopt)); // the copy is known now: told once
 

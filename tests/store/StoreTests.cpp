@@ -712,9 +712,8 @@ struct Typing {
 // another thread: typing on while that save runs must change the store's text only, never the save's.
 TEST(Store, ASaveRequestSharesThePagesTextAndKeepsItWhileTypingGoesOn) {
     // Each fits the room the first typed word left, where the store changes its text in place.
-    const Typing typings[] = {{"a character typed", 3, 0, "x"},
-                              {"a character deleted", 3, 1, ""},
-                              {"characters overtyped", 0, 3, "abc"}};
+    const Typing typings[] = {
+        {"a character typed", 3, 0, "x"}, {"a character deleted", 3, 1, ""}, {"characters overtyped", 0, 3, "abc"}};
     for (const Typing &typing : typings) {
         GatedStore harness;
         harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage(std::string(40, 'a')))));

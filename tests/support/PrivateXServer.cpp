@@ -45,8 +45,8 @@ bool PrivateXServer::offerSelection(const std::string &selection, const std::str
     if (pipe2(inputPipe, O_CLOEXEC) != 0) {
         return false;
     }
-    selectionOwners_[selection] = std::make_unique<ChildProcess>(
-        arguments, clientEnvironment(), ChildProcess::Descriptors{inputPipe[0], -1, -1});
+    selectionOwners_[selection] =
+        std::make_unique<ChildProcess>(arguments, clientEnvironment(), ChildProcess::Descriptors{inputPipe[0], -1, -1});
     close(inputPipe[0]);
     std::size_t written = 0;
     while (written < bytes.size()) {

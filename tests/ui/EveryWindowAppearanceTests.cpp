@@ -6,6 +6,7 @@
 #include "ui/VeltoColor.h"
 #include "ui/WindowAppearance.h"
 
+#include <QtGui/QImage>
 #include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
@@ -13,7 +14,6 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QToolTip>
-#include <QtGui/QImage>
 #include <gtest/gtest.h>
 
 namespace velto {

@@ -127,15 +127,13 @@ std::size_t paragraphContentsEndNear(const TextStorage &storage, std::size_t pos
 }
 
 std::size_t alignedBackward(const TextStorage &storage, std::size_t position) {
-    return graphemeBoundaryNear(storage, position, [](const TextPieces &text, std::size_t at) {
-        return graphemeBoundaryAtOrBefore(text, at);
-    });
+    return graphemeBoundaryNear(
+        storage, position, [](const TextPieces &text, std::size_t at) { return graphemeBoundaryAtOrBefore(text, at); });
 }
 
 std::size_t alignedForward(const TextStorage &storage, std::size_t position) {
-    return graphemeBoundaryNear(storage, position, [](const TextPieces &text, std::size_t at) {
-        return graphemeBoundaryAtOrAfter(text, at);
-    });
+    return graphemeBoundaryNear(
+        storage, position, [](const TextPieces &text, std::size_t at) { return graphemeBoundaryAtOrAfter(text, at); });
 }
 
 TextRange clamped(TextRange range, std::size_t length) {
@@ -445,9 +443,8 @@ std::size_t EditingCore::destination(Movement movement, std::size_t position) co
         });
     }
     if (movement == Movement::forwardCharacter) {
-        return graphemeBoundaryNear(storage_, position, [](const TextPieces &text, std::size_t at) {
-            return graphemeBoundaryAfter(text, at);
-        });
+        return graphemeBoundaryNear(
+            storage_, position, [](const TextPieces &text, std::size_t at) { return graphemeBoundaryAfter(text, at); });
     }
     switch (movement) {
     case Movement::backwardCharacter:

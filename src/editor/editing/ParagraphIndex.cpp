@@ -137,8 +137,7 @@ std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &st
 
     // Inside the rescanned paragraphs separators can only have changed where the change is: from the
     // unit before it (a CR there may pair with an LF it brought) to the unit after it.
-    const std::size_t windowStart =
-        std::max(starts_.startAt(first), oldRange.location > 0 ? oldRange.location - 1 : 0);
+    const std::size_t windowStart = std::max(starts_.startAt(first), oldRange.location > 0 ? oldRange.location - 1 : 0);
     const std::size_t windowEnd = std::min(newEnd, oldRange.location + newLength + 1);
     std::vector<std::size_t> fresh = paragraphStartsAfter(storage, windowStart, windowEnd);
     if (!fresh.empty() && fresh.back() > newEnd) {

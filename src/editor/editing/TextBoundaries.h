@@ -50,8 +50,8 @@ private:
         std::vector<std::u16string_view> pieces;
         std::vector<std::size_t> starts;
     };
-    std::u16string_view single_;               // the text when it is one piece
-    std::shared_ptr<const Layout> layout_;     // the pieces when there are several; shared by copies
+    std::u16string_view single_;           // the text when it is one piece
+    std::shared_ptr<const Layout> layout_; // the pieces when there are several; shared by copies
     std::size_t size_ = 0;
 };
 

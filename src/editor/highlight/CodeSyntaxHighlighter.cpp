@@ -10,9 +10,9 @@
 #include <QtCore/QPromise>
 
 #include <algorithm>
-#include <pthread.h>
 #include <condition_variable>
 #include <exception>
+#include <pthread.h>
 #include <utility>
 
 namespace velto::editor {
@@ -264,16 +264,17 @@ std::shared_ptr<HighlightJSSyntaxHighlighter::PendingRun> HighlightJSSyntaxHighl
     return run;
 }
 
-std::vector<SyntaxToken> HighlightJSSyntaxHighlighter::highlightWithContext(State &state, PendingRun &run,
-                                                                            std::unique_ptr<HighlightJSContext> &context) {
+std::vector<SyntaxToken>
+HighlightJSSyntaxHighlighter::highlightWithContext(State &state, PendingRun &run,
+                                                   std::unique_ptr<HighlightJSContext> &context) {
     run.cancellation.throwIfCancelled();
     if (!context) {
         context = std::make_unique<HighlightJSContext>(*run.scripts, run.cancellation);
         std::lock_guard lock(state.mutex);
         ++state.contextsCreated;
     }
-    Tokens tokens = highlightIn(*context, run.key.source, run.key.language, state.configuration.beforeHighlight,
-                                run.cancellation);
+    Tokens tokens =
+        highlightIn(*context, run.key.source, run.key.language, state.configuration.beforeHighlight, run.cancellation);
     run.cancellation.throwIfCancelled();
     return tokens;
 }

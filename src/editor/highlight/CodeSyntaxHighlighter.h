@@ -24,15 +24,15 @@ class HighlightJSContext;
 ///
 /// Runs happen on at most `executionLimit` worker threads, kept as long as the highlighter: the first
 /// starts with the first run, another only when runs come side by side and none is idle. Each worker
-/// evaluates the scripts once, in a context of its own, and highlights block after block in it: evaluating the scripts costs about 30 ms, a highlight in a context that holds
-/// them about 1 ms, and a context per run also made JavaScriptCore start and stop threads of its own
-/// all the time. A context whose run failed is thrown away and the next run gets a fresh one, so every
-/// answer is the one a fresh context gives. Results are cached by exact code and language: restyling
-/// an unchanged block costs one look-up. At most `executionLimit` runs happen at once, which bounds the
-/// processor time highlighting takes while the user types; further requests wait and are served
-/// strictly in arrival order. The cache, the scripts, the slot count and the waiters are this object's
-/// state, guarded by one lock, so requests may come from any thread; a request's answer is delivered to
-/// the thread that awaits it (which needs an event loop).
+/// evaluates the scripts once, in a context of its own, and highlights block after block in it: evaluating the scripts
+/// costs about 30 ms, a highlight in a context that holds them about 1 ms, and a context per run also made
+/// JavaScriptCore start and stop threads of its own all the time. A context whose run failed is thrown away and the
+/// next run gets a fresh one, so every answer is the one a fresh context gives. Results are cached by exact code and
+/// language: restyling an unchanged block costs one look-up. At most `executionLimit` runs happen at once, which bounds
+/// the processor time highlighting takes while the user types; further requests wait and are served strictly in arrival
+/// order. The cache, the scripts, the slot count and the waiters are this object's state, guarded by one lock, so
+/// requests may come from any thread; a request's answer is delivered to the thread that awaits it (which needs an
+/// event loop).
 class HighlightJSSyntaxHighlighter final : public CodeSyntaxHighlighting {
 public:
     /// Runs inside each highlight.js run, on its worker thread, just before the highlight call.

@@ -17,7 +17,7 @@ double fontSize() {
 
 FontFamilyRole chosenFamily() {
     return currentEditorSettings().fontChoice == EditorFontChoice::system ? FontFamilyRole::system
-                                                                               : FontFamilyRole::monospacedSystem;
+                                                                          : FontFamilyRole::monospacedSystem;
 }
 
 double headingIncrement(int level) {

@@ -42,7 +42,8 @@ std::optional<MarkdownTaskListCheckbox> boxIn(TextRange range, const TextStorage
     if (range.length != 3 || range.location > storage.length() || storage.length() - range.location < 3) {
         return std::nullopt;
     }
-    std::optional<MarkdownTaskListCheckbox> box = MarkdownTaskListCheckbox::make(TextRange{0, 3}, storage.substring(range));
+    std::optional<MarkdownTaskListCheckbox> box =
+        MarkdownTaskListCheckbox::make(TextRange{0, 3}, storage.substring(range));
     if (box) {
         box->range = range;
     }

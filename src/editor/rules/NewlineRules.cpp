@@ -23,7 +23,8 @@ struct CaretLine {
 /// The caret's line, copied out of the storage around the caret.
 CaretLine caretLine(const TextStorage &storage, std::size_t caret) {
     const TextRange line = lineRange(storage, TextRange{caret, 0});
-    return {line, storage.substring(rangeBetween(line.location, caret)), storage.substring(rangeBetween(caret, line.end()))};
+    return {line, storage.substring(rangeBetween(line.location, caret)),
+            storage.substring(rangeBetween(caret, line.end()))};
 }
 
 bool isLineBreak(char16_t unit) {

@@ -160,7 +160,7 @@ private:
 /// Immutable; equal when the characters are. Reads as a string_view.
 class SharedText {
 public:
-    SharedText(std::string_view text); // NOLINT(google-explicit-constructor): an entry is written as its text
+    SharedText(std::string_view text);  // NOLINT(google-explicit-constructor): an entry is written as its text
     SharedText(const std::string &text) // NOLINT(google-explicit-constructor)
         : SharedText(std::string_view(text)) {}
 

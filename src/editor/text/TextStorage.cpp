@@ -312,9 +312,9 @@ std::size_t TextStorage::findBackward(char16_t unit, TextRange within) const {
     }
     for (std::size_t chunk = chunkHolding(before - 1) + 1; chunk-- > 0;) {
         const std::size_t start = chunkStarts_[chunk];
-        const std::size_t found =
-            chunks_[chunk].held.mayHold(unit) ? findLastOfIn(chunks_[chunk].units, {&unit, 1}, before - start)
-                                              : std::u16string::npos;
+        const std::size_t found = chunks_[chunk].held.mayHold(unit)
+                                      ? findLastOfIn(chunks_[chunk].units, {&unit, 1}, before - start)
+                                      : std::u16string::npos;
         if (found != std::u16string::npos) {
             return start + found >= within.location ? start + found : TextRange::notFound;
         }

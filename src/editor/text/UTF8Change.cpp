@@ -29,8 +29,8 @@ bool fourASCIIUnitsEqual(const char16_t *units, const char *bytes) {
     if ((word & nonASCIIMask) != 0) {
         return false;
     }
-    const auto asBytes = static_cast<std::uint32_t>((word & 0xFF) | ((word >> 8) & 0xFF00) |
-                                                    ((word >> 16) & 0xFF0000) | ((word >> 24) & 0xFF000000));
+    const auto asBytes = static_cast<std::uint32_t>((word & 0xFF) | ((word >> 8) & 0xFF00) | ((word >> 16) & 0xFF0000) |
+                                                    ((word >> 24) & 0xFF000000));
     std::uint32_t held = 0;
     std::memcpy(&held, bytes, sizeof held);
     return asBytes == held;
@@ -141,7 +141,7 @@ Agreement agreementFromEnd(const std::vector<std::u16string_view> &pieces, std::
         while (end > 0) {
             if (end >= wideStep && agreed.units + wideStep <= limit.units && agreed.bytes + wideStep <= limit.bytes &&
                 wideStepOfASCIIUnitsEqual(piece->data() + end - wideStep,
-                                       copy.data() + copy.size() - agreed.bytes - wideStep)) {
+                                          copy.data() + copy.size() - agreed.bytes - wideStep)) {
                 end -= wideStep;
                 agreed.units += wideStep;
                 agreed.bytes += wideStep;
@@ -267,8 +267,7 @@ UTF8Change utf8Change(const std::vector<std::u16string_view> &pieces, std::strin
         length += piece.size();
     }
     const Agreement start = agreementFromStart(pieces, copy);
-    const Agreement end =
-        agreementFromEnd(pieces, copy, Agreement{length - start.units, copy.size() - start.bytes});
+    const Agreement end = agreementFromEnd(pieces, copy, Agreement{length - start.units, copy.size() - start.bytes});
     return UTF8Change{start.bytes, copy.size() - start.bytes - end.bytes,
                       text::toUTF8(unitsBetween(pieces, start.units, length - end.units))};
 }

@@ -59,7 +59,8 @@ EnchantSpellingService::EnchantSpellingService(Configuration configuration)
     std::string language = configuration.language.value_or(std::string());
     if (language.empty()) {
         language = dictionaryLanguage(
-            userLocaleName(), [broker](const std::string &tag) { return enchant_broker_dict_exists(broker, tag.c_str()) != 0; },
+            userLocaleName(),
+            [broker](const std::string &tag) { return enchant_broker_dict_exists(broker, tag.c_str()) != 0; },
             installedLanguages(broker));
     }
     if (language.empty()) {

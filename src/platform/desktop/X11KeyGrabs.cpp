@@ -32,7 +32,9 @@ xcb_window_t defaultRoot(xcb_connection_t *connection) {
 
 } // namespace
 
-X11KeyGrabs::X11KeyGrabs(xcb_connection_t *connection) : connection_(connection), root_(defaultRoot(connection)) {
+X11KeyGrabs::X11KeyGrabs(xcb_connection_t *connection)
+    : connection_(connection)
+    , root_(defaultRoot(connection)) {
     readModifierMapping();
 }
 
