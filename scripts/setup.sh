@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 packages=(
     # build
     cmake ninja-build g++ pkg-config ccache
+    # the layout of the sources, checked by a test
+    clang-format-14
     # page model and library
     libicu-dev nlohmann-json3-dev libssl-dev
     # Qt layers
