@@ -141,6 +141,17 @@ std::vector<std::string> childArguments(const char *command, const std::filesyst
     return arguments;
 }
 
+// Loads the folder in a process of its own and gives the time the load took.
+double timeLoad(benchmark::State &state, const std::filesystem::path &folder, bool inOrder) {
+    return bench::timeIteration(state, [&] { runProcess(childArguments("load", folder, inOrder)); });
+}
+
+// Fills the folder with the benchmark's pages and loads it once, so that it holds a library.
+void makeLibrary(benchmark::State &state, const std::filesystem::path &folder, bool inOrder) {
+    writePageFiles(folder, static_cast<int>(state.range(0)));
+    runProcess(childArguments("load", folder, inOrder));
+}
+
 // Arguments: the number of pages, and 1 for the file system used in order.
 
 void FirstLoad(benchmark::State &state) {
@@ -151,8 +162,7 @@ void FirstLoad(benchmark::State &state) {
         testing::TemporaryFolder folder;
         writePageFiles(folder.path(), static_cast<int>(state.range(0)));
         state.ResumeTiming();
-        samples.push_back(
-            bench::timeIteration(state, [&] { runProcess(childArguments("load", folder.path(), inOrder)); }));
+        samples.push_back(timeLoad(state, folder.path(), inOrder));
     }
     bench::reportSamples(state, samples);
 }
@@ -160,12 +170,10 @@ void FirstLoad(benchmark::State &state) {
 void Reload(benchmark::State &state) {
     const bool inOrder = state.range(1) != 0;
     testing::TemporaryFolder folder;
-    writePageFiles(folder.path(), static_cast<int>(state.range(0)));
-    runProcess(childArguments("load", folder.path(), inOrder));
+    makeLibrary(state, folder.path(), inOrder);
     std::vector<double> samples;
     for (auto _ : state) {
-        samples.push_back(
-            bench::timeIteration(state, [&] { runProcess(childArguments("load", folder.path(), inOrder)); }));
+        samples.push_back(timeLoad(state, folder.path(), inOrder));
     }
     bench::reportSamples(state, samples);
 }
@@ -173,8 +181,7 @@ void Reload(benchmark::State &state) {
 void SaveOfOnePage(benchmark::State &state) {
     const bool inOrder = state.range(1) != 0;
     testing::TemporaryFolder folder;
-    writePageFiles(folder.path(), static_cast<int>(state.range(0)));
-    runProcess(childArguments("load", folder.path(), inOrder));
+    makeLibrary(state, folder.path(), inOrder);
     std::vector<double> samples;
     for (auto _ : state) {
         double taken = std::stod(runProcess(childArguments("save", folder.path(), inOrder)));
@@ -184,24 +191,15 @@ void SaveOfOnePage(benchmark::State &state) {
     bench::reportSamples(state, samples);
 }
 
-BENCHMARK(FirstLoad)
-    ->ArgNames({"pages", "in_order"})
-    ->ArgsProduct({{10'000, 30'000}, {0, 1}})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
-BENCHMARK(Reload)
-    ->ArgNames({"pages", "in_order"})
-    ->ArgsProduct({{10'000, 30'000}, {0, 1}})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(7);
-BENCHMARK(SaveOfOnePage)
-    ->ArgNames({"pages", "in_order"})
-    ->ArgsProduct({{10'000, 30'000}, {0, 1}})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(7);
+// Each benchmark runs at both library sizes, with the file system used side by side and in order.
+void registerAtEachSize(const char *name, void (*benchmarkFunction)(benchmark::State &), int iterations) {
+    benchmark::RegisterBenchmark(name, benchmarkFunction)
+        ->ArgNames({"pages", "in_order"})
+        ->ArgsProduct({{10'000, 30'000}, {0, 1}})
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(iterations);
+}
 
 } // namespace
 
@@ -214,6 +212,9 @@ int main(int argc, char **argv) {
             return 1;
         }
     }
+    registerAtEachSize("FirstLoad", FirstLoad, 5);
+    registerAtEachSize("Reload", Reload, 7);
+    registerAtEachSize("SaveOfOnePage", SaveOfOnePage, 7);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
