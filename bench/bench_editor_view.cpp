@@ -212,6 +212,15 @@ struct QuietCoordinatorView : EditorCoordinatorView {
     void beep() override {}
 };
 
+/// The panel as the coordinator sees it, doing nothing, and leaving page transitions to the coordinator.
+struct QuietCoordinatorPanel : EditorCoordinatorPanel {
+    void updateCommandAvailability(bool, bool) override {}
+    void updateScrollIndicators() override {}
+    bool isPinnedToBottom() const override { return false; }
+    void pinToBottom() override {}
+    bool transitionToCurrentPage() override { return false; }
+};
+
 /// A store on a new library in `folder`, once its load has finished.
 std::unique_ptr<velto::VeltoStore> loadedStore(const velto::testing::TemporaryFolder &folder) {
     std::unique_ptr<velto::VeltoStore> store;
@@ -244,8 +253,10 @@ void HandOver(benchmark::State &state) {
     EditingCore &core = parts.core;
     PageUndoHistories &histories = parts.histories;
     QuietCoordinatorView quiet;
+    QuietCoordinatorPanel quietPanel;
     EditorSettingsFeed settingsFeed;
-    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, settingsFeed, {}, velto::qtScheduler(), nullptr);
+    VeltoEditorCoordinator coordinator(core, histories, quiet, *store, settingsFeed, quietPanel, velto::qtScheduler(),
+                                       nullptr);
     coordinator.loadCurrentPageText();
     const std::size_t position = lineStartNearMiddle(storage);
     std::vector<double> samples;
@@ -284,6 +295,7 @@ struct CoordinatedPage {
     EditingCore core{storage, nullptr, &histories};
     PageUndoHistories histories{core};
     QuietCoordinatorView quiet;
+    QuietCoordinatorPanel quietPanel;
     std::unique_ptr<VeltoEditorCoordinator> coordinator;
     /// Tells the coordinator of what the edits are about to change, as the panel does.
     struct EditsToCoordinator final : EditingObserver {
@@ -304,9 +316,9 @@ struct CoordinatedPage {
         settingsFeed = std::make_unique<EditorSettingsFeed>();
         store = loadedStore(folder);
         store->setText(velto::text::toUTF8(samples::generatedMarkdown(5 * mebibyte)), velto::systemClock().now());
-        coordinator = std::make_unique<VeltoEditorCoordinator>(
-            core, histories, quiet, *store, *settingsFeed, VeltoEditorCoordinator::PanelHooks{}, velto::qtScheduler(),
-            std::make_shared<ReadyHighlighter>());
+        coordinator =
+            std::make_unique<VeltoEditorCoordinator>(core, histories, quiet, *store, *settingsFeed, quietPanel,
+                                                     velto::qtScheduler(), std::make_shared<ReadyHighlighter>());
         coordinatorEdits = core.subscribe(editsToCoordinator);
         coordinator->loadCurrentPageText();
         finishHighlighting();

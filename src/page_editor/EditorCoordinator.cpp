@@ -38,7 +38,7 @@ VeltoEditorCoordinator::PendingRange unionOf(VeltoEditorCoordinator::PendingRang
 
 VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistories &histories,
                                                EditorCoordinatorView &view, VeltoStore &store,
-                                               EditorSettingsFeed &settingsFeed, PanelHooks hooks,
+                                               EditorSettingsFeed &settingsFeed, EditorCoordinatorPanel &panel,
                                                VeltoScheduler &scheduler,
                                                std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter,
                                                const Clock &clock)
@@ -47,7 +47,7 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
     , view_(view)
     , store_(store)
     , storeAlive_(&store)
-    , hooks_(std::move(hooks))
+    , panel_(panel)
     , scheduler_(scheduler)
     , codeHighlighter_(std::move(codeHighlighter))
     , clock_(clock)
@@ -189,8 +189,8 @@ QCoro::Task<void> VeltoEditorCoordinator::trackHighlighting(QPointer<VeltoEditor
 void VeltoEditorCoordinator::editorWillReplaceCharacters(TextRange range,
                                                          std::optional<std::u16string_view> replacement) {
     cancelHighlighting();
-    if (!pendingStyleKeepsBottomPinned_ && hooks_.isPinnedToBottom) {
-        pendingStyleKeepsBottomPinned_ = hooks_.isPinnedToBottom();
+    if (!pendingStyleKeepsBottomPinned_) {
+        pendingStyleKeepsBottomPinned_ = panel_.isPinnedToBottom();
     }
     // A change of attributes alone keeps the length of the text.
     const std::int64_t newLength = replacement ? signedLength(replacement->size()) : signedLength(range.length);
@@ -217,9 +217,7 @@ void VeltoEditorCoordinator::editorWillReplaceCharacters(TextRange range,
 void VeltoEditorCoordinator::editorTextDidChange() {
     hasUnsavedEdits_ = true;
     cancelHighlighting();
-    if (hooks_.updateCommandAvailability) {
-        hooks_.updateCommandAvailability(histories_.canUndo(), histories_.canRedo());
-    }
+    panel_.updateCommandAvailability(histories_.canUndo(), histories_.canRedo());
     cancelPendingStylePass();
     // The save is due 0.25 s after the last change: this change cancels the one scheduled before it.
     cancelPendingSave();
@@ -232,9 +230,7 @@ void VeltoEditorCoordinator::editorTextDidChange() {
     if (settings_.formatsMarkdown && pendingStyleRange_ &&
         MarkdownStyler::applyImmediateHeadingChange(core_.textStorage(), clampedPendingRange(), editorTextColor_)) {
         pendingStyleRange_.reset();
-        if (hooks_.updateScrollIndicators) {
-            hooks_.updateScrollIndicators();
-        }
+        panel_.updateScrollIndicators();
         requestCodeHighlighting();
     } else {
         scheduleStylePass();
@@ -366,12 +362,10 @@ void VeltoEditorCoordinator::applyIncrementalEditorAppearance() {
         view_.setNeedsDisplay();
     }
     restoreSelection(selection);
-    if (keepsBottomPinned && hooks_.pinToBottom) {
-        hooks_.pinToBottom();
+    if (keepsBottomPinned) {
+        panel_.pinToBottom();
     }
-    if (hooks_.updateScrollIndicators) {
-        hooks_.updateScrollIndicators();
-    }
+    panel_.updateScrollIndicators();
 }
 
 VeltoTheme VeltoEditorCoordinator::resolvedTheme(const std::optional<VeltoTheme> &theme) const {
@@ -425,9 +419,7 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
         storage.setAttributes(MarkdownStyler::baseAttributes(resolved.textColor), TextRange{0, storage.length()});
         view_.setNeedsDisplay();
     }
-    if (hooks_.updateScrollIndicators) {
-        hooks_.updateScrollIndicators();
-    }
+    panel_.updateScrollIndicators();
 }
 
 // ---- loading and saving ----
@@ -530,16 +522,13 @@ void VeltoEditorCoordinator::currentPageTextChangedInStore() {
     core_.breakUndoCoalescing();
     pendingStyleRange_ = PendingRange{signedLength(replaced.location), signedLength(replacement.size())};
     applyIncrementalEditorAppearance();
-    if (hooks_.updateCommandAvailability) {
-        hooks_.updateCommandAvailability(histories_.canUndo(), histories_.canRedo());
-    }
+    panel_.updateCommandAvailability(histories_.canUndo(), histories_.canRedo());
 }
 
 void VeltoEditorCoordinator::currentPageChangedInStore() {
     cancelPendingSave();
     cancelPendingStylePass();
-    if (hooks_.transitionToCurrentPage) {
-        hooks_.transitionToCurrentPage();
+    if (panel_.transitionToCurrentPage()) {
         return;
     }
     const VeltoDocument &document = store_.document();

@@ -7,6 +7,7 @@
 #include "editor/text/HandedOverText.h"
 #include "editor/text/VeltoTheme.h"
 #include "editor_view/SpellChecker.h"
+#include "page_editor/EditorCoordinatorPanel.h"
 #include "page_editor/EditorCoordinatorView.h"
 #include "page_editor/HighlightedCodeBlocks.h"
 #include "platform/Clock.h"
@@ -47,18 +48,6 @@ public:
     static constexpr std::chrono::milliseconds saveDelay{250};
     static constexpr std::chrono::milliseconds styleDelay{50};
 
-    /// What the coordinator reports to, and asks of, the panel.
-    struct PanelHooks {
-        std::function<void(bool canUndo, bool canRedo)> updateCommandAvailability;
-        std::function<void()> updateScrollIndicators;
-        std::function<bool()> isPinnedToBottom;
-        std::function<void()> pinToBottom;
-        /// The panel's page transition when the store made another page current (activate the page's
-        /// history, load its text, restore its view state); when empty, the coordinator activates the history
-        /// and loads the text itself.
-        std::function<void()> transitionToCurrentPage;
-    };
-
     /// A signed range: the pending style range may run past the text's end after deletions, and is
     /// clamped before use.
     struct PendingRange {
@@ -68,7 +57,7 @@ public:
     };
 
     VeltoEditorCoordinator(EditingCore &core, PageUndoHistories &histories, EditorCoordinatorView &view,
-                           VeltoStore &store, EditorSettingsFeed &settingsFeed, PanelHooks hooks,
+                           VeltoStore &store, EditorSettingsFeed &settingsFeed, EditorCoordinatorPanel &panel,
                            VeltoScheduler &scheduler, std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter,
                            const Clock &clock = systemClock());
     ~VeltoEditorCoordinator() override;
@@ -158,7 +147,7 @@ private:
     VeltoStore &store_;
     /// Tells the destructor whether the store is still there to take its hook back from.
     QPointer<VeltoStoreSignals> storeAlive_;
-    PanelHooks hooks_;
+    EditorCoordinatorPanel &panel_;
     VeltoScheduler &scheduler_;
     std::shared_ptr<CodeSyntaxHighlighting> codeHighlighter_;
     const Clock &clock_;

@@ -128,25 +128,7 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
             [this](VeltoCommandID id) { commandRegistry_->perform(id); });
 
     coordinatorView_ = std::make_unique<TextViewCoordinatorView>(view, [this] { beep(); });
-    editor::VeltoEditorCoordinator::PanelHooks hooks{
-        [this](bool canUndo, bool canRedo) {
-            if (shortcutHintsPanelController_) {
-                shortcutHintsPanelController_->hintsView()->updateAvailability(commandContext(), canUndo, canRedo);
-            }
-        },
-        [this] { panelView_->updateScrollIndicators(); },
-        [this] {
-            editor::VeltoTextView &textView = this->textView();
-            return textView.documentHeight() - 0.5 <= textView.visibleRect().bottom();
-        },
-        [this] { panelView_->pinEditorToBottom(); },
-        // The page operations come after the coordinator they work with, and go before it.
-        [this] {
-            if (pageOperations_) {
-                pageOperations_->currentPageChangedOutsideOperation();
-            }
-        },
-    };
+    editor::EditorCoordinatorPanel &coordinatorPanel = *this;
     std::shared_ptr<editor::CodeSyntaxHighlighting> highlighter = options_.codeHighlighter;
     if (!highlighter) {
         editor::HighlightJSSyntaxHighlighter::Configuration configuration;
@@ -155,7 +137,7 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
         highlighter = std::make_shared<editor::HighlightJSSyntaxHighlighter>(configuration);
     }
     editorCoordinator_ = std::make_unique<editor::VeltoEditorCoordinator>(
-        view.editingCore(), view.undoHistories(), *coordinatorView_, store_, *editorSettingsFeed_, hooks,
+        view.editingCore(), view.undoHistories(), *coordinatorView_, store_, *editorSettingsFeed_, coordinatorPanel,
         editorScheduler, std::move(highlighter));
     connect(&view, &editor::VeltoTextView::scrollGeometryChanged, editorCoordinator_.get(),
             [coordinator = editorCoordinator_.get()] { coordinator->editorVisibleRangeMayHaveChanged(); });
@@ -239,6 +221,33 @@ void VeltoPanelController::textDidChange() {
     textView().undoHistories().setPageTransitionRedoManager(nullptr);
     editorCoordinator_->editorTextDidChange();
     panelView_->updateEmptyPageHint();
+}
+
+void VeltoPanelController::updateCommandAvailability(bool canUndo, bool canRedo) {
+    if (shortcutHintsPanelController_) {
+        shortcutHintsPanelController_->hintsView()->updateAvailability(commandContext(), canUndo, canRedo);
+    }
+}
+
+void VeltoPanelController::updateScrollIndicators() {
+    panelView_->updateScrollIndicators();
+}
+
+bool VeltoPanelController::isPinnedToBottom() const {
+    editor::VeltoTextView &view = textView();
+    return view.documentHeight() - 0.5 <= view.visibleRect().bottom();
+}
+
+void VeltoPanelController::pinToBottom() {
+    panelView_->pinEditorToBottom();
+}
+
+bool VeltoPanelController::transitionToCurrentPage() {
+    // The page operations come after the coordinator they work with, and go before it.
+    if (pageOperations_) {
+        pageOperations_->currentPageChangedOutsideOperation();
+    }
+    return true;
 }
 
 void VeltoPanelController::configureTextViewActions() {

@@ -6,6 +6,7 @@
 #include "editor/text/ObserverList.h"
 #include "editor/text/VeltoTheme.h"
 #include "editor_view/TextViewCommandHost.h"
+#include "page_editor/EditorCoordinatorPanel.h"
 #include "panel/PageEditingSession.h"
 #include "panel/PageOperationUndoLedger.h"
 #include "panel/PageOperations.h"
@@ -51,7 +52,8 @@ class UndoManager;
 class VeltoPanelController : public VeltoPanelControlling,
                              private PageOperationsPresenter,
                              private editor::TextViewCommandHost,
-                             private editor::EditingObserver {
+                             private editor::EditingObserver,
+                             private editor::EditorCoordinatorPanel {
 public:
     struct Options {
         PopoverBehavior popoverBehavior = PopoverBehavior::transient;
@@ -168,6 +170,12 @@ private:
     // The editor coordinator follows every change of the text; typing also ends an undone page operation's redo.
     void textWillChange(editor::TextRange range, std::u16string_view replacement) override;
     void textDidChange() override;
+    // What the editor coordinator reports to the panel and asks of it.
+    void updateCommandAvailability(bool canUndo, bool canRedo) override;
+    void updateScrollIndicators() override;
+    bool isPinnedToBottom() const override;
+    void pinToBottom() override;
+    bool transitionToCurrentPage() override;
     /// A panel resized by key or menu goes back under its tray icon; a dragged one keeps its place.
     void placePanelAtAnchor();
 

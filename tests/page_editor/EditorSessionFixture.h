@@ -53,6 +53,15 @@ struct CountingHighlighter : editor::CodeSyntaxHighlighting {
     }
 };
 
+/// The panel around the view, doing nothing and leaving page transitions to the coordinator.
+struct QuietCoordinatorPanel final : editor::EditorCoordinatorPanel {
+    void updateCommandAvailability(bool, bool) override {}
+    void updateScrollIndicators() override {}
+    bool isPinnedToBottom() const override { return false; }
+    void pinToBottom() override {}
+    bool transitionToCurrentPage() override { return false; }
+};
+
 /// A text storage with its editing core, which registers undo on per-page histories, as the text view has them.
 struct EditingParts {
     editor::TextStorage storage;
@@ -75,17 +84,8 @@ public:
         store->setText(firstPageText, systemClock().now());
         finish(store->flush());
 
-        editor::VeltoEditorCoordinator::PanelHooks hooks{
-            [this](bool canUndo, bool canRedo) {
-                availability = {canUndo, canRedo};
-            },
-            [this] { scrollIndicatorUpdates += 1; },
-            [] { return false; },
-            [] {},
-            {},
-        };
         coordinator = std::make_unique<editor::VeltoEditorCoordinator>(core, histories, view, *store, *settingsFeed,
-                                                                       hooks, scheduler, highlighter);
+                                                                       panel, scheduler, highlighter);
         coordinatorEdits = core.subscribe(editsToCoordinator);
         showCurrentPage();
     }
@@ -137,6 +137,20 @@ public:
     int scrollIndicatorUpdates = 0;
 
 private:
+    /// The panel around the view: records what the coordinator reports and leaves page transitions to it.
+    struct RecordingPanel final : editor::EditorCoordinatorPanel {
+        EditorSession &session;
+        explicit RecordingPanel(EditorSession &owner)
+            : session(owner) {}
+        void updateCommandAvailability(bool canUndo, bool canRedo) override {
+            session.availability = {canUndo, canRedo};
+        }
+        void updateScrollIndicators() override { session.scrollIndicatorUpdates += 1; }
+        bool isPinnedToBottom() const override { return false; }
+        void pinToBottom() override {}
+        bool transitionToCurrentPage() override { return false; }
+    } panel{*this};
+
     /// Tells the coordinator of every change of the text, as the panel does.
     struct EditsToCoordinator final : editor::EditingObserver {
         EditorSession &session;

@@ -19,7 +19,8 @@ TEST(ReadOnlyPageTests, APageThatIsNotLoadedCannotBeEdited) {
     editor::EditingCore &core = parts.core;
     editor::PageUndoHistories &histories = parts.histories;
     RecordingEditorView view;
-    editor::VeltoEditorCoordinator coordinator(core, histories, view, store, *session.settingsFeed, {},
+    QuietCoordinatorPanel panel;
+    editor::VeltoEditorCoordinator coordinator(core, histories, view, store, *session.settingsFeed, panel,
                                                session.scheduler, session.highlighter);
 
     coordinator.loadCurrentPageText();
