@@ -23,8 +23,8 @@ template <typename Work> void timeEach(benchmark::State &state, Work work) {
 
 SettingsWindowCallbacks callbacks(const std::filesystem::path &folder) {
     SettingsWindowCallbacks c;
-    c.pagesFolderURL = [folder] { return folder; };
-    c.archiveSnapshot = [] {
+    c.storage.pagesFolderURL = [folder] { return folder; };
+    c.storage.archiveSnapshot = [] {
         VeltoArchiveSnapshot snapshot;
         for (int index = 0; index < 100; ++index) {
             snapshot.pageIDs.insert(Uuid::random());
@@ -32,8 +32,8 @@ SettingsWindowCallbacks callbacks(const std::filesystem::path &folder) {
         snapshot.totalBytes = 5'242'880;
         return snapshot;
     };
-    c.canDeleteArchivedPages = [] { return true; };
-    c.applicationVersion = QStringLiteral("Version 1.0 (1)");
+    c.storage.canDeleteArchivedPages = [] { return true; };
+    c.about.applicationVersion = QStringLiteral("Version 1.0 (1)");
     return c;
 }
 

@@ -65,12 +65,12 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
     QPointer<ShellSettings> self(this);
     ApplicationShell &shell = shell_;
     SettingsWindowCallbacks callbacks;
-    callbacks.onAppearanceChange = [self, &shell] {
+    callbacks.general.onAppearanceChange = [self, &shell] {
         if (self) {
             shell.applyPreferredAppearance();
         }
     };
-    callbacks.onPanelSizeChange = [self, &shell] {
+    callbacks.general.onPanelSizeChange = [self, &shell] {
         if (VeltoPanelController *panel = productionPanel(self, shell)) {
             panel->applyPanelSizePreference();
         }
@@ -80,7 +80,7 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
             panel->applyEditorPreferences();
         }
     };
-    callbacks.onAutoArchiveChange = [self, &shell](AutoArchiveDuration duration) {
+    callbacks.general.onAutoArchiveChange = [self, &shell](AutoArchiveDuration duration) {
         if (!self || !shell.store()) {
             return;
         }
@@ -93,18 +93,18 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
         shell.store()->setAutoArchivePeriod(autoArchivePeriod(duration));
         startAutoArchiving(*shell.store());
     };
-    callbacks.pagesFolderURL = [self, &shell] {
+    callbacks.storage.pagesFolderURL = [self, &shell] {
         if (!self) {
             return VeltoPageLibrary::defaultFolderURL();
         }
         // The store's folder where a test launch opened another than the active one.
         return shell.store() ? shell.store()->folderURL() : self->pagesFolderAccess_.folderURL();
     };
-    callbacks.archiveSnapshot = [self, &shell] {
+    callbacks.storage.archiveSnapshot = [self, &shell] {
         return self && shell.store() ? shell.store()->archiveSnapshot() : VeltoArchiveSnapshot::empty();
     };
-    callbacks.canDeleteArchivedPages = [self] { return !self.isNull(); };
-    callbacks.onDeleteConfirmedArchivedPages = [self, &shell](std::set<Uuid> pageIDs) -> QCoro::Task<int> {
+    callbacks.storage.canDeleteArchivedPages = [self] { return !self.isNull(); };
+    callbacks.storage.onDeleteConfirmedArchivedPages = [self, &shell](std::set<Uuid> pageIDs) -> QCoro::Task<int> {
         VeltoPanelController *panel = productionPanel(self, shell);
         if (panel == nullptr) {
             co_return 0;
@@ -113,7 +113,7 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
         int deleted = co_await deleting;
         co_return deleted;
     };
-    callbacks.onPagesFolderChange = [self](VeltoFolderConnectionDecision decision) -> QCoro::Task<void> {
+    callbacks.storage.onPagesFolderChange = [self](VeltoFolderConnectionDecision decision) -> QCoro::Task<void> {
         if (!self) {
             co_return;
         }
@@ -122,7 +122,7 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
     };
     // The hot-key controller of the moment the window is created stays the one these reach.
     HotKeyController *hotKeys = shell.hotKeyController();
-    callbacks.onShortcutChange = [self, &shell, hotKeys] {
+    callbacks.shortcuts.onShortcutChange = [self, &shell, hotKeys] {
         if (!self || shell.hotKeyController() != hotKeys) {
             return ShortcutRegistrationAvailability{false, false};
         }
@@ -140,27 +140,27 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
         }
     };
     if (CommercialConfiguration::feedbackRecipient()) {
-        callbacks.onSendFeedback = [self] {
+        callbacks.about.onSendFeedback = [self] {
             if (self) {
                 self->menus_.sendFeedback();
             }
         };
     }
     if (CommercialConfiguration::changelogURL()) {
-        callbacks.onViewChangelog = [self] {
+        callbacks.about.onViewChangelog = [self] {
             if (self) {
                 self->menus_.viewChangelog();
             }
         };
     }
-    callbacks.launchAtLoginService = launchAtLoginService_;
+    callbacks.general.launchAtLoginService = launchAtLoginService_;
     callbacks.onClose = [self] {
         if (self) {
             self->presentation_.setPresentationMode(SettingsPresentationMode::menuBarOnly);
         }
     };
-    callbacks.keyboardLayoutTranslator = KeyboardLayoutTranslator::activeInputSource();
-    callbacks.applicationVersion = QString::fromStdString(ApplicationVersion::current().displayDescription());
+    callbacks.shortcuts.keyboardLayoutTranslator = KeyboardLayoutTranslator::activeInputSource();
+    callbacks.about.applicationVersion = QString::fromStdString(ApplicationVersion::current().displayDescription());
     callbacks.isPreview = false;
     return callbacks;
 }

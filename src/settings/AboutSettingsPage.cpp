@@ -23,8 +23,8 @@ constexpr auto none = std::nullopt;
 
 } // namespace
 
-AboutSettingsPage::AboutSettingsPage(const SettingsWindowCallbacks &callbacks)
-    : callbacks_(callbacks) {}
+AboutSettingsPage::AboutSettingsPage(const AboutSettingsActions &actions)
+    : actions_(actions) {}
 
 QWidget *AboutSettingsPage::makeIdentity() {
     auto *identity = new QWidget;
@@ -37,7 +37,7 @@ QWidget *AboutSettingsPage::makeIdentity() {
     icon->setPixmap(QGuiApplication::windowIcon().pixmap(72, 72));
     auto *name = new QLabel(QStringLiteral("Velto"));
     name->setFont(VeltoUI::systemFont(17, QFont::DemiBold));
-    auto *version = new QLabel(callbacks_.applicationVersion);
+    auto *version = new QLabel(actions_.applicationVersion);
     version->setObjectName(QStringLiteral("applicationVersion"));
     version->setFont(VeltoUI::systemFont(12));
     auto *texts = new QVBoxLayout;
@@ -52,55 +52,40 @@ QWidget *AboutSettingsPage::makeIdentity() {
 QScrollArea *AboutSettingsPage::makePage() {
     QWidget *identity = makeIdentity();
 
-    bool canSendFeedback = static_cast<bool>(callbacks_.onSendFeedback);
+    bool canSendFeedback = static_cast<bool>(actions_.onSendFeedback);
     sendFeedbackButton = new HoverButton;
     VeltoUI::configure(
         *sendFeedbackButton, QStringLiteral("Send Feedback…"), Prominence::plain,
         [this] {
-            if (callbacks_.onSendFeedback) {
-                callbacks_.onSendFeedback();
+            if (actions_.onSendFeedback) {
+                actions_.onSendFeedback();
             }
         },
         canSendFeedback ? QStringLiteral("Compose an email with Velto diagnostic details.")
                         : QStringLiteral("Feedback by email is unavailable in this build."));
     sendFeedbackButton->setEnabled(canSendFeedback);
-    bool canViewChangelog = static_cast<bool>(callbacks_.onViewChangelog);
+    bool canViewChangelog = static_cast<bool>(actions_.onViewChangelog);
     viewChangelogButton = new HoverButton;
     VeltoUI::configure(
         *viewChangelogButton, QStringLiteral("View Changelog"), Prominence::plain,
         [this] {
-            if (callbacks_.onViewChangelog) {
-                callbacks_.onViewChangelog();
+            if (actions_.onViewChangelog) {
+                actions_.onViewChangelog();
             }
         },
         canViewChangelog ? QStringLiteral("Open the Velto changelog in your default browser.")
                          : QStringLiteral("The changelog is unavailable in this build."));
     viewChangelogButton->setEnabled(canViewChangelog);
 
-    bool canCheck = static_cast<bool>(callbacks_.onCheckForUpdates);
+    // This build has no update feed: both update controls are shown disabled and say so.
     checkForUpdatesButton = new HoverButton;
     VeltoUI::configure(
-        *checkForUpdatesButton, QStringLiteral("Check for Updates…"), Prominence::plain,
-        [this] {
-            if (callbacks_.onCheckForUpdates) {
-                callbacks_.onCheckForUpdates();
-            }
-        },
-        canCheck ? QStringLiteral("Check the signed Velto update feed for a newer version.")
-                 : QStringLiteral("Update checks are unavailable in this build."));
-    checkForUpdatesButton->setEnabled(canCheck);
-
-    bool canToggle = callbacks_.automaticUpdateChecks && callbacks_.onAutomaticUpdateChecksChange;
-    automaticUpdateChecksSwitch =
-        makeSwitch(QStringLiteral("Automatically check for updates"),
-                   canToggle ? QStringLiteral("Periodically check the signed Velto update feed for new versions.")
-                             : QStringLiteral("Automatic update checks are unavailable in this build."));
-    automaticUpdateChecksSwitch->setEnabled(canToggle);
-    connect(automaticUpdateChecksSwitch, &QCheckBox::clicked, this, [this](bool on) {
-        if (callbacks_.onAutomaticUpdateChecksChange) {
-            callbacks_.onAutomaticUpdateChecksChange(on);
-        }
-    });
+        *checkForUpdatesButton, QStringLiteral("Check for Updates…"), Prominence::plain, [] {},
+        QStringLiteral("Update checks are unavailable in this build."));
+    checkForUpdatesButton->setEnabled(false);
+    automaticUpdateChecksSwitch = makeSwitch(QStringLiteral("Automatically check for updates"),
+                                             QStringLiteral("Automatic update checks are unavailable in this build."));
+    automaticUpdateChecksSwitch->setEnabled(false);
 
     return SettingsViewFactory::page(
         QStringLiteral("About Velto"), none,
@@ -123,7 +108,7 @@ QScrollArea *AboutSettingsPage::makePage() {
 
 void AboutSettingsPage::refresh() {
     QSignalBlocker blocking(automaticUpdateChecksSwitch);
-    automaticUpdateChecksSwitch->setChecked(callbacks_.automaticUpdateChecks && callbacks_.automaticUpdateChecks());
+    automaticUpdateChecksSwitch->setChecked(false);
 }
 
 } // namespace velto

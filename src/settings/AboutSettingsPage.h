@@ -15,8 +15,8 @@ class HoverButton;
 /// update checks. A control whose callable the application left empty is disabled and says why.
 class AboutSettingsPage : public QObject {
 public:
-    /// `callbacks` are the window's, kept by it for as long as the page lives.
-    explicit AboutSettingsPage(const SettingsWindowCallbacks &callbacks);
+    /// `actions` are the window's, kept by it for as long as the page lives.
+    explicit AboutSettingsPage(const AboutSettingsActions &actions);
 
     /// Builds the page's controls; called once, the window owns what it returns.
     QScrollArea *makePage();
@@ -32,7 +32,7 @@ private:
     /// The identity row: the icon, the name and the version line.
     QWidget *makeIdentity();
 
-    const SettingsWindowCallbacks &callbacks_;
+    const AboutSettingsActions &actions_;
 };
 
 } // namespace velto

@@ -39,8 +39,9 @@ QComboBox *makePopUp(const std::vector<std::pair<QString, QString>> &items, cons
 
 } // namespace
 
-GeneralSettingsPage::GeneralSettingsPage(const SettingsWindowCallbacks &callbacks, SettingsPageHost &host)
-    : callbacks_(callbacks)
+GeneralSettingsPage::GeneralSettingsPage(const GeneralSettingsActions &actions, bool isPreview, SettingsPageHost &host)
+    : actions_(actions)
+    , isPreview_(isPreview)
     , host_(host) {}
 
 QScrollArea *GeneralSettingsPage::makePage() {
@@ -68,7 +69,7 @@ QScrollArea *GeneralSettingsPage::makePage() {
     launchAtLoginApprovalButton = new HoverButton;
     VeltoUI::configure(
         *launchAtLoginApprovalButton, QStringLiteral("Approval Required…"), Prominence::plain,
-        [this] { callbacks_.launchAtLoginService.openSystemSettings(); },
+        [this] { actions_.launchAtLoginService.openSystemSettings(); },
         QStringLiteral("Open your desktop’s startup applications to allow Velto to launch."));
 
     std::vector<std::pair<QString, QString>> periods;
@@ -112,7 +113,7 @@ void GeneralSettingsPage::refresh() {
     appearanceControl->setSelectedIndex(static_cast<int>(VeltoPreferences::appearance()));
     panelSizeControl->setCurrentIndex(
         panelSizeControl->findText(SettingsTexts::panelSizeTitle(VeltoPreferences::panelSizeMode())));
-    LaunchAtLoginStatus status = callbacks_.launchAtLoginService.currentStatus();
+    LaunchAtLoginStatus status = actions_.launchAtLoginService.currentStatus();
     {
         QSignalBlocker blocking(launchAtLoginSwitch);
         launchAtLoginSwitch->setChecked(status == LaunchAtLoginStatus::enabled ||
@@ -126,10 +127,10 @@ void GeneralSettingsPage::refresh() {
 void GeneralSettingsPage::updateRestoreAllDefaultsButton(bool commandShortcutsAtDefaults) {
     bool canRestoreAll = !VeltoPreferences::isUsingDefaults() || !commandShortcutsAtDefaults;
     if (!canRestoreAll) {
-        LaunchAtLoginStatus status = callbacks_.launchAtLoginService.currentStatus();
+        LaunchAtLoginStatus status = actions_.launchAtLoginService.currentStatus();
         canRestoreAll = status != LaunchAtLoginStatus::enabled && status != LaunchAtLoginStatus::requiresApproval;
     }
-    restoreAllDefaultsButton->setEnabled(canRestoreAll && !callbacks_.isPreview);
+    restoreAllDefaultsButton->setEnabled(canRestoreAll && !isPreview_);
 }
 
 void GeneralSettingsPage::changeAppearance(int index) {
@@ -138,7 +139,7 @@ void GeneralSettingsPage::changeAppearance(int index) {
         return;
     }
     VeltoPreferences::setAppearance(*choice);
-    callbacks_.onAppearanceChange();
+    actions_.onAppearanceChange();
     host_.applyWindowAppearance();
 }
 
@@ -161,11 +162,11 @@ void GeneralSettingsPage::changePanelSize(int itemIndex) {
     }
     VeltoPreferences::storage().notificationCenter().postPanelSizeModeDidChange();
     VeltoPreferences::notifyChange();
-    callbacks_.onPanelSizeChange();
+    actions_.onPanelSizeChange();
 }
 
 void GeneralSettingsPage::toggleLaunchAtLogin(bool wanted) {
-    const LaunchAtLoginService &service = callbacks_.launchAtLoginService;
+    const LaunchAtLoginService &service = actions_.launchAtLoginService;
     LaunchAtLoginStatus status = service.currentStatus();
     bool isOn = status == LaunchAtLoginStatus::enabled || status == LaunchAtLoginStatus::requiresApproval;
     try {
@@ -190,7 +191,7 @@ void GeneralSettingsPage::changeAutoArchiveDuration(int itemIndex) {
         return;
     }
     VeltoPreferences::setAutoArchiveDuration(*duration);
-    callbacks_.onAutoArchiveChange(*duration);
+    actions_.onAutoArchiveChange(*duration);
     host_.refresh();
 }
 

@@ -18,8 +18,8 @@ class SettingsPageHost;
 /// auto-archiving and restoring all defaults. Each control writes its preference, then tells the application.
 class GeneralSettingsPage : public QObject {
 public:
-    /// `callbacks` are the window's, kept by it for as long as the page lives.
-    GeneralSettingsPage(const SettingsWindowCallbacks &callbacks, SettingsPageHost &host);
+    /// `actions` are the window's, kept by it for as long as the page lives; a preview disables the controls.
+    GeneralSettingsPage(const GeneralSettingsActions &actions, bool isPreview, SettingsPageHost &host);
 
     /// Builds the page's controls; called once, the window owns what it returns.
     QScrollArea *makePage();
@@ -41,7 +41,8 @@ public:
     HoverButton *restoreAllDefaultsButton = nullptr;
 
 private:
-    const SettingsWindowCallbacks &callbacks_;
+    const GeneralSettingsActions &actions_;
+    bool isPreview_;
     SettingsPageHost &host_;
 };
 

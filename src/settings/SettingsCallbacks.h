@@ -27,13 +27,16 @@ struct LaunchAtLoginService {
     std::function<void()> openSystemSettings = [] {};
 };
 
-/// Everything the Settings window needs from the rest of the application, handed over once when the window
-/// is created. Optional callables may stay empty; the others must be set.
-struct SettingsWindowCallbacks {
+/// What the General page tells the application after writing a preference, and launching at login.
+struct GeneralSettingsActions {
     std::function<void()> onAppearanceChange = [] {};
     std::function<void()> onPanelSizeChange = [] {};
-    std::function<void()> onEditorChange = [] {};
     std::function<void(AutoArchiveDuration)> onAutoArchiveChange = [](AutoArchiveDuration) {};
+    LaunchAtLoginService launchAtLoginService;
+};
+
+/// What the Pages & Storage page reads of the library and asks of the application.
+struct StorageSettingsActions {
     std::function<std::filesystem::path()> pagesFolderURL;
     std::function<VeltoArchiveSnapshot()> archiveSnapshot = [] { return VeltoArchiveSnapshot::empty(); };
     std::function<bool()> canDeleteArchivedPages = [] { return false; };
@@ -48,24 +51,39 @@ struct SettingsWindowCallbacks {
     std::function<QCoro::Task<VeltoFolderContentChoice>(VeltoFolderConnectionAssessment)> choosePagesFolderContent;
     /// Connects the new Pages folder as decided; only ever given a connect decision.
     std::function<QCoro::Task<void>(VeltoFolderConnectionDecision)> onPagesFolderChange;
+};
+
+/// What the Keyboard Shortcuts page asks of the application.
+struct ShortcutSettingsActions {
     /// Registers both global hot keys again from the stored shortcuts; answers which are usable.
     std::function<ShortcutRegistrationAvailability()> onShortcutChange = [] {
         return ShortcutRegistrationAvailability{};
     };
-    /// A recorder started (true) or stopped (false) recording: the shell takes its hot keys off meanwhile.
-    std::function<void(bool)> onShortcutRecordingChange = [](bool) {};
+    KeyboardLayoutTranslator keyboardLayoutTranslator = KeyboardLayoutTranslator::unavailable();
+};
+
+/// What the About page shows and offers.
+struct AboutSettingsActions {
+    /// The version line ("Version 2.1 (88)", "Development build").
+    QString applicationVersion;
     /// Optional: absent when the build names no feedback address; the button is then disabled.
     std::function<void()> onSendFeedback;
     /// Optional: absent when the build names no changelog page; the button is then disabled.
     std::function<void()> onViewChangelog;
-    std::function<void()> onCheckForUpdates;                 // optional
-    std::function<bool()> automaticUpdateChecks;             // optional
-    std::function<void(bool)> onAutomaticUpdateChecksChange; // optional
-    LaunchAtLoginService launchAtLoginService;
+};
+
+/// Everything the Settings window needs from the rest of the application, handed over once when the window
+/// is created: each page is given only its own part. Optional callables may stay empty; the others must be set.
+struct SettingsWindowCallbacks {
+    GeneralSettingsActions general;
+    /// The Editor page changed an editor preference.
+    std::function<void()> onEditorChange = [] {};
+    StorageSettingsActions storage;
+    ShortcutSettingsActions shortcuts;
+    AboutSettingsActions about;
+    /// A recorder started (true) or stopped (false) recording: the shell takes its hot keys off meanwhile.
+    std::function<void(bool)> onShortcutRecordingChange = [](bool) {};
     std::function<void()> onClose = [] {};
-    KeyboardLayoutTranslator keyboardLayoutTranslator = KeyboardLayoutTranslator::unavailable();
-    /// The version line of the About page ("Version 2.1 (88)", "Development build").
-    QString applicationVersion;
     /// Every control of a shown page is disabled.
     bool isPreview = false;
 };

@@ -26,7 +26,7 @@ void SettingsWindowController::restoreAllDefaults() {
     endRecording();
     ShortcutsSettingsPage::Snapshot snapshot = ShortcutsSettingsPage::takeSnapshot();
     const QString failureTitle = QStringLiteral("Couldn’t Restore All Settings");
-    LaunchAtLoginService &service = callbacks_.launchAtLoginService;
+    LaunchAtLoginService &service = callbacks_.general.launchAtLoginService;
     auto isOn = [](LaunchAtLoginStatus status) {
         return status == LaunchAtLoginStatus::enabled || status == LaunchAtLoginStatus::requiresApproval;
     };
@@ -71,10 +71,10 @@ void SettingsWindowController::restoreAllDefaults() {
 
     VeltoPreferences::storage().performBatch([] { VeltoPreferences::restoreEditorAndAppearanceDefaults(); });
     AutoArchiveDuration duration = VeltoPreferences::autoArchiveDuration();
-    callbacks_.onAppearanceChange();
-    callbacks_.onPanelSizeChange();
+    callbacks_.general.onAppearanceChange();
+    callbacks_.general.onPanelSizeChange();
     callbacks_.onEditorChange();
-    callbacks_.onAutoArchiveChange(duration);
+    callbacks_.general.onAutoArchiveChange(duration);
     applyWindowAppearance();
     refresh();
 }

@@ -99,16 +99,16 @@ SettingsWindowController::SettingsWindowController(SettingsWindowCallbacks callb
     : callbacks_(std::move(callbacks))
     , presenters_(std::move(presenters))
     , window_(std::make_unique<SettingsWindow>()) {
-    if (!callbacks_.assessPagesFolder) {
-        callbacks_.assessPagesFolder = defaultPagesFolderAssessment;
+    if (!callbacks_.storage.assessPagesFolder) {
+        callbacks_.storage.assessPagesFolder = defaultPagesFolderAssessment;
     }
     connect(window_.get(), &SettingsWindow::closed, this, &SettingsWindowController::didClose);
     SettingsPageHost &host = *this;
-    generalPage_ = std::make_unique<GeneralSettingsPage>(callbacks_, host);
+    generalPage_ = std::make_unique<GeneralSettingsPage>(callbacks_.general, callbacks_.isPreview, host);
     editorPage_ = std::make_unique<EditorSettingsPage>([this] { callbacks_.onEditorChange(); });
-    storagePage_ = std::make_unique<StorageSettingsPage>(callbacks_, presenters_, host);
-    shortcutsPage_ = std::make_unique<ShortcutsSettingsPage>(callbacks_, presenters_, host);
-    aboutPage_ = std::make_unique<AboutSettingsPage>(callbacks_);
+    storagePage_ = std::make_unique<StorageSettingsPage>(callbacks_.storage, callbacks_.isPreview, presenters_, host);
+    shortcutsPage_ = std::make_unique<ShortcutsSettingsPage>(callbacks_.shortcuts, presenters_, host);
+    aboutPage_ = std::make_unique<AboutSettingsPage>(callbacks_.about);
 
     VeltoNotificationCenter &center = VeltoPreferences::storage().notificationCenter();
     connect(&center, &VeltoNotificationCenter::veltoPreferencesDidChange, this, [this] {

@@ -63,9 +63,9 @@ bool clashesWithCommand(const GlobalShortcut &candidate, const GlobalShortcut &c
 
 } // namespace
 
-ShortcutsSettingsPage::ShortcutsSettingsPage(const SettingsWindowCallbacks &callbacks,
+ShortcutsSettingsPage::ShortcutsSettingsPage(const ShortcutSettingsActions &actions,
                                              const SettingsPresenters &presenters, SettingsPageHost &host)
-    : callbacks_(callbacks)
+    : actions_(actions)
     , presenters_(presenters)
     , host_(host) {}
 
@@ -135,7 +135,7 @@ const ShortcutSettingsWorkflow &ShortcutsSettingsPage::shortcutWorkflow() {
             [](const std::optional<GlobalShortcut> &value) { VeltoPreferences::setGlobalShortcut(value); },
             [] { return VeltoPreferences::appendClipboardShortcut(); },
             [](const std::optional<GlobalShortcut> &value) { VeltoPreferences::setAppendClipboardShortcut(value); },
-            [this] { return callbacks_.onShortcutChange(); },
+            [this] { return actions_.onShortcutChange(); },
         };
     }
     return *shortcutWorkflow_;
@@ -268,9 +268,9 @@ ShortcutsSettingsPage::shortcutConflictDescription(const GlobalShortcut &shortcu
 void ShortcutsSettingsPage::refreshGlobalShortcutLabels() {
     auto relabelled = [this](std::optional<GlobalShortcut> value) {
         if (value && !GlobalShortcut::isNamedSpecialKey(value->keyLabel) &&
-            callbacks_.keyboardLayoutTranslator.translate) {
+            actions_.keyboardLayoutTranslator.translate) {
             std::optional<QString> label =
-                callbacks_.keyboardLayoutTranslator.translate(value->keyCode, value->modifiers);
+                actions_.keyboardLayoutTranslator.translate(value->keyCode, value->modifiers);
             if (label && GlobalShortcut::isValidLocalKeyLabel(*label)) {
                 value->keyLabel = GlobalShortcut::normalizedKeyLabel(*label);
             }

@@ -38,8 +38,8 @@ public:
     enum class RestoreOutcome { success, defaultUnavailable, bothUnavailable };
     using Snapshot = std::map<VeltoCommandID, std::optional<GlobalShortcut>>;
 
-    /// `callbacks` and `presenters` are the window's, kept by it for as long as the page lives.
-    ShortcutsSettingsPage(const SettingsWindowCallbacks &callbacks, const SettingsPresenters &presenters,
+    /// `actions` and `presenters` are the window's, kept by it for as long as the page lives.
+    ShortcutsSettingsPage(const ShortcutSettingsActions &actions, const SettingsPresenters &presenters,
                           SettingsPageHost &host);
 
     /// Builds the page's controls; called once, the window owns what it returns.
@@ -84,7 +84,7 @@ private:
     InlineShortcutRecorder::Owner commandShortcutOwner(VeltoCommandID id);
     bool applyGlobalShortcut(const std::optional<GlobalShortcut> &shortcut, bool isToggle);
 
-    const SettingsWindowCallbacks &callbacks_;
+    const ShortcutSettingsActions &actions_;
     const SettingsPresenters &presenters_;
     SettingsPageHost &host_;
     std::optional<ShortcutSettingsWorkflow> shortcutWorkflow_;

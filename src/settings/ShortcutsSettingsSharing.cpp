@@ -36,7 +36,7 @@ const KeyboardSettingsImportWorkflow &ShortcutsSettingsPage::keyboardSettingsImp
             [](const KeyboardSettings &settings) {
                 VeltoPreferences::storage().performBatch([&] { VeltoPreferences::setKeyboardSettings(settings); });
             },
-            [this] { return callbacks_.onShortcutChange(); },
+            [this] { return actions_.onShortcutChange(); },
         };
     }
     return *keyboardSettingsImportWorkflow_;

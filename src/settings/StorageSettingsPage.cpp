@@ -89,9 +89,10 @@ QCoro::Task<VeltoFolderConnectionAssessment> defaultPagesFolderAssessment(std::f
     co_return assessing.result();
 }
 
-StorageSettingsPage::StorageSettingsPage(const SettingsWindowCallbacks &callbacks, const SettingsPresenters &presenters,
-                                         SettingsPageHost &host)
-    : callbacks_(callbacks)
+StorageSettingsPage::StorageSettingsPage(const StorageSettingsActions &actions, bool isPreview,
+                                         const SettingsPresenters &presenters, SettingsPageHost &host)
+    : actions_(actions)
+    , isPreview_(isPreview)
     , presenters_(presenters)
     , host_(host) {}
 
@@ -156,13 +157,13 @@ QScrollArea *StorageSettingsPage::makePage() {
 }
 
 void StorageSettingsPage::refresh() {
-    std::filesystem::path folder = callbacks_.pagesFolderURL();
+    std::filesystem::path folder = actions_.pagesFolderURL();
     pagesFolderControl->setPath(QString::fromStdString(folder.string()));
     resetPagesFolderAction->setEnabled(!isChangingPagesFolder_ &&
                                        !SettingsTexts::isSameFolder(folder, VeltoPageLibrary::defaultFolderURL()));
-    pagesFolderButton->setEnabled(!isChangingPagesFolder_ && !callbacks_.isPreview);
+    pagesFolderButton->setEnabled(!isChangingPagesFolder_ && !isPreview_);
 
-    VeltoArchiveSnapshot snapshot = callbacks_.archiveSnapshot();
+    VeltoArchiveSnapshot snapshot = actions_.archiveSnapshot();
     std::size_t count = snapshot.pageIDs.size();
     QString sizeText = SettingsTexts::archiveSizeText(snapshot.totalBytes);
     archiveSizeLabel->setText(sizeText);
@@ -170,14 +171,14 @@ void StorageSettingsPage::refresh() {
     QString title = SettingsTexts::deleteArchivedPagesTitle(count);
     deleteArchivedPagesButton->setText(title);
     deleteArchivedPagesButton->setAccessibleName(title);
-    bool canDelete = callbacks_.canDeleteArchivedPages();
-    deleteArchivedPagesButton->setEnabled(canDelete && count != 0 && !callbacks_.isPreview);
+    bool canDelete = actions_.canDeleteArchivedPages();
+    deleteArchivedPagesButton->setEnabled(canDelete && count != 0 && !isPreview_);
 }
 
 QCoro::Task<void> StorageSettingsPage::choosePagesFolder() {
     host_.endRecording();
     QPointer<StorageSettingsPage> self = this;
-    auto choosing = presenters_.choosePagesFolder(host_.pageWindow(), callbacks_.pagesFolderURL());
+    auto choosing = presenters_.choosePagesFolder(host_.pageWindow(), actions_.pagesFolderURL());
     std::optional<std::filesystem::path> folder = co_await choosing;
     if (self && folder) {
         QCoro::Task<void> changing = self->assessAndChangePagesFolder(*folder);
@@ -190,7 +191,7 @@ void StorageSettingsPage::resetPagesFolder() {
 }
 
 void StorageSettingsPage::revealPagesFolder() {
-    std::filesystem::path folder = callbacks_.pagesFolderURL();
+    std::filesystem::path folder = actions_.pagesFolderURL();
     if (!presenters_.revealFolder(folder)) {
         runDetached(host_.presentWarning(QString::fromStdString(fileManager::noFileManagerMessage(folder)), QString()));
     }
@@ -198,7 +199,7 @@ void StorageSettingsPage::revealPagesFolder() {
 
 void StorageSettingsPage::endFolderChange() {
     isChangingPagesFolder_ = false;
-    pagesFolderButton->setEnabled(!callbacks_.isPreview);
+    pagesFolderButton->setEnabled(!isPreview_);
     host_.refresh();
 }
 
@@ -245,10 +246,10 @@ QCoro::Task<void> StorageSettingsPage::assessAndChangePagesFolder(std::filesyste
 
 QCoro::Task<VeltoFolderConnectionAssessment> StorageSettingsPage::assess(std::filesystem::path folder) {
     // Nested libraries would adopt each other's files: refused before anything is asked.
-    if (std::optional<std::string> refusal = VeltoPageLibrary::nestingRefusal(folder, callbacks_.pagesFolderURL())) {
+    if (std::optional<std::string> refusal = VeltoPageLibrary::nestingRefusal(folder, actions_.pagesFolderURL())) {
         throw PagesFolderInspectionError(*refusal);
     }
-    QCoro::Task<VeltoFolderConnectionAssessment> assessing = callbacks_.assessPagesFolder(folder);
+    QCoro::Task<VeltoFolderConnectionAssessment> assessing = actions_.assessPagesFolder(folder);
     VeltoFolderConnectionAssessment assessment = co_await assessing;
     co_return assessment;
 }
@@ -260,8 +261,8 @@ StorageSettingsPage::connectionDecision(VeltoFolderConnectionAssessment assessme
     VeltoFolderConnectionDecision decision;
     if (direct) {
         decision = *direct;
-    } else if (callbacks_.choosePagesFolderConnection) {
-        QCoro::Task<VeltoFolderConnectionDecision> choosing = callbacks_.choosePagesFolderConnection(assessment);
+    } else if (actions_.choosePagesFolderConnection) {
+        QCoro::Task<VeltoFolderConnectionDecision> choosing = actions_.choosePagesFolderConnection(assessment);
         decision = co_await choosing;
     } else {
         QCoro::Task<VeltoFolderConnectionPromptChoice> asking = presentFolderConnectionChoice(assessment);
@@ -307,8 +308,8 @@ StorageSettingsPage::contentDecision(VeltoFolderConnectionDecision decision, Vel
         destination = co_await assessing;
     }
     VeltoFolderContentChoice choice = VeltoFolderContentChoice::cancel;
-    if (callbacks_.choosePagesFolderContent) {
-        QCoro::Task<VeltoFolderContentChoice> choosing = callbacks_.choosePagesFolderContent(destination);
+    if (actions_.choosePagesFolderContent) {
+        QCoro::Task<VeltoFolderContentChoice> choosing = actions_.choosePagesFolderContent(destination);
         choice = co_await choosing;
     } else {
         QCoro::Task<int> asking = host_.presentAlert(SettingsTexts::folderContentQuestion(destination));
@@ -324,7 +325,7 @@ QCoro::Task<void> StorageSettingsPage::changePagesFolder(VeltoFolderConnectionDe
     QPointer<StorageSettingsPage> self = this;
     std::optional<QString> failure;
     try {
-        QCoro::Task<void> changing = callbacks_.onPagesFolderChange(decision);
+        QCoro::Task<void> changing = actions_.onPagesFolderChange(decision);
         co_await changing;
     } catch (const std::exception &error) {
         failure = errorText(error);
@@ -343,11 +344,11 @@ QCoro::Task<void> StorageSettingsPage::changePagesFolder(VeltoFolderConnectionDe
 
 QCoro::Task<void> StorageSettingsPage::confirmDeleteArchivedPages() {
     host_.endRecording();
-    if (!callbacks_.canDeleteArchivedPages()) {
+    if (!actions_.canDeleteArchivedPages()) {
         presenters_.beep();
         co_return;
     }
-    VeltoArchiveSnapshot snapshot = callbacks_.archiveSnapshot();
+    VeltoArchiveSnapshot snapshot = actions_.archiveSnapshot();
     std::size_t count = snapshot.pageIDs.size();
     if (count == 0) {
         co_return;
@@ -365,7 +366,7 @@ QCoro::Task<void> StorageSettingsPage::confirmDeleteArchivedPages() {
     deleteArchivedPagesButton->setEnabled(false);
     std::optional<QString> failure;
     try {
-        QCoro::Task<int> deleting = callbacks_.onDeleteConfirmedArchivedPages(snapshot.pageIDs);
+        QCoro::Task<int> deleting = actions_.onDeleteConfirmedArchivedPages(snapshot.pageIDs);
         co_await deleting;
     } catch (const std::exception &error) {
         failure = errorText(error);

@@ -25,8 +25,9 @@ class SettingsPageHost;
 /// their deletion.
 class StorageSettingsPage : public QObject {
 public:
-    /// `callbacks` and `presenters` are the window's, kept by it for as long as the page lives.
-    StorageSettingsPage(const SettingsWindowCallbacks &callbacks, const SettingsPresenters &presenters,
+    /// `actions` and `presenters` are the window's, kept by it for as long as the page lives; a preview disables
+    /// the controls.
+    StorageSettingsPage(const StorageSettingsActions &actions, bool isPreview, const SettingsPresenters &presenters,
                         SettingsPageHost &host);
 
     /// Builds the page's controls; called once, the window owns what it returns.
@@ -60,7 +61,8 @@ private:
     QCoro::Task<void> changePagesFolder(VeltoFolderConnectionDecision decision);
     void endFolderChange();
 
-    const SettingsWindowCallbacks &callbacks_;
+    const StorageSettingsActions &actions_;
+    bool isPreview_;
     const SettingsPresenters &presenters_;
     SettingsPageHost &host_;
     bool isChangingPagesFolder_ = false;

@@ -567,16 +567,16 @@ TEST_F(AppDelegateSettingsTest, SettingsAppearOnlyAfterLaunchingAndTheSameWindow
 TEST_F(AppDelegateSettingsTest, CallbacksAnswerTheCurrentLibraryAndDoNothingOnceTheDelegateIsGone) {
     launch();
     SettingsWindowCallbacks callbacks = delegate->settings().makeCallbacks();
-    EXPECT_EQ(callbacks.pagesFolderURL(), folder / "Pages");
-    EXPECT_TRUE(callbacks.canDeleteArchivedPages());
-    callbacks.onAutoArchiveChange(AutoArchiveDuration::oneDay);
+    EXPECT_EQ(callbacks.storage.pagesFolderURL(), folder / "Pages");
+    EXPECT_TRUE(callbacks.storage.canDeleteArchivedPages());
+    callbacks.general.onAutoArchiveChange(AutoArchiveDuration::oneDay);
     EXPECT_EQ(log, (std::vector<std::string>{"drop navigation"}));
 
     delegate.reset();
-    EXPECT_FALSE(callbacks.canDeleteArchivedPages());
-    EXPECT_EQ(callbacks.archiveSnapshot(), VeltoArchiveSnapshot::empty());
-    EXPECT_EQ(callbacks.onShortcutChange(), (ShortcutRegistrationAvailability{false, false}));
-    callbacks.onAutoArchiveChange(AutoArchiveDuration::never); // nothing to reach, nothing happens
+    EXPECT_FALSE(callbacks.storage.canDeleteArchivedPages());
+    EXPECT_EQ(callbacks.storage.archiveSnapshot(), VeltoArchiveSnapshot::empty());
+    EXPECT_EQ(callbacks.shortcuts.onShortcutChange(), (ShortcutRegistrationAvailability{false, false}));
+    callbacks.general.onAutoArchiveChange(AutoArchiveDuration::never); // nothing to reach, nothing happens
 }
 
 TEST_F(AppDelegateSettingsTest, PagesArchivedOutsideSettingsShowInTheOpenWindow) {
@@ -598,7 +598,7 @@ TEST_F(AppDelegateSettingsTest, AChangedPagesFolderIsConnectedThenRecordedAndAns
     auto outcome = changeFolder(destination);
     ASSERT_FALSE(outcome->error) << *outcome->error;
     EXPECT_TRUE(std::filesystem::is_directory(destination));
-    EXPECT_EQ(callbacks.pagesFolderURL(), destination);
+    EXPECT_EQ(callbacks.storage.pagesFolderURL(), destination);
     EXPECT_EQ(VeltoPreferences::resolvePagesFolderURL(), destination);
     EXPECT_EQ(preferences->defaults().string(QString::fromLatin1(PreferenceKeys::pagesFolderOwnershipMode)),
               rawValue(VeltoFolderOwnershipMode::wholeFolder));

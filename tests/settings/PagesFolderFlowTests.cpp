@@ -186,7 +186,7 @@ TEST_F(PagesFolderFlow, RefreshDuringAChangeKeepsBothEntryPointsDisabled) {
     files.writeFile("Library/.velto/manifest.json", "{}");
     SettingsWindowCallbacks callbacks = doubles.callbacks();
     std::optional<std::pair<bool, bool>> seen;
-    callbacks.onPagesFolderChange = [&](VeltoFolderConnectionDecision) -> QCoro::Task<void> {
+    callbacks.storage.onPagesFolderChange = [&](VeltoFolderConnectionDecision) -> QCoro::Task<void> {
         controller_->refresh();
         seen = {controller_->storagePage().pagesFolderButton->isEnabled(),
                 controller_->storagePage().resetPagesFolderAction->isEnabled()};

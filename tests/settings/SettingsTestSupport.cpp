@@ -37,32 +37,32 @@ QCoro::Task<std::optional<std::filesystem::path>> answer(std::optional<std::file
 
 SettingsWindowCallbacks SettingsDoubles::callbacks() {
     SettingsWindowCallbacks c;
-    c.onAppearanceChange = [this] { calls.push_back("appearance"); };
-    c.onPanelSizeChange = [this] { calls.push_back("panelSize"); };
+    c.general.onAppearanceChange = [this] { calls.push_back("appearance"); };
+    c.general.onPanelSizeChange = [this] { calls.push_back("panelSize"); };
     c.onEditorChange = [this] { calls.push_back("editor"); };
-    c.onAutoArchiveChange = [this](AutoArchiveDuration d) {
+    c.general.onAutoArchiveChange = [this](AutoArchiveDuration d) {
         calls.push_back("autoArchive:" + rawValue(d).toStdString());
     };
-    c.pagesFolderURL = [this] {
+    c.storage.pagesFolderURL = [this] {
         calls.push_back("pagesFolderURL");
         return pagesFolder;
     };
-    c.archiveSnapshot = [this] {
+    c.storage.archiveSnapshot = [this] {
         calls.push_back("archiveSnapshot");
         return archive;
     };
-    c.canDeleteArchivedPages = [this] {
+    c.storage.canDeleteArchivedPages = [this] {
         calls.push_back("canDelete");
         return canDelete;
     };
-    c.onDeleteConfirmedArchivedPages = [this](std::set<Uuid> ids) -> QCoro::Task<int> {
+    c.storage.onDeleteConfirmedArchivedPages = [this](std::set<Uuid> ids) -> QCoro::Task<int> {
         calls.push_back("delete:" + std::to_string(ids.size()));
         if (deletionError) {
             throw std::runtime_error(*deletionError);
         }
         co_return static_cast<int>(ids.size());
     };
-    c.onPagesFolderChange = [this](VeltoFolderConnectionDecision decision) -> QCoro::Task<void> {
+    c.storage.onPagesFolderChange = [this](VeltoFolderConnectionDecision decision) -> QCoro::Task<void> {
         calls.push_back("folderChange");
         folderChanges.push_back(decision);
         if (folderChangeError) {
@@ -70,7 +70,7 @@ SettingsWindowCallbacks SettingsDoubles::callbacks() {
         }
         co_return;
     };
-    c.onShortcutChange = [this] {
+    c.shortcuts.onShortcutChange = [this] {
         calls.push_back("register");
         if (registrations.empty()) {
             return ShortcutRegistrationAvailability{};
@@ -80,17 +80,17 @@ SettingsWindowCallbacks SettingsDoubles::callbacks() {
         return next;
     };
     c.onShortcutRecordingChange = [this](bool on) { calls.push_back(on ? "recording:true" : "recording:false"); };
-    c.onSendFeedback = [this] { calls.push_back("feedback"); };
-    c.onViewChangelog = [this] { calls.push_back("changelog"); };
-    c.launchAtLoginService.currentStatus = [this] { return launchStatus; };
-    c.launchAtLoginService.registerService = [this] {
+    c.about.onSendFeedback = [this] { calls.push_back("feedback"); };
+    c.about.onViewChangelog = [this] { calls.push_back("changelog"); };
+    c.general.launchAtLoginService.currentStatus = [this] { return launchStatus; };
+    c.general.launchAtLoginService.registerService = [this] {
         calls.push_back("login:register");
         if (registerError) {
             throw std::runtime_error(*registerError);
         }
         launchStatus = LaunchAtLoginStatus::enabled;
     };
-    c.launchAtLoginService.unregisterService = [this] {
+    c.general.launchAtLoginService.unregisterService = [this] {
         calls.push_back("login:unregister");
         if (unregisterError) {
             throw std::runtime_error(*unregisterError);
@@ -98,7 +98,7 @@ SettingsWindowCallbacks SettingsDoubles::callbacks() {
         launchStatus = LaunchAtLoginStatus::disabled;
     };
     c.onClose = [this] { calls.push_back("close"); };
-    c.applicationVersion = QStringLiteral("Version 2.1 (88)");
+    c.about.applicationVersion = QStringLiteral("Version 2.1 (88)");
     return c;
 }
 

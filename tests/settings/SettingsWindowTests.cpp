@@ -237,8 +237,8 @@ TEST_F(Window, AboutPageWithoutAnUpdaterDisablesBothUpdateControls) {
 
 TEST_F(Window, ABuildWithoutFeedbackAddressOrChangelogDisablesTheirButtons) {
     SettingsWindowCallbacks callbacks = doubles.callbacks();
-    callbacks.onSendFeedback = nullptr;
-    callbacks.onViewChangelog = nullptr;
+    callbacks.about.onSendFeedback = nullptr;
+    callbacks.about.onViewChangelog = nullptr;
     makeController(std::move(callbacks));
     SettingsWindowController &c = controller();
     EXPECT_FALSE(c.aboutPage().sendFeedbackButton->isEnabled());

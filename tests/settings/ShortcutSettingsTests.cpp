@@ -253,7 +253,8 @@ TEST_F(Shortcuts, StartingASecondRecorderEndsTheFirst) {
 
 TEST_F(Shortcuts, GlobalLabelsFollowTheLayoutWhileTheStoredLabelStays) {
     SettingsWindowCallbacks callbacks = doubles.callbacks();
-    callbacks.keyboardLayoutTranslator.translate = [](std::uint32_t keyCode, std::uint64_t) -> std::optional<QString> {
+    callbacks.shortcuts.keyboardLayoutTranslator.translate = [](std::uint32_t keyCode,
+                                                                std::uint64_t) -> std::optional<QString> {
         return keyCode == 9 ? std::optional<QString>(QStringLiteral("ü")) : std::nullopt;
     };
     makeController(callbacks);

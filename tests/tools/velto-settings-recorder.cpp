@@ -81,7 +81,7 @@ int runSettings(QApplication &application) {
 
     VeltoPreferences::registerDefaults();
     SettingsWindowCallbacks callbacks;
-    callbacks.pagesFolderURL = [] { return std::filesystem::path("/tmp"); };
+    callbacks.storage.pagesFolderURL = [] { return std::filesystem::path("/tmp"); };
     callbacks.onShortcutRecordingChange = [&altSpace](bool recording) {
         if (recording) {
             altSpace.ungrab();
@@ -90,7 +90,7 @@ int runSettings(QApplication &application) {
             say(std::string("recording false ") + grabResultName(altSpace.grab()));
         }
     };
-    callbacks.onShortcutChange = [&altSpace] {
+    callbacks.shortcuts.onShortcutChange = [&altSpace] {
         altSpace.ungrab();
         X11KeyGrabs::GrabResult result = altSpace.grab();
         say(std::string("register ") + grabResultName(result));
