@@ -4,11 +4,13 @@
 // wall clock, and of its processor time.
 #include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
+#include "editor/highlight/CodeSyntaxHighlighter.h"
 #include "editor_view/ViewEnvironment.h"
 #include "panel/VeltoPanelController.h"
 #include "panel/VeltoPanelView.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
+#include "platform/desktop/SpellingService.h"
 #include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"
@@ -74,7 +76,11 @@ public:
                        systemClock().now());
         firstSmall = store->document().currentPage.id;
         finish(store->flush());
-        controller = std::make_unique<VeltoPanelController>(*store);
+        // The services the application gives the panel: highlight.js and the desktop's spelling.
+        VeltoPanelController::Options options;
+        options.codeHighlighter = std::make_shared<editor::HighlightJSSyntaxHighlighter>();
+        options.spellingService = std::make_shared<EnchantSpellingService>();
+        controller = std::make_unique<VeltoPanelController>(*store, std::move(options));
         QObject::connect(controller.get(), &VeltoPanelControlling::panelPainted, [this] { painted = true; });
     }
     ~PanelLibrary() {

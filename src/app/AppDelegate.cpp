@@ -15,7 +15,6 @@
 #include "app/WelcomePresenter.h"
 #include "app/X11HotKeyService.h"
 #include "editor_view/ClipboardTextReader.h"
-#include "editor_view/ViewEnvironment.h"
 #include "library/FolderConnectionAssessment.h"
 #include "panel/VeltoPanelController.h"
 #include "platform/ApplicationBundle.h"
@@ -409,7 +408,7 @@ void AppDelegate::makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability 
 }
 
 void AppDelegate::finishLaunchingWithPanel(ShortcutRegistrationAvailability availability) {
-    panel_ = options_.makePanel ? options_.makePanel(*store_) : makeProductionPanel(*store_);
+    panel_ = options_.makePanel(*store_);
     if (launchTrace::isEnabled()) {
         connect(panel_.get(), &VeltoPanelControlling::panelPainted, this,
                 [] { launchTrace::milestone("panel painted"); });
@@ -477,16 +476,6 @@ void AppDelegate::announceNewlyUnreadableFiles() {
     }
     launchTrace::milestone("unreadable files announced");
     presentAlert(unreadableFilesAlert(newlyUnreadable));
-}
-
-std::unique_ptr<VeltoPanelControlling> AppDelegate::makeProductionPanel(VeltoStore &store) {
-    // Styling measures text with Qt's fonts and reads the editor preferences once a display exists.
-    editor::installViewEnvironment();
-    VeltoPanelController::Options options;
-    // Nothing may close the panel behind a smoke test's back.
-    options.popoverBehavior =
-        testLaunchConfiguration_.isEnabled ? PopoverBehavior::applicationDefined : PopoverBehavior::transient;
-    return std::make_unique<VeltoPanelController>(store, std::move(options));
 }
 
 // The file manager and reloading

@@ -68,7 +68,7 @@ public:
     struct Options {
         std::chrono::milliseconds terminationTimeout{2000};
         LoadStore loadStore;                                 // empty: load the active Pages folder
-        PanelFactory makePanel;                              // empty: the production panel
+        PanelFactory makePanel;                              // the panel over the loaded store
         std::function<void(int exitStatus)> exitApplication; // empty: leaves the event loop with the status
         ShellAlertPresenter presentAlert;                    // empty: a modal alert
         /// Opens an address with the desktop (a web page, a "mailto:" link); whether anything took it.
@@ -148,7 +148,6 @@ private:
     void finishLaunchingWithPanel(ShortcutRegistrationAvailability availability);
     /// Shows the panel or appends the clipboard as asked before the panel was made.
     void answerRequestsMadeWhileLaunching();
-    std::unique_ptr<VeltoPanelControlling> makeProductionPanel(VeltoStore &store);
     static QCoro::Task<std::unique_ptr<VeltoStore>> loadActiveFolder(QPointer<AppDelegate> delegate);
     static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
 

@@ -1,6 +1,5 @@
 #include "panel/VeltoPanelController.h"
 
-#include "editor/highlight/CodeSyntaxHighlighter.h"
 #include "editor/markdown/MarkdownStyler.h"
 #include "editor/markdown/MarkdownTaskListCheckbox.h"
 #include "editor_view/SpellChecker.h"
@@ -16,7 +15,6 @@
 #include "panel/VeltoPanelMenuController.h"
 #include "panel/VeltoPanelView.h"
 #include "platform/desktop/DisplayOptions.h"
-#include "platform/desktop/SpellingService.h"
 #include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
 #include "store/PageLists.h"
@@ -129,22 +127,16 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
 
     coordinatorView_ = std::make_unique<TextViewCoordinatorView>(view, [this] { beep(); });
     editor::EditorCoordinatorPanel &coordinatorPanel = *this;
-    std::shared_ptr<editor::CodeSyntaxHighlighting> highlighter = options_.codeHighlighter;
-    if (!highlighter) {
-        editor::HighlightJSSyntaxHighlighter::Configuration configuration;
-        configuration.cacheCostLimit = 8'388'608;
-        configuration.executionLimit = 2;
-        highlighter = std::make_shared<editor::HighlightJSSyntaxHighlighter>(configuration);
-    }
     editorCoordinator_ = std::make_unique<editor::VeltoEditorCoordinator>(
         view.editingCore(), view.undoHistories(), *coordinatorView_, store_, *editorSettingsFeed_, coordinatorPanel,
-        editorScheduler, std::move(highlighter));
+        editorScheduler, options_.codeHighlighter);
     connect(&view, &editor::VeltoTextView::scrollGeometryChanged, editorCoordinator_.get(),
             [coordinator = editorCoordinator_.get()] { coordinator->editorVisibleRangeMayHaveChanged(); });
-    spellingService_ = std::make_unique<EnchantSpellingService>();
-    spellChecker_ = std::make_unique<editor::SpellChecker>(*spellingService_);
-    view.setSpellChecker(spellChecker_.get());
-    editorCoordinator_->setSpellChecker(spellChecker_.get());
+    if (options_.spellingService) {
+        spellChecker_ = std::make_unique<editor::SpellChecker>(*options_.spellingService);
+        view.setSpellChecker(spellChecker_.get());
+        editorCoordinator_->setSpellChecker(spellChecker_.get());
+    }
 
     QPointer<VeltoPanelController> self(this);
     pageEditingSession_ = std::make_unique<PageEditingSession>(store_, *editorCoordinator_, view, *panelView_,

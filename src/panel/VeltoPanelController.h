@@ -46,7 +46,8 @@ class UndoManager;
 } // namespace editor
 
 /// Owns the panel: its window, the panel view with the editor, the editor coordinator, the page-editing
-/// session, the page operations and the command registry. It routes the user's commands, refuses appends while
+/// session, the page operations and the command registry; the services the editor works with (highlighting,
+/// spelling) are given to it. It routes the user's commands, refuses appends while
 /// a page operation runs, changes the panel's size, the font size and live formatting, and shows the hold-Ctrl
 /// shortcut hints. The shell creates one once the store has loaded. Main thread only.
 class VeltoPanelController : public VeltoPanelControlling,
@@ -61,8 +62,10 @@ public:
         VeltoScheduler *editorScheduler = nullptr;
         /// The shortcut hints' dwell; nullptr means Qt timers.
         VeltoScheduler *hintScheduler = nullptr;
-        /// nullptr means highlight.js.
+        /// Highlights the code blocks; nullptr leaves them unhighlighted. The application gives highlight.js.
         std::shared_ptr<editor::CodeSyntaxHighlighting> codeHighlighter;
+        /// Checks and corrects the spelling; nullptr leaves it unchecked. The application gives the desktop's.
+        std::shared_ptr<SpellingService> spellingService;
         /// The panel's commands and their shortcuts; empty means the catalog's with the user's keys.
         std::function<CommandShortcuts()> commandShortcuts;
         /// The system beep; empty means QApplication::beep.
@@ -189,7 +192,6 @@ private:
     /// First: the settings are installed for styling before the views are made, and go last.
     std::unique_ptr<editor::EditorSettingsFeed> editorSettingsFeed_;
     // Before the views: the editor keeps pointers to the checker until it goes.
-    std::unique_ptr<SpellingService> spellingService_;
     std::unique_ptr<editor::SpellChecker> spellChecker_;
     std::function<CommandShortcuts()> commandShortcuts_;
     VeltoPanelView *panelView_;

@@ -2,6 +2,7 @@
 // over a temporary Pages folder. Without a display there is neither a tray nor global shortcuts.
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/Composition.h"
 #include "app/MainMenu.h"
 #include "app/ShellSettings.h"
 #include "app/WelcomePresenter.h"
@@ -379,7 +380,8 @@ TEST_F(AppDelegateTest, AReloadThatCannotSaveFirstSaysSoAndKeepsTheTypedText) {
             return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes,
                                                   std::nullopt, failingWrite);
         };
-        options.makePanel = nullptr; // the real panel: the reload is its operation
+        // the real panel: the reload is its operation
+        options.makePanel = productionPanelFactory(PopoverBehavior::transient);
     });
     ASSERT_TRUE(delegate->panelController()->append(QStringLiteral("typed before the reload")));
     delegate->reloadFromDisk();

@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/ApplicationBundleIdentity.h"
 #include "app/ApplicationTestLaunchConfiguration.h"
+#include "app/Composition.h"
 #include "app/LaunchTrace.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
@@ -51,7 +52,8 @@ int main(int argc, char **argv) {
         return 0;
     }
 
-    AppDelegate delegate(configuration, AppDelegate::Options{});
+    Composition composition(configuration);
+    AppDelegate &delegate = composition.delegate();
     QObject::connect(&instance, &SingleInstance::showRequested, &delegate, &AppDelegate::showPage);
     TerminationSignals terminationSignals([&delegate](int) { delegate.quitWithoutAsking(); });
     // The session's end (logout) saves the same way: nobody may be there to answer an alert.
