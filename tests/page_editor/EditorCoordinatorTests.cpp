@@ -209,6 +209,23 @@ TEST(EditorCoordinator, TheViewsTextNeverBecomesAnotherPagesText) {
     EXPECT_EQ(session.coordinator->loadedPageID(), first);
 }
 
+TEST(EditorCoordinator, AnotherCurrentPageIsShownByThePanelWhenItMakesTheTransitionElseByTheCoordinator) {
+    struct Case {
+        bool panelMakesTransitions;
+        std::string shownAfterwards;
+    };
+    for (const Case &c : {Case{true, "page one\n"}, Case{false, ""}}) {
+        EditorSession session("page one\n");
+        session.panelMakesPageTransitions = c.panelMakesTransitions;
+        // A page made by another road than the panel's page operations: the store tells the editor.
+        ASSERT_TRUE(session.store->createNewPage(systemClock().now()).has_value());
+        const Uuid second = session.store->document().currentPage.id;
+        EXPECT_EQ(session.pageTransitions, 1);
+        EXPECT_EQ(session.shownText(), c.shownAfterwards) << c.panelMakesTransitions;
+        EXPECT_EQ(session.coordinator->loadedPageID() == second, !c.panelMakesTransitions);
+    }
+}
+
 TEST(EditorCoordinator, AFenceIsHighlightedOnceItsLineIsFinishedAndEveryEditCancelsHighlighting) {
     EditorSession session("");
     session.typeAtEnd(u"```js");

@@ -135,9 +135,13 @@ public:
     std::unique_ptr<editor::VeltoEditorCoordinator> coordinator;
     std::pair<bool, bool> availability{false, false};
     int scrollIndicatorUpdates = 0;
+    /// Whether the panel makes the page transitions itself, and how many it was asked for.
+    bool panelMakesPageTransitions = false;
+    int pageTransitions = 0;
 
 private:
-    /// The panel around the view: records what the coordinator reports and leaves page transitions to it.
+    /// The panel around the view: records what the coordinator reports, and leaves page transitions to it unless
+    /// the test says otherwise.
     struct RecordingPanel final : editor::EditorCoordinatorPanel {
         EditorSession &session;
         explicit RecordingPanel(EditorSession &owner)
@@ -148,7 +152,10 @@ private:
         void updateScrollIndicators() override { session.scrollIndicatorUpdates += 1; }
         bool isPinnedToBottom() const override { return false; }
         void pinToBottom() override {}
-        bool transitionToCurrentPage() override { return false; }
+        bool transitionToCurrentPage() override {
+            session.pageTransitions += 1;
+            return session.panelMakesPageTransitions;
+        }
     } panel{*this};
 
     /// Tells the coordinator of every change of the text, as the panel does.
