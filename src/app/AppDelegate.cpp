@@ -2,18 +2,16 @@
 
 #include "app/ClipboardAppend.h"
 #include "app/CommercialConfiguration.h"
-#include "app/GlobalShortcutsPortal.h"
+#include "app/GlobalHotKeys.h"
 #include "app/LaunchAtLogin.h"
 #include "app/LaunchTrace.h"
 #include "app/LibraryRecoveryPrompt.h"
-#include "app/MenuBarIcon.h"
 #include "app/PagesFinderWorkflow.h"
-#include "app/PortalHotKeyService.h"
 #include "app/ShellMenus.h"
 #include "app/ShellSettings.h"
+#include "app/TrayIcon.h"
 #include "app/VeltoApplicationIcon.h"
 #include "app/WelcomePresenter.h"
-#include "app/X11HotKeyService.h"
 #include "editor_view/ClipboardTextReader.h"
 #include "library/FolderConnectionAssessment.h"
 #include "panel/VeltoPanelController.h"
@@ -31,8 +29,6 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
-#include <QtDBus/QDBusConnection>
-#include <QtDBus/QDBusConnectionInterface>
 #include <QtGui/QClipboard>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
@@ -40,7 +36,6 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
-#include <QtWidgets/QSystemTrayIcon>
 
 #include <cstdio>
 #include <vector>
@@ -72,13 +67,6 @@ ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &file
                     list;
     alert.style = ShellAlert::Style::informational;
     return alert;
-}
-
-/// Whether the desktop draws tray icons from what it reads over the session bus (the status notifier protocol)
-/// instead of embedding the icon's window: its icons have no geometry to wait for.
-bool trayHostReadsIconsOverTheBus() {
-    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
-    return bus != nullptr && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
 }
 
 /// The launch trace's name for the recovery alert shown, so that a test of the running application tells which.
@@ -147,14 +135,6 @@ QString linuxShortcutTitle(const GlobalShortcut &shortcut) {
     return parts.join(QChar('+'));
 }
 
-constexpr char waylandShortcutWarning[] = "Global shortcuts work only while a Velto window is active in this Wayland "
-                                          "session. Use the tray icon to open Velto.";
-
-bool isWaylandSession() {
-    return qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
 } // namespace
 
 VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
@@ -171,10 +151,16 @@ VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
     return VeltoAutoArchivePeriod::oneWeek();
 }
 
-AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options)
+AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options, Parts parts)
     : testLaunchConfiguration_(std::move(testLaunchConfiguration))
     , options_(std::move(options))
-    , pagesFolderAccess_(VeltoPageLibrary::defaultFolderURL()) {
+    , pagesFolderAccess_(VeltoPageLibrary::defaultFolderURL())
+    , trayIcon_(std::move(parts.trayIcon))
+    , hotKeys_(std::move(parts.hotKeys)) {
+    connect(trayIcon_.get(), &TrayIcon::clicked, this, &AppDelegate::answerTrayIconClick);
+    connect(trayIcon_.get(), &TrayIcon::menuRequested, this, &AppDelegate::showMenu);
+    connect(hotKeys_.get(), &GlobalHotKeys::togglePressed, this, &AppDelegate::answerToggleShortcut);
+    connect(hotKeys_.get(), &GlobalHotKeys::appendClipboardPressed, this, &AppDelegate::appendClipboard);
     if (!options_.exitApplication) {
         options_.exitApplication = [](int status) { QCoreApplication::exit(status); };
     }
@@ -269,7 +255,7 @@ QCoro::Task<void> AppDelegate::runLaunchTask() {
     // The tray icon and the shortcuts come first: reading the library and loading and styling a big current page
     // take seconds, and until the panel is made a shortcut or a click is kept and answered once it is.
     configureStatusItem();
-    hotKeyAvailability_ = registerHotKeys();
+    hotKeyAvailability_ = hotKeys_->registerDefaults();
     std::unique_ptr<VeltoStore> store;
     LaunchPreparation preparation = LaunchPreparation::loadAgain;
     // Loaded again from the start when the user has changed the folder that kept the library from opening.
@@ -387,7 +373,7 @@ void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
 // page holds the loop, is made once the icon is in place, or at the latest after `longestWaitForDocking`.
 void AppDelegate::makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability availability) {
     const auto started = std::chrono::steady_clock::now();
-    const bool embedsIcon = QSystemTrayIcon::isSystemTrayAvailable() && !trayHostReadsIconsOverTheBus();
+    const bool embedsIcon = TrayIcon::hostEmbedsIcon();
     auto *poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this, poll, started, embedsIcon, availability] {
         const bool waitsForTray =
@@ -396,7 +382,7 @@ void AppDelegate::makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability 
             return;
         }
         if (statusItemGeometry()) {
-            traceStatusItemDocked(); // before the page holds the loop, where the trace's own poll could not run
+            trayIcon_->traceDocked(); // before the page holds the loop, where the trace's own poll could not run
         }
         poll->deleteLater();
         poll->stop();
@@ -519,48 +505,23 @@ QCoro::Task<void> AppDelegate::reloadLibraryFromDisk() {
 // The tray icon
 
 void AppDelegate::configureStatusItem() {
-    statusItem_ = new QSystemTrayIcon(this);
-    menuBarIcon_ = std::make_unique<MenuBarIcon>(statusItem_);
-    menuBarIcon_->configure();
-    connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Context) {
-            showMenu();
-        } else if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
-            // A second click soon after the first arrives as a double click: each click toggles.
-            // A click on the icon while the panel is open first closes the panel (a click elsewhere); the same
-            // click must not open it again.
-            auto closed = panel_ ? panel_->lastSelfCloseTime() : std::nullopt;
-            if (panel_ && !panel_->isShown() && closed && std::chrono::steady_clock::now() - *closed < reopenGuard) {
-                return;
-            }
-            togglePanel();
-        }
-    });
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!TrayIcon::isTrayAvailable()) {
         auto shortcut = VeltoPreferences::globalShortcut();
         QString ways = shortcut ? linuxShortcutTitle(*shortcut) + QStringLiteral(" or launch Velto again")
                                 : QStringLiteral("launch Velto again");
         std::fprintf(stderr, "Velto: no system tray is available; use %s to open it.\n", ways.toUtf8().constData());
     }
-    statusItem_->show();
-    launchTrace::milestone("status item shown");
-    if (launchTrace::isEnabled()) {
-        // The tray host embeds the icon asynchronously; its geometry becomes known once it has.
-        auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [this, poll] {
-            if (statusItemGeometry()) {
-                traceStatusItemDocked();
-                poll->deleteLater();
-            }
-        });
-        poll->start(5);
-    }
+    trayIcon_->show();
 }
 
-void AppDelegate::traceStatusItemDocked() {
-    if (launchTrace::isEnabled() && !std::exchange(statusItemDockTraced_, true)) {
-        launchTrace::milestone("status item docked");
+void AppDelegate::answerTrayIconClick() {
+    // A click on the icon while the panel is open first closes the panel (a click elsewhere); the same click must
+    // not open it again.
+    auto closed = panel_ ? panel_->lastSelfCloseTime() : std::nullopt;
+    if (panel_ && !panel_->isShown() && closed && std::chrono::steady_clock::now() - *closed < reopenGuard) {
+        return;
     }
+    togglePanel();
 }
 
 int AppDelegate::presentAlert(const ShellAlert &alert) {
@@ -568,19 +529,16 @@ int AppDelegate::presentAlert(const ShellAlert &alert) {
 }
 
 std::optional<QRect> AppDelegate::statusItemGeometry() const {
-    if (statusItem_ == nullptr || !QSystemTrayIcon::isSystemTrayAvailable()) {
-        return std::nullopt;
-    }
-    QRect geometry = statusItem_->geometry();
-    if (!geometry.isValid() || geometry.isEmpty()) {
-        return std::nullopt;
-    }
-    return geometry;
+    return trayIcon_->geometry();
+}
+
+HotKeyController *AppDelegate::hotKeyController() const {
+    return hotKeys_->controller();
 }
 
 void AppDelegate::togglePanel(std::optional<std::uint32_t> keyEventTime) {
     if (!panel_) {
-        if (statusItem_ != nullptr) {
+        if (trayIcon_->wasShown()) {
             // A second press before the panel is made takes the first back, as it would close a shown panel.
             requestsWhileLaunching_.show = !requestsWhileLaunching_.show;
             requestsWhileLaunching_.keyEventTime = keyEventTime;
@@ -593,17 +551,15 @@ void AppDelegate::togglePanel(std::optional<std::uint32_t> keyEventTime) {
         panel_->flushPendingChanges();
         panel_->close();
     } else if (keyEventTime && *keyEventTime != 0) {
-        if (hotKeyService_) {
-            // Keys typed from now on, while a big page is laid out and before the panel has the focus, go to
-            // the panel instead of the window that had the focus.
-            hotKeyService_->holdKeyboardUntilFocused(panel_->panelWindow(), *keyEventTime);
-        }
+        // Keys typed from now on, while a big page is laid out and before the panel has the focus, go to the
+        // panel instead of the window that had the focus.
+        hotKeys_->holdKeyboardUntilFocused(panel_->panelWindow(), *keyEventTime);
         panel_->showForShortcut(statusItemGeometry(), *keyEventTime);
     } else {
         panel_->show(statusItemGeometry());
     }
-    if (menuBarIcon_ && !menuBarIcon_->isPulsing()) {
-        menuBarIcon_->configure();
+    if (!trayIcon_->isPulsing()) {
+        trayIcon_->configure();
     }
 }
 
@@ -615,7 +571,7 @@ void AppDelegate::answerToggleShortcut(std::optional<std::uint32_t> keyEventTime
 }
 
 void AppDelegate::showSettings() {
-    if (!panel_ || !hotKeyController_) {
+    if (!panel_ || !hotKeys_->controller()) {
         return; // launching has not finished
     }
     settings_->show();
@@ -624,7 +580,7 @@ void AppDelegate::showSettings() {
 void AppDelegate::showPage() {
     if (panel_) {
         panel_->show(statusItemGeometry());
-    } else if (statusItem_ != nullptr) {
+    } else if (trayIcon_->wasShown()) {
         requestsWhileLaunching_.show = true;
         requestsWhileLaunching_.keyEventTime.reset();
     }
@@ -675,58 +631,13 @@ void AppDelegate::applyPreferredAppearance() {
     followAppearanceInEveryWindow();
     // Velto's windows and alerts show the icon variant that suits the appearance.
     QApplication::setWindowIcon(VeltoApplicationIcon::adaptiveImage());
-    if (menuBarIcon_) {
-        menuBarIcon_->configure();
-    }
+    trayIcon_->configure();
     if (panel_) {
         panel_->applyPreferredAppearance();
     }
 }
 
 // Global shortcuts
-
-ShortcutRegistrationAvailability AppDelegate::registerHotKeys() {
-    hotKeyService_ = X11HotKeyService::forApplication();
-    // XWayland would accept X11 grabs but fire them only while a Velto window has the focus: in a Wayland
-    // session with the desktop portal, the shortcuts are offered to the desktop and rebound through it.
-    bool throughPortal = hotKeyService_ && isWaylandSession() && makePortalHotKeyService();
-    HotKeyOperations operations = throughPortal    ? portalHotKeyService_->operations()
-                                  : hotKeyService_ ? hotKeyService_->operations()
-                                                   : X11HotKeyService::unavailable();
-    hotKeyController_ = std::make_unique<HotKeyController>(std::move(operations));
-    connect(hotKeyController_.get(), &HotKeyController::togglePressed, this, [this, throughPortal] {
-        // A portal's activation carries no X server time to ask for the focus with.
-        answerToggleShortcut(throughPortal ? std::nullopt : std::optional(hotKeyController_->currentEventTime()));
-    });
-    connect(hotKeyController_.get(), &HotKeyController::appendClipboardPressed, this, &AppDelegate::appendClipboard);
-    ShortcutRegistrationAvailability availability = hotKeyController_->registerDefaults();
-    launchTrace::milestone("hot keys registered");
-    if (!hotKeyService_) {
-        std::fprintf(stderr, "Velto: Global shortcuts are unavailable in this session.\n");
-        return ShortcutRegistrationAvailability{true, true}; // said once above; no alert for a missing X server
-    }
-    if (isWaylandSession() && !throughPortal) {
-        std::fprintf(stderr, "Velto: %s\n", waylandShortcutWarning);
-    }
-    return availability;
-}
-
-bool AppDelegate::makePortalHotKeyService() {
-    auto portal = std::make_unique<GlobalShortcutsPortal>();
-    if (!portal->isAvailable()) {
-        return false;
-    }
-    portalHotKeyService_ = std::make_unique<PortalHotKeyService>(std::move(portal), [](HotKeyID id) {
-        return id.id == HotKeyID::toggle ? VeltoPreferences::globalShortcut()
-                                         : VeltoPreferences::appendClipboardShortcut();
-    });
-    connect(portalHotKeyService_.get(), &PortalHotKeyService::bound, this, [](bool bound) {
-        if (!bound) {
-            std::fprintf(stderr, "Velto: %s\n", waylandShortcutWarning);
-        }
-    });
-    return true;
-}
 
 void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable) {
     QString informative;
@@ -756,7 +667,7 @@ void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bo
 // Clipboard append
 
 void AppDelegate::appendClipboard() {
-    if (!panel_ && statusItem_ != nullptr) {
+    if (!panel_ && trayIcon_->wasShown()) {
         requestsWhileLaunching_.appendClipboard = true;
         return;
     }
@@ -790,9 +701,7 @@ QCoro::Task<void> AppDelegate::appendClipboardText(editor::ClipboardSnapshot sna
     if (!panel_ || !panel_->append(plan.text)) {
         co_return;
     }
-    if (menuBarIcon_) {
-        menuBarIcon_->pulse();
-    }
+    trayIcon_->pulse();
 }
 
 // Quitting
@@ -867,12 +776,8 @@ TerminationSaveDecision AppDelegate::presentTerminationFailure(const Termination
 }
 
 void AppDelegate::shutDown(std::chrono::milliseconds waitForLibraryWork) {
-    hotKeyController_.reset();
-    portalHotKeyService_.reset();
-    hotKeyService_.reset();
-    if (statusItem_ != nullptr) {
-        statusItem_->hide();
-    }
+    hotKeys_->release();
+    trayIcon_->hide();
     if (waitForLibraryWork.count() > 0) {
         libraryThreadPool().waitForDone(static_cast<int>(waitForLibraryWork.count()));
     }

@@ -28,22 +28,20 @@
 
 class QMenu;
 class QMessageBox;
-class QSystemTrayIcon;
 
 namespace velto {
 
 namespace editor {
 struct ClipboardSnapshot;
 }
-class PortalHotKeyService;
+class GlobalHotKeys;
 class KeyboardInputSourceMonitor;
-class MenuBarIcon;
 class PagesFinderWorkflow;
 class ShellMenus;
 class ShellSettings;
 class VeltoStore;
+class TrayIcon;
 class WelcomePresenter;
-class X11HotKeyService;
 
 /// The store's archiving period for the preference's duration.
 VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration);
@@ -79,7 +77,14 @@ public:
         std::optional<PagesFinderWorkflow::Operations> fileManagerOperations;
     };
 
-    AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options);
+    /// The parts of the shell the composition makes: the tray icon and the global shortcuts, both put in place
+    /// at launch.
+    struct Parts {
+        std::unique_ptr<TrayIcon> trayIcon;
+        std::unique_ptr<GlobalHotKeys> hotKeys;
+    };
+
+    AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options, Parts parts);
     ~AppDelegate() override;
 
     void applicationWillFinishLaunching();
@@ -129,7 +134,7 @@ public:
 
     VeltoStore *store() const override { return store_.get(); }
     VeltoPanelControlling *panelController() const override { return panel_.get(); }
-    HotKeyController *hotKeyController() const override { return hotKeyController_.get(); }
+    HotKeyController *hotKeyController() const override;
     std::optional<QRect> statusItemGeometry() const override;
     int presentAlert(const ShellAlert &alert) override;
     void applyPreferredAppearance() override;
@@ -154,14 +159,10 @@ private:
     QCoro::Task<void> reloadLibraryFromDisk();
     QCoro::Task<void> appendClipboardText(editor::ClipboardSnapshot snapshot);
     void configureStatusItem();
-    /// The launch trace's "status item docked", once.
-    void traceStatusItemDocked();
-    /// Registers both global shortcuts; answers which are usable (a session without X11 reports both).
-    ShortcutRegistrationAvailability registerHotKeys();
+    /// A click on the tray icon toggles the panel, unless it is the click that just closed it.
+    void answerTrayIconClick();
     /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
     void answerToggleShortcut(std::optional<std::uint32_t> keyEventTime);
-    /// The portal's hot keys, when the session bus offers the desktop portal's global shortcuts.
-    bool makePortalHotKeyService();
     void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
     /// presentAlert, answered with its first button by itself when the store opens its library meanwhile.
     int presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlert &alert);
@@ -193,13 +194,9 @@ private:
     };
     RequestsWhileLaunching requestsWhileLaunching_;
     ShortcutRegistrationAvailability hotKeyAvailability_{true, true};
-    QSystemTrayIcon *statusItem_ = nullptr;
-    bool statusItemDockTraced_ = false;
+    std::unique_ptr<TrayIcon> trayIcon_;
     std::unique_ptr<QMenu> statusMenu_;
-    std::unique_ptr<MenuBarIcon> menuBarIcon_;
-    std::shared_ptr<X11HotKeyService> hotKeyService_;
-    std::unique_ptr<HotKeyController> hotKeyController_;
-    std::unique_ptr<PortalHotKeyService> portalHotKeyService_;
+    std::unique_ptr<GlobalHotKeys> hotKeys_;
     QPointer<QMessageBox> terminationAlert_;
     std::unique_ptr<PagesFinderWorkflow> pagesFinderWorkflow_;
     std::unique_ptr<WelcomePresenter> welcome_;

@@ -20,6 +20,10 @@ std::shared_ptr<editor::CodeSyntaxHighlighting> makeCodeHighlighter() {
 
 } // namespace
 
+AppDelegate::Parts makeShellParts() {
+    return AppDelegate::Parts{std::make_unique<TrayIcon>(), std::make_unique<GlobalHotKeys>()};
+}
+
 AppDelegate::PanelFactory productionPanelFactory(PopoverBehavior popoverBehavior) {
     return [popoverBehavior](VeltoStore &store) -> std::unique_ptr<VeltoPanelControlling> {
         // Styling measures text with Qt's fonts and reads the editor preferences once a display exists.
@@ -37,7 +41,7 @@ Composition::Composition(ApplicationTestLaunchConfiguration testLaunchConfigurat
     // Nothing may close the panel behind a smoke test's back.
     options.makePanel = productionPanelFactory(testLaunchConfiguration.isEnabled ? PopoverBehavior::applicationDefined
                                                                                  : PopoverBehavior::transient);
-    delegate_ = std::make_unique<AppDelegate>(std::move(testLaunchConfiguration), std::move(options));
+    delegate_ = std::make_unique<AppDelegate>(std::move(testLaunchConfiguration), std::move(options), makeShellParts());
 }
 
 } // namespace velto

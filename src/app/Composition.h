@@ -2,6 +2,8 @@
 
 #include "app/AppDelegate.h"
 #include "app/ApplicationTestLaunchConfiguration.h"
+#include "app/GlobalHotKeys.h"
+#include "app/TrayIcon.h"
 #include "panel/PanelPopover.h"
 
 #include <memory>
@@ -20,6 +22,9 @@ public:
 private:
     std::unique_ptr<AppDelegate> delegate_;
 };
+
+/// The tray icon and the global shortcuts, for the shell to put in place at launch.
+AppDelegate::Parts makeShellParts();
 
 /// The panel the application shows over a loaded store: the text view's measuring in place, code highlighted by
 /// highlight.js within the editor's limits, spelling checked by the desktop's dictionaries.

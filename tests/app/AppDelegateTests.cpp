@@ -115,7 +115,7 @@ protected:
         if (adjust) {
             adjust(options);
         }
-        delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options));
+        delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options), makeShellParts());
         delegate->applicationWillFinishLaunching();
         delegate->applicationDidFinishLaunching();
     }
@@ -236,7 +236,7 @@ TEST_F(AppDelegateTest, ASmokeLaunchRunsOnItsStorageFolderWithItsOwnPreferences)
     AppDelegate::Options options;
     options.makePanel = [this](VeltoStore &) { return std::make_unique<RecordingPanel>(log); };
     options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
-    delegate = std::make_unique<AppDelegate>(configuration, std::move(options));
+    delegate = std::make_unique<AppDelegate>(configuration, std::move(options), makeShellParts());
     delegate->applicationWillFinishLaunching();
     delegate->applicationDidFinishLaunching();
     ASSERT_TRUE(processEventsUntil([this] { return delegate->isRunning(); }));
@@ -248,7 +248,7 @@ TEST_F(AppDelegateTest, ASmokeLaunchRunsOnItsStorageFolderWithItsOwnPreferences)
 // The Settings window, as the shell creates and serves it.
 
 TEST_F(AppDelegateTest, TheTrayMenuOpensVeltoOffersFeedbackAndQuitsAlsoBeforeLaunchingHasFinished) {
-    AppDelegate early({}, AppDelegate::Options{});
+    AppDelegate early({}, AppDelegate::Options{}, makeShellParts());
     std::unique_ptr<QMenu> menu(early.makeStatusItemMenu());
     // This build names no feedback address; Qt folds the two separators around the missing page items.
     EXPECT_EQ(describeMenu(*menu).join(QLatin1Char('\n')).toStdString(),
@@ -328,7 +328,8 @@ TEST_F(AppDelegateTest, QuittingAtAnUnreachableSavedPagesFolderKeepsItChosen) {
     AppDelegate::Options options;
     options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
     options.presentAlert = presentAlert;
-    delegate = std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options));
+    delegate =
+        std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options), makeShellParts());
     delegate->applicationWillFinishLaunching();
     EXPECT_EQ(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)), bookmark);
 }
@@ -353,7 +354,8 @@ TEST_F(AppDelegateTest, AnUnreadablePageAsksBeforeAnythingAndQuitLeavesNoPanel) 
     };
     options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
     options.presentAlert = presentAlert;
-    delegate = std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options));
+    delegate =
+        std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options), makeShellParts());
     delegate->applicationWillFinishLaunching();
     delegate->applicationDidFinishLaunching();
     ASSERT_TRUE(processEventsUntil([&] { return !titles.empty(); }));
@@ -547,7 +549,7 @@ protected:
 
 TEST_F(AppDelegateSettingsTest, SettingsAppearOnlyAfterLaunchingAndTheSameWindowComesBack) {
     AppDelegate::Options options;
-    AppDelegate early({}, std::move(options));
+    AppDelegate early({}, std::move(options), makeShellParts());
     early.showSettings();
     EXPECT_EQ(early.settings().windowController(), nullptr);
 

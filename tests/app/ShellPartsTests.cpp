@@ -1,0 +1,48 @@
+// The shell's parts the composition makes, as the shell relies on them before and after the launch puts them in
+// place, in a session without a display server or a tray.
+#include "AppTestSupport.h"
+#include "app/Composition.h"
+#include "app/GlobalHotKeys.h"
+#include "app/TrayIcon.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace velto {
+namespace {
+
+TEST(ShellParts, TheTrayIconCountsAsShownFromItsShowingOnAndHasNoPlaceWithoutATray) {
+    testing::widgetApplication();
+    AppDelegate::Parts parts = makeShellParts();
+    TrayIcon &icon = *parts.trayIcon;
+    ASSERT_FALSE(TrayIcon::isTrayAvailable());
+    EXPECT_FALSE(TrayIcon::hostEmbedsIcon()); // nothing to wait for
+    EXPECT_FALSE(icon.wasShown());
+    icon.configure(); // before showing, the image waits for the icon
+    icon.pulse();
+    EXPECT_FALSE(icon.isPulsing());
+    icon.show();
+    EXPECT_TRUE(icon.wasShown());
+    EXPECT_EQ(icon.geometry(), std::nullopt);
+    icon.hide();
+    EXPECT_TRUE(icon.wasShown()); // a launch that began stays begun
+}
+
+TEST(ShellParts, HotKeysWithoutAnXServerAreReportedUsableAndReleasedWithTheirController) {
+    testing::widgetApplication();
+    testing::TemporaryFolder folder;
+    auto preferences = testing::usePreferencesFile(folder / "Velto.json");
+    VeltoPreferences::registerDefaults();
+    AppDelegate::Parts parts = makeShellParts();
+    GlobalHotKeys &hotKeys = *parts.hotKeys;
+    EXPECT_EQ(hotKeys.controller(), nullptr); // nothing reaches the session before the launch registers them
+    EXPECT_EQ(hotKeys.registerDefaults(), (ShortcutRegistrationAvailability{true, true}));
+    EXPECT_NE(hotKeys.controller(), nullptr);
+    hotKeys.holdKeyboardUntilFocused(nullptr, 1); // no X server: nothing to hold
+    hotKeys.release();
+    EXPECT_EQ(hotKeys.controller(), nullptr);
+    VeltoPreferences::useStorage(nullptr);
+}
+
+} // namespace
+} // namespace velto
