@@ -10,6 +10,7 @@
 #include "app/ShellMenus.h"
 #include "app/ShellSettings.h"
 #include "app/TrayIcon.h"
+#include "app/UnreadableFilesNotice.h"
 #include "app/VeltoApplicationIcon.h"
 #include "app/WelcomePresenter.h"
 #include "editor_view/ClipboardTextReader.h"
@@ -44,31 +45,6 @@ namespace velto {
 
 namespace {
 
-/// The platform's response codes: the first button added answers 1000, the second 1001, the third 1002.
-constexpr int firstButton = 1000;
-
-/// The notice that names the Markdown files the load could not read; the library itself is fine.
-ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &files) {
-    constexpr std::size_t namedAtMost = 5;
-    QString list;
-    for (std::size_t index = 0; index < files.size() && index < namedAtMost; ++index) {
-        QString path = QStringLiteral("“%1”").arg(QString::fromStdString(files[index].relativePath));
-        QString reason = QString::fromStdString(files[index].reason);
-        // Most reasons name the file already; it is named once.
-        list += QStringLiteral("\n• ") + (reason.contains(path) ? reason : path + QStringLiteral(": ") + reason);
-    }
-    if (files.size() > namedAtMost) {
-        list += QStringLiteral("\n…and %1 more.").arg(files.size() - namedAtMost);
-    }
-    ShellAlert alert;
-    alert.title = QStringLiteral("Some Files Can’t Be Read");
-    alert.message = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are. "
-                                   "Your other pages are open.") +
-                    list;
-    alert.style = ShellAlert::Style::informational;
-    return alert;
-}
-
 /// The launch trace's name for the recovery alert shown, so that a test of the running application tells which.
 const char *recoveryPromptMilestone(VeltoStoreRecoveryIssue::Remedy remedy) {
     switch (remedy) {
@@ -80,40 +56,6 @@ const char *recoveryPromptMilestone(VeltoStoreRecoveryIssue::Remedy remedy) {
         break;
     }
     return "damaged library announced";
-}
-
-int runAlert(QMessageBox::Icon style, const QString &message, const QString &informative,
-             const std::vector<QString> &buttons, QPointer<QMessageBox> *keepOpenAlert = nullptr) {
-    QMessageBox alert;
-    alert.setIcon(style);
-    alert.setIconPixmap(VeltoApplicationIcon::adaptiveImage().pixmap(64, 64));
-    alert.setWindowTitle(QStringLiteral("Velto"));
-    alert.setText(message);
-    alert.setInformativeText(informative);
-    std::vector<QAbstractButton *> added;
-    if (buttons.empty()) {
-        added.push_back(alert.addButton(QMessageBox::Ok));
-    }
-    for (const QString &title : buttons) {
-        added.push_back(alert.addButton(title, QMessageBox::AcceptRole));
-    }
-    alert.setDefaultButton(qobject_cast<QPushButton *>(added.front()));
-    if (keepOpenAlert != nullptr) {
-        *keepOpenAlert = &alert;
-    }
-    // A tray application has no window in front: its alert comes to the front once shown, over other
-    // applications' windows, as the user must answer it before Velto goes on.
-    QTimer::singleShot(0, &alert, [&alert] {
-        alert.raise();
-        alert.activateWindow();
-    });
-    alert.exec();
-    for (std::size_t index = 0; index < added.size(); ++index) {
-        if (alert.clickedButton() == added[index]) {
-            return firstButton + static_cast<int>(index);
-        }
-    }
-    return 0;
 }
 
 /// Modifier names as Linux users know them: Command is Ctrl, Option is Alt, Control is Super.
@@ -202,8 +144,8 @@ void AppDelegate::applicationWillFinishLaunching() {
     try {
         testLaunchConfiguration_.prepare(applicationBundle::current().value("CFBundleIdentifier"));
     } catch (const std::exception &error) {
-        runAlert(QMessageBox::Warning, QStringLiteral("Velto couldn’t prepare the smoke test."),
-                 QString::fromUtf8(error.what()), {});
+        runAlertModally(QMessageBox::Warning, QStringLiteral("Velto couldn’t prepare the smoke test."),
+                        QString::fromUtf8(error.what()), {});
         quit();
         return;
     }
@@ -221,7 +163,7 @@ void AppDelegate::applicationWillFinishLaunching() {
                                     "reconnect it, or continue with the default Pages folder instead."),
                  ShellAlert::Style::warning,
                  {QStringLiteral("Quit"), QStringLiteral("Use Default Folder")}});
-            if (response != firstButton + 1) {
+            if (response != firstAlertButton + 1) {
                 canFinishLaunching_ = false;
                 quit();
                 return;
@@ -303,7 +245,7 @@ QCoro::Task<AppDelegate::LaunchPreparation> AppDelegate::prepareVeltoStore(Velto
                                            "not overwrite your files."),
                         ShellAlert::Style::informational,
                         {QStringLiteral("Try Again"), QStringLiteral("Quit")}});
-            if (response != firstButton) {
+            if (response != firstAlertButton) {
                 co_return LaunchPreparation::quit;
             }
             try {
@@ -359,7 +301,7 @@ int AppDelegate::presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAle
         }
     });
     std::vector<QString> buttons(alert.buttons.begin(), alert.buttons.end());
-    int response = runAlert(QMessageBox::Information, alert.title, alert.message, buttons, &openAlert);
+    int response = runAlertModally(QMessageBox::Information, alert.title, alert.message, buttons, &openAlert);
     disconnect(answering);
     return response;
 }
@@ -445,23 +387,14 @@ void AppDelegate::finishLaunchingWithPanel(ShortcutRegistrationAvailability avai
     QTimer::singleShot(0, welcome_.get(), &WelcomePresenter::presentIfNeeded);
 }
 
-// Each file once per launch: the files stay unread until the user does something about them, and a notice
-// repeated at every reload would only be in the way.
 void AppDelegate::announceNewlyUnreadableFiles() {
     if (!store_) {
         return;
     }
-    std::vector<VeltoUnreadablePageFile> newlyUnreadable;
-    for (const auto &file : store_->unreadableFiles()) {
-        if (announcedUnreadableFiles_.insert((store_->folderURL() / file.relativePath).string()).second) {
-            newlyUnreadable.push_back(file);
-        }
+    if (std::optional<ShellAlert> alert = unreadableFilesNotice_.alertForNewlyUnreadable(*store_)) {
+        launchTrace::milestone("unreadable files announced");
+        presentAlert(*alert);
     }
-    if (newlyUnreadable.empty()) {
-        return;
-    }
-    launchTrace::milestone("unreadable files announced");
-    presentAlert(unreadableFilesAlert(newlyUnreadable));
 }
 
 // The file manager and reloading
@@ -661,7 +594,7 @@ void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bo
                                              "Your show/hide shortcut still works.");
     }
     std::fprintf(stderr, "Velto: A Velto Shortcut Is Unavailable. %s\n", informative.toUtf8().constData());
-    runAlert(QMessageBox::Warning, QStringLiteral("A Velto Shortcut Is Unavailable"), informative, {});
+    runAlertModally(QMessageBox::Warning, QStringLiteral("A Velto Shortcut Is Unavailable"), informative, {});
 }
 
 // Clipboard append
@@ -763,13 +696,13 @@ TerminationSaveDecision AppDelegate::presentTerminationFailure(const Termination
             : QStringLiteral("Saving is taking longer than expected. Try again, keep Velto open, or quit without "
                              "saving.");
     int response =
-        runAlert(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), informative,
-                 {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
-                 &terminationAlert_);
-    if (response == firstButton) {
+        runAlertModally(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), informative,
+                        {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
+                        &terminationAlert_);
+    if (response == firstAlertButton) {
         return TerminationSaveDecision::retry;
     }
-    if (response == firstButton + 2) {
+    if (response == firstAlertButton + 2) {
         return TerminationSaveDecision::quitWithoutSaving;
     }
     return TerminationSaveDecision::cancel;

@@ -8,6 +8,7 @@
 #include "app/PagesFolderAccessController.h"
 #include "app/SettingsPresentationCoordinator.h"
 #include "app/ShellAlert.h"
+#include "app/UnreadableFilesNotice.h"
 #include "panel/PanelControlling.h"
 #include "preferences/PreferenceChoices.h"
 #include "settings/SettingsCallbacks.h"
@@ -166,7 +167,7 @@ private:
     void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
     /// presentAlert, answered with its first button by itself when the store opens its library meanwhile.
     int presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlert &alert);
-    /// Names, in one notice, the store's unreadable files that this launch has not named yet.
+    /// Names, in one alert, the store's unreadable files that this launch has not named yet.
     void announceNewlyUnreadableFiles();
 
     /// Hands the editor the keystrokes the X server sent before now (a signal may overtake them).
@@ -202,7 +203,7 @@ private:
     std::unique_ptr<WelcomePresenter> welcome_;
     std::unique_ptr<ShellMenus> menus_;
     std::unique_ptr<ShellSettings> settings_;
-    std::set<std::string> announcedUnreadableFiles_; // full paths, so that another folder's file is its own
+    UnreadableFilesNotice unreadableFilesNotice_;
 };
 
 } // namespace velto

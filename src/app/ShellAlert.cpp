@@ -37,4 +37,38 @@ int presentShellAlertModally(const ShellAlert &alert) {
     return 0;
 }
 
+int runAlertModally(QMessageBox::Icon style, const QString &message, const QString &informative,
+                    const std::vector<QString> &buttons, QPointer<QMessageBox> *keepOpenAlert) {
+    QMessageBox alert;
+    alert.setIcon(style);
+    alert.setIconPixmap(VeltoApplicationIcon::adaptiveImage().pixmap(64, 64));
+    alert.setWindowTitle(QStringLiteral("Velto"));
+    alert.setText(message);
+    alert.setInformativeText(informative);
+    std::vector<QAbstractButton *> added;
+    if (buttons.empty()) {
+        added.push_back(alert.addButton(QMessageBox::Ok));
+    }
+    for (const QString &title : buttons) {
+        added.push_back(alert.addButton(title, QMessageBox::AcceptRole));
+    }
+    alert.setDefaultButton(qobject_cast<QPushButton *>(added.front()));
+    if (keepOpenAlert != nullptr) {
+        *keepOpenAlert = &alert;
+    }
+    // A tray application has no window in front: its alert comes to the front once shown, over other
+    // applications' windows, as the user must answer it before Velto goes on.
+    QTimer::singleShot(0, &alert, [&alert] {
+        alert.raise();
+        alert.activateWindow();
+    });
+    alert.exec();
+    for (std::size_t index = 0; index < added.size(); ++index) {
+        if (alert.clickedButton() == added[index]) {
+            return firstAlertButton + static_cast<int>(index);
+        }
+    }
+    return 0;
+}
+
 } // namespace velto

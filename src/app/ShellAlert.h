@@ -2,7 +2,11 @@
 
 #include "settings/SettingsPresenters.h"
 
+#include <QtCore/QPointer>
+#include <QtWidgets/QMessageBox>
+
 #include <functional>
+#include <vector>
 
 namespace velto {
 
@@ -17,5 +21,11 @@ using ShellAlertPresenter = std::function<int(const ShellAlert &)>;
 
 /// The alert run modally, with Velto's icon.
 int presentShellAlertModally(const ShellAlert &alert);
+
+/// An alert of the shell's own run modally, with Velto's icon: the message, the informative text and the buttons in
+/// order (an OK button when none is given), answered by the response code of the button chosen. `keepOpenAlert`,
+/// when given, points at the alert while it is shown, so that it can be answered from elsewhere.
+int runAlertModally(QMessageBox::Icon style, const QString &message, const QString &informative,
+                    const std::vector<QString> &buttons, QPointer<QMessageBox> *keepOpenAlert = nullptr);
 
 } // namespace velto
