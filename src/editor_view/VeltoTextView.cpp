@@ -1,7 +1,6 @@
 #include "editor_view/VeltoTextView.h"
 
 #include "editor/markdown/MarkdownStyler.h"
-#include "editor/text/EditorSettings.h"
 #include "editor_view/AutoCorrection.h"
 #include "editor_view/ContinuousSpellChecking.h"
 #include "editor_view/QtText.h"
@@ -631,7 +630,7 @@ void VeltoTextView::setSpellChecker(SpellChecker *checker) {
             [this] { return &storage_; },
             [this] { return visibleCharacterRange(visibleRect()); },
             // Without the Markdown styling no attribute marks the code blocks.
-            [] { return currentEditorSettings().formatsMarkdown; },
+            [this] { return core_.editorSettings().formatsMarkdown; },
         };
         spellChecking_ = std::make_unique<ContinuousSpellChecking>(*checker, std::move(source));
         connect(spellChecking_.get(), &ContinuousSpellChecking::misspellingsChanged, viewport(),

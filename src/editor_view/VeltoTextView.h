@@ -90,6 +90,7 @@ public:
 
     const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return core_.isEditable(); }
+    const EditorSettings &editorSettings() const override { return core_.editorSettings(); }
     TextRange selectedRange() const override { return core_.selectedRange(); }
     void setSelectedRange(TextRange range) override { core_.setSelectedRange(range); }
     bool hasMarkedText() const override { return inputMethod_.preedit().has_value(); }

@@ -65,9 +65,13 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
             });
     connect(&store_, &VeltoStoreSignals::pageIdentifiersReplaced, this,
             [this](const std::map<Uuid, Uuid> &replacements) { pageIdentifiersReplaced(replacements); });
-    // The new settings are taken as they come; they are put on the view when the panel applies them.
-    connect(&settingsFeed, &EditorSettingsFeed::editorSettingsChanged, this,
-            [this](const EditorSettings &settings) { settings_ = settings; });
+    // The new settings are taken as they come and the editing rules follow them from the next keystroke;
+    // the fonts and colours are put on the view when the panel applies them.
+    core_.setEditorSettings(settings_);
+    connect(&settingsFeed, &EditorSettingsFeed::editorSettingsChanged, this, [this](const EditorSettings &settings) {
+        settings_ = settings;
+        core_.setEditorSettings(settings);
+    });
 }
 
 VeltoEditorCoordinator::~VeltoEditorCoordinator() {

@@ -15,9 +15,8 @@ namespace velto::editor::testing {
 
 class RuleTest : public ::testing::Test {
 protected:
-    void TearDown() override { setCurrentEditorSettings({}); }
-
-    static void useIndentation(EditorIndentationChoice choice) { setCurrentEditorSettings({.indentation = choice}); }
+    /// The indentation step of the targets the next rows run on.
+    void useIndentation(EditorIndentationChoice choice) { settings_.indentation = choice; }
 
     /// What the view does with a key no rule claimed: the ordinary insertion or deletion.
     static void ordinaryBackspace(TestEditingTarget &target) {
@@ -29,15 +28,18 @@ protected:
         }
     }
 
-    static void expectRow(const char16_t *before, const std::function<void(TestEditingTarget &)> &action,
-                          const char16_t *after) {
+    void expectRow(const char16_t *before, const std::function<void(TestEditingTarget &)> &action,
+                   const char16_t *after) const {
         for (const bool styled : {false, true}) {
             SCOPED_TRACE(utf8(before) + (styled ? "  (styled)" : "  (plain)"));
-            TestEditingTarget target = targetFor(before, styled);
+            TestEditingTarget target = targetFor(before, styled, settings_);
             action(target);
             EXPECT_EQ(utf8(marked(target)), utf8(after));
         }
     }
+
+private:
+    EditorSettings settings_;
 };
 
 } // namespace velto::editor::testing

@@ -32,6 +32,7 @@ public:
     const TextStorage &storage() const override { return storage_; }
     TextStorage &mutableStorage() { return storage_; }
     bool isEditable() const override { return editable; }
+    const EditorSettings &editorSettings() const override { return settings; }
     TextRange selectedRange() const override { return selection_; }
     void setSelectedRange(TextRange range) override { selection_ = range; }
     bool hasMarkedText() const override { return markedText; }
@@ -89,6 +90,7 @@ public:
     }
 
     bool editable = true;
+    EditorSettings settings;
     bool markedText = false;
     bool refusesChanges = false;
     int replaceCalls = 0;
@@ -139,9 +141,10 @@ inline std::u16string marked(const EditingTarget &target) {
 }
 
 /// A target holding the marked text; styled when asked, so that rules see the styler's attributes.
-inline TestEditingTarget targetFor(std::u16string_view markedText, bool styled) {
+inline TestEditingTarget targetFor(std::u16string_view markedText, bool styled, const EditorSettings &settings = {}) {
     const MarkedText parsed = parseMarked(markedText);
     TestEditingTarget target(parsed.text, parsed.selection);
+    target.settings = settings;
     if (styled) {
         MarkdownStyler::apply(target.mutableStorage());
     }

@@ -39,6 +39,7 @@ public:
 
     const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return editable; }
+    const EditorSettings &editorSettings() const override { return settings_; }
     TextRange selectedRange() const override { return selection; }
     void setSelectedRange(TextRange range) override { selection = range; }
     bool replaceText(TextRange range, std::u16string_view replacement, TextRange newSelection) override {
@@ -66,6 +67,7 @@ public:
 
 private:
     TextStorage storage_;
+    EditorSettings settings_;
     Attributes typingAttributes_ = MarkdownStyler::baseAttributes(MarkdownStyler::textColor());
 };
 

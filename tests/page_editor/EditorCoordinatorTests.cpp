@@ -178,6 +178,27 @@ TEST(EditorCoordinator, PreferencesAreAppliedWithAFullRestyle) {
     EXPECT_FALSE(session.view.appearance->automaticSpellingCorrection);
 }
 
+// The editing rules follow the settings the editor was given: a step changed in Settings while a page is
+// open reaches the next Tab, before the panel applies the new fonts.
+TEST(EditorCoordinator, AChangedIndentationStepReachesTheOpenEditorAtTheNextTab) {
+    struct Step {
+        velto::EditorIndentationChoice choice;
+        std::u16string inserted;
+    };
+    const std::vector<Step> steps{
+        {velto::EditorIndentationChoice::spaces2, u"  "},
+        {velto::EditorIndentationChoice::tab, u"\t"},
+        {velto::EditorIndentationChoice::spaces4, u"    "},
+    };
+    EditorSession session("");
+    for (const Step &step : steps) {
+        VeltoPreferences::setIndentation(step.choice);
+        session.core.loadText(u"");
+        session.core.changeIndentation(false);
+        EXPECT_EQ(session.core.string(), step.inserted);
+    }
+}
+
 TEST(EditorCoordinator, AHeadingIsStyledAtOnceAndTheSelectionSurvivesStyling) {
     EditorSession session("Title\n\nbody text\n");
     session.core.setSelectedRange({0, 0});

@@ -43,6 +43,7 @@ class NoText final : public EditingTarget {
 public:
     const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return false; }
+    const EditorSettings &editorSettings() const override { return settings_; }
     TextRange selectedRange() const override { return {}; }
     void setSelectedRange(TextRange) override {}
     bool replaceText(TextRange, std::u16string_view, TextRange) override { return false; }
@@ -55,6 +56,7 @@ public:
 
 private:
     TextStorage storage_;
+    EditorSettings settings_;
 };
 
 /// Prints the commands the keys run and the page cycles they start and end; the shortcuts are the user's.

@@ -66,6 +66,13 @@ public:
     bool isEditable() const override { return editable_; }
     void setEditable(bool editable) { editable_ = editable; }
 
+    // ---- settings ----
+
+    /// The settings the editing rules follow: the defaults until the owner gives the user's, and the
+    /// owner gives them again whenever they change, so that the next keystroke follows them.
+    const EditorSettings &editorSettings() const override { return settings_; }
+    void setEditorSettings(const EditorSettings &settings) { settings_ = settings; }
+
     // ---- selection and typing attributes ----
 
     TextRange selectedRange() const override {
@@ -169,6 +176,7 @@ private:
     UndoHistorySource *undoHistory_;
 
     bool editable_ = true;
+    EditorSettings settings_;
     std::size_t anchor_ = 0;
     std::size_t head_ = 0;
     Attributes typingAttributes_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/editing/UndoManager.h"
+#include "editor/text/EditorSettings.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
 #include "editor/text/TextStorage.h"
@@ -29,6 +30,8 @@ public:
     virtual const TextStorage &storage() const = 0;
     /// Whether the user may change the text; rules change nothing when not.
     virtual bool isEditable() const = 0;
+    /// The editor settings the rules follow (one indentation step), as the target's owner last gave them.
+    virtual const EditorSettings &editorSettings() const = 0;
 
     // ---- the selection ----
 

@@ -32,7 +32,7 @@ std::u16string transformingLines(std::u16string_view text, TextRange lines, Tran
 }
 
 void changeSelectedLines(EditingTarget &target, bool outdent) {
-    const EditorIndentationChoice choice = currentEditorSettings().indentation;
+    const EditorIndentationChoice choice = target.editorSettings().indentation;
     const TextStretch lines = linesAround(target.storage(), target.selectedRange());
     const std::u16string_view unit = unitText(choice);
     const std::u16string changed =
@@ -99,7 +99,7 @@ void changeIndentation(EditingTarget &target, bool outdent) {
     const std::size_t caret = std::min(selection.location, target.storage().length());
     const TextStretch line = linesAround(target.storage(), TextRange{caret, 0});
     const std::u16string indentation =
-        indentationAtCaret(line.text, caret - line.range.location, currentEditorSettings().indentation);
+        indentationAtCaret(line.text, caret - line.range.location, target.editorSettings().indentation);
     TypingRules::insertText(target, indentation, TextRange{selection.location, 0});
 }
 
@@ -107,7 +107,7 @@ void outdentCurrentLine(EditingTarget &target, std::size_t location) {
     location = std::min(location, target.storage().length());
     const TextStretch around = linesAround(target.storage(), TextRange{location, 0});
     const TextRange line = around.range;
-    const std::u16string outdented = removingOneIndent(around.text, currentEditorSettings().indentation);
+    const std::u16string outdented = removingOneIndent(around.text, target.editorSettings().indentation);
     const std::size_t removed = line.length - outdented.size();
     if (removed == 0) {
         return;

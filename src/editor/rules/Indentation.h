@@ -8,7 +8,8 @@
 #include <string_view>
 
 // Tab and Shift+Tab: indentation up to the next tab stop at a caret, one step more or less on every
-// line a selection touches. One step follows the "editorIndentationChoice" preference, read at each use.
+// line a selection touches. One step follows the "editorIndentationChoice" preference, as the
+// target holds it at each use.
 namespace velto::editor::Indentation {
 
 /// The text of one step: a tab, two spaces or four spaces.

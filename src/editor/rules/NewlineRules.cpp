@@ -71,7 +71,7 @@ void continueCodeLine(EditingTarget &target, std::size_t caret, std::u16string_v
         return;
     }
     const std::u16string deeper =
-        u"\n" + indent + std::u16string(Indentation::unitText(currentEditorSettings().indentation));
+        u"\n" + indent + std::u16string(Indentation::unitText(target.editorSettings().indentation));
     if (target.characterAt(static_cast<std::ptrdiff_t>(caret)) == closer) {
         // The closer moves to its own line at the old indentation, the caret to the deeper line between.
         target.replaceText(TextRange{caret, 0}, deeper + u"\n" + indent, TextRange{caret + deeper.size(), 0});

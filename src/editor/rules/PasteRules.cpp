@@ -40,7 +40,7 @@ bool paste(EditingTarget &target, const ClipboardTexts &clipboard) {
     if (inCode && clipboard.plainText) {
         const std::u16string code = normalizingLineEnds(*clipboard.plainText);
         if (code.find(u'\n') != std::u16string::npos) {
-            replaceSelection(target, CodePasteIndentation::normalize(code, currentEditorSettings().indentation));
+            replaceSelection(target, CodePasteIndentation::normalize(code, target.editorSettings().indentation));
             return true;
         }
     }

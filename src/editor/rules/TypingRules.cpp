@@ -228,7 +228,7 @@ bool outdentClosingDelimiter(EditingTarget &target, char16_t character, std::siz
     if (prefix.empty() || prefix.find_first_not_of(u" \t") != std::u16string_view::npos) {
         return false;
     }
-    const std::u16string outdented = Indentation::removingOneIndent(prefix, currentEditorSettings().indentation);
+    const std::u16string outdented = Indentation::removingOneIndent(prefix, target.editorSettings().indentation);
     target.replaceText(TextRange{lineStart, prefix.size()}, outdented + character,
                        TextRange{lineStart + outdented.size() + 1, 0});
     return true;
