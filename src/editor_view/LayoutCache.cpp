@@ -1,7 +1,6 @@
 #include "editor_view/LayoutCache.h"
 
 #include "editor/markdown/MarkdownStyler.h"
-#include "editor/text/EditorSettings.h"
 #include "editor/text/TextStorage.h"
 #include "editor_view/LayoutFormats.h"
 
@@ -126,7 +125,7 @@ double LayoutCache::estimatedHeight(std::size_t units) const {
 double LayoutCache::unscaledEstimate(std::size_t units) const {
     // The base style's figures: about 0.6 of the size per character, lines 1.2 of the size apart plus
     // the line spacing, and the paragraph spacing once.
-    const double size = editorFontSize(currentEditorSettings());
+    const double size = formats_.styleSettings().fontSize;
     const double characterWidth = 0.6 * size;
     const double lineHeight = 1.2 * size + std::max(0.28 * size, 4.0);
     const double perLine = width_ > characterWidth ? std::floor(width_ / characterWidth) : 1.0;
@@ -412,8 +411,9 @@ Attributes LayoutCache::paragraphAttributes(std::size_t paragraph) const {
     if (storage_.length() > 0) {
         return storage_.attributes(storage_.length() - 1);
     }
-    return emptyTextAttributes_.empty() ? MarkdownStyler::baseAttributes(MarkdownStyler::textColor())
-                                        : emptyTextAttributes_;
+    return emptyTextAttributes_.empty()
+               ? MarkdownStyler::baseAttributes(MarkdownStyler::textColor(), formats_.styleSettings())
+               : emptyTextAttributes_;
 }
 
 LayoutCache::PieceText LayoutCache::pieceText(std::size_t paragraph, std::size_t segment) const {

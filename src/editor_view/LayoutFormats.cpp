@@ -12,6 +12,9 @@ QColor fromComponents(const RGBComponents &components, double alpha) {
                             static_cast<float>(components.blue), static_cast<float>(alpha));
 }
 
+/// What formats made without style settings show: the editor's defaults.
+const StyleSettings defaultStyle;
+
 /// How many attribute sets the formats remember at most.
 constexpr std::size_t rememberedFormats = 4096;
 
@@ -62,9 +65,12 @@ void LayoutFormats::setAppearance(Appearance appearance) {
     looks_.clear();
 }
 
+LayoutFormats::LayoutFormats(Appearance appearance)
+    : LayoutFormats(defaultStyle, appearance) {}
+
 QFont LayoutFormats::font(const Attributes &attributes) {
     const FontDescriptor *descriptor = attributeValueAs<FontDescriptor>(attributes.find(AttributeKey::font));
-    return font(descriptor != nullptr ? *descriptor : MarkdownStyler::editorFont());
+    return font(descriptor != nullptr ? *descriptor : MarkdownStyler::editorFont(style_));
 }
 
 QFont LayoutFormats::font(const FontDescriptor &wanted) {
@@ -92,8 +98,8 @@ const QTextCharFormat &LayoutFormats::characterFormat(const Attributes &attribut
     return looks_[look].format;
 }
 
-LayoutFormats::Look LayoutFormats::lookOf(const Attributes &attributes) {
-    return Look{valueOf<FontDescriptor>(attributes, AttributeKey::font).value_or(MarkdownStyler::editorFont()),
+LayoutFormats::Look LayoutFormats::lookOf(const Attributes &attributes) const {
+    return Look{valueOf<FontDescriptor>(attributes, AttributeKey::font).value_or(MarkdownStyler::editorFont(style_)),
                 valueOf<double>(attributes, AttributeKey::kern),
                 valueOf<std::int64_t>(attributes, AttributeKey::underlineStyle),
                 valueOf<std::int64_t>(attributes, AttributeKey::strikethroughStyle),

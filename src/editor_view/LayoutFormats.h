@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/markdown/StyleSettings.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/VeltoTheme.h"
 
@@ -32,10 +33,18 @@ QColor blended(const QColor &from, const QColor &to, double fraction);
 /// layout asks for them run by run. Sets that differ only in what a format does not show (a link's address,
 /// a code token's kind) share one format: a page has tens of thousands of link sets but a few dozen looks,
 /// and a format holds about a kilobyte.
+///
+/// A set that names no font shows the editor font of the style settings it is given, which its owner keeps
+/// current and which must outlive it; without them, the editor's defaults.
 class LayoutFormats {
 public:
-    explicit LayoutFormats(Appearance appearance = Appearance::aqua)
-        : appearance_(appearance) {}
+    explicit LayoutFormats(const StyleSettings &style, Appearance appearance = Appearance::aqua)
+        : style_(style)
+        , appearance_(appearance) {}
+    explicit LayoutFormats(Appearance appearance = Appearance::aqua);
+
+    /// The fonts and paragraph styles the text was styled with.
+    const StyleSettings &styleSettings() const { return style_; }
 
     Appearance appearance() const { return appearance_; }
     /// Changes the appearance and forgets every format made for the old one.
@@ -61,7 +70,7 @@ public:
         bool operator==(const Look &) const = default;
     };
     /// The look of an attribute set: everything its character format is made from.
-    static Look lookOf(const Attributes &attributes);
+    Look lookOf(const Attributes &attributes) const;
 
 private:
     struct DistinctFormat {
@@ -76,6 +85,7 @@ private:
     std::size_t distinctFormatFor(const Look &look);
     QTextCharFormat formatFor(const Look &look);
 
+    const StyleSettings &style_;
     Appearance appearance_;
     std::unordered_map<const void *, Remembered> formats_;
     std::vector<DistinctFormat> looks_;

@@ -172,7 +172,7 @@ std::uint32_t MeasuredHeights::inputsOf(const Attributes &attributes, LayoutForm
     }
     const AttributeValue *inlineCode = attributes.find(AttributeKey::veltoInlineCode);
     const ParagraphStyle *style = attributeValueAs<ParagraphStyle>(attributes.find(AttributeKey::paragraphStyle));
-    LayoutInputs inputs{LayoutFormats::lookOf(attributes),
+    LayoutInputs inputs{formats.lookOf(attributes),
                         inlineCode != nullptr ? std::optional<AttributeValue>(*inlineCode) : std::nullopt,
                         style != nullptr ? std::optional<ParagraphStyle>(*style) : std::nullopt};
     // Distinct inputs are few (a page's tens of thousands of link sets share a handful): a plain search.

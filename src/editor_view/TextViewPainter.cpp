@@ -325,7 +325,7 @@ void TextViewPainter::drawRuleSource(QPainter &painter, TextRange range, QRectF 
                                      const TextViewPaintState &state) {
     const FontDescriptor *stored =
         attributeValueAs<FontDescriptor>(storage_.attribute(AttributeKey::font, range.location));
-    const QFont font = fontFor(stored != nullptr ? *stored : MarkdownStyler::editorFont());
+    const QFont font = fontFor(stored != nullptr ? *stored : MarkdownStyler::editorFont(formats_.styleSettings()));
     const QRectF caret = cache_.caretRect(range.location);
     const QFontMetricsF metrics(font);
     painter.setFont(font);

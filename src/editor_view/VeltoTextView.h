@@ -91,6 +91,7 @@ public:
     const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return core_.isEditable(); }
     const EditorSettings &editorSettings() const override { return core_.editorSettings(); }
+    const StyleSettings &styleSettings() const override { return core_.styleSettings(); }
     TextRange selectedRange() const override { return core_.selectedRange(); }
     void setSelectedRange(TextRange range) override { core_.setSelectedRange(range); }
     bool hasMarkedText() const override { return inputMethod_.preedit().has_value(); }
@@ -252,10 +253,11 @@ private:
     void endComposition();
 
     TextStorage storage_;
+    // The core holds the style settings the formats show a set without a font in, so it comes first.
+    EditingCore core_;
     LayoutFormats formats_;
     LayoutCache cache_;
     TextViewPainter painter_;
-    EditingCore core_;
     PageUndoHistories undoHistories_;
     TextViewCaretMotion motion_;
     TextViewClipboard clipboard_;

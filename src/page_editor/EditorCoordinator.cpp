@@ -3,6 +3,7 @@
 #include "editor/markdown/CodePositions.h"
 #include "editor/markdown/MarkdownStyler.h"
 #include "editor/markdown/MarkdownSyntaxScanner.h"
+#include "editor/text/FontMetrics.h"
 #include "editor/text/StorageLines.h"
 #include "editor/text/UTF8Change.h"
 #include "editor_view/AutoCorrection.h"
@@ -51,7 +52,6 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
     , scheduler_(scheduler)
     , codeHighlighter_(std::move(codeHighlighter))
     , clock_(clock)
-    , settings_(settingsFeed.current())
     , screenMoves_(std::make_shared<ScreenMoves>())
     , editorTextColor_(MarkdownStyler::textColor()) {
     store_.registerPendingTextSource(*this);
@@ -65,13 +65,11 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
             });
     connect(&store_, &VeltoStoreSignals::pageIdentifiersReplaced, this,
             [this](const std::map<Uuid, Uuid> &replacements) { pageIdentifiersReplaced(replacements); });
-    // The new settings are taken as they come and the editing rules follow them from the next keystroke;
-    // the fonts and colours are put on the view when the panel applies them.
-    core_.setEditorSettings(settings_);
-    connect(&settingsFeed, &EditorSettingsFeed::editorSettingsChanged, this, [this](const EditorSettings &settings) {
-        settings_ = settings;
-        core_.setEditorSettings(settings);
-    });
+    // The new settings are taken as they come: the editing rules and the styling passes follow them from
+    // the next keystroke; the fonts and colours are put on the view when the panel applies them.
+    takeSettings(settingsFeed.current());
+    connect(&settingsFeed, &EditorSettingsFeed::editorSettingsChanged, this,
+            [this](const EditorSettings &settings) { takeSettings(settings); });
 }
 
 VeltoEditorCoordinator::~VeltoEditorCoordinator() {
@@ -232,7 +230,8 @@ void VeltoEditorCoordinator::editorTextDidChange() {
         correctSpellingAfterTyping(*typedAt); // a correction is a change of its own, styled and saved as such
     }
     if (settings_.formatsMarkdown && pendingStyleRange_ &&
-        MarkdownStyler::applyImmediateHeadingChange(core_.textStorage(), clampedPendingRange(), editorTextColor_)) {
+        MarkdownStyler::applyImmediateHeadingChange(core_.textStorage(), clampedPendingRange(), editorTextColor_,
+                                                    core_.styleSettings())) {
         pendingStyleRange_.reset();
         panel_.updateScrollIndicators();
         requestCodeHighlighting();
@@ -358,10 +357,11 @@ void VeltoEditorCoordinator::applyIncrementalEditorAppearance() {
     pendingStyleRange_.reset();
     const bool keepsBottomPinned = std::exchange(pendingStyleKeepsBottomPinned_, false);
     if (settings_.formatsMarkdown) {
-        MarkdownStyler::apply(storage, range, editorTextColor_);
+        MarkdownStyler::apply(storage, range, editorTextColor_, core_.styleSettings());
         requestCodeHighlighting();
     } else {
-        storage.setAttributes(MarkdownStyler::baseAttributes(editorTextColor_), TextRange{0, storage.length()});
+        storage.setAttributes(MarkdownStyler::baseAttributes(editorTextColor_, core_.styleSettings()),
+                              TextRange{0, storage.length()});
         highlightedBlocks_.clear();
         view_.setNeedsDisplay();
     }
@@ -370,6 +370,12 @@ void VeltoEditorCoordinator::applyIncrementalEditorAppearance() {
         panel_.pinToBottom();
     }
     panel_.updateScrollIndicators();
+}
+
+void VeltoEditorCoordinator::takeSettings(const EditorSettings &settings) {
+    settings_ = settings;
+    // Fonts are measured once per change of the settings, by what the view environment installed.
+    core_.setEditorSettings(settings, StyleSettings::from(settings, currentFontMetricsProvider()));
 }
 
 VeltoTheme VeltoEditorCoordinator::resolvedTheme(const std::optional<VeltoTheme> &theme) const {
@@ -411,16 +417,17 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
     appearance.defaultParagraphStyle.lineBreakMode = LineBreakMode::byWordWrapping;
     view_.applyEditorAppearance(appearance);
     core_.setCodeTextColor(resolved.textColor);
-    core_.setTypingAttributes(MarkdownStyler::baseAttributes(resolved.textColor));
+    core_.setTypingAttributes(MarkdownStyler::baseAttributes(resolved.textColor, core_.styleSettings()));
 
     TextStorage &storage = core_.textStorage();
     // A full restyle asks for every block again, as a first highlighting does.
     highlightedBlocks_.clear();
     if (formatsMarkdown) {
-        MarkdownStyler::apply(storage, resolved.textColor);
+        MarkdownStyler::apply(storage, resolved.textColor, core_.styleSettings());
         requestCodeHighlighting();
     } else {
-        storage.setAttributes(MarkdownStyler::baseAttributes(resolved.textColor), TextRange{0, storage.length()});
+        storage.setAttributes(MarkdownStyler::baseAttributes(resolved.textColor, core_.styleSettings()),
+                              TextRange{0, storage.length()});
         view_.setNeedsDisplay();
     }
     panel_.updateScrollIndicators();

@@ -136,6 +136,8 @@ private:
     void handOverText();
     /// The pending range within the text, or the whole text when none is pending.
     TextRange clampedPendingRange() const;
+    /// Keeps the settings and gives the editing core them and the style made from them.
+    void takeSettings(const EditorSettings &settings);
     VeltoTheme resolvedTheme(const std::optional<VeltoTheme> &theme) const;
     void restoreSelection(TextRange selection);
     /// After a space or punctuation was typed: corrects the word before it, as an undo step of its own.

@@ -53,7 +53,6 @@ EditorSettings editorSettingsFromPreferences() {
 
 EditorSettingsFeed::EditorSettingsFeed()
     : current_(editorSettingsFromPreferences()) {
-    setCurrentEditorSettings(current_);
     connect(&VeltoPreferences::storage().notificationCenter(), &VeltoNotificationCenter::veltoPreferencesDidChange,
             this, [this] { preferencesDidChange(); });
 }
@@ -64,7 +63,6 @@ void EditorSettingsFeed::preferencesDidChange() {
         return; // another preference changed
     }
     current_ = settings;
-    setCurrentEditorSettings(current_);
     emit editorSettingsChanged(current_);
 }
 

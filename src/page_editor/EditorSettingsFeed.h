@@ -10,10 +10,10 @@ namespace velto::editor {
 /// settings are read from the preferences.
 EditorSettings editorSettingsFromPreferences();
 
-/// Holds the editor settings and pushes them on when a change of the preferences alters them. It installs
-/// the new value for styling, the editing rules and the view (setCurrentEditorSettings) before it announces
-/// it, so whoever hears of it and restyles styles with the new value. The preferences announce a change
-/// once per written batch, before the Settings window reports what it changed.
+/// Holds the editor settings and pushes them on when a change of the preferences alters them: the editor
+/// coordinator hears of it and gives the new value to the editing core, whose rules and styling follow it
+/// from the next keystroke. The preferences announce a change once per written batch, before the Settings
+/// window reports what it changed, so the panel restyles with the new value.
 class EditorSettingsFeed : public QObject {
     Q_OBJECT
 

@@ -58,7 +58,6 @@ TEST(MarkdownCodePositionsTests, AnswersForFenceLinesContentsAndSpans) {
 // Through random edits (with and without styling passes in between) every answer must equal the
 // scanner's over the whole text.
 TEST(MarkdownCodePositionsTests, AnswersFollowEditsAsAFreshScanDoes) {
-    setCurrentEditorSettings({.storedFontSize = 15});
     std::mt19937 random(8);
     for (int document = 0; document < 12; ++document) {
         TextStorage storage;
@@ -98,5 +97,4 @@ TEST(MarkdownCodePositionsTests, AnswersFollowEditsAsAFreshScanDoes) {
             }
         }
     }
-    setCurrentEditorSettings({});
 }

@@ -15,9 +15,6 @@ namespace {
 
 class MarkdownStylerIncrementalTests : public ::testing::Test {
 protected:
-    void SetUp() override { setCurrentEditorSettings({.storedFontSize = 15}); }
-    void TearDown() override { setCurrentEditorSettings({}); }
-
     static TextStorage styled(std::u16string text) {
         TextStorage storage(std::move(text));
         MarkdownStyler::apply(storage);

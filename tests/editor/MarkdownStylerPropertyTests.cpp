@@ -165,11 +165,7 @@ void expectStyledAsAFullPass(const Editing &editing, int document, int step) {
     }
 }
 
-class MarkdownStylerPropertyTests : public ::testing::Test {
-protected:
-    void SetUp() override { setCurrentEditorSettings({.storedFontSize = 15}); }
-    void TearDown() override { setCurrentEditorSettings({}); }
-};
+class MarkdownStylerPropertyTests : public ::testing::Test {};
 
 } // namespace
 

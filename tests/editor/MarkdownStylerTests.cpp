@@ -23,16 +23,15 @@ namespace {
 class MarkdownStylerTests : public ::testing::Test {
 protected:
     void SetUp() override { usePreferences(0, EditorFontChoice::monospaced); }
-    void TearDown() override { setCurrentEditorSettings({}); }
 
-    static void usePreferences(double size, EditorFontChoice choice) {
-        setCurrentEditorSettings({.storedFontSize = size, .fontChoice = choice});
-        setFontMetricsProvider(std::make_shared<ProportionalFontMetrics>());
+    /// The style the next passes and fonts are made with, from a stored size and a font choice.
+    void usePreferences(double size, EditorFontChoice choice) {
+        style_ = StyleSettings::from({.storedFontSize = size, .fontChoice = choice}, ProportionalFontMetrics());
     }
 
-    static TextStorage styled(std::u16string text) {
+    TextStorage styled(std::u16string text) const {
         TextStorage storage(std::move(text));
-        MarkdownStyler::apply(storage);
+        MarkdownStyler::apply(storage, std::nullopt, style_);
         return storage;
     }
 
@@ -43,6 +42,8 @@ protected:
     static FontDescriptor fontAt(const TextStorage &storage, std::size_t location) {
         return *attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, location));
     }
+
+    StyleSettings style_;
 };
 
 struct GoldenCase {
@@ -106,9 +107,9 @@ TEST_F(MarkdownStylerTests, HeadingSizesFollowTheFontPreference) {
 
 TEST_F(MarkdownStylerTests, UnavailableStoredSizeFallsBackToFifteen) {
     usePreferences(16, EditorFontChoice::monospaced);
-    EXPECT_EQ(MarkdownStyler::editorFont(), (FontDescriptor{FontFamilyRole::monospacedSystem, 15}));
+    EXPECT_EQ(MarkdownStyler::editorFont(style_), (FontDescriptor{FontFamilyRole::monospacedSystem, 15}));
     usePreferences(13, EditorFontChoice::monospaced);
-    EXPECT_EQ(MarkdownStyler::inlineCodeFont().pointSize, 12);
+    EXPECT_EQ(MarkdownStyler::inlineCodeFont(style_).pointSize, 12);
 }
 
 TEST_F(MarkdownStylerTests, CodeParagraphStyleMeasuresTheCodeFont) {
@@ -116,10 +117,10 @@ TEST_F(MarkdownStylerTests, CodeParagraphStyleMeasuresTheCodeFont) {
     public:
         FontMetrics metrics(const FontDescriptor &) const override { return FontMetrics{14.2, -4.1, 0.5}; }
     };
-    setFontMetricsProvider(std::make_shared<TallMetrics>());
-    EXPECT_EQ(MarkdownStyler::codeParagraphStyle().minimumLineHeight, 19);
-    EXPECT_EQ(MarkdownStyler::fenceOpeningParagraphStyle().paragraphSpacingBefore, 8.25);
-    EXPECT_EQ(MarkdownStyler::fenceClosingParagraphStyle().paragraphSpacing, 12);
+    const StyleSettings tall = StyleSettings::from({}, TallMetrics());
+    EXPECT_EQ(MarkdownStyler::codeParagraphStyle(tall).minimumLineHeight, 19);
+    EXPECT_EQ(MarkdownStyler::fenceOpeningParagraphStyle(tall).paragraphSpacingBefore, 8.25);
+    EXPECT_EQ(MarkdownStyler::fenceClosingParagraphStyle(tall).paragraphSpacing, 12);
 }
 
 TEST_F(MarkdownStylerTests, FullPassIsOneEditingGroupAndStartsFromBaseAttributes) {
@@ -157,7 +158,7 @@ TEST_F(MarkdownStylerTests, HighlightedTokensSurviveARestyleInsideTheirBlock) {
                                      {AttributeKey::veltoCodeSyntaxGeneration, std::uint64_t{7}}},
                           TextRange{6, 3});
     usePreferences(24, EditorFontChoice::monospaced);
-    MarkdownStyler::apply(storage);
+    MarkdownStyler::apply(storage, std::nullopt, style_);
     EXPECT_EQ(*attributeValueAs<std::string>(valueAt(storage, AttributeKey::veltoCodeSyntaxToken, 7)), "keyword");
     EXPECT_EQ(*attributeValueAs<std::uint64_t>(valueAt(storage, AttributeKey::veltoCodeSyntaxGeneration, 7)), 7u);
     EXPECT_EQ(*attributeValueAs<Color>(valueAt(storage, AttributeKey::foregroundColor, 7)), keywordColor);
@@ -165,7 +166,7 @@ TEST_F(MarkdownStylerTests, HighlightedTokensSurviveARestyleInsideTheirBlock) {
 
     // Moving the closing fence above the token takes the colour from just that code.
     storage.replaceCharacters(TextRange{0, 6}, u"```js\n```\n");
-    MarkdownStyler::apply(storage);
+    MarkdownStyler::apply(storage, std::nullopt, style_);
     EXPECT_EQ(valueAt(storage, AttributeKey::veltoCodeSyntaxToken, 10), nullptr);
 }
 
@@ -213,7 +214,7 @@ TEST_F(MarkdownStylerTests, SkippingFencedContentsGivesTheSameRuns) {
         }
         const std::string skipping = dumpRuns(styled(text));
         TextStorage searched(text);
-        MarkdownStyler::apply(searched, std::nullopt, MarkdownStyler::FullPassSearch::everything);
+        MarkdownStyler::apply(searched, std::nullopt, style_, MarkdownStyler::FullPassSearch::everything);
         const std::string searching = dumpRuns(searched);
         ASSERT_EQ(skipping, searching) << "round " << round << ": " << velto::editor::testing::escapedForDump(text);
     }

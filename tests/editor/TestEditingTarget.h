@@ -33,6 +33,7 @@ public:
     TextStorage &mutableStorage() { return storage_; }
     bool isEditable() const override { return editable; }
     const EditorSettings &editorSettings() const override { return settings; }
+    const StyleSettings &styleSettings() const override { return style_; }
     TextRange selectedRange() const override { return selection_; }
     void setSelectedRange(TextRange range) override { selection_ = range; }
     bool hasMarkedText() const override { return markedText; }
@@ -98,6 +99,7 @@ public:
 
 private:
     TextStorage storage_;
+    StyleSettings style_;
     TextRange selection_;
     Attributes typingAttributes_ = MarkdownStyler::baseAttributes(MarkdownStyler::textColor());
 };

@@ -114,7 +114,7 @@ TEST(SpellingInTheView, AMisspelledWordInProseIsUnderlinedAndTheSameWordInCodeIs
 
 TEST(SpellingInTheView, CodeStaysUnflaggedWhileMarkdownIsNotFormatted) {
     SpellingView fixture;
-    fixture.view->editingCore().setEditorSettings({.formatsMarkdown = false});
+    fixture.view->editingCore().setEditorSettings({.formatsMarkdown = false}, {});
     fixture.view->editingCore().loadText(page, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
     EXPECT_TRUE(waitUntil([&] { return fixture.view->continuousSpellChecking()->runSlice(); }));
     EXPECT_EQ(fixture.view->continuousSpellChecking()->misspelledRanges(), (std::vector<TextRange>{{proseWord, 3}}));

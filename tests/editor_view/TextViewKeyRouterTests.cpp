@@ -40,6 +40,7 @@ public:
     const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return editable; }
     const EditorSettings &editorSettings() const override { return settings_; }
+    const StyleSettings &styleSettings() const override { return style_; }
     TextRange selectedRange() const override { return selection; }
     void setSelectedRange(TextRange range) override { selection = range; }
     bool replaceText(TextRange range, std::u16string_view replacement, TextRange newSelection) override {
@@ -68,6 +69,7 @@ public:
 private:
     TextStorage storage_;
     EditorSettings settings_;
+    StyleSettings style_;
     Attributes typingAttributes_ = MarkdownStyler::baseAttributes(MarkdownStyler::textColor());
 };
 

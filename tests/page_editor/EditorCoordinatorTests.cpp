@@ -199,6 +199,19 @@ TEST(EditorCoordinator, AChangedIndentationStepReachesTheOpenEditorAtTheNextTab)
     }
 }
 
+// The styling passes follow the settings too: the next pass after a size change styles in the new size.
+TEST(EditorCoordinator, AChangedFontSizeReachesTheNextStylingPass) {
+    EditorSession session("one\n");
+    const auto sizeAt = [&session](std::size_t location) {
+        return attributeValueAs<FontDescriptor>(session.storage.attribute(AttributeKey::font, location))->pointSize;
+    };
+    EXPECT_EQ(sizeAt(0), 15);
+    VeltoPreferences::setEditorFontSize(24);
+    session.typeAtEnd(u"two");
+    session.scheduler.advance(50ms);
+    EXPECT_EQ(sizeAt(4), 24) << "the edited line";
+}
+
 TEST(EditorCoordinator, AHeadingIsStyledAtOnceAndTheSelectionSurvivesStyling) {
     EditorSession session("Title\n\nbody text\n");
     session.core.setSelectedRange({0, 0});

@@ -95,7 +95,6 @@ public:
         store.reset();
         processEventsUntil([] { return false; }, std::chrono::milliseconds(50));
         VeltoPreferences::useStorage(nullptr);
-        editor::setCurrentEditorSettings({}); // the next test styles with the defaults again
     }
 
     /// What the panel's page-editing session does after the current page changed.

@@ -17,11 +17,6 @@ protected:
         TemporaryPreferences::SetUp();
         VeltoPreferences::registerDefaults(); // as at launch: Markdown formatting on
     }
-
-    void TearDown() override {
-        editor::setCurrentEditorSettings({});
-        TemporaryPreferences::TearDown();
-    }
 };
 
 TEST_F(EditorSettingsFeedTests, ReadsTheStoredSizeRawAndTheFontChoice) {
@@ -43,8 +38,8 @@ TEST_F(EditorSettingsFeedTests, ReadsTheIndentationChoice) {
     EXPECT_EQ(editor::editorSettingsFromPreferences().indentation, editor::EditorIndentationChoice::spaces4);
 }
 
-// Each change of a preference the editor reads reaches it as one new value, installed for styling before
-// anyone hears of it (whoever restyles on hearing must style with it); other preferences announce nothing.
+// Each change of a preference the editor reads reaches it as one new value, held by the feed before anyone
+// hears of it (whoever asks the feed on hearing must get it); other preferences announce nothing.
 TEST_F(EditorSettingsFeedTests, APreferenceChangeReachesTheEditorAsANewValueInstalledBeforeItIsAnnounced) {
     struct Change {
         const char *name;
@@ -69,13 +64,13 @@ TEST_F(EditorSettingsFeedTests, APreferenceChangeReachesTheEditorAsANewValueInst
          [](const editor::EditorSettings &s) { return s.appearance == editor::AppearanceChoice::dark; }},
     };
     editor::EditorSettingsFeed feed;
-    EXPECT_EQ(editor::currentEditorSettings(), feed.current()) << "installed from the start";
+    EXPECT_EQ(feed.current(), editor::editorSettingsFromPreferences()) << "read from the start";
     std::vector<editor::EditorSettings> announced;
     std::vector<editor::EditorSettings> installedWhenAnnounced;
     QObject::connect(&feed, &editor::EditorSettingsFeed::editorSettingsChanged,
                      [&](const editor::EditorSettings &settings) {
                          announced.push_back(settings);
-                         installedWhenAnnounced.push_back(editor::currentEditorSettings());
+                         installedWhenAnnounced.push_back(feed.current());
                      });
     for (const Change &change : changes) {
         SCOPED_TRACE(change.name);

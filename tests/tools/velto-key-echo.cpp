@@ -44,6 +44,7 @@ public:
     const TextStorage &storage() const override { return storage_; }
     bool isEditable() const override { return false; }
     const EditorSettings &editorSettings() const override { return settings_; }
+    const StyleSettings &styleSettings() const override { return style_; }
     TextRange selectedRange() const override { return {}; }
     void setSelectedRange(TextRange) override {}
     bool replaceText(TextRange, std::u16string_view, TextRange) override { return false; }
@@ -57,6 +58,7 @@ public:
 private:
     TextStorage storage_;
     EditorSettings settings_;
+    StyleSettings style_;
 };
 
 /// Prints the commands the keys run and the page cycles they start and end; the shortcuts are the user's.

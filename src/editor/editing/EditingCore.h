@@ -68,10 +68,15 @@ public:
 
     // ---- settings ----
 
-    /// The settings the editing rules follow: the defaults until the owner gives the user's, and the
-    /// owner gives them again whenever they change, so that the next keystroke follows them.
+    /// The settings the editing rules follow, and the style made from them that the text is styled with:
+    /// the defaults until the owner gives the user's, and the owner gives them again whenever they change,
+    /// so that the next keystroke follows them.
     const EditorSettings &editorSettings() const override { return settings_; }
-    void setEditorSettings(const EditorSettings &settings) { settings_ = settings; }
+    const StyleSettings &styleSettings() const override { return style_; }
+    void setEditorSettings(const EditorSettings &settings, const StyleSettings &style) {
+        settings_ = settings;
+        style_ = style;
+    }
 
     // ---- selection and typing attributes ----
 
@@ -177,6 +182,7 @@ private:
 
     bool editable_ = true;
     EditorSettings settings_;
+    StyleSettings style_;
     std::size_t anchor_ = 0;
     std::size_t head_ = 0;
     Attributes typingAttributes_;

@@ -27,7 +27,7 @@ void EditingTarget::changeIndentation(bool outdent) {
 
 void EditingTarget::withCodeTypingAttributes(const std::function<void()> &body) {
     const Attributes remembered = typingAttributes();
-    setTypingAttributes(remembered.merging(MarkdownStyler::codeAttributes(codeTextColor())));
+    setTypingAttributes(remembered.merging(MarkdownStyler::codeAttributes(codeTextColor(), styleSettings())));
     body();
     setTypingAttributes(remembered);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/editing/UndoManager.h"
+#include "editor/markdown/StyleSettings.h"
 #include "editor/text/EditorSettings.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextRange.h"
@@ -32,6 +33,8 @@ public:
     virtual bool isEditable() const = 0;
     /// The editor settings the rules follow (one indentation step), as the target's owner last gave them.
     virtual const EditorSettings &editorSettings() const = 0;
+    /// The fonts and paragraph styles the text is styled with, which code typed by a rule takes at once.
+    virtual const StyleSettings &styleSettings() const = 0;
 
     // ---- the selection ----
 

@@ -38,7 +38,8 @@ TextRange paragraphFrom(const TextStorage &storage, std::size_t start) {
 
 } // namespace
 
-bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
+bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color,
+                                 const StyleSettings &style) {
     const std::size_t length = storage.length();
     if (length == 0) {
         return false;
@@ -56,8 +57,8 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
     const bool looksLikeHeading =
         hashes >= 1 && after < length && (storage.characterAt(after) == u' ' || storage.characterAt(after) == u'\t');
     const auto *font = attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, probe));
-    const double currentSize = font ? font->pointSize : editorFont().pointSize;
-    if (!looksLikeHeading && currentSize <= editorFont().pointSize) {
+    const double currentSize = font ? font->pointSize : editorFont(style).pointSize;
+    if (!looksLikeHeading && currentSize <= editorFont(style).pointSize) {
         return false;
     }
     // Only a paragraph that is or becomes a heading is read to its end.
@@ -68,7 +69,7 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
         return false;
     }
     TextStorage scratch(storage.substring(paragraph));
-    applyToScratch(scratch, color);
+    applyToScratch(scratch, color, style);
     storage.beginEditing();
     copyAllRuns(scratch, storage, paragraph.location);
     storage.endEditing();

@@ -106,7 +106,7 @@ std::optional<TextRange> linesInsideCodeContents(const TextStorage &storage, con
 }
 
 void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange lines,
-                      const std::optional<Color> &color) {
+                      const std::optional<Color> &color, const StyleSettings &style) {
     if (lines.length == 0) {
         return;
     }
@@ -114,12 +114,14 @@ void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index,
     const DocumentStructure structure{index.fencedBlocksOverlapping(lines), {}};
     storage.beginEditing();
     storage.setAttributes(
-        codeAttributes(color.value_or(textColor())).with(AttributeKey::veltoCodeBlock, codeBackgroundColor()), lines);
+        codeAttributes(color.value_or(textColor()), style).with(AttributeKey::veltoCodeBlock, codeBackgroundColor()),
+        lines);
     restoreCodeTokens(preserved, structure, storage);
     storage.endEditing();
 }
 
-TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
+TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color,
+                               const StyleSettings &style) {
     const std::size_t length = storage.length();
     if (length == 0) {
         return TextRange{0, 0};
@@ -131,15 +133,15 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
     const TextRange edited = rangeBetween(std::min(editedRange.location, length), std::min(editedRange.end(), length));
     LineCutPoints cutPoints = currentCutPoints(storage);
     if (!structureChange) {
-        const auto edits = characterEditsSinceLastPass(storage, baseAttributes(color.value_or(textColor())));
+        const auto edits = characterEditsSinceLastPass(storage, baseAttributes(color.value_or(textColor()), style));
         if (edits) {
-            if (const auto window = restyleWithinLongLine(storage, *index, *edits, cutPoints, color)) {
+            if (const auto window = restyleWithinLongLine(storage, *index, *edits, cutPoints, color, style)) {
                 rememberCutPoints(storage, std::move(cutPoints));
                 return *window;
             }
         }
         if (const std::optional<TextRange> lines = linesInsideCodeContents(storage, *index, edited)) {
-            restyleCodeLines(storage, *index, *lines, color);
+            restyleCodeLines(storage, *index, *lines, color, style);
             rememberCutPoints(storage, std::move(cutPoints));
             return *lines;
         }
@@ -152,12 +154,12 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
     }
     region = regionWithoutCutConstructs(storage, region, *index);
     if (region.location == 0 && region.length == length) {
-        apply(storage, color);
+        apply(storage, color, style);
         return region;
     }
     TextStorage scratch(storage.substring(region));
     LongLineMatches recorded;
-    applyToScratch(scratch, color, &recorded);
+    applyToScratch(scratch, color, style, &recorded);
     const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
     const DocumentStructure structure{index->fencedBlocksOverlapping(region), {}};
     storage.beginEditing();
@@ -175,9 +177,10 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
 
 } // namespace
 
-TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color) {
-    const TextRange region = applyIncrementalPass(storage, editedRange, color);
-    rememberPass(storage, baseAttributes(color.value_or(textColor())));
+TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color,
+                const StyleSettings &style) {
+    const TextRange region = applyIncrementalPass(storage, editedRange, color, style);
+    rememberPass(storage, baseAttributes(color.value_or(textColor()), style));
     return region;
 }
 

@@ -111,7 +111,8 @@ std::vector<InlineCodeSpan> spansInCopyOf(const MarkdownCodeTokenIndex &index, T
 /// Restyles the window of the line when no match of its pass crosses its end: returns the window,
 /// with the cut points inside it placed anew; none when it cannot be cut there.
 std::optional<TextRange> restyleWindow(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange window,
-                                       TextRange line, LineCutPoints &cutPoints, const std::optional<Color> &color) {
+                                       TextRange line, LineCutPoints &cutPoints, const std::optional<Color> &color,
+                                       const StyleSettings &style) {
     const TextRange read =
         rangeBetween(window.location, markdownPatternReach(storage, window.end(), window.location, line.end()));
     if (read.length > longestWindowPass) {
@@ -127,7 +128,7 @@ std::optional<TextRange> restyleWindow(TextStorage &storage, const MarkdownCodeT
     LongLineMatches recorded;
     recorded.lines = {TextRange{0, scratch.length()}};
     applyFullPass(
-        scratch, color, [&structure] { return structure; }, FullPassSearch::outsideStyledCode, &recorded);
+        scratch, color, style, [&structure] { return structure; }, FullPassSearch::outsideStyledCode, &recorded);
     const std::size_t end = window.length;
     std::vector<TextRange> matchesBeforeEnd;
     for (const TextRange match : recorded.matches) {
@@ -160,7 +161,7 @@ std::optional<TextRange> restyleWindow(TextStorage &storage, const MarkdownCodeT
 
 std::optional<TextRange> restyleWithinLongLine(TextStorage &storage, const MarkdownCodeTokenIndex &index,
                                                const std::vector<CharacterEdit> &edits, LineCutPoints &cutPoints,
-                                               const std::optional<Color> &color) {
+                                               const std::optional<Color> &color, const StyleSettings &style) {
     const TextRange changed = changedStretch(edits);
     if (!removedNoLineFeed(edits) || changed.end() > storage.length() ||
         storage.findForward(u'\n', changed) < changed.end()) {
@@ -175,7 +176,8 @@ std::optional<TextRange> restyleWithinLongLine(TextStorage &storage, const Markd
         return std::nullopt;
     }
     for (const std::size_t end : windowEnds(cutPoints, line, changed, *start)) {
-        if (const auto window = restyleWindow(storage, index, rangeBetween(*start, end), line, cutPoints, color)) {
+        if (const auto window =
+                restyleWindow(storage, index, rangeBetween(*start, end), line, cutPoints, color, style)) {
             return window;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "editor/markdown/LineCutPoints.h"
 #include "editor/markdown/MarkdownCodeTokenIndex.h"
+#include "editor/markdown/StyleSettings.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextStorage.h"
 
@@ -16,6 +17,6 @@ namespace velto::editor::MarkdownStyler {
 /// left the storage as a full pass styles it; the cut points are those of the text now.
 std::optional<TextRange> restyleWithinLongLine(TextStorage &storage, const MarkdownCodeTokenIndex &index,
                                                const std::vector<CharacterEdit> &edits, LineCutPoints &cutPoints,
-                                               const std::optional<Color> &color);
+                                               const std::optional<Color> &color, const StyleSettings &style);
 
 } // namespace velto::editor::MarkdownStyler

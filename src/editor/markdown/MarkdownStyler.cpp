@@ -66,12 +66,12 @@ std::vector<TextRange> mergedInTextOrder(std::vector<TextRange> ranges) {
     return merged;
 }
 
-void applyTrait(FontTrait trait, TextRange range, TextStorage &storage) {
+void applyTrait(FontTrait trait, TextRange range, TextStorage &storage, const StyleSettings &style) {
     if (range.location == TextRange::notFound || range.length < 1) {
         return;
     }
     const auto *current = attributeValueAs<FontDescriptor>(storage.attribute(AttributeKey::font, range.location));
-    FontDescriptor font = current ? *current : editorFont();
+    FontDescriptor font = current ? *current : editorFont(style);
     if (trait == FontTrait::bold) {
         font.bold = true;
     } else {
@@ -160,6 +160,7 @@ std::vector<TextRange> longLines(std::u16string_view text, const std::vector<Lin
 /// once per pass (so that a changed preference applies from the next pass on), and the parts of the
 /// text its patterns search.
 struct PassContext {
+    const StyleSettings &style;
     /// Whether the patterns search the whole text and every line (see FullPassSearch).
     bool searchesEverything;
     /// The text the patterns search: all but the inner contents of the fenced blocks that the pass
@@ -170,7 +171,8 @@ struct PassContext {
     std::vector<LineStart> lineStarts;
     std::array<Attributes, 7> heading; // index: level 1 to 6
     Attributes secondary{{AttributeKey::foregroundColor, secondaryLabelColor()}};
-    Attributes listMarker{{AttributeKey::foregroundColor, secondaryLabelColor()}, {AttributeKey::font, editorFont()}};
+    Attributes listMarker{{AttributeKey::foregroundColor, secondaryLabelColor()},
+                          {AttributeKey::font, editorFont(style)}};
     Attributes taskBox{{AttributeKey::foregroundColor, secondaryLabelColor()}, {AttributeKey::veltoTaskCheckbox, true}};
     Attributes linkLabel{{AttributeKey::foregroundColor, linkColor()}, {AttributeKey::underlineStyle, std::int64_t{1}}};
     Attributes linkDestination{{AttributeKey::foregroundColor, linkColor().withAlpha(0.84)}};
@@ -180,15 +182,17 @@ struct PassContext {
     /// Where the pass notes the matches it finds in long lines, when it does.
     LongLineMatches *recorded = nullptr;
 
-    PassContext(std::u16string_view text, const DocumentStructure &structure, FullPassSearch search)
-        : searchesEverything(search == FullPassSearch::everything)
+    PassContext(std::u16string_view text, const DocumentStructure &structure, const StyleSettings &style,
+                FullPassSearch search)
+        : style(style)
+        , searchesEverything(search == FullPassSearch::everything)
         , searchedRanges(searchesEverything ? std::vector{TextRange{0, text.size()}}
                                             : rangesOutsideStyledCode(text, structure))
         , lineStarts(velto::editor::lineStarts(text, searchedRanges)) {
-        const ParagraphStyle paragraph = headingParagraphStyle();
+        const ParagraphStyle paragraph = headingParagraphStyle(style);
         for (int level = 1; level <= 6; ++level) {
             heading[level] =
-                Attributes{{AttributeKey::font, headingFont(level)}, {AttributeKey::paragraphStyle, paragraph}};
+                Attributes{{AttributeKey::font, headingFont(level, style)}, {AttributeKey::paragraphStyle, paragraph}};
         }
     }
 };
@@ -273,7 +277,7 @@ void styleQuotes(TextStorage &storage, const Color &color, const PassContext &co
     enumerateLinesStartingWith(Patterns::blockQuote, textOf(storage), context, false, isQuoteMarker,
                                [&](const RegexMatch &match) {
                                    colorRange(storage, match.range(), color.withAlpha(0.72));
-                                   applyTrait(FontTrait::italic, match.range(2), storage);
+                                   applyTrait(FontTrait::italic, match.range(2), storage, context.style);
                                });
 }
 
@@ -371,13 +375,13 @@ void styleDelimited(TextStorage &storage, const PassContext &context, const Deli
 }
 
 void styleStrongText(TextStorage &storage, const PassContext &context) {
-    const auto bold = [&](TextRange content) { applyTrait(FontTrait::bold, content, storage); };
+    const auto bold = [&](TextRange content) { applyTrait(FontTrait::bold, content, storage, context.style); };
     styleDelimited(storage, context, strongStarsPattern, bold);
     styleDelimited(storage, context, strongUnderscoresPattern, bold);
 }
 
 void styleEmphasis(TextStorage &storage, const PassContext &context) {
-    const auto italic = [&](TextRange content) { applyTrait(FontTrait::italic, content, storage); };
+    const auto italic = [&](TextRange content) { applyTrait(FontTrait::italic, content, storage, context.style); };
     styleDelimited(storage, context, emphasisStarPattern, italic);
     styleDelimited(storage, context, emphasisUnderscorePattern, italic);
 }
@@ -405,7 +409,7 @@ void styleHorizontalRules(TextStorage &storage, const DocumentStructure &structu
 
 void styleInlineCode(TextStorage &storage, const Color &color, const DocumentStructure &structure,
                      const PassContext &context) {
-    const Attributes code{{AttributeKey::font, inlineCodeFont()},
+    const Attributes code{{AttributeKey::font, inlineCodeFont(context.style)},
                           {AttributeKey::foregroundColor, color},
                           {AttributeKey::veltoInlineCode, codeBackgroundColor()},
                           {AttributeKey::ligature, std::int64_t{0}}};
@@ -421,13 +425,14 @@ void styleInlineCode(TextStorage &storage, const Color &color, const DocumentStr
     }
 }
 
-void styleFencedCode(TextStorage &storage, const Color &color, const DocumentStructure &structure) {
+void styleFencedCode(TextStorage &storage, const Color &color, const DocumentStructure &structure,
+                     const StyleSettings &style) {
     const std::u16string_view text = textOf(storage);
-    const Attributes block = codeAttributes(color).with(AttributeKey::veltoCodeBlock, codeBackgroundColor());
+    const Attributes block = codeAttributes(color, style).with(AttributeKey::veltoCodeBlock, codeBackgroundColor());
     const Attributes openingLine{{AttributeKey::foregroundColor, secondaryLabelColor()},
-                                 {AttributeKey::paragraphStyle, fenceOpeningParagraphStyle()}};
+                                 {AttributeKey::paragraphStyle, fenceOpeningParagraphStyle(style)}};
     const Attributes closingLine{{AttributeKey::foregroundColor, secondaryLabelColor()},
-                                 {AttributeKey::paragraphStyle, fenceClosingParagraphStyle()}};
+                                 {AttributeKey::paragraphStyle, fenceClosingParagraphStyle(style)}};
     for (const FencedCodeBlock &fenced : structure.fencedBlocks) {
         const TextRange opening = fenced.opening.lineRange;
         if (!isStyledAsCode(text, fenced)) {
@@ -459,7 +464,7 @@ void LongLineMatches::note(TextRange match) {
     }
 }
 
-void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
+void applyFullPass(TextStorage &storage, const std::optional<Color> &color, const StyleSettings &style,
                    const std::function<DocumentStructure()> &structureOfText, FullPassSearch search,
                    LongLineMatches *recorded) {
     const Color resolved = color.value_or(textColor());
@@ -469,10 +474,10 @@ void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
         preserved = preservedCodeTokens(storage, whole);
     }
     storage.beginEditing();
-    storage.setAttributes(baseAttributes(resolved), whole);
+    storage.setAttributes(baseAttributes(resolved, style), whole);
     if (whole.length > 0) {
         const DocumentStructure structure = structureOfText();
-        PassContext context(storage.string(), structure, search);
+        PassContext context(storage.string(), structure, style, search);
         if (recorded != nullptr) {
             if (recorded->lines.empty()) {
                 recorded->lines = longLines(storage.string(), context.lineStarts);
@@ -489,7 +494,7 @@ void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
         styleStrikethrough(storage, context);
         styleHorizontalRules(storage, structure, context);
         styleInlineCode(storage, resolved, structure, context);
-        styleFencedCode(storage, resolved, structure);
+        styleFencedCode(storage, resolved, structure, style);
         for (const FencedCodeBlock &block : structure.fencedBlocks) {
             noteMatch(context, block.fullRange); // no line a block touches is cut
         }
@@ -510,13 +515,14 @@ void copyRuns(const TextStorage &scratch, TextRange range, TextStorage &storage,
     }
 }
 
-void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, LongLineMatches *recorded) {
+void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, const StyleSettings &style,
+                    LongLineMatches *recorded) {
     applyFullPass(
-        scratch, color, [&scratch] { return MarkdownSyntaxScanner::structure(scratch.string()); },
+        scratch, color, style, [&scratch] { return MarkdownSyntaxScanner::structure(scratch.string()); },
         FullPassSearch::outsideStyledCode, recorded);
 }
 
-void apply(TextStorage &storage, const std::optional<Color> &color, FullPassSearch search) {
+void apply(TextStorage &storage, const std::optional<Color> &color, const StyleSettings &style, FullPassSearch search) {
     // The storage's code index is built here when it has none, so that the first keystroke after a
     // page is loaded and styled finds it ready; what it took as changed is all restyled now.
     const auto indexedStructure = [&storage] {
@@ -525,12 +531,12 @@ void apply(TextStorage &storage, const std::optional<Color> &color, FullPassSear
         return index->structure();
     };
     LongLineMatches recorded;
-    applyFullPass(storage, color, indexedStructure, search, &recorded);
+    applyFullPass(storage, color, style, indexedStructure, search, &recorded);
     LineCutPoints cutPoints;
     cutPoints.replace(TextRange{0, storage.length()},
                       LineCutPoints::of(storage.string(), recorded.lines, std::move(recorded.matches)));
     rememberCutPoints(storage, std::move(cutPoints));
-    rememberPass(storage, baseAttributes(color.value_or(textColor())));
+    rememberPass(storage, baseAttributes(color.value_or(textColor()), style));
 }
 
 } // namespace velto::editor::MarkdownStyler

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/markdown/MarkdownSyntaxScanner.h"
+#include "editor/markdown/StyleSettings.h"
 #include "editor/text/RegexRunner.h"
 #include "editor/text/TextAttributes.h"
 #include "editor/text/TextStorage.h"
@@ -16,8 +17,8 @@ namespace velto::editor {
 /// Live Markdown styling: recomputes every display attribute of a text storage from its text alone and
 /// never changes a character. Markers stay visible, dimmed in the secondary label colour.
 ///
-/// Fonts and paragraph styles read the editor settings last pushed (currentEditorSettings) each time
-/// they are built, and the code paragraph style measures the code font with currentFontMetricsProvider.
+/// Fonts and paragraph styles are built from the style settings the caller gives (the editor's defaults
+/// when it gives none), each time they are built.
 namespace MarkdownStyler {
 
 // ---- colours ----
@@ -29,23 +30,23 @@ Color codeBackgroundColor();
 
 // ---- fonts and paragraph styles ----
 
-FontDescriptor editorFont();
+FontDescriptor editorFont(const StyleSettings &style = {});
 /// The heading font of a level 1 to 6; a setext heading uses level 1's size.
-FontDescriptor headingFont(int level);
-FontDescriptor codeFont();
-FontDescriptor inlineCodeFont();
+FontDescriptor headingFont(int level, const StyleSettings &style = {});
+FontDescriptor codeFont(const StyleSettings &style = {});
+FontDescriptor inlineCodeFont(const StyleSettings &style = {});
 
-ParagraphStyle baseParagraphStyle();
-ParagraphStyle headingParagraphStyle();
-ParagraphStyle codeParagraphStyle();
-ParagraphStyle fenceOpeningParagraphStyle();
-ParagraphStyle fenceClosingParagraphStyle();
+ParagraphStyle baseParagraphStyle(const StyleSettings &style = {});
+ParagraphStyle headingParagraphStyle(const StyleSettings &style = {});
+ParagraphStyle codeParagraphStyle(const StyleSettings &style = {});
+ParagraphStyle fenceOpeningParagraphStyle(const StyleSettings &style = {});
+ParagraphStyle fenceClosingParagraphStyle(const StyleSettings &style = {});
 
 /// The plain editor attributes: editor font, the colour, base paragraph style, ligature 1.
-Attributes baseAttributes(const Color &color);
+Attributes baseAttributes(const Color &color, const StyleSettings &style = {});
 /// The attributes of code in fenced blocks: code font, the colour, code paragraph style, ligature 0
 /// and a slight kern.
-Attributes codeAttributes(const Color &color);
+Attributes codeAttributes(const Color &color, const StyleSettings &style = {});
 
 // ---- passes ----
 
@@ -56,18 +57,19 @@ Attributes codeAttributes(const Color &color);
 enum class FullPassSearch { outsideStyledCode, everything };
 
 /// The full pass: restyles the whole storage in one editing group.
-void apply(TextStorage &storage, const std::optional<Color> &color = std::nullopt,
+void apply(TextStorage &storage, const std::optional<Color> &color = std::nullopt, const StyleSettings &style = {},
            FullPassSearch search = FullPassSearch::outsideStyledCode);
 
 /// The incremental pass: restyles the paragraphs around the edit (widened to the fenced blocks they
 /// touch) by styling a copy of that region and copying its runs back; returns the region. An unclosed
 /// fence makes it restyle everything.
-TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color = std::nullopt);
+TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color = std::nullopt,
+                const StyleSettings &style = {});
 
 /// The heading fast path: restyles the edited paragraph at once when the edit may have made or unmade
 /// a heading; returns whether it did.
 bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange,
-                                 const std::optional<Color> &color = std::nullopt);
+                                 const std::optional<Color> &color = std::nullopt, const StyleSettings &style = {});
 
 // ---- code positions ----
 //

@@ -1,8 +1,5 @@
 #include "editor/markdown/MarkdownStyler.h"
 
-#include "editor/text/EditorSettings.h"
-#include "editor/text/FontMetrics.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -10,15 +7,6 @@
 namespace velto::editor::MarkdownStyler {
 
 namespace {
-
-double fontSize() {
-    return editorFontSize(currentEditorSettings());
-}
-
-FontFamilyRole chosenFamily() {
-    return currentEditorSettings().fontChoice == EditorFontChoice::system ? FontFamilyRole::system
-                                                                          : FontFamilyRole::monospacedSystem;
-}
 
 double headingIncrement(int level) {
     switch (level) {
@@ -49,79 +37,79 @@ Color codeBackgroundColor() {
 
 // ---- fonts and paragraph styles ----
 
-FontDescriptor editorFont() {
-    return FontDescriptor{chosenFamily(), fontSize(), FontWeight::regular};
+FontDescriptor editorFont(const StyleSettings &style) {
+    return FontDescriptor{style.family, style.fontSize, FontWeight::regular};
 }
 
-FontDescriptor headingFont(int level) {
-    return FontDescriptor{chosenFamily(), fontSize() + headingIncrement(level), FontWeight::semibold};
+FontDescriptor headingFont(int level, const StyleSettings &style) {
+    return FontDescriptor{style.family, style.fontSize + headingIncrement(level), FontWeight::semibold};
 }
 
-FontDescriptor codeFont() {
-    return FontDescriptor{FontFamilyRole::userFixedPitch, fontSize(), FontWeight::regular};
+FontDescriptor codeFont(const StyleSettings &style) {
+    return FontDescriptor{FontFamilyRole::userFixedPitch, style.fontSize, FontWeight::regular};
 }
 
-FontDescriptor inlineCodeFont() {
-    return FontDescriptor{FontFamilyRole::monospacedSystem, std::max(fontSize() - 1, 12.0), FontWeight::medium};
+FontDescriptor inlineCodeFont(const StyleSettings &style) {
+    return FontDescriptor{FontFamilyRole::monospacedSystem, std::max(style.fontSize - 1, 12.0), FontWeight::medium};
 }
 
-ParagraphStyle baseParagraphStyle() {
-    const double s = fontSize();
-    ParagraphStyle style;
-    style.lineSpacing = std::max(0.28 * s, 4.0);
-    style.paragraphSpacing = std::max(0.15 * s, 2.0);
-    style.lineBreakMode = LineBreakMode::byWordWrapping;
-    return style;
+ParagraphStyle baseParagraphStyle(const StyleSettings &style) {
+    const double s = style.fontSize;
+    ParagraphStyle paragraph;
+    paragraph.lineSpacing = std::max(0.28 * s, 4.0);
+    paragraph.paragraphSpacing = std::max(0.15 * s, 2.0);
+    paragraph.lineBreakMode = LineBreakMode::byWordWrapping;
+    return paragraph;
 }
 
-ParagraphStyle headingParagraphStyle() {
-    const double s = fontSize();
-    ParagraphStyle style = baseParagraphStyle();
-    style.paragraphSpacingBefore = std::max(0.40 * s, 4.0);
-    style.paragraphSpacing = std::max(0.25 * s, 3.0);
-    return style;
+ParagraphStyle headingParagraphStyle(const StyleSettings &style) {
+    const double s = style.fontSize;
+    ParagraphStyle paragraph = baseParagraphStyle(style);
+    paragraph.paragraphSpacingBefore = std::max(0.40 * s, 4.0);
+    paragraph.paragraphSpacing = std::max(0.25 * s, 3.0);
+    return paragraph;
 }
 
-ParagraphStyle codeParagraphStyle() {
-    const double s = fontSize();
-    const FontMetrics metrics = currentFontMetricsProvider().metrics(codeFont());
-    ParagraphStyle style;
-    style.headIndent = 12;
-    style.firstLineHeadIndent = 12;
-    style.tailIndent = -12;
-    style.lineSpacing = std::max(0.12 * s, 2.0);
-    style.minimumLineHeight = std::ceil(metrics.ascender - metrics.descender + metrics.leading);
-    style.paragraphSpacing = 0;
-    style.lineBreakMode = LineBreakMode::byCharWrapping;
-    style.allowsDefaultTighteningForTruncation = false;
-    return style;
+ParagraphStyle codeParagraphStyle(const StyleSettings &style) {
+    const double s = style.fontSize;
+    const FontMetrics &metrics = style.codeFontMetrics;
+    ParagraphStyle paragraph;
+    paragraph.headIndent = 12;
+    paragraph.firstLineHeadIndent = 12;
+    paragraph.tailIndent = -12;
+    paragraph.lineSpacing = std::max(0.12 * s, 2.0);
+    paragraph.minimumLineHeight = std::ceil(metrics.ascender - metrics.descender + metrics.leading);
+    paragraph.paragraphSpacing = 0;
+    paragraph.lineBreakMode = LineBreakMode::byCharWrapping;
+    paragraph.allowsDefaultTighteningForTruncation = false;
+    return paragraph;
 }
 
-ParagraphStyle fenceOpeningParagraphStyle() {
-    ParagraphStyle style = codeParagraphStyle();
-    style.paragraphSpacingBefore = std::max(0.55 * fontSize(), 8.0);
-    return style;
+ParagraphStyle fenceOpeningParagraphStyle(const StyleSettings &style) {
+    ParagraphStyle paragraph = codeParagraphStyle(style);
+    paragraph.paragraphSpacingBefore = std::max(0.55 * style.fontSize, 8.0);
+    return paragraph;
 }
 
-ParagraphStyle fenceClosingParagraphStyle() {
-    ParagraphStyle style = codeParagraphStyle();
-    style.paragraphSpacing = std::max(0.75 * fontSize(), 12.0);
-    return style;
+ParagraphStyle fenceClosingParagraphStyle(const StyleSettings &style) {
+    ParagraphStyle paragraph = codeParagraphStyle(style);
+    paragraph.paragraphSpacing = std::max(0.75 * style.fontSize, 12.0);
+    return paragraph;
 }
 
-Attributes baseAttributes(const Color &color) {
-    return Attributes{{AttributeKey::font, editorFont()},
+Attributes baseAttributes(const Color &color, const StyleSettings &style) {
+    return Attributes{{AttributeKey::font, editorFont(style)},
                       {AttributeKey::foregroundColor, color},
-                      {AttributeKey::paragraphStyle, baseParagraphStyle()},
+                      {AttributeKey::paragraphStyle, baseParagraphStyle(style)},
                       {AttributeKey::ligature, std::int64_t{1}}};
 }
 
-Attributes codeAttributes(const Color &color) {
-    return Attributes{{AttributeKey::font, codeFont()},
+Attributes codeAttributes(const Color &color, const StyleSettings &style) {
+    return Attributes{{AttributeKey::font, codeFont(style)},
                       {AttributeKey::foregroundColor, color},
-                      {AttributeKey::paragraphStyle, codeParagraphStyle()},
+                      {AttributeKey::paragraphStyle, codeParagraphStyle(style)},
                       {AttributeKey::ligature, std::int64_t{0}},
-                      {AttributeKey::kern, std::min(std::max(0.01 * fontSize(), 0.12), 0.24)}};
+                      {AttributeKey::kern, std::min(std::max(0.01 * style.fontSize, 0.12), 0.24)}};
 }
 
 } // namespace velto::editor::MarkdownStyler

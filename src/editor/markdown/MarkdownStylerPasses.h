@@ -27,7 +27,7 @@ struct LongLineMatches {
 ///
 /// With `recorded`, the pass also notes the matches it finds in long lines there: in the lines it
 /// names, or when it names none, in the text's own long lines, which it then names.
-void applyFullPass(TextStorage &storage, const std::optional<Color> &color,
+void applyFullPass(TextStorage &storage, const std::optional<Color> &color, const StyleSettings &style,
                    const std::function<DocumentStructure()> &structureOfText,
                    FullPassSearch search = FullPassSearch::outsideStyledCode, LongLineMatches *recorded = nullptr);
 
@@ -41,6 +41,7 @@ void copyRuns(const TextStorage &scratch, TextRange range, TextStorage &storage,
 void copyAllRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset);
 
 /// The full pass over a scratch copy, which gets no code index of its own.
-void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, LongLineMatches *recorded = nullptr);
+void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, const StyleSettings &style,
+                    LongLineMatches *recorded = nullptr);
 
 } // namespace velto::editor::MarkdownStyler

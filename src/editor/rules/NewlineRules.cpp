@@ -37,7 +37,7 @@ bool consistsOfLineBreaks(std::u16string_view text) {
 
 /// On a closing fence line: a plain line break, and the typing below the block is not code.
 void leaveCodeBlock(EditingTarget &target, std::size_t caret) {
-    const Attributes base = MarkdownStyler::baseAttributes(target.codeTextColor());
+    const Attributes base = MarkdownStyler::baseAttributes(target.codeTextColor(), target.styleSettings());
     target.setTypingAttributes(base);
     target.insertTypedText(TextRange{caret, 0}, u"\n");
     const std::size_t after = target.selectedRange().location;

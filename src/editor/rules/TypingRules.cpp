@@ -253,7 +253,7 @@ void applyStableCodeAttributes(EditingTarget &target, TextRange range) {
     if (range.length == 0 || range.end() > target.storage().length()) {
         return;
     }
-    const Attributes code = MarkdownStyler::codeAttributes(target.codeTextColor());
+    const Attributes code = MarkdownStyler::codeAttributes(target.codeTextColor(), target.styleSettings());
     target.updateAttributes(range, [&code](const Attributes &attributes) {
         return attributes.without(AttributeKey::veltoCodeSyntaxToken)
             .without(AttributeKey::veltoCodeSyntaxGeneration)

@@ -4,16 +4,12 @@
 #include <algorithm>
 #include <atomic>
 
-// The process-wide collaborators of styling. Styling runs on the main thread; the atomic shared
-// pointers only keep a replacement from another thread well defined.
+// The editor's font size, and the process-wide measure of fonts that the view environment installs and the
+// owner of a styled text reads when it makes the text's style settings. Styling runs on the main thread; the
+// atomic shared pointer only keeps a replacement from another thread well defined.
 namespace velto::editor {
 
 namespace {
-
-std::shared_ptr<const EditorSettings> &settingsSlot() {
-    static auto *slot = new std::shared_ptr<const EditorSettings>(std::make_shared<EditorSettings>());
-    return *slot;
-}
 
 std::shared_ptr<const FontMetricsProvider> &metricsSlot() {
     static auto *slot = new std::shared_ptr<const FontMetricsProvider>(std::make_shared<ProportionalFontMetrics>());
@@ -27,14 +23,6 @@ double editorFontSize(const EditorSettings &settings) {
     return std::find(availableFontSizes.begin(), availableFontSizes.end(), stored) != availableFontSizes.end()
                ? stored
                : defaultFontSize;
-}
-
-EditorSettings currentEditorSettings() {
-    return *std::atomic_load(&settingsSlot());
-}
-
-void setCurrentEditorSettings(const EditorSettings &settings) {
-    std::atomic_store(&settingsSlot(), std::make_shared<const EditorSettings>(settings));
 }
 
 const FontMetricsProvider &currentFontMetricsProvider() {

@@ -32,9 +32,4 @@ using VeltoPreferences::defaultFontSize;
 /// The editor's point size: the stored size when it is one of the available sizes, else 15.
 double editorFontSize(const EditorSettings &settings);
 
-/// The settings styling, the editing rules and the view read: the defaults until the application
-/// pushes others.
-EditorSettings currentEditorSettings();
-void setCurrentEditorSettings(const EditorSettings &settings);
-
 } // namespace velto::editor

@@ -31,7 +31,8 @@ public:
     }
 };
 
-/// The provider styling uses; the proportional one until the view installs its own.
+/// The provider the owner of a styled text measures the code font with when it makes the text's style
+/// settings; the proportional one until the view environment installs its own.
 const FontMetricsProvider &currentFontMetricsProvider();
 void setFontMetricsProvider(std::shared_ptr<const FontMetricsProvider> provider);
 
