@@ -271,12 +271,14 @@ void VeltoTextView::setObscuredTopHeight(int height) {
 
 void VeltoTextView::scrollRangeToVisible(TextRange range) {
     // The screens around the range are measured first: the paragraphs this brings into view then stand where
-    // it puts them, whatever was estimated of them.
+    // it puts them, whatever was estimated of them. The range's own piece is laid out before, as it is shown
+    // next: measured on its own, a piece just typed into would be laid out twice for every key.
     const ViewTop shown = viewTop();
+    const CaretAffinity affinity = motion_.affinityAt(range.location);
+    cache_.pieceFor(range.location, affinity);
     const double screen = viewport()->height();
     cache_.measureAround(range.location, screen, screen);
     keepViewTop(shown);
-    const CaretAffinity affinity = motion_.affinityAt(range.location);
     const QRectF caret = cache_.caretRect(range.location, affinity).translated(inset_.width(), inset_.height());
     updateScrollBars();
     const double top = scrollY();
