@@ -98,10 +98,11 @@ void VeltoTextView::editingGroupDidFinish(const EditingSummary &summary) {
     if (preedit && preedit->position > storage_.length()) {
         inputMethod_.setPreedit(std::nullopt);
     }
+    changedArea_.editingGroupDidFinish(summary);
     updateScrollBars();
     scheduleIdleLayout();
     scheduleSpellCheck();
-    viewport()->update();
+    scheduleChangedAreaRepaint();
 }
 
 void VeltoTextView::textWillChange(TextRange range, std::u16string_view replacement) {
@@ -117,9 +118,42 @@ void VeltoTextView::selectionDidChange() {
     motion_.selectionDidChange();
     announcer_.selectionDidChange(core_.selectedRange(), core_.selectionHead());
     restartCaretBlink();
-    // Rules show their source while the selection touches them: the whole view may change.
-    viewport()->update();
+    // The caret, the selection's colour and the rules that show their source while the selection touches them.
+    changedArea_.selectionDidChange();
+    scheduleChangedAreaRepaint();
     emit selectionChanged();
+}
+
+void VeltoTextView::scheduleChangedAreaRepaint() {
+    if (changedAreaRepaintScheduled_) {
+        return;
+    }
+    changedAreaRepaintScheduled_ = true;
+    // Queued at the normal priority, it runs before the window's repaint, which Qt posts at a low one.
+    QMetaObject::invokeMethod(this, &VeltoTextView::repaintChangedArea, Qt::QueuedConnection);
+}
+
+void VeltoTextView::repaintChangedArea() {
+    changedAreaRepaintScheduled_ = false;
+    if (!changedArea_.isPending()) {
+        return; // the whole view was painted meanwhile
+    }
+    if (!isVisible()) {
+        changedArea_.wholeViewPainted(core_.selectedRange()); // the view is painted whole when it is shown
+        return;
+    }
+    const double top = scrollY() - inset_.height();
+    const std::optional<VerticalStretch> changed =
+        changedArea_.take(core_.selectedRange(), VerticalStretch{top, top + viewport()->height()});
+    if (!changed) {
+        viewport()->update();
+        return;
+    }
+    if (changed->bottom > changed->top) {
+        const int from = static_cast<int>(std::floor(changed->top - top));
+        const int to = static_cast<int>(std::ceil(changed->bottom - top));
+        viewport()->update(QRect(0, from, viewport()->width(), to - from));
+    }
 }
 
 // ---- the EditingTarget's changes ----
@@ -365,6 +399,11 @@ void VeltoTextView::paintEvent(QPaintEvent *event) {
     painter_.paint(painter, rect.translated(0, scrollY() - top), paintState());
     pointer_->drawTaskCheckboxPreview(painter, rect.translated(0, scrollY() - top));
     paintedSinceShown_ = true;
+    if (event->rect().contains(viewport()->rect())) {
+        changedArea_.wholeViewPainted(core_.selectedRange());
+    } else if (scrollY() != top) {
+        viewport()->update(); // measuring moved the text under the part painted: the rest follows
+    }
     scheduleIdleLayout();
 }
 

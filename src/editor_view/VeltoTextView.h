@@ -5,6 +5,7 @@
 #include "editor/editing/PageUndoHistories.h"
 #include "editor/text/TextStorage.h"
 #include "editor/text/VeltoTheme.h"
+#include "editor_view/ChangedArea.h"
 #include "editor_view/LayoutCache.h"
 #include "editor_view/LayoutFormats.h"
 #include "editor_view/ScrollAnchor.h"
@@ -233,6 +234,10 @@ private:
     void textDidChange() override;
     void selectionDidChange() override;
     void updateScrollBars();
+    /// Paints again what the edits and the selection's moves since the last time changed, once the event that made
+    /// them is done: a key repaints its paragraph and the caret, not the view.
+    void scheduleChangedAreaRepaint();
+    void repaintChangedArea();
     void updateContainerWidth();
     void scheduleIdleLayout();
     void measureWhileIdle();
@@ -257,6 +262,8 @@ private:
     EditingCore core_;
     LayoutFormats formats_;
     LayoutCache cache_;
+    ChangedArea changedArea_{cache_};
+    bool changedAreaRepaintScheduled_ = false;
     TextViewPainter painter_;
     PageUndoHistories undoHistories_;
     TextViewCaretMotion motion_;

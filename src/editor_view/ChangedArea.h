@@ -1,0 +1,65 @@
+#pragma once
+
+#include "editor/text/TextRange.h"
+#include "editor/text/TextStorage.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace velto::editor {
+
+class LayoutCache;
+
+/// A vertical stretch of the text container: [top, bottom).
+struct VerticalStretch {
+    double top = 0;
+    double bottom = 0;
+};
+
+/// What of the text view a key changed, so that only that is painted again: the paragraph an edit changed (down to
+/// the view's bottom when its height changed, as everything below it moved) and the paragraphs the selection left
+/// and entered (the caret, the selection's colour and the rules that show their source). A change it cannot
+/// follow that cheaply (paragraphs added or removed, an edit over several paragraphs or above the view, two
+/// paragraphs edited before the view was painted) asks for the whole view.
+class ChangedArea {
+public:
+    /// Beyond a changed stretch, what is painted again too: more than a code block's background reaches past its
+    /// lines and a glyph's ink past its line.
+    static constexpr double margin = 8;
+
+    explicit ChangedArea(LayoutCache &cache);
+
+    /// Follows a finished editing group of the storage (after the layout cache followed it).
+    void editingGroupDidFinish(const EditingSummary &summary);
+    /// The selection moved: where it was and where it is are painted again.
+    void selectionDidChange() { pending_ = true; }
+    /// The whole view is painted with this selection (a scroll, a new look): nothing is left to paint again.
+    void wholeViewPainted(TextRange selection);
+    /// Whether anything changed since the last call of take().
+    bool isPending() const { return pending_; }
+
+    /// What to paint again of a view showing [top, bottom) of the container, now that the selection is this;
+    /// none asks for the whole view. The changed paragraph is laid out to learn its height. Afterwards the
+    /// selection counts as shown and nothing is pending.
+    std::optional<VerticalStretch> take(TextRange selection, VerticalStretch view);
+
+private:
+    /// The stretch of the paragraphs from the one holding `first` to the one holding `last`.
+    VerticalStretch paragraphsStretch(std::size_t first, std::size_t last);
+    void reset(TextRange selection);
+
+    LayoutCache &cache_;
+    bool pending_ = false;
+    bool everything_ = false;
+    std::size_t paragraphCount_ = 0;
+    /// The layout cache's estimates when the view was last painted: estimated afresh, every height may change.
+    std::uint64_t estimatesGeneration_ = 0;
+    /// The paragraph edited since the last take(), and its height before the edit.
+    std::optional<std::size_t> editedParagraph_;
+    double heightBefore_ = 0;
+    /// The selection as last shown, moved with the edits since.
+    TextRange shownSelection_;
+};
+
+} // namespace velto::editor

@@ -1,0 +1,183 @@
+#include "TextViewTestSupport.h"
+
+#include "editor_view/ChangedArea.h"
+#include "editor_view/LayoutCache.h"
+#include "editor_view/LayoutFormats.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+
+#include <functional>
+#include <string>
+
+using namespace velto::editor;
+
+namespace {
+
+const Attributes &plain() {
+    static const Attributes attributes = MarkdownStyler::baseAttributes(MarkdownStyler::textColor());
+    return attributes;
+}
+
+/// Hands the storage's finished groups to the area, after the layout cache, as the text view does.
+class AreaFeed : private TextStorageObserver {
+public:
+    AreaFeed(TextStorage &storage, ChangedArea &area)
+        : area_(area)
+        , subscription_(storage.subscribe(*this)) {}
+
+private:
+    void editingGroupDidFinish(const EditingSummary &summary) override { area_.editingGroupDidFinish(summary); }
+    ChangedArea &area_;
+    Subscription subscription_;
+};
+
+/// Ten short paragraphs at a width where "line k" takes one line and a long one wraps.
+std::u16string tenParagraphs() {
+    std::u16string text;
+    for (int k = 0; k < 10; ++k) {
+        text += u"line " + std::u16string(1, static_cast<char16_t>(u'0' + k)) + u"\n";
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(ChangedAreaTests, AKeyRepaintsItsParagraphAndTheSelectionsMovesNotTheView) {
+    velto::testing::ensureWidgetApplication();
+    const std::u16string longWords(60, u'w');
+    struct Case {
+        const char *name;
+        std::function<void(TextStorage &)> edit;
+        TextRange selectionAfter;
+        /// The paragraphs the repaint must cover, and whether it reaches the view's bottom; none: the whole view.
+        std::optional<std::pair<std::size_t, std::size_t>> paragraphs;
+        bool toBottom = false;
+    };
+    const std::vector<Case> cases = {
+        {"a typed character",
+         [](TextStorage &s) {
+             s.replaceCharacters(TextRange{23, 0}, u"x", plain());
+         },
+         {24, 0},
+         std::pair<std::size_t, std::size_t>{3, 3}},
+        {"text that wraps onto a new line",
+         [&](TextStorage &s) {
+             s.replaceCharacters(TextRange{23, 0}, longWords + u" " + longWords, plain());
+         },
+         {23, 0},
+         std::pair<std::size_t, std::size_t>{3, 3},
+         true},
+        {"the caret moving across paragraphs",
+         [](TextStorage &) {},
+         {56, 0},
+         std::pair<std::size_t, std::size_t>{3, 8}},
+        {"attributes of one paragraph",
+         [](TextStorage &s) {
+             s.addAttribute(AttributeKey::underlineStyle, std::int64_t{1}, TextRange{21, 3});
+         },
+         {23, 0},
+         std::pair<std::size_t, std::size_t>{3, 3}},
+        {"a new paragraph",
+         [](TextStorage &s) {
+             s.replaceCharacters(TextRange{23, 0}, u"\n", plain());
+         },
+         {24, 0},
+         std::nullopt},
+        {"an edit over two paragraphs",
+         [](TextStorage &s) {
+             s.replaceCharacters(TextRange{23, 6}, u"ab", plain());
+         },
+         {25, 0},
+         std::nullopt},
+        {"an edit above the view",
+         [&](TextStorage &s) {
+             s.replaceCharacters(TextRange{0, 0}, longWords + u" " + longWords, plain());
+         },
+         {23, 0},
+         std::nullopt},
+    };
+    for (const Case &entry : cases) {
+        TextStorage storage(tenParagraphs(), plain());
+        LayoutFormats formats;
+        LayoutCache cache(storage, formats);
+        cache.setWidth(200);
+        ChangedArea area(cache);
+        AreaFeed feed(storage, area);
+        cache.piecesBetween(0, 1000); // painted
+        const double lineHeight = cache.paragraphHeight(0);
+        // The view shows paragraphs 1 to 9, the caret in paragraph 3 ("line 3" starts at 21).
+        const VerticalStretch view{cache.paragraphTop(1), cache.paragraphTop(9) + cache.paragraphHeight(9)};
+        area.wholeViewPainted(TextRange{23, 0});
+        entry.edit(storage);
+        area.selectionDidChange();
+        const std::optional<VerticalStretch> changed = area.take(entry.selectionAfter, view);
+        EXPECT_FALSE(area.isPending()) << entry.name;
+        if (!entry.paragraphs) {
+            EXPECT_FALSE(changed.has_value()) << entry.name;
+            continue;
+        }
+        ASSERT_TRUE(changed.has_value()) << entry.name;
+        const auto [first, last] = *entry.paragraphs;
+        EXPECT_LE(changed->top, cache.paragraphTop(first)) << entry.name;
+        EXPECT_GE(changed->bottom, std::min(view.bottom, cache.paragraphTop(last) + cache.paragraphHeight(last)))
+            << entry.name;
+        if (entry.toBottom) {
+            EXPECT_EQ(changed->bottom, view.bottom) << entry.name << ": the text below moved";
+        } else {
+            EXPECT_LT(changed->bottom - changed->top, (last - first + 2) * lineHeight + 2 * ChangedArea::margin)
+                << entry.name << ": no more than the paragraphs";
+        }
+    }
+}
+
+TEST(ChangedAreaTests, KeysAndSelectionMovesLeaveNoStalePixels) {
+    velto::testing::ensureWidgetApplication();
+    std::u16string text;
+    for (int k = 0; k < 30; ++k) {
+        text += u"Paragraph " + QString::number(k).toStdU16String() + u" with `code` and **strong** words.\n\n";
+    }
+    // The caret stays on: a blink between the two pictures would tell them apart.
+    const int flashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+    auto view = velto::testing::makeTextView(text, 320, 400);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    view->activateWindow();
+    view->setFocus();
+    const auto shownMatchesAFullPaint = [&view](const char *step) {
+        // Pending repaints done: what the window shows against the view painted whole now.
+        for (int round = 0; round < 5; ++round) {
+            QCoreApplication::processEvents();
+        }
+        const QRect area = view->viewport()->geometry();
+        const QImage shown = QGuiApplication::primaryScreen()
+                                 ->grabWindow(view->winId(), area.x(), area.y(), area.width(), area.height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        const QImage whole = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(shown == whole) << step << ": what the window shows differs from the view painted whole";
+    };
+    shownMatchesAFullPaint("opened");
+    // A selection in the second paragraph, then the typing in the fourth that wraps onto more lines.
+    view->setSelectedRange(TextRange{text.find(u"with"), 4});
+    shownMatchesAFullPaint("a word selected");
+    const std::size_t fourth = text.find(u"Paragraph 3") + 9;
+    view->setSelectedRange(TextRange{fourth, 0});
+    shownMatchesAFullPaint("the selection moved across paragraphs");
+    for (const char *typed : {"more words to wrap the paragraph ", "onto another line and another one"}) {
+        view->insertTypedText(view->selectedRange(), QString::fromUtf8(typed).toStdU16String());
+        shownMatchesAFullPaint(typed);
+    }
+    // Lines removed again, a character at a time, as Backspace does.
+    for (int k = 0; k < 40; ++k) {
+        const TextRange caret = view->selectedRange();
+        view->replaceText(TextRange{caret.location - 1, 1}, u"", TextRange{caret.location - 1, 0});
+    }
+    shownMatchesAFullPaint("lines removed");
+    view->perform(TextViewCommand::moveToDocumentEnd);
+    shownMatchesAFullPaint("the caret at the end");
+    QApplication::setCursorFlashTime(flashTime);
+}
