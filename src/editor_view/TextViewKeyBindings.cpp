@@ -51,9 +51,22 @@ constexpr std::array bindings{
     Binding{QKeySequence::Redo, TextViewCommand::redo},
 };
 
+/// Whether the key is one that types a character, with Shift at most: every standard binding holds Ctrl, Alt or
+/// Meta or a key that types nothing, so such a key matches none of them.
+bool typesACharacterAlone(const QKeyEvent &event) {
+    const Qt::KeyboardModifiers held =
+        event.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier);
+    return held == Qt::NoModifier && event.key() > 0 && event.key() < Qt::Key_Escape;
+}
+
 } // namespace
 
 std::optional<TextViewCommand> textViewCommandFor(const QKeyEvent &event) {
+    // A typed character skips the walk over the bindings, where each match asks the platform for the key
+    // sequences of a binding anew: twice a key, for its override and its press.
+    if (typesACharacterAlone(event)) {
+        return std::nullopt;
+    }
     for (const auto &[standardKey, command] : bindings) {
         if (event.matches(standardKey)) {
             return command;
