@@ -447,7 +447,7 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
     const VeltoPage &page = store_.document().currentPage;
     UndoManager *manager = histories_.undoManager();
     manager->disableUndoRegistration();
-    core_.loadText(text::toUTF16(page.visibleText()));
+    core_.loadText(text::toUTF16(page.visibleTextView()));
     // Only a loaded page's text is the page: an archived summary shows its preview and an unavailable page
     // nothing, and typing must never turn either into the page's whole text.
     core_.setEditable(page.content.asLoaded() != nullptr);
@@ -498,7 +498,7 @@ void VeltoEditorCoordinator::currentPageTextChangedInStore() {
     cancelPendingStylePass();
     cancelHighlighting();
     hasUnsavedEdits_ = false;
-    const std::u16string incoming = text::toUTF16(page.visibleText());
+    const std::u16string incoming = text::toUTF16(page.visibleTextView());
     const std::u16string &shown = core_.string();
     // Only the differing middle is replaced, so that the caret and the styling elsewhere stay put.
     std::size_t prefix = 0;
@@ -548,7 +548,7 @@ void VeltoEditorCoordinator::currentPageChangedInStore() {
         retaining.insert(page.id);
     }
     histories_.activateUndoHistory(document.currentPage.id, retaining, nullptr,
-                                   PageTextFingerprint::ofUTF8(document.currentPage.visibleText()));
+                                   PageTextFingerprint::ofUTF8(document.currentPage.visibleTextView()));
     loadCurrentPageText();
 }
 

@@ -45,7 +45,7 @@ void PageEditingSession::transitionToCurrentPage(std::optional<PageEditorViewSta
     for (const VeltoPage &other : document.pages) {
         retaining.insert(other.id);
     }
-    editor::PageTextFingerprint pageText = editor::PageTextFingerprint::ofUTF8(page.visibleText());
+    editor::PageTextFingerprint pageText = editor::PageTextFingerprint::ofUTF8(page.visibleTextView());
     textView_.undoHistories().activateUndoHistory(page.id, retaining, std::move(undoHistoryFallback), pageText);
     editorCoordinator_.loadCurrentPageText();
     panelView_.updateEmptyPageHint();

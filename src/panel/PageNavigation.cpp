@@ -27,7 +27,7 @@ std::optional<Uuid> PageNavigationSession::selectNextPage(bool reverse) {
 
 PageNavigationSession navigationSnapshot(const std::vector<VeltoPage> &pagesInNavigationOrder,
                                          const VeltoPage &currentPage) {
-    bool currentIsEmpty = currentPage.visibleText().empty();
+    bool currentIsEmpty = currentPage.visibleTextView().empty();
     PageNavigationSession session;
     for (const VeltoPage &page : pagesInNavigationOrder) {
         if (page.id == currentPage.id && currentIsEmpty) {

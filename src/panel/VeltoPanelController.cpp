@@ -177,8 +177,9 @@ VeltoPanelController::VeltoPanelController(VeltoStore &store, Options options)
     });
 
     const VeltoDocument &document = store_.document();
-    view.undoHistories().activateUndoHistory(document.currentPage.id, pageIDsOf(document), nullptr,
-                                             editor::PageTextFingerprint::ofUTF8(document.currentPage.visibleText()));
+    view.undoHistories().activateUndoHistory(
+        document.currentPage.id, pageIDsOf(document), nullptr,
+        editor::PageTextFingerprint::ofUTF8(document.currentPage.visibleTextView()));
     // The page is styled now with the look it is shown with, so that the first show does not style a page
     // of megabytes again on the shortcut's way to the screen; a look changed meanwhile is applied then.
     const editor::VeltoTheme theme = currentTheme();

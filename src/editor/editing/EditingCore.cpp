@@ -490,8 +490,13 @@ void EditingCore::move(Movement movement, bool extend) {
 
 void EditingCore::loadText(std::u16string_view text, const Attributes &attributes) {
     breakUndoCoalescing();
-    std::u16string clean = replacingLoneSurrogates(text);
-    storage_.replaceCharacters(TextRange{0, length()}, clean, attributes);
+    // A page's text is copied only when it holds a lone surrogate: a copy of a page of megabytes costs its
+    // size in memory and the page faults of filling it.
+    if (containsLoneSurrogate(text)) {
+        storage_.replaceCharacters(TextRange{0, length()}, replacingLoneSurrogates(text), attributes);
+    } else {
+        storage_.replaceCharacters(TextRange{0, length()}, text, attributes);
+    }
     setSelectionQuietly(length(), length());
     selectionDidChange();
 }
