@@ -389,7 +389,7 @@ TEST(TextStorageTests, AddedAttributesStayRightWhenThePaletteIsCollectedOrReplac
                 model[k] = change(model[k]);
             }
         };
-        switch (random() % 3) {
+        switch (random() % 4) {
         case 0: {
             // Many distinct colours, so that the palette grows past its limit and is collected.
             const Attributes distinct = colour(static_cast<double>(random() % 100000) / 100000);
@@ -401,6 +401,13 @@ TEST(TextStorageTests, AddedAttributesStayRightWhenThePaletteIsCollectedOrReplac
             storage.addAttributes(kern, range);
             update([&](const Attributes &old) { return old.merging(kern); });
             break;
+        case 2: {
+            // A set and an entry of its own, as a link's address: the same as adding the set with the entry.
+            const std::string address = "https://example.com/" + std::to_string(random() % 50);
+            storage.addAttributes(kern, AttributeKey::link, address, range);
+            update([&](const Attributes &old) { return old.merging(kern.with(AttributeKey::link, address)); });
+            break;
+        }
         default: {
             const std::int64_t style = random() % 2;
             storage.addAttribute(AttributeKey::underlineStyle, style, range);

@@ -331,7 +331,11 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
         const TextRange destination = match.range(4);
         const std::u16string target = unescapedDestination(text.substr(destination.location, destination.length));
         const std::optional<std::string> url = LinkPasteBehavior::linkableURL(target);
-        storage.addAttributes(url ? context.linkLabel.with(AttributeKey::link, *url) : context.linkLabel, label);
+        if (url) {
+            storage.addAttributes(context.linkLabel, AttributeKey::link, *url, label);
+        } else {
+            storage.addAttributes(context.linkLabel, label);
+        }
         for (std::size_t group : {1, 3, 5}) {
             addOver(storage, context.secondary, match.range(group));
         }
@@ -352,7 +356,7 @@ void styleLinks(TextStorage &storage, const DocumentStructure &structure, const 
         if (!url) {
             return;
         }
-        storage.addAttributes(context.linkLabel.with(AttributeKey::link, *url), address);
+        storage.addAttributes(context.linkLabel, AttributeKey::link, *url, address);
     });
 }
 

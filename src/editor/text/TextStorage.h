@@ -152,6 +152,10 @@ public:
     void setAttributes(const Attributes &attributes, TextRange range);
     void addAttribute(AttributeKey key, AttributeValue value, TextRange range);
     void addAttributes(const Attributes &attributes, TextRange range);
+    /// Puts the attributes and one entry more over the range, as addAttributes would put the set of both. For
+    /// an entry that differs from range to range, as a link's address does: the shared attributes merge with
+    /// the runs' sets as remembered merges, and only the set with the entry is made anew.
+    void addAttributes(const Attributes &attributes, AttributeKey key, const AttributeValue &value, TextRange range);
     void removeAttribute(AttributeKey key, TextRange range);
     /// Replaces the attributes of every run over the range with what `update` makes of them.
     void updateAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &update);

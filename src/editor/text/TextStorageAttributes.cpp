@@ -285,6 +285,14 @@ void TextStorage::addAttributes(const Attributes &attributes, TextRange range) {
     transformRuns(range, [&](std::uint32_t source) { return mergedIndex(source, attributes); });
 }
 
+void TextStorage::addAttributes(const Attributes &attributes, AttributeKey key, const AttributeValue &value,
+                                TextRange range) {
+    transformRuns(range, [&](std::uint32_t source) {
+        const Attributes merged = palette_[mergedIndex(source, attributes)].with(key, value);
+        return paletteIndex(merged);
+    });
+}
+
 void TextStorage::removeAttribute(AttributeKey key, TextRange range) {
     transformAttributes(range, [key](const Attributes &old) { return old.without(key); });
 }
