@@ -1,6 +1,6 @@
 #include "panel/ActivePages.h"
 
-#include "store/PageArchiveState.h"
+#include "model/PageArchiveState.h"
 #include "store/PageLists.h"
 #include "store/Store.h"
 

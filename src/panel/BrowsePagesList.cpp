@@ -1,11 +1,10 @@
 #include "panel/BrowsePagesList.h"
 
+#include "model/PageArchiveState.h"
 #include "panel/ActivePages.h"
 #include "panel/PagePreview.h"
 #include "panel/RelativeDates.h"
 #include "platform/Text.h"
-#include "store/PageArchiveState.h"
-#include "store/Store.h"
 
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
@@ -197,7 +196,7 @@ void BrowsePagesList::removeFromFilter(const Uuid &id) {
 }
 
 std::vector<const VeltoPage *> BrowsePagesList::candidatePages() const {
-    std::vector<const VeltoPage *> pages = activePagesByActivity(store_.document());
+    std::vector<const VeltoPage *> pages = activePagesByActivity(document_);
     if (filter_) {
         std::erase_if(pages, [this](const VeltoPage *page) { return filter_->count(page->id) == 0; });
     }
@@ -206,7 +205,7 @@ std::vector<const VeltoPage *> BrowsePagesList::candidatePages() const {
 
 void BrowsePagesList::setRows(const std::vector<const VeltoPage *> &pages, const QString &query, Date now) {
     rows_.clear();
-    const Uuid currentID = store_.document().currentPage.id;
+    const Uuid currentID = document_.currentPage.id;
     for (const VeltoPage *page : pages) {
         BrowsePageRow row;
         row.id = page->id;
@@ -242,7 +241,7 @@ void BrowsePagesList::reload(const QString &query, Date now) {
     if (!trimmed.isEmpty()) {
         BrowseSearch search;
         search.start(0, trimmed.toStdString(), identifiersOf(pages));
-        while (!search.step(store_.document(), folded_, std::chrono::hours(1))) {
+        while (!search.step(document_, folded_, std::chrono::hours(1))) {
         }
         search.keepMatching(pages);
     }
@@ -263,7 +262,7 @@ const VeltoPage *BrowsePagesList::originalOf(const VeltoPage &copy) const {
     if (!originalID || *originalID == copy.id) {
         return nullptr; // a copy that names itself is no version of another page
     }
-    return findPage(store_.document(), *originalID);
+    return findPage(document_, *originalID);
 }
 
 BrowsePagesList::Availability BrowsePagesList::availability(std::optional<std::size_t> selectedRow) const {
@@ -294,7 +293,7 @@ QString BrowsePagesList::pageDetail(const VeltoPage &page, Date now) const {
         }
     } else if (page.fileSlug == "recovered-page") {
         label = QStringLiteral("Recovered after file removal");
-    } else if (page.id == store_.document().currentPage.id) {
+    } else if (page.id == document_.currentPage.id) {
         label = QStringLiteral("Current page");
     }
     const QString date = QStringLiteral("Updated ") +

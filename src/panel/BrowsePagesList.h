@@ -18,8 +18,6 @@
 
 namespace velto {
 
-class VeltoStore;
-
 /// One row of the Browse Pages list.
 struct BrowsePageRow {
     Uuid id;
@@ -110,14 +108,15 @@ private:
 
 /// What the Browse Pages window lists: the active pages (current first, then by latest activity), only the
 /// saved conflict copies under review when there is a filter, narrowed by a search; their texts, the empty
-/// state and which actions the selected row allows. Reads the store; main thread only.
+/// state and which actions the selected row allows. Reads the library's document as the store holds it, which
+/// outlives the list; main thread only.
 class BrowsePagesList {
 public:
     /// Titles are capped: a page's first line can be megabytes long.
     static constexpr std::size_t previewLength = 200;
 
-    explicit BrowsePagesList(const VeltoStore &store)
-        : store_(store) {}
+    explicit BrowsePagesList(const VeltoDocument &document)
+        : document_(document) {}
 
     void setFilter(std::optional<std::set<Uuid>> filter) { filter_ = std::move(filter); }
     const std::optional<std::set<Uuid>> &filter() const { return filter_; }
@@ -150,7 +149,7 @@ public:
 private:
     const VeltoPage *originalOf(const VeltoPage &copy) const;
 
-    const VeltoStore &store_;
+    const VeltoDocument &document_;
     std::optional<std::set<Uuid>> filter_;
     std::vector<BrowsePageRow> rows_;
     std::optional<VeltoContentUnavailableView::Presentation> emptyState_;

@@ -1,9 +1,8 @@
 #include "panel/BrowsePagesWindow.h"
 
+#include "model/PageArchiveState.h"
 #include "panel/ActivePages.h"
 #include "panel/PanelAlerts.h"
-#include "store/PageArchiveState.h"
-#include "store/Store.h"
 #include "ui/VeltoUIControls.h"
 #include "ui/WindowAppearance.h"
 
@@ -110,11 +109,11 @@ QSize BrowsePageRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModel
 
 // ---- window ----
 
-BrowsePagesWindow::BrowsePagesWindow(const VeltoStore &store, Callbacks callbacks, QWidget *parent)
+BrowsePagesWindow::BrowsePagesWindow(const VeltoDocument &document, Callbacks callbacks, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , store_(store)
+    , document_(document)
     , callbacks_(std::move(callbacks))
-    , list_(store)
+    , list_(document)
     , searchField_(new QLineEdit(this))
     , guidanceLabel_(new QLabel(guidanceText, this))
     , listView_(new QListView(this))
@@ -267,7 +266,7 @@ void BrowsePagesWindow::reloadDisplayedPages() {
         return;
     }
     searchGeneration_ += 1;
-    const std::vector<Uuid> activeIDs = identifiersOf(activePagesByActivity(store_.document()));
+    const std::vector<Uuid> activeIDs = identifiersOf(activePagesByActivity(document_));
     list_.foldedTexts().retain(std::set<Uuid>(activeIDs.begin(), activeIDs.end())); // archived or gone since
     search_.start(searchGeneration_, query.toStdString(), identifiersOf(pages));
     searchRunning_ = true;
@@ -278,7 +277,7 @@ void BrowsePagesWindow::runSearchSlice() {
     if (!searchRunning_ || search_.generation() != searchGeneration_) {
         return; // a newer search took over
     }
-    if (!search_.step(store_.document(), list_.foldedTexts(), searchSlice)) {
+    if (!search_.step(document_, list_.foldedTexts(), searchSlice)) {
         // The rest in later slices; the search finds its pages in the document again, which may change meanwhile.
         QTimer::singleShot(0, this, [this, generation = searchGeneration_] {
             if (generation == searchGeneration_) {
@@ -422,7 +421,7 @@ void BrowsePagesWindow::openSelectedPage() {
         return;
     }
     const Uuid id = model_.rows()[*row].id;
-    const VeltoPage *page = findPage(store_.document(), id);
+    const VeltoPage *page = findPage(document_, id);
     if (page == nullptr || isArchivedPage(*page) || page->content.asUnavailable() != nullptr) {
         // Archived or removed since it was listed: the list is shown as it is now, and the window stays.
         reloadDisplayedPages();
@@ -443,7 +442,7 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
     }
     const BrowsePageRow selected = model_.rows()[*row];
     // Asked of the library as it is now: the row may have been listed before the panel opened another page.
-    if (selected.id == store_.document().currentPage.id) {
+    if (selected.id == document_.currentPage.id) {
         guidanceLabel_->setText(currentCopyHelp);
         beep();
         co_return VeltoConflictResolutionOutcome::unavailable;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "model/ConflictResolutionChoice.h"
 #include "panel/BrowsePagesList.h"
-#include "store/ConflictResolution.h"
 
 #include <QtCore/QAbstractListModel>
 #include <QtCore/QTimer>
@@ -18,8 +18,6 @@ class QListView;
 class QPushButton;
 
 namespace velto {
-
-class VeltoStore;
 
 /// The rows of the Browse Pages list for its view: the title as display text, the detail in `detailRole`.
 class BrowsePagesModel : public QAbstractListModel {
@@ -61,7 +59,7 @@ public:
     /// A search slice takes no new piece of work after this long; the piece under way ends it within 8 ms.
     static constexpr std::chrono::milliseconds searchSlice{6};
 
-    BrowsePagesWindow(const VeltoStore &store, Callbacks callbacks, QWidget *parent = nullptr);
+    BrowsePagesWindow(const VeltoDocument &document, Callbacks callbacks, QWidget *parent = nullptr);
 
     void showAllPages();
     void showConflictCopies(const std::vector<Uuid> &pageIDs);
@@ -110,7 +108,7 @@ private:
     void updateActionAvailability();
     void beep();
 
-    const VeltoStore &store_;
+    const VeltoDocument &document_;
     Callbacks callbacks_;
     BrowsePagesList list_;
     BrowsePagesModel model_;

@@ -507,7 +507,7 @@ BrowsePagesWindow &VeltoPanelController::browsePagesWindow() {
         }
     };
     callbacks.confirm = options_.confirm;
-    browsePagesWindow_ = std::make_unique<BrowsePagesWindow>(store_, std::move(callbacks));
+    browsePagesWindow_ = std::make_unique<BrowsePagesWindow>(store_.document(), std::move(callbacks));
     return *browsePagesWindow_;
 }
 

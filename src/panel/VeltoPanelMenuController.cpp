@@ -1,5 +1,6 @@
 #include "panel/VeltoPanelMenuController.h"
 
+#include "model/PageArchiveState.h"
 #include "panel/ActivePages.h"
 #include "panel/PageExcerpt.h"
 #include "panel/PagePreview.h"
@@ -10,7 +11,6 @@
 #include "platform/Text.h"
 #include "preferences/CommandCatalog.h"
 #include "preferences/CommandRegistry.h"
-#include "store/PageArchiveState.h"
 #include "store/PageLists.h"
 #include "store/Store.h"
 #include "ui/KeyNames.h"

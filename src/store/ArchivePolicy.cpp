@@ -1,6 +1,6 @@
 #include "store/ArchivePolicy.h"
 
-#include "store/PageArchiveState.h"
+#include "model/PageArchiveState.h"
 #include "store/PageLists.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "store/ConflictNotice.h"
 
-#include "store/PageArchiveState.h"
+#include "model/PageArchiveState.h"
 
 namespace velto {
 namespace {

@@ -1,6 +1,6 @@
 #include "store/DisplacedEdits.h"
 
-#include "store/PageArchiveState.h"
+#include "model/PageArchiveState.h"
 
 #include <algorithm>
 #include <functional>

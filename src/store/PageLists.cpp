@@ -1,6 +1,6 @@
 #include "store/PageLists.h"
 
-#include "store/PageArchiveState.h"
+#include "model/PageArchiveState.h"
 
 #include <algorithm>
 

@@ -3,12 +3,12 @@
 #include "library/FolderConnectionAssessment.h"
 #include "library/PageFileNaming.h"
 #include "model/LibraryPageRecord.h"
+#include "model/PageArchiveState.h"
 #include "model/PageSlug.h"
 #include "model/ReloadError.h"
 #include "model/ThreeWayMerge.h"
 #include "store/LibraryPool.h"
 #include "store/OwnFileChanges.h"
-#include "store/PageArchiveState.h"
 #include "store/PendingEdits.h"
 
 #include <variant>

@@ -1,6 +1,6 @@
 #include "model/Document.h"
+#include "model/PageArchiveState.h"
 #include "store/ArchivePolicy.h"
-#include "store/PageArchiveState.h"
 #include "store/Store.h"
 
 #include <algorithm>

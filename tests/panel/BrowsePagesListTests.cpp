@@ -22,7 +22,7 @@ using testing::page;
 struct Library : testing::BrowsePagesLibrary {
     explicit Library(VeltoPage current, std::vector<VeltoPage> others = {})
         : BrowsePagesLibrary(std::move(current), std::move(others))
-        , list(std::make_unique<BrowsePagesList>(*store)) {}
+        , list(std::make_unique<BrowsePagesList>(store->document())) {}
     /// "preview | detail" per row, or the empty state's title.
     std::string shown() const {
         if (const auto &empty = list->emptyState()) {

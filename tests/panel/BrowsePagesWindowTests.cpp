@@ -52,7 +52,7 @@ struct WindowHarness : testing::BrowsePagesLibrary {
         };
         callbacks.presentRefreshedConflictNotice = [this] { calls.push_back("notice"); };
         callbacks.beep = [this] { calls.push_back("beep"); };
-        window = std::make_unique<BrowsePagesWindow>(*store, std::move(callbacks));
+        window = std::make_unique<BrowsePagesWindow>(store->document(), std::move(callbacks));
     }
     std::vector<std::string> titles() const {
         std::vector<std::string> out;

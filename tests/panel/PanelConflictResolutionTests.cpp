@@ -1,11 +1,11 @@
 // Settling a saved conflict copy through the panel controller, over a real store on a temporary Pages folder.
 #include "PanelControllerFixture.h"
 
+#include "model/PageArchiveState.h"
 #include "panel/BrowsePagesWindow.h"
 #include "panel/VeltoPanelMenuController.h"
 #include "platform/FileSystem.h"
 #include "store/OwnFileChanges.h"
-#include "store/PageArchiveState.h"
 
 #include <gtest/gtest.h>
 

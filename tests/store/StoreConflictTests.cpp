@@ -1,6 +1,6 @@
 #include "StoreSessionFixture.h"
+#include "model/PageArchiveState.h"
 #include "store/OwnFileChanges.h"
-#include "store/PageArchiveState.h"
 
 #include <fstream>
 

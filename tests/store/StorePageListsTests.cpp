@@ -1,5 +1,5 @@
 #include "StoreSessionFixture.h"
-#include "store/PageArchiveState.h"
+#include "model/PageArchiveState.h"
 #include "store/PageLists.h"
 
 #include <future>

@@ -1,4 +1,4 @@
-#include "store/PageArchiveState.h"
+#include "model/PageArchiveState.h"
 
 namespace velto {
 
