@@ -117,7 +117,7 @@ KeyDecision ownKeyDownDecision(const QKeyEvent &event) {
 }
 
 KeyDecision shortcutOverrideDecision(const QKeyEvent &event, const KeyContext &context) {
-    if (!isModifierKey(event)) {
+    if (!isModifierKey(event.key())) {
         if (std::optional<KeyDecision> equivalent =
                 keyEquivalentDecision(localKeyEvent(event, context.typedText), context.commandShortcuts())) {
             return *equivalent;
@@ -137,7 +137,7 @@ KeyDecision pressDecision(const QKeyEvent &event, const KeyContext &context) {
     if (context.equivalentRanOnOverride) {
         return decided(KeyDecision::Kind::claim);
     }
-    if (isModifierKey(event)) {
+    if (isModifierKey(event.key())) {
         return veltoCommand(
             {VeltoKeyCommand::Kind::modifiersChanged, VeltoCommandID::closePanel, modifierFlags(event)});
     }
@@ -149,7 +149,7 @@ KeyDecision pressDecision(const QKeyEvent &event, const KeyContext &context) {
 }
 
 KeyDecision releaseDecision(const QKeyEvent &event) {
-    if (isModifierKey(event)) {
+    if (isModifierKey(event.key())) {
         return veltoCommand(
             {VeltoKeyCommand::Kind::modifiersChanged, VeltoCommandID::closePanel, modifierFlags(event)});
     }
@@ -189,25 +189,6 @@ std::optional<KeyDecision> keyDownDecision(const LocalKeyEvent &event, const Com
         return viewCommand(ViewKeyCommand::changeIndentation(outdent));
     }
     return std::nullopt;
-}
-
-bool isModifierKey(const QKeyEvent &event) {
-    switch (event.key()) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-    case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-        return true;
-    default:
-        return false;
-    }
 }
 
 } // namespace velto::editor

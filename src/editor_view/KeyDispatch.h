@@ -120,7 +120,4 @@ std::optional<KeyDecision> keyEquivalentDecision(const LocalKeyEvent &event, con
 /// Shift-Tab changing the indentation; none when the view's own handling decides.
 std::optional<KeyDecision> keyDownDecision(const LocalKeyEvent &event, const CommandShortcuts &shortcuts);
 
-/// Whether the event is a modifier key's (Shift, Control, Caps Lock...), which never types or commands.
-bool isModifierKey(const QKeyEvent &event);
-
 } // namespace velto::editor

@@ -15,6 +15,7 @@
 #include "panel/VeltoPanelMenuController.h"
 #include "panel/VeltoPanelView.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "platform/desktop/KeyEventTranslation.h"
 #include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
 #include "store/PageLists.h"
@@ -54,12 +55,6 @@ PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice, bool h
                       .arg(notice.pageIDs.size());
     }
     return {message, PanelFeedback::Emphasis::informational, readingTime};
-}
-
-bool isModifierKey(int key) {
-    return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt || key == Qt::Key_Meta ||
-           key == Qt::Key_Super_L || key == Qt::Key_Super_R || key == Qt::Key_AltGr || key == Qt::Key_Hyper_L ||
-           key == Qt::Key_Hyper_R;
 }
 
 /// The four modifiers the shortcuts use; Caps Lock, Num Lock and the keypad flag play no part.
@@ -812,7 +807,7 @@ bool VeltoPanelController::handlePanelKeyEvent(QKeyEvent *event) {
         }
         return false;
     }
-    if (isModifierKey(event->key())) {
+    if (editor::isModifierKey(event->key())) {
         bool commandHeld = held.testFlag(Qt::ControlModifier);
         handleShortcutHintEvent(ShortcutHintEvent::modifiers(commandHeld, held == Qt::ControlModifier));
     } else if (event->type() == QEvent::KeyPress) {

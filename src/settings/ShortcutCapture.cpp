@@ -29,26 +29,6 @@ bool modifiersAreUsable(std::uint64_t masked, bool allowsCommandOnly) {
     return allowsCommandOnly && (masked & command) != 0;
 }
 
-bool isModifierKey(int key) {
-    switch (key) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Meta:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-    case Qt::Key_Mode_switch:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 RecorderKeyRole recorderKeyRole(const RecorderKeyPress &press) {
@@ -117,7 +97,7 @@ CaptureOutcome captureShortcut(const RecorderKeyPress &press, bool allowsCommand
 }
 
 std::optional<RecorderKeyPress> recorderKeyPress(const QKeyEvent &event) {
-    if (event.isAutoRepeat() || isModifierKey(event.key())) {
+    if (event.isAutoRepeat() || editor::isModifierKey(event.key())) {
         return std::nullopt;
     }
     LocalKeyEvent local = editor::localKeyEvent(event);

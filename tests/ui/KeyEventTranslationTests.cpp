@@ -66,3 +66,20 @@ TEST(KeyEventTranslationTests, KeysWithoutScanCodeFallBackToQtKeys) {
     EXPECT_EQ(local.charactersIgnoringModifiers, QStringLiteral("z"));
     EXPECT_EQ(local.characters, QStringLiteral("z"));
 }
+
+// One answer for the text view, the panel's shortcut hints and the shortcut recorder: a key that only changes
+// what other keys do never types, commands or becomes a recorded shortcut's key.
+TEST(KeyEventTranslationTests, ModifierAndLockKeysAreToldFromKeysThatTypeOrCommand) {
+    const int modifierKeys[] = {Qt::Key_Shift,   Qt::Key_Control,  Qt::Key_Alt,     Qt::Key_AltGr,
+                                Qt::Key_Meta,    Qt::Key_Super_L,  Qt::Key_Super_R, Qt::Key_Hyper_L,
+                                Qt::Key_Hyper_R, Qt::Key_CapsLock, Qt::Key_NumLock, Qt::Key_Mode_switch};
+    for (int key : modifierKeys) {
+        EXPECT_TRUE(isModifierKey(key)) << key;
+    }
+    const int otherKeys[] = {Qt::Key_A,       Qt::Key_Space,      Qt::Key_Tab,    Qt::Key_Escape,
+                             Qt::Key_Return,  Qt::Key_F1,         Qt::Key_Menu,   Qt::Key_ScrollLock,
+                             Qt::Key_unknown, Qt::Key_Dead_Acute, Qt::Key_Delete, Qt::Key_Plus};
+    for (int key : otherKeys) {
+        EXPECT_FALSE(isModifierKey(key)) << key;
+    }
+}

@@ -105,6 +105,26 @@ std::uint64_t modifierFlags(const QKeyEvent &event) {
     return flags;
 }
 
+bool isModifierKey(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_Mode_switch:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::uint32_t portableKeyCode(const QKeyEvent &event) {
     std::uint32_t scanCode = event.nativeScanCode();
     if (scanCode >= x11KeyCodeOffset) {

@@ -34,6 +34,10 @@ TypedTextLookup currentKeyboardTypedText();
 /// does not), Caps Lock from the X11 lock mask, and the numeric-pad flag for keypad keys.
 std::uint64_t modifierFlags(const QKeyEvent &event);
 
+/// Whether Qt's key is a modifier or a lock key (Shift, Ctrl, Alt, AltGr, Super, Hyper, Caps Lock, Num Lock, the
+/// mode switch): pressed on its own it never types, commands or becomes a shortcut's key.
+bool isModifierKey(int qtKey);
+
 /// The portable key code of the event's physical key: from the native scan code through the key-code
 /// table, else from Qt's key for keys that type no character (Tab, Return, arrows...); 0xFFFF when unknown.
 std::uint32_t portableKeyCode(const QKeyEvent &event);
