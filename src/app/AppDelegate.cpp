@@ -26,6 +26,7 @@
 #include "store/LibraryPool.h"
 #include "store/Store.h"
 #include "ui/Appearance.h"
+#include "ui/KeyNames.h"
 #include "ui/WindowAppearance.h"
 
 #include <QtCore/QCoreApplication>
@@ -56,25 +57,6 @@ const char *recoveryPromptMilestone(VeltoStoreRecoveryIssue::Remedy remedy) {
         break;
     }
     return "damaged library announced";
-}
-
-/// Modifier names as Linux users know them: Command is Ctrl, Option is Alt, Control is Super.
-QString linuxShortcutTitle(const GlobalShortcut &shortcut) {
-    QStringList parts;
-    if ((shortcut.modifiers & ModifierFlags::command) != 0) {
-        parts << QStringLiteral("Ctrl");
-    }
-    if ((shortcut.modifiers & ModifierFlags::option) != 0) {
-        parts << QStringLiteral("Alt");
-    }
-    if ((shortcut.modifiers & ModifierFlags::shift) != 0) {
-        parts << QStringLiteral("Shift");
-    }
-    if ((shortcut.modifiers & ModifierFlags::control) != 0) {
-        parts << QStringLiteral("Super");
-    }
-    parts << shortcut.keyLabel;
-    return parts.join(QChar('+'));
 }
 
 } // namespace
@@ -440,7 +422,7 @@ QCoro::Task<void> AppDelegate::reloadLibraryFromDisk() {
 void AppDelegate::configureStatusItem() {
     if (!TrayIcon::isTrayAvailable()) {
         auto shortcut = VeltoPreferences::globalShortcut();
-        QString ways = shortcut ? linuxShortcutTitle(*shortcut) + QStringLiteral(" or launch Velto again")
+        QString ways = shortcut ? KeyNames::text(shortcut) + QStringLiteral(" or launch Velto again")
                                 : QStringLiteral("launch Velto again");
         std::fprintf(stderr, "Velto: no system tray is available; use %s to open it.\n", ways.toUtf8().constData());
     }
@@ -542,7 +524,7 @@ QMenu *AppDelegate::makeStatusItemMenu() {
     // Shortcuts are shown after a tab, not registered: a popup menu that owned them would take the keys.
     QString openTitle = QStringLiteral("Open Velto");
     if (auto shortcut = VeltoPreferences::globalShortcut()) {
-        openTitle += QLatin1Char('\t') + linuxShortcutTitle(*shortcut);
+        openTitle += QLatin1Char('\t') + KeyNames::text(shortcut);
     }
     auto *open = new QAction(openTitle, menu);
     connect(open, &QAction::triggered, this, &AppDelegate::showPage);
@@ -588,7 +570,7 @@ void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bo
                     relabelled.keyLabel = GlobalShortcut::normalizedKeyLabel(*label);
                 }
             }
-            title = linuxShortcutTitle(relabelled);
+            title = KeyNames::text(relabelled);
         }
         informative = title + QStringLiteral(" is already in use by another app, so clipboard append is unavailable. "
                                              "Your show/hide shortcut still works.");

@@ -261,6 +261,25 @@ TEST_F(AppDelegateTest, TheTrayMenuOpensVeltoOffersFeedbackAndQuitsAlsoBeforeLau
     EXPECT_EQ(log, (std::vector<std::string>{"show"}));
 }
 
+// The tray menu shows the show/hide shortcut in the key names Linux desktops use, glyph keys named too.
+TEST_F(AppDelegateTest, TheTrayMenuNamesTheShortcutsKeysInLinuxWords) {
+    struct Row {
+        GlobalShortcut shortcut;
+        const char *openTitle;
+    };
+    const Row rows[] = {
+        {{0x30, ModifierFlags::command, QStringLiteral("⇥")}, "Open Velto\tCtrl+Tab"},
+        {{0x24, ModifierFlags::option | ModifierFlags::control, QStringLiteral("↩")}, "Open Velto\tAlt+Super+Enter"},
+        {{0x00, ModifierFlags::shift | ModifierFlags::command, QStringLiteral("A")}, "Open Velto\tCtrl+Shift+A"},
+    };
+    AppDelegate shell({}, AppDelegate::Options{}, makeShellParts());
+    for (const Row &row : rows) {
+        VeltoPreferences::setGlobalShortcut(row.shortcut);
+        std::unique_ptr<QMenu> menu(shell.makeStatusItemMenu());
+        EXPECT_EQ(menu->actions().front()->text().toStdString(), row.openTitle);
+    }
+}
+
 // An item of the tray menu that asks first (deleting archived pages, archiving the others) runs the question's
 // event loop after the menu hid and before the menu's own code has returned from choosing it: the menu must
 // still be there then, and goes once the next menu is shown.
