@@ -61,22 +61,6 @@ PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice, bool h
 constexpr Qt::KeyboardModifiers shortcutModifiers =
     Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
 
-QString panelSizeDisplayName(PanelSizeChoice choice) {
-    switch (choice) {
-    case PanelSizeChoice::minimal:
-        return QStringLiteral("Minimal");
-    case PanelSizeChoice::compact:
-        return QStringLiteral("Compact");
-    case PanelSizeChoice::regular:
-        return QStringLiteral("Standard");
-    case PanelSizeChoice::large:
-        return QStringLiteral("Spacious");
-    case PanelSizeChoice::expansive:
-        return QStringLiteral("Expansive");
-    }
-    return {};
-}
-
 std::set<Uuid> pageIDsOf(const VeltoDocument &document) {
     std::set<Uuid> ids{document.currentPage.id};
     for (const VeltoPage &page : document.pages) {
@@ -712,7 +696,7 @@ void VeltoPanelController::adjustPanelSize(int step) {
     popover_->setContentSize(VeltoPreferences::panelContentSize());
     panelView_->normalizeEditorWidth();
     placePanelAtAnchor();
-    showFeedback(PanelFeedback::confirmation(QStringLiteral("Panel size · ") + panelSizeDisplayName(*choice)));
+    showFeedback(PanelFeedback::confirmation(QStringLiteral("Panel size · ") + panelSizeName(*choice)));
 }
 
 void VeltoPanelController::setFontSize(double size) {

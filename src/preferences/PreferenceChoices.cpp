@@ -68,6 +68,22 @@ QString rawValue(PanelSizeChoice choice) {
     return {};
 }
 
+QString panelSizeName(PanelSizeChoice choice) {
+    switch (choice) {
+    case PanelSizeChoice::minimal:
+        return QStringLiteral("Minimal");
+    case PanelSizeChoice::compact:
+        return QStringLiteral("Compact");
+    case PanelSizeChoice::regular:
+        return QStringLiteral("Standard");
+    case PanelSizeChoice::large:
+        return QStringLiteral("Spacious");
+    case PanelSizeChoice::expansive:
+        return QStringLiteral("Expansive");
+    }
+    return {};
+}
+
 QSizeF presetContentSize(PanelSizeChoice choice) {
     switch (choice) {
     case PanelSizeChoice::minimal:

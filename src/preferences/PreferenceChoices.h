@@ -77,6 +77,9 @@ inline constexpr QSizeF minimum{360, 150};
 inline constexpr QSizeF maximum{1200, 900};
 } // namespace PanelSizing
 
+/// The preset's name as Settings and the panel show it: "Minimal", "Compact", "Standard", "Spacious", "Expansive".
+QString panelSizeName(PanelSizeChoice choice);
+
 /// Content size of a preset, in points: compact is 500 × 325.
 QSizeF presetContentSize(PanelSizeChoice choice);
 

@@ -61,19 +61,7 @@ QString panelSizeTitle(const PanelSizeMode &mode) {
     if (mode.isCustom) {
         return QStringLiteral("Custom");
     }
-    switch (mode.preset) {
-    case PanelSizeChoice::minimal:
-        return QStringLiteral("Minimal");
-    case PanelSizeChoice::compact:
-        return QStringLiteral("Compact");
-    case PanelSizeChoice::regular:
-        return QStringLiteral("Standard");
-    case PanelSizeChoice::large:
-        return QStringLiteral("Spacious");
-    case PanelSizeChoice::expansive:
-        return QStringLiteral("Expansive");
-    }
-    return {};
+    return panelSizeName(mode.preset);
 }
 
 QString autoArchiveTitle(AutoArchiveDuration duration) {
