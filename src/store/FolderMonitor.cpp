@@ -7,10 +7,9 @@
 #include <QtCore/QMetaObject>
 #include <QtCore/QSocketNotifier>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <set>
+#include <system_error>
 
 namespace velto {
 
@@ -120,8 +119,10 @@ std::unique_ptr<VeltoFolderMonitor>
 VeltoFolderMonitor::make(const std::filesystem::path &folderURL,
                          const std::optional<VeltoLibraryReconciliationCheckpoint> & /*checkpoint*/,
                          VeltoOwnFileChanges &ownChanges) {
-    struct stat status {};
-    if (::lstat(folderURL.c_str(), &status) != 0) {
+    // The folder itself, not what a link there points to, must be there to be watched.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(folderURL, error);
+    if (error || status.type() == std::filesystem::file_type::not_found) {
         return nullptr;
     }
     return std::unique_ptr<VeltoFolderMonitor>(new VeltoFolderMonitor(folderURL, ownChanges));
