@@ -6,9 +6,9 @@
 #include "app/Composition.h"
 #include "app/LaunchTrace.h"
 #include "app/SingleInstance.h"
-#include "app/TerminationSignals.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/FreedMemory.h"
+#include "platform/desktop/TerminationSignals.h"
 #include "preferences/DefaultsDomain.h"
 
 #include <QtCore/QTimer>

@@ -1,4 +1,4 @@
-#include "app/TerminationSignals.h"
+#include "platform/desktop/TerminationSignals.h"
 
 #include <QtCore/QSocketNotifier>
 
