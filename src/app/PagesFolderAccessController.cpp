@@ -1,7 +1,6 @@
 #include "app/PagesFolderAccessController.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/FolderHandle.h"
 
 #include <map>
 #include <memory>
@@ -10,25 +9,18 @@ namespace velto {
 
 PagesFolderAccessController::FolderAccess PagesFolderAccessController::FolderAccess::directoryHandles() {
     // One handle per folder; shared by the two callables of this access.
-    auto handles = std::make_shared<std::map<std::filesystem::path, int>>();
+    auto handles = std::make_shared<std::map<std::filesystem::path, FolderHandle>>();
     FolderAccess access;
     access.start = [handles](const std::filesystem::path &folder) {
-        int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (handle < 0) {
+        std::optional<FolderHandle> handle = FolderHandle::open(folder);
+        if (!handle) {
             return false;
         }
-        if (auto held = handles->find(folder); held != handles->end()) {
-            ::close(held->second);
-        }
-        (*handles)[folder] = handle;
+        // A handle held already for the folder is closed as the new one takes its place.
+        handles->insert_or_assign(folder, std::move(*handle));
         return true;
     };
-    access.stop = [handles](const std::filesystem::path &folder) {
-        if (auto held = handles->find(folder); held != handles->end()) {
-            ::close(held->second);
-            handles->erase(held);
-        }
-    };
+    access.stop = [handles](const std::filesystem::path &folder) { handles->erase(folder); };
     return access;
 }
 
