@@ -5,6 +5,7 @@
 #include "editor/highlight/HighlightMarkupParser.h"
 #include "editor/highlight/HighlightScripts.h"
 #include "editor/highlight/SyntaxLanguageRegistry.h"
+#include "platform/ThreadName.h"
 
 #include <QCoro/QCoroFuture>
 #include <QtCore/QPromise>
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
-#include <pthread.h>
 #include <utility>
 
 namespace velto::editor {
@@ -209,7 +209,7 @@ void HighlightJSSyntaxHighlighter::startRun(std::shared_ptr<PendingRun> run) {
 
 void HighlightJSSyntaxHighlighter::work(const std::shared_ptr<State> &state) {
     // Named, so that processor time and thread listings show what the thread is for.
-    pthread_setname_np(pthread_self(), "velto-highlight");
+    nameCurrentThread("velto-highlight");
     // Kept from run to run; made again after a run that failed.
     std::unique_ptr<HighlightJSContext> context;
     while (std::shared_ptr<PendingRun> run = nextStartedRun(*state)) {
