@@ -41,14 +41,14 @@ declare -A header_groups=(
     [x11]='xcb/|xkbcommon/|X11/'
     [javascript]='JavaScriptCore/'
     [spelling]='enchant'
-    [posix]='unistd\.h|fcntl\.h|dirent\.h|sys/'
+    [posix]='unistd\.h|fcntl\.h|dirent\.h|pthread\.h|sys/'
 )
 
 # A folder under src/, then the groups of headers its files never include.
 header_seams=(
     "model        qt x11 javascript spelling posix"
     "library      qt x11 javascript spelling posix"
-    "store        qt_display qt_session qt_unqualified x11 javascript spelling"
+    "store        qt_display qt_session qt_unqualified x11 javascript spelling posix"
     "preferences  qt_display qt_session qt_unqualified x11 javascript spelling"
     "editor       qt_display qt_session qt_unqualified x11 javascript spelling posix"
     "editor_view  qt_session x11 javascript spelling posix"
