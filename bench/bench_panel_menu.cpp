@@ -158,7 +158,7 @@ BENCHMARK(BM_WordCountOfA5MBPage)->Iterations(30)->Unit(benchmark::kMillisecond)
 // typing pauses: the sliced search (texts folded and cached by the first run) and the model reset.
 void BM_BrowseSearchKeystroke(benchmark::State &state) {
     MenuFixture fixture;
-    BrowsePagesList list(*fixture.store);
+    BrowsePagesList list(fixture.store->document());
     BrowsePagesModel model;
     const char *queries[] = {"ordinary", "page 4", "task and", "nothing like it", "code"};
     std::vector<double> samples;
@@ -187,7 +187,7 @@ BENCHMARK(BM_BrowseSearchKeystroke)->Iterations(30)->Unit(benchmark::kMillisecon
 void BM_FiveMegabyteCurrentPageSlices(benchmark::State &state) {
     MenuFixture fixture;
     fixture.store->setText(pageText(5 * 1024 * 1024, 0) + " \u00e9t\u00e9", systemClock().now());
-    BrowsePagesList list(*fixture.store);
+    BrowsePagesList list(fixture.store->document());
     std::vector<double> slices;
     std::vector<double> menus;
     for (auto _ : state) {
