@@ -2,7 +2,7 @@
 // ticks of a 1 ms timer while the clipboard is read and the HTML converted on a worker thread), and the
 // whole read, for 256 KB and 1 MB of HTML. Each reports the median and the worst in milliseconds.
 #include "BenchTiming.h"
-#include "editor_view/ClipboardTextReader.h"
+#include "editor_view/clipboard/ClipboardTextReader.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QEventLoop>

@@ -7,7 +7,7 @@
 #include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
 #include "editor/markdown/MarkdownStyler.h"
-#include "editor_view/VeltoTextView.h"
+#include "editor_view/view/VeltoTextView.h"
 
 #include <benchmark/benchmark.h>
 

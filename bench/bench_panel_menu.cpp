@@ -2,11 +2,11 @@
 // 1,000 archived pages: the whole menu, one "Older Archived Pages" submenu filled as it opens, and the word
 // count of a 5 MB page for the information line. Each reports the median and the worst run in milliseconds.
 #include "BenchTiming.h"
-#include "panel/ActivePages.h"
-#include "panel/BrowsePagesList.h"
-#include "panel/BrowsePagesWindow.h"
-#include "panel/PanelMenuView.h"
-#include "panel/VeltoPanelMenuController.h"
+#include "panel/browse/BrowsePagesList.h"
+#include "panel/browse/BrowsePagesWindow.h"
+#include "panel/menu/PanelMenuView.h"
+#include "panel/menu/VeltoPanelMenuController.h"
+#include "panel/pages/ActivePages.h"
 #include "preferences/CommandRegistry.h"
 #include "store/Store.h"
 #include "support/TemporaryFolder.h"

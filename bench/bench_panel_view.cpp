@@ -5,11 +5,11 @@
 // first search through a 5 MB page (folding it), and a search as the reader types (the folded copy kept).
 #include "BenchTiming.h"
 #include "editor/MarkdownSamples.h"
-#include "editor_view/VeltoTextView.h"
-#include "panel/PanelFeedbackController.h"
-#include "panel/ShortcutHintsPanelController.h"
-#include "panel/TextSearch.h"
-#include "panel/VeltoPanelView.h"
+#include "editor_view/view/VeltoTextView.h"
+#include "panel/feedback/PanelFeedbackController.h"
+#include "panel/hints/ShortcutHintsPanelController.h"
+#include "panel/view/TextSearch.h"
+#include "panel/view/VeltoPanelView.h"
 
 #include <QtWidgets/QApplication>
 #include <benchmark/benchmark.h>

@@ -6,7 +6,7 @@
 #include "editor/text/FontMetrics.h"
 #include "editor/text/StorageLines.h"
 #include "editor/text/UTF8Change.h"
-#include "editor_view/AutoCorrection.h"
+#include "editor_view/spelling/AutoCorrection.h"
 #include "page_editor/CodeHighlightRequests.h"
 #include "page_editor/EditorSettingsFeed.h"
 #include "platform/Text.h"

@@ -6,7 +6,7 @@
 #include "editor/text/EditorSettings.h"
 #include "editor/text/HandedOverText.h"
 #include "editor/text/VeltoTheme.h"
-#include "editor_view/SpellChecker.h"
+#include "editor_view/spelling/SpellChecker.h"
 #include "page_editor/EditorCoordinatorPanel.h"
 #include "page_editor/EditorCoordinatorView.h"
 #include "page_editor/HighlightedCodeBlocks.h"

@@ -1,12 +1,12 @@
 // The launch sequence and the shell's own steps, with a recording panel in place of the real one, on a store
 // over a temporary Pages folder. Without a display there is neither a tray nor global shortcuts.
 #include "AppTestSupport.h"
-#include "app/AppDelegate.h"
-#include "app/Composition.h"
-#include "app/MainMenu.h"
-#include "app/ShellSettings.h"
-#include "app/WelcomePresenter.h"
-#include "app/WelcomeWindowController.h"
+#include "app/menus/MainMenu.h"
+#include "app/shell/AppDelegate.h"
+#include "app/shell/Composition.h"
+#include "app/shell/ShellSettings.h"
+#include "app/welcome/WelcomePresenter.h"
+#include "app/welcome/WelcomeWindowController.h"
 #include "library/LoadResult.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"

@@ -1,5 +1,5 @@
-#include "app/ApplicationBundleIdentity.h"
-#include "app/ApplicationVersion.h"
+#include "app/lifecycle/ApplicationBundleIdentity.h"
+#include "app/lifecycle/ApplicationVersion.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/ApplicationStorage.h"
 #include "support/TemporaryFolder.h"

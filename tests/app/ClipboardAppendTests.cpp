@@ -1,4 +1,4 @@
-#include "app/ClipboardAppend.h"
+#include "app/shell/ClipboardAppend.h"
 
 #include <gtest/gtest.h>
 

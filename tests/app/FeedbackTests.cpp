@@ -1,8 +1,8 @@
 // The feedback e-mail and its fallback, the makers' addresses the build sets, and the About window.
 #include "AppTestSupport.h"
-#include "app/AboutPanel.h"
-#include "app/CommercialConfiguration.h"
-#include "app/Feedback.h"
+#include "app/lifecycle/CommercialConfiguration.h"
+#include "app/menus/AboutPanel.h"
+#include "app/menus/Feedback.h"
 
 #include <QtCore/QUrlQuery>
 #include <QtWidgets/QLabel>

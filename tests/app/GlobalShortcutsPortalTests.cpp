@@ -1,7 +1,7 @@
 // The desktop portal's global shortcuts against a fake portal on a private session bus started by the test.
 #include "AppTestSupport.h"
-#include "app/GlobalShortcutsPortal.h"
-#include "app/PortalHotKeyService.h"
+#include "app/hotkeys/GlobalShortcutsPortal.h"
+#include "app/hotkeys/PortalHotKeyService.h"
 #include "support/ChildProcess.h"
 #include "support/async/EventLoopWaits.h"
 

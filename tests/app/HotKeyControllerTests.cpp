@@ -1,4 +1,4 @@
-#include "app/HotKeyController.h"
+#include "app/hotkeys/HotKeyController.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Launching at login through the desktop's autostart folder, in a temporary configuration folder.
-#include "app/LaunchAtLogin.h"
+#include "app/lifecycle/LaunchAtLogin.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

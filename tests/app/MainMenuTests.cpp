@@ -1,9 +1,9 @@
 // The main menu of the Settings window: what it holds with the current shortcuts, when its items may run, and
 // the panel's own Quit and Reload keys beside the text view's.
 #include "AppTestSupport.h"
-#include "app/MainMenu.h"
-#include "app/PanelKeyEquivalents.h"
-#include "editor_view/VeltoTextView.h"
+#include "app/menus/MainMenu.h"
+#include "app/menus/PanelKeyEquivalents.h"
+#include "editor_view/view/VeltoTextView.h"
 #include "preferences/Preferences.h"
 #include "support/TemporaryFolder.h"
 

@@ -1,7 +1,7 @@
 // The tray icon's pulse: its keyframes, and that it plays once and never while motion is to be reduced; the
 // icon is made again only when the appearance calls for the other variant or a pulse drew over it.
 #include "AppTestSupport.h"
-#include "app/MenuBarIcon.h"
+#include "app/menus/MenuBarIcon.h"
 #include "platform/desktop/DisplayOptions.h"
 #include "support/TemporaryFolder.h"
 #include "support/async/EventLoopWaits.h"

@@ -1,7 +1,7 @@
 // Showing the current page and the Pages folder in the file manager: what was typed is saved first, and a
 // save that fails is reported instead of showing anything.
 #include "AppTestSupport.h"
-#include "app/PagesFinderWorkflow.h"
+#include "app/shell/PagesFinderWorkflow.h"
 #include "platform/Clock.h"
 #include "store/Store.h"
 #include "support/ChildProcess.h"

@@ -1,5 +1,5 @@
 // The access held for the active Pages folder: given back exactly once for each access taken.
-#include "app/PagesFolderAccessController.h"
+#include "app/lifecycle/PagesFolderAccessController.h"
 
 #include "support/TemporaryFolder.h"
 

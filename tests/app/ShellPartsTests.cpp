@@ -1,9 +1,9 @@
 // The shell's parts the composition makes, as the shell relies on them before and after the launch puts them in
 // place, in a session without a display server or a tray.
 #include "AppTestSupport.h"
-#include "app/Composition.h"
-#include "app/GlobalHotKeys.h"
-#include "app/TrayIcon.h"
+#include "app/hotkeys/GlobalHotKeys.h"
+#include "app/menus/TrayIcon.h"
+#include "app/shell/Composition.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "AppTestSupport.h"
-#include "app/SingleInstance.h"
+#include "app/lifecycle/SingleInstance.h"
 #include "support/ChildProcess.h"
 #include "support/TemporaryFolder.h"
 

@@ -1,4 +1,4 @@
-#include "app/ApplicationTerminationCoordinator.h"
+#include "app/lifecycle/ApplicationTerminationCoordinator.h"
 #include "support/async/ManualScheduler.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/ApplicationTestLaunchConfiguration.h"
+#include "app/lifecycle/ApplicationTestLaunchConfiguration.h"
 #include "preferences/Preferences.h"
 #include "support/TemporaryFolder.h"
 

@@ -1,7 +1,7 @@
 // The Welcome window on the offscreen platform: which key presses and gestures answer it, and with what.
 #include "AppTestSupport.h"
-#include "app/WelcomeViews.h"
-#include "app/WelcomeWindowController.h"
+#include "app/welcome/WelcomeViews.h"
+#include "app/welcome/WelcomeWindowController.h"
 #include "platform/desktop/KeyCodes.h"
 #include "preferences/Preferences.h"
 #include "support/TemporaryFolder.h"

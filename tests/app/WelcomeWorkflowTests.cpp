@@ -1,5 +1,5 @@
 // Carrying out the Welcome's answer: what is called, in which order, and what stops it.
-#include "app/WelcomeWorkflow.h"
+#include "app/welcome/WelcomeWorkflow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "TextViewTestSupport.h"
 
-#include "editor_view/ChangedArea.h"
-#include "editor_view/LayoutCache.h"
-#include "editor_view/LayoutFormats.h"
+#include "editor_view/layout/LayoutCache.h"
+#include "editor_view/layout/LayoutFormats.h"
+#include "editor_view/view/ChangedArea.h"
 
 #include <gtest/gtest.h>
 

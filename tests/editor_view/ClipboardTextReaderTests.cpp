@@ -1,5 +1,5 @@
-#include "editor_view/ClipboardTextReader.h"
-#include "editor_view/HtmlText.h"
+#include "editor_view/clipboard/ClipboardTextReader.h"
+#include "editor_view/clipboard/HtmlText.h"
 
 #include "ViewTestApplication.h"
 #include "editor/CoroutineTestSupport.h"

@@ -1,4 +1,4 @@
-#include "editor_view/DroppedText.h"
+#include "editor_view/clipboard/DroppedText.h"
 
 #include <QMimeData>
 

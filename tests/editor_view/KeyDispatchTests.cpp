@@ -1,6 +1,6 @@
-#include "editor_view/KeyDispatch.h"
-#include "editor_view/TextViewKeyEvents.h"
-#include "editor_view/TextViewKeyRouter.h"
+#include "editor_view/input/KeyDispatch.h"
+#include "editor_view/input/TextViewKeyEvents.h"
+#include "editor_view/input/TextViewKeyRouter.h"
 
 #include "ViewTestApplication.h"
 #include "editor/TestEditingTarget.h"

@@ -1,9 +1,9 @@
 #include "TextViewTestSupport.h"
 
 #include "editor/text/EditorSettings.h"
-#include "editor_view/LayoutCache.h"
-#include "editor_view/LayoutFormats.h"
-#include "editor_view/ParagraphLayout.h"
+#include "editor_view/layout/LayoutCache.h"
+#include "editor_view/layout/LayoutFormats.h"
+#include "editor_view/layout/ParagraphLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 
 #include "editor/MarkdownSamples.h"
 #include "editor/editing/ParagraphIndex.h"
-#include "editor_view/LayoutFormats.h"
-#include "editor_view/MeasuredHeights.h"
-#include "editor_view/ParagraphLayout.h"
+#include "editor_view/layout/LayoutFormats.h"
+#include "editor_view/layout/MeasuredHeights.h"
+#include "editor_view/layout/ParagraphLayout.h"
 
 #include <gtest/gtest.h>
 

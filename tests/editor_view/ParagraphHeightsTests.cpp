@@ -1,4 +1,4 @@
-#include "editor_view/ParagraphHeights.h"
+#include "editor_view/layout/ParagraphHeights.h"
 
 #include <gtest/gtest.h>
 

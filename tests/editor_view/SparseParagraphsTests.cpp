@@ -1,4 +1,4 @@
-#include "editor_view/SparseParagraphs.h"
+#include "editor_view/layout/SparseParagraphs.h"
 
 #include <gtest/gtest.h>
 

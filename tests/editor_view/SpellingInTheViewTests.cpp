@@ -1,9 +1,9 @@
 #include "TextViewTestSupport.h"
 
 #include "editor/text/EditorSettings.h"
-#include "editor_view/ContinuousSpellChecking.h"
-#include "editor_view/SpellChecker.h"
-#include "editor_view/SpellingContextMenu.h"
+#include "editor_view/spelling/ContinuousSpellChecking.h"
+#include "editor_view/spelling/SpellChecker.h"
+#include "editor_view/spelling/SpellingContextMenu.h"
 #include "platform/desktop/SpellingService.h"
 #include "support/TemporaryFolder.h"
 

@@ -1,8 +1,8 @@
 #include "TextViewTestSupport.h"
 
 #include "editor/editing/UndoManager.h"
-#include "editor_view/TextViewAccessibility.h"
-#include "editor_view/TextViewPointer.h"
+#include "editor_view/accessibility/TextViewAccessibility.h"
+#include "editor_view/input/TextViewPointer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "support/async/EventLoopWaits.h"
 
 #include "editor/editing/TextBoundaries.h"
-#include "editor_view/TextViewAccessibility.h"
-#include "editor_view/TextViewContextMenu.h"
+#include "editor_view/accessibility/TextViewAccessibility.h"
+#include "editor_view/view/TextViewContextMenu.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "TextViewTestSupport.h"
 
-#include "editor_view/LayoutFormats.h"
-#include "editor_view/TextViewPainter.h"
+#include "editor_view/layout/LayoutFormats.h"
+#include "editor_view/view/TextViewPainter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "editor_view/TextViewKeyRouter.h"
+#include "editor_view/input/TextViewKeyRouter.h"
 
 #include "editor/markdown/MarkdownStyler.h"
 #include "platform/desktop/KeyEventTranslation.h"

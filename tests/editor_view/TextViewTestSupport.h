@@ -2,8 +2,8 @@
 
 #include "editor/markdown/MarkdownStyler.h"
 #include "editor/text/TextStorage.h"
-#include "editor_view/TextViewCommandHost.h"
-#include "editor_view/VeltoTextView.h"
+#include "editor_view/view/TextViewCommandHost.h"
+#include "editor_view/view/VeltoTextView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "editor_view/QtFonts.h"
-#include "editor_view/ViewEnvironment.h"
+#include "editor_view/layout/QtFonts.h"
+#include "editor_view/layout/ViewEnvironment.h"
 
 #include "ViewTestApplication.h"
 

@@ -1,7 +1,7 @@
 #include "BrowsePagesTestLibrary.h"
 #include "PanelTestSupport.h"
 
-#include "panel/BrowsePagesList.h"
+#include "panel/browse/BrowsePagesList.h"
 
 #include <gtest/gtest.h>
 

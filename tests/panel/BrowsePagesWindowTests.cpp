@@ -1,7 +1,7 @@
 #include "BrowsePagesTestLibrary.h"
 #include "PanelTestSupport.h"
 
-#include "panel/BrowsePagesWindow.h"
+#include "panel/browse/BrowsePagesWindow.h"
 #include "ui/VeltoUI.h"
 
 #include <QtGui/QKeyEvent>

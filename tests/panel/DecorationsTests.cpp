@@ -1,10 +1,10 @@
 #include "PanelTestSupport.h"
 
-#include "panel/EditorBorderView.h"
-#include "panel/EmptyPageHintView.h"
-#include "panel/PanelResizeHandle.h"
-#include "panel/ScrollGradientView.h"
-#include "panel/VeltoContentUnavailableView.h"
+#include "panel/browse/VeltoContentUnavailableView.h"
+#include "panel/view/EditorBorderView.h"
+#include "panel/view/EmptyPageHintView.h"
+#include "panel/view/ScrollGradientView.h"
+#include "panel/window/PanelResizeHandle.h"
 
 #include <QtGui/QAccessible>
 #include <QtGui/QMouseEvent>

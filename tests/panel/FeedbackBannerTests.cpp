@@ -1,6 +1,6 @@
 #include "PanelTestSupport.h"
 
-#include "panel/PanelFeedbackController.h"
+#include "panel/feedback/PanelFeedbackController.h"
 
 #include <QtGui/QAccessible>
 #include <QtGui/QScreen>

@@ -1,6 +1,6 @@
 // The find bar's marks lie over the text: the text under every mark, the current one's too, stays readable.
 #include "editor/text/VeltoTheme.h"
-#include "panel/FindBar.h"
+#include "panel/view/FindBar.h"
 #include "ui/VeltoColor.h"
 
 #include <gtest/gtest.h>

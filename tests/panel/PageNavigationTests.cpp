@@ -1,7 +1,7 @@
 #include "PanelTestSupport.h"
 
 #include "library/LoadResult.h"
-#include "panel/PageNavigation.h"
+#include "panel/pages/PageNavigation.h"
 #include "store/PageLists.h"
 #include "store/Store.h"
 #include "support/ManualClock.h"

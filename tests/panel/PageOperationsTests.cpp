@@ -4,8 +4,8 @@
 #include "PanelControllerFixture.h"
 
 #include "editor/editing/UndoManager.h"
-#include "panel/PageEditingSession.h"
-#include "panel/PageOperations.h"
+#include "panel/pages/PageEditingSession.h"
+#include "panel/pages/PageOperations.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "panel/PagePreview.h"
+#include "panel/menu/PagePreview.h"
 
 #include <gtest/gtest.h>
 

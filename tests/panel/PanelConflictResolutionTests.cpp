@@ -2,8 +2,8 @@
 #include "PanelControllerFixture.h"
 
 #include "model/PageArchiveState.h"
-#include "panel/BrowsePagesWindow.h"
-#include "panel/VeltoPanelMenuController.h"
+#include "panel/browse/BrowsePagesWindow.h"
+#include "panel/menu/VeltoPanelMenuController.h"
 #include "platform/FileSystem.h"
 #include "store/OwnFileChanges.h"
 

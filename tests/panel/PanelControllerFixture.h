@@ -5,9 +5,9 @@
 
 #include "editor/editing/EditingCore.h"
 #include "editor/highlight/CodeSyntaxHighlighting.h"
-#include "editor_view/VeltoTextView.h"
-#include "panel/PanelFeedbackController.h"
-#include "panel/VeltoPanelController.h"
+#include "editor_view/view/VeltoTextView.h"
+#include "panel/feedback/PanelFeedbackController.h"
+#include "panel/window/VeltoPanelController.h"
 #include "platform/Text.h"
 #include "preferences/Preferences.h"
 #include "store/Store.h"

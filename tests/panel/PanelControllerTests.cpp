@@ -2,14 +2,14 @@
 // summaries, sizes, font size and formatting, the hint keys, banners from the tray menu and the popover.
 #include "PanelControllerFixture.h"
 
-#include "editor_view/TextViewKeyBindings.h"
+#include "editor_view/input/TextViewKeyBindings.h"
 #include "page_editor/EditorCoordinator.h"
-#include "panel/BrowsePagesWindow.h"
-#include "panel/PageEditingSession.h"
-#include "panel/PanelFeedbackController.h"
-#include "panel/PanelPopover.h"
-#include "panel/VeltoPanelMenuController.h"
-#include "panel/VeltoPanelView.h"
+#include "panel/browse/BrowsePagesWindow.h"
+#include "panel/feedback/PanelFeedbackController.h"
+#include "panel/menu/VeltoPanelMenuController.h"
+#include "panel/pages/PageEditingSession.h"
+#include "panel/view/VeltoPanelView.h"
+#include "panel/window/PanelPopover.h"
 
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>

@@ -1,8 +1,8 @@
 // Where the panel goes, how its size is clamped, and the hold-Ctrl hints' transitions: pure functions.
-#include "panel/PageOperationUndoLedger.h"
-#include "panel/PanelResizing.h"
-#include "panel/PopoverPlacement.h"
-#include "panel/ShortcutHintTransitions.h"
+#include "panel/hints/ShortcutHintTransitions.h"
+#include "panel/pages/PageOperationUndoLedger.h"
+#include "panel/window/PanelResizing.h"
+#include "panel/window/PopoverPlacement.h"
 
 #include <gtest/gtest.h>
 

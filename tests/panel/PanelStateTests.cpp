@@ -1,9 +1,9 @@
 #include "PanelTestSupport.h"
 
-#include "panel/FeedbackPulseAnimation.h"
-#include "panel/PageNavigation.h"
-#include "panel/PanelFeedback.h"
-#include "panel/ScrollAvailability.h"
+#include "panel/feedback/FeedbackPulseAnimation.h"
+#include "panel/feedback/PanelFeedback.h"
+#include "panel/pages/PageNavigation.h"
+#include "panel/view/ScrollAvailability.h"
 #include "ui/SurfaceAnimation.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "panel/PanelViewGeometry.h"
+#include "panel/view/PanelViewGeometry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "PanelTestSupport.h"
 
-#include "editor_view/VeltoTextView.h"
-#include "panel/TextSearch.h"
-#include "panel/VeltoPanelView.h"
+#include "editor_view/view/VeltoTextView.h"
+#include "panel/view/TextSearch.h"
+#include "panel/view/VeltoPanelView.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>

@@ -1,6 +1,6 @@
 #include "PanelTestSupport.h"
 
-#include "panel/ShortcutHintsPanelController.h"
+#include "panel/hints/ShortcutHintsPanelController.h"
 
 #include <QtWidgets/QApplication>
 #include <gtest/gtest.h>

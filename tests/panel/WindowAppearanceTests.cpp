@@ -1,7 +1,7 @@
 // The appearance preference reaches the windows made of standard widgets: the status menu and Browse Pages.
 #include "PanelControllerFixture.h"
 
-#include "panel/BrowsePagesWindow.h"
+#include "panel/browse/BrowsePagesWindow.h"
 #include "ui/WindowAppearance.h"
 
 #include <QtWidgets/QApplication>

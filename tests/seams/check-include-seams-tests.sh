@@ -49,11 +49,11 @@ cases=(
     "fail|app/Shell.cpp|#include <xcb/xcb.h>"
     "pass|platform/desktop/X11Requests.cpp|#include <xcb/xcb.h>"
     "pass|platform/LockFile.cpp|#include <sys/file.h>"
-    "fail|panel/BrowsePagesList.h|#include \"store/Store.h\""
+    "fail|panel/browse/BrowsePagesList.h|#include \"store/Store.h\""
     "fail|panel/widgets/PagesWindow.cpp|#include \"store/ConflictResolution.h\""
-    "pass|panel/VeltoPanelController.cpp|#include \"store/Store.h\""
+    "pass|panel/window/VeltoPanelController.cpp|#include \"store/Store.h\""
     "pass|panel/operations/PageOperations.h|#include \"store/ConflictResolution.h\""
-    "pass|panel/BrowsePagesWindow.h|#include \"model/ConflictResolutionChoice.h\""
+    "pass|panel/browse/BrowsePagesWindow.h|#include \"model/ConflictResolutionChoice.h\""
 )
 
 layers=(platform model library store preferences editor editor_view page_editor ui panel settings app)

@@ -5,8 +5,8 @@
 //   event cyclePage|cyclePageReverse|endPageCycle
 //   command <identifier>
 //   default
-#include "editor_view/TextViewKeyEvents.h"
-#include "editor_view/TextViewKeyRouter.h"
+#include "editor_view/input/TextViewKeyEvents.h"
+#include "editor_view/input/TextViewKeyRouter.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>

@@ -3,7 +3,7 @@
 //   ready <window id>
 //   text <the text, with "\" as "\\", line feed as "\n", carriage return as "\r", tab as "\t">
 #include "editor/markdown/MarkdownStyler.h"
-#include "editor_view/VeltoTextView.h"
+#include "editor_view/view/VeltoTextView.h"
 
 #include <QtWidgets/QApplication>
 

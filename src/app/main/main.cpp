@@ -1,11 +1,11 @@
 // The program entry: checks that Velto runs from its application folder, keeps one running instance per user
 // setup, and runs the launch sequence from the first turn of the event loop.
-#include "app/AppDelegate.h"
-#include "app/ApplicationBundleIdentity.h"
-#include "app/ApplicationTestLaunchConfiguration.h"
-#include "app/Composition.h"
-#include "app/LaunchTrace.h"
-#include "app/SingleInstance.h"
+#include "app/lifecycle/ApplicationBundleIdentity.h"
+#include "app/lifecycle/ApplicationTestLaunchConfiguration.h"
+#include "app/lifecycle/LaunchTrace.h"
+#include "app/lifecycle/SingleInstance.h"
+#include "app/shell/AppDelegate.h"
+#include "app/shell/Composition.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/FreedMemory.h"
 #include "platform/desktop/TerminationSignals.h"

@@ -1,0 +1,183 @@
+#include "app/menus/ShellMenus.h"
+
+#include "app/lifecycle/ApplicationVersion.h"
+#include "app/lifecycle/CommercialConfiguration.h"
+#include "app/menus/AboutPanel.h"
+#include "app/menus/Feedback.h"
+#include "app/menus/MainMenu.h"
+#include "app/menus/PanelKeyEquivalents.h"
+#include "app/shell/ApplicationShell.h"
+#include "app/shell/PagesFinderWorkflow.h"
+#include "editor_view/view/VeltoTextView.h"
+#include "panel/view/FindBar.h"
+#include "panel/view/VeltoPanelView.h"
+#include "panel/window/PanelPopover.h"
+#include "panel/window/VeltoPanelController.h"
+#include "preferences/CommandRegistry.h"
+#include "settings/SettingsWindowController.h"
+#include "store/Store.h"
+
+#include <QtCore/QPointer>
+#include <QtGui/QDesktopServices>
+#include <QtWidgets/QMenuBar>
+
+namespace velto {
+
+namespace {
+
+/// The production panel, when the shell runs one (tests put a recording panel in its place).
+VeltoPanelController *productionPanel(const ApplicationShell &shell) {
+    return dynamic_cast<VeltoPanelController *>(shell.panelController());
+}
+
+} // namespace
+
+ShellMenus::ShellMenus(ApplicationShell &shell, Options options)
+    : shell_(shell)
+    , options_(std::move(options)) {}
+
+ShellMenus::~ShellMenus() = default;
+
+MainMenuActions ShellMenus::mainMenuActions(SettingsWindow &window) {
+    QPointer<ShellMenus> self(this);
+    auto forShell = [self](void (ApplicationShell::*action)()) {
+        return [self, action] {
+            if (self) {
+                (self->shell_.*action)();
+            }
+        };
+    };
+    auto forMenus = [self](void (ShellMenus::*action)()) {
+        return [self, action] {
+            if (self) {
+                (self.data()->*action)();
+            }
+        };
+    };
+    MainMenuActions actions;
+    actions.showAbout = forMenus(&ShellMenus::showAbout);
+    actions.sendFeedback = forMenus(&ShellMenus::sendFeedback);
+    actions.quit = forShell(&ApplicationShell::quit);
+    actions.revealCurrentPage = forShell(&ApplicationShell::showCurrentPageInFileManager);
+    actions.reloadFromDisk = forShell(&ApplicationShell::reloadFromDisk);
+    actions.performCommand = [self, menuWindow = QPointer<SettingsWindow>(&window)](VeltoCommandID id) {
+        if (!self) {
+            return;
+        }
+        // The menu is the Settings window's: its "Close Window" closes that window.
+        if (id == VeltoCommandID::closePanel && menuWindow) {
+            menuWindow->close();
+            return;
+        }
+        if (VeltoPanelController *panel = productionPanel(self->shell_)) {
+            panel->commandRegistry().perform(id);
+        }
+    };
+    actions.hasLibrary = [self] {
+        return self && self->shell_.pagesFinderWorkflow() && self->shell_.panelController();
+    };
+    actions.canRevealCurrentPage = [self] {
+        VeltoStore *store = self ? self->shell_.store() : nullptr;
+        return store && self->shell_.pagesFinderWorkflow() && !store->document().currentPage.visibleTextView().empty();
+    };
+    // The View and Find items act on the panel's page, whichever Velto window has the focus.
+    actions.hasCommandResponder = [self] { return self && productionPanel(self->shell_); };
+    actions.performFindAction = [self](TextFinderAction action) {
+        if (self) {
+            self->performFindAction(action);
+        }
+    };
+    actions.canSendFeedback = [] { return CommercialConfiguration::feedbackRecipient().has_value(); };
+    return actions;
+}
+
+void ShellMenus::performFindAction(TextFinderAction action) {
+    VeltoPanelController *panel = productionPanel(shell_);
+    if (panel == nullptr) {
+        return;
+    }
+    // Finding happens in the panel's find bar: the panel comes up first.
+    if (!panel->isShown()) {
+        panel->show(shell_.statusItemGeometry());
+    }
+    FindBar &findBar = *panel->panelView().findBar();
+    switch (action) {
+    case TextFinderAction::showFindInterface:
+        findBar.open();
+        break;
+    case TextFinderAction::nextMatch:
+    case TextFinderAction::previousMatch:
+        if (!findBar.isOpen()) {
+            findBar.open();
+        }
+        findBar.step(action == TextFinderAction::previousMatch);
+        break;
+    case TextFinderAction::setSearchString: {
+        const editor::VeltoTextView &view = panel->textView();
+        std::u16string selected = view.storage().substring(view.selectedRange());
+        findBar.field()->setText(QString::fromStdU16String(selected));
+        findBar.open();
+        break;
+    }
+    }
+}
+
+void ShellMenus::configureMainMenu(SettingsWindow &window) {
+    VeltoMainMenuBuilder builder(mainMenuActions(window), SettingsWindow::ownKeys());
+    window.setMenuBar(builder.makeMenuBar(&window));
+}
+
+void ShellMenus::installPanelKeyEquivalents() {
+    VeltoPanelController *panel = productionPanel(shell_);
+    if (panel == nullptr) {
+        return;
+    }
+    QPointer<ShellMenus> self(this);
+    velto::installPanelKeyEquivalents(
+        panel->popover(),
+        [self] {
+            if (self) {
+                self->shell_.quit();
+            }
+        },
+        [self] {
+            if (self) {
+                self->shell_.reloadFromDisk();
+            }
+        });
+}
+
+void ShellMenus::showAbout() {
+    if (!aboutPanel_) {
+        aboutPanel_ = std::make_unique<AboutPanel>(ApplicationVersion::current());
+    }
+    aboutPanel_->present();
+}
+
+void ShellMenus::sendFeedback() {
+    FeedbackComposer::Operations operations = FeedbackComposer::Operations::live();
+    if (options_.presentAlert) {
+        operations.presentAlert = options_.presentAlert;
+    }
+    if (options_.openURL) {
+        operations.openMailLink = [open = options_.openURL](QUrl url) -> QCoro::Task<bool> { co_return open(url); };
+    }
+    FeedbackComposer::compose(CommercialConfiguration::feedbackRecipient(), std::move(operations));
+}
+
+void ShellMenus::viewChangelog() {
+    std::optional<QUrl> page = CommercialConfiguration::changelogURL();
+    if (!page) {
+        return;
+    }
+    QUrl entry = CommercialConfiguration::changelogURL(*page, ApplicationVersion::current().marketingVersion);
+    bool opened = options_.openURL ? options_.openURL(entry) : QDesktopServices::openUrl(entry);
+    if (!opened) {
+        ShellAlert alert;
+        alert.title = QStringLiteral("No web browser is available. The changelog is at “%1”.")
+                          .arg(entry.toString(QUrl::FullyDecoded));
+        shell_.presentAlert(alert);
+    }
+}
+
+} // namespace velto

@@ -1,0 +1,209 @@
+#pragma once
+
+#include "app/hotkeys/HotKeyController.h"
+#include "app/lifecycle/ApplicationTerminationCoordinator.h"
+#include "app/lifecycle/ApplicationTestLaunchConfiguration.h"
+#include "app/lifecycle/PagesFolderAccessController.h"
+#include "app/shell/ApplicationShell.h"
+#include "app/shell/PagesFinderWorkflow.h"
+#include "app/shell/SettingsPresentationCoordinator.h"
+#include "app/shell/ShellAlert.h"
+#include "app/shell/UnreadableFilesNotice.h"
+#include "panel/window/PanelControlling.h"
+#include "preferences/PreferenceChoices.h"
+#include "settings/SettingsCallbacks.h"
+#include "store/AutoArchivePeriod.h"
+
+#include <QtCore/QObject>
+#include <QtCore/QPointer>
+#include <QtCore/QUrl>
+#include <qcoro/qcorotask.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+class QMenu;
+class QMessageBox;
+
+namespace velto {
+
+namespace editor {
+struct ClipboardSnapshot;
+}
+class GlobalHotKeys;
+class KeyboardInputSourceMonitor;
+class PagesFinderWorkflow;
+class ShellMenus;
+class ShellSettings;
+class VeltoStore;
+class TrayIcon;
+class WelcomePresenter;
+
+/// The store's archiving period for the preference's duration.
+VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration);
+
+/// The application's spine: restores the Pages folder, loads the store, answers its recovery states, puts
+/// the icon into the system tray, registers the two global shortcuts, appends the clipboard on request and
+/// quits only after a final save (or the user's decision). The Welcome, the menus and the Settings window
+/// are parts of their own that reach it as their application shell.
+class AppDelegate : public QObject, public ApplicationShell {
+public:
+    static constexpr std::int64_t maximumPageCount = 100;
+    static constexpr std::int64_t maximumPageBytes = 5'242'880;
+    /// A tray click this soon after the panel closed itself is the click that closed it.
+    static constexpr std::chrono::milliseconds reopenGuard{400};
+    /// How long the launch waits for the tray host to embed the icon before it loads the current page.
+    static constexpr std::chrono::milliseconds longestWaitForDocking{2000};
+    static constexpr std::chrono::milliseconds statusItemPollInterval{5};
+
+    using LoadStore = std::function<QCoro::Task<std::unique_ptr<VeltoStore>>()>;
+    using PanelFactory = std::function<std::unique_ptr<VeltoPanelControlling>(VeltoStore &store)>;
+
+    struct Options {
+        std::chrono::milliseconds terminationTimeout{2000};
+        LoadStore loadStore;                                 // empty: load the active Pages folder
+        PanelFactory makePanel;                              // the panel over the loaded store
+        std::function<void(int exitStatus)> exitApplication; // empty: leaves the event loop with the status
+        ShellAlertPresenter presentAlert;                    // empty: a modal alert
+        /// Opens an address with the desktop (a web page, a "mailto:" link); whether anything took it.
+        std::function<bool(const QUrl &)> openURL;                           // empty: QDesktopServices
+        std::optional<LaunchAtLoginService> launchAtLoginService;            // none: the desktop's autostart entry
+        std::optional<SettingsPresentationCoordinator> settingsPresentation; // none: the production one
+        /// How the Pages folder and a page's file are shown; none: the desktop's file manager.
+        std::optional<PagesFinderWorkflow::Operations> fileManagerOperations;
+    };
+
+    /// The parts of the shell the composition makes: the tray icon and the global shortcuts, both put in place
+    /// at launch.
+    struct Parts {
+        std::unique_ptr<TrayIcon> trayIcon;
+        std::unique_ptr<GlobalHotKeys> hotKeys;
+    };
+
+    AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options, Parts parts);
+    ~AppDelegate() override;
+
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+
+    /// The menu's Quit: asks for termination, which runs the final save first.
+    void quit() override;
+    /// A quit nobody may be asked about (a signal, the end of the session): the same final save, no alerts;
+    /// keystrokes already sent by the X server are taken first.
+    void quitWithoutAsking();
+
+    /// Closes an open panel, else shows it; `keyEventTime` is the global shortcut's X server time, when a
+    /// shortcut asked.
+    void togglePanel(std::optional<std::uint32_t> keyEventTime = std::nullopt);
+    /// Shows the panel (never closes it): a second launch, "Open Velto".
+    void showPage() override;
+
+    void appendClipboard();
+    /// The tray icon's menu, made afresh: "Open Velto", the panel's page items, "Send Feedback…" and "Quit Velto".
+    QMenu *makeStatusItemMenu();
+    /// Shows the tray icon's menu at the pointer. It is kept until the next one is shown: the menu hides before
+    /// the chosen item runs, and an item that asks first runs the question's event loop while the menu's code
+    /// is still under way, to return into the menu when the answer came.
+    void showMenu();
+    /// The menu shown last; nothing before the first.
+    QMenu *shownMenu() const { return statusMenu_.get(); }
+
+    /// Shows the current page's file in the file manager, after saving; nothing before launching has finished.
+    void showCurrentPageInFileManager() override;
+    /// Shows the Pages folder in the file manager, after saving; nothing before launching has finished.
+    void openPagesFolder();
+    /// Saves, then reads the whole library again from disk; a failure is shown in an alert.
+    void reloadFromDisk() override;
+    PagesFinderWorkflow *pagesFinderWorkflow() const override { return pagesFinderWorkflow_.get(); }
+
+    /// Shows the Settings window (raised and active), creating it on first use; nothing before launching has
+    /// finished.
+    void showSettings();
+
+    WelcomePresenter &welcome() const { return *welcome_; }
+    ShellMenus &menus() const { return *menus_; }
+    ShellSettings &settings() const { return *settings_; }
+
+    /// After the event loop has ended: releases the global shortcuts, removes the tray icon and lets running
+    /// library work finish (bounded), so that a write is never cut off between two files.
+    void shutDown(std::chrono::milliseconds waitForLibraryWork = std::chrono::milliseconds(10'000));
+
+    VeltoStore *store() const override { return store_.get(); }
+    VeltoPanelControlling *panelController() const override { return panel_.get(); }
+    HotKeyController *hotKeyController() const override;
+    std::optional<QRect> statusItemGeometry() const override;
+    int presentAlert(const ShellAlert &alert) override;
+    void applyPreferredAppearance() override;
+    const std::filesystem::path &activePagesFolder() const { return pagesFolderAccess_.folderURL(); }
+    const ApplicationTestLaunchConfiguration &testLaunchConfiguration() const { return testLaunchConfiguration_; }
+    bool isRunning() const { return running_; }
+
+private:
+    /// How the launch goes on once the store's load state has been answered.
+    enum class LaunchPreparation { goOn, quit, loadAgain };
+
+    QCoro::Task<void> runLaunchTask();
+    QCoro::Task<LaunchPreparation> prepareVeltoStore(VeltoStore &store);
+    void finishLaunching(std::unique_ptr<VeltoStore> store);
+    void makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability availability);
+    void finishLaunchingWithPanel(ShortcutRegistrationAvailability availability);
+    /// Shows the panel or appends the clipboard as asked before the panel was made.
+    void answerRequestsMadeWhileLaunching();
+    static QCoro::Task<std::unique_ptr<VeltoStore>> loadActiveFolder(QPointer<AppDelegate> delegate);
+    static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
+
+    QCoro::Task<void> reloadLibraryFromDisk();
+    QCoro::Task<void> appendClipboardText(editor::ClipboardSnapshot snapshot);
+    void configureStatusItem();
+    /// A click on the tray icon toggles the panel, unless it is the click that just closed it.
+    void answerTrayIconClick();
+    /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
+    void answerToggleShortcut(std::optional<std::uint32_t> keyEventTime);
+    void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
+    /// presentAlert, answered with its first button by itself when the store opens its library meanwhile.
+    int presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlert &alert);
+    /// Names, in one alert, the store's unreadable files that this launch has not named yet.
+    void announceNewlyUnreadableFiles();
+
+    /// Hands the editor the keystrokes the X server sent before now (a signal may overtake them).
+    void deliverPendingInput();
+    void applicationShouldTerminate(bool mayAsk);
+    void replyToTermination(bool allowingTermination);
+    TerminationSaveDecision presentTerminationFailure(const TerminationSaveFailure &failure);
+
+    ApplicationTestLaunchConfiguration testLaunchConfiguration_;
+    Options options_;
+    PagesFolderAccessController pagesFolderAccess_;
+    bool canFinishLaunching_ = true;
+    bool running_ = false;
+    bool quitting_ = false;
+    std::unique_ptr<ApplicationTerminationCoordinator> terminationCoordinator_;
+    std::unique_ptr<KeyboardInputSourceMonitor> keyboardInputSourceMonitor_;
+
+    std::unique_ptr<VeltoStore> store_;
+    std::unique_ptr<VeltoPanelControlling> panel_;
+    /// What the shortcuts, the tray icon and a second launch asked for while the current page was loading.
+    struct RequestsWhileLaunching {
+        bool show = false;
+        std::optional<std::uint32_t> keyEventTime;
+        bool appendClipboard = false;
+    };
+    RequestsWhileLaunching requestsWhileLaunching_;
+    ShortcutRegistrationAvailability hotKeyAvailability_{true, true};
+    std::unique_ptr<TrayIcon> trayIcon_;
+    std::unique_ptr<QMenu> statusMenu_;
+    std::unique_ptr<GlobalHotKeys> hotKeys_;
+    QPointer<QMessageBox> terminationAlert_;
+    std::unique_ptr<PagesFinderWorkflow> pagesFinderWorkflow_;
+    std::unique_ptr<WelcomePresenter> welcome_;
+    std::unique_ptr<ShellMenus> menus_;
+    std::unique_ptr<ShellSettings> settings_;
+    UnreadableFilesNotice unreadableFilesNotice_;
+};
+
+} // namespace velto

@@ -1,0 +1,48 @@
+#include "app/shell/UnreadableFilesNotice.h"
+
+#include "store/Store.h"
+
+#include <vector>
+
+namespace velto {
+
+namespace {
+
+/// The notice that names the Markdown files the load could not read; the library itself is fine.
+ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &files) {
+    constexpr std::size_t namedAtMost = 5;
+    QString list;
+    for (std::size_t index = 0; index < files.size() && index < namedAtMost; ++index) {
+        QString path = QStringLiteral("“%1”").arg(QString::fromStdString(files[index].relativePath));
+        QString reason = QString::fromStdString(files[index].reason);
+        // Most reasons name the file already; it is named once.
+        list += QStringLiteral("\n• ") + (reason.contains(path) ? reason : path + QStringLiteral(": ") + reason);
+    }
+    if (files.size() > namedAtMost) {
+        list += QStringLiteral("\n…and %1 more.").arg(files.size() - namedAtMost);
+    }
+    ShellAlert alert;
+    alert.title = QStringLiteral("Some Files Can’t Be Read");
+    alert.message = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are. "
+                                   "Your other pages are open.") +
+                    list;
+    alert.style = ShellAlert::Style::informational;
+    return alert;
+}
+
+} // namespace
+
+std::optional<ShellAlert> UnreadableFilesNotice::alertForNewlyUnreadable(const VeltoStore &store) {
+    std::vector<VeltoUnreadablePageFile> newlyUnreadable;
+    for (const auto &file : store.unreadableFiles()) {
+        if (named_.insert((store.folderURL() / file.relativePath).string()).second) {
+            newlyUnreadable.push_back(file);
+        }
+    }
+    if (newlyUnreadable.empty()) {
+        return std::nullopt;
+    }
+    return unreadableFilesAlert(newlyUnreadable);
+}
+
+} // namespace velto

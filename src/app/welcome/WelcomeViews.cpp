@@ -1,0 +1,142 @@
+#include "app/welcome/WelcomeViews.h"
+
+#include "ui/Appearance.h"
+#include "ui/VeltoUI.h"
+
+#include <QtGui/QAccessible>
+#include <QtGui/QPainter>
+#include <QtGui/QPainterPath>
+#include <QtWidgets/QAccessibleWidget>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+
+#include <algorithm>
+
+namespace velto {
+
+namespace {
+
+/// The instruction as one static text without children: its labels and keycaps only draw the sentence.
+class AccessibleInstruction : public QAccessibleWidget {
+public:
+    explicit AccessibleInstruction(QWidget *widget)
+        : QAccessibleWidget(widget, QAccessible::StaticText) {}
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+};
+
+QAccessibleInterface *accessibleInstruction(const QString &className, QObject *object) {
+    if (className == QLatin1String(WelcomeInstructionView::staticMetaObject.className()) && object->isWidgetType()) {
+        return new AccessibleInstruction(static_cast<QWidget *>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+WelcomeBackgroundView::WelcomeBackgroundView(QWidget *parent)
+    : QWidget(parent) {
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, qOverload<>(&QWidget::update));
+}
+
+void WelcomeBackgroundView::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.fillRect(rect(), VeltoUI::Colors::surface.resolved());
+}
+
+WelcomeShortcutKeycapView::WelcomeShortcutKeycapView(const QString &text, int width, QWidget *parent)
+    : QWidget(parent)
+    , text_(text) {
+    // A symbol is drawn larger than a word; Linux names both keys with words ("Alt", "Space"), which share one
+    // size so that neither cap looks more pressed than the other.
+    setFont(VeltoUI::systemFont(text.size() > 1 ? 12.5 : 15, QFont::DemiBold));
+    // Linux names the modifier with a word, not a symbol: the cap grows to hold it.
+    int textWidth = QFontMetrics(font()).horizontalAdvance(text);
+    width = std::max(width, textWidth + 16);
+    setFixedSize(width + 2 * shadowMargin, height + 2 * shadowMargin);
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, qOverload<>(&QWidget::update));
+}
+
+void WelcomeShortcutKeycapView::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QRectF cap = QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
+    bool dark = VeltoAppearance::shared().current() == DrawingAppearance::dark;
+
+    // A soft shadow one pixel below the cap: a few widening rings that fade out.
+    double opacity = dark ? 0.3 : 0.13;
+    painter.setPen(Qt::NoPen);
+    for (int ring = shadowMargin; ring >= 1; --ring) {
+        QColor shadow(0, 0, 0);
+        shadow.setAlphaF(static_cast<float>(opacity / (shadowMargin + 1)));
+        painter.setBrush(shadow);
+        painter.drawRoundedRect(cap.translated(0, 1).adjusted(-ring, -ring, ring, ring), cornerRadius + ring,
+                                cornerRadius + ring);
+    }
+
+    painter.setPen(QPen(VeltoUI::Colors::border.resolved(), 1));
+    painter.setBrush(VeltoUI::Colors::field.resolved());
+    painter.drawRoundedRect(cap.adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
+
+    painter.setFont(font());
+    painter.setPen(VeltoUI::Colors::label.resolved());
+    painter.drawText(cap, Qt::AlignCenter | Qt::TextSingleLine, text_);
+}
+
+const QString WelcomeInstructionView::accessibleSentence = QStringLiteral("Press Alt Space to capture a thought.");
+
+WelcomeInstructionView::WelcomeInstructionView(QWidget *parent)
+    : QWidget(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleInstruction);
+        return true;
+    }();
+    (void)factoryInstalled;
+    setAccessibleName(accessibleSentence);
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    auto addLabel = [this, row](const QString &text) {
+        auto *label = new QLabel(text, this);
+        label->setFont(VeltoUI::systemFont(17, QFont::Medium));
+        label->setTextInteractionFlags(Qt::NoTextInteraction);
+        label->setFocusPolicy(Qt::NoFocus);
+        labels_ << label;
+        row->addWidget(label, 0, Qt::AlignVCenter);
+    };
+    addLabel(QStringLiteral("Press"));
+
+    // The keycaps name the default shortcut whatever the current one is; the key monitor follows the current.
+    auto *shortcut = new QHBoxLayout;
+    shortcut->setSpacing(0); // the caps' shadow margins keep them apart
+    for (auto [text, width] : {std::pair{QStringLiteral("Alt"), 34}, std::pair{QStringLiteral("Space"), 70}}) {
+        auto *keycap = new WelcomeShortcutKeycapView(text, width, this);
+        keycaps_ << keycap;
+        shortcut->addWidget(keycap);
+    }
+    row->addLayout(shortcut);
+    addLabel(QStringLiteral("to capture a thought."));
+
+    refreshColors();
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &WelcomeInstructionView::refreshColors);
+}
+
+QStringList WelcomeInstructionView::keycaps() const {
+    QStringList texts;
+    for (const WelcomeShortcutKeycapView *keycap : keycaps_) {
+        texts << keycap->text();
+    }
+    return texts;
+}
+
+void WelcomeInstructionView::refreshColors() {
+    for (QLabel *label : labels_) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, VeltoUI::Colors::label.resolved());
+        label->setPalette(palette);
+    }
+}
+
+} // namespace velto

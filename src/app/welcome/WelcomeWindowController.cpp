@@ -1,0 +1,113 @@
+#include "app/welcome/WelcomeWindowController.h"
+
+#include "app/welcome/WelcomeViews.h"
+#include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/KeyEventTranslation.h"
+#include "preferences/Preferences.h"
+#include "ui/HoverButton.h"
+#include "ui/VeltoUIControls.h"
+
+#include <QtCore/QTimer>
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QVBoxLayout>
+
+namespace velto {
+
+bool isShowOrHideShortcut(const std::optional<GlobalShortcut> &shortcut, std::uint32_t keyCode,
+                          std::uint64_t modifierFlags) {
+    return shortcut && shortcut->keyCode == keyCode &&
+           (shortcut->modifiers & keyCodes::supportedModifierMask) == (modifierFlags & keyCodes::supportedModifierMask);
+}
+
+WelcomeWindowController::WelcomeWindowController(QWidget *parent)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Velto"));
+    // Names the window's purpose to the window manager (and lets tests tell it from the panel).
+    setWindowRole(QStringLiteral("welcome"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setFixedSize(contentSize);
+
+    auto *background = new WelcomeBackgroundView(this);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(background);
+
+    auto *content = new QVBoxLayout(background);
+    content->setContentsMargins(30, 46 - WelcomeShortcutKeycapView::shadowMargin, 24, 20);
+    content->setSpacing(0);
+    content->addWidget(new WelcomeInstructionView(background), 0, Qt::AlignHCenter);
+    content->addSpacing(28 - WelcomeShortcutKeycapView::shadowMargin);
+
+    auto *button = new HoverButton(background);
+    VeltoUI::configure(*button, QStringLiteral("Start writing"), HoverButton::Prominence::primary,
+                       [this] { startWriting(); });
+    button->setFont(VeltoUI::systemFont(13, QFont::DemiBold));
+    button->setFixedSize(126, 32);
+    // Return presses it, whichever control has the focus.
+    button->setDefault(true);
+    startWritingButton_ = button;
+    content->addWidget(button, 0, Qt::AlignHCenter);
+    content->addStretch();
+
+    // The label stands before the switch, as the row reads.
+    launchAtLoginSwitch_ = new QCheckBox(QStringLiteral("Launch Velto at login"), background);
+    launchAtLoginSwitch_->setLayoutDirection(Qt::RightToLeft);
+    launchAtLoginSwitch_->setChecked(true);
+    launchAtLoginSwitch_->setFont(VeltoUI::Typography::detail());
+    launchAtLoginSwitch_->setAccessibleName(QStringLiteral("Launch Velto at login"));
+    launchAtLoginSwitch_->setAccessibleDescription(QStringLiteral("Keep Velto ready in the tray after you log in."));
+    QPalette palette = launchAtLoginSwitch_->palette();
+    palette.setColor(QPalette::WindowText, VeltoUI::Colors::secondaryLabel.resolved());
+    launchAtLoginSwitch_->setPalette(palette);
+    auto *loginRow = new QHBoxLayout;
+    loginRow->addStretch();
+    loginRow->addWidget(launchAtLoginSwitch_);
+    content->addLayout(loginRow);
+
+    button->setFocus();
+}
+
+WelcomeChoice WelcomeWindowController::runModal() {
+    choice_ = WelcomeChoice::cancel();
+    // The shortcut monitor: every key press of the application passes through it while the window runs.
+    qApp->installEventFilter(this);
+    monitorsShortcut_ = true;
+    exec(); // centres the window on the screen and ends with startWriting, Return, Escape or closing
+    monitorsShortcut_ = false;
+    qApp->removeEventFilter(this);
+    hide();
+    return choice_;
+}
+
+void WelcomeWindowController::startWriting() {
+    choice_ = WelcomeChoice::startWriting(launchAtLoginSwitch_->isChecked());
+    accept();
+}
+
+bool WelcomeWindowController::eventFilter(QObject *watched, QEvent *event) {
+    if (!monitorsShortcut_ || event->type() != QEvent::KeyPress) {
+        return QDialog::eventFilter(watched, event);
+    }
+    // The native key code read through the key-code table, so a remapped layout still finds the key.
+    const auto &key = static_cast<const QKeyEvent &>(*event);
+    if (!isShowOrHideShortcut(VeltoPreferences::globalShortcut(), editor::portableKeyCode(key),
+                              editor::modifierFlags(key))) {
+        return QDialog::eventFilter(watched, event);
+    }
+    startWriting();
+    return true;
+}
+
+void WelcomeWindowController::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    // Launched from a terminal or at login, Velto has no active window yet: the Welcome takes the keyboard.
+    QTimer::singleShot(0, this, [this] {
+        raise();
+        activateWindow();
+    });
+}
+
+} // namespace velto

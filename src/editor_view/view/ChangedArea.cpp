@@ -1,0 +1,126 @@
+#include "editor_view/view/ChangedArea.h"
+
+#include "editor_view/layout/LayoutCache.h"
+
+#include <algorithm>
+
+namespace velto::editor {
+
+namespace {
+
+/// Where a position stands after `oldLength` units at `location` became `newLength` units; a position inside
+/// the replaced units goes to their start.
+std::size_t movedThrough(std::size_t position, std::size_t location, std::size_t oldLength, std::size_t newLength) {
+    if (position < location) {
+        return position;
+    }
+    if (position >= location + oldLength) {
+        return position - oldLength + newLength;
+    }
+    return location;
+}
+
+} // namespace
+
+ChangedArea::ChangedArea(LayoutCache &cache)
+    : cache_(cache)
+    , paragraphCount_(cache.paragraphCount())
+    , estimatesGeneration_(cache.estimatesGeneration()) {}
+
+void ChangedArea::editingGroupDidFinish(const EditingSummary &summary) {
+    pending_ = true;
+    const std::size_t length = cache_.storage().length();
+    const TextRange edited = summary.editedRange;
+    if (!summary.attributesOnly) {
+        const auto oldLength = static_cast<std::ptrdiff_t>(edited.length) - summary.changeInLength;
+        if (oldLength < 0) {
+            everything_ = true;
+        } else {
+            const auto oldUnits = static_cast<std::size_t>(oldLength);
+            const std::size_t start = movedThrough(shownSelection_.location, edited.location, oldUnits, edited.length);
+            const std::size_t end = movedThrough(shownSelection_.end(), edited.location, oldUnits, edited.length);
+            shownSelection_ = TextRange{start, end - std::min(end, start)};
+        }
+    }
+    // Paragraphs added or removed move everything below them; heights estimated afresh move anything.
+    if (cache_.paragraphCount() != paragraphCount_ || cache_.estimatesGeneration() != estimatesGeneration_) {
+        everything_ = true;
+    }
+    if (everything_ || cache_.paragraphCount() == 0) {
+        everything_ = true;
+        return;
+    }
+    const std::size_t first = cache_.index().paragraphContaining(std::min(edited.location, length));
+    const std::size_t last =
+        cache_.index().paragraphContaining(std::min(edited.length > 0 ? edited.end() - 1 : edited.location, length));
+    if (first != last || (editedParagraph_ && *editedParagraph_ != first)) {
+        everything_ = true;
+        return;
+    }
+    if (!editedParagraph_) {
+        // An edit within one paragraph keeps its height until it is laid out again: the height it was shown with.
+        editedParagraph_ = first;
+        heightBefore_ = cache_.paragraphHeight(first);
+    }
+}
+
+void ChangedArea::wholeViewPainted(TextRange selection) {
+    reset(selection);
+}
+
+void ChangedArea::reset(TextRange selection) {
+    pending_ = false;
+    everything_ = false;
+    editedParagraph_.reset();
+    paragraphCount_ = cache_.paragraphCount();
+    estimatesGeneration_ = cache_.estimatesGeneration();
+    shownSelection_ = selection;
+}
+
+std::optional<VerticalStretch> ChangedArea::take(TextRange selection, VerticalStretch view) {
+    if (everything_ || cache_.paragraphCount() == 0 || cache_.estimatesGeneration() != estimatesGeneration_) {
+        reset(selection);
+        return std::nullopt;
+    }
+    std::optional<VerticalStretch> changed;
+    const auto include = [&changed](VerticalStretch stretch) {
+        changed = changed
+                      ? VerticalStretch{std::min(changed->top, stretch.top), std::max(changed->bottom, stretch.bottom)}
+                      : stretch;
+    };
+    if (editedParagraph_) {
+        const std::size_t paragraph = *editedParagraph_;
+        const double top = cache_.paragraphTop(paragraph);
+        if (top + heightBefore_ <= view.top) {
+            // Above the view: a change of its height would move everything shown.
+            reset(selection);
+            return std::nullopt;
+        }
+        if (top < view.bottom) {
+            // What the view shows of it is laid out now, as painting would: its height tells whether the text
+            // below it moved.
+            cache_.piecesBetween(std::max(top, view.top), std::min(top + heightBefore_, view.bottom));
+            const double height = cache_.paragraphHeight(paragraph);
+            include(VerticalStretch{top, height == heightBefore_ ? top + height : view.bottom});
+        }
+    }
+    // The caret, the selection's colour and the rules showing their source, where the selection was and is.
+    const std::size_t length = cache_.storage().length();
+    for (const TextRange range : {shownSelection_, selection}) {
+        const std::size_t start = std::min(range.location, length);
+        include(paragraphsStretch(start, std::min(range.end(), length)));
+    }
+    reset(selection);
+    const double top = std::max(changed->top - margin, view.top);
+    const double bottom = std::min(changed->bottom + margin, view.bottom);
+    return VerticalStretch{top, std::max(top, bottom)};
+}
+
+VerticalStretch ChangedArea::paragraphsStretch(std::size_t first, std::size_t last) {
+    const std::size_t firstParagraph = cache_.index().paragraphContaining(first);
+    const std::size_t lastParagraph = cache_.index().paragraphContaining(last);
+    return VerticalStretch{cache_.paragraphTop(firstParagraph),
+                           cache_.paragraphTop(lastParagraph) + cache_.paragraphHeight(lastParagraph)};
+}
+
+} // namespace velto::editor

@@ -1,0 +1,35 @@
+#include "panel/feedback/SaveProblem.h"
+
+namespace velto::SaveProblem {
+namespace {
+
+// Longer than this, the reason is a sentence of its own, too long for a menu line or a banner.
+constexpr qsizetype shortReasonLength = 40;
+
+} // namespace
+
+QString shortReason(const std::string &description) {
+    QString text = QString::fromStdString(description).trimmed();
+    // A file-system error names the operation and the file first ("Locking “/…/transaction.lock”: …"); the
+    // reason follows.
+    const qsizetype afterFile = text.indexOf(QStringLiteral("”: "));
+    if (afterFile >= 0) {
+        text = text.mid(afterFile + 3);
+    }
+    const qsizetype colon = text.indexOf(QStringLiteral(": "));
+    if (colon > 0 && colon <= shortReasonLength) {
+        return text.left(colon);
+    }
+    if (text.isEmpty() || text.size() > shortReasonLength || text.contains(QChar(u'“'))) {
+        return {};
+    }
+    return text.endsWith(QLatin1Char('.')) ? text.chopped(1) : text;
+}
+
+QString title(const std::string &description) {
+    const QString reason = shortReason(description);
+    return reason.isEmpty() ? QStringLiteral("Changes not saved")
+                            : QStringLiteral("Changes not saved \u00b7 ") + reason;
+}
+
+} // namespace velto::SaveProblem
