@@ -8,12 +8,8 @@
 #include "app/menus/PanelKeyEquivalents.h"
 #include "app/shell/ApplicationShell.h"
 #include "app/shell/PagesFinderWorkflow.h"
-#include "editor_view/view/VeltoTextView.h"
-#include "panel/view/FindBar.h"
-#include "panel/view/VeltoPanelView.h"
-#include "panel/window/PanelPopover.h"
-#include "panel/window/VeltoPanelController.h"
-#include "preferences/CommandRegistry.h"
+#include "panel/window/PanelControlling.h"
+#include "panel/window/PanelPageControlling.h"
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
 
@@ -25,9 +21,10 @@ namespace velto {
 
 namespace {
 
-/// The production panel, when the shell runs one (tests put a recording panel in its place).
-VeltoPanelController *productionPanel(const ApplicationShell &shell) {
-    return dynamic_cast<VeltoPanelController *>(shell.panelController());
+/// The panel's page, when the shell's panel has one (a test's recording panel has none).
+VeltoPanelPageControlling *panelPage(const ApplicationShell &shell) {
+    VeltoPanelControlling *panel = shell.panelController();
+    return panel ? panel->pageControlling() : nullptr;
 }
 
 } // namespace
@@ -69,8 +66,8 @@ MainMenuActions ShellMenus::mainMenuActions(SettingsWindow &window) {
             menuWindow->close();
             return;
         }
-        if (VeltoPanelController *panel = productionPanel(self->shell_)) {
-            panel->commandRegistry().perform(id);
+        if (VeltoPanelPageControlling *page = panelPage(self->shell_)) {
+            page->performCommand(id);
         }
     };
     actions.hasLibrary = [self] {
@@ -81,7 +78,7 @@ MainMenuActions ShellMenus::mainMenuActions(SettingsWindow &window) {
         return store && self->shell_.pagesFinderWorkflow() && !store->document().currentPage.visibleTextView().empty();
     };
     // The View and Find items act on the panel's page, whichever Velto window has the focus.
-    actions.hasCommandResponder = [self] { return self && productionPanel(self->shell_); };
+    actions.hasCommandResponder = [self] { return self && panelPage(self->shell_); };
     actions.performFindAction = [self](TextFinderAction action) {
         if (self) {
             self->performFindAction(action);
@@ -92,33 +89,25 @@ MainMenuActions ShellMenus::mainMenuActions(SettingsWindow &window) {
 }
 
 void ShellMenus::performFindAction(TextFinderAction action) {
-    VeltoPanelController *panel = productionPanel(shell_);
-    if (panel == nullptr) {
+    VeltoPanelPageControlling *page = panelPage(shell_);
+    if (page == nullptr) {
         return;
     }
     // Finding happens in the panel's find bar: the panel comes up first.
-    if (!panel->isShown()) {
-        panel->show(shell_.statusItemGeometry());
+    if (!shell_.panelController()->isShown()) {
+        shell_.panelController()->show(shell_.statusItemGeometry());
     }
-    FindBar &findBar = *panel->panelView().findBar();
     switch (action) {
     case TextFinderAction::showFindInterface:
-        findBar.open();
+        page->showFindBar();
         break;
     case TextFinderAction::nextMatch:
     case TextFinderAction::previousMatch:
-        if (!findBar.isOpen()) {
-            findBar.open();
-        }
-        findBar.step(action == TextFinderAction::previousMatch);
+        page->findNextMatch(action == TextFinderAction::previousMatch);
         break;
-    case TextFinderAction::setSearchString: {
-        const editor::VeltoTextView &view = panel->textView();
-        std::u16string selected = view.storage().substring(view.selectedRange());
-        findBar.field()->setText(QString::fromStdU16String(selected));
-        findBar.open();
+    case TextFinderAction::setSearchString:
+        page->findSelectedText();
         break;
-    }
     }
 }
 
@@ -128,13 +117,13 @@ void ShellMenus::configureMainMenu(SettingsWindow &window) {
 }
 
 void ShellMenus::installPanelKeyEquivalents() {
-    VeltoPanelController *panel = productionPanel(shell_);
-    if (panel == nullptr) {
+    VeltoPanelPageControlling *page = panelPage(shell_);
+    if (page == nullptr) {
         return;
     }
     QPointer<ShellMenus> self(this);
     velto::installPanelKeyEquivalents(
-        panel->popover(),
+        page->keyWindow(),
         [self] {
             if (self) {
                 self->shell_.quit();

@@ -15,7 +15,7 @@
 #include "app/welcome/WelcomePresenter.h"
 #include "editor_view/clipboard/ClipboardTextReader.h"
 #include "library/FolderConnectionAssessment.h"
-#include "panel/window/VeltoPanelController.h"
+#include "panel/window/PanelPageControlling.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/FreedMemory.h"
 #include "platform/desktop/X11Requests.h"
@@ -400,13 +400,13 @@ void AppDelegate::reloadFromDisk() {
 }
 
 QCoro::Task<void> AppDelegate::reloadLibraryFromDisk() {
-    auto *panel = dynamic_cast<VeltoPanelController *>(panel_.get());
-    if (panel == nullptr) {
+    VeltoPanelPageControlling *page = panel_ ? panel_->pageControlling() : nullptr;
+    if (page == nullptr) {
         co_return;
     }
     std::optional<std::string> failure;
     try {
-        QCoro::Task<void> reloading = panel->pageOperations().reloadFromDisk();
+        QCoro::Task<void> reloading = page->reloadLibraryFromDisk();
         co_await reloading;
     } catch (const std::exception &error) {
         failure = error.what();

@@ -6,7 +6,8 @@
 #include "app/menus/ShellMenus.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/ApplicationShell.h"
-#include "panel/window/VeltoPanelController.h"
+#include "panel/window/PanelControlling.h"
+#include "panel/window/PanelPageControlling.h"
 #include "preferences/NotificationCenter.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
@@ -19,9 +20,10 @@ namespace velto {
 
 namespace {
 
-/// The production panel, when the shell runs one (tests put a recording panel in its place).
-VeltoPanelController *productionPanel(const QPointer<ShellSettings> &settings, const ApplicationShell &shell) {
-    return settings ? dynamic_cast<VeltoPanelController *>(shell.panelController()) : nullptr;
+/// The panel's page while these settings last, when the shell's panel has one (a test's recording panel has none).
+VeltoPanelPageControlling *panelPage(const QPointer<ShellSettings> &settings, const ApplicationShell &shell) {
+    VeltoPanelControlling *panel = settings ? shell.panelController() : nullptr;
+    return panel ? panel->pageControlling() : nullptr;
 }
 
 QCoro::Task<void> startAutoArchiving(VeltoStore &store) {
@@ -71,13 +73,13 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
         }
     };
     callbacks.general.onPanelSizeChange = [self, &shell] {
-        if (VeltoPanelController *panel = productionPanel(self, shell)) {
-            panel->applyPanelSizePreference();
+        if (VeltoPanelPageControlling *page = panelPage(self, shell)) {
+            page->applyPanelSizePreference();
         }
     };
     callbacks.onEditorChange = [self, &shell] {
-        if (VeltoPanelController *panel = productionPanel(self, shell)) {
-            panel->applyEditorPreferences();
+        if (VeltoPanelPageControlling *page = panelPage(self, shell)) {
+            page->applyEditorPreferences();
         }
     };
     callbacks.general.onAutoArchiveChange = [self, &shell](AutoArchiveDuration duration) {
@@ -87,8 +89,8 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
         if (shell.panelController()) {
             shell.panelController()->dropNavigationSession();
         }
-        if (VeltoPanelController *panel = productionPanel(self, shell)) {
-            panel->prepareForAutoArchiveChange();
+        if (VeltoPanelPageControlling *page = panelPage(self, shell)) {
+            page->prepareForAutoArchiveChange();
         }
         shell.store()->setAutoArchivePeriod(autoArchivePeriod(duration));
         startAutoArchiving(*shell.store());
@@ -105,11 +107,11 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
     };
     callbacks.storage.canDeleteArchivedPages = [self] { return !self.isNull(); };
     callbacks.storage.onDeleteConfirmedArchivedPages = [self, &shell](std::set<Uuid> pageIDs) -> QCoro::Task<int> {
-        VeltoPanelController *panel = productionPanel(self, shell);
-        if (panel == nullptr) {
+        VeltoPanelPageControlling *page = panelPage(self, shell);
+        if (page == nullptr) {
             co_return 0;
         }
-        QCoro::Task<int> deleting = panel->pageOperations().deleteConfirmedArchivedPages(std::move(pageIDs));
+        QCoro::Task<int> deleting = page->deleteConfirmedArchivedPages(std::move(pageIDs));
         int deleted = co_await deleting;
         co_return deleted;
     };
@@ -172,8 +174,8 @@ QCoro::Task<void> ShellSettings::changePagesFolder(VeltoFolderConnectionDecision
         co_return;
     }
     const VeltoFolderConnectionChoice choice = *decision.selection;
-    if (VeltoPanelController *panel = productionPanel(self, shell)) {
-        panel->prepareForPagesFolderChange();
+    if (VeltoPanelPageControlling *page = panelPage(self, shell)) {
+        page->prepareForPagesFolderChange();
     }
     // An existing folder is accepted; a failure here leaves everything as it was.
     std::filesystem::create_directories(choice.destinationURL);
@@ -187,8 +189,8 @@ QCoro::Task<void> ShellSettings::changePagesFolder(VeltoFolderConnectionDecision
     // Nothing grants access to a folder chosen in a dialog on Linux: the controller opens its handle itself.
     self->pagesFolderAccess_.replaceActiveFolder(choice.destinationURL, false);
     VeltoPreferences::setPagesFolder(bookmark, choice.ownershipMode);
-    if (VeltoPanelController *panel = productionPanel(self, shell)) {
-        panel->pagesFolderDidChange();
+    if (VeltoPanelPageControlling *page = panelPage(self, shell)) {
+        page->pagesFolderDidChange();
     }
 }
 

@@ -15,6 +15,8 @@ class QWindow;
 
 namespace velto {
 
+class VeltoPanelPageControlling;
+
 /// What the application shell uses of the panel controller: showing and closing the panel, handing the
 /// editor's text to the store, appending text and giving feedback. The shell codes against this interface,
 /// so that its tests can put a recording panel in the real one's place. What the panel asks of the shell it
@@ -64,6 +66,8 @@ public:
     virtual void applyPreferredAppearance() = 0;
     /// A new menu holding the status menu's page items (the shell adds its own around them).
     virtual QMenu *makeStatusMenu() = 0;
+    /// What Settings and the main menu change on the panel's page; none where the panel has no page of its own.
+    virtual VeltoPanelPageControlling *pageControlling() { return nullptr; }
 
 signals:
     /// The user asked for the Settings window; the panel has closed.

@@ -11,6 +11,7 @@
 #include "panel/feedback/SaveProblem.h"
 #include "panel/hints/ShortcutHintsPanelController.h"
 #include "panel/menu/VeltoPanelMenuController.h"
+#include "panel/view/FindBar.h"
 #include "panel/view/TextViewCoordinatorView.h"
 #include "panel/view/VeltoPanelView.h"
 #include "panel/window/PanelResizing.h"
@@ -30,6 +31,7 @@
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenu>
 
 namespace velto {
@@ -366,6 +368,40 @@ void VeltoPanelController::pagesFolderDidChange() {
     textView().undoHistories().discardAllPageUndoHistories();
     pageEditingSession_->forgetViewStates();
     pageEditingSession_->transitionToCurrentPage(std::nullopt, nullptr, std::nullopt);
+}
+
+QCoro::Task<int> VeltoPanelController::deleteConfirmedArchivedPages(std::set<Uuid> pageIDs) {
+    return pageOperations().deleteConfirmedArchivedPages(std::move(pageIDs));
+}
+
+QCoro::Task<void> VeltoPanelController::reloadLibraryFromDisk() {
+    return pageOperations().reloadFromDisk();
+}
+
+// ---- what the main menu's Find items do ----
+
+void VeltoPanelController::showFindBar() {
+    panelView().findBar()->open();
+}
+
+void VeltoPanelController::findNextMatch(bool backwards) {
+    FindBar &findBar = *panelView().findBar();
+    if (!findBar.isOpen()) {
+        findBar.open();
+    }
+    findBar.step(backwards);
+}
+
+void VeltoPanelController::findSelectedText() {
+    const editor::VeltoTextView &view = textView();
+    std::u16string selected = view.storage().substring(view.selectedRange());
+    FindBar &findBar = *panelView().findBar();
+    findBar.field()->setText(QString::fromStdU16String(selected));
+    findBar.open();
+}
+
+QWidget &VeltoPanelController::keyWindow() const {
+    return popover();
 }
 
 // ---- appending ----

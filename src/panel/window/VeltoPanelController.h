@@ -12,6 +12,7 @@
 #include "panel/pages/PageOperationUndoLedger.h"
 #include "panel/pages/PageOperations.h"
 #include "panel/window/PanelControlling.h"
+#include "panel/window/PanelPageControlling.h"
 #include "panel/window/PanelPopover.h"
 #include "platform/desktop/Scheduler.h"
 #include "preferences/CommandRegistry.h"
@@ -51,6 +52,7 @@ class UndoManager;
 /// a page operation runs, changes the panel's size, the font size and live formatting, and shows the hold-Ctrl
 /// shortcut hints. The shell creates one once the store has loaded. Main thread only.
 class VeltoPanelController : public VeltoPanelControlling,
+                             public VeltoPanelPageControlling,
                              private PageOperationsPresenter,
                              private editor::TextViewCommandHost,
                              private editor::EditingObserver,
@@ -99,20 +101,21 @@ public:
     void showFeedback(const PanelFeedback &feedback) override;
     void applyPreferredAppearance() override;
     QMenu *makeStatusMenu() override;
+    VeltoPanelPageControlling *pageControlling() override { return this; }
 
-    // ---- what Settings changes ----
+    // ---- what Settings and the main menu change ----
 
-    /// The panel takes the size the preferences hold now.
-    void applyPanelSizePreference();
-    /// The editor takes the font, indentation, checking and formatting the preferences hold now.
-    void applyEditorPreferences();
-    /// The shown page's place is kept before the archiving period changes and pages may leave navigation.
-    void prepareForAutoArchiveChange();
-    /// Closes the panel before the Pages folder is replaced.
-    void prepareForPagesFolderChange();
-    /// The store holds another folder's library: every page's undo and remembered place go, and its current
-    /// page is shown.
-    void pagesFolderDidChange();
+    void applyPanelSizePreference() override;
+    void applyEditorPreferences() override;
+    void prepareForAutoArchiveChange() override;
+    void prepareForPagesFolderChange() override;
+    void pagesFolderDidChange() override;
+    QCoro::Task<int> deleteConfirmedArchivedPages(std::set<Uuid> pageIDs) override;
+    QCoro::Task<void> reloadLibraryFromDisk() override;
+    void showFindBar() override;
+    void findNextMatch(bool backwards) override;
+    void findSelectedText() override;
+    QWidget &keyWindow() const override;
 
     // ---- collaborators ----
 
