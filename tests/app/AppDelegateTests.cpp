@@ -107,17 +107,26 @@ protected:
             panel = made.get();
             return made;
         };
-        options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
-        options.launchAtLoginService = launchAtLoginService;
         options.presentAlert = presentAlert;
-        options.settingsPresentation = SettingsPresentationCoordinator{
+        ShellServices services = recordingServices();
+        services.launchAtLoginService = launchAtLoginService;
+        services.presentAlert = presentAlert;
+        services.settingsPresentation = SettingsPresentationCoordinator{
             [this](SettingsPresentationMode mode) { presentationModes.push_back(mode); }};
         if (adjust) {
             adjust(options);
         }
-        delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options), makeShellParts());
+        delegate = std::make_unique<AppDelegate>(std::move(configuration), std::move(options),
+                                                 makeShellParts(std::move(services)));
         delegate->applicationWillFinishLaunching();
         delegate->applicationDidFinishLaunching();
+    }
+
+    /// The desktop's services with the exit statuses recorded instead of leaving the event loop.
+    ShellServices recordingServices() {
+        ShellServices services;
+        services.exitApplication = [this](int status) { exitStatuses.push_back(status); };
+        return services;
     }
 
     testing::TemporaryFolder folder;
@@ -235,8 +244,7 @@ TEST_F(AppDelegateTest, ASmokeLaunchRunsOnItsStorageFolderWithItsOwnPreferences)
         {"velto", "--packaged-launch-smoke"}, {{"VELTO_SMOKE_TEST_STORAGE_DIRECTORY", (folder / "Smoke").string()}});
     AppDelegate::Options options;
     options.makePanel = [this](VeltoStore &) { return std::make_unique<RecordingPanel>(log); };
-    options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
-    delegate = std::make_unique<AppDelegate>(configuration, std::move(options), makeShellParts());
+    delegate = std::make_unique<AppDelegate>(configuration, std::move(options), makeShellParts(recordingServices()));
     delegate->applicationWillFinishLaunching();
     delegate->applicationDidFinishLaunching();
     ASSERT_TRUE(processEventsUntil([this] { return delegate->isRunning(); }));
@@ -345,10 +353,11 @@ TEST_F(AppDelegateTest, QuittingAtAnUnreachableSavedPagesFolderKeepsItChosen) {
     QByteArray bookmark = pagesFolderBookmarkData(folder / "Unplugged" / "Pages");
     VeltoPreferences::setPagesFolder(bookmark, VeltoFolderOwnershipMode::wholeFolder);
     AppDelegate::Options options;
-    options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
     options.presentAlert = presentAlert;
-    delegate =
-        std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options), makeShellParts());
+    ShellServices services = recordingServices();
+    services.presentAlert = presentAlert;
+    delegate = std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options),
+                                             makeShellParts(std::move(services)));
     delegate->applicationWillFinishLaunching();
     EXPECT_EQ(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)), bookmark);
 }
@@ -371,10 +380,11 @@ TEST_F(AppDelegateTest, AnUnreadablePageAsksBeforeAnythingAndQuitLeavesNoPanel) 
         panel = made.get();
         return made;
     };
-    options.exitApplication = [this](int status) { exitStatuses.push_back(status); };
     options.presentAlert = presentAlert;
-    delegate =
-        std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options), makeShellParts());
+    ShellServices services = recordingServices();
+    services.presentAlert = presentAlert;
+    delegate = std::make_unique<AppDelegate>(ApplicationTestLaunchConfiguration{}, std::move(options),
+                                             makeShellParts(std::move(services)));
     delegate->applicationWillFinishLaunching();
     delegate->applicationDidFinishLaunching();
     ASSERT_TRUE(processEventsUntil([&] { return !titles.empty(); }));

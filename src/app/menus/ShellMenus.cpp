@@ -10,11 +10,14 @@
 #include "app/shell/PagesFinderWorkflow.h"
 #include "panel/window/PanelControlling.h"
 #include "panel/window/PanelPageControlling.h"
+#include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
+#include "ui/KeyNames.h"
 
 #include <QtCore/QPointer>
 #include <QtGui/QDesktopServices>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 
 namespace velto {
@@ -134,6 +137,29 @@ void ShellMenus::installPanelKeyEquivalents() {
                 self->shell_.reloadFromDisk();
             }
         });
+}
+
+QMenu *ShellMenus::makeStatusItemMenu() {
+    VeltoPanelControlling *panel = shell_.panelController();
+    QMenu *menu = panel ? panel->makeStatusMenu() : new QMenu();
+    QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().front();
+    // Shortcuts are shown after a tab, not registered: a popup menu that owned them would take the keys.
+    QString openTitle = QStringLiteral("Open Velto");
+    if (auto shortcut = VeltoPreferences::globalShortcut()) {
+        openTitle += QLatin1Char('\t') + KeyNames::text(shortcut);
+    }
+    auto *open = new QAction(openTitle, menu);
+    connect(open, &QAction::triggered, this, [this] { shell_.showPage(); });
+    QAction *separator = menu->insertSeparator(first);
+    menu->insertAction(separator, open);
+    menu->addSeparator();
+    QAction *feedback = menu->addAction(QStringLiteral("Send Feedback…"));
+    feedback->setEnabled(CommercialConfiguration::feedbackRecipient().has_value());
+    connect(feedback, &QAction::triggered, this, &ShellMenus::sendFeedback);
+    menu->addSeparator();
+    QAction *quitAction = menu->addAction(QStringLiteral("Quit Velto\tCtrl+Q"));
+    connect(quitAction, &QAction::triggered, this, [this] { shell_.quit(); });
+    return menu;
 }
 
 void ShellMenus::showAbout() {

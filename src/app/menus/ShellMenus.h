@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+class QMenu;
+
 namespace velto {
 
 class AboutPanel;
@@ -16,8 +18,8 @@ class SettingsWindow;
 struct MainMenuActions;
 enum class TextFinderAction;
 
-/// The shell's menus and the small windows they open: the main menu of the Settings window with its
-/// validation, the panel's own Quit and Reload keys, About, feedback and the changelog.
+/// The shell's menus and the small windows they open: the tray icon's menu, the main menu of the Settings window
+/// with its validation, the panel's own Quit and Reload keys, About, feedback and the changelog.
 class ShellMenus : public QObject {
 public:
     struct Options {
@@ -34,6 +36,9 @@ public:
     /// Ctrl+Q and Ctrl+R in the panel, where the main menu cannot take them; nothing without the production
     /// panel.
     void installPanelKeyEquivalents();
+
+    /// The tray icon's menu, made afresh: "Open Velto", the panel's page items, "Send Feedback…" and "Quit Velto".
+    QMenu *makeStatusItemMenu();
 
     /// The small About window with the icon, the name and the version.
     void showAbout();

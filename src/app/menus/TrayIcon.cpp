@@ -79,6 +79,24 @@ void TrayIcon::traceDocked() {
     }
 }
 
+void TrayIcon::whenDocked(std::chrono::milliseconds longestWait, std::function<void()> then) {
+    const auto started = std::chrono::steady_clock::now();
+    const bool embedsIcon = hostEmbedsIcon();
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this, poll, started, embedsIcon, longestWait, then = std::move(then)] {
+        if (embedsIcon && !geometry() && std::chrono::steady_clock::now() - started < longestWait) {
+            return;
+        }
+        if (geometry()) {
+            traceDocked(); // before the caller's work holds the loop, where the trace's own poll could not run
+        }
+        poll->deleteLater();
+        poll->stop();
+        then();
+    });
+    poll->start(dockPollInterval);
+}
+
 void TrayIcon::configure() {
     if (menuBarIcon_) {
         menuBarIcon_->configure();

@@ -3,6 +3,8 @@
 #include <QtCore/QObject>
 #include <QtCore/QRect>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,6 +21,8 @@ class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr std::chrono::milliseconds dockPollInterval{5};
+
     TrayIcon();
     ~TrayIcon() override;
 
@@ -37,6 +41,10 @@ public:
     std::optional<QRect> geometry() const;
     /// The launch trace's "status item docked", once.
     void traceDocked();
+    /// Calls `then` from the event loop once the tray host has placed the icon, or after `longestWait` when it
+    /// has not; at once where the host embeds no icons. The host places the icon through messages both ways,
+    /// which only the event loop answers, so work that holds the loop waits for this.
+    void whenDocked(std::chrono::milliseconds longestWait, std::function<void()> then);
 
     /// Gives the icon the variant for the appearance in force; nothing before it is shown.
     void configure();

@@ -1,17 +1,17 @@
 #include "app/shell/AppDelegate.h"
 
 #include "app/hotkeys/GlobalHotKeys.h"
-#include "app/lifecycle/CommercialConfiguration.h"
-#include "app/lifecycle/LaunchAtLogin.h"
+#include "app/hotkeys/HotKeyRegistrationWarning.h"
 #include "app/lifecycle/LaunchTrace.h"
-#include "app/lifecycle/LibraryRecoveryPrompt.h"
+#include "app/lifecycle/PagesFolderRestoration.h"
+#include "app/lifecycle/ShellTermination.h"
+#include "app/lifecycle/StoreLaunchPreparation.h"
 #include "app/menus/ShellMenus.h"
 #include "app/menus/TrayIcon.h"
 #include "app/menus/VeltoApplicationIcon.h"
+#include "app/shell/AutoArchivePreference.h"
 #include "app/shell/ClipboardAppend.h"
-#include "app/shell/PagesFinderWorkflow.h"
 #include "app/shell/ShellSettings.h"
-#include "app/shell/UnreadableFilesNotice.h"
 #include "app/welcome/WelcomePresenter.h"
 #include "editor_view/clipboard/ClipboardTextReader.h"
 #include "library/FolderConnectionAssessment.h"
@@ -20,8 +20,6 @@
 #include "platform/FreedMemory.h"
 #include "platform/desktop/X11Requests.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
-#include "preferences/KeyboardLayoutTranslator.h"
-#include "preferences/NotificationCenter.h"
 #include "preferences/Preferences.h"
 #include "store/LibraryPool.h"
 #include "store/Store.h"
@@ -37,82 +35,25 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
-#include <QtWidgets/QPushButton>
 
 #include <cstdio>
-#include <vector>
 
 namespace velto {
-
-namespace {
-
-/// The launch trace's name for the recovery alert shown, so that a test of the running application tells which.
-const char *recoveryPromptMilestone(VeltoStoreRecoveryIssue::Remedy remedy) {
-    switch (remedy) {
-    case VeltoStoreRecoveryIssue::Remedy::updateVelto:
-        return "newer library announced";
-    case VeltoStoreRecoveryIssue::Remedy::changeFolder:
-        return "unusable folder announced";
-    case VeltoStoreRecoveryIssue::Remedy::rewriteLibrary:
-        break;
-    }
-    return "damaged library announced";
-}
-
-} // namespace
-
-VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration) {
-    switch (duration) {
-    case AutoArchiveDuration::oneDay:
-        return VeltoAutoArchivePeriod::oneDay();
-    case AutoArchiveDuration::oneWeek:
-        return VeltoAutoArchivePeriod::oneWeek();
-    case AutoArchiveDuration::oneMonth:
-        return VeltoAutoArchivePeriod::oneMonth();
-    case AutoArchiveDuration::never:
-        return VeltoAutoArchivePeriod::never();
-    }
-    return VeltoAutoArchivePeriod::oneWeek();
-}
 
 AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options, Parts parts)
     : testLaunchConfiguration_(std::move(testLaunchConfiguration))
     , options_(std::move(options))
     , pagesFolderAccess_(VeltoPageLibrary::defaultFolderURL())
+    , termination_(std::move(parts.termination))
+    , keyboardInputSourceMonitor_(std::move(parts.keyboardInputSourceMonitor))
     , trayIcon_(std::move(parts.trayIcon))
-    , hotKeys_(std::move(parts.hotKeys)) {
+    , hotKeys_(std::move(parts.hotKeys))
+    , windows_(parts.makeWindows(*this, pagesFolderAccess_, testLaunchConfiguration_)) {
     connect(trayIcon_.get(), &TrayIcon::clicked, this, &AppDelegate::answerTrayIconClick);
     connect(trayIcon_.get(), &TrayIcon::menuRequested, this, &AppDelegate::showMenu);
     connect(hotKeys_.get(), &GlobalHotKeys::togglePressed, this, &AppDelegate::answerToggleShortcut);
     connect(hotKeys_.get(), &GlobalHotKeys::appendClipboardPressed, this, &AppDelegate::appendClipboard);
-    if (!options_.exitApplication) {
-        options_.exitApplication = [](int status) { QCoreApplication::exit(status); };
-    }
-    LaunchAtLoginService launchAtLoginService = options_.launchAtLoginService.value_or(launchAtLogin::live());
-    welcome_ = std::make_unique<WelcomePresenter>(*this, testLaunchConfiguration_, launchAtLoginService);
-    menus_ = std::make_unique<ShellMenus>(*this, ShellMenus::Options{options_.presentAlert, options_.openURL});
-    settings_ = std::make_unique<ShellSettings>(
-        *this, *menus_, pagesFolderAccess_,
-        options_.settingsPresentation.value_or(SettingsPresentationCoordinator::live()), launchAtLoginService);
-    QPointer<AppDelegate> self(this);
-    terminationCoordinator_ = std::make_unique<ApplicationTerminationCoordinator>(
-        options_.terminationTimeout,
-        [self](bool allowing) {
-            if (self) {
-                self->replyToTermination(allowing);
-            }
-        },
-        [self](const TerminationSaveFailure &failure) {
-            return self ? self->presentTerminationFailure(failure) : TerminationSaveDecision::cancel;
-        },
-        [self] {
-            if (self) {
-                self->quit();
-            }
-        });
-    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
-        keyboardInputSourceMonitor_ = std::make_unique<KeyboardInputSourceMonitor>();
-    }
+    connect(termination_.get(), &ShellTermination::retryRequested, this, &AppDelegate::quit);
 }
 
 AppDelegate::~AppDelegate() {
@@ -132,39 +73,27 @@ void AppDelegate::applicationWillFinishLaunching() {
         return;
     }
     VeltoPreferences::registerDefaults();
-    if (!testLaunchConfiguration_.isEnabled) {
-        try {
-            pagesFolderAccess_.replaceActiveFolder(VeltoPreferences::resolvePagesFolderURL(), false);
-        } catch (const std::exception &error) {
-            // Quitting keeps the saved folder (the user may reconnect the drive); going on with the default
-            // forgets it, or the alert would return at every launch and Settings would offer no way back.
-            int response = presentAlert(
-                {QStringLiteral("Velto Couldn’t Access Your Pages Folder"),
-                 QString::fromUtf8(error.what()) +
-                     QStringLiteral("\n\nThe saved folder is invalid or unavailable. Quit to keep it chosen and "
-                                    "reconnect it, or continue with the default Pages folder instead."),
-                 ShellAlert::Style::warning,
-                 {QStringLiteral("Quit"), QStringLiteral("Use Default Folder")}});
-            if (response != firstAlertButton + 1) {
-                canFinishLaunching_ = false;
-                quit();
-                return;
-            }
-            VeltoPreferences::forgetPagesFolder();
-            pagesFolderAccess_.replaceActiveFolder(VeltoPageLibrary::defaultFolderURL(), false);
-        }
+    if (!testLaunchConfiguration_.isEnabled &&
+        !restoreSavedPagesFolder(pagesFolderAccess_, [this](const ShellAlert &alert) { return presentAlert(alert); })) {
+        canFinishLaunching_ = false;
+        quit();
+        return;
     }
     applyPreferredAppearance();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    if (!canFinishLaunching_ || quitting_) {
+    if (!canFinishLaunching_ || isQuitting()) {
         return;
     }
     runLaunchTask();
 }
 
-QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadActiveFolder(QPointer<AppDelegate> delegate) {
+QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadStore(QPointer<AppDelegate> delegate) {
+    if (delegate->options_.loadStore) {
+        QCoro::Task<std::unique_ptr<VeltoStore>> loading = delegate->options_.loadStore();
+        co_return co_await loading;
+    }
     std::filesystem::path folder =
         delegate->testLaunchConfiguration_.documentURL.value_or(delegate->pagesFolderAccess_.folderURL());
     VeltoAutoArchivePeriod period = autoArchivePeriod(VeltoPreferences::autoArchiveDuration());
@@ -185,139 +114,34 @@ QCoro::Task<void> AppDelegate::runLaunchTask() {
     // Loaded again from the start when the user has changed the folder that kept the library from opening.
     while (preparation == LaunchPreparation::loadAgain) {
         store.reset();
-        if (options_.loadStore) {
-            QCoro::Task<std::unique_ptr<VeltoStore>> loading = options_.loadStore();
-            store = co_await loading;
-        } else {
-            QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadActiveFolder(self);
-            store = co_await loading;
-        }
+        QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadStore(self);
+        store = co_await loading;
         launchTrace::milestone("store loaded");
-        if (!self || self->quitting_) {
+        if (!self || self->isQuitting()) {
             co_return;
         }
-        QCoro::Task<LaunchPreparation> preparing = self->prepareVeltoStore(*store);
+        QCoro::Task<LaunchPreparation> preparing =
+            prepareLoadedStore(*store, self->options_.presentAlert, QPointer<QObject>(self.data()));
         preparation = co_await preparing;
         if (!self) {
             co_return;
         }
     }
     if (preparation == LaunchPreparation::goOn) {
-        self->finishLaunching(std::move(store));
+        self->store_ = std::move(store);
+        // The panel, whose current page holds the event loop while it loads, waits until the tray host has placed
+        // the icon, or at the latest `longestWaitForDocking`.
+        self->trayIcon_->whenDocked(longestWaitForDocking, [self] {
+            if (self && !self->isQuitting()) {
+                self->finishLaunchingWithPanel();
+            }
+        });
     } else {
         self->quit();
     }
 }
 
-QCoro::Task<AppDelegate::LaunchPreparation> AppDelegate::prepareVeltoStore(VeltoStore &store) {
-    QPointer<AppDelegate> self(this);
-    while (true) {
-        const VeltoStoreRecoveryIssue *issue = store.loadState().recoveryIssue();
-        if (issue == nullptr) {
-            co_return LaunchPreparation::goOn;
-        }
-        if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
-            // A page file another program is replacing, a full device, a library another program holds: each
-            // passes without repair, and the message says which it is.
-            launchTrace::milestone("pages unavailable announced");
-            int response = presentAlertUntilLibraryOpens(
-                store, {QStringLiteral("Velto Can’t Open Your Pages Yet"),
-                        QString::fromStdString(issue->message) +
-                            QStringLiteral(" Once it can open them, Velto goes on without waiting for you. It will "
-                                           "not overwrite your files."),
-                        ShellAlert::Style::informational,
-                        {QStringLiteral("Try Again"), QStringLiteral("Quit")}});
-            if (response != firstAlertButton) {
-                co_return LaunchPreparation::quit;
-            }
-            try {
-                QCoro::Task<void> reloading = store.reloadFromDisk(true, std::nullopt);
-                co_await reloading;
-                co_return LaunchPreparation::goOn;
-            } catch (const std::exception &) {
-                if (!self) {
-                    co_return LaunchPreparation::quit;
-                }
-                continue; // ask again
-            }
-        }
-        LibraryRecoveryPrompt prompt = LibraryRecoveryPrompt::forIssue(*issue);
-        launchTrace::milestone(recoveryPromptMilestone(issue->remedy));
-        LibraryRecoveryPrompt::Answer answer = prompt.answer(presentAlert(prompt.alert));
-        if (answer == LibraryRecoveryPrompt::Answer::tryAgain) {
-            co_return LaunchPreparation::loadAgain;
-        }
-        if (answer == LibraryRecoveryPrompt::Answer::quit) {
-            co_return LaunchPreparation::quit;
-        }
-        std::optional<std::string> failure;
-        std::optional<std::filesystem::path> preserved;
-        try {
-            QCoro::Task<std::optional<std::filesystem::path>> recovering = store.recoverPreservingOriginal();
-            preserved = co_await recovering;
-        } catch (const std::exception &error) {
-            failure = error.what();
-        }
-        if (failure) {
-            presentAlert({QStringLiteral("Velto Couldn’t Preserve the Page"), QString::fromStdString(*failure)});
-            co_return LaunchPreparation::quit;
-        }
-        if (preserved) {
-            presentAlert(originalPreservedAlert(*preserved));
-        }
-        co_return LaunchPreparation::goOn;
-    }
-}
-
-// The store keeps loading the library in the background while the alert is up (every few seconds): once a load
-// succeeds, the alert is answered with its first button, "Try Again", so that Velto starts without waiting for
-// the user to come back to it.
-int AppDelegate::presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlert &alert) {
-    if (options_.presentAlert) {
-        return options_.presentAlert(alert);
-    }
-    QPointer<QMessageBox> openAlert;
-    QMetaObject::Connection answering = connect(&store, &VeltoStoreSignals::libraryOpened, this, [&openAlert] {
-        if (openAlert && openAlert->defaultButton() != nullptr) {
-            openAlert->defaultButton()->click();
-        }
-    });
-    std::vector<QString> buttons(alert.buttons.begin(), alert.buttons.end());
-    int response = runAlertModally(QMessageBox::Information, alert.title, alert.message, buttons, &openAlert);
-    disconnect(answering);
-    return response;
-}
-
-void AppDelegate::finishLaunching(std::unique_ptr<VeltoStore> store) {
-    store_ = std::move(store);
-    makePanelOnceStatusItemDocks(hotKeyAvailability_);
-}
-
-// A tray host embeds the icon through messages both ways, which only the event loop answers: the panel, whose
-// page holds the loop, is made once the icon is in place, or at the latest after `longestWaitForDocking`.
-void AppDelegate::makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability availability) {
-    const auto started = std::chrono::steady_clock::now();
-    const bool embedsIcon = TrayIcon::hostEmbedsIcon();
-    auto *poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [this, poll, started, embedsIcon, availability] {
-        const bool waitsForTray =
-            embedsIcon && !statusItemGeometry() && std::chrono::steady_clock::now() - started < longestWaitForDocking;
-        if (waitsForTray) {
-            return;
-        }
-        if (statusItemGeometry()) {
-            trayIcon_->traceDocked(); // before the page holds the loop, where the trace's own poll could not run
-        }
-        poll->deleteLater();
-        poll->stop();
-        if (!quitting_) {
-            finishLaunchingWithPanel(availability);
-        }
-    });
-    poll->start(statusItemPollInterval);
-}
-
-void AppDelegate::finishLaunchingWithPanel(ShortcutRegistrationAvailability availability) {
+void AppDelegate::finishLaunchingWithPanel() {
     panel_ = options_.makePanel(*store_);
     if (launchTrace::isEnabled()) {
         connect(panel_.get(), &VeltoPanelControlling::panelPainted, this,
@@ -334,20 +158,12 @@ void AppDelegate::finishLaunchingWithPanel(ShortcutRegistrationAvailability avai
         },
         options_.fileManagerOperations.value_or(PagesFinderWorkflow::Operations::live(
             [self](const ShellAlert &alert) { return self ? self->presentAlert(alert) : 0; })));
-    connect(panel_.get(), &VeltoPanelControlling::revealCurrentPageRequested, this,
-            &AppDelegate::showCurrentPageInFileManager);
-    connect(panel_.get(), &VeltoPanelControlling::pagesFolderOpenRequested, this, &AppDelegate::openPagesFolder);
-    // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
-    connect(store_.get(), &VeltoStoreSignals::archiveStateChanged, this, [this] { settings_->refreshVisibleWindow(); });
-    connect(panel_.get(), &VeltoPanelControlling::settingsRequested, this, &AppDelegate::showSettings);
-    // From the event loop: the request may come while the panel is still closing.
-    connect(panel_.get(), &VeltoPanelControlling::editorOpenRequested, this, &AppDelegate::showPage,
-            Qt::QueuedConnection);
+    connectPanel();
     // Once everything the warning's buttons may reach is in place, and once for both shortcuts.
-    if (!availability.allAvailable()) {
-        showHotKeyRegistrationWarning(availability.toggle, availability.appendClipboard);
+    if (!hotKeyAvailability_.allAvailable()) {
+        showHotKeyRegistrationWarning(hotKeyAvailability_.toggle, hotKeyAvailability_.appendClipboard);
     }
-    menus_->installPanelKeyEquivalents();
+    menus().installPanelKeyEquivalents();
     running_ = true;
     if (testLaunchConfiguration_.opensEditor) {
         QTimer::singleShot(0, this, &AppDelegate::showPage);
@@ -366,7 +182,19 @@ void AppDelegate::finishLaunchingWithPanel(ShortcutRegistrationAvailability avai
         QTimer::singleShot(0, this, &AppDelegate::announceNewlyUnreadableFiles);
     }
     // From the event loop itself, not from inside the launch task: the Welcome runs a modal loop.
-    QTimer::singleShot(0, welcome_.get(), &WelcomePresenter::presentIfNeeded);
+    QTimer::singleShot(0, windows_.welcome.get(), &WelcomePresenter::presentIfNeeded);
+}
+
+void AppDelegate::connectPanel() {
+    connect(panel_.get(), &VeltoPanelControlling::revealCurrentPageRequested, this,
+            &AppDelegate::showCurrentPageInFileManager);
+    connect(panel_.get(), &VeltoPanelControlling::pagesFolderOpenRequested, this, &AppDelegate::openPagesFolder);
+    connect(panel_.get(), &VeltoPanelControlling::settingsRequested, this, &AppDelegate::showSettings);
+    // From the event loop: the request may come while the panel is still closing.
+    connect(panel_.get(), &VeltoPanelControlling::editorOpenRequested, this, &AppDelegate::showPage,
+            Qt::QueuedConnection);
+    // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
+    connect(store_.get(), &VeltoStoreSignals::archiveStateChanged, this, [this] { settings().refreshVisibleWindow(); });
 }
 
 void AppDelegate::announceNewlyUnreadableFiles() {
@@ -417,7 +245,7 @@ QCoro::Task<void> AppDelegate::reloadLibraryFromDisk() {
     }
 }
 
-// The tray icon
+// The tray icon and the panel
 
 void AppDelegate::configureStatusItem() {
     if (!TrayIcon::isTrayAvailable()) {
@@ -480,7 +308,7 @@ void AppDelegate::togglePanel(std::optional<std::uint32_t> keyEventTime) {
 
 void AppDelegate::answerToggleShortcut(std::optional<std::uint32_t> keyEventTime) {
     // While the Welcome is up, the shortcut it teaches answers it.
-    if (!welcome_->startWritingIfShown()) {
+    if (!welcome().startWritingIfShown()) {
         togglePanel(keyEventTime);
     }
 }
@@ -489,7 +317,7 @@ void AppDelegate::showSettings() {
     if (!panel_ || !hotKeys_->controller()) {
         return; // launching has not finished
     }
-    settings_->show();
+    settings().show();
 }
 
 void AppDelegate::showPage() {
@@ -519,25 +347,7 @@ void AppDelegate::showMenu() {
 }
 
 QMenu *AppDelegate::makeStatusItemMenu() {
-    QMenu *menu = panel_ ? panel_->makeStatusMenu() : new QMenu();
-    QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().front();
-    // Shortcuts are shown after a tab, not registered: a popup menu that owned them would take the keys.
-    QString openTitle = QStringLiteral("Open Velto");
-    if (auto shortcut = VeltoPreferences::globalShortcut()) {
-        openTitle += QLatin1Char('\t') + KeyNames::text(shortcut);
-    }
-    auto *open = new QAction(openTitle, menu);
-    connect(open, &QAction::triggered, this, &AppDelegate::showPage);
-    QAction *separator = menu->insertSeparator(first);
-    menu->insertAction(separator, open);
-    menu->addSeparator();
-    QAction *feedback = menu->addAction(QStringLiteral("Send Feedback…"));
-    feedback->setEnabled(CommercialConfiguration::feedbackRecipient().has_value());
-    connect(feedback, &QAction::triggered, menus_.get(), &ShellMenus::sendFeedback);
-    menu->addSeparator();
-    QAction *quitAction = menu->addAction(QStringLiteral("Quit Velto\tCtrl+Q"));
-    connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);
-    return menu;
+    return menus().makeStatusItemMenu();
 }
 
 void AppDelegate::applyPreferredAppearance() {
@@ -552,33 +362,6 @@ void AppDelegate::applyPreferredAppearance() {
     }
 }
 
-// Global shortcuts
-
-void AppDelegate::showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable) {
-    QString informative;
-    if (!toggleShortcutAvailable) {
-        informative = QStringLiteral("The saved show/hide shortcut is already in use. Choose another shortcut from "
-                                     "Settings.");
-    } else if (!clipboardShortcutAvailable) {
-        QString title = QStringLiteral("The clipboard shortcut");
-        if (auto shortcut = VeltoPreferences::appendClipboardShortcut()) {
-            GlobalShortcut relabelled = *shortcut;
-            if (!GlobalShortcut::isNamedSpecialKey(relabelled.keyLabel)) {
-                auto label =
-                    KeyboardLayoutTranslator::activeInputSource().translate(relabelled.keyCode, relabelled.modifiers);
-                if (label && GlobalShortcut::isValidLocalKeyLabel(*label)) {
-                    relabelled.keyLabel = GlobalShortcut::normalizedKeyLabel(*label);
-                }
-            }
-            title = KeyNames::text(relabelled);
-        }
-        informative = title + QStringLiteral(" is already in use by another app, so clipboard append is unavailable. "
-                                             "Your show/hide shortcut still works.");
-    }
-    std::fprintf(stderr, "Velto: A Velto Shortcut Is Unavailable. %s\n", informative.toUtf8().constData());
-    runAlertModally(QMessageBox::Warning, QStringLiteral("A Velto Shortcut Is Unavailable"), informative, {});
-}
-
 // Clipboard append
 
 void AppDelegate::appendClipboard() {
@@ -586,37 +369,18 @@ void AppDelegate::appendClipboard() {
         requestsWhileLaunching_.appendClipboard = true;
         return;
     }
-    appendClipboardText(editor::ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)));
+    appendClipboardText();
 }
 
-QCoro::Task<void> AppDelegate::appendClipboardText(editor::ClipboardSnapshot snapshot) {
+QCoro::Task<void> AppDelegate::appendClipboardText() {
     QPointer<AppDelegate> self(this);
-    QCoro::Task<std::optional<std::u16string>> reading = editor::ClipboardTextReader::read(std::move(snapshot));
-    std::optional<std::u16string> read = co_await reading;
-    if (!self) {
-        co_return;
+    QCoro::Task<bool> appending = appendClipboardToPanel(
+        editor::ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)), panel_.get(),
+        maximumPageBytes);
+    bool appended = co_await appending;
+    if (appended && self) {
+        self->trayIcon_->pulse();
     }
-    std::optional<QString> text;
-    if (read) {
-        text = QString::fromStdU16String(*read);
-    }
-    std::optional<QString> pageText;
-    if (panel_ && panel_->canAppendToCurrentPage()) {
-        pageText = panel_->currentPageText();
-    }
-    ClipboardAppendPlan plan =
-        planClipboardAppend(text, panel_ ? pageText : std::optional<QString>(QString()), maximumPageBytes);
-    if (plan.outcome != ClipboardAppendPlan::Outcome::append) {
-        if (panel_) {
-            panel_->showFeedback({plan.refusalMessage(), PanelFeedback::Emphasis::informational, 2.2});
-        }
-        co_return;
-    }
-    // The panel refuses (with a beep) while it cannot keep the text: then nothing is confirmed.
-    if (!panel_ || !panel_->append(plan.text)) {
-        co_return;
-    }
-    trayIcon_->pulse();
 }
 
 // Quitting
@@ -641,6 +405,14 @@ void AppDelegate::deliverPendingInput() {
     }
 }
 
+void AppDelegate::applicationShouldTerminate(bool mayAsk) {
+    if (panel_) {
+        panel_->flushPendingChanges();
+    }
+    QPointer<AppDelegate> self(this);
+    termination_->begin([self] { return flushStore(self); }, mayAsk);
+}
+
 QCoro::Task<void> AppDelegate::flushStore(QPointer<AppDelegate> delegate) {
     if (!delegate || !delegate->store_) {
         co_return;
@@ -649,45 +421,8 @@ QCoro::Task<void> AppDelegate::flushStore(QPointer<AppDelegate> delegate) {
     co_await flushing;
 }
 
-void AppDelegate::applicationShouldTerminate(bool mayAsk) {
-    if (panel_) {
-        panel_->flushPendingChanges();
-    }
-    QPointer<AppDelegate> self(this);
-    terminationCoordinator_->begin([self] { return flushStore(self); }, mayAsk);
-}
-
-void AppDelegate::replyToTermination(bool allowingTermination) {
-    if (!allowingTermination) {
-        return;
-    }
-    if (terminationAlert_) {
-        terminationAlert_->reject(); // the save completed while the alert was open
-    }
-    quitting_ = true;
-    auto failure = terminationCoordinator_->lastUnconfirmedFailure();
-    // A quit that could not save reports it in the exit status: nobody may have seen an alert.
-    options_.exitApplication(failure && failure->kind == TerminationSaveFailure::Kind::failed ? 1 : 0);
-}
-
-TerminationSaveDecision AppDelegate::presentTerminationFailure(const TerminationSaveFailure &failure) {
-    QString informative =
-        failure.kind == TerminationSaveFailure::Kind::failed
-            ? QStringLiteral("Your latest changes are not safely stored yet. Try saving again, keep Velto open, or "
-                             "quit without saving.")
-            : QStringLiteral("Saving is taking longer than expected. Try again, keep Velto open, or quit without "
-                             "saving.");
-    int response =
-        runAlertModally(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), informative,
-                        {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
-                        &terminationAlert_);
-    if (response == firstAlertButton) {
-        return TerminationSaveDecision::retry;
-    }
-    if (response == firstAlertButton + 2) {
-        return TerminationSaveDecision::quitWithoutSaving;
-    }
-    return TerminationSaveDecision::cancel;
+bool AppDelegate::isQuitting() const {
+    return termination_->isQuitting();
 }
 
 void AppDelegate::shutDown(std::chrono::milliseconds waitForLibraryWork) {

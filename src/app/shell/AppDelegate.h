@@ -1,22 +1,16 @@
 #pragma once
 
 #include "app/hotkeys/HotKeyController.h"
-#include "app/lifecycle/ApplicationTerminationCoordinator.h"
 #include "app/lifecycle/ApplicationTestLaunchConfiguration.h"
 #include "app/lifecycle/PagesFolderAccessController.h"
 #include "app/shell/ApplicationShell.h"
 #include "app/shell/PagesFinderWorkflow.h"
-#include "app/shell/SettingsPresentationCoordinator.h"
 #include "app/shell/ShellAlert.h"
 #include "app/shell/UnreadableFilesNotice.h"
 #include "panel/window/PanelControlling.h"
-#include "preferences/PreferenceChoices.h"
-#include "settings/SettingsCallbacks.h"
-#include "store/AutoArchivePeriod.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
-#include <QtCore/QUrl>
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
@@ -24,33 +18,24 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
-#include <string>
 
 class QMenu;
-class QMessageBox;
 
 namespace velto {
 
-namespace editor {
-struct ClipboardSnapshot;
-}
 class GlobalHotKeys;
 class KeyboardInputSourceMonitor;
-class PagesFinderWorkflow;
 class ShellMenus;
 class ShellSettings;
+class ShellTermination;
 class VeltoStore;
 class TrayIcon;
 class WelcomePresenter;
 
-/// The store's archiving period for the preference's duration.
-VeltoAutoArchivePeriod autoArchivePeriod(AutoArchiveDuration duration);
-
-/// The application's spine: restores the Pages folder, loads the store, answers its recovery states, puts
-/// the icon into the system tray, registers the two global shortcuts, appends the clipboard on request and
-/// quits only after a final save (or the user's decision). The Welcome, the menus and the Settings window
-/// are parts of their own that reach it as their application shell.
+/// The application's spine, routing between the tray icon, the global shortcuts, the menus and the panel: it
+/// runs the launch (the Pages folder, the store and its recovery, the panel once the icon is in place), shows or
+/// hides the panel, appends the clipboard on request and quits after the final save. The Welcome, the menus and
+/// the Settings window are parts of their own that reach it as their application shell.
 class AppDelegate : public QObject, public ApplicationShell {
 public:
     static constexpr std::int64_t maximumPageCount = 100;
@@ -59,30 +44,36 @@ public:
     static constexpr std::chrono::milliseconds reopenGuard{400};
     /// How long the launch waits for the tray host to embed the icon before it loads the current page.
     static constexpr std::chrono::milliseconds longestWaitForDocking{2000};
-    static constexpr std::chrono::milliseconds statusItemPollInterval{5};
 
     using LoadStore = std::function<QCoro::Task<std::unique_ptr<VeltoStore>>()>;
     using PanelFactory = std::function<std::unique_ptr<VeltoPanelControlling>(VeltoStore &store)>;
 
     struct Options {
-        std::chrono::milliseconds terminationTimeout{2000};
-        LoadStore loadStore;                                 // empty: load the active Pages folder
-        PanelFactory makePanel;                              // the panel over the loaded store
-        std::function<void(int exitStatus)> exitApplication; // empty: leaves the event loop with the status
-        ShellAlertPresenter presentAlert;                    // empty: a modal alert
-        /// Opens an address with the desktop (a web page, a "mailto:" link); whether anything took it.
-        std::function<bool(const QUrl &)> openURL;                           // empty: QDesktopServices
-        std::optional<LaunchAtLoginService> launchAtLoginService;            // none: the desktop's autostart entry
-        std::optional<SettingsPresentationCoordinator> settingsPresentation; // none: the production one
+        LoadStore loadStore;              // empty: load the active Pages folder
+        PanelFactory makePanel;           // the panel over the loaded store
+        ShellAlertPresenter presentAlert; // empty: a modal alert
         /// How the Pages folder and a page's file are shown; none: the desktop's file manager.
         std::optional<PagesFinderWorkflow::Operations> fileManagerOperations;
     };
 
+    /// The windows and menus that reach the shell: made over it once it exists.
+    struct Windows {
+        std::unique_ptr<WelcomePresenter> welcome;
+        std::unique_ptr<ShellMenus> menus;
+        std::unique_ptr<ShellSettings> settings;
+    };
+    using WindowsFactory =
+        std::function<Windows(ApplicationShell &shell, PagesFolderAccessController &pagesFolderAccess,
+                              const ApplicationTestLaunchConfiguration &testLaunchConfiguration)>;
+
     /// The parts of the shell the composition makes: the tray icon and the global shortcuts, both put in place
-    /// at launch.
+    /// at launch, the quitting, the keyboard layout's watch (none without an X server) and the shell's windows.
     struct Parts {
         std::unique_ptr<TrayIcon> trayIcon;
         std::unique_ptr<GlobalHotKeys> hotKeys;
+        std::unique_ptr<ShellTermination> termination;
+        std::unique_ptr<KeyboardInputSourceMonitor> keyboardInputSourceMonitor;
+        WindowsFactory makeWindows;
     };
 
     AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options, Parts parts);
@@ -125,9 +116,9 @@ public:
     /// finished.
     void showSettings();
 
-    WelcomePresenter &welcome() const { return *welcome_; }
-    ShellMenus &menus() const { return *menus_; }
-    ShellSettings &settings() const { return *settings_; }
+    WelcomePresenter &welcome() const { return *windows_.welcome; }
+    ShellMenus &menus() const { return *windows_.menus; }
+    ShellSettings &settings() const { return *windows_.settings; }
 
     /// After the event loop has ended: releases the global shortcuts, removes the tray icon and lets running
     /// library work finish (bounded), so that a write is never cut off between two files.
@@ -144,45 +135,33 @@ public:
     bool isRunning() const { return running_; }
 
 private:
-    /// How the launch goes on once the store's load state has been answered.
-    enum class LaunchPreparation { goOn, quit, loadAgain };
-
     QCoro::Task<void> runLaunchTask();
-    QCoro::Task<LaunchPreparation> prepareVeltoStore(VeltoStore &store);
-    void finishLaunching(std::unique_ptr<VeltoStore> store);
-    void makePanelOnceStatusItemDocks(ShortcutRegistrationAvailability availability);
-    void finishLaunchingWithPanel(ShortcutRegistrationAvailability availability);
+    static QCoro::Task<std::unique_ptr<VeltoStore>> loadStore(QPointer<AppDelegate> delegate);
+    static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
+    void finishLaunchingWithPanel();
+    void connectPanel();
     /// Shows the panel or appends the clipboard as asked before the panel was made.
     void answerRequestsMadeWhileLaunching();
-    static QCoro::Task<std::unique_ptr<VeltoStore>> loadActiveFolder(QPointer<AppDelegate> delegate);
-    static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
-
     QCoro::Task<void> reloadLibraryFromDisk();
-    QCoro::Task<void> appendClipboardText(editor::ClipboardSnapshot snapshot);
+    QCoro::Task<void> appendClipboardText();
     void configureStatusItem();
     /// A click on the tray icon toggles the panel, unless it is the click that just closed it.
     void answerTrayIconClick();
     /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
     void answerToggleShortcut(std::optional<std::uint32_t> keyEventTime);
-    void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable);
-    /// presentAlert, answered with its first button by itself when the store opens its library meanwhile.
-    int presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlert &alert);
     /// Names, in one alert, the store's unreadable files that this launch has not named yet.
     void announceNewlyUnreadableFiles();
-
     /// Hands the editor the keystrokes the X server sent before now (a signal may overtake them).
     void deliverPendingInput();
     void applicationShouldTerminate(bool mayAsk);
-    void replyToTermination(bool allowingTermination);
-    TerminationSaveDecision presentTerminationFailure(const TerminationSaveFailure &failure);
+    bool isQuitting() const;
 
     ApplicationTestLaunchConfiguration testLaunchConfiguration_;
     Options options_;
     PagesFolderAccessController pagesFolderAccess_;
     bool canFinishLaunching_ = true;
     bool running_ = false;
-    bool quitting_ = false;
-    std::unique_ptr<ApplicationTerminationCoordinator> terminationCoordinator_;
+    std::unique_ptr<ShellTermination> termination_;
     std::unique_ptr<KeyboardInputSourceMonitor> keyboardInputSourceMonitor_;
 
     std::unique_ptr<VeltoStore> store_;
@@ -198,11 +177,8 @@ private:
     std::unique_ptr<TrayIcon> trayIcon_;
     std::unique_ptr<QMenu> statusMenu_;
     std::unique_ptr<GlobalHotKeys> hotKeys_;
-    QPointer<QMessageBox> terminationAlert_;
     std::unique_ptr<PagesFinderWorkflow> pagesFinderWorkflow_;
-    std::unique_ptr<WelcomePresenter> welcome_;
-    std::unique_ptr<ShellMenus> menus_;
-    std::unique_ptr<ShellSettings> settings_;
+    Windows windows_;
     UnreadableFilesNotice unreadableFilesNotice_;
 };
 

@@ -1,6 +1,8 @@
 #include "app/shell/ClipboardAppend.h"
 
 #include "editor/rules/TextCleaner.h"
+#include "editor_view/clipboard/ClipboardTextReader.h"
+#include "panel/window/PanelControlling.h"
 
 namespace velto {
 
@@ -46,6 +48,30 @@ ClipboardAppendPlan planClipboardAppend(const std::optional<QString> &clipboardT
         return {Outcome::tooLarge, {}};
     }
     return {Outcome::append, cleaned};
+}
+
+QCoro::Task<bool> appendClipboardToPanel(editor::ClipboardSnapshot snapshot, QPointer<VeltoPanelControlling> panel,
+                                         std::int64_t maximumPageBytes) {
+    QCoro::Task<std::optional<std::u16string>> reading = editor::ClipboardTextReader::read(std::move(snapshot));
+    std::optional<std::u16string> read = co_await reading;
+    if (!panel) {
+        co_return false;
+    }
+    std::optional<QString> text;
+    if (read) {
+        text = QString::fromStdU16String(*read);
+    }
+    std::optional<QString> pageText;
+    if (panel->canAppendToCurrentPage()) {
+        pageText = panel->currentPageText();
+    }
+    ClipboardAppendPlan plan = planClipboardAppend(text, pageText, maximumPageBytes);
+    if (plan.outcome != ClipboardAppendPlan::Outcome::append) {
+        panel->showFeedback({plan.refusalMessage(), PanelFeedback::Emphasis::informational, 2.2});
+        co_return false;
+    }
+    // The panel refuses (with a beep) while it cannot keep the text: then nothing is confirmed.
+    co_return panel->append(plan.text);
 }
 
 } // namespace velto

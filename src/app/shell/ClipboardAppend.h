@@ -1,11 +1,18 @@
 #pragma once
 
+#include <QtCore/QPointer>
 #include <QtCore/QString>
+#include <qcoro/qcorotask.h>
 
 #include <cstdint>
 #include <optional>
 
 namespace velto {
+
+namespace editor {
+struct ClipboardSnapshot;
+}
+class VeltoPanelControlling;
 
 /// The editor's clipboard cleaning (line endings, no-break spaces, trailing blanks, runs of empty lines).
 QString cleanClipboardText(const QString &text);
@@ -25,5 +32,10 @@ struct ClipboardAppendPlan {
 /// take the page past `maximumPageBytes` (UTF-8, the separating line break included).
 ClipboardAppendPlan planClipboardAppend(const std::optional<QString> &clipboardText,
                                         const std::optional<QString> &currentPageText, std::int64_t maximumPageBytes);
+
+/// Reads the clipboard's text (rich text is converted on a worker thread) and appends it to the panel's current
+/// page, or shows in the panel why it does not; true once the page took the text. Nothing without a panel.
+QCoro::Task<bool> appendClipboardToPanel(editor::ClipboardSnapshot snapshot, QPointer<VeltoPanelControlling> panel,
+                                         std::int64_t maximumPageBytes);
 
 } // namespace velto

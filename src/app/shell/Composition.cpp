@@ -1,9 +1,18 @@
 #include "app/shell/Composition.h"
 
+#include "app/lifecycle/LaunchAtLogin.h"
+#include "app/lifecycle/ShellTermination.h"
+#include "app/menus/ShellMenus.h"
+#include "app/shell/ShellSettings.h"
+#include "app/welcome/WelcomePresenter.h"
 #include "editor/highlight/CodeSyntaxHighlighter.h"
 #include "editor_view/layout/ViewEnvironment.h"
 #include "panel/window/VeltoPanelController.h"
 #include "platform/desktop/SpellingService.h"
+#include "preferences/KeyboardInputSourceMonitor.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtGui/QGuiApplication>
 
 namespace velto {
 
@@ -20,8 +29,42 @@ std::shared_ptr<editor::CodeSyntaxHighlighting> makeCodeHighlighter() {
 
 } // namespace
 
-AppDelegate::Parts makeShellParts() {
-    return AppDelegate::Parts{std::make_unique<TrayIcon>(), std::make_unique<GlobalHotKeys>()};
+namespace {
+
+/// The Welcome, the menus and the Settings window over the shell, once it exists.
+AppDelegate::WindowsFactory shellWindowsFactory(ShellServices services) {
+    LaunchAtLoginService launchAtLoginService = services.launchAtLoginService.value_or(launchAtLogin::live());
+    SettingsPresentationCoordinator settingsPresentation =
+        services.settingsPresentation.value_or(SettingsPresentationCoordinator::live());
+    ShellMenus::Options menuOptions{services.presentAlert, services.openURL};
+    return [launchAtLoginService, settingsPresentation,
+            menuOptions](ApplicationShell &shell, PagesFolderAccessController &pagesFolderAccess,
+                         const ApplicationTestLaunchConfiguration &testLaunchConfiguration) {
+        AppDelegate::Windows windows;
+        windows.welcome = std::make_unique<WelcomePresenter>(shell, testLaunchConfiguration, launchAtLoginService);
+        windows.menus = std::make_unique<ShellMenus>(shell, menuOptions);
+        windows.settings = std::make_unique<ShellSettings>(shell, *windows.menus, pagesFolderAccess,
+                                                           settingsPresentation, launchAtLoginService);
+        return windows;
+    };
+}
+
+} // namespace
+
+AppDelegate::Parts makeShellParts(ShellServices services) {
+    AppDelegate::Parts parts;
+    parts.trayIcon = std::make_unique<TrayIcon>();
+    parts.hotKeys = std::make_unique<GlobalHotKeys>();
+    std::function<void(int)> exitApplication = services.exitApplication;
+    if (!exitApplication) {
+        exitApplication = [](int status) { QCoreApplication::exit(status); };
+    }
+    parts.termination = std::make_unique<ShellTermination>(services.terminationTimeout, std::move(exitApplication));
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        parts.keyboardInputSourceMonitor = std::make_unique<KeyboardInputSourceMonitor>();
+    }
+    parts.makeWindows = shellWindowsFactory(std::move(services));
+    return parts;
 }
 
 AppDelegate::PanelFactory productionPanelFactory(PopoverBehavior popoverBehavior) {

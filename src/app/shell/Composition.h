@@ -2,11 +2,20 @@
 
 #include "app/hotkeys/GlobalHotKeys.h"
 #include "app/lifecycle/ApplicationTestLaunchConfiguration.h"
+#include "app/lifecycle/ShellTermination.h"
 #include "app/menus/TrayIcon.h"
 #include "app/shell/AppDelegate.h"
+#include "app/shell/SettingsPresentationCoordinator.h"
 #include "panel/window/PanelPopover.h"
+#include "preferences/KeyboardInputSourceMonitor.h"
+#include "settings/SettingsCallbacks.h"
 
+#include <QtCore/QUrl>
+
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace velto {
 
@@ -23,8 +32,20 @@ private:
     std::unique_ptr<AppDelegate> delegate_;
 };
 
-/// The tray icon and the global shortcuts, for the shell to put in place at launch.
-AppDelegate::Parts makeShellParts();
+/// What the shell's parts use of the desktop; each left empty is the desktop's own.
+struct ShellServices {
+    std::function<void(int exitStatus)> exitApplication; // empty: leaves the event loop with the status
+    std::chrono::milliseconds terminationTimeout{2000};
+    ShellAlertPresenter presentAlert;                         // the menus' alerts; empty: a modal alert
+    std::function<bool(const QUrl &)> openURL;                // a web page, a "mailto:" link; empty: QDesktopServices
+    std::optional<LaunchAtLoginService> launchAtLoginService; // none: the desktop's autostart entry
+    std::optional<SettingsPresentationCoordinator> settingsPresentation; // none: the production one
+};
+
+/// The shell's parts over the services: the tray icon and the global shortcuts, for the shell to put in place at
+/// launch, the quitting, the keyboard layout's watch where an X server runs, and the Welcome, the menus and the
+/// Settings window, made over the shell.
+AppDelegate::Parts makeShellParts(ShellServices services = {});
 
 /// The panel the application shows over a loaded store: the text view's measuring in place, code highlighted by
 /// highlight.js within the editor's limits, spelling checked by the desktop's dictionaries.
