@@ -8,6 +8,7 @@
 #include "app/welcome/WelcomePresenter.h"
 #include "app/welcome/WelcomeWindowController.h"
 #include "library/LoadResult.h"
+#include "panel/window/PanelPageControlling.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
@@ -645,6 +646,83 @@ TEST_F(AppDelegateSettingsTest, AFolderThatCannotBeMadeFailsAndLeavesTheRecorded
     EXPECT_TRUE(outcome->error);
     EXPECT_EQ(delegate->store()->folderURL(), folder / "Pages");
     EXPECT_FALSE(preferences->defaults().data(QString::fromLatin1(PreferenceKeys::pagesFolderBookmark)));
+}
+
+/// A recording panel that has a page of its own, as the production panel has, for what Settings and the main menu
+/// do to it.
+class PagedRecordingPanel : public RecordingPanel, public VeltoPanelPageControlling {
+public:
+    explicit PagedRecordingPanel(std::vector<std::string> &log)
+        : RecordingPanel(log)
+        , log_(log) {}
+
+    VeltoPanelPageControlling *pageControlling() override { return this; }
+    void applyPanelSizePreference() override { log_.push_back("panel size"); }
+    void applyEditorPreferences() override { log_.push_back("editor preferences"); }
+    void prepareForAutoArchiveChange() override { log_.push_back("prepare archiving"); }
+    void prepareForPagesFolderChange() override { log_.push_back("prepare folder"); }
+    void pagesFolderDidChange() override { log_.push_back("folder changed"); }
+    QCoro::Task<int> deleteConfirmedArchivedPages(std::set<Uuid> pageIDs) override {
+        log_.push_back("delete " + std::to_string(pageIDs.size()));
+        co_return static_cast<int>(pageIDs.size());
+    }
+    QCoro::Task<void> reloadLibraryFromDisk() override {
+        log_.push_back("reload");
+        co_return;
+    }
+    void performCommand(VeltoCommandID id) override { log_.push_back("command " + rawValue(id).toStdString()); }
+    void showFindBar() override { log_.push_back("find bar"); }
+    void findNextMatch(bool backwards) override { log_.push_back(backwards ? "find previous" : "find next"); }
+    void findSelectedText() override { log_.push_back("find selection"); }
+    QWidget &keyWindow() const override { return window_; }
+
+private:
+    std::vector<std::string> &log_;
+    mutable QWidget window_;
+};
+
+// The main menu's items and the Settings window's changes reach the panel's page, the panel shown first where
+// the item works in it.
+TEST_F(AppDelegateSettingsTest, TheMenusAndSettingsActOnThePanelsPage) {
+    launch({}, [this](AppDelegate::Options &options) {
+        options.makePanel = [this](VeltoStore &) {
+            auto made = std::make_unique<PagedRecordingPanel>(log);
+            panel = made.get();
+            return made;
+        };
+    });
+    delegate->showSettings();
+    QMenuBar *bar = delegate->settings().windowController()->window()->menuBar();
+    ASSERT_NE(bar, nullptr);
+    QMenu *find = bar->actions()[2]->menu()->actions().back()->menu();
+    ASSERT_NE(find, nullptr);
+    QAction *viewItem = bar->actions()[3]->menu()->actions()[0];
+    SettingsWindowCallbacks callbacks = delegate->settings().makeCallbacks();
+    struct Row {
+        const char *name;
+        std::function<void()> act;
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        {"Find…", [&] { find->actions()[0]->trigger(); }, {"show", "find bar"}},
+        {"Find Next", [&] { find->actions()[1]->trigger(); }, {"find next"}},
+        {"Find Previous", [&] { find->actions()[2]->trigger(); }, {"find previous"}},
+        {"Use Selection for Find", [&] { find->actions()[3]->trigger(); }, {"find selection"}},
+        {"a View item", [&] { viewItem->trigger(); }, {"command " + viewItem->objectName().toStdString()}},
+        {"the panel size", [&] { callbacks.general.onPanelSizeChange(); }, {"panel size"}},
+        {"the editor's preferences", [&] { callbacks.onEditorChange(); }, {"editor preferences"}},
+        {"deleting archived pages",
+         [&] {
+             callbacks.storage.onDeleteConfirmedArchivedPages({Uuid::random(), Uuid::random()});
+         },
+         {"delete 2"}},
+        {"Reload from Disk", [&] { delegate->reloadFromDisk(); }, {"reload"}},
+    };
+    for (const Row &row : rows) {
+        log.clear();
+        row.act();
+        EXPECT_EQ(log, row.expected) << row.name;
+    }
 }
 
 TEST_F(AppDelegateSettingsTest, TheSettingsWindowCarriesTheMainMenuRebuiltWithChangedShortcuts) {

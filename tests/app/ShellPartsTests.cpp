@@ -5,6 +5,7 @@
 #include "app/menus/TrayIcon.h"
 #include "app/shell/Composition.h"
 #include "support/TemporaryFolder.h"
+#include "support/async/EventLoopWaits.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,20 @@ TEST(ShellParts, TheTrayIconCountsAsShownFromItsShowingOnAndHasNoPlaceWithoutATr
     EXPECT_EQ(icon.geometry(), std::nullopt);
     icon.hide();
     EXPECT_TRUE(icon.wasShown()); // a launch that began stays begun
+}
+
+// A launch waits for the tray host to place the icon before the panel holds the event loop; with no host that
+// embeds icons, there is nothing to wait for beyond the loop's next turn.
+TEST(ShellParts, WithoutATrayHostTheWaitForTheIconToDockEndsAtTheNextTurn) {
+    testing::widgetApplication();
+    AppDelegate::Parts parts = makeShellParts();
+    parts.trayIcon->show();
+    int calls = 0;
+    parts.trayIcon->whenDocked(std::chrono::hours(1), [&] { calls += 1; });
+    EXPECT_EQ(calls, 0); // from the event loop, never inside the call
+    EXPECT_TRUE(testing::processEventsUntil([&] { return calls > 0; }));
+    testing::processEventsFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(calls, 1);
 }
 
 TEST(ShellParts, HotKeysWithoutAnXServerAreReportedUsableAndReleasedWithTheirController) {
