@@ -1,6 +1,9 @@
 #include "app/lifecycle/ShellTermination.h"
 
 #include "app/shell/ShellAlert.h"
+#include "platform/desktop/X11Requests.h"
+
+#include <QtCore/QCoreApplication>
 
 #include <QtWidgets/QMessageBox>
 
@@ -14,6 +17,17 @@ ShellTermination::ShellTermination(std::chrono::milliseconds timeout, ExitApplic
           [this] { emit retryRequested(); }) {}
 
 ShellTermination::~ShellTermination() = default;
+
+void ShellTermination::deliverPendingInput() {
+    // A round trip to the X server: every key event it sent before its reply is then with us. Two turns of
+    // event handling take them from the connection and then hand them to the editor.
+    if (!roundTripToXServer()) {
+        return;
+    }
+    for (int turn = 0; turn < 2; ++turn) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+    }
+}
 
 void ShellTermination::begin(ApplicationTerminationCoordinator::Flush flush, bool mayAsk) {
     coordinator_.begin(std::move(flush), mayAsk);

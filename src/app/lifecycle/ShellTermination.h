@@ -24,6 +24,8 @@ public:
     ShellTermination(std::chrono::milliseconds timeout, ExitApplication exitApplication);
     ~ShellTermination() override;
 
+    /// Hands the editor the keystrokes the X server sent before now, which a signal to quit may overtake.
+    static void deliverPendingInput();
     /// Starts the final save unless one runs; without `mayAsk` a failure quits without saving more.
     void begin(ApplicationTerminationCoordinator::Flush flush, bool mayAsk);
     /// Whether the quit has been allowed: the application is exiting.

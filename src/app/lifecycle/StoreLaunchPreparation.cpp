@@ -2,6 +2,8 @@
 
 #include "app/lifecycle/LaunchTrace.h"
 #include "app/lifecycle/LibraryRecoveryPrompt.h"
+#include "app/shell/AutoArchivePreference.h"
+#include "preferences/Preferences.h"
 #include "store/Store.h"
 
 #include <QtWidgets/QMessageBox>
@@ -53,6 +55,15 @@ int presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlertPresenter &
 }
 
 } // namespace
+
+QCoro::Task<std::unique_ptr<VeltoStore>>
+loadLibraryForLaunch(std::filesystem::path folder, std::int64_t maximumPageCount, std::int64_t maximumPageBytes) {
+    VeltoAutoArchivePeriod period = autoArchivePeriod(VeltoPreferences::autoArchiveDuration());
+    // Named, not a temporary inside co_await: GCC 12 destroys such temporaries twice.
+    QCoro::Task<std::unique_ptr<VeltoStore>> loading =
+        VeltoStore::loadForApplication(folder, maximumPageCount, maximumPageBytes, period);
+    co_return co_await loading;
+}
 
 QCoro::Task<LaunchPreparation> prepareLoadedStore(VeltoStore &store, ShellAlertPresenter presentAlert,
                                                   QPointer<QObject> launch) {

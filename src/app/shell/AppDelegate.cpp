@@ -9,7 +9,6 @@
 #include "app/menus/ShellMenus.h"
 #include "app/menus/TrayIcon.h"
 #include "app/menus/VeltoApplicationIcon.h"
-#include "app/shell/AutoArchivePreference.h"
 #include "app/shell/ClipboardAppend.h"
 #include "app/shell/ShellSettings.h"
 #include "app/welcome/WelcomePresenter.h"
@@ -18,7 +17,6 @@
 #include "panel/window/PanelPageControlling.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/FreedMemory.h"
-#include "platform/desktop/X11Requests.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/Preferences.h"
 #include "store/LibraryPool.h"
@@ -27,7 +25,6 @@
 #include "ui/KeyNames.h"
 #include "ui/WindowAppearance.h"
 
-#include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
 #include <QtGui/QClipboard>
 #include <QtGui/QCursor>
@@ -94,12 +91,9 @@ QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadStore(QPointer<AppDele
         QCoro::Task<std::unique_ptr<VeltoStore>> loading = delegate->options_.loadStore();
         co_return co_await loading;
     }
-    std::filesystem::path folder =
-        delegate->testLaunchConfiguration_.documentURL.value_or(delegate->pagesFolderAccess_.folderURL());
-    VeltoAutoArchivePeriod period = autoArchivePeriod(VeltoPreferences::autoArchiveDuration());
-    // Named, not a temporary inside co_await: GCC 12 destroys such temporaries twice.
-    QCoro::Task<std::unique_ptr<VeltoStore>> loading =
-        VeltoStore::loadForApplication(folder, maximumPageCount, maximumPageBytes, period);
+    QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadLibraryForLaunch(
+        delegate->testLaunchConfiguration_.documentURL.value_or(delegate->pagesFolderAccess_.folderURL()),
+        maximumPageCount, maximumPageBytes);
     co_return co_await loading;
 }
 
@@ -390,19 +384,8 @@ void AppDelegate::quit() {
 }
 
 void AppDelegate::quitWithoutAsking() {
-    deliverPendingInput();
+    ShellTermination::deliverPendingInput();
     applicationShouldTerminate(false);
-}
-
-void AppDelegate::deliverPendingInput() {
-    // A round trip to the X server: every key event it sent before its reply is then with us. Two turns of
-    // event handling take them from the connection and then hand them to the editor.
-    if (!roundTripToXServer()) {
-        return;
-    }
-    for (int turn = 0; turn < 2; ++turn) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
-    }
 }
 
 void AppDelegate::applicationShouldTerminate(bool mayAsk) {

@@ -144,15 +144,14 @@ private:
     void answerRequestsMadeWhileLaunching();
     QCoro::Task<void> reloadLibraryFromDisk();
     QCoro::Task<void> appendClipboardText();
-    void configureStatusItem();
     /// A click on the tray icon toggles the panel, unless it is the click that just closed it.
     void answerTrayIconClick();
+    /// Puts the icon into the tray; without a tray, the error output says how else to open Velto.
+    void configureStatusItem();
     /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
     void answerToggleShortcut(std::optional<std::uint32_t> keyEventTime);
     /// Names, in one alert, the store's unreadable files that this launch has not named yet.
     void announceNewlyUnreadableFiles();
-    /// Hands the editor the keystrokes the X server sent before now (a signal may overtake them).
-    void deliverPendingInput();
     void applicationShouldTerminate(bool mayAsk);
     bool isQuitting() const;
 
