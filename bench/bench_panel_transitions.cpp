@@ -77,10 +77,10 @@ public:
         firstSmall = store->document().currentPage.id;
         finish(store->flush());
         // The services the application gives the panel: highlight.js and the desktop's spelling.
-        VeltoPanelController::Options options;
+        PanelServices options;
         options.codeHighlighter = std::make_shared<editor::HighlightJSSyntaxHighlighter>();
         options.spellingService = std::make_shared<EnchantSpellingService>();
-        controller = std::make_unique<VeltoPanelController>(*store, std::move(options));
+        controller = std::make_unique<VeltoPanelController>(*store, panelAssembly(std::move(options)));
         QObject::connect(controller.get(), &VeltoPanelControlling::panelPainted, [this] { painted = true; });
     }
     ~PanelLibrary() {

@@ -29,7 +29,7 @@ seams=(
 # only its controllers and page operations hold the store.
 partial_seams=(
     "panel  store  ActivePages PageEditingSession PageNavigation PageOperations PageOperationsUndo
-                   PageOperationUndoLedger VeltoPanelController VeltoPanelMenuController"
+                   PageOperationUndoLedger PanelCommands PanelMenus PanelParts VeltoPanelController VeltoPanelMenuController"
 )
 
 # Groups of headers outside src/, each an extended regular expression for the start of an include's name.

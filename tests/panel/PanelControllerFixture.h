@@ -70,7 +70,7 @@ public:
         };
         stores.openStore(std::move(environment), loaded);
 
-        VeltoPanelController::Options options;
+        PanelServices options;
         options.popoverBehavior = PopoverBehavior::applicationDefined;
         options.editorScheduler = &scheduler;
         options.hintScheduler = &scheduler;
@@ -81,7 +81,7 @@ public:
             return confirmAnswer;
         };
         options.undoByteLimit = undoByteLimit;
-        controller = std::make_unique<VeltoPanelController>(store(), std::move(options));
+        controller = std::make_unique<VeltoPanelController>(store(), panelAssembly(std::move(options)));
         // On screen (offscreen), so that the editor has its size and lays its text out as the user sees it.
         controller->show(QRect(100, 0, 24, 24));
     }

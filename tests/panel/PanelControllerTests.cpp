@@ -43,12 +43,12 @@ TEST(PanelControllerTests, APageSummaryIsReadOnlyAndRefusesAppends) {
     summary.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{"The opening", 11, true, {}, {}});
     VeltoStore other(session.stores.temporary / "Other", 100, 5'242'880, {},
                      VeltoLibraryLoadResult::loaded(VeltoDocument{summary, {}}));
-    VeltoPanelController::Options options;
+    PanelServices options;
     int beeps = 0;
     options.beep = [&] { beeps += 1; };
     options.editorScheduler = &session.scheduler;
     options.codeHighlighter = std::make_shared<testing::SilentHighlighter>();
-    VeltoPanelController controller(other, std::move(options));
+    VeltoPanelController controller(other, panelAssembly(std::move(options)));
     EXPECT_FALSE(controller.textView().isEditable());
     EXPECT_FALSE(controller.canAppendToCurrentPage());
     EXPECT_FALSE(controller.append(QStringLiteral("clipboard")));

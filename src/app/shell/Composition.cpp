@@ -71,11 +71,11 @@ AppDelegate::PanelFactory productionPanelFactory(PopoverBehavior popoverBehavior
     return [popoverBehavior](VeltoStore &store) -> std::unique_ptr<VeltoPanelControlling> {
         // Styling measures text with Qt's fonts and reads the editor preferences once a display exists.
         editor::installViewEnvironment();
-        VeltoPanelController::Options options;
-        options.popoverBehavior = popoverBehavior;
-        options.codeHighlighter = makeCodeHighlighter();
-        options.spellingService = std::make_shared<EnchantSpellingService>();
-        return std::make_unique<VeltoPanelController>(store, std::move(options));
+        PanelServices services;
+        services.popoverBehavior = popoverBehavior;
+        services.codeHighlighter = makeCodeHighlighter();
+        services.spellingService = std::make_shared<EnchantSpellingService>();
+        return std::make_unique<VeltoPanelController>(store, panelAssembly(std::move(services)));
     };
 }
 

@@ -211,6 +211,19 @@ void FindBar::step(bool backwards) {
     }
 }
 
+void FindBar::openAndStep(bool backwards) {
+    if (!isOpen()) {
+        open();
+    }
+    step(backwards);
+}
+
+void FindBar::openWithSelectedText() {
+    std::u16string selected = textView_.storage().substring(textView_.selectedRange());
+    field_->setText(QString::fromStdU16String(selected));
+    open();
+}
+
 void FindBar::showCurrentMatch() {
     if (std::optional<TextRange> match = search_.currentMatch()) {
         textView_.setSelectedRange(*match);

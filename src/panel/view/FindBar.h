@@ -64,6 +64,10 @@ public:
     QLabel *statusLabel() const { return status_; }
     /// Steps to the next or previous match and selects it.
     void step(bool backwards);
+    /// Opens the bar if it is closed, then steps to the next or previous match.
+    void openAndStep(bool backwards);
+    /// Puts the selected text into the field and opens the bar.
+    void openWithSelectedText();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -142,4 +142,8 @@ void VeltoPanelView::showFindBar() {
     findBar_->open();
 }
 
+QRect VeltoPanelView::frameOnScreen() const {
+    return QRect(mapToGlobal(QPoint(0, 0)), size());
+}
+
 } // namespace velto

@@ -63,6 +63,8 @@ public:
     QSizeF sizeThatFitsContent();
     /// Opens the find bar (Ctrl+F).
     void showFindBar();
+    /// Where the view lies on screen: the banners and the shortcut hints show over its lower edge.
+    QRect frameOnScreen() const;
 
 signals:
     /// After the view is shown in a window and whenever the appearance changes: the theme is to be applied.
