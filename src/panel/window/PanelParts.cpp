@@ -4,6 +4,7 @@
 #include "editor_view/view/VeltoTextView.h"
 #include "page_editor/EditorCoordinator.h"
 #include "page_editor/EditorSettingsFeed.h"
+#include "panel/feedback/PanelBanners.h"
 #include "panel/hints/ShortcutHintMonitor.h"
 #include "panel/menu/PanelMenus.h"
 #include "panel/pages/PageEditingSession.h"
@@ -29,6 +30,7 @@ PanelParts &PanelParts::operator=(PanelParts &&) noexcept = default;
 
 PanelParts::~PanelParts() {
     menus.reset();
+    banners.reset();
     shortcutHintMonitor.reset();
     commandRegistry.reset();
     commands.reset();
@@ -92,8 +94,8 @@ void makePageOperations(PanelParts &parts, VeltoStore &store, const PanelPartsHo
                                          presenter, services.undoByteLimit);
 }
 
-/// What the panel does over the editor: its size, the editor's look, its commands, the shortcut hints and the
-/// page menus.
+/// What the panel does over the editor: its size, the editor's look, its commands, the shortcut hints, the
+/// banners and the page menus.
 void makePanelControls(PanelParts &parts, VeltoStore &store, const PanelPartsHosts &hosts,
                        const PanelServices &services) {
     parts.sizeControl = std::make_unique<PanelSizeControl>(*parts.popover, *parts.panelView);
@@ -108,6 +110,7 @@ void makePanelControls(PanelParts &parts, VeltoStore &store, const PanelPartsHos
     VeltoScheduler &hintScheduler = services.hintScheduler != nullptr ? *services.hintScheduler : qtScheduler();
     parts.shortcutHintMonitor =
         std::make_unique<ShortcutHintMonitor>(*parts.popover, *parts.panelView, hosts.shortcutHints, hintScheduler);
+    parts.banners = std::make_unique<PanelBanners>(*parts.popover, *parts.panelView, *parts.shortcutHintMonitor);
     PanelMenus::Options menuOptions{parts.commandShortcuts, services.confirm, parts.beep};
     parts.menus = std::make_unique<PanelMenus>(store, *parts.pageOperations, *parts.editorCoordinator,
                                                *parts.commandRegistry, std::move(menuOptions));

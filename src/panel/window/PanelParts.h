@@ -17,6 +17,7 @@ namespace velto {
 class PageEditingSession;
 class PageOperations;
 class PageOperationsPresenter;
+class PanelBanners;
 class PanelCommandHost;
 class PanelCommands;
 class PanelEditorLook;
@@ -69,8 +70,8 @@ struct PanelPartsHosts {
 
 /// The panel's parts over one store: its window with the panel view and the editor, the editor coordinator with
 /// its settings and spelling, the page-editing session, the page operations and the command registry, and over
-/// them the panel's size, the editor's look, the shortcut hints and the page menus. They go in the reverse of the
-/// order they were made in, the page operations before the coordinator they work with.
+/// them the panel's size, the editor's look, the shortcut hints, the banners and the page menus. They go in the reverse
+/// of the order they were made in, the page operations before the coordinator they work with.
 struct PanelParts {
     PanelParts();
     PanelParts(PanelParts &&) noexcept;
@@ -94,6 +95,7 @@ struct PanelParts {
     std::unique_ptr<PanelCommands> commands;
     std::unique_ptr<VeltoCommandRegistry> commandRegistry;
     std::unique_ptr<ShortcutHintMonitor> shortcutHintMonitor;
+    std::unique_ptr<PanelBanners> banners;
     std::unique_ptr<PanelMenus> menus;
     /// The commands' shortcuts and the beep, never empty.
     std::function<CommandShortcuts()> commandShortcuts;

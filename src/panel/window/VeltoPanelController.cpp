@@ -4,7 +4,6 @@
 #include "page_editor/EditorCoordinator.h"
 #include "panel/browse/BrowsePagesWindow.h"
 #include "panel/feedback/ConflictBanner.h"
-#include "panel/feedback/PanelFeedbackController.h"
 #include "panel/feedback/SaveProblem.h"
 #include "panel/menu/PanelMenus.h"
 #include "panel/pages/PageEditingSession.h"
@@ -17,7 +16,6 @@
 #include "store/Store.h"
 #include "ui/Appearance.h"
 
-#include <QtCore/QPointer>
 #include <QtCore/QTimer>
 
 namespace velto {
@@ -186,15 +184,7 @@ void VeltoPanelController::showPanel(std::optional<QRect> anchor, std::optional<
     view.setFocus(Qt::ActiveWindowFocusReason);
     view.scrollRangeToVisible(view.selectedRange());
     parts_.panelView->updateScrollIndicators();
-    if (pendingFeedback_) {
-        PanelFeedback feedback = *std::exchange(pendingFeedback_, std::nullopt);
-        QPointer<VeltoPanelController> self(this);
-        QTimer::singleShot(0, this, [self, feedback] {
-            if (self && self->isShown()) {
-                self->showFeedback(feedback);
-            }
-        });
-    }
+    parts_.banners->panelDidShow();
 }
 
 QWindow *VeltoPanelController::panelWindow() const {
@@ -255,7 +245,7 @@ void VeltoPanelController::prepareForAutoArchiveChange() {
 }
 
 void VeltoPanelController::prepareForPagesFolderChange() {
-    pendingFeedback_.reset();
+    parts_.banners->dropPending();
     dropNavigationSession();
     stopShortcutHintMonitoring();
     parts_.editorCoordinator->flushPendingChanges();
@@ -323,27 +313,12 @@ bool VeltoPanelController::append(const QString &text) {
 
 // ---- feedback and appearance ----
 
-PanelFeedbackController &VeltoPanelController::feedbackPanelController() {
-    if (!feedbackPanelController_) {
-        feedbackPanelController_ = std::make_unique<PanelFeedbackController>();
-        feedbackPanelController_->feedbackView()->refreshAccessibilityAppearance();
-    }
-    return *feedbackPanelController_;
-}
-
 void VeltoPanelController::showFeedback(const PanelFeedback &feedback) {
-    parts_.shortcutHintMonitor->hideHints();
-    if (!isShown()) {
-        pendingFeedback_ = feedback; // the newest replaces an older one
-        return;
-    }
-    feedbackPanelController().show(feedback, parts_.popover.get(), parts_.panelView->frameOnScreen());
+    parts_.banners->show(feedback);
 }
 
 void VeltoPanelController::hideFeedback() {
-    if (feedbackPanelController_) {
-        feedbackPanelController_->hide(true);
-    }
+    parts_.banners->hide();
 }
 
 void VeltoPanelController::applyPreferredAppearance() {

@@ -4,6 +4,7 @@
 #include "editor/text/ObserverList.h"
 #include "editor_view/view/TextViewCommandHost.h"
 #include "page_editor/EditorCoordinatorPanel.h"
+#include "panel/feedback/PanelBanners.h"
 #include "panel/hints/ShortcutHintMonitor.h"
 #include "panel/pages/PageOperations.h"
 #include "panel/window/PanelCommandHost.h"
@@ -94,7 +95,7 @@ public:
     /// The page operations with their undo; one runs at a time.
     PageOperations &pageOperations() const { return *parts_.pageOperations; }
     /// Made on first use and kept.
-    PanelFeedbackController &feedbackPanelController();
+    PanelFeedbackController &feedbackPanelController() { return parts_.banners->feedbackPanelController(); }
     /// Made on first use and kept.
     VeltoPanelMenuController &panelMenuController();
     /// Made on first use and kept.
@@ -113,7 +114,7 @@ public:
     void handleShortcutHintEvent(const ShortcutHintEvent &event);
 
     /// The last banner asked for while the panel was closed, shown at the next show.
-    const std::optional<PanelFeedback> &pendingFeedback() const { return pendingFeedback_; }
+    const std::optional<PanelFeedback> &pendingFeedback() const { return parts_.banners->pending(); }
 
 private:
     void connectParts();
@@ -146,8 +147,6 @@ private:
 
     VeltoStore &store_;
     PanelParts parts_;
-    std::unique_ptr<PanelFeedbackController> feedbackPanelController_;
-    std::optional<PanelFeedback> pendingFeedback_;
     // Last: it goes first, so that no change of the text reaches a controller half gone.
     editor::Subscription textEdits_;
 };
