@@ -49,14 +49,14 @@ header_seams=(
     "model        qt x11 javascript spelling posix"
     "library      qt x11 javascript spelling posix"
     "store        qt_display qt_session qt_unqualified x11 javascript spelling posix"
-    "preferences  qt_display qt_session qt_unqualified x11 javascript spelling"
+    "preferences  qt_display qt_session qt_unqualified x11 javascript spelling posix"
     "editor       qt_display qt_session qt_unqualified x11 javascript spelling posix"
     "editor_view  qt_session x11 javascript spelling posix"
     "page_editor  qt_display qt_session qt_unqualified x11 javascript spelling posix"
     "ui           qt_session qt_unqualified x11 javascript spelling posix"
     "panel        qt_session qt_unqualified x11 javascript spelling posix"
     "settings     qt_session qt_unqualified x11 javascript spelling posix"
-    "app          qt_unqualified x11 javascript spelling"
+    "app          qt_unqualified x11 javascript spelling posix"
 )
 
 crossings=0

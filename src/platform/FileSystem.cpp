@@ -26,14 +26,22 @@ namespace fs = std::filesystem;
 FileSystemError::FileSystemError(int code, std::filesystem::path path, const std::string &operation)
     : std::runtime_error(operation + " “" + path.string() + "”: " + std::generic_category().message(code))
     , code_(code)
-    , path_(std::move(path)) {}
+    , path_(std::move(path))
+    , operation_(operation) {}
 
 FileSystemError::FileSystemError(int code, std::filesystem::path path, const std::string &operation,
                                  std::string description)
     : std::runtime_error(operation + " “" + path.string() + "”: " + description)
     , code_(code)
     , path_(std::move(path))
+    , operation_(operation)
     , description_(std::move(description)) {}
+
+FileSystemError FileSystemError::notARegularFile(std::filesystem::path path, const std::string &operation) {
+    FileSystemError error(EINVAL, std::move(path), operation, "Not a regular file");
+    error.notARegularFile_ = true;
+    return error;
+}
 
 std::string FileSystemError::localizedDescription() const {
     return description_.empty() ? std::generic_category().message(code_) : description_;
@@ -154,10 +162,6 @@ FileDescriptor openOrThrow(const fs::path &path, int flags, const char *operatio
 }
 
 /// The refusal of a file that is neither a regular file nor a folder (a FIFO, a device, a socket).
-FileSystemError notARegularFile(const fs::path &path, const char *operation) {
-    return FileSystemError(EINVAL, path, operation, "Not a regular file");
-}
-
 /// Opens a file for reading without waiting: a FIFO or a device at the path would otherwise block the open
 /// (or the reads) for as long as no other program writes to it. Only a regular file is kept open.
 FileDescriptor openRegularFileForReading(const fs::path &path, const char *operation = "Opening") {
@@ -170,7 +174,7 @@ FileDescriptor openRegularFileForReading(const fs::path &path, const char *opera
         throw FileSystemError(EISDIR, path, "Reading");
     }
     if (!S_ISREG(info.st_mode)) {
-        throw notARegularFile(path, operation);
+        throw FileSystemError::notARegularFile(path, operation);
     }
     return file;
 }
@@ -842,7 +846,7 @@ void PosixFileSystem::copyItem(const std::filesystem::path &from, const std::fil
         break;
     case FileType::other:
         // Reading a FIFO would wait for a writer that may never come; a device has no bytes of a page.
-        throw notARegularFile(from, "Copying");
+        throw FileSystemError::notARegularFile(from, "Copying");
     }
     keepTimestamps(to, source);
 }

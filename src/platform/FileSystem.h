@@ -19,15 +19,23 @@ public:
     /// The same with a description of our own where the system has no fitting text.
     FileSystemError(int code, std::filesystem::path path, const std::string &operation, std::string description);
 
+    /// The refusal of a file that is not a regular one (a FIFO, a device, a socket) where only a regular file is read.
+    static FileSystemError notARegularFile(std::filesystem::path path, const std::string &operation);
+
     int code() const { return code_; }
     const std::filesystem::path &path() const { return path_; }
+    /// What was being done: "Opening" when the file could not be opened, "Reading" when reading it failed, ….
+    const std::string &operation() const { return operation_; }
+    bool isNotARegularFile() const { return notARegularFile_; }
     /// "No such file or directory": the sentence that user-facing messages quote.
     std::string localizedDescription() const;
 
 private:
     int code_;
     std::filesystem::path path_;
+    std::string operation_;
     std::string description_;
+    bool notARegularFile_ = false;
 };
 
 /// The largest file that readFile reads whole by default: far above the largest page text kept active

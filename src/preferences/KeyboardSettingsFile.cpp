@@ -3,20 +3,19 @@
 #include <QtCore/QPromise>
 #include <QtCore/QThreadPool>
 
+#include "platform/FileSystem.h"
+
 #include <cerrno>
-#include <fcntl.h>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace velto {
 
 namespace {
 
-constexpr std::size_t chunkSize = 16384;
 const std::string notKeyboardSettings = "This file isn’t a valid Velto keyboard settings file.";
 
 /// A member missing or of the wrong JSON type: the file is not a keyboard-settings file at all.
@@ -27,15 +26,20 @@ std::string fileName(const std::filesystem::path &file) {
     return std::string(name.begin(), name.end());
 }
 
-/// Closes the file when reading ends, on every path; an error while closing changes nothing.
-struct FileDescriptor {
-    int value;
-    ~FileDescriptor() {
-        if (value >= 0) {
-            ::close(value);
-        }
+/// The error the import reports for a file that could not be read: too large, not a file at all, or the system's
+/// reason, saying whether opening or reading the file failed.
+std::exception_ptr readingErrorOf(const FileSystemError &error, const std::filesystem::path &file) {
+    if (error.code() == EFBIG) {
+        return std::make_exception_ptr(KeyboardSettingsFileError::tooLarge(KeyboardSettingsFile::maximumSize));
     }
-};
+    if (error.isNotARegularFile() || error.code() == EISDIR) {
+        return std::make_exception_ptr(
+            KeyboardSettingsFileError::invalid("The file “" + fileName(file) + "” isn’t a regular file."));
+    }
+    const char *failure = error.operation() == "Reading" ? "” couldn’t be read" : "” couldn’t be opened";
+    return std::make_exception_ptr(
+        std::system_error(error.code(), std::generic_category(), "The file “" + fileName(file) + failure));
+}
 
 /// nlohmann's message without its "[json.exception.parse_error.101] " prefix.
 std::string readerDescription(const nlohmann::json::exception &error) {
@@ -123,38 +127,15 @@ KeyboardSettingsFileError KeyboardSettingsFileError::tooLarge(std::uint64_t limi
 namespace KeyboardSettingsFile {
 
 QByteArray readData(const std::filesystem::path &file) {
-    // Opened without waiting: a FIFO chosen as the file would otherwise block the import for ever.
-    FileDescriptor descriptor{::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
-    if (descriptor.value < 0) {
-        throw std::system_error(errno, std::generic_category(), "The file “" + fileName(file) + "” couldn’t be opened");
+    std::string bytes;
+    try {
+        // Only a regular file is read, and it is opened without waiting: a FIFO chosen as the file would otherwise
+        // block the import for ever.
+        bytes = defaultFileSystem().readFile(file, maximumSize);
+    } catch (const FileSystemError &error) {
+        std::rethrow_exception(readingErrorOf(error, file));
     }
-    struct stat status {};
-    if (::fstat(descriptor.value, &status) < 0) {
-        throw std::system_error(errno, std::generic_category(), "The file “" + fileName(file) + "” couldn’t be opened");
-    }
-    if (!S_ISREG(status.st_mode)) {
-        throw KeyboardSettingsFileError::invalid("The file “" + fileName(file) + "” isn’t a regular file.");
-    }
-    QByteArray bytes;
-    char chunk[chunkSize];
-    while (true) {
-        if (static_cast<std::uint64_t>(bytes.size()) > maximumSize) {
-            throw KeyboardSettingsFileError::tooLarge(maximumSize);
-        }
-        std::size_t wanted = std::min<std::size_t>(chunkSize, maximumSize + 1 - static_cast<std::size_t>(bytes.size()));
-        ssize_t count = ::read(descriptor.value, chunk, wanted);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            throw std::system_error(errno, std::generic_category(),
-                                    "The file “" + fileName(file) + "” couldn’t be read");
-        }
-        if (count == 0) {
-            return bytes;
-        }
-        bytes.append(chunk, count);
-    }
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 QFuture<QByteArray> loadData(const std::filesystem::path &file) {

@@ -90,6 +90,20 @@ protected:
             .exitStatus;
     }
 
+    /// Opens the tray icon's menu with a secondary click; true once a window other than the panel is shown.
+    bool openTrayMenu(std::pair<int, int> icon, const std::string &panel) {
+        if (clickIcon(icon, "3") != 0) {
+            return false;
+        }
+        return waitUntil(
+            [&] {
+                std::vector<std::string> windows = session->visibleWindows();
+                return std::find_if(windows.begin(), windows.end(),
+                                    [&](const std::string &window) { return window != panel; }) != windows.end();
+            },
+            generous);
+    }
+
     bool pagesContain(const std::string &text) {
         return waitUntil([&] { return pageFilesText(session->pagesFolder()).find(text) != std::string::npos; },
                          generous, 20ms);
@@ -248,15 +262,7 @@ TEST_F(VeltoDesktop, ShowPageInFileManagerFromTheTrayMenuSavesThePageThenAsksThe
     std::string panel = showPanel();
     ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "shown in the file manager"}).exitStatus, 0);
 
-    ASSERT_EQ(clickIcon(*icon, "3"), 0);
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            std::vector<std::string> windows = session->visibleWindows();
-            return std::find_if(windows.begin(), windows.end(),
-                                [&](const std::string &window) { return window != panel; }) != windows.end();
-        },
-        generous))
-        << "no menu";
+    ASSERT_TRUE(openTrayMenu(*icon, panel)) << "no menu";
     // Up from the bottom (Quit Velto, Settings…; Send Feedback… is disabled without an address) to Browse Pages,
     // into it, and up from its first item round to its last.
     ASSERT_EQ(session->tool({"xdotool", "key", "Up", "Up", "Up", "Right", "Up", "Return"}).exitStatus, 0);
@@ -446,15 +452,7 @@ TEST_P(VeltoDesktopTrayMenu, AConfirmationInBrowsePagesIsCarriedOutAndVeltoKeeps
         ASSERT_TRUE(pagesContain("archived: true"));
     }
 
-    ASSERT_EQ(clickIcon(*icon, "3"), 0);
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            std::vector<std::string> windows = session->visibleWindows();
-            return std::find_if(windows.begin(), windows.end(),
-                                [&](const std::string &window) { return window != panel; }) != windows.end();
-        },
-        generous))
-        << "no menu";
+    ASSERT_TRUE(openTrayMenu(*icon, panel)) << "no menu";
     // Up from the bottom (Quit Velto, Settings…) to Browse Pages, into it, then to the item that asks.
     std::vector<std::string> keys{"xdotool", "key", "Up", "Up", "Up", "Right"};
     keys.insert(keys.end(), test.keysToTheItem.begin(), test.keysToTheItem.end());

@@ -52,15 +52,21 @@ TEST_F(KeyboardSettingsFileTest, FileOfExactlyTheLimitIsReadInFull) {
     EXPECT_EQ(KeyboardSettingsFile::readData(fileOfSize(65536)).size(), 65536);
 }
 
-TEST_F(KeyboardSettingsFileTest, FIFOIsRefusedByNameInsteadOfBlockingTheImport) {
+TEST_F(KeyboardSettingsFileTest, FIFOOrFolderIsRefusedByNameInsteadOfBlockingTheImport) {
     std::filesystem::path fifo = folder.filePath("settings.json").toStdString();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    try {
-        KeyboardSettingsFile::readData(fifo);
-        FAIL() << "read a FIFO";
-    } catch (const KeyboardSettingsFileError &error) {
-        EXPECT_EQ(error.kind(), KeyboardSettingsFileError::Kind::invalid);
-        EXPECT_STREQ(error.what(), "The file “settings.json” isn’t a regular file.");
+    std::filesystem::path subfolder = folder.filePath("settings folder.json").toStdString();
+    std::filesystem::create_directory(subfolder);
+    for (const auto &[file, message] :
+         {std::pair{fifo, "The file “settings.json” isn’t a regular file."},
+          std::pair{subfolder, "The file “settings folder.json” isn’t a regular file."}}) {
+        try {
+            KeyboardSettingsFile::readData(file);
+            ADD_FAILURE() << "read " << file;
+        } catch (const KeyboardSettingsFileError &error) {
+            EXPECT_EQ(error.kind(), KeyboardSettingsFileError::Kind::invalid);
+            EXPECT_STREQ(error.what(), message);
+        }
     }
 }
 

@@ -16,6 +16,17 @@ VeltoPage conflictCopyOf(const VeltoPage &original, const std::string &body) {
     return copy;
 }
 
+/// The Markdown file in the folder that holds `text`; empty when none does.
+std::filesystem::path pageFileHolding(const std::filesystem::path &folder, const std::string &text) {
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".md" &&
+            defaultFileSystem().readFile(entry.path()).find(text) != std::string::npos) {
+            return entry.path();
+        }
+    }
+    return {};
+}
+
 /// A store whose next save reports the given conflicts.
 struct ConflictingSaves : MemoryStore {
     std::vector<VeltoSaveConflict> conflicts;
@@ -196,12 +207,7 @@ TEST(StoreConflicts, ConflictingEditsOnDiskLeaveACopyAndANotice) {
     VeltoPage original = textPage("shared line\n", day(0));
     writeLibrary(disk.folder, documentOf(original));
     VeltoStore &store = disk.open();
-    std::filesystem::path file;
-    for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
-        if (entry.path().extension() == ".md") {
-            file = entry.path();
-        }
-    }
+    std::filesystem::path file = pageFileHolding(disk.folder, "shared line");
     ASSERT_FALSE(file.empty());
     std::string theirs = defaultFileSystem().readFile(file);
     theirs.replace(theirs.find("shared line"), 11, "their line");
@@ -229,13 +235,7 @@ TEST(StoreConflicts, NoticeOutlivesReloadsWhileItsCopiesAreHeld) {
     VeltoPage other = textPage("other line\n", day(0));
     writeLibrary(disk.folder, documentOf(original, {other}));
     VeltoStore &store = disk.open();
-    std::filesystem::path file;
-    for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
-        if (entry.path().extension() == ".md" &&
-            defaultFileSystem().readFile(entry.path()).find("shared line") != std::string::npos) {
-            file = entry.path();
-        }
-    }
+    std::filesystem::path file = pageFileHolding(disk.folder, "shared line");
     ASSERT_FALSE(file.empty());
     std::string theirs = defaultFileSystem().readFile(file);
     theirs.replace(theirs.find("shared line"), 11, "their line");
