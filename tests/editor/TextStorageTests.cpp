@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <random>
 
 using namespace velto::editor;
@@ -39,6 +40,62 @@ TEST(TextStorageTests, EqualAttributeSetsAreOneInternedObject) {
     EXPECT_NE(a, a.with(AttributeKey::kern, 0.6));
     EXPECT_EQ(a.with(AttributeKey::kern, 0.6).without(AttributeKey::kern),
               Attributes{}.with(AttributeKey::ligature, std::int64_t{1}));
+}
+
+// The table finds sets by hash with probing: sets let go of in any order, while the table grows and as it
+// fills again, must leave every live set findable, or equal sets would stop being one object.
+TEST(TextStorageTests, SetsStayOneObjectWhileOthersComeAndGo) {
+    const auto link = [](int number) {
+        return Attributes{{AttributeKey::link, SharedText("https://example.com/" + std::to_string(number))}};
+    };
+    std::vector<std::optional<Attributes>> held;
+    for (int number = 0; number < 20'000; ++number) {
+        held.emplace_back(link(number));
+    }
+    std::mt19937 random(7);
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t index = 0; index < held.size(); ++index) {
+            if (random() % 3 == 0) {
+                held[index].reset();
+            }
+        }
+        for (std::size_t index = 0; index < held.size(); ++index) {
+            const Attributes again = link(static_cast<int>(index));
+            if (held[index]) {
+                ASSERT_EQ(again.identity(), held[index]->identity()) << index;
+            } else if (random() % 2 == 0) {
+                held[index] = again;
+            }
+        }
+    }
+}
+
+// A long replacement is copied only when it lies in the storage's own text; one that does must still arrive
+// whole, though the edit moves and frees the units it was read from.
+TEST(TextStorageTests, LongReplacementsReadFromTheStorageItselfArriveWhole) {
+    std::u16string text;
+    for (int unit = 0; unit < 9000; ++unit) {
+        text += static_cast<char16_t>(u'a' + unit % 26);
+    }
+    const struct {
+        TextRange replaced;
+        TextRange source;
+    } cases[] = {
+        {{0, 9000}, {100, 5000}},     // all of it, by a piece of itself
+        {{10, 20}, {3000, 4000}},     // before the piece
+        {{8000, 500}, {0, 6000}},     // after it
+        {{2000, 3000}, {1000, 7000}}, // overlapping it
+    };
+    for (const auto &each : cases) {
+        TextStorage storage(text, colour(0.1));
+        std::u16string expected = text;
+        expected.replace(each.replaced.location, each.replaced.length,
+                         text.substr(each.source.location, each.source.length));
+        const std::u16string_view own = storage.string(); // the storage's joined copy of its text
+        storage.replaceCharacters(each.replaced, own.substr(each.source.location, each.source.length));
+        EXPECT_EQ(storage.string(), expected) << each.replaced.location << " " << each.source.location;
+        EXPECT_EQ(runsOf(storage), "0+" + std::to_string(expected.size()) + ":1|");
+    }
 }
 
 TEST(TextStorageTests, InsertedTextTakesFirstReplacedCharacterThenPrecedingThenFollowing) {

@@ -1,6 +1,7 @@
 #include "editor/text/TextAttributes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -203,20 +204,33 @@ bool holdIfInUse(const Attributes::Set &set) {
 
 // Sets live as long as some run uses them: a set leaves the table when its last user lets go, so
 // generation numbers and the like cannot make the table grow forever.
+/// The interned sets, found by hash. Open addressing with linear probing over two arrays: a 32-bit tag of
+/// each set's hash, which a probe reads without touching the set, and the sets' addresses beside them. Looking
+/// up or adding a set costs about one cache line of tags, where a table of nodes cost each lookup a bucket, a
+/// node and a division per node walked, most of them cache misses: loading a big page makes hundreds of
+/// thousands of sets (a link's each). Twelve bytes a slot keep the table below what its nodes cost.
 class InternTable {
 public:
     /// The interned set of the entries, with one user counted for the caller.
     const Attributes::Set *intern(std::vector<AttributeEntry> entries) {
         const std::size_t hash = hashOf(entries);
+        const std::uint32_t tag = tagOf(hash);
         std::lock_guard lock(mutex_);
-        auto [first, last] = table_.equal_range(hash);
-        for (auto it = first; it != last; ++it) {
-            if (std::ranges::equal(it->second->entries(), entries) && holdIfInUse(*it->second)) {
-                return it->second;
+        std::size_t index = firstSlot(tag);
+        for (; tags_[index] != freeTag; index = nextSlot(index)) {
+            const Attributes::Set *set = sets_[index];
+            if (tags_[index] == tag && set->hash == hash && std::ranges::equal(set->entries(), entries) &&
+                holdIfInUse(*set)) {
+                return set;
             }
         }
         const Attributes::Set *set = Attributes::Set::make(std::move(entries), hash);
-        table_.emplace(hash, set);
+        tags_[index] = tag;
+        sets_[index] = set;
+        ++count_;
+        if (count_ * maximumLoadDenominator > tags_.size() * maximumLoadNumerator) {
+            grow();
+        }
         return set;
     }
 
@@ -225,20 +239,76 @@ public:
     void release(const Attributes::Set *dying) {
         {
             std::lock_guard lock(mutex_);
-            auto [first, last] = table_.equal_range(dying->hash);
-            for (auto it = first; it != last; ++it) {
-                if (it->second == dying) {
-                    table_.erase(it);
-                    break;
-                }
+            std::size_t index = firstSlot(tagOf(dying->hash));
+            while (sets_[index] != dying) {
+                index = nextSlot(index);
             }
+            removeSlot(index);
+            --count_;
         }
         Attributes::Set::destroy(dying);
     }
 
 private:
+    static constexpr std::uint32_t freeTag = 0;
+    // Grows past seven tenths full: probes stay short, and the slots cost a set 17 to 35 bytes.
+    static constexpr std::size_t maximumLoadNumerator = 7;
+    static constexpr std::size_t maximumLoadDenominator = 10;
+    static constexpr unsigned initialBits = 10;
+
+    /// The hash folded to 32 bits, never the free slot's tag.
+    static std::uint32_t tagOf(std::size_t hash) {
+        const auto wide = static_cast<std::uint64_t>(hash);
+        const auto tag = static_cast<std::uint32_t>(wide ^ (wide >> 32));
+        return tag == freeTag ? 1 : tag;
+    }
+
+    /// Where a tag's probe starts: its bits spread over the table by a Fibonacci multiplication, so that
+    /// tags differing only in their high bits still land apart. From the tag alone, so that moving slots
+    /// reads no set.
+    std::size_t firstSlot(std::uint32_t tag) const { return (tag * 0x9e3779b9U) >> (32 - bits_); }
+    std::size_t nextSlot(std::size_t index) const { return (index + 1) & (tags_.size() - 1); }
+
+    void grow() {
+        std::vector<std::uint32_t> oldTags(std::size_t{1} << (bits_ + 1), freeTag);
+        std::vector<const Attributes::Set *> oldSets(oldTags.size(), nullptr);
+        oldTags.swap(tags_);
+        oldSets.swap(sets_);
+        ++bits_;
+        for (std::size_t old = 0; old < oldTags.size(); ++old) {
+            if (oldTags[old] != freeTag) {
+                std::size_t index = firstSlot(oldTags[old]);
+                while (tags_[index] != freeTag) {
+                    index = nextSlot(index);
+                }
+                tags_[index] = oldTags[old];
+                sets_[index] = oldSets[old];
+            }
+        }
+    }
+
+    /// Frees the slot, moving later slots of the same run back into the gap where their probe would
+    /// otherwise stop at it before reaching them.
+    void removeSlot(std::size_t gap) {
+        for (std::size_t index = nextSlot(gap); tags_[index] != freeTag; index = nextSlot(index)) {
+            const std::size_t home = firstSlot(tags_[index]);
+            // The slot stays when its probe starts after the gap (cyclically) and at or before it.
+            const bool startsAfterGap = gap <= index ? (gap < home && home <= index) : (gap < home || home <= index);
+            if (!startsAfterGap) {
+                tags_[gap] = tags_[index];
+                sets_[gap] = sets_[index];
+                gap = index;
+            }
+        }
+        tags_[gap] = freeTag;
+        sets_[gap] = nullptr;
+    }
+
     std::mutex mutex_;
-    std::unordered_multimap<std::size_t, const Attributes::Set *> table_;
+    unsigned bits_ = initialBits;
+    std::vector<std::uint32_t> tags_ = std::vector<std::uint32_t>(std::size_t{1} << initialBits, freeTag);
+    std::vector<const Attributes::Set *> sets_ = std::vector<const Attributes::Set *>(std::size_t{1} << initialBits);
+    std::size_t count_ = 0;
 };
 
 InternTable &internTable() {
