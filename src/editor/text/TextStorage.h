@@ -244,6 +244,8 @@ private:
     Attributes singleEntrySet(AttributeKey key, AttributeValue value);
     void noteEdit(TextRange rangeNow, std::ptrdiff_t changeInLength, bool charactersChanged);
 
+    /// Whether the units lie in this storage's own text (a chunk's or the joined copy's memory).
+    bool holdsUnitsOf(std::u16string_view units) const;
     std::size_t eraseUnits(TextRange range);
     void insertUnits(std::size_t chunk, std::size_t offset, std::u16string_view units, const Attributes &attributes);
     bool balanceChunks(std::size_t first, std::size_t last);

@@ -35,6 +35,18 @@ inline std::size_t cutNear(std::u16string_view units, std::size_t wanted) {
     return wanted;
 }
 
+/// Where to cut units too long for one chunk so that the parts come out about equal in size (none left
+/// tiny) and no surrogate pair is cut: the end of each part, the last one the units' end.
+inline std::vector<std::size_t> equalPartEnds(std::u16string_view units) {
+    std::vector<std::size_t> ends;
+    std::size_t partsLeft = (units.size() + chunkUnits - 1) / chunkUnits;
+    for (std::size_t start = 0; start < units.size(); --partsLeft) {
+        start = cutNear(units, start + (units.size() - start) / partsLeft);
+        ends.push_back(start);
+    }
+    return ends;
+}
+
 /// The index of the run holding the offset, searched from the run `from` on when that one starts at
 /// or before the offset. Passes walk the text forward, so the run they want next usually lies a few
 /// runs after the one they used last, and stepping there touches less memory than a binary search.

@@ -8,8 +8,7 @@
 // editing groups that gather every change into one summary.
 namespace velto::editor {
 
-using storage_chunks::chunkUnits;
-using storage_chunks::cutNear;
+using storage_chunks::equalPartEnds;
 using storage_chunks::isLeadSurrogate;
 using storage_chunks::isTrailSurrogate;
 using storage_chunks::joinWithPrevious;
@@ -79,7 +78,18 @@ std::size_t TextStorage::eraseUnits(TextRange range) {
 void TextStorage::insertUnits(std::size_t chunk, std::size_t offset, std::u16string_view units,
                               const Attributes &attributes) {
     if (chunks_.empty()) {
-        chunks_.push_back(Chunk{std::u16string(units), {StoredRun{0, paletteIndex(attributes)}}, UnitsHeld(units)});
+        // A whole text, as when a page is loaded, goes straight into chunks of the size cutting one chunk of all
+        // of it would give: that chunk would be a copy of the whole text, made only to be cut up.
+        const std::uint32_t set = paletteIndex(attributes);
+        const std::vector<std::size_t> ends =
+            units.size() > largestChunkUnits ? equalPartEnds(units) : std::vector<std::size_t>{units.size()};
+        chunks_.reserve(ends.size());
+        std::size_t start = 0;
+        for (const std::size_t end : ends) {
+            const std::u16string_view part = units.substr(start, end - start);
+            chunks_.push_back(Chunk{std::u16string(part), {StoredRun{0, set}}, UnitsHeld(part)});
+            start = end;
+        }
         updateChunkStarts();
         return;
     }
@@ -123,10 +133,8 @@ void TextStorage::splitChunk(std::size_t index) {
     chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
     std::vector<Chunk> parts;
     std::size_t runIndex = 0;
-    // Parts of about equal size, so that none is left tiny.
-    std::size_t partsLeft = (whole.units.size() + chunkUnits - 1) / chunkUnits;
-    for (std::size_t start = 0; start < whole.units.size(); --partsLeft) {
-        const std::size_t end = cutNear(whole.units, start + (whole.units.size() - start) / partsLeft);
+    std::size_t start = 0;
+    for (const std::size_t end : equalPartEnds(whole.units)) {
         Chunk part;
         part.units = whole.units.substr(start, end - start);
         part.held = UnitsHeld(part.units);
@@ -187,6 +195,24 @@ bool TextStorage::joinSurrogatePairs(std::size_t first, std::size_t last) {
     return moved;
 }
 
+bool TextStorage::holdsUnitsOf(std::u16string_view units) const {
+    // Compared by std::less: the views may point into unrelated blocks, which the built-in < leaves unordered.
+    const std::less<const char16_t *> before;
+    const auto inside = [&](std::u16string_view held) {
+        return !held.empty() && !units.empty() && !before(units.data(), held.data()) &&
+               before(units.data(), held.data() + held.size());
+    };
+    if (inside(joined_)) {
+        return true;
+    }
+    for (const Chunk &chunk : chunks_) {
+        if (inside(chunk.units)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void TextStorage::shiftChunkStarts(std::size_t chunk, std::ptrdiff_t delta) {
     for (std::size_t index = chunk + 1; index < chunkStarts_.size(); ++index) {
         chunkStarts_[index] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(chunkStarts_[index]) + delta);
@@ -210,8 +236,15 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
     if (range.length == 0 && replacement.empty()) {
         return;
     }
-    // Copied first: the replacement may be a piece of this very text, which is about to change.
-    const std::u16string inserted(replacement);
+    // Copied first: the replacement may be a piece of this very text, which is about to change. A long one only
+    // when it is: the copy of a page's text being loaded would cost its size in memory and the time of filling
+    // it, while a key's few units are copied sooner than the chunks are looked through.
+    std::u16string copied;
+    std::u16string_view inserted = replacement;
+    if (replacement.size() <= largestChunkUnits || holdsUnitsOf(replacement)) {
+        copied = replacement;
+        inserted = copied;
+    }
     std::u16string removed;
     if (range.length <= CharacterEdit::keptRemovedUnits) {
         removed = substring(range);
