@@ -6,6 +6,8 @@
 //   - launch to idle: wall seconds until the process stays quiet, and the processor seconds it spent by then
 //     (from /proc/<pid>/stat); the same from the first hot key on, while the shown page is measured, and the two
 //     processor times together: what opening the page costs in all;
+//   - start to text painted: in a launch of its own, the hot key pressed as soon as the icon is docked, from the
+//     start of the process until the panel's text is painted (pixels read back, as for the first hot key);
 //   - the first hot key to the panel's text painted, and later hot keys to painted: from the start of the tool
 //     that presses the key, pixels read back from the X server (while the tool still runs) until the panel
 //     shows dark text on its light page;
@@ -442,6 +444,23 @@ std::optional<double> trayIconPainted(DesktopSession &session, Screen &screen, C
     return std::nullopt;
 }
 
+/// Launches Velto and presses the hot key as soon as its icon is docked: from the start of the process until the
+/// panel's text is painted, in milliseconds, what a user who opens the panel at once waits for; nothing when it
+/// never is. The process is ended after.
+std::optional<double> startToTextPainted(DesktopSession &session, Screen &screen) {
+    const Clock::time_point started = Clock::now();
+    VeltoProcess velto(session);
+    std::optional<double> painted;
+    if (velto::testing::waitUntil([&] { return session.hasDockedIcon(); }, 120s, 2ms)) {
+        if (hotKeyToPainted(session, screen)) {
+            painted = secondsSince(started) * 1000;
+        }
+    }
+    velto.process().signal(SIGTERM);
+    velto.process().waitForExit(300s);
+    return painted;
+}
+
 bool hidePanel(DesktopSession &session, Screen &screen) {
     session.tool({"xdotool", "key", "alt+space"});
     return velto::testing::waitUntil([&] { return !screen.panel().has_value(); }, 60s);
@@ -517,6 +536,11 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
     for (int launch = 0; launch < launches; ++launch) {
         std::printf("%s, launch %d\n", sizeName.c_str(), launch + 1);
         Screen screen(session.display());
+        if (const std::optional<double> painted = startToTextPainted(session, screen)) {
+            figures.add(sizeName + " start to text painted, ms", *painted);
+        } else {
+            std::printf("  the panel's text was never painted after the launch\n");
+        }
         const Clock::time_point started = Clock::now();
         VeltoProcess velto(session);
         const pid_t pid = velto.process().pid();
