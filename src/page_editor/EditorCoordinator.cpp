@@ -547,8 +547,9 @@ void VeltoEditorCoordinator::currentPageChangedInStore() {
     for (const VeltoPage &page : document.pages) {
         retaining.insert(page.id);
     }
-    histories_.activateUndoHistory(document.currentPage.id, retaining, nullptr,
-                                   PageTextFingerprint::ofUTF8(document.currentPage.visibleTextView()));
+    histories_.activateUndoHistory(document.currentPage.id, retaining, nullptr, [&document] {
+        return PageTextFingerprint::ofUTF8(document.currentPage.visibleTextView());
+    });
     loadCurrentPageText();
 }
 

@@ -87,6 +87,12 @@ bool PageUndoHistories::canRedo() {
 void PageUndoHistories::activateUndoHistory(const Uuid &pageID, const std::set<Uuid> &retaining,
                                             std::shared_ptr<UndoManager> fallback,
                                             const PageTextFingerprint &pageText) {
+    activateUndoHistory(pageID, retaining, std::move(fallback), [&pageText] { return pageText; });
+}
+
+void PageUndoHistories::activateUndoHistory(const Uuid &pageID, const std::set<Uuid> &retaining,
+                                            std::shared_ptr<UndoManager> fallback,
+                                            const std::function<PageTextFingerprint()> &pageText) {
     core_.breakUndoCoalescing();
     releaseRetiredManagers();
     // The page being left: its history belongs to the text the view shows now.
@@ -98,7 +104,7 @@ void PageUndoHistories::activateUndoHistory(const Uuid &pageID, const std::set<U
     std::erase_if(pages_, [&](const auto &entry) { return retaining.count(entry.first) == 0; });
     activePageID_ = pageID;
     auto kept = pages_.find(pageID);
-    if (kept != pages_.end() && kept->second.fingerprint && *kept->second.fingerprint != pageText) {
+    if (kept != pages_.end() && kept->second.fingerprint && *kept->second.fingerprint != pageText()) {
         // The page changed elsewhere while it was not shown: its steps would rewrite the wrong characters.
         pages_.erase(kept);
         kept = pages_.end();

@@ -70,6 +70,10 @@ public:
     /// show: a kept history built on another text is replaced by a fresh one.
     void activateUndoHistory(const Uuid &pageID, const std::set<Uuid> &retaining, std::shared_ptr<UndoManager> fallback,
                              const PageTextFingerprint &pageText);
+    /// As above, the fingerprint taken only when a kept history is to be checked against it: it costs a pass
+    /// over the page's text, megabytes for a big page, which a page without a kept history never needs.
+    void activateUndoHistory(const Uuid &pageID, const std::set<Uuid> &retaining, std::shared_ptr<UndoManager> fallback,
+                             const std::function<PageTextFingerprint()> &pageText);
     /// After a reload or a change of the Pages folder: no undo or redo anywhere.
     void discardAllPageUndoHistories();
     /// The page's text was replaced by another road than editing: its history starts afresh.

@@ -89,9 +89,9 @@ void VeltoPanelController::connectParts() {
 void VeltoPanelController::showCurrentPage() {
     const VeltoDocument &document = store_.document();
     editor::VeltoTextView &view = textView();
-    view.undoHistories().activateUndoHistory(
-        document.currentPage.id, pageIDsOf(document), nullptr,
-        editor::PageTextFingerprint::ofUTF8(document.currentPage.visibleTextView()));
+    view.undoHistories().activateUndoHistory(document.currentPage.id, pageIDsOf(document), nullptr, [&document] {
+        return editor::PageTextFingerprint::ofUTF8(document.currentPage.visibleTextView());
+    });
     // The page is styled now with the look it is shown with, so that the first show does not style a page
     // of megabytes again on the shortcut's way to the screen; a look changed meanwhile is applied then.
     parts_.editorLook->loadCurrentPageText();
