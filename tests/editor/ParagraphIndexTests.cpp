@@ -41,6 +41,33 @@ TEST(ParagraphIndexTests, ParagraphsEndAtTheTextSystemsSeparatorsOnly) {
     }
 }
 
+// The scan compares eight units at a time and reads the text in pieces of 64 Ki units: separators, and a CRLF
+// cut in two, at every place around those boundaries give what a walk over the units one by one gives.
+TEST(ParagraphIndexTests, SeparatorsAroundTheScansBoundariesAreFoundAsOneByOne) {
+    const auto oneByOne = [](const std::u16string &text) {
+        std::vector<std::size_t> starts{0};
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            if (text[k] == u'\r' && k + 1 < text.size() && text[k + 1] == u'\n') {
+                continue; // the LF after it ends the separator
+            }
+            if (text[k] == u'\n' || text[k] == u'\r' || text[k] == u'\u2029') {
+                starts.push_back(k + 1);
+            }
+        }
+        return starts;
+    };
+    constexpr std::size_t piece = 64 * 1024;
+    for (const std::u16string separator : {u"\n", u"\r", u"\r\n", u"\u2029", u"\n\r"}) {
+        for (const std::size_t at : {std::size_t{0}, std::size_t{6}, std::size_t{7}, std::size_t{8}, std::size_t{15},
+                                     piece - 9, piece - 2, piece - 1, piece, piece + 1, piece + 7}) {
+            std::u16string text(piece + 20, u'x');
+            text.replace(at, separator.size(), separator);
+            text[3] = u'\n'; // one before it in the same piece
+            EXPECT_EQ(startsOf(text), oneByOne(text)) << "at " << at << ", separator of " << separator.size();
+        }
+    }
+}
+
 TEST(ParagraphIndexTests, ContainingParagraphAndContentsLeaveOutTheSeparator) {
     const TextStorage storage(u"ab\r\ncd\n");
     const ParagraphIndex index(storage);

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velto::editor {
 
 namespace {
@@ -17,6 +21,32 @@ constexpr std::size_t scanPiece = 64 * 1024;
 
 bool isParagraphSeparator(char16_t unit) {
     return unit == lineFeed || unit == carriageReturn || unit == paragraphSeparator;
+}
+
+/// The first position at or after `from` holding a paragraph separator, or the units' length. Eight units are
+/// compared at once where the processor can: indexing a loaded page reads every unit of it.
+std::size_t findParagraphSeparator(std::u16string_view units, std::size_t from) {
+    std::size_t position = from;
+#if defined(__SSE2__)
+    const __m128i feeds = _mm_set1_epi16(static_cast<short>(lineFeed));
+    const __m128i returns = _mm_set1_epi16(static_cast<short>(carriageReturn));
+    const __m128i separators = _mm_set1_epi16(static_cast<short>(paragraphSeparator));
+    while (position + 8 <= units.size()) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(units.data() + position));
+        const __m128i matches =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(block, feeds), _mm_cmpeq_epi16(block, returns)),
+                         _mm_cmpeq_epi16(block, separators));
+        const int found = _mm_movemask_epi8(matches);
+        if (found != 0) {
+            return position + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found))) / 2;
+        }
+        position += 8;
+    }
+#endif
+    while (position < units.size() && !isParagraphSeparator(units[position])) {
+        ++position;
+    }
+    return position;
 }
 
 /// The edits since a version folded into one: the range they touched in the text before them and the
@@ -57,21 +87,25 @@ std::vector<std::size_t> paragraphStartsAfter(const TextStorage &storage, std::s
     for (std::size_t pieceStart = start; pieceStart < end; pieceStart += scanPiece) {
         const std::size_t pieceEnd = std::min(end, pieceStart + scanPiece);
         const std::u16string piece = storage.substring(rangeBetween(pieceStart, pieceEnd));
-        for (std::size_t k = 0; k < piece.size(); ++k) {
-            const char16_t unit = piece[k];
-            const std::size_t position = pieceStart + k;
-            if (pendingCarriageReturn) {
-                pendingCarriageReturn = false;
-                if (unit == lineFeed) {
-                    found.back() = position + 1;
-                    continue;
-                }
+        std::size_t k = 0;
+        if (pendingCarriageReturn) {
+            pendingCarriageReturn = false;
+            if (!piece.empty() && piece.front() == lineFeed) {
+                found.back() = pieceStart + 1;
+                k = 1;
             }
-            if (!isParagraphSeparator(unit)) {
+        }
+        for (k = findParagraphSeparator(piece, k); k < piece.size(); k = findParagraphSeparator(piece, k + 1)) {
+            found.push_back(pieceStart + k + 1);
+            if (piece[k] != carriageReturn) {
                 continue;
             }
-            found.push_back(position + 1);
-            pendingCarriageReturn = unit == carriageReturn;
+            if (k + 1 == piece.size()) {
+                pendingCarriageReturn = true;
+            } else if (piece[k + 1] == lineFeed) {
+                found.back() = pieceStart + k + 2;
+                ++k;
+            }
         }
     }
     // A CR that ends the scanned stretch is followed by an LF just past it: the two are one separator.
