@@ -3,6 +3,7 @@
 #include "editor/highlight/CodeTokenPreservation.h"
 #include "editor/markdown/LineCutPoints.h"
 #include "editor/markdown/LineStartRanges.h"
+#include "editor/markdown/ListLineMatchers.h"
 #include "editor/markdown/MarkdownBareAddresses.h"
 #include "editor/markdown/MarkdownCodeTokenIndex.h"
 #include "editor/markdown/MarkdownDelimitedSpans.h"
@@ -28,8 +29,6 @@ const std::string heading = R"((?m)^(#{1,6})[ \t]+(.+)$)";
 // trying saves the engine a walk back over every line.
 const std::string setextHeading = R"((?m)^([^\n]++)\n(=+)[ \t]*$)";
 const std::string blockQuote = R"((?m)^(>)[ \t]?(.*)$)";
-const std::string listMarker = R"((?m)^[ \t]*([-+*]|[0-9]+\.)[ \t]+)";
-const std::string taskBox = R"((?m)^[ \t]*[-+*][ \t]+(\[[ xX]\]))";
 const std::string horizontalRule = R"((?m)^[ \t]{0,3}((?:-{3,}|\*{3,}|_{3,}))[ \t]*$)";
 const std::string destinationEscape = R"(\\(.))";
 } // namespace Patterns
@@ -233,6 +232,18 @@ void enumerateLinesStartingWith(const std::string &pattern, std::u16string_view 
                                   noting(context, handler));
 }
 
+/// As above for a pattern matched by a matcher of our own (see ListLineMatchers.h) instead of the engine.
+void enumerateLinesStartingWith(const RegexRunner::LineStartMatcher &matcher, std::u16string_view text,
+                                const PassContext &context, bool afterBlanks,
+                                const std::function<bool(char16_t)> &begins,
+                                const std::function<void(const RegexMatch &)> &handler) {
+    RegexRunner::enumerateAtLineStarts(text,
+                                       context.searchesEverything
+                                           ? context.searchedRanges
+                                           : lineStartRanges(text, context.lineStarts, afterBlanks, begins),
+                                       matcher, noting(context, handler));
+}
+
 bool isListBullet(char16_t unit) {
     return unit == u'-' || unit == u'+' || unit == u'*';
 }
@@ -284,15 +295,14 @@ void styleQuotes(TextStorage &storage, const Color &color, const PassContext &co
 void styleLists(TextStorage &storage, const PassContext &context) {
     const std::u16string_view text = textOf(storage);
     const auto beginsListMarker = [](char16_t unit) { return isListBullet(unit) || (unit >= u'0' && unit <= u'9'); };
-    enumerateLinesStartingWith(Patterns::listMarker, text, context, true, beginsListMarker,
-                               [&](const RegexMatch &match) {
-                                   const TextRange marker = match.range(1);
-                                   if (MarkdownSyntaxScanner::isEscaped(marker.end() - 1, text)) {
-                                       return;
-                                   }
-                                   storage.addAttributes(context.listMarker, marker);
-                               });
-    enumerateLinesStartingWith(Patterns::taskBox, text, context, true, isListBullet, [&](const RegexMatch &match) {
+    enumerateLinesStartingWith(matchListMarker, text, context, true, beginsListMarker, [&](const RegexMatch &match) {
+        const TextRange marker = match.range(1);
+        if (MarkdownSyntaxScanner::isEscaped(marker.end() - 1, text)) {
+            return;
+        }
+        storage.addAttributes(context.listMarker, marker);
+    });
+    enumerateLinesStartingWith(matchTaskBox, text, context, true, isListBullet, [&](const RegexMatch &match) {
         std::size_t bullet = match.range().location;
         while (text[bullet] == u' ' || text[bullet] == u'\t') {
             ++bullet;

@@ -222,6 +222,30 @@ bool enumerateMatches(const std::string &pattern, std::u16string_view text, cons
     return true;
 }
 
+void enumerateAtLineStarts(std::u16string_view text, const std::vector<TextRange> &ranges,
+                           const LineStartMatcher &matchAt, const std::function<void(const RegexMatch &)> &handler) {
+    for (const TextRange range : ranges) {
+        if (range.length == 0) {
+            continue;
+        }
+        const std::size_t limit = range.end();
+        bool found = false;
+        for (std::size_t candidate = nextLineStartCandidate(text, range.location, limit, found); found;
+             candidate = nextLineStartCandidate(text, candidate, limit, found)) {
+            const std::optional<RegexMatch> match = matchAt(text, candidate, limit);
+            std::size_t next = candidate + 1;
+            if (match) {
+                handler(*match);
+                next = std::max(match->range().end(), candidate + 1);
+            }
+            if (next > limit) {
+                break;
+            }
+            candidate = next;
+        }
+    }
+}
+
 std::u16string replacingMatches(const std::string &pattern, std::u16string_view text,
                                 const std::u16string &replacementTemplate) {
     const icu::RegexPattern *compiled = compiledPattern(pattern);

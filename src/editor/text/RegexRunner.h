@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,18 @@ bool enumerateMatches(const std::string &pattern, std::u16string_view text,
 /// never extends beyond its range.
 bool enumerateMatches(const std::string &pattern, std::u16string_view text, const std::vector<TextRange> &ranges,
                       const std::function<void(const RegexMatch &)> &handler);
+
+/// A matcher written out for a pattern that opens with "(?m)^": the match starting at the line start `start`
+/// and reaching no further than `limit`, with the groups the pattern's engine match would have; nothing when
+/// the pattern does not match there.
+using LineStartMatcher =
+    std::function<std::optional<RegexMatch>(std::u16string_view text, std::size_t start, std::size_t limit)>;
+
+/// What enumerateMatches finds in the ranges for a pattern anchored at line starts that `matchAt` matches as
+/// the engine does: tried at the same line starts, the next try after a match at or after its end. For the
+/// patterns a page's every list line matches, whose engine tries cost more than the rest of their styling.
+void enumerateAtLineStarts(std::u16string_view text, const std::vector<TextRange> &ranges,
+                           const LineStartMatcher &matchAt, const std::function<void(const RegexMatch &)> &handler);
 
 /// The text with every match replaced by the template ("$1" names group 1). A pattern that does not
 /// compile, or a search that runs out of budget, leaves the text as it is.
