@@ -49,9 +49,11 @@ void TextStorage::countKeysOfPalette() {
 }
 
 /// Drops the sets no run uses once the palette has doubled since the last time: links and code
-/// tokens bring new sets as the page is edited, and most of them go out of use again.
+/// tokens bring new sets as the page is edited, and most of them go out of use again. Not inside an
+/// editing group, which collects when it ends: a pass styling a page of half a million links doubles the
+/// palette a dozen times, and each collection walked every run of the page to find the sets still in use.
 void TextStorage::collectPaletteWhenGrown() {
-    if (palette_.size() <= paletteLimit_) {
+    if (editingDepth_ > 0 || palette_.size() <= paletteLimit_) {
         return;
     }
     constexpr std::uint32_t unused = std::numeric_limits<std::uint32_t>::max();

@@ -297,7 +297,11 @@ void TextStorage::endEditing() {
     if (editingDepth_ == 0) {
         return;
     }
-    if (--editingDepth_ > 0 || !pendingSummary_) {
+    if (--editingDepth_ > 0) {
+        return;
+    }
+    collectPaletteWhenGrown();
+    if (!pendingSummary_) {
         return;
     }
     lastSummary_ = std::exchange(pendingSummary_, std::nullopt);
