@@ -238,6 +238,22 @@ TEST(Utf16, ConvertsBothWaysReplacingUnpairedSurrogates) {
     EXPECT_EQ(toUTF16(toUTF8(u"round \U0001F600 trip")), u"round \U0001F600 trip");
 }
 
+TEST(Utf16, ASCIIRunsAroundOtherCharactersAndBadBytesConvertAsCharacterByCharacter) {
+    // ASCII is widened sixteen bytes at a time: a character of every UTF-8 length, and a bad byte, at every
+    // offset relative to those blocks give what converting each character on its own gives.
+    const std::vector<std::pair<std::string, std::u16string>> others{
+        {"\xC3\xA9", u"\u00E9"}, {"\xE4\xB8\xAD", u"\u4E2D"}, {"\xF0\x9F\x98\x80", u"\U0001F600"}, {"\xff", u"\uFFFD"}};
+    for (const auto &[bytes, units] : others) {
+        for (std::size_t before = 0; before < 40; ++before) {
+            const std::string ascii = "The quick brown fox jumps over the lazy dog.";
+            const std::string text = ascii.substr(0, before) + bytes + ascii;
+            const std::u16string widened(ascii.begin(), ascii.end()); // ASCII bytes are their units
+            const std::u16string expected = widened.substr(0, before) + units + widened;
+            EXPECT_EQ(toUTF16(text), expected) << before << " bytes before";
+        }
+    }
+}
+
 TEST(Utf16, ASCIIRunsAndOtherCharactersAtEveryOffsetConvertAlike) {
     // The conversion reads ASCII four units at a time: every offset of a non-ASCII character or of a
     // surrogate pair relative to those blocks, and every length, gives the same bytes as ICU.
