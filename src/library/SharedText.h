@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ReusedTextBuffer.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,7 +17,8 @@ public:
         if (text.capacity() > text.size() + text.size() / 4) {
             text.shrink_to_fit();
         }
-        text_ = std::make_shared<const std::string>(std::move(text));
+        // The baseline of a page of megabytes gives its buffer to the save after next when let go.
+        text_ = velto::sharedTextReusingBuffer(std::move(text));
     }
     SharedText(const char *text)
         : SharedText(std::string(text)) {} // NOLINT(google-explicit-constructor)

@@ -1,6 +1,7 @@
 #include "model/PageFileContent.h"
 
 #include "model/FrontMatterLines.h"
+#include "model/ReusedTextBuffer.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -219,8 +220,8 @@ std::size_t VeltoPageFileContent::fileContentsSize() const {
 }
 
 std::string VeltoPageFileContent::fileContents(std::size_t spareBytes) const {
-    std::string text;
-    text.reserve(fileContentsSize() + spareBytes);
+    // A page of megabytes is written into the buffer its text before last left, when that one is free.
+    std::string text = emptyTextWithRoomFor(fileContentsSize() + spareBytes);
     if (frontMatter) {
         appendWithLineEnding(text, "---\n", lineEnding);
         appendWithLineEnding(text, *frontMatter, lineEnding);

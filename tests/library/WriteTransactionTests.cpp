@@ -5,6 +5,7 @@
 #include "library/PageFileNaming.h"
 #include "library/WriteTransaction.h"
 #include "model/LibraryErrors.h"
+#include "model/ReusedTextBuffer.h"
 #include "support/RecordingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
@@ -441,6 +442,69 @@ TEST(WriteTransaction, ASaveResumesTheChecksumsFromTheLastWrittenTextAndRecordsT
         const std::size_t resumedAtMost = edit.keepsCheckpoints ? edit.fromEnd : written.size();
         EXPECT_LE(hashed, resumedAtMost + ContentChecksumCheckpoints::spacing + 1024);
         EXPECT_GE(hashed, edit.keepsCheckpoints ? edit.fromEnd : written.size());
+    }
+}
+
+// A save of a big page writes into the buffer that the baseline before last let go (the last one is still what
+// the save expects on disk), and none of that buffer's old bytes reach the file: after edits that grow, keep
+// and shrink the page, each file and checksum is the one a save into fresh memory (another library) makes, and
+// the new baseline holds the file's text.
+TEST(WriteTransaction, ASaveIntoAReusedBufferWritesWhatAFreshSaveWrites) {
+    std::string body;
+    for (int line = 0; body.size() < 2 * reusedTextBufferMinimum; ++line) {
+        body += "- [ ] line " + std::to_string(line) + " with `code` and words\n";
+    }
+    struct Edit {
+        const char *name;
+        std::size_t at;
+        std::size_t erased;
+        std::string inserted;
+        bool reusesBuffer; // whether the buffer kept suits the edited page
+    };
+    const Edit edits[] = {
+        {"grown by a few keys", body.size() / 2, 0, "typed words", true},
+        {"kept its size", body.size() / 3, 5, "TYPED", true},
+        {"shrunk by a line", 100, 40, "", true},
+        {"grown at the start", 0, 0, "# Title\n\n", true},
+        {"shrunk by half", body.size() / 4, body.size() / 2, "", false},
+        {"grown past the buffer's room", 10, 0, std::string(body.size() / 8, 'x'), false},
+        {"shrunk to a small page", 0, std::string::npos, "small\n", false},
+    };
+    TemporaryFolder folder;
+    auto document = documentOf(pageWithBody(pageA, body), {pageWithBody(pageB, "beta\n")});
+    auto previous =
+        VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder.path()).persistedPageBaselines.at(pageA);
+    auto baseline = [&] {
+        auto request = requestFor(document, {pageA});
+        request.expectedPageBaselines[pageA] = previous;
+        return VeltoPageLibrary::write(request, folder.path()).persistedPageBaselines.at(pageA);
+    }();
+    for (const Edit &edit : edits) {
+        SCOPED_TRACE(edit.name);
+        const void *keptBuffer = previous.fileContents->text().data();
+        const std::size_t keptCapacity = previous.fileContents->text().capacity();
+        previous = {}; // let go, as the store lets go of a baseline once the next is durable: its buffer is kept
+        body.replace(std::min(edit.at, body.size()), edit.erased, edit.inserted);
+        document.currentPage.content.asLoaded()->body = body;
+        auto request = requestFor(document, {pageA});
+        request.expectedPageBaselines[pageA] = baseline;
+
+        auto written = VeltoPageLibrary::write(request, folder.path()).persistedPageBaselines.at(pageA);
+        const std::string file = folder.readFile(fileNameOf(document.currentPage));
+        // The same place and room; a buffer freed and made anew may get the same place, not the same room.
+        EXPECT_EQ(written.fileContents->text().data() == keptBuffer &&
+                      written.fileContents->text().capacity() == keptCapacity,
+                  edit.reusesBuffer);
+        TemporaryFolder freshFolder;
+        VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), freshFolder.path());
+        EXPECT_EQ(file, freshFolder.readFile(fileNameOf(document.currentPage)));
+        EXPECT_EQ(*written.fileContents, file);
+        EXPECT_EQ(written.checksum, contentChecksum(file));
+        auto record = VeltoPageLibrary::loadManifestIfPresent(folder.path())->currentPage;
+        EXPECT_EQ(record.contentChecksum, contentChecksum(file));
+        EXPECT_EQ(record.bodyChecksum, contentChecksum(body));
+        previous = std::move(baseline);
+        baseline = std::move(written);
     }
 }
 

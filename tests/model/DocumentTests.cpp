@@ -90,7 +90,9 @@ TEST(PersistedFileContents, IdentifierLinesGoInWithoutDoublingTheText) {
         std::string text = loadedPage(pageA, frontMatter + body).persistedFileContents();
         EXPECT_EQ(VeltoPageFileContent::parse(text).veltoPageID(), pageA);
         EXPECT_TRUE(text.ends_with("\n---\n" + body));
-        EXPECT_LE(text.capacity(), text.size() + 64);
+        // A sixty-fourth to spare at most: room for the page grown by a few keys at its next save, which then
+        // fills the buffer this text leaves instead of a fresh one.
+        EXPECT_LE(text.capacity(), text.size() + text.size() / 64 + 64);
     }
 }
 
