@@ -10,6 +10,20 @@
 #include <QtCore/QEventLoop>
 #include <QtCore/QTimer>
 
+#include <xcb/xcb.h>
+// xkb.h names a structure member "explicit", a C++ keyword.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
+
+#include <cstdlib>
 #include <memory>
 #include <set>
 
@@ -182,6 +196,23 @@ protected:
 
     bool switchLayout(const std::string &name) { return server->run({"setxkbmap", "-layout", name}).exitStatus == 0; }
 
+    /// Locks the server's keyboard to layout `index` of its keymap, as a layout switcher does (the selected XKB
+    /// group changes, the keymap stays), on a connection of its own; answers whether the server did it.
+    bool selectLayout(std::uint8_t index) {
+        xcb_connection_t *connection = xcb_connect(server->display().c_str(), nullptr);
+        auto *extension = xcb_xkb_use_extension_reply(connection, xcb_xkb_use_extension(connection, 1, 0), nullptr);
+        const bool supported = extension != nullptr && extension->supported;
+        std::free(extension);
+        xcb_generic_error_t *error = nullptr;
+        if (supported) {
+            error = xcb_request_check(connection, xcb_xkb_latch_lock_state_checked(connection, XCB_XKB_ID_USE_CORE_KBD,
+                                                                                   0, 0, 1, index, 0, 0, 0));
+        }
+        std::free(error);
+        xcb_disconnect(connection);
+        return supported && error == nullptr;
+    }
+
     /// Runs the event loop until the keyboard reports a change, or a generous time has passed.
     bool waitForChange() {
         QEventLoop loop;
@@ -213,6 +244,23 @@ TEST_F(ServerKeyboardLayoutTest, TranslationAndChangeEventsFollowTheServersLayou
     EXPECT_EQ(keyboard->typedText(52, false), "y");
     EXPECT_EQ(keyboard->typedText(52, true), "Y");
     EXPECT_EQ(keyboard->typedText(21, false), std::nullopt) << "the dead acute key types nothing by itself";
+}
+
+// The layout selected within one keymap of two (a group switch, no new keymap) is followed too: announced on
+// the event loop, and known at once to a translation asked right after the switch, before any event is handled.
+TEST_F(ServerKeyboardLayoutTest, TranslationFollowsTheLayoutSelectedWithinTheKeymap) {
+    ASSERT_EQ(server->run({"setxkbmap", "-layout", "us,de"}).exitStatus, 0);
+    waitForChange();
+    EXPECT_EQ(keyboard->typedText(52, false), "z");
+
+    ASSERT_TRUE(selectLayout(1));
+    EXPECT_TRUE(waitForChange());
+    EXPECT_EQ(keyboard->typedText(52, false), "y");
+
+    ASSERT_TRUE(selectLayout(0));
+    EXPECT_EQ(keyboard->typedText(52, false), "z") << "asked before the event loop ran";
+    ASSERT_TRUE(selectLayout(1));
+    EXPECT_EQ(keyboard->typedText(52, true), "Y") << "asked before the event loop ran";
 }
 
 } // namespace

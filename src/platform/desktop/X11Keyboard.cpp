@@ -112,11 +112,15 @@ std::optional<std::string> X11Keyboard::typedText(std::uint32_t x11KeyCode, bool
         if (keymap_ == nullptr) {
             keymap_ = keymapFromServer(connection_, deviceId_);
         }
-        std::optional<std::uint32_t> layoutIndex = selectedLayoutIndex();
-        if (keymap_ != nullptr && layoutIndex) {
-            text = keymap_->typedText(x11KeyCode, shift, *layoutIndex);
+        if (!layoutIndex_) {
+            layoutIndex_ = selectedLayoutIndexFromServer();
         }
-        // Waiting for replies may have queued events inside xcb, where the socket notifier cannot see them.
+        if (keymap_ != nullptr && layoutIndex_) {
+            text = keymap_->typedText(x11KeyCode, shift, *layoutIndex_);
+        }
+        // Waiting for replies may have queued events inside xcb, where the socket notifier cannot see them. Those
+        // sent before a reply describe the state it answers or an older one, and are read in order, so the
+        // layout kept is the latest.
         changed = drainEvents() || changed;
     }
     // Events read here would otherwise be lost to those watching.
@@ -126,7 +130,7 @@ std::optional<std::string> X11Keyboard::typedText(std::uint32_t x11KeyCode, bool
     return text;
 }
 
-std::optional<std::uint32_t> X11Keyboard::selectedLayoutIndex() {
+std::optional<std::uint32_t> X11Keyboard::selectedLayoutIndexFromServer() {
     xcb_xkb_get_state_cookie_t cookie = xcb_xkb_get_state(connection_, static_cast<xcb_xkb_device_spec_t>(deviceId_));
     xcb_xkb_get_state_reply_t *reply = xcb_xkb_get_state_reply(connection_, cookie, nullptr);
     if (reply == nullptr) {
@@ -143,10 +147,13 @@ bool X11Keyboard::drainEvents() {
         if ((event->response_type & 0x7f) == xkbEventBase_) {
             auto *xkbEvent = reinterpret_cast<xcb_xkb_state_notify_event_t *>(event);
             if (xkbEvent->xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbEvent->xkbType == XCB_XKB_MAP_NOTIFY) {
+                // A new keymap may have fewer layouts: both are asked for again.
                 keymap_.reset();
+                layoutIndex_.reset();
                 changed = true;
             } else if (xkbEvent->xkbType == XCB_XKB_STATE_NOTIFY &&
                        (xkbEvent->changed & XCB_XKB_STATE_PART_GROUP_STATE) != 0) {
+                layoutIndex_ = xkbEvent->group;
                 changed = true;
             }
         }

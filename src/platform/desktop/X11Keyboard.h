@@ -49,13 +49,16 @@ private:
     /// Reads every queued event; true when one of them changed the layout or the keymap.
     bool drainEvents();
     void handleSocketActivity();
-    std::optional<std::uint32_t> selectedLayoutIndex();
+    std::optional<std::uint32_t> selectedLayoutIndexFromServer();
 
     std::mutex mutex_;
     xcb_connection_t *connection_;
     std::int32_t deviceId_;
     std::uint8_t xkbEventBase_;
     std::shared_ptr<const XkbKeymap> keymap_;
+    /// The selected layout as the server last told it, kept up to date from its state events: asked for every
+    /// typed key, a round trip to the server cost each key a wait for its answer.
+    std::optional<std::uint32_t> layoutIndex_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
