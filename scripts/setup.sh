@@ -22,6 +22,8 @@ packages=(
     libxcb1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev git
+    # the big-page benchmark presses keys through the X server's XTest extension
+    libxcb-xtest0-dev
     # profiling the running application
     linux-perf
     # tests of the running application

@@ -17,6 +17,9 @@
 //     with the main thread's part (keys, styling, painting: the rest is mostly the save on a pool thread)
 //     and the figure in clock ticks that /proc/<pid>/stat gives (10 ms a tick, 0.33 ms a key) beside it;
 //   - how long after that paint the colours on screen (the code's highlighting) keep changing;
+//   - a typed key to its glyph painted, in the middle of the page: from the moment the key goes out to the X
+//     server (through its XTest extension, no tool started in between) until the pixels of the caret's line
+//     change on screen by more than the caret's blinking;
 //   - PSS (from /proc/<pid>/smaps_rollup) after opening the page and after 300 typed characters, with the
 //     process's private memory and its anonymous memory beside it: PSS also holds a share of the shared
 //     libraries' pages, which moves with how many other processes map them, while private and anonymous
@@ -27,6 +30,7 @@
 #include "DesktopSession.h"
 
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -315,6 +319,20 @@ public:
     /// How many pixels of the window's rectangle on screen pass `counts`, which gets each pixel's blue, green and
     /// red (24-bit depth: blue, green, red, pad).
     template <typename Predicate> std::size_t pixelsWhere(const Window &window, Predicate counts) {
+        std::size_t counted = 0;
+        for (const std::uint32_t pixel : pixels(window)) {
+            counted += counts(static_cast<int>(pixel & 0xffu), static_cast<int>(pixel >> 8 & 0xffu),
+                              static_cast<int>(pixel >> 16 & 0xffu))
+                           ? 1
+                           : 0;
+        }
+        return counted;
+    }
+
+    /// The rectangle's pixels as the X server holds them now (blue, green, red and a pad byte each); empty when
+    /// they cannot be read.
+    std::vector<std::uint32_t> pixels(const Window &window) {
+        std::vector<std::uint32_t> read;
         auto *image = xcb_get_image_reply(
             connection_,
             xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(window.x),
@@ -322,16 +340,15 @@ public:
                           static_cast<std::uint16_t>(window.height), ~0u),
             nullptr);
         if (image == nullptr) {
-            return 0;
+            return read;
         }
         const std::uint8_t *data = xcb_get_image_data(image);
-        const int length = xcb_get_image_data_length(image);
-        std::size_t counted = 0;
-        for (int k = 0; k + 3 < length; k += 4) {
-            counted += counts(data[k], data[k + 1], data[k + 2]) ? 1 : 0;
+        read.resize(static_cast<std::size_t>(xcb_get_image_data_length(image)) / 4);
+        for (std::size_t k = 0; k < read.size(); ++k) {
+            read[k] = (data[4 * k] | data[4 * k + 1] << 8 | data[4 * k + 2] << 16) & 0xffffffu;
         }
         std::free(image);
-        return counted;
+        return read;
     }
 
     /// How many pixels of the rectangle are dark text on the light page: none while less than half of the
@@ -461,11 +478,6 @@ std::optional<double> startToTextPainted(DesktopSession &session, Screen &screen
     return painted;
 }
 
-bool hidePanel(DesktopSession &session, Screen &screen) {
-    session.tool({"xdotool", "key", "alt+space"});
-    return velto::testing::waitUntil([&] { return !screen.panel().has_value(); }, 60s);
-}
-
 // ---- figures ----
 
 struct Figure {
@@ -496,6 +508,141 @@ public:
 private:
     std::vector<Figure> figures_;
 };
+
+// ---- a typed key to its glyph on screen ----
+
+/// Presses keys through the XTest extension of the session's X server.
+class KeyPresser {
+public:
+    explicit KeyPresser(const std::string &display)
+        : connection_(xcb_connect(display.c_str(), nullptr)) {}
+    ~KeyPresser() { xcb_disconnect(connection_); }
+    KeyPresser(const KeyPresser &) = delete;
+    KeyPresser &operator=(const KeyPresser &) = delete;
+
+    /// The key that types `keysym` without Shift in the server's keyboard mapping.
+    std::optional<xcb_keycode_t> keyCodeTyping(xcb_keysym_t keysym) {
+        const xcb_setup_t *setup = xcb_get_setup(connection_);
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        auto *mapping = xcb_get_keyboard_mapping_reply(
+            connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, static_cast<std::uint8_t>(count)),
+            nullptr);
+        if (mapping == nullptr) {
+            return std::nullopt;
+        }
+        std::optional<xcb_keycode_t> found;
+        const xcb_keysym_t *keysyms = xcb_get_keyboard_mapping_keysyms(mapping);
+        for (int key = 0; key < count && !found; ++key) {
+            if (keysyms[key * mapping->keysyms_per_keycode] == keysym) {
+                found = static_cast<xcb_keycode_t>(setup->min_keycode + key);
+            }
+        }
+        std::free(mapping);
+        return found;
+    }
+
+    /// Presses and releases the key; answers the moment the press went out to the server.
+    Clock::time_point press(xcb_keycode_t key) {
+        xcb_test_fake_input(connection_, XCB_KEY_PRESS, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(connection_, XCB_KEY_RELEASE, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        const Clock::time_point sent = Clock::now();
+        xcb_flush(connection_);
+        return sent;
+    }
+
+private:
+    xcb_connection_t *connection_;
+};
+
+/// Where pixels of two readings of one rectangle differ: the rows and columns they span.
+struct Difference {
+    int top = -1, bottom = -1, left = -1, right = -1;
+    bool isEmpty() const { return top < 0; }
+    int width() const { return isEmpty() ? 0 : right - left + 1; }
+};
+
+Difference differenceOf(const std::vector<std::uint32_t> &before, const std::vector<std::uint32_t> &after, int width) {
+    Difference difference;
+    if (before.size() != after.size() || width <= 0) {
+        return difference;
+    }
+    for (std::size_t k = 0; k < before.size(); ++k) {
+        if (before[k] == after[k]) {
+            continue;
+        }
+        const int row = static_cast<int>(k) / width;
+        const int column = static_cast<int>(k) % width;
+        if (difference.isEmpty()) {
+            difference = Difference{row, row, column, column};
+        }
+        difference.bottom = std::max(difference.bottom, row);
+        difference.left = std::min(difference.left, column);
+        difference.right = std::max(difference.right, column);
+    }
+    return difference;
+}
+
+/// Wider than the caret, whose blinking changes a column or two: a glyph was painted (and the caret moved).
+constexpr int glyphWidth = 4;
+
+/// Waits until the rectangle differs from `before` by a glyph; answers the difference and when it was seen.
+std::optional<std::pair<Difference, Clock::time_point>> waitForGlyph(Screen &screen, const Screen::Window &area,
+                                                                     const std::vector<std::uint32_t> &before,
+                                                                     std::chrono::milliseconds timeout) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        const Difference difference = differenceOf(before, screen.pixels(area), area.width);
+        if (difference.width() > glyphWidth) {
+            return std::make_pair(difference, Clock::now());
+        }
+        std::this_thread::sleep_for(100us);
+    }
+    return std::nullopt;
+}
+
+/// Types `keys` single keys into the shown panel, a quarter of a second apart as a steady typist does, and adds
+/// the milliseconds from each key's press going out to its glyph on screen. The caret's line is found first by
+/// one key, with the whole panel watched; the keys measured then watch only a band around that line, which the
+/// server reads back in a fraction of a millisecond.
+void measureKeyToGlyph(DesktopSession &session, Screen &screen, pid_t pid, const std::string &sizeName, int keys,
+                       Figures &figures) {
+    KeyPresser presser(session.display());
+    const std::optional<xcb_keycode_t> key = presser.keyCodeTyping('x');
+    const std::optional<Screen::Window> panel = screen.panel();
+    if (!key || !panel) {
+        std::printf("  no key typing x, or no panel: key to glyph not measured\n");
+        return;
+    }
+    waitUntilQuiet(pid, 60s);
+    const std::vector<std::uint32_t> wholeBefore = screen.pixels(*panel);
+    presser.press(*key);
+    const auto found = waitForGlyph(screen, *panel, wholeBefore, 10s);
+    if (!found) {
+        std::printf("  the typed key never showed: key to glyph not measured\n");
+        return;
+    }
+    constexpr int margin = 6;
+    const int top = std::max(0, found->first.top - margin);
+    const int bottom = std::min(panel->height - 1, found->first.bottom + margin);
+    const Screen::Window line{0, panel->x, panel->y + top, panel->width, bottom - top + 1};
+    waitUntilQuiet(pid, 60s);
+    for (int typed = 0; typed < keys; ++typed) {
+        std::this_thread::sleep_for(250ms);
+        const std::vector<std::uint32_t> before = screen.pixels(line);
+        const Clock::time_point sent = presser.press(*key);
+        if (const auto painted = waitForGlyph(screen, line, before, 5s)) {
+            figures.add(sizeName + " key to glyph painted, ms",
+                        std::chrono::duration<double, std::milli>(painted->second - sent).count());
+        } else {
+            std::printf("  a typed key did not show within 5 s\n");
+        }
+    }
+}
+
+bool hidePanel(DesktopSession &session, Screen &screen) {
+    session.tool({"xdotool", "key", "alt+space"});
+    return velto::testing::waitUntil([&] { return !screen.panel().has_value(); }, 60s);
+}
 
 /// The process's memory at one moment: PSS (the goal's figure), private and anonymous memory.
 void addMemoryFigures(Figures &figures, const std::string &sizeName, const std::string &when, pid_t pid) {
@@ -627,6 +774,7 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
         if (huge) {
             figures.add(sizeName + " resident after typing, MB", residentMegabytes(pid));
         }
+        measureKeyToGlyph(session, screen, pid, sizeName, 20, figures);
         velto.process().signal(SIGTERM);
         velto.process().waitForExit(300s);
         const std::string saved = velto::testing::pageFilesText(session.pagesFolder());
