@@ -1,11 +1,7 @@
 #include "app/shell/AppDelegate.h"
 
 #include "app/hotkeys/GlobalHotKeys.h"
-#include "app/hotkeys/HotKeyRegistrationWarning.h"
-#include "app/lifecycle/LaunchTrace.h"
-#include "app/lifecycle/PagesFolderRestoration.h"
 #include "app/lifecycle/ShellTermination.h"
-#include "app/lifecycle/StoreLaunchPreparation.h"
 #include "app/menus/ShellMenus.h"
 #include "app/menus/TrayIcon.h"
 #include "app/menus/VeltoApplicationIcon.h"
@@ -15,14 +11,11 @@
 #include "editor_view/clipboard/ClipboardTextReader.h"
 #include "library/FolderConnectionAssessment.h"
 #include "panel/window/PanelPageControlling.h"
-#include "platform/ApplicationBundle.h"
-#include "platform/FreedMemory.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/Preferences.h"
 #include "store/LibraryPool.h"
 #include "store/Store.h"
 #include "ui/Appearance.h"
-#include "ui/KeyNames.h"
 #include "ui/WindowAppearance.h"
 
 #include <QtCore/QTimer>
@@ -31,9 +24,6 @@
 #include <QtGui/QGuiApplication>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
-#include <QtWidgets/QMessageBox>
-
-#include <cstdio>
 
 namespace velto {
 
@@ -45,7 +35,9 @@ AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfigurat
     , keyboardInputSourceMonitor_(std::move(parts.keyboardInputSourceMonitor))
     , trayIcon_(std::move(parts.trayIcon))
     , hotKeys_(std::move(parts.hotKeys))
-    , windows_(parts.makeWindows(*this, pagesFolderAccess_, testLaunchConfiguration_)) {
+    , windows_(parts.makeWindows(*this, pagesFolderAccess_, testLaunchConfiguration_))
+    , launch_(*this, testLaunchConfiguration_, pagesFolderAccess_, *trayIcon_, *hotKeys_,
+              {std::move(options_.loadStore), std::move(options_.makePanel), options_.presentAlert}) {
     connect(trayIcon_.get(), &TrayIcon::clicked, this, &AppDelegate::answerTrayIconClick);
     connect(trayIcon_.get(), &TrayIcon::menuRequested, this, &AppDelegate::showMenu);
     connect(hotKeys_.get(), &GlobalHotKeys::togglePressed, this, &AppDelegate::answerToggleShortcut);
@@ -57,91 +49,14 @@ AppDelegate::~AppDelegate() {
     shutDown(std::chrono::milliseconds(0));
 }
 
-// Launch
+// What the launch hands over
 
-void AppDelegate::applicationWillFinishLaunching() {
-    launchTrace::milestone("will-finish-launching");
-    try {
-        testLaunchConfiguration_.prepare(applicationBundle::current().value("CFBundleIdentifier"));
-    } catch (const std::exception &error) {
-        runAlertModally(QMessageBox::Warning, QStringLiteral("Velto couldn’t prepare the smoke test."),
-                        QString::fromUtf8(error.what()), {});
-        quit();
-        return;
-    }
-    VeltoPreferences::registerDefaults();
-    if (!testLaunchConfiguration_.isEnabled &&
-        !restoreSavedPagesFolder(pagesFolderAccess_, [this](const ShellAlert &alert) { return presentAlert(alert); })) {
-        canFinishLaunching_ = false;
-        quit();
-        return;
-    }
-    applyPreferredAppearance();
+void AppDelegate::takeLoadedStore(std::unique_ptr<VeltoStore> store) {
+    store_ = std::move(store);
 }
 
-void AppDelegate::applicationDidFinishLaunching() {
-    if (!canFinishLaunching_ || isQuitting()) {
-        return;
-    }
-    runLaunchTask();
-}
-
-QCoro::Task<std::unique_ptr<VeltoStore>> AppDelegate::loadStore(QPointer<AppDelegate> delegate) {
-    if (delegate->options_.loadStore) {
-        QCoro::Task<std::unique_ptr<VeltoStore>> loading = delegate->options_.loadStore();
-        co_return co_await loading;
-    }
-    QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadLibraryForLaunch(
-        delegate->testLaunchConfiguration_.documentURL.value_or(delegate->pagesFolderAccess_.folderURL()),
-        maximumPageCount, maximumPageBytes);
-    co_return co_await loading;
-}
-
-QCoro::Task<void> AppDelegate::runLaunchTask() {
-    QPointer<AppDelegate> self(this);
-    // The tray icon and the shortcuts come first: reading the library and loading and styling a big current page
-    // take seconds, and until the panel is made a shortcut or a click is kept and answered once it is.
-    configureStatusItem();
-    hotKeyAvailability_ = hotKeys_->registerDefaults();
-    std::unique_ptr<VeltoStore> store;
-    LaunchPreparation preparation = LaunchPreparation::loadAgain;
-    // Loaded again from the start when the user has changed the folder that kept the library from opening.
-    while (preparation == LaunchPreparation::loadAgain) {
-        store.reset();
-        QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadStore(self);
-        store = co_await loading;
-        launchTrace::milestone("store loaded");
-        if (!self || self->isQuitting()) {
-            co_return;
-        }
-        QCoro::Task<LaunchPreparation> preparing =
-            prepareLoadedStore(*store, self->options_.presentAlert, QPointer<QObject>(self.data()));
-        preparation = co_await preparing;
-        if (!self) {
-            co_return;
-        }
-    }
-    if (preparation == LaunchPreparation::goOn) {
-        self->store_ = std::move(store);
-        // The panel, whose current page holds the event loop while it loads, waits until the tray host has placed
-        // the icon, or at the latest `longestWaitForDocking`.
-        self->trayIcon_->whenDocked(longestWaitForDocking, [self] {
-            if (self && !self->isQuitting()) {
-                self->finishLaunchingWithPanel();
-            }
-        });
-    } else {
-        self->quit();
-    }
-}
-
-void AppDelegate::finishLaunchingWithPanel() {
-    panel_ = options_.makePanel(*store_);
-    if (launchTrace::isEnabled()) {
-        connect(panel_.get(), &VeltoPanelControlling::panelPainted, this,
-                [] { launchTrace::milestone("panel painted"); });
-    }
-    launchTrace::milestone("panel ready");
+void AppDelegate::takePanel(std::unique_ptr<VeltoPanelControlling> panel) {
+    panel_ = std::move(panel);
     QPointer<AppDelegate> self(this);
     pagesFinderWorkflow_ = std::make_unique<PagesFinderWorkflow>(
         *store_,
@@ -153,29 +68,18 @@ void AppDelegate::finishLaunchingWithPanel() {
         options_.fileManagerOperations.value_or(PagesFinderWorkflow::Operations::live(
             [self](const ShellAlert &alert) { return self ? self->presentAlert(alert) : 0; })));
     connectPanel();
-    // Once everything the warning's buttons may reach is in place, and once for both shortcuts.
-    if (!hotKeyAvailability_.allAvailable()) {
-        showHotKeyRegistrationWarning(hotKeyAvailability_.toggle, hotKeyAvailability_.appendClipboard);
-    }
+}
+
+void AppDelegate::startRunning() {
     menus().installPanelKeyEquivalents();
     running_ = true;
     if (testLaunchConfiguration_.opensEditor) {
         QTimer::singleShot(0, this, &AppDelegate::showPage);
     }
     answerRequestsMadeWhileLaunching();
-    launchTrace::milestone("launch finished");
-    // Loading and styling the current page copied it several times over; a big page's copies are gone now.
-    giveFreedMemoryBack();
-    // After the tray icon is up, and again whenever a reload meets a file that was readable before.
-    connect(store_.get(), &VeltoStoreSignals::unreadableFilesFound, this, &AppDelegate::announceNewlyUnreadableFiles,
-            Qt::QueuedConnection);
-    // Traced for measurements and tests from outside, which otherwise meet the notice only inside the tray menu.
-    connect(store_.get(), &VeltoStoreSignals::conflictNoticeRaised, this,
-            [] { launchTrace::milestone("conflict notice raised"); });
-    if (!store_->unreadableFiles().empty()) {
-        QTimer::singleShot(0, this, &AppDelegate::announceNewlyUnreadableFiles);
-    }
-    // From the event loop itself, not from inside the launch task: the Welcome runs a modal loop.
+}
+
+void AppDelegate::presentWelcomeIfNeeded() {
     QTimer::singleShot(0, windows_.welcome.get(), &WelcomePresenter::presentIfNeeded);
 }
 
@@ -189,16 +93,6 @@ void AppDelegate::connectPanel() {
             Qt::QueuedConnection);
     // Pages archived from the panel, by another writer or by the auto-archive show in a visible Settings window.
     connect(store_.get(), &VeltoStoreSignals::archiveStateChanged, this, [this] { settings().refreshVisibleWindow(); });
-}
-
-void AppDelegate::announceNewlyUnreadableFiles() {
-    if (!store_) {
-        return;
-    }
-    if (std::optional<ShellAlert> alert = unreadableFilesNotice_.alertForNewlyUnreadable(*store_)) {
-        launchTrace::milestone("unreadable files announced");
-        presentAlert(*alert);
-    }
 }
 
 // The file manager and reloading
@@ -240,16 +134,6 @@ QCoro::Task<void> AppDelegate::reloadLibraryFromDisk() {
 }
 
 // The tray icon and the panel
-
-void AppDelegate::configureStatusItem() {
-    if (!TrayIcon::isTrayAvailable()) {
-        auto shortcut = VeltoPreferences::globalShortcut();
-        QString ways = shortcut ? KeyNames::text(shortcut) + QStringLiteral(" or launch Velto again")
-                                : QStringLiteral("launch Velto again");
-        std::fprintf(stderr, "Velto: no system tray is available; use %s to open it.\n", ways.toUtf8().constData());
-    }
-    trayIcon_->show();
-}
 
 void AppDelegate::answerTrayIconClick() {
     // A click on the icon while the panel is open first closes the panel (a click elsewhere); the same click must
@@ -370,7 +254,7 @@ QCoro::Task<void> AppDelegate::appendClipboardText() {
     QPointer<AppDelegate> self(this);
     QCoro::Task<bool> appending = appendClipboardToPanel(
         editor::ClipboardSnapshot::take(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard)), panel_.get(),
-        maximumPageBytes);
+        ShellLaunch::maximumPageBytes);
     bool appended = co_await appending;
     if (appended && self) {
         self->trayIcon_->pulse();

@@ -3,10 +3,10 @@
 #include "app/hotkeys/HotKeyController.h"
 #include "app/lifecycle/ApplicationTestLaunchConfiguration.h"
 #include "app/lifecycle/PagesFolderAccessController.h"
+#include "app/lifecycle/ShellLaunch.h"
 #include "app/shell/ApplicationShell.h"
 #include "app/shell/PagesFinderWorkflow.h"
 #include "app/shell/ShellAlert.h"
-#include "app/shell/UnreadableFilesNotice.h"
 #include "panel/window/PanelControlling.h"
 
 #include <QtCore/QObject>
@@ -33,20 +33,16 @@ class TrayIcon;
 class WelcomePresenter;
 
 /// The application's spine, routing between the tray icon, the global shortcuts, the menus and the panel: it
-/// runs the launch (the Pages folder, the store and its recovery, the panel once the icon is in place), shows or
-/// hides the panel, appends the clipboard on request and quits after the final save. The Welcome, the menus and
-/// the Settings window are parts of their own that reach it as their application shell.
-class AppDelegate : public QObject, public ApplicationShell {
+/// takes the store and the panel from the launch, shows or hides the panel, appends the clipboard on request and
+/// quits after the final save. The launch, the Welcome, the menus and the Settings window are parts of their own
+/// that reach it as their shell.
+class AppDelegate : public QObject, public ApplicationShell, private LaunchingShell {
 public:
-    static constexpr std::int64_t maximumPageCount = 100;
-    static constexpr std::int64_t maximumPageBytes = 5'242'880;
     /// A tray click this soon after the panel closed itself is the click that closed it.
     static constexpr std::chrono::milliseconds reopenGuard{400};
-    /// How long the launch waits for the tray host to embed the icon before it loads the current page.
-    static constexpr std::chrono::milliseconds longestWaitForDocking{2000};
 
-    using LoadStore = std::function<QCoro::Task<std::unique_ptr<VeltoStore>>()>;
-    using PanelFactory = std::function<std::unique_ptr<VeltoPanelControlling>(VeltoStore &store)>;
+    using LoadStore = ShellLaunch::LoadStore;
+    using PanelFactory = ShellLaunch::PanelFactory;
 
     struct Options {
         LoadStore loadStore;              // empty: load the active Pages folder
@@ -79,8 +75,8 @@ public:
     AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfiguration, Options options, Parts parts);
     ~AppDelegate() override;
 
-    void applicationWillFinishLaunching();
-    void applicationDidFinishLaunching();
+    void applicationWillFinishLaunching() { launch_.applicationWillFinishLaunching(); }
+    void applicationDidFinishLaunching() { launch_.applicationDidFinishLaunching(); }
 
     /// The menu's Quit: asks for termination, which runs the final save first.
     void quit() override;
@@ -135,10 +131,11 @@ public:
     bool isRunning() const { return running_; }
 
 private:
-    QCoro::Task<void> runLaunchTask();
-    static QCoro::Task<std::unique_ptr<VeltoStore>> loadStore(QPointer<AppDelegate> delegate);
+    void takeLoadedStore(std::unique_ptr<VeltoStore> store) override;
+    void takePanel(std::unique_ptr<VeltoPanelControlling> panel) override;
+    void startRunning() override;
+    void presentWelcomeIfNeeded() override;
     static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
-    void finishLaunchingWithPanel();
     void connectPanel();
     /// Shows the panel or appends the clipboard as asked before the panel was made.
     void answerRequestsMadeWhileLaunching();
@@ -146,19 +143,14 @@ private:
     QCoro::Task<void> appendClipboardText();
     /// A click on the tray icon toggles the panel, unless it is the click that just closed it.
     void answerTrayIconClick();
-    /// Puts the icon into the tray; without a tray, the error output says how else to open Velto.
-    void configureStatusItem();
     /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
     void answerToggleShortcut(std::optional<std::uint32_t> keyEventTime);
-    /// Names, in one alert, the store's unreadable files that this launch has not named yet.
-    void announceNewlyUnreadableFiles();
     void applicationShouldTerminate(bool mayAsk);
-    bool isQuitting() const;
+    bool isQuitting() const override;
 
     ApplicationTestLaunchConfiguration testLaunchConfiguration_;
     Options options_;
     PagesFolderAccessController pagesFolderAccess_;
-    bool canFinishLaunching_ = true;
     bool running_ = false;
     std::unique_ptr<ShellTermination> termination_;
     std::unique_ptr<KeyboardInputSourceMonitor> keyboardInputSourceMonitor_;
@@ -172,13 +164,13 @@ private:
         bool appendClipboard = false;
     };
     RequestsWhileLaunching requestsWhileLaunching_;
-    ShortcutRegistrationAvailability hotKeyAvailability_{true, true};
     std::unique_ptr<TrayIcon> trayIcon_;
     std::unique_ptr<QMenu> statusMenu_;
     std::unique_ptr<GlobalHotKeys> hotKeys_;
     std::unique_ptr<PagesFinderWorkflow> pagesFinderWorkflow_;
     Windows windows_;
-    UnreadableFilesNotice unreadableFilesNotice_;
+    /// Last: it is gone before the store and the panel it handed over.
+    ShellLaunch launch_;
 };
 
 } // namespace velto

@@ -1,0 +1,159 @@
+#include "app/lifecycle/ShellLaunch.h"
+
+#include "app/hotkeys/GlobalHotKeys.h"
+#include "app/hotkeys/HotKeyRegistrationWarning.h"
+#include "app/lifecycle/LaunchTrace.h"
+#include "app/lifecycle/PagesFolderRestoration.h"
+#include "app/lifecycle/StoreLaunchPreparation.h"
+#include "app/menus/TrayIcon.h"
+#include "platform/ApplicationBundle.h"
+#include "platform/FreedMemory.h"
+#include "preferences/Preferences.h"
+#include "store/Store.h"
+#include "ui/KeyNames.h"
+
+#include <QtCore/QTimer>
+#include <QtWidgets/QMessageBox>
+
+#include <cstdio>
+
+namespace velto {
+
+ShellLaunch::ShellLaunch(LaunchingShell &shell, ApplicationTestLaunchConfiguration &testLaunchConfiguration,
+                         PagesFolderAccessController &pagesFolderAccess, TrayIcon &trayIcon, GlobalHotKeys &hotKeys,
+                         Options options)
+    : shell_(shell)
+    , testLaunchConfiguration_(testLaunchConfiguration)
+    , pagesFolderAccess_(pagesFolderAccess)
+    , trayIcon_(trayIcon)
+    , hotKeys_(hotKeys)
+    , options_(std::move(options)) {}
+
+void ShellLaunch::applicationWillFinishLaunching() {
+    launchTrace::milestone("will-finish-launching");
+    try {
+        testLaunchConfiguration_.prepare(applicationBundle::current().value("CFBundleIdentifier"));
+    } catch (const std::exception &error) {
+        runAlertModally(QMessageBox::Warning, QStringLiteral("Velto couldn’t prepare the smoke test."),
+                        QString::fromUtf8(error.what()), {});
+        shell_.quit();
+        return;
+    }
+    VeltoPreferences::registerDefaults();
+    if (!testLaunchConfiguration_.isEnabled &&
+        !restoreSavedPagesFolder(pagesFolderAccess_,
+                                 [this](const ShellAlert &alert) { return shell_.presentAlert(alert); })) {
+        canFinishLaunching_ = false;
+        shell_.quit();
+        return;
+    }
+    shell_.applyPreferredAppearance();
+}
+
+void ShellLaunch::applicationDidFinishLaunching() {
+    if (!canFinishLaunching_ || shell_.isQuitting()) {
+        return;
+    }
+    runLaunchTask();
+}
+
+QCoro::Task<std::unique_ptr<VeltoStore>> ShellLaunch::loadStore(QPointer<ShellLaunch> launch) {
+    if (launch->options_.loadStore) {
+        QCoro::Task<std::unique_ptr<VeltoStore>> loading = launch->options_.loadStore();
+        co_return co_await loading;
+    }
+    QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadLibraryForLaunch(
+        launch->testLaunchConfiguration_.documentURL.value_or(launch->pagesFolderAccess_.folderURL()), maximumPageCount,
+        maximumPageBytes);
+    co_return co_await loading;
+}
+
+QCoro::Task<void> ShellLaunch::runLaunchTask() {
+    QPointer<ShellLaunch> self(this);
+    // The tray icon and the shortcuts come first: reading the library and loading and styling a big current page
+    // take seconds, and until the panel is made a shortcut or a click is kept and answered once it is.
+    configureStatusItem();
+    hotKeyAvailability_ = hotKeys_.registerDefaults();
+    std::unique_ptr<VeltoStore> store;
+    LaunchPreparation preparation = LaunchPreparation::loadAgain;
+    // Loaded again from the start when the user has changed the folder that kept the library from opening.
+    while (preparation == LaunchPreparation::loadAgain) {
+        store.reset();
+        QCoro::Task<std::unique_ptr<VeltoStore>> loading = loadStore(self);
+        store = co_await loading;
+        launchTrace::milestone("store loaded");
+        if (!self || self->shell_.isQuitting()) {
+            co_return;
+        }
+        QCoro::Task<LaunchPreparation> preparing =
+            prepareLoadedStore(*store, self->options_.presentRecoveryAlert, QPointer<QObject>(self.data()));
+        preparation = co_await preparing;
+        if (!self) {
+            co_return;
+        }
+    }
+    if (preparation == LaunchPreparation::goOn) {
+        self->store_ = store.get();
+        self->shell_.takeLoadedStore(std::move(store));
+        // The panel, whose current page holds the event loop while it loads, waits until the tray host has placed
+        // the icon, or at the latest `longestWaitForDocking`.
+        self->trayIcon_.whenDocked(longestWaitForDocking, [self] {
+            if (self && !self->shell_.isQuitting()) {
+                self->finishLaunchingWithPanel();
+            }
+        });
+    } else {
+        self->shell_.quit();
+    }
+}
+
+void ShellLaunch::finishLaunchingWithPanel() {
+    std::unique_ptr<VeltoPanelControlling> panel = options_.makePanel(*store_);
+    if (launchTrace::isEnabled()) {
+        connect(panel.get(), &VeltoPanelControlling::panelPainted, this,
+                [] { launchTrace::milestone("panel painted"); });
+    }
+    launchTrace::milestone("panel ready");
+    shell_.takePanel(std::move(panel));
+    // Once everything the warning's buttons may reach is in place, and once for both shortcuts.
+    if (!hotKeyAvailability_.allAvailable()) {
+        showHotKeyRegistrationWarning(hotKeyAvailability_.toggle, hotKeyAvailability_.appendClipboard);
+    }
+    shell_.startRunning();
+    launchTrace::milestone("launch finished");
+    // Loading and styling the current page copied it several times over; a big page's copies are gone now.
+    giveFreedMemoryBack();
+    // After the tray icon is up, and again whenever a reload meets a file that was readable before.
+    connect(store_, &VeltoStoreSignals::unreadableFilesFound, this, &ShellLaunch::announceNewlyUnreadableFiles,
+            Qt::QueuedConnection);
+    // Traced for measurements and tests from outside, which otherwise meet the notice only inside the tray menu.
+    connect(store_, &VeltoStoreSignals::conflictNoticeRaised, this,
+            [] { launchTrace::milestone("conflict notice raised"); });
+    if (!store_->unreadableFiles().empty()) {
+        QTimer::singleShot(0, this, &ShellLaunch::announceNewlyUnreadableFiles);
+    }
+    // From the event loop itself, not from inside the launch task: the Welcome runs a modal loop.
+    shell_.presentWelcomeIfNeeded();
+}
+
+void ShellLaunch::configureStatusItem() {
+    if (!TrayIcon::isTrayAvailable()) {
+        auto shortcut = VeltoPreferences::globalShortcut();
+        QString ways = shortcut ? KeyNames::text(shortcut) + QStringLiteral(" or launch Velto again")
+                                : QStringLiteral("launch Velto again");
+        std::fprintf(stderr, "Velto: no system tray is available; use %s to open it.\n", ways.toUtf8().constData());
+    }
+    trayIcon_.show();
+}
+
+void ShellLaunch::announceNewlyUnreadableFiles() {
+    if (store_ == nullptr) {
+        return;
+    }
+    if (std::optional<ShellAlert> alert = unreadableFilesNotice_.alertForNewlyUnreadable(*store_)) {
+        launchTrace::milestone("unreadable files announced");
+        shell_.presentAlert(*alert);
+    }
+}
+
+} // namespace velto
