@@ -1,0 +1,96 @@
+// The launch's hand-overs to the shell, seen through a recording shell: what reaches it and in which order, on a
+// store over a temporary Pages folder. Without a display there is neither a tray nor global shortcuts.
+#include "AppTestSupport.h"
+#include "app/hotkeys/GlobalHotKeys.h"
+#include "app/lifecycle/ShellLaunch.h"
+#include "app/menus/TrayIcon.h"
+#include "store/Store.h"
+#include "support/StoreHarness.h"
+#include "support/async/EventLoopWaits.h"
+
+#include <gtest/gtest.h>
+
+namespace velto {
+namespace {
+
+using testing::processEventsUntil;
+using testing::StoreHarness;
+
+/// Notes what the launch hands over and asks for; it begins quitting when the test says so.
+class RecordingShell : public LaunchingShell {
+public:
+    bool isQuitting() const override { return quitting; }
+    void quit() override { calls.push_back("quit"); }
+    int presentAlert(const ShellAlert &) override {
+        calls.push_back("alert");
+        return 0;
+    }
+    void applyPreferredAppearance() override { calls.push_back("appearance"); }
+    void takeLoadedStore(std::unique_ptr<VeltoStore> loaded) override {
+        store = std::move(loaded);
+        calls.push_back("store");
+    }
+    void takePanel(std::unique_ptr<VeltoPanelControlling>) override { calls.push_back("panel"); }
+    void startRunning() override { calls.push_back("running"); }
+    void presentWelcomeIfNeeded() override { calls.push_back("welcome"); }
+
+    bool quitting = false;
+    std::unique_ptr<VeltoStore> store;
+    std::vector<std::string> calls;
+};
+
+TEST(ShellLaunch, HandsTheStoreThenThePanelAndStartsTheShellUnlessAQuitCameWhileLoading) {
+    struct Case {
+        const char *name;
+        bool quitWhileLoading;
+        std::vector<std::string> calls;
+        int panelsMade;
+    };
+    const std::vector<Case> cases = {
+        {"goes on", false, {"store", "panel", "running", "welcome"}, 1},
+        {"quit while loading", true, {}, 0},
+    };
+    testing::widgetApplication();
+    for (const Case &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        testing::TemporaryFolder folder;
+        std::unique_ptr<PreferencesStore> preferences = testing::usePreferencesFile(folder / "Velto.json");
+        RecordingShell shell;
+        ApplicationTestLaunchConfiguration configuration;
+        PagesFolderAccessController pagesFolderAccess(folder / "Pages");
+        TrayIcon trayIcon;
+        GlobalHotKeys hotKeys;
+        bool loaded = false;
+        int panelsMade = 0;
+        ShellLaunch::Options options;
+        std::filesystem::path pages = folder / "Pages";
+        options.loadStore = [&, pages]() -> QCoro::Task<std::unique_ptr<VeltoStore>> {
+            QCoro::Task<std::unique_ptr<VeltoStore>> loading =
+                VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes);
+            std::unique_ptr<VeltoStore> store = co_await loading;
+            shell.quitting = testCase.quitWhileLoading;
+            loaded = true;
+            co_return store;
+        };
+        options.makePanel = [&](VeltoStore &) -> std::unique_ptr<VeltoPanelControlling> {
+            ++panelsMade;
+            return nullptr;
+        };
+        ShellLaunch launch(shell, configuration, pagesFolderAccess, trayIcon, hotKeys, std::move(options));
+
+        launch.applicationDidFinishLaunching();
+        ASSERT_TRUE(processEventsUntil([&] { return loaded; }));
+        if (!testCase.quitWhileLoading) {
+            ASSERT_TRUE(processEventsUntil([&] { return shell.calls.size() >= testCase.calls.size(); }));
+        }
+        EXPECT_EQ(shell.calls, testCase.calls);
+        EXPECT_EQ(panelsMade, testCase.panelsMade);
+        EXPECT_EQ(shell.store != nullptr, !testCase.quitWhileLoading);
+        hotKeys.release();
+        trayIcon.hide();
+        VeltoPreferences::useStorage(nullptr);
+    }
+}
+
+} // namespace
+} // namespace velto
