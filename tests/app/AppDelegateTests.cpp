@@ -12,6 +12,7 @@
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
 #include "settings/SettingsWindowController.h"
+#include "store/LibraryPool.h"
 #include "store/Store.h"
 #include "support/ChildProcess.h"
 #include "support/StoreHarness.h"
@@ -84,6 +85,9 @@ protected:
     }
     void TearDown() override {
         delegate.reset();
+        // A save the launch started may still be writing on the library's threads: it must end before the
+        // temporary folder goes, and before the process's exit tears down what the save uses.
+        libraryThreadPool().waitForDone();
         VeltoPreferences::useStorage(nullptr);
     }
 
