@@ -2,6 +2,7 @@
 
 #include "platform/desktop/KeyCodes.h"
 #include "platform/desktop/X11Keyboard.h"
+#include "platform/desktop/XcbXkb.h"
 #include "platform/desktop/XkbKeymap.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/KeyboardLayoutTranslator.h"
@@ -9,19 +10,6 @@
 
 #include <QtCore/QEventLoop>
 #include <QtCore/QTimer>
-
-#include <xcb/xcb.h>
-// xkb.h names a structure member "explicit", a C++ keyword.
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wkeyword-macro"
-#endif
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
 
 #include <cstdlib>
 #include <memory>

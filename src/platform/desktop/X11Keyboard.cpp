@@ -1,19 +1,9 @@
 #include "platform/desktop/X11Keyboard.h"
 
+#include "platform/desktop/XcbXkb.h"
+
 #include <QtCore/QSocketNotifier>
 
-#include <xcb/xcb.h>
-// xkb.h names a structure member "explicit", a C++ keyword.
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wkeyword-macro"
-#endif
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
 #include <xkbcommon/xkbcommon-x11.h>
 
 #include <cstdlib>
