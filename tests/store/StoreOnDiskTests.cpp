@@ -8,6 +8,7 @@
 
 #include <QtCore/QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <future>
 #include <thread>
@@ -136,8 +137,13 @@ TEST(StoreOnDisk, FolderRemovedWhileOpenIsWatchedAgainOnceASaveMakesItAnew) {
     ASSERT_TRUE(processEventsUntil([&] { return observed.fullLoads >= 3 && !store.isRefreshingFromDisk(); }, 30s));
     std::string command = "printf 'Back again\\n' > '" + (observed.folder / "again.md").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    ASSERT_TRUE(processEventsUntil([&] { return !observed.incrementalLoads.empty(); }, 30s));
-    EXPECT_EQ(observed.incrementalLoads.back(), std::set<std::string>{"again.md"});
+    // Under load the monitor may also report the refresh's own re-save, which only reads the page again: what
+    // matters is that the other writer's file comes through.
+    auto reportedAgain = [&] {
+        return std::any_of(observed.incrementalLoads.begin(), observed.incrementalLoads.end(),
+                           [](const std::set<std::string> &paths) { return paths.count("again.md") == 1; });
+    };
+    EXPECT_TRUE(processEventsUntil(reportedAgain, 30s));
 }
 
 TEST(StoreOnDisk, ReadingAPageWhileAnotherWriterHoldsTheLockLeavesTheMainThreadFree) {
