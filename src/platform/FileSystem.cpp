@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/UncachedWrite.h"
 #include "platform/Uuid.h"
 
 #include <algorithm>
@@ -580,7 +581,11 @@ std::filesystem::path PosixFileSystem::writeTemporarySibling(const std::filesyst
         if (replaced) {
             keepIdentity(file.get(), *replaced, path);
         }
-        writeAll(file.get(), bytes, path);
+        UncachedWrite uncached = writeWholeBlocksUncached(file.get(), bytes);
+        if (uncached.error != 0) {
+            throw FileSystemError(uncached.error, path, "Writing");
+        }
+        writeAll(file.get(), bytes.substr(uncached.written), path);
         beforeOperation(FileOperation::fsync, temporaryPath);
         syncDescriptor(file.get(), path);
         if (file.close() < 0) {
