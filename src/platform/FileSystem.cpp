@@ -1,6 +1,6 @@
 #include "platform/FileSystem.h"
 
-#include "platform/UncachedWrite.h"
+#include "platform/UncachedFileAccess.h"
 #include "platform/Uuid.h"
 
 #include <algorithm>
@@ -507,7 +507,11 @@ bool PosixFileSystem::holdsExactly(const std::filesystem::path &path, std::strin
         beforeOperation(FileOperation::read, path);
         // Read as a page is read (a link followed, only a regular file), one byte past the bytes at most.
         FileDescriptor file = openRegularFileForReading(path);
-        return readsExactly(file.get(), bytes, path);
+        UncachedComparison uncached = compareWholeBlocksUncached(file.get(), bytes);
+        if (uncached.error != 0 || uncached.differs) {
+            return false;
+        }
+        return readsExactly(file.get(), bytes.substr(uncached.compared), path);
     } catch (const FileSystemError &) {
         return false;
     }
