@@ -52,6 +52,7 @@ VeltoEditorCoordinator::VeltoEditorCoordinator(EditingCore &core, PageUndoHistor
     , scheduler_(scheduler)
     , codeHighlighter_(std::move(codeHighlighter))
     , clock_(clock)
+    , stylingLeftForLater_(core.textStorage(), scheduler)
     , screenMoves_(std::make_shared<ScreenMoves>())
     , editorTextColor_(MarkdownStyler::textColor()) {
     store_.registerPendingTextSource(*this);
@@ -82,6 +83,7 @@ VeltoEditorCoordinator::~VeltoEditorCoordinator() {
 // ---- highlighting ----
 
 void VeltoEditorCoordinator::editorVisibleRangeMayHaveChanged() {
+    styleWhatIsShown();
     screenMoves_->tell();
     if (screenCameNearBlocksLeftForLater()) {
         requestCodeHighlighting();
@@ -357,9 +359,10 @@ void VeltoEditorCoordinator::applyIncrementalEditorAppearance() {
     pendingStyleRange_.reset();
     const bool keepsBottomPinned = std::exchange(pendingStyleKeepsBottomPinned_, false);
     if (settings_.formatsMarkdown) {
-        MarkdownStyler::apply(storage, range, editorTextColor_, core_.styleSettings());
+        stylingLeftForLater_.styled(MarkdownStyler::apply(storage, range, editorTextColor_, core_.styleSettings()));
         requestCodeHighlighting();
     } else {
+        stylingLeftForLater_.forget();
         storage.setAttributes(MarkdownStyler::baseAttributes(editorTextColor_, core_.styleSettings()),
                               TextRange{0, storage.length()});
         highlightedBlocks_.clear();
@@ -370,6 +373,28 @@ void VeltoEditorCoordinator::applyIncrementalEditorAppearance() {
         panel_.pinToBottom();
     }
     panel_.updateScrollIndicators();
+}
+
+TextRange VeltoEditorCoordinator::seenRange() const {
+    if (const std::optional<TextRange> visible = view_.visibleCharacterRange()) {
+        return *visible;
+    }
+    return core_.selectedRange();
+}
+
+void VeltoEditorCoordinator::styleWhatIsShown() {
+    // A few rounds settle it: each styles a margin of screens around what is shown.
+    for (int round = 0; round < 3 && !stylingLeftForLater_.leftForLater().empty(); ++round) {
+        const std::optional<TextRange> visible = view_.visibleCharacterRange();
+        if (!visible) {
+            return;
+        }
+        const std::vector<TextRange> before = stylingLeftForLater_.leftForLater();
+        stylingLeftForLater_.styleNear(*visible);
+        if (stylingLeftForLater_.leftForLater() == before) {
+            return;
+        }
+    }
 }
 
 void VeltoEditorCoordinator::takeSettings(const EditorSettings &settings) {
@@ -423,9 +448,10 @@ void VeltoEditorCoordinator::applyEditorPreferences(const std::optional<VeltoThe
     // A full restyle asks for every block again, as a first highlighting does.
     highlightedBlocks_.clear();
     if (formatsMarkdown) {
-        MarkdownStyler::apply(storage, resolved.textColor, core_.styleSettings());
+        stylingLeftForLater_.restyle([this] { return seenRange(); }, resolved.textColor, core_.styleSettings());
         requestCodeHighlighting();
     } else {
+        stylingLeftForLater_.forget();
         storage.setAttributes(MarkdownStyler::baseAttributes(resolved.textColor, core_.styleSettings()),
                               TextRange{0, storage.length()});
         view_.setNeedsDisplay();

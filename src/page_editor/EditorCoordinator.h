@@ -10,6 +10,7 @@
 #include "page_editor/EditorCoordinatorPanel.h"
 #include "page_editor/EditorCoordinatorView.h"
 #include "page_editor/HighlightedCodeBlocks.h"
+#include "page_editor/StylingLeftForLater.h"
 #include "platform/Clock.h"
 #include "platform/Uuid.h"
 #include "platform/desktop/Cancellation.h"
@@ -68,8 +69,9 @@ public:
     void editorWillReplaceCharacters(TextRange range, std::optional<std::u16string_view> replacement);
     /// After every change of the text.
     void editorTextDidChange();
-    /// After the view scrolled, changed size or laid out what it shows anew: code highlighting waiting
-    /// for the screen to come near its blocks looks again.
+    /// After the view scrolled, changed size or laid out what it shows anew, before it paints: what a full
+    /// restyle left for later is styled where it comes on screen, and code highlighting waiting for the
+    /// screen to come near its blocks looks again.
     void editorVisibleRangeMayHaveChanged();
 
     // ---- what the panel asks ----
@@ -104,12 +106,17 @@ public:
     /// The store gave pages new identifiers after a save.
     void pageIdentifiersReplaced(const std::map<Uuid, Uuid> &replacements);
 
+    /// How a full restyle of a long text is cut into pieces, what is seen first (tests make them small).
+    void setStylingPieceSizes(const StylingLeftForLater::Sizes &sizes) { stylingLeftForLater_.setSizes(sizes); }
+
     /// The checker automatic spelling correction asks; none turns correction off.
     void setSpellChecker(SpellChecker *checker) { spellChecker_ = checker; }
 
     // ---- state, for the panel and for tests ----
 
     const std::optional<PendingRange> &pendingStyleRange() const { return pendingStyleRange_; }
+    /// What the last full restyle left for later and is not styled yet.
+    const std::vector<TextRange> &textLeftForLaterStyling() const { return stylingLeftForLater_.leftForLater(); }
     bool pendingStyleKeepsBottomPinned() const { return pendingStyleKeepsBottomPinned_; }
     std::uint64_t codeHighlightGeneration() const { return codeHighlightGeneration_; }
     /// Whether a highlight task is running.
@@ -140,6 +147,11 @@ private:
     void takeSettings(const EditorSettings &settings);
     VeltoTheme resolvedTheme(const std::optional<VeltoTheme> &theme) const;
     void restoreSelection(TextRange selection);
+    /// What a full restyle styles first: the screen, or the selection when the screen is not known.
+    TextRange seenRange() const;
+    /// Styles what is left for later where the screen shows it, until the screen shows none: styling can
+    /// change heights and so what the screen shows.
+    void styleWhatIsShown();
     /// After a space or punctuation was typed: corrects the word before it, as an undo step of its own.
     void correctSpellingAfterTyping(std::size_t typedAt);
 
@@ -157,6 +169,7 @@ private:
 
     std::unique_ptr<VeltoScheduledAction> saveWorkItem_;
     std::unique_ptr<VeltoScheduledAction> styleWorkItem_;
+    StylingLeftForLater stylingLeftForLater_;
     std::optional<PendingRange> pendingStyleRange_;
     bool pendingStyleKeepsBottomPinned_ = false;
     /// The running highlight task, known by its cancellation.

@@ -120,6 +120,26 @@ void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index,
     storage.endEditing();
 }
 
+/// Styles a copy of the region alone, copies its runs back (keeping the code tokens in place) and
+/// places the cut points of its long lines anew. The region cuts no construct read across lines.
+void restyleWholeRegion(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange region,
+                        LineCutPoints &cutPoints, const std::optional<Color> &color, const StyleSettings &style) {
+    TextStorage scratch(storage.substring(region));
+    LongLineMatches recorded;
+    applyToScratch(scratch, color, style, &recorded);
+    const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
+    const DocumentStructure structure{index.fencedBlocksOverlapping(region), {}};
+    storage.beginEditing();
+    copyAllRuns(scratch, storage, region.location);
+    restoreCodeTokens(preserved, structure, storage);
+    storage.endEditing();
+    std::vector<std::size_t> points;
+    for (const std::size_t point : LineCutPoints::of(scratch.string(), recorded.lines, std::move(recorded.matches))) {
+        points.push_back(region.location + point);
+    }
+    cutPoints.replace(region, points);
+}
+
 TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color,
                                const StyleSettings &style) {
     const std::size_t length = storage.length();
@@ -157,20 +177,7 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
         apply(storage, color, style);
         return region;
     }
-    TextStorage scratch(storage.substring(region));
-    LongLineMatches recorded;
-    applyToScratch(scratch, color, style, &recorded);
-    const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
-    const DocumentStructure structure{index->fencedBlocksOverlapping(region), {}};
-    storage.beginEditing();
-    copyAllRuns(scratch, storage, region.location);
-    restoreCodeTokens(preserved, structure, storage);
-    storage.endEditing();
-    std::vector<std::size_t> points;
-    for (const std::size_t point : LineCutPoints::of(scratch.string(), recorded.lines, std::move(recorded.matches))) {
-        points.push_back(region.location + point);
-    }
-    cutPoints.replace(region, points);
+    restyleWholeRegion(storage, *index, region, cutPoints, color, style);
     rememberCutPoints(storage, std::move(cutPoints));
     return region;
 }
@@ -181,6 +188,32 @@ TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional
                 const StyleSettings &style) {
     const TextRange region = applyIncrementalPass(storage, editedRange, color, style);
     rememberPass(storage, baseAttributes(color.value_or(textColor()), style));
+    return region;
+}
+
+void beginRestyleInRegions(const TextStorage &storage) {
+    // Every region is restyled by a region pass: what the incremental pass would take as changed is in
+    // one of them, and each places the cut points of its long lines anew.
+    codeTokenIndexFor(storage)->takeStructureChange();
+    rememberCutPoints(storage, LineCutPoints());
+}
+
+TextRange applyToRegion(TextStorage &storage, TextRange range, const std::optional<Color> &color,
+                        const StyleSettings &style) {
+    const std::size_t length = storage.length();
+    if (length == 0) {
+        return TextRange{0, 0};
+    }
+    const std::shared_ptr<MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    const TextRange clamped = rangeBetween(std::min(range.location, length), std::min(range.end(), length));
+    const TextRange region = regionWithoutCutConstructs(storage, lineFeedLines(storage, clamped), *index);
+    if (region.location == 0 && region.length == length) {
+        apply(storage, color, style); // without a copy of the whole text
+        return region;
+    }
+    LineCutPoints cutPoints = currentCutPoints(storage);
+    restyleWholeRegion(storage, *index, region, cutPoints, color, style);
+    rememberCutPoints(storage, std::move(cutPoints));
     return region;
 }
 

@@ -66,6 +66,17 @@ void apply(TextStorage &storage, const std::optional<Color> &color = std::nullop
 TextRange apply(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color = std::nullopt,
                 const StyleSettings &style = {});
 
+/// Readies the storage for a full restyle made of region passes (`applyToRegion`) instead of one full
+/// pass: the next incremental pass takes nothing as changed that the region passes will restyle.
+void beginRestyleInRegions(const TextStorage &storage);
+
+/// The region pass, a piece of a full restyle: restyles the line-feed lines of the range, widened until
+/// it cuts no construct the full pass reads across lines, from their text alone, so that they come out
+/// exactly as a full pass styles them; returns the region. Unlike the incremental pass it reads no
+/// edits and widens to no structure change.
+TextRange applyToRegion(TextStorage &storage, TextRange range, const std::optional<Color> &color = std::nullopt,
+                        const StyleSettings &style = {});
+
 /// The heading fast path: restyles the edited paragraph at once when the edit may have made or unmade
 /// a heading; returns whether it did.
 bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange,

@@ -1,0 +1,199 @@
+#include "page_editor/StylingLeftForLater.h"
+
+#include "editor/markdown/MarkdownStyler.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+namespace velto::editor {
+namespace {
+
+/// The range widened by the margin each way, within the text.
+TextRange widened(TextRange range, std::size_t margin, std::size_t length) {
+    const std::size_t start = range.location > margin ? range.location - margin : 0;
+    const std::size_t end = std::min(length, std::max(range.end(), std::min(length, range.location)) + margin);
+    return rangeBetween(std::min(start, length), end);
+}
+
+/// The ranges without the region.
+std::vector<TextRange> without(const std::vector<TextRange> &ranges, TextRange region) {
+    std::vector<TextRange> kept;
+    for (const TextRange range : ranges) {
+        if (!overlaps(range, region)) {
+            kept.push_back(range);
+            continue;
+        }
+        if (range.location < region.location) {
+            kept.push_back(rangeBetween(range.location, region.location));
+        }
+        if (range.end() > region.end()) {
+            kept.push_back(rangeBetween(region.end(), range.end()));
+        }
+    }
+    return kept;
+}
+
+/// A range of the text before the edit, in the text after it. A range the edit reaches into grows to
+/// cover what replaced the units it held: those are styled again with it.
+TextRange followingEdit(TextRange range, const EditingSummary &summary) {
+    const TextRange edited = summary.editedRange;
+    const auto oldEnd = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(edited.end()) - summary.changeInLength);
+    const auto moved = [&summary](std::size_t position) {
+        return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + summary.changeInLength);
+    };
+    if (range.end() <= edited.location) {
+        return range;
+    }
+    if (range.location >= oldEnd) {
+        return TextRange{moved(range.location), range.length};
+    }
+    const std::size_t end = range.end() >= oldEnd ? moved(range.end()) : edited.end();
+    return rangeBetween(std::min(range.location, edited.location), end);
+}
+
+/// The ranges sorted, empty ones dropped and touching ones joined.
+std::vector<TextRange> joined(std::vector<TextRange> ranges) {
+    std::sort(ranges.begin(), ranges.end(), [](TextRange a, TextRange b) { return a.location < b.location; });
+    std::vector<TextRange> result;
+    for (const TextRange range : ranges) {
+        if (range.length == 0) {
+            continue;
+        }
+        if (!result.empty() && range.location <= result.back().end()) {
+            result.back() = unionRange(result.back(), range);
+        } else {
+            result.push_back(range);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+StylingLeftForLater::StylingLeftForLater(TextStorage &storage, VeltoScheduler &scheduler)
+    : storage_(storage)
+    , scheduler_(scheduler)
+    , subscription_(storage.subscribe(*this)) {}
+
+StylingLeftForLater::~StylingLeftForLater() = default;
+
+void StylingLeftForLater::restyle(const std::function<TextRange()> &seen, const Color &color,
+                                  const StyleSettings &style) {
+    forget();
+    color_ = color;
+    style_ = style;
+    const std::size_t length = storage_.length();
+    if (length < sizes_.splitFrom) {
+        MarkdownStyler::apply(storage_, color, style);
+        return;
+    }
+    MarkdownStyler::beginRestyleInRegions(storage_);
+    leftForLater_ = {TextRange{0, length}};
+    styleNear(seen());
+}
+
+void StylingLeftForLater::styleNear(TextRange range) {
+    if (leftForLater_.empty() || styling_) {
+        return;
+    }
+    const std::size_t length = storage_.length();
+    const TextRange near = widened(range, std::max(sizes_.seenMargin, range.length), length);
+    focus_ = std::min(length, range.location + range.length / 2);
+    // Only what is still left is styled, each piece widened by the pass to whole lines and constructs.
+    std::vector<TextRange> pieces;
+    for (const TextRange left : leftForLater_) {
+        if (const TextRange piece = intersection(left, near); piece.length > 0) {
+            pieces.push_back(piece);
+        }
+    }
+    for (const TextRange piece : pieces) {
+        styleRegion(piece);
+    }
+    scheduleSlice();
+}
+
+void StylingLeftForLater::finish() {
+    sliceWorkItem_.reset();
+    while (!leftForLater_.empty() && !styling_) {
+        styleRegion(leftForLater_.front());
+    }
+}
+
+void StylingLeftForLater::styled(TextRange region) {
+    leftForLater_ = without(leftForLater_, region);
+    if (leftForLater_.empty()) {
+        sliceWorkItem_.reset();
+    }
+}
+
+void StylingLeftForLater::forget() {
+    leftForLater_.clear();
+    sliceWorkItem_.reset();
+}
+
+void StylingLeftForLater::editingGroupDidFinish(const EditingSummary &summary) {
+    if (summary.attributesOnly || leftForLater_.empty()) {
+        return;
+    }
+    std::vector<TextRange> followed;
+    followed.reserve(leftForLater_.size());
+    for (const TextRange range : leftForLater_) {
+        followed.push_back(followingEdit(range, summary));
+    }
+    // Clamped: a group of several edits is summed up as one span, which can overstate the reach.
+    const std::size_t length = storage_.length();
+    for (TextRange &range : followed) {
+        range = rangeBetween(std::min(range.location, length), std::min(range.end(), length));
+    }
+    leftForLater_ = joined(std::move(followed));
+}
+
+void StylingLeftForLater::styleRegion(TextRange range) {
+    styling_ = true;
+    const TextRange region = MarkdownStyler::applyToRegion(storage_, range, color_, style_);
+    styling_ = false;
+    styled(region);
+}
+
+void StylingLeftForLater::scheduleSlice() {
+    if (leftForLater_.empty() || sliceWorkItem_) {
+        return;
+    }
+    // The handle is dropped with this object, which cancels the action.
+    sliceWorkItem_ = scheduler_.schedule(slicePause, [this] {
+        sliceWorkItem_.reset();
+        styleSlice();
+    });
+}
+
+void StylingLeftForLater::styleSlice() {
+    if (leftForLater_.empty()) {
+        return;
+    }
+    styleRegion(nextSlice());
+    scheduleSlice();
+}
+
+TextRange StylingLeftForLater::nextSlice() const {
+    // The range left nearest the focus, and the end of it that faces the focus.
+    const TextRange *nearest = &leftForLater_.front();
+    std::size_t nearestDistance = std::numeric_limits<std::size_t>::max();
+    for (const TextRange &range : leftForLater_) {
+        const std::size_t distance = focus_ < range.location ? range.location - focus_
+                                     : focus_ >= range.end() ? focus_ - range.end() + 1
+                                                             : 0;
+        if (distance < nearestDistance) {
+            nearest = &range;
+            nearestDistance = distance;
+        }
+    }
+    const std::size_t length = std::min(sizes_.slice, nearest->length);
+    if (focus_ >= nearest->end()) {
+        return TextRange{nearest->end() - length, length};
+    }
+    const std::size_t start = std::max(nearest->location, std::min(focus_, nearest->end() - length));
+    return TextRange{start, length};
+}
+
+} // namespace velto::editor

@@ -1,0 +1,182 @@
+#include "EditorSessionFixture.h"
+#include "editor/markdown/MarkdownStyler.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace velto::editor {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::EditorSession;
+
+/// A page with every construct the styler reads across lines or far away: setext headings, fenced
+/// blocks, code spans over two lines, links, lists, quotes, rules and long lines.
+std::string markdownPage() {
+    std::string page;
+    for (int section = 0; section < 40; ++section) {
+        const std::string n = std::to_string(section);
+        page += "# Heading " + n + "\n";
+        page += "Some *emphasis* and **strong** text with a [link](https://example.com/" + n + ") and `code`.\n";
+        page += "- item one\n- [ ] a task " + n + "\n> a quote\n";
+        page += "Title " + n + "\n=====\n";
+        page += "```python\nprint(\"" + n + "\")\n```\n";
+        page += "A span of `code that runs\nover two lines` and ~~struck~~ https://example.org/" + n + "\n";
+        page += std::string(300, 'w') + " **far" + n + "** _x_\n---\n\n";
+    }
+    return page;
+}
+
+/// The runs one full pass gives the text the session shows, in the session's colour and fonts.
+std::vector<AttributeRun> fullPassRuns(const EditorSession &session) {
+    TextStorage reference(session.core.string());
+    MarkdownStyler::apply(reference, session.coordinator->editorTextColor(), session.core.styleSettings());
+    return reference.attributeRuns({0, reference.length()});
+}
+
+std::vector<AttributeRun> shownRuns(const EditorSession &session) {
+    return session.storage.attributeRuns({0, session.storage.length()});
+}
+
+/// Small pieces, so that a page of some kilobytes is styled in many of them.
+constexpr StylingLeftForLater::Sizes smallPieces{1, 400, 700};
+
+/// The page loaded with the screen on `visible`, its full restyle cut into small pieces.
+void loadInPieces(EditorSession &session, TextRange visible) {
+    session.coordinator->setStylingPieceSizes(smallPieces);
+    session.view.visible = visible;
+    session.coordinator->loadCurrentPageText();
+}
+
+std::size_t middleOfFirstLeft(const EditorSession &session) {
+    const TextRange left = session.coordinator->textLeftForLaterStyling().at(0);
+    return left.location + left.length / 2;
+}
+
+void replace(EditorSession &session, TextRange range, std::u16string_view text) {
+    session.core.breakUndoCoalescing();
+    ASSERT_TRUE(session.core.replaceText(range, text, TextRange{range.location + text.size(), 0}));
+}
+
+TEST(StylingLeftForLater, ABigPageStyledInPiecesEndsAsOneFullPassWhateverHappensBetweenThem) {
+    struct Case {
+        const char *what;
+        std::function<void(EditorSession &)> between;
+    };
+    const std::vector<Case> cases{
+        {"nothing", [](EditorSession &) {}},
+        {"typing before what is left, on screen",
+         [](EditorSession &session) {
+             session.core.setSelectedRange({120, 0});
+             session.core.insertText(u"a *b");
+         }},
+        {"typing inside what is left",
+         [](EditorSession &session) {
+             session.core.setSelectedRange({middleOfFirstLeft(session), 0});
+             session.core.insertText(u"**x** `y");
+         }},
+        {"typing at the end", [](EditorSession &session) { session.typeAtEnd(u"\n# tail *z*"); }},
+        {"a paste of lines with a fenced block inside what is left",
+         [](EditorSession &session) {
+             replace(session, {middleOfFirstLeft(session), 0}, u"\n```js\nlet a = 1;\n```\nTitle\n====\n");
+         }},
+        {"a fence opened and left open inside what is left",
+         [](EditorSession &session) {
+             const std::size_t at = session.core.string().find(u"\n", middleOfFirstLeft(session)) + 1;
+             replace(session, {at, 0}, u"```\n");
+         }},
+        {"a fence closed early: an opening line removed",
+         [](EditorSession &session) {
+             const std::size_t at = session.core.string().find(u"```python\n", middleOfFirstLeft(session));
+             replace(session, {at, 10}, u"");
+         }},
+        {"a deletion from the screen into what is left, then undone",
+         [](EditorSession &session) {
+             const TextRange left = session.coordinator->textLeftForLaterStyling().at(0);
+             replace(session, rangeBetween(left.location - 50, left.location + 300), u"");
+             session.scheduler.advance(60ms);
+             session.histories.undoManager()->undo();
+         }},
+        {"the store's copy changed inside what is left",
+         [](EditorSession &session) {
+             std::u16string changed = session.core.string();
+             changed.insert(middleOfFirstLeft(session), u"\n## from elsewhere\n");
+             session.store->setText(text::toUTF8(changed), systemClock().now());
+             session.coordinator->currentPageTextChangedInStore();
+         }},
+        {"another theme",
+         [](EditorSession &session) {
+             session.coordinator->applyEditorPreferences(
+                 VeltoTheme::resolve(AppearanceChoice::dark, Appearance::aqua, false));
+         }},
+    };
+    const std::string page = markdownPage();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EditorSession session(page);
+        loadInPieces(session, {0, 600});
+        ASSERT_FALSE(session.coordinator->textLeftForLaterStyling().empty()) << "the far text waits";
+        session.scheduler.advance(3ms); // a few slices
+        ASSERT_FALSE(session.coordinator->textLeftForLaterStyling().empty());
+        c.between(session);
+        session.scheduler.advance(10s);
+        EXPECT_TRUE(session.coordinator->textLeftForLaterStyling().empty());
+        EXPECT_EQ(shownRuns(session), fullPassRuns(session));
+    }
+}
+
+TEST(StylingLeftForLater, WhatComesOnScreenIsStyledBeforeItIsShown) {
+    const std::string page = markdownPage();
+    EditorSession session(page);
+    loadInPieces(session, {0, 600});
+    const std::vector<AttributeRun> full = fullPassRuns(session);
+    const auto attributesAt = [](const std::vector<AttributeRun> &runs, std::size_t location) {
+        for (const AttributeRun &run : runs) {
+            if (run.range.contains(location)) {
+                return run.attributes;
+            }
+        }
+        return Attributes();
+    };
+    struct Jump {
+        const char *what;
+        TextRange visible;
+    };
+    const std::vector<Jump> jumps{
+        {"to the end", {session.storage.length() - 700, 700}},
+        {"to the middle", {session.storage.length() / 2, 900}},
+        {"back near the start", {1500, 800}},
+    };
+    for (const Jump &jump : jumps) {
+        SCOPED_TRACE(jump.what);
+        session.view.visible = jump.visible;
+        session.coordinator->editorVisibleRangeMayHaveChanged(); // as the view tells of a scroll, before painting
+        for (std::size_t location = jump.visible.location; location < jump.visible.end(); ++location) {
+            ASSERT_EQ(session.storage.attributes(location), attributesAt(full, location)) << "at " << location;
+        }
+        EXPECT_FALSE(session.coordinator->textLeftForLaterStyling().empty()) << "the rest still waits";
+    }
+}
+
+TEST(StylingLeftForLater, ShorterPagesAreStyledAtOnceAndUnformattedTextLeavesNothingForLater) {
+    const std::string page = markdownPage();
+    EditorSession session(page);
+    session.coordinator->setStylingPieceSizes({page.size() + 1, 400, 700});
+    session.coordinator->loadCurrentPageText();
+    EXPECT_TRUE(session.coordinator->textLeftForLaterStyling().empty());
+    EXPECT_EQ(session.scheduler.pendingCount(), 0u);
+    EXPECT_EQ(shownRuns(session), fullPassRuns(session));
+
+    loadInPieces(session, {0, 600});
+    ASSERT_FALSE(session.coordinator->textLeftForLaterStyling().empty());
+    VeltoPreferences::setFormatsMarkdown(false);
+    session.coordinator->applyEditorPreferences();
+    EXPECT_TRUE(session.coordinator->textLeftForLaterStyling().empty());
+    session.scheduler.advance(10s);
+    EXPECT_EQ(session.storage.attributeRuns({0, session.storage.length()}).size(), 1u) << "no slice styles it";
+}
+
+} // namespace
+} // namespace velto::editor
