@@ -1,6 +1,8 @@
 #include "page_editor/EditorCoordinator.h"
 
+#include "editor/editing/TextBoundaries.h"
 #include "editor/markdown/CodePositions.h"
+#include "editor/markdown/MarkdownCodeTokenIndex.h"
 #include "editor/markdown/MarkdownStyler.h"
 #include "editor/markdown/MarkdownSyntaxScanner.h"
 #include "editor/text/FontMetrics.h"
@@ -15,6 +17,7 @@
 #include <QtCore/QPointer>
 
 #include <algorithm>
+#include <future>
 
 namespace velto::editor {
 namespace {
@@ -473,7 +476,7 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
     const VeltoPage &page = store_.document().currentPage;
     UndoManager *manager = histories_.undoManager();
     manager->disableUndoRegistration();
-    core_.loadText(text::toUTF16(page.visibleTextView()));
+    loadTextIndexingCode(text::toUTF16(page.visibleTextView()));
     // Only a loaded page's text is the page: an archived summary shows its preview and an unavailable page
     // nothing, and typing must never turn either into the page's whole text.
     core_.setEditable(page.content.asLoaded() != nullptr);
@@ -482,6 +485,20 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
     applyEditorPreferences(theme);
     manager->enableUndoRegistration();
     core_.breakUndoCoalescing();
+}
+
+void VeltoEditorCoordinator::loadTextIndexingCode(const std::u16string &text) {
+    // A big page's code index, which styling it needs first of all, is built on another thread while the text
+    // goes into the storage: both only read the text. (A lone surrogate, which loading replaces, changes no
+    // code construct, but such a text is indexed afterwards as any other.)
+    std::future<std::shared_ptr<MarkdownCodeTokenIndex>> index;
+    if (settings_.formatsMarkdown && stylingLeftForLater_.splitsText(text.size()) && !containsLoneSurrogate(text)) {
+        index = std::async(std::launch::async, [&text] { return std::make_shared<MarkdownCodeTokenIndex>(text); });
+    }
+    core_.loadText(text);
+    if (index.valid()) {
+        MarkdownStyler::adoptCodeTokenIndex(core_.textStorage(), index.get());
+    }
 }
 
 void VeltoEditorCoordinator::flushPendingChanges() {

@@ -84,7 +84,7 @@ void StylingLeftForLater::restyle(const std::function<TextRange()> &seen, const 
     color_ = color;
     style_ = style;
     const std::size_t length = storage_.length();
-    if (length < sizes_.splitFrom) {
+    if (!splitsText(length)) {
         MarkdownStyler::apply(storage_, color, style);
         return;
     }

@@ -42,6 +42,8 @@ public:
     StylingLeftForLater &operator=(const StylingLeftForLater &) = delete;
 
     void setSizes(const Sizes &sizes) { sizes_ = sizes; }
+    /// Whether a text of this length is styled in pieces.
+    bool splitsText(std::size_t length) const { return length >= sizes_.splitFrom; }
 
     /// Restyles the whole text as a full pass does. A text shorter than `Sizes::splitFrom` is styled at once;
     /// a longer one around `seen` (the screen, or the selection when the screen is not known), the rest

@@ -520,9 +520,9 @@ void applyFullPass(TextStorage &storage, const std::optional<Color> &color, cons
 void copyRuns(const TextStorage &scratch, TextRange range, TextStorage &storage, std::size_t offset) {
     for (const AttributeRun &run : scratch.attributeRuns(range)) {
         const TextRange target{offset + run.range.location - range.location, run.range.length};
-        TextRange held;
-        if (storage.attributes(target.location, &held) == run.attributes && held.location <= target.location &&
-            held.end() >= target.end()) {
+        // Only the runs over the target are read: the run holding it may span megabytes of text not yet
+        // styled, and finding its ends would walk all of it for every run copied.
+        if (storage.attributes(target.location) == run.attributes && storage.attributeRuns(target).size() == 1) {
             continue;
         }
         storage.setAttributes(run.attributes, target);

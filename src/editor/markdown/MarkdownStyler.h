@@ -7,12 +7,15 @@
 #include "editor/text/TextStorage.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velto::editor {
+
+class MarkdownCodeTokenIndex;
 
 /// Live Markdown styling: recomputes every display attribute of a text storage from its text alone and
 /// never changes a character. Markers stay visible, dimmed in the secondary label colour.
@@ -107,6 +110,10 @@ std::vector<FencedCodeBlock> fencedBlocksOverlapping(const TextStorage &storage,
 /// Where fenced blocks appeared, went away or changed other than by moving with the text since the last
 /// call, in the text as it is now; none when they only moved. The whole text the first time.
 std::optional<TextRange> takeFencedBlockChange(const TextStorage &storage);
+/// Takes the index as the storage's, built elsewhere from the storage's text as it is now (on another thread
+/// while the text went into the storage): the next pass takes the whole text as changed, as with an index
+/// built here.
+void adoptCodeTokenIndex(const TextStorage &storage, std::shared_ptr<MarkdownCodeTokenIndex> index);
 
 // ---- fence languages ----
 

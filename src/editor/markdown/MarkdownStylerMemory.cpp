@@ -1,5 +1,7 @@
 #include "editor/markdown/MarkdownStylerMemory.h"
 
+#include "editor/markdown/MarkdownStyler.h"
+
 #include <algorithm>
 #include <list>
 #include <mutex>
@@ -78,6 +80,24 @@ std::shared_ptr<MarkdownCodeTokenIndex> codeTokenIndexFor(const TextStorage &sto
     }
     storages.entries.splice(storages.entries.begin(), storages.entries, found);
     return storages.entries.front().index;
+}
+
+void adoptCodeTokenIndex(const TextStorage &storage, std::shared_ptr<MarkdownCodeTokenIndex> index) {
+    RememberedStorages &storages = rememberedStorages();
+    std::lock_guard lock(storages.mutex);
+    index->noteStructureChange(TextRange{0, storage.length()});
+    auto found = storages.find(storage);
+    if (found == storages.entries.end()) {
+        storages.entries.push_front(
+            IndexedStorage{storage.identity(), storage.characterVersion(), std::move(index), std::nullopt, {}, 0});
+        if (storages.entries.size() > RememberedStorages::remembered) {
+            storages.entries.pop_back();
+        }
+        return;
+    }
+    found->index = std::move(index);
+    found->characterVersion = storage.characterVersion();
+    storages.entries.splice(storages.entries.begin(), storages.entries, found);
 }
 
 void rememberPass(const TextStorage &storage, const Attributes &base) {
