@@ -651,3 +651,64 @@ TEST(TextStorageTests, ALinksAddressCostsItsCharactersAndACountOfHolders) {
         EXPECT_EQ(attributeValueAs<std::string>(&addresses.back())->view().size(), c.length) << c.name;
     }
 }
+
+// A styled copy of part of a text goes back in one walk over the runs: the result is what setting every run of the
+// copy one by one gives, wherever the part starts and ends among the chunks and the runs around it.
+TEST(TextStorageTests, AStorageSetOverARangeGivesItTheSourcesRunsAsSettingThemOneByOneDoes) {
+    std::mt19937 random(45);
+    const auto randomRuns = [&random](TextStorage &storage, int runs) {
+        for (int run = 0; run < runs; ++run) {
+            const std::size_t start = random() % storage.length();
+            const std::size_t length = std::min<std::size_t>(1 + random() % 300, storage.length() - start);
+            storage.setAttributes(colour(0.1 * static_cast<double>(random() % 5)), TextRange{start, length});
+        }
+    };
+    struct Case {
+        const char *what;
+        std::size_t offset;
+        std::size_t length;
+        int sourceRuns;
+    };
+    const std::vector<Case> cases{
+        {"at the start", 0, 2'500, 40},
+        {"from a chunk's middle over several chunks", 700, 4'000, 80},
+        {"to the text's end", 9'000 - 1'234, 1'234, 20},
+        {"one unit", 4'321, 1, 1},
+        {"in one plain run", 5'000, 300, 0},
+        {"the whole text", 0, 9'000, 200},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TextStorage storage(std::u16string(9'000, u'a'));
+        randomRuns(storage, 150);
+        TextStorage source(std::u16string(c.length, u'b'));
+        if (c.sourceRuns > 0) {
+            randomRuns(source, c.sourceRuns);
+        }
+        source.setAttributes(colour(0.9).with(AttributeKey::veltoCodeBlock, Color::sRGB(0, 0, 1)),
+                             TextRange{c.length / 2, 1});
+        TextStorage expected(storage.string());
+        expected.setAttributes(Attributes(), TextRange{0, expected.length()});
+        for (const AttributeRun &run : storage.attributeRuns(TextRange{0, storage.length()})) {
+            expected.setAttributes(run.attributes, run.range);
+        }
+        for (const AttributeRun &run : source.attributeRuns(TextRange{0, source.length()})) {
+            expected.setAttributes(run.attributes, TextRange{c.offset + run.range.location, run.range.length});
+        }
+        storage.beginEditing();
+        storage.setAttributes(source, c.offset);
+        storage.endEditing();
+        EXPECT_EQ(runsOf(storage), runsOf(expected));
+        ASSERT_TRUE(storage.lastEditingSummary().has_value());
+        EXPECT_TRUE(storage.lastEditingSummary()->attributesOnly);
+        EXPECT_EQ(storage.lastEditingSummary()->editedRange, (TextRange{c.offset, c.length}));
+        // Every run starts where the one before it ends, and none is empty.
+        std::size_t end = 0;
+        for (const AttributeRun &run : storage.attributeRuns(TextRange{0, storage.length()})) {
+            EXPECT_EQ(run.range.location, end);
+            EXPECT_GT(run.range.length, 0u);
+            end = run.range.end();
+        }
+        EXPECT_EQ(end, storage.length());
+    }
+}

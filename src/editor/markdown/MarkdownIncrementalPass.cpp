@@ -120,17 +120,26 @@ void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index,
     storage.endEditing();
 }
 
+/// How a styled copy goes back: only the runs that changed, so that the view lays out again only what
+/// changed around an edit, or every run in one walk, for text that was not styled yet.
+enum class RunsCopied { changed, all };
+
 /// Styles a copy of the region alone, copies its runs back (keeping the code tokens in place) and
 /// places the cut points of its long lines anew. The region cuts no construct read across lines.
 void restyleWholeRegion(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange region,
-                        LineCutPoints &cutPoints, const std::optional<Color> &color, const StyleSettings &style) {
+                        LineCutPoints &cutPoints, const std::optional<Color> &color, const StyleSettings &style,
+                        RunsCopied copied) {
     TextStorage scratch(storage.substring(region));
     LongLineMatches recorded;
     applyToScratch(scratch, color, style, &recorded);
     const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
     const DocumentStructure structure{index.fencedBlocksOverlapping(region), {}};
     storage.beginEditing();
-    copyAllRuns(scratch, storage, region.location);
+    if (copied == RunsCopied::changed) {
+        copyAllRuns(scratch, storage, region.location);
+    } else {
+        storage.setAttributes(scratch, region.location);
+    }
     restoreCodeTokens(preserved, structure, storage);
     storage.endEditing();
     std::vector<std::size_t> points;
@@ -177,7 +186,7 @@ TextRange applyIncrementalPass(TextStorage &storage, TextRange editedRange, cons
         apply(storage, color, style);
         return region;
     }
-    restyleWholeRegion(storage, *index, region, cutPoints, color, style);
+    restyleWholeRegion(storage, *index, region, cutPoints, color, style, RunsCopied::changed);
     rememberCutPoints(storage, std::move(cutPoints));
     return region;
 }
@@ -212,7 +221,7 @@ TextRange applyToRegion(TextStorage &storage, TextRange range, const std::option
         return region;
     }
     LineCutPoints cutPoints = currentCutPoints(storage);
-    restyleWholeRegion(storage, *index, region, cutPoints, color, style);
+    restyleWholeRegion(storage, *index, region, cutPoints, color, style, RunsCopied::all);
     rememberCutPoints(storage, std::move(cutPoints));
     return region;
 }

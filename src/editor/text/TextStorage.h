@@ -150,6 +150,9 @@ public:
 
     /// Replaces every attribute over the range, custom keys included.
     void setAttributes(const Attributes &attributes, TextRange range);
+    /// Gives the range from `offset` on, as long as the source, the source's attributes, run for run: a
+    /// styled copy of part of the text goes back in one walk.
+    void setAttributes(const TextStorage &source, std::size_t offset);
     void addAttribute(AttributeKey key, AttributeValue value, TextRange range);
     void addAttributes(const Attributes &attributes, TextRange range);
     /// Puts the attributes and one entry more over the range, as addAttributes would put the set of both. For

@@ -235,6 +235,53 @@ template <typename ResultOf> void TextStorage::transformRuns(TextRange range, Re
     noteEdit(range, 0, false);
 }
 
+void TextStorage::setAttributes(const TextStorage &source, std::size_t offset) {
+    const TextRange range{offset, source.length()};
+    checkRange(range);
+    if (range.length == 0) {
+        return;
+    }
+    // Each of the source's sets is looked up in this palette once.
+    constexpr std::uint32_t unknown = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> ownSets(source.palette_.size(), unknown);
+    const auto ownSet = [&](std::uint32_t set) {
+        if (ownSets[set] == unknown) {
+            ownSets[set] = paletteIndex(source.palette_[set]);
+        }
+        return ownSets[set];
+    };
+    RunPosition from = source.runHolding(0);
+    std::vector<StoredRun> copied;
+    for (std::size_t index = chunkHolding(range.location); index < chunks_.size() && chunkStarts_[index] < range.end();
+         ++index) {
+        Chunk &chunk = chunks_[index];
+        const std::size_t chunkStart = chunkStarts_[index];
+        const TextRange local = intersection(TextRange{chunkStart, chunk.units.size()}, range);
+        // The source's runs over this chunk's part of the range, in this chunk's offsets and sets.
+        copied.clear();
+        for (std::size_t location = local.location; location < local.end();) {
+            while (source.runEnd(from) <= location - offset) {
+                source.nextRun(from);
+            }
+            const std::uint32_t set = ownSet(source.runSet(from));
+            if (copied.empty() || copied.back().set != set) {
+                copied.push_back(StoredRun{static_cast<std::uint32_t>(location - chunkStart), set});
+            }
+            location = std::min(local.end(), source.runEnd(from) + offset);
+        }
+        const std::size_t first = splitRunAt(chunk, local.location - chunkStart, nearbyRun(index));
+        const std::size_t last = splitRunAt(chunk, local.end() - chunkStart, first);
+        lastRun_ = RunPosition{index, first};
+        chunk.runs.erase(chunk.runs.begin() + static_cast<std::ptrdiff_t>(first),
+                         chunk.runs.begin() + static_cast<std::ptrdiff_t>(last));
+        chunk.runs.insert(chunk.runs.begin() + static_cast<std::ptrdiff_t>(first), copied.begin(), copied.end());
+        joinWithPrevious(chunk, first + copied.size());
+        joinWithPrevious(chunk, first);
+    }
+    collectPaletteWhenGrown();
+    noteEdit(range, 0, false);
+}
+
 void TextStorage::transformAttributes(TextRange range, const std::function<Attributes(const Attributes &)> &transform) {
     transformRuns(range, [&](std::uint32_t source) { return paletteIndex(transform(palette_[source])); });
 }
