@@ -26,8 +26,10 @@ class StylingLeftForLater final : private TextStorageObserver {
 public:
     /// How the text is cut into pieces, in UTF-16 units (tests make them small).
     struct Sizes {
-        /// Texts from this length on are styled in pieces; shorter ones in one full pass.
-        std::size_t splitFrom = 2 * 1024 * 1024;
+        /// Texts from this length on are styled in pieces; shorter ones in one full pass. Measured: a page of
+        /// 5 MiB styled in pieces costs more processor time and memory in all than its full pass, which takes
+        /// a few hundred milliseconds; one of 60 MB would wait seconds for its first picture.
+        std::size_t splitFrom = 8 * 1024 * 1024;
         /// What is styled around the screen at once, each way: a few screens.
         std::size_t seenMargin = 32 * 1024;
         /// What one idle slice styles: a few milliseconds' worth.
