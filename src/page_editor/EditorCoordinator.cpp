@@ -489,8 +489,8 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
 
 void VeltoEditorCoordinator::loadTextIndexingCode(const std::u16string &text) {
     // A big page's code index, which styling it needs first of all, is built on another thread while the text
-    // goes into the storage: both only read the text. (A lone surrogate, which loading replaces, changes no
-    // code construct, but such a text is indexed afterwards as any other.)
+    // goes into the storage: both only read the text. A text with a lone surrogate is indexed afterwards, as any
+    // other: loading replaces the surrogate, and the index must describe the storage's text.
     std::future<std::shared_ptr<MarkdownCodeTokenIndex>> index;
     if (settings_.formatsMarkdown && stylingLeftForLater_.splitsText(text.size()) && !containsLoneSurrogate(text)) {
         index = std::async(std::launch::async, [&text] { return std::make_shared<MarkdownCodeTokenIndex>(text); });

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <utility>
 
 namespace velto::editor {
 namespace {
@@ -36,20 +37,18 @@ std::vector<TextRange> without(const std::vector<TextRange> &ranges, TextRange r
 
 /// A range of the text before the edit, in the text after it. A range the edit reaches into grows to
 /// cover what replaced the units it held: those are styled again with it.
-TextRange followingEdit(TextRange range, const EditingSummary &summary) {
-    const TextRange edited = summary.editedRange;
-    const auto oldEnd = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(edited.end()) - summary.changeInLength);
-    const auto moved = [&summary](std::size_t position) {
-        return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + summary.changeInLength);
-    };
-    if (range.end() <= edited.location) {
+TextRange followingEdit(TextRange range, const CharacterEdit &edit) {
+    const std::size_t oldEnd = edit.location + edit.oldLength;
+    const std::size_t newEnd = edit.location + edit.newLength;
+    const auto moved = [&edit](std::size_t position) { return position - edit.oldLength + edit.newLength; };
+    if (range.end() <= edit.location) {
         return range;
     }
     if (range.location >= oldEnd) {
         return TextRange{moved(range.location), range.length};
     }
-    const std::size_t end = range.end() >= oldEnd ? moved(range.end()) : edited.end();
-    return rangeBetween(std::min(range.location, edited.location), end);
+    const std::size_t end = range.end() >= oldEnd ? moved(range.end()) : newEnd;
+    return rangeBetween(std::min(range.location, edit.location), end);
 }
 
 /// The ranges sorted, empty ones dropped and touching ones joined.
@@ -90,10 +89,12 @@ void StylingLeftForLater::restyle(const std::function<TextRange()> &seen, const 
     }
     MarkdownStyler::beginRestyleInRegions(storage_);
     leftForLater_ = {TextRange{0, length}};
+    followedVersion_ = storage_.characterVersion();
     styleNear(seen());
 }
 
 void StylingLeftForLater::styleNear(TextRange range) {
+    followEdits();
     if (leftForLater_.empty() || styling_) {
         return;
     }
@@ -114,6 +115,7 @@ void StylingLeftForLater::styleNear(TextRange range) {
 }
 
 void StylingLeftForLater::finish() {
+    followEdits();
     sliceWorkItem_.reset();
     while (!leftForLater_.empty() && !styling_) {
         styleRegion(leftForLater_.front());
@@ -121,6 +123,7 @@ void StylingLeftForLater::finish() {
 }
 
 void StylingLeftForLater::styled(TextRange region) {
+    followEdits();
     leftForLater_ = without(leftForLater_, region);
     if (leftForLater_.empty()) {
         sliceWorkItem_.reset();
@@ -133,18 +136,27 @@ void StylingLeftForLater::forget() {
 }
 
 void StylingLeftForLater::editingGroupDidFinish(const EditingSummary &summary) {
-    if (summary.attributesOnly || leftForLater_.empty()) {
+    if (!summary.attributesOnly) {
+        followEdits();
+    }
+}
+
+void StylingLeftForLater::followEdits() {
+    const std::uint64_t since = std::exchange(followedVersion_, storage_.characterVersion());
+    if (since == followedVersion_ || leftForLater_.empty()) {
         return;
     }
-    std::vector<TextRange> followed;
-    followed.reserve(leftForLater_.size());
-    for (const TextRange range : leftForLater_) {
-        followed.push_back(followingEdit(range, summary));
+    const std::optional<std::vector<CharacterEdit>> edits = storage_.characterEditsSince(since);
+    if (!edits) {
+        // More edits than the storage remembers in one group: styling everything again is always right.
+        leftForLater_ = {TextRange{0, storage_.length()}};
+        return;
     }
-    // Clamped: a group of several edits is summed up as one span, which can overstate the reach.
-    const std::size_t length = storage_.length();
-    for (TextRange &range : followed) {
-        range = rangeBetween(std::min(range.location, length), std::min(range.end(), length));
+    std::vector<TextRange> followed = leftForLater_;
+    for (const CharacterEdit &edit : *edits) {
+        for (TextRange &range : followed) {
+            range = followingEdit(range, edit);
+        }
     }
     leftForLater_ = joined(std::move(followed));
 }
@@ -168,6 +180,7 @@ void StylingLeftForLater::scheduleSlice() {
 }
 
 void StylingLeftForLater::styleSlice() {
+    followEdits();
     if (leftForLater_.empty()) {
         return;
     }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -65,6 +66,10 @@ public:
 
 private:
     void editingGroupDidFinish(const EditingSummary &summary) override;
+    /// Moves what is left through the character edits made since it was last moved. Whoever reads it first
+    /// does so: a reader told of a finished group before this object may ask for styling while this object has
+    /// not heard of the group yet.
+    void followEdits();
     void styleRegion(TextRange range);
     void scheduleSlice();
     void styleSlice();
@@ -76,6 +81,8 @@ private:
     Sizes sizes_;
     Subscription subscription_;
     std::vector<TextRange> leftForLater_;
+    /// The storage's character version that leftForLater_ describes.
+    std::uint64_t followedVersion_ = 0;
     Color color_;
     StyleSettings style_;
     /// Where the slices start from: the middle of what was last asked to be seen.

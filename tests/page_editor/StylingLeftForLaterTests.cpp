@@ -160,6 +160,35 @@ TEST(StylingLeftForLater, WhatComesOnScreenIsStyledBeforeItIsShown) {
     }
 }
 
+// The text view hears of a finished edit before the styling does, and may scroll then and ask for what it shows
+// to be styled: what is left for later must follow the edit before anything is styled or taken from it.
+TEST(StylingLeftForLater, WhatIsLeftFollowsAnEditThatAReaderHeardOfFirst) {
+    struct ReaderToldFirst final : TextStorageObserver {
+        std::function<void()> told;
+        void editingGroupDidFinish(const EditingSummary &summary) override {
+            if (!summary.attributesOnly && told) {
+                told();
+            }
+        }
+    } reader;
+    TextStorage storage(text::toUTF16(markdownPage()));
+    const Subscription first = storage.subscribe(reader);
+    velto::testing::ManualScheduler scheduler;
+    StylingLeftForLater styling(storage, scheduler);
+    styling.setSizes(smallPieces);
+    const Color color = MarkdownStyler::textColor();
+    styling.restyle([] { return TextRange{0, 600}; }, color, StyleSettings());
+    reader.told = [&styling] { styling.styleNear(TextRange{9'000, 300}); };
+    storage.replaceCharacters(TextRange{5'000, 2'000}, u""); // far inside what is left
+    reader.told = nullptr;
+    ASSERT_FALSE(styling.leftForLater().empty());
+    scheduler.advance(10s);
+    EXPECT_TRUE(styling.leftForLater().empty());
+    TextStorage reference(storage.string());
+    MarkdownStyler::apply(reference, color, StyleSettings());
+    EXPECT_EQ(storage.attributeRuns({0, storage.length()}), reference.attributeRuns({0, reference.length()}));
+}
+
 TEST(StylingLeftForLater, ShorterPagesAreStyledAtOnceAndUnformattedTextLeavesNothingForLater) {
     const std::string page = markdownPage();
     EditorSession session(page);
