@@ -490,14 +490,22 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
 void VeltoEditorCoordinator::loadTextIndexingCode(const std::u16string &text) {
     // A big page's code index, which styling it needs first of all, is built on another thread while the text
     // goes into the storage: both only read the text. A text with a lone surrogate is indexed afterwards, as any
-    // other: loading replaces the surrogate, and the index must describe the storage's text.
+    // other: loading replaces the surrogate, and the index must describe the storage's text. The other thread
+    // looks for one, so that the main thread does not scan the page for it once more.
     std::future<std::shared_ptr<MarkdownCodeTokenIndex>> index;
-    if (settings_.formatsMarkdown && stylingLeftForLater_.splitsText(text.size()) && !containsLoneSurrogate(text)) {
-        index = std::async(std::launch::async, [&text] { return std::make_shared<MarkdownCodeTokenIndex>(text); });
+    if (settings_.formatsMarkdown && stylingLeftForLater_.splitsText(text.size())) {
+        index = std::async(std::launch::async, [&text]() -> std::shared_ptr<MarkdownCodeTokenIndex> {
+            if (containsLoneSurrogate(text)) {
+                return nullptr;
+            }
+            return std::make_shared<MarkdownCodeTokenIndex>(text);
+        });
     }
     core_.loadText(text);
     if (index.valid()) {
-        MarkdownStyler::adoptCodeTokenIndex(core_.textStorage(), index.get());
+        if (std::shared_ptr<MarkdownCodeTokenIndex> built = index.get()) {
+            MarkdownStyler::adoptCodeTokenIndex(core_.textStorage(), std::move(built));
+        }
     }
 }
 
