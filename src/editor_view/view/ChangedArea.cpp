@@ -32,6 +32,7 @@ void ChangedArea::editingGroupDidFinish(const EditingSummary &summary) {
     const std::size_t length = cache_.storage().length();
     const TextRange edited = summary.editedRange;
     if (!summary.attributesOnly) {
+        onlyAttributesChanged_ = false;
         const auto oldLength = static_cast<std::ptrdiff_t>(edited.length) - summary.changeInLength;
         if (oldLength < 0) {
             everything_ = true;
@@ -46,13 +47,20 @@ void ChangedArea::editingGroupDidFinish(const EditingSummary &summary) {
     if (cache_.paragraphCount() != paragraphCount_ || cache_.estimatesGeneration() != estimatesGeneration_) {
         everything_ = true;
     }
-    if (everything_ || cache_.paragraphCount() == 0) {
+    if (cache_.paragraphCount() == 0) {
         everything_ = true;
         return;
     }
     const std::size_t first = cache_.index().paragraphContaining(std::min(edited.location, length));
     const std::size_t last =
         cache_.index().paragraphContaining(std::min(edited.length > 0 ? edited.end() - 1 : edited.location, length));
+    if (summary.attributesOnly) {
+        restyled_ = restyled_ ? ParagraphSpan{std::min(restyled_->first, first), std::max(restyled_->last, last)}
+                              : ParagraphSpan{first, last};
+    }
+    if (everything_) {
+        return;
+    }
     if (first != last || (editedParagraph_ && *editedParagraph_ != first)) {
         everything_ = true;
         return;
@@ -72,13 +80,29 @@ void ChangedArea::reset(TextRange selection) {
     pending_ = false;
     everything_ = false;
     editedParagraph_.reset();
+    selectionMoved_ = false;
+    onlyAttributesChanged_ = true;
+    restyled_.reset();
     paragraphCount_ = cache_.paragraphCount();
     estimatesGeneration_ = cache_.estimatesGeneration();
     shownSelection_ = selection;
 }
 
 std::optional<VerticalStretch> ChangedArea::take(TextRange selection, VerticalStretch view) {
-    if (everything_ || cache_.paragraphCount() == 0 || cache_.estimatesGeneration() != estimatesGeneration_) {
+    if (cache_.paragraphCount() == 0 || cache_.estimatesGeneration() != estimatesGeneration_) {
+        reset(selection);
+        return std::nullopt;
+    }
+    if (onlyRestyledOutOfView(view)) {
+        // Nothing shown changed: only the selection, if it moved, is painted again.
+        everything_ = false;
+        editedParagraph_.reset();
+        if (!selectionMoved_) {
+            reset(selection);
+            return VerticalStretch{view.top, view.top};
+        }
+    }
+    if (everything_) {
         reset(selection);
         return std::nullopt;
     }
@@ -114,6 +138,17 @@ std::optional<VerticalStretch> ChangedArea::take(TextRange selection, VerticalSt
     const double top = std::max(changed->top - margin, view.top);
     const double bottom = std::min(changed->bottom + margin, view.bottom);
     return VerticalStretch{top, std::max(top, bottom)};
+}
+
+bool ChangedArea::onlyRestyledOutOfView(VerticalStretch view) {
+    if (!onlyAttributesChanged_ || !restyled_ || cache_.paragraphCount() != paragraphCount_) {
+        return false;
+    }
+    // The heights of paragraphs given new attributes stay until they are laid out again: these are the places
+    // the view was painted with.
+    const double top = cache_.paragraphTop(restyled_->first);
+    const double bottom = cache_.paragraphTop(restyled_->last) + cache_.paragraphHeight(restyled_->last);
+    return bottom + margin <= view.top || top - margin >= view.bottom;
 }
 
 VerticalStretch ChangedArea::paragraphsStretch(std::size_t first, std::size_t last) {

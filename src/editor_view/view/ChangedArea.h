@@ -21,7 +21,9 @@ struct VerticalStretch {
 /// the view's bottom when its height changed, as everything below it moved) and the paragraphs the selection left
 /// and entered (the caret, the selection's colour and the rules that show their source). A change it cannot
 /// follow that cheaply (paragraphs added or removed, an edit over several paragraphs or above the view, two
-/// paragraphs edited before the view was painted) asks for the whole view.
+/// paragraphs edited before the view was painted) asks for the whole view. New attributes wholly out of the
+/// view ask for nothing: they move no text until their paragraphs are laid out again, and whoever lays them
+/// out keeps the view's top text in place (a big page is styled in slices while it is shown).
 class ChangedArea {
 public:
     /// Beyond a changed stretch, what is painted again too: more than a code block's background reaches past its
@@ -33,7 +35,10 @@ public:
     /// Follows a finished editing group of the storage (after the layout cache followed it).
     void editingGroupDidFinish(const EditingSummary &summary);
     /// The selection moved: where it was and where it is are painted again.
-    void selectionDidChange() { pending_ = true; }
+    void selectionDidChange() {
+        pending_ = true;
+        selectionMoved_ = true;
+    }
     /// The whole view is painted with this selection (a scroll, a new look): nothing is left to paint again.
     void wholeViewPainted(TextRange selection);
     /// Whether anything changed since the last call of take().
@@ -45,8 +50,17 @@ public:
     std::optional<VerticalStretch> take(TextRange selection, VerticalStretch view);
 
 private:
+    /// The paragraphs given new attributes since the last take(), from the first to the last.
+    struct ParagraphSpan {
+        std::size_t first = 0;
+        std::size_t last = 0;
+    };
+
     /// The stretch of the paragraphs from the one holding `first` to the one holding `last`.
     VerticalStretch paragraphsStretch(std::size_t first, std::size_t last);
+    /// Whether every change since the last take() gave attributes to paragraphs that lie wholly out of the
+    /// view, margins included.
+    bool onlyRestyledOutOfView(VerticalStretch view);
     void reset(TextRange selection);
 
     LayoutCache &cache_;
@@ -60,6 +74,10 @@ private:
     double heightBefore_ = 0;
     /// The selection as last shown, moved with the edits since.
     TextRange shownSelection_;
+    bool selectionMoved_ = false;
+    /// Whether the storage's changes since the last take() were all of attributes, and which paragraphs they met.
+    bool onlyAttributesChanged_ = true;
+    std::optional<ParagraphSpan> restyled_;
 };
 
 } // namespace velto::editor
