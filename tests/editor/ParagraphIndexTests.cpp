@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace velto::editor;
@@ -153,6 +154,39 @@ TEST(ParagraphIndexTests, SplicesDescribeWhichParagraphsWereReplaced) {
         for (std::size_t k = splice->first + splice->removedCount; k < before.size(); ++k) {
             const std::size_t now = k - splice->removedCount + splice->insertedCount;
             EXPECT_EQ(static_cast<std::ptrdiff_t>(index.starts()[now]), static_cast<std::ptrdiff_t>(before[k]) + delta);
+        }
+    }
+}
+
+// The walk over the paragraphs' lengths agrees with each paragraph's range, whatever edits the index followed.
+TEST(ParagraphIndexTests, AWalkOverTheLengthsGivesEachParagraphsLength) {
+    std::u16string text;
+    for (int k = 0; k < 500; ++k) {
+        text += k % 7 == 0 ? u"\r\n" : (k % 5 == 0 ? u"a longer paragraph\n" : u"p\n");
+    }
+    TextStorage storage(text);
+    ParagraphIndex index(storage);
+    std::mt19937 random(11);
+    for (int round = 0; round < 50; ++round) {
+        const std::size_t location = random() % (storage.length() + 1);
+        const std::size_t removed = std::min<std::size_t>(random() % 30, storage.length() - location);
+        storage.replaceCharacters(TextRange{location, removed}, round % 2 == 0 ? u"x\ny\n" : u"zz");
+        ASSERT_TRUE(index.sync(storage).has_value());
+        const std::size_t count = index.paragraphCount();
+        const std::vector<std::pair<std::size_t, std::size_t>> windows = {
+            {0, count}, {random() % count, count + 3}, {count - 1, count}, {random() % count, random() % count}};
+        for (const auto &[first, end] : windows) {
+            std::vector<std::size_t> walked;
+            std::vector<std::size_t> asked;
+            std::size_t expected = first;
+            index.forEachParagraphLength(first, end, [&](std::size_t paragraph, std::size_t length) {
+                EXPECT_EQ(paragraph, expected++);
+                walked.push_back(length);
+            });
+            for (std::size_t paragraph = first; paragraph < std::min(end, count); ++paragraph) {
+                asked.push_back(index.paragraphRange(paragraph).length);
+            }
+            ASSERT_EQ(walked, asked) << "round " << round << ", from " << first << " to " << end;
         }
     }
 }

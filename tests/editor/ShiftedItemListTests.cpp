@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
+#include <vector>
 
 using namespace velto::editor;
 
@@ -147,3 +149,34 @@ template <typename List> void expectAgreesWithPlainVector() {
 }
 
 } // namespace
+
+// A walk over the starts from any item to any other gives what asking for each does: from the middle of a
+// block, over blocks cut and joined by splices and moved by shifts, past the end, and over nothing.
+TEST(ShiftedItemListTests, AWalkOverTheStartsGivesEachItemsStart) {
+    std::vector<Marker> markers;
+    for (std::size_t k = 0; k < 1000; ++k) {
+        markers.push_back(Marker{k * 10, k * 10 + 5});
+    }
+    ShiftedItemList<Marker, CompactMarker> list(markers);
+    std::vector<Marker> fresh;
+    for (std::size_t k = 0; k < 300; ++k) {
+        fresh.push_back(Marker{2001 + k, 2001 + k});
+    }
+    list.splice(200, 10, fresh);
+    list.shiftFrom(500, 7000);
+    list.splice(700, 150, {});
+    list.shiftFrom(30, 3);
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        const std::size_t first = random() % (list.size() + 2);
+        const std::size_t end = first + random() % 400;
+        std::vector<std::pair<std::size_t, std::size_t>> walked;
+        list.forEachStart(first, end,
+                          [&walked](std::size_t index, std::size_t start) { walked.emplace_back(index, start); });
+        std::vector<std::pair<std::size_t, std::size_t>> asked;
+        for (std::size_t index = first; index < std::min(end, list.size()); ++index) {
+            asked.emplace_back(index, list.startAt(index));
+        }
+        ASSERT_EQ(walked, asked) << "from " << first << " to " << end;
+    }
+}

@@ -3,6 +3,7 @@
 #include "editor/text/ShiftedItemList.h"
 #include "editor/text/TextRange.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -67,6 +68,24 @@ public:
     TextRange paragraphRange(std::size_t paragraph) const;
     /// The paragraph holding the position; the text's end belongs to the last paragraph.
     std::size_t paragraphContaining(std::size_t position) const;
+
+    /// Calls `visit(paragraph, length)` with the length of every paragraph from `first` up to `end` (separators
+    /// included), in order, in one walk.
+    template <typename Visit> void forEachParagraphLength(std::size_t first, std::size_t end, Visit &&visit) const {
+        end = std::min(end, paragraphCount());
+        if (first >= end) {
+            return;
+        }
+        // Each paragraph's length is known once the next one's start is: the walk runs one paragraph ahead.
+        std::size_t previous = first;
+        std::size_t previousStart = paragraphStart(first);
+        starts_.forEachStart(first + 1, end, [&](std::size_t paragraph, std::size_t start) {
+            visit(previous, start - previousStart);
+            previous = paragraph;
+            previousStart = start;
+        });
+        visit(previous, paragraphRange(previous).length);
+    }
 
     /// Every paragraph's start, in order.
     std::vector<std::size_t> starts() const;

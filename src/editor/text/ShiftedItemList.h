@@ -148,6 +148,23 @@ public:
         }
     }
 
+    /// Calls `visit(index, start)` with the first position of every item from `first` up to `end`, in order:
+    /// one walk over the blocks, where asking `startAt` for each would look its block up every time.
+    template <typename Visit> void forEachStart(std::size_t first, std::size_t end, Visit &&visit) const {
+        end = std::min(end, size_);
+        if (first >= end) {
+            return;
+        }
+        std::size_t index = first;
+        for (std::size_t block = blockOf(first); index < end; ++block) {
+            const Block &items = blocks_[block];
+            const std::size_t last = std::min(end, firstIndex_[block] + items.items.size());
+            for (; index < last; ++index) {
+                visit(index, shifted(startOf(items.items[index - firstIndex_[block]]), items.shift));
+            }
+        }
+    }
+
     /// Every item with its true positions, in order.
     std::vector<Item> items() const {
         std::vector<Item> all;

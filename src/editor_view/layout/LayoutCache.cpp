@@ -104,9 +104,7 @@ void LayoutCache::rebuildEntries() {
     pieces_.clear();
     heights_.assign(index_.paragraphCount());
     plainMeasured_.assign(index_.paragraphCount(), false);
-    for (std::size_t paragraph = 0; paragraph < heights_.size(); ++paragraph) {
-        heights_.set(paragraph, estimatedHeight(index_.paragraphRange(paragraph).length));
-    }
+    estimateHeights(0, heights_.size());
     blockTops_.assign(heights_.size() / topsStride + 1, 0);
     blockSums_.clear();
     documentHeight_ = 0;
@@ -118,19 +116,25 @@ void LayoutCache::rebuildEntries() {
     liveLayouts_ = 0;
 }
 
-double LayoutCache::estimatedHeight(std::size_t units) const {
-    return onHeightGrid(unscaledEstimate(units) * estimateScale_);
-}
-
-double LayoutCache::unscaledEstimate(std::size_t units) const {
-    // The base style's figures: about 0.6 of the size per character, lines 1.2 of the size apart plus
-    // the line spacing, and the paragraph spacing once.
+LayoutCache::EstimateFigures LayoutCache::estimateFigures() const {
     const double size = formats_.styleSettings().fontSize;
     const double characterWidth = 0.6 * size;
-    const double lineHeight = 1.2 * size + std::max(0.28 * size, 4.0);
-    const double perLine = width_ > characterWidth ? std::floor(width_ / characterWidth) : 1.0;
-    const double lines = std::max(1.0, std::ceil(static_cast<double>(units) / perLine));
-    return lines * lineHeight + std::max(0.15 * size, 2.0);
+    EstimateFigures figures;
+    figures.perLine = width_ > characterWidth ? std::floor(width_ / characterWidth) : 1.0;
+    figures.lineHeight = 1.2 * size + std::max(0.28 * size, 4.0);
+    figures.paragraphSpacing = std::max(0.15 * size, 2.0);
+    return figures;
+}
+
+double LayoutCache::estimatedHeight(const EstimateFigures &figures, std::size_t units) const {
+    return onHeightGrid(figures.unscaled(units) * estimateScale_);
+}
+
+void LayoutCache::estimateHeights(std::size_t first, std::size_t end) {
+    const EstimateFigures figures = estimateFigures();
+    index_.forEachParagraphLength(first, end, [&](std::size_t paragraph, std::size_t length) {
+        heights_.set(paragraph, estimatedHeight(figures, length));
+    });
 }
 
 // ---- following the text ----
@@ -160,8 +164,10 @@ void LayoutCache::editingGroupDidFinish(const EditingSummary &summary) {
                 }
             }
             resizeSpan(first, splice->removedCount, splice->insertedCount);
-            for (std::size_t k = first; k < first + splice->insertedCount; ++k) {
-                heights_.set(k, oneForOne ? keptHeight : estimatedHeight(index_.paragraphRange(k).length));
+            if (oneForOne) {
+                heights_.set(first, keptHeight);
+            } else {
+                estimateHeights(first, first + splice->insertedCount);
             }
         }
         // A paragraph edited in place changes at most its own height, which noteHeight follows; paragraphs
@@ -898,23 +904,24 @@ void LayoutCache::endMeasuring() {
 void LayoutCache::refineEstimates() {
     // The measured paragraphs are those near the view: how their heights compare with their estimates scales
     // the estimates of all the others.
+    const EstimateFigures figures = estimateFigures();
     double measured = 0;
     double estimated = 0;
-    for (std::size_t paragraph = 0; paragraph < heights_.size(); ++paragraph) {
-        if (isPlain(paragraph) && plainMeasured_[paragraph]) {
+    index_.forEachParagraphLength(0, heights_.size(), [&](std::size_t paragraph, std::size_t length) {
+        if (plainMeasured_[paragraph] && isPlain(paragraph)) {
             measured += heights_[paragraph];
-            estimated += unscaledEstimate(index_.paragraphRange(paragraph).length);
+            estimated += figures.unscaled(length);
         }
-    }
+    });
     if (measured <= 0 || estimated <= 0) {
         return;
     }
     estimateScale_ = measured / estimated;
-    for (std::size_t paragraph = 0; paragraph < heights_.size(); ++paragraph) {
-        if (isPlain(paragraph) && !plainMeasured_[paragraph]) {
-            heights_.set(paragraph, estimatedHeight(index_.paragraphRange(paragraph).length));
+    index_.forEachParagraphLength(0, heights_.size(), [&](std::size_t paragraph, std::size_t length) {
+        if (!plainMeasured_[paragraph] && isPlain(paragraph)) {
+            heights_.set(paragraph, estimatedHeight(figures, length));
         }
-    }
+    });
     // Every sum is taken again: cheaper at once than block by block for so many changed heights.
     summedBlocks_ = 0;
     topsValidUpTo_ = 0;
