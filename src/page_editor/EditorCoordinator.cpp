@@ -225,18 +225,21 @@ void VeltoEditorCoordinator::editorTextDidChange() {
     hasUnsavedEdits_ = true;
     cancelHighlighting();
     panel_.updateCommandAvailability(histories_.canUndo(), histories_.canRedo());
-    cancelPendingStylePass();
-    // The save is due 0.25 s after the last change: this change cancels the one scheduled before it.
-    cancelPendingSave();
     if (core_.hasMarkedText()) {
-        return; // nothing is styled or saved while an input method composes; its last change schedules both
+        // Nothing is styled or saved while an input method composes; its last change schedules both.
+        cancelPendingStylePass();
+        cancelPendingSave();
+        return;
     }
     if (const std::optional<std::size_t> typedAt = std::exchange(typedCharacterAt_, std::nullopt)) {
         correctSpellingAfterTyping(*typedAt); // a correction is a change of its own, styled and saved as such
     }
+    // The style pass and the save are due a while after the last change: this change puts off the ones
+    // scheduled before it.
     if (settings_.formatsMarkdown && pendingStyleRange_ &&
         MarkdownStyler::applyImmediateHeadingChange(core_.textStorage(), clampedPendingRange(), editorTextColor_,
                                                     core_.styleSettings())) {
+        cancelPendingStylePass();
         pendingStyleRange_.reset();
         panel_.updateScrollIndicators();
         requestCodeHighlighting();
@@ -247,6 +250,9 @@ void VeltoEditorCoordinator::editorTextDidChange() {
 }
 
 void VeltoEditorCoordinator::scheduleStylePass() {
+    if (styleWorkItem_ && styleWorkItem_->postpone(styleDelay)) {
+        return;
+    }
     QPointer<VeltoEditorCoordinator> coordinator(this);
     styleWorkItem_ = scheduler_.schedule(styleDelay, [coordinator] {
         if (coordinator) {
@@ -257,6 +263,9 @@ void VeltoEditorCoordinator::scheduleStylePass() {
 }
 
 void VeltoEditorCoordinator::scheduleSave() {
+    if (saveWorkItem_ && saveWorkItem_->postpone(saveDelay)) {
+        return;
+    }
     QPointer<VeltoEditorCoordinator> coordinator(this);
     // The text is handed over when the save is due, not on every keystroke: a 5 MiB page costs one
     // comparison with the store's copy around what was typed per pause in typing.

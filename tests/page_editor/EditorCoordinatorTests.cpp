@@ -33,6 +33,31 @@ TEST(EditorCoordinator, ABurstOfTypingIsStyledOnceAndHandedOverOnceAfterItsLastK
     EXPECT_EQ(session.availability, (std::pair<bool, bool>{true, false}));
 }
 
+TEST(EditorCoordinator, KeysPutOffTheScheduledStylePassAndSaveInsteadOfSchedulingNewOnes) {
+    EditorSession session("start\n");
+    session.typeAtEnd(u"a");
+    const std::uint64_t scheduled = session.scheduler.scheduledCount();
+    for (char16_t key : std::u16string_view(u"bcdefghij")) {
+        session.scheduler.advance(20ms);
+        session.typeAtEnd(std::u16string(1, key));
+    }
+    EXPECT_EQ(session.scheduler.scheduledCount(), scheduled) << "no new timer per key";
+    EXPECT_EQ(session.scheduler.pendingCount(), 2u) << "the style pass and the save";
+    session.scheduler.advance(249ms);
+    EXPECT_EQ(session.storedText(), "start\n") << "the save waits for the last key";
+    session.scheduler.advance(1ms);
+    EXPECT_EQ(session.storedText(), "start\nabcdefghij");
+
+    // Once they ran, the next key schedules them anew; composing cancels them.
+    const std::uint64_t scheduledUntilTheSave = session.scheduler.scheduledCount();
+    session.typeAtEnd(u"k");
+    EXPECT_EQ(session.scheduler.pendingCount(), 2u);
+    EXPECT_GT(session.scheduler.scheduledCount(), scheduledUntilTheSave);
+    session.core.setHasMarkedText(true);
+    session.typeAtEnd(u"l");
+    EXPECT_EQ(session.scheduler.pendingCount(), 0u);
+}
+
 TEST(EditorCoordinator, TheTextIsTakenWhenTheSaveIsDueAndALoadDropsAPendingSave) {
     EditorSession session("one\n");
     session.typeAtEnd(u"x");

@@ -9,13 +9,27 @@
 namespace velto {
 namespace {
 
+/// A single-shot timer and the time its action is due. Put off, the action only moves its due time: the timer
+/// fires when first set, finds the action not due yet and waits again for the rest. A wait put off at every
+/// keystroke then costs the timer's registration with the event loop once per wait, not twice per key.
 class QtScheduledAction : public VeltoScheduledAction {
 public:
+    using Clock = std::chrono::steady_clock;
+
     QtScheduledAction(std::chrono::milliseconds delay, std::function<void()> action)
-        : timer_(new QTimer) {
+        : timer_(new QTimer)
+        , due_(std::make_shared<Clock::time_point>(Clock::now() + delay)) {
         timer_->setSingleShot(true);
         timer_->setTimerType(Qt::PreciseTimer);
-        QObject::connect(timer_, &QTimer::timeout, timer_, [action = std::move(action)] { action(); });
+        QTimer *timer = timer_.data();
+        QObject::connect(timer_, &QTimer::timeout, timer_, [timer, due = due_, action = std::move(action)] {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now());
+            if (left.count() > 0) {
+                timer->start(left);
+                return;
+            }
+            action();
+        });
         timer_->start(delay);
     }
     // The action may drop its own handle while the timer is still delivering its timeout.
@@ -32,8 +46,21 @@ public:
         }
     }
 
+    bool postpone(std::chrono::milliseconds delay) override {
+        if (timer_ == nullptr || !timer_->isActive()) {
+            return false;
+        }
+        const Clock::time_point due = Clock::now() + delay;
+        if (due < *due_) {
+            timer_->start(delay); // sooner than the timer is set for
+        }
+        *due_ = due;
+        return true;
+    }
+
 private:
     QPointer<QTimer> timer_;
+    std::shared_ptr<Clock::time_point> due_; // shared with the timer's handler, which may outlive this handle
 };
 
 class QtScheduler : public VeltoScheduler {

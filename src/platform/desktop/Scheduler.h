@@ -15,6 +15,13 @@ class VeltoScheduledAction {
 public:
     virtual ~VeltoScheduledAction() = default;
     virtual void cancel() = 0;
+    /// Moves the action, not run or cancelled yet, to `delay` from now, and answers true; answers false and changes
+    /// nothing when it ran or was cancelled, or its scheduler cannot move actions: then the caller schedules anew.
+    /// A wait put off at every keystroke then costs no new timer each time.
+    virtual bool postpone(std::chrono::milliseconds delay) {
+        (void)delay;
+        return false;
+    }
 };
 
 /// Runs actions after a delay. The store's retry wait and the folder monitor's quiet times go through

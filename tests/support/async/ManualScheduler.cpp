@@ -7,12 +7,15 @@ namespace {
 
 class ManualScheduledAction : public VeltoScheduledAction {
 public:
-    explicit ManualScheduledAction(std::shared_ptr<bool> cancelled)
-        : cancelled_(std::move(cancelled)) {}
+    ManualScheduledAction(ManualScheduler &scheduler, std::shared_ptr<bool> cancelled)
+        : scheduler_(scheduler)
+        , cancelled_(std::move(cancelled)) {}
     ~ManualScheduledAction() override { *cancelled_ = true; }
     void cancel() override { *cancelled_ = true; }
+    bool postpone(std::chrono::milliseconds delay) override { return scheduler_.postpone(cancelled_, delay); }
 
 private:
+    ManualScheduler &scheduler_;
     std::shared_ptr<bool> cancelled_;
 };
 
@@ -22,7 +25,7 @@ std::unique_ptr<VeltoScheduledAction> ManualScheduler::schedule(std::chrono::mil
                                                                 std::function<void()> action) {
     auto cancelled = std::make_shared<bool>(false);
     entries_.push_back(Entry{now_ + delay, nextOrder_++, std::move(action), cancelled});
-    return std::make_unique<ManualScheduledAction>(cancelled);
+    return std::make_unique<ManualScheduledAction>(*this, cancelled);
 }
 
 void ManualScheduler::advance(std::chrono::milliseconds interval) {
@@ -42,6 +45,22 @@ void ManualScheduler::advance(std::chrono::milliseconds interval) {
         entry.action();
     }
     now_ = target;
+}
+
+bool ManualScheduler::postpone(const std::shared_ptr<bool> &cancelled, std::chrono::milliseconds delay) {
+    if (*cancelled) {
+        return false;
+    }
+    auto entry = std::find_if(entries_.begin(), entries_.end(),
+                              [&cancelled](const Entry &waiting) { return waiting.cancelled == cancelled; });
+    if (entry == entries_.end()) {
+        return false;
+    }
+    // Ordered as if scheduled now, as a cancelled action scheduled anew would be.
+    entry->due = now_ + delay;
+    entry->order = nextOrder_++;
+    ++postponedCount_;
+    return true;
 }
 
 std::size_t ManualScheduler::pendingCount() const {

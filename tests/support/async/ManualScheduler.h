@@ -20,6 +20,10 @@ public:
     void advance(std::chrono::milliseconds interval);
     /// The number of actions waiting (cancelled ones excluded).
     std::size_t pendingCount() const;
+    /// How many actions were scheduled so far; postponing one does not count.
+    std::uint64_t scheduledCount() const { return nextOrder_ - postponedCount_; }
+    /// Moves the waiting action whose cancellation flag this is to `delay` from now; false when it is not waiting.
+    bool postpone(const std::shared_ptr<bool> &cancelled, std::chrono::milliseconds delay);
     std::chrono::milliseconds now() const { return now_; }
     /// The scheduler's time as a steady-clock point, for code that reads a clock.
     std::chrono::steady_clock::time_point steadyNow() const { return std::chrono::steady_clock::time_point(now_); }
@@ -35,6 +39,7 @@ private:
     // time since then.
     std::chrono::milliseconds now_{1'000'000};
     std::uint64_t nextOrder_ = 0;
+    std::uint64_t postponedCount_ = 0;
     std::vector<Entry> entries_;
 };
 
