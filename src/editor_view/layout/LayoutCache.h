@@ -136,6 +136,8 @@ public:
     PiecePlace piecePlaceFor(std::size_t position);
     /// Gives back the memory measuring took: the heights remembered for repeated pieces.
     void endMeasuring();
+    /// Whether heights measured since endMeasuring are kept, which endMeasuring would let go.
+    bool holdsMeasuredHeights() const { return measuredHeights_.size() > 0; }
     /// Estimates the paragraphs not measured yet again, scaled by how the heights of those measured (the ones
     /// near the view) compare with their estimates.
     void refineEstimates();

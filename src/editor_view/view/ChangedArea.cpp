@@ -89,6 +89,7 @@ void ChangedArea::reset(TextRange selection) {
 }
 
 std::optional<VerticalStretch> ChangedArea::take(TextRange selection, VerticalStretch view) {
+    tookCaretsOnly_ = shownSelection_.length == 0 && selection.length == 0;
     if (cache_.paragraphCount() == 0 || cache_.estimatesGeneration() != estimatesGeneration_) {
         reset(selection);
         return std::nullopt;

@@ -48,6 +48,9 @@ public:
     /// none asks for the whole view. The changed paragraph is laid out to learn its height. Afterwards the
     /// selection counts as shown and nothing is pending.
     std::optional<VerticalStretch> take(TextRange selection, VerticalStretch view);
+    /// Whether no selection was shown before or after what take() last gave (carets alone): then no selection's
+    /// colour leaves or enters the text's column.
+    bool tookCaretsOnly() const { return tookCaretsOnly_; }
 
 private:
     /// The paragraphs given new attributes since the last take(), from the first to the last.
@@ -78,6 +81,7 @@ private:
     /// Whether the storage's changes since the last take() were all of attributes, and which paragraphs they met.
     bool onlyAttributesChanged_ = true;
     std::optional<ParagraphSpan> restyled_;
+    bool tookCaretsOnly_ = false;
 };
 
 } // namespace velto::editor

@@ -91,7 +91,7 @@ QList<QAccessibleInterface *> VeltoTextView::accessibleChildElements() const {
 void VeltoTextView::editingGroupDidFinish(const EditingSummary &summary) {
     if (!summary.attributesOnly) {
         clipboard_.charactersDidChange();
-        spareCopiesTimer_.start(spareCopiesDelayMilliseconds, this);
+        spareCopiesTimer_.start(spareCopiesDelay, this);
         announcer_.charactersDidChange();
     }
     const std::optional<PreeditText> &preedit = inputMethod_.preedit();
@@ -152,8 +152,31 @@ void VeltoTextView::repaintChangedArea() {
     if (changed->bottom > changed->top) {
         const int from = static_cast<int>(std::floor(changed->top - top));
         const int to = static_cast<int>(std::ceil(changed->bottom - top));
-        viewport()->update(QRect(0, from, viewport()->width(), to - from));
+        const QRect stretch(0, from, viewport()->width(), to - from);
+        viewport()->update(changedArea_.tookCaretsOnly() && !showsHorizontalRule(stretch) ? textColumn(stretch)
+                                                                                          : stretch);
     }
+}
+
+QRect VeltoTextView::textColumn(QRect stretch) const {
+    // The text, the caret, code backgrounds and glyphs' ink stay within the container's width and a margin: the
+    // insets beside it hold the background alone, and the border drawn over the view's edges, which the toolkit
+    // would paint again over every stretch painted across the whole width.
+    const auto margin = static_cast<int>(std::ceil(ChangedArea::margin));
+    const auto inset = static_cast<int>(std::floor(inset_.width()));
+    const int left = std::max(0, inset - margin);
+    const int right = std::min(viewport()->width(), viewport()->width() - inset + margin);
+    return right > left ? QRect(left, stretch.top(), right - left, stretch.height()) : stretch;
+}
+
+bool VeltoTextView::showsHorizontalRule(QRect stretch) {
+    // A rule's source, shown while the caret is on its line, is drawn on one line however long it is.
+    const TextRange shown = painter_.visibleCharacterRange(QRectF(stretch).translated(0, scrollY()), inset_);
+    bool found = false;
+    storage_.enumerateAttribute(
+        AttributeKey::veltoHorizontalRule, shown,
+        [&found](const AttributeValue *value, TextRange) { found = found || value != nullptr; });
+    return found;
 }
 
 // ---- the EditingTarget's changes ----
@@ -366,7 +389,7 @@ TextViewPaintState VeltoTextView::paintState() const {
     const TextRange selected = core_.selectedRange();
     state.selectedRanges = {selected};
     const std::optional<PreeditText> &preedit = inputMethod_.preedit();
-    if (selected.length == 0 && hasFocus() && caretShown_ && core_.isEditable() && !preedit) {
+    if (selected.length == 0 && hasFocus() && caretBlink_.isShown() && core_.isEditable() && !preedit) {
         state.caret = core_.selectionHead();
         state.caretAffinity = motion_.headAffinity();
     }
@@ -430,12 +453,19 @@ void VeltoTextView::scheduleIdleLayout() {
     // A hidden view has no scroll bar to correct, and may be shown at another width, which would measure
     // every paragraph again: a page opened in a hidden panel is measured once it is shown, and after the
     // first picture, which needs only what is on screen.
-    if (!isVisible() || !paintedSinceShown_) {
+    if (!isVisible() || !paintedSinceShown_ || idleMeasuringBudgetSpent()) {
         return;
     }
     if (!idleLayoutTimer_.isActive()) {
         idleLayoutTimer_.start(0, this);
     }
+}
+
+bool VeltoTextView::idleMeasuringBudgetSpent() const {
+    // Spent on this page's estimates, a slice would only stop, and let go of the heights that painting measured
+    // meanwhile: after each key of a long page, twice (after the edit and after the paint), that cost a timer.
+    return cache_.estimatesGeneration() == measuredGeneration_ && idleMeasuringSpent_ >= idleMeasuringBudget_ &&
+           !cache_.holdsMeasuredHeights();
 }
 
 void VeltoTextView::measureWhileIdle() {
@@ -504,26 +534,45 @@ void VeltoTextView::keepViewTop(ViewTop top) {
 // ---- caret ----
 
 void VeltoTextView::restartCaretBlink() {
-    caretShown_ = true;
-    const int period = QApplication::cursorFlashTime() / 2;
-    if (period > 0 && hasFocus()) {
-        caretBlinkTimer_.start(period, this);
-    } else {
+    caretBlink_.showAnew(CaretBlink::Clock::now());
+    const std::chrono::milliseconds period(QApplication::cursorFlashTime() / 2);
+    if (period.count() <= 0 || !hasFocus()) {
         caretBlinkTimer_.stop();
+    } else if (!caretBlinkTimer_.isActive()) {
+        startCaretBlinkTimer(period);
+    }
+}
+
+void VeltoTextView::startCaretBlinkTimer(std::chrono::milliseconds interval) {
+    caretBlinkTimer_.start(static_cast<int>(interval.count()), this);
+    caretBlinkInterval_ = interval;
+}
+
+void VeltoTextView::caretBlinkTicked() {
+    const std::chrono::milliseconds period(QApplication::cursorFlashTime() / 2);
+    if (period.count() <= 0) {
+        caretBlinkTimer_.stop();
+        return;
+    }
+    const CaretBlink::Tick tick = caretBlink_.tick(CaretBlink::Clock::now(), period);
+    if (tick.next != caretBlinkInterval_) {
+        startCaretBlinkTimer(tick.next);
+    }
+    if (tick.toggled && core_.selectedRange().length == 0) {
+        const QRectF caret = caretRectInViewport(core_.selectionHead(), motion_.headAffinity());
+        viewport()->update(caret.toAlignedRect().adjusted(-2, -2, 2, 2));
     }
 }
 
 void VeltoTextView::timerEvent(QTimerEvent *event) {
     if (event->timerId() == caretBlinkTimer_.timerId()) {
-        caretShown_ = !caretShown_;
-        if (core_.selectedRange().length == 0) {
-            const QRectF caret = caretRectInViewport(core_.selectionHead(), motion_.headAffinity());
-            viewport()->update(caret.toAlignedRect().adjusted(-2, -2, 2, 2));
-        }
+        caretBlinkTicked();
     } else if (event->timerId() == idleLayoutTimer_.timerId()) {
         measureWhileIdle();
     } else if (event->timerId() == spareCopiesTimer_.timerId()) {
-        spareCopiesTimer_.stop();
+        if (!spareCopiesTimer_.isDue(this)) {
+            return;
+        }
         storage_.forgetJoinedText();
         giveFreedMemoryBack();
     } else {

@@ -15,7 +15,9 @@
 #include "editor_view/layout/LayoutFormats.h"
 #include "editor_view/layout/ScrollAnchor.h"
 #include "editor_view/spelling/SpellChecker.h"
+#include "editor_view/view/CaretBlink.h"
 #include "editor_view/view/ChangedArea.h"
+#include "editor_view/view/PostponableTimer.h"
 #include "editor_view/view/TextViewCaretMotion.h"
 #include "editor_view/view/TextViewEditingCommands.h"
 #include "editor_view/view/TextViewPainter.h"
@@ -238,8 +240,13 @@ private:
     /// them is done: a key repaints its paragraph and the caret, not the view.
     void scheduleChangedAreaRepaint();
     void repaintChangedArea();
+    /// The part of a stretch across the viewport that the text's column takes.
+    QRect textColumn(QRect stretch) const;
+    /// Whether a horizontal rule shows in a stretch of the viewport.
+    bool showsHorizontalRule(QRect stretch);
     void updateContainerWidth();
     void scheduleIdleLayout();
+    bool idleMeasuringBudgetSpent() const;
     void measureWhileIdle();
     /// The piece of text at the view's top (its first unit) and how far below its top the view starts.
     struct ViewTop {
@@ -251,6 +258,8 @@ private:
     /// moves, what is shown does not.
     void keepViewTop(ViewTop top);
     void restartCaretBlink();
+    void startCaretBlinkTimer(std::chrono::milliseconds interval);
+    void caretBlinkTicked();
     TextViewPaintState paintState() const;
     void scheduleSpellCheck();
     void addSpellingEntries(QMenu &menu, std::size_t position);
@@ -281,13 +290,14 @@ private:
     std::optional<Color> horizontalRuleColor_;
     bool increaseContrast_ = false;
 
+    CaretBlink caretBlink_;
     QBasicTimer caretBlinkTimer_;
-    bool caretShown_ = true;
+    std::chrono::milliseconds caretBlinkInterval_{0};
     QBasicTimer idleLayoutTimer_;
     /// Runs from a change of the characters until the page has been left alone a while: then the copies
     /// made for reading the whole text at once are freed, as the next change would make them anew anyway.
-    QBasicTimer spareCopiesTimer_;
-    static constexpr int spareCopiesDelayMilliseconds = 500;
+    PostponableTimer spareCopiesTimer_;
+    static constexpr std::chrono::milliseconds spareCopiesDelay{500};
     std::chrono::microseconds idleLayoutSlice_{4000};
     std::chrono::nanoseconds idleMeasuringBudget_ = std::chrono::milliseconds(100);
     /// The processor time measuring while idle took since the cache last estimated every height afresh.

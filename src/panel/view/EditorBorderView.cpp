@@ -18,10 +18,14 @@ void EditorBorderView::setBorder(double width, const QColor &color) {
     update();
 }
 
-QRegion EditorBorderView::edgeBands() const {
+int EditorBorderView::bandWidth() const {
     // The corners' curves stay within the radius and the stroke's width of the sides; one pixel more holds the
     // antialiasing.
-    const int band = static_cast<int>(std::ceil(cornerRadius + borderWidth_)) + 1;
+    return static_cast<int>(std::ceil(cornerRadius + borderWidth_)) + 1;
+}
+
+QRegion EditorBorderView::edgeBands() const {
+    const int band = bandWidth();
     const QRect all = rect();
     QRegion bands;
     bands += QRect(all.left(), all.top(), all.width(), band);
@@ -54,6 +58,11 @@ const QPixmap &EditorBorderView::strokedBorder() {
 }
 
 void EditorBorderView::paintEvent(QPaintEvent *event) {
+    // The editor's text column lies inside the bands: what a key painted there asks for no region arithmetic.
+    const int band = bandWidth();
+    if (rect().adjusted(band, band, -band, -band).contains(event->rect())) {
+        return;
+    }
     const QRegion painted = event->region() & edgeBands();
     if (painted.isEmpty() || width() <= 0 || height() <= 0) {
         return;

@@ -31,6 +31,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    /// How far from the view's edges the border's pixels reach.
+    int bandWidth() const;
     const QPixmap &strokedBorder();
 
     double borderWidth_ = 1;
