@@ -99,6 +99,7 @@ std::optional<std::string> X11Keyboard::typedText(std::uint32_t x11KeyCode, bool
     {
         std::lock_guard lock{mutex_};
         changed = drainEvents();
+        const bool askServer = keymap_ == nullptr || !layoutIndex_;
         if (keymap_ == nullptr) {
             keymap_ = keymapFromServer(connection_, deviceId_);
         }
@@ -110,8 +111,11 @@ std::optional<std::string> X11Keyboard::typedText(std::uint32_t x11KeyCode, bool
         }
         // Waiting for replies may have queued events inside xcb, where the socket notifier cannot see them. Those
         // sent before a reply describe the state it answers or an older one, and are read in order, so the
-        // layout kept is the latest.
-        changed = drainEvents() || changed;
+        // layout kept is the latest. Without a reply waited for, xcb read nothing more: a key costs one read of
+        // the connection, not two.
+        if (askServer) {
+            changed = drainEvents() || changed;
+        }
     }
     // Events read here would otherwise be lost to those watching.
     if (changed) {
