@@ -1,6 +1,5 @@
 #include "page_editor/EditorCoordinator.h"
 
-#include "editor/editing/TextBoundaries.h"
 #include "editor/markdown/CodePositions.h"
 #include "editor/markdown/MarkdownCodeTokenIndex.h"
 #include "editor/markdown/MarkdownStyler.h"
@@ -498,21 +497,17 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
 
 void VeltoEditorCoordinator::loadTextIndexingCode(const std::u16string &text) {
     // A big page's code index, which styling it needs first of all, is built on another thread while the text
-    // goes into the storage: both only read the text. A text with a lone surrogate is indexed afterwards, as any
-    // other: loading replaces the surrogate, and the index must describe the storage's text. The other thread
-    // looks for one, so that the main thread does not scan the page for it once more.
+    // goes into the storage: both only read the text. Loading looks for lone surrogates, once: a text that held
+    // one went in with them replaced, and its index is dropped, since it must describe the storage's text. That
+    // text is indexed afterwards, as any other.
     std::future<std::shared_ptr<MarkdownCodeTokenIndex>> index;
     if (settings_.formatsMarkdown && stylingLeftForLater_.splitsText(text.size())) {
-        index = std::async(std::launch::async, [&text]() -> std::shared_ptr<MarkdownCodeTokenIndex> {
-            if (containsLoneSurrogate(text)) {
-                return nullptr;
-            }
-            return std::make_shared<MarkdownCodeTokenIndex>(text);
-        });
+        index = std::async(std::launch::async, [&text] { return std::make_shared<MarkdownCodeTokenIndex>(text); });
     }
-    core_.loadText(text);
+    const bool loadedAsGiven = core_.loadText(text);
     if (index.valid()) {
-        if (std::shared_ptr<MarkdownCodeTokenIndex> built = index.get()) {
+        std::shared_ptr<MarkdownCodeTokenIndex> built = index.get();
+        if (loadedAsGiven) {
             MarkdownStyler::adoptCodeTokenIndex(core_.textStorage(), std::move(built));
         }
     }

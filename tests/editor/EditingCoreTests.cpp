@@ -163,6 +163,30 @@ TEST(EditingCoreTests, LoadingIsOutsideUndoAndTheProtocolAndRepairsLoneSurrogate
     EXPECT_EQ(f.core.string(), u"a\uFFFDb\uFFFD\U0001F600\uFFFD");
 }
 
+// Whoever built something from the text given (a big page's code index, on another thread) learns whether the
+// storage holds that very text.
+TEST(EditingCoreTests, LoadingSaysWhetherTheTextWentInAsGiven) {
+    const std::u16string high(1, char16_t(0xD800));
+    const std::u16string low(1, char16_t(0xDC00));
+    const struct {
+        std::u16string text;
+        bool asGiven;
+    } cases[] = {
+        {u"plain text", true},
+        {u"", true},
+        {u"a pair \U0001F600 of surrogates", true},
+        {u"a lone " + high + u" high one", false},
+        {u"a lone low one at the end " + low, false},
+        {low + high, false},
+    };
+    for (const auto &entry : cases) {
+        Fixture f(u"old");
+        EXPECT_EQ(f.core.loadText(entry.text), entry.asGiven);
+        EXPECT_EQ(f.core.string() == entry.text, entry.asGiven);
+        EXPECT_EQ(f.core.string().size(), entry.text.size());
+    }
+}
+
 TEST(EditingCoreTests, UndoPutsBackTheAttributesOfDeletedText) {
     TextStorage storage(u"red blue", colour(0.1));
     storage.setAttributes(colour(0.9), {4, 4});

@@ -488,17 +488,19 @@ void EditingCore::move(Movement movement, bool extend) {
 
 // ---- loading ----
 
-void EditingCore::loadText(std::u16string_view text, const Attributes &attributes) {
+bool EditingCore::loadText(std::u16string_view text, const Attributes &attributes) {
     breakUndoCoalescing();
     // A page's text is copied only when it holds a lone surrogate: a copy of a page of megabytes costs its
     // size in memory and the page faults of filling it.
-    if (containsLoneSurrogate(text)) {
-        storage_.replaceCharacters(TextRange{0, length()}, replacingLoneSurrogates(text), attributes);
-    } else {
+    const bool asGiven = !containsLoneSurrogate(text);
+    if (asGiven) {
         storage_.replaceCharacters(TextRange{0, length()}, text, attributes);
+    } else {
+        storage_.replaceCharacters(TextRange{0, length()}, replacingLoneSurrogates(text), attributes);
     }
     setSelectionQuietly(length(), length());
     selectionDidChange();
+    return asGiven;
 }
 
 } // namespace velto::editor

@@ -156,8 +156,9 @@ public:
 
     /// Puts the text in place of the whole contents outside undo and outside the change protocol (a page
     /// load): nothing is registered, the owner is not told of a change, coalescing is broken, the caret
-    /// goes to the end.
-    void loadText(std::u16string_view text, const Attributes &attributes = {});
+    /// goes to the end. Answers whether the text went in as given: false when its lone surrogates were
+    /// replaced.
+    bool loadText(std::u16string_view text, const Attributes &attributes = {});
 
 private:
     void replaceInStorage(TextRange range, std::u16string_view replacement, const Attributes *attributes);
