@@ -1,4 +1,5 @@
 #include "TextViewTestSupport.h"
+#include "editor_view/layout/LayoutCache.h"
 #include "editor_view/view/ChangedArea.h"
 #include "editor_view/view/PostponableTimer.h"
 #include "support/async/EventLoopWaits.h"
@@ -9,6 +10,7 @@
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 
 #include <string>
@@ -193,6 +195,98 @@ TEST(TextViewKeyWorkTests, KeysRepaintTheTextColumnAndLeaveNoStalePixels) {
         {"a key typed at the line's start",
          [&] {
              view->insertTypedText(TextRange{0, 0}, u"W");
+         }},
+    };
+    for (const Step &step : steps) {
+        step.act();
+        shownMatchesAFullPaint(step.name);
+    }
+    QApplication::setCursorFlashTime(flashTime);
+}
+
+TEST(TextViewKeyWorkTests, KeysOnALaterLineOfAParagraphRepaintFromTheLineBeforeAndLeaveNoStalePixels) {
+    velto::testing::ensureWidgetApplication();
+    const std::u16string wrapped =
+        u"A paragraph long enough to wrap onto three lines at this width, with words to type after and more "
+        u"words again to fill its last line";
+    const std::u16string text =
+        u"First.\n\n" + wrapped +
+        u"\n\n123 456 789 000 111 222 333 444 555 666 777 888 999 000 111 222 333 444 555 666 777 888 999\n";
+    const int flashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+    auto view = velto::testing::makeTextView(text, 320, 400);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    view->activateWindow();
+    view->setFocus();
+    PaintRecorder recorder;
+    view->viewport()->installEventFilter(&recorder);
+    const auto settle = [] {
+        for (int round = 0; round < 5; ++round) {
+            QCoreApplication::processEvents();
+        }
+    };
+    const auto shownMatchesAFullPaint = [&view, &settle](const std::string &step) {
+        settle();
+        const QRect area = view->viewport()->geometry();
+        const QImage shown = QGuiApplication::primaryScreen()
+                                 ->grabWindow(view->winId(), area.x(), area.y(), area.width(), area.height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        const QImage whole = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(shown == whole) << step << ": what the window shows differs from the view painted whole";
+    };
+    const std::size_t paragraphEnd = text.find(u"last line") + 9;
+    view->setSelectedRange(TextRange{paragraphEnd, 0});
+    shownMatchesAFullPaint("the caret at the paragraph's end");
+    LayoutCache &cache = view->layoutCache();
+    const double firstLineBottom = cache.lineRectFor(8).bottom();
+    ASSERT_GT(cache.lineRectFor(paragraphEnd).top(), cache.lineRectFor(8).bottom() + 10) << "three lines";
+
+    // A key on the last line paints that line and the one before, not the paragraph's first line.
+    recorder.painted.clear();
+    view->insertTypedText(view->selectedRange(), u"s");
+    settle();
+    ASSERT_FALSE(recorder.painted.empty());
+    const double viewportTop = view->textContainerInset().height() - view->verticalScrollBar()->value();
+    for (const QRect &painted : recorder.painted) {
+        EXPECT_GT(painted.top(), viewportTop + firstLineBottom - ChangedArea::margin) << "the first line again";
+    }
+    shownMatchesAFullPaint("a key on the last line");
+
+    const std::size_t secondLine = cache.visualLineRange(paragraphEnd).location;
+    struct Step {
+        const char *name;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"a word typed at the last line's start",
+         [&] {
+             view->insertTypedText(TextRange{secondLine, 0}, u"longerwordthatmoves ");
+         }},
+        {"the word removed again, a key at a time",
+         [&] {
+             for (int k = 0; k < 20; ++k) {
+                 view->replaceText(TextRange{secondLine, 1}, u"", TextRange{secondLine, 0});
+             }
+         }},
+        {"the last line's first word shortened until it fits the line before",
+         [&] {
+             const std::size_t start = cache.visualLineRange(paragraphEnd).location;
+             for (int k = 0; k < 6; ++k) {
+                 view->replaceText(TextRange{start, 1}, u"", TextRange{start, 0});
+                 settle();
+             }
+         }},
+        {"right-to-left letters typed at the end of a paragraph of numbers",
+         [&] {
+             const std::size_t at = view->textStorage().length() - 1; // no letter before it in its paragraph
+             view->setSelectedRange(TextRange{at, 0});
+             view->insertTypedText(TextRange{at, 0}, u"\u05E9\u05DC\u05D5\u05DD ");
+         }},
+        {"and removed again",
+         [&] {
+             const std::size_t at = view->selectedRange().location - 5;
+             view->replaceText(TextRange{at, 5}, u"", TextRange{at, 0});
          }},
     };
     for (const Step &step : steps) {

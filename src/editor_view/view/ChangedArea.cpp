@@ -33,6 +33,7 @@ void ChangedArea::editingGroupDidFinish(const EditingSummary &summary) {
     const TextRange edited = summary.editedRange;
     if (!summary.attributesOnly) {
         onlyAttributesChanged_ = false;
+        editedFrom_ = editedFrom_ ? std::min(*editedFrom_, edited.location) : edited.location;
         const auto oldLength = static_cast<std::ptrdiff_t>(edited.length) - summary.changeInLength;
         if (oldLength < 0) {
             everything_ = true;
@@ -81,6 +82,7 @@ void ChangedArea::reset(TextRange selection) {
     everything_ = false;
     editedParagraph_.reset();
     selectionMoved_ = false;
+    editedFrom_.reset();
     onlyAttributesChanged_ = true;
     restyled_.reset();
     paragraphCount_ = cache_.paragraphCount();
@@ -135,6 +137,9 @@ std::optional<VerticalStretch> ChangedArea::take(TextRange selection, VerticalSt
         const std::size_t start = std::min(range.location, length);
         include(paragraphsStretch(start, std::min(range.end(), length)));
     }
+    if (const std::optional<double> linesTop = firstChangedLineTop(selection)) {
+        changed->top = std::max(changed->top, *linesTop);
+    }
     reset(selection);
     const double top = std::max(changed->top - margin, view.top);
     const double bottom = std::min(changed->bottom + margin, view.bottom);
@@ -150,6 +155,40 @@ bool ChangedArea::onlyRestyledOutOfView(VerticalStretch view) {
     const double top = cache_.paragraphTop(restyled_->first);
     const double bottom = cache_.paragraphTop(restyled_->last) + cache_.paragraphHeight(restyled_->last);
     return bottom + margin <= view.top || top - margin >= view.bottom;
+}
+
+std::optional<double> ChangedArea::firstChangedLineTop(TextRange selection) {
+    // Keys typed in a paragraph, the carets in it before and after: lines are broken one after another from the
+    // paragraph's start, each from its own text and the first word of the next, so the lines before the one
+    // ahead of the first edited line stay as they were, and where they were.
+    if (!editedParagraph_ || !editedFrom_ || restyled_ || shownSelection_.length > 0 || selection.length > 0) {
+        return std::nullopt;
+    }
+    const std::size_t paragraph = *editedParagraph_;
+    const TextRange range = cache_.index().paragraphRange(paragraph);
+    const std::size_t first = std::min({*editedFrom_, shownSelection_.location, selection.location});
+    const auto holds = [&range](std::size_t position) { return range.location <= position && position <= range.end(); };
+    if (!holds(shownSelection_.location) || !holds(selection.location) || first < range.location ||
+        range.length > longestParagraphByLines) {
+        return std::nullopt;
+    }
+    // Left to right before and after: a letter comes first and no character of a right-to-left or complex script
+    // follows anywhere, which could turn the paragraph's direction or reorder its lines.
+    const std::u16string text = cache_.storage().substring(range);
+    bool letterFirst = false;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char16_t unit = text[k];
+        if (unit >= 0x0590) {
+            return std::nullopt;
+        }
+        const bool letter = (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z');
+        letterFirst = letterFirst || (letter && range.location + k < first);
+    }
+    const TextRange line = cache_.visualLineRange(first);
+    if (!letterFirst || line.location <= range.location) {
+        return std::nullopt;
+    }
+    return cache_.lineRectFor(line.location - 1).top();
 }
 
 VerticalStretch ChangedArea::paragraphsStretch(std::size_t first, std::size_t last) {

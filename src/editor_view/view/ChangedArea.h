@@ -59,6 +59,11 @@ private:
         std::size_t last = 0;
     };
 
+    /// Paragraphs longer than this are painted again whole: reading them is not worth the lines saved.
+    static constexpr std::size_t longestParagraphByLines = 4096;
+    /// Where the lines a typed key may have changed start, when the edits since the last take() and the carets
+    /// before and after lie in one left-to-right paragraph; nothing when the whole paragraph is to be painted.
+    std::optional<double> firstChangedLineTop(TextRange selection);
     /// The stretch of the paragraphs from the one holding `first` to the one holding `last`.
     VerticalStretch paragraphsStretch(std::size_t first, std::size_t last);
     /// Whether every change since the last take() gave attributes to paragraphs that lie wholly out of the
@@ -82,6 +87,8 @@ private:
     bool onlyAttributesChanged_ = true;
     std::optional<ParagraphSpan> restyled_;
     bool tookCaretsOnly_ = false;
+    /// Where the first character edit since the last take() began.
+    std::optional<std::size_t> editedFrom_;
 };
 
 } // namespace velto::editor
