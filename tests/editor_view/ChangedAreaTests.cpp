@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -146,25 +144,13 @@ TEST(ChangedAreaTests, KeysAndSelectionMovesLeaveNoStalePixels) {
     for (int k = 0; k < 30; ++k) {
         text += u"Paragraph " + QString::number(k).toStdU16String() + u" with `code` and **strong** words.\n\n";
     }
-    // The caret stays on: a blink between the two pictures would tell them apart.
-    const int flashTime = QApplication::cursorFlashTime();
-    QApplication::setCursorFlashTime(0);
+    const velto::testing::SteadyCaret steadyCaret;
     auto view = velto::testing::makeTextView(text, 320, 400);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     view->activateWindow();
     view->setFocus();
-    const auto shownMatchesAFullPaint = [&view](const char *step) {
-        // Pending repaints done: what the window shows against the view painted whole now.
-        for (int round = 0; round < 5; ++round) {
-            QCoreApplication::processEvents();
-        }
-        const QRect area = view->viewport()->geometry();
-        const QImage shown = QGuiApplication::primaryScreen()
-                                 ->grabWindow(view->winId(), area.x(), area.y(), area.width(), area.height())
-                                 .toImage()
-                                 .convertToFormat(QImage::Format_RGB32);
-        const QImage whole = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        EXPECT_TRUE(shown == whole) << step << ": what the window shows differs from the view painted whole";
+    const auto shownMatchesAFullPaint = [&view](const std::string &step) {
+        velto::testing::expectShownMatchesAFullPaint(*view, step);
     };
     shownMatchesAFullPaint("opened");
     // A selection in the second paragraph, then the typing in the fourth that wraps onto more lines.
@@ -185,7 +171,6 @@ TEST(ChangedAreaTests, KeysAndSelectionMovesLeaveNoStalePixels) {
     shownMatchesAFullPaint("lines removed");
     view->perform(TextViewCommand::moveToDocumentEnd);
     shownMatchesAFullPaint("the caret at the end");
-    QApplication::setCursorFlashTime(flashTime);
 }
 
 namespace {
@@ -296,8 +281,7 @@ TEST(ChangedAreaTests, ATextViewKeepsWhatItShowsUnpaintedWhileTextAboveItIsResty
     // A big page is styled in slices while it is shown, the view at its end: each slice, wholly above the view,
     // leaves the window's pixels as they are, and the text shown stays where it was even after the paragraphs
     // given bigger fonts are measured again.
-    const int flashTime = QApplication::cursorFlashTime();
-    QApplication::setCursorFlashTime(0);
+    const velto::testing::SteadyCaret steadyCaret;
     auto view = velto::testing::makeTextView(numberedParagraphs(200), 320, 300, false);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     view->setSelectedRange(TextRange{view->textStorage().length(), 0});
@@ -326,5 +310,4 @@ TEST(ChangedAreaTests, ATextViewKeepsWhatItShowsUnpaintedWhileTextAboveItIsResty
     enlarge(view->textStorage(), index.paragraphContaining(shown) - 1, index.paragraphContaining(shown) + 1);
     settle();
     EXPECT_GT(painted.count(), 0) << "restyled in the view, the text area was not painted again";
-    QApplication::setCursorFlashTime(flashTime);
 }

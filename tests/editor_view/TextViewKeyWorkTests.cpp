@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractEventDispatcher>
-#include <QGuiApplication>
 #include <QPaintEvent>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -131,9 +129,7 @@ TEST(TextViewKeyWorkTests, KeysRepaintTheTextColumnAndLeaveNoStalePixels) {
     const std::u16string rule(120, u'-');
     const std::u16string text = u"First paragraph with words.\n\n" + rule +
                                 u"\n\nA paragraph to type in, long enough to wrap onto a second line here.\n\nLast.\n";
-    // The caret stays on: a blink between the two pictures would tell them apart.
-    const int flashTime = QApplication::cursorFlashTime();
-    QApplication::setCursorFlashTime(0);
+    const velto::testing::SteadyCaret steadyCaret;
     auto view = velto::testing::makeTextView(text, 320, 400);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     view->activateWindow();
@@ -141,16 +137,7 @@ TEST(TextViewKeyWorkTests, KeysRepaintTheTextColumnAndLeaveNoStalePixels) {
     PaintRecorder recorder;
     view->viewport()->installEventFilter(&recorder);
     const auto shownMatchesAFullPaint = [&view](const std::string &step) {
-        for (int round = 0; round < 5; ++round) {
-            QCoreApplication::processEvents();
-        }
-        const QRect area = view->viewport()->geometry();
-        const QImage shown = QGuiApplication::primaryScreen()
-                                 ->grabWindow(view->winId(), area.x(), area.y(), area.width(), area.height())
-                                 .toImage()
-                                 .convertToFormat(QImage::Format_RGB32);
-        const QImage whole = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        EXPECT_TRUE(shown == whole) << step << ": what the window shows differs from the view painted whole";
+        velto::testing::expectShownMatchesAFullPaint(*view, step);
     };
     shownMatchesAFullPaint("opened");
     const std::size_t typing = text.find(u"here.");
@@ -160,9 +147,7 @@ TEST(TextViewKeyWorkTests, KeysRepaintTheTextColumnAndLeaveNoStalePixels) {
     // Typed keys repaint the text's column alone, not the insets along the view's sides.
     recorder.painted.clear();
     view->insertTypedText(view->selectedRange(), u"typed ");
-    for (int round = 0; round < 5; ++round) {
-        QCoreApplication::processEvents();
-    }
+    velto::testing::settleRepaints();
     ASSERT_FALSE(recorder.painted.empty());
     const int inset = static_cast<int>(view->textContainerInset().width());
     const int margin = static_cast<int>(ChangedArea::margin);
@@ -201,7 +186,6 @@ TEST(TextViewKeyWorkTests, KeysRepaintTheTextColumnAndLeaveNoStalePixels) {
         step.act();
         shownMatchesAFullPaint(step.name);
     }
-    QApplication::setCursorFlashTime(flashTime);
 }
 
 TEST(TextViewKeyWorkTests, KeysOnALaterLineOfAParagraphRepaintFromTheLineBeforeAndLeaveNoStalePixels) {
@@ -212,28 +196,16 @@ TEST(TextViewKeyWorkTests, KeysOnALaterLineOfAParagraphRepaintFromTheLineBeforeA
     const std::u16string text =
         u"First.\n\n" + wrapped +
         u"\n\n123 456 789 000 111 222 333 444 555 666 777 888 999 000 111 222 333 444 555 666 777 888 999\n";
-    const int flashTime = QApplication::cursorFlashTime();
-    QApplication::setCursorFlashTime(0);
+    const velto::testing::SteadyCaret steadyCaret;
     auto view = velto::testing::makeTextView(text, 320, 400);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     view->activateWindow();
     view->setFocus();
     PaintRecorder recorder;
     view->viewport()->installEventFilter(&recorder);
-    const auto settle = [] {
-        for (int round = 0; round < 5; ++round) {
-            QCoreApplication::processEvents();
-        }
-    };
-    const auto shownMatchesAFullPaint = [&view, &settle](const std::string &step) {
-        settle();
-        const QRect area = view->viewport()->geometry();
-        const QImage shown = QGuiApplication::primaryScreen()
-                                 ->grabWindow(view->winId(), area.x(), area.y(), area.width(), area.height())
-                                 .toImage()
-                                 .convertToFormat(QImage::Format_RGB32);
-        const QImage whole = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        EXPECT_TRUE(shown == whole) << step << ": what the window shows differs from the view painted whole";
+    const auto settle = [] { velto::testing::settleRepaints(); };
+    const auto shownMatchesAFullPaint = [&view](const std::string &step) {
+        velto::testing::expectShownMatchesAFullPaint(*view, step);
     };
     const std::size_t paragraphEnd = text.find(u"last line") + 9;
     view->setSelectedRange(TextRange{paragraphEnd, 0});
@@ -293,5 +265,4 @@ TEST(TextViewKeyWorkTests, KeysOnALaterLineOfAParagraphRepaintFromTheLineBeforeA
         step.act();
         shownMatchesAFullPaint(step.name);
     }
-    QApplication::setCursorFlashTime(flashTime);
 }

@@ -9,7 +9,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 
 #include <memory>
 #include <string>
@@ -67,6 +69,42 @@ inline bool pixelIs(const QImage &image, QPoint point, QColor colour, int tolera
     const QColor found = image.pixelColor(point);
     return std::abs(found.red() - colour.red()) <= tolerance && std::abs(found.green() - colour.green()) <= tolerance &&
            std::abs(found.blue() - colour.blue()) <= tolerance;
+}
+
+/// Keeps the caret shown while it lives, then lets it blink again: a blink between two pictures of a view would
+/// tell them apart.
+class SteadyCaret {
+public:
+    SteadyCaret()
+        : flashTime_(QApplication::cursorFlashTime()) {
+        QApplication::setCursorFlashTime(0);
+    }
+    ~SteadyCaret() { QApplication::setCursorFlashTime(flashTime_); }
+    SteadyCaret(const SteadyCaret &) = delete;
+    SteadyCaret &operator=(const SteadyCaret &) = delete;
+
+private:
+    int flashTime_;
+};
+
+/// Lets the view's pending repaints run.
+inline void settleRepaints() {
+    for (int round = 0; round < 5; ++round) {
+        QCoreApplication::processEvents();
+    }
+}
+
+/// Once pending repaints ran, what the window shows of the view's viewport is what the viewport painted whole
+/// gives now: the repaints left no stale pixels.
+inline void expectShownMatchesAFullPaint(editor::VeltoTextView &view, const std::string &step) {
+    settleRepaints();
+    const QRect area = view.viewport()->geometry();
+    const QImage shown = QGuiApplication::primaryScreen()
+                             ->grabWindow(view.winId(), area.x(), area.y(), area.width(), area.height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    const QImage whole = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(shown == whole) << step << ": what the window shows differs from the view painted whole";
 }
 
 } // namespace velto::testing
