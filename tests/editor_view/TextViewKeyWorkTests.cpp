@@ -47,6 +47,20 @@ protected:
     }
 };
 
+/// A shown, focused text view of the text whose viewport's paints are recorded.
+struct RecordedView {
+    PaintRecorder recorder;
+    std::unique_ptr<VeltoTextView> view;
+
+    explicit RecordedView(const std::u16string &text)
+        : view(velto::testing::makeTextView(text, 320, 400)) {
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        view->activateWindow();
+        view->setFocus();
+        view->viewport()->installEventFilter(&recorder);
+    }
+};
+
 bool idleTimerRegistered(QObject &view) {
     for (const QAbstractEventDispatcher::TimerInfo &timer :
          QAbstractEventDispatcher::instance()->registeredTimers(&view)) {
@@ -130,12 +144,9 @@ TEST(TextViewKeyWorkTests, KeysRepaintTheTextColumnAndLeaveNoStalePixels) {
     const std::u16string text = u"First paragraph with words.\n\n" + rule +
                                 u"\n\nA paragraph to type in, long enough to wrap onto a second line here.\n\nLast.\n";
     const velto::testing::SteadyCaret steadyCaret;
-    auto view = velto::testing::makeTextView(text, 320, 400);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    view->activateWindow();
-    view->setFocus();
-    PaintRecorder recorder;
-    view->viewport()->installEventFilter(&recorder);
+    RecordedView recorded(text);
+    auto &view = recorded.view;
+    PaintRecorder &recorder = recorded.recorder;
     const auto shownMatchesAFullPaint = [&view](const std::string &step) {
         velto::testing::expectShownMatchesAFullPaint(*view, step);
     };
@@ -197,12 +208,9 @@ TEST(TextViewKeyWorkTests, KeysOnALaterLineOfAParagraphRepaintFromTheLineBeforeA
         u"First.\n\n" + wrapped +
         u"\n\n123 456 789 000 111 222 333 444 555 666 777 888 999 000 111 222 333 444 555 666 777 888 999\n";
     const velto::testing::SteadyCaret steadyCaret;
-    auto view = velto::testing::makeTextView(text, 320, 400);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    view->activateWindow();
-    view->setFocus();
-    PaintRecorder recorder;
-    view->viewport()->installEventFilter(&recorder);
+    RecordedView recorded(text);
+    auto &view = recorded.view;
+    PaintRecorder &recorder = recorded.recorder;
     const auto settle = [] { velto::testing::settleRepaints(); };
     const auto shownMatchesAFullPaint = [&view](const std::string &step) {
         velto::testing::expectShownMatchesAFullPaint(*view, step);
