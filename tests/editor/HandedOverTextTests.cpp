@@ -81,6 +81,50 @@ TEST(HandedOverText, RandomEditsBetweenHandOversGiveTheWholeComparisonsChange) {
     }
 }
 
+/// Whether every place the hand-over keeps names the byte where its unit's text ends in the storage's UTF-8.
+void expectOffsetsOf(const HandedOverText &handedOver, const TextStorage &storage, const std::string &name) {
+    const std::u16string text = storage.string();
+    for (const velto::editor::UnitAndByte &point : handedOver.offsets().points()) {
+        ASSERT_EQ(point.byte, velto::text::utf8Length(std::u16string_view(text).substr(0, point.unit)))
+            << name << ": unit " << point.unit;
+    }
+    EXPECT_EQ(handedOver.offsets().end().unit, text.size()) << name;
+    EXPECT_EQ(handedOver.offsets().end().byte, velto::text::utf8Length(text)) << name;
+}
+
+// The first hand-over compares whole and keeps where the units fall from what that comparison read: the
+// places are exact wherever the edit lies, and the next hand-over, around the edits, builds on them.
+TEST(HandedOverText, TheWholeComparisonLeavesExactPlacesForTheNextHandOver) {
+    struct Edit {
+        const char *name;
+        double at; // where in the page, from 0 (its start) to 1 (its end)
+        std::size_t removed;
+        std::u16string inserted;
+    };
+    const std::vector<Edit> edits{
+        {"typed at the start", 0, 0, u"typed "},
+        {"typed in the middle", 0.5, 0, u"words"},
+        {"typed at the end", 1, 0, u"the end"},
+        {"multi-byte characters", 0.3, 0, u"\u00e9\u4e2d\U0001F600"},
+        {"a deletion", 0.5, 40, u""},
+        {"a replacement across a line", 0.5, 60, u"new\nlines \U0001F601"},
+        {"nothing changed", 0, 0, u""},
+        {"a paste longer than the spacing of places", 0.25, 0, pageOf(300)},
+    };
+    for (const Edit &edit : edits) {
+        TextStorage storage(pageOf(1500));
+        StoreCopy copy{toUTF8(storage.string())};
+        const auto location = static_cast<std::size_t>(edit.at * static_cast<double>(storage.length() - edit.removed));
+        storage.replaceCharacters(TextRange{location, edit.removed}, edit.inserted);
+        HandedOverText handedOver;
+        EXPECT_FALSE(handOver(handedOver, storage, copy)) << edit.name;
+        expectOffsetsOf(handedOver, storage, edit.name);
+        storage.replaceCharacters(TextRange{storage.length() * 2 / 3, 1}, u"\u00e9x");
+        EXPECT_TRUE(handOver(handedOver, storage, copy)) << edit.name;
+        expectOffsetsOf(handedOver, storage, std::string(edit.name) + ", then typed");
+    }
+}
+
 // Whenever what was handed over last is not known for sure, the text and the copy are compared whole.
 TEST(HandedOverText, ComparesWholeWhenTheLastHandOverIsNotKnown) {
     struct Road {

@@ -78,9 +78,14 @@ std::optional<AlikeEnds> HandedOverText::alikeEnds(const TextStorage &storage, s
 UTF8Change HandedOverText::changeFrom(const TextStorage &storage, std::string_view copy, std::uint64_t copyVersion) {
     const std::optional<AlikeEnds> alike = alikeEnds(storage, copy, copyVersion);
     if (!alike) {
-        UTF8Change change = utf8Change(storage.pieces(), copy);
-        found_ = Found{false, {}, {}, {}, copy.size() - change.length + change.replacement.size()};
-        return change;
+        WholeUTF8Change whole = wholeUTF8Change(storage.pieces(), copy);
+        UTF8Change &change = whole.found.change;
+        const std::size_t copySize = copy.size() - change.length + change.replacement.size();
+        const UnitAndByte start{whole.found.unitLocation, change.location};
+        const UnitAndByte newEnd{storage.length() - whole.found.unitsAfter,
+                                 change.location + change.replacement.size()};
+        found_ = Found{false, start, {}, newEnd, copySize, std::move(whole.pieceEnds)};
+        return std::move(change);
     }
     UTF8ChangeInUnits found = utf8Change(storage.pieces(), copy, *alike);
     const UTF8Change &change = found.change;
@@ -88,7 +93,7 @@ UTF8Change HandedOverText::changeFrom(const TextStorage &storage, std::string_vi
     const UnitAndByte start{found.unitLocation, change.location};
     const UnitAndByte oldEnd{offsets_.end().unit - found.unitsAfter, change.location + change.length};
     const UnitAndByte newEnd{storage.length() - found.unitsAfter, change.location + change.replacement.size()};
-    found_ = Found{true, start, oldEnd, newEnd, copySize};
+    found_ = Found{true, start, oldEnd, newEnd, copySize, {}};
     return std::move(found.change);
 }
 
@@ -101,7 +106,11 @@ void HandedOverText::changeTaken(const TextStorage &storage, std::uint64_t copyV
     if (found_->aroundEdits) {
         offsets_.replace(storage, found_->start, found_->oldEnd, found_->newEnd);
     } else {
-        offsets_.measure(storage);
+        // The whole comparison read the text up to the change and back to it: what it found there is not
+        // measured again.
+        offsets_.measureFrom(storage, found_->pieceEnds, found_->start, found_->newEnd,
+                             UnitAndByte{storage.length(), copySize});
+        found_->pieceEnds = {};
     }
     handedOver_ = HandOver{storage.identity(), storage.characterVersion(), copyVersion};
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace velto::editor {
 
@@ -29,6 +30,8 @@ public:
 
     /// Whether changeFrom last compared only around the edits, for tests.
     bool comparedAroundEdits() const { return found_ && found_->aroundEdits; }
+    /// Where the units of the text last handed over fall in the copy, for tests.
+    const UTF8Offsets &offsets() const { return offsets_; }
 
 private:
     /// The storage's text when it was handed over, and the copy's version after.
@@ -43,7 +46,8 @@ private:
         UnitAndByte start;
         UnitAndByte oldEnd;
         UnitAndByte newEnd;
-        std::size_t copySize = 0; // the copy's size once it takes the change
+        std::size_t copySize = 0;           // the copy's size once it takes the change
+        std::vector<UnitAndByte> pieceEnds; // where a whole comparison read past the storage's pieces' ends
     };
 
     /// What is alike at the ends of the storage's text and the copy, when everything since the last hand-over is known.

@@ -101,7 +101,9 @@ struct Agreement {
     std::size_t bytes = 0;
 };
 
-Agreement agreementFromStart(const std::vector<std::u16string_view> &pieces, std::string_view copy) {
+/// Notes in `pieceEnds`, when given, where each piece read whole ends.
+Agreement agreementFromStart(const std::vector<std::u16string_view> &pieces, std::string_view copy,
+                             std::vector<UnitAndByte> *pieceEnds = nullptr) {
     Agreement agreed;
     for (const std::u16string_view piece : pieces) {
         std::size_t index = 0;
@@ -128,13 +130,18 @@ Agreement agreementFromStart(const std::vector<std::u16string_view> &pieces, std
             agreed.bytes += size;
         }
         agreed.units += piece.size();
+        if (pieceEnds != nullptr) {
+            pieceEnds->push_back(UnitAndByte{agreed.units, agreed.bytes});
+        }
     }
     return agreed;
 }
 
 /// How far the text and the copy agree from their ends, reading no further than `limit` (what they share
-/// from their beginnings is not shared twice).
-Agreement agreementFromEnd(const std::vector<std::u16string_view> &pieces, std::string_view copy, Agreement limit) {
+/// from their beginnings is not shared twice). Notes in `pieceStarts`, when given, how far from the ends each
+/// piece read whole starts.
+Agreement agreementFromEnd(const std::vector<std::u16string_view> &pieces, std::string_view copy, Agreement limit,
+                           std::vector<Agreement> *pieceStarts = nullptr) {
     Agreement agreed;
     for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
         std::size_t end = piece->size();
@@ -164,6 +171,9 @@ Agreement agreementFromEnd(const std::vector<std::u16string_view> &pieces, std::
             end -= point.units;
             agreed.units += point.units;
             agreed.bytes += size;
+        }
+        if (pieceStarts != nullptr) {
+            pieceStarts->push_back(agreed);
         }
     }
     return agreed;
@@ -262,14 +272,28 @@ Agreement agreementFromEnd(const std::vector<std::u16string_view> &pieces, std::
 } // namespace
 
 UTF8Change utf8Change(const std::vector<std::u16string_view> &pieces, std::string_view copy) {
+    return wholeUTF8Change(pieces, copy).found.change;
+}
+
+WholeUTF8Change wholeUTF8Change(const std::vector<std::u16string_view> &pieces, std::string_view copy) {
     std::size_t length = 0;
     for (const std::u16string_view piece : pieces) {
         length += piece.size();
     }
-    const Agreement start = agreementFromStart(pieces, copy);
-    const Agreement end = agreementFromEnd(pieces, copy, Agreement{length - start.units, copy.size() - start.bytes});
-    return UTF8Change{start.bytes, copy.size() - start.bytes - end.bytes,
+    WholeUTF8Change whole;
+    const Agreement start = agreementFromStart(pieces, copy, &whole.pieceEnds);
+    std::vector<Agreement> pieceStartsFromEnd;
+    const Agreement end =
+        agreementFromEnd(pieces, copy, Agreement{length - start.units, copy.size() - start.bytes}, &pieceStartsFromEnd);
+    UTF8Change change{start.bytes, copy.size() - start.bytes - end.bytes,
                       text::toUTF8(unitsBetween(pieces, start.units, length - end.units))};
+    // The pieces read from the end lie after the change: counted back from the changed text's end.
+    const std::size_t changedSize = start.bytes + change.replacement.size() + end.bytes;
+    for (auto fromEnd = pieceStartsFromEnd.rbegin(); fromEnd != pieceStartsFromEnd.rend(); ++fromEnd) {
+        whole.pieceEnds.push_back(UnitAndByte{length - fromEnd->units, changedSize - fromEnd->bytes});
+    }
+    whole.found = UTF8ChangeInUnits{std::move(change), start.units, end.units};
+    return whole;
 }
 
 UTF8ChangeInUnits utf8Change(const std::vector<std::u16string_view> &pieces, std::string_view copy,

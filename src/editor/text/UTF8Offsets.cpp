@@ -24,6 +24,20 @@ void UTF8Offsets::measure(const TextStorage &storage) {
     end_ = at;
 }
 
+void UTF8Offsets::measureFrom(const TextStorage &storage, const std::vector<UnitAndByte> &pieceEnds, UnitAndByte start,
+                              UnitAndByte newEnd, UnitAndByte end) {
+    // The same points measure() takes, where the comparison read; those over the change are added as a
+    // replacement of its units by themselves adds them.
+    points_.assign(1, UnitAndByte{});
+    for (const UnitAndByte &pieceEnd : pieceEnds) {
+        if (pieceEnd.unit >= points_.back().unit + pointSpacing) {
+            points_.push_back(pieceEnd);
+        }
+    }
+    end_ = end;
+    replace(storage, start, newEnd, newEnd);
+}
+
 std::size_t UTF8Offsets::byteAfterPoint(const TextStorage &storage, std::size_t unit) const {
     const auto after = std::upper_bound(points_.begin(), points_.end(), unit,
                                         [](std::size_t value, const UnitAndByte &point) { return value < point.unit; });

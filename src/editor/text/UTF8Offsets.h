@@ -1,18 +1,13 @@
 #pragma once
 
 #include "editor/text/TextStorage.h"
+#include "editor/text/UTF8Change.h"
 
 #include <cstddef>
 #include <string_view>
 #include <vector>
 
 namespace velto::editor {
-
-/// A place in a text and in its UTF-8 form at once: a unit between two code points, and its byte.
-struct UnitAndByte {
-    std::size_t unit = 0;
-    std::size_t byte = 0;
-};
 
 /// Where the units of a text fall in its UTF-8 form: the byte of a unit every few thousand units, kept as the
 /// text is edited, so that the byte of any unit is found by counting the units between it and the nearest
@@ -24,6 +19,11 @@ public:
 
     /// Measures the storage's whole text, which costs one read of it.
     void measure(const TextStorage &storage);
+    /// Takes the places where a whole comparison of the storage's text found its pieces to end (`pieceEnds`, in
+    /// order, none inside [start, newEnd)) instead of reading the text again, and measures only the units
+    /// between `start` and `newEnd`, which the comparison converted; `end` is the text's end.
+    void measureFrom(const TextStorage &storage, const std::vector<UnitAndByte> &pieceEnds, UnitAndByte start,
+                     UnitAndByte newEnd, UnitAndByte end);
 
     /// The measured text's length in units and in bytes.
     UnitAndByte end() const { return end_; }
