@@ -535,10 +535,15 @@ void VeltoTextView::keepViewTop(ViewTop top) {
 
 void VeltoTextView::restartCaretBlink() {
     caretBlink_.showAnew(CaretBlink::Clock::now());
+    // A running blink reads the flash time at its next tick: a typed key does not ask the platform's theme
+    // for it again, which goes through its settings on every call.
+    if (caretBlinkTimer_.isActive() && hasFocus()) {
+        return;
+    }
     const std::chrono::milliseconds period(QApplication::cursorFlashTime() / 2);
     if (period.count() <= 0 || !hasFocus()) {
         caretBlinkTimer_.stop();
-    } else if (!caretBlinkTimer_.isActive()) {
+    } else {
         startCaretBlinkTimer(period);
     }
 }
