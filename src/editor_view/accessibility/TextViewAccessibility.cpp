@@ -27,7 +27,9 @@ std::function<void(QAccessibleEvent &)> &announcer() {
 void announce(QAccessibleEvent &event) {
     if (announcer()) {
         announcer()(event);
-    } else {
+    } else if (QAccessible::isActive()) {
+        // Without an assistive technology listening, an event still makes Qt find the view's accessible
+        // interface: work on every typed key that nobody hears.
         QAccessible::updateAccessibility(&event);
     }
 }
