@@ -9,7 +9,7 @@ void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageF
     bool anyWritten = false;
     for (const auto &file : files) {
         if (!observed.contains(file.url)) {
-            fileManager.writeAtomically(file.url, *file.text);
+            fileManager.writeAtomically(file.url, file.text);
             anyWritten = true;
         }
     }
@@ -22,7 +22,7 @@ void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageF
         if (found->second) {
             expected = *found->second;
         }
-        if (fileManager.replaceIfUnchanged(file.url, *file.text, expected) ==
+        if (fileManager.replaceIfUnchanged(file.url, file.text, expected) ==
             velto::ReplacementOutcome::changedMeanwhile) {
             throw PageFileChangedDuringSaveError(file.url, anyWritten);
         }

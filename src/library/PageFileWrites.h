@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,10 +41,10 @@ private:
 /// found holding its page's baseline shares the baseline's text instead of a copy of it.
 using ObservedPageFiles = std::map<std::filesystem::path, std::optional<SharedText>>;
 
-/// One page file to write: where, and the text.
+/// One page file to write: where, and the text (held by the caller until the files are written).
 struct PageFileWrite {
     std::filesystem::path url;
-    const std::string *text;
+    std::string_view text;
 };
 
 /// Writes the files. One that `observed` names (what the save's check read there: bytes, or nothing for no

@@ -46,7 +46,7 @@ PageFileURLs pageFileURLs(const velto::VeltoLibraryPageRecord &record, const std
 /// which is never reused.
 std::optional<std::optional<std::string>> reusableChecksum(const velto::VeltoPage &page) {
     if (page.content.asLoaded()) {
-        return contentChecksum(page.persistedFileContents());
+        return contentChecksum(page.persistedFileText().text);
     }
     if (const auto *summary = page.content.asArchivedSummary()) {
         return summary->contentChecksum;

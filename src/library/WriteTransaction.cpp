@@ -128,7 +128,7 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
         if (!urls.insert(url).second) {
             throw SharedPageFileError(name);
         }
-        files.push_back({url, &texts.emplace(pageID, std::move(text)).first->second.text});
+        files.push_back({url, texts.emplace(pageID, std::move(text)).first->second.text.view()});
     }
     VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager);
     return texts;
@@ -253,8 +253,8 @@ std::map<Uuid, VeltoPageBaseline> persistedBaselines(const VeltoSaveRequest &req
             continue;
         }
         auto written = writtenTexts.find(pageID);
-        std::string text =
-            written != writtenTexts.end() ? std::move(written->second.text) : page->second->persistedFileContents();
+        SharedText text = written != writtenTexts.end() ? SharedText(std::move(written->second.text))
+                                                        : SharedText(page->second->persistedFileContents());
         auto record = changedRecords.find(pageID);
         auto checksum = record != changedRecords.end() ? record->second.contentChecksum : contentChecksum(text);
         auto made = checkpoints.find(pageID);

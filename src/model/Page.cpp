@@ -22,7 +22,7 @@ bool operator==(const VeltoPage &a, const VeltoPage &b) {
 }
 
 std::string VeltoPage::persistedFileContents() const {
-    return persistedFileText().text;
+    return std::string(persistedFileText().text.view());
 }
 
 WrittenFileText VeltoPage::persistedFileText() const {

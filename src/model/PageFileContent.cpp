@@ -220,8 +220,8 @@ std::size_t VeltoPageFileContent::fileContentsSize() const {
 }
 
 std::string VeltoPageFileContent::fileContents(std::size_t spareBytes) const {
-    // A page of megabytes is written into the buffer its text before last left, when that one is free.
-    std::string text = emptyTextWithRoomFor(fileContentsSize() + spareBytes);
+    std::string text;
+    text.reserve(fileContentsSize() + spareBytes);
     if (frontMatter) {
         appendWithLineEnding(text, "---\n", lineEnding);
         appendWithLineEnding(text, *frontMatter, lineEnding);
@@ -282,7 +282,7 @@ bool readsBackAsHeldUnlessBodyHoldsCRLF(const VeltoPageFileContent &content) {
 /// Appends the body to the text unless it holds "\r\n": a span at a time, each looked through right after it was
 /// copied, while it is still in the processor's cache. Searched first on its own, a page of megabytes was read
 /// from memory twice. Answers false at the first "\r\n", with part of the body appended.
-bool appendedUnlessHoldingCRLF(std::string &text, std::string_view body) {
+bool appendedUnlessHoldingCRLF(FileTextBuffer &text, std::string_view body) {
     constexpr std::size_t span = 64 * 1024;
     for (std::size_t start = 0; start < body.size(); start += span) {
         const std::string_view copied = body.substr(start, span);
@@ -302,7 +302,10 @@ WrittenFileText VeltoPageFileContent::fileContentsCarryingIdentifier(const Uuid 
     if (readsBackAsHeldUnlessBodyHoldsCRLF(*this)) {
         VeltoPageFileContent front{frontMatter, {}, "\n"};
         front.writeVeltoMetadata(pageID, front.isArchived(), front.conflictOriginalPageID());
-        std::string text = front.fileContents(body.size());
+        const std::string block = front.fileContents();
+        // A page of megabytes is written into the buffer its text before last left, when that one is free.
+        FileTextBuffer text = emptyTextWithRoomFor(block.size() + body.size());
+        text.append(block);
         if (appendedUnlessHoldingCRLF(text, body.text())) {
             return {std::move(text), true};
         }
@@ -310,7 +313,10 @@ WrittenFileText VeltoPageFileContent::fileContentsCarryingIdentifier(const Uuid 
     // With room for the identifier's lines, which a page made here or taken in from another program lacks:
     // they go in place, where a page of megabytes would otherwise be copied twice more.
     constexpr std::size_t identifierLinesBytes = 64;
-    return {fileTextCarryingIdentifier(fileContents(identifierLinesBytes), pageID), false};
+    const std::string made = fileTextCarryingIdentifier(fileContents(identifierLinesBytes), pageID);
+    FileTextBuffer text = emptyTextWithRoomFor(made.size());
+    text.append(made);
+    return {std::move(text), false};
 }
 
 std::optional<Uuid> VeltoPageFileContent::veltoPageID() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CopyOnWriteText.h"
+#include "model/FileTextBuffer.h"
 #include "platform/Uuid.h"
 
 #include <memory>
@@ -11,9 +12,10 @@
 namespace velto {
 
 /// A file text made for writing, and whether it ends with the held body byte for byte: a caller that made it
-/// so need not compare megabytes to learn it.
+/// so need not compare megabytes to learn it. The text starts a disk block, so a page of megabytes is written
+/// from where it lies.
 struct WrittenFileText {
-    std::string text;
+    FileTextBuffer text;
     bool endsWithBody = false;
 };
 

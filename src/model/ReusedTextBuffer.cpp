@@ -22,15 +22,15 @@ namespace {
 /// A kept buffer belongs to no text. Under the address sanitizer it is marked so while kept: a read through a
 /// view that outlived its text is then reported as it was when the buffer was freed, instead of finding the
 /// next text's bytes there.
-void markBelongingToNoText(const std::string &buffer, bool belongsToNone) {
+void markBelongingToNoText(const FileTextBuffer &buffer, bool belongsToNone) {
 #if defined(VELTO_ADDRESS_SANITIZER)
-    if (buffer.capacity() < reusedTextBufferMinimum) {
-        return; // no buffer of its own: the string's room lies inside it
+    if (buffer.data() == nullptr) {
+        return;
     }
     if (belongsToNone) {
-        ASAN_POISON_MEMORY_REGION(buffer.data(), buffer.capacity() + 1);
+        ASAN_POISON_MEMORY_REGION(buffer.data(), buffer.capacity());
     } else {
-        ASAN_UNPOISON_MEMORY_REGION(buffer.data(), buffer.capacity() + 1);
+        ASAN_UNPOISON_MEMORY_REGION(buffer.data(), buffer.capacity());
     }
 #else
     (void)buffer;
@@ -47,10 +47,10 @@ public:
         return *kept;
     }
 
-    void keep(std::string text) {
+    void keep(FileTextBuffer text) {
         text.clear();
         markBelongingToNoText(text, true);
-        std::string replaced;
+        FileTextBuffer replaced;
         {
             std::lock_guard lock{mutex_};
             replaced = std::exchange(buffer_, std::move(text));
@@ -58,11 +58,11 @@ public:
         markBelongingToNoText(replaced, false); // and freed
     }
 
-    std::string take() {
-        std::string taken;
+    FileTextBuffer take() {
+        FileTextBuffer taken;
         {
             std::lock_guard lock{mutex_};
-            taken = std::exchange(buffer_, std::string());
+            taken = std::exchange(buffer_, FileTextBuffer());
         }
         markBelongingToNoText(taken, false);
         return taken;
@@ -70,7 +70,7 @@ public:
 
 private:
     std::mutex mutex_;
-    std::string buffer_;
+    FileTextBuffer buffer_;
 };
 
 /// Whether a buffer of `capacity` bytes suits a text of `bytes`: it holds it, and a holder that trims texts with
@@ -81,25 +81,23 @@ bool suits(std::size_t capacity, std::size_t bytes) {
 
 } // namespace
 
-std::string emptyTextWithRoomFor(std::size_t bytes) {
+FileTextBuffer emptyTextWithRoomFor(std::size_t bytes) {
     if (bytes >= reusedTextBufferMinimum) {
-        std::string kept = KeptBuffer::shared().take();
+        FileTextBuffer kept = KeptBuffer::shared().take();
         if (suits(kept.capacity(), bytes)) {
             kept.clear(); // kept empty already; cleared again so that no byte of an earlier text can ever be read
             return kept;
         }
         // A buffer that does not suit is freed here, before the new one is made.
     }
-    std::string text;
-    text.reserve(bytes < reusedTextBufferMinimum ? bytes : bytes + bytes / 64);
-    return text;
+    return FileTextBuffer(bytes < reusedTextBufferMinimum ? bytes : bytes + bytes / 64);
 }
 
-std::shared_ptr<const std::string> sharedTextReusingBuffer(std::string text) {
+std::shared_ptr<const FileTextBuffer> sharedTextReusingBuffer(FileTextBuffer text) {
     if (text.capacity() < reusedTextBufferMinimum) {
-        return std::make_shared<const std::string>(std::move(text));
+        return std::make_shared<const FileTextBuffer>(std::move(text));
     }
-    return std::shared_ptr<const std::string>(new std::string(std::move(text)), [](std::string *released) {
+    return std::shared_ptr<const FileTextBuffer>(new FileTextBuffer(std::move(text)), [](FileTextBuffer *released) {
         KeptBuffer::shared().keep(std::move(*released));
         delete released;
     });

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "model/FileTextBuffer.h"
+
 #include <cstddef>
 #include <memory>
-#include <string>
 
 namespace velto {
 
@@ -21,10 +22,10 @@ constexpr std::size_t reusedTextBufferMinimum = 512 * 1024;
 /// An empty text with room for at least `bytes`. For a big text, the kept buffer when it has that room and not
 /// much more (else it is freed, so a buffer of a bigger page is not held on to); a new buffer otherwise, with a
 /// little room to spare so that the text of a page that grew by a few keys still fits in it next time.
-std::string emptyTextWithRoomFor(std::size_t bytes);
+FileTextBuffer emptyTextWithRoomFor(std::size_t bytes);
 
 /// `text` for sharing among holders that never change it. When the last of them lets go of a big text, its
 /// buffer is kept for emptyTextWithRoomFor, in place of any buffer kept before.
-std::shared_ptr<const std::string> sharedTextReusingBuffer(std::string text);
+std::shared_ptr<const FileTextBuffer> sharedTextReusingBuffer(FileTextBuffer text);
 
 } // namespace velto

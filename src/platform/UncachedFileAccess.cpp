@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -91,18 +92,27 @@ template <typename Transfer> Moved movePiece(Transfer transfer, std::size_t size
 } // namespace
 
 UncachedWrite writeWholeBlocksUncached(int fd, std::string_view bytes) {
+    if (bytes.size() < uncachedAccessMinimumBytes) {
+        return {};
+    }
     const std::size_t wholeBlocks = bytes.size() / blockBytes * blockBytes;
-    char *buffer = bytes.size() >= uncachedAccessMinimumBytes ? pieceBuffer() : nullptr;
-    if (buffer == nullptr) {
+    // Bytes that start a block go to the device from where they lie; others pass through the kept buffer.
+    const bool startsABlock = reinterpret_cast<std::uintptr_t>(bytes.data()) % blockBytes == 0;
+    char *buffer = startsABlock ? nullptr : pieceBuffer();
+    if (!startsABlock && buffer == nullptr) {
         return {};
     }
     DirectTransfers direct(fd);
     UncachedWrite outcome;
     while (direct.on() && outcome.written < wholeBlocks) {
         const std::size_t size = std::min(pieceBytes, wholeBlocks - outcome.written);
-        std::memcpy(buffer, bytes.data() + outcome.written, size);
+        const char *source = bytes.data() + outcome.written;
+        if (!startsABlock) {
+            std::memcpy(buffer, source, size);
+            source = buffer;
+        }
         Moved piece =
-            movePiece([&](std::size_t done, std::size_t left) { return ::write(fd, buffer + done, left); }, size);
+            movePiece([&](std::size_t done, std::size_t left) { return ::write(fd, source + done, left); }, size);
         outcome.written += piece.bytes;
         // EINVAL: the device's blocks are larger, or the file system takes no direct writes after all.
         if (piece.error != EINVAL) {

@@ -22,8 +22,9 @@ struct UncachedWrite {
 };
 
 /// Writes the leading whole blocks of `bytes` to `fd`, a new empty file open for writing, straight to the device,
-/// and leaves the descriptor writing through the page cache again. Texts under uncachedAccessMinimumBytes are left
-/// to the caller whole. The caller still syncs the file.
+/// and leaves the descriptor writing through the page cache again. Bytes whose first one starts a block go from
+/// where they lie; others are copied a piece at a time into an aligned buffer first. Texts under
+/// uncachedAccessMinimumBytes are left to the caller whole. The caller still syncs the file.
 UncachedWrite writeWholeBlocksUncached(int fd, std::string_view bytes);
 
 /// How far a comparison past the page cache got: the bytes found equal from the start, whether a difference (or

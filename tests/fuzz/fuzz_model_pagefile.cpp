@@ -155,8 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (content.fileContentsSize() > 0) {
         const Uuid savedID = *Uuid::parse("1a2b3c4d-0000-4000-8000-00000000000c");
         const velto::WrittenFileText written = content.fileContentsCarryingIdentifier(savedID);
-        require(written.text == VeltoPageFileContent::fileTextCarryingIdentifier(content.fileContents(), savedID));
-        require(!written.endsWithBody || written.text.ends_with(content.body.text()));
+        require(written.text.view() ==
+                VeltoPageFileContent::fileTextCarryingIdentifier(content.fileContents(), savedID));
+        require(!written.endsWithBody || written.text.view().ends_with(content.body.text()));
     }
     // A rewrite removes the older flat keys.
     require(rewritten.frontMatter == content.frontMatter || !hasFlatKey(rewritten));

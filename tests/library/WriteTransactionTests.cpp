@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 using namespace velto;
 using namespace velto::writetesting;
@@ -482,7 +483,7 @@ TEST(WriteTransaction, ASaveIntoAReusedBufferWritesWhatAFreshSaveWrites) {
     for (const Edit &edit : edits) {
         SCOPED_TRACE(edit.name);
         const void *keptBuffer = previous.fileContents->text().data();
-        const std::size_t keptCapacity = previous.fileContents->text().capacity();
+        const std::size_t keptCapacity = previous.fileContents->capacity();
         previous = {}; // let go, as the store lets go of a baseline once the next is durable: its buffer is kept
         body.replace(std::min(edit.at, body.size()), edit.erased, edit.inserted);
         document.currentPage.content.asLoaded()->body = body;
@@ -492,8 +493,7 @@ TEST(WriteTransaction, ASaveIntoAReusedBufferWritesWhatAFreshSaveWrites) {
         auto written = VeltoPageLibrary::write(request, folder.path()).persistedPageBaselines.at(pageA);
         const std::string file = folder.readFile(fileNameOf(document.currentPage));
         // The same place and room; a buffer freed and made anew may get the same place, not the same room.
-        EXPECT_EQ(written.fileContents->text().data() == keptBuffer &&
-                      written.fileContents->text().capacity() == keptCapacity,
+        EXPECT_EQ(written.fileContents->text().data() == keptBuffer && written.fileContents->capacity() == keptCapacity,
                   edit.reusesBuffer);
         TemporaryFolder freshFolder;
         VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), freshFolder.path());
@@ -505,6 +505,72 @@ TEST(WriteTransaction, ASaveIntoAReusedBufferWritesWhatAFreshSaveWrites) {
         EXPECT_EQ(record.bodyChecksum, contentChecksum(body));
         previous = std::move(baseline);
         baseline = std::move(written);
+    }
+}
+
+/// A body of `bytes` bytes of Markdown with letters outside ASCII (two, three and four bytes long), its lines
+/// numbered from `seed` so that texts made from other seeds differ everywhere.
+std::string bodyOfSize(std::size_t bytes, int seed) {
+    std::string body;
+    for (int line = seed; body.size() + 64 < bytes; ++line) {
+        body += "- [ ] naïve café € 😀 line " + std::to_string(line) + "\n";
+    }
+    body.append(bytes - body.size() - 1, 'a');
+    return body + "\n";
+}
+
+// A big page's file text is made where a write past the page cache takes it as it lies, in whole blocks and a
+// piece at a time: at every size around those blocks and pieces, with edits at the start, middle and end of the
+// page, the file holds exactly the text a reader writing it back would make, and the record and baseline carry
+// its checksums.
+TEST(WriteTransaction, ABigPagesFileHoldsExactlyItsTextAtEverySizeAroundTheDisksBlocksAndTheWritesPieces) {
+    constexpr std::size_t mebibyte = 1024 * 1024;
+    const std::size_t header =
+        pageWithBody(pageA, "x").content.asLoaded()->fileContentsCarryingIdentifier(pageA).text.size() - 1;
+    struct Save {
+        const char *name;
+        std::function<std::string(const std::string &previous)> body;
+    };
+    const auto sized = [&](std::size_t fileBytes, int seed) {
+        return [=](const std::string &) { return bodyOfSize(fileBytes - header, seed); };
+    };
+    const Save saves[] = {
+        {"a byte under a direct write", sized(mebibyte - 1, 1)},
+        {"exactly a piece", sized(mebibyte, 2)},
+        {"a byte past a piece", sized(mebibyte + 1, 3)},
+        {"a byte short of a block past a piece", sized(mebibyte + 4095, 4)},
+        {"pieces and a block and a few bytes", sized(5 * mebibyte + 4096 + 143, 5)},
+        {"typed at the start", [](const std::string &body) { return "# Ünïcode title\n\n" + body; }},
+        {"typed in the middle",
+         [](const std::string &body) { return std::string(body).insert(body.size() / 2 + 1, "– typed —"); }},
+        {"typed at the end", [](const std::string &body) { return body + "last line ✓\n"; }},
+        {"shrunk under a direct write", sized(mebibyte - 4096, 6)},
+    };
+    TemporaryFolder folder;
+    auto document = documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageB, "beta\n")});
+    auto baseline =
+        VeltoPageLibrary::write(requestFor(document, {pageA, pageB}), folder.path()).persistedPageBaselines.at(pageA);
+    std::string body = "alpha\n";
+    for (const Save &save : saves) {
+        SCOPED_TRACE(save.name);
+        body = save.body(body);
+        document.currentPage.content.asLoaded()->body = body;
+        auto request = requestFor(document, {pageA});
+        request.expectedPageBaselines[pageA] = baseline;
+
+        baseline = VeltoPageLibrary::write(request, folder.path()).persistedPageBaselines.at(pageA);
+
+        const VeltoPageFileContent &held = *document.currentPage.content.asLoaded();
+        const std::string expected = VeltoPageFileContent::fileTextCarryingIdentifier(held.fileContents(), pageA);
+        const std::string file = folder.readFile(fileNameOf(document.currentPage));
+        ASSERT_EQ(file.size(), expected.size());
+        EXPECT_TRUE(file == expected);
+        EXPECT_TRUE(*baseline.fileContents == file);
+        EXPECT_EQ(baseline.checksum, contentChecksum(expected));
+        auto record = VeltoPageLibrary::loadManifestIfPresent(folder.path())->currentPage;
+        EXPECT_EQ(record.contentChecksum, contentChecksum(expected));
+        EXPECT_EQ(record.bodyChecksum, contentChecksum(body));
+        EXPECT_EQ(record.fileSize, static_cast<std::int64_t>(expected.size()));
     }
 }
 

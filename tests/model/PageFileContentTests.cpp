@@ -418,10 +418,10 @@ TEST(PageFileContent, FileTextMadeFromTheHeldContentEqualsRewritingTheJoinedText
         SCOPED_TRACE(row.name);
         const VeltoPageFileContent held{row.frontMatter, row.body, row.lineEnding};
         WrittenFileText written = held.fileContentsCarryingIdentifier(pageID);
-        EXPECT_EQ(written.text, VeltoPageFileContent::fileTextCarryingIdentifier(held.fileContents(), pageID));
+        EXPECT_EQ(written.text.view(), VeltoPageFileContent::fileTextCarryingIdentifier(held.fileContents(), pageID));
         EXPECT_EQ(written.endsWithBody, row.endsWithBody);
         if (written.endsWithBody) {
-            EXPECT_TRUE(written.text.ends_with(row.body));
+            EXPECT_TRUE(written.text.view().ends_with(row.body));
         }
     }
 }

@@ -506,7 +506,7 @@ TEST(Store, ReloadKeepsTheHeldBodyOnlyWhenItBringsTheSameText) {
         const CopyOnWriteText &body = store.document().currentPage.content.asLoaded()->body;
         EXPECT_EQ(body, testCase.onDisk);
         EXPECT_EQ(body.version() == heldVersion, testCase.keepsHeldBody);
-        EXPECT_EQ(body.fileText().get(), &store.pageBaselines().at(page.id).fileContents->text());
+        EXPECT_EQ(body.fileText()->data(), store.pageBaselines().at(page.id).fileContents->text().data());
     }
 }
 
@@ -663,7 +663,7 @@ TEST(Store, ABaselineHoldsThePagesTextInLittleMoreMemoryThanTheText) {
         harness.succeedSave();
         const std::optional<SharedText> &held = store.pageBaselines().at(page.id).fileContents;
         ASSERT_TRUE(held.has_value());
-        EXPECT_LE(held->text().capacity(), held->size() + held->size() / 4) << newLength;
+        EXPECT_LE(held->capacity(), held->size() + held->size() / 4) << newLength;
     }
 }
 
@@ -698,7 +698,7 @@ TEST(Store, ASaveRequestSharesTheHeldBaselinesTextInsteadOfCopyingIt) {
     const std::optional<SharedText> &held = store.pageBaselines().at(page.id).fileContents;
     const std::optional<SharedText> &expected = harness.saves.back().expectedPageBaselines.at(page.id).fileContents;
     ASSERT_TRUE(held.has_value() && expected.has_value());
-    EXPECT_EQ(&held->text(), &expected->text());
+    EXPECT_EQ(held->text().data(), expected->text().data());
 }
 
 /// One edit typed into a page's body, named for the failure message.
@@ -749,7 +749,8 @@ TEST(Store, TypingIntoAPageReadFromItsFileLeavesItsBaselineTheFilesText) {
         harness.build(VeltoLibraryLoadResult::loaded(documentOf(page)));
         VeltoStore &store = *harness.store;
         const CopyOnWriteText &body = store.document().currentPage.content.asLoaded()->body;
-        ASSERT_EQ(body.fileText().get(), &store.pageBaselines().at(page.id).fileContents->text()) << typing.name;
+        ASSERT_EQ(body.fileText()->data(), store.pageBaselines().at(page.id).fileContents->text().data())
+            << typing.name;
 
         store.replaceText(typing.location, typing.length, typing.replacement, harness.clock.now());
         std::string expected = bodyText;
