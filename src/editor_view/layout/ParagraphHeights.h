@@ -2,6 +2,7 @@
 
 #include "editor_view/layout/SparseParagraphs.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -17,6 +18,8 @@ class ParagraphHeights {
 public:
     /// The units of the grid in a pixel.
     static constexpr double gridUnits = 64;
+    /// The height rounded to the grid (the one glyph metrics come on): sums of such heights are exact.
+    static double onGrid(double height) { return std::round(height * gridUnits) / gridUnits; }
 
     std::size_t size() const { return units_.size(); }
     bool empty() const { return units_.empty(); }
