@@ -2,6 +2,7 @@
 
 #include "editor/AttributeDump.h"
 #include "editor/MarkdownSamples.h"
+#include "editor/markdown/MarkdownStylerMemory.h"
 #include "editor/text/EditorSettings.h"
 
 #include <gtest/gtest.h>
@@ -347,4 +348,51 @@ TEST_F(MarkdownStylerIncrementalTests, LongLineWindowsOnlyAfterTypingSinceAPass)
     storage.addAttribute(AttributeKey::kern, 1.0, TextRange{0, 3});
     storage.replaceCharacters(TextRange{middle, 0}, u"w");
     EXPECT_EQ(MarkdownStyler::apply(storage, TextRange{middle, 1}, red).length, storage.length());
+}
+
+namespace {
+
+/// `count` blocks of one line of code each, their fences naming a language (eight in turn) or none.
+std::u16string fencedBlocks(int count, bool tagged) {
+    static const char16_t *const languages[] = {u"js", u"python", u"cpp", u"rust", u"go", u"sql", u"bash", u"xml"};
+    std::u16string text;
+    for (int block = 0; block < count; ++block) {
+        text += u"```";
+        text += tagged ? languages[block % 8] : u"";
+        text += u"\nvar a = \"s\"; // c\n```\n";
+    }
+    return text;
+}
+
+} // namespace
+
+// A key typed at the start of the first fence line makes it text: with tagged fences the next fence opens a
+// block that the one after closes, and every block after those is as it was, so the pass reads a few blocks;
+// with bare fences every block below changes and the page is restyled once. Either way the pass reads the
+// blocks it restyles at most once (it once took in one block after another, reading all of them each time),
+// and styles as a full pass does.
+TEST_F(MarkdownStylerIncrementalTests, FenceLineEditAboveManyBlocksReadsEachBlockOnceAndEqualsAFullPass) {
+    constexpr int blocks = 10'000;
+    struct Case {
+        const char *name;
+        bool tagged;
+        std::size_t mostBlocksRead;
+        std::size_t blocksRestyled;
+    };
+    const Case cases[] = {{"tagged fences", true, 16, 4}, {"bare fences", false, 2 * blocks, blocks}};
+    for (const Case &example : cases) {
+        SCOPED_TRACE(example.name);
+        TextStorage storage = styled(fencedBlocks(blocks, example.tagged));
+        const std::shared_ptr<MarkdownCodeTokenIndex> index = MarkdownStyler::codeTokenIndexFor(storage);
+        for (const bool typing : {true, false}) {
+            SCOPED_TRACE(typing ? "typed" : "removed");
+            storage.replaceCharacters(TextRange{0, typing ? 0u : 1u}, typing ? u"q" : u"");
+            ASSERT_EQ(MarkdownStyler::codeTokenIndexFor(storage), index) << "the index follows the edit";
+            const std::size_t readBefore = index->fencedBlocksRead();
+            const TextRange region = MarkdownStyler::apply(storage, TextRange{0, typing ? 1u : 0u});
+            EXPECT_LE(index->fencedBlocksRead() - readBefore, example.mostBlocksRead);
+            EXPECT_LE(region.length, example.blocksRestyled * storage.length() / blocks + 1);
+            EXPECT_EQ(perCharacter(storage), perCharacter(styled(storage.string())));
+        }
+    }
 }

@@ -678,6 +678,7 @@ std::vector<Item> overlapping(const ShiftedItemList<Item, Stored> &items, TextRa
 } // namespace
 
 std::optional<FencedCodeBlock> MarkdownCodeTokenIndex::fencedBlockContaining(std::size_t location) const {
+    fencedBlocksRead_ += 1;
     return containing(blocks_, location);
 }
 
@@ -686,7 +687,9 @@ std::optional<InlineCodeSpan> MarkdownCodeTokenIndex::inlineCodeSpanContaining(s
 }
 
 std::vector<FencedCodeBlock> MarkdownCodeTokenIndex::fencedBlocksOverlapping(TextRange range) const {
-    return overlapping(blocks_, range);
+    std::vector<FencedCodeBlock> blocks = overlapping(blocks_, range);
+    fencedBlocksRead_ += blocks.size();
+    return blocks;
 }
 
 std::vector<InlineCodeSpan> MarkdownCodeTokenIndex::inlineCodeSpansOverlapping(TextRange range) const {

@@ -62,6 +62,9 @@ public:
     /// The blocks and spans whose full ranges share a unit with the range, in text order.
     std::vector<FencedCodeBlock> fencedBlocksOverlapping(TextRange range) const;
     std::vector<InlineCodeSpan> inlineCodeSpansOverlapping(TextRange range) const;
+    /// How many fenced blocks the two answers above have read out since the index was made: what the
+    /// callers' walks over the blocks cost, which must follow what they touch, not the page.
+    std::size_t fencedBlocksRead() const { return fencedBlocksRead_; }
 
     /// The part of the text over which blocks or spans appeared or disappeared since the last call
     /// (in the coordinates of the text now), and forgets it; none when they only moved with the text.
@@ -101,6 +104,7 @@ private:
     std::map<std::size_t, std::size_t> literalRunStarts_;
     std::optional<TextRange> structureChange_;
     std::optional<TextRange> fencedBlockChange_;
+    mutable std::size_t fencedBlocksRead_ = 0;
 };
 
 } // namespace velto::editor

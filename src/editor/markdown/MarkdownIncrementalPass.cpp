@@ -38,37 +38,57 @@ TextRange linesAroundEdit(const TextStorage &storage, TextRange edited) {
     return region;
 }
 
+/// The whole line-feed lines a construct lies on. A construct that ends with a line feed (a fenced block
+/// with its closing line) ends its last line there: the line after it is another line's business, and
+/// taking it in would reach into the next block, then the one after, down a page of blocks.
+TextRange linesOfConstruct(const TextStorage &storage, TextRange construct) {
+    if (construct.length > 0 && storage.characterAt(construct.end() - 1) == u'\n') {
+        return unionRange(lineFeedLines(storage, TextRange{construct.location, 0}), construct);
+    }
+    return lineFeedLines(storage, construct);
+}
+
+/// The fenced block or inline code span that reaches across the position: it holds the position and begins
+/// before it. Blocks never overlap blocks, nor spans spans, so there is at most one of each.
+std::optional<TextRange> constructAcross(const MarkdownCodeTokenIndex &index, std::size_t position) {
+    if (const std::optional<FencedCodeBlock> block = index.fencedBlockContaining(position);
+        block && block->fullRange.location < position) {
+        return block->fullRange;
+    }
+    if (const std::optional<InlineCodeSpan> span = index.inlineCodeSpanContaining(position);
+        span && span->fullRange.location < position) {
+        return span->fullRange;
+    }
+    return std::nullopt;
+}
+
 /// The region widened until no construct that the full pass sees across lines is cut by its edges:
 /// a fenced block, an inline code span over several lines, a setext title and its "=" underline.
 /// Styling a cut construct from the region's text alone would style it wrongly (a title two lines
 /// below the edit would lose its heading font), so the whole construct is restyled.
+/// Only a construct across one of the region's edges cuts it, so each step looks up what lies across
+/// the two edges and moves an edge past it: the walk passes each construct once, however many blocks
+/// the region comes to hold.
 TextRange regionWithoutCutConstructs(const TextStorage &storage, TextRange region,
                                      const MarkdownCodeTokenIndex &index) {
-    const auto cuts = [&region](TextRange construct) {
-        return overlaps(construct, region) && unionRange(construct, region) != region;
-    };
     bool widened = true;
+    const auto widenTo = [&region, &widened](TextRange lines) {
+        const TextRange wider = unionRange(region, lines);
+        widened = widened || wider != region;
+        region = wider;
+    };
     while (widened) {
         widened = false;
-        for (const FencedCodeBlock &block : index.fencedBlocksOverlapping(region)) {
-            if (cuts(block.fullRange)) {
-                region = unionRange(region, lineFeedLines(storage, block.fullRange));
-                widened = true;
-            }
-        }
-        for (const InlineCodeSpan &span : index.inlineCodeSpansOverlapping(region)) {
-            if (cuts(span.fullRange)) {
-                region = unionRange(region, lineFeedLines(storage, span.fullRange));
-                widened = true;
+        for (const std::size_t edge : {region.location, region.end()}) {
+            if (const std::optional<TextRange> construct = constructAcross(index, edge)) {
+                widenTo(linesOfConstruct(storage, *construct));
             }
         }
         if (region.end() < storage.length() && storage.characterAt(region.end()) == u'=') {
-            region = unionRange(region, lineFeedLines(storage, TextRange{region.end(), 0}));
-            widened = true;
+            widenTo(lineFeedLines(storage, TextRange{region.end(), 0}));
         }
         if (region.location > 0 && storage.characterAt(region.location) == u'=') {
-            region = unionRange(region, lineFeedLines(storage, TextRange{region.location - 1, 0}));
-            widened = true;
+            widenTo(lineFeedLines(storage, TextRange{region.location - 1, 0}));
         }
     }
     return region;
