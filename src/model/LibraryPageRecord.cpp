@@ -26,6 +26,12 @@ void describeContent(const VeltoPageContent &content, const VeltoPage &page, Vel
                                                              resumption->previous, resumption->made, ending);
         record.contentChecksum = std::move(checksums.first);
         record.bodyChecksum = std::move(checksums.second);
+        if (!persisted->endsWithBody && loaded->lineEnding == "\n") {
+            // A body holding "\r\n" on a page of "\n" breaks is written with "\r\n" throughout (a file holding one
+            // anywhere reads so) and reads back with "\n": the record takes the checksum of the body every load
+            // finds, or each load would correct it.
+            record.bodyChecksum = contentChecksum(VeltoPageFileContent::parse(persisted->text.view()).body);
+        }
         // The size of the file as written, with the page's identifier in its metadata: what discovery finds on
         // disk, so that a load of the saved library has nothing to correct.
         record.fileSize = static_cast<std::int64_t>(persisted->text.size());

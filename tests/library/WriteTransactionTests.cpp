@@ -98,6 +98,30 @@ TEST(WriteTransaction, EditedTextIsOnDiskAfterReload) {
     EXPECT_EQ(pageCopy(loadedDocument(folder.path()), pageB)->visibleText(), "beta edited\n");
 }
 
+// One checksum for one text, whichever way its line breaks were saved: a body given "\r\n" on a page of "\n" breaks
+// reads back with "\n", and the saved records say so, or every load would correct the manifest, and the journal
+// bring the saved value back at the next save.
+TEST(WriteTransaction, LoadsAfterASaveWriteNothingWhateverTheBodysLineBreaks) {
+    for (const std::string body : {"a\nb\n", "a\r\nb\r\n", "a\r\nb\n", "a\rb\n"}) {
+        SCOPED_TRACE(::testing::PrintToString(body));
+        TemporaryFolder folder;
+        auto document = libraryOfTwoPages(folder);
+        VeltoPageLibrary::write(editing(document, pageA, body), folder.path());
+        RecordingFileSystem recording;
+        for (int load = 0; load < 3; ++load) {
+            ASSERT_NE(VeltoPageLibrary::load(folder.path(), recording, day(9)).asLoaded(), nullptr);
+        }
+        EXPECT_TRUE(recording.paths(FileOperation::write).empty());
+        EXPECT_TRUE(recording.renamedPaths().empty()) << recording.renamedPaths().front();
+        auto reloaded = loadedDocument(folder.path());
+        auto again = editing(reloaded, pageB, "beta edited\n");
+        VeltoPageLibrary::write(again, folder.path());
+        recording.clear();
+        ASSERT_NE(VeltoPageLibrary::load(folder.path(), recording, day(9)).asLoaded(), nullptr);
+        EXPECT_TRUE(recording.renamedPaths().empty()) << "the journal brought a saved checksum back";
+    }
+}
+
 // A page made in this session holds no front matter until it is reloaded, so emptying it leaves nothing
 // to write.
 TEST(WriteTransaction, EmptiedPageStaysEmptyAfterReload) {
