@@ -1,8 +1,28 @@
 #include "library/PageFileWrites.h"
 
+#include "model/LibraryErrors.h"
+
 #include <string_view>
 
 namespace VeltoPageLibrary {
+
+namespace {
+
+/// The replacement of a checked file. A file that fails to be read while it is compared (a failing disk) is no
+/// change by another program: it stays as it was, and the save fails as a read of it fails anywhere else.
+velto::ReplacementOutcome replaceUnlessChanged(const PageFileWrite &file, std::optional<std::string_view> expected,
+                                               velto::FileSystem &fileManager) {
+    try {
+        return fileManager.replaceIfUnchanged(file.url, file.text, expected);
+    } catch (const velto::FileSystemError &error) {
+        if (error.operation() != "Reading") {
+            throw;
+        }
+        throw velto::PageFileError::unreadable(file.url, error.localizedDescription(), error.code());
+    }
+}
+
+} // namespace
 
 void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
                     velto::FileSystem &fileManager) {
@@ -22,8 +42,7 @@ void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageF
         if (found->second) {
             expected = *found->second;
         }
-        if (fileManager.replaceIfUnchanged(file.url, file.text, expected) ==
-            velto::ReplacementOutcome::changedMeanwhile) {
+        if (replaceUnlessChanged(file, expected, fileManager) == velto::ReplacementOutcome::changedMeanwhile) {
             throw PageFileChangedDuringSaveError(file.url, anyWritten);
         }
         anyWritten = true;

@@ -504,17 +504,24 @@ std::string PosixFileSystem::readPrefix(const std::filesystem::path &path, std::
 
 bool PosixFileSystem::holdsExactly(const std::filesystem::path &path, std::string_view bytes) {
     try {
-        beforeOperation(FileOperation::read, path);
-        // Read as a page is read (a link followed, only a regular file), one byte past the bytes at most.
-        FileDescriptor file = openRegularFileForReading(path);
-        UncachedComparison uncached = compareWholeBlocksUncached(file.get(), bytes);
-        if (uncached.error != 0 || uncached.differs) {
-            return false;
-        }
-        return readsExactly(file.get(), bytes.substr(uncached.compared), path);
+        return comparesEqual(path, bytes);
     } catch (const FileSystemError &) {
         return false;
     }
+}
+
+// Read as a page is read (a link followed, only a regular file), one byte past the bytes at most.
+bool PosixFileSystem::comparesEqual(const std::filesystem::path &path, std::string_view bytes) {
+    beforeOperation(FileOperation::read, path);
+    FileDescriptor file = openRegularFileForReading(path);
+    UncachedComparison uncached = compareWholeBlocksUncached(file.get(), bytes);
+    if (uncached.error != 0) {
+        throw FileSystemError(uncached.error, path, "Reading");
+    }
+    if (uncached.differs) {
+        return false;
+    }
+    return readsExactly(file.get(), bytes.substr(uncached.compared), path);
 }
 
 /// A temporary file of a replacement: removed when it goes out of scope, unless it went into place or holds
@@ -642,12 +649,30 @@ ReplacementOutcome PosixFileSystem::replaceIfUnchanged(const std::filesystem::pa
     return outcome;
 }
 
+namespace {
+
+/// The file is not one that could hold what was read: gone, a folder, a dangling link, a FIFO or a device.
+bool isNoReadableFile(const FileSystemError &error) {
+    return error.isNotARegularFile() || error.code() == ENOENT || error.code() == ENOTDIR || error.code() == ELOOP ||
+           error.code() == EISDIR;
+}
+
+} // namespace
+
 bool PosixFileSystem::holdsWhatWasRead(const std::filesystem::path &path, std::optional<std::string_view> expected) {
     if (!expected) {
         return !rawFileType(path, true).has_value();
     }
-    // Gone, a folder, a dangling link, unreadable: not what was read, so it must not be replaced.
-    return PosixFileSystem::holdsExactly(path, *expected);
+    // Not what was read, so it must not be replaced. A file there that fails to be read (a failing disk) may
+    // still hold it: that is no change by another program, and its error is thrown.
+    try {
+        return comparesEqual(path, *expected);
+    } catch (const FileSystemError &error) {
+        if (isNoReadableFile(error)) {
+            return false;
+        }
+        throw;
+    }
 }
 
 namespace {
@@ -676,7 +701,16 @@ ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, co
         throwReplacingError(error, path);
     }
     // The temporary name now holds what was at the path.
-    if (holdsWhatWasRead(temporary.path(), expected)) {
+    bool unchanged = false;
+    try {
+        unchanged = holdsWhatWasRead(temporary.path(), expected);
+    } catch (const FileSystemError &error) {
+        // Whether the file taken out changed cannot be told: it goes back in place once, and the save fails with
+        // the read's error, named by the page file.
+        swapBack(temporary, path);
+        throw FileSystemError(error.code(), path, "Reading");
+    }
+    if (unchanged) {
         return ReplacementOutcome::replaced; // the old file goes with the temporary name
     }
     swapBack(temporary, path);

@@ -99,7 +99,8 @@ public:
 
     /// Replaces the file as writeAtomically does, but only while it still holds exactly `expected`, the bytes
     /// the caller read there (nothing: while no file is there). Another program that changed, removed or created
-    /// the file since keeps its file, and changedMeanwhile is returned.
+    /// the file since keeps its file, and changedMeanwhile is returned. A file there that fails to be read is left
+    /// as it is, and its read error is thrown (operation "Reading", named by `path`).
     virtual ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
                                                   std::optional<std::string_view> expected) = 0;
 
@@ -180,7 +181,10 @@ private:
     std::filesystem::path writeTemporarySibling(const std::filesystem::path &path, std::string_view bytes);
     /// Makes the rename of a file into the folder of `path` durable.
     void syncFolderOf(const std::filesystem::path &path);
-    /// Whether the file at `path` (a link followed) holds exactly `expected`; nothing: whether none is there.
+    /// Whether the file (a link followed, a regular file) holds exactly `bytes`; a failing read throws.
+    bool comparesEqual(const std::filesystem::path &path, std::string_view bytes);
+    /// Whether the file at `path` (a link followed) holds exactly `expected`; nothing: whether none is there. A file
+    /// there that fails to be read throws its read error.
     bool holdsWhatWasRead(const std::filesystem::path &path, std::optional<std::string_view> expected);
     ReplacementOutcome swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
                                        std::string_view expected);

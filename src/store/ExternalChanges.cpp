@@ -61,6 +61,7 @@ QCoro::Task<void> VeltoExternalChanges::runRefreshLoop() {
         std::optional<std::set<std::string>> paths = requests_.take();
         std::exception_ptr error;
         try {
+            store_.throwSaveFailureAwaitingRetry();
             QCoro::Task<void> reloading = reload(false, paths);
             co_await reloading;
         } catch (...) {

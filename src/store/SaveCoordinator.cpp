@@ -76,6 +76,13 @@ QCoro::Task<void> VeltoSaveCoordinator::waitUntilDurable(std::uint64_t generatio
     co_await awaiter;
 }
 
+std::exception_ptr VeltoSaveCoordinator::failureOf(std::uint64_t generation) const {
+    if (!lastFailure_ || lastFailure_->first != generation) {
+        return nullptr;
+    }
+    return lastFailure_->second;
+}
+
 QCoro::Task<void> VeltoSaveCoordinator::savePendingRequests() {
     auto keepAlive = shared_from_this();
     while (pendingRequest_.has_value()) {

@@ -50,6 +50,8 @@ public:
     std::uint64_t durableGeneration() const { return durableGeneration_; }
     bool isSaving() const { return isSaving_; }
     const std::optional<VeltoSaveRequest> &pendingRequest() const { return pendingRequest_; }
+    /// The error of `generation`'s save when it was the last to fail with nothing newer behind it; null otherwise.
+    std::exception_ptr failureOf(std::uint64_t generation) const;
 
 private:
     /// One parked flush: resumed with nothing or with the error of a failed save.

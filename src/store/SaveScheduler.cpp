@@ -29,6 +29,14 @@ QCoro::Task<void> VeltoSaveScheduler::flush() {
     co_await coordinator->waitUntilDurable(generation);
 }
 
+std::exception_ptr VeltoSaveScheduler::failureOfLatestSave() const {
+    if (!latestFailedGeneration_ || latestFailedGeneration_ != latestScheduledGeneration_ ||
+        latestScheduledDocumentRevision_ != documentRevision_ || coordinator_ == nullptr) {
+        return nullptr;
+    }
+    return coordinator_->failureOf(*latestFailedGeneration_);
+}
+
 bool VeltoSaveScheduler::hasOutstandingSave(bool hasPendingMutations) const {
     if (latestScheduledDocumentRevision_ != documentRevision_) {
         return true;

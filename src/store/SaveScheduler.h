@@ -7,6 +7,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -59,6 +60,9 @@ public:
     /// Returns once the document as it is now is durable; throws the error of the save that should have made
     /// it so. Schedules a save when no scheduled one covers the document.
     QCoro::Task<void> flush();
+
+    /// The error of the latest save when it failed and the document is still as that save had it; null otherwise.
+    std::exception_ptr failureOfLatestSave() const;
 
     /// Whether a save is still owed: a change not yet scheduled, a scheduled save not yet finished, or, when
     /// `hasPendingMutations`, the changes of a last save that failed.

@@ -249,6 +249,7 @@ private:
     std::vector<Uuid> noteDisplacedEdits(const VeltoDocument &reloaded);
     void noteRefreshFailure(const std::exception_ptr &error);
     void retryFailedSaveLater();
+    void throwSaveFailureAwaitingRetry() const;
     /// Whether a save is still owed: a scheduled save not yet finished, a change not yet scheduled, or
     /// pending changes whose last save failed. Never true while recovery is required (nothing is saved then).
     bool hasOutstandingSave() const;

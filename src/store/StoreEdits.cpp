@@ -1,3 +1,4 @@
+#include "library/PageFileWrites.h"
 #include "library/ProcessWriter.h"
 #include "model/Document.h"
 #include "model/ThreeWayMerge.h"
@@ -162,6 +163,24 @@ void VeltoStore::retryFailedSaveLater() {
             schedule();
         }
     });
+}
+
+// A folder change does not try a failed save again before its retry is due: the cause would fail it again, and the
+// attempt changes the folder itself (the page file is swapped in and back), which reports a change again. Only a
+// save that met another program's change is tried at once: the refresh is how that change is taken in.
+void VeltoStore::throwSaveFailureAwaitingRetry() const {
+    if (failedSaveRetry_ == nullptr) {
+        return;
+    }
+    std::exception_ptr failure = saveScheduler_.failureOfLatestSave();
+    if (failure == nullptr) {
+        return;
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const VeltoPageLibrary::PageFileChangedDuringSaveError &) {
+        return;
+    }
 }
 
 void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result) {

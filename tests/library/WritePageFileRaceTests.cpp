@@ -5,7 +5,9 @@
 
 #include "library/PageFileNaming.h"
 #include "library/PageFileWrites.h"
+#include "model/LibraryErrors.h"
 #include "support/ChangedAtRenameFileSystem.h"
+#include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@
 using namespace velto;
 using namespace velto::writetesting;
 using velto::testing::ChangedAtRenameFileSystem;
+using velto::testing::FailingFileSystem;
 using velto::testing::TemporaryFolder;
 
 namespace {
@@ -132,5 +135,42 @@ TEST_P(PageFileRace, KeepsBothVersions) {
 
 INSTANTIATE_TEST_SUITE_P(AtTheReplacement, PageFileRace, ::testing::ValuesIn(raceCases),
                          [](const ::testing::TestParamInfo<RaceCase> &info) { return info.param.name; });
+
+// A big page's file that fails to be read back while it is replaced (a failing disk, the page cache still holding
+// the page) is no change by another program: the save fails once with the read's error, as a read of the page
+// fails anywhere else, without trying again, and leaves the file and the manifest as they were.
+TEST(PageFileReadBack, FailingReadBackOfABigPageFailsTheSaveOnceWithItsError) {
+    TemporaryFolder folder;
+    const std::string big(5 * 1024 * 1024, 'x');
+    VeltoPageLibrary::write(requestFor(documentOf(pageWithBody(pageA, big + "\n")), {pageA}), folder.path());
+    auto document = loadedDocument(folder.path());
+    auto baseline = writtenBaseline(document.currentPage);
+    document.currentPage.content.asLoaded()->body = big + "\nedited\n";
+    auto request = requestFor(document, {pageA});
+    request.generation = request.mutationRevision = 2;
+    request.changedPageRevisions[pageA] = 2;
+    request.expectedPageBaselines[pageA] = baseline;
+
+    fs::path file = folder / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(document.currentPage));
+    const std::string fileBefore = folder.readFile(file.filename());
+    const std::string manifestBefore = folder.readFile(".velto/manifest.json");
+    FailingFileSystem fileSystem;
+    fileSystem.countOnly({FileOperation::read});
+    fileSystem.countOnlyPathsContaining("." + file.filename().string() + ".tmp-");
+    fileSystem.failFromOperation(1, EIO);
+    try {
+        VeltoPageLibrary::write(request, folder.path(), fileSystem);
+        ADD_FAILURE() << "the save succeeded without reading its file back";
+    } catch (const PageFileError &error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "The page file “" + file.filename().string() + "” could not be read. Input/output error");
+    }
+    EXPECT_EQ(fileSystem.countedOperations(), 1u) << "the save was tried again";
+    EXPECT_EQ(folder.readFile(file.filename()), fileBefore);
+    EXPECT_EQ(folder.readFile(".velto/manifest.json"), manifestBefore);
+    for (const std::string &name : fileSystem.contentsOfDirectory(folder.path())) {
+        EXPECT_NE(name.rfind("." + file.filename().string(), 0), 0u) << "a temporary file was left: " << name;
+    }
+}
 
 } // namespace

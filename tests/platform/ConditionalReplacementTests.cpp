@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include "support/ChangedAtRenameFileSystem.h"
+#include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ChangedAtRenameFileSystem;
+using testing::FailingFileSystem;
 using testing::TemporaryFolder;
 
 /// What another program does to the file: a new file renamed over it, or new bytes written into it.
@@ -162,6 +164,39 @@ TEST(ConditionalReplacement, HoldsExactlyOnlyTheSameBytesInARegularFile) {
     ASSERT_EQ(::mkfifo((folder / "fifo.md").c_str(), 0600), 0);
     for (const char *name : {"missing.md", "folder.md", "dangling.md", "fifo.md"}) {
         EXPECT_FALSE(fileSystem.holdsExactly(folder / name, "")) << name;
+    }
+}
+
+// A file taken out by the swap that fails to be read (a failing disk) is no change by another program: it goes back
+// in place, and the replacement fails with the read's error, named by the file replaced. A small page and one big
+// enough to be read back past the page cache fail alike.
+TEST(ConditionalReplacement, FileThatFailsToBeReadBackIsPutBackAndItsErrorThrown) {
+    for (std::size_t size : {std::size_t{4}, std::size_t{5} * 1024 * 1024}) {
+        SCOPED_TRACE(size);
+        TemporaryFolder folder;
+        const std::string read(size, 'r');
+        folder.writeFile("page.md", read);
+        struct stat before {};
+        ASSERT_EQ(::stat((folder / "page.md").c_str(), &before), 0);
+        FailingFileSystem fileSystem;
+        fileSystem.countOnly({FileOperation::read});
+        fileSystem.countOnlyPathsContaining(".page.md.tmp-");
+        fileSystem.failOperation(1, EIO);
+
+        try {
+            fileSystem.replaceIfUnchanged(folder / "page.md", "ours", read);
+            ADD_FAILURE() << "a file that could not be read back was taken for replaced or changed";
+        } catch (const FileSystemError &error) {
+            EXPECT_EQ(error.code(), EIO);
+            EXPECT_EQ(error.path(), folder / "page.md");
+            EXPECT_EQ(error.operation(), "Reading");
+        }
+        EXPECT_EQ(fileSystem.countedOperations(), 1u) << "read back once";
+        struct stat after {};
+        ASSERT_EQ(::stat((folder / "page.md").c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "the file taken out is back in place";
+        EXPECT_EQ(folder.readFile("page.md"), read);
+        EXPECT_EQ(fileSystem.contentsOfDirectory(folder.path()), std::vector<std::string>{"page.md"});
     }
 }
 

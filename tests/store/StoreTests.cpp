@@ -1,4 +1,5 @@
 #include "StoreTestSupport.h"
+#include "library/PageFileWrites.h"
 #include "model/ReloadError.h"
 #include "store/ArchivePolicy.h"
 #include "store/PageLists.h"
@@ -190,6 +191,31 @@ TEST(Store, FlushWaitsForTheSaveAndFailsWithItsError) {
     EXPECT_FALSE(retriedFlush->error);
     EXPECT_FALSE(store.lastSaveErrorDescription().has_value());
     EXPECT_FALSE(store.latestFailedGeneration().has_value());
+}
+
+// A folder change does not try a failed save again at once: the attempt changes the folder itself, which would
+// report a change again, several times a second. It waits for the retry, as for a library another program holds;
+// only a save that met another program's change is tried again by the refresh that takes that change in.
+TEST(Store, FolderChangesWaitForTheRetryOfAFailedSaveUnlessItMetAChange) {
+    GatedStore harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("start"))));
+    VeltoStore &store = *harness.store;
+    store.setText("edited", harness.clock.now());
+    harness.failSave("The page file “big.md” could not be read. Input/output error");
+    for (int change = 0; change < 3; ++change) {
+        store.requestExternalRefresh(std::set<std::string>{"big.md"});
+        harness.scheduler.advance(1s);
+    }
+    EXPECT_EQ(harness.saves.size(), 1u) << "a folder change tried the failed save again";
+    EXPECT_TRUE(harness.loads.empty());
+    EXPECT_EQ(store.lastSaveErrorDescription(), "The page file “big.md” could not be read. Input/output error");
+    harness.scheduler.advance(VeltoStore::failedSaveRetryDelay - 3s);
+    ASSERT_EQ(harness.saves.size(), 2u) << "the retry is due";
+
+    harness.saveGates.back()->fail(
+        std::make_exception_ptr(VeltoPageLibrary::PageFileChangedDuringSaveError(harness.folder / "big.md", true)));
+    store.requestExternalRefresh(std::set<std::string>{"big.md"});
+    EXPECT_EQ(harness.saves.size(), 3u) << "another program's change is taken in at once";
 }
 
 TEST(Store, PageMergedByTheWriteIsFoldedIntoEditsMadeMeanwhile) {
