@@ -99,6 +99,9 @@ Lines metadataLines(std::size_t indentation, std::optional<Uuid> pageID, bool ar
 
 // ---- The file text ---------------------------------------------------------------------------------------
 
+/// U+FEFF in UTF-8: what some editors put before the first line of a file.
+constexpr std::string_view byteOrderMarkBytes = "\xEF\xBB\xBF";
+
 /// Every "\r\n" replaced by "\n" in one pass from left to right; a lone "\r" stays.
 std::string withLineFeeds(std::string_view text) {
     std::string result;
@@ -163,6 +166,10 @@ void appendWithLineEnding(std::string &result, std::string_view text, std::strin
 
 VeltoPageFileContent VeltoPageFileContent::parse(std::string_view text) {
     VeltoPageFileContent content;
+    content.byteOrderMark = text.starts_with(byteOrderMarkBytes);
+    if (content.byteOrderMark) {
+        text.remove_prefix(byteOrderMarkBytes.size());
+    }
     bool hasCRLF = text.find("\r\n") != std::string_view::npos;
     content.lineEnding = hasCRLF ? "\r\n" : "\n";
 
@@ -184,10 +191,12 @@ VeltoPageFileContent VeltoPageFileContent::parseKeeping(std::shared_ptr<const st
         return parse(*text); // the body is normalised: it is not the end of the file's text
     }
     VeltoPageFileContent content;
-    std::size_t bodyStart = 0;
-    if (std::optional<FrontMatterBlock> block = frontMatterBlock(*text)) {
-        content.frontMatter = text->substr(block->frontMatterStart, block->frontMatterLength);
-        bodyStart = block->bodyStart;
+    content.byteOrderMark = text->starts_with(byteOrderMarkBytes);
+    const std::size_t textStart = content.byteOrderMark ? byteOrderMarkBytes.size() : 0;
+    std::size_t bodyStart = textStart;
+    if (std::optional<FrontMatterBlock> block = frontMatterBlock(std::string_view(*text).substr(textStart))) {
+        content.frontMatter = text->substr(textStart + block->frontMatterStart, block->frontMatterLength);
+        bodyStart = textStart + block->bodyStart;
     }
     content.body = CopyOnWriteText::endOf(std::move(text), bodyStart);
     return content;
@@ -200,14 +209,15 @@ std::shared_ptr<const std::string> VeltoPageFileContent::unchangedFileText() con
     }
     // The body is the end of the text as read; what comes before it must be the block the front matter makes
     // now: a block closed by "..." is written with "---", and a rewritten front matter is another block.
-    const VeltoPageFileContent front{frontMatter, {}, "\n"};
+    const VeltoPageFileContent front{frontMatter, {}, "\n", byteOrderMark};
     std::string_view before = std::string_view(*whole).substr(0, body.startInFileText());
     return before == front.fileContents() ? whole : nullptr;
 }
 
 std::size_t VeltoPageFileContent::fileContentsSize() const {
     // "---\n", the front matter, "\n---\n" and the body, each "\n" written as the line ending.
-    std::size_t size = body.size() + (frontMatter ? frontMatter->size() + 9 : 0);
+    std::size_t size =
+        body.size() + (frontMatter ? frontMatter->size() + 9 : 0) + (byteOrderMark ? byteOrderMarkBytes.size() : 0);
     if (lineEnding != "\n") {
         std::string_view bodyText = body.text();
         std::size_t lineBreaks = std::count(bodyText.begin(), bodyText.end(), '\n');
@@ -222,6 +232,9 @@ std::size_t VeltoPageFileContent::fileContentsSize() const {
 std::string VeltoPageFileContent::fileContents(std::size_t spareBytes) const {
     std::string text;
     text.reserve(fileContentsSize() + spareBytes);
+    if (byteOrderMark) {
+        text.append(byteOrderMarkBytes);
+    }
     if (frontMatter) {
         appendWithLineEnding(text, "---\n", lineEnding);
         appendWithLineEnding(text, *frontMatter, lineEnding);
@@ -232,7 +245,7 @@ std::string VeltoPageFileContent::fileContents(std::size_t spareBytes) const {
 }
 
 std::string VeltoPageFileContent::fileTextCarryingIdentifier(std::string text, const Uuid &pageID) {
-    if (text.find("\r\n") != std::string::npos) {
+    if (text.find("\r\n") != std::string::npos || text.starts_with(byteOrderMarkBytes)) {
         VeltoPageFileContent written = parse(text);
         written.writeVeltoMetadata(pageID, written.isArchived(), written.conflictOriginalPageID());
         return written.fileContents();
@@ -266,7 +279,7 @@ namespace {
 /// followed by the body, byte for byte.
 bool readsBackAsHeldUnlessBodyHoldsCRLF(const VeltoPageFileContent &content) {
     std::string_view bodyText = content.body.text();
-    if (content.lineEnding != "\n") {
+    if (content.lineEnding != "\n" || content.byteOrderMark) {
         return false;
     }
     if (!content.frontMatter) {
@@ -399,7 +412,7 @@ bool operator==(const VeltoPageFileContent &a, const VeltoPageFileContent &b) {
                            (!a.frontMatter || text::canonicallyEqual(*a.frontMatter, *b.frontMatter));
     // A body shared by two copies is the same text: a page of megabytes is not read to find that out.
     bool sameBody = a.body.sharesTextWith(b.body) || text::canonicallyEqual(a.body, b.body);
-    return sameFrontMatter && sameBody && a.lineEnding == b.lineEnding;
+    return sameFrontMatter && sameBody && a.lineEnding == b.lineEnding && a.byteOrderMark == b.byteOrderMark;
 }
 
 } // namespace velto

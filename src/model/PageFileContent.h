@@ -44,8 +44,11 @@ struct VeltoPageFileContent {
     CopyOnWriteText body;
     /// "\r\n" when the file contained "\r\n" anywhere, else "\n".
     std::string lineEnding = "\n";
+    /// Whether the file starts with the UTF-8 byte-order mark, as some editors save it. The mark belongs to the
+    /// file, not to its text: the front matter is read after it, and the file is written with it first.
+    bool byteOrderMark = false;
 
-    /// Splits a file's text into front matter, body and line ending. Never fails.
+    /// Splits a file's text into byte-order mark, front matter, body and line ending. Never fails.
     static VeltoPageFileContent parse(std::string_view text);
     /// parse(*text) of a text the content may keep: a text without "\r\n" keeps its body where it lies, as the
     /// end of the text, and the text stays whole for the page's baseline (unchangedFileText()), so a page just

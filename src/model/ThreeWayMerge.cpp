@@ -245,7 +245,9 @@ std::optional<std::string> merge(std::string_view baseFileContents, std::string_
     if (!lineEnding) {
         return std::nullopt;
     }
-    VeltoPageFileContent merged{std::move(*frontMatter), std::move(*body), std::move(*lineEnding)};
+    // The mark is as one side left it: a change of either side wins, and both can only have changed it alike.
+    bool byteOrderMark = local.byteOrderMark != base.byteOrderMark ? local.byteOrderMark : external.byteOrderMark;
+    VeltoPageFileContent merged{std::move(*frontMatter), std::move(*body), std::move(*lineEnding), byteOrderMark};
     return merged.fileContents();
 }
 

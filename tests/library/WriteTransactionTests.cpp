@@ -122,6 +122,29 @@ TEST(WriteTransaction, LoadsAfterASaveWriteNothingWhateverTheBodysLineBreaks) {
     }
 }
 
+// An editor that saves a page with a byte-order mark before its front matter: the page keeps its identifier, and
+// its next save writes the mark first and one front matter after it. A marked text without front matter is taken
+// in as a page, and the mark stays at the start of its file.
+TEST(WriteTransaction, PageSavedWithAByteOrderMarkKeepsItsIdentifierAndTheMarkFirst) {
+    const std::string mark = "\xEF\xBB\xBF";
+    TemporaryFolder folder;
+    auto document = libraryOfTwoPages(folder);
+    const std::string nameA = fileNameOf(document.currentPage);
+    folder.writeFile(nameA, mark + folder.readFile(nameA));
+    folder.writeFile("notes.md", mark + "Notes\n");
+
+    auto loaded = loadedDocument(folder.path());
+    EXPECT_EQ(allPagesOf(loaded).size(), 3u) << "the marked page was taken for a new one";
+    ASSERT_TRUE(pageCopy(loaded, pageA).has_value());
+    EXPECT_EQ(pageCopy(loaded, pageA)->visibleText(), "alpha\n");
+
+    VeltoPageLibrary::write(editing(loaded, pageA, "alpha edited\n"), folder.path());
+    const std::string written = folder.readFile(nameA);
+    EXPECT_EQ(written, mark + "---\nvelto:\n  id: " + pageA.lowercaseText() + "\n---\nalpha edited\n");
+    EXPECT_EQ(allPagesOf(loadedDocument(folder.path())).size(), 3u);
+    EXPECT_EQ(folder.readFile("notes.md").rfind(mark, 0), 0u) << folder.readFile("notes.md");
+}
+
 // A page made in this session holds no front matter until it is reloaded, so emptying it leaves nothing
 // to write.
 TEST(WriteTransaction, EmptiedPageStaysEmptyAfterReload) {

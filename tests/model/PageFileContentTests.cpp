@@ -40,6 +40,7 @@ struct ParseCase {
     std::optional<std::string> frontMatter;
     std::string body;
     std::string lineEnding;
+    bool byteOrderMark = false;
 };
 
 class PageFileParsing : public testing::TestWithParam<ParseCase> {};
@@ -52,6 +53,7 @@ TEST_P(PageFileParsing, SplitsFrontMatterBodyAndLineEnding) {
         EXPECT_EQ(content.frontMatter, c.frontMatter);
         EXPECT_EQ(content.body, c.body);
         EXPECT_EQ(content.lineEnding, c.lineEnding);
+        EXPECT_EQ(content.byteOrderMark, c.byteOrderMark);
     }
 }
 
@@ -71,7 +73,12 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase{"CRLFIsNormalised", "---\r\na: 1\r\n---\r\nB\r\nC", "a: 1", "B\nC", "\r\n"},
                     ParseCase{"OneCRLFMakesTheFileCRLF", "a\nb\r\nc", std::nullopt, "a\nb\nc", "\r\n"},
                     ParseCase{"LoneCarriageReturnsStay", "a\rb\n", std::nullopt, "a\rb\n", "\n"},
-                    ParseCase{"CRLFReplacedInOnePass", "a\r\r\nb", std::nullopt, "a\r\nb", "\r\n"}),
+                    ParseCase{"CRLFReplacedInOnePass", "a\r\r\nb", std::nullopt, "a\r\nb", "\r\n"},
+                    ParseCase{"ByteOrderMarkBeforeTheBlock", "\xEF\xBB\xBF---\na: 1\n---\nB", "a: 1", "B", "\n", true},
+                    ParseCase{"ByteOrderMarkBeforeCRLF", "\xEF\xBB\xBF---\r\na: 1\r\n---\r\nB", "a: 1", "B", "\r\n",
+                              true},
+                    ParseCase{"ByteOrderMarkWithoutBlock", "\xEF\xBB\xBFHello", std::nullopt, "Hello", "\n", true},
+                    ParseCase{"ByteOrderMarkLaterIsText", "a\xEF\xBB\xBF", std::nullopt, "a\xEF\xBB\xBF", "\n"}),
     [](const testing::TestParamInfo<ParseCase> &info) { return std::string(info.param.name); });
 
 struct RoundTripCase {
@@ -99,7 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{"CRLFFrontMatterAndBody", "---\r\na: 1\r\nb: 2\r\n---\r\nB\r\nC\r\n",
                                   "---\r\na: 1\r\nb: 2\r\n---\r\nB\r\nC\r\n"},
                     RoundTripCase{"CRLFEmptyBlock", "---\r\n---\r\n", "---\r\n\r\n---\r\n"},
-                    RoundTripCase{"Empty", "", ""}),
+                    RoundTripCase{"Empty", "", ""},
+                    RoundTripCase{"ByteOrderMarkStaysFirst", "\xEF\xBB\xBF---\r\na: 1\r\n---\r\nB",
+                                  "\xEF\xBB\xBF---\r\na: 1\r\n---\r\nB"}),
     [](const testing::TestParamInfo<RoundTripCase> &info) { return std::string(info.param.name); });
 
 // A page read from its file keeps the file's text for its baseline, with its body the end of it; whenever that
@@ -371,11 +380,34 @@ TEST(PageFileContent, FileTextCarryingIdentifierEqualsParsingRewritingAndWriting
              withIDs("---\nvelto:\n  archived: true\n  conflict-of: <OTHER>\n---\nB\n"), "---\nvelto-id: x\n---\nB",
              "---\nvelto: 3\nvelto: 4\n---\nB", "---\n---\nB", "---\na: 1\n...\nB", "---\nunclosed\nbody\n",
              "---\na: 1\n---\nb: 2\n---\nB", "---\r\ntitle: t\r\n---\r\nB\r\n", "a\nb\r\nc", "a\rb\n",
-             "---\ntitle: Caf\xc3\xa9\n---\n\xe2\x80\xa8 body\n"}) {
+             "---\ntitle: Caf\xc3\xa9\n---\n\xe2\x80\xa8 body\n",
+             "\xEF\xBB\xBF"
+             "Body only\n",
+             withIDs("\xEF\xBB\xBF---\nvelto:\n  id: <OTHER>\n---\nBody")}) {
         VeltoPageFileContent parsed = VeltoPageFileContent::parse(text);
         parsed.writeVeltoMetadata(pageID, parsed.isArchived(), parsed.conflictOriginalPageID());
         EXPECT_EQ(VeltoPageFileContent::fileTextCarryingIdentifier(text, pageID), parsed.fileContents()) << text;
     }
+}
+
+// A byte-order mark belongs to the file, not to its text: the front matter after it is read, the page keeps its
+// identifier, and the file is written back with the mark first, never behind Velto's own front matter. A page read
+// so offers its file text to its baseline: the mark is part of what was read and of what is written.
+TEST(PageFileContent, ByteOrderMarkStaysFirstAndTheFrontMatterAfterItIsRead) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string carrying = withIDs(mark + "---\nvelto:\n  id: <ID>\n---\nBody\n");
+    const VeltoPageFileContent read = VeltoPageFileContent::parse(carrying);
+    EXPECT_EQ(read.veltoPageID(), pageID);
+    EXPECT_EQ(VeltoPageFileContent::fileTextCarryingIdentifier(carrying, pageID), carrying);
+    EXPECT_EQ(std::string(read.fileContentsCarryingIdentifier(pageID).text.view()), carrying);
+    const auto kept = VeltoPageFileContent::parseKeeping(std::make_shared<const std::string>(carrying));
+    ASSERT_NE(kept.unchangedFileText(), nullptr);
+    EXPECT_EQ(*kept.unchangedFileText(), carrying);
+
+    EXPECT_EQ(VeltoPageFileContent::fileTextCarryingIdentifier(mark + "Body\n", pageID), carrying);
+    EXPECT_EQ(
+        std::string(VeltoPageFileContent::parse(mark + "Body\n").fileContentsCarryingIdentifier(pageID).text.view()),
+        carrying);
 }
 
 // A save makes the file text from the held content in one piece when it reads back as held; it must write
