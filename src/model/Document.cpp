@@ -1,6 +1,9 @@
 #include "model/Document.h"
 
+#include "model/PageIndex.h"
+
 #include <unordered_map>
+#include <utility>
 
 namespace velto {
 namespace {
@@ -95,27 +98,25 @@ VeltoDocument VeltoDocument::preservingUpdatedAt(const VeltoDocument &other) con
 }
 
 VeltoPage *findPage(VeltoDocument &document, const Uuid &pageID) {
-    if (document.currentPage.id == pageID) {
-        return &document.currentPage;
-    }
-    for (VeltoPage &page : document.pages) {
-        if (page.id == pageID) {
-            return &page;
-        }
-    }
-    return nullptr;
+    return const_cast<VeltoPage *>(findPage(std::as_const(document), pageID));
 }
 
 const VeltoPage *findPage(const VeltoDocument &document, const Uuid &pageID) {
     if (document.currentPage.id == pageID) {
+        countPagesVisitedByLookups(1);
         return &document.currentPage;
     }
+    const VeltoPage *found = nullptr;
+    std::size_t visited = 1;
     for (const VeltoPage &page : document.pages) {
+        ++visited;
         if (page.id == pageID) {
-            return &page;
+            found = &page;
+            break;
         }
     }
-    return nullptr;
+    countPagesVisitedByLookups(visited);
+    return found;
 }
 
 void replacePage(VeltoDocument &document, const VeltoPage &page) {

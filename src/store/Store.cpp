@@ -3,6 +3,7 @@
 #include "library/FolderConnectionAssessment.h"
 #include "library/PageFileNaming.h"
 #include "model/LibraryPageRecord.h"
+#include "model/PageIndex.h"
 #include "model/PageArchiveState.h"
 #include "model/PageSlug.h"
 #include "model/ReloadError.h"
@@ -142,10 +143,11 @@ std::map<Uuid, VeltoPageBaseline> VeltoStore::pageBaselines(const VeltoDocument 
 // as a copy of the copy when the page is removed.
 std::map<Uuid, VeltoPageBaseline> VeltoStore::reloadedBaselines(const VeltoDocument &loaded) const {
     std::map<Uuid, VeltoPageBaseline> baselines;
+    const VeltoPageIndex heldPages(document_);
     auto add = [&](const VeltoPage &page) {
         const VeltoPageFileContent *content = page.content.asLoaded();
         const bool isTextRead = content != nullptr && content->unchangedFileText() != nullptr;
-        const VeltoPage *held = isTextRead ? nullptr : findPage(document_, page.id);
+        const VeltoPage *held = isTextRead ? nullptr : heldPages.find(page.id);
         auto known = pageBaselines_.find(page.id);
         if (held != nullptr && known != pageBaselines_.end() && *held == page) {
             baselines.emplace(page.id, known->second);
@@ -278,8 +280,9 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
 }
 
 std::vector<Uuid> VeltoStore::noteDisplacedEdits(const VeltoDocument &reloaded) {
+    const VeltoPageIndex reloadedPages(reloaded);
     auto noteIfReplaced = [&](const VeltoPage &held) {
-        if (const VeltoPage *taken = findPage(reloaded, held.id)) {
+        if (const VeltoPage *taken = reloadedPages.find(held.id)) {
             displacedEdits_.noteReplaced(held, *taken);
         }
     };

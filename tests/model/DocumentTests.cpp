@@ -1,6 +1,7 @@
 #include "ModelTestValues.h"
 
 #include "model/Document.h"
+#include "model/PageIndex.h"
 #include "model/PageSlug.h"
 #include "model/ReloadError.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 using namespace velto;
 using namespace velto::testvalues;
@@ -276,4 +278,16 @@ TEST(ReloadError, DescriptionsUseTypographicApostrophes) {
                  "Velto couldn\u2019t reload the page library. Broken.");
     EXPECT_STREQ(VeltoReloadError::libraryMissing().what(),
                  "Velto couldn\u2019t find its page library in the selected folder.");
+}
+
+// The index stands in for findPage in passes over a whole library, so it answers the same page, also in a
+// document that repeats an identifier (a load may hold one before validation refuses it).
+TEST(PageIndex, FindsWhatFindPageFinds) {
+    VeltoDocument document{loadedPage(pageA, "current"),
+                           {loadedPage(pageB, "first B"), loadedPage(pageA, "another A"), loadedPage(pageB, "second B")}};
+    const VeltoPageIndex index(document);
+    for (const Uuid &pageID : {pageA, pageB, pageC}) {
+        SCOPED_TRACE(lower(pageID));
+        EXPECT_EQ(index.find(pageID), findPage(std::as_const(document), pageID));
+    }
 }

@@ -1,5 +1,6 @@
 #include "StoreTestSupport.h"
 #include "library/PageFileWrites.h"
+#include "model/PageIndex.h"
 #include "model/ReloadError.h"
 #include "store/ArchivePolicy.h"
 #include "store/PageLists.h"
@@ -534,6 +535,32 @@ TEST(Store, ReloadKeepsTheHeldBodyOnlyWhenItBringsTheSameText) {
         EXPECT_EQ(body.version() == heldVersion, testCase.keepsHeldBody);
         EXPECT_EQ(body.fileText()->data(), store.pageBaselines().at(page.id).fileContents->text().data());
     }
+}
+
+// A reload pairs every loaded page with the held page of its identifier, twice (for its baseline and for the
+// edits it displaces): a walk over the library for each page would look at millions of pages here.
+TEST(Store, ReloadLooksUpPagesInProportionToTheLibraryNotItsSquare) {
+    constexpr std::size_t pageCount = 3'000;
+    std::vector<VeltoPage> others;
+    for (std::size_t k = 0; k < pageCount; ++k) {
+        others.push_back(textPage("page " + std::to_string(k) + "\n"));
+    }
+    GatedStore harness;
+    harness.openStore(harness.environment(), VeltoLibraryLoadResult::loaded(documentOf(textPage("current"), others)),
+                      static_cast<std::int64_t>(pageCount) + 1);
+    VeltoStore &store = *harness.store;
+    VeltoDocument onDisk = store.document();
+    onDisk.pages.back() = textPage("changed by another program\n");
+    onDisk.pages.back().id = others.back().id;
+
+    store.requestExternalRefresh(std::nullopt);
+    harness.succeedSave();
+    const std::size_t visitedBefore = pagesVisitedByLookups();
+    harness.loadGates[0]->open(VeltoLibraryLoadResult::loaded(onDisk));
+    const std::size_t visited = pagesVisitedByLookups() - visitedBefore;
+
+    EXPECT_EQ(store.document(), onDisk);
+    EXPECT_LE(visited, 10 * pageCount) << "pages looked at by the reload's lookups";
 }
 
 TEST(Store, TypingDuringAReloadSavesAgainAndLoadsAgainWithoutLosingTheText) {
