@@ -15,6 +15,7 @@
 #include "library/StaleTemporaryFiles.h"
 #include "library/WriterStates.h"
 #include "model/LibraryErrors.h"
+#include "model/PageIndex.h"
 
 #include <cerrno>
 #include <map>
@@ -134,22 +135,6 @@ std::pair<MarkdownDiscovery, bool> discoveredMarkdown(const PipelineRequest &req
     return {discover(*changedPaths), false};
 }
 
-/// The page in memory that may stand in for the record's file.
-const velto::VeltoPage *reusablePage(const velto::VeltoDocument *reusing, const velto::Uuid &pageID) {
-    if (reusing == nullptr) {
-        return nullptr;
-    }
-    if (reusing->currentPage.id == pageID) {
-        return &reusing->currentPage;
-    }
-    for (const auto &page : reusing->pages) {
-        if (page.id == pageID) {
-            return &page;
-        }
-    }
-    return nullptr;
-}
-
 /// The page built from the text that discovery read from the record's file a moment ago, under the same
 /// lock; nothing when discovery did not read it as this record describes it.
 std::optional<velto::VeltoPage> pageFromDiscoveredText(const velto::VeltoLibraryPageRecord &record,
@@ -164,9 +149,10 @@ std::optional<velto::VeltoPage> pageFromDiscoveredText(const velto::VeltoLibrary
     return record.page(velto::VeltoPageContent::loaded(std::move(discovered->second.content)));
 }
 
+/// `reusablePages`: the pages in memory that may stand in for their files; nullptr when none may.
 velto::VeltoPage loadedPage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,
-                            MarkdownDiscovery &discovery) {
-    const velto::VeltoPage *reusable = reusablePage(request.reusing, record.id);
+                            const velto::VeltoPageIndex *reusablePages, MarkdownDiscovery &discovery) {
+    const velto::VeltoPage *reusable = reusablePages != nullptr ? reusablePages->find(record.id) : nullptr;
     if (reusable == nullptr) {
         if (auto page = pageFromDiscoveredText(record, discovery)) {
             return std::move(*page);
@@ -207,9 +193,10 @@ private:
 /// The page, or, when its file is there but cannot be read, the page held as unavailable with what its record
 /// knows: the file stays as it is, and the rest of the library loads.
 velto::VeltoPage loadedOrUnavailablePage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,
-                                         MarkdownDiscovery &discovery, UnreadableFiles &unreadableFiles) {
+                                         const velto::VeltoPageIndex *reusablePages, MarkdownDiscovery &discovery,
+                                         UnreadableFiles &unreadableFiles) {
     try {
-        return loadedPage(request, record, discovery);
+        return loadedPage(request, record, reusablePages, discovery);
     } catch (const velto::PageFileError &error) {
         if (!error.isConfinedToItsFile()) {
             throw;
@@ -239,9 +226,17 @@ std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const Pip
         request.folderURL,         request.fileManager,     request.now, request.reusing, request.changedRelativePaths,
         request.allowsLaunchIndex, request.replayOperation, oneAtATime};
 
+    // The pages in memory by identifier, gathered once: each record finds its own without a walk over the library.
+    std::optional<velto::VeltoPageIndex> reusablePages;
+    if (request.reusing != nullptr) {
+        reusablePages.emplace(*request.reusing);
+    }
+    const velto::VeltoPageIndex *reusable = reusablePages ? &*reusablePages : nullptr;
+
     std::vector<std::optional<velto::VeltoPage>> loaded(records.size());
     auto loadIndex = [&](std::size_t index) {
-        loaded[index] = loadedOrUnavailablePage(concurrentRequest, *records[index], discovery, unreadableFiles);
+        loaded[index] =
+            loadedOrUnavailablePage(concurrentRequest, *records[index], reusable, discovery, unreadableFiles);
     };
     if (mayWorkConcurrently(request.fileManager)) {
         forEachIndexConcurrently(records.size(), loadIndex);
