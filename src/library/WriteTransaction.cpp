@@ -371,11 +371,25 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
             std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
 }
 
+/// Whether the request marks nothing to write: no page changed, archived, restored or removed, and the order
+/// as it was.
+bool marksNoChange(const VeltoSaveRequest &request) {
+    return request.changedPageRevisions.empty() && request.archiveMetadataPageRevisions.empty() &&
+           request.removedPageRevisions.empty() && !request.structureRevision.has_value();
+}
+
 } // namespace
 
 VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                       velto::FileSystem &fileManager, const RemoveOperation &removeItem,
                       const TransactionHook &beforeLockAcquisition, const TransactionHook &beforeManifestCommit) {
+    // The store saves before every refresh, the first one as the library opens: over a library in place, a save
+    // of nothing leaves every file as it is. Written anyway, the manifest and this writer's journal (megabytes
+    // in a big library) would be written again at each launch and each change another program makes, and other
+    // writers would see the library change. A library whose manifest is gone is written anew from the request.
+    if (marksNoChange(request) && fileManager.isRegularFile(manifestURL(folderURL))) {
+        return {};
+    }
     request.document.validate();
     validatePagePaths(request.document, folderURL, fileManager);
     createLibraryDirectories(folderURL, fileManager);

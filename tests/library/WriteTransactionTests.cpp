@@ -91,6 +91,25 @@ TEST(WriteTransaction, WithAManifestOnlyChangedPagesAreWritten) {
     EXPECT_FALSE(folder.exists(fileNameOf(document.pages[0])));
 }
 
+// The store saves before every refresh: a save of nothing over a library in place writes no file, and one over
+// a library whose metadata went writes it anew, so that the pages held in memory are not lost.
+TEST(WriteTransaction, SaveOfNothingWritesNoFileUnlessTheManifestIsGone) {
+    for (bool manifestRemoved : {false, true}) {
+        SCOPED_TRACE(manifestRemoved ? "manifest removed" : "library in place");
+        TemporaryFolder folder;
+        auto document = libraryOfTwoPages(folder);
+        if (manifestRemoved) {
+            std::filesystem::remove_all(folder / ".velto");
+        }
+
+        RecordingFileSystem recording;
+        VeltoPageLibrary::write(requestFor(document, {}), folder.path(), recording);
+
+        EXPECT_EQ(recording.renamedPaths().empty(), !manifestRemoved);
+        EXPECT_TRUE(std::filesystem::is_regular_file(VeltoPageLibrary::manifestURL(folder.path())));
+    }
+}
+
 TEST(WriteTransaction, EditedTextIsOnDiskAfterReload) {
     TemporaryFolder folder;
     auto document = libraryOfTwoPages(folder);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <future>
+#include <map>
 #include <thread>
 
 namespace velto {
@@ -122,6 +123,45 @@ TEST(StoreOnDisk, AnotherProcessesChangeReachesTheStoreWithinASecondAsAPath) {
     ASSERT_TRUE(processEventsUntil([&] { return !observed.store->isRefreshingFromDisk(); }, 30s));
     EXPECT_TRUE(containsPageWithText(observed.store->document(), "Written elsewhere\n"));
     EXPECT_TRUE(containsPageWithText(observed.store->document(), "first page\n"));
+}
+
+/// Every file under the folder with the time it was last written.
+std::map<std::filesystem::path, std::filesystem::file_time_type> writeTimes(const std::filesystem::path &folder) {
+    std::map<std::filesystem::path, std::filesystem::file_time_type> times;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            times.emplace(entry.path(), entry.last_write_time());
+        }
+    }
+    return times;
+}
+
+// Opening a library that did not change, and refreshing it while nothing changed, write nothing: no page file,
+// no manifest, no journal. Each of them saved what the store holds before it loaded, which rewrote the manifest
+// and this writer's journal, megabytes in a big library.
+TEST(StoreOnDisk, LaunchAndRefreshOverAnUnchangedLibraryWriteNoFile) {
+    testing::StoreHarness harness;
+    testing::writeLibrary(harness.folder, testing::documentOf(testing::textPage("current\n"),
+                                                               {testing::textPage("other\n")}));
+    const auto written = writeTimes(harness.folder);
+    int fullLoads = 0;
+    VeltoStore::Environment environment;
+    environment.loadOperation = [&fullLoads](std::filesystem::path folderURL) {
+        fullLoads += 1;
+        return productionLoadOperation(std::move(folderURL));
+    };
+    harness.openStore(std::move(environment), awaitValue(productionLoadOperation(harness.folder)));
+    VeltoStore &store = *harness.store;
+    // Monitoring starts with a full rescan, as at every launch.
+    ASSERT_TRUE(processEventsUntil([&] { return fullLoads >= 1 && !store.isRefreshingFromDisk(); }, 30s));
+    EXPECT_EQ(writeTimes(harness.folder), written) << "written by the launch";
+
+    store.requestExternalRefresh(std::nullopt);
+    ASSERT_TRUE(processEventsUntil([&] { return fullLoads >= 2 && !store.isRefreshingFromDisk(); }, 30s));
+    EXPECT_EQ(writeTimes(harness.folder), written) << "written by the refresh";
+    EXPECT_TRUE(containsPageWithText(store.document(), "other\n"));
+    harness.store.reset();
+    processEventsFor(50ms);
 }
 
 TEST(StoreOnDisk, FolderRemovedWhileOpenIsWatchedAgainOnceASaveMakesItAnew) {
