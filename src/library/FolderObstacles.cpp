@@ -38,11 +38,13 @@ std::optional<Issue> metadataEntryObstacle(const std::filesystem::path &folderUR
                  Issue::Remedy::changeFolder};
 }
 
+// A load that needs to write nothing succeeds in a folder that refuses writing too (one whose permissions let no one
+// add a file), and then every save fails. It is named at the load, as when the load failed there.
 VeltoLibraryLoadResult namingReadOnlyFolder(VeltoLibraryLoadResult result, const std::filesystem::path &folderURL,
                                             velto::FileSystem &fileManager) {
     const Issue *issue = result.failureIssue();
-    if (issue == nullptr || issue->kind == Issue::Kind::temporarilyUnavailable ||
-        issue->remedy != Issue::Remedy::rewriteLibrary) {
+    if (issue != nullptr &&
+        (issue->kind == Issue::Kind::temporarilyUnavailable || issue->remedy != Issue::Remedy::rewriteLibrary)) {
         return result;
     }
     auto folder = readOnlyFolder(folderURL, fileManager);

@@ -15,9 +15,9 @@ namespace VeltoPageLibrary {
 std::optional<velto::VeltoStoreRecoveryIssue> metadataEntryObstacle(const std::filesystem::path &folderURL,
                                                                     velto::FileSystem &fileManager);
 
-/// The result of a load, except that a load that failed in a folder Velto cannot write in (a read-only mount,
-/// no permission) fails for that reason: "The Pages folder “…” is read-only.". A newer library's refusal and a
-/// passing condition keep their own issue; so does every load that did not fail.
+/// The result of a load, except that a load in a folder Velto cannot write in (a read-only mount, no permission)
+/// fails for that reason, whether it failed or not: "The Pages folder “…” is read-only.". A newer library's
+/// refusal and a passing condition keep their own issue.
 VeltoLibraryLoadResult namingReadOnlyFolder(VeltoLibraryLoadResult result, const std::filesystem::path &folderURL,
                                             velto::FileSystem &fileManager);
 

@@ -3,8 +3,10 @@
 
 #include "LibraryTestValues.h"
 #include "LoadTestSupport.h"
+#include "ReliabilitySupport.h"
 #include "WriteTestSupport.h"
 #include "library/FullLoad.h"
+#include "support/ChildProcess.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
@@ -13,6 +15,9 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velto {
 namespace {
@@ -73,6 +78,75 @@ TEST(UnusableFolder, ReadOnlyFolderIsNamedWhenTheLoadFailsAndANewerLibraryKeepsI
     result = VeltoPageLibrary::load(folder.path(), readOnly, day(9));
     ASSERT_NE(result.failureIssue(), nullptr);
     EXPECT_EQ(result.failureIssue()->remedy, Issue::Remedy::updateVelto);
+}
+
+/// A Pages folder whose permissions let this process add no file; its ".velto" and everything else stay writable.
+class PagesFolderWithoutWritePermission : public PosixFileSystem {
+public:
+    explicit PagesFolderWithoutWritePermission(std::filesystem::path folder)
+        : folder_(std::move(folder)) {}
+    bool refusesWriting(const std::filesystem::path &path) override { return path == folder_; }
+
+private:
+    std::filesystem::path folder_;
+};
+
+// A load that needs to write nothing succeeds in such a folder, and then every save would fail: the load says so,
+// as for a read-only mount, and changes nothing.
+TEST(UnusableFolder, PagesFolderWithoutWritePermissionIsNamedAtTheLoadThatWritesNothing) {
+    TemporaryFolder folder;
+    writeTwoPageLibrary(folder.path(), pageA, pageB);
+    ASSERT_NE(VeltoPageLibrary::load(folder.path(), defaultFileSystem(), day(9)).asLoaded(), nullptr);
+    auto before = folderSnapshot(folder.path());
+    PagesFolderWithoutWritePermission readOnly(folder.path());
+
+    auto result = VeltoPageLibrary::load(folder.path(), readOnly, day(9));
+    ASSERT_NE(result.failureIssue(), nullptr);
+    EXPECT_EQ(*result.failureIssue(),
+              (Issue{Issue::Kind::unreadable, "The Pages folder “" + folder.path().string() + "” is read-only.",
+                     Issue::Remedy::changeFolder}));
+    EXPECT_EQ(folderSnapshot(folder.path()), before);
+}
+
+// The same with the system's own permissions: a folder of mode 555 owned by an ordinary user. Privileges that may
+// write anywhere never see it refused, so as root the load runs in the library driver as the user "nobody".
+TEST(UnusableFolder, PagesFolderOfMode555IsNamedAtTheLoadForAnOrdinaryUser) {
+    TemporaryFolder scratch;
+    const std::filesystem::path folder = scratch / "Pages";
+    writeTwoPageLibrary(folder, pageA, pageB);
+    const bool asRoot = ::geteuid() == 0;
+    std::vector<std::string> asNobody{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    if (asRoot) {
+        if (!testing::hasProgram("setpriv")) {
+            GTEST_SKIP() << "running as root without setpriv to load as an ordinary user";
+        }
+        ASSERT_EQ(::chmod(scratch.path().c_str(), 0755), 0);
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
+            ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+        }
+        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+        std::vector<std::string> probe = asNobody;
+        probe.insert(probe.end(), {"test", "-w", (folder / ".velto").string()});
+        if (testing::runTool(probe, testing::currentEnvironment()).exitStatus != 0) {
+            GTEST_SKIP() << "the user nobody cannot reach the temporary folder " << scratch.path();
+        }
+    }
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    const std::string readOnly = "The Pages folder “" + folder.string() + "” is read-only.";
+
+    if (asRoot) {
+        std::vector<std::string> load = asNobody;
+        load.insert(load.end(), {reliabilitytesting::driverPath(), "load", folder.string()});
+        auto ran = testing::runTool(load, testing::currentEnvironment());
+        Json output = decodeJSON(ran.output);
+        ASSERT_EQ(output.value("outcome", ""), "failed") << ran.output;
+        EXPECT_EQ(output["recoveryIssue"]["message"], readOnly);
+        EXPECT_EQ(output["recoveryIssue"]["remedy"], "changeFolder");
+    } else {
+        auto result = VeltoPageLibrary::load(folder, defaultFileSystem(), day(9));
+        ASSERT_NE(result.failureIssue(), nullptr);
+        EXPECT_EQ(result.failureIssue()->message, readOnly);
+    }
 }
 
 } // namespace
