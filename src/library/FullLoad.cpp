@@ -7,6 +7,7 @@
 #include "library/LoadPipeline.h"
 #include "library/ManifestReading.h"
 #include "library/MetadataRebuild.h"
+#include "library/UnfinishedCopy.h"
 #include "library/WriterStates.h"
 #include "model/LibraryErrors.h"
 
@@ -58,11 +59,15 @@ VeltoLibraryLoadResult lockedLoad(const std::filesystem::path &folderURL, velto:
                                   const std::optional<ReadManifest> &readBeforeLocking) {
     try {
         return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, [&] {
-            return loadWithoutLock(folderURL, fileManager, now, nullptr, std::nullopt, !availabilityOperation,
-                                   replayOperation ? replayOperation : productionReplay(),
-                                   checkpointOperation ? checkpointOperation : productionCheckpoint(),
-                                   availabilityOperation ? availabilityOperation : productionAvailability(),
-                                   readBeforeLocking ? &*readBeforeLocking : nullptr);
+            auto result = loadWithoutLock(folderURL, fileManager, now, nullptr, std::nullopt, !availabilityOperation,
+                                          replayOperation ? replayOperation : productionReplay(),
+                                          checkpointOperation ? checkpointOperation : productionCheckpoint(),
+                                          availabilityOperation ? availabilityOperation : productionAvailability(),
+                                          readBeforeLocking ? &*readBeforeLocking : nullptr);
+            if (result.asLoaded() != nullptr) {
+                adoptUnfinishedCopy(folderURL, fileManager);
+            }
+            return result;
         });
     } catch (...) {
         auto error = std::current_exception();

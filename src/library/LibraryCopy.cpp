@@ -9,27 +9,35 @@
 #include "library/PageLoading.h"
 #include "library/ProcessWriter.h"
 #include "library/SaveRequest.h"
+#include "library/UnfinishedCopy.h"
 #include "library/WriteTransaction.h"
 #include "model/LibraryPageRecord.h"
 #include "platform/Clock.h"
+#include "platform/JsonCoding.h"
 
 namespace VeltoPageLibrary {
 
 namespace {
 
-/// Only the lock file that this copy itself made may be there once the locks are held.
+/// Only the lock file that this copy itself made may be there once the locks are held, and what an earlier copy
+/// killed on its way left, which is cleared.
 void checkDestinationStillFree(const std::filesystem::path &destinationURL, velto::FileSystem &fileManager) {
     auto directory = metadataDirectory(destinationURL);
     try {
         if (!fileManager.status(directory, false)) {
             return;
         }
+        if (holdsUnfinishedCopy(destinationURL, fileManager)) {
+            clearUnfinishedCopy(destinationURL, fileManager);
+        }
         for (const auto &name : fileManager.contentsOfDirectory(directory)) {
-            if (name != "transaction.lock") {
+            if (!isLeftWithoutLibrary(name)) {
                 throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
             }
         }
     } catch (const velto::FileSystemError &) {
+        throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
+    } catch (const velto::JsonDecodingError &) {
         throw VeltoLibraryConnectionError::destinationContainsLibrary(destinationURL);
     }
 }
@@ -114,6 +122,18 @@ void createPageFolders(const velto::VeltoDocument &document, const std::filesyst
     }
 }
 
+/// A copy whose write failed takes back what it wrote, where it still can, while it holds the lock: the folder
+/// stays as it was.
+void clearFailedCopy(const std::filesystem::path &destinationURL, velto::FileSystem &fileManager) {
+    try {
+        if (holdsUnfinishedCopy(destinationURL, fileManager)) {
+            clearUnfinishedCopy(destinationURL, fileManager);
+        }
+    } catch (const std::exception &) {
+        // Left noted: the next copy into the folder clears it.
+    }
+}
+
 VeltoSaveRequest copyRequest(const velto::VeltoDocument &document) {
     VeltoSaveRequest request;
     request.writerID = processWriterID();
@@ -145,8 +165,15 @@ velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const s
             auto document = loadedSource(sourceURL, fileManager);
             checkPageFilesFree(document, destinationURL, fileManager);
             createPageFolders(document, destinationURL, fileManager);
-            writeWithoutLock(copyRequest(document), destinationURL, fileManager,
-                             [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
+            noteUnfinishedCopy(document, destinationURL, fileManager);
+            try {
+                writeWithoutLock(copyRequest(document), destinationURL, fileManager,
+                                 [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
+            } catch (...) {
+                clearFailedCopy(destinationURL, fileManager);
+                throw;
+            }
+            finishCopy(destinationURL, fileManager);
             return document;
         });
     } catch (...) {

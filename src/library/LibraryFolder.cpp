@@ -4,6 +4,7 @@
 #include "library/IOObservation.h"
 #include "library/LoadFailures.h"
 #include "library/PageFileNaming.h"
+#include "library/UnfinishedCopy.h"
 #include "platform/Text.h"
 #include "platform/Uuid.h"
 
@@ -107,9 +108,10 @@ bool holdsLibrary(const std::filesystem::path &folderURL, velto::FileSystem &fil
             return false;
         }
         // The lock file alone is no library: a copy that failed, or a writer that only locked, leaves it behind.
+        // Nor is what a copy killed before its manifest left: the next copy clears it.
         for (const auto &name : fileManager.contentsOfDirectory(directory)) {
-            if (name != "transaction.lock") {
-                return true;
+            if (!isLeftWithoutLibrary(name)) {
+                return !holdsUnfinishedCopy(folderURL, fileManager);
             }
         }
         return false;

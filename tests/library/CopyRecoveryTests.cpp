@@ -6,6 +6,7 @@
 #include "library/LibraryRecovery.h"
 #include "library/ManifestReading.h"
 #include "library/WriteTransaction.h"
+#include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +80,46 @@ TEST(LibraryCopy, DestinationHoldingOnlyALockFileTakesTheCopy) {
     destination.writeFile(".velto/transaction.lock", "");
     VeltoPageLibrary::copyLibrary(source.path(), destination.path());
     EXPECT_TRUE(destination.exists(".velto/manifest.json"));
+}
+
+/// The names in the folder and below it, hidden ones included.
+std::vector<std::string> everythingIn(const std::filesystem::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
+        names.push_back(entry.path().lexically_relative(folder).string());
+    }
+    return names;
+}
+
+// A copy stopped at any step (a process killed, a disk that stays broken: nothing after that step is done, its own
+// clean-up included) leaves a destination that the next copy takes: it clears what the unfinished copy wrote, and
+// the user's own file beside it stays. Every step of the copy is tried in turn.
+TEST(LibraryCopy, CopyStoppedAtAnyStepLeavesAFolderTheNextCopyTakes) {
+    TemporaryFolder source;
+    writeLibrary(source.path(), true);
+    for (std::size_t step = 1;; ++step) {
+        SCOPED_TRACE("stopped at step " + std::to_string(step));
+        TemporaryFolder destination;
+        destination.writeFile("mine.md", "Mine\n");
+        velto::testing::FailingFileSystem stopping;
+        stopping.failFromOperation(step);
+        try {
+            VeltoPageLibrary::copyLibrary(source.path(), destination.path(), stopping);
+        } catch (const std::exception &) {
+        }
+        if (!stopping.injectedFailure()) {
+            break; // the copy ran to its end: every step was tried
+        }
+        ASSERT_NO_THROW(VeltoPageLibrary::copyLibrary(source.path(), destination.path()));
+        EXPECT_EQ(destination.readFile("mine.md"), "Mine\n");
+        for (const std::string &name : everythingIn(destination.path())) {
+            EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
+            EXPECT_EQ(name.find("unfinished-copy"), std::string::npos) << name;
+        }
+        auto copied = loadedDocument(destination.path());
+        EXPECT_EQ(allPagesOf(copied).size(), 3u) << "the two pages copied, and the user's own file";
+        EXPECT_EQ(pageCopy(copied, pageA)->visibleText(), "alpha\n");
+    }
 }
 
 TEST(LibraryCopy, SourceWithoutLibraryIsUnavailable) {
