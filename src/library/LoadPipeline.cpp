@@ -171,10 +171,17 @@ public:
         }
     }
 
-    void add(const std::filesystem::path &folderURL, const velto::PageFileError &error) {
+    /// Named as discovery names files: relative to the folder with every link on its way followed, where the
+    /// load's page URLs lie, also when the folder was given by a relative path or through a link.
+    void add(const std::filesystem::path &folderURL, const velto::PageFileError &error,
+             velto::FileSystem &fileManager) {
+        const std::filesystem::path folder = std::filesystem::absolute(folderURL);
+        std::filesystem::path relative = error.url().lexically_relative(fileManager.resolvingSymlinks(folder));
+        if (relative.empty() || *relative.begin() == "..") {
+            relative = std::filesystem::absolute(error.url()).lexically_relative(folder);
+        }
         std::lock_guard guard(lock);
-        reasonsByPath.try_emplace(error.url().lexically_relative(folderURL).generic_string(),
-                                  error.underlyingDescription());
+        reasonsByPath.try_emplace(relative.generic_string(), error.underlyingDescription());
     }
 
     std::vector<VeltoUnreadablePageFile> list() const {
@@ -201,7 +208,7 @@ velto::VeltoPage loadedOrUnavailablePage(const PipelineRequest &request, const v
         if (!error.isConfinedToItsFile()) {
             throw;
         }
-        unreadableFiles.add(request.folderURL, error);
+        unreadableFiles.add(request.folderURL, error, request.fileManager);
         return unreadablePage(record);
     }
 }

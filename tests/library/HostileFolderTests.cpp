@@ -178,6 +178,16 @@ TEST(HostileFolder, PageThatCannotBeReadIsNamedWithTheReasonAndTheOthersLoadAndS
         ASSERT_EQ(loaded->unreadableFiles.size(), 1u);
         EXPECT_EQ(loaded->unreadableFiles[0].relativePath, failingFile.filename().string());
         EXPECT_EQ(loaded->unreadableFiles[0].reason, testCase.reason);
+        {
+            // A folder given by a path relative to the working folder names the file the same way, once.
+            const std::filesystem::path working = std::filesystem::current_path();
+            std::filesystem::current_path(folder.path().parent_path());
+            auto relative = VeltoPageLibrary::load(folder.path().filename(), fileSystem, day(9));
+            std::filesystem::current_path(working);
+            ASSERT_NE(relative.asLoaded(), nullptr);
+            ASSERT_EQ(relative.asLoaded()->unreadableFiles.size(), 1u);
+            EXPECT_EQ(relative.asLoaded()->unreadableFiles[0].relativePath, failingFile.filename().string());
+        }
 
         auto document = loaded->document;
         velto::replacePage(document, pageWithBody(pageB, "beta saved\n"));
