@@ -45,6 +45,7 @@ TEST(MarkdownCodeTokenIndexTests, UpdatedIndexAgreesWithAFreshScan) {
         storage.replaceCharacters(TextRange{0, 0}, initial);
         MarkdownCodeTokenIndex index(storage.string());
         std::uint64_t indexed = storage.characterVersion();
+        std::u16string debugBefore = storage.string();
         for (int batch = 0; batch < 60; ++batch) {
             const int edits = 1 + static_cast<int>(random() % 3);
             for (int e = 0; e < edits; ++e) {
@@ -62,7 +63,49 @@ TEST(MarkdownCodeTokenIndexTests, UpdatedIndexAgreesWithAFreshScan) {
             ASSERT_EQ(kept.isBalanced, fresh.isBalanced);
             ASSERT_EQ(index.structure(storage.string(), kept).inlineCodeSpans,
                       Scanner::structure(storage.string()).inlineCodeSpans)
-                << "document " << document << " batch " << batch;
+                << "document " << document << " batch " << batch << " DEBUG "
+                << ::testing::PrintToString(storage.string()) << " BEFORE " << ::testing::PrintToString(debugBefore);
+            debugBefore = storage.string();
         }
+    }
+}
+
+// After a change of fence lines the blocks are paired again only from the last block before the change until
+// the pairing agrees with the old blocks: the blocks must still be those of a fresh scan, and what is taken as
+// changed must stay near the edit.
+TEST(MarkdownCodeTokenIndexTests, FenceEditsPairBlocksAgainOnlyAroundTheEdit) {
+    std::u16string manyBlocks;
+    for (int block = 0; block < 1000; ++block) {
+        manyBlocks += block % 2 == 0 ? u"```js\nlet a = 1\n```\n" : u"~~~python\nb = 2\n~~~\n";
+    }
+    struct Case {
+        const char *name;
+        std::u16string text;
+        TextRange replaced;
+        std::u16string replacement;
+        std::size_t farthestChange; // the end of the part taken as changed, at most
+    };
+    const Case cases[] = {
+        {"closing line removed with the start of the next line", u"~~~\na\n~~~\nzz\n", {6, 5}, u"", 8},
+        {"fence typed at the end closes an open block", u"```\na\n\nb\n", {8, 0}, u"\n```", 13},
+        // The next fence opens a block that the one after the first closing fence closes.
+        {"key before the first of many fences", manyBlocks, {0, 0}, u"q", 3 * 20 + 1},
+        {"fence line added above many blocks", manyBlocks, {0, 0}, u"~~~\n", 3 * 20 + 4},
+    };
+    for (const Case &example : cases) {
+        SCOPED_TRACE(example.name);
+        TextStorage storage;
+        storage.replaceCharacters(TextRange{0, 0}, example.text);
+        MarkdownCodeTokenIndex index(storage.string());
+        const std::uint64_t indexed = storage.characterVersion();
+        storage.replaceCharacters(example.replaced, example.replacement);
+        index.update(storage.string(), *storage.characterEditsSince(indexed));
+        const FencedCodeScan kept = index.fencedCodeScan(storage.string());
+        EXPECT_EQ(kept.blocks, Scanner::fencedCodeScan(storage.string()).blocks);
+        EXPECT_EQ(kept.isBalanced, Scanner::fencedCodeScan(storage.string()).isBalanced);
+        EXPECT_EQ(index.structure().inlineCodeSpans, Scanner::structure(storage.string()).inlineCodeSpans);
+        const std::optional<TextRange> changed = index.takeFencedBlockChange();
+        ASSERT_TRUE(changed.has_value());
+        EXPECT_LE(changed->end(), example.farthestChange);
     }
 }

@@ -366,6 +366,8 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
     // Follow the edits in turn: drop what they touched and move what follows.
     bool fenceLinesChanged = false;
     bool runsDropped = false;
+    // Where blocks went with the units their opening lines started in: the runs there may pair anew.
+    std::optional<TextRange> blocksDropped;
     for (const CharacterEdit &edit : edits) {
         const EditMapping mapping(edit);
         fenceLinesChanged = !followEditIn(fenceLines_, mapping, false).empty() || fenceLinesChanged;
@@ -373,6 +375,7 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         fenceLinesChanged = touchesFenceLineOfBlock(mapping) || fenceLinesChanged;
         for (const FencedCodeBlock &block : followEditIn(blocks_, mapping, true)) {
             noteFencedBlockChange(block.fullRange);
+            blocksDropped = blocksDropped ? unionRange(*blocksDropped, block.fullRange) : block.fullRange;
         }
         for (const InlineCodeSpan &span : followEditIn(spans_, mapping, true)) {
             noteSpanChange(span.fullRange);
@@ -392,6 +395,9 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         if (fencedBlockChange_) {
             fencedBlockChange_ = mapping.range(*fencedBlockChange_);
         }
+        if (blocksDropped) {
+            blocksDropped = mapping.range(*blocksDropped);
+        }
         textLength_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(textLength_) + mapping.delta);
     }
 
@@ -406,7 +412,8 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
     }
     const bool readsFenceLines = !stretches;
     std::optional<TextRange> runsChanged;
-    for (const TextRange window : stretches ? *stretches : linesHolding(text, changed)) {
+    const std::vector<TextRange> windows = stretches ? *stretches : linesHolding(text, changed);
+    for (const TextRange window : windows) {
         const std::u16string units = text.substring(window);
         if (readsFenceLines) {
             std::vector<FenceLine> lines = MarkdownSyntaxScanner::fenceLines(units, TextRange{0, units.size()});
@@ -428,12 +435,22 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         blocks_.replace(blocks_.size() - 1, last);
     }
 
-    // Work the blocks and spans out again where their lines or runs changed.
+    // Work the blocks out again where their lines changed, then the spans where runs changed or where runs
+    // went into blocks or came out of them. The windows are whole lines holding every change: the blocks
+    // before the first and the pairing after the last are as they were, moved with the text.
+    std::optional<TextRange> spansChanged = runsChanged;
+    if (blocksDropped) {
+        spansChanged = spansChanged ? unionRange(*spansChanged, *blocksDropped) : blocksDropped;
+    }
     if (fenceLinesChanged) {
-        rebuildBlocks();
-        rebuildSpans();
-    } else if (runsChanged) {
-        pairSpansAround(*runsChanged);
+        const TextRange changedLines = rangeBetween(windows.front().location, windows.back().end());
+        spansChanged = spansChanged ? unionRange(*spansChanged, changedLines) : changedLines;
+        if (const std::optional<TextRange> blocksChanged = pairFencesAround(changedLines)) {
+            spansChanged = unionRange(*spansChanged, *blocksChanged);
+        }
+    }
+    if (spansChanged) {
+        pairSpansAround(*spansChanged);
     }
 }
 
@@ -460,6 +477,55 @@ void MarkdownCodeTokenIndex::rebuildBlocks() {
         noteFencedBlockChange(*changed);
     }
     blocks_ = ShiftedItemList<FencedCodeBlock, StoredFencedCodeBlock>(std::move(scan.blocks));
+}
+
+std::optional<TextRange> MarkdownCodeTokenIndex::pairFencesAround(TextRange changedLines) {
+    // Pair again from where the pairing rested last before the changed lines: the end of the last closed
+    // block that ends before them, or the text's start. A block that ends where they start may be one an
+    // edit cut short (its end taken to the edit's location), and an unclosed block ends with the text,
+    // still open: neither is left at rest.
+    std::size_t first = blocks_.firstStartingAtOrAfter(changedLines.location);
+    while (first > 0 &&
+           (blocks_.at(first - 1).fullRange.end() >= changedLines.location || !blocks_.at(first - 1).closingRange)) {
+        --first;
+    }
+    const std::size_t resumeAt = first > 0 ? blocks_.at(first - 1).fullRange.end() : 0;
+    // Go on until, past the changed lines, a fence line opens one of the blocks as they were with no fence
+    // open now: both pairings rest before it and see the same lines from there, so they agree from there on.
+    MarkdownSyntaxScanner::FencePairing pairing;
+    std::vector<FencedCodeBlock> fresh;
+    std::size_t line = fenceLines_.firstStartingAtOrAfter(resumeAt);
+    std::size_t last = blocks_.size();
+    for (; line < fenceLines_.size(); ++line) {
+        const std::size_t start = fenceLines_.startAt(line);
+        if (start >= changedLines.end() && pairing.isAtRest()) {
+            const std::size_t block = blocks_.firstStartingAtOrAfter(start);
+            if (block < blocks_.size() && blocks_.startAt(block) == start) {
+                last = block;
+                break;
+            }
+        }
+        if (std::optional<FencedCodeBlock> closed = pairing.take(fenceLines_.at(line))) {
+            fresh.push_back(std::move(*closed));
+        }
+    }
+    if (line == fenceLines_.size()) {
+        if (std::optional<FencedCodeBlock> open = pairing.unclosedBlock(textLength_)) {
+            fresh.push_back(std::move(*open));
+        }
+    }
+
+    std::vector<FencedCodeBlock> replaced;
+    for (std::size_t index = first; index < last; ++index) {
+        replaced.push_back(blocks_.at(index));
+    }
+    const std::optional<TextRange> changed = differingRange(replaced, fresh);
+    if (changed) {
+        noteFencedBlockChange(*changed);
+    }
+    blocks_.splice(first, last - first, fresh);
+    isBalanced_ = blocks_.empty() || blocks_.at(blocks_.size() - 1).closingRange.has_value();
+    return changed;
 }
 
 bool MarkdownCodeTokenIndex::isInsideBlock(std::size_t position) const {

@@ -88,6 +88,9 @@ private:
     void noteFencedBlockChange(TextRange range);
     void noteSpanChange(TextRange range);
     void rebuildBlocks();
+    /// Pairs the fence lines again from the last block before the changed lines until the pairing agrees
+    /// with the blocks as they were; answers the part of the text over which the blocks differ.
+    std::optional<TextRange> pairFencesAround(TextRange changedLines);
     void rebuildSpans();
     void pairSpansAround(TextRange changed);
     bool isInsideBlock(std::size_t position) const;

@@ -80,7 +80,7 @@ bool startsWithThreeFenceCharacters(std::u16string_view text, std::size_t lineSt
            text[position + 2] == character;
 }
 
-FencedCodeBlock unclosedBlock(std::size_t textLength, const FenceMarker &open) {
+FencedCodeBlock blockLeftOpen(std::size_t textLength, const FenceMarker &open) {
     FencedCodeBlock block;
     block.opening = open;
     block.contentRange = rangeBetween(open.lineRange.end(), textLength);
@@ -194,28 +194,41 @@ FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceL
 
 FencedCodeScan fencedCodeScan(std::size_t textLength, const std::vector<FenceLine> &lines) {
     FencedCodeScan scan;
-    std::optional<FenceMarker> open;
+    FencePairing pairing;
     for (const FenceLine &line : lines) {
-        if (!open) {
-            if (line.opening) {
-                open = markerAt(line);
-            }
-        } else if (line.character == open->character && line.runLength >= open->length && line.onlyBlanksAfterRun) {
-            FencedCodeBlock block;
-            block.opening = *open;
-            block.contentRange = rangeBetween(open->lineRange.end(), line.start);
-            block.closingRange = TextRange{line.start, line.length};
-            block.fullRange = rangeBetween(open->lineRange.location, line.start + line.length);
-            block.presentationRange = rangeBetween(open->lineRange.location, line.start + line.lengthWithoutBreaks);
-            scan.blocks.push_back(std::move(block));
-            open.reset();
+        if (std::optional<FencedCodeBlock> block = pairing.take(line)) {
+            scan.blocks.push_back(std::move(*block));
         }
     }
-    if (open) {
-        scan.blocks.push_back(unclosedBlock(textLength, *open));
+    if (std::optional<FencedCodeBlock> block = pairing.unclosedBlock(textLength)) {
+        scan.blocks.push_back(std::move(*block));
         scan.isBalanced = false;
     }
     return scan;
+}
+
+std::optional<FencedCodeBlock> FencePairing::take(const FenceLine &line) {
+    if (!open_) {
+        if (line.opening) {
+            open_ = markerAt(line);
+        }
+        return std::nullopt;
+    }
+    if (line.character != open_->character || line.runLength < open_->length || !line.onlyBlanksAfterRun) {
+        return std::nullopt;
+    }
+    FencedCodeBlock block;
+    block.opening = std::move(*open_);
+    block.contentRange = rangeBetween(block.opening.lineRange.end(), line.start);
+    block.closingRange = TextRange{line.start, line.length};
+    block.fullRange = rangeBetween(block.opening.lineRange.location, line.start + line.length);
+    block.presentationRange = rangeBetween(block.opening.lineRange.location, line.start + line.lengthWithoutBreaks);
+    open_.reset();
+    return block;
+}
+
+std::optional<FencedCodeBlock> FencePairing::unclosedBlock(std::size_t textLength) const {
+    return open_ ? std::optional<FencedCodeBlock>(blockLeftOpen(textLength, *open_)) : std::nullopt;
 }
 
 FencedCodeScan fencedCodeScan(std::u16string_view text) {

@@ -100,6 +100,21 @@ std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window);
 FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceLine> &lines);
 /// As above for a text of the given length.
 FencedCodeScan fencedCodeScan(std::size_t textLength, const std::vector<FenceLine> &lines);
+
+/// The fence scan one fence line at a time, for callers that start or stop it between lines: before a
+/// line where no fence is open (at rest), the scan goes on from there as from the text's start.
+class FencePairing {
+public:
+    /// Takes the next fence line; answers the block it closes, if it closes one.
+    std::optional<FencedCodeBlock> take(const FenceLine &line);
+    bool isAtRest() const { return !open_.has_value(); }
+    /// The block left open at the end of a text of this length, if one is.
+    std::optional<FencedCodeBlock> unclosedBlock(std::size_t textLength) const;
+
+private:
+    std::optional<FenceMarker> open_;
+};
+
 /// The unescaped backtick runs in the window, fenced code included.
 std::vector<BacktickRun> backtickRuns(std::u16string_view text, TextRange window);
 /// The code spans the runs make once runs inside the fenced ranges (ascending) are left out.
