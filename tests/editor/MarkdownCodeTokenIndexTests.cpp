@@ -45,7 +45,6 @@ TEST(MarkdownCodeTokenIndexTests, UpdatedIndexAgreesWithAFreshScan) {
         storage.replaceCharacters(TextRange{0, 0}, initial);
         MarkdownCodeTokenIndex index(storage.string());
         std::uint64_t indexed = storage.characterVersion();
-        std::u16string debugBefore = storage.string();
         for (int batch = 0; batch < 60; ++batch) {
             const int edits = 1 + static_cast<int>(random() % 3);
             for (int e = 0; e < edits; ++e) {
@@ -63,9 +62,7 @@ TEST(MarkdownCodeTokenIndexTests, UpdatedIndexAgreesWithAFreshScan) {
             ASSERT_EQ(kept.isBalanced, fresh.isBalanced);
             ASSERT_EQ(index.structure(storage.string(), kept).inlineCodeSpans,
                       Scanner::structure(storage.string()).inlineCodeSpans)
-                << "document " << document << " batch " << batch << " DEBUG "
-                << ::testing::PrintToString(storage.string()) << " BEFORE " << ::testing::PrintToString(debugBefore);
-            debugBefore = storage.string();
+                << "document " << document << " batch " << batch;
         }
     }
 }
