@@ -1,0 +1,204 @@
+#include "platform/PosixFiles.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace velto::posix {
+
+namespace fs = std::filesystem;
+
+[[noreturn]] void throwErrno(const fs::path &path, const char *operation) {
+    throw FileSystemError(errno, path, operation);
+}
+
+FileDescriptor openOrThrow(const fs::path &path, int flags, const char *operation, mode_t mode) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        throwErrno(path, operation);
+    }
+    return FileDescriptor(fd);
+}
+
+/// The refusal of a file that is neither a regular file nor a folder (a FIFO, a device, a socket).
+/// Opens a file for reading without waiting: a FIFO or a device at the path would otherwise block the open
+/// (or the reads) for as long as no other program writes to it. Only a regular file is kept open.
+FileDescriptor openRegularFileForReading(const fs::path &path, const char *operation) {
+    FileDescriptor file = openOrThrow(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, operation);
+    struct stat info {};
+    if (::fstat(file.get(), &info) < 0) {
+        throwErrno(path, operation);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw FileSystemError(EISDIR, path, "Reading");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw FileSystemError::notARegularFile(path, operation);
+    }
+    return file;
+}
+
+void writeAll(int fd, std::string_view bytes, const fs::path &path) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (result < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno(path, "Writing");
+        }
+        written += static_cast<std::size_t>(result);
+    }
+}
+
+std::string readUpTo(int fd, std::size_t maxBytes, const fs::path &path) {
+    std::string bytes;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+        bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), maxBytes));
+    }
+    char buffer[65536];
+    while (bytes.size() < maxBytes) {
+        std::size_t wanted = std::min(sizeof buffer, maxBytes - bytes.size());
+        ssize_t result = ::read(fd, buffer, wanted);
+        if (result < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno(path, "Reading");
+        }
+        if (result == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(result));
+    }
+    return bytes;
+}
+
+/// Whether the file's bytes are exactly `expected`, read piece by piece into a small buffer and compared as they
+/// come: a page of megabytes is compared without a copy of it, and a difference ends the reading. One byte past
+/// what is expected is asked for, so a longer file differs too.
+bool readsExactly(int fd, std::string_view expected, const fs::path &path) {
+    char buffer[65536];
+    std::size_t compared = 0;
+    while (true) {
+        const std::size_t wanted = std::min(sizeof buffer, expected.size() + 1 - compared);
+        ssize_t result = ::read(fd, buffer, wanted);
+        if (result < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno(path, "Reading");
+        }
+        const auto read = static_cast<std::size_t>(result);
+        if (read == 0) {
+            return compared == expected.size();
+        }
+        if (read > expected.size() - compared || std::memcmp(buffer, expected.data() + compared, read) != 0) {
+            return false;
+        }
+        compared += read;
+    }
+}
+
+void syncDescriptor(int fd, const fs::path &path) {
+    int result;
+    do {
+        result = ::fsync(fd);
+    } while (result < 0 && errno == EINTR);
+    // Some file systems cannot sync a folder; that is no failure of the write itself.
+    if (result < 0 && errno != EINVAL && errno != ENOTSUP) {
+        throwErrno(path, "Syncing");
+    }
+}
+
+FileType fileTypeOfMode(mode_t mode) {
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return FileType::regular;
+    case S_IFDIR:
+        return FileType::directory;
+    case S_IFLNK:
+        return FileType::symbolicLink;
+    default:
+        return FileType::other;
+    }
+}
+
+FileType fileTypeOfDirectoryEntry(unsigned char type) {
+    switch (type) {
+    case DT_REG:
+        return FileType::regular;
+    case DT_DIR:
+        return FileType::directory;
+    case DT_LNK:
+        return FileType::symbolicLink;
+    default:
+        return FileType::other;
+    }
+}
+
+Date dateOfTimestamp(const struct statx_timestamp &timestamp) {
+    return Date(std::chrono::duration_cast<Date::duration>(std::chrono::seconds(timestamp.tv_sec) +
+                                                           std::chrono::nanoseconds(timestamp.tv_nsec)));
+}
+
+/// lstat/stat without reporting a step; nothing when the path is absent.
+std::optional<FileType> rawFileType(const fs::path &path, bool followLinks) {
+    struct stat info {};
+    int result = followLinks ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
+    if (result < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        throwErrno(path, "Reading the status of");
+    }
+    return fileTypeOfMode(info.st_mode);
+}
+
+/// Every entry of the folder except "." and "..", sorted by name, with its own type (links not followed).
+std::vector<NamedEntry> directoryEntries(const fs::path &path) {
+    std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(path.c_str()));
+    if (!directory) {
+        throwErrno(path, "Listing");
+    }
+    std::vector<NamedEntry> entries;
+    while (true) {
+        errno = 0;
+        const dirent *entry = ::readdir(directory.get());
+        if (entry == nullptr) {
+            if (errno != 0) {
+                throwErrno(path, "Listing");
+            }
+            break;
+        }
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        FileType type = fileTypeOfDirectoryEntry(entry->d_type);
+        if (entry->d_type == DT_UNKNOWN) {
+            // Some file systems leave the type out of the listing; ask for it (an entry gone since counts as other).
+            type = rawFileType(path / name, false).value_or(FileType::other);
+        }
+        entries.push_back({std::move(name), type});
+    }
+    std::sort(entries.begin(), entries.end(), [](const NamedEntry &a, const NamedEntry &b) { return a.name < b.name; });
+    return entries;
+}
+
+bool isHiddenName(const std::string &name) {
+    return !name.empty() && name.front() == '.';
+}
+
+fs::path folderOf(const fs::path &path) {
+    fs::path parent = path.parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+} // namespace velto::posix

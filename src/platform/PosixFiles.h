@@ -1,0 +1,92 @@
+#pragma once
+
+// The POSIX calls the process's file system is made of, shared by its reading, its folder operations and its
+// replacements: descriptors that close themselves, whole reads and writes, file types and sorted folder listings.
+// Every failure throws FileSystemError naming the path and what was being done.
+
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velto::posix {
+
+[[noreturn]] void throwErrno(const std::filesystem::path &path, const char *operation);
+
+// ---------------------------------------------------------------------------------------------------------------
+// Descriptors and directory streams that close themselves
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : fd_(fd) {}
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    FileDescriptor(FileDescriptor &&other) noexcept
+        : fd_(std::exchange(other.fd_, -1)) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+
+    /// Closes now so that a failing close (a late write error on some file systems) is reported.
+    int close() {
+        int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+struct DirectoryCloser {
+    void operator()(DIR *directory) const { ::closedir(directory); }
+};
+
+FileDescriptor openOrThrow(const std::filesystem::path &path, int flags, const char *operation, mode_t mode = 0);
+/// A regular file opened for reading without waiting for a FIFO's or a device's writer; anything else is refused.
+FileDescriptor openRegularFileForReading(const std::filesystem::path &path, const char *operation = "Opening");
+
+// ---------------------------------------------------------------------------------------------------------------
+// Whole reads and writes
+
+void writeAll(int fd, std::string_view bytes, const std::filesystem::path &path);
+std::string readUpTo(int fd, std::size_t maxBytes, const std::filesystem::path &path);
+/// Whether the rest of the file is exactly `expected`, compared piece by piece as it is read.
+bool readsExactly(int fd, std::string_view expected, const std::filesystem::path &path);
+/// fsync; a file system that cannot sync (a folder on some) is no failure.
+void syncDescriptor(int fd, const std::filesystem::path &path);
+
+// ---------------------------------------------------------------------------------------------------------------
+// Types, times and listings
+
+FileType fileTypeOfMode(mode_t mode);
+FileType fileTypeOfDirectoryEntry(unsigned char type);
+Date dateOfTimestamp(const struct statx_timestamp &timestamp);
+/// lstat/stat without reporting a step; nothing when the path is absent.
+std::optional<FileType> rawFileType(const std::filesystem::path &path, bool followLinks);
+
+struct NamedEntry {
+    std::string name;
+    FileType type;
+};
+
+/// Every entry of the folder except "." and "..", sorted by name, with its own type (links not followed).
+std::vector<NamedEntry> directoryEntries(const std::filesystem::path &path);
+bool isHiddenName(const std::string &name);
+/// The folder a path lies in; "." for a bare name.
+std::filesystem::path folderOf(const std::filesystem::path &path);
+
+} // namespace velto::posix
