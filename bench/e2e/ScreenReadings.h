@@ -11,6 +11,7 @@
 #include <xcb/xtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +25,22 @@
 namespace velto::bench {
 
 using velto::testing::DesktopSession;
+using velto::testing::VeltoProcess;
+
+/// Whether the programs a desktop session needs are installed; names the first one missing when not.
+inline bool hasDesktopPrograms() {
+    const std::vector<std::string> missing = DesktopSession::missingPrograms();
+    if (!missing.empty()) {
+        std::fprintf(stderr, "needs %s (installed by scripts/setup.sh)\n", missing.front().c_str());
+    }
+    return missing.empty();
+}
+
+/// The launches a benchmark makes of each case: the environment variable's number, 3 when it is not set.
+inline int launchesFrom(const char *variable) {
+    const char *value = std::getenv(variable);
+    return value != nullptr ? std::max(1, std::atoi(value)) : 3;
+}
 
 /// Reads the screen of the session's X server.
 class Screen {
@@ -156,6 +173,23 @@ inline std::optional<double> hotKeyToPainted(DesktopSession &session, Screen &sc
         std::this_thread::sleep_for(1ms);
     }
     return std::nullopt;
+}
+
+/// Launches Velto and presses the hot key as soon as its icon is docked: from the start of the process until the
+/// panel's text is painted, in milliseconds, what a user who opens the panel at once waits for; nothing when it
+/// never is. The process is ended after.
+inline std::optional<double> startToTextPainted(DesktopSession &session, Screen &screen) {
+    const Clock::time_point started = Clock::now();
+    VeltoProcess velto(session);
+    std::optional<double> painted;
+    if (velto::testing::waitUntil([&] { return session.hasDockedIcon(); }, 120s, 2ms)) {
+        if (hotKeyToPainted(session, screen)) {
+            painted = secondsSince(started) * 1000;
+        }
+    }
+    velto.process().signal(SIGTERM);
+    velto.process().waitForExit(300s);
+    return painted;
 }
 
 /// Presses keys through the XTest extension of the session's X server.

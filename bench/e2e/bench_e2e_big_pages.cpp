@@ -133,23 +133,6 @@ std::optional<double> trayIconPainted(DesktopSession &session, Screen &screen, C
     return std::nullopt;
 }
 
-/// Launches Velto and presses the hot key as soon as its icon is docked: from the start of the process until the
-/// panel's text is painted, in milliseconds, what a user who opens the panel at once waits for; nothing when it
-/// never is. The process is ended after.
-std::optional<double> startToTextPainted(DesktopSession &session, Screen &screen) {
-    const Clock::time_point started = Clock::now();
-    VeltoProcess velto(session);
-    std::optional<double> painted;
-    if (velto::testing::waitUntil([&] { return session.hasDockedIcon(); }, 120s, 2ms)) {
-        if (hotKeyToPainted(session, screen)) {
-            painted = secondsSince(started) * 1000;
-        }
-    }
-    velto.process().signal(SIGTERM);
-    velto.process().waitForExit(300s);
-    return painted;
-}
-
 /// The process's memory at one moment: PSS (the goal's figure), private and anonymous memory.
 void addMemoryFigures(Figures &figures, const std::string &sizeName, const std::string &when, pid_t pid) {
     figures.add(sizeName + " PSS " + when + ", MB", pssMegabytes(pid));
@@ -313,11 +296,8 @@ int main(int argc, char **argv) {
     }
     const std::map<std::string, std::size_t> bytes{
         {"50KB", 50'000}, {"1MB", 1'000'000}, {"5MiB", 5u * 1024 * 1024}, {"60MB", 60'000'000}};
-    const char *launchesVariable = std::getenv("VELTO_BIG_PAGES_LAUNCHES");
-    const int launches = launchesVariable != nullptr ? std::max(1, std::atoi(launchesVariable)) : 3;
-    if (!DesktopSession::missingPrograms().empty()) {
-        std::fprintf(stderr, "needs %s (installed by scripts/setup.sh)\n",
-                     DesktopSession::missingPrograms()[0].c_str());
+    const int launches = launchesFrom("VELTO_BIG_PAGES_LAUNCHES");
+    if (!hasDesktopPrograms()) {
         return 1;
     }
     Figures figures;
