@@ -303,6 +303,22 @@ template <typename Text> bool mayStartFenceLine(const Text &text, std::size_t li
     return false;
 }
 
+/// Whether a change at the position changes the fence line that starts before it: the position lies inside the
+/// line, or right after it where the line ends the text without a line break (the change lengthens it) or with
+/// a carriage return (a line feed after it joins its line break).
+template <typename Text>
+bool reachesFenceLineBefore(const Text &text, const ShiftedItemList<FenceLine, StoredFenceLine> &lines,
+                            std::size_t position) {
+    const std::size_t after = lines.firstStartingAtOrAfter(position);
+    if (after == 0) {
+        return false;
+    }
+    const FenceLine line = lines.at(after - 1);
+    const std::size_t lineEnd = line.start + line.length;
+    const char16_t last = line.length > 0 ? text.characterAt(lineEnd - 1) : u'\0';
+    return lineEnd > position || (lineEnd == position && (!isLineTerminator(last) || last == u'\r'));
+}
+
 // ---- the index ----
 
 MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
@@ -338,15 +354,14 @@ MarkdownCodeTokenIndex::runStretchesAround(const Text &text, const std::vector<T
         // fence line exactly when it was, and a fence line starting at or before the change is the
         // only one that can hold it.
         if (const std::optional<std::size_t> lineStart = nearLineStart(text, change.location)) {
-            if (mayStartFenceLine(text, *lineStart) || fenceLines_.firstStartingAtOrAfter(*lineStart) !=
-                                                           fenceLines_.firstStartingAtOrAfter(change.end() + 1)) {
+            if (mayStartFenceLine(text, *lineStart) ||
+                fenceLines_.firstStartingAtOrAfter(*lineStart) !=
+                    fenceLines_.firstStartingAtOrAfter(change.end() + 1) ||
+                reachesFenceLineBefore(text, fenceLines_, change.location)) {
                 return std::nullopt;
             }
-        } else if (const std::size_t after = fenceLines_.firstStartingAtOrAfter(change.location + 1); after > 0) {
-            const FenceLine line = fenceLines_.at(after - 1);
-            if (line.start + line.length > change.location) {
-                return std::nullopt;
-            }
+        } else if (reachesFenceLineBefore(text, fenceLines_, change.location)) {
+            return std::nullopt;
         }
         const TextRange stretch = runStretchAround(text, change);
         if (!stretches.empty() && stretches.back().end() >= stretch.location) {
@@ -366,8 +381,12 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
     // Follow the edits in turn: drop what they touched and move what follows.
     bool fenceLinesChanged = false;
     bool runsDropped = false;
-    // Where blocks went with the units their opening lines started in: the runs there may pair anew.
-    std::optional<TextRange> blocksDropped;
+    // Where blocks went with the units their opening lines started in, and where spans had their runs
+    // changed: the runs there may pair anew.
+    std::optional<TextRange> pairingTouched;
+    const auto touch = [&pairingTouched](TextRange range) {
+        pairingTouched = pairingTouched ? unionRange(*pairingTouched, range) : range;
+    };
     for (const CharacterEdit &edit : edits) {
         const EditMapping mapping(edit);
         fenceLinesChanged = !followEditIn(fenceLines_, mapping, false).empty() || fenceLinesChanged;
@@ -375,7 +394,10 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         fenceLinesChanged = touchesFenceLineOfBlock(mapping) || fenceLinesChanged;
         for (const FencedCodeBlock &block : followEditIn(blocks_, mapping, true)) {
             noteFencedBlockChange(block.fullRange);
-            blocksDropped = blocksDropped ? unionRange(*blocksDropped, block.fullRange) : block.fullRange;
+            touch(block.fullRange);
+        }
+        if (const std::optional<InlineCodeSpan> span = spanReachingRunsOf(mapping)) {
+            touch(span->fullRange); // moved with the edit below, its content no longer lies between its runs
         }
         for (const InlineCodeSpan &span : followEditIn(spans_, mapping, true)) {
             noteSpanChange(span.fullRange);
@@ -395,8 +417,8 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         if (fencedBlockChange_) {
             fencedBlockChange_ = mapping.range(*fencedBlockChange_);
         }
-        if (blocksDropped) {
-            blocksDropped = mapping.range(*blocksDropped);
+        if (pairingTouched) {
+            pairingTouched = mapping.range(*pairingTouched);
         }
         textLength_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(textLength_) + mapping.delta);
     }
@@ -439,8 +461,8 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
     // went into blocks or came out of them. The windows are whole lines holding every change: the blocks
     // before the first and the pairing after the last are as they were, moved with the text.
     std::optional<TextRange> spansChanged = runsChanged;
-    if (blocksDropped) {
-        spansChanged = spansChanged ? unionRange(*spansChanged, *blocksDropped) : blocksDropped;
+    if (pairingTouched) {
+        spansChanged = spansChanged ? unionRange(*spansChanged, *pairingTouched) : pairingTouched;
     }
     if (fenceLinesChanged) {
         const TextRange changedLines = rangeBetween(windows.front().location, windows.back().end());
@@ -452,6 +474,20 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
     if (spansChanged) {
         pairSpansAround(*spansChanged);
     }
+}
+
+std::optional<InlineCodeSpan> MarkdownCodeTokenIndex::spanReachingRunsOf(const EditMapping &mapping) const {
+    // The span that begins before the edit and reaches into it, when the edit is not wholly inside its content.
+    const std::size_t after = spans_.firstStartingAtOrAfter(mapping.location);
+    if (after == 0) {
+        return std::nullopt;
+    }
+    InlineCodeSpan span = spans_.at(after - 1);
+    if (span.fullRange.end() <= mapping.location ||
+        (mapping.location >= span.contentRange.location && mapping.oldEnd <= span.contentRange.end())) {
+        return std::nullopt;
+    }
+    return span;
 }
 
 bool MarkdownCodeTokenIndex::touchesFenceLineOfBlock(const EditMapping &mapping) const {

@@ -95,6 +95,7 @@ private:
     void pairSpansAround(TextRange changed);
     bool isInsideBlock(std::size_t position) const;
     bool touchesFenceLineOfBlock(const EditMapping &mapping) const;
+    std::optional<InlineCodeSpan> spanReachingRunsOf(const EditMapping &mapping) const;
 
     std::size_t textLength_ = 0;
     ShiftedItemList<FenceLine, StoredFenceLine> fenceLines_;
