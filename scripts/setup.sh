@@ -28,6 +28,8 @@ packages=(
     linux-perf
     # tests of the running application
     xvfb trayer xdotool xclip x11-utils dbus imagemagick fonts-dejavu-core fontconfig
+    # reading the running application as a screen reader does, over AT-SPI
+    at-spi2-core python3-pyatspi
     # the highlight.js scripts come from npm
     nodejs npm
 )

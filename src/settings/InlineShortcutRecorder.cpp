@@ -1,6 +1,5 @@
 #include "settings/InlineShortcutRecorder.h"
 
-#include "ui/AccessibilityAnnouncement.h"
 #include "ui/Appearance.h"
 #include "ui/HoverIconButton.h"
 #include "ui/KeyNames.h"
@@ -29,9 +28,19 @@ const QString pressShortcut = QStringLiteral("Press shortcut");
 const QString unset = QStringLiteral("Unset");
 const QString cannotBeUsed = QStringLiteral("Shortcut can’t be used");
 
+/// The help while a refusal is shown: its sentence, then the way out.
+QString withEscapeHint(const QString &sentence) {
+    return sentence + QStringLiteral(". Press Escape to cancel.");
+}
+
 constexpr int totalWidth =
     InlineShortcutRecorder::actionSize + InlineShortcutRecorder::actionGap + InlineShortcutRecorder::fieldWidth;
 constexpr int warningSize = 14;
+// The outline's middle lies half a pixel inside the field's edge, the focus ring's 2.5 px: the ring's 2 px
+// begin where a refusal's 1.5-px outline ends.
+constexpr double outlineInset = 0.5;
+constexpr double focusRingInset = 2.5;
+constexpr double focusRingWidth = 2.0;
 
 /// The desktop's red of warnings, a little lighter in dark so that it stands out as much.
 QColor systemRed() {
@@ -43,6 +52,14 @@ QEasingCurve settlingCurve() {
     QEasingCurve curve(QEasingCurve::BezierSpline);
     curve.addCubicBezierSegment(QPointF(0.23, 1.0), QPointF(0.32, 1.0), QPointF(1.0, 1.0));
     return curve;
+}
+
+/// The field's shape drawn `inset` inside its edge, with corners concentric with the outline's.
+QPainterPath fieldShape(const QRectF &field, double inset) {
+    double radius = VeltoUI::Shape::controlRadius - (inset - outlineInset);
+    QPainterPath path;
+    path.addRoundedRect(field.adjusted(inset, inset, -inset, -inset), radius, radius);
+    return path;
 }
 
 QGraphicsOpacityEffect *opacityOf(QWidget *accessory) {
@@ -77,7 +94,7 @@ InlineShortcutRecorder::InlineShortcutRecorder(QString commandName, std::optiona
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
     setAccessibleName(QStringLiteral("Shortcut for ") + commandName_);
-    setAccessibleDescription(recorderHelp);
+    setAccessibleHelp(recorderHelp);
 
     valueLabel_->setFont(VeltoUI::systemFont(13));
     valueLabel_->setGeometry(actionSize + actionGap + 10, 0, fieldWidth - 10 - actionSize - 4, actionSize);
@@ -255,11 +272,11 @@ void InlineShortcutRecorder::capture(const RecorderKeyPress &press) {
 
 void InlineShortcutRecorder::reject(const QString &message) {
     isConflict_ = true;
+    refusedCandidate_.reset();
     valueLabel_->setText(shortcut_ ? shortcutDisplayTitle(*shortcut_) : pressShortcut);
     QString announcement = QStringLiteral("Invalid shortcut. ") + message;
     setAccessibilityValue(announcement);
-    setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
-    announceForAccessibility(this, announcement, AnnouncementPriority::high);
+    announce(announcement, withEscapeHint(announcement));
     showPopover(cannotBeUsed, message);
     shake();
     owner_.beep();
@@ -268,12 +285,13 @@ void InlineShortcutRecorder::reject(const QString &message) {
 void InlineShortcutRecorder::refuseCandidate(const GlobalShortcut &candidate) {
     startRecording();
     isConflict_ = true;
+    refusedCandidate_ = candidate;
     std::optional<QString> owned = owner_.conflictMessage ? owner_.conflictMessage(candidate) : std::nullopt;
     QString message = owned.value_or(RecorderMessages::alreadyUsed);
     valueLabel_->setText(shortcutDisplayTitle(candidate));
     setAccessibilityValue(QStringLiteral("Conflict: ") + shortcutSpokenTitle(candidate));
-    setAccessibleDescription(message + QStringLiteral(". Press Escape to cancel."));
-    announceForAccessibility(this, QStringLiteral("Shortcut already in use"), AnnouncementPriority::high);
+    const QString announcement = QStringLiteral("Shortcut already in use");
+    announce(announcement, withEscapeHint(announcement + QStringLiteral(". ") + message));
     showPopover(message, QString());
     shake();
     owner_.beep();
@@ -344,9 +362,20 @@ void InlineShortcutRecorder::refresh(bool preservingConflictText) {
     setAccessory(restoreButton_, defaultShortcut_.has_value() && shortcut_ != defaultShortcut_ && idle);
     setAccessory(warningImage_, isConflict_);
     if (!isConflict_) {
-        setAccessibleDescription(recorderHelp);
+        setAccessibleHelp(recorderHelp);
     }
+    tellAccessibilityChanges();
     update();
+}
+
+QString InlineShortcutRecorder::accessibleStatus() const {
+    if (isConflict_ && refusedCandidate_) {
+        return QStringLiteral("Conflict: ") + shortcutDisplayTitle(*refusedCandidate_);
+    }
+    if (isRecording_) {
+        return QStringLiteral("Recording");
+    }
+    return shortcut_ ? shortcutDisplayTitle(*shortcut_) : unset;
 }
 
 void InlineShortcutRecorder::setAccessory(QWidget *accessory, bool visible) {
@@ -418,22 +447,22 @@ void InlineShortcutRecorder::leaveEvent(QEvent *event) {
 void InlineShortcutRecorder::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QRectF field = QRectF(fieldRect()).adjusted(0.5, 0.5, -0.5, -0.5).translated(shakeOffset_, 0);
-    QPainterPath path;
-    path.addRoundedRect(field, VeltoUI::Shape::controlRadius, VeltoUI::Shape::controlRadius);
+    QRectF field = QRectF(fieldRect()).translated(shakeOffset_, 0);
+    QPainterPath outline = fieldShape(field, outlineInset);
     bool raised = isHovered_ || isRecording_;
-    painter.fillPath(path, (raised ? VeltoUI::Colors::surface : VeltoUI::Colors::field).resolved());
+    painter.fillPath(outline, (raised ? VeltoUI::Colors::surface : VeltoUI::Colors::field).resolved());
+    // The focus ring lies inside the outline, clear of its stroke, so that a refusal's red shows while focused.
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), focusRingWidth));
+        painter.drawPath(fieldShape(field, focusRingInset));
+    }
     QColor conflictRed = systemRed();
     conflictRed.setAlphaF(0.9f);
     QColor stroke = isConflict_  ? conflictRed
                     : isHovered_ ? VeltoUI::Colors::strongBorder.resolved()
                                  : VeltoUI::Colors::border.resolved();
     painter.setPen(QPen(stroke, isConflict_ ? 1.5 : 1.0));
-    painter.drawPath(path);
-    if (hasFocus()) {
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
-        painter.drawPath(path);
-    }
+    painter.drawPath(outline);
 }
 
 } // namespace velto

@@ -89,6 +89,9 @@ protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    /// "Alt+Space" or "Unset" at rest, "Recording" while it listens, "Conflict: Ctrl+Alt+V" while a refusal of
+    /// the owner is shown.
+    QString accessibleStatus() const override;
 
 private:
     QRect fieldRect() const;
@@ -110,6 +113,8 @@ private:
     std::optional<GlobalShortcut> defaultShortcut_;
     bool allowsCommandOnly_;
     std::optional<GlobalShortcut> shortcut_;
+    /// The candidate of the last refusal by the owner; what the recorder holds while `isConflict_` says so.
+    std::optional<GlobalShortcut> refusedCandidate_;
     bool isRecording_ = false;
     bool isConflict_ = false;
     bool isHovered_ = false;

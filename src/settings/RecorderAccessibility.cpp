@@ -26,11 +26,13 @@ RecorderKeyWidget *RecorderAccessibility::recorder() const {
 
 QString RecorderAccessibility::text(QAccessible::Text type) const {
     switch (type) {
+    case QAccessible::Name:
+        return recorder()->spokenName();
     case QAccessible::Value:
         return recorder()->accessibilityValue();
-    case QAccessible::Help:
-        // The description carries the help of the moment; some readers ask for it as help.
-        return recorder()->accessibleDescription();
+    case QAccessible::Description:
+    case QAccessible::Help: // some readers ask for the help of the moment as help
+        return recorder()->accessibleHelp();
     default:
         return QAccessibleWidget::text(type);
     }

@@ -6,9 +6,10 @@ namespace velto {
 
 class RecorderKeyWidget;
 
-/// A shortcut recorder as assistive technologies see it: a button named after what its shortcut triggers, whose
-/// value is the shortcut spoken ("Unset", "Conflict: …"), whose description is the help of the moment, and whose
-/// press action asks the recorder to listen.
+/// A shortcut recorder as assistive technologies see it: a button named after what its shortcut triggers and
+/// what it holds ("Shortcut for Show or hide Velto, Alt+Space"), whose value is the shortcut spoken ("Unset",
+/// "Conflict: …"), whose description is the help of the moment, and whose press action asks the recorder to
+/// listen.
 class RecorderAccessibility : public QAccessibleWidget {
 public:
     explicit RecorderAccessibility(RecorderKeyWidget *recorder);

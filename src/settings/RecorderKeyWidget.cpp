@@ -1,7 +1,6 @@
 #include "settings/RecorderKeyWidget.h"
 
 #include "settings/RecorderAccessibility.h"
-#include "ui/AccessibilityAnnouncement.h"
 
 #include <QtGui/QKeyEvent>
 
@@ -12,13 +11,43 @@ RecorderKeyWidget::RecorderKeyWidget(QWidget *parent)
     installRecorderAccessibility();
 }
 
-void RecorderKeyWidget::setAccessibilityValue(const QString &value) {
-    if (value == accessibilityValue_) {
+QString RecorderKeyWidget::spokenName() const {
+    QString status = accessibleStatus();
+    return status.isEmpty() ? accessibleName() : accessibleName() + QStringLiteral(", ") + status;
+}
+
+void RecorderKeyWidget::setAccessibleHelp(const QString &help) {
+    if (help != accessibleHelp_) {
+        accessibleHelp_ = help;
+        helpChanged_ = true;
+    }
+}
+
+void RecorderKeyWidget::announce(const QString &announcement, const QString &help) {
+    accessibleHelp_ = help;
+    pendingAnnouncement_ = announcement;
+}
+
+void RecorderKeyWidget::tellAccessibilityChanges() {
+    if (inKeyPress_) {
         return;
     }
-    accessibilityValue_ = value;
-    QAccessibleValueChangeEvent changed(this, value);
-    postAccessibilityEvent(changed);
+    QString name = spokenName();
+    if (name != toldName_) {
+        toldName_ = name;
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        postAccessibilityEvent(renamed);
+    }
+    // After the name, so that a screen reader says what the recorder holds before why a press was refused.
+    if (pendingAnnouncement_) {
+        AccessibilityAnnouncement announcement(this, *pendingAnnouncement_, AnnouncementPriority::high);
+        postAccessibilityEvent(announcement);
+    } else if (helpChanged_) {
+        QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+        postAccessibilityEvent(described);
+    }
+    pendingAnnouncement_.reset();
+    helpChanged_ = false;
 }
 
 bool RecorderKeyWidget::takeFocusOfWindow() {
@@ -41,7 +70,12 @@ void RecorderKeyWidget::handleKeyPress(const RecorderKeyPress &press) {
     case RecorderKeyRole::clear:
     case RecorderKeyRole::cancel:
     case RecorderKeyRole::capture:
+        // A refused press passes through recording, the old value and the refusal: a screen reader hears where
+        // it ends, once.
+        inKeyPress_ = true;
         handleRecorderKey(role, press);
+        inKeyPress_ = false;
+        tellAccessibilityChanges();
         return;
     }
 }

@@ -3,7 +3,6 @@
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsPalette.h"
 #include "settings/ShortcutCapture.h"
-#include "ui/AccessibilityAnnouncement.h"
 #include "ui/VeltoUI.h"
 
 #include <QtGui/QKeyEvent>
@@ -21,6 +20,7 @@ const QString noShortcut = QStringLiteral("Press a shortcut");
 const QString replaceHint = QStringLiteral("Press a new combination to replace it");
 const QString replaceHelp = QStringLiteral("Press a new combination to replace the current shortcut.");
 const QString emptyHelp = QStringLiteral("Press Alt, Super, or Shift-Ctrl with another key.");
+const QString notSet = QStringLiteral("Not set");
 
 } // namespace
 
@@ -60,9 +60,14 @@ QString ShortcutRecorderView::hintText() const {
 
 void ShortcutRecorderView::updateLabels() {
     shortcutLabel_->setText(shortcut_ ? shortcutDisplayTitle(*shortcut_) : noShortcut);
-    setAccessibilityValue(shortcut_ ? shortcutSpokenTitle(*shortcut_) : QStringLiteral("Not set"));
+    setAccessibilityValue(shortcut_ ? shortcutSpokenTitle(*shortcut_) : notSet);
     hintLabel_->setText(shortcut_ ? replaceHint : RecorderMessages::modifiersMissing);
-    setAccessibleDescription(shortcut_ ? replaceHelp : emptyHelp);
+    setAccessibleHelp(shortcut_ ? replaceHelp : emptyHelp);
+    tellAccessibilityChanges();
+}
+
+QString ShortcutRecorderView::accessibleStatus() const {
+    return shortcut_ ? shortcutDisplayTitle(*shortcut_) : notSet;
 }
 
 bool ShortcutRecorderView::accessibilityPerformPress() {
@@ -93,9 +98,9 @@ void ShortcutRecorderView::capture(const RecorderKeyPress &press) {
 
 void ShortcutRecorderView::refuse(const QString &reason) {
     hintLabel_->setText(reason);
-    setAccessibleDescription(reason);
+    announce(reason, reason);
+    tellAccessibilityChanges();
     beep_();
-    announceForAccessibility(this, reason, AnnouncementPriority::high);
 }
 
 void ShortcutRecorderView::focusInEvent(QFocusEvent *event) {

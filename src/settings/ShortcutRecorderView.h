@@ -43,6 +43,8 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    /// "Alt+Space", or "Not set".
+    QString accessibleStatus() const override;
 
 private:
     void capture(const RecorderKeyPress &press);

@@ -5,7 +5,7 @@
 namespace velto {
 
 AccessibilityAnnouncement::AccessibilityAnnouncement(QObject *element, QString message, AnnouncementPriority priority)
-    : QAccessibleEvent(element, QAccessible::Alert)
+    : QAccessibleEvent(element, QAccessible::DescriptionChanged)
     , message_(std::move(message))
     , priority_(priority) {}
 
@@ -17,11 +17,6 @@ std::function<void(QAccessibleEvent &)> &eventReceiver() {
 }
 
 } // namespace
-
-void announceForAccessibility(QObject *element, const QString &message, AnnouncementPriority priority) {
-    AccessibilityAnnouncement announcement(element, message, priority);
-    postAccessibilityEvent(announcement);
-}
 
 void postAccessibilityEvent(QAccessibleEvent &event) {
     if (eventReceiver()) {

@@ -16,7 +16,7 @@ public:
     struct Event {
         QAccessible::Event type;
         QObject *object;
-        QString text; // an announcement's message or a value change's value
+        QString text; // an announcement's message, a value change's value, or the changed name or description
         std::optional<AnnouncementPriority> priority;
     };
 
@@ -30,6 +30,17 @@ public:
 
     const std::vector<Event> &events() const { return recorded(); }
     void clear() { recorded().clear(); }
+    /// What assistive technologies were told of `object` by events of one type (a name or description as it was
+    /// then), in order.
+    std::vector<QString> told(const QObject *object, QAccessible::Event type) const {
+        std::vector<QString> texts;
+        for (const Event &event : recorded()) {
+            if (event.type == type && event.object == object) {
+                texts.push_back(event.text);
+            }
+        }
+        return texts;
+    }
     /// The messages of the announcements made about `object`, in order.
     std::vector<QString> announcements(const QObject *object) const {
         std::vector<QString> messages;
@@ -53,6 +64,10 @@ private:
             entry.priority = announcement->priority();
         } else if (event->type() == QAccessible::ValueChanged) {
             entry.text = static_cast<QAccessibleValueChangeEvent *>(event)->value().toString();
+        } else if (event->type() == QAccessible::NameChanged) {
+            entry.text = event->accessibleInterface()->text(QAccessible::Name);
+        } else if (event->type() == QAccessible::DescriptionChanged) {
+            entry.text = event->accessibleInterface()->text(QAccessible::Description);
         }
         recorded().push_back(entry);
     }

@@ -1,0 +1,186 @@
+// The Settings window's shortcut recorder as a screen reader meets it: Qt's accessibility bridge on the desktop
+// session's accessibility bus, read from another process with pyatspi while xdotool presses the keys.
+#include "DesktopSession.h"
+#include "support/LineProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace velto::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto generous = 30s;
+const std::string python = "/usr/bin/python3"; // the system's, which holds pyatspi
+const std::string recorderName = "Shortcut for Show or hide Velto";
+
+std::optional<std::string> busLauncher() {
+    for (const char *path : {"/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"}) {
+        if (std::filesystem::exists(path)) {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
+/// The accessibility bus of a desktop session, with assistive technologies marked as present (org.a11y.Status
+/// IsEnabled), so that Qt's bridge comes up in every application started afterwards. Stopped when dropped.
+class AccessibilityBus {
+public:
+    AccessibilityBus(const DesktopSession &session, const std::string &launcher)
+        : environment_(session.environment())
+        , log_(session.root() / "at-spi.log")
+        , launcher_(std::vector<std::string>{launcher, "--launch-immediately"}, environment_, log_.string()) {
+        ready_ = waitUntil([this] { return busCall({"org.a11y.Bus.GetAddress"}); }, generous, 50ms) &&
+                 busCall({"org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
+                          "variant:boolean:true"});
+    }
+    ~AccessibilityBus() {
+        // Asked to end, the launcher takes the accessibility bus (and the registry on it) along.
+        launcher_.signal(SIGTERM);
+        launcher_.waitForExit(10s);
+    }
+    AccessibilityBus(const AccessibilityBus &) = delete;
+    AccessibilityBus &operator=(const AccessibilityBus &) = delete;
+
+    bool isReady() const { return ready_; }
+    std::string log() const { return readWholeFile(log_.string()); }
+
+private:
+    bool busCall(const std::vector<std::string> &call) const {
+        std::vector<std::string> arguments{"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+                                           "/org/a11y/bus"};
+        arguments.insert(arguments.end(), call.begin(), call.end());
+        return runTool(arguments, environment_, 10s).exitStatus == 0;
+    }
+
+    Environment environment_;
+    std::filesystem::path log_;
+    ChildProcess launcher_;
+    bool ready_ = false;
+};
+
+class RecorderOverAtspi : public DesktopSessionTest {
+protected:
+    void SetUp() override {
+        DesktopSessionTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        launcher = busLauncher();
+        if (!launcher || runTool({python, "-c", "import pyatspi"}, session->environment()).exitStatus != 0) {
+            GTEST_SKIP() << "needs at-spi2-core and python3-pyatspi (installed by scripts/setup.sh)";
+        }
+    }
+
+    void TearDown() override {
+        if (HasFailure() && probe) {
+            for (const std::string &line : probe->lines) {
+                std::printf("probe: %s\n", line.c_str());
+            }
+        }
+        if (HasFailure() && velto) {
+            printVeltoOutputAndWindows(*velto);
+        }
+        if (velto && velto->process().isRunning()) {
+            velto->process().signal(SIGTERM);
+            EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+        }
+    }
+
+    void key(const std::string &keys) {
+        ASSERT_EQ(session->tool({"xdotool", "key", "--delay", "40", keys}).exitStatus, 0);
+    }
+
+    /// Asks the probe for the recorder until Velto's bridge shows it; its place on the screen, or "".
+    std::string findRecorder() {
+        std::string found;
+        waitUntil(
+            [&] {
+                probe->write("find velto " + recorderName + "\n");
+                found = probe->waitForLineStartingWith("found ", 2s);
+                return !found.empty();
+            },
+            generous, 100ms);
+        return found;
+    }
+
+    /// The next change of the recorder's name or description that the probe received, with the text it then had.
+    std::string nextEvent() { return probe->waitForLineStartingWith("event ", generous); }
+
+    /// The recorder's name and description, read afresh.
+    std::pair<std::string, std::string> readRecorder() {
+        probe->write("read\n");
+        std::string name = probe->waitForLineStartingWith("name ");
+        std::string description = probe->waitForLineStartingWith("description ");
+        return {name, description};
+    }
+
+    std::optional<std::string> launcher;
+    // Dropped in this order once Velto has ended: the bus outlives every client of it.
+    std::unique_ptr<AccessibilityBus> bus;
+    std::unique_ptr<LineProcess> probe;
+    std::unique_ptr<VeltoProcess> velto;
+};
+
+TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWhereAScreenReaderReadsThem) {
+    bus = std::make_unique<AccessibilityBus>(*session, *launcher);
+    ASSERT_TRUE(bus->isReady()) << bus->log();
+    probe = std::make_unique<LineProcess>(std::vector<std::string>{python, VELTO_ATSPI_PROBE}, session->environment());
+    ASSERT_NE(probe->waitForLineStartingWith("ready", generous), "") << "the probe did not start";
+
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    key("alt+space");
+    ASSERT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous));
+    key("ctrl+comma");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::string settings = session->tool({"xdotool", "search", "--onlyvisible", "--name", "^Settings$"}).output;
+            return !settings.empty() && settings == session->focusedWindow().value_or("") + "\n";
+        },
+        generous))
+        << "Settings did not open with the keyboard";
+    key("s"); // the Shortcuts page, from the focused sidebar
+
+    std::string found = findRecorder();
+    ASSERT_NE(found, "") << "no “" << recorderName << "” over AT-SPI";
+    auto [name, description] = readRecorder();
+    EXPECT_EQ(name, "name " + recorderName + ", Alt+Space") << "at rest, the recorder's own name holds its shortcut";
+    EXPECT_EQ(description, "description Click, then press a new shortcut. Press Delete to remove it.");
+
+    // A click in the field starts recording.
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(found.c_str(), "found %d %d %d %d", &x, &y, &width, &height), 4) << found;
+    ASSERT_EQ(session
+                  ->tool({"xdotool", "mousemove", std::to_string(x + width * 2 / 3), std::to_string(y + height / 2),
+                          "click", "1"})
+                  .exitStatus,
+              0);
+    const std::string named = "event accessible-name " + recorderName + ", ";
+    const std::string described = "event accessible-description ";
+    EXPECT_EQ(nextEvent(), named + "Recording");
+
+    // Append Clipboard's shortcut is refused: one change of the name says the conflict, one of the description
+    // announces it.
+    key("ctrl+alt+v");
+    EXPECT_EQ(nextEvent(), named + "Conflict: Ctrl+Alt+V");
+    EXPECT_EQ(nextEvent(),
+              described + "Shortcut already in use. Already used by Append Clipboard. Press Escape to cancel.");
+    std::tie(name, description) = readRecorder();
+    EXPECT_EQ(name, "name " + recorderName + ", Conflict: Ctrl+Alt+V");
+
+    // Escape leaves the conflict: the saved shortcut again, and the help.
+    key("Escape");
+    EXPECT_EQ(nextEvent(), named + "Alt+Space");
+    EXPECT_EQ(nextEvent(), described + "Click, then press a new shortcut. Press Delete to remove it.");
+
+    EXPECT_EQ(velto->output().find("no ValueInterface"), std::string::npos)
+        << "the bridge dropped an event of the recorder:\n"
+        << velto->output();
+}
+
+} // namespace
+} // namespace velto::testing
