@@ -76,9 +76,9 @@ bool dropCaches() {
 /// batches that fit the command line).
 double catMilliseconds(const DesktopSession &session) {
     const Clock::time_point start = Clock::now();
-    velto::testing::runTool({"sh", "-c", "find \"$0\" -name '*.md' -exec cat {} + > /dev/null",
-                             session.pagesFolder().string()},
-                            session.environment(), 600s);
+    velto::testing::runTool(
+        {"sh", "-c", "find \"$0\" -name '*.md' -exec cat {} + > /dev/null", session.pagesFolder().string()},
+        session.environment(), 600s);
     return secondsSince(start) * 1000;
 }
 

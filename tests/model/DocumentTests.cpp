@@ -283,8 +283,9 @@ TEST(ReloadError, DescriptionsUseTypographicApostrophes) {
 // The index stands in for findPage in passes over a whole library, so it answers the same page, also in a
 // document that repeats an identifier (a load may hold one before validation refuses it).
 TEST(PageIndex, FindsWhatFindPageFinds) {
-    VeltoDocument document{loadedPage(pageA, "current"),
-                           {loadedPage(pageB, "first B"), loadedPage(pageA, "another A"), loadedPage(pageB, "second B")}};
+    VeltoDocument document{
+        loadedPage(pageA, "current"),
+        {loadedPage(pageB, "first B"), loadedPage(pageA, "another A"), loadedPage(pageB, "second B")}};
     const VeltoPageIndex index(document);
     for (const Uuid &pageID : {pageA, pageB, pageC}) {
         SCOPED_TRACE(lower(pageID));

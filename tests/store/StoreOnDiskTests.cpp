@@ -141,8 +141,8 @@ std::map<std::filesystem::path, std::filesystem::file_time_type> writeTimes(cons
 // and this writer's journal, megabytes in a big library.
 TEST(StoreOnDisk, LaunchAndRefreshOverAnUnchangedLibraryWriteNoFile) {
     testing::StoreHarness harness;
-    testing::writeLibrary(harness.folder, testing::documentOf(testing::textPage("current\n"),
-                                                               {testing::textPage("other\n")}));
+    testing::writeLibrary(harness.folder,
+                          testing::documentOf(testing::textPage("current\n"), {testing::textPage("other\n")}));
     const auto written = writeTimes(harness.folder);
     int fullLoads = 0;
     VeltoStore::Environment environment;
