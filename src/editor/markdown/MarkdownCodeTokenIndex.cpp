@@ -381,8 +381,8 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
     // Follow the edits in turn: drop what they touched and move what follows.
     bool fenceLinesChanged = false;
     bool runsDropped = false;
-    // Where blocks went with the units their opening lines started in, and where spans had their runs
-    // changed: the runs there may pair anew.
+    // Where blocks and spans went with the units they started in, and where spans had their runs changed:
+    // the runs there may pair anew.
     std::optional<TextRange> pairingTouched;
     const auto touch = [&pairingTouched](TextRange range) {
         pairingTouched = pairingTouched ? unionRange(*pairingTouched, range) : range;
@@ -401,6 +401,7 @@ void MarkdownCodeTokenIndex::updateFrom(const Text &text, const std::vector<Char
         }
         for (const InlineCodeSpan &span : followEditIn(spans_, mapping, true)) {
             noteSpanChange(span.fullRange);
+            touch(span.fullRange); // the runs it held pair anew
         }
         std::map<std::size_t, std::size_t> literals;
         for (const auto &[length, start] : literalRunStarts_) {
@@ -673,18 +674,16 @@ void MarkdownCodeTokenIndex::pairSpansAround(TextRange changed) {
     }
 
     // Pair again until the walk reaches, beyond the change, a run at which the old pairing also
-    // stood at rest (a span opened there, or it stayed literal): from there on nothing differs.
+    // stood at rest: from there on nothing differs. The old walk came to every run that no span of it
+    // held (a span opened there, it stayed literal, or it lay in a fenced block and was passed over),
+    // so a page of many blocks and no spans rests at the first run past the change.
     const auto restedBefore = [this, &changed](std::size_t index) {
         const std::size_t start = runs_.startAt(index);
         if (start < changed.end()) {
             return false;
         }
-        const std::size_t span = spans_.firstStartingAtOrAfter(start);
-        if (span < spans_.size() && spans_.startAt(span) == start) {
-            return true;
-        }
-        const auto literal = literalRunStarts_.find(runs_.stored(index).length);
-        return literal != literalRunStarts_.end() && literal->second == start;
+        const std::size_t after = spans_.firstStartingAtOrAfter(start + 1);
+        return after == 0 || spans_.startAt(after - 1) == start || spans_.at(after - 1).fullRange.end() <= start;
     };
     std::vector<InlineCodeSpan> fresh;
     std::map<std::size_t, std::size_t> freshLiterals;
