@@ -4,6 +4,7 @@
 #include "store/PageLists.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace velto {
 namespace {
@@ -94,6 +95,31 @@ std::set<Uuid> pagesChangingArchiveState(const VeltoDocument &a, const VeltoDocu
     std::set_symmetric_difference(archivedA.begin(), archivedA.end(), archivedB.begin(), archivedB.end(),
                                   std::inserter(changed, changed.end()));
     return changed;
+}
+
+namespace {
+
+/// The identifiers of the archived pages, sorted.
+std::vector<Uuid> sortedArchivedPageIDs(const VeltoDocument &document) {
+    std::vector<Uuid> archived;
+    if (isArchivedPage(document.currentPage)) {
+        archived.push_back(document.currentPage.id);
+    }
+    for (const VeltoPage &page : document.pages) {
+        if (isArchivedPage(page)) {
+            archived.push_back(page.id);
+        }
+    }
+    std::sort(archived.begin(), archived.end());
+    // A document that repeats an identifier counts it once, as a set does.
+    archived.erase(std::unique(archived.begin(), archived.end()), archived.end());
+    return archived;
+}
+
+} // namespace
+
+bool archiveStateDiffers(const VeltoDocument &a, const VeltoDocument &b) {
+    return sortedArchivedPageIDs(a) != sortedArchivedPageIDs(b);
 }
 
 bool canApplyArchive(const VeltoDocument &document, const VeltoArchiveTransition &transition, bool undo,

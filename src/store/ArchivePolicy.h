@@ -50,6 +50,10 @@ std::vector<VeltoPage> otherActivePagesWithinAutoArchiveWindow(const VeltoDocume
 /// The pages whose archive state differs between the two documents.
 std::set<Uuid> pagesChangingArchiveState(const VeltoDocument &a, const VeltoDocument &b);
 
+/// Whether the two documents hold different pages as archived: the same answer as comparing their
+/// archivedPageIDs(), without two sets of a big library's identifiers at every reload and save.
+bool archiveStateDiffers(const VeltoDocument &a, const VeltoDocument &b);
+
 /// Whether an archive move (`undo`: back to its start) can still be applied to `document`: the editor holds
 /// the text the move knows, and the pages stand as the move expects them.
 bool canApplyArchive(const VeltoDocument &document, const VeltoArchiveTransition &transition, bool undo,

@@ -12,6 +12,7 @@
 #include "store/OwnFileChanges.h"
 #include "store/PendingEdits.h"
 
+#include <utility>
 #include <variant>
 
 namespace velto {
@@ -311,10 +312,9 @@ void VeltoStore::keepHeldBodyWhenUnchanged(const VeltoPage &held, VeltoPage &rel
 }
 
 void VeltoStore::replaceDocument(VeltoDocument document) {
-    std::set<Uuid> archivedBefore = document_.archivedPageIDs();
-    document_ = std::move(document);
+    const VeltoDocument replaced = std::exchange(document_, std::move(document));
     documentDidChange();
-    if (archivedBefore != document_.archivedPageIDs()) {
+    if (archiveStateDiffers(replaced, document_)) {
         emit archiveStateChanged();
     }
 }

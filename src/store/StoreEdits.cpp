@@ -1,6 +1,7 @@
 #include "library/PageFileWrites.h"
 #include "library/ProcessWriter.h"
 #include "model/Document.h"
+#include "model/PageArchiveState.h"
 #include "model/ThreeWayMerge.h"
 #include "store/Store.h"
 
@@ -102,7 +103,7 @@ void VeltoStore::recordMutations(const VeltoDocument &before, const VeltoDocumen
                                  const std::set<Uuid> &archiveMetadataOnlyPageIDs) {
     documentDidChange();
     mutations_.record(before, after, archiveMetadataOnlyPageIDs);
-    if (before.archivedPageIDs() != after.archivedPageIDs()) {
+    if (archiveStateDiffers(before, after)) {
         emit archiveStateChanged();
     }
 }
@@ -213,14 +214,15 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     if (currentBeforeMerge.has_value()) {
         announceCurrentPageChange(*currentBeforeMerge);
     }
-    std::set<Uuid> archivedBeforeConflicts = document_.archivedPageIDs();
+    bool keptArchivedCopy = false;
     for (const VeltoSaveConflict &conflict : result.conflicts) {
         if (findPage(document_, conflict.preservedPage.id) == nullptr) {
             document_.pages.push_back(conflict.preservedPage);
             documentDidChange();
+            keptArchivedCopy = keptArchivedCopy || isArchivedPage(conflict.preservedPage);
         }
     }
-    if (archivedBeforeConflicts != document_.archivedPageIDs()) {
+    if (keptArchivedCopy) {
         emit archiveStateChanged();
     }
     conflictNotice_.raise(result);

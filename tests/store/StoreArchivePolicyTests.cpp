@@ -270,5 +270,33 @@ TEST(StoreArchivePolicy, UndoOfArchivingKeepsUnsavedEditsOfThePage) {
     EXPECT_EQ(store.mutations().archiveMetadataPageRevisions.count(library.second.id), 0u);
 }
 
+// The store tells the shell of a change of archive state after every reload and save by this comparison, so it
+// answers what comparing the two documents' archivedPageIDs() answers.
+TEST(StoreArchivePolicy, ArchiveStateDiffersAsTheArchivedIdentifiersDo) {
+    const VeltoPage active = textPage("active", day(0));
+    const VeltoPage other = textPage("other", day(0));
+    VeltoPage archived = active;
+    archived.content = VeltoPageContent::archivedSummary(VeltoArchivedPageSummary{"active", 6, true, {}, {}});
+    const VeltoDocument base = documentOf(textPage("current", day(0)), {active, other});
+    struct Case {
+        const char *name;
+        VeltoDocument other;
+    };
+    const Case cases[] = {
+        {"the same document", base},
+        {"the pages in another order", documentOf(base.currentPage, {other, active})},
+        {"a page archived", documentOf(base.currentPage, {archived, other})},
+        {"an archived page repeated", documentOf(base.currentPage, {archived, archived, other})},
+        {"a page gone", documentOf(base.currentPage, {other})},
+    };
+    for (const Case &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        EXPECT_EQ(archiveStateDiffers(base, testCase.other),
+                  base.archivedPageIDs() != testCase.other.archivedPageIDs());
+        EXPECT_EQ(archiveStateDiffers(testCase.other, base),
+                  base.archivedPageIDs() != testCase.other.archivedPageIDs());
+    }
+}
+
 } // namespace
 } // namespace velto
