@@ -141,7 +141,8 @@ std::map<Uuid, VeltoPageBaseline> VeltoStore::pageBaselines(const VeltoDocument 
 // without reading its file again, keeps what the store knows its file holds: the held text may carry another
 // identifier than the file (a conflict copy holds its original's, which the file names by the copy's own), and a
 // baseline made from the held text would then take this store's own file for another writer's change, and keep it
-// as a copy of the copy when the page is removed.
+// as a copy of the copy when the page is removed. Only the text and the file's name tell a page taken over: the
+// load gives it the dates of its record, which keeps whole seconds where the held page has the time of its edit.
 std::map<Uuid, VeltoPageBaseline> VeltoStore::reloadedBaselines(const VeltoDocument &loaded) const {
     std::map<Uuid, VeltoPageBaseline> baselines;
     const VeltoPageIndex heldPages(document_);
@@ -149,8 +150,10 @@ std::map<Uuid, VeltoPageBaseline> VeltoStore::reloadedBaselines(const VeltoDocum
         const VeltoPageFileContent *content = page.content.asLoaded();
         const bool isTextRead = content != nullptr && content->unchangedFileText() != nullptr;
         const VeltoPage *held = isTextRead ? nullptr : heldPages.find(page.id);
+        const bool isTakenOver =
+            held != nullptr && held->content == page.content && held->relativeFilePath == page.relativeFilePath;
         auto known = pageBaselines_.find(page.id);
-        if (held != nullptr && known != pageBaselines_.end() && *held == page) {
+        if (isTakenOver && known != pageBaselines_.end()) {
             baselines.emplace(page.id, known->second);
         } else {
             baselines.emplace(page.id, VeltoPageBaseline::fromPage(page));
