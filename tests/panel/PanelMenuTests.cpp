@@ -607,6 +607,7 @@ TEST(PanelMenuTexts, AFailedSaveIsNamedWithItsReasonInAFewWords) {
          "“/p/.velto/transaction.lock” for a while. Velto tries again by itself.",
          "Changes not saved · The library is busy"},
         {"Writing “/p/a.md”: No space left on device", "Changes not saved · No space left on device"},
+        {"The page file “a.md” could not be read. Input/output error", "Changes not saved · Input/output error"},
         {"disk full", "Changes not saved · disk full"},
         {"Velto couldn’t save your change because this page isn’t fully loaded yet.", "Changes not saved"},
         {"Renaming “/p/a.md”: The page file “/p/b.md” is in the way of this page’s new name.", "Changes not saved"},

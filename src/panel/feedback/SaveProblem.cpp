@@ -16,6 +16,12 @@ QString shortReason(const std::string &description) {
     if (afterFile >= 0) {
         text = text.mid(afterFile + 3);
     }
+    // A page file that could not be read is named first too: "The page file “…” could not be read. " and the
+    // read error ("Input/output error").
+    const QString unread = QStringLiteral("” could not be read. ");
+    if (const qsizetype readError = text.indexOf(unread); readError >= 0) {
+        text = text.mid(readError + unread.size());
+    }
     const qsizetype colon = text.indexOf(QStringLiteral(": "));
     if (colon > 0 && colon <= shortReasonLength) {
         return text.left(colon);

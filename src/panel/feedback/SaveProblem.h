@@ -12,9 +12,9 @@ namespace velto::SaveProblem {
 /// …"; only "Changes not saved" when the description gives no short reason.
 QString title(const std::string &description);
 
-/// The reason in a few words, after the operation and file that a file-system error names first: the clause
-/// before a colon ("The library is busy"), or a short description as a whole ("No space left on device");
-/// empty when the description is a long sentence.
+/// The reason in a few words, after the operation and file that a file-system error names first, or the page
+/// file that could not be read: the clause before a colon ("The library is busy"), or a short description as a
+/// whole ("No space left on device", "Input/output error"); empty when the description is a long sentence.
 QString shortReason(const std::string &description);
 
 } // namespace velto::SaveProblem
