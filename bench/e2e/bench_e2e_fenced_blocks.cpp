@@ -74,11 +74,13 @@ void measureKey(KeyPresser &presser, xcb_keycode_t key, Screen &screen, const Sc
     figures.add(name + ", process CPU ms", watch.processorSeconds() * 1000);
 }
 
-void measurePage(int blocks, int launches, int rounds, Figures &figures) {
+/// Measures the page's keys in a few launches; false when something failed on the way. Returning (not
+/// exiting) lets the application, the X server, the tray host and the bus end with their owners.
+bool measurePage(int blocks, int launches, int rounds, Figures &figures) {
     DesktopSession session;
     if (!session.isReady()) {
         std::fprintf(stderr, "no desktop session: %s\n", session.failure().c_str());
-        std::exit(1);
+        return false;
     }
     const std::string page = fencedBlocksPage(blocks);
     const std::string sizeName = std::to_string(blocks) + " blocks";
@@ -90,7 +92,7 @@ void measurePage(int blocks, int launches, int rounds, Figures &figures) {
         const pid_t pid = velto.process().pid();
         if (!velto.waitForMilestone("launch finished", 300s)) {
             std::fprintf(stderr, "Velto did not finish launching:\n%s\n", velto.output().c_str());
-            std::exit(1);
+            return false;
         }
         Screen screen(session.display());
         waitUntilQuiet(pid, 600s);
@@ -99,7 +101,7 @@ void measurePage(int blocks, int launches, int rounds, Figures &figures) {
         session.tool({"xdotool", "key", "alt+space"});
         if (!velto::testing::waitUntil([&screen] { return screen.panel().has_value(); }, 120s)) {
             std::fprintf(stderr, "the panel never showed\n");
-            std::exit(1);
+            return false;
         }
         waitUntilQuiet(pid, 600s);
         session.tool({"xdotool", "key", "ctrl+Home"});
@@ -110,7 +112,7 @@ void measurePage(int blocks, int launches, int rounds, Figures &figures) {
         const std::optional<Screen::Window> panel = screen.panel();
         if (!letter || !backspace || !panel) {
             std::fprintf(stderr, "no key typing q or Backspace, or no panel\n");
-            std::exit(1);
+            return false;
         }
         for (int round = 0; round < rounds; ++round) {
             measureKey(presser, *letter, screen, *panel, pid, sizeName + " key on the first fence line", figures);
@@ -123,6 +125,7 @@ void measurePage(int blocks, int launches, int rounds, Figures &figures) {
             std::printf("  the page file no longer holds the page as generated\n");
         }
     }
+    return true;
 }
 
 } // namespace
@@ -144,7 +147,9 @@ int main(int argc, char **argv) {
     const int rounds = positiveFromEnvironment("VELTO_FENCED_BLOCKS_ROUNDS", 5);
     Figures figures;
     for (const int count : counts) {
-        measurePage(count, launches, rounds, figures);
+        if (!measurePage(count, launches, rounds, figures)) {
+            return 1;
+        }
     }
     figures.report();
     return 0;
