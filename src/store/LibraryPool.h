@@ -47,7 +47,12 @@ template <typename Work> auto runOnLibraryPool(Work work) -> QCoro::Task<std::in
         }
         return outcome;
     });
-    Outcome outcome = co_await future;
+    // Awaited as a future of nothing: awaiting the future itself answers a copy of its result, and a load's
+    // result holds the whole library, 30,000 pages copied on the main thread at every refresh. The result is
+    // moved out once the work is done.
+    QFuture<void> finished(future);
+    co_await finished;
+    Outcome outcome = future.takeResult();
     if constexpr (std::is_void_v<Result>) {
         if (outcome.error) {
             std::rethrow_exception(outcome.error);
