@@ -150,6 +150,20 @@ TEST_F(TerminationCoordinator, ASlowSaveTimesOutAfterTwoSecondsAndItsLateResultI
     EXPECT_EQ(replies, (std::vector<bool>{false, true}));
 }
 
+TEST_F(TerminationCoordinator, AFailureAlertStillOpenAtTheTimeOutIsTheOnlyAlert) {
+    SaveGate gate;
+    duringAlert = [this] {
+        if (failures.size() == 1) {
+            scheduler.advance(3000ms); // the user reads the alert
+        }
+    };
+    coordinator->begin(gated(gate));
+    gate.fail("Input/output error");
+    ASSERT_EQ(failures.size(), 1u) << "a second alert was stacked over the first";
+    EXPECT_EQ(failures[0], TerminationSaveFailure::failed("Input/output error"));
+    EXPECT_EQ(replies, std::vector<bool>{false});
+}
+
 TEST_F(TerminationCoordinator, ASaveThatCompletesWhileTheAlertIsOpenQuitsAndTheAnswerIsDropped) {
     SaveGate gate;
     duringAlert = [&gate] { gate.succeed(); };

@@ -80,6 +80,9 @@ void ApplicationTerminationCoordinator::handle(const TerminationSaveFailure &fai
     if (activeAttempt_ != attempt) {
         return;
     }
+    // The attempt has its answer: an alert about it that stays open past the time-out gets no second one, about a
+    // slow save, stacked over it.
+    timeoutTask_.reset();
     TerminationSaveDecision decision =
         activeAttemptMayAsk_ ? resolveFailure_(failure) : TerminationSaveDecision::quitWithoutSaving;
     switch (decision) {
