@@ -207,6 +207,10 @@ std::optional<VeltoUnreadablePageFile> VeltoStore::unreadableFileOf(const VeltoP
     return file;
 }
 
+bool VeltoStore::hasUnsavedChanges(const Uuid &pageID) const {
+    return hasPendingChange(mutations_, pageID);
+}
+
 bool VeltoStore::hasOutstandingSave() const {
     return loadState_.recoveryIssue() == nullptr && saveScheduler_.hasOutstandingSave(hasPendingMutations(mutations_));
 }

@@ -125,6 +125,9 @@ public:
     std::optional<std::uint64_t> latestFailedGeneration() const { return saveScheduler_.latestFailedGeneration(); }
     const std::map<Uuid, VeltoPageBaseline> &pageBaselines() const { return pageBaselines_; }
     const VeltoMutationTracker &mutations() const { return mutations_; }
+    /// Whether the page holds a change that is not on disk yet: a save of it is still to come, waits for the
+    /// library's lock, or failed.
+    bool hasUnsavedChanges(const Uuid &pageID) const;
     bool isMonitoringFolder() const { return externalChanges_.isMonitoring(); }
     bool isRefreshingFromDisk() const { return externalChanges_.isRefreshing(); }
 

@@ -1,14 +1,17 @@
 #include "PanelTestSupport.h"
 #include "editor_view/EditorCoordinatorTestSupport.h"
 
+#include "library/LibraryLock.h"
 #include "panel/feedback/SaveProblem.h"
 #include "panel/menu/PanelAlerts.h"
 #include "panel/menu/PanelMenuView.h"
 #include "panel/menu/RelativeDates.h"
 #include "panel/menu/TextDrawingRecorder.h"
 #include "panel/menu/VeltoPanelMenuController.h"
+#include "platform/LockFile.h"
 #include "platform/Text.h"
 #include "preferences/CommandRegistry.h"
+#include "store/ProductionLibraryOperations.h"
 #include "store/Store.h"
 #include "support/Documents.h"
 #include "support/ManualClock.h"
@@ -105,7 +108,10 @@ public:
         environment.clock = &clock;
         environment.scheduler = &scheduler;
         environment.saveOperation = [this](const VeltoSaveRequest &request,
-                                           std::filesystem::path) -> QCoro::Task<VeltoSaveResult> {
+                                           std::filesystem::path folder) -> QCoro::Task<VeltoSaveResult> {
+            if (writesToDisk) {
+                co_return co_await productionSaveOperation(request, std::move(folder));
+            }
             co_return saveResult ? saveResult(request) : VeltoSaveResult{};
         };
         // Archiving past the period reads each page from disk first; a read never ends before the menu that
@@ -177,6 +183,8 @@ public:
     bool answer = true;
     /// What the next saves answer (or throw); empty: success.
     std::function<VeltoSaveResult(const VeltoSaveRequest &)> saveResult;
+    /// Saves write the library in the harness's folder instead.
+    bool writesToDisk = false;
 
     VeltoStore &store() const { return *stores.store; }
 
@@ -314,6 +322,39 @@ TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
                   " tip: " + harness.store().lastSaveConflictPresentation()->message);
     conflicted->actions().front()->trigger();
     EXPECT_EQ(harness.calls, (std::vector<std::string>{"review 1"}));
+}
+
+/// Another program holds the library's lock for a while: the save of an edit waits for it, and until the edit is
+/// on disk the page's line says it is not saved, also before the save stops waiting and fails.
+TEST_F(PanelMenu, ThePageLineSaysNotSavedWhileTheEditWaitsForAHeldLock) {
+    MenuHarness harness(documentOf(loadedPage(1, "", std::nullopt)));
+    harness.writesToDisk = true;
+    harness.editAndSave("two words"); // the library's first save
+    auto menuLines = [&] {
+        std::string lines;
+        for (const PanelMenuItem &item : harness.controller->makeStatusMenuModel().items) {
+            lines += item.text.toStdString() + "\n";
+        }
+        return lines;
+    };
+    auto pageLine = [&] {
+        const std::string lines = menuLines();
+        return lines.substr(0, lines.find('\n'));
+    };
+    ASSERT_EQ(pageLine(), "2 words · Saved now");
+
+    auto held = std::make_unique<LockFile>(VeltoPageLibrary::libraryLockFileURL(harness.stores.folder));
+    ASSERT_TRUE(held->tryLock(LockFileMode::exclusive));
+    harness.store().setText("three words now", harness.clock.now());
+    harness.scheduler.advance(1s);
+    testing::processEventsFor(100ms); // the save has begun to wait for the lock
+    const std::string waiting = menuLines();
+    EXPECT_EQ(waiting.substr(0, waiting.find('\n')), "3 words · Not saved") << waiting;
+    EXPECT_EQ(waiting.find("⚠"), std::string::npos) << "a save that waits is no failure: " << waiting;
+
+    held.reset();
+    ASSERT_TRUE(processEventsUntil([&] { return !harness.store().hasUnsavedChanges(pageID(1)); }));
+    EXPECT_EQ(pageLine(), "3 words · Saved now");
 }
 
 TEST_F(PanelMenu, AnEmptyNewPage) {

@@ -157,13 +157,13 @@ std::size_t VeltoPanelMenuController::wordCount(std::string_view text) {
 }
 
 QString VeltoPanelMenuController::metadataDescription(std::string_view text, std::optional<Date> updatedAt, Date now,
-                                                      bool lastSaveFailed) {
+                                                      bool notSaved) {
     const std::size_t words = wordCount(text);
     QString line = QString::number(words) + (words == 1 ? QStringLiteral(" word ") : QStringLiteral(" words ")) +
                    middleDot + QLatin1Char(' ');
-    if (lastSaveFailed) {
-        // The page's date is that of its last edit, which did not reach the disk: "Saved" would contradict the
-        // warning above.
+    if (notSaved) {
+        // The page's date is that of its last edit, which has not reached the disk: "Saved" would say it has, and
+        // contradict the warning above when the save failed.
         return line + QStringLiteral("Not saved");
     }
     if (updatedAt) {
@@ -237,8 +237,10 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
         menu.items.push_back(item);
     }
     PanelMenuItem information;
-    information.text = metadataDescription(store_.document().currentPage.visibleTextView(),
-                                           store_.document().currentPage.updatedAt, now(), saveError.has_value());
+    const VeltoPage &current = store_.document().currentPage;
+    // An edit whose save is still to come is not saved: another program may hold the library's lock for seconds.
+    const bool notSaved = saveError.has_value() || (current.updatedAt && store_.hasUnsavedChanges(current.id));
+    information.text = metadataDescription(current.visibleTextView(), current.updatedAt, now(), notSaved);
     information.enabled = false;
     menu.items.push_back(information);
     menu.items.push_back(PanelMenuItem::separator());

@@ -72,9 +72,9 @@ public:
     // ---- the texts of the menu ----
 
     /// "12 words · Saved 3 min. ago", or "0 words · New page" for a page never updated; "12 words · Not saved"
-    /// while the last save failed.
+    /// while the page's last edit is not on disk: its save failed, waits or is still to come.
     static QString metadataDescription(std::string_view text, std::optional<Date> updatedAt, Date now,
-                                       bool lastSaveFailed = false);
+                                       bool notSaved = false);
     /// Runs of text between white space and line breaks.
     static std::size_t wordCount(std::string_view text);
     /// The page's title, a middle dot between blanks and its compact recency ("Notes  ·  2h"); a page whose
