@@ -14,6 +14,7 @@ enum class VeltoConflictResolutionOutcome {
     resolved = 0,    // done; the copy left the conflict notice
     refreshed = 1,   // the copy had changed on disk: its new text was taken, to be reviewed before choosing again
     unavailable = 2, // nothing was done
+    deleted = 3,     // the copy's file is gone: nothing was done, and the library is read again from the folder
 };
 
 } // namespace velto

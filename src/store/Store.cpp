@@ -285,6 +285,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     if (!copiesOfOwnEdits.empty()) {
         emit conflictNoticeRaised();
     }
+    emit libraryReloaded();
 }
 
 std::vector<Uuid> VeltoStore::noteDisplacedEdits(const VeltoDocument &reloaded) {

@@ -1,3 +1,4 @@
+#include "library/PageFileNaming.h"
 #include "model/Document.h"
 #include "model/PageArchiveState.h"
 #include "store/ArchivePolicy.h"
@@ -361,8 +362,16 @@ QCoro::Task<VeltoConflictResolutionOutcome> VeltoStore::resolveConflict(Uuid cop
         }
         co_return VeltoConflictResolutionOutcome::unavailable;
     }
-    if (!ticket.stillCurrent() || !latest.has_value()) {
+    if (!ticket.stillCurrent()) {
         co_return VeltoConflictResolutionOutcome::unavailable;
+    }
+    if (!latest.has_value()) {
+        // Deleted elsewhere. The library holds the page until its file has stayed away for a while, as a file that
+        // a sync tool replaces does, and reads the folder again for it; the user, told it is gone, reviews it no more.
+        conflictNotice_.remove(copyPageID);
+        requestExternalRefresh(
+            std::set<std::string>{VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(copy))});
+        co_return VeltoConflictResolutionOutcome::deleted;
     }
     askEditorForPendingText(); // the resolution may replace the text of the page in front of the user
     // Looked up again: the user chose on the copy as it was shown, not as it may have become meanwhile.

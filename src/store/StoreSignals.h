@@ -55,6 +55,10 @@ signals:
     /// auto-archive or another writer.
     void archiveStateChanged();
 
+    /// A reload took the library from the folder again: what other writers changed, added or removed there is in
+    /// the document now. Emitted once per reload, after the store's state is whole again.
+    void libraryReloaded();
+
     /// A reload opened a library where the store held none before (one that needed recovery or that another
     /// program held, or none yet); the store's load state is `loaded` now.
     void libraryOpened();

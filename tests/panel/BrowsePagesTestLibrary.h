@@ -37,10 +37,16 @@ inline std::string copyOf(int original, const std::string &body) {
 
 /// A store over an in-memory library whose saves succeed at once: what Browse Pages lists.
 struct BrowsePagesLibrary : StoreHarness {
+    /// What a reload finds in the folder, as another program left it; empty: the library as the store holds it.
+    std::optional<VeltoDocument> inFolder;
+
     explicit BrowsePagesLibrary(VeltoPage current, std::vector<VeltoPage> others = {}) {
         ensureApplication();
         VeltoStore::Environment environment;
         environment.saveOperation = quietSuccessfulSaves();
+        environment.loadOperation = [this](std::filesystem::path) -> QCoro::Task<VeltoLibraryLoadResult> {
+            co_return VeltoLibraryLoadResult::loaded(inFolder.value_or(store->document()));
+        };
         openStore(std::move(environment),
                   VeltoLibraryLoadResult::loaded(documentOf(std::move(current), std::move(others))));
     }

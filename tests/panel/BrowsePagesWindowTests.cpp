@@ -2,6 +2,7 @@
 #include "PanelTestSupport.h"
 
 #include "panel/browse/BrowsePagesWindow.h"
+#include "support/async/TaskCompletion.h"
 #include "ui/VeltoUI.h"
 
 #include <QtGui/QKeyEvent>
@@ -48,9 +49,13 @@ struct WindowHarness : testing::BrowsePagesLibrary {
         };
         callbacks.confirm = [this](const QString &message, const QString &, const QString &) {
             calls.push_back("ask " + message.toStdString());
+            if (whileAsking) {
+                std::exchange(whileAsking, {})();
+            }
             return confirms;
         };
         callbacks.presentRefreshedConflictNotice = [this] { calls.push_back("notice"); };
+        callbacks.presentDeletedCopyNotice = [this] { calls.push_back("deleted"); };
         callbacks.beep = [this] { calls.push_back("beep"); };
         window = std::make_unique<BrowsePagesWindow>(store->document(), std::move(callbacks));
     }
@@ -74,6 +79,14 @@ struct WindowHarness : testing::BrowsePagesLibrary {
     std::vector<std::string> calls;
     std::optional<VeltoConflictResolutionOutcome> answer;
     bool confirms = true;
+    /// What happens while the confirmation is asked.
+    std::function<void()> whileAsking;
+
+    /// Another program leaves the folder holding `document`, and the library is read again.
+    void reloadFinding(VeltoDocument document) {
+        inFolder = std::move(document);
+        testing::finish(store->reloadFromDisk(false, std::nullopt));
+    }
 };
 
 TEST(BrowsePagesWindow, ListsSearchesAfterAPauseAndOpensTheChosenPage) {
@@ -285,6 +298,62 @@ TEST(BrowsePagesWindow, ConflictReviewDisablesItsChoicesWhileOneRunsAndClosesAft
     auto last = harness.window->resolveSelectedConflict(VeltoConflictResolution::keepBothVersions);
     harness.answer = VeltoConflictResolutionOutcome::resolved;
     ASSERT_TRUE(processEventsUntil([&] { return !harness.window->isVisible(); }));
+}
+
+/// An open review follows the folder: a copy another program rewrote is listed as it is now and stays selected, one
+/// it deleted leaves the list, and with none left the review says so and stays open.
+TEST(BrowsePagesWindow, AnOpenReviewFollowsCopiesRewrittenOrDeletedElsewhere) {
+    const VeltoPage notes = page(1, "Notes", now - 1min);
+    WindowHarness harness(notes, {page(2, copyOf(1, "Notes theirs"), now - 1h), page(3, copyOf(1, "Older"), now - 2h)});
+    harness.window->showConflictCopies({numbered(2), numbered(3)});
+    harness.window->selectRow(1);
+
+    harness.reloadFinding(testing::documentOf(notes, {page(3, copyOf(1, "Rewritten"), now - 2h)}));
+    harness.window->libraryChanged();
+    EXPECT_EQ(harness.titles(), (std::vector<std::string>{"Rewritten"}));
+    EXPECT_EQ(harness.buttons(), "1111") << "the copy selected before stays selected";
+
+    harness.reloadFinding(testing::documentOf(notes));
+    harness.window->libraryChanged();
+    EXPECT_TRUE(harness.titles().empty());
+    EXPECT_FALSE(harness.window->emptyStateView()->isHidden());
+    EXPECT_TRUE(harness.window->isVisible());
+}
+
+/// A choice is carried out only on the copy the user answered about: a copy rewritten elsewhere while the question
+/// was asked is shown again and explained, one deleted meanwhile, or found deleted by the store, is said to be gone
+/// and leaves the list, and the review closes when nothing is left to choose.
+TEST(BrowsePagesWindow, AChoiceOnACopyThatChangedOrWentMeanwhileIsNotCarriedOut) {
+    const VeltoPage notes = page(1, "Notes", now - 1min);
+    const VeltoPage older = page(3, copyOf(1, "Older"), now - 2h);
+    WindowHarness harness(notes, {page(2, copyOf(1, "Theirs"), now - 1h), older});
+    harness.window->showConflictCopies({numbered(2), numbered(3)});
+
+    harness.window->selectRow(0);
+    harness.whileAsking = [&] {
+        harness.reloadFinding(testing::documentOf(notes, {page(2, copyOf(1, "Rewritten"), now - 1h), older}));
+    };
+    EXPECT_EQ(testing::finish(harness.window->resolveSelectedConflict(VeltoConflictResolution::useSavedCopy)),
+              VeltoConflictResolutionOutcome::refreshed);
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"ask Use the Saved Copy?", "notice"}));
+    EXPECT_EQ(harness.titles(), (std::vector<std::string>{"Rewritten", "Older"}));
+    EXPECT_EQ(harness.buttons(), "1111") << "the rewritten copy is selected again";
+
+    harness.calls.clear();
+    harness.whileAsking = [&] { harness.reloadFinding(testing::documentOf(notes, {older})); };
+    EXPECT_EQ(testing::finish(harness.window->resolveSelectedConflict(VeltoConflictResolution::keepCurrentVersion)),
+              VeltoConflictResolutionOutcome::deleted);
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"ask Keep the Current Version?", "deleted"}));
+    EXPECT_EQ(harness.titles(), (std::vector<std::string>{"Older"}));
+    EXPECT_TRUE(harness.window->isVisible());
+
+    harness.calls.clear();
+    harness.window->selectRow(0);
+    harness.answer = VeltoConflictResolutionOutcome::deleted; // the store found the file gone
+    EXPECT_EQ(testing::finish(harness.window->resolveSelectedConflict(VeltoConflictResolution::keepBothVersions)),
+              VeltoConflictResolutionOutcome::deleted);
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"resolve 0003 2", "deleted"}));
+    EXPECT_FALSE(harness.window->isVisible()) << "nothing is left to choose";
 }
 
 TEST(BrowsePagesWindow, ACopyThatIsTheCurrentPageIsRefusedWithHelp) {

@@ -151,6 +151,21 @@ TEST(PanelConflictResolution, EachChoiceSettlesTheSavedCopyOnDisk) {
     }
 }
 
+/// Another program rewrites the copy while the review is open: the folder's refresh lists it as it is now.
+TEST(PanelConflictResolution, AnOpenReviewListsACopyRewrittenElsewhereAsItIsNow) {
+    ConflictedSession session;
+    ASSERT_TRUE(session.copy.has_value());
+    BrowsePagesWindow &window = session.controller->browsePagesWindow();
+    window.showConflictCopies({*session.copy});
+    const std::filesystem::path file = session.fileHolding("their line");
+    std::string rewritten = defaultFileSystem().readFile(file);
+    rewritten.replace(rewritten.find("their line"), 10, "Their new title");
+    defaultFileSystem().writeAtomically(file, rewritten); // not this process's own: the folder monitor reports it
+    EXPECT_TRUE(processEventsUntil([&] {
+        return window.model().rows().size() == 1 && window.model().rows().front().preview == "Their new title";
+    }));
+}
+
 TEST(PanelConflictResolution, CancelLeavesTheCopyAndThePageAsTheyAre) {
     ConflictedSession session;
     ASSERT_TRUE(session.copy.has_value());

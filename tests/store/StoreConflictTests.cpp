@@ -306,6 +306,39 @@ TEST(StoreConflicts, AReloadKeepsTheNoticeOnlyForCopiesStillActiveInTheLibrary) 
     }
 }
 
+/// The page file in the folder whose name holds `part`; empty when there is none.
+std::filesystem::path fileNamed(const std::filesystem::path &folder, std::string_view part) {
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".md" && entry.path().filename().string().find(part) != std::string::npos) {
+            return entry.path();
+        }
+    }
+    return {};
+}
+
+/// Opens a library of one page whose line another program changes as a shell does, seen by the folder monitor,
+/// while the store types "my line" on it: the save meets the change first and keeps it as a copy, then the
+/// monitor's refresh loads the changed files and takes the others over as held. Answers the copy's identifier.
+std::optional<Uuid> openWithACopyOfAShellsChange(DiskStore &disk, const VeltoPage &original) {
+    writeLibrary(disk.folder, documentOf(original));
+    VeltoStore &store = disk.open();
+    const std::filesystem::path file = fileNamed(disk.folder, "");
+    std::string theirs = defaultFileSystem().readFile(file);
+    theirs.replace(theirs.find("shared line"), 11, "their line");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << theirs;
+    store.setText("my line\n", day(1));
+    disk.flush();
+    if (!store.lastSaveConflictPresentation().has_value()) {
+        return std::nullopt;
+    }
+    std::set<std::string> changedFiles;
+    for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
+        changedFiles.insert(entry.path().filename().string());
+    }
+    awaitTask(store.reloadFromDisk(false, changedFiles));
+    return store.lastSaveConflictPresentation()->pageIDs.front();
+}
+
 /// A copy this store's own save made is settled by each choice in one step: after the save that follows, the
 /// folder holds no copy, and neither a new copy nor a notice comes back. The library's list of pages keeps whole
 /// seconds, a save made at a person's pace falls between two of them.
@@ -327,31 +360,11 @@ TEST(StoreConflicts, ACopyMadeByASaveIsSettledByEachChoiceWithoutANewCopy) {
             DiskStore disk;
             disk.clock.advance(pastTheSecond);
             VeltoPage original = textPage("shared line\n", day(0));
-            writeLibrary(disk.folder, documentOf(original));
-            VeltoStore &store = disk.open();
-            std::filesystem::path file;
-            for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
-                if (entry.path().extension() == ".md") {
-                    file = entry.path();
-                }
-            }
-            ASSERT_FALSE(file.empty());
-            std::string theirs = defaultFileSystem().readFile(file);
-            theirs.replace(theirs.find("shared line"), 11, "their line");
-            // Changed as a shell does, seen by the folder monitor: the save meets it first, then the refresh.
-            std::ofstream(file, std::ios::binary | std::ios::trunc) << theirs;
-            store.setText("my line\n", day(1));
-            disk.flush();
-            ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
-            const Uuid copyID = store.lastSaveConflictPresentation()->pageIDs.front();
-            // The folder monitor's refresh loads the changed files and takes the others over as held.
-            std::set<std::string> changedFiles;
-            for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
-                changedFiles.insert(entry.path().filename().string());
-            }
-            awaitTask(store.reloadFromDisk(false, changedFiles));
+            const std::optional<Uuid> copyID = openWithACopyOfAShellsChange(disk, original);
+            ASSERT_TRUE(copyID.has_value());
+            VeltoStore &store = *disk.store;
 
-            ASSERT_EQ(awaitTask(store.resolveConflict(copyID, c.resolution, day(2))),
+            ASSERT_EQ(awaitTask(store.resolveConflict(*copyID, c.resolution, day(2))),
                       VeltoConflictResolutionOutcome::resolved);
             disk.flush();
             awaitTask(store.reloadFromDisk(false, std::nullopt));
@@ -366,13 +379,28 @@ TEST(StoreConflicts, ACopyMadeByASaveIsSettledByEachChoiceWithoutANewCopy) {
                 EXPECT_FALSE(isConflictCopy(page)) << page.visibleText();
                 EXPECT_EQ(page.visibleText(), "their line\n");
             }
-            std::size_t copyFiles = 0;
-            for (const auto &entry : std::filesystem::directory_iterator(disk.folder)) {
-                copyFiles += entry.path().filename().string().find("conflict-copy") != std::string::npos ? 1 : 0;
-            }
-            EXPECT_EQ(copyFiles, 0u);
+            EXPECT_TRUE(fileNamed(disk.folder, "conflict-copy").empty());
         }
     }
+}
+
+/// Another program deletes the copy while it is reviewed: a choice on it does nothing and answers that it is gone,
+/// which takes it off the notice; the library holds the page until its file has stayed away for a while.
+TEST(StoreConflicts, AChoiceOnACopyDeletedElsewhereAnswersThatItIsGone) {
+    DiskStore disk;
+    const std::optional<Uuid> copyID = openWithACopyOfAShellsChange(disk, textPage("shared line\n", day(0)));
+    ASSERT_TRUE(copyID.has_value());
+    VeltoStore &store = *disk.store;
+    std::filesystem::remove(fileNamed(disk.folder, "conflict-copy"));
+    const VeltoDocument before = store.document();
+
+    EXPECT_EQ(awaitTask(store.resolveConflict(*copyID, VeltoConflictResolution::keepCurrentVersion, day(2))),
+              VeltoConflictResolutionOutcome::deleted);
+    EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
+    EXPECT_EQ(store.document(), before);
+    EXPECT_FALSE(store.hasUnsavedChanges(*copyID));
+    EXPECT_TRUE(store.isRefreshingFromDisk()) << "the folder is read again";
+    EXPECT_TRUE(fileNamed(disk.folder, "conflict-copy").empty()) << "nothing wrote the copy back";
 }
 
 /// Another writer's save met this store's text in the file and kept it as a conflict copy: the reload that brings

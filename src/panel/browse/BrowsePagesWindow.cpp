@@ -452,6 +452,11 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
         beep();
         co_return VeltoConflictResolutionOutcome::unavailable;
     }
+    // The copy as the row shows it, to which the user's answer applies.
+    std::optional<VeltoPageContent> shown;
+    if (const VeltoPage *listed = findPage(document_, selected.id)) {
+        shown = listed->content;
+    }
     if (resolution != VeltoConflictResolution::keepBothVersions) {
         const bool keepCurrent = resolution == VeltoConflictResolution::keepCurrentVersion;
         const QString message =
@@ -468,6 +473,15 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
             co_return VeltoConflictResolutionOutcome::unavailable;
         }
     }
+    // The folder may have changed while the question was asked: a choice confirmed on one version of the copy is
+    // never carried out on another, nor on a copy that is gone.
+    const VeltoPage *answered = findPage(document_, selected.id);
+    if (answered == nullptr || (shown.has_value() && answered->content != *shown)) {
+        const auto outcome =
+            answered == nullptr ? VeltoConflictResolutionOutcome::deleted : VeltoConflictResolutionOutcome::refreshed;
+        showOutcome(selected.id, outcome);
+        co_return outcome;
+    }
     QPointer<BrowsePagesWindow> self(this);
     resolving_ = true;
     updateActionAvailability();
@@ -477,9 +491,14 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
     }
     resolving_ = false;
     showGuidanceForSelection();
+    showOutcome(selected.id, outcome);
+    co_return outcome;
+}
+
+void BrowsePagesWindow::showOutcome(const Uuid &copyID, VeltoConflictResolutionOutcome outcome) {
     switch (outcome) {
     case VeltoConflictResolutionOutcome::resolved:
-        list_.removeFromFilter(selected.id);
+        list_.removeFromFilter(copyID);
         reloadDisplayedPages();
         if (model_.rows().empty()) {
             hide();
@@ -487,17 +506,17 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
         break;
     case VeltoConflictResolutionOutcome::refreshed:
         reloadDisplayedPages();
-        if (std::optional<std::size_t> again = list_.rowOf(selected.id)) {
+        if (std::optional<std::size_t> again = list_.rowOf(copyID)) {
             selectRow(*again);
         }
-        if (callbacks_.presentRefreshedConflictNotice) {
-            callbacks_.presentRefreshedConflictNotice();
-        } else {
-            PanelAlerts::notify(
-                this, QStringLiteral("Saved Copy Changed"),
-                QStringLiteral("This saved copy changed elsewhere. Review the refreshed version before choosing "
-                               "again."),
-                QStringLiteral("Review Again"));
+        presentRefreshedConflictNotice();
+        break;
+    case VeltoConflictResolutionOutcome::deleted:
+        list_.removeFromFilter(copyID);
+        reloadDisplayedPages();
+        presentDeletedCopyNotice();
+        if (model_.rows().empty()) {
+            hide();
         }
         break;
     case VeltoConflictResolutionOutcome::unavailable:
@@ -505,7 +524,33 @@ BrowsePagesWindow::resolveSelectedConflict(VeltoConflictResolution resolution) {
         break;
     }
     updateActionAvailability();
-    co_return outcome;
+}
+
+void BrowsePagesWindow::presentRefreshedConflictNotice() {
+    if (callbacks_.presentRefreshedConflictNotice) {
+        callbacks_.presentRefreshedConflictNotice();
+        return;
+    }
+    PanelAlerts::notify(
+        this, QStringLiteral("Saved Copy Changed"),
+        QStringLiteral("This saved copy changed elsewhere. Review the refreshed version before choosing again."),
+        QStringLiteral("Review Again"));
+}
+
+void BrowsePagesWindow::presentDeletedCopyNotice() {
+    if (callbacks_.presentDeletedCopyNotice) {
+        callbacks_.presentDeletedCopyNotice();
+        return;
+    }
+    PanelAlerts::notify(this, QStringLiteral("Saved Copy Deleted"),
+                        QStringLiteral("This saved copy was deleted elsewhere. Nothing was changed."),
+                        QStringLiteral("OK"));
+}
+
+void BrowsePagesWindow::libraryChanged() {
+    if (isVisible() && !resolving_) {
+        refreshKeepingSelection();
+    }
 }
 
 void BrowsePagesWindow::beep() {

@@ -53,6 +53,8 @@ public:
         /// Asks before a destructive choice: message, informative text, action button; true to go on.
         std::function<bool(const QString &, const QString &, const QString &)> confirm;
         std::function<void()> presentRefreshedConflictNotice;
+        /// Tells that the copy chosen on was deleted elsewhere; empty: an alert.
+        std::function<void()> presentDeletedCopyNotice;
         std::function<void()> beep;
     };
     static constexpr std::chrono::milliseconds searchDelay{120};
@@ -67,6 +69,10 @@ public:
     // ---- what the buttons do ----
     void openSelectedPage();
     QCoro::Task<VeltoConflictResolutionOutcome> resolveSelectedConflict(VeltoConflictResolution resolution);
+
+    /// The library was read again from its folder: an open window lists it as it is now, the selected page
+    /// staying selected, so that a copy another program rewrote or deleted is shown as it is.
+    void libraryChanged();
 
     // ---- for tests ----
     QLineEdit *searchField() const { return searchField_; }
@@ -106,6 +112,11 @@ private:
     void showRows();
     std::optional<std::size_t> selectedRow() const;
     void updateActionAvailability();
+    /// What a choice found, shown: the settled copy leaves the list, a changed one is shown again, a deleted one
+    /// is said to be gone.
+    void showOutcome(const Uuid &copyID, VeltoConflictResolutionOutcome outcome);
+    void presentRefreshedConflictNotice();
+    void presentDeletedCopyNotice();
     void beep();
 
     const VeltoDocument &document_;

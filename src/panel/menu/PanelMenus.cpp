@@ -50,6 +50,8 @@ BrowsePagesWindow &PanelMenus::browsePagesWindow() {
     };
     callbacks.confirm = options_.confirm;
     browsePagesWindow_ = std::make_unique<BrowsePagesWindow>(store_.document(), std::move(callbacks));
+    BrowsePagesWindow *window = browsePagesWindow_.get();
+    connect(&store_, &VeltoStoreSignals::libraryReloaded, window, [window] { window->libraryChanged(); });
     return *browsePagesWindow_;
 }
 
