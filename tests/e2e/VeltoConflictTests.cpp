@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace velto::testing {
 namespace {
@@ -70,16 +72,81 @@ struct Desk {
         return waitUntil([&] { return windowNamed(name).has_value(); }, generous);
     }
 
-    /// Opens the tray menu and chooses its first item after "Open Velto": the conflict notice when there is one.
-    void chooseFirstTrayMenuItem() {
-        const std::vector<std::string> before = session.visibleWindows();
+    /// The screen position of the window's top left corner and its size.
+    std::optional<std::array<int, 4>> geometryOf(const std::string &window) {
+        std::string text = session.tool({"xdotool", "getwindowgeometry", window}).output;
+        std::array<int, 4> geometry{};
+        auto position = text.find("Position: ");
+        auto size = text.find("Geometry: ");
+        if (position == std::string::npos || size == std::string::npos ||
+            std::sscanf(text.c_str() + position, "Position: %d,%d", &geometry[0], &geometry[1]) != 2 ||
+            std::sscanf(text.c_str() + size, "Geometry: %dx%d", &geometry[2], &geometry[3]) != 2) {
+            return std::nullopt;
+        }
+        return geometry;
+    }
+
+    /// Clicks the point (x, y) of the window, from its top left corner; a negative y counts from its bottom.
+    void clickIn(const std::string &window, int x, int y) {
+        std::optional<std::array<int, 4>> geometry = geometryOf(window);
+        ASSERT_TRUE(geometry.has_value()) << window;
+        const int top = y >= 0 ? (*geometry)[1] + y : (*geometry)[1] + (*geometry)[3] + y;
         ASSERT_EQ(
+            session
+                .tool({"xdotool", "mousemove", std::to_string((*geometry)[0] + x), std::to_string(top), "click", "1"})
+                .exitStatus,
+            0);
+    }
+
+    /// Opens the tray menu with a right click on the icon; answers the menu's window.
+    std::string openTrayMenu() {
+        const std::vector<std::string> before = session.visibleWindows();
+        EXPECT_EQ(
             session
                 .tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second), "click", "3"})
                 .exitStatus,
             0);
-        ASSERT_TRUE(waitUntil([&] { return session.visibleWindows().size() > before.size(); }, generous)) << "no menu";
-        ASSERT_EQ(key({"Down", "Down", "Return"}), 0);
+        std::string menu;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                for (const std::string &window : session.visibleWindows()) {
+                    if (std::find(before.begin(), before.end(), window) == before.end()) {
+                        menu = window;
+                    }
+                }
+                return !menu.empty();
+            },
+            generous))
+            << "no menu";
+        return menu;
+    }
+
+    /// The window that came to the front and took the keyboard focus after `before` was seen: an alert.
+    std::optional<std::string> newFocusedWindow(const std::vector<std::string> &before) {
+        std::optional<std::string> found;
+        const bool focused = waitUntil(
+            [&] {
+                for (const std::string &window : session.visibleWindows()) {
+                    if (std::find(before.begin(), before.end(), window) == before.end()) {
+                        found = window;
+                    }
+                }
+                return found.has_value() && session.focusedWindow() == found;
+            },
+            generous);
+        return focused ? found : std::nullopt;
+    }
+
+    /// Opens the tray menu and chooses its first item after "Open Velto" (the conflict notice when there is one)
+    /// with the keyboard, or with the mouse: a click on the item, the menu's second line.
+    void chooseFirstTrayMenuItem(bool withTheMouse = false) {
+        const std::string menu = openTrayMenu();
+        ASSERT_FALSE(menu.empty());
+        if (withTheMouse) {
+            clickIn(menu, 60, 34);
+        } else {
+            ASSERT_EQ(key({"Down", "Down", "Return"}), 0);
+        }
     }
 
     /// Types `text` while Velto is stopped, then runs `meanwhile` before Velto goes on: the keys wait in its
@@ -107,10 +174,31 @@ struct Desk {
         velto->process().signal(SIGTERM);
         EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
     }
+
+    /// Quits and launches again; answers the notices the quitted process raised.
+    std::size_t relaunch() {
+        const std::size_t notices = noticesRaised();
+        quit();
+        launch();
+        return notices;
+    }
 };
+
+/// A person reads before acting: the deliberate pause of a user, not a wait for a condition.
+void pauseAsAPerson(std::chrono::milliseconds pause = 2s) {
+    std::this_thread::sleep_for(pause);
+}
 
 bool pagesHold(const std::filesystem::path &folder, const std::string &text) {
     return waitUntil([&] { return pageFilesText(folder).find(text) != std::string::npos; }, generous, 20ms);
+}
+
+/// Replaces `from` with `to` in the file as a shell does: a new file renamed over the old one.
+void rewriteAsAShellDoes(const std::filesystem::path &file, const std::string &from, const std::string &to) {
+    std::string text = readWholeFile(file.string());
+    text.replace(text.find(from), from.size(), to);
+    std::ofstream(file.string() + ".tmp", std::ios::binary) << text;
+    std::filesystem::rename(file.string() + ".tmp", file);
 }
 
 std::vector<std::filesystem::path> copyFiles(const std::filesystem::path &folder) {
@@ -121,18 +209,6 @@ std::vector<std::filesystem::path> copyFiles(const std::filesystem::path &folder
         }
     }
     return copies;
-}
-
-/// The text of every file of the library's own folder (its list of pages, the writers' journals).
-std::string libraryMetadataText(const std::filesystem::path &pagesFolder) {
-    std::string text;
-    std::error_code error;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(pagesFolder / ".velto", error)) {
-        if (entry.is_regular_file(error)) {
-            text += readWholeFile(entry.path().string());
-        }
-    }
-    return text;
 }
 
 class VeltoConflicts : public DesktopSessionTest {
@@ -155,14 +231,17 @@ protected:
     std::vector<std::unique_ptr<Desk>> desks; // kept until the test has ended, for the report of a failure
 };
 
-/// One choice of the review, made with the keyboard, and what the folder then holds.
+/// The places in the review window that a person clicks, from its top left corner (a negative y from its bottom):
+/// the first row, and the three choices under the list, left to right.
+constexpr std::pair<int, int> firstRow{260, 117};
+constexpr std::pair<int, int> choiceButtons[] = {{59, -32}, {155, -32}, {260, -32}};
+
+/// One choice of the review, and what the folder then holds.
 struct Choice {
     std::string name;
-    int tabsToButton; // from the search field: the list, then the buttons from left to right
-    bool asksFirst;   // a confirmation comes first
-    std::vector<std::string> kept;
-    std::vector<std::string> gone;
-    std::size_t pageFileCount;
+    int button;                     // from the left: Keep Current, Keep Both, Use Saved Copy
+    bool asksFirst;                 // a confirmation comes first
+    std::vector<std::string> pages; // the texts of the page files once the copy is settled
 };
 
 void PrintTo(const Choice &choice, std::ostream *out) {
@@ -170,89 +249,161 @@ void PrintTo(const Choice &choice, std::ostream *out) {
 }
 
 const Choice choices[] = {
-    {"KeepCurrent", 2, true, {"shared line typed on", "a note"}, {"their line"}, 2},
-    {"KeepBoth", 3, false, {"shared line typed on", "their line", "a note"}, {}, 3},
-    {"UseSavedCopy", 4, true, {"their line", "a note"}, {"typed on"}, 2},
+    {"KeepCurrent", 0, true, {"shared line typed on"}},
+    {"KeepBoth", 1, false, {"shared line typed on", "their line"}},
+    {"UseSavedCopy", 2, true, {"their line"}},
 };
 
-class VeltoConflictChoice : public VeltoConflicts, public ::testing::WithParamInterface<Choice> {};
+/// Whether the folder holds exactly these page texts, one file each, and no conflict copy.
+::testing::AssertionResult holdsExactly(const std::filesystem::path &folder, std::vector<std::string> texts) {
+    std::vector<std::filesystem::path> files = pageFiles(folder);
+    if (files.size() != texts.size() || !copyFiles(folder).empty()) {
+        return ::testing::AssertionFailure() << pageFilesText(folder);
+    }
+    for (const std::filesystem::path &file : files) {
+        const std::string text = readWholeFile(file.string());
+        auto held = std::find_if(texts.begin(), texts.end(), [&](const std::string &expected) {
+            return text.size() >= expected.size() &&
+                   text.compare(text.size() - expected.size(), expected.size(), expected) == 0;
+        });
+        if (held == texts.end()) {
+            return ::testing::AssertionFailure() << "unexpected " << file << ":\n" << pageFilesText(folder);
+        }
+        texts.erase(held);
+    }
+    return ::testing::AssertionSuccess();
+}
 
-/// A shell rewrites the line being typed; the copy it leads to is settled by one choice of the review, and neither
-/// a copy nor a notice is left or comes back.
+/// A shell rewrites the line being typed and Velto keeps the shell's version as a copy; the test stands where a
+/// person does, the review of the copy open from the tray menu's notice a couple of seconds after it was raised.
+class VeltoConflictReview : public VeltoConflicts {
+protected:
+    void openTheReviewOfAShellsChange(Desk &desk, bool withTheMouse) {
+        ASSERT_NO_FATAL_FAILURE(desk.launch());
+        desk.showPanel();
+        ASSERT_EQ(desk.type("shared line"), 0);
+        ASSERT_TRUE(pagesHold(session->pagesFolder(), "shared line"));
+        pauseAsAPerson(); // the folder's first refresh has run by then, as it has when a person goes on typing
+
+        desk.typeWhileStopped(" typed on", [&] {
+            std::vector<std::filesystem::path> files = pageFiles(session->pagesFolder());
+            ASSERT_EQ(files.size(), 1u);
+            rewriteAsAShellDoes(files.front(), "shared line", "their line");
+        });
+        ASSERT_TRUE(waitUntil([&] { return copyFiles(session->pagesFolder()).size() == 1; }, generous))
+            << pageFilesText(session->pagesFolder());
+        copy = copyFiles(session->pagesFolder()).front();
+        ASSERT_TRUE(desk.velto->waitForMilestone(noticeMilestone, generous));
+
+        pauseAsAPerson(); // the banner is read
+        ASSERT_NO_FATAL_FAILURE(desk.chooseFirstTrayMenuItem(withTheMouse));
+        ASSERT_TRUE(desk.waitForWindowNamed("Review Saved Conflict Copy")) << "the notice did not lead to the review";
+        review = desk.windowNamed("Review Saved Conflict Copy").value_or("");
+        ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == review; }, generous));
+    }
+
+    /// Presses the choice's button, with the mouse on the selected row or with Tab from the search field, and
+    /// confirms with Return when asked.
+    void choose(Desk &desk, const Choice &choice, bool withTheMouse) {
+        const std::vector<std::string> before = session->visibleWindows();
+        if (withTheMouse) {
+            ASSERT_NO_FATAL_FAILURE(
+                desk.clickIn(review, choiceButtons[choice.button].first, choiceButtons[choice.button].second));
+        } else {
+            // From the search field: the list, then the buttons from left to right.
+            for (int tab = 0; tab < choice.button + 2; ++tab) {
+                ASSERT_EQ(desk.key({"Tab"}), 0);
+            }
+            ASSERT_EQ(desk.key({"space"}), 0);
+        }
+        if (choice.asksFirst) {
+            ASSERT_TRUE(desk.newFocusedWindow(before).has_value()) << "no confirmation";
+            ASSERT_EQ(desk.key({"Return"}), 0);
+        }
+    }
+
+    void selectTheCopy(Desk &desk, bool withTheMouse) {
+        if (withTheMouse) {
+            ASSERT_NO_FATAL_FAILURE(desk.clickIn(review, firstRow.first, firstRow.second));
+        } else {
+            ASSERT_EQ(desk.key({"Down"}), 0); // from the search field
+        }
+    }
+
+    /// The folder holds exactly `pages` a while after the choice, when a new copy would have come, and again
+    /// after a relaunch; one notice was raised in all.
+    void expectSettled(Desk &desk, const std::vector<std::string> &pages) {
+        EXPECT_TRUE(waitUntil([&] { return !std::filesystem::exists(copy); }, generous)) << "the copy stayed";
+        EXPECT_TRUE(waitUntil([&] { return !desk.windowNamed("Review Saved Conflict Copy"); }, generous))
+            << "the review stayed open with nothing left to review";
+        pauseAsAPerson(12s);
+        EXPECT_TRUE(holdsExactly(session->pagesFolder(), pages));
+        const std::size_t notices = desk.relaunch();
+        pauseAsAPerson(); // the launch's refresh of the folder
+        EXPECT_TRUE(holdsExactly(session->pagesFolder(), pages));
+        EXPECT_EQ(notices + desk.noticesRaised(), 1u) << "a notice came back";
+    }
+
+    std::filesystem::path copy;
+    std::string review;
+};
+
+class VeltoConflictChoice : public VeltoConflictReview,
+                            public ::testing::WithParamInterface<std::tuple<Choice, bool>> {};
+
+/// Each choice, made with the mouse or with the keyboard at a person's pace, settles the copy for good.
 TEST_P(VeltoConflictChoice, SettlesTheCopyAShellLedToWithoutANewCopyOrNotice) {
-    const Choice &choice = GetParam();
+    const auto &[choice, withTheMouse] = GetParam();
     Desk &desk = deskOn(*session);
-    ASSERT_NO_FATAL_FAILURE(desk.launch());
-    desk.showPanel();
-    ASSERT_EQ(desk.type("shared line"), 0);
-    ASSERT_TRUE(pagesHold(session->pagesFolder(), "shared line"));
-
-    desk.typeWhileStopped(" typed on", [&] {
-        std::vector<std::filesystem::path> files = pageFiles(session->pagesFolder());
-        ASSERT_EQ(files.size(), 1u);
-        std::string theirs = readWholeFile(files.front().string());
-        theirs.replace(theirs.find("shared line"), 11, "their line");
-        std::ofstream(files.front().string() + ".tmp", std::ios::binary) << theirs;
-        std::filesystem::rename(files.front().string() + ".tmp", files.front());
-    });
-    ASSERT_TRUE(waitUntil([&] { return copyFiles(session->pagesFolder()).size() == 1; }, generous))
-        << pageFilesText(session->pagesFolder());
-    const std::filesystem::path copy = copyFiles(session->pagesFolder()).front();
-    ASSERT_TRUE(desk.velto->waitForMilestone(noticeMilestone, generous));
-    // The shell then leaves a note of its own: the folder's refresh loads that note and takes the rest of the
-    // library over as Velto holds it, the copy among it. Velto has taken the note in once it lists it.
-    std::ofstream(session->pagesFolder() / "note from the shell.md", std::ios::binary) << "a note\n";
-    ASSERT_TRUE(waitUntil(
-        [&] { return libraryMetadataText(session->pagesFolder()).find("note from the shell") != std::string::npos; },
-        generous));
-
-    ASSERT_NO_FATAL_FAILURE(desk.chooseFirstTrayMenuItem());
-    ASSERT_TRUE(desk.waitForWindowNamed("Review Saved Conflict Copy")) << "the notice did not lead to the review";
-    std::optional<std::string> review = desk.windowNamed("Review Saved Conflict Copy");
-    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == review; }, generous));
-    // Down selects the copy from the search field; Tab then walks to the button.
-    ASSERT_EQ(desk.key({"Down"}), 0);
-    for (int tab = 0; tab < choice.tabsToButton; ++tab) {
-        ASSERT_EQ(desk.key({"Tab"}), 0);
-    }
-    const std::vector<std::string> windowsBefore = session->visibleWindows();
-    ASSERT_EQ(desk.key({"space"}), 0);
-    if (choice.asksFirst) {
-        std::optional<std::string> question;
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                for (const std::string &window : session->visibleWindows()) {
-                    if (std::find(windowsBefore.begin(), windowsBefore.end(), window) == windowsBefore.end()) {
-                        question = window;
-                    }
-                }
-                return question.has_value() && session->focusedWindow() == question;
-            },
-            generous))
-            << "no confirmation";
-        ASSERT_EQ(desk.key({"Return"}), 0);
-    }
-
-    // The save that removes the copy's file is the one that would have made a new copy.
-    EXPECT_TRUE(waitUntil([&] { return !std::filesystem::exists(copy); }, generous)) << "the copy stayed";
-    EXPECT_TRUE(waitUntil([&] { return !desk.windowNamed("Review Saved Conflict Copy"); }, generous))
-        << "the review stayed open with nothing left to review";
-    ASSERT_NO_FATAL_FAILURE(desk.typeAndWaitForTheSave(" settled"));
-    const std::string pages = pageFilesText(session->pagesFolder());
-    EXPECT_TRUE(copyFiles(session->pagesFolder()).empty()) << pages;
-    EXPECT_EQ(pageFiles(session->pagesFolder()).size(), choice.pageFileCount) << pages;
-    for (const std::string &text : choice.kept) {
-        EXPECT_NE(pages.find(text), std::string::npos) << text << " is lost:\n" << pages;
-    }
-    for (const std::string &text : choice.gone) {
-        EXPECT_EQ(pages.find(text), std::string::npos) << text << " stayed:\n" << pages;
-    }
-    EXPECT_EQ(desk.noticesRaised(), 1u) << "a notice came back";
+    ASSERT_NO_FATAL_FAILURE(openTheReviewOfAShellsChange(desk, withTheMouse));
+    ASSERT_NO_FATAL_FAILURE(selectTheCopy(desk, withTheMouse));
+    ASSERT_NO_FATAL_FAILURE(choose(desk, choice, withTheMouse));
+    expectSettled(desk, choice.pages);
     desk.quit();
 }
 
-INSTANTIATE_TEST_SUITE_P(EachChoice, VeltoConflictChoice, ::testing::ValuesIn(choices),
-                         [](const ::testing::TestParamInfo<Choice> &info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(EachChoice, VeltoConflictChoice,
+                         ::testing::Combine(::testing::ValuesIn(choices), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<Choice, bool>> &info) {
+                             return std::get<0>(info.param).name +
+                                    (std::get<1>(info.param) ? "WithTheMouse" : "WithTheKeyboard");
+                         });
+
+/// Another program rewrites the copy while it is reviewed: the choice made a moment later takes the copy as it is
+/// now. A choice that met the change first is explained ("Saved Copy Changed") and made again.
+TEST_F(VeltoConflictReview, AChoiceTakesACopyRewrittenElsewhereAsItIsNow) {
+    Desk &desk = deskOn(*session);
+    ASSERT_NO_FATAL_FAILURE(openTheReviewOfAShellsChange(desk, true));
+    ASSERT_NO_FATAL_FAILURE(selectTheCopy(desk, true));
+    rewriteAsAShellDoes(copy, "their line", "their line rewritten");
+
+    pauseAsAPerson();
+    ASSERT_NO_FATAL_FAILURE(choose(desk, choices[2], true));
+    waitUntil([&] { return !std::filesystem::exists(copy) || desk.windowNamed("Saved Copy Changed").has_value(); },
+              generous);
+    if (desk.windowNamed("Saved Copy Changed").has_value()) {
+        ASSERT_EQ(desk.key({"Return"}), 0); // "Review Again"
+        ASSERT_NO_FATAL_FAILURE(choose(desk, choices[2], true));
+    }
+    expectSettled(desk, {"their line rewritten"});
+    desk.quit();
+}
+
+/// Another program deletes the copy while it is reviewed: the choice made on it says that the copy is gone
+/// ("Saved Copy Deleted"), the review closes with nothing left to review, and the page stays as it is.
+TEST_F(VeltoConflictReview, AChoiceOnACopyDeletedElsewhereSaysItIsGone) {
+    Desk &desk = deskOn(*session);
+    ASSERT_NO_FATAL_FAILURE(openTheReviewOfAShellsChange(desk, true));
+    ASSERT_NO_FATAL_FAILURE(selectTheCopy(desk, true));
+    std::filesystem::remove(copy);
+
+    pauseAsAPerson();
+    ASSERT_NO_FATAL_FAILURE(choose(desk, choices[0], true));
+    EXPECT_TRUE(desk.waitForWindowNamed("Saved Copy Deleted")) << "the choice did not say the copy is gone";
+    ASSERT_EQ(desk.key({"Return"}), 0);
+    expectSettled(desk, {"shared line typed on"});
+    desk.quit();
+}
 
 /// Two Velto processes, each with a home of its own, on one Pages folder: the one that saves later keeps its
 /// text in the page and the other's in a copy. Whoever's text went into the copy is told, in the panel and in
