@@ -175,6 +175,16 @@ TEST_F(TerminationCoordinator, ASaveThatCompletesWhileTheAlertIsOpenQuitsAndTheA
     EXPECT_EQ(terminationRequests, 1) << "a retry answered after the save still asks for a new quit";
 }
 
+TEST_F(TerminationCoordinator, ASaveThatFailsWhileTheTimeOutIsAskedAboutAsksNothingMore) {
+    SaveGate gate;
+    duringAlert = [&gate] { gate.fail("Input/output error"); };
+    coordinator->begin(gated(gate));
+    scheduler.advance(2000ms);
+    ASSERT_EQ(failures.size(), 1u) << "a second alert was stacked over the first";
+    EXPECT_EQ(failures[0].kind, TerminationSaveFailure::Kind::timedOut);
+    EXPECT_EQ(replies, std::vector<bool>{false});
+}
+
 TEST_F(TerminationCoordinator, AQuitNobodyCanAnswerNeverAsksAndRemembersTheUnconfirmedFailure) {
     SaveGate failing;
     coordinator->begin(gated(failing), false);

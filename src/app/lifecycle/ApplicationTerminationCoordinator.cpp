@@ -77,14 +77,18 @@ void ApplicationTerminationCoordinator::finish(bool allowingTermination, std::ui
 }
 
 void ApplicationTerminationCoordinator::handle(const TerminationSaveFailure &failure, std::uint64_t attempt) {
-    if (activeAttempt_ != attempt) {
-        return;
+    if (activeAttempt_ != attempt || askingAttempt_ == attempt) {
+        return; // one question per attempt: the one open already offers every way on
     }
     // The attempt has its answer: an alert about it that stays open past the time-out gets no second one, about a
     // slow save, stacked over it.
     timeoutTask_.reset();
-    TerminationSaveDecision decision =
-        activeAttemptMayAsk_ ? resolveFailure_(failure) : TerminationSaveDecision::quitWithoutSaving;
+    TerminationSaveDecision decision = TerminationSaveDecision::quitWithoutSaving;
+    if (activeAttemptMayAsk_) {
+        askingAttempt_ = attempt;
+        decision = resolveFailure_(failure); // a modal alert: the save runs on meanwhile, and may fail
+        askingAttempt_.reset();
+    }
     switch (decision) {
     case TerminationSaveDecision::retry: {
         finish(false, attempt);

@@ -44,6 +44,8 @@ public:
     /// session's end) a failure is never put to the user: it quits without saving more.
     void begin(Flush flush, bool mayAsk = true);
     void finish(bool allowingTermination, std::uint64_t attempt);
+    /// Puts the active attempt's failure to the user and applies the answer. While that question is open a
+    /// further failure of the attempt (its time-out, or its save failing) asks nothing.
     void handle(const TerminationSaveFailure &failure, std::uint64_t attempt);
 
     std::optional<std::uint64_t> activeAttempt() const { return activeAttempt_; }
@@ -63,6 +65,7 @@ private:
     std::uint64_t nextAttempt_ = 0;
     std::optional<std::uint64_t> activeAttempt_;
     bool activeAttemptMayAsk_ = true;
+    std::optional<std::uint64_t> askingAttempt_; // the attempt whose failure is being put to the user
     std::unique_ptr<VeltoScheduledAction> timeoutTask_;
     std::unique_ptr<VeltoScheduledAction> retryRequest_;
     std::optional<TerminationSaveFailure> lastUnconfirmedFailure_;
