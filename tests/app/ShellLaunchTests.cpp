@@ -4,6 +4,7 @@
 #include "app/hotkeys/GlobalHotKeys.h"
 #include "app/lifecycle/ShellLaunch.h"
 #include "app/menus/TrayIcon.h"
+#include "preferences/PagesFolderBookmark.h"
 #include "store/Store.h"
 #include "support/StoreHarness.h"
 #include "support/async/EventLoopWaits.h"
@@ -21,9 +22,9 @@ class RecordingShell : public LaunchingShell {
 public:
     bool isQuitting() const override { return quitting; }
     void quit() override { calls.push_back("quit"); }
-    int presentAlert(const ShellAlert &) override {
-        calls.push_back("alert");
-        return 0;
+    int presentAlert(const ShellAlert &alert) override {
+        calls.push_back("alert: " + alert.title.toStdString());
+        return alertAnswer;
     }
     void applyPreferredAppearance() override { calls.push_back("appearance"); }
     void takeLoadedStore(std::unique_ptr<VeltoStore> loaded) override {
@@ -35,6 +36,7 @@ public:
     void presentWelcomeIfNeeded() override { calls.push_back("welcome"); }
 
     bool quitting = false;
+    int alertAnswer = 0;
     std::unique_ptr<VeltoStore> store;
     std::vector<std::string> calls;
 };
@@ -88,6 +90,39 @@ TEST(ShellLaunch, HandsTheStoreThenThePanelAndStartsTheShellUnlessAQuitCameWhile
         EXPECT_EQ(shell.store != nullptr, !testCase.quitWhileLoading);
         hotKeys.release();
         trayIcon.hide();
+        VeltoPreferences::useStorage(nullptr);
+    }
+}
+
+TEST(ShellLaunch, TheStoredAppearanceIsInPlaceBeforeTheAlertForAMissingSavedFolder) {
+    struct Case {
+        const char *name;
+        int answer;
+        std::vector<std::string> calls;
+    };
+    const std::string alert = "alert: Velto Couldn’t Access Your Pages Folder";
+    const std::vector<Case> cases = {
+        {"quit", firstAlertButton, {"appearance", alert, "quit"}},
+        {"use the default folder", firstAlertButton + 1, {"appearance", alert}},
+    };
+    testing::widgetApplication();
+    for (const Case &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        testing::TemporaryFolder folder;
+        std::unique_ptr<PreferencesStore> preferences = testing::usePreferencesFile(folder / "Velto.json");
+        VeltoPreferences::setAppearance(AppearanceChoice::dark);
+        VeltoPreferences::setPagesFolder(pagesFolderBookmarkData(folder / "Unmounted" / "Pages"),
+                                         VeltoFolderOwnershipMode::managedFolder);
+        RecordingShell shell;
+        shell.alertAnswer = testCase.answer;
+        ApplicationTestLaunchConfiguration configuration;
+        PagesFolderAccessController pagesFolderAccess(folder / "Pages");
+        TrayIcon trayIcon;
+        GlobalHotKeys hotKeys;
+        ShellLaunch launch(shell, configuration, pagesFolderAccess, trayIcon, hotKeys, {});
+
+        launch.applicationWillFinishLaunching();
+        EXPECT_EQ(shell.calls, testCase.calls);
         VeltoPreferences::useStorage(nullptr);
     }
 }

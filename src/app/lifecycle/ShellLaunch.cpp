@@ -34,20 +34,21 @@ void ShellLaunch::applicationWillFinishLaunching() {
     try {
         testLaunchConfiguration_.prepare(applicationBundle::current().value("CFBundleIdentifier"));
     } catch (const std::exception &error) {
+        shell_.applyPreferredAppearance();
         runAlertModally(QMessageBox::Warning, QStringLiteral("Velto couldn’t prepare the smoke test."),
                         QString::fromUtf8(error.what()), {});
         shell_.quit();
         return;
     }
     VeltoPreferences::registerDefaults();
+    // Before any alert of the launch, which is drawn in the stored appearance as every later window is.
+    shell_.applyPreferredAppearance();
     if (!testLaunchConfiguration_.isEnabled &&
         !restoreSavedPagesFolder(pagesFolderAccess_,
                                  [this](const ShellAlert &alert) { return shell_.presentAlert(alert); })) {
         canFinishLaunching_ = false;
         shell_.quit();
-        return;
     }
-    shell_.applyPreferredAppearance();
 }
 
 void ShellLaunch::applicationDidFinishLaunching() {
