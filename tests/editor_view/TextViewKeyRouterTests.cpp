@@ -74,7 +74,15 @@ private:
 };
 
 LocalKeyEvent key(std::uint64_t flags, const char *characters, std::uint32_t keyCode = 0xFFFF) {
-    return LocalKeyEvent{flags, keyCode, QString::fromUtf8(characters), QString::fromUtf8(characters)};
+    QString typed = QString::fromUtf8(characters);
+    return LocalKeyEvent{flags, keyCode, typed, typed, typed};
+}
+
+/// A key held with Shift that types `shifted` and `unshifted` without Shift.
+LocalKeyEvent shiftedKey(std::uint64_t flags, const char *shifted, const char *unshifted) {
+    LocalKeyEvent event = key(flags, shifted);
+    event.charactersIgnoringShift = QString::fromUtf8(unshifted);
+    return event;
 }
 
 /// The owner's side: records the commands run and the events reported, in one list.
@@ -146,7 +154,8 @@ TEST(TextViewKeyRouterTests, MarkerShortcutsWrapTheSelectionAndKeepItSelected) {
     const Row rows[] = {
         {key(command, "b"), u"one **two**", {6, 3}},
         {key(command, "I"), u"one _two_", {5, 3}},
-        {key(shift | command, "`"), u"one `two`", {5, 3}},
+        {shiftedKey(shift | command, "~", "`"), u"one `two`", {5, 3}}, // the US layout's "`" key
+        {shiftedKey(shift | command, "`", "´"), u"one `two`", {5, 3}}, // a layout where "`" needs Shift
     };
     for (const Row &row : rows) {
         Fixture f;
@@ -165,6 +174,19 @@ TEST(TextViewKeyRouterTests, MarkerShortcutWithoutSelectionOrWhileReadOnlyIsCons
     EXPECT_TRUE(f.performKeyEquivalent(key(command, "b")));
     EXPECT_EQ(f.host.text, u"one two");
     EXPECT_TRUE(f.host.calls.empty());
+}
+
+TEST(TextViewKeyRouterTests, OnlyTheBacktickRowMatchesTheKeysCharacterWithoutShift) {
+    const LocalKeyEvent notMarkers[] = {
+        shiftedKey(command, "~", "`"),          // without Shift the row does not match
+        shiftedKey(shift | command, "B", "b"),  // Ctrl+B's row is not held with Shift
+        shiftedKey(shift | command, "\"", "'"), // another key
+    };
+    for (const LocalKeyEvent &event : notMarkers) {
+        Fixture f;
+        f.performKeyEquivalent(event);
+        EXPECT_EQ(f.host.text, u"one two") << event.charactersIgnoringModifiers->toStdString();
+    }
 }
 
 TEST(TextViewKeyRouterTests, CapsLockKeepsCommandBFromWrappingAndLeavesItToTheDefault) {

@@ -35,6 +35,7 @@ TEST(KeyEventTranslationTests, ShiftCountsForCharactersIgnoringModifiers) {
     LocalKeyEvent local = localKeyEvent(press, usKeyboard);
     EXPECT_EQ(local.modifierFlags, ModifierFlags::command | ModifierFlags::shift);
     EXPECT_EQ(local.charactersIgnoringModifiers, QStringLiteral("~"));
+    EXPECT_EQ(local.charactersIgnoringShift, QStringLiteral("`")) << "the key, for shortcuts that name its character";
 }
 
 TEST(KeyEventTranslationTests, ModifierKeysCountAsHeldAfterTheirOwnEvent) {

@@ -18,7 +18,9 @@ struct MarkerRow {
     std::u16string_view marker;
 };
 
-/// Wrapping the selection in Markdown markers; the flags must match exactly, so Caps Lock prevents a match.
+/// Wrapping the selection in Markdown markers; the flags must match exactly, so Caps Lock prevents a match. A row
+/// held with Shift matches the key that bears its character on either level: Shift turns the US layout's "`"
+/// into "~", and other layouts need Shift to type "`" at all.
 constexpr MarkerRow markerRows[] = {
     {ModifierFlags::shift | ModifierFlags::command, "`", u"`"},
     {ModifierFlags::command, "b", u"**"},
@@ -43,8 +45,8 @@ KeyDecision viewCommand(ViewKeyCommand command) {
     return decision;
 }
 
-QString loweredCharactersIgnoringModifiers(const LocalKeyEvent &event) {
-    return event.charactersIgnoringModifiers ? event.charactersIgnoringModifiers->toLower() : QString();
+QString lowered(const std::optional<QString> &characters) {
+    return characters ? characters->toLower() : QString();
 }
 
 std::optional<KeyDecision> pageCycleDecision(const LocalKeyEvent &event, const CommandShortcuts &shortcuts) {
@@ -63,9 +65,15 @@ std::optional<KeyDecision> pageCycleDecision(const LocalKeyEvent &event, const C
 /// A marker shortcut is the view's whether or not anything can be wrapped.
 std::optional<KeyDecision> markerDecision(const LocalKeyEvent &event) {
     std::uint64_t flags = event.modifierFlags & deviceIndependentFlagsMask;
-    QString characters = loweredCharactersIgnoringModifiers(event);
+    QString characters = lowered(event.charactersIgnoringModifiers);
+    QString charactersWithoutShift = lowered(event.charactersIgnoringShift);
     for (const MarkerRow &row : markerRows) {
-        if (flags == row.flags && characters == QLatin1String(row.character)) {
+        if (flags != row.flags) {
+            continue;
+        }
+        bool heldWithShift = (row.flags & ModifierFlags::shift) != 0;
+        if (characters == QLatin1String(row.character) ||
+            (heldWithShift && charactersWithoutShift == QLatin1String(row.character))) {
             return viewCommand(ViewKeyCommand::wrapInMarkers(row.marker));
         }
     }

@@ -74,6 +74,16 @@ std::optional<QString> charactersOfQtKey(const QKeyEvent &event, bool shift) {
     return QString();
 }
 
+/// What the key types with Shift or without in the current layout, else what Qt's key gives.
+std::optional<QString> typedCharacters(const QKeyEvent &event, const TypedTextLookup &typedText, bool shift) {
+    if (event.nativeScanCode() >= x11KeyCodeOffset && typedText) {
+        if (std::optional<QString> typed = typedText(event.nativeScanCode(), shift)) {
+            return typed;
+        }
+    }
+    return charactersOfQtKey(event, shift);
+}
+
 } // namespace
 
 TypedTextLookup currentKeyboardTypedText() {
@@ -141,14 +151,12 @@ LocalKeyEvent localKeyEvent(const QKeyEvent &event, const TypedTextLookup &typed
     local.keyCode = portableKeyCode(event);
     bool shift = (local.modifierFlags & keyCodes::shiftFlag) != 0;
 
-    std::optional<QString> ignoringModifiers;
-    if (event.nativeScanCode() >= x11KeyCodeOffset && typedText) {
-        ignoringModifiers = typedText(event.nativeScanCode(), shift);
-    }
-    if (!ignoringModifiers) {
-        ignoringModifiers = charactersOfQtKey(event, shift);
-    }
+    std::optional<QString> ignoringModifiers = typedCharacters(event, typedText, shift);
     local.charactersIgnoringModifiers = ignoringModifiers;
+    // Looked up again only for a shortcut held with Shift: a typed key costs one look at the keyboard.
+    if ((local.modifierFlags & keyCodes::commandFlag) != 0) {
+        local.charactersIgnoringShift = shift ? typedCharacters(event, typedText, false) : ignoringModifiers;
+    }
 
     // Ctrl (Command) turns letters into control characters on X11; Command leaves them as they are.
     QString characters = event.text();

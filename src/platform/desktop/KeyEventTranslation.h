@@ -12,7 +12,8 @@ class QKeyEvent;
 
 // Turns Qt's key events into the key events the shortcut and editing rules read: the portable key code
 // of the physical key, the portable modifier flags (Command = Ctrl, Control = Super, Option = Alt) with
-// Caps Lock, the characters typed and the characters typed ignoring every modifier but Shift.
+// Caps Lock, the characters typed and the characters typed ignoring every modifier but Shift (and, for keys
+// held with Command, ignoring Shift too).
 namespace velto::editor {
 
 /// Flags an event carries besides the four modifiers (raw values of the portable flag set).
