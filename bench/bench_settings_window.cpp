@@ -41,7 +41,7 @@ SettingsPresenters quietPresenters() {
     SettingsPresenters presenters;
     presenters.presentAlert = [](QWidget *, SettingsAlert) -> QCoro::Task<int> { co_return 0; };
     presenters.beep = [] {};
-    presenters.revealFolder = [](std::filesystem::path) { return true; };
+    presenters.revealFolder = [](std::filesystem::path, std::function<void(bool)> done) { done(true); };
     return presenters;
 }
 

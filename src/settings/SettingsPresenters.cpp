@@ -152,7 +152,9 @@ SettingsPresenters SettingsPresenters::live() {
         dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Export"));
         return runFileDialog(dialog);
     };
-    presenters.revealFolder = [](std::filesystem::path folder) { return fileManager::openFolder(folder); };
+    presenters.revealFolder = [](std::filesystem::path folder, std::function<void(bool shown)> done) {
+        fileManager::revealFolder(folder, std::move(done));
+    };
     presenters.beep = [] { QApplication::beep(); };
     return presenters;
 }

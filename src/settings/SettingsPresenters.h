@@ -45,11 +45,11 @@ struct SettingsPresenters {
     std::function<QCoro::Task<std::optional<std::filesystem::path>>(QWidget *parent)> chooseImportFile;
     /// "Export Keyboard Settings": where to write; nothing when cancelled.
     std::function<QCoro::Task<std::optional<std::filesystem::path>>(QWidget *parent)> chooseExportFile;
-    /// Opens the desktop's file manager on the folder; whether anything could.
-    std::function<bool(std::filesystem::path)> revealFolder;
+    /// Shows the folder in the desktop's file manager, else opens it; `done` is told whether anything could.
+    std::function<void(std::filesystem::path folder, std::function<void(bool shown)> done)> revealFolder;
     std::function<void()> beep;
 
-    /// QMessageBox and QFileDialog shown window-modal and awaited, QApplication::beep, QDesktopServices.
+    /// QMessageBox and QFileDialog shown window-modal and awaited, QApplication::beep, the desktop's file manager.
     static SettingsPresenters live();
 };
 

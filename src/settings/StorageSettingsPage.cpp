@@ -8,6 +8,7 @@
 #include "settings/SettingsTasks.h"
 #include "settings/SettingsTexts.h"
 #include "settings/SettingsViewFactory.h"
+#include "ui/FloatingPlacement.h"
 #include "ui/HoverButton.h"
 #include "ui/HoverIconButton.h"
 #include "ui/VeltoUI.h"
@@ -15,6 +16,7 @@
 
 #include <QtConcurrent/QtConcurrentRun>
 #include <QtGui/QAction>
+#include <QtGui/QScreen>
 #include <QtWidgets/QBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenu>
@@ -112,7 +114,7 @@ QScrollArea *StorageSettingsPage::makePage() {
     VeltoUI::configure(*pagesFolderActionsButton, QStringLiteral("ellipsis"), QStringLiteral("Pages folder actions"),
                        [this] {
                            host_.endRecording();
-                           pagesFolderActionsMenu->popup(pagesFolderActionsButton->mapToGlobal(QPoint(0, 0)));
+                           showPagesFolderActions();
                        });
 
     auto *folderControl = new QWidget;
@@ -192,9 +194,21 @@ void StorageSettingsPage::resetPagesFolder() {
 
 void StorageSettingsPage::revealPagesFolder() {
     std::filesystem::path folder = actions_.pagesFolderURL();
-    if (!presenters_.revealFolder(folder)) {
-        runDetached(host_.presentWarning(QString::fromStdString(fileManager::noFileManagerMessage(folder)), QString()));
-    }
+    QPointer<StorageSettingsPage> self = this;
+    presenters_.revealFolder(folder, [self, folder](bool shown) {
+        if (self && !shown) {
+            runDetached(self->host_.presentWarning(QString::fromStdString(fileManager::noFileManagerMessage(folder)),
+                                                   QString()));
+        }
+    });
+}
+
+void StorageSettingsPage::showPagesFolderActions() {
+    QRect button(pagesFolderActionsButton->mapToGlobal(QPoint(0, 0)), pagesFolderActionsButton->size());
+    QScreen *screen = pagesFolderActionsButton->screen();
+    QRect available = screen != nullptr ? screen->availableGeometry() : button;
+    pagesFolderActionsMenu->popup(
+        FloatingPlacement::buttonMenuOrigin(button, pagesFolderActionsMenu->sizeHint(), available));
 }
 
 void StorageSettingsPage::endFolderChange() {

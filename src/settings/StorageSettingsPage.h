@@ -38,6 +38,8 @@ public:
     QCoro::Task<void> choosePagesFolder();
     void resetPagesFolder();
     void revealPagesFolder();
+    /// Opens the Pages folder's actions under their button.
+    void showPagesFolderActions();
     QCoro::Task<void> assessAndChangePagesFolder(std::filesystem::path folder);
     QCoro::Task<void> confirmDeleteArchivedPages();
     bool isChangingPagesFolder() const { return isChangingPagesFolder_; }

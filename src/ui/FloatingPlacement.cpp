@@ -39,4 +39,17 @@ QRect tooltipFrame(const QRect &anchorFrame, const QSize &size, const QRect &ava
     return {QPoint(x, y), size};
 }
 
+QPoint buttonMenuOrigin(const QRect &buttonFrame, const QSize &size, const QRect &availableFrame) {
+    int spaceBelow = endY(availableFrame) - endY(buttonFrame);
+    int spaceAbove = buttonFrame.y() - availableFrame.y();
+    int y = endY(buttonFrame);
+    if (size.height() > spaceBelow && spaceAbove > spaceBelow) {
+        y = buttonFrame.y() - size.height();
+    }
+    // Left edge last, so that a menu wider than the screen starts at its left edge.
+    int x = std::min(buttonFrame.x(), endX(availableFrame) - size.width());
+    x = std::max(x, availableFrame.x());
+    return {x, y};
+}
+
 } // namespace velto::FloatingPlacement

@@ -28,4 +28,9 @@ inline constexpr int tooltipGap = 7;
 /// above (then clamped to the bottom edge as well).
 QRect tooltipFrame(const QRect &anchorFrame, const QSize &size, const QRect &availableFrame);
 
+/// The top-left corner of the menu of `size` that a menu button at `buttonFrame` opens: below the button,
+/// starting at its left edge, as a desktop's menu buttons open theirs; above it when the space below is too
+/// short and the space above is longer; moved sideways to stay inside `availableFrame`. Never over the button.
+QPoint buttonMenuOrigin(const QRect &buttonFrame, const QSize &size, const QRect &availableFrame);
+
 } // namespace velto::FloatingPlacement

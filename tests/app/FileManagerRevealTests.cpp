@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(FileManagerReveal, TheFileIsShownThroughTheFileManagerServiceOnTheSessionBus) {
+TEST(FileManagerReveal, FilesAndFoldersAreShownThroughTheFileManagerServiceOnTheSessionBus) {
     if (!testing::hasProgram("dbus-daemon")) {
         GTEST_SKIP() << "needs dbus-daemon (installed by scripts/setup.sh)";
     }
@@ -34,19 +34,31 @@ TEST(FileManagerReveal, TheFileIsShownThroughTheFileManagerServiceOnTheSessionBu
     ASSERT_TRUE(connection.registerVirtualObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager));
     ASSERT_TRUE(connection.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
-    std::filesystem::path page = "/pages folder/calm cove.md";
-    std::optional<bool> shown;
-    fileManager::revealFile(
-        page, [&shown](bool answer) { shown = answer; }, 30s);
-    ASSERT_TRUE(testing::waitUntil(
-        [&] {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            return shown.has_value();
-        },
-        60s, 1ms));
-    EXPECT_TRUE(*shown);
-    EXPECT_EQ(fileManager.shownItems,
-              QStringList{QUrl::fromLocalFile(QString::fromStdString(page.string())).toString()});
+    struct Case {
+        const char *name;
+        std::filesystem::path item;
+        void (*reveal)(const std::filesystem::path &, std::function<void(bool)>, std::chrono::milliseconds);
+    };
+    const Case cases[] = {
+        {"the current page's file", "/pages folder/calm cove.md", fileManager::revealFile},
+        {"the Pages folder itself", "/pages folder", fileManager::revealFolder},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        fileManager.shownItems.clear();
+        std::optional<bool> shown;
+        test.reveal(
+            test.item, [&shown](bool answer) { shown = answer; }, 30s);
+        ASSERT_TRUE(testing::waitUntil(
+            [&] {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+                return shown.has_value();
+            },
+            60s, 1ms));
+        EXPECT_TRUE(*shown);
+        EXPECT_EQ(fileManager.shownItems,
+                  QStringList{QUrl::fromLocalFile(QString::fromStdString(test.item.string())).toString()});
+    }
     connection.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
 }
 

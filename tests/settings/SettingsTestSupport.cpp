@@ -119,9 +119,9 @@ SettingsPresenters SettingsDoubles::presenters() {
     p.choosePagesFolder = [this](QWidget *, std::filesystem::path) { return answer(chosenFolder); };
     p.chooseImportFile = [this](QWidget *) { return answer(chosenImportFile); };
     p.chooseExportFile = [this](QWidget *) { return answer(chosenExportFile); };
-    p.revealFolder = [this](std::filesystem::path folder) {
+    p.revealFolder = [this](std::filesystem::path folder, std::function<void(bool shown)> done) {
         calls.push_back("reveal:" + folder.string());
-        return hasFileManager;
+        done(hasFileManager);
     };
     p.beep = [this] { ++beeps; };
     return p;

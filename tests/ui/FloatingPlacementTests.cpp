@@ -46,5 +46,23 @@ TEST(TooltipPlacement, CentredAboveTheViewAndKeptOnScreen) {
     }
 }
 
+TEST(ButtonMenuPlacement, OpensBelowTheButtonNeverOverIt) {
+    struct Case {
+        const char *where;
+        QRect button;
+        QSize menu;
+        QPoint origin;
+    };
+    const Case cases[] = {
+        {"room below", QRect(700, 400, 28, 28), QSize(180, 60), QPoint(700, 428)},
+        {"at the right edge", QRect(1420, 400, 20, 28), QSize(180, 60), QPoint(1440 - 180, 428)},
+        {"no room below goes above", QRect(700, 860, 28, 28), QSize(180, 60), QPoint(700, 860 - 60)},
+        {"short of room both ways keeps the longer side", QRect(700, 60, 28, 28), QSize(180, 1000), QPoint(700, 88)},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(FloatingPlacement::buttonMenuOrigin(c.button, c.menu, visible), c.origin) << c.where;
+    }
+}
+
 } // namespace
 } // namespace velto

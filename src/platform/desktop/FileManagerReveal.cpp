@@ -28,17 +28,19 @@ std::string noFileManagerMessage(const std::filesystem::path &pagesFolder) {
     return "No file manager is available. The Pages folder is “" + pagesFolder.string() + "”.";
 }
 
-void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
-                std::chrono::milliseconds timeout) {
-    std::filesystem::path folder = file.parent_path();
+namespace {
+
+/// Asks the file manager to show `item` selected; when it does not answer in time, opens `fallbackFolder`.
+void showItemOrOpenFolder(const std::filesystem::path &item, const std::filesystem::path &fallbackFolder,
+                          std::function<void(bool shown)> done, std::chrono::milliseconds timeout) {
     // Whichever comes first, the answer or the time-out, settles it; the other finds it settled.
     auto settled = std::make_shared<bool>(false);
-    auto settle = [settled, folder, done](bool fileManagerShowedIt) {
+    auto settle = [settled, fallbackFolder, done](bool fileManagerShowedIt) {
         if (*settled) {
             return;
         }
         *settled = true;
-        done(fileManagerShowedIt || openFolder(folder));
+        done(fileManagerShowedIt || openFolder(fallbackFolder));
     };
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -48,7 +50,7 @@ void revealFile(const std::filesystem::path &file, std::function<void(bool shown
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{fileUrl(file).toString()} << QString();
+    call << QStringList{fileUrl(item).toString()} << QString();
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, static_cast<int>(timeout.count())));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, settle] {
         settle(!watcher->isError());
@@ -56,6 +58,18 @@ void revealFile(const std::filesystem::path &file, std::function<void(bool shown
     });
     // A file manager that starts but never answers must not leave the user waiting.
     QTimer::singleShot(timeout, watcher, [settle] { settle(false); });
+}
+
+} // namespace
+
+void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
+                std::chrono::milliseconds timeout) {
+    showItemOrOpenFolder(file, file.parent_path(), std::move(done), timeout);
+}
+
+void revealFolder(const std::filesystem::path &folder, std::function<void(bool shown)> done,
+                  std::chrono::milliseconds timeout) {
+    showItemOrOpenFolder(folder, folder, std::move(done), timeout);
 }
 
 } // namespace velto::fileManager

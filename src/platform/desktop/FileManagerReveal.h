@@ -16,6 +16,11 @@ inline constexpr std::chrono::milliseconds showItemsTimeout{3000};
 void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
                 std::chrono::milliseconds timeout = showItemsTimeout);
 
+/// Shows the folder selected in the desktop's file manager, as `revealFile` shows a file; when no file manager
+/// answers in time, the folder itself is opened with the desktop's handler for folders.
+void revealFolder(const std::filesystem::path &folder, std::function<void(bool shown)> done,
+                  std::chrono::milliseconds timeout = showItemsTimeout);
+
 /// Opens the folder with the desktop's handler for folders; false when the desktop has none.
 bool openFolder(const std::filesystem::path &folder);
 
