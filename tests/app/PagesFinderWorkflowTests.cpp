@@ -58,6 +58,12 @@ TEST_F(PagesFinderWorkflowTest, TheCurrentPageIsShownOnceItsFileHoldsWhatWasType
     EXPECT_TRUE(log[0].ends_with("just typed\n")) << log[0];
 }
 
+TEST_F(PagesFinderWorkflowTest, AnEmptyPageHasNoFileToShowSoThePagesFolderOpens) {
+    typed.clear();
+    finish(workflow->revealCurrentPage());
+    EXPECT_EQ(log, (std::vector<std::string>{"open " + (folder / "Pages").string()}));
+}
+
 TEST_F(PagesFinderWorkflowTest, ThePagesFolderIsOpenedAfterSaving) {
     finish(workflow->openPagesFolder());
     EXPECT_EQ(log, (std::vector<std::string>{"open " + (folder / "Pages").string()}));

@@ -149,6 +149,7 @@ public:
         };
         actions.showBrowsePages = [this] { calls.push_back("browse"); };
         actions.showCurrentPageInFinder = [this] { calls.push_back("show page"); };
+        actions.openPagesFolder = [this] { calls.push_back("open folder"); };
         actions.reviewConflictCopies = [this](std::vector<Uuid> ids) {
             calls.push_back("review " + std::to_string(ids.size()));
         };
@@ -357,7 +358,7 @@ TEST_F(PanelMenu, ThePageLineSaysNotSavedWhileTheEditWaitsForAHeldLock) {
     EXPECT_EQ(pageLine(), "3 words · Saved now");
 }
 
-TEST_F(PanelMenu, AnEmptyNewPage) {
+TEST_F(PanelMenu, AnEmptyNewPageOpensThePagesFolderItHasNoFileIn) {
     MenuHarness harness(documentOf(loadedPage(1, "", std::nullopt)));
     std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
     EXPECT_EQ(dump(menu.get()), "0 words · New page [disabled]\n"
@@ -371,9 +372,11 @@ TEST_F(PanelMenu, AnEmptyNewPage) {
                                 "    Delete 0 Archived Pages… [disabled]\n"
                                 "  Archive Other Pages… [disabled]\n"
                                 "  ---\n"
-                                "  Open Pages Folder [disabled]\n"
+                                "  Open Pages Folder\n"
                                 "---\n"
                                 "Settings…\n");
+    submenuNamed(menu.get(), QStringLiteral("Browse Pages"))->actions().back()->trigger();
+    EXPECT_EQ(harness.calls, (std::vector<std::string>{"open folder"}));
 }
 
 } // namespace

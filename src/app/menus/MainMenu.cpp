@@ -181,8 +181,8 @@ QMenu *VeltoMainMenuBuilder::fileMenu(QWidget *parent) const {
         addCommandItem(menu, id);
     }
     menu->addSeparator();
-    // The folder opens with the current page's file selected; a page without text has no file to show.
-    addItem(menu, QStringLiteral("Open Pages Folder"), actions_.revealCurrentPage, actions_.canRevealCurrentPage);
+    // The folder opens with the current page's file selected, or alone when the page has no file.
+    addItem(menu, QStringLiteral("Open Pages Folder"), actions_.revealCurrentPage, actions_.canOpenPagesFolder);
     addItem(menu, QStringLiteral("Reload from Disk"), actions_.reloadFromDisk, actions_.hasLibrary,
             menuKeySequence(reloadFromDiskShortcut()));
     return menu;

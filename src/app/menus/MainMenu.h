@@ -25,7 +25,8 @@ struct MainMenuActions {
     std::function<void()> showAbout;
     std::function<void()> sendFeedback;
     std::function<void()> quit;
-    /// "Open Pages Folder": the file manager shows the Pages folder with the current page's file selected.
+    /// "Open Pages Folder": the file manager shows the Pages folder with the current page's file selected, or
+    /// the folder alone when the page has no file.
     std::function<void()> revealCurrentPage;
     std::function<void()> reloadFromDisk;
     /// Empty without an updater: then there is no "Check for Updates…" item.
@@ -34,8 +35,8 @@ struct MainMenuActions {
     std::function<void(VeltoCommandID)> performCommand;
     /// Whether the library is loaded: "Reload from Disk" needs it.
     std::function<bool()> hasLibrary = [] { return false; };
-    /// Whether the current page has text, so that it has a file to show: "Open Pages Folder" needs it.
-    std::function<bool()> canRevealCurrentPage = [] { return false; };
+    /// Whether the library is loaded and its folder can be shown: "Open Pages Folder" needs it.
+    std::function<bool()> canOpenPagesFolder = [] { return false; };
     /// "Find…", "Find Next", "Find Previous" and "Use Selection for Find", on the panel's page.
     std::function<void(TextFinderAction)> performFindAction;
     /// Whether a feedback recipient is configured.

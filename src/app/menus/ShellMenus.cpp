@@ -76,9 +76,8 @@ MainMenuActions ShellMenus::mainMenuActions(SettingsWindow &window) {
     actions.hasLibrary = [self] {
         return self && self->shell_.pagesFinderWorkflow() && self->shell_.panelController();
     };
-    actions.canRevealCurrentPage = [self] {
-        VeltoStore *store = self ? self->shell_.store() : nullptr;
-        return store && self->shell_.pagesFinderWorkflow() && !store->document().currentPage.visibleTextView().empty();
+    actions.canOpenPagesFolder = [self] {
+        return self && self->shell_.store() != nullptr && self->shell_.pagesFinderWorkflow() != nullptr;
     };
     // The View and Find items act on the panel's page, whichever Velto window has the focus.
     actions.hasCommandResponder = [self] { return self && panelPage(self->shell_); };

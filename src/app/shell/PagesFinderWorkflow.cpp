@@ -63,9 +63,11 @@ QCoro::Task<void> PagesFinderWorkflow::revealCurrentPage() {
         operations_.presentFailure(QStringLiteral("Velto Couldn’t Show the Current Page"), *failure);
         co_return;
     }
-    // The file the library's records name; without a current page file there is nothing to show.
+    // The file the library's records name. A page with nothing in it has no file: the folder itself is shown.
     if (std::optional<std::filesystem::path> file = store_.currentPageFileURL()) {
         operations_.revealFile(*file);
+    } else {
+        operations_.openFolder(store_.folderURL());
     }
 }
 

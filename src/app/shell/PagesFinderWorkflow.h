@@ -15,7 +15,8 @@ namespace velto {
 class VeltoStore;
 
 /// Shows the current page's file, or the Pages folder, in the desktop's file manager, after what was typed
-/// so far is saved, so that the file shown holds it. Failures are presented, never thrown. Main thread.
+/// so far is saved, so that the file shown holds it; a current page without a file opens the Pages folder.
+/// Failures are presented, never thrown. Main thread.
 class PagesFinderWorkflow {
 public:
     /// The file manager's side; the defaults use the desktop's, and alert when nothing can show the folder.

@@ -110,6 +110,11 @@ VeltoPanelMenuController &PanelMenus::panelMenuController() {
             emit self->revealCurrentPageRequested();
         }
     };
+    actions.openPagesFolder = [self] {
+        if (self) {
+            emit self->pagesFolderOpenRequested();
+        }
+    };
     VeltoPanelMenuController::Options menuOptions;
     menuOptions.commandShortcuts = options_.commandShortcuts;
     if (options_.confirm) {

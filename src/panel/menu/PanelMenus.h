@@ -50,6 +50,7 @@ signals:
     void newPageRequested();
     void settingsRequested();
     void revealCurrentPageRequested();
+    void pagesFolderOpenRequested();
 
 private:
     VeltoStore &store_;

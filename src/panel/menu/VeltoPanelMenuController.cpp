@@ -329,12 +329,18 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
 
     menu.items.push_back(PanelMenuItem::separator());
     PanelMenuItem openFolder;
-    // Shows the current page's file in the Pages folder; a page with nothing to read may have no file yet.
+    // Shows the current page's file in the Pages folder; a page with nothing to read has no file to show, so
+    // the folder itself opens.
     openFolder.text = QStringLiteral("Open Pages Folder");
-    openFolder.enabled = !store_.document().currentPage.visibleTextView().empty();
     openFolder.trigger = [self] {
-        if (self && self->actions_.showCurrentPageInFinder) {
-            self->actions_.showCurrentPageInFinder();
+        if (!self) {
+            return;
+        }
+        bool hasFile = !self->store_.document().currentPage.visibleTextView().empty();
+        const std::function<void()> &open =
+            hasFile ? self->actions_.showCurrentPageInFinder : self->actions_.openPagesFolder;
+        if (open) {
+            open();
         }
     };
     menu.items.push_back(openFolder);

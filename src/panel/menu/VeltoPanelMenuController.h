@@ -46,6 +46,8 @@ public:
         std::function<void()> showSettings;
         /// Selects the current page's file in the file manager.
         std::function<void()> showCurrentPageInFinder;
+        /// Opens the Pages folder in the file manager.
+        std::function<void()> openPagesFolder;
     };
     struct Options {
         const Clock *clock = nullptr; // nullptr: the system clock

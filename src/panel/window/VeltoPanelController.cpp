@@ -67,6 +67,7 @@ void VeltoPanelController::connectParts() {
     connect(menus, &PanelMenus::newPageRequested, this, [this] { parts_.commands->execute(VeltoCommandID::newPage); });
     connect(menus, &PanelMenus::settingsRequested, this, &VeltoPanelController::closePanelAndShowSettings);
     connect(menus, &PanelMenus::revealCurrentPageRequested, this, &VeltoPanelControlling::revealCurrentPageRequested);
+    connect(menus, &PanelMenus::pagesFolderOpenRequested, this, &VeltoPanelControlling::pagesFolderOpenRequested);
 
     // Increased contrast changes the editor's theme.
     connect(&displayOptions(), &DisplayOptionsProvider::changed, this, [this] { refreshAppearance(); });
