@@ -1,6 +1,7 @@
 #include "settings/SettingsTexts.h"
 
 #include "preferences/Preferences.h"
+#include "ui/CountedText.h"
 
 #include <QtCore/QLocale>
 
@@ -9,6 +10,9 @@
 namespace velto::SettingsTexts {
 
 namespace {
+
+using CountedText::agreeing;
+using CountedText::counted;
 
 std::filesystem::path standardized(const std::filesystem::path &folder) {
     std::filesystem::path normal = folder.lexically_normal();
@@ -29,10 +33,6 @@ QString deleteArchivedPagesTitle(std::size_t count) {
         return QStringLiteral("Delete 1 Archived Page…");
     }
     return QStringLiteral("Delete %1 Archived Pages…").arg(count);
-}
-
-QString deleteArchivedPagesQuestion(std::size_t count) {
-    return QStringLiteral("Delete %1 archived %2?").arg(count).arg(count == 1 ? "page" : "pages");
 }
 
 QString archiveSizeText(std::int64_t totalBytes) {
@@ -85,9 +85,11 @@ bool isSameFolder(const std::filesystem::path &a, const std::filesystem::path &b
 SettingsAlert folderConnectionQuestion(const VeltoFolderConnectionAssessment &assessment) {
     SettingsAlert alert;
     alert.title = QStringLiteral("Keep this vault unchanged?");
-    alert.message = QStringLiteral("This folder contains %1 Markdown files. Velto recommends using a Velto subfolder "
-                                   "so those files remain untouched.")
-                        .arg(assessment.markdownFileCount);
+    std::int64_t count = assessment.markdownFileCount;
+    alert.message = QStringLiteral("This folder contains %1. Velto recommends using a Velto subfolder so %2 "
+                                   "untouched.")
+                        .arg(counted(count, "Markdown file", "Markdown files"),
+                             agreeing(count, "that file remains", "those files remain"));
     alert.style = SettingsAlert::Style::informational;
     alert.buttons = {QStringLiteral("Use a Velto Subfolder"), QStringLiteral("Use Entire Folder…"),
                      QStringLiteral("Cancel")};
@@ -98,16 +100,15 @@ SettingsAlert folderConnectionQuestion(const VeltoFolderConnectionAssessment &as
 SettingsAlert entireFolderConfirmation(const VeltoFolderConnectionAssessment &assessment) {
     SettingsAlert alert;
     alert.title = QStringLiteral("Let Velto manage this entire folder?");
-    alert.message = QStringLiteral("%1 Markdown files found\n"
-                                   "%2 files will receive a Velto ID\n"
-                                   "%3 pages will be archived by the active limit\n"
-                                   "%4 files are still downloading\n"
-                                   "%5 files could not be inspected")
-                        .arg(assessment.markdownFileCount)
-                        .arg(assessment.pagesRequiringIdentityCount)
-                        .arg(assessment.projectedArchiveCount)
-                        .arg(assessment.unavailableFileCount)
-                        .arg(assessment.unreadableFileCount);
+    std::int64_t downloading = assessment.unavailableFileCount;
+    alert.message =
+        QStringList{counted(assessment.markdownFileCount, "Markdown file", "Markdown files") + " found",
+                    counted(assessment.pagesRequiringIdentityCount, "file", "files") + " will receive a Velto ID",
+                    counted(assessment.projectedArchiveCount, "page", "pages") +
+                        " will be archived by the active limit",
+                    counted(downloading, "file", "files") + agreeing(downloading, " is", " are") + " still downloading",
+                    counted(assessment.unreadableFileCount, "file", "files") + " could not be inspected"}
+            .join(QLatin1Char('\n'));
     alert.style = SettingsAlert::Style::warning;
     alert.buttons = {QStringLiteral("Use Entire Folder"), QStringLiteral("Cancel")};
     alert.showsApplicationIcon = false;

@@ -16,8 +16,6 @@ namespace velto::SettingsTexts {
 
 /// "Delete 1 Archived Page…", "Delete 0 Archived Pages…".
 QString deleteArchivedPagesTitle(std::size_t count);
-/// "Delete 3 archived pages?", "Delete 1 archived page?".
-QString deleteArchivedPagesQuestion(std::size_t count);
 /// The size of the archive in decimal units ("12 kB").
 QString archiveSizeText(std::int64_t totalBytes);
 /// "1 archived page, 12 kB".

@@ -8,6 +8,7 @@
 #include "settings/SettingsTasks.h"
 #include "settings/SettingsTexts.h"
 #include "settings/SettingsViewFactory.h"
+#include "ui/ArchivedPagesDeletionQuestion.h"
 #include "ui/FloatingPlacement.h"
 #include "ui/HoverButton.h"
 #include "ui/HoverIconButton.h"
@@ -367,10 +368,11 @@ QCoro::Task<void> StorageSettingsPage::confirmDeleteArchivedPages() {
     if (count == 0) {
         co_return;
     }
+    ArchivedPagesDeletionQuestion question = ArchivedPagesDeletionQuestion::forCount(count);
     SettingsAlert alert;
-    alert.title = SettingsTexts::deleteArchivedPagesQuestion(count);
-    alert.message = QStringLiteral("This permanently deletes the archived Markdown files. This can’t be undone.");
-    alert.buttons = {QStringLiteral("Delete pages"), QStringLiteral("Cancel")};
+    alert.title = question.title;
+    alert.message = question.message;
+    alert.buttons = {question.button, QStringLiteral("Cancel")};
     QPointer<StorageSettingsPage> self = this;
     QCoro::Task<int> asking = host_.presentAlert(alert);
     int response = co_await asking;

@@ -455,12 +455,10 @@ TEST_F(PanelMenu, ArchivedPagesComeInBatchesOfFifty) {
             harness.answer = false;
             archived->actions().back()->trigger();
             const std::string many = c.count == 1 ? "page" : "pages";
-            EXPECT_EQ(harness.calls,
-                      (std::vector<std::string>{
-                          "restore " + pageID(100).uppercaseText(),
-                          "ask Delete " + std::to_string(c.count) + " archived " + many + "? / Delete pages",
-                          "delete " + std::to_string(c.count),
-                          "ask Delete " + std::to_string(c.count) + " archived " + many + "? / Delete pages"}));
+            const std::string question =
+                "ask Delete " + std::to_string(c.count) + " archived " + many + "? / Delete " + many;
+            EXPECT_EQ(harness.calls, (std::vector<std::string>{"restore " + pageID(100).uppercaseText(), question,
+                                                               "delete " + std::to_string(c.count), question}));
         }
     }
 }
@@ -575,7 +573,7 @@ TEST_F(PanelMenu, PageItemsReadTheirIdentifierBackAndIgnoreAnythingElse) {
     harness.controller->restoreArchivedPage(QString::fromStdString(pageID(2).lowercaseText()));
     harness.controller->confirmArchiveOtherPages();
     EXPECT_EQ(harness.calls, (std::vector<std::string>{"restore " + pageID(2).uppercaseText(),
-                                                       "ask Archive 1 page? / Archive pages", "archive others"}));
+                                                       "ask Archive 1 page? / Archive page", "archive others"}));
 }
 
 TEST(PanelMenuTexts, RecencyWordsAndTitles) {

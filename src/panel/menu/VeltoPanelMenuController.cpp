@@ -13,6 +13,8 @@
 #include "preferences/CommandRegistry.h"
 #include "store/PageLists.h"
 #include "store/Store.h"
+#include "ui/ArchivedPagesDeletionQuestion.h"
+#include "ui/CountedText.h"
 #include "ui/KeyNames.h"
 #include "ui/WindowAppearance.h"
 
@@ -498,11 +500,13 @@ void VeltoPanelMenuController::reviewConflictCopies() {
 }
 
 void VeltoPanelMenuController::confirmArchiveOtherPages() {
-    const std::size_t count = activeOtherPages(store_.document()).size();
+    using CountedText::agreeing;
+    const auto pages = static_cast<std::int64_t>(activeOtherPages(store_.document()).size());
     PanelMenuConfirmation question{
-        QStringLiteral("Archive %1 %2?").arg(count).arg(count == 1 ? QStringLiteral("page") : QStringLiteral("pages")),
-        QStringLiteral("This removes them from Velto while keeping their Markdown files in the Pages folder."),
-        QStringLiteral("Archive pages")};
+        QStringLiteral("Archive %1?").arg(CountedText::counted(pages, "page", "pages")),
+        agreeing(pages, "This removes it from Velto while keeping its Markdown file in the Pages folder.",
+                 "This removes them from Velto while keeping their Markdown files in the Pages folder."),
+        agreeing(pages, "Archive page", "Archive pages")};
     if (confirm(question) && actions_.archiveOtherPages) {
         actions_.archiveOtherPages();
     }
@@ -513,13 +517,8 @@ void VeltoPanelMenuController::confirmDeleteArchivedPages() {
     if (pageIDs.empty()) {
         return;
     }
-    const std::size_t count = pageIDs.size();
-    PanelMenuConfirmation question{
-        QStringLiteral("Delete %1%2?")
-            .arg(count)
-            .arg(count == 1 ? QStringLiteral(" archived page") : QStringLiteral(" archived pages")),
-        QStringLiteral("This permanently deletes the archived Markdown files. This can’t be undone."),
-        QStringLiteral("Delete pages")};
+    ArchivedPagesDeletionQuestion deletion = ArchivedPagesDeletionQuestion::forCount(pageIDs.size());
+    PanelMenuConfirmation question{deletion.title, deletion.message, deletion.button};
     if (confirm(question) && actions_.deleteConfirmedArchivedPages) {
         actions_.deleteConfirmedArchivedPages(std::move(pageIDs));
     }
