@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -19,8 +20,21 @@ public:
 
     void add(char16_t unit) { bits_[wordOf(unit)] |= bitOf(unit); }
     void add(std::u16string_view units) {
+        if (units.size() < shortestMarkedAdd) {
+            for (const char16_t unit : units) {
+                add(unit);
+            }
+            return;
+        }
+        // A chunk's worth of units marks a byte per bit and folds the bytes into the words once: setting the
+        // word's bit at each unit made every unit wait for the unit before it to be written, which was most of
+        // the time filling a big page's chunks took.
+        std::array<std::uint8_t, bitCount> marked{};
         for (const char16_t unit : units) {
-            add(unit);
+            marked[bitIndex(unit)] = 1;
+        }
+        for (std::size_t index = 0; index < bitCount; ++index) {
+            bits_[index / 64] |= std::uint64_t{marked[index]} << (index % 64);
         }
     }
     void add(const UnitsHeld &other) {
@@ -42,11 +56,12 @@ public:
 private:
     // Words 0 and 1 hold the ASCII units exactly; word 2 the others, by a multiplicative hash that spreads
     // neighbouring code points (accented letters, quotation marks, the paragraph separator) over its bits.
-    static std::size_t wordOf(char16_t unit) { return unit < 128 ? unit >> 6 : 2; }
-    static std::uint64_t bitOf(char16_t unit) {
-        const unsigned index = unit < 128 ? unit & 63u : ((unit * 40503u) & 0xFFFFu) >> 10;
-        return std::uint64_t{1} << index;
-    }
+    static constexpr std::size_t bitCount = 3 * 64;
+    static constexpr std::size_t shortestMarkedAdd = 256; // below it, folding the marks costs more than it saves
+    /// The unit's bit counted over the three words: the ASCII unit's own, another's by the hash.
+    static unsigned bitIndex(char16_t unit) { return unit < 128 ? unit : 128 + (((unit * 40503u) & 0xFFFFu) >> 10); }
+    static std::size_t wordOf(char16_t unit) { return bitIndex(unit) / 64; }
+    static std::uint64_t bitOf(char16_t unit) { return std::uint64_t{1} << (bitIndex(unit) % 64); }
 
     std::array<std::uint64_t, 3> bits_{};
 };
