@@ -74,6 +74,7 @@ struct VeltoLibraryLoadResult {
 
     /// The payload of the matching case; nullptr for the other cases.
     const Loaded *asLoaded() const { return std::get_if<Loaded>(&value); }
+    Loaded *asLoaded() { return std::get_if<Loaded>(&value); }
     const velto::VeltoStoreRecoveryIssue *failureIssue() const {
         const Failed *failed = std::get_if<Failed>(&value);
         return failed == nullptr ? nullptr : &failed->issue;

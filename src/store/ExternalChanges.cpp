@@ -32,13 +32,21 @@ void VeltoExternalChanges::startMonitoring(const std::filesystem::path &folderUR
         return; // no folder yet; the first successful save starts monitoring
     }
     // The monitor delivers nothing once it is destroyed, and it goes with this object.
-    folderMonitor_->start([this](const VeltoFolderChangeNotification &notification) {
-        if (const std::set<std::string> *paths = notification.changedPaths()) {
-            request(*paths);
-        } else {
-            request(std::nullopt);
-        }
-    });
+    folderMonitor_->start([this](const VeltoFolderChangeNotification &notification) { request(notification); });
+}
+
+void VeltoExternalChanges::takeOverMonitoring(VeltoFolderWatchBeforeLoad &watch) {
+    folderMonitor_.reset();
+    folderMonitor_ =
+        watch.takeOver([this](const VeltoFolderChangeNotification &notification) { request(notification); });
+}
+
+void VeltoExternalChanges::request(const VeltoFolderChangeNotification &notification) {
+    if (const std::set<std::string> *paths = notification.changedPaths()) {
+        request(*paths);
+    } else {
+        request(std::nullopt);
+    }
 }
 
 void VeltoExternalChanges::resumeMonitoringIfLost(const std::filesystem::path &folderURL) {
@@ -119,7 +127,7 @@ QCoro::Task<void> VeltoExternalChanges::reload(bool applyAutoArchive,
             store_.askEditorForPendingText();
         }
         if (store_.mutations().revision == mutationRevision) {
-            store_.applyReload(result);
+            store_.applyReload(std::move(result));
             if (applyAutoArchive) {
                 QCoro::Task<int> archiving = store_.autoArchiveEligiblePages(store_.now());
                 co_await archiving;

@@ -4,6 +4,7 @@
 #include "platform/desktop/Cancellation.h"
 #include "platform/desktop/Scheduler.h"
 #include "store/FolderMonitor.h"
+#include "store/FolderWatchBeforeLoad.h"
 #include "store/RefreshRequests.h"
 
 #include <qcoro/qcorotask.h>
@@ -39,6 +40,8 @@ public:
 
     /// Watches the folder from now on, in place of any folder watched before; nothing when it does not exist.
     void startMonitoring(const std::filesystem::path &folderURL);
+    /// Watches the folder with the monitor that has watched it since before the store's load.
+    void takeOverMonitoring(VeltoFolderWatchBeforeLoad &watch);
     /// Watches the folder again when no monitor watches it: it did not exist, or went and was made again.
     void resumeMonitoringIfLost(const std::filesystem::path &folderURL);
     bool isMonitoring() const { return folderMonitor_ != nullptr && !folderMonitor_->hasLostFolder(); }
@@ -57,6 +60,7 @@ public:
     QCoro::Task<std::set<Uuid>> refreshPages(std::set<Uuid> pageIDs);
 
 private:
+    void request(const VeltoFolderChangeNotification &notification);
     QCoro::Task<void> runRefreshLoop();
 
     VeltoStore &store_;

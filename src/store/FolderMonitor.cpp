@@ -23,7 +23,7 @@ public:
                          monitor_.deliver(notification, generation);
                      }) {}
 
-    void start() {
+    void start(bool rescanAtStart) {
         if (coalescer_.isStarted() || stopped_) {
             return;
         }
@@ -37,8 +37,10 @@ public:
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
         coalescer_.start();
         monitor_.isStarted_ = true;
-        // Nothing tells what changed before the watches were in place.
-        coalescer_.schedule(VeltoFolderChangeNotification::fullRescan());
+        // Nothing tells what changed before the watches were in place, nor in a folder left unwatched.
+        if (rescanAtStart || !watcher_->watchesEveryFolder()) {
+            coalescer_.schedule(VeltoFolderChangeNotification::fullRescan());
+        }
     }
 
     void stop() {
@@ -149,7 +151,15 @@ void VeltoFolderMonitor::start(OnChange onChange) {
         onChange_ = std::move(onChange);
     }
     QMetaObject::invokeMethod(
-        queue_, [queue = queue_] { queue->start(); }, Qt::QueuedConnection);
+        queue_, [queue = queue_] { queue->start(true); }, Qt::QueuedConnection);
+}
+
+void VeltoFolderMonitor::startWatchingNow(OnChange onChange) {
+    if (onChange_ == nullptr) {
+        onChange_ = std::move(onChange);
+    }
+    QMetaObject::invokeMethod(
+        queue_, [queue = queue_] { queue->start(false); }, Qt::BlockingQueuedConnection);
 }
 
 void VeltoFolderMonitor::stop() {

@@ -46,6 +46,10 @@ public:
     /// Starts watching (once; a second call keeps the first handler) and asks for a full rescan at once.
     /// `onChange` runs on the thread that called start, which must run a Qt event loop.
     void start(OnChange onChange);
+    /// Starts watching before it returns, without the full rescan at start: for a caller that reads the whole
+    /// folder after this returns, so that its reading sees every change made before and the monitor reports
+    /// every change made after. A folder below that cannot be watched still asks for the full rescan.
+    void startWatchingNow(OnChange onChange);
     /// Stops watching; once it returns no delivery reaches the handler. A stopped monitor stays stopped.
     void stop();
 

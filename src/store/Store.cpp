@@ -43,9 +43,12 @@ VeltoStore::loadForApplication(std::optional<std::filesystem::path> fileURL, std
                                std::int64_t maximumPageBytes, std::optional<VeltoAutoArchivePeriod> autoArchivePeriod,
                                SaveOperation writeOperation) {
     std::filesystem::path folderURL = fileURL.has_value() ? *fileURL : VeltoPageLibrary::defaultFolderURL();
+    Environment environment;
+    // Watching begins before the load reads the folder, so that what another program changes meanwhile is
+    // reported, and no full rescan after the load has to read the library a second time.
+    environment.folderWatch = VeltoFolderWatchBeforeLoad::begin(folderURL);
     QCoro::Task<VeltoLibraryLoadResult> loading = productionLoadOperation(folderURL); // not inside co_await: GCC 12
     VeltoLibraryLoadResult loadResult = co_await loading;
-    Environment environment;
     environment.saveOperation = std::move(writeOperation);
     environment.autoArchivePeriod = autoArchivePeriod;
     co_return std::make_unique<VeltoStore>(folderURL, maximumPageCount, maximumPageBytes, std::move(environment),
@@ -94,7 +97,11 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
         schedule(); // writes the load's repair back
     }
     persistActiveLimitArchivalIfNeeded();
-    externalChanges_.startMonitoring(session_.folderURL());
+    if (environment.folderWatch != nullptr && environment.folderWatch->folderURL() == session_.folderURL()) {
+        externalChanges_.takeOverMonitoring(*environment.folderWatch);
+    } else {
+        externalChanges_.startMonitoring(session_.folderURL());
+    }
     const VeltoStoreRecoveryIssue *issue = loadState_.recoveryIssue();
     if (issue != nullptr && issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
         requestExternalRefresh(std::nullopt); // retries until the page files have arrived
@@ -240,23 +247,29 @@ void VeltoStore::noteRefreshFailure(const std::exception_ptr &error) {
     lastSaveErrorDescription_ = errorDescription(error);
 }
 
-void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
+void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
     if (const VeltoStoreRecoveryIssue *issue = result.failureIssue()) {
         if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
             throw VeltoReloadError::temporarilyUnavailable(issue->message);
         }
         throw VeltoReloadError::unreadable(issue->message);
     }
-    const VeltoLibraryLoadResult::Loaded *loaded = result.asLoaded();
+    VeltoLibraryLoadResult::Loaded *loaded = result.asLoaded();
     if (loaded == nullptr) {
         throw VeltoReloadError::libraryMissing();
     }
     const VeltoPage previousCurrentPage = document_.currentPage;
     const bool wasOpen = loadState_.isLoaded();
+    std::map<Uuid, VeltoPageBaseline> loadedBaselines = reloadedBaselines(loaded->document);
+    // Without a pending page change the reloaded document is the loaded one, which nothing reads afterwards:
+    // it is moved, not copied, a whole library at every refresh.
+    const bool mayKeepPendingChanges = !mutations_.changedPageRevisions.empty();
+    VeltoDocument loadedDocument =
+        mayKeepPendingChanges ? VeltoDocument(loaded->document) : std::move(loaded->document);
     // What could not be saved before the load (edits held while the library needed recovery) stays, merged
     // into what was loaded; everything else was saved by the flush before the load.
-    VeltoReloadedDocument reloaded = keepingPendingChanges(document_, mutations_, pageBaselines_, loaded->document,
-                                                           reloadedBaselines(loaded->document));
+    VeltoReloadedDocument reloaded = keepingPendingChanges(document_, mutations_, pageBaselines_,
+                                                           std::move(loadedDocument), std::move(loadedBaselines));
     keepHeldBodyWhenUnchanged(previousCurrentPage, reloaded.document.currentPage);
     const std::vector<Uuid> copiesOfOwnEdits = noteDisplacedEdits(reloaded.document);
     replaceDocument(std::move(reloaded.document));
@@ -270,7 +283,7 @@ void VeltoStore::applyReload(const VeltoLibraryLoadResult &result) {
     conflictNotice_.raiseForOwnEdits(copiesOfOwnEdits);
     mutations_.reset(loaded->structureRepair, true);
     if (reloaded.keptPendingChanges) {
-        mutations_.record(loaded->document, document_);
+        mutations_.record(loaded->document, document_); // copied above, as pending changes were kept
     }
     if ((loaded->structureRepair.has_value() || reloaded.keptPendingChanges) && loadState_.isLoaded()) {
         schedule();

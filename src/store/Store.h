@@ -73,6 +73,9 @@ public:
         /// The period to start with. Given, the pages untouched past it are archived as the store is built;
         /// absent, the period is one week and nothing is archived before the first page cycle or menu.
         std::optional<VeltoAutoArchivePeriod> autoArchivePeriod;
+        /// The monitor that has watched the folder since before the load read it: taken over in place of a new
+        /// monitor, whose start would read the whole library again.
+        std::shared_ptr<VeltoFolderWatchBeforeLoad> folderWatch;
     };
 
     /// How long a temporarily unavailable library waits before it is loaded again.
@@ -246,7 +249,7 @@ private:
     void foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage);
 
     /// Takes a reloaded library into the document, keeping what could not be saved before the load.
-    void applyReload(const VeltoLibraryLoadResult &result);
+    void applyReload(VeltoLibraryLoadResult result);
     /// Remembers the held texts that the reloaded document replaces, and answers the conflict copies it brings
     /// that hold such a text: this process's edits, kept apart by another writer's save.
     std::vector<Uuid> noteDisplacedEdits(const VeltoDocument &reloaded);

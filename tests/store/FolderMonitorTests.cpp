@@ -157,6 +157,19 @@ TEST(FolderMonitor, AnotherProcessesWriteArrivesWithinASecondAsARelativePath) {
     EXPECT_EQ(live.delivered[0], VeltoFolderChangeNotification::paths({"Notes/Plan.md"}));
 }
 
+// A monitor started before the folder is read has nothing to rescan: the reading sees what came before.
+TEST(FolderMonitor, WatchingStartedNowReportsTheNextWriteWithoutAFullRescan) {
+    testing::TemporaryFolder folder;
+    VeltoOwnFileChanges ownChanges;
+    std::unique_ptr<VeltoFolderMonitor> monitor = VeltoFolderMonitor::make(folder.path(), std::nullopt, ownChanges);
+    std::vector<VeltoFolderChangeNotification> delivered;
+    monitor->startWatchingNow(
+        [&](const VeltoFolderChangeNotification &notification) { delivered.push_back(notification); });
+    folder.writeFile("right-after.md", "x"); // no event loop ran in between: the watch is in place already
+    ASSERT_TRUE(processEventsUntil([&] { return !delivered.empty(); }, 30s));
+    EXPECT_EQ(delivered, std::vector{VeltoFolderChangeNotification::paths({"right-after.md"})});
+}
+
 TEST(OwnChangeRecordingFileSystem, AllowsCallsFromSeveralThreadsExactlyWhenItsBaseDoes) {
     // The library loads side by side only on a file system that allows it; the store always hands it this wrapper.
     VeltoOwnFileChanges changes;

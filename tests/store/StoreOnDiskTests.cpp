@@ -1,5 +1,6 @@
 #include "StoreTestSupport.h"
 #include "library/LibraryLock.h"
+#include "store/FolderWatchBeforeLoad.h"
 #include "store/Store.h"
 #include "support/StoreHarness.h"
 #include "support/TemporaryFolder.h"
@@ -159,6 +160,45 @@ TEST(StoreOnDisk, LaunchAndRefreshOverAnUnchangedLibraryWriteNoFile) {
     store.requestExternalRefresh(std::nullopt);
     ASSERT_TRUE(processEventsUntil([&] { return fullLoads >= 2 && !store.isRefreshingFromDisk(); }, 30s));
     EXPECT_EQ(writeTimes(harness.folder), written) << "written by the refresh";
+    EXPECT_TRUE(containsPageWithText(store.document(), "other\n"));
+    harness.store.reset();
+    processEventsFor(50ms);
+}
+
+// The launch watches the folder before its load reads it: a file another program writes after the load read
+// the folder still reaches the store, read alone, and the library is not read a second time.
+TEST(StoreOnDisk, AChangeMadeWhileTheLaunchLoadsIsReadAloneAfterIt) {
+    testing::StoreHarness harness;
+    testing::writeLibrary(harness.folder,
+                          testing::documentOf(testing::textPage("current\n"), {testing::textPage("other\n")}));
+    std::shared_ptr<VeltoFolderWatchBeforeLoad> watch = VeltoFolderWatchBeforeLoad::begin(harness.folder);
+    ASSERT_NE(watch, nullptr);
+    VeltoLibraryLoadResult loaded = awaitValue(productionLoadOperation(harness.folder));
+    std::string command = "printf 'Written elsewhere\\n' > '" + (harness.folder / "elsewhere.md").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(processEventsUntil([&] { return watch->holdsChanges(); }, 30s)); // reported before the store is built
+
+    int fullLoads = 0;
+    std::vector<std::set<std::string>> incrementalLoads;
+    VeltoStore::Environment environment;
+    environment.loadOperation = [&fullLoads](std::filesystem::path folderURL) {
+        fullLoads += 1;
+        return productionLoadOperation(std::move(folderURL));
+    };
+    environment.incrementalLoadOperation = [&incrementalLoads](std::filesystem::path folderURL, VeltoDocument reusing,
+                                                               std::set<std::string> paths) {
+        incrementalLoads.push_back(paths);
+        return productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing), std::move(paths));
+    };
+    environment.folderWatch = watch;
+    VeltoStore &store = harness.openStore(std::move(environment), loaded);
+    EXPECT_TRUE(store.isMonitoringFolder());
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return containsPageWithText(store.document(), "Written elsewhere\n") && !store.isRefreshingFromDisk(); },
+        30s));
+    EXPECT_EQ(fullLoads, 0);
+    ASSERT_FALSE(incrementalLoads.empty());
+    EXPECT_EQ(incrementalLoads.front(), std::set<std::string>{"elsewhere.md"});
     EXPECT_TRUE(containsPageWithText(store.document(), "other\n"));
     harness.store.reset();
     processEventsFor(50ms);

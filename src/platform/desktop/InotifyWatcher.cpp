@@ -43,7 +43,7 @@ InotifyWatcher::InotifyWatcher(const std::filesystem::path &folder) {
     }
     watchedFolders_[rootWatch_] = folder_;
     // The files present now are the starting point, not changes; a folder that cannot be watched is covered
-    // by the owner's full rescan at start only, as nothing could report its changes.
+    // by a full rescan at start only, as nothing could report its changes.
     Batch ignored;
     for (std::filesystem::directory_iterator
              entry(folder_, std::filesystem::directory_options::skip_permission_denied, error),
@@ -53,6 +53,7 @@ InotifyWatcher::InotifyWatcher(const std::filesystem::path &folder) {
             watchTree(entry->path(), ignored);
         }
     }
+    watchesEveryFolder_ = !ignored.requiresFullRescan;
 }
 
 InotifyWatcher::~InotifyWatcher() {

@@ -31,6 +31,9 @@ public:
     const std::filesystem::path &folder() const { return folder_; }
     /// The watched folder itself was removed, moved or unmounted: nothing more will be reported.
     bool hasLostFolder() const { return lostFolder_; }
+    /// Every folder found below the watched one when watching began is watched too. When one could not be
+    /// (out of watches), its changes go unreported, and only a full rescan sees them.
+    bool watchesEveryFolder() const { return watchesEveryFolder_; }
 
     /// Reads every event queued now; returns at once when there is none.
     Batch readAvailableEvents();
@@ -45,6 +48,7 @@ private:
     std::filesystem::path folder_;
     int rootWatch_ = -1;
     bool lostFolder_ = false;
+    bool watchesEveryFolder_ = true;
     std::map<int, std::filesystem::path> watchedFolders_;
 };
 
