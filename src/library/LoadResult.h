@@ -4,6 +4,7 @@
 #include "model/StoreLoadState.h"
 #include "platform/Uuid.h"
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -52,7 +53,15 @@ struct VeltoLibraryLoadResult {
         /// The folder's Markdown files that could not be read, by path; their pages (when the library records
         /// any) are held as unavailable and never written.
         std::vector<VeltoUnreadablePageFile> unreadableFiles;
-        friend bool operator==(const Loaded &, const Loaded &) = default;
+        /// The document once more, copied on the thread that loaded it, for a reader that keeps a copy and would
+        /// otherwise make it on its own thread; the second one only with a repair to save. Not part of what the
+        /// load found, so equality ignores them.
+        std::shared_ptr<const velto::VeltoDocument> sharedCopy;
+        std::optional<velto::VeltoDocument> copyToSave;
+        friend bool operator==(const Loaded &a, const Loaded &b) {
+            return a.document == b.document && a.structureRepair == b.structureRepair &&
+                   a.unreadableFiles == b.unreadableFiles;
+        }
     };
     struct Failed {
         velto::VeltoStoreRecoveryIssue issue;
@@ -67,7 +76,7 @@ struct VeltoLibraryLoadResult {
     static VeltoLibraryLoadResult loaded(velto::VeltoDocument document,
                                          std::optional<VeltoLibraryStructureRepair> structureRepair = std::nullopt,
                                          std::vector<VeltoUnreadablePageFile> unreadableFiles = {}) {
-        return {Loaded{std::move(document), std::move(structureRepair), std::move(unreadableFiles)}};
+        return {Loaded{std::move(document), std::move(structureRepair), std::move(unreadableFiles), nullptr, {}}};
     }
     static VeltoLibraryLoadResult failed(velto::VeltoStoreRecoveryIssue issue) { return {Failed{std::move(issue)}}; }
     static VeltoLibraryLoadResult missing() { return {Missing{}}; }

@@ -23,6 +23,20 @@ const VeltoPage *VeltoPageIndex::find(const Uuid &pageID) const {
     return found == pages_.end() ? nullptr : found->second;
 }
 
+const VeltoPage *VeltoPageCounterparts::find(const Uuid &pageID, std::optional<std::size_t> position) {
+    if (document_.currentPage.id == pageID) {
+        return &document_.currentPage;
+    }
+    if (position.has_value() && *position < document_.pages.size() && document_.pages[*position].id == pageID) {
+        countPagesVisitedByLookups(1);
+        return &document_.pages[*position];
+    }
+    if (!index_.has_value()) {
+        index_.emplace(document_);
+    }
+    return index_->find(pageID);
+}
+
 std::size_t pagesVisitedByLookups() {
     return visitedPages;
 }

@@ -4,6 +4,7 @@
 #include "platform/Uuid.h"
 
 #include <cstddef>
+#include <optional>
 #include <unordered_map>
 
 namespace velto {
@@ -21,6 +22,24 @@ public:
 
 private:
     std::unordered_map<Uuid, const VeltoPage *, UuidHash> pages_;
+};
+
+/// The pages of one document looked up from the pages of another that mostly lists the same pages in the same
+/// order (a reload, held and loaded): each page is looked for at its own place first, and the pages are gathered
+/// by identifier only once one is not there. Answers what findPage answers in a document without a repeated
+/// identifier. It points into the document, like the index.
+class VeltoPageCounterparts {
+public:
+    explicit VeltoPageCounterparts(const VeltoDocument &document)
+        : document_(document) {}
+
+    /// The page with that identifier; `position`: where the page asking lies among the other pages of its own
+    /// document, nothing for its current page.
+    const VeltoPage *find(const Uuid &pageID, std::optional<std::size_t> position);
+
+private:
+    const VeltoDocument &document_;
+    std::optional<VeltoPageIndex> index_;
 };
 
 /// How many pages the lookups by identifier on the calling thread have looked at so far: each page findPage

@@ -116,9 +116,39 @@ std::vector<Uuid> sortedArchivedPageIDs(const VeltoDocument &document) {
     return archived;
 }
 
+/// Whether both documents hold the same pages in the same order, as a refresh or an edit leaves them.
+bool holdsSamePageOrder(const VeltoDocument &a, const VeltoDocument &b) {
+    if (a.currentPage.id != b.currentPage.id || a.pages.size() != b.pages.size()) {
+        return false;
+    }
+    for (std::size_t index = 0; index < a.pages.size(); ++index) {
+        if (a.pages[index].id != b.pages[index].id) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool archiveStateDiffersPageByPage(const VeltoDocument &a, const VeltoDocument &b) {
+    if (isArchivedPage(a.currentPage) != isArchivedPage(b.currentPage)) {
+        return true;
+    }
+    for (std::size_t index = 0; index < a.pages.size(); ++index) {
+        if (isArchivedPage(a.pages[index]) != isArchivedPage(b.pages[index])) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool archiveStateDiffers(const VeltoDocument &a, const VeltoDocument &b) {
+    // Pages in the same order compare side by side, without sorting a library's identifiers twice; a difference
+    // found so is checked by the sets, where a page listed twice counts once.
+    if (holdsSamePageOrder(a, b) && !archiveStateDiffersPageByPage(a, b)) {
+        return false;
+    }
     return sortedArchivedPageIDs(a) != sortedArchivedPageIDs(b);
 }
 

@@ -117,7 +117,7 @@ QCoro::Task<void> VeltoExternalChanges::reload(bool applyAutoArchive,
         // Started outside co_await: GCC 12 destroys argument temporaries of a co_await expression twice.
         QCoro::Task<VeltoLibraryLoadResult> loading =
             changedRelativePaths.has_value()
-                ? store_.incrementalLoadOperation_(ticket.folderURL(), store_.document(), *changedRelativePaths)
+                ? store_.incrementalLoadOperation_(ticket.folderURL(), store_.documentToReuse(), *changedRelativePaths)
                 : store_.loadOperation_(ticket.folderURL());
         VeltoLibraryLoadResult result = co_await loading;
         if (!ticket.stillCurrent()) {

@@ -6,6 +6,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <exception>
+#include <memory>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -63,6 +64,13 @@ template <typename Work> auto runOnLibraryPool(Work work) -> QCoro::Task<std::in
         }
         co_return std::move(std::get<1>(outcome.value));
     }
+}
+
+/// Frees `value` on a pool thread: what a copy of a whole library holds (30,000 pages) takes the main thread
+/// milliseconds to free, which nothing waits for.
+template <typename Value> void freeOnLibraryPool(Value value) {
+    auto held = std::make_shared<Value>(std::move(value));
+    libraryThreadPool().start([held = std::move(held)]() mutable { held.reset(); });
 }
 
 } // namespace velto

@@ -16,6 +16,21 @@
 // changes, so that the folder monitor does not report them back.
 
 namespace velto {
+namespace {
+
+/// The load's result with the copies of its document that the store keeps, made on the pool thread that loaded it:
+/// a library of 30,000 pages copied on the main thread costs a refresh tens of milliseconds each time.
+VeltoLibraryLoadResult withCopiesForTheStore(VeltoLibraryLoadResult result) {
+    if (VeltoLibraryLoadResult::Loaded *loaded = result.asLoaded()) {
+        loaded->sharedCopy = std::make_shared<const VeltoDocument>(loaded->document);
+        if (loaded->structureRepair.has_value()) {
+            loaded->copyToSave = loaded->document;
+        }
+    }
+    return result;
+}
+
+} // namespace
 
 QCoro::Task<VeltoSaveResult> productionSaveOperation(const VeltoSaveRequest &request, std::filesystem::path folderURL) {
     // The coordinator keeps the request until the write ends; the pool reads it in place.
@@ -26,16 +41,17 @@ QCoro::Task<VeltoSaveResult> productionSaveOperation(const VeltoSaveRequest &req
 
 QCoro::Task<VeltoLibraryLoadResult> productionLoadOperation(std::filesystem::path folderURL) {
     return runOnLibraryPool([folderURL = std::move(folderURL)] {
-        return VeltoPageLibrary::load(folderURL, ownChangeRecordingFileSystem(), systemClock().now());
+        return withCopiesForTheStore(
+            VeltoPageLibrary::load(folderURL, ownChangeRecordingFileSystem(), systemClock().now()));
     });
 }
 
 QCoro::Task<VeltoLibraryLoadResult> productionIncrementalLoadOperation(std::filesystem::path folderURL,
-                                                                       VeltoDocument reusing,
+                                                                       std::shared_ptr<const VeltoDocument> reusing,
                                                                        std::set<std::string> paths) {
     return runOnLibraryPool([folderURL = std::move(folderURL), reusing = std::move(reusing), paths = std::move(paths)] {
-        return VeltoPageLibrary::loadChanges(folderURL, ownChangeRecordingFileSystem(), reusing, paths,
-                                             systemClock().now());
+        return withCopiesForTheStore(VeltoPageLibrary::loadChanges(folderURL, ownChangeRecordingFileSystem(), *reusing,
+                                                                   paths, systemClock().now()));
     });
 }
 

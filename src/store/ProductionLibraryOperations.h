@@ -20,8 +20,9 @@ namespace velto {
 
 QCoro::Task<VeltoSaveResult> productionSaveOperation(const VeltoSaveRequest &request, std::filesystem::path folderURL);
 QCoro::Task<VeltoLibraryLoadResult> productionLoadOperation(std::filesystem::path folderURL);
-QCoro::Task<VeltoLibraryLoadResult>
-productionIncrementalLoadOperation(std::filesystem::path folderURL, VeltoDocument reusing, std::set<std::string> paths);
+QCoro::Task<VeltoLibraryLoadResult> productionIncrementalLoadOperation(std::filesystem::path folderURL,
+                                                                       std::shared_ptr<const VeltoDocument> reusing,
+                                                                       std::set<std::string> paths);
 VeltoPage productionArchivedPreviewLoadOperation(const VeltoPage &page, const std::filesystem::path &folderURL,
                                                  FileSystem &fileManager);
 QCoro::Task<VeltoDocument> productionLibraryCopyOperation(std::filesystem::path sourceURL,

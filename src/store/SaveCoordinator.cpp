@@ -1,6 +1,7 @@
 #include "store/SaveCoordinator.h"
 
 #include "platform/FreedMemory.h"
+#include "store/LibraryPool.h"
 
 #include <algorithm>
 
@@ -116,11 +117,13 @@ QCoro::Task<void> VeltoSaveCoordinator::savePendingRequests() {
                 resumeWaiters(request.generation, error);
             }
         }
+        freeOnLibraryPool(std::move(request)); // a whole library's pages
     }
     isSaving_ = false;
     // Each save copies the pages it writes several times (request, baselines, file text): give back what a
-    // big page's copies took, or the process keeps its largest save's worth of memory for good.
-    giveFreedMemoryBack();
+    // big page's copies took, or the process keeps its largest save's worth of memory for good. The walk over
+    // the free lists takes tens of milliseconds in a big library: a pool thread makes it, not the interface's.
+    libraryThreadPool().start([] { giveFreedMemoryBack(); });
 }
 
 // Kept out of the coroutine: GCC 12 leaks temporaries of chained calls inside coroutine bodies.

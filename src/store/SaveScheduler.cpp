@@ -15,12 +15,16 @@ std::uint64_t VeltoSaveScheduler::schedule() {
     std::uint64_t generation = nextGeneration_;
     latestScheduledGeneration_ = generation;
     latestScheduledDocumentRevision_ = documentRevision_;
+    documentRevisionOnDisk_.reset();
     // Handed over at once, so that requests reach the coordinator in the order they were made.
     coordinator().submit(makeRequest_(generation));
     return generation;
 }
 
 QCoro::Task<void> VeltoSaveScheduler::flush() {
+    if (holdsDocumentAsOnDisk()) {
+        co_return;
+    }
     bool isCovered = latestScheduledGeneration_.has_value() && latestScheduledDocumentRevision_ == documentRevision_ &&
                      latestFailedGeneration_ != latestScheduledGeneration_;
     std::uint64_t generation = isCovered ? *latestScheduledGeneration_ : schedule();
@@ -38,6 +42,9 @@ std::exception_ptr VeltoSaveScheduler::failureOfLatestSave() const {
 }
 
 bool VeltoSaveScheduler::hasOutstandingSave(bool hasPendingMutations) const {
+    if (holdsDocumentAsOnDisk()) {
+        return false;
+    }
     if (latestScheduledDocumentRevision_ != documentRevision_) {
         return true;
     }
@@ -57,6 +64,12 @@ std::uint64_t VeltoSaveScheduler::pageSaveCount(const Uuid &pageID) const {
 void VeltoSaveScheduler::documentWasReloaded() {
     latestScheduledDocumentRevision_.reset();
     latestFailedGeneration_.reset();
+    documentRevisionOnDisk_.reset();
+}
+
+void VeltoSaveScheduler::documentWasReloadedAsOnDisk() {
+    documentWasReloaded();
+    documentRevisionOnDisk_ = documentRevision_;
 }
 
 void VeltoSaveScheduler::beginSession(std::filesystem::path folderURL) {
@@ -66,6 +79,7 @@ void VeltoSaveScheduler::beginSession(std::filesystem::path folderURL) {
     latestScheduledGeneration_.reset();
     latestScheduledDocumentRevision_.reset();
     latestFailedGeneration_.reset();
+    documentRevisionOnDisk_.reset();
     pageSaveCounts_.clear();
 }
 

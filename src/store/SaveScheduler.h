@@ -53,6 +53,8 @@ public:
 
     /// Called after every change of the document, saved or not.
     void documentDidChange() { documentRevision_ += 1; }
+    /// Raised by every change of the document.
+    std::uint64_t documentRevision() const { return documentRevision_; }
 
     /// Hands the document as it is now to the coordinator under a new generation, and answers it.
     std::uint64_t schedule();
@@ -74,6 +76,11 @@ public:
 
     /// The document was replaced by one read from disk: no scheduled save covers it, and no failure is owed.
     void documentWasReloaded();
+    /// The document was replaced by exactly what the library on disk holds: until it changes or a save is
+    /// scheduled, a flush owes no save and makes no request (a copy of every page) for one.
+    void documentWasReloadedAsOnDisk();
+    /// Whether the document is still the one the last reload read, unchanged and with no save scheduled since.
+    bool holdsDocumentAsOnDisk() const { return documentRevisionOnDisk_ == documentRevision_; }
 
     /// A library session on `folderURL` begins: saves go to a new coordinator for it, and the outcomes of the
     /// old one are dropped. Generations keep growing.
@@ -102,6 +109,7 @@ private:
     // document is unchanged since.
     std::uint64_t documentRevision_ = 0;
     std::optional<std::uint64_t> latestScheduledDocumentRevision_;
+    std::optional<std::uint64_t> documentRevisionOnDisk_;
     std::map<Uuid, std::uint64_t> pageSaveCounts_;
 
     std::shared_ptr<Session> session_;

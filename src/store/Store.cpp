@@ -82,11 +82,17 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     InitialState initial = initialState(loadResult, now());
     document_ = std::move(initial.document);
     loadState_ = std::move(initial.loadState);
+    if (const auto *loaded = loadResult.asLoaded()) {
+        keepDocumentCopy(loaded->sharedCopy);
+    }
     pageBaselines_ = pageBaselines(document_);
     if (const auto *loaded = loadResult.asLoaded()) {
         unreadableFiles_ = loaded->unreadableFiles;
     }
     mutations_.reset(initial.structureRepair, false);
+    if (loadResult.asLoaded() != nullptr && !initial.structureRepair.has_value()) {
+        saveScheduler_.documentWasReloadedAsOnDisk();
+    }
     if (environment.autoArchivePeriod.has_value()) {
         archivePolicy_.setPeriod(*environment.autoArchivePeriod);
         // Pages left untouched past the period are archived as the library opens, not only at the first page
@@ -150,27 +156,43 @@ std::map<Uuid, VeltoPageBaseline> VeltoStore::pageBaselines(const VeltoDocument 
 // baseline made from the held text would then take this store's own file for another writer's change, and keep it
 // as a copy of the copy when the page is removed. Only the text and the file's name tell a page taken over: the
 // load gives it the dates of its record, which keeps whole seconds where the held page has the time of its edit.
-std::map<Uuid, VeltoPageBaseline> VeltoStore::reloadedBaselines(const VeltoDocument &loaded) const {
-    std::map<Uuid, VeltoPageBaseline> baselines;
-    const VeltoPageIndex heldPages(document_);
-    auto add = [&](const VeltoPage &page) {
+// The known baselines are updated where they stand: a refresh after one changed file replaces one baseline, not
+// every page's.
+std::map<Uuid, VeltoPageBaseline> VeltoStore::reloadedBaselines(const VeltoDocument &loaded,
+                                                                std::map<Uuid, VeltoPageBaseline> known) const {
+    VeltoPageCounterparts heldPages(document_);
+    auto update = [&](const VeltoPage &page, std::optional<std::size_t> position) {
         const VeltoPageFileContent *content = page.content.asLoaded();
         const bool isTextRead = content != nullptr && content->unchangedFileText() != nullptr;
-        const VeltoPage *held = isTextRead ? nullptr : heldPages.find(page.id);
+        const VeltoPage *held = isTextRead ? nullptr : heldPages.find(page.id, position);
         const bool isTakenOver =
             held != nullptr && held->content == page.content && held->relativeFilePath == page.relativeFilePath;
-        auto known = pageBaselines_.find(page.id);
-        if (isTakenOver && known != pageBaselines_.end()) {
-            baselines.emplace(page.id, known->second);
-        } else {
-            baselines.emplace(page.id, VeltoPageBaseline::fromPage(page));
+        if (!isTakenOver || !known.contains(page.id)) {
+            known.insert_or_assign(page.id, VeltoPageBaseline::fromPage(page));
         }
     };
-    add(loaded.currentPage);
-    for (const VeltoPage &page : loaded.pages) {
-        add(page);
+    update(loaded.currentPage, std::nullopt);
+    for (std::size_t position = 0; position < loaded.pages.size(); ++position) {
+        update(loaded.pages[position], position);
     }
-    return baselines;
+    // Every loaded page has its baseline now; more baselines than pages means pages the load no longer has.
+    if (known.size() != loaded.pages.size() + 1) {
+        const VeltoPageIndex loadedPages(loaded);
+        std::erase_if(known, [&](const auto &entry) { return loadedPages.find(entry.first) == nullptr; });
+    }
+    return known;
+}
+
+void VeltoStore::keepDocumentCopy(std::shared_ptr<const VeltoDocument> copy) {
+    freeOnLibraryPool(std::exchange(documentCopy_, std::move(copy)));
+    documentCopyRevision_ = saveScheduler_.documentRevision();
+}
+
+std::shared_ptr<const VeltoDocument> VeltoStore::documentToReuse() const {
+    if (documentCopy_ != nullptr && documentCopyRevision_ == saveScheduler_.documentRevision()) {
+        return documentCopy_;
+    }
+    return std::make_shared<const VeltoDocument>(document_);
 }
 
 // The library session and the changes of other writers are rooms of their own; the store answers for them.
@@ -260,10 +282,12 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
     }
     const VeltoPage previousCurrentPage = document_.currentPage;
     const bool wasOpen = loadState_.isLoaded();
-    std::map<Uuid, VeltoPageBaseline> loadedBaselines = reloadedBaselines(loaded->document);
     // Without a pending page change the reloaded document is the loaded one, which nothing reads afterwards:
-    // it is moved, not copied, a whole library at every refresh.
+    // it is moved, not copied, a whole library at every refresh; so are the held baselines, which the loaded
+    // ones replace.
     const bool mayKeepPendingChanges = !mutations_.changedPageRevisions.empty();
+    std::map<Uuid, VeltoPageBaseline> loadedBaselines =
+        reloadedBaselines(loaded->document, mayKeepPendingChanges ? pageBaselines_ : std::move(pageBaselines_));
     VeltoDocument loadedDocument =
         mayKeepPendingChanges ? VeltoDocument(loaded->document) : std::move(loaded->document);
     // What could not be saved before the load (edits held while the library needed recovery) stays, merged
@@ -274,7 +298,12 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
     const std::vector<Uuid> copiesOfOwnEdits = noteDisplacedEdits(reloaded.document);
     replaceDocument(std::move(reloaded.document));
     pageBaselines_ = std::move(reloaded.baselines);
-    saveScheduler_.documentWasReloaded();
+    keepDocumentCopy(reloaded.keptPendingChanges ? nullptr : std::move(loaded->sharedCopy));
+    if (reloaded.keptPendingChanges || loaded->structureRepair.has_value()) {
+        saveScheduler_.documentWasReloaded(); // saved below
+    } else {
+        saveScheduler_.documentWasReloadedAsOnDisk();
+    }
     loadState_ = VeltoStoreLoadState::loaded();
     bool metNewUnreadableFiles = listsFileNotIn(loaded->unreadableFiles, unreadableFiles_);
     unreadableFiles_ = loaded->unreadableFiles;
@@ -286,7 +315,12 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
         mutations_.record(loaded->document, document_); // copied above, as pending changes were kept
     }
     if ((loaded->structureRepair.has_value() || reloaded.keptPendingChanges) && loadState_.isLoaded()) {
+        // The repair's save takes the copy the load made of what is now the document, not one made here.
+        if (!reloaded.keptPendingChanges) {
+            documentCopyToSave_ = std::move(loaded->copyToSave);
+        }
         schedule();
+        documentCopyToSave_.reset();
     }
     announceCurrentPageChange(previousCurrentPage);
     if (!wasOpen) {
@@ -302,15 +336,15 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
 }
 
 std::vector<Uuid> VeltoStore::noteDisplacedEdits(const VeltoDocument &reloaded) {
-    const VeltoPageIndex reloadedPages(reloaded);
-    auto noteIfReplaced = [&](const VeltoPage &held) {
-        if (const VeltoPage *taken = reloadedPages.find(held.id)) {
+    VeltoPageCounterparts reloadedPages(reloaded);
+    auto noteIfReplaced = [&](const VeltoPage &held, std::optional<std::size_t> position) {
+        if (const VeltoPage *taken = reloadedPages.find(held.id, position)) {
             displacedEdits_.noteReplaced(held, *taken);
         }
     };
-    noteIfReplaced(document_.currentPage);
-    for (const VeltoPage &page : document_.pages) {
-        noteIfReplaced(page);
+    noteIfReplaced(document_.currentPage, std::nullopt);
+    for (std::size_t position = 0; position < document_.pages.size(); ++position) {
+        noteIfReplaced(document_.pages[position], position);
     }
     return displacedEdits_.arrivedCopies(document_, reloaded);
 }
@@ -333,9 +367,11 @@ void VeltoStore::keepHeldBodyWhenUnchanged(const VeltoPage &held, VeltoPage &rel
 }
 
 void VeltoStore::replaceDocument(VeltoDocument document) {
-    const VeltoDocument replaced = std::exchange(document_, std::move(document));
+    VeltoDocument replaced = std::exchange(document_, std::move(document));
     documentDidChange();
-    if (archiveStateDiffers(replaced, document_)) {
+    const bool archiveStateChanges = archiveStateDiffers(replaced, document_);
+    freeOnLibraryPool(std::move(replaced));
+    if (archiveStateChanges) {
         emit archiveStateChanged();
     }
 }

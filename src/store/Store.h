@@ -51,7 +51,8 @@ public:
     using SaveOperation = VeltoSaveCoordinator::SaveOperation;
     using LoadOperation = std::function<QCoro::Task<VeltoLibraryLoadResult>(std::filesystem::path folderURL)>;
     using IncrementalLoadOperation = std::function<QCoro::Task<VeltoLibraryLoadResult>(
-        std::filesystem::path folderURL, VeltoDocument reusing, std::set<std::string> changedRelativePaths)>;
+        std::filesystem::path folderURL, std::shared_ptr<const VeltoDocument> reusing,
+        std::set<std::string> changedRelativePaths)>;
     using ArchivedPreviewLoadOperation = std::function<VeltoPage(
         const VeltoPage &page, const std::filesystem::path &folderURL, FileSystem &fileManager)>;
     using LibraryCopyOperation = std::function<QCoro::Task<VeltoDocument>(std::filesystem::path sourceURL,
@@ -228,7 +229,8 @@ private:
     static VeltoPage newEmptyPage(Date now);
     static std::map<Uuid, VeltoPageBaseline> pageBaselines(const VeltoDocument &document);
     /// The baselines of a reloaded document: those the store holds for the pages it kept as they were.
-    std::map<Uuid, VeltoPageBaseline> reloadedBaselines(const VeltoDocument &loaded) const;
+    std::map<Uuid, VeltoPageBaseline> reloadedBaselines(const VeltoDocument &loaded,
+                                                        std::map<Uuid, VeltoPageBaseline> known) const;
 
     Date now() const { return clock_->now(); }
 
@@ -242,7 +244,11 @@ private:
     /// Marks the current page's body as edited at `now` and schedules the save.
     void currentPageTextDidChange(Date now);
     std::uint64_t schedule() { return saveScheduler_.schedule(); }
-    VeltoSaveRequest saveRequest(std::uint64_t generation) const;
+    VeltoSaveRequest saveRequest(std::uint64_t generation);
+    /// The document as it is now, for a load to reuse: the copy the last load made, while nothing changed since.
+    std::shared_ptr<const VeltoDocument> documentToReuse() const;
+    /// Keeps a copy of the document as it is now, made off the main thread; nothing forgets the one kept.
+    void keepDocumentCopy(std::shared_ptr<const VeltoDocument> copy);
     void didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                        const std::optional<std::string> &errorDescription);
     void applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result);
@@ -291,6 +297,11 @@ private:
 
     // Saves.
     std::map<Uuid, VeltoPageBaseline> pageBaselines_;
+    /// A copy of the document made off the main thread, the same as the document while the document's revision is
+    /// the one noted; and one more for the save that a load's repair asks for, taken by that save's request.
+    std::shared_ptr<const VeltoDocument> documentCopy_;
+    std::uint64_t documentCopyRevision_ = 0;
+    std::optional<VeltoDocument> documentCopyToSave_;
     VeltoMutationTracker mutations_;
     VeltoSaveScheduler saveScheduler_;
 

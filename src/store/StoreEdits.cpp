@@ -1,3 +1,4 @@
+#include "library/LibraryFolder.h"
 #include "library/PageFileWrites.h"
 #include "library/ProcessWriter.h"
 #include "model/Document.h"
@@ -108,14 +109,15 @@ void VeltoStore::recordMutations(const VeltoDocument &before, const VeltoDocumen
     }
 }
 
-VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) const {
+VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) {
     VeltoSaveRequest request;
     request.writerID = VeltoPageLibrary::processWriterID();
     request.operationID = Uuid::random();
     request.recordedAt = now();
     request.generation = generation;
     request.mutationRevision = mutations_.revision;
-    request.document = document_;
+    request.document = documentCopyToSave_.has_value() ? std::move(*documentCopyToSave_) : document_;
+    documentCopyToSave_.reset();
     request.changedPageRevisions = mutations_.changedPageRevisions;
     request.archiveMetadataPageRevisions = mutations_.archiveMetadataPageRevisions;
     request.removedPageRevisions = mutations_.removedPageRevisions;
@@ -186,8 +188,10 @@ void VeltoStore::throwSaveFailureAwaitingRetry() const {
 
 void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result) {
     if (!result.pageIDReplacements.empty()) {
-        // The last scheduled document takes the same identifiers: its revision stays as it is.
+        // The last scheduled document takes the same identifiers: its revision stays as it is. The copy kept of
+        // it has the old ones.
         document_ = document_.replacingPageIDs(result.pageIDReplacements);
+        documentCopy_.reset();
         mutations_.changedPageRevisions = replacingKeys(mutations_.changedPageRevisions, result.pageIDReplacements);
         mutations_.archiveMetadataPageRevisions =
             replacingKeys(mutations_.archiveMetadataPageRevisions, result.pageIDReplacements);
@@ -265,6 +269,12 @@ void VeltoStore::foldMergedPage(const VeltoSaveRequest &request, const Uuid &pag
 QCoro::Task<void> VeltoStore::flush() {
     if (loadState_.recoveryIssue() != nullptr) {
         co_return; // nothing is saved until the library is recovered
+    }
+    // A document as the library on disk holds it owes no save while the library's metadata is there; once that
+    // is gone, the save writes the library anew from the document.
+    if (saveScheduler_.holdsDocumentAsOnDisk() &&
+        !fileManager_->isRegularFile(VeltoPageLibrary::manifestURL(session_.folderURL()))) {
+        saveScheduler_.documentWasReloaded();
     }
     QCoro::Task<void> flushing = saveScheduler_.flush();
     co_await flushing;

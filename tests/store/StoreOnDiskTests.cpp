@@ -80,7 +80,8 @@ struct ObservedStore : testing::StoreHarness {
             fullLoads += 1;
             return productionLoadOperation(std::move(folderURL));
         };
-        environment.incrementalLoadOperation = [this](std::filesystem::path folderURL, VeltoDocument reusing,
+        environment.incrementalLoadOperation = [this](std::filesystem::path folderURL,
+                                                      std::shared_ptr<const VeltoDocument> reusing,
                                                       std::set<std::string> paths) {
             incrementalLoads.push_back(paths);
             return productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing), std::move(paths));
@@ -185,7 +186,8 @@ TEST(StoreOnDisk, AChangeMadeWhileTheLaunchLoadsIsReadAloneAfterIt) {
         fullLoads += 1;
         return productionLoadOperation(std::move(folderURL));
     };
-    environment.incrementalLoadOperation = [&incrementalLoads](std::filesystem::path folderURL, VeltoDocument reusing,
+    environment.incrementalLoadOperation = [&incrementalLoads](std::filesystem::path folderURL,
+                                                               std::shared_ptr<const VeltoDocument> reusing,
                                                                std::set<std::string> paths) {
         incrementalLoads.push_back(paths);
         return productionIncrementalLoadOperation(std::move(folderURL), std::move(reusing), std::move(paths));

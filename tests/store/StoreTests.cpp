@@ -1,4 +1,5 @@
 #include "StoreTestSupport.h"
+#include "library/LibraryFolder.h"
 #include "library/PageFileWrites.h"
 #include "model/PageIndex.h"
 #include "model/ReloadError.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <stdexcept>
@@ -33,7 +35,8 @@ struct GatedStore : testing::StoreHarness {
     ManualScheduler scheduler;
     std::vector<VeltoSaveRequest> saves;
     std::vector<std::shared_ptr<Gate<VeltoSaveResult>>> saveGates;
-    std::vector<std::optional<std::set<std::string>>> loads; // nothing: a full load
+    std::vector<std::optional<std::set<std::string>>> loads;           // nothing: a full load
+    std::vector<std::shared_ptr<const VeltoDocument>> reusedDocuments; // of the loads of changed paths
     std::vector<std::shared_ptr<Gate<VeltoLibraryLoadResult>>> loadGates;
     std::map<Uuid, std::optional<VeltoPage>> latestPages;
     std::map<Uuid, std::shared_ptr<Gate<std::optional<VeltoPage>>>> heldPageReads; // reads the test finishes
@@ -55,12 +58,13 @@ struct GatedStore : testing::StoreHarness {
             loadGates.push_back(std::make_shared<Gate<VeltoLibraryLoadResult>>());
             return loadGates.back()->wait();
         };
-        environment.incrementalLoadOperation = [this](std::filesystem::path, VeltoDocument,
-                                                      std::set<std::string> paths) {
-            loads.emplace_back(std::move(paths));
-            loadGates.push_back(std::make_shared<Gate<VeltoLibraryLoadResult>>());
-            return loadGates.back()->wait();
-        };
+        environment.incrementalLoadOperation =
+            [this](std::filesystem::path, std::shared_ptr<const VeltoDocument> reusing, std::set<std::string> paths) {
+                loads.emplace_back(std::move(paths));
+                reusedDocuments.push_back(std::move(reusing));
+                loadGates.push_back(std::make_shared<Gate<VeltoLibraryLoadResult>>());
+                return loadGates.back()->wait();
+            };
         environment.latestPageLoadOperation = [this](VeltoPage page,
                                                      std::filesystem::path) -> QCoro::Task<std::optional<VeltoPage>> {
             if (auto held = heldPageReads.find(page.id); held != heldPageReads.end()) {
@@ -561,6 +565,54 @@ TEST(Store, ReloadLooksUpPagesInProportionToTheLibraryNotItsSquare) {
 
     EXPECT_EQ(store.document(), onDisk);
     EXPECT_LE(visited, 10 * pageCount) << "pages looked at by the reload's lookups";
+}
+
+/// A load's result with the copy of its document that a load off the main thread makes for the store.
+VeltoLibraryLoadResult loadedWithCopy(const VeltoDocument &document,
+                                      std::optional<VeltoLibraryStructureRepair> repair = std::nullopt) {
+    VeltoLibraryLoadResult result = VeltoLibraryLoadResult::loaded(document, repair);
+    result.asLoaded()->sharedCopy = std::make_shared<const VeltoDocument>(document);
+    if (repair.has_value()) {
+        result.asLoaded()->copyToSave = document;
+    }
+    return result;
+}
+
+// A refresh after one changed file must not copy, save or look over the whole library on the main thread: over a
+// document as the library holds it (its metadata there), the flush before the load makes no save, and the load
+// reuses the copy the last load made; an edit makes both owed again, and the repair's save takes the load's copy.
+TEST(Store, RefreshOverTheDocumentAsLoadedSavesNothingAndReusesTheLoadsCopy) {
+    GatedStore harness;
+    VeltoLibraryLoadResult launch = loadedWithCopy(documentOf(textPage("a"), {textPage("b")}));
+    const std::shared_ptr<const VeltoDocument> launchCopy = launch.asLoaded()->sharedCopy;
+    harness.build(launch);
+    VeltoStore &store = *harness.store;
+    // The library's metadata, made once the store watches no folder: a save would otherwise write it anew.
+    std::filesystem::create_directories(VeltoPageLibrary::manifestURL(harness.folder).parent_path());
+    std::ofstream(VeltoPageLibrary::manifestURL(harness.folder)) << "{}";
+
+    store.requestExternalRefresh(std::set<std::string>{"b.md"});
+    EXPECT_TRUE(harness.saves.empty()) << "nothing to save before the load";
+    ASSERT_EQ(harness.reusedDocuments.size(), 1u);
+    EXPECT_EQ(harness.reusedDocuments[0], launchCopy);
+
+    VeltoDocument changed = store.document();
+    changed.pages[0] = textPage("b changed elsewhere");
+    changed.pages[0].id = store.document().pages[0].id;
+    VeltoLibraryStructureRepair repair;
+    repair.externallyChangedPageIDs = {changed.pages[0].id};
+    harness.loadGates[0]->open(loadedWithCopy(changed, repair));
+    ASSERT_EQ(harness.saves.size(), 1u) << "the repair is saved";
+    EXPECT_EQ(harness.saves[0].document, changed);
+    harness.succeedSave();
+
+    store.setText("typed", harness.clock.now());
+    harness.succeedSave();
+    store.requestExternalRefresh(std::set<std::string>{"b.md"});
+    ASSERT_EQ(harness.reusedDocuments.size(), 2u);
+    EXPECT_EQ(*harness.reusedDocuments[1], store.document()) << "a copy with the edit, not the load's";
+    EXPECT_EQ(harness.reusedDocuments[1]->currentPage.visibleText(), "typed");
+    EXPECT_EQ(harness.saves.size(), 2u);
 }
 
 TEST(Store, TypingDuringAReloadSavesAgainAndLoadsAgainWithoutLosingTheText) {
