@@ -149,17 +149,24 @@ std::optional<velto::VeltoPage> pageFromDiscoveredText(const velto::VeltoLibrary
     return record.page(velto::VeltoPageContent::loaded(std::move(discovered->second.content)));
 }
 
-/// `reusablePages`: the pages in memory that may stand in for their files; nullptr when none may.
-velto::VeltoPage loadedPage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,
-                            const velto::VeltoPageIndex *reusablePages, MarkdownDiscovery &discovery) {
-    const velto::VeltoPage *reusable = reusablePages != nullptr ? reusablePages->find(record.id) : nullptr;
-    if (reusable == nullptr) {
-        if (auto page = pageFromDiscoveredText(record, discovery)) {
-            return std::move(*page);
-        }
+/// A page and, when the load hashed the file text it holds, that text's checksum.
+struct LoadedPage {
+    velto::VeltoPage page;
+    std::optional<std::optional<std::string>> fileTextChecksum;
+};
+
+/// `reusablePages`: the pages in memory that may stand in for their files; nullptr when none may. A file that
+/// discovery has just read (one another program changed) is not read again, whether or not a page stands in.
+LoadedPage loadedPage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,
+                      const velto::VeltoPageIndex *reusablePages, MarkdownDiscovery &discovery) {
+    if (auto page = pageFromDiscoveredText(record, discovery)) {
+        // Discovery hashed that very text, and the record holds its checksum.
+        return {std::move(*page), record.contentChecksum};
     }
-    return loadPage(record, request.folderURL, request.fileManager, true, reusable, request.allowsLaunchIndex,
-                    request.availabilityOperation);
+    const velto::VeltoPage *reusable = reusablePages != nullptr ? reusablePages->find(record.id) : nullptr;
+    return {loadPage(record, request.folderURL, request.fileManager, true, reusable, request.allowsLaunchIndex,
+                     request.availabilityOperation),
+            std::nullopt};
 }
 
 /// The files that could not be read, each once, in path order.
@@ -199,9 +206,9 @@ private:
 
 /// The page, or, when its file is there but cannot be read, the page held as unavailable with what its record
 /// knows: the file stays as it is, and the rest of the library loads.
-velto::VeltoPage loadedOrUnavailablePage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,
-                                         const velto::VeltoPageIndex *reusablePages, MarkdownDiscovery &discovery,
-                                         UnreadableFiles &unreadableFiles) {
+LoadedPage loadedOrUnavailablePage(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record,
+                                   const velto::VeltoPageIndex *reusablePages, MarkdownDiscovery &discovery,
+                                   UnreadableFiles &unreadableFiles) {
     try {
         return loadedPage(request, record, reusablePages, discovery);
     } catch (const velto::PageFileError &error) {
@@ -209,17 +216,22 @@ velto::VeltoPage loadedOrUnavailablePage(const PipelineRequest &request, const v
             throw;
         }
         unreadableFiles.add(request.folderURL, error, request.fileManager);
-        return unreadablePage(record);
+        return {unreadablePage(record), std::nullopt};
     }
 }
+
+/// The pages of a load, the current one first, and the checksums of the file texts the load hashed.
+struct LoadedPages {
+    velto::VeltoPage currentPage;
+    std::vector<velto::VeltoPage> pages;
+    std::map<velto::Uuid, std::optional<std::string>> fileTextChecksums;
+};
 
 /// Every page of the discovered manifest, loaded side by side; the first failure in manifest
 /// order is thrown. The availability operation is the caller's and may keep state, so it is never asked from
 /// two threads at once.
-std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const PipelineRequest &request,
-                                                                       const velto::VeltoLibraryManifest &discovered,
-                                                                       MarkdownDiscovery &discovery,
-                                                                       UnreadableFiles &unreadableFiles) {
+LoadedPages loadedPages(const PipelineRequest &request, const velto::VeltoLibraryManifest &discovered,
+                        MarkdownDiscovery &discovery, UnreadableFiles &unreadableFiles) {
     std::vector<const velto::VeltoLibraryPageRecord *> records{&discovered.currentPage};
     for (const auto &record : discovered.pages) {
         records.push_back(&record);
@@ -240,7 +252,7 @@ std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const Pip
     }
     const velto::VeltoPageIndex *reusable = reusablePages ? &*reusablePages : nullptr;
 
-    std::vector<std::optional<velto::VeltoPage>> loaded(records.size());
+    std::vector<std::optional<LoadedPage>> loaded(records.size());
     auto loadIndex = [&](std::size_t index) {
         loaded[index] =
             loadedOrUnavailablePage(concurrentRequest, *records[index], reusable, discovery, unreadableFiles);
@@ -252,12 +264,17 @@ std::pair<velto::VeltoPage, std::vector<velto::VeltoPage>> loadedPages(const Pip
             loadIndex(index);
         }
     }
-    std::vector<velto::VeltoPage> pages;
-    pages.reserve(discovered.pages.size());
-    for (std::size_t index = 1; index < loaded.size(); ++index) {
-        pages.push_back(std::move(*loaded[index]));
+    LoadedPages result{std::move(loaded[0]->page), {}, {}};
+    result.pages.reserve(discovered.pages.size());
+    for (std::size_t index = 0; index < loaded.size(); ++index) {
+        if (index > 0) {
+            result.pages.push_back(std::move(loaded[index]->page));
+        }
+        if (loaded[index]->fileTextChecksum.has_value()) {
+            result.fileTextChecksums.emplace(records[index]->id, std::move(*loaded[index]->fileTextChecksum));
+        }
     }
-    return {std::move(*loaded[0]), std::move(pages)};
+    return result;
 }
 
 /// What discovery changed, for the store to save.
@@ -289,10 +306,11 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
 
     // The pages loaded.
     UnreadableFiles unreadableFiles(discovery.unreadableFiles);
-    auto [currentPage, pages] = loadedPages(request, discovered, discovery, unreadableFiles);
+    LoadedPages loaded = loadedPages(request, discovered, discovery, unreadableFiles);
 
     // An active current page.
-    auto [document, activePageRepair] = documentWithActiveCurrentPage(std::move(currentPage), std::move(pages));
+    auto [document, activePageRepair] =
+        documentWithActiveCurrentPage(std::move(loaded.currentPage), std::move(loaded.pages));
     document.validate();
 
     // The launch index, when missing, so that the next launch may skip the scan. A removal waits for the
@@ -312,7 +330,10 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
 
     // What the load repaired, for the store to save.
     auto repair = VeltoLibraryStructureRepair::merging(activePageRepair, discoveryRepair(discovery));
-    return VeltoLibraryLoadResult::loaded(std::move(document), std::move(repair), unreadableFiles.list());
+    VeltoLibraryLoadResult result =
+        VeltoLibraryLoadResult::loaded(std::move(document), std::move(repair), unreadableFiles.list());
+    result.asLoaded()->fileTextChecksums = std::move(loaded.fileTextChecksums);
+    return result;
 }
 
 } // namespace

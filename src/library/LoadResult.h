@@ -4,6 +4,7 @@
 #include "model/StoreLoadState.h"
 #include "platform/Uuid.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -58,6 +59,10 @@ struct VeltoLibraryLoadResult {
         /// load found, so equality ignores them.
         std::shared_ptr<const velto::VeltoDocument> sharedCopy;
         std::optional<velto::VeltoDocument> copyToSave;
+        /// The checksums of the file texts that the load hashed, by page: a page that still holds that text as
+        /// read has its baseline without hashing it again (a page of 60 MB on the main thread). Not part of what
+        /// the load found either.
+        std::map<velto::Uuid, std::optional<std::string>> fileTextChecksums;
         friend bool operator==(const Loaded &a, const Loaded &b) {
             return a.document == b.document && a.structureRepair == b.structureRepair &&
                    a.unreadableFiles == b.unreadableFiles;
@@ -76,7 +81,7 @@ struct VeltoLibraryLoadResult {
     static VeltoLibraryLoadResult loaded(velto::VeltoDocument document,
                                          std::optional<VeltoLibraryStructureRepair> structureRepair = std::nullopt,
                                          std::vector<VeltoUnreadablePageFile> unreadableFiles = {}) {
-        return {Loaded{std::move(document), std::move(structureRepair), std::move(unreadableFiles), nullptr, {}}};
+        return {Loaded{std::move(document), std::move(structureRepair), std::move(unreadableFiles), nullptr, {}, {}}};
     }
     static VeltoLibraryLoadResult failed(velto::VeltoStoreRecoveryIssue issue) { return {Failed{std::move(issue)}}; }
     static VeltoLibraryLoadResult missing() { return {Missing{}}; }

@@ -85,6 +85,21 @@ VeltoPageBaseline VeltoPageBaseline::fromPage(const VeltoPage &page) {
     return {page.content.asUnavailable()->contentChecksum, std::nullopt};
 }
 
+VeltoPageBaseline VeltoPageBaseline::fromPage(const VeltoPage &page,
+                                              const std::map<Uuid, std::optional<std::string>> &fileTextChecksums) {
+    const auto *loaded = page.content.asLoaded();
+    auto known = fileTextChecksums.find(page.id);
+    if (loaded == nullptr || known == fileTextChecksums.end()) {
+        return fromPage(page);
+    }
+    // Only a text still as read is the text whose checksum the load computed.
+    std::shared_ptr<const std::string> read = loaded->unchangedFileText();
+    if (read == nullptr) {
+        return fromPage(page);
+    }
+    return {known->second, SharedText(std::move(read))};
+}
+
 velto::ContentChecksumResumption VeltoPageBaseline::checksumResumption() const {
     // The checkpoints are trusted only for the text whose checksum and size they were made with.
     if (!fileContents || !checksumCheckpoints || checksumCheckpoints->textChecksum != checksum ||

@@ -27,6 +27,10 @@ struct VeltoPageBaseline {
     /// The baseline of a page as held: a loaded page's file text exactly as held (its metadata is not
     /// rewritten first; an empty text stays an empty text), a summary's recorded checksum without text.
     static VeltoPageBaseline fromPage(const velto::VeltoPage &page);
+    /// The same, taking from `fileTextChecksums` (by page) the checksum of the text the page holds as read, when
+    /// the load that read it already computed it: a text of megabytes is not hashed twice.
+    static VeltoPageBaseline fromPage(const velto::VeltoPage &page,
+                                      const std::map<velto::Uuid, std::optional<std::string>> &fileTextChecksums);
 
     /// Where the checksums of a new text of this page resume from: the held text and its checkpoints when
     /// they belong to it, or nothing to resume from.

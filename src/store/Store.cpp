@@ -85,9 +85,11 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     if (const auto *loaded = loadResult.asLoaded()) {
         keepDocumentCopy(loaded->sharedCopy);
     }
-    pageBaselines_ = pageBaselines(document_);
     if (const auto *loaded = loadResult.asLoaded()) {
+        pageBaselines_ = pageBaselines(document_, loaded->fileTextChecksums);
         unreadableFiles_ = loaded->unreadableFiles;
+    } else {
+        pageBaselines_ = pageBaselines(document_);
     }
     mutations_.reset(initial.structureRepair, false);
     if (loadResult.asLoaded() != nullptr && !initial.structureRepair.has_value()) {
@@ -141,11 +143,13 @@ VeltoPage VeltoStore::newEmptyPage(Date now) {
     return page;
 }
 
-std::map<Uuid, VeltoPageBaseline> VeltoStore::pageBaselines(const VeltoDocument &document) {
+std::map<Uuid, VeltoPageBaseline>
+VeltoStore::pageBaselines(const VeltoDocument &document,
+                          const std::map<Uuid, std::optional<std::string>> &fileTextChecksums) {
     std::map<Uuid, VeltoPageBaseline> baselines;
-    baselines.emplace(document.currentPage.id, VeltoPageBaseline::fromPage(document.currentPage));
+    baselines.emplace(document.currentPage.id, VeltoPageBaseline::fromPage(document.currentPage, fileTextChecksums));
     for (const VeltoPage &page : document.pages) {
-        baselines.emplace(page.id, VeltoPageBaseline::fromPage(page));
+        baselines.emplace(page.id, VeltoPageBaseline::fromPage(page, fileTextChecksums));
     }
     return baselines;
 }
@@ -158,8 +162,10 @@ std::map<Uuid, VeltoPageBaseline> VeltoStore::pageBaselines(const VeltoDocument 
 // load gives it the dates of its record, which keeps whole seconds where the held page has the time of its edit.
 // The known baselines are updated where they stand: a refresh after one changed file replaces one baseline, not
 // every page's.
-std::map<Uuid, VeltoPageBaseline> VeltoStore::reloadedBaselines(const VeltoDocument &loaded,
-                                                                std::map<Uuid, VeltoPageBaseline> known) const {
+std::map<Uuid, VeltoPageBaseline>
+VeltoStore::reloadedBaselines(const VeltoDocument &loaded,
+                              const std::map<Uuid, std::optional<std::string>> &fileTextChecksums,
+                              std::map<Uuid, VeltoPageBaseline> known) const {
     VeltoPageCounterparts heldPages(document_);
     auto update = [&](const VeltoPage &page, std::optional<std::size_t> position) {
         const VeltoPageFileContent *content = page.content.asLoaded();
@@ -168,7 +174,7 @@ std::map<Uuid, VeltoPageBaseline> VeltoStore::reloadedBaselines(const VeltoDocum
         const bool isTakenOver =
             held != nullptr && held->content == page.content && held->relativeFilePath == page.relativeFilePath;
         if (!isTakenOver || !known.contains(page.id)) {
-            known.insert_or_assign(page.id, VeltoPageBaseline::fromPage(page));
+            known.insert_or_assign(page.id, VeltoPageBaseline::fromPage(page, fileTextChecksums));
         }
     };
     update(loaded.currentPage, std::nullopt);
@@ -287,7 +293,8 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
     // ones replace.
     const bool mayKeepPendingChanges = !mutations_.changedPageRevisions.empty();
     std::map<Uuid, VeltoPageBaseline> loadedBaselines =
-        reloadedBaselines(loaded->document, mayKeepPendingChanges ? pageBaselines_ : std::move(pageBaselines_));
+        reloadedBaselines(loaded->document, loaded->fileTextChecksums,
+                          mayKeepPendingChanges ? pageBaselines_ : std::move(pageBaselines_));
     VeltoDocument loadedDocument =
         mayKeepPendingChanges ? VeltoDocument(loaded->document) : std::move(loaded->document);
     // What could not be saved before the load (edits held while the library needed recovery) stays, merged

@@ -227,10 +227,14 @@ private:
     static VeltoDocument freshDocument(Date now);
     /// A new page without text: it gets a file only once something is typed into it.
     static VeltoPage newEmptyPage(Date now);
-    static std::map<Uuid, VeltoPageBaseline> pageBaselines(const VeltoDocument &document);
+    /// `fileTextChecksums`: what the load computed of the texts it read, by page.
+    static std::map<Uuid, VeltoPageBaseline>
+    pageBaselines(const VeltoDocument &document,
+                  const std::map<Uuid, std::optional<std::string>> &fileTextChecksums = {});
     /// The baselines of a reloaded document: those the store holds for the pages it kept as they were.
-    std::map<Uuid, VeltoPageBaseline> reloadedBaselines(const VeltoDocument &loaded,
-                                                        std::map<Uuid, VeltoPageBaseline> known) const;
+    std::map<Uuid, VeltoPageBaseline>
+    reloadedBaselines(const VeltoDocument &loaded, const std::map<Uuid, std::optional<std::string>> &fileTextChecksums,
+                      std::map<Uuid, VeltoPageBaseline> known) const;
 
     Date now() const { return clock_->now(); }
 

@@ -3,6 +3,8 @@
 #include "library/FullLoad.h"
 #include "library/IOObservation.h"
 #include "library/IncrementalLoad.h"
+#include "library/SaveRequest.h"
+#include "model/ContentChecksum.h"
 
 #include "LibraryTestValues.h"
 #include "LoadTestSupport.h"
@@ -72,12 +74,26 @@ TEST_F(IncrementalLoad, NewFileAddsItsPageAndOnlyTheChangedPathIsRead) {
     EXPECT_EQ(counters.markdownContentReads, 1);
 }
 
-TEST_F(IncrementalLoad, EditedFileReplacesThePageInMemory) {
+// The edited file is read and hashed once: discovery's read makes the page, and its checksum the page's baseline,
+// which must be exactly the text's, or the next save would take this file for another writer's change.
+TEST_F(IncrementalLoad, EditedFileReplacesThePageInMemoryReadAndHashedOnce) {
     temporary.writeFile("b.md", pageFileText(pageB, "Second, edited\n"));
+    auto observer = std::make_shared<VeltoLibraryIOObserver>();
+    VeltoLibraryIOObservation::Binding binding(observer);
     auto result = loadChangesNow({"b.md"});
     ASSERT_LOADED(result);
-    EXPECT_EQ(pageWithID(result.asLoaded()->document, pageB)->visibleText(), "Second, edited\n");
+    const auto edited = pageWithID(result.asLoaded()->document, pageB);
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->visibleText(), "Second, edited\n");
     EXPECT_EQ(result.asLoaded()->structureRepair->externallyChangedPageIDs, std::set<velto::Uuid>{pageB});
+    EXPECT_EQ(observer->snapshot().markdownContentReads, 1);
+
+    const auto &checksums = result.asLoaded()->fileTextChecksums;
+    ASSERT_EQ(checksums.count(pageB), 1u);
+    const std::shared_ptr<const std::string> text = edited->content.asLoaded()->unchangedFileText();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(checksums.at(pageB), velto::contentChecksum(*text));
+    EXPECT_EQ(VeltoPageBaseline::fromPage(*edited, checksums), VeltoPageBaseline::fromPage(*edited));
 }
 
 TEST_F(IncrementalLoad, DeletedFileRemovesItsPageOnlyAfterTheGracePeriod) {
