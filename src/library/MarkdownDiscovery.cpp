@@ -121,10 +121,12 @@ private:
 
     std::vector<VeltoLibraryPageRecord> inputRecords;
     std::map<Uuid, VeltoLibraryPageRecord> recordsByID;
-    std::map<std::string, VeltoLibraryPageRecord> recordsByPath;
+    // The input records by name, pointing into inputRecords, which no longer changes: a library of 30,000 pages
+    // is not copied twice more at every refresh.
+    std::map<std::string, const VeltoLibraryPageRecord *> recordsByPath;
     // The same records by the composed (NFC) form of their names, for files whose names another platform
     // wrote decomposed.
-    std::map<std::string, VeltoLibraryPageRecord> recordsByCanonicalPath;
+    std::map<std::string, const VeltoLibraryPageRecord *> recordsByCanonicalPath;
     std::set<std::string> canonicalChangedPaths;
     std::string rootPath;
     bool folderIsRealPath = false;
@@ -169,8 +171,8 @@ void DiscoveryPass::indexInputRecords() {
     for (const auto &record : inputRecords) {
         auto name = pageFileName(record);
         recordsByID.try_emplace(record.id, record);
-        recordsByCanonicalPath.try_emplace(velto::text::nfc(name), record);
-        recordsByPath.try_emplace(std::move(name), record);
+        recordsByCanonicalPath.try_emplace(velto::text::nfc(name), &record);
+        recordsByPath.try_emplace(std::move(name), &record);
     }
     if (changedRelativePaths) {
         for (const auto &path : *changedRelativePaths) {
@@ -586,10 +588,10 @@ MarkdownDiscovery DiscoveryPass::result() {
 const VeltoLibraryPageRecord *DiscoveryPass::recordAtPath(const std::string &relativePath) const {
     auto exact = recordsByPath.find(relativePath);
     if (exact != recordsByPath.end()) {
-        return &exact->second;
+        return exact->second;
     }
     auto canonical = recordsByCanonicalPath.find(velto::text::nfc(relativePath));
-    return canonical != recordsByCanonicalPath.end() ? &canonical->second : nullptr;
+    return canonical != recordsByCanonicalPath.end() ? canonical->second : nullptr;
 }
 
 bool DiscoveryPass::isAmongChangedPaths(const std::string &relativePath) const {
