@@ -3,7 +3,8 @@
 // inline code, Python fences, links) as its current page. Everything is measured from outside the process:
 //   - start to tray icon: from the start of the process until its icon is in the tray host's panel and painted
 //     (pixels read back from the X server);
-//   - launch to idle: wall seconds until the process stays quiet, and the processor seconds it spent by then
+//   - launch to idle: wall seconds until the process stays quiet, and the processor seconds it spent by then, with
+//     the main thread's part (the text going into the editor and its styling; the rest is the library's load);
 //     (from /proc/<pid>/stat); the same from the first hot key on, while the shown page is measured, and the two
 //     processor times together: what opening the page costs in all;
 //   - start to text painted: in a launch of its own, the hot key pressed as soon as the icon is docked, from the
@@ -25,9 +26,10 @@
 //   - PSS (from /proc/<pid>/smaps_rollup) after opening the page and after 300 typed characters, with the
 //     process's private memory and its anonymous memory beside it: PSS also holds a share of the shared
 //     libraries' pages, which moves with how many other processes map them, while private and anonymous
-//     memory are what the process itself holds.
-// Run: velto_bench_e2e_big_pages [sizes...] with sizes among 50KB 1MB 5MiB 60MB (all but 60MB by default);
-// VELTO_E2E_BUNDLE=<a Release build's Velto.app> names the application (default: this build's), and
+//     memory are what the process itself holds;
+//   - the same launch figures for a page of 60 MB of small tagged fences (60MB-fenced), whose code is highlighted.
+// Run: velto_bench_e2e_big_pages [sizes...] with sizes among 50KB 1MB 5MiB 60MB 60MB-fenced (the first three by
+// default); VELTO_E2E_BUNDLE=<a Release build's Velto.app> names the application (default: this build's), and
 // VELTO_BIG_PAGES_LAUNCHES the launches per size (default 3). Lines starting "figure" hold the results.
 #include "BenchFigures.h"
 #include "DesktopSession.h"
@@ -83,6 +85,22 @@ std::string generatedPage(std::size_t bytes) {
     return page;
 }
 
+/// A page of about `bytes` bytes of small fenced blocks, each of one line of code and tagged with one of eight
+/// languages in turn, with the marker line between two blocks in the middle.
+std::string fencedBlocksPage(std::size_t bytes) {
+    static const char *const languages[] = {"js", "python", "cpp", "rust", "go", "sql", "bash", "xml"};
+    std::string page;
+    bool markerWritten = false;
+    for (int block = 0; page.size() < bytes; ++block) {
+        page += std::string("```") + languages[block % 8] + "\nvar a" + std::to_string(block) + " = \"s\"; // c\n```\n";
+        if (!markerWritten && page.size() >= bytes / 2) {
+            page += "\nTyping happens here: MIDDLEMARK\n\n";
+            markerWritten = true;
+        }
+    }
+    return page;
+}
+
 /// After the panel's text is painted: how long its colours (the code's highlighting) keep changing, in
 /// milliseconds; 0 when they were in place with the text. Changes smaller than a few words (the caret's
 /// blinking) do not count; it looks for 3 s after the last change, 20 s at most.
@@ -131,6 +149,13 @@ std::optional<double> trayIconPainted(DesktopSession &session, Screen &screen, C
         std::this_thread::sleep_for(2ms);
     }
     return std::nullopt;
+}
+
+/// The processor seconds the main thread (whose id is the process's) has run since the process started.
+double mainThreadSeconds(pid_t pid) {
+    const std::map<std::string, std::uint64_t> runTimes = threadRunTimes(pid);
+    const auto found = runTimes.find(std::to_string(pid));
+    return found == runTimes.end() ? 0 : static_cast<double>(found->second) / 1e9;
 }
 
 /// The process's memory at one moment: PSS (the goal's figure), private and anonymous memory.
@@ -193,6 +218,7 @@ void measureLaunch(const std::string &sizeName, const std::string &page, int lau
         }
         const double launchProcessorSeconds = processorSeconds(pid);
         figures.add(sizeName + " launch to idle, CPU s", launchProcessorSeconds);
+        figures.add(sizeName + " launch to idle, main thread CPU s", mainThreadSeconds(pid));
 
         const double processorBeforeShow = processorSeconds(pid);
         const Clock::time_point shown = Clock::now();
@@ -294,8 +320,11 @@ int main(int argc, char **argv) {
     if (sizes.empty()) {
         sizes = {"50KB", "1MB", "5MiB"};
     }
-    const std::map<std::string, std::size_t> bytes{
-        {"50KB", 50'000}, {"1MB", 1'000'000}, {"5MiB", 5u * 1024 * 1024}, {"60MB", 60'000'000}};
+    const std::map<std::string, std::size_t> bytes{{"50KB", 50'000},
+                                                   {"1MB", 1'000'000},
+                                                   {"5MiB", 5u * 1024 * 1024},
+                                                   {"60MB", 60'000'000},
+                                                   {"60MB-fenced", 60'000'000}};
     const int launches = launchesFrom("VELTO_BIG_PAGES_LAUNCHES");
     if (!hasDesktopPrograms()) {
         return 1;
@@ -307,7 +336,8 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "unknown size %s\n", size.c_str());
             return 1;
         }
-        measureLaunch(size, generatedPage(found->second), launches, figures);
+        const bool fenced = size.ends_with("-fenced");
+        measureLaunch(size, fenced ? fencedBlocksPage(found->second) : generatedPage(found->second), launches, figures);
     }
     figures.report();
     return 0;
