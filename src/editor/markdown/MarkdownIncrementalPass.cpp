@@ -140,6 +140,32 @@ void restyleCodeLines(TextStorage &storage, const MarkdownCodeTokenIndex &index,
     storage.endEditing();
 }
 
+/// The range moved from the text to a copy of the text that starts at `copyStart`.
+TextRange inCopy(TextRange range, std::size_t copyStart) {
+    return TextRange{range.location - copyStart, range.length};
+}
+
+/// The code structure of a copy of the region, from the constructs the index holds there: the region cuts
+/// none of them, so a scan of the copy alone would find the same ones, and the copy is not read again for them.
+DocumentStructure structureInCopy(std::vector<FencedCodeBlock> blocks, std::vector<InlineCodeSpan> spans,
+                                  TextRange region) {
+    for (FencedCodeBlock &block : blocks) {
+        block.opening.lineRange = inCopy(block.opening.lineRange, region.location);
+        block.opening.markerRange = inCopy(block.opening.markerRange, region.location);
+        block.contentRange = inCopy(block.contentRange, region.location);
+        if (block.closingRange) {
+            block.closingRange = inCopy(*block.closingRange, region.location);
+        }
+        block.fullRange = inCopy(block.fullRange, region.location);
+        block.presentationRange = inCopy(block.presentationRange, region.location);
+    }
+    for (InlineCodeSpan &span : spans) {
+        span.fullRange = inCopy(span.fullRange, region.location);
+        span.contentRange = inCopy(span.contentRange, region.location);
+    }
+    return DocumentStructure{std::move(blocks), std::move(spans)};
+}
+
 /// How a styled copy goes back: only the runs that changed, so that the view lays out again only what
 /// changed around an edit, or every run in one walk, for text that was not styled yet.
 enum class RunsCopied { changed, all };
@@ -150,10 +176,11 @@ void restyleWholeRegion(TextStorage &storage, const MarkdownCodeTokenIndex &inde
                         LineCutPoints &cutPoints, const std::optional<Color> &color, const StyleSettings &style,
                         RunsCopied copied) {
     TextStorage scratch(storage.substring(region));
-    LongLineMatches recorded;
-    applyToScratch(scratch, color, style, &recorded);
-    const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
     const DocumentStructure structure{index.fencedBlocksOverlapping(region), {}};
+    LongLineMatches recorded;
+    applyToScratch(scratch, structureInCopy(structure.fencedBlocks, index.inlineCodeSpansOverlapping(region), region),
+                   color, style, &recorded);
+    const std::vector<PreservedCodeToken> preserved = preservedCodeTokens(storage, region);
     storage.beginEditing();
     if (copied == RunsCopied::changed) {
         copyAllRuns(scratch, storage, region.location);

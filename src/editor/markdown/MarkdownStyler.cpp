@@ -536,6 +536,13 @@ void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, con
         FullPassSearch::outsideStyledCode, recorded);
 }
 
+void applyToScratch(TextStorage &scratch, DocumentStructure structure, const std::optional<Color> &color,
+                    const StyleSettings &style, LongLineMatches *recorded) {
+    applyFullPass(
+        scratch, color, style, [&structure] { return std::move(structure); }, FullPassSearch::outsideStyledCode,
+        recorded);
+}
+
 void apply(TextStorage &storage, const std::optional<Color> &color, const StyleSettings &style, FullPassSearch search) {
     // The storage's code index is built here when it has none, so that the first keystroke after a
     // page is loaded and styled finds it ready; what it took as changed is all restyled now.

@@ -40,8 +40,12 @@ void copyRuns(const TextStorage &scratch, TextRange range, TextStorage &storage,
 /// Copies every run of the styled scratch copy into the storage from `offset` on.
 void copyAllRuns(const TextStorage &scratch, TextStorage &storage, std::size_t offset);
 
-/// The full pass over a scratch copy, which gets no code index of its own.
+/// The full pass over a scratch copy, which gets no code index of its own: its code structure is scanned from
+/// its text.
 void applyToScratch(TextStorage &scratch, const std::optional<Color> &color, const StyleSettings &style,
                     LongLineMatches *recorded = nullptr);
+/// As above with the copy's code structure given, as the caller's code index knows it for the copied text.
+void applyToScratch(TextStorage &scratch, DocumentStructure structure, const std::optional<Color> &color,
+                    const StyleSettings &style, LongLineMatches *recorded = nullptr);
 
 } // namespace velto::editor::MarkdownStyler
