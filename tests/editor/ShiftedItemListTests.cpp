@@ -90,6 +90,40 @@ TEST(ShiftedItemListTests, CompactItemStoredBelowZeroReadsBack) {
     EXPECT_EQ(list.items().back(), (Marker{1'001'860, 1'001'863}));
 }
 
+// A list built a part at a time (parts of uneven sizes, one after the list was shifted) reads and changes as one
+// built whole from the same items.
+TEST(ShiftedItemListTests, AListAppendedInPartsIsTheListBuiltWhole) {
+    std::vector<Marker> model;
+    for (std::size_t k = 0; k < 1000; ++k) {
+        model.push_back(Marker{k * 10, k * 10 + 3});
+    }
+    ShiftedItemList<Marker, CompactMarker> appended;
+    std::size_t next = 0;
+    for (const std::size_t part : {0, 1, 63, 64, 65, 200, 7}) {
+        appended.append(std::vector<Marker>(model.begin() + static_cast<std::ptrdiff_t>(next),
+                                            model.begin() + static_cast<std::ptrdiff_t>(next + part)));
+        next += part;
+    }
+    appended.shiftFrom(300, 5);
+    for (std::size_t k = 300; k < next; ++k) {
+        shift(model[k], 5);
+    }
+    appended.append(std::vector<Marker>(model.begin() + static_cast<std::ptrdiff_t>(next), model.end()));
+    ShiftedItemList<Marker, CompactMarker> whole(model);
+    ASSERT_EQ(appended.size(), model.size());
+    EXPECT_EQ(appended.items(), model);
+    for (std::size_t k = 0; k < model.size(); k += 37) {
+        EXPECT_EQ(appended.at(k), model[k]);
+        EXPECT_EQ(appended.firstStartingAtOrAfter(model[k].start), k);
+        EXPECT_EQ(appended.firstStartingAtOrAfter(model[k].start + 1), k + 1);
+    }
+    for (ShiftedItemList<Marker, CompactMarker> *list : {&appended, &whole}) {
+        list->splice(500, 130, {Marker{4991, 4992}});
+        list->shiftFrom(501, -3);
+    }
+    EXPECT_EQ(appended.items(), whole.items());
+}
+
 namespace {
 
 template <typename List> void expectAgreesWithPlainVector() {

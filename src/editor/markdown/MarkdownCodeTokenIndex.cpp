@@ -322,9 +322,17 @@ bool reachesFenceLineBefore(const Text &text, const ShiftedItemList<FenceLine, S
 // ---- the index ----
 
 MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
-    : textLength_(text.size())
-    , fenceLines_(MarkdownSyntaxScanner::fenceLines(text, TextRange{0, text.size()}))
-    , runs_(MarkdownSyntaxScanner::backtickRuns(text, TextRange{0, text.size()})) {
+    : textLength_(text.size()) {
+    // Scanned a stretch of whole lines at a time, each stretch's lines and runs stored before the next: a page
+    // of a million fences would otherwise hold all of them in their full form at once, hundreds of megabytes.
+    constexpr std::size_t stretch = 1024 * 1024;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t lineFeed = text.find(u'\n', std::min(text.size(), start + stretch));
+        const TextRange lines = rangeBetween(start, lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1);
+        fenceLines_.append(MarkdownSyntaxScanner::fenceLines(text, lines));
+        runs_.append(MarkdownSyntaxScanner::backtickRuns(text, lines));
+        start = lines.end();
+    }
     rebuildBlocks();
     rebuildSpans();
     structureChange_.reset();
@@ -508,7 +516,19 @@ bool MarkdownCodeTokenIndex::touchesFenceLineOfBlock(const EditMapping &mapping)
 
 void MarkdownCodeTokenIndex::rebuildBlocks() {
     const std::vector<FencedCodeBlock> before = blocks_.items();
-    FencedCodeScan scan = MarkdownSyntaxScanner::fencedCodeScan(textLength_, fenceLines_.items());
+    // Paired a line at a time from the list: a page of a million fences would otherwise be copied whole first.
+    FencedCodeScan scan;
+    scan.blocks.reserve(fenceLines_.size() / 2 + 1); // a block takes one or two of them
+    MarkdownSyntaxScanner::FencePairing pairing;
+    for (std::size_t line = 0; line < fenceLines_.size(); ++line) {
+        if (std::optional<FencedCodeBlock> closed = pairing.take(fenceLines_.at(line))) {
+            scan.blocks.push_back(std::move(*closed));
+        }
+    }
+    if (std::optional<FencedCodeBlock> open = pairing.unclosedBlock(textLength_)) {
+        scan.blocks.push_back(std::move(*open));
+        scan.isBalanced = false;
+    }
     isBalanced_ = scan.isBalanced;
     if (const std::optional<TextRange> changed = differingRange(before, scan.blocks)) {
         noteFencedBlockChange(*changed);
@@ -644,8 +664,8 @@ void MarkdownCodeTokenIndex::rebuildSpans() {
     literalRunStarts_.clear();
     std::vector<TextRange> blockRanges;
     blockRanges.reserve(blocks_.size());
-    for (const FencedCodeBlock &block : blocks_.items()) {
-        blockRanges.push_back(block.fullRange);
+    for (std::size_t block = 0; block < blocks_.size(); ++block) {
+        blockRanges.push_back(blocks_.at(block).fullRange);
     }
     pairRuns(
         runs_, 0, InsideRanges(blockRanges), [](std::size_t) { return false; }, spans, literalRunStarts_);

@@ -26,17 +26,22 @@ namespace velto::editor {
 template <typename Item, typename Stored = Item> class ShiftedItemList {
 public:
     ShiftedItemList() = default;
-    explicit ShiftedItemList(std::vector<Item> items) {
-        for (std::size_t start = 0; start < items.size(); start += blockItems) {
-            Block block;
-            const std::size_t end = std::min(start + blockItems, items.size());
-            block.items.reserve(end - start);
-            for (std::size_t index = start; index < end; ++index) {
-                block.items.push_back(storedForm(std::move(items[index])));
+    explicit ShiftedItemList(std::vector<Item> items) { append(std::move(items)); }
+
+    /// Adds the items (true positions, in order) after the last one: a long list is built a part at a time,
+    /// without all of its items in their full form at once.
+    void append(std::vector<Item> items) {
+        for (Item &item : items) {
+            if (blocks_.empty() || blocks_.back().items.size() >= blockItems) {
+                blocks_.emplace_back();
+                blocks_.back().items.reserve(blockItems);
+                firstIndex_.push_back(size_);
             }
-            blocks_.push_back(std::move(block));
+            Block &last = blocks_.back();
+            last.items.push_back(storedForm(std::move(item)));
+            shift(last.items.back(), -last.shift);
+            ++size_;
         }
-        countBlocks();
     }
 
     std::size_t size() const { return size_; }
