@@ -497,19 +497,15 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
 
 void VeltoEditorCoordinator::loadTextIndexingCode(const std::u16string &text) {
     // A big page's code index, which styling it needs first of all, is built on another thread while the text
-    // goes into the storage: both only read the text. Loading looks for lone surrogates, once: a text that held
-    // one went in with them replaced, and its index is dropped, since it must describe the storage's text. That
-    // text is indexed afterwards, as any other.
+    // goes into the storage: both only read the text, which was decoded from the page's UTF-8 and so goes in as
+    // it is, and the index describes the storage's text.
     std::future<std::shared_ptr<MarkdownCodeTokenIndex>> index;
     if (settings_.formatsMarkdown && stylingLeftForLater_.splitsText(text.size())) {
         index = std::async(std::launch::async, [&text] { return std::make_shared<MarkdownCodeTokenIndex>(text); });
     }
-    const bool loadedAsGiven = core_.loadText(text);
+    core_.loadDecodedText(text);
     if (index.valid()) {
-        std::shared_ptr<MarkdownCodeTokenIndex> built = index.get();
-        if (loadedAsGiven) {
-            MarkdownStyler::adoptCodeTokenIndex(core_.textStorage(), std::move(built));
-        }
+        MarkdownStyler::adoptCodeTokenIndex(core_.textStorage(), index.get());
     }
 }
 

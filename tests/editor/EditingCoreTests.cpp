@@ -3,6 +3,7 @@
 #include "editor/editing/TextBoundaries.h"
 #include "editor/rules/TypingRules.h"
 #include "editor/text/StringRanges.h"
+#include "platform/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -184,6 +185,26 @@ TEST(EditingCoreTests, LoadingSaysWhetherTheTextWentInAsGiven) {
         EXPECT_EQ(f.core.loadText(entry.text), entry.asGiven);
         EXPECT_EQ(f.core.string() == entry.text, entry.asGiven);
         EXPECT_EQ(f.core.string().size(), entry.text.size());
+    }
+}
+
+// A page's text is decoded from its UTF-8 and goes in unsearched: whatever the bytes, encoded surrogates and
+// cut sequences included, decoding leaves no lone surrogate, so the storage holds what the searching load gives.
+TEST(EditingCoreTests, ADecodedTextGoesInAsTheSearchingLoadPutsIt) {
+    const std::string encodedHigh = "\xED\xA0\x80";
+    const std::string encodedLow = "\xED\xB0\x80";
+    for (const std::string &bytes :
+         {std::string("plain"), encodedHigh + "a" + encodedLow, encodedHigh + encodedLow, std::string("\xF0\x9F\x98"),
+          std::string("a \xF0\x9F\x98\x80 pair"), "\xED\xBF\xBF" + std::string("\xC0\x80\xFF")}) {
+        const std::u16string decoded = velto::text::toUTF16(bytes);
+        Fixture searched(u"old");
+        EXPECT_TRUE(searched.core.loadText(decoded)) << bytes;
+        Fixture unsearched(u"old");
+        unsearched.events.clear();
+        unsearched.core.loadDecodedText(decoded);
+        EXPECT_EQ(unsearched.core.string(), searched.core.string()) << bytes;
+        EXPECT_EQ(unsearched.core.selectedRange(), searched.core.selectedRange()) << bytes;
+        EXPECT_TRUE(unsearched.events.empty());
     }
 }
 

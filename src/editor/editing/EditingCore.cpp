@@ -503,4 +503,11 @@ bool EditingCore::loadText(std::u16string_view text, const Attributes &attribute
     return asGiven;
 }
 
+void EditingCore::loadDecodedText(std::u16string_view text) {
+    breakUndoCoalescing();
+    storage_.replaceCharacters(TextRange{0, length()}, text, Attributes());
+    setSelectionQuietly(length(), length());
+    selectionDidChange();
+}
+
 } // namespace velto::editor
