@@ -251,7 +251,7 @@ private:
     VeltoSaveRequest saveRequest(std::uint64_t generation);
     /// The document as it is now, for a load to reuse: the copy the last load made, while nothing changed since.
     std::shared_ptr<const VeltoDocument> documentToReuse() const;
-    /// Keeps a copy of the document as it is now, made off the main thread; nothing forgets the one kept.
+    /// Keeps a copy of the document as it is now, made off the main thread; the next save after an edit frees it.
     void keepDocumentCopy(std::shared_ptr<const VeltoDocument> copy);
     void didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                        const std::optional<std::string> &errorDescription);

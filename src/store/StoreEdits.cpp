@@ -4,7 +4,10 @@
 #include "model/Document.h"
 #include "model/PageArchiveState.h"
 #include "model/ThreeWayMerge.h"
+#include "store/LibraryPool.h"
 #include "store/Store.h"
+
+#include <utility>
 
 namespace velto {
 namespace {
@@ -118,6 +121,10 @@ VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) {
     request.mutationRevision = mutations_.revision;
     request.document = documentCopyToSave_.has_value() ? std::move(*documentCopyToSave_) : document_;
     documentCopyToSave_.reset();
+    // An edit made the copy kept for the next load stale: holding it would keep a whole library twice until then.
+    if (documentCopy_ != nullptr && documentCopyRevision_ != saveScheduler_.documentRevision()) {
+        freeOnLibraryPool(std::exchange(documentCopy_, nullptr));
+    }
     request.changedPageRevisions = mutations_.changedPageRevisions;
     request.archiveMetadataPageRevisions = mutations_.archiveMetadataPageRevisions;
     request.removedPageRevisions = mutations_.removedPageRevisions;

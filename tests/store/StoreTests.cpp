@@ -4,6 +4,7 @@
 #include "model/PageIndex.h"
 #include "model/ReloadError.h"
 #include "store/ArchivePolicy.h"
+#include "store/LibraryPool.h"
 #include "store/PageLists.h"
 #include "store/Store.h"
 #include "support/ManualClock.h"
@@ -15,6 +16,7 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <set>
 #include <stdexcept>
 
@@ -601,13 +603,18 @@ TEST(Store, RefreshOverTheDocumentAsLoadedSavesNothingAndReusesTheLoadsCopy) {
     changed.pages[0].id = store.document().pages[0].id;
     VeltoLibraryStructureRepair repair;
     repair.externallyChangedPageIDs = {changed.pages[0].id};
-    harness.loadGates[0]->open(loadedWithCopy(changed, repair));
+    VeltoLibraryLoadResult repaired = loadedWithCopy(changed, repair);
+    const std::weak_ptr<const VeltoDocument> repairedCopy = repaired.asLoaded()->sharedCopy;
+    harness.loadGates[0]->open(std::move(repaired));
     ASSERT_EQ(harness.saves.size(), 1u) << "the repair is saved";
     EXPECT_EQ(harness.saves[0].document, changed);
     harness.succeedSave();
+    EXPECT_FALSE(repairedCopy.expired()) << "kept while it is the document";
 
     store.setText("typed", harness.clock.now());
     harness.succeedSave();
+    libraryThreadPool().waitForDone();
+    EXPECT_TRUE(repairedCopy.expired()) << "a stale copy is not held until the next load";
     store.requestExternalRefresh(std::set<std::string>{"b.md"});
     ASSERT_EQ(harness.reusedDocuments.size(), 2u);
     EXPECT_EQ(*harness.reusedDocuments[1], store.document()) << "a copy with the edit, not the load's";
