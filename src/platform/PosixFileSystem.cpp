@@ -38,17 +38,11 @@ void copyFileContents(const fs::path &from, const fs::path &to, const struct sta
     try {
         char buffer[65536];
         while (true) {
-            ssize_t count = ::read(input.get(), buffer, sizeof buffer);
-            if (count < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwErrno(from, "Copying");
-            }
+            const std::size_t count = readSome(input.get(), buffer, sizeof buffer, from, "Copying");
             if (count == 0) {
                 break;
             }
-            writeAll(output.get(), std::string_view(buffer, static_cast<std::size_t>(count)), to);
+            writeAll(output.get(), std::string_view(buffer, count), to);
         }
         if (output.close() < 0) {
             throwErrno(to, "Copying");

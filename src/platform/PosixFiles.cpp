@@ -56,6 +56,18 @@ void writeAll(int fd, std::string_view bytes, const fs::path &path) {
     }
 }
 
+std::size_t readSome(int fd, char *buffer, std::size_t size, const fs::path &path, const char *operation) {
+    while (true) {
+        const ssize_t result = ::read(fd, buffer, size);
+        if (result >= 0) {
+            return static_cast<std::size_t>(result);
+        }
+        if (errno != EINTR) {
+            throwErrno(path, operation);
+        }
+    }
+}
+
 std::string readUpTo(int fd, std::size_t maxBytes, const fs::path &path) {
     std::string bytes;
     struct stat info {};
@@ -64,18 +76,11 @@ std::string readUpTo(int fd, std::size_t maxBytes, const fs::path &path) {
     }
     char buffer[65536];
     while (bytes.size() < maxBytes) {
-        std::size_t wanted = std::min(sizeof buffer, maxBytes - bytes.size());
-        ssize_t result = ::read(fd, buffer, wanted);
-        if (result < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwErrno(path, "Reading");
-        }
-        if (result == 0) {
+        const std::size_t read = readSome(fd, buffer, std::min(sizeof buffer, maxBytes - bytes.size()), path);
+        if (read == 0) {
             break;
         }
-        bytes.append(buffer, static_cast<std::size_t>(result));
+        bytes.append(buffer, read);
     }
     return bytes;
 }
@@ -88,14 +93,7 @@ bool readsExactly(int fd, std::string_view expected, const fs::path &path) {
     std::size_t compared = 0;
     while (true) {
         const std::size_t wanted = std::min(sizeof buffer, expected.size() + 1 - compared);
-        ssize_t result = ::read(fd, buffer, wanted);
-        if (result < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwErrno(path, "Reading");
-        }
-        const auto read = static_cast<std::size_t>(result);
+        const std::size_t read = readSome(fd, buffer, wanted, path);
         if (read == 0) {
             return compared == expected.size();
         }

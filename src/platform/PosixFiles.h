@@ -63,6 +63,9 @@ FileDescriptor openRegularFileForReading(const std::filesystem::path &path, cons
 // Whole reads and writes
 
 void writeAll(int fd, std::string_view bytes, const std::filesystem::path &path);
+/// One read of at most `size` bytes, tried again when a signal interrupts it; 0 at the end of the file.
+std::size_t readSome(int fd, char *buffer, std::size_t size, const std::filesystem::path &path,
+                     const char *operation = "Reading");
 std::string readUpTo(int fd, std::size_t maxBytes, const std::filesystem::path &path);
 /// Whether the rest of the file is exactly `expected`, compared piece by piece as it is read.
 bool readsExactly(int fd, std::string_view expected, const std::filesystem::path &path);
