@@ -5,6 +5,7 @@
 #include "model/LibraryErrors.h"
 #include "model/LibraryPageRecord.h"
 #include "model/PageFileContent.h"
+#include "model/PageIndex.h"
 #include "model/ThreeWayMerge.h"
 #include "platform/Sha256.h"
 #include "platform/Text.h"
@@ -312,8 +313,10 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
         return request;
     }
     VeltoSaveRequest result = request;
+    // Archiving can touch every page of a big library: each is found through one index, not by a walk.
+    const velto::VeltoPageIndex pages(result.document);
     for (const auto &[pageID, revision] : request.archiveMetadataPageRevisions) {
-        const VeltoPage *found = velto::findPage(result.document, pageID);
+        const VeltoPage *found = pages.find(pageID);
         if (found == nullptr) {
             continue;
         }
@@ -330,9 +333,8 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
         }
         auto content = VeltoPageFileContent::parse(text);
         content.writeVeltoMetadata(content.veltoPageID(), storeArchiveFlag(*found), content.conflictOriginalPageID());
-        VeltoPage page = *found;
-        page.content = VeltoPageContent::loaded(std::move(content));
-        velto::replacePage(result.document, page);
+        // Only the page's content changes, in place: the index keeps pointing at the page.
+        const_cast<VeltoPage &>(*found).content = VeltoPageContent::loaded(std::move(content));
     }
     return result;
 }

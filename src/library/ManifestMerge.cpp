@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -118,16 +119,21 @@ std::vector<std::string> pendingDeletions(const VeltoSaveRequest &request, const
         }
     }
     // The file of a page that this save emptied has to go, or its old text would come back at the next scan.
+    // A save can change every page of a big library (archiving): the records are found through one index.
+    std::unordered_map<velto::Uuid, const VeltoLibraryPageRecord *, velto::UuidHash> existingByID;
+    if (!request.changedPageRevisions.empty()) {
+        for (const auto *record : existingInOrder) {
+            existingByID.emplace(record->id, record); // the first record of an identifier, as a search finds
+        }
+    }
     for (const auto &[id, revision] : request.changedPageRevisions) {
-        auto previous =
-            std::find_if(existingInOrder.begin(), existingInOrder.end(),
-                         [pageID = id](const VeltoLibraryPageRecord *record) { return record->id == pageID; });
-        if (previous == existingInOrder.end() || !(*previous)->hasContent) {
+        auto previous = existingByID.find(id);
+        if (previous == existingByID.end() || !previous->second->hasContent) {
             continue;
         }
         auto now = requested.find(id);
         if (now == requested.end() || !now->second.hasContent) {
-            names.insert(pageFileName(**previous));
+            names.insert(pageFileName(*previous->second));
         }
     }
     return {names.begin(), names.end()};

@@ -3,6 +3,7 @@
 #include "library/DiskChanges.h"
 #include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
+#include "model/PageIndex.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -189,6 +190,32 @@ TEST(DiskChanges, ArchiveOnlyChangeTakesTheDiskTextAndSetsOnlyTheFlag) {
     EXPECT_TRUE(content.isArchived());
     // An archive-only page is not compared again.
     EXPECT_TRUE(resolvingConcurrentDiskChanges(merged, page.folder.path(), defaultFileSystem()).conflicts.empty());
+}
+
+// A first launch over a big folder archives most of its pages in one save: a walk over the library for each
+// page would look at millions of pages here.
+TEST(DiskChanges, ArchivingEveryPageLooksUpPagesInProportionToTheLibrary) {
+    constexpr std::size_t pageCount = 3'000;
+    TemporaryFolder folder;
+    std::vector<VeltoPage> others;
+    for (std::size_t k = 0; k < pageCount; ++k) {
+        others.push_back(pageWithBody(Uuid::random(), "page " + std::to_string(k) + "\n"));
+    }
+    VeltoPage archived = others.back();
+    archived.content.asLoaded()->writeVeltoMetadata(archived.id, true, std::nullopt);
+    folder.writeFile(fileNameOf(archived), archived.persistedFileContents());
+    VeltoSaveRequest request = requestFor(documentOf(pageWithBody(pageA, "current\n"), others), {});
+    for (const VeltoPage &page : others) {
+        request.archiveMetadataPageRevisions[page.id] = 1;
+    }
+
+    const std::size_t visitedBefore = pagesVisitedByLookups();
+    auto merged =
+        VeltoPageLibrary::mergingLatestContentsForArchiveMetadataChanges(request, folder.path(), defaultFileSystem());
+    const std::size_t visited = pagesVisitedByLookups() - visitedBefore;
+
+    EXPECT_LE(visited, 10 * pageCount) << "pages looked at by the lookups";
+    EXPECT_EQ(merged.document.pages.back().content.asLoaded()->body, "page 2999\n");
 }
 
 TEST(DiskChanges, FileThatIsNotUTF8FailsAsUnreadable) {
