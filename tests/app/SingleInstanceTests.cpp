@@ -10,9 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <future>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace velto {
@@ -81,6 +86,33 @@ TEST(SingleInstance, WithoutAPrimaryTheAskFailsWithinItsTime) {
     TemporaryFolder folder;
     SingleInstance lonely(QStringLiteral("velto-test"), QString::fromStdString(folder.path().string()));
     EXPECT_FALSE(lonely.askPrimaryToShow(300));
+}
+
+// A primary that is quitting takes the request and closes the connection without answering: the later
+// instance gives up at once instead of spinning on the closed socket until its time is up.
+TEST(SingleInstance, APrimaryThatClosesUnansweredIsGivenUpAtOnce) {
+    application();
+    TemporaryFolder folder;
+    const std::string socketPath = (folder / "velto-test.socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    std::thread quittingPrimary([listener] {
+        const int connection = ::accept(listener, nullptr, nullptr);
+        char request[16];
+        [[maybe_unused]] const ssize_t read = ::read(connection, request, sizeof request);
+        ::close(connection);
+    });
+
+    SingleInstance later(QStringLiteral("velto-test"), QString::fromStdString(folder.path().string()));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(later.askPrimaryToShow(5'000));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    quittingPrimary.join();
+    ::close(listener);
 }
 
 } // namespace

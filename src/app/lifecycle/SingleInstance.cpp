@@ -88,7 +88,9 @@ bool SingleInstance::askPrimaryToShow(int timeoutMilliseconds) {
         if (socket.waitForConnected(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)))) {
             socket.write(showRequest);
             socket.flush();
-            while (!socket.canReadLine() && !deadline.hasExpired()) {
+            // A primary that closes the connection unanswered (it is quitting) will not answer: waiting on a
+            // closed socket returns at once, and looping on it would spin until the deadline.
+            while (!socket.canReadLine() && !deadline.hasExpired() && socket.state() == QLocalSocket::ConnectedState) {
                 socket.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)));
             }
             return socket.canReadLine() && socket.readLine() == shownReply;
