@@ -44,6 +44,15 @@ void expectAgreesWithAFreshScan(const MarkdownCodeTokenIndex &index, const TextS
     EXPECT_EQ(index.structure().inlineCodeSpans, Scanner::structure(storage.string()).inlineCodeSpans);
 }
 
+/// `line` `count` times.
+std::u16string repeated(const std::u16string &line, int count) {
+    std::u16string text;
+    for (int k = 0; k < count; ++k) {
+        text += line;
+    }
+    return text;
+}
+
 } // namespace
 
 TEST(MarkdownCodeTokenIndexTests, StorageRemembersRecentCharacterEdits) {
@@ -59,6 +68,42 @@ TEST(MarkdownCodeTokenIndexTests, StorageRemembersRecentCharacterEdits) {
         storage.replaceCharacters(TextRange{0, 0}, u"q");
     }
     EXPECT_EQ(storage.characterEditsSince(start), std::nullopt);
+}
+
+// A long text is indexed a stretch of lines at a time, its fences paired and its runs set aside for code spans as
+// each stretch is read: blocks, spans and the runs left literal must be those of one scan of the whole text, with
+// fences and runs far apart across stretches, then after edits that pair the runs again.
+TEST(MarkdownCodeTokenIndexTests, LongTextIndexedInStretchesAgreesWithAFreshScan) {
+    std::mt19937 random(57);
+    std::u16string randomText;
+    while (randomText.size() < 200'000) {
+        randomText += randomPiece(random);
+    }
+    const struct {
+        const char *name;
+        std::u16string text;
+    } cases[] = {
+        {"block over several stretches", u"```js\n" + repeated(u"x `a` y\n", 30'000) + u"```\nafter `b` c\n"},
+        {"longer fence holding shorter ones and tildes, then left open",
+         u"intro `q`\n````\n" + repeated(u"```\n~~~\nz `` w\n", 12'000) + u"``` `\n"},
+        {"runs pairing across stretches", u"`` open\n" + repeated(u"plain line\n", 20'000) + u"close `` and ` one\n"},
+        {"fence lines with carriage returns on every line",
+         repeated(u"```\r\n~~~\r\n  ```python\r\n", 20'000) + u"`x`\r\n"},
+        {"random pieces", randomText},
+    };
+    for (const auto &example : cases) {
+        SCOPED_TRACE(example.name);
+        TextStorage storage(example.text);
+        MarkdownCodeTokenIndex index(storage.string());
+        expectAgreesWithAFreshScan(index, storage);
+        for (int edit = 0; edit < 4; ++edit) {
+            const std::uint64_t indexed = storage.characterVersion();
+            const std::size_t location = random() % (storage.length() + 1);
+            storage.replaceCharacters(TextRange{location, 0}, edit % 2 == 0 ? u"``" : u"\n```\n");
+            index.update(storage.string(), *storage.characterEditsSince(indexed));
+            expectAgreesWithAFreshScan(index, storage);
+        }
+    }
 }
 
 // The index, brought up to date through random edits, must always describe the text as a fresh scan does.

@@ -223,6 +223,71 @@ template <typename Item> void moveBy(std::vector<Item> &items, std::size_t offse
     }
 }
 
+// ---- pairing backtick runs ----
+
+// The runs a pairing walks: the index's own, or those of a text being indexed that lie outside its blocks.
+BacktickRun runAt(const ShiftedItemList<BacktickRun, StoredBacktickRun> &runs, std::size_t index) {
+    return runs.at(index);
+}
+std::size_t lengthAt(const ShiftedItemList<BacktickRun, StoredBacktickRun> &runs, std::size_t index) {
+    return runs.stored(index).length; // read in place: the length does not move with the text
+}
+BacktickRun runAt(const std::vector<BacktickRun> &runs, std::size_t index) {
+    return runs[index];
+}
+std::size_t lengthAt(const std::vector<BacktickRun> &runs, std::size_t index) {
+    return runs[index].length;
+}
+
+/// The code spans that backtick runs make, found by walking the runs from `first` on: a run closes at
+/// the next run of exactly its length, runs inside fenced blocks take no part, and a run that nothing
+/// closes stays literal. The walk stops before the first run at which `stopsAt` holds.
+template <typename Runs, typename InsideBlock, typename StopsAt>
+std::size_t pairRuns(const Runs &runs, std::size_t first, const InsideBlock &insideBlock, const StopsAt &stopsAt,
+                     std::vector<InlineCodeSpan> &spans, std::map<std::size_t, std::size_t> &literals) {
+    std::size_t current = first;
+    while (current < runs.size() && !stopsAt(current)) {
+        const BacktickRun opening = runAt(runs, current);
+        if (insideBlock(opening.start)) {
+            ++current;
+            continue;
+        }
+        std::size_t closing = current + 1;
+        while (closing < runs.size() &&
+               (lengthAt(runs, closing) != opening.length || insideBlock(runAt(runs, closing).start))) {
+            ++closing;
+        }
+        if (closing == runs.size()) {
+            literals[opening.length] = opening.start; // no closing run: it stays literal text
+            ++current;
+            continue;
+        }
+        const BacktickRun closingRun = runAt(runs, closing);
+        spans.push_back(InlineCodeSpan{rangeBetween(opening.start, closingRun.start + closingRun.length),
+                                       rangeBetween(opening.start + opening.length, closingRun.start)});
+        current = closing + 1;
+    }
+    return current;
+}
+
+/// Adds the runs of a stretch of whole lines that lie outside fenced blocks, once its fence lines are paired:
+/// outside the blocks closed in it, and before the block left open at its end, which holds the rest of the
+/// stretch whether a later line closes it or it runs to the text's end.
+void addRunsOutsideBlocks(const std::vector<BacktickRun> &runs, const std::vector<FencedCodeBlock> &closedBlocks,
+                          const std::optional<FencedCodeBlock> &openBlock, std::vector<BacktickRun> &outside) {
+    std::size_t block = 0;
+    for (const BacktickRun &run : runs) {
+        while (block < closedBlocks.size() && closedBlocks[block].fullRange.end() <= run.start) {
+            ++block;
+        }
+        const bool insideClosed = block < closedBlocks.size() && closedBlocks[block].fullRange.location <= run.start;
+        const bool insideOpen = openBlock && run.start >= openBlock->fullRange.location;
+        if (!insideClosed && !insideOpen) {
+            outside.push_back(run);
+        }
+    }
+}
+
 } // namespace
 
 /// The whole line-feed lines that hold the changes, merged where they meet.
@@ -323,20 +388,39 @@ bool reachesFenceLineBefore(const Text &text, const ShiftedItemList<FenceLine, S
 
 MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
     : textLength_(text.size()) {
-    // Scanned a stretch of whole lines at a time, each stretch's lines and runs stored before the next: a page
-    // of a million fences would otherwise hold all of them in their full form at once, hundreds of megabytes.
-    constexpr std::size_t stretch = 1024 * 1024;
+    // Read a stretch of whole lines at a time: each stretch's fence lines are paired as they are found, its runs
+    // outside the blocks set aside for the code spans, and its lines, blocks and runs stored before the next is
+    // read. A page of a million fences would otherwise hold all of them, and the blocks they make, in their full
+    // form at once, hundreds of megabytes, and read them back to pair them. A stretch this short keeps the
+    // memory of its working lists small enough to be used again for the next.
+    constexpr std::size_t stretch = 64 * 1024;
+    MarkdownSyntaxScanner::FencePairing pairing;
+    std::vector<BacktickRun> runsOutsideBlocks;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t lineFeed = text.find(u'\n', std::min(text.size(), start + stretch));
         const TextRange lines = rangeBetween(start, lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1);
-        fenceLines_.append(MarkdownSyntaxScanner::fenceLines(text, lines));
-        runs_.append(MarkdownSyntaxScanner::backtickRuns(text, lines));
+        std::vector<FenceLine> fenceLines = MarkdownSyntaxScanner::fenceLines(text, lines);
+        std::vector<FencedCodeBlock> blocks;
+        for (const FenceLine &line : fenceLines) {
+            if (std::optional<FencedCodeBlock> closed = pairing.take(line)) {
+                blocks.push_back(std::move(*closed));
+            }
+        }
+        std::vector<BacktickRun> runs = MarkdownSyntaxScanner::backtickRuns(text, lines);
+        addRunsOutsideBlocks(runs, blocks, pairing.unclosedBlock(textLength_), runsOutsideBlocks);
+        fenceLines_.append(std::move(fenceLines));
+        blocks_.append(std::move(blocks));
+        runs_.append(std::move(runs));
         start = lines.end();
     }
-    rebuildBlocks();
-    rebuildSpans();
-    structureChange_.reset();
-    fencedBlockChange_.reset();
+    if (std::optional<FencedCodeBlock> open = pairing.unclosedBlock(textLength_)) {
+        blocks_.append({std::move(*open)});
+        isBalanced_ = false;
+    }
+    std::vector<InlineCodeSpan> spans;
+    const auto never = [](std::size_t) { return false; };
+    pairRuns(runsOutsideBlocks, 0, never, never, spans, literalRunStarts_);
+    spans_ = ShiftedItemList<InlineCodeSpan, StoredInlineCodeSpan>(std::move(spans));
 }
 
 void MarkdownCodeTokenIndex::update(std::u16string_view text, const std::vector<CharacterEdit> &edits) {
@@ -514,28 +598,6 @@ bool MarkdownCodeTokenIndex::touchesFenceLineOfBlock(const EditMapping &mapping)
            (block.closingRange && mapping.oldEnd >= block.closingRange->location);
 }
 
-void MarkdownCodeTokenIndex::rebuildBlocks() {
-    const std::vector<FencedCodeBlock> before = blocks_.items();
-    // Paired a line at a time from the list: a page of a million fences would otherwise be copied whole first.
-    FencedCodeScan scan;
-    scan.blocks.reserve(fenceLines_.size() / 2 + 1); // a block takes one or two of them
-    MarkdownSyntaxScanner::FencePairing pairing;
-    for (std::size_t line = 0; line < fenceLines_.size(); ++line) {
-        if (std::optional<FencedCodeBlock> closed = pairing.take(fenceLines_.at(line))) {
-            scan.blocks.push_back(std::move(*closed));
-        }
-    }
-    if (std::optional<FencedCodeBlock> open = pairing.unclosedBlock(textLength_)) {
-        scan.blocks.push_back(std::move(*open));
-        scan.isBalanced = false;
-    }
-    isBalanced_ = scan.isBalanced;
-    if (const std::optional<TextRange> changed = differingRange(before, scan.blocks)) {
-        noteFencedBlockChange(*changed);
-    }
-    blocks_ = ShiftedItemList<FencedCodeBlock, StoredFencedCodeBlock>(std::move(scan.blocks));
-}
-
 std::optional<TextRange> MarkdownCodeTokenIndex::pairFencesAround(TextRange changedLines) {
     // Pair again from where the pairing rested last before the changed lines: the end of the last closed
     // block that ends before them, or the text's start. A block that ends where they start may be one an
@@ -593,86 +655,6 @@ bool MarkdownCodeTokenIndex::isInsideBlock(std::size_t position) const {
     // Only the block's start and length are needed: read them in place rather than copy the block.
     const std::size_t start = blocks_.startAt(after - 1);
     return position < start + blocks_.stored(after - 1).fullRange.length;
-}
-
-namespace {
-
-/// Whether positions lie inside any of the ranges (disjoint, in text order), for positions asked mostly in
-/// ascending order, as pairing the backtick runs asks of the fenced blocks: each answer goes on from the
-/// range the last one reached, where a search of all ranges per run cost a page of a million runs more than
-/// the pairing itself.
-class InsideRanges {
-public:
-    explicit InsideRanges(const std::vector<TextRange> &ranges)
-        : ranges_(ranges) {}
-
-    bool operator()(std::size_t position) const {
-        if (next_ > 0 && ranges_[next_ - 1].location > position) {
-            next_ = static_cast<std::size_t>(
-                std::upper_bound(ranges_.begin(), ranges_.end(), position,
-                                 [](std::size_t at, TextRange range) { return at < range.location; }) -
-                ranges_.begin());
-        }
-        while (next_ < ranges_.size() && ranges_[next_].location <= position) {
-            ++next_;
-        }
-        return next_ > 0 && position < ranges_[next_ - 1].end();
-    }
-
-private:
-    const std::vector<TextRange> &ranges_;
-    mutable std::size_t next_ = 0; // the first range starting after the last position asked
-};
-
-/// The code spans that backtick runs make, found by walking the runs from `first` on: a run closes at
-/// the next run of exactly its length, runs inside fenced blocks take no part, and a run that nothing
-/// closes stays literal. The walk stops before the first run at which `stopsAt` holds.
-template <typename InsideBlock, typename StopsAt>
-std::size_t pairRuns(const ShiftedItemList<BacktickRun, StoredBacktickRun> &runs, std::size_t first,
-                     const InsideBlock &insideBlock, const StopsAt &stopsAt, std::vector<InlineCodeSpan> &spans,
-                     std::map<std::size_t, std::size_t> &literals) {
-    std::size_t current = first;
-    while (current < runs.size() && !stopsAt(current)) {
-        const BacktickRun opening = runs.at(current);
-        if (insideBlock(opening.start)) {
-            ++current;
-            continue;
-        }
-        std::size_t closing = current + 1;
-        while (closing < runs.size() &&
-               (runs.stored(closing).length != opening.length || insideBlock(runs.startAt(closing)))) {
-            ++closing;
-        }
-        if (closing == runs.size()) {
-            literals[opening.length] = opening.start; // no closing run: it stays literal text
-            ++current;
-            continue;
-        }
-        const BacktickRun closingRun = runs.at(closing);
-        spans.push_back(InlineCodeSpan{rangeBetween(opening.start, closingRun.start + closingRun.length),
-                                       rangeBetween(opening.start + opening.length, closingRun.start)});
-        current = closing + 1;
-    }
-    return current;
-}
-
-} // namespace
-
-void MarkdownCodeTokenIndex::rebuildSpans() {
-    const std::vector<InlineCodeSpan> before = spans_.items();
-    std::vector<InlineCodeSpan> spans;
-    literalRunStarts_.clear();
-    std::vector<TextRange> blockRanges;
-    blockRanges.reserve(blocks_.size());
-    for (std::size_t block = 0; block < blocks_.size(); ++block) {
-        blockRanges.push_back(blocks_.at(block).fullRange);
-    }
-    pairRuns(
-        runs_, 0, InsideRanges(blockRanges), [](std::size_t) { return false; }, spans, literalRunStarts_);
-    if (const std::optional<TextRange> changed = differingRange(before, spans)) {
-        noteSpanChange(*changed);
-    }
-    spans_ = ShiftedItemList<InlineCodeSpan, StoredInlineCodeSpan>(std::move(spans));
 }
 
 void MarkdownCodeTokenIndex::pairSpansAround(TextRange changed) {

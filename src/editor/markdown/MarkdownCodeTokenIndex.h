@@ -87,11 +87,9 @@ private:
     /// A change of blocks is a change of the structure too; a change of spans alone is not one of blocks.
     void noteFencedBlockChange(TextRange range);
     void noteSpanChange(TextRange range);
-    void rebuildBlocks();
     /// Pairs the fence lines again from the last block before the changed lines until the pairing agrees
     /// with the blocks as they were; answers the part of the text over which the blocks differ.
     std::optional<TextRange> pairFencesAround(TextRange changedLines);
-    void rebuildSpans();
     void pairSpansAround(TextRange changed);
     bool isInsideBlock(std::size_t position) const;
     bool touchesFenceLineOfBlock(const EditMapping &mapping) const;
