@@ -401,6 +401,7 @@ MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
         const TextRange lines = rangeBetween(start, lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1);
         std::vector<FenceLine> fenceLines = MarkdownSyntaxScanner::fenceLines(text, lines);
         std::vector<FencedCodeBlock> blocks;
+        blocks.reserve(fenceLines.size() / 2 + 1); // each takes two of them, or the last one left open
         for (const FenceLine &line : fenceLines) {
             if (std::optional<FencedCodeBlock> closed = pairing.take(line)) {
                 blocks.push_back(std::move(*closed));
@@ -764,12 +765,15 @@ std::optional<Item> containing(const ShiftedItemList<Item, Stored> &items, std::
 
 template <typename Item, typename Stored>
 std::vector<Item> overlapping(const ShiftedItemList<Item, Stored> &items, TextRange range) {
-    std::vector<Item> found;
     std::size_t index = items.firstStartingAtOrAfter(range.location + 1);
     if (index > 0) {
         --index; // the one starting before may reach into the range
     }
-    for (; index < items.size() && items.startAt(index) < range.end(); ++index) {
+    // Room for all of them at once: a region of a big page holds thousands, which would be moved at every growth.
+    const std::size_t end = items.firstStartingAtOrAfter(range.end());
+    std::vector<Item> found;
+    found.reserve(end > index ? end - index : 0);
+    for (; index < end; ++index) {
         Item item = items.at(index);
         if (overlaps(item.fullRange, range)) {
             found.push_back(std::move(item));

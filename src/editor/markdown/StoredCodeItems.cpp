@@ -70,10 +70,8 @@ StoredFenceLine toStored(const FenceLine &line) {
     stored.onlyBlanksAfterRun = line.onlyBlanksAfterRun;
     if (line.opening) {
         stored.opens = true;
-        stored.markerCharacter = line.opening->character;
-        stored.markerLength = narrowed(line.opening->length);
         stored.indentation = static_cast<std::uint8_t>(line.opening->indentation.size());
-        stored.infoString = line.opening->infoString;
+        stored.infoString = StoredInfoString(line.opening->infoString);
     }
     return stored;
 }
@@ -88,13 +86,13 @@ FenceLine toItem(const StoredFenceLine &stored) {
     line.onlyBlanksAfterRun = stored.onlyBlanksAfterRun;
     if (stored.opens) {
         FenceMarker marker;
-        marker.character = stored.markerCharacter;
-        marker.length = stored.markerLength;
+        marker.character = stored.character;
+        marker.length = stored.runLength;
         marker.indentation = std::u16string(stored.indentation, u' ');
-        marker.infoString = stored.infoString;
+        marker.infoString = stored.infoString.view();
         // The marker's ranges are counted from the line's start.
         marker.lineRange = TextRange{0, stored.length};
-        marker.markerRange = TextRange{stored.indentation, stored.markerLength};
+        marker.markerRange = TextRange{stored.indentation, stored.runLength};
         line.opening = std::move(marker);
     }
     return line;
@@ -113,7 +111,6 @@ void shift(StoredFenceLine &line, std::ptrdiff_t delta) {
 StoredFencedCodeBlock toStored(const FencedCodeBlock &block) {
     StoredFencedCodeBlock stored;
     stored.openingLine = narrowed(block.opening.lineRange);
-    stored.marker = narrowed(block.opening.markerRange);
     stored.contentRange = narrowed(block.contentRange);
     if (block.closingRange) {
         stored.isClosed = true;
@@ -124,7 +121,7 @@ StoredFencedCodeBlock toStored(const FencedCodeBlock &block) {
     stored.markerLength = narrowed(block.opening.length);
     stored.character = block.opening.character;
     stored.indentation = static_cast<std::uint8_t>(block.opening.indentation.size());
-    stored.infoString = block.opening.infoString;
+    stored.infoString = StoredInfoString(block.opening.infoString);
     return stored;
 }
 
@@ -133,9 +130,9 @@ FencedCodeBlock toItem(const StoredFencedCodeBlock &stored) {
     block.opening.character = stored.character;
     block.opening.length = stored.markerLength;
     block.opening.indentation = std::u16string(stored.indentation, u' ');
-    block.opening.infoString = stored.infoString;
+    block.opening.infoString = stored.infoString.view();
     block.opening.lineRange = widened(stored.openingLine);
-    block.opening.markerRange = widened(stored.marker);
+    block.opening.markerRange = TextRange{stored.openingLine.location + stored.indentation, stored.markerLength};
     block.contentRange = widened(stored.contentRange);
     if (stored.isClosed) {
         block.closingRange = widened(stored.closingRange);
@@ -151,7 +148,6 @@ std::uint32_t startOf(const StoredFencedCodeBlock &block) {
 
 void shift(StoredFencedCodeBlock &block, std::ptrdiff_t delta) {
     shiftPosition(block.openingLine.location, delta);
-    shiftPosition(block.marker.location, delta);
     shiftPosition(block.contentRange.location, delta);
     shiftPosition(block.closingRange.location, delta);
     shiftPosition(block.fullRange.location, delta);

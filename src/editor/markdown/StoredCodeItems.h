@@ -1,10 +1,10 @@
 #pragma once
 
 #include "editor/markdown/MarkdownSyntaxScanner.h"
+#include "editor/markdown/StoredInfoString.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 // The forms in which the code token index keeps a page's fence lines, backtick runs, fenced blocks and
 // code spans: a 60 MB page holds about a million of them, and the scanner's own structures spend 8 bytes
@@ -29,36 +29,34 @@ struct StoredInlineCodeSpan {
     StoredRange contentRange;
 };
 
-/// A fence line. Its opening marker, when it has one, lies on the whole line and starts after the
-/// line's spaces (as the scanner finds it), so its ranges follow from the line, its length and its spaces.
+/// A fence line. Its opening marker, when it has one, lies on the whole line and is the line's run of fence
+/// characters after its spaces (as the scanner finds it), so its ranges, character and length follow from the
+/// line, its run and its spaces.
 struct StoredFenceLine {
     std::uint32_t start = 0;
     std::uint32_t length = 0;
     std::uint32_t lengthWithoutBreaks = 0;
     std::uint32_t runLength = 0;
-    std::uint32_t markerLength = 0;
+    StoredInfoString infoString;
     char16_t character = 0;
-    char16_t markerCharacter = 0;
     bool onlyBlanksAfterRun = false;
     bool opens = false;
     std::uint8_t indentation = 0;
-    std::u16string infoString;
 };
 
-/// A fenced block: its ranges as they are (an edit inside a block maps them one by one), its marker's
-/// spaces as a count.
+/// A fenced block: its ranges as they are (an edit inside a block maps them one by one), its marker's spaces as
+/// a count. The marker's run starts after those spaces on the opening line, so its range follows from them.
 struct StoredFencedCodeBlock {
     StoredRange openingLine;
-    StoredRange marker;
     StoredRange contentRange;
     StoredRange closingRange;
     StoredRange fullRange;
     StoredRange presentationRange;
     std::uint32_t markerLength = 0;
+    StoredInfoString infoString;
     char16_t character = 0;
     bool isClosed = false;
     std::uint8_t indentation = 0;
-    std::u16string infoString;
 };
 
 StoredBacktickRun toStored(const BacktickRun &run);
