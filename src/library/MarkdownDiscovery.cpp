@@ -50,6 +50,9 @@ struct InspectedFile {
     std::optional<std::string> unreadableReason; // there, but cannot be read as UTF-8 text: left alone
     std::size_t fileSize = 0;
     velto::VeltoPageFileContent content;
+    // What the front matter says, parsed with the file on its worker: the files are matched one after the other.
+    std::optional<Uuid> pageID;
+    bool isArchived = false;
     PageFileChecksums checksums;
     std::exception_ptr error; // ends the discovery when this file's turn comes
 
@@ -333,6 +336,8 @@ void DiscoveryPass::readPageFile(InspectedFile &file) {
         auto read = std::make_shared<const std::string>(fileManager.readFile(file.url));
         const std::string &text = *read;
         file.content = velto::VeltoPageFileContent::parseKeeping(read);
+        file.pageID = file.content.veltoPageID();
+        file.isArchived = file.content.isArchived();
         file.checksums = pageFileChecksums(text, file.content);
         if (!file.checksums.isASCII && !velto::text::isValidUTF8(text)) {
             throw velto::PageFileError::unreadable(file.url, "The file “" + file.url.filename().string() +
@@ -387,7 +392,7 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
 
     // The page identifier: the file's, else the one recorded at this path, else a new one; a file of a
     // deleted page is no page; an identifier that another file has taken is replaced.
-    auto fileID = file.content.veltoPageID();
+    const std::optional<Uuid> &fileID = file.pageID;
     Uuid id = fileID ? *fileID : (pathRecord != nullptr ? pathRecord->id : Uuid::random());
     if (activeTombstones.contains(id)) {
         changedPageIDs.insert(id);
@@ -418,7 +423,7 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
         displacedPageIDs.insert(pathRecord->id);
         changedPageIDs.insert(pathRecord->id);
     }
-    if (!file.content.isArchived()) {
+    if (!file.isArchived) {
         discoveredTexts[id] = {file.relativePath, record.contentChecksum, std::move(file.content)};
     }
     recordsByID[id] = std::move(record);
@@ -444,11 +449,11 @@ VeltoLibraryPageRecord DiscoveryPass::discoveredRecord(const Uuid &id, const Ins
     bool bodyUnchanged = existingRecord != nullptr && existingRecord->bodyChecksum &&
                          existingRecord->bodyChecksum == record.bodyChecksum;
     record.updatedAt = bodyUnchanged ? existingRecord->updatedAt : std::optional<velto::Date>(modificationDate);
-    record.archivedAt = reconciledArchivedAt(file.content.isArchived(), existingRecord, modificationDate, now);
+    record.archivedAt = reconciledArchivedAt(file.isArchived, existingRecord, modificationDate, now);
     record.hasContent = true;
     record.contentChecksum = file.checksums.contentChecksum;
     record.fileSize = static_cast<std::int64_t>(file.fileSize);
-    record.isArchived = file.content.isArchived();
+    record.isArchived = file.isArchived;
     return record;
 }
 
