@@ -4,11 +4,13 @@
 #include "model/WriterState.h"
 #include "platform/FileSystem.h"
 
+#include <condition_variable>
 #include <cstddef>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,12 +27,38 @@ public:
     /// decode(bytes), or the value the same bytes of this file gave last time. A failure to decode is thrown
     /// and remembers nothing.
     template <typename Decode> Value decoded(const std::filesystem::path &url, std::string bytes, Decode decode) {
+        waitForDecodingAhead(url);
         if (auto value = valueOf(url, bytes)) {
             return *value;
         }
         Value value = decode(bytes);
         remember(url, std::move(bytes), Value(value));
         return value;
+    }
+
+    /// Decodes the bytes and keeps the value, unless the same bytes of this file were decoded last time, for a
+    /// read of the file that will come: such a read waits for this decoding instead of doing it twice. A failure
+    /// to decode remembers nothing; the read meets it again.
+    template <typename Decode> void prepare(const std::filesystem::path &url, std::string bytes, Decode decode) {
+        {
+            std::lock_guard lock(mutex_);
+            if (decodingAhead_.contains(url.native())) {
+                return;
+            }
+            decodingAhead_.insert(url.native());
+        }
+        try {
+            if (!valueOf(url, bytes)) {
+                Value value = decode(bytes);
+                remember(url, std::move(bytes), std::move(value));
+            }
+        } catch (...) {
+        }
+        {
+            std::lock_guard lock(mutex_);
+            decodingAhead_.erase(url.native());
+        }
+        decodedAhead_.notify_all();
     }
 
     /// Keeps `value` as what `bytes`, just written to the file, decode to. The caller vouches that decoding
@@ -58,6 +86,11 @@ private:
     // copy from one library into another from decoding every file anew.
     static constexpr std::size_t foldersKept = 2;
 
+    void waitForDecodingAhead(const std::filesystem::path &url) {
+        std::unique_lock lock(mutex_);
+        decodedAhead_.wait(lock, [&] { return !decodingAhead_.contains(url.native()); });
+    }
+
     std::shared_ptr<const Value> valueOf(const std::filesystem::path &url, const std::string &bytes) {
         std::lock_guard lock(mutex_);
         auto found = entries_.find(url.native());
@@ -84,6 +117,9 @@ private:
 
     std::mutex mutex_;
     std::map<std::string, Entry> entries_;
+    // The files being decoded ahead, and the signal that one of them is done.
+    std::set<std::string> decodingAhead_;
+    std::condition_variable decodedAhead_;
     std::vector<std::filesystem::path> recentFolders_; // the folder used last first
 };
 

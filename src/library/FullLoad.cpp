@@ -1,5 +1,6 @@
 #include "library/FullLoad.h"
 
+#include "library/ConcurrentWork.h"
 #include "library/FolderObstacles.h"
 #include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
@@ -10,6 +11,8 @@
 #include "library/UnfinishedCopy.h"
 #include "library/WriterStates.h"
 #include "model/LibraryErrors.h"
+
+#include <future>
 
 namespace VeltoPageLibrary {
 
@@ -90,6 +93,16 @@ VeltoLibraryLoadResult loadByRoad(const std::filesystem::path &folderURL, velto:
             return rebuildLibraryMetadata(folderURL, fileManager, now, false, checkpointOperation);
         }
         return VeltoLibraryLoadResult::missing();
+    }
+
+    // The journals are decoded on another thread while the manifest is read and checked: in a large library
+    // both are megabytes of JSON, and a launch reads no page before it has them. The load reads the journals as
+    // before and takes the decoded value of each file that did not change meanwhile. Leaving this function
+    // waits for that thread.
+    std::future<void> journalsDecodedAhead;
+    if (hasWriters && mayWorkConcurrently(fileManager)) {
+        journalsDecodedAhead = std::async(
+            std::launch::async, [&folderURL, &fileManager] { decodeWriterStatesAhead(folderURL, fileManager); });
     }
 
     // The manifest read before the lock is taken.

@@ -212,6 +212,16 @@ VeltoWriterState decodeWriterState(const std::string &text) {
     return VeltoWriterState::decode(text);
 }
 
+void decodeWriterStatesAhead(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    try {
+        for (const auto &url : jsonFiles(writersDirectory(folderURL), fileManager)) {
+            decodedJournals().prepare(url, fileManager.readFile(url, largestMetadataFileBytes), decodeWriterState);
+        }
+    } catch (...) {
+        // The load reads every journal again and reports what is wrong with it.
+    }
+}
+
 std::vector<VeltoWriterState> loadWriterStates(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     std::vector<JournalFile> files;
     for (const auto &url : jsonFiles(writersDirectory(folderURL), fileManager)) {

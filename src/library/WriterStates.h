@@ -57,6 +57,11 @@ velto::VeltoWriterState mergedWriterState(const std::vector<velto::VeltoWriterSt
 /// files (a copy made by a sync, a file under another name) is merged into its canonical file and the
 /// other files removed. Throws before changing anything when a file cannot be read or decoded, or names a
 /// page path outside the folder (LibraryMetadataError::unsafePagePath).
+/// Decodes the journals into the process's cache, where loadWriterStates takes them if their files are still
+/// the same, and forgets any failure: that load meets it again. A large library's journals are megabytes of
+/// JSON, which a load can decode on another thread while it reads the manifest.
+void decodeWriterStatesAhead(const std::filesystem::path &folderURL, velto::FileSystem &fileManager);
+
 std::vector<velto::VeltoWriterState> loadWriterStates(const std::filesystem::path &folderURL,
                                                       velto::FileSystem &fileManager = velto::defaultFileSystem());
 

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -39,6 +44,49 @@ TEST(DecodedFileCache, KeepsTheFilesOfTheTwoFoldersUsedLast) {
         EXPECT_EQ(cache.decoded(read.url, read.bytes, decode), std::string("decoded ") + read.bytes);
         EXPECT_EQ(decodes - before, read.decodes ? 1 : 0);
     }
+}
+
+// A load decodes the journals on another thread while it reads the manifest: its read of a journal still being
+// decoded ahead waits for that decoding and takes its value; bytes that changed meanwhile are decoded anew, and
+// a decoding ahead that failed leaves the read to meet the failure itself.
+TEST(DecodedFileCache, AReadTakesWhatWasDecodedAheadOfItAndWaitsForIt) {
+    DecodedFileCache<std::string> cache;
+    std::atomic<int> decodes = 0;
+    std::promise<void> aheadStarted;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::thread ahead([&] {
+        cache.prepare("/a/.velto/writers/1.json", "one", [&](const std::string &bytes) {
+            ++decodes;
+            aheadStarted.set_value();
+            released.wait();
+            return "decoded " + bytes;
+        });
+    });
+    aheadStarted.get_future().wait();
+    auto read = std::async(std::launch::async, [&] {
+        return cache.decoded("/a/.velto/writers/1.json", "one", [&](const std::string &bytes) {
+            ++decodes;
+            return "again " + bytes;
+        });
+    });
+    // Time for the read to reach the file while it is still being decoded: without it the test still passes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    release.set_value();
+    ahead.join();
+    EXPECT_EQ(read.get(), "decoded one");
+    EXPECT_EQ(decodes, 1);
+
+    auto decode = [&](const std::string &bytes) {
+        ++decodes;
+        return "decoded " + bytes;
+    };
+    EXPECT_EQ(cache.decoded("/a/.velto/writers/1.json", "changed", decode), "decoded changed");
+    cache.prepare("/a/.velto/writers/2.json", "broken",
+                  [](const std::string &) -> std::string { throw std::runtime_error("not JSON"); });
+    EXPECT_THROW(cache.decoded("/a/.velto/writers/2.json", "broken",
+                               [](const std::string &) -> std::string { throw std::runtime_error("not JSON"); }),
+                 std::runtime_error);
 }
 
 } // namespace
