@@ -35,20 +35,33 @@ std::vector<TextRange> without(const std::vector<TextRange> &ranges, TextRange r
     return kept;
 }
 
-/// A range of the text before the edit, in the text after it. A range the edit reaches into grows to
-/// cover what replaced the units it held: those are styled again with it.
+/// A range of the text before the edit, in the text after it. A range the edit reaches into or touches grows
+/// to cover what replaced the units it held: those are styled again with it. Text put back beside a range, as
+/// an undo puts back what a deletion took from it, may carry the attributes it had while it was left.
 TextRange followingEdit(TextRange range, const CharacterEdit &edit) {
     const std::size_t oldEnd = edit.location + edit.oldLength;
     const std::size_t newEnd = edit.location + edit.newLength;
     const auto moved = [&edit](std::size_t position) { return position - edit.oldLength + edit.newLength; };
-    if (range.end() <= edit.location) {
+    if (range.end() < edit.location) {
         return range;
     }
-    if (range.location >= oldEnd) {
+    if (range.location > oldEnd) {
         return TextRange{moved(range.location), range.length};
     }
     const std::size_t end = range.end() >= oldEnd ? moved(range.end()) : newEnd;
     return rangeBetween(std::min(range.location, edit.location), end);
+}
+
+/// A position of the text before the edit, in the text after it: one inside what the edit replaced goes to
+/// its start.
+std::size_t positionFollowingEdit(std::size_t position, const CharacterEdit &edit) {
+    if (position <= edit.location) {
+        return position;
+    }
+    if (position >= edit.location + edit.oldLength) {
+        return position - edit.oldLength + edit.newLength;
+    }
+    return edit.location;
 }
 
 /// The ranges sorted, empty ones dropped and touching ones joined.
@@ -75,7 +88,9 @@ StylingLeftForLater::StylingLeftForLater(TextStorage &storage, VeltoScheduler &s
     , scheduler_(scheduler)
     , subscription_(storage.subscribe(*this)) {}
 
-StylingLeftForLater::~StylingLeftForLater() = default;
+StylingLeftForLater::~StylingLeftForLater() {
+    forget();
+}
 
 void StylingLeftForLater::restyle(const std::function<TextRange()> &seen, const Color &color,
                                   const StyleSettings &style) {
@@ -90,6 +105,7 @@ void StylingLeftForLater::restyle(const std::function<TextRange()> &seen, const 
     MarkdownStyler::beginRestyleInRegions(storage_);
     leftForLater_ = {TextRange{0, length}};
     followedVersion_ = storage_.characterVersion();
+    tellStorage();
     styleNear(seen());
 }
 
@@ -98,9 +114,20 @@ void StylingLeftForLater::styleNear(TextRange range) {
     if (leftForLater_.empty() || styling_) {
         return;
     }
-    const std::size_t length = storage_.length();
-    const TextRange near = widened(range, std::max(sizes_.seenMargin, range.length), length);
-    focus_ = std::min(length, range.location + range.length / 2);
+    focus_ = std::min(storage_.length(), range.location + range.length / 2);
+    styleAround(range);
+    scheduleSlice();
+}
+
+void StylingLeftForLater::styleBeforeReading(TextRange range) {
+    followEdits();
+    if (!leftForLater_.empty() && !styling_) {
+        styleAround(range);
+    }
+}
+
+void StylingLeftForLater::styleAround(TextRange range) {
+    const TextRange near = widened(range, std::max(sizes_.seenMargin, range.length), storage_.length());
     // Only what is still left is styled, each piece widened by the pass to whole lines and constructs.
     std::vector<TextRange> pieces;
     for (const TextRange left : leftForLater_) {
@@ -111,7 +138,6 @@ void StylingLeftForLater::styleNear(TextRange range) {
     for (const TextRange piece : pieces) {
         styleRegion(piece);
     }
-    scheduleSlice();
 }
 
 void StylingLeftForLater::finish() {
@@ -128,11 +154,19 @@ void StylingLeftForLater::styled(TextRange region) {
     if (leftForLater_.empty()) {
         sliceWorkItem_.reset();
     }
+    tellStorage();
 }
 
 void StylingLeftForLater::forget() {
     leftForLater_.clear();
     sliceWorkItem_.reset();
+    tellStorage();
+}
+
+void StylingLeftForLater::tellStorage() {
+    if (leftForLater_.empty() == storage_.leavesStylingForLater()) {
+        storage_.setLeftForLaterStyler(leftForLater_.empty() ? nullptr : this);
+    }
 }
 
 void StylingLeftForLater::editingGroupDidFinish(const EditingSummary &summary) {
@@ -150,6 +184,7 @@ void StylingLeftForLater::followEdits() {
     if (!edits) {
         // More edits than the storage remembers in one group: styling everything again is always right.
         leftForLater_ = {TextRange{0, storage_.length()}};
+        focus_ = std::min(focus_, storage_.length());
         return;
     }
     std::vector<TextRange> followed = leftForLater_;
@@ -157,8 +192,10 @@ void StylingLeftForLater::followEdits() {
         for (TextRange &range : followed) {
             range = followingEdit(range, edit);
         }
+        focus_ = positionFollowingEdit(focus_, edit);
     }
     leftForLater_ = joined(std::move(followed));
+    tellStorage();
 }
 
 void StylingLeftForLater::styleRegion(TextRange range) {
@@ -169,7 +206,7 @@ void StylingLeftForLater::styleRegion(TextRange range) {
 }
 
 void StylingLeftForLater::scheduleSlice() {
-    if (leftForLater_.empty() || sliceWorkItem_) {
+    if (sliceWorkItem_ || !nextSlice()) {
         return;
     }
     // The handle is dropped with this object, which cancels the action.
@@ -181,25 +218,32 @@ void StylingLeftForLater::scheduleSlice() {
 
 void StylingLeftForLater::styleSlice() {
     followEdits();
-    if (leftForLater_.empty()) {
-        return;
+    if (const std::optional<TextRange> slice = nextSlice()) {
+        styleRegion(*slice);
+        scheduleSlice();
     }
-    styleRegion(nextSlice());
-    scheduleSlice();
 }
 
-TextRange StylingLeftForLater::nextSlice() const {
-    // The range left nearest the focus, and the end of it that faces the focus.
-    const TextRange *nearest = &leftForLater_.front();
+std::optional<TextRange> StylingLeftForLater::nextSlice() const {
+    // The piece left within reach of the focus that lies nearest to it, and the end of it that faces the focus.
+    const TextRange reach = widened(TextRange{focus_, 0}, sizes_.idleReach, storage_.length());
+    std::optional<TextRange> nearest;
     std::size_t nearestDistance = std::numeric_limits<std::size_t>::max();
-    for (const TextRange &range : leftForLater_) {
-        const std::size_t distance = focus_ < range.location ? range.location - focus_
-                                     : focus_ >= range.end() ? focus_ - range.end() + 1
+    for (const TextRange &left : leftForLater_) {
+        const TextRange piece = intersection(left, reach);
+        if (piece.length == 0) {
+            continue;
+        }
+        const std::size_t distance = focus_ < piece.location ? piece.location - focus_
+                                     : focus_ >= piece.end() ? focus_ - piece.end() + 1
                                                              : 0;
         if (distance < nearestDistance) {
-            nearest = &range;
+            nearest = piece;
             nearestDistance = distance;
         }
+    }
+    if (!nearest) {
+        return std::nullopt;
     }
     const std::size_t length = std::min(sizes_.slice, nearest->length);
     if (focus_ >= nearest->end()) {

@@ -5,7 +5,10 @@
 
 #include <QScrollBar>
 
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 using namespace velto::editor;
 
@@ -175,4 +178,95 @@ TEST(TextViewEstimatesTests, EstimatesFollowWhatTheParagraphsNearTheViewMeasure)
     view->usedHeightAfterFullLayout();
     const double exact = view->documentHeight();
     EXPECT_NEAR(estimated / exact, 1.0, 0.15) << "estimated " << estimated << ", exact " << exact;
+}
+
+namespace {
+
+/// A styler that left a page's styling for later, as a big page's restyle does: what a reader asks for it styles
+/// at once with the region pass, a little way around, and it remembers which units it styled.
+class StylingOnRequest final : public LeftForLaterStyler {
+public:
+    explicit StylingOnRequest(TextStorage &storage)
+        : storage_(storage)
+        , styled_(storage.length(), false) {
+        MarkdownStyler::beginRestyleInRegions(storage_);
+        storage_.setLeftForLaterStyler(this);
+    }
+    ~StylingOnRequest() { storage_.setLeftForLaterStyler(nullptr); }
+    StylingOnRequest(const StylingOnRequest &) = delete;
+    StylingOnRequest &operator=(const StylingOnRequest &) = delete;
+
+    void styleBeforeReading(TextRange range) override {
+        constexpr std::size_t around = 2'000;
+        const std::size_t start = range.location - std::min(range.location, around);
+        const TextRange near = rangeBetween(start, std::min(storage_.length(), range.end() + around));
+        if (!styled(near)) {
+            const TextRange region = MarkdownStyler::applyToRegion(storage_, near, std::nullopt, StyleSettings());
+            std::fill_n(styled_.begin() + static_cast<std::ptrdiff_t>(region.location), region.length, true);
+        }
+    }
+    bool styled(TextRange range) const {
+        return std::all_of(styled_.begin() + static_cast<std::ptrdiff_t>(range.location),
+                           styled_.begin() + static_cast<std::ptrdiff_t>(range.end()), [](bool unit) { return unit; });
+    }
+    std::size_t styledUnits() const {
+        return static_cast<std::size_t>(std::count(styled_.begin(), styled_.end(), true));
+    }
+
+private:
+    TextStorage &storage_;
+    std::vector<bool> styled_;
+};
+
+} // namespace
+
+TEST(TextViewEstimatesTests, TextLeftForLaterIsStyledBeforeItIsLaidOutMeasuredOrShown) {
+    velto::testing::ensureWidgetApplication();
+    const std::u16string page = longPage(1024 * 1024);
+    auto view = std::make_unique<VeltoTextView>();
+    view->setIdleMeasuringBudget(std::chrono::microseconds(20000));
+    view->resize(400, 300);
+    view->editingCore().loadText(page, MarkdownStyler::baseAttributes(MarkdownStyler::textColor()));
+    StylingOnRequest styling(view->textStorage());
+    view->show();
+    LayoutCache &cache = view->layoutCache();
+    const auto everyMeasuredParagraphIsStyled = [&] {
+        for (std::size_t k = 0; k < cache.paragraphCount(); ++k) {
+            if (cache.isMeasured(k) && !styling.styled(cache.index().paragraphRange(k))) {
+                return false;
+            }
+        }
+        return true;
+    };
+    struct Step {
+        const char *what;
+        std::function<void()> act;
+    };
+    const std::vector<Step> steps{
+        {"the top shown", [] {}},
+        {"the end", [&] { view->pinToBottom(); }},
+        {"a jump to the middle",
+         [&] {
+             view->scrollRangeToVisible({page.size() / 2, 0});
+         }},
+        {"the scroll bar dragged",
+         [&] { view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum() / 4); }},
+        {"an anchor near the end",
+         [&] {
+             view->scrollToAnchor(ScrollAnchor{page.size() * 3 / 4, 0});
+         }},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        view->viewport()->grab();
+        const TextRange shown = view->visibleCharacterRange(view->visibleRect());
+        EXPECT_TRUE(styling.styled(shown));
+        EXPECT_TRUE(everyMeasuredParagraphIsStyled());
+    }
+    for (int round = 0; round < 200; ++round) {
+        QCoreApplication::processEvents(); // measuring while idle, up to its budget
+    }
+    EXPECT_TRUE(everyMeasuredParagraphIsStyled());
+    EXPECT_LT(styling.styledUnits(), page.size() / 2) << "what nobody reads waits";
 }

@@ -40,8 +40,10 @@ std::vector<AttributeRun> shownRuns(const EditorSession &session) {
     return session.storage.attributeRuns({0, session.storage.length()});
 }
 
-/// Small pieces, so that a page of some kilobytes is styled in many of them.
-constexpr StylingLeftForLater::Sizes smallPieces{1, 400, 700};
+/// Small pieces, so that a page of some kilobytes is styled in many of them, the idle slices reaching a few
+/// kilobytes from the screen.
+constexpr std::size_t smallReach = 3'000;
+constexpr StylingLeftForLater::Sizes smallPieces{1, 400, 700, smallReach};
 
 /// The page loaded with the screen on `visible`, its full restyle cut into small pieces.
 void loadInPieces(EditorSession &session, TextRange visible) {
@@ -74,7 +76,9 @@ TEST(StylingLeftForLater, ABigPageStyledInPiecesEndsAsOneFullPassWhateverHappens
          }},
         {"typing inside what is left",
          [](EditorSession &session) {
-             session.core.setSelectedRange({middleOfFirstLeft(session), 0});
+             // At a line's start: a backtick typed into a heading pairs differently in a style pass than in a full
+             // pass on any page.
+             session.core.setSelectedRange({session.core.string().find(u"\nSome", middleOfFirstLeft(session)) + 1, 0});
              session.core.insertText(u"**x** `y");
          }},
         {"typing at the end", [](EditorSession &session) { session.typeAtEnd(u"\n# tail *z*"); }},
@@ -122,6 +126,8 @@ TEST(StylingLeftForLater, ABigPageStyledInPiecesEndsAsOneFullPassWhateverHappens
         ASSERT_FALSE(session.coordinator->textLeftForLaterStyling().empty());
         c.between(session);
         session.scheduler.advance(10s);
+        EXPECT_FALSE(session.coordinator->textLeftForLaterStyling().empty()) << "the slices stop near the screen";
+        session.storage.styleLeftForLaterNear({0, session.storage.length()}); // as a reader of all of it does
         EXPECT_TRUE(session.coordinator->textLeftForLaterStyling().empty());
         EXPECT_EQ(shownRuns(session), fullPassRuns(session));
     }
@@ -183,10 +189,53 @@ TEST(StylingLeftForLater, WhatIsLeftFollowsAnEditThatAReaderHeardOfFirst) {
     reader.told = nullptr;
     ASSERT_FALSE(styling.leftForLater().empty());
     scheduler.advance(10s);
+    storage.styleLeftForLaterNear({0, storage.length()});
     EXPECT_TRUE(styling.leftForLater().empty());
     TextStorage reference(storage.string());
     MarkdownStyler::apply(reference, color, StyleSettings());
     EXPECT_EQ(storage.attributeRuns({0, storage.length()}), reference.attributeRuns({0, reference.length()}));
+}
+
+TEST(StylingLeftForLater, TheIdleSlicesStyleAroundWhereTheScreenWasLastAndStop) {
+    const std::string page = markdownPage();
+    EditorSession session(page);
+    const std::size_t length = session.storage.length();
+    const std::vector<AttributeRun> full = fullPassRuns(session);
+    const auto styledAsByAFullPass = [&](TextRange range) {
+        std::vector<AttributeRun> expected;
+        for (AttributeRun run : full) {
+            if (const TextRange part = intersection(run.range, range); part.length > 0) {
+                expected.push_back({part, run.attributes});
+            }
+        }
+        return session.storage.attributeRuns(range) == expected;
+    };
+    loadInPieces(session, {0, 600});
+    session.scheduler.advance(10s);
+    std::vector<TextRange> left = session.coordinator->textLeftForLaterStyling();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_GE(left[0].location, 300 + smallReach);
+    EXPECT_LT(left[0].location, 300 + smallReach + 1'000) << "whole lines and constructs past the reach";
+    EXPECT_EQ(left[0].end(), length);
+    EXPECT_EQ(session.scheduler.pendingCount(), 0u) << "no slice waits";
+    EXPECT_TRUE(styledAsByAFullPass({0, left[0].location}));
+
+    // A jump to the end styles what is shown at once, and the slices go on around it up to the same reach.
+    session.view.visible = TextRange{length - 700, 700};
+    session.coordinator->editorVisibleRangeMayHaveChanged();
+    EXPECT_TRUE(styledAsByAFullPass(*session.view.visible));
+    session.scheduler.advance(10s);
+    left = session.coordinator->textLeftForLaterStyling();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_LE(left[0].end(), length - 350 - smallReach);
+    EXPECT_GT(left[0].end() + 1'000, length - 350 - smallReach);
+    EXPECT_TRUE(styledAsByAFullPass({left[0].end(), length - left[0].end()}));
+
+    // A caret put in the middle (by a find, an undo) types with the attributes a full pass gives there.
+    const std::size_t middle = left[0].location + left[0].length / 2;
+    session.core.setSelectedRange({middle, 0});
+    EXPECT_TRUE(styledAsByAFullPass({middle - 1, 1}));
+    EXPECT_EQ(session.core.typingAttributes(), session.storage.attributes(middle - 1));
 }
 
 TEST(StylingLeftForLater, ShorterPagesAreStyledAtOnceAndUnformattedTextLeavesNothingForLater) {

@@ -258,8 +258,11 @@ void EditingCore::updateTypingAttributesFromText() {
     if (length() == 0) {
         return; // an empty text keeps what it was given
     }
-    std::size_t location = selectedRange().location;
-    typingAttributes_ = storage_.attributes(location > 0 ? location - 1 : 0);
+    const std::size_t location = selectedRange().location;
+    const std::size_t read = location > 0 ? location - 1 : 0;
+    // A caret moved into far text of a big page (by a find, an undo, Ctrl+End) finds it styled before it is read.
+    storage_.styleLeftForLaterNear(TextRange{read, 0});
+    typingAttributes_ = storage_.attributes(read);
 }
 
 // ---- the change protocol ----

@@ -46,6 +46,17 @@ protected:
     ~TextStorageObserver() = default;
 };
 
+/// Gives text whose styling was left for later its attributes when a reader needs them: a styler that styles a
+/// big page piece by piece sets itself on the storage while pieces wait (see TextStorage::styleLeftForLaterNear).
+class LeftForLaterStyler {
+public:
+    /// Styles what is left for later in or near the range (a few screens around it), at once.
+    virtual void styleBeforeReading(TextRange range) = 0;
+
+protected:
+    ~LeftForLaterStyler() = default;
+};
+
 /// One change of characters: `oldLength` units at `location` became `newLength` units.
 struct CharacterEdit {
     /// How many removed units an edit keeps: enough for a keystroke's, little for a large deletion.
@@ -142,6 +153,15 @@ public:
     /// (null where absent). `body` may change the storage's attributes.
     void enumerateAttribute(AttributeKey key, TextRange range,
                             const std::function<void(const AttributeValue *, TextRange)> &body) const;
+    /// The styler that left the styling of some of the text for later, while it does; null when none does.
+    /// Not copied with the storage.
+    void setLeftForLaterStyler(LeftForLaterStyler *styler) { leftForLaterStyler_ = styler; }
+    /// Whether some of the text may still wait for its styling.
+    bool leavesStylingForLater() const { return leftForLaterStyler_ != nullptr; }
+    /// What a reader that shows attributes, or keeps them, calls first: text in or near the range whose styling
+    /// was left for later is styled now. The attributes are the text's own, only not made yet, so a reader of a
+    /// const storage may have them made. Nothing is styled inside an open editing group.
+    void styleLeftForLaterNear(TextRange range) const;
     /// How many runs the reading functions above have looked at so far: reading a range costs its
     /// runs, never the page's. Tests of reading costs compare it before and after.
     std::size_t runsRead() const { return runsRead_; }
@@ -305,6 +325,8 @@ private:
     std::uint64_t finishedAttributeGroups_ = 0;
     // Not copied with the storage: its observers subscribed to this one.
     mutable ObserverList<TextStorageObserver> observers_;
+    // Not copied either: it styles this storage.
+    LeftForLaterStyler *leftForLaterStyler_ = nullptr;
 };
 
 } // namespace velto::editor

@@ -131,6 +131,12 @@ const AttributeValue *TextStorage::attribute(AttributeKey key, std::size_t locat
     return value;
 }
 
+void TextStorage::styleLeftForLaterNear(TextRange range) const {
+    if (leftForLaterStyler_ != nullptr && editingDepth_ == 0) {
+        leftForLaterStyler_->styleBeforeReading(range);
+    }
+}
+
 std::vector<AttributeRun> TextStorage::attributeRuns(TextRange range) const {
     checkRange(range);
     std::vector<AttributeRun> result;

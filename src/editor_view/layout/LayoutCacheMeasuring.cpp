@@ -76,6 +76,15 @@ bool LayoutCache::measureSome(std::chrono::steady_clock::time_point deadline, st
             break;
         }
         const std::size_t paragraph = measureCursor_;
+        if (storage_.leavesStylingForLater()) {
+            // Text whose styling was left for later is styled before it is measured, or its height would be
+            // measured again once it is. Styling may unmeasure paragraphs around it: they are looked at again.
+            const std::uint64_t styled = storage_.finishedAttributeGroups();
+            storage_.styleLeftForLaterNear(index_.paragraphRange(paragraph));
+            if (storage_.finishedAttributeGroups() != styled) {
+                continue;
+            }
+        }
         const double before = heights_[paragraph];
         measureParagraph(paragraph);
         if (paragraph < anchor) {

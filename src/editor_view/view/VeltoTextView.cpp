@@ -300,7 +300,8 @@ ScrollAnchor VeltoTextView::scrollAnchor() {
 }
 
 void VeltoTextView::scrollToAnchor(ScrollAnchor anchor) {
-    // What the view will show is measured first, so that the text stands where it is put.
+    // What the view will show is styled and measured first, so that the text stands where it is put.
+    storage_.styleLeftForLaterNear(TextRange{std::min(anchor.position, storage_.length()), 0});
     const double screen = viewport()->height();
     cache_.measureAround(anchor.position, screen, 2 * screen);
     keepViewTop(ViewTop{anchor.position, anchor.offset});
@@ -310,6 +311,7 @@ void VeltoTextView::scrollToAnchor(ScrollAnchor anchor) {
 
 void VeltoTextView::pinToBottom() {
     // The last screens of text are measured and the last one laid out, so the end stands where it will stay.
+    storage_.styleLeftForLaterNear(TextRange{storage_.length(), 0});
     const std::size_t count = cache_.paragraphCount();
     if (count > 0) {
         cache_.measureAround(storage_.length(), 2 * viewport()->height(), viewport()->height());
@@ -330,6 +332,7 @@ void VeltoTextView::scrollRangeToVisible(TextRange range) {
     // The screens around the range are measured first: the paragraphs this brings into view then stand where
     // it puts them, whatever was estimated of them. The range's own piece is laid out before, as it is shown
     // next: measured on its own, a piece just typed into would be laid out twice for every key.
+    storage_.styleLeftForLaterNear(TextRange{range.location, 0}); // what it measures and shows, styled first
     const ViewTop shown = viewTop();
     const CaretAffinity affinity = motion_.affinityAt(range.location);
     cache_.pieceFor(range.location, affinity);
@@ -408,6 +411,7 @@ TextViewPaintState VeltoTextView::paintState() const {
 }
 
 void VeltoTextView::paintEvent(QPaintEvent *event) {
+    styleWhatWillBeShown();
     const double top = scrollY();
     const QRectF rect = QRectF(event->rect()).translated(0, top);
     // Laying out what is shown may correct estimated heights below; measuring a screen above and below makes
@@ -428,6 +432,17 @@ void VeltoTextView::paintEvent(QPaintEvent *event) {
         viewport()->update(); // measuring moved the text under the part painted: the rest follows
     }
     scheduleIdleLayout();
+}
+
+void VeltoTextView::styleWhatWillBeShown() {
+    if (!storage_.leavesStylingForLater()) {
+        return;
+    }
+    // Where the view's top and bottom stand, from the heights alone: nothing is laid out before it is styled.
+    const double top = std::max(0.0, scrollY() - inset_.height());
+    const std::size_t first = cache_.piecePlaceAt(top).start;
+    const std::size_t last = cache_.piecePlaceAt(top + viewport()->height()).start;
+    storage_.styleLeftForLaterNear(rangeBetween(first, std::max(first, last)));
 }
 
 void VeltoTextView::resizeEvent(QResizeEvent *event) {

@@ -245,6 +245,9 @@ private:
     /// Whether a horizontal rule shows in a stretch of the viewport.
     bool showsHorizontalRule(QRect stretch);
     void updateContainerWidth();
+    /// Styles the text around what the view shows whose styling a big page's restyle left for later, before it is
+    /// laid out to be painted.
+    void styleWhatWillBeShown();
     void scheduleIdleLayout();
     bool idleMeasuringBudgetSpent() const;
     void measureWhileIdle();
