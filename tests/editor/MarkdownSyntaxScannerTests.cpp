@@ -87,6 +87,22 @@ TEST(MarkdownSyntaxScannerTests, InfoStringIsTrimmedAndIndentationKept) {
     EXPECT_FALSE(Scanner::openingFence(u"   \n", TextRange{0, 4}).has_value());
 }
 
+// A fence line found in a text carries the marker that openingFence finds on that line, counted from its start.
+TEST(MarkdownSyntaxScannerTests, FenceLinesCarryTheMarkerOfTheirLine) {
+    const std::u16string text = u"intro\n  ~~~~  python extra \r\n```js`x\n   ````\t\n```\n~~~ a`b\n``` x\n";
+    const std::vector<FenceLine> lines = Scanner::fenceLines(text, TextRange{0, text.size()});
+    ASSERT_EQ(lines.size(), 6u);
+    for (const FenceLine &line : lines) {
+        std::optional<FenceMarker> expected = Scanner::openingFence(text, TextRange{line.start, line.length});
+        if (expected) {
+            expected->lineRange.location -= line.start;
+            expected->markerRange.location -= line.start;
+        }
+        EXPECT_EQ(line.opening, expected) << line.start;
+    }
+    EXPECT_FALSE(lines[1].opening.has_value()); // a backtick fence's info string holding a backtick
+}
+
 TEST(MarkdownSyntaxScannerTests, InlineCodeSpansMatchRunsOfEqualLength) {
     struct SpanCase {
         const char16_t *text;

@@ -89,6 +89,27 @@ FencedCodeBlock blockLeftOpen(std::size_t textLength, const FenceMarker &open) {
     return block;
 }
 
+/// The marker of a line whose run of at least three fence characters, after at most three spaces, ends at
+/// `runEnd` and whose text ends (line breaks left out) at `end`; none when the rest of a backtick fence's line
+/// holds a backtick.
+std::optional<FenceMarker> markerOfRun(std::u16string_view text, TextRange lineRange, std::size_t spaces,
+                                       std::size_t runEnd, std::size_t end) {
+    const std::size_t runStart = lineRange.location + spaces;
+    const char16_t character = text[runStart];
+    const std::u16string_view rest = text.substr(runEnd, end - runEnd);
+    if (character == backtick && rest.find(backtick) != std::u16string_view::npos) {
+        return std::nullopt;
+    }
+    FenceMarker marker;
+    marker.character = character;
+    marker.length = runEnd - runStart;
+    marker.indentation = std::u16string(spaces, u' ');
+    marker.infoString = std::u16string(trimmingWhitespaceAndNewlines(rest));
+    marker.lineRange = lineRange;
+    marker.markerRange = rangeBetween(runStart, runEnd);
+    return marker;
+}
+
 } // namespace
 
 std::optional<FenceMarker> openingFence(std::u16string_view text, TextRange lineRange) {
@@ -112,18 +133,7 @@ std::optional<FenceMarker> openingFence(std::u16string_view text, TextRange line
     if (runEnd - runStart < 3) {
         return std::nullopt;
     }
-    const std::u16string_view rest = text.substr(runEnd, end - runEnd);
-    if (character == backtick && rest.find(backtick) != std::u16string_view::npos) {
-        return std::nullopt;
-    }
-    FenceMarker marker;
-    marker.character = character;
-    marker.length = runEnd - runStart;
-    marker.indentation = std::u16string(spaces, u' ');
-    marker.infoString = std::u16string(trimmingWhitespaceAndNewlines(rest));
-    marker.lineRange = lineRange;
-    marker.markerRange = rangeBetween(runStart, runEnd);
-    return marker;
+    return markerOfRun(text, lineRange, spaces, runEnd, end);
 }
 
 namespace {
@@ -132,7 +142,8 @@ FenceLine fenceLineAt(std::u16string_view text, std::size_t lineStart) {
     FenceLine line;
     const TextRange range = rangeBetween(lineStart, lineEnd(text, lineStart));
     const std::size_t end = endWithoutLineBreaks(text, range);
-    const std::size_t runStart = lineStart + spacesFrom(text, lineStart, end);
+    const std::size_t spaces = spacesFrom(text, lineStart, end);
+    const std::size_t runStart = lineStart + spaces;
     std::size_t position = runStart;
     line.start = lineStart;
     line.length = range.length;
@@ -141,7 +152,8 @@ FenceLine fenceLineAt(std::u16string_view text, std::size_t lineStart) {
     while (position < end && text[position] == line.character) {
         ++position;
     }
-    line.runLength = position - runStart;
+    const std::size_t runEnd = position;
+    line.runLength = runEnd - runStart;
     line.onlyBlanksAfterRun = true;
     for (; position < end; ++position) {
         if (text[position] != u' ' && text[position] != u'\t') {
@@ -149,11 +161,10 @@ FenceLine fenceLineAt(std::u16string_view text, std::size_t lineStart) {
             break;
         }
     }
-    line.opening = openingFence(text, range);
-    if (line.opening) {
-        line.opening->lineRange.location -= lineStart;
-        line.opening->markerRange.location -= lineStart;
-    }
+    // The line starts with at most three spaces and a run of three fence characters: its marker, if any, is that
+    // run's (as openingFence finds it), counted from the line's start.
+    line.opening = markerOfRun(text.substr(lineStart, range.length), TextRange{0, range.length}, spaces,
+                               runEnd - lineStart, end - lineStart);
     return line;
 }
 
