@@ -3,6 +3,7 @@
 #include "editor_view/view/VeltoTextView.h"
 #include "panel/view/TextSearch.h"
 #include "panel/view/VeltoPanelView.h"
+#include "preferences/PreferenceChoices.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
@@ -62,6 +63,15 @@ TEST_F(PanelViewTest, OnePageLineKeepsTheWidthAndFitsItsHeight) {
     EXPECT_EQ(fitted.width(), 500);
     EXPECT_EQ(fitted.height(), std::ceil(used + 40 + chrome));
     EXPECT_GT(used, 5);
+}
+
+// A page of more lines than the tallest panel has pixels fits in no panel: it gets the tallest without being
+// laid out to the end, which would take seconds on a big page.
+TEST_F(PanelViewTest, APageTallerThanAnyPanelFitsToTheTallestWithoutBeingLaidOutWhole) {
+    const int lineCount = 3'000;
+    load(lines(lineCount));
+    EXPECT_GT(view.sizeThatFitsContent().height(), PanelSizing::maximum.height());
+    EXPECT_FALSE(view.textView()->layoutCache().isMeasured(lineCount - 1));
 }
 
 TEST_F(PanelViewTest, GradientsShowWhereTextLiesBeyondTheVisiblePart) {

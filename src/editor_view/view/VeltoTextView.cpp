@@ -362,6 +362,13 @@ double VeltoTextView::usedHeightAfterFullLayout() {
     return cache_.documentHeight();
 }
 
+double VeltoTextView::usedHeightUpTo(double enough) {
+    if (static_cast<double>(cache_.paragraphCount()) > enough) {
+        return std::max(cache_.documentHeight(), enough + 1);
+    }
+    return usedHeightAfterFullLayout();
+}
+
 QRectF VeltoTextView::caretRectInViewport(std::size_t position, CaretAffinity affinity) {
     return cache_.caretRect(position, affinity).translated(inset_.width(), inset_.height() - scrollY());
 }

@@ -162,6 +162,9 @@ public:
     void setObscuredTopHeight(int height);
     /// The height of the laid-out text alone (the used rectangle), laying out everything first.
     double usedHeightAfterFullLayout();
+    /// The same, except that a text sure to be taller than `enough` is not laid out (every paragraph takes a
+    /// pixel at least): its height as estimated, which is more than `enough` too.
+    double usedHeightUpTo(double enough);
 
     /// The caret's rectangle at a position, in the viewport's coordinates.
     QRectF caretRectInViewport(std::size_t position, CaretAffinity affinity = CaretAffinity::downstream);

@@ -4,6 +4,7 @@
 #include "editor_view/view/VeltoTextView.h"
 #include "panel/view/PanelViewGeometry.h"
 #include "platform/desktop/DisplayOptions.h"
+#include "preferences/PreferenceChoices.h"
 #include "ui/Appearance.h"
 
 #include <QtGui/QShortcut>
@@ -133,7 +134,9 @@ void VeltoPanelView::applyAppearance(const editor::VeltoTheme &theme) {
 QSizeF VeltoPanelView::sizeThatFitsContent() {
     normalizeEditorWidth();
     bool empty = textView_->storage().length() == 0;
-    double used = empty ? 0 : textView_->usedHeightAfterFullLayout();
+    // Only whether the text fits in the tallest panel matters: a big page is not laid out whole to learn that
+    // it does not, which would hold the panel for seconds.
+    double used = empty ? 0 : textView_->usedHeightUpTo(PanelSizing::maximum.height());
     return PanelViewGeometry::sizeThatFitsContent(empty, used, textView_->textContainerInset().height(), QSizeF(size()),
                                                   QSizeF(textView_->viewport()->size()));
 }
