@@ -178,7 +178,11 @@ FenceMarker markerAt(const FenceLine &line) {
 } // namespace
 
 std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window) {
+    // Room for as many lines as a window of short fenced blocks holds, up to a few thousand: a page of a million
+    // fences read in stretches would otherwise move each of its lines again and again as the list grows.
+    constexpr std::size_t mostLinesMadeRoomFor = 4096;
     std::vector<FenceLine> lines;
+    lines.reserve(std::min(window.length / 16, mostLinesMadeRoomFor));
     const std::u16string_view searched = text.substr(0, window.end());
     std::size_t position = window.location;
     while (position < searched.size()) {
