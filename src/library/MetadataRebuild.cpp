@@ -10,6 +10,7 @@
 #include "library/ManifestReading.h"
 #include "library/ManifestReconciliation.h"
 #include "library/PageAvailability.h"
+#include "library/PageFileChecksums.h"
 #include "library/PageFileNaming.h"
 #include "library/PageLoading.h"
 #include "library/PendingDeletions.h"
@@ -113,8 +114,10 @@ VeltoLibraryPageRecord rebuiltRecord(const Uuid &id, const std::string &relative
         record.archivedAt = modificationDate;
     }
     record.hasContent = true;
-    record.contentChecksum = contentChecksum(text);
-    record.bodyChecksum = contentChecksum(content.body);
+    // Both in one pass over the text where the file ends with its body: a page of 60 MB was hashed twice.
+    PageFileChecksums checksums = pageFileChecksums(text, content);
+    record.contentChecksum = std::move(checksums.contentChecksum);
+    record.bodyChecksum = std::move(checksums.bodyChecksum);
     record.fileSize = static_cast<std::int64_t>(text.size());
     record.isArchived = content.isArchived();
     return record;

@@ -110,6 +110,23 @@ TEST_F(Rebuild, RecordsAreOrderedByActivityAndTheCurrentPageIsTheLatestActiveOne
     EXPECT_EQ(archived.bodyChecksum, contentChecksum("Archived\n"));
 }
 
+TEST_F(Rebuild, RecordsCarryTheChecksumsOfTheFileTextAndOfItsBody) {
+    // Hashed together in one pass where the file ends with its body; each must still be its own text's.
+    const std::map<std::string, std::string> bodies = {
+        {"lf.md", "Body é\n"}, {"crlf.md", "Body\n"}, {"no-front-matter.md", "Plain é\n"}};
+    temporary.writeFile("lf.md", "---\nvelto:\n  archived: true\n---\nBody é\n");
+    temporary.writeFile("crlf.md", "---\r\nvelto:\r\n  archived: true\r\n---\r\nBody\r\n");
+    temporary.writeFile("no-front-matter.md", "Plain é\n");
+    auto manifest = rebuilt();
+    ASSERT_TRUE(manifest);
+    for (const auto &[path, body] : bodies) {
+        const VeltoLibraryPageRecord *record = recordAt(*manifest, path);
+        ASSERT_NE(record, nullptr) << path;
+        EXPECT_EQ(record->contentChecksum, contentChecksum(temporary.readFile(path))) << path;
+        EXPECT_EQ(record->bodyChecksum, contentChecksum(body)) << path;
+    }
+}
+
 TEST_F(Rebuild, OnlyArchivedFilesLoadWithANewEmptyCurrentPage) {
     temporary.writeFile("a.md", "---\nvelto:\n  archived: true\n---\nArchived\n");
     auto result = load(temporary.path());
