@@ -55,6 +55,31 @@ TextStorage builtPiecewise(const std::u16string &text, std::size_t piece) {
     return storage;
 }
 
+/// Every pieces() view is whole, none starts with the second half of a pair the text holds whole, and together
+/// they are the text; every separator and surrogate half is found where the text has it, from anywhere around it.
+void expectPiecesAndSearchesRight(const TextStorage &storage, const std::u16string &text, const std::string &name) {
+    std::u16string joined;
+    for (const std::u16string_view piece : storage.pieces()) {
+        ASSERT_FALSE(piece.empty()) << name;
+        const bool cutsAPair = !joined.empty() && joined.back() >= 0xD800 && joined.back() <= 0xDBFF &&
+                               piece.front() >= 0xDC00 && piece.front() <= 0xDFFF;
+        ASSERT_FALSE(cutsAPair) << name << ": a pair cut in two";
+        joined += piece;
+    }
+    EXPECT_EQ(joined, text) << name;
+    for (const char16_t unit : {u'\n', u'\r', u'\u2028', u'\u2029', u'\u0085', u'\xD83D', u'\xDE00', u'q'}) {
+        for (std::size_t from = 0; from < text.size(); from += text.size() / 50 + 1) {
+            const std::size_t expected = text.find(unit, from);
+            ASSERT_EQ(storage.findForward(unit, from), expected == std::u16string::npos ? text.size() : expected)
+                << name << " unit " << static_cast<unsigned>(unit) << " from " << from;
+            const std::size_t before = text.size() - from;
+            const std::size_t last = before == 0 ? std::u16string::npos : text.rfind(unit, before - 1);
+            ASSERT_EQ(storage.findBackward(unit, before), last == std::u16string::npos ? TextRange::notFound : last)
+                << name << " unit " << static_cast<unsigned>(unit) << " before " << before;
+        }
+    }
+}
+
 } // namespace
 
 TEST(TextStorageBuildTests, WhatAStretchMayHoldIsTheSameGatheredWholeOrUnitByUnit) {
@@ -83,27 +108,7 @@ TEST(TextStorageBuildTests, ALoadedTextGivesTheStorageAPiecewiseBuildGives) {
             EXPECT_EQ(storage->attributeRuns(TextRange{0, storage->length()}),
                       piecewise.attributeRuns(TextRange{0, piecewise.length()}))
                 << name;
-            std::u16string joined;
-            for (const std::u16string_view piece : storage->pieces()) {
-                ASSERT_FALSE(piece.empty()) << name;
-                ASSERT_FALSE(piece.front() >= 0xDC00 && piece.front() <= 0xDFFF) << name << ": a pair cut in two";
-                joined += piece;
-            }
-            EXPECT_EQ(joined, text) << name;
-            // Every separator and surrogate half is found where the text has it, from anywhere before it.
-            for (const char16_t unit : {u'\n', u'\r', u'\u2028', u'\u2029', u'\u0085', u'\xD83D', u'\xDE00', u'q'}) {
-                for (std::size_t from = 0; from < text.size(); from += text.size() / 50 + 1) {
-                    const std::size_t expected = text.find(unit, from);
-                    ASSERT_EQ(storage->findForward(unit, from),
-                              expected == std::u16string::npos ? text.size() : expected)
-                        << name << " unit " << static_cast<unsigned>(unit) << " from " << from;
-                    const std::size_t before = text.size() - from;
-                    const std::size_t last = before == 0 ? std::u16string::npos : text.rfind(unit, before - 1);
-                    ASSERT_EQ(storage->findBackward(unit, before),
-                              last == std::u16string::npos ? TextRange::notFound : last)
-                        << name << " unit " << static_cast<unsigned>(unit) << " before " << before;
-                }
-            }
+            expectPiecesAndSearchesRight(*storage, text, name);
             const ParagraphIndex paragraphs(*storage);
             const ParagraphIndex expected(piecewise);
             ASSERT_EQ(paragraphs.paragraphCount(), expected.paragraphCount()) << name;
@@ -112,6 +117,43 @@ TEST(TextStorageBuildTests, ALoadedTextGivesTheStorageAPiecewiseBuildGives) {
             }
             for (std::size_t position = 0; position <= text.size(); position += text.size() / 200 + 1) {
                 ASSERT_EQ(paragraphs.paragraphContaining(position), expected.paragraphContaining(position)) << name;
+            }
+        }
+    }
+}
+
+TEST(TextStorageBuildTests, ARangeCopiedFromTheChunksInPlaceIsTheStorageItsSubstringMakes) {
+    const Attributes none;
+    const Attributes given{{AttributeKey::kern, 0.5}};
+    for (const auto &[name, text] : sampleTexts()) {
+        // Chunks cut as a load cuts them and as edits leave them, with runs the copy must not carry.
+        TextStorage loaded;
+        loaded.replaceCharacters(TextRange{0, 0}, text, none);
+        TextStorage piecewise = builtPiecewise(text, 700);
+        if (text.size() > 10) {
+            piecewise.addAttribute(AttributeKey::ligature, std::int64_t{1}, TextRange{3, text.size() / 2});
+        }
+        const std::size_t size = text.size();
+        const std::vector<TextRange> ranges = {
+            {0, size},
+            {0, size / 3},
+            {size / 3, size - size / 3},
+            {size / 2, std::min<std::size_t>(size - size / 2, 1500)},
+            {std::min<std::size_t>(1023, size), size - std::min<std::size_t>(1023, size)},
+            {size, 0}};
+        for (const TextStorage *source : {&loaded, &piecewise}) {
+            for (const TextRange range : ranges) {
+                for (const Attributes *attributes : {&none, &given}) {
+                    const std::string label =
+                        name + " range " + std::to_string(range.location) + "+" + std::to_string(range.length);
+                    const TextStorage copy = source->substringStorage(range, *attributes);
+                    const TextStorage expected(source->substring(range), *attributes);
+                    ASSERT_EQ(copy.string(), expected.string()) << label;
+                    EXPECT_EQ(copy.attributeRuns(TextRange{0, copy.length()}),
+                              expected.attributeRuns(TextRange{0, expected.length()}))
+                        << label;
+                    expectPiecesAndSearchesRight(copy, expected.string(), label);
+                }
             }
         }
     }

@@ -175,7 +175,7 @@ enum class RunsCopied { changed, all };
 void restyleWholeRegion(TextStorage &storage, const MarkdownCodeTokenIndex &index, TextRange region,
                         LineCutPoints &cutPoints, const std::optional<Color> &color, const StyleSettings &style,
                         RunsCopied copied) {
-    TextStorage scratch(storage.substring(region));
+    TextStorage scratch = storage.substringStorage(region);
     const DocumentStructure structure{index.fencedBlocksOverlapping(region), {}};
     LongLineMatches recorded;
     applyToScratch(scratch, structureInCopy(structure.fencedBlocks, index.inlineCodeSpansOverlapping(region), region),

@@ -346,4 +346,24 @@ TextStorage TextStorage::attributedSubstring(TextRange range) const {
     return result;
 }
 
+TextStorage TextStorage::substringStorage(TextRange range, const Attributes &attributes) const {
+    checkRange(range);
+    TextStorage result;
+    if (range.length == 0) {
+        return result;
+    }
+    const std::uint32_t set = result.paletteIndex(attributes);
+    // Each chunk's part of the range becomes a chunk of the copy, so no surrogate pair is cut that was whole here.
+    // The units the chunk may hold are at least its part's, which is all a search asks of them.
+    for (std::size_t index = chunkHolding(range.location); index < chunks_.size() && chunkStarts_[index] < range.end();
+         ++index) {
+        const Chunk &chunk = chunks_[index];
+        const std::size_t start = std::max(range.location, chunkStarts_[index]) - chunkStarts_[index];
+        const std::size_t end = std::min(range.end() - chunkStarts_[index], chunk.units.size());
+        result.chunks_.push_back(Chunk{chunk.units.substr(start, end - start), {StoredRun{0, set}}, chunk.held});
+    }
+    result.updateChunkStarts();
+    return result;
+}
+
 } // namespace velto::editor

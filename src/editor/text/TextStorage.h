@@ -132,6 +132,10 @@ public:
     std::vector<std::u16string_view> pieces() const;
     /// The text and attributes of the range as a storage of its own.
     TextStorage attributedSubstring(TextRange range) const;
+    /// The text of the range as a storage of its own with the attributes over all of it: what
+    /// TextStorage(substring(range), attributes) holds, made from the chunks in place. Styling copies a region
+    /// of a big page this way, without the copy in between or gathering again which units each chunk holds.
+    TextStorage substringStorage(TextRange range, const Attributes &attributes = {}) const;
 
     // ---- reading attributes ----
 
