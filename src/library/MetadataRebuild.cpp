@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -70,24 +71,35 @@ std::optional<std::string> managedRelativePath(const std::filesystem::path &url,
     return relativePath;
 }
 
-/// The file's whole text; nothing when it vanished since it was listed.
+/// The file's whole text as read; nothing when it vanished since it was listed.
 std::optional<std::string> markdownText(const std::filesystem::path &url, velto::FileSystem &fileManager) {
     VeltoLibraryIOObservation::count([](VeltoLibraryIOCounters &counters) { ++counters.markdownContentReads; });
-    std::string text;
     try {
-        text = fileManager.readFile(url);
+        return fileManager.readFile(url);
     } catch (const velto::FileSystemError &error) {
         if (error.code() == ENOENT || error.code() == ENOTDIR) {
             return std::nullopt;
         }
         throw velto::PageFileError::unreadable(url, error.localizedDescription(), error.code());
     }
+}
+
+/// Throws when the text is not UTF-8.
+void requireUTF8(const std::filesystem::path &url, std::string_view text) {
     if (!velto::text::isValidUTF8(text)) {
         throw velto::PageFileError::unreadable(url, "The file “" + url.filename().string() +
                                                         "” couldn’t be opened using text encoding Unicode (UTF-8).");
     }
-    return text;
 }
+
+/// A page file found by the rebuild, read whole.
+struct RebuiltFile {
+    std::string relativePath;
+    velto::FileStatus attributes;
+    velto::VeltoPageFileContent content; // its body kept where it lies in the text read
+    PageFileChecksums checksums;
+    std::size_t fileSize = 0;
+};
 
 /// "conflict-copy" and "recovered-page" files keep telling what they are after the metadata was lost.
 std::optional<std::string> slugFromPath(const std::string &relativePath) {
@@ -100,36 +112,24 @@ std::optional<std::string> slugFromPath(const std::string &relativePath) {
     return std::nullopt;
 }
 
-VeltoLibraryPageRecord rebuiltRecord(const Uuid &id, const std::string &relativePath,
-                                     const velto::FileStatus &attributes, const std::string &text,
-                                     const velto::VeltoPageFileContent &content) {
-    velto::Date modificationDate = velto::wholeSeconds(attributes.modificationDate);
+VeltoLibraryPageRecord rebuiltRecord(const Uuid &id, const RebuiltFile &file) {
+    velto::Date modificationDate = velto::wholeSeconds(file.attributes.modificationDate);
     VeltoLibraryPageRecord record;
     record.id = id;
-    record.createdAt = velto::wholeSeconds(attributes.creationDate.value_or(modificationDate));
-    record.fileSlug = slugFromPath(relativePath);
-    record.relativeFilePath = relativePath;
+    record.createdAt = velto::wholeSeconds(file.attributes.creationDate.value_or(modificationDate));
+    record.fileSlug = slugFromPath(file.relativePath);
+    record.relativeFilePath = file.relativePath;
     record.updatedAt = modificationDate;
-    if (content.isArchived()) {
+    if (file.content.isArchived()) {
         record.archivedAt = modificationDate;
     }
     record.hasContent = true;
-    // Both in one pass over the text where the file ends with its body: a page of 60 MB was hashed twice.
-    PageFileChecksums checksums = pageFileChecksums(text, content);
-    record.contentChecksum = std::move(checksums.contentChecksum);
-    record.bodyChecksum = std::move(checksums.bodyChecksum);
-    record.fileSize = static_cast<std::int64_t>(text.size());
-    record.isArchived = content.isArchived();
+    record.contentChecksum = file.checksums.contentChecksum;
+    record.bodyChecksum = file.checksums.bodyChecksum;
+    record.fileSize = static_cast<std::int64_t>(file.fileSize);
+    record.isArchived = file.content.isArchived();
     return record;
 }
-
-/// A page file found by the rebuild, read whole.
-struct RebuiltFile {
-    std::string relativePath;
-    velto::FileStatus attributes;
-    std::string text;
-    velto::VeltoPageFileContent content;
-};
 
 /// The listed file as a page file; nothing when it is no usable page file: not a regular managed page file
 /// inside the folder, still on its way, gone since it was listed, unreadable, or empty. An unreadable file is
@@ -148,20 +148,27 @@ std::optional<RebuiltFile> rebuiltFile(const MarkdownFile &file, const std::stri
     if (!relativePath) {
         return std::nullopt;
     }
-    std::optional<std::string> text;
     try {
-        text = markdownText(file.url, fileManager);
+        std::optional<std::string> text = markdownText(file.url, fileManager);
+        if (!text || text->empty()) {
+            return std::nullopt;
+        }
+        // The body is kept where it lies in the text, not copied; both checksums come from one pass over the text
+        // where the file ends with its body, and that pass tells whether the text is ASCII, which is UTF-8 as it is.
+        const auto read = std::make_shared<const std::string>(std::move(*text));
+        RebuiltFile rebuilt{
+            std::move(*relativePath), *attributes, velto::VeltoPageFileContent::parseKeeping(read), {}, read->size()};
+        rebuilt.checksums = pageFileChecksums(*read, rebuilt.content);
+        if (!rebuilt.checksums.isASCII) {
+            requireUTF8(file.url, *read);
+        }
+        return rebuilt;
     } catch (const velto::PageFileError &error) {
         if (!error.isConfinedToItsFile()) {
             throw;
         }
         return std::nullopt;
     }
-    if (!text || text->empty()) {
-        return std::nullopt;
-    }
-    auto content = velto::VeltoPageFileContent::parse(*text);
-    return RebuiltFile{std::move(*relativePath), *attributes, std::move(*text), std::move(content)};
 }
 
 /// The manifest still on disk when it can be read; a damaged one has nothing to tell.
@@ -284,8 +291,7 @@ rebuildingManifestFromMarkdown(const std::filesystem::path &folderURL, velto::Fi
             return;
         }
         takenIDs.insert(id);
-        records.push_back(
-            rebuiltRecord(id, pageFile.relativePath, pageFile.attributes, pageFile.text, pageFile.content));
+        records.push_back(rebuiltRecord(id, pageFile));
     };
     for (const auto &pageFile : pageFiles) {
         if (auto fileID = pageFile.content.veltoPageID()) {

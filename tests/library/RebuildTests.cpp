@@ -110,15 +110,18 @@ TEST_F(Rebuild, RecordsAreOrderedByActivityAndTheCurrentPageIsTheLatestActiveOne
     EXPECT_EQ(archived.bodyChecksum, contentChecksum("Archived\n"));
 }
 
-TEST_F(Rebuild, RecordsCarryTheChecksumsOfTheFileTextAndOfItsBody) {
-    // Hashed together in one pass where the file ends with its body; each must still be its own text's.
+TEST_F(Rebuild, RecordsCarryTheChecksumsOfTheFileTextAndOfItsBodyAndAFileNotInUTF8HasNone) {
+    // Hashed together in one pass where the file ends with its body, which also finds whether the text is ASCII;
+    // each must still be its own text's, and a text that is neither ASCII nor UTF-8 is no page.
     const std::map<std::string, std::string> bodies = {
         {"lf.md", "Body é\n"}, {"crlf.md", "Body\n"}, {"no-front-matter.md", "Plain é\n"}};
     temporary.writeFile("lf.md", "---\nvelto:\n  archived: true\n---\nBody é\n");
     temporary.writeFile("crlf.md", "---\r\nvelto:\r\n  archived: true\r\n---\r\nBody\r\n");
     temporary.writeFile("no-front-matter.md", "Plain é\n");
+    temporary.writeFile("not-utf8.md", "Plain \xE9\n");
     auto manifest = rebuilt();
     ASSERT_TRUE(manifest);
+    EXPECT_EQ(recordAt(*manifest, "not-utf8.md"), nullptr);
     for (const auto &[path, body] : bodies) {
         const VeltoLibraryPageRecord *record = recordAt(*manifest, path);
         ASSERT_NE(record, nullptr) << path;
