@@ -16,9 +16,6 @@ constexpr char16_t lineFeed = u'\n';
 constexpr char16_t carriageReturn = u'\r';
 constexpr char16_t paragraphSeparator = 0x2029;
 
-/// How many units one read of the storage takes, so that no scan copies the whole text at once.
-constexpr std::size_t scanPiece = 64 * 1024;
-
 bool isParagraphSeparator(char16_t unit) {
     return unit == lineFeed || unit == carriageReturn || unit == paragraphSeparator;
 }
@@ -84,13 +81,12 @@ std::vector<std::size_t> paragraphStartsAfter(const TextStorage &storage, std::s
     std::vector<std::size_t> found;
     const std::size_t length = storage.length();
     bool pendingCarriageReturn = false; // a CR ended the last piece; an LF right after belongs to it
-    for (std::size_t pieceStart = start; pieceStart < end; pieceStart += scanPiece) {
-        const std::size_t pieceEnd = std::min(end, pieceStart + scanPiece);
-        const std::u16string piece = storage.substring(rangeBetween(pieceStart, pieceEnd));
+    // The chunks are read where they lie: copying the text out first cost the load of a big page a pass more.
+    const auto scan = [&](std::u16string_view piece, std::size_t pieceStart) {
         std::size_t k = 0;
         if (pendingCarriageReturn) {
             pendingCarriageReturn = false;
-            if (!piece.empty() && piece.front() == lineFeed) {
+            if (piece.front() == lineFeed) {
                 found.back() = pieceStart + 1;
                 k = 1;
             }
@@ -107,9 +103,12 @@ std::vector<std::size_t> paragraphStartsAfter(const TextStorage &storage, std::s
                 ++k;
             }
         }
+    };
+    if (start < end) {
+        storage.forEachPiece(rangeBetween(start, end), scan);
     }
     // A CR that ends the scanned stretch is followed by an LF just past it: the two are one separator.
-    if (pendingCarriageReturn && end < length && storage.substring(TextRange{end, 1})[0] == lineFeed) {
+    if (pendingCarriageReturn && end < length && storage.characterAt(end) == lineFeed) {
         found.back() = end + 1;
     }
     return found;

@@ -6,6 +6,7 @@
 #include "editor/text/TextRange.h"
 #include "editor/text/UnitsHeld.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -130,6 +131,21 @@ public:
     /// split between two pieces (a break iterator walks them in place). Valid until the characters
     /// next change.
     std::vector<std::u16string_view> pieces() const;
+    /// Calls `visit(piece, location)` for the units of the range as they lie in memory, in order: each piece is
+    /// the range's part of one chunk, none empty, `location` where it starts in the text. Valid while it is called.
+    template <typename Visit> void forEachPiece(TextRange range, Visit &&visit) const {
+        checkRange(range);
+        if (range.length == 0) {
+            return;
+        }
+        for (std::size_t index = chunkHolding(range.location);
+             index < chunks_.size() && chunkStarts_[index] < range.end(); ++index) {
+            const std::size_t chunkStart = chunkStarts_[index];
+            const std::size_t start = std::max(range.location, chunkStart);
+            const std::size_t end = std::min(range.end(), chunkStart + chunks_[index].units.size());
+            visit(std::u16string_view(chunks_[index].units).substr(start - chunkStart, end - start), start);
+        }
+    }
     /// The text and attributes of the range as a storage of its own.
     TextStorage attributedSubstring(TextRange range) const;
     /// The text of the range as a storage of its own with the attributes over all of it: what
