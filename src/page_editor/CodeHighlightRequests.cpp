@@ -180,7 +180,9 @@ void ScreenMoves::tell() {
 
 std::size_t nearbyReach(TextRange visible) {
     constexpr std::size_t screens = 4;
-    constexpr std::size_t leastReach = 16 * 1024;
+    // A screen of short lines holds little text: the reach of a few such screens is made up to about a screen of
+    // long lines, not more, since a page of small fenced blocks holds a block in every few dozen units.
+    constexpr std::size_t leastReach = 4 * 1024;
     return std::max(screens * visible.length, leastReach);
 }
 
