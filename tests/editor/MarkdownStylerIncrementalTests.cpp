@@ -169,6 +169,10 @@ TEST_F(MarkdownStylerIncrementalTests, HeadingFastPathDecidesFromHashesAndCurren
         {"hash line inside fenced block", u"```\n#x\n```\n", {5, 0}, u" ", false, 15},
         {"setext title", u"Title\n===\n", {1, 0}, u"x", false, 22},
         {"ordinary typing", u"plain words", {3, 0}, u"x", false, 15},
+        {"heading with a code span of its own", u"# a `b` c\nd `e`\n", {2, 0}, u"x", true, 22},
+        {"backtick typed into a heading pairs below it", u"# Title\nsome `code`\n", {7, 0}, u" `", false, 22},
+        {"backtick removed from a heading's span", u"# Ti`tle\nx`\n", {4, 1}, u"", false, 22},
+        {"heading a span reaches out of", u"# Ti`tle\nx`\n", {2, 0}, u"a", false, 22},
     };
     for (const FastPathCase &c : cases) {
         SCOPED_TRACE(c.name);

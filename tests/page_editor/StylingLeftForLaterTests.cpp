@@ -76,10 +76,23 @@ TEST(StylingLeftForLater, ABigPageStyledInPiecesEndsAsOneFullPassWhateverHappens
          }},
         {"typing inside what is left",
          [](EditorSession &session) {
-             // At a line's start: a backtick typed into a heading pairs differently in a style pass than in a full
-             // pass on any page.
+             // At a line's start, where the backtick pairs with the runs of the lines below.
              session.core.setSelectedRange({session.core.string().find(u"\nSome", middleOfFirstLeft(session)) + 1, 0});
              session.core.insertText(u"**x** `y");
+         }},
+        {"typing into a heading inside what is left",
+         [](EditorSession &session) {
+             const std::size_t heading = session.core.string().find(u"\n# Heading", middleOfFirstLeft(session));
+             session.core.setSelectedRange({heading + 12, 0});
+             session.core.insertText(u"**x** `y");
+         }},
+        {"typing into a heading on screen, key by key, each styled at once",
+         [](EditorSession &session) {
+             session.core.setSelectedRange({session.core.string().find(u"# Heading") + 9, 0});
+             for (char16_t unit : std::u16string(u"**x** `y")) {
+                 session.core.insertText(std::u16string_view(&unit, 1));
+                 session.scheduler.advance(20ms);
+             }
          }},
         {"typing at the end", [](EditorSession &session) { session.typeAtEnd(u"\n# tail *z*"); }},
         {"a paste of lines with a fenced block inside what is left",

@@ -69,6 +69,8 @@ public:
     /// The part of the text over which blocks or spans appeared or disappeared since the last call
     /// (in the coordinates of the text now), and forgets it; none when they only moved with the text.
     std::optional<TextRange> takeStructureChange();
+    /// Whether blocks or spans appeared or disappeared since takeStructureChange was last called.
+    bool hasStructureChange() const { return structureChange_.has_value(); }
     /// Adds the range to the part of the text taken as changed, for blocks and spans alike.
     void noteStructureChange(TextRange range);
     /// As takeStructureChange, for fenced blocks alone and kept apart from it: the part of the text over

@@ -1,5 +1,7 @@
 #include "editor/markdown/MarkdownStyler.h"
 
+#include "editor/markdown/MarkdownCodeTokenIndex.h"
+#include "editor/markdown/MarkdownStylerMemory.h"
 #include "editor/markdown/MarkdownStylerPasses.h"
 
 #include <algorithm>
@@ -36,6 +38,22 @@ TextRange paragraphFrom(const TextStorage &storage, std::size_t start) {
     return rangeBetween(start, end);
 }
 
+/// Whether the paragraph styled alone pairs its backticks as the whole text does: no fenced block or code
+/// span appeared or went away since the last pass (a backtick typed into a heading can pair with a run
+/// lines below it, and every later run then pairs anew), and no span reaches across the paragraph's edges.
+bool codePairsWithinParagraph(const TextStorage &storage, TextRange paragraph) {
+    const std::shared_ptr<MarkdownCodeTokenIndex> index = codeTokenIndexFor(storage);
+    if (index->hasStructureChange()) {
+        return false;
+    }
+    for (const InlineCodeSpan &span : index->inlineCodeSpansOverlapping(paragraph)) {
+        if (span.fullRange.location < paragraph.location || span.fullRange.end() > paragraph.end()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, const std::optional<Color> &color,
@@ -66,6 +84,10 @@ bool applyImmediateHeadingChange(TextStorage &storage, TextRange editedRange, co
     // A setext title needs its underline to be styled as a heading; styled alone it would turn
     // into body text with nothing left to correct it, so the delayed pass (which sees both) takes it.
     if (paragraph.end() < length && storage.characterAt(paragraph.end()) == u'=') {
+        return false;
+    }
+    // Code paired across the paragraph is left to the delayed pass too, which restyles all it changed.
+    if (!codePairsWithinParagraph(storage, paragraph)) {
         return false;
     }
     TextStorage scratch(storage.substring(paragraph));
