@@ -328,6 +328,59 @@ TEST(TextViewBehaviourTests, MovingTextInsideTheViewIsOneUndoStep) {
     EXPECT_EQ(textOf(*view), u"two threeone ");
 }
 
+// Undo and Redo change text far from the screen after a jump away: the view scrolls to what they changed, by the
+// keys (through the shortcut override, as the desktop sends them) as by the menu's commands.
+TEST(TextViewBehaviourTests, UndoAndRedoShowWhatTheyChanged) {
+    std::u16string page;
+    for (int k = 0; k < 3000; ++k) {
+        page += u"a line of the page\n";
+    }
+    const auto atEnd = [](VeltoTextView &view) {
+        QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+        ASSERT_FALSE(view.visibleCharacterRange(view.visibleRect()).contains(0));
+    };
+    const auto shows = [](VeltoTextView &view, std::size_t position) {
+        const TextRange shown = view.visibleCharacterRange(view.visibleRect());
+        return shown.contains(position);
+    };
+    struct Row {
+        const char *what;
+        std::function<void(VeltoTextView &)> undo;
+        std::function<void(VeltoTextView &)> redo;
+    };
+    const std::vector<Row> rows{
+        {"keys", [](VeltoTextView &view) { QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier); },
+         [](VeltoTextView &view) { QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }},
+        {"menu", [](VeltoTextView &view) { view.perform(TextViewCommand::undo); },
+         [](VeltoTextView &view) { view.perform(TextViewCommand::redo); }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        auto view = makeTextView(page, 320, 200, false);
+        view->activateWindow();
+        view->setFocus();
+        view->setSelectedRange(TextRange{0, 0});
+        QTest::keyClicks(view.get(), "hello ");
+        atEnd(*view);
+        row.undo(*view);
+        EXPECT_EQ(textOf(*view), page);
+        EXPECT_EQ(view->selectedRange(), (TextRange{0, 0}));
+        EXPECT_TRUE(shows(*view, 0)) << "the undone typing";
+        atEnd(*view);
+        row.redo(*view);
+        EXPECT_EQ(textOf(*view).substr(0, 6), u"hello ");
+        EXPECT_TRUE(shows(*view, 6)) << "the typing redone, the caret after it";
+
+        // A change made away from the caret (a task box ticked with the pointer) puts the caret back where it
+        // stood: the change is shown all the same.
+        const std::size_t line = 40 * 19;
+        atEnd(*view);
+        ASSERT_TRUE(view->replaceText(TextRange{line, 1}, u"A", view->selectedRange()));
+        row.undo(*view);
+        EXPECT_TRUE(shows(*view, line));
+    }
+}
+
 TEST(TextViewBehaviourTests, ScrollGeometryFollowsTheTextAndPinsToTheBottom) {
     std::u16string text;
     for (int k = 0; k < 300; ++k) {

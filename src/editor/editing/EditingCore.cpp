@@ -2,6 +2,7 @@
 
 #include "editor/editing/TextBoundaries.h"
 #include "editor/editing/TextChangeRecord.h"
+#include "editor/markdown/MarkdownCodeTokenIndex.h"
 #include "editor/markdown/MarkdownStyler.h"
 #include "editor/text/StringRanges.h"
 
@@ -210,8 +211,20 @@ void EditingCore::applyRecord(UndoManager &manager, const TextChangeRecord &reco
     inverse->selectionAfter = record.selectionBefore;
     registerChange(manager, inverse);
     record.replaced.replace(storage_, range);
+    noteChangedByUndo(range, record.replaced.text.size());
     didChangeText();
     setSelectedRange(record.selectionBefore);
+}
+
+void EditingCore::noteChangedByUndo(TextRange replaced, std::size_t insertedLength) {
+    const TextRange inserted{replaced.location, insertedLength};
+    if (!rangeChangedByUndo_) {
+        rangeChangedByUndo_ = inserted;
+        return;
+    }
+    // One step may put back several changes: what an earlier one put back moves with this one's change.
+    const EditMapping mapping(CharacterEdit{replaced.location, replaced.length, insertedLength});
+    rangeChangedByUndo_ = unionRange(mapping.range(*rangeChangedByUndo_), inserted);
 }
 
 // ---- selection ----

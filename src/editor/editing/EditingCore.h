@@ -14,8 +14,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace velto::editor {
 
@@ -59,6 +61,9 @@ public:
     UndoManager *undoManager() override;
     /// Ends the current typing step, so that the next keystroke starts a new undo step.
     void breakUndoCoalescing();
+    /// The text that the undo and redo steps applied since the last call put back, in the text's
+    /// coordinates now, and forgets it: none when no step changed the text (a page operation's undo).
+    std::optional<TextRange> takeRangeChangedByUndo() { return std::exchange(rangeChangedByUndo_, std::nullopt); }
 
     // ---- editability ----
 
@@ -172,6 +177,7 @@ private:
     void registerChange(UndoManager &manager, const std::shared_ptr<TextChangeRecord> &record);
     void applyRecord(UndoManager &manager, const TextChangeRecord &record);
     bool holdsExpectedText(const TextChangeRecord &record) const;
+    void noteChangedByUndo(TextRange replaced, std::size_t insertedLength);
     void noteExpectedText(TextChangeRecord &record) const;
     void deleteRangeOrSelection(TextRange range);
     void setSelectionQuietly(std::size_t anchor, std::size_t head);
@@ -198,6 +204,7 @@ private:
     std::shared_ptr<TextChangeRecord> typingRecord_;
     UndoManager *typingManager_ = nullptr;
     std::uint64_t typingManagerChangeCount_ = 0;
+    std::optional<TextRange> rangeChangedByUndo_;
 };
 
 } // namespace velto::editor

@@ -25,6 +25,20 @@ void EditingTarget::changeIndentation(bool outdent) {
     Indentation::changeIndentation(*this, outdent);
 }
 
+void EditingTarget::undoLastChange() {
+    if (UndoManager *manager = undoManager()) {
+        manager->undo();
+    }
+}
+
+void EditingTarget::redoLastUndoneChange() {
+    if (UndoManager *manager = undoManager(); manager != nullptr && manager->canRedo()) {
+        manager->redo();
+    } else if (UndoManager *transition = pageTransitionRedoManager()) {
+        transition->redo();
+    }
+}
+
 void EditingTarget::withCodeTypingAttributes(const std::function<void()> &body) {
     const Attributes remembered = typingAttributes();
     setTypingAttributes(remembered.merging(MarkdownStyler::codeAttributes(codeTextColor(), styleSettings())));

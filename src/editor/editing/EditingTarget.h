@@ -82,6 +82,10 @@ public:
     virtual UndoManager *undoManager() { return nullptr; }
     /// The manager holding the redo of an undone page operation, when it is not the active page's.
     virtual UndoManager *pageTransitionRedoManager() { return nullptr; }
+    /// Undo and Redo: the last step of the undo manager, or the redo of an undone page operation when the
+    /// active manager has nothing to redo. A view shows what they changed.
+    virtual void undoLastChange();
+    virtual void redoLastUndoneChange();
 
     // ---- shared services of the rules, answered from the members above ----
 

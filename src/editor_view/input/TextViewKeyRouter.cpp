@@ -95,18 +95,13 @@ void TextViewKeyRouter::performKeyEquivalent(LocalShortcutAction::Kind equivalen
         }
         break;
     case Kind::undo:
-        if (editable && target_.undoManager() != nullptr) {
-            target_.undoManager()->undo();
+        if (editable) {
+            target_.undoLastChange();
         }
         break;
     case Kind::redo:
-        if (!editable) {
-            break;
-        }
-        if (UndoManager *manager = target_.undoManager(); manager != nullptr && manager->canRedo()) {
-            manager->redo();
-        } else if (UndoManager *transition = target_.pageTransitionRedoManager()) {
-            transition->redo();
+        if (editable) {
+            target_.redoLastUndoneChange();
         }
         break;
     case Kind::pasteAndMatchStyle:

@@ -72,13 +72,14 @@ const TextViewEditingCommands::CommandRow &TextViewEditingCommands::commandRow(T
         {TextViewCommand::copy, [](Commands &c) { c.clipboard_.copySelection(); }, false, false},
         {TextViewCommand::cut, [](Commands &c) { c.clipboard_.cutSelection(); }},
         {TextViewCommand::paste, [](Commands &c) { c.paste(); }},
-        {TextViewCommand::undo, [](Commands &c) { c.undo(); }},
+        {TextViewCommand::undo, [](Commands &c) { c.undo(); }, false},
         {TextViewCommand::redo,
          [](Commands &c) {
              if (c.core_.isEditable()) {
                  c.redo();
              }
-         }},
+         },
+         false},
     };
     for (const CommandRow &row : rows) {
         if (row.command == command) {
@@ -127,17 +128,31 @@ void TextViewEditingCommands::paste() {
 
 void TextViewEditingCommands::undo() {
     if (core_.isEditable() && core_.undoManager()->canUndo()) {
+        core_.takeRangeChangedByUndo();
         core_.undoManager()->undo();
+        showChangeOfUndo();
     }
 }
 
 void TextViewEditingCommands::redo() {
     UndoManager *active = core_.undoManager();
     if (active->canRedo()) {
+        core_.takeRangeChangedByUndo();
         active->redo();
+        showChangeOfUndo();
     } else if (const auto &transition = undoHistories_.pageTransitionRedoManager();
                transition && transition->canRedo()) {
         transition->redo();
+    }
+}
+
+// The caret goes back to where it stood when the step was made, which is where the step changed the text
+// unless the change was made elsewhere (a task box ticked with the pointer): the change is shown even then,
+// the caret too where both fit. A page operation's step shows its page as it was and changes no text here.
+void TextViewEditingCommands::showChangeOfUndo() {
+    if (const std::optional<TextRange> changed = core_.takeRangeChangedByUndo()) {
+        view_.scrollRangeToVisible(TextRange{core_.selectionHead(), 0});
+        view_.scrollRangeToVisible(*changed);
     }
 }
 

@@ -32,6 +32,7 @@ private:
     void paste();
     void undo();
     void redo();
+    void showChangeOfUndo();
 
     VeltoTextView &view_;
     EditingCore &core_;

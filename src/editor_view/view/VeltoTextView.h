@@ -113,6 +113,8 @@ public:
     void pasteAsPlainTextFromClipboard() override { pasteAsPlainText(); }
     UndoManager *undoManager() override { return core_.undoManager(); }
     UndoManager *pageTransitionRedoManager() override { return undoHistories_.pageTransitionRedoManager().get(); }
+    void undoLastChange() override { perform(TextViewCommand::undo); }
+    void redoLastUndoneChange() override { perform(TextViewCommand::redo); }
 
     // ---- look ----
 
