@@ -115,14 +115,15 @@ public:
         return read;
     }
 
-    /// How many pixels of the rectangle are dark text on the light page: none while less than half of the
-    /// rectangle is light, as when the window is mapped but not painted yet and shows black.
+    /// How many pixels of the rectangle are text on the light page, dark or coloured (a page of highlighted code
+    /// is mostly coloured): none while less than half of the rectangle is light, as when the window is mapped
+    /// but not painted yet and shows black.
     std::size_t textPixels(const Window &window) {
         std::size_t light = 0;
         const std::size_t dark = pixelsWhere(window, [&light](int blue, int green, int red) {
             const int luma = (blue * 11 + green * 59 + red * 30) / 100;
             light += luma > 200 ? 1 : 0;
-            return luma < 110;
+            return luma < 110 || std::max({blue, green, red}) - std::min({blue, green, red}) > 60;
         });
         const std::size_t all = static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height);
         return light * 2 >= all ? dark : 0;
@@ -149,8 +150,9 @@ private:
     xcb_window_t root_ = 0;
 };
 
-/// Enough dark pixels that the page's text, not only the panel's frame, is on screen.
-constexpr std::size_t paintedTextPixels = 1500;
+/// Enough text pixels that the page's text, not only the panel's frame, is on screen: a few lines, as many as a
+/// panel shows of a page of small code blocks, whose fences are light grey.
+constexpr std::size_t paintedTextPixels = 500;
 
 /// Presses the hot key and waits for the panel's text to be painted; answers the milliseconds taken. The screen
 /// is watched while xdotool still runs: it waits between the keys it sends and before it exits, tens of
