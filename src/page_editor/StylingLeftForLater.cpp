@@ -1,5 +1,6 @@
 #include "page_editor/StylingLeftForLater.h"
 
+#include "editor/markdown/MarkdownCodeTokenIndex.h"
 #include "editor/markdown/MarkdownStyler.h"
 
 #include <algorithm>
@@ -50,18 +51,6 @@ TextRange followingEdit(TextRange range, const CharacterEdit &edit) {
     }
     const std::size_t end = range.end() >= oldEnd ? moved(range.end()) : newEnd;
     return rangeBetween(std::min(range.location, edit.location), end);
-}
-
-/// A position of the text before the edit, in the text after it: one inside what the edit replaced goes to
-/// its start.
-std::size_t positionFollowingEdit(std::size_t position, const CharacterEdit &edit) {
-    if (position <= edit.location) {
-        return position;
-    }
-    if (position >= edit.location + edit.oldLength) {
-        return position - edit.oldLength + edit.newLength;
-    }
-    return edit.location;
 }
 
 /// The ranges sorted, empty ones dropped and touching ones joined.
@@ -192,7 +181,7 @@ void StylingLeftForLater::followEdits() {
         for (TextRange &range : followed) {
             range = followingEdit(range, edit);
         }
-        focus_ = positionFollowingEdit(focus_, edit);
+        focus_ = EditMapping(edit).start(focus_); // a focus inside what the edit replaced goes to its start
     }
     leftForLater_ = joined(std::move(followed));
     tellStorage();
