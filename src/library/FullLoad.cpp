@@ -8,6 +8,7 @@
 #include "library/LoadPipeline.h"
 #include "library/ManifestReading.h"
 #include "library/MetadataRebuild.h"
+#include "library/PageFilesFetchedAhead.h"
 #include "library/UnfinishedCopy.h"
 #include "library/WriterStates.h"
 #include "model/LibraryErrors.h"
@@ -85,6 +86,10 @@ VeltoLibraryLoadResult loadByRoad(const std::filesystem::path &folderURL, velto:
                                   velto::Date now, const AvailabilityOperation &availabilityOperation,
                                   const ReplayOperation &replayOperation,
                                   const CheckpointOperation &checkpointOperation) {
+    // Every road reads the page files; the disk fetches them meanwhile. Leaving this function waits until all
+    // were asked for.
+    std::future<void> pageFilesFetchedAhead = fetchMarkdownFilesAhead(folderURL, fileManager);
+
     // Without any metadata the folder is rebuilt from its Markdown files, or holds no library.
     bool hasManifest = somethingExists(manifestURL(folderURL), fileManager);
     bool hasWriters = somethingExists(writersDirectory(folderURL), fileManager);

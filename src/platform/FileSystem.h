@@ -140,6 +140,11 @@ public:
     /// fails or records steps in order does not, and a wrapper allows it when what it wraps does.
     virtual bool allowsConcurrentCalls() const { return false; }
 
+    /// A hint that the regular file at the path is about to be read: the system may start fetching its bytes from
+    /// the disk now, while other work goes on. It changes nothing that any call sees, never fails and never waits
+    /// for the bytes. By default nothing is done.
+    virtual void adviseWillRead(const std::filesystem::path &) {}
+
     // Conveniences over status().
     bool fileExists(const std::filesystem::path &path) { return status(path).has_value(); }
     bool isDirectory(const std::filesystem::path &path);
@@ -168,6 +173,7 @@ public:
     std::vector<DirectoryEntry> entriesOfDirectory(const std::filesystem::path &path) override;
     std::vector<DirectoryEntry> enumerateRecursively(const std::filesystem::path &path) override;
     std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) override;
+    void adviseWillRead(const std::filesystem::path &path) override;
 
 protected:
     /// Called before each primitive step; the default does nothing.

@@ -310,4 +310,15 @@ std::filesystem::path PosixFileSystem::resolvingSymlinks(const std::filesystem::
     return fs::path(resolved.get());
 }
 
+void PosixFileSystem::adviseWillRead(const std::filesystem::path &path) {
+    // Without waiting for a FIFO's writer, and never made the process's terminal. A file that can't be opened
+    // or take the advice is simply read later as it would have been.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
+}
+
 } // namespace velto

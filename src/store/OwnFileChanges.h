@@ -72,6 +72,7 @@ public:
     std::filesystem::path resolvingSymlinks(const std::filesystem::path &path) override;
     /// The record takes its own lock, so this adds nothing to what `base` allows.
     bool allowsConcurrentCalls() const override { return base_.allowsConcurrentCalls(); }
+    void adviseWillRead(const std::filesystem::path &path) override { base_.adviseWillRead(path); }
 
 private:
     void recordWritten(const std::filesystem::path &path);

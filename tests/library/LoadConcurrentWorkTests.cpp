@@ -16,6 +16,8 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -159,6 +161,30 @@ TEST(ConcurrentLoad, ManyPagesLoadAsReadOneByOneAndEveryBadFileIsNamedInPathOrde
     ASSERT_EQ(unreadable.size(), 2u);
     EXPECT_EQ(unreadable[0].relativePath, "page-112-bad.md");
     EXPECT_EQ(unreadable[1].relativePath, "page-131-bad.md");
+}
+
+/// The process's file system, noting which files it was advised would be read.
+class AdvisedFileSystem : public velto::PosixFileSystem {
+public:
+    bool allowsConcurrentCalls() const override { return true; }
+    void adviseWillRead(const std::filesystem::path &path) override {
+        std::lock_guard lock(mutex);
+        advised.insert(path.filename().string());
+    }
+    std::mutex mutex;
+    std::multiset<std::string> advised;
+};
+
+TEST(ConcurrentLoad, AsksForEveryMarkdownFileOnceBeforeReadingIt) {
+    velto::testing::TemporaryFolder temporary;
+    temporary.writeFile("a.md", "A\n");
+    temporary.writeFile("Notes/b.md", "B\n");
+    temporary.writeFile("notes.txt", "not a page\n");
+    for (const char *launch : {"first, without metadata", "second, over the library"}) {
+        AdvisedFileSystem fileSystem;
+        ASSERT_LOADED(load(temporary.path(), fileSystem));
+        EXPECT_EQ(fileSystem.advised, (std::multiset<std::string>{"a.md", "b.md"})) << launch;
+    }
 }
 
 } // namespace
