@@ -90,8 +90,8 @@ TEST(ShiftedItemListTests, CompactItemStoredBelowZeroReadsBack) {
     EXPECT_EQ(list.items().back(), (Marker{1'001'860, 1'001'863}));
 }
 
-// A list built a part at a time (parts of uneven sizes, one after the list was shifted) reads and changes as one
-// built whole from the same items.
+// A list built a part at a time (parts of uneven sizes, some as items and some as stored forms, one after the list
+// was shifted) reads and changes as one built whole from the same items.
 TEST(ShiftedItemListTests, AListAppendedInPartsIsTheListBuiltWhole) {
     std::vector<Marker> model;
     for (std::size_t k = 0; k < 1000; ++k) {
@@ -99,16 +99,26 @@ TEST(ShiftedItemListTests, AListAppendedInPartsIsTheListBuiltWhole) {
     }
     ShiftedItemList<Marker, CompactMarker> appended;
     std::size_t next = 0;
+    bool asStored = false;
     for (const std::size_t part : {0, 1, 63, 64, 65, 200, 7}) {
-        appended.append(std::vector<Marker>(model.begin() + static_cast<std::ptrdiff_t>(next),
-                                            model.begin() + static_cast<std::ptrdiff_t>(next + part)));
+        if (asStored) {
+            for (std::size_t k = next; k < next + part; ++k) {
+                appended.appendStored(toStored(model[k]));
+            }
+        } else {
+            appended.append(std::vector<Marker>(model.begin() + static_cast<std::ptrdiff_t>(next),
+                                                model.begin() + static_cast<std::ptrdiff_t>(next + part)));
+        }
         next += part;
+        asStored = !asStored;
     }
     appended.shiftFrom(300, 5);
     for (std::size_t k = 300; k < next; ++k) {
         shift(model[k], 5);
     }
-    appended.append(std::vector<Marker>(model.begin() + static_cast<std::ptrdiff_t>(next), model.end()));
+    for (std::size_t k = next; k < model.size(); ++k) {
+        appended.appendStored(toStored(model[k])); // true positions, into a block that carries the shift
+    }
     ShiftedItemList<Marker, CompactMarker> whole(model);
     ASSERT_EQ(appended.size(), model.size());
     EXPECT_EQ(appended.items(), model);

@@ -77,30 +77,32 @@ CombinedChange combine(const std::vector<CharacterEdit> &edits) {
 
 } // namespace
 
-std::vector<std::size_t> paragraphStartsAfter(const TextStorage &storage, std::size_t start, std::size_t end) {
-    std::vector<std::size_t> found;
-    const std::size_t length = storage.length();
-    bool pendingCarriageReturn = false; // a CR ended the last piece; an LF right after belongs to it
-    // The chunks are read where they lie: copying the text out first cost the load of a big page a pass more.
+namespace {
+
+/// Calls `visit(start)` with the start of every paragraph that begins inside (start, end], in order, reading
+/// the storage's chunks where they lie: copying the text out first cost the load of a big page a pass more.
+template <typename Visit>
+void forEachParagraphStartAfter(const TextStorage &storage, std::size_t start, std::size_t end, Visit &&visit) {
+    // The start after a CR that ended the last piece: an LF right after it belongs to its separator.
+    std::optional<std::size_t> afterCarriageReturn;
     const auto scan = [&](std::u16string_view piece, std::size_t pieceStart) {
         std::size_t k = 0;
-        if (pendingCarriageReturn) {
-            pendingCarriageReturn = false;
-            if (piece.front() == lineFeed) {
-                found.back() = pieceStart + 1;
-                k = 1;
-            }
+        if (afterCarriageReturn) {
+            const bool pairs = piece.front() == lineFeed;
+            visit(pairs ? pieceStart + 1 : *afterCarriageReturn);
+            afterCarriageReturn.reset();
+            k = pairs ? 1 : 0;
         }
         for (k = findParagraphSeparator(piece, k); k < piece.size(); k = findParagraphSeparator(piece, k + 1)) {
-            found.push_back(pieceStart + k + 1);
             if (piece[k] != carriageReturn) {
-                continue;
-            }
-            if (k + 1 == piece.size()) {
-                pendingCarriageReturn = true;
+                visit(pieceStart + k + 1);
+            } else if (k + 1 == piece.size()) {
+                afterCarriageReturn = pieceStart + k + 1;
             } else if (piece[k + 1] == lineFeed) {
-                found.back() = pieceStart + k + 2;
+                visit(pieceStart + k + 2);
                 ++k;
+            } else {
+                visit(pieceStart + k + 1);
             }
         }
     };
@@ -108,9 +110,17 @@ std::vector<std::size_t> paragraphStartsAfter(const TextStorage &storage, std::s
         storage.forEachPiece(rangeBetween(start, end), scan);
     }
     // A CR that ends the scanned stretch is followed by an LF just past it: the two are one separator.
-    if (pendingCarriageReturn && end < length && storage.characterAt(end) == lineFeed) {
-        found.back() = end + 1;
+    if (afterCarriageReturn) {
+        const bool pairs = end < storage.length() && storage.characterAt(end) == lineFeed;
+        visit(pairs ? end + 1 : *afterCarriageReturn);
     }
+}
+
+} // namespace
+
+std::vector<std::size_t> paragraphStartsAfter(const TextStorage &storage, std::size_t start, std::size_t end) {
+    std::vector<std::size_t> found;
+    forEachParagraphStartAfter(storage, start, end, [&found](std::size_t paragraph) { found.push_back(paragraph); });
     return found;
 }
 
@@ -133,11 +143,12 @@ TextRange paragraphContents(const TextStorage &storage, TextRange paragraph) {
 void ParagraphIndex::rebuild(const TextStorage &storage) {
     length_ = storage.length();
     version_ = storage.characterVersion();
-    std::vector<ParagraphStart> all{ParagraphStart{0}};
-    for (const std::size_t start : paragraphStartsAfter(storage, 0, length_)) {
-        all.push_back(ParagraphStart{static_cast<std::uint32_t>(start)});
-    }
-    starts_ = ShiftedItemList<ParagraphStart>(std::move(all));
+    // Each start goes into the list as it is found: a loaded page has millions of paragraphs.
+    starts_ = ShiftedItemList<ParagraphStart>();
+    starts_.appendStored(ParagraphStart{0});
+    forEachParagraphStartAfter(storage, 0, length_, [this](std::size_t start) {
+        starts_.appendStored(ParagraphStart{static_cast<std::uint32_t>(start)});
+    });
 }
 
 std::optional<ParagraphSplice> ParagraphIndex::sync(const TextStorage &storage) {
@@ -159,6 +170,13 @@ std::optional<ParagraphSplice> ParagraphIndex::sync(const TextStorage &storage) 
 
 std::optional<ParagraphSplice> ParagraphIndex::applyChange(const TextStorage &storage, TextRange oldRange,
                                                            std::size_t newLength) {
+    if (oldRange.location == 0 && oldRange.length == length_) {
+        // The whole text was replaced, as when a page is loaded: every paragraph is new, and scanning the text
+        // into the list costs less than splicing millions of them into it.
+        const std::size_t removed = starts_.size();
+        rebuild(storage);
+        return ParagraphSplice{0, removed, starts_.size()};
+    }
     const std::ptrdiff_t delta = static_cast<std::ptrdiff_t>(newLength) - static_cast<std::ptrdiff_t>(oldRange.length);
     // Rescan from the paragraph holding the unit before the change (a CR there may now pair with an LF
     // the change brought) through the paragraph holding the unit after it.

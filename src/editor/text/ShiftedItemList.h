@@ -32,16 +32,21 @@ public:
     /// without all of its items in their full form at once.
     void append(std::vector<Item> items) {
         for (Item &item : items) {
-            if (blocks_.empty() || blocks_.back().items.size() >= blockItems) {
-                blocks_.emplace_back();
-                blocks_.back().items.reserve(blockItems);
-                firstIndex_.push_back(size_);
-            }
-            Block &last = blocks_.back();
-            last.items.push_back(storedForm(std::move(item)));
-            shift(last.items.back(), -last.shift);
-            ++size_;
+            appendStored(storedForm(std::move(item)));
         }
+    }
+    /// Adds one item in its stored form (true positions) after the last one: a long list is built from stored
+    /// forms made as its items are found, without the full items in between.
+    void appendStored(Stored item) {
+        if (blocks_.empty() || blocks_.back().items.size() >= blockItems) {
+            blocks_.emplace_back();
+            blocks_.back().items.reserve(blockItems);
+            firstIndex_.push_back(size_);
+        }
+        Block &last = blocks_.back();
+        shift(item, -last.shift);
+        last.items.push_back(std::move(item));
+        ++size_;
     }
 
     std::size_t size() const { return size_; }

@@ -28,8 +28,12 @@ double LayoutCache::estimatedHeight(const EstimateFigures &figures, std::size_t 
 
 void LayoutCache::estimateHeights(std::size_t first, std::size_t end) {
     const EstimateFigures figures = estimateFigures();
+    // Every paragraph that fits on one line has the same estimate: most of a page's paragraphs, millions of
+    // them on a big page, are given it without working it out again.
+    const double oneLine = estimatedHeight(figures, 0);
     index_.forEachParagraphLength(first, end, [&](std::size_t paragraph, std::size_t length) {
-        heights_.set(paragraph, estimatedHeight(figures, length));
+        heights_.set(paragraph,
+                     static_cast<double>(length) <= figures.perLine ? oneLine : estimatedHeight(figures, length));
     });
 }
 
