@@ -271,17 +271,19 @@ std::size_t pairRuns(const Runs &runs, std::size_t first, const InsideBlock &ins
 }
 
 /// Adds the runs of a stretch of whole lines that lie outside fenced blocks, once its fence lines are paired:
-/// outside the blocks closed in it, and before the block left open at its end, which holds the rest of the
-/// stretch whether a later line closes it or it runs to the text's end.
-void addRunsOutsideBlocks(const std::vector<BacktickRun> &runs, const std::vector<FencedCodeBlock> &closedBlocks,
-                          const std::optional<FencedCodeBlock> &openBlock, std::vector<BacktickRun> &outside) {
+/// outside the blocks closed in it, and before the start of the block left open at its end, which holds the rest
+/// of the stretch whether a later line closes it or it runs to the text's end.
+void addRunsOutsideBlocks(const std::vector<BacktickRun> &runs, const std::vector<StoredFencedCodeBlock> &closedBlocks,
+                          std::optional<std::size_t> openBlockStart, std::vector<BacktickRun> &outside) {
     std::size_t block = 0;
     for (const BacktickRun &run : runs) {
-        while (block < closedBlocks.size() && closedBlocks[block].fullRange.end() <= run.start) {
+        while (block < closedBlocks.size() &&
+               std::size_t{closedBlocks[block].fullRange.location} + closedBlocks[block].fullRange.length <=
+                   run.start) {
             ++block;
         }
         const bool insideClosed = block < closedBlocks.size() && closedBlocks[block].fullRange.location <= run.start;
-        const bool insideOpen = openBlock && run.start >= openBlock->fullRange.location;
+        const bool insideOpen = openBlockStart && run.start >= *openBlockStart;
         if (!insideClosed && !insideOpen) {
             outside.push_back(run);
         }
@@ -394,28 +396,41 @@ MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
     // form at once, hundreds of megabytes, and read them back to pair them. A stretch this short keeps the
     // memory of its working lists small enough to be used again for the next.
     constexpr std::size_t stretch = 64 * 1024;
-    MarkdownSyntaxScanner::FencePairing pairing;
+    // Lines and blocks go into the lists in their stored forms, made as the lines are found and paired: their
+    // full forms, strings and all, cost a page of a million fences more than the rest of its index.
+    std::optional<StoredFenceLine> open; // the line whose fence is open, if one is
+    std::vector<FoundFenceLine> found;
+    std::vector<StoredFencedCodeBlock> closed;
     std::vector<BacktickRun> runsOutsideBlocks;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t lineFeed = text.find(u'\n', std::min(text.size(), start + stretch));
         const TextRange lines = rangeBetween(start, lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1);
-        std::vector<FenceLine> fenceLines = MarkdownSyntaxScanner::fenceLines(text, lines);
-        std::vector<FencedCodeBlock> blocks;
-        blocks.reserve(fenceLines.size() / 2 + 1); // each takes two of them, or the last one left open
-        for (const FenceLine &line : fenceLines) {
-            if (std::optional<FencedCodeBlock> closed = pairing.take(line)) {
-                blocks.push_back(std::move(*closed));
+        found.clear();
+        closed.clear();
+        MarkdownSyntaxScanner::findFenceLines(text, lines, found);
+        for (const FoundFenceLine &line : found) {
+            StoredFenceLine stored = toStored(line);
+            if (!open) {
+                if (stored.opens) {
+                    open = stored;
+                }
+            } else if (closesFence(stored, open->character, open->runLength)) {
+                closed.push_back(storedBlock(*open, stored));
+                open.reset();
             }
+            fenceLines_.appendStored(std::move(stored));
         }
         std::vector<BacktickRun> runs = MarkdownSyntaxScanner::backtickRuns(text, lines);
-        addRunsOutsideBlocks(runs, blocks, pairing.unclosedBlock(textLength_), runsOutsideBlocks);
-        fenceLines_.append(std::move(fenceLines));
-        blocks_.append(std::move(blocks));
+        addRunsOutsideBlocks(runs, closed, open ? std::optional<std::size_t>(open->start) : std::nullopt,
+                             runsOutsideBlocks);
+        for (StoredFencedCodeBlock &block : closed) {
+            blocks_.appendStored(std::move(block));
+        }
         runs_.append(std::move(runs));
         start = lines.end();
     }
-    if (std::optional<FencedCodeBlock> open = pairing.unclosedBlock(textLength_)) {
-        blocks_.append({std::move(*open)});
+    if (open) {
+        blocks_.appendStored(storedBlockLeftOpen(*open, textLength_));
         isBalanced_ = false;
     }
     std::vector<InlineCodeSpan> spans;

@@ -89,22 +89,32 @@ FencedCodeBlock blockLeftOpen(std::size_t textLength, const FenceMarker &open) {
     return block;
 }
 
+/// The info string of a line whose run of fence characters ends at `runEnd` and whose text ends (line breaks
+/// left out) at `end`, when the line opens a fence: none when the rest of a backtick fence's line holds a backtick.
+std::optional<std::u16string_view> infoStringAfterRun(std::u16string_view text, char16_t character, std::size_t runEnd,
+                                                      std::size_t end) {
+    const std::u16string_view rest = text.substr(runEnd, end - runEnd);
+    if (character == backtick && rest.find(backtick) != std::u16string_view::npos) {
+        return std::nullopt;
+    }
+    return trimmingWhitespaceAndNewlines(rest);
+}
+
 /// The marker of a line whose run of at least three fence characters, after at most three spaces, ends at
-/// `runEnd` and whose text ends (line breaks left out) at `end`; none when the rest of a backtick fence's line
-/// holds a backtick.
+/// `runEnd` and whose text ends (line breaks left out) at `end`; none when the line opens no fence.
 std::optional<FenceMarker> markerOfRun(std::u16string_view text, TextRange lineRange, std::size_t spaces,
                                        std::size_t runEnd, std::size_t end) {
     const std::size_t runStart = lineRange.location + spaces;
     const char16_t character = text[runStart];
-    const std::u16string_view rest = text.substr(runEnd, end - runEnd);
-    if (character == backtick && rest.find(backtick) != std::u16string_view::npos) {
+    const std::optional<std::u16string_view> infoString = infoStringAfterRun(text, character, runEnd, end);
+    if (!infoString) {
         return std::nullopt;
     }
     FenceMarker marker;
     marker.character = character;
     marker.length = runEnd - runStart;
     marker.indentation = std::u16string(spaces, u' ');
-    marker.infoString = std::u16string(trimmingWhitespaceAndNewlines(rest));
+    marker.infoString = std::u16string(*infoString);
     marker.lineRange = lineRange;
     marker.markerRange = rangeBetween(runStart, runEnd);
     return marker;
@@ -138,8 +148,8 @@ std::optional<FenceMarker> openingFence(std::u16string_view text, TextRange line
 
 namespace {
 
-FenceLine fenceLineAt(std::u16string_view text, std::size_t lineStart) {
-    FenceLine line;
+FoundFenceLine fenceLineAt(std::u16string_view text, std::size_t lineStart) {
+    FoundFenceLine line;
     const TextRange range = rangeBetween(lineStart, lineEnd(text, lineStart));
     const std::size_t end = endWithoutLineBreaks(text, range);
     const std::size_t spaces = spacesFrom(text, lineStart, end);
@@ -161,10 +171,13 @@ FenceLine fenceLineAt(std::u16string_view text, std::size_t lineStart) {
             break;
         }
     }
-    // The line starts with at most three spaces and a run of three fence characters: its marker, if any, is that
-    // run's (as openingFence finds it), counted from the line's start.
-    line.opening = markerOfRun(text.substr(lineStart, range.length), TextRange{0, range.length}, spaces,
-                               runEnd - lineStart, end - lineStart);
+    // The line starts with at most three spaces and a run of three fence characters: it opens a fence as
+    // openingFence finds it, unless the rest of the line rules its marker out.
+    line.indentation = spaces;
+    if (const std::optional<std::u16string_view> infoString = infoStringAfterRun(text, line.character, runEnd, end)) {
+        line.opens = true;
+        line.infoString = *infoString;
+    }
     return line;
 }
 
@@ -177,12 +190,7 @@ FenceMarker markerAt(const FenceLine &line) {
 
 } // namespace
 
-std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window) {
-    // Room for as many lines as a window of short fenced blocks holds, up to a few thousand: a page of a million
-    // fences read in stretches would otherwise move each of its lines again and again as the list grows.
-    constexpr std::size_t mostLinesMadeRoomFor = 4096;
-    std::vector<FenceLine> lines;
-    lines.reserve(std::min(window.length / 16, mostLinesMadeRoomFor));
+void findFenceLines(std::u16string_view text, TextRange window, std::vector<FoundFenceLine> &found) {
     const std::u16string_view searched = text.substr(0, window.end());
     std::size_t position = window.location;
     while (position < searched.size()) {
@@ -197,8 +205,40 @@ std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window) {
             position = candidate + 1;
             continue;
         }
-        lines.push_back(fenceLineAt(text, lineStart));
-        position = lineStart + lines.back().length;
+        found.push_back(fenceLineAt(text, lineStart));
+        position = lineStart + found.back().length;
+    }
+}
+
+FenceLine fenceLineOf(const FoundFenceLine &found) {
+    FenceLine line;
+    line.start = found.start;
+    line.length = found.length;
+    line.lengthWithoutBreaks = found.lengthWithoutBreaks;
+    line.character = found.character;
+    line.runLength = found.runLength;
+    line.onlyBlanksAfterRun = found.onlyBlanksAfterRun;
+    if (found.opens) {
+        // The marker's ranges are counted from the line's start.
+        FenceMarker marker;
+        marker.character = found.character;
+        marker.length = found.runLength;
+        marker.indentation = std::u16string(found.indentation, u' ');
+        marker.infoString = std::u16string(found.infoString);
+        marker.lineRange = TextRange{0, found.length};
+        marker.markerRange = TextRange{found.indentation, found.runLength};
+        line.opening = std::move(marker);
+    }
+    return line;
+}
+
+std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window) {
+    std::vector<FoundFenceLine> found;
+    findFenceLines(text, window, found);
+    std::vector<FenceLine> lines;
+    lines.reserve(found.size());
+    for (const FoundFenceLine &line : found) {
+        lines.push_back(fenceLineOf(line));
     }
     return lines;
 }
@@ -229,7 +269,7 @@ std::optional<FencedCodeBlock> FencePairing::take(const FenceLine &line) {
         }
         return std::nullopt;
     }
-    if (line.character != open_->character || line.runLength < open_->length || !line.onlyBlanksAfterRun) {
+    if (!closesFence(line, open_->character, open_->length)) {
         return std::nullopt;
     }
     FencedCodeBlock block;

@@ -65,6 +65,26 @@ struct FenceLine {
     bool operator==(const FenceLine &) const = default;
 };
 
+/// A fence line as a scan finds it: what a FenceLine holds, with its marker's spaces counted and its info string
+/// left in the scanned text, so that a caller keeping many lines in a form of its own copies no strings.
+struct FoundFenceLine {
+    std::size_t start = 0;
+    std::size_t length = 0;
+    std::size_t lengthWithoutBreaks = 0;
+    char16_t character = 0;
+    std::size_t runLength = 0;
+    bool onlyBlanksAfterRun = false;
+    bool opens = false;             // whether the line opens a fence
+    std::size_t indentation = 0;    // the spaces before the run
+    std::u16string_view infoString; // the opening marker's, in the scanned text
+};
+
+/// Whether a fence line closes the fence that a run of `openLength` of `openCharacter` opened: a run of at least
+/// as many of that character with nothing but blanks after it.
+template <typename Line> bool closesFence(const Line &line, char16_t openCharacter, std::size_t openLength) {
+    return line.character == openCharacter && line.runLength >= openLength && line.onlyBlanksAfterRun;
+}
+
 struct DocumentStructure {
     std::vector<FencedCodeBlock> fencedBlocks;
     std::vector<InlineCodeSpan> inlineCodeSpans;
@@ -96,6 +116,10 @@ bool isEscaped(std::size_t location, std::u16string_view text);
 
 /// The lines of the window that may open or close a fence.
 std::vector<FenceLine> fenceLines(std::u16string_view text, TextRange window);
+/// The same lines as found, added to `found`: a caller that reads a text a stretch at a time keeps the list for
+/// every stretch. The views stay valid as long as the text.
+void findFenceLines(std::u16string_view text, TextRange window, std::vector<FoundFenceLine> &found);
+FenceLine fenceLineOf(const FoundFenceLine &found);
 /// The fence scan, visiting only the given fence lines (ascending); other lines cannot change it.
 FencedCodeScan fencedCodeScan(std::u16string_view text, const std::vector<FenceLine> &lines);
 /// As above for a text of the given length.

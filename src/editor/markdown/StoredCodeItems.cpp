@@ -60,7 +60,7 @@ void shift(StoredInlineCodeSpan &span, std::ptrdiff_t delta) {
 
 // ---- fence lines ----
 
-StoredFenceLine toStored(const FenceLine &line) {
+StoredFenceLine toStored(const FoundFenceLine &line) {
     StoredFenceLine stored;
     stored.start = narrowed(line.start);
     stored.length = narrowed(line.length);
@@ -68,34 +68,42 @@ StoredFenceLine toStored(const FenceLine &line) {
     stored.runLength = narrowed(line.runLength);
     stored.character = line.character;
     stored.onlyBlanksAfterRun = line.onlyBlanksAfterRun;
-    if (line.opening) {
+    if (line.opens) {
         stored.opens = true;
-        stored.indentation = static_cast<std::uint8_t>(line.opening->indentation.size());
-        stored.infoString = StoredInfoString(line.opening->infoString);
+        stored.indentation = static_cast<std::uint8_t>(line.indentation);
+        stored.infoString = StoredInfoString(line.infoString);
     }
     return stored;
 }
 
-FenceLine toItem(const StoredFenceLine &stored) {
-    FenceLine line;
-    line.start = stored.start;
-    line.length = stored.length;
-    line.lengthWithoutBreaks = stored.lengthWithoutBreaks;
-    line.runLength = stored.runLength;
-    line.character = stored.character;
-    line.onlyBlanksAfterRun = stored.onlyBlanksAfterRun;
-    if (stored.opens) {
-        FenceMarker marker;
-        marker.character = stored.character;
-        marker.length = stored.runLength;
-        marker.indentation = std::u16string(stored.indentation, u' ');
-        marker.infoString = stored.infoString.view();
-        // The marker's ranges are counted from the line's start.
-        marker.lineRange = TextRange{0, stored.length};
-        marker.markerRange = TextRange{stored.indentation, stored.runLength};
-        line.opening = std::move(marker);
+StoredFenceLine toStored(const FenceLine &line) {
+    FoundFenceLine found;
+    found.start = line.start;
+    found.length = line.length;
+    found.lengthWithoutBreaks = line.lengthWithoutBreaks;
+    found.character = line.character;
+    found.runLength = line.runLength;
+    found.onlyBlanksAfterRun = line.onlyBlanksAfterRun;
+    if (line.opening) {
+        found.opens = true;
+        found.indentation = line.opening->indentation.size();
+        found.infoString = line.opening->infoString;
     }
-    return line;
+    return toStored(found);
+}
+
+FenceLine toItem(const StoredFenceLine &stored) {
+    FoundFenceLine found;
+    found.start = stored.start;
+    found.length = stored.length;
+    found.lengthWithoutBreaks = stored.lengthWithoutBreaks;
+    found.character = stored.character;
+    found.runLength = stored.runLength;
+    found.onlyBlanksAfterRun = stored.onlyBlanksAfterRun;
+    found.opens = stored.opens;
+    found.indentation = stored.indentation;
+    found.infoString = stored.infoString.view();
+    return MarkdownSyntaxScanner::fenceLineOf(found);
 }
 
 std::uint32_t startOf(const StoredFenceLine &line) {
@@ -123,6 +131,41 @@ StoredFencedCodeBlock toStored(const FencedCodeBlock &block) {
     stored.indentation = static_cast<std::uint8_t>(block.opening.indentation.size());
     stored.infoString = StoredInfoString(block.opening.infoString);
     return stored;
+}
+
+namespace {
+
+/// The block's parts that come of its opening line.
+StoredFencedCodeBlock blockOpenedBy(const StoredFenceLine &opening) {
+    StoredFencedCodeBlock block;
+    block.openingLine = StoredRange{opening.start, opening.length};
+    block.markerLength = opening.runLength;
+    block.character = opening.character;
+    block.indentation = opening.indentation;
+    block.infoString = opening.infoString;
+    return block;
+}
+
+} // namespace
+
+StoredFencedCodeBlock storedBlock(const StoredFenceLine &opening, const StoredFenceLine &closing) {
+    StoredFencedCodeBlock block = blockOpenedBy(opening);
+    const std::uint32_t contentStart = opening.start + opening.length;
+    block.contentRange = StoredRange{contentStart, closing.start - contentStart};
+    block.isClosed = true;
+    block.closingRange = StoredRange{closing.start, closing.length};
+    block.fullRange = StoredRange{opening.start, closing.start + closing.length - opening.start};
+    block.presentationRange = StoredRange{opening.start, closing.start + closing.lengthWithoutBreaks - opening.start};
+    return block;
+}
+
+StoredFencedCodeBlock storedBlockLeftOpen(const StoredFenceLine &opening, std::size_t textLength) {
+    StoredFencedCodeBlock block = blockOpenedBy(opening);
+    const std::uint32_t contentStart = opening.start + opening.length;
+    block.contentRange = StoredRange{contentStart, narrowed(textLength) - contentStart};
+    block.fullRange = StoredRange{opening.start, narrowed(textLength) - opening.start};
+    block.presentationRange = block.fullRange;
+    return block;
 }
 
 FencedCodeBlock toItem(const StoredFencedCodeBlock &stored) {

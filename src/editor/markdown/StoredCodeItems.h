@@ -62,7 +62,14 @@ struct StoredFencedCodeBlock {
 StoredBacktickRun toStored(const BacktickRun &run);
 StoredInlineCodeSpan toStored(const InlineCodeSpan &span);
 StoredFenceLine toStored(const FenceLine &line);
+StoredFenceLine toStored(const FoundFenceLine &line);
 StoredFencedCodeBlock toStored(const FencedCodeBlock &block);
+
+/// The block an opening fence line and the line that closes it make, as the fence scan pairs them: a page's
+/// blocks are stored as they are paired, without their full form in between.
+StoredFencedCodeBlock storedBlock(const StoredFenceLine &opening, const StoredFenceLine &closing);
+/// The block an opening fence line leaves open to the end of a text of `textLength` units.
+StoredFencedCodeBlock storedBlockLeftOpen(const StoredFenceLine &opening, std::size_t textLength);
 
 BacktickRun toItem(const StoredBacktickRun &run);
 InlineCodeSpan toItem(const StoredInlineCodeSpan &span);

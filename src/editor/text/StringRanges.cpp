@@ -181,7 +181,8 @@ std::size_t contentsEnd(std::u16string_view text, TextRange line) {
 }
 
 bool isWhitespace(char16_t unit) {
-    return unit == u'\t' || u_charType(unit) == U_SPACE_SEPARATOR;
+    // The only ASCII space separator is the space itself: the character database is asked about the others.
+    return unit == u'\t' || unit == u' ' || (unit >= 0x80 && u_charType(unit) == U_SPACE_SEPARATOR);
 }
 
 bool isWhitespaceOrNewline(char16_t unit) {
