@@ -5,6 +5,7 @@
 #include "editor_view/layout/LayoutFormats.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -28,12 +29,19 @@ double LayoutCache::estimatedHeight(const EstimateFigures &figures, std::size_t 
 
 void LayoutCache::estimateHeights(std::size_t first, std::size_t end) {
     const EstimateFigures figures = estimateFigures();
-    // Every paragraph that fits on one line has the same estimate: most of a page's paragraphs, millions of
-    // them on a big page, are given it without working it out again.
-    const double oneLine = estimatedHeight(figures, 0);
+    // A page's paragraphs are mostly short, millions of them on a big page, of a few hundred lengths: the estimate
+    // of each short length is worked out once.
+    std::array<double, 256> shortEstimates;
+    shortEstimates.fill(-1);
     index_.forEachParagraphLength(first, end, [&](std::size_t paragraph, std::size_t length) {
-        heights_.set(paragraph,
-                     static_cast<double>(length) <= figures.perLine ? oneLine : estimatedHeight(figures, length));
+        if (length >= shortEstimates.size()) {
+            heights_.set(paragraph, estimatedHeight(figures, length));
+            return;
+        }
+        if (shortEstimates[length] < 0) {
+            shortEstimates[length] = estimatedHeight(figures, length);
+        }
+        heights_.set(paragraph, shortEstimates[length]);
     });
 }
 
