@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
+#include <thread>
 #include <utility>
 
 using namespace velto::editor;
@@ -47,7 +49,7 @@ TEST(StoredCodeItemsTests, ScannedFenceLinesAndBlocksComeBackAsTheyWere) {
     }
 }
 
-// An info string too long to be held in place lives on the heap: copies and moves must each own their units.
+// Copies and moves of stored info strings read back as the string, and a moved-from one is empty.
 TEST(StoredCodeItemsTests, StoredInfoStringsCopyAndMoveTheirUnits) {
     for (const std::u16string_view text : {u"", u"python", u"javascript and more"}) {
         std::optional<StoredInfoString> original(std::in_place, text);
@@ -65,4 +67,26 @@ TEST(StoredCodeItemsTests, StoredInfoStringsCopyAndMoveTheirUnits) {
         EXPECT_EQ(movedOnto.view(), text);
         EXPECT_TRUE(copy.view().empty());
     }
+}
+
+// Info strings are kept once for the whole process, in a table that threads indexing pages side by side share:
+// each must read back what it stored, however the others' strings fill the table.
+TEST(StoredCodeItemsTests, InfoStringsStoredOnThreadsSideBySideReadBackAsGiven) {
+    std::vector<std::thread> threads;
+    std::vector<int> allReadBack(4, 0); // not vector<bool>, whose elements share words
+    for (std::size_t thread = 0; thread < allReadBack.size(); ++thread) {
+        threads.emplace_back([thread, &allReadBack] {
+            bool same = true;
+            for (int round = 0; round < 2'000; ++round) {
+                const std::u16string text = u"lang" + std::u16string(1, char16_t(u'a' + (round + thread) % 26)) +
+                                            std::u16string(round % 7, u'x');
+                same = same && StoredInfoString(text).view() == text;
+            }
+            allReadBack[thread] = same ? 1 : 0;
+        });
+    }
+    for (std::thread &thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(allReadBack, std::vector<int>(4, 1));
 }

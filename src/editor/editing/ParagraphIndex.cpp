@@ -84,19 +84,22 @@ namespace {
 template <typename Visit>
 void forEachParagraphStartAfter(const TextStorage &storage, std::size_t start, std::size_t end, Visit &&visit) {
     // The start after a CR that ended the last piece: an LF right after it belongs to its separator.
-    std::optional<std::size_t> afterCarriageReturn;
+    // (A flag and a plain number rather than an optional, which the compiler warns of as maybe uninitialized.)
+    bool endedWithCarriageReturn = false;
+    std::size_t afterCarriageReturn = 0;
     const auto scan = [&](std::u16string_view piece, std::size_t pieceStart) {
         std::size_t k = 0;
-        if (afterCarriageReturn) {
+        if (endedWithCarriageReturn) {
             const bool pairs = piece.front() == lineFeed;
-            visit(pairs ? pieceStart + 1 : *afterCarriageReturn);
-            afterCarriageReturn.reset();
+            visit(pairs ? pieceStart + 1 : afterCarriageReturn);
+            endedWithCarriageReturn = false;
             k = pairs ? 1 : 0;
         }
         for (k = findParagraphSeparator(piece, k); k < piece.size(); k = findParagraphSeparator(piece, k + 1)) {
             if (piece[k] != carriageReturn) {
                 visit(pieceStart + k + 1);
             } else if (k + 1 == piece.size()) {
+                endedWithCarriageReturn = true;
                 afterCarriageReturn = pieceStart + k + 1;
             } else if (piece[k + 1] == lineFeed) {
                 visit(pieceStart + k + 2);
@@ -110,9 +113,9 @@ void forEachParagraphStartAfter(const TextStorage &storage, std::size_t start, s
         storage.forEachPiece(rangeBetween(start, end), scan);
     }
     // A CR that ends the scanned stretch is followed by an LF just past it: the two are one separator.
-    if (afterCarriageReturn) {
+    if (endedWithCarriageReturn) {
         const bool pairs = end < storage.length() && storage.characterAt(end) == lineFeed;
-        visit(pairs ? end + 1 : *afterCarriageReturn);
+        visit(pairs ? end + 1 : afterCarriageReturn);
     }
 }
 

@@ -2,6 +2,10 @@
 
 namespace velto::editor {
 
+// A page of a million fences holds two million lines and a million blocks: each byte here is megabytes there.
+static_assert(sizeof(StoredFenceLine) == 24);
+static_assert(sizeof(StoredFencedCodeBlock) == 52);
+
 namespace {
 
 std::uint32_t narrowed(std::size_t value) {
@@ -66,7 +70,7 @@ StoredFenceLine toStored(const FoundFenceLine &line) {
     stored.length = narrowed(line.length);
     stored.lengthWithoutBreaks = narrowed(line.lengthWithoutBreaks);
     stored.runLength = narrowed(line.runLength);
-    stored.character = line.character;
+    stored.character = static_cast<char>(line.character);
     stored.onlyBlanksAfterRun = line.onlyBlanksAfterRun;
     if (line.opens) {
         stored.opens = true;
@@ -127,7 +131,7 @@ StoredFencedCodeBlock toStored(const FencedCodeBlock &block) {
     stored.fullRange = narrowed(block.fullRange);
     stored.presentationRange = narrowed(block.presentationRange);
     stored.markerLength = narrowed(block.opening.length);
-    stored.character = block.opening.character;
+    stored.character = static_cast<char>(block.opening.character);
     stored.indentation = static_cast<std::uint8_t>(block.opening.indentation.size());
     stored.infoString = StoredInfoString(block.opening.infoString);
     return stored;

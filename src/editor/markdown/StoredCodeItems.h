@@ -38,7 +38,7 @@ struct StoredFenceLine {
     std::uint32_t lengthWithoutBreaks = 0;
     std::uint32_t runLength = 0;
     StoredInfoString infoString;
-    char16_t character = 0;
+    char character = 0; // a backtick or a tilde
     bool onlyBlanksAfterRun = false;
     bool opens = false;
     std::uint8_t indentation = 0;
@@ -54,7 +54,7 @@ struct StoredFencedCodeBlock {
     StoredRange presentationRange;
     std::uint32_t markerLength = 0;
     StoredInfoString infoString;
-    char16_t character = 0;
+    char character = 0; // a backtick or a tilde
     bool isClosed = false;
     std::uint8_t indentation = 0;
 };

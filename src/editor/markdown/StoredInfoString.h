@@ -1,57 +1,38 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 namespace velto::editor {
 
-/// A fence's info string as the code index stores it: up to six units in place, a longer one on the heap. Nearly
-/// every info string is a language's short name ("js", "python"), which then takes no allocation and half the
-/// room of a std::u16string, in each of a big page's million fence lines and blocks.
+/// A fence's info string as the code index stores it: the number of the string in a table the whole process
+/// shares, which holds each distinct info string once and never lets one go. A page's fence lines and blocks
+/// repeat a few language names ("js", "python") a million times over, so each keeps four bytes instead of the
+/// string, and copying one copies the number.
 class StoredInfoString {
 public:
     StoredInfoString() = default;
     explicit StoredInfoString(std::u16string_view text);
-    StoredInfoString(const StoredInfoString &other);
-    StoredInfoString &operator=(const StoredInfoString &other);
-    // Moved as its bytes: the short units, or the address of the long ones, which the moved-from string lets go.
+    StoredInfoString(const StoredInfoString &other) = default;
+    StoredInfoString &operator=(const StoredInfoString &other) = default;
+    // A moved-from string is empty, as a moved-from std::u16string is.
     StoredInfoString(StoredInfoString &&other) noexcept
-        : size_(other.size_) {
-        std::memcpy(units_, other.units_, sizeof units_);
-        other.size_ = 0;
+        : number_(other.number_) {
+        other.number_ = 0;
     }
     StoredInfoString &operator=(StoredInfoString &&other) noexcept {
+        number_ = other.number_;
         if (this != &other) {
-            freeHeapUnits();
-            size_ = other.size_;
-            std::memcpy(units_, other.units_, sizeof units_);
-            other.size_ = 0;
+            other.number_ = 0;
         }
         return *this;
     }
-    ~StoredInfoString() { freeHeapUnits(); }
 
-    std::u16string_view view() const { return std::u16string_view(isOnHeap() ? heapUnits() : units_, size_); }
+    /// The string's units, valid as long as the process runs.
+    std::u16string_view view() const;
 
 private:
-    static constexpr std::uint32_t unitsInPlace = 6;
-
-    bool isOnHeap() const { return size_ > unitsInPlace; }
-    /// A long string's units, whose address the place of the short ones holds.
-    char16_t *heapUnits() const {
-        char16_t *heap = nullptr;
-        std::memcpy(&heap, units_, sizeof heap);
-        return heap;
-    }
-    void freeHeapUnits() {
-        if (isOnHeap()) {
-            delete[] heapUnits();
-        }
-    }
-
-    char16_t units_[unitsInPlace] = {};
-    std::uint32_t size_ = 0;
+    std::uint32_t number_ = 0; // the empty string's
 };
 
 } // namespace velto::editor

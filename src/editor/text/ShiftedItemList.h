@@ -44,7 +44,11 @@ public:
             firstIndex_.push_back(size_);
         }
         Block &last = blocks_.back();
-        shift(item, -last.shift);
+        // A list being built has no shifts yet. Shifting a copy anyway writes one of its positions just before
+        // the whole copy is read to be stored, which stalls the processor on each of a big page's million items.
+        if (last.shift != 0) {
+            shift(item, -last.shift);
+        }
         last.items.push_back(std::move(item));
         ++size_;
     }
