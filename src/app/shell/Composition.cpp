@@ -18,12 +18,14 @@ namespace velto {
 
 namespace {
 
-/// The highlighter of the panel's code blocks: results kept up to an estimated 8 MiB, and at most two runs of the
-/// engine at once, so that a page of many blocks does not hold every core.
+/// The highlighter of the panel's code blocks: results kept up to an estimated 8 MiB, and one run of the engine at a
+/// time. A second worker's context costs about as much to start as highlighting hundreds of lines, and what a
+/// screen of blocks asks for is mostly less than that: with two, opening a page of small blocks spent a tenth
+/// more processor time and coloured its code no sooner.
 std::shared_ptr<editor::CodeSyntaxHighlighting> makeCodeHighlighter() {
     editor::HighlightJSSyntaxHighlighter::Configuration configuration;
     configuration.cacheCostLimit = 8'388'608;
-    configuration.executionLimit = 2;
+    configuration.executionLimit = 1;
     return std::make_shared<editor::HighlightJSSyntaxHighlighter>(configuration);
 }
 
