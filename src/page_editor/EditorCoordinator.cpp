@@ -484,7 +484,7 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
     const VeltoPage &page = store_.document().currentPage;
     UndoManager *manager = histories_.undoManager();
     manager->disableUndoRegistration();
-    loadTextIndexingCode(text::toUTF16(page.visibleTextView()));
+    loadTextIndexingCode(page.visibleTextView());
     // Only a loaded page's text is the page: an archived summary shows its preview and an unavailable page
     // nothing, and typing must never turn either into the page's whole text.
     core_.setEditable(page.content.asLoaded() != nullptr);
@@ -495,15 +495,19 @@ void VeltoEditorCoordinator::loadCurrentPageText(const std::optional<VeltoTheme>
     core_.breakUndoCoalescing();
 }
 
-void VeltoEditorCoordinator::loadTextIndexingCode(const std::u16string &text) {
+void VeltoEditorCoordinator::loadTextIndexingCode(std::string_view text) {
     // A big page's code index, which styling it needs first of all, is built on another thread while the text
-    // goes into the storage: both only read the text, which was decoded from the page's UTF-8 and so goes in as
-    // it is, and the index describes the storage's text.
+    // goes into the storage: each decodes the page's UTF-8 a piece at a time, as toUTF16 does, so the index
+    // describes the storage's text without the whole text decoded into one string for them. A page has at least
+    // as many bytes as units, so one of many multi-byte characters just below the size that is split gets its index
+    // this way too, which describes its text all the same.
     std::future<std::shared_ptr<MarkdownCodeTokenIndex>> index;
     if (settings_.formatsMarkdown && stylingLeftForLater_.splitsText(text.size())) {
-        index = std::async(std::launch::async, [&text] { return std::make_shared<MarkdownCodeTokenIndex>(text); });
+        index = std::async(std::launch::async, [text] {
+            return std::make_shared<MarkdownCodeTokenIndex>(MarkdownCodeTokenIndex::decodedFrom(text));
+        });
     }
-    core_.loadDecodedText(text);
+    core_.loadUTF8Text(text);
     if (index.valid()) {
         MarkdownStyler::adoptCodeTokenIndex(core_.textStorage(), index.get());
     }

@@ -143,8 +143,8 @@ private:
     void handOverText();
     /// The pending range within the text, or the whole text when none is pending.
     TextRange clampedPendingRange() const;
-    /// Puts the page's text into the storage, outside undo.
-    void loadTextIndexingCode(const std::u16string &text);
+    /// Puts the page's text, its UTF-8, into the storage, outside undo.
+    void loadTextIndexingCode(std::string_view text);
     /// Keeps the settings and gives the editing core them and the style made from them.
     void takeSettings(const EditorSettings &settings);
     VeltoTheme resolvedTheme(const std::optional<VeltoTheme> &theme) const;

@@ -449,8 +449,12 @@ std::string replacingAll(std::string_view text, std::string_view from, std::stri
 }
 
 std::u16string toUTF16(std::string_view text) {
-    std::u16string result;
-    result.reserve(text.size());
+    std::u16string result(text.size(), u'\0');
+    result.resize(static_cast<std::size_t>(decodeUTF16(text, result.data()) - result.data()));
+    return result;
+}
+
+char16_t *decodeUTF16(std::string_view text, char16_t *units) {
     ByteIndex index = 0;
     ByteIndex length = static_cast<ByteIndex>(text.size());
     while (index < length) {
@@ -460,10 +464,9 @@ std::u16string toUTF16(std::string_view text) {
         if (length - index >= 16) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + index));
             if (_mm_movemask_epi8(bytes) == 0) {
-                char16_t units[16];
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(units), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(units + 8), _mm_unpackhi_epi8(bytes, _mm_setzero_si128()));
-                result.append(units, 16);
+                units += 16;
                 index += 16;
                 continue;
             }
@@ -471,13 +474,13 @@ std::u16string toUTF16(std::string_view text) {
 #endif
         char32_t c = nextCodePoint(text, index);
         if (c <= 0xFFFF) {
-            result.push_back(static_cast<char16_t>(c));
+            *units++ = static_cast<char16_t>(c);
         } else {
-            result.push_back(static_cast<char16_t>(U16_LEAD(c)));
-            result.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+            *units++ = static_cast<char16_t>(U16_LEAD(c));
+            *units++ = static_cast<char16_t>(U16_TRAIL(c));
         }
     }
-    return result;
+    return units;
 }
 
 namespace {

@@ -73,6 +73,10 @@ std::string replacingAll(std::string_view text, std::string_view from, std::stri
 
 /// UTF-8 <-> UTF-16 conversion (invalid UTF-8 becomes U+FFFD).
 std::u16string toUTF16(std::string_view text);
+/// Writes the units toUTF16 gives for the text from `units` on, at most one for each byte, and answers where they
+/// end. Pieces of a long text cut where a byte other than a UTF-8 continuation byte starts, decoded one after the
+/// other, give the units of the whole.
+char16_t *decodeUTF16(std::string_view text, char16_t *units);
 std::string toUTF8(std::u16string_view text);
 /// toUTF8(text).size(), counted without making the text.
 std::size_t utf8Length(std::u16string_view text);

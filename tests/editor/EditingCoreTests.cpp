@@ -188,20 +188,25 @@ TEST(EditingCoreTests, LoadingSaysWhetherTheTextWentInAsGiven) {
     }
 }
 
-// A page's text is decoded from its UTF-8 and goes in unsearched: whatever the bytes, encoded surrogates and
-// cut sequences included, decoding leaves no lone surrogate, so the storage holds what the searching load gives.
+// A page's text is decoded from its UTF-8, a chunk at a time, and goes in unsearched: whatever the bytes, encoded
+// surrogates and cut sequences included, and wherever the chunks are cut, decoding leaves no lone surrogate, so the
+// storage holds what the searching load of the whole text decoded gives.
 TEST(EditingCoreTests, ADecodedTextGoesInAsTheSearchingLoadPutsIt) {
     const std::string encodedHigh = "\xED\xA0\x80";
     const std::string encodedLow = "\xED\xB0\x80";
+    std::string mixed; // sequences of every length, and stray continuation bytes, across many chunks
+    for (int k = 0; mixed.size() < 20'000; ++k) {
+        mixed += k % 7 == 0 ? "\x80\x80\x80\x80" : "a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80";
+    }
     for (const std::string &bytes :
          {std::string("plain"), encodedHigh + "a" + encodedLow, encodedHigh + encodedLow, std::string("\xF0\x9F\x98"),
-          std::string("a \xF0\x9F\x98\x80 pair"), "\xED\xBF\xBF" + std::string("\xC0\x80\xFF")}) {
+          std::string("a \xF0\x9F\x98\x80 pair"), "\xED\xBF\xBF" + std::string("\xC0\x80\xFF"), mixed}) {
         const std::u16string decoded = velto::text::toUTF16(bytes);
         Fixture searched(u"old");
         EXPECT_TRUE(searched.core.loadText(decoded)) << bytes;
         Fixture unsearched(u"old");
         unsearched.events.clear();
-        unsearched.core.loadDecodedText(decoded);
+        unsearched.core.loadUTF8Text(bytes);
         EXPECT_EQ(unsearched.core.string(), searched.core.string()) << bytes;
         EXPECT_EQ(unsearched.core.selectedRange(), searched.core.selectedRange()) << bytes;
         EXPECT_TRUE(unsearched.events.empty());

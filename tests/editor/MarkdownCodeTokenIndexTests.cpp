@@ -1,5 +1,6 @@
 #include "editor/StructurePrinting.h"
 #include "editor/markdown/MarkdownCodeTokenIndex.h"
+#include "platform/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -90,10 +91,14 @@ TEST(MarkdownCodeTokenIndexTests, LongTextIndexedInStretchesAgreesWithAFreshScan
         {"fence lines with carriage returns on every line",
          repeated(u"```\r\n~~~\r\n  ```python\r\n", 20'000) + u"`x`\r\n"},
         {"random pieces", randomText},
+        {"characters of two, three and four bytes",
+         repeated(u"h\u00e9 `\u65e5` \U0001F600\n```py\n\u00e7\n```\n", 5'000)},
     };
     for (const auto &example : cases) {
         SCOPED_TRACE(example.name);
         TextStorage storage(example.text);
+        // Indexed from the text's UTF-8, decoded a stretch at a time, as a loaded page is.
+        expectAgreesWithAFreshScan(MarkdownCodeTokenIndex::decodedFrom(velto::text::toUTF8(example.text)), storage);
         MarkdownCodeTokenIndex index(storage.string());
         expectAgreesWithAFreshScan(index, storage);
         for (int edit = 0; edit < 4; ++edit) {

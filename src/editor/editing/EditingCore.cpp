@@ -519,9 +519,9 @@ bool EditingCore::loadText(std::u16string_view text, const Attributes &attribute
     return asGiven;
 }
 
-void EditingCore::loadDecodedText(std::u16string_view text) {
+void EditingCore::loadUTF8Text(std::string_view text) {
     breakUndoCoalescing();
-    storage_.replaceCharacters(TextRange{0, length()}, text, Attributes());
+    storage_.replaceAllCharactersDecoding(text, Attributes());
     setSelectionQuietly(length(), length());
     selectionDidChange();
 }

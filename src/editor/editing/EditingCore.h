@@ -164,10 +164,10 @@ public:
     /// goes to the end. Answers whether the text went in as given: false when its lone surrogates were
     /// replaced.
     bool loadText(std::u16string_view text, const Attributes &attributes = {});
-    /// As loadText, for a text decoded from UTF-8: decoding reads ill-formed bytes, encoded surrogates among
-    /// them, as U+FFFD, so such a text holds no lone surrogate and goes in as given without being searched
-    /// for one, a pass over the whole of a page of megabytes.
-    void loadDecodedText(std::u16string_view text);
+    /// As loadText, for a page's UTF-8 text, decoded chunk by chunk as it goes into the storage: decoding reads
+    /// ill-formed bytes, encoded surrogates among them, as U+FFFD, so the text holds no lone surrogate and goes
+    /// in without being searched for one, a pass over the whole of a page of megabytes.
+    void loadUTF8Text(std::string_view text);
 
 private:
     void replaceInStorage(TextRange range, std::u16string_view replacement, const Attributes *attributes);

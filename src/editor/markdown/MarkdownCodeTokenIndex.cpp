@@ -1,6 +1,7 @@
 #include "editor/markdown/MarkdownCodeTokenIndex.h"
 
 #include "editor/text/StringRanges.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <utility>
@@ -388,54 +389,84 @@ bool reachesFenceLineBefore(const Text &text, const ShiftedItemList<FenceLine, S
 
 // ---- the index ----
 
-MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text)
-    : textLength_(text.size()) {
-    // Read a stretch of whole lines at a time: each stretch's fence lines are paired as they are found, its runs
-    // outside the blocks set aside for the code spans, and its lines, blocks and runs stored before the next is
-    // read. A page of a million fences would otherwise hold all of them, and the blocks they make, in their full
-    // form at once, hundreds of megabytes, and read them back to pair them. A stretch this short keeps the
-    // memory of its working lists small enough to be used again for the next.
-    constexpr std::size_t stretch = 64 * 1024;
+// Read a stretch of whole lines at a time: each stretch's fence lines are paired as they are found, its runs
+// outside the blocks set aside for the code spans, and its lines, blocks and runs stored before the next is read.
+// A page of a million fences would otherwise hold all of them, and the blocks they make, in their full form at
+// once, hundreds of megabytes, and read them back to pair them. A stretch this short keeps the memory of its
+// working lists small enough to be used again for the next.
+constexpr std::size_t indexedStretch = 64 * 1024;
+
+MarkdownCodeTokenIndex::MarkdownCodeTokenIndex(std::u16string_view text) {
+    Indexing indexing;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t lineFeed = text.find(u'\n', std::min(text.size(), start + indexedStretch));
+        const std::size_t end = lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1;
+        indexStretch(text.substr(start, end - start), start, indexing);
+        start = end;
+    }
+    finishIndexing(text.size(), indexing);
+}
+
+MarkdownCodeTokenIndex MarkdownCodeTokenIndex::decodedFrom(std::string_view text) {
+    MarkdownCodeTokenIndex index;
+    Indexing indexing;
+    std::u16string units; // room for the stretch decoded, at most a unit for each of its bytes
+    std::size_t offset = 0;
+    // A line feed byte is a line feed unit, and the next byte starts a code point.
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t lineFeed = text.find('\n', std::min(text.size(), start + indexedStretch));
+        const std::size_t end = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
+        units.resize(std::max(units.size(), end - start));
+        const std::u16string_view stretch(
+            units.data(),
+            static_cast<std::size_t>(text::decodeUTF16(text.substr(start, end - start), units.data()) - units.data()));
+        index.indexStretch(stretch, offset, indexing);
+        offset += stretch.size();
+        start = end;
+    }
+    index.finishIndexing(offset, indexing);
+    return index;
+}
+
+void MarkdownCodeTokenIndex::indexStretch(std::u16string_view units, std::size_t offset, Indexing &indexing) {
     // Lines and blocks go into the lists in their stored forms, made as the lines are found and paired: their
     // full forms, strings and all, cost a page of a million fences more than the rest of its index.
-    std::optional<StoredFenceLine> open; // the line whose fence is open, if one is
-    std::vector<FoundFenceLine> found;
-    std::vector<StoredFencedCodeBlock> closed;
-    std::vector<BacktickRun> runsOutsideBlocks;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t lineFeed = text.find(u'\n', std::min(text.size(), start + stretch));
-        const TextRange lines = rangeBetween(start, lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1);
-        found.clear();
-        closed.clear();
-        MarkdownSyntaxScanner::findFenceLines(text, lines, found);
-        for (const FoundFenceLine &line : found) {
-            StoredFenceLine stored = toStored(line);
-            if (!open) {
-                if (stored.opens) {
-                    open = stored;
-                }
-            } else if (closesFence(stored, open->character, open->runLength)) {
-                closed.push_back(storedBlock(*open, stored));
-                open.reset();
+    indexing.found.clear();
+    indexing.closed.clear();
+    MarkdownSyntaxScanner::findFenceLines(units, TextRange{0, units.size()}, indexing.found);
+    std::optional<StoredFenceLine> &open = indexing.open;
+    for (FoundFenceLine &line : indexing.found) {
+        line.start += offset;
+        StoredFenceLine stored = toStored(line);
+        if (!open) {
+            if (stored.opens) {
+                open = stored;
             }
-            fenceLines_.appendStored(std::move(stored));
+        } else if (closesFence(stored, open->character, open->runLength)) {
+            indexing.closed.push_back(storedBlock(*open, stored));
+            open.reset();
         }
-        std::vector<BacktickRun> runs = MarkdownSyntaxScanner::backtickRuns(text, lines);
-        addRunsOutsideBlocks(runs, closed, open ? std::optional<std::size_t>(open->start) : std::nullopt,
-                             runsOutsideBlocks);
-        for (StoredFencedCodeBlock &block : closed) {
-            blocks_.appendStored(std::move(block));
-        }
-        runs_.append(std::move(runs));
-        start = lines.end();
+        fenceLines_.appendStored(std::move(stored));
     }
-    if (open) {
-        blocks_.appendStored(storedBlockLeftOpen(*open, textLength_));
+    std::vector<BacktickRun> runs = MarkdownSyntaxScanner::backtickRuns(units, TextRange{0, units.size()});
+    moveBy(runs, offset);
+    addRunsOutsideBlocks(runs, indexing.closed, open ? std::optional<std::size_t>(open->start) : std::nullopt,
+                         indexing.runsOutsideBlocks);
+    for (StoredFencedCodeBlock &block : indexing.closed) {
+        blocks_.appendStored(std::move(block));
+    }
+    runs_.append(std::move(runs));
+}
+
+void MarkdownCodeTokenIndex::finishIndexing(std::size_t length, Indexing &indexing) {
+    textLength_ = length;
+    if (indexing.open) {
+        blocks_.appendStored(storedBlockLeftOpen(*indexing.open, length));
         isBalanced_ = false;
     }
     std::vector<InlineCodeSpan> spans;
     const auto never = [](std::size_t) { return false; };
-    pairRuns(runsOutsideBlocks, 0, never, never, spans, literalRunStarts_);
+    pairRuns(indexing.runsOutsideBlocks, 0, never, never, spans, literalRunStarts_);
     spans_ = ShiftedItemList<InlineCodeSpan, StoredInlineCodeSpan>(std::move(spans));
 }
 

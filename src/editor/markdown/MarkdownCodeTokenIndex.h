@@ -40,6 +40,9 @@ struct EditMapping {
 class MarkdownCodeTokenIndex {
 public:
     explicit MarkdownCodeTokenIndex(std::u16string_view text);
+    /// The index of the text the UTF-8 text decodes to (as text::toUTF16 decodes it), decoded a stretch at a
+    /// time: a loaded page is indexed without its whole text decoded into one string first.
+    static MarkdownCodeTokenIndex decodedFrom(std::string_view text);
 
     /// Brings the index up to `text`, which is the indexed text after `edits` (oldest first, each in
     /// the coordinates of the text it changed).
@@ -79,6 +82,20 @@ public:
     std::optional<TextRange> takeFencedBlockChange();
 
 private:
+    MarkdownCodeTokenIndex() = default;
+
+    /// What indexing a text a stretch of whole lines at a time keeps from one stretch to the next.
+    struct Indexing {
+        std::optional<StoredFenceLine> open; // the line whose fence is open, if one is
+        std::vector<FoundFenceLine> found;
+        std::vector<StoredFencedCodeBlock> closed;
+        std::vector<BacktickRun> runsOutsideBlocks;
+    };
+    /// Indexes the next stretch, `units`, which starts at `offset` in the text.
+    void indexStretch(std::u16string_view units, std::size_t offset, Indexing &indexing);
+    /// Ends the indexing of a text of `length` units, all its stretches indexed.
+    void finishIndexing(std::size_t length, Indexing &indexing);
+
     template <typename Text> void updateFrom(const Text &text, const std::vector<CharacterEdit> &edits);
     /// The stretches to read the backtick runs of again after the changes, when each lies well inside
     /// a line that is no fence line: such a change leaves every fence line as it was. None otherwise.

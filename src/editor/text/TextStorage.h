@@ -210,6 +210,9 @@ public:
     void replaceCharacters(TextRange range, std::u16string_view replacement);
     /// Replaces the characters of the range with text carrying the given attributes.
     void replaceCharacters(TextRange range, std::u16string_view replacement, const Attributes &attributes);
+    /// Replaces all the characters with the UTF-8 text decoded (as text::toUTF16 decodes it), each chunk from its
+    /// part of the bytes: a page of megabytes is loaded without its whole text decoded into one string first.
+    void replaceAllCharactersDecoding(std::string_view text, const Attributes &attributes);
 
     /// Counts character changes; equal versions of one storage mean equal text.
     std::uint64_t characterVersion() const { return characterVersion_; }
@@ -298,6 +301,11 @@ private:
     void shiftChunkStarts(std::size_t chunk, std::ptrdiff_t delta);
     void updateChunkStarts();
     void appendChunks(std::u16string_view units, const std::vector<AttributeRun> &runs);
+    /// Makes the chunks of a storage left empty from the UTF-8 text.
+    void appendDecodedChunks(std::string_view text, const Attributes &attributes);
+    /// Replaces the range's units with those `insert` puts in at the chunk where they belong (the storage left
+    /// empty when the range was all of it), and remembers the change as an edit.
+    void replaceUnits(TextRange range, const std::function<void(std::size_t chunk)> &insert);
 
     std::uint64_t identity_;
     std::vector<Chunk> chunks_;

@@ -1,5 +1,6 @@
 #include "editor/text/TextStorage.h"
 #include "editor/text/TextStorageChunks.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <utility>
@@ -8,6 +9,7 @@
 // editing groups that gather every change into one summary.
 namespace velto::editor {
 
+using storage_chunks::chunkUnits;
 using storage_chunks::equalPartEnds;
 using storage_chunks::isLeadSurrogate;
 using storage_chunks::isTrailSurrogate;
@@ -16,6 +18,14 @@ using storage_chunks::largestChunkUnits;
 using storage_chunks::shiftRunStarts;
 using storage_chunks::smallestChunkUnits;
 using storage_chunks::splitRunAt;
+
+namespace {
+
+bool isContinuationByte(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+} // namespace
 
 // ---- changing characters ----
 
@@ -245,23 +255,38 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
         copied = replacement;
         inserted = copied;
     }
+    replaceUnits(range, [&](std::size_t chunk) {
+        if (!inserted.empty()) {
+            const std::size_t offset = chunks_.empty() ? 0 : range.location - chunkStarts_[chunk];
+            insertUnits(chunk, offset, inserted, attributes);
+        }
+    });
+}
+
+void TextStorage::replaceAllCharactersDecoding(std::string_view text, const Attributes &attributes) {
+    if (length_ == 0 && text.empty()) {
+        return;
+    }
+    replaceUnits(TextRange{0, length_}, [&](std::size_t) { appendDecodedChunks(text, attributes); });
+}
+
+void TextStorage::replaceUnits(TextRange range, const std::function<void(std::size_t chunk)> &insert) {
     std::u16string removed;
     if (range.length <= CharacterEdit::keptRemovedUnits) {
         removed = substring(range);
     }
-    const std::ptrdiff_t delta =
-        static_cast<std::ptrdiff_t>(inserted.size()) - static_cast<std::ptrdiff_t>(range.length);
+    const std::size_t lengthLeft = length_ - range.length;
     const std::size_t chunk = eraseUnits(range);
-    if (!inserted.empty()) {
-        const std::size_t offset = chunks_.empty() ? 0 : range.location - chunkStarts_[chunk];
-        insertUnits(chunk, offset, inserted, attributes);
-    }
+    insert(chunk);
+    const std::size_t insertedLength = length_ - lengthLeft;
+    const std::ptrdiff_t delta =
+        static_cast<std::ptrdiff_t>(insertedLength) - static_cast<std::ptrdiff_t>(range.length);
     if (balanceChunks(chunk == 0 ? 0 : chunk - 1, chunk + 2)) {
         updateChunkStarts();
     }
     // The boundaries the edit may have brought a surrogate pair's halves to: around its start and end.
     if (!chunks_.empty()) {
-        const std::size_t end = std::min(range.location + inserted.size(), length_ - 1);
+        const std::size_t end = std::min(range.location + insertedLength, length_ - 1);
         const std::size_t first = chunkHolding(std::min(range.location, length_ - 1));
         if (joinSurrogatePairs(first == 0 ? 0 : first - 1, chunkHolding(end) + 1)) {
             updateChunkStarts();
@@ -274,8 +299,35 @@ void TextStorage::replaceCharacters(TextRange range, std::u16string_view replace
     if (recentCharacterEdits_.size() == rememberedCharacterEdits) {
         recentCharacterEdits_.erase(recentCharacterEdits_.begin());
     }
-    recentCharacterEdits_.push_back(CharacterEdit{range.location, range.length, inserted.size(), std::move(removed)});
-    noteEdit(TextRange{range.location, inserted.size()}, delta, true);
+    recentCharacterEdits_.push_back(CharacterEdit{range.location, range.length, insertedLength, std::move(removed)});
+    noteEdit(TextRange{range.location, insertedLength}, delta, true);
+}
+
+void TextStorage::appendDecodedChunks(std::string_view text, const Attributes &attributes) {
+    const std::uint32_t set = paletteIndex(attributes);
+    // Each chunk's units are decoded here and copied at their size: a chunk's bytes are at most a chunk and the
+    // three bytes of a code point beyond it, each decoded to at most one unit.
+    std::u16string units(chunkUnits + 3, u'\0');
+    for (std::size_t start = 0; start < text.size();) {
+        // A chunk's worth of bytes, the last two chunks' worth halved so that neither is left tiny, cut where a
+        // code point starts: a UTF-8 sequence has at most three continuation bytes after its first.
+        const std::size_t left = text.size() - start;
+        std::size_t end = text.size();
+        if (left >= 2 * chunkUnits) {
+            end = start + chunkUnits;
+        } else if (left > chunkUnits) {
+            end = start + left / 2;
+        }
+        for (int skipped = 0; skipped < 3 && end < text.size() && isContinuationByte(text[end]); ++skipped) {
+            ++end;
+        }
+        const std::u16string_view decoded(
+            units.data(),
+            static_cast<std::size_t>(text::decodeUTF16(text.substr(start, end - start), units.data()) - units.data()));
+        chunks_.push_back(Chunk{std::u16string(decoded), {StoredRun{0, set}}, UnitsHeld(decoded)});
+        start = end;
+    }
+    updateChunkStarts();
 }
 
 std::optional<std::vector<CharacterEdit>> TextStorage::characterEditsSince(std::uint64_t version) const {
