@@ -89,12 +89,18 @@ FencedCodeBlock blockLeftOpen(std::size_t textLength, const FenceMarker &open) {
     return block;
 }
 
+/// Whether a line whose run of `character` is followed by `rest` (line breaks left out) opens a fence: not when the
+/// rest of a backtick fence's line holds a backtick.
+bool opensAfterRun(char16_t character, std::u16string_view rest) {
+    return character != backtick || rest.find(backtick) == std::u16string_view::npos;
+}
+
 /// The info string of a line whose run of fence characters ends at `runEnd` and whose text ends (line breaks
-/// left out) at `end`, when the line opens a fence: none when the rest of a backtick fence's line holds a backtick.
+/// left out) at `end`, when the line opens a fence.
 std::optional<std::u16string_view> infoStringAfterRun(std::u16string_view text, char16_t character, std::size_t runEnd,
                                                       std::size_t end) {
     const std::u16string_view rest = text.substr(runEnd, end - runEnd);
-    if (character == backtick && rest.find(backtick) != std::u16string_view::npos) {
+    if (!opensAfterRun(character, rest)) {
         return std::nullopt;
     }
     return trimmingWhitespaceAndNewlines(rest);
@@ -162,12 +168,13 @@ void fillFenceLine(std::u16string_view text, std::size_t lineStart, FoundFenceLi
         ++position;
     }
     const std::size_t runEnd = position;
+    const std::u16string_view rest = text.substr(runEnd, end - runEnd);
     bool onlyBlanksAfterRun = true;
-    bool backtickAfterRun = false;
-    for (; position < end; ++position) {
-        const char16_t unit = text[position];
-        onlyBlanksAfterRun = onlyBlanksAfterRun && (unit == u' ' || unit == u'\t');
-        backtickAfterRun = backtickAfterRun || unit == backtick;
+    for (const char16_t unit : rest) {
+        if (unit != u' ' && unit != u'\t') {
+            onlyBlanksAfterRun = false;
+            break;
+        }
     }
     line.start = lineStart;
     line.length = range.length;
@@ -177,10 +184,9 @@ void fillFenceLine(std::u16string_view text, std::size_t lineStart, FoundFenceLi
     line.onlyBlanksAfterRun = onlyBlanksAfterRun;
     line.indentation = spaces;
     // The line starts with at most three spaces and a run of three fence characters: it opens a fence as
-    // openingFence finds it, unless a backtick after a backtick fence's run rules its marker out.
-    line.opens = !(character == backtick && backtickAfterRun);
-    line.infoString =
-        line.opens ? trimmingWhitespaceAndNewlines(text.substr(runEnd, end - runEnd)) : std::u16string_view();
+    // openingFence finds it, unless the rest of the line rules its marker out.
+    line.opens = opensAfterRun(character, rest);
+    line.infoString = line.opens ? trimmingWhitespaceAndNewlines(rest) : std::u16string_view();
 }
 
 FenceMarker markerAt(const FenceLine &line) {
