@@ -305,7 +305,9 @@ private:
     void appendDecodedChunks(std::string_view text, const Attributes &attributes);
     /// Replaces the range's units with those `insert` puts in at the chunk where they belong (the storage left
     /// empty when the range was all of it), and remembers the change as an edit.
-    void replaceUnits(TextRange range, const std::function<void(std::size_t chunk)> &insert);
+    /// (A template, defined and used in TextStorageEdits.cpp only: a std::function of the typing path's insertion
+    /// would allocate on every keystroke.)
+    template <typename Insert> void replaceUnits(TextRange range, const Insert &insert);
 
     std::uint64_t identity_;
     std::vector<Chunk> chunks_;

@@ -270,7 +270,7 @@ void TextStorage::replaceAllCharactersDecoding(std::string_view text, const Attr
     replaceUnits(TextRange{0, length_}, [&](std::size_t) { appendDecodedChunks(text, attributes); });
 }
 
-void TextStorage::replaceUnits(TextRange range, const std::function<void(std::size_t chunk)> &insert) {
+template <typename Insert> void TextStorage::replaceUnits(TextRange range, const Insert &insert) {
     std::u16string removed;
     if (range.length <= CharacterEdit::keptRemovedUnits) {
         removed = substring(range);
