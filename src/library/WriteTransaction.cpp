@@ -10,6 +10,7 @@
 #include "library/ManifestReconciliation.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileSize.h"
 #include "library/PageFileWrites.h"
 #include "library/WriterStatePersistence.h"
 #include "library/WriterStates.h"
@@ -109,8 +110,8 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
                                                       const std::filesystem::path &folderURL,
                                                       const VeltoResolvedDiskChanges &resolved,
                                                       velto::FileSystem &fileManager) {
-    // Every name is checked before the first file is written, so that a refused name stops the save
-    // before it has touched any page.
+    // Every name and every size is checked before the first file is written, so that a refused name, or a file
+    // that reading would refuse, stops the save before it has touched any page.
     std::map<Uuid, velto::WrittenFileText> texts;
     std::vector<PageFileWrite> files;
     std::set<std::filesystem::path> urls;
@@ -125,6 +126,7 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
         }
         auto name = pageFileName(namingRecord(*page->second));
         auto url = pageURL(name, folderURL, fileManager);
+        requireFitsAsPageFile(url, text.text.size(), *page->second->content.asLoaded());
         if (!urls.insert(url).second) {
             throw SharedPageFileError(name);
         }
