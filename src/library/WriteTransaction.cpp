@@ -370,7 +370,8 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
     removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
     return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
-            std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
+            std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages),
+            std::move(resolved.pagesLeftUnread)};
 }
 
 /// Whether the request marks nothing to write: no page changed, archived, restored or removed, and the order
