@@ -2,6 +2,7 @@
 
 #include "preferences/Preferences.h"
 #include "settings/SettingsTexts.h"
+#include "ui/FocusRing.h"
 #include "ui/VeltoColor.h"
 #include "ui/VeltoUI.h"
 
@@ -19,7 +20,12 @@ namespace {
 /// checked button does by a few grey levels only.
 class SegmentButton : public QPushButton {
 public:
-    using QPushButton::QPushButton;
+    SegmentButton(const QString &title, QWidget *parent)
+        : QPushButton(title, parent) {
+        // Return picks the focused segment, as Space does.
+        setAutoDefault(true);
+        hideFocusRingsOnClick();
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override {
@@ -33,14 +39,13 @@ protected:
         painter.setPen(QPen(VeltoUI::Colors::border.resolved(), 1));
         painter.setBrush(fill);
         painter.drawRoundedRect(bounds, segmentRadius, segmentRadius);
-        if (hasFocus()) {
-            painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRoundedRect(bounds.adjusted(1.5, 1.5, -1.5, -1.5), segmentRadius, segmentRadius);
-        }
         QColor text = !isEnabled()  ? VeltoUI::Colors::secondaryLabel.resolved()
                       : isChecked() ? colors.selectedText
                                     : colors.idleText;
+        // Over the selected segment's accent fill the accent would not show: the ring then takes the title's colour.
+        if (showsFocusRing(*this)) {
+            drawFocusRing(painter, bounds, segmentRadius, focusRingColor(desktopAccentColor(), fill, text));
+        }
         painter.setPen(text);
         painter.setFont(font());
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, this->text());

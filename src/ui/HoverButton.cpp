@@ -1,6 +1,7 @@
 #include "ui/HoverButton.h"
 
 #include "platform/desktop/DisplayOptions.h"
+#include "ui/FocusRing.h"
 
 #include <QtGui/QEnterEvent>
 #include <QtGui/QPainter>
@@ -12,6 +13,9 @@ HoverButton::HoverButton(QWidget *parent)
     : QPushButton(parent) {
     setFlat(true);
     setAttribute(Qt::WA_Hover);
+    // Return presses a focused button, as in the desktop's dialogs, in every window and not in dialogs only.
+    setAutoDefault(true);
+    hideFocusRingsOnClick();
     setContentTint(actionPalette().foreground);
     connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, qOverload<>(&QWidget::update));
     connect(&displayOptions(), &DisplayOptionsProvider::changed, this, qOverload<>(&QWidget::update));
@@ -129,12 +133,15 @@ void HoverButton::paintEvent(QPaintEvent *) {
     QRectF bounds = backgroundBounds();
     double radius = VeltoUI::Shape::controlRadius;
 
+    // What the focus ring lies on: the button's fill over the window, or the window alone.
+    QColor backdrop = palette().color(QPalette::Window);
     if (interaction != InteractionState::idle || drawsIdleBackground()) {
         QColor fill = style.background.resolved();
         fill.setAlphaF(static_cast<float>(style.opacity));
         QPainterPath path;
         path.addRoundedRect(bounds, radius, radius);
         painter.fillPath(path, fill);
+        backdrop = paintedOver(fill, backdrop);
     }
     if (style.borderColor) {
         QColor stroke = style.borderColor->resolved();
@@ -144,13 +151,9 @@ void HoverButton::paintEvent(QPaintEvent *) {
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(bounds.adjusted(half, half, -half, -half), radius, radius);
     }
-    // The ring marks keyboard focus only, as the desktop's own buttons do; a click leaves none.
-    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
-        QColor ring = VeltoUI::Colors::accent.resolved();
-        ring.setAlphaF(0.6f);
-        painter.setPen(QPen(ring, 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), radius, radius);
+    if (showsFocusRing(*this)) {
+        drawFocusRing(painter, bounds, radius,
+                      focusRingColor(VeltoUI::Colors::accent.resolved(), backdrop, contentTint_.resolved()));
     }
     drawContent(painter, style.opacity);
 }

@@ -12,7 +12,8 @@ namespace velto {
 
 /// The custom-drawn push button of Velto's windows: a rounded background in three interaction states
 /// (idle, hovered, pressed) from the palette of its prominence, an optional border (thicker when the
-/// desktop asks for more contrast), dimmed when disabled. Configure one with `VeltoUI::configure`.
+/// desktop asks for more contrast), dimmed when disabled, and a ring while it has the keyboard's focus (see
+/// FocusRing). Return or Space presses it while it has the focus. Configure one with `VeltoUI::configure`.
 class HoverButton : public QPushButton {
     Q_OBJECT
 

@@ -55,9 +55,10 @@ void configure(QPushButton &button, NativeActionRole role, const std::optional<Q
     button.setFont(Typography::control());
     button.setAccessibleName(button.text());
     button.setAccessibleDescription(help.value_or(QString()));
-    bool isDefault = role == NativeActionRole::defaultAction;
-    button.setDefault(isDefault);
-    button.setAutoDefault(isDefault);
+    button.setDefault(role == NativeActionRole::defaultAction);
+    // Return presses the focused button, whatever the role, as in the desktop's dialogs; Qt does so only in
+    // dialogs unless asked. The default button takes Return while no other button has the focus.
+    button.setAutoDefault(true);
     enforceControlHeight(button);
 }
 

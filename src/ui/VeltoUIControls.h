@@ -22,7 +22,8 @@ void configure(HoverButton &button, const QString &title, HoverButton::Prominenc
 void configure(HoverIconButton &button, const QString &symbolName, const QString &label, std::function<void()> action);
 
 /// A standard push button with the control font and height, its title as accessible name and `help` as
-/// description. `defaultAction` makes it the dialog's default button (Enter presses it).
+/// description. Return presses it while it has the focus; `defaultAction` makes it the dialog's default button
+/// (Return presses it while no other button has the focus).
 void configure(QPushButton &button, NativeActionRole role, const std::optional<QString> &help = std::nullopt);
 
 } // namespace velto::VeltoUI

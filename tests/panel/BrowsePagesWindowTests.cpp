@@ -3,6 +3,7 @@
 
 #include "panel/browse/BrowsePagesWindow.h"
 #include "support/async/TaskCompletion.h"
+#include "support/ui/KeyboardFocus.h"
 #include "ui/VeltoUI.h"
 
 #include <QtGui/QKeyEvent>
@@ -184,6 +185,48 @@ TEST(BrowsePagesWindow, ArrowsAndReturnFromTheSearchFieldOrTheListChooseAndOpenA
     press(window.listView(), Qt::Key_Down);
     press(window.listView(), Qt::Key_Return);
     EXPECT_EQ(harness.calls.back(), "open 0002");
+}
+
+// A review of one copy walked with the keyboard alone: Tab to the list, Down selects its one row (which Tab marked
+// without selecting it), Tab to a choice, Return presses it. Return in the search field before a copy is selected
+// opens none.
+TEST(BrowsePagesWindow, InTheConflictReviewReturnPressesTheChoiceReachedWithTab) {
+    struct Case {
+        const char *name;
+        QPushButton *(BrowsePagesWindow::*button)() const;
+        const char *call;
+    };
+    const Case cases[] = {
+        {"Keep Current", &BrowsePagesWindow::keepCurrentButton, "ask Keep the Current Version?"},
+        {"Keep Both", &BrowsePagesWindow::keepBothButton, "resolve 0002 2"},
+        {"Use Saved Copy", &BrowsePagesWindow::useSavedCopyButton, "ask Use the Saved Copy?"},
+        {"Open Saved Copy", &BrowsePagesWindow::openButton, "open 0002"},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        WindowHarness harness(page(1, "Notes", now - 1min), {page(2, copyOf(1, "Notes theirs"), now - 1h)});
+        harness.confirms = false;
+        BrowsePagesWindow &window = *harness.window;
+        window.showConflictCopies({numbered(2)});
+        if (!testing::activate(window)) {
+            GTEST_SKIP() << "this platform does not activate windows";
+        }
+        ASSERT_TRUE(window.searchField()->hasFocus());
+        testing::pressKey(Qt::Key_Return);
+        EXPECT_TRUE(harness.calls.empty()) << "no copy is opened that the user did not select";
+        ASSERT_TRUE(window.isVisible());
+
+        ASSERT_TRUE(testing::tabTo(*window.listView()));
+        testing::pressKey(Qt::Key_Down);
+        ASSERT_EQ(selectedRow(window), 0);
+        ASSERT_TRUE(testing::tabTo(*(window.*test.button)()));
+        testing::pressKey(Qt::Key_Return);
+        EXPECT_EQ(harness.calls, (std::vector<std::string>{test.call}));
+        if (std::string(test.name) == "Keep Both") {
+            harness.answer = VeltoConflictResolutionOutcome::resolved;
+            ASSERT_TRUE(processEventsUntil([&] { return !harness.answer; }));
+        }
+    }
 }
 
 // Return pressed before the search of the field's text has shown its rows (within the search delay, or while a

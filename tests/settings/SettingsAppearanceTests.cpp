@@ -2,9 +2,11 @@
 #include "SettingsTestSupport.h"
 
 #include "settings/SettingsControls.h"
+#include "support/ui/KeyboardFocus.h"
 #include "ui/Appearance.h"
 #include "ui/VeltoColor.h"
 
+#include <QtGui/QMouseEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
@@ -137,6 +139,36 @@ TEST_F(SettingsAppearance, TheSelectedAppearanceSegmentStandsApartAndItsTitleRea
         EXPECT_GE(selected.ratio, 4.5) << "the selected title";
         EXPECT_GE(other.ratio, 4.5) << "another title";
         EXPECT_GE(contrastRatio(selected.background, other.background), 3.0) << "the selection shows";
+    }
+}
+
+// The System segment is the selected one at first, filled with the accent: the ring shows on it all the same.
+TEST_F(SettingsAppearance, TheSegmentReachedWithTabShowsItsFocusRingInLightAndDarkUntilAClick) {
+    for (AppearanceChoice appearance : {AppearanceChoice::light, AppearanceChoice::dark}) {
+        SCOPED_TRACE(rawValue(appearance).toStdString());
+        VeltoAppearance::shared().setPreference(appearance);
+        controller().showCategory(SettingsCategory::general);
+        controller().showWindow();
+        if (!activate(*controller().window())) {
+            GTEST_SKIP() << "this platform does not activate windows";
+        }
+        QPushButton *segment = controller().generalPage().appearanceControl->segment(0);
+        auto ringAndFill = [&] {
+            QImage image = segment->grab().toImage();
+            return std::pair{image.pixelColor(segment->width() / 2, 2), image.pixelColor(5, segment->height() / 2)};
+        };
+        const auto unfocused = ringAndFill();
+        ASSERT_TRUE(tabTo(*segment));
+        const auto [ring, fill] = ringAndFill();
+        EXPECT_GE(velto::contrastRatio(ring, fill), 3.0)
+            << ring.name().toStdString() << " on " << fill.name().toStdString();
+
+        QPoint inside(5, 5);
+        QMouseEvent click(QEvent::MouseButtonPress, inside, segment->mapToGlobal(inside), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(segment, &click);
+        EXPECT_EQ(ringAndFill().first, unfocused.first) << "a click hides the ring";
+        controller().window()->close();
     }
 }
 

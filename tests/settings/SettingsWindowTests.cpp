@@ -3,6 +3,7 @@
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsViewFactory.h"
+#include "support/ui/KeyboardFocus.h"
 #include "ui/HoverButton.h"
 
 #include <QtGui/QAction>
@@ -192,6 +193,35 @@ TEST_F(Window, OpenedAgainTheFocusIsInTheSidebarWhileAnOpenWindowKeepsIt) {
     c.showWindow();
     EXPECT_EQ(c.window()->focusWidget(), c.categoryList);
     EXPECT_EQ(c.categoryList->currentRow(), static_cast<int>(SettingsCategory::storage)) << "the page stays";
+}
+
+TEST_F(Window, ReturnPressesTheButtonReachedWithTabOnEveryPage) {
+    SettingsWindowController &c = controller();
+    struct Case {
+        const char *name;
+        SettingsCategory category;
+        QPushButton *button;
+    };
+    const Case cases[] = {
+        {"Change…", SettingsCategory::storage, c.storagePage().pagesFolderButton},
+        {"Send Feedback", SettingsCategory::about, c.aboutPage().sendFeedbackButton},
+        // Tab reaches the selected segment of the three, the arrows the others.
+        {"the selected appearance", SettingsCategory::general, c.generalPage().appearanceControl->segment(0)},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        c.showCategory(test.category);
+        c.showWindow();
+        if (!activate(*c.window())) {
+            GTEST_SKIP() << "this platform does not activate windows";
+        }
+        int presses = 0;
+        QMetaObject::Connection counting = QObject::connect(test.button, &QPushButton::clicked, [&] { ++presses; });
+        ASSERT_TRUE(tabTo(*test.button));
+        pressKey(Qt::Key_Return);
+        EXPECT_EQ(presses, 1);
+        QObject::disconnect(counting);
+    }
 }
 
 TEST_F(Window, HiddenWindowFollowsPreferencesOnlyWhenShown) {

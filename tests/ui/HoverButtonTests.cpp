@@ -1,6 +1,8 @@
 #include "support/async/ManualScheduler.h"
+#include "support/ui/KeyboardFocus.h"
 #include "support/ui/WidgetTestEnvironment.h"
 #include "ui/AnchoredTooltipController.h"
+#include "ui/VeltoColor.h"
 #include "ui/VeltoUIControls.h"
 
 #include <QtGui/QEnterEvent>
@@ -10,6 +12,7 @@
 #include <QtGui/QScreen>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLineEdit>
 #include <gtest/gtest.h>
 
 namespace velto {
@@ -96,6 +99,40 @@ TEST(HoverButtonDrawing, DisabledTextButtonDrawsItsIdleBackgroundDimmed) {
     EXPECT_NEAR(dimmed.alphaF(), 0.45, 0.01);
     enter(button);
     EXPECT_FALSE(button.isHovered()) << "a disabled button never shows hover";
+}
+
+TEST(HoverButtonDrawing, TheFocusRingShowsAfterTabUntilAClickAndStandsOutOfEveryFillInLightAndDark) {
+    for (AppearanceChoice appearance : {AppearanceChoice::light, AppearanceChoice::dark}) {
+        for (auto prominence :
+             {HoverButton::Prominence::plain, HoverButton::Prominence::secondary, HoverButton::Prominence::primary}) {
+            SCOPED_TRACE(rawValue(appearance).toStdString() + " " + std::to_string(static_cast<int>(prominence)));
+            testing::resetDesktop();
+            VeltoAppearance::shared().setPreference(appearance);
+            QWidget window; // a text field, then the button
+            auto *button = new HoverButton;
+            VeltoUI::configure(*button, "", prominence, [] {});
+            auto *layout = new QHBoxLayout(&window);
+            layout->addWidget(new QLineEdit);
+            layout->addWidget(button);
+            if (!testing::activate(window)) {
+                GTEST_SKIP() << "this platform does not activate windows";
+            }
+            // The ring's pixel in the middle of the top edge, and the fill's just inside it.
+            auto ringAndFill = [&] {
+                QImage image = rendered(*button);
+                return std::pair{image.pixelColor(button->width() / 2, 2), image.pixelColor(button->width() / 2, 6)};
+            };
+            const QColor unfocused = ringAndFill().first;
+            ASSERT_TRUE(testing::tabTo(*button));
+            const auto [ring, fill] = ringAndFill();
+            EXPECT_GE(contrastRatio(ring, fill), 3.0)
+                << ring.name().toStdString() << " on " << fill.name().toStdString();
+            mouse(*button, QEvent::MouseButtonPress);
+            mouse(*button, QEvent::MouseButtonRelease);
+            EXPECT_EQ(ringAndFill().first, unfocused) << "a click hides the ring";
+        }
+    }
+    testing::resetDesktop();
 }
 
 TEST(HoverButtonDrawing, IconButtonShowsABackgroundOnlyWhileHovered) {

@@ -188,6 +188,7 @@ BrowsePagesWindow::BrowsePagesWindow(const VeltoDocument &document, Callbacks ca
     connect(listView_, &QListView::activated, this, [this] { openSelectedPage(); });
     connect(searchField_, &QLineEdit::returnPressed, this, [this] { openFromSearchField(); });
     searchField_->installEventFilter(this);
+    listView_->installEventFilter(this);
     connect(openButton_, &QPushButton::clicked, this, [this] { openSelectedPage(); });
     connect(keepCurrentButton_, &QPushButton::clicked, this,
             [this] { resolveSelectedConflict(VeltoConflictResolution::keepCurrentVersion); });
@@ -359,16 +360,22 @@ void BrowsePagesWindow::changeEvent(QEvent *event) {
 }
 
 bool BrowsePagesWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == searchField_ && event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->modifiers() == Qt::NoModifier && moveSelectionFromSearchField(key->key())) {
-            return true;
-        }
+    if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent *>(event)->modifiers() != Qt::NoModifier) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (watched == searchField_ && moveSelection(key)) {
+        return true;
+    }
+    // The list reached with Tab marks its first row without selecting it, and Down would step past it (or, with
+    // one row, nowhere): the first arrow selects a row, as from the search field.
+    if (watched == listView_ && !selectedRow() && moveSelection(key)) {
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
 
-bool BrowsePagesWindow::moveSelectionFromSearchField(int key) {
+bool BrowsePagesWindow::moveSelection(int key) {
     if (key != Qt::Key_Down && key != Qt::Key_Up) {
         return false;
     }
@@ -401,7 +408,9 @@ void BrowsePagesWindow::openFromSearchField() {
 }
 
 void BrowsePagesWindow::openSearchResult() {
-    if (!selectedRow() && !model_.rows().empty()) {
+    // Opening a saved copy ends its review: Return there opens only the copy the user selected, as the default
+    // button does, never one picked for them.
+    if (!selectedRow() && !model_.rows().empty() && !conflictReview_) {
         selectRow(0);
     }
     openSelectedPage();

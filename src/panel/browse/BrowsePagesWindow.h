@@ -95,10 +95,11 @@ protected:
 
 private:
     void present();
-    /// Up and Down from the search field walk the results; the typing stays in the field.
-    bool moveSelectionFromSearchField(int key);
-    /// Return in the search field: the selected result, else the first, of the text in the field; a search
-    /// still under way opens its result when it ends.
+    /// Up and Down from the search field walk the results, the typing staying in the field; with no result
+    /// selected, they select the first or the last.
+    bool moveSelection(int key);
+    /// Return in the search field: the selected result, else (outside a conflict review) the first, of the text in
+    /// the field; a search still under way opens its result when it ends.
     void openFromSearchField();
     void openSearchResult();
     void setConflictReviewMode(bool on);
