@@ -10,6 +10,7 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QScrollArea>
 
@@ -169,6 +170,29 @@ TEST_F(SettingsAppearance, TheSegmentReachedWithTabShowsItsFocusRingInLightAndDa
         QApplication::sendEvent(segment, &click);
         EXPECT_EQ(ringAndFill().first, unfocused.first) << "a click hides the ring";
         controller().window()->close();
+    }
+}
+
+// The window's menu bar, rebuilt at every change of the preferences as the application does, is painted in the
+// appearance chosen in the window at once, not when it is next clicked.
+TEST_F(SettingsAppearance, TheMenuBarTurnsDarkWithTheWindow) {
+    auto makeMenuBar = [this] {
+        auto *bar = new QMenuBar(controller().window());
+        for (const char *title : {"Velto", "File", "Edit", "View"}) {
+            bar->addMenu(QString::fromLatin1(title))->addAction(QStringLiteral("Item"));
+        }
+        controller().window()->setMenuBar(bar);
+    };
+    makeMenuBar();
+    QObject::connect(&center, &VeltoNotificationCenter::veltoPreferencesDidChange, controller().window(), makeMenuBar);
+    paintedWindow();
+    for (auto [index, dark] : {std::pair{2, true}, std::pair{1, false}}) {
+        SCOPED_TRACE(index);
+        controller().generalPage().appearanceControl->segment(index)->click();
+        VeltoAppearance::shared().setPreference(VeltoPreferences::appearance()); // what the application does
+        QImage painted = paintedWindow().copy(controller().window()->menuBar()->geometry());
+        QColor background = painted.pixelColor(painted.width() - 4, painted.height() / 2);
+        EXPECT_EQ(background.lightnessF() < 0.5, dark) << background.name().toStdString();
     }
 }
 
