@@ -418,6 +418,17 @@ void InlineShortcutRecorder::mousePressEvent(QMouseEvent *event) {
     refresh(false);
 }
 
+void InlineShortcutRecorder::focusInEvent(QFocusEvent *event) {
+    QWidget::focusInEvent(event);
+    // A focused recorder takes every key, so one reached with the keyboard records as a clicked one does: the
+    // owner lets the global hot keys go, and a combination one of them holds reaches the recorder (and is refused
+    // with its conflict) instead of firing. A click and the press action start recording themselves.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
+        startRecording();
+    }
+}
+
 void InlineShortcutRecorder::focusOutEvent(QFocusEvent *event) {
     QWidget::focusOutEvent(event);
     // Recording cannot outlive the focus: another window or application would keep the keys meanwhile.

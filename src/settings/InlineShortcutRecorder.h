@@ -16,7 +16,8 @@ namespace velto {
 class HoverIconButton;
 
 /// Shows one keyboard shortcut and records a new one in place: a rounded field with a restore-default button
-/// before it, a clear button at its end and a warning sign while a refusal is shown. While it records it holds
+/// before it, a clear button at its end and a warning sign while a refusal is shown. It records from the moment a
+/// click, the keyboard (Tab) or the accessibility press gives it the focus. While it records it holds
 /// the keyboard grab, so combinations the window manager would take reach it; its keys are handled as every
 /// recorder's (RecorderKeyWidget). The rules for a key press are ShortcutCapture's; storing and registering are
 /// the owner's, whose answers it is given when it is made.
@@ -84,6 +85,7 @@ signals:
 protected:
     void handleRecorderKey(RecorderKeyRole role, const RecorderKeyPress &press) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void enterEvent(QEnterEvent *event) override;

@@ -170,6 +170,24 @@ TEST_F(Window, ClosingWhileRecordingEndsTheRecordingOnceThenCloses) {
     EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 }
 
+// A recorder takes every key while it has the keyboard: reached with Tab, it records as after a click, so that the
+// shell lets its hot keys go and a combination they hold reaches the recorder.
+TEST_F(Window, ARecorderReachedWithTabRecordsUntilTheFocusMovesOn) {
+    SettingsWindowController &c = controller();
+    c.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(c.window()));
+    c.showCategory(SettingsCategory::shortcuts);
+    doubles.calls.clear();
+    for (int tabs = 0; tabs < 5 && c.recordingRecorder() == nullptr; ++tabs) {
+        QTest::keyClick(c.window()->focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(c.recordingRecorder(), c.shortcutsPage().shortcutRecorder);
+    EXPECT_EQ(QWidget::keyboardGrabber(), c.shortcutsPage().shortcutRecorder);
+    c.categoryList->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    EXPECT_EQ(doubles.calls, (std::vector<std::string>{"recording:true", "recording:false"}));
+}
+
 TEST_F(Window, WhileRecordingCtrlWIsRecordedNotClosing) {
     SettingsWindowController &c = controller();
     c.showWindow();
