@@ -34,6 +34,10 @@ TEST(SpellingWords, ProseIsCheckedButCodeLinkDestinationsAndAddressesAreNot) {
         {u"run `grpe -rn` now", {u"run", u"now"}},
         {u"see [the dokumentation](https://exmaple.org/pgae) here", {u"see", u"the", u"dokumentation", u"here"}},
         {u"mail someone@exmaple.org or visit www.exmaple.org", {u"mail", u"or", u"visit"}},
+        // Emphasis markers at a word's edges are no part of it; underscores inside a word are.
+        {u"_italic_ and **bold**", {u"italic", u"and", u"bold"}},
+        {u"__strong__, _two words_", {u"strong", u"two", u"words"}},
+        {u"call snake_case or _snake_case_ ___", {u"call", u"snake_case", u"or", u"snake_case"}},
         {u"", {}},
     };
     for (const Case &c : cases) {

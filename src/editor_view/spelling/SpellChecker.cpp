@@ -69,6 +69,21 @@ std::u16string_view textIn(std::u16string_view text, TextRange range) {
     return text.substr(range.location, range.length);
 }
 
+/// The word without the underscores at its edges: the word iterator takes `_` for a letter joining words, so
+/// Markdown's `_emphasis_` and `__strong__` come with their markers, which no dictionary knows. Underscores
+/// inside a word (snake_case) stay part of it.
+TextRange withoutEmphasisMarkers(std::u16string_view paragraph, TextRange word) {
+    std::size_t start = word.location;
+    std::size_t end = word.end();
+    while (start < end && paragraph[start] == u'_') {
+        ++start;
+    }
+    while (end > start && paragraph[end - 1] == u'_') {
+        --end;
+    }
+    return rangeBetween(start, end);
+}
+
 } // namespace
 
 bool overlapsAnyRange(TextRange range, const std::vector<TextRange> &ranges) {
@@ -98,8 +113,10 @@ std::vector<TextRange> spellingWords(std::u16string_view paragraph) {
         if (status < UBRK_WORD_LETTER || status >= UBRK_WORD_LETTER_LIMIT) {
             continue;
         }
-        const TextRange word = rangeBetween(static_cast<std::size_t>(start), static_cast<std::size_t>(end));
-        if (overlapsAnyRange(word, literal) || isAddress(textIn(paragraph, surroundingChunk(paragraph, word)))) {
+        const TextRange word = withoutEmphasisMarkers(
+            paragraph, rangeBetween(static_cast<std::size_t>(start), static_cast<std::size_t>(end)));
+        if (word.length == 0 || overlapsAnyRange(word, literal) ||
+            isAddress(textIn(paragraph, surroundingChunk(paragraph, word)))) {
             continue;
         }
         words.push_back(word);

@@ -14,8 +14,8 @@
 namespace velto::editor {
 
 /// The words of one paragraph that spelling looks at, as ranges in the paragraph: the word break
-/// iterator's letter words, leaving out inline code, link destinations and bare addresses (anything
-/// holding "://", "@" or starting with "www."), which are not prose.
+/// iterator's letter words without the emphasis underscores at their edges, leaving out inline code, link
+/// destinations and bare addresses (anything holding "://", "@" or starting with "www."), which are not prose.
 std::vector<TextRange> spellingWords(std::u16string_view paragraph);
 
 /// The paragraph ranges (terminator excluded) that touch the range, in text order.
