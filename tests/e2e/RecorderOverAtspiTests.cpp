@@ -177,6 +177,16 @@ TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWher
     EXPECT_EQ(nextEvent(), named + "Alt+Space");
     EXPECT_EQ(nextEvent(), described + "Click, then press a new shortcut. Press Delete to remove it.");
 
+    // With the keyboard alone: on to the next recorder and back, and the recorder records again, so that the
+    // live hot key reaches it and is refused the same way instead of appending the clipboard.
+    key("Tab");
+    key("shift+Tab");
+    EXPECT_EQ(nextEvent(), named + "Recording");
+    key("ctrl+alt+v");
+    EXPECT_EQ(nextEvent(), named + "Conflict: Ctrl+Alt+V");
+    EXPECT_EQ(nextEvent(),
+              described + "Shortcut already in use. Already used by Append Clipboard. Press Escape to cancel.");
+
     EXPECT_EQ(velto->output().find("no ValueInterface"), std::string::npos)
         << "the bridge dropped an event of the recorder:\n"
         << velto->output();
