@@ -46,7 +46,7 @@ struct VeltoUnreadablePageFile {
 };
 
 /// A load's outcome: the library was read, it exists but cannot be loaded, or the folder holds no library
-/// and no Markdown file. A load never throws; every failure is a recovery issue.
+/// and no Markdown file that can be a page. A load never throws; every failure is a recovery issue.
 struct VeltoLibraryLoadResult {
     struct Loaded {
         velto::VeltoDocument document;
@@ -73,6 +73,8 @@ struct VeltoLibraryLoadResult {
         friend bool operator==(const Failed &, const Failed &) = default;
     };
     struct Missing {
+        /// The folder's Markdown files that could not be read: no page came of them, and they are left as they are.
+        std::vector<VeltoUnreadablePageFile> unreadableFiles;
         friend bool operator==(const Missing &, const Missing &) = default;
     };
 
@@ -84,7 +86,9 @@ struct VeltoLibraryLoadResult {
         return {Loaded{std::move(document), std::move(structureRepair), std::move(unreadableFiles), nullptr, {}, {}}};
     }
     static VeltoLibraryLoadResult failed(velto::VeltoStoreRecoveryIssue issue) { return {Failed{std::move(issue)}}; }
-    static VeltoLibraryLoadResult missing() { return {Missing{}}; }
+    static VeltoLibraryLoadResult missing(std::vector<VeltoUnreadablePageFile> unreadableFiles = {}) {
+        return {Missing{std::move(unreadableFiles)}};
+    }
 
     /// The payload of the matching case; nullptr for the other cases.
     const Loaded *asLoaded() const { return std::get_if<Loaded>(&value); }
@@ -94,6 +98,7 @@ struct VeltoLibraryLoadResult {
         return failed == nullptr ? nullptr : &failed->issue;
     }
     bool isMissing() const { return std::holds_alternative<Missing>(value); }
+    const Missing *asMissing() const { return std::get_if<Missing>(&value); }
 
     friend bool operator==(const VeltoLibraryLoadResult &, const VeltoLibraryLoadResult &) = default;
 };

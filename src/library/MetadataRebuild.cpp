@@ -11,9 +11,11 @@
 #include "library/ManifestReconciliation.h"
 #include "library/PageAvailability.h"
 #include "library/PageFileChecksums.h"
+#include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
 #include "library/PageFileSize.h"
 #include "library/PageLoading.h"
+#include "library/PassedOverEntries.h"
 #include "library/PendingDeletions.h"
 #include "library/WriterStates.h"
 #include "model/LibraryErrors.h"
@@ -37,19 +39,29 @@ using velto::VeltoLibraryPageRecord;
 struct MarkdownFile {
     std::filesystem::path url;
     velto::FileType type = velto::FileType::other;
+    std::string relativePath;
 };
 
-std::optional<std::vector<MarkdownFile>> enumeratedMarkdownFiles(const std::filesystem::path &folderURL,
-                                                                 velto::FileSystem &fileManager) {
+/// The Markdown files of the folder in path order; the entries named like page files that cannot be pages (a
+/// named pipe, a link out of the folder, a name that is not UTF-8) go to `unreadableFiles` instead.
+std::optional<std::vector<MarkdownFile>>
+enumeratedMarkdownFiles(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                        std::vector<VeltoUnreadablePageFile> &unreadableFiles) {
     auto enumerated = enumeratedFolderEntries(folderURL, fileManager);
     if (!enumerated) {
         return std::nullopt;
     }
     const std::vector<velto::DirectoryEntry> &entries = *enumerated;
+    const PageURLResolver pageURLs(folderURL, fileManager);
     std::vector<MarkdownFile> files;
     for (const auto &entry : entries) {
-        if (hasMarkdownExtension(entry.relativePath)) {
-            files.push_back({folderURL / entry.relativePath, entry.type});
+        if (!hasMarkdownExtension(entry.relativePath)) {
+            continue;
+        }
+        if (auto passedOver = passedOverEntry(entry, folderURL, pageURLs, fileManager)) {
+            unreadableFiles.push_back(std::move(*passedOver));
+        } else {
+            files.push_back({folderURL / entry.relativePath, entry.type, entry.relativePath});
         }
     }
     // The order decides which of two files with the same identifier keeps it.
@@ -134,9 +146,10 @@ VeltoLibraryPageRecord rebuiltRecord(const Uuid &id, const RebuiltFile &file) {
 
 /// The listed file as a page file; nothing when it is no usable page file: not a regular managed page file
 /// inside the folder, still on its way, gone since it was listed, unreadable, or empty. An unreadable file is
-/// left as it is; the load that follows the rebuild reports it.
+/// left as it is and goes to `unreadableFiles`, so that it is named also when no page comes of the rebuild.
 std::optional<RebuiltFile> rebuiltFile(const MarkdownFile &file, const std::string &rootPath,
-                                       velto::FileSystem &fileManager) {
+                                       velto::FileSystem &fileManager,
+                                       std::vector<VeltoUnreadablePageFile> &unreadableFiles) {
     if (file.type != velto::FileType::regular) {
         return std::nullopt;
     }
@@ -169,6 +182,7 @@ std::optional<RebuiltFile> rebuiltFile(const MarkdownFile &file, const std::stri
         if (!error.isConfinedToItsFile()) {
             throw;
         }
+        unreadableFiles.push_back({file.relativePath, error.underlyingDescription()});
         return std::nullopt;
     }
 }
@@ -214,10 +228,14 @@ VeltoLibraryLoadResult rebuildUnderLock(const std::filesystem::path &folderURL, 
         activeTombstoneList.push_back(tombstone);
     }
     auto recorded = reconciledManifest(readableManifest(folderURL, fileManager), writerStates, activeTombstoneList);
-    auto manifest = rebuildingManifestFromMarkdown(folderURL, fileManager, activeTombstones,
-                                                   recorded ? RecordedPageIDs(*recorded) : RecordedPageIDs());
+    std::vector<VeltoUnreadablePageFile> unreadableFiles;
+    auto manifest =
+        rebuildingManifestFromMarkdown(folderURL, fileManager, activeTombstones,
+                                       recorded ? RecordedPageIDs(*recorded) : RecordedPageIDs(), &unreadableFiles);
     if (!manifest) {
-        return VeltoLibraryLoadResult::missing();
+        // No page, but the files that could not be read are named all the same: the library Velto starts
+        // beside them is empty, and the user would not learn why.
+        return VeltoLibraryLoadResult::missing(std::move(unreadableFiles));
     }
     manifest->schemaVersion = velto::VeltoLibraryManifest::currentSchemaVersion;
     manifest->reconciliationCheckpoint = checkpoint;
@@ -267,17 +285,24 @@ std::optional<Uuid> RecordedPageIDs::at(const std::string &relativePath) const {
 std::optional<velto::VeltoLibraryManifest>
 rebuildingManifestFromMarkdown(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
-                               const RecordedPageIDs &recordedPageIDs) {
-    auto files = enumeratedMarkdownFiles(folderURL, fileManager);
+                               const RecordedPageIDs &recordedPageIDs,
+                               std::vector<VeltoUnreadablePageFile> *unreadableFiles) {
+    std::vector<VeltoUnreadablePageFile> unreadable;
+    auto files = enumeratedMarkdownFiles(folderURL, fileManager, unreadable);
     if (!files) {
         return std::nullopt;
     }
     std::string rootPath = fileManager.resolvingSymlinks(folderURL).lexically_normal().native();
     std::vector<RebuiltFile> pageFiles;
     for (const auto &file : *files) {
-        if (auto pageFile = rebuiltFile(file, rootPath, fileManager)) {
+        if (auto pageFile = rebuiltFile(file, rootPath, fileManager, unreadable)) {
             pageFiles.push_back(std::move(*pageFile));
         }
+    }
+    if (unreadableFiles != nullptr) {
+        std::stable_sort(unreadable.begin(), unreadable.end(),
+                         [](const auto &a, const auto &b) { return a.relativePath < b.relativePath; });
+        *unreadableFiles = std::move(unreadable);
     }
 
     // Identifiers the files carry come first, so that an identifier only recorded for a path never takes

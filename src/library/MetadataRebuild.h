@@ -18,8 +18,8 @@ namespace VeltoPageLibrary {
 /// every usable Markdown file becomes a page record, a fresh manifest, deletion index and writer journal are
 /// written, and the library is then loaded under the same lock. With `preservingCorruptManifest` the old
 /// manifest is first moved to "manifest.recovery-<uuid>.json". Page files are never written.
-/// `missing` when no file yields a page. Never throws: a file still on its way fails as
-/// temporarilyUnavailable, anything else as corrupt.
+/// `missing` when no file yields a page, naming the Markdown files that could not be read. Never throws: a file still
+/// on its way fails as temporarilyUnavailable, anything else as corrupt.
 VeltoLibraryLoadResult rebuildLibraryMetadata(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                               velto::Date now, bool preservingCorruptManifest,
                                               const CheckpointOperation &checkpointOperation = nullptr);
@@ -43,10 +43,13 @@ private:
 /// deleted pages left out, a repeated identifier replaced by a new one (the file first in path order keeps
 /// it), a file without an identifier given the one `recordedPageIDs` holds for its path when no file carries
 /// it (else a new one), the most recently active page that is not archived as current page. Nothing when the folder
-/// cannot be listed or no file yields a record. A file that is not UTF-8 text throws PageFileError::unreadable.
+/// cannot be listed or no file yields a record. The files that cannot be read (no permission, too large, not UTF-8
+/// text) and the entries that cannot be pages are left out and, when `unreadableFiles` is given, listed there in
+/// path order.
 std::optional<velto::VeltoLibraryManifest>
 rebuildingManifestFromMarkdown(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
-                               const RecordedPageIDs &recordedPageIDs = {});
+                               const RecordedPageIDs &recordedPageIDs = {},
+                               std::vector<VeltoUnreadablePageFile> *unreadableFiles = nullptr);
 
 } // namespace VeltoPageLibrary

@@ -107,6 +107,11 @@ VeltoStore::VeltoStore(std::filesystem::path folderURL, std::int64_t maximumPage
     } else {
         pageBaselines_ = pageBaselines(document_);
     }
+    if (const auto *missing = loadResult.asMissing()) {
+        // A folder whose only Markdown files cannot be read starts an empty library; those files are named as
+        // they would be beside readable pages.
+        unreadableFiles_ = missing->unreadableFiles;
+    }
     mutations_.reset(initial.structureRepair, false);
     if (loadResult.asLoaded() != nullptr && !initial.structureRepair.has_value()) {
         saveScheduler_.documentWasReloadedAsOnDisk();

@@ -90,6 +90,21 @@ TEST_F(VeltoHostileFolder, AFileThatCannotBeReadIsNamedOnceAndTheOtherPagesOpenA
     quit();
 }
 
+// A first launch beside nothing Velto can read starts an empty library, and names the file all the same.
+TEST_F(VeltoHostileFolder, AFirstLaunchBesideOnlyAFileThatCannotBeReadNamesItAndStartsAnEmptyPage) {
+    const std::string latin1 = "caf\xe9 cr\xe8me\n";
+    writePageFile("latin.md", latin1);
+
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("unreadable files announced", generous)) << velto->output();
+    answerAlert();
+
+    typeIntoThePanel("typed beside it");
+    EXPECT_TRUE(pagesContain("typed beside it")) << pageFilesText(session->pagesFolder());
+    EXPECT_EQ(readWholeFile((session->pagesFolder() / "latin.md").string()), latin1);
+    quit();
+}
+
 TEST_F(VeltoHostileFolder, ALibraryAnotherProgramHoldsIsAnnouncedUntilFreeAndThenOpensByItself) {
     writePageFile("good.md", "good page\n");
     std::filesystem::create_directories(session->pagesFolder() / ".velto");

@@ -16,8 +16,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -76,6 +80,38 @@ TEST_F(Rebuild, FolderWithoutUsableFilesHasNoManifest) {
     temporary.writeFile("empty.md", "");
     EXPECT_FALSE(rebuilt());
     EXPECT_FALSE(rebuildingManifestFromMarkdown(temporary / "absent", velto::defaultFileSystem(), {}));
+}
+
+// A first launch beside nothing but files Velto refuses starts an empty library; the files are named all the same,
+// as they are beside a readable page.
+TEST(RebuildOfRefusedFiles, AFolderOfOnlyRefusedFilesHoldsNoLibraryButNamesThem) {
+    struct Case {
+        const char *name;
+        std::function<void(const fs::path &)> make;
+        const char *reason;
+    };
+    const std::vector<Case> cases{
+        {"latin.md", [](const fs::path &file) { std::ofstream(file, std::ios::binary) << "caf\xe9 cr\xe8me\n"; },
+         "The file “latin.md” couldn’t be opened using text encoding Unicode (UTF-8)."},
+        {"huge.md",
+         [](const fs::path &file) {
+             std::ofstream(file, std::ios::binary) << "x";
+             fs::resize_file(file, velto::largestReadableFileBytes + 1); // sparse: no disk space
+         },
+         "File too large"},
+        {"pipe.md", [](const fs::path &file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
+         "It isn’t a regular file but a named pipe, socket or device."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryFolder folder;
+        folder.writeFile("empty.md", "");
+        c.make(folder / c.name);
+
+        auto result = load(folder.path());
+        ASSERT_TRUE(result.isMissing());
+        EXPECT_EQ(result.asMissing()->unreadableFiles, (std::vector<VeltoUnreadablePageFile>{{c.name, c.reason}}));
+    }
 }
 
 TEST_F(Rebuild, ConflictCopiesAndRecoveredPagesKeepTheirSlugs) {

@@ -134,6 +134,18 @@ velto::Json pageJson(const velto::VeltoPage &loadedPage, const std::filesystem::
     return json;
 }
 
+// Only a load that met such files says so, so that every other load prints what it always printed.
+void addUnreadableFiles(velto::Json &json, const std::vector<VeltoUnreadablePageFile> &files) {
+    if (files.empty()) {
+        return;
+    }
+    velto::Json unreadable = velto::Json::array();
+    for (const auto &file : files) {
+        unreadable.push_back({{"relativePath", file.relativePath}, {"reason", file.reason}});
+    }
+    json["unreadableFiles"] = unreadable;
+}
+
 velto::Json resultJson(const VeltoLibraryLoadResult &result, const std::filesystem::path &folder) {
     velto::Json json = velto::Json::object();
     if (const auto *loaded = result.asLoaded()) {
@@ -145,20 +157,14 @@ velto::Json resultJson(const VeltoLibraryLoadResult &result, const std::filesyst
             pages.push_back(pageJson(page, folder));
         }
         json["pages"] = pages;
-        // Only a load that met such files says so, so that every other load prints what it always printed.
-        if (!loaded->unreadableFiles.empty()) {
-            velto::Json unreadable = velto::Json::array();
-            for (const auto &file : loaded->unreadableFiles) {
-                unreadable.push_back({{"relativePath", file.relativePath}, {"reason", file.reason}});
-            }
-            json["unreadableFiles"] = unreadable;
-        }
+        addUnreadableFiles(json, loaded->unreadableFiles);
     } else if (const auto *issue = result.failureIssue()) {
         json["outcome"] = "failed";
         json["recoveryIssue"] = {
             {"kind", kindName(issue->kind)}, {"message", issue->message}, {"remedy", remedyName(issue->remedy)}};
     } else {
         json["outcome"] = "missing";
+        addUnreadableFiles(json, result.asMissing()->unreadableFiles);
     }
     return json;
 }
