@@ -443,6 +443,7 @@ TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt)
     launch();
     ASSERT_TRUE(processEventsUntil([&] { return notices.size() == 1; }));
     EXPECT_NE(notices[0].find("“first.md”"), std::string::npos) << notices[0];
+    EXPECT_NE(notices[0].find("Your other pages are open."), std::string::npos) << notices[0];
 
     // The folder's monitor reloads what changed; the file it cannot read is named alone.
     folder.writeFile("Pages/second.md", latin1);
@@ -464,6 +465,21 @@ TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt)
     ASSERT_TRUE(processEventsUntil(holdsLaterPage));
     testing::processEventsFor(200ms);
     EXPECT_EQ(notices.size(), 2U);
+}
+
+TEST_F(AppDelegateTest, AFirstLaunchBesideOnlyUnreadableFilesNamesThemWithoutSpeakingOfOtherPages) {
+    std::vector<std::string> notices;
+    presentAlert = [&](const ShellAlert &alert) {
+        if (alert.title == QStringLiteral("Some Files Can’t Be Read")) {
+            notices.push_back(alert.message.toStdString());
+        }
+        return firstAlertButton;
+    };
+    folder.writeFile("Pages/only.md", "caf\xe9\n");
+    launch();
+    ASSERT_TRUE(processEventsUntil([&] { return notices.size() == 1; }));
+    EXPECT_NE(notices[0].find("“only.md”"), std::string::npos) << notices[0];
+    EXPECT_EQ(notices[0].find("other pages"), std::string::npos) << notices[0];
 }
 
 /// The bytes of every file below the folder, by relative path.

@@ -9,7 +9,7 @@ namespace velto {
 namespace {
 
 /// The notice that names the Markdown files the load could not read; the library itself is fine.
-ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &files) {
+ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &files, bool otherPagesAreOpen) {
     constexpr std::size_t namedAtMost = 5;
     QString list;
     for (std::size_t index = 0; index < files.size() && index < namedAtMost; ++index) {
@@ -23,11 +23,16 @@ ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &file
     }
     ShellAlert alert;
     alert.title = QStringLiteral("Some Files Can’t Be Read");
-    alert.message = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are. "
-                                   "Your other pages are open.") +
-                    list;
+    alert.message = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are.") +
+                    (otherPagesAreOpen ? QStringLiteral(" Your other pages are open.") : QString()) + list;
     alert.style = ShellAlert::Style::informational;
     return alert;
+}
+
+/// Whether the library holds a page besides the refused files: a folder of only refused files opens a new page.
+bool holdsPagesOnDisk(const VeltoStore &store) {
+    const VeltoDocument &document = store.document();
+    return !document.pages.empty() || document.currentPage.updatedAt.has_value();
 }
 
 } // namespace
@@ -42,7 +47,7 @@ std::optional<ShellAlert> UnreadableFilesNotice::alertForNewlyUnreadable(const V
     if (newlyUnreadable.empty()) {
         return std::nullopt;
     }
-    return unreadableFilesAlert(newlyUnreadable);
+    return unreadableFilesAlert(newlyUnreadable, holdsPagesOnDisk(store));
 }
 
 } // namespace velto
