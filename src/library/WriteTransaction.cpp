@@ -378,6 +378,29 @@ bool marksNoChange(const VeltoSaveRequest &request) {
            request.removedPageRevisions.empty() && !request.structureRevision.has_value();
 }
 
+/// Tries the manifest's pending deletions again for a save that changes nothing else; the caller holds the library
+/// lock. Only the manifest's pending list is written, and only when a removal succeeded or a name no longer
+/// applies. A manifest of an older schema is left to the next save that changes something, which rewrites it whole.
+void retryPendingDeletionsAlone(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                const RemoveOperation &removeItem) {
+    auto existing = loadManifestIfPresent(folderURL, fileManager);
+    if (!existing || existing->pendingDeletionFileNames.empty() ||
+        existing->schemaVersion != VeltoLibraryManifest::currentSchemaVersion) {
+        return;
+    }
+    auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
+    for (auto &tombstone : loadCanonicalDeletionTombstones(folderURL, fileManager)) {
+        tombstones.push_back(std::move(tombstone));
+    }
+    auto activeTombstones = activeDeletionTombstones(tombstones, loadWriterStates(folderURL, fileManager));
+    auto stillPending =
+        retryPendingDeletions(existing->pendingDeletionFileNames, folderURL, fileManager, activeTombstones, removeItem);
+    if (stillPending != existing->pendingDeletionFileNames) {
+        existing->pendingDeletionFileNames = std::move(stillPending);
+        persist(*existing, folderURL, fileManager);
+    }
+}
+
 } // namespace
 
 VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
@@ -387,16 +410,21 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
     // of nothing leaves every file as it is. Written anyway, the manifest and this writer's journal (megabytes
     // in a big library) would be written again at each launch and each change another program makes, and other
     // writers would see the library change. A library whose manifest is gone is written anew from the request.
+    // Files of deleted pages whose removal failed are tried again though, or only the next edit would try them.
+    RemoveOperation remove = removeItem;
+    if (!remove) {
+        remove = [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); };
+    }
     if (marksNoChange(request) && fileManager.isRegularFile(manifestURL(folderURL))) {
+        if (mayListPendingDeletions(folderURL, fileManager)) {
+            withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition,
+                             [&] { retryPendingDeletionsAlone(folderURL, fileManager, remove); });
+        }
         return {};
     }
     request.document.validate();
     validatePagePaths(request.document, folderURL, fileManager);
     createLibraryDirectories(folderURL, fileManager);
-    RemoveOperation remove = removeItem;
-    if (!remove) {
-        remove = [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); };
-    }
     return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition, [&] {
         return writeWithoutLock(request, folderURL, fileManager, remove, beforeManifestCommit);
     });
