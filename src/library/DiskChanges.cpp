@@ -125,12 +125,18 @@ VeltoPage mergedPage(const VeltoPage &page, const std::string &mergedText, velto
     return merged;
 }
 
+/// A conflict page and whether its file was there already.
+struct PreservedPage {
+    VeltoPage page;
+    bool fileExisted = false;
+};
+
 /// The page that keeps the other version of a page in conflict: the disk's text as a conflict copy, or the
 /// store's text as a recovered page when the disk has none. A file left by an earlier attempt of the same
 /// save is read back rather than made again.
-VeltoPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
-                        const std::optional<SharedText> &diskText, const std::filesystem::path &folderURL,
-                        velto::FileSystem &fileManager) {
+PreservedPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
+                            const std::optional<SharedText> &diskText, const std::filesystem::path &folderURL,
+                            velto::FileSystem &fileManager) {
     bool isConflictCopy = diskText && !diskText->empty();
     VeltoPage preserved;
     preserved.id = deterministicConflictPageID(request.operationID, page.id);
@@ -140,7 +146,8 @@ VeltoPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
 
     auto url = pageURL(pageFileName(velto::VeltoLibraryPageRecord::fromPage(preserved)), folderURL, fileManager);
     std::string text;
-    if (fileManager.fileExists(url)) {
+    bool fileExisted = fileManager.fileExists(url);
+    if (fileExisted) {
         text = pageFileText(url, fileManager);
     } else {
         text = isConflictCopy ? *diskText : heldFileText(page);
@@ -152,7 +159,7 @@ VeltoPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
     preserved.updatedAt = request.recordedAt;
     preserved.archivedAt = archiveDate(content.isArchived(), page, request.recordedAt);
     preserved.content = VeltoPageContent::loaded(std::move(content));
-    return preserved;
+    return {std::move(preserved), fileExisted};
 }
 
 std::uint64_t inheritedRevision(const VeltoSaveRequest &request, const Uuid &pageID) {
@@ -232,10 +239,11 @@ struct Resolution {
             }
         }
         auto preserved = preservedPage(request, page, disk.diskText, folderURL, fileManager);
+        result.conflictPageOrigins[preserved.page.id] = {disk.url, preserved.fileExisted};
         if (disk.diskText && !disk.diskText->empty()) {
-            recordConflictCopy(page, std::move(preserved));
+            recordConflictCopy(page, std::move(preserved.page));
         } else {
-            recordRecoveredPage(page, std::move(preserved));
+            recordRecoveredPage(page, std::move(preserved.page));
         }
     }
 
@@ -267,7 +275,8 @@ struct Resolution {
         removed.relativeFilePath = record.relativeFilePath;
         removed.archivedAt = record.archivedAt;
         auto copy = preservedPage(request, removed, SharedText(std::move(diskText)), folderURL, fileManager);
-        recordConflictCopyOfRemovedPage(pageID, removalRevision, std::move(copy));
+        result.conflictPageOrigins[copy.page.id] = {url, copy.fileExisted};
+        recordConflictCopyOfRemovedPage(pageID, removalRevision, std::move(copy.page));
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "library/DeletionIndex.h"
 #include "library/DiskChanges.h"
+#include "library/FailedSaveConflictPages.h"
 #include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
 #include "library/ManifestMerge.h"
@@ -104,11 +105,13 @@ recordsOfRemovedPages(const VeltoSaveRequest &request, const std::optional<Velto
 }
 
 /// Writes the pages' files and returns the text written for each page. A file the check read is replaced only
-/// while it still holds what the check read there.
+/// while it still holds what the check read there; when one changed meanwhile, the conflict pages written are
+/// taken back where that loses nothing, and the error says which stay and whether anything written remains.
 std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table,
                                                       const std::filesystem::path &folderURL,
                                                       const VeltoResolvedDiskChanges &resolved,
-                                                      velto::FileSystem &fileManager) {
+                                                      velto::FileSystem &fileManager,
+                                                      const RemoveOperation &removeItem) {
     // Every name is checked before the first file is written, so that a refused name stops the save
     // before it has touched any page.
     std::map<Uuid, velto::WrittenFileText> texts;
@@ -130,7 +133,14 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
         }
         files.push_back({url, texts.emplace(pageID, std::move(text)).first->second.text.view()});
     }
-    VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager);
+    std::set<std::filesystem::path> replaced;
+    try {
+        VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager, replaced);
+    } catch (const PageFileChangedDuringSaveError &error) {
+        auto leftovers = takeBackConflictPages(resolved, files, resolved.observedPageFiles, replaced, folderURL,
+                                               fileManager, removeItem);
+        throw PageFileChangedDuringSaveError(error.url(), leftovers.filesRemain, std::move(leftovers.keptConflicts));
+    }
     return texts;
 }
 
@@ -314,7 +324,7 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
 
     // The page files.
     auto writtenTexts = writePageFiles(identifiersToWrite(finalRequest, table, existingManifest.has_value()), table,
-                                       folderURL, resolved, fileManager);
+                                       folderURL, resolved, fileManager, removeItem);
 
     // The base manifest and this writer's journal.
     ChecksumCheckpointsByPage checksumCheckpoints;
@@ -431,9 +441,9 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
 }
 
 // Another program may change a page file between the save's check of it and its replacement; the replacement
-// then leaves that file alone. A save that had written nothing yet is as if it had never run, and starts over
-// from what is on disk now. One that had written other files stops, and the store saves again once it has taken
-// the change in.
+// then leaves that file alone. A save that had written nothing yet, or took back the conflict pages that were all
+// it had written, is as if it had never run, and starts over from what is on disk now. One that leaves other files
+// stops, and the store saves again once it has taken the change in.
 VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                  velto::FileSystem &fileManager, const RemoveOperation &removeItem,
                                  const TransactionHook &beforeManifestCommit) {
