@@ -2,6 +2,7 @@
 
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PageLoading.h"
 #include "model/LibraryErrors.h"
 #include "model/LibraryPageRecord.h"
 #include "model/PageFileContent.h"
@@ -41,7 +42,7 @@ std::string pageFileBytes(const std::filesystem::path &url, velto::FileSystem &f
     try {
         return fileManager.readFile(url);
     } catch (const velto::FileSystemError &error) {
-        throw velto::PageFileError::unreadable(url, error.localizedDescription());
+        throw velto::PageFileError::unreadable(url, error.localizedDescription(), error.code());
     }
 }
 
@@ -162,6 +163,25 @@ PreservedPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &pa
     return {std::move(preserved), fileExisted};
 }
 
+/// The page as a load holds it while its file cannot be read: unavailable, with what its file held when the store
+/// last saw it.
+VeltoPage pageAsLastSeen(const VeltoPage &page, const VeltoPageBaseline &baseline) {
+    VeltoPage seen = page;
+    if (baseline.fileContents) {
+        seen.content = VeltoPageContent::loaded(VeltoPageFileContent::parse(*baseline.fileContents));
+    }
+    return unreadablePage(velto::VeltoLibraryPageRecord::fromPage(seen));
+}
+
+/// The file named as a load names it, relative to the Pages folder, with the read error's sentence.
+VeltoUnreadablePageFile unreadableFile(const velto::PageFileError &error, const std::filesystem::path &folderURL) {
+    std::filesystem::path relative = error.url().lexically_relative(folderURL);
+    if (relative.empty() || *relative.begin() == "..") {
+        relative = error.url().filename();
+    }
+    return {relative.generic_string(), error.underlyingDescription()};
+}
+
 std::uint64_t inheritedRevision(const VeltoSaveRequest &request, const Uuid &pageID) {
     auto found = request.changedPageRevisions.find(pageID);
     return found == request.changedPageRevisions.end() ? request.mutationRevision : found->second;
@@ -196,7 +216,25 @@ struct Resolution {
         result.conflicts.push_back({pageID, std::move(copy)});
     }
 
+    /// The store's text goes to a recovered page in the page's place; the page leaves the library with its file.
     void recordRecoveredPage(const VeltoPage &page, VeltoPage recovered) {
+        std::uint64_t revision = putRecoveredPageInPlace(page, recovered);
+        edited().removedPageRevisions[page.id] = revision;
+        result.conflicts.push_back({page.id, std::move(recovered)});
+    }
+
+    /// The store's text goes to a recovered page in the page's place; the page stays recorded at its file, which
+    /// cannot be read. Neither is written or removed: removing the page would delete the file, and the deletion
+    /// record would hide the page's text once the file can be read again.
+    void recordRecoveredPageBesideUnreadableFile(const VeltoPage &page, const VeltoPageBaseline &baseline,
+                                                 VeltoPage recovered, VeltoUnreadablePageFile file) {
+        putRecoveredPageInPlace(page, recovered);
+        result.pagesLeftUnread.push_back({pageAsLastSeen(page, baseline), std::move(file)});
+        result.conflicts.push_back({page.id, std::move(recovered)});
+    }
+
+    /// Returns the revision of the page's change, which the recovered page takes.
+    std::uint64_t putRecoveredPageInPlace(const VeltoPage &page, const VeltoPage &recovered) {
         auto &changed = edited();
         std::uint64_t revision = inheritedRevision(request, page.id);
         changed.document = changed.document.replacingPageIDs({{page.id, recovered.id}});
@@ -209,9 +247,8 @@ struct Resolution {
             changed.archiveMetadataPageRevisions.erase(archiveOnly);
             changed.archiveMetadataPageRevisions[recovered.id] = archiveRevision;
         }
-        changed.removedPageRevisions[page.id] = revision;
         result.pageIDReplacements[page.id] = recovered.id;
-        result.conflicts.push_back({page.id, std::move(recovered)});
+        return revision;
     }
 
     void resolve(const Uuid &pageID, const VeltoPageBaseline &baseline, bool writtenWithoutChangeMark,
@@ -220,8 +257,20 @@ struct Resolution {
         if (found == nullptr) {
             return;
         }
-        auto disk =
-            comparedWithBaseline(*found, baseline, writtenWithoutChangeMark, comparison, folderURL, fileManager);
+        DiskComparison disk;
+        try {
+            disk = comparedWithBaseline(*found, baseline, writtenWithoutChangeMark, comparison, folderURL, fileManager);
+        } catch (const velto::PageFileError &error) {
+            if (!error.isConfinedToItsFile()) {
+                throw;
+            }
+            const VeltoPage page = *found;
+            auto recovered = preservedPage(request, page, std::nullopt, folderURL, fileManager);
+            result.conflictPageOrigins[recovered.page.id] = {error.url(), recovered.fileExisted};
+            recordRecoveredPageBesideUnreadableFile(page, baseline, std::move(recovered.page),
+                                                    unreadableFile(error, folderURL));
+            return;
+        }
         if (!disk.changed) {
             result.observedPageFiles.insert_or_assign(disk.url, std::move(disk.diskText));
             return;

@@ -39,6 +39,7 @@ struct VeltoResolvedDiskChanges {
     std::vector<VeltoSaveConflict> conflicts;              // in the order the pages were handled
     std::map<velto::Uuid, velto::Uuid> pageIDReplacements; // conflicting page to recovered page
     std::map<velto::Uuid, velto::VeltoPage> mergedPages;
+    std::vector<VeltoPageLeftUnread> pagesLeftUnread; // recorded pages whose unreadable files stay as they are
     /// The save replaces a file the checks read only while it still holds exactly what they read.
     ObservedPageFiles observedPageFiles;
     std::map<velto::Uuid, ConflictPageOrigin> conflictPageOrigins; // by the conflict page's identifier
@@ -84,8 +85,11 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
 /// Compares every other changed page that has an expected baseline with its file. An unchanged file gets
 /// the store's version; a changed one is merged line by line against the baseline; when that fails both
 /// versions survive: the disk's text as a conflict copy ("conflict-of" naming the page), or, when the file
-/// has gone or been emptied, the store's text as a recovered page in the page's place. Conflict pages get
-/// identifiers from the save's operation, so a repeated save finds and reuses the file of its first attempt.
+/// has gone or been emptied, the store's text as a recovered page in the page's place. A file that another
+/// program replaced with one that cannot be read (too large, not UTF-8 text, no permission to read it) is never
+/// written over: the store's text becomes a recovered page in the page's place too, while the page stays recorded
+/// at that file, which the save leaves as it is (`pagesLeftUnread`). Conflict pages get identifiers from the
+/// save's operation, so a repeated save finds and reuses the file of its first attempt.
 ///
 /// `pagesWrittenWithoutChangeMark` are pages that the save writes although the store did not mark them
 /// (a folder without a manifest gets every page): each is compared with its own held text as baseline, and

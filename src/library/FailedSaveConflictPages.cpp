@@ -45,12 +45,12 @@ FailedSaveLeftovers takeBackConflictPages(const VeltoResolvedDiskChanges &resolv
         auto url = pageURL(pageFileName(namingRecord(page)), folderURL, fileManager);
         auto text = written.find(url);
         auto origin = resolved.conflictPageOrigins.find(page.id);
-        if (text == written.end() || origin == resolved.conflictPageOrigins.end()) {
+        if (text == written.end()) {
             continue; // nothing written for it
         }
         bool isRecoveredPage = resolved.pageIDReplacements.contains(conflict.originalPageID);
-        bool textElsewhere = isRecoveredPage || !written.contains(origin->second.source);
-        if (!origin->second.fileExisted && textElsewhere &&
+        bool madeHere = origin != resolved.conflictPageOrigins.end() && !origin->second.fileExisted;
+        if (madeHere && (isRecoveredPage || !written.contains(origin->second.source)) &&
             removedIfHolding(url, text->second, fileManager, removeItem)) {
             written.erase(text);
             continue;

@@ -23,6 +23,27 @@ std::string folderName(const std::filesystem::path &folderURL) {
     return (folderURL.filename().empty() ? folderURL.parent_path().filename() : folderURL.filename()).string();
 }
 
+/// "“a.md”", "“a.md” and “b.md”", "“a.md”, “b.md” and “c.md”", "“a.md”, “b.md”, “c.md” and 2 other files".
+std::string quotedFileList(const std::vector<std::string> &fileNames) {
+    constexpr std::size_t namedFiles = 3;
+    std::vector<std::string> items;
+    for (std::size_t index = 0; index < fileNames.size() && index < namedFiles; ++index) {
+        items.push_back("“" + fileNames[index] + "”");
+    }
+    if (fileNames.size() > namedFiles) {
+        std::size_t others = fileNames.size() - namedFiles;
+        items.push_back(std::to_string(others) + (others == 1 ? " other file" : " other files"));
+    }
+    std::string list;
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        if (index > 0) {
+            list += index + 1 == items.size() ? " and " : ", ";
+        }
+        list += items[index];
+    }
+    return list;
+}
+
 } // namespace
 
 VeltoLibraryConnectionError
@@ -43,6 +64,17 @@ VeltoLibraryConnectionError VeltoLibraryConnectionError::pageFileExists(const st
     return {Kind::pageFileExists, destinationURL.string(),
             "The folder “" + folderName(destinationURL) + "” already has a file named “" + fileName +
                 "”. Choose another folder."};
+}
+
+VeltoLibraryConnectionError
+VeltoLibraryConnectionError::unfinishedCopyChanged(const std::filesystem::path &destinationURL,
+                                                   const std::vector<std::string> &fileNames) {
+    bool one = fileNames.size() == 1;
+    return {Kind::unfinishedCopyChanged, destinationURL.string(),
+            "An earlier copy into the folder “" + folderName(destinationURL) + "” stopped before it finished, and " +
+                quotedFileList(fileNames) + (one ? " is" : " are") + " no longer as that copy left " +
+                (one ? "it" : "them") + ". Velto leaves " + (one ? "it" : "them") + " alone: move " +
+                (one ? "it" : "them") + " out of the folder, or choose another folder."};
 }
 
 VeltoLibraryConnectionError VeltoLibraryConnectionError::sourceLibraryUnavailable(const std::string &detail) {

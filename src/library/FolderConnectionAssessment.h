@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// What a folder offered as the Pages folder holds.
 enum class VeltoFolderConnectionKind {
@@ -34,7 +35,13 @@ struct VeltoFolderConnectionAssessment {
 /// Why a folder cannot be connected the way the user asked.
 class VeltoLibraryConnectionError : public std::runtime_error {
 public:
-    enum class Kind { destinationContainsLibrary, sourceLibraryUnavailable, libraryUnavailable, pageFileExists };
+    enum class Kind {
+        destinationContainsLibrary,
+        sourceLibraryUnavailable,
+        libraryUnavailable,
+        pageFileExists,
+        unfinishedCopyChanged,
+    };
 
     /// "The folder “Notes” already contains a Velto library. Choose an empty folder."
     static VeltoLibraryConnectionError destinationContainsLibrary(const std::filesystem::path &destinationURL);
@@ -46,6 +53,11 @@ public:
     /// "The folder “Notes” already has a file named “notes.md”. Choose another folder."
     static VeltoLibraryConnectionError pageFileExists(const std::filesystem::path &destinationURL,
                                                       const std::string &fileName);
+    /// "An earlier copy into the folder “Notes” stopped before it finished, and “a.md” is no longer as that copy
+    /// left it. Velto leaves it alone: move it out of the folder, or choose another folder." The files, relative to
+    /// the folder, are named up to three; more are counted.
+    static VeltoLibraryConnectionError unfinishedCopyChanged(const std::filesystem::path &destinationURL,
+                                                             const std::vector<std::string> &fileNames);
 
     Kind kind() const { return kind_; }
     /// The destination folder, or the detail, that the error was made with.

@@ -1,6 +1,10 @@
 #include "library/FolderObstacles.h"
 
+#include "library/DeletionIndex.h"
 #include "library/LibraryFolder.h"
+#include "library/LoadFailures.h"
+#include "library/ManifestReading.h"
+#include "model/LibraryErrors.h"
 
 namespace VeltoPageLibrary {
 
@@ -17,6 +21,21 @@ std::optional<std::filesystem::path> readOnlyFolder(const std::filesystem::path 
     auto metadata = metadataDirectory(folderURL);
     if (fileManager.refusesWriting(metadata)) {
         return metadata;
+    }
+    return std::nullopt;
+}
+
+/// The refusal of a library that a newer Velto wrote; nothing for any other library, readable or not.
+std::optional<Issue> newerLibraryIssue(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    try {
+        readManifestIfPresent(folderURL, fileManager);
+        loadCanonicalDeletionTombstones(folderURL, fileManager);
+    } catch (const velto::UnsupportedManifestSchemaError &) {
+        return recoveryIssue(Issue::Kind::corrupt, std::current_exception());
+    } catch (const velto::UnsupportedDeletionIndexSchemaError &) {
+        return recoveryIssue(Issue::Kind::corrupt, std::current_exception());
+    } catch (const std::exception &) {
+        // Not a newer library: the folder's read-only state is what the user meets first.
     }
     return std::nullopt;
 }
@@ -38,22 +57,19 @@ std::optional<Issue> metadataEntryObstacle(const std::filesystem::path &folderUR
                  Issue::Remedy::changeFolder};
 }
 
-// A load that needs to write nothing succeeds in a folder that refuses writing too (one whose permissions let no one
-// add a file), and then every save fails. It is named at the load, as when the load failed there.
-VeltoLibraryLoadResult namingReadOnlyFolder(VeltoLibraryLoadResult result, const std::filesystem::path &folderURL,
-                                            velto::FileSystem &fileManager) {
-    const Issue *issue = result.failureIssue();
-    if (issue != nullptr &&
-        (issue->kind == Issue::Kind::temporarilyUnavailable || issue->remedy != Issue::Remedy::rewriteLibrary)) {
-        return result;
-    }
+// Told before the load reads or writes anything: on its way a load writes what it tidies (the manifest with a file
+// another program added, the journals, the deletion index), which in a folder whose ".velto" still takes files would
+// change the library it then refuses. And a load that needs to write nothing would succeed, and then every save fail.
+std::optional<Issue> readOnlyFolderObstacle(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     auto folder = readOnlyFolder(folderURL, fileManager);
     if (!folder) {
-        return result;
+        return std::nullopt;
+    }
+    if (auto newer = newerLibraryIssue(folderURL, fileManager)) {
+        return newer;
     }
     std::string name = *folder == folderURL ? "The Pages folder “" : "The folder “";
-    return VeltoLibraryLoadResult::failed(
-        {Issue::Kind::unreadable, name + folder->string() + "” is read-only.", Issue::Remedy::changeFolder});
+    return Issue{Issue::Kind::unreadable, name + folder->string() + "” is read-only.", Issue::Remedy::changeFolder};
 }
 
 } // namespace VeltoPageLibrary

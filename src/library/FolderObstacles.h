@@ -15,10 +15,10 @@ namespace VeltoPageLibrary {
 std::optional<velto::VeltoStoreRecoveryIssue> metadataEntryObstacle(const std::filesystem::path &folderURL,
                                                                     velto::FileSystem &fileManager);
 
-/// The result of a load, except that a load in a folder Velto cannot write in (a read-only mount, no permission)
-/// fails for that reason, whether it failed or not: "The Pages folder “…” is read-only.". A newer library's
-/// refusal and a passing condition keep their own issue.
-VeltoLibraryLoadResult namingReadOnlyFolder(VeltoLibraryLoadResult result, const std::filesystem::path &folderURL,
-                                            velto::FileSystem &fileManager);
+/// The issue of a folder Velto cannot write in (a read-only mount, no permission to add a file): "The Pages folder
+/// “…” is read-only.", or the same of its ".velto". A newer library is named as such instead (its manifest or
+/// deletion index says so), as a newer Velto is what it needs first. Nothing when both folders take files.
+std::optional<velto::VeltoStoreRecoveryIssue> readOnlyFolderObstacle(const std::filesystem::path &folderURL,
+                                                                     velto::FileSystem &fileManager);
 
 } // namespace VeltoPageLibrary

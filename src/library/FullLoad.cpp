@@ -136,14 +136,15 @@ VeltoLibraryLoadResult load(const std::filesystem::path &folderURL, velto::FileS
     // The observer of this load's reads and writes.
     VeltoLibraryIOObservation::Binding binding(std::move(ioObserver));
 
-    // A folder that cannot hold a library is named for what is wrong with it before anything is read; one that
-    // cannot be written in is named when the load fails, as a repair could not be written there either.
+    // A folder that cannot hold a library, or that Velto cannot write in, is named for what is wrong with it before
+    // anything is read or written: a load refused for it changes nothing.
     if (auto obstacle = metadataEntryObstacle(folderURL, fileManager)) {
         return VeltoLibraryLoadResult::failed(*obstacle);
     }
-    return namingReadOnlyFolder(
-        loadByRoad(folderURL, fileManager, now, availabilityOperation, replayOperation, checkpointOperation), folderURL,
-        fileManager);
+    if (auto obstacle = readOnlyFolderObstacle(folderURL, fileManager)) {
+        return VeltoLibraryLoadResult::failed(*obstacle);
+    }
+    return loadByRoad(folderURL, fileManager, now, availabilityOperation, replayOperation, checkpointOperation);
 }
 
 } // namespace VeltoPageLibrary

@@ -1,5 +1,6 @@
 #include "library/LibraryCopy.h"
 
+#include "library/CopyNotingFileSystem.h"
 #include "library/FolderConnectionAssessment.h"
 #include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
@@ -20,7 +21,7 @@ namespace VeltoPageLibrary {
 namespace {
 
 /// Only the lock file that this copy itself made may be there once the locks are held, and what an earlier copy
-/// killed on its way left, which is cleared.
+/// killed on its way left, which is cleared: unless a file it left was changed since, which refuses the folder.
 void checkDestinationStillFree(const std::filesystem::path &destinationURL, velto::FileSystem &fileManager) {
     auto directory = metadataDirectory(destinationURL);
     try {
@@ -165,10 +166,12 @@ velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const s
             auto document = loadedSource(sourceURL, fileManager);
             checkPageFilesFree(document, destinationURL, fileManager);
             createPageFolders(document, destinationURL, fileManager);
-            noteUnfinishedCopy(document, destinationURL, fileManager);
+            UnfinishedCopyNote note = unfinishedCopyNote(document);
+            noteUnfinishedCopy(note, destinationURL, fileManager);
             try {
-                writeWithoutLock(copyRequest(document), destinationURL, fileManager,
-                                 [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
+                CopyNotingFileSystem writing(fileManager, destinationURL, std::move(note));
+                writeWithoutLock(copyRequest(document), destinationURL, writing,
+                                 [&writing](const std::filesystem::path &url) { writing.removeItem(url); });
             } catch (...) {
                 clearFailedCopy(destinationURL, fileManager);
                 throw;

@@ -12,7 +12,9 @@ namespace VeltoPageLibrary {
 /// destinationContainsLibrary). Under the exclusive locks of both folders the source is loaded as a full
 /// load does, every archived page is read whole, and everything is written into the destination as one save
 /// of this process's writer. Returns the copied document. A source that cannot be loaded throws
-/// sourceLibraryUnavailable with the load's message ("Its manifest is missing." for no library).
+/// sourceLibraryUnavailable with the load's message ("Its manifest is missing." for no library). What a copy that
+/// never finished left in the destination is cleared first; when a file it left was changed since, nothing is
+/// cleared or written and unfinishedCopyChanged names the file.
 velto::VeltoDocument copyLibrary(const std::filesystem::path &sourceURL, const std::filesystem::path &destinationURL,
                                  velto::FileSystem &fileManager = velto::defaultFileSystem());
 

@@ -7,6 +7,7 @@
 #include "library/PageFileChecksums.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileSize.h"
 #include "library/PassedOverEntries.h"
 #include "model/LibraryErrors.h"
 #include "model/PageFileContent.h"
@@ -344,6 +345,7 @@ void DiscoveryPass::readPageFile(InspectedFile &file) {
                                                                  "” couldn’t be opened using text encoding Unicode "
                                                                  "(UTF-8).");
         }
+        requireRoomForMetadata(file.url, file.content);
         file.fileSize = text.size();
         file.wasRead = true;
     } catch (const velto::FileSystemError &error) {

@@ -12,6 +12,7 @@
 #include "library/PageAvailability.h"
 #include "library/PageFileChecksums.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileSize.h"
 #include "library/PageLoading.h"
 #include "library/PendingDeletions.h"
 #include "library/WriterStates.h"
@@ -162,6 +163,7 @@ std::optional<RebuiltFile> rebuiltFile(const MarkdownFile &file, const std::stri
         if (!rebuilt.checksums.isASCII) {
             requireUTF8(file.url, *read);
         }
+        requireRoomForMetadata(file.url, rebuilt.content);
         return rebuilt;
     } catch (const velto::PageFileError &error) {
         if (!error.isConfinedToItsFile()) {

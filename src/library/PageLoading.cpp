@@ -4,6 +4,7 @@
 #include "library/LibraryLock.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileSize.h"
 #include "model/LibraryErrors.h"
 #include "model/PageFileContent.h"
 #include "platform/Text.h"
@@ -165,7 +166,9 @@ velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std
     }
     // The text read is kept, not copied: the page's body is the end of it, and its baseline the whole of it.
     auto text = std::make_shared<const std::string>(pageFileText(fileURL, primary, fileManager));
-    return record.page(velto::VeltoPageContent::loaded(velto::VeltoPageFileContent::parseKeeping(std::move(text))));
+    auto content = velto::VeltoPageFileContent::parseKeeping(std::move(text));
+    requireRoomForMetadata(fileURL, content);
+    return record.page(velto::VeltoPageContent::loaded(std::move(content)));
 }
 
 velto::VeltoPage unreadablePage(const velto::VeltoLibraryPageRecord &record) {

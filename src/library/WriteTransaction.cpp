@@ -11,6 +11,7 @@
 #include "library/ManifestReconciliation.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileSize.h"
 #include "library/PageFileWrites.h"
 #include "library/WriterStatePersistence.h"
 #include "library/WriterStates.h"
@@ -112,8 +113,8 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
                                                       const VeltoResolvedDiskChanges &resolved,
                                                       velto::FileSystem &fileManager,
                                                       const RemoveOperation &removeItem) {
-    // Every name is checked before the first file is written, so that a refused name stops the save
-    // before it has touched any page.
+    // Every name and every size is checked before the first file is written, so that a refused name, or a file
+    // that reading would refuse, stops the save before it has touched any page.
     std::map<Uuid, velto::WrittenFileText> texts;
     std::vector<PageFileWrite> files;
     std::set<std::filesystem::path> urls;
@@ -128,6 +129,7 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
         }
         auto name = pageFileName(namingRecord(*page->second));
         auto url = pageURL(name, folderURL, fileManager);
+        requireFitsAsPageFile(url, text.text.size(), *page->second->content.asLoaded());
         if (!urls.insert(url).second) {
             throw SharedPageFileError(name);
         }
@@ -378,7 +380,8 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
     removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
     return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
-            std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages)};
+            std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages),
+            std::move(resolved.pagesLeftUnread)};
 }
 
 /// Whether the request marks nothing to write: no page changed, archived, restored or removed, and the order

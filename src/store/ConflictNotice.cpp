@@ -6,6 +6,41 @@ namespace velto {
 namespace {
 
 const char *const recoveredTitle = "Page Recovered After File Removal";
+const char *const recoveredFromUnreadableTitle = "Page Recovered From an Unreadable File";
+
+/// A notice of recovered pages keeps its title while its pages are dealt with one by one.
+bool isRecoveryTitle(const std::string &title) {
+    return title == recoveredTitle || title == recoveredFromUnreadableTitle;
+}
+
+/// The files that can no longer be read, each with its reason; most reasons name the file already.
+std::string unreadableFilesText(const std::vector<VeltoPageLeftUnread> &pagesLeftUnread) {
+    std::string text;
+    for (const VeltoPageLeftUnread &left : pagesLeftUnread) {
+        const std::string name = "“" + left.file.relativePath + "”";
+        const std::string &reason = left.file.reason;
+        text += reason.find(name) != std::string::npos ? reason : name + ": " + reason;
+        if (text.back() != '.') {
+            text += '.';
+        }
+        text += ' ';
+    }
+    return text;
+}
+
+/// The recovered pages kept the texts of pages whose files another program replaced with ones Velto can't read.
+VeltoSaveConflictPresentation recoveredFromUnreadableFiles(const std::vector<VeltoPageLeftUnread> &pagesLeftUnread) {
+    VeltoSaveConflictPresentation presentation;
+    presentation.title = recoveredFromUnreadableTitle;
+    if (pagesLeftUnread.size() == 1) {
+        presentation.message = "This page’s file can’t be read any more. " + unreadableFilesText(pagesLeftUnread) +
+                               "Velto left that file as it is and kept your text as a new page.";
+    } else {
+        presentation.message = "These pages’ files can’t be read any more. " + unreadableFilesText(pagesLeftUnread) +
+                               "Velto left those files as they are and kept your texts as new pages.";
+    }
+    return presentation;
+}
 
 std::string reviewTitle(std::size_t copyCount) {
     if (copyCount == 1) {
@@ -28,9 +63,13 @@ void VeltoConflictNotice::raise(const VeltoSaveResult &result) {
     }
     VeltoSaveConflictPresentation presentation;
     if (ordinaryCopies.empty()) {
-        presentation.title = recoveredTitle;
-        presentation.message =
-            "The original page file was removed or emptied. Velto kept your local edit as a new page.";
+        if (result.pagesLeftUnread.empty()) {
+            presentation.title = recoveredTitle;
+            presentation.message =
+                "The original page file was removed or emptied. Velto kept your local edit as a new page.";
+        } else {
+            presentation = recoveredFromUnreadableFiles(result.pagesLeftUnread);
+        }
         for (const VeltoSaveConflict &conflict : result.conflicts) {
             presentation.pageIDs.push_back(conflict.preservedPage.id);
         }
@@ -94,7 +133,7 @@ void VeltoConflictNotice::keepHeldCopies(const VeltoDocument &document) {
     });
     if (listed.empty()) {
         presentation_.reset();
-    } else if (listed.size() != countBefore && presentation_->title != recoveredTitle) {
+    } else if (listed.size() != countBefore && !isRecoveryTitle(presentation_->title)) {
         presentation_->title = reviewTitle(listed.size());
     }
 }

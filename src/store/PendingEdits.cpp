@@ -1,5 +1,6 @@
 #include "store/PendingEdits.h"
 
+#include "library/PageFileNaming.h"
 #include "model/ThreeWayMerge.h"
 
 #include <algorithm>
@@ -24,6 +25,33 @@ bool hasPendingChange(const VeltoMutationTracker &mutations, const Uuid &pageID)
 bool hasPendingMutations(const VeltoMutationTracker &mutations) {
     return !mutations.changedPageRevisions.empty() || !mutations.archiveMetadataPageRevisions.empty() ||
            !mutations.removedPageRevisions.empty() || mutations.structureRevision.has_value();
+}
+
+std::map<Uuid, std::string>
+pagesHoldingTextOfUnreadableFiles(const VeltoDocument &held,
+                                  const std::vector<VeltoUnreadablePageFile> &unreadableFiles) {
+    std::map<Uuid, std::string> pages;
+    if (unreadableFiles.empty()) {
+        return pages;
+    }
+    std::set<std::string> unreadablePaths;
+    for (const VeltoUnreadablePageFile &file : unreadableFiles) {
+        unreadablePaths.insert(file.relativePath);
+    }
+    auto check = [&](const VeltoPage &page) {
+        if (page.content.asLoaded() == nullptr || page.visibleTextView().empty()) {
+            return;
+        }
+        std::string path = VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page));
+        if (unreadablePaths.contains(path)) {
+            pages.emplace(page.id, std::move(path));
+        }
+    };
+    check(held.currentPage);
+    for (const VeltoPage &page : held.pages) {
+        check(page);
+    }
+    return pages;
 }
 
 VeltoHeldPage takingFileIntoHeldPage(const VeltoHeldPage &held, bool hasPendingChange, VeltoPage latest) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/LoadResult.h"
 #include "library/SaveRequest.h"
 #include "model/Document.h"
 #include "model/MutationTracker.h"
@@ -7,6 +8,8 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace velto {
 
@@ -31,6 +34,14 @@ bool hasPendingMutations(const VeltoMutationTracker &mutations);
 /// The held page after its file was read again as `latest`. The update date follows the file only when
 /// its text differs from what is held, and never moves back.
 VeltoHeldPage takingFileIntoHeldPage(const VeltoHeldPage &held, bool hasPendingChange, VeltoPage latest);
+
+/// The held pages with text whose files the load found unreadable: another program replaced a file with one too
+/// large or not UTF-8 text, or took away the permission to read it. The disk holds such a text nowhere now, so it is
+/// as pending as an edit: saved, it becomes a recovered page beside the file, which stays as it is.
+/// Each such page with its file's path, as the load names it.
+std::map<Uuid, std::string>
+pagesHoldingTextOfUnreadableFiles(const VeltoDocument &held,
+                                  const std::vector<VeltoUnreadablePageFile> &unreadableFiles);
 
 /// A document loaded from disk, with the held document's pending page changes kept in it.
 struct VeltoReloadedDocument {

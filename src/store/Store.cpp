@@ -33,6 +33,22 @@ bool listsFileNotIn(const std::vector<VeltoUnreadablePageFile> &files,
     return false;
 }
 
+/// The files, but for those of the given pages: the notice of their recovered pages names them.
+std::vector<VeltoUnreadablePageFile> withoutFilesOf(const std::map<Uuid, std::string> &pageFiles,
+                                                    const std::vector<VeltoUnreadablePageFile> &files) {
+    std::set<std::string> named;
+    for (const auto &[pageID, path] : pageFiles) {
+        named.insert(path);
+    }
+    std::vector<VeltoUnreadablePageFile> others;
+    for (const VeltoUnreadablePageFile &file : files) {
+        if (!named.contains(file.relativePath)) {
+            others.push_back(file);
+        }
+    }
+    return others;
+}
+
 /// One archived page's preview as the reading thread found it: the page, or the error's description.
 using ArchivedPreviewLoadResult = std::variant<VeltoPage, std::string>;
 
@@ -288,6 +304,13 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
     }
     const VeltoPage previousCurrentPage = document_.currentPage;
     const bool wasOpen = loadState_.isLoaded();
+    // Text held of a page whose file can no longer be read is kept as pending, whatever the load made of the page,
+    // and saved below: the save keeps it as a recovered page, whose notice names the file.
+    const std::map<Uuid, std::string> textsOfUnreadableFiles =
+        pagesHoldingTextOfUnreadableFiles(document_, loaded->unreadableFiles);
+    for (const auto &[pageID, path] : textsOfUnreadableFiles) {
+        mutations_.recordPageChange(pageID);
+    }
     // Without a pending page change the reloaded document is the loaded one, which nothing reads afterwards:
     // it is moved, not copied, a whole library at every refresh; so are the held baselines, which the loaded
     // ones replace.
@@ -301,29 +324,34 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
     // into what was loaded; everything else was saved by the flush before the load.
     VeltoReloadedDocument reloaded = keepingPendingChanges(document_, mutations_, pageBaselines_,
                                                            std::move(loadedDocument), std::move(loadedBaselines));
+    const bool keepsHeldTexts = reloaded.keptPendingChanges || !textsOfUnreadableFiles.empty();
     keepHeldBodyWhenUnchanged(previousCurrentPage, reloaded.document.currentPage);
     const std::vector<Uuid> copiesOfOwnEdits = noteDisplacedEdits(reloaded.document);
     replaceDocument(std::move(reloaded.document));
     pageBaselines_ = std::move(reloaded.baselines);
-    keepDocumentCopy(reloaded.keptPendingChanges ? nullptr : std::move(loaded->sharedCopy));
-    if (reloaded.keptPendingChanges || loaded->structureRepair.has_value()) {
+    keepDocumentCopy(keepsHeldTexts ? nullptr : std::move(loaded->sharedCopy));
+    if (keepsHeldTexts || loaded->structureRepair.has_value()) {
         saveScheduler_.documentWasReloaded(); // saved below
     } else {
         saveScheduler_.documentWasReloadedAsOnDisk();
     }
     loadState_ = VeltoStoreLoadState::loaded();
-    bool metNewUnreadableFiles = listsFileNotIn(loaded->unreadableFiles, unreadableFiles_);
+    bool metNewUnreadableFiles =
+        listsFileNotIn(withoutFilesOf(textsOfUnreadableFiles, loaded->unreadableFiles), unreadableFiles_);
     unreadableFiles_ = loaded->unreadableFiles;
     lastSaveErrorDescription_.reset();
     conflictNotice_.keepHeldCopies(document_);
     conflictNotice_.raiseForOwnEdits(copiesOfOwnEdits);
     mutations_.reset(loaded->structureRepair, true);
-    if (reloaded.keptPendingChanges) {
+    if (keepsHeldTexts) {
         mutations_.record(loaded->document, document_); // copied above, as pending changes were kept
     }
-    if ((loaded->structureRepair.has_value() || reloaded.keptPendingChanges) && loadState_.isLoaded()) {
+    for (const auto &[pageID, path] : textsOfUnreadableFiles) {
+        mutations_.recordPageChange(pageID); // also where the load took the held page over unchanged
+    }
+    if ((loaded->structureRepair.has_value() || keepsHeldTexts) && loadState_.isLoaded()) {
         // The repair's save takes the copy the load made of what is now the document, not one made here.
-        if (!reloaded.keptPendingChanges) {
+        if (!keepsHeldTexts) {
             documentCopyToSave_ = std::move(loaded->copyToSave);
         }
         schedule();

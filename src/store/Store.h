@@ -257,6 +257,7 @@ private:
                        const std::optional<std::string> &errorDescription);
     void applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result);
     void foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage);
+    void keepPageLeftUnread(const VeltoPageLeftUnread &left);
 
     /// Takes a reloaded library into the document, keeping what could not be saved before the load.
     void applyReload(VeltoLibraryLoadResult result);

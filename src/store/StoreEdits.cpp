@@ -7,6 +7,7 @@
 #include "store/LibraryPool.h"
 #include "store/Store.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace velto {
@@ -236,12 +237,32 @@ void VeltoStore::applySaveResult(const VeltoSaveRequest &request, const VeltoSav
     if (keptArchivedCopy) {
         emit archiveStateChanged();
     }
+    for (const VeltoPageLeftUnread &left : result.pagesLeftUnread) {
+        keepPageLeftUnread(left);
+    }
     conflictNotice_.raise(result);
     mutations_.discardPersistedMutations(request.mutationRevision);
     loadState_ = VeltoStoreLoadState::loaded(); // a missing library exists from its first save on
     externalChanges_.resumeMonitoringIfLost(session_.folderURL());
     if (!result.conflicts.empty()) {
         emit conflictNoticeRaised();
+    }
+}
+
+// The page stays in the library as a load holds it while its file cannot be read, and its file is listed among the
+// unreadable ones as a load lists it: the notice of the recovered page names it, and no later load names it again.
+void VeltoStore::keepPageLeftUnread(const VeltoPageLeftUnread &left) {
+    if (findPage(document_, left.page.id) == nullptr) {
+        document_.pages.push_back(left.page);
+        pageBaselines_.insert_or_assign(left.page.id, VeltoPageBaseline::fromPage(left.page));
+        documentDidChange();
+    }
+    auto byPath = [](const VeltoUnreadablePageFile &a, const VeltoUnreadablePageFile &b) {
+        return a.relativePath < b.relativePath;
+    };
+    auto place = std::lower_bound(unreadableFiles_.begin(), unreadableFiles_.end(), left.file, byPath);
+    if (place == unreadableFiles_.end() || place->relativePath != left.file.relativePath) {
+        unreadableFiles_.insert(place, left.file);
     }
 }
 

@@ -423,5 +423,46 @@ TEST_F(SettingsFlows, DeletingArchivedPagesAfterTheQuestionRemovesTheirFilesOnly
     EXPECT_NE(pageFilesText(session->pagesFolder()).find("stays"), std::string::npos);
 }
 
+// A folder where an earlier copy stopped half way, its page file edited by hand since: copying the current pages
+// into the whole folder is refused with an alert, the edit stays and the Pages folder stays where it was.
+TEST_F(SettingsFlows, CopyingIntoAFolderWhereACopyStoppedIsRefusedAndKeepsTheHandEdit) {
+    std::filesystem::path stopped = session->home() / "Stopped";
+    std::filesystem::create_directories(stopped / ".velto");
+    const std::string edited = "2026-01-05-a1b2c3d4.md";
+    std::ofstream(stopped / edited) << "alpha\nmy edit\n";
+    std::ofstream(stopped / ".velto" / "unfinished-copy.json")
+        << R"({"files": [{"name": ")" << edited << R"(", "sha256": ["0000"]}]})";
+    launch();
+    openSettings("typed before the copy");
+    pressControl("p", tabsToChangePagesFolder);
+    chooseInFileDialog("Choose Pages Folder", stopped);
+
+    // The whole folder (its second answer, then confirmed), and the current pages copied into it.
+    std::string previous;
+    auto nextAlert = [&] {
+        std::optional<std::string> alert;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                alert = session->focusedWindow();
+                return alert && *alert != settings && *alert != previous;
+            },
+            generous))
+            << "no alert after “" << previous << "”";
+        previous = alert.value_or("");
+    };
+    nextAlert();
+    key({"Tab", "space"});
+    nextAlert();
+    key({"Return"});
+    nextAlert();
+    key({"Tab", "space"});
+    nextAlert(); // "Couldn’t change pages folder", with the refusal (its text: LibraryConnectionError's tests)
+    key({"Return"});
+    waitForAlertToClose(previous);
+    EXPECT_EQ(readWholeFile((stopped / edited).string()), "alpha\nmy edit\n");
+    EXPECT_TRUE(std::filesystem::exists(stopped / ".velto" / "unfinished-copy.json"));
+    EXPECT_NE(storedPagesFolder(*session), stopped);
+}
+
 } // namespace
 } // namespace velto::testing

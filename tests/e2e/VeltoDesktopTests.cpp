@@ -375,6 +375,14 @@ const ChangeWhileTyping changesWhileTyping[] = {
     {"TheFileIsDeleted", "kept line", [](const std::filesystem::path &file) { std::filesystem::remove(file); },
      [](const std::filesystem::path &pagesFolder) { return hasFileNamedWith(pagesFolder, "recovered-page"); },
      "Page file removed"},
+    {"TheFileIsReplacedByOneNotUTF8", "latin line",
+     [](const std::filesystem::path &file) {
+         std::filesystem::path replacement = file.string() + ".tmp";
+         std::ofstream(replacement, std::ios::binary) << "caf\xe9\n";
+         std::filesystem::rename(replacement, file);
+     },
+     [](const std::filesystem::path &pagesFolder) { return hasFileNamedWith(pagesFolder, "recovered-page"); },
+     "Page file can’t be read"},
 };
 
 class VeltoDesktopChangeWhileTyping : public VeltoDesktop, public ::testing::WithParamInterface<ChangeWhileTyping> {};
@@ -406,6 +414,7 @@ TEST_P(VeltoDesktopChangeWhileTyping, IsAnnouncedInThePanelAndTheTrayMenuLeadsTo
         << "the tray menu's first item did not lead to the other version\n"
         << session->windowTree();
     EXPECT_TRUE(pagesContain(c.line + " typed on and on while it changed")) << pageFilesText(session->pagesFolder());
+    EXPECT_FALSE(hasVisibleWindowNamed("Some Files Can")) << "a second notice\n" << session->windowTree();
 
     velto->process().signal(SIGTERM);
     EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();

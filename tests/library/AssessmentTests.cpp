@@ -8,6 +8,7 @@
 #include <sys/time.h>
 
 #include <string>
+#include <vector>
 
 using namespace velto;
 using velto::testing::TemporaryFolder;
@@ -166,6 +167,29 @@ TEST(LibraryConnectionError, MessagesNameTheFolderBetweenTypographicQuotes) {
                  "The Velto library in “Notes” could not be opened. Its manifest is missing.");
     EXPECT_STREQ(VeltoLibraryConnectionError::pageFileExists("/home/u/Notes", "notes.md").what(),
                  "The folder “Notes” already has a file named “notes.md”. Choose another folder.");
+}
+
+TEST(LibraryConnectionError, ChangedFilesOfAnUnfinishedCopyAreNamedAndWhatToDoIsSaid) {
+    const std::string start = "An earlier copy into the folder “Notes” stopped before it finished, and ";
+    struct Case {
+        std::vector<std::string> files;
+        std::string rest;
+    };
+    const Case cases[] = {
+        {{"a.md"},
+         "“a.md” is no longer as that copy left it. Velto leaves it alone: move it out of the folder, or choose "
+         "another folder."},
+        {{"a.md", ".velto/manifest.json"},
+         "“a.md” and “.velto/manifest.json” are no longer as that copy left them. Velto leaves them alone: move them "
+         "out of the folder, or choose another folder."},
+        {{"a.md", "b.md", "c.md", "d.md", "e.md"},
+         "“a.md”, “b.md”, “c.md” and 2 other files are no longer as that copy left them. Velto leaves them alone: "
+         "move them out of the folder, or choose another folder."},
+    };
+    for (const auto &example : cases) {
+        EXPECT_EQ(VeltoLibraryConnectionError::unfinishedCopyChanged("/home/u/Notes", example.files).what(),
+                  start + example.rest);
+    }
 }
 
 } // namespace

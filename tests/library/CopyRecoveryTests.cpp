@@ -5,11 +5,14 @@
 #include "library/LibraryFolder.h"
 #include "library/LibraryRecovery.h"
 #include "library/ManifestReading.h"
+#include "library/UnfinishedCopy.h"
 #include "library/WriteTransaction.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace velto;
 using namespace velto::writetesting;
@@ -120,6 +123,118 @@ TEST(LibraryCopy, CopyStoppedAtAnyStepLeavesAFolderTheNextCopyTakes) {
         EXPECT_EQ(allPagesOf(copied).size(), 3u) << "the two pages copied, and the user's own file";
         EXPECT_EQ(pageCopy(copied, pageA)->visibleText(), "alpha\n");
     }
+}
+
+/// The page files lying in the folder itself, hidden ones aside.
+std::vector<std::string> pageFilesIn(const std::filesystem::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        auto name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.ends_with(".md") && !name.starts_with(".")) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/// Copies again and expects the refusal that names the file and tells what to do.
+void expectCopyRefusedNaming(const std::filesystem::path &source, const std::filesystem::path &destination,
+                             const std::string &fileName) {
+    try {
+        VeltoPageLibrary::copyLibrary(source, destination);
+        ADD_FAILURE() << "the copy went ahead over a changed file";
+    } catch (const VeltoLibraryConnectionError &error) {
+        EXPECT_EQ(error.kind(), VeltoLibraryConnectionError::Kind::unfinishedCopyChanged) << error.what();
+        EXPECT_NE(std::string(error.what()).find("“" + fileName + "”"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("move it out of the folder"), std::string::npos) << error.what();
+    }
+}
+
+// A copy stopped at any step, a page file it left then edited by hand: the next copy neither removes nor
+// overwrites the edit, and says which file keeps it; the user's own file beside it stays. Once the edited file is
+// moved out, the copy goes ahead.
+TEST(LibraryCopy, HandEditOfAPageFileACopyLeftIsNeverClearedNorOverwritten) {
+    TemporaryFolder source;
+    writeLibrary(source.path(), true);
+    std::size_t editedSteps = 0;
+    for (std::size_t step = 1;; ++step) {
+        SCOPED_TRACE("stopped at step " + std::to_string(step));
+        TemporaryFolder destination;
+        velto::testing::FailingFileSystem stopping;
+        stopping.countOnly({FileOperation::write, FileOperation::fsync, FileOperation::rename, FileOperation::remove,
+                            FileOperation::createDirectory});
+        stopping.failFromOperation(step);
+        try {
+            VeltoPageLibrary::copyLibrary(source.path(), destination.path(), stopping);
+        } catch (const std::exception &) {
+        }
+        if (!stopping.injectedFailure()) {
+            break;
+        }
+        auto pageFiles = pageFilesIn(destination.path());
+        if (pageFiles.empty()) {
+            continue;
+        }
+        ++editedSteps;
+        const std::string edited = pageFiles.front();
+        const std::string editedText = destination.readFile(edited) + "my edit\n";
+        destination.writeFile(edited, editedText);
+        destination.writeFile("notes.md", "my own notes\n");
+
+        expectCopyRefusedNaming(source.path(), destination.path(), edited);
+
+        EXPECT_EQ(destination.readFile(edited), editedText);
+        EXPECT_EQ(destination.readFile("notes.md"), "my own notes\n");
+        TemporaryFolder elsewhere;
+        std::filesystem::rename(destination / edited, elsewhere / edited);
+        ASSERT_NO_THROW(VeltoPageLibrary::copyLibrary(source.path(), destination.path()));
+        EXPECT_EQ(destination.readFile("notes.md"), "my own notes\n");
+        EXPECT_EQ(pageCopy(loadedDocument(destination.path()), pageA)->visibleText(), "alpha\n");
+    }
+    EXPECT_GT(editedSteps, 3u) << "too few stopped copies left a page file to prove anything";
+}
+
+// What a copy writes into ".velto" is proven its own by its bytes too, and what it did not write there is not
+// taken for its own: a changed journal or a file the user put there keeps the folder from being cleared.
+TEST(LibraryCopy, MetadataFileNotAsTheStoppedCopyWroteItIsKept) {
+    TemporaryFolder source;
+    writeLibrary(source.path());
+    for (const bool changesJournal : {true, false}) {
+        TemporaryFolder destination;
+        velto::testing::FailingFileSystem stopping;
+        stopping.countOnlyPathsContaining(VeltoPageLibrary::unfinishedCopyNoteName);
+        stopping.countOnly({FileOperation::remove});
+        stopping.failOperation(1); // the note stays, beside the whole copy
+        EXPECT_ANY_THROW(VeltoPageLibrary::copyLibrary(source.path(), destination.path(), stopping));
+        std::string changed = ".velto/added-by-hand.txt";
+        if (changesJournal) {
+            std::filesystem::directory_iterator journals(destination / ".velto/writers");
+            changed = ".velto/writers/" + journals->path().filename().string();
+            destination.writeFile(changed, destination.readFile(changed) + " ");
+        } else {
+            destination.writeFile(changed, "mine");
+        }
+
+        expectCopyRefusedNaming(source.path(), destination.path(), changed);
+
+        EXPECT_TRUE(destination.exists(changed));
+        EXPECT_TRUE(destination.exists(".velto/manifest.json")) << "a refused clearing removes nothing";
+    }
+}
+
+// A note of an earlier version names its page files without checksums: none of them is taken for the copy's.
+TEST(LibraryCopy, NoteWithoutChecksumsClearsNoPageFile) {
+    TemporaryFolder source;
+    TemporaryFolder destination;
+    writeLibrary(source.path());
+    destination.writeFile("page.md", "---\nvelto_id: " + pageA.uppercaseText() + "\n---\nmy edit\n");
+    destination.writeFile(std::string(".velto/") + VeltoPageLibrary::unfinishedCopyNoteName,
+                          R"({"pageFiles": [{"name": "page.md", "id": ")" + pageA.lowercaseText() + R"("}]})");
+
+    expectCopyRefusedNaming(source.path(), destination.path(), "page.md");
+
+    EXPECT_NE(destination.readFile("page.md").find("my edit"), std::string::npos);
 }
 
 TEST(LibraryCopy, SourceWithoutLibraryIsUnavailable) {

@@ -1,6 +1,6 @@
-// Recovery and load as the driver runs them, for libraries that must come out of a failure no worse than they
-// went in: a recovery that fails at any step leaves the manifest it found, and a library that a newer Velto
-// wrote is refused by both, byte for byte untouched.
+// Recovery, copy and load as the driver runs them, for libraries that must come out of a failure no worse than
+// they went in: a recovery that fails at any step leaves the manifest it found, a copy killed at any step never
+// costs a hand edit made after it, and a library that a newer Velto wrote is refused, byte for byte untouched.
 
 #include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,59 @@ TEST(RecoveryDriver, NewerLibraryIsRefusedByLoadAndRecoveryAndStaysByteForByte) 
         EXPECT_EQ(runDriver({"recover", library.path()}).exitStatus, 2);
         EXPECT_EQ(folderSnapshot(library.path()), before);
     }
+}
+
+/// The first page file lying in the folder itself, hidden ones aside.
+std::optional<std::string> firstPageFile(const fs::path &folder) {
+    for (const auto &name : entryNames(folder)) {
+        if (name.ends_with(".md") && !name.starts_with(".") && fs::is_regular_file(folder / name)) {
+            return name;
+        }
+    }
+    return std::nullopt;
+}
+
+// A copy killed before each of its renames in turn, as a user kills it, and a page file it left edited by hand:
+// the next copy refuses with the error status and the edit stays, as does the user's own file beside it. Where
+// no page file was left yet, or once the edited one is moved out, the next copy goes ahead.
+TEST(CopyDriver, CopyKilledAtAnyRenameNeverCostsAHandEditMadeAfterIt) {
+    TemporaryFolder scratch;
+    auto source = scratch / "source";
+    writeTwoPageLibrary(source, pageA, pageB);
+    std::size_t rename = 1;
+    std::size_t edits = 0;
+    for (;; ++rename) {
+        SCOPED_TRACE("killed before rename " + std::to_string(rename));
+        const std::string name = "copy-" + std::to_string(rename);
+        auto destination = scratch / name;
+        auto killed =
+            runDriver({"copy", source.string(), destination.string(), "--kill-at-rename", std::to_string(rename)});
+        if (killed.exitStatus == 0) {
+            break;
+        }
+        ASSERT_EQ(killed.exitStatus, -1) << "the copy ended before it was killed";
+        auto edited = firstPageFile(destination);
+        std::string editedText;
+        if (edited) {
+            ++edits;
+            editedText = scratch.readFile(name + "/" + *edited) + "my edit\n";
+            scratch.writeFile(name + "/" + *edited, editedText);
+        }
+        scratch.writeFile(name + "/notes.md", "my own notes\n");
+
+        auto again = runDriver({"copy", source.string(), destination.string()});
+
+        EXPECT_EQ(again.exitStatus, edited ? 2 : 0);
+        if (edited) {
+            EXPECT_EQ(scratch.readFile(name + "/" + *edited), editedText);
+            fs::rename(destination / *edited, scratch / (name + "-edited.md"));
+            EXPECT_EQ(runDriver({"copy", source.string(), destination.string()}).exitStatus, 0)
+                << "the edited file moved out, the copy goes ahead";
+        }
+        EXPECT_EQ(scratch.readFile(name + "/notes.md"), "my own notes\n");
+        ASSERT_LT(rename, 200u) << "the copy never ran to its end";
+    }
+    EXPECT_GT(edits, 2u) << "too few killed copies left a page file to prove anything";
 }
 
 } // namespace

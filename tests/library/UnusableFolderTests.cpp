@@ -92,28 +92,37 @@ private:
 };
 
 // A load that needs to write nothing succeeds in such a folder, and then every save would fail: the load says so,
-// as for a read-only mount, and changes nothing.
+// as for a read-only mount, and changes nothing. Nor does one that would write: a Markdown file another program
+// added would be recorded in the manifest (".velto" still takes files) before the folder was found read-only.
 TEST(UnusableFolder, PagesFolderWithoutWritePermissionIsNamedAtTheLoadThatWritesNothing) {
-    TemporaryFolder folder;
-    writeTwoPageLibrary(folder.path(), pageA, pageB);
-    ASSERT_NE(VeltoPageLibrary::load(folder.path(), defaultFileSystem(), day(9)).asLoaded(), nullptr);
-    auto before = folderSnapshot(folder.path());
-    PagesFolderWithoutWritePermission readOnly(folder.path());
+    for (bool withAddedFile : {false, true}) {
+        SCOPED_TRACE(withAddedFile ? "a Markdown file added" : "nothing added");
+        TemporaryFolder folder;
+        writeTwoPageLibrary(folder.path(), pageA, pageB);
+        ASSERT_NE(VeltoPageLibrary::load(folder.path(), defaultFileSystem(), day(9)).asLoaded(), nullptr);
+        if (withAddedFile) {
+            folder.writeFile("added.md", "Added by another program\n");
+        }
+        auto before = folderSnapshot(folder.path());
+        PagesFolderWithoutWritePermission readOnly(folder.path());
 
-    auto result = VeltoPageLibrary::load(folder.path(), readOnly, day(9));
-    ASSERT_NE(result.failureIssue(), nullptr);
-    EXPECT_EQ(*result.failureIssue(),
-              (Issue{Issue::Kind::unreadable, "The Pages folder “" + folder.path().string() + "” is read-only.",
-                     Issue::Remedy::changeFolder}));
-    EXPECT_EQ(folderSnapshot(folder.path()), before);
+        auto result = VeltoPageLibrary::load(folder.path(), readOnly, day(9));
+        ASSERT_NE(result.failureIssue(), nullptr);
+        EXPECT_EQ(*result.failureIssue(),
+                  (Issue{Issue::Kind::unreadable, "The Pages folder “" + folder.path().string() + "” is read-only.",
+                         Issue::Remedy::changeFolder}));
+        EXPECT_EQ(folderSnapshot(folder.path()), before);
+    }
 }
 
-// The same with the system's own permissions: a folder of mode 555 owned by an ordinary user. Privileges that may
-// write anywhere never see it refused, so as root the load runs in the library driver as the user "nobody".
+// The same with the system's own permissions: a folder of mode 555 owned by an ordinary user, its ".velto" writable,
+// holding a Markdown file the manifest does not list yet. Privileges that may write anywhere never see it refused,
+// so as root the load runs in the library driver as the user "nobody".
 TEST(UnusableFolder, PagesFolderOfMode555IsNamedAtTheLoadForAnOrdinaryUser) {
     TemporaryFolder scratch;
     const std::filesystem::path folder = scratch / "Pages";
     writeTwoPageLibrary(folder, pageA, pageB);
+    scratch.writeFile("Pages/added.md", "Added by another program\n");
     const bool asRoot = ::geteuid() == 0;
     std::vector<std::string> asNobody{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
     if (asRoot) {
@@ -133,6 +142,7 @@ TEST(UnusableFolder, PagesFolderOfMode555IsNamedAtTheLoadForAnOrdinaryUser) {
     }
     ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
     const std::string readOnly = "The Pages folder “" + folder.string() + "” is read-only.";
+    auto before = folderSnapshot(folder);
 
     if (asRoot) {
         std::vector<std::string> load = asNobody;
@@ -147,6 +157,7 @@ TEST(UnusableFolder, PagesFolderOfMode555IsNamedAtTheLoadForAnOrdinaryUser) {
         ASSERT_NE(result.failureIssue(), nullptr);
         EXPECT_EQ(result.failureIssue()->message, readOnly);
     }
+    EXPECT_EQ(folderSnapshot(folder), before) << "a refused load writes nothing";
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
 #include "model/PageIndex.h"
+#include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -218,10 +219,49 @@ TEST(DiskChanges, ArchivingEveryPageLooksUpPagesInProportionToTheLibrary) {
     EXPECT_EQ(merged.document.pages.back().content.asLoaded()->body, "page 2999\n");
 }
 
-TEST(DiskChanges, FileThatIsNotUTF8FailsAsUnreadable) {
-    EditedPage page("one\n", "ours\n");
-    page.folder.writeFile(fileNameOf(page.onDisk), "\xff\xfe broken");
-    EXPECT_THROW(page.resolve(), PageFileError);
+// A file that another program made unreadable is never written over: the store's text becomes a recovered page in
+// the page's place, and the page stays recorded at the file, unremoved. A read that fails for a cause outside the
+// file (memory, open files) fails the save, which is tried again.
+TEST(DiskChanges, FileThatCannotBeReadIsLeftAsItIsAndTheStoresTextIsRecoveredBesideIt) {
+    struct Case {
+        const char *name;
+        std::string bytes;
+        int readError; // 0: the read succeeds
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"not UTF-8", "\xff\xfe broken", 0, "couldn’t be opened using text encoding Unicode (UTF-8)"},
+        {"no permission", "one\n", EACCES, "Permission denied"},
+        {"out of memory", "one\n", ENOMEM, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EditedPage page("one\n", "ours\n");
+        page.folder.writeFile(fileNameOf(page.onDisk), c.bytes);
+        velto::testing::FailingFileSystem fileSystem;
+        fileSystem.countOnly({FileOperation::read});
+        fileSystem.failFromOperation(c.readError == 0 ? 0 : 1, c.readError);
+        if (c.reason.empty()) {
+            EXPECT_THROW(resolvingConcurrentDiskChanges(page.request, page.folder.path(), fileSystem), PageFileError);
+            continue;
+        }
+        auto resolved = resolvingConcurrentDiskChanges(page.request, page.folder.path(), fileSystem);
+
+        ASSERT_EQ(resolved.conflicts.size(), 1u);
+        const VeltoPage &recovered = resolved.conflicts[0].preservedPage;
+        EXPECT_EQ(recovered.fileSlug, "recovered-page");
+        EXPECT_EQ(recovered.visibleText(), "ours\n");
+        EXPECT_EQ(resolved.pageIDReplacements.at(pageA), recovered.id);
+        EXPECT_EQ(resolved.request->document.currentPage.id, recovered.id);
+        EXPECT_TRUE(resolved.request->removedPageRevisions.empty()) << "removing the page would delete the file";
+        EXPECT_FALSE(resolved.observedPageFiles.contains(page.folder / fileNameOf(page.onDisk)));
+        ASSERT_EQ(resolved.pagesLeftUnread.size(), 1u);
+        EXPECT_EQ(resolved.pagesLeftUnread[0].page.id, pageA);
+        EXPECT_NE(resolved.pagesLeftUnread[0].page.content.asUnavailable(), nullptr);
+        EXPECT_EQ(resolved.pagesLeftUnread[0].file.relativePath, fileNameOf(page.onDisk));
+        EXPECT_NE(resolved.pagesLeftUnread[0].file.reason.find(c.reason), std::string::npos)
+            << resolved.pagesLeftUnread[0].file.reason;
+    }
 }
 
 TEST(DiskChanges, ConflictIdentifierIsAVersion5UUIDThatDependsOnArgumentOrder) {

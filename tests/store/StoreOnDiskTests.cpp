@@ -9,11 +9,16 @@
 
 #include <QtCore/QTimer>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <thread>
+#include <tuple>
 
 namespace velto {
 namespace {
@@ -226,6 +231,86 @@ TEST(StoreOnDisk, FolderRemovedWhileOpenIsWatchedAgainOnceASaveMakesItAnew) {
                            [](const std::set<std::string> &paths) { return paths.count("again.md") == 1; });
     };
     EXPECT_TRUE(processEventsUntil(reportedAgain, 30s));
+}
+
+/// How another program makes the current page's file one that Velto refuses to read, replacing it in one step.
+struct UnreadableReplacement {
+    const char *name;
+    std::function<void(const std::filesystem::path &file)> write;
+    const char *reason; // as the notice names it
+};
+
+const UnreadableReplacement unreadableReplacements[] = {
+    {"too large",
+     [](const std::filesystem::path &file) {
+         std::ofstream(file, std::ios::binary) << "x";
+         std::filesystem::resize_file(file, largestReadableFileBytes + 1); // sparse: no disk space taken
+     },
+     "File too large"},
+    {"Latin-1", [](const std::filesystem::path &file) { std::ofstream(file, std::ios::binary) << "caf\xe9\n"; },
+     "couldn’t be opened using text encoding Unicode (UTF-8)"},
+};
+
+/// What tells a file apart from the one that replaces it.
+std::tuple<std::uintmax_t, std::filesystem::file_time_type, ino_t> identity(const std::filesystem::path &file) {
+    struct stat status {};
+    EXPECT_EQ(::stat(file.c_str(), &status), 0);
+    return {std::filesystem::file_size(file), std::filesystem::last_write_time(file), status.st_ino};
+}
+
+// Text held of a page whose file another program makes unreadable is kept as a recovered page, with one notice
+// that names the file; the file stays as it is. The refresh may meet the file first (nothing typed since the last
+// save) or a save may (typed before the refresh ran); text typed afterwards is saved with it.
+TEST(StoreOnDisk, TextOfAPageWhoseFileBecomesUnreadableIsKeptAsARecoveredPageBesideTheFile) {
+    for (const UnreadableReplacement &replacement : unreadableReplacements) {
+        for (bool typedBeforeTheRefresh : {false, true}) {
+            SCOPED_TRACE(std::string(replacement.name) + (typedBeforeTheRefresh ? ", typed before" : ", refreshed"));
+            ObservedStore observed;
+            VeltoStore &store = *observed.store;
+            int unreadableAlerts = 0;
+            int notices = 0;
+            QObject::connect(&store, &VeltoStoreSignals::unreadableFilesFound, [&] { ++unreadableAlerts; });
+            QObject::connect(&store, &VeltoStoreSignals::conflictNoticeRaised, [&] { ++notices; });
+            store.setText("BEFORE1\n", systemClock().now());
+            awaitDone(store.flush());
+            const std::filesystem::path file = *store.currentPageFileURL();
+            const Uuid pageID = store.document().currentPage.id;
+
+            replacement.write(file.string() + ".tmp");
+            std::filesystem::rename(file.string() + ".tmp", file);
+            const auto replaced = identity(file);
+            if (typedBeforeTheRefresh) {
+                store.setText("BEFORE1AFTER22\n", systemClock().now());
+            } else {
+                ASSERT_TRUE(processEventsUntil([&] { return store.document().currentPage.id != pageID; }, 30s));
+                EXPECT_EQ(store.document().currentPage.visibleText(), "BEFORE1\n");
+                store.setText("BEFORE1AFTER22\n", systemClock().now());
+            }
+            awaitDone(store.flush());
+            ASSERT_TRUE(processEventsUntil([&] { return notices > 0 && !store.isRefreshingFromDisk(); }, 30s));
+            processEventsFor(200ms);
+
+            EXPECT_NE(store.document().currentPage.id, pageID);
+            ASSERT_TRUE(store.currentPageFileURL().has_value());
+            EXPECT_NE(defaultFileSystem().readFile(*store.currentPageFileURL()).find("BEFORE1AFTER22\n"),
+                      std::string::npos);
+            EXPECT_EQ(identity(file), replaced) << "the unreadable file was written over";
+            EXPECT_EQ(unreadableAlerts, 0);
+            EXPECT_EQ(notices, 1);
+            ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+            const std::string &message = store.lastSaveConflictPresentation()->message;
+            EXPECT_NE(message.find("“" + file.filename().string() + "”"), std::string::npos) << message;
+            EXPECT_NE(message.find(replacement.reason), std::string::npos) << message;
+            EXPECT_NE(message.find("left that file as it is"), std::string::npos) << message;
+
+            // Made readable again, the file is a page again: nothing recorded the page as deleted.
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << "readable again\n";
+            VeltoLibraryLoadResult reloaded = awaitValue(productionLoadOperation(observed.folder));
+            ASSERT_NE(reloaded.asLoaded(), nullptr);
+            EXPECT_TRUE(containsPageWithText(reloaded.asLoaded()->document, "readable again\n"));
+            EXPECT_TRUE(containsPageWithText(reloaded.asLoaded()->document, "BEFORE1AFTER22\n"));
+        }
+    }
 }
 
 TEST(StoreOnDisk, ReadingAPageWhileAnotherWriterHoldsTheLockLeavesTheMainThreadFree) {

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -29,6 +30,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -489,11 +492,11 @@ long millisecondsArgument(const std::string &text) {
     return value;
 }
 
-std::size_t stepArgument(const std::string &text) {
+std::size_t stepArgument(const std::string &text, const std::string &option) {
     std::size_t value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value == 0) {
-        throw std::invalid_argument("--fail-at-step needs a step number from 1, not “" + text + "”");
+        throw std::invalid_argument(option + " needs a step number from 1, not “" + text + "”");
     }
     return value;
 }
@@ -538,11 +541,43 @@ int runWrite(const std::vector<std::string> &arguments) {
     }
 }
 
-int runCopy(const std::vector<std::string> &arguments) {
-    if (arguments.size() != 2) {
-        throw std::invalid_argument("usage: copy SRC DST");
+/// The real file system, except that the process is killed just before its n-th rename, the step that puts a
+/// written file in place: nothing after it runs, no clean-up included, as when a user kills the copy.
+class KilledAtRenameFileSystem : public velto::PosixFileSystem {
+public:
+    explicit KilledAtRenameFileSystem(std::size_t killingRename)
+        : killingRename(killingRename) {}
+
+protected:
+    void beforeOperation(velto::FileOperation operation, const std::filesystem::path &) override {
+        if (operation == velto::FileOperation::rename && ++renames == killingRename) {
+            ::kill(::getpid(), SIGKILL);
+        }
     }
-    auto document = VeltoPageLibrary::copyLibrary(arguments[0], arguments[1]);
+
+private:
+    std::size_t killingRename;
+    std::size_t renames = 0;
+};
+
+int runCopy(const std::vector<std::string> &arguments) {
+    const char *usage = "usage: copy SRC DST [--kill-at-rename N]";
+    std::vector<std::string> folders;
+    std::size_t killingRename = 0;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (arguments[index] == "--kill-at-rename" && index + 1 < arguments.size()) {
+            killingRename = stepArgument(arguments[++index], "--kill-at-rename");
+        } else if (!arguments[index].starts_with("--")) {
+            folders.push_back(arguments[index]);
+        } else {
+            throw std::invalid_argument(usage);
+        }
+    }
+    if (folders.size() != 2) {
+        throw std::invalid_argument(usage);
+    }
+    KilledAtRenameFileSystem fileSystem(killingRename);
+    auto document = VeltoPageLibrary::copyLibrary(folders[0], folders[1], fileSystem);
     return printed(
         {{"currentPageID", document.currentPage.id.uppercaseText()}, {"pageIDs", idArray(documentPageIDs(document))}});
 }
@@ -553,7 +588,7 @@ int runRecover(const std::vector<std::string> &arguments) {
     std::size_t failingStep = 0;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         if (arguments[index] == "--fail-at-step" && index + 1 < arguments.size()) {
-            failingStep = stepArgument(arguments[++index]);
+            failingStep = stepArgument(arguments[++index], "--fail-at-step");
         } else if (folder.empty() && !arguments[index].starts_with("--")) {
             folder = arguments[index];
         } else {

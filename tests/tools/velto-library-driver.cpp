@@ -13,7 +13,9 @@
 //                                                  a full load, then the incremental load of the paths
 //   velto-library-driver write DIR [--pause-ms N] < ops.json
 //                                                  a full load, then one save of the operations (WriteCommands.h)
-//   velto-library-driver copy SRC DST | recover DIR [--fail-at-step N] | assess DIR
+//   velto-library-driver copy SRC DST [--kill-at-rename N]
+//                                                  copies SRC into DST; killed just before its N-th rename
+//   velto-library-driver recover DIR [--fail-at-step N] | assess DIR
 //
 // Errors go to standard error with exit status 2.
 

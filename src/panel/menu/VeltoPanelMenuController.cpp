@@ -203,7 +203,8 @@ QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page,
         return QStringLiteral("Saved because this page changed elsewhere.\n\n") + excerpt;
     }
     if (page.fileSlug == "recovered-page") {
-        return QStringLiteral("Recovered after the original page file was removed or emptied.\n\n") + excerpt;
+        return QStringLiteral("Recovered after the original page file was removed, emptied or made unreadable.\n\n") +
+               excerpt;
     }
     return excerpt;
 }

@@ -1,0 +1,60 @@
+#include "library/PageFileSize.h"
+
+#include "model/LibraryErrors.h"
+
+#include <cerrno>
+#include <string>
+
+namespace VeltoPageLibrary {
+
+namespace {
+
+/// The file text of the front-matter block alone, with the content's line ending and byte-order mark.
+velto::VeltoPageFileContent blockOf(const velto::VeltoPageFileContent &content) {
+    return {content.frontMatter, {}, content.lineEnding, content.byteOrderMark};
+}
+
+} // namespace
+
+std::size_t fileSizeWithAllMetadata(const velto::VeltoPageFileContent &content) {
+    // Only the block changes: its size before and after writing the metadata tells what the whole file gains. Every
+    // identifier is as long as any other.
+    velto::VeltoPageFileContent block = blockOf(content);
+    std::size_t before = block.fileContentsSize();
+    block.writeVeltoMetadata(content.veltoPageID().value_or(velto::Uuid{}), true,
+                             content.conflictOriginalPageID().value_or(velto::Uuid{}));
+    std::size_t after = block.fileContentsSize();
+    // The old flat keys give way to the mapping: a block may also get smaller.
+    return content.fileContentsSize() - before + after;
+}
+
+bool leavesRoomForMetadata(const velto::VeltoPageFileContent &content) {
+    // Every page is loaded through here: one far below the limit is not measured. Written, its body at most doubles
+    // (each "\n" as "\r\n"), and the metadata adds "velto:" and three lines each indented at most as deep as the
+    // block is long, all doubled too, after a byte-order mark.
+    std::size_t frontMatterBytes = content.frontMatter ? content.frontMatter->size() : 0;
+    std::size_t mostWritten = 2 * (content.body.size() + 4 * frontMatterBytes + 256) + 3;
+    return mostWritten <= largestPageFileBytes || fileSizeWithAllMetadata(content) <= largestPageFileBytes;
+}
+
+void requireRoomForMetadata(const std::filesystem::path &url, const velto::VeltoPageFileContent &content) {
+    if (!leavesRoomForMetadata(content)) {
+        throw velto::PageFileError::unreadable(
+            url, velto::FileSystemError(EFBIG, url, "Reading").localizedDescription(), EFBIG);
+    }
+}
+
+PageFileTooLargeError::PageFileTooLargeError(const std::filesystem::path &url)
+    : std::runtime_error("This page is too large to save: its file \u201c" + url.filename().string() +
+                         "\u201d would be larger than the " + std::to_string(largestPageFileBytes / (1024 * 1024)) +
+                         " MiB that Velto opens. Take some text out, and Velto saves the page again.")
+    , url_(url) {}
+
+void requireFitsAsPageFile(const std::filesystem::path &url, std::size_t writtenBytes,
+                           const velto::VeltoPageFileContent &content) {
+    if (writtenBytes > largestPageFileBytes || !leavesRoomForMetadata(content)) {
+        throw PageFileTooLargeError(url);
+    }
+}
+
+} // namespace VeltoPageLibrary
