@@ -126,12 +126,18 @@ VeltoPage mergedPage(const VeltoPage &page, const std::string &mergedText, velto
     return merged;
 }
 
+/// A conflict page and whether its file was there already.
+struct PreservedPage {
+    VeltoPage page;
+    bool fileExisted = false;
+};
+
 /// The page that keeps the other version of a page in conflict: the disk's text as a conflict copy, or the
 /// store's text as a recovered page when the disk has none. A file left by an earlier attempt of the same
 /// save is read back rather than made again.
-VeltoPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
-                        const std::optional<SharedText> &diskText, const std::filesystem::path &folderURL,
-                        velto::FileSystem &fileManager) {
+PreservedPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
+                            const std::optional<SharedText> &diskText, const std::filesystem::path &folderURL,
+                            velto::FileSystem &fileManager) {
     bool isConflictCopy = diskText && !diskText->empty();
     VeltoPage preserved;
     preserved.id = deterministicConflictPageID(request.operationID, page.id);
@@ -141,7 +147,8 @@ VeltoPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
 
     auto url = pageURL(pageFileName(velto::VeltoLibraryPageRecord::fromPage(preserved)), folderURL, fileManager);
     std::string text;
-    if (fileManager.fileExists(url)) {
+    bool fileExisted = fileManager.fileExists(url);
+    if (fileExisted) {
         text = pageFileText(url, fileManager);
     } else {
         text = isConflictCopy ? *diskText : heldFileText(page);
@@ -153,7 +160,7 @@ VeltoPage preservedPage(const VeltoSaveRequest &request, const VeltoPage &page,
     preserved.updatedAt = request.recordedAt;
     preserved.archivedAt = archiveDate(content.isArchived(), page, request.recordedAt);
     preserved.content = VeltoPageContent::loaded(std::move(content));
-    return preserved;
+    return {std::move(preserved), fileExisted};
 }
 
 /// The page as a load holds it while its file cannot be read: unavailable, with what its file held when the store
@@ -259,7 +266,8 @@ struct Resolution {
             }
             const VeltoPage page = *found;
             auto recovered = preservedPage(request, page, std::nullopt, folderURL, fileManager);
-            recordRecoveredPageBesideUnreadableFile(page, baseline, std::move(recovered),
+            result.conflictPageOrigins[recovered.page.id] = {error.url(), recovered.fileExisted};
+            recordRecoveredPageBesideUnreadableFile(page, baseline, std::move(recovered.page),
                                                     unreadableFile(error, folderURL));
             return;
         }
@@ -280,10 +288,11 @@ struct Resolution {
             }
         }
         auto preserved = preservedPage(request, page, disk.diskText, folderURL, fileManager);
+        result.conflictPageOrigins[preserved.page.id] = {disk.url, preserved.fileExisted};
         if (disk.diskText && !disk.diskText->empty()) {
-            recordConflictCopy(page, std::move(preserved));
+            recordConflictCopy(page, std::move(preserved.page));
         } else {
-            recordRecoveredPage(page, std::move(preserved));
+            recordRecoveredPage(page, std::move(preserved.page));
         }
     }
 
@@ -315,7 +324,8 @@ struct Resolution {
         removed.relativeFilePath = record.relativeFilePath;
         removed.archivedAt = record.archivedAt;
         auto copy = preservedPage(request, removed, SharedText(std::move(diskText)), folderURL, fileManager);
-        recordConflictCopyOfRemovedPage(pageID, removalRevision, std::move(copy));
+        result.conflictPageOrigins[copy.page.id] = {url, copy.fileExisted};
+        recordConflictCopyOfRemovedPage(pageID, removalRevision, std::move(copy.page));
     }
 };
 

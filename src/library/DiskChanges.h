@@ -20,6 +20,17 @@
 // written, so that no one's text is silently overwritten. They read page files and write none.
 namespace VeltoPageLibrary {
 
+/// Where the text of a conflict page (a conflict copy or a recovered page) was found, so that a save that fails
+/// after writing it can tell whether that text is still to be had without it.
+struct ConflictPageOrigin {
+    /// The page file whose text a conflict copy keeps; for a recovered page, the file that had gone or emptied.
+    std::filesystem::path source;
+    /// The conflict page's file was there already, left by an earlier attempt of the same save.
+    bool fileExisted = false;
+
+    friend bool operator==(const ConflictPageOrigin &, const ConflictPageOrigin &) = default;
+};
+
 /// A save request with the other writers' changes folded in, and what that took.
 struct VeltoResolvedDiskChanges {
     /// The request with merged pages, conflict pages and their marks; absent when the request comes through
@@ -31,6 +42,7 @@ struct VeltoResolvedDiskChanges {
     std::vector<VeltoPageLeftUnread> pagesLeftUnread; // recorded pages whose unreadable files stay as they are
     /// The save replaces a file the checks read only while it still holds exactly what they read.
     ObservedPageFiles observedPageFiles;
+    std::map<velto::Uuid, ConflictPageOrigin> conflictPageOrigins; // by the conflict page's identifier
 
     friend bool operator==(const VeltoResolvedDiskChanges &, const VeltoResolvedDiskChanges &) = default;
 };

@@ -1,5 +1,6 @@
 #include "library/PageFileWrites.h"
 
+#include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
 
 #include <string_view>
@@ -7,6 +8,22 @@
 namespace VeltoPageLibrary {
 
 namespace {
+
+/// " The conflict copy “a.md” it made stays in the folder.", or nothing when none stays.
+std::string keptConflictsSentence(const std::vector<VeltoSaveConflict> &keptConflicts) {
+    if (keptConflicts.empty()) {
+        return {};
+    }
+    std::string names;
+    for (const auto &conflict : keptConflicts) {
+        names +=
+            (names.empty() ? "\u201c" : ", \u201c") + pageFileName(namingRecord(conflict.preservedPage)) + "\u201d";
+    }
+    if (keptConflicts.size() == 1) {
+        return " The conflict copy " + names + " it made stays in the folder.";
+    }
+    return " The conflict copies " + names + " it made stay in the folder.";
+}
 
 /// The replacement of a checked file. A file that fails to be read while it is compared (a failing disk) is no
 /// change by another program: it stays as it was, and the save fails as a read of it fails anywhere else.
@@ -24,8 +41,18 @@ velto::ReplacementOutcome replaceUnlessChanged(const PageFileWrite &file, std::o
 
 } // namespace
 
+PageFileChangedDuringSaveError::PageFileChangedDuringSaveError(const std::filesystem::path &url,
+                                                               bool earlierFilesWritten,
+                                                               std::vector<VeltoSaveConflict> keptConflicts)
+    : std::runtime_error("The page file \u201c" + url.filename().string() +
+                         "\u201d changed while Velto was saving it. Velto saves again in a moment." +
+                         keptConflictsSentence(keptConflicts))
+    , url_(url)
+    , earlierFilesWritten_(earlierFilesWritten)
+    , keptConflicts_(std::move(keptConflicts)) {}
+
 void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
-                    velto::FileSystem &fileManager) {
+                    velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced) {
     bool anyWritten = false;
     for (const auto &file : files) {
         if (!observed.contains(file.url)) {
@@ -45,6 +72,7 @@ void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageF
         if (replaceUnlessChanged(file, expected, fileManager) == velto::ReplacementOutcome::changedMeanwhile) {
             throw PageFileChangedDuringSaveError(file.url, anyWritten);
         }
+        replaced.insert(file.url);
         anyWritten = true;
     }
 }

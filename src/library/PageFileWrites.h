@@ -1,11 +1,13 @@
 #pragma once
 
+#include "library/SaveResult.h"
 #include "library/SharedText.h"
 #include "platform/FileSystem.h"
 
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,22 +21,23 @@ namespace VeltoPageLibrary {
 
 /// Another program changed, removed or created a page file between the save's check of it and its replacement.
 /// The save stopped there, before its journal and the manifest: the other program's file is as it left it, and
-/// the store saves again once it has taken that change in.
+/// the store saves again once it has taken that change in. The conflict pages the save had made went with it,
+/// unless their text was to be had nowhere else: those stay and are named here.
 class PageFileChangedDuringSaveError : public std::runtime_error {
 public:
-    PageFileChangedDuringSaveError(const std::filesystem::path &url, bool earlierFilesWritten)
-        : std::runtime_error("The page file \u201c" + url.filename().string() +
-                             "\u201d changed while Velto was saving it. Velto saves again in a moment.")
-        , url_(url)
-        , earlierFilesWritten_(earlierFilesWritten) {}
+    PageFileChangedDuringSaveError(const std::filesystem::path &url, bool earlierFilesWritten,
+                                   std::vector<VeltoSaveConflict> keptConflicts = {});
 
     const std::filesystem::path &url() const { return url_; }
-    /// Whether the save had written files before it met the change: one that had not can start over.
+    /// Whether files the save wrote before it met the change are still there: one that left none can start over.
     bool earlierFilesWritten() const { return earlierFilesWritten_; }
+    /// The conflict copies and recovered pages the save wrote that stay in the folder, as a save reports them.
+    const std::vector<VeltoSaveConflict> &keptConflicts() const { return keptConflicts_; }
 
 private:
     std::filesystem::path url_;
     bool earlierFilesWritten_;
+    std::vector<VeltoSaveConflict> keptConflicts_;
 };
 
 /// What a save's checks found at each page file they looked at: its bytes, or nothing where no file was. A file
@@ -50,8 +53,9 @@ struct PageFileWrite {
 /// Writes the files. One that `observed` names (what the save's check read there: bytes, or nothing for no
 /// file) is replaced only while it still holds exactly that, otherwise PageFileChangedDuringSaveError is thrown;
 /// the others (new pages, conflict copies) are written as they are. The new files go first, so that a conflict
-/// copy is on disk before the page whose other version it keeps is replaced.
+/// copy is on disk before the page whose other version it keeps is replaced. Each observed file replaced goes
+/// into `replaced`, so that a caller that meets the error knows which were.
 void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
-                    velto::FileSystem &fileManager);
+                    velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced);
 
 } // namespace VeltoPageLibrary

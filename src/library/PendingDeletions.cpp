@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <set>
+#include <string_view>
 
 namespace VeltoPageLibrary {
 
@@ -105,6 +106,32 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
         }
     }
     return stillPending;
+}
+
+bool mayListPendingDeletions(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    std::string bytes;
+    try {
+        bytes = fileManager.readFile(manifestURL(folderURL));
+    } catch (const velto::FileSystemError &) {
+        return false;
+    }
+    // Quotes inside JSON strings are escaped, so the quoted key cannot be part of a file name or a slug. The key
+    // is the manifest's last member; an absent key lists nothing. Anything but an empty array after it may list
+    // names.
+    const std::string_view key = "\"pendingDeletionFileNames\"";
+    std::size_t at = bytes.rfind(key);
+    if (at == std::string::npos) {
+        return false;
+    }
+    std::string_view rest = std::string_view(bytes).substr(at + key.size());
+    for (char expected : {':', '[', ']'}) {
+        std::size_t next = rest.find_first_not_of(" \t\r\n");
+        if (next == std::string_view::npos || rest[next] != expected) {
+            return true;
+        }
+        rest.remove_prefix(next + 1);
+    }
+    return false;
 }
 
 void removeMigratedLegacyDeletionTombstones(const std::map<Uuid, VeltoDeletionTombstone> &representedTombstones,

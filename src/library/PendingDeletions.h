@@ -37,6 +37,12 @@ retryPendingDeletions(const std::vector<std::string> &pendingFileNames, const st
                       const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
                       const RemoveOperation &removeItem);
 
+/// Whether the folder's manifest may list pending deletions, told from its bytes without decoding a large
+/// library's records: false when it lists none for sure, or cannot be read (there is nothing to retry then).
+/// The retry itself decides from the decoded manifest.
+bool mayListPendingDeletions(const std::filesystem::path &folderURL,
+                             velto::FileSystem &fileManager = velto::defaultFileSystem());
+
 /// Removes each file of ".velto/tombstones" whose tombstone the index already represents (the represented
 /// tombstone is preferred over it, or equal); a file whose page has no tombstone in force, or whose own
 /// tombstone would be preferred, stays. Read, decoding and removal errors are thrown.

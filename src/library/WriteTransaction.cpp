@@ -2,6 +2,7 @@
 
 #include "library/DeletionIndex.h"
 #include "library/DiskChanges.h"
+#include "library/FailedSaveConflictPages.h"
 #include "library/LibraryFolder.h"
 #include "library/LibraryLock.h"
 #include "library/ManifestMerge.h"
@@ -105,11 +106,13 @@ recordsOfRemovedPages(const VeltoSaveRequest &request, const std::optional<Velto
 }
 
 /// Writes the pages' files and returns the text written for each page. A file the check read is replaced only
-/// while it still holds what the check read there.
+/// while it still holds what the check read there; when one changed meanwhile, the conflict pages written are
+/// taken back where that loses nothing, and the error says which stay and whether anything written remains.
 std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table,
                                                       const std::filesystem::path &folderURL,
                                                       const VeltoResolvedDiskChanges &resolved,
-                                                      velto::FileSystem &fileManager) {
+                                                      velto::FileSystem &fileManager,
+                                                      const RemoveOperation &removeItem) {
     // Every name and every size is checked before the first file is written, so that a refused name, or a file
     // that reading would refuse, stops the save before it has touched any page.
     std::map<Uuid, velto::WrittenFileText> texts;
@@ -132,7 +135,14 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
         }
         files.push_back({url, texts.emplace(pageID, std::move(text)).first->second.text.view()});
     }
-    VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager);
+    std::set<std::filesystem::path> replaced;
+    try {
+        VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager, replaced);
+    } catch (const PageFileChangedDuringSaveError &error) {
+        auto leftovers = takeBackConflictPages(resolved, files, resolved.observedPageFiles, replaced, folderURL,
+                                               fileManager, removeItem);
+        throw PageFileChangedDuringSaveError(error.url(), leftovers.filesRemain, std::move(leftovers.keptConflicts));
+    }
     return texts;
 }
 
@@ -316,7 +326,7 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
 
     // The page files.
     auto writtenTexts = writePageFiles(identifiersToWrite(finalRequest, table, existingManifest.has_value()), table,
-                                       folderURL, resolved, fileManager);
+                                       folderURL, resolved, fileManager, removeItem);
 
     // The base manifest and this writer's journal.
     ChecksumCheckpointsByPage checksumCheckpoints;
@@ -381,6 +391,29 @@ bool marksNoChange(const VeltoSaveRequest &request) {
            request.removedPageRevisions.empty() && !request.structureRevision.has_value();
 }
 
+/// Tries the manifest's pending deletions again for a save that changes nothing else; the caller holds the library
+/// lock. Only the manifest's pending list is written, and only when a removal succeeded or a name no longer
+/// applies. A manifest of an older schema is left to the next save that changes something, which rewrites it whole.
+void retryPendingDeletionsAlone(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                const RemoveOperation &removeItem) {
+    auto existing = loadManifestIfPresent(folderURL, fileManager);
+    if (!existing || existing->pendingDeletionFileNames.empty() ||
+        existing->schemaVersion != VeltoLibraryManifest::currentSchemaVersion) {
+        return;
+    }
+    auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
+    for (auto &tombstone : loadCanonicalDeletionTombstones(folderURL, fileManager)) {
+        tombstones.push_back(std::move(tombstone));
+    }
+    auto activeTombstones = activeDeletionTombstones(tombstones, loadWriterStates(folderURL, fileManager));
+    auto stillPending =
+        retryPendingDeletions(existing->pendingDeletionFileNames, folderURL, fileManager, activeTombstones, removeItem);
+    if (stillPending != existing->pendingDeletionFileNames) {
+        existing->pendingDeletionFileNames = std::move(stillPending);
+        persist(*existing, folderURL, fileManager);
+    }
+}
+
 } // namespace
 
 VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
@@ -390,25 +423,30 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
     // of nothing leaves every file as it is. Written anyway, the manifest and this writer's journal (megabytes
     // in a big library) would be written again at each launch and each change another program makes, and other
     // writers would see the library change. A library whose manifest is gone is written anew from the request.
+    // Files of deleted pages whose removal failed are tried again though, or only the next edit would try them.
+    RemoveOperation remove = removeItem;
+    if (!remove) {
+        remove = [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); };
+    }
     if (marksNoChange(request) && fileManager.isRegularFile(manifestURL(folderURL))) {
+        if (mayListPendingDeletions(folderURL, fileManager)) {
+            withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition,
+                             [&] { retryPendingDeletionsAlone(folderURL, fileManager, remove); });
+        }
         return {};
     }
     request.document.validate();
     validatePagePaths(request.document, folderURL, fileManager);
     createLibraryDirectories(folderURL, fileManager);
-    RemoveOperation remove = removeItem;
-    if (!remove) {
-        remove = [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); };
-    }
     return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition, [&] {
         return writeWithoutLock(request, folderURL, fileManager, remove, beforeManifestCommit);
     });
 }
 
 // Another program may change a page file between the save's check of it and its replacement; the replacement
-// then leaves that file alone. A save that had written nothing yet is as if it had never run, and starts over
-// from what is on disk now. One that had written other files stops, and the store saves again once it has taken
-// the change in.
+// then leaves that file alone. A save that had written nothing yet, or took back the conflict pages that were all
+// it had written, is as if it had never run, and starts over from what is on disk now. One that leaves other files
+// stops, and the store saves again once it has taken the change in.
 VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                  velto::FileSystem &fileManager, const RemoveOperation &removeItem,
                                  const TransactionHook &beforeManifestCommit) {

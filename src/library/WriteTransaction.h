@@ -42,12 +42,14 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
 /// pending for the next save).
 ///
 /// A page file is replaced only while it holds what the check found there. When another program changed it in
-/// between, a save that had written nothing yet starts over (a few times at most); one that had written other
-/// files throws PageFileChangedDuringSaveError before its journal and the manifest. A save whose only page file
+/// between, the conflict pages the save wrote are taken back where their text is still to be had (see
+/// takeBackConflictPages); a save that then leaves nothing written starts over (a few times at most); one that
+/// leaves other files throws PageFileChangedDuringSaveError before its journal and the manifest, naming the
+/// conflict pages that stay. A save whose only page file
 /// is one it checks leaves that file's comparison to its replacement on the first attempt: a change found there
 /// makes it start over, comparing first, and merge as it would have.
 ///
-/// Nothing is rolled back: whatever a failure leaves before the commit (page files, journal, index) is
+/// Nothing else is rolled back: whatever a failure leaves before the commit (page files, journal, index) is
 /// folded in by the next load or save, because every load and save reads the journals again. Every error
 /// is thrown as it comes, also one after the commit.
 VeltoSaveResult writeWithoutLock(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,

@@ -132,4 +132,20 @@ TEST(PendingDeletions, FailedLegacyRemovalIsThrown) {
     EXPECT_TRUE(temporary.exists(".velto/tombstones/copied.json"));
 }
 
+// Told from the manifest's bytes, so that a save of nothing decodes no large manifest: wrong only towards looking.
+TEST(PendingDeletions, ManifestBytesTellWhetherDeletionsMayBePending) {
+    const std::pair<const char *, bool> cases[] = {
+        {"{\"pages\": [],\n  \"pendingDeletionFileNames\" : [ \n ]\n}", false},
+        {R"({"pages":[]})", false},
+        {R"({"pages":[],"pendingDeletionFileNames":["a.md"]})", true},
+        {R"({"pendingDeletionFileNames":[],"pages":[{"relativeFilePath":"\"pendingDeletionFileNames\":[\"x\"].md"}]})",
+         false},
+    };
+    for (const auto &[manifest, mayList] : cases) {
+        TemporaryFolder folder;
+        folder.writeFile(".velto/manifest.json", manifest);
+        EXPECT_EQ(VeltoPageLibrary::mayListPendingDeletions(folder.path()), mayList) << manifest;
+    }
+}
+
 } // namespace

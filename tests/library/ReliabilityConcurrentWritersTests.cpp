@@ -1,10 +1,15 @@
 #include "ReliabilitySupport.h"
 #include "WriteTestSupport.h"
 
+#include "library/PageFileNaming.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <random>
@@ -99,6 +104,70 @@ TEST(ReliabilityConcurrentWriters, EveryLineASaveReturnedSurvivesInItsPageAMerge
         if (conflictCopies.contains(page.id.uppercaseText())) {
             EXPECT_TRUE(page.content.asLoaded() && page.content.asLoaded()->conflictOriginalPageID());
         }
+    }
+    for (const auto &line : returnedLines) {
+        EXPECT_NE(everything.find(line + "\n"), std::string::npos) << line << " was lost";
+    }
+}
+
+// Two writers add lines at the end of a page while another program appends to its file, as a shell's ">>" does.
+// A save that meets an append fails; one that had made a conflict copy by then takes it back, or names it. Every
+// line of a save that returned is in the page or a copy some save named, and the library holds no other page.
+TEST(ReliabilityConcurrentWriters, FailedSavesLeaveNoPageThatNoSaveNamed) {
+    TemporaryFolder folder;
+    auto library = folder / "library";
+    auto setup = runDriver({"write", library.string()}, R"({"newPages": ["end\n"]})", (folder / "setup").string());
+    ASSERT_TRUE(setup);
+    const std::string page = setup->at("newPageIDs")[0].get<std::string>();
+    std::set<std::string> namedPages; // the new page, the empty one the first save started from, and copies named
+    for (const auto &loaded : writetesting::allPagesOf(writetesting::loadedDocument(library))) {
+        namedPages.insert(loaded.id.uppercaseText());
+    }
+    auto created = writetesting::pageCopy(writetesting::loadedDocument(library), *Uuid::parse(page));
+    auto pageFile = library / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(*created));
+
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(longVariant() ? 60 : 4);
+    std::mutex mutex;
+    std::vector<std::string> returnedLines;
+    std::vector<std::string> failures;
+    auto writerLoop = [&](const std::string &name) {
+        for (int n = 0; std::chrono::steady_clock::now() < end; ++n) {
+            auto line = name + "-" + std::to_string(n);
+            // At the end, where the other program appends: the edits meet, and a save that finds it keeps a copy.
+            Json operations = {{"insertLines", {{page, Json::array({insertion("end", line)})}}}};
+            DriverProcess process({"write", library.string(), "--pause-ms", std::to_string(n % 30)},
+                                  encodeJSON(operations), (folder / name).string());
+            bool saved = process.wait() == 0;
+            auto output = decodeJSON(process.output());
+            std::lock_guard lock(mutex);
+            (saved ? returnedLines : failures).push_back(saved ? line : process.errorOutput());
+            for (const auto &conflict : output.at(saved ? "conflicts" : "keptConflicts")) {
+                namedPages.insert(conflict.at("preservedPageID").get<std::string>());
+            }
+        }
+    };
+    std::atomic<bool> writing = true;
+    std::thread appender([&] {
+        for (int n = 0; writing; ++n) {
+            std::ofstream(pageFile, std::ios::app) << "appended-" << n << "\n";
+            std::this_thread::sleep_for(std::chrono::milliseconds(30)); // a shell loop's pace, not a wait
+        }
+    });
+    std::thread first(writerLoop, "w0"), second(writerLoop, "w1");
+    first.join();
+    second.join();
+    writing = false;
+    appender.join();
+
+    std::cout << returnedLines.size() << " saves returned, " << failures.size() << " failed, " << namedPages.size() - 2
+              << " copies named\n";
+    for (const auto &failure : failures) {
+        EXPECT_NE(failure.find("changed while Velto was saving it"), std::string::npos) << failure;
+    }
+    std::string everything;
+    for (const auto &loaded : writetesting::allPagesOf(writetesting::loadedDocument(library))) {
+        everything += loaded.visibleText() + "\n";
+        EXPECT_TRUE(namedPages.contains(loaded.id.uppercaseText())) << "no save named " << loaded.visibleText();
     }
     for (const auto &line : returnedLines) {
         EXPECT_NE(everything.find(line + "\n"), std::string::npos) << line << " was lost";

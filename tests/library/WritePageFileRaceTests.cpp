@@ -136,6 +136,79 @@ TEST_P(PageFileRace, KeepsBothVersions) {
 INSTANTIATE_TEST_SUITE_P(AtTheReplacement, PageFileRace, ::testing::ValuesIn(raceCases),
                          [](const ::testing::TestParamInfo<RaceCase> &info) { return info.param.name; });
 
+// A save that another program's change stops has written its conflict copies already. Each goes with the save,
+// unless its text would then be in no file: the save had replaced the file it was copied from, or the copy cannot be
+// removed. Those stay and are named by the failure, as a save names its copies; the library gains no other page.
+struct StoppedSaveCase {
+    const char *name;
+    bool bothPagesInConflict; // B as well as A; the change that stops the save comes at B's file, after A's
+    bool removalFails;
+    std::size_t keptCopies;
+};
+
+const StoppedSaveCase stoppedSaveCases[] = {
+    {"ACopyOfAFileLeftToItsWriterGoes", false, false, 0},
+    {"ACopyOfAFileTheSaveReplacedStays", true, false, 1},
+    {"ACopyThatCannotBeRemovedStays", false, true, 1},
+};
+
+void PrintTo(const StoppedSaveCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class StoppedSave : public ::testing::TestWithParam<StoppedSaveCase> {};
+
+TEST_P(StoppedSave, LeavesOnlyTheConflictCopiesItNames) {
+    const StoppedSaveCase &c = GetParam();
+    TemporaryFolder folder;
+    VeltoPageLibrary::write(
+        requestFor(documentOf(pageWithBody(pageA, "one\ntwo\n"), {pageWithBody(pageB, "beta\n")}), {pageA, pageB}),
+        folder.path());
+    auto document = loadedDocument(folder.path());
+    auto fileOf = [&](const VeltoPage &page) {
+        return folder / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(page));
+    };
+    // Both sides rewrite the first line of each page: no merge.
+    std::vector<std::pair<VeltoPage *, std::string>> edited{{&document.currentPage, "one"}};
+    if (c.bothPagesInConflict) {
+        edited.emplace_back(&document.pages[0], "beta");
+    }
+    auto request = requestFor(document, {});
+    for (auto &[page, firstLine] : edited) {
+        request.expectedPageBaselines[page->id] = writtenBaseline(*page);
+        rewriteReplacing(fileOf(*page), firstLine, "their");
+        page->content.asLoaded()->body = page->id == pageA ? "ours\ntwo\n" : "ours\n";
+        request.changedPageRevisions[page->id] = 1;
+    }
+    request.document = document;
+
+    ChangedAtRenameFileSystem fileSystem(fileOf(*edited.back().first),
+                                         [](const fs::path &file, int) { theyKeepRewritingIt(file); });
+    auto failingRemove = [](const fs::path &url) { throw FileSystemError(EACCES, url, "unlink"); };
+    std::vector<VeltoSaveConflict> kept;
+    try {
+        VeltoPageLibrary::write(request, folder.path(), fileSystem,
+                                c.removalFails ? VeltoPageLibrary::RemoveOperation(failingRemove)
+                                               : VeltoPageLibrary::RemoveOperation());
+        ADD_FAILURE() << "the save overwrote a file that changed under it";
+    } catch (const VeltoPageLibrary::PageFileChangedDuringSaveError &error) {
+        kept = error.keptConflicts();
+    }
+
+    ASSERT_EQ(kept.size(), c.keptCopies);
+    auto loaded = loadedDocument(folder.path());
+    EXPECT_EQ(allPagesOf(loaded).size(), 2 + c.keptCopies) << "a page that no save reported";
+    for (const auto &conflict : kept) {
+        EXPECT_EQ(conflict.originalPageID, pageA);
+        auto copy = writetesting::pageCopy(loaded, conflict.preservedPage.id);
+        ASSERT_TRUE(copy) << "a reported copy is not in the library";
+        EXPECT_EQ(copy->visibleText(), "their\ntwo\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheReplacement, StoppedSave, ::testing::ValuesIn(stoppedSaveCases),
+                         [](const ::testing::TestParamInfo<StoppedSaveCase> &info) { return info.param.name; });
+
 // A big page's file that fails to be read back while it is replaced (a failing disk, the page cache still holding
 // the page) is no change by another program: the save fails once with the read's error, as a read of the page
 // fails anywhere else, without trying again, and leaves the file and the manifest as they were.

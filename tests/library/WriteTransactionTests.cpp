@@ -333,6 +333,31 @@ TEST(WriteTransaction, FailedRemovalStaysPendingAndTheManifestIsWrittenOnce) {
     EXPECT_EQ(std::count(renamed.begin(), renamed.end(), VeltoPageLibrary::manifestURL(folder.path())), 1);
 }
 
+// The store's saves before refreshes change nothing, and may be the only saves for a long time: they try again the
+// removals that failed. The manifest is written only for what that changes; a removal still refused writes nothing.
+TEST(WriteTransaction, SaveOfNothingRetriesPendingDeletions) {
+    for (bool removalSucceeds : {true, false}) {
+        SCOPED_TRACE(removalSucceeds ? "the folder allows the removal now" : "the folder still refuses it");
+        TemporaryFolder folder;
+        auto document = libraryOfTwoPages(folder);
+        auto fileName = fileNameOf(document.pages[0]);
+        auto removal = requestFor(documentOf(document.currentPage), {});
+        removal.removedPageRevisions[pageB] = 1;
+        auto failingRemove = [](const std::filesystem::path &url) { throw FileSystemError(EACCES, url, "unlink"); };
+        VeltoPageLibrary::write(removal, folder.path(), defaultFileSystem(), failingRemove);
+
+        RecordingFileSystem recording;
+        VeltoPageLibrary::write(requestFor(documentOf(document.currentPage), {}), folder.path(), recording,
+                                removalSucceeds ? VeltoPageLibrary::RemoveOperation() : failingRemove);
+
+        EXPECT_EQ(folder.exists(fileName), !removalSucceeds);
+        EXPECT_EQ(VeltoPageLibrary::loadManifestIfPresent(folder.path())->pendingDeletionFileNames,
+                  removalSucceeds ? std::vector<std::string>{} : std::vector<std::string>{fileName});
+        std::vector<std::filesystem::path> manifestOnly{VeltoPageLibrary::manifestURL(folder.path())};
+        EXPECT_EQ(recording.renamedPaths(), removalSucceeds ? manifestOnly : std::vector<std::filesystem::path>{});
+    }
+}
+
 TEST(WriteTransaction, DeletedPagesFileThatNowCarriesAnotherPageIsKept) {
     TemporaryFolder folder;
     auto document = libraryOfTwoPages(folder);

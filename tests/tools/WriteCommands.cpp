@@ -7,6 +7,7 @@
 #include "library/MetadataRebuild.h"
 #include "library/PageAvailability.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileWrites.h"
 #include "library/PageLoading.h"
 #include "library/ProcessWriter.h"
 #include "library/SaveRequest.h"
@@ -371,6 +372,17 @@ Json idArray(const std::vector<Uuid> &ids) {
     return array;
 }
 
+Json conflictsJson(const std::vector<VeltoSaveConflict> &conflicts) {
+    Json json = Json::array();
+    for (const auto &conflict : conflicts) {
+        auto record = velto::VeltoLibraryPageRecord::fromPage(conflict.preservedPage);
+        json.push_back({{"originalPageID", conflict.originalPageID.uppercaseText()},
+                        {"preservedPageID", conflict.preservedPage.id.uppercaseText()},
+                        {"relativeFilePath", VeltoPageLibrary::pageFileName(record)}});
+    }
+    return json;
+}
+
 Json saveResultJson(const VeltoSaveResult &result, const std::vector<Uuid> &newPageIDs) {
     Json json = Json::object();
     std::vector<Uuid> persisted;
@@ -378,14 +390,7 @@ Json saveResultJson(const VeltoSaveResult &result, const std::vector<Uuid> &newP
         persisted.push_back(id);
     }
     json["persistedPageIDs"] = idArray(persisted);
-    Json conflicts = Json::array();
-    for (const auto &conflict : result.conflicts) {
-        auto record = velto::VeltoLibraryPageRecord::fromPage(conflict.preservedPage);
-        conflicts.push_back({{"originalPageID", conflict.originalPageID.uppercaseText()},
-                             {"preservedPageID", conflict.preservedPage.id.uppercaseText()},
-                             {"relativeFilePath", VeltoPageLibrary::pageFileName(record)}});
-    }
-    json["conflicts"] = conflicts;
+    json["conflicts"] = conflictsJson(result.conflicts);
     Json replacements = Json::object();
     for (const auto &[from, to] : result.pageIDReplacements) {
         replacements[from.uppercaseText()] = to.uppercaseText();
@@ -526,8 +531,14 @@ int runWrite(const std::vector<std::string> &arguments) {
     std::vector<Uuid> newPageIDs;
     apply(operations, builder, newPageIDs);
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
-    auto result = VeltoPageLibrary::write(builder.request, folder);
-    return printed(saveResultJson(result, newPageIDs));
+    try {
+        auto result = VeltoPageLibrary::write(builder.request, folder);
+        return printed(saveResultJson(result, newPageIDs));
+    } catch (const VeltoPageLibrary::PageFileChangedDuringSaveError &error) {
+        // The conflict pages that the failed save leaves in the folder are reported as a save's are.
+        printed({{"keptConflicts", conflictsJson(error.keptConflicts())}});
+        throw;
+    }
 }
 
 /// The real file system, except that the process is killed just before its n-th rename, the step that puts a

@@ -16,6 +16,8 @@
 //                                         "insertLines" edits the text as this load found it: each new line goes
 //                                         after the first line equal to "after" (at the end when none is), so
 //                                         that concurrent writers can make edits that only add lines.
+//                                         A save stopped by another program's change to a page file prints
+//                                         {"keptConflicts": [...]}, the conflict pages it leaves, before it fails.
 //   copy SRC DST                          copies the library of SRC into DST
 //   recover DIR [--fail-at-step N]       rewrites the library of DIR from the pages it loads, or from its
 //                                         Markdown files when it does not load; with --fail-at-step, the N-th

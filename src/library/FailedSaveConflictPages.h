@@ -1,0 +1,37 @@
+#pragma once
+
+#include "library/DiskChanges.h"
+#include "library/PageFileWrites.h"
+#include "library/PendingDeletions.h"
+#include "library/SaveResult.h"
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <set>
+#include <vector>
+
+// A save that stops at a page file another program changed has already written its conflict copies and recovered
+// pages. Left behind, they would be pages no writer reported, listed by the next load. They go with the save when
+// their text is still to be had without them; the others stay and are reported with the failure.
+namespace VeltoPageLibrary {
+
+/// What a stopped save leaves in the folder after its conflict pages were taken back.
+struct FailedSaveLeftovers {
+    /// The conflict pages that stay: their text is in no other file, or their file is no longer what was written.
+    std::vector<VeltoSaveConflict> keptConflicts;
+    /// Whether any file the save wrote is still there (a kept conflict page, a new page, a replaced file).
+    bool filesRemain = false;
+};
+
+/// Removes each conflict page the save wrote that it made itself (no earlier attempt left its file) and whose file
+/// still holds exactly the bytes written, when its text is still to be had: a recovered page holds the store's
+/// text, which the store saves again; a conflict copy holds a file's text, which is still in that file unless the
+/// save replaced it. `files` are the save's page files, `observed` the ones its checks read and `replaced` those
+/// of them it replaced before it stopped. A removal that fails keeps the page.
+FailedSaveLeftovers takeBackConflictPages(const VeltoResolvedDiskChanges &resolved,
+                                          const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
+                                          const std::set<std::filesystem::path> &replaced,
+                                          const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                          const RemoveOperation &removeItem);
+
+} // namespace VeltoPageLibrary
