@@ -1,5 +1,6 @@
 // Showing a file in the file manager goes through the freedesktop FileManager1 service on the session bus: here
-// a fake one on a private bus records the call.
+// a fake one on a private bus records the call. The private bus is asked directly, not as the process's session
+// bus: an earlier test of the same process may have made that already, against no bus.
 #include "AppTestSupport.h"
 #include "platform/desktop/FileManagerReveal.h"
 #include "support/ChildProcess.h"
@@ -25,10 +26,10 @@ TEST(FileManagerReveal, FilesAndFoldersAreShownThroughTheFileManagerServiceOnThe
                               {{"PATH", std::getenv("PATH")}}, "/dev/null", true);
     std::optional<std::string> address = bus.readReport(30s);
     ASSERT_TRUE(address.has_value()) << "the private bus did not start";
-    setenv("DBUS_SESSION_BUS_ADDRESS", address->c_str(), 1); // before the first use of the session bus
     testing::widgetApplication();
 
-    QDBusConnection connection = QDBusConnection::sessionBus();
+    const QString connectionName = QStringLiteral("velto-file-manager-test");
+    QDBusConnection connection = QDBusConnection::connectToBus(QString::fromStdString(*address), connectionName);
     ASSERT_TRUE(connection.isConnected());
     testing::FakeFileManager fileManager;
     ASSERT_TRUE(connection.registerVirtualObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager));
@@ -37,7 +38,8 @@ TEST(FileManagerReveal, FilesAndFoldersAreShownThroughTheFileManagerServiceOnThe
     struct Case {
         const char *name;
         std::filesystem::path item;
-        void (*reveal)(const std::filesystem::path &, std::function<void(bool)>, std::chrono::milliseconds);
+        void (*reveal)(const std::filesystem::path &, std::function<void(bool)>, std::chrono::milliseconds,
+                       const QDBusConnection &);
     };
     const Case cases[] = {
         {"the current page's file", "/pages folder/calm cove.md", fileManager::revealFile},
@@ -48,7 +50,7 @@ TEST(FileManagerReveal, FilesAndFoldersAreShownThroughTheFileManagerServiceOnThe
         fileManager.shownItems.clear();
         std::optional<bool> shown;
         test.reveal(
-            test.item, [&shown](bool answer) { shown = answer; }, 30s);
+            test.item, [&shown](bool answer) { shown = answer; }, 30s, connection);
         ASSERT_TRUE(testing::waitUntil(
             [&] {
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -60,6 +62,7 @@ TEST(FileManagerReveal, FilesAndFoldersAreShownThroughTheFileManagerServiceOnThe
                   QStringList{QUrl::fromLocalFile(QString::fromStdString(test.item.string())).toString()});
     }
     connection.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
+    QDBusConnection::disconnectFromBus(connectionName);
 }
 
 } // namespace

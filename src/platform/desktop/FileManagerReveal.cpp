@@ -32,7 +32,8 @@ namespace {
 
 /// Asks the file manager to show `item` selected; when it does not answer in time, opens `fallbackFolder`.
 void showItemOrOpenFolder(const std::filesystem::path &item, const std::filesystem::path &fallbackFolder,
-                          std::function<void(bool shown)> done, std::chrono::milliseconds timeout) {
+                          std::function<void(bool shown)> done, std::chrono::milliseconds timeout,
+                          QDBusConnection bus) {
     // Whichever comes first, the answer or the time-out, settles it; the other finds it settled.
     auto settled = std::make_shared<bool>(false);
     auto settle = [settled, fallbackFolder, done](bool fileManagerShowedIt) {
@@ -42,7 +43,6 @@ void showItemOrOpenFolder(const std::filesystem::path &item, const std::filesyst
         *settled = true;
         done(fileManagerShowedIt || openFolder(fallbackFolder));
     };
-    QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         settle(false);
         return;
@@ -64,12 +64,22 @@ void showItemOrOpenFolder(const std::filesystem::path &item, const std::filesyst
 
 void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
                 std::chrono::milliseconds timeout) {
-    showItemOrOpenFolder(file, file.parent_path(), std::move(done), timeout);
+    revealFile(file, std::move(done), timeout, QDBusConnection::sessionBus());
 }
 
 void revealFolder(const std::filesystem::path &folder, std::function<void(bool shown)> done,
                   std::chrono::milliseconds timeout) {
-    showItemOrOpenFolder(folder, folder, std::move(done), timeout);
+    revealFolder(folder, std::move(done), timeout, QDBusConnection::sessionBus());
+}
+
+void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
+                std::chrono::milliseconds timeout, const QDBusConnection &bus) {
+    showItemOrOpenFolder(file, file.parent_path(), std::move(done), timeout, bus);
+}
+
+void revealFolder(const std::filesystem::path &folder, std::function<void(bool shown)> done,
+                  std::chrono::milliseconds timeout, const QDBusConnection &bus) {
+    showItemOrOpenFolder(folder, folder, std::move(done), timeout, bus);
 }
 
 } // namespace velto::fileManager

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+class QDBusConnection;
+
 namespace velto::fileManager {
 
 /// How long the desktop's file manager has to answer before the folder is opened another way.
@@ -20,6 +22,13 @@ void revealFile(const std::filesystem::path &file, std::function<void(bool shown
 /// answers in time, the folder itself is opened with the desktop's handler for folders.
 void revealFolder(const std::filesystem::path &folder, std::function<void(bool shown)> done,
                   std::chrono::milliseconds timeout = showItemsTimeout);
+
+/// As `revealFile` and `revealFolder`, asking the file manager on `bus` rather than on the session bus: a test
+/// asks one on a bus of its own, as the process's session bus is made once, by whatever used it first.
+void revealFile(const std::filesystem::path &file, std::function<void(bool shown)> done,
+                std::chrono::milliseconds timeout, const QDBusConnection &bus);
+void revealFolder(const std::filesystem::path &folder, std::function<void(bool shown)> done,
+                  std::chrono::milliseconds timeout, const QDBusConnection &bus);
 
 /// Opens the folder with the desktop's handler for folders; false when the desktop has none.
 bool openFolder(const std::filesystem::path &folder);
