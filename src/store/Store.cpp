@@ -315,6 +315,7 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
         pagesHoldingTextOfUnreadableFiles(document_, loaded->unreadableFiles);
     for (const auto &[pageID, path] : textsOfUnreadableFiles) {
         mutations_.recordPageChange(pageID);
+        unreadableFilesNamedByRecovery_.insert(path);
     }
     // Without a pending page change the reloaded document is the loaded one, which nothing reads afterwards:
     // it is moved, not copied, a whole library at every refresh; so are the held baselines, which the loaded

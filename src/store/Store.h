@@ -102,6 +102,9 @@ public:
     const std::optional<std::string> &lastSaveErrorDescription() const { return lastSaveErrorDescription_; }
     /// The folder's Markdown files that the last load could not read; they are left as they are.
     const std::vector<VeltoUnreadablePageFile> &unreadableFiles() const { return unreadableFiles_; }
+    /// Those of the unreadable files whose pages' texts were kept as recovered pages: the recovery's notice named
+    /// them already.
+    const std::set<std::string> &unreadableFilesNamedByRecovery() const { return unreadableFilesNamedByRecovery_; }
     /// For a page held without its text because its file cannot be read: the file's path relative to the Pages
     /// folder, and why it cannot be read (empty when the load gave no reason). Nothing for any other page.
     std::optional<VeltoUnreadablePageFile> unreadableFileOf(const VeltoPage &page) const;
@@ -287,6 +290,7 @@ private:
     VeltoStoreLoadState loadState_;
     std::optional<std::string> lastSaveErrorDescription_;
     std::vector<VeltoUnreadablePageFile> unreadableFiles_;
+    std::set<std::string> unreadableFilesNamedByRecovery_;
     std::unique_ptr<VeltoScheduledAction> failedSaveRetry_;
     VeltoConflictNotice conflictNotice_;
     VeltoDisplacedEdits displacedEdits_;

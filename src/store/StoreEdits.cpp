@@ -264,6 +264,7 @@ void VeltoStore::keepPageLeftUnread(const VeltoPageLeftUnread &left) {
     if (place == unreadableFiles_.end() || place->relativePath != left.file.relativePath) {
         unreadableFiles_.insert(place, left.file);
     }
+    unreadableFilesNamedByRecovery_.insert(left.file.relativePath);
 }
 
 void VeltoStore::foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage) {

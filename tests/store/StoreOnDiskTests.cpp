@@ -297,6 +297,8 @@ TEST(StoreOnDisk, TextOfAPageWhoseFileBecomesUnreadableIsKeptAsARecoveredPageBes
             EXPECT_EQ(identity(file), replaced) << "the unreadable file was written over";
             EXPECT_EQ(unreadableAlerts, 0);
             EXPECT_EQ(notices, 1);
+            // A later notice of files that cannot be read leaves this one out.
+            EXPECT_TRUE(store.unreadableFilesNamedByRecovery().contains(file.filename().string()));
             ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
             const std::string &message = store.lastSaveConflictPresentation()->message;
             EXPECT_NE(message.find("“" + file.filename().string() + "”"), std::string::npos) << message;

@@ -40,6 +40,9 @@ bool holdsPagesOnDisk(const VeltoStore &store) {
 std::optional<ShellAlert> UnreadableFilesNotice::alertForNewlyUnreadable(const VeltoStore &store) {
     std::vector<VeltoUnreadablePageFile> newlyUnreadable;
     for (const auto &file : store.unreadableFiles()) {
+        if (store.unreadableFilesNamedByRecovery().contains(file.relativePath)) {
+            continue; // the notice of the page recovered from it named it
+        }
         if (named_.insert((store.folderURL() / file.relativePath).string()).second) {
             newlyUnreadable.push_back(file);
         }
