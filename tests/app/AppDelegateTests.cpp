@@ -143,6 +143,16 @@ protected:
     std::optional<LaunchAtLoginService> launchAtLoginService;
     ShellAlertPresenter presentAlert;
     std::vector<SettingsPresentationMode> presentationModes;
+
+    /// Answers every alert with its first button and keeps the messages of those naming files that cannot be read.
+    void collectUnreadableFileNotices(std::vector<std::string> &notices) {
+        presentAlert = [&notices](const ShellAlert &alert) {
+            if (alert.title == QStringLiteral("Some Files Can’t Be Read")) {
+                notices.push_back(alert.message.toStdString());
+            }
+            return firstAlertButton;
+        };
+    }
 };
 
 TEST_F(AppDelegateTest, TheLaunchLoadsTheStoreBuildsThePanelAndReportsShortcutsUnavailableWithoutX11) {
@@ -431,12 +441,7 @@ TEST_F(AppDelegateTest, AReloadThatCannotSaveFirstSaysSoAndKeepsTheTypedText) {
 
 TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt) {
     std::vector<std::string> notices;
-    presentAlert = [&](const ShellAlert &alert) {
-        if (alert.title == QStringLiteral("Some Files Can’t Be Read")) {
-            notices.push_back(alert.message.toStdString());
-        }
-        return firstAlertButton;
-    };
+    collectUnreadableFileNotices(notices);
     const std::string latin1 = "caf\xe9\n"; // not UTF-8
     folder.writeFile("Pages/plan.md", "The plan\n");
     folder.writeFile("Pages/first.md", latin1);
@@ -469,12 +474,7 @@ TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt)
 
 TEST_F(AppDelegateTest, AFirstLaunchBesideOnlyUnreadableFilesNamesThemWithoutSpeakingOfOtherPages) {
     std::vector<std::string> notices;
-    presentAlert = [&](const ShellAlert &alert) {
-        if (alert.title == QStringLiteral("Some Files Can’t Be Read")) {
-            notices.push_back(alert.message.toStdString());
-        }
-        return firstAlertButton;
-    };
+    collectUnreadableFileNotices(notices);
     folder.writeFile("Pages/only.md", "caf\xe9\n");
     launch();
     ASSERT_TRUE(processEventsUntil([&] { return notices.size() == 1; }));
