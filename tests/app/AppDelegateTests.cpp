@@ -11,6 +11,7 @@
 #include "panel/window/PanelPageControlling.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
+#include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsWindowController.h"
 #include "store/LibraryPool.h"
 #include "store/Store.h"
@@ -618,6 +619,19 @@ TEST_F(AppDelegateSettingsTest, SettingsAppearOnlyAfterLaunchingAndTheSameWindow
     EXPECT_EQ(presentationModes, (std::vector<Mode>{Mode::settingsWindow, Mode::menuBarOnly, Mode::settingsWindow}));
 }
 
+// The Welcome's "Choose a shortcut…" leads to the recorder, ready for the keys: the next combination is the shortcut.
+TEST_F(AppDelegateSettingsTest, ChoosingAShowOrHideShortcutShowsItsRecorderRecording) {
+    launch();
+    delegate->chooseShowOrHideShortcut();
+    SettingsWindowController *controller = delegate->settings().windowController();
+    ASSERT_NE(controller, nullptr);
+    EXPECT_TRUE(controller->window()->isVisible());
+    EXPECT_EQ(controller->selectedCategory(), SettingsCategory::shortcuts);
+    InlineShortcutRecorder *recorder = controller->shortcutsPage().shortcutRecorder;
+    EXPECT_EQ(controller->recordingRecorder(), recorder);
+    EXPECT_EQ(controller->window()->focusWidget(), recorder);
+}
+
 TEST_F(AppDelegateSettingsTest, CallbacksAnswerTheCurrentLibraryAndDoNothingOnceTheDelegateIsGone) {
     launch();
     SettingsWindowCallbacks callbacks = delegate->settings().makeCallbacks();
@@ -878,6 +892,23 @@ TEST_F(AppDelegateWelcomeTest, AFlagThatCannotBeStoredOpensNoPanelAndLeavesLaunc
     EXPECT_EQ(welcomesShown, 1);
     EXPECT_TRUE(log.empty()) << log.front();
     EXPECT_FALSE(VeltoPreferences::hasCompletedWelcome());
+}
+
+// A first launch beside only a file Velto cannot read: the notice runs modally (here: a loop of its own that the
+// test answers later) and the Welcome opens only once it is answered, never over it.
+TEST_F(AppDelegateWelcomeTest, TheNoticeOfUnreadableFilesIsAnsweredBeforeTheWelcomeOpens) {
+    folder.writeFile("Pages/latin.md", "caf\xe9\n");
+    presentAlert = [this](const ShellAlert &alert) {
+        log.push_back("alert " + alert.title.toStdString());
+        testing::processEventsFor(300ms);
+        log.push_back("answered");
+        return firstAlertButton;
+    };
+    launchAndSettle();
+    processEventsUntil([this] { return log.size() >= 4; });
+    EXPECT_EQ(welcomesShown, 1);
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"alert Some Files Can’t Be Read", "answered", "register login item", "show"}));
 }
 
 TEST_F(AppDelegateWelcomeTest, AFailedLoginChangeIsShownThenThePanelOpensAndTheAnswerStaysRecorded) {

@@ -33,7 +33,9 @@ public:
     }
     void takePanel(std::unique_ptr<VeltoPanelControlling>) override { calls.push_back("panel"); }
     void startRunning() override { calls.push_back("running"); }
-    void presentWelcomeIfNeeded() override { calls.push_back("welcome"); }
+    void presentWelcomeIfNeeded(bool showOrHideShortcutAvailable) override {
+        calls.push_back(showOrHideShortcutAvailable ? "welcome" : "welcome, the shortcut taken");
+    }
 
     bool quitting = false;
     int alertAnswer = 0;
@@ -41,22 +43,33 @@ public:
     std::vector<std::string> calls;
 };
 
+// The notice of unreadable files is answered before the Welcome opens: opened over it, the Welcome would hide it
+// while it kept the keyboard from the panel that the Welcome's answer opens.
 TEST(ShellLaunch, HandsTheStoreThenThePanelAndStartsTheShellUnlessAQuitCameWhileLoading) {
     struct Case {
         const char *name;
         bool quitWhileLoading;
+        bool besideAFileItCannotRead;
         std::vector<std::string> calls;
         int panelsMade;
     };
     const std::vector<Case> cases = {
-        {"goes on", false, {"store", "panel", "running", "welcome"}, 1},
-        {"quit while loading", true, {}, 0},
+        {"goes on", false, false, {"store", "panel", "running", "welcome"}, 1},
+        {"quit while loading", true, false, {}, 0},
+        {"beside a file it cannot read",
+         false,
+         true,
+         {"store", "panel", "running", "alert: Some Files Can’t Be Read", "welcome"},
+         1},
     };
     testing::widgetApplication();
     for (const Case &testCase : cases) {
         SCOPED_TRACE(testCase.name);
         testing::TemporaryFolder folder;
         std::unique_ptr<PreferencesStore> preferences = testing::usePreferencesFile(folder / "Velto.json");
+        if (testCase.besideAFileItCannotRead) {
+            folder.writeFile("Pages/latin.md", "caf\xe9\n");
+        }
         RecordingShell shell;
         ApplicationTestLaunchConfiguration configuration;
         PagesFolderAccessController pagesFolderAccess(folder / "Pages");

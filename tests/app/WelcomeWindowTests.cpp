@@ -124,5 +124,39 @@ TEST_F(WelcomeWindowTest, TheKeycapsKeepNamingAltSpaceWhileTheMonitorFollowsTheC
         isShowOrHideShortcut(VeltoPreferences::globalShortcut(), 40, keyCodes::commandFlag | keyCodes::shiftFlag));
 }
 
+// Another program holds Alt+Space: the Welcome says so instead of teaching it, and Return leads to another.
+TEST_F(WelcomeWindowTest, ATakenShortcutIsNamedAndReturnChoosesAnotherWhileTheButtonStillStartsWriting) {
+    WelcomeWindowController welcome(VeltoPreferences::defaultGlobalShortcut());
+    EXPECT_EQ(welcome.findChild<WelcomeInstructionView *>(), nullptr) << "the Welcome teaches a key that does nothing";
+    auto *taken = welcome.findChild<WelcomeShortcutTakenView *>();
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(taken->lines(), (QStringList{QStringLiteral("Choose a shortcut to capture a thought."),
+                                           QStringLiteral("Alt+Space is already in use by another program.")}));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(taken);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::StaticText);
+    EXPECT_EQ(
+        accessible->text(QAccessible::Name),
+        QStringLiteral("Choose a shortcut to capture a thought. Alt+Space is already in use by another program."));
+    ASSERT_NE(welcome.chooseShortcutButton(), nullptr);
+    EXPECT_EQ(welcome.chooseShortcutButton()->text(), QStringLiteral("Choose a shortcut…"));
+
+    struct Case {
+        const char *name;
+        std::function<void(WelcomeWindowController &)> act;
+        WelcomeChoice expected;
+    };
+    const Case cases[] = {
+        {"Return", [](auto &w) { press(w.focusWidget(), Qt::Key_Return, Qt::NoModifier); },
+         WelcomeChoice::chooseShortcut(true)},
+        {"Choose a shortcut…", [](auto &w) { w.chooseShortcutButton()->click(); }, WelcomeChoice::chooseShortcut(true)},
+        {"Start writing", [](auto &w) { w.startWritingButton()->click(); }, WelcomeChoice::startWriting(true)},
+    };
+    for (const Case &test : cases) {
+        WelcomeWindowController answered(VeltoPreferences::defaultGlobalShortcut());
+        EXPECT_EQ(runAndAct(answered, [&] { test.act(answered); }), test.expected) << test.name;
+    }
+}
+
 } // namespace
 } // namespace velto

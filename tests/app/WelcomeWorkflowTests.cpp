@@ -30,6 +30,7 @@ struct Recorder {
             return status;
         };
         workflow.showEditor = [this] { calls.push_back("show"); };
+        workflow.chooseShortcut = [this] { calls.push_back("recorder"); };
         workflow.requestLaunchAtLoginApproval = [this] { calls.push_back("approval"); };
         return workflow;
     }
@@ -66,6 +67,21 @@ TEST(WelcomeWorkflow, AnswersAreCarriedOutInOrderAndStopWhereTheyMust) {
          LaunchAtLoginStatus::requiresApproval,
          WelcomeOutcome::started,
          {"record", "login on", "show", "approval"}},
+        {WelcomeChoice::chooseShortcut(false),
+         true,
+         LaunchAtLoginStatus::disabled,
+         WelcomeOutcome::started,
+         {"record", "login off", "recorder"}},
+        {WelcomeChoice::chooseShortcut(true),
+         true,
+         LaunchAtLoginStatus::requiresApproval,
+         WelcomeOutcome::started,
+         {"record", "login on", "recorder", "approval"}},
+        {WelcomeChoice::chooseShortcut(true),
+         false,
+         LaunchAtLoginStatus::enabled,
+         WelcomeOutcome::notRecorded,
+         {"record"}},
     };
     for (const Case &test : cases) {
         Recorder recorder;

@@ -105,6 +105,31 @@ TEST_F(VeltoHostileFolder, AFirstLaunchBesideOnlyAFileThatCannotBeReadNamesItAnd
     quit();
 }
 
+// A new user's first launch: the notice is answered before the Welcome opens, so that the panel that "Start
+// writing" opens has the keyboard and the first words typed land on the page.
+TEST_F(VeltoHostileFolder, AFirstLaunchBesideOnlyAFileThatCannotBeReadAsksBeforeTheWelcomeAndTheFirstWordsAreKept) {
+    writePageFile("latin.md", "caf\xe9 cr\xe8me\n");
+    session->forgetWelcome();
+
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("unreadable files announced", generous)) << velto->output();
+    EXPECT_FALSE(session->visibleWelcomeWindow().has_value()) << "the Welcome opened over the notice";
+    answerAlert();
+
+    std::optional<std::string> welcome;
+    ASSERT_TRUE(waitUntil([&] { return (welcome = session->visibleWelcomeWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == welcome; }, generous));
+    ASSERT_EQ(session->tool({"xdotool", "key", "Return"}).exitStatus, 0); // Start writing
+    std::optional<std::string> panel;
+    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous))
+        << "the panel did not take the keyboard";
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", "hello world"}).exitStatus, 0);
+    EXPECT_TRUE(pagesContain("hello world")) << pageFilesText(session->pagesFolder());
+    EXPECT_EQ(session->visibleWindows(), std::vector<std::string>{*panel}) << "a window besides the panel";
+    quit();
+}
+
 TEST_F(VeltoHostileFolder, ALibraryAnotherProgramHoldsIsAnnouncedUntilFreeAndThenOpensByItself) {
     writePageFile("good.md", "good page\n");
     std::filesystem::create_directories(session->pagesFolder() / ".velto");

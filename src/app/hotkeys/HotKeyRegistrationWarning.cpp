@@ -5,8 +5,6 @@
 #include "preferences/Preferences.h"
 #include "ui/KeyNames.h"
 
-#include <QtWidgets/QMessageBox>
-
 #include <cstdio>
 
 namespace velto {
@@ -29,20 +27,44 @@ QString clipboardShortcutTitle() {
     return KeyNames::text(relabelled);
 }
 
+/// Whether the show/hide shortcut is the one Velto comes with: the same keys, whatever the label says.
+bool isDefaultShowOrHideShortcut(const std::optional<GlobalShortcut> &shortcut) {
+    GlobalShortcut standard = VeltoPreferences::defaultGlobalShortcut();
+    return shortcut && shortcut->keyCode == standard.keyCode &&
+           (shortcut->modifiers & ModifierFlags::supportedMask) == (standard.modifiers & ModifierFlags::supportedMask);
+}
+
+QString showOrHideUnavailableText() {
+    std::optional<GlobalShortcut> shortcut = VeltoPreferences::globalShortcut();
+    if (isDefaultShowOrHideShortcut(shortcut)) {
+        return QStringLiteral("The default show/hide shortcut, %1, is already in use. Choose another shortcut from "
+                              "Settings.")
+            .arg(KeyNames::text(shortcut));
+    }
+    return QStringLiteral("The saved show/hide shortcut is already in use. Choose another shortcut from Settings.");
+}
+
 } // namespace
 
-void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable) {
-    QString informative;
+ShellAlert hotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable) {
+    ShellAlert alert;
+    alert.title = QStringLiteral("A Velto Shortcut Is Unavailable");
     if (!toggleShortcutAvailable) {
-        informative = QStringLiteral("The saved show/hide shortcut is already in use. Choose another shortcut from "
-                                     "Settings.");
+        alert.message = showOrHideUnavailableText();
     } else if (!clipboardShortcutAvailable) {
-        informative = clipboardShortcutTitle() +
-                      QStringLiteral(" is already in use by another app, so clipboard append is unavailable. Your "
-                                     "show/hide shortcut still works.");
+        alert.message = clipboardShortcutTitle() +
+                        QStringLiteral(" is already in use by another app, so clipboard append is unavailable. Your "
+                                       "show/hide shortcut still works.");
     }
-    std::fprintf(stderr, "Velto: A Velto Shortcut Is Unavailable. %s\n", informative.toUtf8().constData());
-    runAlertModally(QMessageBox::Warning, QStringLiteral("A Velto Shortcut Is Unavailable"), informative, {});
+    alert.style = ShellAlert::Style::warning;
+    return alert;
+}
+
+void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable,
+                                   const ShellAlertPresenter &present) {
+    ShellAlert alert = hotKeyRegistrationWarning(toggleShortcutAvailable, clipboardShortcutAvailable);
+    std::fprintf(stderr, "Velto: %s. %s\n", alert.title.toUtf8().constData(), alert.message.toUtf8().constData());
+    present(alert);
 }
 
 } // namespace velto

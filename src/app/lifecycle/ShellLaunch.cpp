@@ -118,7 +118,8 @@ void ShellLaunch::finishLaunchingWithPanel() {
     shell_.takePanel(std::move(panel));
     // Once everything the warning's buttons may reach is in place, and once for both shortcuts.
     if (!hotKeyAvailability_.allAvailable()) {
-        showHotKeyRegistrationWarning(hotKeyAvailability_.toggle, hotKeyAvailability_.appendClipboard);
+        showHotKeyRegistrationWarning(hotKeyAvailability_.toggle, hotKeyAvailability_.appendClipboard,
+                                      [this](const ShellAlert &alert) { return shell_.presentAlert(alert); });
     }
     shell_.startRunning();
     launchTrace::milestone("launch finished");
@@ -130,11 +131,14 @@ void ShellLaunch::finishLaunchingWithPanel() {
     // Traced for measurements and tests from outside, which otherwise meet the notice only inside the tray menu.
     connect(store_, &VeltoStoreSignals::conflictNoticeRaised, this,
             [] { launchTrace::milestone("conflict notice raised"); });
-    if (!store_->unreadableFiles().empty()) {
-        QTimer::singleShot(0, this, &ShellLaunch::announceNewlyUnreadableFiles);
-    }
-    // From the event loop itself, not from inside the launch task: the Welcome runs a modal loop.
-    shell_.presentWelcomeIfNeeded();
+    // From the event loop itself, not from inside the launch task, as both run modal loops; the Welcome only once
+    // the notice is answered, so that it never opens over the notice, hides it and leaves it the keyboard.
+    QTimer::singleShot(0, this, [this] {
+        if (!store_->unreadableFiles().empty()) {
+            announceNewlyUnreadableFiles();
+        }
+        shell_.presentWelcomeIfNeeded(hotKeyAvailability_.toggle);
+    });
 }
 
 void ShellLaunch::configureStatusItem() {

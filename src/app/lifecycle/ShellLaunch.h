@@ -38,13 +38,15 @@ public:
     virtual void takePanel(std::unique_ptr<VeltoPanelControlling> panel) = 0;
     /// The shell runs from now on: it answers the panel's keys and what was asked while launching.
     virtual void startRunning() = 0;
-    /// Shows the Welcome when it is due, from the event loop.
-    virtual void presentWelcomeIfNeeded() = 0;
+    /// Shows the Welcome when it is due, from the event loop; it says so when the show/hide shortcut could not be
+    /// taken.
+    virtual void presentWelcomeIfNeeded(bool showOrHideShortcutAvailable) = 0;
 };
 
 /// The launch's order: the test launch and the saved Pages folder before the event loop runs; then the tray icon
 /// and the global shortcuts, the store and its recovery prompts, the panel once the icon is in place, what was
-/// asked meanwhile, and the announcements of unreadable files. Each step is a milestone of the launch trace.
+/// asked meanwhile, the announcement of unreadable files, then the Welcome. Each step is a milestone of the launch
+/// trace.
 class ShellLaunch : public QObject {
 public:
     static constexpr std::int64_t maximumPageCount = 100;

@@ -79,8 +79,9 @@ void AppDelegate::startRunning() {
     answerRequestsMadeWhileLaunching();
 }
 
-void AppDelegate::presentWelcomeIfNeeded() {
-    QTimer::singleShot(0, windows_.welcome.get(), &WelcomePresenter::presentIfNeeded);
+void AppDelegate::presentWelcomeIfNeeded(bool showOrHideShortcutAvailable) {
+    QTimer::singleShot(0, windows_.welcome.get(),
+                       [this, showOrHideShortcutAvailable] { welcome().presentIfNeeded(showOrHideShortcutAvailable); });
 }
 
 void AppDelegate::connectPanel() {
@@ -196,6 +197,13 @@ void AppDelegate::showSettings() {
         return; // launching has not finished
     }
     settings().show();
+}
+
+void AppDelegate::chooseShowOrHideShortcut() {
+    if (!panel_ || !hotKeys_->controller()) {
+        return; // launching has not finished
+    }
+    settings().showShowOrHideRecorder();
 }
 
 void AppDelegate::showPage() {

@@ -111,6 +111,7 @@ public:
     /// Shows the Settings window (raised and active), creating it on first use; nothing before launching has
     /// finished.
     void showSettings();
+    void chooseShowOrHideShortcut() override;
 
     WelcomePresenter &welcome() const { return *windows_.welcome; }
     ShellMenus &menus() const { return *windows_.menus; }
@@ -134,7 +135,7 @@ private:
     void takeLoadedStore(std::unique_ptr<VeltoStore> store) override;
     void takePanel(std::unique_ptr<VeltoPanelControlling> panel) override;
     void startRunning() override;
-    void presentWelcomeIfNeeded() override;
+    void presentWelcomeIfNeeded(bool showOrHideShortcutAvailable) override;
     static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
     void connectPanel();
     /// Shows the panel or appends the clipboard as asked before the panel was made.

@@ -31,6 +31,8 @@ public:
     virtual int presentAlert(const ShellAlert &alert) = 0;
     /// Shows the panel (never closes it).
     virtual void showPage() = 0;
+    /// Shows Settings on its Shortcuts page with the show/hide recorder recording, to choose another shortcut.
+    virtual void chooseShowOrHideShortcut() = 0;
     /// Asks for termination, which runs the final save first.
     virtual void quit() = 0;
     /// Saves, then reads the whole library again from disk.

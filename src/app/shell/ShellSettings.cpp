@@ -11,6 +11,7 @@
 #include "preferences/NotificationCenter.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
+#include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsWindowController.h"
 #include "store/Store.h"
 
@@ -55,6 +56,14 @@ void ShellSettings::show() {
     }
     presentation_.setPresentationMode(SettingsPresentationMode::settingsWindow);
     windowController_->showWindow();
+}
+
+void ShellSettings::showShowOrHideRecorder() {
+    show();
+    windowController_->showCategory(SettingsCategory::shortcuts);
+    InlineShortcutRecorder *recorder = windowController_->shortcutsPage().shortcutRecorder;
+    recorder->setFocus(Qt::OtherFocusReason);
+    recorder->startRecording();
 }
 
 void ShellSettings::refreshVisibleWindow() {

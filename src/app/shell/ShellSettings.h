@@ -25,6 +25,9 @@ public:
 
     /// Shows the Settings window (raised and active), creating it on first use.
     void show();
+    /// Shows the window on its Shortcuts page with the show/hide recorder recording: the next combination the
+    /// user presses becomes the shortcut.
+    void showShowOrHideRecorder();
     SettingsWindowController *windowController() const { return windowController_.get(); }
     /// Pages archived from the panel, by another writer or by the auto-archive show in a visible window.
     void refreshVisibleWindow();

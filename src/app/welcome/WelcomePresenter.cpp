@@ -22,13 +22,14 @@ WelcomePresenter::WelcomePresenter(ApplicationShell &shell,
 
 WelcomePresenter::~WelcomePresenter() = default;
 
-void WelcomePresenter::presentIfNeeded() {
+void WelcomePresenter::presentIfNeeded(bool showOrHideShortcutAvailable) {
     bool shows = testLaunchConfiguration_.isEnabled ? testLaunchConfiguration_.showsWelcome
                                                     : !VeltoPreferences::hasCompletedWelcome();
     if (!shows || windowController_) {
         return;
     }
-    windowController_ = std::make_unique<WelcomeWindowController>();
+    windowController_ = std::make_unique<WelcomeWindowController>(
+        showOrHideShortcutAvailable ? std::nullopt : VeltoPreferences::globalShortcut());
     launchTrace::milestone("welcome shown");
     WelcomeChoice choice = windowController_->runModal();
     windowController_.reset();
@@ -67,6 +68,11 @@ WelcomeWorkflow WelcomePresenter::makeWorkflow() {
             self->shell_.showPage();
         }
     };
+    workflow.chooseShortcut = [self] {
+        if (self) {
+            self->shell_.chooseShowOrHideShortcut();
+        }
+    };
     workflow.requestLaunchAtLoginApproval = [self] {
         if (self) {
             self->presentLaunchAtLoginApproval();
@@ -82,13 +88,12 @@ void WelcomePresenter::handleChoice(WelcomeChoice choice) {
         if (!self) {
             return;
         }
+        WelcomeWorkflow workflow = self->makeWorkflow();
         try {
-            self->makeWorkflow().handle(choice);
+            workflow.handle(choice);
         } catch (const std::exception &error) {
             self->presentLaunchAtLoginError(error.what());
-            if (self) {
-                self->shell_.showPage();
-            }
+            workflow.showDestination(choice);
         }
     });
 }

@@ -22,8 +22,9 @@ public:
     ~WelcomePresenter() override;
 
     /// The Welcome on the first launch (in a smoke test, when asked for): runs it modally, then carries out
-    /// its answer. Nothing once it has been answered with "Start writing".
-    void presentIfNeeded();
+    /// its answer. Nothing once it has been answered. Without the show/hide shortcut, the Welcome says that it is
+    /// taken and offers to choose another.
+    void presentIfNeeded(bool showOrHideShortcutAvailable = true);
     /// While the Welcome is up, the show-or-hide shortcut it teaches answers it with "Start writing": true
     /// then, false when there is no Welcome to answer.
     bool startWritingIfShown();

@@ -1,6 +1,7 @@
 #include "app/welcome/WelcomeViews.h"
 
 #include "ui/Appearance.h"
+#include "ui/KeyNames.h"
 #include "ui/VeltoUI.h"
 
 #include <QtGui/QAccessible>
@@ -9,6 +10,7 @@
 #include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QVBoxLayout>
 
 #include <algorithm>
 
@@ -27,10 +29,26 @@ public:
 };
 
 QAccessibleInterface *accessibleInstruction(const QString &className, QObject *object) {
-    if (className == QLatin1String(WelcomeInstructionView::staticMetaObject.className()) && object->isWidgetType()) {
+    bool isInstruction = className == QLatin1String(WelcomeInstructionView::staticMetaObject.className()) ||
+                         className == QLatin1String(WelcomeShortcutTakenView::staticMetaObject.className());
+    if (isInstruction && object->isWidgetType()) {
         return new AccessibleInstruction(static_cast<QWidget *>(object));
     }
     return nullptr;
+}
+
+void installAccessibleInstructionFactory() {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleInstruction);
+        return true;
+    }();
+    (void)factoryInstalled;
+}
+
+void setLabelColor(QLabel &label, const VeltoColor &color) {
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, color.resolved());
+    label.setPalette(palette);
 }
 
 } // namespace
@@ -88,11 +106,7 @@ const QString WelcomeInstructionView::accessibleSentence = QStringLiteral("Press
 
 WelcomeInstructionView::WelcomeInstructionView(QWidget *parent)
     : QWidget(parent) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(accessibleInstruction);
-        return true;
-    }();
-    (void)factoryInstalled;
+    installAccessibleInstructionFactory();
     setAccessibleName(accessibleSentence);
 
     auto *row = new QHBoxLayout(this);
@@ -133,10 +147,40 @@ QStringList WelcomeInstructionView::keycaps() const {
 
 void WelcomeInstructionView::refreshColors() {
     for (QLabel *label : labels_) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, VeltoUI::Colors::label.resolved());
-        label->setPalette(palette);
+        setLabelColor(*label, VeltoUI::Colors::label);
     }
+}
+
+WelcomeShortcutTakenView::WelcomeShortcutTakenView(const GlobalShortcut &takenShortcut, QWidget *parent)
+    : QWidget(parent) {
+    installAccessibleInstructionFactory();
+    invitation_ = new QLabel(QStringLiteral("Choose a shortcut to capture a thought."), this);
+    invitation_->setFont(VeltoUI::systemFont(17, QFont::Medium));
+    reason_ =
+        new QLabel(QStringLiteral("%1 is already in use by another program.").arg(KeyNames::text(takenShortcut)), this);
+    reason_->setFont(VeltoUI::Typography::detail());
+    reason_->setWordWrap(true);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+    for (QLabel *label : {invitation_, reason_}) {
+        label->setAlignment(Qt::AlignHCenter);
+        label->setTextInteractionFlags(Qt::NoTextInteraction);
+        label->setFocusPolicy(Qt::NoFocus);
+        column->addWidget(label);
+    }
+    setAccessibleName(lines().join(QLatin1Char(' ')));
+    refreshColors();
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &WelcomeShortcutTakenView::refreshColors);
+}
+
+QStringList WelcomeShortcutTakenView::lines() const {
+    return {invitation_->text(), reason_->text()};
+}
+
+void WelcomeShortcutTakenView::refreshColors() {
+    setLabelColor(*invitation_, VeltoUI::Colors::label);
+    setLabelColor(*reason_, VeltoUI::Colors::secondaryLabel);
 }
 
 } // namespace velto

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "preferences/GlobalShortcut.h"
+
 #include <QtWidgets/QWidget>
 
 class QLabel;
 
 // The private views of the Welcome window: its background, the instruction sentence with the keycaps of the
-// show-or-hide shortcut, and one keycap. Colours resolve against Velto's appearance when painted.
+// show-or-hide shortcut (or, where another program holds that shortcut, the sentence that says so), and one keycap.
+// Colours resolve against Velto's appearance when painted.
 namespace velto {
 
 /// The window's content: the surface colour of the current appearance.
@@ -56,6 +59,23 @@ private:
 
     QList<QLabel *> labels_;
     QList<WelcomeShortcutKeycapView *> keycaps_;
+};
+
+/// In place of the instruction when another program holds the show-or-hide shortcut: "Choose a shortcut to
+/// capture a thought.", and below it which keys are taken. Read as one sentence, as the instruction is.
+class WelcomeShortcutTakenView : public QWidget {
+    Q_OBJECT
+
+public:
+    WelcomeShortcutTakenView(const GlobalShortcut &takenShortcut, QWidget *parent = nullptr);
+    /// The two lines, in order.
+    QStringList lines() const;
+
+private:
+    void refreshColors();
+
+    QLabel *invitation_ = nullptr;
+    QLabel *reason_ = nullptr;
 };
 
 } // namespace velto

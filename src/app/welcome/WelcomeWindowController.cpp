@@ -22,7 +22,7 @@ bool isShowOrHideShortcut(const std::optional<GlobalShortcut> &shortcut, std::ui
            (shortcut->modifiers & keyCodes::supportedModifierMask) == (modifierFlags & keyCodes::supportedModifierMask);
 }
 
-WelcomeWindowController::WelcomeWindowController(QWidget *parent)
+WelcomeWindowController::WelcomeWindowController(std::optional<GlobalShortcut> takenShowOrHideShortcut, QWidget *parent)
     : QDialog(parent) {
     setWindowTitle(QStringLiteral("Velto"));
     // Names the window's purpose to the window manager (and lets tests tell it from the panel).
@@ -38,19 +38,40 @@ WelcomeWindowController::WelcomeWindowController(QWidget *parent)
     auto *content = new QVBoxLayout(background);
     content->setContentsMargins(30, 46 - WelcomeShortcutKeycapView::shadowMargin, 24, 20);
     content->setSpacing(0);
-    content->addWidget(new WelcomeInstructionView(background), 0, Qt::AlignHCenter);
+    if (takenShowOrHideShortcut) {
+        content->addWidget(new WelcomeShortcutTakenView(*takenShowOrHideShortcut, background));
+    } else {
+        content->addWidget(new WelcomeInstructionView(background), 0, Qt::AlignHCenter);
+    }
     content->addSpacing(28 - WelcomeShortcutKeycapView::shadowMargin);
 
-    auto *button = new HoverButton(background);
-    VeltoUI::configure(*button, QStringLiteral("Start writing"), HoverButton::Prominence::primary,
-                       [this] { startWriting(); });
-    button->setFont(VeltoUI::systemFont(13, QFont::DemiBold));
-    button->setFixedSize(126, 32);
-    // Return presses it, whichever control has the focus.
-    button->setDefault(true);
-    startWritingButton_ = button;
-    content->addWidget(button, 0, Qt::AlignHCenter);
+    auto makeButton = [background](const QString &title, HoverButton::Prominence prominence, int width,
+                                   std::function<void()> action) {
+        auto *button = new HoverButton(background);
+        VeltoUI::configure(*button, title, prominence, std::move(action));
+        button->setFont(VeltoUI::systemFont(13, QFont::DemiBold));
+        button->setFixedSize(width, 32);
+        return button;
+    };
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(12);
+    buttons->addStretch();
+    // Where the shortcut it would teach is taken, choosing another comes first; writing stays one click away.
+    HoverButton::Prominence startProminence =
+        takenShowOrHideShortcut ? HoverButton::Prominence::secondary : HoverButton::Prominence::primary;
+    startWritingButton_ = makeButton(QStringLiteral("Start writing"), startProminence, 126, [this] { startWriting(); });
+    buttons->addWidget(startWritingButton_);
+    if (takenShowOrHideShortcut) {
+        chooseShortcutButton_ = makeButton(QStringLiteral("Choose a shortcut…"), HoverButton::Prominence::primary, 160,
+                                           [this] { chooseShortcut(); });
+        buttons->addWidget(chooseShortcutButton_);
+    }
+    buttons->addStretch();
+    content->addLayout(buttons);
     content->addStretch();
+    // Return presses the first choice, whichever control has the focus.
+    QPushButton *defaultButton = chooseShortcutButton_ ? chooseShortcutButton_ : startWritingButton_;
+    defaultButton->setDefault(true);
 
     // The label stands before the switch, as the row reads.
     launchAtLoginSwitch_ = new QCheckBox(QStringLiteral("Launch Velto at login"), background);
@@ -67,7 +88,7 @@ WelcomeWindowController::WelcomeWindowController(QWidget *parent)
     loginRow->addWidget(launchAtLoginSwitch_);
     content->addLayout(loginRow);
 
-    button->setFocus();
+    defaultButton->setFocus();
 }
 
 WelcomeChoice WelcomeWindowController::runModal() {
@@ -84,6 +105,11 @@ WelcomeChoice WelcomeWindowController::runModal() {
 
 void WelcomeWindowController::startWriting() {
     choice_ = WelcomeChoice::startWriting(launchAtLoginSwitch_->isChecked());
+    accept();
+}
+
+void WelcomeWindowController::chooseShortcut() {
+    choice_ = WelcomeChoice::chooseShortcut(launchAtLoginSwitch_->isChecked());
     accept();
 }
 

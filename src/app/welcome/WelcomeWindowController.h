@@ -20,14 +20,17 @@ bool isShowOrHideShortcut(const std::optional<GlobalShortcut> &shortcut, std::ui
 
 /// The Welcome of the first launch: a small modal window that teaches the show-or-hide shortcut, offers to
 /// launch Velto at login and answers "Start writing" (the button, Return, or the shortcut itself) or, when
-/// closed, `cancel`.
+/// closed, `cancel`. Where another program holds the shortcut, it says so instead of teaching a key that does
+/// nothing, and Return answers "Choose a shortcut…".
 class WelcomeWindowController : public QDialog {
     Q_OBJECT
 
 public:
     static constexpr QSize contentSize{500, 252};
 
-    explicit WelcomeWindowController(QWidget *parent = nullptr);
+    /// `takenShowOrHideShortcut`: the show-or-hide shortcut that could not be registered, if any.
+    explicit WelcomeWindowController(std::optional<GlobalShortcut> takenShowOrHideShortcut = std::nullopt,
+                                     QWidget *parent = nullptr);
 
     /// Shows the window modally and answers once it is gone. While it runs, the show-or-hide shortcut pressed
     /// in it answers "Start writing" and goes no further.
@@ -36,10 +39,14 @@ public:
     /// Answers "Start writing" with the switch's state and ends the modal run (also what the global shortcut
     /// does while the Welcome is up).
     void startWriting();
+    /// Answers "Choose a shortcut…" with the switch's state and ends the modal run.
+    void chooseShortcut();
 
     WelcomeChoice choice() const { return choice_; }
     QCheckBox *launchAtLoginSwitch() const { return launchAtLoginSwitch_; }
     QPushButton *startWritingButton() const { return startWritingButton_; }
+    /// Only while the show-or-hide shortcut is taken; nullptr otherwise.
+    QPushButton *chooseShortcutButton() const { return chooseShortcutButton_; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -50,6 +57,7 @@ private:
     bool monitorsShortcut_ = false;
     QCheckBox *launchAtLoginSwitch_ = nullptr;
     QPushButton *startWritingButton_ = nullptr;
+    QPushButton *chooseShortcutButton_ = nullptr;
 };
 
 } // namespace velto

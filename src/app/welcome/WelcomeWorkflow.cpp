@@ -11,11 +11,19 @@ WelcomeOutcome WelcomeWorkflow::handle(const WelcomeChoice &choice) const {
         return WelcomeOutcome::notRecorded;
     }
     LaunchAtLoginStatus status = setLaunchAtLoginEnabled(choice.launchAtLogin);
-    showEditor();
+    showDestination(choice);
     if (status == LaunchAtLoginStatus::requiresApproval) {
         requestLaunchAtLoginApproval();
     }
     return WelcomeOutcome::started;
+}
+
+void WelcomeWorkflow::showDestination(const WelcomeChoice &choice) const {
+    if (choice.kind == WelcomeChoice::Kind::chooseShortcut) {
+        chooseShortcut();
+    } else {
+        showEditor();
+    }
 }
 
 } // namespace velto
