@@ -95,16 +95,21 @@ protected:
     }
 
     /// Asks the probe for the recorder until Velto's bridge shows it; its place on the screen, or "".
+    /// Each question waits for its answer, however long a busy machine takes to walk the tree: a question left
+    /// unanswered would be taken up later, and the probe forgets the recorder while it looks for it again,
+    /// missing the changes that arrive meanwhile.
     std::string findRecorder() {
         std::string found;
         waitUntil(
             [&] {
-                probe->write("find velto " + recorderName + "\n");
-                found = probe->waitForLineStartingWith("found ", 2s);
-                return !found.empty();
+                if (!probe->write("find velto " + recorderName + "\n")) {
+                    return true; // the probe ended: no answer will come
+                }
+                found = probe->waitForLineStartingWith("found ", generous);
+                return found != "found none";
             },
             generous, 100ms);
-        return found;
+        return found == "found none" ? "" : found;
     }
 
     /// The next change of the recorder's name or description that the probe received, with the text it then had.
@@ -134,7 +139,10 @@ TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWher
     velto = std::make_unique<VeltoProcess>(*session);
     ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
     key("alt+space");
-    ASSERT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous));
+    // Ctrl+comma goes to the window that has the keyboard: the panel, once it has it, not merely once it shows.
+    std::optional<std::string> panel;
+    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous)) << "the panel has no keyboard";
     key("ctrl+comma");
     ASSERT_TRUE(waitUntil(
         [&] {

@@ -3,7 +3,7 @@
 
 Commands, one a line on standard input:
   find APP NAME-PREFIX   looks in the application APP for the button on screen whose name starts with
-                         NAME-PREFIX and answers "found X Y WIDTH HEIGHT" (its place on the screen) or "missing"
+                         NAME-PREFIX and answers "found X Y WIDTH HEIGHT" (its place on the screen) or "found none"
   read                   answers "name ..." and "description ..." of the control found, read afresh
 Every change of the found control's name or description is one line as it arrives:
   "event accessible-name NAME" or "event accessible-description DESCRIPTION".
@@ -54,7 +54,7 @@ def find(application, prefix):
             if found is not None:
                 break
     if found is None:
-        say("missing")
+        say("found none")
         return
     extents = found.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     say("found %d %d %d %d" % (extents.x, extents.y, extents.width, extents.height))

@@ -295,7 +295,9 @@ void VeltoTextView::scrollToRememberedPoint(QPointF point) {
 }
 
 ScrollAnchor VeltoTextView::scrollAnchor() {
-    const ViewTop top = viewTop();
+    // The text stands at the scroll bar's whole pixel, not at the fraction a correction carries: an anchor holding
+    // that fraction, rounded again when put back, would bring the text back up to a pixel away from where it stood.
+    const ViewTop top = viewTopAt(scrollY() - inset_.height());
     return ScrollAnchor{top.position, top.offset};
 }
 
@@ -530,7 +532,10 @@ VeltoTextView::ViewTop VeltoTextView::viewTop() {
     // The scroll bar holds whole pixels: what the last correction could not put on it is carried, while the
     // bar still shows the value it put there.
     const double carried = verticalScrollBar()->value() == keptScrollValue_ ? scrollCarry_ : 0.0;
-    const double top = scrollY() + carried - inset_.height();
+    return viewTopAt(scrollY() + carried - inset_.height());
+}
+
+VeltoTextView::ViewTop VeltoTextView::viewTopAt(double top) {
     const LayoutCache::PiecePlace place = cache_.piecePlaceAt(std::max(0.0, top));
     return ViewTop{place.start, top - place.top};
 }

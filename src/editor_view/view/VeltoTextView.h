@@ -150,7 +150,7 @@ public:
     /// out first, so that the place stands where it stood: estimated heights of paragraphs never laid out
     /// would put it elsewhere.
     void scrollToRememberedPoint(QPointF point);
-    /// Where the view's top stands in the text now.
+    /// Where the view's top stands in the text now, as it is shown.
     ScrollAnchor scrollAnchor();
     /// Scrolls back to where the view's top stood in the same text: the paragraph stands at the top as it stood,
     /// whatever is estimated of the paragraphs above it.
@@ -262,6 +262,8 @@ private:
         double offset = 0;
     };
     ViewTop viewTop();
+    /// The piece of text at the given height of the text (below the inset) and how far below its top that is.
+    ViewTop viewTopAt(double top);
     /// Puts the piece back where it stood at the view's top, after heights above it changed: the scroll bar
     /// moves, what is shown does not.
     void keepViewTop(ViewTop top);
