@@ -8,6 +8,7 @@
 #include "editor/text/StorageLines.h"
 #include "editor/text/UTF8Change.h"
 #include "editor_view/spelling/AutoCorrection.h"
+#include "page_editor/ChangedRegions.h"
 #include "page_editor/CodeHighlightRequests.h"
 #include "page_editor/EditorSettingsFeed.h"
 #include "platform/Text.h"
@@ -573,18 +574,13 @@ void VeltoEditorCoordinator::currentPageTextChangedInStore() {
         return;
     }
     const TextRange selection = core_.selectedRange();
+    // The selection keeps its place in the text around the changes, found line by line: between two changed
+    // lines far apart, what the view replaces as one range, it stays on the text it was on.
+    const ChangedRegions changes(shown, incoming);
+    const std::size_t anchor = changes.map(selection.location);
+    const std::size_t head = changes.map(selection.end());
     core_.textStorage().replaceCharacters(replaced, replacement);
-    // The selection keeps its place in the text around the change.
-    auto mapped = [&](std::size_t position) -> std::size_t {
-        if (position <= replaced.location) {
-            return position;
-        }
-        if (position >= replaced.end()) {
-            return position - replaced.length + replacement.size();
-        }
-        return replaced.location + replacement.size();
-    };
-    core_.setSelection(mapped(selection.location), mapped(selection.end()));
+    core_.setSelection(anchor, head);
     core_.breakUndoCoalescing();
     pendingStyleRange_ = PendingRange{signedLength(replaced.location), signedLength(replacement.size())};
     applyIncrementalEditorAppearance();

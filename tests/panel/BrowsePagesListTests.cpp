@@ -99,6 +99,41 @@ TEST(BrowsePagesList, ConflictReviewRowsAndWhatEachAllows) {
     EXPECT_EQ(library.list->rowOf(numbered(4)), std::optional<std::size_t>(0));
 }
 
+/// A page kept of one whose file was removed, emptied or could not be read.
+VeltoPage recoveredPage(int number, const std::string &text) {
+    VeltoPage recovered = page(number, text, now - 1h);
+    recovered.fileSlug = "recovered-page";
+    return recovered;
+}
+
+// A recovered page is no version of another: its review says why it exists, never that both versions were kept.
+TEST(BrowsePagesList, AReviewExplainsWhatItsPagesAre) {
+    Library library(page(1, "Notes", now),
+                    {recoveredPage(2, "Kept text"), recoveredPage(3, "More kept text"),
+                     page(4, copyOf(1, "Notes theirs"), now - 2h), page(5, copyOf(5, "Names itself"), now - 3h)});
+    using enum BrowseReviewGuidance;
+    struct Case {
+        const char *review;
+        std::set<Uuid> pages;
+        std::optional<std::size_t> selected;
+        BrowseReviewGuidance guidance;
+    };
+    const Case cases[] = {
+        {"one recovered page", {numbered(2)}, std::nullopt, recoveredPage},
+        {"recovered pages", {numbered(2), numbered(3)}, std::nullopt, recoveredPage},
+        {"a recovered page selected", {numbered(2), numbered(3)}, 1, recoveredPage},
+        {"a conflict copy", {numbered(4)}, std::nullopt, chooseVersion},
+        {"a conflict copy selected", {numbered(4)}, 0, chooseVersion},
+        {"a copy naming itself selected", {numbered(4), numbered(5)}, 1, copyNamesItself},
+        {"a vanished review", {numbered(9)}, std::nullopt, chooseVersion},
+    };
+    for (const Case &c : cases) {
+        library.list->setFilter(c.pages);
+        library.list->reload("", now);
+        EXPECT_EQ(library.list->guidance(c.selected), c.guidance) << c.review;
+    }
+}
+
 TEST(BrowsePagesList, LongFirstLinesAreCappedAndDownloadingPagesCannotBeOpened) {
     VeltoPage downloading = page(2, "", now);
     downloading.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{});

@@ -472,5 +472,22 @@ TEST(BrowsePagesWindow, ACopyNamingItselfOffersOnlyKeepBothAndSaysWhy) {
     EXPECT_EQ(harness.calls, (std::vector<std::string>{"beep"}));
 }
 
+TEST(BrowsePagesWindow, TheReviewOfARecoveredPageSaysWhyItExists) {
+    VeltoPage recovered = page(2, "Kept text", now - 1h);
+    recovered.fileSlug = "recovered-page";
+    WindowHarness harness(page(1, "Notes", now - 1min), {recovered});
+    harness.window->showConflictCopies({numbered(2)});
+    for (const bool selected : {false, true}) {
+        if (selected) {
+            harness.window->selectRow(0);
+        }
+        const QString guidance = harness.window->guidanceLabel()->text();
+        EXPECT_TRUE(guidance.contains("original page file was removed, emptied or could no longer be read"))
+            << guidance.toStdString();
+        EXPECT_FALSE(guidance.contains("kept both versions")) << guidance.toStdString();
+    }
+    EXPECT_EQ(harness.buttons(), "1000") << "it can be opened, and there is nothing to choose between";
+}
+
 } // namespace
 } // namespace velto

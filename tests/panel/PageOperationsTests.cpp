@@ -280,6 +280,54 @@ TEST(PageOperationsTests, APageChangedElsewhereOpensAtItsRememberedPlaceClampedT
     }
 }
 
+// Reloading from disk after another program rewrote lines of the open page keeps the caret on the text it was on,
+// not at the place remembered when the page was last left.
+TEST(PageOperationsTests, AReloadKeepsTheCaretOnItsTextThroughLinesChangedElsewhere) {
+    const std::u16string text = u"first line\nmiddle line\nlast line";
+    struct Case {
+        const char *name;
+        std::size_t caret;
+        std::vector<std::pair<std::string, std::string>> rewrites;
+        std::string newText;
+        std::size_t expected;
+    };
+    const Case cases[] = {
+        {"at the end, the last line rewritten",
+         text.size(),
+         {{"last line", "the last line, rewritten"}},
+         "first line\nmiddle line\nthe last line, rewritten",
+         std::string("first line\nmiddle line\nthe last line, rewritten").size()},
+        {"on an unchanged line between two changed ones",
+         14, // "mid|dle"
+         {{"first line", "1st"}, {"last line", "last"}},
+         "1st\nmiddle line\nlast",
+         7},
+        {"inside the changed line: to its end", 3, {{"first line", "line one"}}, "line one\nmiddle line\nlast line", 8},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        PanelControllerSession session;
+        session.type(text);
+        const Uuid first = session.currentPageID();
+        session.view().setSelectedRange({0, 0}); // what the page remembers when it is left
+        session.newPageWithText(u"second");
+        session.controller->pageOperations().selectPageAndOpenEditor(first);
+        session.view().setSelectedRange({test.caret, 0});
+        session.controller->flushPendingChanges();
+        finish(session.store().flush());
+
+        const std::filesystem::path file = *session.store().currentPageFileURL();
+        std::string contents = fileText(file);
+        for (const auto &[from, to] : test.rewrites) {
+            contents.replace(contents.find(from), from.size(), to);
+        }
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << contents;
+        finish(session.controller->pageOperations().reloadFromDisk());
+        ASSERT_EQ(session.shownText(), test.newText);
+        EXPECT_EQ(session.view().selectedRange(), (TextRange{test.expected, 0}));
+    }
+}
+
 TEST(PageOperationsTests, SelectingTheCurrentPageOpensTheEditorAndRegistersNothing) {
     PanelControllerSession session;
     session.type(u"page");

@@ -217,6 +217,7 @@ void BrowsePagesList::setRows(const std::vector<const VeltoPage *> &pages, const
         row.conflictCandidate = loadedOriginalID(*page).has_value() || page->fileSlug == "conflict-copy";
         row.originalPresent = originalOf(*page) != nullptr;
         row.namesItselfAsOriginal = loadedOriginalID(*page) == page->id;
+        row.recovered = !row.conflictCandidate && page->fileSlug == "recovered-page";
         row.isCurrentPage = page->id == currentID;
         rows_.push_back(std::move(row));
     }
@@ -275,6 +276,27 @@ BrowsePagesList::Availability BrowsePagesList::availability(std::optional<std::s
     availability.keepBoth = row.conflictCandidate && !row.unavailable;
     availability.keepCurrentOrUseSaved = row.originalPresent && !row.unavailable;
     return availability;
+}
+
+BrowseReviewGuidance BrowsePagesList::guidance(std::optional<std::size_t> selectedRow) const {
+    auto guidanceOf = [](const BrowsePageRow &row) {
+        if (row.namesItselfAsOriginal) {
+            return BrowseReviewGuidance::copyNamesItself;
+        }
+        return row.recovered ? BrowseReviewGuidance::recoveredPage : BrowseReviewGuidance::chooseVersion;
+    };
+    if (selectedRow && *selectedRow < rows_.size()) {
+        return guidanceOf(rows_[*selectedRow]);
+    }
+    if (rows_.empty()) {
+        return BrowseReviewGuidance::chooseVersion;
+    }
+    for (const BrowsePageRow &row : rows_) {
+        if (!row.recovered) {
+            return BrowseReviewGuidance::chooseVersion;
+        }
+    }
+    return BrowseReviewGuidance::recoveredPage;
 }
 
 QString BrowsePagesList::pageDetail(const VeltoPage &page, Date now) const {

@@ -30,7 +30,16 @@ struct BrowsePageRow {
     bool originalPresent = false;
     /// Its text names the copy itself as its original (a hand edit, a sync tool): there is no other version.
     bool namesItselfAsOriginal = false;
+    /// Kept of a page whose file was removed, emptied or could not be read: a page of its own, no other version.
+    bool recovered = false;
     bool isCurrentPage = false;
+};
+
+/// What the guidance over a review of saved copies explains.
+enum class BrowseReviewGuidance {
+    chooseVersion,   ///< how to choose between a copy and its original
+    copyNamesItself, ///< why a copy that names itself can only be kept
+    recoveredPage,   ///< why a recovered page exists
 };
 
 /// Page texts folded once for searching: canonical composition and Unicode case folding, so that "É", "é"
@@ -142,6 +151,9 @@ public:
         bool operator==(const Availability &) const = default;
     };
     Availability availability(std::optional<std::size_t> selectedRow) const;
+    /// The selected row's guidance; with none selected, that of the rows under review, which a notice raises
+    /// either for recovered pages or for conflict copies.
+    BrowseReviewGuidance guidance(std::optional<std::size_t> selectedRow) const;
 
     /// "Current page · Updated 3 minutes ago", "Saved version of “Notes” · …", "Velto can’t read this page’s file …".
     QString pageDetail(const VeltoPage &page, Date now) const;

@@ -29,6 +29,9 @@ namespace {
 const QString guidanceText = QStringLiteral(
     "Velto kept both versions because the same lines changed in two places. Select the saved copy, then choose "
     "which version to keep.");
+const QString recoveredPageHelp = QStringLiteral(
+    "Velto kept your text as a new page when the original page file was removed, emptied or could no longer be "
+    "read. There is no other version to choose: open the page to go on writing.");
 const QString currentCopyHelp =
     QStringLiteral("This saved copy is the page open in the panel. Open another page, then choose again.");
 const QString copyOfItselfHelp = QStringLiteral(
@@ -338,8 +341,17 @@ std::optional<std::size_t> BrowsePagesWindow::selectedRow() const {
 }
 
 void BrowsePagesWindow::showGuidanceForSelection() {
-    std::optional<std::size_t> row = selectedRow();
-    guidanceLabel_->setText(row && model_.rows()[*row].namesItselfAsOriginal ? copyOfItselfHelp : guidanceText);
+    switch (list_.guidance(selectedRow())) {
+    case BrowseReviewGuidance::chooseVersion:
+        guidanceLabel_->setText(guidanceText);
+        break;
+    case BrowseReviewGuidance::copyNamesItself:
+        guidanceLabel_->setText(copyOfItselfHelp);
+        break;
+    case BrowseReviewGuidance::recoveredPage:
+        guidanceLabel_->setText(recoveredPageHelp);
+        break;
+    }
 }
 
 void BrowsePagesWindow::keyPressEvent(QKeyEvent *event) {

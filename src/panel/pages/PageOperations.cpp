@@ -227,9 +227,15 @@ QCoro::Task<void> PageOperations::reloadFromDisk() {
     if (!scope.isAlive()) {
         co_return;
     }
+    // The editor put what changed on disk in place around the caret: on the same page the user stays where they
+    // are, not where they were when they last left the page.
+    std::optional<PageEditorViewState> stayingOnPage;
+    if (editorCoordinator_.loadedPageID() == store_.document().currentPage.id) {
+        stayingOnPage = pageEditingSession_.currentViewState();
+    }
     textView().undoHistories().discardAllPageUndoHistories();
     undoLedger_.evictAll();
-    showCurrentPage(PanelFeedback::confirmation(QStringLiteral("Reloaded from disk")));
+    showCurrentPage(PanelFeedback::confirmation(QStringLiteral("Reloaded from disk")), stayingOnPage);
 }
 
 QCoro::Task<VeltoConflictResolutionOutcome> PageOperations::resolveConflict(Uuid copyPageID,
