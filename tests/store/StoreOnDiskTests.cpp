@@ -315,6 +315,27 @@ TEST(StoreOnDisk, TextOfAPageWhoseFileBecomesUnreadableIsKeptAsARecoveredPageBes
     }
 }
 
+// A symbolic link another program makes to the open page's file while the store runs is that page, as it is when
+// the store finds the link at launch: saves go on landing in the page's file.
+TEST(StoreOnDisk, LinkMadeToThePageFileWhileRunningIsThatPage) {
+    ObservedStore observed;
+    VeltoStore &store = *observed.store;
+    const std::filesystem::path file = *store.currentPageFileURL();
+    std::filesystem::create_symlink(file.filename(), observed.folder / "alias.md");
+    auto reportedAlias = [&] {
+        return std::any_of(observed.incrementalLoads.begin(), observed.incrementalLoads.end(),
+                           [](const std::set<std::string> &paths) { return paths.contains("alias.md"); });
+    };
+    ASSERT_TRUE(processEventsUntil([&] { return reportedAlias() && !store.isRefreshingFromDisk(); }, 30s));
+    EXPECT_EQ(store.document().pages.size(), 0u);
+
+    store.setText("saved through the link's page\n", systemClock().now());
+    awaitDone(store.flush());
+    EXPECT_FALSE(store.lastSaveErrorDescription().has_value()) << *store.lastSaveErrorDescription();
+    EXPECT_NE(defaultFileSystem().readFile(file).find("saved through the link's page\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_symlink(observed.folder / "alias.md"));
+}
+
 TEST(StoreOnDisk, ReadingAPageWhileAnotherWriterHoldsTheLockLeavesTheMainThreadFree) {
     ObservedStore observed;
     VeltoStore &store = *observed.store;
