@@ -258,20 +258,32 @@ std::tuple<std::uintmax_t, std::filesystem::file_time_type, ino_t> identity(cons
     return {std::filesystem::file_size(file), std::filesystem::last_write_time(file), status.st_ino};
 }
 
+/// A store whose current page was saved with a text, counting the alerts of unreadable files and the notices it
+/// raises from then on.
+struct StoreWithSavedPage {
+    ObservedStore observed;
+    VeltoStore &store = *observed.store;
+    int unreadableAlerts = 0;
+    int notices = 0;
+
+    explicit StoreWithSavedPage(const std::string &text) {
+        QObject::connect(&store, &VeltoStoreSignals::unreadableFilesFound, [this] { ++unreadableAlerts; });
+        QObject::connect(&store, &VeltoStoreSignals::conflictNoticeRaised, [this] { ++notices; });
+        store.setText(text, systemClock().now());
+        awaitDone(store.flush());
+    }
+};
+
 // Text held of a page whose file another program makes unreadable is kept as a recovered page, with one notice
 // that names the file; the file stays as it is. A save meets the file (typed before the refresh ran); text typed
 // afterwards is saved with it.
 TEST(StoreOnDisk, TextOfAPageWhoseFileBecomesUnreadableIsKeptAsARecoveredPageBesideTheFile) {
     for (const UnreadableReplacement &replacement : unreadableReplacements) {
         SCOPED_TRACE(replacement.name);
-        ObservedStore observed;
-        VeltoStore &store = *observed.store;
-        int unreadableAlerts = 0;
-        int notices = 0;
-        QObject::connect(&store, &VeltoStoreSignals::unreadableFilesFound, [&] { ++unreadableAlerts; });
-        QObject::connect(&store, &VeltoStoreSignals::conflictNoticeRaised, [&] { ++notices; });
-        store.setText("BEFORE1\n", systemClock().now());
-        awaitDone(store.flush());
+        StoreWithSavedPage saved("BEFORE1\n");
+        VeltoStore &store = saved.store;
+        int &unreadableAlerts = saved.unreadableAlerts;
+        int &notices = saved.notices;
         const std::filesystem::path file = *store.currentPageFileURL();
         const Uuid pageID = store.document().currentPage.id;
 
@@ -300,7 +312,7 @@ TEST(StoreOnDisk, TextOfAPageWhoseFileBecomesUnreadableIsKeptAsARecoveredPageBes
 
         // Made readable again, the file is a page again: nothing recorded the page as deleted.
         std::ofstream(file, std::ios::binary | std::ios::trunc) << "readable again\n";
-        VeltoLibraryLoadResult reloaded = awaitValue(productionLoadOperation(observed.folder));
+        VeltoLibraryLoadResult reloaded = awaitValue(productionLoadOperation(saved.observed.folder));
         ASSERT_NE(reloaded.asLoaded(), nullptr);
         EXPECT_TRUE(containsPageWithText(reloaded.asLoaded()->document, "readable again\n"));
         EXPECT_TRUE(containsPageWithText(reloaded.asLoaded()->document, "BEFORE1AFTER22\n"));
@@ -325,19 +337,15 @@ bool namesUnreadableFile(const VeltoStore &store, const std::string &name) {
 TEST(StoreOnDisk, PageWithoutHeldEditWhoseFileBecomesUnreadableIsOnlyNamedAndComesBackWhenReadable) {
     for (const UnreadableReplacement &replacement : unreadableReplacements) {
         SCOPED_TRACE(replacement.name);
-        ObservedStore observed;
-        VeltoStore &store = *observed.store;
-        int unreadableAlerts = 0;
-        int notices = 0;
-        QObject::connect(&store, &VeltoStoreSignals::unreadableFilesFound, [&] { ++unreadableAlerts; });
-        QObject::connect(&store, &VeltoStoreSignals::conflictNoticeRaised, [&] { ++notices; });
-        store.setText("kept in its file\n", systemClock().now());
-        awaitDone(store.flush());
+        StoreWithSavedPage saved("kept in its file\n");
+        VeltoStore &store = saved.store;
+        int &unreadableAlerts = saved.unreadableAlerts;
+        int &notices = saved.notices;
         const std::filesystem::path file = *store.currentPageFileURL();
         const std::string name = file.filename().string();
         const std::string original = defaultFileSystem().readFile(file);
         const Uuid pageID = store.document().currentPage.id;
-        const std::size_t files = markdownFileCount(observed.folder);
+        const std::size_t files = markdownFileCount(saved.observed.folder);
 
         for (int flip = 1; flip <= 3; ++flip) {
             SCOPED_TRACE("flip " + std::to_string(flip));
@@ -359,7 +367,7 @@ TEST(StoreOnDisk, PageWithoutHeldEditWhoseFileBecomesUnreadableIsOnlyNamedAndCom
             awaitDone(store.flush());
             EXPECT_EQ(store.document().currentPage.id, pageID);
             EXPECT_EQ(store.document().pages.size(), 0u);
-            EXPECT_EQ(markdownFileCount(observed.folder), files);
+            EXPECT_EQ(markdownFileCount(saved.observed.folder), files);
             EXPECT_EQ(defaultFileSystem().readFile(file), original);
         }
         EXPECT_EQ(notices, 0);
