@@ -87,6 +87,7 @@ private:
     // B. Candidate files; nothing when the folder cannot be listed.
     std::optional<std::vector<std::filesystem::path>> candidateFiles();
     std::vector<std::filesystem::path> changedCandidateFiles();
+    std::optional<std::filesystem::path> changedCandidateFile(const std::string &relativePath);
     std::optional<std::vector<std::filesystem::path>> enumeratedCandidateFiles();
     void claimPagesOutsideChangedPaths();
     // C. Files present on disk.
@@ -197,15 +198,40 @@ std::optional<std::vector<std::filesystem::path>> DiscoveryPass::candidateFiles(
 std::vector<std::filesystem::path> DiscoveryPass::changedCandidateFiles() {
     std::vector<std::filesystem::path> candidates;
     for (const auto &path : *changedRelativePaths) {
-        // A name reported in one Unicode form but stored in the other comes back as the file stored.
-        auto url = pageURLs.url(path);
-        if (fileManager.fileExists(url)) {
-            candidates.push_back(url);
+        if (auto url = changedCandidateFile(path)) {
+            candidates.push_back(std::move(*url));
         }
     }
     std::sort(candidates.begin(), candidates.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
     return candidates;
+}
+
+// A changed entry is taken as the enumeration takes it, so that one odd entry never stops the rest of its batch:
+// an entry that cannot be a page is named, and a link to a file of the folder is no page of its own (that file is
+// one, under its own name).
+std::optional<std::filesystem::path> DiscoveryPass::changedCandidateFile(const std::string &relativePath) {
+    std::filesystem::path url = folderURL / relativePath;
+    auto entry = fileManager.status(url, false);
+    if (!entry) {
+        // A name reported in one Unicode form but stored in the other comes back as the file stored.
+        try {
+            url = pageURLs.url(relativePath);
+        } catch (const velto::LibraryMetadataError &) {
+            return std::nullopt;
+        }
+        entry = fileManager.status(url, false);
+        if (!entry || entry->type != velto::FileType::regular) {
+            return std::nullopt;
+        }
+    }
+    if (entry->type == velto::FileType::regular) {
+        return url;
+    }
+    if (auto passedOver = passedOverEntry({relativePath, entry->type}, folderURL, pageURLs, fileManager)) {
+        unreadableFiles.push_back(std::move(*passedOver));
+    }
+    return std::nullopt;
 }
 
 std::optional<std::vector<std::filesystem::path>> DiscoveryPass::enumeratedCandidateFiles() {

@@ -49,6 +49,14 @@ std::vector<VeltoUnreadablePageFile> withoutFilesOf(const std::map<Uuid, std::st
     return others;
 }
 
+/// The pages with a held edit whose files the load found unreadable, with their files' paths.
+std::map<Uuid, std::string> heldEditsOfUnreadableFiles(const VeltoDocument &held, const VeltoMutationTracker &mutations,
+                                                       const std::vector<VeltoUnreadablePageFile> &unreadableFiles) {
+    std::map<Uuid, std::string> pages = pagesHoldingTextOfUnreadableFiles(held, unreadableFiles);
+    std::erase_if(pages, [&](const auto &page) { return !hasPendingChange(mutations, page.first); });
+    return pages;
+}
+
 /// One archived page's preview as the reading thread found it: the page, or the error's description.
 using ArchivedPreviewLoadResult = std::variant<VeltoPage, std::string>;
 
@@ -309,10 +317,11 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
     }
     const VeltoPage previousCurrentPage = document_.currentPage;
     const bool wasOpen = loadState_.isLoaded();
-    // Text held of a page whose file can no longer be read is kept as pending, whatever the load made of the page,
-    // and saved below: the save keeps it as a recovered page, whose notice names the file.
+    // An edit held of a page whose file can no longer be read is kept as pending, whatever the load made of the
+    // page, and saved below: the save keeps it as a recovered page, whose notice names the file. A page without one
+    // holds nothing the file did not: the file is only named, and is the page again once it can be read.
     const std::map<Uuid, std::string> textsOfUnreadableFiles =
-        pagesHoldingTextOfUnreadableFiles(document_, loaded->unreadableFiles);
+        heldEditsOfUnreadableFiles(document_, mutations_, loaded->unreadableFiles);
     for (const auto &[pageID, path] : textsOfUnreadableFiles) {
         mutations_.recordPageChange(pageID);
         unreadableFilesNamedByRecovery_.insert(path);

@@ -14,7 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -150,6 +153,60 @@ TEST_F(IncrementalLoad, PageFileAmongIgnoredPathsIsStillLoaded) {
     auto page = pageAt(result.asLoaded()->document, "new.md");
     ASSERT_TRUE(page);
     EXPECT_EQ(page->visibleText(), "Written by another program\n");
+}
+
+/// An entry another program makes beside plain files, and how the notice of files that cannot be read names it.
+struct OddEntry {
+    const char *name;
+    std::function<void(const fs::path &entry, const fs::path &outsideFile)> make;
+    const char *reason; // nothing: the entry is no page of its own, and not named either
+};
+
+const OddEntry oddEntries[] = {
+    {"link outside", [](const fs::path &entry, const fs::path &outsideFile) { fs::create_symlink(outsideFile, entry); },
+     "It is a symbolic link to a place outside the Pages folder."},
+    {"link round in a loop",
+     [](const fs::path &entry, const fs::path &) { fs::create_symlink(entry.filename(), entry); },
+     "It is a symbolic link that leads round in a loop."},
+    {"link to a page file", [](const fs::path &entry, const fs::path &) { fs::create_symlink("a.md", entry); },
+     nullptr},
+};
+
+// One odd entry never stops its batch: the plain file beside it is a page, the Latin-1 one is named, and the odd
+// entry is named as a full load names it. A link to a page file made while running is that page, as at launch.
+TEST_F(IncrementalLoad, OddEntryOfABatchIsNamedAndTheRestTakenIn) {
+    TemporaryFolder outside;
+    outside.writeFile("elsewhere.md", "Outside the folder\n");
+    for (const OddEntry &odd : oddEntries) {
+        SCOPED_TRACE(odd.name);
+        odd.make(temporary / "odd.md", outside / "elsewhere.md");
+        temporary.writeFile("one.md", "One\n");
+        temporary.writeFile("latin.md", "caf\xe9\n");
+
+        auto result = loadChangesNow({"latin.md", "odd.md", "one.md"});
+        ASSERT_LOADED(result);
+        const auto &loaded = *result.asLoaded();
+        ASSERT_TRUE(pageAt(loaded.document, "one.md"));
+        EXPECT_EQ(pageAt(loaded.document, "one.md")->visibleText(), "One\n");
+        EXPECT_EQ(allPages(loaded.document).size(), 3u) << "a.md, b.md and one.md";
+        EXPECT_EQ(pageAt(loaded.document, "a.md")->id, pageA);
+        std::vector<std::string> named;
+        for (const auto &file : loaded.unreadableFiles) {
+            named.push_back(file.relativePath);
+            if (file.relativePath == "odd.md") {
+                EXPECT_EQ(file.reason, odd.reason);
+            }
+        }
+        std::vector<std::string> expected{"latin.md"};
+        if (odd.reason != nullptr) {
+            expected.push_back("odd.md");
+        }
+        EXPECT_EQ(named, expected);
+
+        for (const char *made : {"odd.md", "one.md", "latin.md"}) {
+            fs::remove(temporary / made);
+        }
+    }
 }
 
 } // namespace

@@ -258,61 +258,142 @@ std::tuple<std::uintmax_t, std::filesystem::file_time_type, ino_t> identity(cons
     return {std::filesystem::file_size(file), std::filesystem::last_write_time(file), status.st_ino};
 }
 
+/// A store whose current page was saved with a text, counting the alerts of unreadable files and the notices it
+/// raises from then on.
+struct StoreWithSavedPage {
+    ObservedStore observed;
+    VeltoStore &store = *observed.store;
+    int unreadableAlerts = 0;
+    int notices = 0;
+
+    explicit StoreWithSavedPage(const std::string &text) {
+        QObject::connect(&store, &VeltoStoreSignals::unreadableFilesFound, [this] { ++unreadableAlerts; });
+        QObject::connect(&store, &VeltoStoreSignals::conflictNoticeRaised, [this] { ++notices; });
+        store.setText(text, systemClock().now());
+        awaitDone(store.flush());
+    }
+};
+
 // Text held of a page whose file another program makes unreadable is kept as a recovered page, with one notice
-// that names the file; the file stays as it is. The refresh may meet the file first (nothing typed since the last
-// save) or a save may (typed before the refresh ran); text typed afterwards is saved with it.
+// that names the file; the file stays as it is. A save meets the file (typed before the refresh ran); text typed
+// afterwards is saved with it.
 TEST(StoreOnDisk, TextOfAPageWhoseFileBecomesUnreadableIsKeptAsARecoveredPageBesideTheFile) {
     for (const UnreadableReplacement &replacement : unreadableReplacements) {
-        for (bool typedBeforeTheRefresh : {false, true}) {
-            SCOPED_TRACE(std::string(replacement.name) + (typedBeforeTheRefresh ? ", typed before" : ", refreshed"));
-            ObservedStore observed;
-            VeltoStore &store = *observed.store;
-            int unreadableAlerts = 0;
-            int notices = 0;
-            QObject::connect(&store, &VeltoStoreSignals::unreadableFilesFound, [&] { ++unreadableAlerts; });
-            QObject::connect(&store, &VeltoStoreSignals::conflictNoticeRaised, [&] { ++notices; });
-            store.setText("BEFORE1\n", systemClock().now());
-            awaitDone(store.flush());
-            const std::filesystem::path file = *store.currentPageFileURL();
-            const Uuid pageID = store.document().currentPage.id;
+        SCOPED_TRACE(replacement.name);
+        StoreWithSavedPage saved("BEFORE1\n");
+        VeltoStore &store = saved.store;
+        int &unreadableAlerts = saved.unreadableAlerts;
+        int &notices = saved.notices;
+        const std::filesystem::path file = *store.currentPageFileURL();
+        const Uuid pageID = store.document().currentPage.id;
 
+        replacement.write(file.string() + ".tmp");
+        std::filesystem::rename(file.string() + ".tmp", file);
+        const auto replaced = identity(file);
+        store.setText("BEFORE1AFTER22\n", systemClock().now());
+        awaitDone(store.flush());
+        ASSERT_TRUE(processEventsUntil([&] { return notices > 0 && !store.isRefreshingFromDisk(); }, 30s));
+        processEventsFor(200ms);
+
+        EXPECT_NE(store.document().currentPage.id, pageID);
+        ASSERT_TRUE(store.currentPageFileURL().has_value());
+        EXPECT_NE(defaultFileSystem().readFile(*store.currentPageFileURL()).find("BEFORE1AFTER22\n"),
+                  std::string::npos);
+        EXPECT_EQ(identity(file), replaced) << "the unreadable file was written over";
+        EXPECT_EQ(unreadableAlerts, 0);
+        EXPECT_EQ(notices, 1);
+        // A later notice of files that cannot be read leaves this one out.
+        EXPECT_TRUE(store.unreadableFilesNamedByRecovery().contains(file.filename().string()));
+        ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+        const std::string &message = store.lastSaveConflictPresentation()->message;
+        EXPECT_NE(message.find("“" + file.filename().string() + "”"), std::string::npos) << message;
+        EXPECT_NE(message.find(replacement.reason), std::string::npos) << message;
+        EXPECT_NE(message.find("left that file as it is"), std::string::npos) << message;
+
+        // Made readable again, the file is a page again: nothing recorded the page as deleted.
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << "readable again\n";
+        VeltoLibraryLoadResult reloaded = awaitValue(productionLoadOperation(saved.observed.folder));
+        ASSERT_NE(reloaded.asLoaded(), nullptr);
+        EXPECT_TRUE(containsPageWithText(reloaded.asLoaded()->document, "readable again\n"));
+        EXPECT_TRUE(containsPageWithText(reloaded.asLoaded()->document, "BEFORE1AFTER22\n"));
+    }
+}
+
+std::size_t markdownFileCount(const std::filesystem::path &folder) {
+    std::size_t count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        count += entry.path().extension() == ".md" ? 1 : 0;
+    }
+    return count;
+}
+
+bool namesUnreadableFile(const VeltoStore &store, const std::string &name) {
+    return std::any_of(store.unreadableFiles().begin(), store.unreadableFiles().end(),
+                       [&](const VeltoUnreadablePageFile &file) { return file.relativePath == name; });
+}
+
+// A page nobody edited holds nothing its file did not: while another program has the file unreadable, the file is
+// only named, and the page comes back as it was once the file is readable again. No flip leaves a copy behind.
+TEST(StoreOnDisk, PageWithoutHeldEditWhoseFileBecomesUnreadableIsOnlyNamedAndComesBackWhenReadable) {
+    for (const UnreadableReplacement &replacement : unreadableReplacements) {
+        SCOPED_TRACE(replacement.name);
+        StoreWithSavedPage saved("kept in its file\n");
+        VeltoStore &store = saved.store;
+        int &unreadableAlerts = saved.unreadableAlerts;
+        int &notices = saved.notices;
+        const std::filesystem::path file = *store.currentPageFileURL();
+        const std::string name = file.filename().string();
+        const std::string original = defaultFileSystem().readFile(file);
+        const Uuid pageID = store.document().currentPage.id;
+        const std::size_t files = markdownFileCount(saved.observed.folder);
+
+        for (int flip = 1; flip <= 3; ++flip) {
+            SCOPED_TRACE("flip " + std::to_string(flip));
             replacement.write(file.string() + ".tmp");
             std::filesystem::rename(file.string() + ".tmp", file);
-            const auto replaced = identity(file);
-            if (typedBeforeTheRefresh) {
-                store.setText("BEFORE1AFTER22\n", systemClock().now());
-            } else {
-                ASSERT_TRUE(processEventsUntil([&] { return store.document().currentPage.id != pageID; }, 30s));
-                EXPECT_EQ(store.document().currentPage.visibleText(), "BEFORE1\n");
-                store.setText("BEFORE1AFTER22\n", systemClock().now());
-            }
+            ASSERT_TRUE(processEventsUntil(
+                [&] { return namesUnreadableFile(store, name) && !store.isRefreshingFromDisk(); }, 30s));
+            EXPECT_EQ(unreadableAlerts, flip);
+            EXPECT_EQ(store.document().currentPage.id, pageID);
+
+            std::ofstream(file.string() + ".tmp", std::ios::binary) << original;
+            std::filesystem::rename(file.string() + ".tmp", file);
+            ASSERT_TRUE(processEventsUntil(
+                [&] {
+                    return !namesUnreadableFile(store, name) && !store.isRefreshingFromDisk() &&
+                           store.document().currentPage.visibleText() == "kept in its file\n";
+                },
+                30s));
             awaitDone(store.flush());
-            ASSERT_TRUE(processEventsUntil([&] { return notices > 0 && !store.isRefreshingFromDisk(); }, 30s));
-            processEventsFor(200ms);
-
-            EXPECT_NE(store.document().currentPage.id, pageID);
-            ASSERT_TRUE(store.currentPageFileURL().has_value());
-            EXPECT_NE(defaultFileSystem().readFile(*store.currentPageFileURL()).find("BEFORE1AFTER22\n"),
-                      std::string::npos);
-            EXPECT_EQ(identity(file), replaced) << "the unreadable file was written over";
-            EXPECT_EQ(unreadableAlerts, 0);
-            EXPECT_EQ(notices, 1);
-            // A later notice of files that cannot be read leaves this one out.
-            EXPECT_TRUE(store.unreadableFilesNamedByRecovery().contains(file.filename().string()));
-            ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
-            const std::string &message = store.lastSaveConflictPresentation()->message;
-            EXPECT_NE(message.find("“" + file.filename().string() + "”"), std::string::npos) << message;
-            EXPECT_NE(message.find(replacement.reason), std::string::npos) << message;
-            EXPECT_NE(message.find("left that file as it is"), std::string::npos) << message;
-
-            // Made readable again, the file is a page again: nothing recorded the page as deleted.
-            std::ofstream(file, std::ios::binary | std::ios::trunc) << "readable again\n";
-            VeltoLibraryLoadResult reloaded = awaitValue(productionLoadOperation(observed.folder));
-            ASSERT_NE(reloaded.asLoaded(), nullptr);
-            EXPECT_TRUE(containsPageWithText(reloaded.asLoaded()->document, "readable again\n"));
-            EXPECT_TRUE(containsPageWithText(reloaded.asLoaded()->document, "BEFORE1AFTER22\n"));
+            EXPECT_EQ(store.document().currentPage.id, pageID);
+            EXPECT_EQ(store.document().pages.size(), 0u);
+            EXPECT_EQ(markdownFileCount(saved.observed.folder), files);
+            EXPECT_EQ(defaultFileSystem().readFile(file), original);
         }
+        EXPECT_EQ(notices, 0);
+        EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
     }
+}
+
+// A symbolic link another program makes to the open page's file while the store runs is that page, as it is when
+// the store finds the link at launch: saves go on landing in the page's file.
+TEST(StoreOnDisk, LinkMadeToThePageFileWhileRunningIsThatPage) {
+    ObservedStore observed;
+    VeltoStore &store = *observed.store;
+    const std::filesystem::path file = *store.currentPageFileURL();
+    std::filesystem::create_symlink(file.filename(), observed.folder / "alias.md");
+    auto reportedAlias = [&] {
+        return std::any_of(observed.incrementalLoads.begin(), observed.incrementalLoads.end(),
+                           [](const std::set<std::string> &paths) { return paths.contains("alias.md"); });
+    };
+    ASSERT_TRUE(processEventsUntil([&] { return reportedAlias() && !store.isRefreshingFromDisk(); }, 30s));
+    EXPECT_EQ(store.document().pages.size(), 0u);
+
+    store.setText("saved through the link's page\n", systemClock().now());
+    awaitDone(store.flush());
+    EXPECT_FALSE(store.lastSaveErrorDescription().has_value()) << *store.lastSaveErrorDescription();
+    EXPECT_NE(defaultFileSystem().readFile(file).find("saved through the link's page\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_symlink(observed.folder / "alias.md"));
 }
 
 TEST(StoreOnDisk, ReadingAPageWhileAnotherWriterHoldsTheLockLeavesTheMainThreadFree) {
