@@ -3,6 +3,7 @@
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
 
+#include <algorithm>
 #include <map>
 #include <string_view>
 
@@ -10,18 +11,32 @@ namespace VeltoPageLibrary {
 
 namespace {
 
-/// Removes the file only while it holds exactly the bytes the save wrote: one another program has changed since
-/// holds its text, and stays. Whether it went.
+/// Removes the file only when it holds exactly the bytes the save wrote at the moment it goes: one another program has
+/// changed since holds its text, and stays. Whether it went.
 bool removedIfHolding(const std::filesystem::path &url, std::string_view bytes, velto::FileSystem &fileManager,
                       const RemoveOperation &removeItem) {
-    if (!fileManager.holdsExactly(url, bytes)) {
+    auto holdsBytes = [bytes](std::string_view found) { return found == bytes; };
+    try {
+        return removeIfProven(url, holdsBytes, fileManager, removeItem) == velto::ProvenRemovalOutcome::removed;
+    } catch (const std::exception &) {
+        return false; // it stays, and is reported as any conflict page
+    }
+}
+
+/// Whether the file a conflict copy took its text from holds this save's text for its page although the save did not
+/// replace it: the swap back of a replacement that met another program's change can leave there this save's file
+/// with that program's later lines, while the file the copy's text was in is no longer at the path. Then the copy
+/// may hold the only text of the file it was copied from.
+bool holdsThisSavesText(const std::filesystem::path &source, const std::vector<PageFileWrite> &files,
+                        velto::FileSystem &fileManager) {
+    auto file = std::find_if(files.begin(), files.end(), [&](const PageFileWrite &f) { return f.url == source; });
+    if (file == files.end()) {
         return false;
     }
     try {
-        removeItem(url);
-        return true;
-    } catch (const std::exception &) {
-        return false; // it stays, and is reported as any conflict page
+        return fileManager.readPrefix(source, file->text.size()) == file->text;
+    } catch (const velto::FileSystemError &) {
+        return false;
     }
 }
 
@@ -48,9 +63,17 @@ FailedSaveLeftovers takeBackConflictPages(const VeltoResolvedDiskChanges &resolv
         if (text == written.end()) {
             continue; // nothing written for it
         }
-        bool isRecoveredPage = resolved.pageIDReplacements.contains(conflict.originalPageID);
+        // A recovered page holds the store's text, which may be in no file once the process ends (a final save at
+        // logout is never tried again): it always stays. A save that starts over reads it back instead of making
+        // another, so it alone does not keep the save from starting over.
+        if (resolved.pageIDReplacements.contains(conflict.originalPageID)) {
+            leftovers.keptConflicts.push_back(conflict);
+            written.erase(text);
+            continue;
+        }
         bool madeHere = origin != resolved.conflictPageOrigins.end() && !origin->second.fileExisted;
-        if (madeHere && (isRecoveredPage || !written.contains(origin->second.source)) &&
+        if (madeHere && !written.contains(origin->second.source) &&
+            !holdsThisSavesText(origin->second.source, files, fileManager) &&
             removedIfHolding(url, text->second, fileManager, removeItem)) {
             written.erase(text);
             continue;

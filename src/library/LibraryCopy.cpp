@@ -53,7 +53,14 @@ void removeUnusedMetadataDirectory(const std::filesystem::path &destinationURL, 
                 return;
             }
         }
-        fileManager.removeItem(directory);
+        // The lock file alone, then the folder once it is empty: a file another program put there meanwhile is never
+        // removed with it.
+        if (fileManager.status(directory / "transaction.lock", false)) {
+            fileManager.removeItem(directory / "transaction.lock");
+        }
+        if (fileManager.contentsOfDirectory(directory).empty()) {
+            fileManager.removeItem(directory);
+        }
     } catch (const std::exception &) {
         // Left as it is: a lock file alone does not make the folder a library.
     }

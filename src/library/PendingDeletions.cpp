@@ -2,10 +2,14 @@
 
 #include "library/CausalPreference.h"
 #include "library/DeletionIndex.h"
+#include "library/KeptConflictCopy.h"
 #include "library/LibraryFolder.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
 #include "model/PageFileContent.h"
+#include "platform/Clock.h"
+#include "platform/JsonCoding.h"
+#include "platform/Sha256.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -19,19 +23,22 @@ namespace {
 using velto::Uuid;
 using velto::VeltoDeletionTombstone;
 
-/// The page identifier in the file's front matter; nothing when the file has none, or cannot be read as
-/// UTF-8 text.
-std::optional<Uuid> pageIDInFile(const std::filesystem::path &url, velto::FileSystem &fileManager) {
-    std::string text;
-    try {
-        text = fileManager.readFile(url);
-    } catch (const velto::FileSystemError &) {
-        return std::nullopt;
-    }
+/// The page identifier in a file's front matter; nothing when the file has none, or is no UTF-8 text.
+std::optional<Uuid> pageIDInText(std::string_view text) {
     if (!velto::text::isValidUTF8(text)) {
         return std::nullopt;
     }
     return velto::VeltoPageFileContent::parse(text).veltoPageID();
+}
+
+/// The page identifier in the file's front matter; nothing when the file has none, or cannot be read as
+/// UTF-8 text.
+std::optional<Uuid> pageIDInFile(const std::filesystem::path &url, velto::FileSystem &fileManager) {
+    try {
+        return pageIDInText(fileManager.readFile(url));
+    } catch (const velto::FileSystemError &) {
+        return std::nullopt;
+    }
 }
 
 /// Whether the file at a tombstone's path is still the deleted page's file.
@@ -54,20 +61,81 @@ const VeltoDeletionTombstone *tombstoneWithPath(const std::string &name,
     return nullptr;
 }
 
-bool shouldRemovePendingFile(const std::string &name, const std::filesystem::path &folderURL,
-                             velto::FileSystem &fileManager,
-                             const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones,
-                             std::filesystem::path &url) {
+/// The tombstone whose file the pending name is, when that file still carries its page; nothing when the name is
+/// to be dropped without removing anything.
+const VeltoDeletionTombstone *tombstoneOfPendingFile(const std::string &name, const std::filesystem::path &folderURL,
+                                                     velto::FileSystem &fileManager,
+                                                     const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones,
+                                                     std::filesystem::path &url) {
     if (!isManagedPageFileName(name)) {
-        return false;
+        return nullptr;
     }
     try {
         url = pageURL(name, folderURL, fileManager);
     } catch (const std::exception &) {
-        return false;
+        return nullptr;
     }
     const auto *tombstone = tombstoneWithPath(name, activeTombstones);
-    return tombstone != nullptr && stillHoldsDeletedPage(url, tombstone->pageID, fileManager);
+    if (tombstone == nullptr || !stillHoldsDeletedPage(url, tombstone->pageID, fileManager)) {
+        return nullptr;
+    }
+    return tombstone;
+}
+
+// A pending file's removal failed once, right after the save that deleted its page checked that the file held the
+// page's text. Another program may write into it before a later save tries again: so the checksum of its bytes at
+// that first failure is noted, in ".velto/pending-deletions.json" ({"deleted.md": "9f86d0…"}), and a later retry
+// removes the file only while it still holds those bytes. A name without a note (listed by an earlier version) is
+// proven by its page's identifier alone, as it always was.
+
+std::filesystem::path notedChecksumsURL(const std::filesystem::path &folderURL) {
+    return metadataDirectory(folderURL) / "pending-deletions.json";
+}
+
+using NotedChecksums = std::map<std::string, std::string>;
+
+/// The noted checksums; none from a file that is missing or of another form.
+NotedChecksums notedChecksums(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    NotedChecksums noted;
+    try {
+        if (!fileManager.status(notedChecksumsURL(folderURL), false)) {
+            return noted;
+        }
+        velto::Json json = velto::decodeJSON(fileManager.readFile(notedChecksumsURL(folderURL)));
+        for (const auto &[name, checksum] : json.items()) {
+            if (checksum.is_string()) {
+                noted.emplace(name, checksum.get<std::string>());
+            }
+        }
+    } catch (const std::exception &) {
+        noted.clear();
+    }
+    return noted;
+}
+
+void noteChecksums(const NotedChecksums &noted, const std::filesystem::path &folderURL,
+                   velto::FileSystem &fileManager) {
+    const auto url = notedChecksumsURL(folderURL);
+    if (noted.empty()) {
+        if (fileManager.status(url, false)) {
+            fileManager.removeItem(url);
+        }
+        return;
+    }
+    velto::Json json = velto::Json::object();
+    for (const auto &[name, checksum] : noted) {
+        json[name] = checksum;
+    }
+    fileManager.writeAtomically(url, velto::encodeJSON(json));
+}
+
+/// Keeps a pending file that another program wrote into as a conflict copy, as the save that deleted its page keeps
+/// a file changed since it was read; the file then goes while it holds what was copied.
+void keepChangedPendingFile(const std::filesystem::path &url, const Uuid &pageID, velto::FileSystem &fileManager) {
+    std::string text = fileManager.readFile(url);
+    if (pageIDInText(text) == pageID) {
+        keepAsConflictCopy(url, text, velto::systemClock().now(), fileManager);
+    }
 }
 
 } // namespace
@@ -92,20 +160,55 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
                                                const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                                const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones,
                                                const RemoveOperation &removeItem) {
+    const NotedChecksums noted = notedChecksums(folderURL, fileManager);
+    NotedChecksums stillNoted;
     std::vector<std::string> stillPending;
     for (const auto &name : pendingFileNames) {
         std::filesystem::path url;
-        if (!shouldRemovePendingFile(name, folderURL, fileManager, activeTombstones, url)) {
+        const auto *tombstone = tombstoneOfPendingFile(name, folderURL, fileManager, activeTombstones, url);
+        if (tombstone == nullptr) {
             continue;
         }
+        auto checksum = noted.find(name);
+        auto proof = [&](std::string_view bytes) {
+            return pageIDInText(bytes) == tombstone->pageID &&
+                   (checksum == noted.end() || velto::sha256Hex(bytes) == checksum->second);
+        };
         try {
-            removeItem(url);
+            if (removeIfProven(url, proof, fileManager, removeItem) == velto::ProvenRemovalOutcome::kept) {
+                keepChangedPendingFile(url, tombstone->pageID, fileManager);
+            }
         } catch (...) {
             // Tried again at the next write; the failure itself is not the user's concern.
             stillPending.push_back(name);
+            try {
+                stillNoted[name] =
+                    checksum != noted.end() ? checksum->second : velto::sha256Hex(fileManager.readFile(url));
+            } catch (const std::exception &) {
+                // Unnoted, it is proven by its page's identifier alone.
+            }
+        }
+    }
+    if (stillNoted != noted) {
+        try {
+            noteChecksums(stillNoted, folderURL, fileManager);
+        } catch (const std::exception &) {
+            // A note that could not be written proves less next time; the identifier still does.
         }
     }
     return stillPending;
+}
+
+velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, const velto::RemovalProof &proof,
+                                           velto::FileSystem &fileManager, const RemoveOperation &removeItem) {
+    if (!removeItem) {
+        return fileManager.removeIfProven(url, proof);
+    }
+    if (!proof(fileManager.readFile(url))) {
+        return velto::ProvenRemovalOutcome::kept;
+    }
+    removeItem(url);
+    return velto::ProvenRemovalOutcome::removed;
 }
 
 bool mayListPendingDeletions(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {

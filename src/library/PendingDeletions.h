@@ -27,15 +27,25 @@ velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
                                      const std::filesystem::path &folderURL,
                                      velto::FileSystem &fileManager = velto::defaultFileSystem());
 
+/// Removes the file while its bytes, as they are when it goes, pass `proof`: without `removeItem` the file manager
+/// takes it aside, proves and removes it in one step; an injected removal removes it right after its bytes were read
+/// and proven. Errors are thrown.
+velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, const velto::RemovalProof &proof,
+                                           velto::FileSystem &fileManager, const RemoveOperation &removeItem);
+
 /// Tries to remove each pending file, in order, and returns the names still pending. A name is dropped
 /// without removing anything when it is not a managed page file name, lies outside the folder, has no file,
 /// has no tombstone in force, cannot be read as UTF-8 text, or now carries another page's identifier (the
-/// name belongs to another page). A removal that fails keeps its name for the next write. Never throws.
+/// name belongs to another page). A file goes only while, at the moment it is taken away, it carries its page and
+/// holds the bytes it held when its removal first failed; one that another program wrote into since is kept as a
+/// conflict copy. A removal that fails keeps its name for the next write, and notes the file's bytes then. Without
+/// `removeItem` the file manager proves and removes each file in one step; an injected removal removes it right after
+/// its bytes are proven. Never throws.
 std::vector<std::string>
 retryPendingDeletions(const std::vector<std::string> &pendingFileNames, const std::filesystem::path &folderURL,
                       velto::FileSystem &fileManager,
                       const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
-                      const RemoveOperation &removeItem);
+                      const RemoveOperation &removeItem = {});
 
 /// Whether the folder's manifest may list pending deletions, told from its bytes without decoding a large
 /// library's records: false when it lists none for sure, or cannot be read (there is nothing to retry then).

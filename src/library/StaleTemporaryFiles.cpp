@@ -1,21 +1,62 @@
 #include "library/StaleTemporaryFiles.h"
 
 #include "library/DeletionIndex.h"
+#include "library/KeptConflictCopy.h"
 #include "library/LibraryFolder.h"
 #include "library/MissingFileObservations.h"
 #include "library/WriterStates.h"
 
+#include <optional>
+#include <set>
+#include <string_view>
 #include <vector>
 
 namespace VeltoPageLibrary {
 
 namespace {
 
-constexpr std::string_view temporarySuffixStart = ".tmp-";
-constexpr std::size_t temporarySuffixDigits = 12;
+// The hidden files the process's file system makes beside a file: ".page.md.tmp-3f2a9c01b2d4" holds the new bytes of
+// a write, ".page.md.aside-3f2a9c01b2d4" a file taken aside to be proven before it is removed.
+constexpr std::string_view temporaryKind = "tmp";
+constexpr std::string_view asideKind = "aside";
+constexpr std::size_t siblingSuffixDigits = 12;
 
 bool isLowercaseHexDigit(char character) {
     return (character >= '0' && character <= '9') || (character >= 'a' && character <= 'f');
+}
+
+/// The length of ".<kind>-" and the digits that end a hidden sibling's name.
+std::size_t siblingSuffixLength(std::string_view kind) {
+    return kind.size() + 2 + siblingSuffixDigits;
+}
+
+/// Whether the name is "." and a file name, then ".<kind>-" and twelve lower-case hexadecimal digits.
+bool isHiddenSiblingName(const std::string &name, std::string_view kind) {
+    const std::size_t suffixLength = siblingSuffixLength(kind);
+    if (name.size() < 1 + 1 + suffixLength || name.front() != '.') {
+        return false;
+    }
+    std::size_t suffix = name.size() - suffixLength;
+    if (name.compare(suffix, kind.size() + 2, "." + std::string(kind) + "-") != 0) {
+        return false;
+    }
+    for (std::size_t index = suffix + kind.size() + 2; index < name.size(); ++index) {
+        if (!isLowercaseHexDigit(name[index])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// The file a hidden sibling was made beside: "page.md" for ".page.md.tmp-3f2a…"; nothing for the short form
+/// ".velto.tmp-3f2a…" of a name too long to take the prefix, which names no file.
+std::optional<std::filesystem::path> fileOfSibling(const std::filesystem::path &sibling, std::string_view kind) {
+    std::string name = sibling.filename().string();
+    std::string file = name.substr(1, name.size() - 1 - siblingSuffixLength(kind));
+    if (file == "velto") {
+        return std::nullopt;
+    }
+    return sibling.parent_path() / file;
 }
 
 /// Whether a recorded folder lies below the Pages folder: metadata from another writer is not trusted to.
@@ -31,15 +72,10 @@ bool isInsideFolder(const std::filesystem::path &relativeFolder) {
     return true;
 }
 
-/// The folders where atomic writes put their temporary files: beside each file they replace.
-std::vector<std::filesystem::path> foldersWithWrites(const std::filesystem::path &folderURL,
-                                                     const std::set<std::string> &pageFolders) {
-    std::vector<std::filesystem::path> folders{folderURL,
-                                               metadataDirectory(folderURL),
-                                               writersDirectory(folderURL),
-                                               deletionIndexDirectory(folderURL),
-                                               legacyTombstonesDirectory(folderURL),
-                                               missingFilesDirectory(folderURL)};
+/// The folders where atomic writes put their temporary files beside the page files they replace.
+std::vector<std::filesystem::path> pageFoldersWithWrites(const std::filesystem::path &folderURL,
+                                                         const std::set<std::string> &pageFolders) {
+    std::vector<std::filesystem::path> folders{folderURL};
     for (const auto &relativeFolder : pageFolders) {
         if (isInsideFolder(relativeFolder)) {
             folders.push_back(folderURL / relativeFolder);
@@ -48,15 +84,79 @@ std::vector<std::filesystem::path> foldersWithWrites(const std::filesystem::path
     return folders;
 }
 
-void removeStaleTemporaryFilesIn(const std::filesystem::path &folder, velto::Date now, velto::FileSystem &fileManager) {
+/// The folders where atomic writes put the temporary files of the library's own metadata.
+std::vector<std::filesystem::path> metadataFoldersWithWrites(const std::filesystem::path &folderURL) {
+    return {metadataDirectory(folderURL), writersDirectory(folderURL), deletionIndexDirectory(folderURL),
+            legacyTombstonesDirectory(folderURL), missingFilesDirectory(folderURL)};
+}
+
+/// The lines of a text, each without its line break; empty lines left out, as they carry no one's words.
+std::set<std::string_view> nonEmptyLines(std::string_view text) {
+    std::set<std::string_view> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (!line.empty()) {
+            lines.insert(line);
+        }
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return lines;
+}
+
+/// Whether the text of a stale temporary file holds a line that its page file lacks: the swap of a replacement
+/// that met another program's change, or a process killed right after the swap, leaves there the page's previous
+/// file, which may hold that program's last lines and nothing else may. A page file that cannot be read lacks all.
+bool holdsLinesThePageLacks(std::string_view text, const std::optional<std::filesystem::path> &pageFile,
+                            velto::FileSystem &fileManager) {
+    std::string pageText;
+    try {
+        if (pageFile) {
+            pageText = fileManager.readFile(*pageFile);
+        }
+    } catch (const velto::FileSystemError &) {
+        pageText.clear();
+    }
+    std::set<std::string_view> pageLines = nonEmptyLines(pageText);
+    for (std::string_view line : nonEmptyLines(text)) {
+        if (!pageLines.contains(line)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// A stale temporary file beside page files: it goes when every line it holds is in its page file; otherwise it is
+/// kept as a conflict copy, or, when it is no UTF-8 text that a page can hold, left where it is.
+void tidyStalePageTemporary(const std::filesystem::path &temporary, velto::Date now, velto::FileSystem &fileManager) {
+    std::string text;
+    try {
+        text = fileManager.readFile(temporary);
+    } catch (const velto::FileSystemError &) {
+        return; // too large or unreadable: it may be someone's only copy
+    }
+    if (!holdsLinesThePageLacks(text, fileOfSibling(temporary, temporaryKind), fileManager)) {
+        fileManager.removeIfHolding(temporary, text);
+    } else {
+        keepAsConflictCopy(temporary, text, now, fileManager);
+    }
+}
+
+/// The hidden siblings of the kind in the folder old enough to be left by work that never finished.
+std::vector<std::filesystem::path> staleSiblingsIn(const std::filesystem::path &folder, std::string_view kind,
+                                                   velto::Date now, velto::FileSystem &fileManager) {
+    std::vector<std::filesystem::path> stale;
     std::vector<std::string> names;
     try {
         names = fileManager.contentsOfDirectory(folder);
     } catch (const velto::FileSystemError &) {
-        return; // no such folder, or one that cannot be listed: nothing of ours to tidy there
+        return stale; // no such folder, or one that cannot be listed: nothing of ours to tidy there
     }
     for (const auto &name : names) {
-        if (!isTemporaryFileName(name)) {
+        if (!isHiddenSiblingName(name, kind)) {
             continue;
         }
         auto url = folder / name;
@@ -64,7 +164,23 @@ void removeStaleTemporaryFilesIn(const std::filesystem::path &folder, velto::Dat
             auto status = fileManager.status(url, false);
             if (status && status->type == velto::FileType::regular &&
                 now - status->modificationDate >= staleTemporaryFileAge) {
-                fileManager.removeItem(url);
+                stale.push_back(url);
+            }
+        } catch (const velto::FileSystemError &) {
+            // Left for a later load.
+        }
+    }
+    return stale;
+}
+
+/// A file taken aside by a removal that never finished was never proven: it goes back to its name, unless another
+/// file has come there since, and then it stays where it is.
+void putBackFilesLeftAside(const std::filesystem::path &folder, velto::Date now, velto::FileSystem &fileManager) {
+    for (const auto &aside : staleSiblingsIn(folder, asideKind, now, fileManager)) {
+        auto file = fileOfSibling(aside, asideKind);
+        try {
+            if (file) {
+                fileManager.moveItem(aside, *file);
             }
         } catch (const velto::FileSystemError &) {
             // Left for a later load.
@@ -75,25 +191,31 @@ void removeStaleTemporaryFilesIn(const std::filesystem::path &folder, velto::Dat
 } // namespace
 
 bool isTemporaryFileName(const std::string &name) {
-    if (name.size() < 1 + temporarySuffixStart.size() + temporarySuffixDigits + 1 || name.front() != '.') {
-        return false;
-    }
-    std::size_t suffix = name.size() - temporarySuffixDigits - temporarySuffixStart.size();
-    if (name.compare(suffix, temporarySuffixStart.size(), temporarySuffixStart) != 0) {
-        return false;
-    }
-    for (std::size_t index = suffix + temporarySuffixStart.size(); index < name.size(); ++index) {
-        if (!isLowercaseHexDigit(name[index])) {
-            return false;
-        }
-    }
-    return true;
+    return isHiddenSiblingName(name, temporaryKind);
 }
 
 void removeStaleTemporaryFiles(const std::filesystem::path &folderURL, const std::set<std::string> &pageFolders,
                                velto::Date now, velto::FileSystem &fileManager) {
-    for (const auto &folder : foldersWithWrites(folderURL, pageFolders)) {
-        removeStaleTemporaryFilesIn(folder, now, fileManager);
+    for (const auto &folder : pageFoldersWithWrites(folderURL, pageFolders)) {
+        putBackFilesLeftAside(folder, now, fileManager);
+        for (const auto &temporary : staleSiblingsIn(folder, temporaryKind, now, fileManager)) {
+            try {
+                tidyStalePageTemporary(temporary, now, fileManager);
+            } catch (const std::exception &) {
+                // Left for a later load.
+            }
+        }
+    }
+    // The library's own metadata, which only this library writes: what a write never finished is in no one's words.
+    for (const auto &folder : metadataFoldersWithWrites(folderURL)) {
+        putBackFilesLeftAside(folder, now, fileManager);
+        for (const auto &temporary : staleSiblingsIn(folder, temporaryKind, now, fileManager)) {
+            try {
+                fileManager.removeItem(temporary);
+            } catch (const velto::FileSystemError &) {
+                // Left for a later load.
+            }
+        }
     }
 }
 

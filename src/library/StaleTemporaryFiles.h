@@ -21,8 +21,10 @@ bool isTemporaryFileName(const std::string &name);
 /// Removes the temporary files of writes that never finished (a process killed between writing and renaming)
 /// from the Pages folder, the page folders given (relative paths) and the metadata folders, so that sync clients
 /// stop carrying them about. Only files of our own naming that are older than staleTemporaryFileAge by `now`
-/// go. Never fails: a file that cannot be looked at or removed stays. The caller holds the exclusive library
-/// lock, so no write of this library is under way.
+/// go. One beside page files may hold another program's text instead (the page's previous file, left by a
+/// replacement that met that program's change): it goes only while every line it holds is in its page file, as
+/// proven at the moment it goes, and is otherwise kept as a conflict copy. Never fails: a file that cannot be looked
+/// at or removed stays. The caller holds the exclusive library lock, so no write of this library is under way.
 void removeStaleTemporaryFiles(const std::filesystem::path &folderURL, const std::set<std::string> &pageFolders,
                                velto::Date now, velto::FileSystem &fileManager);
 

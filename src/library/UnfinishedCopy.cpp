@@ -76,6 +76,11 @@ UnfinishedCopyNote readNote(const std::filesystem::path &folderURL, velto::FileS
     return note;
 }
 
+/// Whether the bytes are exactly one of the contents the copy wrote there.
+bool areWhatTheCopyWrote(std::string_view bytes, const std::set<std::string> &checksums) {
+    return checksums.contains(velto::sha256Hex(bytes));
+}
+
 /// Whether the regular file holds exactly one of the contents the copy wrote there. A file too large to be read
 /// whole holds none of them.
 bool holdsWhatTheCopyWrote(const std::filesystem::path &url, const std::set<std::string> &checksums,
@@ -84,7 +89,7 @@ bool holdsWhatTheCopyWrote(const std::filesystem::path &url, const std::set<std:
         return false;
     }
     try {
-        return checksums.contains(velto::sha256Hex(fileManager.readFile(url)));
+        return areWhatTheCopyWrote(fileManager.readFile(url), checksums);
     } catch (const velto::FileSystemError &error) {
         if (error.code() == EFBIG) {
             return false;
@@ -95,7 +100,13 @@ bool holdsWhatTheCopyWrote(const std::filesystem::path &url, const std::set<std:
 
 /// What clearing an unfinished copy takes out, and what it may not.
 struct Clearing {
-    std::vector<std::filesystem::path> files;
+    /// A file to take out, and the checksums of what the copy wrote there; none for the temporary file of a write.
+    struct File {
+        std::filesystem::path url;
+        std::string relativePath;
+        const std::set<std::string> *checksums = nullptr;
+    };
+    std::vector<File> files;
     std::vector<std::filesystem::path> folders; // each before the folders it lies in
     std::vector<std::string> unproven;          // relative to the folder
 };
@@ -112,7 +123,7 @@ void sortNotedFile(const std::filesystem::path &url, const std::string &relative
     bool proven = noted != note.checksumsByFile.end() && status->type == velto::FileType::regular &&
                   holdsWhatTheCopyWrote(url, noted->second, fileManager);
     if (proven) {
-        clearing.files.push_back(url);
+        clearing.files.push_back({url, relativePath, &noted->second});
     } else {
         clearing.unproven.push_back(relativePath);
     }
@@ -126,7 +137,7 @@ void sortTemporariesOf(const std::filesystem::path &url, Clearing &clearing, vel
     const std::string prefix = "." + url.filename().string() + ".tmp-";
     for (const auto &name : fileManager.contentsOfDirectory(url.parent_path())) {
         if (name.starts_with(prefix) && isTemporaryFileName(name)) {
-            clearing.files.push_back(url.parent_path() / name);
+            clearing.files.push_back({url.parent_path() / name, name, nullptr});
         }
     }
 }
@@ -160,11 +171,22 @@ void sortMetadataEntries(const std::filesystem::path &directory, const std::stri
             sortMetadataEntries(url, entryPath + "/", note, clearing, fileManager);
             clearing.folders.push_back(url);
         } else if (isTemporaryFileName(name)) {
-            clearing.files.push_back(url);
+            clearing.files.push_back({url, entryPath, nullptr});
         } else {
             sortNotedFile(url, entryPath, note, clearing, fileManager);
         }
     }
+}
+
+/// Takes the file out when it still holds what the copy wrote there at the moment it goes; a temporary file of the
+/// copy's writes goes as it is. Whether it is gone.
+bool removedIfStillTheCopys(const Clearing::File &file, velto::FileSystem &fileManager) {
+    if (file.checksums == nullptr) {
+        fileManager.removeItem(file.url);
+        return true;
+    }
+    auto proof = [&file](std::string_view bytes) { return areWhatTheCopyWrote(bytes, *file.checksums); };
+    return fileManager.removeIfProven(file.url, proof) != velto::ProvenRemovalOutcome::kept;
 }
 
 } // namespace
@@ -226,8 +248,15 @@ void clearUnfinishedCopy(const std::filesystem::path &folderURL, velto::FileSyst
     if (!clearing.unproven.empty()) {
         throw VeltoLibraryConnectionError::unfinishedCopyChanged(folderURL, clearing.unproven);
     }
+    // Sorted, every noted file was proven the copy's; an editor may have rewritten one since, while the others were
+    // still hashed. Each goes only if its bytes prove it again as it is taken away.
     for (const auto &file : clearing.files) {
-        fileManager.removeItem(file);
+        if (!removedIfStillTheCopys(file, fileManager)) {
+            clearing.unproven.push_back(file.relativePath);
+        }
+    }
+    if (!clearing.unproven.empty()) {
+        throw VeltoLibraryConnectionError::unfinishedCopyChanged(folderURL, clearing.unproven);
     }
     for (const auto &folder : clearing.folders) {
         if (fileManager.contentsOfDirectory(folder).empty()) {

@@ -343,7 +343,11 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
         }
     }
     writerStates.push_back(std::move(update.state));
-    removeEmptiedPageFiles(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
+    // An injected removal, or the file manager's own; the pending deletions prove theirs in one step with it.
+    const RemoveOperation remove =
+        removeItem ? removeItem
+                   : RemoveOperation([&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
+    removeEmptiedPageFiles(finalRequest, table, existingManifest, folderURL, fileManager, remove);
 
     // The deletion index and the compacted journals.
     auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
@@ -377,7 +381,7 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
         committed.pendingDeletionFileNames = stillPending;
         persist(committed, folderURL, fileManager);
     }
-    removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
+    removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, remove);
 
     return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
             std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages),
@@ -424,14 +428,10 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
     // in a big library) would be written again at each launch and each change another program makes, and other
     // writers would see the library change. A library whose manifest is gone is written anew from the request.
     // Files of deleted pages whose removal failed are tried again though, or only the next edit would try them.
-    RemoveOperation remove = removeItem;
-    if (!remove) {
-        remove = [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); };
-    }
     if (marksNoChange(request) && fileManager.isRegularFile(manifestURL(folderURL))) {
         if (mayListPendingDeletions(folderURL, fileManager)) {
             withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition,
-                             [&] { retryPendingDeletionsAlone(folderURL, fileManager, remove); });
+                             [&] { retryPendingDeletionsAlone(folderURL, fileManager, removeItem); });
         }
         return {};
     }
@@ -439,7 +439,7 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
     validatePagePaths(request.document, folderURL, fileManager);
     createLibraryDirectories(folderURL, fileManager);
     return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition, [&] {
-        return writeWithoutLock(request, folderURL, fileManager, remove, beforeManifestCommit);
+        return writeWithoutLock(request, folderURL, fileManager, removeItem, beforeManifestCommit);
     });
 }
 

@@ -5,7 +5,6 @@
 
 #include "platform/PosixFiles.h"
 #include "platform/UncachedFileAccess.h"
-#include "platform/Uuid.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,21 +15,6 @@ namespace fs = std::filesystem;
 using namespace posix;
 
 namespace {
-
-/// The longest name of one folder entry, in bytes (NAME_MAX of the file systems Linux mounts).
-constexpr std::size_t longestFileNameBytes = 255;
-
-/// ".page.md.tmp-3f2a…": hidden, so enumerations skip it, and unique, so concurrent writers never share one.
-/// A name too long to take the prefix and the suffix (file names end at 255 bytes) gets the short form
-/// ".velto.tmp-3f2a…" instead, so that every file the library can read it can also save.
-fs::path temporarySiblingPath(const fs::path &path) {
-    std::string suffix = ".tmp-" + Uuid::random().lowercaseText().substr(24); // the last 48 bits, all random
-    std::string name = "." + path.filename().string() + suffix;
-    if (name.size() > longestFileNameBytes) {
-        name = ".velto" + suffix;
-    }
-    return path.parent_path() / name;
-}
 
 /// The error of a step of an atomic replacement, named by the file being replaced: the temporary file is ours,
 /// and its name means nothing to the user.
@@ -132,7 +116,7 @@ private:
 // target, never the temporary file.
 std::filesystem::path PosixFileSystem::writeTemporarySibling(const std::filesystem::path &path,
                                                              std::string_view bytes) {
-    fs::path temporaryPath = temporarySiblingPath(path);
+    fs::path temporaryPath = hiddenSiblingPath(path, "tmp");
     bool temporaryExists = false;
     try {
         beforeOperation(FileOperation::write, temporaryPath);
@@ -200,7 +184,7 @@ ReplacementOutcome PosixFileSystem::replaceIfUnchanged(const std::filesystem::pa
     TemporaryFile temporary(writeTemporarySibling(path, bytes));
     beforeOperation(FileOperation::rename, path);
     ReplacementOutcome outcome =
-        expected ? swapInIfHolding(temporary, path, *expected) : moveInUnlessPresent(temporary, path);
+        expected ? swapInIfHolding(temporary, path, bytes, *expected) : moveInUnlessPresent(temporary, path);
     if (outcome == ReplacementOutcome::replaced) {
         syncFolderOf(path);
     }
@@ -247,7 +231,7 @@ bool isUnsupportedRename(int error) {
 } // namespace
 
 ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
-                                                    std::string_view expected) {
+                                                    std::string_view written, std::string_view expected) {
     if (!exchange(temporary.path(), path)) {
         int error = errno;
         if (error == ENOENT) {
@@ -265,19 +249,23 @@ ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, co
     } catch (const FileSystemError &error) {
         // Whether the file taken out changed cannot be told: it goes back in place once, and the save fails with
         // the read's error, named by the page file.
-        swapBack(temporary, path);
+        swapBack(temporary, path, written, expected);
         throw FileSystemError(error.code(), path, "Reading");
     }
     if (unchanged) {
         return ReplacementOutcome::replaced; // the old file goes with the temporary name
     }
-    swapBack(temporary, path);
+    swapBack(temporary, path, written, expected);
     return ReplacementOutcome::changedMeanwhile;
 }
 
 // Should yet another file have landed at the path between the two swaps (or been written into ours), it is the
-// newest: it is swapped into place once more, and the file it replaced goes, as it would have without this save.
-void PosixFileSystem::swapBack(TemporaryFile &temporary, const std::filesystem::path &path) {
+// newest: it is swapped into place once more. The file that then comes to the temporary name is the one the first
+// swap took out, which held another program's change: unless it holds what this save wrote or what it read, it may
+// be the only copy of that change, and it stays under the temporary name, where the library's clean-up of stale
+// temporary files keeps it as a conflict copy.
+void PosixFileSystem::swapBack(TemporaryFile &temporary, const std::filesystem::path &path, std::string_view written,
+                               std::string_view expected) {
     for (int swaps = 0; swaps < 2; ++swaps) {
         beforeOperation(FileOperation::rename, path);
         if (!exchange(temporary.path(), path)) {
@@ -288,6 +276,9 @@ void PosixFileSystem::swapBack(TemporaryFile &temporary, const std::filesystem::
         if (temporary.holdsWhatWasWritten()) {
             return;
         }
+    }
+    if (!holdsExactly(temporary.path(), written) && !holdsExactly(temporary.path(), expected)) {
+        temporary.keep();
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Uuid.h"
+
 #include <cerrno>
 #include <system_error>
 #include <utility>
@@ -79,6 +81,37 @@ bool FileSystem::holdsExactly(const std::filesystem::path &path, std::string_vie
     } catch (const FileSystemError &) {
         return false;
     }
+}
+
+std::filesystem::path keptFileName(const std::filesystem::path &path) {
+    std::string mark = " (kept " + Uuid::random().lowercaseText().substr(30) + ")";
+    return path.parent_path() / (path.stem().string() + mark + path.extension().string());
+}
+
+ProvenRemovalOutcome FileSystem::removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
+                                                std::size_t maximumBytes) {
+    if (!status(path, false)) {
+        return ProvenRemovalOutcome::absent;
+    }
+    std::string bytes;
+    try {
+        bytes = readFile(path, maximumBytes);
+    } catch (const FileSystemError &error) {
+        if (error.code() == EFBIG || error.isNotARegularFile() || error.code() == ENOENT || error.code() == ELOOP) {
+            return ProvenRemovalOutcome::kept; // too large, no regular file, or a link that leads nowhere
+        }
+        throw;
+    }
+    if (!proves(bytes)) {
+        return ProvenRemovalOutcome::kept;
+    }
+    removeItem(path);
+    return ProvenRemovalOutcome::removed;
+}
+
+ProvenRemovalOutcome FileSystem::removeIfHolding(const std::filesystem::path &path, std::string_view bytes) {
+    return removeIfProven(
+        path, [bytes](std::string_view found) { return found == bytes; }, bytes.size());
 }
 
 bool FileSystem::refusesWriting(const std::filesystem::path &folder) {

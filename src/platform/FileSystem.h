@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -70,6 +71,18 @@ const char *fileOperationName(FileOperation operation);
 /// changed, removed or created it since it was read.
 enum class ReplacementOutcome { replaced, changedMeanwhile };
 
+/// What a removal that had to prove the file first did: removed it, found no file there, or kept it because its
+/// bytes did not prove it (it is back at its path, or, where another file has come to the path meanwhile, at the
+/// name keptFileName gives).
+enum class ProvenRemovalOutcome { removed, absent, kept };
+
+/// Whether the bytes of a file about to be removed are the ones its remover may take away.
+using RemovalProof = std::function<bool(std::string_view bytes)>;
+
+/// "page (kept 3f2a9c).md": the visible name beside `path` under which a file that could not go back to its path
+/// stays, so that it is found (a Markdown file is taken in as a page) rather than hidden.
+std::filesystem::path keptFileName(const std::filesystem::path &path);
+
 /// The file system as the page library uses it. Every call that fails throws FileSystemError.
 /// The library takes one of these as its injected file manager; production code passes
 /// defaultFileSystem().
@@ -109,6 +122,16 @@ public:
 
     /// Removes a file, a symbolic link (not its target) or a folder with its contents.
     virtual void removeItem(const std::filesystem::path &path) = 0;
+
+    /// Removes the file (a symbolic link: the link, its target's bytes proving it) only when its bytes, as they are
+    /// at the moment it is taken away, pass `proves`; a file that is no regular one or larger than maximumBytes
+    /// proves nothing. A file that another program wrote into, or put in its place, after it was looked at is
+    /// kept. Errors are thrown; a file that could not be proven or removed is kept. By default the file is read,
+    /// tested and removed in three steps, which a double may do; the process's file system takes it aside first.
+    virtual ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
+                                                std::size_t maximumBytes = largestReadableFileBytes);
+    /// removeIfProven with the proof that the file holds exactly `bytes`.
+    ProvenRemovalOutcome removeIfHolding(const std::filesystem::path &path, std::string_view bytes);
 
     /// Moves a file or folder; fails with EEXIST when the destination exists (never replaces).
     virtual void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) = 0;
@@ -167,6 +190,8 @@ public:
                                           std::optional<std::string_view> expected) override;
     void createDirectories(const std::filesystem::path &path) override;
     void removeItem(const std::filesystem::path &path) override;
+    ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
+                                        std::size_t maximumBytes = largestReadableFileBytes) override;
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) override;
@@ -182,6 +207,10 @@ protected:
 private:
     class TemporaryFile;
 
+    /// Puts a file taken aside back at its path, never over a file that has come there since: that one stays, and
+    /// the file taken aside goes to keptFileName instead.
+    void putBack(const std::filesystem::path &aside, const std::filesystem::path &path);
+
     /// The new bytes in a hidden file beside `path`, synced, with the permissions and group of the file they
     /// replace; removed again when writing fails.
     std::filesystem::path writeTemporarySibling(const std::filesystem::path &path, std::string_view bytes);
@@ -193,8 +222,9 @@ private:
     /// there that fails to be read throws its read error.
     bool holdsWhatWasRead(const std::filesystem::path &path, std::optional<std::string_view> expected);
     ReplacementOutcome swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
-                                       std::string_view expected);
-    void swapBack(TemporaryFile &temporary, const std::filesystem::path &path);
+                                       std::string_view written, std::string_view expected);
+    void swapBack(TemporaryFile &temporary, const std::filesystem::path &path, std::string_view written,
+                  std::string_view expected);
     ReplacementOutcome moveInUnlessPresent(TemporaryFile &temporary, const std::filesystem::path &path);
     ReplacementOutcome replaceAfterComparing(TemporaryFile &temporary, const std::filesystem::path &path,
                                              std::optional<std::string_view> expected);

@@ -33,6 +33,10 @@ public:
     }
     void createDirectories(const std::filesystem::path &path) override { base_.createDirectories(path); }
     void removeItem(const std::filesystem::path &path) override { base_.removeItem(path); }
+    ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
+                                        std::size_t maximumBytes = largestReadableFileBytes) override {
+        return base_.removeIfProven(path, proves, maximumBytes);
+    }
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override {
         base_.moveItem(from, to);
     }

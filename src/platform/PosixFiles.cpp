@@ -1,5 +1,7 @@
 #include "platform/PosixFiles.h"
 
+#include "platform/Uuid.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -197,6 +199,41 @@ bool isHiddenName(const std::string &name) {
 fs::path folderOf(const fs::path &path) {
     fs::path parent = path.parent_path();
     return parent.empty() ? fs::path(".") : parent;
+}
+
+namespace {
+
+/// The longest name of one folder entry, in bytes (NAME_MAX of the file systems Linux mounts).
+constexpr std::size_t longestFileNameBytes = 255;
+
+} // namespace
+
+fs::path hiddenSiblingPath(const fs::path &path, std::string_view kind) {
+    std::string suffix = "." + std::string(kind) + "-" + Uuid::random().lowercaseText().substr(24); // 48 random bits
+    std::string name = "." + path.filename().string() + suffix;
+    if (name.size() > longestFileNameBytes) {
+        name = ".velto" + suffix;
+    }
+    return path.parent_path() / name;
+}
+
+int renameWithoutReplacing(const fs::path &from, const fs::path &to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return errno;
+    }
+    // A file system that cannot refuse by itself: a hard link fails with EEXIST instead of replacing.
+    if (::link(from.c_str(), to.c_str()) < 0) {
+        return errno;
+    }
+    if (::unlink(from.c_str()) < 0) {
+        int error = errno;
+        ::unlink(to.c_str());
+        return error;
+    }
+    return 0;
 }
 
 } // namespace velto::posix

@@ -89,6 +89,13 @@ struct NamedEntry {
 /// Every entry of the folder except "." and "..", sorted by name, with its own type (links not followed).
 std::vector<NamedEntry> directoryEntries(const std::filesystem::path &path);
 bool isHiddenName(const std::string &name);
+/// ".page.md.<kind>-3f2a9c01b2d4": a hidden name beside the file, so enumerations skip it, and unique, so concurrent
+/// writers never share one. A name too long to take the prefix and the suffix (file names end at 255 bytes) gets the
+/// short form ".velto.<kind>-3f2a…" instead, so that every file that can be read can also be replaced.
+std::filesystem::path hiddenSiblingPath(const std::filesystem::path &path, std::string_view kind);
+/// Renames a file (not a folder) without ever replacing what is at `to`: 0, or the errno (EEXIST when `to` is
+/// taken). On a file system that cannot refuse by itself, a hard link stands in for the rename.
+int renameWithoutReplacing(const std::filesystem::path &from, const std::filesystem::path &to);
 /// The folder a path lies in; "." for a bare name.
 std::filesystem::path folderOf(const std::filesystem::path &path);
 

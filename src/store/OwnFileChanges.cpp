@@ -128,6 +128,17 @@ void OwnChangeRecordingFileSystem::removeItem(const std::filesystem::path &path)
     changes_.recordRemoval(path);
 }
 
+ProvenRemovalOutcome OwnChangeRecordingFileSystem::removeIfProven(const std::filesystem::path &path,
+                                                                  const RemovalProof &proves,
+                                                                  std::size_t maximumBytes) {
+    // A file kept is back at its path as it was, or beside it under a name the folder's watch reports.
+    ProvenRemovalOutcome outcome = base_.removeIfProven(path, proves, maximumBytes);
+    if (outcome == ProvenRemovalOutcome::removed) {
+        changes_.recordRemoval(path);
+    }
+    return outcome;
+}
+
 void OwnChangeRecordingFileSystem::moveItem(const std::filesystem::path &from, const std::filesystem::path &to) {
     base_.moveItem(from, to);
     changes_.recordRemoval(from);

@@ -64,6 +64,8 @@ public:
                                           std::optional<std::string_view> expected) override;
     void createDirectories(const std::filesystem::path &path) override;
     void removeItem(const std::filesystem::path &path) override;
+    ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
+                                        std::size_t maximumBytes = largestReadableFileBytes) override;
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) override;

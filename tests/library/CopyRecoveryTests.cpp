@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 using namespace velto;
 using namespace velto::writetesting;
@@ -195,6 +196,15 @@ TEST(LibraryCopy, HandEditOfAPageFileACopyLeftIsNeverClearedNorOverwritten) {
     EXPECT_GT(editedSteps, 3u) << "too few stopped copies left a page file to prove anything";
 }
 
+/// A copy whose note cannot be taken away at its end: the note stays, beside the whole copy.
+void copyStoppedBeforeItsNoteGoes(const std::filesystem::path &source, const std::filesystem::path &destination) {
+    velto::testing::FailingFileSystem stopping;
+    stopping.countOnlyPathsContaining(VeltoPageLibrary::unfinishedCopyNoteName);
+    stopping.countOnly({FileOperation::remove});
+    stopping.failOperation(1);
+    EXPECT_ANY_THROW(VeltoPageLibrary::copyLibrary(source, destination, stopping));
+}
+
 // What a copy writes into ".velto" is proven its own by its bytes too, and what it did not write there is not
 // taken for its own: a changed journal or a file the user put there keeps the folder from being cleared.
 TEST(LibraryCopy, MetadataFileNotAsTheStoppedCopyWroteItIsKept) {
@@ -202,11 +212,7 @@ TEST(LibraryCopy, MetadataFileNotAsTheStoppedCopyWroteItIsKept) {
     writeLibrary(source.path());
     for (const bool changesJournal : {true, false}) {
         TemporaryFolder destination;
-        velto::testing::FailingFileSystem stopping;
-        stopping.countOnlyPathsContaining(VeltoPageLibrary::unfinishedCopyNoteName);
-        stopping.countOnly({FileOperation::remove});
-        stopping.failOperation(1); // the note stays, beside the whole copy
-        EXPECT_ANY_THROW(VeltoPageLibrary::copyLibrary(source.path(), destination.path(), stopping));
+        copyStoppedBeforeItsNoteGoes(source.path(), destination.path());
         std::string changed = ".velto/added-by-hand.txt";
         if (changesJournal) {
             std::filesystem::directory_iterator journals(destination / ".velto/writers");
@@ -221,6 +227,49 @@ TEST(LibraryCopy, MetadataFileNotAsTheStoppedCopyWroteItIsKept) {
         EXPECT_TRUE(destination.exists(changed));
         EXPECT_TRUE(destination.exists(".velto/manifest.json")) << "a refused clearing removes nothing";
     }
+}
+
+/// The real file system, with an editor rewriting one file in place while another is read.
+class EditedWhileReadingFileSystem : public velto::PosixFileSystem {
+public:
+    EditedWhileReadingFileSystem(std::filesystem::path read, std::filesystem::path edited)
+        : read_(std::move(read))
+        , edited_(std::move(edited)) {}
+
+protected:
+    void beforeOperation(FileOperation operation, const std::filesystem::path &path) override {
+        if (operation == FileOperation::read && path == read_ && !done_) {
+            done_ = true;
+            std::ofstream(edited_, std::ios::binary | std::ios::app) << "my edit\n";
+        }
+    }
+
+private:
+    std::filesystem::path read_;
+    std::filesystem::path edited_;
+    bool done_ = false;
+};
+
+// Clearing a stopped copy proves each file as it takes it away: a page file an editor rewrites in place after it was
+// proven, while the next one is still read, is kept with the edit and named, never removed and written over.
+TEST(LibraryCopy, PageFileEditedWhileTheNextIsProvenIsKept) {
+    TemporaryFolder source;
+    writeLibrary(source.path());
+    TemporaryFolder destination;
+    copyStoppedBeforeItsNoteGoes(source.path(), destination.path());
+    auto pageFiles = pageFilesIn(destination.path());
+    ASSERT_EQ(pageFiles.size(), 2u);
+    const std::string edited = destination.readFile(pageFiles[0]) + "my edit\n";
+
+    EditedWhileReadingFileSystem editing(destination / pageFiles[1], destination / pageFiles[0]);
+    try {
+        VeltoPageLibrary::copyLibrary(source.path(), destination.path(), editing);
+        ADD_FAILURE() << "the copy went ahead over an edited file";
+    } catch (const VeltoLibraryConnectionError &error) {
+        EXPECT_EQ(error.kind(), VeltoLibraryConnectionError::Kind::unfinishedCopyChanged) << error.what();
+        EXPECT_NE(std::string(error.what()).find(pageFiles[0]), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(destination.readFile(pageFiles[0]), edited);
 }
 
 // A note of an earlier version names its page files without checksums: none of them is taken for the copy's.

@@ -2,6 +2,7 @@
 
 #include "LibraryTestValues.h"
 #include "model/LibraryErrors.h"
+#include "model/PageFileContent.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
@@ -62,6 +63,47 @@ TEST(PendingDeletions, FailedRemovalStaysPendingInOrder) {
         retryPendingDeletions({"b.md", "a.md"}, temporary.path(), velto::defaultFileSystem(), active,
                               [](const fs::path &url) { throw velto::FileSystemError(EACCES, url, "remove"); });
     EXPECT_EQ(pending, (std::vector<std::string>{"b.md", "a.md"}));
+}
+
+/// The page files of the folder itself, by name, with their texts.
+std::map<std::string, std::string> pageFilesIn(const TemporaryFolder &folder) {
+    std::map<std::string, std::string> files;
+    for (const auto &entry : fs::directory_iterator(folder.path())) {
+        auto name = entry.path().filename().string();
+        if (name.ends_with(".md") && !name.starts_with(".")) {
+            files.emplace(name, folder.readFile(name));
+        }
+    }
+    return files;
+}
+
+// A removal that failed is tried again at a later save; another program may have written into the file meanwhile.
+// The file goes only while it holds what it held when its removal failed; otherwise its text is kept as a conflict
+// copy of the deleted page, as the save that deleted the page keeps a file changed since it was read.
+TEST(PendingDeletions, FileChangedAfterItsRemovalFailedIsKeptAsAConflictCopy) {
+    TemporaryFolder temporary;
+    temporary.writeFile("changed.md", pageFileText(pageA, "deleted text\n"));
+    temporary.writeFile("unchanged.md", pageFileText(pageB, "deleted too\n"));
+    temporary.createFolder(".velto");
+    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "changed.md")},
+                      {pageB, tombstone(pageB, version(w1, 1), "unchanged.md")}};
+    FailingFileSystem unremovable;
+    unremovable.countOnly({velto::FileOperation::remove});
+    unremovable.failFromOperation(1, EACCES);
+    std::vector<std::string> names{"changed.md", "unchanged.md"};
+    ASSERT_EQ(retryPendingDeletions(names, temporary.path(), unremovable, active), names);
+    temporary.writeFile("changed.md", temporary.readFile("changed.md") + "their line\n");
+
+    EXPECT_TRUE(retryPendingDeletions(names, temporary.path(), velto::defaultFileSystem(), active).empty());
+
+    auto files = pageFilesIn(temporary);
+    ASSERT_EQ(files.size(), 1u) << "both files go, and one conflict copy comes";
+    const auto &[copyName, copyText] = *files.begin();
+    EXPECT_NE(copyName.find("conflict-copy"), std::string::npos) << copyName;
+    auto copy = velto::VeltoPageFileContent::parse(copyText);
+    EXPECT_EQ(copy.body.text(), "deleted text\ntheir line\n");
+    EXPECT_EQ(copy.conflictOriginalPageID(), pageA);
+    EXPECT_NE(copy.veltoPageID(), pageA) << "the copy would take the deleted page's place";
 }
 
 TEST(PendingDeletions, ManifestListsTombstonedFilesStillHoldingTheirPage) {

@@ -209,6 +209,55 @@ TEST_P(StoppedSave, LeavesOnlyTheConflictCopiesItNames) {
 INSTANTIATE_TEST_SUITE_P(AtTheReplacement, StoppedSave, ::testing::ValuesIn(stoppedSaveCases),
                          [](const ::testing::TestParamInfo<StoppedSaveCase> &info) { return info.param.name; });
 
+// A save that stops at another program's append to one page has written a recovered page for another page, whose
+// file had gone: the recovered page holds typed text that may be in no other file once the process ends (a final
+// save at logout is never tried again), so it stays, and the failure names it.
+TEST(StoppedSave, KeepsTheRecoveredPageItWrote) {
+    const Uuid pageC = *Uuid::parse("C3000000-0000-4000-8000-000000000003");
+    const Uuid pageE = *Uuid::parse("E5000000-0000-4000-8000-000000000005");
+    TemporaryFolder folder;
+    VeltoPageLibrary::write(
+        requestFor(documentOf(pageWithBody(pageA, "alpha\n"), {pageWithBody(pageC, "gamma\n")}), {pageA, pageC}),
+        folder.path());
+    auto document = loadedDocument(folder.path());
+    auto fileOf = [&](const VeltoPage &page) {
+        return folder / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(page));
+    };
+    auto request = requestFor(document, {});
+    request.expectedPageBaselines[pageA] = writtenBaseline(document.currentPage);
+    request.expectedPageBaselines[pageC] = writtenBaseline(document.pages[0]);
+    fs::remove(fileOf(document.currentPage));
+    document.currentPage.content.asLoaded()->body = "alpha typed\n";
+    document.pages[0].content.asLoaded()->body = "gamma typed\n";
+    document.pages.push_back(pageWithBody(pageE, "epsilon\n"));
+    request.document = document;
+    for (const Uuid &page : {pageA, pageC, pageE}) {
+        request.changedPageRevisions[page] = 1;
+    }
+
+    ChangedAtRenameFileSystem appending(fileOf(document.pages[0]), [](const fs::path &file, int rename) {
+        if (rename == 1) {
+            std::ofstream(file, std::ios::binary | std::ios::app) << "appended\n";
+        }
+    });
+    std::vector<VeltoSaveConflict> kept;
+    try {
+        VeltoPageLibrary::write(request, folder.path(), appending);
+        ADD_FAILURE() << "the save overwrote a file that changed under it";
+    } catch (const VeltoPageLibrary::PageFileChangedDuringSaveError &error) {
+        kept = error.keptConflicts();
+    }
+
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].originalPageID, pageA);
+    bool inAFile = false;
+    for (const auto &entry : fs::directory_iterator(folder.path())) {
+        inAFile = inAFile || (entry.is_regular_file() &&
+                              folder.readFile(entry.path().filename()).find("alpha typed\n") != std::string::npos);
+    }
+    EXPECT_TRUE(inAFile) << "the typed text is in no file";
+}
+
 // A big page's file that fails to be read back while it is replaced (a failing disk, the page cache still holding
 // the page) is no change by another program: the save fails once with the read's error, as a read of the page
 // fails anywhere else, without trying again, and leaves the file and the manifest as they were.

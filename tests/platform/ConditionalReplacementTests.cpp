@@ -40,6 +40,12 @@ const Action theyReplaceItAgain = [](const fs::path &p) { replaceWith(p, "newest
 const Action theyWriteIntoIt = [](const fs::path &p) { writeInPlace(p, "newest, longer"); };
 const Action theyAppendToIt = [](const fs::path &p) { writeInPlace(p, "read on"); };
 const Action theyRemoveIt = [](const fs::path &p) { fs::remove(p); };
+const Action theyAppendALine = [](const fs::path &p) {
+    std::ofstream(p, std::ios::binary | std::ios::app) << "\nearly";
+};
+const Action theyAppendALater = [](const fs::path &p) {
+    std::ofstream(p, std::ios::binary | std::ios::app) << "\nlater";
+};
 const Action theyLinkIt = [](const fs::path &p) {
     std::ofstream(p.parent_path() / "elsewhere", std::ios::binary) << "elsewhere";
     fs::remove(p);
@@ -52,21 +58,39 @@ struct ReplacementCase {
     std::map<int, Action> meanwhile;   // by the rename step it comes before (1: the swap in, 2: back)
     ReplacementOutcome outcome;
     std::optional<std::string> left; // what the path holds afterwards (a link followed); nothing: no file
+    std::optional<std::string> kept; // what a temporary file left beside it holds; nothing: none is left
 };
 
 constexpr auto replaced = ReplacementOutcome::replaced;
 constexpr auto changed = ReplacementOutcome::changedMeanwhile;
 
 const ReplacementCase replacementCases[] = {
-    {"Unchanged", "read", {}, replaced, "ours"},
-    {"StillAbsent", std::nullopt, {}, replaced, "ours"},
-    {"Changed", "read", {{1, theyReplaceIt}}, changed, "theirs"},
-    {"GrownPastWhatWasRead", "read", {{1, theyAppendToIt}}, changed, "read on"},
-    {"Deleted", "read", {{1, theyRemoveIt}}, changed, std::nullopt},
-    {"Created", std::nullopt, {{1, theyReplaceIt}}, changed, "theirs"},
-    {"ReplacedByALink", "read", {{1, theyLinkIt}}, changed, "elsewhere"},
-    {"ReplacedAgainBetweenTheSwaps", "read", {{1, theyReplaceIt}, {2, theyReplaceItAgain}}, changed, "newest"},
-    {"WrittenIntoOursBetweenTheSwaps", "read", {{1, theyReplaceIt}, {2, theyWriteIntoIt}}, changed, "newest, longer"},
+    {"Unchanged", "read", {}, replaced, "ours", std::nullopt},
+    {"StillAbsent", std::nullopt, {}, replaced, "ours", std::nullopt},
+    {"Changed", "read", {{1, theyReplaceIt}}, changed, "theirs", std::nullopt},
+    {"GrownPastWhatWasRead", "read", {{1, theyAppendToIt}}, changed, "read on", std::nullopt},
+    {"Deleted", "read", {{1, theyRemoveIt}}, changed, std::nullopt, std::nullopt},
+    {"Created", std::nullopt, {{1, theyReplaceIt}}, changed, "theirs", std::nullopt},
+    {"ReplacedByALink", "read", {{1, theyLinkIt}}, changed, "elsewhere", std::nullopt},
+    // The file the first swap took out holds their first change, and nothing else may: it stays.
+    {"ReplacedAgainBetweenTheSwaps",
+     "read",
+     {{1, theyReplaceIt}, {2, theyReplaceItAgain}},
+     changed,
+     "newest",
+     "theirs"},
+    {"WrittenIntoOursBetweenTheSwaps",
+     "read",
+     {{1, theyReplaceIt}, {2, theyWriteIntoIt}},
+     changed,
+     "newest, longer",
+     "theirs"},
+    {"AppendedToBeforeAndAfterTheSwap",
+     "read",
+     {{1, theyAppendALine}, {2, theyAppendALater}},
+     changed,
+     "ours\nlater",
+     "read\nearly"},
 };
 
 void PrintTo(const ReplacementCase &c, std::ostream *out) {
@@ -99,8 +123,17 @@ TEST_P(ConditionalReplacement, ReplacesOnlyWhatStillHoldsWhatWasRead) {
     } else {
         EXPECT_FALSE(fs::exists(fs::symlink_status(page)));
     }
+    std::vector<std::string> temporaries;
     for (const std::string &name : fileSystem.contentsOfDirectory(folder.path())) {
-        EXPECT_NE(name.front(), '.') << "a temporary file was left: " << name;
+        if (name.front() == '.') {
+            temporaries.push_back(name);
+        }
+    }
+    if (c.kept) {
+        ASSERT_EQ(temporaries.size(), 1u) << "their first change was removed";
+        EXPECT_EQ(folder.readFile(temporaries[0]), *c.kept);
+    } else {
+        EXPECT_TRUE(temporaries.empty()) << "a temporary file was left: " << temporaries[0];
     }
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/Date.h"
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <string>
+
+// A file that a clean-up would take away but whose text may be someone's only copy (another program's lines in a
+// temporary file, a deleted page's file that another program wrote into since) becomes a conflict copy instead: a
+// page of its own that the next look at the folder takes in.
+namespace VeltoPageLibrary {
+
+/// Writes `text`, the file's bytes as they were read, as a conflict copy beside the file: under a fresh identifier,
+/// naming the page whose identifier the text carries as its origin, so that it never takes that page's place. Then
+/// the file goes, while it still holds `text`; one that changed meanwhile stays. Whether the copy was written. A
+/// text that is no UTF-8 (which no page holds) gets no copy, and its file stays. Errors are thrown.
+bool keepAsConflictCopy(const std::filesystem::path &file, const std::string &text, velto::Date now,
+                        velto::FileSystem &fileManager);
+
+} // namespace VeltoPageLibrary

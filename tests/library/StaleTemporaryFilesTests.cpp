@@ -1,0 +1,91 @@
+// The temporary files a killed or interrupted save leaves beside page files may hold another program's text: the
+// page's previous file, swapped out by a replacement. Their clean-up removes only what the page holds already.
+#include "library/StaleTemporaryFiles.h"
+
+#include "model/PageFileContent.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace {
+
+using velto::testing::TemporaryFolder;
+namespace fs = std::filesystem;
+
+const std::string pageText = "---\nvelto:\n  id: A1000000-0000-4000-8000-000000000001\n---\nmine\nshared\n";
+
+struct StaleCase {
+    const char *name;
+    const char *leftName;
+    std::string leftText;
+    std::chrono::minutes age;
+    std::optional<std::string> copied; // the body of a conflict copy made of it; nothing: none
+    bool leftStays;
+};
+
+const StaleCase staleCases[] = {
+    {"PreviousFileWithTheirLineBecomesAConflictCopy", ".page.md.tmp-0123456789ab", pageText + "their line\n",
+     std::chrono::minutes(10), "mine\nshared\ntheir line\n", false},
+    {"WhatThePageHoldsGoes", ".page.md.tmp-0123456789ab", "shared\nmine\n", std::chrono::minutes(10), std::nullopt,
+     false},
+    {"AFreshOneStays", ".page.md.tmp-0123456789ab", "their line\n", std::chrono::minutes(1), std::nullopt, true},
+    {"NoUTF8TextStays", ".page.md.tmp-0123456789ab", "caf\xe9\n", std::chrono::minutes(10), std::nullopt, true},
+};
+
+void PrintTo(const StaleCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class StaleTemporaryFiles : public ::testing::TestWithParam<StaleCase> {};
+
+TEST_P(StaleTemporaryFiles, GoOnlyWhenThePageHoldsTheirLines) {
+    const StaleCase &c = GetParam();
+    TemporaryFolder folder;
+    folder.writeFile("page.md", pageText);
+    folder.writeFile(c.leftName, c.leftText);
+
+    VeltoPageLibrary::removeStaleTemporaryFiles(folder.path(), {}, std::chrono::system_clock::now() + c.age,
+                                                velto::defaultFileSystem());
+
+    EXPECT_EQ(folder.exists(c.leftName), c.leftStays);
+    EXPECT_EQ(folder.readFile("page.md"), pageText);
+    std::map<std::string, std::string> copies;
+    for (const auto &entry : fs::directory_iterator(folder.path())) {
+        auto name = entry.path().filename().string();
+        if (name != "page.md" && !name.starts_with(".")) {
+            copies.emplace(name, folder.readFile(name));
+        }
+    }
+    if (!c.copied) {
+        EXPECT_TRUE(copies.empty()) << copies.begin()->first;
+        return;
+    }
+    ASSERT_EQ(copies.size(), 1u);
+    auto copy = velto::VeltoPageFileContent::parse(copies.begin()->second);
+    EXPECT_EQ(copy.body.text(), *c.copied);
+    EXPECT_EQ(copy.conflictOriginalPageID(), velto::Uuid::parse("A1000000-0000-4000-8000-000000000001"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StaleTemporaryFiles, ::testing::ValuesIn(staleCases),
+                         [](const ::testing::TestParamInfo<StaleCase> &info) { return info.param.name; });
+
+// A file a removal took aside to prove it, left there by a process killed before it was removed or put back, was
+// never proven: it goes back to its name.
+TEST(StaleTemporaryFiles, AFileLeftAsideGoesBack) {
+    TemporaryFolder folder;
+    folder.writeFile(".page.md.aside-0123456789ab", pageText);
+
+    VeltoPageLibrary::removeStaleTemporaryFiles(
+        folder.path(), {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
+
+    EXPECT_FALSE(folder.exists(".page.md.aside-0123456789ab"));
+    EXPECT_EQ(folder.readFile("page.md"), pageText);
+}
+
+} // namespace
