@@ -62,13 +62,13 @@ std::optional<velto::ReplacementOutcome> replaceUnlessRefused(const PageFileWrit
         if (refused == nullptr || !error.isConfinedToItsFile()) {
             throw;
         }
-        refused->push_back({file.url, error.what(), false});
+        refused->push_back({file.url, error.what(), false, true});
     } catch (const velto::FileSystemError &error) {
         if (refused == nullptr || (error.code() != EACCES && error.code() != EPERM)) {
             throw;
         }
         refused->push_back(
-            {file.url, refusalSentence(file.url, error), fileManager.refusesWriting(file.url.parent_path())});
+            {file.url, refusalSentence(file.url, error), fileManager.refusesWriting(file.url.parent_path()), false});
     }
     return std::nullopt;
 }

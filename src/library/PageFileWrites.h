@@ -56,6 +56,7 @@ struct RefusedPageFile {
     std::filesystem::path url;
     std::string description; // the user-facing sentence, naming the file
     bool folderRefuses = false;
+    bool unreadable = false; // the file taken out could not be read back
 };
 
 /// Writes the files. One that `observed` names (what the save's check read there: bytes, or nothing for no

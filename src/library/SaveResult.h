@@ -33,7 +33,8 @@ enum class VeltoPageNotSavedKind {
     tooLarge,       // the page's file would pass the size that Velto opens
     fileRefuses,    // the page's file may not be replaced (read-only, or not this user's to change)
     folderRefuses,  // the folder that holds the page's file refuses new files
-    fileUnreadable, // the page's file cannot be read, so its archive flag cannot be set in it
+    fileUnreadable, // the page's file cannot be read: its archive flag cannot be set in it, or it failed to be
+                    // read back as it was replaced
 };
 
 /// A page whose change a save left out: the store keeps holding it and saves it again later.

@@ -160,7 +160,9 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
     for (auto &file : refused) {
         const NamedPage &page = pageAt.at(file.url);
         texts.erase(page.pageID);
-        auto kind = file.folderRefuses ? VeltoPageNotSavedKind::folderRefuses : VeltoPageNotSavedKind::fileRefuses;
+        auto kind = file.unreadable      ? VeltoPageNotSavedKind::fileUnreadable
+                    : file.folderRefuses ? VeltoPageNotSavedKind::folderRefuses
+                                         : VeltoPageNotSavedKind::fileRefuses;
         notSaved.push_back({page.pageID, page.fileName, std::move(file.description), kind});
     }
     return texts;

@@ -98,7 +98,7 @@ TEST(PagesNotSaved, APageWhoseFileCannotTakeItsTextIsLeftOutAndTheOtherPageIsSav
         {"too large", Kind::tooLarge, 0, false, "This page is too large to save"},
         {"the file may not be changed", Kind::fileRefuses, EACCES, false, "Permission denied"},
         {"the folder takes no file", Kind::folderRefuses, EACCES, true, "Permission denied"},
-        {"the file taken out cannot be read", Kind::fileRefuses, EIO, false, "Input/output error"},
+        {"the file taken out cannot be read", Kind::fileUnreadable, EIO, false, "Input/output error"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
