@@ -2,6 +2,7 @@
 
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileSize.h"
 #include "library/PageLoading.h"
 #include "model/LibraryErrors.h"
 #include "model/LibraryPageRecord.h"
@@ -12,6 +13,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace VeltoPageLibrary {
 
@@ -87,6 +89,16 @@ bool looksAsLastSeen(const VeltoPage &page, const LocatedPageFile &file, const V
     return status && status->type == velto::FileType::regular && status->size == baseline.fileContents->size();
 }
 
+/// Throws PageFileError::unreadable when this user may not change the page's file while its folder takes new files:
+/// the page's text cannot be saved there whatever is typed.
+void requireReplaceable(const std::filesystem::path &url, velto::FileSystem &fileManager) {
+    if (fileManager.refusesWriting(url) && !fileManager.refusesWriting(url.parent_path())) {
+        throw velto::PageFileError::unreadable(
+            url, "You don\u2019t have permission to change the file \u201c" + url.filename().string() + "\u201d.",
+            EACCES);
+    }
+}
+
 DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseline &baseline, bool absentCountsAsSame,
                                     BaselineComparison comparison, const std::filesystem::path &folderURL,
                                     velto::FileSystem &fileManager) {
@@ -94,6 +106,7 @@ DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseli
     if (!file.exists) {
         return {!absentCountsAsSame && baseline.checksum.has_value(), file.url, std::nullopt};
     }
+    requireReplaceable(file.url, fileManager);
     if (comparison == BaselineComparison::atReplacement && !absentCountsAsSame &&
         looksAsLastSeen(page, file, baseline, fileManager)) {
         return {false, file.url, *baseline.fileContents};
@@ -109,6 +122,8 @@ DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseli
         return {false, file.url, std::move(text)};
     }
     checkIsUTF8(text, file.url);
+    // A file that another program filled to the brim cannot take the page's metadata, not even as a conflict copy.
+    requireRoomForMetadata(file.url, text);
     bool changed = contentChecksum(text) != baseline.checksum;
     return {changed, file.url, std::move(text)};
 }
@@ -309,7 +324,15 @@ struct Resolution {
         if (!fileManager.isRegularFile(url)) {
             return;
         }
-        std::string diskText = pageFileText(url, fileManager);
+        std::string diskText;
+        try {
+            diskText = pageFileText(url, fileManager);
+        } catch (const velto::PageFileError &error) {
+            if (!error.isConfinedToItsFile()) {
+                throw;
+            }
+            return; // the deletion leaves a file it cannot read as it is: its bytes may be another program's
+        }
         if (diskText.empty() || contentChecksum(diskText) == baseline.checksum) {
             return; // nothing there, or exactly what this writer saw when it removed the page
         }
@@ -328,6 +351,15 @@ struct Resolution {
         recordConflictCopyOfRemovedPage(pageID, removalRevision, std::move(copy.page));
     }
 };
+
+/// A page whose archive flag cannot be written into its unreadable file: its change is left out of the save.
+void leaveOutArchiveChange(VeltoSaveRequest &request, const Uuid &pageID, const velto::PageFileError &error,
+                           const std::filesystem::path &folderURL, std::vector<VeltoPageNotSaved> &pagesNotSaved) {
+    request.changedPageRevisions.erase(pageID);
+    request.archiveMetadataPageRevisions.erase(pageID);
+    pagesNotSaved.push_back(
+        {pageID, unreadableFile(error, folderURL).relativePath, error.what(), VeltoPageNotSavedKind::fileUnreadable});
+}
 
 std::array<std::uint8_t, 16> truncatedDigest(const Uuid &operationID, const Uuid &originalPageID) {
     std::string bytes = "velto-conflict-copy-v1";
@@ -366,7 +398,8 @@ std::string pageFileText(const std::filesystem::path &url, velto::FileSystem &fi
 VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request,
                                                                 const std::filesystem::path &folderURL,
                                                                 velto::FileSystem &fileManager,
-                                                                ObservedPageFiles *observed) {
+                                                                ObservedPageFiles *observed,
+                                                                std::vector<VeltoPageNotSaved> *pagesNotSaved) {
     if (request.archiveMetadataPageRevisions.empty()) {
         return request;
     }
@@ -385,7 +418,17 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
             }
             continue;
         }
-        std::string text = pageFileText(file.url, fileManager);
+        std::string text;
+        try {
+            text = pageFileText(file.url, fileManager);
+            requireRoomForMetadata(file.url, text);
+        } catch (const velto::PageFileError &error) {
+            if (pagesNotSaved == nullptr || !error.isConfinedToItsFile()) {
+                throw;
+            }
+            leaveOutArchiveChange(result, pageID, error, folderURL, *pagesNotSaved);
+            continue;
+        }
         if (observed != nullptr) {
             observed->emplace(file.url, text);
         }

@@ -76,11 +76,12 @@ std::string pageFileText(const std::filesystem::path &url, velto::FileSystem &fi
 /// For each page whose only change is its archive flag, the text on disk with only that flag set to the
 /// store's value, so that an archive or restore never undoes another writer's edit. A page without a file
 /// is written as the store holds it. What was read at each file goes into `observed` when given. Read errors are
-/// thrown.
-VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request,
-                                                                const std::filesystem::path &folderURL,
-                                                                velto::FileSystem &fileManager,
-                                                                ObservedPageFiles *observed = nullptr);
+/// thrown; with `pagesNotSaved` given, a file that cannot be read on its own account (or has no room for the flag)
+/// leaves its page's change out of the request and is named there instead.
+VeltoSaveRequest
+mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
+                                               velto::FileSystem &fileManager, ObservedPageFiles *observed = nullptr,
+                                               std::vector<VeltoPageNotSaved> *pagesNotSaved = nullptr);
 
 /// Compares every other changed page that has an expected baseline with its file. An unchanged file gets
 /// the store's version; a changed one is merged line by line against the baseline; when that fails both

@@ -3,6 +3,7 @@
 #include "library/FolderNesting.h"
 #include "library/LibraryFolder.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFileSize.h"
 #include "model/PageFileContent.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/ApplicationStorage.h"
@@ -150,6 +151,11 @@ void Assessment::assessFile(const std::filesystem::path &url, velto::FileSystem 
         return;
     }
     auto content = velto::VeltoPageFileContent::parse(text);
+    // By the load's rule: a file that could not take its page's metadata is named there as too large.
+    if (!fileLeavesRoomForMetadata(status->size, content)) {
+        ++counts.unreadableFileCount;
+        return;
+    }
     if (content.veltoPageID()) {
         ++counts.identifiedPageCount;
     }

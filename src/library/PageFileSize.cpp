@@ -3,6 +3,7 @@
 #include "model/LibraryErrors.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 namespace VeltoPageLibrary {
@@ -14,9 +15,8 @@ velto::VeltoPageFileContent blockOf(const velto::VeltoPageFileContent &content) 
     return {content.frontMatter, {}, content.lineEnding, content.byteOrderMark};
 }
 
-} // namespace
-
-std::size_t fileSizeWithAllMetadata(const velto::VeltoPageFileContent &content) {
+/// The size of a file of `fileBytes` bytes that begins as `content` once its block carries all the metadata.
+std::uint64_t sizeWithAllMetadata(std::uint64_t fileBytes, const velto::VeltoPageFileContent &content) {
     // Only the block changes: its size before and after writing the metadata tells what the whole file gains. Every
     // identifier is as long as any other.
     velto::VeltoPageFileContent block = blockOf(content);
@@ -25,7 +25,17 @@ std::size_t fileSizeWithAllMetadata(const velto::VeltoPageFileContent &content) 
                              content.conflictOriginalPageID().value_or(velto::Uuid{}));
     std::size_t after = block.fileContentsSize();
     // The old flat keys give way to the mapping: a block may also get smaller.
-    return content.fileContentsSize() - before + after;
+    return fileBytes - before + after;
+}
+
+} // namespace
+
+std::size_t fileSizeWithAllMetadata(const velto::VeltoPageFileContent &content) {
+    return sizeWithAllMetadata(content.fileContentsSize(), content);
+}
+
+bool fileLeavesRoomForMetadata(std::uint64_t fileBytes, const velto::VeltoPageFileContent &beginning) {
+    return fileBytes <= largestPageFileBytes && sizeWithAllMetadata(fileBytes, beginning) <= largestPageFileBytes;
 }
 
 bool leavesRoomForMetadata(const velto::VeltoPageFileContent &content) {
@@ -42,6 +52,15 @@ void requireRoomForMetadata(const std::filesystem::path &url, const velto::Velto
         throw velto::PageFileError::unreadable(
             url, velto::FileSystemError(EFBIG, url, "Reading").localizedDescription(), EFBIG);
     }
+}
+
+void requireRoomForMetadata(const std::filesystem::path &url, std::string_view fileText) {
+    // Neither the body nor the block is longer than the file: the bound of leavesRoomForMetadata with both at most
+    // the file's size.
+    if (2 * (5 * fileText.size() + 256) + 3 <= largestPageFileBytes) {
+        return;
+    }
+    requireRoomForMetadata(url, velto::VeltoPageFileContent::parse(fileText));
 }
 
 PageFileTooLargeError::PageFileTooLargeError(const std::filesystem::path &url)

@@ -4,8 +4,10 @@
 #include "platform/FileSystem.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
+#include <string_view>
 
 // How large a page file may be. Velto writes into a page file without anything typed: the identifier into a file
 // that another program made, the archive flag when a page goes unused for weeks, and a conflict copy is the page's
@@ -20,12 +22,19 @@ inline constexpr std::size_t largestPageFileBytes = velto::largestReadableFileBy
 /// and a conflict copy's origin. The file as it is held when it carries them already.
 std::size_t fileSizeWithAllMetadata(const velto::VeltoPageFileContent &content);
 
+/// The same for a file of `fileBytes` bytes of which only the beginning, holding its whole front matter, was read:
+/// whether the load would take it rather than name it as too large.
+bool fileLeavesRoomForMetadata(std::uint64_t fileBytes, const velto::VeltoPageFileContent &beginning);
+
 /// Whether the page's file stays within largestPageFileBytes whatever metadata Velto writes into it.
 bool leavesRoomForMetadata(const velto::VeltoPageFileContent &content);
 
 /// For a reader of the page file at `url`: throws PageFileError::unreadable ("File too large", as for a file
 /// larger than the limit) unless the page read leaves room for its metadata. Such a file stays as it is.
 void requireRoomForMetadata(const std::filesystem::path &url, const velto::VeltoPageFileContent &content);
+
+/// The same for a file's whole text as read; only a text large enough to come near the limit is parsed.
+void requireRoomForMetadata(const std::filesystem::path &url, std::string_view fileText);
 
 /// A save that would make a page file larger than reading accepts. Nothing of the save is written; the store
 /// keeps the text and saves it once enough was taken out.

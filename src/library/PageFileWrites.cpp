@@ -3,6 +3,7 @@
 #include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
 
+#include <cerrno>
 #include <string_view>
 
 namespace VeltoPageLibrary {
@@ -39,6 +40,39 @@ velto::ReplacementOutcome replaceUnlessChanged(const PageFileWrite &file, std::o
     }
 }
 
+/// "The page file “a.md” could not be saved: Permission denied.", or the error's own sentence when it names the file.
+std::string refusalSentence(const std::filesystem::path &url, const velto::FileSystemError &error) {
+    std::string reason = error.localizedDescription();
+    if (reason.find("\u201c" + url.filename().string() + "\u201d") != std::string::npos) {
+        return reason;
+    }
+    return "The page file \u201c" + url.filename().string() + "\u201d could not be saved: " + reason + ".";
+}
+
+/// The replacement of a checked file, or nothing when the file refused it on its own account and `refused` takes the
+/// refusal: the permission to change the file or to add one beside it, or a read of the file taken out that failed
+/// on its own. Every other error is thrown.
+std::optional<velto::ReplacementOutcome> replaceUnlessRefused(const PageFileWrite &file,
+                                                              std::optional<std::string_view> expected,
+                                                              velto::FileSystem &fileManager,
+                                                              std::vector<RefusedPageFile> *refused) {
+    try {
+        return replaceUnlessChanged(file, expected, fileManager);
+    } catch (const velto::PageFileError &error) {
+        if (refused == nullptr || !error.isConfinedToItsFile()) {
+            throw;
+        }
+        refused->push_back({file.url, error.what(), false, true});
+    } catch (const velto::FileSystemError &error) {
+        if (refused == nullptr || (error.code() != EACCES && error.code() != EPERM)) {
+            throw;
+        }
+        refused->push_back(
+            {file.url, refusalSentence(file.url, error), fileManager.refusesWriting(file.url.parent_path()), false});
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 PageFileChangedDuringSaveError::PageFileChangedDuringSaveError(const std::filesystem::path &url,
@@ -52,7 +86,8 @@ PageFileChangedDuringSaveError::PageFileChangedDuringSaveError(const std::filesy
     , keptConflicts_(std::move(keptConflicts)) {}
 
 void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
-                    velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced) {
+                    velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced,
+                    std::vector<RefusedPageFile> *refused) {
     bool anyWritten = false;
     for (const auto &file : files) {
         if (!observed.contains(file.url)) {
@@ -69,7 +104,11 @@ void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageF
         if (found->second) {
             expected = *found->second;
         }
-        if (replaceUnlessChanged(file, expected, fileManager) == velto::ReplacementOutcome::changedMeanwhile) {
+        auto outcome = replaceUnlessRefused(file, expected, fileManager, refused);
+        if (!outcome) {
+            continue;
+        }
+        if (*outcome == velto::ReplacementOutcome::changedMeanwhile) {
             throw PageFileChangedDuringSaveError(file.url, anyWritten);
         }
         replaced.insert(file.url);

@@ -50,12 +50,25 @@ struct PageFileWrite {
     std::string_view text;
 };
 
+/// A page file that refused its replacement on its own account: the file, or the folder it lies in, may not be
+/// written, or the file taken out for comparison could not be read. The save's other files were written.
+struct RefusedPageFile {
+    std::filesystem::path url;
+    std::string description; // the user-facing sentence, naming the file
+    bool folderRefuses = false;
+    bool unreadable = false; // the file taken out could not be read back
+};
+
 /// Writes the files. One that `observed` names (what the save's check read there: bytes, or nothing for no
 /// file) is replaced only while it still holds exactly that, otherwise PageFileChangedDuringSaveError is thrown;
 /// the others (new pages, conflict copies) are written as they are. The new files go first, so that a conflict
 /// copy is on disk before the page whose other version it keeps is replaced. Each observed file replaced goes
-/// into `replaced`, so that a caller that meets the error knows which were.
+/// into `replaced`, so that a caller that meets the error knows which were. An observed file that refuses its
+/// replacement on its own account goes into `refused`, when given, and the other files are written on; without
+/// it, its error is thrown. New files (conflict copies among them) are never passed over: a refusal there is the
+/// folder's, and it is thrown before any page is replaced.
 void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
-                    velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced);
+                    velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced,
+                    std::vector<RefusedPageFile> *refused = nullptr);
 
 } // namespace VeltoPageLibrary

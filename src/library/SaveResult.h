@@ -6,6 +6,7 @@
 #include "platform/Uuid.h"
 
 #include <map>
+#include <string>
 #include <vector>
 
 /// A page whose other version a save kept as a separate page: a conflict copy of the disk's text, or a
@@ -27,6 +28,25 @@ struct VeltoPageLeftUnread {
     friend bool operator==(const VeltoPageLeftUnread &, const VeltoPageLeftUnread &) = default;
 };
 
+/// Why one page's text did not reach its file while the save wrote the other pages.
+enum class VeltoPageNotSavedKind {
+    tooLarge,       // the page's file would pass the size that Velto opens
+    fileRefuses,    // the page's file may not be replaced (read-only, or not this user's to change)
+    folderRefuses,  // the folder that holds the page's file refuses new files
+    fileUnreadable, // the page's file cannot be read: its archive flag cannot be set in it, or it failed to be
+                    // read back as it was replaced
+};
+
+/// A page whose change a save left out: the store keeps holding it and saves it again later.
+struct VeltoPageNotSaved {
+    velto::Uuid pageID;
+    std::string relativeFilePath; // the page's file, relative to the Pages folder
+    std::string description;      // the user-facing sentence, which names the file
+    VeltoPageNotSavedKind kind = VeltoPageNotSavedKind::fileRefuses;
+
+    friend bool operator==(const VeltoPageNotSaved &, const VeltoPageNotSaved &) = default;
+};
+
 /// What a library write put on disk and what it had to change on the way.
 struct VeltoSaveResult {
     std::map<velto::Uuid, VeltoPageBaseline> persistedPageBaselines;
@@ -34,6 +54,8 @@ struct VeltoSaveResult {
     std::map<velto::Uuid, velto::Uuid> pageIDReplacements; // old identifier to new
     std::map<velto::Uuid, velto::VeltoPage> mergedPages;
     std::vector<VeltoPageLeftUnread> pagesLeftUnread; // each original page of such a recovered page
+    /// Pages whose change this save could not write; every other page's change is on disk and committed.
+    std::vector<VeltoPageNotSaved> pagesNotSaved;
 
     friend bool operator==(const VeltoSaveResult &, const VeltoSaveResult &) = default;
 };

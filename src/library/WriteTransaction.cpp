@@ -105,19 +105,27 @@ recordsOfRemovedPages(const VeltoSaveRequest &request, const std::optional<Velto
     return recorded;
 }
 
-/// Writes the pages' files and returns the text written for each page. A file the check read is replaced only
-/// while it still holds what the check read there; when one changed meanwhile, the conflict pages written are
-/// taken back where that loses nothing, and the error says which stay and whether anything written remains.
+/// A page of the save and the name of its file in the Pages folder.
+struct NamedPage {
+    Uuid pageID;
+    std::string fileName;
+};
+
+/// Writes the pages' files and returns the text written for each page. A page whose file would be too large, or
+/// whose file refuses its new text on its own account, is left out and named in `notSaved`; the others are written.
+/// A file the check read is replaced only while it still holds what the check read there; when one changed
+/// meanwhile, the conflict pages written are taken back where that loses nothing, and the error says which stay
+/// and whether anything written remains.
 std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &identifiers, const PageTable &table,
                                                       const std::filesystem::path &folderURL,
                                                       const VeltoResolvedDiskChanges &resolved,
-                                                      velto::FileSystem &fileManager,
-                                                      const RemoveOperation &removeItem) {
-    // Every name and every size is checked before the first file is written, so that a refused name, or a file
-    // that reading would refuse, stops the save before it has touched any page.
+                                                      velto::FileSystem &fileManager, const RemoveOperation &removeItem,
+                                                      std::vector<VeltoPageNotSaved> &notSaved) {
+    // Every name and every size is checked before the first file is written, so that a refused name stops the save
+    // before it has touched any page, and a page too large to be read again is known before the others are written.
     std::map<Uuid, velto::WrittenFileText> texts;
     std::vector<PageFileWrite> files;
-    std::set<std::filesystem::path> urls;
+    std::map<std::filesystem::path, NamedPage> pageAt;
     for (const auto &pageID : identifiers) {
         auto page = table.find(pageID);
         if (page == table.end()) {
@@ -129,21 +137,47 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
         }
         auto name = pageFileName(namingRecord(*page->second));
         auto url = pageURL(name, folderURL, fileManager);
-        requireFitsAsPageFile(url, text.text.size(), *page->second->content.asLoaded());
-        if (!urls.insert(url).second) {
+        if (!pageAt.emplace(url, NamedPage{pageID, name}).second) {
             throw SharedPageFileError(name);
+        }
+        try {
+            requireFitsAsPageFile(url, text.text.size(), *page->second->content.asLoaded());
+        } catch (const PageFileTooLargeError &error) {
+            notSaved.push_back({pageID, name, error.what(), VeltoPageNotSavedKind::tooLarge});
+            continue;
         }
         files.push_back({url, texts.emplace(pageID, std::move(text)).first->second.text.view()});
     }
     std::set<std::filesystem::path> replaced;
+    std::vector<RefusedPageFile> refused;
     try {
-        VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager, replaced);
+        VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager, replaced, &refused);
     } catch (const PageFileChangedDuringSaveError &error) {
         auto leftovers = takeBackConflictPages(resolved, files, resolved.observedPageFiles, replaced, folderURL,
                                                fileManager, removeItem);
         throw PageFileChangedDuringSaveError(error.url(), leftovers.filesRemain, std::move(leftovers.keptConflicts));
     }
+    for (auto &file : refused) {
+        const NamedPage &page = pageAt.at(file.url);
+        texts.erase(page.pageID);
+        auto kind = file.unreadable      ? VeltoPageNotSavedKind::fileUnreadable
+                    : file.folderRefuses ? VeltoPageNotSavedKind::folderRefuses
+                                         : VeltoPageNotSavedKind::fileRefuses;
+        notSaved.push_back({page.pageID, page.fileName, std::move(file.description), kind});
+    }
     return texts;
+}
+
+/// The request without the changes of the pages it could not write: their records and the journal stay as they
+/// were, and the store keeps holding those changes.
+VeltoSaveRequest leavingOutPagesNotSaved(const VeltoSaveRequest &request,
+                                         const std::vector<VeltoPageNotSaved> &notSaved) {
+    VeltoSaveRequest saved = request;
+    for (const auto &page : notSaved) {
+        saved.changedPageRevisions.erase(page.pageID);
+        saved.archiveMetadataPageRevisions.erase(page.pageID);
+    }
+    return saved;
 }
 
 /// A page that this save emptied: loaded, with no text left to write. A summary has no text in memory
@@ -296,6 +330,13 @@ tombstoneValues(const std::map<Uuid, velto::VeltoDeletionTombstone> &tombstones)
     return values;
 }
 
+/// Whether the request marks nothing to write: no page changed, archived, restored or removed, and the order
+/// as it was.
+bool marksNoChange(const VeltoSaveRequest &request) {
+    return request.changedPageRevisions.empty() && request.archiveMetadataPageRevisions.empty() &&
+           request.removedPageRevisions.empty() && !request.structureRevision.has_value();
+}
+
 /// One attempt at the save, from reading what is on disk to the commit and the clean-up after it.
 VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const std::filesystem::path &folderURL,
                              velto::FileSystem &fileManager, const RemoveOperation &removeItem,
@@ -311,9 +352,10 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
     // The document may hold megabytes of text: it is copied only when the archive step changes it.
     std::optional<VeltoSaveRequest> archiveMerged;
     ObservedPageFiles archiveObserved;
+    std::vector<VeltoPageNotSaved> notSaved;
     if (!request.archiveMetadataPageRevisions.empty()) {
-        archiveMerged =
-            mergingLatestContentsForArchiveMetadataChanges(request, folderURL, fileManager, &archiveObserved);
+        archiveMerged = mergingLatestContentsForArchiveMetadataChanges(request, folderURL, fileManager,
+                                                                       &archiveObserved, &notSaved);
     }
     const VeltoSaveRequest &latest = archiveMerged ? *archiveMerged : request;
     auto unmarked = existingManifest ? std::set<Uuid>{} : pagesWrittenWithoutChangeMark(latest);
@@ -321,12 +363,23 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
     auto resolved = resolvingConcurrentDiskChanges(latest, folderURL, fileManager, unmarked,
                                                    recordsOfRemovedPages(latest, existingManifest), comparison);
     resolved.observedPageFiles.merge(archiveObserved);
-    const VeltoSaveRequest &finalRequest = resolved.request ? *resolved.request : latest;
-    PageTable table = pageTable(finalRequest.document);
+    const VeltoSaveRequest &resolvedRequest = resolved.request ? *resolved.request : latest;
+    PageTable table = pageTable(resolvedRequest.document);
 
-    // The page files.
-    auto writtenTexts = writePageFiles(identifiersToWrite(finalRequest, table, existingManifest.has_value()), table,
-                                       folderURL, resolved, fileManager, removeItem);
+    // The page files; the pages that could not be written are left out of what follows.
+    auto writtenTexts = writePageFiles(identifiersToWrite(resolvedRequest, table, existingManifest.has_value()), table,
+                                       folderURL, resolved, fileManager, removeItem, notSaved);
+    std::optional<VeltoSaveRequest> withoutNotSaved;
+    if (!notSaved.empty()) {
+        withoutNotSaved = leavingOutPagesNotSaved(resolvedRequest, notSaved);
+    }
+    const VeltoSaveRequest &finalRequest = withoutNotSaved ? *withoutNotSaved : resolvedRequest;
+    if (!notSaved.empty() && existingManifest && marksNoChange(finalRequest)) {
+        // Only pages that could not be written: the library stays exactly as it was.
+        VeltoSaveResult unchanged;
+        unchanged.pagesNotSaved = std::move(notSaved);
+        return unchanged;
+    }
 
     // The base manifest and this writer's journal.
     ChecksumCheckpointsByPage checksumCheckpoints;
@@ -384,15 +437,11 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
     removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, remove);
 
     return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
-            std::move(resolved.conflicts), std::move(resolved.pageIDReplacements), std::move(resolved.mergedPages),
-            std::move(resolved.pagesLeftUnread)};
-}
-
-/// Whether the request marks nothing to write: no page changed, archived, restored or removed, and the order
-/// as it was.
-bool marksNoChange(const VeltoSaveRequest &request) {
-    return request.changedPageRevisions.empty() && request.archiveMetadataPageRevisions.empty() &&
-           request.removedPageRevisions.empty() && !request.structureRevision.has_value();
+            std::move(resolved.conflicts),
+            std::move(resolved.pageIDReplacements),
+            std::move(resolved.mergedPages),
+            std::move(resolved.pagesLeftUnread),
+            std::move(notSaved)};
 }
 
 /// Tries the manifest's pending deletions again for a save that changes nothing else; the caller holds the library

@@ -2,8 +2,10 @@
 
 #include "platform/FreedMemory.h"
 #include "store/LibraryPool.h"
+#include "store/PagesNotSavedError.h"
 
 #include <algorithm>
+#include <set>
 
 namespace velto {
 
@@ -100,13 +102,22 @@ QCoro::Task<void> VeltoSaveCoordinator::savePendingRequests() {
         }
 
         if (result.has_value()) {
-            durableGeneration_ = std::max(durableGeneration_, request.generation);
+            // A save that left pages out made the others durable, but not the document it was asked to.
+            std::exception_ptr notSaved = pagesNotSavedError(*result);
+            if (notSaved == nullptr) {
+                durableGeneration_ = std::max(durableGeneration_, request.generation);
+            }
             recordPersistence(request, *result);
             if (didFinish_) {
                 didFinish_(request, result, std::nullopt);
             }
             adjustPendingRequest(request, *result);
-            resumeWaiters(request.generation, nullptr);
+            if (notSaved == nullptr) {
+                resumeWaiters(request.generation, nullptr);
+            } else if (!pendingRequest_.has_value()) {
+                lastFailure_ = {request.generation, notSaved};
+                resumeWaiters(request.generation, notSaved);
+            }
         } else {
             if (didFinish_) {
                 didFinish_(request, std::nullopt, errorDescription(error));
@@ -138,8 +149,23 @@ void VeltoSaveCoordinator::adjustPendingRequest(const VeltoSaveRequest &saved, c
                           .rebasingExpectedPageBaselines(persistedPageBaselines_);
 }
 
+std::exception_ptr VeltoSaveCoordinator::pagesNotSavedError(const VeltoSaveResult &result) {
+    if (result.pagesNotSaved.empty()) {
+        return nullptr;
+    }
+    return std::make_exception_ptr(VeltoPagesNotSavedError(result.pagesNotSaved));
+}
+
 void VeltoSaveCoordinator::recordPersistence(const VeltoSaveRequest &request, const VeltoSaveResult &result) {
-    auto raise = [this](const Uuid &pageID, std::uint64_t revision) {
+    // The change of a page left out stays to be saved: its revision is not recorded as on disk.
+    std::set<Uuid> notSaved;
+    for (const VeltoPageNotSaved &page : result.pagesNotSaved) {
+        notSaved.insert(page.pageID);
+    }
+    auto raise = [this, &notSaved](const Uuid &pageID, std::uint64_t revision) {
+        if (notSaved.contains(pageID)) {
+            return;
+        }
         auto [entry, inserted] = persistedPageRevisions_.try_emplace(pageID, revision);
         if (!inserted) {
             entry->second = std::max(entry->second, revision);

@@ -42,7 +42,8 @@ public:
     void submit(VeltoSaveRequest request);
 
     /// Returns once `generation` is durable; throws the error of the save that should have made it so when
-    /// nothing newer was waiting behind that save.
+    /// nothing newer was waiting behind that save. A save that wrote every page but some is not durable: its
+    /// flushes fail with a VeltoPagesNotSavedError naming the pages left out.
     QCoro::Task<void> waitUntilDurable(std::uint64_t generation);
 
     const std::filesystem::path &folderURL() const { return folderURL_; }
@@ -65,6 +66,8 @@ private:
     VeltoSaveCoordinator(std::filesystem::path folderURL, SaveOperation save, DidFinish didFinish);
 
     QCoro::Task<void> savePendingRequests();
+    /// A VeltoPagesNotSavedError when the save left pages out; null when it wrote them all.
+    static std::exception_ptr pagesNotSavedError(const VeltoSaveResult &result);
     void recordPersistence(const VeltoSaveRequest &request, const VeltoSaveResult &result);
     void adjustPendingRequest(const VeltoSaveRequest &saved, const VeltoSaveResult &result);
     void resumeWaiters(std::uint64_t throughGeneration, std::exception_ptr error);

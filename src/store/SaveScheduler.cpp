@@ -104,13 +104,16 @@ void VeltoSaveScheduler::takeOutcome(const VeltoSaveRequest &request, const std:
         return; // an older outcome never overrides a newer one
     }
     latestCompletedGeneration_ = request.generation;
-    if (result.has_value()) {
+    // The changes of a failed save, and those of the pages a save left out, stay pending for the next save.
+    if (result.has_value() && result->pagesNotSaved.empty()) {
         latestFailedGeneration_.reset();
+    } else {
+        latestFailedGeneration_ = request.generation;
+    }
+    if (result.has_value()) {
         for (const auto &[pageID, baseline] : result->persistedPageBaselines) {
             pageSaveCounts_[pageID] += 1;
         }
-    } else {
-        latestFailedGeneration_ = request.generation; // the changes stay pending for the next save
     }
     if (didFinish_) {
         didFinish_(request, result, errorDescription);

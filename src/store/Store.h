@@ -258,6 +258,7 @@ private:
     void keepDocumentCopy(std::shared_ptr<const VeltoDocument> copy);
     void didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                        const std::optional<std::string> &errorDescription);
+    void keepChangesNotSaved(const VeltoSaveRequest &request, const std::vector<VeltoPageNotSaved> &pages);
     void applySaveResult(const VeltoSaveRequest &request, const VeltoSaveResult &result);
     void foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage);
     void keepPageLeftUnread(const VeltoPageLeftUnread &left);

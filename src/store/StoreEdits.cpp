@@ -5,6 +5,7 @@
 #include "model/PageArchiveState.h"
 #include "model/ThreeWayMerge.h"
 #include "store/LibraryPool.h"
+#include "store/PagesNotSavedError.h"
 #include "store/Store.h"
 
 #include <algorithm>
@@ -148,16 +149,38 @@ VeltoSaveRequest VeltoStore::saveRequest(std::uint64_t generation) {
 
 void VeltoStore::didFinishSave(const VeltoSaveRequest &request, const std::optional<VeltoSaveResult> &result,
                                const std::optional<std::string> &errorDescription) {
-    const bool newFailure = errorDescription.has_value() && errorDescription != lastSaveErrorDescription_;
-    lastSaveErrorDescription_ = errorDescription;
+    std::optional<std::string> failure = errorDescription;
+    if (result.has_value() && !result->pagesNotSaved.empty()) {
+        failure = VeltoPagesNotSavedError(result->pagesNotSaved).what();
+    }
+    const bool newFailure = failure.has_value() && failure != lastSaveErrorDescription_;
+    lastSaveErrorDescription_ = failure;
     if (result.has_value()) {
-        failedSaveRetry_.reset();
         applySaveResult(request, *result); // a failed save leaves its changes pending for the next one
-    } else {
+        keepChangesNotSaved(request, result->pagesNotSaved);
+    }
+    if (failure.has_value()) {
         retryFailedSaveLater();
+    } else {
+        failedSaveRetry_.reset();
     }
     if (newFailure) {
         emit saveFailed();
+    }
+}
+
+// The pages a save left out keep their change marks, so that the next save writes them again; every other change of
+// the request is on disk.
+void VeltoStore::keepChangesNotSaved(const VeltoSaveRequest &request, const std::vector<VeltoPageNotSaved> &pages) {
+    for (const VeltoPageNotSaved &page : pages) {
+        auto changed = request.changedPageRevisions.find(page.pageID);
+        std::uint64_t revision =
+            changed != request.changedPageRevisions.end() ? changed->second : request.mutationRevision;
+        mutations_.changedPageRevisions.try_emplace(page.pageID, revision);
+        auto archiveOnly = request.archiveMetadataPageRevisions.find(page.pageID);
+        if (archiveOnly != request.archiveMetadataPageRevisions.end()) {
+            mutations_.archiveMetadataPageRevisions.try_emplace(page.pageID, archiveOnly->second);
+        }
     }
 }
 

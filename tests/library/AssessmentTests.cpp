@@ -81,6 +81,28 @@ TEST(FolderConnectionAssessment, InvalidUTF8ShortFileIsUnreadableAndFailingReads
     EXPECT_EQ(failing.markdownFileCount, 2);
 }
 
+// The files the load names as too large (past the limit, or with less room than the page's metadata takes) are
+// counted as files that could not be inspected, as the load names them, and are no pages to archive or identify.
+TEST(FolderConnectionAssessment, FilesTooLargeForTheLoadAreCountedAsTheLoadCountsThem) {
+    TemporaryFolder folder;
+    folder.writeFile("one.md", "one\n");
+    folder.writeFile("two.md", "two\n");
+    const std::size_t limit = largestReadableFileBytes;
+    const std::pair<const char *, std::size_t> large[] = {
+        {"room-for-no-metadata.md", limit - 100}, {"at-the-limit.md", limit}, {"past-the-limit.md", limit + 1}};
+    for (const auto &[name, size] : large) {
+        folder.writeFile(name, "x");
+        std::filesystem::resize_file(folder / name, size); // sparse: no disk space taken
+    }
+
+    auto assessment = assessFolderConnection(folder.path());
+
+    EXPECT_EQ(assessment.markdownFileCount, 5);
+    EXPECT_EQ(assessment.unreadableFileCount, 3);
+    EXPECT_EQ(assessment.pagesRequiringIdentityCount, 2);
+    EXPECT_EQ(assessment.projectedArchiveCount, 0);
+}
+
 TEST(FolderConnectionAssessment, LongFileIsReadOnlyToItsPrefixAndCountsWithItsFullSize) {
     TemporaryFolder folder;
     std::string longText(200'000, 'x');

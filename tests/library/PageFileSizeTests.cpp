@@ -121,8 +121,9 @@ TEST(PageFileSize, AMarkdownFileIsAPageOnlyWithRoomForTheMetadataVeltoWritesInto
     }
 }
 
-// Typed text that would take the page's file past what reading accepts, with room for the metadata, is refused
-// with a sentence that names the file, before anything is written; one character less is saved.
+// Typed text that would take the page's file past what reading accepts, with room for the metadata, is left out of
+// the save with a sentence that names the file, and a save of nothing else writes nothing; one character less is
+// saved.
 TEST(PageFileSize, ASaveThatWouldMakeAPageFileReadingRefusesWritesNothing) {
     // The written file: 58 bytes of front matter and the body; archived, 17 bytes more; a copy's origin, 52 more.
     const std::size_t fittingBody = limit - 127;
@@ -135,14 +136,14 @@ TEST(PageFileSize, ASaveThatWouldMakeAPageFileReadingRefusesWritesNothing) {
 
         auto request = requestFor(document, {pageA});
         if (body > fittingBody) {
-            try {
-                VeltoPageLibrary::write(request, folder.path());
-                ADD_FAILURE() << "saved";
-            } catch (const VeltoPageLibrary::PageFileTooLargeError &error) {
-                EXPECT_TRUE(std::string(error.what()).starts_with("This page is too large to save: its file “"))
-                    << error.what();
-                EXPECT_NE(std::string(error.what()).find(error.url().filename().string()), std::string::npos);
-            }
+            auto result = VeltoPageLibrary::write(request, folder.path());
+            ASSERT_EQ(result.pagesNotSaved.size(), 1u);
+            const VeltoPageNotSaved &notSaved = result.pagesNotSaved[0];
+            EXPECT_EQ(notSaved.kind, VeltoPageNotSavedKind::tooLarge);
+            EXPECT_TRUE(notSaved.description.starts_with("This page is too large to save: its file “"))
+                << notSaved.description;
+            EXPECT_NE(notSaved.description.find(notSaved.relativeFilePath), std::string::npos);
+            EXPECT_TRUE(result.persistedPageBaselines.empty());
             EXPECT_EQ(folderDigest(folder.path()), before);
         } else {
             VeltoPageLibrary::write(request, folder.path());

@@ -1,4 +1,5 @@
 #include "StoreTestSupport.h"
+#include "store/PagesNotSavedError.h"
 #include "store/SaveCoordinator.h"
 
 #include <gtest/gtest.h>
@@ -121,6 +122,43 @@ TEST(SaveCoordinator, FlushesOfOneGenerationResumeInTheOrderTheyWereParked) {
     auto b = observe(second());
     harness.succeedCurrent();
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
+}
+
+// A save that wrote every page but one made only the others durable: its flushes fail with an error that names the
+// page left out, and the next request keeps that page's change alone.
+TEST(SaveCoordinator, ASaveThatLeftAPageOutFailsItsFlushesAndOnlyThatPageStaysToBeSaved) {
+    CoordinatorHarness harness;
+    VeltoPage written = pageWithText(Uuid::random(), "written");
+    VeltoPage leftOut = pageWithText(Uuid::random(), "left out");
+    VeltoSaveRequest request = requestFor(1, written, 1);
+    request.document.pages.push_back(leftOut);
+    request.changedPageRevisions[leftOut.id] = 1;
+    harness.coordinator->submit(request);
+    auto flush = observe(harness.coordinator->waitUntilDurable(1));
+
+    const std::string tooLarge = "This page is too large to save: its file “left-out.md” would be too large.";
+    VeltoSaveResult result;
+    result.persistedPageBaselines[written.id] = VeltoPageBaseline::fromPage(written);
+    result.pagesNotSaved.push_back({leftOut.id, "left-out.md", tooLarge, VeltoPageNotSavedKind::tooLarge});
+    harness.succeedCurrent(result);
+
+    ASSERT_TRUE(flush->finished);
+    EXPECT_EQ(flush->errorText(), tooLarge);
+    EXPECT_EQ(harness.coordinator->durableGeneration(), 0u);
+    try {
+        std::rethrow_exception(harness.coordinator->failureOf(1));
+    } catch (const VeltoPagesNotSavedError &error) {
+        EXPECT_EQ(error.pages(), result.pagesNotSaved);
+    } catch (...) {
+        ADD_FAILURE() << "the flush failed with another error";
+    }
+
+    request.generation = 2;
+    harness.coordinator->submit(request);
+    ASSERT_EQ(harness.written.size(), 2u);
+    EXPECT_EQ(harness.written[1].changedPageRevisions, (VeltoSaveRequest::Revisions{{leftOut.id, 1}}));
+    harness.succeedCurrent();
+    EXPECT_EQ(harness.coordinator->durableGeneration(), 2u);
 }
 
 TEST(SaveCoordinator, FailedSaveWithNothingPendingFailsItsFlushesButNotLaterOnes) {

@@ -247,6 +247,12 @@ const UnreadableReplacement unreadableReplacements[] = {
          std::filesystem::resize_file(file, largestReadableFileBytes + 1); // sparse: no disk space taken
      },
      "File too large"},
+    {"filled to within 127 bytes of the limit, no room for the page's metadata",
+     [](const std::filesystem::path &file) {
+         std::ofstream(file, std::ios::binary) << "x";
+         std::filesystem::resize_file(file, largestReadableFileBytes - 100);
+     },
+     "File too large"},
     {"Latin-1", [](const std::filesystem::path &file) { std::ofstream(file, std::ios::binary) << "caf\xe9\n"; },
      "couldn’t be opened using text encoding Unicode (UTF-8)"},
 };

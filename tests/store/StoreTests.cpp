@@ -200,6 +200,40 @@ TEST(Store, FlushWaitsForTheSaveAndFailsWithItsError) {
     EXPECT_FALSE(store.latestFailedGeneration().has_value());
 }
 
+// A page that a save left out (its file refused the text) stays pending alone: the flush fails with the sentence that
+// names its file, the failure is told once, and the save is tried again after the delay, as a failed one is, until
+// the page is written.
+TEST(Store, APageASaveLeftOutStaysPendingAndIsSavedAgainByTheRetry) {
+    GatedStore harness;
+    harness.build(VeltoLibraryLoadResult::loaded(documentOf(textPage("start"))));
+    VeltoStore &store = *harness.store;
+    int failuresTold = 0;
+    QObject::connect(&store, &VeltoStoreSignals::saveFailed, [&] { ++failuresTold; });
+    const Uuid pageID = store.document().currentPage.id;
+    store.setText("edited", harness.clock.now());
+    auto flush = observe(store.flush());
+
+    const std::string refused = "The page file “start.md” could not be saved: Permission denied.";
+    VeltoSaveResult result;
+    result.pagesNotSaved.push_back({pageID, "start.md", refused, VeltoPageNotSavedKind::fileRefuses});
+    harness.saveGates.back()->open(result);
+
+    ASSERT_TRUE(flush->finished);
+    EXPECT_EQ(flush->errorText(), refused);
+    EXPECT_EQ(store.lastSaveErrorDescription(), refused);
+    EXPECT_TRUE(store.hasUnsavedChanges(pageID));
+    EXPECT_EQ(failuresTold, 1);
+    harness.scheduler.advance(VeltoStore::failedSaveRetryDelay);
+    ASSERT_EQ(harness.saves.size(), 2u) << "the retry is due";
+    EXPECT_TRUE(harness.saves[1].changedPageRevisions.contains(pageID));
+    EXPECT_EQ(harness.saves[1].document.currentPage.visibleText(), "edited");
+
+    harness.succeedSave();
+    EXPECT_FALSE(store.lastSaveErrorDescription().has_value());
+    EXPECT_FALSE(store.hasUnsavedChanges(pageID));
+    EXPECT_EQ(failuresTold, 1);
+}
+
 // A folder change does not try a failed save again at once: the attempt changes the folder itself, which would
 // report a change again, several times a second. It waits for the retry, as for a library another program holds;
 // only a save that met another program's change is tried again by the refresh that takes that change in.

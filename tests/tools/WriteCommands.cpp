@@ -383,6 +383,31 @@ Json conflictsJson(const std::vector<VeltoSaveConflict> &conflicts) {
     return json;
 }
 
+const char *notSavedKindName(VeltoPageNotSavedKind kind) {
+    switch (kind) {
+    case VeltoPageNotSavedKind::tooLarge:
+        return "tooLarge";
+    case VeltoPageNotSavedKind::fileRefuses:
+        return "fileRefuses";
+    case VeltoPageNotSavedKind::folderRefuses:
+        return "folderRefuses";
+    case VeltoPageNotSavedKind::fileUnreadable:
+        return "fileUnreadable";
+    }
+    return "fileRefuses";
+}
+
+Json pagesNotSavedJson(const std::vector<VeltoPageNotSaved> &pages) {
+    Json json = Json::array();
+    for (const auto &page : pages) {
+        json.push_back({{"pageID", page.pageID.uppercaseText()},
+                        {"relativeFilePath", page.relativeFilePath},
+                        {"kind", notSavedKindName(page.kind)},
+                        {"description", page.description}});
+    }
+    return json;
+}
+
 Json saveResultJson(const VeltoSaveResult &result, const std::vector<Uuid> &newPageIDs) {
     Json json = Json::object();
     std::vector<Uuid> persisted;
@@ -402,6 +427,7 @@ Json saveResultJson(const VeltoSaveResult &result, const std::vector<Uuid> &newP
     }
     json["mergedPageIDs"] = idArray(merged);
     json["newPageIDs"] = idArray(newPageIDs);
+    json["pagesNotSaved"] = pagesNotSavedJson(result.pagesNotSaved);
     return json;
 }
 
@@ -533,7 +559,8 @@ int runWrite(const std::vector<std::string> &arguments) {
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
     try {
         auto result = VeltoPageLibrary::write(builder.request, folder);
-        return printed(saveResultJson(result, newPageIDs));
+        printed(saveResultJson(result, newPageIDs));
+        return result.pagesNotSaved.empty() ? 0 : 1;
     } catch (const VeltoPageLibrary::PageFileChangedDuringSaveError &error) {
         // The conflict pages that the failed save leaves in the folder are reported as a save's are.
         printed({{"keptConflicts", conflictsJson(error.keptConflicts())}});

@@ -16,6 +16,10 @@
 //                                         "insertLines" edits the text as this load found it: each new line goes
 //                                         after the first line equal to "after" (at the end when none is), so
 //                                         that concurrent writers can make edits that only add lines.
+//                                         The save writes every page it can: a page it could not write is named
+//                                         in "pagesNotSaved" ({"pageID", "relativeFilePath", "kind": "tooLarge" |
+//                                         "fileRefuses" | "folderRefuses" | "fileUnreadable", "description"}), and
+//                                         the exit status is then 1, as merge's is for a result with a conflict.
 //                                         A save stopped by another program's change to a page file prints
 //                                         {"keptConflicts": [...]}, the conflict pages it leaves, before it fails.
 //   copy SRC DST                          copies the library of SRC into DST

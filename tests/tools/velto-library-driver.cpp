@@ -12,12 +12,14 @@
 //   velto-library-driver load-changes DIR PATH… [--now ISO-8601]
 //                                                  a full load, then the incremental load of the paths
 //   velto-library-driver write DIR [--pause-ms N] < ops.json
-//                                                  a full load, then one save of the operations (WriteCommands.h)
+//                                                  a full load, then one save of the operations (WriteCommands.h);
+//                                                  exit status 1 when a page could not be saved ("pagesNotSaved")
 //   velto-library-driver copy SRC DST [--kill-at-rename N]
 //                                                  copies SRC into DST; killed just before its N-th rename
 //   velto-library-driver recover DIR [--fail-at-step N] | assess DIR
 //
-// Errors go to standard error with exit status 2.
+// Errors go to standard error with exit status 2. A write that saved some pages but not all prints its result and
+// exits with status 1.
 
 #include "LoadCommands.h"
 #include "WriteCommands.h"
