@@ -176,6 +176,9 @@ QScrollArea *page(const QString &title, const std::optional<QString> &subtitle,
     outer->addWidget(column, 1, Qt::AlignHCenter | Qt::AlignTop);
 
     auto *scrollArea = new QScrollArea;
+    // The page is no Tab stop of its own: nothing shows it has the keyboard, and keys pressed there reach no
+    // control. Tab still scrolls the control it reaches into view.
+    scrollArea->setFocusPolicy(Qt::NoFocus);
     scrollArea->setFrameShape(QFrame::NoFrame);
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

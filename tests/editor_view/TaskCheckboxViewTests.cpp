@@ -183,7 +183,7 @@ TEST(TaskCheckboxViewTests, VisibleBoxesAreAccessibleCheckBoxesThatCanBePressed)
     EXPECT_EQ(first->text(QAccessible::Name), "task");
     EXPECT_FALSE(first->state().checked);
     EXPECT_TRUE(second->state().checked);
-    EXPECT_EQ(first->text(QAccessible::Help), "Press to toggle this task.");
+    EXPECT_EQ(first->text(QAccessible::Description), "Press to toggle this task.") << "the help a screen reader reads";
     EXPECT_EQ(accessible->indexOfChild(second), 1);
     EXPECT_EQ(first->parent(), accessible);
     EXPECT_TRUE(first->rect().intersects(QRect(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size())));
@@ -197,7 +197,7 @@ TEST(TaskCheckboxViewTests, VisibleBoxesAreAccessibleCheckBoxesThatCanBePressed)
 
     view->setEditable(false);
     QAccessibleInterface *readOnly = accessible->child(1);
-    EXPECT_EQ(readOnly->text(QAccessible::Help), "This task is read-only.");
+    EXPECT_EQ(readOnly->text(QAccessible::Description), "This task is read-only.");
     EXPECT_TRUE(readOnly->state().disabled);
     readOnly->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(textOf(*view).substr(11, 5), u"- [X]");

@@ -364,6 +364,8 @@ TEST(PageOperationsTests, ArchivingOthersDeletingArchivedPagesAndReloadingReport
     session.newPageWithText(u"second"); // its save still on its way
     finish(session.controller->pageOperations().archiveOtherPagesFromMenu());
     EXPECT_EQ(session.banner(), "1 page archived");
+    finish(session.controller->pageOperations().archiveOtherPagesFromMenu());
+    EXPECT_EQ(session.banner(), "No pages archived") << "a confirmed archiving that finds nothing says so";
 
     EXPECT_EQ(finish(session.controller->pageOperations().deleteConfirmedArchivedPages({})), 0);
     EXPECT_EQ(session.banner(), "No archived pages deleted");

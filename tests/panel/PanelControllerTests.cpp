@@ -237,6 +237,33 @@ TEST(PanelControllerKeyTests, HoldingCtrlShowsTheHintsAndEscapeClosesUnlessAnInp
     EXPECT_FALSE(session.controller->isShown());
 }
 
+// Escape with a modifier passes the panel's own handling and reaches the text, which must not close the panel
+// either: only Escape alone does.
+TEST(PanelControllerKeyTests, OnlyEscapeAloneClosesThePanel) {
+    PanelControllerSession session;
+    session.controller->popover().activateWindow();
+    ASSERT_TRUE(processEventsUntil([&] { return session.controller->popover().isActiveWindow(); }));
+    session.view().setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(session.view().hasFocus());
+    const struct {
+        const char *name;
+        Qt::KeyboardModifiers modifiers;
+    } heldKeys[] = {
+        {"Shift+Escape", Qt::ShiftModifier},
+        {"Ctrl+Escape", Qt::ControlModifier},
+        {"Alt+Escape", Qt::AltModifier},
+        {"Super+Escape", Qt::MetaModifier},
+        {"Ctrl+Shift+Escape", Qt::ControlModifier | Qt::ShiftModifier},
+    };
+    for (const auto &held : heldKeys) {
+        sendKey(session, QEvent::KeyPress, Qt::Key_Escape, held.modifiers);
+        sendKey(session, QEvent::KeyRelease, Qt::Key_Escape, held.modifiers);
+        EXPECT_TRUE(session.controller->isShown()) << held.name;
+    }
+    sendKey(session, QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_FALSE(session.controller->isShown());
+}
+
 } // namespace
 } // namespace velto
 

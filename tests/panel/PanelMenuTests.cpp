@@ -2,6 +2,7 @@
 #include "editor_view/EditorCoordinatorTestSupport.h"
 
 #include "library/LibraryLock.h"
+#include "model/PageArchiveState.h"
 #include "panel/feedback/SaveProblem.h"
 #include "panel/menu/PanelAlerts.h"
 #include "panel/menu/PanelMenuView.h"
@@ -510,7 +511,7 @@ TEST_F(PanelMenu, RecentPagesFollowTheAutoArchivePeriod) {
         {VeltoAutoArchivePeriod::oneDay(),
          {recent, old, unreadable},
          "2: current … recent",
-         "Archive 2 Other Pages…",
+         "Archive 1 Other Page…",
          true},
     };
     for (const Case &c : cases) {
@@ -564,6 +565,47 @@ TEST_F(PanelMenu, APageWhoseFileCannotBeReadIsNamedByItsFileAndSaysWhyItCannotOp
                                  "tell This page can’t be opened / Velto can’t read its file “gone.md”. Velto leaves "
                                  "it as it is.",
                                  "select " + pageID(1).uppercaseText()}));
+}
+
+// The menu, its question and the archiving itself count the same pages: a page whose file cannot be read has no
+// text here to archive, so it is listed but neither counted nor taken.
+TEST_F(PanelMenu, ArchivingOtherPagesCountsAndTakesOnlyThePagesWhoseTextIsHere) {
+    VeltoPage readable = loadedPage(2, "readable", start - 1h);
+    VeltoPage unreadable = loadedPage(3, "", start - 2h);
+    unreadable.relativeFilePath = "note.md";
+    unreadable.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{});
+    struct Case {
+        const char *name;
+        std::vector<VeltoPage> others;
+        std::string menuItem;
+        std::vector<std::string> confirmed;
+        int archived;
+    };
+    const Case cases[] = {
+        {"one readable, one not",
+         {readable, unreadable},
+         "Archive 1 Other Page…",
+         {"ask Archive 1 page? / Archive page", "archive others"},
+         1},
+        {"only one that cannot be read", {unreadable}, "Archive Other Pages… [disabled]", {}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        MenuHarness harness(documentOf(loadedPage(1, "current", start), c.others), VeltoAutoArchivePeriod::never(),
+                            {{"note.md", "Permission denied"}});
+        std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
+        const std::string lines = dump(menu.get());
+        EXPECT_NE(lines.find("  Can’t be read: note.md  ·  "), std::string::npos) << lines;
+        EXPECT_NE(lines.find("  " + c.menuItem + "\n"), std::string::npos) << lines;
+        if (c.archived > 0) {
+            harness.controller->confirmArchiveOtherPages();
+        }
+        EXPECT_EQ(harness.calls, c.confirmed);
+        EXPECT_EQ(finish(harness.store().archiveOtherPages(start)), c.archived);
+        for (const VeltoPage &page : harness.store().document().pages) {
+            EXPECT_EQ(isArchivedPage(page), page.id == pageID(2)) << page.id.uppercaseText();
+        }
+    }
 }
 
 TEST_F(PanelMenu, PageItemsReadTheirIdentifierBackAndIgnoreAnythingElse) {

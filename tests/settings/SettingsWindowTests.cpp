@@ -5,6 +5,7 @@
 #include "settings/SettingsViewFactory.h"
 #include "support/ui/KeyboardFocus.h"
 #include "ui/HoverButton.h"
+#include "ui/HoverIconButton.h"
 
 #include <QtGui/QAction>
 #include <QtTest/QTest>
@@ -239,6 +240,65 @@ TEST_F(Window, ReturnPressesTheButtonReachedWithTabOnEveryPage) {
         pressKey(Qt::Key_Return);
         EXPECT_EQ(presses, 1);
         QObject::disconnect(counting);
+    }
+}
+
+/// A control the keyboard focus may reach, named for a failure.
+std::string described(const QWidget *control) {
+    return control == nullptr
+               ? std::string("nothing")
+               : control->metaObject()->className() + std::string(" “") + control->accessibleName().toStdString() + "”";
+}
+
+QWidget *selectedSegment(const SegmentedControl &control) {
+    return control.segment(control.selectedIndex());
+}
+
+TEST_F(Window, EveryTabStopOnEveryPageIsAControlTheUserSees) {
+    SettingsWindowController &c = controller();
+    struct Case {
+        SettingsCategory category;
+        QWidget *firstStop; // the first Tab from the sidebar
+    };
+    const Case cases[] = {
+        // The selected segment of each group of segments: the arrows reach the others.
+        {SettingsCategory::general, selectedSegment(*c.generalPage().appearanceControl)},
+        {SettingsCategory::editor, selectedSegment(*c.editorPage().fontControl)},
+        {SettingsCategory::storage, c.storagePage().pagesFolderActionsButton},
+        {SettingsCategory::shortcuts, c.shortcutsPage().shortcutRecorder},
+        {SettingsCategory::about, c.aboutPage().sendFeedbackButton},
+    };
+    c.showWindow();
+    if (!activate(*c.window())) {
+        GTEST_SKIP() << "this platform does not activate windows";
+    }
+    const auto controls = c.window()->findChildren<QWidget *>().size();
+    for (const Case &test : cases) {
+        SCOPED_TRACE(sidebarTitle(test.category).toStdString());
+        c.showCategory(test.category);
+        c.categoryList->setFocus(Qt::MouseFocusReason);
+        std::vector<const QWidget *> stops;
+        for (qsizetype step = 0; step < controls; ++step) {
+            pressKey(Qt::Key_Tab);
+            const QWidget *focused = QApplication::focusWidget();
+            if (focused == c.categoryList) {
+                break; // round the window and back
+            }
+            ASSERT_NE(focused, nullptr) << "at Tab " << step + 1;
+            EXPECT_TRUE(focused->isVisible() && !focused->visibleRegion().isEmpty())
+                << described(focused) << " is not in view at Tab " << step + 1;
+            stops.push_back(focused);
+        }
+        ASSERT_FALSE(stops.empty());
+        // A page or a group that Tab stops at as well as at the controls in it shows nothing of its own.
+        for (const QWidget *stop : stops) {
+            for (const QWidget *other : stops) {
+                EXPECT_FALSE(stop != other && stop->isAncestorOf(other))
+                    << described(stop) << " holds " << described(other);
+            }
+        }
+        EXPECT_EQ(stops.front(), test.firstStop);
+        c.endRecording();
     }
 }
 

@@ -80,6 +80,7 @@ QString TaskCheckboxAccessibilityElement::text(QAccessible::Text type) const {
         return label_;
     case QAccessible::Value:
         return checkbox_.state == MarkdownTaskListCheckbox::State::checked ? QStringLiteral("1") : QStringLiteral("0");
+    case QAccessible::Description: // what the AT-SPI bridge exports and screen readers read
     case QAccessible::Help:
         return isEnabled_ ? QStringLiteral("Press to toggle this task.") : QStringLiteral("This task is read-only.");
     default:

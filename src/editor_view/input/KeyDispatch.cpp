@@ -107,10 +107,17 @@ bool isTypedText(const QKeyEvent &event) {
     return true;
 }
 
+/// Escape closes the panel only alone: with Shift, Ctrl, Alt or Super held it is another key, which the text
+/// leaves alone (Caps Lock, Num Lock and the keypad flag play no part).
+bool isPlainEscape(const QKeyEvent &event) {
+    constexpr Qt::KeyboardModifiers held = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    return event.key() == Qt::Key_Escape && (event.modifiers() & held) == Qt::NoModifier;
+}
+
 /// The view's own handling of a press: Escape, the desktop's key bindings, typed text.
 KeyDecision ownKeyDownDecision(const QKeyEvent &event) {
     KeyDecision decision;
-    if (event.key() == Qt::Key_Escape) {
+    if (isPlainEscape(event)) {
         decision = veltoCommand({VeltoKeyCommand::Kind::run, VeltoCommandID::closePanel, 0});
     } else if (const std::optional<TextViewCommand> binding = textViewCommandFor(event)) {
         decision = viewCommand(ViewKeyCommand::keyBinding(*binding));

@@ -290,6 +290,9 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
     const std::vector<const VeltoPage *> active = activePagesByActivity(store_.document());
     std::size_t others = active.size() - 1;
     std::size_t recentOtherCount = 0;
+    // Archiving others takes only pages whose text is here: one whose file cannot be read is listed, not
+    // counted, so that the count is what the archiving does.
+    std::size_t archivableOthers = 0;
     QPointer<VeltoPanelMenuController> self(this);
     for (const VeltoPage *page : active) {
         const bool isCurrent = page->id == currentID;
@@ -300,6 +303,7 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
             continue;
         }
         recentOtherCount += isCurrent ? 0 : 1;
+        archivableOthers += !isCurrent && isActiveLoadedPage(*page) ? 1 : 0;
         PanelMenuItem item = pageItem(*page, [self](const QString &id) {
             if (self) {
                 self->selectPage(id);
@@ -319,10 +323,10 @@ PanelMenu VeltoPanelMenuController::makeBrowsePagesMenu() {
     menu.items.push_back(archivedItem);
 
     PanelMenuItem archiveOthers;
-    archiveOthers.text = others == 0   ? QStringLiteral("Archive Other Pages…")
-                         : others == 1 ? QStringLiteral("Archive 1 Other Page…")
-                                       : QStringLiteral("Archive %1 Other Pages…").arg(others);
-    archiveOthers.enabled = others > 0;
+    archiveOthers.text = archivableOthers == 0   ? QStringLiteral("Archive Other Pages…")
+                         : archivableOthers == 1 ? QStringLiteral("Archive 1 Other Page…")
+                                                 : QStringLiteral("Archive %1 Other Pages…").arg(archivableOthers);
+    archiveOthers.enabled = archivableOthers > 0;
     archiveOthers.trigger = [self] {
         if (self) {
             self->confirmArchiveOtherPages();
@@ -502,7 +506,8 @@ void VeltoPanelMenuController::reviewConflictCopies() {
 
 void VeltoPanelMenuController::confirmArchiveOtherPages() {
     using CountedText::agreeing;
-    const auto pages = static_cast<std::int64_t>(activeOtherPages(store_.document()).size());
+    const auto pages = static_cast<std::int64_t>(
+        std::count_if(store_.document().pages.begin(), store_.document().pages.end(), isActiveLoadedPage));
     PanelMenuConfirmation question{
         QStringLiteral("Archive %1?").arg(CountedText::counted(pages, "page", "pages")),
         agreeing(pages, "This removes it from Velto while keeping its Markdown file in the Pages folder.",

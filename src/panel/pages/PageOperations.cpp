@@ -187,11 +187,13 @@ QCoro::Task<void> PageOperations::archiveOtherPagesFromMenu() {
     }
     QCoro::Task<int> archiving = store_.archiveOtherPages(now());
     int count = co_await archiving;
-    if (!scope.isAlive() || count < 1) {
+    if (!scope.isAlive()) {
         co_return;
     }
-    presenter_.showFeedback(
-        PanelFeedback::confirmation(QStringLiteral("%1 %2 archived").arg(count).arg(count == 1 ? "page" : "pages")));
+    // Pages counted when the user confirmed may have become unreadable since: the answer still gets a reply.
+    QString message = count < 1 ? QStringLiteral("No pages archived")
+                                : QStringLiteral("%1 %2 archived").arg(count).arg(count == 1 ? "page" : "pages");
+    presenter_.showFeedback(PanelFeedback::confirmation(message));
 }
 
 QCoro::Task<int> PageOperations::deleteConfirmedArchivedPages(std::set<Uuid> pageIDs) {
