@@ -1,5 +1,6 @@
-// The Settings window's shortcut recorder as a screen reader meets it: Qt's accessibility bridge on the desktop
-// session's accessibility bus, read from another process with pyatspi while xdotool presses the keys.
+// Velto's controls as a screen reader meets them (the Settings window's shortcut recorder, a task's check box in
+// the panel): Qt's accessibility bridge on the desktop session's accessibility bus, read from another process with
+// pyatspi while xdotool presses the keys.
 #include "DesktopSession.h"
 #include "support/LineProcess.h"
 
@@ -62,7 +63,7 @@ private:
     bool ready_ = false;
 };
 
-class RecorderOverAtspi : public DesktopSessionTest {
+class OverAtspi : public DesktopSessionTest {
 protected:
     void SetUp() override {
         DesktopSessionTest::SetUp();
@@ -94,15 +95,26 @@ protected:
         ASSERT_EQ(session->tool({"xdotool", "key", "--delay", "40", keys}).exitStatus, 0);
     }
 
-    /// Asks the probe for the recorder until Velto's bridge shows it; its place on the screen, or "".
-    /// Each question waits for its answer, however long a busy machine takes to walk the tree: a question left
-    /// unanswered would be taken up later, and the probe forgets the recorder while it looks for it again,
-    /// missing the changes that arrive meanwhile.
-    std::string findRecorder() {
+    /// Starts the accessibility bus, the probe listening on it, and Velto, up to the end of its launch.
+    void startVeltoWithAScreenReader() {
+        bus = std::make_unique<AccessibilityBus>(*session, *launcher);
+        ASSERT_TRUE(bus->isReady()) << bus->log();
+        probe =
+            std::make_unique<LineProcess>(std::vector<std::string>{python, VELTO_ATSPI_PROBE}, session->environment());
+        ASSERT_NE(probe->waitForLineStartingWith("ready", generous), "") << "the probe did not start";
+        velto = std::make_unique<VeltoProcess>(*session);
+        ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    }
+
+    /// Asks the probe (with `command`, "find" for a button) for the control whose name starts with `name` until
+    /// Velto's bridge shows it; its place on the screen, or "". Each question waits for its answer, however long a
+    /// busy machine takes to walk the tree: a question left unanswered would be taken up later, and the probe
+    /// forgets the control while it looks for it again, missing the changes that arrive meanwhile.
+    std::string findControl(const std::string &name, const std::string &command = "find") {
         std::string found;
         waitUntil(
             [&] {
-                if (!probe->write("find velto " + recorderName + "\n")) {
+                if (!probe->write(command + " velto " + name + "\n")) {
                     return true; // the probe ended: no answer will come
                 }
                 found = probe->waitForLineStartingWith("found ", generous);
@@ -115,8 +127,8 @@ protected:
     /// The next change of the recorder's name or description that the probe received, with the text it then had.
     std::string nextEvent() { return probe->waitForLineStartingWith("event ", generous); }
 
-    /// The recorder's name and description, read afresh.
-    std::pair<std::string, std::string> readRecorder() {
+    /// The name and description of the control found, read afresh.
+    std::pair<std::string, std::string> readControl() {
         probe->write("read\n");
         std::string name = probe->waitForLineStartingWith("name ");
         std::string description = probe->waitForLineStartingWith("description ");
@@ -130,14 +142,11 @@ protected:
     std::unique_ptr<VeltoProcess> velto;
 };
 
-TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWhereAScreenReaderReadsThem) {
-    bus = std::make_unique<AccessibilityBus>(*session, *launcher);
-    ASSERT_TRUE(bus->isReady()) << bus->log();
-    probe = std::make_unique<LineProcess>(std::vector<std::string>{python, VELTO_ATSPI_PROBE}, session->environment());
-    ASSERT_NE(probe->waitForLineStartingWith("ready", generous), "") << "the probe did not start";
+using RecorderOverAtspi = OverAtspi;
+using TaskCheckboxOverAtspi = OverAtspi;
 
-    velto = std::make_unique<VeltoProcess>(*session);
-    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWhereAScreenReaderReadsThem) {
+    ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader());
     key("alt+space");
     // Ctrl+comma goes to the window that has the keyboard: the panel, once it has it, not merely once it shows.
     std::optional<std::string> panel;
@@ -153,9 +162,9 @@ TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWher
         << "Settings did not open with the keyboard";
     key("s"); // the Shortcuts page, from the focused sidebar
 
-    std::string found = findRecorder();
+    std::string found = findControl(recorderName);
     ASSERT_NE(found, "") << "no “" << recorderName << "” over AT-SPI";
-    auto [name, description] = readRecorder();
+    auto [name, description] = readControl();
     EXPECT_EQ(name, "name " + recorderName + ", Alt+Space") << "at rest, the recorder's own name holds its shortcut";
     EXPECT_EQ(description, "description Click, then press a new shortcut. Press Delete to remove it.");
 
@@ -177,7 +186,7 @@ TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWher
     EXPECT_EQ(nextEvent(), named + "Conflict: Ctrl+Alt+V");
     EXPECT_EQ(nextEvent(),
               described + "Shortcut already in use. Already used by Append Clipboard. Press Escape to cancel.");
-    std::tie(name, description) = readRecorder();
+    std::tie(name, description) = readControl();
     EXPECT_EQ(name, "name " + recorderName + ", Conflict: Ctrl+Alt+V");
 
     // Escape leaves the conflict: the saved shortcut again, and the help.
@@ -198,6 +207,18 @@ TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWher
     EXPECT_EQ(velto->output().find("no ValueInterface"), std::string::npos)
         << "the bridge dropped an event of the recorder:\n"
         << velto->output();
+}
+
+TEST_F(TaskCheckboxOverAtspi, ATasksCheckBoxSaysHowToToggleItWhereAScreenReaderReadsIt) {
+    ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader());
+    key("alt+space");
+    ASSERT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous));
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "40", "--", "- [ ] buy milk"}).exitStatus, 0);
+
+    ASSERT_NE(findControl("buy milk", "find-check-box"), "") << "no check box “buy milk” over AT-SPI";
+    auto [name, description] = readControl();
+    EXPECT_EQ(name, "name buy milk");
+    EXPECT_EQ(description, "description Press to toggle this task.");
 }
 
 } // namespace

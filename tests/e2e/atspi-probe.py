@@ -4,6 +4,8 @@
 Commands, one a line on standard input:
   find APP NAME-PREFIX   looks in the application APP for the button on screen whose name starts with
                          NAME-PREFIX and answers "found X Y WIDTH HEIGHT" (its place on the screen) or "found none"
+  find-check-box APP NAME-PREFIX
+                         the same for a check box
   read                   answers "name ..." and "description ..." of the control found, read afresh
 Every change of the found control's name or description is one line as it arrives:
   "event accessible-name NAME" or "event accessible-description DESCRIPTION".
@@ -15,6 +17,7 @@ import pyatspi
 from gi.repository import GLib
 
 found = None
+ROLES = {"find": pyatspi.ROLE_PUSH_BUTTON, "find-check-box": pyatspi.ROLE_CHECK_BOX}
 
 
 def say(line):
@@ -27,15 +30,15 @@ def fresh(accessible, read):
     return read(accessible) or ""
 
 
-def search(node, prefix, depth=0):
+def search(node, prefix, role, depth=0):
     if node is None or depth > 40:
         return None
     try:
-        if (fresh(node, lambda a: a.name).startswith(prefix) and node.getRole() == pyatspi.ROLE_PUSH_BUTTON
+        if (fresh(node, lambda a: a.name).startswith(prefix) and node.getRole() == role
                 and node.getState().contains(pyatspi.STATE_SHOWING)):
             return node
         for index in range(node.childCount):
-            match = search(node.getChildAtIndex(index), prefix, depth + 1)
+            match = search(node.getChildAtIndex(index), prefix, role, depth + 1)
             if match is not None:
                 return match
     except Exception:  # an object that went away while being read
@@ -43,14 +46,14 @@ def search(node, prefix, depth=0):
     return None
 
 
-def find(application, prefix):
+def find(application, prefix, role):
     global found
     found = None
     desktop = pyatspi.Registry.getDesktop(0)
     for index in range(desktop.childCount):
         app = desktop.getChildAtIndex(index)
         if app is not None and (app.name or "").lower() == application.lower():
-            found = search(app, prefix)
+            found = search(app, prefix, role)
             if found is not None:
                 break
     if found is None:
@@ -77,8 +80,8 @@ def on_command(channel, condition):
         return False
     words = line.split(None, 2)
     try:
-        if words[:1] == ["find"] and len(words) == 3:
-            find(words[1], words[2].rstrip("\n"))
+        if words[:1] and words[0] in ROLES and len(words) == 3:
+            find(words[1], words[2].rstrip("\n"), ROLES[words[0]])
         elif words[:1] == ["read"] and found is not None:
             say("name " + fresh(found, lambda a: a.name))
             say("description " + fresh(found, lambda a: a.description))
