@@ -216,20 +216,17 @@ void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &ta
         if (previous != recorded->end() && previous->second->hasContent) {
             candidates.insert(pageURL(pageFileName(*previous->second), folderURL, fileManager));
         }
+        // Proven by its bytes as it goes: text another writer put there since the store saw it stays.
+        const auto &expectedChecksum = baseline->second.checksum;
+        auto holdsTheStoresText = [&](std::string_view bytes) {
+            return velto::VeltoPageFileContent::parse(bytes).veltoPageID() == pageID &&
+                   contentChecksum(bytes) == expectedChecksum;
+        };
         for (const auto &url : candidates) {
             if (!fileManager.isRegularFile(url)) {
                 continue;
             }
-            std::string text;
-            try {
-                text = pageFileText(url, fileManager);
-            } catch (const velto::PageFileError &) {
-                continue; // not this page's text as the store saw it: it stays
-            }
-            bool carriesPage = velto::VeltoPageFileContent::parse(text).veltoPageID() == pageID;
-            if (carriesPage && contentChecksum(text) == baseline->second.checksum) {
-                removeItem(url);
-            }
+            removeIfProven(url, holdsTheStoresText, fileManager, removeItem);
         }
     }
 }
@@ -274,11 +271,11 @@ void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, cons
             if (!fileManager.isRegularFile(url)) {
                 continue;
             }
-            auto text = pageFileText(url, fileManager);
-            if (!velto::VeltoPageFileContent::parse(text).veltoPageID() &&
-                contentChecksum(text) == record.contentChecksum) {
-                removeItem(url);
-            }
+            auto holdsTheRecordedText = [&](std::string_view bytes) {
+                return !velto::VeltoPageFileContent::parse(bytes).veltoPageID() &&
+                       contentChecksum(bytes) == record.contentChecksum;
+            };
+            removeIfProven(url, holdsTheRecordedText, fileManager, removeItem);
         } catch (const std::exception &) {
             // The file stays; at worst the page comes back at the next load, with its text.
         }
@@ -396,11 +393,7 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
         }
     }
     writerStates.push_back(std::move(update.state));
-    // An injected removal, or the file manager's own; the pending deletions prove theirs in one step with it.
-    const RemoveOperation remove =
-        removeItem ? removeItem
-                   : RemoveOperation([&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
-    removeEmptiedPageFiles(finalRequest, table, existingManifest, folderURL, fileManager, remove);
+    removeEmptiedPageFiles(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
     // The deletion index and the compacted journals.
     auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
@@ -434,7 +427,7 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
         committed.pendingDeletionFileNames = stillPending;
         persist(committed, folderURL, fileManager);
     }
-    removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, remove);
+    removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
     return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
             std::move(resolved.conflicts),
