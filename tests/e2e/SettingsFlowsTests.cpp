@@ -189,9 +189,9 @@ protected:
     std::string settings;
 };
 
-// Where the controls are from the sidebar, in the order Tab reaches them (the page's scroll area comes first).
-constexpr int tabsToChangePagesFolder = 3;
-constexpr int tabsToRestoreAllDefaults = 6;
+// Where the controls are from the sidebar, in the order Tab reaches them.
+constexpr int tabsToChangePagesFolder = 2;
+constexpr int tabsToRestoreAllDefaults = 5;
 constexpr int tabsToExportKeyboardSettings = -1; // the Shortcuts page's last control
 constexpr int tabsToImportKeyboardSettings = -2;
 constexpr int tabsToDeleteArchivedPages = -1; // the Pages & Storage page's last control, once enabled
