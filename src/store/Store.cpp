@@ -60,6 +60,18 @@ std::map<Uuid, std::string> heldEditsOfUnreadableFiles(const VeltoDocument &held
 /// One archived page's preview as the reading thread found it: the page, or the error's description.
 using ArchivedPreviewLoadResult = std::variant<VeltoPage, std::string>;
 
+/// Whether the load took the held page's text over instead of reading its file: the very text object of an
+/// earlier read, or, without one, an equal text.
+bool holdsTheSameText(const VeltoPage &held, const VeltoPage &loaded) {
+    const VeltoPageFileContent *content = loaded.content.asLoaded();
+    const std::shared_ptr<const std::string> read = content != nullptr ? content->unchangedFileText() : nullptr;
+    if (read == nullptr) {
+        return held.content == loaded.content;
+    }
+    const VeltoPageFileContent *heldContent = held.content.asLoaded();
+    return heldContent != nullptr && heldContent->unchangedFileText() == read;
+}
+
 } // namespace
 
 QCoro::Task<std::unique_ptr<VeltoStore>>
@@ -185,23 +197,22 @@ VeltoStore::pageBaselines(const VeltoDocument &document,
 
 // A page read from its file gives its baseline from the text read. A page that the load took over as held,
 // without reading its file again, keeps what the store knows its file holds: the held text may carry another
-// identifier than the file (a conflict copy holds its original's, which the file names by the copy's own), and a
-// baseline made from the held text would then take this store's own file for another writer's change, and keep it
-// as a copy of the copy when the page is removed. Only the text and the file's name tell a page taken over: the
-// load gives it the dates of its record, which keeps whole seconds where the held page has the time of its edit.
-// The known baselines are updated where they stand: a refresh after one changed file replaces one baseline, not
-// every page's.
+// identifier than the file (a conflict copy holds its original's, which the file names by the copy's own; a page
+// read without one still holds that text when a save has added the identifier to its file), and a baseline made
+// from the held text would then take this store's own file for another writer's change, and keep it as a copy
+// when the page is archived, or as a copy of the copy when it is removed. Only the text and the file's name tell a
+// page taken over: a text read earlier is the very text object the held page has, not a new read; the load gives
+// it the dates of its record, which keeps whole seconds where the held page has the time of its edit. The known
+// baselines are updated where they stand: a refresh after one changed file replaces one baseline, not every page's.
 std::map<Uuid, VeltoPageBaseline>
 VeltoStore::reloadedBaselines(const VeltoDocument &loaded,
                               const std::map<Uuid, std::optional<std::string>> &fileTextChecksums,
                               std::map<Uuid, VeltoPageBaseline> known) const {
     VeltoPageCounterparts heldPages(document_);
     auto update = [&](const VeltoPage &page, std::optional<std::size_t> position) {
-        const VeltoPageFileContent *content = page.content.asLoaded();
-        const bool isTextRead = content != nullptr && content->unchangedFileText() != nullptr;
-        const VeltoPage *held = isTextRead ? nullptr : heldPages.find(page.id, position);
+        const VeltoPage *held = heldPages.find(page.id, position);
         const bool isTakenOver =
-            held != nullptr && held->content == page.content && held->relativeFilePath == page.relativeFilePath;
+            held != nullptr && held->relativeFilePath == page.relativeFilePath && holdsTheSameText(*held, page);
         if (!isTakenOver || !known.contains(page.id)) {
             known.insert_or_assign(page.id, VeltoPageBaseline::fromPage(page, fileTextChecksums));
         }

@@ -211,6 +211,47 @@ TEST(StoreOnDisk, AChangeMadeWhileTheLaunchLoadsIsReadAloneAfterIt) {
     processEventsFor(50ms);
 }
 
+// Plain Markdown files get their identifiers from the launch's save, and the launch's watch spares the library a
+// second read. Archiving an untouched page after another program replaced a different page's file writes the
+// archive flag over the identifier: the page's file holds only what this program wrote, so it keeps no copy.
+TEST(StoreOnDisk, ArchivingAnUntouchedPageAfterAnotherPageChangedElsewhereMakesNoCopy) {
+    testing::StoreHarness harness;
+    std::filesystem::create_directories(harness.folder);
+    for (const auto &[name, text] :
+         {std::pair{"old.md", "Old note\n\nold body\n"}, std::pair{"fresh2.md", "Fresh two\n\nsecond\n"},
+          std::pair{"fresh.md", "Fresh note\n\nfresh body\n"}}) {
+        std::ofstream(harness.folder / name, std::ios::binary) << text;
+    }
+    std::filesystem::last_write_time(harness.folder / "old.md", std::filesystem::file_time_type::clock::now() - 72h);
+    std::filesystem::last_write_time(harness.folder / "fresh2.md", std::filesystem::file_time_type::clock::now() - 1h);
+    VeltoStore::Environment environment;
+    environment.folderWatch = VeltoFolderWatchBeforeLoad::begin(harness.folder);
+    VeltoStore &store = harness.openStore(std::move(environment), awaitValue(productionLoadOperation(harness.folder)));
+    awaitDone(store.flush());
+    ASSERT_TRUE(defaultFileSystem().readFile(harness.folder / "fresh.md").starts_with("---\nvelto:\n  id: "));
+    std::ofstream(harness.folder / ".old.md.tmp", std::ios::binary) << "Old note\n\nold body rewritten\n";
+    std::filesystem::rename(harness.folder / ".old.md.tmp", harness.folder / "old.md");
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return containsPageWithText(store.document(), "Old note\n\nold body rewritten\n"); }, 30s));
+    ASSERT_TRUE(processEventsUntil([&] { return !store.isRefreshingFromDisk(); }, 30s));
+    awaitDone(store.flush()); // the identifier the reload gave the replaced file
+    ASSERT_EQ(store.document().currentPage.visibleText(), "Fresh note\n\nfresh body\n");
+
+    ASSERT_TRUE(store.archiveCurrentPage(systemClock().now()).has_value());
+    awaitDone(store.flush());
+
+    EXPECT_FALSE(store.lastSaveConflictPresentation().has_value());
+    std::size_t files = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(harness.folder)) {
+        files += entry.path().extension() == ".md" ? 1 : 0;
+    }
+    EXPECT_EQ(files, 3u) << "a copy was kept";
+    const std::string archived = defaultFileSystem().readFile(harness.folder / "fresh.md");
+    EXPECT_NE(archived.find("  archived: true\n---\nFresh note\n"), std::string::npos) << archived;
+    harness.store.reset();
+    processEventsFor(50ms);
+}
+
 TEST(StoreOnDisk, FolderRemovedWhileOpenIsWatchedAgainOnceASaveMakesItAnew) {
     ObservedStore observed;
     VeltoStore &store = *observed.store;
