@@ -57,4 +57,12 @@ std::filesystem::path defaultPagesFolder(std::string_view bundleFolderName) {
     return dataDirectory / applicationFolderName(bundleFolderName) / "Pages";
 }
 
+std::filesystem::path unsavedTextFolder() {
+    std::filesystem::path dataDirectory = userDataDirectory();
+    if (dataDirectory.empty()) {
+        return {};
+    }
+    return dataDirectory / applicationSupportDirectoryName() / "Unsaved Text";
+}
+
 } // namespace velto::applicationStorage

@@ -29,4 +29,8 @@ std::filesystem::path defaultPagesFolder();
 /// The same with the folder name given.
 std::filesystem::path defaultPagesFolder(std::string_view bundleFolderName);
 
+/// "~/.local/share/Velto/Unsaved Text": where text that could not be saved as a page is kept when Velto quits, beside
+/// the default Pages folder but never inside a Pages folder. Empty without a home folder. Creates nothing.
+std::filesystem::path unsavedTextFolder();
+
 } // namespace velto::applicationStorage

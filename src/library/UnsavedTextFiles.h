@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/Date.h"
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where typed text goes that could not be saved as a page when Velto quits (a page past the size limit, a Pages folder
+// that refuses writes): one plain file per page in a folder of Velto's own, outside the Pages folder, so that the
+// library never takes it for a page. The folder also lists the files written since the user was last told of them,
+// so that the next launch names each once.
+namespace VeltoPageLibrary {
+
+/// "Shopping list 2026-12-10 17.04.05.md" for a text whose first line is "# Shopping list", kept on 10 December 2026
+/// at 17:04:05 UTC; "Untitled …" for a text without words. Never holds a "/" or starts with ".".
+std::string unsavedTextFileName(std::string_view text, velto::Date keptAt);
+
+/// Writes the text whole into a new file of `folder` (made when missing) and notes the file to be named; answers the
+/// file. A file of the name already there is left as it is: the name gets " 2", " 3", …. The text is written
+/// atomically, so a failure leaves no part of it behind and throws FileSystemError; the file counts as kept only
+/// once it is whole.
+std::filesystem::path keepUnsavedText(velto::FileSystem &fileSystem, const std::filesystem::path &folder,
+                                      std::string_view text, velto::Date keptAt);
+
+/// The kept files the user has not been told of yet, oldest first; a noted file that is gone is left out.
+std::vector<std::filesystem::path> unsavedTextFilesToName(velto::FileSystem &fileSystem,
+                                                          const std::filesystem::path &folder);
+
+/// Forgets the notes once the user has been told: the files themselves stay.
+void forgetUnsavedTextFilesNamed(velto::FileSystem &fileSystem, const std::filesystem::path &folder);
+
+} // namespace VeltoPageLibrary

@@ -1,0 +1,136 @@
+// The files in which a quit keeps text it could not save as pages: named after the text, never over another file,
+// whole or not at all, and each named to the user once.
+
+#include "library/UnsavedTextFiles.h"
+#include "support/ChildProcess.h"
+#include "support/FailingFileSystem.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace velto {
+namespace {
+
+using testing::FailingFileSystem;
+using testing::TemporaryFolder;
+
+const Date keptAt = dateFromSecondsSince1970(1'796'922'245); // 2026-12-10 17:04:05 UTC
+
+/// The names of the folder's entries that a user sees (hidden ones left out).
+std::vector<std::string> visibleNames(const std::filesystem::path &folder) {
+    std::vector<std::string> names;
+    if (!std::filesystem::exists(folder)) {
+        return names;
+    }
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        if (name.front() != '.') {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(UnsavedTextFileName, IsTheFirstLineWithWordsAndTheTimeItWasKept) {
+    struct Case {
+        std::string text;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"# Shopping list\nmilk\n", "Shopping list 2026-12-10 17.04.05.md"},
+        {"\n  \n   plain words  \nmore", "plain words 2026-12-10 17.04.05.md"},
+        {"", "Untitled 2026-12-10 17.04.05.md"},
+        {"###\n", "Untitled 2026-12-10 17.04.05.md"},
+        {"../etc/passwd\n", "etc passwd 2026-12-10 17.04.05.md"},
+        {".hidden\tname", "hidden name 2026-12-10 17.04.05.md"},
+        {"caf\xe9", "Untitled 2026-12-10 17.04.05.md"}, // not UTF-8: no title from it
+        {std::string(60, 'w'), std::string(40, 'w') + " 2026-12-10 17.04.05.md"},
+        {"Ünïcödé 🙂 title", "Ünïcödé 🙂 title 2026-12-10 17.04.05.md"},
+    };
+    for (const Case &test : cases) {
+        EXPECT_EQ(VeltoPageLibrary::unsavedTextFileName(test.text, keptAt), test.name) << test.text;
+    }
+}
+
+TEST(UnsavedTextFiles, EachTextIsKeptWholeBesideFilesOfTheSameNameAndNamedOnce) {
+    TemporaryFolder scratch;
+    const std::filesystem::path folder = scratch / "Unsaved Text";
+    scratch.writeFile("Unsaved Text/Notes 2026-12-10 17.04.05.md", "another program's file");
+    FileSystem &fileSystem = defaultFileSystem();
+
+    const std::string large(3 * 1024 * 1024 + 7, 'z');
+    auto first = VeltoPageLibrary::keepUnsavedText(fileSystem, folder, "Notes\n" + large, keptAt);
+    auto second = VeltoPageLibrary::keepUnsavedText(fileSystem, folder, "Notes\nsecond", keptAt);
+
+    EXPECT_EQ(first.filename(), "Notes 2026-12-10 17.04.05 2.md");
+    EXPECT_EQ(second.filename(), "Notes 2026-12-10 17.04.05 3.md");
+    EXPECT_EQ(scratch.readFile("Unsaved Text/Notes 2026-12-10 17.04.05.md"), "another program's file");
+    EXPECT_EQ(testing::readWholeFile(first.string()), "Notes\n" + large);
+    EXPECT_EQ(testing::readWholeFile(second.string()), "Notes\nsecond");
+    EXPECT_EQ(VeltoPageLibrary::unsavedTextFilesToName(fileSystem, folder), (std::vector{first, second}));
+
+    VeltoPageLibrary::forgetUnsavedTextFilesNamed(fileSystem, folder);
+    EXPECT_TRUE(VeltoPageLibrary::unsavedTextFilesToName(fileSystem, folder).empty());
+    EXPECT_EQ(visibleNames(folder).size(), 3u) << "the files stay once named";
+}
+
+// A noted file that the user removed before the next launch is not named.
+TEST(UnsavedTextFiles, AKeptFileThatIsGoneIsNotNamed) {
+    TemporaryFolder scratch;
+    const std::filesystem::path folder = scratch / "Unsaved Text";
+    auto gone = VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), folder, "gone", keptAt);
+    auto kept = VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), folder, "kept", keptAt);
+    std::filesystem::remove(gone);
+    EXPECT_EQ(VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), folder), std::vector{kept});
+}
+
+// A failure at any step of the write throws; what it leaves is either no file or the whole text, and a file named to
+// the user always holds the whole text.
+TEST(UnsavedTextFiles, AFailedWriteLeavesNoPartOfTheTextAndNamesOnlyWholeFiles) {
+    const std::string text = "Kept words\n" + std::string(200'000, 'k');
+    for (std::size_t step = 1;; ++step) {
+        SCOPED_TRACE("failing step " + std::to_string(step));
+        TemporaryFolder scratch;
+        const std::filesystem::path folder = scratch / "Unsaved Text";
+        FailingFileSystem fileSystem;
+        fileSystem.failOperation(step, EIO);
+        bool threw = false;
+        try {
+            VeltoPageLibrary::keepUnsavedText(fileSystem, folder, text, keptAt);
+        } catch (const FileSystemError &) {
+            threw = true;
+        }
+        EXPECT_EQ(threw, fileSystem.injectedFailure());
+        for (const std::string &name : visibleNames(folder)) {
+            EXPECT_EQ(testing::readWholeFile((folder / name).string()), text) << name;
+        }
+        for (const auto &named : VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), folder)) {
+            EXPECT_EQ(testing::readWholeFile(named.string()), text);
+        }
+        if (!fileSystem.injectedFailure()) {
+            EXPECT_EQ(VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), folder).size(), 1u);
+            break;
+        }
+    }
+}
+
+// A folder that cannot be made (its place is taken by a file) fails the write with the system's reason.
+TEST(UnsavedTextFiles, AFolderThatCannotBeMadeFailsTheWrite) {
+    TemporaryFolder scratch;
+    scratch.writeFile("Unsaved Text", "a file in the folder's place");
+    EXPECT_THROW(VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), scratch / "Unsaved Text", "words", keptAt),
+                 FileSystemError);
+    EXPECT_EQ(scratch.readFile("Unsaved Text"), "a file in the folder's place");
+    // Without a home folder there is no data folder: nothing is written relative to the working folder.
+    EXPECT_THROW(VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), "", "words", keptAt), FileSystemError);
+    EXPECT_TRUE(VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), "").empty());
+}
+
+} // namespace
+} // namespace velto
