@@ -1,0 +1,111 @@
+// What a quit keeps when its final save fails: the typed text the store holds on no disk, written outside the Pages
+// folder, and nothing when the save went through.
+#include "StoreTestSupport.h"
+#include "library/PageFileSize.h"
+#include "store/Store.h"
+#include "store/UnsavedTexts.h"
+#include "support/ChildProcess.h"
+#include "support/FailingFileSystem.h"
+#include "support/StoreHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace velto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::documentOf;
+using testing::observe;
+using testing::processEventsUntil;
+using testing::textPage;
+
+/// A save that the Pages folder or the page's size refuses, every time.
+VeltoStore::SaveOperation refusingSaves(std::function<void(const std::filesystem::path &)> refuse) {
+    return [refuse](const VeltoSaveRequest &, std::filesystem::path folder) -> QCoro::Task<VeltoSaveResult> {
+        refuse(folder);
+        co_return VeltoSaveResult{};
+    };
+}
+
+/// Flushes the store and answers the error the flush ended with (empty when it succeeded).
+std::string flushError(VeltoStore &store) {
+    auto completion = observe(store.flush());
+    EXPECT_TRUE(processEventsUntil([&] { return completion->finished; }, 10s));
+    return completion->error ? completion->errorText() : std::string();
+}
+
+TEST(UnsavedTexts, TextASaveRefusesIsKeptWholeOutsideThePagesAndStaysHeld) {
+    struct Case {
+        const char *name;
+        std::function<void(const std::filesystem::path &)> refuse;
+    };
+    const Case causes[] = {
+        {"a Pages folder that refuses writes",
+         [](const std::filesystem::path &folder) { throw FileSystemError(EROFS, folder / "page.md", "Writing"); }},
+        {"a page too large to save",
+         [](const std::filesystem::path &folder) {
+             throw VeltoPageLibrary::PageFileTooLargeError(folder / "page.md");
+         }},
+    };
+    for (const Case &cause : causes) {
+        for (bool fallbackFails : {false, true}) {
+            SCOPED_TRACE(std::string(cause.name) + (fallbackFails ? ", the fallback failing" : ""));
+            testing::StoreHarness harness;
+            harness.folder = harness.temporary / "absent"; // no folder monitor
+            testing::FailingFileSystem fileSystem;
+            if (fallbackFails) {
+                fileSystem.failFromOperation(1, ENOSPC);
+            }
+            VeltoStore::Environment environment;
+            environment.saveOperation = refusingSaves(cause.refuse);
+            VeltoStore &store = harness.openStore(std::move(environment),
+                                                  VeltoLibraryLoadResult::loaded(documentOf(textPage("start\n"))));
+            EXPECT_FALSE(holdsUnsavedText(store));
+
+            store.setText("start\ntyped words\n", systemClock().now());
+            EXPECT_FALSE(flushError(store).empty()) << "the refused save must fail the flush";
+            ASSERT_TRUE(holdsUnsavedText(store));
+
+            const std::filesystem::path folder = harness.temporary / "Unsaved Text";
+            VeltoKeptTexts kept;
+            keepUnsavedTexts(store, fileSystem, folder, systemClock().now(), kept);
+            store.setText("start\ntyped words\nand more\n", systemClock().now());
+            keepUnsavedTexts(store, fileSystem, folder, systemClock().now(), kept);
+            if (fallbackFails) {
+                EXPECT_TRUE(kept.files.empty());
+                ASSERT_EQ(kept.failures.size(), 2u);
+                EXPECT_NE(kept.failures.front().find("No space left on device"), std::string::npos);
+            } else {
+                ASSERT_EQ(kept.files.size(), 1u) << "one file a page, written again as the text changes";
+                EXPECT_TRUE(kept.failures.empty());
+                const std::filesystem::path file = kept.files.at(store.document().currentPage.id);
+                EXPECT_EQ(file.parent_path(), folder);
+                EXPECT_EQ(testing::readWholeFile(file.string()), "start\ntyped words\nand more\n");
+            }
+            EXPECT_TRUE(holdsUnsavedText(store)) << "the text stays held for the save the store still owes";
+            EXPECT_EQ(store.document().currentPage.visibleText(), "start\ntyped words\nand more\n");
+        }
+    }
+}
+
+// A store whose saves went through holds nothing unsaved, and a quit keeps nothing beside the pages.
+TEST(UnsavedTexts, ASavedStoreKeepsNothing) {
+    testing::StoreHarness harness;
+    harness.folder = harness.temporary / "absent";
+    VeltoStore::Environment environment;
+    environment.saveOperation = testing::quietSuccessfulSaves();
+    VeltoStore &store =
+        harness.openStore(std::move(environment), VeltoLibraryLoadResult::loaded(documentOf(textPage("start\n"))));
+    store.setText("start\nsaved\n", systemClock().now());
+    EXPECT_EQ(flushError(store), "");
+    EXPECT_FALSE(holdsUnsavedText(store));
+    VeltoKeptTexts kept;
+    keepUnsavedTexts(store, defaultFileSystem(), harness.temporary / "Unsaved Text", systemClock().now(), kept);
+    EXPECT_TRUE(kept.files.empty());
+    EXPECT_FALSE(std::filesystem::exists(harness.temporary / "Unsaved Text"));
+}
+
+} // namespace
+} // namespace velto
