@@ -218,8 +218,9 @@ void removeEmptiedPageFiles(const VeltoSaveRequest &request, const PageTable &ta
         }
         // Proven by its bytes as it goes: text another writer put there since the store saw it stays.
         const auto &expectedChecksum = baseline->second.checksum;
+        const auto &emptiedPageID = pageID; // a structured binding cannot be captured before C++20 compilers caught up
         auto holdsTheStoresText = [&](std::string_view bytes) {
-            return velto::VeltoPageFileContent::parse(bytes).veltoPageID() == pageID &&
+            return velto::VeltoPageFileContent::parse(bytes).veltoPageID() == emptiedPageID &&
                    contentChecksum(bytes) == expectedChecksum;
         };
         for (const auto &url : candidates) {
