@@ -133,6 +133,17 @@ std::vector<std::filesystem::path> unsavedTextFilesToName(velto::FileSystem &fil
     return files;
 }
 
+void forgetUnsavedTextFile(velto::FileSystem &fileSystem, const std::filesystem::path &folder,
+                           const std::filesystem::path &file) {
+    std::vector<std::string> names = namesToTell(fileSystem, folder);
+    std::erase(names, file.filename().string());
+    if (names.empty()) {
+        forgetUnsavedTextFilesNamed(fileSystem, folder);
+        return;
+    }
+    fileSystem.writeAtomically(folder / namesToTellFile, velto::text::join(names, "\n") + "\n");
+}
+
 void forgetUnsavedTextFilesNamed(velto::FileSystem &fileSystem, const std::filesystem::path &folder) {
     std::filesystem::path list = folder / namesToTellFile;
     if (fileSystem.status(list, false).has_value()) {

@@ -29,6 +29,10 @@ std::filesystem::path keepUnsavedText(velto::FileSystem &fileSystem, const std::
 std::vector<std::filesystem::path> unsavedTextFilesToName(velto::FileSystem &fileSystem,
                                                           const std::filesystem::path &folder);
 
+/// No longer names the file at the next launch: its text reached a page after all. Other notes stay.
+void forgetUnsavedTextFile(velto::FileSystem &fileSystem, const std::filesystem::path &folder,
+                           const std::filesystem::path &file);
+
 /// Forgets the notes once the user has been told: the files themselves stay.
 void forgetUnsavedTextFilesNamed(velto::FileSystem &fileSystem, const std::filesystem::path &folder);
 

@@ -167,6 +167,7 @@ void VeltoStore::didFinishSave(const VeltoSaveRequest &request, const std::optio
     if (newFailure) {
         emit saveFailed();
     }
+    emit saveEnded();
 }
 
 // The pages a save left out keep their change marks, so that the next save writes them again; every other change of

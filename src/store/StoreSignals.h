@@ -47,6 +47,9 @@ signals:
     /// says why the changes are not saved. Retries that fail the same way are not announced again.
     void saveFailed();
 
+    /// A save ended, saved or not, retries too: `lastSaveErrorDescription` says whether changes are still owed.
+    void saveEnded();
+
     /// A reload met Markdown files that it cannot read and that the load before it did not list; they are in
     /// `unreadableFiles`, among any others still there, and are left as they are.
     void unreadableFilesFound();

@@ -2,11 +2,13 @@
 // folder, and nothing when the save went through.
 #include "StoreTestSupport.h"
 #include "library/PageFileSize.h"
+#include "library/UnsavedTextFiles.h"
 #include "store/Store.h"
 #include "store/UnsavedTexts.h"
 #include "support/ChildProcess.h"
 #include "support/FailingFileSystem.h"
 #include "support/StoreHarness.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +82,7 @@ TEST(UnsavedTexts, TextASaveRefusesIsKeptWholeOutsideThePagesAndStaysHeld) {
             } else {
                 ASSERT_EQ(kept.files.size(), 1u) << "one file a page, written again as the text changes";
                 EXPECT_TRUE(kept.failures.empty());
-                const std::filesystem::path file = kept.files.at(store.document().currentPage.id);
+                const std::filesystem::path file = kept.files.at(store.document().currentPage.id).file;
                 EXPECT_EQ(file.parent_path(), folder);
                 EXPECT_EQ(testing::readWholeFile(file.string()), "start\ntyped words\nand more\n");
             }
@@ -105,6 +107,41 @@ TEST(UnsavedTexts, ASavedStoreKeepsNothing) {
     keepUnsavedTexts(store, defaultFileSystem(), harness.temporary / "Unsaved Text", systemClock().now(), kept);
     EXPECT_TRUE(kept.files.empty());
     EXPECT_FALSE(std::filesystem::exists(harness.temporary / "Unsaved Text"));
+}
+
+// A kept file is Velto's only while it holds what was kept there: someone who wrote into it meanwhile keeps it, as
+// the text goes into a new file and the file is not taken back once the page is saved.
+TEST(UnsavedTexts, AKeptFileIsWrittenOverOrTakenBackOnlyWhileItHoldsWhatWasKept) {
+    for (bool writtenInto : {false, true}) {
+        SCOPED_TRACE(writtenInto ? "someone wrote into the kept file" : "the kept file as it was written");
+        testing::TemporaryFolder scratch;
+        const std::filesystem::path folder = scratch / "Unsaved Text";
+        FileSystem &fileSystem = defaultFileSystem();
+        const Uuid pageID = Uuid::random();
+        VeltoKeptTexts kept;
+        keepUnsavedTexts({{pageID, CopyOnWriteText("first")}}, fileSystem, folder, systemClock().now(), kept);
+        const std::filesystem::path first = kept.files.at(pageID).file;
+        if (writtenInto) {
+            scratch.writeFile("Unsaved Text/" + first.filename().string(), "first, and a note of the user's");
+        }
+
+        keepUnsavedTexts({{pageID, CopyOnWriteText("first and second")}}, fileSystem, folder, systemClock().now(),
+                         kept);
+        const std::filesystem::path second = kept.files.at(pageID).file;
+        EXPECT_EQ(second == first, !writtenInto);
+        EXPECT_EQ(testing::readWholeFile(second.string()), "first and second");
+
+        withdrawKeptTexts(fileSystem, folder, kept); // the page was saved after all
+        EXPECT_TRUE(kept.failures.empty());
+        EXPECT_FALSE(std::filesystem::exists(second));
+        std::vector<std::filesystem::path> named = VeltoPageLibrary::unsavedTextFilesToName(fileSystem, folder);
+        if (writtenInto) {
+            EXPECT_EQ(testing::readWholeFile(first.string()), "first, and a note of the user's");
+            EXPECT_EQ(named, std::vector<std::filesystem::path>{first});
+        } else {
+            EXPECT_TRUE(named.empty());
+        }
+    }
 }
 
 } // namespace
