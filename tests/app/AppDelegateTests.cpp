@@ -1,6 +1,7 @@
 // The launch sequence and the shell's own steps, with a recording panel in place of the real one, on a store
 // over a temporary Pages folder. Without a display there is neither a tray nor global shortcuts.
 #include "AppTestSupport.h"
+#include "app/lifecycle/ShellTermination.h"
 #include "app/menus/MainMenu.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/Composition.h"
@@ -8,7 +9,9 @@
 #include "app/welcome/WelcomePresenter.h"
 #include "app/welcome/WelcomeWindowController.h"
 #include "library/LoadResult.h"
+#include "library/PageFileSize.h"
 #include "panel/window/PanelPageControlling.h"
+#include "platform/FileSystem.h"
 #include "preferences/PagesFolderBookmark.h"
 #include "preferences/Preferences.h"
 #include "settings/InlineShortcutRecorder.h"
@@ -29,7 +32,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
+#include <map>
 
 namespace velto {
 namespace {
@@ -438,6 +443,103 @@ TEST_F(AppDelegateTest, AReloadThatCannotSaveFirstSaysSoAndKeepsTheTypedText) {
     // Nothing was read back over the text that could not be saved.
     EXPECT_EQ(delegate->panelController()->currentPageText(), QStringLiteral("typed before the reload"));
     EXPECT_EQ(delegate->store()->document().currentPage.visibleText(), "typed before the reload");
+}
+
+/// The kept files of the folder (not its hidden list of files to name), by name, with their text.
+std::map<std::string, std::string> keptFiles(const std::filesystem::path &folder) {
+    std::map<std::string, std::string> files;
+    if (!std::filesystem::is_directory(folder)) {
+        return files;
+    }
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        if (name.front() != '.') {
+            files[name] = testing::readWholeFile(entry.path().string());
+        }
+    }
+    return files;
+}
+
+// Text that no save can put into its page is kept in a file of Velto's own while saves fail (a kill then loses
+// nothing), again as more is typed, and at a quit nobody is asked about, which reports it by its exit status; the
+// next launch names the file once, and the one after names nothing.
+TEST_F(AppDelegateTest, TextNoSaveTakesIsKeptOutsideThePagesAndTheNextLaunchNamesItOnce) {
+    const std::filesystem::path keptFolder = folder / "Unsaved Text";
+    std::vector<ShellAlert> alerts;
+    presentAlert = [&](const ShellAlert &alert) {
+        alerts.push_back(alert);
+        return firstAlertButton;
+    };
+    auto launchSaving = [&](bool savesFail) {
+        launch({}, [&, savesFail](AppDelegate::Options &options) {
+            options.unsavedTextFolder = keptFolder;
+            if (!savesFail) {
+                return;
+            }
+            std::filesystem::path pages = folder / "Pages";
+            options.loadStore = [pages] {
+                VeltoStore::SaveOperation refusedWrite =
+                    [](VeltoSaveRequest, std::filesystem::path folderURL) -> QCoro::Task<VeltoSaveResult> {
+                    throw FileSystemError(EROFS, folderURL / "page.md", "Writing");
+                    co_return VeltoSaveResult{};
+                };
+                return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount,
+                                                      StoreHarness::maximumPageBytes, std::nullopt, refusedWrite);
+            };
+        });
+    };
+
+    launchSaving(true);
+    delegate->store()->setText("# Plans\nfirst words\n", std::chrono::system_clock::now());
+    ASSERT_TRUE(processEventsUntil([&] { return keptFiles(keptFolder).size() == 1; }));
+    delegate->store()->setText("# Plans\nfirst words\nmore words\n", std::chrono::system_clock::now());
+    ASSERT_TRUE(processEventsUntil([&] {
+        auto files = keptFiles(keptFolder);
+        return files.size() == 1 && files.begin()->second == "# Plans\nfirst words\nmore words\n";
+    })) << "the same file holds what was typed since";
+    delegate->store()->setText("# Plans\nfirst words\nmore words\nlast words\n", std::chrono::system_clock::now());
+    delegate->quitWithoutAsking();
+    ASSERT_TRUE(processEventsUntil([this] { return !exitStatuses.empty(); }));
+    EXPECT_EQ(exitStatuses, std::vector<int>{1});
+    auto kept = keptFiles(keptFolder);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept.begin()->second, "# Plans\nfirst words\nmore words\nlast words\n");
+    EXPECT_EQ(kept.begin()->first.rfind("Plans ", 0), 0u) << kept.begin()->first;
+    delegate.reset();
+    libraryThreadPool().waitForDone();
+
+    for (int relaunch = 1; relaunch <= 2; ++relaunch) {
+        alerts.clear();
+        launchSaving(false);
+        processEventsUntil([&] { return !alerts.empty(); }, std::chrono::milliseconds(500));
+        std::vector<QString> titles;
+        for (const ShellAlert &alert : alerts) {
+            titles.push_back(alert.title);
+        }
+        if (relaunch == 1) {
+            ASSERT_EQ(titles, std::vector<QString>{QStringLiteral("Some Text Is Kept Outside Your Pages")});
+            EXPECT_TRUE(alerts.front().message.contains(QString::fromStdString(kept.begin()->first)))
+                << alerts.front().message.toStdString();
+        } else {
+            EXPECT_TRUE(titles.empty()) << "named once";
+        }
+        EXPECT_EQ(keptFiles(keptFolder), kept) << "the kept file stays";
+        delegate.reset();
+        libraryThreadPool().waitForDone();
+    }
+}
+
+// The quit alert says why the save failed and what to do: a page too large to save is to lose some text.
+TEST(TerminationFailureText, NamesTheCauseTheRemedyAndWhereTheTextGoesOnAQuit) {
+    const QString tooLarge = terminationFailureText(
+        TerminationSaveFailure::failed(VeltoPageLibrary::PageFileTooLargeError("/home/ada/Pages/log.md").what()));
+    EXPECT_TRUE(tooLarge.contains(QStringLiteral("This page is too large to save"))) << tooLarge.toStdString();
+    EXPECT_TRUE(tooLarge.contains(QStringLiteral("Take some text out"))) << tooLarge.toStdString();
+    const QString slow = terminationFailureText(TerminationSaveFailure::timedOut());
+    EXPECT_TRUE(slow.contains(QStringLiteral("taking longer than expected"))) << slow.toStdString();
+    for (const QString &text : {tooLarge, slow}) {
+        EXPECT_TRUE(text.contains(QStringLiteral("keeps the text it couldn’t save"))) << text.toStdString();
+    }
 }
 
 TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt) {

@@ -6,6 +6,7 @@
 #include "app/lifecycle/PagesFolderRestoration.h"
 #include "app/lifecycle/StoreLaunchPreparation.h"
 #include "app/menus/TrayIcon.h"
+#include "app/shell/UnsavedTextNotice.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/FreedMemory.h"
 #include "preferences/Preferences.h"
@@ -134,6 +135,8 @@ void ShellLaunch::finishLaunchingWithPanel() {
     // From the event loop itself, not from inside the launch task, as both run modal loops; the Welcome only once
     // the notice is answered, so that it never opens over the notice, hides it and leaves it the keyboard.
     QTimer::singleShot(0, this, [this] {
+        announceUnsavedTextFiles(options_.unsavedTextFolder,
+                                 [this](const ShellAlert &alert) { return shell_.presentAlert(alert); });
         if (!store_->unreadableFiles().empty()) {
             announceNewlyUnreadableFiles();
         }

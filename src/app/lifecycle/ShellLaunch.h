@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -61,6 +62,7 @@ public:
         LoadStore loadStore;                      // empty: load the active Pages folder
         PanelFactory makePanel;                   // the panel over the loaded store
         ShellAlertPresenter presentRecoveryAlert; // empty: a modal alert
+        std::filesystem::path unsavedTextFolder;  // where the last runs kept text they could not save as a page
     };
 
     ShellLaunch(LaunchingShell &shell, ApplicationTestLaunchConfiguration &testLaunchConfiguration,

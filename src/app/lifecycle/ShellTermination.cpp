@@ -41,21 +41,36 @@ void ShellTermination::replyToTermination(bool allowingTermination) {
         terminationAlert_->reject(); // the save completed while the alert was open
     }
     quitting_ = true;
+    const bool textOnNoPage = keepUnsavedText_ && keepUnsavedText_();
     auto failure = coordinator_.lastUnconfirmedFailure();
-    exitApplication_(failure && failure->kind == TerminationSaveFailure::Kind::failed ? 1 : 0);
+    const bool saveFailed = failure && failure->kind == TerminationSaveFailure::Kind::failed;
+    exitApplication_(saveFailed || textOnNoPage ? 1 : 0);
+}
+
+QString terminationFailureText(const TerminationSaveFailure &failure) {
+    const QString onQuit = QStringLiteral(" If you quit, Velto keeps the text it couldn’t save in a file of its own "
+                                          "and names it the next time it opens.");
+    if (failure.kind == TerminationSaveFailure::Kind::timedOut) {
+        return QStringLiteral("Saving is taking longer than expected. Try again, keep Velto open, or quit without "
+                              "saving.") +
+               onQuit;
+    }
+    // The store's description says why, and for a page too large to save, that some text must come out of it.
+    QString why = QString::fromStdString(failure.description).trimmed();
+    if (!why.isEmpty() && !why.endsWith(QLatin1Char('.'))) {
+        why += QLatin1Char('.');
+    }
+    return (why.isEmpty() ? QString() : why + QLatin1Char('\n') + QLatin1Char('\n')) +
+           QStringLiteral("Your latest changes are not safely stored yet. Try saving again, keep Velto open, or "
+                          "quit without saving.") +
+           onQuit;
 }
 
 TerminationSaveDecision ShellTermination::presentTerminationFailure(const TerminationSaveFailure &failure) {
-    QString informative =
-        failure.kind == TerminationSaveFailure::Kind::failed
-            ? QStringLiteral("Your latest changes are not safely stored yet. Try saving again, keep Velto open, or "
-                             "quit without saving.")
-            : QStringLiteral("Saving is taking longer than expected. Try again, keep Velto open, or quit without "
-                             "saving.");
-    int response =
-        runAlertModally(QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), informative,
-                        {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
-                        &terminationAlert_);
+    int response = runAlertModally(
+        QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), terminationFailureText(failure),
+        {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
+        &terminationAlert_);
     if (response == firstAlertButton) {
         return TerminationSaveDecision::retry;
     }

@@ -4,6 +4,7 @@
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtCore/QString>
 
 #include <chrono>
 #include <functional>
@@ -12,14 +13,21 @@ class QMessageBox;
 
 namespace velto {
 
+/// The informative text of the alert about a final save that failed or takes too long: why, what the user can do
+/// about it (a page too large to save says to take some text out), and where the text goes on a quit regardless.
+QString terminationFailureText(const TerminationSaveFailure &failure);
+
 /// Quitting: the final save runs first, one attempt at a time. A save that fails or takes too long is put to the
-/// user ("Try Again", "Cancel", "Quit Without Saving") where asking is allowed; once the quit is allowed the
-/// application exits, with status 1 when the last save failed, since nobody may have seen an alert.
+/// user ("Try Again", "Cancel", "Quit Without Saving") where asking is allowed; once the quit is allowed, what the
+/// save left on no disk is kept elsewhere and the application exits, with status 1 when the last save failed or
+/// left text on no page, since nobody may have seen an alert.
 class ShellTermination : public QObject {
     Q_OBJECT
 
 public:
     using ExitApplication = std::function<void(int exitStatus)>;
+    /// Keeps the typed text the final save left on no disk; answers whether any is on no page.
+    using KeepUnsavedText = std::function<bool()>;
 
     ShellTermination(std::chrono::milliseconds timeout, ExitApplication exitApplication);
     ~ShellTermination() override;
@@ -30,6 +38,8 @@ public:
     void begin(ApplicationTerminationCoordinator::Flush flush, bool mayAsk);
     /// Whether the quit has been allowed: the application is exiting.
     bool isQuitting() const { return quitting_; }
+    /// What runs once the quit is allowed, before the application exits.
+    void setKeepUnsavedText(KeepUnsavedText keepUnsavedText) { keepUnsavedText_ = std::move(keepUnsavedText); }
 
 signals:
     /// The user chose to try the final save again: the quit starts over.
@@ -40,6 +50,7 @@ private:
     TerminationSaveDecision presentTerminationFailure(const TerminationSaveFailure &failure);
 
     ExitApplication exitApplication_;
+    KeepUnsavedText keepUnsavedText_;
     ApplicationTerminationCoordinator coordinator_;
     QPointer<QMessageBox> terminationAlert_;
     bool quitting_ = false;

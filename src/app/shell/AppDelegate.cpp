@@ -7,10 +7,12 @@
 #include "app/menus/VeltoApplicationIcon.h"
 #include "app/shell/ClipboardAppend.h"
 #include "app/shell/ShellSettings.h"
+#include "app/shell/UnsavedTextKeeper.h"
 #include "app/welcome/WelcomePresenter.h"
 #include "editor_view/clipboard/ClipboardTextReader.h"
 #include "library/FolderConnectionAssessment.h"
 #include "panel/window/PanelPageControlling.h"
+#include "platform/ApplicationStorage.h"
 #include "preferences/KeyboardInputSourceMonitor.h"
 #include "preferences/Preferences.h"
 #include "store/LibraryPool.h"
@@ -36,23 +38,33 @@ AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfigurat
     , trayIcon_(std::move(parts.trayIcon))
     , hotKeys_(std::move(parts.hotKeys))
     , windows_(parts.makeWindows(*this, pagesFolderAccess_, testLaunchConfiguration_))
-    , launch_(*this, testLaunchConfiguration_, pagesFolderAccess_, *trayIcon_, *hotKeys_,
-              {std::move(options_.loadStore), std::move(options_.makePanel), options_.presentAlert}) {
+    , launch_(
+          *this, testLaunchConfiguration_, pagesFolderAccess_, *trayIcon_, *hotKeys_,
+          {std::move(options_.loadStore), std::move(options_.makePanel), options_.presentAlert, unsavedTextFolder()}) {
     connect(trayIcon_.get(), &TrayIcon::clicked, this, &AppDelegate::answerTrayIconClick);
     connect(trayIcon_.get(), &TrayIcon::menuRequested, this, &AppDelegate::showMenu);
     connect(hotKeys_.get(), &GlobalHotKeys::togglePressed, this, &AppDelegate::answerToggleShortcut);
     connect(hotKeys_.get(), &GlobalHotKeys::appendClipboardPressed, this, &AppDelegate::appendClipboard);
     connect(termination_.get(), &ShellTermination::retryRequested, this, &AppDelegate::quit);
+    termination_->setKeepUnsavedText([this] { return unsavedTextKeeper_ && unsavedTextKeeper_->keepBeforeExit(); });
 }
 
 AppDelegate::~AppDelegate() {
     shutDown(std::chrono::milliseconds(0));
 }
 
+std::filesystem::path AppDelegate::unsavedTextFolder() const {
+    return options_.unsavedTextFolder.empty() ? applicationStorage::unsavedTextFolder() : options_.unsavedTextFolder;
+}
+
 // What the launch hands over
 
 void AppDelegate::takeLoadedStore(std::unique_ptr<VeltoStore> store) {
+    unsavedTextKeeper_.reset();
     store_ = std::move(store);
+    if (store_) {
+        unsavedTextKeeper_ = std::make_unique<UnsavedTextKeeper>(*store_, unsavedTextFolder());
+    }
 }
 
 void AppDelegate::takePanel(std::unique_ptr<VeltoPanelControlling> panel) {

@@ -30,6 +30,7 @@ class ShellSettings;
 class ShellTermination;
 class VeltoStore;
 class TrayIcon;
+class UnsavedTextKeeper;
 class WelcomePresenter;
 
 /// The application's spine, routing between the tray icon, the global shortcuts, the menus and the panel: it
@@ -50,6 +51,8 @@ public:
         ShellAlertPresenter presentAlert; // empty: a modal alert
         /// How the Pages folder and a page's file are shown; none: the desktop's file manager.
         std::optional<PagesFinderWorkflow::Operations> fileManagerOperations;
+        /// Where text that cannot be saved as a page is kept; empty: "Unsaved Text" in Velto's data folder.
+        std::filesystem::path unsavedTextFolder;
     };
 
     /// The windows and menus that reach the shell: made over it once it exists.
@@ -147,6 +150,7 @@ private:
     /// The show-or-hide shortcut: answers the Welcome while it is up, else toggles the panel.
     void answerToggleShortcut(std::optional<std::uint32_t> keyEventTime);
     void applicationShouldTerminate(bool mayAsk);
+    std::filesystem::path unsavedTextFolder() const;
     bool isQuitting() const override;
 
     ApplicationTestLaunchConfiguration testLaunchConfiguration_;
@@ -157,6 +161,7 @@ private:
     std::unique_ptr<KeyboardInputSourceMonitor> keyboardInputSourceMonitor_;
 
     std::unique_ptr<VeltoStore> store_;
+    std::unique_ptr<UnsavedTextKeeper> unsavedTextKeeper_; // after the store: it goes first
     std::unique_ptr<VeltoPanelControlling> panel_;
     /// What the shortcuts, the tray icon and a second launch asked for while the current page was loading.
     struct RequestsWhileLaunching {
