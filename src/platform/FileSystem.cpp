@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velto {
@@ -115,6 +116,12 @@ ProvenRemovalOutcome FileSystem::removeIfHolding(const std::filesystem::path &pa
 }
 
 bool FileSystem::refusesWriting(const std::filesystem::path &folder) {
+    // A file its owner marked read-only is refused also where the system would let this process write it (as root):
+    // a save that put a new file in its place would undo what was decided for it.
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) {
+        return true;
+    }
     if (::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) == 0) {
         return false;
     }
