@@ -535,6 +535,11 @@ TEST(TerminationFailureText, NamesTheCauseTheRemedyAndWhereTheTextGoesOnAQuit) {
         TerminationSaveFailure::failed(VeltoPageLibrary::PageFileTooLargeError("/home/ada/Pages/log.md").what()));
     EXPECT_TRUE(tooLarge.contains(QStringLiteral("This page is too large to save"))) << tooLarge.toStdString();
     EXPECT_TRUE(tooLarge.contains(QStringLiteral("Take some text out"))) << tooLarge.toStdString();
+    const QString readOnly = terminationFailureText(TerminationSaveFailure::failed(
+        "open “/home/ada/Pages/.velto/transaction.lock”: The library file “.velto/transaction.lock” can’t be opened: "
+        "Read-only file system."));
+    EXPECT_TRUE(readOnly.startsWith(QStringLiteral("The library file “.velto/transaction.lock” can’t be opened")))
+        << readOnly.toStdString();
     const QString slow = terminationFailureText(TerminationSaveFailure::timedOut());
     EXPECT_TRUE(slow.contains(QStringLiteral("taking longer than expected"))) << slow.toStdString();
     for (const QString &text : {tooLarge, slow}) {

@@ -57,6 +57,13 @@ QString terminationFailureText(const TerminationSaveFailure &failure) {
     }
     // The store's description says why, and for a page too large to save, that some text must come out of it.
     QString why = QString::fromStdString(failure.description).trimmed();
+    // A file-system error names its operation and file first ("open “/…/transaction.lock”: "); the sentence after it
+    // says the same in the user's words.
+    const qsizetype firstQuote = why.indexOf(QChar(u'“'));
+    const qsizetype afterFile = why.indexOf(QStringLiteral("”: "));
+    if (firstQuote > 0 && afterFile > firstQuote && !why.left(firstQuote).trimmed().contains(QLatin1Char(' '))) {
+        why = why.mid(afterFile + 3);
+    }
     if (!why.isEmpty() && !why.endsWith(QLatin1Char('.'))) {
         why += QLatin1Char('.');
     }

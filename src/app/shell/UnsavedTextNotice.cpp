@@ -48,9 +48,18 @@ void announceUnsavedTextFiles(const std::filesystem::path &folder, const ShellAl
         }
     }
     launchTrace::milestone("unsaved text named");
-    if (presentAlert(unsavedTextAlert(files)) == secondButtonResponse) {
-        fileManager::revealFile(files.front(), [](bool) {});
+    if (presentAlert(unsavedTextAlert(files)) != secondButtonResponse) {
+        return;
     }
+    const std::filesystem::path shownFolder = files.front().parent_path();
+    fileManager::revealFile(files.front(), [presentAlert, shownFolder](bool shown) {
+        if (!shown) {
+            ShellAlert alert;
+            alert.title = QStringLiteral("No File Manager Is Available");
+            alert.message = QStringLiteral("The files are in “%1”.").arg(QString::fromStdString(shownFolder.string()));
+            presentAlert(alert);
+        }
+    });
 }
 
 } // namespace velto
