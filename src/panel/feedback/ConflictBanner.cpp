@@ -8,7 +8,7 @@ PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice, bool h
     if (notice.title == "Page Recovered After File Removal") {
         message = QStringLiteral("Page file removed · your edit was kept as a new page");
     } else if (notice.title == "Page Recovered From an Unreadable File") {
-        message = QStringLiteral("Page file can’t be read · your text was kept as a new page");
+        message = QStringLiteral("Page file can’t be read or changed · your text was kept as a new page");
     } else if (holdsOwnEdits && notice.pageIDs.size() == 1) {
         message = QStringLiteral("Changed elsewhere · your version was saved as a copy");
     } else if (holdsOwnEdits) {
