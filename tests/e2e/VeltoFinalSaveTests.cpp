@@ -176,6 +176,10 @@ void PrintTo(const CauseCase &c, std::ostream *out) {
     *out << c.name;
 }
 
+void PrintTo(Ending ending, std::ostream *out) {
+    *out << (ending == Ending::logout ? "logout" : "kill");
+}
+
 constexpr std::size_t replacementBytes = largestPageFile - 100; // less room than Velto's metadata takes
 
 class VeltoFinalSaveCause : public VeltoFinalSave, public ::testing::WithParamInterface<std::tuple<CauseCase, Ending>> {
