@@ -149,7 +149,13 @@ private:
     bool mounted_ = false;
 };
 
-enum class Cause { readOnlyPagesFolder, pageTypedPastTheLimit, pageFileReplacedWithoutRoom, symbolicLinkToThePage };
+enum class Cause {
+    readOnlyPagesFolder,
+    pageTypedPastTheLimit,
+    pageFileReplacedWithoutRoom,
+    pageFileMadeReadOnly,
+    symbolicLinkToThePage
+};
 enum class Ending { logout, kill };
 /// Where the typed words must be afterwards: certain for some causes, any file for another.
 enum class KeptIn { thePage, unsavedText, anyFile };
@@ -168,6 +174,8 @@ const CauseCase causes[] = {
     // Velto cannot write into such a file: it keeps the page's text as a recovered page and leaves the file be; a
     // logout may come before Velto has read the new file, so any file will do.
     {Cause::pageFileReplacedWithoutRoom, "PageFileReplacedByOneWithoutRoom", 0, std::nullopt, KeptIn::anyFile},
+    // A file its owner made read-only refuses the change whatever the user's privileges: a recovered page.
+    {Cause::pageFileMadeReadOnly, "PageFileMadeReadOnly", 0, 0, KeptIn::anyFile},
     // A link to the page is the same page: saves go on.
     {Cause::symbolicLinkToThePage, "SymbolicLinkToThePage", 0, 0, KeptIn::thePage},
 };
@@ -210,6 +218,12 @@ protected:
             writePlainLines(page().string() + ".tmp", replacementBytes);
             std::filesystem::rename(page().string() + ".tmp", page());
             velto->process().signal(SIGCONT);
+            break;
+        case Cause::pageFileMadeReadOnly:
+            std::filesystem::permissions(page(), std::filesystem::perms::owner_read |
+                                                     std::filesystem::perms::group_read |
+                                                     std::filesystem::perms::others_read);
+            ASSERT_EQ(type(token), 0);
             break;
         case Cause::symbolicLinkToThePage:
             std::filesystem::create_symlink("keep.md", session->pagesFolder() / "alias.md");
@@ -265,6 +279,9 @@ TEST_P(VeltoFinalSaveCause, TheTypedWordsAreInAFileAfterVeltoEnds) {
         if (ending == Ending::kill) {
             EXPECT_TRUE(velto->milestoneTime("unsaved text kept").has_value());
         }
+    }
+    if (c.cause == Cause::pageFileMadeReadOnly) {
+        EXPECT_EQ(readWholeFile(page().string()).find(token), std::string::npos) << "the read-only file was changed";
     }
     if (c.cause == Cause::pageFileReplacedWithoutRoom) {
         EXPECT_EQ(std::filesystem::file_size(page()), replacementBytes) << "the other program's file was changed";
