@@ -161,6 +161,10 @@ TEST_F(PanelViewTest, FindBarSearchesAsTheReaderTypesAndStepsThroughMatches) {
     sendKey(bar.field(), Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(bar.statusLabel()->text(), "3 of 3") << "stepping back wraps around";
 
+    for (Qt::KeyboardModifiers held : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier}) {
+        sendKey(&bar, Qt::Key_Escape, held);
+        EXPECT_TRUE(bar.isOpen()) << "only Escape alone closes the find bar, not with " << held.toInt();
+    }
     sendKey(&bar, Qt::Key_Escape);
     EXPECT_FALSE(bar.isOpen());
     EXPECT_EQ(view.textView()->selectedRange(), (TextRange{23, 5})) << "the last match stays selected";

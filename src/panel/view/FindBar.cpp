@@ -249,7 +249,8 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void FindBar::keyPressEvent(QKeyEvent *event) {
-    if (event->key() == Qt::Key_Escape) {
+    // Escape alone, as for the panel: Escape with a modifier is another key, which the desktop may take for itself.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         close();
         return;
     }
