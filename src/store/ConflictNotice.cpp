@@ -33,10 +33,12 @@ VeltoSaveConflictPresentation recoveredFromUnreadableFiles(const std::vector<Vel
     VeltoSaveConflictPresentation presentation;
     presentation.title = recoveredFromUnreadableTitle;
     if (pagesLeftUnread.size() == 1) {
-        presentation.message = "This page’s file can’t be read or changed any more. " + unreadableFilesText(pagesLeftUnread) +
+        presentation.message = "This page’s file can’t be read or changed any more. " +
+                               unreadableFilesText(pagesLeftUnread) +
                                "Velto left that file as it is and kept your text as a new page.";
     } else {
-        presentation.message = "These pages’ files can’t be read or changed any more. " + unreadableFilesText(pagesLeftUnread) +
+        presentation.message = "These pages’ files can’t be read or changed any more. " +
+                               unreadableFilesText(pagesLeftUnread) +
                                "Velto left those files as they are and kept your texts as new pages.";
     }
     return presentation;
