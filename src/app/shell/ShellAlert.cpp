@@ -71,4 +71,16 @@ int runAlertModally(QMessageBox::Icon style, const QString &message, const QStri
     return 0;
 }
 
+QString alertItemList(const std::vector<QString> &items) {
+    constexpr std::size_t namedAtMost = 5;
+    QString list;
+    for (std::size_t index = 0; index < items.size() && index < namedAtMost; ++index) {
+        list += QStringLiteral("\n• ") + items[index];
+    }
+    if (items.size() > namedAtMost) {
+        list += QStringLiteral("\n…and %1 more.").arg(items.size() - namedAtMost);
+    }
+    return list;
+}
+
 } // namespace velto

@@ -28,4 +28,8 @@ int presentShellAlertModally(const ShellAlert &alert);
 int runAlertModally(QMessageBox::Icon style, const QString &message, const QString &informative,
                     const std::vector<QString> &buttons, QPointer<QMessageBox> *keepOpenAlert = nullptr);
 
+/// The items of an alert's list, a line each after a bullet, the first five of them and how many more there are:
+/// an alert stays readable however many files it is about.
+QString alertItemList(const std::vector<QString> &items);
+
 } // namespace velto

@@ -10,17 +10,14 @@ namespace {
 
 /// The notice that names the Markdown files the load could not read; the library itself is fine.
 ShellAlert unreadableFilesAlert(const std::vector<VeltoUnreadablePageFile> &files, bool otherPagesAreOpen) {
-    constexpr std::size_t namedAtMost = 5;
-    QString list;
-    for (std::size_t index = 0; index < files.size() && index < namedAtMost; ++index) {
-        QString path = QStringLiteral("“%1”").arg(QString::fromStdString(files[index].relativePath));
-        QString reason = QString::fromStdString(files[index].reason);
+    std::vector<QString> items;
+    for (const VeltoUnreadablePageFile &file : files) {
+        QString path = QStringLiteral("“%1”").arg(QString::fromStdString(file.relativePath));
+        QString reason = QString::fromStdString(file.reason);
         // Most reasons name the file already; it is named once.
-        list += QStringLiteral("\n• ") + (reason.contains(path) ? reason : path + QStringLiteral(": ") + reason);
+        items.push_back(reason.contains(path) ? reason : path + QStringLiteral(": ") + reason);
     }
-    if (files.size() > namedAtMost) {
-        list += QStringLiteral("\n…and %1 more.").arg(files.size() - namedAtMost);
-    }
+    const QString list = alertItemList(items);
     ShellAlert alert;
     alert.title = QStringLiteral("Some Files Can’t Be Read");
     alert.message = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are.") +

@@ -9,14 +9,11 @@
 namespace velto {
 
 ShellAlert unsavedTextAlert(const std::vector<std::filesystem::path> &files) {
-    constexpr std::size_t namedAtMost = 5;
-    QString list;
-    for (std::size_t index = 0; index < files.size() && index < namedAtMost; ++index) {
-        list += QStringLiteral("\n• “%1”").arg(QString::fromStdString(files[index].filename().string()));
+    std::vector<QString> names;
+    for (const std::filesystem::path &file : files) {
+        names.push_back(QStringLiteral("“%1”").arg(QString::fromStdString(file.filename().string())));
     }
-    if (files.size() > namedAtMost) {
-        list += QStringLiteral("\n…and %1 more.").arg(files.size() - namedAtMost);
-    }
+    const QString list = alertItemList(names);
     const QString folder = files.empty() ? QString() : QString::fromStdString(files.front().parent_path().string());
     ShellAlert alert;
     alert.title = QStringLiteral("Some Text Is Kept Outside Your Pages");
