@@ -377,12 +377,13 @@ LocatedPageFile locatePageFile(const VeltoPage &page, const std::filesystem::pat
                                velto::FileSystem &fileManager) {
     // Only the naming fields: a full record would copy and checksum the page's whole text.
     auto record = namingRecord(page);
-    auto primary = pageURL(pageFileName(record), folderURL, fileManager);
-    auto fallbackName = pageFileStem(record) + "-" + page.id.lowercaseText().substr(0, 8) + ".md";
-    auto fallback = pageURL(fallbackName, folderURL, fileManager);
+    auto primary = pageFileURL(pageFileName(record), folderURL, fileManager);
     if (fileManager.fileExists(primary)) {
         return {primary, true, true};
     }
+    // Looked at only when the page's own name holds no file: what lies under this one is otherwise no concern.
+    auto fallbackName = pageFileStem(record) + "-" + page.id.lowercaseText().substr(0, 8) + ".md";
+    auto fallback = pageFileURL(fallbackName, folderURL, fileManager);
     if (fileManager.fileExists(fallback)) {
         return {fallback, true, false};
     }
@@ -411,15 +412,16 @@ VeltoSaveRequest mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveR
         if (found == nullptr) {
             continue;
         }
-        auto file = locatePageFile(*found, folderURL, fileManager);
-        if (!file.exists) {
-            if (observed != nullptr) {
-                observed->emplace(file.url, std::nullopt);
-            }
-            continue;
-        }
+        LocatedPageFile file;
         std::string text;
         try {
+            file = locatePageFile(*found, folderURL, fileManager);
+            if (!file.exists) {
+                if (observed != nullptr) {
+                    observed->emplace(file.url, std::nullopt);
+                }
+                continue;
+            }
             text = pageFileText(file.url, fileManager);
             requireRoomForMetadata(file.url, text);
         } catch (const velto::PageFileError &error) {

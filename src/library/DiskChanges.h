@@ -66,7 +66,8 @@ enum class BaselineComparison {
     atReplacement,
 };
 
-/// Where the page's file is; both names are checked with pageURL, whose refusal is thrown.
+/// Where the page's file is: its name, else the name without the slug, each checked with pageFileURL, whose refusal
+/// is thrown (PageFileError::unreadable for a file behind a link out of the folder or round in a loop).
 LocatedPageFile locatePageFile(const velto::VeltoPage &page, const std::filesystem::path &folderURL,
                                velto::FileSystem &fileManager);
 

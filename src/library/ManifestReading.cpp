@@ -115,11 +115,25 @@ void validatePageRecords(const velto::VeltoLibraryManifest &manifest, const std:
     validatePageFileNames(fileNamesOf(records), folderURL, fileManager);
 }
 
-void validatePageFileNames(const std::set<std::string> &distinctNames, const std::filesystem::path &folderURL,
-                           velto::FileSystem &fileManager) {
+std::set<std::string> validatePageFileNames(const std::set<std::string> &distinctNames,
+                                            const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    for (const auto &name : distinctNames) {
+        if (!isManagedPageFileName(name)) {
+            throw velto::LibraryMetadataError(velto::LibraryMetadataError::Kind::unsafePagePath);
+        }
+    }
     PageURLResolver pageURLs(folderURL, fileManager);
     auto names = namesNotSettledByListing(distinctNames, pageURLs.folder(), fileManager);
-    auto check = [&](std::size_t index) { pageURLs.url(names[index]); };
+    // A name of the library's own leads outside only through a link on disk: that one page cannot be had, and is
+    // left to its loading and saving, which hold it aside; the metadata is sound.
+    std::vector<char> behindLink(names.size(), 0);
+    auto check = [&](std::size_t index) {
+        try {
+            pageURLs.url(names[index]);
+        } catch (const velto::LibraryMetadataError &) {
+            behindLink[index] = 1;
+        }
+    };
     // Each name left costs a look at the disk: many are looked at side by side.
     if (mayWorkConcurrently(fileManager)) {
         forEachIndexConcurrently(names.size(), check);
@@ -128,6 +142,13 @@ void validatePageFileNames(const std::set<std::string> &distinctNames, const std
             check(index);
         }
     }
+    std::set<std::string> namesBehindLinks;
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        if (behindLink[index] != 0) {
+            namesBehindLinks.insert(names[index]);
+        }
+    }
+    return namesBehindLinks;
 }
 
 void validatePagePaths(const velto::VeltoDocument &document, const std::filesystem::path &folderURL,

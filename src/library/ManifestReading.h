@@ -35,19 +35,24 @@ std::optional<velto::VeltoLibraryManifest>
 loadManifestIfPresent(const std::filesystem::path &folderURL,
                       velto::FileSystem &fileManager = velto::defaultFileSystem());
 
-/// Throws LibraryMetadataError::unsafePagePath when one of the page file names leads outside the folder. One
-/// listing of the folder settles the names of plain files directly in it; every other name costs a look at
-/// the disk, and many are looked at side by side.
-void validatePageFileNames(const std::set<std::string> &names, const std::filesystem::path &folderURL,
-                           velto::FileSystem &fileManager = velto::defaultFileSystem());
+/// Throws LibraryMetadataError::unsafePagePath when one of the page file names itself leads outside the folder
+/// (not a managed page file name). Returns the names whose file, or a folder on their way, is a symbolic link
+/// out of the folder: the metadata is sound, and only the page behind such a link cannot be had, which its
+/// loading and saving hold aside (PageFileError::unreadable from pageFileURL). One listing of the folder settles
+/// the names of plain files directly in it; every other name costs a look at the disk, and many are looked at
+/// side by side.
+std::set<std::string> validatePageFileNames(const std::set<std::string> &names, const std::filesystem::path &folderURL,
+                                            velto::FileSystem &fileManager = velto::defaultFileSystem());
 
 /// Throws VeltoDocument::ValidationError for the first page identifier met twice (current page, then
-/// pages), then LibraryMetadataError::unsafePagePath for the first file name that leads outside the folder.
+/// pages), then LibraryMetadataError::unsafePagePath for the first file name that itself leads outside the
+/// folder. A page file behind a link out of the folder is left to the page's loading.
 void validatePageRecords(const velto::VeltoLibraryManifest &manifest, const std::filesystem::path &folderURL,
                          velto::FileSystem &fileManager = velto::defaultFileSystem());
 
-/// Throws LibraryMetadataError::unsafePagePath when a page of the document would be written outside the
-/// folder. Repeated identifiers are left to VeltoDocument::validate.
+/// Throws LibraryMetadataError::unsafePagePath when a page's file name itself leads outside the folder. A page
+/// whose file lies behind a link out of the folder is left out by the save on its own, never the whole save.
+/// Repeated identifiers are left to VeltoDocument::validate.
 void validatePagePaths(const velto::VeltoDocument &document, const std::filesystem::path &folderURL,
                        velto::FileSystem &fileManager = velto::defaultFileSystem());
 

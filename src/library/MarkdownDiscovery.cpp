@@ -103,6 +103,7 @@ private:
     void dropDisplacedRecords();
     // D. and E. Pages without a discovered file.
     void accountForUndiscoveredPages();
+    std::optional<std::filesystem::path> urlUnlessBehindLink(const std::string &expectedName);
     void dropIfAnotherPageHoldsTheFile(const Uuid &pageID, const std::filesystem::path &url);
     void applyMissingFileRule(const VeltoLibraryPageRecord &record, const std::string &expectedName,
                               const std::filesystem::path &url);
@@ -509,18 +510,31 @@ void DiscoveryPass::accountForUndiscoveredPages() {
             continue;
         }
         // A name stored in one Unicode form finds the file stored in the other.
-        auto url = pageURLs.url(expectedName);
-        switch (availabilityOperation(url, fileManager)) {
+        auto url = urlUnlessBehindLink(expectedName);
+        if (!url) {
+            continue; // the page stays recorded, held aside by its loading until the link goes
+        }
+        switch (availabilityOperation(*url, fileManager)) {
         case VeltoPageFileAvailability::available:
             observationsToClear.insert(record.id);
-            dropIfAnotherPageHoldsTheFile(record.id, url);
+            dropIfAnotherPageHoldsTheFile(record.id, *url);
             break;
         case VeltoPageFileAvailability::temporarilyUnavailable:
             break;
         case VeltoPageFileAvailability::missing:
-            applyMissingFileRule(record, expectedName, url);
+            applyMissingFileRule(record, expectedName, *url);
             break;
         }
+    }
+}
+
+// A page's file that is a link out of the folder or round in a loop, or lies in a folder that is, is neither
+// there nor missing: its page keeps its record, and the missing-file rule never removes it.
+std::optional<std::filesystem::path> DiscoveryPass::urlUnlessBehindLink(const std::string &expectedName) {
+    try {
+        return pageFileURL(expectedName, folderURL, fileManager);
+    } catch (const velto::PageFileError &) {
+        return std::nullopt;
     }
 }
 

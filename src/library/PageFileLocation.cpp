@@ -5,6 +5,7 @@
 #include "model/LibraryErrors.h"
 #include "platform/Text.h"
 
+#include <cerrno>
 #include <deque>
 #include <optional>
 #include <string>
@@ -148,6 +149,41 @@ PageURLResolver::ResolvedURL PageURLResolver::resolvedURL(std::string_view relat
 std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
                               velto::FileSystem &fileManager) {
     return PageURLResolver(folderURL, fileManager).url(relativeFilePath);
+}
+
+namespace {
+
+/// The page file behind a link that cannot be followed: unreadable, named by the entry as the folder spells it.
+velto::PageFileError linkedPageFile(const std::filesystem::path &url, const char *fileReason, const char *folderReason,
+                                    int systemErrorCode, velto::FileSystem &fileManager) {
+    const char *reason = isSymbolicLink(url, fileManager) ? fileReason : folderReason;
+    return velto::PageFileError::unreadable(url, reason, systemErrorCode);
+}
+
+} // namespace
+
+std::filesystem::path pageFileURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
+                                  velto::FileSystem &fileManager) {
+    if (!isManagedPageFileName(relativeFilePath)) {
+        throw velto::LibraryMetadataError(velto::LibraryMetadataError::Kind::unsafePagePath);
+    }
+    std::filesystem::path url;
+    try {
+        url = pageURL(relativeFilePath, folderURL, fileManager);
+    } catch (const velto::LibraryMetadataError &) {
+        // The name is the library's own: only a link on disk leads it out of the folder.
+        throw linkedPageFile(folderURL / std::string(relativeFilePath), linkOutsideReason, folderLinkOutsideReason, 0,
+                             fileManager);
+    }
+    // A loop ends inside the folder as far as the link texts tell; only following it finds that it never ends.
+    try {
+        fileManager.status(url, true);
+    } catch (const velto::FileSystemError &error) {
+        if (error.code() == ELOOP) {
+            throw linkedPageFile(url, linkLoopReason, folderLinkLoopReason, ELOOP, fileManager);
+        }
+    }
+    return url;
 }
 
 } // namespace VeltoPageLibrary

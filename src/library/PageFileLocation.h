@@ -20,6 +20,23 @@ namespace VeltoPageLibrary {
 std::filesystem::path pageURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
                               velto::FileSystem &fileManager = velto::defaultFileSystem());
 
+/// Why a page's file cannot be had through a symbolic link, in the words of the notice that names the files a load
+/// could not read.
+inline constexpr const char *linkOutsideReason = "It is a symbolic link to a place outside the Pages folder.";
+inline constexpr const char *linkLoopReason = "It is a symbolic link that leads round in a loop.";
+inline constexpr const char *folderLinkOutsideReason =
+    "It lies in a folder that is a symbolic link to a place outside the Pages folder.";
+inline constexpr const char *folderLinkLoopReason =
+    "It lies in a folder that is a symbolic link leading round in a loop.";
+
+/// pageURL for the file of one page. A name that the metadata itself puts outside the folder is refused as
+/// pageURL refuses it. A managed name whose file, or a folder on its way, is a symbolic link out of the folder
+/// or round in a loop throws PageFileError::unreadable naming the file and the link: that page's file can be
+/// neither read nor written, and the page is left aside on its own while the rest of the library loads and saves
+/// (a user links a note to a synced folder, or a slip makes a loop; the link itself stays as it is).
+std::filesystem::path pageFileURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
+                                  velto::FileSystem &fileManager = velto::defaultFileSystem());
+
 /// pageURL for many names in one folder: the folder's own links are resolved once.
 class PageURLResolver {
 public:

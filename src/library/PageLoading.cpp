@@ -15,32 +15,23 @@ namespace VeltoPageLibrary {
 
 namespace {
 
-struct PageFileURLs {
-    std::filesystem::path primary;
-    std::filesystem::path fallback;
-
-    /// The primary file when one exists there, else the fallback.
-    std::filesystem::path chosen(velto::FileSystem &fileManager) const {
-        return fileManager.fileExists(primary) ? primary : fallback;
-    }
-};
-
 std::filesystem::path primaryURL(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
                                  velto::FileSystem &fileManager) {
-    return pageURL(pageFileName(record), folderURL, fileManager);
+    return pageFileURL(pageFileName(record), folderURL, fileManager);
 }
 
 /// The composed name without the slug, for a page whose file another program renamed to the plain form.
 std::filesystem::path fallbackURL(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
                                   velto::FileSystem &fileManager) {
     auto name = pageFileStem(record) + "-" + record.id.lowercaseText().substr(0, 8) + ".md";
-    return pageURL(name, folderURL, fileManager);
+    return pageFileURL(name, folderURL, fileManager);
 }
 
-/// Where a record's file is looked for: its file name, then the name without the slug.
-PageFileURLs pageFileURLs(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
-                          velto::FileSystem &fileManager) {
-    return {primaryURL(record, folderURL, fileManager), fallbackURL(record, folderURL, fileManager)};
+/// Where a record's file is: its file name when a file is there, else the name without the slug. The second name
+/// is looked at only then: whatever lies under it (a link out of the folder) is no concern of a page found.
+std::filesystem::path chosenURL(const std::filesystem::path &primary, const velto::VeltoLibraryPageRecord &record,
+                                const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+    return fileManager.fileExists(primary) ? primary : fallbackURL(record, folderURL, fileManager);
 }
 
 /// The checksum by which a page in memory is matched against its record; nothing for an unavailable page,
@@ -152,7 +143,7 @@ velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std
     if (summarizeArchived && trustArchivedSummary && archived && record.fileSize.has_value()) {
         return record.page(velto::VeltoPageContent::archivedSummary(trustedArchivedSummary(record)));
     }
-    auto fileURL = PageFileURLs{primary, fallbackURL(record, folderURL, fileManager)}.chosen(fileManager);
+    auto fileURL = chosenURL(primary, record, folderURL, fileManager);
     if (!fileManager.fileExists(fileURL)) {
         throw velto::PageFileError::missing(primary);
     }
@@ -190,7 +181,7 @@ velto::VeltoPage loadArchivedPreview(const velto::VeltoPage &page, const std::fi
         return page;
     }
     auto record = velto::VeltoLibraryPageRecord::fromPage(page);
-    auto fileURL = pageFileURLs(record, folderURL, fileManager).chosen(fileManager);
+    auto fileURL = chosenURL(primaryURL(record, folderURL, fileManager), record, folderURL, fileManager);
     if (availabilityOperation(fileURL, fileManager) != VeltoPageFileAvailability::available) {
         return page;
     }
@@ -207,12 +198,12 @@ std::optional<velto::VeltoPage> loadLatestPageIfPresent(const velto::VeltoPage &
                                                         const std::filesystem::path &folderURL,
                                                         velto::FileSystem &fileManager) {
     auto record = velto::VeltoLibraryPageRecord::fromPage(page);
-    auto urls = pageFileURLs(record, folderURL, fileManager);
-    if (!fileManager.fileExists(urls.primary) && !fileManager.fileExists(urls.fallback)) {
+    auto primary = primaryURL(record, folderURL, fileManager);
+    if (!fileManager.fileExists(chosenURL(primary, record, folderURL, fileManager))) {
         return std::nullopt;
     }
     return withLibraryLocks({folderURL}, LibraryLockMode::shared, [&]() -> std::optional<velto::VeltoPage> {
-        auto fileURL = urls.chosen(fileManager);
+        auto fileURL = chosenURL(primary, record, folderURL, fileManager);
         if (!fileManager.fileExists(fileURL)) {
             return std::nullopt;
         }

@@ -20,7 +20,8 @@ namespace VeltoPageLibrary {
 ///
 /// The file is looked for under pageFileName(record), then under the name without the slug. Neither
 /// there, or gone by the time it is read: PageFileError::missing naming the first; any other read failure:
-/// PageFileError::unreadable; a name outside the folder: LibraryMetadataError::unsafePagePath; the
+/// PageFileError::unreadable, also for a file or folder that is a symbolic link out of the folder or round in a
+/// loop; a name the record itself puts outside the folder: LibraryMetadataError::unsafePagePath; the
 /// availability operation's errors as they come.
 velto::VeltoPage loadPage(const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
                           velto::FileSystem &fileManager, bool summarizeArchived, const velto::VeltoPage *reusing,

@@ -11,8 +11,6 @@ namespace {
 
 constexpr const char *notUTF8Name = "Its name isn’t UTF-8 text, so Velto can’t keep track of it.";
 constexpr const char *notRegularFile = "It isn’t a regular file but a named pipe, socket or device.";
-constexpr const char *linkOutside = "It is a symbolic link to a place outside the Pages folder.";
-constexpr const char *linkLoop = "It is a symbolic link that leads round in a loop.";
 constexpr const char *linkToNothing = "It is a symbolic link to a file that isn’t there.";
 constexpr const char *linkToNoFile = "It is a symbolic link to something that isn’t a regular file.";
 
@@ -25,14 +23,14 @@ std::optional<std::string> linkReason(const velto::DirectoryEntry &entry, const 
     try {
         pageURLs.url(entry.relativePath);
     } catch (const velto::LibraryMetadataError &) {
-        return linkOutside;
+        return linkOutsideReason;
     }
     std::optional<velto::FileStatus> target;
     try {
         target = fileManager.status(url, true);
     } catch (const velto::FileSystemError &error) {
         if (error.code() == ELOOP) {
-            return linkLoop;
+            return linkLoopReason;
         }
         return error.localizedDescription();
     }

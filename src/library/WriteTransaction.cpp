@@ -111,8 +111,9 @@ struct NamedPage {
     std::string fileName;
 };
 
-/// Writes the pages' files and returns the text written for each page. A page whose file would be too large, or
-/// whose file refuses its new text on its own account, is left out and named in `notSaved`; the others are written.
+/// Writes the pages' files and returns the text written for each page. A page whose file would be too large, whose
+/// file refuses its new text on its own account, or is a link out of the folder, is left out and named in
+/// `notSaved`; the others are written.
 /// A file the check read is replaced only while it still holds what the check read there; when one changed
 /// meanwhile, the conflict pages written are taken back where that loses nothing, and the error says which stay
 /// and whether anything written remains.
@@ -136,7 +137,14 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
             continue;
         }
         auto name = pageFileName(namingRecord(*page->second));
-        auto url = pageURL(name, folderURL, fileManager);
+        std::filesystem::path url;
+        try {
+            url = pageFileURL(name, folderURL, fileManager);
+        } catch (const velto::PageFileError &error) {
+            // A link out of the folder or round in a loop where the file should be: only this page waits.
+            notSaved.push_back({pageID, name, error.what(), VeltoPageNotSavedKind::fileUnreadable});
+            continue;
+        }
         if (!pageAt.emplace(url, NamedPage{pageID, name}).second) {
             throw SharedPageFileError(name);
         }

@@ -69,7 +69,7 @@ bool PageFileError::isConfinedToItsFile() const {
         return false;
     }
     return systemErrorCode_ == 0 || systemErrorCode_ == EACCES || systemErrorCode_ == EPERM ||
-           systemErrorCode_ == EFBIG || systemErrorCode_ == EIO;
+           systemErrorCode_ == EFBIG || systemErrorCode_ == EIO || systemErrorCode_ == ELOOP;
 }
 
 LibraryMetadataError::LibraryMetadataError(Kind kind)

@@ -20,7 +20,7 @@ public:
     /// another program (a sync client, an editor that saves by replacing) takes to put it back.
     static PageFileError temporarilyUnavailable(std::filesystem::path url);
     /// "The page file “…” could not be read. " followed directly by the read error's description. The code is
-    /// the errno of the failed read; 0 when the file was read but is not UTF-8 text.
+    /// the errno of the failed read; 0 when the file was read but is not UTF-8 text, or is a link out of the folder.
     static PageFileError unreadable(std::filesystem::path url, std::string description, int systemErrorCode = 0);
 
     Kind kind() const { return kind_; }
@@ -31,8 +31,9 @@ public:
     /// The errno of an unreadable file's failed read; 0 otherwise.
     int systemErrorCode() const { return systemErrorCode_; }
     /// An unreadable file whose trouble lies in the file itself, not in the device or the folder: it may not be
-    /// read (no permission), it is too large, it is not UTF-8 text, or reading it failed with an I/O error (a bad
-    /// sector, a file a network or sync file system cannot deliver). Such a file is left aside, and the rest of
+    /// read (no permission), it is too large, it is not UTF-8 text, it is a symbolic link out of the folder or round in
+    /// a loop, or reading it failed with an I/O error (a bad sector, a file a network or sync file system cannot
+    /// deliver). Such a file is left aside, and the rest of
     /// the library loads without it: the metadata and the other pages were read, so the device still answers.
     bool isConfinedToItsFile() const;
 
