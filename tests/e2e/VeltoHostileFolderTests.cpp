@@ -90,6 +90,44 @@ TEST_F(VeltoHostileFolder, AFileThatCannotBeReadIsNamedOnceAndTheOtherPagesOpenA
     quit();
 }
 
+// A user moves a recorded page's file into a synced folder and links it back: the next launch opens the library,
+// names the link, and the words typed reach the other page; nothing is written through the link.
+TEST_F(VeltoHostileFolder, ARecordedPageTurnedIntoALinkOutOfTheFolderLeavesTheOtherPagesOpenAndSaving) {
+    writePageFile("linked.md", "linked page\n");
+    writePageFile("good.md", "good page\n");
+    // The newer file is the page a launch opens, so that the typing reaches it.
+    std::filesystem::last_write_time(session->pagesFolder() / "linked.md",
+                                     std::filesystem::last_write_time(session->pagesFolder() / "good.md") - 1h);
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    ASSERT_TRUE(
+        waitUntil([&] { return std::filesystem::exists(session->pagesFolder() / ".velto/manifest.json"); }, generous));
+    quit();
+
+    const auto sync = session->pagesFolder().parent_path() / "Sync";
+    std::filesystem::create_directories(sync);
+    std::filesystem::rename(session->pagesFolder() / "linked.md", sync / "linked.md");
+    std::filesystem::create_symlink(sync / "linked.md", session->pagesFolder() / "linked.md");
+    const std::string behindTheLink = readWholeFile((sync / "linked.md").string());
+
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    ASSERT_TRUE(velto->waitForMilestone("unreadable files announced", generous)) << velto->output();
+    answerAlert();
+
+    typeIntoThePanel("typed beside the link");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return readWholeFile((session->pagesFolder() / "good.md").string()).find("typed beside the link") !=
+                   std::string::npos;
+        },
+        generous, 20ms))
+        << pageFilesText(session->pagesFolder());
+    EXPECT_EQ(readWholeFile((sync / "linked.md").string()), behindTheLink);
+    EXPECT_TRUE(std::filesystem::is_symlink(session->pagesFolder() / "linked.md"));
+    quit();
+}
+
 // A first launch beside nothing Velto can read starts an empty library, and names the file all the same.
 TEST_F(VeltoHostileFolder, AFirstLaunchBesideOnlyAFileThatCannotBeReadNamesItAndStartsAnEmptyPage) {
     const std::string latin1 = "caf\xe9 cr\xe8me\n";
