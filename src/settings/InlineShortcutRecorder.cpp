@@ -409,13 +409,17 @@ void InlineShortcutRecorder::setAccessory(QWidget *accessory, bool visible) {
     fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
-void InlineShortcutRecorder::mousePressEvent(QMouseEvent *event) {
-    event->accept();
+void InlineShortcutRecorder::startListening() {
     closePopover();
-    setFocus(Qt::MouseFocusReason);
     startRecording();
     isConflict_ = false;
     refresh(false);
+}
+
+void InlineShortcutRecorder::mousePressEvent(QMouseEvent *event) {
+    event->accept();
+    setFocus(Qt::MouseFocusReason);
+    startListening();
 }
 
 void InlineShortcutRecorder::focusInEvent(QFocusEvent *event) {

@@ -17,9 +17,10 @@ class HoverIconButton;
 
 /// Shows one keyboard shortcut and records a new one in place: a rounded field with a restore-default button
 /// before it, a clear button at its end and a warning sign while a refusal is shown. It records from the moment a
-/// click, the keyboard (Tab) or the accessibility press gives it the focus. While it records it holds
-/// the keyboard grab, so combinations the window manager would take reach it; its keys are handled as every
-/// recorder's (RecorderKeyWidget). The rules for a key press are ShortcutCapture's; storing and registering are
+/// click, the keyboard (Tab) or the accessibility press gives it the focus, until a shortcut is taken, Escape or
+/// the focus leaves; idle and focused, Space or Return starts it again. While it records it holds the keyboard
+/// grab, so combinations the window manager would take reach it; its keys are handled as every recorder's
+/// (RecorderKeyWidget). The rules for a key press are ShortcutCapture's; storing and registering are
 /// the owner's, whose answers it is given when it is made.
 class InlineShortcutRecorder : public RecorderKeyWidget {
     Q_OBJECT
@@ -83,6 +84,9 @@ signals:
     void offerAnswered(const std::optional<velto::GlobalShortcut> &shortcut, bool taken);
 
 protected:
+    bool isListening() const override { return isRecording_; }
+    /// Space or Return on the idle recorder: as a click, it dismisses a refusal and records.
+    void startListening() override;
     void handleRecorderKey(RecorderKeyRole role, const RecorderKeyPress &press) override;
     void mousePressEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;

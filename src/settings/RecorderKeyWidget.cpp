@@ -6,6 +6,20 @@
 
 namespace velto {
 
+namespace {
+
+/// An idle recorder takes Space or Return, which start it, and Delete, which clears it as its help says.
+bool isTakenWhileIdle(const RecorderKeyPress &press) {
+    return startsRecording(press) || recorderKeyRole(press) == RecorderKeyRole::clear;
+}
+
+bool isTakenWhileIdle(const QKeyEvent &event) {
+    std::optional<RecorderKeyPress> press = recorderKeyPress(event);
+    return press && isTakenWhileIdle(*press);
+}
+
+} // namespace
+
 RecorderKeyWidget::RecorderKeyWidget(QWidget *parent)
     : QWidget(parent) {
     installRecorderAccessibility();
@@ -58,15 +72,25 @@ bool RecorderKeyWidget::takeFocusOfWindow() {
     return window()->focusWidget() == this;
 }
 
-void RecorderKeyWidget::handleKeyPress(const RecorderKeyPress &press) {
+bool RecorderKeyWidget::handleKeyPress(const RecorderKeyPress &press) {
     RecorderKeyRole role = recorderKeyRole(press);
+    if (!isListening()) {
+        if (startsRecording(press)) {
+            startListening();
+            tellAccessibilityChanges();
+            return true;
+        }
+        if (role != RecorderKeyRole::clear) {
+            return false;
+        }
+    }
     switch (role) {
     case RecorderKeyRole::focusNext:
         focusNextPrevChild(true);
-        return;
+        return true;
     case RecorderKeyRole::focusPrevious:
         focusNextPrevChild(false);
-        return;
+        return true;
     case RecorderKeyRole::clear:
     case RecorderKeyRole::cancel:
     case RecorderKeyRole::capture:
@@ -76,31 +100,39 @@ void RecorderKeyWidget::handleKeyPress(const RecorderKeyPress &press) {
         handleRecorderKey(role, press);
         inKeyPress_ = false;
         tellAccessibilityChanges();
-        return;
+        return true;
     }
+    return true;
 }
 
 bool RecorderKeyWidget::event(QEvent *event) {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
-        // While focused the recorder takes every key, so no menu or window shortcut fires instead.
-        event->accept();
-        return true;
+        // While it listens the recorder takes every key, so no menu or window shortcut fires instead; an idle one
+        // lets them fire, all but its own keys.
+        if (isListening() || isTakenWhileIdle(*static_cast<QKeyEvent *>(event))) {
+            event->accept();
+            return true;
+        }
+        return QWidget::event(event);
     case QEvent::KeyPress:
         // Before QWidget's own handling, which would move the focus on Tab with any modifier.
-        keyPressEvent(static_cast<QKeyEvent *>(event));
-        return true;
+        if (isListening()) {
+            keyPressEvent(static_cast<QKeyEvent *>(event));
+            return true;
+        }
+        return QWidget::event(event);
     default:
         return QWidget::event(event);
     }
 }
 
 void RecorderKeyWidget::keyPressEvent(QKeyEvent *event) {
-    event->accept();
+    // A listening recorder keeps every press, also those it cannot read; an idle one passes on what it leaves.
+    bool listening = isListening();
     std::optional<RecorderKeyPress> press = recorderKeyPress(*event);
-    if (press) {
-        handleKeyPress(*press);
-    }
+    bool handled = press && handleKeyPress(*press);
+    event->setAccepted(listening || handled);
 }
 
 } // namespace velto

@@ -9,11 +9,13 @@
 
 namespace velto {
 
-/// The key handling and the accessibility every shortcut recorder shares. While focused the recorder takes every
-/// shortcut override and every key press, before QWidget's own handling would move the focus on Tab with any
-/// modifier: Tab and Shift+Tab with no other modifier (Caps Lock counts) move the focus, every other press goes to
-/// the recorder with its role (clear, cancel or capture). Assistive technologies see a recorder as a button whose
-/// press action starts it (RecorderAccessibility). Main thread only.
+/// The key handling and the accessibility every shortcut recorder shares. While it listens the focused recorder
+/// takes every shortcut override and every key press, before QWidget's own handling would move the focus on Tab
+/// with any modifier: Tab and Shift+Tab with no other modifier (Caps Lock counts) move the focus, every other press
+/// goes to the recorder with its role (clear, cancel or capture). An idle recorder is a button like any other:
+/// Space or Return starts it, Delete still clears it, and every other key does what it does elsewhere in the
+/// window. Assistive technologies see
+/// a recorder as a button whose press action starts it (RecorderAccessibility). Main thread only.
 ///
 /// What a recorder holds reaches a screen reader where Qt's AT-SPI bridge passes it on: the bridge carries no text
 /// value of a button and drops alerts, but it carries the name and the description and tells of their changes. So
@@ -26,8 +28,9 @@ class RecorderKeyWidget : public QWidget {
 public:
     explicit RecorderKeyWidget(QWidget *parent = nullptr);
 
-    /// Handles one key press as the focused recorder does (also used by tests without a display).
-    void handleKeyPress(const RecorderKeyPress &press);
+    /// Handles one key press as the focused recorder does (also used by tests without a display); false when the
+    /// recorder is idle and leaves the press to its window.
+    bool handleKeyPress(const RecorderKeyPress &press);
 
     /// The recorder's value as its owner words it ("Alt Space", "Unset", "Conflict: Alt K").
     const QString &accessibilityValue() const { return accessibilityValue_; }
@@ -54,6 +57,10 @@ protected:
     /// Makes the recorder its window's focus widget; whether that worked (never while it is not shown).
     bool takeFocusOfWindow();
 
+    /// Whether the recorder takes every key now; an idle one takes only the presses that start or clear it.
+    virtual bool isListening() const { return true; }
+    /// Starts an idle recorder on Space or Return.
+    virtual void startListening() {}
     /// A press that does not move the focus, with what its keys ask for.
     virtual void handleRecorderKey(RecorderKeyRole role, const RecorderKeyPress &press) = 0;
 

@@ -59,6 +59,8 @@ struct ShortcutSettingsActions {
     std::function<ShortcutRegistrationAvailability()> onShortcutChange = [] {
         return ShortcutRegistrationAvailability{};
     };
+    /// Which global hot keys the last registration left usable.
+    std::function<ShortcutRegistrationAvailability()> availability = [] { return ShortcutRegistrationAvailability{}; };
     KeyboardLayoutTranslator keyboardLayoutTranslator = KeyboardLayoutTranslator::unavailable();
 };
 

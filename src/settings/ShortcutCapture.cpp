@@ -14,6 +14,9 @@ constexpr std::uint32_t tabKeyCode = 48;
 constexpr std::uint32_t deleteKeyCode = 51;
 constexpr std::uint32_t forwardDeleteKeyCode = 117;
 constexpr std::uint32_t escapeKeyCode = 53;
+constexpr std::uint32_t spaceKeyCode = 49;
+constexpr std::uint32_t returnKeyCode = 36;
+constexpr std::uint32_t enterKeyCode = 76;
 
 // F1 to F12.
 constexpr std::array<std::uint32_t, 12> functionKeyCodes{122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111};
@@ -43,6 +46,12 @@ RecorderKeyRole recorderKeyRole(const RecorderKeyPress &press) {
         return RecorderKeyRole::cancel;
     }
     return RecorderKeyRole::capture;
+}
+
+bool startsRecording(const RecorderKeyPress &press) {
+    bool pressesButton =
+        press.keyCode == spaceKeyCode || press.keyCode == returnKeyCode || press.keyCode == enterKeyCode;
+    return pressesButton && (press.flags & deviceIndependentFlags & ~capsLockFlag) == 0;
 }
 
 bool isKeptBySystem(std::uint32_t keyCode, std::uint64_t maskedModifiers) {

@@ -29,6 +29,9 @@ inline constexpr std::uint64_t deviceIndependentFlags = 0xFFFF0000;
 /// What a recorder does with a key press, before any shortcut is made of it.
 enum class RecorderKeyRole { focusNext, focusPrevious, clear, cancel, capture };
 RecorderKeyRole recorderKeyRole(const RecorderKeyPress &press);
+/// Whether a press starts an idle recorder, as it presses a button: Space, Return or Enter, with no modifier but
+/// Caps Lock.
+bool startsRecording(const RecorderKeyPress &press);
 
 /// The outcome of capturing a press: a candidate shortcut, a refusal with its message, or the end of
 /// recording (Escape with only Caps Lock or device bits held).

@@ -5,6 +5,7 @@
 #include "preferences/KeyboardSettings.h"
 #include "preferences/LocalShortcutRouter.h"
 #include "preferences/Preferences.h"
+#include "settings/GlobalShortcutUnavailability.h"
 #include "settings/InlineShortcutRecorder.h"
 #include "settings/SettingsPageHost.h"
 #include "settings/SettingsTasks.h"
@@ -14,6 +15,7 @@
 #include "ui/VeltoUIControls.h"
 
 #include <QtWidgets/QBoxLayout>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QScrollArea>
 
 namespace velto {
@@ -25,6 +27,9 @@ using SettingsViewFactory::preferenceRow;
 using SettingsViewFactory::section;
 using Prominence = HoverButton::Prominence;
 constexpr auto none = std::nullopt;
+
+const QString showOrHideDescription = QStringLiteral("Show or hide Velto from anywhere.");
+const QString appendDescription = QStringLiteral("Append plain text without switching apps.");
 
 std::uint64_t masked(std::uint64_t modifiers) {
     return modifiers & ModifierFlags::supportedMask;
@@ -112,14 +117,17 @@ QScrollArea *ShortcutsSettingsPage::makePage() {
         [this] { runDetached(exportKeyboardSettings()); },
         QStringLiteral("Export every keyboard shortcut to a Velto JSON file."));
 
+    QWidget *showOrHideRow =
+        preferenceRow(QStringLiteral("Show or hide Velto"), showOrHideDescription, shortcutRecorder);
+    QWidget *appendRow =
+        preferenceRow(QStringLiteral("Append clipboard text"), appendDescription, appendShortcutRecorder);
+    showOrHideDetail = showOrHideRow->findChild<SettingsRowLabels *>()->detailLabel();
+    appendDetail = appendRow->findChild<SettingsRowLabels *>()->detailLabel();
+
     return SettingsViewFactory::page(
         QStringLiteral("Keyboard shortcuts"),
         QStringLiteral("Press and hold Ctrl when the editor is open to view available shortcuts."),
-        {section(QStringLiteral("Global"), none,
-                 {preferenceRow(QStringLiteral("Show or hide Velto"),
-                                QStringLiteral("Show or hide Velto from anywhere."), shortcutRecorder),
-                  preferenceRow(QStringLiteral("Append clipboard text"),
-                                QStringLiteral("Append plain text without switching apps."), appendShortcutRecorder)}),
+        {section(QStringLiteral("Global"), none, {showOrHideRow, appendRow}),
          section(QStringLiteral("App"), none, commandRows, restoreShortcutsFooter),
          section(QStringLiteral("Sharing"), none,
                  {preferenceRow(QStringLiteral("Keyboard settings"),
@@ -281,8 +289,19 @@ void ShortcutsSettingsPage::refreshGlobalShortcutLabels() {
     appendShortcutRecorder->setShortcut(relabelled(VeltoPreferences::appendClipboardShortcut()));
 }
 
+void ShortcutsSettingsPage::showGlobalShortcutsAvailability() {
+    ShortcutRegistrationAvailability availability = actions_.availability();
+    std::optional<QString> showOrHide =
+        globalShortcutUnavailability(true, VeltoPreferences::globalShortcut(), availability);
+    std::optional<QString> append =
+        globalShortcutUnavailability(false, VeltoPreferences::appendClipboardShortcut(), availability);
+    showOrHideDetail->setText(showOrHide.value_or(showOrHideDescription));
+    appendDetail->setText(append.value_or(appendDescription));
+}
+
 bool ShortcutsSettingsPage::updateControls() {
     refreshGlobalShortcutLabels();
+    showGlobalShortcutsAvailability();
     bool commandsAtDefaults = true;
     for (auto &[id, recorder] : commandShortcutRecorders) {
         std::optional<GlobalShortcut> current = velto::shortcut(id);

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+class QLabel;
 class QScrollArea;
 
 namespace velto {
@@ -48,6 +49,8 @@ public:
     bool updateControls();
     /// The global shortcuts' keys as the current keyboard layout labels them.
     void refreshGlobalShortcutLabels();
+    /// Says under each global shortcut's row why it does nothing, while it was not registered.
+    void showGlobalShortcutsAvailability();
 
     bool applyShortcut(const std::optional<GlobalShortcut> &shortcut);
     bool applyAppendShortcut(const std::optional<GlobalShortcut> &shortcut);
@@ -71,6 +74,9 @@ public:
     InlineShortcutRecorder *shortcutRecorder = nullptr;
     InlineShortcutRecorder *appendShortcutRecorder = nullptr;
     std::vector<std::pair<VeltoCommandID, InlineShortcutRecorder *>> commandShortcutRecorders;
+    /// What the global shortcuts' rows say under their titles: what the shortcut does, or why it does nothing.
+    QLabel *showOrHideDetail = nullptr;
+    QLabel *appendDetail = nullptr;
     QWidget *restoreShortcutsFooter = nullptr;
     HoverButton *restoreShortcutsButton = nullptr;
     HoverButton *importKeyboardSettingsButton = nullptr;

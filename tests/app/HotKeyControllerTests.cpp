@@ -115,6 +115,23 @@ TEST(HotKeyController, AShowHideRefusalNeverTriesTheAppendShortcutAndReleasesARe
     EXPECT_TRUE(service.registered.empty());
 }
 
+// What the tray menu and Settings say of the shortcuts: the last registration's answer, which a recorder's pause
+// (every hot key taken off while it listens) leaves as it was.
+TEST(HotKeyController, TheAvailabilityIsTheLastRegistrationsAndOutlastsTakingTheKeysOff) {
+    FakeHotKeyService service;
+    Shortcuts shortcuts;
+    auto controller = makeController(service, shortcuts);
+    EXPECT_EQ(controller->availability(), (ShortcutRegistrationAvailability{true, true}));
+    service.refusedKeyCodes = {49};
+    controller->registerDefaults();
+    EXPECT_EQ(controller->availability(), (ShortcutRegistrationAvailability{false, false}));
+    controller->unregisterAll();
+    EXPECT_EQ(controller->availability(), (ShortcutRegistrationAvailability{false, false}));
+    service.refusedKeyCodes = {};
+    controller->registerDefaults();
+    EXPECT_EQ(controller->availability(), (ShortcutRegistrationAvailability{true, true}));
+}
+
 TEST(HotKeyController, HandlerInstallationFailuresRegisterNothingAndAreRetriedNextTime) {
     FakeHotKeyService failing;
     failing.installStatus = -1;

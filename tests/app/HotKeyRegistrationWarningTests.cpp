@@ -19,6 +19,7 @@ TEST(HotKeyRegistrationWarning, TheDefaultShowOrHideShortcutIsCalledTheDefaultAn
         QString message;
     };
     const GlobalShortcut ctrlShiftK{40, keyCodes::commandFlag | keyCodes::shiftFlag, QStringLiteral("K")};
+    const GlobalShortcut ctrlAltV{9, keyCodes::commandFlag | keyCodes::optionFlag, QStringLiteral("V")};
     const QString savedTaken =
         QStringLiteral("The saved show/hide shortcut is already in use. Choose another shortcut from Settings.");
     const Case cases[] = {
@@ -27,6 +28,9 @@ TEST(HotKeyRegistrationWarning, TheDefaultShowOrHideShortcutIsCalledTheDefaultAn
                         "Settings.")},
         {"a saved one taken", ctrlShiftK, std::nullopt, false, true, savedTaken},
         {"both taken: the show/hide shortcut is named", ctrlShiftK, std::nullopt, false, false, savedTaken},
+        {"both left unregistered: both named", std::nullopt, ctrlAltV, false, false,
+         QStringLiteral("The default show/hide shortcut, Alt+Space, is already in use. Clipboard append (Ctrl+Alt+V) "
+                        "is unavailable until it works. Choose another shortcut from Settings.")},
         {"only the clipboard shortcut, unset", std::nullopt, std::nullopt, true, false,
          QStringLiteral("The clipboard shortcut is already in use by another app, so clipboard append is "
                         "unavailable. Your show/hide shortcut still works.")},
@@ -45,8 +49,24 @@ TEST(HotKeyRegistrationWarning, TheDefaultShowOrHideShortcutIsCalledTheDefaultAn
         EXPECT_EQ(alert.title, QStringLiteral("A Velto Shortcut Is Unavailable"));
         EXPECT_EQ(alert.message, test.message);
         EXPECT_EQ(alert.style, ShellAlert::Style::warning);
+        EXPECT_EQ(alert.buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Choose Another Shortcut…")}));
         VeltoPreferences::useStorage(nullptr);
     }
+}
+
+TEST(HotKeyRegistrationWarning, OnlyTheSecondButtonLeadsToChoosingAnotherShortcut) {
+    testing::widgetApplication();
+    testing::TemporaryFolder folder;
+    std::unique_ptr<PreferencesStore> preferences = testing::usePreferencesFile(folder / "Velto.json");
+    VeltoPreferences::registerDefaults();
+    for (int answer : {firstAlertButton, firstAlertButton + 1, 0}) {
+        SCOPED_TRACE(answer);
+        int choices = 0;
+        showHotKeyRegistrationWarning(
+            false, false, [answer](const ShellAlert &) { return answer; }, [&] { ++choices; });
+        EXPECT_EQ(choices, answer == firstAlertButton + 1 ? 1 : 0);
+    }
+    VeltoPreferences::useStorage(nullptr);
 }
 
 } // namespace

@@ -36,6 +36,9 @@ public:
     void presentWelcomeIfNeeded(bool showOrHideShortcutAvailable) override {
         calls.push_back(showOrHideShortcutAvailable ? "welcome" : "welcome, the shortcut taken");
     }
+    void chooseGlobalShortcut(bool showOrHide) override {
+        calls.push_back(showOrHide ? "choose show/hide" : "choose clipboard");
+    }
 
     bool quitting = false;
     int alertAnswer = 0;

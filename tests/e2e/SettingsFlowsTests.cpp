@@ -371,6 +371,36 @@ TEST_F(SettingsFlows, OnceShowOrHideHasAnotherShortcutAltSpaceTypesNothingIntoTh
     EXPECT_TRUE(session->visiblePanelWindow().has_value()) << "Alt+Space no longer shows or hides Velto";
 }
 
+TEST_F(SettingsFlows, AfterEscapeTheShowOrHideRecorderRecordsNothingUntilSpaceStartsItAgain) {
+    std::ofstream(session->preferencesFile()) << preferencesWithShowOrHideOnSuperSpace();
+    launch();
+    openSettings({}, "super+space");
+    // Tab from the sidebar reaches the show-or-hide recorder, which records until Escape. Idle, it leaves Alt+K
+    // alone and Ctrl+W to the window, which closes.
+    key({"s", "Tab", "Escape", "alt+k", "ctrl+w"});
+    EXPECT_TRUE(waitUntil([&] { return !visibleWindowNamed("Settings").has_value(); }, generous))
+        << "Ctrl+W did not close Settings";
+    QJsonObject kept = preferencesOf(*session);
+    EXPECT_EQ(kept.value(QStringLiteral("globalShortcutKeyCode")).toInt(), 49);
+    EXPECT_EQ(kept.value(QStringLiteral("globalShortcutModifiers")).toInt(), 262144);
+
+    // Space starts it again: the next combination, Super+J, becomes the shortcut.
+    if (session->visiblePanelWindow()) {
+        key({"super+space"});
+        ASSERT_TRUE(waitUntil([&] { return !session->visiblePanelWindow().has_value(); }, generous));
+    }
+    openSettings({}, "super+space");
+    key({"s", "Tab", "Escape", "space", "super+j"});
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            QJsonObject stored = preferencesOf(*session);
+            return stored.value(QStringLiteral("globalShortcutKeyCode")).toInt() == 38 &&
+                   stored.value(QStringLiteral("globalShortcutModifiers")).toInt() == 262144;
+        },
+        generous))
+        << readWholeFile(session->preferencesFile().string());
+}
+
 TEST_F(SettingsFlows, KeyboardSettingsExportedFromOneSetupAreImportedIntoAnother) {
     std::ofstream(session->preferencesFile()) << preferencesWithShowOrHideOnSuperSpace();
     launch();

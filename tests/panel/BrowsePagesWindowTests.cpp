@@ -229,6 +229,31 @@ TEST(BrowsePagesWindow, InTheConflictReviewReturnPressesTheChoiceReachedWithTab)
     }
 }
 
+// Tab into a review list with nothing selected selects its first row, so that the choices are enabled and Tab
+// goes on to them; a row the user selected before stays selected.
+TEST(BrowsePagesWindow, TabIntoTheReviewListSelectsItsFirstRowAndEnablesTheChoices) {
+    WindowHarness harness(page(1, "Notes", now - 1min),
+                          {page(2, copyOf(1, "Notes theirs"), now - 1h), page(3, copyOf(1, "Notes older"), now - 2h)});
+    BrowsePagesWindow &window = *harness.window;
+    window.showConflictCopies({numbered(2), numbered(3)});
+    if (!testing::activate(window)) {
+        GTEST_SKIP() << "this platform does not activate windows";
+    }
+    ASSERT_EQ(selectedRow(window), -1);
+    ASSERT_FALSE(window.keepCurrentButton()->isEnabled());
+    ASSERT_TRUE(testing::tabTo(*window.listView()));
+    EXPECT_EQ(selectedRow(window), 0);
+    EXPECT_TRUE(window.keepCurrentButton()->isEnabled());
+    EXPECT_TRUE(window.keepBothButton()->isEnabled());
+    EXPECT_TRUE(window.useSavedCopyButton()->isEnabled());
+    ASSERT_TRUE(testing::tabTo(*window.keepCurrentButton()));
+
+    window.listView()->selectionModel()->setCurrentIndex(window.listView()->model()->index(1, 0),
+                                                         QItemSelectionModel::ClearAndSelect);
+    ASSERT_TRUE(testing::tabTo(*window.listView()));
+    EXPECT_EQ(selectedRow(window), 1);
+}
+
 // Return pressed before the search of the field's text has shown its rows (within the search delay, or while a
 // long search still runs) acts on that text's results, never on a row of the list shown before.
 TEST(BrowsePagesWindow, ReturnRightAfterTypingOpensAResultOfTheTextInTheField) {

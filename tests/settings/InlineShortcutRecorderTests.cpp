@@ -104,6 +104,57 @@ TEST_F(Recorder, InvalidPressKeepsRecordingAndOffersNothing) {
     EXPECT_TRUE(recorder.isConflict());
 }
 
+// After Escape the recorder is idle: it records nothing until Space, Return or Enter starts it again, and leaves
+// every other key (window shortcuts such as Ctrl+W among them) to its window.
+TEST_F(Recorder, AfterEscapeOnlySpaceOrReturnStartsRecordingAgain) {
+    struct Case {
+        const char *name;
+        RecorderKeyPress press;
+        bool starts;
+    };
+    const Case cases[] = {
+        {"Alt+K", {40, option, QStringLiteral("k")}, false},
+        {"Ctrl+W", {13, command, QStringLiteral("w")}, false},
+        {"Shift+Ctrl+K", {40, shift | command, QStringLiteral("K")}, false},
+        {"Escape", {53, 0, QStringLiteral("\x1b")}, false},
+        {"Shift+Space", {49, shift, QStringLiteral(" ")}, false},
+        {"Space", {49, 0, QStringLiteral(" ")}, true},
+        {"Space with Caps Lock", {49, capsLockFlag, QStringLiteral(" ")}, true},
+        {"Return", {36, 0, QStringLiteral("\r")}, true},
+        {"keypad Enter", {76, 0, QStringLiteral("\x03")}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        recorder.setShortcut(optionSpace);
+        recorder.startRecording();
+        press(53, 0);
+        ASSERT_FALSE(recorder.isRecording());
+        offered.clear();
+        EXPECT_EQ(recorder.handleKeyPress(c.press), c.starts);
+        EXPECT_EQ(recorder.isRecording(), c.starts);
+        EXPECT_TRUE(offered.empty());
+        EXPECT_EQ(recorder.shortcut(), optionSpace);
+        EXPECT_EQ(recorder.displayedText(), c.starts ? QStringLiteral("Press shortcut") : QStringLiteral("Alt+Space"));
+        // Started again, it records the next press as before.
+        if (c.starts) {
+            press(40, option);
+            EXPECT_EQ(offered, (std::vector<std::optional<GlobalShortcut>>{optionK}));
+        }
+    }
+}
+
+TEST_F(Recorder, SpaceOnARefusalLeftOnDisplayDismissesItAndRecords) {
+    recorder.startRecording();
+    press(40, command);
+    press(53, capsLockFlag);
+    ASSERT_TRUE(recorder.isConflict());
+    press(49, 0, " ");
+    EXPECT_TRUE(recorder.isRecording());
+    EXPECT_FALSE(recorder.isConflict());
+    EXPECT_FALSE(recorder.isWarningShown());
+    EXPECT_EQ(recorder.popoverTitle(), QString());
+}
+
 TEST_F(Recorder, RefusalsShakeUnlessMotionIsReduced) {
     auto *options = dynamic_cast<FixedDisplayOptions *>(&displayOptions());
     ASSERT_NE(options, nullptr);
@@ -285,6 +336,7 @@ TEST_F(Recorder, AFocusedRecorderInConflictShowsTheRedOutlineWithTheFocusRingIns
     recorder.activateWindow();
     recorder.setFocus();
     ASSERT_TRUE(testing::processEventsUntil([&] { return recorder.hasFocus(); }));
+    recorder.startRecording(); // focused without the keyboard, it records only when asked
     press(40, option);
     ASSERT_TRUE(recorder.isConflict());
     ASSERT_TRUE(testing::processEventsUntil([&] { return !recorder.isShaking(); }));

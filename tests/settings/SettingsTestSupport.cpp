@@ -79,6 +79,7 @@ SettingsWindowCallbacks SettingsDoubles::callbacks() {
         registrations.pop_front();
         return next;
     };
+    c.shortcuts.availability = [this] { return availability; };
     c.onShortcutRecordingChange = [this](bool on) { calls.push_back(on ? "recording:true" : "recording:false"); };
     c.about.onSendFeedback = [this] { calls.push_back("feedback"); };
     c.about.onViewChangelog = [this] { calls.push_back("changelog"); };

@@ -30,6 +30,8 @@ struct SettingsDoubles {
     std::optional<std::string> unregisterError;
     /// Answers of onShortcutChange, in order; empty: both available.
     std::deque<ShortcutRegistrationAvailability> registrations;
+    /// What the last registration left usable, as the shell answers it.
+    ShortcutRegistrationAvailability availability;
     std::vector<VeltoFolderConnectionDecision> folderChanges;
     std::optional<std::string> folderChangeError;
     std::optional<std::string> deletionError;

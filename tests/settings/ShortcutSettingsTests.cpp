@@ -4,6 +4,8 @@
 #include "settings/InlineShortcutRecorder.h"
 #include "ui/HoverButton.h"
 
+#include <QtWidgets/QLabel>
+
 namespace velto::testing {
 namespace {
 
@@ -54,6 +56,42 @@ TEST_F(Shortcuts, UnregistrableGlobalShortcutRollsBackAndWarnsOnlyWhenThePreviou
     EXPECT_EQ(doubles.alerts.back().message,
               QStringLiteral("Velto restored the previous shortcut setting, but the system could not register it. "
                              "Choose another shortcut."));
+}
+
+// A global shortcut that is not registered says so under its row, with the reason, until a registration works.
+TEST_F(Shortcuts, AGlobalShortcutLeftUnregisteredSaysWhyUnderItsRow) {
+    struct Case {
+        const char *name;
+        ShortcutRegistrationAvailability availability;
+        std::optional<GlobalShortcut> appendShortcut;
+        QString showOrHideDetail;
+        QString appendDetail;
+    };
+    const QString showOrHideWorks = QStringLiteral("Show or hide Velto from anywhere.");
+    const QString appendWorks = QStringLiteral("Append plain text without switching apps.");
+    const QString altSpaceTaken =
+        QStringLiteral("Unavailable: Alt+Space is in use by another app. Choose another shortcut.");
+    const Case cases[] = {
+        {"both registered", {}, optionK, showOrHideWorks, appendWorks},
+        {"show/hide taken, clipboard waits for it",
+         {false, false},
+         optionK,
+         altSpaceTaken,
+         QStringLiteral("Unavailable until the show/hide shortcut works.")},
+        {"show/hide taken, clipboard unset", {false, false}, std::nullopt, altSpaceTaken, appendWorks},
+        {"clipboard taken", appendFails, optionK, showOrHideWorks,
+         QStringLiteral("Unavailable: Alt+K is in use by another app. Choose another shortcut.")},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        VeltoPreferences::setGlobalShortcut(optionSpace);
+        VeltoPreferences::setAppendClipboardShortcut(test.appendShortcut);
+        doubles.availability = test.availability;
+        ShortcutsSettingsPage &page = controller().shortcutsPage();
+        page.updateControls();
+        EXPECT_EQ(page.showOrHideDetail->text(), test.showOrHideDetail);
+        EXPECT_EQ(page.appendDetail->text(), test.appendDetail);
+    }
 }
 
 TEST_F(Shortcuts, ClearingAGlobalShortcutIsAlwaysAccepted) {

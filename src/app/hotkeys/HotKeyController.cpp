@@ -32,6 +32,11 @@ HotKeyController::~HotKeyController() {
 }
 
 ShortcutRegistrationAvailability HotKeyController::registerDefaults() {
+    availability_ = registerBoth();
+    return availability_;
+}
+
+ShortcutRegistrationAvailability HotKeyController::registerBoth() {
     if (!eventHandler_) {
         std::optional<HotKeyOperations::Reference> handler;
         std::int32_t status = operations_.installEventHandler(this, handler);

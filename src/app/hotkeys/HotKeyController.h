@@ -71,6 +71,9 @@ public:
     ShortcutRegistrationAvailability registerDefaults();
     /// Unregisters every hot key; the event handler stays installed.
     void unregisterAll();
+    /// What the last registration answered (both usable before the first): a recorder's pause in between, which
+    /// takes every hot key off for a moment, does not count.
+    ShortcutRegistrationAvailability availability() const { return availability_; }
 
     /// The handler of the service's events: announces a press of hot key 1 or 2. A press that repeats a key
     /// still held (no release seen since its last press) announces nothing. Answers the status.
@@ -94,6 +97,7 @@ signals:
 
 private:
     bool isAutoRepeat(const HotKeyEvent &event);
+    ShortcutRegistrationAvailability registerBoth();
 
     std::optional<HotKeyOperations::Reference> eventHandler_;
     std::vector<HotKeyOperations::Reference> hotKeys_;
@@ -108,6 +112,7 @@ private:
     };
     std::map<std::uint32_t, KeyState> keyStates_;
     std::uint32_t currentEventTime_ = 0;
+    ShortcutRegistrationAvailability availability_;
 };
 
 } // namespace velto

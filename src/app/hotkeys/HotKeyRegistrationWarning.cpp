@@ -11,6 +11,8 @@ namespace velto {
 
 namespace {
 
+const QString chooseAnotherShortcut = QStringLiteral("Choose Another Shortcut…");
+
 /// The clipboard shortcut as the active keyboard layout labels its key.
 QString clipboardShortcutTitle() {
     std::optional<GlobalShortcut> shortcut = VeltoPreferences::appendClipboardShortcut();
@@ -34,14 +36,18 @@ bool isDefaultShowOrHideShortcut(const std::optional<GlobalShortcut> &shortcut) 
            (shortcut->modifiers & ModifierFlags::supportedMask) == (standard.modifiers & ModifierFlags::supportedMask);
 }
 
+/// The show/hide shortcut's sentence; a clipboard shortcut that is set is not registered without it and is named
+/// too.
 QString showOrHideUnavailableText() {
     std::optional<GlobalShortcut> shortcut = VeltoPreferences::globalShortcut();
-    if (isDefaultShowOrHideShortcut(shortcut)) {
-        return QStringLiteral("The default show/hide shortcut, %1, is already in use. Choose another shortcut from "
-                              "Settings.")
-            .arg(KeyNames::text(shortcut));
+    QString text =
+        isDefaultShowOrHideShortcut(shortcut)
+            ? QStringLiteral("The default show/hide shortcut, %1, is already in use.").arg(KeyNames::text(shortcut))
+            : QStringLiteral("The saved show/hide shortcut is already in use.");
+    if (VeltoPreferences::appendClipboardShortcut()) {
+        text += QStringLiteral(" Clipboard append (%1) is unavailable until it works.").arg(clipboardShortcutTitle());
     }
-    return QStringLiteral("The saved show/hide shortcut is already in use. Choose another shortcut from Settings.");
+    return text + QStringLiteral(" Choose another shortcut from Settings.");
 }
 
 } // namespace
@@ -57,14 +63,17 @@ ShellAlert hotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboar
                                        "show/hide shortcut still works.");
     }
     alert.style = ShellAlert::Style::warning;
+    alert.buttons = {QStringLiteral("OK"), chooseAnotherShortcut};
     return alert;
 }
 
 void showHotKeyRegistrationWarning(bool toggleShortcutAvailable, bool clipboardShortcutAvailable,
-                                   const ShellAlertPresenter &present) {
+                                   const ShellAlertPresenter &present, const std::function<void()> &chooseAnother) {
     ShellAlert alert = hotKeyRegistrationWarning(toggleShortcutAvailable, clipboardShortcutAvailable);
     std::fprintf(stderr, "Velto: %s. %s\n", alert.title.toUtf8().constData(), alert.message.toUtf8().constData());
-    present(alert);
+    if (present(alert) == secondButtonResponse) {
+        chooseAnother();
+    }
 }
 
 } // namespace velto

@@ -119,8 +119,14 @@ void ShellLaunch::finishLaunchingWithPanel() {
     shell_.takePanel(std::move(panel));
     // Once everything the warning's buttons may reach is in place, and once for both shortcuts.
     if (!hotKeyAvailability_.allAvailable()) {
-        showHotKeyRegistrationWarning(hotKeyAvailability_.toggle, hotKeyAvailability_.appendClipboard,
-                                      [this](const ShellAlert &alert) { return shell_.presentAlert(alert); });
+        bool showOrHide = !hotKeyAvailability_.toggle;
+        showHotKeyRegistrationWarning(
+            hotKeyAvailability_.toggle, hotKeyAvailability_.appendClipboard,
+            [this](const ShellAlert &alert) { return shell_.presentAlert(alert); },
+            // Once the launch has finished, when Settings may open.
+            [this, showOrHide] {
+                QTimer::singleShot(0, this, [this, showOrHide] { shell_.chooseGlobalShortcut(showOrHide); });
+            });
     }
     shell_.startRunning();
     launchTrace::milestone("launch finished");

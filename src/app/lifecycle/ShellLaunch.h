@@ -42,6 +42,9 @@ public:
     /// Shows the Welcome when it is due, from the event loop; it says so when the show/hide shortcut could not be
     /// taken.
     virtual void presentWelcomeIfNeeded(bool showOrHideShortcutAvailable) = 0;
+    /// Shows Settings with the recorder of the show/hide shortcut (`showOrHide`) or of the clipboard one recording,
+    /// to choose another than the one another program holds.
+    virtual void chooseGlobalShortcut(bool showOrHide) = 0;
 };
 
 /// The launch's order: the test launch and the saved Pages folder before the event loop runs; then the tray icon

@@ -1,5 +1,6 @@
 #include "app/menus/ShellMenus.h"
 
+#include "app/hotkeys/HotKeyController.h"
 #include "app/lifecycle/ApplicationVersion.h"
 #include "app/lifecycle/CommercialConfiguration.h"
 #include "app/menus/AboutPanel.h"
@@ -146,6 +147,11 @@ QMenu *ShellMenus::makeStatusItemMenu() {
     QString openTitle = QStringLiteral("Open Velto");
     if (auto shortcut = VeltoPreferences::globalShortcut()) {
         openTitle += QLatin1Char('\t') + KeyNames::text(shortcut);
+        // Another program holds the keys: the hint must not promise what they no longer do.
+        HotKeyController *hotKeys = shell_.hotKeyController();
+        if (hotKeys != nullptr && !hotKeys->availability().toggle) {
+            openTitle += QStringLiteral(" (unavailable)");
+        }
     }
     auto *open = new QAction(openTitle, menu);
     connect(open, &QAction::triggered, this, [this] { shell_.showPage(); });

@@ -218,6 +218,14 @@ void AppDelegate::chooseShowOrHideShortcut() {
     settings().showShowOrHideRecorder();
 }
 
+void AppDelegate::chooseGlobalShortcut(bool showOrHide) {
+    if (showOrHide) {
+        chooseShowOrHideShortcut();
+    } else if (panel_ && hotKeys_->controller()) {
+        settings().showAppendClipboardRecorder();
+    }
+}
+
 void AppDelegate::showPage() {
     if (panel_) {
         panel_->show(statusItemGeometry());

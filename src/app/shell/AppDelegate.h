@@ -115,6 +115,7 @@ public:
     /// finished.
     void showSettings();
     void chooseShowOrHideShortcut() override;
+    void chooseGlobalShortcut(bool showOrHide) override;
 
     WelcomePresenter &welcome() const { return *windows_.welcome; }
     ShellMenus &menus() const { return *windows_.menus; }

@@ -60,8 +60,16 @@ void ShellSettings::show() {
 
 void ShellSettings::showShowOrHideRecorder() {
     show();
+    startRecorder(windowController_->shortcutsPage().shortcutRecorder);
+}
+
+void ShellSettings::showAppendClipboardRecorder() {
+    show();
+    startRecorder(windowController_->shortcutsPage().appendShortcutRecorder);
+}
+
+void ShellSettings::startRecorder(InlineShortcutRecorder *recorder) {
     windowController_->showCategory(SettingsCategory::shortcuts);
-    InlineShortcutRecorder *recorder = windowController_->shortcutsPage().shortcutRecorder;
     recorder->setFocus(Qt::OtherFocusReason);
     recorder->startRecording();
 }
@@ -138,6 +146,12 @@ SettingsWindowCallbacks ShellSettings::makeCallbacks() {
             return ShortcutRegistrationAvailability{false, false};
         }
         return hotKeys->registerDefaults();
+    };
+    callbacks.shortcuts.availability = [self, &shell, hotKeys] {
+        if (!self || shell.hotKeyController() != hotKeys) {
+            return ShortcutRegistrationAvailability{};
+        }
+        return hotKeys->availability();
     };
     callbacks.onShortcutRecordingChange = [self, &shell, hotKeys](bool isRecording) {
         if (!self || shell.hotKeyController() != hotKeys) {

@@ -12,6 +12,7 @@
 namespace velto {
 
 class ApplicationShell;
+class InlineShortcutRecorder;
 class SettingsWindowController;
 class ShellMenus;
 
@@ -28,6 +29,8 @@ public:
     /// Shows the window on its Shortcuts page with the show/hide recorder recording: the next combination the
     /// user presses becomes the shortcut.
     void showShowOrHideRecorder();
+    /// The same with the clipboard shortcut's recorder.
+    void showAppendClipboardRecorder();
     SettingsWindowController *windowController() const { return windowController_.get(); }
     /// Pages archived from the panel, by another writer or by the auto-archive show in a visible window.
     void refreshVisibleWindow();
@@ -39,6 +42,9 @@ public:
     QCoro::Task<void> changePagesFolder(VeltoFolderConnectionDecision decision);
 
 private:
+    /// Shows the Shortcuts page with the recorder focused and recording.
+    void startRecorder(InlineShortcutRecorder *recorder);
+
     ApplicationShell &shell_;
     ShellMenus &menus_;
     PagesFolderAccessController &pagesFolderAccess_;

@@ -372,6 +372,16 @@ void BrowsePagesWindow::changeEvent(QEvent *event) {
 }
 
 bool BrowsePagesWindow::eventFilter(QObject *watched, QEvent *event) {
+    // Reached with the keyboard, the list selects its first row when none is: the buttons act on the selected row,
+    // and with none they would all stay disabled, leaving Tab nothing to reach but the list and the search.
+    if (watched == listView_ && event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) && !selectedRow() &&
+            !model_.rows().empty()) {
+            selectRow(0);
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent *>(event)->modifiers() != Qt::NoModifier) {
         return QWidget::eventFilter(watched, event);
     }
