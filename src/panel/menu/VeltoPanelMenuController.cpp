@@ -228,6 +228,9 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
         item.toolTip = fromUtf8(*saveError);
         menu.items.push_back(item);
     }
+    if (!store_.unreadableFiles().empty()) {
+        menu.items.push_back(unreadableFilesItem());
+    }
     if (const std::optional<VeltoSaveConflictPresentation> &conflict = store_.lastSaveConflictPresentation()) {
         PanelMenuItem item;
         item.text = QStringLiteral("⚠ ") + fromUtf8(conflict->title);
@@ -256,6 +259,25 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
     menu.items.push_back(PanelMenuItem::separator());
     menu.items.push_back(commandItem(VeltoCommandID::openSettings));
     return menu;
+}
+
+// The files the last load could not read, for as long as they stay so: a file readable again leaves the list at
+// the next reload. Choosing one opens the Pages folder, where the user can deal with it.
+PanelMenuItem VeltoPanelMenuController::unreadableFilesItem() const {
+    auto files = std::make_shared<PanelMenu>();
+    files->title = QStringLiteral("Some Files Can’t Be Read");
+    for (const VeltoUnreadablePageFile &file : store_.unreadableFiles()) {
+        PanelMenuItem item;
+        item.text = fromUtf8(file.relativePath);
+        item.toolTip = unreadableExplanation(file);
+        item.trigger = actions_.openPagesFolder;
+        files->items.push_back(item);
+    }
+    PanelMenuItem item;
+    item.text = QStringLiteral("⚠ Some Files Can’t Be Read");
+    item.toolTip = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are.");
+    item.submenu = std::move(files);
+    return item;
 }
 
 PanelMenuItem VeltoPanelMenuController::commandItem(VeltoCommandID id) const {

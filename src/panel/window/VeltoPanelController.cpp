@@ -5,6 +5,7 @@
 #include "panel/browse/BrowsePagesWindow.h"
 #include "panel/feedback/ConflictBanner.h"
 #include "panel/feedback/SaveProblem.h"
+#include "panel/feedback/UnreadableFilesBanner.h"
 #include "panel/menu/PanelMenus.h"
 #include "panel/pages/PageEditingSession.h"
 #include "panel/view/VeltoPanelView.h"
@@ -78,6 +79,11 @@ void VeltoPanelController::connectParts() {
             showFeedback(conflictBanner(*notice, store_.conflictNoticeHoldsOwnEdits()));
         }
     });
+    // Files that turn unreadable while the user types are named without a window of their own: a window would
+    // take the keyboard from the page, and the words typed meanwhile would reach no file.
+    connect(&store_, &VeltoStoreSignals::unreadableFilesFound, this,
+            [this] { showFeedback(unreadableFilesBanner(store_.unreadableFiles())); });
+    // The same words as the tray menu's warning, so that the panel and the menu tell one story.
     // The same words as the tray menu's warning, so that the panel and the menu tell one story.
     connect(&store_, &VeltoStoreSignals::saveFailed, this, [this] {
         if (const std::optional<std::string> &error = store_.lastSaveErrorDescription()) {
