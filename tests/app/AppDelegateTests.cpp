@@ -547,6 +547,64 @@ TEST(TerminationFailureText, NamesTheCauseTheRemedyAndWhereTheTextGoesOnAQuit) {
     }
 }
 
+// The quit alert's text and its button say the same thing: where the text is kept on a quit, or, when keeping it
+// failed, that it is only in Velto and that Cancel keeps Velto open.
+TEST(TerminationFailureText, TheTextAndTheQuitButtonSayWhatBecomesOfTheText) {
+    struct Case {
+        const char *name;
+        TerminationSaveFailure failure;
+        UnsavedTextKeeping keeping;
+        std::vector<QString> says;
+        std::vector<QString> neverSays;
+        QString button;
+    };
+    const TerminationSaveFailure readOnly = TerminationSaveFailure::failed("Read-only file system");
+    const std::filesystem::path folder = "/home/ada/.local/share/Velto/Unsaved Text";
+    const Case cases[] = {
+        {"kept",
+         readOnly,
+         {folder, std::nullopt},
+         {QStringLiteral("or quit and keep the text."),
+          QStringLiteral("keeps the text it couldn’t save in a file in “/home/ada/.local/share/Velto/Unsaved "
+                         "Text”")},
+         {QStringLiteral("without saving"), QStringLiteral("lost")},
+         QStringLiteral("Quit and Keep Text")},
+        {"slow, kept",
+         TerminationSaveFailure::timedOut(),
+         {folder, std::nullopt},
+         {QStringLiteral("or quit and keep the text."), QStringLiteral("“/home/ada/.local/share/Velto/Unsaved Text”")},
+         {QStringLiteral("without saving")},
+         QStringLiteral("Quit and Keep Text")},
+        {"keeping failed",
+         readOnly,
+         {folder, "No space left on device"},
+         {QStringLiteral("or quit without saving."),
+          QStringLiteral("couldn’t keep the text in a file of its own either: No space left on device."),
+          QStringLiteral("only in Velto’s panel now: if you quit, it is lost."),
+          QStringLiteral("Cancel keeps Velto open")},
+         {QStringLiteral("keeps the text it couldn’t save"), QStringLiteral("quit and keep")},
+         QStringLiteral("Quit Without Saving")},
+        {"slow, keeping failed",
+         TerminationSaveFailure::timedOut(),
+         {folder, "Permission denied"},
+         {QStringLiteral("taking longer than expected"), QStringLiteral("Permission denied."),
+          QStringLiteral("Cancel keeps Velto open")},
+         {QStringLiteral("keeps the text it couldn’t save")},
+         QStringLiteral("Quit Without Saving")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = terminationFailureText(c.failure, c.keeping);
+        for (const QString &words : c.says) {
+            EXPECT_TRUE(text.contains(words)) << text.toStdString() << "\nlacks: " << words.toStdString();
+        }
+        for (const QString &words : c.neverSays) {
+            EXPECT_FALSE(text.contains(words)) << text.toStdString() << "\nsays: " << words.toStdString();
+        }
+        EXPECT_EQ(quitRegardlessButton(c.keeping), c.button);
+    }
+}
+
 // Only the launch, before anyone types, names unreadable files in an alert: one that a reload meets while the
 // user types is named by the panel's banner and the tray menu, which take no keys from the page.
 TEST_F(AppDelegateTest, OnlyTheLaunchAlertsOfUnreadableFilesAndAReloadMeetingOneRaisesNoWindow) {
