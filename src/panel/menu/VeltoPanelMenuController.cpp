@@ -203,7 +203,9 @@ QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page,
         return QStringLiteral("Saved because this page changed elsewhere.\n\n") + excerpt;
     }
     if (page.fileSlug == "recovered-page") {
-        return QStringLiteral("Recovered after the original page file was removed, emptied or made unreadable.\n\n") +
+        return QStringLiteral(
+                   "Recovered after the original page file was removed or emptied, or could no longer be read or "
+                   "changed.\n\n") +
                excerpt;
     }
     return excerpt;
