@@ -6,7 +6,7 @@ namespace velto {
 namespace {
 
 const char *const recoveredTitle = "Page Recovered After File Removal";
-const char *const recoveredFromUnreadableTitle = "Page Recovered From an Unreadable File";
+const char *const recoveredFromUnreadableTitle = "Page Recovered From a File That Can’t Be Read or Changed";
 
 /// A notice of recovered pages keeps its title while its pages are dealt with one by one.
 bool isRecoveryTitle(const std::string &title) {

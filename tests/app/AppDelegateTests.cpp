@@ -549,7 +549,67 @@ TEST(TerminationFailureText, NamesTheCauseTheRemedyAndWhereTheTextGoesOnAQuit) {
     }
 }
 
-TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt) {
+// The quit alert's text and its button say the same thing: where the text is kept on a quit, or, when keeping it
+// failed, that it is only in Velto and that Cancel keeps Velto open.
+TEST(TerminationFailureText, TheTextAndTheQuitButtonSayWhatBecomesOfTheText) {
+    struct Case {
+        const char *name;
+        TerminationSaveFailure failure;
+        UnsavedTextKeeping keeping;
+        std::vector<QString> says;
+        std::vector<QString> neverSays;
+        QString button;
+    };
+    const TerminationSaveFailure readOnly = TerminationSaveFailure::failed("Read-only file system");
+    const std::filesystem::path folder = "/home/ada/.local/share/Velto/Unsaved Text";
+    const Case cases[] = {
+        {"kept",
+         readOnly,
+         {folder, std::nullopt},
+         {QStringLiteral("or quit and keep the text."),
+          QStringLiteral("keeps the text it couldn’t save in a file in “/home/ada/.local/share/Velto/Unsaved "
+                         "Text”")},
+         {QStringLiteral("without saving"), QStringLiteral("lost")},
+         QStringLiteral("Quit and Keep Text")},
+        {"slow, kept",
+         TerminationSaveFailure::timedOut(),
+         {folder, std::nullopt},
+         {QStringLiteral("or quit and keep the text."), QStringLiteral("“/home/ada/.local/share/Velto/Unsaved Text”")},
+         {QStringLiteral("without saving")},
+         QStringLiteral("Quit and Keep Text")},
+        {"keeping failed",
+         readOnly,
+         {folder, "No space left on device"},
+         {QStringLiteral("or quit without saving."),
+          QStringLiteral("couldn’t keep the text in a file of its own either: No space left on device."),
+          QStringLiteral("only in Velto’s panel now: if you quit, it is lost."),
+          QStringLiteral("Cancel keeps Velto open")},
+         {QStringLiteral("keeps the text it couldn’t save"), QStringLiteral("quit and keep")},
+         QStringLiteral("Quit Without Saving")},
+        {"slow, keeping failed",
+         TerminationSaveFailure::timedOut(),
+         {folder, "Permission denied"},
+         {QStringLiteral("taking longer than expected"), QStringLiteral("Permission denied."),
+          QStringLiteral("Cancel keeps Velto open")},
+         {QStringLiteral("keeps the text it couldn’t save")},
+         QStringLiteral("Quit Without Saving")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = terminationFailureText(c.failure, c.keeping);
+        for (const QString &words : c.says) {
+            EXPECT_TRUE(text.contains(words)) << text.toStdString() << "\nlacks: " << words.toStdString();
+        }
+        for (const QString &words : c.neverSays) {
+            EXPECT_FALSE(text.contains(words)) << text.toStdString() << "\nsays: " << words.toStdString();
+        }
+        EXPECT_EQ(quitRegardlessButton(c.keeping), c.button);
+    }
+}
+
+// Only the launch, before anyone types, names unreadable files in an alert: one that a reload meets while the
+// user types is named by the panel's banner and the tray menu, which take no keys from the page.
+TEST_F(AppDelegateTest, OnlyTheLaunchAlertsOfUnreadableFilesAndAReloadMeetingOneRaisesNoWindow) {
     std::vector<std::string> notices;
     collectUnreadableFileNotices(notices);
     const std::string latin1 = "caf\xe9\n"; // not UTF-8
@@ -560,26 +620,27 @@ TEST_F(AppDelegateTest, EachUnreadableFileIsNamedOnceAlsoWhenOnlyAReloadMeetsIt)
     EXPECT_NE(notices[0].find("“first.md”"), std::string::npos) << notices[0];
     EXPECT_NE(notices[0].find("Your other pages are open."), std::string::npos) << notices[0];
 
-    // The folder's monitor reloads what changed; the file it cannot read is named alone.
-    folder.writeFile("Pages/second.md", latin1);
-    ASSERT_TRUE(processEventsUntil([&] { return notices.size() == 2; }));
-    EXPECT_NE(notices[1].find("“second.md”"), std::string::npos) << notices[1];
-    EXPECT_EQ(notices[1].find("first.md"), std::string::npos) << notices[1];
-
-    // Reloads that meet them again name neither.
-    folder.writeFile("Pages/second.md", latin1 + latin1);
-    folder.writeFile("Pages/later.md", "Later\n");
-    auto holdsLaterPage = [&] {
-        for (const auto &page : delegate->store()->document().pages) {
-            if (page.relativeFilePath == std::optional<std::string>("later.md")) {
+    // The folder's monitor reloads what changed; the store lists the file, and no alert names it.
+    auto listsUnreadable = [&](const std::string &name) {
+        for (const VeltoUnreadablePageFile &file : delegate->store()->unreadableFiles()) {
+            if (file.relativePath == name) {
                 return true;
             }
         }
         return false;
     };
-    ASSERT_TRUE(processEventsUntil(holdsLaterPage));
+    folder.writeFile("Pages/second.md", latin1);
+    ASSERT_TRUE(processEventsUntil([&] { return listsUnreadable("second.md"); }));
     testing::processEventsFor(200ms);
-    EXPECT_EQ(notices.size(), 2U);
+    EXPECT_EQ(notices.size(), 1U);
+
+    // Readable again, it leaves the list; unreadable again, it still raises no alert.
+    folder.writeFile("Pages/second.md", "Second\n");
+    ASSERT_TRUE(processEventsUntil([&] { return !listsUnreadable("second.md"); }));
+    folder.writeFile("Pages/second.md", latin1 + latin1);
+    ASSERT_TRUE(processEventsUntil([&] { return listsUnreadable("second.md"); }));
+    testing::processEventsFor(200ms);
+    EXPECT_EQ(notices.size(), 1U);
 }
 
 TEST_F(AppDelegateTest, AFirstLaunchBesideOnlyUnreadableFilesNamesThemWithoutSpeakingOfOtherPages) {

@@ -168,6 +168,41 @@ TEST_F(VeltoHostileFolder, AFirstLaunchBesideOnlyAFileThatCannotBeReadAsksBefore
     quit();
 }
 
+// Another program (a sync tool) makes a different page's file unreadable while the user types: Velto names it in a
+// banner and the tray menu, and no window of its own takes the keyboard from the page, so every word reaches it.
+TEST_F(VeltoHostileFolder, AnotherPagesFileTurningUnreadableWhileTheUserTypesTakesNoKeyFromThePage) {
+    writePageFile("other.md", "the other page\n");
+    // Older than the page typed on, so that the launch opens that one.
+    std::filesystem::last_write_time(session->pagesFolder() / "other.md",
+                                     std::filesystem::file_time_type::clock::now() - 24h);
+    writePageFile("good.md", "good page\n");
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+
+    ASSERT_EQ(session->tool({"xdotool", "key", "alt+space"}).exitStatus, 0);
+    std::optional<std::string> panel;
+    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+    std::string firstWords;
+    std::string lastWords;
+    for (int word = 1; word <= 30; ++word) {
+        (word <= 15 ? firstWords : lastWords) += "word" + std::to_string(word) + " ";
+    }
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", firstWords}).exitStatus, 0);
+
+    const std::string latin1 = "the other caf\xe9\n";
+    writePageFile("other.md", latin1);
+    ASSERT_TRUE(velto->waitForMilestone("unreadable files found", generous)) << velto->output();
+    ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "5", lastWords}).exitStatus, 0);
+
+    EXPECT_TRUE(pagesContain(firstWords + lastWords)) << pageFilesText(session->pagesFolder());
+    EXPECT_TRUE(session->visiblePanelWindow() == panel) << "the panel was hidden";
+    EXPECT_TRUE(session->focusedWindow() == panel) << "another window took the keyboard";
+    EXPECT_FALSE(velto->milestoneTime("unreadable files announced").has_value()) << "an alert named the file";
+    EXPECT_EQ(readWholeFile((session->pagesFolder() / "other.md").string()), latin1);
+    quit();
+}
+
 TEST_F(VeltoHostileFolder, ALibraryAnotherProgramHoldsIsAnnouncedUntilFreeAndThenOpensByItself) {
     writePageFile("good.md", "good page\n");
     std::filesystem::create_directories(session->pagesFolder() / ".velto");

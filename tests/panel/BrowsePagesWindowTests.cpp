@@ -507,11 +507,12 @@ TEST(BrowsePagesWindow, TheReviewOfARecoveredPageSaysWhyItExists) {
             harness.window->selectRow(0);
         }
         const QString guidance = harness.window->guidanceLabel()->text();
-        EXPECT_TRUE(guidance.contains("original page file was removed, emptied or could no longer be read"))
+        EXPECT_TRUE(guidance.contains("original page file was removed or emptied, or can’t be read or changed"))
             << guidance.toStdString();
         EXPECT_FALSE(guidance.contains("kept both versions")) << guidance.toStdString();
     }
     EXPECT_EQ(harness.buttons(), "1000") << "it can be opened, and there is nothing to choose between";
+    EXPECT_EQ(harness.window->windowTitle(), "Review Recovered Page") << "a recovered page is no conflict copy";
 }
 
 } // namespace

@@ -16,7 +16,7 @@ TEST(ConflictBanner, TellsWhoseVersionWasKeptApartAndHowManyPages) {
     const Case cases[] = {
         {"Page Recovered After File Removal", 1, true, "Page file removed · your edit was kept as a new page"},
         {"Page Recovered After File Removal", 1, false, "Page file removed · your edit was kept as a new page"},
-        {"Page Recovered From an Unreadable File", 1, false,
+        {"Page Recovered From a File That Can’t Be Read or Changed", 1, false,
          "Page file can’t be read or changed · your text was kept as a new page"},
         {"Changed Elsewhere", 1, true, "Changed elsewhere · your version was saved as a copy"},
         {"Changed Elsewhere", 3, true, "3 pages changed elsewhere · your versions were saved as copies"},

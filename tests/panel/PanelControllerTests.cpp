@@ -197,6 +197,43 @@ TEST(PanelControllerTests, ShowingTwiceShowsOnceAndAPendingBannerWaitsForTheShow
     EXPECT_EQ(closes, 1);
 }
 
+// Failing saves stay in the banner while they last and come back at each opening of the panel; the first save
+// that succeeds takes the banner away.
+TEST(PanelControllerBannerTests, FailingSavesStayInTheBannerAtEachOpeningUntilASaveSucceeds) {
+    PanelControllerSession session;
+    session.type(u"saved first");
+    session.controller->flushPendingChanges();
+    finish(session.store().flush());
+    const std::filesystem::path lockFile = session.store().folderURL() / ".velto" / "transaction.lock";
+    int otherProgram = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(otherProgram, 0);
+    ASSERT_EQ(::flock(otherProgram, LOCK_EX), 0);
+
+    session.type(u" then more");
+    session.controller->flushPendingChanges();
+    ASSERT_TRUE(processEventsUntil([&] { return session.store().lastSaveErrorDescription().has_value(); },
+                                   std::chrono::seconds(30)))
+        << "the save did not fail";
+    QWidget *banner = session.controller->feedbackPanelController().panel();
+    EXPECT_EQ(session.banner(), "Changes not saved · The library is busy");
+    EXPECT_TRUE(banner->isVisible());
+
+    // Another banner takes its place for a while; the next opening shows the failing saves again.
+    session.controller->showFeedback(PanelFeedback::confirmation(QStringLiteral("Page archived")));
+    session.controller->close();
+    session.controller->show(QRect(100, 0, 24, 24));
+    processEventsUntil([&] { return session.banner() == "Changes not saved · The library is busy"; });
+    EXPECT_EQ(session.banner(), "Changes not saved · The library is busy");
+    EXPECT_TRUE(banner->isVisible());
+
+    ::close(otherProgram);
+    session.controller->flushPendingChanges();
+    ASSERT_TRUE(processEventsUntil([&] { return !session.store().lastSaveErrorDescription().has_value(); },
+                                   std::chrono::seconds(30)))
+        << "the save did not succeed once the library was free";
+    EXPECT_TRUE(processEventsUntil([&] { return !banner->isVisible(); })) << "the banner outlived the failure";
+}
+
 } // namespace
 } // namespace velto
 

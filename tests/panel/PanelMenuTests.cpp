@@ -567,6 +567,28 @@ TEST_F(PanelMenu, APageWhoseFileCannotBeReadIsNamedByItsFileAndSaysWhyItCannotOp
                                  "select " + pageID(1).uppercaseText()}));
 }
 
+// Files that turn unreadable while Velto runs are named here, without a window that would take the keyboard from
+// the page; the list is the store's, read again at each opening, so a file readable again has left it.
+TEST_F(PanelMenu, FilesThatCannotBeReadAreListedFirstAndEachOpensThePagesFolder) {
+    MenuHarness harness(documentOf(loadedPage(1, "current", start)), VeltoAutoArchivePeriod::never(),
+                        {{"latin.md", "“latin.md” is not UTF-8 text."}, {"Notes/plan.md", "Permission denied"}});
+    std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
+    const std::string lines = dump(menu.get());
+    EXPECT_EQ(lines.rfind("⚠ Some Files Can’t Be Read tip: Velto can’t read these files in your Pages folder and "
+                          "leaves them as they are.\n"
+                          "  latin.md tip: “latin.md” is not UTF-8 text. Velto leaves the file as it is.\n"
+                          "  Notes/plan.md tip: Velto can’t read its file “Notes/plan.md”: Permission denied. Velto "
+                          "leaves it as it is.\n",
+                          0),
+              0u)
+        << lines;
+
+    QMenu *files = submenuNamed(menu.get(), QStringLiteral("⚠ Some Files Can’t Be Read"));
+    ASSERT_NE(files, nullptr);
+    files->actions().at(1)->trigger();
+    EXPECT_EQ(harness.calls, std::vector<std::string>{"open folder"});
+}
+
 // The menu, its question and the archiving itself count the same pages: a page whose file cannot be read has no
 // text here to archive, so it is listed but neither counted nor taken.
 TEST_F(PanelMenu, ArchivingOtherPagesCountsAndTakesOnlyThePagesWhoseTextIsHere) {

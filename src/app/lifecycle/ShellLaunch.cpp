@@ -132,17 +132,18 @@ void ShellLaunch::finishLaunchingWithPanel() {
     launchTrace::milestone("launch finished");
     // Loading and styling the current page copied it several times over; a big page's copies are gone now.
     giveFreedMemoryBack();
-    // After the tray icon is up, and again whenever a reload meets a file that was readable before.
-    connect(store_, &VeltoStoreSignals::unreadableFilesFound, this, &ShellLaunch::announceNewlyUnreadableFiles,
-            Qt::QueuedConnection);
     // Traced for measurements and tests from outside, which otherwise meet the notice only inside the tray menu.
     connect(store_, &VeltoStoreSignals::conflictNoticeRaised, this,
             [] { launchTrace::milestone("conflict notice raised"); });
+    connect(store_, &VeltoStoreSignals::unreadableFilesFound, this,
+            [] { launchTrace::milestone("unreadable files found"); });
     // From the event loop itself, not from inside the launch task, as both run modal loops; the Welcome only once
     // the notice is answered, so that it never opens over the notice, hides it and leaves it the keyboard.
     QTimer::singleShot(0, this, [this] {
         announceUnsavedTextFiles(options_.unsavedTextFolder,
                                  [this](const ShellAlert &alert) { return shell_.presentAlert(alert); });
+        // Only the files the launch met get an alert, before anyone types: a file that turns unreadable later
+        // is named by a banner of the panel and in the tray menu, which take no keys from the page.
         if (!store_->unreadableFiles().empty()) {
             announceNewlyUnreadableFiles();
         }

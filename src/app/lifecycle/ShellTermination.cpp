@@ -47,13 +47,40 @@ void ShellTermination::replyToTermination(bool allowingTermination) {
     exitApplication_(saveFailed || textOnNoPage ? 1 : 0);
 }
 
-QString terminationFailureText(const TerminationSaveFailure &failure) {
-    const QString onQuit = QStringLiteral(" If you quit, Velto keeps the text it couldn’t save in a file of its own "
-                                          "and names it the next time it opens.");
+namespace {
+
+/// What becomes of the text on a quit regardless: kept in a file of Velto's own, or, when that failed, lost.
+QString onQuitText(const UnsavedTextKeeping &keeping) {
+    if (keeping.failure) {
+        QString why = QString::fromStdString(*keeping.failure).trimmed();
+        if (!why.isEmpty() && !why.endsWith(QLatin1Char('.'))) {
+            why += QLatin1Char('.');
+        }
+        return QStringLiteral("\n\nVelto couldn’t keep the text in a file of its own either") +
+               (why.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + why) +
+               QStringLiteral(" The text is only in Velto’s panel now: if you quit, it is lost. Cancel keeps Velto "
+                              "open with your text.");
+    }
+    const QString where =
+        keeping.folder.empty()
+            ? QStringLiteral("in a file of its own")
+            : QStringLiteral("in a file in “%1”").arg(QString::fromStdString(keeping.folder.string()));
+    return QStringLiteral(" If you quit, Velto keeps the text it couldn’t save %1 and names it the next time it opens.")
+        .arg(where);
+}
+
+} // namespace
+
+QString quitRegardlessButton(const UnsavedTextKeeping &keeping) {
+    return keeping.failure ? QStringLiteral("Quit Without Saving") : QStringLiteral("Quit and Keep Text");
+}
+
+QString terminationFailureText(const TerminationSaveFailure &failure, const UnsavedTextKeeping &keeping) {
+    const QString quitChoice =
+        keeping.failure ? QStringLiteral("quit without saving.") : QStringLiteral("quit and keep the text.");
     if (failure.kind == TerminationSaveFailure::Kind::timedOut) {
-        return QStringLiteral("Saving is taking longer than expected. Try again, keep Velto open, or quit without "
-                              "saving.") +
-               onQuit;
+        return QStringLiteral("Saving is taking longer than expected. Try again, keep Velto open, or ") + quitChoice +
+               onQuitText(keeping);
     }
     // The store's description says why, and for a page too large to save, that some text must come out of it.
     QString why = QString::fromStdString(failure.description).trimmed();
@@ -68,16 +95,17 @@ QString terminationFailureText(const TerminationSaveFailure &failure) {
         why += QLatin1Char('.');
     }
     return (why.isEmpty() ? QString() : why + QLatin1Char('\n') + QLatin1Char('\n')) +
-           QStringLiteral("Your latest changes are not safely stored yet. Try saving again, keep Velto open, or "
-                          "quit without saving.") +
-           onQuit;
+           QStringLiteral("Your latest changes are not safely stored yet. Try saving again, keep Velto open, or ") +
+           quitChoice + onQuitText(keeping);
 }
 
 TerminationSaveDecision ShellTermination::presentTerminationFailure(const TerminationSaveFailure &failure) {
+    // Kept before the alert tells where the text is: the alert says so only when it is true.
+    const UnsavedTextKeeping keeping = keepNow_ ? keepNow_() : UnsavedTextKeeping{};
     int response = runAlertModally(
-        QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"), terminationFailureText(failure),
-        {QStringLiteral("Try Again"), QStringLiteral("Cancel"), QStringLiteral("Quit Without Saving")},
-        &terminationAlert_);
+        QMessageBox::Warning, QStringLiteral("Velto Couldn’t Save Before Quitting"),
+        terminationFailureText(failure, keeping),
+        {QStringLiteral("Try Again"), QStringLiteral("Cancel"), quitRegardlessButton(keeping)}, &terminationAlert_);
     if (response == firstAlertButton) {
         return TerminationSaveDecision::retry;
     }

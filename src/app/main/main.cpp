@@ -8,6 +8,7 @@
 #include "app/shell/Composition.h"
 #include "platform/ApplicationBundle.h"
 #include "platform/FreedMemory.h"
+#include "platform/desktop/GraphicalSession.h"
 #include "platform/desktop/TerminationSignals.h"
 #include "preferences/DefaultsDomain.h"
 
@@ -15,6 +16,8 @@
 #include <QtWidgets/QApplication>
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
 int main(int argc, char **argv) {
     using namespace velto;
@@ -27,6 +30,10 @@ int main(int argc, char **argv) {
     // The panel must be placed and the global shortcuts need X11: XWayland under a Wayland session.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
+        if (std::optional<std::string> missing = missingGraphicalSession()) {
+            std::fprintf(stderr, "%s\n", missing->c_str());
+            return 1;
+        }
     }
 
     QApplication application(argc, argv);

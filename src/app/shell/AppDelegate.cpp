@@ -47,6 +47,10 @@ AppDelegate::AppDelegate(ApplicationTestLaunchConfiguration testLaunchConfigurat
     connect(hotKeys_.get(), &GlobalHotKeys::appendClipboardPressed, this, &AppDelegate::appendClipboard);
     connect(termination_.get(), &ShellTermination::retryRequested, this, &AppDelegate::quit);
     termination_->setKeepUnsavedText([this] { return unsavedTextKeeper_ && unsavedTextKeeper_->keepBeforeExit(); });
+    termination_->setKeepUnsavedTextNow([this] {
+        return UnsavedTextKeeping{unsavedTextFolder(),
+                                  unsavedTextKeeper_ ? unsavedTextKeeper_->keepNow() : std::nullopt};
+    });
 }
 
 AppDelegate::~AppDelegate() {

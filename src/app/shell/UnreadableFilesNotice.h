@@ -10,9 +10,10 @@ namespace velto {
 
 class VeltoStore;
 
-/// The alert that names the Markdown files of the Pages folder that the store could not read. Each file is named
-/// once per launch: the files stay unread until the user does something about them, and a notice repeated at
-/// every reload would only be in the way.
+/// The alert that names the Markdown files of the Pages folder that the store could not read, raised at launch
+/// before anyone types. Each file is named once per launch: the files stay unread until the user does something
+/// about them, and a notice repeated would only be in the way. Files that turn unreadable later are named by the
+/// panel's banner and the tray menu, which take no keys from the page.
 class UnreadableFilesNotice {
 public:
     /// The alert for the store's unreadable files not named yet, which count as named from now on; none when

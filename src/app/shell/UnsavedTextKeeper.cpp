@@ -81,6 +81,20 @@ bool UnsavedTextKeeper::keepBeforeExit() {
     return true;
 }
 
+std::optional<std::string> UnsavedTextKeeper::keepNow() {
+    writing_.waitForFinished();
+    reportFailures(); // those of an earlier write, which this one answers again
+    if (holdsUnsavedText(store_)) {
+        keepUnsavedTexts(store_, fileSystem_, folder_, systemClock().now(), kept_);
+    }
+    std::optional<std::string> failure;
+    if (!kept_.failures.empty()) {
+        failure = kept_.failures.back();
+    }
+    reportFailures();
+    return failure;
+}
+
 // Nobody may be there to see an alert (a logout, or saves failing in the background): the error output tells.
 void UnsavedTextKeeper::reportFailures() {
     for (const std::string &failure : kept_.failures) {

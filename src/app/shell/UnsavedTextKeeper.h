@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace velto {
 
@@ -29,6 +31,9 @@ public:
     /// Before the application exits, on this thread: waits for a write under way, then keeps what the store still
     /// holds on no disk. Answers whether any typed text is on no page (kept here, or lost when keeping failed).
     bool keepBeforeExit();
+    /// While a quit waits for the user, on this thread: waits for a write under way, then keeps what the store
+    /// holds on no disk. Answers why keeping failed; none when it did not.
+    std::optional<std::string> keepNow();
 
 private:
     void saveEnded();

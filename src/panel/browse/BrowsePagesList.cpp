@@ -314,7 +314,7 @@ QString BrowsePagesList::pageDetail(const VeltoPage &page, Date now) const {
             label = QStringLiteral("Saved conflict copy");
         }
     } else if (page.fileSlug == "recovered-page") {
-        label = QStringLiteral("Recovered after its file was removed or made unreadable");
+        label = QStringLiteral("Recovered after its file was removed, or could no longer be read or changed");
     } else if (page.id == document_.currentPage.id) {
         label = QStringLiteral("Current page");
     }

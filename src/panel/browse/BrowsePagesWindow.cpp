@@ -30,8 +30,8 @@ const QString guidanceText = QStringLiteral(
     "Velto kept both versions because the same lines changed in two places. Select the saved copy, then choose "
     "which version to keep.");
 const QString recoveredPageHelp = QStringLiteral(
-    "Velto kept your text as a new page when the original page file was removed, emptied or could no longer be "
-    "read. There is no other version to choose: open the page to go on writing.");
+    "Velto kept your text as a new page because the original page file was removed or emptied, or can’t be read "
+    "or changed. There is no other version to choose: open the page to go on writing.");
 const QString currentCopyHelp =
     QStringLiteral("This saved copy is the page open in the panel. Open another page, then choose again.");
 const QString copyOfItselfHelp = QStringLiteral(
@@ -217,6 +217,12 @@ void BrowsePagesWindow::showConflictCopies(const std::vector<Uuid> &pageIDs) {
                                          : QStringLiteral("Search saved conflict copies"));
     setConflictReviewMode(true);
     present();
+    // Recovered pages are no conflict copies: the window says what they are.
+    if (list_.guidance(std::nullopt) == BrowseReviewGuidance::recoveredPage) {
+        setWindowTitle(one ? QStringLiteral("Review Recovered Page") : QStringLiteral("Review Recovered Pages"));
+        searchField_->setPlaceholderText(one ? QStringLiteral("Search recovered page")
+                                             : QStringLiteral("Search recovered pages"));
+    }
 }
 
 void BrowsePagesWindow::present() {

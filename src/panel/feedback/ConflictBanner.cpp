@@ -7,7 +7,7 @@ PanelFeedback conflictBanner(const VeltoSaveConflictPresentation &notice, bool h
     QString message;
     if (notice.title == "Page Recovered After File Removal") {
         message = QStringLiteral("Page file removed · your edit was kept as a new page");
-    } else if (notice.title == "Page Recovered From an Unreadable File") {
+    } else if (notice.title == "Page Recovered From a File That Can’t Be Read or Changed") {
         message = QStringLiteral("Page file can’t be read or changed · your text was kept as a new page");
     } else if (holdsOwnEdits && notice.pageIDs.size() == 1) {
         message = QStringLiteral("Changed elsewhere · your version was saved as a copy");

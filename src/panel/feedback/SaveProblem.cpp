@@ -38,4 +38,10 @@ QString title(const std::string &description) {
                             : QStringLiteral("Changes not saved \u00b7 ") + reason;
 }
 
+PanelFeedback banner(const std::string &description) {
+    // An hour at most: the store says when saves succeed again, and the next opening shows it again meanwhile.
+    constexpr double whileSavesFail = 60 * 60;
+    return {title(description), PanelFeedback::Emphasis::informational, whileSavesFail};
+}
+
 } // namespace velto::SaveProblem

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panel/feedback/PanelFeedback.h"
+
 #include <QtCore/QString>
 
 #include <string>
@@ -16,5 +18,9 @@ QString title(const std::string &description);
 /// file that could not be read: the clause before a colon ("The library is busy"), or a short description as a
 /// whole ("No space left on device", "Input/output error"); empty when the description is a long sentence.
 QString shortReason(const std::string &description);
+
+/// The banner of failing saves: `title`, held while saves fail (a save that succeeds takes it away) and shown
+/// again at each opening of the panel, so that the state is visible as long as it lasts.
+PanelFeedback banner(const std::string &description);
 
 } // namespace velto::SaveProblem

@@ -203,7 +203,9 @@ QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page,
         return QStringLiteral("Saved because this page changed elsewhere.\n\n") + excerpt;
     }
     if (page.fileSlug == "recovered-page") {
-        return QStringLiteral("Recovered after the original page file was removed, emptied or made unreadable.\n\n") +
+        return QStringLiteral(
+                   "Recovered after the original page file was removed or emptied, or could no longer be read or "
+                   "changed.\n\n") +
                excerpt;
     }
     return excerpt;
@@ -227,6 +229,9 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
         item.enabled = false;
         item.toolTip = fromUtf8(*saveError);
         menu.items.push_back(item);
+    }
+    if (!store_.unreadableFiles().empty()) {
+        menu.items.push_back(unreadableFilesItem());
     }
     if (const std::optional<VeltoSaveConflictPresentation> &conflict = store_.lastSaveConflictPresentation()) {
         PanelMenuItem item;
@@ -256,6 +261,25 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
     menu.items.push_back(PanelMenuItem::separator());
     menu.items.push_back(commandItem(VeltoCommandID::openSettings));
     return menu;
+}
+
+// The files the last load could not read, for as long as they stay so: a file readable again leaves the list at
+// the next reload. Choosing one opens the Pages folder, where the user can deal with it.
+PanelMenuItem VeltoPanelMenuController::unreadableFilesItem() const {
+    auto files = std::make_shared<PanelMenu>();
+    files->title = QStringLiteral("Some Files Can’t Be Read");
+    for (const VeltoUnreadablePageFile &file : store_.unreadableFiles()) {
+        PanelMenuItem item;
+        item.text = fromUtf8(file.relativePath);
+        item.toolTip = unreadableExplanation(file);
+        item.trigger = actions_.openPagesFolder;
+        files->items.push_back(item);
+    }
+    PanelMenuItem item;
+    item.text = QStringLiteral("⚠ Some Files Can’t Be Read");
+    item.toolTip = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are.");
+    item.submenu = std::move(files);
+    return item;
 }
 
 PanelMenuItem VeltoPanelMenuController::commandItem(VeltoCommandID id) const {

@@ -29,8 +29,8 @@ struct PanelMenuConfirmation {
     friend bool operator==(const PanelMenuConfirmation &, const PanelMenuConfirmation &) = default;
 };
 
-/// Builds the menu of the tray icon's secondary click: the save-problem and conflict lines when there are
-/// any, a line about the current page, "Start New Page", the "Browse Pages" submenu with the recent pages,
+/// Builds the menu of the tray icon's secondary click: the save-problem, unreadable-files and conflict lines when
+/// there are any, a line about the current page, "Start New Page", the "Browse Pages" submenu with the recent pages,
 /// the archived pages (50 at a time, later ones in submenus filled when opened) and the page-wide actions,
 /// and "Settings…". Every choice becomes one call of `Actions`. Main thread only.
 class VeltoPanelMenuController : public QObject {
@@ -99,6 +99,8 @@ public:
 private:
     Date now() const { return clock_->now(); }
     PanelMenuItem commandItem(VeltoCommandID id) const;
+    /// "⚠ Some Files Can’t Be Read", whose submenu lists the files of the Pages folder that can't be read.
+    PanelMenuItem unreadableFilesItem() const;
     PanelMenu makeBrowsePagesMenu();
     PanelMenu makeArchivedPagesMenu(std::shared_ptr<const std::vector<VeltoPage>> pages);
     void addArchivedPageBatch(PanelMenu &menu, const std::shared_ptr<const std::vector<VeltoPage>> &pages,

@@ -5,6 +5,7 @@
 #include "panel/browse/BrowsePagesWindow.h"
 #include "panel/feedback/ConflictBanner.h"
 #include "panel/feedback/SaveProblem.h"
+#include "panel/feedback/UnreadableFilesBanner.h"
 #include "panel/menu/PanelMenus.h"
 #include "panel/pages/PageEditingSession.h"
 #include "panel/view/VeltoPanelView.h"
@@ -78,13 +79,28 @@ void VeltoPanelController::connectParts() {
             showFeedback(conflictBanner(*notice, store_.conflictNoticeHoldsOwnEdits()));
         }
     });
+    // Files that turn unreadable while the user types are named without a window of their own: a window would
+    // take the keyboard from the page, and the words typed meanwhile would reach no file.
+    connect(&store_, &VeltoStoreSignals::unreadableFilesFound, this,
+            [this] { showFeedback(unreadableFilesBanner(store_.unreadableFiles())); });
     // The same words as the tray menu's warning, so that the panel and the menu tell one story.
-    connect(&store_, &VeltoStoreSignals::saveFailed, this, [this] {
-        if (const std::optional<std::string> &error = store_.lastSaveErrorDescription()) {
-            showFeedback(PanelFeedback{SaveProblem::title(*error), PanelFeedback::Emphasis::informational,
-                                       PanelFeedback::standardDuration});
+    connect(&store_, &VeltoStoreSignals::saveFailed, this, &VeltoPanelController::showSaveProblem);
+    connect(&store_, &VeltoStoreSignals::saveEnded, this, [this] {
+        if (showsSaveProblem_ && !store_.lastSaveErrorDescription()) {
+            // Saved now: the banner, shown or waiting for the next opening, would say what is no longer true.
+            parts_.banners->dropPending();
+            hideFeedback();
         }
     });
+}
+
+// Held while saves fail, and again at each opening of the panel: a banner of a few seconds left only the tray
+// menu's line, which nobody looks at while typing.
+void VeltoPanelController::showSaveProblem() {
+    if (const std::optional<std::string> &error = store_.lastSaveErrorDescription()) {
+        showFeedback(SaveProblem::banner(*error));
+        showsSaveProblem_ = true;
+    }
 }
 
 void VeltoPanelController::showCurrentPage() {
@@ -185,6 +201,9 @@ void VeltoPanelController::showPanel(std::optional<QRect> anchor, std::optional<
     view.setFocus(Qt::ActiveWindowFocusReason);
     view.scrollRangeToVisible(view.selectedRange());
     parts_.panelView->updateScrollIndicators();
+    if (store_.lastSaveErrorDescription() && !parts_.banners->pending()) {
+        showSaveProblem();
+    }
     parts_.banners->panelDidShow();
 }
 
@@ -315,10 +334,12 @@ bool VeltoPanelController::append(const QString &text) {
 // ---- feedback and appearance ----
 
 void VeltoPanelController::showFeedback(const PanelFeedback &feedback) {
+    showsSaveProblem_ = false;
     parts_.banners->show(feedback);
 }
 
 void VeltoPanelController::hideFeedback() {
+    showsSaveProblem_ = false;
     parts_.banners->hide();
 }
 

@@ -121,6 +121,8 @@ private:
     void showCurrentPage();
     void showPanel(std::optional<QRect> anchor, std::optional<std::uint32_t> keyEventTime);
     void popoverDidClose();
+    /// The banner of failing saves, with their cause, while they fail.
+    void showSaveProblem();
     void refreshAppearance();
     void interpretPastedMarkdown();
     // The commands, from the text view; what they ask of the panel.
@@ -147,6 +149,7 @@ private:
 
     VeltoStore &store_;
     PanelParts parts_;
+    bool showsSaveProblem_ = false; // the banner shown or waiting is that of failing saves
     // Last: it goes first, so that no change of the text reaches a controller half gone.
     editor::Subscription textEdits_;
 };
