@@ -99,6 +99,26 @@ void requireReplaceable(const std::filesystem::path &url, velto::FileSystem &fil
     }
 }
 
+/// The text of a page file that refuses to be changed, when it holds the page exactly as the store does but for the
+/// identifier a save adds to plain files: nothing was typed into the page, so nothing is to be kept beside the
+/// file. Nothing when the file may be changed, cannot be read, or holds other text.
+std::optional<std::string> textOfRefusingFileHoldingThePage(const VeltoPage &page, const std::filesystem::path &url,
+                                                            velto::FileSystem &fileManager) {
+    if (!fileManager.refusesWriting(url)) {
+        return std::nullopt;
+    }
+    std::string text;
+    try {
+        text = pageFileText(url, fileManager);
+    } catch (const velto::PageFileError &) {
+        return std::nullopt;
+    }
+    if (VeltoPageFileContent::fileTextCarryingIdentifier(text, page.id) != page.persistedFileContents()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
 DiskComparison comparedWithBaseline(const VeltoPage &page, const VeltoPageBaseline &baseline, bool absentCountsAsSame,
                                     BaselineComparison comparison, const std::filesystem::path &folderURL,
                                     velto::FileSystem &fileManager) {
@@ -280,6 +300,10 @@ struct Resolution {
                 throw;
             }
             const VeltoPage page = *found;
+            if (auto text = textOfRefusingFileHoldingThePage(page, error.url(), fileManager)) {
+                result.pagesLeftAsTheirFilesHoldThem.insert_or_assign(pageID, std::move(*text));
+                return;
+            }
             auto recovered = preservedPage(request, page, std::nullopt, folderURL, fileManager);
             result.conflictPageOrigins[recovered.page.id] = {error.url(), recovered.fileExisted};
             recordRecoveredPageBesideUnreadableFile(page, baseline, std::move(recovered.page),

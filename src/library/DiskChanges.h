@@ -40,6 +40,10 @@ struct VeltoResolvedDiskChanges {
     std::map<velto::Uuid, velto::Uuid> pageIDReplacements; // conflicting page to recovered page
     std::map<velto::Uuid, velto::VeltoPage> mergedPages;
     std::vector<VeltoPageLeftUnread> pagesLeftUnread; // recorded pages whose unreadable files stay as they are
+    /// Pages whose files refuse to be changed while holding exactly what the store holds, but for the identifier a
+    /// save would add: nothing typed is at stake, so the save leaves each file as it is and records the page as
+    /// this text, by page.
+    std::map<velto::Uuid, std::string> pagesLeftAsTheirFilesHoldThem;
     /// The save replaces a file the checks read only while it still holds exactly what they read.
     ObservedPageFiles observedPageFiles;
     std::map<velto::Uuid, ConflictPageOrigin> conflictPageOrigins; // by the conflict page's identifier
@@ -90,7 +94,10 @@ mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request, 
 /// has gone or been emptied, the store's text as a recovered page in the page's place. A file that another
 /// program replaced with one that cannot be read (too large, not UTF-8 text, no permission to read it) is never
 /// written over: the store's text becomes a recovered page in the page's place too, while the page stays recorded
-/// at that file, which the save leaves as it is (`pagesLeftUnread`). Conflict pages get identifiers from the
+/// at that file, which the save leaves as it is (`pagesLeftUnread`). A file that refuses to be changed (its owner
+/// made it read-only) while it holds the page as the store does, but for the identifier, is no conflict: the page
+/// is saved as its file holds it (`pagesLeftAsTheirFilesHoldThem`), so only typed text is ever recovered beside
+/// it. Conflict pages get identifiers from the
 /// save's operation, so a repeated save finds and reuses the file of its first attempt.
 ///
 /// `pagesWrittenWithoutChangeMark` are pages that the save writes although the store did not mark them

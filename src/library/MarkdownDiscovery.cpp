@@ -99,6 +99,7 @@ private:
     bool askAvailability(InspectedFile &file);
     void readPageFile(InspectedFile &file);
     void discoverFile(InspectedFile &file);
+    bool needsIdentifierWritten(const InspectedFile &file, const Uuid &id) const;
     VeltoLibraryPageRecord discoveredRecord(const Uuid &id, const InspectedFile &file) const;
     void dropDisplacedRecords();
     // D. and E. Pages without a discovered file.
@@ -443,7 +444,8 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
     auto existing = recordsByID.find(id);
     const VeltoLibraryPageRecord *existingRecord = existing != recordsByID.end() ? &existing->second : nullptr;
     auto record = discoveredRecord(id, file);
-    if (existingRecord == nullptr || !record.describesSamePageMutation(*existingRecord) || fileID != id) {
+    if (existingRecord == nullptr || !record.describesSamePageMutation(*existingRecord) ||
+        needsIdentifierWritten(file, id)) {
         changedPageIDs.insert(id);
     }
     if (pathRecord != nullptr && pathRecord->id != id) {
@@ -456,6 +458,15 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
         discoveredTexts[id] = {file.relativePath, record.contentChecksum, std::move(file.content)};
     }
     recordsByID[id] = std::move(record);
+}
+
+// A plain file gets its page's identifier at the next save; one that refuses to be changed (its owner made it
+// read-only) stays as it is, the page recorded at its path, instead of being saved again at every launch.
+bool DiscoveryPass::needsIdentifierWritten(const InspectedFile &file, const Uuid &id) const {
+    if (file.pageID == id) {
+        return false;
+    }
+    return file.pageID.has_value() || !fileManager.refusesWriting(file.url);
 }
 
 VeltoLibraryPageRecord DiscoveryPass::discoveredRecord(const Uuid &id, const InspectedFile &file) const {

@@ -1,5 +1,6 @@
 #include "library/UnsavedTextFiles.h"
 
+#include "platform/FilePermissions.h"
 #include "platform/Text.h"
 
 #include <cerrno>
@@ -15,6 +16,22 @@ namespace {
 constexpr const char *namesToTellFile = ".to-name";
 constexpr std::size_t titleGraphemes = 40;
 constexpr std::size_t namesToTellBytes = 1024 * 1024;
+/// A name is bounded in bytes by the file system (NAME_MAX): the title leaves room for the time it was kept, the
+/// number a taken name gets and the extension, so that no first line, however long its characters are in UTF-8,
+/// makes a name the file system refuses.
+constexpr std::size_t longestFileNameBytes = 255;
+constexpr std::size_t bytesAfterTitle = sizeof(" 2026-12-10 17.04.05") - 1 + sizeof(" 4294967295") - 1 + 3;
+constexpr std::size_t longestTitleBytes = longestFileNameBytes - bytesAfterTitle;
+
+/// The first words, whole characters only, no more than a file manager shows at a glance and a name may hold.
+std::string boundedTitle(std::string_view words) {
+    std::size_t graphemes = titleGraphemes;
+    std::string title = velto::text::graphemePrefix(words, graphemes);
+    while (title.size() > longestTitleBytes) {
+        title = velto::text::graphemePrefix(words, --graphemes);
+    }
+    return title;
+}
 
 /// "Shopping list" for "\n# Shopping list\n…": the first line with words, without heading marks, no longer than a
 /// file manager shows at a glance.
@@ -29,7 +46,7 @@ std::string titleOf(std::string_view text) {
         }
         words = velto::text::trimmingWhitespace(words);
         if (!words.empty()) {
-            return velto::text::graphemePrefix(words, titleGraphemes);
+            return boundedTitle(words);
         }
     }
     return {};
@@ -83,6 +100,28 @@ std::filesystem::path writeUnderFreeName(velto::FileSystem &fileSystem, const st
     }
 }
 
+/// Only the user may look into the folder: a kept file is there before it has its page's permissions, and a private
+/// page's text must never be readable meanwhile. Where the folder's permissions cannot be changed (another user's
+/// folder), the text is kept all the same.
+void keepFolderPrivate(const std::filesystem::path &folder) {
+    try {
+        velto::setFilePermissions(folder, std::filesystem::perms::owner_all);
+    } catch (const velto::FileSystemError &) {
+    }
+}
+
+/// The kept file is readable by those who may read the page, and its owner may always read and change it: a private
+/// page's text stays private, a shared page's stays shared. The text is kept whether or not that succeeds.
+void giveThePagesReaders(const std::filesystem::path &kept, std::filesystem::perms pagePermissions) {
+    using std::filesystem::perms;
+    const perms readAndWrite = perms::owner_read | perms::owner_write | perms::group_read | perms::group_write |
+                               perms::others_read | perms::others_write;
+    try {
+        velto::setFilePermissions(kept, (pagePermissions & readAndWrite) | perms::owner_read | perms::owner_write);
+    } catch (const velto::FileSystemError &) {
+    }
+}
+
 std::vector<std::string> namesToTell(velto::FileSystem &fileSystem, const std::filesystem::path &folder) {
     std::filesystem::path list = folder / namesToTellFile;
     if (!fileSystem.status(list).has_value()) {
@@ -106,12 +145,26 @@ std::string unsavedTextFileName(std::string_view text, velto::Date keptAt) {
 }
 
 std::filesystem::path keepUnsavedText(velto::FileSystem &fileSystem, const std::filesystem::path &folder,
-                                      std::string_view text, velto::Date keptAt) {
+                                      std::string_view text, velto::Date keptAt,
+                                      std::optional<std::filesystem::perms> pagePermissions) {
     if (!folder.is_absolute()) { // no home folder: never a folder relative to wherever Velto was started
         throw velto::FileSystemError(ENOENT, folder, "Creating", "Velto has no data folder to keep the text in.");
     }
     fileSystem.createDirectories(folder);
-    std::filesystem::path kept = writeUnderFreeName(fileSystem, folder, unsavedTextFileName(text, keptAt), text);
+    keepFolderPrivate(folder);
+    std::filesystem::path kept;
+    try {
+        kept = writeUnderFreeName(fileSystem, folder, unsavedTextFileName(text, keptAt), text);
+    } catch (const velto::FileSystemError &error) {
+        if (error.code() != ENAMETOOLONG) {
+            throw;
+        }
+        // A file system with a shorter limit than most: the name never stops the text from being kept.
+        kept = writeUnderFreeName(fileSystem, folder, unsavedTextFileName("", keptAt), text);
+    }
+    if (pagePermissions) {
+        giveThePagesReaders(kept, *pagePermissions);
+    }
     std::vector<std::string> names = namesToTell(fileSystem, folder);
     names.push_back(kept.filename().string());
     fileSystem.writeAtomically(folder / namesToTellFile, velto::text::join(names, "\n") + "\n");

@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,15 +16,18 @@
 namespace VeltoPageLibrary {
 
 /// "Shopping list 2026-12-10 17.04.05.md" for a text whose first line is "# Shopping list", kept on 10 December 2026
-/// at 17:04:05 UTC; "Untitled …" for a text without words. Never holds a "/" or starts with ".".
+/// at 17:04:05 UTC; "Untitled …" for a text without words. Never holds a "/" or starts with ".", and never longer than
+/// the 255 bytes a file name may have: a long first line is cut between characters.
 std::string unsavedTextFileName(std::string_view text, velto::Date keptAt);
 
-/// Writes the text whole into a new file of `folder` (made when missing) and notes the file to be named; answers the
-/// file. A file of the name already there is left as it is: the name gets " 2", " 3", …. The text is written
-/// atomically, so a failure leaves no part of it behind and throws FileSystemError; the file counts as kept only
-/// once it is whole.
+/// Writes the text whole into a new file of `folder` (made when missing, and only its owner may look into it) and
+/// notes the file to be named; answers the file. A file of the name already there is left as it is: the name gets
+/// " 2", " 3", …; a name the file system finds too long gives way to "Untitled …". The file gets the read and write
+/// permissions of the page's file (`pagePermissions`), its owner's always. The text is written atomically, so a
+/// failure leaves no part of it behind and throws FileSystemError; the file counts as kept only once it is whole.
 std::filesystem::path keepUnsavedText(velto::FileSystem &fileSystem, const std::filesystem::path &folder,
-                                      std::string_view text, velto::Date keptAt);
+                                      std::string_view text, velto::Date keptAt,
+                                      std::optional<std::filesystem::perms> pagePermissions = std::nullopt);
 
 /// The kept files the user has not been told of yet, oldest first; a noted file that is gone is left out.
 std::vector<std::filesystem::path> unsavedTextFilesToName(velto::FileSystem &fileSystem,

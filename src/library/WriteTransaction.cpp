@@ -105,6 +105,13 @@ recordsOfRemovedPages(const VeltoSaveRequest &request, const std::optional<Velto
     return recorded;
 }
 
+/// The text as a page file's written text, for a page whose file already holds it.
+velto::WrittenFileText writtenFileText(std::string_view text) {
+    velto::FileTextBuffer buffer(text.size());
+    buffer.append(text);
+    return {std::move(buffer), false};
+}
+
 /// A page of the save and the name of its file in the Pages folder.
 struct NamedPage {
     Uuid pageID;
@@ -130,6 +137,12 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
     for (const auto &pageID : identifiers) {
         auto page = table.find(pageID);
         if (page == table.end()) {
+            continue;
+        }
+        // A file that refuses the identifier alone is left as it is; the page is recorded as the file holds it.
+        if (auto left = resolved.pagesLeftAsTheirFilesHoldThem.find(pageID);
+            left != resolved.pagesLeftAsTheirFilesHoldThem.end()) {
+            texts.emplace(pageID, writtenFileText(left->second));
             continue;
         }
         velto::WrittenFileText text = page->second->persistedFileText();

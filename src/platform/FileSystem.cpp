@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Text.h"
 #include "platform/Uuid.h"
 
 #include <cerrno>
@@ -84,9 +85,38 @@ bool FileSystem::holdsExactly(const std::filesystem::path &path, std::string_vie
     }
 }
 
+namespace {
+
+/// The 255 bytes a file name may have (NAME_MAX).
+constexpr std::size_t longestFileNameBytes = 255;
+
+/// The longest beginning of the text of whole characters that takes no more than `bytes` bytes; bytes that are no
+/// UTF-8 are cut anywhere.
+std::string prefixWithinBytes(std::string_view text, std::size_t bytes) {
+    if (!text::isValidUTF8(text)) {
+        return std::string(text.substr(0, bytes));
+    }
+    std::size_t characters = text::graphemeCount(text);
+    std::string prefix = text::graphemePrefix(text, characters);
+    while (prefix.size() > bytes) {
+        prefix = text::graphemePrefix(text, --characters);
+    }
+    return prefix;
+}
+
+} // namespace
+
 std::filesystem::path keptFileName(const std::filesystem::path &path) {
     std::string mark = " (kept " + Uuid::random().lowercaseText().substr(30) + ")";
-    return path.parent_path() / (path.stem().string() + mark + path.extension().string());
+    std::string stem = path.stem().string();
+    std::string extension = path.extension().string();
+    if (mark.size() + extension.size() > longestFileNameBytes) {
+        stem = path.filename().string(); // no extension of a usual length: the mark ends the name
+        extension.clear();
+    }
+    // A name that took nearly all of its bytes already gives up the end of its stem to the mark.
+    stem = prefixWithinBytes(stem, longestFileNameBytes - mark.size() - extension.size());
+    return path.parent_path() / (stem + mark + extension);
 }
 
 ProvenRemovalOutcome FileSystem::removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,

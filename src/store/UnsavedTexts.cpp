@@ -1,7 +1,9 @@
 #include "store/UnsavedTexts.h"
 
+#include "library/PageFileNaming.h"
 #include "library/UnsavedTextFiles.h"
 #include "model/ContentChecksum.h"
+#include "platform/FilePermissions.h"
 #include "store/PendingEdits.h"
 #include "store/Store.h"
 
@@ -36,7 +38,8 @@ std::vector<VeltoUnsavedText> unsavedTexts(const VeltoStore &store) {
     auto take = [&](const VeltoPage &page) {
         const VeltoPageFileContent *content = page.content.asLoaded();
         if (content != nullptr && !content->body.text().empty() && hasPendingChange(store.mutations(), page.id)) {
-            texts.push_back({page.id, content->body});
+            texts.push_back({page.id, content->body,
+                             store.folderURL() / VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page))});
         }
     };
     take(store.document().currentPage);
@@ -65,11 +68,17 @@ void keepUnsavedTexts(const std::vector<VeltoUnsavedText> &texts, FileSystem &fi
             if (previous != kept.files.end() && replaceKeptFile(fileSystem, previous->second, text)) {
                 keeping.file = previous->second.file;
             } else {
-                keeping.file = VeltoPageLibrary::keepUnsavedText(fileSystem, folder, text, now);
+                std::optional<std::filesystem::perms> pagePermissions;
+                if (unsaved.pageFile) {
+                    pagePermissions = filePermissions(*unsaved.pageFile);
+                }
+                keeping.file = VeltoPageLibrary::keepUnsavedText(fileSystem, folder, text, now, pagePermissions);
             }
             kept.files.insert_or_assign(unsaved.pageID, std::move(keeping));
+            kept.notKept.erase(unsaved.pageID);
         } catch (const std::exception &error) {
             kept.failures.emplace_back(error.what());
+            kept.notKept.insert_or_assign(unsaved.pageID, error.what());
         }
     }
 }
@@ -93,6 +102,7 @@ void withdrawKeptTexts(FileSystem &fileSystem, const std::filesystem::path &fold
         }
     }
     kept.files.clear();
+    kept.notKept.clear(); // the texts are in their pages
 }
 
 } // namespace velto

@@ -23,6 +23,8 @@ class VeltoStore;
 struct VeltoUnsavedText {
     Uuid pageID;
     CopyOnWriteText text;
+    /// The page's file, whose readers the kept file keeps; nothing for a page without one.
+    std::optional<std::filesystem::path> pageFile;
 };
 
 /// One file a page's text was kept in: what it holds, by checksum, so that it is only ever written over or removed
@@ -37,7 +39,15 @@ struct VeltoKeptText {
 struct VeltoKeptTexts {
     std::map<Uuid, VeltoKeptText> files;
     std::vector<std::string> failures;
+    /// The pages whose text the last keep could not write, with why: that text is in no file, only in the page Velto
+    /// holds (an earlier text of the page stays in its file of `files`, when it has one).
+    std::map<Uuid, std::string> notKept;
 };
+
+/// Whether the last keep left typed text in no file.
+inline bool lastKeepFailed(const VeltoKeptTexts &kept) {
+    return !kept.notKept.empty();
+}
 
 /// The loaded pages that hold a change not on disk, the current page first; none while the library waits for its
 /// recovery, which saves nothing.
@@ -48,7 +58,8 @@ bool holdsUnsavedText(const VeltoStore &store);
 
 /// Writes each text into the file `kept` holds for its page, while that file still holds what was kept there, else
 /// into a new file of `folder`, which `kept` then holds. A text kept unchanged before is not written again.
-/// Failures are added to `kept`. Runs on any thread: it reads only the texts.
+/// Failures are added to `kept`, and each page whose text could not be written is in `kept.notKept` until a keep of
+/// it succeeds. Runs on any thread: it reads only the texts.
 void keepUnsavedTexts(const std::vector<VeltoUnsavedText> &texts, FileSystem &fileSystem,
                       const std::filesystem::path &folder, Date now, VeltoKeptTexts &kept);
 

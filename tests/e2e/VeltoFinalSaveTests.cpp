@@ -166,10 +166,23 @@ struct CauseCase {
     std::size_t pageBytes;           // of the page's file at launch; 0: a line of words
     std::optional<int> logoutStatus; // where it is certain
     KeptIn keptIn;
+    const char *firstLine = "first words"; // of a page of a line of words
 };
+
+/// Eleven family emoji: 275 bytes of UTF-8 in 11 characters, more than a file name may hold.
+const std::string elevenFamilies = [] {
+    std::string line;
+    for (int family = 0; family < 11; ++family) {
+        line += "\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466";
+    }
+    return line;
+}();
 
 const CauseCase causes[] = {
     {Cause::readOnlyPagesFolder, "ReadOnlyPagesFolder", 0, 1, KeptIn::unsavedText},
+    // The kept file is named after the first line, which is longer in bytes than a name may be.
+    {Cause::readOnlyPagesFolder, "ReadOnlyPagesFolderEmojiFirstLine", 0, 1, KeptIn::unsavedText,
+     elevenFamilies.c_str()},
     {Cause::pageTypedPastTheLimit, "PageTypedPastTheLimit", largestPageFile - 600, 1, KeptIn::unsavedText},
     // Velto cannot write into such a file: it keeps the page's text as a recovered page and leaves the file be; a
     // logout may come before Velto has read the new file, so any file will do.
@@ -239,7 +252,7 @@ TEST_P(VeltoFinalSaveCause, TheTypedWordsAreInAFileAfterVeltoEnds) {
     if (c.pageBytes > 0) {
         writePlainLines(page(), c.pageBytes);
     } else {
-        std::ofstream(page()) << "first words\n";
+        std::ofstream(page()) << c.firstLine << "\n";
     }
     launch();
     ASSERT_NO_FATAL_FAILURE(showPanelAtTheEnd());
@@ -280,7 +293,7 @@ TEST_P(VeltoFinalSaveCause, TheTypedWordsAreInAFileAfterVeltoEnds) {
     } else if (c.keptIn == KeptIn::unsavedText) {
         ASSERT_EQ(holding.front().parent_path(), unsavedTextFolder());
         const std::string kept = readWholeFile(holding.front().string());
-        EXPECT_EQ(kept.rfind(c.pageBytes > 0 ? "plain words" : "first words", 0), 0u) << "not the page's whole text";
+        EXPECT_EQ(kept.rfind(c.pageBytes > 0 ? "plain words" : c.firstLine, 0), 0u) << "not the page's whole text";
         EXPECT_GE(kept.size(), c.pageBytes);
         if (ending == Ending::kill) {
             EXPECT_TRUE(velto->milestoneTime("unsaved text kept").has_value());

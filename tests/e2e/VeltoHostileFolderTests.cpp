@@ -203,6 +203,31 @@ TEST_F(VeltoHostileFolder, AnotherPagesFileTurningUnreadableWhileTheUserTypesTak
     quit();
 }
 
+// License files ship read-only: such a file is a page Velto shows and leaves as it is. Neither the first launch
+// nor the next writes into it, keeps a copy of it or gives a notice; the plain file beside it gets its identifier.
+TEST_F(VeltoHostileFolder, AReadOnlyMarkdownFileIsAPageAndTwoLaunchesKeepNoCopyOfIt) {
+    const std::string license = "The License\n\nPermission is hereby granted, free of charge.\n";
+    writePageFile("plain.md", "plain page\n");
+    writePageFile("LICENSE.md", license);
+    std::filesystem::permissions(session->pagesFolder() / "LICENSE.md", std::filesystem::perms::owner_read |
+                                                                            std::filesystem::perms::group_read |
+                                                                            std::filesystem::perms::others_read);
+
+    for (int launch = 1; launch <= 2; ++launch) {
+        SCOPED_TRACE("launch " + std::to_string(launch));
+        velto = std::make_unique<VeltoProcess>(*session);
+        ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+        ASSERT_TRUE(waitUntil(
+            [&] { return readWholeFile((session->pagesFolder() / "plain.md").string()).starts_with("---\nvelto:"); },
+            generous))
+            << "the plain file got no identifier";
+        quit(); // after the final save: whatever the launch saved is on disk now
+        EXPECT_FALSE(velto->milestoneTime("conflict notice raised").has_value()) << velto->output();
+        EXPECT_EQ(pageFiles(session->pagesFolder()).size(), 2u) << pageFilesText(session->pagesFolder());
+        EXPECT_EQ(readWholeFile((session->pagesFolder() / "LICENSE.md").string()), license);
+    }
+}
+
 TEST_F(VeltoHostileFolder, ALibraryAnotherProgramHoldsIsAnnouncedUntilFreeAndThenOpensByItself) {
     writePageFile("good.md", "good page\n");
     std::filesystem::create_directories(session->pagesFolder() / ".velto");

@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace velto {
 namespace {
@@ -20,6 +23,22 @@ using testing::FailingFileSystem;
 using testing::TemporaryFolder;
 
 const Date keptAt = dateFromSecondsSince1970(1'796'922'245); // 2026-12-10 17:04:05 UTC
+
+const std::string family = "👨‍👩‍👧‍👦";
+
+std::string repeated(const std::string &piece, int times) {
+    std::string text;
+    for (int time = 0; time < times; ++time) {
+        text += piece;
+    }
+    return text;
+}
+
+std::filesystem::perms currentUmask() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<std::filesystem::perms>(mask);
+}
 
 /// The names of the folder's entries that a user sees (hidden ones left out).
 std::vector<std::string> visibleNames(const std::filesystem::path &folder) {
@@ -52,9 +71,53 @@ TEST(UnsavedTextFileName, IsTheFirstLineWithWordsAndTheTimeItWasKept) {
         {"caf\xe9", "Untitled 2026-12-10 17.04.05.md"}, // not UTF-8: no title from it
         {std::string(60, 'w'), std::string(40, 'w') + " 2026-12-10 17.04.05.md"},
         {"Ünïcödé 🙂 title", "Ünïcödé 🙂 title 2026-12-10 17.04.05.md"},
+        // Bounded in bytes, as names are, whole characters only: 25 bytes a family, 8 of the 11 fit.
+        {repeated(family, 11) + "\nmore", repeated(family, 8) + " 2026-12-10 17.04.05.md"},
+        {repeated("語", 60), repeated("語", 40) + " 2026-12-10 17.04.05.md"},
+        {"e" + repeated("\u0301", 300), "Untitled 2026-12-10 17.04.05.md"}, // one character longer than a name
     };
     for (const Case &test : cases) {
         EXPECT_EQ(VeltoPageLibrary::unsavedTextFileName(test.text, keptAt), test.name) << test.text;
+    }
+}
+
+// Whatever the first line, the text is kept under a name the file system takes, numbered when taken, and the
+// number too fits.
+TEST(UnsavedTextFiles, ATextWhoseFirstLineIsLongInBytesIsKept) {
+    TemporaryFolder scratch;
+    const std::filesystem::path folder = scratch / "Unsaved Text";
+    const std::string text = repeated(family, 11) + "\nthe words\n";
+    for (int copy = 1; copy <= 3; ++copy) {
+        auto kept = VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), folder, text, keptAt);
+        EXPECT_EQ(testing::readWholeFile(kept.string()), text);
+        EXPECT_LE(kept.filename().string().size(), 255u);
+    }
+    EXPECT_EQ(visibleNames(folder).size(), 3u);
+}
+
+// A kept file may be read by those who may read its page, and always by its owner; the folder only by its owner, so
+// that nobody reads a private page's text before its file has the page's permissions.
+TEST(UnsavedTextFiles, AKeptFileHasItsPagesReadersAndTheFolderIsPrivate) {
+    struct Case {
+        std::optional<std::filesystem::perms> page;
+        std::filesystem::perms kept;
+    };
+    using std::filesystem::perms;
+    const Case cases[] = {
+        {perms(0600), perms(0600)},
+        {perms(0640), perms(0640)},
+        {perms(0664), perms(0664)},
+        {perms(0444), perms(0644)}, // read-only: its owner may still change the kept copy
+        {perms(0755), perms(0644)}, // never executable
+        {std::nullopt, perms(0666) & ~currentUmask()},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.page ? static_cast<int>(*test.page) : -1);
+        TemporaryFolder scratch;
+        const std::filesystem::path folder = scratch / "Unsaved Text";
+        auto kept = VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), folder, "private words", keptAt, test.page);
+        EXPECT_EQ(std::filesystem::status(kept).permissions(), test.kept);
+        EXPECT_EQ(std::filesystem::status(folder).permissions(), perms::owner_all);
     }
 }
 

@@ -2,6 +2,7 @@
 // while the bytes are tested (written through a descriptor it already held, or a new file put at the path) is
 // never removed.
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
@@ -129,6 +130,39 @@ TEST(ProvenRemoval, ATooLargeFileOrALinksTargetIsNeverRemoved) {
     EXPECT_EQ(fileSystem.removeIfProven(folder / "link.md", isOurs), removed);
     EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "link.md")));
     EXPECT_EQ(folder.readFile("target.md"), "ours");
+}
+
+std::string repeated(const std::string &piece, int times) {
+    std::string text;
+    for (int time = 0; time < times; ++time) {
+        text += piece;
+    }
+    return text;
+}
+
+// The name a file is kept under fits the 255 bytes of a name however long the name it had, cut between whole
+// characters of its stem, and stays a Markdown file's.
+TEST(ProvenRemoval, TheNameAFileIsKeptUnderFitsAName) {
+    const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467"; // 18 bytes, one character
+    struct Case {
+        std::string name;
+        std::string stemStart;
+        std::string extension;
+    };
+    const Case cases[] = {
+        {"page.md", "page (kept ", ".md"},
+        {std::string(252, 'n') + ".md", std::string(238, 'n') + " (kept ", ".md"},
+        {repeated(family, 14) + ".md", repeated(family, 13) + " (kept ", ".md"}, // 252 bytes, whole characters
+        {"a." + std::string(250, 'x'), "a." + std::string(100, 'x'), ""},        // no usual extension: the mark ends it
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        const std::string kept = keptFileName(fs::path("/pages") / test.name).filename().string();
+        EXPECT_LE(kept.size(), 255u);
+        EXPECT_TRUE(kept.starts_with(test.stemStart)) << kept;
+        EXPECT_TRUE(kept.ends_with(")" + test.extension)) << kept;
+        EXPECT_TRUE(text::isValidUTF8(kept)) << kept;
+    }
 }
 
 } // namespace

@@ -422,6 +422,98 @@ TEST(StoreOnDisk, PageWithoutHeldEditWhoseFileBecomesUnreadableIsOnlyNamedAndCom
     }
 }
 
+const VeltoPage *pageWithText(const VeltoDocument &document, const std::string &text) {
+    if (document.currentPage.visibleText() == text) {
+        return &document.currentPage;
+    }
+    for (const VeltoPage &page : document.pages) {
+        if (page.visibleText() == text) {
+            return &page;
+        }
+    }
+    return nullptr;
+}
+
+/// The Markdown files of the folder, with their bytes, by name.
+std::map<std::string, std::string> markdownFiles(const std::filesystem::path &folder) {
+    std::map<std::string, std::string> files;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".md") {
+            files.emplace(entry.path().filename().string(), defaultFileSystem().readFile(entry.path()));
+        }
+    }
+    return files;
+}
+
+// A Markdown file its owner made read-only (as license files ship) is a page shown as it is: no identifier is
+// written into it, no copy kept of it and no notice given, at the first launch or any later one, whether the folder
+// held no library yet or the file joined a library already there; the page stays the same page from launch to
+// launch. Only text typed into it is kept beside it, as one recovered page.
+TEST(StoreOnDisk, AReadOnlyMarkdownFileIsAPageLeftAsItIsAtEveryLaunch) {
+    for (const bool libraryThereFirst : {false, true}) {
+        SCOPED_TRACE(libraryThereFirst ? "file added to a library" : "folder without a library");
+        testing::TemporaryFolder temporary;
+        const std::filesystem::path folder = temporary / "Pages";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "plain.md", std::ios::binary) << "Plain note\n\nplain body\n";
+        std::filesystem::last_write_time(folder / "plain.md", std::filesystem::file_time_type::clock::now() - 1h);
+        if (libraryThereFirst) {
+            auto store = awaitValue(VeltoStore::loadForApplication(folder, 100, 5'242'880));
+            awaitDone(store->flush());
+            store.reset();
+            processEventsFor(50ms);
+        }
+        const std::filesystem::path license = folder / "LICENSE.md";
+        const std::string licenseText = "The License\n\nPermission is hereby granted.\n";
+        std::ofstream(license, std::ios::binary) << licenseText;
+        ASSERT_EQ(::chmod(license.c_str(), 0444), 0);
+
+        std::optional<Uuid> licensePageID;
+        for (int launch = 1; launch <= 2; ++launch) {
+            SCOPED_TRACE("launch " + std::to_string(launch));
+            auto store = awaitValue(VeltoStore::loadForApplication(folder, 100, 5'242'880));
+            int notices = 0;
+            QObject::connect(store.get(), &VeltoStoreSignals::conflictNoticeRaised, [&] { ++notices; });
+            awaitDone(store->flush());
+
+            const VeltoPage *licensePage = pageWithText(store->document(), licenseText);
+            ASSERT_NE(licensePage, nullptr) << "the read-only file is no page";
+            EXPECT_EQ(licensePageID.value_or(licensePage->id), licensePage->id) << "another page at each launch";
+            licensePageID = licensePage->id;
+            const auto files = markdownFiles(folder);
+            EXPECT_EQ(files.size(), 2u) << "a copy was kept";
+            EXPECT_EQ(files.at("LICENSE.md"), licenseText);
+            EXPECT_TRUE(files.at("plain.md").starts_with("---\nvelto:\n  id: ")) << files.at("plain.md");
+            EXPECT_EQ(notices, 0);
+            EXPECT_FALSE(store->lastSaveConflictPresentation().has_value());
+            store.reset();
+            processEventsFor(50ms);
+        }
+
+        for (int launch = 3; launch <= 4; ++launch) {
+            SCOPED_TRACE("launch " + std::to_string(launch));
+            auto store = awaitValue(VeltoStore::loadForApplication(folder, 100, 5'242'880));
+            awaitDone(store->flush());
+            if (launch == 3) {
+                const Uuid licensePage = pageWithText(store->document(), licenseText)->id;
+                if (store->document().currentPage.id != licensePage) {
+                    ASSERT_TRUE(store->selectPageOperation(licensePage).has_value());
+                }
+                store->setText(licenseText + "typed words\n", systemClock().now());
+                awaitDone(store->flush());
+            }
+            const auto files = markdownFiles(folder);
+            EXPECT_EQ(files.size(), 3u);
+            EXPECT_EQ(files.at("LICENSE.md"), licenseText);
+            EXPECT_EQ(std::count_if(files.begin(), files.end(),
+                                    [](const auto &file) { return file.second.ends_with("typed words\n"); }),
+                      1);
+            store.reset();
+            processEventsFor(50ms);
+        }
+    }
+}
+
 // A symbolic link another program makes to the open page's file while the store runs is that page, as it is when
 // the store finds the link at launch: saves go on landing in the page's file.
 TEST(StoreOnDisk, LinkMadeToThePageFileWhileRunningIsThatPage) {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fstream>
 
 namespace velto {
 namespace {
@@ -79,7 +80,10 @@ TEST(UnsavedTexts, TextASaveRefusesIsKeptWholeOutsideThePagesAndStaysHeld) {
                 EXPECT_TRUE(kept.files.empty());
                 ASSERT_EQ(kept.failures.size(), 2u);
                 EXPECT_NE(kept.failures.front().find("No space left on device"), std::string::npos);
+                EXPECT_TRUE(lastKeepFailed(kept));
+                EXPECT_TRUE(kept.notKept.contains(store.document().currentPage.id));
             } else {
+                EXPECT_FALSE(lastKeepFailed(kept));
                 ASSERT_EQ(kept.files.size(), 1u) << "one file a page, written again as the text changes";
                 EXPECT_TRUE(kept.failures.empty());
                 const std::filesystem::path file = kept.files.at(store.document().currentPage.id).file;
@@ -90,6 +94,26 @@ TEST(UnsavedTexts, TextASaveRefusesIsKeptWholeOutsideThePagesAndStaysHeld) {
             EXPECT_EQ(store.document().currentPage.visibleText(), "start\ntyped words\nand more\n");
         }
     }
+}
+
+// A private page's kept text is private: the kept file takes the read permissions of the page's file, which the
+// store names with each unsaved text. A later keep that succeeds clears the failure of an earlier one.
+TEST(UnsavedTexts, AKeptFileIsAsPrivateAsItsPage) {
+    testing::TemporaryFolder temporary;
+    const std::filesystem::path page = temporary / "Pages" / "private.md";
+    std::filesystem::create_directories(page.parent_path());
+    std::ofstream(page) << "private words\n";
+    std::filesystem::permissions(page, std::filesystem::perms(0600));
+    const Uuid pageID = Uuid::random();
+    VeltoKeptTexts kept;
+    kept.notKept[pageID] = "an earlier keep failed";
+
+    keepUnsavedTexts({{pageID, CopyOnWriteText("private words\nmore\n"), page}}, defaultFileSystem(),
+                     temporary / "Unsaved Text", systemClock().now(), kept);
+
+    ASSERT_EQ(kept.files.size(), 1u);
+    EXPECT_EQ(std::filesystem::status(kept.files.at(pageID).file).permissions(), std::filesystem::perms(0600));
+    EXPECT_FALSE(lastKeepFailed(kept));
 }
 
 // A store whose saves went through holds nothing unsaved, and a quit keeps nothing beside the pages.
@@ -119,14 +143,15 @@ TEST(UnsavedTexts, AKeptFileIsWrittenOverOrTakenBackOnlyWhileItHoldsWhatWasKept)
         FileSystem &fileSystem = defaultFileSystem();
         const Uuid pageID = Uuid::random();
         VeltoKeptTexts kept;
-        keepUnsavedTexts({{pageID, CopyOnWriteText("first")}}, fileSystem, folder, systemClock().now(), kept);
+        keepUnsavedTexts({{pageID, CopyOnWriteText("first"), std::nullopt}}, fileSystem, folder, systemClock().now(),
+                         kept);
         const std::filesystem::path first = kept.files.at(pageID).file;
         if (writtenInto) {
             scratch.writeFile("Unsaved Text/" + first.filename().string(), "first, and a note of the user's");
         }
 
-        keepUnsavedTexts({{pageID, CopyOnWriteText("first and second")}}, fileSystem, folder, systemClock().now(),
-                         kept);
+        keepUnsavedTexts({{pageID, CopyOnWriteText("first and second"), std::nullopt}}, fileSystem, folder,
+                         systemClock().now(), kept);
         const std::filesystem::path second = kept.files.at(pageID).file;
         EXPECT_EQ(second == first, !writtenInto);
         EXPECT_EQ(testing::readWholeFile(second.string()), "first and second");

@@ -35,6 +35,10 @@ public:
     /// holds on no disk. Answers why keeping failed; none when it did not.
     std::optional<std::string> keepNow();
 
+    /// The files the texts are kept in, and the pages whose text the last keep could not write (lastKeepFailed):
+    /// for the main thread once keepBeforeExit() has answered, while no write is under way.
+    const VeltoKeptTexts &keptTexts() const { return kept_; }
+
 private:
     void saveEnded();
     /// Keeps the unsaved texts while saves fail, takes the kept files back once saves succeed.
