@@ -335,6 +335,12 @@ struct Resolution {
         }
     }
 
+    void noteRemovedFileChecksum(const Uuid &pageID, const std::optional<std::string> &checksum) {
+        if (checksum) {
+            result.removedPageFileChecksums[pageID] = *checksum;
+        }
+    }
+
     /// Keeps the text of a removed page's file as a conflict copy when another writer changed the file since
     /// the store's baseline. Only a file that the deletion would remove counts: one that carries this page's
     /// identifier, or none.
@@ -355,15 +361,21 @@ struct Resolution {
             if (!error.isConfinedToItsFile()) {
                 throw;
             }
-            return; // the deletion leaves a file it cannot read as it is: its bytes may be another program's
+            // The deletion leaves a file it cannot read as it is: its bytes may be another program's. Should it
+            // become readable, it goes only while it holds what this writer saw.
+            noteRemovedFileChecksum(pageID, baseline.checksum);
+            return;
         }
-        if (diskText.empty() || contentChecksum(diskText) == baseline.checksum) {
+        auto diskChecksum = contentChecksum(diskText);
+        if (diskText.empty() || diskChecksum == baseline.checksum) {
+            noteRemovedFileChecksum(pageID, diskChecksum);
             return; // nothing there, or exactly what this writer saw when it removed the page
         }
         auto carriedPageID = VeltoPageFileContent::parse(diskText).veltoPageID();
         if (carriedPageID && *carriedPageID != pageID) {
             return; // the name now belongs to another page, whose file the deletion leaves alone
         }
+        noteRemovedFileChecksum(pageID, diskChecksum); // the copy holds these bytes: the file may go with them
         VeltoPage removed;
         removed.id = pageID;
         removed.createdAt = record.createdAt;

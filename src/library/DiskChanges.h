@@ -47,6 +47,9 @@ struct VeltoResolvedDiskChanges {
     /// The save replaces a file the checks read only while it still holds exactly what they read.
     ObservedPageFiles observedPageFiles;
     std::map<velto::Uuid, ConflictPageOrigin> conflictPageOrigins; // by the conflict page's identifier
+    /// By removed page, the checksum (contentChecksum) of the bytes its file held when the check read it: the file
+    /// goes only while it still holds them. The store's baseline for a file the check could not read.
+    std::map<velto::Uuid, std::string> removedPageFileChecksums;
 
     friend bool operator==(const VeltoResolvedDiskChanges &, const VeltoResolvedDiskChanges &) = default;
 };

@@ -4,6 +4,8 @@
 #include "model/Page.h"
 #include "platform/Text.h"
 
+#include <string_view>
+
 namespace VeltoPageLibrary {
 
 namespace {
@@ -36,6 +38,26 @@ bool keepAsConflictCopy(const std::filesystem::path &file, const std::string &te
         return false; // another program made a file of that name meanwhile: the file stays
     }
     fileManager.removeIfHolding(file, text);
+    return true;
+}
+
+bool isKeptFileName(const std::filesystem::path &path) {
+    const std::string stem = path.stem().string();
+    const std::string_view opening = " (kept ";
+    constexpr std::size_t digits = 6;
+    if (stem.size() < opening.size() + digits + 1 || !stem.ends_with(')')) {
+        return false;
+    }
+    const std::size_t start = stem.size() - 1 - digits - opening.size();
+    if (stem.compare(start, opening.size(), opening) != 0) {
+        return false;
+    }
+    for (std::size_t index = start + opening.size(); index < stem.size() - 1; ++index) {
+        char character = stem[index];
+        if (!((character >= '0' && character <= '9') || (character >= 'a' && character <= 'f'))) {
+            return false;
+        }
+    }
     return true;
 }
 

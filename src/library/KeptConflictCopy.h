@@ -18,4 +18,8 @@ namespace VeltoPageLibrary {
 bool keepAsConflictCopy(const std::filesystem::path &file, const std::string &text, velto::Date now,
                         velto::FileSystem &fileManager);
 
+/// Whether the file's name is one velto::keptFileName gives, under which a file that could not go back to its own
+/// name stays beside it: " (kept " and six lower-case hexadecimal digits, then ")", before the extension.
+bool isKeptFileName(const std::filesystem::path &path);
+
 } // namespace VeltoPageLibrary

@@ -2,6 +2,7 @@
 
 #include "library/ConcurrentWork.h"
 #include "library/IOObservation.h"
+#include "library/KeptConflictCopy.h"
 #include "library/LibraryFolder.h"
 #include "library/MissingFileObservations.h"
 #include "library/PageFileChecksums.h"
@@ -426,7 +427,13 @@ void DiscoveryPass::discoverFile(InspectedFile &file) {
     Uuid id = fileID ? *fileID : (pathRecord != nullptr ? pathRecord->id : Uuid::random());
     if (activeTombstones.contains(id)) {
         changedPageIDs.insert(id);
-        return;
+        if (!isKeptFileName(file.relativePath)) {
+            return;
+        }
+        // A deleted page's file that a removal kept beside another file come to its name, under the "(kept …)"
+        // name: another program may have written into it, so it is shown as a page of its own, never hidden.
+        bool recordedAsItsOwn = pathRecord != nullptr && !activeTombstones.contains(pathRecord->id);
+        id = recordedAsItsOwn ? pathRecord->id : Uuid::random();
     }
     if (claimedPageIDs.contains(id)) {
         id = Uuid::random();

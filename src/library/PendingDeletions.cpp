@@ -6,6 +6,7 @@
 #include "library/LibraryFolder.h"
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
+#include "model/ContentChecksum.h"
 #include "model/PageFileContent.h"
 #include "platform/Clock.h"
 #include "platform/JsonCoding.h"
@@ -31,25 +32,6 @@ std::optional<Uuid> pageIDInText(std::string_view text) {
     return velto::VeltoPageFileContent::parse(text).veltoPageID();
 }
 
-/// The page identifier in the file's front matter; nothing when the file has none, or cannot be read as
-/// UTF-8 text.
-std::optional<Uuid> pageIDInFile(const std::filesystem::path &url, velto::FileSystem &fileManager) {
-    try {
-        return pageIDInText(fileManager.readFile(url));
-    } catch (const velto::FileSystemError &) {
-        return std::nullopt;
-    }
-}
-
-/// Whether the file at a tombstone's path is still the deleted page's file.
-bool stillHoldsDeletedPage(const std::filesystem::path &url, const Uuid &pageID, velto::FileSystem &fileManager) {
-    if (!fileManager.fileExists(url)) {
-        return false;
-    }
-    auto fileID = pageIDInFile(url, fileManager);
-    return fileID && *fileID == pageID;
-}
-
 /// The tombstone in force whose file path is the name; any one of them when several share it.
 const VeltoDeletionTombstone *tombstoneWithPath(const std::string &name,
                                                 const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones) {
@@ -61,8 +43,8 @@ const VeltoDeletionTombstone *tombstoneWithPath(const std::string &name,
     return nullptr;
 }
 
-/// The tombstone whose file the pending name is, when that file still carries its page; nothing when the name is
-/// to be dropped without removing anything.
+/// The tombstone whose file the pending name may be; nothing when the name is to be dropped without removing
+/// anything. The file itself is read only as it goes, by the removal's proof.
 const VeltoDeletionTombstone *tombstoneOfPendingFile(const std::string &name, const std::filesystem::path &folderURL,
                                                      velto::FileSystem &fileManager,
                                                      const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones,
@@ -72,20 +54,20 @@ const VeltoDeletionTombstone *tombstoneOfPendingFile(const std::string &name, co
     }
     try {
         url = pageURL(name, folderURL, fileManager);
+        if (!fileManager.isRegularFile(url)) {
+            return nullptr;
+        }
     } catch (const std::exception &) {
         return nullptr;
     }
-    const auto *tombstone = tombstoneWithPath(name, activeTombstones);
-    if (tombstone == nullptr || !stillHoldsDeletedPage(url, tombstone->pageID, fileManager)) {
-        return nullptr;
-    }
-    return tombstone;
+    return tombstoneWithPath(name, activeTombstones);
 }
 
-// A pending file's removal failed once, right after the save that deleted its page checked that the file held the
-// page's text. Another program may write into it before a later save tries again: so the checksum of its bytes at
-// that first failure is noted, in ".velto/pending-deletions.json" ({"deleted.md": "9f86d0…"}), and a later retry
-// removes the file only while it still holds those bytes. A name without a note (listed by an earlier version) is
+// A deleted page's file goes only while it holds the bytes its deletion read. Another program may write into it
+// between that read and the removal, which comes after the journal and the manifest are synced, or only at a later
+// save when the removal fails or the process is killed. So the checksum of the bytes read is noted before the
+// manifest lists the name, in ".velto/pending-deletions.json" ({"deleted.md": "af63dc4c8601ec8c"}), and the removal
+// reads the file once, as it takes it away, and compares. A name without a note (listed by an earlier version) is
 // proven by its page's identifier alone, as it always was.
 
 std::filesystem::path notedChecksumsURL(const std::filesystem::path &folderURL) {
@@ -129,6 +111,17 @@ void noteChecksums(const NotedChecksums &noted, const std::filesystem::path &fol
     fileManager.writeAtomically(url, velto::encodeJSON(json));
 }
 
+/// The note of a file's bytes: their contentChecksum; an empty file has none and is noted as such.
+std::string checksumToNote(std::string_view bytes) {
+    return velto::contentChecksum(bytes).value_or("");
+}
+
+/// Whether the bytes are those noted. A note of 64 digits is a SHA-256, as an earlier version noted them.
+bool holdsNotedBytes(std::string_view bytes, const std::string &note) {
+    constexpr std::size_t sha256Digits = 64;
+    return note.size() == sha256Digits ? velto::sha256Hex(bytes) == note : checksumToNote(bytes) == note;
+}
+
 /// Keeps a pending file that another program wrote into as a conflict copy, as the save that deleted its page keeps
 /// a file changed since it was read; the file then goes while it holds what was copied.
 void keepChangedPendingFile(const std::filesystem::path &url, const Uuid &pageID, velto::FileSystem &fileManager) {
@@ -142,17 +135,44 @@ void keepChangedPendingFile(const std::filesystem::path &url, const Uuid &pageID
 
 velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
                                      const std::vector<VeltoDeletionTombstone> &including,
-                                     const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
+                                     const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                     const std::map<Uuid, std::string> &checkedFileChecksums) {
     velto::VeltoLibraryManifest result = base;
     result.schemaVersion = velto::VeltoLibraryManifest::currentSchemaVersion;
     std::set<std::string> names(base.pendingDeletionFileNames.begin(), base.pendingDeletionFileNames.end());
+    const NotedChecksums noted = notedChecksums(folderURL, fileManager);
+    NotedChecksums notes = noted;
     for (const auto &tombstone : including) {
-        auto url = pageURL(tombstone.relativeFilePath, folderURL, fileManager);
-        if (stillHoldsDeletedPage(url, tombstone.pageID, fileManager)) {
-            names.insert(tombstone.relativeFilePath);
+        const auto &name = tombstone.relativeFilePath;
+        auto url = pageURL(name, folderURL, fileManager);
+        if (auto checked = checkedFileChecksums.find(tombstone.pageID); checked != checkedFileChecksums.end()) {
+            // This save's check read the file: those bytes are the proof, whatever the file holds by now.
+            names.insert(name);
+            notes[name] = checked->second;
+            continue;
+        }
+        if (names.contains(name) && notes.contains(name)) {
+            continue; // listed and noted by an earlier save
+        }
+        if (!fileManager.fileExists(url)) {
+            continue;
+        }
+        std::string bytes;
+        try {
+            bytes = fileManager.readFile(url);
+        } catch (const velto::FileSystemError &) {
+            continue;
+        }
+        if (pageIDInText(bytes) == tombstone.pageID) {
+            names.insert(name);
+            notes.try_emplace(name, checksumToNote(bytes));
         }
     }
     result.pendingDeletionFileNames.assign(names.begin(), names.end());
+    std::erase_if(notes, [&](const auto &note) { return !names.contains(note.first); });
+    if (notes != noted) {
+        noteChecksums(notes, folderURL, fileManager);
+    }
     return result;
 }
 
@@ -172,7 +192,7 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
         auto checksum = noted.find(name);
         auto proof = [&](std::string_view bytes) {
             return pageIDInText(bytes) == tombstone->pageID &&
-                   (checksum == noted.end() || velto::sha256Hex(bytes) == checksum->second);
+                   (checksum == noted.end() || holdsNotedBytes(bytes, checksum->second));
         };
         try {
             if (removeIfProven(url, proof, fileManager, removeItem) == velto::ProvenRemovalOutcome::kept) {
@@ -183,7 +203,7 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
             stillPending.push_back(name);
             try {
                 stillNoted[name] =
-                    checksum != noted.end() ? checksum->second : velto::sha256Hex(fileManager.readFile(url));
+                    checksum != noted.end() ? checksum->second : checksumToNote(fileManager.readFile(url));
             } catch (const std::exception &) {
                 // Unnoted, it is proven by its page's identifier alone.
             }
@@ -203,6 +223,9 @@ velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, con
                                            velto::FileSystem &fileManager, const RemoveOperation &removeItem) {
     if (!removeItem) {
         return fileManager.removeIfProven(url, proof);
+    }
+    if (!fileManager.fileExists(url)) {
+        return velto::ProvenRemovalOutcome::absent;
     }
     if (!proof(fileManager.readFile(url))) {
         return velto::ProvenRemovalOutcome::kept;

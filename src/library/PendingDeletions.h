@@ -18,14 +18,18 @@ namespace VeltoPageLibrary {
 using RemoveOperation = std::function<void(const std::filesystem::path &url)>;
 
 /// The manifest of a write: schema 3, the base's checkpoint, current page and pages, and as pending
-/// deletions the base's names together with each tombstone's file when that file still carries the
-/// tombstone's page identifier; each name once, sorted. A file that cannot be read as UTF-8 text is not
-/// listed (the retry would only drop it again), so a broken file never makes every later save fail.
-/// A tombstone path outside the folder throws LibraryMetadataError::unsafePagePath.
+/// deletions the base's names together with each tombstone's file that this save's check read
+/// (`checkedFileChecksums`, by page: the checksums of what it read) or that still carries the tombstone's page
+/// identifier; each name once, sorted. Before it returns, the checksum of the bytes each listed file held when it
+/// was read is noted in the folder's metadata, so that its removal, now or at a later save, proves the file by them.
+/// Another file that cannot be read as UTF-8 text is not listed (the retry would only drop it again), so a broken
+/// file never makes every later save fail. A tombstone path outside the folder throws
+/// LibraryMetadataError::unsafePagePath; a note that cannot be written throws.
 velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
                                      const std::vector<velto::VeltoDeletionTombstone> &including,
                                      const std::filesystem::path &folderURL,
-                                     velto::FileSystem &fileManager = velto::defaultFileSystem());
+                                     velto::FileSystem &fileManager = velto::defaultFileSystem(),
+                                     const std::map<velto::Uuid, std::string> &checkedFileChecksums = {});
 
 /// Removes the file while its bytes, as they are when it goes, pass `proof`: without `removeItem` the file manager
 /// takes it aside, proves and removes it in one step; an injected removal removes it right after its bytes were read
@@ -34,13 +38,13 @@ velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, con
                                            velto::FileSystem &fileManager, const RemoveOperation &removeItem);
 
 /// Tries to remove each pending file, in order, and returns the names still pending. A name is dropped
-/// without removing anything when it is not a managed page file name, lies outside the folder, has no file,
+/// without removing anything when it is not a managed page file name, lies outside the folder, has no regular file,
 /// has no tombstone in force, cannot be read as UTF-8 text, or now carries another page's identifier (the
 /// name belongs to another page). A file goes only while, at the moment it is taken away, it carries its page and
-/// holds the bytes it held when its removal first failed; one that another program wrote into since is kept as a
-/// conflict copy. A removal that fails keeps its name for the next write, and notes the file's bytes then. Without
-/// `removeItem` the file manager proves and removes each file in one step; an injected removal removes it right after
-/// its bytes are proven. Never throws.
+/// holds the bytes noted for it when it was listed; one that another program wrote into since is kept as a
+/// conflict copy. A removal that fails keeps its name and its note for the next write. Without `removeItem` the
+/// file manager reads, proves and removes each file in one step; an injected removal removes it right after its
+/// bytes are proven. Never throws.
 std::vector<std::string>
 retryPendingDeletions(const std::vector<std::string> &pendingFileNames, const std::filesystem::path &folderURL,
                       velto::FileSystem &fileManager,

@@ -6,6 +6,7 @@
 #include "library/MissingFileObservations.h"
 #include "library/WriterStates.h"
 
+#include <cerrno>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -173,14 +174,29 @@ std::vector<std::filesystem::path> staleSiblingsIn(const std::filesystem::path &
     return stale;
 }
 
-/// A file taken aside by a removal that never finished was never proven: it goes back to its name, unless another
-/// file has come there since, and then it stays where it is.
+/// Moves the file taken aside back to its name; where another file has come there since, beside it under the
+/// "(kept …)" name, as a removal that did not go ahead puts it back while it runs, so that it is found.
+void putBack(const std::filesystem::path &aside, const std::filesystem::path &file, velto::FileSystem &fileManager) {
+    try {
+        fileManager.moveItem(aside, file);
+    } catch (const velto::FileSystemError &error) {
+        if (error.code() != EEXIST) {
+            throw;
+        }
+        fileManager.moveItem(aside, velto::keptFileName(file));
+    }
+}
+
+/// A file taken aside by a removal that never finished was never proven: it goes back to its name. The short form of
+/// a name too long for the prefix names no file: such a file comes back as a "(kept …)" page file, to be found.
 void putBackFilesLeftAside(const std::filesystem::path &folder, velto::Date now, velto::FileSystem &fileManager) {
     for (const auto &aside : staleSiblingsIn(folder, asideKind, now, fileManager)) {
         auto file = fileOfSibling(aside, asideKind);
         try {
             if (file) {
-                fileManager.moveItem(aside, *file);
+                putBack(aside, *file, fileManager);
+            } else {
+                fileManager.moveItem(aside, velto::keptFileName(folder / "velto.md"));
             }
         } catch (const velto::FileSystemError &) {
             // Left for a later load.

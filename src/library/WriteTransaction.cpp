@@ -435,7 +435,7 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
     if (!reconciled) {
         throw velto::LibraryMetadataError(velto::LibraryMetadataError::Kind::missingPageRecords);
     }
-    auto committed = manifest(*reconciled, active, folderURL, fileManager);
+    auto committed = manifest(*reconciled, active, folderURL, fileManager, resolved.removedPageFileChecksums);
     if (beforeManifestCommit) {
         beforeManifestCommit();
     }

@@ -90,6 +90,24 @@ TEST_F(Discovery, FileOfADeletedPageIsIgnoredAndReported) {
     EXPECT_TRUE(discovery.changedPageIDs.contains(pageB));
 }
 
+// A removal that could not put a deleted page's file back under its name kept it under the "(kept …)" name; it may
+// hold another program's words, so it is a page of its own, and stays that page at the next look.
+TEST_F(Discovery, KeptFileOfADeletedPageIsAPageOfItsOwn) {
+    temporary.writeFile("a.md", pageFileText(pageA, "Kept\n"));
+    temporary.writeFile("b (kept 3f2a9c).md", pageFileText(pageB, "Deleted, then written into\n"));
+    std::map<velto::Uuid, velto::VeltoDeletionTombstone> tombstones{{pageB, tombstone(pageB, version(uuid("01"), 1))}};
+
+    auto discovery = discover(manifestOf({record(pageA, "a.md")}), std::nullopt, tombstones);
+
+    const auto *kept = recordAt(discovery.manifest, "b (kept 3f2a9c).md");
+    ASSERT_NE(kept, nullptr) << "the kept file is hidden";
+    EXPECT_NE(kept->id, pageB);
+    EXPECT_TRUE(discovery.changedPageIDs.contains(kept->id));
+    auto again = discover(discovery.manifest, std::nullopt, tombstones);
+    ASSERT_NE(recordAt(again.manifest, "b (kept 3f2a9c).md"), nullptr);
+    EXPECT_EQ(recordAt(again.manifest, "b (kept 3f2a9c).md")->id, kept->id);
+}
+
 TEST_F(Discovery, EmptyFileOrOneWithOnlyFrontMatterKeepsTheRecordUnchanged) {
     temporary.writeFile("a.md", pageFileText(pageA, "Kept\n"));
     temporary.writeFile("b.md", "---\nvelto:\n  id: " + pageB.lowercaseText() + "\n---\n");

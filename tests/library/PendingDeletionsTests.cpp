@@ -110,6 +110,7 @@ TEST(PendingDeletions, ManifestListsTombstonedFilesStillHoldingTheirPage) {
     TemporaryFolder temporary;
     temporary.writeFile("a.md", pageFileText(pageA));
     temporary.writeFile("b.md", pageFileText(uuid("c0")));
+    temporary.createFolder(".velto"); // where the bytes of the files listed are noted
     velto::VeltoLibraryManifest base;
     base.schemaVersion = 2;
     base.currentPage = record(uuid("c0"), "b.md");

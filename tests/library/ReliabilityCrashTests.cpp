@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <random>
 #include <set>
 #include <thread>
@@ -109,6 +110,63 @@ TEST(ReliabilityCrash, KilledSavesLoseNothingThatAnEarlierSaveReturned) {
     }
     std::cout << killed << " of " << kills << " saves killed before they returned\n";
     EXPECT_GT(killed, 0) << "no save was killed before it returned: the test proved nothing";
+}
+
+/// The texts of the library's page files, visible and hidden, by name.
+std::map<std::string, std::string> pageFileTexts(const TemporaryFolder &folder, const std::string &library) {
+    std::map<std::string, std::string> texts;
+    for (const auto &entry : std::filesystem::directory_iterator(folder / library)) {
+        auto name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.find(".md") != std::string::npos) {
+            texts.emplace(name, folder.readFile(library + "/" + name));
+        }
+    }
+    return texts;
+}
+
+/// The name of the page file that holds the text; empty when none does.
+std::string fileHolding(const std::map<std::string, std::string> &texts, const std::string &text) {
+    for (const auto &[name, fileText] : texts) {
+        if (fileText.find(text) != std::string::npos) {
+            return name;
+        }
+    }
+    return {};
+}
+
+// A save killed as soon as it took a deleted page's file aside leaves the file pending. The next load puts it back,
+// another program adds a line to it, and a later save of another page must not remove that line with the file.
+TEST(ReliabilityCrash, KilledAfterTakingADeletedPagesFileAsideThenEditedLosesNoLine) {
+    TemporaryFolder folder;
+    auto library = (folder / "library").string();
+    auto created =
+        runDriver({"write", library}, R"({"newPages": ["kept page\n", "deleted page\n"]})", (folder / "run").string());
+    ASSERT_TRUE(created);
+    auto kept = created->at("newPageIDs").at(0).get<std::string>();
+    auto deleted = created->at("newPageIDs").at(1).get<std::string>();
+    auto deletedFile = fileHolding(pageFileTexts(folder, "library"), "deleted page");
+    ASSERT_FALSE(deletedFile.empty());
+    // Old enough that the file left aside counts as a killed save's at the next load.
+    std::filesystem::last_write_time(folder / "library" / deletedFile,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+
+    DriverProcess killed({"write", library, "--kill-after-taking-aside"}, R"({"delete": [")" + deleted + R"("]})",
+                         (folder / "run").string());
+    ASSERT_TRUE(killed.started());
+    ASSERT_EQ(killed.wait(), std::nullopt) << "the save ended before it took the file aside";
+    ASSERT_TRUE(runDriver({"load", library}, "", (folder / "run").string()));
+    ASSERT_TRUE(folder.exists("library/" + deletedFile)) << "the load did not put the file back";
+    folder.writeFile("library/" + deletedFile, folder.readFile("library/" + deletedFile) + "their line\n");
+
+    auto saved = runDriver({"write", library}, R"({"setText": {")" + kept + R"(": "kept page edited\n"}})",
+                           (folder / "run").string());
+
+    ASSERT_TRUE(saved);
+    auto texts = pageFileTexts(folder, "library");
+    EXPECT_FALSE(fileHolding(texts, "kept page edited").empty());
+    auto holding = fileHolding(texts, "their line");
+    ASSERT_FALSE(holding.empty()) << "the line another program added went with the deleted page's file";
+    EXPECT_NE(texts.at(holding).find("deleted page\n"), std::string::npos);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -86,6 +87,50 @@ TEST(StaleTemporaryFiles, AFileLeftAsideGoesBack) {
 
     EXPECT_FALSE(folder.exists(".page.md.aside-0123456789ab"));
     EXPECT_EQ(folder.readFile("page.md"), pageText);
+}
+
+// Where another file has come to the name since, both stay: that file in place, the one left aside beside it under
+// the visible "(kept …)" name, where it is found, as a removal that did not go ahead leaves it while it runs.
+/// The names of the folder's files that start with the text.
+std::vector<std::string> filesStartingWith(const TemporaryFolder &folder, const std::string &start) {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder.path())) {
+        if (entry.path().filename().string().starts_with(start)) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+TEST(StaleTemporaryFiles, AFileLeftAsideWhoseNameIsTakenIsKeptBesideIt) {
+    TemporaryFolder folder;
+    folder.writeFile(".page.md.aside-0123456789ab", pageText);
+    folder.writeFile("page.md", "their new file\n");
+
+    VeltoPageLibrary::removeStaleTemporaryFiles(
+        folder.path(), {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
+
+    EXPECT_FALSE(folder.exists(".page.md.aside-0123456789ab"));
+    EXPECT_EQ(folder.readFile("page.md"), "their new file\n");
+    auto kept = filesStartingWith(folder, "page (kept ");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(folder.readFile(kept[0]), pageText);
+}
+
+// A name too long for the prefix gives the short form, which names no file: the file comes back under a visible
+// "(kept …)" page file name instead of staying hidden.
+TEST(StaleTemporaryFiles, AFileLeftAsideUnderTheShortFormComesBackAsAKeptPageFile) {
+    TemporaryFolder folder;
+    folder.writeFile(".velto.aside-0123456789ab", pageText);
+
+    VeltoPageLibrary::removeStaleTemporaryFiles(
+        folder.path(), {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
+
+    EXPECT_FALSE(folder.exists(".velto.aside-0123456789ab"));
+    auto kept = filesStartingWith(folder, "velto (kept ");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(kept[0].ends_with(".md")) << kept[0];
+    EXPECT_EQ(folder.readFile(kept[0]), pageText);
 }
 
 } // namespace

@@ -2,11 +2,13 @@
 
 #include "library/PageFileNaming.h"
 #include "library/WriteTransaction.h"
+#include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace velto;
 using namespace velto::writetesting;
@@ -146,6 +148,80 @@ TEST(WriteRemovalConflict, RemovalQueuedBehindASaveOfThePageExpectsWhatThatSaveW
 
     EXPECT_TRUE(result.conflicts.empty());
     EXPECT_TRUE(pagesHolding(loadedDocument(folder.path()), "ours").empty());
+}
+
+// A deleted page's file goes only while it holds the bytes the deletion read. Another program's line written
+// after that read, whenever the removal comes, is in some file afterwards, and the library's other pages still save.
+
+/// Appends another program's line to the file, in place.
+void appendTheirLine(const TemporaryFolder &folder, const std::string &name) {
+    folder.writeFile(name, folder.readFile(name) + "their line\n");
+}
+
+/// A later save of the library as it loads now, with page A's body edited.
+void saveWithAEdited(const TemporaryFolder &folder, const std::string &body) {
+    auto document = loadedDocument(folder.path());
+    document.currentPage.content.asLoaded()->body = body;
+    auto request = requestFor(document, {pageA});
+    request.mutationRevision = 3;
+    VeltoPageLibrary::write(request, folder.path());
+}
+
+/// Page B's deleted lines and the other program's line are in one page, a copy of B's; A holds its edit.
+void expectTheirLineKeptWithBsTextAndASaved(const TemporaryFolder &folder) {
+    saveWithAEdited(folder, "alpha edited\n");
+    auto reloaded = loadedDocument(folder.path());
+    auto holding = pagesHolding(reloaded, "their line");
+    ASSERT_EQ(holding.size(), 1u) << "the line another program wrote is lost, or in two pages";
+    EXPECT_EQ(holding[0].visibleText(), "one\ntwo\ntheir line\n");
+    EXPECT_EQ(holding[0].content.asLoaded()->conflictOriginalPageID(), pageB);
+    EXPECT_FALSE(pageCopy(reloaded, pageB));
+    EXPECT_EQ(reloaded.currentPage.visibleText(), "alpha edited\n");
+}
+
+TEST(WriteRemovalConflict, LineAppendedAsTheDeletingSaveCommitsIsKeptAsAConflictCopy) {
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+    auto name = fileNameOf(loaded.pages[0]);
+
+    VeltoPageLibrary::write(removingB(loaded), folder.path(), velto::defaultFileSystem(), {}, {},
+                            [&] { appendTheirLine(folder, name); });
+
+    EXPECT_FALSE(folder.exists(name));
+    expectTheirLineKeptWithBsTextAndASaved(folder);
+}
+
+TEST(WriteRemovalConflict, DeletedFileUnreadableAtTheDeletionThenGivenALineIsKeptAsAConflictCopy) {
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+    auto name = fileNameOf(loaded.pages[0]);
+    velto::testing::FailingFileSystem unreadable;
+    unreadable.countOnly({FileOperation::read});
+    unreadable.countOnlyPathsContaining(name);
+    unreadable.failFromOperation(1, EACCES);
+
+    VeltoPageLibrary::write(removingB(loaded), folder.path(), unreadable);
+    ASSERT_TRUE(folder.exists(name)) << "a file the deletion could not read goes";
+    appendTheirLine(folder, name);
+
+    expectTheirLineKeptWithBsTextAndASaved(folder);
+}
+
+TEST(WriteRemovalConflict, DeletedFileWhoseRemovalFailedGoesWhileItHoldsWhatTheDeletionRead) {
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+    auto name = fileNameOf(loaded.pages[0]);
+    velto::testing::FailingFileSystem unremovable;
+    unremovable.countOnly({FileOperation::remove});
+    unremovable.countOnlyPathsContaining(name);
+    unremovable.failFromOperation(1, EACCES);
+
+    VeltoPageLibrary::write(removingB(loaded), folder.path(), unremovable);
+    ASSERT_TRUE(folder.exists(name));
+    saveWithAEdited(folder, "alpha edited\n");
+
+    EXPECT_FALSE(folder.exists(name));
+    EXPECT_TRUE(pagesHolding(loadedDocument(folder.path()), "two").empty()) << "the deleted page came back";
 }
 
 } // namespace

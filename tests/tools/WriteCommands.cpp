@@ -534,13 +534,27 @@ int printed(const Json &json) {
 
 } // namespace
 
+/// The real file system, except that the process is killed as soon as a removal has taken a file aside, before it
+/// reads it: nothing after it runs, as when a user kills the copy.
+class KilledAfterTakingAsideFileSystem : public velto::PosixFileSystem {
+protected:
+    void beforeOperation(velto::FileOperation operation, const std::filesystem::path &path) override {
+        if (operation == velto::FileOperation::read && path.filename().string().find(".aside-") != std::string::npos) {
+            ::kill(::getpid(), SIGKILL);
+        }
+    }
+};
+
 int runWrite(const std::vector<std::string> &arguments) {
-    const char *usage = "usage: write DIR [--pause-ms N] < ops.json";
+    const char *usage = "usage: write DIR [--pause-ms N] [--kill-after-taking-aside] < ops.json";
     std::string folder;
     long pauseMilliseconds = 0;
+    bool killedAfterTakingAside = false;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         if (arguments[index] == "--pause-ms" && index + 1 < arguments.size()) {
             pauseMilliseconds = millisecondsArgument(arguments[++index]);
+        } else if (arguments[index] == "--kill-after-taking-aside") {
+            killedAfterTakingAside = true;
         } else if (folder.empty() && !arguments[index].starts_with("--")) {
             folder = arguments[index];
         } else {
@@ -558,7 +572,9 @@ int runWrite(const std::vector<std::string> &arguments) {
     apply(operations, builder, newPageIDs);
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
     try {
-        auto result = VeltoPageLibrary::write(builder.request, folder);
+        KilledAfterTakingAsideFileSystem killing;
+        velto::FileSystem &fileSystem = killedAfterTakingAside ? killing : velto::defaultFileSystem();
+        auto result = VeltoPageLibrary::write(builder.request, folder, fileSystem);
         printed(saveResultJson(result, newPageIDs));
         return result.pagesNotSaved.empty() ? 0 : 1;
     } catch (const VeltoPageLibrary::PageFileChangedDuringSaveError &error) {
