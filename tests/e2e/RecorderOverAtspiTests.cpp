@@ -1,6 +1,7 @@
-// Velto's controls as a screen reader meets them (the Settings window's shortcut recorder, a task's check box in
-// the panel): Qt's accessibility bridge on the desktop session's accessibility bus, read from another process with
-// pyatspi while xdotool presses the keys.
+// Velto's controls as a screen reader meets them (the Settings window's shortcut recorder and rows, a task's check box
+// in the panel, the tray menu's items): Qt's accessibility bridge on the desktop session's accessibility bus, read from
+// another process with pyatspi while xdotool presses the keys.
+#include "AltSpaceHolder.h"
 #include "DesktopSession.h"
 #include "support/LineProcess.h"
 
@@ -95,15 +96,16 @@ protected:
         ASSERT_EQ(session->tool({"xdotool", "key", "--delay", "40", keys}).exitStatus, 0);
     }
 
-    /// Starts the accessibility bus, the probe listening on it, and Velto, up to the end of its launch.
-    void startVeltoWithAScreenReader() {
+    /// Starts the accessibility bus, the probe listening on it, and Velto, up to `milestone` of its launch (its end,
+    /// unless a warning holds the launch).
+    void startVeltoWithAScreenReader(const std::string &milestone = "launch finished") {
         bus = std::make_unique<AccessibilityBus>(*session, *launcher);
         ASSERT_TRUE(bus->isReady()) << bus->log();
         probe =
             std::make_unique<LineProcess>(std::vector<std::string>{python, VELTO_ATSPI_PROBE}, session->environment());
         ASSERT_NE(probe->waitForLineStartingWith("ready", generous), "") << "the probe did not start";
         velto = std::make_unique<VeltoProcess>(*session);
-        ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+        ASSERT_TRUE(velto->waitForMilestone(milestone, generous)) << velto->output();
     }
 
     /// Asks the probe (with `command`, "find" for a button) for the control whose name starts with `name` until
@@ -127,11 +129,12 @@ protected:
     /// The next change of the recorder's name or description that the probe received, with the text it then had.
     std::string nextEvent() { return probe->waitForLineStartingWith("event ", generous); }
 
-    /// The name and description of the control found, read afresh.
+    /// The name and description of the control found, read afresh. An empty one is read as the bare word, its line's
+    /// trailing space trimmed.
     std::pair<std::string, std::string> readControl() {
         probe->write("read\n");
-        std::string name = probe->waitForLineStartingWith("name ");
-        std::string description = probe->waitForLineStartingWith("description ");
+        std::string name = probe->waitForLineStartingWith("name");
+        std::string description = probe->waitForLineStartingWith("description");
         return {name, description};
     }
 
@@ -144,6 +147,7 @@ protected:
 
 using RecorderOverAtspi = OverAtspi;
 using TaskCheckboxOverAtspi = OverAtspi;
+using TakenShortcutOverAtspi = OverAtspi;
 
 TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWhereAScreenReaderReadsThem) {
     ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader());
@@ -219,6 +223,58 @@ TEST_F(TaskCheckboxOverAtspi, ATasksCheckBoxSaysHowToToggleItWhereAScreenReaderR
     auto [name, description] = readControl();
     EXPECT_EQ(name, "name buy milk");
     EXPECT_EQ(description, "description Press to toggle this task.");
+}
+
+// With Alt+Space held by another client of the display, as many window managers hold it, the tray menu's hint and
+// the Settings rows of both global shortcuts say that the keys do nothing instead of promising them.
+TEST_F(TakenShortcutOverAtspi, TheTrayMenuAndTheSettingsRowsSayTheShowOrHideShortcutIsUnavailable) {
+    AltSpaceHolder holder(session->display());
+    ASSERT_TRUE(holder.holds());
+    ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader("panel ready"));
+    // The launch's warning, dismissed with OK once it has the keyboard, lets the launch finish.
+    std::optional<std::string> warning;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::vector<std::string> windows = session->visibleWindows();
+            warning = windows.size() == 1 ? std::optional(windows.front()) : std::nullopt;
+            return warning && session->focusedWindow() == warning;
+        },
+        generous))
+        << "no warning with the keyboard";
+    key("Return");
+    ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the warning stayed";
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+
+    // A popup menu is no child of Velto's accessible tree: a screen reader meets its items as they take the focus.
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+    ASSERT_EQ(
+        session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second), "click", "3"})
+            .exitStatus,
+        0);
+    ASSERT_TRUE(waitUntil([&] { return !session->visibleWindows().empty(); }, generous)) << "no menu";
+    key("Down");
+    EXPECT_EQ(probe->waitForLineStartingWith("menu-item ", generous), "menu-item Open Velto\tAlt+Space (unavailable)");
+
+    // The item still opens the panel, and Settings opens from the panel on its Shortcuts page.
+    key("Return");
+    std::optional<std::string> panel;
+    ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous)) << "the panel has no keyboard";
+    key("ctrl+comma");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::string settings = session->tool({"xdotool", "search", "--onlyvisible", "--name", "^Settings$"}).output;
+            return !settings.empty() && settings == session->focusedWindow().value_or("") + "\n";
+        },
+        generous))
+        << "Settings did not open with the keyboard";
+    key("s");
+
+    ASSERT_NE(findControl("Unavailable: ", "find-label"), "") << "no row of the show/hide shortcut says why";
+    EXPECT_EQ(readControl().first, "name Unavailable: Alt+Space is in use by another app. Choose another shortcut.");
+    ASSERT_NE(findControl("Unavailable until", "find-label"), "") << "no row of the clipboard shortcut says why";
+    EXPECT_EQ(readControl().first, "name Unavailable until the show/hide shortcut works.");
 }
 
 } // namespace

@@ -6,9 +6,13 @@ Commands, one a line on standard input:
                          NAME-PREFIX and answers "found X Y WIDTH HEIGHT" (its place on the screen) or "found none"
   find-check-box APP NAME-PREFIX
                          the same for a check box
+  find-label APP NAME-PREFIX
+                         the same for a label (its name is its text)
   read                   answers "name ..." and "description ..." of the control found, read afresh
 Every change of the found control's name or description is one line as it arrives:
   "event accessible-name NAME" or "event accessible-description DESCRIPTION".
+A popup menu is no child of its application, so a screen reader meets its items only as they take the focus: each
+item that does is one line as it does, "menu-item NAME".
 "ready" comes once the listeners are registered, so that the application sends those events.
 """
 import sys
@@ -17,7 +21,7 @@ import pyatspi
 from gi.repository import GLib
 
 found = None
-ROLES = {"find": pyatspi.ROLE_PUSH_BUTTON, "find-check-box": pyatspi.ROLE_CHECK_BOX}
+ROLES = {"find": pyatspi.ROLE_PUSH_BUTTON, "find-check-box": pyatspi.ROLE_CHECK_BOX, "find-label": pyatspi.ROLE_LABEL}
 
 
 def say(line):
@@ -73,6 +77,18 @@ def on_change(event):
         say("event accessible-description " + fresh(found, lambda a: a.description))
 
 
+def on_focus(event):
+    if not event.detail1 or event.source is None:
+        return
+    try:
+        item = event.source
+        if item.getRole() != pyatspi.ROLE_MENU_ITEM:
+            return
+        say("menu-item " + fresh(item, lambda a: a.name))
+    except Exception:  # a menu that closed while being read
+        return
+
+
 def on_command(channel, condition):
     line = sys.stdin.readline()
     if not line:
@@ -94,6 +110,7 @@ def on_command(channel, condition):
 
 pyatspi.Registry.registerEventListener(on_change, "object:property-change:accessible-name",
                                        "object:property-change:accessible-description")
+pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
 GLib.io_add_watch(sys.stdin, GLib.IO_IN | GLib.IO_HUP, on_command)
 GLib.idle_add(lambda: say("ready") and False)
 pyatspi.Registry.start()
