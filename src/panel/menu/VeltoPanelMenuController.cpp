@@ -230,9 +230,6 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
         item.toolTip = fromUtf8(*saveError);
         menu.items.push_back(item);
     }
-    if (!store_.unreadableFiles().empty()) {
-        menu.items.push_back(unreadableFilesItem());
-    }
     if (const std::optional<VeltoSaveConflictPresentation> &conflict = store_.lastSaveConflictPresentation()) {
         PanelMenuItem item;
         item.text = QStringLiteral("⚠ ") + fromUtf8(conflict->title);
@@ -243,6 +240,11 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
             }
         };
         menu.items.push_back(item);
+    }
+    // After the kept copy: a page file that can no longer be read is named there too, and the user's own text,
+    // kept as a new page, is what to look at first.
+    if (!store_.unreadableFiles().empty()) {
+        menu.items.push_back(unreadableFilesItem());
     }
     PanelMenuItem information;
     const VeltoPage &current = store_.document().currentPage;
