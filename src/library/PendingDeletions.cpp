@@ -32,22 +32,28 @@ std::optional<Uuid> pageIDInText(std::string_view text) {
     return velto::VeltoPageFileContent::parse(text).veltoPageID();
 }
 
-/// The tombstone in force whose file path is the name; any one of them when several share it.
-const VeltoDeletionTombstone *tombstoneWithPath(const std::string &name,
-                                                const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones) {
+/// The tombstones in force by the NFC form of their file path; the first by page identifier when several share it.
+/// Built once per retry, so that a save removing a thousand files does not compare every name with every tombstone.
+using TombstonesByPath = std::map<std::string, const VeltoDeletionTombstone *>;
+
+TombstonesByPath tombstonesByPath(const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones) {
+    TombstonesByPath byPath;
     for (const auto &[pageID, tombstone] : activeTombstones) {
-        if (velto::text::canonicallyEqual(tombstone.relativeFilePath, name)) {
-            return &tombstone;
-        }
+        byPath.try_emplace(velto::text::nfc(tombstone.relativeFilePath), &tombstone);
     }
-    return nullptr;
+    return byPath;
+}
+
+/// The tombstone in force whose file path is the name.
+const VeltoDeletionTombstone *tombstoneWithPath(const std::string &name, const TombstonesByPath &tombstones) {
+    auto found = tombstones.find(velto::text::nfc(name));
+    return found == tombstones.end() ? nullptr : found->second;
 }
 
 /// The tombstone whose file the pending name may be; nothing when the name is to be dropped without removing
 /// anything. The file itself is read only as it goes, by the removal's proof.
 const VeltoDeletionTombstone *tombstoneOfPendingFile(const std::string &name, const std::filesystem::path &folderURL,
-                                                     velto::FileSystem &fileManager,
-                                                     const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones,
+                                                     velto::FileSystem &fileManager, const TombstonesByPath &tombstones,
                                                      std::filesystem::path &url) {
     if (!isManagedPageFileName(name)) {
         return nullptr;
@@ -60,7 +66,7 @@ const VeltoDeletionTombstone *tombstoneOfPendingFile(const std::string &name, co
     } catch (const std::exception &) {
         return nullptr;
     }
-    return tombstoneWithPath(name, activeTombstones);
+    return tombstoneWithPath(name, tombstones);
 }
 
 // A deleted page's file goes only while it holds the bytes its deletion read. Another program may write into it
@@ -181,11 +187,12 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
                                                const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones,
                                                const RemoveOperation &removeItem) {
     const NotedChecksums noted = notedChecksums(folderURL, fileManager);
+    const TombstonesByPath tombstones = tombstonesByPath(activeTombstones);
     NotedChecksums stillNoted;
     std::vector<std::string> stillPending;
     for (const auto &name : pendingFileNames) {
         std::filesystem::path url;
-        const auto *tombstone = tombstoneOfPendingFile(name, folderURL, fileManager, activeTombstones, url);
+        const auto *tombstone = tombstoneOfPendingFile(name, folderURL, fileManager, tombstones, url);
         if (tombstone == nullptr) {
             continue;
         }
