@@ -127,25 +127,37 @@ double threadProcessorSeconds() {
 
 /// Saves one edited page of a library of `state.range(0)` pages that share the limit's bytes, typed into at
 /// its end or, when `state.range(1)` is 1, in its middle.
-void SaveOneEditedPage(benchmark::State &state) {
-    const int pageCount = static_cast<int>(state.range(0));
-    const bool editsInTheMiddle = state.range(1) != 0;
-    testing::TemporaryFolder folder;
+/// A document of `pageCount` new pages of `bytesEach` bytes, the first of them current.
+VeltoDocument documentOfPages(int pageCount, int bytesEach) {
     VeltoDocument document;
     for (int index = 0; index < pageCount; ++index) {
-        auto page = newPage(totalTextBytes / pageCount, index);
+        auto page = newPage(bytesEach, index);
         if (index == 0) {
             document.currentPage = page;
         } else {
             document.pages.push_back(page);
         }
     }
+    return document;
+}
+
+/// The save that writes every page of a new library for the first time.
+VeltoSaveRequest firstSaveOf(const VeltoDocument &document) {
     VeltoSaveRequest first = saveOf(document, document.currentPage, {}, 1);
     for (const auto &page : document.pages) {
         first.changedPageRevisions[page.id] = 1;
     }
     first.expectedPageBaselines.clear();
     first.structureRevision = 1;
+    return first;
+}
+
+void SaveOneEditedPage(benchmark::State &state) {
+    const int pageCount = static_cast<int>(state.range(0));
+    const bool editsInTheMiddle = state.range(1) != 0;
+    testing::TemporaryFolder folder;
+    VeltoDocument document = documentOfPages(pageCount, totalTextBytes / pageCount);
+    VeltoSaveRequest first = firstSaveOf(document);
     auto result = VeltoPageLibrary::write(first, folder.path());
 
     VeltoPage edited = pageCount > 1 ? document.pages[pageCount / 2 - 1] : document.currentPage;
@@ -241,21 +253,8 @@ public:
 /// The processor time of a save that deletes `deletedCount` of a fresh library's `pageCount` pages of 2 KB.
 double processorSecondsOfADeletingSave(int pageCount, int deletedCount, FileSystem &fileSystem) {
     testing::TemporaryFolder folder;
-    VeltoDocument document;
-    for (int index = 0; index < pageCount; ++index) {
-        auto page = newPage(2'000, index);
-        if (index == 0) {
-            document.currentPage = page;
-        } else {
-            document.pages.push_back(page);
-        }
-    }
-    VeltoSaveRequest first = saveOf(document, document.currentPage, {}, 1);
-    for (const auto &page : document.pages) {
-        first.changedPageRevisions[page.id] = 1;
-    }
-    first.expectedPageBaselines.clear();
-    first.structureRevision = 1;
+    VeltoDocument document = documentOfPages(pageCount, 2'000);
+    VeltoSaveRequest first = firstSaveOf(document);
     auto written = VeltoPageLibrary::write(first, folder.path());
 
     VeltoSaveRequest deleting = saveOf(document, document.currentPage, {}, 2);
