@@ -108,6 +108,23 @@ protected:
         ASSERT_TRUE(velto->waitForMilestone(milestone, generous)) << velto->output();
     }
 
+    /// Opens Settings with Ctrl+comma from the panel once the panel has the keyboard (the keys go to the focused
+    /// window, not merely the shown one), and goes to the Shortcuts page from the focused sidebar.
+    void openShortcutSettingsFrom(const std::string &panel) {
+        ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous))
+            << "the panel has no keyboard";
+        key("ctrl+comma");
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                std::string settings =
+                    session->tool({"xdotool", "search", "--onlyvisible", "--name", "^Settings$"}).output;
+                return !settings.empty() && settings == session->focusedWindow().value_or("") + "\n";
+            },
+            generous))
+            << "Settings did not open with the keyboard";
+        key("s");
+    }
+
     /// Asks the probe (with `command`, "find" for a button) for the control whose name starts with `name` until
     /// Velto's bridge shows it; its place on the screen, or "". Each question waits for its answer, however long a
     /// busy machine takes to walk the tree: a question left unanswered would be taken up later, and the probe
@@ -152,19 +169,9 @@ using TakenShortcutOverAtspi = OverAtspi;
 TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWhereAScreenReaderReadsThem) {
     ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader());
     key("alt+space");
-    // Ctrl+comma goes to the window that has the keyboard: the panel, once it has it, not merely once it shows.
     std::optional<std::string> panel;
     ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
-    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous)) << "the panel has no keyboard";
-    key("ctrl+comma");
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            std::string settings = session->tool({"xdotool", "search", "--onlyvisible", "--name", "^Settings$"}).output;
-            return !settings.empty() && settings == session->focusedWindow().value_or("") + "\n";
-        },
-        generous))
-        << "Settings did not open with the keyboard";
-    key("s"); // the Shortcuts page, from the focused sidebar
+    ASSERT_NO_FATAL_FAILURE(openShortcutSettingsFrom(*panel));
 
     std::string found = findControl(recorderName);
     ASSERT_NE(found, "") << "no “" << recorderName << "” over AT-SPI";
@@ -260,16 +267,7 @@ TEST_F(TakenShortcutOverAtspi, TheTrayMenuAndTheSettingsRowsSayTheShowOrHideShor
     key("Return");
     std::optional<std::string> panel;
     ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
-    ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous)) << "the panel has no keyboard";
-    key("ctrl+comma");
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            std::string settings = session->tool({"xdotool", "search", "--onlyvisible", "--name", "^Settings$"}).output;
-            return !settings.empty() && settings == session->focusedWindow().value_or("") + "\n";
-        },
-        generous))
-        << "Settings did not open with the keyboard";
-    key("s");
+    ASSERT_NO_FATAL_FAILURE(openShortcutSettingsFrom(*panel));
 
     ASSERT_NE(findControl("Unavailable: ", "find-label"), "") << "no row of the show/hide shortcut says why";
     EXPECT_EQ(readControl().first, "name Unavailable: Alt+Space is in use by another app. Choose another shortcut.");

@@ -37,6 +37,17 @@ protected:
         return shown;
     }
 
+    /// Presses Ctrl+Alt+Space into the recorder that records and waits until the preferences hold a chosen shortcut.
+    void recordCtrlAltSpace() {
+        ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+alt+space"}).exitStatus, 0);
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return readWholeFile(session->preferencesFile().string()).find("globalShortcutKeyCode") !=
+                       std::string::npos;
+            },
+            generous));
+    }
+
     std::unique_ptr<VeltoProcess> velto;
 };
 
@@ -63,13 +74,7 @@ TEST_F(VeltoTakenShortcut, TheFirstLaunchNamesTheTakenDefaultAndItsWelcomeLeadsT
     ASSERT_TRUE(settings.has_value()) << "Settings did not open with the keyboard";
 
     // The recorder records at once: the next combination is the show/hide shortcut, and it shows the panel.
-    ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+alt+space"}).exitStatus, 0);
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return readWholeFile(session->preferencesFile().string()).find("globalShortcutKeyCode") !=
-                   std::string::npos;
-        },
-        generous));
+    ASSERT_NO_FATAL_FAILURE(recordCtrlAltSpace());
     ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+alt+space"}).exitStatus, 0);
     EXPECT_TRUE(waitUntil([&] { return session->visiblePanelWindow().has_value(); }, generous))
         << "the chosen shortcut does not show the panel";
@@ -97,13 +102,7 @@ TEST_F(VeltoTakenShortcut, TheWarningNamesEveryShortcutLeftUnregisteredAndLeadsT
     ASSERT_TRUE(waitUntil([&] { return (settings = focusedVeltoWindow()) && settings != warning; }, generous))
         << "Settings did not open with the keyboard";
 
-    ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+alt+space"}).exitStatus, 0);
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return readWholeFile(session->preferencesFile().string()).find("globalShortcutKeyCode") !=
-                   std::string::npos;
-        },
-        generous));
+    ASSERT_NO_FATAL_FAILURE(recordCtrlAltSpace());
     // Registered with the new show/hide shortcut, the clipboard shortcut appends to the page.
     ASSERT_TRUE(session->setClipboard("appended once another shortcut was chosen"));
     ASSERT_EQ(session->tool({"xdotool", "key", "ctrl+alt+v"}).exitStatus, 0);

@@ -22,6 +22,7 @@
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -570,6 +571,11 @@ int runWrite(const std::vector<std::string> &arguments) {
     // page is read in full now); other writers may act in the pause before the save reaches the disk.
     std::vector<Uuid> newPageIDs;
     apply(operations, builder, newPageIDs);
+    if (pauseMilliseconds > 0) {
+        // Said on the error stream, which carries no JSON: a test waits for it before it changes the folder.
+        std::fputs("paused before the save\n", stderr);
+        std::fflush(stderr);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
     try {
         KilledAfterTakingAsideFileSystem killing;

@@ -14,6 +14,7 @@
 //   velto-library-driver write DIR [--pause-ms N] < ops.json
 //                                                  a full load, then one save of the operations (WriteCommands.h);
 //                                                  exit status 1 when a page could not be saved ("pagesNotSaved")
+//                                                  (a pause is announced on stderr: "paused before the save")
 //   velto-library-driver copy SRC DST [--kill-at-rename N]
 //                                                  copies SRC into DST; killed just before its N-th rename
 //   velto-library-driver recover DIR [--fail-at-step N] | assess DIR
