@@ -30,6 +30,8 @@ packages=(
     xvfb trayer xdotool xclip x11-utils dbus imagemagick fonts-dejavu-core fontconfig
     # reading the running application as a screen reader does, over AT-SPI
     at-spi2-core python3-pyatspi
+    # trying the running application by hand under a window manager, as most desktops run one
+    openbox
     # the highlight.js scripts come from npm
     nodejs npm
 )
