@@ -125,6 +125,7 @@ void ShellLaunch::finishLaunchingWithPanel() {
             [this](const ShellAlert &alert) { return shell_.presentAlert(alert); },
             // Once the launch has finished, when Settings may open.
             [this, showOrHide] {
+                choosingAnotherShortcut_ = true;
                 QTimer::singleShot(0, this, [this, showOrHide] { shell_.chooseGlobalShortcut(showOrHide); });
             });
     }
@@ -147,7 +148,9 @@ void ShellLaunch::finishLaunchingWithPanel() {
         if (!store_->unreadableFiles().empty()) {
             announceNewlyUnreadableFiles();
         }
-        shell_.presentWelcomeIfNeeded(hotKeyAvailability_.toggle);
+        if (!choosingAnotherShortcut_) {
+            shell_.presentWelcomeIfNeeded(hotKeyAvailability_.toggle);
+        }
     });
 }
 

@@ -94,6 +94,9 @@ private:
     Options options_;
     bool canFinishLaunching_ = true;
     ShortcutRegistrationAvailability hotKeyAvailability_{true, true};
+    /// The user took the launch warning's way to another shortcut: the first launch's Welcome waits for a later
+    /// launch instead of opening, modal, over the recorder that now records.
+    bool choosingAnotherShortcut_ = false;
     /// The store handed to the shell, which keeps it as long as this launch.
     VeltoStore *store_ = nullptr;
     UnreadableFilesNotice unreadableFilesNotice_;
