@@ -10,6 +10,7 @@
 #include "app/welcome/WelcomeWindowController.h"
 #include "library/LoadResult.h"
 #include "library/PageFileSize.h"
+#include "panel/feedback/SaveProblem.h"
 #include "panel/window/PanelPageControlling.h"
 #include "platform/FileSystem.h"
 #include "preferences/PagesFolderBookmark.h"
@@ -23,6 +24,7 @@
 #include "support/async/EventLoopWaits.h"
 #include "ui/HoverButton.h"
 
+#include <QtCore/QDir>
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QClipboard>
@@ -70,9 +72,11 @@ public:
     void showFeedback(const PanelFeedback &feedback) override {
         log_.push_back("feedback " + feedback.message.toStdString());
     }
+    void setKeptText(const SaveProblem::KeptText &kept) override { keptText = kept; }
     void applyPreferredAppearance() override {}
     QMenu *makeStatusMenu() override { return new QMenu(); }
 
+    SaveProblem::KeptText keptText;
     bool shown = false;
     bool pageTextHeld = true;
     QString pageText = QStringLiteral("page");
@@ -494,6 +498,10 @@ TEST_F(AppDelegateTest, TextNoSaveTakesIsKeptOutsideThePagesAndTheNextLaunchName
     launchSaving(true);
     delegate->store()->setText("# Plans\nfirst words\n", std::chrono::system_clock::now());
     ASSERT_TRUE(processEventsUntil([&] { return keptFiles(keptFolder).size() == 1; }));
+    EXPECT_TRUE(processEventsUntil([&] { return panel->keptText.state == SaveProblem::KeptText::State::kept; }))
+        << "the panel learns that the text is kept";
+    EXPECT_EQ(panel->keptText.folder,
+              SaveProblem::folderForDisplay(QString::fromStdString(keptFolder.string()), QDir::homePath()));
     delegate->store()->setText("# Plans\nfirst words\nmore words\n", std::chrono::system_clock::now());
     ASSERT_TRUE(processEventsUntil([&] {
         auto files = keptFiles(keptFolder);
@@ -529,6 +537,29 @@ TEST_F(AppDelegateTest, TextNoSaveTakesIsKeptOutsideThePagesAndTheNextLaunchName
         delegate.reset();
         libraryThreadPool().waitForDone();
     }
+}
+
+// Keeping the text fails too (a file stands where the Unsaved Text folder goes): the panel learns that the text is
+// only in Velto, not that it is kept somewhere.
+TEST_F(AppDelegateTest, TextThatCannotBeKeptEitherIsOnlyInVeltoForThePanel) {
+    const std::filesystem::path blocked = folder / "Unsaved Text";
+    std::ofstream(blocked) << "a file, not a folder";
+    launch({}, [&](AppDelegate::Options &options) {
+        options.unsavedTextFolder = blocked;
+        std::filesystem::path pages = folder / "Pages";
+        options.loadStore = [pages] {
+            VeltoStore::SaveOperation refusedWrite =
+                [](VeltoSaveRequest, std::filesystem::path folderURL) -> QCoro::Task<VeltoSaveResult> {
+                throw FileSystemError(EROFS, folderURL / "page.md", "Writing");
+                co_return VeltoSaveResult{};
+            };
+            return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes,
+                                                  std::nullopt, refusedWrite);
+        };
+    });
+    delegate->store()->setText("# Plans\nfirst words\n", std::chrono::system_clock::now());
+    EXPECT_TRUE(processEventsUntil([&] { return panel->keptText.state == SaveProblem::KeptText::State::onlyInVelto; }))
+        << "the panel was not told that the text is only in Velto";
 }
 
 // The quit alert says why the save failed and what to do: a page too large to save is to lose some text.

@@ -307,6 +307,13 @@ TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
               "⚠ Changes not saved · disk full [disabled] tip: " + *harness.store().lastSaveErrorDescription());
     EXPECT_NE(lines.find("\n2 words · Not saved [disabled]\n"), std::string::npos)
         << "the page's line does not call the unsaved edit saved: " << lines;
+    harness.controller->setKeptText({SaveProblem::KeptText::State::kept, QStringLiteral("~/Unsaved Text")});
+    std::unique_ptr<QMenu> kept(harness.controller->makeStatusMenu());
+    lines = dump(kept.get());
+    EXPECT_NE(lines.find(*harness.store().lastSaveErrorDescription() +
+                         "\nKept in “~/Unsaved Text” [disabled]\n2 words · Not saved [disabled]\n"),
+              std::string::npos)
+        << "where the text is kept follows the failing saves' line: " << lines;
 
     VeltoPage copy = loadedPage(7, "Other version", start);
     copy.fileSlug = "conflict-copy";
@@ -721,6 +728,49 @@ TEST(PanelMenuTexts, AFailedSaveIsNamedWithItsReasonInAFewWords) {
     };
     for (const Case &test : cases) {
         EXPECT_EQ(SaveProblem::title(test.description), test.title) << test.description;
+    }
+}
+
+// While saves fail, the banner and the tray menu say where the typed text is: in the Unsaved Text folder, written
+// from the home folder on, or, once keeping it failed too, only in Velto; nothing before a keep has said.
+TEST(PanelMenuTexts, FailingSavesSayWhereTheTextIsKept) {
+    using State = SaveProblem::KeptText::State;
+    struct Case {
+        SaveProblem::KeptText kept;
+        QString line;
+        QString banner;
+    };
+    const QString folder = QStringLiteral("~/.local/share/Velto/Unsaved Text");
+    const Case cases[] = {
+        {{State::notYetKept, folder}, QString(), QStringLiteral("Changes not saved · disk full")},
+        {{State::kept, folder},
+         QStringLiteral("Kept in “~/.local/share/Velto/Unsaved Text”"),
+         QStringLiteral("Changes not saved · disk full\nKept in “~/.local/share/Velto/Unsaved Text”")},
+        {{State::onlyInVelto, QString()},
+         QStringLiteral("Only in Velto, in no file · keep Velto open"),
+         QStringLiteral("Changes not saved · disk full\nOnly in Velto, in no file · keep Velto open")},
+    };
+    for (const Case &test : cases) {
+        EXPECT_EQ(SaveProblem::keptTextLine(test.kept), test.line) << test.line.toStdString();
+        EXPECT_EQ(SaveProblem::banner("disk full", test.kept).message, test.banner) << test.line.toStdString();
+    }
+
+    struct Folder {
+        QString path;
+        QString home;
+        QString shown;
+    };
+    const Folder folders[] = {
+        {"/home/ann/.local/share/Velto/Unsaved Text", "/home/ann", "~/.local/share/Velto/Unsaved Text"},
+        {"/home/ann/.local/share/Velto/Unsaved Text", "/home/ann/", "~/.local/share/Velto/Unsaved Text"},
+        {"/home/ann", "/home/ann", "~"},
+        {"/home/anna/Unsaved Text", "/home/ann", "/home/anna/Unsaved Text"},
+        {"/data/Velto/Unsaved Text", "/home/ann", "/data/Velto/Unsaved Text"},
+        {"/Velto/Unsaved Text", "/", "/Velto/Unsaved Text"},
+        {"/Velto/Unsaved Text", "", "/Velto/Unsaved Text"},
+    };
+    for (const Folder &test : folders) {
+        EXPECT_EQ(SaveProblem::folderForDisplay(test.path, test.home), test.shown) << test.path.toStdString();
     }
 }
 

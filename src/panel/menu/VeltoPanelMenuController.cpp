@@ -229,6 +229,13 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
         item.enabled = false;
         item.toolTip = fromUtf8(*saveError);
         menu.items.push_back(item);
+        // On its own line: beside the cause it would make the menu as wide as the folder's path.
+        if (const QString where = SaveProblem::keptTextLine(keptText_); !where.isEmpty()) {
+            PanelMenuItem kept;
+            kept.text = where;
+            kept.enabled = false;
+            menu.items.push_back(kept);
+        }
     }
     if (const std::optional<VeltoSaveConflictPresentation> &conflict = store_.lastSaveConflictPresentation()) {
         PanelMenuItem item;
