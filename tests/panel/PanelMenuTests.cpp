@@ -721,6 +721,11 @@ TEST(PanelMenuTexts, AFailedSaveIsNamedWithItsReasonInAFewWords) {
          "Changes not saved · The library is busy"},
         {"Writing “/p/a.md”: No space left on device", "Changes not saved · No space left on device"},
         {"The page file “a.md” could not be read. Input/output error", "Changes not saved · Input/output error"},
+        {"open “/p/.velto/transaction.lock”: The library file “.velto/transaction.lock” can’t be opened: Read-only "
+         "file system.",
+         "Changes not saved · Read-only file system"},
+        {"The library file “.velto/transaction.lock” can’t be opened: the folder “/p” is on a disk that was removed.",
+         "Changes not saved"},
         {"disk full", "Changes not saved · disk full"},
         {"Velto couldn’t save your change because this page isn’t fully loaded yet.", "Changes not saved"},
         {"Renaming “/p/a.md”: The page file “/p/b.md” is in the way of this page’s new name.", "Changes not saved"},

@@ -26,6 +26,14 @@ QString shortReason(const std::string &description) {
     if (colon > 0 && colon <= shortReasonLength) {
         return text.left(colon);
     }
+    // A clause that names a file first, then the system's own words: "The library file “…” can’t be opened:
+    // Read-only file system."
+    if (const qsizetype lastColon = text.lastIndexOf(QStringLiteral(": ")); lastColon > 0) {
+        const QString last = text.mid(lastColon + 2);
+        if (!last.isEmpty() && last.size() <= shortReasonLength && !last.contains(QChar(u'“'))) {
+            return last.endsWith(QLatin1Char('.')) ? last.chopped(1) : last;
+        }
+    }
     if (text.isEmpty() || text.size() > shortReasonLength || text.contains(QChar(u'“'))) {
         return {};
     }

@@ -15,8 +15,9 @@ namespace velto::SaveProblem {
 QString title(const std::string &description);
 
 /// The reason in a few words, after the operation and file that a file-system error names first, or the page
-/// file that could not be read: the clause before a colon ("The library is busy"), or a short description as a
-/// whole ("No space left on device", "Input/output error"); empty when the description is a long sentence.
+/// file that could not be read: the clause before a colon ("The library is busy"), the system's words after a
+/// clause that names a file ("Read-only file system"), or a short description as a whole ("No space left on
+/// device", "Input/output error"); empty when the description is a long sentence.
 QString shortReason(const std::string &description);
 
 /// What became of the typed text that saves could not write: Velto keeps it in files of its own meanwhile.
