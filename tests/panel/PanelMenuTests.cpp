@@ -574,6 +574,54 @@ TEST_F(PanelMenu, APageWhoseFileCannotBeReadIsNamedByItsFileAndSaysWhyItCannotOp
                                  "select " + pageID(1).uppercaseText()}));
 }
 
+// After a relaunch the notice of the recovery is gone: the recovered page's tooltip names the file it was recovered
+// from while that file can't be read. The page recorded at that file has the recovered page's creation date; a file
+// readable again, another page's file, or two such files named nothing.
+TEST_F(PanelMenu, ARecoveredPageNamesTheFileThatCannotBeReadOrChanged) {
+    VeltoPage recovered = loadedPage(1, "Shopping list", start);
+    recovered.fileSlug = "recovered-page";
+    recovered.createdAt = start - 2h;
+    VeltoPage original = loadedPage(2, "", start - 1h);
+    original.createdAt = recovered.createdAt;
+    original.relativeFilePath = "Notes/list.md";
+    VeltoPage readableAgain = original;
+    original.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{});
+    VeltoPage other = original;
+    other.id = pageID(3);
+    other.createdAt = start - 3h;
+    other.relativeFilePath = "other.md";
+    VeltoPage twin = original;
+    twin.id = pageID(4);
+    twin.relativeFilePath = "twin.md";
+    const QString named = QStringLiteral("Recovered from “list.md”, a page file that can’t be read or changed.");
+    const QString unnamed = QStringLiteral("Recovered after the original page file was removed or emptied");
+    struct Case {
+        std::vector<VeltoPage> others;
+        QString tip;
+    };
+    const Case cases[] = {
+        {{original, other}, named},
+        {{readableAgain, other}, unnamed},
+        {{other}, unnamed},
+        {{original, twin}, unnamed},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.others.size());
+        MenuHarness harness(documentOf(recovered, c.others), VeltoAutoArchivePeriod::never(),
+                            {{"Notes/list.md", "Permission denied"}, {"other.md", ""}, {"twin.md", ""}});
+        QString tip;
+        for (const PanelMenuItem &entry : harness.controller->makeStatusMenuModel().items) {
+            for (const PanelMenuItem &item : entry.submenu ? entry.submenu->items : std::vector<PanelMenuItem>{}) {
+                if (item.data == QString::fromStdString(pageID(1).uppercaseText())) {
+                    tip = item.toolTip;
+                }
+            }
+        }
+        EXPECT_TRUE(tip.startsWith(c.tip)) << tip.toStdString();
+        EXPECT_TRUE(tip.endsWith(QStringLiteral("Shopping list"))) << tip.toStdString();
+    }
+}
+
 // Files that turn unreadable while Velto runs are named here, without a window that would take the keyboard from
 // the page; the list is the store's, read again at each opening, so a file readable again has left it.
 TEST_F(PanelMenu, FilesThatCannotBeReadAreListedFirstAndEachOpensThePagesFolder) {

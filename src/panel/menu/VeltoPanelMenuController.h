@@ -88,9 +88,10 @@ public:
     static QString pageDescription(const VeltoPage &page, Date now,
                                    const std::optional<VeltoUnreadablePageFile> &unreadable = std::nullopt);
     /// The sentence that says why a page exists, then an excerpt of its text; for a page whose file cannot be
-    /// read, why.
+    /// read, why. A recovered page names the file it was recovered from, when that is known (`recoveredFrom`).
     static QString pageToolTip(const VeltoPage &page,
-                               const std::optional<VeltoUnreadablePageFile> &unreadable = std::nullopt);
+                               const std::optional<VeltoUnreadablePageFile> &unreadable = std::nullopt,
+                               const std::optional<VeltoUnreadablePageFile> &recoveredFrom = std::nullopt);
 
     // ---- what menu items do ----
 
