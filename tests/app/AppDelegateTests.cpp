@@ -6,6 +6,7 @@
 #include "app/shell/AppDelegate.h"
 #include "app/shell/Composition.h"
 #include "app/shell/ShellSettings.h"
+#include "app/shell/UnreadableFilesNotice.h"
 #include "app/welcome/WelcomePresenter.h"
 #include "app/welcome/WelcomeWindowController.h"
 #include "library/LoadResult.h"
@@ -636,6 +637,41 @@ TEST(TerminationFailureText, TheTextAndTheQuitButtonSayWhatBecomesOfTheText) {
         }
         EXPECT_EQ(quitRegardlessButton(c.keeping), c.button);
     }
+}
+
+// After a relaunch, the notice of unreadable files says where the text typed into such a file's page went: into the
+// recovered page, which has the creation date of the page recorded at that file.
+TEST(UnreadableFilesNoticeTests, AFileWhoseTextWasRecoveredNamesTheRecoveredPage) {
+    testing::widgetApplication();
+    const Date created = dateFromSecondsSince1970(1'780'000'000);
+    VeltoPage recovered;
+    recovered.id = *Uuid::parse("00000000-0000-4000-8000-000000000001");
+    recovered.createdAt = created;
+    recovered.fileSlug = "recovered-page";
+    recovered.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "Shopping list\neggs\n", "\n"});
+    VeltoPage unreadable;
+    unreadable.id = *Uuid::parse("00000000-0000-4000-8000-000000000002");
+    unreadable.createdAt = created;
+    unreadable.relativeFilePath = "list.md";
+    unreadable.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{});
+    VeltoPage other = unreadable;
+    other.id = *Uuid::parse("00000000-0000-4000-8000-000000000003");
+    other.createdAt = created - std::chrono::hours(1);
+    other.relativeFilePath = "other.md";
+    VeltoDocument document;
+    document.currentPage = recovered;
+    document.pages = {unreadable, other};
+    StoreHarness stores;
+    VeltoStore &store =
+        stores.openStore({}, VeltoLibraryLoadResult::loaded(document, std::nullopt,
+                                                            {{"list.md", "Not UTF-8"}, {"other.md", "Not UTF-8"}}));
+
+    std::optional<ShellAlert> alert = UnreadableFilesNotice().alertForNewlyUnreadable(store);
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alert->message.contains(QStringLiteral(
+        "“list.md”: Not UTF-8. The text you typed into its page is in the recovered page “Shopping list”.")))
+        << alert->message.toStdString();
+    EXPECT_EQ(alert->message.count(QStringLiteral("recovered page")), 1) << alert->message.toStdString();
 }
 
 // Only the launch, before anyone types, names unreadable files in an alert: one that a reload meets while the
