@@ -282,6 +282,27 @@ std::optional<VeltoUnreadablePageFile> VeltoStore::unreadableFileOf(const VeltoP
     return file;
 }
 
+// A recovered page takes the creation date of the page whose typed text it keeps, and that page stays recorded at its
+// file while the file cannot be read: so the file is found again after a relaunch, without a record of its own.
+std::optional<VeltoUnreadablePageFile> VeltoStore::unreadableFileRecoveredAs(const VeltoPage &recovered) const {
+    if (recovered.fileSlug != "recovered-page") {
+        return std::nullopt;
+    }
+    std::optional<VeltoUnreadablePageFile> found;
+    int candidates = 0;
+    for (const VeltoPage &page : document_.pages) {
+        if (page.id == recovered.id || page.createdAt != recovered.createdAt) {
+            continue;
+        }
+        if (std::optional<VeltoUnreadablePageFile> file = unreadableFileOf(page)) {
+            found = std::move(file);
+            ++candidates;
+        }
+    }
+    // Two pages made in the same second whose files both cannot be read: naming either could be wrong.
+    return candidates == 1 ? found : std::nullopt;
+}
+
 bool VeltoStore::hasUnsavedChanges(const Uuid &pageID) const {
     return hasPendingChange(mutations_, pageID);
 }

@@ -108,6 +108,10 @@ public:
     /// For a page held without its text because its file cannot be read: the file's path relative to the Pages
     /// folder, and why it cannot be read (empty when the load gave no reason). Nothing for any other page.
     std::optional<VeltoUnreadablePageFile> unreadableFileOf(const VeltoPage &page) const;
+    /// For a recovered page: the file that could not be read or changed while the user typed into its page, as long
+    /// as that page is held without its text because the file still cannot be read. Nothing for any other page, nor
+    /// when two such pages could be the one.
+    std::optional<VeltoUnreadablePageFile> unreadableFileRecoveredAs(const VeltoPage &recovered) const;
     const std::optional<VeltoSaveConflictPresentation> &lastSaveConflictPresentation() const {
         return conflictNotice_.presentation();
     }

@@ -6,10 +6,12 @@
 #include "app/shell/AppDelegate.h"
 #include "app/shell/Composition.h"
 #include "app/shell/ShellSettings.h"
+#include "app/shell/UnreadableFilesNotice.h"
 #include "app/welcome/WelcomePresenter.h"
 #include "app/welcome/WelcomeWindowController.h"
 #include "library/LoadResult.h"
 #include "library/PageFileSize.h"
+#include "panel/feedback/SaveProblem.h"
 #include "panel/window/PanelPageControlling.h"
 #include "platform/FileSystem.h"
 #include "preferences/PagesFolderBookmark.h"
@@ -23,6 +25,7 @@
 #include "support/async/EventLoopWaits.h"
 #include "ui/HoverButton.h"
 
+#include <QtCore/QDir>
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
 #include <QtGui/QClipboard>
@@ -70,9 +73,11 @@ public:
     void showFeedback(const PanelFeedback &feedback) override {
         log_.push_back("feedback " + feedback.message.toStdString());
     }
+    void setKeptText(const SaveProblem::KeptText &kept) override { keptText = kept; }
     void applyPreferredAppearance() override {}
     QMenu *makeStatusMenu() override { return new QMenu(); }
 
+    SaveProblem::KeptText keptText;
     bool shown = false;
     bool pageTextHeld = true;
     QString pageText = QStringLiteral("page");
@@ -494,6 +499,10 @@ TEST_F(AppDelegateTest, TextNoSaveTakesIsKeptOutsideThePagesAndTheNextLaunchName
     launchSaving(true);
     delegate->store()->setText("# Plans\nfirst words\n", std::chrono::system_clock::now());
     ASSERT_TRUE(processEventsUntil([&] { return keptFiles(keptFolder).size() == 1; }));
+    EXPECT_TRUE(processEventsUntil([&] { return panel->keptText.state == SaveProblem::KeptText::State::kept; }))
+        << "the panel learns that the text is kept";
+    EXPECT_EQ(panel->keptText.folder,
+              SaveProblem::folderForDisplay(QString::fromStdString(keptFolder.string()), QDir::homePath()));
     delegate->store()->setText("# Plans\nfirst words\nmore words\n", std::chrono::system_clock::now());
     ASSERT_TRUE(processEventsUntil([&] {
         auto files = keptFiles(keptFolder);
@@ -529,6 +538,29 @@ TEST_F(AppDelegateTest, TextNoSaveTakesIsKeptOutsideThePagesAndTheNextLaunchName
         delegate.reset();
         libraryThreadPool().waitForDone();
     }
+}
+
+// Keeping the text fails too (a file stands where the Unsaved Text folder goes): the panel learns that the text is
+// only in Velto, not that it is kept somewhere.
+TEST_F(AppDelegateTest, TextThatCannotBeKeptEitherIsOnlyInVeltoForThePanel) {
+    const std::filesystem::path blocked = folder / "Unsaved Text";
+    std::ofstream(blocked) << "a file, not a folder";
+    launch({}, [&](AppDelegate::Options &options) {
+        options.unsavedTextFolder = blocked;
+        std::filesystem::path pages = folder / "Pages";
+        options.loadStore = [pages] {
+            VeltoStore::SaveOperation refusedWrite =
+                [](VeltoSaveRequest, std::filesystem::path folderURL) -> QCoro::Task<VeltoSaveResult> {
+                throw FileSystemError(EROFS, folderURL / "page.md", "Writing");
+                co_return VeltoSaveResult{};
+            };
+            return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes,
+                                                  std::nullopt, refusedWrite);
+        };
+    });
+    delegate->store()->setText("# Plans\nfirst words\n", std::chrono::system_clock::now());
+    EXPECT_TRUE(processEventsUntil([&] { return panel->keptText.state == SaveProblem::KeptText::State::onlyInVelto; }))
+        << "the panel was not told that the text is only in Velto";
 }
 
 // The quit alert says why the save failed and what to do: a page too large to save is to lose some text.
@@ -605,6 +637,41 @@ TEST(TerminationFailureText, TheTextAndTheQuitButtonSayWhatBecomesOfTheText) {
         }
         EXPECT_EQ(quitRegardlessButton(c.keeping), c.button);
     }
+}
+
+// After a relaunch, the notice of unreadable files says where the text typed into such a file's page went: into the
+// recovered page, which has the creation date of the page recorded at that file.
+TEST(UnreadableFilesNoticeTests, AFileWhoseTextWasRecoveredNamesTheRecoveredPage) {
+    testing::widgetApplication();
+    const Date created = dateFromSecondsSince1970(1'780'000'000);
+    VeltoPage recovered;
+    recovered.id = *Uuid::parse("00000000-0000-4000-8000-000000000001");
+    recovered.createdAt = created;
+    recovered.fileSlug = "recovered-page";
+    recovered.content = VeltoPageContent::loaded(VeltoPageFileContent{std::nullopt, "Shopping list\neggs\n", "\n"});
+    VeltoPage unreadable;
+    unreadable.id = *Uuid::parse("00000000-0000-4000-8000-000000000002");
+    unreadable.createdAt = created;
+    unreadable.relativeFilePath = "list.md";
+    unreadable.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{});
+    VeltoPage other = unreadable;
+    other.id = *Uuid::parse("00000000-0000-4000-8000-000000000003");
+    other.createdAt = created - std::chrono::hours(1);
+    other.relativeFilePath = "other.md";
+    VeltoDocument document;
+    document.currentPage = recovered;
+    document.pages = {unreadable, other};
+    StoreHarness stores;
+    VeltoStore &store =
+        stores.openStore({}, VeltoLibraryLoadResult::loaded(document, std::nullopt,
+                                                            {{"list.md", "Not UTF-8"}, {"other.md", "Not UTF-8"}}));
+
+    std::optional<ShellAlert> alert = UnreadableFilesNotice().alertForNewlyUnreadable(store);
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alert->message.contains(QStringLiteral(
+        "“list.md”: Not UTF-8. The text you typed into its page is in the recovered page “Shopping list”.")))
+        << alert->message.toStdString();
+    EXPECT_EQ(alert->message.count(QStringLiteral("recovered page")), 1) << alert->message.toStdString();
 }
 
 // Only the launch, before anyone types, names unreadable files in an alert: one that a reload meets while the

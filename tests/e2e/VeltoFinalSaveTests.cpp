@@ -326,6 +326,18 @@ TEST_F(VeltoFinalSave, TheNextLaunchNamesTheKeptTextOnceAndTheLaunchAfterItNames
     const std::string token = "kept for the next launch";
     ASSERT_EQ(type(token), 0);
     ASSERT_NO_FATAL_FAILURE(waitUntilThePanelShows(token));
+    // The banner of failing saves says where the text is kept meanwhile.
+    const std::string keptIn = "Kept in “" + unsavedTextFolder().string() + "”";
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            ToolResult banners = session->tool({"xdotool", "search", "--onlyvisible", "--name", "Kept in"});
+            return banners.exitStatus == 0 &&
+                   session->tool({"xdotool", "getwindowname", banners.output.substr(0, banners.output.find('\n'))})
+                           .output.find(keptIn) != std::string::npos;
+        },
+        generous))
+        << "no banner says " << keptIn << "\n"
+        << session->windowTree();
     velto->process().signal(SIGTERM);
     EXPECT_EQ(velto->process().waitForExit(generous), 1) << velto->output();
     std::vector<std::filesystem::path> kept = filesHolding(token);

@@ -367,6 +367,14 @@ TEST(PanelControllerBannerTests, ALibraryHeldByAnotherProgramIsTheSameReasonInTh
     ASSERT_GE(menu.items.size(), 2u);
     EXPECT_EQ(menu.items[0].text, "⚠ Changes not saved · The library is busy");
     EXPECT_EQ(menu.items[1].text, "4 words · Not saved");
+
+    // The text is kept outside the Pages folder: the banner shown says so at once, and so does the menu.
+    session.controller->setKeptText({SaveProblem::KeptText::State::kept, QStringLiteral("~/Unsaved Text")});
+    EXPECT_EQ(session.banner(), "Changes not saved · The library is busy\nKept in “~/Unsaved Text”");
+    menu = session.controller->panelMenuController().makeStatusMenuModel();
+    ASSERT_GE(menu.items.size(), 3u);
+    EXPECT_EQ(menu.items[1].text, "Kept in “~/Unsaved Text”");
+    EXPECT_FALSE(menu.items[1].enabled);
 }
 
 } // namespace

@@ -307,6 +307,13 @@ TEST_F(PanelMenu, AFailedSaveAndSavedConflictCopiesComeFirst) {
               "⚠ Changes not saved · disk full [disabled] tip: " + *harness.store().lastSaveErrorDescription());
     EXPECT_NE(lines.find("\n2 words · Not saved [disabled]\n"), std::string::npos)
         << "the page's line does not call the unsaved edit saved: " << lines;
+    harness.controller->setKeptText({SaveProblem::KeptText::State::kept, QStringLiteral("~/Unsaved Text")});
+    std::unique_ptr<QMenu> kept(harness.controller->makeStatusMenu());
+    lines = dump(kept.get());
+    EXPECT_NE(lines.find(*harness.store().lastSaveErrorDescription() +
+                         "\nKept in “~/Unsaved Text” [disabled]\n2 words · Not saved [disabled]\n"),
+              std::string::npos)
+        << "where the text is kept follows the failing saves' line: " << lines;
 
     VeltoPage copy = loadedPage(7, "Other version", start);
     copy.fileSlug = "conflict-copy";
@@ -567,6 +574,54 @@ TEST_F(PanelMenu, APageWhoseFileCannotBeReadIsNamedByItsFileAndSaysWhyItCannotOp
                                  "select " + pageID(1).uppercaseText()}));
 }
 
+// After a relaunch the notice of the recovery is gone: the recovered page's tooltip names the file it was recovered
+// from while that file can't be read. The page recorded at that file has the recovered page's creation date; a file
+// readable again, another page's file, or two such files named nothing.
+TEST_F(PanelMenu, ARecoveredPageNamesTheFileThatCannotBeReadOrChanged) {
+    VeltoPage recovered = loadedPage(1, "Shopping list", start);
+    recovered.fileSlug = "recovered-page";
+    recovered.createdAt = start - 2h;
+    VeltoPage original = loadedPage(2, "", start - 1h);
+    original.createdAt = recovered.createdAt;
+    original.relativeFilePath = "Notes/list.md";
+    VeltoPage readableAgain = original;
+    original.content = VeltoPageContent::unavailable(VeltoUnavailablePageSummary{});
+    VeltoPage other = original;
+    other.id = pageID(3);
+    other.createdAt = start - 3h;
+    other.relativeFilePath = "other.md";
+    VeltoPage twin = original;
+    twin.id = pageID(4);
+    twin.relativeFilePath = "twin.md";
+    const QString named = QStringLiteral("Recovered from “list.md”, a page file that can’t be read or changed.");
+    const QString unnamed = QStringLiteral("Recovered after the original page file was removed or emptied");
+    struct Case {
+        std::vector<VeltoPage> others;
+        QString tip;
+    };
+    const Case cases[] = {
+        {{original, other}, named},
+        {{readableAgain, other}, unnamed},
+        {{other}, unnamed},
+        {{original, twin}, unnamed},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.others.size());
+        MenuHarness harness(documentOf(recovered, c.others), VeltoAutoArchivePeriod::never(),
+                            {{"Notes/list.md", "Permission denied"}, {"other.md", ""}, {"twin.md", ""}});
+        QString tip;
+        for (const PanelMenuItem &entry : harness.controller->makeStatusMenuModel().items) {
+            for (const PanelMenuItem &item : entry.submenu ? entry.submenu->items : std::vector<PanelMenuItem>{}) {
+                if (item.data == QString::fromStdString(pageID(1).uppercaseText())) {
+                    tip = item.toolTip;
+                }
+            }
+        }
+        EXPECT_TRUE(tip.startsWith(c.tip)) << tip.toStdString();
+        EXPECT_TRUE(tip.endsWith(QStringLiteral("Shopping list"))) << tip.toStdString();
+    }
+}
+
 // Files that turn unreadable while Velto runs are named here, without a window that would take the keyboard from
 // the page; the list is the store's, read again at each opening, so a file readable again has left it.
 TEST_F(PanelMenu, FilesThatCannotBeReadAreListedFirstAndEachOpensThePagesFolder) {
@@ -714,6 +769,11 @@ TEST(PanelMenuTexts, AFailedSaveIsNamedWithItsReasonInAFewWords) {
          "Changes not saved · The library is busy"},
         {"Writing “/p/a.md”: No space left on device", "Changes not saved · No space left on device"},
         {"The page file “a.md” could not be read. Input/output error", "Changes not saved · Input/output error"},
+        {"open “/p/.velto/transaction.lock”: The library file “.velto/transaction.lock” can’t be opened: Read-only "
+         "file system.",
+         "Changes not saved · Read-only file system"},
+        {"The library file “.velto/transaction.lock” can’t be opened: the folder “/p” is on a disk that was removed.",
+         "Changes not saved"},
         {"disk full", "Changes not saved · disk full"},
         {"Velto couldn’t save your change because this page isn’t fully loaded yet.", "Changes not saved"},
         {"Renaming “/p/a.md”: The page file “/p/b.md” is in the way of this page’s new name.", "Changes not saved"},
@@ -721,6 +781,49 @@ TEST(PanelMenuTexts, AFailedSaveIsNamedWithItsReasonInAFewWords) {
     };
     for (const Case &test : cases) {
         EXPECT_EQ(SaveProblem::title(test.description), test.title) << test.description;
+    }
+}
+
+// While saves fail, the banner and the tray menu say where the typed text is: in the Unsaved Text folder, written
+// from the home folder on, or, once keeping it failed too, only in Velto; nothing before a keep has said.
+TEST(PanelMenuTexts, FailingSavesSayWhereTheTextIsKept) {
+    using State = SaveProblem::KeptText::State;
+    struct Case {
+        SaveProblem::KeptText kept;
+        QString line;
+        QString banner;
+    };
+    const QString folder = QStringLiteral("~/.local/share/Velto/Unsaved Text");
+    const Case cases[] = {
+        {{State::notYetKept, folder}, QString(), QStringLiteral("Changes not saved · disk full")},
+        {{State::kept, folder},
+         QStringLiteral("Kept in “~/.local/share/Velto/Unsaved Text”"),
+         QStringLiteral("Changes not saved · disk full\nKept in “~/.local/share/Velto/Unsaved Text”")},
+        {{State::onlyInVelto, QString()},
+         QStringLiteral("Only in Velto, in no file · keep Velto open"),
+         QStringLiteral("Changes not saved · disk full\nOnly in Velto, in no file · keep Velto open")},
+    };
+    for (const Case &test : cases) {
+        EXPECT_EQ(SaveProblem::keptTextLine(test.kept), test.line) << test.line.toStdString();
+        EXPECT_EQ(SaveProblem::banner("disk full", test.kept).message, test.banner) << test.line.toStdString();
+    }
+
+    struct Folder {
+        QString path;
+        QString home;
+        QString shown;
+    };
+    const Folder folders[] = {
+        {"/home/ann/.local/share/Velto/Unsaved Text", "/home/ann", "~/.local/share/Velto/Unsaved Text"},
+        {"/home/ann/.local/share/Velto/Unsaved Text", "/home/ann/", "~/.local/share/Velto/Unsaved Text"},
+        {"/home/ann", "/home/ann", "~"},
+        {"/home/anna/Unsaved Text", "/home/ann", "/home/anna/Unsaved Text"},
+        {"/data/Velto/Unsaved Text", "/home/ann", "/data/Velto/Unsaved Text"},
+        {"/Velto/Unsaved Text", "/", "/Velto/Unsaved Text"},
+        {"/Velto/Unsaved Text", "", "/Velto/Unsaved Text"},
+    };
+    for (const Folder &test : folders) {
+        EXPECT_EQ(SaveProblem::folderForDisplay(test.path, test.home), test.shown) << test.path.toStdString();
     }
 }
 

@@ -20,6 +20,7 @@
 #include "ui/Appearance.h"
 #include "ui/WindowAppearance.h"
 
+#include <QtCore/QDir>
 #include <QtCore/QTimer>
 #include <QtGui/QClipboard>
 #include <QtGui/QCursor>
@@ -68,7 +69,26 @@ void AppDelegate::takeLoadedStore(std::unique_ptr<VeltoStore> store) {
     store_ = std::move(store);
     if (store_) {
         unsavedTextKeeper_ = std::make_unique<UnsavedTextKeeper>(*store_, unsavedTextFolder());
+        unsavedTextKeeper_->setKeptTextsChanged([this] { tellPanelWhereTextIsKept(); });
     }
+}
+
+// The panel's notices of failing saves say where the text is only once a keep wrote it, and that it is only in
+// Velto once a keep failed: a folder named before anything is in it would be false comfort.
+void AppDelegate::tellPanelWhereTextIsKept() {
+    if (!panel_ || !unsavedTextKeeper_) {
+        return;
+    }
+    const VeltoKeptTexts &kept = unsavedTextKeeper_->keptTexts();
+    SaveProblem::KeptText where;
+    if (lastKeepFailed(kept)) {
+        where.state = SaveProblem::KeptText::State::onlyInVelto;
+    } else if (!kept.files.empty()) {
+        where.state = SaveProblem::KeptText::State::kept;
+        where.folder =
+            SaveProblem::folderForDisplay(QString::fromStdString(unsavedTextFolder().string()), QDir::homePath());
+    }
+    panel_->setKeptText(where);
 }
 
 void AppDelegate::takePanel(std::unique_ptr<VeltoPanelControlling> panel) {
@@ -84,6 +104,7 @@ void AppDelegate::takePanel(std::unique_ptr<VeltoPanelControlling> panel) {
         options_.fileManagerOperations.value_or(PagesFinderWorkflow::Operations::live(
             [self](const ShellAlert &alert) { return self ? self->presentAlert(alert) : 0; })));
     connectPanel();
+    tellPanelWhereTextIsKept();
 }
 
 void AppDelegate::startRunning() {

@@ -142,6 +142,8 @@ private:
     void presentWelcomeIfNeeded(bool showOrHideShortcutAvailable) override;
     static QCoro::Task<void> flushStore(QPointer<AppDelegate> delegate);
     void connectPanel();
+    /// Hands the panel where the text that saves could not write is kept, as the last keep left it.
+    void tellPanelWhereTextIsKept();
     /// Shows the panel or appends the clipboard as asked before the panel was made.
     void answerRequestsMadeWhileLaunching();
     QCoro::Task<void> reloadLibraryFromDisk();

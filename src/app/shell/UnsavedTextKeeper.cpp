@@ -95,12 +95,16 @@ std::optional<std::string> UnsavedTextKeeper::keepNow() {
     return failure;
 }
 
-// Nobody may be there to see an alert (a logout, or saves failing in the background): the error output tells.
+// Nobody may be there to see an alert (a logout, or saves failing in the background): the error output tells,
+// and the panel's notices of failing saves learn where the text now is.
 void UnsavedTextKeeper::reportFailures() {
     for (const std::string &failure : kept_.failures) {
         std::fprintf(stderr, "Velto could not keep unsaved text outside the Pages folder: %s\n", failure.c_str());
     }
     kept_.failures.clear();
+    if (keptTextsChanged_) {
+        keptTextsChanged_();
+    }
 }
 
 } // namespace velto

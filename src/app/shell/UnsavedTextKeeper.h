@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,8 @@ public:
     /// The files the texts are kept in, and the pages whose text the last keep could not write (lastKeepFailed):
     /// for the main thread once keepBeforeExit() has answered, while no write is under way.
     const VeltoKeptTexts &keptTexts() const { return kept_; }
+    /// Called on this thread after each keep or withdrawal, so that what shows where the text is kept follows it.
+    void setKeptTextsChanged(std::function<void()> changed) { keptTextsChanged_ = std::move(changed); }
 
 private:
     void saveEnded();
@@ -54,6 +57,7 @@ private:
     bool catchUpAgain_ = false;
     /// Changed only by the write under way, and by the main thread while none is.
     VeltoKeptTexts kept_;
+    std::function<void()> keptTextsChanged_;
 };
 
 } // namespace velto

@@ -193,7 +193,8 @@ QString VeltoPanelMenuController::pageDescription(const VeltoPage &page, Date no
 }
 
 QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page,
-                                              const std::optional<VeltoUnreadablePageFile> &unreadable) {
+                                              const std::optional<VeltoUnreadablePageFile> &unreadable,
+                                              const std::optional<VeltoUnreadablePageFile> &recoveredFrom) {
     if (unreadable) {
         return unreadableExplanation(*unreadable);
     }
@@ -201,6 +202,12 @@ QString VeltoPanelMenuController::pageToolTip(const VeltoPage &page,
     QString excerpt = fromUtf8(PageExcerpt::excerpt(page.visibleTextView()));
     if (isConflictCopy(page)) {
         return QStringLiteral("Saved because this page changed elsewhere.\n\n") + excerpt;
+    }
+    if (page.fileSlug == "recovered-page" && recoveredFrom) {
+        // Also after a relaunch, when the notice of the recovery is gone: the file still can't be read.
+        return QStringLiteral("Recovered from “%1”, a page file that can’t be read or changed.\n\n")
+                   .arg(fileNameOf(*recoveredFrom)) +
+               excerpt;
     }
     if (page.fileSlug == "recovered-page") {
         return QStringLiteral(
@@ -229,6 +236,13 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
         item.enabled = false;
         item.toolTip = fromUtf8(*saveError);
         menu.items.push_back(item);
+        // On its own line: beside the cause it would make the menu as wide as the folder's path.
+        if (const QString where = SaveProblem::keptTextLine(keptText_); !where.isEmpty()) {
+            PanelMenuItem kept;
+            kept.text = where;
+            kept.enabled = false;
+            menu.items.push_back(kept);
+        }
     }
     if (const std::optional<VeltoSaveConflictPresentation> &conflict = store_.lastSaveConflictPresentation()) {
         PanelMenuItem item;
@@ -488,7 +502,7 @@ PanelMenuItem VeltoPanelMenuController::pageItem(const VeltoPage &page,
     item.text = pageDescription(page, now(), unreadable);
     item.smallTextLength = static_cast<int>(RelativeDates::compactRecency(pageActivityDate(page), now()).size());
     item.data = QString::fromStdString(page.id.uppercaseText());
-    item.toolTip = pageToolTip(page, unreadable);
+    item.toolTip = pageToolTip(page, unreadable, store_.unreadableFileRecoveredAs(page));
     item.trigger = [choose = std::move(choose), id = item.data] { choose(id); };
     return item;
 }

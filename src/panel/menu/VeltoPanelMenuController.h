@@ -2,6 +2,7 @@
 
 #include "library/LoadResult.h"
 #include "model/Page.h"
+#include "panel/feedback/SaveProblem.h"
 #include "panel/menu/PanelMenu.h"
 #include "platform/Clock.h"
 #include "preferences/LocalShortcutRouter.h"
@@ -59,6 +60,9 @@ public:
         std::function<void(const QString &, const QString &)> inform;
     };
 
+    /// Where the text that saves could not write is kept, for the status menu's line of failing saves.
+    void setKeptText(const SaveProblem::KeptText &kept) { keptText_ = kept; }
+
     static constexpr std::size_t archivedBatchSize = 50;
     static constexpr std::size_t titleLength = 48;
 
@@ -84,9 +88,10 @@ public:
     static QString pageDescription(const VeltoPage &page, Date now,
                                    const std::optional<VeltoUnreadablePageFile> &unreadable = std::nullopt);
     /// The sentence that says why a page exists, then an excerpt of its text; for a page whose file cannot be
-    /// read, why.
+    /// read, why. A recovered page names the file it was recovered from, when that is known (`recoveredFrom`).
     static QString pageToolTip(const VeltoPage &page,
-                               const std::optional<VeltoUnreadablePageFile> &unreadable = std::nullopt);
+                               const std::optional<VeltoUnreadablePageFile> &unreadable = std::nullopt,
+                               const std::optional<VeltoUnreadablePageFile> &recoveredFrom = std::nullopt);
 
     // ---- what menu items do ----
 
@@ -115,6 +120,7 @@ private:
     VeltoStore &store_;
     VeltoCommandRegistry &commands_;
     std::function<std::string()> currentText_;
+    SaveProblem::KeptText keptText_;
     Actions actions_;
     Options options_;
     const Clock *clock_;

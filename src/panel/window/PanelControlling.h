@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panel/feedback/PanelFeedback.h"
+#include "panel/feedback/SaveProblem.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QRect>
@@ -62,6 +63,8 @@ public:
     /// take it now: its text is not loaded, or a page operation is under way.
     virtual bool append(const QString &text) = 0;
     virtual void showFeedback(const PanelFeedback &feedback) = 0;
+    /// Where the text that saves could not write is kept, for the notices of failing saves to say.
+    virtual void setKeptText(const SaveProblem::KeptText &) {}
 
     virtual void applyPreferredAppearance() = 0;
     /// A new menu holding the status menu's page items (the shell adds its own around them).

@@ -7,6 +7,7 @@
 #include "panel/feedback/SaveProblem.h"
 #include "panel/feedback/UnreadableFilesBanner.h"
 #include "panel/menu/PanelMenus.h"
+#include "panel/menu/VeltoPanelMenuController.h"
 #include "panel/pages/PageEditingSession.h"
 #include "panel/view/VeltoPanelView.h"
 #include "panel/window/PanelCommands.h"
@@ -98,8 +99,20 @@ void VeltoPanelController::connectParts() {
 // menu's line, which nobody looks at while typing.
 void VeltoPanelController::showSaveProblem() {
     if (const std::optional<std::string> &error = store_.lastSaveErrorDescription()) {
-        showFeedback(SaveProblem::banner(*error));
+        showFeedback(SaveProblem::banner(*error, keptText_));
         showsSaveProblem_ = true;
+    }
+}
+
+// A keep wrote the text, or failed to: the banner of failing saves, shown or waiting, says so at once.
+void VeltoPanelController::setKeptText(const SaveProblem::KeptText &kept) {
+    if (kept == keptText_) {
+        return;
+    }
+    keptText_ = kept;
+    panelMenuController().setKeptText(kept);
+    if (showsSaveProblem_) {
+        showSaveProblem();
     }
 }
 

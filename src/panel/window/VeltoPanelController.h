@@ -63,6 +63,7 @@ public:
     QString currentPageText() const override;
     bool append(const QString &text) override;
     void showFeedback(const PanelFeedback &feedback) override;
+    void setKeptText(const SaveProblem::KeptText &kept) override;
     void applyPreferredAppearance() override;
     QMenu *makeStatusMenu() override;
 
@@ -150,6 +151,7 @@ private:
     VeltoStore &store_;
     PanelParts parts_;
     bool showsSaveProblem_ = false; // the banner shown or waiting is that of failing saves
+    SaveProblem::KeptText keptText_;
     // Last: it goes first, so that no change of the text reaches a controller half gone.
     editor::Subscription textEdits_;
 };
