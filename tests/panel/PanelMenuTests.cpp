@@ -629,8 +629,8 @@ TEST_F(PanelMenu, FilesThatCannotBeReadAreListedFirstAndEachOpensThePagesFolder)
                         {{"latin.md", "“latin.md” is not UTF-8 text."}, {"Notes/plan.md", "Permission denied"}});
     std::unique_ptr<QMenu> menu(harness.controller->makeStatusMenu());
     const std::string lines = dump(menu.get());
-    EXPECT_EQ(lines.rfind("⚠ Some Files Can’t Be Read tip: Velto can’t read these files in your Pages folder and "
-                          "leaves them as they are.\n"
+    EXPECT_EQ(lines.rfind("⚠ Some Files Can’t Be Read or Changed tip: Velto can’t read or change these files in "
+                          "your Pages folder and leaves them as they are.\n"
                           "  latin.md tip: “latin.md” is not UTF-8 text. Velto leaves the file as it is.\n"
                           "  Notes/plan.md tip: Velto can’t read its file “Notes/plan.md”: Permission denied. Velto "
                           "leaves it as it is.\n",
@@ -638,7 +638,7 @@ TEST_F(PanelMenu, FilesThatCannotBeReadAreListedFirstAndEachOpensThePagesFolder)
               0u)
         << lines;
 
-    QMenu *files = submenuNamed(menu.get(), QStringLiteral("⚠ Some Files Can’t Be Read"));
+    QMenu *files = submenuNamed(menu.get(), QStringLiteral("⚠ Some Files Can’t Be Read or Changed"));
     ASSERT_NE(files, nullptr);
     files->actions().at(1)->trigger();
     EXPECT_EQ(harness.calls, std::vector<std::string>{"open folder"});

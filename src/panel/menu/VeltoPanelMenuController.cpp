@@ -279,11 +279,12 @@ PanelMenu VeltoPanelMenuController::makeStatusMenuModel() {
     return menu;
 }
 
-// The files the last load could not read, for as long as they stay so: a file readable again leaves the list at
+// The files the last load could not read, and those a save found refusing changes (a page with typed text
+// recovered from it), for as long as they stay so: a file readable again leaves the list at
 // the next reload. Choosing one opens the Pages folder, where the user can deal with it.
 PanelMenuItem VeltoPanelMenuController::unreadableFilesItem() const {
     auto files = std::make_shared<PanelMenu>();
-    files->title = QStringLiteral("Some Files Can’t Be Read");
+    files->title = QStringLiteral("Some Files Can’t Be Read or Changed");
     for (const VeltoUnreadablePageFile &file : store_.unreadableFiles()) {
         PanelMenuItem item;
         item.text = fromUtf8(file.relativePath);
@@ -292,8 +293,9 @@ PanelMenuItem VeltoPanelMenuController::unreadableFilesItem() const {
         files->items.push_back(item);
     }
     PanelMenuItem item;
-    item.text = QStringLiteral("⚠ Some Files Can’t Be Read");
-    item.toolTip = QStringLiteral("Velto can’t read these files in your Pages folder and leaves them as they are.");
+    item.text = QStringLiteral("⚠ Some Files Can’t Be Read or Changed");
+    item.toolTip =
+        QStringLiteral("Velto can’t read or change these files in your Pages folder and leaves them as they are.");
     item.submenu = std::move(files);
     return item;
 }

@@ -104,7 +104,7 @@ public:
 private:
     Date now() const { return clock_->now(); }
     PanelMenuItem commandItem(VeltoCommandID id) const;
-    /// "⚠ Some Files Can’t Be Read", whose submenu lists the files of the Pages folder that can't be read.
+    /// "⚠ Some Files Can’t Be Read or Changed", whose submenu lists the files of the Pages folder held aside.
     PanelMenuItem unreadableFilesItem() const;
     PanelMenu makeBrowsePagesMenu();
     PanelMenu makeArchivedPagesMenu(std::shared_ptr<const std::vector<VeltoPage>> pages);
