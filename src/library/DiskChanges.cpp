@@ -246,6 +246,9 @@ struct Resolution {
 
     void recordConflictCopyOfRemovedPage(const Uuid &pageID, std::uint64_t removalRevision, VeltoPage copy) {
         auto &changed = edited();
+        if (keptPageIDs) {
+            keptPageIDs->insert(copy.id);
+        }
         changed.document.pages.push_back(copy);
         changed.changedPageRevisions[copy.id] = removalRevision;
         result.conflicts.push_back({pageID, std::move(copy)});
@@ -335,6 +338,26 @@ struct Resolution {
         }
     }
 
+    /// The identifiers of the pages the document keeps, made at the first removed page that asks (a conflict copy
+    /// recorded after joins them): a save that removes a thousand pages of a large library does not walk the whole
+    /// document for each of them.
+    std::optional<std::set<Uuid>> keptPageIDs;
+
+    /// The folder's own links resolved once for the files of all removed pages, at the first one.
+    std::optional<PageURLResolver> removedPageURLs;
+
+    bool documentKeeps(const Uuid &pageID) {
+        if (!keptPageIDs) {
+            const VeltoDocument &document = current().document;
+            keptPageIDs.emplace();
+            keptPageIDs->insert(document.currentPage.id);
+            for (const auto &page : document.pages) {
+                keptPageIDs->insert(page.id);
+            }
+        }
+        return keptPageIDs->contains(pageID);
+    }
+
     void noteRemovedFileChecksum(const Uuid &pageID, const std::optional<std::string> &checksum) {
         if (checksum) {
             result.removedPageFileChecksums[pageID] = *checksum;
@@ -347,10 +370,13 @@ struct Resolution {
     void preserveRemoved(const Uuid &pageID, std::uint64_t removalRevision, const VeltoPageBaseline &baseline,
                          const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
                          velto::FileSystem &fileManager) {
-        if (!record.hasContent || velto::findPage(current().document, pageID) != nullptr) {
+        if (!record.hasContent || documentKeeps(pageID)) {
             return;
         }
-        auto url = pageURL(pageFileName(record), folderURL, fileManager);
+        if (!removedPageURLs) {
+            removedPageURLs.emplace(folderURL, fileManager);
+        }
+        auto url = removedPageURLs->url(pageFileName(record));
         if (!fileManager.isRegularFile(url)) {
             return;
         }
@@ -483,7 +509,7 @@ resolvingConcurrentDiskChanges(const VeltoSaveRequest &request, const std::files
                                velto::FileSystem &fileManager, const std::set<Uuid> &pagesWrittenWithoutChangeMark,
                                const std::map<Uuid, velto::VeltoLibraryPageRecord> &recordedPages,
                                BaselineComparison comparison) {
-    Resolution resolution{request, comparison, {}};
+    Resolution resolution{request, comparison, {}, std::nullopt, std::nullopt};
     for (const auto &[pageID, revision] : request.changedPageRevisions) {
         if (request.archiveMetadataPageRevisions.contains(pageID)) {
             continue;

@@ -14,6 +14,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -52,14 +53,14 @@ const VeltoDeletionTombstone *tombstoneWithPath(const std::string &name, const T
 
 /// The tombstone whose file the pending name may be; nothing when the name is to be dropped without removing
 /// anything. The file itself is read only as it goes, by the removal's proof.
-const VeltoDeletionTombstone *tombstoneOfPendingFile(const std::string &name, const std::filesystem::path &folderURL,
+const VeltoDeletionTombstone *tombstoneOfPendingFile(const std::string &name, const PageURLResolver &pageURLs,
                                                      velto::FileSystem &fileManager, const TombstonesByPath &tombstones,
                                                      std::filesystem::path &url) {
     if (!isManagedPageFileName(name)) {
         return nullptr;
     }
     try {
-        url = pageURL(name, folderURL, fileManager);
+        url = pageURLs.url(name);
         if (!fileManager.isRegularFile(url)) {
             return nullptr;
         }
@@ -150,13 +151,14 @@ velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
     NotedChecksums notes = noted;
     for (const auto &tombstone : including) {
         const auto &name = tombstone.relativeFilePath;
-        auto url = pageURL(name, folderURL, fileManager);
         if (auto checked = checkedFileChecksums.find(tombstone.pageID); checked != checkedFileChecksums.end()) {
-            // This save's check read the file: those bytes are the proof, whatever the file holds by now.
+            // This save's check read the file, at the path it found for this name: those bytes are the proof,
+            // whatever the file holds by now. The removal finds the path again.
             names.insert(name);
             notes[name] = checked->second;
             continue;
         }
+        auto url = pageURL(name, folderURL, fileManager);
         if (names.contains(name) && notes.contains(name)) {
             continue; // listed and noted by an earlier save
         }
@@ -188,11 +190,17 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
                                                const RemoveOperation &removeItem) {
     const NotedChecksums noted = notedChecksums(folderURL, fileManager);
     const TombstonesByPath tombstones = tombstonesByPath(activeTombstones);
+    std::optional<PageURLResolver> pageURLs; // the folder's own links resolved once for all names
+    try {
+        pageURLs.emplace(folderURL, fileManager);
+    } catch (const std::exception &) {
+        return pendingFileNames; // tried again at the next write
+    }
     NotedChecksums stillNoted;
     std::vector<std::string> stillPending;
     for (const auto &name : pendingFileNames) {
         std::filesystem::path url;
-        const auto *tombstone = tombstoneOfPendingFile(name, folderURL, fileManager, tombstones, url);
+        const auto *tombstone = tombstoneOfPendingFile(name, *pageURLs, fileManager, tombstones, url);
         if (tombstone == nullptr) {
             continue;
         }

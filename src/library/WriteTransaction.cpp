@@ -277,6 +277,7 @@ void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, cons
     }
     auto recorded = recordIndex(existingManifest);
     auto keptNames = keptPageFileNames(table);
+    std::optional<PageURLResolver> pageURLs; // the folder's own links resolved once, at the first file looked at
     for (const auto &[pageID, revision] : request.removedPageRevisions) {
         auto found = recorded.find(pageID);
         if (table.contains(pageID) || found == recorded.end() || !found->second->hasContent ||
@@ -289,7 +290,10 @@ void removeUnidentifiedFilesOfRemovedPages(const VeltoSaveRequest &request, cons
             continue;
         }
         try {
-            auto url = pageURL(name, folderURL, fileManager);
+            if (!pageURLs) {
+                pageURLs.emplace(folderURL, fileManager);
+            }
+            auto url = pageURLs->url(name);
             if (!fileManager.isRegularFile(url)) {
                 continue;
             }

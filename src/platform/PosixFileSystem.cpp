@@ -90,8 +90,10 @@ std::optional<FileStatus> PosixFileSystem::status(const std::filesystem::path &p
 
 std::string PosixFileSystem::readFile(const std::filesystem::path &path, std::size_t maximumBytes) {
     beforeOperation(FileOperation::read, path);
-    FileDescriptor file = openRegularFileForReading(path);
-    std::string bytes = readUpTo(file.get(), maximumBytes == SIZE_MAX ? SIZE_MAX : maximumBytes + 1, path);
+    struct stat opened {};
+    FileDescriptor file = openRegularFileForReading(path, "Opening", &opened);
+    std::string bytes = readUpTo(file.get(), maximumBytes == SIZE_MAX ? SIZE_MAX : maximumBytes + 1, path,
+                                 static_cast<std::uint64_t>(opened.st_size));
     if (bytes.size() > maximumBytes) {
         throw FileSystemError(EFBIG, path, "Reading");
     }

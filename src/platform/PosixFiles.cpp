@@ -29,11 +29,14 @@ FileDescriptor openOrThrow(const fs::path &path, int flags, const char *operatio
 /// The refusal of a file that is neither a regular file nor a folder (a FIFO, a device, a socket).
 /// Opens a file for reading without waiting: a FIFO or a device at the path would otherwise block the open
 /// (or the reads) for as long as no other program writes to it. Only a regular file is kept open.
-FileDescriptor openRegularFileForReading(const fs::path &path, const char *operation) {
+FileDescriptor openRegularFileForReading(const fs::path &path, const char *operation, struct stat *status) {
     FileDescriptor file = openOrThrow(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, operation);
     struct stat info {};
     if (::fstat(file.get(), &info) < 0) {
         throwErrno(path, operation);
+    }
+    if (status != nullptr) {
+        *status = info;
     }
     if (S_ISDIR(info.st_mode)) {
         throw FileSystemError(EISDIR, path, "Reading");
@@ -70,11 +73,16 @@ std::size_t readSome(int fd, char *buffer, std::size_t size, const fs::path &pat
     }
 }
 
-std::string readUpTo(int fd, std::size_t maxBytes, const fs::path &path) {
+std::string readUpTo(int fd, std::size_t maxBytes, const fs::path &path, std::optional<std::uint64_t> knownSize) {
     std::string bytes;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-        bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), maxBytes));
+    if (!knownSize) {
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+            knownSize = static_cast<std::uint64_t>(info.st_size);
+        }
+    }
+    if (knownSize && *knownSize > 0) {
+        bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(*knownSize, maxBytes)));
     }
     char buffer[65536];
     while (bytes.size() < maxBytes) {

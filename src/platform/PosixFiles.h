@@ -57,7 +57,9 @@ struct DirectoryCloser {
 
 FileDescriptor openOrThrow(const std::filesystem::path &path, int flags, const char *operation, mode_t mode = 0);
 /// A regular file opened for reading without waiting for a FIFO's or a device's writer; anything else is refused.
-FileDescriptor openRegularFileForReading(const std::filesystem::path &path, const char *operation = "Opening");
+/// The status the check looked at goes to `status` when given, so that a caller needs no other look.
+FileDescriptor openRegularFileForReading(const std::filesystem::path &path, const char *operation = "Opening",
+                                         struct stat *status = nullptr);
 
 // ---------------------------------------------------------------------------------------------------------------
 // Whole reads and writes
@@ -66,7 +68,9 @@ void writeAll(int fd, std::string_view bytes, const std::filesystem::path &path)
 /// One read of at most `size` bytes, tried again when a signal interrupts it; 0 at the end of the file.
 std::size_t readSome(int fd, char *buffer, std::size_t size, const std::filesystem::path &path,
                      const char *operation = "Reading");
-std::string readUpTo(int fd, std::size_t maxBytes, const std::filesystem::path &path);
+/// At most maxBytes from the file's current offset; `knownSize`, the size its opening found, spares a look at it.
+std::string readUpTo(int fd, std::size_t maxBytes, const std::filesystem::path &path,
+                     std::optional<std::uint64_t> knownSize = std::nullopt);
 /// Whether the rest of the file is exactly `expected`, compared piece by piece as it is read.
 bool readsExactly(int fd, std::string_view expected, const std::filesystem::path &path);
 /// fsync; a file system that cannot sync (a folder on some) is no failure.

@@ -36,12 +36,16 @@ struct WrittenState {
     }
 };
 
+WrittenState writtenState(const struct stat &info) {
+    return {info.st_size, info.st_mtim, info.st_ctim};
+}
+
 WrittenState writtenState(int fd, const fs::path &path) {
     struct stat info {};
     if (::fstat(fd, &info) < 0) {
         throwErrno(path, "Reading");
     }
-    return {info.st_size, info.st_mtim, info.st_ctim};
+    return writtenState(info);
 }
 
 bool isLink(const fs::path &path) {
@@ -64,9 +68,12 @@ ProvenRemovalOutcome PosixFileSystem::removeIfProven(const std::filesystem::path
     bool proven = false;
     try {
         beforeOperation(FileOperation::read, aside);
-        FileDescriptor file = openRegularFileForReading(aside, "Reading");
-        const WrittenState before = writtenState(file.get(), path);
-        std::string bytes = readUpTo(file.get(), maximumBytes == SIZE_MAX ? SIZE_MAX : maximumBytes + 1, path);
+        // The status the opening looked at is the state before the read: one look before it and one after.
+        struct stat opened {};
+        FileDescriptor file = openRegularFileForReading(aside, "Reading", &opened);
+        const WrittenState before = writtenState(opened);
+        std::string bytes = readUpTo(file.get(), maximumBytes == SIZE_MAX ? SIZE_MAX : maximumBytes + 1, path,
+                                     static_cast<std::uint64_t>(opened.st_size));
         proven = bytes.size() <= maximumBytes && proves(bytes) && writtenState(file.get(), path) == before;
         if (proven) {
             beforeOperation(FileOperation::remove, aside);

@@ -367,16 +367,26 @@ char32_t firstCodePoint(std::string_view text) {
 bool isValidUTF8(std::string_view bytes) {
     const std::uint8_t *data = bytesOf(bytes);
     ByteIndex length = static_cast<ByteIndex>(bytes.size());
+    // Most of a page is ASCII: a run of plain bytes is passed over at once, by the vectorised check. A run that holds
+    // other bytes, and the text's end, are checked character by character.
+    constexpr ByteIndex run = 64;
     ByteIndex index = 0;
     while (index < length) {
-        if (data[index] < 0x80) {
-            ++index;
+        if (length - index >= run && isASCII(bytes.substr(static_cast<std::size_t>(index), run))) {
+            index += run;
             continue;
         }
-        UChar32 c = 0;
-        U8_NEXT(data, index, length, c);
-        if (c < 0) {
-            return false;
+        const ByteIndex runEnd = std::min(length, index + run);
+        while (index < runEnd) {
+            if (data[index] < 0x80) {
+                ++index;
+                continue;
+            }
+            UChar32 c = 0;
+            U8_NEXT(data, index, length, c);
+            if (c < 0) {
+                return false;
+            }
         }
     }
     return true;

@@ -221,6 +221,21 @@ TEST(Utf8, ReplacesEachIllFormedSequenceWithOneReplacementCharacter) {
     EXPECT_TRUE(isValidUTF8("\xEF\xBF\xBE")); // a noncharacter is still well-formed
 }
 
+TEST(Utf8, TellsIllFormedBytesAnywhereInALongText) {
+    // Long runs of ASCII are passed over at once: a bad byte or a character on either side of a run's edge counts.
+    const std::string ascii(200, 'a');
+    const std::string euro = "\xE2\x82\xAC";
+    for (std::size_t at : {0, 1, 62, 63, 64, 65, 127, 128, 199}) {
+        std::string withBadByte = ascii;
+        withBadByte.insert(at, "\xff");
+        EXPECT_FALSE(isValidUTF8(withBadByte)) << at;
+        std::string withCharacter = ascii;
+        withCharacter.insert(at, euro);
+        EXPECT_TRUE(isValidUTF8(withCharacter)) << at;
+        EXPECT_FALSE(isValidUTF8(ascii.substr(0, at) + euro.substr(0, 2))) << at; // cut short at the end
+    }
+}
+
 TEST(Utf8, NormalizingInvalidTextReplacesTheBadBytes) {
     EXPECT_EQ(nfc(decomposedE + "\xff"), composedE + "\xEF\xBF\xBD");
 }
