@@ -23,8 +23,10 @@ bool isTemporaryFileName(const std::string &name);
 /// stop carrying them about. Only files of our own naming that are older than staleTemporaryFileAge by `now`
 /// go. One beside page files may hold another program's text instead (the page's previous file, left by a
 /// replacement that met that program's change): it goes only while every line it holds is in its page file, as
-/// proven at the moment it goes, and is otherwise kept as a conflict copy. Never fails: a file that cannot be looked
-/// at or removed stays. The caller holds the exclusive library lock, so no write of this library is under way.
+/// proven at the moment it goes, and is otherwise kept as a conflict copy. A last line without its line break may be
+/// a write's text cut off by a kill: where the page's file ends with a line break, or one of its lines begins with
+/// it, it is a torn piece that makes no copy. Never fails: a file that cannot be looked at or removed stays. The
+/// caller holds the exclusive library lock, so no write of this library is under way.
 void removeStaleTemporaryFiles(const std::filesystem::path &folderURL, const std::set<std::string> &pageFolders,
                                velto::Date now, velto::FileSystem &fileManager);
 
