@@ -187,6 +187,14 @@ bool isTemporaryFileName(const std::string &name) {
     return isHiddenSiblingName(name, temporaryKind);
 }
 
+bool isAsideFileName(const std::string &name) {
+    return isHiddenSiblingName(name, asideKind);
+}
+
+std::optional<std::filesystem::path> fileOfHiddenSibling(const std::filesystem::path &sibling) {
+    return fileOfSibling(sibling, isTemporaryFileName(sibling.filename().string()) ? temporaryKind : asideKind);
+}
+
 void removeStaleTemporaryFiles(const std::filesystem::path &folderURL, const std::set<std::string> &pageFolders,
                                velto::Date now, velto::FileSystem &fileManager) {
     for (const auto &folder : pageFoldersWithWrites(folderURL, pageFolders)) {

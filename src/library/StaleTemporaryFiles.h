@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -17,6 +18,14 @@ inline constexpr std::chrono::minutes staleTemporaryFileAge{5};
 /// Whether the name is one that an atomic write gives its temporary file: ".page.md.tmp-" or ".velto.tmp-"
 /// followed by twelve lower-case hexadecimal digits.
 bool isTemporaryFileName(const std::string &name);
+
+/// Whether the name is one that a removal gives a file it takes aside to prove: ".page.md.aside-" or ".velto.aside-"
+/// followed by twelve lower-case hexadecimal digits.
+bool isAsideFileName(const std::string &name);
+
+/// The file that a temporary or taken-aside file was made beside: "page.md" for ".page.md.tmp-3f2a9c01b2d4"; nothing
+/// for the short form ".velto.tmp-3f2a9c01b2d4" of a name too long to take the prefix, which names no file.
+std::optional<std::filesystem::path> fileOfHiddenSibling(const std::filesystem::path &sibling);
 
 /// Removes the temporary files of writes that never finished (a process killed between writing and renaming)
 /// from the Pages folder, the page folders given (relative paths) and the metadata folders, so that sync clients
