@@ -212,27 +212,17 @@ struct LeftBehindCase {
 
 const std::string keptName = "Notes 2026-12-10 17.04.05.md";
 
+// A write killed at its rename, a file killed while taken aside and a list of names left unwritten: see
+// KilledWhileKeeping below.
 const LeftBehindCase leftBehindCases[] = {
-    {"AWriteKilledBeforeItsRenameComesUnderItsName",
-     {{"." + keptName + ".tmp-0123456789ab", "Notes\nmilk\n"}},
-     {"Notes\nmilk\n"},
-     {"Notes\nmilk\n"}},
-    {"ANewerTextComesBesideTheKeptFile",
-     {{keptName, "Notes\nmilk\n"}, {"." + keptName + ".tmp-0123456789ab", "Notes\nmilk\nbread\n"}},
-     {"Notes\nmilk\n", "Notes\nmilk\nbread\n"},
-     {"Notes\nmilk\nbread\n"}},
     {"ATornTemporaryOfTheKeptTextGoes",
      {{keptName, "Notes\nmilk\nbread\n"}, {"." + keptName + ".tmp-0123456789ab", "Notes\nmilk\nbr"}},
      {"Notes\nmilk\nbread\n"},
      {}},
-    {"AKeptFileTakenAsideComesBack",
-     {{"." + keptName + ".aside-0123456789ab", "Notes\nmilk\n"}},
-     {"Notes\nmilk\n"},
-     {"Notes\nmilk\n"}},
-    {"AKeptFileWhoseListWasLeftUnwrittenIsNamed",
-     {{keptName, "Notes\nmilk\n"}, {"..to-name.tmp-0123456789ab", keptName + "\n"}},
-     {"Notes\nmilk\n"},
-     {"Notes\nmilk\n"}},
+    {"ATornTemporaryWithANewLineComesBesideTheKeptFile",
+     {{keptName, "Notes\nmilk\n"}, {"." + keptName + ".tmp-0123456789ab", "Notes\nmilk\nbread\nbu"}},
+     {"Notes\nmilk\n", "Notes\nmilk\nbread\nbu"},
+     {"Notes\nmilk\nbread\nbu"}},
     {"ATextUnderTheShortFormComesUnderItsFirstLine",
      {{".velto.tmp-0123456789ab", "# Shopping\nmilk\n"}},
      {"# Shopping\nmilk\n"},
