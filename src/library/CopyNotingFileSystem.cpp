@@ -35,4 +35,12 @@ velto::ReplacementOutcome CopyNotingFileSystem::replaceIfUnchanged(const std::fi
     return base().replaceIfUnchanged(path, bytes, expected);
 }
 
+velto::ReplacementOutcome
+CopyNotingFileSystem::replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                     std::optional<std::string_view> expected,
+                                                     std::optional<std::filesystem::path> &theirFile) {
+    noteBeforeWriting(path, bytes);
+    return base().replaceIfUnchangedNotingTheirs(path, bytes, expected, theirFile);
+}
+
 } // namespace VeltoPageLibrary

@@ -21,6 +21,9 @@ public:
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
     velto::ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
                                                  std::optional<std::string_view> expected) override;
+    velto::ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                             std::optional<std::string_view> expected,
+                                                             std::optional<std::filesystem::path> &theirFile) override;
 
 private:
     /// Notes the bytes about to be written at `path` when it lies in the destination's ".velto".

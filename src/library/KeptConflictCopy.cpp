@@ -26,19 +26,19 @@ velto::VeltoPage conflictCopyOf(const std::string &text, velto::Date now) {
 
 } // namespace
 
-bool keepAsConflictCopy(const std::filesystem::path &file, const std::string &text, velto::Date now,
-                        velto::FileSystem &fileManager) {
+std::optional<velto::VeltoPage> keepAsConflictCopy(const std::filesystem::path &file, const std::string &text,
+                                                   velto::Date now, velto::FileSystem &fileManager) {
     if (!velto::text::isValidUTF8(text)) {
-        return false;
+        return std::nullopt;
     }
     velto::VeltoPage copy = conflictCopyOf(text, now);
     auto url = file.parent_path() / pageFileName(namingRecord(copy));
     if (fileManager.replaceIfUnchanged(url, copy.persistedFileText().text.view(), std::nullopt) !=
         velto::ReplacementOutcome::replaced) {
-        return false; // another program made a file of that name meanwhile: the file stays
+        return std::nullopt; // another program made a file of that name meanwhile: the file stays
     }
     fileManager.removeIfHolding(file, text);
-    return true;
+    return copy;
 }
 
 bool isKeptFileName(const std::filesystem::path &path) {

@@ -1,7 +1,10 @@
 #include "library/PageFileWrites.h"
 
+#include "library/KeptConflictCopy.h"
+#include "library/LinesThePageLacks.h"
 #include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
+#include "platform/Clock.h"
 
 #include <cerrno>
 #include <string_view>
@@ -29,9 +32,10 @@ std::string keptConflictsSentence(const std::vector<VeltoSaveConflict> &keptConf
 /// The replacement of a checked file. A file that fails to be read while it is compared (a failing disk) is no
 /// change by another program: it stays as it was, and the save fails as a read of it fails anywhere else.
 velto::ReplacementOutcome replaceUnlessChanged(const PageFileWrite &file, std::optional<std::string_view> expected,
-                                               velto::FileSystem &fileManager) {
+                                               velto::FileSystem &fileManager,
+                                               std::optional<std::filesystem::path> &theirFile) {
     try {
-        return fileManager.replaceIfUnchanged(file.url, file.text, expected);
+        return fileManager.replaceIfUnchangedNotingTheirs(file.url, file.text, expected, theirFile);
     } catch (const velto::FileSystemError &error) {
         if (error.operation() != "Reading") {
             throw;
@@ -55,9 +59,10 @@ std::string refusalSentence(const std::filesystem::path &url, const velto::FileS
 std::optional<velto::ReplacementOutcome> replaceUnlessRefused(const PageFileWrite &file,
                                                               std::optional<std::string_view> expected,
                                                               velto::FileSystem &fileManager,
-                                                              std::vector<RefusedPageFile> *refused) {
+                                                              std::vector<RefusedPageFile> *refused,
+                                                              std::optional<std::filesystem::path> &theirFile) {
     try {
-        return replaceUnlessChanged(file, expected, fileManager);
+        return replaceUnlessChanged(file, expected, fileManager, theirFile);
     } catch (const velto::PageFileError &error) {
         if (refused == nullptr || !error.isConfinedToItsFile()) {
             throw;
@@ -71,6 +76,33 @@ std::optional<velto::ReplacementOutcome> replaceUnlessRefused(const PageFileWrit
             {file.url, refusalSentence(file.url, error), fileManager.refusesWriting(file.url.parent_path()), false});
     }
     return std::nullopt;
+}
+
+/// The file another program's change was left in by the replacement of the page's file that met it: a conflict copy
+/// of the page, which this save reports, when it holds a line that the page's file lacks now; otherwise it goes.
+/// Nothing when no copy was made; a file that cannot be read or kept now stays for the clean-up of stale temporary
+/// files, and the save fails for the change it met, not for that.
+std::vector<VeltoSaveConflict> keptTheirFile(const PageFileWrite &file, const std::filesystem::path &theirFile,
+                                             velto::FileSystem &fileManager) {
+    try {
+        const std::string text = fileManager.readFile(theirFile);
+        std::string pageText;
+        try {
+            pageText = fileManager.readFile(file.url);
+        } catch (const velto::FileSystemError &) {
+            // A page file that cannot be read lacks every line.
+        }
+        // Another program's whole file, never a write cut short: its last line counts as it is.
+        if (!holdsLinesThePageLacks(text, pageText, false)) {
+            fileManager.removeIfHolding(theirFile, text);
+            return {};
+        }
+        if (auto copy = keepAsConflictCopy(theirFile, text, velto::systemClock().now(), fileManager)) {
+            return {{file.pageID, std::move(*copy)}};
+        }
+    } catch (const std::exception &) {
+    }
+    return {};
 }
 
 } // namespace
@@ -104,12 +136,17 @@ void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageF
         if (found->second) {
             expected = *found->second;
         }
-        auto outcome = replaceUnlessRefused(file, expected, fileManager, refused);
+        std::optional<std::filesystem::path> theirFile;
+        auto outcome = replaceUnlessRefused(file, expected, fileManager, refused, theirFile);
         if (!outcome) {
             continue;
         }
         if (*outcome == velto::ReplacementOutcome::changedMeanwhile) {
-            throw PageFileChangedDuringSaveError(file.url, anyWritten);
+            std::vector<VeltoSaveConflict> kept;
+            if (theirFile) {
+                kept = keptTheirFile(file, *theirFile, fileManager);
+            }
+            throw PageFileChangedDuringSaveError(file.url, anyWritten || !kept.empty(), std::move(kept));
         }
         replaced.insert(file.url);
         anyWritten = true;

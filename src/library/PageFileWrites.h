@@ -3,6 +3,7 @@
 #include "library/SaveResult.h"
 #include "library/SharedText.h"
 #include "platform/FileSystem.h"
+#include "platform/Uuid.h"
 
 #include <filesystem>
 #include <map>
@@ -44,10 +45,11 @@ private:
 /// found holding its page's baseline shares the baseline's text instead of a copy of it.
 using ObservedPageFiles = std::map<std::filesystem::path, std::optional<SharedText>>;
 
-/// One page file to write: where, and the text (held by the caller until the files are written).
+/// One page file to write: where, the text (held by the caller until the files are written), and whose page it is.
 struct PageFileWrite {
     std::filesystem::path url;
     std::string_view text;
+    velto::Uuid pageID;
 };
 
 /// A page file that refused its replacement on its own account: the file, or the folder it lies in, may not be
@@ -60,7 +62,9 @@ struct RefusedPageFile {
 };
 
 /// Writes the files. One that `observed` names (what the save's check read there: bytes, or nothing for no
-/// file) is replaced only while it still holds exactly that, otherwise PageFileChangedDuringSaveError is thrown;
+/// file) is replaced only while it still holds exactly that, otherwise PageFileChangedDuringSaveError is thrown
+/// (where the replacement left another program's file aside holding a line the page's file lacks, it is kept as a
+/// conflict copy of the page that the error names, and counts as a file written);
 /// the others (new pages, conflict copies) are written as they are. The new files go first, so that a conflict
 /// copy is on disk before the page whose other version it keeps is replaced. Each observed file replaced goes
 /// into `replaced`, so that a caller that meets the error knows which were. An observed file that refuses its

@@ -3,6 +3,7 @@
 #include "library/DeletionIndex.h"
 #include "library/KeptConflictCopy.h"
 #include "library/LibraryFolder.h"
+#include "library/LinesThePageLacks.h"
 #include "library/MissingFileObservations.h"
 #include "library/WriterStates.h"
 
@@ -91,43 +92,15 @@ std::vector<std::filesystem::path> metadataFoldersWithWrites(const std::filesyst
             legacyTombstonesDirectory(folderURL), missingFilesDirectory(folderURL)};
 }
 
-/// The lines of a text, each without its line break; empty lines left out, as they carry no one's words.
-std::set<std::string_view> nonEmptyLines(std::string_view text) {
-    std::set<std::string_view> lines;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        if (!line.empty()) {
-            lines.insert(line);
-        }
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    }
-    return lines;
-}
-
-/// Whether the text of a stale temporary file holds a line that its page file lacks: the swap of a replacement
-/// that met another program's change, or a process killed right after the swap, leaves there the page's previous
-/// file, which may hold that program's last lines and nothing else may. A page file that cannot be read lacks all.
-bool holdsLinesThePageLacks(std::string_view text, const std::optional<std::filesystem::path> &pageFile,
-                            velto::FileSystem &fileManager) {
-    std::string pageText;
+/// What the page file holds; nothing when it cannot be read, or the file is a short form's that names none.
+std::string pageTextOf(const std::optional<std::filesystem::path> &pageFile, velto::FileSystem &fileManager) {
     try {
         if (pageFile) {
-            pageText = fileManager.readFile(*pageFile);
+            return fileManager.readFile(*pageFile);
         }
     } catch (const velto::FileSystemError &) {
-        pageText.clear();
     }
-    std::set<std::string_view> pageLines = nonEmptyLines(pageText);
-    for (std::string_view line : nonEmptyLines(text)) {
-        if (!pageLines.contains(line)) {
-            return true;
-        }
-    }
-    return false;
+    return {};
 }
 
 /// A stale temporary file beside page files: it goes when every line it holds is in its page file; otherwise it is
@@ -139,7 +112,11 @@ void tidyStalePageTemporary(const std::filesystem::path &temporary, velto::Date 
     } catch (const velto::FileSystemError &) {
         return; // too large or unreadable: it may be someone's only copy
     }
-    if (!holdsLinesThePageLacks(text, fileOfSibling(temporary, temporaryKind), fileManager)) {
+    // The swap of a replacement that met another program's change, or a process killed right after the swap, leaves
+    // there the page's previous file, which may hold that program's last lines and nothing else may. A write killed
+    // before its rename leaves its own text, cut off anywhere: its torn last line is no line of anyone's.
+    const std::string pageText = pageTextOf(fileOfSibling(temporary, temporaryKind), fileManager);
+    if (!holdsLinesThePageLacks(text, pageText, true)) {
         fileManager.removeIfHolding(temporary, text);
     } else {
         keepAsConflictCopy(temporary, text, now, fileManager);
@@ -208,6 +185,14 @@ void putBackFilesLeftAside(const std::filesystem::path &folder, velto::Date now,
 
 bool isTemporaryFileName(const std::string &name) {
     return isHiddenSiblingName(name, temporaryKind);
+}
+
+bool isAsideFileName(const std::string &name) {
+    return isHiddenSiblingName(name, asideKind);
+}
+
+std::optional<std::filesystem::path> fileOfHiddenSibling(const std::filesystem::path &sibling) {
+    return fileOfSibling(sibling, isTemporaryFileName(sibling.filename().string()) ? temporaryKind : asideKind);
 }
 
 void removeStaleTemporaryFiles(const std::filesystem::path &folderURL, const std::set<std::string> &pageFolders,

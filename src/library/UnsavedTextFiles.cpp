@@ -1,11 +1,15 @@
 #include "library/UnsavedTextFiles.h"
 
+#include "library/LinesThePageLacks.h"
+#include "library/StaleTemporaryFiles.h"
 #include "platform/FilePermissions.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 #include <optional>
 
 namespace VeltoPageLibrary {
@@ -16,6 +20,10 @@ namespace {
 constexpr const char *namesToTellFile = ".to-name";
 constexpr std::size_t titleGraphemes = 40;
 constexpr std::size_t namesToTellBytes = 1024 * 1024;
+/// A kept text may be longer than the largest page file: the text typed into a page past its size limit.
+constexpr std::size_t largestKeptFileBytes = 4 * velto::largestReadableFileBytes;
+/// Enough of a text left behind to find its first line with words, for a name.
+constexpr std::size_t firstLinesBytes = 4096;
 /// A name is bounded in bytes by the file system (NAME_MAX): the title leaves room for the time it was kept, the
 /// number a taken name gets and the extension, so that no first line, however long its characters are in UTF-8,
 /// makes a name the file system refuses.
@@ -122,12 +130,8 @@ void giveThePagesReaders(const std::filesystem::path &kept, std::filesystem::per
     }
 }
 
-std::vector<std::string> namesToTell(velto::FileSystem &fileSystem, const std::filesystem::path &folder) {
-    std::filesystem::path list = folder / namesToTellFile;
-    if (!fileSystem.status(list).has_value()) {
-        return {};
-    }
-    const std::string listed = fileSystem.readFile(list, namesToTellBytes);
+/// The names a list of names to tell holds, one a line.
+std::vector<std::string> listedNames(std::string_view listed) {
     std::vector<std::string> names;
     for (std::string_view line : velto::text::splitKeepingEmpty(listed, "\n")) {
         if (!line.empty()) {
@@ -137,7 +141,138 @@ std::vector<std::string> namesToTell(velto::FileSystem &fileSystem, const std::f
     return names;
 }
 
+std::vector<std::string> namesToTell(velto::FileSystem &fileSystem, const std::filesystem::path &folder) {
+    std::filesystem::path list = folder / namesToTellFile;
+    if (!fileSystem.status(list).has_value()) {
+        return {};
+    }
+    return listedNames(fileSystem.readFile(list, namesToTellBytes));
+}
+
+/// Whether the name is that of a file of the folder (no path that leads elsewhere).
+bool isThere(velto::FileSystem &fileSystem, const std::filesystem::path &folder, const std::string &name) {
+    return name.find('/') == std::string::npos && fileSystem.status(folder / name, false).has_value();
+}
+
+/// Moves the file to `name` in its folder; where a file is there already, beside it under the "(kept …)" name, never
+/// over it. Answers the name it has now.
+std::filesystem::path moveToVisibleName(velto::FileSystem &fileSystem, const std::filesystem::path &file,
+                                        const std::filesystem::path &name) {
+    try {
+        fileSystem.moveItem(file, name);
+        return name;
+    } catch (const velto::FileSystemError &error) {
+        if (error.code() != EEXIST) {
+            throw;
+        }
+    }
+    const std::filesystem::path beside = velto::keptFileName(name);
+    fileSystem.moveItem(file, beside);
+    return beside;
+}
+
+/// The name a file left behind was made for; for the short form of a name too long to take the prefix, one made of
+/// its first line and the time it was written, as a kept file's is.
+std::filesystem::path nameLeftBehindFor(velto::FileSystem &fileSystem, const std::filesystem::path &leftBehind,
+                                        const velto::FileStatus &status) {
+    if (auto file = fileOfHiddenSibling(leftBehind)) {
+        return *file;
+    }
+    std::string firstLines = fileSystem.readPrefix(leftBehind, firstLinesBytes);
+    if (firstLines.size() == firstLinesBytes) {
+        firstLines.resize(firstLines.rfind('\n') + 1); // whole lines, no character cut; none: "Untitled …"
+    }
+    return leftBehind.parent_path() / unsavedTextFileName(firstLines, status.modificationDate);
+}
+
+/// The text of a write that never went into place: it goes when the file it was written for holds every line of it
+/// (its last line may be torn by the kill); otherwise it comes under that file's name, or beside that file. Answers the
+/// name it comes under; nothing when it went. One that cannot be read is never taken for held.
+std::optional<std::filesystem::path> restoreUnfinishedWrite(velto::FileSystem &fileSystem,
+                                                            const std::filesystem::path &leftBehind,
+                                                            const std::filesystem::path &name) {
+    std::optional<std::string> text;
+    try {
+        text = fileSystem.readFile(leftBehind, largestKeptFileBytes);
+    } catch (const velto::FileSystemError &) {
+    }
+    if (text) {
+        std::string held;
+        try {
+            held = fileSystem.readFile(name, largestKeptFileBytes);
+        } catch (const velto::FileSystemError &) {
+            // No file there, or none to read: it holds no line.
+        }
+        if (!holdsLinesThePageLacks(*text, held, true) &&
+            fileSystem.removeIfHolding(leftBehind, *text) != velto::ProvenRemovalOutcome::kept) {
+            return std::nullopt;
+        }
+    }
+    return moveToVisibleName(fileSystem, leftBehind, name);
+}
+
+/// Notes the files to be named at the next launch, each once.
+void noteToName(velto::FileSystem &fileSystem, const std::filesystem::path &folder,
+                const std::vector<std::string> &restored) {
+    std::vector<std::string> names = namesToTell(fileSystem, folder);
+    for (const std::string &name : restored) {
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    }
+    fileSystem.writeAtomically(folder / namesToTellFile, velto::text::join(names, "\n") + "\n");
+}
+
 } // namespace
+
+void restoreUnsavedTextLeftBehind(velto::FileSystem &fileSystem, const std::filesystem::path &folder) {
+    std::vector<std::string> names;
+    try {
+        if (folder.is_absolute()) {
+            names = fileSystem.contentsOfDirectory(folder);
+        }
+    } catch (const velto::FileSystemError &) {
+        return; // no folder yet, or one that cannot be listed: nothing was kept there
+    }
+    std::vector<std::string> restored;
+    for (const std::string &name : names) {
+        const bool takenAside = isAsideFileName(name);
+        if (!takenAside && !isTemporaryFileName(name)) {
+            continue;
+        }
+        const std::filesystem::path leftBehind = folder / name;
+        try {
+            auto status = fileSystem.status(leftBehind, false);
+            if (!status || status->type != velto::FileType::regular) {
+                continue;
+            }
+            const std::filesystem::path file = nameLeftBehindFor(fileSystem, leftBehind, *status);
+            if (file.filename().string().starts_with(".")) {
+                // A list of names to tell, which holds no one's words: the files it names that are there are named.
+                std::vector<std::string> listed = listedNames(fileSystem.readFile(leftBehind, namesToTellBytes));
+                std::copy_if(listed.begin(), listed.end(), std::back_inserter(restored),
+                             [&](const std::string &listedName) { return isThere(fileSystem, folder, listedName); });
+                fileSystem.removeItem(leftBehind);
+                continue;
+            }
+            std::optional<std::filesystem::path> back = takenAside
+                                                            ? moveToVisibleName(fileSystem, leftBehind, file)
+                                                            : restoreUnfinishedWrite(fileSystem, leftBehind, file);
+            if (back) {
+                restored.push_back(back->filename().string());
+            }
+        } catch (const std::exception &) {
+            // Left for a later launch.
+        }
+    }
+    if (!restored.empty()) {
+        try {
+            noteToName(fileSystem, folder, restored);
+        } catch (const std::exception &) {
+            // The files are back under visible names all the same.
+        }
+    }
+}
 
 std::string unsavedTextFileName(std::string_view text, velto::Date keptAt) {
     std::string title = fileNameSafe(titleOf(text));
@@ -178,9 +313,8 @@ std::vector<std::filesystem::path> unsavedTextFilesToName(velto::FileSystem &fil
         return files;
     }
     for (const std::string &name : namesToTell(fileSystem, folder)) {
-        std::filesystem::path file = folder / name;
-        if (name.find('/') == std::string::npos && fileSystem.status(file, false).has_value()) {
-            files.push_back(file);
+        if (isThere(fileSystem, folder, name)) {
+            files.push_back(folder / name);
         }
     }
     return files;

@@ -29,6 +29,15 @@ std::filesystem::path keepUnsavedText(velto::FileSystem &fileSystem, const std::
                                       std::string_view text, velto::Date keptAt,
                                       std::optional<std::filesystem::perms> pagePermissions = std::nullopt);
 
+/// Brings back what a Velto killed while it kept or took back a text left hidden in `folder`, as files the user finds
+/// and the next launch names. A kept file taken aside to be removed goes back to its name, or beside it under the
+/// "(kept …)" name where another file has come there. The text of a write that never went into place comes under the
+/// name it was written for, or beside a file there under the "(kept …)" name, never over it; it goes only when that
+/// file holds every line of it (its last line may be torn by the kill). One written for the folder's list of names
+/// holds no one's words: the files it names are named, and it goes. Before anything is kept in the folder: a write
+/// under way would look left behind. Never fails: what cannot be brought back now stays for a later launch.
+void restoreUnsavedTextLeftBehind(velto::FileSystem &fileSystem, const std::filesystem::path &folder);
+
 /// The kept files the user has not been told of yet, oldest first; a noted file that is gone is left out.
 std::vector<std::filesystem::path> unsavedTextFilesToName(velto::FileSystem &fileSystem,
                                                           const std::filesystem::path &folder);

@@ -167,7 +167,7 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
             notSaved.push_back({pageID, name, error.what(), VeltoPageNotSavedKind::tooLarge});
             continue;
         }
-        files.push_back({url, texts.emplace(pageID, std::move(text)).first->second.text.view()});
+        files.push_back({url, texts.emplace(pageID, std::move(text)).first->second.text.view(), pageID});
     }
     std::set<std::filesystem::path> replaced;
     std::vector<RefusedPageFile> refused;
@@ -176,7 +176,11 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
     } catch (const PageFileChangedDuringSaveError &error) {
         auto leftovers = takeBackConflictPages(resolved, files, resolved.observedPageFiles, replaced, folderURL,
                                                fileManager, removeItem);
-        throw PageFileChangedDuringSaveError(error.url(), leftovers.filesRemain, std::move(leftovers.keptConflicts));
+        // The copy of another program's file that the replacement left aside stays, and is named with the others.
+        const auto &keptOfTheirFile = error.keptConflicts();
+        leftovers.keptConflicts.insert(leftovers.keptConflicts.end(), keptOfTheirFile.begin(), keptOfTheirFile.end());
+        throw PageFileChangedDuringSaveError(error.url(), leftovers.filesRemain || !keptOfTheirFile.empty(),
+                                             std::move(leftovers.keptConflicts));
     }
     for (auto &file : refused) {
         const NamedPage &page = pageAt.at(file.url);

@@ -181,10 +181,19 @@ void PosixFileSystem::writeAtomically(const std::filesystem::path &path, std::st
 
 ReplacementOutcome PosixFileSystem::replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
                                                        std::optional<std::string_view> expected) {
+    std::optional<std::filesystem::path> theirFile; // left for the library's clean-up of stale temporary files
+    return replaceIfUnchangedNotingTheirs(path, bytes, expected, theirFile);
+}
+
+ReplacementOutcome PosixFileSystem::replaceIfUnchangedNotingTheirs(const std::filesystem::path &path,
+                                                                   std::string_view bytes,
+                                                                   std::optional<std::string_view> expected,
+                                                                   std::optional<std::filesystem::path> &theirFile) {
+    theirFile.reset();
     TemporaryFile temporary(writeTemporarySibling(path, bytes));
     beforeOperation(FileOperation::rename, path);
     ReplacementOutcome outcome =
-        expected ? swapInIfHolding(temporary, path, bytes, *expected) : moveInUnlessPresent(temporary, path);
+        expected ? swapInIfHolding(temporary, path, bytes, *expected, theirFile) : moveInUnlessPresent(temporary, path);
     if (outcome == ReplacementOutcome::replaced) {
         syncFolderOf(path);
     }
@@ -231,7 +240,8 @@ bool isUnsupportedRename(int error) {
 } // namespace
 
 ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
-                                                    std::string_view written, std::string_view expected) {
+                                                    std::string_view written, std::string_view expected,
+                                                    std::optional<std::filesystem::path> &theirFile) {
     if (!exchange(temporary.path(), path)) {
         int error = errno;
         if (error == ENOENT) {
@@ -249,23 +259,23 @@ ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, co
     } catch (const FileSystemError &error) {
         // Whether the file taken out changed cannot be told: it goes back in place once, and the save fails with
         // the read's error, named by the page file.
-        swapBack(temporary, path, written, expected);
+        swapBack(temporary, path, written, expected, theirFile);
         throw FileSystemError(error.code(), path, "Reading");
     }
     if (unchanged) {
         return ReplacementOutcome::replaced; // the old file goes with the temporary name
     }
-    swapBack(temporary, path, written, expected);
+    swapBack(temporary, path, written, expected, theirFile);
     return ReplacementOutcome::changedMeanwhile;
 }
 
 // Should yet another file have landed at the path between the two swaps (or been written into ours), it is the
 // newest: it is swapped into place once more. The file that then comes to the temporary name is the one the first
 // swap took out, which held another program's change: unless it holds what this save wrote or what it read, it may
-// be the only copy of that change, and it stays under the temporary name, where the library's clean-up of stale
-// temporary files keeps it as a conflict copy.
+// be the only copy of that change, and it stays under the temporary name, which the caller is told, to keep it (else
+// the library's clean-up of stale temporary files keeps it as a conflict copy).
 void PosixFileSystem::swapBack(TemporaryFile &temporary, const std::filesystem::path &path, std::string_view written,
-                               std::string_view expected) {
+                               std::string_view expected, std::optional<std::filesystem::path> &theirFile) {
     for (int swaps = 0; swaps < 2; ++swaps) {
         beforeOperation(FileOperation::rename, path);
         if (!exchange(temporary.path(), path)) {
@@ -278,6 +288,7 @@ void PosixFileSystem::swapBack(TemporaryFile &temporary, const std::filesystem::
         }
     }
     if (!holdsExactly(temporary.path(), written) && !holdsExactly(temporary.path(), expected)) {
+        theirFile = temporary.path();
         temporary.keep();
     }
 }

@@ -140,6 +140,13 @@ ProvenRemovalOutcome FileSystem::removeIfProven(const std::filesystem::path &pat
     return ProvenRemovalOutcome::removed;
 }
 
+ReplacementOutcome FileSystem::replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                              std::optional<std::string_view> expected,
+                                                              std::optional<std::filesystem::path> &theirFile) {
+    theirFile.reset();
+    return replaceIfUnchanged(path, bytes, expected);
+}
+
 ProvenRemovalOutcome FileSystem::removeIfHolding(const std::filesystem::path &path, std::string_view bytes) {
     return removeIfProven(
         path, [bytes](std::string_view found) { return found == bytes; }, bytes.size());

@@ -116,6 +116,13 @@ public:
     /// as it is, and its read error is thrown (operation "Reading", named by `path`).
     virtual ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
                                                   std::optional<std::string_view> expected) = 0;
+    /// replaceIfUnchanged that names the file another program's change may be left in. Where the replacement met
+    /// that change and yet another file came to the path while it put the change back, the file it took out may be
+    /// the only copy of the change: it stays under a hidden name beside the path, and `theirFile` names it for the
+    /// caller to keep; otherwise `theirFile` is nothing. By default nothing is left aside.
+    virtual ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                              std::optional<std::string_view> expected,
+                                                              std::optional<std::filesystem::path> &theirFile);
 
     /// Creates the folder and any missing parents; an existing folder is no error.
     virtual void createDirectories(const std::filesystem::path &path) = 0;
@@ -188,6 +195,9 @@ public:
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
     ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
                                           std::optional<std::string_view> expected) override;
+    ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                      std::optional<std::string_view> expected,
+                                                      std::optional<std::filesystem::path> &theirFile) override;
     void createDirectories(const std::filesystem::path &path) override;
     void removeItem(const std::filesystem::path &path) override;
     ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
@@ -222,9 +232,10 @@ private:
     /// there that fails to be read throws its read error.
     bool holdsWhatWasRead(const std::filesystem::path &path, std::optional<std::string_view> expected);
     ReplacementOutcome swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
-                                       std::string_view written, std::string_view expected);
+                                       std::string_view written, std::string_view expected,
+                                       std::optional<std::filesystem::path> &theirFile);
     void swapBack(TemporaryFile &temporary, const std::filesystem::path &path, std::string_view written,
-                  std::string_view expected);
+                  std::string_view expected, std::optional<std::filesystem::path> &theirFile);
     ReplacementOutcome moveInUnlessPresent(TemporaryFile &temporary, const std::filesystem::path &path);
     ReplacementOutcome replaceAfterComparing(TemporaryFile &temporary, const std::filesystem::path &path,
                                              std::optional<std::string_view> expected);

@@ -31,6 +31,11 @@ public:
                                           std::optional<std::string_view> expected) override {
         return base_.replaceIfUnchanged(path, bytes, expected);
     }
+    ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                      std::optional<std::string_view> expected,
+                                                      std::optional<std::filesystem::path> &theirFile) override {
+        return base_.replaceIfUnchangedNotingTheirs(path, bytes, expected, theirFile);
+    }
     void createDirectories(const std::filesystem::path &path) override { base_.createDirectories(path); }
     void removeItem(const std::filesystem::path &path) override { base_.removeItem(path); }
     ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,

@@ -102,6 +102,14 @@ void OwnChangeRecordingFileSystem::writeAtomically(const std::filesystem::path &
 ReplacementOutcome OwnChangeRecordingFileSystem::replaceIfUnchanged(const std::filesystem::path &path,
                                                                     std::string_view bytes,
                                                                     std::optional<std::string_view> expected) {
+    std::optional<std::filesystem::path> theirFile;
+    return replaceIfUnchangedNotingTheirs(path, bytes, expected, theirFile);
+}
+
+ReplacementOutcome
+OwnChangeRecordingFileSystem::replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                             std::optional<std::string_view> expected,
+                                                             std::optional<std::filesystem::path> &theirFile) {
     // The new file is swapped in before the one taken out is compared, which on a page of megabytes takes long
     // enough for the folder monitor to look at the file: it waits for the outcome instead of taking this
     // process's own save for another program's change and reading the page back.
@@ -112,7 +120,7 @@ ReplacementOutcome OwnChangeRecordingFileSystem::replaceIfUnchanged(const std::f
     };
     changes_.beginReplacing(path);
     Replacing replacing{changes_, path};
-    ReplacementOutcome outcome = base_.replaceIfUnchanged(path, bytes, expected);
+    ReplacementOutcome outcome = base_.replaceIfUnchangedNotingTheirs(path, bytes, expected, theirFile);
     if (outcome == ReplacementOutcome::replaced) {
         recordWritten(path);
     }

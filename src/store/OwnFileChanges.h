@@ -62,6 +62,9 @@ public:
     void writeAtomically(const std::filesystem::path &path, std::string_view bytes) override;
     ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
                                           std::optional<std::string_view> expected) override;
+    ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                      std::optional<std::string_view> expected,
+                                                      std::optional<std::filesystem::path> &theirFile) override;
     void createDirectories(const std::filesystem::path &path) override;
     void removeItem(const std::filesystem::path &path) override;
     ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,

@@ -37,6 +37,13 @@ const StaleCase staleCases[] = {
      false},
     {"AFreshOneStays", ".page.md.tmp-0123456789ab", "their line\n", std::chrono::minutes(1), std::nullopt, true},
     {"NoUTF8TextStays", ".page.md.tmp-0123456789ab", "caf\xe9\n", std::chrono::minutes(10), std::nullopt, true},
+    // A write killed before its rename: the text is cut off anywhere, and its torn last line is no line of anyone's.
+    {"ACopyOfThePageCutOffMidLineGoes", ".page.md.tmp-0123456789ab", pageText.substr(0, pageText.size() - 4),
+     std::chrono::minutes(10), std::nullopt, false},
+    {"ATornLineAfterThePagesLinesGoes", ".page.md.tmp-0123456789ab", pageText + "half a li", std::chrono::minutes(10),
+     std::nullopt, false},
+    {"ATornTextWithALineThePageLacksBecomesAConflictCopy", ".page.md.tmp-0123456789ab", pageText + "their line\nhal",
+     std::chrono::minutes(10), "mine\nshared\ntheir line\nhal", false},
 };
 
 void PrintTo(const StaleCase &c, std::ostream *out) {

@@ -10,11 +10,16 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace velto {
 namespace {
@@ -194,6 +199,168 @@ TEST(UnsavedTextFiles, AFolderThatCannotBeMadeFailsTheWrite) {
     EXPECT_THROW(VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), "", "words", keptAt), FileSystemError);
     EXPECT_TRUE(VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), "").empty());
 }
+
+// What a Velto killed while it kept or took back a text leaves hidden in the folder comes back at the next launch as
+// a file the user finds, named with the kept files; a temporary cut off by the kill never replaces a whole kept file,
+// and goes when that file holds all its lines.
+struct LeftBehindCase {
+    const char *name;
+    std::vector<std::pair<std::string, std::string>> files; // the folder's files before the launch, by name
+    std::vector<std::string> visible;                       // the texts of the files a user sees afterwards
+    std::vector<std::string> named;                         // the texts of the files named to the user
+};
+
+const std::string keptName = "Notes 2026-12-10 17.04.05.md";
+
+// A write killed at its rename, a file killed while taken aside and a list of names left unwritten: see
+// KilledWhileKeeping below.
+const LeftBehindCase leftBehindCases[] = {
+    {"ATornTemporaryOfTheKeptTextGoes",
+     {{keptName, "Notes\nmilk\nbread\n"}, {"." + keptName + ".tmp-0123456789ab", "Notes\nmilk\nbr"}},
+     {"Notes\nmilk\nbread\n"},
+     {}},
+    {"ATornTemporaryWithANewLineComesBesideTheKeptFile",
+     {{keptName, "Notes\nmilk\n"}, {"." + keptName + ".tmp-0123456789ab", "Notes\nmilk\nbread\nbu"}},
+     {"Notes\nmilk\n", "Notes\nmilk\nbread\nbu"},
+     {"Notes\nmilk\nbread\nbu"}},
+    {"ATextUnderTheShortFormComesUnderItsFirstLine",
+     {{".velto.tmp-0123456789ab", "# Shopping\nmilk\n"}},
+     {"# Shopping\nmilk\n"},
+     {"# Shopping\nmilk\n"}},
+};
+
+void PrintTo(const LeftBehindCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class UnsavedTextLeftBehind : public ::testing::TestWithParam<LeftBehindCase> {};
+
+TEST_P(UnsavedTextLeftBehind, ComesBackAsAFileTheLaunchNames) {
+    const LeftBehindCase &c = GetParam();
+    TemporaryFolder scratch;
+    const std::filesystem::path folder = scratch / "Unsaved Text";
+    for (const auto &[name, text] : c.files) {
+        scratch.writeFile("Unsaved Text/" + name, text);
+    }
+
+    VeltoPageLibrary::restoreUnsavedTextLeftBehind(defaultFileSystem(), folder);
+
+    std::vector<std::string> visible;
+    for (const std::string &name : visibleNames(folder)) {
+        visible.push_back(testing::readWholeFile((folder / name).string()));
+    }
+    std::vector<std::string> named;
+    for (const auto &file : VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), folder)) {
+        named.push_back(testing::readWholeFile(file.string()));
+        EXPECT_NE(file.filename().string().front(), '.') << "a hidden file is named";
+    }
+    std::sort(visible.begin(), visible.end());
+    EXPECT_EQ(visible, c.visible);
+    EXPECT_EQ(named, c.named);
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.front() != '.' || name == ".to-name") << name << " is left hidden";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnsavedTextLeftBehind, ::testing::ValuesIn(leftBehindCases),
+                         [](const ::testing::TestParamInfo<LeftBehindCase> &info) { return info.param.name; });
+
+/// The real file system, except that the process is killed as a user kills Velto: just before its n-th rename, or as
+/// it reads a file it took aside. Nothing after that runs, no clean-up included.
+class KilledFileSystem : public PosixFileSystem {
+public:
+    explicit KilledFileSystem(int killingRename)
+        : killingRename_(killingRename) {}
+
+protected:
+    void beforeOperation(FileOperation operation, const std::filesystem::path &path) override {
+        bool takenAside = path.filename().string().find(".aside-") != std::string::npos;
+        if ((operation == FileOperation::rename && ++renames_ == killingRename_) ||
+            (operation == FileOperation::read && takenAside && killingRename_ == 0)) {
+            ::kill(::getpid(), SIGKILL);
+        }
+    }
+
+private:
+    int killingRename_;
+    int renames_ = 0;
+};
+
+struct KilledKeepCase {
+    const char *name;
+    bool textKeptBefore; // "Notes\nmilk\n" is in a kept file, named already
+    std::function<void(FileSystem &, const std::filesystem::path &folder, const std::filesystem::path &kept)> keep;
+    int killingRename; // 0: killed as it reads the file it took aside
+    std::vector<std::string> named;
+};
+
+const std::string olderText = "Notes\nmilk\n";
+const std::string newerText = "Notes\nmilk\nbread\n";
+const auto keepingTheNewerText = [](FileSystem &fileSystem, const std::filesystem::path &folder,
+                                    const std::filesystem::path &) {
+    VeltoPageLibrary::keepUnsavedText(fileSystem, folder, newerText, keptAt);
+};
+
+const KilledKeepCase killedKeepCases[] = {
+    {"KeepingATextAsItsFileGoesIntoPlace", false, keepingTheNewerText, 1, {newerText}},
+    {"KeepingATextAsItsNameIsNoted", false, keepingTheNewerText, 2, {newerText}},
+    {"RewritingAKeptText",
+     true,
+     [](FileSystem &fileSystem, const std::filesystem::path &, const std::filesystem::path &kept) {
+         fileSystem.replaceIfUnchanged(kept, newerText, olderText);
+     },
+     1,
+     {olderText, newerText}},
+    {"TakingBackAKeptText",
+     true,
+     [](FileSystem &fileSystem, const std::filesystem::path &, const std::filesystem::path &kept) {
+         fileSystem.removeIfHolding(kept, olderText);
+     },
+     0,
+     {olderText}},
+};
+
+void PrintTo(const KilledKeepCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class KilledWhileKeeping : public ::testing::TestWithParam<KilledKeepCase> {};
+
+TEST_P(KilledWhileKeeping, TheTextComesBackNamedAtTheNextLaunch) {
+    const KilledKeepCase &c = GetParam();
+    TemporaryFolder scratch;
+    const std::filesystem::path folder = scratch / "Unsaved Text";
+    std::filesystem::path kept;
+    if (c.textKeptBefore) {
+        kept = VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), folder, olderText, keptAt);
+    }
+
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        KilledFileSystem killed(c.killingRename);
+        try {
+            c.keep(killed, folder, kept);
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the keep ended before it was killed";
+    VeltoPageLibrary::restoreUnsavedTextLeftBehind(defaultFileSystem(), folder);
+
+    std::vector<std::string> named;
+    for (const auto &file : VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), folder)) {
+        named.push_back(testing::readWholeFile(file.string()));
+    }
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(named, c.named);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KilledWhileKeeping, ::testing::ValuesIn(killedKeepCases),
+                         [](const ::testing::TestParamInfo<KilledKeepCase> &info) { return info.param.name; });
 
 } // namespace
 } // namespace velto

@@ -15,6 +15,9 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 using namespace velto;
 using namespace velto::writetesting;
@@ -138,7 +141,8 @@ INSTANTIATE_TEST_SUITE_P(AtTheReplacement, PageFileRace, ::testing::ValuesIn(rac
 
 // A save that another program's change stops has written its conflict copies already. Each goes with the save,
 // unless its text would then be in no file: the save had replaced the file it was copied from, or the copy cannot be
-// removed. Those stay and are named by the failure, as a save names its copies; the library gains no other page.
+// removed. Those stay and are named by the failure, as a save names its copies; the library gains no other page but
+// the copy of their rewrite that the swap back left aside.
 struct StoppedSaveCase {
     const char *name;
     bool bothPagesInConflict; // B as well as A; the change that stops the save comes at B's file, after A's
@@ -195,9 +199,16 @@ TEST_P(StoppedSave, LeavesOnlyTheConflictCopiesItNames) {
         kept = error.keptConflicts();
     }
 
+    // Their rewrite that the swap back left aside, with another one in place, is a copy of its own the save names.
+    auto leftAside = std::find_if(kept.begin(), kept.end(), [](const VeltoSaveConflict &conflict) {
+        return conflict.preservedPage.visibleText().starts_with("their text");
+    });
+    ASSERT_NE(leftAside, kept.end()) << "their rewrite the swap back left aside is not named";
+    EXPECT_EQ(leftAside->originalPageID, edited.back().first->id);
+    kept.erase(leftAside);
     ASSERT_EQ(kept.size(), c.keptCopies);
     auto loaded = loadedDocument(folder.path());
-    EXPECT_EQ(allPagesOf(loaded).size(), 2 + c.keptCopies) << "a page that no save reported";
+    EXPECT_EQ(allPagesOf(loaded).size(), 2 + c.keptCopies + 1) << "a page that no save reported";
     for (const auto &conflict : kept) {
         EXPECT_EQ(conflict.originalPageID, pageA);
         auto copy = writetesting::pageCopy(loaded, conflict.preservedPage.id);
@@ -257,6 +268,82 @@ TEST(StoppedSave, KeepsTheRecoveredPageItWrote) {
     }
     EXPECT_TRUE(inAFile) << "the typed text is in no file";
 }
+
+// Another program that changes the page's file as the save swaps its file in, and again as the save swaps theirs back,
+// leaves their first change in the save's temporary file: the save that did it keeps that as a conflict copy and names
+// it, when it holds a line the page's file lacks; otherwise the temporary goes. No hidden file is left either way.
+struct SwapBackCase {
+    const char *name;
+    std::function<void(const fs::path &)> atTheSwapIn;
+    std::function<void(const fs::path &)> atTheSwapBack;
+    std::optional<std::string> copied; // a line the reported copy holds; nothing: no copy
+};
+
+const auto theyAppendTheirLine = [](const fs::path &file) {
+    std::ofstream(file, std::ios::binary | std::ios::app) << "their line\n";
+};
+const auto theyAppendALaterLine = [](const fs::path &file) {
+    std::ofstream(file, std::ios::binary | std::ios::app) << "later\n";
+};
+const auto theyRewriteOurFirstLineAsTheirs = [](const fs::path &file) { rewriteReplacing(file, "ONE", "uno"); };
+
+const SwapBackCase swapBackCases[] = {
+    {"TheirAppendedLineIsACopyThatTheSaveNames", theyAppendTheirLine, theyAppendALaterLine, "their line"},
+    {"WhatThePageFileHoldsNowMakesNoCopy", theyRewriteOurLine, theyRewriteOurFirstLineAsTheirs, std::nullopt},
+};
+
+void PrintTo(const SwapBackCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class SwapBack : public ::testing::TestWithParam<SwapBackCase> {};
+
+TEST_P(SwapBack, TheSaveKeepsWhatItLeftInItsTemporaryFile) {
+    const SwapBackCase &c = GetParam();
+    TemporaryFolder folder;
+    VeltoPageLibrary::write(requestFor(documentOf(pageWithBody(pageA, "one\ntwo\nthree\n"), {}), {pageA}),
+                            folder.path());
+    auto document = loadedDocument(folder.path());
+    auto request = requestFor(document, {pageA});
+    request.expectedPageBaselines[pageA] = writtenBaseline(document.currentPage);
+    document.currentPage.content.asLoaded()->body = "ONE\ntwo\nthree\n";
+    request.document = document;
+    fs::path file = folder / VeltoPageLibrary::pageFileName(VeltoLibraryPageRecord::fromPage(document.currentPage));
+    ChangedAtRenameFileSystem fileSystem(file, [&](const fs::path &changed, int rename) {
+        if (rename == 1) {
+            c.atTheSwapIn(changed);
+        } else if (rename == 2) {
+            c.atTheSwapBack(changed);
+        }
+    });
+
+    std::vector<VeltoSaveConflict> kept;
+    std::string failure;
+    try {
+        VeltoPageLibrary::write(request, folder.path(), fileSystem);
+    } catch (const VeltoPageLibrary::PageFileChangedDuringSaveError &error) {
+        kept = error.keptConflicts();
+        failure = error.what();
+    }
+
+    for (const auto &entry : fs::directory_iterator(folder.path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path().filename();
+    }
+    if (!c.copied) {
+        EXPECT_TRUE(kept.empty());
+        return;
+    }
+    ASSERT_EQ(kept.size(), 1u) << "the save did not name the copy of what it left aside: " << failure;
+    EXPECT_EQ(kept[0].originalPageID, pageA);
+    auto name = VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(kept[0].preservedPage));
+    EXPECT_NE(failure.find(name), std::string::npos) << failure;
+    auto copy = writetesting::pageCopy(loadedDocument(folder.path()), kept[0].preservedPage.id);
+    ASSERT_TRUE(copy) << "the reported copy is not in the library";
+    EXPECT_NE(copy->visibleText().find(*c.copied), std::string::npos) << copy->visibleText();
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheReplacement, SwapBack, ::testing::ValuesIn(swapBackCases),
+                         [](const ::testing::TestParamInfo<SwapBackCase> &info) { return info.param.name; });
 
 // A big page's file that fails to be read back while it is replaced (a failing disk, the page cache still holding
 // the page) is no change by another program: the save leaves the page out once, named with the read's error, as a

@@ -66,12 +66,13 @@ public:
         , error_(std::move(error))
         , folderRefuses_(folderRefuses) {}
 
-    ReplacementOutcome replaceIfUnchanged(const std::filesystem::path &path, std::string_view bytes,
-                                          std::optional<std::string_view> expected) override {
+    ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
+                                                      std::optional<std::string_view> expected,
+                                                      std::optional<std::filesystem::path> &theirFile) override {
         if (path == file_) {
             throw error_;
         }
-        return PosixFileSystem::replaceIfUnchanged(path, bytes, expected);
+        return PosixFileSystem::replaceIfUnchangedNotingTheirs(path, bytes, expected, theirFile);
     }
     bool refusesWriting(const std::filesystem::path &path) override {
         return folderRefuses_ && path == file_.parent_path();

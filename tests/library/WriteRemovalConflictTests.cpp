@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <ostream>
 
 using namespace velto;
 using namespace velto::writetesting;
@@ -167,61 +169,69 @@ void saveWithAEdited(const TemporaryFolder &folder, const std::string &body) {
     VeltoPageLibrary::write(request, folder.path());
 }
 
-/// Page B's deleted lines and the other program's line are in one page, a copy of B's; A holds its edit.
-void expectTheirLineKeptWithBsTextAndASaved(const TemporaryFolder &folder) {
+/// A deleting save that meets a fault or another program's line, then the library's next save: either the line is
+/// kept with B's deleted text in a copy of B's, or, where no line came, B's file is gone.
+struct DeletionFaultCase {
+    const char *name;
+    std::optional<FileOperation> failingStep; // the first of its steps on B's file fails (EACCES)
+    bool lineAppendedAsTheSaveCommits;
+    bool lineAppendedAfterTheSave;
+    bool fileStaysAfterTheSave;
+    bool lineKept; // otherwise B's file and text are gone
+};
+
+const DeletionFaultCase deletionFaultCases[] = {
+    {"LineAppendedAsTheDeletingSaveCommitsIsKeptAsAConflictCopy", std::nullopt, true, false, false, true},
+    {"DeletedFileUnreadableAtTheDeletionThenGivenALineIsKeptAsAConflictCopy", FileOperation::read, false, true, true,
+     true},
+    {"DeletedFileWhoseRemovalFailedGoesWhileItHoldsWhatTheDeletionRead", FileOperation::remove, false, false, true,
+     false},
+};
+
+void PrintTo(const DeletionFaultCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class WriteRemovalConflictFault : public ::testing::TestWithParam<DeletionFaultCase> {};
+
+TEST_P(WriteRemovalConflictFault, AnotherProgramsLineOutlastsTheDeletion) {
+    const DeletionFaultCase &c = GetParam();
+    TemporaryFolder folder;
+    auto loaded = libraryOfTwoPages(folder);
+    auto name = fileNameOf(loaded.pages[0]);
+    velto::testing::FailingFileSystem failing;
+    if (c.failingStep) {
+        failing.countOnly({*c.failingStep});
+        failing.countOnlyPathsContaining(name);
+        failing.failFromOperation(1, EACCES);
+    }
+
+    VeltoPageLibrary::write(removingB(loaded), folder.path(), failing, {}, {}, [&] {
+        if (c.lineAppendedAsTheSaveCommits) {
+            appendTheirLine(folder, name);
+        }
+    });
+    ASSERT_EQ(folder.exists(name), c.fileStaysAfterTheSave);
+    if (c.lineAppendedAfterTheSave) {
+        appendTheirLine(folder, name);
+    }
     saveWithAEdited(folder, "alpha edited\n");
+
     auto reloaded = loadedDocument(folder.path());
+    EXPECT_FALSE(pageCopy(reloaded, pageB));
+    EXPECT_FALSE(folder.exists(name));
+    EXPECT_EQ(reloaded.currentPage.visibleText(), "alpha edited\n");
+    if (!c.lineKept) {
+        EXPECT_TRUE(pagesHolding(reloaded, "two").empty()) << "the deleted page came back";
+        return;
+    }
     auto holding = pagesHolding(reloaded, "their line");
     ASSERT_EQ(holding.size(), 1u) << "the line another program wrote is lost, or in two pages";
     EXPECT_EQ(holding[0].visibleText(), "one\ntwo\ntheir line\n");
     EXPECT_EQ(holding[0].content.asLoaded()->conflictOriginalPageID(), pageB);
-    EXPECT_FALSE(pageCopy(reloaded, pageB));
-    EXPECT_EQ(reloaded.currentPage.visibleText(), "alpha edited\n");
 }
 
-TEST(WriteRemovalConflict, LineAppendedAsTheDeletingSaveCommitsIsKeptAsAConflictCopy) {
-    TemporaryFolder folder;
-    auto loaded = libraryOfTwoPages(folder);
-    auto name = fileNameOf(loaded.pages[0]);
-
-    VeltoPageLibrary::write(removingB(loaded), folder.path(), velto::defaultFileSystem(), {}, {},
-                            [&] { appendTheirLine(folder, name); });
-
-    EXPECT_FALSE(folder.exists(name));
-    expectTheirLineKeptWithBsTextAndASaved(folder);
-}
-
-TEST(WriteRemovalConflict, DeletedFileUnreadableAtTheDeletionThenGivenALineIsKeptAsAConflictCopy) {
-    TemporaryFolder folder;
-    auto loaded = libraryOfTwoPages(folder);
-    auto name = fileNameOf(loaded.pages[0]);
-    velto::testing::FailingFileSystem unreadable;
-    unreadable.countOnly({FileOperation::read});
-    unreadable.countOnlyPathsContaining(name);
-    unreadable.failFromOperation(1, EACCES);
-
-    VeltoPageLibrary::write(removingB(loaded), folder.path(), unreadable);
-    ASSERT_TRUE(folder.exists(name)) << "a file the deletion could not read goes";
-    appendTheirLine(folder, name);
-
-    expectTheirLineKeptWithBsTextAndASaved(folder);
-}
-
-TEST(WriteRemovalConflict, DeletedFileWhoseRemovalFailedGoesWhileItHoldsWhatTheDeletionRead) {
-    TemporaryFolder folder;
-    auto loaded = libraryOfTwoPages(folder);
-    auto name = fileNameOf(loaded.pages[0]);
-    velto::testing::FailingFileSystem unremovable;
-    unremovable.countOnly({FileOperation::remove});
-    unremovable.countOnlyPathsContaining(name);
-    unremovable.failFromOperation(1, EACCES);
-
-    VeltoPageLibrary::write(removingB(loaded), folder.path(), unremovable);
-    ASSERT_TRUE(folder.exists(name));
-    saveWithAEdited(folder, "alpha edited\n");
-
-    EXPECT_FALSE(folder.exists(name));
-    EXPECT_TRUE(pagesHolding(loadedDocument(folder.path()), "two").empty()) << "the deleted page came back";
-}
+INSTANTIATE_TEST_SUITE_P(Cases, WriteRemovalConflictFault, ::testing::ValuesIn(deletionFaultCases),
+                         [](const ::testing::TestParamInfo<DeletionFaultCase> &info) { return info.param.name; });
 
 } // namespace

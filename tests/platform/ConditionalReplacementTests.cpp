@@ -116,7 +116,8 @@ TEST_P(ConditionalReplacement, ReplacesOnlyWhatStillHoldsWhatWasRead) {
     if (c.onDisk) {
         expected = *c.onDisk;
     }
-    EXPECT_EQ(fileSystem.replaceIfUnchanged(page, "ours", expected), c.outcome);
+    std::optional<fs::path> theirFile;
+    EXPECT_EQ(fileSystem.replaceIfUnchangedNotingTheirs(page, "ours", expected, theirFile), c.outcome);
 
     if (c.left) {
         EXPECT_EQ(folder.readFile("page.md"), *c.left);
@@ -132,8 +133,11 @@ TEST_P(ConditionalReplacement, ReplacesOnlyWhatStillHoldsWhatWasRead) {
     if (c.kept) {
         ASSERT_EQ(temporaries.size(), 1u) << "their first change was removed";
         EXPECT_EQ(folder.readFile(temporaries[0]), *c.kept);
+        ASSERT_TRUE(theirFile) << "the caller is not told where their change was left";
+        EXPECT_EQ(*theirFile, folder / temporaries[0]);
     } else {
         EXPECT_TRUE(temporaries.empty()) << "a temporary file was left: " << temporaries[0];
+        EXPECT_FALSE(theirFile);
     }
 }
 

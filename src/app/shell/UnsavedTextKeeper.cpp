@@ -1,6 +1,7 @@
 #include "app/shell/UnsavedTextKeeper.h"
 
 #include "app/lifecycle/LaunchTrace.h"
+#include "library/UnsavedTextFiles.h"
 #include "platform/Clock.h"
 #include "store/LibraryPool.h"
 #include "store/Store.h"
@@ -18,6 +19,8 @@ UnsavedTextKeeper::UnsavedTextKeeper(VeltoStore &store, std::filesystem::path fo
     connect(&pace_, &QTimer::timeout, this, &UnsavedTextKeeper::catchUp);
     connect(&writing_, &QFutureWatcher<void>::finished, this, &UnsavedTextKeeper::writingFinished);
     connect(&store_, &VeltoStoreSignals::saveEnded, this, &UnsavedTextKeeper::saveEnded);
+    // Before this keeps anything: what a killed Velto left hidden in the folder is brought back, to be named.
+    VeltoPageLibrary::restoreUnsavedTextLeftBehind(fileSystem_, folder_);
 }
 
 UnsavedTextKeeper::~UnsavedTextKeeper() {

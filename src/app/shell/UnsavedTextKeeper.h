@@ -20,7 +20,8 @@ class VeltoStore;
 /// Keeps the typed text that saves could not put into a page in files of Velto's own (the "Unsaved Text" folder),
 /// so that neither a logout nor a kill while saves fail loses it: after a failed save, at most once a pace and
 /// off the main thread, as a page of megabytes takes long to write; and at the exit, whatever the final save
-/// left. Once a later save put the texts into their pages, the kept files are taken back.
+/// left. Once a later save put the texts into their pages, the kept files are taken back. As it starts, it brings
+/// back what a killed Velto left hidden in the folder (see restoreUnsavedTextLeftBehind), for the launch to name.
 class UnsavedTextKeeper : public QObject {
 public:
     /// How often the texts are written again while saves keep failing and the user keeps typing.
