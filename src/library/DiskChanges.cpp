@@ -364,13 +364,20 @@ struct Resolution {
         }
     }
 
-    /// Keeps the text of a removed page's file as a conflict copy when another writer changed the file since
-    /// the store's baseline. Only a file that the deletion would remove counts: one that carries this page's
-    /// identifier, or none.
+    /// Notes what a removed page's file may hold as it goes. With the store's baseline checksum that is the baseline:
+    /// the file is not read here, as its removal reads it once, at the moment it goes, and keeps a file another
+    /// program changed since as a conflict copy that this save reports. Without one (an empty page, or one whose
+    /// text the store never held), the file is read now: its text is kept as a conflict copy when another writer
+    /// changed it since the baseline, and what was read is noted. Only a file that the deletion would remove counts:
+    /// one that carries this page's identifier, or none.
     void preserveRemoved(const Uuid &pageID, std::uint64_t removalRevision, const VeltoPageBaseline &baseline,
                          const velto::VeltoLibraryPageRecord &record, const std::filesystem::path &folderURL,
                          velto::FileSystem &fileManager) {
         if (!record.hasContent || documentKeeps(pageID)) {
+            return;
+        }
+        if (baseline.checksum) {
+            noteRemovedFileChecksum(pageID, baseline.checksum);
             return;
         }
         if (!removedPageURLs) {
@@ -387,9 +394,7 @@ struct Resolution {
             if (!error.isConfinedToItsFile()) {
                 throw;
             }
-            // The deletion leaves a file it cannot read as it is: its bytes may be another program's. Should it
-            // become readable, it goes only while it holds what this writer saw.
-            noteRemovedFileChecksum(pageID, baseline.checksum);
+            // The deletion leaves a file it cannot read as it is: its bytes may be another program's.
             return;
         }
         auto diskChecksum = contentChecksum(diskText);

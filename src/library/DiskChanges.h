@@ -47,8 +47,8 @@ struct VeltoResolvedDiskChanges {
     /// The save replaces a file the checks read only while it still holds exactly what they read.
     ObservedPageFiles observedPageFiles;
     std::map<velto::Uuid, ConflictPageOrigin> conflictPageOrigins; // by the conflict page's identifier
-    /// By removed page, the checksum (contentChecksum) of the bytes its file held when the check read it: the file
-    /// goes only while it still holds them. The store's baseline for a file the check could not read.
+    /// By removed page, the checksum (contentChecksum) of the bytes its file may hold as it goes: the store's
+    /// baseline, or, for a page without one, what the check read there. The file goes only while it holds them.
     std::map<velto::Uuid, std::string> removedPageFileChecksums;
 
     friend bool operator==(const VeltoResolvedDiskChanges &, const VeltoResolvedDiskChanges &) = default;
@@ -108,7 +108,9 @@ mergingLatestContentsForArchiveMetadataChanges(const VeltoSaveRequest &request, 
 /// a file that another program changed is merged (which gives the disk's text) instead of being overwritten.
 ///
 /// A removed page still loses its file, but when another writer changed that file since the baseline the
-/// store expects, the disk's text is kept first as a conflict copy ("conflict-of" naming the removed page).
+/// store expects, the disk's text is kept as a conflict copy ("conflict-of" naming the removed page). A baseline
+/// with a checksum is noted in `removedPageFileChecksums` without reading the file: its removal reads it as it
+/// goes and makes that copy. A baseline without one has the file read here, and the copy made now.
 /// The file is the one `recordedPages` (the manifest on disk) names for the page, which is the file the
 /// deletion removes; a page without a record or without an expected baseline has nothing to keep.
 /// pageURL refusals and read errors are thrown.

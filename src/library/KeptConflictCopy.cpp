@@ -10,10 +10,14 @@ namespace VeltoPageLibrary {
 
 namespace {
 
-velto::VeltoPage conflictCopyOf(const std::string &text, velto::Date now) {
+velto::VeltoPage conflictCopyOf(const std::string &text, velto::Date now,
+                                const std::optional<velto::Uuid> &originOfUnnamedText) {
     auto content = velto::VeltoPageFileContent::parse(text);
     auto origin = content.veltoPageID();
-    content.writeVeltoMetadata(std::nullopt, content.isArchived(), origin ? origin : content.conflictOriginalPageID());
+    if (!origin) {
+        origin = content.conflictOriginalPageID() ? content.conflictOriginalPageID() : originOfUnnamedText;
+    }
+    content.writeVeltoMetadata(std::nullopt, content.isArchived(), origin);
     velto::VeltoPage copy;
     copy.id = velto::Uuid::random();
     copy.createdAt = now;
@@ -27,11 +31,12 @@ velto::VeltoPage conflictCopyOf(const std::string &text, velto::Date now) {
 } // namespace
 
 std::optional<velto::VeltoPage> keepAsConflictCopy(const std::filesystem::path &file, const std::string &text,
-                                                   velto::Date now, velto::FileSystem &fileManager) {
+                                                   velto::Date now, velto::FileSystem &fileManager,
+                                                   const std::optional<velto::Uuid> &originOfUnnamedText) {
     if (!velto::text::isValidUTF8(text)) {
         return std::nullopt;
     }
-    velto::VeltoPage copy = conflictCopyOf(text, now);
+    velto::VeltoPage copy = conflictCopyOf(text, now, originOfUnnamedText);
     auto url = file.parent_path() / pageFileName(namingRecord(copy));
     if (fileManager.replaceIfUnchanged(url, copy.persistedFileText().text.view(), std::nullopt) !=
         velto::ReplacementOutcome::replaced) {

@@ -129,13 +129,34 @@ bool holdsNotedBytes(std::string_view bytes, const std::string &note) {
     return note.size() == sha256Digits ? velto::sha256Hex(bytes) == note : checksumToNote(bytes) == note;
 }
 
-/// Keeps a pending file that another program wrote into as a conflict copy, as the save that deleted its page keeps
-/// a file changed since it was read; the file then goes while it holds what was copied.
-void keepChangedPendingFile(const std::filesystem::path &url, const Uuid &pageID, velto::FileSystem &fileManager) {
-    std::string text = fileManager.readFile(url);
-    if (pageIDInText(text) == pageID) {
-        keepAsConflictCopy(url, text, velto::systemClock().now(), fileManager);
+/// Whether a pending file that failed its proof holds the deleted page's text as another program left it: it carries
+/// the page's identifier; or, where its deletion noted the bytes it was to hold (the file was the page's then), it
+/// holds others without one, with a body a load would take in as a page. A file that carries another page's
+/// identifier is that page's; one without an identifier that holds the noted bytes is a page file that never got
+/// one, which the save removes on its own proof; an unnoted one without an identifier is no concern of the deletion.
+bool holdsTheDeletedPagesText(const std::string &text, const Uuid &pageID, const std::string *note) {
+    if (!velto::text::isValidUTF8(text)) {
+        return false;
     }
+    auto content = velto::VeltoPageFileContent::parse(text);
+    if (auto carried = content.veltoPageID()) {
+        return *carried == pageID;
+    }
+    return note != nullptr && !holdsNotedBytes(text, *note) && !content.body.empty();
+}
+
+/// Keeps a pending file that another program wrote into as a conflict copy of its deleted page; the file then goes
+/// while it holds what was copied. The copy, when one was made.
+std::optional<VeltoSaveConflict> keepChangedPendingFile(const std::filesystem::path &url, const Uuid &pageID,
+                                                        const std::string *note, velto::FileSystem &fileManager) {
+    std::string text = fileManager.readFile(url);
+    if (!holdsTheDeletedPagesText(text, pageID, note)) {
+        return std::nullopt;
+    }
+    if (auto copy = keepAsConflictCopy(url, text, velto::systemClock().now(), fileManager, pageID)) {
+        return VeltoSaveConflict{pageID, std::move(*copy)};
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -152,8 +173,8 @@ velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
     for (const auto &tombstone : including) {
         const auto &name = tombstone.relativeFilePath;
         if (auto checked = checkedFileChecksums.find(tombstone.pageID); checked != checkedFileChecksums.end()) {
-            // This save's check read the file, at the path it found for this name: those bytes are the proof,
-            // whatever the file holds by now. The removal finds the path again.
+            // This save's check gave the bytes the file at this name may hold as it goes (the store's baseline, or
+            // what it read there): they are the proof, whatever the file holds by now. The removal finds the path.
             names.insert(name);
             notes[name] = checked->second;
             continue;
@@ -187,7 +208,8 @@ velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
 std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &pendingFileNames,
                                                const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
                                                const std::map<Uuid, VeltoDeletionTombstone> &activeTombstones,
-                                               const RemoveOperation &removeItem) {
+                                               const RemoveOperation &removeItem,
+                                               std::vector<VeltoSaveConflict> *keptConflicts) {
     const NotedChecksums noted = notedChecksums(folderURL, fileManager);
     const TombstonesByPath tombstones = tombstonesByPath(activeTombstones);
     std::optional<PageURLResolver> pageURLs; // the folder's own links resolved once for all names
@@ -211,7 +233,11 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
         };
         try {
             if (removeIfProven(url, proof, fileManager, removeItem) == velto::ProvenRemovalOutcome::kept) {
-                keepChangedPendingFile(url, tombstone->pageID, fileManager);
+                auto copy = keepChangedPendingFile(url, tombstone->pageID,
+                                                   checksum != noted.end() ? &checksum->second : nullptr, fileManager);
+                if (copy && keptConflicts != nullptr) {
+                    keptConflicts->push_back(std::move(*copy));
+                }
             }
         } catch (...) {
             // Tried again at the next write; the failure itself is not the user's concern.

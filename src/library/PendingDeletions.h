@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/SaveResult.h"
 #include "model/DeletionIndex.h"
 #include "model/LibraryManifest.h"
 #include "platform/FileSystem.h"
@@ -18,12 +19,12 @@ namespace VeltoPageLibrary {
 using RemoveOperation = std::function<void(const std::filesystem::path &url)>;
 
 /// The manifest of a write: schema 3, the base's checkpoint, current page and pages, and as pending
-/// deletions the base's names together with each tombstone's file that this save's check read
-/// (`checkedFileChecksums`, by page: the checksums of what it read) or that still carries the tombstone's page
-/// identifier; each name once, sorted. Before it returns, the checksum of the bytes each listed file held when it
-/// was read is noted in the folder's metadata, so that its removal, now or at a later save, proves the file by them.
-/// Another file that cannot be read as UTF-8 text is not listed (the retry would only drop it again), so a broken
-/// file never makes every later save fail. A tombstone path outside the folder throws
+/// deletions the base's names together with each tombstone's file that this save's check proves
+/// (`checkedFileChecksums`, by page: the checksums of what it read, or of the store's baseline) or that still
+/// carries the tombstone's page identifier; each name once, sorted. Before it returns, the checksum of the bytes each
+/// listed file held when it was read is noted in the folder's metadata, so that its removal, now or at a later save,
+/// proves the file by them. Another file that cannot be read as UTF-8 text is not listed (the retry would only drop it
+/// again), so a broken file never makes every later save fail. A tombstone path outside the folder throws
 /// LibraryMetadataError::unsafePagePath; a note that cannot be written throws.
 velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
                                      const std::vector<velto::VeltoDeletionTombstone> &including,
@@ -41,15 +42,16 @@ velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, con
 /// without removing anything when it is not a managed page file name, lies outside the folder, has no regular file,
 /// has no tombstone in force, cannot be read as UTF-8 text, or now carries another page's identifier (the
 /// name belongs to another page). A file goes only while, at the moment it is taken away, it carries its page and
-/// holds the bytes noted for it when it was listed; one that another program wrote into since is kept as a
-/// conflict copy. A removal that fails keeps its name and its note for the next write. Without `removeItem` the
-/// file manager reads, proves and removes each file in one step; an injected removal removes it right after its
-/// bytes are proven. Never throws.
+/// holds the bytes noted for it when it was listed; one that another program wrote into since (keeping the page's
+/// identifier, or writing none) is kept as a conflict copy, which goes into `keptConflicts` when given, under the
+/// deleted page, so that the save that made it tells the user. A removal that fails keeps its name and its note for
+/// the next write. Without `removeItem` the file manager reads, proves and removes each file in one step; an
+/// injected removal removes it right after its bytes are proven. Never throws.
 std::vector<std::string>
 retryPendingDeletions(const std::vector<std::string> &pendingFileNames, const std::filesystem::path &folderURL,
                       velto::FileSystem &fileManager,
                       const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &activeTombstones,
-                      const RemoveOperation &removeItem = {});
+                      const RemoveOperation &removeItem = {}, std::vector<VeltoSaveConflict> *keptConflicts = nullptr);
 
 /// Whether the folder's manifest may list pending deletions, told from its bytes without decoding a large
 /// library's records: false when it lists none for sure, or cannot be read (there is nothing to retry then).

@@ -15,6 +15,7 @@
 #include "library/PageFileWrites.h"
 #include "library/WriterStatePersistence.h"
 #include "library/WriterStates.h"
+#include "model/ContentChecksum.h"
 #include "model/LibraryErrors.h"
 #include "model/LibraryPageRecord.h"
 #include "model/PageFileContent.h"
@@ -364,6 +365,19 @@ bool marksNoChange(const VeltoSaveRequest &request) {
            request.removedPageRevisions.empty() && !request.structureRevision.has_value();
 }
 
+/// The conflict copies that removals of deleted pages' files made of what another program wrote into them go into
+/// the save's result as the copies its check makes do, so that this save tells the user; each with the text its
+/// file holds as its baseline, as a page the save wrote.
+void reportConflictCopiesKeptAtRemoval(std::vector<VeltoSaveConflict> kept, VeltoSaveResult &result) {
+    for (auto &conflict : kept) {
+        const VeltoPage &copy = conflict.preservedPage;
+        std::string written(copy.persistedFileText().text.view());
+        auto checksum = contentChecksum(written);
+        result.persistedPageBaselines[copy.id] = {std::move(checksum), std::move(written)};
+        result.conflicts.push_back(std::move(conflict));
+    }
+}
+
 /// One attempt at the save, from reading what is on disk to the commit and the clean-up after it.
 VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const std::filesystem::path &folderURL,
                              velto::FileSystem &fileManager, const RemoveOperation &removeItem,
@@ -451,43 +465,50 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
 
     // After the commit: clean-up that a later save repeats when it fails.
     removeMigratedLegacyDeletionTombstones(activeTombstones, folderURL, fileManager);
-    auto stillPending =
-        retryPendingDeletions(committed.pendingDeletionFileNames, folderURL, fileManager, activeTombstones, removeItem);
+    std::vector<VeltoSaveConflict> keptAtRemoval;
+    auto stillPending = retryPendingDeletions(committed.pendingDeletionFileNames, folderURL, fileManager,
+                                              activeTombstones, removeItem, &keptAtRemoval);
     if (stillPending != committed.pendingDeletionFileNames) {
         committed.pendingDeletionFileNames = stillPending;
         persist(committed, folderURL, fileManager);
     }
     removeUnidentifiedFilesOfRemovedPages(finalRequest, table, existingManifest, folderURL, fileManager, removeItem);
 
-    return {persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
-            std::move(resolved.conflicts),
-            std::move(resolved.pageIDReplacements),
-            std::move(resolved.mergedPages),
-            std::move(resolved.pagesLeftUnread),
-            std::move(notSaved)};
+    VeltoSaveResult result{persistedBaselines(finalRequest, table, writtenTexts, changedRecords, checksumCheckpoints),
+                           std::move(resolved.conflicts),
+                           std::move(resolved.pageIDReplacements),
+                           std::move(resolved.mergedPages),
+                           std::move(resolved.pagesLeftUnread),
+                           std::move(notSaved)};
+    reportConflictCopiesKeptAtRemoval(std::move(keptAtRemoval), result);
+    return result;
 }
 
 /// Tries the manifest's pending deletions again for a save that changes nothing else; the caller holds the library
 /// lock. Only the manifest's pending list is written, and only when a removal succeeded or a name no longer
 /// applies. A manifest of an older schema is left to the next save that changes something, which rewrites it whole.
-void retryPendingDeletionsAlone(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
-                                const RemoveOperation &removeItem) {
+VeltoSaveResult retryPendingDeletionsAlone(const std::filesystem::path &folderURL, velto::FileSystem &fileManager,
+                                           const RemoveOperation &removeItem) {
+    VeltoSaveResult result;
     auto existing = loadManifestIfPresent(folderURL, fileManager);
     if (!existing || existing->pendingDeletionFileNames.empty() ||
         existing->schemaVersion != VeltoLibraryManifest::currentSchemaVersion) {
-        return;
+        return result;
     }
     auto tombstones = loadLegacyDeletionTombstones(folderURL, fileManager);
     for (auto &tombstone : loadCanonicalDeletionTombstones(folderURL, fileManager)) {
         tombstones.push_back(std::move(tombstone));
     }
     auto activeTombstones = activeDeletionTombstones(tombstones, loadWriterStates(folderURL, fileManager));
-    auto stillPending =
-        retryPendingDeletions(existing->pendingDeletionFileNames, folderURL, fileManager, activeTombstones, removeItem);
+    std::vector<VeltoSaveConflict> keptAtRemoval;
+    auto stillPending = retryPendingDeletions(existing->pendingDeletionFileNames, folderURL, fileManager,
+                                              activeTombstones, removeItem, &keptAtRemoval);
     if (stillPending != existing->pendingDeletionFileNames) {
         existing->pendingDeletionFileNames = std::move(stillPending);
         persist(*existing, folderURL, fileManager);
     }
+    reportConflictCopiesKeptAtRemoval(std::move(keptAtRemoval), result);
+    return result;
 }
 
 } // namespace
@@ -499,11 +520,12 @@ VeltoSaveResult write(const VeltoSaveRequest &request, const std::filesystem::pa
     // of nothing leaves every file as it is. Written anyway, the manifest and this writer's journal (megabytes
     // in a big library) would be written again at each launch and each change another program makes, and other
     // writers would see the library change. A library whose manifest is gone is written anew from the request.
-    // Files of deleted pages whose removal failed are tried again though, or only the next edit would try them.
+    // Files of deleted pages whose removal failed are tried again though, or only the next edit would try them; a
+    // conflict copy their removal makes is reported.
     if (marksNoChange(request) && fileManager.isRegularFile(manifestURL(folderURL))) {
         if (mayListPendingDeletions(folderURL, fileManager)) {
-            withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition,
-                             [&] { retryPendingDeletionsAlone(folderURL, fileManager, removeItem); });
+            return withLibraryLocks({folderURL}, LibraryLockMode::exclusive, beforeLockAcquisition,
+                                    [&] { return retryPendingDeletionsAlone(folderURL, fileManager, removeItem); });
         }
         return {};
     }
