@@ -467,6 +467,19 @@ std::map<std::string, std::string> keptFiles(const std::filesystem::path &folder
     return files;
 }
 
+/// Loads the Pages folder into a store whose every save a read-only disk refuses.
+AppDelegate::LoadStore storeWhoseSavesAreRefused(std::filesystem::path pages) {
+    return [pages] {
+        VeltoStore::SaveOperation refusedWrite = [](VeltoSaveRequest,
+                                                    std::filesystem::path folderURL) -> QCoro::Task<VeltoSaveResult> {
+            throw FileSystemError(EROFS, folderURL / "page.md", "Writing");
+            co_return VeltoSaveResult{};
+        };
+        return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes,
+                                              std::nullopt, refusedWrite);
+    };
+}
+
 // Text that no save can put into its page is kept in a file of Velto's own while saves fail (a kill then loses
 // nothing), again as more is typed, and at a quit nobody is asked about, which reports it by its exit status; the
 // next launch names the file once, and the one after names nothing.
@@ -483,16 +496,7 @@ TEST_F(AppDelegateTest, TextNoSaveTakesIsKeptOutsideThePagesAndTheNextLaunchName
             if (!savesFail) {
                 return;
             }
-            std::filesystem::path pages = folder / "Pages";
-            options.loadStore = [pages] {
-                VeltoStore::SaveOperation refusedWrite =
-                    [](VeltoSaveRequest, std::filesystem::path folderURL) -> QCoro::Task<VeltoSaveResult> {
-                    throw FileSystemError(EROFS, folderURL / "page.md", "Writing");
-                    co_return VeltoSaveResult{};
-                };
-                return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount,
-                                                      StoreHarness::maximumPageBytes, std::nullopt, refusedWrite);
-            };
+            options.loadStore = storeWhoseSavesAreRefused(folder / "Pages");
         });
     };
 
@@ -547,16 +551,7 @@ TEST_F(AppDelegateTest, TextThatCannotBeKeptEitherIsOnlyInVeltoForThePanel) {
     std::ofstream(blocked) << "a file, not a folder";
     launch({}, [&](AppDelegate::Options &options) {
         options.unsavedTextFolder = blocked;
-        std::filesystem::path pages = folder / "Pages";
-        options.loadStore = [pages] {
-            VeltoStore::SaveOperation refusedWrite =
-                [](VeltoSaveRequest, std::filesystem::path folderURL) -> QCoro::Task<VeltoSaveResult> {
-                throw FileSystemError(EROFS, folderURL / "page.md", "Writing");
-                co_return VeltoSaveResult{};
-            };
-            return VeltoStore::loadForApplication(pages, StoreHarness::maximumPageCount, StoreHarness::maximumPageBytes,
-                                                  std::nullopt, refusedWrite);
-        };
+        options.loadStore = storeWhoseSavesAreRefused(folder / "Pages");
     });
     delegate->store()->setText("# Plans\nfirst words\n", std::chrono::system_clock::now());
     EXPECT_TRUE(processEventsUntil([&] { return panel->keptText.state == SaveProblem::KeptText::State::onlyInVelto; }))

