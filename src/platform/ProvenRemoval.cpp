@@ -4,7 +4,10 @@
 // an editor that rewrites the file in place while a large file is still being hashed, or one that renames a new file
 // over it. So the file is first taken aside: renamed, in one step and never over anything, to a hidden name in the
 // same folder. From then on the path leads to whatever another program puts there, and that is never touched; only
-// the file under the hidden name is read, tested and unlinked, or put back when it does not prove itself.
+// the file under the hidden name is read, tested and unlinked, or put back when it does not prove itself. On a
+// journaling file system the rename costs about as much as the unlink (bench_library_save times both): it is the price
+// of the proof, since a check of the path followed by an unlink would remove a file an editor renamed over it between
+// the two.
 //
 // A program that opened the file before it was taken aside still writes into it through its descriptor. Such a
 // write that ends before the bytes are read is in what is tested. One that lands while they are read, or after,
