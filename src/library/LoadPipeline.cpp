@@ -380,7 +380,8 @@ VeltoLibraryLoadResult loadWithoutLock(const std::filesystem::path &folderURL, v
 
     // The leftovers of writes that a killed process never finished, once per launch: the first load reuses nothing.
     if (reusing == nullptr && !changedRelativePaths) {
-        removeStaleTemporaryFiles(folderURL, manifest ? pageFolders(*manifest) : std::set<std::string>{}, now,
+        removeStaleTemporaryFiles(folderURL, manifest ? pageFolders(*manifest) : std::set<std::string>{},
+                                  manifest ? recordedPageVersions(*manifest) : RecordedPageVersions{}, now,
                                   fileManager);
     }
 

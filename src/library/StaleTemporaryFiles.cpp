@@ -6,6 +6,8 @@
 #include "library/LinesThePageLacks.h"
 #include "library/MissingFileObservations.h"
 #include "library/WriterStates.h"
+#include "model/PageFileContent.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <optional>
@@ -103,23 +105,40 @@ std::string pageTextOf(const std::optional<std::filesystem::path> &pageFile, vel
     return {};
 }
 
-/// A stale temporary file beside page files: it goes when every line it holds is in its page file; otherwise it is
-/// kept as a conflict copy, or, when it is no UTF-8 text that a page can hold, left where it is.
-void tidyStalePageTemporary(const std::filesystem::path &temporary, velto::Date now, velto::FileSystem &fileManager) {
+/// The identifier of the page whose file text this is; nothing for a file without one.
+std::optional<velto::Uuid> pageIDIn(const std::string &pageText) {
+    if (pageText.empty() || !velto::text::isValidUTF8(pageText)) {
+        return std::nullopt;
+    }
+    return velto::VeltoPageFileContent::parse(pageText).veltoPageID();
+}
+
+/// A stale temporary file beside page files. The text a killed exchange left behind, the page's file as the library
+/// recorded it, goes: the save was replacing it with the user's newer text. So does one whose every line the page's
+/// file holds, in order and as often. Any other is kept as one conflict copy of the page it sits beside, which
+/// shows it where the user sees conflict copies, or, when it is no UTF-8 text that a page can hold, left where it is.
+void tidyStalePageTemporary(const std::filesystem::path &folderURL, const std::filesystem::path &temporary,
+                            const RecordedPageVersions &recorded, velto::Date now, velto::FileSystem &fileManager) {
     std::string text;
     try {
         text = fileManager.readFile(temporary);
     } catch (const velto::FileSystemError &) {
         return; // too large or unreadable: it may be someone's only copy
     }
+    const std::optional<std::filesystem::path> pageFile = fileOfSibling(temporary, temporaryKind);
+    if (pageFile && recorded.isRecorded(pageFile->lexically_relative(folderURL).generic_string(), text)) {
+        fileManager.removeIfHolding(temporary, text);
+        return;
+    }
     // The swap of a replacement that met another program's change, or a process killed right after the swap, leaves
     // there the page's previous file, which may hold that program's last lines and nothing else may. A write killed
-    // before its rename leaves its own text, cut off anywhere: its torn last line is no line of anyone's.
-    const std::string pageText = pageTextOf(fileOfSibling(temporary, temporaryKind), fileManager);
+    // before its exchange leaves its own text, whole or cut off anywhere: only a torn last line that a line of the
+    // page begins with is no one's words.
+    const std::string pageText = pageTextOf(pageFile, fileManager);
     if (!holdsLinesThePageLacks(text, pageText, true)) {
         fileManager.removeIfHolding(temporary, text);
     } else {
-        keepAsConflictCopy(temporary, text, now, fileManager);
+        keepAsConflictCopy(temporary, text, now, fileManager, pageIDIn(pageText));
     }
 }
 
@@ -196,12 +215,12 @@ std::optional<std::filesystem::path> fileOfHiddenSibling(const std::filesystem::
 }
 
 void removeStaleTemporaryFiles(const std::filesystem::path &folderURL, const std::set<std::string> &pageFolders,
-                               velto::Date now, velto::FileSystem &fileManager) {
+                               const RecordedPageVersions &recorded, velto::Date now, velto::FileSystem &fileManager) {
     for (const auto &folder : pageFoldersWithWrites(folderURL, pageFolders)) {
         putBackFilesLeftAside(folder, now, fileManager);
         for (const auto &temporary : staleSiblingsIn(folder, temporaryKind, now, fileManager)) {
             try {
-                tidyStalePageTemporary(temporary, now, fileManager);
+                tidyStalePageTemporary(folderURL, temporary, recorded, now, fileManager);
             } catch (const std::exception &) {
                 // Left for a later load.
             }

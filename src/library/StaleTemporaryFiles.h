@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/RecordedPageVersions.h"
 #include "platform/Date.h"
 #include "platform/FileSystem.h"
 
@@ -30,13 +31,14 @@ std::optional<std::filesystem::path> fileOfHiddenSibling(const std::filesystem::
 /// Removes the temporary files of writes that never finished (a process killed between writing and renaming)
 /// from the Pages folder, the page folders given (relative paths) and the metadata folders, so that sync clients
 /// stop carrying them about. Only files of our own naming that are older than staleTemporaryFileAge by `now`
-/// go. One beside page files may hold another program's text instead (the page's previous file, left by a
-/// replacement that met that program's change): it goes only while every line it holds is in its page file, as
-/// proven at the moment it goes, and is otherwise kept as a conflict copy. A last line without its line break may be
-/// a write's text cut off by a kill: where the page's file ends with a line break, or one of its lines begins with
-/// it, it is a torn piece that makes no copy. Never fails: a file that cannot be looked at or removed stays. The
-/// caller holds the exclusive library lock, so no write of this library is under way.
+/// go. One beside a page file that holds exactly a text `recorded` for that file is what a killed exchange took out
+/// of its place, and goes. Any other may be the only copy of someone's words (the text of a save killed before its
+/// exchange, the page's previous file with another program's lines, left by a replacement that met that program's
+/// change): it goes only while the page's file holds every line of it in order, as often as it has it, as proven at
+/// the moment it goes; a last line without its line break is held only where a line of the page begins with it.
+/// Otherwise it is kept as one conflict copy of that page. Never fails: a file that cannot be looked at or removed
+/// stays. The caller holds the exclusive library lock, so no write of this library is under way.
 void removeStaleTemporaryFiles(const std::filesystem::path &folderURL, const std::set<std::string> &pageFolders,
-                               velto::Date now, velto::FileSystem &fileManager);
+                               const RecordedPageVersions &recorded, velto::Date now, velto::FileSystem &fileManager);
 
 } // namespace VeltoPageLibrary

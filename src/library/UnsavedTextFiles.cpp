@@ -185,9 +185,10 @@ std::filesystem::path nameLeftBehindFor(velto::FileSystem &fileSystem, const std
     return leftBehind.parent_path() / unsavedTextFileName(firstLines, status.modificationDate);
 }
 
-/// The text of a write that never went into place: it goes when the file it was written for holds every line of it
-/// (its last line may be torn by the kill); otherwise it comes under that file's name, or beside that file. Answers the
-/// name it comes under; nothing when it went. One that cannot be read is never taken for held.
+/// The text of a write that never went into place: it goes when the file it was written for holds every line of it,
+/// in order and as often (its last line may be torn by the kill, or be whole typed text); otherwise it comes under that
+/// file's name, or beside that file. Answers the name it comes under; nothing when it went. One that cannot be read is
+/// never taken for held.
 std::optional<std::filesystem::path> restoreUnfinishedWrite(velto::FileSystem &fileSystem,
                                                             const std::filesystem::path &leftBehind,
                                                             const std::filesystem::path &name) {

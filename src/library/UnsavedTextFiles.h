@@ -33,9 +33,11 @@ std::filesystem::path keepUnsavedText(velto::FileSystem &fileSystem, const std::
 /// and the next launch names. A kept file taken aside to be removed goes back to its name, or beside it under the
 /// "(kept …)" name where another file has come there. The text of a write that never went into place comes under the
 /// name it was written for, or beside a file there under the "(kept …)" name, never over it; it goes only when that
-/// file holds every line of it (its last line may be torn by the kill). One written for the folder's list of names
-/// holds no one's words: the files it names are named, and it goes. Before anything is kept in the folder: a write
-/// under way would look left behind. Never fails: what cannot be brought back now stays for a later launch.
+/// file holds every line of it in order and as often, its last line without a line break only where a line of that
+/// file begins with it (it may be torn by the kill, or be typed text, which usually ends so). One written for the
+/// folder's list of names holds no one's words: the files it names are named, and it goes. Before anything is kept in
+/// the folder: a write under way would look left behind. Never fails: what cannot be brought back now stays for a later
+/// launch.
 void restoreUnsavedTextLeftBehind(velto::FileSystem &fileSystem, const std::filesystem::path &folder);
 
 /// The kept files the user has not been told of yet, oldest first; a noted file that is gone is left out.

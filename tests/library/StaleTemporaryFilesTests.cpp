@@ -1,7 +1,9 @@
 // The temporary files a killed or interrupted save leaves beside page files may hold another program's text: the
-// page's previous file, swapped out by a replacement. Their clean-up removes only what the page holds already.
+// page's previous file, swapped out by a replacement. Their clean-up removes only what the page holds already, and what
+// the library recorded the page's file as holding.
 #include "library/StaleTemporaryFiles.h"
 
+#include "model/ContentChecksum.h"
 #include "model/PageFileContent.h"
 #include "support/TemporaryFolder.h"
 
@@ -28,22 +30,35 @@ struct StaleCase {
     std::chrono::minutes age;
     std::optional<std::string> copied; // the body of a conflict copy made of it; nothing: none
     bool leftStays;
+    std::optional<std::string> recorded = std::nullopt; // the text the library recorded for page.md
 };
+
+const std::string recordedDraft = "---\nvelto:\n  id: A1000000-0000-4000-8000-000000000001\n---\nold draft\n";
 
 const StaleCase staleCases[] = {
     {"PreviousFileWithTheirLineBecomesAConflictCopy", ".page.md.tmp-0123456789ab", pageText + "their line\n",
      std::chrono::minutes(10), "mine\nshared\ntheir line\n", false},
-    {"WhatThePageHoldsGoes", ".page.md.tmp-0123456789ab", "shared\nmine\n", std::chrono::minutes(10), std::nullopt,
+    {"WhatThePageHoldsGoes", ".page.md.tmp-0123456789ab", "mine\nshared\n", std::chrono::minutes(10), std::nullopt,
      false},
+    // A text without the page's identifier is a copy of the page it was left beside.
+    {"LinesInAnotherOrderBecomeAConflictCopy", ".page.md.tmp-0123456789ab", "shared\nmine\n", std::chrono::minutes(10),
+     "shared\nmine\n", false},
     {"AFreshOneStays", ".page.md.tmp-0123456789ab", "their line\n", std::chrono::minutes(1), std::nullopt, true},
     {"NoUTF8TextStays", ".page.md.tmp-0123456789ab", "caf\xe9\n", std::chrono::minutes(10), std::nullopt, true},
     // A write killed before its rename: the text is cut off anywhere, and its torn last line is no line of anyone's.
     {"ACopyOfThePageCutOffMidLineGoes", ".page.md.tmp-0123456789ab", pageText.substr(0, pageText.size() - 4),
      std::chrono::minutes(10), std::nullopt, false},
-    {"ATornLineAfterThePagesLinesGoes", ".page.md.tmp-0123456789ab", pageText + "half a li", std::chrono::minutes(10),
-     std::nullopt, false},
+    // Typed text usually ends without a line break: a last line no line of the page begins with is someone's words.
+    {"ALastLineWithoutABreakAfterThePagesLinesBecomesAConflictCopy", ".page.md.tmp-0123456789ab",
+     pageText + "half a li", std::chrono::minutes(10), "mine\nshared\nhalf a li", false},
     {"ATornTextWithALineThePageLacksBecomesAConflictCopy", ".page.md.tmp-0123456789ab", pageText + "their line\nhal",
      std::chrono::minutes(10), "mine\nshared\ntheir line\nhal", false},
+    // What a save killed right after its exchange leaves: the page's file as the library recorded it, which the save
+    // was replacing with newer text. Only exactly that text.
+    {"TheTextRecordedForThePageGoes", ".page.md.tmp-0123456789ab", recordedDraft, std::chrono::minutes(10),
+     std::nullopt, false, recordedDraft},
+    {"ATextOtherThanTheRecordedOneBecomesAConflictCopy", ".page.md.tmp-0123456789ab", recordedDraft + "their line\n",
+     std::chrono::minutes(10), "old draft\ntheir line\n", false, recordedDraft},
 };
 
 void PrintTo(const StaleCase &c, std::ostream *out) {
@@ -58,7 +73,12 @@ TEST_P(StaleTemporaryFiles, GoOnlyWhenThePageHoldsTheirLines) {
     folder.writeFile("page.md", pageText);
     folder.writeFile(c.leftName, c.leftText);
 
-    VeltoPageLibrary::removeStaleTemporaryFiles(folder.path(), {}, std::chrono::system_clock::now() + c.age,
+    VeltoPageLibrary::RecordedPageVersions recorded;
+    if (c.recorded) {
+        recorded.note("page.md", *velto::contentChecksum(*c.recorded), static_cast<std::int64_t>(c.recorded->size()));
+    }
+
+    VeltoPageLibrary::removeStaleTemporaryFiles(folder.path(), {}, recorded, std::chrono::system_clock::now() + c.age,
                                                 velto::defaultFileSystem());
 
     EXPECT_EQ(folder.exists(c.leftName), c.leftStays);
@@ -90,7 +110,7 @@ TEST(StaleTemporaryFiles, AFileLeftAsideGoesBack) {
     folder.writeFile(".page.md.aside-0123456789ab", pageText);
 
     VeltoPageLibrary::removeStaleTemporaryFiles(
-        folder.path(), {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
+        folder.path(), {}, {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
 
     EXPECT_FALSE(folder.exists(".page.md.aside-0123456789ab"));
     EXPECT_EQ(folder.readFile("page.md"), pageText);
@@ -115,7 +135,7 @@ TEST(StaleTemporaryFiles, AFileLeftAsideWhoseNameIsTakenIsKeptBesideIt) {
     folder.writeFile("page.md", "their new file\n");
 
     VeltoPageLibrary::removeStaleTemporaryFiles(
-        folder.path(), {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
+        folder.path(), {}, {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
 
     EXPECT_FALSE(folder.exists(".page.md.aside-0123456789ab"));
     EXPECT_EQ(folder.readFile("page.md"), "their new file\n");
@@ -131,7 +151,7 @@ TEST(StaleTemporaryFiles, AFileLeftAsideUnderTheShortFormComesBackAsAKeptPageFil
     folder.writeFile(".velto.aside-0123456789ab", pageText);
 
     VeltoPageLibrary::removeStaleTemporaryFiles(
-        folder.path(), {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
+        folder.path(), {}, {}, std::chrono::system_clock::now() + std::chrono::minutes(10), velto::defaultFileSystem());
 
     EXPECT_FALSE(folder.exists(".velto.aside-0123456789ab"));
     auto kept = filesStartingWith(folder, "velto (kept ");

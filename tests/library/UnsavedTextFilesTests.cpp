@@ -294,7 +294,7 @@ private:
 
 struct KilledKeepCase {
     const char *name;
-    bool textKeptBefore; // "Notes\nmilk\n" is in a kept file, named already
+    std::string keptBefore; // the text of a kept file, named already; empty: none
     std::function<void(FileSystem &, const std::filesystem::path &folder, const std::filesystem::path &kept)> keep;
     int killingRename; // 0: killed as it reads the file it took aside
     std::vector<std::string> named;
@@ -308,17 +308,25 @@ const auto keepingTheNewerText = [](FileSystem &fileSystem, const std::filesyste
 };
 
 const KilledKeepCase killedKeepCases[] = {
-    {"KeepingATextAsItsFileGoesIntoPlace", false, keepingTheNewerText, 1, {newerText}},
-    {"KeepingATextAsItsNameIsNoted", false, keepingTheNewerText, 2, {newerText}},
+    {"KeepingATextAsItsFileGoesIntoPlace", "", keepingTheNewerText, 1, {newerText}},
+    {"KeepingATextAsItsNameIsNoted", "", keepingTheNewerText, 2, {newerText}},
     {"RewritingAKeptText",
-     true,
+     olderText,
      [](FileSystem &fileSystem, const std::filesystem::path &, const std::filesystem::path &kept) {
          fileSystem.replaceIfUnchanged(kept, newerText, olderText);
      },
      1,
      {olderText, newerText}},
+    // Typed text usually ends without a line break: its last line is whole, though the kept file ends with one.
+    {"RewritingAKeptTextToOneWhoseLastLineHasNoBreak",
+     "Shopping\nmilk\n",
+     [](FileSystem &fileSystem, const std::filesystem::path &, const std::filesystem::path &kept) {
+         fileSystem.replaceIfUnchanged(kept, "Shopping\nmilk\neggs", "Shopping\nmilk\n");
+     },
+     1,
+     {"Shopping\nmilk\n", "Shopping\nmilk\neggs"}},
     {"TakingBackAKeptText",
-     true,
+     olderText,
      [](FileSystem &fileSystem, const std::filesystem::path &, const std::filesystem::path &kept) {
          fileSystem.removeIfHolding(kept, olderText);
      },
@@ -337,8 +345,8 @@ TEST_P(KilledWhileKeeping, TheTextComesBackNamedAtTheNextLaunch) {
     TemporaryFolder scratch;
     const std::filesystem::path folder = scratch / "Unsaved Text";
     std::filesystem::path kept;
-    if (c.textKeptBefore) {
-        kept = VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), folder, olderText, keptAt);
+    if (!c.keptBefore.empty()) {
+        kept = VeltoPageLibrary::keepUnsavedText(defaultFileSystem(), folder, c.keptBefore, keptAt);
     }
 
     pid_t child = ::fork();

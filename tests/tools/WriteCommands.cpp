@@ -23,6 +23,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -535,27 +536,78 @@ int printed(const Json &json) {
 
 } // namespace
 
-/// The real file system, except that the process is killed as soon as a removal has taken a file aside, before it
-/// reads it: nothing after it runs, as when a user kills the copy.
-class KilledAfterTakingAsideFileSystem : public velto::PosixFileSystem {
-protected:
-    void beforeOperation(velto::FileOperation operation, const std::filesystem::path &path) override {
-        if (operation == velto::FileOperation::read && path.filename().string().find(".aside-") != std::string::npos) {
-            ::kill(::getpid(), SIGKILL);
-        }
+/// Where a save is interrupted, as when a user kills Velto or another program writes at that moment.
+struct SaveInterruption {
+    /// Killed as soon as a removal has taken a file aside, before it reads it.
+    bool killedAfterTakingAside = false;
+    /// Killed just before the save puts its first page file in place (its temporary file written whole).
+    bool killedBeforeExchange = false;
+    /// Killed as soon as the exchange took the page's file out, before the save compares it.
+    bool killedAfterExchange = false;
+    /// Appended to the page file just before that exchange, as another program's write.
+    std::optional<std::string> appendedBeforeExchange;
+
+    bool isAsked() const {
+        return killedAfterTakingAside || killedBeforeExchange || killedAfterExchange || appendedBeforeExchange;
     }
 };
 
+/// The real file system, except that the save is interrupted where it is asked to be: a kill ends the process at
+/// once, and nothing after it runs, no clean-up included.
+class InterruptedSaveFileSystem : public velto::PosixFileSystem {
+public:
+    explicit InterruptedSaveFileSystem(SaveInterruption interruption)
+        : interruption_(std::move(interruption)) {}
+
+protected:
+    void beforeOperation(velto::FileOperation operation, const std::filesystem::path &path) override {
+        const std::string name = path.filename().string();
+        if (operation == velto::FileOperation::read && name.find(".aside-") != std::string::npos &&
+            interruption_.killedAfterTakingAside) {
+            ::kill(::getpid(), SIGKILL);
+        }
+        if (operation == velto::FileOperation::rename && isPageFile(path) && !exchangeReached_) {
+            exchangeReached_ = true;
+            if (interruption_.appendedBeforeExchange) {
+                std::ofstream(path, std::ios::binary | std::ios::app) << *interruption_.appendedBeforeExchange;
+            }
+            if (interruption_.killedBeforeExchange) {
+                ::kill(::getpid(), SIGKILL);
+            }
+        }
+        if (operation == velto::FileOperation::read && exchangeReached_ && name.find(".tmp-") != std::string::npos &&
+            interruption_.killedAfterExchange) {
+            ::kill(::getpid(), SIGKILL);
+        }
+    }
+
+private:
+    /// A page's Markdown file, not one of the library's own metadata files.
+    static bool isPageFile(const std::filesystem::path &path) {
+        return path.extension() == ".md" && path.generic_string().find("/.velto/") == std::string::npos;
+    }
+
+    SaveInterruption interruption_;
+    bool exchangeReached_ = false;
+};
+
 int runWrite(const std::vector<std::string> &arguments) {
-    const char *usage = "usage: write DIR [--pause-ms N] [--kill-after-taking-aside] < ops.json";
+    const char *usage = "usage: write DIR [--pause-ms N] [--kill-after-taking-aside] [--kill-before-exchange] "
+                        "[--kill-after-exchange] [--append-before-exchange TEXT] < ops.json";
     std::string folder;
     long pauseMilliseconds = 0;
-    bool killedAfterTakingAside = false;
+    SaveInterruption interruption;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         if (arguments[index] == "--pause-ms" && index + 1 < arguments.size()) {
             pauseMilliseconds = millisecondsArgument(arguments[++index]);
         } else if (arguments[index] == "--kill-after-taking-aside") {
-            killedAfterTakingAside = true;
+            interruption.killedAfterTakingAside = true;
+        } else if (arguments[index] == "--kill-before-exchange") {
+            interruption.killedBeforeExchange = true;
+        } else if (arguments[index] == "--kill-after-exchange") {
+            interruption.killedAfterExchange = true;
+        } else if (arguments[index] == "--append-before-exchange" && index + 1 < arguments.size()) {
+            interruption.appendedBeforeExchange = arguments[++index];
         } else if (folder.empty() && !arguments[index].starts_with("--")) {
             folder = arguments[index];
         } else {
@@ -578,8 +630,8 @@ int runWrite(const std::vector<std::string> &arguments) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
     try {
-        KilledAfterTakingAsideFileSystem killing;
-        velto::FileSystem &fileSystem = killedAfterTakingAside ? killing : velto::defaultFileSystem();
+        InterruptedSaveFileSystem interrupted(interruption);
+        velto::FileSystem &fileSystem = interruption.isAsked() ? interrupted : velto::defaultFileSystem();
         auto result = VeltoPageLibrary::write(builder.request, folder, fileSystem);
         printed(saveResultJson(result, newPageIDs));
         return result.pagesNotSaved.empty() ? 0 : 1;

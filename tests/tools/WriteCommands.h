@@ -22,6 +22,12 @@
 //                                         the exit status is then 1, as merge's is for a result with a conflict.
 //                                         A save stopped by another program's change to a page file prints
 //                                         {"keptConflicts": [...]}, the conflict pages it leaves, before it fails.
+//   write DIR … --kill-before-exchange    killed just before the save puts its first page file in place
+//   write DIR … --kill-after-exchange     killed as soon as that exchange took the page's file out
+//   write DIR … --append-before-exchange TEXT
+//                                         TEXT appended to that page file just before its exchange, as by
+//                                         another program (--kill-after-taking-aside: killed once a removal took
+//                                         a file aside)
 //   copy SRC DST                          copies the library of SRC into DST
 //   recover DIR [--fail-at-step N]       rewrites the library of DIR from the pages it loads, or from its
 //                                         Markdown files when it does not load; with --fail-at-step, the N-th

@@ -15,6 +15,10 @@
 //                                                  a full load, then one save of the operations (WriteCommands.h);
 //                                                  exit status 1 when a page could not be saved ("pagesNotSaved")
 //                                                  (a pause is announced on stderr: "paused before the save")
+//                                                  [--kill-before-exchange] [--kill-after-exchange]
+//                                                  [--append-before-exchange TEXT]: killed just before or after the
+//                                                  save swaps its first page file in; TEXT appended to that file
+//                                                  just before, as another program's write
 //   velto-library-driver copy SRC DST [--kill-at-rename N]
 //                                                  copies SRC into DST; killed just before its N-th rename
 //   velto-library-driver recover DIR [--fail-at-step N] | assess DIR
