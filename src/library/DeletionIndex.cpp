@@ -2,7 +2,6 @@
 
 #include "library/CausalPreference.h"
 #include "library/LibraryFolder.h"
-#include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
 #include "model/LibraryErrors.h"
 
@@ -50,6 +49,16 @@ void sortForShard(std::vector<VeltoDeletionTombstone> &tombstones) {
         }
         return a.version.operationID < b.version.operationID;
     });
+}
+
+/// A tombstone names a page file of the library's own making, so a name that itself leads outside the folder is
+/// damaged metadata. A link on disk that leads the name out of the folder, round in a loop or to nothing does not
+/// make the record unsound: the page stays deleted, and only its file, which cannot be had, is left out by the loads
+/// and saves that would look at it. Refusing the record would close the whole library over one deleted page.
+void checkTombstoneName(const VeltoDeletionTombstone &tombstone) {
+    if (!isManagedPageFileName(tombstone.relativeFilePath)) {
+        throw LibraryMetadataError(LibraryMetadataError::Kind::unsafePagePath);
+    }
 }
 
 void removeIgnoringFailure(const std::filesystem::path &url, velto::FileSystem &fileManager) {
@@ -104,11 +113,10 @@ std::string deletionShardFileName(const std::string &shard) {
 std::vector<VeltoDeletionTombstone> loadCanonicalDeletionTombstones(const std::filesystem::path &folderURL,
                                                                     velto::FileSystem &fileManager) {
     std::vector<VeltoDeletionTombstone> tombstones;
-    PageURLResolver pageURLs(folderURL, fileManager);
     for (const auto &file : jsonFiles(deletionIndexDirectory(folderURL), fileManager)) {
         auto shard = decodeMetadataFile(file, fileManager, decodeDeletionIndexShard);
         for (auto &tombstone : shard.deletions) {
-            pageURLs.url(tombstone.relativeFilePath);
+            checkTombstoneName(tombstone);
             tombstones.push_back(std::move(tombstone));
         }
     }
@@ -118,10 +126,9 @@ std::vector<VeltoDeletionTombstone> loadCanonicalDeletionTombstones(const std::f
 std::vector<VeltoDeletionTombstone> loadLegacyDeletionTombstones(const std::filesystem::path &folderURL,
                                                                  velto::FileSystem &fileManager) {
     std::vector<VeltoDeletionTombstone> tombstones;
-    PageURLResolver pageURLs(folderURL, fileManager);
     for (const auto &file : jsonFiles(legacyTombstonesDirectory(folderURL), fileManager)) {
         auto tombstone = decodeMetadataFile(file, fileManager, decodeDeletionTombstone);
-        pageURLs.url(tombstone.relativeFilePath);
+        checkTombstoneName(tombstone);
         tombstones.push_back(std::move(tombstone));
     }
     return tombstones;

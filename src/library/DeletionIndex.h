@@ -40,13 +40,15 @@ velto::VeltoDeletionTombstone decodeDeletionTombstone(const std::string &text);
 
 /// The tombstones of every ".json" file of ".velto/deletions", whatever its name, in listing order; none
 /// when the directory does not exist. A shard with an unknown name or a tombstone of another shard throws
-/// LibraryMetadataError::invalidDeletionShard, a path outside the folder unsafePagePath, a newer shard
-/// UnsupportedDeletionIndexSchemaError; read and decoding errors are thrown as they come.
+/// LibraryMetadataError::invalidDeletionShard, a path that itself leads outside the folder (not a managed page file
+/// name) unsafePagePath, a newer shard UnsupportedDeletionIndexSchemaError; read and decoding errors are thrown as
+/// they come. A name that a link on disk leads out of the folder is read as any other: only its file is left out.
 std::vector<velto::VeltoDeletionTombstone>
 loadCanonicalDeletionTombstones(const std::filesystem::path &folderURL,
                                 velto::FileSystem &fileManager = velto::defaultFileSystem());
 
-/// One tombstone per ".json" file of ".velto/tombstones"; none when the directory does not exist.
+/// One tombstone per ".json" file of ".velto/tombstones", its name checked as above; none when the directory does not
+/// exist.
 std::vector<velto::VeltoDeletionTombstone>
 loadLegacyDeletionTombstones(const std::filesystem::path &folderURL,
                              velto::FileSystem &fileManager = velto::defaultFileSystem());

@@ -27,22 +27,24 @@ bool holdsManifest(const std::filesystem::path &folderURL, velto::FileSystem &fi
     }
 }
 
-/// Puts the moved manifest back after a failed write. When the move fails, its bytes are written back
-/// instead: a library left without its manifest would lose what only the manifest recorded (the order, the
-/// pending deletions). Whatever still fails is left as it is; the recovery file keeps the manifest.
+/// Puts the moved manifest back after a failed recovery, also over one that the recovery's write committed before
+/// it failed: a recovery that fails leaves the library's metadata as it found it, to be recovered again, and no
+/// recovery file behind (each failed attempt would leave one more beside a library that still does not open). The
+/// move back is tried first; where it cannot be made, the bytes are written back instead, as a library left without
+/// its manifest would lose what only the manifest recorded (the order, the pending deletions). Whatever still fails
+/// is left as it is; the recovery file then keeps the manifest.
 void restoreManifest(const std::filesystem::path &recoveryURL, const std::filesystem::path &folderURL,
                      velto::FileSystem &fileManager) noexcept {
     auto manifest = manifestURL(folderURL);
     try {
-        if (fileManager.status(manifest, false)) {
-            return; // the write committed a new manifest before it failed
+        if (!fileManager.status(manifest, false)) {
+            fileManager.moveItem(recoveryURL, manifest);
+            return;
         }
-        fileManager.moveItem(recoveryURL, manifest);
-        return;
     } catch (const std::exception &) {
     }
     try {
-        if (!fileManager.status(manifest, false) && fileManager.isRegularFile(recoveryURL)) {
+        if (fileManager.isRegularFile(recoveryURL)) {
             fileManager.writeAtomically(manifest, fileManager.readFile(recoveryURL));
             fileManager.removeItem(recoveryURL);
         }
@@ -119,18 +121,18 @@ std::optional<std::filesystem::path> recoverWithoutLock(const VeltoSaveRequest &
         fileManager.moveItem(manifest, destination);
         recoveryURL = destination;
     }
-    // From here on every failure puts back what was moved, unless the write already committed a manifest of
-    // its own: the library is then the new one, and the files set aside would only break it again.
+    // From here on every failure puts back what was moved. Where the folder had no manifest and the write committed
+    // one before it failed, the library is the new one, and the files set aside would only break it again.
     std::vector<SetAsideFile> setAside;
     try {
         setAsideUnusableMetadata(folderURL, fileManager, setAside);
         writeWithoutLock(request, folderURL, fileManager,
                          [&fileManager](const std::filesystem::path &url) { fileManager.removeItem(url); });
     } catch (...) {
-        if (!holdsManifest(folderURL, fileManager)) {
-            if (recoveryURL) {
-                restoreManifest(*recoveryURL, folderURL, fileManager);
-            }
+        if (recoveryURL) {
+            restoreManifest(*recoveryURL, folderURL, fileManager);
+            putBackSetAsideFiles(setAside, fileManager);
+        } else if (!holdsManifest(folderURL, fileManager)) {
             putBackSetAsideFiles(setAside, fileManager);
         }
         throw;

@@ -12,8 +12,10 @@ namespace VeltoPageLibrary {
 /// the manifest is moved aside to "manifest.recovery-<UUID>.json" (kept for the user), then the request is
 /// written as a save. Returns the recovery file, or nothing when the folder had no manifest. A library that a
 /// newer Velto wrote is refused before anything is moved (UnsupportedManifestSchemaError or
-/// UnsupportedDeletionIndexSchemaError). When a later step fails before a new manifest is committed, the old
-/// manifest and the metadata files set aside are put back, and the step's error is thrown.
+/// UnsupportedDeletionIndexSchemaError). When a later step fails, the old manifest (over one the write committed
+/// before it failed) and the metadata files set aside are put back, so that no recovery file stays behind a failure,
+/// and the step's error is thrown. A page file that refuses to be changed (a read-only license file) is left as it
+/// is, and the other pages are written.
 std::optional<std::filesystem::path> recover(const VeltoSaveRequest &request, const std::filesystem::path &folderURL,
                                              velto::FileSystem &fileManager = velto::defaultFileSystem());
 

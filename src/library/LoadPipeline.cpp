@@ -10,6 +10,7 @@
 #include "library/MarkdownDiscovery.h"
 #include "library/MissingFileObservations.h"
 #include "library/PageFileNaming.h"
+#include "library/PageFilesOutOfReach.h"
 #include "library/PageLoading.h"
 #include "library/PendingDeletions.h"
 #include "library/StaleTemporaryFiles.h"
@@ -45,6 +46,8 @@ struct LibraryMetadata {
     std::vector<velto::VeltoWriterState> writerStates;
     std::map<velto::Uuid, velto::VeltoDeletionTombstone> activeTombstones;
     std::map<velto::Uuid, velto::VeltoMissingFileObservation> missingFileObservations;
+    /// The files of deleted pages that a link on disk keeps out of reach, named by the load.
+    std::vector<velto::PageFileError> deletedPageFilesOutOfReach;
 
     std::vector<velto::VeltoDeletionTombstone> activeTombstoneList() const {
         std::vector<velto::VeltoDeletionTombstone> list;
@@ -91,6 +94,19 @@ bool hasUnmanagedPendingDeletion(const velto::VeltoLibraryManifest &manifest) {
     return false;
 }
 
+/// The names the metadata keeps of deleted pages' files: the tombstones' in force and the manifest's pending ones.
+std::set<std::string> deletedPageFileNames(const std::optional<velto::VeltoLibraryManifest> &manifest,
+                                           const std::map<velto::Uuid, velto::VeltoDeletionTombstone> &tombstones) {
+    std::set<std::string> names;
+    for (const auto &[pageID, tombstone] : tombstones) {
+        names.insert(tombstone.relativeFilePath);
+    }
+    if (manifest) {
+        names.insert(manifest->pendingDeletionFileNames.begin(), manifest->pendingDeletionFileNames.end());
+    }
+    return names;
+}
+
 // Every error here means the metadata cannot be trusted.
 LibraryMetadata readLibraryMetadata(const std::optional<velto::VeltoLibraryManifest> &manifest,
                                     const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
@@ -108,6 +124,8 @@ LibraryMetadata readLibraryMetadata(const std::optional<velto::VeltoLibraryManif
     metadata.writerStates =
         compactWriterStates(std::move(writerStates), metadata.activeTombstones, folderURL, fileManager);
     metadata.missingFileObservations = loadMissingFileObservations(folderURL, fileManager);
+    metadata.deletedPageFilesOutOfReach =
+        pageFilesOutOfReach(deletedPageFileNames(manifest, metadata.activeTombstones), folderURL, fileManager);
     return metadata;
 }
 
@@ -306,6 +324,9 @@ loadReconciledLibrary(const PipelineRequest &request, const std::optional<velto:
 
     // The pages loaded.
     UnreadableFiles unreadableFiles(discovery.unreadableFiles);
+    for (const auto &file : metadata.deletedPageFilesOutOfReach) {
+        unreadableFiles.add(request.folderURL, file, request.fileManager);
+    }
     LoadedPages loaded = loadedPages(request, discovered, discovery, unreadableFiles);
 
     // An active current page.

@@ -175,13 +175,19 @@ std::filesystem::path pageFileURL(std::string_view relativeFilePath, const std::
         throw linkedPageFile(folderURL / std::string(relativeFilePath), linkOutsideReason, folderLinkOutsideReason, 0,
                              fileManager);
     }
-    // A loop ends inside the folder as far as the link texts tell; only following it finds that it never ends.
+    // A loop ends inside the folder as far as the link texts tell; only following it finds that it never ends, and
+    // a link whose target is gone.
+    std::optional<velto::FileStatus> target;
     try {
-        fileManager.status(url, true);
+        target = fileManager.status(url, true);
     } catch (const velto::FileSystemError &error) {
         if (error.code() == ELOOP) {
             throw linkedPageFile(url, linkLoopReason, folderLinkLoopReason, ELOOP, fileManager);
         }
+        return url;
+    }
+    if (!target && isSymbolicLink(url, fileManager)) {
+        throw velto::PageFileError::unreadable(url, linkToNothingReason);
     }
     return url;
 }

@@ -28,12 +28,15 @@ inline constexpr const char *folderLinkOutsideReason =
     "It lies in a folder that is a symbolic link to a place outside the Pages folder.";
 inline constexpr const char *folderLinkLoopReason =
     "It lies in a folder that is a symbolic link leading round in a loop.";
+inline constexpr const char *linkToNothingReason = "It is a symbolic link to a file that isn’t there.";
 
 /// pageURL for the file of one page. A name that the metadata itself puts outside the folder is refused as
 /// pageURL refuses it. A managed name whose file, or a folder on its way, is a symbolic link out of the folder
-/// or round in a loop throws PageFileError::unreadable naming the file and the link: that page's file can be
-/// neither read nor written, and the page is left aside on its own while the rest of the library loads and saves
-/// (a user links a note to a synced folder, or a slip makes a loop; the link itself stays as it is).
+/// or round in a loop, or whose file is a link to nothing, throws PageFileError::unreadable naming the file and the
+/// link: that page's file can be neither read nor written, and the page is left aside on its own while the rest of
+/// the library loads and saves (a user links a note to a synced folder, a slip makes a loop, a file moved away and
+/// linked back is gone; the link itself stays as it is). A link to nothing is no file that is missing for a moment,
+/// as a sync replacing a file leaves it: it stays as it is until someone mends it, so it is named at once.
 std::filesystem::path pageFileURL(std::string_view relativeFilePath, const std::filesystem::path &folderURL,
                                   velto::FileSystem &fileManager = velto::defaultFileSystem());
 

@@ -78,6 +78,26 @@ std::optional<velto::ReplacementOutcome> replaceUnlessRefused(const PageFileWrit
     return std::nullopt;
 }
 
+/// Writes a file that the save's check did not look at: a new page, a conflict copy, or a page of a library whose
+/// manifest is gone, as a recovery writes every page. A file already there that refuses on its own account while its
+/// folder takes new files (a license file shipped read-only) goes into `refused`, when given, and stays as it is: the
+/// page's text is in that file already, and the other pages are written on. A refusal of the folder is thrown.
+bool writeUnlessTheFileRefuses(const PageFileWrite &file, velto::FileSystem &fileManager,
+                               std::vector<RefusedPageFile> *refused) {
+    try {
+        fileManager.writeAtomically(file.url, file.text);
+        return true;
+    } catch (const velto::FileSystemError &error) {
+        bool refusedByTheFile =
+            (error.code() == EACCES || error.code() == EPERM) && !fileManager.refusesWriting(file.url.parent_path());
+        if (refused == nullptr || !refusedByTheFile) {
+            throw;
+        }
+        refused->push_back({file.url, refusalSentence(file.url, error), false, false});
+        return false;
+    }
+}
+
 /// The file another program's change was left in by the replacement of the page's file that met it: a conflict copy
 /// of the page, which this save reports, when it holds a line that the page's file lacks now; otherwise it goes.
 /// Nothing when no copy was made; a file that cannot be read or kept now stays for the clean-up of stale temporary
@@ -122,8 +142,7 @@ void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageF
                     std::vector<RefusedPageFile> *refused) {
     bool anyWritten = false;
     for (const auto &file : files) {
-        if (!observed.contains(file.url)) {
-            fileManager.writeAtomically(file.url, file.text);
+        if (!observed.contains(file.url) && writeUnlessTheFileRefuses(file, fileManager, refused)) {
             anyWritten = true;
         }
     }

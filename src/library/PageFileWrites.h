@@ -70,7 +70,8 @@ struct RefusedPageFile {
 /// into `replaced`, so that a caller that meets the error knows which were. An observed file that refuses its
 /// replacement on its own account goes into `refused`, when given, and the other files are written on; without
 /// it, its error is thrown. New files (conflict copies among them) are never passed over: a refusal there is the
-/// folder's, and it is thrown before any page is replaced.
+/// folder's, and it is thrown before any page is replaced. Only a file that is there already without having been
+/// observed (a recovery writes every page) and refuses on its own account goes into `refused` too.
 void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
                     velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced,
                     std::vector<RefusedPageFile> *refused = nullptr);

@@ -11,7 +11,6 @@ namespace {
 
 constexpr const char *notUTF8Name = "Its name isn’t UTF-8 text, so Velto can’t keep track of it.";
 constexpr const char *notRegularFile = "It isn’t a regular file but a named pipe, socket or device.";
-constexpr const char *linkToNothing = "It is a symbolic link to a file that isn’t there.";
 constexpr const char *linkToNoFile = "It is a symbolic link to something that isn’t a regular file.";
 
 /// What a symbolic link leads to, followed no further than the folder allows; nothing when it leads to a file of
@@ -35,7 +34,7 @@ std::optional<std::string> linkReason(const velto::DirectoryEntry &entry, const 
         return error.localizedDescription();
     }
     if (!target) {
-        return linkToNothing;
+        return linkToNothingReason;
     }
     if (target->type != velto::FileType::regular) {
         return linkToNoFile;

@@ -7,6 +7,7 @@
 #include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
 #include "model/ContentChecksum.h"
+#include "model/LibraryErrors.h"
 #include "model/PageFileContent.h"
 #include "platform/Clock.h"
 #include "platform/JsonCoding.h"
@@ -159,6 +160,18 @@ std::optional<VeltoSaveConflict> keepChangedPendingFile(const std::filesystem::p
     return std::nullopt;
 }
 
+/// The file of a deleted page's name; nothing when a link on disk leads the name out of the folder, round in a loop
+/// or to nothing: that file is left where it is, never read or removed through the link, and the save goes on for
+/// the other names (the load names the file).
+std::optional<std::filesystem::path> fileOfDeletedPage(const std::string &name, const std::filesystem::path &folderURL,
+                                                       velto::FileSystem &fileManager) {
+    try {
+        return pageFileURL(name, folderURL, fileManager);
+    } catch (const velto::PageFileError &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
@@ -179,16 +192,19 @@ velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
             notes[name] = checked->second;
             continue;
         }
-        auto url = pageURL(name, folderURL, fileManager);
+        auto url = fileOfDeletedPage(name, folderURL, fileManager);
+        if (!url) {
+            continue;
+        }
         if (names.contains(name) && notes.contains(name)) {
             continue; // listed and noted by an earlier save
         }
-        if (!fileManager.fileExists(url)) {
+        if (!fileManager.fileExists(*url)) {
             continue;
         }
         std::string bytes;
         try {
-            bytes = fileManager.readFile(url);
+            bytes = fileManager.readFile(*url);
         } catch (const velto::FileSystemError &) {
             continue;
         }

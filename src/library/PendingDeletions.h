@@ -24,7 +24,8 @@ using RemoveOperation = std::function<void(const std::filesystem::path &url)>;
 /// carries the tombstone's page identifier; each name once, sorted. Before it returns, the checksum of the bytes each
 /// listed file held when it was read is noted in the folder's metadata, so that its removal, now or at a later save,
 /// proves the file by them. Another file that cannot be read as UTF-8 text is not listed (the retry would only drop it
-/// again), so a broken file never makes every later save fail. A tombstone path outside the folder throws
+/// again), so a broken file never makes every later save fail; nor is one that a link on disk leads out of the
+/// folder, round in a loop or to nothing. A tombstone path that itself leads outside the folder throws
 /// LibraryMetadataError::unsafePagePath; a note that cannot be written throws.
 velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
                                      const std::vector<velto::VeltoDeletionTombstone> &including,

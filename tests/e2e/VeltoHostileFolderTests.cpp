@@ -128,6 +128,76 @@ TEST_F(VeltoHostileFolder, ARecordedPageTurnedIntoALinkOutOfTheFolderLeavesTheOt
     quit();
 }
 
+// A user moves the folder of an archived page into a synced folder, links it back, and deletes the page from the tray
+// menu: the deletion's record keeps its name behind the link, and each later launch opens the library, names the file
+// behind the link, and saves what is typed, instead of asking to recover and quitting; the file stays as it was.
+TEST_F(VeltoHostileFolder, DeletingAPageWhoseFolderIsALinkOutLeavesTheLibraryOpeningAndSaving) {
+    std::filesystem::create_directories(session->pagesFolder() / "notes");
+    writePageFile("notes/gone.md", "---\nvelto:\n  archived: true\n---\ngone page\n");
+    writePageFile("good.md", "good page\n");
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    ASSERT_TRUE(
+        waitUntil([&] { return std::filesystem::exists(session->pagesFolder() / ".velto/manifest.json"); }, generous));
+    quit();
+
+    const auto sync = session->pagesFolder().parent_path() / "Sync";
+    std::filesystem::create_directories(sync);
+    std::filesystem::rename(session->pagesFolder() / "notes", sync / "notes");
+    std::filesystem::create_symlink(sync / "notes", session->pagesFolder() / "notes");
+    const std::string behindTheLink = readWholeFile((sync / "notes/gone.md").string());
+
+    velto = std::make_unique<VeltoProcess>(*session);
+    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+    ASSERT_TRUE(velto->waitForMilestone("unreadable files announced", generous)) << velto->output();
+    answerAlert();
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+    ASSERT_EQ(
+        session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second), "click", "3"})
+            .exitStatus,
+        0);
+    ASSERT_TRUE(waitUntil([&] { return !session->visibleWindows().empty(); }, generous)) << "no menu";
+    // Up from the bottom (Quit Velto, Settings…) to Browse Pages, into it; from its first item (the current page)
+    // down to Archived Pages, into it, and up to its last item, "Delete 1 Archived Page…".
+    ASSERT_EQ(session->tool({"xdotool", "key", "Up", "Up", "Up", "Right", "Down", "Right", "Up", "Return"}).exitStatus,
+              0);
+    answerAlert(); // the question, answered with its default button: Delete
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::error_code error;
+            return std::filesystem::exists(session->pagesFolder() / ".velto/deletions", error) &&
+                   !std::filesystem::is_empty(session->pagesFolder() / ".velto/deletions", error);
+        },
+        generous))
+        << "the page was not deleted\n"
+        << velto->output();
+    EXPECT_TRUE(velto->process().isRunning()) << velto->output();
+    quit();
+
+    for (int launch = 1; launch <= 2; ++launch) {
+        SCOPED_TRACE("relaunch " + std::to_string(launch));
+        velto = std::make_unique<VeltoProcess>(*session);
+        ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+        ASSERT_TRUE(velto->waitForMilestone("unreadable files announced", generous)) << velto->output();
+        answerAlert();
+        const std::string typed = "typed after the deletion " + std::to_string(launch);
+        typeIntoThePanel(typed);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return readWholeFile((session->pagesFolder() / "good.md").string()).find(typed) != std::string::npos;
+            },
+            generous, 20ms))
+            << pageFilesText(session->pagesFolder());
+        EXPECT_TRUE(velto->process().isRunning()) << "Velto quit\n" << velto->output();
+        EXPECT_NE(session->tool({"xdotool", "search", "--onlyvisible", "--name", "Couldn’t Preserve"}).exitStatus, 0)
+            << "Velto asked to preserve the page";
+        quit();
+    }
+    EXPECT_EQ(readWholeFile((sync / "notes/gone.md").string()), behindTheLink);
+    EXPECT_TRUE(std::filesystem::is_symlink(session->pagesFolder() / "notes"));
+}
+
 // A first launch beside nothing Velto can read starts an empty library, and names the file all the same.
 TEST_F(VeltoHostileFolder, AFirstLaunchBesideOnlyAFileThatCannotBeReadNamesItAndStartsAnEmptyPage) {
     const std::string latin1 = "caf\xe9 cr\xe8me\n";

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -76,6 +77,86 @@ TEST(RecoveryDriver, RecoveryFailingAtEachStepKeepsOrRestoresTheManifest) {
     auto recovered = loadJson(scratch / ("run-" + std::to_string(step)));
     EXPECT_EQ(recovered["outcome"], "loaded");
     EXPECT_EQ(recovered["pages"].size(), 2u);
+}
+
+/// The recovery files of the folder's metadata, sorted.
+std::vector<std::string> recoveryFiles(const fs::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &name : entryNames(folder / ".velto")) {
+        if (name.starts_with("manifest.recovery-")) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/// A license file as it ships, read-only for everyone, beside a page.
+const std::string licenseText = "MIT License\n\nPermission is hereby granted, free of charge.\n";
+constexpr fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+
+void writeLibraryBesideALicense(const TemporaryFolder &scratch, const std::string &folder) {
+    scratch.writeFile(folder + "/keep.md", "Keep\n");
+    scratch.writeFile(folder + "/other.md", "Other\n");
+    scratch.writeFile(folder + "/LICENSE.md", licenseText);
+    fs::permissions(scratch / folder / "LICENSE.md", readOnly);
+    ASSERT_EQ(loadJson(scratch / folder)["outcome"], "loaded");
+}
+
+// A recovery beside a read-only Markdown file, of a library that loads and of one whose manifest was damaged (which a
+// load rebuilt, keeping the damaged one in a recovery file of its own): it goes through, leaves the file byte for byte
+// and read-only, adds only the recovery file it names, and the library loads with every page.
+TEST(RecoveryDriver, RecoveryBesideAReadOnlyFileLeavesItAsItIs) {
+    for (bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged manifest" : "sound manifest");
+        TemporaryFolder scratch;
+        writeLibraryBesideALicense(scratch, "Pages");
+        const fs::path pages = scratch / "Pages";
+        if (damaged) {
+            scratch.writeFile("Pages/.velto/manifest.json", "{\"schemaVersion\": cut short");
+            loadJson(pages);
+        }
+        std::vector<std::string> expectedRecoveryFiles = recoveryFiles(pages);
+
+        auto recovered = runDriver({"recover", pages.string()});
+        ASSERT_EQ(recovered.exitStatus, 0);
+        EXPECT_EQ(scratch.readFile("Pages/LICENSE.md"), licenseText);
+        EXPECT_EQ(fs::status(pages / "LICENSE.md").permissions() & fs::perms::all, readOnly);
+        auto recoveryFile = velto::decodeJSON(recovered.output).value("recoveryFile", velto::Json());
+        if (recoveryFile.is_string()) {
+            expectedRecoveryFiles.push_back(fs::path(recoveryFile.get<std::string>()).filename().string());
+        }
+        std::sort(expectedRecoveryFiles.begin(), expectedRecoveryFiles.end());
+        EXPECT_EQ(recoveryFiles(pages), expectedRecoveryFiles);
+        auto loaded = loadJson(pages);
+        EXPECT_EQ(loaded["outcome"], "loaded");
+        EXPECT_EQ(loaded["pages"].size(), 3u) << loaded.dump();
+    }
+}
+
+// Every step of a recovery beside a read-only file, failed in turn, also one after the recovery committed its
+// manifest: each failure leaves the manifest as it was, no recovery file, and the read-only file as it is.
+TEST(RecoveryDriver, FailedRecoveryLeavesNoRecoveryFileBehind) {
+    TemporaryFolder scratch;
+    writeLibraryBesideALicense(scratch, "pristine");
+    const std::string manifestBefore = scratch.readFile("pristine/.velto/manifest.json");
+
+    std::size_t step = 1;
+    for (;; ++step) {
+        SCOPED_TRACE("failing step " + std::to_string(step));
+        const std::string name = "run-" + std::to_string(step);
+        fs::copy(scratch / "pristine", scratch / name, fs::copy_options::recursive);
+        auto run = runDriver({"recover", (scratch / name).string(), "--fail-at-step", std::to_string(step)});
+        if (run.exitStatus == 0) {
+            break;
+        }
+        ASSERT_EQ(run.exitStatus, 2);
+        EXPECT_EQ(scratch.readFile(name + "/.velto/manifest.json"), manifestBefore);
+        EXPECT_TRUE(recoveryFiles(scratch / name).empty());
+        EXPECT_EQ(scratch.readFile(name + "/LICENSE.md"), licenseText);
+        ASSERT_LT(step, 500u) << "the recovery never succeeded";
+    }
+    EXPECT_GT(step, 3u) << "too few steps were failed to prove anything";
 }
 
 // A newer library in any of its formats: the load refuses it and says which version and what to do, offering
