@@ -293,7 +293,7 @@ const UnreadableReplacement unreadableReplacements[] = {
          std::ofstream(file, std::ios::binary) << "x";
          std::filesystem::resize_file(file, largestReadableFileBytes - 100);
      },
-     "File too large"},
+     "Velto writes the page’s identifier into its file"},
     {"Latin-1", [](const std::filesystem::path &file) { std::ofstream(file, std::ios::binary) << "caf\xe9\n"; },
      "couldn’t be opened using text encoding Unicode (UTF-8)"},
 };
