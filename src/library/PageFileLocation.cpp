@@ -151,6 +151,19 @@ std::filesystem::path pageURL(std::string_view relativeFilePath, const std::file
     return PageURLResolver(folderURL, fileManager).url(relativeFilePath);
 }
 
+const char *linkOutsideReasonFor(const std::filesystem::path &url, velto::FileSystem &fileManager) {
+    // The link was refused by its texts already: only whether anything is there is asked, to say what is wrong;
+    // nothing there is read.
+    try {
+        if (!fileManager.status(url, true)) {
+            return linkOutsideToNothingReason;
+        }
+    } catch (const velto::FileSystemError &) {
+        // A loop or a place that may not be looked at lies out of the folder all the same.
+    }
+    return linkOutsideReason;
+}
+
 namespace {
 
 /// The page file behind a link that cannot be followed: unreadable, named by the entry as the folder spells it.
@@ -172,7 +185,8 @@ std::filesystem::path pageFileURL(std::string_view relativeFilePath, const std::
         url = pageURL(relativeFilePath, folderURL, fileManager);
     } catch (const velto::LibraryMetadataError &) {
         // The name is the library's own: only a link on disk leads it out of the folder.
-        throw linkedPageFile(folderURL / std::string(relativeFilePath), linkOutsideReason, folderLinkOutsideReason, 0,
+        const std::filesystem::path linked = folderURL / std::string(relativeFilePath);
+        throw linkedPageFile(linked, linkOutsideReasonFor(linked, fileManager), folderLinkOutsideReason, 0,
                              fileManager);
     }
     // A loop ends inside the folder as far as the link texts tell; only following it finds that it never ends, and

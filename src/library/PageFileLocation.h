@@ -23,12 +23,18 @@ std::filesystem::path pageURL(std::string_view relativeFilePath, const std::file
 /// Why a page's file cannot be had through a symbolic link, in the words of the notice that names the files a load
 /// could not read.
 inline constexpr const char *linkOutsideReason = "It is a symbolic link to a place outside the Pages folder.";
+inline constexpr const char *linkOutsideToNothingReason =
+    "It is a symbolic link to a file that isn’t there, outside the Pages folder.";
 inline constexpr const char *linkLoopReason = "It is a symbolic link that leads round in a loop.";
 inline constexpr const char *folderLinkOutsideReason =
     "It lies in a folder that is a symbolic link to a place outside the Pages folder.";
 inline constexpr const char *folderLinkLoopReason =
     "It lies in a folder that is a symbolic link leading round in a loop.";
 inline constexpr const char *linkToNothingReason = "It is a symbolic link to a file that isn’t there.";
+
+/// Why the symbolic link at `url`, which leads out of the folder, is no page: linkOutsideToNothingReason when nothing
+/// is where it leads (so that the user looks for what is missing), linkOutsideReason otherwise.
+const char *linkOutsideReasonFor(const std::filesystem::path &url, velto::FileSystem &fileManager);
 
 /// pageURL for the file of one page. A name that the metadata itself puts outside the folder is refused as
 /// pageURL refuses it. A managed name whose file, or a folder on its way, is a symbolic link out of the folder

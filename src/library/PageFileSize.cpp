@@ -47,10 +47,16 @@ bool leavesRoomForMetadata(const velto::VeltoPageFileContent &content) {
     return mostWritten <= largestPageFileBytes || fileSizeWithAllMetadata(content) <= largestPageFileBytes;
 }
 
+std::string noRoomForIdentifierReason() {
+    return "It is too large for a page: Velto writes the page’s identifier into its file, and with it the file "
+           "would be larger than the " +
+           std::to_string(largestPageFileBytes / (1024 * 1024)) + " MiB that Velto opens.";
+}
+
 void requireRoomForMetadata(const std::filesystem::path &url, const velto::VeltoPageFileContent &content) {
     if (!leavesRoomForMetadata(content)) {
-        throw velto::PageFileError::unreadable(
-            url, velto::FileSystemError(EFBIG, url, "Reading").localizedDescription(), EFBIG);
+        // Named apart from "File too large": the file is under the limit that the other notices name.
+        throw velto::PageFileError::unreadable(url, noRoomForIdentifierReason(), EFBIG);
     }
 }
 
@@ -65,7 +71,8 @@ void requireRoomForMetadata(const std::filesystem::path &url, std::string_view f
 
 PageFileTooLargeError::PageFileTooLargeError(const std::filesystem::path &url)
     : std::runtime_error("This page is too large to save: its file \u201c" + url.filename().string() +
-                         "\u201d would be larger than the " + std::to_string(largestPageFileBytes / (1024 * 1024)) +
+                         "\u201d, with room for the page\u2019s identifier, would be larger than the " +
+                         std::to_string(largestPageFileBytes / (1024 * 1024)) +
                          " MiB that Velto opens. Take some text out, and Velto saves the page again.")
     , url_(url) {}
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 // How large a page file may be. Velto writes into a page file without anything typed: the identifier into a file
@@ -29,8 +30,13 @@ bool fileLeavesRoomForMetadata(std::uint64_t fileBytes, const velto::VeltoPageFi
 /// Whether the page's file stays within largestPageFileBytes whatever metadata Velto writes into it.
 bool leavesRoomForMetadata(const velto::VeltoPageFileContent &content);
 
-/// For a reader of the page file at `url`: throws PageFileError::unreadable ("File too large", as for a file
-/// larger than the limit) unless the page read leaves room for its metadata. Such a file stays as it is.
+/// Why a file under largestPageFileBytes is no page: "It is too large for a page: Velto writes the page’s identifier
+/// into its file, and with it the file would be larger than the 64 MiB that Velto opens."
+std::string noRoomForIdentifierReason();
+
+/// For a reader of the page file at `url`: throws PageFileError::unreadable (noRoomForIdentifierReason, with the
+/// code of a file larger than the limit) unless the page read leaves room for its metadata. Such a file stays as
+/// it is.
 void requireRoomForMetadata(const std::filesystem::path &url, const velto::VeltoPageFileContent &content);
 
 /// The same for a file's whole text as read; only a text large enough to come near the limit is parsed.

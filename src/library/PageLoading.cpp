@@ -194,6 +194,20 @@ velto::VeltoPage loadArchivedPreview(const velto::VeltoPage &page, const std::fi
     return result;
 }
 
+namespace {
+
+/// Whether the file holds other text than the page as held. A file whose body is the held one changed only in its
+/// metadata (the identifier Velto wrote into a file another program made, the archive flag), or was only touched:
+/// its modification date says nothing of when the page was last written in, and taken as such it would make a page
+/// untouched for years look just written and keep it from being archived.
+bool bodyChangedOnDisk(const velto::VeltoPage &held, const velto::VeltoPage &latest) {
+    const velto::VeltoPageFileContent *heldContent = held.content.asLoaded();
+    const velto::VeltoPageFileContent *latestContent = latest.content.asLoaded();
+    return heldContent == nullptr || latestContent == nullptr || heldContent->body != latestContent->body;
+}
+
+} // namespace
+
 std::optional<velto::VeltoPage> loadLatestPageIfPresent(const velto::VeltoPage &page,
                                                         const std::filesystem::path &folderURL,
                                                         velto::FileSystem &fileManager) {
@@ -216,8 +230,10 @@ std::optional<velto::VeltoPage> loadLatestPageIfPresent(const velto::VeltoPage &
             }
             throw;
         }
-        if (auto attributes = fileManager.status(fileURL)) {
-            latest->updatedAt = attributes->modificationDate;
+        if (bodyChangedOnDisk(page, *latest)) {
+            if (auto attributes = fileManager.status(fileURL)) {
+                latest->updatedAt = attributes->modificationDate;
+            }
         }
         return latest;
     });

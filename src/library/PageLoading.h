@@ -44,8 +44,9 @@ velto::VeltoPage loadArchivedPreview(const velto::VeltoPage &page, const std::fi
                                      const AvailabilityOperation &availabilityOperation);
 
 /// The page as its file holds it now, read whole under the folder's shared library lock, with the file's
-/// modification date as its update date; nothing when the page has no file, also when the file goes while
-/// it is read. A page that is empty in memory comes back empty without its file being read.
+/// modification date as its update date where its text is not the page's as held (a file that only gained its
+/// identifier or archive flag keeps the page's update date); nothing when the page has no file, also when the file
+/// goes while it is read. A page that is empty in memory comes back empty without its file being read.
 std::optional<velto::VeltoPage> loadLatestPageIfPresent(const velto::VeltoPage &page,
                                                         const std::filesystem::path &folderURL,
                                                         velto::FileSystem &fileManager = velto::defaultFileSystem());

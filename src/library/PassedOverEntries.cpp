@@ -18,11 +18,11 @@ constexpr const char *linkToNoFile = "It is a symbolic link to something that is
 std::optional<std::string> linkReason(const velto::DirectoryEntry &entry, const std::filesystem::path &url,
                                       const PageURLResolver &pageURLs, velto::FileSystem &fileManager) {
     // Where the link leads is worked out from the link texts alone, so that a link out of the folder is refused
-    // before anything there is looked at.
+    // before anything there is read.
     try {
         pageURLs.url(entry.relativePath);
     } catch (const velto::LibraryMetadataError &) {
-        return linkOutsideReason;
+        return linkOutsideReasonFor(url, fileManager);
     }
     std::optional<velto::FileStatus> target;
     try {

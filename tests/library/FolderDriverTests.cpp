@@ -159,7 +159,7 @@ TEST(FolderDriver, EntriesThatCannotBePagesAreNamedAndLeftAlone) {
     const std::map<std::string, std::string> expected = {
         {"caf\xef\xbf\xbd.md", "Its name isn’t UTF-8 text, so Velto can’t keep track of it."},
         {"loop.md", "It is a symbolic link that leads round in a loop."},
-        {"outside-dangling.md", "It is a symbolic link to a place outside the Pages folder."},
+        {"outside-dangling.md", "It is a symbolic link to a file that isn’t there, outside the Pages folder."},
         {"outside.md", "It is a symbolic link to a place outside the Pages folder."},
         {"pipe.md", "It isn’t a regular file but a named pipe, socket or device."},
     };

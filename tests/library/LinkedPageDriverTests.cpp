@@ -62,20 +62,30 @@ std::map<std::string, std::string> unreadableFiles(const Json &loaded) {
     return named;
 }
 
+/// Where the link that replaces the entry leads.
+enum class LinkTarget {
+    movedEntry, ///< the entry, moved into Sync
+    nothing,    ///< a name in Sync where nothing is
+    loop,       ///< the link itself
+};
+
 struct LinkCase {
     const char *name;
     const char *pagePath;
     const char *entry; // the file or its folder, which moves into Sync and is replaced by a link
-    bool loop;
+    LinkTarget target;
     const char *reason;
 };
 
 const LinkCase linkCases[] = {
-    {"file linked out", "linked.md", "linked.md", false, "It is a symbolic link to a place outside the Pages folder."},
-    {"file in a loop", "linked.md", "linked.md", true, "It is a symbolic link that leads round in a loop."},
-    {"folder linked out", "notes/linked.md", "notes", false,
+    {"file linked out", "linked.md", "linked.md", LinkTarget::movedEntry,
+     "It is a symbolic link to a place outside the Pages folder."},
+    {"file linked out to nothing", "linked.md", "linked.md", LinkTarget::nothing,
+     "It is a symbolic link to a file that isn’t there, outside the Pages folder."},
+    {"file in a loop", "linked.md", "linked.md", LinkTarget::loop, "It is a symbolic link that leads round in a loop."},
+    {"folder linked out", "notes/linked.md", "notes", LinkTarget::movedEntry,
      "It lies in a folder that is a symbolic link to a place outside the Pages folder."},
-    {"folder in a loop", "notes/linked.md", "notes", true,
+    {"folder in a loop", "notes/linked.md", "notes", LinkTarget::loop,
      "It lies in a folder that is a symbolic link leading round in a loop."},
 };
 
@@ -90,13 +100,24 @@ struct LinkedLibrary {
 
     void makeLink() const {
         fs::rename(pages / linkCase.entry, sync / linkCase.entry);
-        fs::path target = linkCase.loop ? fs::path(linkCase.entry).filename() : sync / linkCase.entry;
-        fs::create_symlink(target, pages / linkCase.entry);
+        fs::create_symlink(target(), pages / linkCase.entry);
     }
 
     void removeLink() const {
         fs::remove(pages / linkCase.entry);
         fs::rename(sync / linkCase.entry, pages / linkCase.entry);
+    }
+
+    fs::path target() const {
+        switch (linkCase.target) {
+        case LinkTarget::movedEntry:
+            return sync / linkCase.entry;
+        case LinkTarget::nothing:
+            return sync / "gone.md";
+        case LinkTarget::loop:
+            return fs::path(linkCase.entry).filename();
+        }
+        return {};
     }
 
     std::string idAt(const std::string &relativePath) const {
@@ -132,6 +153,7 @@ TEST(LinkedPageDriver, MadeBeforeALaunchLeavesOutOnlyItsOwnPage) {
         EXPECT_TRUE(someFileBelowHolds(library.pages, "saved line"));
         EXPECT_EQ(driver({"recover", library.pages.string()}, library.scratch).is_object(), true);
         EXPECT_EQ(fileBytes(library.sync / c.pagePath), "Linked\n") << "written through the link";
+        EXPECT_FALSE(fs::exists(library.sync / "gone.md")) << "made where the link leads";
 
         library.removeLink();
         auto mended = driver({"load", library.pages.string()}, library.scratch);
@@ -174,6 +196,7 @@ TEST(LinkedPageDriver, MadeWhileASaveIsPausedKeepsEveryTypedLine) {
         EXPECT_TRUE(someFileBelowHolds(library.pages, "typed line"));
         EXPECT_NE(fileBytes(library.pages / "keep.md").find("kept line"), std::string::npos);
         EXPECT_EQ(fileBytes(library.sync / c.pagePath), "Linked\n") << "written through the link";
+        EXPECT_FALSE(fs::exists(library.sync / "gone.md")) << "made where the link leads";
         auto loaded = driver({"load", library.pages.string()}, library.scratch);
         EXPECT_EQ(unreadableFiles(loaded), (std::map<std::string, std::string>{{c.pagePath, c.reason}}));
 

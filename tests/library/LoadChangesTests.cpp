@@ -165,6 +165,11 @@ struct OddEntry {
 const OddEntry oddEntries[] = {
     {"link outside", [](const fs::path &entry, const fs::path &outsideFile) { fs::create_symlink(outsideFile, entry); },
      "It is a symbolic link to a place outside the Pages folder."},
+    {"link outside to nothing",
+     [](const fs::path &entry, const fs::path &outsideFile) {
+         fs::create_symlink(outsideFile.parent_path() / "gone.md", entry);
+     },
+     "It is a symbolic link to a file that isn’t there, outside the Pages folder."},
     {"link round in a loop",
      [](const fs::path &entry, const fs::path &) { fs::create_symlink(entry.filename(), entry); },
      "It is a symbolic link that leads round in a loop."},

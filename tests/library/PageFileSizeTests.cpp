@@ -66,21 +66,26 @@ std::optional<VeltoPage> bigPage(const VeltoDocument &document) {
 
 // The file another program made is accepted when its identifier, archive flag and a copy's origin fit (127 bytes
 // with "\n", 133 with "\r\n"); then Velto writes them and the file is still read. A file with less room, up to one
-// of exactly the limit, is named as too large and left as it is, however often the library is saved.
+// of exactly the limit, is named as having no room for its identifier (not as "File too large", which it is not by
+// the limit the other notices name) and left as it is, however often the library is saved.
 TEST(PageFileSize, AMarkdownFileIsAPageOnlyWithRoomForTheMetadataVeltoWritesIntoIt) {
+    const std::string noRoom = "It is too large for a page: Velto writes the page’s identifier into its file, and with "
+                               "it the file would be larger than the 64 MiB that Velto opens.";
     struct Case {
         const char *name;
         std::string_view lineEnding;
         std::size_t size;
         bool accepted;
+        std::string reason = {};
     };
     const Case cases[] = {
         {"room for the metadata", "\n", limit - 127, true},
-        {"one byte less room", "\n", limit - 126, false},
-        {"40 bytes under the limit", "\n", limit - 40, false},
-        {"exactly the limit", "\n", limit, false},
+        {"one byte less room", "\n", limit - 126, false, noRoom},
+        {"40 bytes under the limit", "\n", limit - 40, false, noRoom},
+        {"exactly the limit", "\n", limit, false, noRoom},
+        {"one byte over the limit", "\n", limit + 1, false, "File too large"},
         {"room with \\r\\n", "\r\n", limit - 133, true},
-        {"one byte less room with \\r\\n", "\r\n", limit - 132, false},
+        {"one byte less room with \\r\\n", "\r\n", limit - 132, false, noRoom},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -96,7 +101,7 @@ TEST(PageFileSize, AMarkdownFileIsAPageOnlyWithRoomForTheMetadataVeltoWritesInto
             EXPECT_FALSE(big.has_value());
             ASSERT_EQ(result.asLoaded()->unreadableFiles.size(), 1u);
             EXPECT_EQ(result.asLoaded()->unreadableFiles[0].relativePath, "big.md");
-            EXPECT_EQ(result.asLoaded()->unreadableFiles[0].reason, "File too large");
+            EXPECT_EQ(result.asLoaded()->unreadableFiles[0].reason, c.reason);
             saveAsTheStoreDoes(folder.path(), document, {pageA, pageB}, document);
             EXPECT_EQ(std::filesystem::file_size(folder / "big.md"), c.size) << "left as it is";
             continue;
@@ -143,6 +148,9 @@ TEST(PageFileSize, ASaveThatWouldMakeAPageFileReadingRefusesWritesNothing) {
             EXPECT_TRUE(notSaved.description.starts_with("This page is too large to save: its file “"))
                 << notSaved.description;
             EXPECT_NE(notSaved.description.find(notSaved.relativeFilePath), std::string::npos);
+            EXPECT_NE(notSaved.description.find("with room for the page’s identifier, would be larger than the 64 MiB"),
+                      std::string::npos)
+                << "a file under 64 MiB is refused for the identifier it needs: " << notSaved.description;
             EXPECT_TRUE(result.persistedPageBaselines.empty());
             EXPECT_EQ(folderDigest(folder.path()), before);
         } else {

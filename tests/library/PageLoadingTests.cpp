@@ -335,6 +335,40 @@ TEST_F(PageLoading, LatestStateOfAnArchivedPageIsReadWholeWithTheFilesDate) {
     EXPECT_EQ(loadLatestPageIfPresent(held, temporary.path()), std::nullopt);
 }
 
+// The file's date is the page's last activity only where the page's text changed on disk: a file that only gained
+// the identifier Velto writes into a file another program made, or that was only touched, keeps the date the page
+// was last written in, so that a page untouched since 2020 is still archived.
+TEST_F(PageLoading, LatestStateTakesTheFilesDateOnlyWhereThePagesTextChanged) {
+    const std::string heldText = "Untouched since 2020\n"; // the file as the load read it, and the page as held
+    struct Case {
+        const char *name;
+        std::string rewritten;
+        bool takesFileDate;
+    };
+    const Case cases[] = {
+        {"the identifier written into the file", pageFileText(pageA, heldText), false},
+        {"only touched", heldText, false},
+        {"the text changed by another program", pageFileText(pageA, "Edited\n"), true},
+        {"a line added, the identifier kept", pageFileText(pageA, heldText + "and a line more\n"), true},
+    };
+    const velto::Date lastWrittenIn = at(1'583'056'800); // 1 March 2020
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryFolder folder;
+        folder.createFolder(".velto");
+        auto stored = storePage(folder, heldText);
+        VeltoPage held = stored.page;
+        held.content = velto::VeltoPageContent::loaded(VeltoPageFileContent::parse(heldText));
+        held.updatedAt = lastWrittenIn;
+        folder.writeFile(stored.fileName, c.rewritten);
+        auto modified = velto::defaultFileSystem().status(folder / stored.fileName)->modificationDate;
+
+        auto latest = loadLatestPageIfPresent(held, folder.path());
+        ASSERT_TRUE(latest);
+        EXPECT_EQ(latest->updatedAt, c.takesFileDate ? modified : lastWrittenIn);
+    }
+}
+
 TEST_F(PageLoading, LatestStateOfAPageEmptyInMemoryIsEmptyWithoutReading) {
     temporary.createFolder(".velto");
     auto stored = storePage(temporary, "On disk\n");

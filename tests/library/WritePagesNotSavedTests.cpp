@@ -167,7 +167,7 @@ TEST(PagesNotSaved, AFileThatCannotTakeThePagesTextHasTheTextRecoveredBesideIt) 
         EXPECT_EQ(result.conflicts[0].preservedPage.fileSlug, "recovered-page");
         ASSERT_EQ(result.pagesLeftUnread.size(), 1u);
         EXPECT_EQ(result.pagesLeftUnread[0].file.relativePath, fileOfA.filename().string());
-        EXPECT_NE(result.pagesLeftUnread[0].file.reason.find(filled ? "File too large" : "permission"),
+        EXPECT_NE(result.pagesLeftUnread[0].file.reason.find(filled ? "the page’s identifier" : "permission"),
                   std::string::npos)
             << result.pagesLeftUnread[0].file.reason;
         EXPECT_EQ(fileBytes(fileOfA), before) << "the file was written over";

@@ -106,7 +106,8 @@ VeltoPage recoveredPage(int number, const std::string &text) {
     return recovered;
 }
 
-// A recovered page is no version of another: its review says why it exists, never that both versions were kept.
+// A recovered page is no version of another: its review says why it exists, never that both versions were kept, also
+// while a search hides its rows.
 TEST(BrowsePagesList, AReviewExplainsWhatItsPagesAre) {
     Library library(page(1, "Notes", now),
                     {recoveredPage(2, "Kept text"), recoveredPage(3, "More kept text"),
@@ -117,19 +118,25 @@ TEST(BrowsePagesList, AReviewExplainsWhatItsPagesAre) {
         std::set<Uuid> pages;
         std::optional<std::size_t> selected;
         BrowseReviewGuidance guidance;
+        const char *search = "";
     };
     const Case cases[] = {
         {"one recovered page", {numbered(2)}, std::nullopt, recoveredPage},
         {"recovered pages", {numbered(2), numbered(3)}, std::nullopt, recoveredPage},
         {"a recovered page selected", {numbered(2), numbered(3)}, 1, recoveredPage},
+        {"a recovered page the search hides", {numbered(2)}, std::nullopt, recoveredPage, "nowhere"},
+        {"recovered pages narrowed to one", {numbered(2), numbered(3)}, std::nullopt, recoveredPage, "more"},
         {"a conflict copy", {numbered(4)}, std::nullopt, chooseVersion},
         {"a conflict copy selected", {numbered(4)}, 0, chooseVersion},
+        {"a conflict copy the search hides", {numbered(4)}, std::nullopt, chooseVersion, "nowhere"},
+        {"a mixed review the search hides", {numbered(2), numbered(4)}, std::nullopt, chooseVersion, "nowhere"},
         {"a copy naming itself selected", {numbered(4), numbered(5)}, 1, copyNamesItself},
         {"a vanished review", {numbered(9)}, std::nullopt, chooseVersion},
+        {"a vanished review searched", {numbered(9)}, std::nullopt, chooseVersion, "kept"},
     };
     for (const Case &c : cases) {
         library.list->setFilter(c.pages);
-        library.list->reload("", now);
+        library.list->reload(c.search, now);
         EXPECT_EQ(library.list->guidance(c.selected), c.guidance) << c.review;
     }
 }

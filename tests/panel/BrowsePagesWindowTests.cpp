@@ -502,17 +502,26 @@ TEST(BrowsePagesWindow, TheReviewOfARecoveredPageSaysWhyItExists) {
     recovered.fileSlug = "recovered-page";
     WindowHarness harness(page(1, "Notes", now - 1min), {recovered});
     harness.window->showConflictCopies({numbered(2)});
-    for (const bool selected : {false, true}) {
-        if (selected) {
-            harness.window->selectRow(0);
-        }
+    auto expectRecoveredPageHelp = [&](const char *moment) {
         const QString guidance = harness.window->guidanceLabel()->text();
         EXPECT_TRUE(guidance.contains("original page file was removed or emptied, or can’t be read or changed"))
-            << guidance.toStdString();
-        EXPECT_FALSE(guidance.contains("kept both versions")) << guidance.toStdString();
-    }
+            << moment << ": " << guidance.toStdString();
+        EXPECT_FALSE(guidance.contains("kept both versions")) << moment << ": " << guidance.toStdString();
+    };
+    expectRecoveredPageHelp("none selected");
+    harness.window->selectRow(0);
+    expectRecoveredPageHelp("the page selected");
     EXPECT_EQ(harness.buttons(), "1000") << "it can be opened, and there is nothing to choose between";
     EXPECT_EQ(harness.window->windowTitle(), "Review Recovered Page") << "a recovered page is no conflict copy";
+
+    // A search that hides the page leaves the review what it is.
+    harness.window->searchField()->setText("nothing like it");
+    ASSERT_TRUE(processEventsUntil([&] { return !harness.window->isSearching(); }));
+    ASSERT_TRUE(harness.titles().empty());
+    expectRecoveredPageHelp("every row hidden by the search");
+    harness.window->searchField()->setText("kept");
+    ASSERT_TRUE(processEventsUntil([&] { return !harness.window->isSearching(); }));
+    expectRecoveredPageHelp("the page found again");
 }
 
 } // namespace

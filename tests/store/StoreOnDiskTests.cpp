@@ -293,7 +293,7 @@ const UnreadableReplacement unreadableReplacements[] = {
          std::ofstream(file, std::ios::binary) << "x";
          std::filesystem::resize_file(file, largestReadableFileBytes - 100);
      },
-     "File too large"},
+     "Velto writes the page’s identifier into its file"},
     {"Latin-1", [](const std::filesystem::path &file) { std::ofstream(file, std::ios::binary) << "caf\xe9\n"; },
      "couldn’t be opened using text encoding Unicode (UTF-8)"},
 };
@@ -562,6 +562,42 @@ TEST(StoreOnDisk, ReadingAPageWhileAnotherWriterHoldsTheLockLeavesTheMainThreadF
     EXPECT_FALSE(refreshed->error) << refreshed->errorText();
     EXPECT_EQ(*refreshed->value, std::set<Uuid>{pageID});
     EXPECT_EQ(store.document().currentPage.visibleText(), "first page\n");
+}
+
+// A first launch over a page another program wrote in 2020, beside a recent page and a file that cannot be read:
+// the launch writes the page's identifier into its file, which makes the file's date today. The archiving that
+// follows (the tray menu's, here) still sees a page untouched since 2020 and archives it, where it took the
+// identifier's write for the user's activity and left the page active, dated today, while the menu had already
+// left it out as being archived.
+TEST(StoreOnDisk, AnOldPageWhoseFileGainsItsIdentifierAtTheFirstLaunchIsStillArchivedByItsAge) {
+    testing::TemporaryFolder temporary;
+    const std::filesystem::path folder = temporary / "Pages";
+    const std::string oldText = "Untouched since 2020\n";
+    temporary.writeFile("Pages/recent.md", "Written today\n");
+    temporary.writeFile("Pages/old.md", oldText);
+    temporary.writeFile("Pages/latin.md", "caf\xe9\n");
+    const auto lastWrittenIn = std::filesystem::file_time_type::clock::now() - std::chrono::days(6 * 365);
+    std::filesystem::last_write_time(folder / "old.md", lastWrittenIn);
+
+    // No archiving at the launch itself, so that the one below meets the file with its identifier written.
+    std::unique_ptr<VeltoStore> store =
+        awaitValue(VeltoStore::loadForApplication(folder, 100, 5'242'880, VeltoAutoArchivePeriod::never()));
+    ASSERT_TRUE(store->loadState().isLoaded());
+    ASSERT_EQ(store->unreadableFiles().size(), 1u);
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return defaultFileSystem().readFile(folder / "old.md").find("velto:") != std::string::npos; }, 30s))
+        << "the identifier is written into the old page's file";
+    awaitDone(store->flush());
+    ASSERT_TRUE(processEventsUntil([&] { return !store->isRefreshingFromDisk(); }, 30s));
+
+    store->setAutoArchivePeriod(VeltoAutoArchivePeriod::oneWeek());
+    EXPECT_EQ(awaitValue(store->autoArchiveEligiblePages(systemClock().now())), 1);
+    const VeltoPage *old = pageWithText(store->document(), oldText);
+    ASSERT_NE(old, nullptr);
+    EXPECT_TRUE(store->document().archivedPageIDs().contains(old->id)) << "listed among the archived pages";
+    EXPECT_LT(old->updatedAt.value_or(old->createdAt), systemClock().now() - std::chrono::days(365));
+    store.reset();
+    processEventsFor(50ms);
 }
 
 } // namespace

@@ -42,6 +42,16 @@ std::optional<Uuid> loadedOriginalID(const VeltoPage &page) {
     return std::nullopt;
 }
 
+/// A saved conflict copy: its text names an original, or its slug says so.
+bool isConflictCandidate(const VeltoPage &page) {
+    return loadedOriginalID(page).has_value() || page.fileSlug == "conflict-copy";
+}
+
+/// A page kept of one whose file was removed, emptied or could not be read.
+bool isRecoveredPage(const VeltoPage &page) {
+    return !isConflictCandidate(page) && page.fileSlug == "recovered-page";
+}
+
 } // namespace
 
 // ---- folded texts ----
@@ -214,10 +224,10 @@ void BrowsePagesList::setRows(const std::vector<const VeltoPage *> &pages, const
                           ? QStringLiteral("Can’t be read")
                           : QString::fromStdString(PagePreview::title(page->visibleTextView(), previewLength));
         row.detail = pageDetail(*page, now);
-        row.conflictCandidate = loadedOriginalID(*page).has_value() || page->fileSlug == "conflict-copy";
+        row.conflictCandidate = isConflictCandidate(*page);
         row.originalPresent = originalOf(*page) != nullptr;
         row.namesItselfAsOriginal = loadedOriginalID(*page) == page->id;
-        row.recovered = !row.conflictCandidate && page->fileSlug == "recovered-page";
+        row.recovered = isRecoveredPage(*page);
         row.isCurrentPage = page->id == currentID;
         rows_.push_back(std::move(row));
     }
@@ -289,10 +299,23 @@ BrowseReviewGuidance BrowsePagesList::guidance(std::optional<std::size_t> select
         return guidanceOf(rows_[*selectedRow]);
     }
     if (rows_.empty()) {
-        return BrowseReviewGuidance::chooseVersion;
+        // A search that hides every row leaves the review what it is: its pages are still the ones it explains.
+        return guidanceOfReview(candidatePages());
     }
     for (const BrowsePageRow &row : rows_) {
         if (!row.recovered) {
+            return BrowseReviewGuidance::chooseVersion;
+        }
+    }
+    return BrowseReviewGuidance::recoveredPage;
+}
+
+BrowseReviewGuidance BrowsePagesList::guidanceOfReview(const std::vector<const VeltoPage *> &pages) {
+    if (pages.empty()) {
+        return BrowseReviewGuidance::chooseVersion;
+    }
+    for (const VeltoPage *page : pages) {
+        if (!isRecoveredPage(*page)) {
             return BrowseReviewGuidance::chooseVersion;
         }
     }

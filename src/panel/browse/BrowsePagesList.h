@@ -152,7 +152,8 @@ public:
     };
     Availability availability(std::optional<std::size_t> selectedRow) const;
     /// The selected row's guidance; with none selected, that of the rows under review, which a notice raises
-    /// either for recovered pages or for conflict copies.
+    /// either for recovered pages or for conflict copies, and that of the review's pages when a search hides
+    /// every row.
     BrowseReviewGuidance guidance(std::optional<std::size_t> selectedRow) const;
 
     /// "Current page · Updated 3 minutes ago", "Saved version of “Notes” · …", "Velto can’t read this page’s file …".
@@ -160,6 +161,8 @@ public:
 
 private:
     const VeltoPage *originalOf(const VeltoPage &copy) const;
+    /// The guidance for a review of these pages: recovered pages when all of them are.
+    static BrowseReviewGuidance guidanceOfReview(const std::vector<const VeltoPage *> &pages);
 
     const VeltoDocument &document_;
     std::optional<std::set<Uuid>> filter_;
