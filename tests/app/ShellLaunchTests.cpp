@@ -22,7 +22,7 @@ class RecordingShell : public LaunchingShell {
 public:
     bool isQuitting() const override { return quitting; }
     void quit() override { calls.push_back("quit"); }
-    int presentAlert(const ShellAlert &alert) override {
+    int presentNotice(const ShellAlert &alert) override {
         calls.push_back("alert: " + alert.title.toStdString());
         return alertAnswer;
     }

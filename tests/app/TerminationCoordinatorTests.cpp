@@ -206,6 +206,29 @@ TEST_F(TerminationCoordinator, AQuitNobodyCanAnswerNeverAsksAndRemembersTheUncon
     EXPECT_EQ(replies, std::vector<bool>{true});
 }
 
+// A logout while the quit alert is open: the signal's quit closes the alert, and whatever answer that gives, or
+// the user gave at the same moment, Velto quits as a quit regardless would, once and without asking again.
+TEST_F(TerminationCoordinator, AQuitNobodyCanAnswerDuringTheAlertQuitsWhateverTheAlertAnswered) {
+    for (TerminationSaveDecision answer : {TerminationSaveDecision::cancel, TerminationSaveDecision::retry,
+                                           TerminationSaveDecision::quitWithoutSaving}) {
+        SetUp();
+        replies.clear();
+        failures.clear();
+        terminationRequests = 0;
+        decision = answer;
+        duringAlert = [this] { coordinator->begin(nothingToSave(), false); };
+        SaveGate gate;
+        coordinator->begin(gated(gate));
+        gate.fail("Read-only file system");
+        EXPECT_EQ(failures.size(), 1u);
+        EXPECT_EQ(replies, std::vector<bool>{true}) << static_cast<int>(answer);
+        EXPECT_EQ(coordinator->lastUnconfirmedFailure(), TerminationSaveFailure::failed("Read-only file system"));
+        scheduler.advance(5000ms);
+        EXPECT_EQ(terminationRequests, 0) << "a retry answered by the closing alert started another quit";
+        EXPECT_EQ(failures.size(), 1u);
+    }
+}
+
 TEST(FinalSaveLogLine, NamesTheErrorsDescription) {
     EXPECT_EQ(finalSaveFailureLogLine("The disk is full."),
               "Velto could not complete its final save: The disk is full.");

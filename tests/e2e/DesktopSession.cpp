@@ -233,6 +233,13 @@ std::optional<std::string> DesktopSession::focusedWindow() const {
     return window;
 }
 
+bool DesktopSession::giveFocusByClicking(const std::string &window) const {
+    if (tool({"xdotool", "mousemove", "--window", window, "8", "8", "click", "1"}).exitStatus != 0) {
+        return false;
+    }
+    return waitUntil([&] { return focusedWindow() == window; }, std::chrono::seconds(30));
+}
+
 VeltoProcess::VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments) {
     static std::atomic<int> counter{0};
     outputFile_ = session.root() / ("velto-" + std::to_string(counter++) + ".log");

@@ -63,6 +63,9 @@ public:
     /// Every visible window of Velto larger than a tray icon (the panel, an open menu), the Welcome left out.
     std::vector<std::string> visibleWindows() const;
     std::optional<std::string> focusedWindow() const;
+    /// Clicks the window near its top left corner, away from its buttons, as a user gives a window the keyboard;
+    /// answers whether the window then has the keyboard.
+    bool giveFocusByClicking(const std::string &window) const;
     /// The visible Welcome window of Velto; nothing when none is visible.
     std::optional<std::string> visibleWelcomeWindow() const;
 

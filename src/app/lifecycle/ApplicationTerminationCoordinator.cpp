@@ -88,6 +88,11 @@ void ApplicationTerminationCoordinator::handle(const TerminationSaveFailure &fai
         askingAttempt_ = attempt;
         decision = resolveFailure_(failure); // a modal alert: the save runs on meanwhile, and may fail
         askingAttempt_.reset();
+        // A quit nobody can answer (a signal, the session's end) that came while the question was open decides
+        // it, whatever closed the alert: the quit goes on, and what the save left on no disk is kept as on a quit.
+        if (!activeAttemptMayAsk_) {
+            decision = TerminationSaveDecision::quitWithoutSaving;
+        }
     }
     switch (decision) {
     case TerminationSaveDecision::retry: {

@@ -41,7 +41,8 @@ public:
     ~ApplicationTerminationCoordinator() override;
 
     /// Starts an attempt unless one is active. Without `mayAsk` (a quit nobody may be present for: a signal, the
-    /// session's end) a failure is never put to the user: it quits without saving more.
+    /// session's end) a failure is never put to the user: it quits without saving more, and a question about the
+    /// active attempt still open is answered that way once its alert closes.
     void begin(Flush flush, bool mayAsk = true);
     void finish(bool allowingTermination, std::uint64_t attempt);
     /// Puts the active attempt's failure to the user and applies the answer. While that question is open a

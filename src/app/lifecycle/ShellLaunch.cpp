@@ -37,7 +37,7 @@ void ShellLaunch::applicationWillFinishLaunching() {
     } catch (const std::exception &error) {
         shell_.applyPreferredAppearance();
         runAlertModally(QMessageBox::Warning, QStringLiteral("Velto couldn’t prepare the smoke test."),
-                        QString::fromUtf8(error.what()), {});
+                        QString::fromUtf8(error.what()), {}, nullptr, AlertActivation::waitsForTheUser);
         shell_.quit();
         return;
     }
@@ -46,7 +46,7 @@ void ShellLaunch::applicationWillFinishLaunching() {
     shell_.applyPreferredAppearance();
     if (!testLaunchConfiguration_.isEnabled &&
         !restoreSavedPagesFolder(pagesFolderAccess_,
-                                 [this](const ShellAlert &alert) { return shell_.presentAlert(alert); })) {
+                                 [this](const ShellAlert &alert) { return shell_.presentNotice(alert); })) {
         canFinishLaunching_ = false;
         shell_.quit();
     }
@@ -122,7 +122,7 @@ void ShellLaunch::finishLaunchingWithPanel() {
         bool showOrHide = !hotKeyAvailability_.toggle;
         showHotKeyRegistrationWarning(
             hotKeyAvailability_.toggle, hotKeyAvailability_.appendClipboard,
-            [this](const ShellAlert &alert) { return shell_.presentAlert(alert); },
+            [this](const ShellAlert &alert) { return shell_.presentNotice(alert); },
             // Once the launch has finished, when Settings may open.
             [this, showOrHide] {
                 choosingAnotherShortcut_ = true;
@@ -142,7 +142,7 @@ void ShellLaunch::finishLaunchingWithPanel() {
     // the notice is answered, so that it never opens over the notice, hides it and leaves it the keyboard.
     QTimer::singleShot(0, this, [this] {
         announceUnsavedTextFiles(options_.unsavedTextFolder,
-                                 [this](const ShellAlert &alert) { return shell_.presentAlert(alert); });
+                                 [this](const ShellAlert &alert) { return shell_.presentNotice(alert); });
         // Only the files the launch met get an alert, before anyone types: a file that turns unreadable later
         // is named by a banner of the panel and in the tray menu, which take no keys from the page.
         if (!store_->unreadableFiles().empty()) {
@@ -170,7 +170,7 @@ void ShellLaunch::announceNewlyUnreadableFiles() {
     }
     if (std::optional<ShellAlert> alert = unreadableFilesNotice_.alertForNewlyUnreadable(*store_)) {
         launchTrace::milestone("unreadable files announced");
-        shell_.presentAlert(*alert);
+        shell_.presentNotice(*alert);
     }
 }
 

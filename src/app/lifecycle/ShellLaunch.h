@@ -31,7 +31,9 @@ public:
     virtual bool isQuitting() const = 0;
     /// Asks for termination: the launch cannot go on.
     virtual void quit() = 0;
-    virtual int presentAlert(const ShellAlert &alert) = 0;
+    /// Shows a notice of the launch, which leaves the keyboard where it is until the user turns to it; answers the
+    /// response code.
+    virtual int presentNotice(const ShellAlert &alert) = 0;
     virtual void applyPreferredAppearance() = 0;
     /// The loaded store, whose recovery has been answered; the panel is made over it once the tray icon docked.
     virtual void takeLoadedStore(std::unique_ptr<VeltoStore> store) = 0;

@@ -31,6 +31,11 @@ void ShellTermination::deliverPendingInput() {
 
 void ShellTermination::begin(ApplicationTerminationCoordinator::Flush flush, bool mayAsk) {
     coordinator_.begin(std::move(flush), mayAsk);
+    if (!mayAsk && terminationAlert_) {
+        // A logout while the user is asked: nobody may be there to answer, and the session waits for Velto to end.
+        // The coordinator takes the closed alert as leave to quit.
+        terminationAlert_->reject();
+    }
 }
 
 void ShellTermination::replyToTermination(bool allowingTermination) {

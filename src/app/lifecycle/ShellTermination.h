@@ -47,7 +47,8 @@ public:
 
     /// Hands the editor the keystrokes the X server sent before now, which a signal to quit may overtake.
     static void deliverPendingInput();
-    /// Starts the final save unless one runs; without `mayAsk` a failure quits without saving more.
+    /// Starts the final save unless one runs; without `mayAsk` a failure quits without saving more, and an open
+    /// alert about the final save is closed and taken as leave to quit.
     void begin(ApplicationTerminationCoordinator::Flush flush, bool mayAsk);
     /// Whether the quit has been allowed: the application is exiting.
     bool isQuitting() const { return quitting_; }

@@ -32,7 +32,7 @@ const char *recoveryPromptMilestone(VeltoStoreRecoveryIssue::Remedy remedy) {
 }
 
 int present(const ShellAlertPresenter &presentAlert, const ShellAlert &alert) {
-    return presentAlert ? presentAlert(alert) : presentShellAlertModally(alert);
+    return presentAlert ? presentAlert(alert) : presentShellNoticeModally(alert);
 }
 
 // The store keeps loading the library in the background while the alert is up (every few seconds): once a load
@@ -49,7 +49,8 @@ int presentAlertUntilLibraryOpens(VeltoStore &store, const ShellAlertPresenter &
         }
     });
     std::vector<QString> buttons(alert.buttons.begin(), alert.buttons.end());
-    int response = runAlertModally(QMessageBox::Information, alert.title, alert.message, buttons, &openAlert);
+    int response = runAlertModally(QMessageBox::Information, alert.title, alert.message, buttons, &openAlert,
+                                   AlertActivation::waitsForTheUser);
     QObject::disconnect(answering);
     return response;
 }

@@ -187,6 +187,10 @@ int AppDelegate::presentAlert(const ShellAlert &alert) {
     return options_.presentAlert ? options_.presentAlert(alert) : presentShellAlertModally(alert);
 }
 
+int AppDelegate::presentNotice(const ShellAlert &alert) {
+    return options_.presentAlert ? options_.presentAlert(alert) : presentShellNoticeModally(alert);
+}
+
 std::optional<QRect> AppDelegate::statusItemGeometry() const {
     return trayIcon_->geometry();
 }

@@ -136,6 +136,7 @@ public:
     bool isRunning() const { return running_; }
 
 private:
+    int presentNotice(const ShellAlert &alert) override;
     void takeLoadedStore(std::unique_ptr<VeltoStore> store) override;
     void takePanel(std::unique_ptr<VeltoPanelControlling> panel) override;
     void startRunning() override;
