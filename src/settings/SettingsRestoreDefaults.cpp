@@ -2,6 +2,7 @@
 // preferences, with each step undone when a later one fails.
 #include "preferences/Preferences.h"
 #include "settings/SettingsTasks.h"
+#include "settings/SettingsTexts.h"
 #include "settings/SettingsWindowController.h"
 
 namespace velto {
@@ -45,8 +46,8 @@ void SettingsWindowController::restoreAllDefaults() {
         }
     }
 
-    ShortcutsSettingsPage::RestoreOutcome outcome = shortcutsPage_->restoreShortcutsFrom(snapshot);
-    if (outcome != ShortcutsSettingsPage::RestoreOutcome::success) {
+    ShortcutsSettingsPage::RestoreResult restore = shortcutsPage_->restoreShortcutsFrom(snapshot);
+    if (restore.outcome != ShortcutsSettingsPage::RestoreOutcome::success) {
         if (turnedLaunchAtLoginOn) {
             try {
                 if (isOn(service.currentStatus())) {
@@ -61,11 +62,15 @@ void SettingsWindowController::restoreAllDefaults() {
             }
         }
         refresh();
+        // Named, with what stays and the way out: while another application holds the default, restoring all
+        // settings cannot succeed, however often it is tried.
+        GlobalShortcut takenDefault = restore.showOrHideDefaultRefused
+                                          ? VeltoPreferences::defaultGlobalShortcut()
+                                          : VeltoPreferences::defaultAppendClipboardShortcut();
+        bool keptWorks = restore.outcome == ShortcutsSettingsPage::RestoreOutcome::defaultUnavailable;
         runDetached(presentWarning(
-            failureTitle, outcome == ShortcutsSettingsPage::RestoreOutcome::defaultUnavailable
-                              ? QStringLiteral("A default shortcut is currently unavailable. No settings were changed.")
-                              : QStringLiteral("A default shortcut and the previous shortcut are both unavailable. "
-                                               "Choose new shortcuts before restoring all settings.")));
+            failureTitle, SettingsTexts::defaultShortcutTakenMessage(restore.showOrHideDefaultRefused, takenDefault,
+                                                                     restore.keptShortcut, keptWorks)));
         return;
     }
 
