@@ -255,6 +255,24 @@ TEST_F(Shortcuts, RestoreAllDefaultsOutcomes) {
     }
 }
 
+// Trying the defaults disables "Restore all defaults…" for a moment; a refused restore leaves the focus on it, where
+// the alert gives the keyboard back, not on the sidebar.
+TEST_F(Shortcuts, ARefusedRestoreLeavesTheFocusOnItsButton) {
+    VeltoPreferences::registerDefaults(); // every setting at its default once the shortcuts are
+    VeltoPreferences::setGlobalShortcut(optionK);
+    doubles.launchStatus = LaunchAtLoginStatus::disabled;
+    doubles.registrations = {toggleFails, {}};
+    makeController(doubles.callbacks());
+    controller_->showWindow();
+    QWidget *button = controller_->generalPage().restoreAllDefaultsButton;
+    button->setFocus();
+    ASSERT_EQ(controller_->window()->focusWidget(), button);
+    controller_->restoreAllDefaults();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(doubles.alerts.size(), 1u);
+    EXPECT_EQ(controller_->window()->focusWidget(), button);
+}
+
 // The refusal names the taken default, the shortcut the user keeps (or that none is set) and the way out.
 TEST(RestoreAllDefaultsRefusal, NamesTheTakenDefaultWhatStaysAndWhatToDo) {
     const GlobalShortcut shiftCommandV{9, shift | command, QStringLiteral("V")};
