@@ -142,7 +142,7 @@ QString defaultShortcutTakenMessage(bool showOrHide, const GlobalShortcut &taken
     QString message = QStringLiteral("Another application uses %1, the default shortcut to %2. ")
                           .arg(KeyNames::text(takenDefault), purpose);
     if (!keptWorks) {
-        // Freeing the default would not help the user now: the shortcuts put back do nothing either.
+        // The shortcuts put back do nothing either: other shortcuts come before freeing the default.
         return message + QStringLiteral("No settings were changed, but your previous shortcuts could not all be "
                                         "registered again either. Choose different shortcuts in Shortcuts.");
     }
