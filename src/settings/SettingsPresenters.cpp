@@ -59,8 +59,33 @@ private:
     int result_ = QDialog::Rejected;
 };
 
+// A window manager gives the keyboard back to the window under a sheet when the sheet closes; without one, X
+// leaves it on the root window and the keys the user types next go nowhere. So the window under the sheet is
+// activated again, with the focus on the control that had it: the one that opened the sheet. Only while the sheet
+// or that window was the active one: a user who went to another application keeps it.
+void returnFocusWhenFinished(QDialog *dialog) {
+    if (dialog->parentWidget() == nullptr) {
+        return;
+    }
+    QPointer<QWidget> window = dialog->parentWidget()->window();
+    QPointer<QWidget> control = window->focusWidget();
+    QPointer<QDialog> sheet = dialog;
+    QObject::connect(dialog, &QDialog::finished, window, [window, control, sheet] {
+        QWidget *active = QApplication::activeWindow();
+        bool keyboardWasOurs = active == nullptr || active == sheet || active == window;
+        if (!window || !window->isVisible() || !keyboardWasOurs) {
+            return;
+        }
+        if (control && control->isVisible() && control->isEnabled()) {
+            control->setFocus(Qt::OtherFocusReason);
+        }
+        window->activateWindow();
+    });
+}
+
 void openWindowModal(QDialog *dialog) {
     dialog->setWindowModality(dialog->parentWidget() != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    returnFocusWhenFinished(dialog);
     dialog->open();
 }
 

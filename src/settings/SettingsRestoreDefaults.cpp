@@ -2,7 +2,11 @@
 // preferences, with each step undone when a later one fails.
 #include "preferences/Preferences.h"
 #include "settings/SettingsTasks.h"
+#include "settings/SettingsTexts.h"
 #include "settings/SettingsWindowController.h"
+#include "ui/HoverButton.h"
+
+#include <QtCore/QPointer>
 
 namespace velto {
 
@@ -24,6 +28,16 @@ QCoro::Task<void> SettingsWindowController::confirmRestoreAllDefaults() {
 
 void SettingsWindowController::restoreAllDefaults() {
     endRecording();
+    // While the defaults are tried, "Restore all defaults…" is disabled for a moment (every setting is at its
+    // default then) and the focus moves on; after a failure it goes back, for the alert to return it there.
+    QPointer<QWidget> restoreButton = generalPage_->restoreAllDefaultsButton;
+    bool buttonHadFocus = window_->focusWidget() == restoreButton;
+    auto refreshAfterFailure = [this, restoreButton, buttonHadFocus] {
+        refresh();
+        if (buttonHadFocus && restoreButton && restoreButton->isEnabled()) {
+            restoreButton->setFocus(Qt::OtherFocusReason);
+        }
+    };
     ShortcutsSettingsPage::Snapshot snapshot = ShortcutsSettingsPage::takeSnapshot();
     const QString failureTitle = QStringLiteral("Couldn’t Restore All Settings");
     LaunchAtLoginService &service = callbacks_.general.launchAtLoginService;
@@ -37,7 +51,7 @@ void SettingsWindowController::restoreAllDefaults() {
                 service.registerService();
             }
         } catch (const std::exception &error) {
-            refresh();
+            refreshAfterFailure();
             runDetached(presentWarning(failureTitle, QStringLiteral("Velto could not enable Launch at login. No other "
                                                                     "settings were changed. ") +
                                                          QString::fromUtf8(error.what())));
@@ -45,27 +59,31 @@ void SettingsWindowController::restoreAllDefaults() {
         }
     }
 
-    ShortcutsSettingsPage::RestoreOutcome outcome = shortcutsPage_->restoreShortcutsFrom(snapshot);
-    if (outcome != ShortcutsSettingsPage::RestoreOutcome::success) {
+    ShortcutsSettingsPage::RestoreResult restore = shortcutsPage_->restoreShortcutsFrom(snapshot);
+    if (restore.outcome != ShortcutsSettingsPage::RestoreOutcome::success) {
         if (turnedLaunchAtLoginOn) {
             try {
                 if (isOn(service.currentStatus())) {
                     service.unregisterService();
                 }
             } catch (const std::exception &error) {
-                refresh();
+                refreshAfterFailure();
                 runDetached(presentWarning(failureTitle, QStringLiteral("Shortcut restoration failed, and Velto could "
                                                                         "not restore Launch at login. ") +
                                                              QString::fromUtf8(error.what())));
                 return;
             }
         }
-        refresh();
+        refreshAfterFailure();
+        // Named, with what stays and the way out: while another application holds the default, restoring all
+        // settings cannot succeed, however often it is tried.
+        GlobalShortcut takenDefault = restore.showOrHideDefaultRefused
+                                          ? VeltoPreferences::defaultGlobalShortcut()
+                                          : VeltoPreferences::defaultAppendClipboardShortcut();
+        bool keptWorks = restore.outcome == ShortcutsSettingsPage::RestoreOutcome::defaultUnavailable;
         runDetached(presentWarning(
-            failureTitle, outcome == ShortcutsSettingsPage::RestoreOutcome::defaultUnavailable
-                              ? QStringLiteral("A default shortcut is currently unavailable. No settings were changed.")
-                              : QStringLiteral("A default shortcut and the previous shortcut are both unavailable. "
-                                               "Choose new shortcuts before restoring all settings.")));
+            failureTitle, SettingsTexts::defaultShortcutTakenMessage(restore.showOrHideDefaultRefused, takenDefault,
+                                                                     restore.keptShortcut, keptWorks)));
         return;
     }
 

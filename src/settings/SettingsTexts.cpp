@@ -2,6 +2,7 @@
 
 #include "preferences/Preferences.h"
 #include "ui/CountedText.h"
+#include "ui/KeyNames.h"
 
 #include <QtCore/QLocale>
 
@@ -133,6 +134,29 @@ SettingsAlert folderContentQuestion(const VeltoFolderConnectionAssessment &asses
     }
     alert.buttons << QStringLiteral("Copy Current Pages") << QStringLiteral("Cancel");
     return alert;
+}
+
+QString defaultShortcutTakenMessage(bool showOrHide, const GlobalShortcut &takenDefault,
+                                    const std::optional<GlobalShortcut> &kept, bool keptWorks) {
+    QString purpose = showOrHide ? QStringLiteral("show or hide Velto") : QStringLiteral("append clipboard text");
+    QString message = QStringLiteral("Another application uses %1, the default shortcut to %2. ")
+                          .arg(KeyNames::text(takenDefault), purpose);
+    if (!keptWorks) {
+        // The shortcuts put back do nothing either: other shortcuts come before freeing the default.
+        return message + QStringLiteral("No settings were changed, but your previous shortcuts could not all be "
+                                        "registered again either. Choose different shortcuts in Shortcuts.");
+    }
+    if (!kept) {
+        message += QStringLiteral("No settings were changed, and no shortcut is set for it; you can choose one in "
+                                  "Shortcuts. ");
+    } else {
+        message += QStringLiteral("No settings were changed, and %1 stays your shortcut; you can choose a different "
+                                  "one in Shortcuts. ")
+                       .arg(KeyNames::text(kept));
+    }
+    return message + QStringLiteral("To restore all defaults, free %1 in the other application or in your desktop’s "
+                                    "keyboard settings, then try again.")
+                         .arg(KeyNames::text(takenDefault));
 }
 
 QString conflictText(const KeyboardSettingsConflict &conflict) {

@@ -39,6 +39,14 @@ SettingsAlert folderConnectionQuestion(const VeltoFolderConnectionAssessment &as
 SettingsAlert entireFolderConfirmation(const VeltoFolderConnectionAssessment &assessment);
 SettingsAlert folderContentQuestion(const VeltoFolderConnectionAssessment &assessment);
 
+/// Why restoring all settings changed nothing when a default global shortcut is taken, naming the shortcut, the one
+/// the user keeps and what the user can do: "Another application uses Alt+Space, the default shortcut to show or
+/// hide Velto. No settings were changed, and Alt+J stays your shortcut; …". `showOrHide` picks the show/hide
+/// shortcut, else the clipboard one; `keptWorks` is false where the shortcuts put back could not all be registered
+/// again, and the message then asks for different ones.
+QString defaultShortcutTakenMessage(bool showOrHide, const GlobalShortcut &takenDefault,
+                                    const std::optional<GlobalShortcut> &kept, bool keptWorks);
+
 /// One line of the conflicts alert, after its bullet.
 QString conflictText(const KeyboardSettingsConflict &conflict);
 /// The alert that reports how an import went (nothing = it succeeded).

@@ -326,7 +326,7 @@ ShortcutsSettingsPage::Snapshot ShortcutsSettingsPage::takeSnapshot() {
     return snapshot;
 }
 
-ShortcutsSettingsPage::RestoreOutcome ShortcutsSettingsPage::restoreShortcutsFrom(const Snapshot &snapshot) {
+ShortcutsSettingsPage::RestoreResult ShortcutsSettingsPage::restoreShortcutsFrom(const Snapshot &snapshot) {
     const ShortcutSettingsWorkflow &workflow = shortcutWorkflow();
     std::optional<GlobalShortcut> previousToggle = workflow.toggleShortcut();
     std::optional<GlobalShortcut> previousAppend = workflow.appendShortcut();
@@ -337,8 +337,9 @@ ShortcutsSettingsPage::RestoreOutcome ShortcutsSettingsPage::restoreShortcutsFro
         workflow.setAppendShortcut(VeltoPreferences::defaultAppendClipboardShortcut());
         VeltoCommandCatalog::restoreDefaultShortcuts();
     });
-    if (workflow.registerShortcuts().allAvailable()) {
-        return RestoreOutcome::success;
+    ShortcutRegistrationAvailability defaults = workflow.registerShortcuts();
+    if (defaults.allAvailable()) {
+        return {};
     }
     VeltoPreferences::storage().performBatch([&] {
         workflow.setToggleShortcut(previousToggle);
@@ -347,8 +348,12 @@ ShortcutsSettingsPage::RestoreOutcome ShortcutsSettingsPage::restoreShortcutsFro
             setShortcut(id, value);
         }
     });
-    return workflow.registerShortcuts().allAvailable() ? RestoreOutcome::defaultUnavailable
-                                                       : RestoreOutcome::bothUnavailable;
+    // The clipboard shortcut is not registered while the show/hide one is not, so a refused show/hide default
+    // is the one to name.
+    bool showOrHideRefused = !defaults.toggle;
+    return {workflow.registerShortcuts().allAvailable() ? RestoreOutcome::defaultUnavailable
+                                                        : RestoreOutcome::bothUnavailable,
+            showOrHideRefused, showOrHideRefused ? previousToggle : previousAppend};
 }
 
 void ShortcutsSettingsPage::restoreDefaultShortcuts() {

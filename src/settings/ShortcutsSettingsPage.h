@@ -37,6 +37,13 @@ struct ShortcutSettingsWorkflow {
 class ShortcutsSettingsPage : public QObject {
 public:
     enum class RestoreOutcome { success, defaultUnavailable, bothUnavailable };
+    /// How restoring the default shortcuts went; where it failed, which global shortcut's default could not be
+    /// registered (the show/hide one, else the clipboard one) and which shortcut of it was put back.
+    struct RestoreResult {
+        RestoreOutcome outcome = RestoreOutcome::success;
+        bool showOrHideDefaultRefused = false;
+        std::optional<GlobalShortcut> keptShortcut;
+    };
     using Snapshot = std::map<VeltoCommandID, std::optional<GlobalShortcut>>;
 
     /// `actions` and `presenters` are the window's, kept by it for as long as the page lives.
@@ -63,7 +70,7 @@ public:
     static Snapshot takeSnapshot();
     /// Restores every shortcut to its default; when a default cannot be registered, puts back the previous
     /// ones, the commands' from `snapshot`.
-    RestoreOutcome restoreShortcutsFrom(const Snapshot &snapshot);
+    RestoreResult restoreShortcutsFrom(const Snapshot &snapshot);
 
     QCoro::Task<void> importKeyboardSettings();
     QCoro::Task<void> exportKeyboardSettings();

@@ -215,6 +215,12 @@ void StorageSettingsPage::showPagesFolderActions() {
 void StorageSettingsPage::endFolderChange() {
     isChangingPagesFolder_ = false;
     pagesFolderButton->setEnabled(!isPreview_);
+    // Disabling the button moved the focus on to the next control; the user who chose "Change…" by keyboard
+    // finds it where it was.
+    if (folderButtonHadFocus_ && pagesFolderButton->isEnabled()) {
+        pagesFolderButton->setFocus(Qt::OtherFocusReason);
+    }
+    folderButtonHadFocus_ = false;
     host_.refresh();
 }
 
@@ -225,6 +231,7 @@ QCoro::Task<void> StorageSettingsPage::assessAndChangePagesFolder(std::filesyste
     host_.endRecording();
     // Both entry points stay disabled until the change ends, whatever refreshes run meanwhile.
     isChangingPagesFolder_ = true;
+    folderButtonHadFocus_ = pagesFolderButton->window()->focusWidget() == pagesFolderButton;
     pagesFolderButton->setEnabled(false);
     resetPagesFolderAction->setEnabled(false);
     QPointer<StorageSettingsPage> self = this;

@@ -68,6 +68,8 @@ private:
     const SettingsPresenters &presenters_;
     SettingsPageHost &host_;
     bool isChangingPagesFolder_ = false;
+    /// Whether "Change…" had the focus when a change began: disabled meanwhile, it gets the focus back at the end.
+    bool folderButtonHadFocus_ = false;
 };
 
 } // namespace velto

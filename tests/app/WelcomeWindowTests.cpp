@@ -99,19 +99,63 @@ TEST_F(WelcomeWindowTest, ReturnTheButtonAndTheShortcutStartWritingWhileClosingC
     }
 }
 
-TEST_F(WelcomeWindowTest, TheKeycapsKeepNamingAltSpaceWhileTheMonitorFollowsTheCurrentShortcut) {
+// The Welcome teaches the shortcut the user has, as stored: a user who recorded Alt+J is not told to press Alt+Space.
+TEST_F(WelcomeWindowTest, TheKeycapsAndTheSpokenSentenceNameTheShortcutInEffect) {
+    struct Case {
+        const char *name;
+        GlobalShortcut shortcut;
+        QStringList keycaps;
+        QString sentence;
+    };
+    const Case cases[] = {
+        {"the default",
+         VeltoPreferences::defaultGlobalShortcut(),
+         {QStringLiteral("Alt"), QStringLiteral("Space")},
+         QStringLiteral("Press Alt Space to capture a thought.")},
+        {"Alt+J, recorded in Settings",
+         {38, keyCodes::optionFlag, QStringLiteral("J")},
+         {QStringLiteral("Alt"), QStringLiteral("J")},
+         QStringLiteral("Press Alt J to capture a thought.")},
+        {"Ctrl+Shift+K",
+         {40, keyCodes::commandFlag | keyCodes::shiftFlag, QStringLiteral("K")},
+         {QStringLiteral("Ctrl"), QStringLiteral("Shift"), QStringLiteral("K")},
+         QStringLiteral("Press Ctrl Shift K to capture a thought.")},
+        {"every modifier with Space",
+         {49, keyCodes::commandFlag | keyCodes::optionFlag | keyCodes::shiftFlag | keyCodes::controlFlag,
+          QStringLiteral("Space")},
+         {QStringLiteral("Ctrl"), QStringLiteral("Alt"), QStringLiteral("Shift"), QStringLiteral("Super"),
+          QStringLiteral("Space")},
+         QStringLiteral("Press Ctrl Alt Shift Super Space to capture a thought.")},
+        {"Super+F5",
+         {96, keyCodes::controlFlag, QStringLiteral("F5")},
+         {QStringLiteral("Super"), QStringLiteral("F5")},
+         QStringLiteral("Press Super F5 to capture a thought.")},
+    };
+    for (const Case &test : cases) {
+        VeltoPreferences::setGlobalShortcut(test.shortcut);
+        WelcomeWindowController welcome;
+        auto *instruction = welcome.findChild<WelcomeInstructionView *>();
+        ASSERT_NE(instruction, nullptr) << test.name;
+        EXPECT_EQ(instruction->keycaps(), test.keycaps) << test.name;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(instruction);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->role(), QAccessible::StaticText);
+        EXPECT_EQ(accessible->text(QAccessible::Name), test.sentence) << test.name;
+        EXPECT_EQ(accessible->childCount(), 0);
+        EXPECT_EQ(welcome.chooseShortcutButton(), nullptr) << test.name;
+        // The whole sentence is seen: no keycap is cut off by the window's edge.
+        welcome.show();
+        QRect shown(instruction->mapTo(&welcome, QPoint(0, 0)), instruction->size());
+        EXPECT_TRUE(welcome.rect().contains(shown)) << test.name;
+        EXPECT_GE(instruction->width(), instruction->sizeHint().width()) << test.name;
+        welcome.hide();
+    }
+}
+
+TEST_F(WelcomeWindowTest, TheKeyMonitorAnswersTheShortcutItTeaches) {
     GlobalShortcut changed{40, keyCodes::commandFlag | keyCodes::shiftFlag, QStringLiteral("K")}; // Ctrl+Shift+K
     VeltoPreferences::setGlobalShortcut(changed);
     WelcomeWindowController welcome;
-    auto *instruction = welcome.findChild<WelcomeInstructionView *>();
-    ASSERT_NE(instruction, nullptr);
-    EXPECT_EQ(instruction->keycaps(), (QStringList{QStringLiteral("Alt"), QStringLiteral("Space")}));
-    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(instruction);
-    ASSERT_NE(accessible, nullptr);
-    EXPECT_EQ(accessible->role(), QAccessible::StaticText);
-    EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Press Alt Space to capture a thought."));
-    EXPECT_EQ(accessible->childCount(), 0);
-
     WelcomeChoice choice = runAndAct(welcome, [&] {
         press(welcome.focusWidget(), Qt::Key_Space, Qt::AltModifier, x11Space); // no longer the shortcut
         EXPECT_TRUE(welcome.isVisible());
@@ -124,11 +168,43 @@ TEST_F(WelcomeWindowTest, TheKeycapsKeepNamingAltSpaceWhileTheMonitorFollowsTheC
         isShowOrHideShortcut(VeltoPreferences::globalShortcut(), 40, keyCodes::commandFlag | keyCodes::shiftFlag));
 }
 
+// Where no shortcut works, the Welcome says why instead of teaching a key, and offers to choose one.
+TEST_F(WelcomeWindowTest, WithoutAWorkingShortcutTheWelcomeSaysWhyAndOffersToChooseOne) {
+    struct Case {
+        const char *name;
+        std::optional<GlobalShortcut> stored;
+        std::optional<GlobalShortcut> taken;
+        QString reason;
+    };
+    const GlobalShortcut altJ{38, keyCodes::optionFlag, QStringLiteral("J")};
+    const Case cases[] = {
+        {"Alt+J taken", altJ, altJ, QStringLiteral("Alt+J is already in use by another program.")},
+        {"none set", std::nullopt, std::nullopt, QStringLiteral("No shortcut is set to show or hide Velto.")},
+    };
+    for (const Case &test : cases) {
+        VeltoPreferences::setGlobalShortcut(test.stored);
+        WelcomeWindowController welcome(test.taken);
+        EXPECT_EQ(welcome.findChild<WelcomeInstructionView *>(), nullptr) << test.name;
+        auto *invitation = welcome.findChild<WelcomeChooseShortcutView *>();
+        ASSERT_NE(invitation, nullptr) << test.name;
+        EXPECT_EQ(invitation->lines(),
+                  (QStringList{QStringLiteral("Choose a shortcut to capture a thought."), test.reason}))
+            << test.name;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(invitation);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name),
+                  QStringLiteral("Choose a shortcut to capture a thought. ") + test.reason)
+            << test.name;
+        ASSERT_NE(welcome.chooseShortcutButton(), nullptr) << test.name;
+        EXPECT_TRUE(welcome.chooseShortcutButton()->isDefault()) << test.name;
+    }
+}
+
 // Another program holds Alt+Space: the Welcome says so instead of teaching it, and Return leads to another.
 TEST_F(WelcomeWindowTest, ATakenShortcutIsNamedAndReturnChoosesAnotherWhileTheButtonStillStartsWriting) {
     WelcomeWindowController welcome(VeltoPreferences::defaultGlobalShortcut());
     EXPECT_EQ(welcome.findChild<WelcomeInstructionView *>(), nullptr) << "the Welcome teaches a key that does nothing";
-    auto *taken = welcome.findChild<WelcomeShortcutTakenView *>();
+    auto *taken = welcome.findChild<WelcomeChooseShortcutView *>();
     ASSERT_NE(taken, nullptr);
     EXPECT_EQ(taken->lines(), (QStringList{QStringLiteral("Choose a shortcut to capture a thought."),
                                            QStringLiteral("Alt+Space is already in use by another program.")}));

@@ -295,6 +295,43 @@ TEST_F(SettingsFlows, RestoringAllDefaultsAfterTheQuestionWritesEveryDefaultBack
         << "restoring defaults must not bring the Welcome back";
 }
 
+// Without a window manager nobody hands the keyboard back when a sheet closes: Settings takes it back itself, on the
+// control that opened the sheet, so that Space opens the same sheet again.
+TEST_F(SettingsFlows, ClosingTheRestoreQuestionGivesTheKeyboardBackToTheRestoreButton) {
+    launch();
+    openSettings();
+    pressControl("g", tabsToRestoreAllDefaults);
+    for (int opening = 1; opening <= 2; ++opening) {
+        SCOPED_TRACE(opening);
+        std::string question = focusedAlert();
+        key({"Escape"});
+        waitForAlertToClose(question);
+        EXPECT_EQ(focusedWindowNamed("Settings"), settings) << "the keyboard stayed where the question was";
+        if (opening == 1) {
+            key({"space"}); // the button that asked, once more
+        }
+    }
+}
+
+TEST_F(SettingsFlows, AnsweringStartFreshGivesTheKeyboardBackToTheFolderButton) {
+    std::filesystem::path empty = session->root() / "Empty";
+    std::filesystem::create_directories(empty);
+    launch();
+    openSettings();
+    pressControl("p", tabsToChangePagesFolder);
+    chooseInFileDialog("Choose Pages Folder", empty);
+    std::string question = focusedAlert(); // "Start fresh in “Empty”?"
+    key({"Return"});
+    waitForAlertToClose(question);
+    EXPECT_TRUE(waitUntil([&] { return storedPagesFolder(*session) == empty; }, generous))
+        << readWholeFile(session->preferencesFile().string());
+    EXPECT_EQ(focusedWindowNamed("Settings"), settings) << "the keyboard stayed where the question was";
+    key({"space"}); // the button that chose the folder, once more
+    focusedWindowNamed("Choose Pages Folder");
+    key({"Escape"});
+    EXPECT_EQ(focusedWindowNamed("Settings"), settings);
+}
+
 /// The mean lightness (0 black … 1 white) of a window's pixels as the X server holds them; nothing when they
 /// could not be read.
 std::optional<double> meanLightness(const DesktopSession &session, const std::string &window) {

@@ -2,6 +2,7 @@
 
 #include "preferences/KeyboardSettings.h"
 #include "settings/InlineShortcutRecorder.h"
+#include "settings/SettingsTexts.h"
 #include "ui/HoverButton.h"
 
 #include <QtWidgets/QLabel>
@@ -175,7 +176,9 @@ TEST_F(Shortcuts, RestoreAllDefaultsOutcomes) {
          {},
          {toggleFails, {}},
          {},
-         "A default shortcut is currently unavailable. No settings were changed.",
+         "Another application uses Alt+Space, the default shortcut to show or hide Velto. No settings were changed, "
+         "and Alt+K stays your shortcut; you can choose a different one in Shortcuts. To restore all defaults, free "
+         "Alt+Space in the other application or in your desktop’s keyboard settings, then try again.",
          false},
         {"login fails",
          LaunchAtLoginStatus::unavailable,
@@ -191,7 +194,9 @@ TEST_F(Shortcuts, RestoreAllDefaultsOutcomes) {
          {},
          {toggleFails, {}},
          {"login:register", "login:unregister"},
-         "A default shortcut is currently unavailable. No settings were changed.",
+         "Another application uses Alt+Space, the default shortcut to show or hide Velto. No settings were changed, "
+         "and Alt+K stays your shortcut; you can choose a different one in Shortcuts. To restore all defaults, free "
+         "Alt+Space in the other application or in your desktop’s keyboard settings, then try again.",
          false},
         {"both unavailable",
          LaunchAtLoginStatus::disabled,
@@ -199,8 +204,9 @@ TEST_F(Shortcuts, RestoreAllDefaultsOutcomes) {
          {},
          {toggleFails, appendFails},
          {"login:register", "login:unregister"},
-         "A default shortcut and the previous shortcut are both unavailable. Choose new shortcuts before restoring "
-         "all settings.",
+         "Another application uses Alt+Space, the default shortcut to show or hide Velto. No settings were changed, "
+         "but your previous shortcuts could not all be registered again either. Choose different shortcuts in "
+         "Shortcuts.",
          false},
         {"undo fails",
          LaunchAtLoginStatus::disabled,
@@ -246,6 +252,55 @@ TEST_F(Shortcuts, RestoreAllDefaultsOutcomes) {
                           doubles.count("autoArchive:oneMonth") + doubles.count("autoArchive:never"),
                       1);
         }
+    }
+}
+
+// Trying the defaults disables "Restore all defaults…" for a moment; a refused restore leaves the focus on it, where
+// the alert gives the keyboard back, not on the sidebar.
+TEST_F(Shortcuts, ARefusedRestoreLeavesTheFocusOnItsButton) {
+    VeltoPreferences::registerDefaults(); // every setting at its default once the shortcuts are
+    VeltoPreferences::setGlobalShortcut(optionK);
+    doubles.launchStatus = LaunchAtLoginStatus::disabled;
+    doubles.registrations = {toggleFails, {}};
+    makeController(doubles.callbacks());
+    controller_->showWindow();
+    QWidget *button = controller_->generalPage().restoreAllDefaultsButton;
+    button->setFocus();
+    ASSERT_EQ(controller_->window()->focusWidget(), button);
+    controller_->restoreAllDefaults();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(doubles.alerts.size(), 1u);
+    EXPECT_EQ(controller_->window()->focusWidget(), button);
+}
+
+// The refusal names the taken default, the shortcut the user keeps (or that none is set) and the way out.
+TEST(RestoreAllDefaultsRefusal, NamesTheTakenDefaultWhatStaysAndWhatToDo) {
+    const GlobalShortcut shiftCommandV{9, shift | command, QStringLiteral("V")};
+    struct Case {
+        const char *name;
+        bool showOrHide;
+        std::optional<GlobalShortcut> kept;
+        bool keptWorks;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"the clipboard default, another kept", false, shiftCommandV, true,
+         "Another application uses Ctrl+Alt+V, the default shortcut to append clipboard text. No settings were "
+         "changed, and Ctrl+Shift+V stays your shortcut; you can choose a different one in Shortcuts. To restore all "
+         "defaults, free Ctrl+Alt+V in the other application or in your desktop’s keyboard settings, then try "
+         "again."},
+        {"the show/hide default, none set", true, std::nullopt, true,
+         "Another application uses Alt+Space, the default shortcut to show or hide Velto. No settings were changed, "
+         "and no shortcut is set for it; you can choose one in Shortcuts. To restore all defaults, free Alt+Space "
+         "in the other application or in your desktop’s keyboard settings, then try again."},
+    };
+    for (const Case &test : cases) {
+        GlobalShortcut taken = test.showOrHide ? VeltoPreferences::defaultGlobalShortcut()
+                                               : VeltoPreferences::defaultAppendClipboardShortcut();
+        EXPECT_EQ(
+            SettingsTexts::defaultShortcutTakenMessage(test.showOrHide, taken, test.kept, test.keptWorks).toStdString(),
+            test.message)
+            << test.name;
     }
 }
 

@@ -30,7 +30,7 @@ public:
 
 QAccessibleInterface *accessibleInstruction(const QString &className, QObject *object) {
     bool isInstruction = className == QLatin1String(WelcomeInstructionView::staticMetaObject.className()) ||
-                         className == QLatin1String(WelcomeShortcutTakenView::staticMetaObject.className());
+                         className == QLatin1String(WelcomeChooseShortcutView::staticMetaObject.className());
     if (isInstruction && object->isWidgetType()) {
         return new AccessibleInstruction(static_cast<QWidget *>(object));
     }
@@ -102,36 +102,49 @@ void WelcomeShortcutKeycapView::paintEvent(QPaintEvent *) {
     painter.drawText(cap, Qt::AlignCenter | Qt::TextSingleLine, text_);
 }
 
-const QString WelcomeInstructionView::accessibleSentence = QStringLiteral("Press Alt Space to capture a thought.");
-
-WelcomeInstructionView::WelcomeInstructionView(QWidget *parent)
+WelcomeInstructionView::WelcomeInstructionView(const GlobalShortcut &showOrHideShortcut, int maximumWidth,
+                                               QWidget *parent)
     : QWidget(parent) {
     installAccessibleInstructionFactory();
-    setAccessibleName(accessibleSentence);
+    const QStringList keyNames = KeyNames::keycaps(showOrHideShortcut);
+    // Spoken with the keycaps' words, so that what is heard matches what is drawn.
+    setAccessibleName(QStringLiteral("Press %1 to capture a thought.").arg(keyNames.join(QLatin1Char(' '))));
 
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto *lines = new QVBoxLayout(this);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(6);
+    auto *row = new QHBoxLayout;
     row->setSpacing(8);
-    auto addLabel = [this, row](const QString &text) {
+    lines->addLayout(row);
+    auto makeLabel = [this](const QString &text) {
         auto *label = new QLabel(text, this);
         label->setFont(VeltoUI::systemFont(17, QFont::Medium));
         label->setTextInteractionFlags(Qt::NoTextInteraction);
         label->setFocusPolicy(Qt::NoFocus);
         labels_ << label;
-        row->addWidget(label, 0, Qt::AlignVCenter);
+        return label;
     };
-    addLabel(QStringLiteral("Press"));
+    row->addWidget(makeLabel(QStringLiteral("Press")), 0, Qt::AlignVCenter);
 
-    // The keycaps name the default shortcut whatever the current one is; the key monitor follows the current.
+    // The keycaps name the shortcut in effect, the one the key monitor answers: a user who chose Alt+J is not
+    // taught Alt+Space. The space bar's cap is drawn wide, as on a keyboard; every other cap fits its name.
     auto *shortcut = new QHBoxLayout;
     shortcut->setSpacing(0); // the caps' shadow margins keep them apart
-    for (auto [text, width] : {std::pair{QStringLiteral("Alt"), 34}, std::pair{QStringLiteral("Space"), 70}}) {
+    for (const QString &text : keyNames) {
+        int width = text == QStringLiteral("Space") ? 70 : 34;
         auto *keycap = new WelcomeShortcutKeycapView(text, width, this);
         keycaps_ << keycap;
         shortcut->addWidget(keycap);
     }
     row->addLayout(shortcut);
-    addLabel(QStringLiteral("to capture a thought."));
+    QLabel *ending = makeLabel(QStringLiteral("to capture a thought."));
+    row->addWidget(ending, 0, Qt::AlignVCenter);
+
+    // A shortcut of many keys makes the sentence wider than the window: its end goes on a line of its own.
+    if (lines->sizeHint().width() > maximumWidth) {
+        row->removeWidget(ending);
+        lines->addWidget(ending, 0, Qt::AlignHCenter);
+    }
 
     refreshColors();
     connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &WelcomeInstructionView::refreshColors);
@@ -151,13 +164,19 @@ void WelcomeInstructionView::refreshColors() {
     }
 }
 
-WelcomeShortcutTakenView::WelcomeShortcutTakenView(const GlobalShortcut &takenShortcut, QWidget *parent)
+QString noWorkingShortcutReason(const std::optional<GlobalShortcut> &takenShortcut) {
+    if (takenShortcut) {
+        return QStringLiteral("%1 is already in use by another program.").arg(KeyNames::text(takenShortcut));
+    }
+    return QStringLiteral("No shortcut is set to show or hide Velto.");
+}
+
+WelcomeChooseShortcutView::WelcomeChooseShortcutView(const QString &reason, QWidget *parent)
     : QWidget(parent) {
     installAccessibleInstructionFactory();
     invitation_ = new QLabel(QStringLiteral("Choose a shortcut to capture a thought."), this);
     invitation_->setFont(VeltoUI::systemFont(17, QFont::Medium));
-    reason_ =
-        new QLabel(QStringLiteral("%1 is already in use by another program.").arg(KeyNames::text(takenShortcut)), this);
+    reason_ = new QLabel(reason, this);
     reason_->setFont(VeltoUI::Typography::detail());
     reason_->setWordWrap(true);
     auto *column = new QVBoxLayout(this);
@@ -171,14 +190,14 @@ WelcomeShortcutTakenView::WelcomeShortcutTakenView(const GlobalShortcut &takenSh
     }
     setAccessibleName(lines().join(QLatin1Char(' ')));
     refreshColors();
-    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &WelcomeShortcutTakenView::refreshColors);
+    connect(&VeltoAppearance::shared(), &VeltoAppearance::changed, this, &WelcomeChooseShortcutView::refreshColors);
 }
 
-QStringList WelcomeShortcutTakenView::lines() const {
+QStringList WelcomeChooseShortcutView::lines() const {
     return {invitation_->text(), reason_->text()};
 }
 
-void WelcomeShortcutTakenView::refreshColors() {
+void WelcomeChooseShortcutView::refreshColors() {
     setLabelColor(*invitation_, VeltoUI::Colors::label);
     setLabelColor(*reason_, VeltoUI::Colors::secondaryLabel);
 }

@@ -7,7 +7,7 @@
 class QLabel;
 
 // The private views of the Welcome window: its background, the instruction sentence with the keycaps of the
-// show-or-hide shortcut (or, where another program holds that shortcut, the sentence that says so), and one keycap.
+// show-or-hide shortcut (or, where that shortcut does nothing, the invitation to choose one), and one keycap.
 // Colours resolve against Velto's appearance when painted.
 namespace velto {
 
@@ -42,15 +42,15 @@ private:
     QString text_;
 };
 
-/// The instruction: "Press", the keycaps "Alt" and "Space", "to capture a thought.". Assistive technologies
-/// read it as one sentence, not as its pieces.
+/// The instruction: "Press", one keycap per key of the show-or-hide shortcut ("Alt", "Space"), "to capture a
+/// thought.". Assistive technologies read it as one sentence, "Press Alt Space to capture a thought.", not as its
+/// pieces.
 class WelcomeInstructionView : public QWidget {
     Q_OBJECT
 
 public:
-    static const QString accessibleSentence;
-
-    explicit WelcomeInstructionView(QWidget *parent = nullptr);
+    /// On one line where it fits in `maximumWidth`, else with "to capture a thought." on a second line.
+    WelcomeInstructionView(const GlobalShortcut &showOrHideShortcut, int maximumWidth, QWidget *parent = nullptr);
     /// The keycaps' texts, in order.
     QStringList keycaps() const;
 
@@ -61,13 +61,17 @@ private:
     QList<WelcomeShortcutKeycapView *> keycaps_;
 };
 
-/// In place of the instruction when another program holds the show-or-hide shortcut: "Choose a shortcut to
-/// capture a thought.", and below it which keys are taken. Read as one sentence, as the instruction is.
-class WelcomeShortcutTakenView : public QWidget {
+/// Why no key shows Velto: "Alt+Space is already in use by another program." for a shortcut another program
+/// holds; "No shortcut is set to show or hide Velto." without a taken one.
+QString noWorkingShortcutReason(const std::optional<GlobalShortcut> &takenShortcut);
+
+/// In place of the instruction when the show-or-hide shortcut does nothing (another program holds it, or none is
+/// set): "Choose a shortcut to capture a thought.", and below it why. Read as one sentence, as the instruction is.
+class WelcomeChooseShortcutView : public QWidget {
     Q_OBJECT
 
 public:
-    WelcomeShortcutTakenView(const GlobalShortcut &takenShortcut, QWidget *parent = nullptr);
+    explicit WelcomeChooseShortcutView(const QString &reason, QWidget *parent = nullptr);
     /// The two lines, in order.
     QStringList lines() const;
 

@@ -36,12 +36,17 @@ WelcomeWindowController::WelcomeWindowController(std::optional<GlobalShortcut> t
     outer->addWidget(background);
 
     auto *content = new QVBoxLayout(background);
-    content->setContentsMargins(30, 46 - WelcomeShortcutKeycapView::shadowMargin, 24, 20);
+    const QMargins margins(30, 46 - WelcomeShortcutKeycapView::shadowMargin, 24, 20);
+    content->setContentsMargins(margins);
     content->setSpacing(0);
-    if (takenShowOrHideShortcut) {
-        content->addWidget(new WelcomeShortcutTakenView(*takenShowOrHideShortcut, background));
+    // The shortcut in effect is taught only while it works: a taken one or none gets the invitation to choose.
+    std::optional<GlobalShortcut> showOrHideShortcut = VeltoPreferences::globalShortcut();
+    bool offersChoosingShortcut = takenShowOrHideShortcut || !showOrHideShortcut;
+    if (offersChoosingShortcut) {
+        content->addWidget(new WelcomeChooseShortcutView(noWorkingShortcutReason(takenShowOrHideShortcut), background));
     } else {
-        content->addWidget(new WelcomeInstructionView(background), 0, Qt::AlignHCenter);
+        int room = contentSize.width() - margins.left() - margins.right();
+        content->addWidget(new WelcomeInstructionView(*showOrHideShortcut, room, background), 0, Qt::AlignHCenter);
     }
     content->addSpacing(28 - WelcomeShortcutKeycapView::shadowMargin);
 
@@ -56,12 +61,12 @@ WelcomeWindowController::WelcomeWindowController(std::optional<GlobalShortcut> t
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     buttons->addStretch();
-    // Where the shortcut it would teach is taken, choosing another comes first; writing stays one click away.
+    // Where no shortcut works, choosing one comes first; writing stays one click away.
     HoverButton::Prominence startProminence =
-        takenShowOrHideShortcut ? HoverButton::Prominence::secondary : HoverButton::Prominence::primary;
+        offersChoosingShortcut ? HoverButton::Prominence::secondary : HoverButton::Prominence::primary;
     startWritingButton_ = makeButton(QStringLiteral("Start writing"), startProminence, 126, [this] { startWriting(); });
     buttons->addWidget(startWritingButton_);
-    if (takenShowOrHideShortcut) {
+    if (offersChoosingShortcut) {
         chooseShortcutButton_ = makeButton(QStringLiteral("Choose a shortcut…"), HoverButton::Prominence::primary, 160,
                                            [this] { chooseShortcut(); });
         buttons->addWidget(chooseShortcutButton_);

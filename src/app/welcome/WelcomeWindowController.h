@@ -20,8 +20,8 @@ bool isShowOrHideShortcut(const std::optional<GlobalShortcut> &shortcut, std::ui
 
 /// The Welcome of the first launch: a small modal window that teaches the show-or-hide shortcut, offers to
 /// launch Velto at login and answers "Start writing" (the button, Return, or the shortcut itself) or, when
-/// closed, `cancel`. Where another program holds the shortcut, it says so instead of teaching a key that does
-/// nothing, and Return answers "Choose a shortcut…".
+/// closed, `cancel`. It teaches the shortcut in effect, as stored. Where another program holds it, or none is set,
+/// it says so instead of teaching a key that does nothing, and Return answers "Choose a shortcut…".
 class WelcomeWindowController : public QDialog {
     Q_OBJECT
 
@@ -45,7 +45,7 @@ public:
     WelcomeChoice choice() const { return choice_; }
     QCheckBox *launchAtLoginSwitch() const { return launchAtLoginSwitch_; }
     QPushButton *startWritingButton() const { return startWritingButton_; }
-    /// Only while the show-or-hide shortcut is taken; nullptr otherwise.
+    /// Only while no show-or-hide shortcut works (taken or not set); nullptr otherwise.
     QPushButton *chooseShortcutButton() const { return chooseShortcutButton_; }
 
 protected:
