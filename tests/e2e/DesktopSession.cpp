@@ -233,10 +233,12 @@ std::optional<std::string> DesktopSession::focusedWindow() const {
     return window;
 }
 
-VeltoProcess::VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments) {
+VeltoProcess::VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments,
+                           const std::vector<std::string> &launcher) {
     static std::atomic<int> counter{0};
     outputFile_ = session.root() / ("velto-" + std::to_string(counter++) + ".log");
-    std::vector<std::string> command{executable().string()};
+    std::vector<std::string> command = launcher;
+    command.push_back(executable().string());
     command.insert(command.end(), arguments.begin(), arguments.end());
     Environment environment = session.environment();
     environment["VELTO_TRACE_LAUNCH"] = "1";
