@@ -1,5 +1,6 @@
 #include "StoreTestSupport.h"
 #include "library/LibraryLock.h"
+#include "library/PageFileLocation.h"
 #include "store/FolderWatchBeforeLoad.h"
 #include "store/Store.h"
 #include "support/StoreHarness.h"
@@ -432,6 +433,47 @@ const VeltoPage *pageWithText(const VeltoDocument &document, const std::string &
         }
     }
     return nullptr;
+}
+
+// A folder of pages that another program replaces by a link out of the Pages folder while the store runs is named
+// as a launch names it, whether the folder was moved away or removed before the link was made; its pages stay.
+TEST(StoreOnDisk, AFolderOfPagesReplacedByALinkOutOfTheFolderIsNamedWhileRunning) {
+    for (const bool movedAway : {true, false}) {
+        SCOPED_TRACE(movedAway ? "moved away" : "removed");
+        ObservedStore observed;
+        VeltoStore &store = *observed.store;
+        const std::filesystem::path folder = observed.folder / "Linked";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "linked.md", std::ios::binary) << "linked page\n";
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return containsPageWithText(store.document(), "linked page\n") && !store.isRefreshingFromDisk(); },
+            30s));
+        awaitDone(store.flush());
+        processEventsFor(900ms);
+        ASSERT_TRUE(processEventsUntil([&] { return !store.isRefreshingFromDisk(); }, 30s));
+        ASSERT_TRUE(store.unreadableFiles().empty());
+
+        testing::TemporaryFolder outside;
+        if (movedAway) {
+            std::filesystem::rename(folder, outside / "Linked");
+        } else {
+            std::filesystem::copy(folder, outside / "Linked", std::filesystem::copy_options::recursive);
+            std::filesystem::remove_all(folder);
+        }
+        std::filesystem::create_directory_symlink(outside / "Linked", folder);
+
+        auto namesTheLink = [&] {
+            return std::any_of(store.unreadableFiles().begin(), store.unreadableFiles().end(),
+                               [](const VeltoUnreadablePageFile &file) {
+                                   return file.relativePath.starts_with("Linked/") &&
+                                          file.reason == VeltoPageLibrary::folderLinkOutsideReason;
+                               });
+        };
+        ASSERT_TRUE(processEventsUntil([&] { return namesTheLink() && !store.isRefreshingFromDisk(); }, 30s))
+            << (store.unreadableFiles().empty() ? "nothing named" : store.unreadableFiles().front().reason);
+        EXPECT_TRUE(containsPageWithText(store.document(), "first page\n"));
+        EXPECT_EQ(store.document().pages.size(), 1u) << "the linked folder's page left the library";
+    }
 }
 
 /// The Markdown files of the folder, with their bytes, by name.
