@@ -435,6 +435,25 @@ const VeltoPage *pageWithText(const VeltoDocument &document, const std::string &
     return nullptr;
 }
 
+// A file that can't be read stays listed while other files change: a refresh of other paths says nothing of it.
+TEST(StoreOnDisk, AFileThatCantBeReadStaysListedWhileOtherFilesChange) {
+    ObservedStore observed;
+    VeltoStore &store = *observed.store;
+    std::ofstream(observed.folder / "latin.md", std::ios::binary) << "caf\xe9\n";
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return namesUnreadableFile(store, "latin.md") && !store.isRefreshingFromDisk(); }, 30s));
+    const std::size_t loadsBefore = observed.incrementalLoads.size();
+
+    std::ofstream(observed.folder / "other.md", std::ios::binary) << "written elsewhere\n";
+    ASSERT_TRUE(processEventsUntil(
+        [&] {
+            return observed.incrementalLoads.size() > loadsBefore &&
+                   containsPageWithText(store.document(), "written elsewhere\n") && !store.isRefreshingFromDisk();
+        },
+        30s));
+    EXPECT_TRUE(namesUnreadableFile(store, "latin.md"));
+}
+
 // A folder of pages that another program replaces by a link out of the Pages folder while the store runs is named
 // as a launch names it, whether the folder was moved away or removed before the link was made; its pages stay.
 TEST(StoreOnDisk, AFolderOfPagesReplacedByALinkOutOfTheFolderIsNamedWhileRunning) {
