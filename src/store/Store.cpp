@@ -324,15 +324,18 @@ std::optional<VeltoUnreadablePageFile> VeltoStore::unreadableFileOf(const VeltoP
 }
 
 // A recovered page takes the creation date of the page whose typed text it keeps, and that page stays recorded at its
-// file while the file cannot be read: so the file is found again after a relaunch, without a record of its own.
+// file while the file cannot be read: so the file is found again after a relaunch, without a record of its own. The
+// dates are compared as stored, in whole seconds: a page made since the launch holds its date here with a fraction of
+// a second, which its recovered page takes over, while the page held at the unreadable file comes from its record.
 std::optional<VeltoUnreadablePageFile> VeltoStore::unreadableFileRecoveredAs(const VeltoPage &recovered) const {
     if (recovered.fileSlug != "recovered-page") {
         return std::nullopt;
     }
+    const Date createdAt = wholeSeconds(recovered.createdAt);
     std::optional<VeltoUnreadablePageFile> found;
     int candidates = 0;
     for (const VeltoPage &page : document_.pages) {
-        if (page.id == recovered.id || page.createdAt != recovered.createdAt) {
+        if (page.id == recovered.id || wholeSeconds(page.createdAt) != createdAt) {
             continue;
         }
         if (std::optional<VeltoUnreadablePageFile> file = unreadableFileOf(page)) {
@@ -429,6 +432,10 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result, const std::optional<
     unreadableFiles_ = unreadableFilesAfterReload(unreadableFiles_, loaded->unreadableFiles, document_, reloadedPaths);
     lastSaveErrorDescription_.reset();
     conflictNotice_.keepHeldCopies(document_);
+    conflictNotice_.withdrawOnceFilesServeAgain([this](const std::string &relativePath) {
+        return namesUnreadableFile(unreadableFiles_, relativePath) ||
+               fileManager_->refusesWriting(session_.folderURL() / relativePath);
+    });
     conflictNotice_.raiseForOwnEdits(copiesOfOwnEdits);
     mutations_.reset(loaded->structureRepair, true);
     if (keepsHeldTexts) {
