@@ -9,6 +9,7 @@
 #include "library/ManifestReconciliation.h"
 #include "library/MarkdownDiscovery.h"
 #include "library/MissingFileObservations.h"
+#include "library/PageFileLocation.h"
 #include "library/PageFileNaming.h"
 #include "library/PageFilesOutOfReach.h"
 #include "library/PageLoading.h"
@@ -167,6 +168,24 @@ std::optional<velto::VeltoPage> pageFromDiscoveredText(const velto::VeltoLibrary
     return record.page(velto::VeltoPageContent::loaded(std::move(discovered->second.content)));
 }
 
+/// Whether the record's file is among the changed paths of an incremental load and lies behind a link out of the
+/// folder or round in a loop (its own, or a folder's on its way): a folder of pages replaced by such a link.
+bool isChangedPageFileBehindLink(const PipelineRequest &request, const velto::VeltoLibraryPageRecord &record) {
+    if (!request.changedRelativePaths.has_value() || !record.hasContent) {
+        return false;
+    }
+    const std::string name = pageFileName(record);
+    if (!request.changedRelativePaths->contains(name)) {
+        return false;
+    }
+    try {
+        pageFileURL(name, request.folderURL, request.fileManager);
+        return false;
+    } catch (const velto::PageFileError &) {
+        return true;
+    }
+}
+
 /// A page and, when the load hashed the file text it holds, that text's checksum.
 struct LoadedPage {
     velto::VeltoPage page;
@@ -182,6 +201,10 @@ LoadedPage loadedPage(const PipelineRequest &request, const velto::VeltoLibraryP
         return {std::move(*page), record.contentChecksum};
     }
     const velto::VeltoPage *reusable = reusablePages != nullptr ? reusablePages->find(record.id) : nullptr;
+    if (reusable != nullptr && isChangedPageFileBehindLink(request, record)) {
+        // The page in memory would hide what a launch meets there: the page is held aside, and its file named.
+        reusable = nullptr;
+    }
     return {loadPage(record, request.folderURL, request.fileManager, true, reusable, request.allowsLaunchIndex,
                      request.availabilityOperation),
             std::nullopt};

@@ -52,6 +52,10 @@ struct FileStatus {
     std::optional<Date> creationDate; // birth time where the file system keeps it
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    /// Who may read and change the file: its permission bits (07777 of the mode) and its owner and group.
+    std::uint32_t permissions = 0;
+    std::uint32_t ownerID = 0;
+    std::uint32_t groupID = 0;
     friend bool operator==(const FileStatus &, const FileStatus &) = default;
 };
 

@@ -85,6 +85,9 @@ std::optional<FileStatus> PosixFileSystem::status(const std::filesystem::path &p
     }
     status.device = makedev(info.stx_dev_major, info.stx_dev_minor);
     status.inode = info.stx_ino;
+    status.permissions = info.stx_mode & 07777;
+    status.ownerID = info.stx_uid;
+    status.groupID = info.stx_gid;
     return status;
 }
 

@@ -87,6 +87,12 @@ void VeltoConflictNotice::raise(const VeltoSaveResult &result) {
                                "saved as separate pages.";
         presentation.pageIDs = ordinaryCopies;
     }
+    filesRefused_.clear();
+    if (presentation.title == recoveredFromUnreadableTitle) {
+        for (const VeltoPageLeftUnread &left : result.pagesLeftUnread) {
+            filesRefused_.push_back(left.file.relativePath);
+        }
+    }
     presentation_ = std::move(presentation);
     kind_ = Kind::otherVersions;
 }
@@ -108,6 +114,7 @@ void VeltoConflictNotice::raiseForOwnEdits(const std::vector<Uuid> &copyIDs) {
     presentation.pageIDs = copyIDs;
     presentation_ = std::move(presentation);
     kind_ = Kind::ownEdits;
+    filesRefused_.clear();
 }
 
 void VeltoConflictNotice::remove(const Uuid &pageID) {
@@ -117,7 +124,7 @@ void VeltoConflictNotice::remove(const Uuid &pageID) {
     std::vector<Uuid> &remaining = presentation_->pageIDs;
     std::erase(remaining, pageID);
     if (remaining.empty()) {
-        presentation_.reset();
+        clear();
         return;
     }
     presentation_->title = reviewTitle(remaining.size()); // the message keeps its first count
@@ -134,10 +141,23 @@ void VeltoConflictNotice::keepHeldCopies(const VeltoDocument &document) {
         return page == nullptr || isArchivedPage(*page);
     });
     if (listed.empty()) {
-        presentation_.reset();
+        clear();
     } else if (listed.size() != countBefore && !isRecoveryTitle(presentation_->title)) {
         presentation_->title = reviewTitle(listed.size());
     }
+}
+
+void VeltoConflictNotice::withdrawOnceFilesServeAgain(
+    const std::function<bool(const std::string &relativePath)> &isStillRefused) {
+    if (!presentation_.has_value() || filesRefused_.empty()) {
+        return;
+    }
+    for (const std::string &file : filesRefused_) {
+        if (isStillRefused(file)) {
+            return; // the notice is still true of this file
+        }
+    }
+    clear();
 }
 
 } // namespace velto

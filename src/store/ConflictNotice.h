@@ -4,7 +4,10 @@
 #include "model/Document.h"
 #include "model/SaveConflictPresentation.h"
 
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace velto {
 
@@ -32,12 +35,21 @@ public:
     /// After a reload: the notice stays for the copies the library still holds as active pages, and goes
     /// with the last of them; a reload by itself settles nothing the user was told about.
     void keepHeldCopies(const VeltoDocument &document);
+    /// After a reload: a notice of pages recovered beside files that can't be read or changed goes once none of
+    /// those files is refused any more (`isStillRefused` answers for a file's path relative to the Pages folder):
+    /// its cause has gone, and the recovered pages stay among the pages.
+    void withdrawOnceFilesServeAgain(const std::function<bool(const std::string &relativePath)> &isStillRefused);
     /// Another library opened: nothing of the old one is told about.
-    void clear() { presentation_.reset(); }
+    void clear() {
+        presentation_.reset();
+        filesRefused_.clear();
+    }
 
 private:
     std::optional<VeltoSaveConflictPresentation> presentation_;
     Kind kind_ = Kind::otherVersions;
+    /// The files that couldn't be read or changed, as the notice names them; none for other notices.
+    std::vector<std::string> filesRefused_;
 };
 
 } // namespace velto

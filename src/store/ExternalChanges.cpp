@@ -127,7 +127,7 @@ QCoro::Task<void> VeltoExternalChanges::reload(bool applyAutoArchive,
             store_.askEditorForPendingText();
         }
         if (store_.mutations().revision == mutationRevision) {
-            store_.applyReload(std::move(result));
+            store_.applyReload(std::move(result), changedRelativePaths);
             if (applyAutoArchive) {
                 QCoro::Task<int> archiving = store_.autoArchiveEligiblePages(store_.now());
                 co_await archiving;

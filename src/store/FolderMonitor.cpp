@@ -97,6 +97,7 @@ private:
                 continue;
             }
             if (!monitor_.ownChanges_.isAsLeftByThisProcess(path, current)) {
+                monitor_.ownChanges_.forgetFile(path);
                 relativePaths.insert(*relative);
             }
         }

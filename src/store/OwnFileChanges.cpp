@@ -18,8 +18,13 @@ std::filesystem::path VeltoOwnFileChanges::key(const std::filesystem::path &path
     return error ? path.lexically_normal() : canonical;
 }
 
+VeltoOwnFileChanges::Identity VeltoOwnFileChanges::identityOf(const FileStatus &status) {
+    return {status.device,      status.inode,   status.size,   status.modificationDate,
+            status.permissions, status.ownerID, status.groupID};
+}
+
 void VeltoOwnFileChanges::recordWrite(const std::filesystem::path &path, const FileStatus &status) {
-    Identity identity{status.device, status.inode, status.size, status.modificationDate};
+    Identity identity = identityOf(status);
     std::filesystem::path fileKey = key(path);
     std::lock_guard lock(mutex_);
     lastLeft_.insert_or_assign(std::move(fileKey), identity);
@@ -42,7 +47,13 @@ bool VeltoOwnFileChanges::isAsLeftByThisProcess(const std::filesystem::path &pat
     if (!current.has_value() || !entry->second.has_value()) {
         return !current.has_value() && !entry->second.has_value();
     }
-    return *entry->second == Identity{current->device, current->inode, current->size, current->modificationDate};
+    return *entry->second == identityOf(*current);
+}
+
+void VeltoOwnFileChanges::forgetFile(const std::filesystem::path &path) {
+    std::filesystem::path fileKey = key(path);
+    std::lock_guard lock(mutex_);
+    lastLeft_.erase(fileKey);
 }
 
 void VeltoOwnFileChanges::beginReplacing(const std::filesystem::path &path) {

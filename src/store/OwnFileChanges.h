@@ -12,9 +12,10 @@ namespace velto {
 
 /// What this process last left at each file it wrote or removed, so that the folder monitor can tell its
 /// own saves from other writers' changes. inotify cannot filter by process; instead an event is ours when
-/// the file is still exactly as this process left it: the same inode, size and modification time after our
-/// write, or still absent after our removal. Another process's write always changes one of them (an atomic
-/// write brings a new inode, an in-place write a new modification time), so it is always reported.
+/// the file is still exactly as this process left it: the same inode, size, modification time, permissions and
+/// owner after our write, or still absent after our removal. Another process's write always changes one of them
+/// (an atomic write brings a new inode, an in-place write a new modification time), so it is always reported; so
+/// is a change of who may read or change the file (chmod, chown), which can make a file readable again.
 class VeltoOwnFileChanges {
 public:
     /// The process's record, shared by the library writes and every folder monitor.
@@ -25,6 +26,10 @@ public:
 
     /// Whether the file at `path`, now in state `current` (nothing when absent), is as this process left it.
     bool isAsLeftByThisProcess(const std::filesystem::path &path, const std::optional<FileStatus> &current) const;
+    /// Another program changed the file since this process left it: it is another's until this process writes or
+    /// removes it again, also when a later change brings it back to how this process left it (a permission taken
+    /// away and given back, which leaves a file unreadable meanwhile and readable again).
+    void forgetFile(const std::filesystem::path &path);
 
     /// A replacement of the file is under way: its new file is in place before the replacement has compared the
     /// file it took out and recorded the new one, so what is there cannot be told ours or another's until then.
@@ -38,8 +43,13 @@ private:
         std::uint64_t inode = 0;
         std::uint64_t size = 0;
         Date modificationDate;
+        std::uint32_t permissions = 0;
+        std::uint32_t ownerID = 0;
+        std::uint32_t groupID = 0;
         friend bool operator==(const Identity &, const Identity &) = default;
     };
+
+    static Identity identityOf(const FileStatus &status);
 
     static std::filesystem::path key(const std::filesystem::path &path);
 

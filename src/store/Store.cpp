@@ -12,6 +12,7 @@
 #include "store/OwnFileChanges.h"
 #include "store/PendingEdits.h"
 
+#include <algorithm>
 #include <utility>
 #include <variant>
 
@@ -31,6 +32,46 @@ bool listsFileNotIn(const std::vector<VeltoUnreadablePageFile> &files,
         }
     }
     return false;
+}
+
+bool namesUnreadableFile(const std::vector<VeltoUnreadablePageFile> &files, const std::string &relativePath) {
+    return std::any_of(files.begin(), files.end(),
+                       [&](const VeltoUnreadablePageFile &file) { return file.relativePath == relativePath; });
+}
+
+bool isFileOfAPage(const VeltoDocument &document, const std::string &relativePath) {
+    if (VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(document.currentPage)) == relativePath) {
+        return true;
+    }
+    for (const VeltoPage &page : document.pages) {
+        if (VeltoPageLibrary::pageFileName(VeltoPageLibrary::namingRecord(page)) == relativePath) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// The files a reload lists, and those listed before that it had no occasion to look at. An incremental load reads
+/// the changed paths and the files of the pages only: a file listed before that is no page's and did not change,
+/// such as another program's file that is not UTF-8 text, can't be read as before.
+std::vector<VeltoUnreadablePageFile>
+unreadableFilesAfterReload(const std::vector<VeltoUnreadablePageFile> &listedBefore,
+                           std::vector<VeltoUnreadablePageFile> listedByTheLoad, const VeltoDocument &reloaded,
+                           const std::optional<std::set<std::string>> &reloadedPaths) {
+    if (!reloadedPaths.has_value()) {
+        return listedByTheLoad; // the whole folder was looked at
+    }
+    std::vector<VeltoUnreadablePageFile> files = listedByTheLoad;
+    for (const VeltoUnreadablePageFile &file : listedBefore) {
+        if (!reloadedPaths->contains(file.relativePath) && !namesUnreadableFile(listedByTheLoad, file.relativePath) &&
+            !isFileOfAPage(reloaded, file.relativePath)) {
+            files.push_back(file);
+        }
+    }
+    std::sort(files.begin(), files.end(), [](const VeltoUnreadablePageFile &a, const VeltoUnreadablePageFile &b) {
+        return a.relativePath < b.relativePath;
+    });
+    return files;
 }
 
 /// The files, but for those of the given pages: the notice of their recovered pages names them.
@@ -283,15 +324,18 @@ std::optional<VeltoUnreadablePageFile> VeltoStore::unreadableFileOf(const VeltoP
 }
 
 // A recovered page takes the creation date of the page whose typed text it keeps, and that page stays recorded at its
-// file while the file cannot be read: so the file is found again after a relaunch, without a record of its own.
+// file while the file cannot be read: so the file is found again after a relaunch, without a record of its own. The
+// dates are compared as stored, in whole seconds: a page made since the launch holds its date here with a fraction of
+// a second, which its recovered page takes over, while the page held at the unreadable file comes from its record.
 std::optional<VeltoUnreadablePageFile> VeltoStore::unreadableFileRecoveredAs(const VeltoPage &recovered) const {
     if (recovered.fileSlug != "recovered-page") {
         return std::nullopt;
     }
+    const Date createdAt = wholeSeconds(recovered.createdAt);
     std::optional<VeltoUnreadablePageFile> found;
     int candidates = 0;
     for (const VeltoPage &page : document_.pages) {
-        if (page.id == recovered.id || page.createdAt != recovered.createdAt) {
+        if (page.id == recovered.id || wholeSeconds(page.createdAt) != createdAt) {
             continue;
         }
         if (std::optional<VeltoUnreadablePageFile> file = unreadableFileOf(page)) {
@@ -336,7 +380,7 @@ void VeltoStore::noteRefreshFailure(const std::exception_ptr &error) {
     lastSaveErrorDescription_ = errorDescription(error);
 }
 
-void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
+void VeltoStore::applyReload(VeltoLibraryLoadResult result, const std::optional<std::set<std::string>> &reloadedPaths) {
     if (const VeltoStoreRecoveryIssue *issue = result.failureIssue()) {
         if (issue->kind == VeltoStoreRecoveryIssue::Kind::temporarilyUnavailable) {
             throw VeltoReloadError::temporarilyUnavailable(issue->message);
@@ -385,9 +429,13 @@ void VeltoStore::applyReload(VeltoLibraryLoadResult result) {
     loadState_ = VeltoStoreLoadState::loaded();
     bool metNewUnreadableFiles =
         listsFileNotIn(withoutFilesOf(textsOfUnreadableFiles, loaded->unreadableFiles), unreadableFiles_);
-    unreadableFiles_ = loaded->unreadableFiles;
+    unreadableFiles_ = unreadableFilesAfterReload(unreadableFiles_, loaded->unreadableFiles, document_, reloadedPaths);
     lastSaveErrorDescription_.reset();
     conflictNotice_.keepHeldCopies(document_);
+    conflictNotice_.withdrawOnceFilesServeAgain([this](const std::string &relativePath) {
+        return namesUnreadableFile(unreadableFiles_, relativePath) ||
+               fileManager_->refusesWriting(session_.folderURL() / relativePath);
+    });
     conflictNotice_.raiseForOwnEdits(copiesOfOwnEdits);
     mutations_.reset(loaded->structureRepair, true);
     if (keepsHeldTexts) {

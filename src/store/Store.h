@@ -267,8 +267,10 @@ private:
     void foldMergedPage(const VeltoSaveRequest &request, const Uuid &pageID, const VeltoPage &mergedPage);
     void keepPageLeftUnread(const VeltoPageLeftUnread &left);
 
-    /// Takes a reloaded library into the document, keeping what could not be saved before the load.
-    void applyReload(VeltoLibraryLoadResult result);
+    /// Takes a reloaded library into the document, keeping what could not be saved before the load. `reloadedPaths`
+    /// are the changed paths an incremental load looked at; nothing for a load of the whole folder.
+    void applyReload(VeltoLibraryLoadResult result,
+                     const std::optional<std::set<std::string>> &reloadedPaths = std::nullopt);
     /// Remembers the held texts that the reloaded document replaces, and answers the conflict copies it brings
     /// that hold such a text: this process's edits, kept apart by another writer's save.
     std::vector<Uuid> noteDisplacedEdits(const VeltoDocument &reloaded);

@@ -240,10 +240,12 @@ bool DesktopSession::giveFocusByClicking(const std::string &window) const {
     return waitUntil([&] { return focusedWindow() == window; }, std::chrono::seconds(30));
 }
 
-VeltoProcess::VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments) {
+VeltoProcess::VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments,
+                           const std::vector<std::string> &launcher) {
     static std::atomic<int> counter{0};
     outputFile_ = session.root() / ("velto-" + std::to_string(counter++) + ".log");
-    std::vector<std::string> command{executable().string()};
+    std::vector<std::string> command = launcher;
+    command.push_back(executable().string());
     command.insert(command.end(), arguments.begin(), arguments.end());
     Environment environment = session.environment();
     environment["VELTO_TRACE_LAUNCH"] = "1";

@@ -82,7 +82,9 @@ private:
 /// Velto started from its staged application folder on a desktop session, with launch tracing on.
 class VeltoProcess {
 public:
-    VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments = {});
+    /// `launcher` is the command Velto is started through, as in {"setpriv", …, "--"}; none starts it itself.
+    VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments = {},
+                 const std::vector<std::string> &launcher = {});
 
     ChildProcess &process() { return *process_; }
     /// Everything Velto wrote to standard output and error so far.

@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
 
 namespace velto::testing {
 namespace {
@@ -98,14 +102,59 @@ protected:
 
     /// Starts the accessibility bus, the probe listening on it, and Velto, up to `milestone` of its launch (its end,
     /// unless a warning holds the launch).
-    void startVeltoWithAScreenReader(const std::string &milestone = "launch finished") {
+    void startVeltoWithAScreenReader(const std::string &milestone = "launch finished",
+                                     const std::vector<std::string> &startedThrough = {}) {
         bus = std::make_unique<AccessibilityBus>(*session, *launcher);
         ASSERT_TRUE(bus->isReady()) << bus->log();
         probe =
             std::make_unique<LineProcess>(std::vector<std::string>{python, VELTO_ATSPI_PROBE}, session->environment());
         ASSERT_NE(probe->waitForLineStartingWith("ready", generous), "") << "the probe did not start";
-        velto = std::make_unique<VeltoProcess>(*session);
+        velto = std::make_unique<VeltoProcess>(*session, std::vector<std::string>{}, startedThrough);
         ASSERT_TRUE(velto->waitForMilestone(milestone, generous)) << velto->output();
+    }
+
+    /// Answers the one window Velto shows (a launch's notice) with its default button, giving it the focus first.
+    void answerTheOnlyWindow() {
+        std::optional<std::string> window;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                std::vector<std::string> windows = session->visibleWindows();
+                window = windows.size() == 1 ? std::optional(windows.front()) : std::nullopt;
+                return window.has_value();
+            },
+            generous))
+            << "no window";
+        if (!waitUntil([&] { return session->focusedWindow() == window; }, 5s)) {
+            session->tool({"xdotool", "windowfocus", *window});
+        }
+        ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == window; }, generous)) << "it takes no keys";
+        key("Return");
+        ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the window stayed";
+    }
+
+    /// The item of the tray menu after "Open Velto" (a warning when there is one), as a screen reader meets it when
+    /// the keyboard goes down the menu; the menu is closed again.
+    std::string itemAfterOpenVelto() {
+        openTrayMenu();
+        key("Down");
+        probe->waitForLineStartingWith("menu-item Open Velto", generous);
+        key("Down");
+        std::string item = probe->waitForLineStartingWith("menu-item ", generous);
+        key("Escape");
+        waitUntil([&] { return session->visibleWindows().empty(); }, generous);
+        return item;
+    }
+
+    /// Opens the tray menu with a right click on the icon, once the icon is docked.
+    void openTrayMenu() {
+        std::optional<std::pair<int, int>> icon;
+        ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
+        ASSERT_EQ(session
+                      ->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
+                              "click", "3"})
+                      .exitStatus,
+                  0);
+        ASSERT_TRUE(waitUntil([&] { return !session->visibleWindows().empty(); }, generous)) << "no menu";
     }
 
     /// Opens Settings with Ctrl+comma from the panel once the panel has the keyboard (the keys go to the focused
@@ -165,6 +214,7 @@ protected:
 using RecorderOverAtspi = OverAtspi;
 using TaskCheckboxOverAtspi = OverAtspi;
 using TakenShortcutOverAtspi = OverAtspi;
+using UnreadableFilesOverAtspi = OverAtspi;
 
 TEST_F(RecorderOverAtspi, TheShowOrHideRecorderSaysItsShortcutAndItsConflictWhereAScreenReaderReadsThem) {
     ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader());
@@ -275,6 +325,82 @@ TEST_F(TakenShortcutOverAtspi, TheTrayMenuAndTheSettingsRowsSayTheShowOrHideShor
     EXPECT_EQ(readControl().first, "name Unavailable: Alt+Space is in use by another app. Choose another shortcut.");
     ASSERT_NE(findControl("Unavailable until", "find-label"), "") << "no row of the clipboard shortcut says why";
     EXPECT_EQ(readControl().first, "name Unavailable until the show/hide shortcut works.");
+}
+
+// A file its owner may not read is listed under the tray menu's warning, whether it was so at the launch or was made
+// so while Velto ran (a page file Velto itself wrote, as every page file it gave an identifier); `chmod 644` gives it
+// back, and it leaves the list within seconds, with nothing else changed about it. As root, Velto runs without the
+// capabilities that let root read any file, so that the permissions hold for it as for an ordinary user.
+TEST_F(UnreadableFilesOverAtspi, AFileMadeReadableAgainLeavesTheTrayMenusList) {
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot && !hasProgram("setpriv")) {
+        GTEST_SKIP() << "running as root without setpriv to read files as their permissions say";
+    }
+    const std::vector<std::string> asItsPermissionsSay =
+        asRoot ? std::vector<std::string>{"setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"}
+               : std::vector<std::string>{};
+    std::filesystem::create_directories(session->pagesFolder());
+    std::ofstream(session->pagesFolder() / "good.md", std::ios::binary) << "good page\n";
+    const std::filesystem::path shut = session->pagesFolder() / "shut.md";
+    std::ofstream(shut, std::ios::binary) << "a page its owner shut\n";
+    // The older page is not the one a launch opens.
+    std::filesystem::last_write_time(session->pagesFolder() / "good.md", std::filesystem::last_write_time(shut) - 1h);
+    const auto shutNow = [&] { std::filesystem::permissions(shut, std::filesystem::perms::none); };
+
+    for (const bool atTheLaunch : {false, true}) {
+        SCOPED_TRACE(atTheLaunch ? "unreadable at the launch" : "made unreadable while Velto ran");
+        if (atTheLaunch) {
+            shutNow();
+            ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader("unreadable files announced", asItsPermissionsSay));
+            // The launch's notice names the file; answered, it lets the launch finish.
+            ASSERT_NO_FATAL_FAILURE(answerTheOnlyWindow());
+            ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+        } else {
+            ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader("launch finished", asItsPermissionsSay));
+            // Words typed into the page, the newest, reach its file through a save of Velto's.
+            key("alt+space");
+            std::optional<std::string> panel;
+            ASSERT_TRUE(waitUntil([&] { return (panel = session->visiblePanelWindow()).has_value(); }, generous));
+            ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == panel; }, generous));
+            ASSERT_EQ(session->tool({"xdotool", "type", "--delay", "20", " typed"}).exitStatus, 0);
+            key("alt+space");
+            ASSERT_TRUE(
+                waitUntil([&] { return readWholeFile(shut.string()).find(" typed") != std::string::npos; }, generous))
+                << "the words typed did not reach the file: " << readWholeFile(shut.string());
+            shutNow();
+            ASSERT_TRUE(velto->waitForMilestone("unreadable files found", generous)) << "the change went unseen";
+        }
+
+        // The warning follows "Open Velto", and its submenu lists the file.
+        ASSERT_NO_FATAL_FAILURE(openTrayMenu());
+        key("Down");
+        EXPECT_EQ(probe->waitForLineStartingWith("menu-item ", generous), "menu-item Open Velto\tAlt+Space");
+        key("Down");
+        EXPECT_EQ(probe->waitForLineStartingWith("menu-item ", generous),
+                  "menu-item ⚠ Some Files Can’t Be Read or Changed");
+        key("Right");
+        EXPECT_EQ(probe->waitForLineStartingWith("menu-item ", generous), "menu-item shut.md");
+        key("Escape");
+        key("Escape");
+        ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the menu stayed";
+
+        std::filesystem::permissions(shut, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                               std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+        const auto madeReadable = std::chrono::steady_clock::now();
+        std::string second;
+        EXPECT_TRUE(waitUntil([&] { return (second = itemAfterOpenVelto()).find("Some Files") == std::string::npos; },
+                              generous, 500ms))
+            << "still listed: " << second;
+        EXPECT_LT(std::chrono::steady_clock::now() - madeReadable, 10s) << "listed long after the file was readable";
+        EXPECT_NE(readWholeFile(shut.string()).find("a page its owner shut"), std::string::npos);
+
+        velto->process().signal(SIGTERM);
+        EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
+        velto.reset();
+        probe.reset();
+        bus.reset();
+    }
 }
 
 } // namespace

@@ -194,6 +194,41 @@ TEST(FolderMonitor, OwnWritesAndRemovalsAreNotReportedButALaterForeignWriteIs) {
     EXPECT_EQ(live.deliveredPaths(), Paths{"mine.md"});
 }
 
+// A change of who may read or change a file is another program's change even where this process wrote the file
+// last: it can make a file that could not be read readable again (or the other way round), and nothing else about
+// the file changes. A folder's permissions stand for every file in it.
+TEST(FolderMonitor, APermissionChangeIsReportedAlsoOnAFileThisProcessWrote) {
+    struct Case {
+        const char *name;
+        const char *changedPath; // relative to the folder
+        VeltoFolderChangeNotification reported;
+    };
+    const Case cases[] = {
+        {"a file this process wrote", "mine.md", VeltoFolderChangeNotification::paths({"mine.md"})},
+        {"the folder that holds it", "Notes", VeltoFolderChangeNotification::fullRescan()},
+    };
+    for (const Case &change : cases) {
+        SCOPED_TRACE(change.name);
+        LiveMonitor live;
+        OwnChangeRecordingFileSystem fileSystem(defaultFileSystem(), live.ownChanges);
+        fileSystem.writeAtomically(live.folder / "mine.md", "written by this process");
+        fileSystem.writeAtomically(live.folder / "Notes/inner.md", "written by this process too");
+        processEventsFor(900ms);
+        ASSERT_TRUE(live.delivered.empty());
+
+        const std::filesystem::path changed = live.folder / change.changedPath;
+        std::filesystem::permissions(changed, std::filesystem::perms::owner_read,
+                                     std::filesystem::perm_options::remove);
+        ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 30s));
+        EXPECT_EQ(live.delivered.back(), change.reported);
+
+        live.delivered.clear();
+        std::filesystem::permissions(changed, std::filesystem::perms::owner_read, std::filesystem::perm_options::add);
+        ASSERT_TRUE(processEventsUntil([&] { return !live.delivered.empty(); }, 30s));
+        EXPECT_EQ(live.delivered.back(), change.reported);
+    }
+}
+
 // A replacement swaps its new file in before it has compared the file it took out: what the monitor sees then is
 // told only by the outcome, this process's file when the replacement recorded it, another's when it did not.
 TEST(FolderMonitor, AChangeSeenDuringOwnReplacementWaitsForItsOutcome) {

@@ -1,5 +1,6 @@
 #include "StoreTestSupport.h"
 #include "library/LibraryLock.h"
+#include "library/PageFileLocation.h"
 #include "store/FolderWatchBeforeLoad.h"
 #include "store/Store.h"
 #include "support/StoreHarness.h"
@@ -432,6 +433,109 @@ const VeltoPage *pageWithText(const VeltoDocument &document, const std::string &
         }
     }
     return nullptr;
+}
+
+// A page recovered from a page made since the launch names the file it was recovered from while that file can't be
+// read, as one loaded at launch does: a page made since the launch holds its date with a fraction of a second here,
+// which its recovered page takes over, while the page held at the unreadable file comes from its record, in whole
+// seconds. Once the file can be read and changed again, the notice of the recovery goes with the file's place in the
+// list, and the recovered page stays.
+TEST(StoreOnDisk, APageRecoveredBesideAFileThatCantBeReadNamesItUntilTheFileServesAgain) {
+    StoreWithSavedPage saved("made at the launch\n");
+    VeltoStore &store = saved.store;
+    // A page made now, at a fraction of a second, and saved: reloads keep it as it is held here.
+    ASSERT_TRUE(store.createNewPage(systemClock().now()).has_value());
+    store.setText("BEFORE1\n", systemClock().now());
+    awaitDone(store.flush());
+    ASSERT_NE(store.document().currentPage.createdAt, wholeSeconds(store.document().currentPage.createdAt));
+    const std::filesystem::path file = *store.currentPageFileURL();
+    const std::string name = file.filename().string();
+    const std::string original = defaultFileSystem().readFile(file);
+
+    std::ofstream(file.string() + ".tmp", std::ios::binary) << "caf\xe9\n";
+    std::filesystem::rename(file.string() + ".tmp", file);
+    store.setText("BEFORE1 typed\n", systemClock().now());
+    awaitDone(store.flush());
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return saved.notices > 0 && namesUnreadableFile(store, name) && !store.isRefreshingFromDisk(); }, 30s));
+    processEventsFor(900ms); // the monitor's report of the replacement, and the refresh it brings
+    ASSERT_TRUE(processEventsUntil([&] { return !store.isRefreshingFromDisk(); }, 30s));
+
+    const VeltoPage *recovered = pageWithText(store.document(), "BEFORE1 typed\n");
+    ASSERT_NE(recovered, nullptr);
+    ASSERT_EQ(recovered->fileSlug, "recovered-page");
+    const std::optional<VeltoUnreadablePageFile> named = store.unreadableFileRecoveredAs(*recovered);
+    ASSERT_TRUE(named.has_value()) << "the recovered page names no file";
+    EXPECT_EQ(named->relativePath, name);
+    ASSERT_TRUE(store.lastSaveConflictPresentation().has_value());
+
+    std::ofstream(file.string() + ".tmp", std::ios::binary) << original;
+    std::filesystem::rename(file.string() + ".tmp", file);
+    ASSERT_TRUE(
+        processEventsUntil([&] { return !namesUnreadableFile(store, name) && !store.isRefreshingFromDisk(); }, 30s));
+    EXPECT_FALSE(store.lastSaveConflictPresentation().has_value()) << store.lastSaveConflictPresentation()->title;
+    EXPECT_NE(pageWithText(store.document(), "BEFORE1 typed\n"), nullptr);
+    EXPECT_NE(pageWithText(store.document(), "BEFORE1\n"), nullptr);
+}
+
+// A file that can't be read stays listed while other files change: a refresh of other paths says nothing of it.
+TEST(StoreOnDisk, AFileThatCantBeReadStaysListedWhileOtherFilesChange) {
+    ObservedStore observed;
+    VeltoStore &store = *observed.store;
+    std::ofstream(observed.folder / "latin.md", std::ios::binary) << "caf\xe9\n";
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return namesUnreadableFile(store, "latin.md") && !store.isRefreshingFromDisk(); }, 30s));
+    const std::size_t loadsBefore = observed.incrementalLoads.size();
+
+    std::ofstream(observed.folder / "other.md", std::ios::binary) << "written elsewhere\n";
+    ASSERT_TRUE(processEventsUntil(
+        [&] {
+            return observed.incrementalLoads.size() > loadsBefore &&
+                   containsPageWithText(store.document(), "written elsewhere\n") && !store.isRefreshingFromDisk();
+        },
+        30s));
+    EXPECT_TRUE(namesUnreadableFile(store, "latin.md"));
+}
+
+// A folder of pages that another program replaces by a link out of the Pages folder while the store runs is named
+// as a launch names it, whether the folder was moved away or removed before the link was made; its pages stay.
+TEST(StoreOnDisk, AFolderOfPagesReplacedByALinkOutOfTheFolderIsNamedWhileRunning) {
+    for (const bool movedAway : {true, false}) {
+        SCOPED_TRACE(movedAway ? "moved away" : "removed");
+        ObservedStore observed;
+        VeltoStore &store = *observed.store;
+        const std::filesystem::path folder = observed.folder / "Linked";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "linked.md", std::ios::binary) << "linked page\n";
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return containsPageWithText(store.document(), "linked page\n") && !store.isRefreshingFromDisk(); },
+            30s));
+        awaitDone(store.flush());
+        processEventsFor(900ms);
+        ASSERT_TRUE(processEventsUntil([&] { return !store.isRefreshingFromDisk(); }, 30s));
+        ASSERT_TRUE(store.unreadableFiles().empty());
+
+        testing::TemporaryFolder outside;
+        if (movedAway) {
+            std::filesystem::rename(folder, outside / "Linked");
+        } else {
+            std::filesystem::copy(folder, outside / "Linked", std::filesystem::copy_options::recursive);
+            std::filesystem::remove_all(folder);
+        }
+        std::filesystem::create_directory_symlink(outside / "Linked", folder);
+
+        auto namesTheLink = [&] {
+            return std::any_of(store.unreadableFiles().begin(), store.unreadableFiles().end(),
+                               [](const VeltoUnreadablePageFile &file) {
+                                   return file.relativePath.starts_with("Linked/") &&
+                                          file.reason == VeltoPageLibrary::folderLinkOutsideReason;
+                               });
+        };
+        ASSERT_TRUE(processEventsUntil([&] { return namesTheLink() && !store.isRefreshingFromDisk(); }, 30s))
+            << (store.unreadableFiles().empty() ? "nothing named" : store.unreadableFiles().front().reason);
+        EXPECT_TRUE(containsPageWithText(store.document(), "first page\n"));
+        EXPECT_EQ(store.document().pages.size(), 1u) << "the linked folder's page left the library";
+    }
 }
 
 /// The Markdown files of the folder, with their bytes, by name.

@@ -136,10 +136,21 @@ void InotifyWatcher::handleEvent(int watch, std::uint32_t mask, const char *name
     if ((mask & (IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
         return; // the parent's event about this folder tells what happened
     }
+    if (*name == '\0') {
+        // An event about a watched folder itself: its parent's watch tells of a folder below; for the watched
+        // folder, a change of who may read it may have made every file in it readable, or not.
+        batch.requiresFullRescan = batch.requiresFullRescan || (watch == rootWatch_ && (mask & IN_ATTRIB) != 0);
+        return;
+    }
     std::filesystem::path path = watched->second / name;
     if ((mask & IN_ISDIR) != 0) {
         if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
             watchTree(path, batch);
+        } else if ((mask & IN_ATTRIB) != 0) {
+            // Who may read the folder changed: each of its files may be readable now, or not, while none of them
+            // changed, and a folder that could not be watched may be now.
+            watchTree(path, batch);
+            batch.requiresFullRescan = true;
         } else if ((mask & IN_MOVED_FROM) != 0) {
             // The files of a folder moved away vanish without events of their own.
             unwatchTree(path);

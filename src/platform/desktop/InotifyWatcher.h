@@ -10,9 +10,10 @@ namespace velto {
 /// `descriptor()` and reads what is queued. Folders that appear later are watched as they appear.
 class InotifyWatcher {
 public:
-    /// What one read found: the paths whose files were written, created, moved or removed, or a demand to
-    /// look at the whole folder again because single paths cannot tell what happened (the kernel's queue
-    /// overflowed, a folder moved away, the watched folder went, or no watch was left to add).
+    /// What one read found: the paths whose files were written, created, moved or removed, or whose permissions
+    /// changed, or a demand to look at the whole folder again because single paths cannot tell what happened
+    /// (the kernel's queue overflowed, a folder moved away or had its permissions changed, the watched folder
+    /// went, or no watch was left to add).
     struct Batch {
         std::vector<std::filesystem::path> changedPaths;
         bool requiresFullRescan = false;
