@@ -69,22 +69,7 @@ int openFolderBeneath(int root, const fs::path &relativeFolder) {
     if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) {
         return static_cast<int>(fd);
     }
-    FileDescriptor current(openDirectoryAt(root, ".", 0));
-    for (const auto &piece : relativeFolder) {
-        if (current.get() < 0) {
-            break;
-        }
-        int next = openDirectoryAt(current.get(), piece.c_str(), O_NOFOLLOW);
-        struct stat info {};
-        if (next < 0 && errno == ENOTDIR && ::fstatat(current.get(), piece.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISLNK(info.st_mode)) {
-            errno = ELOOP; // as the kernel's own resolution says of a link on the way
-        }
-        int error = errno;
-        current = FileDescriptor(next);
-        errno = error;
-    }
-    return current.release();
+    return posix::openFolderOneAtATime(root, relativeFolder);
 }
 
 struct Identity {
@@ -119,6 +104,29 @@ fs::path linkTargetBeneath(int folder, const fs::path &root, const fs::path &rel
 }
 
 } // namespace
+
+int posix::openFolderOneAtATime(int root, const fs::path &relativeFolder) {
+    FileDescriptor current(openDirectoryAt(root, ".", 0));
+    for (const auto &piece : relativeFolder) {
+        if (current.get() < 0) {
+            break;
+        }
+        if (piece == "..") {
+            errno = EXDEV; // as the kernel's resolution beneath a folder refuses a way up
+            return -1;
+        }
+        int next = openDirectoryAt(current.get(), piece.c_str(), O_NOFOLLOW);
+        struct stat info {};
+        if (next < 0 && errno == ENOTDIR && ::fstatat(current.get(), piece.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(info.st_mode)) {
+            errno = ELOOP; // as the kernel's own resolution says of a link on the way
+        }
+        int error = errno;
+        current = FileDescriptor(next);
+        errno = error;
+    }
+    return current.release();
+}
 
 EntryBeneath::EntryBeneath(fs::path root, FileDescriptor folder, fs::path relativeFolder, std::string name)
     : root_(std::move(root))

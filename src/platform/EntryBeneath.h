@@ -47,4 +47,13 @@ private:
     std::string name_;
 };
 
+namespace posix {
+
+/// The folder at `relativeFolder` beneath the folder `root` holds open, opened one folder at a time with O_NOFOLLOW, as
+/// a kernel without openat2 resolves it for EntryBeneath: a link on the way fails with ELOOP. The descriptor, or -1
+/// with errno.
+int openFolderOneAtATime(int root, const std::filesystem::path &relativeFolder);
+
+} // namespace posix
+
 } // namespace velto

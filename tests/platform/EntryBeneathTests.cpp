@@ -98,6 +98,34 @@ TEST(EntryBeneath, ResolvesANameWithoutFollowingALinkOutOrOnTheWay) {
     }
 }
 
+// What a kernel without openat2 gets: the same refusals, one folder at a time.
+TEST(EntryBeneath, OneFolderAtATimeRefusesALinkOnTheWayAsTheKernelDoes) {
+    Folders folders;
+    fs::create_directory_symlink("notes", folders.pages / "linked");
+    fs::create_directory_symlink(folders.outside, folders.pages / "linkedOut");
+    const struct {
+        const char *relativeFolder;
+        int error; // 0: opened
+    } cases[] = {{"notes", 0}, {"linked", ELOOP}, {"linkedOut", ELOOP}, {"notes/missing", ENOENT}, {"notes/..", EXDEV}};
+    posix::FileDescriptor root(::open(folders.pages.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_GE(root.get(), 0);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.relativeFolder);
+        errno = 0;
+        posix::FileDescriptor opened(posix::openFolderOneAtATime(root.get(), c.relativeFolder));
+        if (c.error != 0) {
+            EXPECT_LT(opened.get(), 0);
+            EXPECT_EQ(errno, c.error);
+            continue;
+        }
+        struct stat openedInfo {};
+        struct stat expectedInfo {};
+        ASSERT_EQ(::fstat(opened.get(), &openedInfo), 0);
+        ASSERT_EQ(::stat((folders.pages / c.relativeFolder).c_str(), &expectedInfo), 0);
+        EXPECT_EQ(openedInfo.st_ino, expectedInfo.st_ino);
+    }
+}
+
 TEST(EntryBeneath, AFolderMovedOutAndLinkedBackIsNoLongerBeneath) {
     Folders folders;
     EntryBeneath entry = EntryBeneath::resolve(folders.pages, "notes/b.md");
