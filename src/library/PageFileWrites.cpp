@@ -32,10 +32,11 @@ std::string keptConflictsSentence(const std::vector<VeltoSaveConflict> &keptConf
 /// The replacement of a checked file. A file that fails to be read while it is compared (a failing disk) is no
 /// change by another program: it stays as it was, and the save fails as a read of it fails anywhere else.
 velto::ReplacementOutcome replaceUnlessChanged(const PageFileWrite &file, std::optional<std::string_view> expected,
-                                               velto::FileSystem &fileManager,
+                                               const std::filesystem::path &pagesFolder, velto::FileSystem &fileManager,
                                                std::optional<std::filesystem::path> &theirFile) {
     try {
-        return fileManager.replaceIfUnchangedNotingTheirs(file.url, file.text, expected, theirFile);
+        return fileManager.replaceIfUnchangedBeneath(pagesFolder, file.url.lexically_relative(pagesFolder), file.text,
+                                                     expected, theirFile);
     } catch (const velto::FileSystemError &error) {
         if (error.operation() != "Reading") {
             throw;
@@ -56,13 +57,12 @@ std::string refusalSentence(const std::filesystem::path &url, const velto::FileS
 /// The replacement of a checked file, or nothing when the file refused it on its own account and `refused` takes the
 /// refusal: the permission to change the file or to add one beside it, or a read of the file taken out that failed
 /// on its own. Every other error is thrown.
-std::optional<velto::ReplacementOutcome> replaceUnlessRefused(const PageFileWrite &file,
-                                                              std::optional<std::string_view> expected,
-                                                              velto::FileSystem &fileManager,
-                                                              std::vector<RefusedPageFile> *refused,
-                                                              std::optional<std::filesystem::path> &theirFile) {
+std::optional<velto::ReplacementOutcome>
+replaceUnlessRefused(const PageFileWrite &file, std::optional<std::string_view> expected,
+                     const std::filesystem::path &pagesFolder, velto::FileSystem &fileManager,
+                     std::vector<RefusedPageFile> *refused, std::optional<std::filesystem::path> &theirFile) {
     try {
-        return replaceUnlessChanged(file, expected, fileManager, theirFile);
+        return replaceUnlessChanged(file, expected, pagesFolder, fileManager, theirFile);
     } catch (const velto::PageFileError &error) {
         if (refused == nullptr || !error.isConfinedToItsFile()) {
             throw;
@@ -82,10 +82,10 @@ std::optional<velto::ReplacementOutcome> replaceUnlessRefused(const PageFileWrit
 /// manifest is gone, as a recovery writes every page. A file already there that refuses on its own account while its
 /// folder takes new files (a license file shipped read-only) goes into `refused`, when given, and stays as it is: the
 /// page's text is in that file already, and the other pages are written on. A refusal of the folder is thrown.
-bool writeUnlessTheFileRefuses(const PageFileWrite &file, velto::FileSystem &fileManager,
-                               std::vector<RefusedPageFile> *refused) {
+bool writeUnlessTheFileRefuses(const PageFileWrite &file, const std::filesystem::path &pagesFolder,
+                               velto::FileSystem &fileManager, std::vector<RefusedPageFile> *refused) {
     try {
-        fileManager.writeAtomically(file.url, file.text);
+        fileManager.writeAtomicallyBeneath(pagesFolder, file.url.lexically_relative(pagesFolder), file.text);
         return true;
     } catch (const velto::FileSystemError &error) {
         bool refusedByTheFile =
@@ -138,11 +138,11 @@ PageFileChangedDuringSaveError::PageFileChangedDuringSaveError(const std::filesy
     , keptConflicts_(std::move(keptConflicts)) {}
 
 void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
-                    velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced,
-                    std::vector<RefusedPageFile> *refused) {
+                    const std::filesystem::path &pagesFolder, velto::FileSystem &fileManager,
+                    std::set<std::filesystem::path> &replaced, std::vector<RefusedPageFile> *refused) {
     bool anyWritten = false;
     for (const auto &file : files) {
-        if (!observed.contains(file.url) && writeUnlessTheFileRefuses(file, fileManager, refused)) {
+        if (!observed.contains(file.url) && writeUnlessTheFileRefuses(file, pagesFolder, fileManager, refused)) {
             anyWritten = true;
         }
     }
@@ -156,7 +156,7 @@ void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageF
             expected = *found->second;
         }
         std::optional<std::filesystem::path> theirFile;
-        auto outcome = replaceUnlessRefused(file, expected, fileManager, refused, theirFile);
+        auto outcome = replaceUnlessRefused(file, expected, pagesFolder, fileManager, refused, theirFile);
         if (!outcome) {
             continue;
         }

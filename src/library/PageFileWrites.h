@@ -72,8 +72,12 @@ struct RefusedPageFile {
 /// it, its error is thrown. New files (conflict copies among them) are never passed over: a refusal there is the
 /// folder's, and it is thrown before any page is replaced. Only a file that is there already without having been
 /// observed (a recovery writes every page) and refuses on its own account goes into `refused` too.
+///
+/// Every file is written beneath `pagesFolder` (the Pages folder with the links on its way followed, where the files'
+/// paths lie) and never outside it: a folder on the way that is moved out and linked back meanwhile fails the save,
+/// and a page file that is a link to another file of the folder has that file written, the link staying a link.
 void writePageFiles(const std::vector<PageFileWrite> &files, const ObservedPageFiles &observed,
-                    velto::FileSystem &fileManager, std::set<std::filesystem::path> &replaced,
-                    std::vector<RefusedPageFile> *refused = nullptr);
+                    const std::filesystem::path &pagesFolder, velto::FileSystem &fileManager,
+                    std::set<std::filesystem::path> &replaced, std::vector<RefusedPageFile> *refused = nullptr);
 
 } // namespace VeltoPageLibrary

@@ -173,7 +173,8 @@ std::map<Uuid, velto::WrittenFileText> writePageFiles(const std::set<Uuid> &iden
     std::set<std::filesystem::path> replaced;
     std::vector<RefusedPageFile> refused;
     try {
-        VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, fileManager, replaced, &refused);
+        VeltoPageLibrary::writePageFiles(files, resolved.observedPageFiles, resolvingAllLinks(folderURL, fileManager),
+                                         fileManager, replaced, &refused);
     } catch (const PageFileChangedDuringSaveError &error) {
         auto leftovers = takeBackConflictPages(resolved, files, resolved.observedPageFiles, replaced, folderURL,
                                                fileManager, removeItem);

@@ -3,6 +3,7 @@
 // while the file still holds what was read.
 #include "platform/FileSystem.h"
 
+#include "platform/EntryBeneath.h"
 #include "platform/PosixFiles.h"
 #include "platform/UncachedFileAccess.h"
 
@@ -30,9 +31,10 @@ struct ReplacedFileIdentity {
 
 /// The file about to be replaced. A file that its owner marked read-only, or that this process may not write,
 /// is refused: saving a new file in its place would quietly undo what was decided for it.
-std::optional<ReplacedFileIdentity> replacedFileIdentity(const fs::path &path) {
+std::optional<ReplacedFileIdentity> replacedFileIdentity(const FolderEntry &target) {
+    const fs::path &path = target.shown;
     struct stat info {};
-    if (::stat(path.c_str(), &info) < 0) {
+    if (::fstatat(target.folder, target.name.c_str(), &info, 0) < 0) {
         if (errno == ENOENT) {
             return std::nullopt;
         }
@@ -42,7 +44,7 @@ std::optional<ReplacedFileIdentity> replacedFileIdentity(const fs::path &path) {
         return std::nullopt; // renaming over anything else fails with its own error
     }
     bool markedReadOnly = (info.st_mode & 0222) == 0;
-    if (markedReadOnly || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) < 0) {
+    if (markedReadOnly || ::faccessat(target.folder, target.name.c_str(), W_OK, AT_EACCESS) < 0) {
         int code = markedReadOnly ? EACCES : errno;
         if (code == EACCES || code == EPERM || code == EROFS) {
             throw FileSystemError(code, path, "Saving",
@@ -70,22 +72,22 @@ void keepIdentity(int fd, const ReplacedFileIdentity &identity, const fs::path &
 /// what must not be lost. Knows the identity it had when written, to tell it from a file put in its place.
 class PosixFileSystem::TemporaryFile {
 public:
-    explicit TemporaryFile(fs::path path)
-        : path_(std::move(path))
-        , written_(identityOf(path_)) {}
+    explicit TemporaryFile(FolderEntry entry)
+        : entry_(std::move(entry))
+        , written_(identityOf(entry_)) {}
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
     ~TemporaryFile() {
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
+        if (!kept_) {
+            ::unlinkat(entry_.folder, entry_.name.c_str(), 0);
         }
     }
 
-    const fs::path &path() const { return path_; }
+    const FolderEntry &entry() const { return entry_; }
     /// Whether the file at the temporary name is still the one written there, neither replaced nor rewritten.
-    bool holdsWhatWasWritten() const { return !written_ || identityOf(path_) == written_; }
+    bool holdsWhatWasWritten() const { return !written_ || identityOf(entry_) == written_; }
     /// Nothing is removed any more: the file went into place, or it holds another program's text.
-    void keep() { path_.clear(); }
+    void keep() { kept_ = true; }
 
 private:
     struct Identity {
@@ -99,32 +101,34 @@ private:
         }
     };
 
-    static std::optional<Identity> identityOf(const fs::path &path) {
+    static std::optional<Identity> identityOf(const FolderEntry &entry) {
         struct stat info {};
-        if (::lstat(path.c_str(), &info) < 0) {
+        if (::fstatat(entry.folder, entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) < 0) {
             return std::nullopt;
         }
         return Identity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
     }
 
-    fs::path path_;
+    FolderEntry entry_;
     std::optional<Identity> written_;
+    bool kept_ = false;
 };
 
 // Besides what the interface promises: a replaced file's permission bits and group carry over, a file marked
 // read-only or that this process may not write is refused (EACCES) and stays as it is, and every error names the
 // target, never the temporary file.
-std::filesystem::path PosixFileSystem::writeTemporarySibling(const std::filesystem::path &path,
-                                                             std::string_view bytes) {
-    fs::path temporaryPath = hiddenSiblingPath(path, "tmp");
+FolderEntry PosixFileSystem::writeTemporarySibling(const FolderEntry &target, std::string_view bytes) {
+    const fs::path &path = target.shown;
+    FolderEntry temporary = target.hiddenSibling("tmp");
     bool temporaryExists = false;
     try {
-        beforeOperation(FileOperation::write, temporaryPath);
-        auto replaced = replacedFileIdentity(path);
+        beforeOperation(FileOperation::write, temporary.shown);
+        auto replaced = replacedFileIdentity(target);
         // Private until it has the replaced file's permissions: nobody reads the new text through a wider mode.
         int fd;
         do {
-            fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaced ? 0600 : 0666);
+            fd = ::openat(temporary.folder, temporary.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          replaced ? 0600 : 0666);
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) {
             throwReplacingError(errno, path);
@@ -139,36 +143,67 @@ std::filesystem::path PosixFileSystem::writeTemporarySibling(const std::filesyst
             throw FileSystemError(uncached.error, path, "Writing");
         }
         writeAll(file.get(), bytes.substr(uncached.written), path);
-        beforeOperation(FileOperation::fsync, temporaryPath);
+        beforeOperation(FileOperation::fsync, temporary.shown);
         syncDescriptor(file.get(), path);
         if (file.close() < 0) {
             throwReplacingError(errno, path);
         }
     } catch (...) {
         if (temporaryExists) {
-            ::unlink(temporaryPath.c_str());
+            ::unlinkat(temporary.folder, temporary.name.c_str(), 0);
         }
         throw;
     }
-    return temporaryPath;
+    return temporary;
 }
 
-void PosixFileSystem::syncFolderOf(const std::filesystem::path &path) {
+void PosixFileSystem::syncFolderOf(const FolderEntry &entry) {
     // The rename is durable only once the folder's entry is on disk.
-    fs::path folder = folderOf(path);
+    fs::path folder = folderOf(entry.shown);
     beforeOperation(FileOperation::fsync, folder);
-    FileDescriptor directory = openOrThrow(folder, O_RDONLY | O_DIRECTORY, "Opening");
+    if (entry.folder != AT_FDCWD) {
+        syncDescriptor(entry.folder, folder);
+        return;
+    }
+    FileDescriptor directory = openOrThrow(folderOf(entry.name), O_RDONLY | O_DIRECTORY, "Opening");
     syncDescriptor(directory.get(), folder);
 }
 
+namespace {
+
+/// Confirms that a folder reached beneath the Pages folder still lies there; nothing to confirm for a path.
+void requireStillBeneath(const EntryBeneath *beneath) {
+    if (beneath != nullptr) {
+        beneath->requireFolderStillBeneath();
+    }
+}
+
+} // namespace
+
 void PosixFileSystem::writeAtomically(const std::filesystem::path &path, std::string_view bytes) {
-    TemporaryFile temporary(writeTemporarySibling(path, bytes));
-    beforeOperation(FileOperation::rename, path);
-    if (::rename(temporary.path().c_str(), path.c_str()) < 0) {
-        throwReplacingError(errno, path);
+    writeAtomicallyAt(FolderEntry::ofPath(path), bytes, nullptr);
+}
+
+void PosixFileSystem::writeAtomicallyBeneath(const std::filesystem::path &folder,
+                                             const std::filesystem::path &relativePath, std::string_view bytes) {
+    EntryBeneath target = EntryBeneath::resolve(folder, relativePath);
+    writeAtomicallyAt(target.entry(), bytes, &target);
+}
+
+// A folder moved out of the Pages folder while the temporary file was written takes the temporary with it: the file
+// never goes into place there. One moved out after the rename holds the new file outside: the write fails, so that
+// it is never taken for a save.
+void PosixFileSystem::writeAtomicallyAt(const FolderEntry &target, std::string_view bytes,
+                                        const EntryBeneath *beneath) {
+    TemporaryFile temporary(writeTemporarySibling(target, bytes));
+    beforeOperation(FileOperation::rename, target.shown);
+    requireStillBeneath(beneath);
+    if (::renameat(temporary.entry().folder, temporary.entry().name.c_str(), target.folder, target.name.c_str()) < 0) {
+        throwReplacingError(errno, target.shown);
     }
     temporary.keep();
-    syncFolderOf(path);
+    syncFolderOf(target);
+    requireStillBeneath(beneath);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -189,13 +224,32 @@ ReplacementOutcome PosixFileSystem::replaceIfUnchangedNotingTheirs(const std::fi
                                                                    std::string_view bytes,
                                                                    std::optional<std::string_view> expected,
                                                                    std::optional<std::filesystem::path> &theirFile) {
+    return replaceIfUnchangedAt(FolderEntry::ofPath(path), bytes, expected, theirFile, nullptr);
+}
+
+ReplacementOutcome PosixFileSystem::replaceIfUnchangedBeneath(const std::filesystem::path &folder,
+                                                              const std::filesystem::path &relativePath,
+                                                              std::string_view bytes,
+                                                              std::optional<std::string_view> expected,
+                                                              std::optional<std::filesystem::path> &theirFile) {
     theirFile.reset();
-    TemporaryFile temporary(writeTemporarySibling(path, bytes));
-    beforeOperation(FileOperation::rename, path);
-    ReplacementOutcome outcome =
-        expected ? swapInIfHolding(temporary, path, bytes, *expected, theirFile) : moveInUnlessPresent(temporary, path);
+    EntryBeneath target = EntryBeneath::resolve(folder, relativePath);
+    return replaceIfUnchangedAt(target.entry(), bytes, expected, theirFile, &target);
+}
+
+ReplacementOutcome PosixFileSystem::replaceIfUnchangedAt(const FolderEntry &target, std::string_view bytes,
+                                                         std::optional<std::string_view> expected,
+                                                         std::optional<std::filesystem::path> &theirFile,
+                                                         const EntryBeneath *beneath) {
+    theirFile.reset();
+    TemporaryFile temporary(writeTemporarySibling(target, bytes));
+    beforeOperation(FileOperation::rename, target.shown);
+    requireStillBeneath(beneath);
+    ReplacementOutcome outcome = expected ? swapInIfHolding(temporary, target, bytes, *expected, theirFile)
+                                          : moveInUnlessPresent(temporary, target);
     if (outcome == ReplacementOutcome::replaced) {
-        syncFolderOf(path);
+        syncFolderOf(target);
+        requireStillBeneath(beneath);
     }
     return outcome;
 }
@@ -210,14 +264,14 @@ bool isNoReadableFile(const FileSystemError &error) {
 
 } // namespace
 
-bool PosixFileSystem::holdsWhatWasRead(const std::filesystem::path &path, std::optional<std::string_view> expected) {
+bool PosixFileSystem::holdsWhatWasRead(const FolderEntry &entry, std::optional<std::string_view> expected) {
     if (!expected) {
-        return !rawFileType(path, true).has_value();
+        return !rawFileType(entry, true).has_value();
     }
     // Not what was read, so it must not be replaced. A file there that fails to be read (a failing disk) may
     // still hold it: that is no change by another program, and its error is thrown.
     try {
-        return comparesEqual(path, *expected);
+        return comparesEqual(entry, *expected);
     } catch (const FileSystemError &error) {
         if (isNoReadableFile(error)) {
             return false;
@@ -228,8 +282,8 @@ bool PosixFileSystem::holdsWhatWasRead(const std::filesystem::path &path, std::o
 
 namespace {
 
-bool exchange(const fs::path &a, const fs::path &b) {
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+bool exchange(const FolderEntry &a, const FolderEntry &b) {
+    return ::renameat2(a.folder, a.name.c_str(), b.folder, b.name.c_str(), RENAME_EXCHANGE) == 0;
 }
 
 /// The file system cannot swap or refuse to replace in one step (some network and FUSE file systems).
@@ -239,33 +293,33 @@ bool isUnsupportedRename(int error) {
 
 } // namespace
 
-ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
+ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, const FolderEntry &target,
                                                     std::string_view written, std::string_view expected,
                                                     std::optional<std::filesystem::path> &theirFile) {
-    if (!exchange(temporary.path(), path)) {
+    if (!exchange(temporary.entry(), target)) {
         int error = errno;
         if (error == ENOENT) {
             return ReplacementOutcome::changedMeanwhile; // removed since it was read: it is not made again
         }
         if (isUnsupportedRename(error)) {
-            return replaceAfterComparing(temporary, path, expected);
+            return replaceAfterComparing(temporary, target, expected);
         }
-        throwReplacingError(error, path);
+        throwReplacingError(error, target.shown);
     }
     // The temporary name now holds what was at the path.
     bool unchanged = false;
     try {
-        unchanged = holdsWhatWasRead(temporary.path(), expected);
+        unchanged = holdsWhatWasRead(temporary.entry(), expected);
     } catch (const FileSystemError &error) {
         // Whether the file taken out changed cannot be told: it goes back in place once, and the save fails with
         // the read's error, named by the page file.
-        swapBack(temporary, path, written, expected, theirFile);
-        throw FileSystemError(error.code(), path, "Reading");
+        swapBack(temporary, target, written, expected, theirFile);
+        throw FileSystemError(error.code(), target.shown, "Reading");
     }
     if (unchanged) {
         return ReplacementOutcome::replaced; // the old file goes with the temporary name
     }
-    swapBack(temporary, path, written, expected, theirFile);
+    swapBack(temporary, target, written, expected, theirFile);
     return ReplacementOutcome::changedMeanwhile;
 }
 
@@ -274,45 +328,46 @@ ReplacementOutcome PosixFileSystem::swapInIfHolding(TemporaryFile &temporary, co
 // swap took out, which held another program's change: unless it holds what this save wrote or what it read, it may
 // be the only copy of that change, and it stays under the temporary name, which the caller is told, to keep it (else
 // the library's clean-up of stale temporary files keeps it as a conflict copy).
-void PosixFileSystem::swapBack(TemporaryFile &temporary, const std::filesystem::path &path, std::string_view written,
+void PosixFileSystem::swapBack(TemporaryFile &temporary, const FolderEntry &target, std::string_view written,
                                std::string_view expected, std::optional<std::filesystem::path> &theirFile) {
     for (int swaps = 0; swaps < 2; ++swaps) {
-        beforeOperation(FileOperation::rename, path);
-        if (!exchange(temporary.path(), path)) {
+        beforeOperation(FileOperation::rename, target.shown);
+        if (!exchange(temporary.entry(), target)) {
             int error = errno;
             temporary.keep(); // it may hold the other program's text: it stays under the hidden name
-            throwReplacingError(error, path);
+            throwReplacingError(error, target.shown);
         }
         if (temporary.holdsWhatWasWritten()) {
             return;
         }
     }
-    if (!holdsExactly(temporary.path(), written) && !holdsExactly(temporary.path(), expected)) {
-        theirFile = temporary.path();
+    if (!entryHoldsExactly(temporary.entry(), written) && !entryHoldsExactly(temporary.entry(), expected)) {
+        theirFile = temporary.entry().shown;
         temporary.keep();
     }
 }
 
-ReplacementOutcome PosixFileSystem::moveInUnlessPresent(TemporaryFile &temporary, const std::filesystem::path &path) {
-    if (::renameat2(AT_FDCWD, temporary.path().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+ReplacementOutcome PosixFileSystem::moveInUnlessPresent(TemporaryFile &temporary, const FolderEntry &target) {
+    if (::renameat2(temporary.entry().folder, temporary.entry().name.c_str(), target.folder, target.name.c_str(),
+                    RENAME_NOREPLACE) == 0) {
         temporary.keep();
         return ReplacementOutcome::replaced;
     }
     int error = errno;
     if (error != EEXIST && !isUnsupportedRename(error)) {
-        throwReplacingError(error, path);
+        throwReplacingError(error, target.shown);
     }
     // A dangling link looked absent to the reader too, as it does here: it is replaced as before.
-    return replaceAfterComparing(temporary, path, std::nullopt);
+    return replaceAfterComparing(temporary, target, std::nullopt);
 }
 
-ReplacementOutcome PosixFileSystem::replaceAfterComparing(TemporaryFile &temporary, const std::filesystem::path &path,
+ReplacementOutcome PosixFileSystem::replaceAfterComparing(TemporaryFile &temporary, const FolderEntry &target,
                                                           std::optional<std::string_view> expected) {
-    if (!holdsWhatWasRead(path, expected)) {
+    if (!holdsWhatWasRead(target, expected)) {
         return ReplacementOutcome::changedMeanwhile;
     }
-    if (::rename(temporary.path().c_str(), path.c_str()) < 0) {
-        throwReplacingError(errno, path);
+    if (::renameat(temporary.entry().folder, temporary.entry().name.c_str(), target.folder, target.name.c_str()) < 0) {
+        throwReplacingError(errno, target.shown);
     }
     temporary.keep();
     return ReplacementOutcome::replaced;

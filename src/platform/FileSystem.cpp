@@ -147,6 +147,19 @@ ReplacementOutcome FileSystem::replaceIfUnchangedNotingTheirs(const std::filesys
     return replaceIfUnchanged(path, bytes, expected);
 }
 
+void FileSystem::writeAtomicallyBeneath(const std::filesystem::path &folder, const std::filesystem::path &relativePath,
+                                        std::string_view bytes) {
+    writeAtomically(folder / relativePath, bytes);
+}
+
+ReplacementOutcome FileSystem::replaceIfUnchangedBeneath(const std::filesystem::path &folder,
+                                                         const std::filesystem::path &relativePath,
+                                                         std::string_view bytes,
+                                                         std::optional<std::string_view> expected,
+                                                         std::optional<std::filesystem::path> &theirFile) {
+    return replaceIfUnchangedNotingTheirs(folder / relativePath, bytes, expected, theirFile);
+}
+
 ProvenRemovalOutcome FileSystem::removeIfHolding(const std::filesystem::path &path, std::string_view bytes) {
     return removeIfProven(
         path, [bytes](std::string_view found) { return found == bytes; }, bytes.size());

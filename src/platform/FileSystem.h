@@ -13,6 +13,11 @@
 
 namespace velto {
 
+class EntryBeneath;
+namespace posix {
+struct FolderEntry;
+}
+
 /// A failed file-system call: the errno, the path it concerned and the operating system's description.
 class FileSystemError : public std::runtime_error {
 public:
@@ -128,6 +133,21 @@ public:
                                                               std::optional<std::string_view> expected,
                                                               std::optional<std::filesystem::path> &theirFile);
 
+    /// writeAtomically for the file at `relativePath` beneath `folder`, a write that never leaves the folder: every
+    /// folder on the way is reached from the folder's own descriptor without following a link, so that one moved out
+    /// and linked back at any moment fails the write (EXDEV, ELOOP) instead of leading it outside. A symbolic link at
+    /// the file's own name that names a file inside the folder is that file: the file it names is replaced, and the
+    /// link stays a link. By default the path is written as writeAtomically writes it.
+    virtual void writeAtomicallyBeneath(const std::filesystem::path &folder, const std::filesystem::path &relativePath,
+                                        std::string_view bytes);
+    /// replaceIfUnchangedNotingTheirs for the file at `relativePath` beneath `folder`, which it never leaves, as
+    /// writeAtomicallyBeneath writes. By default the path is replaced as replaceIfUnchangedNotingTheirs replaces it.
+    virtual ReplacementOutcome replaceIfUnchangedBeneath(const std::filesystem::path &folder,
+                                                         const std::filesystem::path &relativePath,
+                                                         std::string_view bytes,
+                                                         std::optional<std::string_view> expected,
+                                                         std::optional<std::filesystem::path> &theirFile);
+
     /// Creates the folder and any missing parents; an existing folder is no error.
     virtual void createDirectories(const std::filesystem::path &path) = 0;
 
@@ -202,6 +222,12 @@ public:
     ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
                                                       std::optional<std::string_view> expected,
                                                       std::optional<std::filesystem::path> &theirFile) override;
+    void writeAtomicallyBeneath(const std::filesystem::path &folder, const std::filesystem::path &relativePath,
+                                std::string_view bytes) override;
+    ReplacementOutcome replaceIfUnchangedBeneath(const std::filesystem::path &folder,
+                                                 const std::filesystem::path &relativePath, std::string_view bytes,
+                                                 std::optional<std::string_view> expected,
+                                                 std::optional<std::filesystem::path> &theirFile) override;
     void createDirectories(const std::filesystem::path &path) override;
     void removeItem(const std::filesystem::path &path) override;
     ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
@@ -225,23 +251,32 @@ private:
     /// the file taken aside goes to keptFileName instead.
     void putBack(const std::filesystem::path &aside, const std::filesystem::path &path);
 
-    /// The new bytes in a hidden file beside `path`, synced, with the permissions and group of the file they
+    /// Replaces the entry's file as writeAtomically does. Where the entry was reached beneath a folder, its folder is
+    /// confirmed to lie there still before the new file goes into place and after it went.
+    void writeAtomicallyAt(const posix::FolderEntry &target, std::string_view bytes, const EntryBeneath *beneath);
+    ReplacementOutcome replaceIfUnchangedAt(const posix::FolderEntry &target, std::string_view bytes,
+                                            std::optional<std::string_view> expected,
+                                            std::optional<std::filesystem::path> &theirFile,
+                                            const EntryBeneath *beneath);
+    /// The new bytes in a hidden file beside the target, synced, with the permissions and group of the file they
     /// replace; removed again when writing fails.
-    std::filesystem::path writeTemporarySibling(const std::filesystem::path &path, std::string_view bytes);
-    /// Makes the rename of a file into the folder of `path` durable.
-    void syncFolderOf(const std::filesystem::path &path);
+    posix::FolderEntry writeTemporarySibling(const posix::FolderEntry &target, std::string_view bytes);
+    /// Makes the rename of a file into the entry's folder durable.
+    void syncFolderOf(const posix::FolderEntry &entry);
     /// Whether the file (a link followed, a regular file) holds exactly `bytes`; a failing read throws.
-    bool comparesEqual(const std::filesystem::path &path, std::string_view bytes);
-    /// Whether the file at `path` (a link followed) holds exactly `expected`; nothing: whether none is there. A file
-    /// there that fails to be read throws its read error.
-    bool holdsWhatWasRead(const std::filesystem::path &path, std::optional<std::string_view> expected);
-    ReplacementOutcome swapInIfHolding(TemporaryFile &temporary, const std::filesystem::path &path,
+    bool comparesEqual(const posix::FolderEntry &entry, std::string_view bytes);
+    /// holdsExactly for an entry: a file that cannot be read holds nothing.
+    bool entryHoldsExactly(const posix::FolderEntry &entry, std::string_view bytes);
+    /// Whether the file at the entry (a link followed) holds exactly `expected`; nothing: whether none is there. A
+    /// file there that fails to be read throws its read error.
+    bool holdsWhatWasRead(const posix::FolderEntry &entry, std::optional<std::string_view> expected);
+    ReplacementOutcome swapInIfHolding(TemporaryFile &temporary, const posix::FolderEntry &target,
                                        std::string_view written, std::string_view expected,
                                        std::optional<std::filesystem::path> &theirFile);
-    void swapBack(TemporaryFile &temporary, const std::filesystem::path &path, std::string_view written,
+    void swapBack(TemporaryFile &temporary, const posix::FolderEntry &target, std::string_view written,
                   std::string_view expected, std::optional<std::filesystem::path> &theirFile);
-    ReplacementOutcome moveInUnlessPresent(TemporaryFile &temporary, const std::filesystem::path &path);
-    ReplacementOutcome replaceAfterComparing(TemporaryFile &temporary, const std::filesystem::path &path,
+    ReplacementOutcome moveInUnlessPresent(TemporaryFile &temporary, const posix::FolderEntry &target);
+    ReplacementOutcome replaceAfterComparing(TemporaryFile &temporary, const posix::FolderEntry &target,
                                              std::optional<std::string_view> expected);
 };
 

@@ -36,6 +36,16 @@ public:
                                                       std::optional<std::filesystem::path> &theirFile) override {
         return base_.replaceIfUnchangedNotingTheirs(path, bytes, expected, theirFile);
     }
+    void writeAtomicallyBeneath(const std::filesystem::path &folder, const std::filesystem::path &relativePath,
+                                std::string_view bytes) override {
+        base_.writeAtomicallyBeneath(folder, relativePath, bytes);
+    }
+    ReplacementOutcome replaceIfUnchangedBeneath(const std::filesystem::path &folder,
+                                                 const std::filesystem::path &relativePath, std::string_view bytes,
+                                                 std::optional<std::string_view> expected,
+                                                 std::optional<std::filesystem::path> &theirFile) override {
+        return base_.replaceIfUnchangedBeneath(folder, relativePath, bytes, expected, theirFile);
+    }
     void createDirectories(const std::filesystem::path &path) override { base_.createDirectories(path); }
     void removeItem(const std::filesystem::path &path) override { base_.removeItem(path); }
     ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,

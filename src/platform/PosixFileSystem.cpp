@@ -110,25 +110,29 @@ std::string PosixFileSystem::readPrefix(const std::filesystem::path &path, std::
 }
 
 bool PosixFileSystem::holdsExactly(const std::filesystem::path &path, std::string_view bytes) {
+    return entryHoldsExactly(FolderEntry::ofPath(path), bytes);
+}
+
+bool PosixFileSystem::entryHoldsExactly(const FolderEntry &entry, std::string_view bytes) {
     try {
-        return comparesEqual(path, bytes);
+        return comparesEqual(entry, bytes);
     } catch (const FileSystemError &) {
         return false;
     }
 }
 
 // Read as a page is read (a link followed, only a regular file), one byte past the bytes at most.
-bool PosixFileSystem::comparesEqual(const std::filesystem::path &path, std::string_view bytes) {
-    beforeOperation(FileOperation::read, path);
-    FileDescriptor file = openRegularFileForReading(path);
+bool PosixFileSystem::comparesEqual(const FolderEntry &entry, std::string_view bytes) {
+    beforeOperation(FileOperation::read, entry.shown);
+    FileDescriptor file = openRegularFileForReading(entry);
     UncachedComparison uncached = compareWholeBlocksUncached(file.get(), bytes);
     if (uncached.error != 0) {
-        throw FileSystemError(uncached.error, path, "Reading");
+        throw FileSystemError(uncached.error, entry.shown, "Reading");
     }
     if (uncached.differs) {
         return false;
     }
-    return readsExactly(file.get(), bytes.substr(uncached.compared), path);
+    return readsExactly(file.get(), bytes.substr(uncached.compared), entry.shown);
 }
 
 void PosixFileSystem::createDirectories(const std::filesystem::path &path) {

@@ -30,19 +30,30 @@ FileDescriptor openOrThrow(const fs::path &path, int flags, const char *operatio
 /// Opens a file for reading without waiting: a FIFO or a device at the path would otherwise block the open
 /// (or the reads) for as long as no other program writes to it. Only a regular file is kept open.
 FileDescriptor openRegularFileForReading(const fs::path &path, const char *operation, struct stat *status) {
-    FileDescriptor file = openOrThrow(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, operation);
+    return openRegularFileForReading(FolderEntry::ofPath(path), operation, status);
+}
+
+FileDescriptor openRegularFileForReading(const FolderEntry &entry, const char *operation, struct stat *status) {
+    int fd;
+    do {
+        fd = ::openat(entry.folder, entry.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        throwErrno(entry.shown, operation);
+    }
+    FileDescriptor file(fd);
     struct stat info {};
     if (::fstat(file.get(), &info) < 0) {
-        throwErrno(path, operation);
+        throwErrno(entry.shown, operation);
     }
     if (status != nullptr) {
         *status = info;
     }
     if (S_ISDIR(info.st_mode)) {
-        throw FileSystemError(EISDIR, path, "Reading");
+        throw FileSystemError(EISDIR, entry.shown, "Reading");
     }
     if (!S_ISREG(info.st_mode)) {
-        throw FileSystemError::notARegularFile(path, operation);
+        throw FileSystemError::notARegularFile(entry.shown, operation);
     }
     return file;
 }
@@ -158,13 +169,16 @@ Date dateOfTimestamp(const struct statx_timestamp &timestamp) {
 
 /// lstat/stat without reporting a step; nothing when the path is absent.
 std::optional<FileType> rawFileType(const fs::path &path, bool followLinks) {
+    return rawFileType(FolderEntry::ofPath(path), followLinks);
+}
+
+std::optional<FileType> rawFileType(const FolderEntry &entry, bool followLinks) {
     struct stat info {};
-    int result = followLinks ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
-    if (result < 0) {
+    if (::fstatat(entry.folder, entry.name.c_str(), &info, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return std::nullopt;
         }
-        throwErrno(path, "Reading the status of");
+        throwErrno(entry.shown, "Reading the status of");
     }
     return fileTypeOfMode(info.st_mode);
 }
@@ -223,6 +237,11 @@ fs::path hiddenSiblingPath(const fs::path &path, std::string_view kind) {
         name = ".velto" + suffix;
     }
     return path.parent_path() / name;
+}
+
+FolderEntry FolderEntry::hiddenSibling(std::string_view kind) const {
+    fs::path sibling = hiddenSiblingPath(name, kind);
+    return {folder, sibling, shown.parent_path() / sibling.filename()};
 }
 
 int renameWithoutReplacing(const fs::path &from, const fs::path &to) {

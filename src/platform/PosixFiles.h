@@ -33,12 +33,23 @@ public:
     FileDescriptor &operator=(const FileDescriptor &) = delete;
     FileDescriptor(FileDescriptor &&other) noexcept
         : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor &operator=(FileDescriptor &&other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) {
+                ::close(fd_);
+            }
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
     ~FileDescriptor() {
         if (fd_ >= 0) {
             ::close(fd_);
         }
     }
     int get() const { return fd_; }
+    /// The descriptor, which the caller now closes.
+    int release() { return std::exchange(fd_, -1); }
 
     /// Closes now so that a failing close (a late write error on some file systems) is reported.
     int close() {
@@ -55,10 +66,24 @@ struct DirectoryCloser {
     void operator()(DIR *directory) const { ::closedir(directory); }
 };
 
+/// A file named within a folder: the folder's descriptor and the name there, or AT_FDCWD and a path as a path call
+/// takes it; `shown` names the file in errors and reported steps.
+struct FolderEntry {
+    int folder = AT_FDCWD;
+    std::filesystem::path name;
+    std::filesystem::path shown;
+
+    static FolderEntry ofPath(const std::filesystem::path &path) { return {AT_FDCWD, path, path}; }
+    /// ".page.md.<kind>-3f2a9c01b2d4" in the same folder (hiddenSiblingPath).
+    FolderEntry hiddenSibling(std::string_view kind) const;
+};
+
 FileDescriptor openOrThrow(const std::filesystem::path &path, int flags, const char *operation, mode_t mode = 0);
 /// A regular file opened for reading without waiting for a FIFO's or a device's writer; anything else is refused.
 /// The status the check looked at goes to `status` when given, so that a caller needs no other look.
 FileDescriptor openRegularFileForReading(const std::filesystem::path &path, const char *operation = "Opening",
+                                         struct stat *status = nullptr);
+FileDescriptor openRegularFileForReading(const FolderEntry &entry, const char *operation = "Opening",
                                          struct stat *status = nullptr);
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -84,6 +109,7 @@ FileType fileTypeOfDirectoryEntry(unsigned char type);
 Date dateOfTimestamp(const struct statx_timestamp &timestamp);
 /// lstat/stat without reporting a step; nothing when the path is absent.
 std::optional<FileType> rawFileType(const std::filesystem::path &path, bool followLinks);
+std::optional<FileType> rawFileType(const FolderEntry &entry, bool followLinks);
 
 struct NamedEntry {
     std::string name;

@@ -11,9 +11,12 @@
 //
 // A program that opened the file before it was taken aside still writes into it through its descriptor. Such a
 // write that ends before the bytes are read is in what is tested. One that lands while they are read, or after,
-// changes the file's size or its change time, which are compared just before the unlink: the file is kept. What is
-// left is a rewrite of the same size within one tick of the file system's clock after the last comparison, and a
-// write after the unlink, which goes to a file no name leads to, as it would after any removal.
+// changes the file's size or its change time, which are compared just before the unlink: the file is kept. What the
+// proof cannot see: a rewrite of the same size within one tick of the file system's clock after the last comparison;
+// a store through a shared writable mapping (mmap) whose page was already dirtied before the proof began, which
+// changes neither the size nor either time until the page is written back, so that bytes stored while the file is
+// read, or after, go with it unseen; and a write after the unlink, which goes to a file no name leads to, as it would
+// after any removal.
 #include "platform/FileSystem.h"
 
 #include "platform/PosixFiles.h"

@@ -138,6 +138,31 @@ OwnChangeRecordingFileSystem::replaceIfUnchangedNotingTheirs(const std::filesyst
     return outcome;
 }
 
+// A link at the page's name leads the write to the file it names, which is the file this process changed.
+void OwnChangeRecordingFileSystem::writeAtomicallyBeneath(const std::filesystem::path &folder,
+                                                          const std::filesystem::path &relativePath,
+                                                          std::string_view bytes) {
+    base_.writeAtomicallyBeneath(folder, relativePath, bytes);
+    recordWritten(base_.resolvingSymlinks(folder / relativePath));
+}
+
+ReplacementOutcome OwnChangeRecordingFileSystem::replaceIfUnchangedBeneath(
+    const std::filesystem::path &folder, const std::filesystem::path &relativePath, std::string_view bytes,
+    std::optional<std::string_view> expected, std::optional<std::filesystem::path> &theirFile) {
+    const std::filesystem::path path = folder / relativePath;
+    changes_.beginReplacing(path);
+    struct Replacing {
+        VeltoOwnFileChanges &changes;
+        const std::filesystem::path &path;
+        ~Replacing() { changes.endReplacing(path); }
+    } replacing{changes_, path};
+    ReplacementOutcome outcome = base_.replaceIfUnchangedBeneath(folder, relativePath, bytes, expected, theirFile);
+    if (outcome == ReplacementOutcome::replaced) {
+        recordWritten(base_.resolvingSymlinks(path));
+    }
+    return outcome;
+}
+
 void OwnChangeRecordingFileSystem::createDirectories(const std::filesystem::path &path) {
     base_.createDirectories(path);
 }

@@ -75,6 +75,12 @@ public:
     ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
                                                       std::optional<std::string_view> expected,
                                                       std::optional<std::filesystem::path> &theirFile) override;
+    void writeAtomicallyBeneath(const std::filesystem::path &folder, const std::filesystem::path &relativePath,
+                                std::string_view bytes) override;
+    ReplacementOutcome replaceIfUnchangedBeneath(const std::filesystem::path &folder,
+                                                 const std::filesystem::path &relativePath, std::string_view bytes,
+                                                 std::optional<std::string_view> expected,
+                                                 std::optional<std::filesystem::path> &theirFile) override;
     void createDirectories(const std::filesystem::path &path) override;
     void removeItem(const std::filesystem::path &path) override;
     ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,

@@ -66,13 +66,14 @@ public:
         , error_(std::move(error))
         , folderRefuses_(folderRefuses) {}
 
-    ReplacementOutcome replaceIfUnchangedNotingTheirs(const std::filesystem::path &path, std::string_view bytes,
-                                                      std::optional<std::string_view> expected,
-                                                      std::optional<std::filesystem::path> &theirFile) override {
-        if (path == file_) {
+    ReplacementOutcome replaceIfUnchangedBeneath(const std::filesystem::path &folder,
+                                                 const std::filesystem::path &relativePath, std::string_view bytes,
+                                                 std::optional<std::string_view> expected,
+                                                 std::optional<std::filesystem::path> &theirFile) override {
+        if (folder / relativePath == file_) {
             throw error_;
         }
-        return PosixFileSystem::replaceIfUnchangedNotingTheirs(path, bytes, expected, theirFile);
+        return PosixFileSystem::replaceIfUnchangedBeneath(folder, relativePath, bytes, expected, theirFile);
     }
     bool refusesWriting(const std::filesystem::path &path) override {
         return folderRefuses_ && path == file_.parent_path();

@@ -1,0 +1,226 @@
+// Names resolved beneath a folder without following links: where a name leads, which links are refused, and writes
+// that stay inside the folder while another program moves a folder of it out and links it back.
+#include "platform/EntryBeneath.h"
+
+#include "platform/FileSystem.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace velto {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TemporaryFolder;
+
+std::string fileBytes(const fs::path &path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+/// A Pages folder holding keep.md and notes/b.md, and a folder "Outside" beside it holding outside.md.
+struct Folders {
+    Folders() {
+        scratch.writeFile("Pages/keep.md", "keep\n");
+        scratch.writeFile("Pages/notes/b.md", "b\n");
+        scratch.writeFile("Outside/outside.md", "outside\n");
+    }
+    TemporaryFolder scratch;
+    fs::path pages = scratch / "Pages";
+    fs::path outside = scratch / "Outside";
+};
+
+struct ResolutionCase {
+    const char *name;
+    std::function<void(const Folders &)> arrange;
+    const char *relativePath;
+    const char *resolvesTo; // nothing: refused with `error`
+    int error;
+};
+
+const ResolutionCase resolutionCases[] = {
+    {"a file in a folder", [](const Folders &) {}, "notes/b.md", "notes/b.md", 0},
+    {"a file not there yet", [](const Folders &) {}, "notes/new.md", "notes/new.md", 0},
+    {"a link to a page of the folder", [](const Folders &f) { fs::create_symlink("keep.md", f.pages / "a.md"); },
+     "a.md", "keep.md", 0},
+    {"a link into a folder of it", [](const Folders &f) { fs::create_symlink("notes/b.md", f.pages / "a.md"); }, "a.md",
+     "notes/b.md", 0},
+    {"a link out of its folder to a page",
+     [](const Folders &f) { fs::create_symlink("../keep.md", f.pages / "notes/a.md"); }, "notes/a.md", "keep.md", 0},
+    {"an absolute link inside", [](const Folders &f) { fs::create_symlink(f.pages / "keep.md", f.pages / "a.md"); },
+     "a.md", "keep.md", 0},
+    {"a chain of links",
+     [](const Folders &f) {
+         fs::create_symlink("keep.md", f.pages / "b.md");
+         fs::create_symlink("b.md", f.pages / "a.md");
+     },
+     "a.md", "keep.md", 0},
+    {"a relative link out", [](const Folders &f) { fs::create_symlink("../Outside/outside.md", f.pages / "a.md"); },
+     "a.md", nullptr, EXDEV},
+    {"an absolute link out", [](const Folders &f) { fs::create_symlink(f.outside / "outside.md", f.pages / "a.md"); },
+     "a.md", nullptr, EXDEV},
+    {"a name leading up", [](const Folders &) {}, "../Outside/outside.md", nullptr, EXDEV},
+    {"a folder linked out", [](const Folders &f) { fs::create_directory_symlink(f.outside, f.pages / "linked"); },
+     "linked/outside.md", nullptr, ELOOP},
+    {"a folder linked inside", [](const Folders &f) { fs::create_directory_symlink("notes", f.pages / "linked"); },
+     "linked/b.md", nullptr, ELOOP},
+    {"a loop",
+     [](const Folders &f) {
+         fs::create_symlink("b.md", f.pages / "a.md");
+         fs::create_symlink("a.md", f.pages / "b.md");
+     },
+     "a.md", nullptr, ELOOP},
+};
+
+TEST(EntryBeneath, ResolvesANameWithoutFollowingALinkOutOrOnTheWay) {
+    for (const auto &c : resolutionCases) {
+        SCOPED_TRACE(c.name);
+        Folders folders;
+        c.arrange(folders);
+        if (c.resolvesTo != nullptr) {
+            EntryBeneath entry = EntryBeneath::resolve(folders.pages, c.relativePath);
+            EXPECT_EQ(entry.relativePath(), fs::path(c.resolvesTo));
+            EXPECT_EQ(entry.entry().shown, folders.pages / c.resolvesTo);
+            continue;
+        }
+        try {
+            EntryBeneath::resolve(folders.pages, c.relativePath);
+            ADD_FAILURE() << "resolved";
+        } catch (const FileSystemError &error) {
+            EXPECT_EQ(error.code(), c.error) << error.what();
+        }
+    }
+}
+
+// What a kernel without openat2 gets: the same refusals, one folder at a time.
+TEST(EntryBeneath, OneFolderAtATimeRefusesALinkOnTheWayAsTheKernelDoes) {
+    Folders folders;
+    fs::create_directory_symlink("notes", folders.pages / "linked");
+    fs::create_directory_symlink(folders.outside, folders.pages / "linkedOut");
+    const struct {
+        const char *relativeFolder;
+        int error; // 0: opened
+    } cases[] = {{"notes", 0}, {"linked", ELOOP}, {"linkedOut", ELOOP}, {"notes/missing", ENOENT}, {"notes/..", EXDEV}};
+    posix::FileDescriptor root(::open(folders.pages.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_GE(root.get(), 0);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.relativeFolder);
+        errno = 0;
+        posix::FileDescriptor opened(posix::openFolderOneAtATime(root.get(), c.relativeFolder));
+        if (c.error != 0) {
+            EXPECT_LT(opened.get(), 0);
+            EXPECT_EQ(errno, c.error);
+            continue;
+        }
+        struct stat openedInfo {};
+        struct stat expectedInfo {};
+        ASSERT_EQ(::fstat(opened.get(), &openedInfo), 0);
+        ASSERT_EQ(::stat((folders.pages / c.relativeFolder).c_str(), &expectedInfo), 0);
+        EXPECT_EQ(openedInfo.st_ino, expectedInfo.st_ino);
+    }
+}
+
+TEST(EntryBeneath, AFolderMovedOutAndLinkedBackIsNoLongerBeneath) {
+    Folders folders;
+    EntryBeneath entry = EntryBeneath::resolve(folders.pages, "notes/b.md");
+    EXPECT_NO_THROW(entry.requireFolderStillBeneath());
+    fs::rename(folders.pages / "notes", folders.outside / "notes");
+    fs::create_directory_symlink(folders.outside / "notes", folders.pages / "notes");
+    try {
+        entry.requireFolderStillBeneath();
+        ADD_FAILURE() << "still beneath";
+    } catch (const FileSystemError &error) {
+        EXPECT_EQ(error.code(), EXDEV);
+    }
+}
+
+/// The real file system, with the folder "notes" moved out of the Pages folder and linked back right before the
+/// first step of the given kind: the creation of a temporary file in it, a rename into it, or its own sync.
+class FolderLinkedOutFileSystem : public PosixFileSystem {
+public:
+    FolderLinkedOutFileSystem(const Folders &folders, FileOperation at)
+        : folders_(folders)
+        , at_(at) {}
+
+protected:
+    void beforeOperation(FileOperation operation, const fs::path &path) override {
+        const fs::path notes = folders_.pages / "notes";
+        // The folder's own sync comes after the rename; every other step concerns a file in the folder.
+        const bool concernsTheFolder = operation == FileOperation::fsync ? path == notes : path.parent_path() == notes;
+        if (moved_ || operation != at_ || !concernsTheFolder) {
+            return;
+        }
+        moved_ = true;
+        fs::rename(notes, folders_.outside / "notes");
+        fs::create_directory_symlink(folders_.outside / "notes", notes);
+    }
+
+private:
+    const Folders &folders_;
+    FileOperation at_;
+    bool moved_ = false;
+};
+
+struct SwapCase {
+    const char *name;
+    FileOperation at;
+    bool nothingOutside; // the folder went before the new file went into place
+};
+
+const SwapCase swapCases[] = {
+    {"at the temporary file's creation", FileOperation::write, true},
+    {"at the rename", FileOperation::rename, true},
+    {"at the folder's sync", FileOperation::fsync, false},
+};
+
+TEST(WriteBeneath, AFolderLinkedOutDuringTheWriteFailsItAndNothingGoesThroughTheLink) {
+    const std::optional<std::string_view> expectations[] = {std::nullopt, std::string_view("b\n")};
+    for (const auto &c : swapCases) {
+        for (bool replacing : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (replacing ? ", replacing what was read" : ", writing atomically"));
+            Folders folders;
+            FolderLinkedOutFileSystem fileSystem(folders, c.at);
+            std::optional<fs::path> theirFile;
+            EXPECT_THROW(replacing ? (void)fileSystem.replaceIfUnchangedBeneath(folders.pages, "notes/b.md", "new\n",
+                                                                                expectations[1], theirFile)
+                                   : fileSystem.writeAtomicallyBeneath(folders.pages, "notes/b.md", "new\n"),
+                         FileSystemError);
+            ASSERT_TRUE(fs::is_symlink(folders.pages / "notes"));
+            if (c.nothingOutside) {
+                EXPECT_EQ(fileBytes(folders.outside / "notes/b.md"), "b\n");
+            }
+            int temporaries = 0;
+            for (const auto &entry : fs::directory_iterator(folders.outside / "notes")) {
+                temporaries += entry.path().filename().string().starts_with(".") ? 1 : 0;
+            }
+            EXPECT_EQ(temporaries, 0);
+        }
+    }
+}
+
+TEST(WriteBeneath, ALinkToAPageOfTheFolderStaysAndItsFileTakesTheText) {
+    for (bool replacing : {false, true}) {
+        SCOPED_TRACE(replacing ? "replacing what was read" : "writing atomically");
+        Folders folders;
+        fs::create_symlink("keep.md", folders.pages / "a.md");
+        PosixFileSystem fileSystem;
+        std::optional<fs::path> theirFile;
+        if (replacing) {
+            EXPECT_EQ(fileSystem.replaceIfUnchangedBeneath(folders.pages, "a.md", "new\n", "keep\n", theirFile),
+                      ReplacementOutcome::replaced);
+        } else {
+            fileSystem.writeAtomicallyBeneath(folders.pages, "a.md", "new\n");
+        }
+        EXPECT_TRUE(fs::is_symlink(folders.pages / "a.md"));
+        EXPECT_EQ(fileBytes(folders.pages / "keep.md"), "new\n");
+    }
+}
+
+} // namespace
+} // namespace velto
