@@ -1,6 +1,7 @@
 #include "library/PendingDeletions.h"
 
 #include "LibraryTestValues.h"
+#include "model/ContentChecksum.h"
 #include "model/LibraryErrors.h"
 #include "model/PageFileContent.h"
 #include "support/FailingFileSystem.h"
@@ -22,6 +23,14 @@ using velto::testing::TemporaryFolder;
 using Tombstones = std::map<velto::Uuid, VeltoDeletionTombstone>;
 namespace fs = std::filesystem;
 
+/// A tombstone as a deleting save writes it: with the checksum of the bytes it saw in the page's file.
+VeltoDeletionTombstone tombstoneHavingSeen(const velto::Uuid &pageID, const std::string &name,
+                                           const std::string &bytes) {
+    auto deleted = tombstone(pageID, version(w1, 1), name);
+    deleted.removedFileChecksum = velto::contentChecksum(bytes).value_or("");
+    return deleted;
+}
+
 RemoveOperation removingFiles(std::vector<fs::path> &removed) {
     return [&removed](const fs::path &url) {
         removed.push_back(url);
@@ -36,7 +45,7 @@ TEST(PendingDeletions, RetryRemovesOnlyFilesStillHoldingTheDeletedPage) {
     temporary.writeFile("plain.md", "no front matter\n");
     temporary.writeFile("orphan.md", pageFileText(pageA)); // no tombstone names it
     temporary.writeFile("binary.md", std::string("\xff\xfe", 2));
-    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "deleted.md")},
+    Tombstones active{{pageA, tombstoneHavingSeen(pageA, "deleted.md", pageFileText(pageA))},
                       {pageB, tombstone(uuid("c0"), version(w1, 1), "reused.md")},
                       {uuid("d0"), tombstone(uuid("d0"), version(w1, 1), "plain.md")},
                       {uuid("e0"), tombstone(uuid("e0"), version(w1, 1), "binary.md")},
@@ -57,8 +66,8 @@ TEST(PendingDeletions, FailedRemovalStaysPendingInOrder) {
     TemporaryFolder temporary;
     temporary.writeFile("b.md", pageFileText(pageB));
     temporary.writeFile("a.md", pageFileText(pageA));
-    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "a.md")},
-                      {pageB, tombstone(pageB, version(w1, 1), "b.md")}};
+    Tombstones active{{pageA, tombstoneHavingSeen(pageA, "a.md", pageFileText(pageA))},
+                      {pageB, tombstoneHavingSeen(pageB, "b.md", pageFileText(pageB))}};
     auto pending =
         retryPendingDeletions({"b.md", "a.md"}, temporary.path(), velto::defaultFileSystem(), active,
                               [](const fs::path &url) { throw velto::FileSystemError(EACCES, url, "remove"); });
@@ -85,8 +94,8 @@ TEST(PendingDeletions, FileChangedAfterItsRemovalFailedIsKeptAsAConflictCopy) {
     temporary.writeFile("changed.md", pageFileText(pageA, "deleted text\n"));
     temporary.writeFile("unchanged.md", pageFileText(pageB, "deleted too\n"));
     temporary.createFolder(".velto");
-    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "changed.md")},
-                      {pageB, tombstone(pageB, version(w1, 1), "unchanged.md")}};
+    Tombstones active{{pageA, tombstoneHavingSeen(pageA, "changed.md", pageFileText(pageA, "deleted text\n"))},
+                      {pageB, tombstoneHavingSeen(pageB, "unchanged.md", pageFileText(pageB, "deleted too\n"))}};
     FailingFileSystem unremovable;
     unremovable.countOnly({velto::FileOperation::remove});
     unremovable.failFromOperation(1, EACCES);
