@@ -275,7 +275,7 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
         try {
             noteChecksums(stillNoted, folderURL, fileManager);
         } catch (const std::exception &) {
-            // A note that could not be written leaves the file unproven: it is kept as a copy rather than removed.
+            // The tombstone's checksum still proves the file; one without it is kept as a copy rather than removed.
         }
     }
     return stillPending;

@@ -115,6 +115,57 @@ TEST(PendingDeletions, FileChangedAfterItsRemovalFailedIsKeptAsAConflictCopy) {
     EXPECT_NE(copy.veltoPageID(), pageA) << "the copy would take the deleted page's place";
 }
 
+// A deletion that saw no bytes of its file (it could not read it, or an earlier version deleted the page without
+// noting them) proves nothing: a file that carries the page later is kept as a copy of it, never removed, whatever
+// it holds. One proven by the deletion's bytes goes while it holds them, and is kept as a copy once it holds more.
+TEST(PendingDeletions, FileCarryingADeletedPageGoesOnlyOnTheDeletionsProof) {
+    struct Case {
+        const char *name;
+        bool deletionSawTheBytes;
+        bool lineAddedSince;
+        bool fileGoesWithoutACopy;
+    };
+    const Case cases[] = {
+        {"proven and unchanged", true, false, true},
+        {"proven, with a line added", true, true, false},
+        {"unproven and unchanged", false, false, false},
+        {"unproven, with a line added", false, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryFolder temporary;
+        temporary.createFolder(".velto");
+        const std::string seen = pageFileText(pageA, "deleted text\n");
+        const std::string now = c.lineAddedSince ? seen + "their line\n" : seen;
+        temporary.writeFile("deleted.md", now);
+        auto deleted = c.deletionSawTheBytes ? tombstoneHavingSeen(pageA, "deleted.md", seen)
+                                             : tombstone(pageA, version(w1, 1), "deleted.md");
+        velto::VeltoLibraryManifest base;
+        base.currentPage = record(uuid("c0"), "c.md");
+
+        auto listed = manifest(base, {deleted}, temporary.path());
+        ASSERT_EQ(listed.pendingDeletionFileNames, std::vector<std::string>{"deleted.md"});
+        std::vector<VeltoSaveConflict> kept;
+        EXPECT_TRUE(retryPendingDeletions(listed.pendingDeletionFileNames, temporary.path(), velto::defaultFileSystem(),
+                                          {{pageA, deleted}}, {}, &kept)
+                        .empty());
+
+        auto files = pageFilesIn(temporary);
+        if (c.fileGoesWithoutACopy) {
+            EXPECT_TRUE(files.empty());
+            EXPECT_TRUE(kept.empty());
+            continue;
+        }
+        ASSERT_EQ(files.size(), 1u);
+        ASSERT_EQ(kept.size(), 1u) << "the copy is not reported";
+        EXPECT_EQ(kept[0].originalPageID, pageA);
+        const auto &[copyName, copyText] = *files.begin();
+        EXPECT_NE(copyName.find("conflict-copy"), std::string::npos) << copyName;
+        EXPECT_EQ(velto::VeltoPageFileContent::parse(copyText).body.text(),
+                  velto::VeltoPageFileContent::parse(now).body.text());
+    }
+}
+
 TEST(PendingDeletions, ManifestListsTombstonedFilesStillHoldingTheirPage) {
     TemporaryFolder temporary;
     temporary.writeFile("a.md", pageFileText(pageA));
