@@ -174,7 +174,7 @@ activeDeletionTombstones(const std::vector<VeltoDeletionTombstone> &tombstones,
 std::vector<VeltoDeletionTombstone>
 newDeletionTombstones(const std::map<Uuid, std::uint64_t> &removedPageRevisions,
                       const std::optional<velto::VeltoLibraryManifest> &existingManifest,
-                      const velto::VeltoWriterVersion &version) {
+                      const velto::VeltoWriterVersion &version, const std::map<Uuid, std::string> &seenFileChecksums) {
     std::vector<VeltoDeletionTombstone> tombstones;
     if (!existingManifest) {
         return tombstones;
@@ -187,7 +187,12 @@ newDeletionTombstones(const std::map<Uuid, std::uint64_t> &removedPageRevisions,
     for (const auto &[pageID, revision] : removedPageRevisions) {
         auto record = recordsByID.find(pageID);
         if (record != recordsByID.end() && record->second->hasContent) {
-            tombstones.push_back({pageID, pageFileName(*record->second), version});
+            // Where the save's check saw nothing of the file (the store held no baseline of the page), the deletion
+            // knows the file as the library recorded it.
+            auto seen = seenFileChecksums.find(pageID);
+            auto checksum = seen != seenFileChecksums.end() ? std::optional<std::string>(seen->second)
+                                                            : record->second->contentChecksum;
+            tombstones.push_back({pageID, pageFileName(*record->second), version, std::move(checksum)});
         }
     }
     return tombstones;

@@ -60,11 +60,14 @@ activeDeletionTombstones(const std::vector<velto::VeltoDeletionTombstone> &tombs
                          const std::vector<velto::VeltoWriterState> &writerStates);
 
 /// The tombstones of a save's removed pages: one for each removed page whose record in the manifest on
-/// disk has content, at that record's file name, stamped with the save's version.
+/// disk has content, at that record's file name, stamped with the save's version, with the checksum of the bytes
+/// the save saw in the page's file (`seenFileChecksums`, by page; else the record's contentChecksum) as the proof of
+/// that file's removal.
 std::vector<velto::VeltoDeletionTombstone>
 newDeletionTombstones(const std::map<velto::Uuid, std::uint64_t> &removedPageRevisions,
                       const std::optional<velto::VeltoLibraryManifest> &existingManifest,
-                      const velto::VeltoWriterVersion &version);
+                      const velto::VeltoWriterVersion &version,
+                      const std::map<velto::Uuid, std::string> &seenFileChecksums = {});
 
 /// Per page "path|writer|sequence|operation|observed heads" (identifiers in lower case, heads as
 /// "writer:sequence" sorted and joined with ","): what the verification of a written index compares.

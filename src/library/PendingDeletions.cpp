@@ -71,12 +71,16 @@ const VeltoDeletionTombstone *tombstoneOfPendingFile(const std::string &name, co
     return tombstoneWithPath(name, tombstones);
 }
 
-// A deleted page's file goes only while it holds the bytes its deletion read. Another program may write into it
-// between that read and the removal, which comes after the journal and the manifest are synced, or only at a later
-// save when the removal fails or the process is killed. So the checksum of the bytes read is noted before the
-// manifest lists the name, in ".velto/pending-deletions.json" ({"deleted.md": "af63dc4c8601ec8c"}), and the removal
-// reads the file once, as it takes it away, and compares. A name without a note (listed by an earlier version) is
-// proven by its page's identifier alone, as it always was.
+// A deleted page's file goes only while it holds the bytes its deletion saw. Another program may write into it
+// between that moment and the removal, which comes after the journal and the manifest are synced, or only at a later
+// save when the removal fails, the file was away, or the process is killed; an editor that had the file open may
+// save it back with a line added long after. The bytes a later save finds prove nothing: they may hold that line. So
+// the deleting save stores the checksum of what it saw in the page's tombstone (removedFileChecksum), which every
+// writer reads, and notes it before the manifest lists the name, in ".velto/pending-deletions.json"
+// ({"deleted.md": "af63dc4c8601ec8c"}); the removal reads the file once, as it takes it away, and compares. A file
+// that differs is someone's newer text, and an edit outlives a deletion: it becomes a conflict copy of the deleted
+// page that the save reports. A deletion that saw no bytes (it could not read the file, or an earlier version
+// deleted the page without noting them) proves nothing, so its file never goes: its text is kept as a copy too.
 
 std::filesystem::path notedChecksumsURL(const std::filesystem::path &folderURL) {
     return metadataDirectory(folderURL) / "pending-deletions.json";
@@ -128,6 +132,17 @@ std::string checksumToNote(std::string_view bytes) {
 bool holdsNotedBytes(std::string_view bytes, const std::string &note) {
     constexpr std::size_t sha256Digits = 64;
     return note.size() == sha256Digits ? velto::sha256Hex(bytes) == note : checksumToNote(bytes) == note;
+}
+
+/// The checksum that proves a pending file's removal: the one its tombstone carries, which every writer shares, else
+/// the note of an earlier version's save; nothing when the deletion saw no bytes.
+const std::string *proofChecksum(const VeltoDeletionTombstone &tombstone, const NotedChecksums &noted,
+                                 const std::string &name) {
+    if (tombstone.removedFileChecksum) {
+        return &*tombstone.removedFileChecksum;
+    }
+    auto note = noted.find(name);
+    return note != noted.end() ? &note->second : nullptr;
 }
 
 /// Whether a pending file that failed its proof holds the deleted page's text as another program left it: it carries
@@ -192,14 +207,11 @@ velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
             notes[name] = checked->second;
             continue;
         }
-        auto url = fileOfDeletedPage(name, folderURL, fileManager);
-        if (!url) {
-            continue;
-        }
         if (names.contains(name) && notes.contains(name)) {
             continue; // listed and noted by an earlier save
         }
-        if (!fileManager.fileExists(*url)) {
+        auto url = fileOfDeletedPage(name, folderURL, fileManager);
+        if (!url || !fileManager.fileExists(*url)) {
             continue;
         }
         std::string bytes;
@@ -208,9 +220,13 @@ velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
         } catch (const velto::FileSystemError &) {
             continue;
         }
+        // A file that carries the deleted page again: proven by what the deletion saw, never by these bytes. Without
+        // such a proof it is listed unnoted, so that its text is kept as a copy.
         if (pageIDInText(bytes) == tombstone.pageID) {
             names.insert(name);
-            notes.try_emplace(name, checksumToNote(bytes));
+            if (tombstone.removedFileChecksum) {
+                notes[name] = *tombstone.removedFileChecksum;
+            }
         }
     }
     result.pendingDeletionFileNames.assign(names.begin(), names.end());
@@ -234,6 +250,11 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
     } catch (const std::exception &) {
         return pendingFileNames; // tried again at the next write
     }
+    auto report = [&](std::optional<VeltoSaveConflict> copy) {
+        if (copy && keptConflicts != nullptr) {
+            keptConflicts->push_back(std::move(*copy));
+        }
+    };
     NotedChecksums stillNoted;
     std::vector<std::string> stillPending;
     for (const auto &name : pendingFileNames) {
@@ -242,27 +263,24 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
         if (tombstone == nullptr) {
             continue;
         }
-        auto checksum = noted.find(name);
+        const std::string *checksum = proofChecksum(*tombstone, noted, name);
         auto proof = [&](std::string_view bytes) {
-            return pageIDInText(bytes) == tombstone->pageID &&
-                   (checksum == noted.end() || holdsNotedBytes(bytes, checksum->second));
+            return checksum != nullptr && pageIDInText(bytes) == tombstone->pageID && holdsNotedBytes(bytes, *checksum);
         };
+        auto note = noted.find(name);
+        const std::string *noteOfThisName = note != noted.end() ? &note->second : nullptr;
         try {
-            if (removeIfProven(url, proof, fileManager, removeItem) == velto::ProvenRemovalOutcome::kept) {
-                auto copy = keepChangedPendingFile(url, tombstone->pageID,
-                                                   checksum != noted.end() ? &checksum->second : nullptr, fileManager);
-                if (copy && keptConflicts != nullptr) {
-                    keptConflicts->push_back(std::move(*copy));
-                }
+            std::optional<std::filesystem::path> keptBeside;
+            if (removeIfProven(url, proof, fileManager, removeItem, &keptBeside) == velto::ProvenRemovalOutcome::kept) {
+                // The file that failed its proof: back at its name, or beside another file that came there meanwhile.
+                report(
+                    keepChangedPendingFile(keptBeside.value_or(url), tombstone->pageID, noteOfThisName, fileManager));
             }
         } catch (...) {
             // Tried again at the next write; the failure itself is not the user's concern.
             stillPending.push_back(name);
-            try {
-                stillNoted[name] =
-                    checksum != noted.end() ? checksum->second : checksumToNote(fileManager.readFile(url));
-            } catch (const std::exception &) {
-                // Unnoted, it is proven by its page's identifier alone.
+            if (noteOfThisName != nullptr) {
+                stillNoted[name] = *noteOfThisName;
             }
         }
     }
@@ -270,15 +288,19 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
         try {
             noteChecksums(stillNoted, folderURL, fileManager);
         } catch (const std::exception &) {
-            // A note that could not be written proves less next time; the identifier still does.
+            // The tombstone's checksum still proves the file; one without it is kept as a copy rather than removed.
         }
     }
     return stillPending;
 }
 
 velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, const velto::RemovalProof &proof,
-                                           velto::FileSystem &fileManager, const RemoveOperation &removeItem) {
+                                           velto::FileSystem &fileManager, const RemoveOperation &removeItem,
+                                           std::optional<std::filesystem::path> *keptBeside) {
     if (!removeItem) {
+        if (keptBeside != nullptr) {
+            return fileManager.removeIfProvenNotingKept(url, proof, *keptBeside);
+        }
         return fileManager.removeIfProven(url, proof);
     }
     if (!fileManager.fileExists(url)) {

@@ -445,7 +445,10 @@ VeltoSaveResult attemptWrite(const VeltoSaveRequest &request, int attempt, const
     for (auto &tombstone : loadCanonicalDeletionTombstones(folderURL, fileManager)) {
         tombstones.push_back(std::move(tombstone));
     }
-    for (auto &tombstone : newDeletionTombstones(finalRequest.removedPageRevisions, existingManifest, update.version)) {
+    // Each new tombstone carries the bytes this save saw in the removed page's file: whichever writer meets that file
+    // later, its removal is proven by them and by nothing it reads itself.
+    for (auto &tombstone : newDeletionTombstones(finalRequest.removedPageRevisions, existingManifest, update.version,
+                                                 resolved.removedPageFileChecksums)) {
         tombstones.push_back(std::move(tombstone));
     }
     auto activeTombstones = activeDeletionTombstones(tombstones, writerStates);

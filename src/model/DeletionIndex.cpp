@@ -11,6 +11,7 @@ Json VeltoDeletionTombstone::toJson() const {
     json["pageID"] = uuidJson(pageID);
     json["relativeFilePath"] = relativeFilePath;
     json["version"] = version.toJson();
+    recordjson::putOptional(json, "removedFileChecksum", removedFileChecksum);
     return json;
 }
 
@@ -20,6 +21,7 @@ VeltoDeletionTombstone VeltoDeletionTombstone::fromJson(const Json &json) {
     tombstone.pageID = requiredUuid(json, "pageID");
     tombstone.relativeFilePath = requiredString(json, "relativeFilePath");
     tombstone.version = VeltoWriterVersion::fromJson(requiredField(json, "version"));
+    tombstone.removedFileChecksum = optionalString(json, "removedFileChecksum");
     return tombstone;
 }
 
@@ -32,7 +34,8 @@ VeltoDeletionTombstone VeltoDeletionTombstone::decode(std::string_view bytes) {
 }
 
 bool operator==(const VeltoDeletionTombstone &a, const VeltoDeletionTombstone &b) {
-    return a.pageID == b.pageID && sameText(a.relativeFilePath, b.relativeFilePath) && a.version == b.version;
+    return a.pageID == b.pageID && sameText(a.relativeFilePath, b.relativeFilePath) && a.version == b.version &&
+           a.removedFileChecksum == b.removedFileChecksum;
 }
 
 Json VeltoDeletionIndexShard::toJson() const {

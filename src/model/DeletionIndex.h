@@ -5,6 +5,7 @@
 #include "platform/Uuid.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,11 @@ struct VeltoDeletionTombstone {
     Uuid pageID;
     std::string relativeFilePath; // at the time of removal
     VeltoWriterVersion version;
+    /// The contentChecksum of the bytes the deleting writer saw in the page's file ("" for an empty file): the proof
+    /// every later removal of a file at that path is held to. Absent where the deletion saw no bytes (it could not
+    /// read the file) and in tombstones of earlier versions, which do not know the field; such a deletion removes no
+    /// file. Stored only when present, so that older readers, which ignore unknown keys, still read the tombstone.
+    std::optional<std::string> removedFileChecksum = std::nullopt;
 
     Json toJson() const;
     static VeltoDeletionTombstone fromJson(const Json &json); // throws JsonDecodingError

@@ -160,6 +160,13 @@ ReplacementOutcome FileSystem::replaceIfUnchangedBeneath(const std::filesystem::
     return replaceIfUnchangedNotingTheirs(folder / relativePath, bytes, expected, theirFile);
 }
 
+ProvenRemovalOutcome FileSystem::removeIfProvenNotingKept(const std::filesystem::path &path, const RemovalProof &proves,
+                                                          std::optional<std::filesystem::path> &keptBeside,
+                                                          std::size_t maximumBytes) {
+    keptBeside.reset();
+    return removeIfProven(path, proves, maximumBytes);
+}
+
 ProvenRemovalOutcome FileSystem::removeIfHolding(const std::filesystem::path &path, std::string_view bytes) {
     return removeIfProven(
         path, [bytes](std::string_view found) { return found == bytes; }, bytes.size());

@@ -161,6 +161,12 @@ public:
     /// tested and removed in three steps, which a double may do; the process's file system takes it aside first.
     virtual ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
                                                 std::size_t maximumBytes = largestReadableFileBytes);
+    /// removeIfProven that also says where a file kept beside another file that came to its path now lies
+    /// (`keptBeside`, the name keptFileName gave it; empty otherwise), so that its caller can tell the user. By default
+    /// nothing is ever kept beside.
+    virtual ProvenRemovalOutcome removeIfProvenNotingKept(const std::filesystem::path &path, const RemovalProof &proves,
+                                                          std::optional<std::filesystem::path> &keptBeside,
+                                                          std::size_t maximumBytes = largestReadableFileBytes);
     /// removeIfProven with the proof that the file holds exactly `bytes`.
     ProvenRemovalOutcome removeIfHolding(const std::filesystem::path &path, std::string_view bytes);
 
@@ -232,6 +238,9 @@ public:
     void removeItem(const std::filesystem::path &path) override;
     ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
                                         std::size_t maximumBytes = largestReadableFileBytes) override;
+    ProvenRemovalOutcome removeIfProvenNotingKept(const std::filesystem::path &path, const RemovalProof &proves,
+                                                  std::optional<std::filesystem::path> &keptBeside,
+                                                  std::size_t maximumBytes = largestReadableFileBytes) override;
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) override;
@@ -248,8 +257,8 @@ private:
     class TemporaryFile;
 
     /// Puts a file taken aside back at its path, never over a file that has come there since: that one stays, and
-    /// the file taken aside goes to keptFileName instead.
-    void putBack(const std::filesystem::path &aside, const std::filesystem::path &path);
+    /// the file taken aside goes to keptFileName instead. Where it went.
+    std::filesystem::path putBack(const std::filesystem::path &aside, const std::filesystem::path &path);
 
     /// Replaces the entry's file as writeAtomically does. Where the entry was reached beneath a folder, its folder is
     /// confirmed to lie there still before the new file goes into place and after it went.

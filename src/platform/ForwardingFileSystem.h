@@ -52,6 +52,11 @@ public:
                                         std::size_t maximumBytes = largestReadableFileBytes) override {
         return base_.removeIfProven(path, proves, maximumBytes);
     }
+    ProvenRemovalOutcome removeIfProvenNotingKept(const std::filesystem::path &path, const RemovalProof &proves,
+                                                  std::optional<std::filesystem::path> &keptBeside,
+                                                  std::size_t maximumBytes = largestReadableFileBytes) override {
+        return base_.removeIfProvenNotingKept(path, proves, keptBeside, maximumBytes);
+    }
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override {
         base_.moveItem(from, to);
     }

@@ -62,6 +62,21 @@ bool isLink(const fs::path &path) {
 
 ProvenRemovalOutcome PosixFileSystem::removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
                                                      std::size_t maximumBytes) {
+    std::optional<fs::path> keptBeside;
+    return removeIfProvenNotingKept(path, proves, keptBeside, maximumBytes);
+}
+
+ProvenRemovalOutcome PosixFileSystem::removeIfProvenNotingKept(const std::filesystem::path &path,
+                                                               const RemovalProof &proves,
+                                                               std::optional<std::filesystem::path> &keptBeside,
+                                                               std::size_t maximumBytes) {
+    keptBeside.reset();
+    // Where the file lies once put back: a name other than its own is where it was kept beside another file.
+    auto noteWhereKept = [&](const fs::path &putAt) {
+        if (putAt != path) {
+            keptBeside = putAt;
+        }
+    };
     const fs::path aside = hiddenSiblingPath(path, "aside");
     // Taking the file aside is the first step of its removal, and no write: it is reported as a removal.
     beforeOperation(FileOperation::remove, path);
@@ -90,17 +105,17 @@ ProvenRemovalOutcome PosixFileSystem::removeIfProven(const std::filesystem::path
     } catch (const FileSystemError &error) {
         // A link's target is not what goes: a link that leads nowhere, or to no regular file, is proven by nothing.
         bool provesNothing = error.isNotARegularFile() || (isLink(aside) && error.code() == ENOENT);
-        putBack(aside, path);
+        noteWhereKept(putBack(aside, path));
         if (provesNothing) {
             return ProvenRemovalOutcome::kept;
         }
         throw;
     } catch (...) {
-        putBack(aside, path);
+        noteWhereKept(putBack(aside, path));
         throw;
     }
     if (!proven) {
-        putBack(aside, path);
+        noteWhereKept(putBack(aside, path));
         return ProvenRemovalOutcome::kept;
     }
     return ProvenRemovalOutcome::removed;
@@ -108,15 +123,18 @@ ProvenRemovalOutcome PosixFileSystem::removeIfProven(const std::filesystem::path
 
 // The clean-up of a removal that did not go ahead, never failed on purpose: a step that fails here would leave the file
 // under its hidden name.
-void PosixFileSystem::putBack(const std::filesystem::path &aside, const std::filesystem::path &path) {
-    int error = renameWithoutReplacing(aside, path);
+std::filesystem::path PosixFileSystem::putBack(const std::filesystem::path &aside, const std::filesystem::path &path) {
+    fs::path putAt = path;
+    int error = renameWithoutReplacing(aside, putAt);
     if (error == EEXIST) {
         // Another program has put a file at the path since: both are kept, its own in place.
-        error = renameWithoutReplacing(aside, keptFileName(path));
+        putAt = keptFileName(path);
+        error = renameWithoutReplacing(aside, putAt);
     }
     if (error != 0) {
         throw FileSystemError(error, path, "Putting back");
     }
+    return putAt;
 }
 
 } // namespace velto

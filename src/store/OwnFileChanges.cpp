@@ -183,6 +183,17 @@ ProvenRemovalOutcome OwnChangeRecordingFileSystem::removeIfProven(const std::fil
     return outcome;
 }
 
+ProvenRemovalOutcome
+OwnChangeRecordingFileSystem::removeIfProvenNotingKept(const std::filesystem::path &path, const RemovalProof &proves,
+                                                       std::optional<std::filesystem::path> &keptBeside,
+                                                       std::size_t maximumBytes) {
+    ProvenRemovalOutcome outcome = base_.removeIfProvenNotingKept(path, proves, keptBeside, maximumBytes);
+    if (outcome == ProvenRemovalOutcome::removed) {
+        changes_.recordRemoval(path);
+    }
+    return outcome;
+}
+
 void OwnChangeRecordingFileSystem::moveItem(const std::filesystem::path &from, const std::filesystem::path &to) {
     base_.moveItem(from, to);
     changes_.recordRemoval(from);

@@ -85,6 +85,9 @@ public:
     void removeItem(const std::filesystem::path &path) override;
     ProvenRemovalOutcome removeIfProven(const std::filesystem::path &path, const RemovalProof &proves,
                                         std::size_t maximumBytes = largestReadableFileBytes) override;
+    ProvenRemovalOutcome removeIfProvenNotingKept(const std::filesystem::path &path, const RemovalProof &proves,
+                                                  std::optional<std::filesystem::path> &keptBeside,
+                                                  std::size_t maximumBytes = largestReadableFileBytes) override;
     void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void copyItem(const std::filesystem::path &from, const std::filesystem::path &to) override;
     std::vector<std::string> contentsOfDirectory(const std::filesystem::path &path) override;

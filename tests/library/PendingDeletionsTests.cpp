@@ -1,6 +1,7 @@
 #include "library/PendingDeletions.h"
 
 #include "LibraryTestValues.h"
+#include "model/ContentChecksum.h"
 #include "model/LibraryErrors.h"
 #include "model/PageFileContent.h"
 #include "support/FailingFileSystem.h"
@@ -22,6 +23,14 @@ using velto::testing::TemporaryFolder;
 using Tombstones = std::map<velto::Uuid, VeltoDeletionTombstone>;
 namespace fs = std::filesystem;
 
+/// A tombstone as a deleting save writes it: with the checksum of the bytes it saw in the page's file.
+VeltoDeletionTombstone tombstoneHavingSeen(const velto::Uuid &pageID, const std::string &name,
+                                           const std::string &bytes) {
+    auto deleted = tombstone(pageID, version(w1, 1), name);
+    deleted.removedFileChecksum = velto::contentChecksum(bytes).value_or("");
+    return deleted;
+}
+
 RemoveOperation removingFiles(std::vector<fs::path> &removed) {
     return [&removed](const fs::path &url) {
         removed.push_back(url);
@@ -36,7 +45,7 @@ TEST(PendingDeletions, RetryRemovesOnlyFilesStillHoldingTheDeletedPage) {
     temporary.writeFile("plain.md", "no front matter\n");
     temporary.writeFile("orphan.md", pageFileText(pageA)); // no tombstone names it
     temporary.writeFile("binary.md", std::string("\xff\xfe", 2));
-    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "deleted.md")},
+    Tombstones active{{pageA, tombstoneHavingSeen(pageA, "deleted.md", pageFileText(pageA))},
                       {pageB, tombstone(uuid("c0"), version(w1, 1), "reused.md")},
                       {uuid("d0"), tombstone(uuid("d0"), version(w1, 1), "plain.md")},
                       {uuid("e0"), tombstone(uuid("e0"), version(w1, 1), "binary.md")},
@@ -57,8 +66,8 @@ TEST(PendingDeletions, FailedRemovalStaysPendingInOrder) {
     TemporaryFolder temporary;
     temporary.writeFile("b.md", pageFileText(pageB));
     temporary.writeFile("a.md", pageFileText(pageA));
-    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "a.md")},
-                      {pageB, tombstone(pageB, version(w1, 1), "b.md")}};
+    Tombstones active{{pageA, tombstoneHavingSeen(pageA, "a.md", pageFileText(pageA))},
+                      {pageB, tombstoneHavingSeen(pageB, "b.md", pageFileText(pageB))}};
     auto pending =
         retryPendingDeletions({"b.md", "a.md"}, temporary.path(), velto::defaultFileSystem(), active,
                               [](const fs::path &url) { throw velto::FileSystemError(EACCES, url, "remove"); });
@@ -85,8 +94,8 @@ TEST(PendingDeletions, FileChangedAfterItsRemovalFailedIsKeptAsAConflictCopy) {
     temporary.writeFile("changed.md", pageFileText(pageA, "deleted text\n"));
     temporary.writeFile("unchanged.md", pageFileText(pageB, "deleted too\n"));
     temporary.createFolder(".velto");
-    Tombstones active{{pageA, tombstone(pageA, version(w1, 1), "changed.md")},
-                      {pageB, tombstone(pageB, version(w1, 1), "unchanged.md")}};
+    Tombstones active{{pageA, tombstoneHavingSeen(pageA, "changed.md", pageFileText(pageA, "deleted text\n"))},
+                      {pageB, tombstoneHavingSeen(pageB, "unchanged.md", pageFileText(pageB, "deleted too\n"))}};
     FailingFileSystem unremovable;
     unremovable.countOnly({velto::FileOperation::remove});
     unremovable.failFromOperation(1, EACCES);
@@ -104,6 +113,57 @@ TEST(PendingDeletions, FileChangedAfterItsRemovalFailedIsKeptAsAConflictCopy) {
     EXPECT_EQ(copy.body.text(), "deleted text\ntheir line\n");
     EXPECT_EQ(copy.conflictOriginalPageID(), pageA);
     EXPECT_NE(copy.veltoPageID(), pageA) << "the copy would take the deleted page's place";
+}
+
+// A deletion that saw no bytes of its file (it could not read it, or an earlier version deleted the page without
+// noting them) proves nothing: a file that carries the page later is kept as a copy of it, never removed, whatever
+// it holds. One proven by the deletion's bytes goes while it holds them, and is kept as a copy once it holds more.
+TEST(PendingDeletions, FileCarryingADeletedPageGoesOnlyOnTheDeletionsProof) {
+    struct Case {
+        const char *name;
+        bool deletionSawTheBytes;
+        bool lineAddedSince;
+        bool fileGoesWithoutACopy;
+    };
+    const Case cases[] = {
+        {"proven and unchanged", true, false, true},
+        {"proven, with a line added", true, true, false},
+        {"unproven and unchanged", false, false, false},
+        {"unproven, with a line added", false, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryFolder temporary;
+        temporary.createFolder(".velto");
+        const std::string seen = pageFileText(pageA, "deleted text\n");
+        const std::string now = c.lineAddedSince ? seen + "their line\n" : seen;
+        temporary.writeFile("deleted.md", now);
+        auto deleted = c.deletionSawTheBytes ? tombstoneHavingSeen(pageA, "deleted.md", seen)
+                                             : tombstone(pageA, version(w1, 1), "deleted.md");
+        velto::VeltoLibraryManifest base;
+        base.currentPage = record(uuid("c0"), "c.md");
+
+        auto listed = manifest(base, {deleted}, temporary.path());
+        ASSERT_EQ(listed.pendingDeletionFileNames, std::vector<std::string>{"deleted.md"});
+        std::vector<VeltoSaveConflict> kept;
+        EXPECT_TRUE(retryPendingDeletions(listed.pendingDeletionFileNames, temporary.path(), velto::defaultFileSystem(),
+                                          {{pageA, deleted}}, {}, &kept)
+                        .empty());
+
+        auto files = pageFilesIn(temporary);
+        if (c.fileGoesWithoutACopy) {
+            EXPECT_TRUE(files.empty());
+            EXPECT_TRUE(kept.empty());
+            continue;
+        }
+        ASSERT_EQ(files.size(), 1u);
+        ASSERT_EQ(kept.size(), 1u) << "the copy is not reported";
+        EXPECT_EQ(kept[0].originalPageID, pageA);
+        const auto &[copyName, copyText] = *files.begin();
+        EXPECT_NE(copyName.find("conflict-copy"), std::string::npos) << copyName;
+        EXPECT_EQ(velto::VeltoPageFileContent::parse(copyText).body.text(),
+                  velto::VeltoPageFileContent::parse(now).body.text());
+    }
 }
 
 TEST(PendingDeletions, ManifestListsTombstonedFilesStillHoldingTheirPage) {

@@ -1,5 +1,6 @@
 #include "WriteTestSupport.h"
 
+#include "library/KeptConflictCopy.h"
 #include "library/PageFileNaming.h"
 #include "library/WriteTransaction.h"
 #include "support/FailingFileSystem.h"
@@ -9,8 +10,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <ostream>
+#include <set>
+#include <string>
+#include <vector>
 
 using namespace velto;
 using namespace velto::writetesting;
@@ -251,5 +258,138 @@ TEST_P(WriteRemovalConflictFault, AnotherProgramsLineOutlastsTheDeletion) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, WriteRemovalConflictFault, ::testing::ValuesIn(deletionFaultCases),
                          [](const ::testing::TestParamInfo<DeletionFaultCase> &info) { return info.param.name; });
+
+// Another program's line that reaches a deleted page's file in the middle of the deleting save, at a moment no
+// fault marks, is in some file once the library's next save is over, in a copy one of the two saves reported.
+
+/// The real file system, with another program acting on the Pages folder right before one of this process's steps.
+class ActingFileSystem : public PosixFileSystem {
+public:
+    std::function<void(FileOperation, const std::filesystem::path &)> act;
+
+protected:
+    void beforeOperation(FileOperation operation, const std::filesystem::path &path) override {
+        if (act) {
+            act(operation, path);
+        }
+    }
+};
+
+enum class DeletionRace {
+    /// The file is moved out of the folder as the save commits, and put back with a line after it.
+    movedAwayThenPutBackWithALine,
+    /// A line lands as the save commits, so it keeps a copy; another lands as that copy is written.
+    lineAppendedWhileTheCopyIsWritten,
+    /// A line lands as the save commits; while the removal reads the file it took aside, another program puts a
+    /// file of its own at the name, so the file goes back beside it under a "(kept …)" name.
+    anotherFileComesToTheNameDuringTheRemoval,
+};
+
+struct DeletionRaceCase {
+    const char *name;
+    DeletionRace race;
+    std::vector<std::string> linesToKeep;
+};
+
+const DeletionRaceCase deletionRaceCases[] = {
+    {"MovedAwayAndPutBackWithALine", DeletionRace::movedAwayThenPutBackWithALine, {"their line"}},
+    {"LineAppendedWhileTheCopyIsWritten",
+     DeletionRace::lineAppendedWhileTheCopyIsWritten,
+     {"their line", "their second line"}},
+    {"AnotherFileComesToTheNameDuringTheRemoval",
+     DeletionRace::anotherFileComesToTheNameDuringTheRemoval,
+     {"their line", "their own file"}},
+};
+
+void PrintTo(const DeletionRaceCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+/// The page files of the folder, by name, with their texts.
+std::map<std::string, std::string> pageFilesOf(const TemporaryFolder &folder) {
+    std::map<std::string, std::string> files;
+    for (const auto &entry : std::filesystem::directory_iterator(folder.path())) {
+        auto name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.ends_with(".md") && !name.starts_with(".")) {
+            files.emplace(name, folder.readFile(name));
+        }
+    }
+    return files;
+}
+
+class WriteRemovalRace : public ::testing::TestWithParam<DeletionRaceCase> {};
+
+TEST_P(WriteRemovalRace, EveryLineIsInAFileAndEveryCopyIsReported) {
+    const DeletionRaceCase &c = GetParam();
+    TemporaryFolder folder;
+    TemporaryFolder elsewhere;
+    auto loaded = libraryOfTwoPages(folder);
+    auto name = fileNameOf(loaded.pages[0]);
+    const std::string theirOwnFile = "their own file\n";
+    ActingFileSystem acting;
+    bool acted = false;
+    auto asTheSaveCommits = [&] {
+        if (c.race == DeletionRace::movedAwayThenPutBackWithALine) {
+            std::filesystem::rename(folder / name, elsewhere / name);
+        } else {
+            appendTheirLine(folder, name);
+        }
+    };
+    acting.act = [&](FileOperation operation, const std::filesystem::path &path) {
+        auto file = path.filename().string();
+        if (acted) {
+            return;
+        }
+        if (c.race == DeletionRace::lineAppendedWhileTheCopyIsWritten && operation == FileOperation::write &&
+            file.find("conflict-copy") != std::string::npos) {
+            acted = true;
+            folder.writeFile(name, folder.readFile(name) + "their second line\n");
+        }
+        if (c.race == DeletionRace::anotherFileComesToTheNameDuringTheRemoval && operation == FileOperation::read &&
+            file.find(".aside-") != std::string::npos) {
+            acted = true;
+            folder.writeFile(name, theirOwnFile);
+        }
+    };
+
+    auto deleting = VeltoPageLibrary::write(removingB(loaded), folder.path(), acting, {}, {}, asTheSaveCommits);
+    if (c.race == DeletionRace::movedAwayThenPutBackWithALine) {
+        folder.writeFile(name, elsewhere.readFile(name) + "their line\n");
+    } else {
+        ASSERT_TRUE(acted) << "the other program never got to act";
+    }
+    auto document = loadedDocument(folder.path());
+    document.currentPage.content.asLoaded()->body = "alpha edited\n";
+    auto next = requestFor(document, {pageA});
+    next.mutationRevision = 3;
+    auto later = VeltoPageLibrary::write(next, folder.path());
+
+    auto files = pageFilesOf(folder);
+    std::set<std::string> reportedFiles;
+    for (const auto *result : {&deleting, &later}) {
+        for (const auto &conflict : result->conflicts) {
+            reportedFiles.insert(fileNameOf(conflict.preservedPage));
+        }
+    }
+    for (const auto &line : c.linesToKeep) {
+        bool kept = false;
+        for (const auto &[file, text] : files) {
+            if (text.find(line) == std::string::npos) {
+                continue;
+            }
+            kept = true;
+            EXPECT_TRUE(reportedFiles.contains(file) || text == theirOwnFile)
+                << file << " holds \"" << line << "\" but no save reported it";
+        }
+        EXPECT_TRUE(kept) << "\"" << line << "\" is in no file";
+    }
+    for (const auto &[file, text] : files) {
+        EXPECT_FALSE(VeltoPageLibrary::isKeptFileName(file)) << file << " was left beside, unreported";
+    }
+    EXPECT_EQ(loadedDocument(folder.path()).currentPage.visibleText(), "alpha edited\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WriteRemovalRace, ::testing::ValuesIn(deletionRaceCases),
+                         [](const ::testing::TestParamInfo<DeletionRaceCase> &info) { return info.param.name; });
 
 } // namespace

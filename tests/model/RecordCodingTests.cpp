@@ -362,6 +362,18 @@ TEST(DeletionTombstone, AllKeysAreRequired) {
                                                    R"(","relativeFilePath":"a.md","version":)" + versionJSON + "}"));
 }
 
+// The checksum of what the deletion saw is optional: a tombstone of an earlier version, without it, still reads, and
+// one without it is written as that version wrote it, so that its readers see nothing new.
+TEST(DeletionTombstone, TheBytesTheDeletionSawAreAnOptionalKey) {
+    VeltoDeletionTombstone proven{pageA, "a.md", version(writerW, 2), "af63dc4c8601ec8c"};
+    VeltoDeletionTombstone unproven{pageA, "a.md", version(writerW, 2)};
+    EXPECT_EQ(VeltoDeletionTombstone::decode(proven.encode()), proven);
+    EXPECT_NE(proven.encode().find(R"("removedFileChecksum":"af63dc4c8601ec8c")"), std::string::npos);
+    EXPECT_EQ(unproven.encode().find("removedFileChecksum"), std::string::npos);
+    EXPECT_EQ(VeltoDeletionTombstone::decode(unproven.encode()), unproven);
+    EXPECT_NE(proven, unproven);
+}
+
 TEST(MissingFileObservationCoding, RoundTripsAndRequiresEveryKey) {
     VeltoMissingFileObservation observation{pageA, "notes/a.md", date("2026-03-01T09:30:00Z")};
     std::string expected =

@@ -72,10 +72,14 @@ TEST_P(ProvenRemoval, RemovesOnlyWhatItsBytesProveAsItGoes) {
     }
     PosixFileSystem fileSystem;
 
-    auto outcome = fileSystem.removeIfProven(page, [&](std::string_view bytes) {
-        c.meanwhile(page, held);
-        return bytes == "ours";
-    });
+    std::optional<fs::path> keptBeside;
+    auto outcome = fileSystem.removeIfProvenNotingKept(
+        page,
+        [&](std::string_view bytes) {
+            c.meanwhile(page, held);
+            return bytes == "ours";
+        },
+        keptBeside);
 
     EXPECT_EQ(outcome, c.outcome);
     if (c.left) {
@@ -93,8 +97,10 @@ TEST_P(ProvenRemoval, RemovesOnlyWhatItsBytesProveAsItGoes) {
         ASSERT_EQ(others.size(), 1u);
         EXPECT_TRUE(others[0].starts_with("page (kept ")) << others[0];
         EXPECT_EQ(folder.readFile(others[0]), *c.kept);
+        EXPECT_EQ(keptBeside, folder / others[0]) << "the caller is not told where the file was kept";
     } else {
         EXPECT_TRUE(others.empty()) << "left beside it: " << others[0];
+        EXPECT_EQ(keptBeside, std::nullopt);
     }
 }
 
