@@ -240,6 +240,27 @@ bool DesktopSession::giveFocusByClicking(const std::string &window) const {
     return waitUntil([&] { return focusedWindow() == window; }, std::chrono::seconds(30));
 }
 
+std::optional<std::string> DesktopSession::openTrayMenu(std::chrono::milliseconds timeout) const {
+    std::optional<std::pair<int, int>> icon;
+    if (!waitUntil([&] { return (icon = dockedIconCenter()).has_value(); }, timeout)) {
+        return std::nullopt;
+    }
+    const auto x = std::to_string(icon->first);
+    const auto y = std::to_string(icon->second);
+    if (tool({"xdotool", "mousemove", x, y, "click", "3"}).exitStatus != 0) {
+        return std::nullopt;
+    }
+    std::optional<std::string> menu;
+    waitUntil(
+        [&] {
+            const std::vector<std::string> windows = visibleWindows();
+            menu = windows.empty() ? std::nullopt : std::optional(windows.front());
+            return menu.has_value();
+        },
+        timeout);
+    return menu;
+}
+
 VeltoProcess::VeltoProcess(const DesktopSession &session, const std::vector<std::string> &arguments,
                            const std::vector<std::string> &launcher) {
     static std::atomic<int> counter{0};

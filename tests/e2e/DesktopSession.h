@@ -66,6 +66,9 @@ public:
     /// Clicks the window near its top left corner, away from its buttons, as a user gives a window the keyboard;
     /// answers whether the window then has the keyboard.
     bool giveFocusByClicking(const std::string &window) const;
+    /// Right-clicks Velto's icon in the tray host's panel, as a user opens its menu: the menu's window, or nothing
+    /// when the icon or the menu did not show within the time.
+    std::optional<std::string> openTrayMenu(std::chrono::milliseconds timeout) const;
     /// The visible Welcome window of Velto; nothing when none is visible.
     std::optional<std::string> visibleWelcomeWindow() const;
 
@@ -130,6 +133,26 @@ protected:
     }
 
     std::unique_ptr<DesktopSession> session;
+};
+
+/// A test of a Velto on a session of its own whose Pages folder is there before Velto starts; when the test fails,
+/// Velto's output and the session's windows are printed.
+class VeltoSessionTest : public DesktopSessionTest {
+protected:
+    void SetUp() override {
+        DesktopSessionTest::SetUp();
+        if (!IsSkipped() && !HasFatalFailure()) {
+            std::filesystem::create_directories(session->pagesFolder());
+        }
+    }
+
+    void TearDown() override {
+        if (HasFailure() && velto) {
+            printVeltoOutputAndWindows(*velto);
+        }
+    }
+
+    std::unique_ptr<VeltoProcess> velto;
 };
 
 } // namespace velto::testing

@@ -305,13 +305,7 @@ TEST_F(TakenShortcutOverAtspi, TheTrayMenuAndTheSettingsRowsSayTheShowOrHideShor
     ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
 
     // A popup menu is no child of Velto's accessible tree: a screen reader meets its items as they take the focus.
-    std::optional<std::pair<int, int>> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
-    ASSERT_EQ(
-        session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second), "click", "3"})
-            .exitStatus,
-        0);
-    ASSERT_TRUE(waitUntil([&] { return !session->visibleWindows().empty(); }, generous)) << "no menu";
+    ASSERT_TRUE(session->openTrayMenu(generous)) << "no menu";
     key("Down");
     EXPECT_EQ(probe->waitForLineStartingWith("menu-item ", generous), "menu-item Open Velto\tAlt+Space (unavailable)");
 

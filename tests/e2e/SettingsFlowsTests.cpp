@@ -356,23 +356,11 @@ TEST_F(SettingsFlows, WithDarkChosenOnALightDesktopTheTrayMenuAndAnAlertAreDrawn
     std::ofstream(session->preferencesFile()) << preferencesWithShowOrHideOnSuperSpace(R"(
     "appearanceChoice": "dark",)");
     launch();
-    std::optional<std::pair<int, int>> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
 
     // The tray icon's menu, opened with a right click.
-    ASSERT_EQ(
-        session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second), "click", "3"})
-            .exitStatus,
-        0);
-    std::string menu;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            std::vector<std::string> windows = session->visibleWindows();
-            menu = windows.empty() ? std::string() : windows.front();
-            return !menu.empty();
-        },
-        generous))
-        << "no menu";
+    const std::optional<std::string> trayMenu = session->openTrayMenu(generous);
+    ASSERT_TRUE(trayMenu) << "no menu";
+    const std::string menu = *trayMenu;
     std::optional<double> menuLightness;
     EXPECT_TRUE(
         waitUntil([&] { return (menuLightness = meanLightness(*session, menu)) && *menuLightness < 0.3; }, generous))

@@ -40,21 +40,14 @@ void writePlainLines(const std::filesystem::path &file, std::size_t bytes) {
     std::ofstream(file, std::ios::binary) << text;
 }
 
-class VeltoFinalSave : public DesktopSessionTest {
+class VeltoFinalSave : public VeltoSessionTest {
 public:
     std::filesystem::path page() const { return session->pagesFolder() / "keep.md"; }
     std::filesystem::path unsavedTextFolder() const { return session->dataHome() / "Velto" / "Unsaved Text"; }
 
-    void SetUp() override {
-        DesktopSessionTest::SetUp();
-        if (!IsSkipped() && !HasFatalFailure()) {
-            std::filesystem::create_directories(session->pagesFolder());
-        }
-    }
-
     void TearDown() override {
+        VeltoSessionTest::TearDown();
         if (HasFailure() && velto) {
-            printVeltoOutputAndWindows(*velto);
             std::printf("--- files\n%s\n", listing().c_str());
         }
         pagesWritableAgain(); // before the session removes its folder
@@ -142,8 +135,6 @@ public:
         velto->process().signal(SIGTERM);
         EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
     }
-
-    std::unique_ptr<VeltoProcess> velto;
 
 private:
     bool mounted_ = false;

@@ -18,22 +18,8 @@ using namespace std::chrono_literals;
 
 constexpr auto generous = 30s;
 
-class VeltoHostileFolder : public DesktopSessionTest {
+class VeltoHostileFolder : public VeltoSessionTest {
 protected:
-    void SetUp() override {
-        DesktopSessionTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) {
-            return;
-        }
-        std::filesystem::create_directories(session->pagesFolder());
-    }
-
-    void TearDown() override {
-        if (HasFailure() && velto) {
-            printVeltoOutputAndWindows(*velto);
-        }
-    }
-
     void writePageFile(const std::string &name, const std::string &bytes) {
         std::ofstream(session->pagesFolder() / name, std::ios::binary) << bytes;
     }
@@ -70,7 +56,24 @@ protected:
         EXPECT_EQ(velto->process().waitForExit(generous), 0) << velto->output();
     }
 
-    std::unique_ptr<VeltoProcess> velto;
+    /// Launches Velto until the library has recorded the pages of the folder, and quits it.
+    void launchUntilThePagesAreRecorded() {
+        velto = std::make_unique<VeltoProcess>(*session);
+        ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
+        ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(session->pagesFolder() / ".velto/manifest.json"); },
+                              generous));
+        quit();
+    }
+
+    /// Moves an entry of the Pages folder into a "Sync" folder beside it and puts a link to it in its place, as a
+    /// user who syncs a page with another program does; where the entry is now.
+    std::filesystem::path moveIntoSyncAndLinkBack(const std::string &entry) {
+        const auto sync = session->pagesFolder().parent_path() / "Sync";
+        std::filesystem::create_directories(sync);
+        std::filesystem::rename(session->pagesFolder() / entry, sync / entry);
+        std::filesystem::create_symlink(sync / entry, session->pagesFolder() / entry);
+        return sync / entry;
+    }
 };
 
 TEST_F(VeltoHostileFolder, AFileThatCannotBeReadIsNamedOnceAndTheOtherPagesOpenAndSave) {
@@ -98,17 +101,10 @@ TEST_F(VeltoHostileFolder, ARecordedPageTurnedIntoALinkOutOfTheFolderLeavesTheOt
     // The newer file is the page a launch opens, so that the typing reaches it.
     std::filesystem::last_write_time(session->pagesFolder() / "linked.md",
                                      std::filesystem::last_write_time(session->pagesFolder() / "good.md") - 1h);
-    velto = std::make_unique<VeltoProcess>(*session);
-    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
-    ASSERT_TRUE(
-        waitUntil([&] { return std::filesystem::exists(session->pagesFolder() / ".velto/manifest.json"); }, generous));
-    quit();
+    ASSERT_NO_FATAL_FAILURE(launchUntilThePagesAreRecorded());
 
-    const auto sync = session->pagesFolder().parent_path() / "Sync";
-    std::filesystem::create_directories(sync);
-    std::filesystem::rename(session->pagesFolder() / "linked.md", sync / "linked.md");
-    std::filesystem::create_symlink(sync / "linked.md", session->pagesFolder() / "linked.md");
-    const std::string behindTheLink = readWholeFile((sync / "linked.md").string());
+    const auto linked = moveIntoSyncAndLinkBack("linked.md");
+    const std::string behindTheLink = readWholeFile(linked.string());
 
     velto = std::make_unique<VeltoProcess>(*session);
     ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
@@ -123,7 +119,7 @@ TEST_F(VeltoHostileFolder, ARecordedPageTurnedIntoALinkOutOfTheFolderLeavesTheOt
         },
         generous, 20ms))
         << pageFilesText(session->pagesFolder());
-    EXPECT_EQ(readWholeFile((sync / "linked.md").string()), behindTheLink);
+    EXPECT_EQ(readWholeFile(linked.string()), behindTheLink);
     EXPECT_TRUE(std::filesystem::is_symlink(session->pagesFolder() / "linked.md"));
     quit();
 }
@@ -135,29 +131,16 @@ TEST_F(VeltoHostileFolder, DeletingAPageWhoseFolderIsALinkOutLeavesTheLibraryOpe
     std::filesystem::create_directories(session->pagesFolder() / "notes");
     writePageFile("notes/gone.md", "---\nvelto:\n  archived: true\n---\ngone page\n");
     writePageFile("good.md", "good page\n");
-    velto = std::make_unique<VeltoProcess>(*session);
-    ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
-    ASSERT_TRUE(
-        waitUntil([&] { return std::filesystem::exists(session->pagesFolder() / ".velto/manifest.json"); }, generous));
-    quit();
+    ASSERT_NO_FATAL_FAILURE(launchUntilThePagesAreRecorded());
 
-    const auto sync = session->pagesFolder().parent_path() / "Sync";
-    std::filesystem::create_directories(sync);
-    std::filesystem::rename(session->pagesFolder() / "notes", sync / "notes");
-    std::filesystem::create_symlink(sync / "notes", session->pagesFolder() / "notes");
-    const std::string behindTheLink = readWholeFile((sync / "notes/gone.md").string());
+    const auto notes = moveIntoSyncAndLinkBack("notes");
+    const std::string behindTheLink = readWholeFile((notes / "gone.md").string());
 
     velto = std::make_unique<VeltoProcess>(*session);
     ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
     ASSERT_TRUE(velto->waitForMilestone("unreadable files announced", generous)) << velto->output();
     answerAlert();
-    std::optional<std::pair<int, int>> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
-    ASSERT_EQ(
-        session->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second), "click", "3"})
-            .exitStatus,
-        0);
-    ASSERT_TRUE(waitUntil([&] { return !session->visibleWindows().empty(); }, generous)) << "no menu";
+    ASSERT_TRUE(session->openTrayMenu(generous)) << "no menu";
     // Up from the bottom (Quit Velto, Settings…) to Browse Pages, into it; from its first item (the current page)
     // down to Archived Pages, into it, and up to its last item, "Delete 1 Archived Page…".
     ASSERT_EQ(session->tool({"xdotool", "key", "Up", "Up", "Up", "Right", "Down", "Right", "Up", "Return"}).exitStatus,
@@ -194,7 +177,7 @@ TEST_F(VeltoHostileFolder, DeletingAPageWhoseFolderIsALinkOutLeavesTheLibraryOpe
             << "Velto asked to preserve the page";
         quit();
     }
-    EXPECT_EQ(readWholeFile((sync / "notes/gone.md").string()), behindTheLink);
+    EXPECT_EQ(readWholeFile((notes / "gone.md").string()), behindTheLink);
     EXPECT_TRUE(std::filesystem::is_symlink(session->pagesFolder() / "notes"));
 }
 

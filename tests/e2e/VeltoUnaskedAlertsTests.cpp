@@ -72,19 +72,10 @@ void PrintTo(const NoticeCase &c, std::ostream *out) {
     *out << c.name;
 }
 
-class VeltoUnaskedAlerts : public DesktopSessionTest {
+class VeltoUnaskedAlerts : public VeltoSessionTest {
 protected:
-    void SetUp() override {
-        DesktopSessionTest::SetUp();
-        if (!IsSkipped() && !HasFatalFailure()) {
-            std::filesystem::create_directories(session->pagesFolder());
-        }
-    }
-
     void TearDown() override {
-        if (HasFailure() && velto) {
-            printVeltoOutputAndWindows(*velto);
-        }
+        VeltoSessionTest::TearDown();
         if (windowManager) {
             windowManager->signal(SIGTERM);
             windowManager->waitForExit(generous);
@@ -135,7 +126,6 @@ protected:
     }
 
     std::unique_ptr<ChildProcess> windowManager;
-    std::unique_ptr<VeltoProcess> velto;
 };
 
 class VeltoLaunchNotice : public VeltoUnaskedAlerts, public ::testing::WithParamInterface<NoticeCase> {};

@@ -2,7 +2,7 @@
 // moved out and linked back at the moment the save creates its file fails the save (or leaves the text inside), and
 // typing into a page whose file is a link to another page's file writes into that file, the link staying a link.
 
-#include "ReliabilitySupport.h"
+#include "DriverTestSupport.h"
 
 #include "platform/JsonCoding.h"
 #include "support/TemporaryFolder.h"
@@ -20,38 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using velto::Json;
+using velto::drivertesting::driver;
+using velto::drivertesting::fileBytes;
+using velto::drivertesting::filesBelowHolding;
+using velto::drivertesting::idAt;
 using velto::reliabilitytesting::DriverProcess;
 using velto::testing::TemporaryFolder;
-
-Json driver(const std::vector<std::string> &arguments, const TemporaryFolder &scratch, const std::string &input = "") {
-    return velto::reliabilitytesting::runDriver(arguments, input, (scratch / "run").string()).value_or(Json());
-}
-
-std::string fileBytes(const fs::path &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-/// The regular files of the folder or below that hold the text; links are not followed.
-int filesBelowHolding(const fs::path &folder, const std::string &text) {
-    int count = 0;
-    for (const auto &entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.symlink_status().type() == fs::file_type::regular &&
-            fileBytes(entry.path()).find(text) != std::string::npos) {
-            ++count;
-        }
-    }
-    return count;
-}
-
-std::string idAt(const Json &loaded, const std::string &relativePath) {
-    for (const auto &page : loaded.value("pages", Json::array())) {
-        if (page.at("relativeFilePath") == relativePath) {
-            return page.at("id").get<std::string>();
-        }
-    }
-    return "";
-}
 
 std::string textOf(const Json &loaded, const std::string &id) {
     for (const auto &page : loaded.value("pages", Json::array())) {

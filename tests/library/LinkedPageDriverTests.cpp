@@ -2,7 +2,7 @@
 // driver's load, save and recovery go through, every typed line is in a file of the folder, nothing is written
 // through the link, and the page comes back once the link goes.
 
-#include "ReliabilitySupport.h"
+#include "DriverTestSupport.h"
 
 #include "platform/JsonCoding.h"
 #include "support/TemporaryFolder.h"
@@ -22,28 +22,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using velto::Json;
+using velto::drivertesting::driver;
+using velto::drivertesting::fileBytes;
+using velto::drivertesting::someFileBelowHolds;
 using velto::reliabilitytesting::DriverProcess;
 using velto::testing::TemporaryFolder;
-
-Json driver(const std::vector<std::string> &arguments, const TemporaryFolder &scratch, const std::string &input = "") {
-    return velto::reliabilitytesting::runDriver(arguments, input, (scratch / "run").string()).value_or(Json());
-}
-
-std::string fileBytes(const fs::path &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-/// Whether some regular file of the folder or below holds the text; links are not followed.
-bool someFileBelowHolds(const fs::path &folder, const std::string &text) {
-    for (const auto &entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.symlink_status().type() == fs::file_type::regular &&
-            fileBytes(entry.path()).find(text) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
 
 const Json *pageAt(const Json &loaded, const std::string &relativePath) {
     for (const auto &page : loaded.at("pages")) {

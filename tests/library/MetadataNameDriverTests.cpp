@@ -2,7 +2,7 @@
 // nothing, as another process meets them through the driver: the one entry is named once with its reason, and the
 // load, every save and the recovery go on for the rest; nothing is read, written or removed through the link.
 
-#include "ReliabilitySupport.h"
+#include "DriverTestSupport.h"
 
 #include "library/PageFileLocation.h"
 #include "platform/JsonCoding.h"
@@ -20,6 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using velto::Json;
+using velto::drivertesting::fileBytes;
+using velto::drivertesting::idAt;
+using velto::drivertesting::someFileBelowHolds;
 using velto::testing::TemporaryFolder;
 
 struct DriverRun {
@@ -44,30 +47,6 @@ DriverRun runDriver(const std::vector<std::string> &arguments, const TemporaryFo
         run.output = Json();
     }
     return run;
-}
-
-std::string fileBytes(const fs::path &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-bool someFileBelowHolds(const fs::path &folder, const std::string &text) {
-    for (const auto &entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.symlink_status().type() == fs::file_type::regular &&
-            fileBytes(entry.path()).find(text) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string idAt(const Json &loaded, const std::string &relativePath) {
-    for (const auto &page : loaded.value("pages", Json::array())) {
-        if (page.at("relativeFilePath") == relativePath) {
-            return page.at("id").get<std::string>();
-        }
-    }
-    return "";
 }
 
 std::vector<std::pair<std::string, std::string>> unreadableFiles(const Json &loaded) {
