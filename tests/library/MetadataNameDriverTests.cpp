@@ -49,8 +49,9 @@ DriverRun runDriver(const std::vector<std::string> &arguments, const TemporaryFo
     return run;
 }
 
-std::vector<std::pair<std::string, std::string>> unreadableFiles(const Json &loaded) {
-    std::vector<std::pair<std::string, std::string>> named;
+using NamedFiles = std::vector<std::pair<std::string, std::string>>;
+NamedFiles unreadableFiles(const Json &loaded) {
+    NamedFiles named;
     for (const auto &file : loaded.value("unreadableFiles", Json::array())) {
         named.emplace_back(file.at("relativePath").get<std::string>(), file.at("reason").get<std::string>());
     }
@@ -135,17 +136,17 @@ TEST(MetadataNameDriver, ADeletedPagesNameBehindALinkLeavesOutOnlyThatEntry) {
     for (const DeletedNameCase &c : deletedNameCases) {
         SCOPED_TRACE(c.name);
         LibraryWithADeletedName library(c);
+        if (!c.deletedFirst) {
+            library.makeLink();
+        }
+        auto deleted = library.deletePage();
+        ASSERT_EQ(deleted.status, 0) << deleted.errorOutput;
         if (c.deletedFirst) {
-            ASSERT_EQ(library.deletePage().status, 0);
             library.makeLink();
-        } else {
-            library.makeLink();
-            auto deleted = library.deletePage();
-            ASSERT_EQ(deleted.status, 0) << deleted.errorOutput;
         }
         const std::string behindTheLink =
             c.link == Link::outOfTheFolder ? fileBytes(library.sync / c.pagePath) : std::string();
-        const std::vector<std::pair<std::string, std::string>> namedOnce{{c.pagePath, c.reason}};
+        const NamedFiles namedOnce{{c.pagePath, c.reason}};
 
         for (int load = 1; load <= 2; ++load) {
             SCOPED_TRACE("load " + std::to_string(load));
@@ -191,8 +192,7 @@ TEST(MetadataNameDriver, ADanglingLinkWhereARecordedPageWasIsNamedAtOnce) {
 
     auto loaded = runDriver({"load", pages.string()}, scratch);
     ASSERT_EQ(loaded.output.value("outcome", ""), "loaded") << loaded.output.dump();
-    EXPECT_EQ(unreadableFiles(loaded.output),
-              (std::vector<std::pair<std::string, std::string>>{{"moved.md", VeltoPageLibrary::linkToNothingReason}}));
+    EXPECT_EQ(unreadableFiles(loaded.output), (NamedFiles{{"moved.md", VeltoPageLibrary::linkToNothingReason}}));
     EXPECT_EQ(idAt(loaded.output, "moved.md"), movedID) << "the page's record was dropped";
 
     auto saved = runDriver({"write", pages.string()}, scratch,

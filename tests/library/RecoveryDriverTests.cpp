@@ -42,28 +42,38 @@ bool holdsRecoveryFile(const fs::path &folder) {
     return false;
 }
 
+/// Recovers copies of the library in "pristine" failing at each step in turn, checking the folder each failure left,
+/// until a run goes through; the name of the folder that run recovered.
+template <typename CheckFailure>
+std::string recoverFailingAtEachStep(const TemporaryFolder &scratch, CheckFailure checkFailure) {
+    for (std::size_t step = 1; step <= 500; ++step) {
+        SCOPED_TRACE("failing step " + std::to_string(step));
+        const std::string name = "run-" + std::to_string(step);
+        fs::copy(scratch / "pristine", scratch / name, fs::copy_options::recursive);
+        auto run = runDriver({"recover", (scratch / name).string(), "--fail-at-step", std::to_string(step)});
+        if (run.exitStatus == 0) {
+            EXPECT_GT(step, 3u) << "too few steps were failed to prove anything";
+            return name;
+        }
+        EXPECT_EQ(run.exitStatus, 2);
+        checkFailure(name);
+    }
+    ADD_FAILURE() << "the recovery never succeeded";
+    return "";
+}
+
 // Every step of a recovery that changes the folder, failed in turn: after each failure the folder holds its
 // manifest, either the one it had (with the journal that was set aside back in place and no recovery file
 // left) or one the recovery committed before it failed, which loads. The first run that no failure reaches
 // recovers the library.
 TEST(RecoveryDriver, RecoveryFailingAtEachStepKeepsOrRestoresTheManifest) {
     TemporaryFolder scratch;
-    auto pristine = scratch / "pristine";
-    writeTwoPageLibrary(pristine, pageA, pageB);
+    writeTwoPageLibrary(scratch / "pristine", pageA, pageB);
     scratch.writeFile("pristine/" + damagedJournal, "{\"writerID\": cut short");
     auto manifestBefore = scratch.readFile("pristine/.velto/manifest.json");
 
-    std::size_t step = 1;
-    for (;; ++step) {
-        SCOPED_TRACE("failing step " + std::to_string(step));
-        auto name = "run-" + std::to_string(step);
+    const std::string recoveredFolder = recoverFailingAtEachStep(scratch, [&](const std::string &name) {
         auto folder = scratch / name;
-        fs::copy(pristine, folder, fs::copy_options::recursive);
-        auto run = runDriver({"recover", folder.string(), "--fail-at-step", std::to_string(step)});
-        if (run.exitStatus == 0) {
-            break;
-        }
-        ASSERT_EQ(run.exitStatus, 2);
         ASSERT_TRUE(fs::is_regular_file(folder / ".velto/manifest.json")) << "the library lost its manifest";
         if (scratch.readFile(name + "/.velto/manifest.json") == manifestBefore) {
             EXPECT_FALSE(holdsRecoveryFile(folder));
@@ -71,10 +81,8 @@ TEST(RecoveryDriver, RecoveryFailingAtEachStepKeepsOrRestoresTheManifest) {
         } else {
             EXPECT_EQ(loadJson(folder)["outcome"], "loaded") << "a manifest committed before the failure";
         }
-        ASSERT_LT(step, 500u) << "the recovery never succeeded";
-    }
-    EXPECT_GT(step, 3u) << "too few steps were failed to prove anything";
-    auto recovered = loadJson(scratch / ("run-" + std::to_string(step)));
+    });
+    auto recovered = loadJson(scratch / recoveredFolder);
     EXPECT_EQ(recovered["outcome"], "loaded");
     EXPECT_EQ(recovered["pages"].size(), 2u);
 }
@@ -141,22 +149,11 @@ TEST(RecoveryDriver, FailedRecoveryLeavesNoRecoveryFileBehind) {
     writeLibraryBesideALicense(scratch, "pristine");
     const std::string manifestBefore = scratch.readFile("pristine/.velto/manifest.json");
 
-    std::size_t step = 1;
-    for (;; ++step) {
-        SCOPED_TRACE("failing step " + std::to_string(step));
-        const std::string name = "run-" + std::to_string(step);
-        fs::copy(scratch / "pristine", scratch / name, fs::copy_options::recursive);
-        auto run = runDriver({"recover", (scratch / name).string(), "--fail-at-step", std::to_string(step)});
-        if (run.exitStatus == 0) {
-            break;
-        }
-        ASSERT_EQ(run.exitStatus, 2);
+    recoverFailingAtEachStep(scratch, [&](const std::string &name) {
         EXPECT_EQ(scratch.readFile(name + "/.velto/manifest.json"), manifestBefore);
-        EXPECT_TRUE(recoveryFiles(scratch / name).empty());
+        EXPECT_FALSE(holdsRecoveryFile(scratch / name));
         EXPECT_EQ(scratch.readFile(name + "/LICENSE.md"), licenseText);
-        ASSERT_LT(step, 500u) << "the recovery never succeeded";
-    }
-    EXPECT_GT(step, 3u) << "too few steps were failed to prove anything";
+    });
 }
 
 // A newer library in any of its formats: the load refuses it and says which version and what to do, offering
