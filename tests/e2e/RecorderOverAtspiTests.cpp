@@ -113,7 +113,8 @@ protected:
         ASSERT_TRUE(velto->waitForMilestone(milestone, generous)) << velto->output();
     }
 
-    /// Answers the one window Velto shows (a launch's notice) with its default button, giving it the focus first.
+    /// Answers the one window Velto shows (a launch's notice, which takes no keyboard itself) with its default
+    /// button, once a click has given it the keyboard.
     void answerTheOnlyWindow() {
         std::optional<std::string> window;
         ASSERT_TRUE(waitUntil(
@@ -123,19 +124,16 @@ protected:
                 return window.has_value();
             },
             generous))
-            << "no window";
-        if (!waitUntil([&] { return session->focusedWindow() == window; }, 5s)) {
-            session->tool({"xdotool", "windowfocus", *window});
-        }
-        ASSERT_TRUE(waitUntil([&] { return session->focusedWindow() == window; }, generous)) << "it takes no keys";
+            << "no notice shown";
+        ASSERT_TRUE(session->giveFocusByClicking(*window)) << "a click did not give the notice the keyboard";
         key("Return");
-        ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the window stayed";
+        ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the notice stayed";
     }
 
     /// The item of the tray menu after "Open Velto" (a warning when there is one), as a screen reader meets it when
     /// the keyboard goes down the menu; the menu is closed again.
     std::string itemAfterOpenVelto() {
-        openTrayMenu();
+        EXPECT_TRUE(session->openTrayMenu(generous)) << "no menu";
         key("Down");
         probe->waitForLineStartingWith("menu-item Open Velto", generous);
         key("Down");
@@ -143,18 +141,6 @@ protected:
         key("Escape");
         waitUntil([&] { return session->visibleWindows().empty(); }, generous);
         return item;
-    }
-
-    /// Opens the tray menu with a right click on the icon, once the icon is docked.
-    void openTrayMenu() {
-        std::optional<std::pair<int, int>> icon;
-        ASSERT_TRUE(waitUntil([&] { return (icon = session->dockedIconCenter()).has_value(); }, generous));
-        ASSERT_EQ(session
-                      ->tool({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
-                              "click", "3"})
-                      .exitStatus,
-                  0);
-        ASSERT_TRUE(waitUntil([&] { return !session->visibleWindows().empty(); }, generous)) << "no menu";
     }
 
     /// Opens Settings with Ctrl+comma from the panel once the panel has the keyboard (the keys go to the focused
@@ -288,20 +274,8 @@ TEST_F(TakenShortcutOverAtspi, TheTrayMenuAndTheSettingsRowsSayTheShowOrHideShor
     AltSpaceHolder holder(session->display());
     ASSERT_TRUE(holder.holds());
     ASSERT_NO_FATAL_FAILURE(startVeltoWithAScreenReader("panel ready"));
-    // The launch's warning, given the keyboard by a click (it takes none itself) and dismissed with OK, lets the
-    // launch finish.
-    std::optional<std::string> warning;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            std::vector<std::string> windows = session->visibleWindows();
-            warning = windows.size() == 1 ? std::optional(windows.front()) : std::nullopt;
-            return warning.has_value();
-        },
-        generous))
-        << "no warning shown";
-    ASSERT_TRUE(session->giveFocusByClicking(*warning)) << "a click did not give the warning the keyboard";
-    key("Return");
-    ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the warning stayed";
+    // The launch's warning, dismissed with OK, lets the launch finish.
+    ASSERT_NO_FATAL_FAILURE(answerTheOnlyWindow());
     ASSERT_TRUE(velto->waitForMilestone("launch finished", generous)) << velto->output();
 
     // A popup menu is no child of Velto's accessible tree: a screen reader meets its items as they take the focus.
@@ -366,7 +340,7 @@ TEST_F(UnreadableFilesOverAtspi, AFileMadeReadableAgainLeavesTheTrayMenusList) {
         }
 
         // The warning follows "Open Velto", and its submenu lists the file.
-        ASSERT_NO_FATAL_FAILURE(openTrayMenu());
+        ASSERT_TRUE(session->openTrayMenu(generous)) << "no menu";
         key("Down");
         EXPECT_EQ(probe->waitForLineStartingWith("menu-item ", generous), "menu-item Open Velto\tAlt+Space");
         key("Down");
@@ -378,9 +352,7 @@ TEST_F(UnreadableFilesOverAtspi, AFileMadeReadableAgainLeavesTheTrayMenusList) {
         key("Escape");
         ASSERT_TRUE(waitUntil([&] { return session->visibleWindows().empty(); }, generous)) << "the menu stayed";
 
-        std::filesystem::permissions(shut, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                               std::filesystem::perms::group_read |
-                                               std::filesystem::perms::others_read);
+        std::filesystem::permissions(shut, std::filesystem::perms{0644});
         const auto madeReadable = std::chrono::steady_clock::now();
         std::string second;
         EXPECT_TRUE(waitUntil([&] { return (second = itemAfterOpenVelto()).find("Some Files") == std::string::npos; },

@@ -435,6 +435,12 @@ const VeltoPage *pageWithText(const VeltoDocument &document, const std::string &
     return nullptr;
 }
 
+/// Runs events until `condition` holds with no refresh from disk running.
+bool settlesWith(
+    const VeltoStore &store, const std::function<bool()> &condition = [] { return true; }) {
+    return processEventsUntil([&] { return condition() && !store.isRefreshingFromDisk(); }, 30s);
+}
+
 // A page recovered from a page made since the launch names the file it was recovered from while that file can't be
 // read, as one loaded at launch does: a page made since the launch holds its date with a fraction of a second here,
 // which its recovered page takes over, while the page held at the unreadable file comes from its record, in whole
@@ -456,10 +462,9 @@ TEST(StoreOnDisk, APageRecoveredBesideAFileThatCantBeReadNamesItUntilTheFileServ
     std::filesystem::rename(file.string() + ".tmp", file);
     store.setText("BEFORE1 typed\n", systemClock().now());
     awaitDone(store.flush());
-    ASSERT_TRUE(processEventsUntil(
-        [&] { return saved.notices > 0 && namesUnreadableFile(store, name) && !store.isRefreshingFromDisk(); }, 30s));
+    ASSERT_TRUE(settlesWith(store, [&] { return saved.notices > 0 && namesUnreadableFile(store, name); }));
     processEventsFor(900ms); // the monitor's report of the replacement, and the refresh it brings
-    ASSERT_TRUE(processEventsUntil([&] { return !store.isRefreshingFromDisk(); }, 30s));
+    ASSERT_TRUE(settlesWith(store));
 
     const VeltoPage *recovered = pageWithText(store.document(), "BEFORE1 typed\n");
     ASSERT_NE(recovered, nullptr);
@@ -471,8 +476,7 @@ TEST(StoreOnDisk, APageRecoveredBesideAFileThatCantBeReadNamesItUntilTheFileServ
 
     std::ofstream(file.string() + ".tmp", std::ios::binary) << original;
     std::filesystem::rename(file.string() + ".tmp", file);
-    ASSERT_TRUE(
-        processEventsUntil([&] { return !namesUnreadableFile(store, name) && !store.isRefreshingFromDisk(); }, 30s));
+    ASSERT_TRUE(settlesWith(store, [&] { return !namesUnreadableFile(store, name); }));
     EXPECT_FALSE(store.lastSaveConflictPresentation().has_value()) << store.lastSaveConflictPresentation()->title;
     EXPECT_NE(pageWithText(store.document(), "BEFORE1 typed\n"), nullptr);
     EXPECT_NE(pageWithText(store.document(), "BEFORE1\n"), nullptr);
@@ -483,17 +487,14 @@ TEST(StoreOnDisk, AFileThatCantBeReadStaysListedWhileOtherFilesChange) {
     ObservedStore observed;
     VeltoStore &store = *observed.store;
     std::ofstream(observed.folder / "latin.md", std::ios::binary) << "caf\xe9\n";
-    ASSERT_TRUE(processEventsUntil(
-        [&] { return namesUnreadableFile(store, "latin.md") && !store.isRefreshingFromDisk(); }, 30s));
+    ASSERT_TRUE(settlesWith(store, [&] { return namesUnreadableFile(store, "latin.md"); }));
     const std::size_t loadsBefore = observed.incrementalLoads.size();
 
     std::ofstream(observed.folder / "other.md", std::ios::binary) << "written elsewhere\n";
-    ASSERT_TRUE(processEventsUntil(
-        [&] {
-            return observed.incrementalLoads.size() > loadsBefore &&
-                   containsPageWithText(store.document(), "written elsewhere\n") && !store.isRefreshingFromDisk();
-        },
-        30s));
+    ASSERT_TRUE(settlesWith(store, [&] {
+        return observed.incrementalLoads.size() > loadsBefore &&
+               containsPageWithText(store.document(), "written elsewhere\n");
+    }));
     EXPECT_TRUE(namesUnreadableFile(store, "latin.md"));
 }
 
@@ -507,12 +508,10 @@ TEST(StoreOnDisk, AFolderOfPagesReplacedByALinkOutOfTheFolderIsNamedWhileRunning
         const std::filesystem::path folder = observed.folder / "Linked";
         std::filesystem::create_directories(folder);
         std::ofstream(folder / "linked.md", std::ios::binary) << "linked page\n";
-        ASSERT_TRUE(processEventsUntil(
-            [&] { return containsPageWithText(store.document(), "linked page\n") && !store.isRefreshingFromDisk(); },
-            30s));
+        ASSERT_TRUE(settlesWith(store, [&] { return containsPageWithText(store.document(), "linked page\n"); }));
         awaitDone(store.flush());
         processEventsFor(900ms);
-        ASSERT_TRUE(processEventsUntil([&] { return !store.isRefreshingFromDisk(); }, 30s));
+        ASSERT_TRUE(settlesWith(store));
         ASSERT_TRUE(store.unreadableFiles().empty());
 
         testing::TemporaryFolder outside;
@@ -531,7 +530,7 @@ TEST(StoreOnDisk, AFolderOfPagesReplacedByALinkOutOfTheFolderIsNamedWhileRunning
                                           file.reason == VeltoPageLibrary::folderLinkOutsideReason;
                                });
         };
-        ASSERT_TRUE(processEventsUntil([&] { return namesTheLink() && !store.isRefreshingFromDisk(); }, 30s))
+        ASSERT_TRUE(settlesWith(store, namesTheLink))
             << (store.unreadableFiles().empty() ? "nothing named" : store.unreadableFiles().front().reason);
         EXPECT_TRUE(containsPageWithText(store.document(), "first page\n"));
         EXPECT_EQ(store.document().pages.size(), 1u) << "the linked folder's page left the library";
@@ -692,7 +691,7 @@ TEST(StoreOnDisk, AnOldPageWhoseFileGainsItsIdentifierAtTheFirstLaunchIsStillArc
         [&] { return defaultFileSystem().readFile(folder / "old.md").find("velto:") != std::string::npos; }, 30s))
         << "the identifier is written into the old page's file";
     awaitDone(store->flush());
-    ASSERT_TRUE(processEventsUntil([&] { return !store->isRefreshingFromDisk(); }, 30s));
+    ASSERT_TRUE(settlesWith(*store));
 
     store->setAutoArchivePeriod(VeltoAutoArchivePeriod::oneWeek());
     EXPECT_EQ(awaitValue(store->autoArchiveEligiblePages(systemClock().now())), 1);
