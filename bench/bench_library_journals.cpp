@@ -1,10 +1,10 @@
 // The page library at its limits: 100 pages holding 5,242,880 bytes of text in all, five writers whose
 // journals each record every page, and a deletion index of 1,000 tombstones.
-#include "library/DeletionIndex.h"
-#include "library/PageAvailability.h"
-#include "library/PageFileNaming.h"
-#include "library/PageLoading.h"
-#include "library/WriterStates.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/load/PageAvailability.h"
+#include "library/load/PageLoading.h"
+#include "library/metadata/DeletionIndex.h"
+#include "library/metadata/WriterStates.h"
 #include "support/TemporaryFolder.h"
 
 #include <benchmark/benchmark.h>

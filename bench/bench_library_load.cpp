@@ -1,6 +1,6 @@
 // The full load of a Pages folder at the library's limits, against the floor of reading the same page files
 // once: 100 active pages holding 5,242,880 bytes of text, and 1,000 pages of which 900 are archived.
-#include "library/FullLoad.h"
+#include "library/load/FullLoad.h"
 #include "platform/FileSystem.h"
 #include "platform/Uuid.h"
 

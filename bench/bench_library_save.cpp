@@ -8,10 +8,10 @@
 // plain unlinks or none at all, so that each can be timed as a whole process beside the others. A fifth times, file by
 // file in such a library, the steps any such proof needs beside a plain unlink (taking the file aside, reading it,
 // hashing it), and gives the ratio the third benchmark cannot go below on this machine.
-#include "library/FullLoad.h"
-#include "library/PageFileNaming.h"
-#include "library/SaveRequest.h"
-#include "library/WriteTransaction.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/load/FullLoad.h"
+#include "library/save/SaveRequest.h"
+#include "library/save/WriteTransaction.h"
 #include "model/ContentChecksum.h"
 #include "support/TemporaryFolder.h"
 

@@ -3,9 +3,9 @@
 // changed, not the size of the library.
 #include "BenchTiming.h"
 
-#include "library/FullLoad.h"
-#include "library/SaveRequest.h"
-#include "library/WriteTransaction.h"
+#include "library/load/FullLoad.h"
+#include "library/save/SaveRequest.h"
+#include "library/save/WriteTransaction.h"
 #include "model/ContentChecksum.h"
 #include "platform/FileSystem.h"
 #include "platform/Uuid.h"

@@ -6,9 +6,9 @@
 // calls from several threads, as the application's did before, so the two can be compared.
 #include "BenchTiming.h"
 
-#include "library/FullLoad.h"
-#include "library/SaveRequest.h"
-#include "library/WriteTransaction.h"
+#include "library/load/FullLoad.h"
+#include "library/save/SaveRequest.h"
+#include "library/save/WriteTransaction.h"
 #include "platform/FileSystem.h"
 #include "platform/Uuid.h"
 #include "store/OwnFileChanges.h"

@@ -22,6 +22,15 @@ seams=(
     "page_editor  ui panel settings app"
     "ui           model library store editor editor_view page_editor panel settings app"
     "settings     editor editor_view page_editor panel app"
+    # The library's rooms, each from the one below it up: a room includes the rooms below it, never one above.
+    "library/folder    library/metadata library/removal library/save library/recovery library/unsaved"
+    "library/metadata  library/removal library/load library/save library/copy library/recovery library/unsaved"
+    "library/removal   library/load library/copy library/recovery library/unsaved"
+    "library/load      library/save library/recovery library/unsaved"
+    "library/save      library/copy library/recovery library/unsaved"
+    "library/copy      library/recovery library/unsaved"
+    "library/recovery  library/unsaved"
+    "library/unsaved   library/metadata library/load library/save library/copy library/recovery"
 )
 
 # A folder under src/, a folder whose headers only some of its files include, then those files, by name without
@@ -30,7 +39,18 @@ seams=(
 partial_seams=(
     "panel  store  ActivePages PageEditingSession PageNavigation PageOperations PageOperationsUndo
                    PageOperationUndoLedger PanelCommands PanelMenus PanelParts VeltoPanelController VeltoPanelMenuController"
+    # Whether a folder holds a library asks whether a killed copy left it, and a metadata file's error is told in
+    # the load's sentences; a load adopts what a killed copy left; a removal's kept copy is reported as the save's
+    # conflict, and a stopped save's copies are judged against what that save wrote.
+    "library/folder   library/load  LibraryFolder"
+    "library/folder   library/copy  LibraryFolder"
+    "library/load     library/copy  FullLoad"
+    "library/removal  library/save  PendingDeletions FailedSaveConflictPages"
 )
+
+# A folder under src/ whose files all live in its rooms (its sub-folders), each named in the tables above: a file
+# at its top would escape the rooms' seams.
+roomed_folders=(library)
 
 # Groups of headers outside src/, each an extended regular expression for the start of an include's name.
 declare -A header_groups=(
@@ -111,6 +131,14 @@ for seam in "${header_seams[@]}"; do
             crossings=$((crossings + 1))
         done < <(grep -rnE "$pattern" "$src/$folder" || true)
     done
+done
+
+for folder in "${roomed_folders[@]}"; do
+    folder_is_present "$folder" || continue
+    while IFS= read -r stray; do
+        echo "$stray: a file of $folder/ outside its rooms" >&2
+        crossings=$((crossings + 1))
+    done < <(find "$src/$folder" -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \) | sort)
 done
 
 if ((crossings > 0)); then

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/FolderConnectionAssessment.h"
+#include "library/copy/FolderConnectionAssessment.h"
 #include "model/ArchiveSnapshot.h"
 #include "preferences/KeyboardLayoutTranslator.h"
 #include "preferences/PreferenceChoices.h"

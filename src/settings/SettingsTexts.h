@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/FolderConnectionAssessment.h"
+#include "library/copy/FolderConnectionAssessment.h"
 #include "preferences/KeyboardSettingsImportWorkflow.h"
 #include "preferences/PreferenceChoices.h"
 #include "settings/SettingsPresenters.h"

@@ -1,6 +1,6 @@
 #include "settings/StorageSettingsPage.h"
 
-#include "library/FolderNesting.h"
+#include "library/folder/FolderNesting.h"
 #include "platform/FileSystem.h"
 #include "platform/desktop/FileManagerReveal.h"
 #include "settings/SettingsControls.h"

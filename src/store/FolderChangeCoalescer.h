@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/FolderChangeReplay.h"
+#include "library/load/FolderChangeReplay.h"
 #include "platform/desktop/Scheduler.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/FolderChangeReplay.h"
+#include "library/load/FolderChangeReplay.h"
 #include "model/ReconciliationCheckpoint.h"
 #include "store/OwnFileChanges.h"
 

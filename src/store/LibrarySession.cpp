@@ -1,7 +1,7 @@
 #include "store/LibrarySession.h"
 
-#include "library/FolderConnectionAssessment.h"
-#include "library/LibraryRecovery.h"
+#include "library/copy/FolderConnectionAssessment.h"
+#include "library/recovery/LibraryRecovery.h"
 #include "model/Document.h"
 #include "store/FolderIdentity.h"
 #include "store/LibraryPool.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/SaveResult.h"
+#include "library/save/SaveResult.h"
 
 #include <stdexcept>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "store/PendingEdits.h"
 
-#include "library/PageFileNaming.h"
+#include "library/folder/PageFileNaming.h"
 #include "model/ThreeWayMerge.h"
 
 #include <algorithm>

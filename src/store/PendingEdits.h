@@ -1,7 +1,7 @@
 #pragma once
 
-#include "library/LoadResult.h"
-#include "library/SaveRequest.h"
+#include "library/load/LoadResult.h"
+#include "library/save/SaveRequest.h"
 #include "model/Document.h"
 #include "model/MutationTracker.h"
 

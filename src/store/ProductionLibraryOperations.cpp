@@ -1,11 +1,11 @@
 #include "store/ProductionLibraryOperations.h"
 
-#include "library/FullLoad.h"
-#include "library/IncrementalLoad.h"
-#include "library/LibraryCopy.h"
-#include "library/PageAvailability.h"
-#include "library/PageLoading.h"
-#include "library/WriteTransaction.h"
+#include "library/copy/LibraryCopy.h"
+#include "library/load/FullLoad.h"
+#include "library/load/IncrementalLoad.h"
+#include "library/load/PageAvailability.h"
+#include "library/load/PageLoading.h"
+#include "library/save/WriteTransaction.h"
 #include "store/LibraryPool.h"
 #include "store/OwnFileChanges.h"
 

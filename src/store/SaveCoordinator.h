@@ -1,7 +1,7 @@
 #pragma once
 
-#include "library/SaveRequest.h"
-#include "library/SaveResult.h"
+#include "library/save/SaveRequest.h"
+#include "library/save/SaveResult.h"
 
 #include <qcoro/qcorotask.h>
 

@@ -1,7 +1,7 @@
 #include "store/Store.h"
 
-#include "library/FolderConnectionAssessment.h"
-#include "library/PageFileNaming.h"
+#include "library/copy/FolderConnectionAssessment.h"
+#include "library/folder/PageFileNaming.h"
 #include "model/LibraryPageRecord.h"
 #include "model/PageArchiveState.h"
 #include "model/PageIndex.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "library/LoadResult.h"
-#include "library/SaveRequest.h"
-#include "library/SaveResult.h"
+#include "library/load/LoadResult.h"
+#include "library/save/SaveRequest.h"
+#include "library/save/SaveResult.h"
 #include "model/ArchiveSnapshot.h"
 #include "model/Document.h"
 #include "model/MutationTracker.h"

@@ -1,7 +1,7 @@
 #include "store/UnsavedTexts.h"
 
-#include "library/PageFileNaming.h"
-#include "library/UnsavedTextFiles.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/unsaved/UnsavedTextFiles.h"
 #include "model/ContentChecksum.h"
 #include "platform/FilePermissions.h"
 #include "store/PendingEdits.h"

@@ -1,7 +1,7 @@
 // Any page file name either is refused or leads to a path inside the Pages folder, also through the
 // symbolic links of a folder that holds links inside, outside and to nowhere, some of them under names that
 // are found for another Unicode spelling.
-#include "library/PageFileLocation.h"
+#include "library/folder/PageFileLocation.h"
 #include "model/LibraryErrors.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "library/FolderConnectionAssessment.h"
-#include "library/ProcessWriter.h"
+#include "library/copy/FolderConnectionAssessment.h"
+#include "library/save/ProcessWriter.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

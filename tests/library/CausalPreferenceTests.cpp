@@ -1,4 +1,4 @@
-#include "library/CausalPreference.h"
+#include "library/metadata/CausalPreference.h"
 
 #include "LibraryTestValues.h"
 

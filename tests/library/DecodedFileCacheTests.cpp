@@ -1,6 +1,6 @@
 // Which reads of a metadata file decode it anew, and which take the value its same bytes gave last time.
 
-#include "library/DecodedFileCache.h"
+#include "library/metadata/DecodedFileCache.h"
 
 #include <gtest/gtest.h>
 

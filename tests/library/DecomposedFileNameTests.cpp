@@ -1,7 +1,7 @@
 // A Pages folder synced from another platform may spell a page's file name in decomposed Unicode while the
 // metadata holds the composed name: loads and saves use the file that is there.
 
-#include "library/WriteTransaction.h"
+#include "library/save/WriteTransaction.h"
 
 #include "LoadTestSupport.h"
 #include "WriteTestSupport.h"

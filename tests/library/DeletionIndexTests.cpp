@@ -1,4 +1,4 @@
-#include "library/DeletionIndex.h"
+#include "library/metadata/DeletionIndex.h"
 
 #include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"

@@ -1,8 +1,8 @@
 // Bringing a manifest into line with the Markdown files actually in the folder.
 
-#include "library/MarkdownDiscovery.h"
-#include "library/MissingFileObservations.h"
-#include "library/PageFileNaming.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/load/MarkdownDiscovery.h"
+#include "library/metadata/MissingFileObservations.h"
 
 #include "LibraryTestValues.h"
 #include "LoadTestSupport.h"

@@ -1,8 +1,8 @@
 // Libraries never nest: the refusals on real folder trees, and discovery and assessment leaving another
 // library's folder alone.
-#include "library/FolderConnectionAssessment.h"
-#include "library/FolderNesting.h"
-#include "library/FullLoad.h"
+#include "library/copy/FolderConnectionAssessment.h"
+#include "library/folder/FolderNesting.h"
+#include "library/load/FullLoad.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "WriteTestSupport.h"
 
-#include "library/FullLoad.h"
-#include "library/LibraryRecovery.h"
-#include "library/WriteTransaction.h"
+#include "library/load/FullLoad.h"
+#include "library/recovery/LibraryRecovery.h"
+#include "library/save/WriteTransaction.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

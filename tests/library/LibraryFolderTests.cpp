@@ -1,8 +1,8 @@
-#include "library/IOObservation.h"
-#include "library/LibraryFolder.h"
-#include "library/ManifestPersistence.h"
-#include "library/ManifestReading.h"
-#include "library/WriterStates.h"
+#include "library/folder/IOObservation.h"
+#include "library/folder/LibraryFolder.h"
+#include "library/metadata/ManifestPersistence.h"
+#include "library/metadata/ManifestReading.h"
+#include "library/metadata/WriterStates.h"
 
 #include "LibraryTestValues.h"
 #include "platform/Text.h"

@@ -1,4 +1,4 @@
-#include "library/LibraryLock.h"
+#include "library/folder/LibraryLock.h"
 
 #include "platform/FileSystem.h"
 #include "support/TemporaryFolder.h"

@@ -1,7 +1,7 @@
 // When a leftover file may go: only when the page's file holds every line of it, in order and as often, and a last
 // line without a line break (a write's text cut off by a kill, or typed text, which usually ends so) only where a line
 // of the page begins with it.
-#include "library/LinesThePageLacks.h"
+#include "library/removal/LinesThePageLacks.h"
 
 #include <gtest/gtest.h>
 

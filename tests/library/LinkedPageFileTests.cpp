@@ -3,9 +3,9 @@
 // them, by the library driver's tests.
 
 #include "WriteTestSupport.h"
-#include "library/FullLoad.h"
-#include "library/PageFileNaming.h"
-#include "library/WriteTransaction.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/load/FullLoad.h"
+#include "library/save/WriteTransaction.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

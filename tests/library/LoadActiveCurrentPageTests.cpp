@@ -1,6 +1,6 @@
 // After every load the current page is one the user can type into at once.
 
-#include "library/ActiveCurrentPage.h"
+#include "library/load/ActiveCurrentPage.h"
 
 #include "LibraryTestValues.h"
 #include "support/ManualClock.h"

@@ -1,9 +1,9 @@
 // The incremental load after the folder monitor reported changed Markdown files.
 
-#include "library/FullLoad.h"
-#include "library/IOObservation.h"
-#include "library/IncrementalLoad.h"
-#include "library/SaveRequest.h"
+#include "library/folder/IOObservation.h"
+#include "library/load/FullLoad.h"
+#include "library/load/IncrementalLoad.h"
+#include "library/save/SaveRequest.h"
 #include "model/ContentChecksum.h"
 
 #include "LibraryTestValues.h"

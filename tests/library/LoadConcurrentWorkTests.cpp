@@ -1,9 +1,9 @@
 // The pieces that let a load read and hash many page files side by side.
 
-#include "library/ConcurrentWork.h"
-#include "library/FullLoad.h"
-#include "library/IOObservation.h"
-#include "library/PageFileChecksums.h"
+#include "library/folder/ConcurrentWork.h"
+#include "library/folder/IOObservation.h"
+#include "library/folder/PageFileChecksums.h"
+#include "library/load/FullLoad.h"
 
 #include "LoadTestSupport.h"
 #include "model/ContentChecksum.h"

@@ -1,8 +1,8 @@
 // Reading the manifest with its failures told apart, and the path checks of records and documents.
 
-#include "library/IOObservation.h"
-#include "library/ManifestReading.h"
-#include "library/PageFileNaming.h"
+#include "library/folder/IOObservation.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/metadata/ManifestReading.h"
 
 #include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"

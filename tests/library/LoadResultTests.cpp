@@ -1,5 +1,5 @@
-#include "library/IOObservation.h"
-#include "library/LoadResult.h"
+#include "library/folder/IOObservation.h"
+#include "library/load/LoadResult.h"
 
 #include "LibraryTestValues.h"
 

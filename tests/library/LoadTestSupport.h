@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/LoadResult.h"
+#include "library/load/LoadResult.h"
 #include "model/Document.h"
 #include "model/LibraryManifest.h"
 #include "model/LibraryPageRecord.h"

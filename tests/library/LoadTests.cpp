@@ -1,10 +1,10 @@
 // The roads of the full load, each on a real folder: empty, plain Markdown, damaged, unreadable and newer
 // metadata, page files deleted, moved, copied and edited by other programs, archived pages.
 
-#include "library/FullLoad.h"
-#include "library/IOObservation.h"
-#include "library/LibraryFolder.h"
-#include "library/MissingFileObservations.h"
+#include "library/folder/IOObservation.h"
+#include "library/folder/LibraryFolder.h"
+#include "library/load/FullLoad.h"
+#include "library/metadata/MissingFileObservations.h"
 
 #include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"

@@ -4,7 +4,7 @@
 
 #include "DriverTestSupport.h"
 
-#include "library/PageFileLocation.h"
+#include "library/folder/PageFileLocation.h"
 #include "platform/JsonCoding.h"
 #include "support/TemporaryFolder.h"
 

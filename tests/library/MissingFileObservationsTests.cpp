@@ -1,4 +1,4 @@
-#include "library/MissingFileObservations.h"
+#include "library/metadata/MissingFileObservations.h"
 
 #include "LibraryTestValues.h"
 #include "support/FailingFileSystem.h"

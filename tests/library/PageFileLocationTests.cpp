@@ -1,4 +1,4 @@
-#include "library/PageFileLocation.h"
+#include "library/folder/PageFileLocation.h"
 
 #include "model/LibraryErrors.h"
 #include "support/TemporaryFolder.h"

@@ -1,4 +1,4 @@
-#include "library/PageFileNaming.h"
+#include "library/folder/PageFileNaming.h"
 
 #include "LibraryTestValues.h"
 

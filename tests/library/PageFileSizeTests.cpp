@@ -3,9 +3,9 @@
 
 #include "LoadTestSupport.h"
 #include "WriteTestSupport.h"
-#include "library/FullLoad.h"
-#include "library/PageFileSize.h"
-#include "library/WriteTransaction.h"
+#include "library/folder/PageFileSize.h"
+#include "library/load/FullLoad.h"
+#include "library/save/WriteTransaction.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

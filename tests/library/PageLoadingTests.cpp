@@ -1,8 +1,8 @@
-#include "library/ArchivedSummary.h"
-#include "library/IOObservation.h"
-#include "library/LibraryLock.h"
-#include "library/PageFileNaming.h"
-#include "library/PageLoading.h"
+#include "library/folder/IOObservation.h"
+#include "library/folder/LibraryLock.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/load/ArchivedSummary.h"
+#include "library/load/PageLoading.h"
 
 #include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"

@@ -1,4 +1,4 @@
-#include "library/PendingDeletions.h"
+#include "library/removal/PendingDeletions.h"
 
 #include "LibraryTestValues.h"
 #include "model/ContentChecksum.h"

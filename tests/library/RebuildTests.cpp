@@ -1,10 +1,10 @@
 // Rebuilding a library's metadata from the Markdown files in its folder.
 
-#include "library/FullLoad.h"
-#include "library/IOObservation.h"
-#include "library/MetadataRebuild.h"
-#include "library/PageFileNaming.h"
-#include "library/WriterStates.h"
+#include "library/folder/IOObservation.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/load/FullLoad.h"
+#include "library/load/MetadataRebuild.h"
+#include "library/metadata/WriterStates.h"
 
 #include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"

@@ -1,6 +1,6 @@
 // Folding writers' journals and tombstones over a base manifest.
 
-#include "library/ManifestReconciliation.h"
+#include "library/metadata/ManifestReconciliation.h"
 
 #include "LibraryTestValues.h"
 

@@ -1,7 +1,7 @@
 #include "ReliabilitySupport.h"
 #include "WriteTestSupport.h"
 
-#include "library/PageFileNaming.h"
+#include "library/folder/PageFileNaming.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

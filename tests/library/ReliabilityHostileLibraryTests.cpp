@@ -1,6 +1,6 @@
 #include "WriteTestSupport.h"
 
-#include "library/WriteTransaction.h"
+#include "library/save/WriteTransaction.h"
 #include "platform/JsonCoding.h"
 #include "support/TemporaryFolder.h"
 

@@ -1,7 +1,7 @@
 #include "WriteTestSupport.h"
 
-#include "library/PageFileNaming.h"
-#include "library/WriteTransaction.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/save/WriteTransaction.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 

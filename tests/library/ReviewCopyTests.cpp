@@ -2,9 +2,9 @@
 
 #include "WriteTestSupport.h"
 
-#include "library/FolderConnectionAssessment.h"
-#include "library/FullLoad.h"
-#include "library/LibraryCopy.h"
+#include "library/copy/FolderConnectionAssessment.h"
+#include "library/copy/LibraryCopy.h"
+#include "library/load/FullLoad.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

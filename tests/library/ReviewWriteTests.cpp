@@ -2,9 +2,9 @@
 
 #include "WriteTestSupport.h"
 
-#include "library/FullLoad.h"
-#include "library/PageFileNaming.h"
-#include "library/WriteTransaction.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/load/FullLoad.h"
+#include "library/save/WriteTransaction.h"
 #include "model/LibraryPageRecord.h"
 #include "support/TemporaryFolder.h"
 

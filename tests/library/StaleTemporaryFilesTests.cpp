@@ -1,7 +1,7 @@
 // The temporary files a killed or interrupted save leaves beside page files may hold another program's text: the
 // page's previous file, swapped out by a replacement. Their clean-up removes only what the page holds already, and what
 // the library recorded the page's file as holding.
-#include "library/StaleTemporaryFiles.h"
+#include "library/removal/StaleTemporaryFiles.h"
 
 #include "model/ContentChecksum.h"
 #include "model/PageFileContent.h"

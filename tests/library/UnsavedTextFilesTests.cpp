@@ -1,7 +1,7 @@
 // The files in which a quit keeps text it could not save as pages: named after the text, never over another file,
 // whole or not at all, and each named to the user once.
 
-#include "library/UnsavedTextFiles.h"
+#include "library/unsaved/UnsavedTextFiles.h"
 #include "support/ChildProcess.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"

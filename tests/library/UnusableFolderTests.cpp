@@ -5,7 +5,7 @@
 #include "LoadTestSupport.h"
 #include "ReliabilitySupport.h"
 #include "WriteTestSupport.h"
-#include "library/FullLoad.h"
+#include "library/load/FullLoad.h"
 #include "support/ChildProcess.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"

@@ -1,7 +1,7 @@
 #include "WriteTestSupport.h"
 
-#include "library/DiskChanges.h"
-#include "library/PageFileNaming.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/save/DiskChanges.h"
 #include "model/LibraryErrors.h"
 #include "model/PageIndex.h"
 #include "support/FailingFileSystem.h"

@@ -1,7 +1,7 @@
 #include "WriteTestSupport.h"
 
-#include "library/ManifestMerge.h"
-#include "library/PageFileNaming.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/save/ManifestMerge.h"
 
 #include <gtest/gtest.h>
 

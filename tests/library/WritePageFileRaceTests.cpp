@@ -3,8 +3,8 @@
 // file in stops before its journal and the manifest.
 #include "WriteTestSupport.h"
 
-#include "library/PageFileNaming.h"
-#include "library/PageFileWrites.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/save/PageFileWrites.h"
 #include "model/LibraryErrors.h"
 #include "support/ChangedAtRenameFileSystem.h"
 #include "support/FailingFileSystem.h"

@@ -1,8 +1,8 @@
 #include "WriteTestSupport.h"
 
-#include "library/KeptConflictCopy.h"
-#include "library/PageFileNaming.h"
-#include "library/WriteTransaction.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/removal/KeptConflictCopy.h"
+#include "library/save/WriteTransaction.h"
 #include "support/FailingFileSystem.h"
 #include "support/TemporaryFolder.h"
 

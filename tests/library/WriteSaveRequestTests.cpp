@@ -1,6 +1,6 @@
 #include "WriteTestSupport.h"
 
-#include "library/SaveRequest.h"
+#include "library/save/SaveRequest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "library/FullLoad.h"
-#include "library/SaveRequest.h"
-#include "library/WriteTransaction.h"
+#include "library/load/FullLoad.h"
+#include "library/save/SaveRequest.h"
+#include "library/save/WriteTransaction.h"
 #include "model/ContentChecksum.h"
 #include "model/Document.h"
 #include "model/Page.h"

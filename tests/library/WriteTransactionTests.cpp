@@ -1,9 +1,9 @@
 #include "WriteTestSupport.h"
 
-#include "library/LibraryFolder.h"
-#include "library/ManifestReading.h"
-#include "library/PageFileNaming.h"
-#include "library/WriteTransaction.h"
+#include "library/folder/LibraryFolder.h"
+#include "library/folder/PageFileNaming.h"
+#include "library/metadata/ManifestReading.h"
+#include "library/save/WriteTransaction.h"
 #include "model/LibraryErrors.h"
 #include "model/ReusedTextBuffer.h"
 #include "support/RecordingFileSystem.h"

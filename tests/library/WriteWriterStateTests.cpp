@@ -1,7 +1,7 @@
 #include "WriteTestSupport.h"
 
-#include "library/WriterStatePersistence.h"
-#include "library/WriterStates.h"
+#include "library/metadata/WriterStates.h"
+#include "library/save/WriterStatePersistence.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "library/WriterStates.h"
+#include "library/metadata/WriterStates.h"
 
 #include "LibraryTestSupport.h"
 #include "LibraryTestValues.h"

@@ -1,6 +1,6 @@
 #include "EditorSessionFixture.h"
 
-#include "library/LoadResult.h"
+#include "library/load/LoadResult.h"
 
 #include <gtest/gtest.h>
 

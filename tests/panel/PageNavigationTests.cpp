@@ -1,6 +1,6 @@
 #include "PanelTestSupport.h"
 
-#include "library/LoadResult.h"
+#include "library/load/LoadResult.h"
 #include "panel/pages/PageNavigation.h"
 #include "store/PageLists.h"
 #include "store/Store.h"

@@ -1,7 +1,7 @@
 #include "PanelTestSupport.h"
 #include "editor_view/EditorCoordinatorTestSupport.h"
 
-#include "library/LibraryLock.h"
+#include "library/folder/LibraryLock.h"
 #include "model/PageArchiveState.h"
 #include "panel/feedback/SaveProblem.h"
 #include "panel/menu/PanelAlerts.h"

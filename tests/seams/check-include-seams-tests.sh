@@ -18,16 +18,16 @@ cases=(
     "pass|settings/Page.cpp|// #include \"panel/HoverButton.h\" moved to the kit"
     "pass|ui/Button.cpp|#include \"preferences/PreferenceChoices.h\""
     "pass|panel/View.cpp|#include \"settings/SettingsTexts.h\""
-    "fail|library/Save.cpp|#include \"store/Store.h\""
+    "fail|library/save/Save.cpp|#include \"store/Store.h\""
     "fail|platform/desktop/Keys.cpp|#include \"preferences/LocalKeyEvent.h\""
     "pass|store/Store.cpp|#include \"library/Library.h\""
     "fail|editor_view/TextView.cpp|#include \"store/Store.h\""
     "fail|editor/text/Storage.h|#include \"editor_view/TextView.h\""
     "pass|page_editor/Coordinator.cpp|#include \"store/Store.h\""
     "fail|model/Page.cpp|#include <QtCore/QString>"
-    "fail|library/Lock.cpp|#include <sys/file.h>"
-    "fail|library/Lock.cpp|#include <qcorotask.h>"
-    "pass|library/Lock.cpp|#include <system_error>"
+    "fail|library/folder/Lock.cpp|#include <sys/file.h>"
+    "fail|library/folder/Lock.cpp|#include <qcorotask.h>"
+    "pass|library/folder/Lock.cpp|#include <system_error>"
     "fail|store/Store.h|#include <QtGui/QFont>"
     "fail|store/Store.h|#include <QString>"
     "pass|store/Store.h|#include <QtConcurrent/QtConcurrentRun>"
@@ -55,9 +55,17 @@ cases=(
     "pass|panel/window/VeltoPanelController.cpp|#include \"store/Store.h\""
     "pass|panel/operations/PageOperations.h|#include \"store/ConflictResolution.h\""
     "pass|panel/browse/BrowsePagesWindow.h|#include \"model/ConflictResolutionChoice.h\""
+    "pass|library/save/WriteTransaction.cpp|#include \"library/removal/FileRemoval.h\""
+    "fail|library/removal/FileRemoval.cpp|#include \"library/load/FullLoad.h\""
+    "fail|library/folder/PageFileNaming.h|#include \"library/metadata/WriterStates.h\""
+    "pass|library/folder/LibraryFolder.cpp|#include \"library/copy/UnfinishedCopy.h\""
+    "fail|library/folder/PageFileNaming.cpp|#include \"library/copy/UnfinishedCopy.h\""
+    "fail|library/Stray.cpp|#include <string>"
 )
 
-layers=(platform model library store preferences editor editor_view page_editor ui panel settings app)
+layers=(platform model library store preferences editor editor_view page_editor ui panel settings app
+    library/folder library/metadata library/removal library/load library/save library/copy library/recovery
+    library/unsaved)
 failures=0
 for entry in "${cases[@]}"; do
     IFS='|' read -r expected file line <<<"$entry"

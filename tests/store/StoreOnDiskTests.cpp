@@ -1,6 +1,6 @@
 #include "StoreTestSupport.h"
-#include "library/LibraryLock.h"
-#include "library/PageFileLocation.h"
+#include "library/folder/LibraryLock.h"
+#include "library/folder/PageFileLocation.h"
 #include "store/FolderWatchBeforeLoad.h"
 #include "store/Store.h"
 #include "support/StoreHarness.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "StoreTestSupport.h"
-#include "library/ProcessWriter.h"
-#include "library/WriteTransaction.h"
+#include "library/save/ProcessWriter.h"
+#include "library/save/WriteTransaction.h"
 #include "store/Store.h"
 #include "support/ManualClock.h"
 #include "support/PageFiles.h"

@@ -1,6 +1,6 @@
 #include "StoreTestSupport.h"
-#include "library/LibraryFolder.h"
-#include "library/PageFileWrites.h"
+#include "library/folder/LibraryFolder.h"
+#include "library/save/PageFileWrites.h"
 #include "model/PageIndex.h"
 #include "model/ReloadError.h"
 #include "store/ArchivePolicy.h"

@@ -1,8 +1,8 @@
 // What a quit keeps when its final save fails: the typed text the store holds on no disk, written outside the Pages
 // folder, and nothing when the save went through.
 #include "StoreTestSupport.h"
-#include "library/PageFileSize.h"
-#include "library/UnsavedTextFiles.h"
+#include "library/folder/PageFileSize.h"
+#include "library/unsaved/UnsavedTextFiles.h"
 #include "store/Store.h"
 #include "store/UnsavedTexts.h"
 #include "support/ChildProcess.h"

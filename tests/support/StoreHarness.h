@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/WriteTransaction.h"
+#include "library/save/WriteTransaction.h"
 #include "model/Document.h"
 #include "store/Store.h"
 #include "support/Documents.h"

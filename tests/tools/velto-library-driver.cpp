@@ -28,9 +28,9 @@
 
 #include "LoadCommands.h"
 #include "WriteCommands.h"
-#include "library/LibraryFolder.h"
-#include "library/LibraryLock.h"
-#include "library/PageFileNaming.h"
+#include "library/folder/LibraryFolder.h"
+#include "library/folder/LibraryLock.h"
+#include "library/folder/PageFileNaming.h"
 #include "model/PageFileContent.h"
 #include "model/ThreeWayMerge.h"
 #include "platform/JsonCoding.h"

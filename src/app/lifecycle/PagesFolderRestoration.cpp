@@ -1,7 +1,7 @@
 #include "app/lifecycle/PagesFolderRestoration.h"
 
 #include "app/lifecycle/PagesFolderAccessController.h"
-#include "library/FolderConnectionAssessment.h"
+#include "library/copy/FolderConnectionAssessment.h"
 #include "preferences/Preferences.h"
 
 namespace velto {

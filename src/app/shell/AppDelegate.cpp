@@ -10,7 +10,7 @@
 #include "app/shell/UnsavedTextKeeper.h"
 #include "app/welcome/WelcomePresenter.h"
 #include "editor_view/clipboard/ClipboardTextReader.h"
-#include "library/FolderConnectionAssessment.h"
+#include "library/copy/FolderConnectionAssessment.h"
 #include "panel/window/PanelPageControlling.h"
 #include "platform/ApplicationStorage.h"
 #include "preferences/KeyboardInputSourceMonitor.h"

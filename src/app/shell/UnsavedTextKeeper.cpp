@@ -1,7 +1,7 @@
 #include "app/shell/UnsavedTextKeeper.h"
 
 #include "app/lifecycle/LaunchTrace.h"
-#include "library/UnsavedTextFiles.h"
+#include "library/unsaved/UnsavedTextFiles.h"
 #include "platform/Clock.h"
 #include "store/LibraryPool.h"
 #include "store/Store.h"

@@ -1,7 +1,7 @@
 #include "app/shell/UnsavedTextNotice.h"
 
 #include "app/lifecycle/LaunchTrace.h"
-#include "library/UnsavedTextFiles.h"
+#include "library/unsaved/UnsavedTextFiles.h"
 #include "platform/desktop/FileManagerReveal.h"
 
 #include <cstdio>

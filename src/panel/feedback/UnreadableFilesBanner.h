@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/LoadResult.h"
+#include "library/load/LoadResult.h"
 #include "panel/feedback/PanelFeedback.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/LoadResult.h"
+#include "library/load/LoadResult.h"
 #include "model/Page.h"
 #include "panel/feedback/SaveProblem.h"
 #include "panel/menu/PanelMenu.h"
