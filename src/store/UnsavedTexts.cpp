@@ -1,6 +1,7 @@
 #include "store/UnsavedTexts.h"
 
 #include "library/folder/PageFileNaming.h"
+#include "library/removal/FileRemoval.h"
 #include "library/unsaved/UnsavedTextFiles.h"
 #include "model/ContentChecksum.h"
 #include "platform/FilePermissions.h"
@@ -93,8 +94,8 @@ void withdrawKeptTexts(FileSystem &fileSystem, const std::filesystem::path &fold
         const std::optional<std::string> &checksum = keptText.checksum;
         auto holdsTheKeptText = [&checksum](std::string_view bytes) { return contentChecksum(bytes) == checksum; };
         try {
-            if (fileSystem.removeIfProven(keptText.file, holdsTheKeptText, largestKeptFileBytes) !=
-                ProvenRemovalOutcome::kept) {
+            if (VeltoPageLibrary::removeIfProven(keptText.file, holdsTheKeptText, fileSystem, {}, nullptr,
+                                                 largestKeptFileBytes) != ProvenRemovalOutcome::kept) {
                 VeltoPageLibrary::forgetUnsavedTextFile(fileSystem, folder, keptText.file);
             }
         } catch (const std::exception &error) {

@@ -4,6 +4,7 @@
 #include "library/folder/LibraryFolder.h"
 #include "library/folder/PageFileLocation.h"
 #include "library/folder/PageFileNaming.h"
+#include "library/removal/FileRemoval.h"
 #include "library/removal/StaleTemporaryFiles.h"
 #include "platform/JsonCoding.h"
 #include "platform/Sha256.h"
@@ -186,7 +187,7 @@ bool removedIfStillTheCopys(const Clearing::File &file, velto::FileSystem &fileM
         return true;
     }
     auto proof = [&file](std::string_view bytes) { return areWhatTheCopyWrote(bytes, *file.checksums); };
-    return fileManager.removeIfProven(file.url, proof) != velto::ProvenRemovalOutcome::kept;
+    return removeIfProven(file.url, proof, fileManager) != velto::ProvenRemovalOutcome::kept;
 }
 
 } // namespace

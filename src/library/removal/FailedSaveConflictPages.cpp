@@ -2,6 +2,7 @@
 
 #include "library/folder/PageFileLocation.h"
 #include "library/folder/PageFileNaming.h"
+#include "library/removal/FileRemoval.h"
 
 #include <algorithm>
 #include <map>
@@ -15,9 +16,8 @@ namespace {
 /// changed since holds its text, and stays. Whether it went.
 bool removedIfHolding(const std::filesystem::path &url, std::string_view bytes, velto::FileSystem &fileManager,
                       const RemoveOperation &removeItem) {
-    auto holdsBytes = [bytes](std::string_view found) { return found == bytes; };
     try {
-        return removeIfProven(url, holdsBytes, fileManager, removeItem) == velto::ProvenRemovalOutcome::removed;
+        return removeIfHolding(url, bytes, fileManager, removeItem) == velto::ProvenRemovalOutcome::removed;
     } catch (const std::exception &) {
         return false; // it stays, and is reported as any conflict page
     }

@@ -1,6 +1,7 @@
 #include "library/removal/KeptConflictCopy.h"
 
 #include "library/folder/PageFileNaming.h"
+#include "library/removal/FileRemoval.h"
 #include "model/Page.h"
 #include "platform/Text.h"
 
@@ -42,7 +43,7 @@ std::optional<velto::VeltoPage> keepAsConflictCopy(const std::filesystem::path &
         velto::ReplacementOutcome::replaced) {
         return std::nullopt; // another program made a file of that name meanwhile: the file stays
     }
-    fileManager.removeIfHolding(file, text);
+    removeIfHolding(file, text, fileManager);
     return copy;
 }
 

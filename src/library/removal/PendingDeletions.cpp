@@ -294,25 +294,6 @@ std::vector<std::string> retryPendingDeletions(const std::vector<std::string> &p
     return stillPending;
 }
 
-velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, const velto::RemovalProof &proof,
-                                           velto::FileSystem &fileManager, const RemoveOperation &removeItem,
-                                           std::optional<std::filesystem::path> *keptBeside) {
-    if (!removeItem) {
-        if (keptBeside != nullptr) {
-            return fileManager.removeIfProvenNotingKept(url, proof, *keptBeside);
-        }
-        return fileManager.removeIfProven(url, proof);
-    }
-    if (!fileManager.fileExists(url)) {
-        return velto::ProvenRemovalOutcome::absent;
-    }
-    if (!proof(fileManager.readFile(url))) {
-        return velto::ProvenRemovalOutcome::kept;
-    }
-    removeItem(url);
-    return velto::ProvenRemovalOutcome::removed;
-}
-
 bool mayListPendingDeletions(const std::filesystem::path &folderURL, velto::FileSystem &fileManager) {
     std::string bytes;
     try {

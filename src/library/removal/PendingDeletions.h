@@ -1,12 +1,12 @@
 #pragma once
 
+#include "library/removal/FileRemoval.h"
 #include "library/save/SaveResult.h"
 #include "model/DeletionIndex.h"
 #include "model/LibraryManifest.h"
 #include "platform/FileSystem.h"
 
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,9 +15,6 @@
 // The page files of deleted pages still to be removed, listed in the manifest's pendingDeletionFileNames
 // and tried again at every write, and the clean-up of older tombstone files once the index holds them.
 namespace VeltoPageLibrary {
-
-/// Removes a file; throws when it cannot.
-using RemoveOperation = std::function<void(const std::filesystem::path &url)>;
 
 /// The manifest of a write: schema 3, the base's checkpoint, current page and pages, and as pending
 /// deletions the base's names together with each tombstone's file that this save's check proves
@@ -35,14 +32,6 @@ velto::VeltoLibraryManifest manifest(const velto::VeltoLibraryManifest &base,
                                      const std::filesystem::path &folderURL,
                                      velto::FileSystem &fileManager = velto::defaultFileSystem(),
                                      const std::map<velto::Uuid, std::string> &checkedFileChecksums = {});
-
-/// Removes the file while its bytes, as they are when it goes, pass `proof`: without `removeItem` the file manager
-/// takes it aside, proves and removes it in one step; an injected removal removes it right after its bytes were read
-/// and proven. With `keptBeside` given, a file kept under a "(kept …)" name beside another file that came to its
-/// path is named there. Errors are thrown.
-velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, const velto::RemovalProof &proof,
-                                           velto::FileSystem &fileManager, const RemoveOperation &removeItem,
-                                           std::optional<std::filesystem::path> *keptBeside = nullptr);
 
 /// Tries to remove each pending file, in order, and returns the names still pending. A name is dropped
 /// without removing anything when it is not a managed page file name, lies outside the folder, has no regular file,

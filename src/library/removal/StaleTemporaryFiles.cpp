@@ -4,8 +4,8 @@
 #include "library/metadata/DeletionIndex.h"
 #include "library/metadata/MissingFileObservations.h"
 #include "library/metadata/WriterStates.h"
+#include "library/removal/FileRemoval.h"
 #include "library/removal/KeptConflictCopy.h"
-#include "library/removal/LinesThePageLacks.h"
 #include "model/PageFileContent.h"
 #include "platform/Text.h"
 
@@ -127,7 +127,7 @@ void tidyStalePageTemporary(const std::filesystem::path &folderURL, const std::f
     }
     const std::optional<std::filesystem::path> pageFile = fileOfSibling(temporary, temporaryKind);
     if (pageFile && recorded.isRecorded(pageFile->lexically_relative(folderURL).generic_string(), text)) {
-        fileManager.removeIfHolding(temporary, text);
+        removeIfHolding(temporary, text, fileManager);
         return;
     }
     // The swap of a replacement that met another program's change, or a process killed right after the swap, leaves
@@ -135,9 +135,7 @@ void tidyStalePageTemporary(const std::filesystem::path &folderURL, const std::f
     // before its exchange leaves its own text, whole or cut off anywhere: only a torn last line that a line of the
     // page begins with is no one's words.
     const std::string pageText = pageTextOf(pageFile, fileManager);
-    if (!holdsLinesThePageLacks(text, pageText, true)) {
-        fileManager.removeIfHolding(temporary, text);
-    } else {
+    if (!removeIfThePageHoldsEveryLine(temporary, text, pageText, true, fileManager)) {
         keepAsConflictCopy(temporary, text, now, fileManager, pageIDIn(pageText));
     }
 }

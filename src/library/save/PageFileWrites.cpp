@@ -1,8 +1,8 @@
 #include "library/save/PageFileWrites.h"
 
 #include "library/folder/PageFileNaming.h"
+#include "library/removal/FileRemoval.h"
 #include "library/removal/KeptConflictCopy.h"
-#include "library/removal/LinesThePageLacks.h"
 #include "model/LibraryErrors.h"
 #include "platform/Clock.h"
 
@@ -113,8 +113,7 @@ std::vector<VeltoSaveConflict> keptTheirFile(const PageFileWrite &file, const st
             // A page file that cannot be read lacks every line.
         }
         // Another program's whole file, never a write cut short: its last line counts as it is.
-        if (!holdsLinesThePageLacks(text, pageText, false)) {
-            fileManager.removeIfHolding(theirFile, text);
+        if (removeIfThePageHoldsEveryLine(theirFile, text, pageText, false, fileManager)) {
             return {};
         }
         if (auto copy = keepAsConflictCopy(theirFile, text, velto::systemClock().now(), fileManager)) {

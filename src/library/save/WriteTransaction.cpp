@@ -11,6 +11,7 @@
 #include "library/metadata/ManifestReconciliation.h"
 #include "library/metadata/WriterStates.h"
 #include "library/removal/FailedSaveConflictPages.h"
+#include "library/removal/FileRemoval.h"
 #include "library/save/DiskChanges.h"
 #include "library/save/ManifestMerge.h"
 #include "library/save/PageFileWrites.h"

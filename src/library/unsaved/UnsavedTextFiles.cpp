@@ -1,6 +1,6 @@
 #include "library/unsaved/UnsavedTextFiles.h"
 
-#include "library/removal/LinesThePageLacks.h"
+#include "library/removal/FileRemoval.h"
 #include "library/removal/StaleTemporaryFiles.h"
 #include "platform/FilePermissions.h"
 #include "platform/Text.h"
@@ -204,8 +204,8 @@ std::optional<std::filesystem::path> restoreUnfinishedWrite(velto::FileSystem &f
         } catch (const velto::FileSystemError &) {
             // No file there, or none to read: it holds no line.
         }
-        if (!holdsLinesThePageLacks(*text, held, true) &&
-            fileSystem.removeIfHolding(leftBehind, *text) != velto::ProvenRemovalOutcome::kept) {
+        auto removal = removeIfThePageHoldsEveryLine(leftBehind, *text, held, true, fileSystem);
+        if (removal && *removal != velto::ProvenRemovalOutcome::kept) {
             return std::nullopt;
         }
     }
