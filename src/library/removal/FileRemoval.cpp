@@ -23,8 +23,9 @@ velto::ProvenRemovalOutcome removeIfProven(const std::filesystem::path &url, con
     try {
         bytes = fileManager.readFile(url, maximumBytes);
     } catch (const velto::FileSystemError &error) {
+        // Larger than any bytes that could prove it: kept, as the file manager's own removal keeps it.
         if (error.code() == EFBIG) {
-            return velto::ProvenRemovalOutcome::kept; // larger than any bytes that could prove it, as the file manager
+            return velto::ProvenRemovalOutcome::kept;
         }
         throw;
     }
