@@ -15,9 +15,10 @@
 // goes only while the bytes it holds at the moment it goes prove that no one's words go with it, and any other byte
 // keeps it. A caller states what proves it (the bytes its deletion saw, the bytes this library wrote or recorded
 // there, bytes whose every line the page holds or of which a conflict copy was made); a file that cannot prove it
-// stays, or is kept as a conflict copy (KeptConflictCopy), so that a clean-up never decides on a guess. Files of
-// Velto's own that never hold a page's words (the lock, journals, metadata temporaries) go by name elsewhere. The
-// room calls the file system, the Pages folder's names and the metadata below it; it never loads or saves a library.
+// stays, or is kept as a conflict copy (KeptConflictCopy), so that a clean-up never decides on a guess. Files that
+// never hold a page's words go by name instead: the library's own metadata and its unfinished writes in ".velto",
+// and the temporary files of an unfinished copy's writes in a folder that held no library. The room calls the file
+// system, the Pages folder's names and the metadata below it; it never loads or saves a library.
 namespace VeltoPageLibrary {
 
 /// Removes a file; throws when it cannot. Tests inject one to stop or fail a removal at a chosen moment.
