@@ -167,11 +167,6 @@ ProvenRemovalOutcome FileSystem::removeIfProvenNotingKept(const std::filesystem:
     return removeIfProven(path, proves, maximumBytes);
 }
 
-ProvenRemovalOutcome FileSystem::removeIfHolding(const std::filesystem::path &path, std::string_view bytes) {
-    return removeIfProven(
-        path, [bytes](std::string_view found) { return found == bytes; }, bytes.size());
-}
-
 bool FileSystem::refusesWriting(const std::filesystem::path &folder) {
     // A file its owner marked read-only is refused also where the system would let this process write it (as root):
     // a save that put a new file in its place would undo what was decided for it.

@@ -167,8 +167,6 @@ public:
     virtual ProvenRemovalOutcome removeIfProvenNotingKept(const std::filesystem::path &path, const RemovalProof &proves,
                                                           std::optional<std::filesystem::path> &keptBeside,
                                                           std::size_t maximumBytes = largestReadableFileBytes);
-    /// removeIfProven with the proof that the file holds exactly `bytes`.
-    ProvenRemovalOutcome removeIfHolding(const std::filesystem::path &path, std::string_view bytes);
 
     /// Moves a file or folder; fails with EEXIST when the destination exists (never replaces).
     virtual void moveItem(const std::filesystem::path &from, const std::filesystem::path &to) = 0;

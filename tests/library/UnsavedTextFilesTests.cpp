@@ -1,6 +1,7 @@
 // The files in which a quit keeps text it could not save as pages: named after the text, never over another file,
 // whole or not at all, and each named to the user once.
 
+#include "library/removal/FileRemoval.h"
 #include "library/unsaved/UnsavedTextFiles.h"
 #include "support/ChildProcess.h"
 #include "support/FailingFileSystem.h"
@@ -328,7 +329,7 @@ const KilledKeepCase killedKeepCases[] = {
     {"TakingBackAKeptText",
      olderText,
      [](FileSystem &fileSystem, const std::filesystem::path &, const std::filesystem::path &kept) {
-         fileSystem.removeIfHolding(kept, olderText);
+         VeltoPageLibrary::removeIfHolding(kept, olderText, fileSystem);
      },
      0,
      {olderText}},

@@ -117,7 +117,9 @@ TEST(ProvenRemoval, AFailedStepPutsTheFileBack) {
         FailingFileSystem fileSystem;
         fileSystem.countOnly({failing});
         fileSystem.failOperation(1, EIO);
-        EXPECT_THROW(fileSystem.removeIfHolding(folder / "page.md", "ours"), FileSystemError);
+        EXPECT_THROW(
+            fileSystem.removeIfProven(folder / "page.md", [](std::string_view bytes) { return bytes == "ours"; }),
+            FileSystemError);
         EXPECT_EQ(folder.readFile("page.md"), "ours");
         EXPECT_EQ(fileSystem.contentsOfDirectory(folder.path()), std::vector<std::string>{"page.md"});
     }
